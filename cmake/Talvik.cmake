@@ -1,0 +1,70 @@
+# Shared build rules for every folder of the tree.
+
+set(TALVIK_WARNINGS -Wall -Wextra -Werror)
+
+set(TALVIK_SANITIZER_FLAGS "")
+if(TALVIK_SANITIZE)
+  set(TALVIK_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${TALVIK_SANITIZER_FLAGS})
+  add_link_options(${TALVIK_SANITIZER_FLAGS})
+endif()
+
+# talvik_library(<target> [SHARED] SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# One library per folder; headers are included as "<folder>/<Unit>.h" from the repo root.
+function(talvik_library target)
+  cmake_parse_arguments(A "SHARED" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  if(A_SHARED)
+    add_library(${target} SHARED ${A_SOURCES})
+  else()
+    add_library(${target} STATIC ${A_SOURCES})
+  endif()
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_compile_options(${target} PRIVATE ${TALVIK_WARNINGS})
+  if(A_DEPS)
+    target_link_libraries(${target} PUBLIC ${A_DEPS})
+  endif()
+  if(A_PRIVATE_DEPS)
+    target_link_libraries(${target} PRIVATE ${A_PRIVATE_DEPS})
+  endif()
+endfunction()
+
+# talvik_tests(<folder-leaf> SOURCES ... DEPS ... [ENVIRONMENT ...])
+# Builds <leaf>_tests and registers every test case as "<leaf>.<Suite>.<Case>".
+function(talvik_tests leaf)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+  add_executable(${leaf}_tests ${A_SOURCES})
+  target_compile_options(${leaf}_tests PRIVATE ${TALVIK_WARNINGS})
+  target_include_directories(${leaf}_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${leaf}_tests PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(env
+    "QT_QPA_PLATFORM=offscreen"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    "TALVIK_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    ${A_ENVIRONMENT})
+  gtest_discover_tests(${leaf}_tests
+    TEST_PREFIX "${leaf}."
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+# talvik_bench(<name> SOURCES ... DEPS ...)
+function(talvik_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# talvik_fuzzer(<name> SOURCES ... DEPS ...): a libFuzzer target (clang only).
+function(talvik_fuzzer name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+endfunction()
