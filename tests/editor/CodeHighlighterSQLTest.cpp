@@ -134,7 +134,10 @@ const Case kCases[] = {
     {sqlOracle, "", {}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Dialects, SqlTokenTable, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Dialects, SqlTokenTable, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return "Row" + std::to_string(info.index);
+                         });
 
 TEST(SqlHighlighterRanges, BlockCommentCarriesOverLines) {
   TCodeSQLHighlighter hl;
