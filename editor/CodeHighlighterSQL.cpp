@@ -44,7 +44,7 @@ bool IsMSSQL(TSQLDialect d) {
 
 const bool registered = [] {
   RegisterPlaceableHighlighter(TCodeHighlighterClass{
-      "TCodeSQLHighlighter", [](TObject* owner) -> std::unique_ptr<TCodeCustomHighlighter> {
+      "TCodeSQLHighlighter", [](TComponent* owner) -> std::unique_ptr<TCodeCustomHighlighter> {
         return std::make_unique<TCodeSQLHighlighter>(owner);
       }});
   return true;
@@ -52,8 +52,10 @@ const bool registered = [] {
 
 }  // namespace
 
-TCodeSQLHighlighter::TCodeSQLHighlighter(TObject* owner) : TCodeCustomHighlighter(owner) {
+TCodeSQLHighlighter::TCodeSQLHighlighter(TComponent* owner)
+    : TCodeCustomHighlighter(owner), tableNames_(std::make_unique<TStringList>()) {
   (void)registered;
+  tableNames_->OnChange = [this](TObject*) { InitializeKeywordLists(); };
   identTable_ = CharTables().ident;
   weightTable_ = CharTables().weight;
   auto make = [this](const char* name, TFontStyles style) {
@@ -223,7 +225,8 @@ void TCodeSQLHighlighter::InitializeKeywordLists() {
   for (const TSQLKeywordList& list : SQLDialectKeywordLists(dialect_))
     EnumerateKeywords(list.Kind, list.Words, splitChars,
                       [this](const std::u32string& w, int kind) { AddKeyword(w, kind); });
-  for (const std::string& name : tableNames_) {
+  for (int i = 0; i < tableNames_->Count(); ++i) {
+    const std::string name = tableNames_->Strings(i);
     std::u32string w = Utf8ToU32(name);
     if (w.empty()) continue;
     uint32_t hash = KeyHash(w.c_str());
@@ -241,18 +244,13 @@ void TCodeSQLHighlighter::SetSQLDialect(TSQLDialect value) {
   InitializeKeywordLists();
 }
 
-void TCodeSQLHighlighter::SetTableNames(const std::vector<std::string>& names) {
-  tableNames_ = names;
-  InitializeKeywordLists();
+void TCodeSQLHighlighter::SetTableNames(TStrings* names) {
+  tableNames_->Assign(names);
 }
 
-void TCodeSQLHighlighter::Assign(const TCodeCustomHighlighter& source) {
+void TCodeSQLHighlighter::Assign(TPersistent* source) {
   TCodeCustomHighlighter::Assign(source);
-  if (auto* src = dynamic_cast<const TCodeSQLHighlighter*>(&source)) SetSQLDialect(src->SQLDialect());
-}
-
-bool TCodeSQLHighlighter::IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const {
-  return dynamic_cast<const TCodeSQLHighlighter*>(&source) != nullptr;
+  if (auto* src = dynamic_cast<TCodeSQLHighlighter*>(source)) SetSQLDialect(src->SQLDialect());
 }
 
 TCodeHighlighterAttributes* TCodeSQLHighlighter::GetDefaultAttribute(int index) const {
