@@ -130,7 +130,7 @@ void TCodeCustomHighlighter::Assign(TPersistent* persistent) {
 
 void TCodeCustomHighlighter::Loaded() {
   TComponent::Loaded();
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 TCodeCharSet TCodeCustomHighlighter::GetIdentChars() const {
@@ -154,7 +154,7 @@ void TCodeCustomHighlighter::EndUpdate() {
   if (updateCount_ <= 0) return;
   if (--updateCount_ == 0 && updateChanged_) {
     updateChanged_ = false;
-    DefHighlightChange(nullptr);
+    DefHighlightChange(this);
   }
 }
 
@@ -171,7 +171,7 @@ void TCodeCustomHighlighter::DefHighlightChange(TObject* sender) {
 void TCodeCustomHighlighter::SetEnabled(bool value) {
   if (enabled_ == value) return;
   enabled_ = value;
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 void RegisterPlaceableHighlighter(const TCodeHighlighterClass& cls) {

@@ -32,35 +32,45 @@ void RunChain(const TMethodList<F>& list, Call call, Stop stop) {
 void TCodeEditKbdHandler::ExecuteKeyPress(TObject* sender, char32_t& key) {
   if (inKeyPress_) return;
   TRunning running(inKeyPress_);
-  RunChain(keyPress_, [&](const TKeyPressEvent& h) { h(sender, key); }, [&] { return key == 0; });
+  RunChain(
+      keyPress_, [&](const TKeyPressEvent& h) { h(sender, key); }, [&] { return key == 0; });
 }
 
 void TCodeEditKbdHandler::ExecuteKeyDown(TObject* sender, uint16_t& key, TShiftState shift) {
   if (inKeyDown_) return;
   TRunning running(inKeyDown_);
-  RunChain(keyDown_, [&](const TKeyEvent& h) { h(sender, key, shift); }, [&] { return key == 0; });
+  RunChain(
+      keyDown_, [&](const TKeyEvent& h) { h(sender, key, shift); }, [&] { return key == 0; });
 }
 
 void TCodeEditKbdHandler::ExecuteKeyUp(TObject* sender, uint16_t& key, TShiftState shift) {
   if (inKeyUp_) return;
   TRunning running(inKeyUp_);
-  RunChain(keyUp_, [&](const TKeyEvent& h) { h(sender, key, shift); }, [&] { return key == 0; });
+  RunChain(
+      keyUp_, [&](const TKeyEvent& h) { h(sender, key, shift); }, [&] { return key == 0; });
 }
 
-void TCodeEditKbdHandler::ExecuteMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+void TCodeEditKbdHandler::ExecuteMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x,
+                                           int y) {
   if (inMouseDown_) return;
   TRunning running(inMouseDown_);
-  RunChain(mouseDown_, [&](const TMouseEvent& h) { h(sender, button, shift, x, y); }, [] { return false; });
+  RunChain(
+      mouseDown_, [&](const TMouseEvent& h) { h(sender, button, shift, x, y); }, [] { return false; });
 }
 
-void TCodeEditKbdHandler::ExecuteMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+void TCodeEditKbdHandler::ExecuteMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x,
+                                         int y) {
   if (inMouseUp_) return;
   TRunning running(inMouseUp_);
-  RunChain(mouseUp_, [&](const TMouseEvent& h) { h(sender, button, shift, x, y); }, [] { return false; });
+  RunChain(
+      mouseUp_, [&](const TMouseEvent& h) { h(sender, button, shift, x, y); }, [] { return false; });
 }
 
-void TCodeEditKbdHandler::ExecuteMouseCursor(TObject* sender, const TBufferCoord& lineCharPos, TCursor& cursor) {
+void TCodeEditKbdHandler::ExecuteMouseCursor(TObject* sender, const TBufferCoord& lineCharPos,
+                                             TCursor& cursor) {
   if (inMouseCursor_) return;
   TRunning running(inMouseCursor_);
-  RunChain(mouseCursor_, [&](const TMouseCursorEvent& h) { h(sender, lineCharPos, cursor); }, [] { return false; });
+  RunChain(
+      mouseCursor_, [&](const TMouseCursorEvent& h) { h(sender, lineCharPos, cursor); },
+      [] { return false; });
 }

@@ -10,8 +10,10 @@
 
 using TKeyEvent = std::function<void(TObject* sender, uint16_t& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TObject* sender, char32_t& key)>;
-using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-using TMouseCursorEvent = std::function<void(TObject* sender, const TBufferCoord& lineCharPos, TCursor& cursor)>;
+using TMouseEvent =
+    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseCursorEvent =
+    std::function<void(TObject* sender, const TBufferCoord& lineCharPos, TCursor& cursor)>;
 
 // A list of methods; a method is its code with the identity (data, tag) it is removed by.
 template <typename F>
@@ -22,7 +24,9 @@ class TMethodList {
     const void* Data = nullptr;
     uintptr_t Tag = 0;
   };
-  void Add(F code, const void* data, uintptr_t tag = 0) { methods_.push_back(TMethod{std::move(code), data, tag}); }
+  void Add(F code, const void* data, uintptr_t tag = 0) {
+    methods_.push_back(TMethod{std::move(code), data, tag});
+  }
   // Removes every entry with that identity.
   void Remove(const void* data, uintptr_t tag = 0) {
     for (size_t i = methods_.size(); i-- > 0;)
@@ -46,9 +50,13 @@ class TCodeEditKbdHandler : public TObject {
   void ExecuteMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
   void ExecuteMouseCursor(TObject* sender, const TBufferCoord& lineCharPos, TCursor& cursor);
 
-  void AddKeyDownHandler(TKeyEvent h, const void* data, uintptr_t tag = 0) { keyDown_.Add(std::move(h), data, tag); }
+  void AddKeyDownHandler(TKeyEvent h, const void* data, uintptr_t tag = 0) {
+    keyDown_.Add(std::move(h), data, tag);
+  }
   void RemoveKeyDownHandler(const void* data, uintptr_t tag = 0) { keyDown_.Remove(data, tag); }
-  void AddKeyUpHandler(TKeyEvent h, const void* data, uintptr_t tag = 0) { keyUp_.Add(std::move(h), data, tag); }
+  void AddKeyUpHandler(TKeyEvent h, const void* data, uintptr_t tag = 0) {
+    keyUp_.Add(std::move(h), data, tag);
+  }
   void RemoveKeyUpHandler(const void* data, uintptr_t tag = 0) { keyUp_.Remove(data, tag); }
   void AddKeyPressHandler(TKeyPressEvent h, const void* data, uintptr_t tag = 0) {
     keyPress_.Add(std::move(h), data, tag);
@@ -58,7 +66,9 @@ class TCodeEditKbdHandler : public TObject {
     mouseDown_.Add(std::move(h), data, tag);
   }
   void RemoveMouseDownHandler(const void* data, uintptr_t tag = 0) { mouseDown_.Remove(data, tag); }
-  void AddMouseUpHandler(TMouseEvent h, const void* data, uintptr_t tag = 0) { mouseUp_.Add(std::move(h), data, tag); }
+  void AddMouseUpHandler(TMouseEvent h, const void* data, uintptr_t tag = 0) {
+    mouseUp_.Add(std::move(h), data, tag);
+  }
   void RemoveMouseUpHandler(const void* data, uintptr_t tag = 0) { mouseUp_.Remove(data, tag); }
   void AddMouseCursorHandler(TMouseCursorEvent h, const void* data, uintptr_t tag = 0) {
     mouseCursor_.Add(std::move(h), data, tag);

@@ -191,7 +191,9 @@ void TCodeEditKeyStroke::SetShortCut2(TShortCut value) {
 TCodeEditKeyStrokes::TCodeEditKeyStrokes(TPersistent* owner)
     : TCollection(&CollectionItemClass<TCodeEditKeyStroke>), owner_(owner) {}
 
-TCodeEditKeyStroke* TCodeEditKeyStrokes::Add() { return static_cast<TCodeEditKeyStroke*>(TCollection::Add()); }
+TCodeEditKeyStroke* TCodeEditKeyStrokes::Add() {
+  return static_cast<TCodeEditKeyStroke*>(TCollection::Add());
+}
 
 void TCodeEditKeyStrokes::AddKey(TCodeEditorCommand command, uint16_t key, TShiftState shift) {
   TCodeEditKeyStroke* k = Add();
@@ -232,7 +234,8 @@ int TCodeEditKeyStrokes::FindKeycode(uint16_t code, TShiftState shift) const {
   return -1;
 }
 
-int TCodeEditKeyStrokes::FindKeycode2(uint16_t code1, TShiftState shift1, uint16_t code2, TShiftState shift2) const {
+int TCodeEditKeyStrokes::FindKeycode2(uint16_t code1, TShiftState shift1, uint16_t code2,
+                                      TShiftState shift2) const {
   for (int i = 0; i < Count(); ++i) {
     const TCodeEditKeyStroke* k = Items(i);
     if (k->Key() == code1 && k->Shift() == shift1 && k->Key2() == code2 && k->Shift2() == shift2) return i;

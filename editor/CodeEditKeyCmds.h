@@ -164,7 +164,9 @@ class TCodeEditKeyStrokes : public TCollection {
   int FindKeycode2(uint16_t code1, TShiftState shift1, uint16_t code2, TShiftState shift2) const;
   int FindShortcut(TShortCut shortCut) const;
   int FindShortcut2(TShortCut shortCut, TShortCut shortCut2) const;
-  TCodeEditKeyStroke* Items(int index) const { return static_cast<TCodeEditKeyStroke*>(TCollection::Items(index)); }
+  TCodeEditKeyStroke* Items(int index) const {
+    return static_cast<TCodeEditKeyStroke*>(TCollection::Items(index));
+  }
   TPersistent* GetOwner() const override { return owner_; }
   void ResetDefaults();
 

@@ -10,7 +10,9 @@ const std::u32string kEmptyLine;
 
 }  // namespace
 
-TCodeEditStringList::TCodeEditStringList() { convertTabsProc_ = GetBestConvertTabsProc(tabWidth_); }
+TCodeEditStringList::TCodeEditStringList() {
+  convertTabsProc_ = GetBestConvertTabsProc(tabWidth_);
+}
 
 TCodeEditStringList::~TCodeEditStringList() {
   OnChange = nullptr;
@@ -39,7 +41,8 @@ void TCodeEditStringList::SetUpdateState(bool updating) {
 }
 
 void TCodeEditStringList::ListIndexOutOfBounds(int index) const {
-  throw ECodeEditStringList(FormatMessage1(CodeEditStr::SInvalidStringListIndex, static_cast<long long>(index)));
+  throw ECodeEditStringList(
+      FormatMessage1(CodeEditStr::SInvalidStringListIndex, static_cast<long long>(index)));
 }
 
 void TCodeEditStringList::Grow() {
@@ -93,7 +96,9 @@ void TCodeEditStringList::InsertItem(int index, std::u32string s) {
   list_.insert(list_.begin() + index, std::move(rec));
 }
 
-int TCodeEditStringList::Add(const std::string& s) { return AddU32(Utf8ToU32(s)); }
+int TCodeEditStringList::Add(const std::string& s) {
+  return AddU32(Utf8ToU32(s));
+}
 
 int TCodeEditStringList::AddU32(std::u32string s) {
   int index = GetCount();
@@ -124,7 +129,9 @@ void TCodeEditStringList::AddStrings(TStrings* strings) {
   });
 }
 
-void TCodeEditStringList::Insert(int index, const std::string& s) { InsertU32(index, Utf8ToU32(s)); }
+void TCodeEditStringList::Insert(int index, const std::string& s) {
+  InsertU32(index, Utf8ToU32(s));
+}
 
 void TCodeEditStringList::InsertU32(int index, std::u32string s) {
   if (index < 0 || index > GetCount()) ListIndexOutOfBounds(index);
@@ -150,7 +157,9 @@ void TCodeEditStringList::InsertLines(int index, int numLines) {
   });
 }
 
-void TCodeEditStringList::Put(int index, const std::string& s) { PutU32(index, Utf8ToU32(s)); }
+void TCodeEditStringList::Put(int index, const std::string& s) {
+  PutU32(index, Utf8ToU32(s));
+}
 
 void TCodeEditStringList::PutU32(int index, std::u32string s) {
   if (index == 0 && GetCount() == 0) {
@@ -319,7 +328,8 @@ void TCodeEditStringList::LoadFromStream(TStream* stream) {
         sawLF = true;
       }
     }
-    if (!appendNewLineAtEOF_ && n > 0 && (text[n - 1] == U'\r' || text[n - 1] == U'\n')) AddU32(std::u32string());
+    if (!appendNewLineAtEOF_ && n > 0 && (text[n - 1] == U'\r' || text[n - 1] == U'\n'))
+      AddU32(std::u32string());
     if (sawCR && !sawLF)
       fileFormat_ = sffMac;
     else if (sawLF && !sawCR)
@@ -443,7 +453,9 @@ void TCodeEditUndoList::Clear() {
   fullUndoImpossible_ = false;
 }
 
-void TCodeEditUndoList::Lock() { ++lockCount_; }
+void TCodeEditUndoList::Lock() {
+  ++lockCount_;
+}
 
 void TCodeEditUndoList::Unlock() {
   if (lockCount_ > 0) --lockCount_;
@@ -466,8 +478,12 @@ void TCodeEditUndoList::PushItem(std::unique_ptr<TCodeEditUndoItem> item) {
 
 namespace {
 
-bool IsBeginMarker(uint8_t r) { return r == 10 || r == 12 || r == 14 || r == 16; }
-bool IsEndMarker(uint8_t r) { return r == 11 || r == 13 || r == 15 || r == 17; }
+bool IsBeginMarker(uint8_t r) {
+  return r == 10 || r == 12 || r == 14 || r == 16;
+}
+bool IsEndMarker(uint8_t r) {
+  return r == 11 || r == 13 || r == 15 || r == 17;
+}
 
 }  // namespace
 
@@ -480,7 +496,8 @@ void TCodeEditUndoList::EnsureMaxEntries() {
     items_.pop_front();
     // Keep whole changes: the rest of a change whose first items went is dropped too, unless it is
     // the change being recorded now.
-    while (!items_.empty() && dropped != newest && items_.front()->ChangeNumber == dropped) items_.pop_front();
+    while (!items_.empty() && dropped != newest && items_.front()->ChangeNumber == dropped)
+      items_.pop_front();
   }
   // An end marker whose begin marker went would make one undo run through the whole history: drop
   // everything up to and including such an orphan end.

@@ -235,7 +235,7 @@ void TCodeSQLHighlighter::InitializeKeywordLists() {
       found = SameTextU32(Utf8ToU32(e->Keyword()), w);
     if (!found) keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(name, stkTableName));
   }
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 void TCodeSQLHighlighter::SetSQLDialect(TSQLDialect value) {
