@@ -1,5 +1,6 @@
 #include "oracle/OracleCompress.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -527,11 +528,43 @@ std::uint64_t Decode(const ByteReader& in, const ByteWriter& out, std::uint32_t 
   return decoder->Run(count);
 }
 
+namespace {
+
+// Every codec call runs under one process-wide lock, re-entrant for the thread that holds it.
+std::recursive_mutex& CodecLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+void WriteCount(std::uint8_t* header, std::uint32_t count) {
+  for (int i = 0; i < 4; ++i) header[i] = static_cast<std::uint8_t>(count >> (8 * i));
+}
+
+std::uint32_t ReadCount(const std::uint8_t* header) {
+  std::uint32_t count = 0;
+  for (int i = 0; i < 4; ++i) count |= std::uint32_t{header[i]} << (8 * i);
+  return count;
+}
+
+ByteReader StreamReader(TStream* stream) {
+  return [stream](std::uint8_t* buffer, std::size_t size) {
+    const std::int64_t n = stream->Read(buffer, static_cast<std::int64_t>(size));
+    return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
+  };
+}
+
+ByteWriter StreamWriter(TStream* stream) {
+  return [stream](const std::uint8_t* buffer, std::size_t size) {
+    stream->WriteBuffer(buffer, static_cast<std::int64_t>(size));
+  };
+}
+
+}  // namespace
+
 std::string CompressBytes(std::string_view source) {
   if (source.size() > 0x7FFFFFFF) throw EStreamError("Source too large to compress");
   std::string result(4, '\0');
-  const auto count = static_cast<std::uint32_t>(source.size());
-  for (int i = 0; i < 4; ++i) result[i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+  WriteCount(reinterpret_cast<std::uint8_t*>(result.data()), static_cast<std::uint32_t>(source.size()));
   std::size_t pos = 0;
   Encode(
       [&](std::uint8_t* buffer, std::size_t size) {
@@ -548,8 +581,7 @@ std::string CompressBytes(std::string_view source) {
 
 std::string DecompressBytes(std::string_view stream) {
   if (stream.size() < 4) Truncated();
-  std::uint32_t count = 0;
-  for (int i = 0; i < 4; ++i) count |= std::uint32_t(static_cast<std::uint8_t>(stream[i])) << (8 * i);
+  const std::uint32_t count = ReadCount(reinterpret_cast<const std::uint8_t*>(stream.data()));
   if (count > 0x7FFFFFFF) Corrupt();
   const std::string_view code = stream.substr(4);
   if (count > code.size() * kMaxExpansion) Truncated();
@@ -571,3 +603,52 @@ std::string DecompressBytes(std::string_view stream) {
 }
 
 }  // namespace oracle_codec
+
+using namespace oracle_codec;
+
+void CompressStream(TStream* Source, TStream* Dest) {
+  std::lock_guard<std::recursive_mutex> guard(CodecLock());
+  const std::int64_t count = std::max<std::int64_t>(Source->Size() - Source->Position(), 0);
+  if (count > 0x7FFFFFFF) throw EStreamError("Source too large to compress");
+  const std::int64_t start = Dest->Position();
+  Dest->SetSize(start + 4 + count);  // a first guess; the stream grows when the code is longer
+  Dest->Seek(start, soFromBeginning);
+  std::uint8_t header[4];
+  WriteCount(header, static_cast<std::uint32_t>(count));
+  Dest->WriteBuffer(header, 4);
+  const std::uint64_t coded = Encode(StreamReader(Source), StreamWriter(Dest));
+  const std::int64_t end = Dest->Position();
+  if (coded != static_cast<std::uint64_t>(count)) {
+    // The source delivered another length than its size promised: the header states what was coded.
+    if (coded > 0x7FFFFFFF) throw EStreamError("Source too large to compress");
+    WriteCount(header, static_cast<std::uint32_t>(coded));
+    Dest->Seek(start, soFromBeginning);
+    Dest->WriteBuffer(header, 4);
+    Dest->Seek(end, soFromBeginning);
+  }
+  Dest->SetSize(end);  // nothing stale after the code
+}
+
+void DecompressStream(TStream* Source, TStream* Dest) {
+  std::lock_guard<std::recursive_mutex> guard(CodecLock());
+  std::uint8_t header[4];
+  if (Source->Read(header, 4) != 4) throw EStreamError("Compressed data is truncated");
+  const std::uint32_t count = ReadCount(header);
+  if (count > 0x7FFFFFFF) throw EStreamError("Compressed data is corrupt");
+  const std::int64_t codeStart = Source->Position();
+  const std::int64_t available = std::max<std::int64_t>(Source->Size() - codeStart, 0);
+  if (count > static_cast<std::uint64_t>(available) * kMaxExpansion) {
+    throw EStreamError("Compressed data is truncated");
+  }
+  const std::int64_t start = Dest->Position();
+  Dest->SetSize(start + count);
+  Dest->Seek(start, soFromBeginning);
+  std::uint64_t consumed = 0;
+  try {
+    consumed = Decode(StreamReader(Source), StreamWriter(Dest), count);
+  } catch (...) {
+    Dest->SetSize(start);
+    throw;
+  }
+  Source->Seek(codeStart + static_cast<std::int64_t>(consumed), soFromBeginning);
+}

@@ -11,6 +11,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/Classes.h"
+
+// Compresses Source from its current position to its end into Dest at Dest's current position
+// (length header, then code); Dest ends right after the code.
+void CompressStream(TStream* Source, TStream* Dest);
+// Decompresses the stream at Source's position into Dest at Dest's position. Dest is sized to the
+// stated length up front; a truncated or corrupt stream raises EStreamError and leaves Dest cut back
+// to where it started. Source is left after the code bytes the decoder consumed.
+void DecompressStream(TStream* Source, TStream* Dest);
+
 namespace oracle_codec {
 
 // Fixed parameters of the code; a stored stream is only readable with exactly these.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "oracle/OracleCompress.h"
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
 using oracle_codec::CompressBytes;
@@ -201,4 +202,97 @@ TEST(Codec, DecompressionOfFlippedBitsNeverExceedsTheCount) {
     } catch (const EStreamError&) {
     }
   }
+}
+
+// A stream that stops delivering after a given number of bytes although its size says more.
+class ShortReadStream : public TStringStream {
+ public:
+  ShortReadStream(std::string data, int64_t limit) : TStringStream(std::move(data)), limit_(limit) {}
+  int64_t Read(void* Buffer, int64_t Count) override {
+    const int64_t n = TStringStream::Read(Buffer, std::min(Count, limit_));
+    limit_ -= n;
+    return n;
+  }
+
+ private:
+  int64_t limit_;
+};
+
+TEST(CodecStreams, CompressFromTheSourcePositionAndTrimTheDestination) {
+  const std::string text = SqlLikeText(50000, 10);
+  TStringStream source("PREFIX" + text);
+  source.SetPosition(6);
+  // The destination holds a prefix to keep and stale bytes after it that must go.
+  TStringStream dest("keep" + std::string(200000, 'x'));
+  dest.SetPosition(4);
+  CompressStream(&source, &dest);
+  EXPECT_EQ(dest.DataString(), "keep" + CompressBytes(text));
+  EXPECT_EQ(dest.Position(), dest.Size());
+  EXPECT_EQ(source.Position(), source.Size());
+
+  // Back again, into the middle of another stream.
+  TStringStream packed(dest.DataString());
+  packed.SetPosition(4);
+  TStringStream out("head");
+  out.SetPosition(4);
+  DecompressStream(&packed, &out);
+  EXPECT_EQ(out.DataString(), "head" + text);
+  EXPECT_EQ(out.Position(), out.Size());
+}
+
+TEST(CodecStreams, EmptySourceAndMemoryStreams) {
+  TMemoryStream source;
+  TMemoryStream dest;
+  CompressStream(&source, &dest);
+  ASSERT_EQ(dest.Size(), 4);
+  dest.SetPosition(0);
+  TMemoryStream out;
+  DecompressStream(&dest, &out);
+  EXPECT_EQ(out.Size(), 0);
+
+  const std::string data = RandomBytes(30000, 11);
+  source.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  source.SetPosition(0);
+  dest.SetSize(0);
+  CompressStream(&source, &dest);
+  dest.SetPosition(0);
+  DecompressStream(&dest, &out);
+  ASSERT_EQ(out.Size(), static_cast<int64_t>(data.size()));
+  EXPECT_EQ(std::string(static_cast<const char*>(out.Memory()), data.size()), data);
+}
+
+TEST(CodecStreams, DecompressLeavesTheSourceWhereAByteWiseReaderStops) {
+  // "A" is 9 code bits in 2 bytes; the reader keeps more than 8 bits buffered before each take, so
+  // it has taken a third byte when one follows.
+  TStringStream alone(CompressBytes("A"));
+  TStringStream out;
+  DecompressStream(&alone, &out);
+  EXPECT_EQ(out.DataString(), "A");
+  EXPECT_EQ(alone.Position(), 6);
+  TStringStream followed(CompressBytes("A") + "ZZZ");
+  TStringStream out2;
+  DecompressStream(&followed, &out2);
+  EXPECT_EQ(out2.DataString(), "A");
+  EXPECT_EQ(followed.Position(), 7);
+}
+
+TEST(CodecStreams, BadStreamsRaiseAndLeaveTheDestinationAsItWas) {
+  const std::string packed = CompressBytes(SqlLikeText(5000, 12));
+  for (const std::string& bad :
+       {packed.substr(0, 3), packed.substr(0, packed.size() / 2), Header(0xFFFFFFFFu) + packed.substr(4),
+        Header(0x40000000u) + packed.substr(4)}) {
+    TStringStream source(bad);
+    TStringStream dest("keep");
+    dest.SetPosition(4);
+    EXPECT_THROW(DecompressStream(&source, &dest), EStreamError);
+    EXPECT_EQ(dest.DataString(), "keep");
+  }
+}
+
+TEST(CodecStreams, HeaderStatesWhatWasCodedWhenTheSourceFallsShort) {
+  const std::string text = SqlLikeText(10000, 13);
+  ShortReadStream source(text, 6000);
+  TStringStream dest;
+  CompressStream(&source, &dest);
+  EXPECT_EQ(DecompressBytes(dest.DataString()), text.substr(0, 6000));
 }
