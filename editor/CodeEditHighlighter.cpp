@@ -142,7 +142,7 @@ std::string TCodeCustomHighlighter::GetLanguageName() const {
 }
 
 void TCodeCustomHighlighter::SetLine(std::string_view utf8, int lineNumber) {
-  ownLine_ = Utf8ToU32(utf8);
+  ownLine_ = Utf8ToUtf32(utf8);
   SetLine(ownLine_, lineNumber);
 }
 

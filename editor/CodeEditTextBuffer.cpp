@@ -66,7 +66,7 @@ const std::u32string& TCodeEditStringList::Line32(int index) const {
 
 std::string TCodeEditStringList::Get(int index) const {
   if (index < 0 || index >= GetCount()) return std::string();
-  return U32ToUtf8(list_[index].fString);
+  return Utf32ToUtf8(list_[index].fString);
 }
 
 TObject* TCodeEditStringList::GetObject(int index) const {
@@ -97,7 +97,7 @@ void TCodeEditStringList::InsertItem(int index, std::u32string s) {
 }
 
 int TCodeEditStringList::Add(const std::string& s) {
-  return AddU32(Utf8ToU32(s));
+  return AddU32(Utf8ToUtf32(s));
 }
 
 int TCodeEditStringList::AddU32(std::u32string s) {
@@ -121,7 +121,7 @@ void TCodeEditStringList::AddStrings(TStrings* strings) {
       if (auto* own = dynamic_cast<TCodeEditStringList*>(strings))
         rec.fString = own->Line32(i);
       else
-        rec.fString = Utf8ToU32(strings->Strings(i));
+        rec.fString = Utf8ToUtf32(strings->Strings(i));
       rec.fObject = strings->Objects(i);
       list_.push_back(std::move(rec));
     }
@@ -130,7 +130,7 @@ void TCodeEditStringList::AddStrings(TStrings* strings) {
 }
 
 void TCodeEditStringList::Insert(int index, const std::string& s) {
-  InsertU32(index, Utf8ToU32(s));
+  InsertU32(index, Utf8ToUtf32(s));
 }
 
 void TCodeEditStringList::InsertU32(int index, std::u32string s) {
@@ -158,7 +158,7 @@ void TCodeEditStringList::InsertLines(int index, int numLines) {
 }
 
 void TCodeEditStringList::Put(int index, const std::string& s) {
-  PutU32(index, Utf8ToU32(s));
+  PutU32(index, Utf8ToUtf32(s));
 }
 
 void TCodeEditStringList::PutU32(int index, std::u32string s) {
@@ -311,7 +311,7 @@ void TCodeEditStringList::LoadFromStream(TStream* stream) {
       bytes.append(chunk, static_cast<size_t>(got));
     }
     Clear();
-    const std::u32string text = Utf8ToU32(bytes);
+    const std::u32string text = Utf8ToUtf32(bytes);
     bool sawCR = false, sawLF = false;
     size_t p = 0;
     const size_t n = text.size();
@@ -347,7 +347,7 @@ void TCodeEditStringList::SaveToStream(TStream* stream) const {
   out.reserve(size);
   const int n = GetCount();
   for (int i = 0; i < n; ++i) {
-    for (char32_t c : list_[i].fString) AppendUtf8(out, c);
+    for (char32_t c : list_[i].fString) Utf8Append(out, c);
     if (i < n - 1 || appendNewLineAtEOF_) out += lineEnd;
   }
   if (!out.empty()) stream->WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
@@ -358,9 +358,9 @@ void TCodeEditStringList::SaveToFile(const std::string& fileName) const {
   const int n = GetCount();
   for (int i = 0; i < n; ++i) {
     if (i < n - 1 || appendNewLineAtEOF_)
-      writer.WriteLine(U32ToUtf8(list_[i].fString));
+      writer.WriteLine(Utf32ToUtf8(list_[i].fString));
     else
-      writer.Write(U32ToUtf8(list_[i].fString));
+      writer.Write(Utf32ToUtf8(list_[i].fString));
   }
   writer.Close();
 }

@@ -208,7 +208,7 @@ TSqlTokenKind TCodeSQLHighlighter::IdKindOf(std::u32string_view word) const {
 
 void TCodeSQLHighlighter::AddKeyword(const std::u32string& word, int kind) {
   uint32_t hash = KeyHash(word.c_str());
-  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(U32ToUtf8(word), kind));
+  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(Utf32ToUtf8(word), kind));
 }
 
 void TCodeSQLHighlighter::InitializeKeywordLists() {
@@ -227,12 +227,12 @@ void TCodeSQLHighlighter::InitializeKeywordLists() {
                       [this](const std::u32string& w, int kind) { AddKeyword(w, kind); });
   for (int i = 0; i < tableNames_->Count(); ++i) {
     const std::string name = tableNames_->Strings(i);
-    std::u32string w = Utf8ToU32(name);
+    std::u32string w = Utf8ToUtf32(name);
     if (w.empty()) continue;
     uint32_t hash = KeyHash(w.c_str());
     bool found = false;
     for (const TCodeHashEntry* e = keywords_.Get(static_cast<int>(hash)); e && !found; e = e->Next())
-      found = SameTextU32(Utf8ToU32(e->Keyword()), w);
+      found = SameTextU32(Utf8ToUtf32(e->Keyword()), w);
     if (!found) keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(name, stkTableName));
   }
   DefHighlightChange(this);
@@ -295,7 +295,7 @@ std::string TCodeSQLHighlighter::GetLanguageName() const {
 }
 
 bool TCodeSQLHighlighter::IsKeyword(const std::string& word) const {
-  switch (IdKindOf(Utf8ToU32(word))) {
+  switch (IdKindOf(Utf8ToUtf32(word))) {
     case stkDataType:
     case stkDefaultPackage:
     case stkException:
@@ -316,7 +316,7 @@ void TCodeSQLHighlighter::SetLine(const std::u32string& text, int lineNumber) {
 }
 
 std::string TCodeSQLHighlighter::GetToken() const {
-  return U32ToUtf8(GetTokenText());
+  return Utf32ToUtf8(GetTokenText());
 }
 
 TCodeHighlighterAttributes* TCodeSQLHighlighter::GetTokenAttribute() const {
