@@ -188,7 +188,8 @@ std::string EncodeNumber(const Value& v) {
   if (digits.size() % 2 != 0) digits += '0';
   int exponent = point / 2 - 1;
   std::vector<int> mantissa;
-  for (size_t i = 0; i < digits.size(); i += 2) mantissa.push_back((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
+  for (size_t i = 0; i < digits.size(); i += 2)
+    mantissa.push_back((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
   if (mantissa.size() > 20) {  // round to 20 base-100 digits (38 to 40 decimal digits)
     bool up = mantissa[20] >= 50;
     mantissa.resize(20);
@@ -278,7 +279,8 @@ DateTime DecodeDate(const ub1 in[7]) {
   dt.hour = in[4] - 1;
   dt.minute = in[5] - 1;
   dt.second = in[6] - 1;
-  if (dt.year < -4712 || dt.year > 9999 || dt.year == 0) Fail(1841, "(full) year must be between -4713 and +9999, and not be 0");
+  if (dt.year < -4712 || dt.year > 9999 || dt.year == 0)
+    Fail(1841, "(full) year must be between -4713 and +9999, and not be 0");
   if (dt.month < 1 || dt.month > 12) Fail(1843, "not a valid month");
   if (!DaysValid(dt.year, dt.month, dt.day)) Fail(1839, "date not valid for month specified");
   if (dt.hour < 0 || dt.hour > 23) Fail(1850, "hour must be between 0 and 23");
@@ -351,7 +353,8 @@ Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {
           return Value::MakeInt(Load<uint32_t>(p));
         case 8: {
           uint64_t u = Load<uint64_t>(p);
-          if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return Value::MakeReal(static_cast<double>(u));
+          if (u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+            return Value::MakeReal(static_cast<double>(u));
           return Value::MakeInt(static_cast<int64_t>(u));
         }
       }
@@ -384,7 +387,8 @@ Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {
       return Value::MakeDate(DecodeDate(reinterpret_cast<const ub1*>(p)));
     }
     case SQLT_ODT: {
-      if (length < sizeof(OCIDate)) Fail(1858, "a non-numeric character was found where a numeric was expected");
+      if (length < sizeof(OCIDate))
+        Fail(1858, "a non-numeric character was found where a numeric was expected");
       OCIDate od = Load<OCIDate>(p);
       ub1 raw[7];
       DateTime dt;

@@ -13,7 +13,7 @@ namespace oracle_sim::oci {
 
 // An Oracle NUMBER in its internal form (exponent byte, then base-100 mantissa bytes), at most 21
 // bytes; zero is the single byte 0x80.
-std::string EncodeNumber(const Value& v);  // Int, Real or numeric Text; throws OraError 1722
+std::string EncodeNumber(const Value& v);             // Int, Real or numeric Text; throws OraError 1722
 Value DecodeNumber(const ub1* bytes, size_t length);  // throws OraError 1722 on a malformed number
 
 // The 7-byte DATE: century + 100, year of century + 100, month, day, hour + 1, minute + 1, second + 1.

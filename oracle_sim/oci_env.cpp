@@ -159,7 +159,8 @@ OCIEnv::~OCIEnv() {
         return 5;
     }
   };
-  std::stable_sort(left.begin(), left.end(), [&](HandleBase* a, HandleBase* b) { return rank(a->type) < rank(b->type); });
+  std::stable_sort(left.begin(), left.end(),
+                   [&](HandleBase* a, HandleBase* b) { return rank(a->type) < rank(b->type); });
   for (HandleBase* h : left) delete h;
   for (OCIRowid* r : rowids) delete r;
 }
@@ -216,7 +217,8 @@ std::string LogonName(const std::string& value, bool upper) {
   std::string v = value;
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
   if (upper)
-    std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(v.begin(), v.end(), v.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return v;
 }
 
@@ -312,7 +314,8 @@ sword OCIHandleFree(dvoid* hndlp, ub4 type) {
   return OCI_SUCCESS;
 }
 
-sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4 type, size_t xtramem_sz, dvoid** usrmempp) {
+sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4 type, size_t xtramem_sz,
+                         dvoid** usrmempp) {
   if (!descpp) return OCI_INVALID_HANDLE;
   *descpp = nullptr;
   OCIEnv* env = EnvOf(parenth);
@@ -372,7 +375,8 @@ sword OCIDescriptorFree(dvoid* descp, ub4 type) {
     delete r;
     return OCI_SUCCESS;
   }
-  if (type == OCI_DTYPE_PARAM) return IsHandle(descp, type) ? OCI_SUCCESS : OCI_INVALID_HANDLE;  // owned by its statement
+  if (type == OCI_DTYPE_PARAM)
+    return IsHandle(descp, type) ? OCI_SUCCESS : OCI_INVALID_HANDLE;  // owned by its statement
   if (!IsHandle(descp, type)) return OCI_INVALID_HANDLE;
   auto* d = static_cast<HandleBase*>(descp);
   if (!Disown(d->env, d)) return OCI_INVALID_HANDLE;
@@ -400,7 +404,8 @@ sword OCIErrorGet(dvoid* hndlp, ub4 recordno, text*, sb4* errcodep, text* bufp, 
   return OCI_SUCCESS;
 }
 
-sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* errhp) {
+sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4* sizep, ub4 attrtype,
+                 OCIError* errhp) {
   if (!IsHandle(trgthndlp, trghndltyp)) return OCI_INVALID_HANDLE;
   auto* base = static_cast<HandleBase*>(const_cast<dvoid*>(trgthndlp));
   if (attrtype == OCI_ATTR_ENV) return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
@@ -419,7 +424,8 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
     }
     case OCI_HTYPE_SERVER: {
       auto* srv = static_cast<OCIServer*>(base);
-      if (attrtype == OCI_ATTR_SERVER_STATUS) return WriteAttr<ub4>(attributep, sizep, srv->instance ? 1u : 0u);
+      if (attrtype == OCI_ATTR_SERVER_STATUS)
+        return WriteAttr<ub4>(attributep, sizep, srv->instance ? 1u : 0u);
       break;
     }
     case OCI_HTYPE_SESSION: {
@@ -507,7 +513,8 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
   return IllegalAttribute(errhp);
 }
 
-sword OCIAttrSet(dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4 size, ub4 attrtype, OCIError* errhp) {
+sword OCIAttrSet(dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4 size, ub4 attrtype,
+                 OCIError* errhp) {
   if (!IsHandle(trgthndlp, trghndltyp)) return OCI_INVALID_HANDLE;
   auto* base = static_cast<HandleBase*>(trgthndlp);
   switch (trghndltyp) {

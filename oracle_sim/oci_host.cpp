@@ -103,12 +103,14 @@ void FreeConnection(HostConnection* conn) {
 }
 
 std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return s;
 }
 
 // Splits "user/password@database [as sysdba]" (double quotes group).
-void SplitLogon(const std::string& text, std::string& user, std::string& password, std::string& db, ub4& mode) {
+void SplitLogon(const std::string& text, std::string& user, std::string& password, std::string& db,
+                ub4& mode) {
   std::string t = text;
   std::string up = Upper(t);
   for (char& c : up)
@@ -146,8 +148,8 @@ void SplitLogon(const std::string& text, std::string& user, std::string& passwor
   trim(db);
 }
 
-sword LogOn(Lda_Def* lda, ub1* hda, const std::string& user, const std::string& password, const std::string& db,
-            ub4 mode) {
+sword LogOn(Lda_Def* lda, ub1* hda, const std::string& user, const std::string& password,
+            const std::string& db, ub4 mode) {
   if (!lda) return OCI_INVALID_HANDLE;
   std::memset(lda, 0, sizeof *lda);
   if (hda) std::memset(hda, 0, TALVIK_HDA_SIZE);
@@ -156,16 +158,21 @@ sword LogOn(Lda_Def* lda, ub1* hda, const std::string& user, const std::string& 
   OCIServer* srv = nullptr;
   OCISession* usr = nullptr;
   sword status = OCIEnvCreate(&conn->env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-  if (status == OCI_SUCCESS) status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&conn->err), OCI_HTYPE_ERROR, 0, nullptr);
-  if (status == OCI_SUCCESS) status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
-  if (status == OCI_SUCCESS) status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&conn->svc), OCI_HTYPE_SVCCTX, 0, nullptr);
-  if (status == OCI_SUCCESS) status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&usr), OCI_HTYPE_SESSION, 0, nullptr);
   if (status == OCI_SUCCESS)
-    status = OCIServerAttach(srv, conn->err, reinterpret_cast<const text*>(db.c_str()), static_cast<sb4>(db.size()), 0);
+    status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&conn->err), OCI_HTYPE_ERROR, 0, nullptr);
+  if (status == OCI_SUCCESS)
+    status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&srv), OCI_HTYPE_SERVER, 0, nullptr);
+  if (status == OCI_SUCCESS)
+    status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&conn->svc), OCI_HTYPE_SVCCTX, 0, nullptr);
+  if (status == OCI_SUCCESS)
+    status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&usr), OCI_HTYPE_SESSION, 0, nullptr);
+  if (status == OCI_SUCCESS)
+    status = OCIServerAttach(srv, conn->err, reinterpret_cast<const text*>(db.c_str()),
+                             static_cast<sb4>(db.size()), 0);
   if (status == OCI_SUCCESS) {
     OCIAttrSet(conn->svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, conn->err);
-    OCIAttrSet(usr, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()), static_cast<ub4>(user.size()), OCI_ATTR_USERNAME,
-               conn->err);
+    OCIAttrSet(usr, OCI_HTYPE_SESSION, const_cast<char*>(user.c_str()), static_cast<ub4>(user.size()),
+               OCI_ATTR_USERNAME, conn->err);
     OCIAttrSet(usr, OCI_HTYPE_SESSION, const_cast<char*>(password.c_str()), static_cast<ub4>(password.size()),
                OCI_ATTR_PASSWORD, conn->err);
     status = OCISessionBegin(conn->svc, conn->err, usr, OCI_CRED_RDBMS, mode);
@@ -192,7 +199,8 @@ sword CursorCall(Cda_Def* cda, F&& call) {
   OCIStmt* st = cur->stmt;
   cda->rpc = st->rowCount;
   cda->ft = FunctionCode(st);
-  cda->peo = code != 0 && code != 1403 && code != 1406 ? std::max(err->parseErrorOffset, st->parseErrorOffset) : 0;
+  cda->peo =
+      code != 0 && code != 1403 && code != 1406 ? std::max(err->parseErrorOffset, st->parseErrorOffset) : 0;
   cda->wrn = status == OCI_SUCCESS_WITH_INFO ? 1 : 0;
   const ub1* rid = st->lastRowid.bytes;
   cda->rid_obj = (ub4{rid[1]} << 24) | (ub4{rid[2]} << 16) | (ub4{rid[3]} << 8) | rid[4];
@@ -202,16 +210,17 @@ sword CursorCall(Cda_Def* cda, F&& call) {
   return Finish(cda, code);
 }
 
-sword BindHost(Cda_Def* cursor, const std::string& name, ub1* progv, sword progvl, sword ftype, sb2* indp, ub2* alen,
-               ub2* arcode, ub4 maxsiz, ub4* cursiz) {
+sword BindHost(Cda_Def* cursor, const std::string& name, ub1* progv, sword progvl, sword ftype, sb2* indp,
+               ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz) {
   return CursorCall(cursor, [&](HostCursor* cur, OCIError* err) -> sword {
     if (ftype == SQLT_CUR) {
       SetError(err, 3001, "unimplemented feature");
       return OCI_ERROR;
     }
     OCIBind* bind = nullptr;
-    return OCIBindByName(cur->stmt, &bind, err, reinterpret_cast<const text*>(name.c_str()), static_cast<sb4>(name.size()),
-                         progv, progvl, static_cast<ub2>(ftype), indp, alen, arcode, maxsiz, cursiz, OCI_DEFAULT);
+    return OCIBindByName(cur->stmt, &bind, err, reinterpret_cast<const text*>(name.c_str()),
+                         static_cast<sb4>(name.size()), progv, progvl, static_cast<ub2>(ftype), indp, alen,
+                         arcode, maxsiz, cursiz, OCI_DEFAULT);
   });
 }
 
@@ -223,7 +232,8 @@ sword opinit(ub4) {
   return 0;
 }
 
-sword olog(Lda_Def* lda, ub1* hda, text* uid, sword uidl, text* pswd, sword pswdl, text* conn, sword connl, ub4) {
+sword olog(Lda_Def* lda, ub1* hda, text* uid, sword uidl, text* pswd, sword pswdl, text* conn, sword connl,
+           ub4) {
   std::string user, password, db;
   ub4 mode = OCI_DEFAULT;
   SplitLogon(ArgText(uid, uidl), user, password, db, mode);
@@ -246,7 +256,8 @@ sword ologof(Lda_Def* lda) {
   HostConnection* conn = ConnectionOf(lda);
   if (!conn) return NotLoggedOn(lda);
   sword status = OCI_SUCCESS;
-  if (conn->svc && conn->svc->session) status = OCISessionEnd(conn->svc, conn->err, conn->svc->session, OCI_DEFAULT);
+  if (conn->svc && conn->svc->session)
+    status = OCISessionEnd(conn->svc, conn->err, conn->svc->session, OCI_DEFAULT);
   int code = CodeOf(status, conn->err, conn);
   FreeConnection(conn);
   std::memset(lda, 0, sizeof *lda);
@@ -342,37 +353,40 @@ sword oparse(Cda_Def* cursor, text* sqlstm, sb4 sqllen, sword, ub4) {
   });
 }
 
-sword obndra(Cda_Def* cursor, text* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword, sb2* indp,
-             ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz, text*, sword, sword) {
+sword obndra(Cda_Def* cursor, text* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword,
+             sb2* indp, ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz, text*, sword, sword) {
   return BindHost(cursor, ArgText(sqlvar, sqlvl), progv, progvl, ftype, indp, alen, arcode, maxsiz, cursiz);
 }
 
-sword obndrv(Cda_Def* cursor, text* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword, sb2* indp, text*,
-             sword, sword) {
+sword obndrv(Cda_Def* cursor, text* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype, sword,
+             sb2* indp, text*, sword, sword) {
   return BindHost(cursor, ArgText(sqlvar, sqlvl), progv, progvl, ftype, indp, nullptr, nullptr, 0, nullptr);
 }
 
-sword obndrn(Cda_Def* cursor, sword sqlvn, ub1* progv, sword progvl, sword ftype, sword, sb2* indp, text*, sword, sword) {
-  return BindHost(cursor, ":" + std::to_string(sqlvn), progv, progvl, ftype, indp, nullptr, nullptr, 0, nullptr);
+sword obndrn(Cda_Def* cursor, sword sqlvn, ub1* progv, sword progvl, sword ftype, sword, sb2* indp, text*,
+             sword, sword) {
+  return BindHost(cursor, ":" + std::to_string(sqlvn), progv, progvl, ftype, indp, nullptr, nullptr, 0,
+                  nullptr);
 }
 
-sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword, sb2* indp, text*, sword, sword,
-             ub2* rlen, ub2* rcode) {
+sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword, sb2* indp, text*, sword,
+             sword, ub2* rlen, ub2* rcode) {
   return CursorCall(cursor, [&](HostCursor* cur, OCIError* err) -> sword {
     OCIDefine* def = nullptr;
-    return OCIDefineByPos(cur->stmt, &def, err, static_cast<ub4>(pos), buf, bufl, static_cast<ub2>(ftype), indp, rlen,
-                          rcode, OCI_DEFAULT);
+    return OCIDefineByPos(cur->stmt, &def, err, static_cast<ub4>(pos), buf, bufl, static_cast<ub2>(ftype),
+                          indp, rlen, rcode, OCI_DEFAULT);
   });
 }
 
-sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize, sb2* prec,
-             sb2* scale, sb2* nullok) {
+sword odescr(Cda_Def* cursor, sword pos, sb4* dbsize, sb2* dbtype, sb1* cbuf, sb4* cbufl, sb4* dsize,
+             sb2* prec, sb2* scale, sb2* nullok) {
   return CursorCall(cursor, [&](HostCursor* cur, OCIError* err) -> sword {
     return Guard(err, [&]() -> sword {
       OCIStmt* st = cur->stmt;
       if (!st->cursor) throw MakeError(1003, "no statement parsed");
       const std::vector<ColumnDesc>& cols = st->cursor->Describe();
-      if (pos < 1 || static_cast<size_t>(pos) > cols.size()) throw MakeError(1007, "variable not in select list");
+      if (pos < 1 || static_cast<size_t>(pos) > cols.size())
+        throw MakeError(1007, "variable not in select list");
       const ColumnDesc& c = cols[pos - 1];
       if (dbsize) *dbsize = c.size;
       if (dbtype) *dbtype = static_cast<sb2>(c.type);
@@ -427,12 +441,14 @@ sword oflng(Cda_Def* cursor, sword pos, ub1* buf, sb4 bufl, sword, ub4* retl, sb
   sword rc = CursorCall(cursor, [&](HostCursor* c, OCIError* err) -> sword {
     return Guard(err, [&]() -> sword {
       const std::vector<Value>& row = c->stmt->lastRow;
-      if (pos < 1 || static_cast<size_t>(pos) > row.size()) throw MakeError(1007, "variable not in select list");
+      if (pos < 1 || static_cast<size_t>(pos) > row.size())
+        throw MakeError(1007, "variable not in select list");
       const Value& v = row[pos - 1];
       const std::string& data = v.s;
       size_t from = static_cast<size_t>(std::max<sb4>(offset, 0));
       size_t n = 0;
-      if (!v.IsNull() && from < data.size()) n = std::min<size_t>(data.size() - from, static_cast<size_t>(std::max<sb4>(bufl, 0)));
+      if (!v.IsNull() && from < data.size())
+        n = std::min<size_t>(data.size() - from, static_cast<size_t>(std::max<sb4>(bufl, 0)));
       if (buf && n > 0) std::memcpy(buf, data.data() + from, n);
       if (retl) *retl = static_cast<ub4>(n);
       return OCI_SUCCESS;
@@ -449,7 +465,8 @@ sword OCISvcCtxToLda(OCISvcCtx* svchp, OCIError* errhp, Lda_Def* ldap) {
     auto* conn = new HostConnection();
     conn->env = svchp->env;
     conn->svc = svchp;
-    if (OCIHandleAlloc(svchp->env, reinterpret_cast<dvoid**>(&conn->err), OCI_HTYPE_ERROR, 0, nullptr) != OCI_SUCCESS) {
+    if (OCIHandleAlloc(svchp->env, reinterpret_cast<dvoid**>(&conn->err), OCI_HTYPE_ERROR, 0, nullptr) !=
+        OCI_SUCCESS) {
       delete conn;
       throw MakeError(4030, "out of process memory when trying to allocate memory");
     }

@@ -1,8 +1,6 @@
 // The handles of the simulated client library and the helpers its entry points share.
 #pragma once
 
-
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -33,7 +31,7 @@ struct HandleBase {
 
   uint32_t magic = kHandleMagic;
   ub4 type;
-  OCIEnv* env;                  // the environment the handle was allocated in (itself for an env)
+  OCIEnv* env;                   // the environment the handle was allocated in (itself for an env)
   std::vector<char> userMemory;  // extra memory asked for at allocation
 };
 
@@ -100,7 +98,8 @@ struct OCISvcCtx : oracle_sim::oci::HandleBase {
 };
 
 struct OCIParam : oracle_sim::oci::HandleBase {
-  OCIParam(OCIEnv* e, const oracle_sim::ColumnDesc& c, ub4 pos) : HandleBase(OCI_DTYPE_PARAM, e), column(c), position(pos) {}
+  OCIParam(OCIEnv* e, const oracle_sim::ColumnDesc& c, ub4 pos)
+      : HandleBase(OCI_DTYPE_PARAM, e), column(c), position(pos) {}
   oracle_sim::ColumnDesc column;
   ub4 position;
 };
@@ -172,8 +171,8 @@ struct OCIStmt : oracle_sim::oci::HandleBase {
 
   std::string sql;
   bool prepared = false;
-  ub2 stmtType = 0;  // OCI_STMT_*
-  OCISvcCtx* svc = nullptr;           // the service context it was parsed on
+  ub2 stmtType = 0;          // OCI_STMT_*
+  OCISvcCtx* svc = nullptr;  // the service context it was parsed on
   oracle_sim::Session* parsedOn = nullptr;
   std::unique_ptr<oracle_sim::Cursor> cursor;
   std::vector<std::unique_ptr<OCIBind>> binds;
@@ -192,7 +191,7 @@ struct OCIStmt : oracle_sim::oci::HandleBase {
     bool active = false;
     std::vector<OCIBind*> pending;  // binds waiting for their data, in order
     size_t current = 0;
-    std::string data;       // pieces gathered for the current bind
+    std::string data;  // pieces gathered for the current bind
     bool isNull = false;
     bool complete = false;  // the last piece of the current bind has been given
     ub1 nextPiece = OCI_FIRST_PIECE;
@@ -224,7 +223,8 @@ namespace oracle_sim::oci {
 bool IsHandle(const void* h, ub4 type);
 template <typename T>
 T* AsHandle(const void* h, ub4 type) {
-  return IsHandle(h, type) ? static_cast<T*>(const_cast<HandleBase*>(static_cast<const HandleBase*>(h))) : nullptr;
+  return IsHandle(h, type) ? static_cast<T*>(const_cast<HandleBase*>(static_cast<const HandleBase*>(h)))
+                           : nullptr;
 }
 OCIRowid* AsRowid(const void* d);
 

@@ -51,7 +51,8 @@ std::shared_ptr<Instance> ResolveInstance(const std::string& connect) {
 }
 
 void BeginSession(OCIServer* server, OCISession* session) {
-  if (!server || !server->instance) throw MakeError(24327, "need explicit attach before authenticating a user");
+  if (!server || !server->instance)
+    throw MakeError(24327, "need explicit attach before authenticating a user");
   if (session->session) throw MakeError(24313, "user already authenticated");
   session->session = Session::LogOn(server->instance, session->userName, session->password);
 }
@@ -99,7 +100,8 @@ void EndSession(OCISession* usr) {
 }
 
 // Logs a user on through a new server of its own (OCILogon, pooled sessions).
-void LogOnOwn(OCISvcCtx* svc, const std::string& connect, const std::string& user, const std::string& password) {
+void LogOnOwn(OCISvcCtx* svc, const std::string& connect, const std::string& user,
+              const std::string& password) {
   auto server = std::make_unique<OCIServer>(svc->env);
   server->instance = ResolveInstance(connect);
   server->dblink = connect;
@@ -117,7 +119,8 @@ std::string UserArg(const text* p, ub4 len, bool upper) {
   std::string v = ArgText(p, static_cast<sb4>(len));
   if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
   if (upper)
-    std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(v.begin(), v.end(), v.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return v;
 }
 
@@ -137,7 +140,8 @@ void ChangePassword(OCISvcCtx* svc, const std::string& user, const std::string& 
     throw MakeError(3001, "unimplemented feature");
   }
   auto upper = [](std::string v) {
-    std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(v.begin(), v.end(), v.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return v;
   };
   if (upper(svc->session->password) != upper(oldPassword))
@@ -235,8 +239,8 @@ sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) {
   return rc;
 }
 
-sword OCIPasswordChange(OCISvcCtx* svchp, OCIError* errhp, const text* user_name, ub4 usernm_len, const text* opasswd,
-                        ub4 opasswd_len, const text* npasswd, ub4 npasswd_len, ub4) {
+sword OCIPasswordChange(OCISvcCtx* svchp, OCIError* errhp, const text* user_name, ub4 usernm_len,
+                        const text* opasswd, ub4 opasswd_len, const text* npasswd, ub4 npasswd_len, ub4) {
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
     if (!svchp->session) throw MakeError(24324, "service handle not initialized");
@@ -299,9 +303,9 @@ sword OCIServerVersion(dvoid* hndlp, OCIError* errhp, text* bufp, ub4 bufsz, ub1
 // ------------------------------------------------------------------------------------------------
 // Session pools
 
-sword OCISessionPoolCreate(OCIEnv* envhp, OCIError* errhp, OCISPool* spoolhp, OraText** poolName, ub4* poolNameLen,
-                           const OraText* connStr, ub4 connStrLen, ub4, ub4, ub4, OraText* userid, ub4 useridLen,
-                           OraText* password, ub4 passwordLen, ub4 mode) {
+sword OCISessionPoolCreate(OCIEnv* envhp, OCIError* errhp, OCISPool* spoolhp, OraText** poolName,
+                           ub4* poolNameLen, const OraText* connStr, ub4 connStrLen, ub4, ub4, ub4,
+                           OraText* userid, ub4 useridLen, OraText* password, ub4 passwordLen, ub4 mode) {
   if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(spoolhp, OCI_HTYPE_SPOOL)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
     std::string connect = ArgText(connStr, static_cast<sb4>(connStrLen));
@@ -339,8 +343,8 @@ sword OCISessionPoolDestroy(OCISPool* spoolhp, OCIError* errhp, ub4) {
 }
 
 sword OCISessionGet(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, OCIAuthInfo* authhp, OraText* poolName,
-                    ub4 poolName_len, const OraText*, ub4, OraText** retTagInfo, ub4* retTagInfo_len, boolean* found,
-                    ub4 mode) {
+                    ub4 poolName_len, const OraText*, ub4, OraText** retTagInfo, ub4* retTagInfo_len,
+                    boolean* found, ub4 mode) {
   if (!IsHandle(envhp, OCI_HTYPE_ENV) || !svchp) return OCI_INVALID_HANDLE;
   if (authhp && !IsHandle(authhp, OCI_HTYPE_AUTHINFO)) return OCI_INVALID_HANDLE;
   *svchp = nullptr;
@@ -371,7 +375,8 @@ sword OCISessionGet(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, OCIAuthIn
     {
       std::lock_guard<std::mutex> g(pool->lock);
       for (auto it = pool->idle.begin(); it != pool->idle.end(); ++it) {
-        if ((*it)->userName == user && (*it)->password == password && (*it)->session && (*it)->session->Connected()) {
+        if ((*it)->userName == user && (*it)->password == password && (*it)->session &&
+            (*it)->session->Connected()) {
           reused = std::move(*it);
           pool->idle.erase(it);
           break;

@@ -18,7 +18,8 @@ std::unordered_set<OCIStmt*>& Statements() {
 }
 
 std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return s;
 }
 
@@ -129,7 +130,8 @@ CellOutcome WriteElement(ub2 dty, const Value& v, dvoid* valuep, sb4 valueSize, 
     return {};
   }
   if (!valuep) return {};
-  WriteOutcome o = WriteExternal(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
+  WriteOutcome o =
+      WriteExternal(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
   if (ind) *ind = o.rcode ? static_cast<sb2>(o.fullLength <= 32767 ? o.fullLength : -2) : 0;
   if (len) *len = static_cast<ub2>(std::min<ub4>(o.length, 65535));
   if (rcode) *rcode = static_cast<ub2>(o.rcode);
@@ -177,7 +179,8 @@ void WritePieces(OCIDefine* d, ub4 row, const Value& v) {
 // OUT values of a bind after an execution, element `i`.
 CellOutcome WriteBindElement(OCIBind* b, const Value& v, ub4 i) {
   if (b->outCallback) {
-    std::string text = v.IsNull() ? std::string() : (v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v));
+    std::string text =
+        v.IsNull() ? std::string() : (v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v));
     size_t done = 0;
     ub1 piece = OCI_ONE_PIECE;
     for (;;) {
@@ -195,7 +198,8 @@ CellOutcome WriteBindElement(OCIBind* b, const Value& v, ub4 i) {
       ub4 capacity = alen ? *alen : 0;
       if (!IsLongType(b->dty) && b->dty != SQLT_CHR && b->dty != SQLT_BIN) {
         // Fixed-form types are written whole into the piece buffer.
-        CellOutcome o = WriteElement(b->dty, v, buf, static_cast<sb4>(capacity), 0, ind, 0, nullptr, 0, rcode, 0, 0);
+        CellOutcome o =
+            WriteElement(b->dty, v, buf, static_cast<sb4>(capacity), 0, ind, 0, nullptr, 0, rcode, 0, 0);
         if (alen) *alen = capacity;
         return o;
       }
@@ -209,8 +213,9 @@ CellOutcome WriteBindElement(OCIBind* b, const Value& v, ub4 i) {
     }
   }
   ub4 stride = Stride(b->valueSkip, static_cast<size_t>(std::max<sb4>(b->valueSize, 0)));
-  return WriteElement(b->dty, v, b->valuep, b->valueSize, stride, b->indp, Stride(b->indSkip, sizeof(sb2)), b->alenp,
-                      Stride(b->alenSkip, sizeof(ub2)), b->rcodep, Stride(b->rcodeSkip, sizeof(ub2)), i);
+  return WriteElement(b->dty, v, b->valuep, b->valueSize, stride, b->indp, Stride(b->indSkip, sizeof(sb2)),
+                      b->alenp, Stride(b->alenSkip, sizeof(ub2)), b->rcodep,
+                      Stride(b->rcodeSkip, sizeof(ub2)), i);
 }
 
 void SendScalar(Cursor& c, OCIBind* b, const Value& v) {
@@ -418,7 +423,8 @@ sword ExecuteStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub
     // Another call of a piecewise execution: take the piece just given.
     if (ps.complete) {
       OCIBind* b = ps.pending[ps.current];
-      ps.values[b] = ps.isNull ? Value() : ReadExternal(b->dty, ps.data.data(), static_cast<ub4>(ps.data.size()), true);
+      ps.values[b] =
+          ps.isNull ? Value() : ReadExternal(b->dty, ps.data.data(), static_cast<ub4>(ps.data.size()), true);
       ps.data.clear();
       ps.isNull = false;
       ps.complete = false;
@@ -494,10 +500,11 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
           WritePieces(d, r, v);
         } else {
           ub4 stride = Stride(d->valueSkip, static_cast<size_t>(std::max<sb4>(d->valueSize, 0)));
-          truncated |= WriteElement(d->dty, v, d->valuep, d->valueSize, stride, d->indp, Stride(d->indSkip, sizeof(sb2)),
-                                    d->rlenp, Stride(d->rlenSkip, sizeof(ub2)), d->rcodep,
-                                    Stride(d->rcodeSkip, sizeof(ub2)), r)
-                           .truncated;
+          truncated |=
+              WriteElement(d->dty, v, d->valuep, d->valueSize, stride, d->indp,
+                           Stride(d->indSkip, sizeof(sb2)), d->rlenp, Stride(d->rlenSkip, sizeof(ub2)),
+                           d->rcodep, Stride(d->rcodeSkip, sizeof(ub2)), r)
+                  .truncated;
         }
       } catch (const OraError&) {
         st->rowsFetched = r;
@@ -538,7 +545,8 @@ OCIBind* FindOrAddBind(OCIStmt* st, const std::string& name, ub4 position) {
 }
 
 sword Bind(OCIStmt* st, OCIBind** bindp, OCIError* err, const std::string& name, ub4 position, dvoid* valuep,
-           sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
+           sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep,
+           ub4 mode) {
   return Guard(err, [&]() -> sword {
     if (!st->prepared) throw MakeError(24337, "statement handle not prepared");
     if (name.empty() && position == 0) throw MakeError(1036, "illegal variable name/number");
@@ -573,8 +581,8 @@ sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const text* stmt, ub4 stmt
   });
 }
 
-sword OCIStmtPrepare2(OCISvcCtx* svchp, OCIStmt** stmthp, OCIError* errhp, const OraText* stmttext, ub4 stmt_len,
-                      const OraText*, ub4, ub4, ub4) {
+sword OCIStmtPrepare2(OCISvcCtx* svchp, OCIStmt** stmthp, OCIError* errhp, const OraText* stmttext,
+                      ub4 stmt_len, const OraText*, ub4, ub4, ub4) {
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX) || !stmthp) return OCI_INVALID_HANDLE;
   *stmthp = nullptr;
   auto st = std::make_unique<OCIStmt>(svchp->env);
@@ -603,22 +611,24 @@ sword OCIStmtRelease(OCIStmt* stmtp, OCIError*, const OraText*, ub4, ub4) {
 }
 
 sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const text* placeholder, sb4 placeh_len,
-                    dvoid* valuep, sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
-                    ub4* curelep, ub4 mode) {
+                    dvoid* valuep, sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep,
+                    ub4 maxarr_len, ub4* curelep, ub4 mode) {
   if (!IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
   std::string name = BindName(ArgText(placeholder, placeh_len));
   if (name.empty()) {
     SetError(errhp, 1036, "illegal variable name/number");
     return OCI_ERROR;
   }
-  return Bind(stmtp, bindp, errhp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, curelep, mode);
+  return Bind(stmtp, bindp, errhp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, curelep,
+              mode);
 }
 
-sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, dvoid* valuep, sb4 value_sz,
-                   ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
+sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, dvoid* valuep,
+                   sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep,
+                   ub4 mode) {
   if (!IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
-  return Bind(stmtp, bindp, errhp, std::string(), position, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len,
-              curelep, mode);
+  return Bind(stmtp, bindp, errhp, std::string(), position, valuep, value_sz, dty, indp, alenp, rcodep,
+              maxarr_len, curelep, mode);
 }
 
 sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, dvoid* ictxp, OCICallbackInBind icbfp, dvoid* octxp,
@@ -644,8 +654,8 @@ sword OCIBindArrayOfStruct(OCIBind* bindp, OCIError*, ub4 pvskip, ub4 indskip, u
   return OCI_SUCCESS;
 }
 
-sword OCIStmtGetPieceInfo(OCIStmt* stmtp, OCIError* errhp, dvoid** hndlpp, ub4* typep, ub1* in_outp, ub4* iterp,
-                          ub4* idxp, ub1* piecep) {
+sword OCIStmtGetPieceInfo(OCIStmt* stmtp, OCIError* errhp, dvoid** hndlpp, ub4* typep, ub1* in_outp,
+                          ub4* iterp, ub4* idxp, ub1* piecep) {
   if (!IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
   OCIStmt::PieceState& ps = stmtp->pieces;
   if (!ps.active || ps.current >= ps.pending.size()) {
@@ -676,14 +686,14 @@ sword OCIStmtSetPieceInfo(dvoid* hndlp, ub4 type, OCIError* errhp, const dvoid* 
   return OCI_SUCCESS;
 }
 
-sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 rowoff, const OCISnapshot*,
-                     OCISnapshot*, ub4 mode) {
+sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 rowoff,
+                     const OCISnapshot*, OCISnapshot*, ub4 mode) {
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX) || !IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword { return ExecuteStatement(svchp, stmtp, errhp, iters, rowoff, mode); });
 }
 
-sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 position, dvoid* valuep, sb4 value_sz,
-                     ub2 dty, dvoid* indp, ub2* rlenp, ub2* rcodep, ub4 mode) {
+sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 position, dvoid* valuep,
+                     sb4 value_sz, ub2 dty, dvoid* indp, ub2* rlenp, ub2* rcodep, ub4 mode) {
   if (!IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
     if (position == 0 || position > 1000) throw MakeError(1007, "variable not in select list");
@@ -723,7 +733,8 @@ sword OCIDefineArrayOfStruct(OCIDefine* defnp, OCIError*, ub4 pvskip, ub4 indski
 sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation, ub4) {
   if (!IsHandle(stmtp, OCI_HTYPE_STMT)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
-    if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT) throw MakeError(3001, "unimplemented feature");
+    if (orientation != OCI_FETCH_NEXT && orientation != OCI_DEFAULT)
+      throw MakeError(3001, "unimplemented feature");
     return FetchRows(stmtp, errhp, nrows);
   });
 }
@@ -741,7 +752,8 @@ sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdp
     if (pos < 1 || pos > cols.size()) throw MakeError(24334, "no descriptor for this position");
     if (st->params.size() != cols.size()) {
       st->params.clear();
-      for (ub4 i = 0; i < cols.size(); ++i) st->params.push_back(std::make_unique<OCIParam>(st->env, cols[i], i + 1));
+      for (ub4 i = 0; i < cols.size(); ++i)
+        st->params.push_back(std::make_unique<OCIParam>(st->env, cols[i], i + 1));
     }
     *parmdpp = st->params[pos - 1].get();
     return OCI_SUCCESS;

@@ -19,7 +19,8 @@ namespace oracle_sim::oci {
 namespace {
 
 std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return s;
 }
 
@@ -156,11 +157,13 @@ std::vector<TnsEntry> ParseTnsNames(const std::string& path) {
 std::vector<std::string> TnsAdminFolders() {
   std::vector<std::string> folders;
   if (const char* t = std::getenv("TNS_ADMIN"); t && *t) folders.push_back(t);
-  if (const char* h = std::getenv("ORACLE_HOME"); h && *h) folders.push_back((fs::path(h) / "network" / "admin").string());
+  if (const char* h = std::getenv("ORACLE_HOME"); h && *h)
+    folders.push_back((fs::path(h) / "network" / "admin").string());
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&ResolveDatabaseFile), &info) && info.dli_fname) {
     fs::path lib(info.dli_fname);
-    if (lib.has_parent_path()) folders.push_back((lib.parent_path().parent_path() / "network" / "admin").string());
+    if (lib.has_parent_path())
+      folders.push_back((lib.parent_path().parent_path() / "network" / "admin").string());
   }
 #ifdef TALVIK_SIM_HOME
   folders.push_back((fs::path(TALVIK_SIM_HOME) / "network" / "admin").string());

@@ -57,6 +57,8 @@ using Kind_OCI92 = HandleCall;
 
 #define TALVIK_STUB_IMPL(group, name, ret, params, args)
 #define TALVIK_STUB_UNIMPL(group, name, ret, params, args) \
-  extern "C" ret name params { return Unimplemented<ret, Kind_##group> args; }
+  extern "C" ret name params {                             \
+    return Unimplemented<ret, Kind_##group> args;          \
+  }
 #define TALVIK_STUB(group, name, kind, ret, params, args) TALVIK_STUB_##kind(group, name, ret, params, args)
 TALVIK_OCI_ENTRY_POINTS(TALVIK_STUB)
