@@ -19,11 +19,11 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-#define TALVIK_DECLARE_EXCEPTION(Name, Base)                                  \
-  class Name : public Base {                                                  \
-   public:                                                                    \
-    using Base::Base;                                                         \
-    const char* ClassName() const noexcept override { return #Name; }         \
+#define TALVIK_DECLARE_EXCEPTION(Name, Base)                          \
+  class Name : public Base {                                          \
+   public:                                                            \
+    using Base::Base;                                                 \
+    const char* ClassName() const noexcept override { return #Name; } \
   }
 
 // Ends an operation silently: the application object shows no message for it.
