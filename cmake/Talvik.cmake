@@ -9,6 +9,12 @@ if(TALVIK_SANITIZE)
   add_link_options(${TALVIK_SANITIZER_FLAGS})
 endif()
 
+# In the fuzzing tree every library carries the coverage instrumentation libFuzzer steers by;
+# without it only the fuzz target's own file would be seen.
+if(TALVIK_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # talvik_library(<target> [SHARED] SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
 # One library per folder; headers are included as "<folder>/<Unit>.h" from the repo root.
 function(talvik_library target)

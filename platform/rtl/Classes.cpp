@@ -83,7 +83,6 @@ int CompareStr(std::string_view S1, std::string_view S2) {
 
 }  // namespace talvik_detail
 
-using talvik_detail::SameText;
 
 // ---------------------------------------------------------------------------------------------------
 std::string TObject::ClassParentName() const {
@@ -99,12 +98,12 @@ bool TObject::InheritsFrom(const TClassInfo* AClass) const {
 
 bool TObject::InheritsFrom(std::string_view AClassName) const {
   for (const TClassInfo* c = ClassType(); c; c = c->Parent)
-    if (SameText(c->Name, AClassName)) return true;
+    if (talvik_detail::SameText(c->Name, AClassName)) return true;
   return false;
 }
 
 bool TObject::ClassNameIs(std::string_view AName) const {
-  return SameText(ClassType()->Name, AName);
+  return talvik_detail::SameText(ClassType()->Name, AName);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -188,7 +187,7 @@ void TComponent::SetName(const std::string& NewName) {
 
 void TComponent::ValidateRename(TComponent* AComponent, const std::string& CurName,
                                 const std::string& NewName) {
-  if (AComponent && !SameText(CurName, NewName) && AComponent->owner_ == this && !NewName.empty()) {
+  if (AComponent && !talvik_detail::SameText(CurName, NewName) && AComponent->owner_ == this && !NewName.empty()) {
     if (FindComponent(NewName)) throw EComponentError("A component named " + NewName + " already exists");
   }
 }
@@ -200,7 +199,7 @@ void TComponent::ValidateContainer(TComponent* AComponent) {
 TComponent* TComponent::FindComponent(std::string_view AName) const {
   if (AName.empty()) return nullptr;
   for (TComponent* c : components_)
-    if (SameText(c->name_, AName)) return c;
+    if (talvik_detail::SameText(c->name_, AName)) return c;
   return nullptr;
 }
 
