@@ -375,6 +375,31 @@ class ChunkedStringItems {
   void Clear();
   std::vector<StringItem> TakeAll();
   void Assign(std::vector<StringItem>&& Items);
+  // The first index whose item is not Less (the items are ordered by Less): chunk, then item.
+  template <typename Less>
+  int LowerBound(Less less) const {
+    size_t lo = 0, hi = chunks_.size();
+    while (lo < hi) {
+      const size_t mid = (lo + hi) / 2;
+      if (less(chunks_[mid].back())) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    if (lo == chunks_.size()) return size_;
+    const auto& chunk = chunks_[lo];
+    size_t l = 0, h = chunk.size();
+    while (l < h) {
+      const size_t mid = (l + h) / 2;
+      if (less(chunk[mid])) {
+        l = mid + 1;
+      } else {
+        h = mid;
+      }
+    }
+    return starts_[lo] + static_cast<int>(l);
+  }
 
  private:
   int Locate(int Index, int& Offset) const;
@@ -648,17 +673,6 @@ class TStringStream : public TStream {
   int64_t position_ = 0;
 };
 
-namespace talvik_detail {
-// Case-insensitive comparison of UTF-8 texts with the letters of the Latin, Greek and Cyrillic alphabets
-// folded; <0, 0 or >0.
-int CompareText(std::string_view S1, std::string_view S2);
-inline bool SameText(std::string_view S1, std::string_view S2) {
-  return CompareText(S1, S2) == 0;
-}
-// Byte-wise comparison (the order of the code points); <0, 0 or >0.
-int CompareStr(std::string_view S1, std::string_view S2);
-}  // namespace talvik_detail
-
 // ---------------------------------------------------------------------------------------------------
 // The filer: properties and components in the class library's binary stream format.
 enum TValueType : uint8_t {
@@ -820,7 +834,6 @@ class TReader : public TFiler {
 using TThreadID = uint64_t;
 extern const TThreadID MainThreadID;
 TThreadID GetCurrentThreadId();
-void Sleep(unsigned Milliseconds);
 
 // Runs the methods that other threads passed to Synchronize or Queue; call it on the main thread.
 // Waits up to TimeoutMs for one to arrive when none is waiting. True when any ran.

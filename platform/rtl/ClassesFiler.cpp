@@ -75,75 +75,12 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-std::u16string Utf8ToUtf16(std::string_view s) {
-  std::u16string out;
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    char32_t cp = 0xFFFD;
-    int len = b0 < 0x80 ? 1 : b0 >= 0xF0 && b0 < 0xF8 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
-    if (len == 0 || i + len > s.size()) {
-      len = 1;
-    } else {
-      cp = len == 1 ? b0 : b0 & (0x7F >> len);
-      for (int k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-          cp = 0xFFFD;
-          len = k;
-          break;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-      }
-    }
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 std::string Utf16LeToUtf8(const std::string& bytes) {
-  std::string out;
-  const size_t n = bytes.size() / 2;
-  auto unit = [&](size_t k) {
-    return static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * k]) |
-                                 (static_cast<uint8_t>(bytes[2 * k + 1]) << 8));
-  };
-  for (size_t k = 0; k < n; ++k) {
-    char32_t cp = unit(k);
-    if (cp >= 0xD800 && cp < 0xDC00 && k + 1 < n && unit(k + 1) >= 0xDC00 && unit(k + 1) < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(k + 1) - 0xDC00);
-      ++k;
-    } else if (cp >= 0xD800 && cp < 0xE000) {
-      cp = 0xFFFD;
-    }
-    AppendUtf8(out, cp);
-  }
-  return out;
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (size_t k = 0; k < units.size(); ++k)
+    units[k] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * k]) |
+                                     (static_cast<uint8_t>(bytes[2 * k + 1]) << 8));
+  return Utf16ToUtf8(units);
 }
 
 }  // namespace
@@ -270,13 +207,13 @@ void TWriter::WriteUTF8String(std::string_view Value) {
 }
 
 void TWriter::WriteIdent(std::string_view Ident) {
-  if (talvik_detail::SameText(Ident, "False")) {
+  if (SameText(Ident, "False")) {
     WriteValue(vaFalse);
-  } else if (talvik_detail::SameText(Ident, "True")) {
+  } else if (SameText(Ident, "True")) {
     WriteValue(vaTrue);
-  } else if (talvik_detail::SameText(Ident, "Null")) {
+  } else if (SameText(Ident, "Null")) {
     WriteValue(vaNull);
-  } else if (talvik_detail::SameText(Ident, "nil")) {
+  } else if (SameText(Ident, "nil")) {
     WriteValue(vaNil);
   } else {
     WriteValue(vaIdent);
@@ -392,14 +329,14 @@ std::string TReader::ReadCountedBytes(int64_t Count) {
 
 void TReader::DefineProperty(const std::string& Name, const TReaderProc& ReadData,
                              const TWriterProc& /*WriteData*/, bool /*HasData*/) {
-  if (prop_done_ || !ReadData || !talvik_detail::SameText(Name, prop_name_)) return;
+  if (prop_done_ || !ReadData || !SameText(Name, prop_name_)) return;
   prop_done_ = true;
   ReadData(this);
 }
 
 void TReader::DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
                                    const TStreamProc& /*WriteData*/, bool /*HasData*/) {
-  if (prop_done_ || !ReadData || !talvik_detail::SameText(Name, prop_name_)) return;
+  if (prop_done_ || !ReadData || !SameText(Name, prop_name_)) return;
   prop_done_ = true;
   const std::string bytes = ReadBinary();
   TMemoryStream data;

@@ -15,10 +15,6 @@ const TThreadID MainThreadID = GetCurrentThreadId();
 
 std::function<void()> WakeMainThread;
 
-void Sleep(unsigned Milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
-}
-
 namespace {
 
 struct SyncRequest {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/Process.h"
 #include "platform/rtl/SyncObjs.h"
 
 namespace {
