@@ -462,6 +462,10 @@ TCollection::TCollection(TCollectionItemClass ItemClass) : item_class_(ItemClass
 
 TCollection::~TCollection() {
   update_count_ = 1;
+  FreeItems();
+}
+
+void TCollection::FreeItems() {
   while (!items_.empty()) {
     TCollectionItem* item = items_.back();
     RemoveItem(item);
@@ -511,18 +515,8 @@ void TCollection::Delete(int Index) {
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
-    while (!items_.empty()) {
-      TCollectionItem* item = items_.back();
-      RemoveItem(item);
-      delete item;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  FreeItems();
 }
 
 void TCollection::Assign(TPersistent* Source) {
@@ -532,15 +526,9 @@ void TCollection::Assign(TPersistent* Source) {
     return;
   }
   if (source == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : source->items_) Add()->Assign(item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  for (TCollectionItem* item : source->items_) Add()->Assign(item);
 }
 
 void TCollection::BeginUpdate() {

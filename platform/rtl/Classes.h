@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -359,6 +360,32 @@ class TStrings : public TPersistent {
 };
 
 namespace talvik_detail {
+// BeginUpdate now, EndUpdate when the scope ends; while an exception unwinds, an error of EndUpdate
+// itself gives way to the one already under way.
+template <typename T>
+class UpdateScope {
+ public:
+  explicit UpdateScope(T* Target) : target_(Target), unwinding_(std::uncaught_exceptions()) {
+    target_->BeginUpdate();
+  }
+  UpdateScope(const UpdateScope&) = delete;
+  UpdateScope& operator=(const UpdateScope&) = delete;
+  ~UpdateScope() noexcept(false) {
+    if (std::uncaught_exceptions() == unwinding_) {
+      target_->EndUpdate();
+      return;
+    }
+    try {
+      target_->EndUpdate();
+    } catch (...) {
+    }
+  }
+
+ private:
+  T* target_;
+  int unwinding_;
+};
+
 struct StringItem {
   std::string S;
   TObject* Object = nullptr;
@@ -538,6 +565,7 @@ class TCollection : public TPersistent {
   void InsertItem(TCollectionItem* Item);
   void RemoveItem(TCollectionItem* Item);
   void FinishInsert(TCollectionItem* Item);
+  void FreeItems();
 
   TCollectionItemClass item_class_;
   std::vector<TCollectionItem*> items_;

@@ -306,3 +306,22 @@ TEST(StringListTest, ListOrderAgreesWithAnsiCompareText) {
   for (int i = 1; i < sensitive.Count(); ++i)
     ASSERT_LT(AnsiCompareStr(sensitive.Strings(i - 1), sensitive.Strings(i)), 0) << i;
 }
+
+TEST(StringListTest, UpdateCountSurvivesErrors) {
+  TStringList source;
+  source.Add("a");
+  source.Add("A");
+  TStringList target;
+  target.SetSorted(true);
+  target.SetDuplicates(dupError);
+  int changed = 0;
+  target.OnChange = [&](TObject*) { ++changed; };
+  EXPECT_THROW(target.AddStrings(&source), EListError);
+  EXPECT_EQ(target.UpdateCount(), 0);  // the update bracket closed on the error
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(target.Count(), 1);
+
+  target.OnChange = [](TObject*) { throw EAbort(); };  // an error of the change event itself
+  EXPECT_THROW(target.SetText("x\ny"), EAbort);
+  EXPECT_EQ(target.UpdateCount(), 0);
+}
