@@ -27,6 +27,14 @@ class TStrings;
 TALVIK_DECLARE_EXCEPTION(EComponentError, Exception);
 TALVIK_DECLARE_EXCEPTION(EStringListError, EListError);
 
+// Messages of the lists (Format patterns).
+inline constexpr char SListIndexError[] = "List index out of bounds (%d)";
+inline constexpr char SListCapacityError[] = "List capacity out of bounds (%d)";
+inline constexpr char SListCountError[] = "List count out of bounds (%d)";
+inline constexpr char SDuplicateItem[] = "List does not allow duplicates ($0%x)";
+inline constexpr char SSortedListError[] = "Operation not allowed on sorted list";
+inline constexpr char SDuplicateString[] = "String list does not allow duplicates";
+
 // ---------------------------------------------------------------------------------------------------
 // Small set of enumeration values (enumerations with at most 64 members).
 template <typename E>
@@ -451,6 +459,8 @@ class TStringList : public TStrings {
   void Clear() override;
   void Delete(int Index) override;
   void Exchange(int Index1, int Index2) override;
+  // Moving within a sorted list is refused before anything changes.
+  void Move(int CurIndex, int NewIndex) override;
   // Binary search of a sorted list: true when found; Index is the match or the insertion point.
   virtual bool Find(std::string_view S, int& Index) const;
   int IndexOf(const std::string& S) const override;

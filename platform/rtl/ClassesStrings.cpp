@@ -6,9 +6,6 @@
 #include "platform/rtl/Classes.h"
 
 namespace {
-constexpr char kIndexError[] = "List index out of bounds (%d)";
-constexpr char kSortedError[] = "Operation not allowed on sorted list";
-constexpr char kDuplicateError[] = "String list does not allow duplicates";
 constexpr int kChunkMax = 512;
 constexpr int kChunkFill = 256;
 
@@ -161,7 +158,7 @@ void ChunkedStringItems::Assign(std::vector<StringItem>&& Items) {
 
 // ---------------------------------------------------------------------------------------------------
 void TStrings::Error(const std::string& Msg, intptr_t Data) {
-  TList::Error(Msg, Data);
+  throw EStringListError(Format(Msg, {Data}));
 }
 
 int TStrings::Add(const std::string& S) {
@@ -446,7 +443,7 @@ TStringList::~TStringList() {
 }
 
 void TStringList::CheckIndex(int Index) const {
-  if (Index < 0 || Index >= items_.Size()) Error(kIndexError, Index);
+  if (Index < 0 || Index >= items_.Size()) Error(SListIndexError, Index);
 }
 
 void TStringList::Changed() {
@@ -472,7 +469,7 @@ int TStringList::AddObject(const std::string& S, TObject* AObject) {
     index = items_.Size();
   } else if (Find(S, index)) {
     if (duplicates_ == dupIgnore) return index;
-    if (duplicates_ == dupError) Error(kDuplicateError, 0);
+    if (duplicates_ == dupError) Error(SDuplicateString, 0);
   }
   InsertItem(index, S, AObject);
   return index;
@@ -485,8 +482,8 @@ void TStringList::InsertItem(int Index, const std::string& S, TObject* AObject) 
 }
 
 void TStringList::InsertObject(int Index, const std::string& S, TObject* AObject) {
-  if (sorted_) Error(kSortedError, 0);
-  if (Index < 0 || Index > items_.Size()) Error(kIndexError, Index);
+  if (sorted_) Error(SSortedListError, 0);
+  if (Index < 0 || Index > items_.Size()) Error(SListIndexError, Index);
   InsertItem(Index, S, AObject);
 }
 
@@ -509,6 +506,18 @@ void TStringList::Exchange(int Index1, int Index2) {
   CheckIndex(Index2);
   Changing();
   std::swap(items_.At(Index1), items_.At(Index2));
+  Changed();
+}
+
+void TStringList::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  if (sorted_) Error(SSortedListError, 0);
+  CheckIndex(CurIndex);
+  CheckIndex(NewIndex);
+  Changing();
+  auto item = std::move(items_.At(CurIndex));
+  items_.Erase(CurIndex);
+  items_.Insert(NewIndex, std::move(item));
   Changed();
 }
 
@@ -541,7 +550,7 @@ TObject* TStringList::GetObject(int Index) const {
 }
 
 void TStringList::Put(int Index, const std::string& S) {
-  if (sorted_) Error(kSortedError, 0);
+  if (sorted_) Error(SSortedListError, 0);
   CheckIndex(Index);
   Changing();
   items_.At(Index).S = S;

@@ -38,6 +38,9 @@ TEST(StringListTest, SortedInsertFindAndCaseInsensitiveCyrillic) {
     EXPECT_EQ(e.Message(), "Operation not allowed on sorted list");
   }
   EXPECT_THROW(list.SetStrings(0, "x"), EListError);
+  EXPECT_THROW(list.Move(0, 3), EStringListError);
+  EXPECT_EQ(list.Count(), 8);  // the refused move lost nothing
+  EXPECT_EQ(list.Strings(0), "Alpha");
 
   list.SetCaseSensitive(true);  // re-sorted in byte order at once
   EXPECT_EQ(list.Strings(0), "Alpha");
