@@ -28,8 +28,8 @@ struct TSQLCharTables {
       identMSSQL[c] = ident[c];
       weightMSSQL[c] = weight[c];
     }
-    identMSSQL['@'] = true;
-    weightMSSQL['@'] = weight['Z'] + 1;
+    identMSSQL[static_cast<int>('@')] = true;
+    weightMSSQL[static_cast<int>('@')] = weight[static_cast<int>('Z')] + 1;
   }
 };
 
