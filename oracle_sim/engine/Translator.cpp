@@ -1072,33 +1072,107 @@ class Tx {
       SqlType t;
       where += (where.empty() ? "" : " AND ") + Emit(*c, sc.get(), t);
     }
+    std::string group, having;
+    if (!s.groupBy.empty()) {
+      group = " GROUP BY ";
+      for (size_t i = 0; i < s.groupBy.size(); ++i) {
+        SqlType t;
+        group += (i ? ", " : "") + Emit(*s.groupBy[i], sc.get(), t);
+      }
+    }
+    if (s.having) {
+      SqlType t;
+      having = " HAVING " + Emit(*s.having, sc.get(), t);
+    }
+    bool aggregate = s.distinct || !s.groupBy.empty() || s.having;
+    for (auto& it : s.items)
+      if (it.expr && HasAggregate(*it.expr)) aggregate = true;
+    if (!limit.empty() && aggregate) {
+      // ROWNUM counts rows before grouping: limit the joined rows in an inner query
+      std::vector<std::string> refs;
+      std::string* parts[] = {&items, &group, &having};
+      for (auto* p : parts)
+        for (auto& src : sc->sources) *p = LiftRefs(*p, src.sqlAlias, refs);
+      std::string inner = "SELECT 1 AS \"1\"";
+      for (auto& r : refs) inner += ", " + r + " AS " + QuoteIdent(r);
+      inner += " FROM " + from + (where.empty() ? "" : " WHERE " + where) + " LIMIT " + limit + " OFFSET 0";
+      from = "(" + inner + ") AS RW";
+      where.clear();
+      limit.clear();
+    }
     std::string out = sel + items;
     if (lockCols)
       for (auto& lc : *lockCols) out += ", " + lc;
     out += " FROM " + from;
     if (!where.empty()) out += " WHERE " + where;
-    if (!s.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (size_t i = 0; i < s.groupBy.size(); ++i) {
-        SqlType t;
-        out += (i ? ", " : "") + Emit(*s.groupBy[i], sc.get(), t);
-      }
-    }
-    if (s.having) {
-      SqlType t;
-      out += " HAVING " + Emit(*s.having, sc.get(), t);
-    }
+    out += group + having;
     if (outCols) *outCols = cols;
     if (limitOut)
       *limitOut = limit;
     else if (!limit.empty())
-      out += " LIMIT " + limit;
+      out += " LIMIT " + limit + " OFFSET 0";
     if (scopeOut) *scopeOut = sc.get();
     scopes_.push_back(std::move(sc));
     return out;
   }
 
   std::vector<std::unique_ptr<Scope>> scopes_;
+
+  static bool HasAggregate(const Expr& e) {
+    if (e.kind == Expr::Func &&
+        (e.text == "COUNT" || e.text == "SUM" || e.text == "AVG" || e.text == "MIN" || e.text == "MAX"))
+      return true;
+    for (auto& a : e.args)
+      if (a && HasAggregate(*a)) return true;
+    return false;
+  }
+
+  // Rewrites references `A."COL"` / `A.rowid` of source alias A into columns of the inner query RW.
+  static std::string LiftRefs(const std::string& sql, const std::string& alias,
+                              std::vector<std::string>& refs) {
+    std::string out;
+    std::string head = alias + ".";
+    size_t i = 0;
+    bool quote = false;
+    while (i < sql.size()) {
+      char c = sql[i];
+      if (c == '\'') quote = !quote;
+      bool boundary = i == 0 || !(std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_' ||
+                                  sql[i - 1] == '"');
+      if (!quote && boundary && sql.compare(i, head.size(), head) == 0) {
+        size_t j = i + head.size();
+        std::string ref;
+        if (j < sql.size() && sql[j] == '"') {
+          size_t k = j + 1;
+          while (k < sql.size()) {
+            if (sql[k] == '"') {
+              if (k + 1 < sql.size() && sql[k + 1] == '"') {
+                k += 2;
+                continue;
+              }
+              break;
+            }
+            ++k;
+          }
+          ref = sql.substr(i, k + 1 - i);
+          i = k + 1;
+        } else if (sql.compare(j, 5, "rowid") == 0) {
+          ref = sql.substr(i, head.size() + 5);
+          i = j + 5;
+        } else {
+          out += c;
+          ++i;
+          continue;
+        }
+        if (std::find(refs.begin(), refs.end(), ref) == refs.end()) refs.push_back(ref);
+        out += "RW." + QuoteIdent(ref);
+        continue;
+      }
+      out += c;
+      ++i;
+    }
+    return out;
+  }
 
   // A full query: block, set operations, ORDER BY, ROWNUM limit.
   std::string EmitQuery(const Select& s, Scope* parent, std::vector<OutCol>* outCols, bool top,
@@ -1159,7 +1233,7 @@ class Tx {
                (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
     }
     if (!limit.empty()) {
-      sql += " LIMIT " + limit;
+      sql += " LIMIT " + limit + " OFFSET 0";
       if (!order.empty()) sql = "SELECT * FROM (" + sql + ")";
     }
     if (!order.empty()) sql += " ORDER BY " + order;
