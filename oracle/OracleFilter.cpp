@@ -1,6 +1,7 @@
 #include "oracle/OracleFilter.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -579,34 +580,44 @@ std::vector<uint32_t> CharKeys(std::string_view s) {
   return keys;
 }
 
-// match[pi][vi]: the pattern from pi matches the value from vi. Computed a pattern row at a time from
-// the end, so the work is pattern length times value length whatever the stars.
+// Glob matching with backtracking to the last star only: linear for most patterns, never more than
+// pattern length times value length.
+template <typename Ch>
+bool GlobMatch(const Ch* p, size_t pn, const Ch* v, size_t vn) {
+  size_t pi = 0;
+  size_t vi = 0;
+  size_t star = SIZE_MAX;
+  size_t mark = 0;
+  while (vi < vn) {
+    if (pi < pn && p[pi] == Ch('*')) {
+      star = pi++;
+      mark = vi;
+    } else if (pi < pn && (p[pi] == Ch('?') || p[pi] == v[vi])) {
+      ++pi;
+      ++vi;
+    } else if (star != SIZE_MAX) {
+      pi = star + 1;
+      vi = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (pi < pn && p[pi] == Ch('*')) ++pi;
+  return pi == pn;
+}
+
+// A "*" that is not the last pattern character needs a value character left to try, so it can only
+// differ from plain glob matching in a run of two or more stars that ends the pattern: such a run
+// matches one or more characters, as "?*" does.
 template <typename Ch>
 bool MatchKeys(const Ch* p, size_t pn, const Ch* v, size_t vn) {
-  std::vector<char> next(vn + 1, 0);
-  std::vector<char> row(vn + 1, 0);
-  next[vn] = 1;  // an empty pattern matches only an empty rest
-  for (size_t pi = pn; pi-- > 0;) {
-    const Ch c = p[pi];
-    if (c == Ch('*')) {
-      if (pi == pn - 1) {
-        std::fill(row.begin(), row.end(), 1);
-      } else {
-        // Any later start up to the value's last character.
-        char any = 0;
-        row[vn] = 0;
-        for (size_t vi = vn; vi-- > 0;) {
-          any = any || next[vi];
-          row[vi] = any;
-        }
-      }
-    } else {
-      row[vn] = 0;
-      for (size_t vi = 0; vi < vn; ++vi) row[vi] = (c == Ch('?') || c == v[vi]) && next[vi + 1];
-    }
-    std::swap(row, next);
-  }
-  return next[0] != 0;
+  size_t body = pn;
+  while (body > 0 && p[body - 1] == Ch('*')) --body;
+  if (pn - body < 2) return GlobMatch(p, pn, v, vn);
+  std::vector<Ch> pattern(p, p + body);
+  pattern.push_back(Ch('?'));
+  pattern.push_back(Ch('*'));
+  return GlobMatch(pattern.data(), pattern.size(), v, vn);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "oracle/FilterTestSupport.h"
@@ -659,4 +660,37 @@ TEST(Wildcard, MatchesStarsAndQuestionMarks) {
   // Many stars against a long value stay fast.
   EXPECT_FALSE(MatchWildcard("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
   EXPECT_TRUE(MatchWildcard("*a*a*a*a*a*a*a*a*a*a*", std::string(5000, 'a')));
+}
+
+namespace {
+
+// The matching rule word for word, on ASCII: a "*" tries the current value position and every later
+// one up to the value's last character, and is true at once when it ends the pattern.
+bool ReferenceMatch(const std::string& p, size_t pi, const std::string& v, size_t vi) {
+  for (; pi < p.size(); ++pi, ++vi) {
+    if (p[pi] == '*') {
+      if (pi + 1 == p.size()) return true;
+      for (size_t k = vi; k < v.size(); ++k) {
+        if (ReferenceMatch(p, pi + 1, v, k)) return true;
+      }
+      return false;
+    }
+    if (vi >= v.size()) return false;
+    if (p[pi] != '?' && p[pi] != v[vi]) return false;
+  }
+  return vi == v.size();
+}
+
+}  // namespace
+
+TEST(Wildcard, AgreesWithTheRuleOnRandomPatterns) {
+  std::mt19937 gen(42);
+  const char patternChars[] = "ab*?";
+  for (int round = 0; round < 20000; ++round) {
+    std::string p;
+    std::string v;
+    for (int i = gen() % 7; i > 0; --i) p += patternChars[gen() % 4];
+    for (int i = gen() % 7; i > 0; --i) v += "ab*?"[gen() % 4];
+    ASSERT_EQ(MatchWildcard(p, v), ReferenceMatch(p, 0, v, 0)) << "pattern " << p << " value " << v;
+  }
 }
