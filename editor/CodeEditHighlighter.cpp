@@ -1,7 +1,6 @@
 #include "editor/CodeEditHighlighter.h"
 
 #include <algorithm>
-#include <typeinfo>
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
@@ -28,8 +27,14 @@ std::vector<TCodeHighlighterClass>& PlaceableList() {
 
 TCodeHighlighterAttributes::TCodeHighlighterAttributes(std::string name) : name_(std::move(name)) {}
 
-void TCodeHighlighterAttributes::Assign(const TCodeHighlighterAttributes& source) {
-  if (&source == this) return;
+void TCodeHighlighterAttributes::Assign(TPersistent* persistent) {
+  auto* src = dynamic_cast<TCodeHighlighterAttributes*>(persistent);
+  if (!src) {
+    TPersistent::Assign(persistent);
+    return;
+  }
+  if (src == this) return;
+  const TCodeHighlighterAttributes& source = *src;
   name_ = source.name_;
   bool changed =
       background_ != source.background_ || foreground_ != source.foreground_ || style_ != source.style_;
@@ -64,11 +69,11 @@ void TCodeHighlighterAttributes::InternalSaveDefaultValues() {
 }
 
 void TCodeHighlighterAttributes::Changed() {
-  if (OnChange) OnChange(reinterpret_cast<TObject*>(this));
+  if (OnChange) OnChange(this);
 }
 
-TCodeCustomHighlighter::TCodeCustomHighlighter(TObject* owner)
-    : owner_(owner), attrChangeHooks_(reinterpret_cast<TObject*>(this)) {
+TCodeCustomHighlighter::TCodeCustomHighlighter(TComponent* owner)
+    : TComponent(owner), attrChangeHooks_(this) {
   wordBreakChars_ = TCodeCharSet(U"!\"'()*+,-./:;=?[\\]^{|}");
 }
 
@@ -106,24 +111,26 @@ void TCodeCustomHighlighter::SetAttributesOnChange(const TCodeNotifyEvent& handl
   }
 }
 
-void TCodeCustomHighlighter::Assign(const TCodeCustomHighlighter& source) {
-  if (&source == this) return;
-  for (const auto& attr : attributes_) {
-    if (TCodeHighlighterAttributes* src = source.AttributeByName(attr->Name())) attr->Assign(*src);
+void TCodeCustomHighlighter::Assign(TPersistent* persistent) {
+  auto* src = dynamic_cast<TCodeCustomHighlighter*>(persistent);
+  if (!src) {
+    TPersistent::Assign(persistent);
+    return;
   }
-  if (IsSameClassOrDescendant(source)) SetSampleSource(source.GetSampleSource());
+  if (src == this) return;
+  const TCodeCustomHighlighter& source = *src;
+  for (const auto& attr : attributes_) {
+    if (TCodeHighlighterAttributes* a = source.AttributeByName(attr->Name())) attr->Assign(a);
+  }
+  if (source.InheritsFrom(ClassType())) SetSampleSource(source.GetSampleSource());
   wordBreakChars_ = source.wordBreakChars_;
   SetDefaultFilter(source.GetDefaultFilter());
   SetEnabled(source.Enabled());
 }
 
-bool TCodeCustomHighlighter::IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const {
-  return typeid(source) == typeid(*this);
-}
-
 void TCodeCustomHighlighter::Loaded() {
-  loading_ = false;
-  DefHighlightChange(nullptr);
+  TComponent::Loaded();
+  DefHighlightChange(this);
 }
 
 TCodeCharSet TCodeCustomHighlighter::GetIdentChars() const {
@@ -135,7 +142,7 @@ std::string TCodeCustomHighlighter::GetLanguageName() const {
 }
 
 void TCodeCustomHighlighter::SetLine(std::string_view utf8, int lineNumber) {
-  ownLine_ = Utf8ToU32(utf8);
+  ownLine_ = Utf8ToUtf32(utf8);
   SetLine(ownLine_, lineNumber);
 }
 
@@ -147,7 +154,7 @@ void TCodeCustomHighlighter::EndUpdate() {
   if (updateCount_ <= 0) return;
   if (--updateCount_ == 0 && updateChanged_) {
     updateChanged_ = false;
-    DefHighlightChange(nullptr);
+    DefHighlightChange(this);
   }
 }
 
@@ -156,7 +163,7 @@ void TCodeCustomHighlighter::DefHighlightChange(TObject* sender) {
     updateChanged_ = true;
     return;
   }
-  if (loading_) return;
+  if (ComponentState().Contains(csLoading)) return;
   attrChangeHooks_.SetSender(sender);
   attrChangeHooks_.Fire();
 }
@@ -164,7 +171,7 @@ void TCodeCustomHighlighter::DefHighlightChange(TObject* sender) {
 void TCodeCustomHighlighter::SetEnabled(bool value) {
   if (enabled_ == value) return;
   enabled_ = value;
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 void RegisterPlaceableHighlighter(const TCodeHighlighterClass& cls) {

@@ -13,18 +13,15 @@
 
 class TCodeCustomHighlighter;
 
-using TCodeNotifyEvent = std::function<void(TObject* sender)>;
+using TCodeNotifyEvent = TNotifyEvent;
 
 // How one kind of token looks: colours and font style, under a name.
-class TCodeHighlighterAttributes {
- public:
+class TCodeHighlighterAttributes : public TPersistent {
+  TALVIK_CLASS(TCodeHighlighterAttributes, TPersistent)
   explicit TCodeHighlighterAttributes(std::string name);
-  virtual ~TCodeHighlighterAttributes() = default;
-  TCodeHighlighterAttributes(const TCodeHighlighterAttributes&) = delete;
-  TCodeHighlighterAttributes& operator=(const TCodeHighlighterAttributes&) = delete;
 
   // From another attribute: name, colours and style; OnChange fires once when anything changed.
-  virtual void Assign(const TCodeHighlighterAttributes& source);
+  void Assign(TPersistent* source) override;
 
   TColor Background() const { return background_; }
   void SetBackground(TColor value);
@@ -61,15 +58,13 @@ class TCodeHighlighterAttributes {
 
 // The abstract highlighter: scans one line at a time into tokens and carries a range state
 // from one line to the next.
-class TCodeCustomHighlighter {
- public:
-  explicit TCodeCustomHighlighter(TObject* owner = nullptr);
-  virtual ~TCodeCustomHighlighter();
-  TCodeCustomHighlighter(const TCodeCustomHighlighter&) = delete;
-  TCodeCustomHighlighter& operator=(const TCodeCustomHighlighter&) = delete;
+class TCodeCustomHighlighter : public TComponent {
+  TALVIK_CLASS(TCodeCustomHighlighter, TComponent)
+  explicit TCodeCustomHighlighter(TComponent* owner = nullptr);
+  ~TCodeCustomHighlighter() override;
 
-  virtual void Assign(const TCodeCustomHighlighter& source);
-  virtual void Loaded();
+  void Assign(TPersistent* source) override;
+  void Loaded() override;
 
   // Attributes, in the order of their names.
   virtual int AttrCount() const { return static_cast<int>(attributes_.size()); }
@@ -120,24 +115,13 @@ class TCodeCustomHighlighter {
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool value);
   const TCodeCharSet& WordBreakChars() const { return wordBreakChars_; }
-  TObject* Owner() const { return owner_; }
-  bool IsLoading() const { return loading_; }
-  void SetLoading(bool loading) { loading_ = loading; }
-
-  virtual const char* ClassName() const { return "TCodeCustomHighlighter"; }
-
- protected:
-  // Whether `source` is of this highlighter's class or a descendant of it.
-  virtual bool IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const;
 
  private:
-  TObject* owner_;
   std::vector<std::unique_ptr<TCodeHighlighterAttributes>> attributes_;  // sorted by name
   TCodeNotifyEventChain attrChangeHooks_;
   int updateCount_ = 0;
   bool updateChanged_ = false;
   bool enabled_ = true;
-  bool loading_ = false;
   TCodeCharSet wordBreakChars_;
   std::string defaultFilter_;
   std::u32string ownLine_;
@@ -146,7 +130,7 @@ class TCodeCustomHighlighter {
 // The classes of highlighter that can be placed: a name and a factory.
 struct TCodeHighlighterClass {
   std::string ClassName;
-  std::function<std::unique_ptr<TCodeCustomHighlighter>(TObject* owner)> Create;
+  std::function<std::unique_ptr<TCodeCustomHighlighter>(TComponent* owner)> Create;
 };
 
 void RegisterPlaceableHighlighter(const TCodeHighlighterClass& cls);

@@ -33,7 +33,7 @@ void TCodeMethodChain::Fire() {
 bool TCodeMethodChain::DoHandleException(const std::exception& e) {
   if (!OnException) throw;
   bool doContinue = true;
-  OnException(nullptr, e, doContinue);
+  OnException(this, e, doContinue);
   return doContinue;
 }
 

@@ -1,5 +1,6 @@
 // String lists: TStrings and TStringList.
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 #include "platform/rtl/Classes.h"
@@ -10,6 +11,53 @@ constexpr char kSortedError[] = "Operation not allowed on sorted list";
 constexpr char kDuplicateError[] = "String list does not allow duplicates";
 constexpr int kChunkMax = 512;
 constexpr int kChunkFill = 256;
+
+// The weights AnsiCompareText gives the one- and two-byte characters (U+0000..U+07FF): the upper
+// case, doubled, with Ё right after Е.
+struct WeightTable {
+  uint32_t W[0x800];
+  WeightTable() {
+    for (char32_t c = 0; c < 0x800; ++c) {
+      const char32_t u = UnicodeUpper(c);
+      W[c] = u == 0x401 ? 0x415 * 2 + 1 : static_cast<uint32_t>(u) * 2;
+    }
+  }
+};
+const WeightTable& Weights() {
+  static const WeightTable table;
+  return table;
+}
+
+// AnsiCompareText with the one- and two-byte characters (Latin, Greek, Cyrillic) weighed in place;
+// from the first longer or malformed sequence on, AnsiCompareText decides.
+int FastCompareText(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  const WeightTable& weights = Weights();
+  auto next = [&weights](std::string_view s, size_t& p, uint32_t& w) {
+    const auto b0 = static_cast<unsigned char>(s[p]);
+    if (b0 < 0x80) {
+      w = weights.W[b0];
+      ++p;
+      return true;
+    }
+    if (b0 >= 0xC2 && b0 <= 0xDF && p + 1 < s.size() &&
+        (static_cast<unsigned char>(s[p + 1]) & 0xC0) == 0x80) {
+      w = weights.W[((b0 & 0x1F) << 6) | (static_cast<unsigned char>(s[p + 1]) & 0x3F)];
+      p += 2;
+      return true;
+    }
+    return false;
+  };
+  while (i < a.size() && j < b.size()) {
+    uint32_t x, y;
+    const size_t si = i, sj = j;
+    if (!next(a, i, x) || !next(b, j, y)) return AnsiCompareText(a.substr(si), b.substr(sj));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -248,7 +296,7 @@ void TStrings::Put(int Index, const std::string& S) {
 }
 
 int TStrings::CompareStrings(std::string_view S1, std::string_view S2) const {
-  return talvik_detail::CompareText(S1, S2);
+  return FastCompareText(S1, S2);
 }
 
 std::string TStrings::Names(int Index) const {
@@ -339,12 +387,7 @@ std::string TStrings::GetDelimited(char Delim, char Quote) const {
       result += s;
       continue;
     }
-    result += Quote;
-    for (char c : s) {
-      if (c == Quote) result += Quote;
-      result += c;
-    }
-    result += Quote;
+    result += AnsiQuotedStr(s, Quote);
   }
   return result;
 }
@@ -512,23 +555,10 @@ void TStringList::Exchange(int Index1, int Index2) {
 }
 
 bool TStringList::Find(std::string_view S, int& Index) const {
-  bool result = false;
-  int l = 0, h = items_.Size() - 1;
-  while (l <= h) {
-    const int i = (l + h) >> 1;
-    const int c = CompareStrings(items_.At(i).S, S);
-    if (c < 0) {
-      l = i + 1;
-    } else {
-      h = i - 1;
-      if (c == 0) {
-        result = true;
-        if (duplicates_ != dupAccept) l = i;
-      }
-    }
-  }
-  Index = l;
-  return result;
+  // The first item not below S: the insertion point, or the first of the equal items.
+  Index =
+      items_.LowerBound([&](const talvik_detail::StringItem& item) { return CompareStrings(item.S, S) < 0; });
+  return Index < items_.Size() && CompareStrings(items_.At(Index).S, S) == 0;
 }
 
 int TStringList::IndexOf(const std::string& S) const {
@@ -568,7 +598,8 @@ void TStringList::PutObject(int Index, TObject* AObject) {
 }
 
 int TStringList::CompareStrings(std::string_view S1, std::string_view S2) const {
-  return case_sensitive_ ? talvik_detail::CompareStr(S1, S2) : talvik_detail::CompareText(S1, S2);
+  const int r = FastCompareText(S1, S2);
+  return r != 0 || !case_sensitive_ ? r : AnsiCompareStr(S1, S2);
 }
 
 void TStringList::SortItems() {

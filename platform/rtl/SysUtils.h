@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // The root of every exception the system raises: a message text.
 class Exception : public std::exception {
@@ -180,8 +181,11 @@ class Utf8Chars {
 
 std::string IntToStr(int value);
 std::string IntToStr(int64_t value);
-inline std::string IntToStr(long long value) {
-  return IntToStr(static_cast<int64_t>(value));
+// Every other integer type (unsigned, size_t, long long, short).
+template <typename T>
+requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) std::string
+    IntToStr(T value) {
+  return std::to_string(value);
 }
 std::string IntToHex(int64_t value, int digits);
 int StrToInt(std::string_view s);  // EConvertError "'s' is not a valid integer value"
@@ -240,6 +244,8 @@ class TFormatSettingsGuard {
   TFormatSettings saved_;
 };
 
+enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
+
 // ---------------------------------------------------------------------------------------------
 // Currency: a fixed-point number with four decimals, held as a scaled 64-bit integer.
 
@@ -272,6 +278,9 @@ class Currency {
 };
 
 std::string CurrToStr(Currency value, const TFormatSettings& fs = FormatSettings);
+// Formats the exact value (all 19 digits) as FloatToStrF does.
+std::string CurrToStrF(Currency value, TFloatFormat format, int digits,
+                       const TFormatSettings& fs = FormatSettings);
 Currency StrToCurr(std::string_view s, const TFormatSettings& fs = FormatSettings);
 bool TryStrToCurr(std::string_view s, Currency& value, const TFormatSettings& fs = FormatSettings);
 Currency StrToCurrDef(std::string_view s, Currency defaultValue);
@@ -279,8 +288,6 @@ Currency FloatToCurr(double value);
 
 // ---------------------------------------------------------------------------------------------
 // Floating point.
-
-enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 
 std::string FloatToStr(double value, const TFormatSettings& fs = FormatSettings);
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
@@ -373,6 +380,16 @@ int DayOfWeek(TDateTime date);  // 1 = Sunday .. 7 = Saturday
 TDateTime IncMonth(TDateTime date, int months = 1);
 TDateTime DateOf(TDateTime value);  // the date part
 TDateTime TimeOf(TDateTime value);  // the time of day, 0 <= t < 1
+
+// The class library's time stamp: milliseconds since midnight and days since 0001-01-01 plus one.
+struct TTimeStamp {
+  int Time;
+  int Date;
+};
+TTimeStamp DateTimeToTimeStamp(TDateTime value);
+TDateTime TimeStampToDateTime(const TTimeStamp& ts);  // EConvertError for an invalid time stamp
+double TimeStampToMSecs(const TTimeStamp& ts);
+TTimeStamp MSecsToTimeStamp(double msecs);
 
 // The clock behind Now, Date and Time; tests replace it with TClockGuard.
 using TClockFunction = std::function<TDateTime()>;

@@ -178,6 +178,30 @@ TDateTime IncMonth(TDateTime date, int months) {
   return EncodeDateTime(y, m, d, h, n, s, z);
 }
 
+TTimeStamp DateTimeToTimeStamp(TDateTime value) {
+  int64_t days, ms;
+  SplitDateTime(value, days, ms);
+  return TTimeStamp{static_cast<int>(ms), static_cast<int>(days + DateDelta)};
+}
+
+TDateTime TimeStampToDateTime(const TTimeStamp& ts) {
+  if (ts.Time < 0 || ts.Time >= MSecsPerDay || ts.Date <= 0)
+    throw EConvertError("'" + std::to_string(ts.Date) + "." + std::to_string(ts.Time) +
+                        "' is not a valid timestamp");
+  return ComposeDateTime(static_cast<double>(ts.Date - DateDelta),
+                         static_cast<double>(ts.Time) / MSecsPerDay);
+}
+
+double TimeStampToMSecs(const TTimeStamp& ts) {
+  return static_cast<double>(ts.Date) * MSecsPerDay + ts.Time;
+}
+
+TTimeStamp MSecsToTimeStamp(double msecs) {
+  if (!std::isfinite(msecs) || msecs < 0 || msecs > 1e15) throw EConvertError("Invalid time stamp value");
+  int64_t ms = std::llround(msecs);
+  return TTimeStamp{static_cast<int>(ms % MSecsPerDay), static_cast<int>(ms / MSecsPerDay)};
+}
+
 TDateTime Now() {
   return Clock()();
 }

@@ -183,17 +183,15 @@ std::string CurrencyText(const std::string& number, bool negative, const TFormat
 
 }  // namespace
 
-std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
-                        const TFormatSettings& fs) {
-  if (!std::isfinite(value)) return SpecialValue(value);
-  precision = std::clamp(precision, 1, 17);
+namespace {
+
+// Writes a decimal already rounded to `precision` significant digits.
+std::string DecimalToText(TDecimal d, TFloatFormat format, int precision, int digits,
+                          const TFormatSettings& fs) {
   switch (format) {
-    case ffGeneral: {
-      TDecimal d = ToDecimal(value, precision, -1);
+    case ffGeneral:
       return GeneralText(d, precision, std::clamp(digits, 0, 4), fs);
-    }
     case ffExponent: {
-      TDecimal d = ToDecimal(value, precision, -1);
       std::string r = d.negative && !d.IsZero() ? "-" : "";
       std::string all = d.digits;
       all.resize(precision, '0');
@@ -207,8 +205,8 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
     }
     default: {
       digits = std::clamp(digits, 0, 18);
-      TDecimal d = ToDecimal(value, precision, digits);
       if (d.exponent > precision) return GeneralText(d, precision, 0, fs);
+      if (!d.IsZero()) RoundDigits(d, d.exponent + digits);
       char sep = format == ffFixed ? 0 : fs.ThousandSeparator;
       std::string number = IntegerPart(d, sep);
       if (digits > 0) {
@@ -220,6 +218,34 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
       return negative ? "-" + number : number;
     }
   }
+}
+
+// The exact decimal of a Currency value.
+TDecimal CurrencyDecimal(Currency value) {
+  TDecimal d;
+  int64_t v = value.Scaled();
+  d.negative = v < 0;
+  uint64_t a = d.negative ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  if (a == 0) return d;
+  d.digits = std::to_string(a);
+  d.exponent = static_cast<int>(d.digits.size()) - 4;
+  StripTrailingZeros(d);
+  return d;
+}
+
+}  // namespace
+
+std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
+                        const TFormatSettings& fs) {
+  if (!std::isfinite(value)) return SpecialValue(value);
+  precision = std::clamp(precision, 1, 17);
+  return DecimalToText(ToDecimal(value, precision, -1), format, precision, digits, fs);
+}
+
+std::string CurrToStrF(Currency value, TFloatFormat format, int digits, const TFormatSettings& fs) {
+  TDecimal d = CurrencyDecimal(value);
+  if (format == ffExponent) RoundDigits(d, 19);
+  return DecimalToText(d, format, 19, digits, fs);
 }
 
 std::string FloatToStr(double value, const TFormatSettings& fs) {
@@ -572,21 +598,7 @@ Currency FloatToCurr(double value) {
 }
 
 std::string CurrToStr(Currency value, const TFormatSettings& fs) {
-  int64_t v = value.Scaled();
-  bool neg = v < 0;
-  uint64_t a = neg ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-  std::string r = neg ? "-" : "";
-  r += std::to_string(a / Currency::Scale);
-  uint64_t frac = a % Currency::Scale;
-  if (frac != 0) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04u", static_cast<unsigned>(frac));
-    std::string f = buf;
-    while (f.back() == '0') f.pop_back();
-    r.push_back(fs.DecimalSeparator);
-    r += f;
-  }
-  return r;
+  return CurrToStrF(value, ffGeneral, 0, fs);
 }
 
 bool TryStrToCurr(std::string_view s, Currency& value, const TFormatSettings& fs) {

@@ -74,26 +74,51 @@ TVariant::TVariant(const TVariant& o) : vt_(o.vt_) {
   else if (vt_ & varArray)
     u_.a = new ArrayData(*o.u_.a);
   else
-    u_.i = o.u_.i;
+    CopyScalar(o);
 }
 
-TVariant::TVariant(TVariant&& o) noexcept : vt_(o.vt_) {
-  if (IsStringType(vt_))
-    new (&u_.s) std::string(std::move(o.u_.s));
-  else if (vt_ & varArray)
-    u_.a = o.u_.a;
-  else
-    u_.i = o.u_.i;
-  if (!IsStringType(vt_)) {
-    o.vt_ = varEmpty;
-    o.u_.i = 0;
+TVariant::TVariant(TVariant&& o) noexcept : vt_(varEmpty) {
+  TakeFrom(o);
+}
+
+void TVariant::CopyScalar(const TVariant& o) noexcept {
+  switch (o.vt_) {
+    case varSingle:
+    case varDouble:
+    case varDate:
+      u_.d = o.u_.d;
+      break;
+    case varBoolean:
+      u_.b = o.u_.b;
+      break;
+    case varObject:
+      u_.p = o.u_.p;
+      break;
+    default:
+      if (o.vt_ & varArray)
+        u_.a = o.u_.a;
+      else
+        u_.i = o.u_.i;
   }
+}
+
+void TVariant::TakeFrom(TVariant& o) noexcept {
+  vt_ = o.vt_;
+  if (IsStringType(vt_)) {
+    new (&u_.s) std::string(std::move(o.u_.s));
+    o.u_.s.~basic_string();
+  } else {
+    CopyScalar(o);  // an array changes owner
+  }
+  o.vt_ = varEmpty;
+  o.u_.i = 0;
 }
 
 TVariant& TVariant::operator=(const TVariant& o) {
   if (this != &o) {
     TVariant copy(o);
-    *this = std::move(copy);
+    Clear();
+    TakeFrom(copy);
   }
   return *this;
 }
@@ -101,7 +126,7 @@ TVariant& TVariant::operator=(const TVariant& o) {
 TVariant& TVariant::operator=(TVariant&& o) noexcept {
   if (this != &o) {
     Clear();
-    new (this) TVariant(std::move(o));
+    TakeFrom(o);
   }
   return *this;
 }

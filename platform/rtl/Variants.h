@@ -115,6 +115,8 @@ class TVariant {
   friend void VarArrayRedim(TVariant& a, int highBound);
   friend class TVariantAccess;
 
+  void TakeFrom(TVariant& o) noexcept;  // o is left empty
+  void CopyScalar(const TVariant& o) noexcept;
   const ArrayData& Array() const;
   ArrayData& Array();
   size_t ElementIndex(int index) const;

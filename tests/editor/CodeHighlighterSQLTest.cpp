@@ -269,7 +269,9 @@ TEST(SqlHighlighterSetup, TableNamesAndChangeNotification) {
   hl.SetSQLDialect(sqlOracle);
   int fired = 0;
   hl.AddAttrChangeHook(TCodeMethod{[&](TObject*) { ++fired; }, &fired, 0});
-  hl.SetTableNames({"EMPLOYEES", "select", "Dept"});
+  TStringList names;
+  names.SetCommaText("EMPLOYEES,select,Dept");
+  hl.SetTableNames(&names);
   EXPECT_EQ(fired, 1);
   EXPECT_EQ(ScanLine(sqlOracle, "employees")[0].kind, stkIdentifier);  // a fresh highlighter has none
   auto toks = Scan(hl, {"select employees, dept"})[0];
@@ -308,11 +310,11 @@ TEST(SqlHighlighterSetup, AssignCopiesDialectAndAttributesNotTableNames) {
   TCodeSQLHighlighter a, b;
   a.SetSQLDialect(sqlOracle);
   a.StringAttri()->SetForeground(clGreen);
-  a.SetTableNames({"T1"});
-  b.Assign(a);
+  a.TableNames()->Add("T1");
+  b.Assign(&a);
   EXPECT_EQ(b.SQLDialect(), sqlOracle);
   EXPECT_EQ(b.StringAttri()->Foreground(), clGreen);
-  EXPECT_TRUE(b.TableNames().empty());
+  EXPECT_EQ(b.TableNames()->Count(), 0);
 }
 
 TEST(SqlHighlighterSetup, LongIdentifierHashesWithoutOverflow) {

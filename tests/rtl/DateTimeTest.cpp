@@ -242,3 +242,21 @@ TEST(StrToDateTest, TimesAndDateTimes) {
     EXPECT_DOUBLE_EQ(StrToDateTime(DateTimeToStr(v, en), en), v);
   }
 }
+
+TEST(TimeStamps, RoundTripToTheMillisecond) {
+  TTimeStamp ts = DateTimeToTimeStamp(EncodeDate(1, 1, 1));
+  EXPECT_EQ(ts.Date, 1);
+  EXPECT_EQ(ts.Time, 0);
+  ts = DateTimeToTimeStamp(EncodeDateTime(1899, 12, 30, 12, 0, 0, 1));
+  EXPECT_EQ(ts.Date, DateDelta);
+  EXPECT_EQ(ts.Time, 43200001);
+  for (TDateTime v : {EncodeDateTime(2026, 12, 6, 23, 59, 59, 999), EncodeDateTime(1700, 6, 1, 0, 0, 0, 1),
+                      EncodeDateTime(9999, 12, 31, 23, 59, 59, 999), -1.25}) {
+    TDateTime back = TimeStampToDateTime(MSecsToTimeStamp(TimeStampToMSecs(DateTimeToTimeStamp(v))));
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", back), FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", v));
+    EXPECT_NEAR(back, v, 1e-9);
+  }
+  EXPECT_THROW(TimeStampToDateTime(TTimeStamp{0, 0}), EConvertError);
+  EXPECT_THROW(TimeStampToDateTime(TTimeStamp{-1, 5}), EConvertError);
+  EXPECT_THROW(MSecsToTimeStamp(-1), EConvertError);
+}

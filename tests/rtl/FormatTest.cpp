@@ -236,4 +236,12 @@ TEST(CurrencyType, ArithmeticAndText) {
   EXPECT_THROW(a / Currency(), EZeroDivide);
   EXPECT_THROW(FloatToCurr(1e300), EConvertError);
   EXPECT_EQ(FormatCurr("#,##0.00", Currency(1234)), "1,234.00");
+  // CurrToStrF keeps all nineteen digits, which a double cannot.
+  Currency big = Currency::FromScaled(12345678901234567);
+  EXPECT_EQ(CurrToStrF(big, ffFixed, 4), "1234567890123.4567");
+  EXPECT_EQ(CurrToStrF(big, ffNumber, 2), "1,234,567,890,123.46");
+  EXPECT_EQ(CurrToStrF(-big, ffCurrency, 2), "($1,234,567,890,123.46)");
+  EXPECT_EQ(CurrToStrF(Currency::FromScaled(5), ffGeneral, 0), "0.0005");
+  EXPECT_EQ(CurrToStrF(Currency(), ffFixed, 2), "0.00");
+  EXPECT_EQ(CurrToStrF(Currency(), ffExponent, 2), "0.000000000000000000E+00");
 }

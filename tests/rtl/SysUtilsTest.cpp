@@ -207,3 +207,10 @@ TEST(FormatSettingsTest, GuardRestoresThePreviousSettings) {
   }
   EXPECT_EQ(FormatSettings.DecimalSeparator, before);
 }
+
+TEST(Integers, IntToStrTakesEveryIntegerType) {
+  EXPECT_EQ(IntToStr(size_t(18446744073709551615ULL)), "18446744073709551615");
+  EXPECT_EQ(IntToStr(static_cast<short>(-3)), "-3");
+  EXPECT_EQ(IntToStr(4000000000u), "4000000000");
+  EXPECT_EQ(IntToStr(-5LL), "-5");
+}
