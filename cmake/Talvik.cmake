@@ -53,6 +53,8 @@ function(talvik_tests leaf)
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "TALVIK_BINARY_DIR=${CMAKE_BINARY_DIR}"
+    # Settings written by tests go below the build tree, never into the user's own.
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
     ${A_ENVIRONMENT})
   gtest_discover_tests(${leaf}_tests
     TEST_PREFIX "${leaf}."

@@ -69,7 +69,7 @@ TComponent::~TComponent() {
 }
 
 TComponent* TComponent::Components(int Index) const {
-  if (Index < 0 || Index >= ComponentCount()) TList::Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= ComponentCount()) TList::Error(SListIndexError, Index);
   return components_[Index];
 }
 
@@ -124,8 +124,13 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
 
 void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->owner_ == this) return;
+  // Ownership must stay a tree: a component cannot come to own itself through others.
+  for (const TComponent* c = this; c; c = c->owner_)
+    if (c == AComponent) throw EComponentError("A component cannot own itself or its own owner");
   AComponent->ValidateContainer(this);
   ValidateRename(AComponent, "", AComponent->name_);
+  if (!AComponent->name_.empty() && FindComponent(AComponent->name_))
+    throw EComponentError("A component named " + AComponent->name_ + " already exists");
   if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
   Insert(AComponent);
   if (state_.Contains(csDesigning)) AComponent->SetDesigning(true);
@@ -260,14 +265,11 @@ TList::~TList() {
 }
 
 void TList::Error(const std::string& Msg, intptr_t Data) {
-  std::string text = Msg;
-  const auto pos = text.find("%d");
-  if (pos != std::string::npos) text.replace(pos, 2, std::to_string(Data));
-  throw EListError(text);
+  throw EListError(Format(Msg, {Data}));
 }
 
 void TList::CheckIndex(int Index) const {
-  if (Index < 0 || Index >= Count()) Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= Count()) Error(SListIndexError, Index);
 }
 
 int TList::Add(void* Item) {
@@ -277,7 +279,7 @@ int TList::Add(void* Item) {
 }
 
 void TList::Insert(int Index, void* Item) {
-  if (Index < 0 || Index > Count()) Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index > Count()) Error(SListIndexError, Index);
   items_.insert(items_.begin() + Index, Item);
   if (Item) Notify(Item, lnAdded);
 }
@@ -345,7 +347,7 @@ void TList::Assign(const TList* Source) {
 }
 
 void TList::SetCount(int NewCount) {
-  if (NewCount < 0) Error("List count out of bounds (%d)", NewCount);
+  if (NewCount < 0) Error(SListCountError, NewCount);
   if (NewCount > Count()) {
     items_.resize(NewCount, nullptr);
   } else {
@@ -354,7 +356,7 @@ void TList::SetCount(int NewCount) {
 }
 
 void TList::SetCapacity(int NewCapacity) {
-  if (NewCapacity < Count()) Error("List capacity out of bounds (%d)", NewCapacity);
+  if (NewCapacity < Count()) Error(SListCapacityError, NewCapacity);
   if (NewCapacity > Capacity()) {
     items_.reserve(NewCapacity);
   } else {
@@ -382,9 +384,7 @@ void TThreadList::Add(void* Item) {
   if (duplicates_ == dupAccept || list_.IndexOf(Item) < 0) {
     list_.Add(Item);
   } else if (duplicates_ == dupError) {
-    char text[64];
-    snprintf(text, sizeof text, "List does not allow duplicates ($0%zx)", reinterpret_cast<size_t>(Item));
-    throw EListError(text);
+    TList::Error(SDuplicateItem, reinterpret_cast<intptr_t>(Item));
   }
 }
 
@@ -433,8 +433,7 @@ void TCollectionItem::SetIndex(int Value) {
   const int cur = Index();
   if (cur < 0 || cur == Value) return;
   auto& items = collection_->items_;
-  if (Value < 0 || Value >= static_cast<int>(items.size()))
-    TList::Error("List index out of bounds (%d)", Value);
+  if (Value < 0 || Value >= static_cast<int>(items.size())) TList::Error(SListIndexError, Value);
   items.erase(items.begin() + cur);
   items.insert(items.begin() + Value, this);
   Changed(true);
@@ -462,6 +461,10 @@ TCollection::TCollection(TCollectionItemClass ItemClass) : item_class_(ItemClass
 
 TCollection::~TCollection() {
   update_count_ = 1;
+  FreeItems();
+}
+
+void TCollection::FreeItems() {
   while (!items_.empty()) {
     TCollectionItem* item = items_.back();
     RemoveItem(item);
@@ -511,18 +514,8 @@ void TCollection::Delete(int Index) {
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
-    while (!items_.empty()) {
-      TCollectionItem* item = items_.back();
-      RemoveItem(item);
-      delete item;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  FreeItems();
 }
 
 void TCollection::Assign(TPersistent* Source) {
@@ -532,15 +525,9 @@ void TCollection::Assign(TPersistent* Source) {
     return;
   }
   if (source == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : source->items_) Add()->Assign(item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  for (TCollectionItem* item : source->items_) Add()->Assign(item);
 }
 
 void TCollection::BeginUpdate() {
@@ -559,7 +546,7 @@ TCollectionItem* TCollection::FindItemID(int ID) const {
 }
 
 TCollectionItem* TCollection::Items(int Index) const {
-  if (Index < 0 || Index >= Count()) TList::Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= Count()) TList::Error(SListIndexError, Index);
   return items_[Index];
 }
 

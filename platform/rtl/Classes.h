@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,14 @@ class TStrings;
 
 TALVIK_DECLARE_EXCEPTION(EComponentError, Exception);
 TALVIK_DECLARE_EXCEPTION(EStringListError, EListError);
+
+// Messages of the lists (Format patterns).
+inline constexpr char SListIndexError[] = "List index out of bounds (%d)";
+inline constexpr char SListCapacityError[] = "List capacity out of bounds (%d)";
+inline constexpr char SListCountError[] = "List count out of bounds (%d)";
+inline constexpr char SDuplicateItem[] = "List does not allow duplicates ($0%x)";
+inline constexpr char SSortedListError[] = "Operation not allowed on sorted list";
+inline constexpr char SDuplicateString[] = "String list does not allow duplicates";
 
 // ---------------------------------------------------------------------------------------------------
 // Small set of enumeration values (enumerations with at most 64 members).
@@ -359,6 +368,32 @@ class TStrings : public TPersistent {
 };
 
 namespace talvik_detail {
+// BeginUpdate now, EndUpdate when the scope ends; while an exception unwinds, an error of EndUpdate
+// itself gives way to the one already under way.
+template <typename T>
+class UpdateScope {
+ public:
+  explicit UpdateScope(T* Target) : target_(Target), unwinding_(std::uncaught_exceptions()) {
+    target_->BeginUpdate();
+  }
+  UpdateScope(const UpdateScope&) = delete;
+  UpdateScope& operator=(const UpdateScope&) = delete;
+  ~UpdateScope() noexcept(false) {
+    if (std::uncaught_exceptions() == unwinding_) {
+      target_->EndUpdate();
+      return;
+    }
+    try {
+      target_->EndUpdate();
+    } catch (...) {
+    }
+  }
+
+ private:
+  T* target_;
+  int unwinding_;
+};
+
 struct StringItem {
   std::string S;
   TObject* Object = nullptr;
@@ -424,6 +459,8 @@ class TStringList : public TStrings {
   void Clear() override;
   void Delete(int Index) override;
   void Exchange(int Index1, int Index2) override;
+  // Moving within a sorted list is refused before anything changes.
+  void Move(int CurIndex, int NewIndex) override;
   // Binary search of a sorted list: true when found; Index is the match or the insertion point.
   virtual bool Find(std::string_view S, int& Index) const;
   int IndexOf(const std::string& S) const override;
@@ -538,6 +575,7 @@ class TCollection : public TPersistent {
   void InsertItem(TCollectionItem* Item);
   void RemoveItem(TCollectionItem* Item);
   void FinishInsert(TCollectionItem* Item);
+  void FreeItems();
 
   TCollectionItemClass item_class_;
   std::vector<TCollectionItem*> items_;

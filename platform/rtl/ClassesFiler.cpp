@@ -537,23 +537,17 @@ void TReader::ReadProperties(TPersistent* Instance) {
 
 void TReader::ReadCollection(TCollection* Collection) {
   CheckValue(vaCollection);
-  Collection->BeginUpdate();
-  try {
-    Collection->Clear();
-    while (!EndOfList()) {
-      const TValueType v = NextValue();
-      if (v == vaInt8 || v == vaInt16 || v == vaInt32) ReadInteger();
-      TCollectionItem* item = Collection->Add();
-      ReadListBegin();
-      ReadProperties(item);
-      ReadListEnd();
-    }
+  talvik_detail::UpdateScope update(Collection);
+  Collection->Clear();
+  while (!EndOfList()) {
+    const TValueType v = NextValue();
+    if (v == vaInt8 || v == vaInt16 || v == vaInt32) ReadInteger();
+    TCollectionItem* item = Collection->Add();
+    ReadListBegin();
+    ReadProperties(item);
     ReadListEnd();
-  } catch (...) {
-    Collection->EndUpdate();
-    throw;
   }
-  Collection->EndUpdate();
+  ReadListEnd();
 }
 
 void TReader::SkipValue() {

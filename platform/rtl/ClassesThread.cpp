@@ -225,7 +225,10 @@ void TThread::DoTerminate() {
   if (OnTerminate) Synchronize([this] { OnTerminate(this); });
 }
 
-void TThread::Synchronize(TThread* /*AThread*/, const TThreadMethod& Method) {
+namespace {
+// Runs Method on the main thread: at once when called there, else through the queue, waiting for it
+// when Wait is set (and raising its error here).
+void RunOnMainThread(const TThreadMethod& Method, bool Wait) {
   if (!Method) return;
   if (OnMainThread()) {
     Method();
@@ -233,8 +236,9 @@ void TThread::Synchronize(TThread* /*AThread*/, const TThreadMethod& Method) {
   }
   auto request = std::make_shared<SyncRequest>();
   request->Method = Method;
-  request->Synchronous = true;
+  request->Synchronous = Wait;
   Post(request);
+  if (!Wait) return;
   SyncQueue& sync = Sync();
   {
     std::unique_lock<std::mutex> lock(sync.Lock);
@@ -242,16 +246,14 @@ void TThread::Synchronize(TThread* /*AThread*/, const TThreadMethod& Method) {
   }
   if (request->Error) std::rethrow_exception(request->Error);
 }
+}  // namespace
+
+void TThread::Synchronize(TThread* /*AThread*/, const TThreadMethod& Method) {
+  RunOnMainThread(Method, true);
+}
 
 void TThread::Queue(TThread* /*AThread*/, const TThreadMethod& Method) {
-  if (!Method) return;
-  if (OnMainThread()) {
-    Method();
-    return;
-  }
-  auto request = std::make_shared<SyncRequest>();
-  request->Method = Method;
-  Post(request);
+  RunOnMainThread(Method, false);
 }
 
 TThread* TThread::CreateAnonymousThread(std::function<void()> Proc) {

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <utility>
@@ -222,6 +223,7 @@ std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::stri
     while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
     if (pos < line.size() && line[pos] == '"') {
       std::string value = ParseQuoted(line, pos, lineNo);
+      value.resize(std::min(value.size(), value.find('\0')));  // a text ends at a zero, as it does when set
       if (!TrimBlanks(line.substr(pos)).empty())
         throw THiveFormatError(lineNo, "text follows a quoted value");
       current->SetValue(name, REG_SZ, std::move(value));

@@ -128,6 +128,17 @@ TEST(IniFilesTest, SeesChangesMadeByOthers) {
   EXPECT_EQ(dir.Read("s.ini"), "[S]\nk=2\nj=3\n");
 }
 
+TEST(IniFilesTest, FailedWriteLeavesTheFileAsItWas) {
+  TempDir dir;
+  TIniFile ini(dir.File("c.ini"));
+  ini.WriteString("S", "k", "1");
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("crash"); });
+  EXPECT_THROW(ini.WriteString("S", "k", "2"), EIniFileException);
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(dir.Read("c.ini"), "[S]\nk=1\n");
+  EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
+}
+
 TEST(IniFilesTest, FileWithoutFinalLineEnd) {
   TempDir dir;
   dir.Write("n.ini", "[S]\nk=1");

@@ -38,6 +38,9 @@ TEST(StringListTest, SortedInsertFindAndCaseInsensitiveCyrillic) {
     EXPECT_EQ(e.Message(), "Operation not allowed on sorted list");
   }
   EXPECT_THROW(list.SetStrings(0, "x"), EListError);
+  EXPECT_THROW(list.Move(0, 3), EStringListError);
+  EXPECT_EQ(list.Count(), 8);  // the refused move lost nothing
+  EXPECT_EQ(list.Strings(0), "Alpha");
 
   list.SetCaseSensitive(true);  // re-sorted in byte order at once
   EXPECT_EQ(list.Strings(0), "Alpha");
@@ -305,4 +308,23 @@ TEST(StringListTest, ListOrderAgreesWithAnsiCompareText) {
   for (const auto& s : samples) sensitive.Add(s);
   for (int i = 1; i < sensitive.Count(); ++i)
     ASSERT_LT(AnsiCompareStr(sensitive.Strings(i - 1), sensitive.Strings(i)), 0) << i;
+}
+
+TEST(StringListTest, UpdateCountSurvivesErrors) {
+  TStringList source;
+  source.Add("a");
+  source.Add("A");
+  TStringList target;
+  target.SetSorted(true);
+  target.SetDuplicates(dupError);
+  int changed = 0;
+  target.OnChange = [&](TObject*) { ++changed; };
+  EXPECT_THROW(target.AddStrings(&source), EListError);
+  EXPECT_EQ(target.UpdateCount(), 0);  // the update bracket closed on the error
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(target.Count(), 1);
+
+  target.OnChange = [](TObject*) { throw EAbort(); };  // an error of the change event itself
+  EXPECT_THROW(target.SetText("x\ny"), EAbort);
+  EXPECT_EQ(target.UpdateCount(), 0);
 }
