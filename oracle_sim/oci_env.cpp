@@ -83,7 +83,7 @@ std::string MessageText(int code) {
 void RememberMessage(int code, const std::string& text) {
   if (code <= 0 || text.empty()) return;
   // Only single-line texts of the plain form: PL/SQL errors carry their details per call.
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   if (text.rfind(prefix, 0) != 0 || text.find('\n') != std::string::npos) return;
   std::lock_guard<std::mutex> g(messageLock);
@@ -91,7 +91,7 @@ void RememberMessage(int code, const std::string& text) {
 }
 
 OraError MakeError(int code, const std::string& message) {
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   return OraError(code, prefix + message);
 }

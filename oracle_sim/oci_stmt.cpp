@@ -761,3 +761,35 @@ sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdp
 }
 
 }  // extern "C"
+
+namespace oracle_sim::oci {
+
+void FillRowid(OCIRowid& rowid, const std::string& text) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::memset(rowid.bytes, 0, sizeof rowid.bytes);
+  rowid.text = text;
+  if (text.size() != 18) return;
+  uint64_t parts[4] = {};
+  const int widths[4] = {6, 3, 6, 3};  // data object, relative file, block, slot
+  size_t at = 0;
+  for (int k = 0; k < 4; ++k) {
+    for (int j = 0; j < widths[k]; ++j) {
+      const char* f = std::strchr(kDigits, text[at++]);
+      if (!f || !*f) {
+        std::memset(rowid.bytes, 0, sizeof rowid.bytes);
+        return;
+      }
+      parts[k] = (parts[k] << 6) | static_cast<uint64_t>(f - kDigits);
+    }
+  }
+  auto put = [&](int offset, uint64_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i, v >>= 8) rowid.bytes[offset + i] = static_cast<ub1>(v & 0xFF);
+  };
+  rowid.bytes[0] = 1;  // an extended row address
+  put(1, parts[0], 4);
+  put(5, parts[1], 2);
+  put(7, parts[2], 4);
+  put(11, parts[3], 2);
+}
+
+}  // namespace oracle_sim::oci
