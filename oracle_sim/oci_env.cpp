@@ -408,7 +408,10 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
                  OCIError* errhp) {
   if (!IsHandle(trgthndlp, trghndltyp)) return OCI_INVALID_HANDLE;
   auto* base = static_cast<HandleBase*>(const_cast<dvoid*>(trgthndlp));
-  if (attrtype == OCI_ATTR_ENV) return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
+  // The environment of the handles that live in one (attribute numbers are per handle type).
+  if (attrtype == OCI_ATTR_ENV && (trghndltyp == OCI_HTYPE_SVCCTX || trghndltyp == OCI_HTYPE_STMT ||
+                                   trghndltyp == OCI_HTYPE_SERVER || trghndltyp == OCI_HTYPE_SESSION))
+    return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
   switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX: {
       auto* svc = static_cast<OCISvcCtx*>(base);

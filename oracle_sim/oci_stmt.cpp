@@ -12,6 +12,7 @@ using namespace oracle_sim::oci;
 namespace {
 
 std::mutex statementLock;
+const Value kNullValue;
 std::unordered_set<OCIStmt*>& Statements() {
   static std::unordered_set<OCIStmt*> statements;
   return statements;
@@ -311,7 +312,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     }
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
     truncated |= ReceiveBinds(st, i);
-    if (c.Kind() == StmtKind::PlSql || c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;
+    if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
   if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();
   if (truncated) {
@@ -494,7 +495,7 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
     for (size_t col = 0; col < columns && col < st->defines.size(); ++col) {
       OCIDefine* d = st->defines[col].get();
       if (!d) continue;
-      const Value& v = col < target.size() ? target[col] : Value();
+      const Value& v = col < target.size() ? target[col] : kNullValue;
       try {
         if ((d->mode & OCI_DYNAMIC_FETCH) && d->callback) {
           WritePieces(d, r, v);
