@@ -321,10 +321,6 @@ void SaveFileAtomically(const std::string& fileName, const std::string& content)
     unlink(temp.c_str());
     SaveFailed(fileName, why);
   }
-  // Make the rename itself durable.
-  int dirFd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
+  // The folder is not flushed: after a power loss the rename may be undone, which leaves the
+  // previous complete file, never a partial one.
 }

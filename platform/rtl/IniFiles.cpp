@@ -4,23 +4,27 @@
 
 namespace {
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
+// Section and identifier names ignore case, letters of every alphabet included.
+bool SameName(const std::string& a, const std::string& b) {
+  return a == b || AnsiLowerCase(a) == AnsiLowerCase(b);
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+}  // namespace
+
+void talvik::AssignStringList(TStrings* strings, const std::vector<std::string>& items) {
+  if (!strings) return;
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    for (const auto& item : items) strings->Add(item);
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
   }
-  return true;
+  strings->EndUpdate();
 }
+
+namespace {
 
 bool HasLineBreak(const std::string& s) {
   return s.find_first_of("\r\n") != std::string::npos;
@@ -89,6 +93,24 @@ void TCustomIniFile::WriteBool(const std::string& section, const std::string& id
   WriteString(section, ident, value ? "1" : "0");
 }
 
+void TCustomIniFile::ReadSection(const std::string& section, TStrings* idents) {
+  std::vector<std::string> items;
+  ReadSection(section, items);
+  talvik::AssignStringList(idents, items);
+}
+
+void TCustomIniFile::ReadSections(TStrings* sections) {
+  std::vector<std::string> items;
+  ReadSections(items);
+  talvik::AssignStringList(sections, items);
+}
+
+void TCustomIniFile::ReadSectionValues(const std::string& section, TStrings* values) {
+  std::vector<std::string> items;
+  ReadSectionValues(section, items);
+  talvik::AssignStringList(values, items);
+}
+
 bool TCustomIniFile::SectionExists(const std::string& section) {
   std::vector<std::string> idents;
   ReadSection(section, idents);
@@ -99,7 +121,7 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
   std::vector<std::string> idents;
   ReadSection(section, idents);
   for (const auto& name : idents) {
-    if (SameText(name, ident)) return true;
+    if (SameName(name, ident)) return true;
   }
   return false;
 }
@@ -155,7 +177,7 @@ void TIniFile::Save() {
 int TIniFile::FindSection(const std::string& section) const {
   std::string name;
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (SectionOf(lines_[i].text, name) && SameText(name, section)) return static_cast<int>(i);
+    if (SectionOf(lines_[i].text, name) && SameName(name, section)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -171,7 +193,7 @@ int TIniFile::FindIdent(int header, const std::string& ident) const {
   std::string name;
   int end = SectionEnd(header);
   for (int i = header + 1; i < end; ++i) {
-    if (EntryOf(lines_[static_cast<size_t>(i)].text, name, nullptr) && SameText(name, ident)) return i;
+    if (EntryOf(lines_[static_cast<size_t>(i)].text, name, nullptr) && SameName(name, ident)) return i;
   }
   return -1;
 }
@@ -239,7 +261,7 @@ void TIniFile::ReadSections(std::vector<std::string>& sections) {
   for (const auto& line : lines_) {
     if (!SectionOf(line.text, name)) continue;
     bool seen = false;
-    for (const auto& s : sections) seen = seen || SameText(s, name);
+    for (const auto& s : sections) seen = seen || SameName(s, name);
     if (!seen) sections.push_back(name);
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -38,6 +39,10 @@ class TCustomIniFile {
   virtual void ReadSectionValues(const std::string& section, std::vector<std::string>& values) = 0;
   virtual void EraseSection(const std::string& section) = 0;
   virtual void DeleteKey(const std::string& section, const std::string& ident) = 0;
+  // The same three into a string list (cleared first).
+  void ReadSection(const std::string& section, TStrings* idents);
+  void ReadSections(TStrings* sections);
+  void ReadSectionValues(const std::string& section, TStrings* values);
   virtual bool SectionExists(const std::string& section);
   virtual bool ValueExists(const std::string& section, const std::string& ident);
   // Writes pending changes (the stores here write at once).
@@ -46,6 +51,11 @@ class TCustomIniFile {
  private:
   std::string fileName_;
 };
+
+namespace talvik {
+// Replaces the list's items (nothing for nullptr).
+void AssignStringList(TStrings* strings, const std::vector<std::string>& items);
+}  // namespace talvik
 
 // Decimal text with an optional sign, within the range of int; false for anything else.
 bool ParseIniInteger(const std::string& text, int& value);
@@ -60,6 +70,9 @@ class TIniFile : public TCustomIniFile {
 
   using TCustomIniFile::ReadBool;
   using TCustomIniFile::ReadInteger;
+  using TCustomIniFile::ReadSection;
+  using TCustomIniFile::ReadSections;
+  using TCustomIniFile::ReadSectionValues;
   using TCustomIniFile::WriteBool;
   using TCustomIniFile::WriteInteger;
 

@@ -476,6 +476,18 @@ void TRegistry::GetValueNames(std::vector<std::string>& names) {
   RaiseIfDamaged(RegGetValueNames(currentKey_, names));
 }
 
+void TRegistry::GetKeyNames(TStrings* names) {
+  std::vector<std::string> items;
+  GetKeyNames(items);
+  talvik::AssignStringList(names, items);
+}
+
+void TRegistry::GetValueNames(TStrings* names) {
+  std::vector<std::string> items;
+  GetValueNames(items);
+  talvik::AssignStringList(names, items);
+}
+
 bool TRegistry::GetDataInfo(const std::string& name, TRegDataInfo& value) {
   value = TRegDataInfo();
   uint32_t type = 0, size = 0;

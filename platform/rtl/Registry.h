@@ -127,7 +127,9 @@ class TRegistry {
   bool HasSubKeys();
   bool GetKeyInfo(TRegKeyInfo& value);
   void GetKeyNames(std::vector<std::string>& names);
+  void GetKeyNames(TStrings* names);
   void GetValueNames(std::vector<std::string>& names);
+  void GetValueNames(TStrings* names);
 
   bool ValueExists(const std::string& name);
   bool DeleteValue(const std::string& name);
@@ -180,6 +182,9 @@ class TRegIniFile : public TRegistry, public TCustomIniFile {
   explicit TRegIniFile(const std::string& fileName, REGSAM access = KEY_ALL_ACCESS);
 
   using TCustomIniFile::FileName;
+  using TCustomIniFile::ReadSection;
+  using TCustomIniFile::ReadSections;
+  using TCustomIniFile::ReadSectionValues;
   using TRegistry::DeleteKey;
   using TRegistry::ReadBool;
   using TRegistry::ReadInteger;

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <utility>
@@ -15,6 +16,7 @@ namespace talvik::registry {
 std::string Fold(const std::string& name) {
   std::string result = name;
   for (char& c : result) {
+    if (static_cast<unsigned char>(c) >= 0x80) return AnsiLowerCase(name);
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return result;
@@ -90,7 +92,7 @@ bool IsRootName(const std::string& text, const std::string& rootName) {
   return false;
 }
 
-std::string TrimBlanks(const std::string& s) {
+std::string_view TrimBlanks(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
@@ -104,7 +106,7 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool StartsWithNoCase(const std::string& s, size_t at, const char* prefix) {
+bool StartsWithNoCase(std::string_view s, size_t at, const char* prefix) {
   for (size_t i = 0; prefix[i]; ++i) {
     if (at + i >= s.size()) return false;
     char c = s[at + i];
@@ -115,9 +117,16 @@ bool StartsWithNoCase(const std::string& s, size_t at, const char* prefix) {
 }
 
 // Reads a "..." string starting at pos (on the opening quote); pos ends after the closing quote.
-std::string ParseQuoted(const std::string& line, size_t& pos, int lineNo) {
+std::string ParseQuoted(std::string_view line, size_t& pos, int lineNo) {
   std::string result;
   ++pos;
+  // Most texts have no escapes.
+  size_t close = line.find('"', pos);
+  if (close != std::string_view::npos && line.substr(pos, close - pos).find('\\') == std::string_view::npos) {
+    result = line.substr(pos, close - pos);
+    pos = close + 1;
+    return result;
+  }
   while (pos < line.size()) {
     char c = line[pos++];
     if (c == '"') return result;
@@ -127,8 +136,9 @@ std::string ParseQuoted(const std::string& line, size_t& pos, int lineNo) {
   throw THiveFormatError(lineNo, "a quoted text has no closing quote");
 }
 
-std::string ParseHexBytes(const std::string& text, int lineNo) {
+std::string ParseHexBytes(std::string_view text, int lineNo) {
   std::string bytes;
+  bytes.reserve(text.size() / 3 + 1);
   size_t pos = 0;
   for (;;) {
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
@@ -153,30 +163,30 @@ bool IsStringType(uint32_t type) {
 
 std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::string& rootName) {
   auto root = std::make_unique<TKeyNode>(rootName);
-  std::vector<std::string> lines;
+  std::vector<std::string_view> lines;
   size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+    std::string_view line(text.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
     start = end + 1;
   }
   size_t i = 0;
   while (i < lines.size() && TrimBlanks(lines[i]).empty()) ++i;
   if (i == lines.size()) throw THiveFormatError(1, "the file is empty (no REGEDIT4 header)");
-  std::string header = TrimBlanks(lines[i]);
+  std::string_view header = TrimBlanks(lines[i]);
   if (header != "REGEDIT4" && header != "Windows Registry Editor Version 5.00")
     throw THiveFormatError(static_cast<int>(i) + 1, "the first line is not REGEDIT4");
   TKeyNode* current = nullptr;
   for (++i; i < lines.size(); ++i) {
     int lineNo = static_cast<int>(i) + 1;
-    std::string line = TrimBlanks(lines[i]);
+    std::string_view line = TrimBlanks(lines[i]);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       if (line.back() != ']') throw THiveFormatError(lineNo, "a key line does not end with ']'");
-      std::string path = line.substr(1, line.size() - 2);
+      std::string path(line.substr(1, line.size() - 2));
       if (!path.empty() && path[0] == '-')
         throw THiveFormatError(lineNo, "key deletion lines are not supported");
       std::vector<std::string> parts;
@@ -213,11 +223,12 @@ std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::stri
     while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
     if (pos < line.size() && line[pos] == '"') {
       std::string value = ParseQuoted(line, pos, lineNo);
+      value.resize(std::min(value.size(), value.find('\0')));  // a text ends at a zero, as it does when set
       if (!TrimBlanks(line.substr(pos)).empty())
         throw THiveFormatError(lineNo, "text follows a quoted value");
       current->SetValue(name, REG_SZ, std::move(value));
     } else if (StartsWithNoCase(line, pos, "dword:")) {
-      std::string digits = TrimBlanks(line.substr(pos + 6));
+      std::string_view digits = TrimBlanks(line.substr(pos + 6));
       if (digits.empty() || digits.size() > 8) throw THiveFormatError(lineNo, "bad dword value");
       uint32_t number = 0;
       for (char c : digits) {
@@ -233,8 +244,8 @@ std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::stri
       uint32_t type = REG_BINARY;
       if (pos < line.size() && line[pos] == '(') {
         size_t close = line.find(')', pos);
-        std::string digits =
-            close == std::string::npos ? std::string() : line.substr(pos + 1, close - pos - 1);
+        std::string_view digits =
+            close == std::string_view::npos ? std::string_view() : line.substr(pos + 1, close - pos - 1);
         if (digits.empty() || digits.size() > 8) throw THiveFormatError(lineNo, "bad value type in hex(...)");
         type = 0;
         for (char c : digits) {
@@ -244,10 +255,10 @@ std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::stri
         pos = close + 1;
       }
       if (pos >= line.size() || line[pos] != ':') throw THiveFormatError(lineNo, "expected ':' after hex");
-      std::string list = line.substr(pos + 1);
+      std::string list(line.substr(pos + 1));
       // A list may go on over lines that end in a backslash.
       while (!TrimBlanks(list).empty() && TrimBlanks(list).back() == '\\') {
-        list = TrimBlanks(list);
+        list = std::string(TrimBlanks(list));
         list.pop_back();
         if (++i >= lines.size()) throw THiveFormatError(lineNo, "the file ends inside a continued value");
         list += lines[i];
@@ -437,15 +448,14 @@ std::shared_ptr<THive> OracleHomesHive() {
   while (start < oratab.size()) {
     size_t end = oratab.find('\n', start);
     if (end == std::string::npos) end = oratab.size();
-    std::string line = TrimBlanks(oratab.substr(start, end - start));
+    std::string line(TrimBlanks(std::string_view(oratab).substr(start, end - start)));
     start = end + 1;
     if (line.empty() || line[0] == '#') continue;
     // SID:ORACLE_HOME:Y|N
     size_t first = line.find(':');
     if (first == std::string::npos) continue;
-    size_t second = line.find(':', first + 1);
-    addHome(TrimBlanks(
-        line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1)));
+    std::string_view home = std::string_view(line).substr(first + 1);
+    addHome(std::string(TrimBlanks(home.substr(0, home.find(':')))));
   }
 
   auto root = std::make_unique<TKeyNode>("HKEY_LOCAL_MACHINE");

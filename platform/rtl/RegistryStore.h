@@ -16,7 +16,7 @@
 
 namespace talvik::registry {
 
-// Names of keys and values are compared without regard to case (ASCII letters).
+// Names of keys and values are compared without regard to case (letters of every alphabet).
 std::string Fold(const std::string& name);
 
 struct TValue {

@@ -95,10 +95,18 @@ TEST(ComponentTest, OwnerListAndNames) {
   EXPECT_EQ(owner.ComponentCount(), 1);
   EXPECT_EQ(owner.FindComponent("Alpha"), nullptr);
 
+  EXPECT_THROW(b->InsertComponent(&owner), EComponentError);  // no ownership cycles
+  EXPECT_THROW(b->InsertComponent(b), EComponentError);
   TComponent other(nullptr);
+  auto* clash = new TComponent(&other);
+  clash->SetName("beta");
+  EXPECT_THROW(other.InsertComponent(b), EComponentError);  // a name taken in the new owner
+  EXPECT_EQ(b->Owner(), &owner);
+  clash->SetName("");
   other.InsertComponent(b);  // moves from one owner to the other
   EXPECT_EQ(owner.ComponentCount(), 0);
   EXPECT_EQ(b->Owner(), &other);
+  EXPECT_EQ(other.ComponentCount(), 2);
 }
 
 TEST(ComponentTest, DestroyingFreesOwnedComponentsLastFirst) {
@@ -281,7 +289,12 @@ TEST(ListTest, ThreadListLocksAndDuplicates) {
   EXPECT_EQ(list.LockList()->Count(), 1);
   list.UnlockList();
   list.SetDuplicates(dupError);
-  EXPECT_THROW(list.Add(&a), EListError);
+  try {
+    list.Add(&a);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message().rfind("List does not allow duplicates ($0", 0), 0u) << e.Message();
+  }
   list.SetDuplicates(dupAccept);
   list.Add(&a);
   EXPECT_EQ(list.LockList()->Count(), 2);

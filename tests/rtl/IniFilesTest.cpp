@@ -56,8 +56,22 @@ TEST(IniFilesTest, FirstMatchWinsAndNamesIgnoreCase) {
   EXPECT_EQ(list, (V{"k", "K"}));
   ini.ReadSectionValues("S", list);
   EXPECT_EQ(list, (V{"k=1", "K=2"}));
+  TStringList strings;
+  ini.ReadSectionValues("s", &strings);
+  EXPECT_EQ(strings.Text(), "k=1\r\nK=2\r\n");
+  ini.ReadSections(&strings);
+  EXPECT_EQ(strings.Count(), 1);
+  ini.ReadSection("none", &strings);
+  EXPECT_EQ(strings.Count(), 0);
   ini.WriteString("s", "K", "9");
   EXPECT_EQ(dir.Read("a.ini"), "[S]\nk=9\nK=2\n[s]\nk=3\nx=4\n");
+}
+
+TEST(IniFilesTest, NamesIgnoreCaseInEveryAlphabet) {
+  TempDir dir;
+  dir.Write("ru.ini", "[Сеанс]\nИмя=scott\n");
+  TIniFile ini(dir.File("ru.ini"));
+  EXPECT_EQ(ini.ReadString("сеАНС", "иМЯ", ""), "scott");
 }
 
 TEST(IniFilesTest, EraseSectionAndDeleteKey) {
@@ -112,6 +126,17 @@ TEST(IniFilesTest, SeesChangesMadeByOthers) {
   EXPECT_EQ(ini.ReadString("S", "k", ""), "2");
   ini.WriteString("S", "j", "3");
   EXPECT_EQ(dir.Read("s.ini"), "[S]\nk=2\nj=3\n");
+}
+
+TEST(IniFilesTest, FailedWriteLeavesTheFileAsItWas) {
+  TempDir dir;
+  TIniFile ini(dir.File("c.ini"));
+  ini.WriteString("S", "k", "1");
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("crash"); });
+  EXPECT_THROW(ini.WriteString("S", "k", "2"), EIniFileException);
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(dir.Read("c.ini"), "[S]\nk=1\n");
+  EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
 }
 
 TEST(IniFilesTest, FileWithoutFinalLineEnd) {

@@ -56,21 +56,23 @@ TEST_F(RegistryTest, RoundTripIgnoresCaseAndKeepsSpelling) {
     EXPECT_EQ(reg.CurrentPath(), "Software\\Talvik\\LastLogon");
     reg.WriteString("UserName", "scott");
     reg.WriteString("USERNAME", "system");  // the same value
+    reg.WriteString("Имя", "ok");
   }
   talvik::registry::ResetHives();  // read back from the file
   TRegistry reg;
   EXPECT_FALSE(reg.OpenKey("software\\NOSUCH", false));
   ASSERT_TRUE(reg.OpenKey("SOFTWARE\\talvik\\lastlogon", false));
   EXPECT_EQ(reg.ReadString("username"), "system");
+  EXPECT_EQ(reg.ReadString("иМЯ"), "ok");
   std::vector<std::string> names;
   reg.GetValueNames(names);
-  EXPECT_EQ(names, std::vector<std::string>{"UserName"});
+  EXPECT_EQ(names, (std::vector<std::string>{"UserName", "Имя"}));
   ASSERT_TRUE(reg.OpenKey("\\Software", false));
   reg.GetKeyNames(names);
   EXPECT_EQ(names, std::vector<std::string>{"Talvik"});
   EXPECT_EQ(HkcuText(),
             "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\n"
-            "[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"system\"\n\n");
+            "[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"system\"\n\"Имя\"=\"ok\"\n\n");
 }
 
 TEST_F(RegistryTest, EveryValueTypeSurvivesTheFile) {
@@ -427,6 +429,19 @@ TEST_F(RegistryTest, RegIniFileKeepsNumbersAsText) {
   EXPECT_TRUE(ini.SectionExists("customInfo"));
   EXPECT_TRUE(ini.ValueExists("MainForm", "left"));
   EXPECT_FALSE(ini.ValueExists("MainForm", "Top"));
+
+  TStringList strings;
+  strings.Add("stale");
+  ini.ReadSections(&strings);
+  EXPECT_EQ(strings.Text(), "CustomInfo\r\nFlags\r\nLastLogon\r\nMainForm\r\n");
+  ini.ReadSectionValues("MainForm", &strings);
+  EXPECT_EQ(strings.Values("Width"), "wide");
+  ini.ReadSection("LastLogon", &strings);
+  EXPECT_EQ(strings.Text(), "UserName\r\n");
+  ini.GetValueNames(&strings);
+  EXPECT_EQ(strings.Count(), 2);
+  ini.GetKeyNames(&strings);
+  EXPECT_EQ(strings.Count(), 4);
 
   ini.DeleteKey("MainForm", "Left");
   EXPECT_FALSE(ini.ValueExists("MainForm", "Left"));
