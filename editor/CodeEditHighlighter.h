@@ -10,6 +10,7 @@
 
 #include "editor/CodeEditMiscClasses.h"
 #include "editor/CodeEditTypes.h"
+#include "platform/rtl/Registry.h"
 
 class TCodeCustomHighlighter;
 
@@ -40,6 +41,15 @@ class TCodeHighlighterAttributes : public TPersistent {
   bool IsStyleStored() const { return style_ != styleDefault_; }
   // The current values become the defaults (done when the highlighter sets the change handler).
   void InternalSaveDefaultValues();
+
+  // Colours and style under the sub-key named after the attribute, below the registry's open key;
+  // the registry returns to that key afterwards. False when the sub-key does not open.
+  bool LoadFromRegistry(TRegistry& reg);
+  bool SaveToRegistry(TRegistry& reg);
+  // Imports a colour scheme another editor keeps under `key`: the old format is one string value
+  // `name` of seven comma-separated items, the new one a sub-key `name`. True only when every value
+  // was found.
+  bool LoadFromSchemeRegistry(HKEY rootKey, const std::string& key, const std::string& name, bool oldFormat);
 
   TCodeNotifyEvent OnChange;
 
@@ -81,6 +91,10 @@ class TCodeCustomHighlighter : public TComponent {
   virtual void SetWordBreakChars(const TCodeCharSet& chars) { wordBreakChars_ = chars; }
   virtual int GetCapabilities() const { return 2; }
   virtual std::string GetLanguageName() const;
+  // Every attribute under `key` of the root key; true only when the key opened and every attribute
+  // was read or written.
+  virtual bool LoadFromRegistry(HKEY rootKey, const std::string& key);
+  virtual bool SaveToRegistry(HKEY rootKey, const std::string& key);
 
   // The scanner. SetLine keeps a reference to `text`: the caller keeps it alive and unchanged
   // until the last token of the line has been read.

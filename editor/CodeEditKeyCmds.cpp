@@ -160,8 +160,9 @@ void TCodeEditKeyStroke::Assign(TPersistent* source) {
 }
 
 std::string TCodeEditKeyStroke::GetDisplayName() const {
-  std::string r = EditorCommandToIdent(command_) + " - " + ShortCutToText(ShortCut());
-  if (ShortCut() != 0) r += " " + ShortCutToText(ShortCut2());
+  std::string r = EditorCommandToIdent(command_);
+  r.append(" - ").append(ShortCutToText(ShortCut()));
+  if (ShortCut() != 0) r.append(" ").append(ShortCutToText(ShortCut2()));
   if (r.empty()) r = TCollectionItem::GetDisplayName();
   return r;
 }

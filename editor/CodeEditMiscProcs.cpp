@@ -180,16 +180,3 @@ TConvertTabsProc GetBestConvertTabsProc(int tabWidth) {
 std::u32string ConvertTabs(std::u32string_view line, int tabWidth, bool& hasTabs) {
   return GetBestConvertTabsProc(tabWidth)(line, tabWidth, hasTabs);
 }
-
-std::string FormatMessage1(const char* format, const std::string& arg) {
-  std::string f(format);
-  size_t p = f.find('%');
-  while (p != std::string::npos && p + 1 < f.size() && f[p + 1] != 's' && f[p + 1] != 'd')
-    p = f.find('%', p + 1);
-  if (p == std::string::npos || p + 1 >= f.size()) return f;
-  return f.substr(0, p) + arg + f.substr(p + 2);
-}
-
-std::string FormatMessage1(const char* format, long long arg) {
-  return FormatMessage1(format, std::to_string(arg));
-}

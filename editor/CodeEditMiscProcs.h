@@ -59,7 +59,3 @@ int CharClassFromType3(uint16_t flags);
 using TConvertTabsProc = std::u32string (*)(std::u32string_view line, int tabWidth, bool& hasTabs);
 TConvertTabsProc GetBestConvertTabsProc(int tabWidth);
 std::u32string ConvertTabs(std::u32string_view line, int tabWidth, bool& hasTabs);
-
-// Delphi-style formatting of a library message with one argument in place of %s or %d.
-std::string FormatMessage1(const char* format, const std::string& arg);
-std::string FormatMessage1(const char* format, long long arg);

@@ -41,8 +41,7 @@ void TCodeEditStringList::SetUpdateState(bool updating) {
 }
 
 void TCodeEditStringList::ListIndexOutOfBounds(int index) const {
-  throw ECodeEditStringList(
-      FormatMessage1(CodeEditStr::SInvalidStringListIndex, static_cast<long long>(index)));
+  throw ECodeEditStringList(Format(CodeEditStr::SInvalidStringListIndex, {index}));
 }
 
 void TCodeEditStringList::Grow() {

@@ -148,8 +148,7 @@ int TCodeWordWrapPlugin::LinesPutted(int index, int count) {
 }
 
 int TCodeWordWrapPlugin::GetRowLength(int row) const {
-  if (row < 1 || row > RowCount())
-    throw EListError(FormatMessage1(CodeEditStr::SListIndexOutOfBounds, static_cast<long long>(row)));
+  if (row < 1 || row > RowCount()) throw EListError(Format(CodeEditStr::SListIndexOutOfBounds, {row}));
   return rowLengths_[row - 1];
 }
 

@@ -44,7 +44,7 @@ TCodeHashEntry* TCodeHashEntry::AddEntry(TCodeHashEntry* newEntry) {
   // Check the whole chain for the keyword first, so that a refusal changes nothing.
   for (TCodeHashEntry* p = this; p && p->keyLen_ <= newEntry->keyLen_; p = p->next_)
     if (p->keyLen_ == newEntry->keyLen_ && SameTextU32(p->folded_, newEntry->folded_))
-      throw Exception(FormatMessage1(CodeEditStr::SYNS_KeywordAlreadyInList, p->keyword_));
+      throw Exception(Format(CodeEditStr::SYNS_KeywordAlreadyInList, {p->keyword_}));
   if (newEntry->keyLen_ < keyLen_) {
     newEntry->next_ = this;
     return newEntry;

@@ -310,6 +310,14 @@ bool TCodeSQLHighlighter::IsKeyword(const std::string& word) const {
 
 void TCodeSQLHighlighter::SetLine(const std::u32string& text, int lineNumber) {
   line_ = text.c_str();
+  if (text.find(U'\0') != std::u32string::npos) {
+    // A character 0 inside the line would end the scan and hide the rest of the line: scan a copy
+    // in which it is a character that starts no token.
+    nulFreeLine_ = text;
+    for (char32_t& c : nulFreeLine_)
+      if (c == 0) c = 0xFFFD;
+    line_ = nulFreeLine_.c_str();
+  }
   run_ = 0;
   lineNumber_ = lineNumber;
   Next();

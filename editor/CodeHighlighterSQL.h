@@ -145,6 +145,7 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
   void AnsiCProc();
 
   const char32_t* line_ = U"";
+  std::u32string nulFreeLine_;
   size_t run_ = 0;
   size_t tokenPos_ = 0;
   int lineNumber_ = 0;

@@ -317,6 +317,24 @@ TEST(SqlHighlighterSetup, AssignCopiesDialectAndAttributesNotTableNames) {
   EXPECT_EQ(b.TableNames()->Count(), 0);
 }
 
+TEST(SqlHighlighterTokens, CharacterZeroInsideALineDoesNotHideTheRest) {
+  TCodeSQLHighlighter hl;
+  hl.SetSQLDialect(sqlOracle);
+  std::u32string line = U"select";
+  line.push_back(0);
+  line += U" x";
+  hl.SetLine(line, 0);
+  std::vector<int> kinds;
+  std::vector<int> positions;
+  while (!hl.GetEol()) {
+    kinds.push_back(hl.GetTokenKind());
+    positions.push_back(hl.GetTokenPos());
+    hl.Next();
+  }
+  EXPECT_EQ(kinds, (std::vector<int>{stkKeyword, stkUnknown, stkSpace, stkIdentifier}));
+  EXPECT_EQ(positions, (std::vector<int>{0, 6, 7, 8}));
+}
+
 TEST(SqlHighlighterSetup, LongIdentifierHashesWithoutOverflow) {
   std::string longName(300, 'z');
   auto toks = ScanLine(sqlOracle, longName);
