@@ -511,7 +511,9 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& fs)
     if (ec != std::errc::result_out_of_range) return false;
     // Out of range: too small reads as zero, too large is an error.
     size_t e = text.find('e');
-    long magnitude = e == std::string::npos ? 0 : std::atol(text.c_str() + e + 1);
+    // The exponent saturates (strtol) and is bounded, so adding the mantissa's digits cannot overflow.
+    long magnitude = e == std::string::npos ? 0 : std::strtol(text.c_str() + e + 1, nullptr, 10);
+    magnitude = std::clamp(magnitude, -1000000L, 1000000L);
     std::string_view mantissa(first, (e == std::string::npos ? text.size() : e) - (first - text.data()));
     size_t point = mantissa.find('.');
     if (point == std::string_view::npos) point = mantissa.size();

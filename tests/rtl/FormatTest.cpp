@@ -142,6 +142,11 @@ TEST_F(FloatText, StrToFloatWithTheLocaleSeparator) {
   EXPECT_EQ(StrToFloat("1e-400"), 0.0);
   EXPECT_EQ(StrToFloat("0." + std::string(400, '0') + "1"), 0.0);
   EXPECT_FALSE(TryStrToFloat("1" + std::string(400, '0'), v));
+  // Exponents beyond any integer type saturate instead of overflowing.
+  EXPECT_FALSE(TryStrToFloat("1e99999999999999999999999", v));
+  EXPECT_FALSE(TryStrToFloat("333333333e3333333333333333333333", v));
+  EXPECT_EQ(StrToFloat("1e-99999999999999999999999"), 0.0);
+  EXPECT_EQ(StrToFloat("123e-99999999999999999999999"), 0.0);
   TFormatSettingsGuard ru(RussianFormatSettings());
   EXPECT_DOUBLE_EQ(StrToFloat("1,5"), 1.5);
   EXPECT_FALSE(TryStrToFloat("1.5", v));
