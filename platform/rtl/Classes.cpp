@@ -134,6 +134,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
   Insert(AComponent);
   if (state_.Contains(csDesigning)) AComponent->SetDesigning(true);
+  if (state_.Contains(csLoading)) AComponent->BeginLoading();
   Notification(AComponent, opInsert);
 }
 
@@ -213,6 +214,30 @@ void TComponent::Loaded() {
 void TComponent::BeginLoading() {
   state_.Include(csLoading);
   state_.Include(csReading);
+  for (TComponent* c : components_) c->BeginLoading();
+}
+
+namespace {
+void CollectLoading(TComponent* c, std::vector<TComponent*>& out) {
+  if (c->ComponentState().Contains(csLoading)) out.push_back(c);
+  for (int i = 0; i < c->ComponentCount(); ++i) CollectLoading(c->Components(i), out);
+}
+
+}  // namespace
+
+void TComponent::EndLoading() {
+  std::vector<TComponent*> loading;
+  CollectLoading(this, loading);
+  for (TComponent* c : loading) c->ExcludeComponentState(csReading);
+  for (TComponent* c : loading) {
+    // A Loaded handler may free components: call only those still in the tree.
+    if (c != this) {
+      std::vector<TComponent*> alive;
+      CollectLoading(this, alive);
+      if (std::find(alive.begin(), alive.end(), c) == alive.end()) continue;
+    }
+    c->Loaded();
+  }
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {

@@ -144,6 +144,7 @@ enum TComponentStateFlag {
   csDesignInstance
 };
 using TComponentState = TSet<TComponentStateFlag>;
+using TGetChildProc = std::function<void(TComponent* Child)>;
 
 class TComponent : public TPersistent {
   TALVIK_CLASS(TComponent, TPersistent)
@@ -177,8 +178,20 @@ class TComponent : public TPersistent {
 
   // Called after the component's stored properties have been applied; ends csLoading.
   virtual void Loaded();
-  // Marks the component as being loaded (csLoading, csReading), before its properties are applied.
+  // Marks the component and those it owns as being loaded (csLoading, csReading); components it
+  // comes to own before EndLoading are marked too. Forms built in code bracket their building so.
   void BeginLoading();
+  // Calls Loaded on this component and then on each component it owns (at any depth) still loading.
+  void EndLoading();
+
+  // Streaming structure: the children a component reports, their order and a parent other than the
+  // owner. The defaults report none.
+  virtual void GetChildren(const TGetChildProc& /*Proc*/, TComponent* /*Root*/) {}
+  virtual void SetChildOrder(TComponent* /*Child*/, int /*Order*/) {}
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* /*Value*/) {}
+  bool HasParentComponent() const { return GetParentComponent() != nullptr; }
   virtual void Notification(TComponent* AComponent, TOperation Operation);
 
   void SetDesigning(bool Value, bool SetChildren = true);
