@@ -56,11 +56,14 @@ function(talvik_tests leaf)
     # Settings written by tests go below the build tree, never into the user's own.
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
     ${A_ENVIRONMENT})
+  # Each test runs through env(1) with these settings: a list-valued ENVIRONMENT property does not
+  # survive test discovery (only its first entry would be set).
+  set_property(TARGET ${leaf}_tests PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env ${env})
   gtest_discover_tests(${leaf}_tests
     TEST_PREFIX "${leaf}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
 
 # talvik_bench(<name> SOURCES ... DEPS ...)
