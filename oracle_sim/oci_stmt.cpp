@@ -297,7 +297,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     return OCI_SUCCESS;
   }
   if (iters == 0) throw MakeError(24333, "zero iteration count");
-  if (rowoff >= iters) rowoff = 0;
+  if (rowoff >= iters) throw MakeError(24333, "zero iteration count");  // runs iters - rowoff times
   st->executed = false;
   st->rowCount = 0;
   bool truncated = false;

@@ -1,6 +1,7 @@
 // The client library against a simulated instance: logons, queries with binds and defines, DML,
 // transactions, locks between sessions and the errors a program sees, through the handle API and
 // through the host calls.
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -396,8 +397,13 @@ TEST_F(OciSessionTest, CommitRollbackAndLocksBetweenSessions) {
   // Without NOWAIT the second session waits until the first one commits.
   auto start = std::chrono::steady_clock::now();
   sword waited = OCI_ERROR;
-  std::thread second([&] { waited = other.Run("update t set name = 'second' where id = 1"); });
+  std::atomic<bool> done{false};
+  std::thread second([&] {
+    waited = other.Run("update t set name = 'second' where id = 1");
+    done = true;
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(done);  // still waiting for the row
   ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
   second.join();
   EXPECT_EQ(waited, OCI_SUCCESS) << other.Message();
