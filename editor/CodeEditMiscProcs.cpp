@@ -1,0 +1,275 @@
+#include "editor/CodeEditMiscProcs.h"
+
+#include <wctype.h>
+
+int MinMax(int x, int lo, int hi) {
+  if (x > hi) x = hi;
+  if (x < lo) x = lo;
+  return x;
+}
+
+void SwapInt(int& a, int& b) {
+  int t = a;
+  a = b;
+  b = t;
+}
+
+TBufferCoord MinPoint(const TBufferCoord& p, const TBufferCoord& q) {
+  if (p.Line < q.Line || (p.Line == q.Line && p.Char < q.Char)) return p;
+  return q;
+}
+
+TBufferCoord MaxPoint(const TBufferCoord& p, const TBufferCoord& q) {
+  if (p.Line > q.Line || (p.Line == q.Line && p.Char > q.Char)) return p;
+  return q;
+}
+
+size_t ScanToLineEnd(std::u32string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c == 0 || c == U'\n' || c == U'\r') return i;
+  }
+  return text.size();
+}
+
+int GetExpandedLength(std::u32string_view text, int tabWidth) {
+  int len = 0;
+  for (char32_t c : text) {
+    if (c == U'\t' && tabWidth > 1)
+      len += tabWidth - len % tabWidth;
+    else
+      ++len;
+  }
+  return len;
+}
+
+int CharIndexToCaretPos(int index, int tabWidth, std::u32string_view text) {
+  if (index < 2) return 1;
+  size_t firstTab = text.find(U'\t');
+  if (tabWidth < 2 || firstTab == std::u32string_view::npos) return index;
+  if (static_cast<size_t>(index) <= firstTab + 1) return index;
+  // Columns of the characters before `index`; characters past the end count one column each.
+  int col = 0;
+  for (int i = 0; i < index - 1; ++i) {
+    if (static_cast<size_t>(i) < text.size() && text[i] == U'\t')
+      col += tabWidth - col % tabWidth;
+    else
+      ++col;
+  }
+  return col + 1;
+}
+
+int ScanForCharInSet(std::u32string_view text, int start, const TCodeCharSet& set) {
+  if (start < 1 || static_cast<size_t>(start) > text.size()) return 0;
+  for (size_t i = start - 1; i < text.size(); ++i)
+    if (set.Contains(text[i])) return static_cast<int>(i + 1);
+  return 0;
+}
+
+int ScanBackForCharInSet(std::u32string_view text, int start, const TCodeCharSet& set) {
+  if (start < 1 || static_cast<size_t>(start) > text.size()) return 0;
+  for (int i = start; i >= 1; --i)
+    if (set.Contains(text[i - 1])) return i;
+  return 0;
+}
+
+int NextLeadByteIndex(std::u32string_view, int) {
+  return 0;
+}
+int LastLeadByteIndex(std::u32string_view, int) {
+  return 0;
+}
+
+uint16_t GetCharType3(char32_t c) {
+  uint16_t flags = 0;
+  bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+              (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+              (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+  flags |= wide ? C3_FULLWIDTH : C3_HALFWIDTH;
+  if (c >= 0x3041 && c <= 0x309F) flags |= C3_HIRAGANA;
+  if ((c >= 0x30A0 && c <= 0x30FF) || (c >= 0xFF66 && c <= 0xFF9F)) flags |= C3_KATAKANA;
+  if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
+      (c >= 0x20000 && c <= 0x3FFFD))
+    flags |= C3_IDEOGRAPH;
+  if (IsUnicodeWordChar(c) && !(c >= U'0' && c <= U'9')) flags |= C3_ALPHA;
+  if (c < 128) {
+    if ((c > 32 && c < 48) || (c > 57 && c < 65) || (c > 90 && c < 97 && c != U'_') || (c > 122 && c < 127))
+      flags |= C3_SYMBOL;
+  } else if (!IsUnicodeWordChar(c) && c != 0x30FC && !(flags & (C3_HIRAGANA | C3_KATAKANA))) {
+    if (iswpunct(static_cast<wint_t>(c)) || (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) ||
+        (c >= 0xA0 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0xFF01 && c <= 0xFF0F))
+      flags |= C3_SYMBOL;
+  }
+  return flags;
+}
+
+int CharClassFromType3(uint16_t flags) {
+  if (flags == C3_SYMBOL) return 9;
+  if (flags & C3_HALFWIDTH) {
+    if (flags == C3_HALFWIDTH || flags == (C3_HALFWIDTH | C3_ALPHA)) return 1;
+    if (flags & (C3_SYMBOL | C3_LEXICAL)) return 2;
+    if (flags & C3_KATAKANA) return 3;
+    return 0;
+  }
+  if (flags == C3_FULLWIDTH || flags == (C3_FULLWIDTH | C3_ALPHA)) return 4;
+  if (flags & (C3_SYMBOL | C3_LEXICAL)) return 5;
+  if (flags & C3_KATAKANA) return 6;
+  if (flags & C3_HIRAGANA) return 7;
+  if (flags & C3_IDEOGRAPH) return 8;
+  return 0;
+}
+
+namespace {
+
+// Width below 2: every tab shows as one blank.
+std::u32string ConvertTabs1(std::u32string_view line, int, bool& hasTabs) {
+  std::u32string r(line);
+  hasTabs = false;
+  for (char32_t& c : r)
+    if (c == U'\t') {
+      c = U' ';
+      hasTabs = true;
+    }
+  return r;
+}
+
+// Width a power of two: the next stop is found by masking.
+std::u32string ConvertTabs2n(std::u32string_view line, int tabWidth, bool& hasTabs) {
+  size_t first = line.find(U'\t');
+  hasTabs = first != std::u32string_view::npos;
+  if (!hasTabs) return std::u32string(line);
+  std::u32string r;
+  r.reserve(line.size() + static_cast<size_t>(tabWidth));
+  r.append(line.substr(0, first));
+  const size_t mask = ~static_cast<size_t>(tabWidth - 1);
+  for (size_t i = first; i < line.size(); ++i) {
+    if (line[i] == U'\t')
+      r.resize((r.size() + static_cast<size_t>(tabWidth)) & mask, U'\t');
+    else
+      r.push_back(line[i]);
+  }
+  return r;
+}
+
+// Any other width.
+std::u32string ConvertTabsN(std::u32string_view line, int tabWidth, bool& hasTabs) {
+  size_t first = line.find(U'\t');
+  hasTabs = first != std::u32string_view::npos;
+  if (!hasTabs) return std::u32string(line);
+  std::u32string r;
+  r.reserve(line.size() + static_cast<size_t>(tabWidth));
+  r.append(line.substr(0, first));
+  const size_t w = static_cast<size_t>(tabWidth);
+  for (size_t i = first; i < line.size(); ++i) {
+    if (line[i] == U'\t')
+      r.resize(r.size() + w - r.size() % w, U'\t');
+    else
+      r.push_back(line[i]);
+  }
+  return r;
+}
+
+}  // namespace
+
+TConvertTabsProc GetBestConvertTabsProc(int tabWidth) {
+  if (tabWidth < 2) return &ConvertTabs1;
+  if (tabWidth <= 65536 && (tabWidth & (tabWidth - 1)) == 0) return &ConvertTabs2n;
+  return &ConvertTabsN;
+}
+
+std::u32string ConvertTabs(std::u32string_view line, int tabWidth, bool& hasTabs) {
+  return GetBestConvertTabsProc(tabWidth)(line, tabWidth, hasTabs);
+}
+
+std::u32string Utf8ToU32(std::string_view s) {
+  std::u32string r;
+  r.reserve(s.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    unsigned char b = p[i];
+    if (b < 0x80) {
+      r.push_back(b);
+      ++i;
+      continue;
+    }
+    int extra;
+    char32_t cp;
+    char32_t minimum;
+    if ((b & 0xE0) == 0xC0) {
+      extra = 1, cp = b & 0x1F, minimum = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      extra = 2, cp = b & 0x0F, minimum = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      extra = 3, cp = b & 0x07, minimum = 0x10000;
+    } else {
+      r.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + static_cast<size_t>(extra) >= n) {  // truncated sequence at the end of the text
+      r.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    bool valid = true;
+    for (int k = 1; k <= extra; ++k) {
+      unsigned char cb = p[i + k];
+      if ((cb & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (cb & 0x3F);
+    }
+    if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      r.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    r.push_back(cp);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return r;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c <= 0x10FFFF) {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    AppendUtf8(out, 0xFFFD);
+  }
+}
+
+std::string U32ToUtf8(std::u32string_view text) {
+  std::string r;
+  r.reserve(text.size());
+  for (char32_t c : text) AppendUtf8(r, c);
+  return r;
+}
+
+std::string FormatMessage1(const char* format, const std::string& arg) {
+  std::string f(format);
+  size_t p = f.find('%');
+  while (p != std::string::npos && p + 1 < f.size() && f[p + 1] != 's' && f[p + 1] != 'd')
+    p = f.find('%', p + 1);
+  if (p == std::string::npos || p + 1 >= f.size()) return f;
+  return f.substr(0, p) + arg + f.substr(p + 2);
+}
+
+std::string FormatMessage1(const char* format, long long arg) {
+  return FormatMessage1(format, std::to_string(arg));
+}

@@ -1,0 +1,252 @@
+// The simulated Oracle instance: the C++ API the client-call library is written over.
+//
+// An Instance is one SQLite database file shared by every process that opens it. A Session is one
+// logged-on user; a Cursor is one parsed statement of that session. Every failure the server would
+// report is thrown as OraError carrying the Oracle code and the full "ORA-nnnnn: ..." text.
+//
+// Threading: one Session (and its cursors) is used by one thread at a time; Break() may be called
+// from any thread while another thread runs a statement of the session.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace oracle_sim {
+
+// A failure (or, for warnings such as 28002, a condition) the server reports.
+struct OraError : std::exception {
+  int code = 0;      // 1017, 942, 1403 (no data found), 28002 (warning) ...
+  std::string text;  // full text: "ORA-01017: invalid username/password; logon denied"
+  int offset = 0;    // parse error offset (0-based, into the statement text) when known
+
+  OraError() = default;
+  OraError(int code_, std::string text_, int offset_ = 0)
+      : code(code_), text(std::move(text_)), offset(offset_) {}
+  const char* what() const noexcept override { return text.c_str(); }
+};
+
+// Oracle's internal data type codes, as a describe reports them.
+enum class Ty : int {
+  Varchar2 = 1,
+  Number = 2,
+  Long = 8,
+  Rowid = 11,  // a ROWID select-list item
+  Date = 12,
+  Raw = 23,
+  LongRaw = 24,
+  Char = 96,
+  Clob = 112,
+  Blob = 113,
+  Bfile = 114,
+  Timestamp = 187,
+  TimestampTZ = 188,
+  TimestampLTZ = 232,
+};
+
+// An Oracle DATE (fraction and zone are there for the timestamp family; DATE leaves them zero).
+struct DateTime {
+  int year = 1;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int64_t nanos = 0;
+
+  bool operator==(const DateTime&) const = default;
+};
+
+// One value crossing the engine's boundary (bind in, bind out, fetched column).
+struct Value {
+  enum Kind : uint8_t { Null, Int, Real, Text, Bytes, Date };
+  Kind kind = Null;
+  int64_t i = 0;  // Int
+  double d = 0;   // Real
+  std::string s;  // Text (UTF-8) or Bytes (raw)
+  DateTime dt;    // Date
+
+  static Value MakeNull() { return Value(); }
+  static Value MakeInt(int64_t v) {
+    Value r;
+    r.kind = Int;
+    r.i = v;
+    return r;
+  }
+  static Value MakeReal(double v) {
+    Value r;
+    r.kind = Real;
+    r.d = v;
+    return r;
+  }
+  // An empty string is Oracle's NULL: MakeText("") gives Null.
+  static Value MakeText(std::string v) {
+    Value r;
+    if (v.empty()) return r;
+    r.kind = Text;
+    r.s = std::move(v);
+    return r;
+  }
+  static Value MakeBytes(std::string v) {
+    Value r;
+    if (v.empty()) return r;
+    r.kind = Bytes;
+    r.s = std::move(v);
+    return r;
+  }
+  static Value MakeDate(const DateTime& v) {
+    Value r;
+    r.kind = Date;
+    r.dt = v;
+    return r;
+  }
+  bool IsNull() const { return kind == Null; }
+  // The value as Oracle's default conversion to a character string shows it (numbers without
+  // trailing zeros, dates as DD-MON-RR, raw as upper-case hex). Null gives "".
+  std::string ToText() const;
+  bool operator==(const Value&) const = default;
+};
+
+// One select-list item (or one column of a described object).
+struct ColumnDesc {
+  std::string name;  // upper-case unless quoted: "EMPNO", "COUNT(*)"
+  Ty type = Ty::Varchar2;
+  int size = 0;       // maximum byte size (VARCHAR2(n): n; NUMBER: 22; DATE: 7; ROWID: 18 ...)
+  int precision = 0;  // NUMBER(p,s): p (0 = unconstrained)
+  int scale = 0;      // NUMBER(p,s): s (-127 for a FLOAT/unconstrained NUMBER expression)
+  bool nullable = true;
+  std::string schema;  // owner of the base table when the item is a plain column, else ""
+  std::string table;   // base table name when the item is a plain column, else ""
+};
+
+enum class StmtKind { Select, Insert, Update, Delete, PlSql, Ddl, Other /* commit, savepoint ... */ };
+
+class Session;
+class Cursor;
+struct InstanceState;
+struct SessionState;
+struct CursorState;
+
+// One database file; every process that opens the same path sees the same instance.
+class Instance {
+ public:
+  // Opens (creating with its schema, users and sample data when new) the instance stored at `path`.
+  // Throws OraError when the file can't be opened.
+  static std::shared_ptr<Instance> Open(const std::string& path);
+  ~Instance();
+
+  const std::string& Path() const;
+  // "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production"
+  static std::string Banner();
+  // "9.2.0.8.0"
+  static std::string VersionText();
+  // Release number packed as the client reports it: 9.2.0.8.0 -> 0x09200800.
+  static uint32_t ReleaseNumber();
+
+  InstanceState& State() { return *state_; }
+
+ private:
+  Instance();
+  std::unique_ptr<InstanceState> state_;
+};
+
+// One logged-on session.
+class Session {
+ public:
+  // Throws OraError 1017 (wrong user/password), 28001 (password expired) ...
+  // A password that is about to expire logs on and reports 28002 through LogonWarning().
+  static std::unique_ptr<Session> LogOn(std::shared_ptr<Instance> instance, const std::string& user,
+                                        const std::string& password);
+  ~Session();  // rolls back what is uncommitted and releases the session's locks
+
+  // 0 or the code of the warning the logon raised (28002); LogonWarningText() gives its full text.
+  int LogonWarning() const;
+  const std::string& LogonWarningText() const;
+
+  std::string ServerVersion() const { return Instance::Banner(); }
+  const std::string& UserName() const;  // upper-case logon user, the default schema
+  int SessionId() const;                // SID, unique within the instance
+  const std::shared_ptr<Instance>& GetInstance() const;
+
+  void Commit();
+  void Rollback();
+  // Interrupts the statement the session is running in another thread: that call fails with
+  // ORA-01013 "user requested cancel of current operation". Harmless when idle.
+  void Break();
+  // Test hook: cuts the connection. The next call fails with ORA-03113, later ones with ORA-03114.
+  void CutConnection();
+  bool Connected() const;
+
+  // Parses the statement; throws OraError on syntax errors and unknown objects.
+  std::unique_ptr<Cursor> Prepare(const std::string& sql);
+
+  // Lines DBMS_OUTPUT holds for the session (after DBMS_OUTPUT.ENABLE), for tests.
+  std::vector<std::string> PendingOutput() const;
+
+  SessionState& State() { return *state_; }
+
+ private:
+  Session();
+  std::unique_ptr<SessionState> state_;
+  friend class Cursor;
+};
+
+// One parsed statement. Binds persist across executions until rebound.
+class Cursor {
+ public:
+  ~Cursor();
+
+  StmtKind Kind() const;
+  const std::string& Sql() const;
+  // Oracle's SQL function code of the statement (3 = SELECT, 2 = INSERT, 6 = UPDATE, 7 = DELETE,
+  // 47 = PL/SQL block, 1 = CREATE TABLE ...).
+  int FunctionCode() const;
+
+  // Distinct bind names in order of first appearance, upper-case, without ':' ("1" for ":1").
+  std::vector<std::string> BindNames() const;
+  // Names (as in BindNames) the statement writes: targets of ":x := ...", OUT and IN OUT arguments
+  // of PL/SQL calls, RETURNING ... INTO targets.
+  std::vector<std::string> OutBindNames() const;
+
+  // A scalar in-value for every execution. Name is case-insensitive, with or without ':'.
+  // Throws ORA-01036 "illegal variable name/number" for a name the statement doesn't have.
+  void BindByName(const std::string& name, const Value& v);
+  void BindByPos(int pos, const Value& v);  // 1-based, in order of BindNames()
+  // Array DML: values for iterations 0..n-1 of Execute(n).
+  void BindArray(const std::string& name, std::vector<Value> values);
+  // A PL/SQL table (index-by array) argument of a block: the whole array is one parameter.
+  void BindTable(const std::string& name, std::vector<Value> values);
+  void ClearBinds();
+
+  // The select list; valid right after Prepare (describe-only needs no execution).
+  const std::vector<ColumnDesc>& Describe();
+
+  // Runs the statement `iterations` times (DML with array binds) or once (SELECT, PL/SQL, DDL).
+  // For SELECT it opens the row source; Fetch then reads rows. Throws OraError (01008 when a bind
+  // has no value). On an error in iteration k, RowCount() holds the rows done by earlier ones.
+  void Execute(int iterations = 1);
+  // The next row of an executed SELECT; false at the end.
+  bool Fetch(std::vector<Value>& row);
+  // Rows processed (DML) or fetched so far (SELECT).
+  int64_t RowCount() const;
+  // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
+  void CloseRows();
+
+  // After Execute: the value of an OUT / IN OUT bind (last iteration), or the first returned row
+  // of a RETURNING ... INTO target.
+  Value OutValue(const std::string& name) const;
+  // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
+  // iterations) or the elements of a PL/SQL table OUT argument.
+  std::vector<Value> OutArray(const std::string& name) const;
+
+  CursorState& State() { return *state_; }
+
+ private:
+  friend class Session;
+  Cursor();
+  std::unique_ptr<CursorState> state_;
+};
+
+}  // namespace oracle_sim

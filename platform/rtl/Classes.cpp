@@ -1,0 +1,679 @@
+// Objects, persistent objects, components, pointer lists and collections.
+#include "platform/rtl/Classes.h"
+
+#include <algorithm>
+
+namespace talvik_detail {
+namespace {
+
+// Decodes one UTF-8 sequence at s[i]; an invalid byte stands for itself shifted above the code points.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  int len = b0 >= 0xF0 && b0 < 0xF8 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
+  if (len == 0 || i + len > s.size()) {
+    ++i;
+    return 0x110000 + b0;
+  }
+  char32_t cp = b0 & (0x7F >> len);
+  for (int k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return 0x110000 + b0;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+char32_t FoldCase(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  if (c < 0x100) return (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? c + 32 : c;
+  if (c < 0x180) {
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+    if (c == 0x178) return 0xFF;
+    return c;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 37;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 63;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F)) return c | 1;
+  if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
+  return c;
+}
+
+}  // namespace
+
+int CompareText(std::string_view S1, std::string_view S2) {
+  size_t i = 0, j = 0;
+  while (i < S1.size() && j < S2.size()) {
+    const auto a = static_cast<unsigned char>(S1[i]);
+    const auto b = static_cast<unsigned char>(S2[j]);
+    if (a < 0x80 && b < 0x80) {  // the common ASCII case without decoding
+      const int fa = a >= 'A' && a <= 'Z' ? a + 32 : a;
+      const int fb = b >= 'A' && b <= 'Z' ? b + 32 : b;
+      if (fa != fb) return fa < fb ? -1 : 1;
+      ++i;
+      ++j;
+      continue;
+    }
+    const char32_t ca = FoldCase(NextCodePoint(S1, i));
+    const char32_t cb = FoldCase(NextCodePoint(S2, j));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (i < S1.size()) return 1;
+  if (j < S2.size()) return -1;
+  return 0;
+}
+
+int CompareStr(std::string_view S1, std::string_view S2) {
+  const int c = S1.compare(S2);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+}  // namespace talvik_detail
+
+using talvik_detail::SameText;
+
+// ---------------------------------------------------------------------------------------------------
+std::string TObject::ClassParentName() const {
+  const TClassInfo* parent = ClassType()->Parent;
+  return parent ? parent->Name : "";
+}
+
+bool TObject::InheritsFrom(const TClassInfo* AClass) const {
+  for (const TClassInfo* c = ClassType(); c; c = c->Parent)
+    if (c == AClass) return true;
+  return false;
+}
+
+bool TObject::InheritsFrom(std::string_view AClassName) const {
+  for (const TClassInfo* c = ClassType(); c; c = c->Parent)
+    if (SameText(c->Name, AClassName)) return true;
+  return false;
+}
+
+bool TObject::ClassNameIs(std::string_view AName) const {
+  return SameText(ClassType()->Name, AName);
+}
+
+// ---------------------------------------------------------------------------------------------------
+void TPersistent::Assign(TPersistent* Source) {
+  if (Source) {
+    Source->AssignTo(this);
+  } else {
+    AssignError(nullptr);
+  }
+}
+
+void TPersistent::AssignTo(TPersistent* Dest) {
+  Dest->AssignError(this);
+}
+
+void TPersistent::DefineProperties(TFiler* /*Filer*/) {}
+
+void TPersistent::AssignError(const TPersistent* Source) const {
+  const std::string source_name = Source ? Source->ClassName() : "nil";
+  throw EConvertError("Cannot assign a " + source_name + " to a " + ClassName());
+}
+
+// ---------------------------------------------------------------------------------------------------
+namespace {
+
+bool IsValidIdent(std::string_view s) {
+  if (s.empty()) return false;
+  auto alpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!alpha(s[0])) return false;
+  return std::all_of(s.begin() + 1, s.end(), [&](char c) { return alpha(c) || (c >= '0' && c <= '9'); });
+}
+
+}  // namespace
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (AOwner) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  Destroying();
+  RemoveFreeNotifications();
+  DestroyComponents();
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+TComponent* TComponent::Components(int Index) const {
+  if (Index < 0 || Index >= ComponentCount()) TList::Error("List index out of bounds (%d)", Index);
+  return components_[Index];
+}
+
+int TComponent::ComponentIndex() const {
+  if (!owner_) return -1;
+  auto& list = owner_->components_;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TComponent::SetComponentIndex(int Value) {
+  if (!owner_) return;
+  auto& list = owner_->components_;
+  const int cur = ComponentIndex();
+  if (cur < 0) return;
+  const int count = static_cast<int>(list.size());
+  Value = std::clamp(Value, 0, count - 1);
+  if (Value == cur) return;
+  list.erase(list.begin() + cur);
+  list.insert(list.begin() + Value, this);
+}
+
+void TComponent::SetName(const std::string& NewName) {
+  if (name_ == NewName) return;
+  if (!NewName.empty() && !IsValidIdent(NewName))
+    throw EComponentError("'" + NewName + "' is not a valid component name");
+  if (owner_) {
+    owner_->ValidateRename(this, name_, NewName);
+  } else {
+    ValidateRename(nullptr, name_, NewName);
+  }
+  name_ = NewName;
+}
+
+void TComponent::ValidateRename(TComponent* AComponent, const std::string& CurName,
+                                const std::string& NewName) {
+  if (AComponent && !SameText(CurName, NewName) && AComponent->owner_ == this && !NewName.empty()) {
+    if (FindComponent(NewName)) throw EComponentError("A component named " + NewName + " already exists");
+  }
+}
+
+void TComponent::ValidateContainer(TComponent* AComponent) {
+  AComponent->ValidateInsert(this);
+}
+
+TComponent* TComponent::FindComponent(std::string_view AName) const {
+  if (AName.empty()) return nullptr;
+  for (TComponent* c : components_)
+    if (SameText(c->name_, AName)) return c;
+  return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* AComponent) {
+  if (!AComponent || AComponent->owner_ == this) return;
+  AComponent->ValidateContainer(this);
+  ValidateRename(AComponent, "", AComponent->name_);
+  if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
+  Insert(AComponent);
+  if (state_.Contains(csDesigning)) AComponent->SetDesigning(true);
+  Notification(AComponent, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* AComponent) {
+  if (!AComponent || AComponent->owner_ != this) return;
+  Notification(AComponent, opRemove);
+  Remove(AComponent);
+}
+
+void TComponent::Insert(TComponent* AComponent) {
+  components_.push_back(AComponent);
+  AComponent->owner_ = this;
+}
+
+void TComponent::Remove(TComponent* AComponent) {
+  auto it = std::find(components_.begin(), components_.end(), AComponent);
+  if (it != components_.end()) components_.erase(it);
+  AComponent->owner_ = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) {
+    TComponent* instance = components_.back();
+    // A component with free-notification peers goes through RemoveComponent, so that the
+    // components that still live (its siblings among them) forget it before it is gone.
+    if (instance->state_.Contains(csFreeNotification)) {
+      RemoveComponent(instance);
+    } else {
+      Remove(instance);
+    }
+    delete instance;
+  }
+}
+
+void TComponent::Destroying() {
+  if (state_.Contains(csDestroying)) return;
+  state_.Include(csDestroying);
+  for (TComponent* c : components_) c->Destroying();
+}
+
+void TComponent::FreeNotification(TComponent* AComponent) {
+  if (!AComponent || AComponent == this) return;
+  if (!owner_ || AComponent->owner_ != owner_) {
+    if (std::find(free_notifies_.begin(), free_notifies_.end(), AComponent) == free_notifies_.end()) {
+      free_notifies_.push_back(AComponent);
+      AComponent->FreeNotification(this);
+    }
+  }
+  state_.Include(csFreeNotification);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* AComponent) {
+  if (!AComponent) return;
+  RemoveNotification(AComponent);
+  AComponent->RemoveNotification(this);
+}
+
+void TComponent::RemoveNotification(TComponent* AComponent) {
+  auto it = std::find(free_notifies_.begin(), free_notifies_.end(), AComponent);
+  if (it != free_notifies_.end()) free_notifies_.erase(it);
+}
+
+void TComponent::RemoveFreeNotifications() {
+  while (!free_notifies_.empty()) {
+    TComponent* peer = free_notifies_.back();
+    peer->Notification(this, opRemove);
+    // An override that does not call the inherited Notification leaves the link: drop it here.
+    RemoveFreeNotification(peer);
+  }
+}
+
+void TComponent::Loaded() {
+  state_.Exclude(csLoading);
+  state_.Exclude(csReading);
+}
+
+void TComponent::BeginLoading() {
+  state_.Include(csLoading);
+  state_.Include(csReading);
+}
+
+void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opRemove && AComponent) RemoveFreeNotification(AComponent);
+  // A notified component may free others: re-check the bounds at every step.
+  for (int i = ComponentCount() - 1; i >= 0; --i) {
+    if (i >= ComponentCount()) continue;
+    components_[i]->Notification(AComponent, Operation);
+  }
+}
+
+void TComponent::SetDesigning(bool Value, bool SetChildren) {
+  if (Value) {
+    state_.Include(csDesigning);
+  } else {
+    state_.Exclude(csDesigning);
+  }
+  if (SetChildren)
+    for (TComponent* c : components_) c->SetDesigning(Value, true);
+}
+
+void TComponent::SetInline(bool Value) {
+  if (Value) {
+    state_.Include(csInline);
+  } else {
+    state_.Exclude(csInline);
+  }
+}
+
+void TComponent::SetDesignInstance(bool Value) {
+  if (Value) {
+    state_.Include(csDesignInstance);
+  } else {
+    state_.Exclude(csDesignInstance);
+  }
+}
+
+void TComponent::SetAncestor(bool Value) {
+  if (Value) {
+    state_.Include(csAncestor);
+  } else {
+    state_.Exclude(csAncestor);
+  }
+  for (TComponent* c : components_) c->SetAncestor(Value);
+}
+
+// ---------------------------------------------------------------------------------------------------
+TList::~TList() {
+  items_.clear();
+}
+
+void TList::Error(const std::string& Msg, intptr_t Data) {
+  std::string text = Msg;
+  const auto pos = text.find("%d");
+  if (pos != std::string::npos) text.replace(pos, 2, std::to_string(Data));
+  throw EListError(text);
+}
+
+void TList::CheckIndex(int Index) const {
+  if (Index < 0 || Index >= Count()) Error("List index out of bounds (%d)", Index);
+}
+
+int TList::Add(void* Item) {
+  items_.push_back(Item);
+  if (Item) Notify(Item, lnAdded);
+  return Count() - 1;
+}
+
+void TList::Insert(int Index, void* Item) {
+  if (Index < 0 || Index > Count()) Error("List index out of bounds (%d)", Index);
+  items_.insert(items_.begin() + Index, Item);
+  if (Item) Notify(Item, lnAdded);
+}
+
+void TList::Delete(int Index) {
+  CheckIndex(Index);
+  void* item = items_[Index];
+  items_.erase(items_.begin() + Index);
+  if (item) Notify(item, lnDeleted);
+}
+
+int TList::Remove(void* Item) {
+  const int index = IndexOf(Item);
+  if (index >= 0) Delete(index);
+  return index;
+}
+
+int TList::IndexOf(void* Item) const {
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void* TList::Extract(void* Item) {
+  const int index = IndexOf(Item);
+  if (index < 0) return nullptr;
+  void* result = items_[index];
+  items_.erase(items_.begin() + index);
+  Notify(result, lnExtracted);
+  return result;
+}
+
+void TList::Exchange(int Index1, int Index2) {
+  CheckIndex(Index1);
+  CheckIndex(Index2);
+  std::swap(items_[Index1], items_[Index2]);
+}
+
+void TList::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  CheckIndex(CurIndex);
+  CheckIndex(NewIndex);
+  void* item = items_[CurIndex];
+  items_.erase(items_.begin() + CurIndex);
+  items_.insert(items_.begin() + NewIndex, item);
+}
+
+void TList::Sort(const TListSortCompare& Compare) {
+  // A merge sort stays within the list even when Compare is not a consistent order.
+  std::stable_sort(items_.begin(), items_.end(), [&](void* a, void* b) { return Compare(a, b) < 0; });
+}
+
+void TList::Pack() {
+  items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end());
+}
+
+void TList::Clear() {
+  SetCount(0);
+  items_.shrink_to_fit();
+}
+
+void TList::Assign(const TList* Source) {
+  Clear();
+  if (!Source) return;
+  for (void* item : Source->items_) Add(item);
+}
+
+void TList::SetCount(int NewCount) {
+  if (NewCount < 0) Error("List count out of bounds (%d)", NewCount);
+  if (NewCount > Count()) {
+    items_.resize(NewCount, nullptr);
+  } else {
+    for (int i = Count() - 1; i >= NewCount; --i) Delete(i);
+  }
+}
+
+void TList::SetCapacity(int NewCapacity) {
+  if (NewCapacity < Count()) Error("List capacity out of bounds (%d)", NewCapacity);
+  if (NewCapacity > Capacity()) {
+    items_.reserve(NewCapacity);
+  } else {
+    items_.shrink_to_fit();
+  }
+}
+
+void* TList::Items(int Index) const {
+  CheckIndex(Index);
+  return items_[Index];
+}
+
+void TList::SetItems(int Index, void* Item) {
+  CheckIndex(Index);
+  void* old = items_[Index];
+  if (old == Item) return;
+  items_[Index] = Item;
+  if (old) Notify(old, lnDeleted);
+  if (Item) Notify(Item, lnAdded);
+}
+
+// ---------------------------------------------------------------------------------------------------
+void TThreadList::Add(void* Item) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (duplicates_ == dupAccept || list_.IndexOf(Item) < 0) {
+    list_.Add(Item);
+  } else if (duplicates_ == dupError) {
+    char text[64];
+    snprintf(text, sizeof text, "List does not allow duplicates ($0%zx)", reinterpret_cast<size_t>(Item));
+    throw EListError(text);
+  }
+}
+
+void TThreadList::Clear() {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  list_.Clear();
+}
+
+void TThreadList::Remove(void* Item) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  list_.Remove(Item);
+}
+
+TList* TThreadList::LockList() {
+  lock_.lock();
+  return &list_;
+}
+
+void TThreadList::UnlockList() {
+  lock_.unlock();
+}
+
+// ---------------------------------------------------------------------------------------------------
+TCollectionItem::TCollectionItem(TCollection* Collection) {
+  SetCollection(Collection);
+}
+
+TCollectionItem::~TCollectionItem() {
+  SetCollection(nullptr);
+}
+
+void TCollectionItem::SetCollection(TCollection* Value) {
+  if (collection_ == Value) return;
+  if (collection_) collection_->RemoveItem(this);
+  if (Value) Value->InsertItem(this);
+}
+
+int TCollectionItem::Index() const {
+  if (!collection_) return -1;
+  auto& items = collection_->items_;
+  auto it = std::find(items.begin(), items.end(), this);
+  return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+void TCollectionItem::SetIndex(int Value) {
+  const int cur = Index();
+  if (cur < 0 || cur == Value) return;
+  auto& items = collection_->items_;
+  if (Value < 0 || Value >= static_cast<int>(items.size()))
+    TList::Error("List index out of bounds (%d)", Value);
+  items.erase(items.begin() + cur);
+  items.insert(items.begin() + Value, this);
+  Changed(true);
+}
+
+void TCollectionItem::SetDisplayName(const std::string& /*Value*/) {
+  Changed(false);
+}
+
+TPersistent* TCollectionItem::GetOwner() const {
+  return collection_;
+}
+
+std::string TCollectionItem::GetNamePath() const {
+  if (!collection_) return ClassName();
+  return collection_->GetNamePath() + "[" + std::to_string(Index()) + "]";
+}
+
+void TCollectionItem::Changed(bool AllItems) {
+  if (collection_ && collection_->update_count_ == 0 && collection_->constructing_ != this)
+    collection_->Update(AllItems ? nullptr : this);
+}
+
+TCollection::TCollection(TCollectionItemClass ItemClass) : item_class_(ItemClass) {}
+
+TCollection::~TCollection() {
+  update_count_ = 1;
+  while (!items_.empty()) {
+    TCollectionItem* item = items_.back();
+    RemoveItem(item);
+    delete item;
+  }
+}
+
+std::string TCollection::GetNamePath() const {
+  TPersistent* owner = GetOwner();
+  if (!owner) return ClassName();
+  return owner->GetNamePath() + "." + ClassName();
+}
+
+TCollectionItem* TCollection::Add() {
+  if (!item_class_) throw EInvalidOperation("Collection has no item class");
+  // The item joins the collection in its constructor; the notifications wait until it is complete.
+  const bool was_adding = adding_;
+  adding_ = true;
+  TCollectionItem* item = nullptr;
+  try {
+    item = item_class_(this);
+  } catch (...) {
+    adding_ = was_adding;
+    constructing_ = nullptr;
+    throw;
+  }
+  adding_ = was_adding;
+  if (item && item == constructing_) {
+    constructing_ = nullptr;
+    FinishInsert(item);
+  }
+  return item;
+}
+
+TCollectionItem* TCollection::Insert(int Index) {
+  TCollectionItem* item = Add();
+  item->SetIndex(Index);
+  return item;
+}
+
+void TCollection::Delete(int Index) {
+  TCollectionItem* item = Items(Index);
+  Notify(item, cnDeleting);
+  RemoveItem(item);
+  delete item;
+}
+
+void TCollection::Clear() {
+  if (items_.empty()) return;
+  BeginUpdate();
+  try {
+    while (!items_.empty()) {
+      TCollectionItem* item = items_.back();
+      RemoveItem(item);
+      delete item;
+    }
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+void TCollection::Assign(TPersistent* Source) {
+  auto* source = dynamic_cast<TCollection*>(Source);
+  if (!source) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  if (source == this) return;
+  BeginUpdate();
+  try {
+    Clear();
+    for (TCollectionItem* item : source->items_) Add()->Assign(item);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+void TCollection::BeginUpdate() {
+  ++update_count_;
+}
+
+void TCollection::EndUpdate() {
+  if (update_count_ > 0) --update_count_;
+  Changed();
+}
+
+TCollectionItem* TCollection::FindItemID(int ID) const {
+  for (TCollectionItem* item : items_)
+    if (item->id_ == ID) return item;
+  return nullptr;
+}
+
+TCollectionItem* TCollection::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) TList::Error("List index out of bounds (%d)", Index);
+  return items_[Index];
+}
+
+void TCollection::SetItems(int Index, TCollectionItem* Value) {
+  Items(Index)->Assign(Value);
+}
+
+void TCollection::Changed() {
+  if (update_count_ == 0) Update(nullptr);
+}
+
+void TCollection::InsertItem(TCollectionItem* Item) {
+  items_.push_back(Item);
+  Item->collection_ = this;
+  Item->id_ = next_id_++;
+  if (adding_ && !constructing_) {
+    constructing_ = Item;
+  } else {
+    FinishInsert(Item);
+  }
+}
+
+void TCollection::FinishInsert(TCollectionItem* Item) {
+  Notify(Item, cnAdded);
+  Changed();
+}
+
+void TCollection::RemoveItem(TCollectionItem* Item) {
+  if (Item == constructing_) constructing_ = nullptr;
+  Notify(Item, cnExtracting);
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  if (it != items_.end()) items_.erase(it);
+  Item->collection_ = nullptr;
+  Changed();
+}
