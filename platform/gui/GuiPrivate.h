@@ -7,6 +7,8 @@
 
 #include "platform/gui/Windows.h"
 
+class QImage;  // only the Qt backend, itself a .cpp file, looks inside
+
 namespace talvik::gui::detail {
 
 // ---- provided by the painting code (Graphics.cpp) ----
@@ -15,6 +17,9 @@ Surface* NewSurface(int width, int height);
 void FreeSurface(Surface* surface);
 void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
+const QImage& SurfaceImage(Surface* surface);
+// Draws the caret of the thread into an image copy of the window (for screenshots).
+void DrawCaretInto(QImage& image, const RECT& caret);
 COLORREF SurfacePixel(Surface* surface, int x, int y);
 // Moves a rectangle of the image by (dx, dy), clipped to `clip`.
 void ScrollSurface(Surface* surface, const RECT& area, int dx, int dy);
@@ -28,6 +33,9 @@ bool DeleteRegionObject(HRGN region);
 // The default non-client painting: borders, edges and scroll bars.
 void PaintDefaultFrame(HWND hwnd, HDC windowDC);
 HBRUSH SystemBrush(int colorIndex);
+// Bitmap files (BMP, PNG and whatever else the image library reads).
+HBITMAP LoadBitmapFile(const std::string& path);
+bool SaveBitmapFile(HBITMAP bitmap, const std::string& path);
 bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
 // ---- provided by the window manager (Windows.cpp) ----
@@ -37,18 +45,18 @@ bool VisibleCaret(HWND topLevel, RECT& caret);
 // Scroll-bar layout of a window, in window coordinates.
 struct ScrollBarLayout {
   bool visible = false;
-  bool disabled = false;   // the whole bar cannot scroll
-  UINT arrowsDisabled = 0; // ESB_ flags
-  RECT bar;                // the whole bar
-  RECT arrow1, arrow2;     // up/left and down/right
-  RECT thumb;              // empty when there is no room for it
-  int pressedPart = 0;     // 0 none, 1 arrow1, 2 arrow2, 3 thumb, 4 page1, 5 page2
+  bool disabled = false;    // the whole bar cannot scroll
+  UINT arrowsDisabled = 0;  // ESB_ flags
+  RECT bar;                 // the whole bar
+  RECT arrow1, arrow2;      // up/left and down/right
+  RECT thumb;               // empty when there is no room for it
+  int pressedPart = 0;      // 0 none, 1 arrow1, 2 arrow2, 3 thumb, 4 page1, 5 page2
 };
 ScrollBarLayout GetScrollBarLayout(HWND hwnd, int bar);
 // The window's client rectangle within its window rectangle.
 RECT ClientRectInWindow(HWND hwnd);
-bool IsNativeFramed(HWND hwnd);  // a top-level window whose frame the desktop draws
-void HostClosed(HWND topLevel);  // the desktop asked to close the window
+bool IsNativeFramed(HWND hwnd);                         // a top-level window whose frame the desktop draws
+void HostClosed(HWND topLevel);                         // the desktop asked to close the window
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
 

@@ -46,6 +46,17 @@ bool RunMessagesUntil(const std::function<bool()>& done);
 // Dispatches everything pending (posted messages, paints, due timers) and returns.
 void ProcessPending();
 
+// The virtual key and the character of a key event of the native toolkit. `qtKey` and `qtModifiers`
+// are the toolkit's key code and modifier bits, `text` what the key types, `scanCode` the native key
+// code (X keycode), used when `useScanCode` so that layouts other than Latin (Russian) give the same
+// virtual keys as the Latin one.
+struct KeyTranslation {
+  WORD vk = 0;
+  char32_t ch = 0;
+};
+KeyTranslation TranslateQtKey(int qtKey, unsigned qtModifiers, const std::string& text, unsigned scanCode,
+                              bool useScanCode);
+
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.
 void UpdateAllWindows(HWND topLevel);

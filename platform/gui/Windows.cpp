@@ -26,7 +26,9 @@ Wnd* W(HWND h) {
   return it == s.windows.end() ? nullptr : it->second;
 }
 
-bool IsTopLevel(const Wnd* w) { return w && !w->parent; }
+bool IsTopLevel(const Wnd* w) {
+  return w && !w->parent;
+}
 
 Wnd* Root(Wnd* w) {
   while (w && w->parent) w = w->parent;
@@ -61,7 +63,9 @@ RECT RectInRoot(const Wnd* w) {
   return Bounds(o.X - r.X, o.Y - r.Y, w->rect.Width(), w->rect.Height());
 }
 
-DWORD MessageTimeNow() { return static_cast<DWORD>(talvik::gui::Now()); }
+DWORD MessageTimeNow() {
+  return static_cast<DWORD>(talvik::gui::Now());
+}
 
 LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam) {
   auto& s = S();
@@ -120,6 +124,8 @@ void EnsureSurface(Wnd* w) {
     ResizeSurface(w->surface, width, height);
 }
 
+}  // namespace
+
 void RemoveFromZ(Wnd* w) {
   auto& list = w->parent ? w->parent->children : S().topLevels;
   list.erase(std::remove(list.begin(), list.end(), w), list.end());
@@ -145,8 +151,6 @@ void InsertZ(Wnd* w, Wnd* after, bool top) {
   }
 }
 
-}  // namespace
-
 void RecalcClient(Wnd* w, WINDOWPOS* pos) {
   NCCALCSIZE_PARAMS p;
   p.rgrc[0] = w->rect;
@@ -167,7 +171,8 @@ using talvik::gui::Now;
 // ---------------------------------------------------------------- classes
 
 ATOM RegisterClass(const WNDCLASS& wc) {
-  if (wc.lpszClassName.empty() || !wc.lpfnWndProc) throw EInvalidOperation("Window class needs a name and a procedure");
+  if (wc.lpszClassName.empty() || !wc.lpfnWndProc)
+    throw EInvalidOperation("Window class needs a name and a procedure");
   auto& s = S();
   auto key = Lower(wc.lpszClassName);
   if (s.classes.count(key)) return 0;
@@ -175,7 +180,9 @@ ATOM RegisterClass(const WNDCLASS& wc) {
   return static_cast<ATOM>(s.classes.size() + 0xC000);
 }
 
-bool UnregisterClass(const std::string& className) { return S().classes.erase(Lower(className)) > 0; }
+bool UnregisterClass(const std::string& className) {
+  return S().classes.erase(Lower(className)) > 0;
+}
 
 bool GetClassInfo(const std::string& className, WNDCLASS& out) {
   auto& s = S();
@@ -192,8 +199,9 @@ std::string GetClassName(HWND hwnd) {
 
 // ---------------------------------------------------------------- creation and destruction
 
-HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::string& windowName, DWORD style, int x,
-                    int y, int width, int height, HWND parent, HMENU menuOrId, HINSTANCE, void* param) {
+HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::string& windowName, DWORD style,
+                    int x, int y, int width, int height, HWND parent, HMENU menuOrId, HINSTANCE,
+                    void* param) {
   RequireGuiThread("CreateWindowEx");
   auto& s = S();
   auto cit = s.classes.find(Lower(className));
@@ -244,7 +252,8 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
     return nullptr;
   };
   CBT_CREATEWND cbt{&cs, nullptr};
-  if (CallHooks(WH_CBT, HCBT_CREATEWND, reinterpret_cast<WPARAM>(w->handle), reinterpret_cast<LPARAM>(&cbt)) != 0)
+  if (CallHooks(WH_CBT, HCBT_CREATEWND, reinterpret_cast<WPARAM>(w->handle),
+                reinterpret_cast<LPARAM>(&cbt)) != 0)
     return fail();
   InsertZ(w, nullptr, true);
   if (!Send(w, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
@@ -305,7 +314,8 @@ bool DestroyWindow(HWND hwnd) {
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                  SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (w->parent && !(w->exStyle & WS_EX_NOPARENTNOTIFY))
-    Send(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, static_cast<int>(w->id)), reinterpret_cast<LPARAM>(hwnd));
+    Send(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, static_cast<int>(w->id)),
+         reinterpret_cast<LPARAM>(hwnd));
   for (Wnd* t : tree) {
     if (s.capture == t->handle) ReleaseCaptureOf(t);
     if (s.focus == t->handle) s.focus = nullptr;
@@ -319,11 +329,13 @@ bool DestroyWindow(HWND hwnd) {
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
     for (Wnd* t : tree)
-      s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.hwnd == t->handle; }),
-                    s.queue.end());
+      s.queue.erase(
+          std::remove_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.hwnd == t->handle; }),
+          s.queue.end());
   }
   for (Wnd* t : tree) {
-    s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(), [&](const TimerRec& r) { return r.hwnd == t->handle; }),
+    s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(),
+                                  [&](const TimerRec& r) { return r.hwnd == t->handle; }),
                    s.timers.end());
     ForgetWindowInput(t);
   }
@@ -345,7 +357,9 @@ bool DestroyWindow(HWND hwnd) {
   return true;
 }
 
-bool IsWindow(HWND hwnd) { return W(hwnd) != nullptr; }
+bool IsWindow(HWND hwnd) {
+  return W(hwnd) != nullptr;
+}
 
 LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return proc ? proc(hwnd, msg, wParam, lParam) : 0;
@@ -355,13 +369,20 @@ std::intptr_t GetWindowLongPtr(HWND hwnd, int index) {
   Wnd* w = W(hwnd);
   if (!w) return 0;
   switch (index) {
-    case GWLP_WNDPROC: return reinterpret_cast<std::intptr_t>(w->proc);
-    case GWLP_ID: return w->id;
-    case GWL_STYLE: return static_cast<std::intptr_t>(w->style);
-    case GWL_EXSTYLE: return static_cast<std::intptr_t>(w->exStyle);
-    case GWLP_USERDATA: return w->userData;
-    case GWLP_HWNDPARENT: return reinterpret_cast<std::intptr_t>(w->parent ? w->parent->handle : H(w->owner));
-    default: return 0;
+    case GWLP_WNDPROC:
+      return reinterpret_cast<std::intptr_t>(w->proc);
+    case GWLP_ID:
+      return w->id;
+    case GWL_STYLE:
+      return static_cast<std::intptr_t>(w->style);
+    case GWL_EXSTYLE:
+      return static_cast<std::intptr_t>(w->exStyle);
+    case GWLP_USERDATA:
+      return w->userData;
+    case GWLP_HWNDPARENT:
+      return reinterpret_cast<std::intptr_t>(w->parent ? w->parent->handle : H(w->owner));
+    default:
+      return 0;
   }
 }
 
@@ -370,9 +391,15 @@ std::intptr_t SetWindowLongPtr(HWND hwnd, int index, std::intptr_t value) {
   if (!w) return 0;
   std::intptr_t old = GetWindowLongPtr(hwnd, index);
   switch (index) {
-    case GWLP_WNDPROC: w->proc = reinterpret_cast<WNDPROC>(value); break;
-    case GWLP_ID: w->id = value; break;
-    case GWLP_USERDATA: w->userData = value; break;
+    case GWLP_WNDPROC:
+      w->proc = reinterpret_cast<WNDPROC>(value);
+      break;
+    case GWLP_ID:
+      w->id = value;
+      break;
+    case GWLP_USERDATA:
+      w->userData = value;
+      break;
     case GWLP_HWNDPARENT:
       if (!w->parent) w->owner = Root(W(reinterpret_cast<HWND>(value)));
       break;
@@ -383,7 +410,8 @@ std::intptr_t SetWindowLongPtr(HWND hwnd, int index, std::intptr_t value) {
       struct {
         DWORD oldStyle, newStyle;
       } ss{oldv, v};
-      Send(w, WM_STYLECHANGING, index == GWL_STYLE ? 0xFFFFFFF0u : 0xFFFFFFECu, reinterpret_cast<LPARAM>(&ss));
+      Send(w, WM_STYLECHANGING, index == GWL_STYLE ? 0xFFFFFFF0u : 0xFFFFFFECu,
+           reinterpret_cast<LPARAM>(&ss));
       if (index == GWL_STYLE) {
         // visibility changes go through ShowWindow
         w->style = (ss.newStyle & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
@@ -393,7 +421,8 @@ std::intptr_t SetWindowLongPtr(HWND hwnd, int index, std::intptr_t value) {
       Send(w, WM_STYLECHANGED, index == GWL_STYLE ? 0xFFFFFFF0u : 0xFFFFFFECu, reinterpret_cast<LPARAM>(&ss));
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return old;
 }
@@ -429,7 +458,9 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return Send(W(hwnd), msg, wParam, lParam);
 }
 
-bool InSendMessage() { return S().sendDepth > 0; }
+bool InSendMessage() {
+  return S().sendDepth > 0;
+}
 
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto& s = S();
@@ -488,7 +519,8 @@ bool RangeMatches(UINT msg, UINT lo, UINT hi) {
 // for WM_PAINT.
 Wnd* FindPaint(Wnd* w, HWND filter) {
   if (!(w->style & WS_VISIBLE)) return nullptr;
-  if ((!w->update.IsEmpty() || w->internalPaint || w->frameDirty) && WindowMatches(filter, w->handle)) return w;
+  if ((!w->update.IsEmpty() || w->internalPaint || w->frameDirty) && WindowMatches(filter, w->handle))
+    return w;
   for (Wnd* c : w->children)
     if (Wnd* f = FindPaint(c, filter)) return f;
   return nullptr;
@@ -539,7 +571,8 @@ bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
       found = true;
       break;
     }
-    if (!found && s.quitPosted && (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) && RangeMatches(WM_QUIT, lo, hi)) {
+    if (!found && s.quitPosted && (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) &&
+        RangeMatches(WM_QUIT, lo, hi)) {
       msg = MSG{};
       msg.message = WM_QUIT;
       msg.wParam = static_cast<WPARAM>(s.quitCode);
@@ -565,7 +598,8 @@ bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
     s.lastMessageTime = msg.time;
     s.lastMessagePos = msg.pt;
   }
-  if (!s.hooks.empty()) CallHooks(WH_GETMESSAGE, HC_ACTION, remove ? PM_REMOVE : PM_NOREMOVE, reinterpret_cast<LPARAM>(&msg));
+  if (!s.hooks.empty())
+    CallHooks(WH_GETMESSAGE, HC_ACTION, remove ? PM_REMOVE : PM_NOREMOVE, reinterpret_cast<LPARAM>(&msg));
   return true;
 }
 
@@ -687,7 +721,9 @@ LRESULT DispatchMessage(const MSG& msg) {
   return w->proc(w->handle, msg.message, msg.wParam, msg.lParam);
 }
 
-DWORD GetMessageTime() { return S().lastMessageTime; }
+DWORD GetMessageTime() {
+  return S().lastMessageTime;
+}
 
 DWORD GetMessagePos() {
   auto& p = S().lastMessagePos;
@@ -715,14 +751,16 @@ std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse, TIMERPROC pro
 
 bool KillTimer(HWND hwnd, std::uintptr_t id) {
   auto& s = S();
-  auto it = std::find_if(s.timers.begin(), s.timers.end(), [&](const TimerRec& t) { return t.hwnd == hwnd && t.id == id; });
+  auto it = std::find_if(s.timers.begin(), s.timers.end(),
+                         [&](const TimerRec& t) { return t.hwnd == hwnd && t.id == id; });
   if (it == s.timers.end()) return false;
   s.timers.erase(it);
   // a WM_TIMER already taken but not yet dispatched is dropped too
   std::lock_guard<std::mutex> lock(s.queueMutex);
-  s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
-                               [&](const MSG& m) { return m.message == WM_TIMER && m.hwnd == hwnd && m.wParam == id; }),
-                s.queue.end());
+  s.queue.erase(
+      std::remove_if(s.queue.begin(), s.queue.end(),
+                     [&](const MSG& m) { return m.message == WM_TIMER && m.hwnd == hwnd && m.wParam == id; }),
+      s.queue.end());
   return true;
 }
 
@@ -801,14 +839,17 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
   Wnd* w = W(hwnd);
   if (!w) return nullptr;
   switch (flags) {
-    case GA_PARENT: return H(w->parent);
-    case GA_ROOT: return H(Root(w));
+    case GA_PARENT:
+      return H(w->parent);
+    case GA_ROOT:
+      return H(Root(w));
     case GA_ROOTOWNER: {
       Wnd* r = Root(w);
       while (r->owner) r = r->owner;
       return H(r);
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -818,13 +859,20 @@ HWND GetWindow(HWND hwnd, UINT cmd) {
   auto& list = w->parent ? w->parent->children : S().topLevels;
   auto it = std::find(list.begin(), list.end(), w);
   switch (cmd) {
-    case GW_CHILD: return w->children.empty() ? nullptr : w->children.front()->handle;
-    case GW_OWNER: return H(w->owner);
-    case GW_HWNDFIRST: return list.front()->handle;
-    case GW_HWNDLAST: return list.back()->handle;
-    case GW_HWNDNEXT: return (it == list.end() || it + 1 == list.end()) ? nullptr : (*(it + 1))->handle;
-    case GW_HWNDPREV: return (it == list.begin() || it == list.end()) ? nullptr : (*(it - 1))->handle;
-    default: return nullptr;
+    case GW_CHILD:
+      return w->children.empty() ? nullptr : w->children.front()->handle;
+    case GW_OWNER:
+      return H(w->owner);
+    case GW_HWNDFIRST:
+      return list.front()->handle;
+    case GW_HWNDLAST:
+      return list.back()->handle;
+    case GW_HWNDNEXT:
+      return (it == list.end() || it + 1 == list.end()) ? nullptr : (*(it + 1))->handle;
+    case GW_HWNDPREV:
+      return (it == list.begin() || it == list.end()) ? nullptr : (*(it - 1))->handle;
+    default:
+      return nullptr;
   }
 }
 
@@ -908,13 +956,20 @@ std::uint64_t Now() {
   if (s.clock) return s.clock();
   static const auto start = std::chrono::steady_clock::now();
   return static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+          .count());
 }
 
-void SetClock(std::function<std::uint64_t()> clock) { detail::S().clock = std::move(clock); }
+void SetClock(std::function<std::uint64_t()> clock) {
+  detail::S().clock = std::move(clock);
+}
 
-void SetBackend(Backend* backend) { detail::S().backend = backend; }
-Backend* CurrentBackend() { return detail::S().backend; }
+void SetBackend(Backend* backend) {
+  detail::S().backend = backend;
+}
+Backend* CurrentBackend() {
+  return detail::S().backend;
+}
 
 bool RunMessagesUntil(const std::function<bool()>& done) {
   MSG m;

@@ -58,7 +58,8 @@ ScrollBarLayout GetScrollBarLayout(HWND hwnd, int bar) {
   RECT c = w->client;
   if (vert) {
     bool left = w->exStyle & WS_EX_LEFTSCROLLBAR;
-    l.bar = left ? RECT{c.Left - size, c.Top, c.Left, c.Bottom} : RECT{c.Right, c.Top, c.Right + size, c.Bottom};
+    l.bar =
+        left ? RECT{c.Left - size, c.Top, c.Left, c.Bottom} : RECT{c.Right, c.Top, c.Right + size, c.Bottom};
   } else {
     l.bar = {c.Left, c.Bottom, c.Right, c.Bottom + size};
   }
@@ -76,8 +77,9 @@ ScrollBarLayout GetScrollBarLayout(HWND hwnd, int bar) {
   l.pressedPart = b.pressedPart;
   int track = len - 2 * arrow;
   long long range = static_cast<long long>(b.max) - b.min + 1;
-  int thumb = b.page ? static_cast<int>(std::max<long long>(8, track * static_cast<long long>(b.page) / range))
-                     : GetSystemMetrics(vert ? SM_CYVTHUMB : SM_CXHTHUMB);
+  int thumb = b.page
+                  ? static_cast<int>(std::max<long long>(8, track * static_cast<long long>(b.page) / range))
+                  : GetSystemMetrics(vert ? SM_CYVTHUMB : SM_CXHTHUMB);
   if (!l.disabled && track >= thumb && thumb > 0) {
     int span = MaxPos(b) - b.min;
     int at = b.pressedPart == 3 ? b.trackPos : b.pos;
@@ -106,11 +108,16 @@ int PartAt(const ScrollBarLayout& l, POINT p, bool vert) {
 
 int CodeFor(int part) {
   switch (part) {
-    case 1: return SB_LINEUP;
-    case 2: return SB_LINEDOWN;
-    case 4: return SB_PAGEUP;
-    case 5: return SB_PAGEDOWN;
-    default: return -1;
+    case 1:
+      return SB_LINEUP;
+    case 2:
+      return SB_LINEDOWN;
+    case 4:
+      return SB_PAGEUP;
+    case 5:
+      return SB_PAGEDOWN;
+    default:
+      return -1;
   }
 }
 
@@ -157,11 +164,14 @@ LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen) {
         ScrollBarLayout cur = GetScrollBarLayout(h, bar);
         ScrollBarState& b = ww->bars[bar];
         int thumb = vert ? cur.thumb.Height() : cur.thumb.Width();
-        int track = (vert ? cur.bar.Height() : cur.bar.Width()) -
-                    (vert ? cur.arrow1.Height() + cur.arrow2.Height() : cur.arrow1.Width() + cur.arrow2.Width());
+        int track =
+            (vert ? cur.bar.Height() : cur.bar.Width()) -
+            (vert ? cur.arrow1.Height() + cur.arrow2.Height() : cur.arrow1.Width() + cur.arrow2.Width());
         int offset = (vert ? q.Y - cur.arrow1.Bottom : q.X - cur.arrow1.Right) - grab;
         int span = MaxPos(b) - b.min;
-        int pos = track > thumb ? b.min + static_cast<int>(static_cast<long long>(offset) * span / (track - thumb)) : b.min;
+        int pos = track > thumb
+                      ? b.min + static_cast<int>(static_cast<long long>(offset) * span / (track - thumb))
+                      : b.min;
         pos = std::clamp(pos, b.min, MaxPos(b));
         if (pos != b.trackPos) {
           b.trackPos = pos;
@@ -255,7 +265,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!w) return 0;
   auto& s = S();
   switch (msg) {
-    case WM_NCCREATE: return 1;
+    case WM_NCCREATE:
+      return 1;
     case WM_NCCALCSIZE: {
       if (!lParam) return 0;
       RECT& r = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0];
@@ -269,7 +280,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         else
           r.Right -= sb;
       }
-      if ((w->style & WS_HSCROLL) && r.Height() > 0) r.Bottom -= std::min(GetSystemMetrics(SM_CYHSCROLL), r.Height());
+      if ((w->style & WS_HSCROLL) && r.Height() > 0)
+        r.Bottom -= std::min(GetSystemMetrics(SM_CYHSCROLL), r.Height());
       if (r.Right < r.Left) r.Right = r.Left;
       if (r.Bottom < r.Top) r.Bottom = r.Top;
       return 0;
@@ -315,7 +327,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!brush) return 0;
       auto v = reinterpret_cast<std::uintptr_t>(brush);
       if (v <= static_cast<std::uintptr_t>(COLOR_ENDCOLORS)) brush = SystemBrush(static_cast<int>(v) - 1);
-      FillRectWithBrush(reinterpret_cast<HDC>(wParam), Bounds(0, 0, w->client.Width(), w->client.Height()), brush);
+      FillRectWithBrush(reinterpret_cast<HDC>(wParam), Bounds(0, 0, w->client.Width(), w->client.Height()),
+                        brush);
       return 1;
     }
     case WM_PAINT: {
@@ -335,7 +348,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXT:
       if (lParam) *reinterpret_cast<std::string*>(lParam) = w->text;
       return static_cast<LRESULT>(w->text.size());
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w->text.size());
     case WM_SETCURSOR: {
       if (w->parent && Send(w->parent, WM_SETCURSOR, wParam, lParam)) return 1;
       int hit = static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam)));
@@ -346,12 +360,27 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 1;
           }
           return 0;
-        case HTLEFT: case HTRIGHT: SetCursor(LoadCursor(nullptr, IDC_SIZEWE)); return 1;
-        case HTTOP: case HTBOTTOM: SetCursor(LoadCursor(nullptr, IDC_SIZENS)); return 1;
-        case HTTOPLEFT: case HTBOTTOMRIGHT: SetCursor(LoadCursor(nullptr, IDC_SIZENWSE)); return 1;
-        case HTTOPRIGHT: case HTBOTTOMLEFT: SetCursor(LoadCursor(nullptr, IDC_SIZENESW)); return 1;
-        case HTERROR: return 0;
-        default: SetCursor(LoadCursor(nullptr, IDC_ARROW)); return 1;
+        case HTLEFT:
+        case HTRIGHT:
+          SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+          return 1;
+        case HTTOP:
+        case HTBOTTOM:
+          SetCursor(LoadCursor(nullptr, IDC_SIZENS));
+          return 1;
+        case HTTOPLEFT:
+        case HTBOTTOMRIGHT:
+          SetCursor(LoadCursor(nullptr, IDC_SIZENWSE));
+          return 1;
+        case HTTOPRIGHT:
+        case HTBOTTOMLEFT:
+          SetCursor(LoadCursor(nullptr, IDC_SIZENESW));
+          return 1;
+        case HTERROR:
+          return 0;
+        default:
+          SetCursor(LoadCursor(nullptr, IDC_ARROW));
+          return 1;
       }
     }
     case WM_MOUSEACTIVATE:
@@ -360,9 +389,12 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (r) return r;
       }
       return MA_ACTIVATE;
-    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return 0;
     case WM_SYSKEYUP:
-      if ((wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) || (wParam == VK_F10 && !(GetKeyState(VK_SHIFT) < 0))) {
+      if ((wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) ||
+          (wParam == VK_F10 && !(GetKeyState(VK_SHIFT) < 0))) {
         Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, 0);
       } else if (wParam == VK_F10) {
         Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
@@ -372,16 +404,26 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == VK_APPS) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       return 0;
     case WM_SYSCHAR:
-      if (wParam != VK_TAB && wParam != VK_ESCAPE) Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
+      if (wParam != VK_TAB && wParam != VK_ESCAPE)
+        Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
       return 0;
     case WM_SYSCOMMAND:
       if (CallHooks(WH_CBT, HCBT_SYSCOMMAND, wParam, lParam) != 0) return 0;
       switch (wParam & 0xFFF0) {
-        case SC_CLOSE: Send(w, WM_CLOSE, 0, 0); break;
-        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
-        case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
-        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
-        default: break;
+        case SC_CLOSE:
+          Send(w, WM_CLOSE, 0, 0);
+          break;
+        case SC_MINIMIZE:
+          ShowWindow(hwnd, SW_MINIMIZE);
+          break;
+        case SC_MAXIMIZE:
+          ShowWindow(hwnd, SW_MAXIMIZE);
+          break;
+        case SC_RESTORE:
+          ShowWindow(hwnd, SW_RESTORE);
+          break;
+        default:
+          break;
       }
       return 0;
     case WM_CANCELMODE:
@@ -403,7 +445,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONDOWN:
     case WM_NCLBUTTONDBLCLK:
       if (wParam == HTVSCROLL || wParam == HTHSCROLL)
-        return DefScrollBarNcButton(w, static_cast<int>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return DefScrollBarNcButton(w, static_cast<int>(wParam),
+                                    POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       if (wParam == HTCLOSE) Send(w, WM_SYSCOMMAND, SC_CLOSE, lParam);
       return 0;
     case WM_ACTIVATE:
@@ -415,7 +458,8 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
       if (pos && !(pos->flags & SWP_NOSIZE))
-        Send(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(w->client.Width(), w->client.Height()));
+        Send(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+             MAKELPARAM(w->client.Width(), w->client.Height()));
       if (pos && !(pos->flags & SWP_NOMOVE) && W(hwnd))
         Send(w, WM_MOVE, 0, MAKELPARAM(w->rect.Left + w->client.Left, w->rect.Top + w->client.Top));
       return 0;
@@ -431,14 +475,16 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
 namespace {
 
 void PrintWindow(Wnd* w, HDC dc, LPARAM flags) {
-  constexpr LPARAM PRF_CHECKVISIBLE = 1, PRF_NONCLIENT = 2, PRF_CLIENT = 4, PRF_ERASEBKGND = 8, PRF_CHILDREN = 16;
+  constexpr LPARAM PRF_CHECKVISIBLE = 1, PRF_NONCLIENT = 2, PRF_CLIENT = 4, PRF_ERASEBKGND = 8,
+                   PRF_CHILDREN = 16;
   if ((flags & PRF_CHECKVISIBLE) && !Visible(w)) return;
   if (flags & PRF_NONCLIENT) PaintDefaultFrame(w->handle, dc);
   (void)PRF_CLIENT;
@@ -514,21 +560,23 @@ bool SetScrollRange(HWND hwnd, int bar, int minPos, int maxPos, bool redraw) {
 bool ShowScrollBar(HWND hwnd, int bar, bool show) {
   Wnd* w = W(hwnd);
   if (!w) return false;
-  DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? (WS_VSCROLL | WS_HSCROLL) : 0;
+  DWORD bits = bar == SB_VERT   ? WS_VSCROLL
+               : bar == SB_HORZ ? WS_HSCROLL
+               : bar == SB_BOTH ? (WS_VSCROLL | WS_HSCROLL)
+                                : 0;
   if (!bits) return false;
   DWORD style = show ? (w->style | bits) : (w->style & ~bits);
   if (style == w->style) return true;
   w->style = style;
-  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   return true;
 }
 
 bool EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
   Wnd* w = W(hwnd);
   if (!w) return false;
-  auto apply = [&](int b) {
-    w->bars[b].arrowsDisabled = arrows;
-  };
+  auto apply = [&](int b) { w->bars[b].arrowsDisabled = arrows; };
   if (bar == SB_BOTH) {
     apply(SB_HORZ);
     apply(SB_VERT);
@@ -548,7 +596,9 @@ COLORREF GetSysColor(int index) {
   return S().sysColors[index];
 }
 
-HBRUSH GetSysColorBrush(int index) { return SystemBrush(index); }
+HBRUSH GetSysColorBrush(int index) {
+  return SystemBrush(index);
+}
 
 bool SetSysColors(int count, const int* indexes, const COLORREF* colors) {
   for (int i = 0; i < count; ++i)
@@ -584,30 +634,70 @@ int GetSystemMetrics(int index) {
       for (auto& m : talvik::gui::Screens()) UnionRect(u, u, m.rcMonitor);
       return index == SM_CXVIRTUALSCREEN ? u.Width() : u.Height();
     }
-    case SM_CMONITORS: return static_cast<int>(talvik::gui::Screens().size());
-    case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL: case SM_CYVTHUMB: case SM_CXHTHUMB:
+    case SM_CMONITORS:
+      return static_cast<int>(talvik::gui::Screens().size());
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL:
+    case SM_CYVTHUMB:
+    case SM_CXHTHUMB:
       return 17;
-    case SM_CYCAPTION: return 19;
-    case SM_CXBORDER: case SM_CYBORDER: return 1;
-    case SM_CXDLGFRAME: case SM_CYDLGFRAME: return 3;
-    case SM_CXFRAME: case SM_CYFRAME: return 4;
-    case SM_CXEDGE: case SM_CYEDGE: return 2;
-    case SM_CXICON: case SM_CYICON: case SM_CXCURSOR: case SM_CYCURSOR: return 32;
-    case SM_CXSMICON: case SM_CYSMICON: return 16;
-    case SM_CYMENU: return 19;
-    case SM_CXSIZE: case SM_CYSIZE: return 18;
-    case SM_CXSMSIZE: return 12;
-    case SM_CYSMSIZE: return 15;
-    case SM_CYSMCAPTION: return 16;
-    case SM_CXMENUSIZE: case SM_CYMENUSIZE: return 18;
-    case SM_CXMIN: return 112;
-    case SM_CYMIN: return 27;
-    case SM_CXDOUBLECLK: case SM_CYDOUBLECLK: return 4;
-    case SM_CXDRAG: case SM_CYDRAG: return 4;
-    case SM_CXMENUCHECK: case SM_CYMENUCHECK: return 13;
-    case SM_MOUSEWHEELPRESENT: return 1;
-    case SM_SWAPBUTTON: return 0;
-    default: return 0;
+    case SM_CYCAPTION:
+      return 19;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+      return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+      return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+      return 4;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+      return 2;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR:
+      return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+      return 16;
+    case SM_CYMENU:
+      return 19;
+    case SM_CXSIZE:
+    case SM_CYSIZE:
+      return 18;
+    case SM_CXSMSIZE:
+      return 12;
+    case SM_CYSMSIZE:
+      return 15;
+    case SM_CYSMCAPTION:
+      return 16;
+    case SM_CXMENUSIZE:
+    case SM_CYMENUSIZE:
+      return 18;
+    case SM_CXMIN:
+      return 112;
+    case SM_CYMIN:
+      return 27;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+      return 4;
+    case SM_CXDRAG:
+    case SM_CYDRAG:
+      return 4;
+    case SM_CXMENUCHECK:
+    case SM_CYMENUCHECK:
+      return 13;
+    case SM_MOUSEWHEELPRESENT:
+      return 1;
+    case SM_SWAPBUTTON:
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -623,17 +713,22 @@ bool SystemParametersInfo(UINT action, UINT, void* value, UINT) {
       if (!value) return false;
       *static_cast<UINT*>(value) = 3;
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
-UINT GetDoubleClickTime() { return S().doubleClickTime; }
+UINT GetDoubleClickTime() {
+  return S().doubleClickTime;
+}
 bool SetDoubleClickTime(UINT ms) {
   S().doubleClickTime = ms ? ms : 500;
   return true;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(talvik::gui::Now()); }
+DWORD GetTickCount() {
+  return static_cast<DWORD>(talvik::gui::Now());
+}
 
 void MessageBeep(UINT) {
   if (auto* b = S().backend) b->Beep();
@@ -643,7 +738,9 @@ void MessageBeep(UINT) {
 
 namespace talvik::gui {
 
-void SetScreens(const std::vector<MONITORINFO>& monitors) { detail::S().screens = monitors; }
+void SetScreens(const std::vector<MONITORINFO>& monitors) {
+  detail::S().screens = monitors;
+}
 
 std::vector<MONITORINFO> Screens() {
   auto& s = detail::S();
@@ -663,7 +760,9 @@ std::vector<MONITORINFO> Screens() {
 
 namespace {
 
-HMONITOR MonitorHandle(std::size_t index) { return reinterpret_cast<HMONITOR>(index + 1); }
+HMONITOR MonitorHandle(std::size_t index) {
+  return reinterpret_cast<HMONITOR>(index + 1);
+}
 
 long long DistanceSq(const RECT& r, POINT p) {
   long long dx = p.X < r.Left ? r.Left - p.X : p.X >= r.Right ? p.X - r.Right + 1 : 0;
@@ -697,7 +796,9 @@ HMONITOR MonitorFromRect(const RECT& r, DWORD flags) {
   return MonitorHandle(nearest);
 }
 
-HMONITOR MonitorFromPoint(POINT p, DWORD flags) { return MonitorFromRect(Bounds(p.X, p.Y, 1, 1), flags); }
+HMONITOR MonitorFromPoint(POINT p, DWORD flags) {
+  return MonitorFromRect(Bounds(p.X, p.Y, 1, 1), flags);
+}
 
 HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags) {
   RECT r;

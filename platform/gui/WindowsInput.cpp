@@ -10,9 +10,15 @@ using namespace talvik::gui::detail;
 
 // ---------------------------------------------------------------- activation and focus
 
-HWND GetActiveWindow() { return S().active; }
-HWND GetForegroundWindow() { return S().active; }
-bool SetForegroundWindow(HWND hwnd) { return SetActiveWindow(hwnd) != nullptr || S().active == hwnd; }
+HWND GetActiveWindow() {
+  return S().active;
+}
+HWND GetForegroundWindow() {
+  return S().active;
+}
+bool SetForegroundWindow(HWND hwnd) {
+  return SetActiveWindow(hwnd) != nullptr || S().active == hwnd;
+}
 
 namespace {
 
@@ -51,9 +57,13 @@ HWND ActivateInternal(HWND hwnd, UINT how) {
 
 }  // namespace
 
-HWND SetActiveWindow(HWND hwnd) { return ActivateInternal(hwnd, WA_ACTIVE); }
+HWND SetActiveWindow(HWND hwnd) {
+  return ActivateInternal(hwnd, WA_ACTIVE);
+}
 
-HWND GetFocus() { return S().focus; }
+HWND GetFocus() {
+  return S().focus;
+}
 
 HWND SetFocus(HWND hwnd) {
   auto& s = S();
@@ -90,7 +100,9 @@ HWND SetFocus(HWND hwnd) {
 
 // ---------------------------------------------------------------- capture
 
-HWND GetCapture() { return S().capture; }
+HWND GetCapture() {
+  return S().capture;
+}
 
 HWND SetCapture(HWND hwnd) {
   auto& s = S();
@@ -137,7 +149,8 @@ bool CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
 namespace {
 void CaretDirty() {
   auto& c = S().caret;
-  if (Wnd* w = W(c.owner)) NotifyHostDirty(w, Bounds(c.pos.X + w->client.Left, c.pos.Y + w->client.Top, c.width, c.height));
+  if (Wnd* w = W(c.owner))
+    NotifyHostDirty(w, Bounds(c.pos.X + w->client.Left, c.pos.Y + w->client.Top, c.width, c.height));
 }
 }  // namespace
 
@@ -183,7 +196,9 @@ bool HideCaret(HWND hwnd) {
   return true;
 }
 
-UINT GetCaretBlinkTime() { return S().caretBlinkTime; }
+UINT GetCaretBlinkTime() {
+  return S().caretBlinkTime;
+}
 bool SetCaretBlinkTime(UINT ms) {
   S().caretBlinkTime = ms;
   return true;
@@ -195,8 +210,10 @@ bool VisibleCaret(HWND topLevel, RECT& caret) {
   Wnd* w = W(c.owner);
   if (!w || c.hideCount > 0 || !c.blinkOn || !Visible(w) || Root(w)->handle != topLevel) return false;
   RECT inRoot = RectInRoot(w);
-  caret = Bounds(inRoot.Left + w->client.Left + c.pos.X, inRoot.Top + w->client.Top + c.pos.Y, c.width, c.height);
-  RECT clientInRoot = Bounds(inRoot.Left + w->client.Left, inRoot.Top + w->client.Top, w->client.Width(), w->client.Height());
+  caret =
+      Bounds(inRoot.Left + w->client.Left + c.pos.X, inRoot.Top + w->client.Top + c.pos.Y, c.width, c.height);
+  RECT clientInRoot =
+      Bounds(inRoot.Left + w->client.Left, inRoot.Top + w->client.Top, w->client.Width(), w->client.Height());
   return IntersectRect(caret, caret, clientInRoot);
 }
 }  // namespace talvik::gui::detail
@@ -217,17 +234,30 @@ CursorRec* StandardCursor(int id) {
 
 HCURSOR LoadCursor(HINSTANCE, int id) {
   switch (id) {
-    case IDC_ARROW: case IDC_IBEAM: case IDC_WAIT: case IDC_CROSS: case IDC_UPARROW: case IDC_SIZENWSE:
-    case IDC_SIZENESW: case IDC_SIZEWE: case IDC_SIZENS: case IDC_SIZEALL: case IDC_NO: case IDC_HAND:
-    case IDC_APPSTARTING: case IDC_HELP:
+    case IDC_ARROW:
+    case IDC_IBEAM:
+    case IDC_WAIT:
+    case IDC_CROSS:
+    case IDC_UPARROW:
+    case IDC_SIZENWSE:
+    case IDC_SIZENESW:
+    case IDC_SIZEWE:
+    case IDC_SIZENS:
+    case IDC_SIZEALL:
+    case IDC_NO:
+    case IDC_HAND:
+    case IDC_APPSTARTING:
+    case IDC_HELP:
       return reinterpret_cast<HCURSOR>(StandardCursor(id));
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
 HCURSOR CreateCursor(HINSTANCE, int hotX, int hotY, int width, int height, const std::vector<BYTE>& andMask,
                      const std::vector<BYTE>& xorMask) {
-  std::size_t need = static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(std::max(height, 0));
+  std::size_t need =
+      static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(std::max(height, 0));
   if (width <= 0 || height <= 0 || andMask.size() < need || xorMask.size() < need)
     throw EInvalidOperation("Cursor masks do not match the cursor size");
   auto* c = new CursorRec();
@@ -248,7 +278,9 @@ bool DestroyCursor(HCURSOR cursor) {
   return true;
 }
 
-int CursorId(HCURSOR cursor) { return cursor ? reinterpret_cast<CursorRec*>(cursor)->id : 0; }
+int CursorId(HCURSOR cursor) {
+  return cursor ? reinterpret_cast<CursorRec*>(cursor)->id : 0;
+}
 
 void talvik::gui::detail::SetCursorInternal(HCURSOR c) {
   auto& s = S();
@@ -263,7 +295,9 @@ HCURSOR SetCursor(HCURSOR cursor) {
   return old;
 }
 
-HCURSOR GetCursor() { return S().cursor; }
+HCURSOR GetCursor() {
+  return S().cursor;
+}
 
 bool GetCursorPos(POINT& p) {
   p = S().cursorPos;
@@ -283,7 +317,9 @@ short GetKeyState(int vk) {
   return static_cast<short>(((b & 0x80) ? 0x8000 : 0) | (b & 1));
 }
 
-short GetAsyncKeyState(int vk) { return static_cast<short>(GetKeyState(vk) & 0x8000); }
+short GetAsyncKeyState(int vk) {
+  return static_cast<short>(GetKeyState(vk) & 0x8000);
+}
 
 // ---------------------------------------------------------------- input routing
 
@@ -353,8 +389,8 @@ namespace talvik::gui {
 
 void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat, int scanCode) {
   auto& s = S();
-  SyncShift(shift);
   bool wasDown = s.keyState[vk & 0xFF] & 0x80;
+  SyncShift(shift);
   SetKey(vk, down);
   if (vk == VK_MENU) {
     if (down && !wasDown) s.altAlone = true;
@@ -370,7 +406,8 @@ void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat
   if (shift.alt) data |= static_cast<DWORD>(KF_ALTDOWN) << 16;
   if (autoRepeat || (down && wasDown)) data |= static_cast<DWORD>(KF_REPEAT) << 16;
   if (!down) data |= (static_cast<DWORD>(KF_REPEAT) | KF_UP) << 16;
-  if (vk == VK_INSERT || vk == VK_DELETE || (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_RCONTROL || vk == VK_RMENU)
+  if (vk == VK_INSERT || vk == VK_DELETE || (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_RCONTROL ||
+      vk == VK_RMENU)
     data |= static_cast<DWORD>(KF_EXTENDED) << 16;
   LPARAM lParam = static_cast<LPARAM>(static_cast<std::int32_t>(data));
   // bit 25 marks the release of an Alt that was pressed and released alone (it opens the menu)
@@ -387,11 +424,21 @@ void InjectText(const std::string& utf8) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
     char32_t cp = 0;
     int len = 1;
-    if (c < 0x80) cp = c;
-    else if ((c >> 5) == 6) { cp = c & 0x1F; len = 2; }
-    else if ((c >> 4) == 14) { cp = c & 0x0F; len = 3; }
-    else if ((c >> 3) == 30) { cp = c & 0x07; len = 4; }
-    else { ++i; continue; }
+    if (c < 0x80)
+      cp = c;
+    else if ((c >> 5) == 6) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c >> 4) == 14) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c >> 3) == 30) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      ++i;
+      continue;
+    }
     if (i + len > utf8.size()) break;
     for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     i += len;
@@ -413,19 +460,33 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   SyncShift(shift);
   s.cursorPos = screen;
   switch (message) {
-    case WM_LBUTTONDOWN: SetKey(VK_LBUTTON, true); break;
-    case WM_LBUTTONUP: SetKey(VK_LBUTTON, false); break;
-    case WM_RBUTTONDOWN: SetKey(VK_RBUTTON, true); break;
-    case WM_RBUTTONUP: SetKey(VK_RBUTTON, false); break;
-    case WM_MBUTTONDOWN: SetKey(VK_MBUTTON, true); break;
-    case WM_MBUTTONUP: SetKey(VK_MBUTTON, false); break;
-    default: break;
+    case WM_LBUTTONDOWN:
+      SetKey(VK_LBUTTON, true);
+      break;
+    case WM_LBUTTONUP:
+      SetKey(VK_LBUTTON, false);
+      break;
+    case WM_RBUTTONDOWN:
+      SetKey(VK_RBUTTON, true);
+      break;
+    case WM_RBUTTONUP:
+      SetKey(VK_RBUTTON, false);
+      break;
+    case WM_MBUTTONDOWN:
+      SetKey(VK_MBUTTON, true);
+      break;
+    case WM_MBUTTONUP:
+      SetKey(VK_MBUTTON, false);
+      break;
+    default:
+      break;
   }
   if (message == WM_MOUSEWHEEL) {
     // the wheel goes to the focused window, as keys do
     HWND target = s.focus ? s.focus : s.active;
     if (target)
-      PostTo(target, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys()), wheelDelta), MAKELPARAM(screen.X, screen.Y));
+      PostTo(target, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys()), wheelDelta),
+             MAKELPARAM(screen.X, screen.Y));
     return;
   }
   HWND under = WindowFromPoint(screen);
@@ -463,10 +524,11 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   if (IsButtonDown(message) && !s.capture) {
     Wnd* root = Root(target);
     if (s.active != root->handle) {
-      LRESULT ma = Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
+      LRESULT ma =
+          Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
       if (!W(target->handle)) return;
-      bool activate = (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT || ma == 0) &&
-                      !(root->exStyle & WS_EX_NOACTIVATE);
+      bool activate =
+          (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT || ma == 0) && !(root->exStyle & WS_EX_NOACTIVATE);
       if (activate) ActivateInternal(root->handle, WA_CLICKACTIVE);
       if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return;
       if (!W(target->handle)) return;

@@ -102,7 +102,9 @@ void InvalidateTree(Wnd* w, RECT clientRect, bool erase, bool children) {
 
 }  // namespace
 
-RECT ClientRectInWindowImpl(Wnd* w) { return w->client; }
+RECT ClientRectInWindowImpl(Wnd* w) {
+  return w->client;
+}
 
 void ReleaseCaptureOf(Wnd* w) {
   auto& s = S();
@@ -273,8 +275,14 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   pos.cy = w->rect.Height();
   bool clientSized = oldClient.Width() != w->client.Width() || oldClient.Height() != w->client.Height();
   bool clientMoved = oldClient.Left != w->client.Left || oldClient.Top != w->client.Top;
-  if (!moved && !clientMoved) pos.flags |= SWP_NOMOVE; else pos.flags &= ~SWP_NOMOVE;
-  if (!sized && !clientSized) pos.flags |= SWP_NOSIZE; else pos.flags &= ~SWP_NOSIZE;
+  if (!moved && !clientMoved)
+    pos.flags |= SWP_NOMOVE;
+  else
+    pos.flags &= ~SWP_NOMOVE;
+  if (!sized && !clientSized)
+    pos.flags |= SWP_NOSIZE;
+  else
+    pos.flags &= ~SWP_NOSIZE;
   Send(w, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
   (void)s;
   return true;
@@ -285,7 +293,9 @@ bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
                       SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-bool BringWindowToTop(HWND hwnd) { return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+bool BringWindowToTop(HWND hwnd) {
+  return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
 
 bool ShowWindow(HWND hwnd, int cmd) {
   Wnd* w = W(hwnd);
@@ -295,7 +305,8 @@ bool ShowWindow(HWND hwnd, int cmd) {
   if (show != was) Send(w, WM_SHOWWINDOW, show, 0);
   if (!(w = W(hwnd))) return was;
   UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
-  bool activate = !(cmd == SW_SHOWNA || cmd == SW_SHOWNOACTIVATE || cmd == SW_SHOWMINNOACTIVE || cmd == SW_HIDE);
+  bool activate =
+      !(cmd == SW_SHOWNA || cmd == SW_SHOWNOACTIVATE || cmd == SW_SHOWMINNOACTIVE || cmd == SW_HIDE);
   if (!activate) flags |= SWP_NOACTIVATE;
   switch (cmd) {
     case SW_HIDE:
@@ -340,10 +351,12 @@ bool ShowWindow(HWND hwnd, int cmd) {
         SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
       }
       break;
-    default: break;
+    default:
+      break;
   }
   if (!(w = W(hwnd))) return was;
-  if (!(w->style & WS_VISIBLE)) SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
+  if (!(w->style & WS_VISIBLE))
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
   else if (activate && !w->parent && !(w->exStyle & WS_EX_NOACTIVATE))
     SetActiveWindow(hwnd);
   return was;
@@ -375,8 +388,7 @@ bool EnableWindow(HWND hwnd, bool enable) {
     if (Wnd* c = W(s.capture); c && (c == w || IsChild(hwnd, c->handle))) Send(c, WM_CANCELMODE, 0, 0);
     w->style |= WS_DISABLED;
     if (Wnd* f = W(s.focus); f && (f == w || IsChild(hwnd, f->handle))) {
-      if (w->parent)
-        SetFocus(nullptr);
+      if (w->parent) SetFocus(nullptr);
     }
   } else {
     w->style &= ~WS_DISABLED;
@@ -507,7 +519,8 @@ bool RedrawWindow(HWND hwnd, const RECT* r, HRGN region, UINT flags) {
   }
   if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) {
     std::vector<HWND> list{hwnd};
-    if (children) EnumChildWindows(hwnd, [&](HWND c) {
+    if (children)
+      EnumChildWindows(hwnd, [&](HWND c) {
         list.push_back(c);
         return true;
       });
@@ -531,7 +544,8 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
       RECT cr = ch->rect;
       RECT i;
       if (!scroll || IntersectRect(i, cr, area))
-        SetWindowPos(ch->handle, nullptr, cr.Left + dx, cr.Top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(ch->handle, nullptr, cr.Left + dx, cr.Top + dy, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   // we keep no copy of the window's bits outside its image, so the scrolled area repaints whole;
   // with a pending update area the image may be stale, which this also covers
@@ -569,7 +583,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
   RECT inRoot = RectInRoot(w);
   std::vector<RECT> clip =
       Visible(w) && root->surface ? VisibleRects(w, paintArea, true) : std::vector<RECT>{};
-  HDC dc = NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top}, clip);
+  HDC dc =
+      NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top}, clip);
   ps.hdc = dc;
   if (erase) ps.fErase = Send(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
   return dc;
@@ -591,8 +606,10 @@ HDC GetDC(HWND hwnd) {
   if (!w) return nullptr;
   Wnd* root = Root(w);
   RECT inRoot = RectInRoot(w);
-  std::vector<RECT> clip = Visible(w) && root->surface ? VisibleRects(w, w->client, true) : std::vector<RECT>{};
-  return NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top}, clip);
+  std::vector<RECT> clip =
+      Visible(w) && root->surface ? VisibleRects(w, w->client, true) : std::vector<RECT>{};
+  return NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top},
+                     clip);
 }
 
 HDC GetWindowDC(HWND hwnd) {

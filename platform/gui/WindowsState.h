@@ -38,11 +38,11 @@ struct Wnd {
   DWORD exStyle = 0;
   std::intptr_t id = 0;
   std::intptr_t userData = 0;
-  Wnd* parent = nullptr;  // child windows
-  Wnd* owner = nullptr;   // top-level windows
+  Wnd* parent = nullptr;       // child windows
+  Wnd* owner = nullptr;        // top-level windows
   std::vector<Wnd*> children;  // front is the top of the z-order
-  RECT rect;      // in the parent's client coordinates, or on the screen for top-level windows
-  RECT client;    // the client area in window coordinates
+  RECT rect;                   // in the parent's client coordinates, or on the screen for top-level windows
+  RECT client;                 // the client area in window coordinates
   std::string text;
   std::map<std::string, void*> props;
   bool destroying = false;
@@ -104,7 +104,7 @@ struct State {
   std::thread::id guiThread = std::this_thread::get_id();
   std::unordered_map<std::uintptr_t, Wnd*> windows;
   std::uintptr_t nextHandle = 0x10000;
-  std::vector<Wnd*> topLevels;  // front is the top of the z-order
+  std::vector<Wnd*> topLevels;              // front is the top of the z-order
   std::map<std::string, WNDCLASS> classes;  // by lower-case name
 
   std::mutex queueMutex;
@@ -150,8 +150,10 @@ struct State {
 
 State& S();
 Wnd* W(HWND h);  // nullptr when the handle is not a live window
-inline HWND H(const Wnd* w) { return w ? w->handle : nullptr; }
-Wnd* Root(Wnd* w);  // the top-level window of w
+inline HWND H(const Wnd* w) {
+  return w ? w->handle : nullptr;
+}
+Wnd* Root(Wnd* w);           // the top-level window of w
 bool Visible(const Wnd* w);  // WS_VISIBLE on w and every ancestor
 bool IsTopLevel(const Wnd* w);
 POINT ClientOriginOnScreen(const Wnd* w);
@@ -170,5 +172,7 @@ void ForgetWindowInput(Wnd* w);
 LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen);
 void InitSysColors(State& s);
 void SetCursorInternal(HCURSOR c);
+void RemoveFromZ(Wnd* w);
+void InsertZ(Wnd* w, Wnd* after, bool top);
 
 }  // namespace talvik::gui::detail
