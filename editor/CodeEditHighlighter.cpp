@@ -1,7 +1,8 @@
 #include "editor/CodeEditHighlighter.h"
 
 #include <algorithm>
-#include <typeinfo>
+#include <climits>
+#include <cstdint>
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
@@ -28,8 +29,14 @@ std::vector<TCodeHighlighterClass>& PlaceableList() {
 
 TCodeHighlighterAttributes::TCodeHighlighterAttributes(std::string name) : name_(std::move(name)) {}
 
-void TCodeHighlighterAttributes::Assign(const TCodeHighlighterAttributes& source) {
-  if (&source == this) return;
+void TCodeHighlighterAttributes::Assign(TPersistent* persistent) {
+  auto* src = dynamic_cast<TCodeHighlighterAttributes*>(persistent);
+  if (!src) {
+    TPersistent::Assign(persistent);
+    return;
+  }
+  if (src == this) return;
+  const TCodeHighlighterAttributes& source = *src;
   name_ = source.name_;
   bool changed =
       background_ != source.background_ || foreground_ != source.foreground_ || style_ != source.style_;
@@ -63,12 +70,178 @@ void TCodeHighlighterAttributes::InternalSaveDefaultValues() {
   styleDefault_ = style_;
 }
 
-void TCodeHighlighterAttributes::Changed() {
-  if (OnChange) OnChange(reinterpret_cast<TObject*>(this));
+namespace {
+
+// Reopens the key the registry had open before (the root when none was).
+void ReturnToKey(TRegistry& reg, const std::string& path) {
+  if (path.empty())
+    reg.CloseKey();
+  else
+    reg.OpenKey(std::string(1, '\\').append(path), false);
 }
 
-TCodeCustomHighlighter::TCodeCustomHighlighter(TObject* owner)
-    : owner_(owner), attrChangeHooks_(reinterpret_cast<TObject*>(this)) {
+// The 16-colour palette of colour schemes.
+const TColor kSchemePalette[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080,
+                                   0x808000, 0xC0C0C0, 0x808080, 0x0000FF, 0x00FF00, 0x00FFFF,
+                                   0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+
+bool PaletteColor(const std::string& text, TColor& color) {
+  int index = 0;
+  if (!TryStrToInt(Trim(text), index) || index < 0 || index > 15) return false;
+  color = kSchemePalette[index];
+  return true;
+}
+
+bool NamedColor(const std::string& text, TColor& color) {
+  static const struct {
+    const char* name;
+    TColor value;
+  } kNames[] = {{"clBlack", clBlack}, {"clMaroon", clMaroon},   {"clGreen", clGreen},
+                {"clOlive", clOlive}, {"clNavy", clNavy},       {"clPurple", clPurple},
+                {"clTeal", clTeal},   {"clGray", clGray},       {"clSilver", clSilver},
+                {"clRed", clRed},     {"clLime", clLime},       {"clYellow", clYellow},
+                {"clBlue", clBlue},   {"clFuchsia", clFuchsia}, {"clAqua", clAqua},
+                {"clWhite", clWhite}, {"clWindow", clWindow},   {"clWindowText", clWindowText},
+                {"clNone", clNone}};
+  const std::string t = Trim(text);
+  for (const auto& n : kNames)
+    if (SameText(t, n.name)) {
+      color = n.value;
+      return true;
+    }
+  int64_t v = 0;
+  if (TryStrToInt64(t, v) && v >= INT32_MIN && v <= INT32_MAX) {
+    color = static_cast<TColor>(v);
+    return true;
+  }
+  return false;
+}
+
+// A value read as text whatever its stored type; false when it is missing or binary.
+bool ReadText(TRegistry& reg, const std::string& name, std::string& text) {
+  switch (reg.GetDataType(name)) {
+    case rdString:
+    case rdExpandString:
+      text = reg.ReadString(name);
+      return true;
+    case rdInteger:
+      text = IntToStr(reg.ReadInteger(name));
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsTrueText(const std::string& text) {
+  return text != "0" && !SameText(text, "FALSE");
+}
+
+}  // namespace
+
+bool TCodeHighlighterAttributes::LoadFromRegistry(TRegistry& reg) {
+  const std::string previous = reg.CurrentPath();
+  if (!reg.OpenKey(name_, false)) return false;
+  try {
+    if (reg.GetDataType("Background") == rdInteger) SetBackground(reg.ReadInteger("Background"));
+    if (reg.GetDataType("Foreground") == rdInteger) SetForeground(reg.ReadInteger("Foreground"));
+    if (reg.GetDataType("Style") == rdInteger) SetStyle(TFontStyles::FromMask(reg.ReadInteger("Style")));
+  } catch (...) {
+    ReturnToKey(reg, previous);
+    throw;
+  }
+  ReturnToKey(reg, previous);
+  return true;
+}
+
+bool TCodeHighlighterAttributes::SaveToRegistry(TRegistry& reg) {
+  const std::string previous = reg.CurrentPath();
+  if (!reg.OpenKey(name_, true)) return false;
+  try {
+    reg.WriteInteger("Background", background_);
+    reg.WriteInteger("Foreground", foreground_);
+    reg.WriteInteger("Style", style_.Mask());
+  } catch (...) {
+    ReturnToKey(reg, previous);
+    throw;
+  }
+  ReturnToKey(reg, previous);
+  return true;
+}
+
+bool TCodeHighlighterAttributes::LoadFromSchemeRegistry(HKEY rootKey, const std::string& key,
+                                                        const std::string& name, bool oldFormat) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(rootKey);
+  if (oldFormat) {
+    if (!reg.OpenKeyReadOnly(key)) return false;
+    std::string text;
+    if (!ReadText(reg, name, text)) return false;
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (;;) {
+      size_t comma = text.find(',', start);
+      items.push_back(
+          Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+    if (items.size() < 7) return false;
+    TColor bg = clWindow, fg = clWindowText;
+    if (items[4] != "1" && !PaletteColor(items[6], bg)) return false;
+    if (items[3] != "1" && !PaletteColor(items[5], fg)) return false;
+    TFontStyles style;
+    if (items[2].find('B') != std::string::npos) style.Include(fsBold);
+    if (items[2].find('I') != std::string::npos) style.Include(fsItalic);
+    if (items[2].find('U') != std::string::npos) style.Include(fsUnderline);
+    SetBackground(bg);
+    SetForeground(fg);
+    SetStyle(style);
+    return true;
+  }
+  if (!reg.OpenKeyReadOnly(key + "\\" + name)) return false;
+  bool all = true;
+  auto readColor = [&](const char* paletteName, const char* newName, TColor& color) {
+    std::string text;
+    if (ReadText(reg, paletteName, text)) return PaletteColor(text, color);
+    if (ReadText(reg, newName, text)) return NamedColor(text, color);
+    return false;
+  };
+  TColor fg = foreground_, bg = background_;
+  all &= readColor("Foreground Color", "Foreground Color New", fg);
+  all &= readColor("Background Color", "Background Color New", bg);
+  TFontStyles style;
+  const struct {
+    const char* value;
+    TFontStyle style;
+  } kStyles[] = {{"Bold", fsBold}, {"Italic", fsItalic}, {"Underline", fsUnderline}};
+  for (const auto& st : kStyles) {
+    std::string text;
+    if (!ReadText(reg, st.value, text))
+      all = false;
+    else if (IsTrueText(text))
+      style.Include(st.style);
+  }
+  std::string text;
+  if (!ReadText(reg, "Default Foreground", text))
+    all = false;
+  else if (IsTrueText(text))
+    fg = clWindowText;
+  if (!ReadText(reg, "Default Background", text))
+    all = false;
+  else if (IsTrueText(text))
+    bg = clWindow;
+  SetForeground(fg);
+  SetBackground(bg);
+  SetStyle(style);
+  return all;
+}
+
+void TCodeHighlighterAttributes::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+TCodeCustomHighlighter::TCodeCustomHighlighter(TComponent* owner)
+    : TComponent(owner), attrChangeHooks_(this) {
   wordBreakChars_ = TCodeCharSet(U"!\"'()*+,-./:;=?[\\]^{|}");
 }
 
@@ -106,24 +279,26 @@ void TCodeCustomHighlighter::SetAttributesOnChange(const TCodeNotifyEvent& handl
   }
 }
 
-void TCodeCustomHighlighter::Assign(const TCodeCustomHighlighter& source) {
-  if (&source == this) return;
-  for (const auto& attr : attributes_) {
-    if (TCodeHighlighterAttributes* src = source.AttributeByName(attr->Name())) attr->Assign(*src);
+void TCodeCustomHighlighter::Assign(TPersistent* persistent) {
+  auto* src = dynamic_cast<TCodeCustomHighlighter*>(persistent);
+  if (!src) {
+    TPersistent::Assign(persistent);
+    return;
   }
-  if (IsSameClassOrDescendant(source)) SetSampleSource(source.GetSampleSource());
+  if (src == this) return;
+  const TCodeCustomHighlighter& source = *src;
+  for (const auto& attr : attributes_) {
+    if (TCodeHighlighterAttributes* a = source.AttributeByName(attr->Name())) attr->Assign(a);
+  }
+  if (source.InheritsFrom(ClassType())) SetSampleSource(source.GetSampleSource());
   wordBreakChars_ = source.wordBreakChars_;
   SetDefaultFilter(source.GetDefaultFilter());
   SetEnabled(source.Enabled());
 }
 
-bool TCodeCustomHighlighter::IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const {
-  return typeid(source) == typeid(*this);
-}
-
 void TCodeCustomHighlighter::Loaded() {
-  loading_ = false;
-  DefHighlightChange(nullptr);
+  TComponent::Loaded();
+  DefHighlightChange(this);
 }
 
 TCodeCharSet TCodeCustomHighlighter::GetIdentChars() const {
@@ -134,8 +309,26 @@ std::string TCodeCustomHighlighter::GetLanguageName() const {
   return CodeEditStr::SYNS_Unknown;
 }
 
+bool TCodeCustomHighlighter::LoadFromRegistry(HKEY rootKey, const std::string& key) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(rootKey);
+  if (!reg.OpenKeyReadOnly(key)) return false;
+  bool all = true;
+  for (const auto& attr : attributes_) all &= attr->LoadFromRegistry(reg);
+  return all;
+}
+
+bool TCodeCustomHighlighter::SaveToRegistry(HKEY rootKey, const std::string& key) {
+  TRegistry reg;
+  reg.SetRootKey(rootKey);
+  if (!reg.OpenKey(key, true)) return false;
+  bool all = true;
+  for (const auto& attr : attributes_) all &= attr->SaveToRegistry(reg);
+  return all;
+}
+
 void TCodeCustomHighlighter::SetLine(std::string_view utf8, int lineNumber) {
-  ownLine_ = Utf8ToU32(utf8);
+  ownLine_ = Utf8ToUtf32(utf8);
   SetLine(ownLine_, lineNumber);
 }
 
@@ -147,7 +340,7 @@ void TCodeCustomHighlighter::EndUpdate() {
   if (updateCount_ <= 0) return;
   if (--updateCount_ == 0 && updateChanged_) {
     updateChanged_ = false;
-    DefHighlightChange(nullptr);
+    DefHighlightChange(this);
   }
 }
 
@@ -156,7 +349,7 @@ void TCodeCustomHighlighter::DefHighlightChange(TObject* sender) {
     updateChanged_ = true;
     return;
   }
-  if (loading_) return;
+  if (ComponentState().Contains(csLoading)) return;
   attrChangeHooks_.SetSender(sender);
   attrChangeHooks_.Fire();
 }
@@ -164,7 +357,7 @@ void TCodeCustomHighlighter::DefHighlightChange(TObject* sender) {
 void TCodeCustomHighlighter::SetEnabled(bool value) {
   if (enabled_ == value) return;
   enabled_ = value;
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 void RegisterPlaceableHighlighter(const TCodeHighlighterClass& cls) {

@@ -10,21 +10,19 @@
 
 #include "editor/CodeEditMiscClasses.h"
 #include "editor/CodeEditTypes.h"
+#include "platform/rtl/Registry.h"
 
 class TCodeCustomHighlighter;
 
-using TCodeNotifyEvent = std::function<void(TObject* sender)>;
+using TCodeNotifyEvent = TNotifyEvent;
 
 // How one kind of token looks: colours and font style, under a name.
-class TCodeHighlighterAttributes {
- public:
+class TCodeHighlighterAttributes : public TPersistent {
+  TALVIK_CLASS(TCodeHighlighterAttributes, TPersistent)
   explicit TCodeHighlighterAttributes(std::string name);
-  virtual ~TCodeHighlighterAttributes() = default;
-  TCodeHighlighterAttributes(const TCodeHighlighterAttributes&) = delete;
-  TCodeHighlighterAttributes& operator=(const TCodeHighlighterAttributes&) = delete;
 
   // From another attribute: name, colours and style; OnChange fires once when anything changed.
-  virtual void Assign(const TCodeHighlighterAttributes& source);
+  void Assign(TPersistent* source) override;
 
   TColor Background() const { return background_; }
   void SetBackground(TColor value);
@@ -44,6 +42,15 @@ class TCodeHighlighterAttributes {
   // The current values become the defaults (done when the highlighter sets the change handler).
   void InternalSaveDefaultValues();
 
+  // Colours and style under the sub-key named after the attribute, below the registry's open key;
+  // the registry returns to that key afterwards. False when the sub-key does not open.
+  bool LoadFromRegistry(TRegistry& reg);
+  bool SaveToRegistry(TRegistry& reg);
+  // Imports a colour scheme another editor keeps under `key`: the old format is one string value
+  // `name` of seven comma-separated items, the new one a sub-key `name`. True only when every value
+  // was found.
+  bool LoadFromSchemeRegistry(HKEY rootKey, const std::string& key, const std::string& name, bool oldFormat);
+
   TCodeNotifyEvent OnChange;
 
  protected:
@@ -61,15 +68,13 @@ class TCodeHighlighterAttributes {
 
 // The abstract highlighter: scans one line at a time into tokens and carries a range state
 // from one line to the next.
-class TCodeCustomHighlighter {
- public:
-  explicit TCodeCustomHighlighter(TObject* owner = nullptr);
-  virtual ~TCodeCustomHighlighter();
-  TCodeCustomHighlighter(const TCodeCustomHighlighter&) = delete;
-  TCodeCustomHighlighter& operator=(const TCodeCustomHighlighter&) = delete;
+class TCodeCustomHighlighter : public TComponent {
+  TALVIK_CLASS(TCodeCustomHighlighter, TComponent)
+  explicit TCodeCustomHighlighter(TComponent* owner = nullptr);
+  ~TCodeCustomHighlighter() override;
 
-  virtual void Assign(const TCodeCustomHighlighter& source);
-  virtual void Loaded();
+  void Assign(TPersistent* source) override;
+  void Loaded() override;
 
   // Attributes, in the order of their names.
   virtual int AttrCount() const { return static_cast<int>(attributes_.size()); }
@@ -86,6 +91,10 @@ class TCodeCustomHighlighter {
   virtual void SetWordBreakChars(const TCodeCharSet& chars) { wordBreakChars_ = chars; }
   virtual int GetCapabilities() const { return 2; }
   virtual std::string GetLanguageName() const;
+  // Every attribute under `key` of the root key; true only when the key opened and every attribute
+  // was read or written.
+  virtual bool LoadFromRegistry(HKEY rootKey, const std::string& key);
+  virtual bool SaveToRegistry(HKEY rootKey, const std::string& key);
 
   // The scanner. SetLine keeps a reference to `text`: the caller keeps it alive and unchanged
   // until the last token of the line has been read.
@@ -120,24 +129,13 @@ class TCodeCustomHighlighter {
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool value);
   const TCodeCharSet& WordBreakChars() const { return wordBreakChars_; }
-  TObject* Owner() const { return owner_; }
-  bool IsLoading() const { return loading_; }
-  void SetLoading(bool loading) { loading_ = loading; }
-
-  virtual const char* ClassName() const { return "TCodeCustomHighlighter"; }
-
- protected:
-  // Whether `source` is of this highlighter's class or a descendant of it.
-  virtual bool IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const;
 
  private:
-  TObject* owner_;
   std::vector<std::unique_ptr<TCodeHighlighterAttributes>> attributes_;  // sorted by name
   TCodeNotifyEventChain attrChangeHooks_;
   int updateCount_ = 0;
   bool updateChanged_ = false;
   bool enabled_ = true;
-  bool loading_ = false;
   TCodeCharSet wordBreakChars_;
   std::string defaultFilter_;
   std::u32string ownLine_;
@@ -146,7 +144,7 @@ class TCodeCustomHighlighter {
 // The classes of highlighter that can be placed: a name and a factory.
 struct TCodeHighlighterClass {
   std::string ClassName;
-  std::function<std::unique_ptr<TCodeCustomHighlighter>(TObject* owner)> Create;
+  std::function<std::unique_ptr<TCodeCustomHighlighter>(TComponent* owner)> Create;
 };
 
 void RegisterPlaceableHighlighter(const TCodeHighlighterClass& cls);

@@ -7,12 +7,12 @@
 #include "editor/CodeEditStrConst.h"
 
 void TCodeMethodChain::Add(const TCodeMethod& method) {
-  if (!method.Code) throw ECodeMethodChain(FormatMessage1(CodeEditStr::SYNS_MethodChainEntry, ClassName()));
+  if (!method.Code) throw ECodeMethodChain(Format(CodeEditStr::SYNS_MethodChainEntry, {ClassName()}));
   methods_.push_back(method);
 }
 
 void TCodeMethodChain::Remove(const TCodeMethod& method) {
-  if (!method.Code) throw ECodeMethodChain(FormatMessage1(CodeEditStr::SYNS_MethodChainRemove, ClassName()));
+  if (!method.Code) throw ECodeMethodChain(Format(CodeEditStr::SYNS_MethodChainRemove, {ClassName()}));
   for (size_t i = methods_.size(); i-- > 0;)
     if (methods_[i].Data == method.Data && methods_[i].Tag == method.Tag)
       methods_.erase(methods_.begin() + i);
@@ -33,7 +33,7 @@ void TCodeMethodChain::Fire() {
 bool TCodeMethodChain::DoHandleException(const std::exception& e) {
   if (!OnException) throw;
   bool doContinue = true;
-  OnException(nullptr, e, doContinue);
+  OnException(this, e, doContinue);
   return doContinue;
 }
 

@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
-
-class TObject;
 
 TALVIK_DECLARE_EXCEPTION(ECodeMethodChain, Exception);
 
@@ -22,15 +21,12 @@ struct TCodeMethod {
   uintptr_t Tag = 0;
 };
 
-class TCodeMethodChain {
- public:
+class TCodeMethodChain : public TObject {
+  TALVIK_CLASS(TCodeMethodChain, TObject)
   // The handler of an exception raised by a fired method; clearing `doContinue` stops firing.
   using TExceptionEvent = std::function<void(TObject* sender, const std::exception& e, bool& doContinue)>;
 
   TCodeMethodChain() = default;
-  virtual ~TCodeMethodChain() = default;
-  TCodeMethodChain(const TCodeMethodChain&) = delete;
-  TCodeMethodChain& operator=(const TCodeMethodChain&) = delete;
 
   void Add(const TCodeMethod& method);
   void Remove(const TCodeMethod& method);
@@ -43,14 +39,13 @@ class TCodeMethodChain {
   virtual void DoFire(const TCodeMethod& method) = 0;
   // Answers whether firing goes on with the next method; raises again without a handler.
   virtual bool DoHandleException(const std::exception& e);
-  virtual const char* ClassName() const { return "TCodeMethodChain"; }
 
  private:
   std::vector<TCodeMethod> methods_;
 };
 
 class TCodeNotifyEventChain : public TCodeMethodChain {
- public:
+  TALVIK_CLASS(TCodeNotifyEventChain, TCodeMethodChain)
   TCodeNotifyEventChain() = default;
   explicit TCodeNotifyEventChain(TObject* sender) : sender_(sender) {}
   static TCodeNotifyEventChain* CreateEx(TObject* sender) { return new TCodeNotifyEventChain(sender); }
@@ -60,7 +55,6 @@ class TCodeNotifyEventChain : public TCodeMethodChain {
 
  protected:
   void DoFire(const TCodeMethod& method) override;
-  const char* ClassName() const override { return "TCodeNotifyEventChain"; }
 
  private:
   TObject* sender_ = nullptr;
@@ -70,12 +64,10 @@ class TCodeNotifyEventChain : public TCodeMethodChain {
 enum TCodeEditFileFormat : uint8_t { sffDos = 0, sffUnix = 1, sffMac = 2 };
 
 // The base of the editor's file access: a file name and its line-end convention.
-class TCodeEditFiler {
+class TCodeEditFiler : public TObject {
  public:
   TCodeEditFiler(std::string fileName, TCodeEditFileFormat format);
-  virtual ~TCodeEditFiler();
-  TCodeEditFiler(const TCodeEditFiler&) = delete;
-  TCodeEditFiler& operator=(const TCodeEditFiler&) = delete;
+  ~TCodeEditFiler() override;
 
   TCodeEditFileFormat FileFormat() const { return format_; }
   void SetFileFormat(TCodeEditFileFormat f) { format_ = f; }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "editor/CodeEditTypes.h"
+#include "platform/rtl/SysUtils.h"
 
 int MinMax(int x, int lo, int hi);
 void SwapInt(int& a, int& b);
@@ -58,12 +59,3 @@ int CharClassFromType3(uint16_t flags);
 using TConvertTabsProc = std::u32string (*)(std::u32string_view line, int tabWidth, bool& hasTabs);
 TConvertTabsProc GetBestConvertTabsProc(int tabWidth);
 std::u32string ConvertTabs(std::u32string_view line, int tabWidth, bool& hasTabs);
-
-// UTF-8 <-> code points at the editor's boundary. Invalid UTF-8 sequences decode to U+FFFD.
-std::u32string Utf8ToU32(std::string_view text);
-std::string U32ToUtf8(std::u32string_view text);
-void AppendUtf8(std::string& out, char32_t c);
-
-// Delphi-style formatting of a library message with one argument in place of %s or %d.
-std::string FormatMessage1(const char* format, const std::string& arg);
-std::string FormatMessage1(const char* format, long long arg);

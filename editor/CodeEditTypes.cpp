@@ -80,7 +80,11 @@ std::string KeyName(uint16_t key) {
       break;
   }
   if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return std::string(1, static_cast<char>(key));
-  if (key >= VK_F1 && key < VK_F1 + 24) return "F" + std::to_string(key - VK_F1 + 1);
+  if (key >= VK_F1 && key < VK_F1 + 24) {
+    std::string r(1, 'F');
+    r.append(std::to_string(key - VK_F1 + 1));
+    return r;
+  }
   return std::string();
 }
 
@@ -89,9 +93,10 @@ std::string KeyName(uint16_t key) {
 std::string ShortCutToText(TShortCut shortCut) {
   std::string name = KeyName(shortCut & 0x00FF);
   if (name.empty()) return std::string();
-  std::string prefix;
-  if (shortCut & scShift) prefix += "Shift+";
-  if (shortCut & scCtrl) prefix += "Ctrl+";
-  if (shortCut & scAlt) prefix += "Alt+";
-  return prefix + name;
+  std::string r;
+  if (shortCut & scShift) r.append("Shift+");
+  if (shortCut & scCtrl) r.append("Ctrl+");
+  if (shortCut & scAlt) r.append("Alt+");
+  r.append(name);
+  return r;
 }

@@ -23,7 +23,7 @@ bool SameTextU32(std::u32string_view a, std::u32string_view b) {
 }
 
 TCodeHashEntry::TCodeHashEntry(std::string keyword, int kind) : keyword_(std::move(keyword)), kind_(kind) {
-  folded_ = Utf8ToU32(keyword_);
+  folded_ = Utf8ToUtf32(keyword_);
   keyLen_ = static_cast<int>(folded_.size());
   for (char32_t& c : folded_) c = FoldAsciiCase(c);
 }
@@ -44,7 +44,7 @@ TCodeHashEntry* TCodeHashEntry::AddEntry(TCodeHashEntry* newEntry) {
   // Check the whole chain for the keyword first, so that a refusal changes nothing.
   for (TCodeHashEntry* p = this; p && p->keyLen_ <= newEntry->keyLen_; p = p->next_)
     if (p->keyLen_ == newEntry->keyLen_ && SameTextU32(p->folded_, newEntry->folded_))
-      throw Exception(FormatMessage1(CodeEditStr::SYNS_KeywordAlreadyInList, p->keyword_));
+      throw Exception(Format(CodeEditStr::SYNS_KeywordAlreadyInList, {p->keyword_}));
   if (newEntry->keyLen_ < keyLen_) {
     newEntry->next_ = this;
     return newEntry;
@@ -77,7 +77,7 @@ void TCodeHashEntryList::Clear() {
 void EnumerateKeywords(int kind, std::string_view keywords, const TCodeCharSet& identChars,
                        const TEnumerateKeywordEvent& addProc) {
   if (keywords.empty() || !addProc) return;
-  std::u32string text = Utf8ToU32(keywords);
+  std::u32string text = Utf8ToUtf32(keywords);
   size_t i = 0;
   const size_t n = text.size();
   while (i < n) {

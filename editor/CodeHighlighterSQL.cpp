@@ -44,7 +44,7 @@ bool IsMSSQL(TSQLDialect d) {
 
 const bool registered = [] {
   RegisterPlaceableHighlighter(TCodeHighlighterClass{
-      "TCodeSQLHighlighter", [](TObject* owner) -> std::unique_ptr<TCodeCustomHighlighter> {
+      "TCodeSQLHighlighter", [](TComponent* owner) -> std::unique_ptr<TCodeCustomHighlighter> {
         return std::make_unique<TCodeSQLHighlighter>(owner);
       }});
   return true;
@@ -52,8 +52,10 @@ const bool registered = [] {
 
 }  // namespace
 
-TCodeSQLHighlighter::TCodeSQLHighlighter(TObject* owner) : TCodeCustomHighlighter(owner) {
+TCodeSQLHighlighter::TCodeSQLHighlighter(TComponent* owner)
+    : TCodeCustomHighlighter(owner), tableNames_(std::make_unique<TStringList>()) {
   (void)registered;
+  tableNames_->OnChange = [this](TObject*) { InitializeKeywordLists(); };
   identTable_ = CharTables().ident;
   weightTable_ = CharTables().weight;
   auto make = [this](const char* name, TFontStyles style) {
@@ -206,7 +208,7 @@ TSqlTokenKind TCodeSQLHighlighter::IdKindOf(std::u32string_view word) const {
 
 void TCodeSQLHighlighter::AddKeyword(const std::u32string& word, int kind) {
   uint32_t hash = KeyHash(word.c_str());
-  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(U32ToUtf8(word), kind));
+  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(Utf32ToUtf8(word), kind));
 }
 
 void TCodeSQLHighlighter::InitializeKeywordLists() {
@@ -223,16 +225,17 @@ void TCodeSQLHighlighter::InitializeKeywordLists() {
   for (const TSQLKeywordList& list : SQLDialectKeywordLists(dialect_))
     EnumerateKeywords(list.Kind, list.Words, splitChars,
                       [this](const std::u32string& w, int kind) { AddKeyword(w, kind); });
-  for (const std::string& name : tableNames_) {
-    std::u32string w = Utf8ToU32(name);
+  for (int i = 0; i < tableNames_->Count(); ++i) {
+    const std::string name = tableNames_->Strings(i);
+    std::u32string w = Utf8ToUtf32(name);
     if (w.empty()) continue;
     uint32_t hash = KeyHash(w.c_str());
     bool found = false;
     for (const TCodeHashEntry* e = keywords_.Get(static_cast<int>(hash)); e && !found; e = e->Next())
-      found = SameTextU32(Utf8ToU32(e->Keyword()), w);
+      found = SameTextU32(Utf8ToUtf32(e->Keyword()), w);
     if (!found) keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(name, stkTableName));
   }
-  DefHighlightChange(nullptr);
+  DefHighlightChange(this);
 }
 
 void TCodeSQLHighlighter::SetSQLDialect(TSQLDialect value) {
@@ -241,18 +244,13 @@ void TCodeSQLHighlighter::SetSQLDialect(TSQLDialect value) {
   InitializeKeywordLists();
 }
 
-void TCodeSQLHighlighter::SetTableNames(const std::vector<std::string>& names) {
-  tableNames_ = names;
-  InitializeKeywordLists();
+void TCodeSQLHighlighter::SetTableNames(TStrings* names) {
+  tableNames_->Assign(names);
 }
 
-void TCodeSQLHighlighter::Assign(const TCodeCustomHighlighter& source) {
+void TCodeSQLHighlighter::Assign(TPersistent* source) {
   TCodeCustomHighlighter::Assign(source);
-  if (auto* src = dynamic_cast<const TCodeSQLHighlighter*>(&source)) SetSQLDialect(src->SQLDialect());
-}
-
-bool TCodeSQLHighlighter::IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const {
-  return dynamic_cast<const TCodeSQLHighlighter*>(&source) != nullptr;
+  if (auto* src = dynamic_cast<TCodeSQLHighlighter*>(source)) SetSQLDialect(src->SQLDialect());
 }
 
 TCodeHighlighterAttributes* TCodeSQLHighlighter::GetDefaultAttribute(int index) const {
@@ -297,7 +295,7 @@ std::string TCodeSQLHighlighter::GetLanguageName() const {
 }
 
 bool TCodeSQLHighlighter::IsKeyword(const std::string& word) const {
-  switch (IdKindOf(Utf8ToU32(word))) {
+  switch (IdKindOf(Utf8ToUtf32(word))) {
     case stkDataType:
     case stkDefaultPackage:
     case stkException:
@@ -312,13 +310,21 @@ bool TCodeSQLHighlighter::IsKeyword(const std::string& word) const {
 
 void TCodeSQLHighlighter::SetLine(const std::u32string& text, int lineNumber) {
   line_ = text.c_str();
+  if (text.find(U'\0') != std::u32string::npos) {
+    // A character 0 inside the line would end the scan and hide the rest of the line: scan a copy
+    // in which it is a character that starts no token.
+    nulFreeLine_ = text;
+    for (char32_t& c : nulFreeLine_)
+      if (c == 0) c = 0xFFFD;
+    line_ = nulFreeLine_.c_str();
+  }
   run_ = 0;
   lineNumber_ = lineNumber;
   Next();
 }
 
 std::string TCodeSQLHighlighter::GetToken() const {
-  return U32ToUtf8(GetTokenText());
+  return Utf32ToUtf8(GetTokenText());
 }
 
 TCodeHighlighterAttributes* TCodeSQLHighlighter::GetTokenAttribute() const {

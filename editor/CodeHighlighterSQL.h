@@ -54,11 +54,11 @@ struct TSQLKeywordList {
 const std::vector<TSQLKeywordList>& SQLDialectKeywordLists(TSQLDialect dialect);
 
 class TCodeSQLHighlighter : public TCodeCustomHighlighter {
- public:
-  explicit TCodeSQLHighlighter(TObject* owner = nullptr);
+  TALVIK_CLASS(TCodeSQLHighlighter, TCodeCustomHighlighter)
+  explicit TCodeSQLHighlighter(TComponent* owner = nullptr);
   ~TCodeSQLHighlighter() override;
 
-  void Assign(const TCodeCustomHighlighter& source) override;
+  void Assign(TPersistent* source) override;
 
   TCodeHighlighterAttributes* GetDefaultAttribute(int index) const override;
   TCodeCharSet GetIdentChars() const override;
@@ -85,8 +85,9 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
 
   TSQLDialect SQLDialect() const { return dialect_; }
   void SetSQLDialect(TSQLDialect value);
-  const std::vector<std::string>& TableNames() const { return tableNames_; }
-  void SetTableNames(const std::vector<std::string>& names);
+  // The table-name list; any change of it rebuilds the keyword lists.
+  TStringList* TableNames() const { return tableNames_.get(); }
+  void SetTableNames(TStrings* names);
 
   // The kind a word is looked up as (identifier when it is in no list).
   TSqlTokenKind IdKindOf(std::u32string_view word) const;
@@ -106,11 +107,6 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
   TCodeHighlighterAttributes* SymbolAttri() const { return symbolAttri_; }
   TCodeHighlighterAttributes* TableNameAttri() const { return tableNameAttri_; }
   TCodeHighlighterAttributes* VariableAttri() const { return variableAttri_; }
-
-  const char* ClassName() const override { return "TCodeSQLHighlighter"; }
-
- protected:
-  bool IsSameClassOrDescendant(const TCodeCustomHighlighter& source) const override;
 
  private:
   using TProc = void (TCodeSQLHighlighter::*)();
@@ -149,6 +145,7 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
   void AnsiCProc();
 
   const char32_t* line_ = U"";
+  std::u32string nulFreeLine_;
   size_t run_ = 0;
   size_t tokenPos_ = 0;
   int lineNumber_ = 0;
@@ -158,7 +155,7 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
   TSqlRangeState range_ = srsUnknown;
   TSQLDialect dialect_ = sqlStandard;
   TCodeHashEntryList keywords_;
-  std::vector<std::string> tableNames_;
+  std::unique_ptr<TStringList> tableNames_;
   const bool* identTable_;
   const int* weightTable_;
   std::array<TProc, 257> procTable_{};

@@ -3,88 +3,6 @@
 
 #include <algorithm>
 
-namespace talvik_detail {
-namespace {
-
-// Decodes one UTF-8 sequence at s[i]; an invalid byte stands for itself shifted above the code points.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int len = b0 >= 0xF0 && b0 < 0xF8 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
-  if (len == 0 || i + len > s.size()) {
-    ++i;
-    return 0x110000 + b0;
-  }
-  char32_t cp = b0 & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return 0x110000 + b0;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  i += len;
-  return cp;
-}
-
-char32_t FoldCase(char32_t c) {
-  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
-  if (c < 0x100) return (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? c + 32 : c;
-  if (c < 0x180) {
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
-    if (c == 0x178) return 0xFF;
-    return c;
-  }
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-  if (c == 0x386) return 0x3AC;
-  if (c >= 0x388 && c <= 0x38A) return c + 37;
-  if (c == 0x38C) return 0x3CC;
-  if (c == 0x38E || c == 0x38F) return c + 63;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F)) return c | 1;
-  if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
-  return c;
-}
-
-}  // namespace
-
-int CompareText(std::string_view S1, std::string_view S2) {
-  size_t i = 0, j = 0;
-  while (i < S1.size() && j < S2.size()) {
-    const auto a = static_cast<unsigned char>(S1[i]);
-    const auto b = static_cast<unsigned char>(S2[j]);
-    if (a < 0x80 && b < 0x80) {  // the common ASCII case without decoding
-      const int fa = a >= 'A' && a <= 'Z' ? a + 32 : a;
-      const int fb = b >= 'A' && b <= 'Z' ? b + 32 : b;
-      if (fa != fb) return fa < fb ? -1 : 1;
-      ++i;
-      ++j;
-      continue;
-    }
-    const char32_t ca = FoldCase(NextCodePoint(S1, i));
-    const char32_t cb = FoldCase(NextCodePoint(S2, j));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (i < S1.size()) return 1;
-  if (j < S2.size()) return -1;
-  return 0;
-}
-
-int CompareStr(std::string_view S1, std::string_view S2) {
-  const int c = S1.compare(S2);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
-}  // namespace talvik_detail
-
-using talvik_detail::SameText;
-
 // ---------------------------------------------------------------------------------------------------
 std::string TObject::ClassParentName() const {
   const TClassInfo* parent = ClassType()->Parent;
@@ -151,7 +69,7 @@ TComponent::~TComponent() {
 }
 
 TComponent* TComponent::Components(int Index) const {
-  if (Index < 0 || Index >= ComponentCount()) TList::Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= ComponentCount()) TList::Error(SListIndexError, Index);
   return components_[Index];
 }
 
@@ -206,11 +124,17 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
 
 void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->owner_ == this) return;
+  // Ownership must stay a tree: a component cannot come to own itself through others.
+  for (const TComponent* c = this; c; c = c->owner_)
+    if (c == AComponent) throw EComponentError("A component cannot own itself or its own owner");
   AComponent->ValidateContainer(this);
   ValidateRename(AComponent, "", AComponent->name_);
+  if (!AComponent->name_.empty() && FindComponent(AComponent->name_))
+    throw EComponentError("A component named " + AComponent->name_ + " already exists");
   if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
   Insert(AComponent);
   if (state_.Contains(csDesigning)) AComponent->SetDesigning(true);
+  if (state_.Contains(csLoading)) AComponent->BeginLoading();
   Notification(AComponent, opInsert);
 }
 
@@ -290,6 +214,30 @@ void TComponent::Loaded() {
 void TComponent::BeginLoading() {
   state_.Include(csLoading);
   state_.Include(csReading);
+  for (TComponent* c : components_) c->BeginLoading();
+}
+
+namespace {
+void CollectLoading(TComponent* c, std::vector<TComponent*>& out) {
+  if (c->ComponentState().Contains(csLoading)) out.push_back(c);
+  for (int i = 0; i < c->ComponentCount(); ++i) CollectLoading(c->Components(i), out);
+}
+
+}  // namespace
+
+void TComponent::EndLoading() {
+  std::vector<TComponent*> loading;
+  CollectLoading(this, loading);
+  for (TComponent* c : loading) c->ExcludeComponentState(csReading);
+  for (TComponent* c : loading) {
+    // A Loaded handler may free components: call only those still in the tree.
+    if (c != this) {
+      std::vector<TComponent*> alive;
+      CollectLoading(this, alive);
+      if (std::find(alive.begin(), alive.end(), c) == alive.end()) continue;
+    }
+    c->Loaded();
+  }
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
@@ -342,14 +290,11 @@ TList::~TList() {
 }
 
 void TList::Error(const std::string& Msg, intptr_t Data) {
-  std::string text = Msg;
-  const auto pos = text.find("%d");
-  if (pos != std::string::npos) text.replace(pos, 2, std::to_string(Data));
-  throw EListError(text);
+  throw EListError(Format(Msg, {Data}));
 }
 
 void TList::CheckIndex(int Index) const {
-  if (Index < 0 || Index >= Count()) Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= Count()) Error(SListIndexError, Index);
 }
 
 int TList::Add(void* Item) {
@@ -359,7 +304,7 @@ int TList::Add(void* Item) {
 }
 
 void TList::Insert(int Index, void* Item) {
-  if (Index < 0 || Index > Count()) Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index > Count()) Error(SListIndexError, Index);
   items_.insert(items_.begin() + Index, Item);
   if (Item) Notify(Item, lnAdded);
 }
@@ -427,7 +372,7 @@ void TList::Assign(const TList* Source) {
 }
 
 void TList::SetCount(int NewCount) {
-  if (NewCount < 0) Error("List count out of bounds (%d)", NewCount);
+  if (NewCount < 0) Error(SListCountError, NewCount);
   if (NewCount > Count()) {
     items_.resize(NewCount, nullptr);
   } else {
@@ -436,7 +381,7 @@ void TList::SetCount(int NewCount) {
 }
 
 void TList::SetCapacity(int NewCapacity) {
-  if (NewCapacity < Count()) Error("List capacity out of bounds (%d)", NewCapacity);
+  if (NewCapacity < Count()) Error(SListCapacityError, NewCapacity);
   if (NewCapacity > Capacity()) {
     items_.reserve(NewCapacity);
   } else {
@@ -464,9 +409,7 @@ void TThreadList::Add(void* Item) {
   if (duplicates_ == dupAccept || list_.IndexOf(Item) < 0) {
     list_.Add(Item);
   } else if (duplicates_ == dupError) {
-    char text[64];
-    snprintf(text, sizeof text, "List does not allow duplicates ($0%zx)", reinterpret_cast<size_t>(Item));
-    throw EListError(text);
+    TList::Error(SDuplicateItem, reinterpret_cast<intptr_t>(Item));
   }
 }
 
@@ -515,8 +458,7 @@ void TCollectionItem::SetIndex(int Value) {
   const int cur = Index();
   if (cur < 0 || cur == Value) return;
   auto& items = collection_->items_;
-  if (Value < 0 || Value >= static_cast<int>(items.size()))
-    TList::Error("List index out of bounds (%d)", Value);
+  if (Value < 0 || Value >= static_cast<int>(items.size())) TList::Error(SListIndexError, Value);
   items.erase(items.begin() + cur);
   items.insert(items.begin() + Value, this);
   Changed(true);
@@ -544,6 +486,10 @@ TCollection::TCollection(TCollectionItemClass ItemClass) : item_class_(ItemClass
 
 TCollection::~TCollection() {
   update_count_ = 1;
+  FreeItems();
+}
+
+void TCollection::FreeItems() {
   while (!items_.empty()) {
     TCollectionItem* item = items_.back();
     RemoveItem(item);
@@ -593,18 +539,8 @@ void TCollection::Delete(int Index) {
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
-    while (!items_.empty()) {
-      TCollectionItem* item = items_.back();
-      RemoveItem(item);
-      delete item;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  FreeItems();
 }
 
 void TCollection::Assign(TPersistent* Source) {
@@ -614,15 +550,9 @@ void TCollection::Assign(TPersistent* Source) {
     return;
   }
   if (source == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : source->items_) Add()->Assign(item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  for (TCollectionItem* item : source->items_) Add()->Assign(item);
 }
 
 void TCollection::BeginUpdate() {
@@ -641,7 +571,7 @@ TCollectionItem* TCollection::FindItemID(int ID) const {
 }
 
 TCollectionItem* TCollection::Items(int Index) const {
-  if (Index < 0 || Index >= Count()) TList::Error("List index out of bounds (%d)", Index);
+  if (Index < 0 || Index >= Count()) TList::Error(SListIndexError, Index);
   return items_[Index];
 }
 

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,14 @@ class TStrings;
 
 TALVIK_DECLARE_EXCEPTION(EComponentError, Exception);
 TALVIK_DECLARE_EXCEPTION(EStringListError, EListError);
+
+// Messages of the lists (Format patterns).
+inline constexpr char SListIndexError[] = "List index out of bounds (%d)";
+inline constexpr char SListCapacityError[] = "List capacity out of bounds (%d)";
+inline constexpr char SListCountError[] = "List count out of bounds (%d)";
+inline constexpr char SDuplicateItem[] = "List does not allow duplicates ($0%x)";
+inline constexpr char SSortedListError[] = "Operation not allowed on sorted list";
+inline constexpr char SDuplicateString[] = "String list does not allow duplicates";
 
 // ---------------------------------------------------------------------------------------------------
 // Small set of enumeration values (enumerations with at most 64 members).
@@ -135,6 +144,7 @@ enum TComponentStateFlag {
   csDesignInstance
 };
 using TComponentState = TSet<TComponentStateFlag>;
+using TGetChildProc = std::function<void(TComponent* Child)>;
 
 class TComponent : public TPersistent {
   TALVIK_CLASS(TComponent, TPersistent)
@@ -168,8 +178,20 @@ class TComponent : public TPersistent {
 
   // Called after the component's stored properties have been applied; ends csLoading.
   virtual void Loaded();
-  // Marks the component as being loaded (csLoading, csReading), before its properties are applied.
+  // Marks the component and those it owns as being loaded (csLoading, csReading); components it
+  // comes to own before EndLoading are marked too. Forms built in code bracket their building so.
   void BeginLoading();
+  // Calls Loaded on this component and then on each component it owns (at any depth) still loading.
+  void EndLoading();
+
+  // Streaming structure: the children a component reports, their order and a parent other than the
+  // owner. The defaults report none.
+  virtual void GetChildren(const TGetChildProc& /*Proc*/, TComponent* /*Root*/) {}
+  virtual void SetChildOrder(TComponent* /*Child*/, int /*Order*/) {}
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* /*Value*/) {}
+  bool HasParentComponent() const { return GetParentComponent() != nullptr; }
   virtual void Notification(TComponent* AComponent, TOperation Operation);
 
   void SetDesigning(bool Value, bool SetChildren = true);
@@ -359,6 +381,32 @@ class TStrings : public TPersistent {
 };
 
 namespace talvik_detail {
+// BeginUpdate now, EndUpdate when the scope ends; while an exception unwinds, an error of EndUpdate
+// itself gives way to the one already under way.
+template <typename T>
+class UpdateScope {
+ public:
+  explicit UpdateScope(T* Target) : target_(Target), unwinding_(std::uncaught_exceptions()) {
+    target_->BeginUpdate();
+  }
+  UpdateScope(const UpdateScope&) = delete;
+  UpdateScope& operator=(const UpdateScope&) = delete;
+  ~UpdateScope() noexcept(false) {
+    if (std::uncaught_exceptions() == unwinding_) {
+      target_->EndUpdate();
+      return;
+    }
+    try {
+      target_->EndUpdate();
+    } catch (...) {
+    }
+  }
+
+ private:
+  T* target_;
+  int unwinding_;
+};
+
 struct StringItem {
   std::string S;
   TObject* Object = nullptr;
@@ -375,6 +423,31 @@ class ChunkedStringItems {
   void Clear();
   std::vector<StringItem> TakeAll();
   void Assign(std::vector<StringItem>&& Items);
+  // The first index whose item is not Less (the items are ordered by Less): chunk, then item.
+  template <typename Less>
+  int LowerBound(Less less) const {
+    size_t lo = 0, hi = chunks_.size();
+    while (lo < hi) {
+      const size_t mid = (lo + hi) / 2;
+      if (less(chunks_[mid].back())) {
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    if (lo == chunks_.size()) return size_;
+    const auto& chunk = chunks_[lo];
+    size_t l = 0, h = chunk.size();
+    while (l < h) {
+      const size_t mid = (l + h) / 2;
+      if (less(chunk[mid])) {
+        l = mid + 1;
+      } else {
+        h = mid;
+      }
+    }
+    return starts_[lo] + static_cast<int>(l);
+  }
 
  private:
   int Locate(int Index, int& Offset) const;
@@ -399,6 +472,8 @@ class TStringList : public TStrings {
   void Clear() override;
   void Delete(int Index) override;
   void Exchange(int Index1, int Index2) override;
+  // Moving within a sorted list is refused before anything changes.
+  void Move(int CurIndex, int NewIndex) override;
   // Binary search of a sorted list: true when found; Index is the match or the insertion point.
   virtual bool Find(std::string_view S, int& Index) const;
   int IndexOf(const std::string& S) const override;
@@ -513,6 +588,7 @@ class TCollection : public TPersistent {
   void InsertItem(TCollectionItem* Item);
   void RemoveItem(TCollectionItem* Item);
   void FinishInsert(TCollectionItem* Item);
+  void FreeItems();
 
   TCollectionItemClass item_class_;
   std::vector<TCollectionItem*> items_;
@@ -648,13 +724,247 @@ class TStringStream : public TStream {
   int64_t position_ = 0;
 };
 
-namespace talvik_detail {
-// Case-insensitive comparison of UTF-8 texts with the letters of the Latin, Greek and Cyrillic alphabets
-// folded; <0, 0 or >0.
-int CompareText(std::string_view S1, std::string_view S2);
-inline bool SameText(std::string_view S1, std::string_view S2) {
-  return CompareText(S1, S2) == 0;
-}
-// Byte-wise comparison (the order of the code points); <0, 0 or >0.
-int CompareStr(std::string_view S1, std::string_view S2);
-}  // namespace talvik_detail
+// ---------------------------------------------------------------------------------------------------
+// The filer: properties and components in the class library's binary stream format.
+enum TValueType : uint8_t {
+  vaNull,
+  vaList,
+  vaInt8,
+  vaInt16,
+  vaInt32,
+  vaExtended,
+  vaString,
+  vaIdent,
+  vaFalse,
+  vaTrue,
+  vaBinary,
+  vaSet,
+  vaLString,
+  vaNil,
+  vaCollection,
+  vaSingle,
+  vaCurrency,
+  vaDate,
+  vaWString,
+  vaInt64,
+  vaUTF8String
+};
+
+using TReaderProc = std::function<void(TReader* Reader)>;
+using TWriterProc = std::function<void(TWriter* Writer)>;
+using TStreamProc = std::function<void(TStream* Stream)>;
+
+class TFiler : public TObject {
+  TALVIK_CLASS(TFiler, TObject)
+  explicit TFiler(TStream* Stream) : stream_(Stream) {}
+
+  // A property whose value the object reads and writes itself through the filer.
+  virtual void DefineProperty(const std::string& Name, const TReaderProc& ReadData,
+                              const TWriterProc& WriteData, bool HasData) = 0;
+  // A property whose value is a block of bytes, given and taken as a stream.
+  virtual void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                                    const TStreamProc& WriteData, bool HasData) = 0;
+
+  TStream* Stream() const { return stream_; }
+  TComponent* Root() const { return root_; }
+  void SetRoot(TComponent* Value) { root_ = Value; }
+  // The object the one being written descends from: properties equal to it need not be stored.
+  TPersistent* Ancestor() const { return ancestor_; }
+  void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
+
+ protected:
+  TStream* stream_;
+  TComponent* root_ = nullptr;
+  TPersistent* ancestor_ = nullptr;
+};
+
+class TWriter : public TFiler {
+  TALVIK_CLASS(TWriter, TFiler)
+  explicit TWriter(TStream* Stream) : TFiler(Stream) {}
+
+  void DefineProperty(const std::string& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override;
+  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                            const TStreamProc& WriteData, bool HasData) override;
+
+  void WriteValue(TValueType Value);
+  void WriteInteger(int64_t Value);  // the smallest of vaInt8, vaInt16, vaInt32, vaInt64
+  void WriteBoolean(bool Value);
+  void WriteFloat(double Value);  // vaExtended: 10-byte extended precision
+  void WriteSingle(float Value);
+  void WriteCurrency(double Value);  // vaCurrency: scaled by 10,000
+  void WriteDate(double Value);      // vaDate: a TDateTime
+  // vaString / vaLString for ASCII text, vaUTF8String otherwise.
+  void WriteString(std::string_view Value);
+  void WriteWideString(std::string_view Value);  // vaWString: UTF-16
+  void WriteUTF8String(std::string_view Value);
+  // vaIdent, or vaFalse / vaTrue / vaNull / vaNil for those words.
+  void WriteIdent(std::string_view Ident);
+  void WriteSet(const std::vector<std::string>& Idents);
+  void WriteBinary(const void* Data, int64_t Count);
+  void WriteListBegin() { WriteValue(vaList); }
+  void WriteListEnd() { WriteValue(vaNull); }
+  void WriteStr(std::string_view Value);  // a short string: length byte and at most 255 bytes
+  void WriteSignature();
+  void WritePropName(std::string_view Name);
+  // The defined properties of Instance (each name with its value).
+  void WriteProperties(TPersistent* Instance);
+  // vaCollection with each item's defined properties in a list.
+  void WriteCollection(TCollection* Value);
+  // Class name, name, defined properties and owned components, recursively.
+  void WriteComponent(TComponent* Component);
+  void WriteRootComponent(TComponent* Root);
+  // As WriteRootComponent, with Ancestor's components as the ancestors of those of the same name.
+  void WriteDescendent(TComponent* Root, TComponent* AncestorRoot);
+
+  int64_t Position() { return stream_->Position(); }
+
+ private:
+  void Write(const void* Buffer, int64_t Count) { stream_->WriteBuffer(Buffer, Count); }
+  void WriteComponentData(TComponent* Component, TComponent* AncestorComponent);
+  std::string prop_path_;
+};
+
+class TReader : public TFiler {
+  TALVIK_CLASS(TReader, TFiler)
+  explicit TReader(TStream* Stream) : TFiler(Stream) {}
+
+  void DefineProperty(const std::string& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override;
+  void DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
+                            const TStreamProc& WriteData, bool HasData) override;
+
+  TValueType ReadValue();
+  TValueType NextValue();  // without consuming it
+  void CheckValue(TValueType Value);
+  int32_t ReadInteger();
+  int64_t ReadInt64();
+  bool ReadBoolean();
+  double ReadFloat();  // also takes an integer
+  float ReadSingle();
+  double ReadCurrency();
+  double ReadDate();
+  std::string ReadString();  // any string type, as UTF-8
+  std::string ReadWideString() { return ReadString(); }
+  std::string ReadIdent();
+  std::vector<std::string> ReadSet();
+  std::string ReadBinary();  // vaBinary: the bytes
+  void ReadListBegin() { CheckValue(vaList); }
+  void ReadListEnd() { CheckValue(vaNull); }
+  bool EndOfList() { return NextValue() == vaNull; }
+  std::string ReadStr();
+  void ReadSignature();
+  // Reads one "name value" pair into Instance through its DefineProperties.
+  void ReadProperty(TPersistent* Instance);
+  // Reads "name value" pairs up to the end of the list.
+  void ReadProperties(TPersistent* Instance);
+  void ReadCollection(TCollection* Collection);
+  void SkipValue();
+  // Reads a component written by WriteComponent into the existing Component; owned components are
+  // found by name (those missing are skipped).
+  void ReadComponent(TComponent* Component);
+  // Reads a stream written by WriteRootComponent into the existing Root and calls Loaded on each
+  // component read.
+  TComponent* ReadRootComponent(TComponent* Root);
+
+  int64_t Position() { return stream_->Position(); }
+
+ private:
+  void Read(void* Buffer, int64_t Count) { stream_->ReadBuffer(Buffer, Count); }
+  void CheckAvailable(int64_t Count);
+  [[noreturn]] void PropValueError();
+  std::string ReadCountedBytes(int64_t Count);
+  void SkipComponent();
+  std::string prop_name_;
+  bool prop_done_ = false;
+  std::vector<TComponent*> loaded_;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Threads
+using TThreadID = uint64_t;
+extern const TThreadID MainThreadID;
+TThreadID GetCurrentThreadId();
+
+// Runs the methods that other threads passed to Synchronize or Queue; call it on the main thread.
+// Waits up to TimeoutMs for one to arrive when none is waiting. True when any ran.
+bool CheckSynchronize(int TimeoutMs = 0);
+// Called (on any thread) when a method is waiting for the main thread: the GUI layer wakes its loop.
+extern std::function<void()> WakeMainThread;
+
+using TThreadMethod = std::function<void()>;
+
+class TThread : public TObject {
+  TALVIK_CLASS(TThread, TObject)
+  // A thread created not suspended starts once its object is complete: the constructor of the class
+  // that derives from TThread ends with AfterConstruction().
+  explicit TThread(bool CreateSuspended);
+  // Terminates and waits for a running thread. A class whose Execute uses its own members calls
+  // StopAndWait() in its destructor, before those members go.
+  ~TThread() override;
+
+  void AfterConstruction();
+  void Start() { Resume(); }
+  // Starts a thread created suspended, or wakes one that suspended itself.
+  void Resume();
+  // Suspends the calling thread itself until Resume; only the thread itself can suspend.
+  void Suspend();
+  void Terminate() { terminated_ = true; }
+  // Waits until Execute has finished and returns ReturnValue; on the main thread the methods
+  // synchronized meanwhile keep running.
+  int WaitFor();
+
+  bool Terminated() const { return terminated_; }
+  bool Suspended() const { return suspended_; }
+  bool Finished() const { return finished_; }
+  bool Started() const { return started_; }
+  bool FreeOnTerminate() const { return free_on_terminate_; }
+  void SetFreeOnTerminate(bool Value) { free_on_terminate_ = Value; }
+  int ReturnValue() const { return return_value_; }
+  TThreadID ThreadID() const { return thread_id_; }
+  // The exception that ended Execute, or nullptr.
+  const Exception* FatalException() const { return fatal_object_; }
+  std::exception_ptr FatalExceptionPtr() const { return fatal_; }
+
+  // Runs Method on the main thread and waits for it; on the main thread itself it runs at once.
+  // An exception of Method is raised again in the caller.
+  void Synchronize(const TThreadMethod& Method) { Synchronize(this, Method); }
+  static void Synchronize(TThread* AThread, const TThreadMethod& Method);
+  // Runs Method on the main thread later, without waiting; on the main thread itself it runs at once.
+  void Queue(const TThreadMethod& Method) { Queue(this, Method); }
+  static void Queue(TThread* AThread, const TThreadMethod& Method);
+  // A suspended thread that runs Proc once started; it frees itself when done, unless FreeOnTerminate
+  // is turned off.
+  static TThread* CreateAnonymousThread(std::function<void()> Proc);
+  static TThread* CurrentThread();
+
+  TNotifyEvent OnTerminate;
+
+ protected:
+  virtual void Execute() = 0;
+  // Fires OnTerminate on the main thread.
+  virtual void DoTerminate();
+  void SetReturnValue(int Value) { return_value_ = Value; }
+  // Terminates a running thread and waits for its end (the destructor's duty, for derived classes
+  // to call before their own members go).
+  void StopAndWait();
+
+ private:
+  void WaitUntilFinished();
+  void Launch();
+  void Run();
+
+  std::thread thread_;
+  std::mutex state_lock_;
+  std::condition_variable state_changed_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> suspended_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> started_{false};
+  bool create_suspended_;
+  bool free_on_terminate_ = false;
+  int return_value_ = 0;
+  std::atomic<TThreadID> thread_id_{0};
+  std::exception_ptr fatal_;
+  const Exception* fatal_object_ = nullptr;
+};

@@ -10,6 +10,38 @@
 
 #include "platform/rtl/Classes.h"
 
+namespace {
+
+// The position after a seek in a stream held in memory; any position is allowed, reads beyond the
+// end give nothing.
+int64_t SeekInMemory(int64_t& Position, int64_t Size, int64_t Offset, int Origin) {
+  switch (Origin) {
+    case soFromBeginning:
+      Position = Offset;
+      break;
+    case soFromCurrent:
+      Position += Offset;
+      break;
+    case soFromEnd:
+      Position = Size + Offset;
+      break;
+    default:
+      break;
+  }
+  return Position;
+}
+
+int64_t ReadFromMemory(const void* Data, int64_t Size, int64_t& Position, void* Buffer, int64_t Count) {
+  if (Position < 0 || Count <= 0) return 0;
+  const int64_t n = std::min(Count, Size - Position);
+  if (n <= 0) return 0;
+  std::memcpy(Buffer, static_cast<const uint8_t*>(Data) + Position, static_cast<size_t>(n));
+  Position += n;
+  return n;
+}
+
+}  // namespace
+
 int64_t TStream::Size() {
   const int64_t pos = Seek(0, soFromCurrent);
   const int64_t size = Seek(0, soFromEnd);
@@ -108,29 +140,11 @@ TFileStream::~TFileStream() {
 
 // ---------------------------------------------------------------------------------------------------
 int64_t TCustomMemoryStream::Read(void* Buffer, int64_t Count) {
-  if (position_ < 0 || Count <= 0) return 0;
-  const int64_t n = std::min(Count, size_ - position_);
-  if (n <= 0) return 0;
-  std::memcpy(Buffer, memory_ + position_, static_cast<size_t>(n));
-  position_ += n;
-  return n;
+  return ReadFromMemory(memory_, size_, position_, Buffer, Count);
 }
 
 int64_t TCustomMemoryStream::Seek(int64_t Offset, int Origin) {
-  switch (Origin) {
-    case soFromBeginning:
-      position_ = Offset;
-      break;
-    case soFromCurrent:
-      position_ += Offset;
-      break;
-    case soFromEnd:
-      position_ = size_ + Offset;
-      break;
-    default:
-      break;
-  }
-  return position_;
+  return SeekInMemory(position_, size_, Offset, Origin);
 }
 
 void TCustomMemoryStream::SaveToStream(TStream* Stream) const {
@@ -212,13 +226,7 @@ void TMemoryStream::LoadFromFile(const std::string& FileName) {
 
 // ---------------------------------------------------------------------------------------------------
 int64_t TStringStream::Read(void* Buffer, int64_t Count) {
-  const int64_t size = static_cast<int64_t>(data_.size());
-  if (position_ < 0 || Count <= 0) return 0;
-  const int64_t n = std::min(Count, size - position_);
-  if (n <= 0) return 0;
-  std::memcpy(Buffer, data_.data() + position_, static_cast<size_t>(n));
-  position_ += n;
-  return n;
+  return ReadFromMemory(data_.data(), static_cast<int64_t>(data_.size()), position_, Buffer, Count);
 }
 
 int64_t TStringStream::Write(const void* Buffer, int64_t Count) {
@@ -231,20 +239,7 @@ int64_t TStringStream::Write(const void* Buffer, int64_t Count) {
 }
 
 int64_t TStringStream::Seek(int64_t Offset, int Origin) {
-  switch (Origin) {
-    case soFromBeginning:
-      position_ = Offset;
-      break;
-    case soFromCurrent:
-      position_ += Offset;
-      break;
-    case soFromEnd:
-      position_ = static_cast<int64_t>(data_.size()) + Offset;
-      break;
-    default:
-      break;
-  }
-  return position_;
+  return SeekInMemory(position_, static_cast<int64_t>(data_.size()), Offset, Origin);
 }
 
 void TStringStream::SetSize(int64_t NewSize) {

@@ -1,15 +1,60 @@
 // String lists: TStrings and TStringList.
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 #include "platform/rtl/Classes.h"
 
 namespace {
-constexpr char kIndexError[] = "List index out of bounds (%d)";
-constexpr char kSortedError[] = "Operation not allowed on sorted list";
-constexpr char kDuplicateError[] = "String list does not allow duplicates";
 constexpr int kChunkMax = 512;
 constexpr int kChunkFill = 256;
+
+// The weights AnsiCompareText gives the one- and two-byte characters (U+0000..U+07FF): the upper
+// case, doubled, with Ё right after Е.
+struct WeightTable {
+  uint32_t W[0x800];
+  WeightTable() {
+    for (char32_t c = 0; c < 0x800; ++c) {
+      const char32_t u = UnicodeUpper(c);
+      W[c] = u == 0x401 ? 0x415 * 2 + 1 : static_cast<uint32_t>(u) * 2;
+    }
+  }
+};
+const WeightTable& Weights() {
+  static const WeightTable table;
+  return table;
+}
+
+// AnsiCompareText with the one- and two-byte characters (Latin, Greek, Cyrillic) weighed in place;
+// from the first longer or malformed sequence on, AnsiCompareText decides.
+int FastCompareText(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  const WeightTable& weights = Weights();
+  auto next = [&weights](std::string_view s, size_t& p, uint32_t& w) {
+    const auto b0 = static_cast<unsigned char>(s[p]);
+    if (b0 < 0x80) {
+      w = weights.W[b0];
+      ++p;
+      return true;
+    }
+    if (b0 >= 0xC2 && b0 <= 0xDF && p + 1 < s.size() &&
+        (static_cast<unsigned char>(s[p + 1]) & 0xC0) == 0x80) {
+      w = weights.W[((b0 & 0x1F) << 6) | (static_cast<unsigned char>(s[p + 1]) & 0x3F)];
+      p += 2;
+      return true;
+    }
+    return false;
+  };
+  while (i < a.size() && j < b.size()) {
+    uint32_t x, y;
+    const size_t si = i, sj = j;
+    if (!next(a, i, x) || !next(b, j, y)) return AnsiCompareText(a.substr(si), b.substr(sj));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -113,7 +158,7 @@ void ChunkedStringItems::Assign(std::vector<StringItem>&& Items) {
 
 // ---------------------------------------------------------------------------------------------------
 void TStrings::Error(const std::string& Msg, intptr_t Data) {
-  TList::Error(Msg, Data);
+  throw EStringListError(Format(Msg, {Data}));
 }
 
 int TStrings::Add(const std::string& S) {
@@ -130,15 +175,9 @@ int TStrings::AddObject(const std::string& S, TObject* AObject) {
 
 void TStrings::AddStrings(TStrings* Strings) {
   if (!Strings) return;
-  BeginUpdate();
-  try {
-    const int n = Strings->Count();
-    for (int i = 0; i < n; ++i) AddObject(Strings->Get(i), Strings->GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  const int n = Strings->Count();
+  for (int i = 0; i < n; ++i) AddObject(Strings->Get(i), Strings->GetObject(i));
 }
 
 void TStrings::Assign(TPersistent* Source) {
@@ -148,18 +187,12 @@ void TStrings::Assign(TPersistent* Source) {
     return;
   }
   if (source == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    delimiter_ = source->delimiter_;
-    quote_char_ = source->quote_char_;
-    name_value_separator_ = source->name_value_separator_;
-    AddStrings(source);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  delimiter_ = source->delimiter_;
+  quote_char_ = source->quote_char_;
+  name_value_separator_ = source->name_value_separator_;
+  AddStrings(source);
 }
 
 void TStrings::BeginUpdate() {
@@ -182,19 +215,13 @@ bool TStrings::Equals(TStrings* Strings) const {
 }
 
 void TStrings::Exchange(int Index1, int Index2) {
-  BeginUpdate();
-  try {
-    const std::string s = Get(Index1);
-    TObject* o = GetObject(Index1);
-    Put(Index1, Get(Index2));
-    PutObject(Index1, GetObject(Index2));
-    Put(Index2, s);
-    PutObject(Index2, o);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  const std::string s = Get(Index1);
+  TObject* o = GetObject(Index1);
+  Put(Index1, Get(Index2));
+  PutObject(Index1, GetObject(Index2));
+  Put(Index2, s);
+  PutObject(Index2, o);
 }
 
 int TStrings::IndexOf(const std::string& S) const {
@@ -228,17 +255,11 @@ void TStrings::InsertObject(int Index, const std::string& S, TObject* AObject) {
 
 void TStrings::Move(int CurIndex, int NewIndex) {
   if (CurIndex == NewIndex) return;
-  BeginUpdate();
-  try {
-    const std::string s = Get(CurIndex);
-    TObject* o = GetObject(CurIndex);
-    Delete(CurIndex);
-    InsertObject(NewIndex, s, o);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  const std::string s = Get(CurIndex);
+  TObject* o = GetObject(CurIndex);
+  Delete(CurIndex);
+  InsertObject(NewIndex, s, o);
 }
 
 void TStrings::Put(int Index, const std::string& S) {
@@ -248,7 +269,7 @@ void TStrings::Put(int Index, const std::string& S) {
 }
 
 int TStrings::CompareStrings(std::string_view S1, std::string_view S2) const {
-  return talvik_detail::CompareText(S1, S2);
+  return FastCompareText(S1, S2);
 }
 
 std::string TStrings::Names(int Index) const {
@@ -299,22 +320,16 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view Value) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t p = 0;
-    while (p < Value.size()) {
-      size_t start = p;
-      while (p < Value.size() && Value[p] != '\r' && Value[p] != '\n') ++p;
-      Add(std::string(Value.substr(start, p - start)));
-      if (p < Value.size() && Value[p] == '\r') ++p;
-      if (p < Value.size() && Value[p] == '\n') ++p;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  size_t p = 0;
+  while (p < Value.size()) {
+    size_t start = p;
+    while (p < Value.size() && Value[p] != '\r' && Value[p] != '\n') ++p;
+    Add(std::string(Value.substr(start, p - start)));
+    if (p < Value.size() && Value[p] == '\r') ++p;
+    if (p < Value.size() && Value[p] == '\n') ++p;
   }
-  EndUpdate();
 }
 
 namespace {
@@ -339,60 +354,49 @@ std::string TStrings::GetDelimited(char Delim, char Quote) const {
       result += s;
       continue;
     }
-    result += Quote;
-    for (char c : s) {
-      if (c == Quote) result += Quote;
-      result += c;
-    }
-    result += Quote;
+    result += AnsiQuotedStr(s, Quote);
   }
   return result;
 }
 
 void TStrings::SetDelimited(std::string_view Value, char Delim, char Quote) {
-  BeginUpdate();
-  try {
-    Clear();
-    size_t p = 0;
-    const size_t n = Value.size();
-    auto at = [&](size_t i) { return i < n ? Value[i] : '\0'; };
-    while (IsBlank(at(p))) ++p;
-    while (p < n && Value[p] != '\0') {
-      std::string s;
-      if (Value[p] == Quote) {
-        // A quoted item: doubled quotes stand for one; an unclosed quote runs to the end.
-        ++p;
-        while (p < n) {
-          if (Value[p] == Quote) {
-            if (at(p + 1) == Quote) {
-              s += Quote;
-              p += 2;
-              continue;
-            }
-            ++p;
-            break;
+  talvik_detail::UpdateScope update(this);
+  Clear();
+  size_t p = 0;
+  const size_t n = Value.size();
+  auto at = [&](size_t i) { return i < n ? Value[i] : '\0'; };
+  while (IsBlank(at(p))) ++p;
+  while (p < n && Value[p] != '\0') {
+    std::string s;
+    if (Value[p] == Quote) {
+      // A quoted item: doubled quotes stand for one; an unclosed quote runs to the end.
+      ++p;
+      while (p < n) {
+        if (Value[p] == Quote) {
+          if (at(p + 1) == Quote) {
+            s += Quote;
+            p += 2;
+            continue;
           }
-          s += Value[p++];
-        }
-      } else {
-        const size_t start = p;
-        while (p<n&& static_cast<unsigned char>(Value[p])> ' ' && Value[p] != Delim) ++p;
-        s.assign(Value.substr(start, p - start));
-      }
-      Add(s);
-      while (IsBlank(at(p))) ++p;
-      if (at(p) == Delim) {
-        if (p + 1 >= n || Value[p + 1] == '\0') Add("");
-        do {
           ++p;
-        } while (IsBlank(at(p)));
+          break;
+        }
+        s += Value[p++];
       }
+    } else {
+      const size_t start = p;
+      while (p<n&& static_cast<unsigned char>(Value[p])> ' ' && Value[p] != Delim) ++p;
+      s.assign(Value.substr(start, p - start));
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(s);
+    while (IsBlank(at(p))) ++p;
+    if (at(p) == Delim) {
+      if (p + 1 >= n || Value[p + 1] == '\0') Add("");
+      do {
+        ++p;
+      } while (IsBlank(at(p)));
+    }
   }
-  EndUpdate();
 }
 
 std::string TStrings::CommaText() const {
@@ -414,18 +418,12 @@ void TStrings::LoadFromFile(const std::string& FileName) {
 }
 
 void TStrings::LoadFromStream(TStream* Stream) {
-  BeginUpdate();
-  try {
-    const int64_t size = Stream->Size() - Stream->Position();
-    std::string s(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    const int64_t got = s.empty() ? 0 : Stream->Read(s.data(), static_cast<int64_t>(s.size()));
-    s.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-    SetText(s);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  talvik_detail::UpdateScope update(this);
+  const int64_t size = Stream->Size() - Stream->Position();
+  std::string s(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+  const int64_t got = s.empty() ? 0 : Stream->Read(s.data(), static_cast<int64_t>(s.size()));
+  s.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+  SetText(s);
 }
 
 void TStrings::SaveToFile(const std::string& FileName) const {
@@ -445,7 +443,7 @@ TStringList::~TStringList() {
 }
 
 void TStringList::CheckIndex(int Index) const {
-  if (Index < 0 || Index >= items_.Size()) Error(kIndexError, Index);
+  if (Index < 0 || Index >= items_.Size()) Error(SListIndexError, Index);
 }
 
 void TStringList::Changed() {
@@ -471,7 +469,7 @@ int TStringList::AddObject(const std::string& S, TObject* AObject) {
     index = items_.Size();
   } else if (Find(S, index)) {
     if (duplicates_ == dupIgnore) return index;
-    if (duplicates_ == dupError) Error(kDuplicateError, 0);
+    if (duplicates_ == dupError) Error(SDuplicateString, 0);
   }
   InsertItem(index, S, AObject);
   return index;
@@ -484,8 +482,8 @@ void TStringList::InsertItem(int Index, const std::string& S, TObject* AObject) 
 }
 
 void TStringList::InsertObject(int Index, const std::string& S, TObject* AObject) {
-  if (sorted_) Error(kSortedError, 0);
-  if (Index < 0 || Index > items_.Size()) Error(kIndexError, Index);
+  if (sorted_) Error(SSortedListError, 0);
+  if (Index < 0 || Index > items_.Size()) Error(SListIndexError, Index);
   InsertItem(Index, S, AObject);
 }
 
@@ -511,24 +509,23 @@ void TStringList::Exchange(int Index1, int Index2) {
   Changed();
 }
 
+void TStringList::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  if (sorted_) Error(SSortedListError, 0);
+  CheckIndex(CurIndex);
+  CheckIndex(NewIndex);
+  Changing();
+  auto item = std::move(items_.At(CurIndex));
+  items_.Erase(CurIndex);
+  items_.Insert(NewIndex, std::move(item));
+  Changed();
+}
+
 bool TStringList::Find(std::string_view S, int& Index) const {
-  bool result = false;
-  int l = 0, h = items_.Size() - 1;
-  while (l <= h) {
-    const int i = (l + h) >> 1;
-    const int c = CompareStrings(items_.At(i).S, S);
-    if (c < 0) {
-      l = i + 1;
-    } else {
-      h = i - 1;
-      if (c == 0) {
-        result = true;
-        if (duplicates_ != dupAccept) l = i;
-      }
-    }
-  }
-  Index = l;
-  return result;
+  // The first item not below S: the insertion point, or the first of the equal items.
+  Index =
+      items_.LowerBound([&](const talvik_detail::StringItem& item) { return CompareStrings(item.S, S) < 0; });
+  return Index < items_.Size() && CompareStrings(items_.At(Index).S, S) == 0;
 }
 
 int TStringList::IndexOf(const std::string& S) const {
@@ -553,7 +550,7 @@ TObject* TStringList::GetObject(int Index) const {
 }
 
 void TStringList::Put(int Index, const std::string& S) {
-  if (sorted_) Error(kSortedError, 0);
+  if (sorted_) Error(SSortedListError, 0);
   CheckIndex(Index);
   Changing();
   items_.At(Index).S = S;
@@ -568,7 +565,8 @@ void TStringList::PutObject(int Index, TObject* AObject) {
 }
 
 int TStringList::CompareStrings(std::string_view S1, std::string_view S2) const {
-  return case_sensitive_ ? talvik_detail::CompareStr(S1, S2) : talvik_detail::CompareText(S1, S2);
+  const int r = FastCompareText(S1, S2);
+  return r != 0 || !case_sensitive_ ? r : AnsiCompareStr(S1, S2);
 }
 
 void TStringList::SortItems() {

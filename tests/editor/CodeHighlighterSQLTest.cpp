@@ -269,7 +269,9 @@ TEST(SqlHighlighterSetup, TableNamesAndChangeNotification) {
   hl.SetSQLDialect(sqlOracle);
   int fired = 0;
   hl.AddAttrChangeHook(TCodeMethod{[&](TObject*) { ++fired; }, &fired, 0});
-  hl.SetTableNames({"EMPLOYEES", "select", "Dept"});
+  TStringList names;
+  names.SetCommaText("EMPLOYEES,select,Dept");
+  hl.SetTableNames(&names);
   EXPECT_EQ(fired, 1);
   EXPECT_EQ(ScanLine(sqlOracle, "employees")[0].kind, stkIdentifier);  // a fresh highlighter has none
   auto toks = Scan(hl, {"select employees, dept"})[0];
@@ -308,11 +310,29 @@ TEST(SqlHighlighterSetup, AssignCopiesDialectAndAttributesNotTableNames) {
   TCodeSQLHighlighter a, b;
   a.SetSQLDialect(sqlOracle);
   a.StringAttri()->SetForeground(clGreen);
-  a.SetTableNames({"T1"});
-  b.Assign(a);
+  a.TableNames()->Add("T1");
+  b.Assign(&a);
   EXPECT_EQ(b.SQLDialect(), sqlOracle);
   EXPECT_EQ(b.StringAttri()->Foreground(), clGreen);
-  EXPECT_TRUE(b.TableNames().empty());
+  EXPECT_EQ(b.TableNames()->Count(), 0);
+}
+
+TEST(SqlHighlighterTokens, CharacterZeroInsideALineDoesNotHideTheRest) {
+  TCodeSQLHighlighter hl;
+  hl.SetSQLDialect(sqlOracle);
+  std::u32string line = U"select";
+  line.push_back(0);
+  line += U" x";
+  hl.SetLine(line, 0);
+  std::vector<int> kinds;
+  std::vector<int> positions;
+  while (!hl.GetEol()) {
+    kinds.push_back(hl.GetTokenKind());
+    positions.push_back(hl.GetTokenPos());
+    hl.Next();
+  }
+  EXPECT_EQ(kinds, (std::vector<int>{stkKeyword, stkUnknown, stkSpace, stkIdentifier}));
+  EXPECT_EQ(positions, (std::vector<int>{0, 6, 7, 8}));
 }
 
 TEST(SqlHighlighterSetup, LongIdentifierHashesWithoutOverflow) {

@@ -95,10 +95,18 @@ TEST(ComponentTest, OwnerListAndNames) {
   EXPECT_EQ(owner.ComponentCount(), 1);
   EXPECT_EQ(owner.FindComponent("Alpha"), nullptr);
 
+  EXPECT_THROW(b->InsertComponent(&owner), EComponentError);  // no ownership cycles
+  EXPECT_THROW(b->InsertComponent(b), EComponentError);
   TComponent other(nullptr);
+  auto* clash = new TComponent(&other);
+  clash->SetName("beta");
+  EXPECT_THROW(other.InsertComponent(b), EComponentError);  // a name taken in the new owner
+  EXPECT_EQ(b->Owner(), &owner);
+  clash->SetName("");
   other.InsertComponent(b);  // moves from one owner to the other
   EXPECT_EQ(owner.ComponentCount(), 0);
   EXPECT_EQ(b->Owner(), &other);
+  EXPECT_EQ(other.ComponentCount(), 2);
 }
 
 TEST(ComponentTest, DestroyingFreesOwnedComponentsLastFirst) {
@@ -191,6 +199,51 @@ TEST(ComponentTest, InsertAndRemoveNotifyTheOwnedComponents) {
   EXPECT_EQ(log, (std::vector<std::string>{"Form -B", "A -B"}));
 }
 
+namespace {
+class TLoadingProbe : public TComponent {
+  TALVIK_CLASS(TLoadingProbe, TComponent)
+  TLoadingProbe(TComponent* AOwner, std::vector<std::string>* Log) : TComponent(AOwner), log_(Log) {}
+  void Loaded() override {
+    TComponent::Loaded();
+    log_->push_back(Name());
+    if (Victim) {
+      delete Victim;
+      Victim = nullptr;
+    }
+  }
+  TComponent* Victim = nullptr;
+
+ private:
+  std::vector<std::string>* log_;
+};
+}  // namespace
+
+TEST(ComponentTest, CodeBuiltFormsLoadInABracket) {
+  std::vector<std::string> log;
+  TLoadingProbe form(nullptr, &log);
+  form.SetName("Form");
+  auto* early = new TLoadingProbe(&form, &log);
+  early->SetName("Early");
+  form.BeginLoading();
+  EXPECT_TRUE(early->ComponentState().Contains(csLoading));
+  auto* late = new TLoadingProbe(&form, &log);  // created inside the bracket: loading too
+  late->SetName("Late");
+  auto* nested = new TLoadingProbe(late, &log);
+  nested->SetName("Nested");
+  EXPECT_TRUE(nested->ComponentState().Contains(csLoading));
+  auto* doomed = new TLoadingProbe(&form, &log);
+  doomed->SetName("Doomed");
+  early->Victim = doomed;  // freed by Early's Loaded before its own turn
+  form.EndLoading();
+  EXPECT_EQ(log, (std::vector<std::string>{"Form", "Early", "Late", "Nested"}));
+  EXPECT_FALSE(nested->ComponentState().Contains(csLoading));
+  EXPECT_FALSE(form.ComponentState().Contains(csReading));
+  auto* after = new TComponent(&form);
+  EXPECT_FALSE(after->ComponentState().Contains(csLoading));
+  EXPECT_FALSE(form.HasParent());
+  EXPECT_FALSE(form.HasParentComponent());
+}
+
 TEST(ComponentTest, StatesLoadingAndDesigning) {
   TComponent owner(nullptr);
   auto* child = new TComponent(&owner);
@@ -281,7 +334,12 @@ TEST(ListTest, ThreadListLocksAndDuplicates) {
   EXPECT_EQ(list.LockList()->Count(), 1);
   list.UnlockList();
   list.SetDuplicates(dupError);
-  EXPECT_THROW(list.Add(&a), EListError);
+  try {
+    list.Add(&a);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message().rfind("List does not allow duplicates ($0", 0), 0u) << e.Message();
+  }
   list.SetDuplicates(dupAccept);
   list.Add(&a);
   EXPECT_EQ(list.LockList()->Count(), 2);

@@ -18,11 +18,13 @@ TEST(StringListTest, SortedInsertFindAndCaseInsensitiveCyrillic) {
   TStringList list;
   list.SetSorted(true);
   for (const char* s : {"delta", "Alpha", "charlie", "Bravo", "Яблоко", "арбуз", "Ёж", "ель"}) list.Add(s);
-  EXPECT_EQ(Lines(list), (V{"Alpha", "Bravo", "charlie", "delta", "арбуз", "ель", "Яблоко", "Ёж"}));
+  EXPECT_EQ(Lines(list), (V{"Alpha", "Bravo", "charlie", "delta", "арбуз", "ель", "Ёж", "Яблоко"}));
   int index = -1;
   EXPECT_TRUE(list.Find("CHARLIE", index));
   EXPECT_EQ(index, 2);
   EXPECT_TRUE(list.Find("ЯБЛОКО", index));
+  EXPECT_EQ(index, 7);
+  EXPECT_TRUE(list.Find("ёЖ", index));
   EXPECT_EQ(index, 6);
   EXPECT_TRUE(list.Find("АРБУЗ", index));
   EXPECT_FALSE(list.Find("bz", index));
@@ -36,6 +38,9 @@ TEST(StringListTest, SortedInsertFindAndCaseInsensitiveCyrillic) {
     EXPECT_EQ(e.Message(), "Operation not allowed on sorted list");
   }
   EXPECT_THROW(list.SetStrings(0, "x"), EListError);
+  EXPECT_THROW(list.Move(0, 3), EStringListError);
+  EXPECT_EQ(list.Count(), 8);  // the refused move lost nothing
+  EXPECT_EQ(list.Strings(0), "Alpha");
 
   list.SetCaseSensitive(true);  // re-sorted in byte order at once
   EXPECT_EQ(list.Strings(0), "Alpha");
@@ -277,4 +282,49 @@ TEST(StringListTest, SaveAndLoadThroughStreamsAndFiles) {
   std::remove(path.c_str());
   EXPECT_THROW(fromFile.LoadFromFile(path), EFOpenError);
   EXPECT_TRUE(fromFile.Equals(&list));  // a failed load keeps the lines
+}
+
+TEST(StringListTest, ListOrderAgreesWithAnsiCompareText) {
+  // The list compares the common alphabets in place; its order must be AnsiCompareText's.
+  const char* pieces[] = {"a", "A", "z", "_", "0", "é", "É",    "ё",        "Ё", "е", "Е", "я", "Я", "ß",
+                          "ı", "I", "ω", "Ω", "€", "😀", "\xD0", "\xC0\x80", "ÿ", "Ÿ", "ѣ", "Ѣ", " "};
+  std::vector<std::string> samples;
+  for (const char* x : pieces)
+    for (const char* y : pieces) samples.push_back(std::string(x) + y);
+  TStringList list;
+  list.SetSorted(true);
+  list.SetDuplicates(dupAccept);
+  for (const auto& s : samples) list.Add(s);
+  for (int i = 1; i < list.Count(); ++i)
+    ASSERT_LE(AnsiCompareText(list.Strings(i - 1), list.Strings(i)), 0) << i;
+  for (const auto& s : samples) {
+    int index;
+    ASSERT_TRUE(list.Find(s, index)) << s;
+    EXPECT_EQ(AnsiCompareText(list.Strings(index), s), 0);
+  }
+  TStringList sensitive;
+  sensitive.SetCaseSensitive(true);
+  sensitive.SetSorted(true);
+  for (const auto& s : samples) sensitive.Add(s);
+  for (int i = 1; i < sensitive.Count(); ++i)
+    ASSERT_LT(AnsiCompareStr(sensitive.Strings(i - 1), sensitive.Strings(i)), 0) << i;
+}
+
+TEST(StringListTest, UpdateCountSurvivesErrors) {
+  TStringList source;
+  source.Add("a");
+  source.Add("A");
+  TStringList target;
+  target.SetSorted(true);
+  target.SetDuplicates(dupError);
+  int changed = 0;
+  target.OnChange = [&](TObject*) { ++changed; };
+  EXPECT_THROW(target.AddStrings(&source), EListError);
+  EXPECT_EQ(target.UpdateCount(), 0);  // the update bracket closed on the error
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(target.Count(), 1);
+
+  target.OnChange = [](TObject*) { throw EAbort(); };  // an error of the change event itself
+  EXPECT_THROW(target.SetText("x\ny"), EAbort);
+  EXPECT_EQ(target.UpdateCount(), 0);
 }

@@ -1,0 +1,280 @@
+// The handles of the simulated client library and the helpers its entry points share.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "oracle_sim/engine/Engine.h"
+#include "oracle_sim/oci.h"
+
+namespace oracle_sim::oci {
+
+constexpr uint32_t kHandleMagic = 0x5441564bu;  // "TAVK"
+constexpr uint32_t kFreedMagic = 0xdeadbeefu;
+
+struct ErrorRecord {
+  int code = 0;
+  std::string text;  // "ORA-nnnnn: ..."
+};
+
+// Every handle starts with this base; descriptors other than ROWID too.
+struct HandleBase {
+  explicit HandleBase(ub4 t, OCIEnv* e) : type(t), env(e) {}
+  virtual ~HandleBase();
+  HandleBase(const HandleBase&) = delete;
+  HandleBase& operator=(const HandleBase&) = delete;
+
+  uint32_t magic = kHandleMagic;
+  ub4 type;
+  OCIEnv* env;                   // the environment the handle was allocated in (itself for an env)
+  std::vector<char> userMemory;  // extra memory asked for at allocation
+};
+
+// Text "ORA-nnnnn: message" for a code: the texts the server has reported in this process, and a
+// table of the client's own; unknown codes get Oracle's "Message nnnnn not found" text.
+std::string MessageText(int code);
+void RememberMessage(int code, const std::string& text);
+OraError MakeError(int code, const std::string& message);  // message without the "ORA-nnnnn: " prefix
+
+}  // namespace oracle_sim::oci
+
+struct OCIRowid;
+
+struct OCIEnv : oracle_sim::oci::HandleBase {
+  explicit OCIEnv(ub4 m) : HandleBase(OCI_HTYPE_ENV, this), mode(m) {}
+  ~OCIEnv() override;
+
+  ub4 mode;
+  std::mutex lock;  // guards the child sets
+  std::unordered_set<oracle_sim::oci::HandleBase*> children;
+  std::unordered_set<OCIRowid*> rowids;
+  std::vector<oracle_sim::oci::ErrorRecord> errors;  // OCIErrorGet on the environment
+};
+
+struct OCIError : oracle_sim::oci::HandleBase {
+  explicit OCIError(OCIEnv* e) : HandleBase(OCI_HTYPE_ERROR, e) {}
+
+  std::vector<oracle_sim::oci::ErrorRecord> records;
+  ub2 parseErrorOffset = 0;
+  ub4 dmlRowOffset = 0;
+};
+
+struct OCIServer : oracle_sim::oci::HandleBase {
+  explicit OCIServer(OCIEnv* e) : HandleBase(OCI_HTYPE_SERVER, e) {}
+
+  std::shared_ptr<oracle_sim::Instance> instance;  // set while attached
+  std::string dblink;
+};
+
+// A user session; also the authentication-information handle of a session pool.
+struct OCISession : oracle_sim::oci::HandleBase {
+  explicit OCISession(OCIEnv* e) : HandleBase(OCI_HTYPE_SESSION, e) {}
+  ~OCISession() override;  // ends the engine session (closing its statements' cursors first)
+  void End();
+
+  std::string userName;  // as set, quotes removed, unquoted names upper-cased
+  std::string password;
+  std::unique_ptr<oracle_sim::Session> session;  // while begun
+};
+
+struct OCISvcCtx : oracle_sim::oci::HandleBase {
+  explicit OCISvcCtx(OCIEnv* e) : HandleBase(OCI_HTYPE_SVCCTX, e) {}
+  ~OCISvcCtx() override;
+
+  OCIServer* server = nullptr;
+  OCISession* session = nullptr;
+  ub4 stmtCacheSize = 0;
+  // Handles the library made for the service context itself (OCILogon, OCISessionGet): freed with it.
+  std::unique_ptr<OCIServer> ownServer;
+  std::unique_ptr<OCISession> ownSession;
+  OCISPool* pool = nullptr;  // the session pool a pooled session came from
+
+  oracle_sim::Session* Engine() const { return session ? session->session.get() : nullptr; }
+};
+
+struct OCIParam : oracle_sim::oci::HandleBase {
+  OCIParam(OCIEnv* e, const oracle_sim::ColumnDesc& c, ub4 pos)
+      : HandleBase(OCI_DTYPE_PARAM, e), column(c), position(pos) {}
+  oracle_sim::ColumnDesc column;
+  ub4 position;
+};
+
+// The ROWID descriptor: its first 13 bytes are the row address (kind byte, data object number,
+// relative file, block and slot, big-endian), read directly by programs.
+struct OCIRowid {
+  ub1 bytes[16] = {};
+  std::string text;  // the 18-character form
+  uint32_t magic = oracle_sim::oci::kHandleMagic;
+  OCIEnv* env = nullptr;
+};
+
+// Descriptors the library hands out but whose operations come with a later release (LOB locators,
+// files, timestamps, intervals, snapshots).
+struct OCIOpaqueDescriptor : oracle_sim::oci::HandleBase {
+  using HandleBase::HandleBase;
+};
+
+struct OCIDescribe : oracle_sim::oci::HandleBase {
+  explicit OCIDescribe(OCIEnv* e) : HandleBase(OCI_HTYPE_DESCRIBE, e) {}
+};
+
+struct OCIBind : oracle_sim::oci::HandleBase {
+  OCIBind(OCIEnv* e, OCIStmt* s) : HandleBase(OCI_HTYPE_BIND, e), stmt(s) {}
+
+  OCIStmt* stmt;
+  std::string name;  // upper-case, without ':'; empty when bound by position
+  ub4 position = 0;
+  dvoid* valuep = nullptr;
+  sb4 valueSize = 0;
+  ub2 dty = 0;
+  dvoid* indp = nullptr;
+  ub2* alenp = nullptr;
+  ub2* rcodep = nullptr;
+  ub4 maxarrLen = 0;
+  ub4* curelep = nullptr;
+  ub4 mode = 0;
+  ub4 valueSkip = 0, indSkip = 0, alenSkip = 0, rcodeSkip = 0;  // 0: the natural stride
+  dvoid* inContext = nullptr;
+  OCICallbackInBind inCallback = nullptr;
+  dvoid* outContext = nullptr;
+  OCICallbackOutBind outCallback = nullptr;
+
+  bool IsPlsqlTable() const { return maxarrLen > 0 && curelep != nullptr; }
+  bool AtExec() const { return (mode & OCI_DATA_AT_EXEC) != 0; }
+};
+
+struct OCIDefine : oracle_sim::oci::HandleBase {
+  OCIDefine(OCIEnv* e, OCIStmt* s) : HandleBase(OCI_HTYPE_DEFINE, e), stmt(s) {}
+
+  OCIStmt* stmt;
+  ub4 position = 0;
+  dvoid* valuep = nullptr;
+  sb4 valueSize = 0;
+  ub2 dty = 0;
+  dvoid* indp = nullptr;
+  ub2* rlenp = nullptr;
+  ub2* rcodep = nullptr;
+  ub4 mode = 0;
+  ub4 valueSkip = 0, indSkip = 0, rlenSkip = 0, rcodeSkip = 0;
+  dvoid* context = nullptr;
+  OCICallbackDefine callback = nullptr;
+};
+
+struct OCIStmt : oracle_sim::oci::HandleBase {
+  explicit OCIStmt(OCIEnv* e);  // joins the list of live statements
+  ~OCIStmt() override;
+
+  std::string sql;
+  bool prepared = false;
+  ub2 stmtType = 0;          // OCI_STMT_*
+  OCISvcCtx* svc = nullptr;  // the service context it was parsed on
+  oracle_sim::Session* parsedOn = nullptr;
+  std::unique_ptr<oracle_sim::Cursor> cursor;
+  std::vector<std::unique_ptr<OCIBind>> binds;
+  std::vector<std::unique_ptr<OCIDefine>> defines;  // by position - 1 (null when not defined)
+  std::vector<std::unique_ptr<OCIParam>> params;
+  bool executed = false;  // a select's row source is open
+  bool endOfFetch = false;
+  ub4 rowCount = 0;     // rows processed (DML) or fetched so far (select)
+  ub4 rowsFetched = 0;  // rows of the last fetch
+  ub2 parseErrorOffset = 0;
+  std::vector<oracle_sim::Value> lastRow;  // the last row fetched (for reading LONG columns in parts)
+  OCIRowid lastRowid;
+
+  // Piecewise input of binds in OCI_DATA_AT_EXEC mode without callbacks.
+  struct PieceState {
+    bool active = false;
+    std::vector<OCIBind*> pending;  // binds waiting for their data, in order
+    size_t current = 0;
+    std::string data;  // pieces gathered for the current bind
+    bool isNull = false;
+    bool complete = false;  // the last piece of the current bind has been given
+    ub1 nextPiece = OCI_FIRST_PIECE;
+    std::map<OCIBind*, oracle_sim::Value> values;  // gathered values by bind
+    ub4 iters = 0, rowoff = 0, mode = 0;
+  } pieces;
+
+  // Statements that came from OCIStmtPrepare2 are freed by OCIStmtRelease.
+  bool fromPrepare2 = false;
+};
+
+struct OCISPool : oracle_sim::oci::HandleBase {
+  explicit OCISPool(OCIEnv* e) : HandleBase(OCI_HTYPE_SPOOL, e) {}
+  ~OCISPool() override;
+
+  std::string name;
+  std::string connect;
+  std::string user, password;
+  bool homogeneous = false;
+  bool created = false;
+  std::mutex lock;
+  std::vector<std::unique_ptr<OCISession>> idle;  // sessions given back, still logged on
+  ub4 busy = 0;
+};
+
+namespace oracle_sim::oci {
+
+// Handle checks: null, freed or of another type gives false.
+bool IsHandle(const void* h, ub4 type);
+template <typename T>
+T* AsHandle(const void* h, ub4 type) {
+  return IsHandle(h, type) ? static_cast<T*>(const_cast<HandleBase*>(static_cast<const HandleBase*>(h)))
+                           : nullptr;
+}
+OCIRowid* AsRowid(const void* d);
+
+// Records an error on an error handle (or an environment handle), replacing earlier records.
+void SetError(OCIError* err, const OraError& e);
+void SetError(OCIError* err, int code, const std::string& message);
+void ClearError(OCIError* err);
+
+// Runs an entry point's body: OraError becomes OCI_ERROR with its record on `err`, any other
+// exception becomes ORA-00600 rather than leaving the library.
+template <typename F>
+sword Guard(OCIError* err, F&& body) {
+  try {
+    if (err) ClearError(err);
+    return body();
+  } catch (const OraError& e) {
+    SetError(err, e);
+    return OCI_ERROR;
+  } catch (const std::bad_alloc&) {
+    SetError(err, MakeError(4030, "out of process memory when trying to allocate memory"));
+    return OCI_ERROR;
+  } catch (const std::exception& e) {
+    SetError(err, MakeError(600, std::string("internal error code, arguments: [") + e.what() + "]"));
+    return OCI_ERROR;
+  } catch (...) {
+    SetError(err, MakeError(600, "internal error code, arguments: []"));
+    return OCI_ERROR;
+  }
+}
+
+// Text of a (pointer, length) argument; a negative length or -1 means NUL-terminated.
+std::string ArgText(const text* p, sb4 len);
+
+// The instance a connect string names: an alias of tnsnames.ora (ORA-12154 when unknown).
+std::shared_ptr<Instance> ResolveInstance(const std::string& connect);
+
+// The 18-character ROWID text of a row address and back.
+void FillRowid(OCIRowid& rowid, const std::string& text);
+
+// Statement core, shared by the handle API and the host calls.
+void PrepareStatement(OCIStmt* stmt, const std::string& sql);
+void ParseNow(OCIStmt* stmt, OCISvcCtx* svc);  // parses on the engine now (errors carry the offset)
+sword ExecuteStatement(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff, ub4 mode);
+sword FetchRows(OCIStmt* stmt, OCIError* err, ub4 nrows);
+void ReleaseCursor(OCIStmt* stmt);
+// Logs on a new engine session for the user session on the server's instance.
+void BeginSession(OCIServer* server, OCISession* session);
+void CloseStatementsOf(oracle_sim::Session* session);
+
+// Function codes of the statement kinds.
+ub2 FunctionCode(const OCIStmt* stmt);
+
+}  // namespace oracle_sim::oci

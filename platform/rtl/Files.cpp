@@ -1,0 +1,326 @@
+#include "platform/rtl/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "platform/rtl/Process.h"
+#include "platform/rtl/SysUtils.h"
+
+// ---- Existence, creation, deletion -----------------------------------------------------------------
+
+bool FileExists(const std::string& fileName) {
+  struct stat st {};
+  return !fileName.empty() && stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& dir) {
+  struct stat st {};
+  return !dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& dir) {
+  return !dir.empty() && mkdir(dir.c_str(), 0777) == 0;
+}
+
+bool RemoveDir(const std::string& dir) {
+  return !dir.empty() && rmdir(dir.c_str()) == 0;
+}
+
+bool ForceDirectories(const std::string& dir) {
+  std::string path = ExcludeTrailingPathDelimiter(dir);
+  if (path.empty()) return dir == "/";
+  if (DirectoryExists(path)) return true;
+  std::string parent = ExtractFileDir(path);
+  if (!parent.empty() && parent != path && !ForceDirectories(parent)) return false;
+  return CreateDir(path) || (errno == EEXIST && DirectoryExists(path));
+}
+
+bool DeleteFile(const std::string& fileName) {
+  struct stat st {};
+  if (fileName.empty() || lstat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return unlink(fileName.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  return !oldName.empty() && !newName.empty() && rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+// ---- File-name parts -------------------------------------------------------------------------------
+
+std::string ExtractFilePath(const std::string& fileName) {
+  size_t slash = fileName.rfind(PathDelim);
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string ExtractFileDir(const std::string& fileName) {
+  size_t slash = fileName.rfind(PathDelim);
+  if (slash == std::string::npos) return {};
+  if (slash == 0) return "/";
+  return fileName.substr(0, slash);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  size_t slash = fileName.rfind(PathDelim);
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+namespace {
+// Position of the extension's dot, or npos.
+size_t ExtensionDot(const std::string& fileName) {
+  size_t dot = fileName.rfind('.');
+  size_t slash = fileName.rfind(PathDelim);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string::npos;
+  return dot;
+}
+}  // namespace
+
+std::string ExtractFileExt(const std::string& fileName) {
+  size_t dot = ExtensionDot(fileName);
+  return dot == std::string::npos ? std::string() : fileName.substr(dot);
+}
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {
+  size_t dot = ExtensionDot(fileName);
+  return (dot == std::string::npos ? fileName : fileName.substr(0, dot)) + extension;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+  if (!path.empty() && path.back() == PathDelim) return path;
+  return path + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& path) {
+  if (!path.empty() && path.back() == PathDelim) return path.substr(0, path.size() - 1);
+  return path;
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+  if (fileName.empty()) return {};
+  std::string full =
+      fileName[0] == PathDelim ? fileName : IncludeTrailingPathDelimiter(GetCurrentDir()) + fileName;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= full.size()) {
+    size_t end = full.find(PathDelim, start);
+    if (end == std::string::npos) end = full.size();
+    std::string part = full.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const auto& part : parts) result += PathDelim + part;
+  if (result.empty()) return "/";
+  // A trailing delimiter that named a folder stays.
+  if (full.back() == PathDelim) result += PathDelim;
+  return result;
+}
+
+std::string NativePath(const std::string& path) {
+  std::string result = path;
+  std::replace(result.begin(), result.end(), '\\', PathDelim);
+  return result;
+}
+
+// ---- Directory search ------------------------------------------------------------------------------
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  if (mask == "*.*" || mask == "*") return true;
+  // Iterative wildcard match with backtracking to the last '*'.
+  size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+      ++n;
+      ++m;
+    } else if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (starMask != std::string::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+struct TSearchRec::TState {
+  std::vector<TSearchRec> entries;
+  size_t next = 0;
+};
+
+namespace {
+void TakeEntry(TSearchRec& f) {
+  auto state = f.FindHandle;
+  const TSearchRec& entry = state->entries[state->next++];
+  f.Name = entry.Name;
+  f.Size = entry.Size;
+  f.Attr = entry.Attr;
+  f.Time = entry.Time;
+}
+}  // namespace
+
+int FindFirst(const std::string& path, int attr, TSearchRec& f) {
+  f.FindHandle.reset();
+  std::string dir = ExtractFileDir(path);
+  std::string mask = ExtractFileName(path);
+  std::string folder = dir.empty() ? std::string(".") : dir;
+  DIR* d = opendir(folder.c_str());
+  if (!d) return ERROR_PATH_NOT_FOUND;
+  auto state = std::make_shared<TSearchRec::TState>();
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == ".." || !MatchesMask(name, mask)) continue;
+    std::string full = IncludeTrailingPathDelimiter(folder) + name;
+    struct stat st {};
+    struct stat lst {};
+    if (lstat(full.c_str(), &lst) != 0) continue;
+    bool link = S_ISLNK(lst.st_mode);
+    if (stat(full.c_str(), &st) != 0) st = lst;
+    TSearchRec entry;
+    entry.Name = name;
+    entry.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
+    entry.Time = static_cast<int64_t>(st.st_mtim.tv_sec);
+    entry.Attr = S_ISDIR(st.st_mode) ? faDirectory : faArchive;
+    if (name[0] == '.') entry.Attr |= faHidden;
+    if (link) entry.Attr |= faSymLink;
+    if (access(full.c_str(), W_OK) != 0) entry.Attr |= faReadOnly;
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) entry.Attr |= faSysFile;
+    int special = entry.Attr & (faHidden | faSysFile | faDirectory);
+    if ((special & ~attr) != 0) continue;
+    state->entries.push_back(std::move(entry));
+  }
+  closedir(d);
+  std::sort(state->entries.begin(), state->entries.end(),
+            [](const TSearchRec& a, const TSearchRec& b) { return a.Name < b.Name; });
+  if (state->entries.empty()) return ERROR_FILE_NOT_FOUND;
+  f.FindHandle = state;
+  TakeEntry(f);
+  return 0;
+}
+
+int FindNext(TSearchRec& f) {
+  if (!f.FindHandle || f.FindHandle->next >= f.FindHandle->entries.size()) return ERROR_NO_MORE_FILES;
+  TakeEntry(f);
+  return 0;
+}
+
+void FindClose(TSearchRec& f) {
+  f.FindHandle.reset();
+}
+
+// ---- Whole files -----------------------------------------------------------------------------------
+
+TFileStamp GetFileStamp(const std::string& fileName) {
+  TFileStamp stamp;
+  struct stat st {};
+  if (fileName.empty() || stat(fileName.c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+int64_t FileAge(const std::string& fileName) {
+  struct stat st {};
+  if (fileName.empty() || stat(fileName.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_mtim.tv_sec);
+}
+
+std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText) {
+  int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errorText) *errorText = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errorText) *errorText = std::strerror(errno);
+      close(fd);
+      return std::nullopt;
+    }
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return content;
+}
+
+namespace {
+std::mutex saveHookLock;
+std::function<void(const std::string&)> saveHook;
+std::atomic<unsigned> tempCounter{0};
+
+[[noreturn]] void SaveFailed(const std::string& fileName, const std::string& what) {
+  throw EFCreateError("Cannot save file \"" + fileName + "\": " + what);
+}
+}  // namespace
+
+void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
+  std::lock_guard guard(saveHookLock);
+  saveHook = std::move(hook);
+}
+
+void SaveFileAtomically(const std::string& fileName, const std::string& content) {
+  std::string dir = ExtractFileDir(fileName);
+  if (!dir.empty() && !ForceDirectories(dir)) SaveFailed(fileName, "cannot create folder \"" + dir + "\"");
+  std::string temp = ExtractFilePath(fileName) + "." + ExtractFileName(fileName) + ".tmp" +
+                     std::to_string(getpid()) + "_" + std::to_string(tempCounter++);
+  // Keep the permissions of the file being replaced.
+  mode_t mode = 0644;
+  struct stat st {};
+  if (stat(fileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) SaveFailed(fileName, std::strerror(errno));
+  const char* data = content.data();
+  size_t left = content.size();
+  while (left > 0) {
+    ssize_t n = write(fd, data, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      std::string why = std::strerror(errno);
+      close(fd);
+      unlink(temp.c_str());
+      SaveFailed(fileName, why);
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0 || close(fd) != 0) {
+    std::string why = std::strerror(errno);
+    unlink(temp.c_str());
+    SaveFailed(fileName, why);
+  }
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard guard(saveHookLock);
+    hook = saveHook;
+  }
+  if (hook) hook(temp);  // a test's simulated crash leaves the temporary file behind
+  if (rename(temp.c_str(), fileName.c_str()) != 0) {
+    std::string why = std::strerror(errno);
+    unlink(temp.c_str());
+    SaveFailed(fileName, why);
+  }
+  // The folder is not flushed: after a power loss the rename may be undone, which leaves the
+  // previous complete file, never a partial one.
+}

@@ -1,0 +1,117 @@
+// The file-backed hives under the registry API: one tree of keys and typed values per hive, kept in
+// one REGEDIT4 text file, shared by every user in the process and reloaded when the file changes.
+// Used by Registry.cpp; the benchmark and the tests reach the file format through it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/rtl/Files.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace talvik::registry {
+
+// Names of keys and values are compared without regard to case (letters of every alphabet).
+std::string Fold(const std::string& name);
+
+struct TValue {
+  std::string name;  // as written first
+  uint32_t type = 0;
+  std::string data;  // raw bytes; string types hold the text without its terminating zero
+};
+
+class TKeyNode {
+ public:
+  explicit TKeyNode(std::string name = {}) : name_(std::move(name)) {}
+
+  const std::string& Name() const { return name_; }
+
+  TKeyNode* SubKey(const std::string& name) const;
+  TKeyNode* AddSubKey(const std::string& name);  // the existing one when present
+  bool RemoveSubKey(const std::string& name);
+  // Sub-keys sorted by folded name.
+  const std::map<std::string, std::unique_ptr<TKeyNode>>& SubKeys() const { return subKeys_; }
+
+  const TValue* Value(const std::string& name) const;
+  void SetValue(const std::string& name, uint32_t type, std::string data);
+  bool RemoveValue(const std::string& name);
+  // Values in the order they were first written.
+  const std::vector<TValue>& Values() const { return values_; }
+
+ private:
+  std::string name_;
+  std::map<std::string, std::unique_ptr<TKeyNode>> subKeys_;
+  std::vector<TValue> values_;
+  std::unordered_map<std::string, size_t> valueIndex_;
+};
+
+// A fault in a hive file, with its line number (1-based).
+class THiveFormatError : public Exception {
+ public:
+  THiveFormatError(int line, const std::string& reason)
+      : Exception("line " + std::to_string(line) + ": " + reason), line_(line) {}
+  int Line() const { return line_; }
+
+ private:
+  int line_;
+};
+
+// rootName is the hive's name in section headers ("HKEY_CURRENT_USER"). Raises THiveFormatError.
+std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::string& rootName);
+std::string FormatHiveText(const TKeyNode& root, const std::string& rootName);
+
+// One hive. Every use takes Lock() first, then calls Refresh().
+class THive {
+ public:
+  // A hive kept in a file; a missing file is an empty hive.
+  THive(std::string rootName, std::string fileName, bool readOnly);
+  // A fixed read-only hive built in memory.
+  THive(std::string rootName, std::unique_ptr<TKeyNode> content);
+
+  std::mutex& Lock() { return lock_; }
+  const std::string& RootName() const { return rootName_; }
+  const std::string& FileName() const { return fileName_; }
+  bool ReadOnly() const { return readOnly_ || blocked_; }
+
+  // Reloads the tree when the file changed since it was last read or written. A damaged file is
+  // renamed to <file>.bad and the hive starts empty; the message waits in TakeProblem().
+  void Refresh();
+  TKeyNode& Root() { return *root_; }
+  // Writes the tree atomically. On failure the tree is reloaded from the file (the change is
+  // dropped) and EFCreateError is raised.
+  void Save();
+  // The message of a damaged or unreadable file, once.
+  std::string TakeProblem();
+
+ private:
+  void Load(const TFileStamp& stamp);
+
+  std::mutex lock_;
+  std::string rootName_;
+  std::string fileName_;
+  bool readOnly_ = false;
+  bool blocked_ = false;  // the file could not be read or set aside: never write over it
+  bool loaded_ = false;
+  TFileStamp stamp_;
+  std::unique_ptr<TKeyNode> root_;
+  std::string problem_;
+};
+
+// The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:
+// HKEY_CURRENT_USER in $XDG_CONFIG_HOME/talvik/HKCU.reg (default ~/.config/talvik), the other
+// per-user roots beside it; HKEY_LOCAL_MACHINE in the file named by TALVIK_HKLM or, without it, a
+// read-only view of the Oracle homes of $ORACLE_HOME and the oratab file. nullptr for an unknown root.
+std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey);
+// The folder of the per-user hive files.
+std::string UserConfigDir();
+// Where the oratab file is read (default /etc/oratab); for tests.
+void SetOratabFileName(const std::string& fileName);
+// Forgets every shared hive (tests start from the files again).
+void ResetHives();
+
+}  // namespace talvik::registry

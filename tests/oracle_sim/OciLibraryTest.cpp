@@ -1,0 +1,214 @@
+// The client library as a loaded module: its exports, its handles and what it answers before any
+// server is involved.
+#include <cstring>
+#include <fstream>
+
+#include "OciLoader.h"
+
+namespace {
+
+class OciLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(oci.module, nullptr) << dlerror();
+    ASSERT_EQ(
+        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+        OCI_SUCCESS);
+    ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr),
+              OCI_SUCCESS);
+  }
+  void TearDown() override {
+    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+
+  OciLibrary& oci = OciLibrary::Get();
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OciLibraryTest, ExportsEveryEntryPointAndNothingElse) {
+  EXPECT_TRUE(oci.missing.empty()) << "missing: " << oci.missing.front();
+  // Internal symbols stay inside: an engine class is not reachable by name.
+  EXPECT_EQ(dlsym(oci.module,
+                  "_ZN10oracle_sim8Instance4OpenERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+            nullptr);
+  EXPECT_EQ(sizeof(Cda_Def), static_cast<size_t>(TALVIK_CDA_SIZE));
+  EXPECT_EQ(sizeof(Lda_Def), static_cast<size_t>(TALVIK_LDA_SIZE));
+  EXPECT_EQ(sizeof(OCINumber), 22u);
+}
+
+TEST_F(OciLibraryTest, UnimplementedCallsAnswerOra03001) {
+  OCISvcCtx* svc = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr),
+            OCI_SUCCESS);
+  ub4 length = 99;
+  EXPECT_EQ(oci.OCILobGetLength(svc, err, nullptr, &length), OCI_ERROR);
+  auto [code, message] = ErrorOf(oci, err);
+  EXPECT_EQ(code, 3001);
+  EXPECT_EQ(message, "ORA-03001: unimplemented feature");
+  EXPECT_EQ(oci.OCITransStart(svc, err, 60, OCI_TRANS_NEW), OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 3001);
+  EXPECT_EQ(oci.OCIDateTimeConstruct(env, err, nullptr, 2000, 1, 1, 0, 0, 0, 0, nullptr, 0), OCI_ERROR);
+  EXPECT_EQ(oci.ociepmsg(err, 1, nullptr, 0), OCI_ERROR);
+  boolean equal = TRUE;
+  EXPECT_EQ(oci.OCILobIsEqual(env, nullptr, nullptr, &equal), OCI_ERROR);
+  sb4 envCode = 0;
+  text buf[200];
+  ASSERT_EQ(oci.OCIErrorGet(env, 1, nullptr, &envCode, buf, sizeof buf, OCI_HTYPE_ENV), OCI_SUCCESS);
+  EXPECT_EQ(envCode, 3001);
+  Lda_Def lda{};
+  EXPECT_EQ(oci.odessp(&lda, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            3001);
+  EXPECT_EQ(lda.rc, 3001);
+}
+
+TEST_F(OciLibraryTest, HandlesAreCheckedAndFreedWithTheirEnvironment) {
+  EXPECT_EQ(oci.OCIHandleAlloc(nullptr, nullptr, OCI_HTYPE_STMT, 0, nullptr), OCI_INVALID_HANDLE);
+  dvoid* bad = nullptr;
+  EXPECT_EQ(oci.OCIHandleAlloc(env, &bad, 999, 0, nullptr), OCI_INVALID_HANDLE);
+  OCIStmt* stmt = nullptr;
+  dvoid* extra = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&stmt), OCI_HTYPE_STMT, 16, &extra),
+            OCI_SUCCESS);
+  ASSERT_NE(extra, nullptr);
+  std::memset(extra, 0x5a, 16);  // the user memory is the program's
+  EXPECT_EQ(oci.OCIHandleFree(stmt, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);  // wrong type
+  EXPECT_EQ(oci.OCIAttrGet(stmt, OCI_HTYPE_SVCCTX, nullptr, nullptr, OCI_ATTR_ROW_COUNT, err),
+            OCI_INVALID_HANDLE);
+  // A statement handle left allocated, a server and a ROWID descriptor go with the environment.
+  OCIServer* srv = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&srv), OCI_HTYPE_SERVER, 0, nullptr),
+            OCI_SUCCESS);
+  OCIRowid* rowid = nullptr;
+  ASSERT_EQ(oci.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr),
+            OCI_SUCCESS);
+  OCILobLocator* lob = nullptr;
+  ASSERT_EQ(oci.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&lob), OCI_DTYPE_LOB, 0, nullptr),
+            OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIDescriptorFree(lob, OCI_DTYPE_LOB), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIDescriptorAlloc(env, &bad, 999, 0, nullptr), OCI_INVALID_HANDLE);
+}
+
+TEST_F(OciLibraryTest, StatementAttributesBeforeExecution) {
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&stmt), OCI_HTYPE_STMT, 0, nullptr),
+            OCI_SUCCESS);
+  struct Case {
+    const char* sql;
+    ub2 type;
+    ub2 fncode;
+  } cases[] = {
+      {"select * from dual", OCI_STMT_SELECT, TALVIK_FNCODE_SELECT},
+      {"  /* hint */ (SELECT 1 FROM dual)", OCI_STMT_SELECT, TALVIK_FNCODE_SELECT},
+      {"-- note\nupdate emp set sal = 1", OCI_STMT_UPDATE, TALVIK_FNCODE_UPDATE},
+      {"DELETE FROM emp", OCI_STMT_DELETE, TALVIK_FNCODE_DELETE},
+      {"insert into emp values (1)", OCI_STMT_INSERT, TALVIK_FNCODE_INSERT},
+      {"begin null; end;", OCI_STMT_BEGIN, TALVIK_FNCODE_PLSQL},
+      {"declare x number; begin null; end;", OCI_STMT_DECLARE, TALVIK_FNCODE_PLSQL},
+      {"create table t (x number)", OCI_STMT_CREATE, 0},
+      {"alter session set sql_trace = true", OCI_STMT_ALTER, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(oci.OCIStmtPrepare(stmt, err, reinterpret_cast<const text*>(c.sql),
+                                 static_cast<ub4>(std::strlen(c.sql)), OCI_NTV_SYNTAX, OCI_DEFAULT),
+              OCI_SUCCESS);
+    ub2 type = 99, fncode = 99;
+    ub4 size = 0;
+    ASSERT_EQ(oci.OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, &size, OCI_ATTR_STMT_TYPE, err), OCI_SUCCESS);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(type, c.type) << c.sql;
+    ASSERT_EQ(oci.OCIAttrGet(stmt, OCI_HTYPE_STMT, &fncode, nullptr, OCI_ATTR_SQLFNCODE, err), OCI_SUCCESS);
+    EXPECT_EQ(fncode, c.fncode) << c.sql;
+  }
+  ub4 prefetch = 0;
+  EXPECT_EQ(oci.OCIAttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 0, OCI_ATTR_PREFETCH_ROWS, err), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIAttrSet(stmt, OCI_HTYPE_STMT, &prefetch, 0, 9999, err), OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 24315);
+  // Describing or fetching a statement that has not run is refused.
+  dvoid* param = nullptr;
+  EXPECT_EQ(oci.OCIParamGet(stmt, OCI_HTYPE_STMT, err, &param, 1), OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 24338);
+  EXPECT_EQ(oci.OCIStmtFetch(stmt, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 1002);
+}
+
+TEST_F(OciLibraryTest, UnknownAliasIsOra12154) {
+  OCIServer* srv = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&srv), OCI_HTYPE_SERVER, 0, nullptr),
+            OCI_SUCCESS);
+  const char* alias = "NO_SUCH_DB";
+  EXPECT_EQ(oci.OCIServerAttach(srv, err, reinterpret_cast<const text*>(alias), -1, OCI_DEFAULT), OCI_ERROR);
+  auto [code, message] = ErrorOf(oci, err);
+  EXPECT_EQ(code, 12154);
+  EXPECT_EQ(message, "ORA-12154: TNS:could not resolve service name");
+  // The host calls report it in the logon data area, and oerhms gives its text without a connection.
+  Lda_Def lda;
+  ub1 hda[TALVIK_HDA_SIZE];
+  text logon[] = "system/manager@NO_SUCH_DB";
+  EXPECT_EQ(oci.olog(&lda, hda, logon, -1, nullptr, -1, nullptr, -1, 0), 12154);
+  EXPECT_EQ(lda.rc, 12154);
+  Lda_Def zero{};
+  text buf[2001];
+  oci.oerhms(&zero, 12154, buf, sizeof buf);
+  EXPECT_STREQ(reinterpret_cast<char*>(buf), "ORA-12154: TNS:could not resolve service name");
+  oci.oerhms(&zero, 1403, buf, sizeof buf);
+  EXPECT_STREQ(reinterpret_cast<char*>(buf), "ORA-01403: no data found");
+  oci.oerhms(&zero, 31999, buf, sizeof buf);
+  EXPECT_STREQ(reinterpret_cast<char*>(buf),
+               "ORA-31999: Message 31999 not found;  product=RDBMS; facility=ORA");
+}
+
+TEST_F(OciLibraryTest, TnsNamesOfTheSimulatedHome) {
+  std::string home = OciLibrary::BinaryDir() + "/oracle_home";
+  std::ifstream tns(home + "/network/admin/tnsnames.ora");
+  ASSERT_TRUE(tns.good());
+  std::string text((std::istreambuf_iterator<char>(tns)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("SIM ="), std::string::npos);
+  EXPECT_NE(text.find(home + "/oradata/sim.db"), std::string::npos);
+  std::ifstream reg(home + "/hklm.reg");
+  std::string r((std::istreambuf_iterator<char>(reg)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(r.rfind("REGEDIT4\n", 0), 0u);
+  EXPECT_NE(r.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE\\HOME0]"), std::string::npos);
+  EXPECT_NE(r.find("\"ORACLE_HOME\"=\"" + home + "\""), std::string::npos);
+}
+
+TEST_F(OciLibraryTest, AliasesOfTnsNamesWithIncludesAndDomains) {
+  ScratchInstance scratch;
+  unsetenv("TALVIK_SIM_DB");
+  auto dir = scratch.Dir();
+  {
+    std::ofstream main(dir / "tnsnames.ora");
+    main << "# aliases\n"
+            "PROD.WORLD, BACKUP =\n"
+            "  (DESCRIPTION =\n"
+            "    (ADDRESS = (PROTOCOL = BEQ)(PATH = prod.db))\n"
+            "  )\n"
+            "ifile =\n"
+            "  more.ora\n";
+    std::ofstream more(dir / "more.ora");
+    more << "IFILE = tnsnames.ora\n"  // an include cycle is read once
+            "TEST = (DESCRIPTION = (ADDRESS = (PATH = "
+         << (dir / "test.db").string() << ")))\n";
+  }
+  setenv("TNS_ADMIN", dir.c_str(), 1);
+  auto attach = [&](const char* alias) {
+    OCIServer* srv = nullptr;
+    EXPECT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&srv), OCI_HTYPE_SERVER, 0, nullptr),
+              OCI_SUCCESS);
+    sword rc = oci.OCIServerAttach(srv, err, reinterpret_cast<const text*>(alias), -1, OCI_DEFAULT);
+    int code = rc == OCI_SUCCESS ? 0 : ErrorOf(oci, err).first;
+    if (rc == OCI_SUCCESS) oci.OCIServerDetach(srv, err, OCI_DEFAULT);
+    oci.OCIHandleFree(srv, OCI_HTYPE_SERVER);
+    return code;
+  };
+  EXPECT_NE(attach("prod"), 12154);
+  EXPECT_NE(attach("PROD.WORLD"), 12154);
+  EXPECT_NE(attach("backup"), 12154);
+  EXPECT_NE(attach("test"), 12154);
+  EXPECT_EQ(attach("SIM"), 12154);  // only the first tnsnames.ora found counts
+  EXPECT_EQ(attach("ifile"), 12154);
+  unsetenv("TNS_ADMIN");
+}

@@ -1,0 +1,77 @@
+// Loads the simulated client library the way a program does: dlopen of <home>/lib/libclntsh.so and
+// every entry point looked up by name into a table built from the entry-point list.
+#pragma once
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "oracle_sim/oci.h"
+
+struct OciLibrary {
+#define TALVIK_TEST_FN_SLOT(group, name, kind, ret, params, args) name##_fn name = nullptr;
+  TALVIK_OCI_ENTRY_POINTS(TALVIK_TEST_FN_SLOT)
+#undef TALVIK_TEST_FN_SLOT
+
+  void* module = nullptr;
+  std::vector<std::string> missing;
+
+  static std::string BinaryDir() {
+    const char* bin = std::getenv("TALVIK_BINARY_DIR");
+    return bin && *bin ? bin : TALVIK_TEST_BINARY_DIR;
+  }
+  static std::string Path() {
+    return BinaryDir() + "/oracle_home/lib/libclntsh.so";
+  }
+
+  // The library, loaded once per test program (it stays loaded, as a client library does).
+  static OciLibrary& Get() {
+    static OciLibrary lib = [] {
+      OciLibrary l;
+      l.module = dlopen(Path().c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!l.module) return l;
+#define TALVIK_TEST_FN_BIND(group, name, kind, ret, params, args) \
+  l.name = reinterpret_cast<name##_fn>(dlsym(l.module, #name));   \
+  if (!l.name) l.missing.push_back(#name);
+      TALVIK_OCI_ENTRY_POINTS(TALVIK_TEST_FN_BIND)
+#undef TALVIK_TEST_FN_BIND
+      return l;
+    }();
+    return lib;
+  }
+};
+
+// The text and code of the first error record of an error handle.
+inline std::pair<int, std::string> ErrorOf(OciLibrary& oci, OCIError* err) {
+  sb4 code = 0;
+  text buf[4001] = {};
+  if (oci.OCIErrorGet(err, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR) != OCI_SUCCESS)
+    return {0, ""};
+  return {code, reinterpret_cast<char*>(buf)};
+}
+
+// A fresh instance file in a folder of its own, named through TALVIK_SIM_DB for the test's logons.
+class ScratchInstance {
+ public:
+  ScratchInstance() {
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() / ("talvik_oci_" + std::string(t->test_suite_name()) + "_" +
+                                                     t->name() + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
+  }
+  ~ScratchInstance() {
+    unsetenv("TALVIK_SIM_DB");
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  const std::filesystem::path& Dir() const { return dir_; }
+
+ private:
+  std::filesystem::path dir_;
+};

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/rtl/Files.h"
+#include "platform/rtl/SysUtils.h"
+#include "rtl/TempDir.h"
+
+namespace {
+
+TEST(FilesTest, FileNameParts) {
+  struct Case {
+    std::string name, path, dir, file, ext;
+  };
+  const Case cases[] = {
+      {"/opt/oracle/bin/oci.dll", "/opt/oracle/bin/", "/opt/oracle/bin", "oci.dll", ".dll"},
+      {"/oci.dll", "/", "/", "oci.dll", ".dll"},
+      {"oci", "", "", "oci", ""},
+      {"dir.d/file", "dir.d/", "dir.d", "file", ""},
+      {"a/b.tar.gz", "a/", "a", "b.tar.gz", ".gz"},
+      {"folder/", "folder/", "folder", "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtractFilePath(c.name), c.path) << c.name;
+    EXPECT_EQ(ExtractFileDir(c.name), c.dir) << c.name;
+    EXPECT_EQ(ExtractFileName(c.name), c.file) << c.name;
+    EXPECT_EQ(ExtractFileExt(c.name), c.ext) << c.name;
+  }
+  EXPECT_EQ(ChangeFileExt("/a/b.txt", ".xls"), "/a/b.xls");
+  EXPECT_EQ(ChangeFileExt("/a.d/b", ".xls"), "/a.d/b.xls");
+  EXPECT_EQ(ChangeFileExt("b.txt", ""), "b");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("/a/"), "/a/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter(""), "/");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter("/a/"), "/a");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter("/a"), "/a");
+  EXPECT_EQ(NativePath("Network\\Admin\\tnsnames.ora"), "Network/Admin/tnsnames.ora");
+  EXPECT_EQ(ExpandFileName("/a/./b/../c//d"), "/a/c/d");
+  EXPECT_EQ(ExpandFileName("/../x"), "/x");
+  EXPECT_EQ(ExpandFileName("/a/b/"), "/a/b/");
+  EXPECT_EQ(ExpandFileName(""), "");
+}
+
+TEST(FilesTest, CreateRenameDelete) {
+  TempDir dir;
+  std::string deep = dir.File("one/two/three");
+  EXPECT_FALSE(DirectoryExists(deep));
+  EXPECT_TRUE(ForceDirectories(deep + "/"));
+  EXPECT_TRUE(DirectoryExists(deep));
+  EXPECT_TRUE(ForceDirectories(deep));  // already there
+  EXPECT_FALSE(FileExists(deep));       // a folder is not a file
+
+  dir.Write("one/file.txt", "x");
+  EXPECT_TRUE(FileExists(dir.File("one/file.txt")));
+  EXPECT_FALSE(DirectoryExists(dir.File("one/file.txt")));
+  EXPECT_FALSE(ForceDirectories(dir.File("one/file.txt/sub")));
+  EXPECT_TRUE(RenameFile(dir.File("one/file.txt"), dir.File("one/moved.txt")));
+  EXPECT_FALSE(FileExists(dir.File("one/file.txt")));
+  EXPECT_EQ(dir.Read("one/moved.txt"), "x");
+  EXPECT_FALSE(DeleteFile(deep));  // not for folders
+  EXPECT_TRUE(DeleteFile(dir.File("one/moved.txt")));
+  EXPECT_FALSE(DeleteFile(dir.File("one/moved.txt")));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_GT(FileAge(dir.File("one")), 0);
+  EXPECT_EQ(FileAge(dir.File("none")), -1);
+}
+
+std::vector<std::string> Find(const std::string& pattern, int attr) {
+  std::vector<std::string> names;
+  TSearchRec rec;
+  for (int rc = FindFirst(pattern, attr, rec); rc == 0; rc = FindNext(rec)) names.push_back(rec.Name);
+  FindClose(rec);
+  return names;
+}
+
+TEST(FilesTest, FindFirstMatchesWildcardsInNameOrder) {
+  TempDir dir;
+  for (const char* name : {"ora81.dll", "oci.dll", "ora73.dll", "ora805.dll", "Ora9.DLL", "oraclient.txt",
+                           "ora.dll.bak", ".orahidden.dll"})
+    dir.Write(name, "12345");
+  ForceDirectories(dir.File("oradir.dll"));
+
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Find(dir.File("ora*.dll"), faAnyFile & ~faDirectory & ~faHidden),
+            (V{"ora73.dll", "ora805.dll", "ora81.dll"}));
+  EXPECT_EQ(Find(dir.File("ora*.dll"), faAnyFile), (V{"ora73.dll", "ora805.dll", "ora81.dll", "oradir.dll"}));
+  EXPECT_EQ(Find(dir.File("*.dll"), faHidden),
+            (V{".orahidden.dll", "oci.dll", "ora73.dll", "ora805.dll", "ora81.dll"}));
+  EXPECT_EQ(Find(dir.File("ora??.dll"), 0), (V{"ora73.dll", "ora81.dll"}));
+  EXPECT_EQ(Find(dir.File("*.DLL"), 0), (V{"Ora9.DLL"}));  // case counts
+  EXPECT_EQ(Find(dir.File("*.*"), 0).size(), 7u);
+
+  TSearchRec rec;
+  ASSERT_EQ(FindFirst(dir.File("oci.dll"), faAnyFile, rec), 0);
+  EXPECT_EQ(rec.Name, "oci.dll");
+  EXPECT_EQ(rec.Size, 5);
+  EXPECT_EQ(rec.Attr & faDirectory, 0);
+  EXPECT_GT(rec.Time, 0);
+  EXPECT_EQ(FindNext(rec), ERROR_NO_MORE_FILES);
+  FindClose(rec);
+  EXPECT_EQ(FindFirst(dir.File("nothing*"), faAnyFile, rec), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(FindFirst(dir.File("missing/ora*.dll"), faAnyFile, rec), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(FindNext(rec), ERROR_NO_MORE_FILES);
+}
+
+TEST(FilesTest, MaskMatching) {
+  EXPECT_TRUE(MatchesMask("ora805.dll", "ora*.dll"));
+  EXPECT_TRUE(MatchesMask("ora.dll", "ora*.dll"));
+  EXPECT_FALSE(MatchesMask("ora.dll.bak", "ora*.dll"));
+  EXPECT_TRUE(MatchesMask("abcabcabd", "*abd"));
+  EXPECT_TRUE(MatchesMask("a", "?"));
+  EXPECT_FALSE(MatchesMask("", "?"));
+  EXPECT_TRUE(MatchesMask("", "*"));
+  EXPECT_TRUE(MatchesMask("noext", "*.*"));
+  EXPECT_FALSE(MatchesMask("abc", "ab"));
+}
+
+TEST(FilesTest, AtomicSaveReplacesWholeFilesOnly) {
+  TempDir dir;
+  std::string file = dir.File("sub/settings.ini");
+  SaveFileAtomically(file, "first\n");
+  EXPECT_EQ(dir.Read("sub/settings.ini"), "first\n");
+  chmod(file.c_str(), 0600);
+  SaveFileAtomically(file, "second\n");
+  EXPECT_EQ(dir.Read("sub/settings.ini"), "second\n");
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the permissions stay
+
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("crash"); });
+  EXPECT_THROW(SaveFileAtomically(file, "third\n"), EOSError);
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(dir.Read("sub/settings.ini"), "second\n");
+  EXPECT_EQ(ReadFileContent(file).value_or(""), "second\n");
+  std::string error;
+  EXPECT_FALSE(ReadFileContent(dir.File("none"), &error).has_value());
+  EXPECT_FALSE(error.empty());
+
+  dir.Write("blocker", "a file where a folder should be");
+  EXPECT_THROW(SaveFileAtomically(dir.File("blocker/x.ini"), "x"), EFCreateError);
+}
+
+TEST(FilesTest, FileStampChangesWithEverySave) {
+  TempDir dir;
+  std::string file = dir.File("f");
+  EXPECT_FALSE(GetFileStamp(file).exists);
+  SaveFileAtomically(file, "a");
+  TFileStamp one = GetFileStamp(file);
+  EXPECT_TRUE(one.exists);
+  SaveFileAtomically(file, "a");
+  EXPECT_NE(GetFileStamp(file), one);
+}
+
+}  // namespace

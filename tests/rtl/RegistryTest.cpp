@@ -1,0 +1,466 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/rtl/Process.h"
+#include "platform/rtl/Registry.h"
+#include "platform/rtl/RegistryStore.h"
+#include "rtl/TempDir.h"
+
+namespace {
+
+// Every test gets its own HKEY_CURRENT_USER file and no HKEY_LOCAL_MACHINE file.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedConfig_ = GetEnvironmentVariable("XDG_CONFIG_HOME");
+    savedHklm_ = GetEnvironmentVariable("TALVIK_HKLM");
+    savedHome_ = GetEnvironmentVariable("ORACLE_HOME");
+    SetEnvironmentVariable("XDG_CONFIG_HOME", dir_.Path());
+    SetEnvironmentVariable("TALVIK_HKLM", "");
+    SetEnvironmentVariable("ORACLE_HOME", "");
+    talvik::registry::SetOratabFileName(dir_.File("oratab"));
+    talvik::registry::ResetHives();
+  }
+  void TearDown() override {
+    SetAtomicSaveHook(nullptr);
+    SetEnvironmentVariable("XDG_CONFIG_HOME", savedConfig_);
+    SetEnvironmentVariable("TALVIK_HKLM", savedHklm_);
+    SetEnvironmentVariable("ORACLE_HOME", savedHome_);
+    talvik::registry::SetOratabFileName("/etc/oratab");
+    talvik::registry::ResetHives();
+  }
+  std::string HkcuFile() const { return dir_.File("talvik/HKCU.reg"); }
+  std::string HkcuText() const { return dir_.Read("talvik/HKCU.reg"); }
+
+  TempDir dir_;
+
+ private:
+  std::string savedConfig_, savedHklm_, savedHome_;
+};
+
+template <class F>
+std::string MessageOf(F&& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "(no exception)";
+}
+
+TEST_F(RegistryTest, RoundTripIgnoresCaseAndKeepsSpelling) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Talvik\\LastLogon", true));
+    EXPECT_EQ(reg.CurrentPath(), "Software\\Talvik\\LastLogon");
+    reg.WriteString("UserName", "scott");
+    reg.WriteString("USERNAME", "system");  // the same value
+    reg.WriteString("Имя", "ok");
+  }
+  talvik::registry::ResetHives();  // read back from the file
+  TRegistry reg;
+  EXPECT_FALSE(reg.OpenKey("software\\NOSUCH", false));
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\talvik\\lastlogon", false));
+  EXPECT_EQ(reg.ReadString("username"), "system");
+  EXPECT_EQ(reg.ReadString("иМЯ"), "ok");
+  std::vector<std::string> names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"UserName", "Имя"}));
+  ASSERT_TRUE(reg.OpenKey("\\Software", false));
+  reg.GetKeyNames(names);
+  EXPECT_EQ(names, std::vector<std::string>{"Talvik"});
+  EXPECT_EQ(HkcuText(),
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\n"
+            "[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"system\"\n\"Имя\"=\"ok\"\n\n");
+}
+
+TEST_F(RegistryTest, EveryValueTypeSurvivesTheFile) {
+  const std::string text = "a \"quoted\" C:\\path, Привет";
+  const std::string multiLine = "select *\r\nfrom v$session\n\twhere 1=1";
+  const unsigned char blob[] = {0, 1, 0xFF, 0x7F, 0};
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Types", true));
+    reg.WriteString("Text", text);
+    reg.WriteString("Sql", multiLine);
+    reg.WriteString("Empty", "");
+    reg.WriteExpandString("Expand", "%HOME%/bin");
+    reg.WriteInteger("Negative", -5);
+    reg.WriteInteger("Big", 0x7FFFFFFF);
+    reg.WriteBool("Flag", true);
+    reg.WriteBinaryData("Blob", blob, sizeof blob);
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("types", false));
+    EXPECT_EQ(reg.ReadString("Text"), text);
+    EXPECT_EQ(reg.ReadString("Sql"), multiLine);
+    EXPECT_EQ(reg.ReadString("Empty"), "");
+    EXPECT_EQ(reg.ReadString("Expand"), "%HOME%/bin");
+    EXPECT_EQ(reg.ReadInteger("Negative"), -5);
+    EXPECT_EQ(reg.ReadInteger("Big"), 0x7FFFFFFF);
+    EXPECT_TRUE(reg.ReadBool("Flag"));
+    unsigned char buffer[16] = {};
+    EXPECT_EQ(reg.ReadBinaryData("Blob", buffer, sizeof buffer), 5);
+    EXPECT_EQ(std::memcmp(buffer, blob, sizeof blob), 0);
+    EXPECT_EQ(reg.GetDataType("Text"), rdString);
+    EXPECT_EQ(reg.GetDataType("Expand"), rdExpandString);
+    EXPECT_EQ(reg.GetDataType("Flag"), rdInteger);
+    EXPECT_EQ(reg.GetDataType("Blob"), rdBinary);
+    EXPECT_EQ(reg.GetDataType("Missing"), rdUnknown);
+    EXPECT_EQ(reg.GetDataSize("Empty"), 1);  // the terminating zero
+    EXPECT_EQ(reg.GetDataSize("Negative"), 4);
+    EXPECT_EQ(reg.GetDataSize("Missing"), -1);
+    talvik::registry::ResetHives();
+  }
+  std::string file = HkcuText();
+  EXPECT_NE(file.find("\"Text\"=\"a \\\"quoted\\\" C:\\\\path, Привет\"\n"), std::string::npos) << file;
+  EXPECT_NE(file.find("\"Negative\"=dword:fffffffb\n"), std::string::npos);
+  EXPECT_NE(file.find("\"Blob\"=hex:00,01,ff,7f,00\n"), std::string::npos);
+  EXPECT_NE(file.find("\"Sql\"=hex(1):"), std::string::npos);  // line breaks cannot stand in quotes
+}
+
+TEST_F(RegistryTest, ReadErrorsUseTheLibraryTexts) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Errors", true));
+  reg.WriteString("Text", "12");
+  reg.WriteInteger("Number", 12);
+  EXPECT_EQ(reg.ReadString("Missing"), "");
+  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("Missing"); }), "Failed to get data for 'Missing'");
+  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("Text"); }), "Invalid data type for 'Text'");
+  EXPECT_EQ(MessageOf([&] { reg.ReadString("Number"); }), "Invalid data type for 'Number'");
+  char small[2];
+  EXPECT_EQ(MessageOf([&] { reg.ReadBinaryData("Text", small, sizeof small); }),
+            "Invalid data type for 'Text'");
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("Bad\nName", "x"); }), "Failed to set data for 'Bad\nName'");
+  reg.CloseKey();
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("NoKey", "x"); }), "Failed to set data for 'NoKey'");
+}
+
+TEST_F(RegistryTest, EnumerationAndDeletion) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.CreateKey("Root\\beta\\Deep\\Deeper"));
+  ASSERT_TRUE(reg.CreateKey("Root\\Alpha"));
+  ASSERT_TRUE(reg.CreateKey("Root\\gamma"));
+  ASSERT_TRUE(reg.OpenKey("Root", false));
+  reg.WriteString("z", "1");
+  reg.WriteString("a", "2");
+  std::vector<std::string> names;
+  reg.GetKeyNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", "gamma"}));
+  reg.GetValueNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"z", "a"}));  // in the order written
+  EXPECT_TRUE(reg.HasSubKeys());
+
+  EXPECT_TRUE(reg.DeleteValue("Z"));
+  EXPECT_FALSE(reg.DeleteValue("Z"));
+  EXPECT_FALSE(reg.ValueExists("z"));
+
+  HKEY raw = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Root", 0, KEY_ALL_ACCESS, &raw), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKey(raw, "Beta"), ERROR_ACCESS_DENIED);  // it has sub-keys
+  std::string name;
+  EXPECT_EQ(RegEnumKeyEx(raw, 1, &name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "beta");
+  EXPECT_EQ(RegEnumKeyEx(raw, 3, &name), ERROR_NO_MORE_ITEMS);
+
+  EXPECT_TRUE(reg.DeleteKey("BETA"));  // with everything below it
+  EXPECT_FALSE(reg.KeyExists("beta\\Deep"));
+  EXPECT_FALSE(reg.DeleteKey("beta"));
+  reg.GetKeyNames(names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "gamma"}));
+
+  // A handle on a key deleted by someone else reports it.
+  ASSERT_TRUE(reg.DeleteKey("\\Root"));
+  EXPECT_EQ(RegSetValueEx(raw, "v", REG_SZ, "x", 2), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(raw), ERROR_SUCCESS);
+  EXPECT_EQ(HkcuText(), "REGEDIT4\n\n");
+}
+
+TEST_F(RegistryTest, PathsFromTheRootAndFromTheOpenKey) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.CreateKey("Software\\Talvik\\Toolbars"));
+  ASSERT_TRUE(reg.OpenKey("Software", false));
+  ASSERT_TRUE(reg.OpenKey("Talvik", false));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\Talvik");
+  EXPECT_TRUE(reg.KeyExists("Toolbars"));
+  EXPECT_FALSE(reg.KeyExists("Software"));
+  EXPECT_TRUE(reg.KeyExists("\\Software"));
+  ASSERT_TRUE(reg.OpenKey("\\Software", false));
+  EXPECT_EQ(reg.CurrentPath(), "Software");
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Talvik"));
+  EXPECT_EQ(reg.Access(), KEY_READ);
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("x", "y"); }), "Failed to set data for 'x'");
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(reg.CurrentKey(), 0u);
+  EXPECT_EQ(reg.CurrentPath(), "");
+}
+
+TEST_F(RegistryTest, QueryBuffersFollowTheSystemRules) {
+  HKEY key = 0;
+  uint32_t disposition = 0;
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Buffers", KEY_ALL_ACCESS, &key, &disposition), ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  ASSERT_EQ(RegSetValueEx(key, "", REG_SZ, "default\0ignored", 16), ERROR_SUCCESS);
+  uint32_t type = 0, size = 0;
+  ASSERT_EQ(RegQueryValueEx(key, "", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, 8u);
+  char buffer[8];
+  size = 4;
+  EXPECT_EQ(RegQueryValueEx(key, "", &type, buffer, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, 8u);
+  size = sizeof buffer;
+  ASSERT_EQ(RegQueryValueEx(key, "", &type, buffer, &size), ERROR_SUCCESS);
+  EXPECT_STREQ(buffer, "default");
+  EXPECT_EQ(RegQueryValueEx(key, "nothing", &type, buffer, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_NE(HkcuText().find("[HKEY_CURRENT_USER\\Buffers]\n@=\"default\"\n"), std::string::npos);
+
+  HKEY readOnly = 0;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Buffers", 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueEx(readOnly, "x", REG_SZ, "y", 2), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteValue(readOnly, ""), ERROR_ACCESS_DENIED);
+  RegCloseKey(readOnly);
+}
+
+TEST_F(RegistryTest, StoresShareOneHiveAndSeeChangesToTheFile) {
+  TRegistry first, second;
+  ASSERT_TRUE(first.OpenKey("Shared", true));
+  ASSERT_TRUE(second.OpenKey("shared", false));
+  first.WriteInteger("Count", 1);
+  EXPECT_EQ(second.ReadInteger("count"), 1);
+
+  // Another process replaces the file.
+  dir_.Write("talvik/HKCU.reg",
+             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Shared]\r\n\"Count\"=dword:00000002\r\n");
+  EXPECT_EQ(first.ReadInteger("Count"), 2);
+  second.WriteString("Other", "x");
+  EXPECT_EQ(first.ReadInteger("Count"), 2);
+  EXPECT_EQ(first.ReadString("Other"), "x");
+}
+
+TEST_F(RegistryTest, CrashBeforeTheRenameKeepsTheOldFile) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Talvik", true));
+  reg.WriteString("Sound", "1");
+  const std::string before = HkcuText();
+
+  std::string tempName;
+  SetAtomicSaveHook([&](const std::string& temp) {
+    tempName = temp;
+    throw EOSError("simulated crash");
+  });
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("Sound", "0"); }), "Failed to set data for 'Sound'");
+  SetAtomicSaveHook(nullptr);
+
+  EXPECT_EQ(HkcuText(), before);
+  EXPECT_EQ(tempName.rfind(dir_.File("talvik/.HKCU.reg.tmp"), 0), 0u) << tempName;
+  EXPECT_EQ(reg.ReadString("Sound"), "1");  // the change that did not reach the file is dropped
+  talvik::registry::ResetHives();
+  TRegistry fresh;
+  ASSERT_TRUE(fresh.OpenKey("Software\\Talvik", false));
+  EXPECT_EQ(fresh.ReadString("Sound"), "1");
+}
+
+TEST_F(RegistryTest, DamagedFileIsSetAsideAndReported) {
+  const std::string garbage = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"Broken\"=dword:xyz\n";
+  dir_.Write("talvik/HKCU.reg", garbage);
+  TRegistry reg;
+  std::string message = MessageOf([&] { reg.OpenKey("Software", false); });
+  EXPECT_NE(message.find("HKCU.reg\" is damaged (line 4: bad dword value)"), std::string::npos) << message;
+  EXPECT_NE(message.find("renamed to \"" + HkcuFile() + ".bad\""), std::string::npos) << message;
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad"), garbage);
+  EXPECT_FALSE(FileExists(HkcuFile()));
+
+  // The store goes on empty and writes a new file; the damaged one stays aside.
+  EXPECT_FALSE(reg.OpenKey("Software", false));
+  ASSERT_TRUE(reg.OpenKey("Software", true));
+  reg.WriteString("Fresh", "yes");
+  EXPECT_NE(HkcuText().find("\"Fresh\"=\"yes\""), std::string::npos);
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad"), garbage);
+}
+
+TEST_F(RegistryTest, ParserAcceptsTheFormatAndNamesItsFaults) {
+  using talvik::registry::ParseHiveText;
+  const std::string text =
+      "\xEF\xBB\xBFREGEDIT4\r\n"
+      "; a comment\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE]\r\n"
+      "\"ORACLE_HOME\"=\"/abs/path/oracle_home\"\r\n"
+      "@=\"default\"\r\n"
+      "\"Path\"=hex(2):25,48,4f,4d,45,25,00\r\n"
+      "\"Long\"=hex:01,02,\\\r\n"
+      "  03,04\r\n"
+      "\"Small\"=dword:a\r\n"
+      "[HKLM\\SOFTWARE\\ORACLE\\HOME0]\r\n";
+  auto root = ParseHiveText(text, "HKEY_LOCAL_MACHINE");
+  auto* oracle = root->SubKey("software")->SubKey("oracle");
+  ASSERT_NE(oracle, nullptr);
+  EXPECT_EQ(oracle->Value("oracle_home")->data, "/abs/path/oracle_home");
+  EXPECT_EQ(oracle->Value("")->data, "default");
+  EXPECT_EQ(oracle->Value("Path")->type, REG_EXPAND_SZ);
+  EXPECT_EQ(oracle->Value("Path")->data, "%HOME%");
+  EXPECT_EQ(oracle->Value("Long")->data, std::string("\x01\x02\x03\x04"));
+  EXPECT_EQ(oracle->Value("Small")->data, std::string("\x0a\0\0\0", 4));
+  EXPECT_NE(oracle->SubKey("HOME0"), nullptr);
+
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const Case faults[] = {
+      {"", "line 1: the file is empty (no REGEDIT4 header)"},
+      {"[HKEY_LOCAL_MACHINE\\A]\n", "line 1: the first line is not REGEDIT4"},
+      {"REGEDIT4\n\"a\"=\"b\"\n", "line 2: a value stands before the first key"},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n",
+       "line 2: the key \"HKEY_CURRENT_USER\\A\" is not under HKEY_LOCAL_MACHINE"},
+      {"REGEDIT4\n[HKLM\\A\n", "line 2: a key line does not end with ']'"},
+      {"REGEDIT4\n[HKLM\\A\\\\B]\n", "line 2: the key \"HKLM\\A\\\\B\" has an empty part"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\"=\"b\n", "line 3: a quoted text has no closing quote"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\"=dword:123456789\n", "line 3: bad dword value"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\"=hex:1,2\n", "line 3: bad hexadecimal byte list"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\"=hex:01,\\\n", "line 3: the file ends inside a continued value"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\" \"b\"\n", "line 3: expected '=' after the value name"},
+      {"REGEDIT4\n[HKLM\\A]\n\"a\"=-\n", "line 3: unknown kind of value"},
+      {"REGEDIT4\n[-HKLM\\A]\n", "line 2: key deletion lines are not supported"},
+  };
+  for (const auto& fault : faults) {
+    EXPECT_EQ(MessageOf([&] { ParseHiveText(fault.text, "HKEY_LOCAL_MACHINE"); }), fault.message)
+        << fault.text;
+  }
+}
+
+TEST_F(RegistryTest, LocalMachineComesFromTheNamedFile) {
+  dir_.Write("hklm.reg",
+             "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE]\n\"ORACLE_HOME\"=\"/abs/path/oracle_home\"\n"
+             "\"ORACLE_HOME_NAME\"=\"SimHome\"\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE\\ALL_HOMES]\n"
+             "\"HOME_COUNTER\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ORACLE\\HOME0]\n"
+             "\"ORACLE_HOME\"=\"/abs/path/oracle_home\"\n\"ORACLE_HOME_NAME\"=\"SimHome\"\n");
+  SetEnvironmentVariable("TALVIK_HKLM", dir_.File("hklm.reg"));
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\ORACLE\\ALL_HOMES", false));
+  EXPECT_EQ(reg.ReadString("HOME_COUNTER"), "1");
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\ORACLE\\HOME0", false));
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME_NAME"), "SimHome");
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME"), "/abs/path/oracle_home");
+  EXPECT_FALSE(FileExists(HkcuFile()));  // the user's hive is another file
+}
+
+TEST_F(RegistryTest, LocalMachineWithoutAFileShowsTheOracleHomes) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(reg.KeyExists("SOFTWARE\\ORACLE"));
+
+  SetEnvironmentVariable("ORACLE_HOME", "/opt/oracle/client_1/");
+  dir_.Write("oratab",
+             "# comment\n"
+             "ORCL:/opt/oracle/client_1:N\n"
+             "TEST:/u01/app/dbhome_1:Y\n"
+             "DEV:/u02/client_1:N\n"
+             "garbage line\n");
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\ORACLE", false));
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME"), "/opt/oracle/client_1");
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME_NAME"), "client_1");
+  ASSERT_TRUE(reg.OpenKey("ALL_HOMES", false));
+  EXPECT_EQ(reg.ReadString("HOME_COUNTER"), "3");
+  const char* expected[][2] = {{"/opt/oracle/client_1", "client_1"},
+                               {"/u01/app/dbhome_1", "dbhome_1"},
+                               {"/u02/client_1", "client_1_2"}};
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\ORACLE\\HOME" + std::to_string(n), false));
+    EXPECT_EQ(reg.ReadString("ORACLE_HOME"), expected[n][0]);
+    EXPECT_EQ(reg.ReadString("ORACLE_HOME_NAME"), expected[n][1]);
+  }
+  // It is a view, not a store.
+  EXPECT_EQ(MessageOf([&] { reg.CreateKey("\\SOFTWARE\\New"); }), "Failed to create key \\SOFTWARE\\New");
+  TRegistry writer;
+  writer.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(writer.OpenKey("SOFTWARE\\ORACLE", false));
+}
+
+TEST_F(RegistryTest, RegIniFileKeepsNumbersAsText) {
+  TRegIniFile ini("Software\\Talvik");
+  EXPECT_EQ(ini.FileName(), "Software\\Talvik");
+  ini.WriteBool("", "TrayIcon", true);
+  ini.WriteInteger("", "IntervalAutoRefresh", 7);
+  ini.WriteString("LastLogon", "UserName", "SCOTT");
+  ini.WriteInteger("MainForm", "Left", -20);
+  ini.WriteString("CustomInfo\\ORCL", "SQL", "select 1 from dual");
+  ini.WriteString("MainForm", "Width", "wide");
+
+  EXPECT_EQ(ini.GetDataType("TrayIcon"), rdString);
+  EXPECT_EQ(ini.ReadString("TrayIcon"), "1");
+  EXPECT_TRUE(ini.ReadBool("", "TrayIcon", false));
+  EXPECT_EQ(ini.ReadInteger("", "IntervalAutoRefresh", 5), 7);
+  EXPECT_EQ(ini.ReadString("LastLogon", "Username", ""), "SCOTT");  // names ignore case
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Left", 0), -20);
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 800), 800);   // not a number
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Height", 600), 600);  // missing
+  EXPECT_EQ(ini.ReadInteger("NoSection", "Height", 600), 600);
+  EXPECT_TRUE(ini.ReadBool("NoSection", "Alarm", true));
+  EXPECT_EQ(ini.ReadString("CustomInfo\\orcl", "SQL", ""), "select 1 from dual");
+  EXPECT_EQ(ini.CurrentPath(), "Software\\Talvik");  // reading a section leaves the key open
+
+  ini.WriteString("Flags", "Seven", "7");
+  ini.WriteString("Flags", "Zero", "0");
+  ini.WriteString("Flags", "Word", "yes");
+  EXPECT_TRUE(ini.ReadBool("Flags", "Seven", false));
+  EXPECT_FALSE(ini.ReadBool("Flags", "Zero", true));
+  EXPECT_TRUE(ini.ReadBool("Flags", "Word", true));
+  EXPECT_FALSE(ini.ReadBool("Flags", "Word", false));
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Talvik\\Flags", false));
+    reg.WriteInteger("Dword", 3);  // written by another program as a number
+  }
+  EXPECT_EQ(ini.ReadInteger("Flags", "Dword", 0), 3);
+
+  std::vector<std::string> list;
+  ini.ReadSections(list);
+  EXPECT_EQ(list, (std::vector<std::string>{"CustomInfo", "Flags", "LastLogon", "MainForm"}));
+  ini.ReadSection("MainForm", list);
+  EXPECT_EQ(list, (std::vector<std::string>{"Left", "Width"}));
+  ini.ReadSectionValues("Flags", list);
+  EXPECT_EQ(list, (std::vector<std::string>{"Seven=7", "Zero=0", "Word=yes", "Dword=3"}));
+  EXPECT_TRUE(ini.SectionExists("customInfo"));
+  EXPECT_TRUE(ini.ValueExists("MainForm", "left"));
+  EXPECT_FALSE(ini.ValueExists("MainForm", "Top"));
+
+  TStringList strings;
+  strings.Add("stale");
+  ini.ReadSections(&strings);
+  EXPECT_EQ(strings.Text(), "CustomInfo\r\nFlags\r\nLastLogon\r\nMainForm\r\n");
+  ini.ReadSectionValues("MainForm", &strings);
+  EXPECT_EQ(strings.Values("Width"), "wide");
+  ini.ReadSection("LastLogon", &strings);
+  EXPECT_EQ(strings.Text(), "UserName\r\n");
+  ini.GetValueNames(&strings);
+  EXPECT_EQ(strings.Count(), 2);
+  ini.GetKeyNames(&strings);
+  EXPECT_EQ(strings.Count(), 4);
+
+  ini.DeleteKey("MainForm", "Left");
+  EXPECT_FALSE(ini.ValueExists("MainForm", "Left"));
+  ini.EraseSection("CustomInfo");
+  EXPECT_FALSE(ini.SectionExists("CustomInfo"));
+  EXPECT_FALSE(ini.SectionExists("CustomInfo\\ORCL"));
+  ini.EraseSection("NeverThere");
+}
+
+TEST_F(RegistryTest, RegIniFileOnAnotherRootKey) {
+  TRegIniFile ini("");
+  ini.SetRootKey(HKEY_CURRENT_USER);
+  ASSERT_TRUE(ini.OpenKey("Software\\Talvik\\Toolbars", true));
+  ini.WriteInteger("ToolBarView", "DockRow", 1);
+  ini.WriteString("ToolBarView", "DockedTo", "TBDockTop");
+  EXPECT_EQ(ini.ReadInteger("ToolBarView", "DockRow", 0), 1);
+  ini.CloseKey();
+  TRegIniFile again("Software\\Talvik\\Toolbars\\ToolBarView");
+  EXPECT_EQ(again.ReadString("", "DockedTo", ""), "TBDockTop");
+}
+
+}  // namespace
