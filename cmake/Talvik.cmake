@@ -60,7 +60,15 @@ function(talvik_tests leaf)
     TEST_PREFIX "${leaf}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
+  # The environment is set by a script that runs after discovery: passed through the discovery's
+  # PROPERTIES, a list would lose everything after its first item.
+  set(env_file "${CMAKE_CURRENT_BINARY_DIR}/${leaf}_tests_env.cmake")
+  file(WRITE "${env_file}"
+    "if(${leaf}_tests_TESTS)\n"
+    "  set_tests_properties(\${${leaf}_tests_TESTS} PROPERTIES ENVIRONMENT \"${env}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${env_file}")
 endfunction()
 
 # talvik_bench(<name> SOURCES ... DEPS ...)

@@ -16,7 +16,7 @@ namespace talvik::gui {
 // ---- time ----
 // Milliseconds since an arbitrary start. nullptr restores the steady system clock.
 void SetClock(std::function<std::uint64_t()> clock);
-std::uint64_t Now();
+std::uint64_t Ticks();
 
 // ---- screens ----
 // Replaces the monitors the layer reports (tests). An empty list returns to the backend's screens.

@@ -64,7 +64,7 @@ RECT RectInRoot(const Wnd* w) {
 }
 
 DWORD MessageTimeNow() {
-  return static_cast<DWORD>(talvik::gui::Now());
+  return static_cast<DWORD>(talvik::gui::Ticks());
 }
 
 LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam) {
@@ -166,7 +166,6 @@ void RecalcClient(Wnd* w, WINDOWPOS* pos) {
 }  // namespace talvik::gui::detail
 
 using namespace talvik::gui::detail;
-using talvik::gui::Now;
 
 // ---------------------------------------------------------------- classes
 
@@ -528,7 +527,7 @@ Wnd* FindPaint(Wnd* w, HWND filter) {
 
 bool TakeTimer(MSG& msg, HWND filter, bool remove) {
   auto& s = S();
-  std::uint64_t now = Now();
+  std::uint64_t now = talvik::gui::Ticks();
   TimerRec* best = nullptr;
   for (auto& t : s.timers)
     if (t.due <= now && WindowMatches(filter, t.hwnd) && (!best || t.due < best->due)) best = &t;
@@ -548,7 +547,7 @@ void BlinkCaret() {
   auto& s = S();
   auto& c = s.caret;
   if (!c.owner || c.hideCount > 0 || s.caretBlinkTime == 0) return;
-  std::uint64_t now = Now();
+  std::uint64_t now = talvik::gui::Ticks();
   if (now - c.lastToggle < s.caretBlinkTime) return;
   c.lastToggle = now;
   c.blinkOn = !c.blinkOn;
@@ -606,7 +605,7 @@ bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
 int MsUntilNextTimer() {
   auto& s = S();
   if (s.timers.empty()) return s.caret.owner ? static_cast<int>(s.caretBlinkTime) : -1;
-  std::uint64_t now = Now(), next = UINT64_MAX;
+  std::uint64_t now = talvik::gui::Ticks(), next = UINT64_MAX;
   for (auto& t : s.timers) next = std::min(next, t.due);
   int ms = next <= now ? 0 : static_cast<int>(std::min<std::uint64_t>(next - now, 1000000));
   if (s.caret.owner) ms = std::min(ms, static_cast<int>(s.caretBlinkTime));
@@ -742,10 +741,10 @@ std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse, TIMERPROC pro
     if (t.hwnd == hwnd && t.id == id) {
       t.elapse = elapse;
       t.proc = proc;
-      t.due = Now() + elapse;
+      t.due = talvik::gui::Ticks() + elapse;
       return hwnd ? 1 : id;
     }
-  s.timers.push_back({hwnd, id, elapse, proc, Now() + elapse});
+  s.timers.push_back({hwnd, id, elapse, proc, talvik::gui::Ticks() + elapse});
   return hwnd ? 1 : id;
 }
 
@@ -766,7 +765,7 @@ bool KillTimer(HWND hwnd, std::uintptr_t id) {
 
 // ---------------------------------------------------------------- hooks
 
-HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE, DWORD) {
+HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE, std::uint64_t) {
   if (idHook != WH_CALLWNDPROC && idHook != WH_CBT && idHook != WH_GETMESSAGE)
     throw EInvalidOperation("Unsupported hook type " + std::to_string(idHook));
   if (!proc) throw EInvalidOperation("A hook needs a procedure");
@@ -792,10 +791,6 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
   for (++it; it != s.hooks.end(); ++it)
     if (it->type == type) return it->proc(code, wParam, lParam);
   return 0;
-}
-
-DWORD GetCurrentThreadId() {
-  return static_cast<DWORD>(std::hash<std::thread::id>()(std::this_thread::get_id()));
 }
 
 // ---------------------------------------------------------------- hierarchy
@@ -951,7 +946,7 @@ HWND GetDlgItem(HWND parent, int id) {
 
 namespace talvik::gui {
 
-std::uint64_t Now() {
+std::uint64_t Ticks() {
   auto& s = detail::S();
   if (s.clock) return s.clock();
   static const auto start = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Classes.h"  // GetCurrentThreadId
 #include "platform/rtl/Types.h"
 
 using BYTE = std::uint8_t;
@@ -530,10 +531,9 @@ bool SetCursorPos(int x, int y);
 int CursorId(HCURSOR cursor);  // the IDC_ id of a standard cursor, 0 for our own ones
 
 // Hooks of the current thread.
-HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, DWORD threadId);
+HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, std::uint64_t threadId);
 bool UnhookWindowsHookEx(HHOOK hook);
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
-DWORD GetCurrentThreadId();
 
 // Keyboard state.
 short GetKeyState(int vk);
@@ -547,7 +547,6 @@ int GetSystemMetrics(int index);
 bool SystemParametersInfo(UINT action, UINT param, void* value, UINT winIni);
 UINT GetDoubleClickTime();
 bool SetDoubleClickTime(UINT ms);
-DWORD GetTickCount();
 void MessageBeep(UINT type);
 
 HMONITOR MonitorFromRect(const RECT& r, DWORD flags);

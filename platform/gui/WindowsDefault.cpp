@@ -726,10 +726,6 @@ bool SetDoubleClickTime(UINT ms) {
   return true;
 }
 
-DWORD GetTickCount() {
-  return static_cast<DWORD>(talvik::gui::Now());
-}
-
 void MessageBeep(UINT) {
   if (auto* b = S().backend) b->Beep();
 }

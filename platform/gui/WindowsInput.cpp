@@ -142,7 +142,7 @@ bool CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
   s.caret.owner = hwnd;
   s.caret.width = width > 0 ? width : GetSystemMetrics(SM_CXBORDER);
   s.caret.height = height > 0 ? height : GetSystemMetrics(SM_CYBORDER);
-  s.caret.lastToggle = talvik::gui::Now();
+  s.caret.lastToggle = talvik::gui::Ticks();
   return true;
 }
 
@@ -168,7 +168,7 @@ bool SetCaretPos(int x, int y) {
   CaretDirty();
   c.pos = {x, y};
   c.blinkOn = true;
-  c.lastToggle = talvik::gui::Now();
+  c.lastToggle = talvik::gui::Ticks();
   CaretDirty();
   return true;
 }
@@ -183,7 +183,7 @@ bool ShowCaret(HWND hwnd) {
   if (!c.owner || (hwnd && hwnd != c.owner) || c.hideCount == 0) return false;
   if (--c.hideCount == 0) {
     c.blinkOn = true;
-    c.lastToggle = talvik::gui::Now();
+    c.lastToggle = talvik::gui::Ticks();
     CaretDirty();
   }
   return true;
