@@ -56,19 +56,14 @@ function(talvik_tests leaf)
     # Settings written by tests go below the build tree, never into the user's own.
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
     ${A_ENVIRONMENT})
+  # Each test runs through env(1) with these settings: a list-valued ENVIRONMENT property does not
+  # survive test discovery (only its first entry would be set).
+  set_property(TARGET ${leaf}_tests PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env ${env})
   gtest_discover_tests(${leaf}_tests
     TEST_PREFIX "${leaf}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300)
-  # The environment is set by a script that runs after discovery: passed through the discovery's
-  # PROPERTIES, a list would lose everything after its first item.
-  set(env_file "${CMAKE_CURRENT_BINARY_DIR}/${leaf}_tests_env.cmake")
-  file(WRITE "${env_file}"
-    "if(${leaf}_tests_TESTS)\n"
-    "  set_tests_properties(\${${leaf}_tests_TESTS} PROPERTIES ENVIRONMENT \"${env}\")\n"
-    "endif()\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${env_file}")
 endfunction()
 
 # talvik_bench(<name> SOURCES ... DEPS ...)

@@ -83,7 +83,7 @@ std::string MessageText(int code) {
 void RememberMessage(int code, const std::string& text) {
   if (code <= 0 || text.empty()) return;
   // Only single-line texts of the plain form: PL/SQL errors carry their details per call.
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   if (text.rfind(prefix, 0) != 0 || text.find('\n') != std::string::npos) return;
   std::lock_guard<std::mutex> g(messageLock);
@@ -91,7 +91,7 @@ void RememberMessage(int code, const std::string& text) {
 }
 
 OraError MakeError(int code, const std::string& message) {
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   return OraError(code, prefix + message);
 }
@@ -408,7 +408,10 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
                  OCIError* errhp) {
   if (!IsHandle(trgthndlp, trghndltyp)) return OCI_INVALID_HANDLE;
   auto* base = static_cast<HandleBase*>(const_cast<dvoid*>(trgthndlp));
-  if (attrtype == OCI_ATTR_ENV) return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
+  // The environment of the handles that live in one (attribute numbers are per handle type).
+  if (attrtype == OCI_ATTR_ENV && (trghndltyp == OCI_HTYPE_SVCCTX || trghndltyp == OCI_HTYPE_STMT ||
+                                   trghndltyp == OCI_HTYPE_SERVER || trghndltyp == OCI_HTYPE_SESSION))
+    return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
   switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX: {
       auto* svc = static_cast<OCISvcCtx*>(base);

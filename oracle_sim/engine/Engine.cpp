@@ -1,135 +1,116 @@
-// Placeholder bodies of the engine API; the working engine replaces them.
+// Value conversions between the engine's values and SQLite's.
 #include "oracle_sim/engine/Engine.h"
+
+#include <sqlite3.h>
+
+#include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Functions.h"
 
 namespace oracle_sim {
 
-struct InstanceState {
-  std::string path;
-};
-struct SessionState {
-  std::shared_ptr<Instance> instance;
-  std::string user;
-  std::string warningText;
-};
-struct CursorState {
-  std::string sql;
-  std::vector<ColumnDesc> columns;
-};
-
-namespace {
-[[noreturn]] void Unimplemented() {
-  throw OraError(3001, "ORA-03001: unimplemented feature");
-}
-}  // namespace
-
 std::string Value::ToText() const {
-  return s;
-}
-
-Instance::Instance() : state_(std::make_unique<InstanceState>()) {}
-Instance::~Instance() = default;
-std::shared_ptr<Instance> Instance::Open(const std::string&) {
-  Unimplemented();
-}
-const std::string& Instance::Path() const {
-  return state_->path;
-}
-std::string Instance::Banner() {
-  return "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production";
-}
-std::string Instance::VersionText() {
-  return "9.2.0.8.0";
-}
-uint32_t Instance::ReleaseNumber() {
-  return 0x09200800u;
-}
-
-Session::Session() : state_(std::make_unique<SessionState>()) {}
-Session::~Session() = default;
-std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance>, const std::string&, const std::string&) {
-  Unimplemented();
-}
-int Session::LogonWarning() const {
-  return 0;
-}
-const std::string& Session::LogonWarningText() const {
-  return state_->warningText;
-}
-const std::string& Session::UserName() const {
-  return state_->user;
-}
-int Session::SessionId() const {
-  return 0;
-}
-const std::shared_ptr<Instance>& Session::GetInstance() const {
-  return state_->instance;
-}
-void Session::Commit() {
-  Unimplemented();
-}
-void Session::Rollback() {
-  Unimplemented();
-}
-void Session::Break() {}
-void Session::CutConnection() {}
-bool Session::Connected() const {
-  return false;
-}
-std::unique_ptr<Cursor> Session::Prepare(const std::string&) {
-  Unimplemented();
-}
-std::vector<std::string> Session::PendingOutput() const {
+  switch (kind) {
+    case Null:
+      return {};
+    case Int:
+      return NumberText(i);
+    case Real:
+      return NumberText(d);
+    case Text:
+      return s;
+    case Bytes: {
+      static const char* h = "0123456789ABCDEF";
+      std::string r;
+      for (unsigned char c : s) {
+        r += h[c >> 4];
+        r += h[c & 15];
+      }
+      return r;
+    }
+    case Date:
+      return FormatDate(dt, "DD-MON-RR");
+  }
   return {};
 }
 
-Cursor::Cursor() : state_(std::make_unique<CursorState>()) {}
-Cursor::~Cursor() = default;
-StmtKind Cursor::Kind() const {
-  return StmtKind::Other;
+Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
+  int t = sqlite3_column_type(st, i);
+  if (t == SQLITE_NULL) return Value();
+  switch (type.ty) {
+    case Ty::Date:
+    case Ty::Timestamp:
+    case Ty::TimestampTZ:
+    case Ty::TimestampLTZ: {
+      std::string s(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+      DateTime d;
+      if (ParseIso(s, d)) return Value::MakeDate(d);
+      return Value::MakeText(s);
+    }
+    case Ty::Number:
+      if (t == SQLITE_INTEGER) return Value::MakeInt(sqlite3_column_int64(st, i));
+      if (t == SQLITE_FLOAT) {
+        double d = sqlite3_column_double(st, i);
+        if (d == static_cast<double>(static_cast<int64_t>(d)) && d > -9e18 && d < 9e18)
+          return Value::MakeInt(static_cast<int64_t>(d));
+        return Value::MakeReal(d);
+      }
+      {
+        std::string s(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+        int64_t iv;
+        double dv;
+        bool isInt;
+        if (ParseNumber(s, iv, dv, isInt)) return isInt ? Value::MakeInt(iv) : Value::MakeReal(dv);
+        return Value::MakeText(s);
+      }
+    case Ty::Raw:
+    case Ty::LongRaw:
+    case Ty::Blob:
+      if (t == SQLITE_BLOB)
+        return Value::MakeBytes(
+            std::string(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+      return Value::MakeBytes(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                          sqlite3_column_bytes(st, i)));
+    default:
+      if (t == SQLITE_INTEGER)
+        return Value::MakeText(NumberText(static_cast<int64_t>(sqlite3_column_int64(st, i))));
+      if (t == SQLITE_FLOAT) return Value::MakeText(NumberText(sqlite3_column_double(st, i)));
+      if (t == SQLITE_BLOB)
+        return Value::MakeBytes(
+            std::string(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+      return Value::MakeText(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                         sqlite3_column_bytes(st, i)));
+  }
 }
-const std::string& Cursor::Sql() const {
-  return state_->sql;
-}
-int Cursor::FunctionCode() const {
-  return 0;
-}
-std::vector<std::string> Cursor::BindNames() const {
-  return {};
-}
-std::vector<std::string> Cursor::OutBindNames() const {
-  return {};
-}
-void Cursor::BindByName(const std::string&, const Value&) {
-  Unimplemented();
-}
-void Cursor::BindByPos(int, const Value&) {
-  Unimplemented();
-}
-void Cursor::BindArray(const std::string&, std::vector<Value>) {
-  Unimplemented();
-}
-void Cursor::BindTable(const std::string&, std::vector<Value>) {
-  Unimplemented();
-}
-void Cursor::ClearBinds() {}
-const std::vector<ColumnDesc>& Cursor::Describe() {
-  return state_->columns;
-}
-void Cursor::Execute(int) {
-  Unimplemented();
-}
-bool Cursor::Fetch(std::vector<Value>&) {
-  return false;
-}
-int64_t Cursor::RowCount() const {
-  return 0;
-}
-void Cursor::CloseRows() {}
-Value Cursor::OutValue(const std::string&) const {
-  Unimplemented();
-}
-std::vector<Value> Cursor::OutArray(const std::string&) const {
-  Unimplemented();
+
+void BindValue(sqlite3_stmt* st, int idx, const Value& v) {
+  switch (v.kind) {
+    case Value::Null:
+      sqlite3_bind_null(st, idx);
+      break;
+    case Value::Int:
+      sqlite3_bind_int64(st, idx, v.i);
+      break;
+    case Value::Real:
+      sqlite3_bind_double(st, idx, v.d);
+      break;
+    case Value::Text:
+      if (v.s.empty())
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
+    case Value::Bytes:
+      if (v.s.empty())
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_blob(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
+    case Value::Date: {
+      std::string s = FormatIso(v.dt);
+      sqlite3_bind_text(st, idx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      break;
+    }
+  }
 }
 
 }  // namespace oracle_sim

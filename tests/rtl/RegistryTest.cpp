@@ -350,6 +350,18 @@ TEST_F(RegistryTest, LocalMachineComesFromTheNamedFile) {
   EXPECT_FALSE(FileExists(HkcuFile()));  // the user's hive is another file
 }
 
+TEST_F(RegistryTest, ReadsTheSimulatedHomesFile) {
+  // The build writes this file for the simulated Oracle home.
+  std::string file = GetEnvironmentVariable("TALVIK_BINARY_DIR") + "/oracle_home/hklm.reg";
+  if (!FileExists(file)) GTEST_SKIP() << "no simulated Oracle home in this build";
+  SetEnvironmentVariable("TALVIK_HKLM", file);
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\ORACLE\\HOME0", false));
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME"), ExtractFileDir(file));
+  EXPECT_EQ(reg.ReadString("ORACLE_HOME_NAME"), "SimHome");
+}
+
 TEST_F(RegistryTest, LocalMachineWithoutAFileShowsTheOracleHomes) {
   TRegistry reg(KEY_READ);
   reg.SetRootKey(HKEY_LOCAL_MACHINE);

@@ -1,0 +1,134 @@
+// The instance's catalog as the translator sees it: users, objects, columns, constraints, synonyms.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "oracle_sim/engine/Engine.h"
+
+struct sqlite3;
+
+namespace oracle_sim {
+
+// The Oracle type of a column or an expression.
+struct SqlType {
+  Ty ty = Ty::Varchar2;
+  int size = 0;       // character / byte length
+  int precision = 0;  // NUMBER(p,s)
+  int scale = -127;   // -127: unconstrained NUMBER
+  bool nullable = true;
+  bool unknown = false;  // a bind or NULL: takes the type of what it meets
+
+  static SqlType Number(int p = 0, int s = -127) {
+    SqlType t;
+    t.ty = Ty::Number;
+    t.size = 22;
+    t.precision = p;
+    t.scale = s;
+    return t;
+  }
+  static SqlType Varchar(int n) {
+    SqlType t;
+    t.ty = Ty::Varchar2;
+    t.size = n;
+    return t;
+  }
+  static SqlType DateT() {
+    SqlType t;
+    t.ty = Ty::Date;
+    t.size = 7;
+    return t;
+  }
+  static SqlType Unknown() {
+    SqlType t;
+    t.unknown = true;
+    t.size = 4000;
+    return t;
+  }
+  bool IsText() const {
+    return !unknown && (ty == Ty::Varchar2 || ty == Ty::Char || ty == Ty::Long || ty == Ty::Clob);
+  }
+  bool IsNumber() const { return !unknown && ty == Ty::Number; }
+  bool IsDate() const { return !unknown && ty == Ty::Date; }
+  bool IsRaw() const { return !unknown && (ty == Ty::Raw || ty == Ty::LongRaw || ty == Ty::Blob); }
+};
+
+struct CatColumn {
+  std::string name;
+  std::string typeName;  // NUMBER, VARCHAR2, CHAR, DATE, RAW, LONG, LONG RAW, CLOB, BLOB, FLOAT, ROWID
+  SqlType type;
+  int id = 0;
+  std::string defaultText;
+};
+
+struct CatConstraint {
+  std::string owner, name, table;
+  char type = 'C';  // P U R C
+  std::vector<std::string> columns;
+  std::string check;              // search condition text
+  std::string refOwner, refName;  // referenced constraint
+  bool cascade = false;
+};
+
+struct CatObject {
+  int64_t id = 0;
+  std::string owner, name;
+  std::string type;        // TABLE, VIEW, SEQUENCE
+  std::string sqliteName;  // storage table or SQLite view
+  std::vector<CatColumn> columns;
+  std::string viewText;     // CREATE VIEW text (user views)
+  bool systemView = false;  // a dictionary view computed by SQLite
+  bool dbaOnly = false;     // readable only with DBA privilege
+  std::string Key() const { return owner + "." + name; }
+  const CatColumn* Column(const std::string& n) const {
+    for (auto& c : columns)
+      if (c.name == n) return &c;
+    return nullptr;
+  }
+};
+
+struct CatUser {
+  int64_t id = 0;
+  std::string name;
+  bool dba = false;
+};
+
+struct Catalog {
+  int64_t version = 0;
+  std::map<std::string, CatObject> objects;     // "OWNER.NAME"
+  std::map<std::string, std::string> synonyms;  // "OWNER.NAME" (owner PUBLIC too) -> "OWNER.NAME"
+  std::map<std::string, std::vector<CatConstraint>> constraints;  // by "OWNER.TABLE"
+  std::map<std::string, CatUser> users;
+
+  const CatObject* Find(const std::string& key) const {
+    auto it = objects.find(key);
+    return it == objects.end() ? nullptr : &it->second;
+  }
+  const CatConstraint* FindConstraint(const std::string& owner, const std::string& name) const;
+};
+
+// Loads the catalog from the instance's own tables.
+std::shared_ptr<const Catalog> LoadCatalog(sqlite3* db, int64_t version);
+// The catalog version stored in the file (DDL increments it).
+int64_t ReadCatalogVersion(sqlite3* db);
+
+// Type mapping of a declared column.
+SqlType ColumnType(const std::string& typeName, int size, int precision, int scale, bool hasPrecision);
+std::string TypeDisplay(const CatColumn& c);
+
+// Creates the instance's schema, users and sample data in an empty database.
+void BootstrapInstance(sqlite3* db);
+
+// Registers a view computed by SQLite (owner SYS, public synonym): columns are (name, type, size).
+void RegisterSystemView(sqlite3* db, const std::string& name,
+                        const std::vector<std::tuple<std::string, std::string, int>>& cols,
+                        const std::string& body, bool dbaOnly);
+
+// Executes SQL on the connection; throws OraError with the SQLite message mapped when it fails.
+void Exec(sqlite3* db, const std::string& sql);
+
+}  // namespace oracle_sim

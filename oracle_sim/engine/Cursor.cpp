@@ -1,0 +1,417 @@
+// Cursors: binds, execution of queries and DML (with row locks and array iterations), fetching.
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Errors.h"
+
+namespace oracle_sim {
+
+namespace {
+
+std::string BindKey(const std::string& name) {
+  std::string n = name;
+  if (!n.empty() && n[0] == ':') n.erase(0, 1);
+  for (auto& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return n;
+}
+
+SessionState& Live(CursorState& c) {
+  if (!c.session) Raise(3114);
+  return *c.session;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ CursorState
+void CursorState::Prepare() {
+  if (stmt && sqlite3_sql(stmt) && tr->sqlite == sqlite3_sql(stmt)) return;
+  if (stmt) sqlite3_finalize(stmt);
+  stmt = nullptr;
+  int rc = sqlite3_prepare_v2(session->db, tr->sqlite.c_str(), -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    stmt = nullptr;
+    session->RaiseSqlite(rc);
+  }
+}
+
+const Value* CursorState::InValue(const std::string& name, int iteration) const {
+  auto a = arrays.find(name);
+  if (a != arrays.end()) {
+    if (iteration < static_cast<int>(a->second.size())) return &a->second[iteration];
+    return nullptr;
+  }
+  auto b = binds.find(name);
+  if (b != binds.end()) return &b->second;
+  return nullptr;
+}
+
+void CursorState::BindAll(int iteration) {
+  sqlite3_clear_bindings(stmt);
+  int n = sqlite3_bind_parameter_count(stmt);
+  for (int i = 1; i <= n; ++i) {
+    if (!sqlite3_bind_parameter_name(stmt, i)) continue;
+    if (i > static_cast<int>(tr->bindNames.size())) Raise(1008);
+    const Value* v = InValue(tr->bindNames[i - 1], iteration);
+    if (!v) Raise(1008);
+    BindValue(stmt, i, *v);
+  }
+}
+
+void CursorState::Reset() {
+  if (stmt) sqlite3_reset(stmt);
+  rowsOpen = false;
+  buffered = false;
+  buffer.clear();
+}
+
+bool CursorState::StepRow(std::vector<Value>& row) {
+  if (buffered) {
+    if (buffer.empty()) return false;
+    row = std::move(buffer.front());
+    buffer.pop_front();
+    ++rowCount;
+    return true;
+  }
+  if (!rowsOpen) return false;
+  int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    size_t n = tr->columns.size();
+    row.resize(n);
+    for (size_t i = 0; i < n; ++i) row[i] = FromSqlite(stmt, static_cast<int>(i), tr->columnTypes[i]);
+    ++rowCount;
+    return true;
+  }
+  rowsOpen = false;
+  if (rc == SQLITE_DONE) {
+    sqlite3_reset(stmt);
+    return false;
+  }
+  try {
+    session->RaiseSqlite(rc);
+  } catch (...) {
+    sqlite3_reset(stmt);
+    throw;
+  }
+}
+
+void CursorState::Drain() {
+  if (!rowsOpen) return;
+  std::deque<std::vector<Value>> rows;
+  for (;;) {
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW) break;
+    std::vector<Value> row(tr->columns.size());
+    for (size_t i = 0; i < row.size(); ++i)
+      row[i] = FromSqlite(stmt, static_cast<int>(i), tr->columnTypes[i]);
+    rows.push_back(std::move(row));
+  }
+  sqlite3_reset(stmt);
+  rowsOpen = false;
+  buffered = true;
+  buffer = std::move(rows);
+}
+
+// ------------------------------------------------------------------ Session::Prepare
+std::unique_ptr<Cursor> Session::Prepare(const std::string& sqlIn) {
+  SessionState& s = *state_;
+  std::lock_guard<std::mutex> lock(s.mu);
+  s.CheckConnected();
+  std::string sql;
+  sql.reserve(sqlIn.size());
+  for (size_t i = 0; i < sqlIn.size(); ++i)
+    if (!(sqlIn[i] == '\r' && i + 1 < sqlIn.size() && sqlIn[i + 1] == '\n')) sql += sqlIn[i];
+  auto tr = s.TranslateCached(sql);
+  std::unique_ptr<Cursor> c(new Cursor());
+  c->state_->session = &s;
+  c->state_->sql = sql;
+  c->state_->tr = tr;
+  s.cursors.insert(c->state_.get());
+  return c;
+}
+
+// ------------------------------------------------------------------ Cursor
+Cursor::Cursor() : state_(std::make_unique<CursorState>()) {}
+
+Cursor::~Cursor() {
+  CursorState& c = *state_;
+  if (c.session) {
+    std::lock_guard<std::mutex> lock(c.session->mu);
+    c.session->cursors.erase(&c);
+    if (c.stmt) sqlite3_finalize(c.stmt);
+  }
+}
+
+StmtKind Cursor::Kind() const {
+  return state_->tr->kind;
+}
+const std::string& Cursor::Sql() const {
+  return state_->sql;
+}
+int Cursor::FunctionCode() const {
+  return state_->tr->functionCode;
+}
+std::vector<std::string> Cursor::BindNames() const {
+  return state_->tr->bindNames;
+}
+
+std::vector<std::string> Cursor::OutBindNames() const {
+  const CursorState& c = *state_;
+  if (c.tr->kind != StmtKind::PlSql) return c.tr->outBinds;
+  // a PL/SQL block writes the binds it assigns and those passed to OUT parameters
+  std::vector<std::string> out;
+  auto toks = Tokenize(c.sql);
+  for (size_t i = 0; i + 1 < toks.size(); ++i) {
+    if (toks[i].kind != Tok::Bind) continue;
+    bool assigned = toks[i + 1].Is(":=");
+    bool into = false;
+    for (size_t j = i; j > 0; --j) {
+      if (toks[j - 1].Is(",") || toks[j - 1].kind == Tok::Bind) continue;
+      into = toks[j - 1].Is("INTO");
+      break;
+    }
+    bool arg = i > 0 && (toks[i - 1].Is("(") || toks[i - 1].Is(",") || toks[i - 1].Is("=>"));
+    if ((assigned || into || arg) && std::find(out.begin(), out.end(), toks[i].text) == out.end())
+      out.push_back(toks[i].text);
+  }
+  return out;
+}
+
+void Cursor::BindByName(const std::string& name, const Value& v) {
+  CursorState& c = *state_;
+  std::string k = BindKey(name);
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  c.binds[k] = v;
+  c.arrays.erase(k);
+  c.tables.erase(k);
+}
+
+void Cursor::BindByPos(int pos, const Value& v) {
+  CursorState& c = *state_;
+  if (pos < 1 || pos > static_cast<int>(c.tr->bindNames.size())) Raise(1036);
+  BindByName(c.tr->bindNames[pos - 1], v);
+}
+
+void Cursor::BindArray(const std::string& name, std::vector<Value> values) {
+  CursorState& c = *state_;
+  std::string k = BindKey(name);
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  c.binds.erase(k);
+  c.tables.erase(k);
+  c.arrays[k] = std::move(values);
+}
+
+void Cursor::BindTable(const std::string& name, std::vector<Value> values) {
+  CursorState& c = *state_;
+  std::string k = BindKey(name);
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  c.binds.erase(k);
+  c.arrays.erase(k);
+  c.tables[k] = std::move(values);
+}
+
+void Cursor::ClearBinds() {
+  state_->binds.clear();
+  state_->arrays.clear();
+  state_->tables.clear();
+}
+
+const std::vector<ColumnDesc>& Cursor::Describe() {
+  return state_->tr->columns;
+}
+
+namespace {
+
+bool LockRow(SessionState& s, int64_t obj, int64_t rid) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(s.db, "INSERT OR IGNORE INTO sim$locks(obj_id, rid, sid) VALUES (?, ?, ?)", -1, &st,
+                     nullptr);
+  sqlite3_bind_int64(st, 1, obj);
+  sqlite3_bind_int64(st, 2, rid);
+  sqlite3_bind_int(st, 3, s.sid);
+  int rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) s.RaiseSqlite(rc);
+  sqlite3_prepare_v2(s.db, "SELECT sid FROM sim$locks WHERE obj_id = ? AND rid = ?", -1, &st, nullptr);
+  sqlite3_bind_int64(st, 1, obj);
+  sqlite3_bind_int64(st, 2, rid);
+  int holder = s.sid;
+  if (sqlite3_step(st) == SQLITE_ROW) holder = sqlite3_column_int(st, 0);
+  sqlite3_finalize(st);
+  return holder == s.sid;
+}
+
+void ExecuteLockingSelect(CursorState& c) {
+  SessionState& s = *c.session;
+  const Translation& tr = *c.tr;
+  size_t visible = tr.columns.size();
+  for (;;) {
+    s.BeginWrite();
+    try {
+      c.Prepare();
+      c.BindAll(0);
+      std::deque<std::vector<Value>> rows;
+      std::vector<std::pair<int64_t, int64_t>> locks;
+      for (;;) {
+        int rc = sqlite3_step(c.stmt);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) s.RaiseSqlite(rc);
+        std::vector<Value> row(visible);
+        for (size_t i = 0; i < visible; ++i)
+          row[i] = FromSqlite(c.stmt, static_cast<int>(i), tr.columnTypes[i]);
+        for (size_t k = 0; k < tr.lockObjects.size(); ++k) {
+          int col = static_cast<int>(visible + k);
+          if (tr.lockObjects[k] && sqlite3_column_type(c.stmt, col) != SQLITE_NULL)
+            locks.emplace_back(tr.lockObjects[k], sqlite3_column_int64(c.stmt, col));
+        }
+        rows.push_back(std::move(row));
+      }
+      sqlite3_reset(c.stmt);
+      for (auto& [obj, rid] : locks)
+        if (!LockRow(s, obj, rid)) throw LockConflict();
+      s.CommitWrite();
+      c.buffer = std::move(rows);
+      c.buffered = true;
+      return;
+    } catch (const LockConflict&) {
+      if (c.stmt) sqlite3_reset(c.stmt);
+      s.RollbackWrite();
+      s.WaitForLock(tr.nowait);
+    } catch (...) {
+      if (c.stmt) sqlite3_reset(c.stmt);
+      s.RollbackWrite();
+      throw;
+    }
+  }
+}
+
+void ExecuteDml(CursorState& c, int iterations) {
+  SessionState& s = *c.session;
+  const Translation& tr = *c.tr;
+  c.Prepare();
+  int64_t done = 0;
+  s.BeginWrite();
+  for (int it = 0; it < iterations;) {
+    try {
+      sqlite3_reset(c.stmt);
+      c.BindAll(it);
+      for (;;) {
+        int rc = sqlite3_step(c.stmt);
+        if (rc == SQLITE_ROW) {
+          for (size_t k = 0; k < tr.outBinds.size(); ++k)
+            c.outs[tr.outBinds[k]].push_back(FromSqlite(c.stmt, static_cast<int>(k), tr.returningTypes[k]));
+          continue;
+        }
+        if (rc == SQLITE_DONE) break;
+        s.RaiseSqlite(rc);
+      }
+      done += sqlite3_changes(s.db);
+      sqlite3_reset(c.stmt);
+      ++it;
+    } catch (const LockConflict&) {
+      sqlite3_reset(c.stmt);
+      for (auto& name : tr.outBinds) c.outs[name].clear();
+      s.CommitWrite();
+      try {
+        s.WaitForLock(false);
+      } catch (...) {
+        c.rowCount = done;
+        throw;
+      }
+      s.BeginWrite();
+    } catch (...) {
+      sqlite3_reset(c.stmt);
+      c.rowCount = done;
+      s.CommitWrite();
+      throw;
+    }
+  }
+  s.CommitWrite();
+  c.rowCount = done;
+}
+
+}  // namespace
+
+void Cursor::Execute(int iterations) {
+  CursorState& c = *state_;
+  SessionState& s = Live(c);
+  std::lock_guard<std::mutex> lock(s.mu);
+  s.CheckConnected();
+  s.StatementStart();
+  c.tr = s.TranslateCached(c.sql);
+  c.Reset();
+  c.outs.clear();
+  c.rowCount = 0;
+  c.executed = true;
+  if (iterations < 1) iterations = 1;
+  switch (c.tr->kind) {
+    case StmtKind::Select:
+      if (c.tr->writes) {
+        ExecuteLockingSelect(c);
+      } else {
+        c.Prepare();
+        c.BindAll(0);
+        c.rowsOpen = true;
+      }
+      break;
+    case StmtKind::Insert:
+    case StmtKind::Update:
+    case StmtKind::Delete:
+      ExecuteDml(c, iterations);
+      break;
+    case StmtKind::PlSql:
+      s.ExecutePlSql(c);
+      break;
+    case StmtKind::Ddl:
+      s.ExecuteDdl(*c.tr->statement);
+      break;
+    case StmtKind::Other:
+      s.ExecuteOther(*c.tr->statement);
+      break;
+  }
+}
+
+bool Cursor::Fetch(std::vector<Value>& row) {
+  CursorState& c = *state_;
+  SessionState& s = Live(c);
+  std::lock_guard<std::mutex> lock(s.mu);
+  if (s.cut.load() != 0) s.CheckConnected();
+  if (!c.executed || c.tr->kind != StmtKind::Select) Raise(1002);
+  return c.StepRow(row);
+}
+
+int64_t Cursor::RowCount() const {
+  return state_->rowCount;
+}
+
+void Cursor::CloseRows() {
+  CursorState& c = *state_;
+  if (!c.session) return;
+  std::lock_guard<std::mutex> lock(c.session->mu);
+  c.Reset();
+}
+
+Value Cursor::OutValue(const std::string& name) const {
+  const CursorState& c = *state_;
+  std::string k = BindKey(name);
+  auto it = c.outs.find(k);
+  if (it != c.outs.end() && !it->second.empty()) return it->second.back();
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  if (it != c.outs.end()) return Value();
+  auto b = c.binds.find(k);
+  return b == c.binds.end() ? Value() : b->second;
+}
+
+std::vector<Value> Cursor::OutArray(const std::string& name) const {
+  const CursorState& c = *state_;
+  std::string k = BindKey(name);
+  auto it = c.outs.find(k);
+  if (it != c.outs.end()) return it->second;
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  auto t = c.tables.find(k);
+  return t == c.tables.end() ? std::vector<Value>() : t->second;
+}
+
+}  // namespace oracle_sim

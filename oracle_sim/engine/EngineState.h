@@ -1,0 +1,118 @@
+// Internal state behind the engine API: the instance, sessions and cursors.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "oracle_sim/engine/Catalog.h"
+#include "oracle_sim/engine/Engine.h"
+#include "oracle_sim/engine/Functions.h"
+#include "oracle_sim/engine/Translator.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace oracle_sim {
+
+// A row the statement needs is locked by another session (raised inside SQLite by the row triggers).
+struct LockConflict {};
+
+struct InstanceState {
+  std::string path;
+  std::mutex mu;
+  std::shared_ptr<const Catalog> catalog;
+  std::unordered_map<std::string, std::shared_ptr<Translation>> cache;  // "USER\x01sql"
+  int64_t cacheVersion = -1;
+};
+
+struct Savepoint {
+  std::string name;
+  int64_t undoSeq = 0;
+  int64_t lockRow = 0;
+};
+
+struct SessionState {
+  std::shared_ptr<Instance> instance;
+  Session* self = nullptr;
+  sqlite3* db = nullptr;
+  FunctionEnv env;
+  int sid = 0;
+  int serial = 0;
+  std::string user;
+  int64_t userId = 0;
+  bool dba = false;
+  int warning = 0;
+  std::string warningText;
+  std::atomic<bool> interrupted{false};
+  std::atomic<int> cut{0};  // 0 connected, 1 cut (next call ORA-03113), 2 reported
+  std::mutex mu;            // one call at a time
+  std::vector<Savepoint> savepoints;
+  std::set<CursorState*> cursors;
+  bool outputEnabled = false;
+  std::deque<std::string> output;
+  std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
+  sqlite3_stmt* versionStmt = nullptr;
+
+  // ---- Session.cpp
+  void CheckConnected();
+  std::shared_ptr<const Catalog> CurrentCatalog();
+  std::shared_ptr<Translation> TranslateCached(const std::string& sql);
+  TranslateContext Context();
+  void BeginWrite();
+  void CommitWrite();
+  void RollbackWrite();
+  void DrainCursors(CursorState* except = nullptr);
+  void EndTransaction(bool commit);
+  void RollbackUndo(int sid, int64_t afterSeq);
+  void SetSavepoint(const std::string& name);
+  void RollbackTo(const std::string& name);
+  bool SessionAlive(int sid);
+  void CleanupDeadHolders(int64_t objId);
+  void WaitForLock(bool nowait);
+  void StatementStart();
+  [[noreturn]] void RaiseSqlite(int rc);
+
+  // ---- Ddl.cpp
+  void ExecuteDdl(const Statement& st);
+  void ExecuteOther(const Statement& st);
+
+  // ---- PlSql.cpp
+  void ExecutePlSql(CursorState& cur);
+};
+
+struct CursorState {
+  SessionState* session = nullptr;
+  std::string sql;
+  std::shared_ptr<Translation> tr;
+  sqlite3_stmt* stmt = nullptr;
+  std::map<std::string, Value> binds;
+  std::map<std::string, std::vector<Value>> arrays;
+  std::map<std::string, std::vector<Value>> tables;
+  std::map<std::string, std::vector<Value>> outs;
+  bool rowsOpen = false;  // stmt is positioned inside a result
+  bool buffered = false;  // rows come from `buffer`
+  std::deque<std::vector<Value>> buffer;
+  int64_t rowCount = 0;
+  bool executed = false;
+
+  void Prepare();
+  void BindAll(int iteration);
+  bool StepRow(std::vector<Value>& row);
+  void Drain();
+  void Reset();
+  Value ColumnValue(int i, const SqlType& type);
+  const Value* InValue(const std::string& name, int iteration) const;
+};
+
+// Converts a value fetched from SQLite according to the Oracle type of its column.
+Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);
+// Binds one engine value as SQLite parameter `idx`.
+void BindValue(sqlite3_stmt* st, int idx, const Value& v);
+
+}  // namespace oracle_sim

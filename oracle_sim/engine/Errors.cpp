@@ -1,0 +1,167 @@
+#include "oracle_sim/engine/Errors.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unordered_map>
+
+namespace oracle_sim {
+
+namespace {
+
+const std::unordered_map<int, const char*>& Messages() {
+  static const std::unordered_map<int, const char*> table = {
+      {1, "unique constraint (%s) violated"},
+      {28, "your session has been killed"},
+      {54, "resource busy and acquire with NOWAIT specified"},
+      {900, "invalid SQL statement"},
+      {901, "invalid CREATE command"},
+      {902, "invalid datatype"},
+      {903, "invalid table name"},
+      {904, "%s: invalid identifier"},
+      {905, "missing keyword"},
+      {906, "missing left parenthesis"},
+      {907, "missing right parenthesis"},
+      {909, "invalid number of arguments"},
+      {911, "invalid character"},
+      {908, "missing NULL keyword"},
+      {913, "too many values"},
+      {917, "missing comma"},
+      {918, "column ambiguously defined"},
+      {920, "invalid relational operator"},
+      {921, "unexpected end of SQL command"},
+      {922, "missing or invalid option"},
+      {923, "FROM keyword not found where expected"},
+      {925, "missing INTO keyword"},
+      {926, "missing VALUES keyword"},
+      {927, "missing equal sign"},
+      {928, "missing SELECT keyword"},
+      {931, "missing identifier"},
+      {932, "inconsistent datatypes"},
+      {933, "SQL command not properly ended"},
+      {934, "group function is not allowed here"},
+      {936, "missing expression"},
+      {938, "not enough arguments for function"},
+      {940, "invalid ALTER command"},
+      {950, "invalid DROP option"},
+      {971, "missing SET keyword"},
+      {924, "missing BY keyword"},
+      {937, "not a single-group group function"},
+      {942, "table or view does not exist"},
+      {947, "not enough values"},
+      {955, "name is already used by an existing object"},
+      {957, "duplicate column name"},
+      {972, "identifier is too long"},
+      {975, "logical operator not allowed"},
+      {976, "pseudocolumn or operator not allowed here"},
+      {979, "not a GROUP BY expression"},
+      {1001, "invalid cursor"},
+      {1002, "fetch out of sequence"},
+      {1008, "not all variables bound"},
+      {1013, "user requested cancel of current operation"},
+      {1017, "invalid username/password; logon denied"},
+      {1027, "bind variables not allowed for data definition operations"},
+      {1031, "insufficient privileges"},
+      {1035, "ORACLE only available to users with RESTRICTED SESSION privilege"},
+      {1036, "illegal variable name/number"},
+      {1428, "argument '%s' is out of range"},
+      {1465, "invalid hex number"},
+      {1732, "data manipulation operation not legal on this view"},
+      {1086, "savepoint '%s' never established"},
+      {1400, "cannot insert NULL into (%s)"},
+      {1401, "inserted value too large for column"},
+      {1403, "no data found"},
+      {1407, "cannot update (%s) to NULL"},
+      {1410, "invalid ROWID"},
+      {1416, "two tables cannot be outer-joined to each other"},
+      {1422, "exact fetch returns more than requested number of rows"},
+      {1427, "single-row subquery returns more than one row"},
+      {1430, "column being added already exists in table"},
+      {1435, "user does not exist"},
+      {1438, "value larger than specified precision allowed for this column"},
+      {1468, "a predicate may reference only one outer-joined table"},
+      {1476, "divisor is equal to zero"},
+      {1481, "invalid number format model"},
+      {1722, "invalid number"},
+      {1756, "quoted string not properly terminated"},
+      {1758, "table must be empty to add mandatory (NOT NULL) column"},
+      {1785, "ORDER BY item must be the number of a SELECT-list expression"},
+      {1789, "query block has incorrect number of result columns"},
+      {1821, "date format not recognized"},
+      {1830, "date format picture ends before converting entire input string"},
+      {1839, "date not valid for month specified"},
+      {1840, "input value not long enough for date format"},
+      {1841, "(full) year must be between -4713 and +9999, and not be 0"},
+      {1843, "not a valid month"},
+      {1847, "day of month must be between 1 and last day of month"},
+      {1850, "hour must be between 0 and 23"},
+      {1851, "minutes must be between 0 and 59"},
+      {1852, "seconds must be between 0 and 59"},
+      {1858, "a non-numeric character was found where a numeric was expected"},
+      {1861, "literal does not match format string"},
+      {1918, "user '%s' does not exist"},
+      {1920, "user name '%s' conflicts with another user or role name"},
+      {2260, "table can have only one primary key"},
+      {2261, "such unique or primary key already exists in the table"},
+      {2264, "name already used by an existing constraint"},
+      {2270, "no matching unique or primary key for this column-list"},
+      {2287, "sequence number not allowed here"},
+      {2289, "sequence does not exist"},
+      {2290, "check constraint (%s) violated"},
+      {2291, "integrity constraint (%s) violated - parent key not found"},
+      {2292, "integrity constraint (%s) violated - child record found"},
+      {2449, "unique/primary keys in table referenced by foreign keys"},
+      {3001, "unimplemented feature"},
+      {3113, "end-of-file on communication channel"},
+      {3114, "not connected to ORACLE"},
+      {4043, "object %s does not exist"},
+      {6502, "PL/SQL: numeric or value error"},
+      {6510, "PL/SQL: unhandled user-defined exception"},
+      {8002, "sequence %s.CURRVAL is not yet defined in this session"},
+      {8004, "sequence %s.NEXTVAL exceeds MAXVALUE and cannot be instantiated"},
+      {28000, "the account is locked"},
+      {28001, "the password has expired"},
+      {28002, "the password will expire within %s days"},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::string OraText(int code, const std::string& arg) {
+  char head[16];
+  std::snprintf(head, sizeof head, "ORA-%05d: ", code);
+  auto it = Messages().find(code);
+  std::string body = it == Messages().end() ? "message " + std::to_string(code) + " not found" : it->second;
+  auto p = body.find("%s");
+  if (p != std::string::npos) body.replace(p, 2, arg);
+  return head + body;
+}
+
+OraError MakeError(int code, const std::string& arg, int offset) {
+  return OraError(code, OraText(code, arg), offset);
+}
+
+void Raise(int code, const std::string& arg, int offset) {
+  throw MakeError(code, arg, offset);
+}
+
+void RaisePls201(const std::string& name, int line, int column) {
+  std::string where =
+      "ORA-06550: line " + std::to_string(line) + ", column " + std::to_string(column) + ":\n";
+  throw OraError(6550, where + "PLS-00201: identifier '" + name + "' must be declared\n" + where +
+                           "PL/SQL: Statement ignored");
+}
+
+bool ParseOraMessage(const std::string& message, OraError& out) {
+  auto p = message.find("ORA-");
+  if (p == std::string::npos || p + 9 > message.size()) return false;
+  int code = 0;
+  for (size_t i = p + 4; i < p + 9; ++i) {
+    if (message[i] < '0' || message[i] > '9') return false;
+    code = code * 10 + (message[i] - '0');
+  }
+  out = OraError(code, message.substr(p));
+  return true;
+}
+
+}  // namespace oracle_sim

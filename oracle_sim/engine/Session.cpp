@@ -1,0 +1,706 @@
+// Sessions: logon, the per-session SQLite connection, transactions (undo log), savepoints and
+// row locks shared through the instance file.
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Errors.h"
+
+namespace oracle_sim {
+
+namespace {
+
+std::mutex g_liveMu;
+std::set<std::pair<std::string, int>> g_live;  // (instance path, sid) of sessions alive in this process
+
+int BusyHandler(void* arg, int count) {
+  auto* s = static_cast<SessionState*>(arg);
+  if (s && s->interrupted.load()) return 0;
+  if (count > 6000) return 0;  // about a minute
+  std::this_thread::sleep_for(std::chrono::milliseconds(count < 10 ? 1 : 10));
+  return 1;
+}
+
+sqlite3* OpenConnection(const std::string& path, SessionState* owner) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = db ? sqlite3_errmsg(db) : "cannot open";
+    sqlite3_close(db);
+    throw OraError(1034, "ORA-01034: ORACLE not available (" + msg + ")");
+  }
+  sqlite3_busy_handler(db, BusyHandler, owner);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF;",
+               nullptr, nullptr, nullptr);
+  return db;
+}
+
+std::string ColText(sqlite3_stmt* st, int i) {
+  auto p = sqlite3_column_text(st, i);
+  return p ? reinterpret_cast<const char*>(p) : "";
+}
+
+std::string UpperAscii(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Runs one statement with integer parameters and returns the first column of the first row (or dflt).
+int64_t Scalar(sqlite3* db, const std::string& sql, std::initializer_list<int64_t> args, int64_t dflt = 0) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(db);
+    throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+  }
+  int i = 1;
+  for (auto a : args) sqlite3_bind_int64(st, i++, a);
+  int64_t r = dflt;
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) r = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    OraError e;
+    std::string msg = sqlite3_errmsg(db);
+    if (ParseOraMessage(msg, e)) throw e;
+    throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+  }
+  return r;
+}
+
+// Scripts run as SYS when a new instance is created.
+const char* kSampleSchema[] = {
+    "CREATE TABLE SCOTT.DEPT (DEPTNO NUMBER(2) CONSTRAINT PK_DEPT PRIMARY KEY, DNAME VARCHAR2(14), LOC "
+    "VARCHAR2(13))",
+    "CREATE TABLE SCOTT.EMP (EMPNO NUMBER(4) CONSTRAINT PK_EMP PRIMARY KEY, ENAME VARCHAR2(10), JOB "
+    "VARCHAR2(9), "
+    "MGR NUMBER(4), HIREDATE DATE, SAL NUMBER(7,2), COMM NUMBER(7,2), "
+    "DEPTNO NUMBER(2) CONSTRAINT FK_DEPTNO REFERENCES SCOTT.DEPT)",
+    "CREATE TABLE SCOTT.BONUS (ENAME VARCHAR2(10), JOB VARCHAR2(9), SAL NUMBER, COMM NUMBER)",
+    "CREATE TABLE SCOTT.SALGRADE (GRADE NUMBER, LOSAL NUMBER, HISAL NUMBER)",
+    "CREATE SEQUENCE SCOTT.EMP_SEQ START WITH 8000 INCREMENT BY 1 NOCACHE",
+    "INSERT INTO SCOTT.DEPT VALUES (10, 'ACCOUNTING', 'NEW YORK')",
+    "INSERT INTO SCOTT.DEPT VALUES (20, 'RESEARCH', 'DALLAS')",
+    "INSERT INTO SCOTT.DEPT VALUES (30, 'SALES', 'CHICAGO')",
+    "INSERT INTO SCOTT.DEPT VALUES (40, 'OPERATIONS', 'BOSTON')",
+    "INSERT INTO SCOTT.EMP VALUES (7369, 'SMITH', 'CLERK', 7902, to_date('17-12-1980', 'dd-mm-yyyy'), 800, "
+    "NULL, 20)",
+    "INSERT INTO SCOTT.EMP VALUES (7499, 'ALLEN', 'SALESMAN', 7698, to_date('20-2-1981', 'dd-mm-yyyy'), "
+    "1600, 300, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7521, 'WARD', 'SALESMAN', 7698, to_date('22-2-1981', 'dd-mm-yyyy'), 1250, "
+    "500, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7566, 'JONES', 'MANAGER', 7839, to_date('2-4-1981', 'dd-mm-yyyy'), 2975, "
+    "NULL, 20)",
+    "INSERT INTO SCOTT.EMP VALUES (7654, 'MARTIN', 'SALESMAN', 7698, to_date('28-9-1981', 'dd-mm-yyyy'), "
+    "1250, 1400, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7698, 'BLAKE', 'MANAGER', 7839, to_date('1-5-1981', 'dd-mm-yyyy'), 2850, "
+    "NULL, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7782, 'CLARK', 'MANAGER', 7839, to_date('9-6-1981', 'dd-mm-yyyy'), 2450, "
+    "NULL, 10)",
+    "INSERT INTO SCOTT.EMP VALUES (7788, 'SCOTT', 'ANALYST', 7566, to_date('19-4-1987', 'dd-mm-yyyy'), 3000, "
+    "NULL, 20)",
+    "INSERT INTO SCOTT.EMP VALUES (7839, 'KING', 'PRESIDENT', NULL, to_date('17-11-1981', 'dd-mm-yyyy'), "
+    "5000, NULL, 10)",
+    "INSERT INTO SCOTT.EMP VALUES (7844, 'TURNER', 'SALESMAN', 7698, to_date('8-9-1981', 'dd-mm-yyyy'), "
+    "1500, 0, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7876, 'ADAMS', 'CLERK', 7788, to_date('23-5-1987', 'dd-mm-yyyy'), 1100, "
+    "NULL, 20)",
+    "INSERT INTO SCOTT.EMP VALUES (7900, 'JAMES', 'CLERK', 7698, to_date('3-12-1981', 'dd-mm-yyyy'), 950, "
+    "NULL, 30)",
+    "INSERT INTO SCOTT.EMP VALUES (7902, 'FORD', 'ANALYST', 7566, to_date('3-12-1981', 'dd-mm-yyyy'), 3000, "
+    "NULL, 20)",
+    "INSERT INTO SCOTT.EMP VALUES (7934, 'MILLER', 'CLERK', 7782, to_date('23-1-1982', 'dd-mm-yyyy'), 1300, "
+    "NULL, 10)",
+    "INSERT INTO SCOTT.SALGRADE VALUES (1, 700, 1200)",
+    "INSERT INTO SCOTT.SALGRADE VALUES (2, 1201, 1400)",
+    "INSERT INTO SCOTT.SALGRADE VALUES (3, 1401, 2000)",
+    "INSERT INTO SCOTT.SALGRADE VALUES (4, 2001, 3000)",
+    "INSERT INTO SCOTT.SALGRADE VALUES (5, 3001, 9999)",
+    "COMMIT",
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ Instance
+Instance::Instance() : state_(std::make_unique<InstanceState>()) {}
+Instance::~Instance() = default;
+const std::string& Instance::Path() const {
+  return state_->path;
+}
+std::string Instance::Banner() {
+  return "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production";
+}
+std::string Instance::VersionText() {
+  return "9.2.0.8.0";
+}
+uint32_t Instance::ReleaseNumber() {
+  return 0x09200800u;
+}
+
+std::shared_ptr<Instance> Instance::Open(const std::string& path) {
+  std::shared_ptr<Instance> inst(new Instance());
+  inst->state_->path = path;
+  // One process at a time creates a new instance; the others wait on the side lock.
+  std::string lockPath = path + ".lock";
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd >= 0) ::flock(fd, LOCK_EX);
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      if (fd >= 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+      }
+    }
+  } unlock{fd};
+  sqlite3* db = OpenConnection(path, nullptr);
+  bool ready = false;
+  {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'ready'", -1, &st, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      ready = sqlite3_column_int(st, 0) == 1;
+    sqlite3_finalize(st);
+  }
+  if (!ready) {
+    try {
+      Exec(db, "BEGIN IMMEDIATE");
+      bool hasMeta = Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$meta'", {}) > 0;
+      if (!hasMeta) BootstrapInstance(db);
+      Exec(db, "COMMIT");
+    } catch (...) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      throw;
+    }
+    sqlite3_close(db);
+    db = nullptr;
+    {
+      auto sys = Session::LogOn(inst, "SYS", "CHANGE_ON_INSTALL");
+      for (const char* sql : kSampleSchema) sys->Prepare(sql)->Execute();
+    }
+    db = OpenConnection(path, nullptr);
+    Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('ready', 1)");
+  }
+  sqlite3_close(db);
+  return inst;
+}
+
+// ------------------------------------------------------------------ SessionState
+void SessionState::CheckConnected() {
+  int c = cut.load();
+  if (c == 1) {
+    cut = 2;
+    Raise(3113);
+  }
+  if (c == 2) Raise(3114);
+  if (Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0) == 1) {
+    cut = 2;
+    Raise(28);
+  }
+}
+
+TranslateContext SessionState::Context() {
+  TranslateContext ctx;
+  ctx.catalog = CurrentCatalog().get();
+  ctx.user = user;
+  ctx.dba = dba;
+  return ctx;
+}
+
+std::shared_ptr<const Catalog> SessionState::CurrentCatalog() {
+  if (!versionStmt)
+    sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'catalog_version'", -1, &versionStmt,
+                       nullptr);
+  int64_t v = 0;
+  if (versionStmt) {
+    if (sqlite3_step(versionStmt) == SQLITE_ROW) v = sqlite3_column_int64(versionStmt, 0);
+    sqlite3_reset(versionStmt);
+  }
+  InstanceState& is = instance->State();
+  std::lock_guard<std::mutex> lock(is.mu);
+  if (!is.catalog || is.catalog->version != v) {
+    is.catalog = LoadCatalog(db, v);
+    is.cache.clear();
+  }
+  return is.catalog;
+}
+
+std::shared_ptr<Translation> SessionState::TranslateCached(const std::string& sql) {
+  auto cat = CurrentCatalog();
+  InstanceState& is = instance->State();
+  std::string key = user + (dba ? "\x01" : "\x02") + sql;
+  {
+    std::lock_guard<std::mutex> lock(is.mu);
+    if (is.catalog == cat) {
+      auto it = is.cache.find(key);
+      if (it != is.cache.end()) return it->second;
+    }
+  }
+  TranslateContext ctx;
+  ctx.catalog = cat.get();
+  ctx.user = user;
+  ctx.dba = dba;
+  auto tr = Translate(ctx, sql);
+  std::lock_guard<std::mutex> lock(is.mu);
+  if (is.catalog == cat) {
+    if (is.cache.size() > 2000) is.cache.clear();
+    is.cache[key] = tr;
+  }
+  return tr;
+}
+
+void SessionState::StatementStart() {
+  interrupted = false;
+  env.now = NowLocal();
+}
+
+void SessionState::RaiseSqlite(int rc) {
+  std::string msg = sqlite3_errmsg(db);
+  if (msg.find("SIM-LOCK") != std::string::npos) throw LockConflict();
+  OraError e;
+  if (ParseOraMessage(msg, e)) throw e;
+  if ((rc & 0xFF) == SQLITE_INTERRUPT || interrupted.load()) Raise(1013);
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) Raise(54);
+  const char* uniq = "UNIQUE constraint failed: ";
+  if (msg.rfind(uniq, 0) == 0) {
+    // "SCOTT.EMP.EMPNO, SCOTT.EMP.ENAME" -> the catalog's constraint on those columns
+    std::string rest = msg.substr(std::strlen(uniq));
+    std::vector<std::string> cols;
+    std::string table;
+    size_t p = 0;
+    while (p < rest.size()) {
+      size_t q = rest.find(", ", p);
+      std::string item = rest.substr(p, q == std::string::npos ? std::string::npos : q - p);
+      auto dot = item.rfind('.');
+      if (dot != std::string::npos) {
+        table = item.substr(0, dot);
+        cols.push_back(item.substr(dot + 1));
+      }
+      if (q == std::string::npos) break;
+      p = q + 2;
+    }
+    auto cat = instance->State().catalog;
+    if (cat) {
+      for (auto& [key, obj] : cat->objects) {
+        if (obj.sqliteName != table) continue;
+        auto it = cat->constraints.find(key);
+        if (it == cat->constraints.end()) break;
+        for (auto& c : it->second) {
+          if (c.type != 'P' && c.type != 'U') continue;
+          auto a = c.columns, b = cols;
+          std::sort(a.begin(), a.end());
+          std::sort(b.begin(), b.end());
+          if (a == b) Raise(1, c.owner + "." + c.name);
+        }
+      }
+    }
+    Raise(1, table);
+  }
+  throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+}
+
+void SessionState::DrainCursors(CursorState* except) {
+  for (auto* c : cursors)
+    if (c != except && c->rowsOpen) c->Drain();
+}
+
+void SessionState::BeginWrite() {
+  DrainCursors();
+  int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseSqlite(rc);
+}
+
+void SessionState::CommitWrite() {
+  int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    RaiseSqlite(rc);
+  }
+}
+
+void SessionState::RollbackWrite() {
+  if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SessionState::RollbackUndo(int who, int64_t afterSeq) {
+  struct Entry {
+    int64_t seq, obj, rid;
+    std::string op, vals;
+  };
+  std::vector<Entry> entries;
+  {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        db, "SELECT seq, obj_id, op, rid, vals FROM sim$undo WHERE sid = ? AND seq > ? ORDER BY seq DESC", -1,
+        &st, nullptr);
+    sqlite3_bind_int(st, 1, who);
+    sqlite3_bind_int64(st, 2, afterSeq);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      Entry e;
+      e.seq = sqlite3_column_int64(st, 0);
+      e.obj = sqlite3_column_int64(st, 1);
+      e.op = ColText(st, 2);
+      e.rid = sqlite3_column_int64(st, 3);
+      if (sqlite3_column_type(st, 4) == SQLITE_BLOB)
+        e.vals.assign(static_cast<const char*>(sqlite3_column_blob(st, 4)), sqlite3_column_bytes(st, 4));
+      entries.push_back(std::move(e));
+    }
+    sqlite3_finalize(st);
+  }
+  if (entries.empty()) return;
+  auto cat = CurrentCatalog();
+  std::map<int64_t, const CatObject*> byId;
+  for (auto& [k, o] : cat->objects) byId[o.id] = &o;
+  env.undoing = true;
+  struct Restore {
+    FunctionEnv& env;
+    ~Restore() { env.undoing = false; }
+  } restore{env};
+  for (auto& e : entries) {
+    auto it = byId.find(e.obj);
+    if (it == byId.end()) continue;
+    const CatObject& t = *it->second;
+    std::string tbl = QuoteIdent(t.sqliteName);
+    std::string sql;
+    if (e.op == "I") {
+      sql = "DELETE FROM " + tbl + " WHERE rowid = ?1";
+    } else if (e.op == "U") {
+      sql = "UPDATE " + tbl + " SET ";
+      for (size_t i = 0; i < t.columns.size(); ++i)
+        sql += (i ? ", " : "") + QuoteIdent(t.columns[i].name) + " = ?" + std::to_string(i + 2);
+      sql += " WHERE rowid = ?1";
+    } else {
+      sql = "INSERT INTO " + tbl + " (rowid";
+      for (auto& c : t.columns) sql += ", " + QuoteIdent(c.name);
+      sql += ") VALUES (?1";
+      for (size_t i = 0; i < t.columns.size(); ++i) sql += ", ?" + std::to_string(i + 2);
+      sql += ")";
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(st);
+      continue;
+    }
+    sqlite3_bind_int64(st, 1, e.rid);
+    // unpack values
+    size_t p = 0;
+    int idx = 2;
+    const std::string& b = e.vals;
+    while (p < b.size() && idx <= static_cast<int>(t.columns.size()) + 1) {
+      int type = static_cast<unsigned char>(b[p++]);
+      if (type == SQLITE_INTEGER && p + 8 <= b.size()) {
+        int64_t x;
+        std::memcpy(&x, b.data() + p, 8);
+        p += 8;
+        sqlite3_bind_int64(st, idx, x);
+      } else if (type == SQLITE_FLOAT && p + 8 <= b.size()) {
+        double x;
+        std::memcpy(&x, b.data() + p, 8);
+        p += 8;
+        sqlite3_bind_double(st, idx, x);
+      } else if ((type == SQLITE_TEXT || type == SQLITE_BLOB) && p + 4 <= b.size()) {
+        uint32_t len;
+        std::memcpy(&len, b.data() + p, 4);
+        p += 4;
+        if (p + len > b.size()) break;
+        if (type == SQLITE_TEXT)
+          sqlite3_bind_text(st, idx, b.data() + p, static_cast<int>(len), SQLITE_TRANSIENT);
+        else
+          sqlite3_bind_blob(st, idx, b.data() + p, static_cast<int>(len), SQLITE_TRANSIENT);
+        p += len;
+      } else {
+        sqlite3_bind_null(st, idx);
+      }
+      ++idx;
+    }
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+  }
+  sqlite3_stmt* del = nullptr;
+  sqlite3_prepare_v2(db, "DELETE FROM sim$undo WHERE sid = ? AND seq > ?", -1, &del, nullptr);
+  sqlite3_bind_int(del, 1, who);
+  sqlite3_bind_int64(del, 2, afterSeq);
+  sqlite3_step(del);
+  sqlite3_finalize(del);
+}
+
+void SessionState::EndTransaction(bool commit) {
+  BeginWrite();
+  try {
+    if (!commit) RollbackUndo(sid, 0);
+    Scalar(db, "DELETE FROM sim$undo WHERE sid = ?", {sid});
+    Scalar(db, "DELETE FROM sim$locks WHERE sid = ?", {sid});
+  } catch (...) {
+    RollbackWrite();
+    throw;
+  }
+  CommitWrite();
+  savepoints.clear();
+}
+
+void SessionState::SetSavepoint(const std::string& name) {
+  Savepoint sp;
+  sp.name = name;
+  sp.undoSeq = Scalar(db, "SELECT max(seq) FROM sim$undo WHERE sid = ?", {sid}, 0);
+  sp.lockRow = Scalar(db, "SELECT max(rowid) FROM sim$locks WHERE sid = ?", {sid}, 0);
+  for (auto it = savepoints.begin(); it != savepoints.end(); ++it) {
+    if (it->name == name) {
+      savepoints.erase(it);
+      break;
+    }
+  }
+  savepoints.push_back(sp);
+}
+
+void SessionState::RollbackTo(const std::string& name) {
+  auto it =
+      std::find_if(savepoints.begin(), savepoints.end(), [&](const Savepoint& s) { return s.name == name; });
+  if (it == savepoints.end()) Raise(1086, name);
+  Savepoint sp = *it;
+  savepoints.erase(it + 1, savepoints.end());
+  BeginWrite();
+  try {
+    RollbackUndo(sid, sp.undoSeq);
+    Scalar(db, "DELETE FROM sim$locks WHERE sid = ? AND rowid > ?", {sid, sp.lockRow});
+  } catch (...) {
+    RollbackWrite();
+    throw;
+  }
+  CommitWrite();
+}
+
+bool SessionState::SessionAlive(int other) {
+  int64_t pid = Scalar(db, "SELECT pid FROM sim$sessions WHERE sid = ?", {other}, -1);
+  if (pid < 0) return false;
+  if (pid == ::getpid()) {
+    std::lock_guard<std::mutex> lock(g_liveMu);
+    return g_live.count({instance->Path(), other}) > 0;
+  }
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+void SessionState::CleanupDeadHolders(int64_t objId) {
+  std::vector<int> holders;
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db,
+                     objId ? "SELECT DISTINCT sid FROM sim$locks WHERE obj_id = ? AND sid <> ?"
+                           : "SELECT DISTINCT sid FROM sim$locks WHERE ? = 0 AND sid <> ?",
+                     -1, &st, nullptr);
+  sqlite3_bind_int64(st, 1, objId);
+  sqlite3_bind_int(st, 2, sid);
+  while (sqlite3_step(st) == SQLITE_ROW) holders.push_back(sqlite3_column_int(st, 0));
+  sqlite3_finalize(st);
+  for (int h : holders) {
+    if (SessionAlive(h)) continue;
+    // the holder's process is gone: roll its transaction back as the instance would
+    BeginWrite();
+    try {
+      RollbackUndo(h, 0);
+      Scalar(db, "DELETE FROM sim$undo WHERE sid = ?", {h});
+      Scalar(db, "DELETE FROM sim$locks WHERE sid = ?", {h});
+      Scalar(db, "DELETE FROM sim$sessions WHERE sid = ?", {h});
+    } catch (...) {
+      RollbackWrite();
+      throw;
+    }
+    CommitWrite();
+  }
+}
+
+void SessionState::WaitForLock(bool nowait) {
+  if (nowait) Raise(54);
+  for (int i = 0; i < 20; ++i) {
+    if (interrupted.load()) Raise(1013);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  CleanupDeadHolders(0);
+}
+
+// ------------------------------------------------------------------ Session
+Session::Session() : state_(std::make_unique<SessionState>()) {}
+
+std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, const std::string& user,
+                                        const std::string& password) {
+  if (!instance) Raise(3114);
+  std::unique_ptr<Session> s(new Session());
+  SessionState& st = *s->state_;
+  st.self = s.get();
+  st.instance = instance;
+  st.db = OpenConnection(instance->Path(), &st);
+  st.env.db = st.db;
+  RegisterFunctions(st.db, &st.env);
+  std::string u = UpperAscii(user);
+  sqlite3_stmt* q = nullptr;
+  sqlite3_prepare_v2(st.db,
+                     "SELECT user_id, password, dba, account_status, "
+                     "CAST(julianday(expiry_date) - julianday('now', 'localtime') AS REAL) FROM sim$users "
+                     "WHERE username = ?",
+                     -1, &q, nullptr);
+  sqlite3_bind_text(q, 1, u.c_str(), -1, SQLITE_TRANSIENT);
+  bool found = sqlite3_step(q) == SQLITE_ROW;
+  std::string pw, status;
+  double daysLeft = 0;
+  if (found) {
+    st.userId = sqlite3_column_int64(q, 0);
+    pw = ColText(q, 1);
+    st.dba = sqlite3_column_int(q, 2) != 0;
+    status = ColText(q, 3);
+    daysLeft = sqlite3_column_double(q, 4);
+  }
+  sqlite3_finalize(q);
+  if (!found || UpperAscii(pw) != UpperAscii(password)) Raise(1017);
+  if (status == "EXPIRED") Raise(28001);
+  if (status == "LOCKED") Raise(28000);
+  if (status == "EXPIRED(GRACE)") {
+    st.warning = 28002;
+    st.warningText = OraText(28002, std::to_string(std::max(1, static_cast<int>(std::ceil(daysLeft)))));
+  }
+  st.user = u;
+  st.env.user = u;
+  st.env.userId = st.userId;
+  st.env.dba = st.dba;
+  // a SID of its own: the smallest free one from 10 up
+  Exec(st.db, "BEGIN IMMEDIATE");
+  try {
+    st.sid = static_cast<int>(
+        Scalar(st.db,
+               "SELECT min(s) FROM (SELECT 10 AS s UNION ALL SELECT sid + 1 FROM sim$sessions) "
+               "WHERE s >= 10 AND s NOT IN (SELECT sid FROM sim$sessions)",
+               {}, 10));
+    int64_t serial = Scalar(st.db, "SELECT value FROM sim$meta WHERE key = 'serial'", {}, 100) + 1;
+    Scalar(st.db, "INSERT OR REPLACE INTO sim$meta VALUES ('serial', ?)", {serial});
+    st.serial = static_cast<int>(serial % 60000 + 1);
+    sqlite3_stmt* ins = nullptr;
+    sqlite3_prepare_v2(
+        st.db,
+        "INSERT INTO sim$sessions(sid, serial, username, user_id, pid, logon_time, program, machine, "
+        "osuser) VALUES (?, ?, ?, ?, ?, datetime('now', 'localtime'), ?, ?, ?)",
+        -1, &ins, nullptr);
+    char host[256] = "localhost";
+    ::gethostname(host, sizeof host - 1);
+    const char* osuser = std::getenv("USER");
+    std::string program = "talvik";
+    if (FILE* f = std::fopen("/proc/self/comm", "r")) {
+      char buf[64] = {0};
+      if (std::fgets(buf, sizeof buf, f)) {
+        program = buf;
+        while (!program.empty() && (program.back() == '\n' || program.back() == '\r')) program.pop_back();
+      }
+      std::fclose(f);
+    }
+    sqlite3_bind_int(ins, 1, st.sid);
+    sqlite3_bind_int(ins, 2, st.serial);
+    sqlite3_bind_text(ins, 3, u.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(ins, 4, st.userId);
+    sqlite3_bind_int64(ins, 5, ::getpid());
+    sqlite3_bind_text(ins, 6, program.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(ins, 7, host, -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(ins, 8, osuser ? osuser : "oracle", -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(ins);
+    sqlite3_finalize(ins);
+    if (rc != SQLITE_DONE) st.RaiseSqlite(rc);
+    Exec(st.db, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(st.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  st.env.sid = st.sid;
+  {
+    std::lock_guard<std::mutex> lock(g_liveMu);
+    g_live.insert({instance->Path(), st.sid});
+  }
+  return s;
+}
+
+Session::~Session() {
+  SessionState& st = *state_;
+  for (auto* c : st.cursors) {
+    if (c->stmt) sqlite3_finalize(c->stmt);
+    c->stmt = nullptr;
+    c->session = nullptr;
+  }
+  st.cursors.clear();
+  if (st.db) {
+    if (st.sid) {
+      try {
+        if (st.cut.load() == 0) st.EndTransaction(false);
+        Scalar(st.db, "DELETE FROM sim$sessions WHERE sid = ?", {st.sid});
+      } catch (...) {
+      }
+      std::lock_guard<std::mutex> lock(g_liveMu);
+      g_live.erase({st.instance->Path(), st.sid});
+    }
+    sqlite3_finalize(st.versionStmt);
+    sqlite3_close_v2(st.db);
+  }
+}
+
+int Session::LogonWarning() const {
+  return state_->warning;
+}
+const std::string& Session::LogonWarningText() const {
+  return state_->warningText;
+}
+const std::string& Session::UserName() const {
+  return state_->user;
+}
+int Session::SessionId() const {
+  return state_->sid;
+}
+const std::shared_ptr<Instance>& Session::GetInstance() const {
+  return state_->instance;
+}
+
+void Session::Commit() {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->CheckConnected();
+  state_->EndTransaction(true);
+}
+
+void Session::Rollback() {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->CheckConnected();
+  state_->EndTransaction(false);
+}
+
+void Session::Break() {
+  state_->interrupted = true;
+  if (state_->db) sqlite3_interrupt(state_->db);
+}
+
+void Session::CutConnection() {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  if (state_->cut.load() != 0) return;
+  try {
+    state_->EndTransaction(false);
+    Scalar(state_->db, "DELETE FROM sim$sessions WHERE sid = ?", {state_->sid});
+  } catch (...) {
+  }
+  {
+    std::lock_guard<std::mutex> l(g_liveMu);
+    g_live.erase({state_->instance->Path(), state_->sid});
+  }
+  state_->cut = 1;
+}
+
+bool Session::Connected() const {
+  return state_->cut.load() == 0;
+}
+
+std::vector<std::string> Session::PendingOutput() const {
+  return std::vector<std::string>(state_->output.begin(), state_->output.end());
+}
+
+}  // namespace oracle_sim

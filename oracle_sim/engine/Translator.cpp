@@ -1,0 +1,1581 @@
+// Oracle SQL -> SQLite SQL: name resolution against the catalog, expression typing, Oracle's
+// implicit conversions, (+) outer joins, ROWNUM limits and the select list's describe data.
+#include "oracle_sim/engine/Translator.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "oracle_sim/engine/Errors.h"
+
+namespace oracle_sim {
+
+std::string QuoteIdent(const std::string& name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r += '"';
+    r += c;
+  }
+  return r + "\"";
+}
+
+std::string QuoteText(const std::string& text) {
+  std::string r = "'";
+  for (char c : text) {
+    if (c == '\'') r += '\'';
+    r += c;
+  }
+  return r + "'";
+}
+
+namespace {
+
+std::string Num(const std::string& sql, const SqlType& t) {
+  if (t.IsNumber()) return sql;
+  return "ora_to_number(" + sql + ")";
+}
+std::string Txt(const std::string& sql, const SqlType& t) {
+  if (t.IsDate()) return "ora_date_text(" + sql + ")";
+  if (t.IsRaw()) return "ora_rawtohex(" + sql + ")";
+  return sql;
+}
+std::string DateOf(const std::string& sql, const SqlType& t) {
+  if (t.IsDate()) return sql;
+  return "ora_to_date(" + sql + ")";
+}
+
+// Converts `b` so that it compares with a value of type `ta`.
+std::string ToComparable(const std::string& b, const SqlType& tb, const SqlType& ta) {
+  if (ta.unknown || tb.ty == ta.ty) return b;
+  if (ta.IsNumber() && !tb.IsNumber() && !(tb.unknown && b == "NULL")) return "ora_to_number(" + b + ")";
+  if (ta.IsDate() && !tb.IsDate() && b != "NULL") return "ora_to_date(" + b + ")";
+  if (ta.IsRaw() && !tb.IsRaw() && b != "NULL") return "ora_hextoraw(" + b + ")";
+  return b;
+}
+
+SqlType ResultText(int size) {
+  return SqlType::Varchar(size <= 0 ? 4000 : std::min(size, 4000));
+}
+
+struct Source {
+  std::string alias;     // name that qualifies columns (alias, else table name)
+  std::string owner;     // for owner.table.column
+  std::string sqlAlias;  // T1, T2 ... (or NEW in triggers)
+  std::string fromSql;   // what stands in FROM
+  const CatObject* obj = nullptr;
+  std::vector<std::pair<std::string, SqlType>> cols;
+  FromItem::Join join = FromItem::Comma;
+  const Expr* on = nullptr;
+};
+
+struct Scope {
+  std::vector<Source> sources;
+  Scope* parent = nullptr;
+};
+
+struct OutCol {
+  std::string name;
+  SqlType type;
+  std::string schema, table;
+};
+
+class Tx {
+ public:
+  Tx(const TranslateContext& ctx, std::vector<std::string>& binds) : ctx_(ctx), binds_(binds) {}
+
+  const TranslateContext& ctx_;
+  std::vector<std::string>& binds_;
+  std::string sqlText_;
+  int aliasCounter_ = 0;
+  bool bareColumns_ = false;
+  bool writes_ = false;
+  bool fixedBinds_ = false;  // bind list computed from the tokens: unknown names are an error
+  std::function<bool(const Expr&, std::string&, SqlType&)> nameHook_;
+
+  [[noreturn]] void Invalid(const std::string& quotedName, int pos) { Raise(904, quotedName, pos); }
+
+  int BindIndex(const std::string& name) {
+    for (size_t i = 0; i < binds_.size(); ++i)
+      if (binds_[i] == name) return static_cast<int>(i) + 1;
+    binds_.push_back(name);
+    return static_cast<int>(binds_.size());
+  }
+
+  // ---- objects
+  const CatObject* ResolveObject(const std::string& owner, const std::string& name, int pos,
+                                 bool forWrite = false) {
+    const Catalog& cat = *ctx_.catalog;
+    const CatObject* obj = nullptr;
+    auto follow = [&](const std::string& key) -> const CatObject* {
+      std::string k = key;
+      for (int depth = 0; depth < 8; ++depth) {
+        if (auto o = cat.Find(k)) return o;
+        auto s = cat.synonyms.find(k);
+        if (s == cat.synonyms.end()) return nullptr;
+        k = s->second;
+      }
+      return nullptr;
+    };
+    if (!owner.empty()) {
+      obj = follow(owner + "." + name);
+    } else {
+      obj = follow(ctx_.user + "." + name);
+      if (!obj) obj = follow("PUBLIC." + name);
+    }
+    if (!obj) Raise(942, "", pos);
+    if (obj->dbaOnly && !ctx_.dba) Raise(942, "", pos);
+    if (obj->owner != ctx_.user && !ctx_.dba && !obj->systemView) Raise(942, "", pos);
+    if (forWrite && obj->systemView) Raise(1031, "", pos);
+    return obj;
+  }
+
+  // ---- scopes
+  Source TableSource(const CatObject* obj, const std::string& alias, const std::string& owner) {
+    Source s;
+    s.obj = obj;
+    s.alias = alias.empty() ? obj->name : alias;
+    s.owner = alias.empty() ? owner : "";
+    s.sqlAlias = "T" + std::to_string(++aliasCounter_);
+    for (auto& c : obj->columns) s.cols.emplace_back(c.name, c.type);
+    if (obj->type == "VIEW" && !obj->systemView) {
+      // A user view reads as the inline view of its text, resolved in its owner's schema.
+      TranslateContext vctx = ctx_;
+      vctx.user = obj->owner;
+      vctx.dba = true;
+      Tx inner(vctx, binds_);
+      inner.sqlText_ = obj->viewText;
+      inner.aliasCounter_ = aliasCounter_ + 100;
+      auto toks = Tokenize(obj->viewText);
+      auto st = ParseStatement(obj->viewText, toks);
+      std::vector<OutCol> cols;
+      s.fromSql = "(" + inner.EmitQuery(*st->query, nullptr, &cols, false) + ")";
+      aliasCounter_ = inner.aliasCounter_;
+      s.cols.clear();
+      for (size_t i = 0; i < cols.size(); ++i) {
+        SqlType t = cols[i].type;
+        if (i < obj->columns.size()) t = obj->columns[i].type;
+        s.cols.emplace_back(cols[i].name, t);
+      }
+    } else {
+      s.fromSql = QuoteIdent(obj->sqliteName);
+    }
+    return s;
+  }
+
+  void BuildScope(const Select& sel, Scope& sc) {
+    for (auto& f : sel.from) {
+      Source s;
+      if (f.sub) {
+        std::vector<OutCol> cols;
+        s.fromSql = "(" + EmitQuery(*f.sub, nullptr, &cols, false) + ")";
+        s.alias = f.alias;
+        s.sqlAlias = "T" + std::to_string(++aliasCounter_);
+        for (auto& c : cols) s.cols.emplace_back(c.name, c.type);
+      } else {
+        const CatObject* obj = ResolveObject(f.owner, f.name, f.pos);
+        if (obj->type == "SEQUENCE") Raise(942, "", f.pos);
+        s = TableSource(obj, f.alias, f.owner.empty() ? obj->owner : f.owner);
+        if (f.alias.empty()) s.alias = f.name;
+      }
+      s.join = f.join;
+      s.on = f.on.get();
+      sc.sources.push_back(std::move(s));
+    }
+  }
+
+  // Finds the column `parts` in scope `sc` or its parents.
+  bool FindColumn(const std::vector<std::string>& parts, Scope* sc, const Source*& src, const SqlType*& type,
+                  const std::string*& colName, int pos) {
+    const std::string& col = parts.back();
+    for (Scope* s = sc; s; s = s->parent) {
+      const Source* hit = nullptr;
+      const std::pair<std::string, SqlType>* hitCol = nullptr;
+      int count = 0;
+      for (auto& source : s->sources) {
+        if (parts.size() == 2 && source.alias != parts[0]) continue;
+        if (parts.size() == 3 &&
+            (source.alias != parts[1] || (source.owner != parts[0] && !source.owner.empty())))
+          continue;
+        if (parts.size() == 3 && source.owner.empty()) continue;
+        for (auto& c : source.cols) {
+          if (c.first == col) {
+            if (hit != &source) ++count;
+            hit = &source;
+            hitCol = &c;
+          }
+        }
+      }
+      if (count > 1) Raise(918, "", pos);
+      if (hit) {
+        src = hit;
+        type = &hitCol->second;
+        colName = &hitCol->first;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  const Source* FindSource(const std::string& qualifier, Scope* sc, int pos) {
+    for (Scope* s = sc; s; s = s->parent) {
+      if (qualifier.empty()) {
+        if (s->sources.size() == 1) return &s->sources[0];
+        if (s->sources.size() > 1) Raise(918, "", pos);
+        continue;
+      }
+      for (auto& source : s->sources)
+        if (source.alias == qualifier) return &source;
+    }
+    return nullptr;
+  }
+
+  static std::string QuotedPath(const std::vector<std::string>& parts) {
+    std::string r;
+    for (size_t i = 0; i < parts.size(); ++i) r += (i ? "." : "") + QuoteIdent(parts[i]);
+    return r;
+  }
+
+  // ---- expressions
+  std::string Emit(const Expr& e, Scope* sc, SqlType& ty) {
+    switch (e.kind) {
+      case Expr::Null:
+        ty = SqlType::Unknown();
+        return "NULL";
+      case Expr::Number:
+        ty = SqlType::Number();
+        return e.text;
+      case Expr::String: {
+        ty.ty = Ty::Char;
+        ty.unknown = false;
+        ty.size = static_cast<int>(e.text.size());
+        ty.nullable = false;
+        return QuoteText(e.text);
+      }
+      case Expr::Bind: {
+        ty = SqlType::Unknown();
+        std::string out;
+        if (nameHook_ && nameHook_(e, out, ty)) return out;
+        if (fixedBinds_ && std::find(binds_.begin(), binds_.end(), e.text) == binds_.end())
+          Raise(1036, "", e.pos);
+        return "?" + std::to_string(BindIndex(e.text));
+      }
+      case Expr::Column:
+        return EmitColumn(e, sc, ty);
+      case Expr::Star:
+        Raise(936, "", e.pos);
+      case Expr::Pseudo:
+        return EmitPseudo(e, sc, ty);
+      case Expr::Sequence: {
+        if (bareColumns_ || !allowSequence_) Raise(2287, "", e.pos);
+        const CatObject* seq =
+            ResolveObject(e.parts.size() > 1 ? e.parts[0] : std::string(), e.parts.back(), e.pos);
+        if (seq->type != "SEQUENCE") Raise(2289, "", e.pos);
+        ty = SqlType::Number();
+        if (e.text == "NEXTVAL") {
+          writes_ = true;
+          return "ora_nextval(" + std::to_string(seq->id) + ")";
+        }
+        return "ora_currval(" + std::to_string(seq->id) + ")";
+      }
+      case Expr::Unary: {
+        SqlType t;
+        std::string a = Emit(*e.args[0], sc, t);
+        if (e.text == "NOT") {
+          ty = SqlType::Number();
+          return "(NOT " + a + ")";
+        }
+        ty = SqlType::Number();
+        if (e.text == "-") return "(-" + Num(a, t) + ")";
+        return Num(a, t);
+      }
+      case Expr::Binary:
+        return EmitBinary(e, sc, ty);
+      case Expr::Like: {
+        SqlType t0, t1;
+        std::string a = Txt(Emit(*e.args[0], sc, t0), t0);
+        std::string b = Txt(Emit(*e.args[1], sc, t1), t1);
+        std::string r = "(" + a + (e.negated ? " NOT LIKE " : " LIKE ") + b;
+        if (e.args.size() > 2) {
+          SqlType t2;
+          r += " ESCAPE " + Emit(*e.args[2], sc, t2);
+        }
+        ty = SqlType::Number();
+        return r + ")";
+      }
+      case Expr::Between: {
+        SqlType t0, t1, t2;
+        std::string a = Emit(*e.args[0], sc, t0);
+        std::string b = Emit(*e.args[1], sc, t1);
+        std::string c = Emit(*e.args[2], sc, t2);
+        if (t0.unknown) {
+          a = ToComparable(a, t0, t1.unknown ? t2 : t1);
+        }
+        b = ToComparable(b, t1, t0);
+        c = ToComparable(c, t2, t0);
+        ty = SqlType::Number();
+        return "(" + a + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + b + " AND " + c + ")";
+      }
+      case Expr::In: {
+        SqlType t0;
+        std::string a = Emit(*e.args[0], sc, t0);
+        std::string r = "(" + a + (e.negated ? " NOT IN (" : " IN (");
+        if (e.sub) {
+          std::vector<OutCol> cols;
+          r += EmitQuery(*e.sub, sc, &cols, false);
+          size_t want = e.args[0]->kind == Expr::List ? e.args[0]->args.size() : 1;
+          if (cols.size() != want) Raise(cols.size() < want ? 947 : 913, "", e.pos);
+        } else {
+          for (size_t i = 1; i < e.args.size(); ++i) {
+            SqlType ti;
+            std::string v = Emit(*e.args[i], sc, ti);
+            r += (i > 1 ? ", " : "") + ToComparable(v, ti, t0);
+          }
+        }
+        ty = SqlType::Number();
+        return r + "))";
+      }
+      case Expr::Exists: {
+        std::vector<OutCol> cols;
+        ty = SqlType::Number();
+        return "(EXISTS (" + EmitQuery(*e.sub, sc, &cols, false) + "))";
+      }
+      case Expr::IsNull: {
+        SqlType t;
+        std::string a = Emit(*e.args[0], sc, t);
+        ty = SqlType::Number();
+        return "(" + a + (e.negated ? " IS NOT NULL)" : " IS NULL)");
+      }
+      case Expr::Case: {
+        std::string r = "(CASE";
+        size_t i = 0;
+        SqlType opT;
+        if (e.hasOperand) r += " " + Emit(*e.args[i++], sc, opT);
+        size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+        bool first = true;
+        SqlType resT = SqlType::Unknown();
+        for (; i + 1 < pairsEnd + 1 && i < pairsEnd; i += 2) {
+          SqlType wt, tt;
+          std::string w = Emit(*e.args[i], sc, wt);
+          if (e.hasOperand) w = ToComparable(w, wt, opT);
+          std::string t = Emit(*e.args[i + 1], sc, tt);
+          if (first || resT.unknown)
+            resT = tt;
+          else
+            t = ToComparable(t, tt, resT);
+          first = false;
+          r += " WHEN " + w + " THEN " + t;
+        }
+        if (e.hasElse) {
+          SqlType et;
+          std::string el = Emit(*e.args.back(), sc, et);
+          if (resT.unknown) resT = et;
+          r += " ELSE " + ToComparable(el, et, resT);
+        }
+        if (resT.ty == Ty::Char) resT.ty = Ty::Varchar2;
+        ty = resT;
+        ty.nullable = true;
+        return r + " END)";
+      }
+      case Expr::Subquery: {
+        std::vector<OutCol> cols;
+        std::string q = EmitQuery(*e.sub, sc, &cols, false);
+        if (cols.size() != 1) Raise(913, "", e.pos);
+        ty = cols[0].type;
+        ty.nullable = true;
+        return "(" + q + ")";
+      }
+      case Expr::List: {
+        std::string r = "(";
+        for (size_t i = 0; i < e.args.size(); ++i) {
+          SqlType t;
+          r += (i ? ", " : "") + Emit(*e.args[i], sc, t);
+        }
+        ty = SqlType::Unknown();
+        return r + ")";
+      }
+      case Expr::Func:
+        return EmitFunc(e, sc, ty);
+    }
+    Raise(936, "", e.pos);
+  }
+
+  bool allowSequence_ = true;
+  bool inAggregateArgs_ = false;
+
+  std::string EmitColumn(const Expr& e, Scope* sc, SqlType& ty) {
+    std::string out;
+    if (nameHook_ && nameHook_(e, out, ty)) return out;
+    const Source* src = nullptr;
+    const SqlType* t = nullptr;
+    const std::string* col = nullptr;
+    if (e.parts.size() > 3 || !FindColumn(e.parts, sc, src, t, col, e.pos)) {
+      // A function without arguments written without parentheses.
+      if (e.parts.size() == 1 && !e.quotedLast) {
+        const std::string& n = e.parts[0];
+        if (n == "SYSTIMESTAMP" || n == "CURRENT_DATE" || n == "LOCALTIMESTAMP" || n == "CURRENT_TIMESTAMP") {
+          ty = SqlType::DateT();
+          return "ora_sysdate()";
+        }
+      }
+      Invalid(QuotedPath(e.parts), e.pos);
+    }
+    ty = *t;
+    if (bareColumns_) return QuoteIdent(*col);
+    return src->sqlAlias + "." + QuoteIdent(*col);
+  }
+
+  std::string EmitPseudo(const Expr& e, Scope* sc, SqlType& ty) {
+    if (e.text == "SYSDATE" || e.text == "SYSTIMESTAMP") {
+      ty = SqlType::DateT();
+      return "ora_sysdate()";
+    }
+    if (e.text == "USER") {
+      ty = SqlType::Varchar(30);
+      return QuoteText(ctx_.user);
+    }
+    if (e.text == "UID") {
+      ty = SqlType::Number();
+      auto it = ctx_.catalog->users.find(ctx_.user);
+      return std::to_string(it == ctx_.catalog->users.end() ? 0 : it->second.id);
+    }
+    if (e.text == "ROWNUM") {
+      ty = SqlType::Number();
+      if (bareColumns_) Raise(976, "", e.pos);
+      return "(row_number() OVER ())";
+    }
+    if (e.text == "ROWID") {
+      std::string q = e.parts.empty() ? std::string() : e.parts.back();
+      const Source* s = FindSource(q, sc, e.pos);
+      if (!s || !s->obj || s->obj->type != "TABLE")
+        Invalid(q.empty() ? "\"ROWID\"" : QuoteIdent(q) + ".\"ROWID\"", e.pos);
+      ty.ty = Ty::Rowid;
+      ty.size = 18;
+      ty.unknown = false;
+      ty.nullable = false;
+      std::string rid = bareColumns_ ? "rowid" : s->sqlAlias + ".rowid";
+      return "ora_rowid(" + std::to_string(s->obj->id) + ", " + rid + ")";
+    }
+    Raise(3001, "", e.pos);
+  }
+
+  // The raw integer row id when `e` is a ROWID pseudo column, else "".
+  std::string RawRowid(const Expr& e, Scope* sc, int64_t& objId) {
+    if (e.kind != Expr::Pseudo || e.text != "ROWID") return "";
+    std::string q = e.parts.empty() ? std::string() : e.parts.back();
+    const Source* s = FindSource(q, sc, e.pos);
+    if (!s || !s->obj || s->obj->type != "TABLE") return "";
+    objId = s->obj->id;
+    return bareColumns_ ? "rowid" : s->sqlAlias + ".rowid";
+  }
+
+  std::string EmitBinary(const Expr& e, Scope* sc, SqlType& ty) {
+    const std::string& op = e.text;
+    if (op == "AND" || op == "OR") {
+      SqlType t;
+      std::string a = Emit(*e.args[0], sc, t);
+      std::string b = Emit(*e.args[1], sc, t);
+      ty = SqlType::Number();
+      return "(" + a + " " + op + " " + b + ")";
+    }
+    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
+      ty = SqlType::Number();
+      if (op == "=" || op == "<>") {
+        int64_t objA = 0, objB = 0;
+        std::string ra = RawRowid(*e.args[0], sc, objA);
+        std::string rb = RawRowid(*e.args[1], sc, objB);
+        if (!ra.empty() || !rb.empty()) {
+          SqlType t;
+          std::string a = ra.empty()
+                              ? "ora_rowid_num(" + Emit(*e.args[0], sc, t) + ", " + std::to_string(objB) + ")"
+                              : ra;
+          std::string b = rb.empty()
+                              ? "ora_rowid_num(" + Emit(*e.args[1], sc, t) + ", " + std::to_string(objA) + ")"
+                              : rb;
+          if (!ra.empty() && !rb.empty() && objA != objB) {
+            a = "ora_rowid(" + std::to_string(objA) + ", " + ra + ")";
+            b = "ora_rowid(" + std::to_string(objB) + ", " + rb + ")";
+          }
+          return "(" + a + " " + op + " " + b + ")";
+        }
+      }
+      SqlType ta, tb;
+      std::string a = Emit(*e.args[0], sc, ta);
+      std::string b = Emit(*e.args[1], sc, tb);
+      if (e.args[0]->kind == Expr::List || e.args[1]->kind == Expr::List)
+        return "(" + a + " " + op + " " + b + ")";
+      if (ta.IsText() && tb.IsNumber())
+        a = Num(a, ta);
+      else if (tb.IsText() && ta.IsNumber())
+        b = Num(b, tb);
+      else {
+        b = ToComparable(b, tb, ta);
+        a = ToComparable(a, ta, tb);
+      }
+      return "(" + a + " " + op + " " + b + ")";
+    }
+    SqlType ta, tb;
+    std::string a = Emit(*e.args[0], sc, ta);
+    std::string b = Emit(*e.args[1], sc, tb);
+    if (op == "||") {
+      int size = (ta.unknown ? 4000 : ta.size) + (tb.unknown ? 4000 : tb.size);
+      ty = ResultText(size);
+      return "ora_concat(" + Txt(a, ta) + ", " + Txt(b, tb) + ")";
+    }
+    if (op == "+") {
+      if (ta.IsDate() && !tb.IsDate()) {
+        ty = SqlType::DateT();
+        return "ora_date_add(" + a + ", " + Num(b, tb) + ")";
+      }
+      if (tb.IsDate() && !ta.IsDate()) {
+        ty = SqlType::DateT();
+        return "ora_date_add(" + b + ", " + Num(a, ta) + ")";
+      }
+      if (ta.IsDate() && tb.IsDate()) Raise(975, "", e.pos);
+      ty = SqlType::Number();
+      return "(" + Num(a, ta) + " + " + Num(b, tb) + ")";
+    }
+    if (op == "-") {
+      if (ta.IsDate() && tb.IsDate()) {
+        ty = SqlType::Number();
+        return "ora_date_diff(" + a + ", " + b + ")";
+      }
+      if (ta.IsDate()) {
+        ty = SqlType::DateT();
+        return "ora_date_add(" + a + ", -(" + Num(b, tb) + "))";
+      }
+      ty = SqlType::Number();
+      return "(" + Num(a, ta) + " - " + Num(b, tb) + ")";
+    }
+    ty = SqlType::Number();
+    if (op == "*") return "(" + Num(a, ta) + " * " + Num(b, tb) + ")";
+    if (op == "/") return "ora_div(" + Num(a, ta) + ", " + Num(b, tb) + ")";
+    Raise(936, "", e.pos);
+  }
+
+  void Arity(const Expr& e, size_t lo, size_t hi) {
+    if (e.args.size() < lo || e.args.size() > hi || e.star) Raise(909, "", e.pos);
+  }
+
+  std::string EmitFunc(const Expr& e, Scope* sc, SqlType& ty) {
+    const std::string& f = e.text;
+    std::vector<std::string> a;
+    std::vector<SqlType> t;
+    static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};
+    for (auto& arg : e.args) {
+      if (!arg->argName.empty()) Raise(907, "", arg->pos);
+      SqlType at;
+      a.push_back(Emit(*arg, sc, at));
+      t.push_back(at);
+    }
+    auto numArg = [&](size_t i) { return Num(a[i], t[i]); };
+    auto txtArg = [&](size_t i) { return Txt(a[i], t[i]); };
+    auto call = [&](const std::string& fn, const std::vector<std::string>& args) {
+      std::string r = fn + "(";
+      for (size_t i = 0; i < args.size(); ++i) r += (i ? ", " : "") + args[i];
+      return r + ")";
+    };
+    auto litInt = [&](size_t i, int dflt) {
+      if (i < e.args.size() && e.args[i]->kind == Expr::Number) return std::atoi(e.args[i]->text.c_str());
+      return dflt;
+    };
+    if (aggregates.count(f)) {
+      if (f == "COUNT") {
+        ty = SqlType::Number();
+        if (e.star) return "count(*)";
+        Arity(e, 1, 1);
+        return std::string("count(") + (e.distinct ? "DISTINCT " : "") + a[0] + ")";
+      }
+      Arity(e, 1, 1);
+      if (f == "MIN" || f == "MAX") {
+        ty = t[0];
+        ty.nullable = true;
+        return (f == "MIN" ? std::string("min(") : std::string("max(")) + (e.distinct ? "DISTINCT " : "") +
+               a[0] + ")";
+      }
+      ty = SqlType::Number();
+      if (f == "SUM") return std::string("sum(") + (e.distinct ? "DISTINCT " : "") + numArg(0) + ")";
+      return std::string("avg(") + (e.distinct ? "DISTINCT " : "") + numArg(0) + ")";
+    }
+    if (e.star || e.distinct) Raise(936, "", e.pos);
+    if (f == "NVL") {
+      Arity(e, 2, 2);
+      ty = t[0].unknown ? t[1] : t[0];
+      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+      ty.nullable = true;
+      return "coalesce(" + a[0] + ", " + ToComparable(a[1], t[1], t[0]) + ")";
+    }
+    if (f == "NVL2") {
+      Arity(e, 3, 3);
+      ty = t[1].unknown ? t[2] : t[1];
+      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+      return "(CASE WHEN " + a[0] + " IS NOT NULL THEN " + a[1] + " ELSE " + ToComparable(a[2], t[2], t[1]) +
+             " END)";
+    }
+    if (f == "COALESCE") {
+      if (a.empty()) Raise(909, "", e.pos);
+      ty = t[0];
+      for (auto& x : t)
+        if (ty.unknown) ty = x;
+      return call("coalesce", a.size() == 1 ? std::vector<std::string>{a[0], "NULL"} : a);
+    }
+    if (f == "NULLIF") {
+      Arity(e, 2, 2);
+      ty = t[0];
+      return call("nullif", a);
+    }
+    if (f == "DECODE") {
+      if (a.size() < 3) Raise(938, "", e.pos);
+      std::vector<std::string> args = {a[0]};
+      SqlType res = SqlType::Unknown();
+      int size = 0;
+      size_t n = a.size();
+      for (size_t i = 1; i + 1 < n; i += 2) {
+        args.push_back(ToComparable(a[i], t[i], t[0]));
+        if (res.unknown) res = t[i + 1];
+        args.push_back(ToComparable(a[i + 1], t[i + 1], res));
+        size = std::max(size, t[i + 1].unknown ? 0 : t[i + 1].size);
+      }
+      if (n % 2 == 0) {
+        if (res.unknown) res = t[n - 1];
+        args.push_back(ToComparable(a[n - 1], t[n - 1], res));
+        size = std::max(size, t[n - 1].unknown ? 0 : t[n - 1].size);
+      }
+      if (res.unknown || res.ty == Ty::Char || res.ty == Ty::Varchar2) res = ResultText(size);
+      ty = res;
+      ty.nullable = true;
+      return call("ora_decode", args);
+    }
+    if (f == "SUBSTR" || f == "SUBSTRB") {
+      Arity(e, 2, 3);
+      ty = ResultText(t[0].IsText() ? t[0].size : 4000);
+      if (a.size() == 3 && e.args[2]->kind == Expr::Number) ty.size = std::min(ty.size, litInt(2, 4000));
+      std::vector<std::string> args = {txtArg(0), numArg(1)};
+      if (a.size() == 3) args.push_back(numArg(2));
+      return call("ora_substr", args);
+    }
+    if (f == "INSTR" || f == "INSTRB") {
+      Arity(e, 2, 4);
+      ty = SqlType::Number();
+      std::vector<std::string> args = {txtArg(0), txtArg(1)};
+      for (size_t i = 2; i < a.size(); ++i) args.push_back(numArg(i));
+      return call("ora_instr", args);
+    }
+    if (f == "LENGTH" || f == "LENGTHB" || f == "VSIZE") {
+      Arity(e, 1, 1);
+      ty = SqlType::Number();
+      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {txtArg(0)});
+    }
+    if (f == "LPAD" || f == "RPAD") {
+      Arity(e, 2, 3);
+      ty = ResultText(litInt(1, 4000));
+      std::vector<std::string> args = {txtArg(0), numArg(1)};
+      if (a.size() == 3) args.push_back(txtArg(2));
+      return call(f == "LPAD" ? "ora_lpad" : "ora_rpad", args);
+    }
+    if (f == "UPPER" || f == "LOWER" || f == "INITCAP" || f == "NLS_UPPER" || f == "NLS_LOWER" ||
+        f == "NLS_INITCAP") {
+      Arity(e, 1, 2);
+      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+      std::string fn = f.substr(f.find('_') == std::string::npos ? 0 : 4);
+      for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return call("ora_" + fn, {txtArg(0)});
+    }
+    if (f == "TRIM") {
+      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+      std::string mode = e.parts.empty() ? "BOTH" : e.parts[0];
+      std::string set = a.size() > 1 ? txtArg(1) : "' '";
+      return call("ora_trim", {txtArg(0), set, QuoteText(mode)});
+    }
+    if (f == "LTRIM" || f == "RTRIM") {
+      Arity(e, 1, 2);
+      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+      std::string set = a.size() > 1 ? txtArg(1) : "' '";
+      return call("ora_trim", {txtArg(0), set, QuoteText(f == "LTRIM" ? "LEADING" : "TRAILING")});
+    }
+    if (f == "REPLACE") {
+      Arity(e, 2, 3);
+      ty = ResultText(4000);
+      std::vector<std::string> args = {txtArg(0), txtArg(1)};
+      args.push_back(a.size() == 3 ? txtArg(2) : "NULL");
+      return call("ora_replace", args);
+    }
+    if (f == "TRANSLATE") {
+      Arity(e, 3, 3);
+      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+      return call("ora_translate", {txtArg(0), txtArg(1), txtArg(2)});
+    }
+    if (f == "CONCAT") {
+      Arity(e, 2, 2);
+      ty = ResultText((t[0].unknown ? 4000 : t[0].size) + (t[1].unknown ? 4000 : t[1].size));
+      return call("ora_concat", {txtArg(0), txtArg(1)});
+    }
+    if (f == "CHR") {
+      Arity(e, 1, 1);
+      ty = SqlType::Varchar(1);
+      return call("ora_chr", {numArg(0)});
+    }
+    if (f == "ASCII") {
+      Arity(e, 1, 1);
+      ty = SqlType::Number();
+      return call("ora_ascii", {txtArg(0)});
+    }
+    if (f == "TO_CHAR") {
+      Arity(e, 1, 3);
+      if (t[0].IsDate()) {
+        ty = ResultText(a.size() > 1 ? 75 : 9);
+        std::vector<std::string> args = {a[0]};
+        if (a.size() > 1) args.push_back(txtArg(1));
+        return call("ora_to_char_date", args);
+      }
+      if (t[0].IsText()) {
+        ty = ResultText(t[0].size);
+        return a[0];
+      }
+      ty = ResultText(t[0].IsNumber() || t[0].unknown ? 40 : 4000);
+      std::vector<std::string> args = {a[0]};
+      if (a.size() > 1) args.push_back(txtArg(1));
+      return call("ora_to_char_num", args);
+    }
+    if (f == "TO_NUMBER") {
+      Arity(e, 1, 3);
+      ty = SqlType::Number();
+      std::vector<std::string> args = {txtArg(0)};
+      if (a.size() > 1) args.push_back(txtArg(1));
+      return call("ora_to_number", args);
+    }
+    if (f == "TO_DATE") {
+      Arity(e, 1, 3);
+      ty = SqlType::DateT();
+      if (t[0].IsDate()) return a[0];
+      std::vector<std::string> args = {t[0].IsNumber() ? "ora_to_char_num(" + a[0] + ")" : a[0]};
+      if (a.size() > 1) args.push_back(txtArg(1));
+      return call("ora_to_date", args);
+    }
+    if (f == "TRUNC" || f == "ROUND") {
+      Arity(e, 1, 2);
+      std::string lower = f == "TRUNC" ? "trunc" : "round";
+      if (t[0].IsDate()) {
+        ty = SqlType::DateT();
+        std::vector<std::string> args = {a[0]};
+        if (a.size() > 1) args.push_back(txtArg(1));
+        return call("ora_" + lower + "_date", args);
+      }
+      ty = SqlType::Number();
+      std::vector<std::string> args = {numArg(0)};
+      if (a.size() > 1) args.push_back(numArg(1));
+      return call("ora_" + lower + "_num", args);
+    }
+    if (f == "MOD" || f == "POWER" || f == "LOG" || f == "BITAND") {
+      Arity(e, 2, 2);
+      ty = SqlType::Number();
+      if (f == "BITAND") return "(" + numArg(0) + " & " + numArg(1) + ")";
+      std::string fn = f == "MOD" ? "ora_mod" : f == "POWER" ? "ora_power" : "ora_log";
+      return call(fn, {numArg(0), numArg(1)});
+    }
+    if (f == "ABS" || f == "SIGN" || f == "CEIL" || f == "FLOOR" || f == "SQRT" || f == "EXP" || f == "LN") {
+      Arity(e, 1, 1);
+      ty = SqlType::Number();
+      std::string fn = f;
+      for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return call("ora_" + fn, {numArg(0)});
+    }
+    if (f == "GREATEST" || f == "LEAST") {
+      if (a.empty()) Raise(909, "", e.pos);
+      ty = t[0];
+      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+      std::vector<std::string> args;
+      for (size_t i = 0; i < a.size(); ++i) args.push_back(i ? ToComparable(a[i], t[i], t[0]) : a[i]);
+      if (args.size() == 1) return args[0];
+      return call(f == "GREATEST" ? "max" : "min", args);
+    }
+    if (f == "ADD_MONTHS") {
+      Arity(e, 2, 2);
+      ty = SqlType::DateT();
+      return call("ora_add_months", {DateOf(a[0], t[0]), numArg(1)});
+    }
+    if (f == "MONTHS_BETWEEN") {
+      Arity(e, 2, 2);
+      ty = SqlType::Number();
+      return call("ora_months_between", {DateOf(a[0], t[0]), DateOf(a[1], t[1])});
+    }
+    if (f == "LAST_DAY") {
+      Arity(e, 1, 1);
+      ty = SqlType::DateT();
+      return call("ora_last_day", {DateOf(a[0], t[0])});
+    }
+    if (f == "HEXTORAW") {
+      Arity(e, 1, 1);
+      ty.ty = Ty::Raw;
+      ty.unknown = false;
+      ty.size = t[0].unknown ? 2000 : std::max(1, t[0].size / 2);
+      return call("ora_hextoraw", {a[0]});
+    }
+    if (f == "RAWTOHEX") {
+      Arity(e, 1, 1);
+      ty = ResultText(t[0].unknown ? 4000 : t[0].size * 2);
+      return call("ora_rawtohex", {a[0]});
+    }
+    if (f == "ROWIDTOCHAR" || f == "CHARTOROWID") {
+      Arity(e, 1, 1);
+      ty = f == "ROWIDTOCHAR" ? SqlType::Varchar(18) : t[0];
+      return a[0];
+    }
+    if (f == "USERENV" || f == "SYS_CONTEXT") {
+      Arity(e, 1, 2);
+      ty = SqlType::Varchar(256);
+      return call("ora_userenv", {a.size() == 2 ? a[1] : a[0]});
+    }
+    if (f == "EMPTY_CLOB" || f == "EMPTY_BLOB") {
+      Arity(e, 0, 0);
+      ty = SqlType::Unknown();
+      return "NULL";
+    }
+    if (f == "SYS_GUID") {
+      Arity(e, 0, 0);
+      ty.ty = Ty::Raw;
+      ty.size = 16;
+      ty.unknown = false;
+      return "randomblob(16)";
+    }
+    if (f == "SYSDATE") Raise(923, "", e.pos);
+    std::vector<std::string> path = e.parts;
+    Invalid(QuotedPath(path), e.pos);
+  }
+
+  // ---- queries
+  static void SplitAnd(const Expr* e, std::vector<const Expr*>& out) {
+    if (!e) return;
+    if (e->kind == Expr::Binary && e->text == "AND") {
+      SplitAnd(e->args[0].get(), out);
+      SplitAnd(e->args[1].get(), out);
+      return;
+    }
+    out.push_back(e);
+  }
+
+  // Which sources of `sc` a conjunct mentions, with and without the (+) mark.
+  void Mentions(const Expr& e, Scope* sc, std::set<int>& marked, std::set<int>& plain) {
+    if (e.kind == Expr::Column || (e.kind == Expr::Pseudo && e.text == "ROWID")) {
+      int idx = -1;
+      if (e.kind == Expr::Column) {
+        const std::string& col = e.parts.back();
+        for (size_t i = 0; i < sc->sources.size(); ++i) {
+          auto& s = sc->sources[i];
+          if (e.parts.size() >= 2 && s.alias != e.parts[e.parts.size() - 2]) continue;
+          for (auto& c : s.cols)
+            if (c.first == col) idx = static_cast<int>(i);
+        }
+      } else {
+        std::string q = e.parts.empty() ? std::string() : e.parts.back();
+        for (size_t i = 0; i < sc->sources.size(); ++i)
+          if (sc->sources[i].alias == q || (q.empty() && sc->sources.size() == 1)) idx = static_cast<int>(i);
+      }
+      if (idx >= 0) (e.outer ? marked : plain).insert(idx);
+      return;
+    }
+    for (auto& a : e.args)
+      if (a) Mentions(*a, sc, marked, plain);
+  }
+
+  static bool HasOuterMark(const Expr& e) {
+    if ((e.kind == Expr::Column || e.kind == Expr::Pseudo) && e.outer) return true;
+    for (auto& a : e.args)
+      if (a && HasOuterMark(*a)) return true;
+    return false;
+  }
+
+  static bool IsRownum(const Expr& e) { return e.kind == Expr::Pseudo && e.text == "ROWNUM"; }
+
+  // ROWNUM <= n, ROWNUM < n, ROWNUM = 1 and mirrored forms become a LIMIT.
+  bool RownumLimit(const Expr& e, Scope* sc, std::string& limit) {
+    if (e.kind != Expr::Binary) return false;
+    const Expr* l = e.args[0].get();
+    const Expr* r = e.args[1].get();
+    std::string op = e.text;
+    if (IsRownum(*r) && !IsRownum(*l)) {
+      std::swap(l, r);
+      if (op == "<")
+        op = ">";
+      else if (op == ">")
+        op = "<";
+      else if (op == "<=")
+        op = ">=";
+      else if (op == ">=")
+        op = "<=";
+    }
+    if (!IsRownum(*l)) return false;
+    SqlType t;
+    std::string v = Num(Emit(*r, sc, t), t);
+    if (op == "<=")
+      limit = "max(0, " + v + ")";
+    else if (op == "<")
+      limit = "max(0, ora_ceil(" + v + ") - 1)";
+    else if (op == "=")
+      limit = "(CASE WHEN " + v + " = 1 THEN 1 ELSE 0 END)";
+    else if (op == ">")
+      limit = "(CASE WHEN " + v + " < 1 THEN -1 ELSE 0 END)";
+    else if (op == ">=")
+      limit = "(CASE WHEN " + v + " <= 1 THEN -1 ELSE 0 END)";
+    else
+      return false;
+    return true;
+  }
+
+  std::string ItemName(const SelectItem& it) {
+    if (!it.alias.empty()) return it.alias;
+    const Expr& e = *it.expr;
+    if (e.kind == Expr::Column) return e.parts.back();
+    if (e.kind == Expr::Pseudo) return e.text;
+    if (it.end > static_cast<int>(sqlText_.size()) || it.pos > it.end) return "EXPR";
+    std::string raw = sqlText_.substr(it.pos, it.end - it.pos), out;
+    bool quote = false;
+    for (char c : raw) {
+      if (c == '\'') quote = !quote;
+      if (!quote && std::isspace(static_cast<unsigned char>(c))) continue;
+      out += quote ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (out.size() > 30 && false) out.resize(30);
+    return out;
+  }
+
+  // One SELECT block (without set operations / ORDER BY).
+  std::string EmitBlock(const Select& s, Scope* parent, std::vector<OutCol>* outCols, std::string* limitOut,
+                        Scope** scopeOut, std::vector<std::string>* lockCols, std::vector<int64_t>* lockObjs,
+                        bool positional) {
+    auto sc = std::make_unique<Scope>();
+    sc->parent = parent;
+    BuildScope(s, *sc);
+    std::vector<const Expr*> conj;
+    SplitAnd(s.where.get(), conj);
+    // (+) outer joins
+    std::map<int, std::vector<const Expr*>> outerConds;
+    std::map<int, std::set<int>> deps;
+    std::vector<const Expr*> plainConds;
+    std::string limit;
+    for (const Expr* c : conj) {
+      std::string lim;
+      if (RownumLimit(*c, sc.get(), lim)) {
+        limit = limit.empty() ? lim : "min(" + limit + ", " + lim + ")";
+        continue;
+      }
+      if (!HasOuterMark(*c)) {
+        plainConds.push_back(c);
+        continue;
+      }
+      std::set<int> marked, plain;
+      Mentions(*c, sc.get(), marked, plain);
+      if (marked.size() > 1) Raise(1468, "", c->pos);
+      if (marked.empty()) {
+        plainConds.push_back(c);
+        continue;
+      }
+      int o = *marked.begin();
+      plain.erase(o);
+      outerConds[o].push_back(c);
+      deps[o].insert(plain.begin(), plain.end());
+    }
+    // select list
+    std::string sel = "SELECT ";
+    if (s.distinct) sel += "DISTINCT ";
+    std::vector<OutCol> cols;
+    std::string items;
+    auto addItem = [&](const std::string& sql, const OutCol& c) {
+      if (!items.empty()) items += ", ";
+      items += sql + " AS " + QuoteIdent(positional ? "C" + std::to_string(cols.size() + 1) : c.name);
+      cols.push_back(c);
+    };
+    for (auto& it : s.items) {
+      if (it.star) {
+        bool any = false;
+        for (auto& src : sc->sources) {
+          if (!it.starQualifier.empty() && src.alias != it.starQualifier) continue;
+          any = true;
+          for (auto& c : src.cols) {
+            OutCol oc{c.first, c.second, src.obj ? src.obj->owner : "", src.obj ? src.obj->name : ""};
+            addItem(src.sqlAlias + "." + QuoteIdent(c.first), oc);
+          }
+        }
+        if (!any) Invalid(QuoteIdent(it.starQualifier), it.pos);
+        continue;
+      }
+      SqlType t;
+      std::string sql = Emit(*it.expr, sc.get(), t);
+      if (t.unknown) t = SqlType::Varchar(t.size > 0 && t.size < 4000 ? t.size : 0);
+      OutCol oc{ItemName(it), t, "", ""};
+      if (it.expr->kind == Expr::Column) {
+        const Source* src;
+        const SqlType* ct;
+        const std::string* cn;
+        if (FindColumn(it.expr->parts, sc.get(), src, ct, cn, it.pos) && src->obj) {
+          oc.schema = src->obj->owner;
+          oc.table = src->obj->name;
+        }
+      }
+      addItem(sql, oc);
+    }
+    if (lockCols) {
+      for (auto& src : sc->sources) {
+        if (!src.obj || src.obj->type != "TABLE") continue;
+        lockCols->push_back(src.sqlAlias + ".rowid");
+        lockObjs->push_back(src.obj->id);
+      }
+    }
+    // FROM
+    std::string from;
+    std::set<int> placed;
+    auto sourceSql = [&](const Source& src) { return src.fromSql + " AS " + src.sqlAlias; };
+    for (size_t i = 0; i < sc->sources.size(); ++i) {
+      if (outerConds.count(static_cast<int>(i))) continue;
+      auto& src = sc->sources[i];
+      if (from.empty()) {
+        from = sourceSql(src);
+      } else if (src.join == FromItem::Comma) {
+        from += ", " + sourceSql(src);
+      } else {
+        static const char* names[] = {",",           " JOIN ",      " LEFT JOIN ", " RIGHT JOIN ",
+                                      " FULL JOIN ", " CROSS JOIN "};
+        from += names[src.join] + sourceSql(src);
+        if (src.on) {
+          SqlType t;
+          from += " ON " + Emit(*src.on, sc.get(), t);
+        }
+      }
+      placed.insert(static_cast<int>(i));
+    }
+    while (placed.size() < sc->sources.size()) {
+      bool progress = false;
+      for (auto& [o, conds] : outerConds) {
+        if (placed.count(o)) continue;
+        bool ready = true;
+        for (int d : deps[o])
+          if (!placed.count(d)) ready = false;
+        if (!ready) continue;
+        std::string on;
+        for (const Expr* c : conds) {
+          SqlType t;
+          on += (on.empty() ? "" : " AND ") + Emit(*c, sc.get(), t);
+        }
+        from += (from.empty() ? "" : " LEFT JOIN ") + sourceSql(sc->sources[o]);
+        if (placed.empty()) {
+          plainConds.insert(plainConds.end(), conds.begin(), conds.end());
+        } else {
+          from += " ON " + on;
+        }
+        placed.insert(o);
+        progress = true;
+      }
+      if (!progress) Raise(1416, "", s.pos);
+    }
+    std::string where;
+    for (const Expr* c : plainConds) {
+      SqlType t;
+      where += (where.empty() ? "" : " AND ") + Emit(*c, sc.get(), t);
+    }
+    std::string group, having;
+    if (!s.groupBy.empty()) {
+      group = " GROUP BY ";
+      for (size_t i = 0; i < s.groupBy.size(); ++i) {
+        SqlType t;
+        group += (i ? ", " : "") + Emit(*s.groupBy[i], sc.get(), t);
+      }
+    }
+    if (s.having) {
+      SqlType t;
+      having = " HAVING " + Emit(*s.having, sc.get(), t);
+    }
+    bool aggregate = s.distinct || !s.groupBy.empty() || s.having;
+    for (auto& it : s.items)
+      if (it.expr && HasAggregate(*it.expr)) aggregate = true;
+    if (!limit.empty() && aggregate) {
+      // ROWNUM counts rows before grouping: limit the joined rows in an inner query
+      std::vector<std::string> refs;
+      std::string* parts[] = {&items, &group, &having};
+      for (auto* p : parts)
+        for (auto& src : sc->sources) *p = LiftRefs(*p, src.sqlAlias, refs);
+      std::string inner = "SELECT 1 AS \"1\"";
+      for (auto& r : refs) inner += ", " + r + " AS " + QuoteIdent(r);
+      inner += " FROM " + from + (where.empty() ? "" : " WHERE " + where) + " LIMIT " + limit + " OFFSET 0";
+      from = "(" + inner + ") AS RW";
+      where.clear();
+      limit.clear();
+    }
+    std::string out = sel + items;
+    if (lockCols)
+      for (auto& lc : *lockCols) out += ", " + lc;
+    out += " FROM " + from;
+    if (!where.empty()) out += " WHERE " + where;
+    out += group + having;
+    if (outCols) *outCols = cols;
+    if (limitOut)
+      *limitOut = limit;
+    else if (!limit.empty())
+      out += " LIMIT " + limit + " OFFSET 0";
+    if (scopeOut) *scopeOut = sc.get();
+    scopes_.push_back(std::move(sc));
+    return out;
+  }
+
+  std::vector<std::unique_ptr<Scope>> scopes_;
+
+  static bool HasAggregate(const Expr& e) {
+    if (e.kind == Expr::Func &&
+        (e.text == "COUNT" || e.text == "SUM" || e.text == "AVG" || e.text == "MIN" || e.text == "MAX"))
+      return true;
+    for (auto& a : e.args)
+      if (a && HasAggregate(*a)) return true;
+    return false;
+  }
+
+  // Rewrites references `A."COL"` / `A.rowid` of source alias A into columns of the inner query RW.
+  static std::string LiftRefs(const std::string& sql, const std::string& alias,
+                              std::vector<std::string>& refs) {
+    std::string out;
+    std::string head = alias + ".";
+    size_t i = 0;
+    bool quote = false;
+    while (i < sql.size()) {
+      char c = sql[i];
+      if (c == '\'') quote = !quote;
+      bool boundary = i == 0 || !(std::isalnum(static_cast<unsigned char>(sql[i - 1])) || sql[i - 1] == '_' ||
+                                  sql[i - 1] == '"');
+      if (!quote && boundary && sql.compare(i, head.size(), head) == 0) {
+        size_t j = i + head.size();
+        std::string ref;
+        if (j < sql.size() && sql[j] == '"') {
+          size_t k = j + 1;
+          while (k < sql.size()) {
+            if (sql[k] == '"') {
+              if (k + 1 < sql.size() && sql[k + 1] == '"') {
+                k += 2;
+                continue;
+              }
+              break;
+            }
+            ++k;
+          }
+          ref = sql.substr(i, k + 1 - i);
+          i = k + 1;
+        } else if (sql.compare(j, 5, "rowid") == 0) {
+          ref = sql.substr(i, head.size() + 5);
+          i = j + 5;
+        } else {
+          out += c;
+          ++i;
+          continue;
+        }
+        if (std::find(refs.begin(), refs.end(), ref) == refs.end()) refs.push_back(ref);
+        out += "RW." + QuoteIdent(ref);
+        continue;
+      }
+      out += c;
+      ++i;
+    }
+    return out;
+  }
+
+  // A full query: block, set operations, ORDER BY, ROWNUM limit.
+  std::string EmitQuery(const Select& s, Scope* parent, std::vector<OutCol>* outCols, bool top,
+                        std::vector<std::string>* lockCols = nullptr,
+                        std::vector<int64_t>* lockObjs = nullptr, bool positional = false) {
+    std::vector<OutCol> cols;
+    std::string limit;
+    Scope* sc = nullptr;
+    std::string sql = EmitBlock(s, parent, &cols, &limit, &sc, lockCols, lockObjs, positional);
+    bool setop = !s.setOps.empty();
+    for (auto& [op, rhs] : s.setOps) {
+      std::vector<OutCol> rc;
+      std::string r = EmitQuery(*rhs, parent, &rc, false, nullptr, nullptr, positional);
+      if (rc.size() != cols.size()) Raise(1789, "", rhs->pos);
+      sql += " " + op + " " + (rhs->orderBy.empty() && rhs->setOps.empty() ? r : "SELECT * FROM (" + r + ")");
+    }
+    std::string order;
+    for (auto& o : s.orderBy) {
+      std::string term;
+      const Expr& e = *o.expr;
+      if (e.kind == Expr::Number) {
+        double v = std::atof(e.text.c_str());
+        int pos = static_cast<int>(v);
+        if (pos < 1 || pos > static_cast<int>(cols.size()) || pos != v) Raise(1785, "", e.pos);
+        term = std::to_string(pos);
+      } else {
+        int match = 0;
+        if (e.kind == Expr::Column && e.parts.size() == 1) {
+          for (size_t i = 0; i < s.items.size() && i < cols.size(); ++i)
+            if (!s.items[i].alias.empty() && s.items[i].alias == e.parts[0]) match = static_cast<int>(i) + 1;
+          if (!match && setop) {
+            for (size_t i = 0; i < cols.size(); ++i)
+              if (cols[i].name == e.parts[0]) match = static_cast<int>(i) + 1;
+          }
+        }
+        if (!match) {
+          // the same text as a select-list item orders by that item
+          auto span = [&](int a, int b) {
+            return b <= static_cast<int>(sqlText_.size()) && a <= b ? sqlText_.substr(a, b - a)
+                                                                    : std::string();
+          };
+          std::string txt = span(e.pos, e.end);
+          for (size_t i = 0; i < s.items.size() && !match && !txt.empty(); ++i) {
+            auto& it = s.items[i];
+            if (!it.star && span(it.pos, it.end) == txt && !setop) match = static_cast<int>(i) + 1;
+          }
+        }
+        if (match) {
+          term = std::to_string(match);
+        } else {
+          if (setop || !limit.empty()) Raise(1785, "", e.pos);
+          SqlType t;
+          term = Emit(e, sc, t);
+        }
+      }
+      bool nullsFirst = o.nulls == 1 || (o.nulls == 0 && o.desc);
+      order += (order.empty() ? "" : ", ") + term + (o.desc ? " DESC" : "") +
+               (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
+    }
+    if (!limit.empty()) {
+      sql += " LIMIT " + limit + " OFFSET 0";
+      if (!order.empty()) sql = "SELECT * FROM (" + sql + ")";
+    }
+    if (!order.empty()) sql += " ORDER BY " + order;
+    (void)top;
+    if (outCols) *outCols = cols;
+    return sql;
+  }
+};
+
+ColumnDesc Describe(const OutCol& c) {
+  ColumnDesc d;
+  d.name = c.name;
+  d.type = c.type.ty;
+  d.nullable = c.type.nullable;
+  d.schema = c.schema;
+  d.table = c.table;
+  switch (c.type.ty) {
+    case Ty::Number:
+      d.size = 22;
+      d.precision = c.type.precision;
+      d.scale = c.type.precision == 0 && c.type.scale != 0 ? -127 : c.type.scale;
+      if (c.type.precision == 0 && c.type.scale == -127) d.scale = -127;
+      break;
+    case Ty::Date:
+      d.size = 7;
+      break;
+    case Ty::Rowid:
+      d.size = 18;
+      break;
+    default:
+      d.size = c.type.size <= 0 ? 4000 : c.type.size;
+  }
+  return d;
+}
+
+std::vector<std::string> BindNamesOf(const std::vector<Token>& toks) {
+  std::vector<std::string> names;
+  for (auto& t : toks)
+    if (t.kind == Tok::Bind && std::find(names.begin(), names.end(), t.text) == names.end())
+      names.push_back(t.text);
+  return names;
+}
+
+int FunctionCode(Statement::Kind k) {
+  switch (k) {
+    case Statement::Select:
+      return 3;
+    case Statement::Insert:
+      return 2;
+    case Statement::Update:
+      return 6;
+    case Statement::Delete:
+      return 7;
+    case Statement::CreateTable:
+      return 1;
+    case Statement::DropTable:
+      return 12;
+    case Statement::AlterTableAdd:
+      return 15;
+    case Statement::CreateSequence:
+      return 13;
+    case Statement::DropSequence:
+      return 16;
+    case Statement::CreateSynonym:
+      return 19;
+    case Statement::DropSynonym:
+      return 20;
+    case Statement::CreateView:
+      return 21;
+    case Statement::DropView:
+      return 22;
+    case Statement::CreateUser:
+      return 51;
+    case Statement::AlterUser:
+      return 43;
+    case Statement::DropUser:
+      return 53;
+    case Statement::Grant:
+      return 17;
+    case Statement::Revoke:
+      return 18;
+    case Statement::Commit:
+      return 44;
+    case Statement::Rollback:
+      return 45;
+    case Statement::Savepoint:
+      return 46;
+    case Statement::AlterSession:
+      return 42;
+    case Statement::AlterSystem:
+      return 49;
+    case Statement::SetTransaction:
+      return 48;
+    case Statement::Truncate:
+      return 85;
+    case Statement::LockTable:
+      return 26;
+    case Statement::PlSql:
+      return 47;
+  }
+  return 0;
+}
+
+void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
+  const CatObject* obj = tx.ResolveObject(st.owner, st.table, 0, true);
+  if (obj->type != "TABLE") Raise(obj->type == "VIEW" ? 1732 : 942);
+  tr.targetObject = obj->id;
+  tr.targetKey = obj->Key();
+  tr.writes = true;
+  Scope sc;
+  sc.sources.push_back(tx.TableSource(obj, st.alias, st.owner));
+  std::string tbl = QuoteIdent(obj->sqliteName);
+  std::string sql;
+  if (st.kind == Statement::Insert) {
+    std::vector<const CatColumn*> cols;
+    if (st.columns.empty()) {
+      for (auto& c : obj->columns) cols.push_back(&c);
+    } else {
+      for (auto& n : st.columns) {
+        const CatColumn* c = obj->Column(n);
+        if (!c) Raise(904, QuoteIdent(n));
+        for (auto* p : cols)
+          if (p == c) Raise(957);
+        cols.push_back(c);
+      }
+    }
+    std::vector<std::string> names, vals;
+    for (auto* c : cols) names.push_back(QuoteIdent(c->name));
+    Scope empty;
+    if (st.query) {
+      std::vector<OutCol> qc;
+      std::string q = tx.EmitQuery(*st.query, nullptr, &qc, false, nullptr, nullptr, true);
+      if (qc.size() != cols.size()) Raise(qc.size() < cols.size() ? 947 : 913);
+      for (size_t i = 0; i < cols.size(); ++i)
+        vals.push_back(CoerceTo("Q.\"C" + std::to_string(i + 1) + "\"", qc[i].type, cols[i]->type));
+      sql = "(" + q + ") AS Q";
+    } else {
+      if (st.values.size() != cols.size()) Raise(st.values.size() < cols.size() ? 947 : 913);
+      for (size_t i = 0; i < cols.size(); ++i) {
+        SqlType t;
+        std::string v = tx.Emit(*st.values[i], &empty, t);
+        vals.push_back(CoerceTo(v, t, cols[i]->type));
+      }
+    }
+    for (auto& c : obj->columns) {
+      if (c.defaultText.empty() || std::find(cols.begin(), cols.end(), &c) != cols.end()) continue;
+      auto e = ParseExpression(c.defaultText);
+      SqlType t;
+      std::string v = tx.Emit(*e, &empty, t);
+      names.push_back(QuoteIdent(c.name));
+      vals.push_back(CoerceTo(v, t, c.type));
+    }
+    std::string list;
+    for (size_t i = 0; i < names.size(); ++i) list += (i ? ", " : "") + names[i];
+    std::string vl;
+    for (size_t i = 0; i < vals.size(); ++i) vl += (i ? ", " : "") + vals[i];
+    if (st.query)
+      sql = "INSERT INTO " + tbl + " (" + list + ") SELECT " + vl + " FROM " + sql + " WHERE true";
+    else if (names.empty())
+      sql = "INSERT INTO " + tbl + " DEFAULT VALUES";
+    else
+      sql = "INSERT INTO " + tbl + " (" + list + ") VALUES (" + vl + ")";
+  } else if (st.kind == Statement::Update) {
+    sql = "UPDATE " + tbl + " AS " + sc.sources[0].sqlAlias + " SET ";
+    for (size_t i = 0; i < st.set.size(); ++i) {
+      const CatColumn* c = obj->Column(st.set[i].first);
+      if (!c) Raise(904, QuoteIdent(st.set[i].first), st.set[i].second->pos);
+      SqlType t;
+      tx.allowSequence_ = true;
+      std::string v = tx.Emit(*st.set[i].second, &sc, t);
+      sql += (i ? ", " : "") + QuoteIdent(c->name) + " = " + CoerceTo(v, t, c->type);
+    }
+  } else {
+    sql = "DELETE FROM " + tbl + " AS " + sc.sources[0].sqlAlias;
+  }
+  if (st.where) {
+    SqlType t;
+    tx.allowSequence_ = false;
+    sql += " WHERE " + tx.Emit(*st.where, &sc, t);
+    tx.allowSequence_ = true;
+  }
+  if (!st.returning.empty()) {
+    tx.bareColumns_ = true;
+    sql += " RETURNING ";
+    for (size_t i = 0; i < st.returning.size(); ++i) {
+      SqlType t;
+      sql += (i ? ", " : "") + tx.Emit(*st.returning[i], &sc, t);
+      tr.returningTypes.push_back(t);
+    }
+    tx.bareColumns_ = false;
+    tr.outBinds = st.into;
+  }
+  tr.sqlite = sql;
+}
+
+}  // namespace
+
+std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType& to) {
+  if (sql == "NULL") return sql;
+  switch (to.ty) {
+    case Ty::Number: {
+      std::string v = from.IsNumber() ? sql : "ora_to_number(" + Txt(sql, from) + ")";
+      if (to.precision > 0 || to.scale != -127)
+        return "ora_num_col(" + v + ", " + std::to_string(to.precision) + ", " + std::to_string(to.scale) +
+               ")";
+      return v;
+    }
+    case Ty::Varchar2:
+    case Ty::Long:
+    case Ty::Clob:
+      return "ora_str_col(" + Txt(sql, from) + ", " + std::to_string(to.ty == Ty::Varchar2 ? to.size : 0) +
+             ")";
+    case Ty::Char:
+      return "ora_char_col(" + Txt(sql, from) + ", " + std::to_string(to.size) + ")";
+    case Ty::Date:
+      return DateOf(sql, from);
+    case Ty::Raw:
+    case Ty::LongRaw:
+    case Ty::Blob:
+      return from.IsRaw() ? sql : "ora_hextoraw(" + sql + ")";
+    default:
+      return sql;
+  }
+}
+
+std::shared_ptr<Translation> Translate(const TranslateContext& ctx, const std::string& sql) {
+  auto tr = std::make_shared<Translation>();
+  auto toks = Tokenize(sql);
+  tr->bindNames = BindNamesOf(toks);
+  std::string lead = LeadingKeyword(toks);
+  if (lead == "BEGIN" || lead == "DECLARE") {
+    tr->stmtKind = Statement::PlSql;
+    tr->kind = StmtKind::PlSql;
+    tr->functionCode = 47;
+    tr->plsql = sql;
+    return tr;
+  }
+  auto st = std::shared_ptr<Statement>(ParseStatement(sql, toks));
+  tr->stmtKind = st->kind;
+  tr->functionCode = FunctionCode(st->kind);
+  tr->statement = st;
+  Tx tx(ctx, tr->bindNames);
+  tx.sqlText_ = sql;
+  tx.fixedBinds_ = true;
+  switch (st->kind) {
+    case Statement::Select: {
+      tr->kind = StmtKind::Select;
+      std::vector<OutCol> cols;
+      std::vector<std::string> lockCols;
+      std::vector<int64_t> lockObjs;
+      const Select& q = *st->query;
+      bool lock = q.forUpdate;
+      tr->sqlite =
+          tx.EmitQuery(q, nullptr, &cols, true, lock ? &lockCols : nullptr, lock ? &lockObjs : nullptr);
+      if (lock) {
+        tr->forUpdate = true;
+        tr->nowait = q.nowait;
+        if (!q.forUpdateOf.empty()) {
+          // only the tables that own the named columns
+          std::vector<int64_t> keep;
+          Scope* sc = tx.scopes_.empty() ? nullptr : tx.scopes_.front().get();
+          for (auto& e : q.forUpdateOf) {
+            const Source* src;
+            const SqlType* t;
+            const std::string* cn;
+            if (e->kind != Expr::Column || !sc || !tx.FindColumn(e->parts, sc, src, t, cn, e->pos))
+              Raise(904, Tx::QuotedPath(e->parts), e->pos);
+            if (src->obj) keep.push_back(src->obj->id);
+          }
+          for (auto& id : lockObjs)
+            if (std::find(keep.begin(), keep.end(), id) == keep.end()) id = 0;
+        }
+        tr->lockObjects = lockObjs;
+        tr->writes = true;
+      }
+      for (auto& c : cols) {
+        tr->columns.push_back(Describe(c));
+        tr->columnTypes.push_back(c.type);
+      }
+      if (tx.writes_) tr->writes = true;
+      break;
+    }
+    case Statement::Insert:
+      tr->kind = StmtKind::Insert;
+      TranslateDml(tx, *st, *tr);
+      break;
+    case Statement::Update:
+      tr->kind = StmtKind::Update;
+      TranslateDml(tx, *st, *tr);
+      break;
+    case Statement::Delete:
+      tr->kind = StmtKind::Delete;
+      TranslateDml(tx, *st, *tr);
+      break;
+    case Statement::Commit:
+    case Statement::Rollback:
+    case Statement::Savepoint:
+    case Statement::AlterSession:
+    case Statement::AlterSystem:
+    case Statement::SetTransaction:
+    case Statement::LockTable:
+      tr->kind = StmtKind::Other;
+      break;
+    default:
+      tr->kind = StmtKind::Ddl;
+      break;
+  }
+  return tr;
+}
+
+std::string TranslateTableExpr(const TranslateContext& ctx, const CatObject& table, const std::string& text,
+                               const std::string& alias, SqlType* type) {
+  std::vector<std::string> binds;
+  Tx tx(ctx, binds);
+  tx.sqlText_ = text;
+  Scope sc;
+  Source s;
+  s.obj = &table;
+  s.alias = table.name;
+  s.sqlAlias = alias;
+  for (auto& c : table.columns) s.cols.emplace_back(c.name, c.type);
+  sc.sources.push_back(s);
+  auto e = ParseExpression(text);
+  tx.allowSequence_ = false;
+  SqlType t;
+  std::string r = tx.Emit(*e, &sc, t);
+  if (!binds.empty()) Raise(1027);
+  if (type) *type = t;
+  return r;
+}
+
+std::string TranslateFreeExpr(const TranslateContext& ctx, const Expr& e, const std::string& text,
+                              std::vector<std::string>& binds, SqlType* type,
+                              const std::function<bool(const Expr&, std::string&, SqlType&)>& names) {
+  Tx tx(ctx, binds);
+  tx.sqlText_ = text;
+  tx.nameHook_ = names;
+  Scope sc;
+  SqlType t;
+  std::string r = tx.Emit(e, &sc, t);
+  if (type) *type = t;
+  return r;
+}
+
+}  // namespace oracle_sim

@@ -1,0 +1,373 @@
+// Logon, transactions, savepoints, constraints, binds, row locks between sessions and processes.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "SimTestUtil.h"
+
+namespace simtest {
+namespace {
+
+using oracle_sim::ColumnDesc;
+using oracle_sim::Ty;
+
+class Sessions : public SimTest {};
+
+TEST_F(Sessions, LogonErrorsWarningsAndBanner) {
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { LogOn("scott", "wrong"); }, &text), 1017);
+  EXPECT_EQ(text, "ORA-01017: invalid username/password; logon denied");
+  EXPECT_EQ(ErrorOf([&] { LogOn("nobody", "x"); }), 1017);
+  EXPECT_EQ(ErrorOf([&] { LogOn("expired", "expired"); }, &text), 28001);
+  EXPECT_EQ(text, "ORA-28001: the password has expired");
+  auto s = LogOn("expiring", "EXPIRING");
+  EXPECT_EQ(s->LogonWarning(), 28002);
+  EXPECT_EQ(s->LogonWarningText(), "ORA-28002: the password will expire within 7 days");
+  EXPECT_EQ(scott_->LogonWarning(), 0);
+  EXPECT_EQ(scott_->ServerVersion(), "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production");
+  EXPECT_EQ(Instance::VersionText(), "9.2.0.8.0");
+  EXPECT_NE(scott_->SessionId(), system_->SessionId());
+  EXPECT_EQ(scott_->UserName(), "SCOTT");
+}
+
+TEST_F(Sessions, CommitRollbackAndVisibility) {
+  EXPECT_EQ(Exec(*scott_, "update emp set sal = sal + 1 where deptno = 10"), 3);
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7839")[0][0], "5001");
+  scott_->Rollback();
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7839")[0][0], "5000");
+  EXPECT_EQ(Exec(*scott_, "insert into dept values (50, 'NEW', 'HERE')"), 1);
+  EXPECT_EQ(Exec(*scott_, "delete from emp where deptno = 30"), 6);
+  Exec(*scott_, "commit");
+  EXPECT_EQ(Query(*system_, "select count(*) from scott.emp")[0][0], "8");
+  EXPECT_EQ(Query(*system_, "select dname from scott.dept where deptno = 50")[0][0], "NEW");
+  // a rolled back delete brings the rows back with their ROWIDs
+  auto before = Query(*scott_, "select rowid, ename from emp where empno = 7369");
+  Exec(*scott_, "delete from emp where empno = 7369");
+  Exec(*scott_, "rollback");
+  EXPECT_EQ(Query(*scott_, "select rowid, ename from emp where empno = 7369"), before);
+}
+
+TEST_F(Sessions, SavepointsRollBackToThePoint) {
+  Exec(*scott_, "insert into dept values (60, 'A', 'X')");
+  Exec(*scott_, "savepoint RVL__LOCKPOINT");
+  Exec(*scott_, "insert into dept values (61, 'B', 'X')");
+  Exec(*scott_, "update dept set loc = 'Y' where deptno = 60");
+  Exec(*scott_, "rollback to savepoint RVL__LOCKPOINT");
+  EXPECT_EQ(Query(*scott_, "select deptno, loc from dept where deptno >= 60 order by 1"),
+            (Rows{{"60", "X"}}));
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "rollback to nosuch"); }, &text), 1086);
+  EXPECT_EQ(text, "ORA-01086: savepoint 'NOSUCH' never established");
+  scott_->Commit();
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "rollback to RVL__LOCKPOINT"); }), 1086);
+}
+
+TEST_F(Sessions, ConstraintErrorsWithOracleTexts) {
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into emp (empno, ename) values (7369, 'DUP')"); }, &text), 1);
+  EXPECT_EQ(text, "ORA-00001: unique constraint (SCOTT.PK_EMP) violated");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into emp (ename) values ('NOKEY')"); }, &text), 1400);
+  EXPECT_EQ(text, "ORA-01400: cannot insert NULL into (\"SCOTT\".\"EMP\".\"EMPNO\")");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "update emp set empno = null where empno = 7369"); }, &text), 1407);
+  EXPECT_EQ(text, "ORA-01407: cannot update (\"SCOTT\".\"EMP\".\"EMPNO\") to NULL");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into emp (empno, deptno) values (1, 99)"); }, &text), 2291);
+  EXPECT_EQ(text, "ORA-02291: integrity constraint (SCOTT.FK_DEPTNO) violated - parent key not found");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "delete from dept where deptno = 10"); }, &text), 2292);
+  EXPECT_EQ(text, "ORA-02292: integrity constraint (SCOTT.FK_DEPTNO) violated - child record found");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "update dept set deptno = 11 where deptno = 10"); }), 2292);
+  EXPECT_EQ(Exec(*scott_, "delete from dept where deptno = 40"), 1);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into emp (empno, ename) values (1, 'TOO LONG NAME')"); }),
+            1401);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into emp (empno, sal) values (1, 123456789)"); }), 1438);
+  // a failed statement leaves the earlier work of the transaction alone
+  EXPECT_EQ(Query(*scott_, "select count(*) from dept")[0][0], "3");
+  // NUMBER(7,2) rounds to its scale
+  Exec(*scott_, "insert into emp (empno, sal) values (2, 10.567)");
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 2")[0][0], "10.57");
+}
+
+TEST_F(Sessions, DdlWithConstraintsAndOracleTypes) {
+  Exec(*scott_,
+       "create table t$x (id# number(6) constraint pk_tx primary key, code varchar2(5) not null, "
+       "\"Mixed\" char(3), amount number(7,2) default 0 constraint amount_pos check (amount >= 0), "
+       "created date default sysdate, raw_id raw(8), note long, "
+       "constraint uk_tx unique (code), constraint fk_tx foreign key (id#) references dept (deptno) "
+       "on delete cascade)");
+  std::string text;
+  EXPECT_EQ(
+      ErrorOf([&] { Exec(*scott_, "insert into t$x (id#, code, amount) values (10, 'A', -1)"); }, &text),
+      2290);
+  EXPECT_EQ(text, "ORA-02290: check constraint (SCOTT.AMOUNT_POS) violated");
+  EXPECT_EQ(Exec(*scott_, "insert into t$x (id#, code, \"Mixed\", raw_id) values (10, 'A', 'x', 'ABCD')"), 1);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into t$x (id#, code) values (20, 'A')"); }, &text), 1);
+  EXPECT_EQ(text, "ORA-00001: unique constraint (SCOTT.UK_TX) violated");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into t$x (id#, code) values (99, 'B')"); }), 2291);
+  auto rows = Query(*scott_, "select id#, \"Mixed\", amount, raw_id, length(\"Mixed\") from t$x");
+  EXPECT_EQ(rows, (Rows{{"10", "x  ", "0", "ABCD", "3"}}));
+  EXPECT_EQ(Query(*scott_, "select count(*) from t$x where raw_id = 'abcd' and created <= sysdate")[0][0],
+            "1");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "alter table t$x add (cnt number not null)"); }), 1758);
+  Exec(*scott_, "alter table t$x add (extra varchar2(10) default 'dflt', cnt number default 1 not null)");
+  EXPECT_EQ(Query(*scott_, "select extra, cnt from t$x"), (Rows{{"dflt", "1"}}));
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into t$x (id#, code, cnt) values (20, 'Z', null)"); }), 1400);
+  Exec(*scott_, "alter table t$x add constraint cnt_small check (cnt < 100)");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "update t$x set cnt = 100"); }), 2290);
+  Exec(*scott_, "insert into t$x (id#, code, cnt) values (20, 'Z', 1)");
+  EXPECT_EQ(Query(*scott_, "select extra from t$x where id# = 20")[0][0], "dflt");
+  // cascading delete from the parent
+  Exec(*scott_, "delete from dept where deptno = 20 and not exists (select 1 from emp where deptno = 20)");
+  Exec(*scott_, "delete from emp where deptno = 20");
+  Exec(*scott_, "delete from dept where deptno = 20");
+  EXPECT_EQ(Query(*scott_, "select count(*) from t$x")[0][0], "1");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "create table t$x (a number)"); }), 955);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "create table system.t (a number)"); }), 1031);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "drop table dept"); }), 2449);
+  Exec(*scott_, "drop table t$x");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from t$x"); }), 942);
+}
+
+TEST_F(Sessions, DescribeGivesOracleTypes) {
+  auto c = scott_->Prepare(
+      "select e.*, e.rowid, count(*) over_cnt_dummy from emp e where 1 = 0 group by e.empno, e.ename, e.job, "
+      "e.mgr, "
+      "e.hiredate, e.sal, e.comm, e.deptno, e.rowid");
+  const auto& d = c->Describe();
+  ASSERT_EQ(d.size(), 10u);
+  EXPECT_EQ(d[0].name, "EMPNO");
+  EXPECT_EQ(d[0].type, Ty::Number);
+  EXPECT_EQ(d[0].precision, 4);
+  EXPECT_EQ(d[0].scale, 0);
+  EXPECT_FALSE(d[0].nullable);
+  EXPECT_EQ(d[1].name, "ENAME");
+  EXPECT_EQ(d[1].type, Ty::Varchar2);
+  EXPECT_EQ(d[1].size, 10);
+  EXPECT_TRUE(d[1].nullable);
+  EXPECT_EQ(d[4].type, Ty::Date);
+  EXPECT_EQ(d[4].size, 7);
+  EXPECT_EQ(d[5].precision, 7);
+  EXPECT_EQ(d[5].scale, 2);
+  EXPECT_EQ(d[8].name, "ROWID");
+  EXPECT_EQ(d[8].type, Ty::Rowid);
+  EXPECT_EQ(d[9].name, "OVER_CNT_DUMMY");
+  EXPECT_EQ(d[9].type, Ty::Number);
+  EXPECT_EQ(d[9].scale, -127);
+
+  auto e = scott_->Prepare(
+      "select count(*), to_char(sysdate, 'DD'), sysdate, sysdate - 1, nvl(ename, 'x'), 'abc', 1 + 1, "
+      "decode(1, 1, 'a', 'bcd') x, substr(ename, 1, 3), ename || job from emp");
+  const auto& f = e->Describe();
+  ASSERT_EQ(f.size(), 10u);
+  EXPECT_EQ(f[0].name, "COUNT(*)");
+  EXPECT_EQ(f[0].type, Ty::Number);
+  EXPECT_EQ(f[1].name, "TO_CHAR(SYSDATE,'DD')");
+  EXPECT_EQ(f[1].type, Ty::Varchar2);
+  EXPECT_EQ(f[2].type, Ty::Date);
+  EXPECT_EQ(f[3].type, Ty::Date);
+  EXPECT_EQ(f[4].type, Ty::Varchar2);
+  EXPECT_EQ(f[4].size, 10);
+  EXPECT_EQ(f[5].type, Ty::Char);
+  EXPECT_EQ(f[5].size, 3);
+  EXPECT_EQ(f[6].name, "1+1");
+  EXPECT_EQ(f[7].name, "X");
+  EXPECT_EQ(f[7].type, Ty::Varchar2);
+  EXPECT_EQ(f[7].size, 3);
+  EXPECT_EQ(f[8].size, 3);
+  EXPECT_EQ(f[9].size, 19);
+  // describe needs no execution and no binds
+  auto g = scott_->Prepare("select * from dept where deptno = :d");
+  EXPECT_EQ(g->Describe().size(), 3u);
+  EXPECT_EQ(g->BindNames(), std::vector<std::string>{"D"});
+}
+
+TEST_F(Sessions, BindsByNameWithImplicitConversions) {
+  auto c = scott_->Prepare("select ename from emp where empno = :Empno or ename = :ENAME or empno = :empno");
+  EXPECT_EQ(c->BindNames(), (std::vector<std::string>{"EMPNO", "ENAME"}));
+  c->BindByName(":eMpNo", Value::MakeText("7369"));
+  EXPECT_EQ(ErrorOf([&] { c->Execute(); }), 1008);
+  c->BindByName("ename", Value());
+  c->Execute();
+  std::vector<Value> row;
+  ASSERT_TRUE(c->Fetch(row));
+  EXPECT_EQ(row[0].s, "SMITH");
+  EXPECT_FALSE(c->Fetch(row));
+  EXPECT_EQ(c->RowCount(), 1);
+  EXPECT_EQ(ErrorOf([&] { c->BindByName("nosuch", Value::MakeInt(1)); }), 1036);
+  c->BindByPos(1, Value::MakeText("junk"));
+  EXPECT_EQ(ErrorOf([&] {
+              c->Execute();
+              c->Fetch(row);
+            }),
+            1722);
+  // re-executing with new values sees them
+  c->BindByPos(1, Value::MakeInt(7499));
+  c->Execute();
+  ASSERT_TRUE(c->Fetch(row));
+  EXPECT_EQ(row[0].s, "ALLEN");
+  // a date bind compared with a DATE column, a number bind inserted into a VARCHAR2 column
+  oracle_sim::DateTime dt;
+  dt.year = 1980;
+  dt.month = 12;
+  dt.day = 17;
+  EXPECT_EQ(Query(*scott_, "select ename from emp where hiredate = :d", {{"d", Value::MakeDate(dt)}}),
+            (Rows{{"SMITH"}}));
+  Exec(*scott_, "insert into dept (deptno, dname) values (:n, :name)",
+       {{"n", Value::MakeText("55")}, {"name", Value::MakeReal(1.5)}});
+  EXPECT_EQ(Query(*scott_, "select dname from dept where deptno = 55"), (Rows{{"1.5"}}));
+  auto d = scott_->Prepare("select hiredate from emp where empno = 7369");
+  d->Execute();
+  ASSERT_TRUE(d->Fetch(row));
+  EXPECT_EQ(row[0].kind, Value::Date);
+  EXPECT_EQ(row[0].dt, dt);
+}
+
+TEST_F(Sessions, ArrayDmlAndReturning) {
+  auto c = scott_->Prepare("insert into dept (deptno, dname) values (:d, :n) returning rowid into :rid");
+  EXPECT_EQ(c->OutBindNames(), std::vector<std::string>{"RID"});
+  c->BindArray("d", {Value::MakeInt(71), Value::MakeInt(72), Value::MakeInt(71), Value::MakeInt(73)});
+  c->BindByName("n", Value::MakeText("ARR"));
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { c->Execute(4); }, &text), 1);
+  EXPECT_EQ(c->RowCount(), 2);
+  EXPECT_EQ(c->OutArray("rid").size(), 2u);
+  EXPECT_EQ(Query(*scott_, "select count(*) from dept where dname = 'ARR'")[0][0], "2");
+  std::string rid = c->OutValue("RID").s;
+  EXPECT_EQ(Query(*scott_, "select deptno from dept where rowid = :r", {{"r", Value::MakeText(rid)}})[0][0],
+            "72");
+
+  auto u = scott_->Prepare("update emp set sal = sal * 2 where deptno = :d returning ename, sal into :n, :s");
+  u->BindByName("d", Value::MakeInt(10));
+  u->Execute();
+  EXPECT_EQ(u->RowCount(), 3);
+  EXPECT_EQ(u->OutArray("s").size(), 3u);
+  // ":rvl__rowid" both as input and as RETURNING target
+  auto w = scott_->Prepare(
+      "update emp set ename = null where rowid = :rvl__rowid returning rowid into :rvl__rowid");
+  auto r0 = Query(*scott_, "select rowid from emp where empno = 7900")[0][0];
+  w->BindByName("rvl__rowid", Value::MakeText(r0));
+  w->Execute();
+  EXPECT_EQ(w->RowCount(), 1);
+  EXPECT_EQ(w->OutValue("rvl__rowid").s, r0);
+}
+
+TEST_F(Sessions, SequencesAcrossSessions) {
+  Exec(*scott_, "create sequence s1 start with 10 increment by 5");
+  EXPECT_EQ(Query(*scott_, "select s1.nextval from dual")[0][0], "10");
+  EXPECT_EQ(Query(*system_, "select scott.s1.nextval from dual")[0][0], "15");
+  EXPECT_EQ(Query(*scott_, "select s1.currval from dual")[0][0], "10");
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Query(*system_, "select scott.emp_seq.currval from dual"); }, &text), 8002);
+  EXPECT_EQ(text, "ORA-08002: sequence SCOTT.EMP_SEQ.CURRVAL is not yet defined in this session");
+  Exec(*scott_, "insert into emp (empno, ename) values (emp_seq.nextval, 'SEQ')");
+  EXPECT_EQ(Query(*scott_, "select empno from emp where ename = 'SEQ'")[0][0], "8000");
+  // rollback does not give the number back
+  scott_->Rollback();
+  EXPECT_EQ(Query(*scott_, "select emp_seq.nextval from dual")[0][0], "8001");
+  Exec(*scott_, "drop sequence s1");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select s1.nextval from dual"); }), 942);
+}
+
+TEST_F(Sessions, RowLocksBetweenSessionsWaitAndNowait) {
+  auto other = LogOn("scott", "tiger");
+  auto c = scott_->Prepare("select * from emp where empno = 7369 for update");
+  c->Execute();
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select * from emp where empno = 7369 for update nowait"); }, &text),
+            54);
+  EXPECT_EQ(text, "ORA-00054: resource busy and acquire with NOWAIT specified");
+  EXPECT_EQ(
+      ErrorOf([&] { Query(*other, "select * from emp e where empno = 7369 for update of e.sal nowait"); }),
+      54);
+  // other rows are free; a plain read is never blocked
+  EXPECT_EQ(Query(*other, "select ename from emp where empno = 7499 for update nowait")[0][0], "ALLEN");
+  EXPECT_EQ(Query(*other, "select ename from emp where empno = 7369")[0][0], "SMITH");
+  // an update of the locked row waits until the holder commits
+  std::atomic<bool> done{false};
+  int64_t count = -1;
+  std::thread t([&] {
+    count = Exec(*other, "update emp set sal = 1 where empno = 7369");
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(done.load());
+  Exec(*scott_, "update emp set sal = 2 where empno = 7369");
+  scott_->Commit();
+  t.join();
+  EXPECT_TRUE(done.load());
+  EXPECT_EQ(count, 1);
+  other->Commit();
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7369")[0][0], "1");
+  // rows a session updated stay locked until it ends its transaction
+  Exec(*other, "update emp set sal = 3 where empno = 7369");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from emp where empno = 7369 for update nowait"); }), 54);
+  other->Rollback();
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7369 for update nowait")[0][0], "1");
+}
+
+TEST_F(Sessions, BreakInterruptsALockWait) {
+  auto other = LogOn("scott", "tiger");
+  Exec(*scott_, "update emp set sal = 2 where empno = 7369");
+  std::atomic<int> code{0};
+  std::thread t([&] { code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); }); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  other->Break();
+  t.join();
+  EXPECT_EQ(code.load(), 1013);
+  // the session is usable afterwards
+  EXPECT_EQ(Query(*other, "select count(*) from dept")[0][0], "4");
+}
+
+TEST_F(Sessions, CutConnectionGivesEndOfFileThenNotConnected) {
+  auto other = LogOn("scott", "tiger");
+  Exec(*other, "update emp set sal = 2 where empno = 7369");
+  other->CutConnection();
+  EXPECT_FALSE(other->Connected());
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select 1 from dual"); }), 3113);
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select 1 from dual"); }), 3114);
+  EXPECT_EQ(ErrorOf([&] { other->Commit(); }), 3114);
+  // the cut session's transaction is gone and its locks with it
+  EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7369 for update nowait")[0][0], "800");
+}
+
+TEST_F(Sessions, LocksAreVisibleAcrossProcesses) {
+  int toChild[2], toParent[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(toParent), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    char ok = 'n';
+    try {
+      auto inst = Instance::Open(path_);
+      auto s = Session::LogOn(inst, "scott", "tiger");
+      auto c = s->Prepare("select * from emp where empno = 7369 for update");
+      c->Execute();
+      ok = 'y';
+      if (write(toParent[1], &ok, 1) != 1) _exit(2);
+      char x;
+      if (read(toChild[0], &x, 1) != 1) _exit(3);
+    } catch (...) {
+      if (write(toParent[1], &ok, 1) != 1) _exit(2);
+    }
+    _exit(0);  // dies holding the lock, without commit or rollback
+  }
+  char ok = 0;
+  ASSERT_EQ(read(toParent[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from emp where empno = 7369 for update nowait"); }), 54);
+  char go = 'g';
+  ASSERT_EQ(write(toChild[1], &go, 1), 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  // the holder's process is gone: a waiting lock request gets the row
+  EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update")[0][0], "SMITH");
+  close(toChild[0]);
+  close(toChild[1]);
+  close(toParent[0]);
+  close(toParent[1]);
+}
+
+}  // namespace
+}  // namespace simtest

@@ -1,0 +1,83 @@
+#include "SimTestUtil.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace simtest {
+
+namespace {
+std::string MakeTempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "talvik-sim-XXXXXX").string();
+  char* d = mkdtemp(tmpl.data());
+  return d ? std::string(d) : std::string();
+}
+}  // namespace
+
+std::string FreshInstancePath() {
+  static std::once_flag once;
+  static std::string templ;
+  std::call_once(once, [] {
+    std::string dir = MakeTempDir();
+    templ = dir + "/template.db";
+    Instance::Open(templ);  // creates the schema; closed again at once
+  });
+  static std::atomic<int> n{0};
+  std::string dir = MakeTempDir();
+  std::string path = dir + "/sim" + std::to_string(++n) + ".db";
+  std::filesystem::copy_file(templ, path);
+  return path;
+}
+
+void SimTest::SetUp() {
+  path_ = FreshInstancePath();
+  instance_ = Instance::Open(path_);
+  system_ = Session::LogOn(instance_, "system", "manager");
+  scott_ = Session::LogOn(instance_, "SCOTT", "TIGER");
+}
+
+void SimTest::TearDown() {
+  scott_.reset();
+  system_.reset();
+  instance_.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(path_).parent_path(), ec);
+}
+
+std::unique_ptr<Session> SimTest::LogOn(const std::string& user, const std::string& password) {
+  return Session::LogOn(instance_, user, password);
+}
+
+Rows SimTest::Query(Session& s, const std::string& sql, const Binds& binds) {
+  auto c = s.Prepare(sql);
+  for (auto& [k, v] : binds) c->BindByName(k, v);
+  c->Execute();
+  Rows rows;
+  std::vector<Value> row;
+  while (c->Fetch(row)) {
+    std::vector<std::string> r;
+    for (auto& v : row) r.push_back(v.ToText());
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+int64_t SimTest::Exec(Session& s, const std::string& sql, const Binds& binds) {
+  auto c = s.Prepare(sql);
+  for (auto& [k, v] : binds) c->BindByName(k, v);
+  c->Execute();
+  return c->RowCount();
+}
+
+int SimTest::ErrorOf(const std::function<void()>& f, std::string* text) {
+  try {
+    f();
+  } catch (const OraError& e) {
+    if (text) *text = e.text;
+    return e.code;
+  }
+  return 0;
+}
+
+}  // namespace simtest

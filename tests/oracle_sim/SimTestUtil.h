@@ -1,0 +1,46 @@
+// Shared helpers of the simulated-instance tests: a fresh instance file per test, queries as text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "oracle_sim/engine/Engine.h"
+
+namespace simtest {
+
+using oracle_sim::Instance;
+using oracle_sim::OraError;
+using oracle_sim::Session;
+using oracle_sim::Value;
+
+using Rows = std::vector<std::vector<std::string>>;
+using Binds = std::map<std::string, Value>;
+
+// A new instance file (copied from one created once per test program).
+std::string FreshInstancePath();
+
+class SimTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::unique_ptr<Session> LogOn(const std::string& user, const std::string& password);
+  // Runs a query; every value as Oracle's text conversion shows it ("" for NULL).
+  Rows Query(Session& s, const std::string& sql, const Binds& binds = {});
+  int64_t Exec(Session& s, const std::string& sql, const Binds& binds = {});
+  // The Oracle error code `f` raises (0 when it succeeds) and its text in `text`.
+  int ErrorOf(const std::function<void()>& f, std::string* text = nullptr);
+
+  std::string path_;
+  std::shared_ptr<Instance> instance_;
+  std::unique_ptr<Session> system_;
+  std::unique_ptr<Session> scott_;
+};
+
+}  // namespace simtest

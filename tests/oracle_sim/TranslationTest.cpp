@@ -1,0 +1,314 @@
+// Oracle statements against the sample schema, with the rows (or the error) Oracle gives.
+#include "SimTestUtil.h"
+
+namespace simtest {
+namespace {
+
+struct Case {
+  const char* sql;
+  std::vector<std::string> rows;  // columns joined with '|'
+  int error = 0;
+};
+
+class Translation : public SimTest {
+ protected:
+  void Check(const std::vector<Case>& cases, Session* s = nullptr) {
+    if (!s) s = scott_.get();
+    for (auto& c : cases) {
+      SCOPED_TRACE(c.sql);
+      std::string text;
+      Rows rows;
+      int code = ErrorOf([&] { rows = Query(*s, c.sql); }, &text);
+      EXPECT_EQ(code, c.error) << text;
+      if (code || c.error) continue;
+      std::vector<std::string> got;
+      for (auto& r : rows) {
+        std::string line;
+        for (size_t i = 0; i < r.size(); ++i) line += (i ? "|" : "") + r[i];
+        got.push_back(line);
+      }
+      EXPECT_EQ(got, c.rows);
+    }
+  }
+};
+
+TEST_F(Translation, OuterJoinsInEveryForm) {
+  Check({
+      // marker on the right, on the left, and a department without employees
+      {"select d.dname, e.ename from dept d, emp e where d.deptno = e.deptno(+) and d.deptno = 40",
+       {"OPERATIONS|"}},
+      {"select d.dname, e.ename from emp e, dept d where e.deptno(+) = d.deptno and d.deptno = 40",
+       {"OPERATIONS|"}},
+      {"select d.dname, e.ename from emp e, dept d where e.deptno ( + ) = d.deptno and d.deptno = 40",
+       {"OPERATIONS|"}},
+      // a constant condition on the outer table stays in the join
+      {"select d.deptno, e.ename from dept d, emp e where d.deptno = e.deptno(+) and e.job(+) = 'PRESIDENT' "
+       "order by d.deptno",
+       {"10|KING", "20|", "30|", "40|"}},
+      // a plain predicate on the outer table makes the join inner
+      {"select d.dname from dept d, emp e where d.deptno = e.deptno(+) and e.job = 'CLERK' and d.deptno = 40",
+       {}},
+      // the anti-join idiom
+      {"select d.deptno from dept d, emp e where d.deptno = e.deptno(+) and e.empno is null", {"40"}},
+      // chained: the manager joins to an already outer-joined employee
+      {"select d.deptno, e.ename, m.ename from dept d, emp e, emp m where d.deptno = e.deptno(+) "
+       "and e.mgr = m.empno(+) and d.deptno in (10, 40) order by 1, 2",
+       {"10|CLARK|KING", "10|KING|", "10|MILLER|CLARK", "40||"}},
+      // chained with the marker written on the left side
+      {"select d.deptno, m.ename from emp m, emp e, dept d where e.deptno(+) = d.deptno "
+       "and m.empno(+) = e.mgr and d.deptno = 40",
+       {"40|"}},
+      // several outer tables hanging off one inner table, with a multi-column join
+      {"select count(*) from dept d, emp e, emp f where d.deptno = e.deptno(+) and d.deptno = f.deptno(+) "
+       "and f.job(+) = 'NONE'",
+       {"15"}},
+      {"select 1 from emp a, emp b where a.empno(+) = b.empno(+)", {}, 1468},
+      {"select 1 from emp a, emp b where a.empno = b.mgr(+) and b.empno = a.mgr(+)", {}, 1416},
+  });
+}
+
+TEST_F(Translation, DecodeNvlConcatAndEmptyStrings) {
+  Check({
+      {"select decode(null, null, 'null matched', 'no') from dual", {"null matched"}},
+      {"select decode(comm, null, 'none', 0, 'zero', 'some') from emp where empno = 7844", {"zero"}},
+      {"select decode(comm, null, 'none', 0, 'zero', 'some') from emp where empno = 7369", {"none"}},
+      {"select decode(5, 1, 'one', 2, 'two') from dual", {""}},
+      {"select decode(-2, 0, 'a', -2, 'minus two', 'other') from dual", {"minus two"}},
+      {"select nvl(comm, -1) from emp where empno = 7369", {"-1"}},
+      {"select nvl2(comm, 'y', 'n') from emp where empno = 7499", {"y"}},
+      {"select 'a' || null || 'b' from dual", {"ab"}},
+      {"select null || null from dual", {""}},
+      {"select 'n=' || 5 || ', half=' || 0.5 from dual", {"n=5, half=.5"}},
+      {"select count(*) from dual where '' is null", {"1"}},
+      {"select nvl('', 'empty') from dual", {"empty"}},
+      {"select coalesce(null, null, 3) from dual", {"3"}},
+      {"select 'Нет' || ' ч. ' from dual", {"Нет ч. "}},
+  });
+}
+
+TEST_F(Translation, StringFunctions) {
+  Check({
+      {"select count(*) from emp where ename like 's%'", {"0"}},
+      {"select count(*) from emp where ename like 'S%'", {"2"}},
+      {"select count(*) from emp where ename like '_A%'", {"3"}},
+      {"select count(*) from dual where 'a_b' like 'a\\_b' escape '\\'", {"1"}},
+      {"select count(*) from dual where 'axb' like 'a\\_b' escape '\\'", {"0"}},
+      {"select count(*) from emp where ename like null", {"0"}},
+      {"select count(*) from emp where ename not like 'S%'", {"12"}},
+      {"select substr('ABCDEF', 2, 3), substr('ABCDEF', 0, 2), substr('ABCDEF', -2), substr('ABC', 5) from "
+       "dual",
+       {"BCD|AB|EF|"}},
+      {"select substr('Привет', 2, 3) from dual", {"рив"}},
+      {"select instr('CORPORATE FLOOR', 'OR', 3, 2), instr('CORPORATE FLOOR', 'OR', -3, 2), instr('abc', "
+       "'z') "
+       "from dual",
+       {"14|2|0"}},
+      {"select substr('prog (x)', instr('prog (x)', '(')), substr('prog', instr('prog', '(')) from dual",
+       {"(x)|prog"}},
+      {"select length('Привет'), length(''), length(12.5) from dual", {"6||4"}},
+      {"select lpad('abc', 5, '*'), lpad('abcdef', 3), rpad('ab', 5, 'xy'), lpad('7', 2, '0') from dual",
+       {"**abc|abc|abxyx|07"}},
+      {"select upper('привет Abc'), lower('ÀBC'), initcap('hello wORLD-x') from dual",
+       {"ПРИВЕТ ABC|àbc|Hello World-X"}},
+      {"select initcap('waiting') from dual", {"Waiting"}},
+      {"select trim('  x  '), trim(leading 'x' from 'xxaxx'), trim(trailing 'x' from 'xxaxx'), ltrim('xxa', "
+       "'x'), "
+       "rtrim('a  ') from dual",
+       {"x|axx|xxa|a|a"}},
+      {"select replace('abcabc', 'b', 'X'), replace('abc', 'b'), replace('abc', null, 'z') from dual",
+       {"aXcaXc|ac|abc"}},
+      {"select translate('abc', 'ab', 'x'), translate('2-3', '-', '+') from dual", {"xc|2+3"}},
+      {"select chr(65), ascii('A'), concat('a', 'b') from dual", {"A|65|ab"}},
+      {"select length(chr(2000000000)) l4, length(chr(2000000)) l3,  length(chr(20000)) l2 from dual",
+       {"4|3|2"}},
+  });
+}
+
+TEST_F(Translation, NumberFunctionsAndFormats) {
+  Check({
+      {"select 7/2, 10/4, 6/3, 1/3*3 from dual", {"3.5|2.5|2|1"}},
+      {"select 1/0 from dual", {}, 1476},
+      {"select trunc(15.79), trunc(15.79, 1), trunc(-15.79), trunc(1234, -2) from dual",
+       {"15|15.7|-15|1200"}},
+      {"select round(15.5), round(-2.5), round(2.675, 2), round(1234.5, -2), round(0.125, 2) from dual",
+       {"16|-3|2.68|1200|.13"}},
+      {"select mod(11, 4), mod(-11, 4), mod(5, 0), mod(7.5, 2), abs(-3), sign(-2), ceil(1.1), floor(-1.1) "
+       "from dual",
+       {"3|-3|5|1.5|3|-1|2|-2"}},
+      {"select power(2, 10), sqrt(16) from dual", {"1024|4"}},
+      {"select greatest(1, 3, 2), least('b', 'a'), greatest(1, null) from dual", {"3|a|"}},
+      {"select to_char(1234.5), to_char(0.5), to_char(-0.25), to_char(100) from dual",
+       {"1234.5|.5|-.25|100"}},
+      {"select to_char(1234.5, '9,999.00'), to_char(5, '000'), to_char(-5, 'FM990'), to_char(255, 'XX') from "
+       "dual",
+       {" 1,234.50| 005|-5|FF"}},
+      {"select to_char(0.5, '990.99'), to_char(12, 'FM999.99'), to_char(123456, '999') from dual",
+       {"   0.50|12.|####"}},
+      {"select to_number('12.5') + 1, to_number(' 7 '), to_number('1,234.5', '9,999.9'), to_number('ff', "
+       "'XX') "
+       "from dual",
+       {"13.5|7|1234.5|255"}},
+      {"select to_number('abc') from dual", {}, 1722},
+      {"select '5' + 1, 2 * '3' from dual", {"6|6"}},
+      {"select 'x' + 1 from dual", {}, 1722},
+      {"select sal * 10 from emp where empno = 7369", {"8000"}},
+      {"select lpad(to_char(trunc(3725/3600)), 2, '0') || ' ч. ' || lpad(to_char(trunc(3725/60) - "
+       "trunc(3725/3600)*60), "
+       "2, '0') || ' мин. ' from dual",
+       {"01 ч. 02 мин. "}},
+  });
+}
+
+TEST_F(Translation, DatesAndDateArithmetic) {
+  Check({
+      {"select to_char(hiredate) from emp where empno = 7369", {"17-DEC-80"}},
+      {"select to_char(hiredate, 'DD.MM.YY HH24:MI:SS'), to_char(hiredate, 'DY Mon') from emp where empno = "
+       "7369",
+       {"17.12.80 00:00:00|WED Dec"}},
+      {"select to_char(to_date('17.12.1980 13:05:09', 'DD.MM.YYYY HH24:MI:SS'), 'DD.MM.YY HH24:MI:SS') from "
+       "dual",
+       {"17.12.80 13:05:09"}},
+      {"select to_char(to_date('17.12.1980', 'DD.MM.YYYY'), 'fmMonth DD, YYYY'), "
+       "to_char(to_date('17.12.1980', 'DD.MM.YYYY'), 'Month') from dual",
+       {"December 17, 1980|December "}},
+      {"select to_char(to_date('10:10:10', 'HH24:MI:SS'), 'DD HH24:MI:SS') from dual", {"01 10:10:10"}},
+      {"select to_char(to_date('05-01-2024 01:02:03 PM', 'DD-MM-YYYY HH:MI:SS AM'), 'YYYY-MM-DD HH24:MI:SS') "
+       "from dual",
+       {"2024-01-05 13:02:03"}},
+      {"select to_char(to_date('01-JAN-99'), 'YYYY'), to_char(to_date('01-JAN-49'), 'YYYY') from dual",
+       {"1999|2049"}},
+      {"select to_char(to_date('2024-02-28', 'YYYY-MM-DD') + 1, 'YYYY-MM-DD') from dual", {"2024-02-29"}},
+      {"select to_date('2024-03-01', 'YYYY-MM-DD') - to_date('2024-02-28', 'YYYY-MM-DD') from dual", {"2"}},
+      {"select to_char(to_date('2024-01-01', 'YYYY-MM-DD') - 1/24, 'YYYY-MM-DD HH24') from dual",
+       {"2023-12-31 23"}},
+      {"select to_char(to_date('2024-01-01', 'YYYY-MM-DD') - 90/86400, 'HH24:MI:SS') from dual",
+       {"23:58:30"}},
+      {"select sysdate - sysdate, count(*) from dual where sysdate > to_date('2000-01-01', 'YYYY-MM-DD')",
+       {"0|1"}},
+      {"select to_char(trunc(to_date('2024-05-17 13:45:00', 'YYYY-MM-DD HH24:MI:SS'), 'MM'), "
+       "'YYYY-MM-DD HH24:MI:SS'), to_char(trunc(to_date('2024-05-17 13:45', 'YYYY-MM-DD HH24:MI')), "
+       "'HH24:MI') "
+       "from dual",
+       {"2024-05-01 00:00:00|00:00"}},
+      {"select to_char(add_months(to_date('2024-01-31', 'YYYY-MM-DD'), 1), 'YYYY-MM-DD'), "
+       "to_char(last_day(to_date('2023-02-10', 'YYYY-MM-DD')), 'DD'), "
+       "months_between(to_date('2024-03-15', 'YYYY-MM-DD'), to_date('2024-01-15', 'YYYY-MM-DD')) from dual",
+       {"2024-02-29|28|2"}},
+      {"select count(*) from emp where hiredate < '01-JAN-81'", {"1"}},
+      {"select count(*) from emp where hiredate >= to_date('01-01-1987', 'DD-MM-YYYY') and hiredate < "
+       "to_date('01-01-1988', 'DD-MM-YYYY')",
+       {"2"}},
+      {"select to_date('32-01-2024', 'DD-MM-YYYY') from dual", {}, 1847},
+      {"select to_date('xx', 'DD-MM-YYYY') from dual", {}, 1858},
+      {"select to_date('2024-13-01', 'YYYY-MM-DD') from dual", {}, 1843},
+  });
+}
+
+TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
+  Check({
+      {"SeLeCt EnAmE FrOm EmP wHeRe EmPnO = 7369", {"SMITH"}},
+      {"select \"ENAME\" from \"EMP\" where empno = 7369", {"SMITH"}},
+      {"select \"ename\" from emp", {}, 904},
+      {"select count(*) from sys.dual", {"1"}},
+      {"select dummy from sys.dual", {"X"}},
+      {"select /*+ ORDERED */ count(*) -- a comment\n from emp /* another */", {"14"}},
+      {"select/*+index(e)*/count(*)from emp e", {"14"}},
+      {"select count(*) from emp where deptno in (select deptno from dept where loc = 'DALLAS')", {"5"}},
+      {"select dname from dept d where not exists (select 1 from emp e where e.deptno = d.deptno)",
+       {"OPERATIONS"}},
+      {"select ename, sal from emp where deptno = 20 order by 2 desc, 1",
+       {"FORD|3000", "SCOTT|3000", "JONES|2975", "ADAMS|1100", "SMITH|800"}},
+      {"select ename, sal from emp order by 3", {}, 1785},
+      {"select ename, sal from emp order by 0", {}, 1785},
+      {"select ename x from emp where x = 'SMITH'", {}, 904},
+      {"select ename x from emp where empno = 7369 order by x", {"SMITH"}},
+      {"select comm from emp where deptno = 30 order by comm", {"0", "300", "500", "1400", "", ""}},
+      {"select comm from emp where deptno = 30 order by comm desc", {"", "", "1400", "500", "300", "0"}},
+      {"select deptno, count(*) from emp group by deptno having count(*) > 4 order by 1", {"20|5", "30|6"}},
+      {"select deptno from dept minus select deptno from emp", {"40"}},
+      {"select deptno from dept where deptno < 20 union all select 99 from dual order by 1", {"10", "99"}},
+      {"select count(*) from (select e.*, e.rowid from emp e where e.deptno = 10)", {"3"}},
+      {"select ename from emp where empno = '7369'", {"SMITH"}},
+      {"select ename from emp where empno = 'abc'", {}, 1722},
+      {"select case when sal > 2000 then 'high' else 'low' end from emp where empno = 7369", {"low"}},
+      {"select case deptno when 10 then 'ten' end from emp where empno = 7369", {""}},
+      {"select ename from emp where sal between 2900 and 3000 order by ename", {"FORD", "JONES", "SCOTT"}},
+      {"select count(*) from emp where job in ('CLERK', 'ANALYST') and not (sal > 1000)", {"2"}},
+      {"select max(ename), min(sal), sum(sal), avg(sal) from emp where deptno = 10",
+       {"MILLER|1300|8750|2916.666666666667"}},
+      {"select count(distinct job) from emp", {"5"}},
+      {"select e.ename, (select dname from dept d where d.deptno = e.deptno) from emp e where empno = 7369",
+       {"SMITH|RESEARCH"}},
+      {"select user, uid from dual", {"SCOTT|59"}},
+  });
+}
+
+TEST_F(Translation, RownumRowidAndSequences) {
+  Check({
+      {"select count(*) from emp where rownum <= 3", {"3"}},
+      {"select count(*) from (select ename from emp where rownum < 4)", {"3"}},
+      {"select ename from emp where rownum = 1 and deptno = 10", {"CLARK"}},
+      {"select count(*) from emp where rownum > 1", {"0"}},
+      {"select ename from emp where deptno = 10 and rownum <= 2 order by ename desc", {"KING", "CLARK"}},
+      {"select length(rowid) from emp where empno = 7369", {"18"}},
+      {"select ename from emp where rowid = (select rowid from emp where empno = 7369)", {"SMITH"}},
+      {"select count(*) from emp a, emp b where a.rowid = b.rowid", {"14"}},
+      {"select emp_seq.nextval from dual", {"8000"}},
+      {"select emp_seq.nextval, emp_seq.currval from dual", {"8001|8001"}},
+      {"select deptno, count(*) from emp where rownum <= 4 group by deptno order by 1", {"20|2", "30|2"}},
+      {"select nosuch_seq.nextval from dual", {}, 942},
+  });
+  // the ROWID text of a row stays the same between statements and identifies it
+  auto a = Query(*scott_, "select rowid from emp where empno = 7499");
+  auto b = Query(*scott_, "select rowid, ename from emp where rowid = :r", {{"r", Value::MakeText(a[0][0])}});
+  ASSERT_EQ(b.size(), 1u);
+  EXPECT_EQ(b[0][0], a[0][0]);
+  EXPECT_EQ(b[0][1], "ALLEN");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select 1 from emp where rowid = 'garbage'"); }), 1410);
+}
+
+TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
+  struct E {
+    const char* sql;
+    int code;
+    const char* text;
+  };
+  std::vector<E> cases = {
+      {"select from dual", 936, "ORA-00936: missing expression"},
+      {"select 1 dual", 923, "ORA-00923: FROM keyword not found where expected"},
+      {"select 1 from dual dual2 x", 933, "ORA-00933: SQL command not properly ended"},
+      {"selec 1 from dual", 900, "ORA-00900: invalid SQL statement"},
+      {"select * from nonexist", 942, "ORA-00942: table or view does not exist"},
+      {"select nosuch from emp", 904, "ORA-00904: \"NOSUCH\": invalid identifier"},
+      {"select e.nosuch from emp e", 904, "ORA-00904: \"E\".\"NOSUCH\": invalid identifier"},
+      {"select 'abc from dual", 1756, "ORA-01756: quoted string not properly terminated"},
+      {"select (1 from dual", 907, "ORA-00907: missing right parenthesis"},
+      {"select deptno from emp, dept", 918, "ORA-00918: column ambiguously defined"},
+      {"select nosuchfunc(1) from dual", 904, "ORA-00904: \"NOSUCHFUNC\": invalid identifier"},
+      {"select 1 from dual;", 911, "ORA-00911: invalid character"},
+  };
+  for (auto& c : cases) {
+    std::string text;
+    EXPECT_EQ(ErrorOf([&] { Query(*scott_, c.sql); }, &text), c.code) << c.sql;
+    EXPECT_EQ(text, c.text) << c.sql;
+  }
+  // the parse error offset points into the statement
+  try {
+    scott_->Prepare("select ename,\nfrom emp");
+    FAIL();
+  } catch (const OraError& e) {
+    EXPECT_EQ(e.code, 936);
+    EXPECT_EQ(e.offset, 14);
+  }
+}
+
+TEST_F(Translation, PrivilegesOfPlainUserAndDba) {
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from dba_users"); }), 942);
+  EXPECT_EQ(Query(*system_, "select count(*) from scott.emp")[0][0], "14");
+  EXPECT_EQ(Query(*system_, "select count(*) from dba_users where username = 'SCOTT'")[0][0], "1");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from system.help"); }), 942);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "delete from all_objects"); }), 1031);
+}
+
+}  // namespace
+}  // namespace simtest
