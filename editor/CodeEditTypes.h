@@ -84,10 +84,13 @@ class TFontStyles {
 // True for a code point above 127 that Unicode classes as a letter or digit.
 bool IsUnicodeWordChar(char32_t c);
 
-// A set of characters: the 256 lowest code points by membership bits, and optionally every
-// code point above 255 that Unicode classes as a letter or digit (the editor's word characters).
+// A set of characters: the 256 lowest code points by membership bits; every code point above 255
+// is in the set by its Unicode class: none of them, the letters and digits (the editor's word
+// characters), all the others, or all of them.
 class TCodeCharSet {
  public:
+  enum THighChars : uint8_t { hcNone, hcLetters, hcNonLetters, hcAll };
+
   TCodeCharSet() = default;
   // Characters listed in `chars` (each code point below 256).
   explicit TCodeCharSet(std::u32string_view chars) {
@@ -101,7 +104,16 @@ class TCodeCharSet {
 
   bool Contains(char32_t c) const {
     if (c < 256) return bits_[c];
-    return highLetters_ && IsUnicodeWordChar(c);
+    switch (high_) {
+      case hcLetters:
+        return IsUnicodeWordChar(c);
+      case hcNonLetters:
+        return !IsUnicodeWordChar(c);
+      case hcAll:
+        return true;
+      default:
+        return false;
+    }
   }
   void Include(char32_t c) {
     if (c < 256) bits_.set(c);
@@ -112,21 +124,22 @@ class TCodeCharSet {
   void IncludeRange(char32_t first, char32_t last) {
     for (char32_t c = first; c <= last && c < 256; ++c) bits_.set(c);
   }
-  bool HighLetters() const { return highLetters_; }
-  void SetHighLetters(bool on) { highLetters_ = on; }
-  // Every character not in this set (the high-letter flag is inverted too, approximately:
-  // a complement of a set with high letters holds no code point above 255).
+  THighChars HighChars() const { return high_; }
+  void SetHighChars(THighChars value) { high_ = value; }
+  void SetHighLetters(bool on) { high_ = on ? hcLetters : hcNone; }
+  // Every character not in this set (the high code points of the other class; all of them when
+  // this set holds none).
   TCodeCharSet Complement() const {
     TCodeCharSet r;
     r.bits_ = ~bits_;
-    r.highLetters_ = false;
+    r.high_ = high_ == hcLetters ? hcNonLetters : (high_ == hcNonLetters ? hcLetters : hcAll);
     return r;
   }
   friend bool operator==(const TCodeCharSet&, const TCodeCharSet&) = default;
 
  private:
   std::bitset<256> bits_;
-  bool highLetters_ = false;
+  THighChars high_ = hcNone;
 };
 
 // Key codes and shift states in Windows numbering.
