@@ -490,3 +490,28 @@ TEST(CollectionTest, AssignClearAndOwnership) {
   EXPECT_EQ(source.Log.back(), "update all");
   EXPECT_EQ(TColumn::Freed, freed + 5);
 }
+
+namespace {
+class TFailingItem : public TCollectionItem {
+  TALVIK_CLASS(TFailingItem, TCollectionItem)
+  explicit TFailingItem(TCollection* Collection) : TCollectionItem(Collection) {
+    if (FailNext) {
+      FailNext = false;
+      throw EConvertError("no item");
+    }
+  }
+  static inline bool FailNext = false;
+};
+}  // namespace
+
+TEST(CollectionTest, AnItemThatFailsToConstructLeavesNoTrace) {
+  TCollection items(CollectionItemClass<TFailingItem>);
+  items.Add();
+  TFailingItem::FailNext = true;
+  EXPECT_THROW(items.Add(), EConvertError);
+  EXPECT_EQ(items.Count(), 1);
+  auto* next = items.Add();  // the collection adds normally afterwards
+  EXPECT_EQ(items.Count(), 2);
+  EXPECT_EQ(next->Index(), 1);
+  EXPECT_EQ(next->ID(), 2);
+}
