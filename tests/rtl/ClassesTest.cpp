@@ -515,3 +515,25 @@ TEST(CollectionTest, AnItemThatFailsToConstructLeavesNoTrace) {
   EXPECT_EQ(next->Index(), 1);
   EXPECT_EQ(next->ID(), 2);
 }
+
+TEST(ComponentTest, ADerivedDestructorCanFreeItsComponentsFirst) {
+  std::vector<std::string> log;
+  class TForm : public TWatcher {
+   public:
+    using TWatcher::TWatcher;
+    ~TForm() override {
+      Destroying();
+      DestroyComponents();  // while this class's Notification still answers
+    }
+  };
+  {
+    TForm form(nullptr, &log);
+    form.SetName("Form");
+    auto* edit = new TWatcher(&form, &log);
+    edit->SetName("Edit");
+    edit->FreeNotification(&form);
+    log.clear();
+  }
+  // The form's own Notification hears of the edit before it goes.
+  EXPECT_EQ(log, (std::vector<std::string>{"Form -Edit", "free Edit", "free Form"}));
+}
