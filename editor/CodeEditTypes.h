@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/Classes.h"
+
 // A position in the text: character (code point index + 1) and line, both counted from 1.
 struct TBufferCoord {
   int32_t Char = 0;
@@ -57,29 +59,10 @@ constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
 constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
 
-// Font styles as a bit set; the bit numbers are the registry's style mask (1 bold, 2 italic, ...).
-enum TFontStyle : uint8_t { fsBold = 0, fsItalic = 1, fsUnderline = 2, fsStrikeOut = 3 };
-class TFontStyles {
- public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(std::initializer_list<TFontStyle> styles) {
-    for (auto s : styles) bits_ |= static_cast<uint8_t>(1u << s);
-  }
-  static constexpr TFontStyles FromMask(int mask) {
-    TFontStyles r;
-    r.bits_ = static_cast<uint8_t>(mask & 0x0F);
-    return r;
-  }
-  constexpr int Mask() const { return bits_; }
-  constexpr bool Contains(TFontStyle s) const { return (bits_ >> s) & 1u; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr void Include(TFontStyle s) { bits_ |= static_cast<uint8_t>(1u << s); }
-  constexpr void Exclude(TFontStyle s) { bits_ &= static_cast<uint8_t>(~(1u << s)); }
-  friend constexpr bool operator==(TFontStyles, TFontStyles) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
+// Font styles; as a set, the bits are the registry's style mask (1 bold, 2 italic, 4 underline, 8
+// strike-out).
+enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using TFontStyles = TSet<TFontStyle>;
 
 // True for a code point above 127 that Unicode classes as a letter or digit.
 bool IsUnicodeWordChar(char32_t c);
@@ -143,7 +126,8 @@ class TCodeCharSet {
 };
 
 // Key codes and shift states in Windows numbering.
-// TODO(gui): these belong to platform/gui; move them there when its key definitions land.
+// TODO(gui): these, the colours and the font styles belong to platform/gui; use its definitions
+// when they land.
 using TShortCut = uint16_t;
 constexpr uint16_t VK_BACK = 0x08;
 constexpr uint16_t VK_TAB = 0x09;
@@ -165,21 +149,8 @@ constexpr uint16_t VK_INSERT = 0x2D;
 constexpr uint16_t VK_DELETE = 0x2E;
 constexpr uint16_t VK_F1 = 0x70;
 
-enum TShiftStateFlag : uint8_t { ssShift = 0, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-class TShiftState {
- public:
-  constexpr TShiftState() = default;
-  constexpr TShiftState(std::initializer_list<TShiftStateFlag> flags) {
-    for (auto f : flags) bits_ |= static_cast<uint8_t>(1u << f);
-  }
-  constexpr bool Contains(TShiftStateFlag f) const { return (bits_ >> f) & 1u; }
-  constexpr void Include(TShiftStateFlag f) { bits_ |= static_cast<uint8_t>(1u << f); }
-  constexpr uint8_t Bits() const { return bits_; }
-  friend constexpr bool operator==(TShiftState, TShiftState) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
 
 enum TMouseButton : uint8_t { mbLeft = 0, mbRight, mbMiddle };
 using TCursor = int16_t;
