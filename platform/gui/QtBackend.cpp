@@ -178,7 +178,7 @@ class HostWidget : public QWidget {
   }
 
  private:
-  HWND hwnd_;
+  [[maybe_unused]] HWND hwnd_;
 };
 
 class QtHost : public Host {
@@ -266,7 +266,7 @@ class QtHost : public Host {
       }
     return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
   }
-  HWND hwnd_;
+  [[maybe_unused]] HWND hwnd_;
   HWND ownerHwnd_ = nullptr;
   bool popup_ = false;
   HostWidget* widget_;
