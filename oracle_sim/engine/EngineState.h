@@ -110,6 +110,9 @@ struct CursorState {
   const Value* InValue(const std::string& name, int iteration) const;
 };
 
+// Runs a cursor whose translation is set (no locking: the caller holds the session).
+void RunCursor(CursorState& c, int iterations);
+
 // Converts a value fetched from SQLite according to the Oracle type of its column.
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);
 // Binds one engine value as SQLite parameter `idx`.

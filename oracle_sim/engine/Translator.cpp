@@ -559,6 +559,10 @@ class Tx {
 
   std::string EmitFunc(const Expr& e, Scope* sc, SqlType& ty) {
     const std::string& f = e.text;
+    if (nameHook_) {
+      std::string out;
+      if (nameHook_(e, out, ty)) return out;
+    }
     std::vector<std::string> a;
     std::vector<SqlType> t;
     static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};
