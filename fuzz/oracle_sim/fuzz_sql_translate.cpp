@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -27,7 +28,8 @@ Session& TheSession() {
   static std::shared_ptr<Instance> inst;
   static std::unique_ptr<Session> s;
   if (!s) {
-    std::string dir = (std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()))).string();
+    std::string dir =
+        (std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(dir);
     inst = Instance::Open(dir + "/sim.db");
     s = Session::LogOn(inst, "SCOTT", "TIGER");
@@ -61,7 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } catch (const OraError& e) {
     if (e.text.rfind("ORA-", 0) != 0) std::abort();
-    if (e.code == 600) std::abort();  // an internal error is a translation bug
+    if (e.code == 600) {  // an internal error is a translation bug
+      std::fprintf(stderr, "%s\n", e.text.c_str());
+      std::abort();
+    }
   }
   return 0;
 }

@@ -14,6 +14,7 @@ namespace oracle_sim {
 std::string QuoteIdent(const std::string& name) {
   std::string r = "\"";
   for (char c : name) {
+    if (c == '\0') continue;  // SQLite's tokenizer stops at NUL; names never hold one
     if (c == '"') r += '"';
     r += c;
   }
@@ -21,6 +22,16 @@ std::string QuoteIdent(const std::string& name) {
 }
 
 std::string QuoteText(const std::string& text) {
+  if (text.find('\0') != std::string::npos) {
+    // SQLite's tokenizer stops at a NUL byte: such a literal goes in as hexadecimal
+    static const char* h = "0123456789ABCDEF";
+    std::string r = "CAST(X'";
+    for (unsigned char c : text) {
+      r += h[c >> 4];
+      r += h[c & 15];
+    }
+    return r + "' AS TEXT)";
+  }
   std::string r = "'";
   for (char c : text) {
     if (c == '\'') r += '\'';
@@ -937,6 +948,7 @@ class Tx {
     for (char c : raw) {
       if (c == '\'') quote = !quote;
       if (!quote && std::isspace(static_cast<unsigned char>(c))) continue;
+      if (c == '\0') continue;
       out += quote ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     if (out.size() > 30 && false) out.resize(30);

@@ -292,6 +292,9 @@ TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
     EXPECT_EQ(ErrorOf([&] { Query(*scott_, c.sql); }, &text), c.code) << c.sql;
     EXPECT_EQ(text, c.text) << c.sql;
   }
+  // NUL bytes inside a literal stay in the value; in a quoted name they are refused
+  EXPECT_EQ(Query(*scott_, std::string("select length('a\0b') from dual", 30))[0][0], "3");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, std::string("select \"a\0b\" from dual", 22)); }), 911);
   // the parse error offset points into the statement
   try {
     scott_->Prepare("select ename,\nfrom emp");
