@@ -329,7 +329,9 @@ class Tx {
       }
       case Expr::In: {
         SqlType t0;
+        allowList_ = e.args[0]->kind == Expr::List;
         std::string a = Emit(*e.args[0], sc, t0);
+        allowList_ = false;
         std::string r = "(" + a + (e.negated ? " NOT IN (" : " IN (");
         if (e.sub) {
           std::vector<OutCol> cols;
@@ -339,7 +341,12 @@ class Tx {
         } else {
           for (size_t i = 1; i < e.args.size(); ++i) {
             SqlType ti;
+            if (e.args[0]->kind == Expr::List &&
+                (e.args[i]->kind != Expr::List || e.args[i]->args.size() != e.args[0]->args.size()))
+              Raise(920, "", e.args[i]->pos);
+            allowList_ = e.args[i]->kind == Expr::List;
             std::string v = Emit(*e.args[i], sc, ti);
+            allowList_ = false;
             r += (i > 1 ? ", " : "") + ToComparable(v, ti, t0);
           }
         }
@@ -397,7 +404,11 @@ class Tx {
         return "(" + q + ")";
       }
       case Expr::List: {
+        // a row value stands only where rows are compared: (a, b) IN (...), (a, b) = (...)
+        if (!allowList_) Raise(907, "", e.end > e.pos ? e.end - 1 : e.pos);
+        allowList_ = false;
         std::string r = "(";
+        // (only the direct operand of IN or of a comparison comes here)
         for (size_t i = 0; i < e.args.size(); ++i) {
           SqlType t;
           r += (i ? ", " : "") + Emit(*e.args[i], sc, t);
@@ -412,6 +423,7 @@ class Tx {
   }
 
   bool allowSequence_ = true;
+  bool allowList_ = false;
   bool inAggregateArgs_ = false;
 
   std::string EmitColumn(const Expr& e, Scope* sc, SqlType& ty) {
@@ -511,10 +523,18 @@ class Tx {
         }
       }
       SqlType ta, tb;
+      bool rows = e.args[0]->kind == Expr::List || e.args[1]->kind == Expr::List;
+      allowList_ = e.args[0]->kind == Expr::List;
       std::string a = Emit(*e.args[0], sc, ta);
+      allowList_ = e.args[1]->kind == Expr::List;
       std::string b = Emit(*e.args[1], sc, tb);
-      if (e.args[0]->kind == Expr::List || e.args[1]->kind == Expr::List)
+      allowList_ = false;
+      if (rows) {
+        if (e.args[0]->kind != Expr::List || e.args[1]->kind != Expr::List ||
+            e.args[0]->args.size() != e.args[1]->args.size())
+          Raise(920, "", e.pos);
         return "(" + a + " " + op + " " + b + ")";
+      }
       if (ta.IsText() && tb.IsNumber())
         a = Num(a, ta);
       else if (tb.IsText() && ta.IsNumber())

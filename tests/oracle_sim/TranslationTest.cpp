@@ -214,6 +214,8 @@ TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
       {"select /*+ ORDERED */ count(*) -- a comment\n from emp /* another */", {"14"}},
       {"select/*+index(e)*/count(*)from emp e", {"14"}},
       {"select count(*) from emp where deptno in (select deptno from dept where loc = 'DALLAS')", {"5"}},
+      {"select count(*) from emp where (deptno, job) in ((10, 'CLERK'), (20, 'CLERK'))", {"3"}},
+      {"select count(*) from emp where (deptno, job) in (select deptno, 'CLERK' from dept)", {"4"}},
       {"select dname from dept d where not exists (select 1 from emp e where e.deptno = d.deptno)",
        {"OPERATIONS"}},
       {"select ename, sal from emp where deptno = 20 order by 2 desc, 1",
@@ -286,6 +288,8 @@ TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
       {"select deptno from emp, dept", 918, "ORA-00918: column ambiguously defined"},
       {"select nosuchfunc(1) from dual", 904, "ORA-00904: \"NOSUCHFUNC\": invalid identifier"},
       {"select 1 from dual;", 911, "ORA-00911: invalid character"},
+      {"select decode(comm, null, 'x', (sal, '9')) from emp", 907, "ORA-00907: missing right parenthesis"},
+      {"select 1 from emp where (empno, 1) = 2", 920, "ORA-00920: invalid relational operator"},
   };
   for (auto& c : cases) {
     std::string text;
