@@ -58,6 +58,7 @@ struct SessionState {
   std::deque<std::string> output;
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
+  sqlite3_stmt* killedStmt = nullptr;
 
   // ---- Session.cpp
   void CheckConnected();

@@ -1288,8 +1288,13 @@ class Parser {
       st.text = Name(922);
       Expect("=", 927);
       if (Cur().kind == Tok::End) Fail(922);
-      st.value = Cur().kind == Tok::String ? Cur().text : Cur().text;
+      // the value: a literal, a word or several words (ISOLATION_LEVEL = READ COMMITTED)
+      st.value = Cur().text;
       Next();
+      while (!AtEnd() && (Cur().kind == Tok::Ident || Cur().kind == Tok::Number)) {
+        st.value += " " + Cur().text;
+        Next();
+      }
     } else if (Accept("SYSTEM")) {
       st.kind = Statement::AlterSystem;
       int from = Cur().pos;

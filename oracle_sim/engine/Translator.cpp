@@ -1522,6 +1522,12 @@ std::shared_ptr<Translation> Translate(const TranslateContext& ctx, const std::s
       std::vector<int64_t> lockObjs;
       const Select& q = *st->query;
       bool lock = q.forUpdate;
+      if (lock) {
+        bool aggregate = q.distinct || !q.groupBy.empty() || q.having || !q.setOps.empty();
+        for (auto& it : q.items)
+          if (it.expr && Tx::HasAggregate(*it.expr)) aggregate = true;
+        if (aggregate) throw OraError(1786, "ORA-01786: FOR UPDATE of this query expression is not allowed");
+      }
       tr->sqlite =
           tx.EmitQuery(q, nullptr, &cols, true, lock ? &lockCols : nullptr, lock ? &lockObjs : nullptr);
       if (lock) {
