@@ -424,6 +424,7 @@ class Tx {
 
   bool allowSequence_ = true;
   bool allowList_ = false;
+  bool rownumAllowed_ = false;
   bool inAggregateArgs_ = false;
 
   std::string EmitColumn(const Expr& e, Scope* sc, SqlType& ty) {
@@ -465,6 +466,8 @@ class Tx {
     if (e.text == "ROWNUM") {
       ty = SqlType::Number();
       if (bareColumns_) Raise(976, "", e.pos);
+      // a row number in the select list; in WHERE only the limiting forms (ROWNUM <= n) are offered
+      if (!rownumAllowed_) Raise(3001, "", e.pos);
       return "(row_number() OVER ())";
     }
     if (e.text == "ROWID") {
@@ -979,6 +982,12 @@ class Tx {
   std::string EmitBlock(const Select& s, Scope* parent, std::vector<OutCol>* outCols, std::string* limitOut,
                         Scope** scopeOut, std::vector<std::string>* lockCols, std::vector<int64_t>* lockObjs,
                         bool positional) {
+    struct KeepRownum {
+      bool& flag;
+      bool saved;
+      ~KeepRownum() { flag = saved; }
+    } keepRownum{rownumAllowed_, rownumAllowed_};
+    rownumAllowed_ = false;
     auto sc = std::make_unique<Scope>();
     sc->parent = parent;
     BuildScope(s, *sc);
@@ -1036,7 +1045,15 @@ class Tx {
         continue;
       }
       SqlType t;
-      std::string sql = Emit(*it.expr, sc.get(), t);
+      rownumAllowed_ = !HasAggregate(*it.expr);
+      std::string sql;
+      try {
+        sql = Emit(*it.expr, sc.get(), t);
+      } catch (...) {
+        rownumAllowed_ = false;
+        throw;
+      }
+      rownumAllowed_ = false;
       if (t.unknown) t = SqlType::Varchar(t.size > 0 && t.size < 4000 ? t.size : 0);
       OutCol oc{ItemName(it), t, "", ""};
       if (it.expr->kind == Expr::Column) {

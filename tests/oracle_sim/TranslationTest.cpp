@@ -249,6 +249,9 @@ TEST_F(Translation, RownumRowidAndSequences) {
   Check({
       {"select count(*) from emp where rownum <= 3", {"3"}},
       {"select deptno, count(*) from emp group by deptno for update", {}, 1786},
+      {"select ename from emp where -rownum <= 3", {}, 3001},
+      {"select rownum, ename from emp where deptno = 10 order by ename desc",
+       {"3|MILLER", "2|KING", "1|CLARK"}},
       {"select count(*) from (select ename from emp where rownum < 4)", {"3"}},
       {"select ename from emp where rownum = 1 and deptno = 10", {"CLARK"}},
       {"select count(*) from emp where rownum > 1", {"0"}},
