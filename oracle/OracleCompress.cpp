@@ -7,6 +7,10 @@
 #include <mutex>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/rtl/SysUtils.h"
 
 namespace oracle_codec {
@@ -249,18 +253,31 @@ class Encoder {
   int CompareFrom1(const std::uint8_t* a, const std::uint8_t* b, int& cmp) const {
     int i = 1;
     while (i < F) {
+#if defined(__SSE2__)
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+      const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+      const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) & 0xFFFFu;
+      constexpr int kStep = 16;
+#else
       std::uint64_t x;
       std::uint64_t y;
       std::memcpy(&x, a + i, 8);
       std::memcpy(&y, b + i, 8);
       const std::uint64_t diff = x ^ y;
-      if (diff != 0) {
-        const int at = i + (__builtin_ctzll(diff) >> 3);
+      const std::uint64_t differ = diff;
+      constexpr int kStep = 8;
+#endif
+      if (differ != 0) {
+#if defined(__SSE2__)
+        const int at = i + __builtin_ctz(differ);
+#else
+        const int at = i + (__builtin_ctzll(differ) >> 3);
+#endif
         if (at >= F) break;
         cmp = int{a[at]} - int{b[at]};
         return at;
       }
-      i += 8;
+      i += kStep;
     }
     cmp = 0;
     return F;
@@ -374,11 +391,11 @@ class Encoder {
 
   AdaptiveHuffman huff_;
   BitWriter bits_;
-  // The ring, its mirror of the first F - 1 bytes, and slack for word-wise comparison.
-  std::uint8_t text_[N + F - 1 + 8];
-  int lson_[N + 1];
-  int rson_[N + 257];
-  int dad_[N + 1];
+  // The ring, its mirror of the first F - 1 bytes, and slack for block-wise comparison.
+  std::uint8_t text_[N + F - 1 + 16];
+  std::uint16_t lson_[N + 1];
+  std::uint16_t rson_[N + 257];
+  std::uint16_t dad_[N + 1];
   int matchPosition_ = 0;
   int matchLength_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "oracle/OracleFilter.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -10,8 +11,8 @@ bool FilterPartialCompare = false;
 namespace {
 
 const char* const kTypeNames[] = {"Date", "String", "Float", "Integer", "Boolean"};
-const char* const kOperatorNames[] = {"opNot", "opMult", "opDivide", "opDiv", "opMod", "opAnd",
-                                      "opShl", "opShr",  "opPlus",   "opMinus", "opOr", "opXor",
+const char* const kOperatorNames[] = {"opNot", "opMult", "opDivide", "opDiv",   "opMod", "opAnd",
+                                      "opShl", "opShr",  "opPlus",   "opMinus", "opOr",  "opXor",
                                       "opEq",  "opNEQ",  "opLT",     "opGT",    "opLTE", "opGTE"};
 
 [[noreturn]] void CannotRead(TExprType type, const char* as) {
@@ -26,7 +27,9 @@ const char* const kOperatorNames[] = {"opNot", "opMult", "opDivide", "opDiv", "o
   throw EExpression(Format("Invalid parameter to %s", {name}));
 }
 
-bool IsComparison(TOperator op) { return op >= opEq && op <= opGTE; }
+bool IsComparison(TOperator op) {
+  return op >= opEq && op <= opGTE;
+}
 
 // Date text: the short date alone for a whole day, else short date and long time.
 std::string DateText(TDateTime value) {
@@ -34,7 +37,9 @@ std::string DateText(TDateTime value) {
 }
 
 // 32-bit arithmetic wraps around as the processor does.
-int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
+int32_t Wrap(int64_t value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
+}
 
 // A double truncated toward zero into 32 bits (wrapping like a 64-bit truncation stored in 32 bits).
 int32_t TruncToInt32(double value) {
@@ -42,7 +47,9 @@ int32_t TruncToInt32(double value) {
   return Wrap(static_cast<int64_t>(value));
 }
 
-int32_t RoundToInt32(double value) { return TruncToInt32(std::nearbyint(value)); }
+int32_t RoundToInt32(double value) {
+  return TruncToInt32(std::nearbyint(value));
+}
 
 int32_t IntegerDivide(int32_t a, int32_t b, bool remainder) {
   if (b == 0) throw EDivByZero("Division by zero");
@@ -70,8 +77,12 @@ bool Compare(TOperator op, const T& a, const T& b) {
 
 }  // namespace
 
-const char* ExprTypeName(TExprType Type) { return kTypeNames[Type]; }
-const char* OperatorName(TOperator Op) { return kOperatorNames[Op]; }
+const char* ExprTypeName(TExprType Type) {
+  return kTypeNames[Type];
+}
+const char* OperatorName(TOperator Op) {
+  return kOperatorNames[Op];
+}
 
 TExprType ResultType(TOperator Op, TExprType Type) {
   const bool comparison = IsComparison(Op);
@@ -93,13 +104,16 @@ TExprType ResultType(TOperator Op, TExprType Type) {
       if (comparison) return etBoolean;
       return etInteger;  // every other operator
     case etBoolean:
-      if (Op == opNot || Op == opAnd || Op == opOr || Op == opXor || Op == opEq || Op == opNEQ) return etBoolean;
+      if (Op == opNot || Op == opAnd || Op == opOr || Op == opXor || Op == opEq || Op == opNEQ)
+        return etBoolean;
       break;
   }
   throw EExpression(Format("Operator %s incompatible with %s", {kOperatorNames[Op], kTypeNames[Type]}));
 }
 
-TExprType CommonType(TExprType A, TExprType B) { return A < B ? A : B; }
+TExprType CommonType(TExprType A, TExprType B) {
+  return A < B ? A : B;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // Base conversions from the node's own type.
@@ -161,11 +175,15 @@ int32_t TExpression::AsInteger() const {
   }
 }
 
-bool TExpression::AsBoolean() const { CannotRead(ExprType(), "boolean"); }
+bool TExpression::AsBoolean() const {
+  CannotRead(ExprType(), "boolean");
+}
 
 // ---------------------------------------------------------------------------------------------------
 
-TParameterList::~TParameterList() { TParameterList::Clear(); }
+TParameterList::~TParameterList() {
+  TParameterList::Clear();
+}
 
 void TParameterList::Clear() {
   for (int i = 0; i < Count(); ++i) delete Param(i);
@@ -178,13 +196,20 @@ int TParameterList::Add(std::unique_ptr<TExpression> Param) {
   return index;
 }
 
-TDateTime TStringLiteral::AsDate() const { return StrToDateTime(value_); }
-std::string TFloatLiteral::AsString() const { return FloatToStr(value_); }
-std::string TIntegerLiteral::AsString() const { return IntToStr(value_); }
+TDateTime TStringLiteral::AsDate() const {
+  return StrToDateTime(value_);
+}
+std::string TFloatLiteral::AsString() const {
+  return FloatToStr(value_);
+}
+std::string TIntegerLiteral::AsString() const {
+  return IntToStr(value_);
+}
 
 // ---------------------------------------------------------------------------------------------------
 
-TUnaryOp::TUnaryOp(TOperator Op, std::unique_ptr<TExpression> Operand) : operand_(std::move(Operand)), op_(Op) {
+TUnaryOp::TUnaryOp(TOperator Op, std::unique_ptr<TExpression> Operand)
+    : operand_(std::move(Operand)), op_(Op) {
   if (Op != opNot && Op != opPlus && Op != opMinus) {
     throw EExpression(Format("%s is not simple unary operator", {kOperatorNames[Op]}));
   }
@@ -349,7 +374,8 @@ bool TBinaryOp::AsBoolean() const {
 
 // ---------------------------------------------------------------------------------------------------
 
-TRelationalOp::TRelationalOp(TOperator Op, std::unique_ptr<TExpression> Left, std::unique_ptr<TExpression> Right)
+TRelationalOp::TRelationalOp(TOperator Op, std::unique_ptr<TExpression> Left,
+                             std::unique_ptr<TExpression> Right)
     : left_(std::move(Left)), right_(std::move(Right)), op_(Op) {
   if (!IsComparison(Op)) throw EExpression(Format("%s is not relational operator", {kOperatorNames[Op]}));
 }
@@ -520,7 +546,8 @@ int32_t TStringExpression::AsInteger() const {
 }
 
 TExpression* TConditional::Rule() const {
-  if (ParameterCount() != 3 || Param(0)->ExprType() != etBoolean) throw EExpression("Invalid parameters to If");
+  if (ParameterCount() != 3 || Param(0)->ExprType() != etBoolean)
+    throw EExpression("Invalid parameters to If");
   return Param(0)->AsBoolean() ? Param(1) : Param(2);
 }
 
@@ -553,34 +580,44 @@ std::vector<uint32_t> CharKeys(std::string_view s) {
   return keys;
 }
 
-// match[pi][vi]: the pattern from pi matches the value from vi. Computed a pattern row at a time from
-// the end, so the work is pattern length times value length whatever the stars.
+// Glob matching with backtracking to the last star only: linear for most patterns, never more than
+// pattern length times value length.
+template <typename Ch>
+bool GlobMatch(const Ch* p, size_t pn, const Ch* v, size_t vn) {
+  size_t pi = 0;
+  size_t vi = 0;
+  size_t star = SIZE_MAX;
+  size_t mark = 0;
+  while (vi < vn) {
+    if (pi < pn && p[pi] == Ch('*')) {
+      star = pi++;
+      mark = vi;
+    } else if (pi < pn && (p[pi] == Ch('?') || p[pi] == v[vi])) {
+      ++pi;
+      ++vi;
+    } else if (star != SIZE_MAX) {
+      pi = star + 1;
+      vi = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (pi < pn && p[pi] == Ch('*')) ++pi;
+  return pi == pn;
+}
+
+// A "*" that is not the last pattern character needs a value character left to try, so it can only
+// differ from plain glob matching in a run of two or more stars that ends the pattern: such a run
+// matches one or more characters, as "?*" does.
 template <typename Ch>
 bool MatchKeys(const Ch* p, size_t pn, const Ch* v, size_t vn) {
-  std::vector<char> next(vn + 1, 0);
-  std::vector<char> row(vn + 1, 0);
-  next[vn] = 1;  // an empty pattern matches only an empty rest
-  for (size_t pi = pn; pi-- > 0;) {
-    const Ch c = p[pi];
-    if (c == Ch('*')) {
-      if (pi == pn - 1) {
-        std::fill(row.begin(), row.end(), 1);
-      } else {
-        // Any later start up to the value's last character.
-        char any = 0;
-        row[vn] = 0;
-        for (size_t vi = vn; vi-- > 0;) {
-          any = any || next[vi];
-          row[vi] = any;
-        }
-      }
-    } else {
-      row[vn] = 0;
-      for (size_t vi = 0; vi < vn; ++vi) row[vi] = (c == Ch('?') || c == v[vi]) && next[vi + 1];
-    }
-    std::swap(row, next);
-  }
-  return next[0] != 0;
+  size_t body = pn;
+  while (body > 0 && p[body - 1] == Ch('*')) --body;
+  if (pn - body < 2) return GlobMatch(p, pn, v, vn);
+  std::vector<Ch> pattern(p, p + body);
+  pattern.push_back(Ch('?'));
+  pattern.push_back(Ch('*'));
+  return GlobMatch(pattern.data(), pattern.size(), v, vn);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr int kMaxLiteral = 256;   // characters of a string literal or a bracketed field name
-constexpr int kMaxNumber = 28;     // characters of a number literal
+constexpr int kMaxLiteral = 256;  // characters of a string literal or a bracketed field name
+constexpr int kMaxNumber = 28;    // characters of a number literal
 // Limits that keep parsing, evaluating and freeing a tree within the stack: nesting of factors
 // (parentheses, unary operators, function arguments) and height of the tree.
 constexpr int kMaxNesting = 200;
@@ -16,11 +16,21 @@ constexpr int kMaxHeight = 1000;
 
 using Node = std::unique_ptr<TExpression>;
 
-bool IsBlank(char c) { return c >= 1 && c <= 32; }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsRelChar(char c) { return c == '<' || c == '=' || c == '>'; }
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsBlank(char c) {
+  return c >= 1 && c <= 32;
+}
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsRelChar(char c) {
+  return c == '<' || c == '=' || c == '>';
+}
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 enum WordKind { wIdentifier, wOperator, wTrue, wFalse };
 
@@ -254,7 +264,8 @@ class Parser {
     if (Cur() == '(') params = Parameters();
     if (name == "IF") return std::make_unique<TConditional>(std::move(params));
     if (int i = IndexOf(kCastWords, name); i >= 0) return std::make_unique<TTypeCast>(i, std::move(params));
-    if (int i = IndexOf(kMathWords, name); i >= 0) return std::make_unique<TMathExpression>(i, std::move(params));
+    if (int i = IndexOf(kMathWords, name); i >= 0)
+      return std::make_unique<TMathExpression>(i, std::move(params));
     if (int i = IndexOf(kStringWords, name); i >= 0) {
       return std::make_unique<TStringExpression>(i, std::move(params));
     }

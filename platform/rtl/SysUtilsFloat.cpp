@@ -330,7 +330,9 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
   bool afterPoint = false;
   int fracIndex = 0;
   char quote = 0;
+  bool exponentDone = false;  // after the exponent, placeholders are dropped and the rest is text
   auto emitIntDigit = [&](int j) {
+    if (j < 0 || j >= len) return;
     r.push_back(intDigits[j]);
     int rest = len - 1 - j;
     if (info.thousands && !info.scientific && rest > 0 && rest % 3 == 0) r.push_back(fs.ThousandSeparator);
@@ -346,6 +348,8 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
     }
     if (c == '\'' || c == '"') {
       quote = c;
+    } else if (exponentDone) {
+      if (c != '0' && c != '#') r.push_back(c);
     } else if (c == '0' || c == '#') {
       if (!afterPoint) {
         int first = placeIndex - (info.intPlaces - len);  // digit index for this placeholder
@@ -377,6 +381,7 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
       r.push_back(c);
       r += ExponentText(exponent, std::min(zeros, 4), alwaysSign);
       i = j - 1;
+      exponentDone = true;
     } else {
       r.push_back(c);
     }
@@ -511,7 +516,9 @@ bool TryStrToFloat(std::string_view s, double& value, const TFormatSettings& fs)
     if (ec != std::errc::result_out_of_range) return false;
     // Out of range: too small reads as zero, too large is an error.
     size_t e = text.find('e');
-    long magnitude = e == std::string::npos ? 0 : std::atol(text.c_str() + e + 1);
+    // The exponent saturates (strtol) and is bounded, so adding the mantissa's digits cannot overflow.
+    long magnitude = e == std::string::npos ? 0 : std::strtol(text.c_str() + e + 1, nullptr, 10);
+    magnitude = std::clamp(magnitude, -1000000L, 1000000L);
     std::string_view mantissa(first, (e == std::string::npos ? text.size() : e) - (first - text.data()));
     size_t point = mantissa.find('.');
     if (point == std::string_view::npos) point = mantissa.size();
