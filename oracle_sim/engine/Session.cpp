@@ -219,6 +219,10 @@ void SessionState::CheckConnected() {
     cut = 2;
     Raise(28);
   }
+  if (killed == 2) {
+    cut = 2;
+    Raise(3113);
+  }
 }
 
 TranslateContext SessionState::Context() {
