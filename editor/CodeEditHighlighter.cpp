@@ -144,7 +144,8 @@ bool TCodeHighlighterAttributes::LoadFromRegistry(TRegistry& reg) {
   try {
     if (reg.GetDataType("Background") == rdInteger) SetBackground(reg.ReadInteger("Background"));
     if (reg.GetDataType("Foreground") == rdInteger) SetForeground(reg.ReadInteger("Foreground"));
-    if (reg.GetDataType("Style") == rdInteger) SetStyle(TFontStyles::FromMask(reg.ReadInteger("Style")));
+    if (reg.GetDataType("Style") == rdInteger)
+      SetStyle(TFontStyles::FromBits(static_cast<uint64_t>(reg.ReadInteger("Style")) & 0x0F));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;
@@ -159,7 +160,7 @@ bool TCodeHighlighterAttributes::SaveToRegistry(TRegistry& reg) {
   try {
     reg.WriteInteger("Background", background_);
     reg.WriteInteger("Foreground", foreground_);
-    reg.WriteInteger("Style", style_.Mask());
+    reg.WriteInteger("Style", static_cast<int>(style_.Bits()));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/Classes.h"
+
 // A position in the text: character (code point index + 1) and line, both counted from 1.
 struct TBufferCoord {
   int32_t Char = 0;
@@ -57,37 +59,21 @@ constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
 constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
 
-// Font styles as a bit set; the bit numbers are the registry's style mask (1 bold, 2 italic, ...).
-enum TFontStyle : uint8_t { fsBold = 0, fsItalic = 1, fsUnderline = 2, fsStrikeOut = 3 };
-class TFontStyles {
- public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(std::initializer_list<TFontStyle> styles) {
-    for (auto s : styles) bits_ |= static_cast<uint8_t>(1u << s);
-  }
-  static constexpr TFontStyles FromMask(int mask) {
-    TFontStyles r;
-    r.bits_ = static_cast<uint8_t>(mask & 0x0F);
-    return r;
-  }
-  constexpr int Mask() const { return bits_; }
-  constexpr bool Contains(TFontStyle s) const { return (bits_ >> s) & 1u; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr void Include(TFontStyle s) { bits_ |= static_cast<uint8_t>(1u << s); }
-  constexpr void Exclude(TFontStyle s) { bits_ &= static_cast<uint8_t>(~(1u << s)); }
-  friend constexpr bool operator==(TFontStyles, TFontStyles) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
+// Font styles; as a set, the bits are the registry's style mask (1 bold, 2 italic, 4 underline, 8
+// strike-out).
+enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using TFontStyles = TSet<TFontStyle>;
 
 // True for a code point above 127 that Unicode classes as a letter or digit.
 bool IsUnicodeWordChar(char32_t c);
 
-// A set of characters: the 256 lowest code points by membership bits, and optionally every
-// code point above 255 that Unicode classes as a letter or digit (the editor's word characters).
+// A set of characters: the 256 lowest code points by membership bits; every code point above 255
+// is in the set by its Unicode class: none of them, the letters and digits (the editor's word
+// characters), all the others, or all of them.
 class TCodeCharSet {
  public:
+  enum THighChars : uint8_t { hcNone, hcLetters, hcNonLetters, hcAll };
+
   TCodeCharSet() = default;
   // Characters listed in `chars` (each code point below 256).
   explicit TCodeCharSet(std::u32string_view chars) {
@@ -101,7 +87,16 @@ class TCodeCharSet {
 
   bool Contains(char32_t c) const {
     if (c < 256) return bits_[c];
-    return highLetters_ && IsUnicodeWordChar(c);
+    switch (high_) {
+      case hcLetters:
+        return IsUnicodeWordChar(c);
+      case hcNonLetters:
+        return !IsUnicodeWordChar(c);
+      case hcAll:
+        return true;
+      default:
+        return false;
+    }
   }
   void Include(char32_t c) {
     if (c < 256) bits_.set(c);
@@ -112,25 +107,27 @@ class TCodeCharSet {
   void IncludeRange(char32_t first, char32_t last) {
     for (char32_t c = first; c <= last && c < 256; ++c) bits_.set(c);
   }
-  bool HighLetters() const { return highLetters_; }
-  void SetHighLetters(bool on) { highLetters_ = on; }
-  // Every character not in this set (the high-letter flag is inverted too, approximately:
-  // a complement of a set with high letters holds no code point above 255).
+  THighChars HighChars() const { return high_; }
+  void SetHighChars(THighChars value) { high_ = value; }
+  void SetHighLetters(bool on) { high_ = on ? hcLetters : hcNone; }
+  // Every character not in this set (the high code points of the other class; all of them when
+  // this set holds none).
   TCodeCharSet Complement() const {
     TCodeCharSet r;
     r.bits_ = ~bits_;
-    r.highLetters_ = false;
+    r.high_ = high_ == hcLetters ? hcNonLetters : (high_ == hcNonLetters ? hcLetters : hcAll);
     return r;
   }
   friend bool operator==(const TCodeCharSet&, const TCodeCharSet&) = default;
 
  private:
   std::bitset<256> bits_;
-  bool highLetters_ = false;
+  THighChars high_ = hcNone;
 };
 
 // Key codes and shift states in Windows numbering.
-// TODO(gui): these belong to platform/gui; move them there when its key definitions land.
+// TODO(gui): these, the colours and the font styles belong to platform/gui; use its definitions
+// when they land.
 using TShortCut = uint16_t;
 constexpr uint16_t VK_BACK = 0x08;
 constexpr uint16_t VK_TAB = 0x09;
@@ -152,21 +149,8 @@ constexpr uint16_t VK_INSERT = 0x2D;
 constexpr uint16_t VK_DELETE = 0x2E;
 constexpr uint16_t VK_F1 = 0x70;
 
-enum TShiftStateFlag : uint8_t { ssShift = 0, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-class TShiftState {
- public:
-  constexpr TShiftState() = default;
-  constexpr TShiftState(std::initializer_list<TShiftStateFlag> flags) {
-    for (auto f : flags) bits_ |= static_cast<uint8_t>(1u << f);
-  }
-  constexpr bool Contains(TShiftStateFlag f) const { return (bits_ >> f) & 1u; }
-  constexpr void Include(TShiftStateFlag f) { bits_ |= static_cast<uint8_t>(1u << f); }
-  constexpr uint8_t Bits() const { return bits_; }
-  friend constexpr bool operator==(TShiftState, TShiftState) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
 
 enum TMouseButton : uint8_t { mbLeft = 0, mbRight, mbMiddle };
 using TCursor = int16_t;

@@ -28,8 +28,8 @@ struct TSQLCharTables {
       identMSSQL[c] = ident[c];
       weightMSSQL[c] = weight[c];
     }
-    identMSSQL['@'] = true;
-    weightMSSQL['@'] = weight['Z'] + 1;
+    identMSSQL[static_cast<int>('@')] = true;
+    weightMSSQL[static_cast<int>('@')] = weight[static_cast<int>('Z')] + 1;
   }
 };
 
@@ -443,6 +443,13 @@ void TCodeSQLHighlighter::AsciiCharProc() {
     if (line_[run_] == U'\'' && (run_ == 0 || line_[run_ - 1] != U'\\')) {
       ++run_;
       range_ = srsUnknown;
+    } else if (run_ == tokenPos_) {
+      // An open string continued onto a line end: the line end is scanned as such (the string
+      // stays open), so that scanning always moves on.
+      if (line_[run_] == U'\r')
+        CRProc();
+      else
+        LFProc();
     }
     return;
   }

@@ -102,25 +102,25 @@ typedef struct OCIDate {
 
 /* The cursor data area (64 bytes). The logon data area has the same layout. */
 typedef struct cda_def {
-  sb2 v2_rc;      /*  0: return code of the version-2 interface (unused) */
-  ub2 ft;         /*  2: SQL function type of the parsed statement */
-  ub4 rpc;        /*  4: rows processed */
-  ub2 peo;        /*  8: parse error offset */
-  ub1 fc;         /* 10: function code of the last host call */
-  ub1 rcs1;       /* 11: reserved */
-  ub2 rc;         /* 12: Oracle error code of the last call (0 = success) */
-  ub1 wrn;        /* 14: warning flags */
-  ub1 rcs2;       /* 15: reserved */
-  sword rcs3;     /* 16: reserved */
-  ub4 rid_obj;    /* 20: ROWID of the last processed row: data object number */
-  ub4 rid_block;  /* 24: block number */
-  ub2 rid_file;   /* 28: relative file number */
-  ub2 rid_slot;   /* 30: slot number */
-  sword ose;      /* 32: operating-system error code */
-  ub1 chk;        /* 36: set to the open mark while the area is open */
-  ub1 rcs4[3];    /* 37: reserved */
-  dvoid* handle;  /* 40: the cursor or connection the area stands for */
-  ub1 rcs5[16];   /* 48: reserved */
+  sb2 v2_rc;     /*  0: return code of the version-2 interface (unused) */
+  ub2 ft;        /*  2: SQL function type of the parsed statement */
+  ub4 rpc;       /*  4: rows processed */
+  ub2 peo;       /*  8: parse error offset */
+  ub1 fc;        /* 10: function code of the last host call */
+  ub1 rcs1;      /* 11: reserved */
+  ub2 rc;        /* 12: Oracle error code of the last call (0 = success) */
+  ub1 wrn;       /* 14: warning flags */
+  ub1 rcs2;      /* 15: reserved */
+  sword rcs3;    /* 16: reserved */
+  ub4 rid_obj;   /* 20: ROWID of the last processed row: data object number */
+  ub4 rid_block; /* 24: block number */
+  ub2 rid_file;  /* 28: relative file number */
+  ub2 rid_slot;  /* 30: slot number */
+  sword ose;     /* 32: operating-system error code */
+  ub1 chk;       /* 36: set to the open mark while the area is open */
+  ub1 rcs4[3];   /* 37: reserved */
+  dvoid* handle; /* 40: the cursor or connection the area stands for */
+  ub1 rcs5[16];  /* 48: reserved */
 } Cda_Def;
 typedef struct cda_def Lda_Def;
 
@@ -461,8 +461,8 @@ typedef dvoid* (*OCIReallocFn)(dvoid* ctxp, dvoid* memptr, size_t newsize);
 typedef void (*OCIFreeFn)(dvoid* ctxp, dvoid* memptr);
 typedef sb4 (*OCICallbackInBind)(dvoid* ictxp, OCIBind* bindp, ub4 iter, ub4 index, dvoid** bufpp, ub4* alenp,
                                  ub1* piecep, dvoid** indp);
-typedef sb4 (*OCICallbackOutBind)(dvoid* octxp, OCIBind* bindp, ub4 iter, ub4 index, dvoid** bufpp, ub4** alenp,
-                                  ub1* piecep, dvoid** indp, ub2** rcodep);
+typedef sb4 (*OCICallbackOutBind)(dvoid* octxp, OCIBind* bindp, ub4 iter, ub4 index, dvoid** bufpp,
+                                  ub4** alenp, ub1* piecep, dvoid** indp, ub2** rcodep);
 typedef sb4 (*OCICallbackDefine)(dvoid* octxp, OCIDefine* defnp, ub4 iter, dvoid** bufpp, ub4** alenp,
                                  ub1* piecep, dvoid** indp, ub2** rcodep);
 typedef sb4 (*OCICallbackLobRead)(dvoid* ctxp, const dvoid* bufp, ub4 len, ub1 piece);
@@ -478,460 +478,463 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
  *     OCI92; EXTRA names are exported by the library but not bound by the access unit.
  *   kind: IMPL when the library implements the call, UNIMPL when it answers ORA-03001.
  */
-#define TALVIK_OCI_ENTRY_POINTS(X)                                                                         \
-  /* host calls */                                                                                          \
-  X(HOST, orlon, IMPL, sword, (Lda_Def * lda, ub1 * hda, text * uid, sword uidl, text * pswd, sword pswdl,   \
-                               sword audit),                                                                \
-    (lda, hda, uid, uidl, pswd, pswdl, audit))                                                              \
-  X(HOST, ologof, IMPL, sword, (Lda_Def * lda), (lda))                                                      \
-  X(HOST, oerhms, IMPL, sword, (Lda_Def * lda, sb2 rcode, text * buf, sword bufsiz), (lda, rcode, buf, bufsiz)) \
-  X(HOST, oopen, IMPL, sword, (Cda_Def * cursor, Lda_Def * lda, text * dbn, sword dbnl, sword arsize,        \
-                               text * uid, sword uidl),                                                     \
-    (cursor, lda, dbn, dbnl, arsize, uid, uidl))                                                            \
+#define TALVIK_OCI_ENTRY_POINTS(X)                                                                           \
+  /* host calls */                                                                                           \
+  X(HOST, orlon, IMPL, sword,                                                                                \
+    (Lda_Def * lda, ub1 * hda, text * uid, sword uidl, text * pswd, sword pswdl, sword audit),               \
+    (lda, hda, uid, uidl, pswd, pswdl, audit))                                                               \
+  X(HOST, ologof, IMPL, sword, (Lda_Def * lda), (lda))                                                       \
+  X(HOST, oerhms, IMPL, sword, (Lda_Def * lda, sb2 rcode, text * buf, sword bufsiz),                         \
+    (lda, rcode, buf, bufsiz))                                                                               \
+  X(HOST, oopen, IMPL, sword,                                                                                \
+    (Cda_Def * cursor, Lda_Def * lda, text * dbn, sword dbnl, sword arsize, text * uid, sword uidl),         \
+    (cursor, lda, dbn, dbnl, arsize, uid, uidl))                                                             \
   X(HOST, oparse, IMPL, sword, (Cda_Def * cursor, text * sqlstm, sb4 sqllen, sword defflg, ub4 lngflg),      \
-    (cursor, sqlstm, sqllen, defflg, lngflg))                                                               \
-  X(HOST, odefin, IMPL, sword, (Cda_Def * cursor, sword pos, ub1 * buf, sword bufl, sword ftype, sword scale, \
-                                sb2 * indp, text * fmt, sword fmtl, sword fmtt, ub2 * rlen, ub2 * rcode),    \
-    (cursor, pos, buf, bufl, ftype, scale, indp, fmt, fmtl, fmtt, rlen, rcode))                             \
+    (cursor, sqlstm, sqllen, defflg, lngflg))                                                                \
+  X(HOST, odefin, IMPL, sword,                                                                               \
+    (Cda_Def * cursor, sword pos, ub1 * buf, sword bufl, sword ftype, sword scale, sb2 * indp, text * fmt,   \
+     sword fmtl, sword fmtt, ub2 * rlen, ub2 * rcode),                                                       \
+    (cursor, pos, buf, bufl, ftype, scale, indp, fmt, fmtl, fmtt, rlen, rcode))                              \
   X(HOST, oexfet, IMPL, sword, (Cda_Def * cursor, ub4 nrows, sword cancel, sword exact),                     \
-    (cursor, nrows, cancel, exact))                                                                         \
-  X(HOST, ofen, IMPL, sword, (Cda_Def * cursor, sword nrows), (cursor, nrows))                              \
-  X(HOST, oflng, IMPL, sword, (Cda_Def * cursor, sword pos, ub1 * buf, sb4 bufl, sword dtype, ub4 * retl,    \
-                               sb4 offset),                                                                 \
-    (cursor, pos, buf, bufl, dtype, retl, offset))                                                          \
-  X(HOST, oclose, IMPL, sword, (Cda_Def * cursor), (cursor))                                                \
-  X(HOST, odescr, IMPL, sword, (Cda_Def * cursor, sword pos, sb4 * dbsize, sb2 * dbtype, sb1 * cbuf,         \
-                                sb4 * cbufl, sb4 * dsize, sb2 * prec, sb2 * scale, sb2 * nullok),            \
-    (cursor, pos, dbsize, dbtype, cbuf, cbufl, dsize, prec, scale, nullok))                                 \
-  X(HOST, oexec, IMPL, sword, (Cda_Def * cursor), (cursor))                                                 \
-  X(HOST, oexn, IMPL, sword, (Cda_Def * cursor, sword iters, sword rowoff), (cursor, iters, rowoff))        \
-  X(HOST, ocom, IMPL, sword, (Lda_Def * lda), (lda))                                                        \
-  X(HOST, orol, IMPL, sword, (Lda_Def * lda), (lda))                                                        \
-  X(HOST, ocon, IMPL, sword, (Lda_Def * lda), (lda))                                                        \
-  X(HOST, ocof, IMPL, sword, (Lda_Def * lda), (lda))                                                        \
-  X(HOST, obreak, IMPL, sword, (Lda_Def * lda), (lda))                                                      \
-  X(HOST, obndra, IMPL, sword, (Cda_Def * cursor, text * sqlvar, sword sqlvl, ub1 * progv, sword progvl,     \
-                                sword ftype, sword scale, sb2 * indp, ub2 * alen, ub2 * arcode, ub4 maxsiz,  \
-                                ub4 * cursiz, text * fmt, sword fmtl, sword fmtt),                           \
-    (cursor, sqlvar, sqlvl, progv, progvl, ftype, scale, indp, alen, arcode, maxsiz, cursiz, fmt, fmtl, fmtt)) \
-  X(HOST, odessp, UNIMPL, sword, (Lda_Def * lda, text * objnam, size_t onlen, ub1 * rsv1, size_t rsv1ln,     \
-                                  ub1 * rsv2, size_t rsv2ln, ub2 * ovrld, ub2 * pos, ub2 * level,            \
-                                  text * *argnam, ub2 * arnlen, ub2 * dtype, ub1 * defsup, ub1 * mode,       \
-                                  ub4 * dtsiz, sb2 * prec, sb2 * scale, ub1 * radix, ub4 * spare,            \
-                                  ub4 * arrsiz),                                                             \
-    (lda, objnam, onlen, rsv1, rsv1ln, rsv2, rsv2ln, ovrld, pos, level, argnam, arnlen, dtype, defsup, mode,  \
+    (cursor, nrows, cancel, exact))                                                                          \
+  X(HOST, ofen, IMPL, sword, (Cda_Def * cursor, sword nrows), (cursor, nrows))                               \
+  X(HOST, oflng, IMPL, sword,                                                                                \
+    (Cda_Def * cursor, sword pos, ub1 * buf, sb4 bufl, sword dtype, ub4 * retl, sb4 offset),                 \
+    (cursor, pos, buf, bufl, dtype, retl, offset))                                                           \
+  X(HOST, oclose, IMPL, sword, (Cda_Def * cursor), (cursor))                                                 \
+  X(HOST, odescr, IMPL, sword,                                                                               \
+    (Cda_Def * cursor, sword pos, sb4 * dbsize, sb2 * dbtype, sb1 * cbuf, sb4 * cbufl, sb4 * dsize,          \
+     sb2 * prec, sb2 * scale, sb2 * nullok),                                                                 \
+    (cursor, pos, dbsize, dbtype, cbuf, cbufl, dsize, prec, scale, nullok))                                  \
+  X(HOST, oexec, IMPL, sword, (Cda_Def * cursor), (cursor))                                                  \
+  X(HOST, oexn, IMPL, sword, (Cda_Def * cursor, sword iters, sword rowoff), (cursor, iters, rowoff))         \
+  X(HOST, ocom, IMPL, sword, (Lda_Def * lda), (lda))                                                         \
+  X(HOST, orol, IMPL, sword, (Lda_Def * lda), (lda))                                                         \
+  X(HOST, ocon, IMPL, sword, (Lda_Def * lda), (lda))                                                         \
+  X(HOST, ocof, IMPL, sword, (Lda_Def * lda), (lda))                                                         \
+  X(HOST, obreak, IMPL, sword, (Lda_Def * lda), (lda))                                                       \
+  X(HOST, obndra, IMPL, sword,                                                                               \
+    (Cda_Def * cursor, text * sqlvar, sword sqlvl, ub1 * progv, sword progvl, sword ftype, sword scale,      \
+     sb2 * indp, ub2 * alen, ub2 * arcode, ub4 maxsiz, ub4 * cursiz, text * fmt, sword fmtl, sword fmtt),    \
+    (cursor, sqlvar, sqlvl, progv, progvl, ftype, scale, indp, alen, arcode, maxsiz, cursiz, fmt, fmtl,      \
+     fmtt))                                                                                                  \
+  X(HOST, odessp, UNIMPL, sword,                                                                             \
+    (Lda_Def * lda, text * objnam, size_t onlen, ub1 * rsv1, size_t rsv1ln, ub1 * rsv2, size_t rsv2ln,       \
+     ub2 * ovrld, ub2 * pos, ub2 * level, text * *argnam, ub2 * arnlen, ub2 * dtype, ub1 * defsup,           \
+     ub1 * mode, ub4 * dtsiz, sb2 * prec, sb2 * scale, ub1 * radix, ub4 * spare, ub4 * arrsiz),              \
+    (lda, objnam, onlen, rsv1, rsv1ln, rsv2, rsv2ln, ovrld, pos, level, argnam, arnlen, dtype, defsup, mode, \
      dtsiz, prec, scale, radix, spare, arrsiz))                                                              \
-  X(OLOG, olog, IMPL, sword, (Lda_Def * lda, ub1 * hda, text * uid, sword uidl, text * pswd, sword pswdl,    \
-                              text * conn, sword connl, ub4 mode),                                          \
-    (lda, hda, uid, uidl, pswd, pswdl, conn, connl, mode))                                                  \
-  X(OPINIT, opinit, IMPL, sword, (ub4 mode), (mode))                                                        \
-  /* handle API */                                                                                          \
-  X(OCI, OCIInitialize, IMPL, sword, (ub4 mode, dvoid * ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp,     \
-                                      OCIFreeFn mfreefp),                                                   \
-    (mode, ctxp, malocfp, ralocfp, mfreefp))                                                                \
-  X(OCI, OCIHandleAlloc, IMPL, sword, (const dvoid* parenth, dvoid** hndlpp, ub4 type, size_t xtramem_sz,    \
-                                       dvoid** usrmempp),                                                   \
-    (parenth, hndlpp, type, xtramem_sz, usrmempp))                                                          \
-  X(OCI, OCIHandleFree, IMPL, sword, (dvoid * hndlp, ub4 type), (hndlp, type))                              \
-  X(OCI, OCIDescriptorAlloc, IMPL, sword, (const dvoid* parenth, dvoid** descpp, ub4 type,                   \
-                                           size_t xtramem_sz, dvoid** usrmempp),                            \
-    (parenth, descpp, type, xtramem_sz, usrmempp))                                                          \
-  X(OCI, OCIDescriptorFree, IMPL, sword, (dvoid * descp, ub4 type), (descp, type))                          \
-  X(OCI, OCIEnvInit, IMPL, sword, (OCIEnv * *envp, ub4 mode, size_t xtramem_sz, dvoid** usrmempp),          \
-    (envp, mode, xtramem_sz, usrmempp))                                                                     \
-  X(OCI, OCIServerAttach, IMPL, sword, (OCIServer * srvhp, OCIError * errhp, const text* dblink,            \
-                                        sb4 dblink_len, ub4 mode),                                          \
-    (srvhp, errhp, dblink, dblink_len, mode))                                                               \
-  X(OCI, OCIServerDetach, IMPL, sword, (OCIServer * srvhp, OCIError * errhp, ub4 mode), (srvhp, errhp, mode)) \
-  X(OCI, OCISessionBegin, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCISession * usrhp, ub4 credt,  \
-                                        ub4 mode),                                                          \
-    (svchp, errhp, usrhp, credt, mode))                                                                     \
+  X(OLOG, olog, IMPL, sword,                                                                                 \
+    (Lda_Def * lda, ub1 * hda, text * uid, sword uidl, text * pswd, sword pswdl, text * conn, sword connl,   \
+     ub4 mode),                                                                                              \
+    (lda, hda, uid, uidl, pswd, pswdl, conn, connl, mode))                                                   \
+  X(OPINIT, opinit, IMPL, sword, (ub4 mode), (mode))                                                         \
+  /* handle API */                                                                                           \
+  X(OCI, OCIInitialize, IMPL, sword,                                                                         \
+    (ub4 mode, dvoid * ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp, OCIFreeFn mfreefp),                  \
+    (mode, ctxp, malocfp, ralocfp, mfreefp))                                                                 \
+  X(OCI, OCIHandleAlloc, IMPL, sword,                                                                        \
+    (const dvoid* parenth, dvoid** hndlpp, ub4 type, size_t xtramem_sz, dvoid** usrmempp),                   \
+    (parenth, hndlpp, type, xtramem_sz, usrmempp))                                                           \
+  X(OCI, OCIHandleFree, IMPL, sword, (dvoid * hndlp, ub4 type), (hndlp, type))                               \
+  X(OCI, OCIDescriptorAlloc, IMPL, sword,                                                                    \
+    (const dvoid* parenth, dvoid** descpp, ub4 type, size_t xtramem_sz, dvoid** usrmempp),                   \
+    (parenth, descpp, type, xtramem_sz, usrmempp))                                                           \
+  X(OCI, OCIDescriptorFree, IMPL, sword, (dvoid * descp, ub4 type), (descp, type))                           \
+  X(OCI, OCIEnvInit, IMPL, sword, (OCIEnv * *envp, ub4 mode, size_t xtramem_sz, dvoid * *usrmempp),          \
+    (envp, mode, xtramem_sz, usrmempp))                                                                      \
+  X(OCI, OCIServerAttach, IMPL, sword,                                                                       \
+    (OCIServer * srvhp, OCIError * errhp, const text* dblink, sb4 dblink_len, ub4 mode),                     \
+    (srvhp, errhp, dblink, dblink_len, mode))                                                                \
+  X(OCI, OCIServerDetach, IMPL, sword, (OCIServer * srvhp, OCIError * errhp, ub4 mode),                      \
+    (srvhp, errhp, mode))                                                                                    \
+  X(OCI, OCISessionBegin, IMPL, sword,                                                                       \
+    (OCISvcCtx * svchp, OCIError * errhp, OCISession * usrhp, ub4 credt, ub4 mode),                          \
+    (svchp, errhp, usrhp, credt, mode))                                                                      \
   X(OCI, OCISessionEnd, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCISession * usrhp, ub4 mode),    \
-    (svchp, errhp, usrhp, mode))                                                                            \
-  X(OCI, OCILogon, IMPL, sword, (OCIEnv * envhp, OCIError * errhp, OCISvcCtx * *svchp, const text* username, \
-                                 ub4 uname_len, const text* password, ub4 passwd_len, const text* dbname,   \
-                                 ub4 dbname_len),                                                           \
-    (envhp, errhp, svchp, username, uname_len, password, passwd_len, dbname, dbname_len))                   \
-  X(OCI, OCILogoff, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))                     \
-  X(OCI, OCIPasswordChange, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, const text* user_name,       \
-                                          ub4 usernm_len, const text* opasswd, ub4 opasswd_len,             \
-                                          const text* npasswd, ub4 npasswd_len, ub4 mode),                  \
-    (svchp, errhp, user_name, usernm_len, opasswd, opasswd_len, npasswd, npasswd_len, mode))                \
-  X(OCI, OCIStmtPrepare, IMPL, sword, (OCIStmt * stmtp, OCIError * errhp, const text* stmt, ub4 stmt_len,   \
-                                       ub4 language, ub4 mode),                                             \
-    (stmtp, errhp, stmt, stmt_len, language, mode))                                                         \
-  X(OCI, OCIBindByPos, IMPL, sword, (OCIStmt * stmtp, OCIBind * *bindp, OCIError * errhp, ub4 position,     \
-                                     dvoid * valuep, sb4 value_sz, ub2 dty, dvoid * indp, ub2 * alenp,       \
-                                     ub2 * rcodep, ub4 maxarr_len, ub4 * curelep, ub4 mode),                \
+    (svchp, errhp, usrhp, mode))                                                                             \
+  X(OCI, OCILogon, IMPL, sword,                                                                              \
+    (OCIEnv * envhp, OCIError * errhp, OCISvcCtx * *svchp, const text* username, ub4 uname_len,              \
+     const text* password, ub4 passwd_len, const text* dbname, ub4 dbname_len),                              \
+    (envhp, errhp, svchp, username, uname_len, password, passwd_len, dbname, dbname_len))                    \
+  X(OCI, OCILogoff, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))                      \
+  X(OCI, OCIPasswordChange, IMPL, sword,                                                                     \
+    (OCISvcCtx * svchp, OCIError * errhp, const text* user_name, ub4 usernm_len, const text* opasswd,        \
+     ub4 opasswd_len, const text* npasswd, ub4 npasswd_len, ub4 mode),                                       \
+    (svchp, errhp, user_name, usernm_len, opasswd, opasswd_len, npasswd, npasswd_len, mode))                 \
+  X(OCI, OCIStmtPrepare, IMPL, sword,                                                                        \
+    (OCIStmt * stmtp, OCIError * errhp, const text* stmt, ub4 stmt_len, ub4 language, ub4 mode),             \
+    (stmtp, errhp, stmt, stmt_len, language, mode))                                                          \
+  X(OCI, OCIBindByPos, IMPL, sword,                                                                          \
+    (OCIStmt * stmtp, OCIBind * *bindp, OCIError * errhp, ub4 position, dvoid * valuep, sb4 value_sz,        \
+     ub2 dty, dvoid * indp, ub2 * alenp, ub2 * rcodep, ub4 maxarr_len, ub4 * curelep, ub4 mode),             \
     (stmtp, bindp, errhp, position, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, curelep, mode))  \
-  X(OCI, OCIBindByName, IMPL, sword, (OCIStmt * stmtp, OCIBind * *bindp, OCIError * errhp,                   \
-                                      const text* placeholder, sb4 placeh_len, dvoid* valuep, sb4 value_sz,  \
-                                      ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,         \
-                                      ub4* curelep, ub4 mode),                                               \
+  X(OCI, OCIBindByName, IMPL, sword,                                                                         \
+    (OCIStmt * stmtp, OCIBind * *bindp, OCIError * errhp, const text* placeholder, sb4 placeh_len,           \
+     dvoid* valuep, sb4 value_sz, ub2 dty, dvoid* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,             \
+     ub4* curelep, ub4 mode),                                                                                \
     (stmtp, bindp, errhp, placeholder, placeh_len, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len,   \
      curelep, mode))                                                                                         \
-  X(OCI, OCIBindObject, UNIMPL, sword, (OCIBind * bindp, OCIError * errhp, const OCIType* type,             \
-                                        dvoid** pgvpp, ub4* pvszsp, dvoid** indpp, ub4* indszp),            \
-    (bindp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                     \
-  X(OCI, OCIBindDynamic, IMPL, sword, (OCIBind * bindp, OCIError * errhp, dvoid * ictxp,                    \
-                                       OCICallbackInBind icbfp, dvoid * octxp, OCICallbackOutBind ocbfp),   \
-    (bindp, errhp, ictxp, icbfp, octxp, ocbfp))                                                             \
-  X(OCI, OCIBindArrayOfStruct, IMPL, sword, (OCIBind * bindp, OCIError * errhp, ub4 pvskip, ub4 indskip,    \
-                                             ub4 alskip, ub4 rcskip),                                       \
-    (bindp, errhp, pvskip, indskip, alskip, rcskip))                                                        \
-  X(OCI, OCIStmtGetPieceInfo, IMPL, sword, (OCIStmt * stmtp, OCIError * errhp, dvoid * *hndlpp, ub4 * typep, \
-                                            ub1 * in_outp, ub4 * iterp, ub4 * idxp, ub1 * piecep),          \
-    (stmtp, errhp, hndlpp, typep, in_outp, iterp, idxp, piecep))                                            \
-  X(OCI, OCIStmtSetPieceInfo, IMPL, sword, (dvoid * hndlp, ub4 type, OCIError * errhp, const dvoid* bufp,    \
-                                            ub4* alenp, ub1 piece, const dvoid* indp, ub2* rcodep),          \
-    (hndlp, type, errhp, bufp, alenp, piece, indp, rcodep))                                                 \
-  X(OCI, OCIStmtExecute, IMPL, sword, (OCISvcCtx * svchp, OCIStmt * stmtp, OCIError * errhp, ub4 iters,      \
-                                       ub4 rowoff, const OCISnapshot* snap_in, OCISnapshot* snap_out,       \
-                                       ub4 mode),                                                           \
-    (svchp, stmtp, errhp, iters, rowoff, snap_in, snap_out, mode))                                          \
-  X(OCI, OCIDefineByPos, IMPL, sword, (OCIStmt * stmtp, OCIDefine * *defnp, OCIError * errhp, ub4 position,  \
-                                       dvoid * valuep, sb4 value_sz, ub2 dty, dvoid * indp, ub2 * rlenp,     \
-                                       ub2 * rcodep, ub4 mode),                                             \
-    (stmtp, defnp, errhp, position, valuep, value_sz, dty, indp, rlenp, rcodep, mode))                      \
-  X(OCI, OCIDefineObject, UNIMPL, sword, (OCIDefine * defnp, OCIError * errhp, const OCIType* type,          \
-                                          dvoid** pgvpp, ub4* pvszsp, dvoid** indpp, ub4* indszp),          \
-    (defnp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                     \
-  X(OCI, OCIDefineDynamic, IMPL, sword, (OCIDefine * defnp, OCIError * errhp, dvoid * octxp,                \
-                                         OCICallbackDefine ocbfp),                                          \
-    (defnp, errhp, octxp, ocbfp))                                                                           \
-  X(OCI, OCIDefineArrayOfStruct, IMPL, sword, (OCIDefine * defnp, OCIError * errhp, ub4 pvskip,             \
-                                               ub4 indskip, ub4 rlskip, ub4 rcskip),                        \
-    (defnp, errhp, pvskip, indskip, rlskip, rcskip))                                                        \
-  X(OCI, OCIStmtFetch, IMPL, sword, (OCIStmt * stmtp, OCIError * errhp, ub4 nrows, ub2 orientation,          \
-                                     ub4 mode),                                                             \
-    (stmtp, errhp, nrows, orientation, mode))                                                               \
-  X(OCI, OCIStmtGetBindInfo, UNIMPL, sword, (OCIStmt * stmtp, OCIError * errhp, ub4 size, ub4 startloc,      \
-                                             sb4 * found, text * *bvnp, ub1 * bvnl, text * *invp, ub1 * inpl, \
-                                             ub1 * dupl, OCIBind * *hndl),                                   \
-    (stmtp, errhp, size, startloc, found, bvnp, bvnl, invp, inpl, dupl, hndl))                              \
-  X(OCI, OCIDescribeAny, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, dvoid * objptr,               \
-                                         ub4 objnm_len, ub1 objptr_typ, ub1 info_level, ub1 objtyp,          \
-                                         OCIDescribe * dschp),                                              \
-    (svchp, errhp, objptr, objnm_len, objptr_typ, info_level, objtyp, dschp))                               \
-  X(OCI, OCIParamGet, IMPL, sword, (const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdpp,         \
-                                    ub4 pos),                                                               \
-    (hndlp, htype, errhp, parmdpp, pos))                                                                    \
-  X(OCI, OCIParamSet, UNIMPL, sword, (dvoid * hdlp, ub4 htyp, OCIError * errhp, const dvoid* dscp, ub4 dtyp,  \
-                                      ub4 pos),                                                             \
-    (hdlp, htyp, errhp, dscp, dtyp, pos))                                                                   \
+  X(OCI, OCIBindObject, UNIMPL, sword,                                                                       \
+    (OCIBind * bindp, OCIError * errhp, const OCIType* type, dvoid** pgvpp, ub4* pvszsp, dvoid** indpp,      \
+     ub4* indszp),                                                                                           \
+    (bindp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                      \
+  X(OCI, OCIBindDynamic, IMPL, sword,                                                                        \
+    (OCIBind * bindp, OCIError * errhp, dvoid * ictxp, OCICallbackInBind icbfp, dvoid * octxp,               \
+     OCICallbackOutBind ocbfp),                                                                              \
+    (bindp, errhp, ictxp, icbfp, octxp, ocbfp))                                                              \
+  X(OCI, OCIBindArrayOfStruct, IMPL, sword,                                                                  \
+    (OCIBind * bindp, OCIError * errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4 rcskip),                    \
+    (bindp, errhp, pvskip, indskip, alskip, rcskip))                                                         \
+  X(OCI, OCIStmtGetPieceInfo, IMPL, sword,                                                                   \
+    (OCIStmt * stmtp, OCIError * errhp, dvoid * *hndlpp, ub4 * typep, ub1 * in_outp, ub4 * iterp,            \
+     ub4 * idxp, ub1 * piecep),                                                                              \
+    (stmtp, errhp, hndlpp, typep, in_outp, iterp, idxp, piecep))                                             \
+  X(OCI, OCIStmtSetPieceInfo, IMPL, sword,                                                                   \
+    (dvoid * hndlp, ub4 type, OCIError * errhp, const dvoid* bufp, ub4* alenp, ub1 piece, const dvoid* indp, \
+     ub2* rcodep),                                                                                           \
+    (hndlp, type, errhp, bufp, alenp, piece, indp, rcodep))                                                  \
+  X(OCI, OCIStmtExecute, IMPL, sword,                                                                        \
+    (OCISvcCtx * svchp, OCIStmt * stmtp, OCIError * errhp, ub4 iters, ub4 rowoff,                            \
+     const OCISnapshot* snap_in, OCISnapshot* snap_out, ub4 mode),                                           \
+    (svchp, stmtp, errhp, iters, rowoff, snap_in, snap_out, mode))                                           \
+  X(OCI, OCIDefineByPos, IMPL, sword,                                                                        \
+    (OCIStmt * stmtp, OCIDefine * *defnp, OCIError * errhp, ub4 position, dvoid * valuep, sb4 value_sz,      \
+     ub2 dty, dvoid * indp, ub2 * rlenp, ub2 * rcodep, ub4 mode),                                            \
+    (stmtp, defnp, errhp, position, valuep, value_sz, dty, indp, rlenp, rcodep, mode))                       \
+  X(OCI, OCIDefineObject, UNIMPL, sword,                                                                     \
+    (OCIDefine * defnp, OCIError * errhp, const OCIType* type, dvoid** pgvpp, ub4* pvszsp, dvoid** indpp,    \
+     ub4* indszp),                                                                                           \
+    (defnp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                      \
+  X(OCI, OCIDefineDynamic, IMPL, sword,                                                                      \
+    (OCIDefine * defnp, OCIError * errhp, dvoid * octxp, OCICallbackDefine ocbfp),                           \
+    (defnp, errhp, octxp, ocbfp))                                                                            \
+  X(OCI, OCIDefineArrayOfStruct, IMPL, sword,                                                                \
+    (OCIDefine * defnp, OCIError * errhp, ub4 pvskip, ub4 indskip, ub4 rlskip, ub4 rcskip),                  \
+    (defnp, errhp, pvskip, indskip, rlskip, rcskip))                                                         \
+  X(OCI, OCIStmtFetch, IMPL, sword,                                                                          \
+    (OCIStmt * stmtp, OCIError * errhp, ub4 nrows, ub2 orientation, ub4 mode),                               \
+    (stmtp, errhp, nrows, orientation, mode))                                                                \
+  X(OCI, OCIStmtGetBindInfo, UNIMPL, sword,                                                                  \
+    (OCIStmt * stmtp, OCIError * errhp, ub4 size, ub4 startloc, sb4 * found, text * *bvnp, ub1 * bvnl,       \
+     text * *invp, ub1 * inpl, ub1 * dupl, OCIBind * *hndl),                                                 \
+    (stmtp, errhp, size, startloc, found, bvnp, bvnl, invp, inpl, dupl, hndl))                               \
+  X(OCI, OCIDescribeAny, UNIMPL, sword,                                                                      \
+    (OCISvcCtx * svchp, OCIError * errhp, dvoid * objptr, ub4 objnm_len, ub1 objptr_typ, ub1 info_level,     \
+     ub1 objtyp, OCIDescribe * dschp),                                                                       \
+    (svchp, errhp, objptr, objnm_len, objptr_typ, info_level, objtyp, dschp))                                \
+  X(OCI, OCIParamGet, IMPL, sword,                                                                           \
+    (const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdpp, ub4 pos),                              \
+    (hndlp, htype, errhp, parmdpp, pos))                                                                     \
+  X(OCI, OCIParamSet, UNIMPL, sword,                                                                         \
+    (dvoid * hdlp, ub4 htyp, OCIError * errhp, const dvoid* dscp, ub4 dtyp, ub4 pos),                        \
+    (hdlp, htyp, errhp, dscp, dtyp, pos))                                                                    \
   X(OCI, OCITransStart, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, uword timeout, ub4 flags),      \
-    (svchp, errhp, timeout, flags))                                                                         \
+    (svchp, errhp, timeout, flags))                                                                          \
   X(OCI, OCITransDetach, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags),                    \
-    (svchp, errhp, flags))                                                                                  \
-  X(OCI, OCITransCommit, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags), (svchp, errhp, flags)) \
+    (svchp, errhp, flags))                                                                                   \
+  X(OCI, OCITransCommit, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags),                      \
+    (svchp, errhp, flags))                                                                                   \
   X(OCI, OCITransRollback, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags),                    \
-    (svchp, errhp, flags))                                                                                  \
+    (svchp, errhp, flags))                                                                                   \
   X(OCI, OCITransPrepare, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags),                   \
-    (svchp, errhp, flags))                                                                                  \
+    (svchp, errhp, flags))                                                                                   \
   X(OCI, OCITransForget, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, ub4 flags),                    \
-    (svchp, errhp, flags))                                                                                  \
-  X(OCI, OCIErrorGet, IMPL, sword, (dvoid * hndlp, ub4 recordno, text * sqlstate, sb4 * errcodep,            \
-                                    text * bufp, ub4 bufsiz, ub4 type),                                     \
-    (hndlp, recordno, sqlstate, errcodep, bufp, bufsiz, type))                                              \
-  X(OCI, OCILobAppend, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp,        \
-                                       OCILobLocator * src_locp),                                           \
-    (svchp, errhp, dst_locp, src_locp))                                                                     \
-  X(OCI, OCILobAssign, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* src_locp,      \
-                                       OCILobLocator** dst_locpp),                                          \
-    (envhp, errhp, src_locp, dst_locpp))                                                                    \
-  X(OCI, OCILobCharSetForm, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp,     \
-                                            ub1* csfrm),                                                    \
-    (envhp, errhp, locp, csfrm))                                                                            \
-  X(OCI, OCILobCharSetId, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp,       \
-                                          ub2* csid),                                                       \
-    (envhp, errhp, locp, csid))                                                                             \
-  X(OCI, OCILobCopy, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp,          \
-                                     OCILobLocator * src_locp, ub4 amount, ub4 dst_offset, ub4 src_offset), \
-    (svchp, errhp, dst_locp, src_locp, amount, dst_offset, src_offset))                                     \
+    (svchp, errhp, flags))                                                                                   \
+  X(OCI, OCIErrorGet, IMPL, sword,                                                                           \
+    (dvoid * hndlp, ub4 recordno, text * sqlstate, sb4 * errcodep, text * bufp, ub4 bufsiz, ub4 type),       \
+    (hndlp, recordno, sqlstate, errcodep, bufp, bufsiz, type))                                               \
+  X(OCI, OCILobAppend, UNIMPL, sword,                                                                        \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp),               \
+    (svchp, errhp, dst_locp, src_locp))                                                                      \
+  X(OCI, OCILobAssign, UNIMPL, sword,                                                                        \
+    (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* src_locp, OCILobLocator** dst_locpp),            \
+    (envhp, errhp, src_locp, dst_locpp))                                                                     \
+  X(OCI, OCILobCharSetForm, UNIMPL, sword,                                                                   \
+    (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub1* csfrm), (envhp, errhp, locp, csfrm))  \
+  X(OCI, OCILobCharSetId, UNIMPL, sword,                                                                     \
+    (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub2* csid), (envhp, errhp, locp, csid))    \
+  X(OCI, OCILobCopy, UNIMPL, sword,                                                                          \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp, ub4 amount,    \
+     ub4 dst_offset, ub4 src_offset),                                                                        \
+    (svchp, errhp, dst_locp, src_locp, amount, dst_offset, src_offset))                                      \
   X(OCI, OCILobDisableBuffering, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp), \
-    (svchp, errhp, locp))                                                                                   \
+    (svchp, errhp, locp))                                                                                    \
   X(OCI, OCILobEnableBuffering, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
-    (svchp, errhp, locp))                                                                                   \
-  X(OCI, OCILobErase, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp,             \
-                                      ub4 * amount, ub4 offset),                                            \
-    (svchp, errhp, locp, amount, offset))                                                                   \
+    (svchp, errhp, locp))                                                                                    \
+  X(OCI, OCILobErase, UNIMPL, sword,                                                                         \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amount, ub4 offset),                   \
+    (svchp, errhp, locp, amount, offset))                                                                    \
   X(OCI, OCILobFileClose, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep),       \
-    (svchp, errhp, filep))                                                                                  \
-  X(OCI, OCILobFileCloseAll, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))          \
-  X(OCI, OCILobFileExists, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep,       \
-                                           boolean * flag),                                                 \
-    (svchp, errhp, filep, flag))                                                                            \
-  X(OCI, OCILobFileGetName, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* filep,    \
-                                            text* dir_alias, ub2* d_length, text* filename, ub2* f_length), \
-    (envhp, errhp, filep, dir_alias, d_length, filename, f_length))                                         \
-  X(OCI, OCILobFileIsOpen, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep,       \
-                                           boolean * flag),                                                 \
-    (svchp, errhp, filep, flag))                                                                            \
-  X(OCI, OCILobFileOpen, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep,         \
-                                         ub1 mode),                                                         \
-    (svchp, errhp, filep, mode))                                                                            \
-  X(OCI, OCILobFileSetName, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, OCILobLocator * *filepp,       \
-                                            const text* dir_alias, ub2 d_length, const text* filename,      \
-                                            ub2 f_length),                                                  \
-    (envhp, errhp, filepp, dir_alias, d_length, filename, f_length))                                        \
-  X(OCI, OCILobFlushBuffer, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp,       \
-                                            ub4 flag),                                                      \
-    (svchp, errhp, locp, flag))                                                                             \
-  X(OCI, OCILobGetLength, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp,         \
-                                          ub4 * lenp),                                                      \
-    (svchp, errhp, locp, lenp))                                                                             \
-  X(OCI, OCILobIsEqual, UNIMPL, sword, (OCIEnv * envhp, const OCILobLocator* x, const OCILobLocator* y,      \
-                                        boolean* is_equal),                                                 \
-    (envhp, x, y, is_equal))                                                                                \
-  X(OCI, OCILobLoadFromFile, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp,  \
-                                             OCILobLocator * src_filep, ub4 amount, ub4 dst_offset,          \
-                                             ub4 src_offset),                                                \
-    (svchp, errhp, dst_locp, src_filep, amount, dst_offset, src_offset))                                    \
-  X(OCI, OCILobLocatorIsInit, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp,   \
-                                              boolean* is_initialized),                                     \
-    (envhp, errhp, locp, is_initialized))                                                                   \
-  X(OCI, OCILobRead, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp,  \
-                                     ub4 offset, dvoid * bufp, ub4 bufl, dvoid * ctxp,                       \
-                                     OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm),                          \
-    (svchp, errhp, locp, amtp, offset, bufp, bufl, ctxp, cbfp, csid, csfrm))                                \
-  X(OCI, OCILobTrim, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen),  \
-    (svchp, errhp, locp, newlen))                                                                           \
-  X(OCI, OCILobWrite, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, \
-                                      ub4 offset, dvoid * bufp, ub4 buflen, ub1 piece, dvoid * ctxp,         \
-                                      OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm),                        \
-    (svchp, errhp, locp, amtp, offset, bufp, buflen, piece, ctxp, cbfp, csid, csfrm))                       \
-  X(OCI, OCIBreak, IMPL, sword, (dvoid * hndlp, OCIError * errhp), (hndlp, errhp))                          \
-  X(OCI, OCIServerVersion, IMPL, sword, (dvoid * hndlp, OCIError * errhp, text * bufp, ub4 bufsz,            \
-                                         ub1 hndltype),                                                     \
-    (hndlp, errhp, bufp, bufsz, hndltype))                                                                  \
-  X(OCI, OCIAttrGet, IMPL, sword, (const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4* sizep,    \
-                                   ub4 attrtype, OCIError* errhp),                                          \
-    (trgthndlp, trghndltyp, attributep, sizep, attrtype, errhp))                                            \
-  X(OCI, OCIAttrSet, IMPL, sword, (dvoid * trgthndlp, ub4 trghndltyp, dvoid * attributep, ub4 size,          \
-                                   ub4 attrtype, OCIError * errhp),                                         \
-    (trgthndlp, trghndltyp, attributep, size, attrtype, errhp))                                             \
+    (svchp, errhp, filep))                                                                                   \
+  X(OCI, OCILobFileCloseAll, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))           \
+  X(OCI, OCILobFileExists, UNIMPL, sword,                                                                    \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
+    (svchp, errhp, filep, flag))                                                                             \
+  X(OCI, OCILobFileGetName, UNIMPL, sword,                                                                   \
+    (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* filep, text* dir_alias, ub2* d_length,           \
+     text* filename, ub2* f_length),                                                                         \
+    (envhp, errhp, filep, dir_alias, d_length, filename, f_length))                                          \
+  X(OCI, OCILobFileIsOpen, UNIMPL, sword,                                                                    \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
+    (svchp, errhp, filep, flag))                                                                             \
+  X(OCI, OCILobFileOpen, UNIMPL, sword,                                                                      \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, ub1 mode), (svchp, errhp, filep, mode))     \
+  X(OCI, OCILobFileSetName, UNIMPL, sword,                                                                   \
+    (OCIEnv * envhp, OCIError * errhp, OCILobLocator * *filepp, const text* dir_alias, ub2 d_length,         \
+     const text* filename, ub2 f_length),                                                                    \
+    (envhp, errhp, filepp, dir_alias, d_length, filename, f_length))                                         \
+  X(OCI, OCILobFlushBuffer, UNIMPL, sword,                                                                   \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 flag), (svchp, errhp, locp, flag))       \
+  X(OCI, OCILobGetLength, UNIMPL, sword,                                                                     \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * lenp), (svchp, errhp, locp, lenp))     \
+  X(OCI, OCILobIsEqual, UNIMPL, sword,                                                                       \
+    (OCIEnv * envhp, const OCILobLocator* x, const OCILobLocator* y, boolean* is_equal),                     \
+    (envhp, x, y, is_equal))                                                                                 \
+  X(OCI, OCILobLoadFromFile, UNIMPL, sword,                                                                  \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_filep, ub4 amount,   \
+     ub4 dst_offset, ub4 src_offset),                                                                        \
+    (svchp, errhp, dst_locp, src_filep, amount, dst_offset, src_offset))                                     \
+  X(OCI, OCILobLocatorIsInit, UNIMPL, sword,                                                                 \
+    (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, boolean* is_initialized),                  \
+    (envhp, errhp, locp, is_initialized))                                                                    \
+  X(OCI, OCILobRead, UNIMPL, sword,                                                                          \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
+     ub4 bufl, dvoid * ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm),                                  \
+    (svchp, errhp, locp, amtp, offset, bufp, bufl, ctxp, cbfp, csid, csfrm))                                 \
+  X(OCI, OCILobTrim, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen), \
+    (svchp, errhp, locp, newlen))                                                                            \
+  X(OCI, OCILobWrite, UNIMPL, sword,                                                                         \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
+     ub4 buflen, ub1 piece, dvoid * ctxp, OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm),                    \
+    (svchp, errhp, locp, amtp, offset, bufp, buflen, piece, ctxp, cbfp, csid, csfrm))                        \
+  X(OCI, OCIBreak, IMPL, sword, (dvoid * hndlp, OCIError * errhp), (hndlp, errhp))                           \
+  X(OCI, OCIServerVersion, IMPL, sword,                                                                      \
+    (dvoid * hndlp, OCIError * errhp, text * bufp, ub4 bufsz, ub1 hndltype),                                 \
+    (hndlp, errhp, bufp, bufsz, hndltype))                                                                   \
+  X(OCI, OCIAttrGet, IMPL, sword,                                                                            \
+    (const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* errhp),  \
+    (trgthndlp, trghndltyp, attributep, sizep, attrtype, errhp))                                             \
+  X(OCI, OCIAttrSet, IMPL, sword,                                                                            \
+    (dvoid * trgthndlp, ub4 trghndltyp, dvoid * attributep, ub4 size, ub4 attrtype, OCIError * errhp),       \
+    (trgthndlp, trghndltyp, attributep, size, attrtype, errhp))                                              \
   X(OCI, OCISvcCtxToLda, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, Lda_Def * ldap),                 \
-    (svchp, errhp, ldap))                                                                                   \
-  X(OCI, OCILdaToSvcCtx, IMPL, sword, (OCISvcCtx * *svchpp, OCIError * errhp, Lda_Def * ldap),              \
-    (svchpp, errhp, ldap))                                                                                  \
-  X(OCI, OCIResultSetToStmt, UNIMPL, sword, (OCIResult * rsetdp, OCIError * errhp), (rsetdp, errhp))        \
-  X(OCI, OCIObjectUnpin, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object)) \
-  X(OCI, OCIObjectLock, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
+    (svchp, errhp, ldap))                                                                                    \
+  X(OCI, OCILdaToSvcCtx, IMPL, sword, (OCISvcCtx * *svchpp, OCIError * errhp, Lda_Def * ldap),               \
+    (svchpp, errhp, ldap))                                                                                   \
+  X(OCI, OCIResultSetToStmt, UNIMPL, sword, (OCIResult * rsetdp, OCIError * errhp), (rsetdp, errhp))         \
+  X(OCI, OCIObjectUnpin, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
+  X(OCI, OCIObjectLock, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))   \
   X(OCI, OCIObjectMarkUpdate, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object),                 \
-    (env, err, object))                                                                                     \
+    (env, err, object))                                                                                      \
   X(OCI, OCIObjectUnmark, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object)) \
   X(OCI, OCIObjectMarkDelete, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance),               \
-    (env, err, instance))                                                                                   \
+    (env, err, instance))                                                                                    \
   X(OCI, OCIObjectFlush, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
-  X(OCI, OCIObjectCopy, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* source,   \
-                                        dvoid* null_source, dvoid* target, dvoid* null_target, OCIType* tdo, \
-                                        OCIDuration duration, ub1 option),                                   \
-    (env, err, svc, source, null_source, target, null_target, tdo, duration, option))                       \
-  X(OCI, OCIObjectGetTypeRef, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance,               \
-                                              OCIRef * type_ref),                                           \
-    (env, err, instance, type_ref))                                                                         \
-  X(OCI, OCIObjectGetObjectRef, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object,               \
-                                                OCIRef * object_ref),                                       \
-    (env, err, object, object_ref))                                                                         \
-  X(OCI, OCIObjectGetInd, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance,                   \
-                                          dvoid * *null_struct),                                            \
-    (env, err, instance, null_struct))                                                                      \
+  X(OCI, OCIObjectCopy, UNIMPL, sword,                                                                       \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* source, dvoid* null_source, dvoid* target,   \
+     dvoid* null_target, OCIType* tdo, OCIDuration duration, ub1 option),                                    \
+    (env, err, svc, source, null_source, target, null_target, tdo, duration, option))                        \
+  X(OCI, OCIObjectGetTypeRef, UNIMPL, sword,                                                                 \
+    (OCIEnv * env, OCIError * err, dvoid * instance, OCIRef * type_ref), (env, err, instance, type_ref))     \
+  X(OCI, OCIObjectGetObjectRef, UNIMPL, sword,                                                               \
+    (OCIEnv * env, OCIError * err, dvoid * object, OCIRef * object_ref), (env, err, object, object_ref))     \
+  X(OCI, OCIObjectGetInd, UNIMPL, sword,                                                                     \
+    (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * *null_struct),                                  \
+    (env, err, instance, null_struct))                                                                       \
   X(OCI, OCIObjectExists, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * exist),       \
-    (env, err, ins, exist))                                                                                 \
+    (env, err, ins, exist))                                                                                  \
   X(OCI, OCIObjectIsLocked, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * lock),      \
-    (env, err, ins, lock))                                                                                  \
+    (env, err, ins, lock))                                                                                   \
   X(OCI, OCIObjectIsDirty, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * dirty),      \
-    (env, err, ins, dirty))                                                                                 \
-  X(OCI, OCIObjectRefresh, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object)) \
-  X(OCI, OCIObjectPinTable, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc,             \
-                                            const text* schema_name, ub4 s_n_length, const text* object_name, \
-                                            ub4 o_n_length, const OCIRef* scope_obj_ref,                     \
-                                            OCIDuration pin_duration, dvoid** object),                       \
+    (env, err, ins, dirty))                                                                                  \
+  X(OCI, OCIObjectRefresh, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object),                    \
+    (env, err, object))                                                                                      \
+  X(OCI, OCIObjectPinTable, UNIMPL, sword,                                                                   \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* schema_name, ub4 s_n_length,            \
+     const text* object_name, ub4 o_n_length, const OCIRef* scope_obj_ref, OCIDuration pin_duration,         \
+     dvoid** object),                                                                                        \
     (env, err, svc, schema_name, s_n_length, object_name, o_n_length, scope_obj_ref, pin_duration, object))  \
-  X(OCI, OCIObjectNew, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc,                  \
-                                       OCITypeCode typecode, OCIType* tdo, dvoid* table,                    \
-                                       OCIDuration duration, boolean value, dvoid** instance),              \
-    (env, err, svc, typecode, tdo, table, duration, value, instance))                                       \
-  X(OCI, OCIObjectPin, UNIMPL, sword, (OCIEnv * env, OCIError * err, OCIRef * object_ref,                   \
-                                       OCIComplexObject * corhdl, OCIPinOpt pin_option,                     \
-                                       OCIDuration pin_duration, OCILockOpt lock_option, dvoid * *object),  \
-    (env, err, object_ref, corhdl, pin_option, pin_duration, lock_option, object))                          \
+  X(OCI, OCIObjectNew, UNIMPL, sword,                                                                        \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, OCITypeCode typecode, OCIType* tdo, dvoid* table,   \
+     OCIDuration duration, boolean value, dvoid** instance),                                                 \
+    (env, err, svc, typecode, tdo, table, duration, value, instance))                                        \
+  X(OCI, OCIObjectPin, UNIMPL, sword,                                                                        \
+    (OCIEnv * env, OCIError * err, OCIRef * object_ref, OCIComplexObject * corhdl, OCIPinOpt pin_option,     \
+     OCIDuration pin_duration, OCILockOpt lock_option, dvoid * *object),                                     \
+    (env, err, object_ref, corhdl, pin_option, pin_duration, lock_option, object))                           \
   X(OCI, OCIObjectFree, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance, ub2 flags),          \
-    (env, err, instance, flags))                                                                            \
-  X(OCI, OCITypeByName, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc,                 \
-                                        const text* schema_name, ub4 s_length, const text* type_name,       \
-                                        ub4 t_length, const text* version_name, ub4 v_length,               \
-                                        OCIDuration pin_duration, OCITypeGetOpt get_option, OCIType** tdo), \
+    (env, err, instance, flags))                                                                             \
+  X(OCI, OCITypeByName, UNIMPL, sword,                                                                       \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* schema_name, ub4 s_length,              \
+     const text* type_name, ub4 t_length, const text* version_name, ub4 v_length, OCIDuration pin_duration,  \
+     OCITypeGetOpt get_option, OCIType** tdo),                                                               \
     (env, err, svc, schema_name, s_length, type_name, t_length, version_name, v_length, pin_duration,        \
      get_option, tdo))                                                                                       \
-  X(OCI, OCIObjectGetAttr, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance,                  \
-                                           dvoid * null_struct, OCIType * tdo, const text** names,          \
-                                           const ub4* lengths, ub4 name_count, const ub4* indexes,          \
-                                           ub4 index_count, OCIInd* attr_null_status,                       \
-                                           dvoid** attr_null_struct, dvoid** attr_value, OCIType** attr_tdo), \
+  X(OCI, OCIObjectGetAttr, UNIMPL, sword,                                                                    \
+    (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * null_struct, OCIType * tdo, const text** names, \
+     const ub4* lengths, ub4 name_count, const ub4* indexes, ub4 index_count, OCIInd* attr_null_status,      \
+     dvoid** attr_null_struct, dvoid** attr_value, OCIType** attr_tdo),                                      \
     (env, err, instance, null_struct, tdo, names, lengths, name_count, indexes, index_count,                 \
      attr_null_status, attr_null_struct, attr_value, attr_tdo))                                              \
-  X(OCI, OCIObjectSetAttr, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance,                  \
-                                           dvoid * null_struct, OCIType * tdo, const text** names,          \
-                                           const ub4* lengths, ub4 name_count, const ub4* indexes,          \
-                                           ub4 index_count, OCIInd null_status,                             \
-                                           const dvoid* attr_null_struct, const dvoid* attr_value),         \
+  X(OCI, OCIObjectSetAttr, UNIMPL, sword,                                                                    \
+    (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * null_struct, OCIType * tdo, const text** names, \
+     const ub4* lengths, ub4 name_count, const ub4* indexes, ub4 index_count, OCIInd null_status,            \
+     const dvoid* attr_null_struct, const dvoid* attr_value),                                                \
     (env, err, instance, null_struct, tdo, names, lengths, name_count, indexes, index_count, null_status,    \
      attr_null_struct, attr_value))                                                                          \
   X(OCI, OCIStringPtr, UNIMPL, text*, (OCIEnv * env, const OCIString* vs), (env, vs))                        \
-  X(OCI, OCIStringAssignText, UNIMPL, sword, (OCIEnv * env, OCIError * err, const text* rhs, ub4 rhs_len,    \
-                                              OCIString** lhs),                                             \
-    (env, err, rhs, rhs_len, lhs))                                                                          \
-  X(OCI, OCINumberFromInt, UNIMPL, sword, (OCIError * err, const dvoid* inum, uword inum_length,            \
-                                           uword inum_s_flag, OCINumber* number),                           \
-    (err, inum, inum_length, inum_s_flag, number))                                                          \
-  X(OCI, OCINumberToInt, UNIMPL, sword, (OCIError * err, const OCINumber* number, uword rsl_length,          \
-                                         uword rsl_flag, dvoid* rsl),                                       \
-    (err, number, rsl_length, rsl_flag, rsl))                                                               \
-  X(OCI, OCINumberFromReal, UNIMPL, sword, (OCIError * err, const dvoid* rnum, uword rnum_length,            \
-                                            OCINumber* number),                                             \
-    (err, rnum, rnum_length, number))                                                                       \
-  X(OCI, OCINumberToReal, UNIMPL, sword, (OCIError * err, const OCINumber* number, uword rsl_length,         \
-                                          dvoid* rsl),                                                      \
-    (err, number, rsl_length, rsl))                                                                         \
-  X(OCI, OCINumberToText, UNIMPL, sword, (OCIError * err, const OCINumber* number, const text* fmt,          \
-                                          ub4 fmt_length, const text* nls_params, ub4 nls_p_length,         \
-                                          ub4* buf_size, text* buf),                                        \
-    (err, number, fmt, fmt_length, nls_params, nls_p_length, buf_size, buf))                                \
-  X(OCI, OCINumberFromText, UNIMPL, sword, (OCIError * err, const text* str, ub4 str_length, const text* fmt, \
-                                            ub4 fmt_length, const text* nls_params, ub4 nls_p_length,       \
-                                            OCINumber* number),                                             \
-    (err, str, str_length, fmt, fmt_length, nls_params, nls_p_length, number))                              \
+  X(OCI, OCIStringAssignText, UNIMPL, sword,                                                                 \
+    (OCIEnv * env, OCIError * err, const text* rhs, ub4 rhs_len, OCIString** lhs),                           \
+    (env, err, rhs, rhs_len, lhs))                                                                           \
+  X(OCI, OCINumberFromInt, UNIMPL, sword,                                                                    \
+    (OCIError * err, const dvoid* inum, uword inum_length, uword inum_s_flag, OCINumber* number),            \
+    (err, inum, inum_length, inum_s_flag, number))                                                           \
+  X(OCI, OCINumberToInt, UNIMPL, sword,                                                                      \
+    (OCIError * err, const OCINumber* number, uword rsl_length, uword rsl_flag, dvoid* rsl),                 \
+    (err, number, rsl_length, rsl_flag, rsl))                                                                \
+  X(OCI, OCINumberFromReal, UNIMPL, sword,                                                                   \
+    (OCIError * err, const dvoid* rnum, uword rnum_length, OCINumber* number),                               \
+    (err, rnum, rnum_length, number))                                                                        \
+  X(OCI, OCINumberToReal, UNIMPL, sword,                                                                     \
+    (OCIError * err, const OCINumber* number, uword rsl_length, dvoid* rsl), (err, number, rsl_length, rsl)) \
+  X(OCI, OCINumberToText, UNIMPL, sword,                                                                     \
+    (OCIError * err, const OCINumber* number, const text* fmt, ub4 fmt_length, const text* nls_params,       \
+     ub4 nls_p_length, ub4* buf_size, text* buf),                                                            \
+    (err, number, fmt, fmt_length, nls_params, nls_p_length, buf_size, buf))                                 \
+  X(OCI, OCINumberFromText, UNIMPL, sword,                                                                   \
+    (OCIError * err, const text* str, ub4 str_length, const text* fmt, ub4 fmt_length,                       \
+     const text* nls_params, ub4 nls_p_length, OCINumber* number),                                           \
+    (err, str, str_length, fmt, fmt_length, nls_params, nls_p_length, number))                               \
   X(OCI, OCIRawPtr, UNIMPL, ub1*, (OCIEnv * env, const OCIRaw* raw), (env, raw))                             \
   X(OCI, OCIRawSize, UNIMPL, ub4, (OCIEnv * env, const OCIRaw* raw), (env, raw))                             \
-  X(OCI, OCIRawAssignBytes, UNIMPL, sword, (OCIEnv * env, OCIError * err, const ub1* rhs, ub4 rhs_len,       \
-                                            OCIRaw** lhs),                                                  \
-    (env, err, rhs, rhs_len, lhs))                                                                          \
-  X(OCI, OCIRefAssign, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIRef* source, OCIRef** target),  \
-    (env, err, source, target))                                                                             \
+  X(OCI, OCIRawAssignBytes, UNIMPL, sword,                                                                   \
+    (OCIEnv * env, OCIError * err, const ub1* rhs, ub4 rhs_len, OCIRaw** lhs),                               \
+    (env, err, rhs, rhs_len, lhs))                                                                           \
+  X(OCI, OCIRefAssign, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIRef* source, OCIRef** target), \
+    (env, err, source, target))                                                                              \
   X(OCI, OCIRefClear, UNIMPL, void, (OCIEnv * env, OCIRef * ref), (env, ref))                                \
   X(OCI, OCIRefIsNull, UNIMPL, boolean, (OCIEnv * env, const OCIRef* ref), (env, ref))                       \
-  X(OCI, OCIRefFromHex, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* hex, \
-                                        ub4 length, OCIRef** ref),                                          \
-    (env, err, svc, hex, length, ref))                                                                      \
+  X(OCI, OCIRefFromHex, UNIMPL, sword,                                                                       \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* hex, ub4 length, OCIRef** ref),         \
+    (env, err, svc, hex, length, ref))                                                                       \
   X(OCI, OCIRefHexSize, UNIMPL, ub4, (OCIEnv * env, const OCIRef* ref), (env, ref))                          \
-  X(OCI, OCIRefToHex, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIRef* ref, text* hex,            \
-                                      ub4* hex_length),                                                     \
-    (env, err, ref, hex, hex_length))                                                                       \
+  X(OCI, OCIRefToHex, UNIMPL, sword,                                                                         \
+    (OCIEnv * env, OCIError * err, const OCIRef* ref, text* hex, ub4* hex_length),                           \
+    (env, err, ref, hex, hex_length))                                                                        \
   X(OCI, OCICollSize, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4* size),         \
-    (env, err, coll, size))                                                                                 \
+    (env, err, coll, size))                                                                                  \
   X(OCI, OCICollTrim, UNIMPL, sword, (OCIEnv * env, OCIError * err, sb4 trim_num, OCIColl * coll),           \
-    (env, err, trim_num, coll))                                                                             \
+    (env, err, trim_num, coll))                                                                              \
   X(OCI, OCICollMax, UNIMPL, sb4, (OCIEnv * env, const OCIColl* coll), (env, coll))                          \
-  X(OCI, OCICollGetElem, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4 index,       \
-                                         boolean* exists, dvoid** elem, dvoid** elemind),                   \
-    (env, err, coll, index, exists, elem, elemind))                                                         \
-  X(OCI, OCICollAssignElem, UNIMPL, sword, (OCIEnv * env, OCIError * err, sb4 index, const dvoid* elem,      \
-                                            const dvoid* elemind, OCIColl* coll),                           \
-    (env, err, index, elem, elemind, coll))                                                                 \
-  X(OCI, OCICollAppend, UNIMPL, sword, (OCIEnv * env, OCIError * err, const dvoid* elem, const dvoid* elemind, \
-                                        OCIColl* coll),                                                     \
-    (env, err, elem, elemind, coll))                                                                        \
+  X(OCI, OCICollGetElem, UNIMPL, sword,                                                                      \
+    (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4 index, boolean* exists, dvoid** elem,            \
+     dvoid** elemind),                                                                                       \
+    (env, err, coll, index, exists, elem, elemind))                                                          \
+  X(OCI, OCICollAssignElem, UNIMPL, sword,                                                                   \
+    (OCIEnv * env, OCIError * err, sb4 index, const dvoid* elem, const dvoid* elemind, OCIColl* coll),       \
+    (env, err, index, elem, elemind, coll))                                                                  \
+  X(OCI, OCICollAppend, UNIMPL, sword,                                                                       \
+    (OCIEnv * env, OCIError * err, const dvoid* elem, const dvoid* elemind, OCIColl* coll),                  \
+    (env, err, elem, elemind, coll))                                                                         \
   X(OCI, OCITableDelete, UNIMPL, sword, (OCIEnv * env, OCIError * err, sb4 index, OCITable * tbl),           \
-    (env, err, index, tbl))                                                                                 \
-  X(OCI, OCICacheFlush, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* context,  \
-                                        OCICacheFlushGetFn get, OCIRef** ref),                              \
-    (env, err, svc, context, get, ref))                                                                     \
-  /* error-text calls */                                                                                    \
+    (env, err, index, tbl))                                                                                  \
+  X(OCI, OCICacheFlush, UNIMPL, sword,                                                                       \
+    (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* context, OCICacheFlushGetFn get,             \
+     OCIRef** ref),                                                                                          \
+    (env, err, svc, context, get, ref))                                                                      \
+  /* error-text calls */                                                                                     \
   X(ERRTEXT, ociepgoe, UNIMPL, sword, (dvoid * hndlp, sb4 code, text * buf, ub4 bufsiz),                     \
-    (hndlp, code, buf, bufsiz))                                                                             \
+    (hndlp, code, buf, bufsiz))                                                                              \
   X(ERRTEXT, ociepmsg, UNIMPL, sword, (dvoid * hndlp, sb4 code, text * buf, ub4 bufsiz),                     \
-    (hndlp, code, buf, bufsiz))                                                                             \
-  /* 8.1 */                                                                                                 \
-  X(OCI81, OCIEnvCreate, IMPL, sword, (OCIEnv * *envhpp, ub4 mode, dvoid * ctxp, OCIMallocFn malocfp,        \
-                                       OCIReallocFn ralocfp, OCIFreeFn mfreefp, size_t xtramem_sz,           \
-                                       dvoid * *usrmempp),                                                  \
-    (envhpp, mode, ctxp, malocfp, ralocfp, mfreefp, xtramem_sz, usrmempp))                                  \
-  X(OCI81, OCIDirPathAbort, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCIError * errhp), (dpctx, errhp))       \
-  X(OCI81, OCIDirPathFinish, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCIError * errhp), (dpctx, errhp))      \
+    (hndlp, code, buf, bufsiz))                                                                              \
+  /* 8.1 */                                                                                                  \
+  X(OCI81, OCIEnvCreate, IMPL, sword,                                                                        \
+    (OCIEnv * *envhpp, ub4 mode, dvoid * ctxp, OCIMallocFn malocfp, OCIReallocFn ralocfp, OCIFreeFn mfreefp, \
+     size_t xtramem_sz, dvoid * *usrmempp),                                                                  \
+    (envhpp, mode, ctxp, malocfp, ralocfp, mfreefp, xtramem_sz, usrmempp))                                   \
+  X(OCI81, OCIDirPathAbort, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCIError * errhp), (dpctx, errhp))        \
+  X(OCI81, OCIDirPathFinish, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCIError * errhp), (dpctx, errhp))       \
   X(OCI81, OCIDirPathPrepare, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCISvcCtx * svchp, OCIError * errhp),   \
-    (dpctx, svchp, errhp))                                                                                  \
-  X(OCI81, OCIDirPathColArrayEntrySet, UNIMPL, sword, (OCIDirPathColArray * dpca, OCIError * errhp,          \
-                                                       ub4 rownum, ub2 colIdx, ub1 * cvalp, ub4 clen,        \
-                                                       ub1 cflg),                                           \
-    (dpca, errhp, rownum, colIdx, cvalp, clen, cflg))                                                       \
-  X(OCI81, OCIDirPathColArrayToStream, UNIMPL, sword, (OCIDirPathColArray * dpca,                            \
-                                                       const OCIDirPathCtx* dpctx, OCIDirPathStream* dpstr,  \
-                                                       OCIError* errhp, ub4 rowcnt, ub4 rowoff),             \
-    (dpca, dpctx, dpstr, errhp, rowcnt, rowoff))                                                            \
-  X(OCI81, OCIDirPathLoadStream, UNIMPL, sword, (OCIDirPathCtx * dpctx, OCIDirPathStream * dpstr,            \
-                                                 OCIError * errhp),                                         \
-    (dpctx, dpstr, errhp))                                                                                  \
-  X(OCI81, OCIDirPathStreamReset, UNIMPL, sword, (OCIDirPathStream * dpstr, OCIError * errhp), (dpstr, errhp)) \
-  X(OCI81, OCILobCreateTemporary, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp,                       \
-                                                  OCILobLocator * locp, ub2 csid, ub1 csfrm, ub1 lobtype,    \
-                                                  boolean cache, OCIDuration duration),                      \
-    (svchp, errhp, locp, csid, csfrm, lobtype, cache, duration))                                            \
+    (dpctx, svchp, errhp))                                                                                   \
+  X(OCI81, OCIDirPathColArrayEntrySet, UNIMPL, sword,                                                        \
+    (OCIDirPathColArray * dpca, OCIError * errhp, ub4 rownum, ub2 colIdx, ub1 * cvalp, ub4 clen, ub1 cflg),  \
+    (dpca, errhp, rownum, colIdx, cvalp, clen, cflg))                                                        \
+  X(OCI81, OCIDirPathColArrayToStream, UNIMPL, sword,                                                        \
+    (OCIDirPathColArray * dpca, const OCIDirPathCtx* dpctx, OCIDirPathStream* dpstr, OCIError* errhp,        \
+     ub4 rowcnt, ub4 rowoff),                                                                                \
+    (dpca, dpctx, dpstr, errhp, rowcnt, rowoff))                                                             \
+  X(OCI81, OCIDirPathLoadStream, UNIMPL, sword,                                                              \
+    (OCIDirPathCtx * dpctx, OCIDirPathStream * dpstr, OCIError * errhp), (dpctx, dpstr, errhp))              \
+  X(OCI81, OCIDirPathStreamReset, UNIMPL, sword, (OCIDirPathStream * dpstr, OCIError * errhp),               \
+    (dpstr, errhp))                                                                                          \
+  X(OCI81, OCILobCreateTemporary, UNIMPL, sword,                                                             \
+    (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub2 csid, ub1 csfrm, ub1 lobtype,            \
+     boolean cache, OCIDuration duration),                                                                   \
+    (svchp, errhp, locp, csid, csfrm, lobtype, cache, duration))                                             \
   X(OCI81, OCILobFreeTemporary, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
-    (svchp, errhp, locp))                                                                                   \
-  X(OCI81, OCILobIsTemporary, UNIMPL, sword, (OCIEnv * envhp, OCIError * errhp, OCILobLocator * locp,        \
-                                              boolean * is_temporary),                                      \
-    (envhp, errhp, locp, is_temporary))                                                                     \
-  X(OCI81, OCIDateTimeToText, UNIMPL, sword, (dvoid * hndl, OCIError * err, const OCIDateTime* date,         \
-                                              const text* fmt, ub1 fmt_length, ub1 fsprec,                  \
-                                              const text* lang_name, size_t lang_length, ub4* buf_size,     \
-                                              text* buf),                                                   \
-    (hndl, err, date, fmt, fmt_length, fsprec, lang_name, lang_length, buf_size, buf))                      \
-  X(OCI81, OCIDateTimeFromText, UNIMPL, sword, (dvoid * hndl, OCIError * err, const text* date_str,          \
-                                                size_t dstr_length, const text* fmt, ub1 fmt_length,        \
-                                                const text* lang_name, size_t lang_length,                  \
-                                                OCIDateTime* datetime),                                     \
-    (hndl, err, date_str, dstr_length, fmt, fmt_length, lang_name, lang_length, datetime))                  \
-  X(OCI81, OCIDateTimeGetDate, UNIMPL, sword, (dvoid * hndl, OCIError * err, const OCIDateTime* date,        \
-                                               sb2* yr, ub1* mnth, ub1* dy),                                \
-    (hndl, err, date, yr, mnth, dy))                                                                        \
-  X(OCI81, OCIDateTimeGetTime, UNIMPL, sword, (dvoid * hndl, OCIError * err, OCIDateTime * datetime,         \
-                                               ub1 * hr, ub1 * mm, ub1 * ss, ub4 * fsec),                   \
-    (hndl, err, datetime, hr, mm, ss, fsec))                                                                \
-  X(OCI81, OCIDateTimeConstruct, UNIMPL, sword, (dvoid * hndl, OCIError * err, OCIDateTime * datetime,       \
-                                                 sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, ub4 fsec, \
-                                                 text * timezone, size_t timezone_length),                   \
-    (hndl, err, datetime, yr, mnth, dy, hr, mm, ss, fsec, timezone, timezone_length))                       \
-  X(OCI81, OCIDateTimeAssign, UNIMPL, sword, (dvoid * hndl, OCIError * err, const OCIDateTime* from,         \
-                                              OCIDateTime* to),                                             \
-    (hndl, err, from, to))                                                                                  \
-  /* 9.0 */                                                                                                 \
-  X(OCI90, OCIStmtFetch2, IMPL, sword, (OCIStmt * stmtp, OCIError * errhp, ub4 nrows, ub2 orientation,       \
-                                        sb4 scrollOffset, ub4 mode),                                        \
-    (stmtp, errhp, nrows, orientation, scrollOffset, mode))                                                 \
-  /* 9.2 */                                                                                                 \
-  X(OCI92, OCISessionPoolCreate, IMPL, sword, (OCIEnv * envhp, OCIError * errhp, OCISPool * spoolhp,         \
-                                               OraText * *poolName, ub4 * poolNameLen,                       \
-                                               const OraText* connStr, ub4 connStrLen, ub4 sessMin,          \
-                                               ub4 sessMax, ub4 sessIncr, OraText* userid, ub4 useridLen,    \
-                                               OraText* password, ub4 passwordLen, ub4 mode),                \
+    (svchp, errhp, locp))                                                                                    \
+  X(OCI81, OCILobIsTemporary, UNIMPL, sword,                                                                 \
+    (OCIEnv * envhp, OCIError * errhp, OCILobLocator * locp, boolean * is_temporary),                        \
+    (envhp, errhp, locp, is_temporary))                                                                      \
+  X(OCI81, OCIDateTimeToText, UNIMPL, sword,                                                                 \
+    (dvoid * hndl, OCIError * err, const OCIDateTime* date, const text* fmt, ub1 fmt_length, ub1 fsprec,     \
+     const text* lang_name, size_t lang_length, ub4* buf_size, text* buf),                                   \
+    (hndl, err, date, fmt, fmt_length, fsprec, lang_name, lang_length, buf_size, buf))                       \
+  X(OCI81, OCIDateTimeFromText, UNIMPL, sword,                                                               \
+    (dvoid * hndl, OCIError * err, const text* date_str, size_t dstr_length, const text* fmt,                \
+     ub1 fmt_length, const text* lang_name, size_t lang_length, OCIDateTime* datetime),                      \
+    (hndl, err, date_str, dstr_length, fmt, fmt_length, lang_name, lang_length, datetime))                   \
+  X(OCI81, OCIDateTimeGetDate, UNIMPL, sword,                                                                \
+    (dvoid * hndl, OCIError * err, const OCIDateTime* date, sb2* yr, ub1* mnth, ub1* dy),                    \
+    (hndl, err, date, yr, mnth, dy))                                                                         \
+  X(OCI81, OCIDateTimeGetTime, UNIMPL, sword,                                                                \
+    (dvoid * hndl, OCIError * err, OCIDateTime * datetime, ub1 * hr, ub1 * mm, ub1 * ss, ub4 * fsec),        \
+    (hndl, err, datetime, hr, mm, ss, fsec))                                                                 \
+  X(OCI81, OCIDateTimeConstruct, UNIMPL, sword,                                                              \
+    (dvoid * hndl, OCIError * err, OCIDateTime * datetime, sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, \
+     ub4 fsec, text * timezone, size_t timezone_length),                                                     \
+    (hndl, err, datetime, yr, mnth, dy, hr, mm, ss, fsec, timezone, timezone_length))                        \
+  X(OCI81, OCIDateTimeAssign, UNIMPL, sword,                                                                 \
+    (dvoid * hndl, OCIError * err, const OCIDateTime* from, OCIDateTime* to), (hndl, err, from, to))         \
+  /* 9.0 */                                                                                                  \
+  X(OCI90, OCIStmtFetch2, IMPL, sword,                                                                       \
+    (OCIStmt * stmtp, OCIError * errhp, ub4 nrows, ub2 orientation, sb4 scrollOffset, ub4 mode),             \
+    (stmtp, errhp, nrows, orientation, scrollOffset, mode))                                                  \
+  /* 9.2 */                                                                                                  \
+  X(OCI92, OCISessionPoolCreate, IMPL, sword,                                                                \
+    (OCIEnv * envhp, OCIError * errhp, OCISPool * spoolhp, OraText * *poolName, ub4 * poolNameLen,           \
+     const OraText* connStr, ub4 connStrLen, ub4 sessMin, ub4 sessMax, ub4 sessIncr, OraText* userid,        \
+     ub4 useridLen, OraText* password, ub4 passwordLen, ub4 mode),                                           \
     (envhp, errhp, spoolhp, poolName, poolNameLen, connStr, connStrLen, sessMin, sessMax, sessIncr, userid,  \
      useridLen, password, passwordLen, mode))                                                                \
   X(OCI92, OCISessionPoolDestroy, IMPL, sword, (OCISPool * spoolhp, OCIError * errhp, ub4 mode),             \
-    (spoolhp, errhp, mode))                                                                                 \
-  X(OCI92, OCISessionGet, IMPL, sword, (OCIEnv * envhp, OCIError * errhp, OCISvcCtx * *svchp,               \
-                                        OCIAuthInfo * authhp, OraText * poolName, ub4 poolName_len,          \
-                                        const OraText* tagInfo, ub4 tagInfo_len, OraText** retTagInfo,       \
-                                        ub4* retTagInfo_len, boolean* found, ub4 mode),                      \
+    (spoolhp, errhp, mode))                                                                                  \
+  X(OCI92, OCISessionGet, IMPL, sword,                                                                       \
+    (OCIEnv * envhp, OCIError * errhp, OCISvcCtx * *svchp, OCIAuthInfo * authhp, OraText * poolName,         \
+     ub4 poolName_len, const OraText* tagInfo, ub4 tagInfo_len, OraText** retTagInfo, ub4* retTagInfo_len,   \
+     boolean* found, ub4 mode),                                                                              \
     (envhp, errhp, svchp, authhp, poolName, poolName_len, tagInfo, tagInfo_len, retTagInfo, retTagInfo_len,  \
      found, mode))                                                                                           \
-  X(OCI92, OCISessionRelease, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OraText * tag, ub4 tag_len, \
-                                            ub4 mode),                                                      \
-    (svchp, errhp, tag, tag_len, mode))                                                                     \
-  X(OCI92, OCIStmtPrepare2, IMPL, sword, (OCISvcCtx * svchp, OCIStmt * *stmthp, OCIError * errhp,            \
-                                          const OraText* stmttext, ub4 stmt_len, const OraText* key,         \
-                                          ub4 keylen, ub4 language, ub4 mode),                              \
-    (svchp, stmthp, errhp, stmttext, stmt_len, key, keylen, language, mode))                                \
-  X(OCI92, OCIStmtRelease, IMPL, sword, (OCIStmt * stmtp, OCIError * errhp, const OraText* key, ub4 keylen,  \
-                                         ub4 mode),                                                         \
-    (stmtp, errhp, key, keylen, mode))                                                                      \
-  /* host calls the access unit does not bind */                                                            \
-  X(EXTRA, obndrv, IMPL, sword, (Cda_Def * cursor, text * sqlvar, sword sqlvl, ub1 * progv, sword progvl,    \
-                                 sword ftype, sword scale, sb2 * indp, text * fmt, sword fmtl, sword fmtt),  \
-    (cursor, sqlvar, sqlvl, progv, progvl, ftype, scale, indp, fmt, fmtl, fmtt))                            \
-  X(EXTRA, obndrn, IMPL, sword, (Cda_Def * cursor, sword sqlvn, ub1 * progv, sword progvl, sword ftype,      \
-                                 sword scale, sb2 * indp, text * fmt, sword fmtl, sword fmtt),               \
-    (cursor, sqlvn, progv, progvl, ftype, scale, indp, fmt, fmtl, fmtt))                                    \
+  X(OCI92, OCISessionRelease, IMPL, sword,                                                                   \
+    (OCISvcCtx * svchp, OCIError * errhp, OraText * tag, ub4 tag_len, ub4 mode),                             \
+    (svchp, errhp, tag, tag_len, mode))                                                                      \
+  X(OCI92, OCIStmtPrepare2, IMPL, sword,                                                                     \
+    (OCISvcCtx * svchp, OCIStmt * *stmthp, OCIError * errhp, const OraText* stmttext, ub4 stmt_len,          \
+     const OraText* key, ub4 keylen, ub4 language, ub4 mode),                                                \
+    (svchp, stmthp, errhp, stmttext, stmt_len, key, keylen, language, mode))                                 \
+  X(OCI92, OCIStmtRelease, IMPL, sword,                                                                      \
+    (OCIStmt * stmtp, OCIError * errhp, const OraText* key, ub4 keylen, ub4 mode),                           \
+    (stmtp, errhp, key, keylen, mode))                                                                       \
+  /* host calls the access unit does not bind */                                                             \
+  X(EXTRA, obndrv, IMPL, sword,                                                                              \
+    (Cda_Def * cursor, text * sqlvar, sword sqlvl, ub1 * progv, sword progvl, sword ftype, sword scale,      \
+     sb2 * indp, text * fmt, sword fmtl, sword fmtt),                                                        \
+    (cursor, sqlvar, sqlvl, progv, progvl, ftype, scale, indp, fmt, fmtl, fmtt))                             \
+  X(EXTRA, obndrn, IMPL, sword,                                                                              \
+    (Cda_Def * cursor, sword sqlvn, ub1 * progv, sword progvl, sword ftype, sword scale, sb2 * indp,         \
+     text * fmt, sword fmtl, sword fmtt),                                                                    \
+    (cursor, sqlvn, progv, progvl, ftype, scale, indp, fmt, fmtl, fmtt))                                     \
   X(EXTRA, ofetch, IMPL, sword, (Cda_Def * cursor), (cursor))
 
 /* ---------------------------------------------------------------------------------------------- */

@@ -10,7 +10,7 @@ namespace oracle_sim::oci {
 namespace {
 
 [[noreturn]] void Fail(int code, const char* text) {
-  char buf[16];
+  char buf[32];
   std::snprintf(buf, sizeof buf, "ORA-%05d: ", code);
   throw OraError(code, std::string(buf) + text);
 }

@@ -83,7 +83,7 @@ std::string MessageText(int code) {
 void RememberMessage(int code, const std::string& text) {
   if (code <= 0 || text.empty()) return;
   // Only single-line texts of the plain form: PL/SQL errors carry their details per call.
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   if (text.rfind(prefix, 0) != 0 || text.find('\n') != std::string::npos) return;
   std::lock_guard<std::mutex> g(messageLock);
@@ -91,7 +91,7 @@ void RememberMessage(int code, const std::string& text) {
 }
 
 OraError MakeError(int code, const std::string& message) {
-  char prefix[16];
+  char prefix[32];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", code);
   return OraError(code, prefix + message);
 }
@@ -125,6 +125,18 @@ void ClearError(OCIError* err) {
   err->records.clear();
   err->parseErrorOffset = 0;
   err->dmlRowOffset = 0;
+}
+
+std::string UpperCase(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+std::string LogonName(const std::string& value, bool upper) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return value.substr(1, value.size() - 2);
+  return upper ? UpperCase(value) : value;
 }
 
 std::string ArgText(const text* p, sb4 len) {
@@ -211,15 +223,6 @@ T ReadAttr(const dvoid* attributep) {
 sword IllegalAttribute(OCIError* err) {
   SetError(err, 24315, "illegal attribute type");
   return OCI_ERROR;
-}
-
-std::string LogonName(const std::string& value, bool upper) {
-  std::string v = value;
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
-  if (upper)
-    std::transform(v.begin(), v.end(), v.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return v;
 }
 
 }  // namespace
@@ -408,7 +411,10 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
                  OCIError* errhp) {
   if (!IsHandle(trgthndlp, trghndltyp)) return OCI_INVALID_HANDLE;
   auto* base = static_cast<HandleBase*>(const_cast<dvoid*>(trgthndlp));
-  if (attrtype == OCI_ATTR_ENV) return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
+  // The environment of the handles that live in one (attribute numbers are per handle type).
+  if (attrtype == OCI_ATTR_ENV && (trghndltyp == OCI_HTYPE_SVCCTX || trghndltyp == OCI_HTYPE_STMT ||
+                                   trghndltyp == OCI_HTYPE_SERVER || trghndltyp == OCI_HTYPE_SESSION))
+    return WriteAttr<OCIEnv*>(attributep, sizep, base->env);
   switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX: {
       auto* svc = static_cast<OCISvcCtx*>(base);

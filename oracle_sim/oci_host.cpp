@@ -2,6 +2,7 @@
 // statement core as the handle API.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "oracle_sim/oci_internal.h"
@@ -102,17 +103,11 @@ void FreeConnection(HostConnection* conn) {
   delete conn;
 }
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
 // Splits "user/password@database [as sysdba]" (double quotes group).
 void SplitLogon(const std::string& text, std::string& user, std::string& password, std::string& db,
                 ub4& mode) {
   std::string t = text;
-  std::string up = Upper(t);
+  std::string up = UpperCase(t);
   for (char& c : up)
     if (c == '\t') c = ' ';
   size_t as = up.rfind(" AS ");
@@ -365,8 +360,9 @@ sword obndrv(Cda_Def* cursor, text* sqlvar, sword sqlvl, ub1* progv, sword progv
 
 sword obndrn(Cda_Def* cursor, sword sqlvn, ub1* progv, sword progvl, sword ftype, sword, sb2* indp, text*,
              sword, sword) {
-  return BindHost(cursor, ":" + std::to_string(sqlvn), progv, progvl, ftype, indp, nullptr, nullptr, 0,
-                  nullptr);
+  char name[16];
+  std::snprintf(name, sizeof name, ":%d", static_cast<int>(sqlvn));
+  return BindHost(cursor, name, progv, progvl, ftype, indp, nullptr, nullptr, 0, nullptr);
 }
 
 sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, sword ftype, sword, sb2* indp, text*, sword,

@@ -116,12 +116,7 @@ void LogOnOwn(OCISvcCtx* svc, const std::string& connect, const std::string& use
 }
 
 std::string UserArg(const text* p, ub4 len, bool upper) {
-  std::string v = ArgText(p, static_cast<sb4>(len));
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
-  if (upper)
-    std::transform(v.begin(), v.end(), v.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return v;
+  return LogonName(ArgText(p, static_cast<sb4>(len)), upper);
 }
 
 sword WarnIfAny(OCIError* err, Session* s) {
@@ -139,12 +134,7 @@ void ChangePassword(OCISvcCtx* svc, const std::string& user, const std::string& 
     // server's own password-change path.
     throw MakeError(3001, "unimplemented feature");
   }
-  auto upper = [](std::string v) {
-    std::transform(v.begin(), v.end(), v.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return v;
-  };
-  if (upper(svc->session->password) != upper(oldPassword))
+  if (UpperCase(svc->session->password) != UpperCase(oldPassword))
     throw MakeError(1017, "invalid username/password; logon denied");
   std::string quoted = "\"";
   for (char c : newPassword) {

@@ -12,15 +12,10 @@ using namespace oracle_sim::oci;
 namespace {
 
 std::mutex statementLock;
+const Value kNullValue;
 std::unordered_set<OCIStmt*>& Statements() {
   static std::unordered_set<OCIStmt*> statements;
   return statements;
-}
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
 }
 
 // The first keyword of a statement, past blanks, comments and opening parentheses.
@@ -43,7 +38,7 @@ std::string FirstKeyword(const std::string& sql) {
   }
   size_t start = i;
   while (i < n && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_')) ++i;
-  return Upper(sql.substr(start, i - start));
+  return UpperCase(sql.substr(start, i - start));
 }
 
 ub2 StatementType(const std::string& sql) {
@@ -64,7 +59,7 @@ std::string BindName(const std::string& placeholder) {
   std::string n = placeholder;
   if (!n.empty() && n[0] == ':') n.erase(0, 1);
   if (n.size() >= 2 && n.front() == '"' && n.back() == '"') return n.substr(1, n.size() - 2);
-  return Upper(n);
+  return UpperCase(n);
 }
 
 template <typename T>
@@ -296,7 +291,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     return OCI_SUCCESS;
   }
   if (iters == 0) throw MakeError(24333, "zero iteration count");
-  if (rowoff >= iters) rowoff = 0;
+  if (rowoff >= iters) throw MakeError(24333, "zero iteration count");  // runs iters - rowoff times
   st->executed = false;
   st->rowCount = 0;
   bool truncated = false;
@@ -311,7 +306,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     }
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
     truncated |= ReceiveBinds(st, i);
-    if (c.Kind() == StmtKind::PlSql || c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;
+    if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
   if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();
   if (truncated) {
@@ -494,7 +489,7 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
     for (size_t col = 0; col < columns && col < st->defines.size(); ++col) {
       OCIDefine* d = st->defines[col].get();
       if (!d) continue;
-      const Value& v = col < target.size() ? target[col] : Value();
+      const Value& v = col < target.size() ? target[col] : kNullValue;
       try {
         if ((d->mode & OCI_DYNAMIC_FETCH) && d->callback) {
           WritePieces(d, r, v);
@@ -761,3 +756,35 @@ sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdp
 }
 
 }  // extern "C"
+
+namespace oracle_sim::oci {
+
+void FillRowid(OCIRowid& rowid, const std::string& text) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::memset(rowid.bytes, 0, sizeof rowid.bytes);
+  rowid.text = text;
+  if (text.size() != 18) return;
+  uint64_t parts[4] = {};
+  const int widths[4] = {6, 3, 6, 3};  // data object, relative file, block, slot
+  size_t at = 0;
+  for (int k = 0; k < 4; ++k) {
+    for (int j = 0; j < widths[k]; ++j) {
+      const char* f = std::strchr(kDigits, text[at++]);
+      if (!f || !*f) {
+        std::memset(rowid.bytes, 0, sizeof rowid.bytes);
+        return;
+      }
+      parts[k] = (parts[k] << 6) | static_cast<uint64_t>(f - kDigits);
+    }
+  }
+  auto put = [&](int offset, uint64_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i, v >>= 8) rowid.bytes[offset + i] = static_cast<ub1>(v & 0xFF);
+  };
+  rowid.bytes[0] = 1;  // an extended row address
+  put(1, parts[0], 4);
+  put(5, parts[1], 2);
+  put(7, parts[2], 4);
+  put(11, parts[3], 2);
+}
+
+}  // namespace oracle_sim::oci

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -63,6 +64,19 @@ class TSet {
   constexpr TSet operator+(TSet o) const { return FromBits(bits_ | o.bits_); }
   constexpr TSet operator-(TSet o) const { return FromBits(bits_ & ~o.bits_); }
   constexpr TSet operator*(TSet o) const { return FromBits(bits_ & o.bits_); }
+  constexpr TSet operator+(E v) const { return FromBits(bits_ | Bit(v)); }
+  constexpr TSet operator-(E v) const { return FromBits(bits_ & ~Bit(v)); }
+  constexpr TSet& operator+=(TSet o) {
+    bits_ |= o.bits_;
+    return *this;
+  }
+  constexpr TSet& operator-=(TSet o) {
+    bits_ &= ~o.bits_;
+    return *this;
+  }
+  // Every member of this set is in o.
+  constexpr bool SubsetOf(TSet o) const { return (bits_ & ~o.bits_) == 0; }
+  constexpr int Count() const { return std::popcount(bits_); }
   constexpr bool operator==(const TSet& o) const = default;
 
  private:

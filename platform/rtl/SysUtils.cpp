@@ -513,7 +513,7 @@ namespace {
 
 // Leading blanks, a sign, decimal digits or a hexadecimal number after "$", "0x" or "x"; nothing
 // may follow.
-bool ParseInt64(std::string_view s, int64_t& out) {
+bool ParseInt64(std::string_view s, int64_t& out, bool* hexadecimal = nullptr) {
   size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
   bool neg = false;
@@ -530,6 +530,7 @@ bool ParseInt64(std::string_view s, int64_t& out) {
     ++i;
   }
   if (i >= s.size()) return false;
+  if (hexadecimal) *hexadecimal = base == 16;
   uint64_t v = 0;
   for (; i < s.size(); ++i) {
     char c = s[i];
@@ -572,8 +573,8 @@ bool TryStrToInt64(std::string_view s, int64_t& value) {
 
 bool TryStrToInt(std::string_view s, int& value) {
   int64_t v;
-  if (!ParseInt64(s, v)) return false;
-  bool hex = s.find_first_of("$xX") != std::string_view::npos;
+  bool hex = false;
+  if (!ParseInt64(s, v, &hex)) return false;
   if (hex && v >= 0 && v <= static_cast<int64_t>(UINT32_MAX))
     v = static_cast<int32_t>(static_cast<uint32_t>(v));
   if (v < INT_MIN || v > INT_MAX) return false;

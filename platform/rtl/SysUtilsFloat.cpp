@@ -330,7 +330,9 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
   bool afterPoint = false;
   int fracIndex = 0;
   char quote = 0;
+  bool exponentDone = false;  // after the exponent, placeholders are dropped and the rest is text
   auto emitIntDigit = [&](int j) {
+    if (j < 0 || j >= len) return;
     r.push_back(intDigits[j]);
     int rest = len - 1 - j;
     if (info.thousands && !info.scientific && rest > 0 && rest % 3 == 0) r.push_back(fs.ThousandSeparator);
@@ -346,6 +348,8 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
     }
     if (c == '\'' || c == '"') {
       quote = c;
+    } else if (exponentDone) {
+      if (c != '0' && c != '#') r.push_back(c);
     } else if (c == '0' || c == '#') {
       if (!afterPoint) {
         int first = placeIndex - (info.intPlaces - len);  // digit index for this placeholder
@@ -377,6 +381,7 @@ std::string RenderSection(std::string_view f, const TSectionInfo& info, const st
       r.push_back(c);
       r += ExponentText(exponent, std::min(zeros, 4), alwaysSign);
       i = j - 1;
+      exponentDone = true;
     } else {
       r.push_back(c);
     }

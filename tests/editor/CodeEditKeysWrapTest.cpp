@@ -214,6 +214,7 @@ class FakeEditor : public ICodeEditWrapHost {
     s.IncludeRange(U'A', U'Z');
     s.IncludeRange(U'0', U'9');
     s.Include(U'_');
+    s.SetHighLetters(true);
     return s;
   }
   TCodeEditStringList* Lines() const override { return &lines_; }
@@ -302,6 +303,75 @@ TEST(CodeWordWrap, IncrementalChangesEqualAFullRewrap) {
   w.Reset();
   EXPECT_EQ(w.RowCount(), 0);
   EXPECT_EQ(w.LinesInserted(0, 1), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CodeWordWrap, BreaksAfterPunctuationAboveLatin1) {
+  FakeEditor ed(10);
+  ed.lines_.Add(
+      "\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xD0\xB0\xE2\x80\x94\xD0\xB1\xD0\xB1\xD0"
+      "\xB1\xD0\xB1\xD0\xB1");  // eight Cyrillic letters, an em dash, five letters
+  TCodeWordWrapPlugin w(&ed);
+  EXPECT_EQ(Rows(w), (std::vector<int>{9, 5}));
+  TCodeCharSet letters;
+  letters.SetHighLetters(true);
+  EXPECT_TRUE(letters.Contains(U'ж'));
+  EXPECT_FALSE(letters.Complement().Contains(U'ж'));
+  EXPECT_TRUE(letters.Complement().Contains(U'—'));
+  EXPECT_TRUE(TCodeCharSet().Complement().Contains(U'ж'));
+}
+
+// Random edits applied to the buffer and told to the plug-in leave the same map as wrapping the
+// final text from scratch, and every position survives the round trip through display positions.
+TEST(CodeWordWrap, RandomEditsMatchAFullRewrap) {
+  uint32_t seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  auto randomLine = [&] {
+    std::string s;
+    int len = next(70);
+    for (int i = 0; i < len; ++i) {
+      int k = next(10);
+      s += k < 6 ? static_cast<char>('a' + next(26)) : (k < 8 ? ' ' : (k < 9 ? '\t' : ','));
+    }
+    return s;
+  };
+  FakeEditor ed(17);
+  for (int i = 0; i < 30; ++i) ed.lines_.Add(randomLine());
+  TCodeWordWrapPlugin w(&ed);
+  for (int step = 0; step < 300; ++step) {
+    int n = ed.lines_.Count();
+    int op = next(3);
+    if (op == 0 || n < 3) {
+      int at = next(n + 1), count = 1 + next(3);
+      for (int k = 0; k < count; ++k) ed.lines_.Insert(at, randomLine());
+      w.LinesInserted(at, count);
+    } else if (op == 1) {
+      int at = next(n), count = 1 + next(std::min(3, n - at));
+      ed.lines_.DeleteLines(at, count);
+      w.LinesDeleted(at, count);
+    } else {
+      int at = next(n);
+      ed.lines_.Put(at, randomLine());
+      w.LinesPutted(at, 1);
+    }
+  }
+  FakeEditor fresh(17);
+  for (int i = 0; i < ed.lines_.Count(); ++i) fresh.lines_.Add(ed.lines_.Strings(i));
+  TCodeWordWrapPlugin full(&fresh);
+  ASSERT_EQ(Rows(w), Rows(full));
+  for (int line = 1; line <= ed.lines_.Count(); ++line) {
+    EXPECT_EQ(w.LineToRow(line), full.LineToRow(line));
+    int len = ed.lines_.ExpandedStringLength(line - 1);
+    for (int c = 1; c <= len + 1; ++c)
+      ASSERT_EQ(w.DisplayToBufferPos(w.BufferToDisplayPos({c, line})), (TBufferCoord{c, line}))
+          << line << ":" << c;
+  }
 }
 
 }  // namespace

@@ -183,6 +183,16 @@ TEST(SqlHighlighterRanges, RescanAfterEditChangesFollowingLines) {
   EXPECT_EQ(hl.GetRange(), srsUnknown);
 }
 
+TEST(SqlHighlighterRanges, MySqlOpenStringBeforeALineEndMovesOn) {
+  TCodeSQLHighlighter hl;
+  hl.SetSQLDialect(sqlMySQL);
+  auto out = Scan(hl, {"'ab\ncd' x"});
+  EXPECT_EQ(
+      out[0],
+      (std::vector<Tok>{
+          {stkString, "'ab"}, {stkSpace, "\n"}, {stkString, "cd'"}, {stkSpace, " "}, {stkIdentifier, "x"}}));
+}
+
 TEST(SqlHighlighterRanges, MySqlStringContinuation) {
   TCodeSQLHighlighter hl;
   hl.SetSQLDialect(sqlMySQL);
@@ -340,6 +350,45 @@ TEST(SqlHighlighterSetup, LongIdentifierHashesWithoutOverflow) {
   auto toks = ScanLine(sqlOracle, longName);
   ASSERT_EQ(toks.size(), 1u);
   EXPECT_EQ(toks[0].kind, stkIdentifier);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever the text, the tokens of a line tile it exactly and scanning ends.
+TEST(SqlHighlighterTokens, TokensTileRandomLinesInEveryDialect) {
+  const char32_t alphabet[] = {U'a', U'Z', U'_', U'0', U'9',    U'.',  U'-',  U'\'', U'"', U'\\',
+                               U'/', U'*', U'#', U'$', U':',    U'@',  U'<',  U'=',  U'>', U'|',
+                               U'&', U'+', U'!', U'%', U' ',    U'\t', U'\r', U'\n', U'(', U';',
+                               U'`', 0x7F, 0xE9, U'ж', 0x1F600, 0,     1};
+  uint32_t seed = 777;
+  auto next = [&seed](int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  for (int d = 0; d <= 7; ++d) {
+    TCodeSQLHighlighter hl;
+    hl.SetSQLDialect(static_cast<TSQLDialect>(d));
+    hl.ResetRange();
+    for (int lineNo = 0; lineNo < 400; ++lineNo) {
+      std::u32string line;
+      int len = next(40);
+      for (int i = 0; i < len; ++i) line.push_back(alphabet[next(static_cast<int>(std::size(alphabet)))]);
+      hl.SetLine(line, lineNo);
+      int expectedPos = 0;
+      int guard = 0;
+      while (!hl.GetEol()) {
+        ASSERT_EQ(hl.GetTokenPos(), expectedPos);
+        ASSERT_GT(hl.GetTokenLen(), 0);
+        expectedPos += hl.GetTokenLen();
+        hl.Next();
+        ASSERT_LT(++guard, 1000);
+      }
+      ASSERT_EQ(expectedPos, static_cast<int>(line.size())) << "dialect " << d << " line " << lineNo;
+      ASSERT_LE(hl.GetRange(), srsString);
+    }
+  }
 }
 
 }  // namespace

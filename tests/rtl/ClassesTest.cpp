@@ -52,6 +52,20 @@ TEST(ObjectTest, ClassNamesAndInheritance) {
   EXPECT_EQ(object.ClassParentName(), "");
 }
 
+TEST(ObjectTest, SetsOfEnumerationValues) {
+  TComponentState s{csLoading, csReading};
+  EXPECT_TRUE(s.Contains(csReading));
+  EXPECT_EQ(s.Count(), 2);
+  s += TComponentState{csDesigning};
+  s -= TComponentState{csLoading};
+  EXPECT_EQ(s, (TComponentState{csReading, csDesigning}));
+  EXPECT_EQ(s + csFixups - csReading, (TComponentState{csDesigning, csFixups}));
+  EXPECT_EQ((s * TComponentState{csDesigning, csInline}), TComponentState{csDesigning});
+  EXPECT_TRUE(TComponentState{csReading}.SubsetOf(s));
+  EXPECT_FALSE(s.SubsetOf(TComponentState{csReading}));
+  EXPECT_TRUE(TComponentState().Empty());
+}
+
 TEST(ObjectTest, AssignFallbackRaisesConvertError) {
   TComponent a(nullptr);
   TStringList b;

@@ -140,6 +140,8 @@ TEST_F(FloatText, StrToFloatWithTheLocaleSeparator) {
     EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
   EXPECT_DOUBLE_EQ(StrToFloatDef("bad", 7.5), 7.5);
   EXPECT_EQ(StrToFloat("1e-400"), 0.0);
+  EXPECT_EQ(StrToFloat("1e-99999999999999999999999"), 0.0);
+  EXPECT_FALSE(TryStrToFloat("1e99999999999999999999999", v));
   EXPECT_EQ(StrToFloat("0." + std::string(400, '0') + "1"), 0.0);
   EXPECT_FALSE(TryStrToFloat("1" + std::string(400, '0'), v));
   // Exponents beyond any integer type saturate instead of overflowing.
@@ -209,6 +211,9 @@ TEST_F(FormatFloatTest, ScientificAndLiterals) {
   EXPECT_EQ(FormatFloat("0.00E+00", 0), "0.00E+00");
   EXPECT_EQ(FormatFloat("'$'#,##0.00", 1234.5), "$1,234.50");
   EXPECT_EQ(FormatFloat("0.0 \"kg\"", 2.25), "2.3 kg");
+  // Placeholders after the exponent are dropped, never read past the digits.
+  EXPECT_EQ(FormatFloat("0.0E+0#0 x", 1234.5), "1.2E+3 x");
+  EXPECT_EQ(FormatFloat("#E+0E+0########", 5), "5E+0E+");
 }
 
 TEST(CurrencyType, ArithmeticAndText) {

@@ -1,0 +1,164 @@
+// Fetching 100,000 rows of a 10-column table through the client library's handle API, at array
+// sizes 1, 100 and 1000 (rows per OCIStmtFetch2).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "oracle_sim/oci.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+constexpr int kColumns = 10;
+constexpr int kTextSize = 31;
+
+const text* T(const char* s) {
+  return reinterpret_cast<const text*>(s);
+}
+
+void Check(sword rc, OCIError* err, const char* what) {
+  if (rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO) return;
+  text buf[1024] = {};
+  sb4 code = 0;
+  OCIErrorGet(err, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR);
+  std::fprintf(stderr, "%s failed (%d): %s\n", what, rc, reinterpret_cast<char*>(buf));
+  std::abort();
+}
+
+// One logged-on session on an instance file of its own holding table B of kRows rows.
+struct Fixture {
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISvcCtx* svc = nullptr;
+  std::filesystem::path dir;
+
+  Fixture() {
+    dir = std::filesystem::temp_directory_path() / ("talvik_oci_bench_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    setenv("TALVIK_SIM_DB", (dir / "bench.db").c_str(), 1);
+    OCIEnvCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+    Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
+    Run("create table b (c1 number(9), c2 varchar2(30), c3 number(10,2), c4 date, c5 varchar2(10), "
+        "c6 number, c7 varchar2(30), c8 number(5), c9 date, c10 varchar2(20))");
+    Fill();
+  }
+  ~Fixture() {
+    OCILogoff(svc, err);
+    OCIHandleFree(env, OCI_HTYPE_ENV);
+    std::filesystem::remove_all(dir);
+  }
+
+  void Run(const char* sql) {
+    OCIStmt* st = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    Check(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), err, sql);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+
+  void Fill() {
+    const char* sql = "insert into b values (:c1, :c2, :c3, :c4, :c5, :c6, :c7, :c8, :c9, :c10)";
+    OCIStmt* st = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    constexpr int kBatch = 1000;
+    std::vector<int> ints(kBatch);
+    std::vector<double> reals(kBatch);
+    std::vector<char> texts(kBatch * kTextSize);
+    std::vector<ub1> dates(kBatch * 7);
+    OCIBind* b = nullptr;
+    auto bind = [&](const char* name, void* p, sb4 size, ub2 type) {
+      OCIBindByName(st, &b, err, T(name), -1, p, size, type, nullptr, nullptr, nullptr, 0, nullptr,
+                    OCI_DEFAULT);
+    };
+    bind(":c1", ints.data(), sizeof(int), SQLT_INT);
+    bind(":c2", texts.data(), kTextSize, SQLT_STR);
+    bind(":c3", reals.data(), sizeof(double), SQLT_FLT);
+    bind(":c4", dates.data(), 7, SQLT_DAT);
+    bind(":c5", texts.data(), 10, SQLT_CHR);
+    bind(":c6", reals.data(), sizeof(double), SQLT_FLT);
+    bind(":c7", texts.data(), kTextSize, SQLT_STR);
+    bind(":c8", ints.data(), sizeof(int), SQLT_INT);
+    bind(":c9", dates.data(), 7, SQLT_DAT);
+    bind(":c10", texts.data(), 20, SQLT_CHR);
+    for (int start = 0; start < kRows; start += kBatch) {
+      for (int i = 0; i < kBatch; ++i) {
+        int n = start + i;
+        ints[i] = n % 30000;
+        reals[i] = n * 0.25;
+        std::snprintf(&texts[i * kTextSize], kTextSize, "row %08d of the table", n);
+        ub1 d[7] = {120, 124, static_cast<ub1>(n % 12 + 1), static_cast<ub1>(n % 28 + 1), 13, 31, 1};
+        std::memcpy(&dates[i * 7], d, 7);
+      }
+      Check(OCIStmtExecute(svc, st, err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), err, "insert");
+    }
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    Check(OCITransCommit(svc, err, OCI_DEFAULT), err, "commit");
+  }
+};
+
+Fixture& Shared() {
+  static Fixture f;
+  return f;
+}
+
+void BM_OciFetch(benchmark::State& state) {
+  Fixture& f = Shared();
+  const ub4 arraySize = static_cast<ub4>(state.range(0));
+  std::vector<int> c1(arraySize), c8(arraySize);
+  std::vector<double> c3(arraySize), c6(arraySize);
+  std::vector<char> c2(arraySize * kTextSize), c5(arraySize * 11), c7(arraySize * kTextSize),
+      c10(arraySize * 21);
+  std::vector<ub1> c4(arraySize * 7), c9(arraySize * 7);
+  std::vector<sb2> ind(arraySize * kColumns);
+  std::vector<ub2> len(arraySize * kColumns);
+  int64_t total = 0;
+  for (auto _ : state) {
+    OCIStmt* st = nullptr;
+    OCIHandleAlloc(f.env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    const char* sql = "select c1, c2, c3, c4, c5, c6, c7, c8, c9, c10 from b";
+    OCIStmtPrepare(st, f.err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    Check(OCIStmtExecute(f.svc, st, f.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), f.err, "select");
+    OCIDefine* d = nullptr;
+    int col = 0;
+    auto define = [&](void* p, sb4 size, ub2 type) {
+      OCIDefineByPos(st, &d, f.err, static_cast<ub4>(col + 1), p, size, type, &ind[col * arraySize],
+                     &len[col * arraySize], nullptr, OCI_DEFAULT);
+      ++col;
+    };
+    define(c1.data(), sizeof(int), SQLT_INT);
+    define(c2.data(), kTextSize, SQLT_STR);
+    define(c3.data(), sizeof(double), SQLT_FLT);
+    define(c4.data(), 7, SQLT_DAT);
+    define(c5.data(), 11, SQLT_STR);
+    define(c6.data(), sizeof(double), SQLT_FLT);
+    define(c7.data(), kTextSize, SQLT_STR);
+    define(c8.data(), sizeof(int), SQLT_INT);
+    define(c9.data(), 7, SQLT_DAT);
+    define(c10.data(), 21, SQLT_STR);
+    int64_t rows = 0;
+    for (;;) {
+      sword rc = OCIStmtFetch2(st, f.err, arraySize, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      ub4 got = 0;
+      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, f.err);
+      rows += got;
+      if (rc == OCI_NO_DATA) break;
+      Check(rc, f.err, "fetch");
+    }
+    if (rows != kRows) state.SkipWithError("wrong row count");
+    total += rows;
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  state.SetItemsProcessed(total);
+  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(total), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_OciFetch)->Arg(1)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
