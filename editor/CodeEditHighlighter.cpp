@@ -93,28 +93,12 @@ bool PaletteColor(const std::string& text, TColor& color) {
 }
 
 bool NamedColor(const std::string& text, TColor& color) {
-  static const struct {
-    const char* name;
-    TColor value;
-  } kNames[] = {{"clBlack", clBlack}, {"clMaroon", clMaroon},   {"clGreen", clGreen},
-                {"clOlive", clOlive}, {"clNavy", clNavy},       {"clPurple", clPurple},
-                {"clTeal", clTeal},   {"clGray", clGray},       {"clSilver", clSilver},
-                {"clRed", clRed},     {"clLime", clLime},       {"clYellow", clYellow},
-                {"clBlue", clBlue},   {"clFuchsia", clFuchsia}, {"clAqua", clAqua},
-                {"clWhite", clWhite}, {"clWindow", clWindow},   {"clWindowText", clWindowText},
-                {"clNone", clNone}};
-  const std::string t = Trim(text);
-  for (const auto& n : kNames)
-    if (SameText(t, n.name)) {
-      color = n.value;
-      return true;
-    }
-  int64_t v = 0;
-  if (TryStrToInt64(t, v) && v >= INT32_MIN && v <= INT32_MAX) {
-    color = static_cast<TColor>(v);
+  try {
+    color = StringToColor(Trim(text));
     return true;
+  } catch (const EConvertError&) {
+    return false;
   }
-  return false;
 }
 
 // A value read as text whatever its stored type; false when it is missing or binary.

@@ -496,7 +496,9 @@ COLORREF ColorToRGB(TColor color) {
   return static_cast<COLORREF>(color) & 0xFFFFFF;
 }
 
-std::string ColorToString(TColor color) {
+namespace {
+// The colours that have names, with their names.
+const std::pair<TColor, const char*>* ColorNames(size_t& count) {
   static const std::pair<TColor, const char*> names[] = {{clBlack, "clBlack"},
                                                          {clMaroon, "clMaroon"},
                                                          {clGreen, "clGreen"},
@@ -526,11 +528,39 @@ std::string ColorToString(TColor color) {
                                                          {clGrayText, "clGrayText"},
                                                          {clInfoBk, "clInfoBk"},
                                                          {clInfoText, "clInfoText"}};
-  for (auto& [c, n] : names)
-    if (c == color) return n;
+  count = std::size(names);
+  return names;
+}
+}  // namespace
+
+std::string ColorToString(TColor color) {
+  size_t count = 0;
+  const auto* names = ColorNames(count);
+  for (size_t i = 0; i < count; ++i)
+    if (names[i].first == color) return names[i].second;
   char buf[16];
   std::snprintf(buf, sizeof buf, "$%08X", static_cast<unsigned>(color));
   return buf;
+}
+
+bool IdentToColor(std::string_view ident, TColor& color) {
+  size_t count = 0;
+  const auto* names = ColorNames(count);
+  for (size_t i = 0; i < count; ++i)
+    if (SameText(ident, names[i].second)) {
+      color = names[i].first;
+      return true;
+    }
+  return false;
+}
+
+TColor StringToColor(std::string_view s) {
+  TColor color = 0;
+  if (IdentToColor(s, color)) return color;
+  int64_t value = 0;
+  if (!TryStrToInt64(s, value) || value < INT32_MIN || value > UINT32_MAX)
+    throw EConvertError("'" + std::string(s) + "' is not a valid colour");
+  return static_cast<TColor>(static_cast<uint32_t>(value));
 }
 
 COLORREF GetNearestColor(HDC, COLORREF color) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gui/Windows.h"
@@ -48,6 +49,10 @@ constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, cl
 // The RGB value of a colour; system colours come from the system-colour table.
 COLORREF ColorToRGB(TColor color);
 std::string ColorToString(TColor color);
+// The colour of a name ("clRed", without regard to case); false when the name is unknown.
+bool IdentToColor(std::string_view ident, TColor& color);
+// A colour name or number ("clRed", "$0000FF", "255"); EConvertError for anything else.
+TColor StringToColor(std::string_view s);
 COLORREF GetNearestColor(HDC dc, COLORREF color);
 bool ThemesEnabled();
 

@@ -163,6 +163,10 @@ using TGetChildProc = std::function<void(TComponent* Child)>;
 class TComponent : public TPersistent {
   TALVIK_CLASS(TComponent, TPersistent)
   explicit TComponent(TComponent* AOwner);
+  // Tells the free-notification peers, frees the owned components (last first) and leaves the owner.
+  // This runs after the destructors of derived classes: a class whose own Notification override must
+  // hear of its owned components going, or whose members they use, calls Destroying() and
+  // DestroyComponents() first in its destructor.
   ~TComponent() override;
 
   TComponent* Owner() const { return owner_; }

@@ -399,3 +399,15 @@ TEST_F(Painting, CanvasAndBitmapWorkTogether) {
   TCanvas noHandle;
   EXPECT_THROW(noHandle.FillRect(Rect(0, 0, 1, 1)), EInvalidOperation);
 }
+
+TEST(ColorNames, StringToColorReadsWhatColorToStringWrites) {
+  for (TColor c : {clRed, clWindow, clNone, clInfoBk, static_cast<TColor>(0x00123456)})
+    EXPECT_EQ(StringToColor(ColorToString(c)), c) << ColorToString(c);
+  TColor c = 0;
+  EXPECT_TRUE(IdentToColor("CLSILVER", c));
+  EXPECT_EQ(c, clSilver);
+  EXPECT_FALSE(IdentToColor("clNoSuchColour", c));
+  EXPECT_EQ(StringToColor("255"), clRed);
+  EXPECT_THROW(StringToColor("reddish"), EConvertError);
+  EXPECT_THROW(StringToColor("$1FFFFFFFF"), EConvertError);
+}
