@@ -491,6 +491,34 @@ TEST_F(OciSessionTest, PlsqlOutBinds) {
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciSessionTest, PlsqlTablesOutAndIn) {
+  if (conn->Run(
+          "begin dbms_output.enable; dbms_output.put_line('alpha'); dbms_output.put_line('beta'); end;") ==
+          OCI_ERROR &&
+      conn->Code() == 3001)
+    GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  OCIStmt* st = conn->Prepare("begin dbms_output.get_lines(:lines, :n); end;");
+  char lines[10][32] = {};
+  sb2 ind[10];
+  ub2 len[10];
+  ub4 entries = 0;
+  int n = 10;
+  OCIBind* b = nullptr;
+  ASSERT_EQ(oci.OCIBindByName(st, &b, conn->err, T(":LINES"), -1, lines, 32, SQLT_STR, ind, len, nullptr, 10,
+                              &entries, OCI_DEFAULT),
+            OCI_SUCCESS);
+  oci.OCIBindByName(st, &b, conn->err, T(":N"), -1, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(entries, 2u);
+  EXPECT_STREQ(lines[0], "alpha");
+  EXPECT_STREQ(lines[1], "beta");
+  EXPECT_EQ(len[1], 4);
+  EXPECT_EQ(ind[0], 0);
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
 TEST_F(OciSessionTest, LongValuesInPieces) {
   OCIStmt* st = nullptr;
   OCIBind* b = nullptr;
