@@ -469,6 +469,45 @@ TEST_F(OciSessionTest, ErrorsCarryCodesAndParseOffsets) {
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciSessionTest, ServerErrorsReachTheProgramWithTheirCodes) {
+  ASSERT_EQ(conn->Run("create table c (x number constraint c_pos check (x > 0))"), OCI_SUCCESS)
+      << conn->Message();
+  struct Case {
+    const char* sql;
+    int code;
+  } cases[] = {
+      {"selec 1 from dual", 900},
+      {"select nosuch from dual", 904},
+      {"select 1 from dual order by 2", 1785},
+      {"insert into scott.dept values (10, 'DUPLICATE', 'X')", 1},
+      {"insert into scott.emp (empno, deptno) values (9999, 99)", 2291},
+      {"delete from scott.dept where deptno = 10", 2292},
+      {"insert into c values (-1)", 2290},
+      {"insert into scott.emp (empno) values (null)", 1400},
+      {"select to_number('x') from dual", 1722},
+  };
+  for (const Case& c : cases) {
+    OCIStmt* st = conn->Prepare(c.sql);
+    int value = 0;
+    OCIDefine* d = nullptr;
+    oci.OCIDefineByPos(st, &d, conn->err, 1, &value, sizeof value, SQLT_INT, nullptr, nullptr, nullptr,
+                       OCI_DEFAULT);
+    EXPECT_EQ(conn->Execute(st, 1), OCI_ERROR) << c.sql;
+    auto [code, message] = ErrorOf(oci, conn->err);
+    EXPECT_EQ(code, c.code) << c.sql << ": " << message;
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", c.code);
+    EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
+    oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  // A PL/SQL block calling what does not exist.
+  sword rc = conn->Run("begin no_such_procedure; end;");
+  if (rc == OCI_ERROR && conn->Code() == 3001) GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  EXPECT_EQ(rc, OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 6550);
+  EXPECT_NE(conn->Message().find("PLS-00201"), std::string::npos) << conn->Message();
+}
+
 TEST_F(OciSessionTest, PlsqlOutBinds) {
   OCIStmt* st = conn->Prepare("begin :x := 6 * 7; :s := 'forty-two'; end;");
   int x = 0;
