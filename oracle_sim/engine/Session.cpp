@@ -205,9 +205,14 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  if (Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0) == 1) {
+  int64_t killed = Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0);
+  if (killed == 1) {
     cut = 2;
     Raise(28);
+  }
+  if (killed == 2) {
+    cut = 2;
+    Raise(3113);
   }
 }
 
