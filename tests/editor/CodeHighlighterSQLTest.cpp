@@ -424,15 +424,10 @@ namespace {
 TEST(SqlHighlighterSetup, OracleSampleWordsAreClassed) {
   TCodeSQLHighlighter hl;
   hl.SetSQLDialect(sqlOracle);
-  std::string sample = hl.GetSampleSource();
+  TStringList split;
+  split.SetText(hl.GetSampleSource());
   std::vector<std::string> lines;
-  size_t p = 0;
-  for (;;) {
-    size_t e = sample.find("\r\n", p);
-    lines.push_back(sample.substr(p, e == std::string::npos ? std::string::npos : e - p));
-    if (e == std::string::npos) break;
-    p = e + 2;
-  }
+  for (int i = 0; i < split.Count(); ++i) lines.push_back(split.Strings(i));
   ASSERT_EQ(lines.size(), 12u);
   std::map<std::string, int> kinds;
   for (const auto& line : Scan(hl, lines))
