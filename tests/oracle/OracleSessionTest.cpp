@@ -161,6 +161,12 @@ TEST_P(SessionTest, WrongPasswordRaisesTheServersError) {
   s->LogOn();
   EXPECT_TRUE(s->Connected());
   EXPECT_EQ(connectedAfter, (std::vector<bool>{false, false, true}));
+  // A code in the warnings list comes as EOracleWarning.
+  s->LogOff();
+  s->SetLogonPassword("wrong");
+  SetWarnings({1017});
+  EXPECT_THROW(s->LogOn(), EOracleWarning);
+  SetWarnings({});
 }
 
 TEST_P(SessionTest, PasswordAboutToExpireIsAWarning) {
