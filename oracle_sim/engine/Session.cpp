@@ -14,6 +14,7 @@
 
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Live.h"
 
 namespace oracle_sim {
 
@@ -217,6 +218,7 @@ void SessionState::CheckConnected() {
   }
   if (killed == 1) {
     cut = 2;
+    live::OnKilled(*this);
     Raise(28);
   }
   if (killed == 2) {
@@ -546,6 +548,7 @@ void SessionState::CleanupDeadHolders(int64_t objId) {
 
 void SessionState::WaitForLock(bool nowait) {
   if (nowait) Raise(54);
+  live::OnLockWait(*this);
   for (int i = 0; i < 20; ++i) {
     if (interrupted.load()) Raise(1013);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -596,6 +599,7 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   st.env.user = u;
   st.env.userId = st.userId;
   st.env.dba = st.dba;
+  live::CheckLogonAllowed(st.db, st.dba);
   // a SID of its own: the smallest free one from 10 up
   Exec(st.db, "BEGIN IMMEDIATE");
   try {
@@ -646,6 +650,7 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
     std::lock_guard<std::mutex> lock(g_liveMu);
     g_live.insert({instance->Path(), st.sid});
   }
+  live::OnLogon(st);
   return s;
 }
 
