@@ -62,7 +62,9 @@ TEST_P(QueryTest, EveryScalarTypeGoesInAndComesBack) {
   upd->Execute();
   EXPECT_EQ(upd->GetVariable("s").AsString(), "a\r\nbz");
   EXPECT_EQ(upd->GetVariable("n").AsInteger(), 43);
-  if (!HostCalls()) EXPECT_EQ(upd->RowId().size(), 18u);
+  if (!HostCalls()) {
+    EXPECT_EQ(upd->RowId().size(), 18u);
+  }
 }
 
 TEST_P(QueryTest, RowsComeInBatchesOfReadBuffer) {
