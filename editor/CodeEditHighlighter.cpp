@@ -93,28 +93,12 @@ bool PaletteColor(const std::string& text, TColor& color) {
 }
 
 bool NamedColor(const std::string& text, TColor& color) {
-  static const struct {
-    const char* name;
-    TColor value;
-  } kNames[] = {{"clBlack", clBlack}, {"clMaroon", clMaroon},   {"clGreen", clGreen},
-                {"clOlive", clOlive}, {"clNavy", clNavy},       {"clPurple", clPurple},
-                {"clTeal", clTeal},   {"clGray", clGray},       {"clSilver", clSilver},
-                {"clRed", clRed},     {"clLime", clLime},       {"clYellow", clYellow},
-                {"clBlue", clBlue},   {"clFuchsia", clFuchsia}, {"clAqua", clAqua},
-                {"clWhite", clWhite}, {"clWindow", clWindow},   {"clWindowText", clWindowText},
-                {"clNone", clNone}};
-  const std::string t = Trim(text);
-  for (const auto& n : kNames)
-    if (SameText(t, n.name)) {
-      color = n.value;
-      return true;
-    }
-  int64_t v = 0;
-  if (TryStrToInt64(t, v) && v >= INT32_MIN && v <= INT32_MAX) {
-    color = static_cast<TColor>(v);
+  try {
+    color = StringToColor(Trim(text));
     return true;
+  } catch (const EConvertError&) {
+    return false;
   }
-  return false;
 }
 
 // A value read as text whatever its stored type; false when it is missing or binary.
@@ -144,7 +128,8 @@ bool TCodeHighlighterAttributes::LoadFromRegistry(TRegistry& reg) {
   try {
     if (reg.GetDataType("Background") == rdInteger) SetBackground(reg.ReadInteger("Background"));
     if (reg.GetDataType("Foreground") == rdInteger) SetForeground(reg.ReadInteger("Foreground"));
-    if (reg.GetDataType("Style") == rdInteger) SetStyle(TFontStyles::FromMask(reg.ReadInteger("Style")));
+    if (reg.GetDataType("Style") == rdInteger)
+      SetStyle(TFontStyles::FromBits(static_cast<uint64_t>(reg.ReadInteger("Style")) & 0x0F));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;
@@ -159,7 +144,7 @@ bool TCodeHighlighterAttributes::SaveToRegistry(TRegistry& reg) {
   try {
     reg.WriteInteger("Background", background_);
     reg.WriteInteger("Foreground", foreground_);
-    reg.WriteInteger("Style", style_.Mask());
+    reg.WriteInteger("Style", static_cast<int>(style_.Bits()));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;

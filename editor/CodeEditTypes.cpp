@@ -9,12 +9,21 @@ namespace {
 // by Unicode properties without touching the process's global locale.
 locale_t UnicodeCTypeLocale() {
   static const locale_t loc = [] {
-    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    if (l == static_cast<locale_t>(nullptr))
-      l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-    return l;
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+      locale_t l = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
+      if (l != static_cast<locale_t>(nullptr)) return l;
+    }
+    return static_cast<locale_t>(nullptr);
   }();
   return loc;
+}
+
+// Without a UTF-8 character-type locale: the letters of the Latin, Greek and Cyrillic blocks.
+bool FallbackWordChar(char32_t c) {
+  if (c >= 0xC0 && c <= 0x24F) return c != 0xD7 && c != 0xF7;
+  if (c >= 0x370 && c <= 0x3FF) return c != 0x37E && c != 0x387;
+  if (c >= 0x400 && c <= 0x52F) return !(c >= 0x482 && c <= 0x489);
+  return c == 0xAA || c == 0xB5 || c == 0xBA;
 }
 
 }  // namespace
@@ -22,7 +31,9 @@ locale_t UnicodeCTypeLocale() {
 bool IsUnicodeWordChar(char32_t c) {
   if (c < 128) return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
   if (c > 0x10FFFF) return false;
-  return iswalnum_l(static_cast<wint_t>(c), UnicodeCTypeLocale()) != 0;
+  const locale_t loc = UnicodeCTypeLocale();
+  if (loc == static_cast<locale_t>(nullptr)) return FallbackWordChar(c);
+  return iswalnum_l(static_cast<wint_t>(c), loc) != 0;
 }
 
 TShortCut ShortCut(uint16_t key, TShiftState shift) {

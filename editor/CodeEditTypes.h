@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gui/Graphics.h"
+#include "platform/rtl/Classes.h"
+
 // A position in the text: character (code point index + 1) and line, both counted from 1.
 struct TBufferCoord {
   int32_t Char = 0;
@@ -33,53 +36,6 @@ inline TDisplayCoord MakeDisplayCoord(int32_t aColumn, int32_t aRow) {
 using TCodeEditorCommand = uint16_t;
 
 enum TCodeSelectionMode : uint8_t { smNormal = 0, smLine = 1, smColumn = 2 };
-
-// Colours as 0x00BBGGRR; system colours carry the high byte 0xFF (the painter maps them).
-using TColor = int32_t;
-constexpr TColor clNone = 0x1FFFFFFF;
-constexpr TColor clDefault = 0x20000000;
-constexpr TColor clBlack = 0x000000;
-constexpr TColor clMaroon = 0x000080;
-constexpr TColor clGreen = 0x008000;
-constexpr TColor clOlive = 0x008080;
-constexpr TColor clNavy = 0x800000;
-constexpr TColor clPurple = 0x800080;
-constexpr TColor clTeal = 0x808000;
-constexpr TColor clGray = 0x808080;
-constexpr TColor clSilver = 0xC0C0C0;
-constexpr TColor clRed = 0x0000FF;
-constexpr TColor clLime = 0x00FF00;
-constexpr TColor clYellow = 0x00FFFF;
-constexpr TColor clBlue = 0xFF0000;
-constexpr TColor clFuchsia = 0xFF00FF;
-constexpr TColor clAqua = 0xFFFF00;
-constexpr TColor clWhite = 0xFFFFFF;
-constexpr TColor clWindow = static_cast<TColor>(0xFF000005);
-constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
-
-// Font styles as a bit set; the bit numbers are the registry's style mask (1 bold, 2 italic, ...).
-enum TFontStyle : uint8_t { fsBold = 0, fsItalic = 1, fsUnderline = 2, fsStrikeOut = 3 };
-class TFontStyles {
- public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(std::initializer_list<TFontStyle> styles) {
-    for (auto s : styles) bits_ |= static_cast<uint8_t>(1u << s);
-  }
-  static constexpr TFontStyles FromMask(int mask) {
-    TFontStyles r;
-    r.bits_ = static_cast<uint8_t>(mask & 0x0F);
-    return r;
-  }
-  constexpr int Mask() const { return bits_; }
-  constexpr bool Contains(TFontStyle s) const { return (bits_ >> s) & 1u; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr void Include(TFontStyle s) { bits_ |= static_cast<uint8_t>(1u << s); }
-  constexpr void Exclude(TFontStyle s) { bits_ &= static_cast<uint8_t>(~(1u << s)); }
-  friend constexpr bool operator==(TFontStyles, TFontStyles) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
 
 // True for a code point above 127 that Unicode classes as a letter or digit.
 bool IsUnicodeWordChar(char32_t c);
@@ -142,44 +98,12 @@ class TCodeCharSet {
   THighChars high_ = hcNone;
 };
 
-// Key codes and shift states in Windows numbering.
-// TODO(gui): these belong to platform/gui; move them there when its key definitions land.
+// Shift states, mouse buttons, cursors and shortcuts.
+// TODO(gui): these belong to platform/gui's controls and menus; use its definitions when they land.
 using TShortCut = uint16_t;
-constexpr uint16_t VK_BACK = 0x08;
-constexpr uint16_t VK_TAB = 0x09;
-constexpr uint16_t VK_RETURN = 0x0D;
-constexpr uint16_t VK_SHIFT = 0x10;
-constexpr uint16_t VK_CONTROL = 0x11;
-constexpr uint16_t VK_MENU = 0x12;
-constexpr uint16_t VK_ESCAPE = 0x1B;
-constexpr uint16_t VK_SPACE = 0x20;
-constexpr uint16_t VK_PRIOR = 0x21;
-constexpr uint16_t VK_NEXT = 0x22;
-constexpr uint16_t VK_END = 0x23;
-constexpr uint16_t VK_HOME = 0x24;
-constexpr uint16_t VK_LEFT = 0x25;
-constexpr uint16_t VK_UP = 0x26;
-constexpr uint16_t VK_RIGHT = 0x27;
-constexpr uint16_t VK_DOWN = 0x28;
-constexpr uint16_t VK_INSERT = 0x2D;
-constexpr uint16_t VK_DELETE = 0x2E;
-constexpr uint16_t VK_F1 = 0x70;
 
-enum TShiftStateFlag : uint8_t { ssShift = 0, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-class TShiftState {
- public:
-  constexpr TShiftState() = default;
-  constexpr TShiftState(std::initializer_list<TShiftStateFlag> flags) {
-    for (auto f : flags) bits_ |= static_cast<uint8_t>(1u << f);
-  }
-  constexpr bool Contains(TShiftStateFlag f) const { return (bits_ >> f) & 1u; }
-  constexpr void Include(TShiftStateFlag f) { bits_ |= static_cast<uint8_t>(1u << f); }
-  constexpr uint8_t Bits() const { return bits_; }
-  friend constexpr bool operator==(TShiftState, TShiftState) = default;
-
- private:
-  uint8_t bits_ = 0;
-};
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
 
 enum TMouseButton : uint8_t { mbLeft = 0, mbRight, mbMiddle };
 using TCursor = int16_t;

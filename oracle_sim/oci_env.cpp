@@ -127,6 +127,18 @@ void ClearError(OCIError* err) {
   err->dmlRowOffset = 0;
 }
 
+std::string UpperCase(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+std::string LogonName(const std::string& value, bool upper) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return value.substr(1, value.size() - 2);
+  return upper ? UpperCase(value) : value;
+}
+
 std::string ArgText(const text* p, sb4 len) {
   if (!p) return std::string();
   if (len < 0) return std::string(reinterpret_cast<const char*>(p));
@@ -211,15 +223,6 @@ T ReadAttr(const dvoid* attributep) {
 sword IllegalAttribute(OCIError* err) {
   SetError(err, 24315, "illegal attribute type");
   return OCI_ERROR;
-}
-
-std::string LogonName(const std::string& value, bool upper) {
-  std::string v = value;
-  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') return v.substr(1, v.size() - 2);
-  if (upper)
-    std::transform(v.begin(), v.end(), v.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return v;
 }
 
 }  // namespace

@@ -103,17 +103,11 @@ void FreeConnection(HostConnection* conn) {
   delete conn;
 }
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
 // Splits "user/password@database [as sysdba]" (double quotes group).
 void SplitLogon(const std::string& text, std::string& user, std::string& password, std::string& db,
                 ub4& mode) {
   std::string t = text;
-  std::string up = Upper(t);
+  std::string up = UpperCase(t);
   for (char& c : up)
     if (c == '\t') c = ' ';
   size_t as = up.rfind(" AS ");

@@ -257,6 +257,10 @@ sword Guard(OCIError* err, F&& body) {
 
 // Text of a (pointer, length) argument; a negative length or -1 means NUL-terminated.
 std::string ArgText(const text* p, sb4 len);
+std::string UpperCase(std::string s);
+// A user name or password as given at logon: one pair of enclosing double quotes is removed and
+// keeps the text as it is; otherwise the text is upper-cased when `upper` is set.
+std::string LogonName(const std::string& value, bool upper);
 
 // The instance a connect string names: an alias of tnsnames.ora (ORA-12154 when unknown).
 std::shared_ptr<Instance> ResolveInstance(const std::string& connect);

@@ -18,12 +18,6 @@ std::unordered_set<OCIStmt*>& Statements() {
   return statements;
 }
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
 // The first keyword of a statement, past blanks, comments and opening parentheses.
 std::string FirstKeyword(const std::string& sql) {
   size_t i = 0, n = sql.size();
@@ -44,7 +38,7 @@ std::string FirstKeyword(const std::string& sql) {
   }
   size_t start = i;
   while (i < n && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_')) ++i;
-  return Upper(sql.substr(start, i - start));
+  return UpperCase(sql.substr(start, i - start));
 }
 
 ub2 StatementType(const std::string& sql) {
@@ -65,7 +59,7 @@ std::string BindName(const std::string& placeholder) {
   std::string n = placeholder;
   if (!n.empty() && n[0] == ':') n.erase(0, 1);
   if (n.size() >= 2 && n.front() == '"' && n.back() == '"') return n.substr(1, n.size() - 2);
-  return Upper(n);
+  return UpperCase(n);
 }
 
 template <typename T>
@@ -297,9 +291,11 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     return OCI_SUCCESS;
   }
   if (iters == 0) throw MakeError(24333, "zero iteration count");
-  if (rowoff >= iters) rowoff = 0;
+  if (rowoff >= iters) throw MakeError(24333, "zero iteration count");  // runs iters - rowoff times
   st->executed = false;
   st->rowCount = 0;
+  std::memset(st->lastRowid.bytes, 0, sizeof st->lastRowid.bytes);
+  st->lastRowid.text.clear();
   bool truncated = false;
   for (ub4 i = rowoff; i < iters; ++i) {
     SendBinds(st, i);
@@ -311,6 +307,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
       throw;
     }
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
+    if (!c.LastRowid().empty()) FillRowid(st->lastRowid, c.LastRowid());
     truncated |= ReceiveBinds(st, i);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }

@@ -18,12 +18,6 @@ namespace oracle_sim::oci {
 
 namespace {
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
   if (b == std::string::npos) return std::string();
@@ -33,7 +27,7 @@ std::string Trim(const std::string& s) {
 
 // The value of "(PATH = value)" inside a descriptor.
 std::string FindPath(const std::string& descriptor) {
-  std::string up = Upper(descriptor);
+  std::string up = UpperCase(descriptor);
   size_t at = 0;
   while ((at = up.find("(PATH", at)) != std::string::npos) {
     size_t i = at + 5;
@@ -112,7 +106,7 @@ void ParseFile(const fs::path& path, std::set<std::string>& seen, std::vector<Tn
     std::string name;
     for (char c : head + ",") {
       if (c == ',' || std::isspace(static_cast<unsigned char>(c))) {
-        if (!name.empty()) names.push_back(Upper(name));
+        if (!name.empty()) names.push_back(UpperCase(name));
         name.clear();
       } else if (c != '"') {
         name += c;
@@ -178,7 +172,7 @@ std::string ResolveDatabaseFile(const std::string& connect) {
     if (path.empty()) Unresolved();
     return path;
   }
-  std::string alias = Upper(c.empty() ? std::string("SIM") : c);
+  std::string alias = UpperCase(c.empty() ? std::string("SIM") : c);
   for (const std::string& folder : TnsAdminFolders()) {
     fs::path file = fs::path(folder) / "tnsnames.ora";
     std::error_code ec;

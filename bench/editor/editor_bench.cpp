@@ -82,6 +82,47 @@ void BM_LoadAndHighlightOracle100k(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadAndHighlightOracle100k)->Unit(benchmark::kMillisecond);
 
+// Rescanning after an edit: from the changed line on, until a line ends in the range it had
+// before. A typed character costs about one line; opening a block comment at the top rescans
+// everything after it.
+int RescanFrom(TCodeSQLHighlighter& hl, TCodeEditStringList& lines, int index) {
+  if (index == 0)
+    hl.ResetRange();
+  else
+    hl.SetRange(lines.Ranges(index - 1));
+  int scanned = 0;
+  for (int i = index; i < lines.Count(); ++i) {
+    hl.SetLine(lines.Line32(i), i);
+    hl.NextToEol();
+    ++scanned;
+    if (hl.GetRange() == lines.Ranges(i) && i > index) break;
+    lines.SetRanges(i, hl.GetRange());
+  }
+  return scanned;
+}
+
+void BM_RescanAfterEdit(benchmark::State& state) {
+  TCodeEditStringList lines;
+  for (const auto& s : Corpus()) lines.Add(s);
+  TCodeSQLHighlighter hl;
+  hl.SetSQLDialect(sqlOracle);
+  RescanFrom(hl, lines, 0);
+  const bool openComment = state.range(0) != 0;
+  const int at = openComment ? 0 : kLines / 2;
+  const std::string original = lines.Strings(at);
+  const std::string edited = openComment ? "/* " + original : original + "x";
+  int64_t scanned = 0;
+  for (auto _ : state) {
+    lines.Put(at, edited);
+    scanned += RescanFrom(hl, lines, at);
+    lines.Put(at, original);
+    scanned += RescanFrom(hl, lines, at);
+  }
+  state.counters["lines_rescanned_per_edit"] =
+      static_cast<double>(scanned) / static_cast<double>(2 * state.iterations());
+}
+BENCHMARK(BM_RescanAfterEdit)->Arg(0)->Arg(1)->ArgNames({"open_comment"})->Unit(benchmark::kMicrosecond);
+
 void BM_KeywordLookup(benchmark::State& state) {
   TCodeSQLHighlighter hl;
   hl.SetSQLDialect(sqlOracle);

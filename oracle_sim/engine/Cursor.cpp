@@ -307,7 +307,10 @@ void ExecuteDml(CursorState& c, int iterations) {
         if (rc == SQLITE_DONE) break;
         s.RaiseSqlite(rc);
       }
-      done += sqlite3_changes(s.db);
+      int changed = sqlite3_changes(s.db);
+      done += changed;
+      if (tr.kind == StmtKind::Insert && changed > 0)
+        c.lastRowid = RowidText(tr.targetObject, sqlite3_last_insert_rowid(s.db));
       sqlite3_reset(c.stmt);
       ++it;
     } catch (const LockConflict&) {
@@ -344,6 +347,7 @@ void Cursor::Execute(int iterations) {
   c.Reset();
   c.outs.clear();
   c.rowCount = 0;
+  c.lastRowid.clear();
   c.executed = true;
   if (iterations < 1) iterations = 1;
   switch (c.tr->kind) {
@@ -384,6 +388,10 @@ bool Cursor::Fetch(std::vector<Value>& row) {
 
 int64_t Cursor::RowCount() const {
   return state_->rowCount;
+}
+
+const std::string& Cursor::LastRowid() const {
+  return state_->lastRowid;
 }
 
 void Cursor::CloseRows() {

@@ -99,6 +99,7 @@ struct CursorState {
   bool buffered = false;  // rows come from `buffer`
   std::deque<std::vector<Value>> buffer;
   int64_t rowCount = 0;
+  std::string lastRowid;  // ROWID of the last row an INSERT made
   bool executed = false;
 
   void Prepare();

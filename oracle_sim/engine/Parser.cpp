@@ -1289,6 +1289,11 @@ class Parser {
       if (Cur().kind == Tok::End) Fail(922);
       st.value = Cur().kind == Tok::String ? Cur().text : Cur().text;
       Next();
+      // Values of more than one word: ISOLATION_LEVEL = READ COMMITTED.
+      while (!AtEnd()) {
+        st.value += " " + Cur().text;
+        Next();
+      }
     } else if (Accept("SYSTEM")) {
       st.kind = Statement::AlterSystem;
       int from = Cur().pos;

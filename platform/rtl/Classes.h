@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -63,6 +64,19 @@ class TSet {
   constexpr TSet operator+(TSet o) const { return FromBits(bits_ | o.bits_); }
   constexpr TSet operator-(TSet o) const { return FromBits(bits_ & ~o.bits_); }
   constexpr TSet operator*(TSet o) const { return FromBits(bits_ & o.bits_); }
+  constexpr TSet operator+(E v) const { return FromBits(bits_ | Bit(v)); }
+  constexpr TSet operator-(E v) const { return FromBits(bits_ & ~Bit(v)); }
+  constexpr TSet& operator+=(TSet o) {
+    bits_ |= o.bits_;
+    return *this;
+  }
+  constexpr TSet& operator-=(TSet o) {
+    bits_ &= ~o.bits_;
+    return *this;
+  }
+  // Every member of this set is in o.
+  constexpr bool SubsetOf(TSet o) const { return (bits_ & ~o.bits_) == 0; }
+  constexpr int Count() const { return std::popcount(bits_); }
   constexpr bool operator==(const TSet& o) const = default;
 
  private:
@@ -149,6 +163,10 @@ using TGetChildProc = std::function<void(TComponent* Child)>;
 class TComponent : public TPersistent {
   TALVIK_CLASS(TComponent, TPersistent)
   explicit TComponent(TComponent* AOwner);
+  // Tells the free-notification peers, frees the owned components (last first) and leaves the owner.
+  // This runs after the destructors of derived classes: a class whose own Notification override must
+  // hear of its owned components going, or whose members they use, calls Destroying() and
+  // DestroyComponents() first in its destructor.
   ~TComponent() override;
 
   TComponent* Owner() const { return owner_; }

@@ -660,7 +660,9 @@ void TReader::ReadComponent(TComponent* Component) {
   ReadStr();  // the class name: the component exists already
   ReadStr();  // the name it was written with
   if (std::find(loaded_.begin(), loaded_.end(), Component) == loaded_.end()) {
-    Component->BeginLoading();
+    // Only the components the stream holds are loading, not all they own.
+    Component->IncludeComponentState(csLoading);
+    Component->IncludeComponentState(csReading);
     loaded_.push_back(Component);
   }
   ReadProperties(Component);

@@ -76,16 +76,13 @@ int64_t TStream::CopyFrom(TStream* Source, int64_t Count) {
 
 // ---------------------------------------------------------------------------------------------------
 int64_t THandleStream::Read(void* Buffer, int64_t Count) {
+  // One read, as the handle gives it: a pipe may deliver less than asked without being at its end.
   if (Count <= 0) return 0;
-  int64_t done = 0;
-  auto* p = static_cast<uint8_t*>(Buffer);
-  while (done < Count) {
-    const ssize_t n = ::read(handle_, p + done, static_cast<size_t>(Count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
-  }
-  return done;
+  ssize_t n;
+  do {
+    n = ::read(handle_, Buffer, static_cast<size_t>(Count));
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : n;
 }
 
 int64_t THandleStream::Write(const void* Buffer, int64_t Count) {

@@ -102,7 +102,7 @@ TEST(CodeHighlighterAttributes, StoredOnlyWhenChangedAfterConstruction) {
   a.Assign(hl.StringAttri());
   EXPECT_EQ(changes, 1);
   a.SetStyle({fsBold, fsUnderline});
-  EXPECT_EQ(a.Style().Mask(), 5);
+  EXPECT_EQ(a.Style().Bits(), 5u);
 }
 
 TEST(CodeCustomHighlighter, BaseBehaviour) {

@@ -52,6 +52,20 @@ TEST(ObjectTest, ClassNamesAndInheritance) {
   EXPECT_EQ(object.ClassParentName(), "");
 }
 
+TEST(ObjectTest, SetsOfEnumerationValues) {
+  TComponentState s{csLoading, csReading};
+  EXPECT_TRUE(s.Contains(csReading));
+  EXPECT_EQ(s.Count(), 2);
+  s += TComponentState{csDesigning};
+  s -= TComponentState{csLoading};
+  EXPECT_EQ(s, (TComponentState{csReading, csDesigning}));
+  EXPECT_EQ(s + csFixups - csReading, (TComponentState{csDesigning, csFixups}));
+  EXPECT_EQ((s * TComponentState{csDesigning, csInline}), TComponentState{csDesigning});
+  EXPECT_TRUE(TComponentState{csReading}.SubsetOf(s));
+  EXPECT_FALSE(s.SubsetOf(TComponentState{csReading}));
+  EXPECT_TRUE(TComponentState().Empty());
+}
+
 TEST(ObjectTest, AssignFallbackRaisesConvertError) {
   TComponent a(nullptr);
   TStringList b;
@@ -475,4 +489,51 @@ TEST(CollectionTest, AssignClearAndOwnership) {
   EXPECT_EQ(source.Count(), 0);
   EXPECT_EQ(source.Log.back(), "update all");
   EXPECT_EQ(TColumn::Freed, freed + 5);
+}
+
+namespace {
+class TFailingItem : public TCollectionItem {
+  TALVIK_CLASS(TFailingItem, TCollectionItem)
+  explicit TFailingItem(TCollection* Collection) : TCollectionItem(Collection) {
+    if (FailNext) {
+      FailNext = false;
+      throw EConvertError("no item");
+    }
+  }
+  static inline bool FailNext = false;
+};
+}  // namespace
+
+TEST(CollectionTest, AnItemThatFailsToConstructLeavesNoTrace) {
+  TCollection items(CollectionItemClass<TFailingItem>);
+  items.Add();
+  TFailingItem::FailNext = true;
+  EXPECT_THROW(items.Add(), EConvertError);
+  EXPECT_EQ(items.Count(), 1);
+  auto* next = items.Add();  // the collection adds normally afterwards
+  EXPECT_EQ(items.Count(), 2);
+  EXPECT_EQ(next->Index(), 1);
+  EXPECT_EQ(next->ID(), 2);
+}
+
+TEST(ComponentTest, ADerivedDestructorCanFreeItsComponentsFirst) {
+  std::vector<std::string> log;
+  class TForm : public TWatcher {
+   public:
+    using TWatcher::TWatcher;
+    ~TForm() override {
+      Destroying();
+      DestroyComponents();  // while this class's Notification still answers
+    }
+  };
+  {
+    TForm form(nullptr, &log);
+    form.SetName("Form");
+    auto* edit = new TWatcher(&form, &log);
+    edit->SetName("Edit");
+    edit->FreeNotification(&form);
+    log.clear();
+  }
+  // The form's own Notification hears of the edit before it goes.
+  EXPECT_EQ(log, (std::vector<std::string>{"Form -Edit", "free Edit", "free Form"}));
 }

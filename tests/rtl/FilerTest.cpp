@@ -256,6 +256,8 @@ TEST(FilerTest, BinaryPropertyOfAComponentRoundTrips) {
   TComponent form2(nullptr);
   auto* holder2 = new TBlobHolder(&form2);
   holder2->SetName("query1");
+  auto* absent = new TBlobHolder(holder2);  // not in the stream: neither loading nor loaded
+  absent->SetName("Absent");
   stream.SetPosition(0);
   TReader reader(&stream);
   EXPECT_EQ(reader.ReadRootComponent(&form2), &form2);
@@ -264,6 +266,8 @@ TEST(FilerTest, BinaryPropertyOfAComponentRoundTrips) {
   EXPECT_TRUE(holder2->WasLoadingWhileRead);
   EXPECT_EQ(holder2->LoadedCalls, 1);
   EXPECT_FALSE(holder2->ComponentState().Contains(csLoading));
+  EXPECT_EQ(absent->LoadedCalls, 0);
+  EXPECT_FALSE(absent->WasLoadingWhileRead);
   EXPECT_EQ(stream.Position(), stream.Size());
 }
 

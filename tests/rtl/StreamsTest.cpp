@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -7,7 +8,7 @@
 
 namespace {
 
-// A stream that transfers at most Limit bytes per call and fails beyond Capacity.
+// A stream that holds at most Capacity bytes: writing more is cut short, reading stops at what was written.
 class TStingyStream : public TStream {
  public:
   explicit TStingyStream(int64_t Capacity) : capacity_(Capacity) {}
@@ -180,4 +181,19 @@ TEST(StreamTest, FileStreamModesAndErrors) {
     EXPECT_NE(e.Message().find("Cannot create file \""), std::string::npos);
   }
   EXPECT_THROW(TFileStream(::testing::TempDir(), fmOpenRead), EFOpenError);  // a folder is no file
+}
+
+TEST(StreamTest, HandleStreamReadsWhatAPipeHolds) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  THandleStream reader(fds[0]);
+  THandleStream writer(fds[1]);
+  writer.WriteBuffer("abc", 3);
+  char buf[10] = {};
+  EXPECT_EQ(reader.Read(buf, 10), 3);  // no waiting for the rest
+  EXPECT_EQ(std::string(buf), "abc");
+  ::close(fds[1]);
+  EXPECT_EQ(reader.Read(buf, 10), 0);  // the writer is gone: the end
+  EXPECT_THROW(reader.ReadBuffer(buf, 1), EReadError);
+  ::close(fds[0]);
 }

@@ -1,0 +1,836 @@
+// The drawing operations: lines and shapes, block transfers, text, and the classic 3-D look.
+#include <QPainterPath>
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gui/Graphics.h"
+#include "platform/gui/GraphicsQt.h"
+#include "platform/gui/GuiPrivate.h"
+
+using namespace talvik::gui::detail;
+
+namespace {
+
+void PenMode(DcObj* d) {
+  d->painter.setCompositionMode([&] {
+    switch (d->st.rop2) {
+      case R2_XORPEN:
+        return QPainter::RasterOp_SourceXorDestination;
+      case R2_NOT:
+        return QPainter::RasterOp_NotDestination;
+      case R2_NOTXORPEN:
+        return QPainter::RasterOp_NotSourceXorDestination;
+      case R2_MERGEPEN:
+        return QPainter::RasterOp_SourceOrDestination;
+      case R2_MASKPEN:
+        return QPainter::RasterOp_SourceAndDestination;
+      case R2_NOTCOPYPEN:
+        return QPainter::RasterOp_NotSource;
+      case R2_NOTMERGEPEN:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+      case R2_NOTMASKPEN:
+        return QPainter::RasterOp_NotSourceOrNotDestination;
+      case R2_MASKPENNOT:
+        return QPainter::RasterOp_SourceAndNotDestination;
+      case R2_MASKNOTPEN:
+        return QPainter::RasterOp_NotSourceAndDestination;
+      case R2_MERGEPENNOT:
+        return QPainter::RasterOp_SourceOrNotDestination;
+      case R2_MERGENOTPEN:
+        return QPainter::RasterOp_NotSourceOrDestination;
+      default:
+        return QPainter::CompositionMode_SourceOver;
+    }
+  }());
+}
+
+QPen PenFor(DcObj* d) {
+  QPen p = d->MakePen();
+  if (d->st.rop2 == R2_NOT && p.style() != Qt::NoPen) p.setColor(Qt::white);
+  return p;
+}
+
+QBrush SelectedBrush(DcObj* d) {
+  return BrushFor(d, d->st.brush);
+}
+
+FontObj* SelectedFont(DcObj* d) {
+  auto* f = static_cast<FontObj*>(Obj(d->st.font));
+  if (!f || f->type != OBJ_FONT) f = static_cast<FontObj*>(Obj(GetStockObject(SYSTEM_FONT)));
+  return f;
+}
+
+// UTF-8 to code points.
+std::u32string Decode(const std::string& s) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    char32_t cp;
+    int len;
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if ((c >> 5) == 6) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c >> 4) == 14) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c >> 3) == 30) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + len > s.size()) {
+      out.push_back(0xFFFD);
+      break;
+    }
+    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    out.push_back(cp);
+    i += len;
+  }
+  return out;
+}
+
+QString QS(const std::u32string& s) {
+  return QString::fromUcs4(s.data(), static_cast<int>(s.size()));
+}
+QString QS(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+void Line(DcObj* d, POINT a, POINT b) {
+  // the end point is not drawn
+  if (a.X == b.X && a.Y == b.Y) return;
+  int dx = b.X - a.X, dy = b.Y - a.Y;
+  int steps = std::max(std::abs(dx), std::abs(dy));
+  QPointF end(a.X + dx * (steps - 1.0) / steps, a.Y + dy * (steps - 1.0) / steps);
+  d->painter.drawLine(QPointF(a.X, a.Y), QPointF(std::round(end.x()), std::round(end.y())));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- lines and shapes
+
+bool MoveToEx(HDC dc, int x, int y, POINT* old) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (old) *old = d->st.pos;
+  d->st.pos = {x, y};
+  return true;
+}
+
+bool GetCurrentPositionEx(HDC dc, POINT* p) {
+  DcObj* d = Dc(dc);
+  if (!d || !p) return false;
+  *p = d->st.pos;
+  return true;
+}
+
+bool LineTo(HDC dc, int x, int y) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  POINT from = d->st.pos;
+  d->st.pos = {x, y};
+  if (!d->Prepare()) return true;
+  QPen pen = PenFor(d);
+  if (pen.style() == Qt::NoPen) return true;
+  PenMode(d);
+  d->painter.setPen(pen);
+  Line(d, from, {x, y});
+  return true;
+}
+
+bool Polyline(HDC dc, const POINT* points, int count) {
+  DcObj* d = Dc(dc);
+  if (!d || count < 2) return false;
+  if (!d->Prepare()) return true;
+  QPen pen = PenFor(d);
+  if (pen.style() == Qt::NoPen) return true;
+  PenMode(d);
+  d->painter.setPen(pen);
+  if (d->st.rop2 == R2_COPYPEN) {
+    QPolygon poly;
+    for (int i = 0; i < count - 1; ++i) poly << QPoint(points[i].X, points[i].Y);
+    // the last segment stops short of the last point
+    if (count >= 2) {
+      poly << QPoint(points[count - 1].X, points[count - 1].Y);
+      QPainterPath path;
+      d->painter.drawPolyline(poly.constData(), poly.size() - 1);
+      Line(d, points[count - 2], points[count - 1]);
+    }
+  } else {
+    for (int i = 0; i + 1 < count; ++i) Line(d, points[i], points[i + 1]);
+  }
+  return true;
+}
+
+bool PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, int polylines) {
+  for (int i = 0; i < polylines; ++i) {
+    Polyline(dc, points, static_cast<int>(counts[i]));
+    points += counts[i];
+  }
+  return true;
+}
+
+bool Polygon(HDC dc, const POINT* points, int count) {
+  DcObj* d = Dc(dc);
+  if (!d || count < 2) return false;
+  if (!d->Prepare()) return true;
+  QPolygon poly;
+  for (int i = 0; i < count; ++i) poly << QPoint(points[i].X, points[i].Y);
+  PenMode(d);
+  d->painter.setPen(PenFor(d));
+  d->painter.setBrush(SelectedBrush(d));
+  d->painter.drawPolygon(poly);
+  return true;
+}
+
+bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare() || right - left < 1 || bottom - top < 1) return true;
+  QPen pen = PenFor(d);
+  PenMode(d);
+  QBrush br = SelectedBrush(d);
+  if (br.style() != Qt::NoBrush) {
+    int inset = pen.style() == Qt::NoPen ? 0 : 1;
+    d->painter.fillRect(QRect(left + inset, top + inset, right - left - 2 * inset, bottom - top - 2 * inset),
+                        br);
+  }
+  if (pen.style() != Qt::NoPen) {
+    d->painter.setPen(pen);
+    d->painter.setBrush(Qt::NoBrush);
+    d->painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+  }
+  return true;
+}
+
+bool RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare()) return true;
+  PenMode(d);
+  d->painter.setPen(PenFor(d));
+  d->painter.setBrush(SelectedBrush(d));
+  d->painter.drawRoundedRect(QRect(left, top, right - left - 1, bottom - top - 1), width / 2.0, height / 2.0);
+  return true;
+}
+
+bool Ellipse(HDC dc, int left, int top, int right, int bottom) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare()) return true;
+  PenMode(d);
+  d->painter.setPen(PenFor(d));
+  d->painter.setBrush(SelectedBrush(d));
+  d->painter.drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
+  return true;
+}
+
+int FillRect(HDC dc, const RECT& r, HBRUSH brush) {
+  DcObj* d = Dc(dc);
+  if (!d) return 0;
+  if (r.IsEmpty() || !d->Prepare()) return 1;
+  auto v = reinterpret_cast<std::uintptr_t>(brush);
+  if (v > 0 && v <= static_cast<std::uintptr_t>(COLOR_ENDCOLORS))
+    brush = SystemBrush(static_cast<int>(v) - 1);
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), BrushFor(d, brush));
+  return 1;
+}
+
+int FrameRect(HDC dc, const RECT& r, HBRUSH brush) {
+  DcObj* d = Dc(dc);
+  if (!d) return 0;
+  if (r.IsEmpty() || !d->Prepare()) return 1;
+  QBrush br = BrushFor(d, brush);
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), 1), br);
+  d->painter.fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), br);
+  d->painter.fillRect(QRect(r.Left, r.Top, 1, r.Height()), br);
+  d->painter.fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), br);
+  return 1;
+}
+
+bool InvertRect(HDC dc, const RECT& r) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (r.IsEmpty() || !d->Prepare()) return true;
+  d->painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), Qt::white);
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  return true;
+}
+
+bool DrawFocusRect(HDC dc, const RECT& r) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (r.IsEmpty() || !d->Prepare()) return true;
+  // every other pixel of the outline is inverted, so drawing it twice removes it
+  d->painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  d->painter.setPen(Qt::NoPen);
+  auto dot = [&](int x, int y) {
+    if (((x + y) & 1) == 0) d->painter.fillRect(QRect(x, y, 1, 1), Qt::white);
+  };
+  for (int x = r.Left; x < r.Right; ++x) {
+    dot(x, r.Top);
+    if (r.Bottom - 1 > r.Top) dot(x, r.Bottom - 1);
+  }
+  for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+    dot(r.Left, y);
+    if (r.Right - 1 > r.Left) dot(r.Right - 1, y);
+  }
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  return true;
+}
+
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+  DcObj* d = Dc(dc);
+  if (!d) return CLR_INVALID;
+  if (!d->Prepare()) return CLR_INVALID;
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  d->painter.fillRect(QRect(x, y, 1, 1), QCol(color));
+  return color & 0xFFFFFF;
+}
+
+COLORREF GetPixel(HDC dc, int x, int y) {
+  DcObj* d = Dc(dc);
+  if (!d) return CLR_INVALID;
+  QPointF p = d->Mapping().map(QPointF(x, y));
+  QPoint q(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+  QImage& img = d->Target();
+  if (!img.rect().contains(q) || !d->EffectiveClip().contains(q)) return CLR_INVALID;
+  return FromQ(img.pixel(q));
+}
+
+// ---------------------------------------------------------------- block transfers
+
+namespace {
+
+// The generic ternary raster operation, bit by bit, on whole pixels.
+QRgb Rop3(DWORD rop, QRgb p, QRgb s, QRgb dd) {
+  unsigned code = (rop >> 16) & 0xFF;
+  std::uint32_t P = p, S = s, D = dd, result = 0;
+  for (unsigned bit = 0; bit < 8; ++bit) {
+    if (!(code & (1u << bit))) continue;
+    std::uint32_t term = ((bit & 4) ? P : ~P) & ((bit & 2) ? S : ~S) & ((bit & 1) ? D : ~D);
+    result |= term;
+  }
+  return result | 0xFF000000u;
+}
+
+// The source block in colour: a monochrome source takes the destination's text (0) and background (1)
+// colours; a colour source copied into a monochrome bitmap turns white where it has the source DC's
+// background colour.
+QImage SourceBlock(DcObj* src, DcObj* dest, const QRect& srcRect) {
+  QImage& img = src->Target();
+  QImage block = img.copy(srcRect);
+  if (src->bitmap && src->bitmap->mono && !(dest->bitmap && dest->bitmap->mono)) {
+    QRgb fg = QCol(dest->st.textColor).rgb(), bg = QCol(dest->st.bkColor).rgb();
+    for (int y = 0; y < block.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(block.scanLine(y));
+      for (int x = 0; x < block.width(); ++x) line[x] = qRed(line[x]) > 127 ? bg : fg;
+    }
+  } else if (dest->bitmap && dest->bitmap->mono && !(src->bitmap && src->bitmap->mono)) {
+    QRgb key = QCol(src->st.bkColor).rgb() & 0xFFFFFF;
+    for (int y = 0; y < block.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(block.scanLine(y));
+      for (int x = 0; x < block.width(); ++x)
+        line[x] = (line[x] & 0xFFFFFF) == key ? 0xFFFFFFFFu : 0xFF000000u;
+    }
+  }
+  return block;
+}
+
+bool Blit(DcObj* d, const QRect& destRect, DcObj* s, const QRect& srcRect, DWORD rop) {
+  if (!d->Prepare()) return true;
+  QImage block;
+  if (s) {
+    QPointF so = s->Mapping().map(QPointF(srcRect.x(), srcRect.y()));
+    QRect deviceSrc(static_cast<int>(std::lround(so.x())), static_cast<int>(std::lround(so.y())),
+                    srcRect.width(), srcRect.height());
+    block = SourceBlock(s, d, deviceSrc);
+    if (block.size() != destRect.size())
+      block = block.scaled(destRect.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  }
+  auto& p = d->painter;
+  switch (rop) {
+    case SRCCOPY:
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case SRCPAINT:
+      p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case SRCAND:
+      p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case SRCINVERT:
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case NOTSRCCOPY:
+      p.setCompositionMode(QPainter::RasterOp_NotSource);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case SRCERASE:
+      p.setCompositionMode(QPainter::RasterOp_SourceAndNotDestination);
+      p.drawImage(destRect.topLeft(), block);
+      break;
+    case BLACKNESS:
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.fillRect(destRect, Qt::black);
+      break;
+    case WHITENESS:
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.fillRect(destRect, Qt::white);
+      break;
+    case DSTINVERT:
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      p.fillRect(destRect, Qt::white);
+      break;
+    case PATCOPY:
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.fillRect(destRect, SelectedBrush(d));
+      break;
+    case PATINVERT:
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      p.fillRect(destRect, SelectedBrush(d));
+      break;
+    default: {
+      // any other operation: pattern, source and destination combined pixel by pixel
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      QImage pattern(destRect.size(), QImage::Format_RGB32);
+      {
+        QPainter pp(&pattern);
+        QBrush br = SelectedBrush(d);
+        br.setTransform(br.transform() * QTransform::fromTranslate(-destRect.x(), -destRect.y()));
+        pp.fillRect(pattern.rect(), br);
+      }
+      QTransform m = d->Mapping();
+      QRect deviceDest = m.mapRect(QRectF(destRect)).toAlignedRect();
+      QImage& target = d->Target();
+      QImage under = target.copy(deviceDest);
+      QRegion clip = d->EffectiveClip();
+      for (int y = 0; y < deviceDest.height(); ++y)
+        for (int x = 0; x < deviceDest.width(); ++x) {
+          QPoint at(deviceDest.x() + x, deviceDest.y() + y);
+          if (!target.rect().contains(at) || !clip.contains(at)) continue;
+          QRgb sp = block.isNull()
+                        ? 0xFF000000u
+                        : block.pixel(std::min(x, block.width() - 1), std::min(y, block.height() - 1));
+          under.setPixel(x, y, Rop3(rop, pattern.pixel(x, y), sp, under.pixel(x, y)));
+        }
+      p.setWorldTransform(QTransform());
+      p.setCompositionMode(QPainter::CompositionMode_Source);
+      p.drawImage(deviceDest.topLeft(), under);
+      p.setWorldTransform(m);
+      break;
+    }
+  }
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  return true;
+}
+
+}  // namespace
+
+bool BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
+  DcObj* d = Dc(dest);
+  if (!d) return false;
+  DcObj* s = src ? Dc(src) : nullptr;
+  if (src && !s) return false;
+  return Blit(d, QRect(x, y, width, height), s, QRect(srcX, srcY, width, height), rop);
+}
+
+bool StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, DWORD rop) {
+  DcObj* d = Dc(dest);
+  DcObj* s = Dc(src);
+  if (!d || !s) return false;
+  return Blit(d, QRect(x, y, width, height), s, QRect(srcX, srcY, srcWidth, srcHeight), rop);
+}
+
+bool PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  return Blit(d, QRect(x, y, width, height), nullptr, QRect(), rop);
+}
+
+bool TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, COLORREF transparent) {
+  DcObj* d = Dc(dest);
+  DcObj* s = Dc(src);
+  if (!d || !s) return false;
+  if (!d->Prepare()) return true;
+  QPointF so = s->Mapping().map(QPointF(srcX, srcY));
+  QImage block = s->Target().copy(static_cast<int>(so.x()), static_cast<int>(so.y()), srcWidth, srcHeight);
+  QImage argb = block.convertToFormat(QImage::Format_ARGB32);
+  QRgb key = QCol(transparent).rgb() & 0xFFFFFF;
+  for (int yy = 0; yy < argb.height(); ++yy) {
+    auto* line = reinterpret_cast<QRgb*>(argb.scanLine(yy));
+    for (int xx = 0; xx < argb.width(); ++xx)
+      if ((line[xx] & 0xFFFFFF) == key) line[xx] = 0;
+  }
+  d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  d->painter.drawImage(QRect(x, y, width, height), argb);
+  return true;
+}
+
+// ---------------------------------------------------------------- text
+
+bool GetTextMetrics(HDC dc, TEXTMETRIC& tm) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  FontObj* f = SelectedFont(d);
+  const QFontMetrics& m = *f->metrics;
+  tm = TEXTMETRIC{};
+  tm.tmAscent = f->ascent;
+  tm.tmDescent = f->descent;
+  tm.tmHeight = f->ascent + f->descent;
+  tm.tmInternalLeading = std::max(0, tm.tmHeight - f->pixelSize);
+  tm.tmExternalLeading = std::max(0, m.leading());
+  tm.tmAveCharWidth = m.averageCharWidth();
+  tm.tmMaxCharWidth = m.maxWidth();
+  tm.tmWeight = f->lf.lfWeight;
+  tm.tmItalic = f->lf.lfItalic;
+  tm.tmUnderlined = f->lf.lfUnderline;
+  tm.tmStruckOut = f->lf.lfStrikeOut;
+  tm.tmCharSet = f->lf.lfCharSet;
+  bool fixed = QFontInfo(f->qfont).fixedPitch();
+  tm.tmPitchAndFamily = static_cast<BYTE>((fixed ? 0 : TMPF_FIXED_PITCH) | 4 /* TrueType */);
+  return true;
+}
+
+bool GetOutlineTextMetrics(HDC dc, OUTLINETEXTMETRIC& otm) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  GetTextMetrics(dc, otm.otmTextMetrics);
+  FontObj* f = SelectedFont(d);
+  otm.otmAscent = f->ascent;
+  otm.otmDescent = f->descent;
+  // italics lean about 12 degrees
+  otm.otmsCharSlopeRise = f->lf.lfItalic ? 100 : 1;
+  otm.otmsCharSlopeRun = f->lf.lfItalic ? 21 : 0;
+  return true;
+}
+
+bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  FontObj* f = SelectedFont(d);
+  QString s = QS(text);
+  size.cx = f->Advance(s) + d->st.charExtra * static_cast<int>(s.toUcs4().size());
+  size.cy = f->ascent + f->descent;
+  return true;
+}
+
+bool GetCharABCWidths(HDC dc, char32_t first, char32_t last, ABC* abc) {
+  DcObj* d = Dc(dc);
+  if (!d || last < first) return false;
+  FontObj* f = SelectedFont(d);
+  for (char32_t c = first; c <= last; ++c) {
+    QString s = QString::fromUcs4(&c, 1);
+    int advance = f->Advance(s);
+    int lb = f->metrics->leftBearing(s.at(0));
+    int rb = f->metrics->rightBearing(s.at(0));
+    abc[c - first] = ABC{lb, static_cast<UINT>(std::max(0, advance - lb - rb)), rb};
+  }
+  return true;
+}
+
+bool GetTextFace(HDC dc, std::string& face) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  face = SelectedFont(d)->lf.lfFaceName;
+  return true;
+}
+
+namespace {
+
+// Draws one run of text with its top-left cell corner at (x, y) in logical coordinates.
+void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx, int count) {
+  auto& p = d->painter;
+  p.setFont(f->qfont);
+  p.setPen(QCol(d->st.textColor));
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  int esc = f->lf.lfEscapement;
+  if (esc != 0) {
+    p.save();
+    p.translate(x, y);
+    p.rotate(-esc / 10.0);
+    p.drawText(QPoint(0, f->ascent), s);
+    p.restore();
+    return;
+  }
+  if (!dx && d->st.charExtra == 0) {
+    p.drawText(QPoint(x, y + f->ascent), s);
+    return;
+  }
+  auto ucs = s.toUcs4();
+  int cx = x;
+  for (int i = 0; i < static_cast<int>(ucs.size()); ++i) {
+    char32_t c = ucs[i];
+    p.drawText(QPoint(cx, y + f->ascent), QString::fromUcs4(&c, 1));
+    cx += (dx && i < count) ? dx[i] : f->Advance(QString::fromUcs4(&c, 1)) + d->st.charExtra;
+  }
+}
+
+int RunWidth(DcObj* d, FontObj* f, const QString& s, const int* dx, int count) {
+  if (!dx) return f->Advance(s) + d->st.charExtra * static_cast<int>(s.toUcs4().size());
+  int w = 0;
+  for (int i = 0; i < count; ++i) w += dx[i];
+  return w;
+}
+
+}  // namespace
+
+bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::string& text, const int* dx) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare()) return true;
+  FontObj* f = SelectedFont(d);
+  QString s = QS(text);
+  int count = static_cast<int>(s.toUcs4().size());
+  if (d->st.textAlign & TA_UPDATECP) {
+    x = d->st.pos.X;
+    y = d->st.pos.Y;
+  }
+  int width = RunWidth(d, f, s, dx, count);
+  UINT h = d->st.textAlign & (TA_CENTER | TA_RIGHT);
+  if (h == TA_CENTER)
+    x -= width / 2;
+  else if (h == TA_RIGHT)
+    x -= width;
+  UINT v = d->st.textAlign & TA_BASELINE;
+  if (v == TA_BASELINE)
+    y -= f->ascent;
+  else if (v == TA_BOTTOM)
+    y -= f->ascent + f->descent;
+  auto& p = d->painter;
+  if (r && (options & ETO_OPAQUE)) {
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(QRect(r->Left, r->Top, r->Width(), r->Height()), QCol(d->st.bkColor));
+  }
+  bool clipped = r && (options & ETO_CLIPPED);
+  if (clipped) {
+    p.save();
+    p.setClipRect(QRect(r->Left, r->Top, r->Width(), r->Height()), Qt::IntersectClip);
+  }
+  if (d->st.bkMode == OPAQUE && !(r && (options & ETO_OPAQUE)) && f->lf.lfEscapement == 0) {
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
+  }
+  DrawRun(d, f, x, y, s, dx, count);
+  if (clipped) p.restore();
+  if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
+  return true;
+}
+
+bool TextOut(HDC dc, int x, int y, const std::string& text) {
+  return ExtTextOut(dc, x, y, 0, nullptr, text, nullptr);
+}
+
+// ---------------------------------------------------------------- DrawText
+
+namespace {
+
+struct TextLine {
+  std::u32string text;
+  int underline = -1;  // index of the prefixed character
+};
+
+int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expandTabs) {
+  if (!expandTabs || s.find(U'\t') == std::u32string::npos)
+    return f->Advance(QS(s)) + d->st.charExtra * static_cast<int>(s.size());
+  int w = 0;
+  std::u32string part;
+  for (char32_t c : s) {
+    if (c == U'\t') {
+      w += f->Advance(QS(part));
+      part.clear();
+      w = tabWidth > 0 ? (w / tabWidth + 1) * tabWidth : w;
+    } else {
+      part.push_back(c);
+    }
+  }
+  return w + f->Advance(QS(part));
+}
+
+}  // namespace
+
+int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPARAMS* params) {
+  DcObj* d = Dc(dc);
+  if (!d) return 0;
+  FontObj* f = SelectedFont(d);
+  int tabChars =
+      params ? params->iTabLength : ((format & DT_TABSTOP) ? static_cast<int>((format >> 8) & 0xFF) : 8);
+  if (format & DT_TABSTOP) format &= ~0xFF00u;
+  int tabWidth = tabChars * f->metrics->averageCharWidth();
+  bool tabs = format & DT_EXPANDTABS;
+  int leftMargin = params ? params->iLeftMargin : 0, rightMargin = params ? params->iRightMargin : 0;
+  RECT area{r.Left + leftMargin, r.Top, r.Right - rightMargin, r.Bottom};
+  int lineHeight = f->ascent + f->descent;
+  if (format & DT_EXTERNALLEADING) lineHeight += std::max(0, f->metrics->leading());
+
+  // prefixes
+  std::u32string all = Decode(utf8);
+  std::u32string plain;
+  std::vector<int> underlineAt;  // positions in `plain`
+  bool prefixes = !(format & DT_NOPREFIX);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (prefixes && all[i] == U'&') {
+      if (i + 1 < all.size() && all[i + 1] == U'&') {
+        plain.push_back(U'&');
+        ++i;
+        continue;
+      }
+      if (i + 1 < all.size()) underlineAt.push_back(static_cast<int>(plain.size()));
+      continue;
+    }
+    plain.push_back(all[i]);
+  }
+  bool showUnderline = prefixes && !(format & DT_HIDEPREFIX);
+
+  // lines
+  std::vector<TextLine> lines;
+  auto addLine = [&](std::u32string s, int start) {
+    TextLine l;
+    for (int u : underlineAt)
+      if (u >= start && u < start + static_cast<int>(s.size())) l.underline = u - start;
+    l.text = std::move(s);
+    lines.push_back(std::move(l));
+  };
+  if (format & DT_SINGLELINE) {
+    std::u32string s;
+    for (char32_t c : plain)
+      if (c != U'\r' && c != U'\n') s.push_back(c);
+    addLine(s, 0);
+  } else {
+    int start = 0;
+    std::size_t i = 0;
+    while (i <= plain.size()) {
+      if (i == plain.size() || plain[i] == U'\n') {
+        std::u32string line = plain.substr(start, i - start);
+        if (!line.empty() && line.back() == U'\r') line.pop_back();
+        if ((format & DT_WORDBREAK) && area.Width() > 0) {
+          // break at spaces; a word wider than the rectangle stays whole
+          std::size_t pos = 0;
+          while (pos < line.size()) {
+            std::size_t end = line.size();
+            if (Width(d, f, line.substr(pos), tabWidth, tabs) > area.Width()) {
+              std::size_t lastSpace = std::u32string::npos;
+              for (std::size_t k = pos; k < line.size(); ++k) {
+                if (line[k] == U' ' || line[k] == U'\t') {
+                  if (Width(d, f, line.substr(pos, k - pos), tabWidth, tabs) > area.Width()) break;
+                  lastSpace = k;
+                }
+              }
+              if (lastSpace != std::u32string::npos && lastSpace > pos) {
+                end = lastSpace;
+              } else {
+                std::size_t k = pos;
+                while (k < line.size() && line[k] != U' ') ++k;
+                end = k;
+              }
+            }
+            addLine(line.substr(pos, end - pos), start + static_cast<int>(pos));
+            pos = end;
+            while (pos < line.size() && line[pos] == U' ') ++pos;
+          }
+          if (line.empty()) addLine(U"", start);
+        } else {
+          addLine(line, start);
+        }
+        start = static_cast<int>(i) + 1;
+      }
+      ++i;
+    }
+  }
+
+  // ellipsis
+  if (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS)) {
+    for (auto& l : lines) {
+      if (Width(d, f, l.text, tabWidth, tabs) <= area.Width()) continue;
+      std::u32string s = l.text;
+      while (!s.empty() && Width(d, f, s + U"...", tabWidth, tabs) > area.Width()) s.pop_back();
+      l.text = s + U"...";
+      if (l.underline >= static_cast<int>(s.size())) l.underline = -1;
+    }
+  }
+
+  int total = static_cast<int>(lines.size()) * lineHeight;
+  if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (auto& l : lines) widest = std::max(widest, Width(d, f, l.text, tabWidth, tabs));
+    if (!(format & DT_SINGLELINE) || true) r.Right = r.Left + leftMargin + widest + rightMargin;
+    r.Bottom = r.Top + total;
+    return total;
+  }
+  int top = area.Top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER)
+      top = area.Top + (area.Height() - lineHeight) / 2;
+    else if (format & DT_BOTTOM)
+      top = area.Bottom - lineHeight;
+  }
+  if (!d->Prepare()) return total;
+  auto& p = d->painter;
+  bool clip = !(format & DT_NOCLIP);
+  if (clip) {
+    p.save();
+    p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()), Qt::IntersectClip);
+  }
+  int y = top;
+  for (auto& l : lines) {
+    int w = Width(d, f, l.text, tabWidth, tabs);
+    int x = area.Left;
+    if (format & DT_CENTER)
+      x = area.Left + (area.Width() - w) / 2;
+    else if (format & DT_RIGHT)
+      x = area.Right - w;
+    if (d->st.bkMode == OPAQUE) {
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.fillRect(QRect(x, y, w, lineHeight), QCol(d->st.bkColor));
+    }
+    if (!(format & DT_PREFIXONLY)) {
+      if (tabs && l.text.find(U'\t') != std::u32string::npos) {
+        std::u32string part;
+        int cx = x;
+        for (std::size_t k = 0; k <= l.text.size(); ++k) {
+          if (k == l.text.size() || l.text[k] == U'\t') {
+            DrawRun(d, f, cx, y, QS(part), nullptr, 0);
+            cx += f->Advance(QS(part));
+            part.clear();
+            if (k < l.text.size() && tabWidth > 0) cx = x + ((cx - x) / tabWidth + 1) * tabWidth;
+          } else {
+            part.push_back(l.text[k]);
+          }
+        }
+      } else {
+        DrawRun(d, f, x, y, QS(l.text), nullptr, 0);
+      }
+    }
+    if (showUnderline && l.underline >= 0) {
+      int ux = x + Width(d, f, l.text.substr(0, l.underline), tabWidth, tabs);
+      int uw = Width(d, f, l.text.substr(l.underline, 1), tabWidth, tabs);
+      p.fillRect(QRect(ux, y + f->ascent + 1, uw, 1), QCol(d->st.textColor));
+    }
+    y += lineHeight;
+  }
+  if (clip) p.restore();
+  if (params) params->uiLengthDrawn = static_cast<UINT>(all.size());
+  if (format & DT_SINGLELINE) return (top - r.Top) + lineHeight;
+  return total;
+}
+
+int DrawText(HDC dc, const std::string& text, RECT& r, UINT format) {
+  return DrawTextEx(dc, text, r, format, nullptr);
+}

@@ -1,0 +1,63 @@
+// Internal seams between the window manager, the painting code and the Qt backend of platform/gui.
+// Free of Qt types; not for use outside platform/gui.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/gui/Windows.h"
+
+class QImage;  // only the Qt backend, itself a .cpp file, looks inside
+
+namespace talvik::gui::detail {
+
+// ---- provided by the painting code (Graphics.cpp) ----
+class Surface;  // the image of one top-level window
+Surface* NewSurface(int width, int height);
+void FreeSurface(Surface* surface);
+void ResizeSurface(Surface* surface, int width, int height);
+bool SaveSurfacePng(Surface* surface, const std::string& path);
+const QImage& SurfaceImage(Surface* surface);
+// Draws the caret of the thread into an image copy of the window (for screenshots).
+void DrawCaretInto(QImage& image, const RECT& caret);
+COLORREF SurfacePixel(Surface* surface, int x, int y);
+// Moves a rectangle of the image by (dx, dy), clipped to `clip`.
+void ScrollSurface(Surface* surface, const RECT& area, int dx, int dy);
+// A device context drawing into `surface` with its origin at `origin` (surface coordinates) and
+// clipped to `clip` (surface coordinates, a union of rectangles).
+HDC NewWindowDC(HWND hwnd, Surface* surface, POINT origin, const std::vector<RECT>& clip);
+void FreeWindowDC(HDC dc);
+// The rectangles of a region (for window regions).
+std::vector<RECT> RegionRects(HRGN region);
+bool DeleteRegionObject(HRGN region);
+// The default non-client painting: borders, edges and scroll bars.
+void PaintDefaultFrame(HWND hwnd, HDC windowDC);
+HBRUSH SystemBrush(int colorIndex);
+// Bitmap files (BMP, PNG and whatever else the image library reads).
+HBITMAP LoadBitmapFile(const std::string& path);
+bool SaveBitmapFile(HBITMAP bitmap, const std::string& path);
+bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
+
+// ---- provided by the window manager (Windows.cpp) ----
+Surface* SurfaceOf(HWND topLevel);
+// The caret of the thread when it is visible in `topLevel`, in the top-level's window coordinates.
+bool VisibleCaret(HWND topLevel, RECT& caret);
+// Scroll-bar layout of a window, in window coordinates.
+struct ScrollBarLayout {
+  bool visible = false;
+  bool disabled = false;    // the whole bar cannot scroll
+  UINT arrowsDisabled = 0;  // ESB_ flags
+  RECT bar;                 // the whole bar
+  RECT arrow1, arrow2;      // up/left and down/right
+  RECT thumb;               // empty when there is no room for it
+  int pressedPart = 0;      // 0 none, 1 arrow1, 2 arrow2, 3 thumb, 4 page1, 5 page2
+};
+ScrollBarLayout GetScrollBarLayout(HWND hwnd, int bar);
+// The window's client rectangle within its window rectangle.
+RECT ClientRectInWindow(HWND hwnd);
+bool IsNativeFramed(HWND hwnd);                         // a top-level window whose frame the desktop draws
+void HostClosed(HWND topLevel);                         // the desktop asked to close the window
+void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
+void HostActivated(HWND topLevel, bool active);
+
+}  // namespace talvik::gui::detail

@@ -1,0 +1,608 @@
+// The Qt backend: one Qt top-level widget per top-level window of ours, input translation, screens.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QBitmap>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWidget>
+#include <QWindow>
+#include <map>
+
+#include "platform/gui/Forms.h"
+#include "platform/gui/GraphicsQt.h"
+#include "platform/gui/GuiPrivate.h"
+#include "platform/gui/WinManager.h"
+#include "platform/gui/Windows.h"
+#include "platform/gui/WindowsState.h"
+
+namespace talvik::gui {
+
+namespace {
+
+Qt::CursorShape ShapeFor(int id) {
+  switch (id) {
+    case IDC_IBEAM:
+      return Qt::IBeamCursor;
+    case IDC_WAIT:
+      return Qt::WaitCursor;
+    case IDC_CROSS:
+      return Qt::CrossCursor;
+    case IDC_UPARROW:
+      return Qt::UpArrowCursor;
+    case IDC_SIZENWSE:
+      return Qt::SizeFDiagCursor;
+    case IDC_SIZENESW:
+      return Qt::SizeBDiagCursor;
+    case IDC_SIZEWE:
+      return Qt::SizeHorCursor;
+    case IDC_SIZENS:
+      return Qt::SizeVerCursor;
+    case IDC_SIZEALL:
+      return Qt::SizeAllCursor;
+    case IDC_NO:
+      return Qt::ForbiddenCursor;
+    case IDC_HAND:
+      return Qt::PointingHandCursor;
+    case IDC_APPSTARTING:
+      return Qt::BusyCursor;
+    case IDC_HELP:
+      return Qt::WhatsThisCursor;
+    default:
+      return Qt::ArrowCursor;
+  }
+}
+
+unsigned ShiftOf(Qt::KeyboardModifiers m) {
+  return static_cast<unsigned>(m);
+}
+
+ShiftKeys Keys(Qt::KeyboardModifiers m) {
+  ShiftKeys k;
+  k.shift = m & Qt::ShiftModifier;
+  k.ctrl = m & Qt::ControlModifier;
+  k.alt = m & Qt::AltModifier;
+  return k;
+}
+
+class HostWidget : public QWidget {
+ public:
+  HostWidget(HWND hwnd, Qt::WindowFlags flags) : QWidget(nullptr, flags), hwnd_(hwnd) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+  }
+  bool applying = false;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    QPainter p(this);
+    detail::Surface* s = detail::SurfaceOf(hwnd_);
+    if (!s) return;
+    const QImage& img = detail::SurfaceImage(s);
+    detail::ReleaseImage(&img);
+    QRect r = e->rect();
+    p.drawImage(r.topLeft(), img, r);
+    RECT caret;
+    if (detail::VisibleCaret(hwnd_, caret)) {
+      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      p.fillRect(QRect(caret.Left, caret.Top, caret.Width(), caret.Height()), Qt::white);
+    }
+  }
+  POINT ScreenPos(const QPointF& local) {
+    RECT r;
+    GetWindowRect(hwnd_, r);
+    return {r.Left + static_cast<int>(local.x()), r.Top + static_cast<int>(local.y())};
+  }
+  static UINT ButtonMessage(Qt::MouseButton b, bool down) {
+    switch (b) {
+      case Qt::RightButton:
+        return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+      case Qt::MiddleButton:
+        return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+      default:
+        return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    }
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    InjectMouse(ButtonMessage(e->button(), true), ScreenPos(e->position()), Keys(e->modifiers()));
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    // double clicks are recognised by the window manager from the presses
+    InjectMouse(ButtonMessage(e->button(), true), ScreenPos(e->position()), Keys(e->modifiers()));
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    InjectMouse(ButtonMessage(e->button(), false), ScreenPos(e->position()), Keys(e->modifiers()));
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    InjectMouse(WM_MOUSEMOVE, ScreenPos(e->position()), Keys(e->modifiers()));
+  }
+  void wheelEvent(QWheelEvent* e) override {
+    int delta = e->angleDelta().y();
+    if (delta == 0) delta = e->angleDelta().x();
+    InjectMouse(WM_MOUSEWHEEL, ScreenPos(e->position()), Keys(e->modifiers()), delta);
+  }
+  void leaveEvent(QEvent*) override { InjectMouseLeave(); }
+  void Key(QKeyEvent* e, bool down) {
+    bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
+    KeyTranslation t =
+        TranslateQtKey(e->key(), ShiftOf(e->modifiers()), e->text().toStdString(), e->nativeScanCode(), xcb);
+    if (!t.vk) return;
+    InjectKey(t.vk, down, down ? t.ch : 0, Keys(e->modifiers()), e->isAutoRepeat(),
+              static_cast<int>(e->nativeScanCode()));
+  }
+  void keyPressEvent(QKeyEvent* e) override { Key(e, true); }
+  void keyReleaseEvent(QKeyEvent* e) override { Key(e, false); }
+  bool focusNextPrevChild(bool) override { return false; }  // Tab is ours
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    if (!e->commitString().isEmpty()) InjectText(e->commitString().toStdString());
+  }
+  QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
+    if (q == Qt::ImCursorRectangle) {
+      POINT p;
+      if (GetCaretPos(p)) {
+        HWND focus = GetFocus();
+        if (focus) {
+          ClientToScreen(focus, p);
+          RECT r;
+          GetWindowRect(hwnd_, r);
+          return QRect(p.X - r.Left, p.Y - r.Top, 1, 16);
+        }
+      }
+    }
+    return QWidget::inputMethodQuery(q);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    detail::HostClosed(hwnd_);
+  }
+  void moveEvent(QMoveEvent*) override { Moved(); }
+  void resizeEvent(QResizeEvent*) override { Moved(); }
+  void Moved() {
+    if (applying || !isVisible()) return;
+    QRect g = geometry();
+    detail::HostMoved(hwnd_, Bounds(g.x(), g.y(), g.width(), g.height()));
+  }
+  void changeEvent(QEvent* e) override {
+    if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
+    QWidget::changeEvent(e);
+  }
+
+ private:
+  [[maybe_unused]] HWND hwnd_;
+};
+
+class QtHost : public Host {
+ public:
+  explicit QtHost(HWND hwnd) : hwnd_(hwnd) {
+    DWORD style = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
+    Qt::WindowFlags flags;
+    bool captioned = (style & WS_CAPTION) == WS_CAPTION;
+    popup_ = !captioned && (style & WS_POPUP);
+    if (popup_) {
+      // our own popups and drop-downs: frameless, never activated, not managed by the desktop
+      flags = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+              Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+      if (!(ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_TOPMOST) && !(ex & WS_EX_NOACTIVATE))
+        flags = Qt::Window | Qt::FramelessWindowHint;  // a frameless window that may take the focus
+    } else {
+      flags = (ex & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+      if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+      if (!(style & WS_SYSMENU)) flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    }
+    widget_ = new HostWidget(hwnd, flags);
+    if (popup_ || (ex & WS_EX_NOACTIVATE)) widget_->setAttribute(Qt::WA_ShowWithoutActivating);
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    if (owner) ownerHwnd_ = owner;
+  }
+  ~QtHost() override { delete widget_; }
+  void GeometryChanged(const RECT& r) override {
+    widget_->applying = true;
+    widget_->setGeometry(r.Left, r.Top, std::max(1, r.Width()), std::max(1, r.Height()));
+    widget_->applying = false;
+  }
+  void VisibilityChanged(bool visible) override {
+    widget_->applying = true;
+    if (visible) {
+      if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
+      widget_->show();
+    } else {
+      widget_->hide();
+    }
+    widget_->applying = false;
+  }
+  void Dirty(const RECT& r) override { widget_->update(r.Left, r.Top, r.Width(), r.Height()); }
+  void CursorChanged(HCURSOR cursor) override {
+    int id = CursorId(cursor);
+    if (cursor && !id) {
+      widget_->setCursor(CustomCursor(cursor));
+      return;
+    }
+    widget_->setCursor(ShapeFor(id));
+  }
+  void GrabChanged(bool grabbed) override {
+    if (!widget_->isVisible()) return;
+    if (grabbed) {
+      widget_->grabMouse();
+      if (popup_) widget_->grabKeyboard();
+    } else {
+      widget_->releaseMouse();
+      if (popup_) widget_->releaseKeyboard();
+    }
+  }
+  void Raise() override {
+    if (widget_->isVisible()) widget_->raise();
+  }
+  void Activate() override {
+    if (widget_->isVisible() && !popup_) widget_->activateWindow();
+  }
+  void TitleChanged(const std::string& title) override {
+    widget_->setWindowTitle(QString::fromStdString(title));
+  }
+
+ private:
+  QCursor CustomCursor(HCURSOR cursor) {
+    // our own drawn cursors come as two masks of 1-bit rows
+    auto* c = reinterpret_cast<detail::CursorRec*>(cursor);
+    QImage img(c->width, c->height, QImage::Format_ARGB32);
+    int stride = (c->width + 7) / 8;
+    for (int y = 0; y < c->height; ++y)
+      for (int x = 0; x < c->width; ++x) {
+        bool andBit = c->andMask[y * stride + x / 8] & (0x80 >> (x % 8));
+        bool xorBit = c->xorMask[y * stride + x / 8] & (0x80 >> (x % 8));
+        QRgb px = andBit ? (xorBit ? qRgba(0, 0, 0, 255) : qRgba(0, 0, 0, 0))
+                         : (xorBit ? qRgba(255, 255, 255, 255) : qRgba(0, 0, 0, 255));
+        img.setPixel(x, y, px);
+      }
+    return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
+  }
+  [[maybe_unused]] HWND hwnd_;
+  HWND ownerHwnd_ = nullptr;
+  bool popup_ = false;
+  HostWidget* widget_;
+};
+
+class QtBackend : public Backend {
+ public:
+  std::unique_ptr<Host> CreateHost(HWND topLevel) override { return std::make_unique<QtHost>(topLevel); }
+  void Pump(bool wait, int timeoutMs) override {
+    auto* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher) return;
+    if (!wait) {
+      QCoreApplication::sendPostedEvents();
+      dispatcher->processEvents(QEventLoop::AllEvents);
+      return;
+    }
+    QTimer timer;
+    if (timeoutMs >= 0) {
+      timer.setSingleShot(true);
+      timer.start(timeoutMs);
+    }
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  void Wake() override {
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread()))
+      dispatcher->wakeUp();
+  }
+  std::vector<MONITORINFO> Screens() override {
+    std::vector<MONITORINFO> out;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    for (QScreen* s : QGuiApplication::screens()) {
+      MONITORINFO mi;
+      QRect g = s->geometry(), a = s->availableGeometry();
+      mi.rcMonitor = Bounds(g.x(), g.y(), g.width(), g.height());
+      mi.rcWork = Bounds(a.x(), a.y(), a.width(), a.height());
+      mi.dwFlags = s == primary ? MONITORINFOF_PRIMARY : 0;
+      if (s == primary)
+        out.insert(out.begin(), mi);
+      else
+        out.push_back(mi);
+    }
+    return out;
+  }
+  POINT CursorPos() override {
+    QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+  }
+  void Beep() override { QApplication::beep(); }
+};
+
+}  // namespace
+
+namespace {
+MessageBoxHandler& BoxHandler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+int ToolkitMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  UseQtBackend();
+  QMessageBox box;
+  box.setWindowTitle(QString::fromStdString(caption));
+  box.setText(QString::fromStdString(text));
+  switch (type & 0xF0) {
+    case MB_ICONSTOP:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
+  }
+  std::vector<std::pair<QPushButton*, int>> buttons;
+  auto add = [&](const char* label, int id, QMessageBox::ButtonRole role) {
+    buttons.push_back({box.addButton(QString::fromUtf8(label), role), id});
+  };
+  switch (type & 0xF) {
+    case MB_OKCANCEL:
+      add("OK", IDOK, QMessageBox::AcceptRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    case MB_ABORTRETRYIGNORE:
+      add("&Abort", IDABORT, QMessageBox::RejectRole);
+      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
+      add("&Ignore", IDIGNORE, QMessageBox::AcceptRole);
+      break;
+    case MB_YESNOCANCEL:
+      add("&Yes", IDYES, QMessageBox::YesRole);
+      add("&No", IDNO, QMessageBox::NoRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    case MB_YESNO:
+      add("&Yes", IDYES, QMessageBox::YesRole);
+      add("&No", IDNO, QMessageBox::NoRole);
+      break;
+    case MB_RETRYCANCEL:
+      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    default:
+      add("OK", IDOK, QMessageBox::AcceptRole);
+      break;
+  }
+  // our windows wait while the box is up
+  std::vector<HWND> disabled;
+  for (HWND h : GetTopLevelWindows())
+    if (IsWindowVisible(h) && IsWindowEnabled(h)) {
+      EnableWindow(h, false);
+      disabled.push_back(h);
+    }
+  (void)owner;
+  box.exec();
+  for (HWND h : disabled)
+    if (IsWindow(h)) EnableWindow(h, true);
+  for (auto& [button, id] : buttons)
+    if (box.clickedButton() == button) return id;
+  return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
+}
+}  // namespace
+
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+  BoxHandler() = std::move(handler);
+}
+
+void UseQtBackend() {
+  static QtBackend* backend = nullptr;
+  if (!QCoreApplication::instance()) {
+    static int argc = 1;
+    static char name[] = "talvik";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+  }
+  if (!backend) backend = new QtBackend();
+  SetBackend(backend);
+}
+
+KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& text, unsigned scanCode,
+                              bool useScanCode) {
+  KeyTranslation t;
+  auto mods = Qt::KeyboardModifiers::fromInt(static_cast<int>(modifiers));
+  bool keypad = mods & Qt::KeypadModifier;
+  // the character first
+  if (!text.empty()) {
+    unsigned char c = static_cast<unsigned char>(text[0]);
+    char32_t cp = c;
+    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+    if (len > 1) {
+      cp = c & (0x7F >> len);
+      for (int k = 1; k < len && k < static_cast<int>(text.size()); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(text[k]) & 0x3F);
+    }
+    t.ch = cp;
+  }
+  // the physical key under a non-Latin layout (X keycodes are evdev codes + 8)
+  static const std::map<unsigned, WORD> byScan = {
+      {10, '1'},           {11, '2'},         {12, '3'},       {13, '4'},      {14, '5'},
+      {15, '6'},           {16, '7'},         {17, '8'},       {18, '9'},      {19, '0'},
+      {20, VK_OEM_MINUS},  {21, VK_OEM_PLUS}, {24, 'Q'},       {25, 'W'},      {26, 'E'},
+      {27, 'R'},           {28, 'T'},         {29, 'Y'},       {30, 'U'},      {31, 'I'},
+      {32, 'O'},           {33, 'P'},         {34, VK_OEM_4},  {35, VK_OEM_6}, {38, 'A'},
+      {39, 'S'},           {40, 'D'},         {41, 'F'},       {42, 'G'},      {43, 'H'},
+      {44, 'J'},           {45, 'K'},         {46, 'L'},       {47, VK_OEM_1}, {48, VK_OEM_7},
+      {49, VK_OEM_3},      {51, VK_OEM_5},    {52, 'Z'},       {53, 'X'},      {54, 'C'},
+      {55, 'V'},           {56, 'B'},         {57, 'N'},       {58, 'M'},      {59, VK_OEM_COMMA},
+      {60, VK_OEM_PERIOD}, {61, VK_OEM_2},    {94, VK_OEM_102}};
+  // the Russian (ЙЦУКЕН) letters on the Latin keys
+  static const std::map<int, WORD> cyrillic = {
+      {0x419, 'Q'},          {0x426, 'W'},           {0x423, 'E'},      {0x41A, 'R'}, {0x415, 'T'},
+      {0x41D, 'Y'},          {0x413, 'U'},           {0x428, 'I'},      {0x429, 'O'}, {0x417, 'P'},
+      {0x425, VK_OEM_4},     {0x42A, VK_OEM_6},      {0x424, 'A'},      {0x42B, 'S'}, {0x412, 'D'},
+      {0x410, 'F'},          {0x41F, 'G'},           {0x420, 'H'},      {0x41E, 'J'}, {0x41B, 'K'},
+      {0x414, 'L'},          {0x416, VK_OEM_1},      {0x42D, VK_OEM_7}, {0x42F, 'Z'}, {0x427, 'X'},
+      {0x421, 'C'},          {0x41C, 'V'},           {0x418, 'B'},      {0x422, 'N'}, {0x42C, 'M'},
+      {0x411, VK_OEM_COMMA}, {0x42E, VK_OEM_PERIOD}, {0x401, VK_OEM_3}};
+  static const std::map<int, WORD> special = {{Qt::Key_Escape, VK_ESCAPE},
+                                              {Qt::Key_Tab, VK_TAB},
+                                              {Qt::Key_Backtab, VK_TAB},
+                                              {Qt::Key_Backspace, VK_BACK},
+                                              {Qt::Key_Return, VK_RETURN},
+                                              {Qt::Key_Enter, VK_RETURN},
+                                              {Qt::Key_Insert, VK_INSERT},
+                                              {Qt::Key_Delete, VK_DELETE},
+                                              {Qt::Key_Pause, VK_PAUSE},
+                                              {Qt::Key_Print, VK_SNAPSHOT},
+                                              {Qt::Key_Clear, VK_CLEAR},
+                                              {Qt::Key_Home, VK_HOME},
+                                              {Qt::Key_End, VK_END},
+                                              {Qt::Key_Left, VK_LEFT},
+                                              {Qt::Key_Up, VK_UP},
+                                              {Qt::Key_Right, VK_RIGHT},
+                                              {Qt::Key_Down, VK_DOWN},
+                                              {Qt::Key_PageUp, VK_PRIOR},
+                                              {Qt::Key_PageDown, VK_NEXT},
+                                              {Qt::Key_Shift, VK_SHIFT},
+                                              {Qt::Key_Control, VK_CONTROL},
+                                              {Qt::Key_Alt, VK_MENU},
+                                              {Qt::Key_AltGr, VK_MENU},
+                                              {Qt::Key_Meta, VK_LWIN},
+                                              {Qt::Key_CapsLock, VK_CAPITAL},
+                                              {Qt::Key_NumLock, VK_NUMLOCK},
+                                              {Qt::Key_ScrollLock, VK_SCROLL},
+                                              {Qt::Key_Menu, VK_APPS},
+                                              {Qt::Key_Space, VK_SPACE},
+                                              {Qt::Key_Minus, VK_OEM_MINUS},
+                                              {Qt::Key_Underscore, VK_OEM_MINUS},
+                                              {Qt::Key_Equal, VK_OEM_PLUS},
+                                              {Qt::Key_Plus, VK_OEM_PLUS},
+                                              {Qt::Key_BracketLeft, VK_OEM_4},
+                                              {Qt::Key_BraceLeft, VK_OEM_4},
+                                              {Qt::Key_BracketRight, VK_OEM_6},
+                                              {Qt::Key_BraceRight, VK_OEM_6},
+                                              {Qt::Key_Semicolon, VK_OEM_1},
+                                              {Qt::Key_Colon, VK_OEM_1},
+                                              {Qt::Key_Apostrophe, VK_OEM_7},
+                                              {Qt::Key_QuoteDbl, VK_OEM_7},
+                                              {Qt::Key_Comma, VK_OEM_COMMA},
+                                              {Qt::Key_Less, VK_OEM_COMMA},
+                                              {Qt::Key_Period, VK_OEM_PERIOD},
+                                              {Qt::Key_Greater, VK_OEM_PERIOD},
+                                              {Qt::Key_Slash, VK_OEM_2},
+                                              {Qt::Key_Question, VK_OEM_2},
+                                              {Qt::Key_Backslash, VK_OEM_5},
+                                              {Qt::Key_Bar, VK_OEM_5},
+                                              {Qt::Key_QuoteLeft, VK_OEM_3},
+                                              {Qt::Key_AsciiTilde, VK_OEM_3},
+                                              {Qt::Key_Exclam, '1'},
+                                              {Qt::Key_At, '2'},
+                                              {Qt::Key_NumberSign, '3'},
+                                              {Qt::Key_Dollar, '4'},
+                                              {Qt::Key_Percent, '5'},
+                                              {Qt::Key_AsciiCircum, '6'},
+                                              {Qt::Key_Ampersand, '7'},
+                                              {Qt::Key_Asterisk, '8'},
+                                              {Qt::Key_ParenLeft, '9'},
+                                              {Qt::Key_ParenRight, '0'}};
+  if (keypad) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+      t.vk = static_cast<WORD>(VK_NUMPAD0 + (key - Qt::Key_0));
+    else if (key == Qt::Key_Asterisk)
+      t.vk = VK_MULTIPLY;
+    else if (key == Qt::Key_Plus)
+      t.vk = VK_ADD;
+    else if (key == Qt::Key_Minus)
+      t.vk = VK_SUBTRACT;
+    else if (key == Qt::Key_Period || key == Qt::Key_Comma)
+      t.vk = VK_DECIMAL;
+    else if (key == Qt::Key_Slash)
+      t.vk = VK_DIVIDE;
+  }
+  if (!t.vk && key >= Qt::Key_F1 && key <= Qt::Key_F24) t.vk = static_cast<WORD>(VK_F1 + (key - Qt::Key_F1));
+  bool named = false;
+  if (!t.vk) {
+    auto it = special.find(key);
+    if (it != special.end() && (key >= 0x01000000 || key == Qt::Key_Space)) {
+      t.vk = it->second;
+      named = true;
+    }
+  }
+  if (!t.vk && useScanCode) {
+    auto it = byScan.find(scanCode);
+    if (it != byScan.end()) t.vk = it->second;
+  }
+  if (!t.vk) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+      t.vk = static_cast<WORD>('A' + (key - Qt::Key_A));
+    else if (key >= Qt::Key_0 && key <= Qt::Key_9)
+      t.vk = static_cast<WORD>('0' + (key - Qt::Key_0));
+    else if (auto c = cyrillic.find(key); c != cyrillic.end())
+      t.vk = c->second;
+    else if (auto c2 = cyrillic.find(key - 0x20); key >= 0x430 && key <= 0x44F && c2 != cyrillic.end())
+      t.vk = c2->second;
+    else if (key == 0x451)
+      t.vk = VK_OEM_3;
+    else if (auto s = special.find(key); s != special.end())
+      t.vk = s->second;
+  }
+  (void)named;
+  // keys that type nothing under the classic rules
+  if (t.vk == VK_DELETE || t.vk == VK_INSERT || (t.vk >= VK_PRIOR && t.vk <= VK_DOWN) ||
+      (t.vk >= VK_F1 && t.vk <= VK_F1 + 23) || t.vk == VK_SHIFT || t.vk == VK_CONTROL || t.vk == VK_MENU)
+    t.ch = 0;
+  if (t.vk == VK_RETURN) t.ch = t.ch ? U'\r' : 0;
+  if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && t.vk >= 'A' && t.vk <= 'Z')
+    t.ch = static_cast<char32_t>(t.vk - 'A' + 1);  // control characters, whatever the layout
+  return t;
+}
+
+}  // namespace talvik::gui
+
+int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  auto& handler = talvik::gui::BoxHandler();
+  if (handler) return handler(owner, text, caption, type);
+  return talvik::gui::ToolkitMessageBox(owner, text, caption, type);
+}
+
+namespace talvik::gui::detail {
+
+void HostClosed(HWND topLevel) {
+  PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+// Our code runs here inside a toolkit event handler: nothing may escape into the toolkit.
+template <typename F>
+void Guarded(F f) {
+  try {
+    f();
+  } catch (...) {
+    if (Application) Application->HandleException(Application);
+  }
+}
+
+void HostMoved(HWND topLevel, const RECT& r) {
+  Guarded([&] {
+    RECT cur;
+    if (!GetWindowRect(topLevel, cur) || cur == r) return;
+    SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+}
+
+void HostActivated(HWND topLevel, bool active) {
+  Guarded([&] {
+    if (active && GetActiveWindow() != topLevel) {
+      DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
+      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
+    }
+  });
+}
+
+}  // namespace talvik::gui::detail

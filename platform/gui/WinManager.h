@@ -1,0 +1,106 @@
+// The window manager's side doors: the clock, the screens, input injection and the native backend.
+// The Qt backend feeds input through these functions; tests use them to drive windows exactly the
+// way real input does, and to make time and screens deterministic.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gui/Windows.h"
+
+namespace talvik::gui {
+
+// ---- time ----
+// Milliseconds since an arbitrary start. nullptr restores the steady system clock.
+void SetClock(std::function<std::uint64_t()> clock);
+std::uint64_t Ticks();
+
+// ---- screens ----
+// Replaces the monitors the layer reports (tests). An empty list returns to the backend's screens.
+void SetScreens(const std::vector<MONITORINFO>& monitors);
+std::vector<MONITORINFO> Screens();
+
+// ---- input ----
+struct ShiftKeys {
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+};
+// A physical key went down or up. `ch` is the character the key types (0 for none); it becomes the
+// WM_CHAR (or WM_SYSCHAR with Alt) that TranslateMessage posts for the key.
+void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat = false, int scanCode = 0);
+// Committed input-method text: one WM_CHAR per character for the focused window.
+void InjectText(const std::string& utf8);
+// Mouse input at a screen position. `message` is WM_MOUSEMOVE, WM_xBUTTONDOWN/UP or WM_MOUSEWHEEL
+// (with `wheelDelta`); double clicks are recognised here.
+void InjectMouse(UINT message, POINT screen, ShiftKeys shift = {}, int wheelDelta = 0);
+// The pointer left every window of ours.
+void InjectMouseLeave();
+
+// Runs a posted-message loop until `done` answers true or WM_QUIT arrives (re-posted then);
+// answers false when WM_QUIT ended it.
+bool RunMessagesUntil(const std::function<bool()>& done);
+// Dispatches everything pending (posted messages, paints, due timers) and returns.
+void ProcessPending();
+
+// The virtual key and the character of a key event of the native toolkit. `qtKey` and `qtModifiers`
+// are the toolkit's key code and modifier bits, `text` what the key types, `scanCode` the native key
+// code (X keycode), used when `useScanCode` so that layouts other than Latin (Russian) give the same
+// virtual keys as the Latin one.
+struct KeyTranslation {
+  WORD vk = 0;
+  char32_t ch = 0;
+};
+KeyTranslation TranslateQtKey(int qtKey, unsigned qtModifiers, const std::string& text, unsigned scanCode,
+                              bool useScanCode);
+
+// ---- message boxes ----
+// Answers every MessageBox (tests give the answers); nullptr restores the toolkit's own box.
+using MessageBoxHandler =
+    std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
+
+// ---- paint ----
+// Paints every pending update of a top-level window and its children now.
+void UpdateAllWindows(HWND topLevel);
+// Writes the current image of a top-level window to a PNG file (pending paints first).
+bool RenderWindowToPng(HWND topLevel, const std::string& path);
+// The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).
+COLORREF WindowPixel(HWND topLevel, int x, int y);
+
+// ---- the native backend ----
+class Host {
+ public:
+  virtual ~Host() = default;
+  virtual void GeometryChanged(const RECT& screenRect) = 0;
+  virtual void VisibilityChanged(bool visible) = 0;
+  virtual void Dirty(const RECT& windowRect) = 0;  // image area to show again
+  virtual void CursorChanged(HCURSOR cursor) = 0;
+  virtual void GrabChanged(bool grabbed) = 0;  // explicit pointer and keyboard grab
+  virtual void Raise() = 0;
+  virtual void Activate() = 0;
+  virtual void TitleChanged(const std::string& title) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual std::unique_ptr<Host> CreateHost(HWND topLevel) = 0;
+  // Handles native events, waiting at most `timeoutMs` for one when `wait` (timeoutMs < 0: no limit).
+  virtual void Pump(bool wait, int timeoutMs) = 0;
+  // Ends a Pump wait from any thread.
+  virtual void Wake() = 0;
+  virtual std::vector<MONITORINFO> Screens() = 0;
+  virtual POINT CursorPos() = 0;
+  virtual void Beep() = 0;
+};
+// Installs the backend (the Qt one does so when first needed; nullptr runs without one).
+void SetBackend(Backend* backend);
+Backend* CurrentBackend();
+// Creates the Qt backend (and the Qt application object when there is none) and installs it.
+void UseQtBackend();
+
+}  // namespace talvik::gui

@@ -1,0 +1,579 @@
+// The window manager: focus, activation, capture, the caret, cursors and input routing.
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/gui/Windows.h"
+#include "platform/gui/WindowsState.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace talvik::gui::detail;
+
+// ---------------------------------------------------------------- activation and focus
+
+HWND GetActiveWindow() {
+  return S().active;
+}
+HWND GetForegroundWindow() {
+  return S().active;
+}
+bool SetForegroundWindow(HWND hwnd) {
+  return SetActiveWindow(hwnd) != nullptr || S().active == hwnd;
+}
+
+namespace {
+
+void SendActivateApp(bool active, HWND except) {
+  for (Wnd* t : std::vector<Wnd*>(S().topLevels))
+    if (W(t->handle) && t->handle != except) Send(t, WM_ACTIVATEAPP, active, 0);
+}
+
+HWND ActivateInternal(HWND hwnd, UINT how) {
+  auto& s = S();
+  Wnd* w = W(hwnd);
+  if (hwnd && !w) return nullptr;
+  if (w) w = Root(w);
+  HWND target = H(w);
+  HWND old = s.active;
+  if (old == target) return old;
+  if (w && (w->style & WS_DISABLED)) return nullptr;
+  if (CallHooks(WH_CBT, HCBT_ACTIVATE, reinterpret_cast<WPARAM>(target), 0) != 0) return nullptr;
+  if (Wnd* o = W(old)) {
+    Send(o, WM_NCACTIVATE, 0, 0);
+    if (W(old)) Send(o, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, o->minimized), reinterpret_cast<LPARAM>(target));
+  }
+  s.active = target;
+  if (!old && target) SendActivateApp(true, nullptr);
+  if (old && !target) SendActivateApp(false, nullptr);
+  if ((w = W(target))) {
+    SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (w->host) w->host->Activate();
+    Send(w, WM_NCACTIVATE, 1, 0);
+    if (W(target)) Send(w, WM_ACTIVATE, MAKEWPARAM(how, w->minimized), reinterpret_cast<LPARAM>(old));
+  }
+  // the focus never stays in a window that is no longer active
+  if (Wnd* f = W(s.focus); f && Root(f)->handle != s.active) SetFocus(nullptr);
+  return old;
+}
+
+}  // namespace
+
+HWND SetActiveWindow(HWND hwnd) {
+  return ActivateInternal(hwnd, WA_ACTIVE);
+}
+
+HWND GetFocus() {
+  return S().focus;
+}
+
+HWND SetFocus(HWND hwnd) {
+  auto& s = S();
+  HWND old = s.focus;
+  if (!hwnd) {
+    if (!old) return nullptr;
+    if (CallHooks(WH_CBT, HCBT_SETFOCUS, 0, reinterpret_cast<LPARAM>(old)) != 0) return nullptr;
+    if (Wnd* o = W(old)) Send(o, WM_KILLFOCUS, 0, 0);
+    if (s.focus == old) s.focus = nullptr;
+    return old;
+  }
+  Wnd* w = W(hwnd);
+  if (!w) return nullptr;
+  for (Wnd* a = w; a; a = a->parent)
+    if (a->style & WS_DISABLED) return nullptr;
+  if (CallHooks(WH_CBT, HCBT_SETFOCUS, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(old)) != 0)
+    return nullptr;
+  Wnd* root = Root(w);
+  if (s.active != root->handle) {
+    ActivateInternal(root->handle, WA_ACTIVE);
+    if (!W(hwnd)) return nullptr;
+    old = s.focus;  // activation may have moved the focus already
+  }
+  if (s.focus == hwnd) return old;
+  if (Wnd* o = W(old)) {
+    Send(o, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+    if (s.focus != old) return old;  // the handler moved the focus itself
+  }
+  if (!W(hwnd)) return old;
+  s.focus = hwnd;
+  Send(W(hwnd), WM_SETFOCUS, reinterpret_cast<WPARAM>(W(old) ? old : nullptr), 0);
+  return old;
+}
+
+// ---------------------------------------------------------------- capture
+
+HWND GetCapture() {
+  return S().capture;
+}
+
+HWND SetCapture(HWND hwnd) {
+  auto& s = S();
+  Wnd* w = W(hwnd);
+  if (!w) return nullptr;
+  HWND old = s.capture;
+  if (old == hwnd) return old;
+  s.capture = hwnd;
+  Wnd* o = W(old);
+  if (o && Root(o) != Root(w) && Root(o)->host) Root(o)->host->GrabChanged(false);
+  if (Root(w)->host) Root(w)->host->GrabChanged(true);
+  if (o) Send(o, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
+  return old;
+}
+
+bool ReleaseCapture() {
+  auto& s = S();
+  if (Wnd* w = W(s.capture)) ReleaseCaptureOf(w);
+  s.capture = nullptr;
+  return true;
+}
+
+bool TrackMouseEvent(TRACKMOUSEEVENT& tme) {
+  Wnd* w = W(tme.hwndTrack);
+  if (!w) return false;
+  w->trackLeave = !(tme.dwFlags & TME_CANCEL) && (tme.dwFlags & TME_LEAVE);
+  return true;
+}
+
+// ---------------------------------------------------------------- caret
+
+bool CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
+  auto& s = S();
+  if (!W(hwnd)) return false;
+  if (s.caret.owner) DestroyCaret();
+  s.caret = CaretState{};
+  s.caret.owner = hwnd;
+  s.caret.width = width > 0 ? width : GetSystemMetrics(SM_CXBORDER);
+  s.caret.height = height > 0 ? height : GetSystemMetrics(SM_CYBORDER);
+  s.caret.lastToggle = talvik::gui::Ticks();
+  return true;
+}
+
+namespace {
+void CaretDirty() {
+  auto& c = S().caret;
+  if (Wnd* w = W(c.owner))
+    NotifyHostDirty(w, Bounds(c.pos.X + w->client.Left, c.pos.Y + w->client.Top, c.width, c.height));
+}
+}  // namespace
+
+bool DestroyCaret() {
+  auto& s = S();
+  if (!s.caret.owner) return false;
+  CaretDirty();
+  s.caret = CaretState{};
+  return true;
+}
+
+bool SetCaretPos(int x, int y) {
+  auto& c = S().caret;
+  if (!c.owner) return false;
+  CaretDirty();
+  c.pos = {x, y};
+  c.blinkOn = true;
+  c.lastToggle = talvik::gui::Ticks();
+  CaretDirty();
+  return true;
+}
+
+bool GetCaretPos(POINT& p) {
+  p = S().caret.pos;
+  return S().caret.owner != nullptr;
+}
+
+bool ShowCaret(HWND hwnd) {
+  auto& c = S().caret;
+  if (!c.owner || (hwnd && hwnd != c.owner) || c.hideCount == 0) return false;
+  if (--c.hideCount == 0) {
+    c.blinkOn = true;
+    c.lastToggle = talvik::gui::Ticks();
+    CaretDirty();
+  }
+  return true;
+}
+
+bool HideCaret(HWND hwnd) {
+  auto& c = S().caret;
+  if (!c.owner || (hwnd && hwnd != c.owner)) return false;
+  if (c.hideCount++ == 0) CaretDirty();
+  return true;
+}
+
+UINT GetCaretBlinkTime() {
+  return S().caretBlinkTime;
+}
+bool SetCaretBlinkTime(UINT ms) {
+  S().caretBlinkTime = ms;
+  return true;
+}
+
+namespace talvik::gui::detail {
+bool VisibleCaret(HWND topLevel, RECT& caret) {
+  auto& c = S().caret;
+  Wnd* w = W(c.owner);
+  if (!w || c.hideCount > 0 || !c.blinkOn || !Visible(w) || Root(w)->handle != topLevel) return false;
+  RECT inRoot = RectInRoot(w);
+  caret =
+      Bounds(inRoot.Left + w->client.Left + c.pos.X, inRoot.Top + w->client.Top + c.pos.Y, c.width, c.height);
+  RECT clientInRoot =
+      Bounds(inRoot.Left + w->client.Left, inRoot.Top + w->client.Top, w->client.Width(), w->client.Height());
+  return IntersectRect(caret, caret, clientInRoot);
+}
+}  // namespace talvik::gui::detail
+
+// ---------------------------------------------------------------- cursors
+
+namespace {
+CursorRec* StandardCursor(int id) {
+  static std::map<int, CursorRec*> cache;
+  auto& c = cache[id];
+  if (!c) {
+    c = new CursorRec();
+    c->id = id;
+  }
+  return c;
+}
+}  // namespace
+
+HCURSOR LoadCursor(HINSTANCE, int id) {
+  switch (id) {
+    case IDC_ARROW:
+    case IDC_IBEAM:
+    case IDC_WAIT:
+    case IDC_CROSS:
+    case IDC_UPARROW:
+    case IDC_SIZENWSE:
+    case IDC_SIZENESW:
+    case IDC_SIZEWE:
+    case IDC_SIZENS:
+    case IDC_SIZEALL:
+    case IDC_NO:
+    case IDC_HAND:
+    case IDC_APPSTARTING:
+    case IDC_HELP:
+      return reinterpret_cast<HCURSOR>(StandardCursor(id));
+    default:
+      return nullptr;
+  }
+}
+
+HCURSOR CreateCursor(HINSTANCE, int hotX, int hotY, int width, int height, const std::vector<BYTE>& andMask,
+                     const std::vector<BYTE>& xorMask) {
+  std::size_t need =
+      static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>(std::max(height, 0));
+  if (width <= 0 || height <= 0 || andMask.size() < need || xorMask.size() < need)
+    throw EInvalidOperation("Cursor masks do not match the cursor size");
+  auto* c = new CursorRec();
+  c->width = width;
+  c->height = height;
+  c->hotX = hotX;
+  c->hotY = hotY;
+  c->andMask = andMask;
+  c->xorMask = xorMask;
+  return reinterpret_cast<HCURSOR>(c);
+}
+
+bool DestroyCursor(HCURSOR cursor) {
+  auto* c = reinterpret_cast<CursorRec*>(cursor);
+  if (!c || c->id) return false;  // shared cursors stay
+  if (S().cursor == cursor) S().cursor = nullptr;
+  delete c;
+  return true;
+}
+
+int CursorId(HCURSOR cursor) {
+  return cursor ? reinterpret_cast<CursorRec*>(cursor)->id : 0;
+}
+
+void talvik::gui::detail::SetCursorInternal(HCURSOR c) {
+  auto& s = S();
+  s.cursor = c;
+  HWND target = s.capture ? s.capture : s.mouseWindow;
+  if (Wnd* w = W(target); w && Root(w)->host) Root(w)->host->CursorChanged(c);
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  HCURSOR old = S().cursor;
+  if (old != cursor) SetCursorInternal(cursor);
+  return old;
+}
+
+HCURSOR GetCursor() {
+  return S().cursor;
+}
+
+bool GetCursorPos(POINT& p) {
+  p = S().cursorPos;
+  return true;
+}
+
+bool SetCursorPos(int x, int y) {
+  S().cursorPos = {x, y};
+  return true;
+}
+
+// ---------------------------------------------------------------- keyboard state
+
+short GetKeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  BYTE b = S().keyState[vk];
+  return static_cast<short>(((b & 0x80) ? 0x8000 : 0) | (b & 1));
+}
+
+short GetAsyncKeyState(int vk) {
+  return static_cast<short>(GetKeyState(vk) & 0x8000);
+}
+
+// ---------------------------------------------------------------- input routing
+
+namespace talvik::gui::detail {
+void ForgetWindowInput(Wnd* w) {
+  auto& s = S();
+  if (s.mouseWindow == w->handle) s.mouseWindow = nullptr;
+  if (s.lastDownWindow == w->handle) s.lastDownWindow = nullptr;
+}
+}  // namespace talvik::gui::detail
+
+namespace {
+
+void SetKey(int vk, bool down) {
+  BYTE& b = S().keyState[vk & 0xFF];
+  if (down) {
+    if (!(b & 0x80)) b ^= 1;  // toggle state flips on each press
+    b |= 0x80;
+  } else {
+    b &= static_cast<BYTE>(~0x80);
+  }
+}
+
+void SyncShift(const talvik::gui::ShiftKeys& k) {
+  auto set = [](int vk, bool down) {
+    BYTE& b = S().keyState[vk];
+    if (down)
+      b |= 0x80;
+    else
+      b &= static_cast<BYTE>(~0x80);
+  };
+  set(VK_SHIFT, k.shift);
+  set(VK_CONTROL, k.ctrl);
+  set(VK_MENU, k.alt);
+}
+
+WPARAM MouseKeys() {
+  auto& ks = S().keyState;
+  WPARAM m = 0;
+  if (ks[VK_LBUTTON] & 0x80) m |= MK_LBUTTON;
+  if (ks[VK_RBUTTON] & 0x80) m |= MK_RBUTTON;
+  if (ks[VK_MBUTTON] & 0x80) m |= MK_MBUTTON;
+  if (ks[VK_SHIFT] & 0x80) m |= MK_SHIFT;
+  if (ks[VK_CONTROL] & 0x80) m |= MK_CONTROL;
+  return m;
+}
+
+void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t translated = 0) {
+  MSG m;
+  m.hwnd = hwnd;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = MessageTimeNow();
+  m.pt = S().cursorPos;
+  m.translated = translated;
+  PostInput(m);
+}
+
+bool IsButtonDown(UINT m) {
+  return m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN;
+}
+
+}  // namespace
+
+namespace talvik::gui {
+
+void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat, int scanCode) {
+  auto& s = S();
+  bool wasDown = s.keyState[vk & 0xFF] & 0x80;
+  SyncShift(shift);
+  SetKey(vk, down);
+  if (vk == VK_MENU) {
+    if (down && !wasDown) s.altAlone = true;
+  } else if (down) {
+    s.altAlone = false;
+  }
+  HWND target = s.focus ? s.focus : s.active;
+  if (!target) return;
+  // Alt without Ctrl, and F10, make system keys
+  bool sys = (shift.alt && !shift.ctrl) || vk == VK_F10 || (vk == VK_MENU && !shift.ctrl);
+  UINT message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+  DWORD data = 1 | (static_cast<DWORD>(scanCode & 0xFF) << 16);
+  if (shift.alt) data |= static_cast<DWORD>(KF_ALTDOWN) << 16;
+  if (autoRepeat || (down && wasDown)) data |= static_cast<DWORD>(KF_REPEAT) << 16;
+  if (!down) data |= (static_cast<DWORD>(KF_REPEAT) | KF_UP) << 16;
+  if (vk == VK_INSERT || vk == VK_DELETE || (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_RCONTROL ||
+      vk == VK_RMENU)
+    data |= static_cast<DWORD>(KF_EXTENDED) << 16;
+  LPARAM lParam = static_cast<LPARAM>(static_cast<std::int32_t>(data));
+  // bit 25 marks the release of an Alt that was pressed and released alone (it opens the menu)
+  if (!down && vk == VK_MENU && s.altAlone) lParam |= LPARAM(1) << 25;
+  PostTo(target, message, vk, lParam, down ? ch : 0);
+}
+
+void InjectText(const std::string& utf8) {
+  auto& s = S();
+  HWND target = s.focus;
+  if (!target) return;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    char32_t cp = 0;
+    int len = 1;
+    if (c < 0x80)
+      cp = c;
+    else if ((c >> 5) == 6) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c >> 4) == 14) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c >> 3) == 30) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      ++i;
+      continue;
+    }
+    if (i + len > utf8.size()) break;
+    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += len;
+    PostTo(target, WM_CHAR, cp, 1);
+  }
+}
+
+void InjectMouseLeave() {
+  auto& s = S();
+  if (Wnd* w = W(s.mouseWindow); w && w->trackLeave) {
+    w->trackLeave = false;
+    PostTo(w->handle, WM_MOUSELEAVE, 0, 0);
+  }
+  s.mouseWindow = nullptr;
+}
+
+void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
+  auto& s = S();
+  SyncShift(shift);
+  s.cursorPos = screen;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      SetKey(VK_LBUTTON, true);
+      break;
+    case WM_LBUTTONUP:
+      SetKey(VK_LBUTTON, false);
+      break;
+    case WM_RBUTTONDOWN:
+      SetKey(VK_RBUTTON, true);
+      break;
+    case WM_RBUTTONUP:
+      SetKey(VK_RBUTTON, false);
+      break;
+    case WM_MBUTTONDOWN:
+      SetKey(VK_MBUTTON, true);
+      break;
+    case WM_MBUTTONUP:
+      SetKey(VK_MBUTTON, false);
+      break;
+    default:
+      break;
+  }
+  if (message == WM_MOUSEWHEEL) {
+    // the wheel goes to the focused window, as keys do
+    HWND target = s.focus ? s.focus : s.active;
+    if (target)
+      PostTo(target, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(MouseKeys()), wheelDelta),
+             MAKELPARAM(screen.X, screen.Y));
+    return;
+  }
+  HWND under = WindowFromPoint(screen);
+  Wnd* target = W(s.capture);
+  int hit = HTCLIENT;
+  if (!target) {
+    target = W(under);
+    if (!target) {
+      InjectMouseLeave();
+      return;
+    }
+    // the top-level window of the target must take input
+    if (Root(target)->style & WS_DISABLED) {
+      if (IsButtonDown(message)) MessageBeep(0);
+      return;
+    }
+    hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screen.X, screen.Y)));
+    if (!W(target->handle)) return;
+    // transparent windows pass the point to their parent
+    while (hit == HTTRANSPARENT && target->parent) {
+      target = target->parent;
+      hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screen.X, screen.Y)));
+    }
+  }
+  // leaving a tracked window
+  if (s.mouseWindow != target->handle) {
+    if (Wnd* old = W(s.mouseWindow); old && old->trackLeave) {
+      old->trackLeave = false;
+      PostTo(old->handle, WM_MOUSELEAVE, 0, 0);
+    }
+    s.mouseWindow = target->handle;
+    if (Root(target)->host) Root(target)->host->CursorChanged(s.cursor);
+  }
+  // activation by a click
+  if (IsButtonDown(message) && !s.capture) {
+    Wnd* root = Root(target);
+    if (s.active != root->handle) {
+      LRESULT ma =
+          Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
+      if (!W(target->handle)) return;
+      bool activate =
+          (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT || ma == 0) && !(root->exStyle & WS_EX_NOACTIVATE);
+      if (activate) ActivateInternal(root->handle, WA_CLICKACTIVE);
+      if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return;
+      if (!W(target->handle)) return;
+    } else {
+      // inside the active window, an MDI child still learns that a click activates it
+      for (Wnd* a = target; a && a->parent; a = a->parent)
+        if (a->exStyle & WS_EX_MDICHILD) {
+          Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
+          if (!W(target->handle)) return;
+          break;
+        }
+    }
+  }
+  if (!s.capture && hit != HTERROR) {
+    Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target->handle), MAKELPARAM(hit, message));
+    if (!W(target->handle)) return;
+  }
+  // double clicks
+  UINT msg = message;
+  if (IsButtonDown(message)) {
+    DWORD now = MessageTimeNow();
+    int cx = GetSystemMetrics(SM_CXDOUBLECLK) / 2, cy = GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    bool dbl = !s.lastWasDouble && s.lastDownMessage == message && s.lastDownWindow == target->handle &&
+               now - s.lastDownTime <= s.doubleClickTime && std::abs(screen.X - s.lastDownPos.X) <= cx &&
+               std::abs(screen.Y - s.lastDownPos.Y) <= cy;
+    bool wantsDouble = hit != HTCLIENT || (target->cls.style & CS_DBLCLKS);
+    if (dbl && wantsDouble) {
+      msg = message + 2;  // xBUTTONDBLCLK
+      s.lastWasDouble = true;
+    } else {
+      s.lastWasDouble = false;
+    }
+    s.lastDownMessage = message;
+    s.lastDownWindow = target->handle;
+    s.lastDownTime = now;
+    s.lastDownPos = screen;
+  }
+  if (hit == HTCLIENT || s.capture) {
+    POINT p = screen;
+    ScreenToClient(target->handle, p);
+    PostTo(target->handle, msg, MouseKeys(), MAKELPARAM(p.X, p.Y));
+  } else if (hit != HTNOWHERE && hit != HTERROR) {
+    UINT nc = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
+    PostTo(target->handle, nc, static_cast<WPARAM>(hit), MAKELPARAM(screen.X, screen.Y));
+  }
+}
+
+}  // namespace talvik::gui

@@ -1,0 +1,683 @@
+// The window manager: geometry, visibility, enabled state, invalidation and painting.
+#include <algorithm>
+
+#include "platform/gui/Windows.h"
+#include "platform/gui/WindowsState.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace talvik::gui::detail;
+
+namespace talvik::gui::detail {
+
+namespace {
+
+// a - b as a list of rectangles
+void Subtract(std::vector<RECT>& rects, const RECT& b) {
+  std::vector<RECT> out;
+  for (const RECT& a : rects) {
+    RECT i;
+    if (!IntersectRect(i, a, b)) {
+      out.push_back(a);
+      continue;
+    }
+    if (a.Top < i.Top) out.push_back({a.Left, a.Top, a.Right, i.Top});
+    if (i.Bottom < a.Bottom) out.push_back({a.Left, i.Bottom, a.Right, a.Bottom});
+    if (a.Left < i.Left) out.push_back({a.Left, i.Top, i.Left, i.Bottom});
+    if (i.Right < a.Right) out.push_back({i.Right, i.Top, a.Right, i.Bottom});
+  }
+  rects.swap(out);
+}
+
+void Intersect(std::vector<RECT>& rects, const RECT& b) {
+  std::vector<RECT> out;
+  for (const RECT& a : rects) {
+    RECT i;
+    if (IntersectRect(i, a, b)) out.push_back(i);
+  }
+  rects.swap(out);
+}
+
+// The visible part of `area` (in w's window coordinates) in top-level window coordinates: clipped by
+// the ancestors' client areas, by siblings above each window on the way up and by w's own children.
+std::vector<RECT> VisibleRects(Wnd* w, RECT area, bool clipChildren) {
+  RECT inRoot = RectInRoot(w);
+  OffsetRect(area, inRoot.Left, inRoot.Top);
+  std::vector<RECT> rects{area};
+  if (clipChildren) {
+    for (Wnd* c : w->children)
+      if (c->style & WS_VISIBLE) Subtract(rects, RectInRoot(c));
+  }
+  for (Wnd* cur = w; cur->parent; cur = cur->parent) {
+    Wnd* p = cur->parent;
+    RECT pr = RectInRoot(p);
+    RECT pc = p->client;
+    OffsetRect(pc, pr.Left, pr.Top);
+    Intersect(rects, pc);
+    for (Wnd* sib : p->children) {
+      if (sib == cur) break;  // only those above
+      if (sib->style & WS_VISIBLE) Subtract(rects, RectInRoot(sib));
+    }
+  }
+  if (w->windowRgn) {
+    // the window region limits drawing to its bounding rectangles
+    std::vector<RECT> limited;
+    for (RECT r : RegionRects(w->windowRgn)) {
+      OffsetRect(r, inRoot.Left, inRoot.Top);
+      for (const RECT& a : rects) {
+        RECT i;
+        if (IntersectRect(i, a, r)) limited.push_back(i);
+      }
+    }
+    rects.swap(limited);
+  }
+  return rects;
+}
+
+void AddUpdate(Wnd* w, RECT clientRect, bool erase) {
+  RECT c = Bounds(0, 0, w->client.Width(), w->client.Height());
+  RECT r;
+  if (!IntersectRect(r, clientRect, c)) return;
+  UnionRect(w->update, w->update, r);
+  if (erase) w->erase = true;
+}
+
+void InvalidateTree(Wnd* w, RECT clientRect, bool erase, bool children) {
+  AddUpdate(w, clientRect, erase);
+  if (!children) return;
+  for (Wnd* c : w->children) {
+    if (!(c->style & WS_VISIBLE)) continue;
+    RECT inChild = clientRect;
+    OffsetRect(inChild, -(c->rect.Left + c->client.Left), -(c->rect.Top + c->client.Top));
+    RECT whole = Bounds(-c->client.Left, -c->client.Top, c->rect.Width(), c->rect.Height());
+    RECT i;
+    if (IntersectRect(i, inChild, whole)) {
+      RECT clientOnly;
+      if (!IntersectRect(clientOnly, i, Bounds(0, 0, c->client.Width(), c->client.Height())) ||
+          !EqualRect(clientOnly, i))
+        InvalidateFrame(c);
+      InvalidateTree(c, inChild, erase, true);
+    }
+  }
+}
+
+}  // namespace
+
+RECT ClientRectInWindowImpl(Wnd* w) {
+  return w->client;
+}
+
+void ReleaseCaptureOf(Wnd* w) {
+  auto& s = S();
+  if (s.capture != w->handle) return;
+  s.capture = nullptr;
+  if (Wnd* root = Root(w); root && root->host) root->host->GrabChanged(false);
+  if (!w->destroying) Send(w, WM_CAPTURECHANGED, 0, 0);
+}
+
+}  // namespace talvik::gui::detail
+
+// ---------------------------------------------------------------- geometry
+
+bool GetWindowRect(HWND hwnd, RECT& r) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  POINT o = WindowOriginOnScreen(w);
+  r = Bounds(o.X, o.Y, w->rect.Width(), w->rect.Height());
+  return true;
+}
+
+bool GetClientRect(HWND hwnd, RECT& r) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  r = Bounds(0, 0, w->client.Width(), w->client.Height());
+  return true;
+}
+
+bool ClientToScreen(HWND hwnd, POINT& p) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  POINT o = ClientOriginOnScreen(w);
+  p.X += o.X;
+  p.Y += o.Y;
+  return true;
+}
+
+bool ScreenToClient(HWND hwnd, POINT& p) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  POINT o = ClientOriginOnScreen(w);
+  p.X -= o.X;
+  p.Y -= o.Y;
+  return true;
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+  POINT a{0, 0}, b{0, 0};
+  if (from) ClientToScreen(from, a);
+  if (to) ClientToScreen(to, b);
+  int dx = a.X - b.X, dy = a.Y - b.Y;
+  for (UINT i = 0; i < count; ++i) {
+    points[i].X += dx;
+    points[i].Y += dy;
+  }
+  return MAKELPARAM(dx, dy);
+}
+
+namespace {
+
+void ApplyShowState(Wnd* w, bool show) {
+  auto& s = S();
+  bool was = w->style & WS_VISIBLE;
+  if (was == show) return;
+  if (show) {
+    w->style |= WS_VISIBLE;
+    InvalidateFrame(w);
+    w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
+    w->erase = true;
+    // children become visible with it: they repaint too
+    for (Wnd* c : w->children)
+      if (c->style & WS_VISIBLE) InvalidateRect(c->handle, nullptr, true);
+  } else {
+    if (w->parent && Visible(w->parent)) {
+      RECT r = w->rect;
+      OffsetRect(r, -w->parent->client.Left, -w->parent->client.Top);
+      RECT r2 = w->rect;
+      InvalidateRect(w->parent->handle, &r2, true);
+    }
+    w->style &= ~WS_VISIBLE;
+    // focus, capture and activation leave hidden windows
+    if (Wnd* c = W(s.capture); c && (c == w || IsChild(w->handle, c->handle))) ReleaseCaptureOf(c);
+    if (Wnd* f = W(s.focus); f && (f == w || IsChild(w->handle, f->handle))) {
+      if (w->parent)
+        SetFocus(w->parent->handle);
+      else
+        SetFocus(nullptr);
+    }
+    if (!w->parent && s.active == w->handle) {
+      // activate the owner, else the next visible, enabled top-level window
+      Wnd* next = (w->owner && Visible(w->owner) && !(w->owner->style & WS_DISABLED)) ? w->owner : nullptr;
+      if (!next)
+        for (Wnd* t : s.topLevels)
+          if (t != w && (t->style & WS_VISIBLE) && !(t->style & WS_DISABLED) &&
+              !(t->exStyle & WS_EX_NOACTIVATE) && !(t->exStyle & WS_EX_TOOLWINDOW && t->style & WS_POPUP)) {
+            next = t;
+            break;
+          }
+      if (next)
+        SetActiveWindow(next->handle);
+      else
+        SetActiveWindow(nullptr);
+    }
+  }
+  if (!w->parent && w->host) w->host->VisibilityChanged(show);
+}
+
+}  // namespace
+
+bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  auto& s = S();
+  WINDOWPOS pos;
+  pos.hwnd = hwnd;
+  pos.hwndInsertAfter = insertAfter;
+  pos.x = (flags & SWP_NOMOVE) ? w->rect.Left : x;
+  pos.y = (flags & SWP_NOMOVE) ? w->rect.Top : y;
+  pos.cx = (flags & SWP_NOSIZE) ? w->rect.Width() : std::max(0, cx);
+  pos.cy = (flags & SWP_NOSIZE) ? w->rect.Height() : std::max(0, cy);
+  pos.flags = flags;
+  if (!(flags & SWP_NOSENDCHANGING)) Send(w, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+  if (!(w = W(hwnd))) return false;
+  flags = pos.flags;
+  RECT oldRect = w->rect;
+  RECT oldClient = w->client;
+  RECT newRect = Bounds(pos.x, pos.y, std::max(0, pos.cx), std::max(0, pos.cy));
+  bool moved = newRect.Left != oldRect.Left || newRect.Top != oldRect.Top;
+  bool sized = newRect.Width() != oldRect.Width() || newRect.Height() != oldRect.Height();
+  bool visible = Visible(w);
+  if (moved || sized || (flags & SWP_FRAMECHANGED)) {
+    if (visible && w->parent && !(flags & SWP_NOREDRAW)) InvalidateRect(w->parent->handle, &oldRect, true);
+    w->rect = newRect;
+    if (sized || (flags & SWP_FRAMECHANGED)) RecalcClient(w, &pos);
+    if (!w->parent) {
+      if (w->surface) ResizeSurface(w->surface, std::max(1, newRect.Width()), std::max(1, newRect.Height()));
+      if (w->host) w->host->GeometryChanged(w->rect);
+    }
+    if (!(flags & SWP_NOREDRAW)) {
+      InvalidateFrame(w);
+      bool whole = sized && (!w->parent || (w->cls.style & (CS_HREDRAW | CS_VREDRAW)) || true);
+      if (whole || moved) InvalidateTree(w, Bounds(0, 0, w->client.Width(), w->client.Height()), true, true);
+      if (visible && w->parent) InvalidateRect(w->parent->handle, &w->rect, true);
+    }
+  }
+  if (!(flags & SWP_NOZORDER)) {
+    if (insertAfter == HWND_TOPMOST && !w->parent) w->exStyle |= WS_EX_TOPMOST;
+    if (insertAfter == HWND_NOTOPMOST && !w->parent) w->exStyle &= ~WS_EX_TOPMOST;
+    RemoveFromZ(w);
+    if (insertAfter == HWND_BOTTOM)
+      InsertZ(w, nullptr, false);
+    else if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)
+      InsertZ(w, nullptr, true);
+    else
+      InsertZ(w, W(insertAfter), true);
+    if (!w->parent && w->host && (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)) w->host->Raise();
+    if (w->parent && visible) InvalidateRect(w->parent->handle, &w->rect, true);
+  }
+  if (flags & SWP_SHOWWINDOW) ApplyShowState(w, true);
+  if (flags & SWP_HIDEWINDOW) ApplyShowState(w, false);
+  if (!(w = W(hwnd))) return true;
+  if ((flags & SWP_SHOWWINDOW) && !w->parent && !(flags & SWP_NOACTIVATE) && !(w->exStyle & WS_EX_NOACTIVATE))
+    SetActiveWindow(hwnd);
+  if (!(w = W(hwnd))) return true;
+  pos.x = w->rect.Left;
+  pos.y = w->rect.Top;
+  pos.cx = w->rect.Width();
+  pos.cy = w->rect.Height();
+  bool clientSized = oldClient.Width() != w->client.Width() || oldClient.Height() != w->client.Height();
+  bool clientMoved = oldClient.Left != w->client.Left || oldClient.Top != w->client.Top;
+  if (!moved && !clientMoved)
+    pos.flags |= SWP_NOMOVE;
+  else
+    pos.flags &= ~SWP_NOMOVE;
+  if (!sized && !clientSized)
+    pos.flags |= SWP_NOSIZE;
+  else
+    pos.flags &= ~SWP_NOSIZE;
+  Send(w, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+  (void)s;
+  return true;
+}
+
+bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool repaint) {
+  return SetWindowPos(hwnd, nullptr, x, y, width, height,
+                      SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+bool BringWindowToTop(HWND hwnd) {
+  return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+bool ShowWindow(HWND hwnd, int cmd) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  bool was = w->style & WS_VISIBLE;
+  bool show = cmd != SW_HIDE;
+  if (show != was) Send(w, WM_SHOWWINDOW, show, 0);
+  if (!(w = W(hwnd))) return was;
+  UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+  bool activate =
+      !(cmd == SW_SHOWNA || cmd == SW_SHOWNOACTIVATE || cmd == SW_SHOWMINNOACTIVE || cmd == SW_HIDE);
+  if (!activate) flags |= SWP_NOACTIVATE;
+  switch (cmd) {
+    case SW_HIDE:
+      if (!was) return false;
+      return SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, flags | SWP_HIDEWINDOW), was;
+    case SW_SHOWMAXIMIZED:
+      if (!w->maximized && !w->parent) {
+        CallHooks(WH_CBT, HCBT_MINMAX, reinterpret_cast<WPARAM>(hwnd), cmd);
+        w->restoreRect = w->rect;
+        w->maximized = true;
+        w->minimized = false;
+        MONITORINFO mi;
+        GetMonitorInfo(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), mi);
+        RECT a = mi.rcWork;
+        SetWindowPos(hwnd, nullptr, a.Left, a.Top, a.Width(), a.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      } else if (w->parent && !w->maximized) {
+        w->restoreRect = w->rect;
+        w->maximized = true;
+        RECT pc;
+        GetClientRect(w->parent->handle, pc);
+        SetWindowPos(hwnd, nullptr, 0, 0, pc.Width(), pc.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+      w->minimized = true;
+      if (!w->parent) {
+        Send(w, WM_SIZE, SIZE_MINIMIZED, 0);
+        if (S().active == hwnd) SetActiveWindow(H(w->owner));
+      }
+      return was;
+    case SW_RESTORE:
+    case SW_SHOWNORMAL:
+      if (w->minimized) {
+        w->minimized = false;
+        Send(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->client.Width(), w->client.Height()));
+      }
+      if (w->maximized && cmd == SW_RESTORE) {
+        w->maximized = false;
+        RECT r = w->restoreRect;
+        SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      break;
+    default:
+      break;
+  }
+  if (!(w = W(hwnd))) return was;
+  if (!(w->style & WS_VISIBLE))
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
+  else if (activate && !w->parent && !(w->exStyle & WS_EX_NOACTIVATE))
+    SetActiveWindow(hwnd);
+  return was;
+}
+
+bool IsWindowVisible(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  return w && Visible(w);
+}
+
+bool IsIconic(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  return w && w->minimized;
+}
+
+bool IsZoomed(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  return w && w->maximized;
+}
+
+bool EnableWindow(HWND hwnd, bool enable) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  bool wasDisabled = w->style & WS_DISABLED;
+  if (enable == !wasDisabled) return wasDisabled;
+  auto& s = S();
+  if (!enable) {
+    // a window being disabled gives up the mouse and, with it, any mode it runs
+    if (Wnd* c = W(s.capture); c && (c == w || IsChild(hwnd, c->handle))) Send(c, WM_CANCELMODE, 0, 0);
+    w->style |= WS_DISABLED;
+    if (Wnd* f = W(s.focus); f && (f == w || IsChild(hwnd, f->handle))) {
+      if (w->parent) SetFocus(nullptr);
+    }
+  } else {
+    w->style &= ~WS_DISABLED;
+  }
+  if (W(hwnd)) Send(w, WM_ENABLE, enable, 0);
+  return wasDisabled;
+}
+
+bool IsWindowEnabled(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  return w && !(w->style & WS_DISABLED);
+}
+
+HWND ChildWindowFromPoint(HWND parent, POINT client) {
+  Wnd* p = W(parent);
+  if (!p) return nullptr;
+  if (!PtInRect(Bounds(0, 0, p->client.Width(), p->client.Height()), client)) return nullptr;
+  for (Wnd* c : p->children)
+    if ((c->style & WS_VISIBLE) && PtInRect(c->rect, client)) return c->handle;
+  return parent;
+}
+
+namespace {
+
+// The deepest visible, enabled window under a point given in w's window coordinates.
+Wnd* HitChild(Wnd* w, POINT inWindow) {
+  POINT inClient{inWindow.X - w->client.Left, inWindow.Y - w->client.Top};
+  if (!PtInRect(Bounds(0, 0, w->client.Width(), w->client.Height()), inClient)) return w;
+  for (Wnd* c : w->children) {
+    if (!(c->style & WS_VISIBLE) || !PtInRect(c->rect, inClient)) continue;
+    if (c->windowRgn) {
+      bool inside = false;
+      for (const RECT& r : RegionRects(c->windowRgn))
+        if (PtInRect(r, POINT{inClient.X - c->rect.Left, inClient.Y - c->rect.Top})) inside = true;
+      if (!inside) continue;
+    }
+    if (c->style & WS_DISABLED) return w;  // disabled windows pass the point to their parent
+    return HitChild(c, POINT{inClient.X - c->rect.Left, inClient.Y - c->rect.Top});
+  }
+  return w;
+}
+
+}  // namespace
+
+HWND WindowFromPoint(POINT screen) {
+  for (Wnd* t : S().topLevels) {
+    if (!(t->style & WS_VISIBLE) || t->minimized || !PtInRect(t->rect, screen)) continue;
+    return HitChild(t, POINT{screen.X - t->rect.Left, screen.Y - t->rect.Top})->handle;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------- invalidation and painting
+
+bool InvalidateRect(HWND hwnd, const RECT* r, bool erase) {
+  if (!hwnd) {
+    for (Wnd* t : S().topLevels) InvalidateRect(t->handle, nullptr, erase);
+    return true;
+  }
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  RECT area = r ? *r : Bounds(0, 0, w->client.Width(), w->client.Height());
+  InvalidateTree(w, area, erase, !(w->style & WS_CLIPCHILDREN));
+  return true;
+}
+
+bool ValidateRect(HWND hwnd, const RECT* r) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  if (!r) {
+    w->update = RECT{};
+    w->erase = false;
+    w->internalPaint = false;
+    return true;
+  }
+  // the update area is one rectangle: it shrinks only when an edge is covered completely
+  RECT u = w->update;
+  if (r->Left <= u.Left && r->Right >= u.Right) {
+    if (r->Top <= u.Top) u.Top = std::max(u.Top, r->Bottom);
+    if (r->Bottom >= u.Bottom) u.Bottom = std::min(u.Bottom, r->Top);
+  }
+  if (r->Top <= u.Top && r->Bottom >= u.Bottom) {
+    if (r->Left <= u.Left) u.Left = std::max(u.Left, r->Right);
+    if (r->Right >= u.Right) u.Right = std::min(u.Right, r->Left);
+  }
+  w->update = u.IsEmpty() ? RECT{} : u;
+  return true;
+}
+
+bool GetUpdateRect(HWND hwnd, RECT* r, bool) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  if (r) *r = w->update;
+  return !w->update.IsEmpty();
+}
+
+bool UpdateWindow(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  if (Visible(w) && (!w->update.IsEmpty() || w->frameDirty || w->internalPaint)) {
+    Send(w, WM_PAINT, 0, 0);
+    if ((w = W(hwnd))) {
+      w->internalPaint = false;
+      w->frameDirty = false;
+    }
+  }
+  return true;
+}
+
+bool RedrawWindow(HWND hwnd, const RECT* r, HRGN region, UINT flags) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  RECT area = r ? *r : Bounds(0, 0, w->client.Width(), w->client.Height());
+  if (region) {
+    RECT box;
+    for (const RECT& rr : RegionRects(region)) UnionRect(box, box, rr);
+    area = box;
+  }
+  bool children = (flags & RDW_ALLCHILDREN) || (!(flags & RDW_NOCHILDREN) && !(w->style & WS_CLIPCHILDREN));
+  if (flags & RDW_INVALIDATE) {
+    InvalidateTree(w, area, flags & RDW_ERASE, children);
+    if (flags & RDW_FRAME) InvalidateFrame(w);
+    if (flags & RDW_INTERNALPAINT) w->internalPaint = true;
+  }
+  if (flags & RDW_VALIDATE) {
+    ValidateRect(hwnd, r);
+    if (flags & RDW_NOFRAME) w->frameDirty = false;
+  }
+  if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) {
+    std::vector<HWND> list{hwnd};
+    if (children)
+      EnumChildWindows(hwnd, [&](HWND c) {
+        list.push_back(c);
+        return true;
+      });
+    for (HWND h : list) UpdateWindow(h);
+  }
+  return true;
+}
+
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN, RECT* updateRect,
+                   UINT flags) {
+  Wnd* w = W(hwnd);
+  if (!w) return 0;
+  RECT client = Bounds(0, 0, w->client.Width(), w->client.Height());
+  RECT area = scroll ? *scroll : client;
+  RECT c = clip ? *clip : client;
+  IntersectRect(c, c, client);
+  RECT src;
+  IntersectRect(src, area, c);
+  if (flags & SW_SCROLLCHILDREN)
+    for (Wnd* ch : w->children) {
+      RECT cr = ch->rect;
+      RECT i;
+      if (!scroll || IntersectRect(i, cr, area))
+        SetWindowPos(ch->handle, nullptr, cr.Left + dx, cr.Top + dy, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  // we keep no copy of the window's bits outside its image, so the scrolled area repaints whole;
+  // with a pending update area the image may be stale, which this also covers
+  if (updateRect) *updateRect = src;
+  if (flags & SW_INVALIDATE) InvalidateRect(hwnd, &src, flags & SW_ERASE);
+  return src.IsEmpty() ? 1 : 2;
+}
+
+bool ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+  return ScrollWindowEx(hwnd, dx, dy, scroll, clip, nullptr, nullptr,
+                        SW_INVALIDATE | SW_ERASE | (scroll ? 0 : SW_SCROLLCHILDREN)) != 0;
+}
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
+  Wnd* w = W(hwnd);
+  ps = PAINTSTRUCT{};
+  if (!w) return nullptr;
+  if (w->frameDirty) {
+    w->frameDirty = false;
+    Send(w, WM_NCPAINT, 1, 0);
+    if (!(w = W(hwnd))) return nullptr;
+  }
+  RECT update = w->update;
+  bool erase = w->erase;
+  w->update = RECT{};
+  w->erase = false;
+  w->internalPaint = false;
+  ps.rcPaint = update;
+  Wnd* root = Root(w);
+  RECT clientArea = w->client;
+  RECT u = update;
+  OffsetRect(u, w->client.Left, w->client.Top);
+  RECT paintArea;
+  IntersectRect(paintArea, u, clientArea);
+  RECT inRoot = RectInRoot(w);
+  std::vector<RECT> clip =
+      Visible(w) && root->surface ? VisibleRects(w, paintArea, true) : std::vector<RECT>{};
+  HDC dc =
+      NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top}, clip);
+  ps.hdc = dc;
+  if (erase) ps.fErase = Send(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0;
+  return dc;
+}
+
+bool EndPaint(HWND hwnd, const PAINTSTRUCT& ps) {
+  if (ps.hdc) FreeWindowDC(ps.hdc);
+  Wnd* w = W(hwnd);
+  if (w) {
+    RECT r = ps.rcPaint;
+    OffsetRect(r, w->client.Left, w->client.Top);
+    NotifyHostDirty(w, r);
+  }
+  return true;
+}
+
+HDC GetDC(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  if (!w) return nullptr;
+  Wnd* root = Root(w);
+  RECT inRoot = RectInRoot(w);
+  std::vector<RECT> clip =
+      Visible(w) && root->surface ? VisibleRects(w, w->client, true) : std::vector<RECT>{};
+  return NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top},
+                     clip);
+}
+
+HDC GetWindowDC(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  if (!w) return nullptr;
+  Wnd* root = Root(w);
+  RECT inRoot = RectInRoot(w);
+  std::vector<RECT> clip = Visible(w) && root->surface
+                               ? VisibleRects(w, Bounds(0, 0, w->rect.Width(), w->rect.Height()), true)
+                               : std::vector<RECT>{};
+  return NewWindowDC(hwnd, root->surface, POINT{inRoot.Left, inRoot.Top}, clip);
+}
+
+int ReleaseDC(HWND hwnd, HDC dc) {
+  if (!dc) return 0;
+  FreeWindowDC(dc);
+  if (Wnd* w = W(hwnd)) NotifyHostDirty(w, Bounds(0, 0, w->rect.Width(), w->rect.Height()));
+  return 1;
+}
+
+int SetWindowRgn(HWND hwnd, HRGN region, bool redraw) {
+  Wnd* w = W(hwnd);
+  if (!w) return 0;
+  if (w->windowRgn) DeleteRegionObject(w->windowRgn);
+  w->windowRgn = region;
+  if (redraw && w->parent) InvalidateRect(w->parent->handle, &w->rect, true);
+  return 1;
+}
+
+namespace talvik::gui::detail {
+Surface* SurfaceOf(HWND topLevel) {
+  Wnd* w = W(topLevel);
+  return w ? Root(w)->surface : nullptr;
+}
+RECT ClientRectInWindow(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  return w ? w->client : RECT{};
+}
+}  // namespace talvik::gui::detail
+
+namespace talvik::gui {
+
+void UpdateAllWindows(HWND topLevel) {
+  Wnd* w = W(topLevel);
+  if (!w) return;
+  // parents before children, as the queue would hand them out
+  for (int guard = 0; guard < 10000; ++guard) {
+    MSG m;
+    if (!PeekMessage(m, topLevel, WM_PAINT, WM_PAINT, PM_REMOVE | PM_NOYIELD)) break;
+    DispatchMessage(m);
+    if (!W(topLevel)) return;
+  }
+}
+
+bool RenderWindowToPng(HWND topLevel, const std::string& path) {
+  Wnd* w = W(topLevel);
+  if (!w) return false;
+  w = Root(w);
+  UpdateAllWindows(w->handle);
+  return SaveSurfacePng(w->surface, path);
+}
+
+COLORREF WindowPixel(HWND topLevel, int x, int y) {
+  Wnd* w = W(topLevel);
+  if (!w) return 0;
+  w = Root(w);
+  UpdateAllWindows(w->handle);
+  return SurfacePixel(w->surface, x, y);
+}
+
+}  // namespace talvik::gui

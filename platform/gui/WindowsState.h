@@ -1,0 +1,178 @@
+// The window manager's own state, shared by Windows.cpp and its companion files.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/gui/GuiPrivate.h"
+#include "platform/gui/WinManager.h"
+#include "platform/gui/Windows.h"
+
+namespace talvik::gui::detail {
+
+struct ScrollBarState {
+  int min = 0;
+  int max = 100;
+  UINT page = 0;
+  int pos = 0;
+  int trackPos = 0;
+  UINT arrowsDisabled = 0;
+  int pressedPart = 0;
+};
+
+struct Wnd {
+  HWND handle = nullptr;
+  std::string className;
+  WNDCLASS cls;
+  WNDPROC proc = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::intptr_t id = 0;
+  std::intptr_t userData = 0;
+  Wnd* parent = nullptr;       // child windows
+  Wnd* owner = nullptr;        // top-level windows
+  std::vector<Wnd*> children;  // front is the top of the z-order
+  RECT rect;                   // in the parent's client coordinates, or on the screen for top-level windows
+  RECT client;                 // the client area in window coordinates
+  std::string text;
+  std::map<std::string, void*> props;
+  bool destroying = false;
+  bool created = false;
+  // painting
+  RECT update;  // client coordinates
+  bool erase = false;
+  bool frameDirty = false;
+  bool internalPaint = false;
+  bool redraw = true;  // WM_SETREDRAW
+  HRGN windowRgn = nullptr;
+  // scroll bars
+  ScrollBarState bars[2];
+  // state
+  bool minimized = false;
+  bool maximized = false;
+  RECT restoreRect;
+  bool trackLeave = false;
+  // top-level windows
+  std::unique_ptr<Host> host;
+  Surface* surface = nullptr;
+};
+
+struct TimerRec {
+  HWND hwnd = nullptr;
+  std::uintptr_t id = 0;
+  UINT elapse = 0;
+  TIMERPROC proc = nullptr;
+  std::uint64_t due = 0;
+};
+
+struct HookRec {
+  HHOOK handle = nullptr;
+  int type = 0;
+  HOOKPROC proc = nullptr;
+};
+
+struct CursorRec {
+  int id = 0;
+  int width = 32;
+  int height = 32;
+  int hotX = 0;
+  int hotY = 0;
+  std::vector<BYTE> andMask;
+  std::vector<BYTE> xorMask;
+};
+
+struct CaretState {
+  HWND owner = nullptr;
+  int width = 1;
+  int height = 1;
+  POINT pos;
+  int hideCount = 1;
+  bool blinkOn = true;
+  std::uint64_t lastToggle = 0;
+};
+
+struct State {
+  std::thread::id guiThread = std::this_thread::get_id();
+  std::unordered_map<std::uintptr_t, Wnd*> windows;
+  std::uintptr_t nextHandle = 0x10000;
+  std::vector<Wnd*> topLevels;              // front is the top of the z-order
+  std::map<std::string, WNDCLASS> classes;  // by lower-case name
+
+  std::mutex queueMutex;
+  std::condition_variable queueSignal;
+  std::deque<MSG> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+
+  std::vector<TimerRec> timers;
+  std::uintptr_t nextTimerId = 0x7F000000;
+  std::vector<HookRec> hooks;  // front is the newest
+  std::uintptr_t nextHook = 1;
+
+  HWND focus = nullptr;
+  HWND active = nullptr;
+  HWND capture = nullptr;
+  CaretState caret;
+  HCURSOR cursor = nullptr;
+  POINT cursorPos;
+
+  BYTE keyState[256] = {};
+  bool altAlone = false;
+  // double-click recognition
+  UINT lastDownMessage = 0;
+  HWND lastDownWindow = nullptr;
+  DWORD lastDownTime = 0;
+  POINT lastDownPos;
+  bool lastWasDouble = false;
+  HWND mouseWindow = nullptr;
+
+  DWORD lastMessageTime = 0;
+  POINT lastMessagePos;
+  int sendDepth = 0;
+
+  std::function<std::uint64_t()> clock;
+  std::vector<MONITORINFO> screens;
+  Backend* backend = nullptr;
+
+  COLORREF sysColors[COLOR_ENDCOLORS] = {};
+  UINT doubleClickTime = 500;
+  UINT caretBlinkTime = 530;
+};
+
+State& S();
+Wnd* W(HWND h);  // nullptr when the handle is not a live window
+inline HWND H(const Wnd* w) {
+  return w ? w->handle : nullptr;
+}
+Wnd* Root(Wnd* w);           // the top-level window of w
+bool Visible(const Wnd* w);  // WS_VISIBLE on w and every ancestor
+bool IsTopLevel(const Wnd* w);
+POINT ClientOriginOnScreen(const Wnd* w);
+POINT WindowOriginOnScreen(const Wnd* w);
+// The window rectangle of w in its top-level's window coordinates.
+RECT RectInRoot(const Wnd* w);
+LRESULT Send(Wnd* w, UINT msg, WPARAM wParam, LPARAM lParam);
+void PostInput(const MSG& m);
+void RecalcClient(Wnd* w, WINDOWPOS* pos);
+void InvalidateFrame(Wnd* w);
+void NotifyHostDirty(Wnd* w, RECT rectInWindow);
+LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam);
+DWORD MessageTimeNow();
+void ReleaseCaptureOf(Wnd* w);
+void ForgetWindowInput(Wnd* w);
+LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen);
+void InitSysColors(State& s);
+void SetCursorInternal(HCURSOR c);
+void RemoveFromZ(Wnd* w);
+void InsertZ(Wnd* w, Wnd* after, bool top);
+
+}  // namespace talvik::gui::detail

@@ -1,0 +1,749 @@
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/WinManager.h"
+#include "platform/gui/Windows.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace guitest;
+using talvik::gui::InjectKey;
+using talvik::gui::InjectMouse;
+using talvik::gui::ShiftKeys;
+
+class MessageQueue : public GuiTest {};
+
+TEST_F(MessageQueue, SentMessagesRunAtOnceAndPostedOnesWaitInOrder) {
+  HWND w = Top(0, 0, 100, 100);
+  Log().clear();
+  PostMessage(w, WM_USER + 1, 1, 0);
+  PostMessage(w, WM_USER + 2, 2, 0);
+  SendMessage(w, WM_USER + 3, 3, 0);
+  ASSERT_EQ(Log().size(), 1u);
+  EXPECT_EQ(Log()[0].msg, WM_USER + 3u);
+  Pump();
+  ASSERT_EQ(Log().size(), 3u);
+  EXPECT_EQ(Log()[1].msg, WM_USER + 1u);
+  EXPECT_EQ(Log()[2].msg, WM_USER + 2u);
+  EXPECT_FALSE(PostMessage(reinterpret_cast<HWND>(0x12345), WM_USER, 0, 0));
+}
+
+TEST_F(MessageQueue, PeekFiltersByWindowAndRangeAndCanLeaveTheMessage) {
+  HWND a = Top(0, 0, 100, 100);
+  HWND b = Top(0, 0, 100, 100);
+  HWND bChild = Child(b, 0, 0, 10, 10);
+  talvik::gui::UpdateAllWindows(a);
+  talvik::gui::UpdateAllWindows(b);
+  PostMessage(a, WM_USER + 1);
+  PostMessage(bChild, WM_USER + 2);
+  PostMessage(nullptr, WM_USER + 3);
+  MSG m;
+  // b's filter includes its children
+  ASSERT_TRUE(PeekMessage(m, b, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(m.message, WM_USER + 2u);
+  EXPECT_EQ(m.hwnd, bChild);
+  ASSERT_TRUE(PeekMessage(m, b, 0, 0, PM_NOREMOVE));  // still there
+  EXPECT_EQ(m.message, WM_USER + 2u);
+  // a range filter skips earlier messages
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+  EXPECT_EQ(m.hwnd, nullptr);
+  // thread messages only
+  EXPECT_FALSE(PeekMessage(m, reinterpret_cast<HWND>(-1), WM_USER, WM_USER + 10, PM_REMOVE));
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_USER + 1u);
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_USER + 2u);
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+}
+
+TEST_F(MessageQueue, QuitComesAfterPostedMessagesAndNestedLoopsPassItOn) {
+  HWND w = Top(0, 0, 50, 50);
+  Drain();
+  PostMessage(w, WM_USER + 1);
+  PostQuitMessage(7);
+  PostMessage(w, WM_USER + 2);
+  MSG m;
+  ASSERT_TRUE(GetMessage(m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, WM_USER + 1u);
+  ASSERT_TRUE(GetMessage(m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, WM_USER + 2u);
+  EXPECT_FALSE(GetMessage(m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(m.wParam, 7u);
+  // a window filter never takes WM_QUIT
+  PostQuitMessage(3);
+  EXPECT_FALSE(PeekMessage(m, w, 0, 0, PM_REMOVE));
+  // a nested loop that meets WM_QUIT ends and leaves it for the outer loop
+  bool done = false;
+  EXPECT_FALSE(talvik::gui::RunMessagesUntil([&] { return done; }));
+  ASSERT_TRUE(PeekMessage(m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(m.wParam, 3u);
+}
+
+TEST_F(MessageQueue, PaintAndTimersComeOnlyWhenNothingIsPosted) {
+  HWND w = Top(0, 0, 50, 50);
+  SetTimer(w, 5, 100, nullptr);
+  FakeNow() += 150;
+  PostMessage(w, WM_USER);
+  MSG m;
+  ASSERT_TRUE(PeekMessage(m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_USER);
+  ASSERT_TRUE(PeekMessage(m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_PAINT);
+  DispatchMessage(m);
+  ASSERT_TRUE(PeekMessage(m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, WM_TIMER);
+  EXPECT_EQ(m.wParam, 5u);
+  KillTimer(w, 5);
+}
+
+class Timers : public GuiTest {};
+
+namespace {
+int g_timerProcCalls = 0;
+void CountingTimerProc(HWND, UINT, std::uintptr_t, DWORD) {
+  ++g_timerProcCalls;
+}
+}  // namespace
+
+TEST_F(Timers, FireAfterTheirIntervalAreCoalescedAndStopWhenKilled) {
+  HWND w = Top(0, 0, 50, 50);
+  talvik::gui::UpdateAllWindows(w);
+  SetTimer(w, 1, 100, nullptr);
+  MSG m;
+  FakeNow() += 99;
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  FakeNow() += 1;
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(m.hwnd, w);
+  EXPECT_EQ(m.wParam, 1u);
+  // a late timer gives one message, not one per missed interval
+  FakeNow() += 350;
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  // setting the same id again restarts it
+  SetTimer(w, 1, 200, nullptr);
+  FakeNow() += 150;
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_TRUE(KillTimer(w, 1));
+  FakeNow() += 1000;
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_FALSE(KillTimer(w, 1));
+  // a timer procedure runs instead of the window procedure; window timers die with the window
+  g_timerProcCalls = 0;
+  std::uintptr_t id = SetTimer(nullptr, 0, 10, CountingTimerProc);
+  SetTimer(w, 2, 10, nullptr);
+  DestroyWindow(w);
+  FakeNow() += 20;
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  DispatchMessage(m);
+  EXPECT_EQ(g_timerProcCalls, 1);
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  KillTimer(nullptr, id);
+}
+
+class Focus : public GuiTest {};
+
+TEST_F(Focus, KillAndSetFocusNameTheOtherWindowInThatOrder) {
+  HWND top = Top(0, 0, 200, 200);
+  HWND a = Child(top, 0, 0, 50, 50);
+  HWND b = Child(top, 60, 0, 50, 50);
+  SetFocus(a);
+  EXPECT_EQ(GetFocus(), a);
+  EXPECT_EQ(GetActiveWindow(), top);
+  Log().clear();
+  EXPECT_EQ(SetFocus(b), a);
+  int kill = IndexOf(a, WM_KILLFOCUS), set = IndexOf(b, WM_SETFOCUS);
+  ASSERT_GE(kill, 0);
+  ASSERT_GE(set, 0);
+  EXPECT_LT(kill, set);
+  EXPECT_EQ(reinterpret_cast<HWND>(Log()[kill].wParam), b);
+  EXPECT_EQ(reinterpret_cast<HWND>(Log()[set].wParam), a);
+  // disabled windows do not take the focus
+  EnableWindow(a, false);
+  EXPECT_EQ(SetFocus(a), nullptr);
+  EXPECT_EQ(GetFocus(), b);
+  // a hidden focused child hands the focus to its parent
+  ShowWindow(b, SW_HIDE);
+  EXPECT_EQ(GetFocus(), top);
+  // a CBT hook can refuse the change
+  static HHOOK hook;
+  hook = SetWindowsHookEx(
+      WH_CBT,
+      [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        return code == HCBT_SETFOCUS ? 1 : CallNextHookEx(hook, code, w, l);
+      },
+      nullptr, GetCurrentThreadId());
+  EnableWindow(a, true);
+  EXPECT_EQ(SetFocus(a), nullptr);
+  EXPECT_EQ(GetFocus(), top);
+  UnhookWindowsHookEx(hook);
+}
+
+TEST_F(Focus, ActivationMovesBetweenTopLevelWindows) {
+  HWND a = Top(0, 0, 100, 100);
+  HWND b = Top(200, 0, 100, 100);
+  SetActiveWindow(a);
+  Log().clear();
+  SetActiveWindow(b);
+  int deact = IndexOf(a, WM_ACTIVATE), act = IndexOf(b, WM_ACTIVATE);
+  ASSERT_GE(deact, 0);
+  ASSERT_GE(act, 0);
+  EXPECT_LT(deact, act);
+  EXPECT_EQ(LOWORD(Log()[deact].wParam), WA_INACTIVE);
+  EXPECT_EQ(reinterpret_cast<HWND>(Log()[deact].lParam), b);
+  EXPECT_EQ(LOWORD(Log()[act].wParam), WA_ACTIVE);
+  EXPECT_EQ(reinterpret_cast<HWND>(Log()[act].lParam), a);
+  EXPECT_EQ(GetFocus(), b);  // the default handling focuses the activated window
+  EXPECT_EQ(GetTopWindow(nullptr), b);
+  // a window owned by b: hiding it gives activation back to b
+  HWND owned = Top(10, 10, 50, 50, WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, "TestWindow", b);
+  EXPECT_EQ(GetActiveWindow(), owned);
+  EXPECT_EQ(GetWindow(owned, GW_OWNER), b);
+  ShowWindow(owned, SW_HIDE);
+  EXPECT_EQ(GetActiveWindow(), b);
+  // destroying the owner takes the owned window with it
+  DestroyWindow(b);
+  EXPECT_FALSE(IsWindow(owned));
+}
+
+class Capture : public GuiTest {};
+
+TEST_F(Capture, ChangesAndLossAreAnnounced) {
+  HWND top = Top(0, 0, 200, 200);
+  HWND a = Child(top, 0, 0, 50, 50);
+  HWND b = Child(top, 60, 0, 50, 50);
+  SetCapture(a);
+  Log().clear();
+  EXPECT_EQ(SetCapture(b), a);
+  auto changed = Messages(a, WM_CAPTURECHANGED);
+  ASSERT_EQ(changed.size(), 1u);
+  EXPECT_EQ(reinterpret_cast<HWND>(changed[0].lParam), b);
+  ReleaseCapture();
+  ASSERT_EQ(Messages(b, WM_CAPTURECHANGED).size(), 1u);
+  EXPECT_EQ(Messages(b, WM_CAPTURECHANGED)[0].lParam, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // disabling the window with the capture cancels its mode; the default handling lets the mouse go
+  SetCapture(b);
+  Log().clear();
+  EnableWindow(top, false);
+  EXPECT_EQ(Messages(b, WM_CANCELMODE).size(), 1u);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EnableWindow(top, true);
+  // hiding or destroying the capture window releases it
+  SetCapture(a);
+  ShowWindow(a, SW_HIDE);
+  EXPECT_EQ(GetCapture(), nullptr);
+  SetCapture(b);
+  DestroyWindow(b);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+class MouseRouting : public GuiTest {};
+
+TEST_F(MouseRouting, ClicksReachTheDeepestChildInClientCoordinates) {
+  HWND top = Top(100, 100, 300, 200, WS_POPUP | WS_VISIBLE | WS_BORDER);
+  HWND panel = Child(top, 10, 10, 150, 100, WS_BORDER);
+  HWND button = Child(panel, 20, 30, 60, 30, 0, WS_EX_CLIENTEDGE);
+  Drain();
+  Log().clear();
+  // top client at (101,101); panel window at (111,111), client at (112,112); button client at (134,144)
+  InjectMouse(WM_LBUTTONDOWN, Point(140, 150), ShiftKeys{true, false, false});
+  Pump();
+  auto downs = Messages(button, WM_LBUTTONDOWN);
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(downs[0].lParam), 6);
+  EXPECT_EQ(GET_Y_LPARAM(downs[0].lParam), 6);
+  EXPECT_EQ(downs[0].wParam, MK_LBUTTON | MK_SHIFT);
+  InjectMouse(WM_LBUTTONUP, Point(140, 150));
+  // the client edge of the button is its non-client area
+  InjectMouse(WM_LBUTTONDOWN, Point(133, 143));
+  Pump();
+  auto nc = Messages(button, WM_NCLBUTTONDOWN);
+  ASSERT_EQ(nc.size(), 1u);
+  EXPECT_EQ(nc[0].wParam, static_cast<WPARAM>(HTBORDER));
+  EXPECT_EQ(GET_X_LPARAM(nc[0].lParam), 133);  // screen coordinates
+  InjectMouse(WM_LBUTTONUP, Point(133, 143));
+  // a disabled child passes the click to its parent
+  EnableWindow(button, false);
+  Log().clear();
+  InjectMouse(WM_RBUTTONDOWN, Point(140, 150));
+  Pump();
+  EXPECT_TRUE(Messages(button, WM_RBUTTONDOWN).empty());
+  ASSERT_EQ(Messages(panel, WM_RBUTTONDOWN).size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(Messages(panel, WM_RBUTTONDOWN)[0].lParam), 28);
+  InjectMouse(WM_RBUTTONUP, Point(140, 150));
+  Pump();
+  // the default handling of a right release asks for a context menu, which climbs to the parent
+  ASSERT_FALSE(Messages(top, WM_CONTEXTMENU).empty());
+  EXPECT_EQ(GET_X_LPARAM(Messages(top, WM_CONTEXTMENU)[0].lParam), 140);
+  // with the capture, the capture window gets the mouse wherever it is
+  EnableWindow(button, true);
+  SetCapture(button);
+  Log().clear();
+  InjectMouse(WM_MOUSEMOVE, Point(50, 60));
+  Pump();
+  auto moves = Messages(button, WM_MOUSEMOVE);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(moves[0].lParam), 50 - 134);
+  EXPECT_EQ(GET_Y_LPARAM(moves[0].lParam), 60 - 144);
+  ReleaseCapture();
+}
+
+TEST_F(MouseRouting, DoubleClicksNeedTheClassStyleTimeAndDistance) {
+  HWND top = Top(0, 0, 300, 200);
+  HWND dbl = Child(top, 0, 0, 100, 100, 0, 0, 0, "TestDblClk");
+  HWND plain = Child(top, 150, 0, 100, 100);
+  Drain();
+  Log().clear();
+  auto click = [](int x, int y) {
+    InjectMouse(WM_LBUTTONDOWN, Point(x, y));
+    InjectMouse(WM_LBUTTONUP, Point(x, y));
+  };
+  click(10, 10);
+  FakeNow() += 100;
+  click(11, 11);
+  Pump();
+  EXPECT_EQ(Messages(dbl, WM_LBUTTONDOWN).size(), 1u);
+  EXPECT_EQ(Messages(dbl, WM_LBUTTONDBLCLK).size(), 1u);
+  // a third click starts over
+  FakeNow() += 100;
+  click(11, 11);
+  Pump();
+  EXPECT_EQ(Messages(dbl, WM_LBUTTONDOWN).size(), 2u);
+  // too slow, or too far apart
+  FakeNow() += 600;
+  click(11, 11);
+  FakeNow() += 100;
+  click(20, 11);
+  Pump();
+  EXPECT_EQ(Messages(dbl, WM_LBUTTONDBLCLK).size(), 1u);
+  // without CS_DBLCLKS no double click at all
+  Log().clear();
+  click(160, 10);
+  FakeNow() += 50;
+  click(160, 10);
+  Pump();
+  EXPECT_EQ(Messages(plain, WM_LBUTTONDOWN).size(), 2u);
+  EXPECT_TRUE(Messages(plain, WM_LBUTTONDBLCLK).empty());
+}
+
+TEST_F(MouseRouting, ClickingAnInactiveWindowAsksMouseActivate) {
+  HWND a = Top(0, 0, 100, 100);
+  HWND b = Top(200, 0, 100, 100);
+  HWND bChild = Child(b, 0, 0, 50, 50);
+  SetActiveWindow(a);
+  Handlers()[b] = [](HWND, UINT m, WPARAM, LPARAM, LRESULT* r) {
+    if (m != WM_MOUSEACTIVATE) return false;
+    *r = MA_NOACTIVATE;
+    return true;
+  };
+  Drain();
+  Log().clear();
+  InjectMouse(WM_LBUTTONDOWN, Point(210, 10));
+  Pump();
+  // the child's default handling asks its parent, which refuses activation
+  EXPECT_EQ(Messages(bChild, WM_MOUSEACTIVATE).size(), 1u);
+  EXPECT_EQ(GetActiveWindow(), a);
+  EXPECT_EQ(Messages(bChild, WM_LBUTTONDOWN).size(), 1u);
+  InjectMouse(WM_LBUTTONUP, Point(210, 10));
+  Handlers().erase(b);
+  InjectMouse(WM_LBUTTONDOWN, Point(210, 10));
+  EXPECT_EQ(GetActiveWindow(), b);
+  InjectMouse(WM_LBUTTONUP, Point(210, 10));
+}
+
+class Keyboard : public GuiTest {};
+
+TEST_F(Keyboard, KeysGoToTheFocusAndTranslateIntoCharacters) {
+  HWND top = Top(0, 0, 100, 100);
+  HWND edit = Child(top, 0, 0, 50, 20);
+  SetFocus(edit);
+  Drain();
+  Log().clear();
+  InjectKey('A', true, U'a', {});
+  InjectKey('A', false, 0, {});
+  Pump();
+  int down = IndexOf(edit, WM_KEYDOWN), ch = IndexOf(edit, WM_CHAR), up = IndexOf(edit, WM_KEYUP);
+  ASSERT_GE(down, 0);
+  ASSERT_GE(ch, 0);
+  ASSERT_GE(up, 0);
+  EXPECT_LT(down, ch);
+  EXPECT_LT(ch, up);
+  EXPECT_EQ(Log()[down].wParam, static_cast<WPARAM>('A'));
+  EXPECT_EQ(Log()[ch].wParam, static_cast<WPARAM>(U'a'));
+  EXPECT_TRUE(Log()[up].lParam & (LPARAM(1) << 31));  // released
+  EXPECT_FALSE(GetKeyState('A') < 0);
+  // Cyrillic text keeps its code point
+  Log().clear();
+  InjectKey('C', true, U'с', {});
+  Pump();
+  ASSERT_EQ(Messages(edit, WM_CHAR).size(), 1u);
+  EXPECT_EQ(Messages(edit, WM_CHAR)[0].wParam, static_cast<WPARAM>(0x441));
+  InjectKey('C', false, 0, {});
+  // input-method text arrives as characters
+  Log().clear();
+  talvik::gui::InjectText("Жё");
+  Pump();
+  auto chars = Messages(edit, WM_CHAR);
+  ASSERT_EQ(chars.size(), 2u);
+  EXPECT_EQ(chars[0].wParam, 0x416u);
+  EXPECT_EQ(chars[1].wParam, 0x451u);
+}
+
+TEST_F(Keyboard, AltCombinationsBecomeSystemKeysAndOpenTheMenu) {
+  HWND top = Top(0, 0, 100, 100);
+  HWND edit = Child(top, 0, 0, 50, 20);
+  SetFocus(edit);
+  Drain();
+  Log().clear();
+  ShiftKeys alt{false, false, true};
+  InjectKey(VK_MENU, true, 0, alt);
+  InjectKey('F', true, U'f', alt);
+  InjectKey('F', false, 0, alt);
+  InjectKey(VK_MENU, false, 0, {});
+  Pump();
+  EXPECT_EQ(Messages(edit, WM_SYSKEYDOWN).size(), 2u);
+  ASSERT_EQ(Messages(edit, WM_SYSCHAR).size(), 1u);
+  EXPECT_TRUE(Messages(edit, WM_CHAR).empty());
+  auto sys = Messages(top, WM_SYSCOMMAND);
+  ASSERT_EQ(sys.size(), 1u);  // Alt was not alone: no second menu command
+  EXPECT_EQ(sys[0].wParam, static_cast<WPARAM>(SC_KEYMENU));
+  EXPECT_EQ(sys[0].lParam, static_cast<LPARAM>('f'));
+  // Alt alone, and F10, ask for the menu with no character
+  Log().clear();
+  InjectKey(VK_MENU, true, 0, alt);
+  InjectKey(VK_MENU, false, 0, {});
+  InjectKey(VK_F10, true, 0, {});
+  InjectKey(VK_F10, false, 0, {});
+  Pump();
+  sys = Messages(top, WM_SYSCOMMAND);
+  ASSERT_EQ(sys.size(), 2u);
+  EXPECT_EQ(sys[0].lParam, 0);
+  EXPECT_EQ(sys[1].lParam, 0);
+  // Ctrl+Alt is not a system key
+  Log().clear();
+  InjectKey('Q', true, U'@', ShiftKeys{false, true, true});
+  Pump();
+  EXPECT_EQ(Messages(edit, WM_KEYDOWN).size(), 1u);
+  EXPECT_TRUE(GetKeyState(VK_CONTROL) < 0);
+  InjectKey('Q', false, 0, {});
+}
+
+TEST(KeyTranslation, LatinAndRussianLayoutsGiveTheSameVirtualKeys) {
+  using talvik::gui::TranslateQtKey;
+  constexpr int Key_A = 0x41, Key_Escape = 0x01000000, Key_Return = 0x01000004, Key_Delete = 0x01000007,
+                Key_F5 = 0x01000034, Key_Left = 0x01000012;
+  constexpr unsigned Shift = 0x02000000, Control = 0x04000000, Keypad = 0x20000000;
+  auto a = TranslateQtKey(Key_A, 0, "a", 38, false);
+  EXPECT_EQ(a.vk, 'A');
+  EXPECT_EQ(a.ch, U'a');
+  // Russian "с" sits on the C key, "ж" on the semicolon key, "ё" on the backquote key
+  auto es = TranslateQtKey(0x421, 0, "с", 54, false);
+  EXPECT_EQ(es.vk, 'C');
+  EXPECT_EQ(es.ch, U'с');
+  EXPECT_EQ(TranslateQtKey(0x416, Shift, "Ж", 0, false).vk, VK_OEM_1);
+  EXPECT_EQ(TranslateQtKey(0x416, Shift, "Ж", 0, false).ch, U'Ж');
+  EXPECT_EQ(TranslateQtKey(0x401, 0, "ё", 0, false).vk, VK_OEM_3);
+  // with the native key code, the physical key decides (any layout)
+  EXPECT_EQ(TranslateQtKey(0x416, 0, "ж", 47, true).vk, VK_OEM_1);
+  EXPECT_EQ(TranslateQtKey(0x5D0, 0, "א", 54, true).vk, 'C');
+  // Ctrl+letter types the control character in every layout
+  EXPECT_EQ(TranslateQtKey(0x421, Control, "", 54, false).ch, 3u);
+  EXPECT_EQ(TranslateQtKey(Key_Escape, 0, "\x1b", 9, true).vk, VK_ESCAPE);
+  EXPECT_EQ(TranslateQtKey(Key_Escape, 0, "\x1b", 9, true).ch, 27u);
+  EXPECT_EQ(TranslateQtKey(Key_Return, 0, "\r", 36, true).ch, U'\r');
+  EXPECT_EQ(TranslateQtKey(Key_Delete, 0, "\x7f", 119, true).ch, 0u);  // Delete types nothing
+  EXPECT_EQ(TranslateQtKey(Key_F5, 0, "", 71, true).vk, VK_F5);
+  EXPECT_EQ(TranslateQtKey(Key_Left, 0, "", 113, true).vk, VK_LEFT);
+  EXPECT_EQ(TranslateQtKey(0x37, Keypad, "7", 79, true).vk, VK_NUMPAD0 + 7);
+  EXPECT_EQ(TranslateQtKey(0x2A, Shift, "*", 17, true).vk, '8');
+}
+
+class Hooks : public GuiTest {};
+
+namespace {
+std::vector<UINT> g_callWnd, g_getMsg;
+HHOOK g_h1, g_h2;
+HWND g_redirect;
+}  // namespace
+
+TEST_F(Hooks, SeeSentAndRetrievedMessagesAndMayRewriteThem) {
+  HWND a = Top(0, 0, 100, 100);
+  HWND b = Top(0, 0, 100, 100);
+  Drain();
+  g_callWnd.clear();
+  g_getMsg.clear();
+  g_h1 = SetWindowsHookEx(
+      WH_CALLWNDPROC,
+      [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        auto* cwp = reinterpret_cast<CWPSTRUCT*>(l);
+        if (cwp->message >= WM_USER) g_callWnd.push_back(cwp->message);
+        return CallNextHookEx(g_h1, code, w, l);
+      },
+      nullptr, GetCurrentThreadId());
+  g_redirect = b;
+  g_h2 = SetWindowsHookEx(
+      WH_GETMESSAGE,
+      [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        auto* m = reinterpret_cast<MSG*>(l);
+        if (m->message >= WM_USER && w == PM_REMOVE) {
+          g_getMsg.push_back(m->message);
+          m->hwnd = g_redirect;  // as the menu bar does with WM_SYSCHAR
+        }
+        return CallNextHookEx(g_h2, code, w, l);
+      },
+      nullptr, GetCurrentThreadId());
+  SendMessage(a, WM_USER + 1);
+  PostMessage(a, WM_USER + 2);
+  Log().clear();
+  Pump();
+  EXPECT_EQ(g_callWnd, std::vector<UINT>{WM_USER + 1});  // posted messages are not "called"
+  EXPECT_EQ(g_getMsg, std::vector<UINT>{WM_USER + 2});
+  EXPECT_EQ(Messages(b, WM_USER + 2).size(), 1u);
+  EXPECT_TRUE(Messages(a, WM_USER + 2).empty());
+  EXPECT_TRUE(UnhookWindowsHookEx(g_h1));
+  EXPECT_TRUE(UnhookWindowsHookEx(g_h2));
+  EXPECT_FALSE(UnhookWindowsHookEx(g_h2));
+  EXPECT_THROW(SetWindowsHookEx(
+                   99, [](int, WPARAM, LPARAM) -> LRESULT { return 0; }, nullptr, 0),
+               EInvalidOperation);
+}
+
+namespace {
+std::vector<int> g_cbt;
+HHOOK g_cbtHook;
+}  // namespace
+
+TEST_F(Hooks, CbtHookSeesCreationAndDestructionFirstAndCanRefuseCreation) {
+  g_cbt.clear();
+  g_cbtHook = SetWindowsHookEx(
+      WH_CBT,
+      [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        g_cbt.push_back(code);
+        if (code == HCBT_CREATEWND && reinterpret_cast<CBT_CREATEWND*>(l)->lpcs->lpszName == "refused")
+          return 1;
+        return CallNextHookEx(g_cbtHook, code, w, l);
+      },
+      nullptr, GetCurrentThreadId());
+  HWND w = CreateWindowEx(0, "TestWindow", "ok", WS_POPUP, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(g_cbt.front(), HCBT_CREATEWND);
+  EXPECT_EQ(CreateWindowEx(0, "TestWindow", "refused", WS_POPUP, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr),
+            nullptr);
+  Log().clear();
+  g_cbt.clear();
+  DestroyWindow(w);
+  ASSERT_FALSE(g_cbt.empty());
+  EXPECT_EQ(g_cbt.front(), HCBT_DESTROYWND);
+  UnhookWindowsHookEx(g_cbtHook);
+}
+
+class WindowTree : public GuiTest {};
+
+TEST_F(WindowTree, DestructionOrderAndCleanup) {
+  HWND top = Top(0, 0, 100, 100);
+  HWND child = Child(top, 0, 0, 10, 10);
+  HWND grand = Child(child, 0, 0, 5, 5);
+  SetFocus(grand);
+  PostMessage(grand, WM_USER);
+  Log().clear();
+  DestroyWindow(child);
+  int dChild = IndexOf(child, WM_DESTROY), dGrand = IndexOf(grand, WM_DESTROY);
+  int nChild = IndexOf(child, WM_NCDESTROY), nGrand = IndexOf(grand, WM_NCDESTROY);
+  EXPECT_LT(dChild, dGrand);
+  EXPECT_LT(nGrand, nChild);
+  EXPECT_LT(dGrand, nGrand);
+  EXPECT_FALSE(IsWindow(grand));
+  EXPECT_NE(GetFocus(), grand);
+  MSG m;
+  EXPECT_FALSE(PeekMessage(m, nullptr, WM_USER, WM_USER, PM_REMOVE));
+  EXPECT_EQ(GetWindow(top, GW_CHILD), nullptr);
+  EXPECT_THROW(CreateWindowEx(0, "NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr),
+               EOSError);
+  EXPECT_THROW(CreateWindowEx(0, "TestWindow", "", WS_CHILD, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr),
+               EInvalidOperation);
+}
+
+TEST_F(WindowTree, ZOrderGeometryAndSubclassing) {
+  HWND top = Top(50, 60, 200, 100, WS_POPUP | WS_VISIBLE | WS_BORDER);
+  HWND a = Child(top, 0, 0, 10, 10, 0, 0, 11);
+  HWND b = Child(top, 5, 5, 10, 10, 0, 0, 12);
+  EXPECT_EQ(GetWindow(top, GW_CHILD), b);  // the newest is on top
+  EXPECT_EQ(GetWindow(b, GW_HWNDNEXT), a);
+  EXPECT_EQ(ChildWindowFromPoint(top, Point(7, 7)), b);
+  SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_EQ(ChildWindowFromPoint(top, Point(7, 7)), a);
+  EXPECT_EQ(GetDlgItem(top, 12), b);
+  EXPECT_EQ(GetDlgCtrlID(b), 12);
+  RECT r;
+  GetWindowRect(b, r);
+  EXPECT_EQ(r, Rect(56, 66, 66, 76));  // the border puts the client at (51, 61)
+  POINT p{0, 0};
+  ClientToScreen(b, p);
+  EXPECT_EQ(p, Point(56, 66));
+  POINT q{0, 0};
+  MapWindowPoints(b, a, &q, 1);
+  EXPECT_EQ(q, Point(5, 5));
+  // subclassing: the new procedure sees the message first and passes it on
+  static WNDPROC old;
+  static int seen;
+  seen = 0;
+  old = reinterpret_cast<WNDPROC>(SetWindowLongPtr(
+      a, GWLP_WNDPROC, reinterpret_cast<std::intptr_t>(+[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_USER + 7) ++seen;
+        return CallWindowProc(old, h, m, w, l);
+      })));
+  Log().clear();
+  SendMessage(a, WM_USER + 7);
+  EXPECT_EQ(seen, 1);
+  EXPECT_EQ(Messages(a, WM_USER + 7).size(), 1u);
+  // resizing sends WM_SIZE with the new client size
+  Log().clear();
+  MoveWindow(a, 0, 0, 40, 30, true);
+  auto sizes = Messages(a, WM_SIZE);
+  ASSERT_EQ(sizes.size(), 1u);
+  EXPECT_EQ(LOWORD(sizes[0].lParam), 40);
+  EXPECT_EQ(HIWORD(sizes[0].lParam), 30);
+  EXPECT_EQ(GetWindowText(a), "child");
+  SetWindowText(a, "Окно");
+  EXPECT_EQ(GetWindowText(a), "Окно");
+}
+
+class NonClient : public GuiTest {};
+
+TEST_F(NonClient, BordersAndScrollBarsShrinkTheClientAndAnswerHitTests) {
+  HWND top = Top(0, 0, 300, 300);
+  HWND w = Child(top, 10, 10, 100, 80, WS_BORDER, WS_EX_CLIENTEDGE);
+  RECT c;
+  GetClientRect(w, c);
+  EXPECT_EQ(c, Rect(0, 0, 94, 74));
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = 99;
+  si.nPage = 10;
+  si.nPos = 200;
+  Log().clear();
+  EXPECT_EQ(SetScrollInfo(w, SB_VERT, si, true), 90);  // clamped to max - page + 1
+  GetClientRect(w, c);
+  EXPECT_EQ(c, Rect(0, 0, 94 - 17, 74));
+  ASSERT_EQ(Messages(w, WM_SIZE).size(), 1u);
+  EXPECT_EQ(LOWORD(Messages(w, WM_SIZE)[0].lParam), 77);
+  SCROLLINFO out;
+  out.fMask = SIF_ALL;
+  GetScrollInfo(w, SB_VERT, out);
+  EXPECT_EQ(out.nPos, 90);
+  EXPECT_EQ(out.nPage, 10u);
+  // hit tests in screen coordinates: window at (10,10), client from (13,13)
+  EXPECT_EQ(SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(20, 20)), HTCLIENT);
+  EXPECT_EQ(SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(10, 20)), HTBORDER);
+  EXPECT_EQ(SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(100, 20)), HTVSCROLL);
+  EXPECT_EQ(SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(300, 20)), HTNOWHERE);
+  // a page that covers the range hides the bar, unless asked to keep it disabled
+  si.fMask = SIF_PAGE;
+  si.nPage = 100;
+  SetScrollInfo(w, SB_VERT, si, true);
+  GetClientRect(w, c);
+  EXPECT_EQ(c.Width(), 94);
+  si.fMask = SIF_PAGE | SIF_DISABLENOSCROLL;
+  SetScrollInfo(w, SB_VERT, si, true);
+  GetClientRect(w, c);
+  EXPECT_EQ(c.Width(), 77);
+  ShowScrollBar(w, SB_VERT, false);
+  GetClientRect(w, c);
+  EXPECT_EQ(c.Width(), 94);
+}
+
+TEST_F(NonClient, ScrollBarMouseLoopSendsScrollCodes) {
+  HWND top = Top(0, 0, 300, 300);
+  HWND w = Child(top, 0, 0, 100, 200);
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMax = 99;
+  si.nPage = 20;
+  SetScrollInfo(w, SB_VERT, si, true);
+  std::vector<std::pair<int, int>> codes;
+  Handlers()[w] = [&](HWND, UINT m, WPARAM wp, LPARAM, LRESULT*) {
+    if (m == WM_VSCROLL) codes.push_back({LOWORD(wp), static_cast<short>(HIWORD(wp))});
+    return false;
+  };
+  Drain();
+  // press on the down arrow (bar x 83..100, arrow y 183..200), release at once
+  PostMessage(w, WM_LBUTTONUP, 0, MAKELPARAM(90, 190));
+  SendMessage(w, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(90, 190));
+  ASSERT_EQ(codes.size(), 2u);
+  EXPECT_EQ(codes[0].first, SB_LINEDOWN);
+  EXPECT_EQ(codes[1].first, SB_ENDSCROLL);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // page area below the thumb
+  codes.clear();
+  PostMessage(w, WM_LBUTTONUP, 0, 0);
+  SendMessage(w, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(90, 150));
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(codes[0].first, SB_PAGEDOWN);
+  // the thumb (track 17..183 = 166 px, thumb 33 px at the top) dragged to the end
+  codes.clear();
+  PostMessage(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-10, 300));  // client coordinates under capture
+  PostMessage(w, WM_LBUTTONUP, 0, MAKELPARAM(-10, 300));
+  SendMessage(w, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(90, 20));
+  ASSERT_EQ(codes.size(), 3u);
+  EXPECT_EQ(codes[0], std::make_pair(SB_THUMBTRACK, 80));
+  EXPECT_EQ(codes[1], std::make_pair(SB_THUMBPOSITION, 80));
+  EXPECT_EQ(codes[2].first, SB_ENDSCROLL);
+  // a bar that cannot scroll ignores the mouse
+  codes.clear();
+  EnableScrollBar(w, SB_VERT, ESB_DISABLE_BOTH);
+  SendMessage(w, WM_NCLBUTTONDOWN, HTVSCROLL, MAKELPARAM(90, 190));
+  EXPECT_TRUE(codes.empty());
+}
+
+TEST_F(NonClient, SetCursorAsksTheParentFirst) {
+  HWND top = Top(0, 0, 300, 300);
+  HWND w = Child(top, 0, 0, 100, 100);
+  HCURSOR hand = LoadCursor(nullptr, IDC_HAND);
+  Handlers()[top] = [&](HWND, UINT m, WPARAM, LPARAM, LRESULT* r) {
+    if (m != WM_SETCURSOR) return false;
+    SetCursor(hand);
+    *r = 1;
+    return true;
+  };
+  InjectMouse(WM_MOUSEMOVE, Point(5, 5));
+  EXPECT_EQ(GetCursor(), hand);
+  EXPECT_EQ(CursorId(GetCursor()), IDC_HAND);
+  Handlers().erase(top);
+  std::vector<BYTE> andMask(4 * 32, 0xFF), xorMask(4 * 32, 0);
+  HCURSOR own = CreateCursor(nullptr, 1, 1, 32, 32, andMask, xorMask);
+  EXPECT_EQ(CursorId(own), 0);
+  EXPECT_THROW(CreateCursor(nullptr, 0, 0, 32, 32, {1, 2}, {3}), EInvalidOperation);
+  EXPECT_TRUE(DestroyCursor(own));
+  (void)w;
+}
+
+class SystemInfo : public GuiTest {};
+
+TEST_F(SystemInfo, ColoursMetricsAndMonitors) {
+  EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(212, 208, 200));
+  EXPECT_EQ(GetSysColor(COLOR_3DDKSHADOW), RGB(64, 64, 64));
+  EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), 17);
+  EXPECT_EQ(GetSystemMetrics(SM_CXDOUBLECLK), 4);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+  EXPECT_EQ(work, Rect(0, 0, 1024, 728));
+  MONITORINFO a, b;
+  a.rcMonitor = Rect(0, 0, 800, 600);
+  a.rcWork = Rect(0, 0, 800, 560);
+  a.dwFlags = MONITORINFOF_PRIMARY;
+  b.rcMonitor = Rect(800, 0, 1600, 600);
+  b.rcWork = Rect(800, 0, 1600, 600);
+  talvik::gui::SetScreens({a, b});
+  MONITORINFO got;
+  ASSERT_TRUE(GetMonitorInfo(MonitorFromRect(Rect(700, 10, 1000, 20), MONITOR_DEFAULTTONULL), got));
+  EXPECT_EQ(got.rcMonitor.Left, 800);  // the larger share
+  EXPECT_EQ(MonitorFromPoint(Point(5000, 10), MONITOR_DEFAULTTONULL), nullptr);
+  ASSERT_TRUE(GetMonitorInfo(MonitorFromPoint(Point(5000, 10), MONITOR_DEFAULTTONEAREST), got));
+  EXPECT_EQ(got.rcMonitor.Left, 800);
+  EXPECT_EQ(GetSystemMetrics(SM_CMONITORS), 2);
+  EXPECT_EQ(GetDoubleClickTime(), 500u);
+}
