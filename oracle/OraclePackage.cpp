@@ -84,7 +84,8 @@ std::unique_ptr<TCollection> TOraclePackage::PrepareParameters(const std::vector
     p->Value = Value.VarType() == varInt64 ? Null() : Value;
   };
   if (parameterMode_ == pmNamed) {
-    if (items.size() % 2 != 0) throw Exception("Even number of parameters required when ParameterMode = pmNamed");
+    if (items.size() % 2 != 0)
+      throw Exception("Even number of parameters required when ParameterMode = pmNamed");
     for (size_t i = 0; i < items.size(); i += 2) {
       if (!VarIsStr(items[i])) throw Exception("Parameter names must be strings");
       add(items[i].AsString(), items[i + 1]);
@@ -127,7 +128,8 @@ void TOraclePackage::CallProcedure(const std::string& Name, const std::vector<TV
       declarations.push_back("  " + p->LocalName + " boolean := sys.diutil.int_to_bool(:" + p->Name + ");");
       assignments.push_back("  :" + p->Name + " := sys.diutil.bool_to_int(" + p->LocalName + ");");
       if (redeclare_) q->DeclareVariable(p->Name, otInteger);
-      TVariant bound = p->Value.IsEmpty() || p->Value.IsNull() ? TVariant() : TVariant(p->Value.AsBoolean() ? 1 : 0);
+      TVariant bound =
+          p->Value.IsEmpty() || p->Value.IsNull() ? TVariant() : TVariant(p->Value.AsBoolean() ? 1 : 0);
       q->SetVariable(p->Name, bound);
     } else {
       argument += ":" + p->Name;

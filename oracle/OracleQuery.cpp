@@ -1,6 +1,8 @@
 // TOracleQuery: parsing, binding, execution, describing, batched fetching and the threaded path.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "oracle/Oracle.h"
 
@@ -87,12 +89,19 @@ TOracleQuery::TOracleQuery(TComponent* AOwner)
     : TComponent(AOwner),
       sql_(std::make_unique<TStringList>()),
       variables_(std::make_unique<TVariables>(this)),
-      fields_(std::make_unique<TCollection>(CollectionItemClass<TFieldData>)) {
-}
+      fields_(std::make_unique<TCollection>(CollectionItemClass<TFieldData>)) {}
 
 TOracleQuery::~TOracleQuery() {
   if (thread_) {
+    // The worker may be just about to suspend itself: wake it until it has ended.
     thread_->Terminate();
+    while (thread_->Started() && !thread_->Finished()) {
+      if (thread_->Suspended()) thread_->Resume();
+      if (GetCurrentThreadId() == MainThreadID)
+        CheckSynchronize(1);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     thread_.reset();
   }
   if (cursorOpen_ && session_ && session_->Connected()) {
@@ -231,7 +240,8 @@ void TOracleQuery::OpenCursor() {
     if (s == OCI_SUCCESS)
       s = OCI.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err2_), OCI_HTYPE_ERROR, 0, nullptr);
     if (s == OCI_SUCCESS)
-      s = OCI.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&rowidDescriptor_), OCI_DTYPE_ROWID, 0, nullptr);
+      s = OCI.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&rowidDescriptor_), OCI_DTYPE_ROWID, 0,
+                                 nullptr);
     if (s != OCI_SUCCESS) {
       session_->LeaveLock(true);
       throw Exception("TOracleQuery: Invalid handle");
@@ -411,13 +421,14 @@ void TOracleQuery::Parse() {
     if (session_->StatementCacheActive()) {
       if (stmt_) OCI.OCIStmtRelease(stmt_, err_, nullptr, 0, OCI_DEFAULT);
       stmt_ = nullptr;
-      s = OCI.OCIStmtPrepare2(session_->ServiceContext(), &stmt_, err_, reinterpret_cast<const OraText*>(sqlText.data()),
+      s = OCI.OCIStmtPrepare2(session_->ServiceContext(), &stmt_, err_,
+                              reinterpret_cast<const OraText*>(sqlText.data()),
                               static_cast<ub4>(sqlText.size()), nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT);
     } else {
       if (stmt_) OCI.OCIHandleFree(stmt_, OCI_HTYPE_STMT);
       stmt_ = nullptr;
-      s = OCI.OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&stmt_), OCI_HTYPE_STMT, 0,
-                             nullptr);
+      s = OCI.OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&stmt_), OCI_HTYPE_STMT,
+                             0, nullptr);
       if (s == OCI_SUCCESS)
         s = OCI.OCIStmtPrepare(stmt_, err_, reinterpret_cast<const text*>(sqlText.data()),
                                static_cast<ub4>(sqlText.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
@@ -495,12 +506,13 @@ void TOracleQuery::BindVariable(TVariableData* Variable) {
       v->elementCount == 1)
     size = std::min(size, session_->MaxStringChars() + 1);
   if (cursorHandleMode_) {
-    if (v->bindHandle && address == v->boundAddress && v->indicators == v->boundIndicators && size == v->boundSize)
+    if (v->bindHandle && address == v->boundAddress && v->indicators == v->boundIndicators &&
+        size == v->boundSize)
       return;
     session_->EnterLock(true);
-    sword s = OCI.OCIBindByName(stmt_, &v->bindHandle, err_, reinterpret_cast<const text*>(v->name.c_str()), -1,
-                                address, size, static_cast<ub2>(bindType), v->indicators, lengthAddress, nullptr,
-                                maxArray, current, OCI_DEFAULT);
+    sword s = OCI.OCIBindByName(stmt_, &v->bindHandle, err_, reinterpret_cast<const text*>(v->name.c_str()),
+                                -1, address, size, static_cast<ub2>(bindType), v->indicators, lengthAddress,
+                                nullptr, maxArray, current, OCI_DEFAULT);
     if (s != OCI_SUCCESS) CheckCallStatus(s);
     session_->LeaveLock(true);
     v->boundAddress = address;
@@ -509,8 +521,8 @@ void TOracleQuery::BindVariable(TVariableData* Variable) {
   } else {
     session_->EnterLock(true);
     sword s = OCI.obndra(CursorDataArea(), reinterpret_cast<text*>(const_cast<char*>(v->name.c_str())), -1,
-                         static_cast<ub1*>(address), size, bindType, -1, v->indicators, lengthAddress, nullptr,
-                         maxArray, current, nullptr, -1, -1);
+                         static_cast<ub1*>(address), size, bindType, -1, v->indicators, lengthAddress,
+                         nullptr, maxArray, current, nullptr, -1, -1);
     if (s != 0) CheckCallStatus(s);
     session_->LeaveLock(true);
   }
@@ -601,11 +613,14 @@ void TOracleQuery::DescribeColumnsHandle() {
     text* name = nullptr;
     ub4 nameLength = 0;
     s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, err_);
-    if (s == OCI_SUCCESS) s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err_);
+    if (s == OCI_SUCCESS)
+      s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, err_);
     if (s == OCI_SUCCESS) s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, err_);
-    if (s == OCI_SUCCESS) s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, err_);
+    if (s == OCI_SUCCESS)
+      s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, err_);
     if (s == OCI_SUCCESS) s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, err_);
-    if (s == OCI_SUCCESS) s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &isNull, nullptr, OCI_ATTR_IS_NULL, err_);
+    if (s == OCI_SUCCESS)
+      s = OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &isNull, nullptr, OCI_ATTR_IS_NULL, err_);
     if (s != OCI_SUCCESS) break;
     auto* f = static_cast<TFieldData*>(fields_->Add());
     f->size = size;
@@ -633,8 +648,8 @@ void TOracleQuery::DescribeColumnsHost() {
     sb2 dbType = 0, precision = 0, scale = 0, nullOk = 0;
     sb1 name[64] = {};
     sb4 nameLength = sizeof name;
-    sword s = OCI.odescr(CursorDataArea(), pos, &dbSize, &dbType, name, &nameLength, &displaySize, &precision, &scale,
-                         &nullOk);
+    sword s = OCI.odescr(CursorDataArea(), pos, &dbSize, &dbType, name, &nameLength, &displaySize, &precision,
+                         &scale, &nullOk);
     if (s != 0) {
       if (CursorDataArea()->rc == 1007) break;
       fields_->Clear();
@@ -684,20 +699,20 @@ void TOracleQuery::DefineColumns() {
     if (cursorHandleMode_) {
       sword s;
       if (isLong) {
-        s = OCI.OCIDefineByPos(stmt_, &define_, err_, static_cast<ub4>(i + 1), nullptr, 2147483647, defineType,
-                               f->indicators, f->lengths, nullptr, OCI_DYNAMIC_FETCH);
+        s = OCI.OCIDefineByPos(stmt_, &define_, err_, static_cast<ub4>(i + 1), nullptr, 2147483647,
+                               defineType, f->indicators, f->lengths, nullptr, OCI_DYNAMIC_FETCH);
         if (s == OCI_SUCCESS) s = OCI.OCIDefineDynamic(define_, err_, f, LongPieceCallback);
       } else {
-        s = OCI.OCIDefineByPos(stmt_, &define_, err_, static_cast<ub4>(i + 1), f->buffer, f->rowSize, defineType,
-                               f->indicators, f->lengths, nullptr, OCI_DEFAULT);
+        s = OCI.OCIDefineByPos(stmt_, &define_, err_, static_cast<ub4>(i + 1), f->buffer, f->rowSize,
+                               defineType, f->indicators, f->lengths, nullptr, OCI_DEFAULT);
       }
       if (s != OCI_SUCCESS) {
         fields_->Clear();
         CheckCallStatus(s);
       }
     } else {
-      sword s = OCI.odefin(CursorDataArea(), i + 1, f->buffer, f->rowSize, defineType, -1, f->indicators, nullptr, -1,
-                           -1, f->lengths, nullptr);
+      sword s = OCI.odefin(CursorDataArea(), i + 1, f->buffer, f->rowSize, defineType, -1, f->indicators,
+                           nullptr, -1, -1, f->lengths, nullptr);
       if (s != 0) {
         fields_->Clear();
         CheckCallStatus(s);
@@ -766,7 +781,8 @@ void TOracleQuery::ExecuteSelect(bool DescribeOnly, sword Mode) {
     ub4 mode = static_cast<ub4>(Mode == OCI_COMMIT_ON_SUCCESS ? 0 : Mode);
     if (scrollableInUse_) mode |= OCI_STMT_SCROLLABLE_READONLY;
     session_->EnterLock(true);
-    sword s = OCI.OCIStmtExecute(session_->ServiceContext(), stmt_, err_, iterations, 0, nullptr, nullptr, mode);
+    sword s =
+        OCI.OCIStmtExecute(session_->ServiceContext(), stmt_, err_, iterations, 0, nullptr, nullptr, mode);
     CheckExecStatus(s, true);
     session_->LeaveLock(true);
   }
@@ -808,8 +824,8 @@ void TOracleQuery::ExecuteOther(bool DescribeOnly, sword Mode, int Start, int En
   if (DescribeOnly) return;
   session_->EnterLock(true);
   if (cursorHandleMode_) {
-    sword s = OCI.OCIStmtExecute(session_->ServiceContext(), stmt_, err_, iterations, offset, nullptr, nullptr,
-                                 static_cast<ub4>(Mode));
+    sword s = OCI.OCIStmtExecute(session_->ServiceContext(), stmt_, err_, iterations, offset, nullptr,
+                                 nullptr, static_cast<ub4>(Mode));
     // A statement that touched no row reports "no data"; that is no error.
     if (s != OCI_NO_DATA) {
       status_ = s;
@@ -817,7 +833,8 @@ void TOracleQuery::ExecuteOther(bool DescribeOnly, sword Mode, int Start, int En
         errorCode_ = StatusCode(s);
         failedIteration_ = -1;
         ub4 row = 0;
-        if (OCI.OCIAttrGet(err_, OCI_HTYPE_ERROR, &row, nullptr, OCI_ATTR_DML_ROW_OFFSET, err2_) == OCI_SUCCESS)
+        if (OCI.OCIAttrGet(err_, OCI_HTYPE_ERROR, &row, nullptr, OCI_ATTR_DML_ROW_OFFSET, err2_) ==
+            OCI_SUCCESS)
           failedIteration_ = static_cast<int>(row);
         ComputeErrorPosition();
         lastParsed_.clear();
@@ -846,7 +863,8 @@ void TOracleQuery::ExecuteOther(bool DescribeOnly, sword Mode, int Start, int En
 void TOracleQuery::ExecuteCore(bool DescribeOnly, int Start, int End) {
   CheckSession();
   scrollableInUse_ = scrollable_ && OCIGroupPresent(ogOCI90) && session_->HandleMode();
-  sword mode = DescribeOnly ? OCI_DESCRIBE_ONLY : (session_->AutoCommit() ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT);
+  sword mode =
+      DescribeOnly ? OCI_DESCRIBE_ONLY : (session_->AutoCommit() ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT);
   eof_ = true;
   if (!ClientLoaded()) {
     if (session_->ODBCMode() && !session_->ODBCAdapter() && OCIDLL.empty()) OCIDLL = ODBCLibraryName;
@@ -886,8 +904,9 @@ void TOracleQuery::ExecuteCore(bool DescribeOnly, int Start, int End) {
 
 void TOracleQuery::StoreResults() {
   rowsProcessed_ = RowCountNow();
-  errorCode_ = cursorHandleMode_ ? (status_ == OCI_SUCCESS_WITH_INFO || status_ == OCI_SUCCESS ? 0 : StatusCode(status_))
-                                 : CursorDataArea()->rc;
+  errorCode_ = cursorHandleMode_
+                   ? (status_ == OCI_SUCCESS_WITH_INFO || status_ == OCI_SUCCESS ? 0 : StatusCode(status_))
+                   : CursorDataArea()->rc;
   if (errorCode_ == 1403 || errorCode_ == 1406) errorCode_ = 0;
   warningFlags_ = cursorHandleMode_ ? (status_ == OCI_SUCCESS_WITH_INFO ? 33 : 0) : CursorDataArea()->wrn;
   rowId_ = ReadRowId();
@@ -897,7 +916,8 @@ std::string TOracleQuery::ReadRowId() {
   if (kind_ != 3 && kind_ != 4 && kind_ != 5 && kind_ != 9) return "";
   if (cursorHandleMode_) {
     if (!stmt_ || !rowidDescriptor_) return "";
-    if (OCI.OCIAttrGet(stmt_, OCI_HTYPE_STMT, rowidDescriptor_, nullptr, OCI_ATTR_ROWID, err2_) != OCI_SUCCESS)
+    if (OCI.OCIAttrGet(stmt_, OCI_HTYPE_STMT, rowidDescriptor_, nullptr, OCI_ATTR_ROWID, err2_) !=
+        OCI_SUCCESS)
       return "";
     const ub1* b = reinterpret_cast<const ub1*>(rowidDescriptor_);
     if (OCIGroupPresent(ogOCI81))

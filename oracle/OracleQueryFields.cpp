@@ -143,7 +143,8 @@ std::string TOracleQuery::LongFieldValue(int Index) {
     if (f->pieces)
       for (int i = 0; i < f->pieces->Count(); ++i) {
         auto* p = static_cast<TLongPiece*>(f->pieces->Items(i));
-        value.append(reinterpret_cast<const char*>(p->buffer), std::min<size_t>(p->returnedLength, p->allocatedSize));
+        value.append(reinterpret_cast<const char*>(p->buffer),
+                     std::min<size_t>(p->returnedLength, p->allocatedSize));
       }
     return value;
   }
@@ -231,8 +232,8 @@ TVariant TOracleQuery::Field(int Index) {
       IsTimestampType(f->fetchType))
     return NullOf(session_);  // read through the column's object
   TVariant v;
-  OracleValueToVariant(f->Cell(rowIndex_), f->fetchType, f->fetchType == SQLT_STR ? f->rowSize : f->lengths[rowIndex_],
-                       v, session_);
+  OracleValueToVariant(f->Cell(rowIndex_), f->fetchType,
+                       f->fetchType == SQLT_STR ? f->rowSize : f->lengths[rowIndex_], v, session_);
   return v;
 }
 
@@ -276,7 +277,8 @@ int TOracleQuery::FieldAsInteger(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
-  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT) ConvertError(Index, "an Integer");
+  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
+    ConvertError(Index, "an Integer");
   if (f->indicators[rowIndex_] == -1) return 0;
   const uint8_t* cell = f->Cell(rowIndex_);
   int result = 0;
@@ -298,7 +300,8 @@ double TOracleQuery::FieldAsFloat(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
-  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT) ConvertError(Index, "a Float");
+  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
+    ConvertError(Index, "a Float");
   if (f->indicators[rowIndex_] == -1) return 0.0;
   const uint8_t* cell = f->Cell(rowIndex_);
   switch (type) {
@@ -317,7 +320,8 @@ TDateTime TOracleQuery::FieldAsDate(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
-  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT) ConvertError(Index, "a Date");
+  if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
+    ConvertError(Index, "a Date");
   if (f->indicators[rowIndex_] == -1) return 0.0;
   const uint8_t* cell = f->Cell(rowIndex_);
   switch (type) {
@@ -353,6 +357,7 @@ TObject* TOracleQuery::XMLField(int Index) const {
 TObject* TOracleQuery::RefField(int Index) const {
   CheckField(Index);
   TFieldData* f = FieldData(Index);
-  if (f->fetchType != SQLT_REF || !f->columnObject) throw Exception("Field " + f->name + " is not a Reference");
+  if (f->fetchType != SQLT_REF || !f->columnObject)
+    throw Exception("Field " + f->name + " is not a Reference");
   return f->columnObject.get();
 }

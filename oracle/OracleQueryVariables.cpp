@@ -67,8 +67,8 @@ void TOracleQuery::DimPLSQLTable(const std::string& Name, int TableSize, int Str
   if (v->varType != otString && StringSize != 0)
     throw Exception("You can only specify a string size for a PL/SQL Table of strings");
   if (TableSize <= 0) throw Exception("You must specify the size of the PL/SQL Table");
-  bool unchanged = v->isPLSQLTable && v->elementCount == TableSize &&
-                   (StringSize < 1 || v->elementSize == StringSize + 1);
+  bool unchanged =
+      v->isPLSQLTable && v->elementCount == TableSize && (StringSize < 1 || v->elementSize == StringSize + 1);
   v->isPLSQLTable = true;
   if (!unchanged) v->tableEntries = 0;
   v->SetArraySize(TableSize, StringSize, session_);
@@ -91,14 +91,15 @@ void TOracleQuery::SetVariable(const std::string& Name, const TVariant& Value) {
   if (!v) throw Exception("Variable " + Name + " not declared");
   if (Value.IsArray() && v->varType != otLongRaw) {
     if (v->isComplex) throw Exception(v->name + " is a complex variable and cannot be an array");
-    if (v->varType == otSubst) throw Exception(v->name + " is a substitution variable and cannot be an array");
+    if (v->varType == otSubst)
+      throw Exception(v->name + " is a substitution variable and cannot be an array");
     int low = Value.LowBound();
     int high = Value.HighBound();
     int count = high - low + 1;
     if (v->isPLSQLTable) {
       if (count > v->elementCount)
-        throw Exception("Array is larger than PL/SQL Table (" + IntToStr(count) + " > " + IntToStr(v->elementCount) +
-                        ")");
+        throw Exception("Array is larger than PL/SQL Table (" + IntToStr(count) + " > " +
+                        IntToStr(v->elementCount) + ")");
       v->tableEntries = static_cast<ub4>(count > 0 ? count : 0);
     } else {
       v->SetArraySize(count, -1, session_);
@@ -123,8 +124,9 @@ TVariant TOracleQuery::GetVariable(const std::string& Name) {
   TVariableData* v = FindVariable(Name);
   if (!v) throw Exception("Unknown variable: " + Name);
   if (v->isPLSQLTable || v->elementCount != 1) {
-    int n = v->isPLSQLTable ? static_cast<int>(std::min<ub4>(v->tableEntries, static_cast<ub4>(v->elementCount)))
-                            : v->elementCount;
+    int n = v->isPLSQLTable
+                ? static_cast<int>(std::min<ub4>(v->tableEntries, static_cast<ub4>(v->elementCount)))
+                : v->elementCount;
     if (n < 1) return NullOf(session_);
     TVariant a = VarArrayCreate({v->lowBound, v->lowBound + n - 1}, varVariant);
     for (int i = 0; i < n; ++i)
@@ -170,12 +172,14 @@ int TOracleQuery::VariableCount() const {
 }
 
 std::string TOracleQuery::VariableName(int Index) const {
-  if (Index < 0 || Index >= variables_->Count()) throw Exception("Variable " + IntToStr(Index) + " does not exist");
+  if (Index < 0 || Index >= variables_->Count())
+    throw Exception("Variable " + IntToStr(Index) + " does not exist");
   return variables_->Items(Index)->name;
 }
 
 int TOracleQuery::VariableType(int Index) const {
-  if (Index < 0 || Index >= variables_->Count()) throw Exception("Variable " + IntToStr(Index) + " does not exist");
+  if (Index < 0 || Index >= variables_->Count())
+    throw Exception("Variable " + IntToStr(Index) + " does not exist");
   return variables_->Items(Index)->varType;
 }
 

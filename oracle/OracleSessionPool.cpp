@@ -15,7 +15,9 @@ TOracleSessionPool* PoolOrDefault(TOracleSessionPool* Pool) {
 struct TPoolHooksInstaller {
   TPoolHooksInstaller() {
     auto& hooks = OracleSessionPoolHooks();
-    hooks.GetSession = [](TOracleSessionPool* Pool, TOracleSession* Session) { PoolOrDefault(Pool)->GetSession(Session); };
+    hooks.GetSession = [](TOracleSessionPool* Pool, TOracleSession* Session) {
+      PoolOrDefault(Pool)->GetSession(Session);
+    };
     hooks.AfterReserve = [](TOracleSessionPool* Pool, TOracleSession* Session) {
       TOracleSessionPool* pool = PoolOrDefault(Pool);
       if (pool->AfterReserve) pool->AfterReserve(pool, Session);
@@ -61,7 +63,8 @@ TOracleSessionPoolEntry::~TOracleSessionPoolEntry() {
     // A pooled connection that cannot be ended goes with the pool.
   }
   session_.reset();
-  if (svc && OCI.OCISessionRelease) OCI.OCISessionRelease(svc, pool_->ErrorHandle(), nullptr, 0, OCI_SESSRLS_DROP);
+  if (svc && OCI.OCISessionRelease)
+    OCI.OCISessionRelease(svc, pool_->ErrorHandle(), nullptr, 0, OCI_SESSRLS_DROP);
 }
 
 void TOracleSessionPoolEntry::Reserve(TOracleSession* Session) {
@@ -73,7 +76,8 @@ void TOracleSessionPoolEntry::Reserve(TOracleSession* Session) {
     } catch (...) {
     }
     session_.reset();
-    if (svc && OCI.OCISessionRelease) OCI.OCISessionRelease(svc, pool_->ErrorHandle(), nullptr, 0, OCI_SESSRLS_DROP);
+    if (svc && OCI.OCISessionRelease)
+      OCI.OCISessionRelease(svc, pool_->ErrorHandle(), nullptr, 0, OCI_SESSRLS_DROP);
   }
   if (!session_) {
     auto s = std::make_unique<TOracleSession>(nullptr);
@@ -92,13 +96,14 @@ void TOracleSessionPoolEntry::Reserve(TOracleSession* Session) {
       std::string user = Session->LogonUsername(), password = Session->LogonPassword();
       pool_->CheckStatus(OCI.OCIAttrSet(auth, OCI_HTYPE_AUTHINFO, user.data(), static_cast<ub4>(user.size()),
                                         OCI_ATTR_USERNAME, pool_->ErrorHandle()));
-      pool_->CheckStatus(OCI.OCIAttrSet(auth, OCI_HTYPE_AUTHINFO, password.data(), static_cast<ub4>(password.size()),
-                                        OCI_ATTR_PASSWORD, pool_->ErrorHandle()));
+      pool_->CheckStatus(OCI.OCIAttrSet(auth, OCI_HTYPE_AUTHINFO, password.data(),
+                                        static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD,
+                                        pool_->ErrorHandle()));
       OCISvcCtx* svc = nullptr;
       std::string name = pool_->PoolName();
-      pool_->CheckStatus(OCI.OCISessionGet(pool_->Environment(), pool_->ErrorHandle(), &svc, auth,
-                                           reinterpret_cast<OraText*>(name.data()), static_cast<ub4>(name.size()),
-                                           nullptr, 0, nullptr, nullptr, nullptr, OCI_SESSGET_SPOOL));
+      pool_->CheckStatus(OCI.OCISessionGet(
+          pool_->Environment(), pool_->ErrorHandle(), &svc, auth, reinterpret_cast<OraText*>(name.data()),
+          static_cast<ub4>(name.size()), nullptr, 0, nullptr, nullptr, nullptr, OCI_SESSGET_SPOOL));
       try {
         s->SetExternalSVC(svc);
       } catch (...) {
@@ -158,14 +163,17 @@ void TOracleSessionPool::Open() {
     } else {
       env_ = SharedEnvironment();
       ownEnv_ = env_ == nullptr;
-      if (ownEnv_) CheckStatus(OCI.OCIEnvCreate(&env_, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0,
-                                                nullptr));
+      if (ownEnv_)
+        CheckStatus(OCI.OCIEnvCreate(&env_, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0,
+                                     nullptr));
       CheckStatus(OCI.OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&err_), OCI_HTYPE_ERROR, 0, nullptr));
       CheckStatus(OCI.OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&spool_), OCI_HTYPE_SPOOL, 0, nullptr));
-      CheckStatus(OCI.OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&auth_), OCI_HTYPE_AUTHINFO, 0, nullptr));
+      CheckStatus(
+          OCI.OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&auth_), OCI_HTYPE_AUTHINFO, 0, nullptr));
       OraText* name = nullptr;
       ub4 nameLength = 0;
-      ub4 mode = (effectiveHomogeneous_ ? OCI_SPC_HOMOGENEOUS : 0) | (effectiveStatementCache_ ? OCI_SPC_STMTCACHE : 0);
+      ub4 mode = (effectiveHomogeneous_ ? OCI_SPC_HOMOGENEOUS : 0) |
+                 (effectiveStatementCache_ ? OCI_SPC_STMTCACHE : 0);
       std::string user = logonUsername_, password = logonPassword_;
       CheckStatus(OCI.OCISessionPoolCreate(
           env_, err_, spool_, &name, &nameLength, reinterpret_cast<const OraText*>(logonDatabase_.data()),

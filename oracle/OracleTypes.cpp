@@ -51,8 +51,8 @@ bool IsTimestampType(int TypeCode) {
 }
 
 bool IsComplexType(int TypeCode) {
-  return IsLOBType(TypeCode) || IsTimestampType(TypeCode) || TypeCode == otObject || TypeCode == otReference ||
-         TypeCode == otCursor;
+  return IsLOBType(TypeCode) || IsTimestampType(TypeCode) || TypeCode == otObject ||
+         TypeCode == otReference || TypeCode == otCursor;
 }
 
 int VariableElementSize(int TypeCode) {
@@ -95,7 +95,8 @@ std::string RemoveCarriageReturns(const std::string& Text, TOracleSession* Sessi
 }
 
 std::string ExpandLineBreaks(const std::string& Text, TOracleSession* Session) {
-  if (!ConvertsLineBreaks(Session) || (Text.find('\n') == std::string::npos && Text.find('\r') == std::string::npos))
+  if (!ConvertsLineBreaks(Session) ||
+      (Text.find('\n') == std::string::npos && Text.find('\r') == std::string::npos))
     return Text;
   return AdjustLineBreaks(Text);
 }
@@ -333,7 +334,8 @@ bool TVariables::Differs(const TVariables* Other) const {
     if (a->name != b->name || a->varType != b->varType) return true;
     if (a->IsNull() != b->IsNull()) return true;
     if (a->isPLSQLTable != b->isPLSQLTable) return true;
-    if (a->isPLSQLTable && (a->elementCount != b->elementCount || a->elementSize != b->elementSize)) return true;
+    if (a->isPLSQLTable && (a->elementCount != b->elementCount || a->elementSize != b->elementSize))
+      return true;
     if (!a->IsNull()) {
       int n = a->StoredValueLength();
       if (n != b->StoredValueLength()) return true;
@@ -346,8 +348,8 @@ bool TVariables::Differs(const TVariables* Other) const {
 namespace {
 
 void WriteInt32(TStream* Stream, int32_t Value) {
-  uint8_t b[4] = {static_cast<uint8_t>(Value), static_cast<uint8_t>(Value >> 8), static_cast<uint8_t>(Value >> 16),
-                  static_cast<uint8_t>(Value >> 24)};
+  uint8_t b[4] = {static_cast<uint8_t>(Value), static_cast<uint8_t>(Value >> 8),
+                  static_cast<uint8_t>(Value >> 16), static_cast<uint8_t>(Value >> 24)};
   Stream->WriteBuffer(b, 4);
 }
 
@@ -449,8 +451,8 @@ void TVariables::ReadData(TStream* Stream) {
       std::memcpy(d->buffer, v.value.data(), n);
       if (IsTextType(d->varType) && d->varType != otSubst && d->elementSize > 0)
         d->buffer[std::min<size_t>(n, static_cast<size_t>(d->elementSize - 1))] = 0;
-      if (d->varType == otSubst && n > 0) d->dataLength = static_cast<int32_t>(strnlen(
-                                                reinterpret_cast<const char*>(d->buffer), n));
+      if (d->varType == otSubst && n > 0)
+        d->dataLength = static_cast<int32_t>(strnlen(reinterpret_cast<const char*>(d->buffer), n));
       d->indicators[0] = 0;
     }
     if (v.table) query_->DimPLSQLTable(d->name, v.tableSize, v.stringSize);
@@ -566,7 +568,8 @@ void TFieldData::SetObjectInfo(OCIType* TypeDescriptor, OCIRef* TypeReference, O
 }
 
 void TFieldData::FreeObjects() {
-  if ((fetchType != otObject && fetchType != otReference) || !buffer || rowSize < static_cast<int>(sizeof(void*)))
+  if ((fetchType != otObject && fetchType != otReference) || !buffer ||
+      rowSize < static_cast<int>(sizeof(void*)))
     return;
   for (int row = 0; row < rowCount; ++row) {
     void* instance = nullptr;
@@ -618,7 +621,9 @@ sb4 LongPieceCallback(dvoid* Context, OCIDefine* /*Define*/, ub4 Iteration, dvoi
   piece->returnedLength = static_cast<ub4>(size);
   *Buffer = piece->buffer;
   *Length = &piece->returnedLength;
-  int row = field->rowCount > 0 ? static_cast<int>(std::min<ub4>(Iteration, static_cast<ub4>(field->rowCount - 1))) : 0;
+  int row = field->rowCount > 0
+                ? static_cast<int>(std::min<ub4>(Iteration, static_cast<ub4>(field->rowCount - 1)))
+                : 0;
   *Indicator = field->indicators ? &field->indicators[row] : nullptr;
   *ReturnCode = nullptr;
   return OCI_CONTINUE;

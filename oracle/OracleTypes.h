@@ -86,15 +86,15 @@ class TVariableData : public TCollectionItem {
   // The object a complex variable refers to.
   void* ObjectReference() const { return objectReference; }
 
-  std::string name;             // with its leading ':'
-  int16_t varType = 0;          // type code
-  int32_t elementSize = 0;      // bytes per element
-  uint8_t* buffer = nullptr;    // the value area (element size x element count bytes)
+  std::string name;                 // with its leading ':'
+  int16_t varType = 0;              // type code
+  int32_t elementSize = 0;          // bytes per element
+  uint8_t* buffer = nullptr;        // the value area (element size x element count bytes)
   void* objectReference = nullptr;  // complex variables: the bound object (not owned)
-  sb2* indicators = nullptr;    // one per element: 0 value, -1 null
-  int32_t dataLength = 0;       // substitution, LONG and LONG RAW: the bytes of the value
-  int32_t lowBound = 0;         // low bound of the variant array last assigned
-  int32_t elementCount = 0;     // elements of the value and indicator areas
+  sb2* indicators = nullptr;        // one per element: 0 value, -1 null
+  int32_t dataLength = 0;           // substitution, LONG and LONG RAW: the bytes of the value
+  int32_t lowBound = 0;             // low bound of the variant array last assigned
+  int32_t elementCount = 0;         // elements of the value and indicator areas
   bool isPLSQLTable = false;
   ub4 tableEntries = 0;  // entries of a PL/SQL table (given to the client and updated by it)
   bool ownsBuffer = true;
@@ -170,7 +170,8 @@ class TFieldData : public TCollectionItem {
   explicit TFieldData(TCollection* Collection) : TCollectionItem(Collection) {}
   ~TFieldData() override;
 
-  void SetObjectInfo(OCIType* TypeDescriptor, OCIRef* TypeReference, OCIEnv* Environment, OCIError* ErrorHandle);
+  void SetObjectInfo(OCIType* TypeDescriptor, OCIRef* TypeReference, OCIEnv* Environment,
+                     OCIError* ErrorHandle);
   // Frees the row instances of an object or REF column.
   void FreeObjects();
   // The bytes of the LONG value in the pieces.
@@ -208,5 +209,5 @@ class TFieldData : public TCollectionItem {
 };
 
 // The piece callback of LONG and LONG RAW columns (context: the column).
-sb4 LongPieceCallback(dvoid* Context, OCIDefine* Define, ub4 Iteration, dvoid** Buffer, ub4** Length, ub1* Piece,
-                      dvoid** Indicator, ub2** ReturnCode);
+sb4 LongPieceCallback(dvoid* Context, OCIDefine* Define, ub4 Iteration, dvoid** Buffer, ub4** Length,
+                      ub1* Piece, dvoid** Indicator, ub2** ReturnCode);

@@ -6,11 +6,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "oracle/Oracle.h"
 
@@ -153,7 +153,8 @@ struct DirectClient {
     OCIAttrSet(svc, OCI_HTYPE_SVCCTX, srv, 0, OCI_ATTR_SERVER, err);
     OCIAttrSet(usr, OCI_HTYPE_SESSION, const_cast<char*>("scott"), 5, OCI_ATTR_USERNAME, err);
     OCIAttrSet(usr, OCI_HTYPE_SESSION, const_cast<char*>("tiger"), 5, OCI_ATTR_PASSWORD, err);
-    if (OCISessionBegin(svc, err, usr, OCI_CRED_RDBMS, OCI_DEFAULT) != OCI_SUCCESS) throw std::runtime_error("logon");
+    if (OCISessionBegin(svc, err, usr, OCI_CRED_RDBMS, OCI_DEFAULT) != OCI_SUCCESS)
+      throw std::runtime_error("logon");
     OCIAttrSet(svc, OCI_HTYPE_SVCCTX, usr, 0, OCI_ATTR_SESSION, err);
   }
 };

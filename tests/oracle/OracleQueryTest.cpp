@@ -229,9 +229,10 @@ TEST_P(QueryTest, OptimizeKeepsTheParseUntilVariablesChange) {
 
 TEST_P(QueryTest, FieldAccessConvertsAndRefuses) {
   auto s = Connect();
-  auto q = Query(s.get(),
-                 "select 7 n, 2.5 f, 'abc' s, to_date('2020-05-17', 'yyyy-mm-dd') d, "
-                 "to_date('2020-05-17 10:30:00', 'yyyy-mm-dd hh24:mi:ss') dt, null z, 3000000000.5 big from dual");
+  auto q =
+      Query(s.get(),
+            "select 7 n, 2.5 f, 'abc' s, to_date('2020-05-17', 'yyyy-mm-dd') d, "
+            "to_date('2020-05-17 10:30:00', 'yyyy-mm-dd hh24:mi:ss') dt, null z, 3000000000.5 big from dual");
   q->Execute();
   EXPECT_EQ(q->FieldIndex("D"), 3);
   EXPECT_EQ(q->FieldIndex("dT"), 4);
@@ -275,7 +276,8 @@ TEST_P(QueryTest, FieldAccessConvertsAndRefuses) {
 TEST_P(QueryTest, SubstitutionVariablesAndFoundVariables) {
   auto s = Connect();
   // Declared from what the scanner finds in the text.
-  auto q = Query(s.get(), "select ename from :tab where deptno = :dept and job = :job /* :not_me */ order by ename");
+  auto q = Query(s.get(),
+                 "select ename from :tab where deptno = :dept and job = :job /* :not_me */ order by ename");
   std::unique_ptr<TStringList> found(FindVariables(q->SQL()->Text(), false));
   ASSERT_EQ(found->Count(), 3);
   for (int i = 0; i < found->Count(); ++i)
@@ -287,7 +289,9 @@ TEST_P(QueryTest, SubstitutionVariablesAndFoundVariables) {
   q->Execute();
   ASSERT_FALSE(q->Eof());
   EXPECT_EQ(q->FieldAsString(0), "BLAKE");
-  EXPECT_EQ(Raised([&] { q->SetVariable("tab", VarArrayOf({1, 2})); }),
+  EXPECT_EQ(Raised([&] {
+              q->SetVariable("tab", VarArrayOf({1, 2}));
+            }),
             ":TAB is a substitution variable and cannot be an array");
 }
 
@@ -344,6 +348,8 @@ TEST_P(QueryTest, SessionStatesAreChecked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, QueryTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "HostCalls" : "Handles"; });
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                           return p.param ? "HostCalls" : "Handles";
+                         });
 
 }  // namespace

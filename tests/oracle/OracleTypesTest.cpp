@@ -55,7 +55,8 @@ TEST(OracleVariables, DeclaringNormalisesNamesAndChecksTypes) {
   EXPECT_EQ(q.VariableCount(), 3);
   EXPECT_TRUE(q.GetVariable("a").IsEmpty());
 
-  EXPECT_EQ(Raised([&] { q.DeclareVariable("", otString); }), "You cannot declare a variable with an empty name");
+  EXPECT_EQ(Raised([&] { q.DeclareVariable("", otString); }),
+            "You cannot declare a variable with an empty name");
   EXPECT_EQ(Raised([&] { q.DeclareVariable("x", 2); }), "Unsupported variable type");
   EXPECT_EQ(Raised([&] { q.SetVariable("zz", 1); }), "Variable zz not declared");
   EXPECT_EQ(Raised([&] { q.GetVariable("zz"); }), "Unknown variable: zz");
@@ -112,7 +113,8 @@ TEST(OracleVariables, ValuesAreStoredAsTheClientReadsThem) {
   q.SetVariable("raw", bytes);
   TVariant back = q.GetVariable("raw");
   EXPECT_EQ(back.Bytes(), std::string("\x01\x00\x02", 3));
-  EXPECT_EQ(Raised([&] { q.SetVariable("raw", 3.5); }), "Only one-dimensional array of bytes allowed for :RAW");
+  EXPECT_EQ(Raised([&] { q.SetVariable("raw", 3.5); }),
+            "Only one-dimensional array of bytes allowed for :RAW");
   // Arrays keep their low bound.
   q.SetVariable("i", VarArrayOf({1, TVariant(), 3}));
   TVariant a = q.GetVariable("i");
@@ -142,7 +144,8 @@ TEST(OracleVariables, PLSQLTablesAreDimensionedAndFilled) {
   EXPECT_EQ(Raised([&] { q.DimPLSQLTable("x", 5, 0); }), "Variable x not declared");
   EXPECT_EQ(Raised([&] { q.DimPLSQLTable("l", 5, 0); }),
             "Only PL/SQL Tables of strings, integers, floats and dates supported");
-  EXPECT_EQ(Raised([&] { q.DimPLSQLTable("t", 5, 0); }), "You must specify a string size for a PL/SQL Table of strings");
+  EXPECT_EQ(Raised([&] { q.DimPLSQLTable("t", 5, 0); }),
+            "You must specify a string size for a PL/SQL Table of strings");
   EXPECT_EQ(Raised([&] { q.DimPLSQLTable("n", 5, 10); }),
             "You can only specify a string size for a PL/SQL Table of strings");
   EXPECT_EQ(Raised([&] { q.DimPLSQLTable("n", 0, 0); }), "You must specify the size of the PL/SQL Table");
@@ -151,7 +154,9 @@ TEST(OracleVariables, PLSQLTablesAreDimensionedAndFilled) {
   EXPECT_TRUE(q.GetVariable("t").IsEmpty());
   q.SetVariable("t", VarArrayOf({"a", "b"}));
   EXPECT_EQ(q.GetVariable("t").ElementCount(), 2);
-  EXPECT_EQ(Raised([&] { q.SetVariable("t", VarArrayOf({"a", "b", "c", "d"})); }),
+  EXPECT_EQ(Raised([&] {
+              q.SetVariable("t", VarArrayOf({"a", "b", "c", "d"}));
+            }),
             "Array is larger than PL/SQL Table (4 > 3)");
   EXPECT_EQ(Raised([&] { q.SetVariable("t", "a"); }), ":T is a PL/SQL Table, assign a variant array to it");
   EXPECT_EQ(VariableDisplayText(q.Variables()->Items(0), &q), "(PL/SQL Table)");
@@ -184,8 +189,8 @@ TEST(OracleVariables, DataStreamRoundTrip) {
   std::string bytes = StreamBytes(q.Variables());
   // version 3, 8 variables, then ":S" with type 5 and "hello" + NUL
   EXPECT_EQ(bytes.substr(0, 8), Int32(3) + Int32(8));
-  EXPECT_EQ(bytes.substr(8, 4 + 2 + 4 + 4 + 6 + 4), Int32(2) + ":S" + Int32(5) + Int32(6) + std::string("hello\0", 6) +
-                                                         Int32(0));
+  EXPECT_EQ(bytes.substr(8, 4 + 2 + 4 + 4 + 6 + 4),
+            Int32(2) + ":S" + Int32(5) + Int32(6) + std::string("hello\0", 6) + Int32(0));
 
   TOracleQuery r(nullptr);
   r.DeclareVariable("stale", otString);
@@ -218,7 +223,8 @@ TEST(OracleVariables, DataStreamRoundTrip) {
   c.Variables()->Assign(q.Variables());
   EXPECT_FALSE(c.Variables()->Differs(q.Variables()));
   TVariables orphan(nullptr);
-  EXPECT_EQ(Raised([&] { orphan.Assign(q.Variables()); }), "Can only Assign TVariables owned by a TOracleQuery");
+  EXPECT_EQ(Raised([&] { orphan.Assign(q.Variables()); }),
+            "Can only Assign TVariables owned by a TOracleQuery");
 }
 
 TEST(OracleVariables, OlderStreamsLoadAndBadOnesAreRefused) {
@@ -238,8 +244,9 @@ TEST(OracleVariables, OlderStreamsLoadAndBadOnesAreRefused) {
       Int32(3) + Int32(1) + Int32(2) + ":X" + Int32(3) + Int32(400) + Int32(1),  // value longer than its area
       Int32(3) + Int32(1) + Int32(2) + ":X" + Int32(3) + Int32(4),               // value missing
       Int32(3) + Int32(1) + Int32(2) + ":X" + Int32(77) + Int32(0) + Int32(0),   // unknown type
-      Int32(3) + Int32(1) + Int32(2) + ":X" + Int32(3) + Int32(0) + Int32(1) + Int32(-5) + Int32(0),  // table size
-      Int32(3) + Int32(-1),                                                                            // count
+      Int32(3) + Int32(1) + Int32(2) + ":X" + Int32(3) + Int32(0) + Int32(1) + Int32(-5) +
+          Int32(0),                                                            // table size
+      Int32(3) + Int32(-1),                                                    // count
       Int32(3) + Int32(2) + Int32(2) + ":X" + Int32(3) + Int32(0) + Int32(0),  // second variable missing
       Int32(3) + Int32(1) + Int32(-4) + ":X",                                  // negative name length
   };
