@@ -344,6 +344,11 @@ void Cursor::Execute(int iterations) {
   s.CheckConnected();
   s.StatementStart();
   c.tr = s.TranslateCached(c.sql);
+  RunCursor(c, iterations);
+}
+
+void RunCursor(CursorState& c, int iterations) {
+  SessionState& s = *c.session;
   c.Reset();
   c.outs.clear();
   c.rowCount = 0;

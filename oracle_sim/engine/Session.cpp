@@ -41,7 +41,9 @@ sqlite3* OpenConnection(const std::string& path, SessionState* owner) {
   }
   sqlite3_busy_handler(db, BusyHandler, owner);
   sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-  sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF;",
+  sqlite3_exec(db,
+               "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF; "
+               "PRAGMA cache_size=-16000;",
                nullptr, nullptr, nullptr);
   return db;
 }
@@ -205,7 +207,14 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  int64_t killed = Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0);
+  if (!killedStmt)
+    sqlite3_prepare_v2(db, "SELECT killed FROM sim$sessions WHERE sid = ?", -1, &killedStmt, nullptr);
+  int killed = 0;
+  if (killedStmt) {
+    sqlite3_bind_int(killedStmt, 1, sid);
+    if (sqlite3_step(killedStmt) == SQLITE_ROW) killed = sqlite3_column_int(killedStmt, 0);
+    sqlite3_reset(killedStmt);
+  }
   if (killed == 1) {
     cut = 2;
     Raise(28);
@@ -683,6 +692,7 @@ Session::~Session() {
       g_live.erase({st.instance->Path(), st.sid});
     }
     sqlite3_finalize(st.versionStmt);
+    sqlite3_finalize(st.killedStmt);
     sqlite3_close_v2(st.db);
   }
 }
