@@ -13,12 +13,7 @@ namespace oracle_sim {
 namespace {
 
 std::string NowText() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+  return FormatIso(NowLocal());
 }
 
 class Ddl {
