@@ -58,9 +58,12 @@ struct SessionState {
   std::deque<std::string> output;
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
+  sqlite3_stmt* killedStmt = nullptr;
+  sqlite3_stmt* pendingStmt = nullptr;
 
   // ---- Session.cpp
   void CheckConnected();
+  bool OthersPending();  // another session has uncommitted changes
   std::shared_ptr<const Catalog> CurrentCatalog();
   std::shared_ptr<Translation> TranslateCached(const std::string& sql);
   TranslateContext Context();
@@ -110,6 +113,9 @@ struct CursorState {
   Value ColumnValue(int i, const SqlType& type);
   const Value* InValue(const std::string& name, int iteration) const;
 };
+
+// Runs a cursor whose translation is set (no locking: the caller holds the session).
+void RunCursor(CursorState& c, int iterations);
 
 // Converts a value fetched from SQLite according to the Oracle type of its column.
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);

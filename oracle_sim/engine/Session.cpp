@@ -41,7 +41,9 @@ sqlite3* OpenConnection(const std::string& path, SessionState* owner) {
   }
   sqlite3_busy_handler(db, BusyHandler, owner);
   sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-  sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF;",
+  sqlite3_exec(db,
+               "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF; "
+               "PRAGMA cache_size=-16000;",
                nullptr, nullptr, nullptr);
   return db;
 }
@@ -205,7 +207,14 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  int64_t killed = Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0);
+  if (!killedStmt)
+    sqlite3_prepare_v2(db, "SELECT killed FROM sim$sessions WHERE sid = ?", -1, &killedStmt, nullptr);
+  int killed = 0;
+  if (killedStmt) {
+    sqlite3_bind_int(killedStmt, 1, sid);
+    if (sqlite3_step(killedStmt) == SQLITE_ROW) killed = sqlite3_column_int(killedStmt, 0);
+    sqlite3_reset(killedStmt);
+  }
   if (killed == 1) {
     cut = 2;
     Raise(28);
@@ -214,6 +223,17 @@ void SessionState::CheckConnected() {
     cut = 2;
     Raise(3113);
   }
+}
+
+bool SessionState::OthersPending() {
+  if (!pendingStmt)
+    sqlite3_prepare_v2(db, "SELECT 1 FROM sim$undo WHERE sid < ?1 OR sid > ?1 LIMIT 1", -1, &pendingStmt,
+                       nullptr);
+  if (!pendingStmt) return true;
+  sqlite3_bind_int(pendingStmt, 1, sid);
+  bool any = sqlite3_step(pendingStmt) == SQLITE_ROW;
+  sqlite3_reset(pendingStmt);
+  return any;
 }
 
 TranslateContext SessionState::Context() {
@@ -629,7 +649,8 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   return s;
 }
 
-std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance> instance, const std::string& user,
+std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance> instance,
+                                                       const std::string& user,
                                                        const std::string& oldPassword,
                                                        const std::string& newPassword) {
   if (newPassword.empty()) throw OraError(988, "ORA-00988: missing or invalid password(s)");
@@ -653,7 +674,8 @@ std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance>
     sqlite3_bind_text(up, 2, u.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(up);
     sqlite3_finalize(up);
-    if (rc != SQLITE_DONE) throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
+    if (rc != SQLITE_DONE)
+      throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
     Exec(db, "COMMIT");
   } catch (...) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -683,6 +705,8 @@ Session::~Session() {
       g_live.erase({st.instance->Path(), st.sid});
     }
     sqlite3_finalize(st.versionStmt);
+    sqlite3_finalize(st.killedStmt);
+    sqlite3_finalize(st.pendingStmt);
     sqlite3_close_v2(st.db);
   }
 }

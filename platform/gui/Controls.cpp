@@ -842,7 +842,8 @@ void TWinControl::SetParent(TWinControl* AParent) {
 void TWinControl::SetVisible(bool Value) {
   if (visible_ == Value) return;
   TControl::SetVisible(Value);
-  if (Value && parent_ && parent_->HandleAllocated()) HandleNeeded();
+  // a window without a parent (a popup) is made when it is first shown
+  if (Value && (parent_ ? parent_->HandleAllocated() : true)) HandleNeeded();
   UpdateShowing();
 }
 
@@ -878,7 +879,6 @@ void TWinControl::RequestAlign() {
 
 void TWinControl::FontChanged() {
   TControl::FontChanged();
-  NotifyControls(CM_PARENTFONTCHANGED);
 }
 
 void TWinControl::NotifyControls(UINT Msg) {
@@ -1137,6 +1137,11 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_PAINT:
       PaintHandler(m);
       return;
+    case WM_PRINTCLIENT: {
+      TMessage paint = MakeMessage(WM_PAINT, m.WParam);
+      PaintHandler(paint);
+      return;
+    }
     case WM_ERASEBKGND: {
       if (!controlStyle_.Contains(csOpaque)) {
         HDC dc = reinterpret_cast<HDC>(m.WParam);
@@ -1281,6 +1286,7 @@ void TWinControl::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case CM_FONTCHANGED:
+      NotifyControls(CM_PARENTFONTCHANGED);
       Invalidate();
       return;
     case CM_ENABLEDCHANGED:

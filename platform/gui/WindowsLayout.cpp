@@ -669,7 +669,25 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path) {
   if (!w) return false;
   w = Root(w);
   UpdateAllWindows(w->handle);
+  RECT caret;
+  if (VisibleCaret(w->handle, caret)) return SaveSurfacePngWithCaret(w->surface, path, caret);
   return SaveSurfacePng(w->surface, path);
+}
+
+bool CaretShownIn(HWND topLevel, RECT& caret) {
+  return VisibleCaret(topLevel, caret);
+}
+
+bool RenderScreenToPng(const std::string& path, const RECT& area) {
+  std::vector<std::pair<Surface*, RECT>> layers;
+  auto& tops = S().topLevels;
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+    Wnd* w = *it;
+    if (!(w->style & WS_VISIBLE) || w->minimized || !w->surface) continue;
+    UpdateAllWindows(w->handle);
+    layers.push_back({w->surface, w->rect});
+  }
+  return SaveComposedPng(layers, area, path);
 }
 
 COLORREF WindowPixel(HWND topLevel, int x, int y) {

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
 #include "platform/rtl/Files.h"
 #include "rtl/TempDir.h"
@@ -152,6 +153,8 @@ TEST_F(Discovery, HomeChoiceByNameByPathAndLast) {
   OracleHomeName = "HomeA";
   FindOracleHomeKey();
   EXPECT_EQ(OracleHomeKey, "SOFTWARE\\ORACLE\\HOME0");
+  FreeClientLibrary();
+  EXPECT_EQ(OracleHomeName, "HomeA");
 }
 
 TEST_F(Discovery, WithoutHomeCounterTheRootKeyIsUsed) {
@@ -452,4 +455,72 @@ TEST(OracleCriticalSection, ReentrantAndUnmatchedLeaveDoesNothing) {
     cs.Leave();
   }).join();
   EXPECT_TRUE(entered);
+}
+
+namespace {
+int mtsStatus = 0;
+int mtsReleases = 0;
+sword FakeSvcGet(text*, text*, text*, OCISvcCtx** svc, OCIEnv** env, ub4) {
+  static int context = 0;
+  *svc = reinterpret_cast<OCISvcCtx*>(&context);
+  *env = nullptr;
+  return mtsStatus;
+}
+sword FakeSvcRel(OCISvcCtx*) {
+  ++mtsReleases;
+  return mtsStatus;
+}
+}  // namespace
+
+// Sessions pooled through the transaction server: only a fake companion library can answer here.
+TEST_F(Discovery, SessionsOfTheTransactionServer) {
+  WriteRegistry({});
+  SetCommandLine(std::vector<std::string>{"talvik", "OCIDLL=" + dir_.File("client.so")});
+  loader_.AddLibrary(dir_.File("client.so"), ClientSymbols());
+  dir_.Write("oramts.dll", "");
+  void* f = reinterpret_cast<void*>(&FakeEntry);
+  loader_.AddLibrary(dir_.File("oramts.dll"), {{"OraMTSSvcGet", reinterpret_cast<void*>(&FakeSvcGet)},
+                                               {"OraMTSSvcRel", reinterpret_cast<void*>(&FakeSvcRel)},
+                                               {"OraMTSSvcEnlist", f},
+                                               {"OraMTSSvcEnlistEx", f},
+                                               {"OraMTSTransTest", f}});
+  TOracleSession session(nullptr);
+  session.SetLogonUsername("scott");
+  session.SetLogonPassword("tiger");
+  session.SetPooling(spMTS);
+  mtsStatus = 4002;
+  try {
+    session.LogOn();
+    FAIL();
+  } catch (const EOracleMTSError& e) {
+    EXPECT_EQ(e.Message(), "MTS error 4002: failed logon to Oracle\r\nin function OraMTSSvcGet");
+  }
+  mtsStatus = 0;
+  session.LogOn();
+  EXPECT_TRUE(session.Connected());
+  EXPECT_TRUE(session.Shared());
+  EXPECT_TRUE(session.MTSControlled());
+  try {
+    session.Commit();
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot commit an MTS Controlled Transaction");
+  }
+  try {
+    session.Rollback();
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Cannot rollback an MTS Controlled Transaction");
+  }
+  mtsStatus = 6003;
+  try {
+    session.LogOff();
+    FAIL();
+  } catch (const EOracleMTSError& e) {
+    EXPECT_EQ(e.Message(), "MTS error 6003: illegal operation\r\nin function OraMTSSvcRel");
+  }
+  EXPECT_EQ(mtsReleases, 1);
+  EXPECT_FALSE(session.Connected());
+  EXPECT_FALSE(session.MTSControlled());
+  mtsStatus = 0;
 }

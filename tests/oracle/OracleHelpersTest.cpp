@@ -234,3 +234,64 @@ TEST(UserInterfaceAdapter, HeadlessDialogsCursorAndErrors) {
   EXPECT_EQ(&OracleUserInterface(), &ui);
   ui.Clear();
 }
+
+namespace {
+// Puts fake entry points into the table for one test and restores it afterwards.
+class FakeEntryPoints {
+ public:
+  FakeEntryPoints() : saved_(OCI) {}
+  ~FakeEntryPoints() { OCI = saved_; }
+
+ private:
+  TOCIEntryPoints saved_;
+};
+}  // namespace
+
+TEST(OracleErrors, TextIsCutAtTheLimitAndTheCodeComesFromTheClient) {
+  FakeEntryPoints fake;
+  OCI.OCIErrorGet = [](dvoid*, ub4, text*, sb4* code, text* buf, ub4 size, ub4) -> sword {
+    *code = 6550;
+    std::memset(buf, 'x', 2000);
+    buf[2000] = 0;
+    EXPECT_EQ(size, 4001u);
+    return OCI_SUCCESS;
+  };
+  EOracleError e(nullptr, nullptr, reinterpret_cast<OCIError*>(16), 0);
+  EXPECT_EQ(e.ErrorCode(), 6550);
+  EXPECT_EQ(e.Message(), std::string(1023, 'x'));
+  // A listed code is raised as a warning.
+  SetWarnings({6550});
+  EXPECT_THROW(RaiseOracleError(nullptr, reinterpret_cast<OCIError*>(16), nullptr), EOracleWarning);
+  SetWarnings({});
+  try {
+    RaiseOracleError(nullptr, reinterpret_cast<OCIError*>(16), nullptr);
+  } catch (const EOracleWarning&) {
+    FAIL();
+  } catch (const EOracleError& error) {
+    EXPECT_EQ(error.ErrorCode(), 6550);
+  }
+}
+
+TEST(ValueConversion, TimestampMillisecondsCarryIntoTheSeconds) {
+  FakeEntryPoints fake;
+  OCI.OCIDateTimeGetDate = [](dvoid*, OCIError*, const OCIDateTime*, sb2* y, ub1* m, ub1* d) -> sword {
+    *y = 2020;
+    *m = 1;
+    *d = 31;
+    return OCI_SUCCESS;
+  };
+  OCI.OCIDateTimeGetTime = [](dvoid*, OCIError*, OCIDateTime*, ub1* h, ub1* mi, ub1* s, ub4* fsec) -> sword {
+    *h = 23;
+    *mi = 59;
+    *s = 59;
+    *fsec = 999600000;
+    return OCI_SUCCESS;
+  };
+  TDateTime value = 0;
+  EXPECT_EQ(OCIDateTimeToDateTime(nullptr, nullptr, nullptr, value), OCI_SUCCESS);
+  EXPECT_DOUBLE_EQ(value, EncodeDate(2020, 2, 1));
+  OCI.OCIDateTimeGetTime = [](dvoid*, OCIError*, OCIDateTime*, ub1*, ub1*, ub1*, ub4*) -> sword {
+    return OCI_ERROR;
+  };
+  EXPECT_EQ(OCIDateTimeToDateTime(nullptr, nullptr, nullptr, value), OCI_ERROR);
+}

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleSessionSQL.h"
@@ -161,6 +162,12 @@ TEST_P(SessionTest, WrongPasswordRaisesTheServersError) {
   s->LogOn();
   EXPECT_TRUE(s->Connected());
   EXPECT_EQ(connectedAfter, (std::vector<bool>{false, false, true}));
+  // A code in the warnings list comes as EOracleWarning.
+  s->LogOff();
+  s->SetLogonPassword("wrong");
+  SetWarnings({1017});
+  EXPECT_THROW(s->LogOn(), EOracleWarning);
+  SetWarnings({});
 }
 
 TEST_P(SessionTest, PasswordAboutToExpireIsAWarning) {
@@ -220,7 +227,13 @@ TEST_P(SessionTest, ConnectionLossSurfacesAsOracleError) {
   dba->LogOn();
   Disconnect(dba.get(), s.get());
   EXPECT_EQ(ErrorCode([&] { s->Commit(); }), 3113);
-  // The connection is found broken, the session logs off and on again.
+  // The connection is found broken: without reconnecting the session is logged off.
+  auto third = Session("scott", "tiger");
+  third->LogOn();
+  Disconnect(dba.get(), third.get());
+  EXPECT_EQ(third->CheckConnection(false), 1);
+  EXPECT_FALSE(third->Connected());
+  // With reconnecting the session logs off and on again.
   EXPECT_EQ(s->CheckConnection(true), 2);
   EXPECT_TRUE(s->Connected());
   EXPECT_EQ(s->CheckConnection(false), 0);
@@ -293,6 +306,9 @@ TEST_P(SessionTest, PropertiesThatCannotChangeWhileConnected) {
   EXPECT_EQ(message([&] { s->SetStatementCache(true); }),
             "Cannot change StatementCache property when connected");
   EXPECT_EQ(message([&] { s->SetMTSOptions({}); }), "Cannot change MTSOptions property when connected");
+  int pool = 0;
+  EXPECT_EQ(message([&] { s->SetPool(reinterpret_cast<TOracleSessionPool*>(&pool)); }),
+            "Cannot change Pool property when connected");
   EXPECT_EQ(message([&] { s->Preferences()->SetUseOCI7(!GetParam()); }),
             "Cannot change UseOCI7 property when session is connected");
   if (GetParam()) {
@@ -322,6 +338,102 @@ TEST_P(SessionTest, SharingAConnection) {
   EXPECT_FALSE(shared.Shared());
   // The owner's connection stays.
   EXPECT_EQ(Scalar(s.get(), "select user from dual"), "SCOTT");
+}
+
+namespace {
+// Statements the session prepares, recorded by a wrapper around the client's prepare call.
+std::vector<std::string> prepared;
+OCIStmtPrepare_fn realPrepare = nullptr;
+sword RecordingPrepare(OCIStmt* st, OCIError* err, const text* sql, ub4 len, ub4 language, ub4 mode) {
+  prepared.emplace_back(reinterpret_cast<const char*>(sql), len);
+  return realPrepare(st, err, sql, len, language, mode);
+}
+}  // namespace
+
+TEST_P(SessionTest, PendingSettingsAreSentRightAfterTheLogOn) {
+  if (GetParam()) GTEST_SKIP() << "recorded through the handle-based prepare call";
+  realPrepare = OCI.OCIStmtPrepare;
+  OCI.OCIStmtPrepare = &RecordingPrepare;
+  prepared.clear();
+  auto s = Session("scott", "tiger");
+  s->LogOn();
+  EXPECT_TRUE(prepared.empty());  // nothing for unchanged settings
+  s->LogOff();
+  s->SetSQLTrace(stTrue);
+  s->SetOptimizerGoal(ogAllRows);
+  s->SetIsolationLevel(ilSerializable);
+  EXPECT_TRUE(prepared.empty());  // only stored while disconnected
+  s->LogOn();
+  EXPECT_EQ(prepared, (std::vector<std::string>{"alter session set sql_trace = true",
+                                                "alter session set optimizer_goal = all_rows",
+                                                "alter session set isolation_level = serializable"}));
+  prepared.clear();
+  s->SetSQLTrace(stFalse);
+  EXPECT_EQ(prepared, std::vector<std::string>{"alter session set sql_trace = false"});
+  EXPECT_EQ(s->CheckConnection(false), 0);
+  EXPECT_EQ(prepared.back(), "select 'x' from dual");
+  OCI.OCIStmtPrepare = realPrepare;
+}
+
+namespace {
+OCIServerVersion_fn realVersion = nullptr;
+sword Oracle7Banner(dvoid*, OCIError*, text* buf, ub4 size, ub1) {
+  std::snprintf(reinterpret_cast<char*>(buf), size, "Oracle7 Server Release 7.3.4.0.0 - Production");
+  return OCI_SUCCESS;
+}
+}  // namespace
+
+TEST_P(SessionTest, AnOracle7ServerLeavesTheSessionInHostCallMode) {
+  if (GetParam()) GTEST_SKIP() << "a handle-mode logon reads the banner";
+  realVersion = OCI.OCIServerVersion;
+  OCI.OCIServerVersion = &Oracle7Banner;
+  auto s = Session("scott", "tiger");
+  s->LogOn();
+  OCI.OCIServerVersion = realVersion;
+  EXPECT_TRUE(s->Connected());
+  EXPECT_FALSE(s->HandleMode());
+  EXPECT_NE(s->ExternalLDA(), nullptr);
+  EXPECT_EQ(Scalar(s.get(), "select user from dual"), "SCOTT");
+  s->ExecInternal("create table t7 (n number)", false);
+  s->ExecInternal("insert into t7 values (7)", false);
+  s->Commit();
+  s->LogOff();
+  EXPECT_FALSE(s->Connected());
+  s->LogOn();
+  EXPECT_TRUE(s->HandleMode());
+  EXPECT_EQ(Scalar(s.get(), "select n from t7"), "7");
+}
+
+TEST_P(SessionTest, RolesAndExternalCredentials) {
+  auto s = Session("system/manager@SIM as sysdba", "");
+  s->SetLogonDatabase("");
+  s->LogOn();
+  EXPECT_EQ(s->ConnectAs(), caSYSDBA);
+  EXPECT_EQ(s->LogonUsername(), "system");
+  EXPECT_EQ(s->LogonPassword(), "manager");
+  EXPECT_EQ(s->LogonDatabase(), "SIM");
+  s->LogOff();
+  // A user without the privilege.
+  auto scott = Session("scott", "tiger");
+  scott->SetConnectAs(caSYSDBA);
+  EXPECT_EQ(ErrorCode([&] { scott->LogOn(); }), 1031);
+  // Without user name and password the logon asks for external credentials, which this instance
+  // refuses.
+  auto external = Session("", "");
+  EXPECT_EQ(ErrorCode([&] { external->LogOn(); }), 1017);
+  EXPECT_FALSE(external->Connected());
+}
+
+TEST_P(SessionTest, AThreadSafeSessionIsFreeAgainAfterAnError) {
+  auto s = Session("scott", "tiger");
+  s->SetThreadSafe(true);
+  s->LogOn();
+  EXPECT_EQ(ErrorCode([&] { s->ExecInternal("select * from no_such_table", false); }), 942);
+  // The error gave the session's lock back: another thread gets through.
+  std::string user;
+  std::thread([&] { user = Scalar(s.get(), "select user from dual"); }).join();
+  EXPECT_EQ(user, "SCOTT");
+  s->LogOff();
 }
 
 TEST(SessionBanner, ReleasesOfTheHandleGeneration) {

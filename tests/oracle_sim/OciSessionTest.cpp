@@ -469,6 +469,45 @@ TEST_F(OciSessionTest, ErrorsCarryCodesAndParseOffsets) {
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciSessionTest, ServerErrorsReachTheProgramWithTheirCodes) {
+  ASSERT_EQ(conn->Run("create table c (x number constraint c_pos check (x > 0))"), OCI_SUCCESS)
+      << conn->Message();
+  struct Case {
+    const char* sql;
+    int code;
+  } cases[] = {
+      {"selec 1 from dual", 900},
+      {"select nosuch from dual", 904},
+      {"select 1 from dual order by 2", 1785},
+      {"insert into scott.dept values (10, 'DUPLICATE', 'X')", 1},
+      {"insert into scott.emp (empno, deptno) values (9999, 99)", 2291},
+      {"delete from scott.dept where deptno = 10", 2292},
+      {"insert into c values (-1)", 2290},
+      {"insert into scott.emp (empno) values (null)", 1400},
+      {"select to_number('x') from dual", 1722},
+  };
+  for (const Case& c : cases) {
+    OCIStmt* st = conn->Prepare(c.sql);
+    int value = 0;
+    OCIDefine* d = nullptr;
+    oci.OCIDefineByPos(st, &d, conn->err, 1, &value, sizeof value, SQLT_INT, nullptr, nullptr, nullptr,
+                       OCI_DEFAULT);
+    EXPECT_EQ(conn->Execute(st, 1), OCI_ERROR) << c.sql;
+    auto [code, message] = ErrorOf(oci, conn->err);
+    EXPECT_EQ(code, c.code) << c.sql << ": " << message;
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", c.code);
+    EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
+    oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  // A PL/SQL block calling what does not exist.
+  sword rc = conn->Run("begin no_such_procedure; end;");
+  if (rc == OCI_ERROR && conn->Code() == 3001) GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  EXPECT_EQ(rc, OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 6550);
+  EXPECT_NE(conn->Message().find("PLS-00201"), std::string::npos) << conn->Message();
+}
+
 TEST_F(OciSessionTest, PlsqlOutBinds) {
   OCIStmt* st = conn->Prepare("begin :x := 6 * 7; :s := 'forty-two'; end;");
   int x = 0;
@@ -488,6 +527,34 @@ TEST_F(OciSessionTest, PlsqlOutBinds) {
   ub2 fncode = 0;
   oci.OCIAttrGet(st, OCI_HTYPE_STMT, &fncode, nullptr, OCI_ATTR_SQLFNCODE, conn->err);
   EXPECT_EQ(fncode, TALVIK_FNCODE_PLSQL);
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+TEST_F(OciSessionTest, PlsqlTablesOutAndIn) {
+  if (conn->Run(
+          "begin dbms_output.enable; dbms_output.put_line('alpha'); dbms_output.put_line('beta'); end;") ==
+          OCI_ERROR &&
+      conn->Code() == 3001)
+    GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  OCIStmt* st = conn->Prepare("begin dbms_output.get_lines(:lines, :n); end;");
+  char lines[10][32] = {};
+  sb2 ind[10];
+  ub2 len[10];
+  ub4 entries = 0;
+  int n = 10;
+  OCIBind* b = nullptr;
+  ASSERT_EQ(oci.OCIBindByName(st, &b, conn->err, T(":LINES"), -1, lines, 32, SQLT_STR, ind, len, nullptr, 10,
+                              &entries, OCI_DEFAULT),
+            OCI_SUCCESS);
+  oci.OCIBindByName(st, &b, conn->err, T(":N"), -1, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(entries, 2u);
+  EXPECT_STREQ(lines[0], "alpha");
+  EXPECT_STREQ(lines[1], "beta");
+  EXPECT_EQ(len[1], 4);
+  EXPECT_EQ(ind[0], 0);
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
