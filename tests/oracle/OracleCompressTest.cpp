@@ -2,7 +2,6 @@
 
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "oracle/OracleCompress.h"
@@ -297,26 +296,4 @@ TEST(CodecStreams, HeaderStatesWhatWasCodedWhenTheSourceFallsShort) {
   TStringStream dest;
   CompressStream(&source, &dest);
   EXPECT_EQ(DecompressBytes(dest.DataString()), text.substr(0, 6000));
-}
-
-TEST(CodecStreams, ConcurrentCallsEachGetTheirOwnResult) {
-  std::vector<std::string> inputs;
-  for (unsigned i = 0; i < 4; ++i) inputs.push_back(SqlLikeText(20000 + 1000 * i, 20 + i));
-  std::vector<std::string> outputs(inputs.size());
-  std::vector<std::thread> threads;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    threads.emplace_back([&, i] {
-      for (int round = 0; round < 3; ++round) {
-        TStringStream source(inputs[i]);
-        TStringStream packed;
-        CompressStream(&source, &packed);
-        packed.SetPosition(0);
-        TStringStream out;
-        DecompressStream(&packed, &out);
-        outputs[i] = out.DataString();
-      }
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(outputs, inputs);
 }
