@@ -226,7 +226,13 @@ TEST_P(SessionTest, ConnectionLossSurfacesAsOracleError) {
   dba->LogOn();
   Disconnect(dba.get(), s.get());
   EXPECT_EQ(ErrorCode([&] { s->Commit(); }), 3113);
-  // The connection is found broken, the session logs off and on again.
+  // The connection is found broken: without reconnecting the session is logged off.
+  auto third = Session("scott", "tiger");
+  third->LogOn();
+  Disconnect(dba.get(), third.get());
+  EXPECT_EQ(third->CheckConnection(false), 1);
+  EXPECT_FALSE(third->Connected());
+  // With reconnecting the session logs off and on again.
   EXPECT_EQ(s->CheckConnection(true), 2);
   EXPECT_TRUE(s->Connected());
   EXPECT_EQ(s->CheckConnection(false), 0);
@@ -299,6 +305,9 @@ TEST_P(SessionTest, PropertiesThatCannotChangeWhileConnected) {
   EXPECT_EQ(message([&] { s->SetStatementCache(true); }),
             "Cannot change StatementCache property when connected");
   EXPECT_EQ(message([&] { s->SetMTSOptions({}); }), "Cannot change MTSOptions property when connected");
+  int pool = 0;
+  EXPECT_EQ(message([&] { s->SetPool(reinterpret_cast<TOracleSessionPool*>(&pool)); }),
+            "Cannot change Pool property when connected");
   EXPECT_EQ(message([&] { s->Preferences()->SetUseOCI7(!GetParam()); }),
             "Cannot change UseOCI7 property when session is connected");
   if (GetParam()) {
@@ -328,6 +337,41 @@ TEST_P(SessionTest, SharingAConnection) {
   EXPECT_FALSE(shared.Shared());
   // The owner's connection stays.
   EXPECT_EQ(Scalar(s.get(), "select user from dual"), "SCOTT");
+}
+
+namespace {
+// Statements the session prepares, recorded by a wrapper around the client's prepare call.
+std::vector<std::string> prepared;
+OCIStmtPrepare_fn realPrepare = nullptr;
+sword RecordingPrepare(OCIStmt* st, OCIError* err, const text* sql, ub4 len, ub4 language, ub4 mode) {
+  prepared.emplace_back(reinterpret_cast<const char*>(sql), len);
+  return realPrepare(st, err, sql, len, language, mode);
+}
+}  // namespace
+
+TEST_P(SessionTest, PendingSettingsAreSentRightAfterTheLogOn) {
+  if (GetParam()) GTEST_SKIP() << "recorded through the handle-based prepare call";
+  realPrepare = OCI.OCIStmtPrepare;
+  OCI.OCIStmtPrepare = &RecordingPrepare;
+  prepared.clear();
+  auto s = Session("scott", "tiger");
+  s->LogOn();
+  EXPECT_TRUE(prepared.empty());  // nothing for unchanged settings
+  s->LogOff();
+  s->SetSQLTrace(stTrue);
+  s->SetOptimizerGoal(ogAllRows);
+  s->SetIsolationLevel(ilSerializable);
+  EXPECT_TRUE(prepared.empty());  // only stored while disconnected
+  s->LogOn();
+  EXPECT_EQ(prepared, (std::vector<std::string>{"alter session set sql_trace = true",
+                                                "alter session set optimizer_goal = all_rows",
+                                                "alter session set isolation_level = serializable"}));
+  prepared.clear();
+  s->SetSQLTrace(stFalse);
+  EXPECT_EQ(prepared, std::vector<std::string>{"alter session set sql_trace = false"});
+  EXPECT_EQ(s->CheckConnection(false), 0);
+  EXPECT_EQ(prepared.back(), "select 'x' from dual");
+  OCI.OCIStmtPrepare = realPrepare;
 }
 
 TEST(SessionBanner, ReleasesOfTheHandleGeneration) {
