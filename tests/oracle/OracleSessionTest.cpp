@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleSessionSQL.h"
@@ -421,6 +422,18 @@ TEST_P(SessionTest, RolesAndExternalCredentials) {
   auto external = Session("", "");
   EXPECT_EQ(ErrorCode([&] { external->LogOn(); }), 1017);
   EXPECT_FALSE(external->Connected());
+}
+
+TEST_P(SessionTest, AThreadSafeSessionIsFreeAgainAfterAnError) {
+  auto s = Session("scott", "tiger");
+  s->SetThreadSafe(true);
+  s->LogOn();
+  EXPECT_EQ(ErrorCode([&] { s->ExecInternal("select * from no_such_table", false); }), 942);
+  // The error gave the session's lock back: another thread gets through.
+  std::string user;
+  std::thread([&] { user = Scalar(s.get(), "select user from dual"); }).join();
+  EXPECT_EQ(user, "SCOTT");
+  s->LogOff();
 }
 
 TEST(SessionBanner, ReleasesOfTheHandleGeneration) {
