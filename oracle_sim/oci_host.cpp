@@ -4,9 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <mutex>
-#include <thread>
 
 #include "oracle_sim/oci_internal.h"
 
@@ -33,19 +30,10 @@ struct HostCursor {
   OCIStmt* stmt = nullptr;
 };
 
-// The last error each thread's host calls reported (for the text oerhms gives). Kept in a table
-// rather than in thread-local storage of this dynamically loaded library, whose blocks the leak
-// checker cannot walk reliably.
-std::mutex hostErrorsLock;
-std::map<std::thread::id, ErrorRecord>& HostErrors() {
-  static auto* errors = new std::map<std::thread::id, ErrorRecord>;
-  return *errors;
-}
-ErrorRecord LastHostError() {
-  std::lock_guard<std::mutex> guard(hostErrorsLock);
-  auto it = HostErrors().find(std::this_thread::get_id());
-  return it == HostErrors().end() ? ErrorRecord() : it->second;
-}
+// The last error a host call of this thread reported, for oerhms without a connection. Plain data:
+// a thread-local object with a destructor would tie the library to the threads that used it.
+thread_local int lastHostCode = 0;
+thread_local char lastHostText[2048];
 
 HostConnection* ConnectionOf(Lda_Def* lda) {
   if (!lda || lda->chk != kOpenMark || !lda->handle) return nullptr;
@@ -61,10 +49,8 @@ void Record(HostConnection* conn, const OraError& e) {
   ErrorRecord r{e.code, e.text.empty() ? MessageText(e.code) : e.text};
   RememberMessage(r.code, r.text);
   if (conn) conn->lastError = r;
-  {
-    std::lock_guard<std::mutex> guard(hostErrorsLock);
-    HostErrors()[std::this_thread::get_id()] = r;
-  }
+  lastHostCode = r.code;
+  std::snprintf(lastHostText, sizeof lastHostText, "%s", r.text.c_str());
 }
 
 // The status of a handle call as an Oracle code for the data area, recording its text.
@@ -283,8 +269,8 @@ sword oerhms(Lda_Def* lda, sb2 rcode, text* buf, sword bufsiz) {
   HostConnection* conn = ConnectionOf(lda);
   if (conn && conn->lastError.code == code) {
     message = conn->lastError.text;
-  } else if (ErrorRecord last = LastHostError(); last.code == code && !last.text.empty()) {
-    message = last.text;
+  } else if (lastHostCode == code && lastHostText[0] != '\0') {
+    message = lastHostText;
   } else {
     message = MessageText(code);
   }
