@@ -126,10 +126,13 @@ bool TCodeHighlighterAttributes::LoadFromRegistry(TRegistry& reg) {
   const std::string previous = reg.CurrentPath();
   if (!reg.OpenKey(name_, false)) return false;
   try {
-    if (reg.GetDataType("Background") == rdInteger) SetBackground(reg.ReadInteger("Background"));
-    if (reg.GetDataType("Foreground") == rdInteger) SetForeground(reg.ReadInteger("Foreground"));
-    if (reg.GetDataType("Style") == rdInteger)
-      SetStyle(TFontStyles::FromBits(static_cast<uint64_t>(reg.ReadInteger("Style")) & 0x0F));
+    if (reg.GetDataType(CodeEditStr::SYNS_AttrBackground) == rdInteger)
+      SetBackground(reg.ReadInteger(CodeEditStr::SYNS_AttrBackground));
+    if (reg.GetDataType(CodeEditStr::SYNS_AttrForeground) == rdInteger)
+      SetForeground(reg.ReadInteger(CodeEditStr::SYNS_AttrForeground));
+    if (reg.GetDataType(CodeEditStr::SYNS_AttrStyle) == rdInteger)
+      SetStyle(
+          TFontStyles::FromBits(static_cast<uint64_t>(reg.ReadInteger(CodeEditStr::SYNS_AttrStyle)) & 0x0F));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;
@@ -142,9 +145,9 @@ bool TCodeHighlighterAttributes::SaveToRegistry(TRegistry& reg) {
   const std::string previous = reg.CurrentPath();
   if (!reg.OpenKey(name_, true)) return false;
   try {
-    reg.WriteInteger("Background", background_);
-    reg.WriteInteger("Foreground", foreground_);
-    reg.WriteInteger("Style", static_cast<int>(style_.Bits()));
+    reg.WriteInteger(CodeEditStr::SYNS_AttrBackground, background_);
+    reg.WriteInteger(CodeEditStr::SYNS_AttrForeground, foreground_);
+    reg.WriteInteger(CodeEditStr::SYNS_AttrStyle, static_cast<int>(style_.Bits()));
   } catch (...) {
     ReturnToKey(reg, previous);
     throw;

@@ -1,7 +1,5 @@
 #include "editor/CodeEditMiscProcs.h"
 
-#include <wctype.h>
-
 int MinMax(int x, int lo, int hi) {
   if (x > hi) x = hi;
   if (x < lo) x = lo;
@@ -96,7 +94,7 @@ uint16_t GetCharType3(char32_t c) {
     if ((c > 32 && c < 48) || (c > 57 && c < 65) || (c > 90 && c < 97 && c != U'_') || (c > 122 && c < 127))
       flags |= C3_SYMBOL;
   } else if (!IsUnicodeWordChar(c) && c != 0x30FC && !(flags & (C3_HIRAGANA | C3_KATAKANA))) {
-    if (iswpunct(static_cast<wint_t>(c)) || (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) ||
+    if (IsUnicodePunct(c) || (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) ||
         (c >= 0xA0 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0xFF01 && c <= 0xFF0F))
       flags |= C3_SYMBOL;
   }

@@ -36,6 +36,14 @@ bool IsUnicodeWordChar(char32_t c) {
   return iswalnum_l(static_cast<wint_t>(c), loc) != 0;
 }
 
+bool IsUnicodePunct(char32_t c) {
+  if (c < 128) return c > 32 && c < 127 && !IsUnicodeWordChar(c);
+  if (c > 0x10FFFF) return false;
+  const locale_t loc = UnicodeCTypeLocale();
+  if (loc == static_cast<locale_t>(nullptr)) return (c >= 0xA1 && c <= 0xBF) || c == 0xD7 || c == 0xF7;
+  return iswpunct_l(static_cast<wint_t>(c), loc) != 0;
+}
+
 TShortCut ShortCut(uint16_t key, TShiftState shift) {
   if ((key & 0xFF00) != 0) return 0;
   TShortCut r = key;

@@ -39,6 +39,8 @@ enum TCodeSelectionMode : uint8_t { smNormal = 0, smLine = 1, smColumn = 2 };
 
 // True for a code point above 127 that Unicode classes as a letter or digit.
 bool IsUnicodeWordChar(char32_t c);
+// True for a code point that Unicode classes as punctuation or a symbol.
+bool IsUnicodePunct(char32_t c);
 
 // A set of characters: the 256 lowest code points by membership bits; every code point above 255
 // is in the set by its Unicode class: none of them, the letters and digits (the editor's word

@@ -22,7 +22,7 @@ constexpr int T = kTreeNodes;
 constexpr int R = kRoot;
 constexpr int kNil = N;  // empty mark of the match trees
 constexpr int kRingStart = N - F;
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = 16 * 1024;
 
 // Static prefix code of the upper 6 bits of a match distance: 1 value of 3 bits, 3 of 4, 8 of 5,
 // 12 of 6, 24 of 7 and 16 of 8, assigned in increasing order as a canonical code.
@@ -563,6 +563,27 @@ std::uint32_t ReadCount(const std::uint8_t* header) {
   return count;
 }
 
+// A stated length that is negative, or more than the code could describe, cannot be genuine.
+void CheckCount(std::uint32_t count, std::uint64_t codeBytes) {
+  if (count > 0x7FFFFFFF) Corrupt();
+  if (count > codeBytes * kMaxExpansion) Truncated();
+}
+
+ByteReader StringReader(std::string_view data) {
+  return [data, pos = std::size_t{0}](std::uint8_t* buffer, std::size_t size) mutable {
+    const std::size_t n = std::min(size, data.size() - pos);
+    std::memcpy(buffer, data.data() + pos, n);
+    pos += n;
+    return n;
+  };
+}
+
+ByteWriter StringWriter(std::string& out) {
+  return [&out](const std::uint8_t* buffer, std::size_t size) {
+    out.append(reinterpret_cast<const char*>(buffer), size);
+  };
+}
+
 ByteReader StreamReader(TStream* stream) {
   return [stream](std::uint8_t* buffer, std::size_t size) {
     const std::int64_t n = stream->Read(buffer, static_cast<std::int64_t>(size));
@@ -582,40 +603,18 @@ std::string CompressBytes(std::string_view source) {
   if (source.size() > 0x7FFFFFFF) throw EStreamError("Source too large to compress");
   std::string result(4, '\0');
   WriteCount(reinterpret_cast<std::uint8_t*>(result.data()), static_cast<std::uint32_t>(source.size()));
-  std::size_t pos = 0;
-  Encode(
-      [&](std::uint8_t* buffer, std::size_t size) {
-        const std::size_t n = std::min(size, source.size() - pos);
-        std::memcpy(buffer, source.data() + pos, n);
-        pos += n;
-        return n;
-      },
-      [&](const std::uint8_t* buffer, std::size_t size) {
-        result.append(reinterpret_cast<const char*>(buffer), size);
-      });
+  Encode(StringReader(source), StringWriter(result));
   return result;
 }
 
 std::string DecompressBytes(std::string_view stream) {
   if (stream.size() < 4) Truncated();
   const std::uint32_t count = ReadCount(reinterpret_cast<const std::uint8_t*>(stream.data()));
-  if (count > 0x7FFFFFFF) Corrupt();
   const std::string_view code = stream.substr(4);
-  if (count > code.size() * kMaxExpansion) Truncated();
+  CheckCount(count, code.size());
   std::string result;
   result.reserve(count);
-  std::size_t pos = 0;
-  Decode(
-      [&](std::uint8_t* buffer, std::size_t size) {
-        const std::size_t n = std::min(size, code.size() - pos);
-        std::memcpy(buffer, code.data() + pos, n);
-        pos += n;
-        return n;
-      },
-      [&](const std::uint8_t* buffer, std::size_t size) {
-        result.append(reinterpret_cast<const char*>(buffer), size);
-      },
-      count);
+  Decode(StringReader(code), StringWriter(result), count);
   return result;
 }
 
@@ -649,14 +648,10 @@ void CompressStream(TStream* Source, TStream* Dest) {
 void DecompressStream(TStream* Source, TStream* Dest) {
   std::lock_guard<std::recursive_mutex> guard(CodecLock());
   std::uint8_t header[4];
-  if (Source->Read(header, 4) != 4) throw EStreamError("Compressed data is truncated");
+  if (Source->Read(header, 4) != 4) Truncated();
   const std::uint32_t count = ReadCount(header);
-  if (count > 0x7FFFFFFF) throw EStreamError("Compressed data is corrupt");
   const std::int64_t codeStart = Source->Position();
-  const std::int64_t available = std::max<std::int64_t>(Source->Size() - codeStart, 0);
-  if (count > static_cast<std::uint64_t>(available) * kMaxExpansion) {
-    throw EStreamError("Compressed data is truncated");
-  }
+  CheckCount(count, static_cast<std::uint64_t>(std::max<std::int64_t>(Source->Size() - codeStart, 0)));
   const std::int64_t start = Dest->Position();
   Dest->SetSize(start + count);
   Dest->Seek(start, soFromBeginning);

@@ -255,39 +255,25 @@ TBinaryOp::TBinaryOp(TOperator Op, std::unique_ptr<TExpression> Left, std::uniqu
   commonType_ = CommonType(left_->ExprType(), right_->ExprType());
 }
 
+// In its own type a binary node computes; in another it converts as the base does, except that a
+// Boolean node also reads as a date and a String node reads as the float 0.
 TDateTime TBinaryOp::AsDate() const {
   switch (ExprType()) {
     case etDate:
       if (op_ == opPlus) return left_->AsDate() + right_->AsDate();
       if (op_ == opMinus) return left_->AsDate() - right_->AsDate();
       InternalError(14);
-    case etString:
-      return StrToDateTime(AsString());
-    case etFloat:
-      return AsFloat();
-    case etInteger:
-      return AsInteger();
     case etBoolean:
       return AsBoolean() ? 1 : 0;
+    default:
+      return TExpression::AsDate();
   }
-  InternalError(14);
 }
 
 std::string TBinaryOp::AsString() const {
-  switch (ExprType()) {
-    case etString:
-      if (op_ == opPlus) return left_->AsString() + right_->AsString();
-      InternalError(10);
-    case etDate:
-      return DateText(AsDate());
-    case etFloat:
-      return FloatToStr(AsFloat());
-    case etInteger:
-      return IntToStr(AsInteger());
-    case etBoolean:
-      return AsBoolean() ? "TRUE" : "FALSE";
-  }
-  InternalError(10);
+  if (ExprType() != etString) return TExpression::AsString();
+  if (op_ != opPlus) InternalError(10);
+  return left_->AsString() + right_->AsString();
 }
 
 double TBinaryOp::AsFloat() const {
@@ -305,16 +291,11 @@ double TBinaryOp::AsFloat() const {
         default:
           InternalError(11);
       }
-    case etDate:
-      return AsDate();
-    case etInteger:
-      return AsInteger();
-    case etBoolean:
-      return AsBoolean() ? 1 : 0;
     case etString:
       return 0;
+    default:
+      return TExpression::AsFloat();
   }
-  InternalError(11);
 }
 
 int32_t TBinaryOp::AsInteger() const {
@@ -417,6 +398,11 @@ bool TRelationalOp::AsBoolean() const {
 
 // ---------------------------------------------------------------------------------------------------
 // Functions.
+
+TExpression* TFunction::Param(int Index) const {
+  if (!params_) TList::Error(SListIndexError, Index);
+  return params_->Param(Index);
+}
 
 void TFunction::CheckParams(const char* Name, std::initializer_list<TExprType> AtLeast) const {
   if (ParameterCount() != static_cast<int>(AtLeast.size())) InvalidParameter(Name);

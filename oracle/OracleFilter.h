@@ -195,7 +195,8 @@ class TRelationalOp : public TExpression {
 class TFunction : public TExpression {
   TALVIK_CLASS(TFunction, TExpression)
   explicit TFunction(std::unique_ptr<TParameterList> Params) : params_(std::move(Params)) {}
-  TExpression* Param(int Index) const { return params_->Param(Index); }
+  // The argument at Index; EListError when there is no such argument.
+  TExpression* Param(int Index) const;
   int ParameterCount() const { return params_ ? params_->Count() : 0; }
 
  protected:

@@ -1,6 +1,7 @@
 // The handles of the simulated client library and the helpers its entry points share.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -171,9 +172,9 @@ struct OCIStmt : oracle_sim::oci::HandleBase {
 
   std::string sql;
   bool prepared = false;
-  ub2 stmtType = 0;          // OCI_STMT_*
-  OCISvcCtx* svc = nullptr;  // the service context it was parsed on
-  oracle_sim::Session* parsedOn = nullptr;
+  ub2 stmtType = 0;                                     // OCI_STMT_*
+  OCISvcCtx* svc = nullptr;                             // the service context it was parsed on
+  std::atomic<oracle_sim::Session*> parsedOn{nullptr};  // read by other threads ending sessions
   std::unique_ptr<oracle_sim::Cursor> cursor;
   std::vector<std::unique_ptr<OCIBind>> binds;
   std::vector<std::unique_ptr<OCIDefine>> defines;  // by position - 1 (null when not defined)

@@ -127,24 +127,23 @@ sword WarnIfAny(OCIError* err, Session* s) {
 
 void ChangePassword(OCISvcCtx* svc, const std::string& user, const std::string& oldPassword,
                     const std::string& newPassword) {
-  Session* s = svc->Engine();
-  if (!s) {
-    // A session whose logon failed because its password has expired: log on with the old password
-    // to change it is what the server allows; the engine refuses such a logon, so this needs the
-    // server's own password-change path.
-    throw MakeError(3001, "unimplemented feature");
+  OCISession* usr = svc->session;
+  std::shared_ptr<Instance> instance;
+  if (usr->session) {
+    instance = usr->session->GetInstance();
+  } else if (svc->server && svc->server->instance) {
+    instance = svc->server->instance;
+  } else {
+    throw MakeError(24327, "need explicit attach before authenticating a user");
   }
-  if (UpperCase(svc->session->password) != UpperCase(oldPassword))
-    throw MakeError(1017, "invalid username/password; logon denied");
-  std::string quoted = "\"";
-  for (char c : newPassword) {
-    if (c == '"') throw MakeError(988, "missing or invalid password(s)");
-    quoted += c;
+  std::unique_ptr<Session> changed = Session::LogOnWithNewPassword(instance, user, oldPassword, newPassword);
+  // A session whose logon failed (its password had expired) is now logged on with the new one;
+  // a live session keeps going and only learns the new password.
+  if (!usr->session) {
+    usr->userName = user;
+    usr->session = std::move(changed);
   }
-  quoted += '"';
-  auto cursor = s->Prepare("ALTER USER \"" + user + "\" IDENTIFIED BY " + quoted);
-  cursor->Execute(1);
-  svc->session->password = newPassword;
+  usr->password = newPassword;
 }
 
 }  // namespace

@@ -294,6 +294,8 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
   if (rowoff >= iters) throw MakeError(24333, "zero iteration count");  // runs iters - rowoff times
   st->executed = false;
   st->rowCount = 0;
+  std::memset(st->lastRowid.bytes, 0, sizeof st->lastRowid.bytes);
+  st->lastRowid.text.clear();
   bool truncated = false;
   for (ub4 i = rowoff; i < iters; ++i) {
     SendBinds(st, i);
@@ -305,6 +307,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
       throw;
     }
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
+    if (!c.LastRowid().empty()) FillRowid(st->lastRowid, c.LastRowid());
     truncated |= ReceiveBinds(st, i);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }

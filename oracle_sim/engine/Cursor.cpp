@@ -307,7 +307,10 @@ void ExecuteDml(CursorState& c, int iterations) {
         if (rc == SQLITE_DONE) break;
         s.RaiseSqlite(rc);
       }
-      done += sqlite3_changes(s.db);
+      int changed = sqlite3_changes(s.db);
+      done += changed;
+      if (tr.kind == StmtKind::Insert && changed > 0)
+        c.lastRowid = RowidText(tr.targetObject, sqlite3_last_insert_rowid(s.db));
       sqlite3_reset(c.stmt);
       ++it;
     } catch (const LockConflict&) {
@@ -341,9 +344,15 @@ void Cursor::Execute(int iterations) {
   s.CheckConnected();
   s.StatementStart();
   c.tr = s.TranslateCached(c.sql);
+  RunCursor(c, iterations);
+}
+
+void RunCursor(CursorState& c, int iterations) {
+  SessionState& s = *c.session;
   c.Reset();
   c.outs.clear();
   c.rowCount = 0;
+  c.lastRowid.clear();
   c.executed = true;
   if (iterations < 1) iterations = 1;
   switch (c.tr->kind) {
@@ -384,6 +393,10 @@ bool Cursor::Fetch(std::vector<Value>& row) {
 
 int64_t Cursor::RowCount() const {
   return state_->rowCount;
+}
+
+const std::string& Cursor::LastRowid() const {
+  return state_->lastRowid;
 }
 
 void Cursor::CloseRows() {

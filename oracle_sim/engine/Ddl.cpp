@@ -753,7 +753,9 @@ void SessionState::ExecuteOther(const Statement& st) {
         CommitWrite();
         return;
       }
-      if (up.rfind("KILL SESSION", 0) == 0) {
+      // DISCONNECT SESSION ends the session's connection: its next call sees end-of-file (ORA-03113).
+      bool disconnect = up.rfind("DISCONNECT SESSION", 0) == 0;
+      if (up.rfind("KILL SESSION", 0) == 0 || disconnect) {
         auto q1 = t.find('\''), q2 = t.rfind('\'');
         if (q1 == std::string::npos || q2 <= q1)
           throw OraError(26, "ORA-00026: missing or invalid session ID");
@@ -777,8 +779,8 @@ void SessionState::ExecuteOther(const Statement& st) {
           RollbackUndo(ksid, 0);
           Exec(db, "DELETE FROM sim$undo WHERE sid = " + std::to_string(ksid));
           Exec(db, "DELETE FROM sim$locks WHERE sid = " + std::to_string(ksid));
-          Exec(db,
-               "UPDATE sim$sessions SET killed = 1, status = 'KILLED' WHERE sid = " + std::to_string(ksid));
+          Exec(db, std::string("UPDATE sim$sessions SET killed = ") + (disconnect ? "2" : "1") +
+                       ", status = 'KILLED' WHERE sid = " + std::to_string(ksid));
         } catch (...) {
           RollbackWrite();
           throw;

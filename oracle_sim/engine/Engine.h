@@ -159,6 +159,12 @@ class Session {
   // A password that is about to expire logs on and reports 28002 through LogonWarning().
   static std::unique_ptr<Session> LogOn(std::shared_ptr<Instance> instance, const std::string& user,
                                         const std::string& password);
+  // Changes the password of a user, expired or not, and logs on with the new one: the old password
+  // must be right (ORA-01017 otherwise). The client's password-change call uses it when the logon
+  // failed with ORA-28001.
+  static std::unique_ptr<Session> LogOnWithNewPassword(std::shared_ptr<Instance> instance, const std::string& user,
+                                                       const std::string& oldPassword,
+                                                       const std::string& newPassword);
   ~Session();  // rolls back what is uncommitted and releases the session's locks
 
   // 0 or the code of the warning the logon raised (28002); LogonWarningText() gives its full text.
@@ -231,6 +237,8 @@ class Cursor {
   bool Fetch(std::vector<Value>& row);
   // Rows processed (DML) or fetched so far (SELECT).
   int64_t RowCount() const;
+  // After Execute of an INSERT: the ROWID of the last row it inserted; "" for other statements.
+  const std::string& LastRowid() const;
   // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
   void CloseRows();
 

@@ -58,6 +58,7 @@ struct SessionState {
   std::deque<std::string> output;
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
+  sqlite3_stmt* killedStmt = nullptr;
 
   // ---- Session.cpp
   void CheckConnected();
@@ -99,6 +100,7 @@ struct CursorState {
   bool buffered = false;  // rows come from `buffer`
   std::deque<std::vector<Value>> buffer;
   int64_t rowCount = 0;
+  std::string lastRowid;  // ROWID of the last row an INSERT made
   bool executed = false;
 
   void Prepare();
@@ -109,6 +111,9 @@ struct CursorState {
   Value ColumnValue(int i, const SqlType& type);
   const Value* InValue(const std::string& name, int iteration) const;
 };
+
+// Runs a cursor whose translation is set (no locking: the caller holds the session).
+void RunCursor(CursorState& c, int iterations);
 
 // Converts a value fetched from SQLite according to the Oracle type of its column.
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);

@@ -99,6 +99,7 @@ std::vector<Token> Tokenize(const std::string& sql) {
       if (e == i + 1) throw OraError(1741, "ORA-01741: illegal zero-length identifier", t.pos);
       t.kind = Tok::QuotedIdent;
       t.text = sql.substr(i + 1, e - i - 1);
+      if (t.text.find('\0') != std::string::npos) Raise(911, "", t.pos);
       i = e + 1;
     } else if (c == ':' && i + 1 < n && sql[i + 1] != '=' && (IdentChar(sql[i + 1]) || sql[i + 1] == '"')) {
       size_t j = i + 1;
@@ -1287,8 +1288,13 @@ class Parser {
       st.text = Name(922);
       Expect("=", 927);
       if (Cur().kind == Tok::End) Fail(922);
-      st.value = Cur().kind == Tok::String ? Cur().text : Cur().text;
+      // the value: a literal, a word or several words (ISOLATION_LEVEL = READ COMMITTED)
+      st.value = Cur().text;
       Next();
+      while (!AtEnd() && (Cur().kind == Tok::Ident || Cur().kind == Tok::Number)) {
+        st.value += " " + Cur().text;
+        Next();
+      }
     } else if (Accept("SYSTEM")) {
       st.kind = Statement::AlterSystem;
       int from = Cur().pos;

@@ -41,7 +41,9 @@ sqlite3* OpenConnection(const std::string& path, SessionState* owner) {
   }
   sqlite3_busy_handler(db, BusyHandler, owner);
   sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-  sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF;",
+  sqlite3_exec(db,
+               "PRAGMA synchronous=NORMAL; PRAGMA case_sensitive_like=ON; PRAGMA foreign_keys=OFF; "
+               "PRAGMA cache_size=-16000;",
                nullptr, nullptr, nullptr);
   return db;
 }
@@ -205,9 +207,21 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  if (Scalar(db, "SELECT killed FROM sim$sessions WHERE sid = ?", {sid}, 0) == 1) {
+  if (!killedStmt)
+    sqlite3_prepare_v2(db, "SELECT killed FROM sim$sessions WHERE sid = ?", -1, &killedStmt, nullptr);
+  int killed = 0;
+  if (killedStmt) {
+    sqlite3_bind_int(killedStmt, 1, sid);
+    if (sqlite3_step(killedStmt) == SQLITE_ROW) killed = sqlite3_column_int(killedStmt, 0);
+    sqlite3_reset(killedStmt);
+  }
+  if (killed == 1) {
     cut = 2;
     Raise(28);
+  }
+  if (killed == 2) {
+    cut = 2;
+    Raise(3113);
   }
 }
 
@@ -624,6 +638,41 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   return s;
 }
 
+std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance> instance, const std::string& user,
+                                                       const std::string& oldPassword,
+                                                       const std::string& newPassword) {
+  if (newPassword.empty()) throw OraError(988, "ORA-00988: missing or invalid password(s)");
+  sqlite3* db = OpenConnection(instance->Path(), nullptr);
+  try {
+    Exec(db, "BEGIN IMMEDIATE");
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, "SELECT password FROM sim$users WHERE username = ?", -1, &q, nullptr);
+    std::string u = UpperAscii(user);
+    sqlite3_bind_text(q, 1, u.c_str(), -1, SQLITE_TRANSIENT);
+    bool found = sqlite3_step(q) == SQLITE_ROW;
+    std::string pw = found ? ColText(q, 0) : std::string();
+    sqlite3_finalize(q);
+    if (!found || UpperAscii(pw) != UpperAscii(oldPassword)) Raise(1017);
+    sqlite3_stmt* up = nullptr;
+    sqlite3_prepare_v2(db,
+                       "UPDATE sim$users SET password = ?, account_status = 'OPEN', expiry_date = NULL "
+                       "WHERE username = ?",
+                       -1, &up, nullptr);
+    sqlite3_bind_text(up, 1, newPassword.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(up, 2, u.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(up);
+    sqlite3_finalize(up);
+    if (rc != SQLITE_DONE) throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
+    Exec(db, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    throw;
+  }
+  sqlite3_close(db);
+  return LogOn(std::move(instance), user, newPassword);
+}
+
 Session::~Session() {
   SessionState& st = *state_;
   for (auto* c : st.cursors) {
@@ -643,6 +692,7 @@ Session::~Session() {
       g_live.erase({st.instance->Path(), st.sid});
     }
     sqlite3_finalize(st.versionStmt);
+    sqlite3_finalize(st.killedStmt);
     sqlite3_close_v2(st.db);
   }
 }

@@ -14,6 +14,7 @@ namespace oracle_sim {
 std::string QuoteIdent(const std::string& name) {
   std::string r = "\"";
   for (char c : name) {
+    if (c == '\0') continue;  // SQLite's tokenizer stops at NUL; names never hold one
     if (c == '"') r += '"';
     r += c;
   }
@@ -21,6 +22,16 @@ std::string QuoteIdent(const std::string& name) {
 }
 
 std::string QuoteText(const std::string& text) {
+  if (text.find('\0') != std::string::npos) {
+    // SQLite's tokenizer stops at a NUL byte: such a literal goes in as hexadecimal
+    static const char* h = "0123456789ABCDEF";
+    std::string r = "CAST(X'";
+    for (unsigned char c : text) {
+      r += h[c >> 4];
+      r += h[c & 15];
+    }
+    return r + "' AS TEXT)";
+  }
   std::string r = "'";
   for (char c : text) {
     if (c == '\'') r += '\'';
@@ -318,7 +329,9 @@ class Tx {
       }
       case Expr::In: {
         SqlType t0;
+        allowList_ = e.args[0]->kind == Expr::List;
         std::string a = Emit(*e.args[0], sc, t0);
+        allowList_ = false;
         std::string r = "(" + a + (e.negated ? " NOT IN (" : " IN (");
         if (e.sub) {
           std::vector<OutCol> cols;
@@ -328,7 +341,12 @@ class Tx {
         } else {
           for (size_t i = 1; i < e.args.size(); ++i) {
             SqlType ti;
+            if (e.args[0]->kind == Expr::List &&
+                (e.args[i]->kind != Expr::List || e.args[i]->args.size() != e.args[0]->args.size()))
+              Raise(920, "", e.args[i]->pos);
+            allowList_ = e.args[i]->kind == Expr::List;
             std::string v = Emit(*e.args[i], sc, ti);
+            allowList_ = false;
             r += (i > 1 ? ", " : "") + ToComparable(v, ti, t0);
           }
         }
@@ -386,7 +404,11 @@ class Tx {
         return "(" + q + ")";
       }
       case Expr::List: {
+        // a row value stands only where rows are compared: (a, b) IN (...), (a, b) = (...)
+        if (!allowList_) Raise(907, "", e.end > e.pos ? e.end - 1 : e.pos);
+        allowList_ = false;
         std::string r = "(";
+        // (only the direct operand of IN or of a comparison comes here)
         for (size_t i = 0; i < e.args.size(); ++i) {
           SqlType t;
           r += (i ? ", " : "") + Emit(*e.args[i], sc, t);
@@ -401,6 +423,8 @@ class Tx {
   }
 
   bool allowSequence_ = true;
+  bool allowList_ = false;
+  bool rownumAllowed_ = false;
   bool inAggregateArgs_ = false;
 
   std::string EmitColumn(const Expr& e, Scope* sc, SqlType& ty) {
@@ -442,6 +466,8 @@ class Tx {
     if (e.text == "ROWNUM") {
       ty = SqlType::Number();
       if (bareColumns_) Raise(976, "", e.pos);
+      // a row number in the select list; in WHERE only the limiting forms (ROWNUM <= n) are offered
+      if (!rownumAllowed_) Raise(3001, "", e.pos);
       return "(row_number() OVER ())";
     }
     if (e.text == "ROWID") {
@@ -500,10 +526,18 @@ class Tx {
         }
       }
       SqlType ta, tb;
+      bool rows = e.args[0]->kind == Expr::List || e.args[1]->kind == Expr::List;
+      allowList_ = e.args[0]->kind == Expr::List;
       std::string a = Emit(*e.args[0], sc, ta);
+      allowList_ = e.args[1]->kind == Expr::List;
       std::string b = Emit(*e.args[1], sc, tb);
-      if (e.args[0]->kind == Expr::List || e.args[1]->kind == Expr::List)
+      allowList_ = false;
+      if (rows) {
+        if (e.args[0]->kind != Expr::List || e.args[1]->kind != Expr::List ||
+            e.args[0]->args.size() != e.args[1]->args.size())
+          Raise(920, "", e.pos);
         return "(" + a + " " + op + " " + b + ")";
+      }
       if (ta.IsText() && tb.IsNumber())
         a = Num(a, ta);
       else if (tb.IsText() && ta.IsNumber())
@@ -559,6 +593,10 @@ class Tx {
 
   std::string EmitFunc(const Expr& e, Scope* sc, SqlType& ty) {
     const std::string& f = e.text;
+    if (nameHook_) {
+      std::string out;
+      if (nameHook_(e, out, ty)) return out;
+    }
     std::vector<std::string> a;
     std::vector<SqlType> t;
     static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};
@@ -933,6 +971,7 @@ class Tx {
     for (char c : raw) {
       if (c == '\'') quote = !quote;
       if (!quote && std::isspace(static_cast<unsigned char>(c))) continue;
+      if (c == '\0') continue;
       out += quote ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     if (out.size() > 30 && false) out.resize(30);
@@ -943,6 +982,12 @@ class Tx {
   std::string EmitBlock(const Select& s, Scope* parent, std::vector<OutCol>* outCols, std::string* limitOut,
                         Scope** scopeOut, std::vector<std::string>* lockCols, std::vector<int64_t>* lockObjs,
                         bool positional) {
+    struct KeepRownum {
+      bool& flag;
+      bool saved;
+      ~KeepRownum() { flag = saved; }
+    } keepRownum{rownumAllowed_, rownumAllowed_};
+    rownumAllowed_ = false;
     auto sc = std::make_unique<Scope>();
     sc->parent = parent;
     BuildScope(s, *sc);
@@ -1000,7 +1045,15 @@ class Tx {
         continue;
       }
       SqlType t;
-      std::string sql = Emit(*it.expr, sc.get(), t);
+      rownumAllowed_ = !HasAggregate(*it.expr);
+      std::string sql;
+      try {
+        sql = Emit(*it.expr, sc.get(), t);
+      } catch (...) {
+        rownumAllowed_ = false;
+        throw;
+      }
+      rownumAllowed_ = false;
       if (t.unknown) t = SqlType::Varchar(t.size > 0 && t.size < 4000 ? t.size : 0);
       OutCol oc{ItemName(it), t, "", ""};
       if (it.expr->kind == Expr::Column) {
@@ -1486,6 +1539,12 @@ std::shared_ptr<Translation> Translate(const TranslateContext& ctx, const std::s
       std::vector<int64_t> lockObjs;
       const Select& q = *st->query;
       bool lock = q.forUpdate;
+      if (lock) {
+        bool aggregate = q.distinct || !q.groupBy.empty() || q.having || !q.setOps.empty();
+        for (auto& it : q.items)
+          if (it.expr && Tx::HasAggregate(*it.expr)) aggregate = true;
+        if (aggregate) throw OraError(1786, "ORA-01786: FOR UPDATE of this query expression is not allowed");
+      }
       tr->sqlite =
           tx.EmitQuery(q, nullptr, &cols, true, lock ? &lockCols : nullptr, lock ? &lockObjs : nullptr);
       if (lock) {

@@ -6,9 +6,11 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -17,6 +19,7 @@
 #include <QWindow>
 #include <map>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
@@ -178,7 +181,7 @@ class HostWidget : public QWidget {
   }
 
  private:
-  HWND hwnd_;
+  [[maybe_unused]] HWND hwnd_;
 };
 
 class QtHost : public Host {
@@ -266,7 +269,7 @@ class QtHost : public Host {
       }
     return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
   }
-  HWND hwnd_;
+  [[maybe_unused]] HWND hwnd_;
   HWND ownerHwnd_ = nullptr;
   bool popup_ = false;
   HostWidget* widget_;
@@ -318,6 +321,85 @@ class QtBackend : public Backend {
 };
 
 }  // namespace
+
+namespace {
+MessageBoxHandler& BoxHandler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+int ToolkitMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  UseQtBackend();
+  QMessageBox box;
+  box.setWindowTitle(QString::fromStdString(caption));
+  box.setText(QString::fromStdString(text));
+  switch (type & 0xF0) {
+    case MB_ICONSTOP:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
+  }
+  std::vector<std::pair<QPushButton*, int>> buttons;
+  auto add = [&](const char* label, int id, QMessageBox::ButtonRole role) {
+    buttons.push_back({box.addButton(QString::fromUtf8(label), role), id});
+  };
+  switch (type & 0xF) {
+    case MB_OKCANCEL:
+      add("OK", IDOK, QMessageBox::AcceptRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    case MB_ABORTRETRYIGNORE:
+      add("&Abort", IDABORT, QMessageBox::RejectRole);
+      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
+      add("&Ignore", IDIGNORE, QMessageBox::AcceptRole);
+      break;
+    case MB_YESNOCANCEL:
+      add("&Yes", IDYES, QMessageBox::YesRole);
+      add("&No", IDNO, QMessageBox::NoRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    case MB_YESNO:
+      add("&Yes", IDYES, QMessageBox::YesRole);
+      add("&No", IDNO, QMessageBox::NoRole);
+      break;
+    case MB_RETRYCANCEL:
+      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
+      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
+      break;
+    default:
+      add("OK", IDOK, QMessageBox::AcceptRole);
+      break;
+  }
+  // our windows wait while the box is up
+  std::vector<HWND> disabled;
+  for (HWND h : GetTopLevelWindows())
+    if (IsWindowVisible(h) && IsWindowEnabled(h)) {
+      EnableWindow(h, false);
+      disabled.push_back(h);
+    }
+  (void)owner;
+  box.exec();
+  for (HWND h : disabled)
+    if (IsWindow(h)) EnableWindow(h, true);
+  for (auto& [button, id] : buttons)
+    if (box.clickedButton() == button) return id;
+  return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
+}
+}  // namespace
+
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+  BoxHandler() = std::move(handler);
+}
 
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
@@ -484,23 +566,43 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 
 }  // namespace talvik::gui
 
+int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  auto& handler = talvik::gui::BoxHandler();
+  if (handler) return handler(owner, text, caption, type);
+  return talvik::gui::ToolkitMessageBox(owner, text, caption, type);
+}
+
 namespace talvik::gui::detail {
 
 void HostClosed(HWND topLevel) {
   PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+// Our code runs here inside a toolkit event handler: nothing may escape into the toolkit.
+template <typename F>
+void Guarded(F f) {
+  try {
+    f();
+  } catch (...) {
+    if (Application) Application->HandleException(Application);
+  }
+}
+
 void HostMoved(HWND topLevel, const RECT& r) {
-  RECT cur;
-  if (!GetWindowRect(topLevel, cur) || cur == r) return;
-  SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  Guarded([&] {
+    RECT cur;
+    if (!GetWindowRect(topLevel, cur) || cur == r) return;
+    SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  });
 }
 
 void HostActivated(HWND topLevel, bool active) {
-  if (active && GetActiveWindow() != topLevel) {
-    DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
-    if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
-  }
+  Guarded([&] {
+    if (active && GetActiveWindow() != topLevel) {
+      DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
+      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
+    }
+  });
 }
 
 }  // namespace talvik::gui::detail

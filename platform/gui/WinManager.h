@@ -57,6 +57,12 @@ struct KeyTranslation {
 KeyTranslation TranslateQtKey(int qtKey, unsigned qtModifiers, const std::string& text, unsigned scanCode,
                               bool useScanCode);
 
+// ---- message boxes ----
+// Answers every MessageBox (tests give the answers); nullptr restores the toolkit's own box.
+using MessageBoxHandler =
+    std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
+
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.
 void UpdateAllWindows(HWND topLevel);

@@ -384,6 +384,14 @@ constexpr int IDC_ARROW = 32512, IDC_IBEAM = 32513, IDC_WAIT = 32514, IDC_CROSS 
               IDC_SIZEALL = 32646, IDC_NO = 32648, IDC_HAND = 32649, IDC_APPSTARTING = 32650,
               IDC_HELP = 32651;
 
+// ---- message boxes ----
+constexpr UINT MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3,
+               MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_ICONHAND = 0x10, MB_ICONSTOP = 0x10,
+               MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30, MB_ICONWARNING = 0x30,
+               MB_ICONASTERISK = 0x40, MB_ICONINFORMATION = 0x40, MB_DEFBUTTON2 = 0x100, MB_APPLMODAL = 0x0,
+               MB_TASKMODAL = 0x2000;
+constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7;
+
 // ---- the window manager ----
 struct WNDCLASS {
   UINT style = 0;
@@ -534,6 +542,10 @@ int CursorId(HCURSOR cursor);  // the IDC_ id of a standard cursor, 0 for our ow
 HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, std::uint64_t threadId);
 bool UnhookWindowsHookEx(HHOOK hook);
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+
+// A message box over `owner`; the answer is IDOK, IDCANCEL, IDYES...  (the handler is replaceable,
+// see talvik::gui::SetMessageBoxHandler).
+int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
 
 // Keyboard state.
 short GetKeyState(int vk);

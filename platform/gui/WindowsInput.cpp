@@ -532,6 +532,14 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
       if (activate) ActivateInternal(root->handle, WA_CLICKACTIVE);
       if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return;
       if (!W(target->handle)) return;
+    } else {
+      // inside the active window, an MDI child still learns that a click activates it
+      for (Wnd* a = target; a && a->parent; a = a->parent)
+        if (a->exStyle & WS_EX_MDICHILD) {
+          Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
+          if (!W(target->handle)) return;
+          break;
+        }
     }
   }
   if (!s.capture && hit != HTERROR) {

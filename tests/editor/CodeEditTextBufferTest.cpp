@@ -356,6 +356,8 @@ TEST(CodeEditMiscProcs, ColumnArithmetic) {
   EXPECT_EQ(CharClassFromType3(GetCharType3(U'あ')), 7);
   EXPECT_EQ(CharClassFromType3(GetCharType3(U'漢')), 8);
   EXPECT_EQ(CharClassFromType3(GetCharType3(U'カ')), 6);
+  EXPECT_EQ(CharClassFromType3(GetCharType3(U'«')), 2);
+  EXPECT_EQ(CharClassFromType3(GetCharType3(U'、')), 5);
   EXPECT_EQ(Utf8ToUtf32("\xFF"
                         "a\xE2\x82"),
             (std::u32string{0xFFFD, U'a', 0xFFFD, 0xFFFD}));

@@ -168,6 +168,7 @@ TEST_F(OciLibraryTest, TnsNamesOfTheSimulatedHome) {
   std::string text((std::istreambuf_iterator<char>(tns)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("SIM ="), std::string::npos);
   EXPECT_NE(text.find(home + "/oradata/sim.db"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(home + "/Network/Admin/tnsnames.ora"));
   std::ifstream reg(home + "/hklm.reg");
   std::string r((std::istreambuf_iterator<char>(reg)), std::istreambuf_iterator<char>());
   EXPECT_EQ(r.rfind("REGEDIT4\n", 0), 0u);

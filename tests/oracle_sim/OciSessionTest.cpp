@@ -469,6 +469,45 @@ TEST_F(OciSessionTest, ErrorsCarryCodesAndParseOffsets) {
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciSessionTest, ServerErrorsReachTheProgramWithTheirCodes) {
+  ASSERT_EQ(conn->Run("create table c (x number constraint c_pos check (x > 0))"), OCI_SUCCESS)
+      << conn->Message();
+  struct Case {
+    const char* sql;
+    int code;
+  } cases[] = {
+      {"selec 1 from dual", 900},
+      {"select nosuch from dual", 904},
+      {"select 1 from dual order by 2", 1785},
+      {"insert into scott.dept values (10, 'DUPLICATE', 'X')", 1},
+      {"insert into scott.emp (empno, deptno) values (9999, 99)", 2291},
+      {"delete from scott.dept where deptno = 10", 2292},
+      {"insert into c values (-1)", 2290},
+      {"insert into scott.emp (empno) values (null)", 1400},
+      {"select to_number('x') from dual", 1722},
+  };
+  for (const Case& c : cases) {
+    OCIStmt* st = conn->Prepare(c.sql);
+    int value = 0;
+    OCIDefine* d = nullptr;
+    oci.OCIDefineByPos(st, &d, conn->err, 1, &value, sizeof value, SQLT_INT, nullptr, nullptr, nullptr,
+                       OCI_DEFAULT);
+    EXPECT_EQ(conn->Execute(st, 1), OCI_ERROR) << c.sql;
+    auto [code, message] = ErrorOf(oci, conn->err);
+    EXPECT_EQ(code, c.code) << c.sql << ": " << message;
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", c.code);
+    EXPECT_EQ(message.rfind(prefix, 0), 0u) << message;
+    oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  // A PL/SQL block calling what does not exist.
+  sword rc = conn->Run("begin no_such_procedure; end;");
+  if (rc == OCI_ERROR && conn->Code() == 3001) GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  EXPECT_EQ(rc, OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 6550);
+  EXPECT_NE(conn->Message().find("PLS-00201"), std::string::npos) << conn->Message();
+}
+
 TEST_F(OciSessionTest, PlsqlOutBinds) {
   OCIStmt* st = conn->Prepare("begin :x := 6 * 7; :s := 'forty-two'; end;");
   int x = 0;
@@ -488,6 +527,34 @@ TEST_F(OciSessionTest, PlsqlOutBinds) {
   ub2 fncode = 0;
   oci.OCIAttrGet(st, OCI_HTYPE_STMT, &fncode, nullptr, OCI_ATTR_SQLFNCODE, conn->err);
   EXPECT_EQ(fncode, TALVIK_FNCODE_PLSQL);
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+TEST_F(OciSessionTest, PlsqlTablesOutAndIn) {
+  if (conn->Run(
+          "begin dbms_output.enable; dbms_output.put_line('alpha'); dbms_output.put_line('beta'); end;") ==
+          OCI_ERROR &&
+      conn->Code() == 3001)
+    GTEST_SKIP() << "the instance runs no PL/SQL blocks yet";
+  OCIStmt* st = conn->Prepare("begin dbms_output.get_lines(:lines, :n); end;");
+  char lines[10][32] = {};
+  sb2 ind[10];
+  ub2 len[10];
+  ub4 entries = 0;
+  int n = 10;
+  OCIBind* b = nullptr;
+  ASSERT_EQ(oci.OCIBindByName(st, &b, conn->err, T(":LINES"), -1, lines, 32, SQLT_STR, ind, len, nullptr, 10,
+                              &entries, OCI_DEFAULT),
+            OCI_SUCCESS);
+  oci.OCIBindByName(st, &b, conn->err, T(":N"), -1, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(entries, 2u);
+  EXPECT_STREQ(lines[0], "alpha");
+  EXPECT_STREQ(lines[1], "beta");
+  EXPECT_EQ(len[1], 4);
+  EXPECT_EQ(ind[0], 0);
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
@@ -645,6 +712,11 @@ TEST_F(OciSessionTest, HostCallGeneration) {
   ASSERT_EQ(oci.oexn(&cda, 3, 0), 0);
   EXPECT_EQ(cda.rpc, 2u);
   EXPECT_EQ(cda.ft, TALVIK_FNCODE_DELETE);
+  text ins[] = "insert into t (id) values (500)";
+  ASSERT_EQ(oci.oparse(&cda, ins, -1, 0, 2), 0);
+  ASSERT_EQ(oci.oexec(&cda), 0);
+  EXPECT_EQ(cda.rpc, 1u);
+  EXPECT_NE(cda.rid_obj, 0u);  // the inserted row's address
   ASSERT_EQ(oci.orol(&lda), 0);
   EXPECT_EQ(conn->Scalar("select count(*) from t"), 12);
   EXPECT_EQ(oci.oclose(&cda), 0);
@@ -714,4 +786,81 @@ TEST_F(OciSessionTest, SessionPoolAndStatementCache) {
             OCI_ERROR);
   oci.OCIHandleFree(auth, OCI_HTYPE_AUTHINFO);
   oci.OCIHandleFree(pool, OCI_HTYPE_SPOOL);
+}
+
+TEST_F(OciSessionTest, ExpiredPasswordIsChangedAndGraceIsAWarning) {
+  Connection expiring(oci, env);
+  EXPECT_EQ(expiring.LogOn("expiring", "expiring"), OCI_SUCCESS_WITH_INFO);
+  EXPECT_EQ(expiring.Code(), 28002);
+  EXPECT_EQ(expiring.Message().rfind("ORA-28002: the password will expire within ", 0), 0u)
+      << expiring.Message();
+  expiring.LogOff();
+
+  Connection expired(oci, env);
+  EXPECT_EQ(expired.LogOn("expired", "expired"), OCI_ERROR);
+  EXPECT_EQ(expired.Code(), 28001);
+  // The server stays attached: the password is changed there, which logs the session on.
+  EXPECT_EQ(oci.OCIPasswordChange(expired.svc, expired.err, T("expired"), 7, T("wrong"), 5, T("fresh"), 5,
+                                  OCI_DEFAULT),
+            OCI_ERROR);
+  EXPECT_EQ(expired.Code(), 1017);
+  ASSERT_EQ(oci.OCIPasswordChange(expired.svc, expired.err, T("expired"), 7, T("expired"), 7, T("fresh"), 5,
+                                  OCI_DEFAULT),
+            OCI_SUCCESS)
+      << expired.Message();
+  EXPECT_EQ(expired.Scalar("select 7 from dual"), 7);
+  expired.LogOff();
+  Connection again(oci, env);
+  EXPECT_EQ(again.LogOn("expired", "fresh"), OCI_SUCCESS) << again.Message();
+  // A live session changes its password too.
+  EXPECT_EQ(oci.OCIPasswordChange(again.svc, again.err, T("expired"), 7, T("fresh"), 5, T("second"), 6,
+                                  OCI_DEFAULT),
+            OCI_SUCCESS)
+      << again.Message();
+  again.LogOff();
+  Connection third(oci, env);
+  EXPECT_EQ(third.LogOn("expired", "second"), OCI_SUCCESS) << third.Message();
+  third.LogOff();
+}
+
+TEST_F(OciSessionTest, RowidOfTheInsertedRow) {
+  MakeTable(2);
+  OCIStmt* st = conn->Prepare("insert into t (id, name) values (77, 'new')");
+  ASSERT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+  OCIRowid* rowid = nullptr;
+  ASSERT_EQ(oci.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIAttrGet(st, OCI_HTYPE_STMT, rowid, nullptr, OCI_ATTR_ROWID, conn->err), OCI_SUCCESS);
+  // The descriptor's first 13 bytes: kind, data object (4), relative file (2), block (4), slot (2),
+  // big-endian; written as the 18-character ROWID they give the row's ROWID.
+  const ub1* b = reinterpret_cast<const ub1*>(rowid);
+  ASSERT_EQ(b[0], 1);
+  auto part = [&](int from, int n) {
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 8) | b[from + i];
+    return v;
+  };
+  static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  auto put = [&](uint64_t v, int n) {
+    for (int k = n - 1; k >= 0; --k) text += digits[(v >> (6 * k)) & 63];
+  };
+  put(part(1, 4), 6);
+  put(part(5, 2), 3);
+  put(part(7, 4), 6);
+  put(part(11, 2), 3);
+  OCIStmt* sel = conn->Prepare("select rowid from t where id = 77");
+  char expected[32] = {};
+  OCIDefine* d = nullptr;
+  oci.OCIDefineByPos(sel, &d, conn->err, 1, expected, sizeof expected, SQLT_STR, nullptr, nullptr, nullptr,
+                     OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(sel, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(text, expected);
+  // An update reports no row address.
+  OCIStmt* upd = conn->Prepare("update t set name = 'x' where id = 77");
+  ASSERT_EQ(conn->Execute(upd, 1), OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIAttrGet(upd, OCI_HTYPE_STMT, rowid, nullptr, OCI_ATTR_ROWID, conn->err), OCI_SUCCESS);
+  EXPECT_EQ(b[0], 0);
+  oci.OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
+  for (OCIStmt* s : {st, sel, upd}) oci.OCIHandleFree(s, OCI_HTYPE_STMT);
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "SimTestUtil.h"
+#include "oracle_sim/engine/EngineState.h"
 
 namespace simtest {
 namespace {
@@ -329,6 +330,21 @@ TEST_F(Sessions, CutConnectionGivesEndOfFileThenNotConnected) {
   EXPECT_EQ(ErrorOf([&] { other->Commit(); }), 3114);
   // the cut session's transaction is gone and its locks with it
   EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7369 for update nowait")[0][0], "800");
+}
+
+TEST_F(Sessions, AlterSessionTakesValuesOfSeveralWords) {
+  Exec(*scott_, "alter session set isolation_level = read committed");
+  Exec(*scott_, "alter session set optimizer_goal = first_rows");
+  EXPECT_EQ(Query(*scott_, "select count(*) from dept")[0][0], "4");
+}
+
+TEST_F(Sessions, DisconnectedSessionSeesEndOfFile) {
+  auto other = LogOn("scott", "tiger");
+  std::string serial = std::to_string(other->State().serial);
+  Exec(*system_, "alter system disconnect session '" + std::to_string(other->SessionId()) + "," + serial +
+                     "' immediate");
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select 1 from dual"); }), 3113);
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select 1 from dual"); }), 3114);
 }
 
 TEST_F(Sessions, LocksAreVisibleAcrossProcesses) {

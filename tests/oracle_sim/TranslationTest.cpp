@@ -214,6 +214,8 @@ TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
       {"select /*+ ORDERED */ count(*) -- a comment\n from emp /* another */", {"14"}},
       {"select/*+index(e)*/count(*)from emp e", {"14"}},
       {"select count(*) from emp where deptno in (select deptno from dept where loc = 'DALLAS')", {"5"}},
+      {"select count(*) from emp where (deptno, job) in ((10, 'CLERK'), (20, 'CLERK'))", {"3"}},
+      {"select count(*) from emp where (deptno, job) in (select deptno, 'CLERK' from dept)", {"4"}},
       {"select dname from dept d where not exists (select 1 from emp e where e.deptno = d.deptno)",
        {"OPERATIONS"}},
       {"select ename, sal from emp where deptno = 20 order by 2 desc, 1",
@@ -246,6 +248,10 @@ TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
 TEST_F(Translation, RownumRowidAndSequences) {
   Check({
       {"select count(*) from emp where rownum <= 3", {"3"}},
+      {"select deptno, count(*) from emp group by deptno for update", {}, 1786},
+      {"select ename from emp where -rownum <= 3", {}, 3001},
+      {"select rownum, ename from emp where deptno = 10 order by ename desc",
+       {"3|MILLER", "2|KING", "1|CLARK"}},
       {"select count(*) from (select ename from emp where rownum < 4)", {"3"}},
       {"select ename from emp where rownum = 1 and deptno = 10", {"CLARK"}},
       {"select count(*) from emp where rownum > 1", {"0"}},
@@ -267,6 +273,37 @@ TEST_F(Translation, RownumRowidAndSequences) {
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select 1 from emp where rowid = 'garbage'"); }), 1410);
 }
 
+TEST_F(Translation, StatementsTheSessionSendsAsItIs) {
+  std::string dates;
+  for (int m = 1; m <= 12; ++m)
+    dates += std::string(m > 1 ? " union all\r\n" : "") + "select to_char(to_date('10-" + std::to_string(m) +
+             "-1999 10:10:10', 'dd-mm-yyyy hh24:mi:ss')) from dual";
+  auto rows = Query(*scott_, dates);
+  ASSERT_EQ(rows.size(), 12u);
+  EXPECT_EQ(rows[0][0], "10-JAN-99");
+  EXPECT_EQ(rows[8][0], "10-SEP-99");
+  EXPECT_EQ(Query(*scott_, "select 'x' from dual")[0][0], "x");
+  Exec(*scott_, "alter session set nls_date_format = 'DD.MM.YYYY'");
+  EXPECT_EQ(Query(*scott_, "select to_char(hiredate) from emp where empno = 7369")[0][0], "17.12.1980");
+  EXPECT_EQ(Query(*scott_, "select count(*) from emp where hiredate = '17.12.1980'")[0][0], "1");
+  Exec(*scott_, "alter session set sql_trace = true");
+  Exec(*scott_, "alter session set optimizer_goal = choose");
+  Exec(*scott_, "alter session set isolation_level = read committed");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "alter session set nosuch = 1"); }), 2248);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "   "); }), 900);
+  // QBE and the grid's rewritten lines
+  EXPECT_EQ(Query(*scott_,
+                  "select e.*, e.rowid\r\nfrom emp e\r\nwhere (e.deptno = :deptno)\r\nand\r\n"
+                  "((upper(ENAME) like 'SM%'))\r\norder by ename\r\n/* Modified for QBE */",
+                  {{"deptno", Value::MakeInt(20)}})
+                .size(),
+            1u);
+  EXPECT_EQ(Query(*scott_,
+                  "select empno, ename from emp\nWHERE deptno = 10 AND\n/*FILTER*/ ( ENAME LIKE 'K%' )\n\n"
+                  "ORDER BY 2 DESC, 1"),
+            (Rows{{"7839", "KING"}}));
+}
+
 TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
   struct E {
     const char* sql;
@@ -286,12 +323,17 @@ TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
       {"select deptno from emp, dept", 918, "ORA-00918: column ambiguously defined"},
       {"select nosuchfunc(1) from dual", 904, "ORA-00904: \"NOSUCHFUNC\": invalid identifier"},
       {"select 1 from dual;", 911, "ORA-00911: invalid character"},
+      {"select decode(comm, null, 'x', (sal, '9')) from emp", 907, "ORA-00907: missing right parenthesis"},
+      {"select 1 from emp where (empno, 1) = 2", 920, "ORA-00920: invalid relational operator"},
   };
   for (auto& c : cases) {
     std::string text;
     EXPECT_EQ(ErrorOf([&] { Query(*scott_, c.sql); }, &text), c.code) << c.sql;
     EXPECT_EQ(text, c.text) << c.sql;
   }
+  // NUL bytes inside a literal stay in the value; in a quoted name they are refused
+  EXPECT_EQ(Query(*scott_, std::string("select length('a\0b') from dual", 30))[0][0], "3");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, std::string("select \"a\0b\" from dual", 22)); }), 911);
   // the parse error offset points into the statement
   try {
     scott_->Prepare("select ename,\nfrom emp");

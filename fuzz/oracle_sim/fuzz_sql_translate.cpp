@@ -1,0 +1,72 @@
+// Any statement text either translates, runs (queries only) and fetches, or fails with an ORA- error.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "oracle_sim/engine/EngineState.h"
+
+using namespace oracle_sim;
+
+namespace {
+
+std::chrono::steady_clock::time_point g_start{};
+
+// Stops a runaway query (a cartesian product, a big sort) after a moment.
+int Progress(void*) {
+  if (g_start == std::chrono::steady_clock::time_point{}) return 0;
+  return std::chrono::steady_clock::now() - g_start > std::chrono::milliseconds(50);
+}
+
+Session& TheSession() {
+  static std::shared_ptr<Instance> inst;
+  static std::unique_ptr<Session> s;
+  if (!s) {
+    std::string dir =
+        (std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(dir);
+    inst = Instance::Open(dir + "/sim.db");
+    s = Session::LogOn(inst, "SCOTT", "TIGER");
+    sqlite3_progress_handler(s->State().db, 1000, Progress, nullptr);
+  }
+  return *s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 4096) return 0;
+  std::string sql(reinterpret_cast<const char*>(data), size);
+  Session& s = TheSession();
+  try {
+    auto c = s.Prepare(sql);
+    const auto& cols = c->Describe();
+    for (auto& d : cols)
+      if (d.name.empty() && d.size < 0) std::abort();
+    if (c->Kind() == StmtKind::Select) {
+      g_start = std::chrono::steady_clock::now();
+      struct Stop {
+        ~Stop() { g_start = {}; }
+      } stop;
+      c->Execute();
+      std::vector<Value> row;
+      for (int i = 0; i < 20 && c->Fetch(row); ++i) {
+        if (row.size() != cols.size()) std::abort();
+        for (auto& v : row) (void)v.ToText();
+      }
+    }
+  } catch (const OraError& e) {
+    if (e.text.rfind("ORA-", 0) != 0) std::abort();
+    if (e.code == 600) {  // an internal error is a translation bug
+      std::fprintf(stderr, "%s\n", e.text.c_str());
+      std::abort();
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,428 @@
+// The control hierarchy: TControl, TWinControl (a window of ours), TCustomControl and TGraphicControl.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gui/Graphics.h"
+#include "platform/gui/Messages.h"
+#include "platform/gui/Windows.h"
+#include "platform/rtl/Classes.h"
+
+class TWinControl;
+class TCustomForm;
+class TPopupMenu;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateFlag>;
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+using TCursor = int;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
+                  crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
+                  crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
+                  crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21,
+                  crSizeAll = -22, crSize = -22;
+
+enum TControlStyleFlag {
+  csAcceptsControls,
+  csCaptureMouse,
+  csDesignInteractive,
+  csClickEvents,
+  csFramed,
+  csSetCaption,
+  csOpaque,
+  csDoubleClicks,
+  csFixedWidth,
+  csFixedHeight,
+  csNoDesignVisible,
+  csReplicatable,
+  csNoStdEvents,
+  csDisplayDragImage,
+  csReflector,
+  csActionClient,
+  csMenuEvents,
+  csNeedsBorderPaint,
+  csParentBackground
+};
+using TControlStyle = TSet<TControlStyleFlag>;
+enum TControlStateFlag {
+  csLButtonDown,
+  csClicked,
+  csPalette,
+  csReadingState,
+  csAlignmentNeeded,
+  csFocusing,
+  csCreating,
+  csPaintCopy,
+  csCustomPaint,
+  csDestroyingHandle,
+  csDocking
+};
+using TControlState = TSet<TControlStateFlag>;
+
+using TWndMethod = std::function<void(TMessage&)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+
+// The shift state of key data / mouse keys and the current keyboard.
+TShiftState KeysToShiftState(WPARAM keys);
+TShiftState KeyDataToShiftState(LPARAM keyData);
+TShiftState GetShiftState();
+// The shared cursor of a TCursor value.
+HCURSOR CursorHandle(TCursor cursor);
+
+// What CM_HINTSHOW carries in its LParam.
+struct THintInfo {
+  class TControl* HintControl = nullptr;
+  TPoint HintPos;  // screen
+  int HintMaxWidth = 0;
+  TColor HintColor = clInfoBk;
+  TRect CursorRect;  // client coordinates of HintControl
+  TPoint CursorPos;
+  int ReshowTimeout = 0;
+  int HideTimeout = 0;
+  std::string HintStr;
+  void* HintData = nullptr;
+};
+
+// A canvas that draws on a control: its own DC while painting, or one made on demand.
+class TControlCanvas : public TCanvas {
+  TALVIK_CLASS(TControlCanvas, TCanvas)
+  ~TControlCanvas() override;
+  class TControl* Control() const {
+    return control_;
+  }
+  void SetControl(class TControl* Value);
+  void FreeHandle();
+
+ protected:
+  void CreateHandle() override;
+
+ private:
+  class TControl* control_ = nullptr;
+  HDC dc_ = nullptr;
+  HWND window_ = nullptr;
+};
+
+class TControl : public TComponent {
+  TALVIK_CLASS(TControl, TComponent)
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  virtual void SetParent(TWinControl* AParent);
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetLeft(int Value) { SetBounds(Value, top_, width_, height_); }
+  void SetTop(int Value) { SetBounds(left_, Value, width_, height_); }
+  void SetWidth(int Value) { SetBounds(left_, top_, Value, height_); }
+  void SetHeight(int Value) { SetBounds(left_, top_, width_, Value); }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TRect BoundsRect() const { return Bounds(left_, top_, width_, height_); }
+  void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
+  virtual TRect ClientRect();
+  int ClientWidth() { return ClientRect().Width(); }
+  int ClientHeight() { return ClientRect().Height(); }
+  void SetClientWidth(int Value);
+  void SetClientHeight(int Value);
+  virtual TPoint ClientOrigin();  // screen position of the client area
+  TPoint ClientToScreen(TPoint P) { return {P.X + ClientOrigin().X, P.Y + ClientOrigin().Y}; }
+  TPoint ScreenToClient(TPoint P) { return {P.X - ClientOrigin().X, P.Y - ClientOrigin().Y}; }
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign Value);
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors Value) { anchors_ = Value; }
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool Value);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool Value);
+  TColor Color() const { return color_; }
+  void SetColor(TColor Value);
+  bool ParentColor() const { return parentColor_; }
+  void SetParentColor(bool Value);
+  TFont* Font() { return font_.get(); }
+  void SetFont(TFont* Value) { font_->Assign(Value); }
+  bool ParentFont() const { return parentFont_; }
+  void SetParentFont(bool Value);
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool Value);
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& Value) { hint_ = Value; }
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool Value);
+  bool ParentShowHint() const { return parentShowHint_; }
+  void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
+  TPopupMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(TPopupMenu* Value);
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor Value);
+  std::string Caption() const { return GetText(); }
+  void SetCaption(const std::string& Value) { SetText(Value); }
+  std::string Text() const { return GetText(); }
+  void SetText(const std::string& Value);
+  TControlStyle ControlStyle() const { return controlStyle_; }
+  void SetControlStyle(TControlStyle Value) { controlStyle_ = Value; }
+  TControlState ControlState() const { return controlState_; }
+  void SetControlState(TControlState Value) { controlState_ = Value; }
+  bool MouseCapture();
+  void SetMouseCapture(bool Value);
+  TWndMethod WindowProc;  // replace to subclass; WndProc is the original
+
+  LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+  virtual void WndProc(TMessage& Message);
+  virtual void Dispatch(TMessage& Message);  // the message handlers of the class
+  virtual void DefaultHandler(TMessage& Message);
+  virtual void Invalidate();
+  virtual void Update();
+  virtual void Repaint();
+  void Refresh() { Repaint(); }
+  void BringToFront();
+  void SendToBack();
+  virtual bool HasParent() const { return parent_ != nullptr; }
+  bool IsShowingForPaint() const;
+  virtual void Click();
+  virtual void DblClick();
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
+  TNotifyEvent OnResize;
+  TContextPopupEvent OnContextPopup;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+
+ protected:
+  virtual std::string GetText() const { return text_; }
+  virtual void SetTextInternal(const std::string& Value) { text_ = Value; }
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseMove(TShiftState Shift, int X, int Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void Resize();
+  virtual void Changed() {}
+  virtual void RequestAlign();
+  virtual void VisibleChanging() {}
+  virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+  void SendCancelMode(TControl* Sender);
+  virtual void FontChanged();
+  void InvalidateControl(bool IsVisible, bool IsOpaque);
+  TFont* ParentFontObject();
+
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  TAlign align_ = alNone;
+  TAnchors anchors_{akLeft, akTop};
+  bool visible_ = true;
+  bool enabled_ = true;
+  TColor color_ = clWindow;
+  bool parentColor_ = true;
+  std::unique_ptr<TFont> font_;
+  bool parentFont_ = true;
+  bool ctl3D_ = true;
+  std::string hint_;
+  bool showHint_ = false;
+  bool parentShowHint_ = true;
+  TPopupMenu* popupMenu_ = nullptr;
+  TCursor cursor_ = crDefault;
+  std::string text_;
+  TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  TControlState controlState_;
+
+  friend class TWinControl;
+  friend class TApplication;
+  friend class TCustomForm;
+
+ private:
+  void HandleMouse(TMessage& Message);
+};
+
+struct TCreateParams {
+  std::string Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND WndParent = nullptr;
+  void* Param = nullptr;
+  WNDCLASS WindowClass;
+  std::string WinClassName;
+};
+
+class TWinControl : public TControl {
+  TALVIK_CLASS(TWinControl, TControl)
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  HWND Handle();  // made on demand
+  bool HandleAllocated() const { return handle_ != nullptr; }
+  void HandleNeeded() { Handle(); }
+  HWND ParentWindow() const { return parentWindow_; }
+  void SetParentWindow(HWND Value) { parentWindow_ = Value; }
+  bool Showing() const { return showing_; }
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  TControl* Controls(int Index) const { return controls_.at(static_cast<std::size_t>(Index)); }
+  void InsertControl(TControl* AControl);
+  void RemoveControl(TControl* AControl);
+  bool ContainsControl(TControl* Control) const;
+  TControl* ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWinControls = false);
+  int TabOrder() const;
+  void SetTabOrder(int Value);
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool Value);
+  void GetTabOrderList(std::vector<TWinControl*>& List);
+  TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent);
+  void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
+  virtual bool CanFocus();
+  bool Focused();
+  virtual void SetFocus();
+  void DisableAlign() { ++alignDisabled_; }
+  void EnableAlign();
+  void Realign() { AlignControls(nullptr); }
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  TRect ClientRect() override;
+  TPoint ClientOrigin() override;
+  void Invalidate() override;
+  void Update() override;
+  void Repaint() override;
+  void RecreateWnd();
+  void Broadcast(TMessage& Message);
+  void PaintTo(HDC DC, int X, int Y);
+  TBrush* Brush() { return &brush_; }
+  void SetParent(TWinControl* AParent) override;
+  void SetVisible(bool Value) override;
+  void SetEnabled(bool Value) override;
+  void DefaultHandler(TMessage& Message) override;
+  void WndProc(TMessage& Message) override;
+  void Dispatch(TMessage& Message) override;
+  // The control of ours that owns a window handle (nullptr for other windows).
+  static TWinControl* FindControl(HWND Handle);
+
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TKeyEvent OnKeyUp;
+  TMouseWheelEvent OnMouseWheel;
+
+ protected:
+  virtual void CreateParams(TCreateParams& Params);
+  virtual void CreateWnd();
+  virtual void CreateWindowHandle(const TCreateParams& Params);
+  virtual void DestroyWnd();
+  virtual void DestroyWindowHandle();
+  virtual void CreateHandle();
+  void DestroyHandle();
+  virtual void AlignControls(TControl* AControl);
+  virtual void AdjustClientRect(TRect& /*Rect*/) {}
+  virtual void PaintWindow(HDC DC);
+  void PaintHandler(TMessage& Message);
+  void PaintControls(HDC DC, TControl* First);
+  virtual void KeyDown(WORD& Key, TShiftState Shift);
+  virtual void KeyUp(WORD& Key, TShiftState Shift);
+  virtual void KeyPress(char32_t& Key);
+  virtual bool DoKeyDown(TMessage& Message);
+  virtual bool DoKeyUp(TMessage& Message);
+  virtual bool DoKeyPress(TMessage& Message);
+  virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  virtual void DoEnter();
+  virtual void DoExit();
+  virtual void UpdateShowing();
+  void UpdateControlState();
+  void RequestAlign() override;
+  void FontChanged() override;
+  void SetTextInternal(const std::string& Value) override;
+  std::string GetText() const override;
+  virtual void Loaded() override;
+  bool IsControlMouseMsg(TMessage& Message);
+  void NotifyControls(UINT Msg);
+
+  TBrush brush_;
+  WNDPROC defWndProc_ = nullptr;
+
+ private:
+  static LRESULT InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void MainWndProc(TMessage& Message);
+  void ApplyAnchors(int oldWidth, int oldHeight);
+
+  HWND handle_ = nullptr;
+  HWND parentWindow_ = nullptr;
+  bool showing_ = false;
+  bool tabStop_ = false;
+  std::vector<TControl*> controls_;    // in z-order, bottom first
+  std::vector<TWinControl*> tabList_;  // in tab order
+  int alignDisabled_ = 0;
+  int lastClientWidth_ = -1, lastClientHeight_ = -1;
+  bool recreating_ = false;
+  friend class TControl;
+  friend class TCustomForm;
+};
+
+// A windowed control that paints itself on its canvas.
+class TCustomControl : public TWinControl {
+  TALVIK_CLASS(TCustomControl, TWinControl)
+  explicit TCustomControl(TComponent* AOwner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() { return &canvas_; }
+
+ protected:
+  virtual void Paint() {}
+  void PaintWindow(HDC DC) override;
+  TControlCanvas canvas_;
+};
+
+// A control without a window: it paints on its parent's window.
+class TGraphicControl : public TControl {
+  TALVIK_CLASS(TGraphicControl, TControl)
+  explicit TGraphicControl(TComponent* AOwner);
+  ~TGraphicControl() override;
+  TCanvas* Canvas() { return &canvas_; }
+  void Dispatch(TMessage& Message) override;
+
+ protected:
+  virtual void Paint() {}
+  TControlCanvas canvas_;
+};
+
+// A popup menu as controls see it; the menu library fills it with items.
+class TPopupMenu : public TComponent {
+  TALVIK_CLASS(TPopupMenu, TComponent)
+  explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
+  virtual void Popup(int X, int Y);
+  bool AutoPopup() const { return autoPopup_; }
+  void SetAutoPopup(bool Value) { autoPopup_ = Value; }
+  TComponent* PopupComponent() const { return popupComponent_; }
+  void SetPopupComponent(TComponent* Value) { popupComponent_ = Value; }
+  TNotifyEvent OnPopup;
+
+ private:
+  bool autoPopup_ = true;
+  TComponent* popupComponent_ = nullptr;
+};
+
+// The form that a control is on (the innermost, so MDI children answer themselves).
+TCustomForm* GetParentForm(TControl* Control);
+// The control under the mouse (windowed or not) at a screen position.
+TControl* FindDragTarget(TPoint Pos, bool AllowDisabled);
+TWinControl* FindVCLWindow(TPoint Pos);
+// Draws a 3-D frame of the given colours and shrinks Rect by Width.
+void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, int Width);

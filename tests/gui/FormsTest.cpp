@@ -1,0 +1,436 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace guitest;
+using talvik::gui::InjectKey;
+using talvik::gui::InjectMouse;
+using talvik::gui::ShiftKeys;
+
+namespace {
+
+// A focusable control that records what reaches it.
+class TProbe : public TCustomControl {
+ public:
+  explicit TProbe(TComponent* owner) : TCustomControl(owner) {
+    SetTabStop(true);
+    SetBounds(0, 0, 50, 20);
+  }
+  std::vector<std::string> events;
+  LRESULT dlgCode = 0;
+
+ protected:
+  void KeyDown(WORD& Key, TShiftState Shift) override {
+    events.push_back("down:" + std::to_string(Key) + (Shift.Contains(ssCtrl) ? "+ctrl" : ""));
+    TCustomControl::KeyDown(Key, Shift);
+  }
+  void KeyPress(char32_t& Key) override {
+    events.push_back("press:" + std::to_string(static_cast<unsigned>(Key)));
+    TCustomControl::KeyPress(Key);
+  }
+  void DoEnter() override {
+    events.push_back("enter");
+    TCustomControl::DoEnter();
+  }
+  void DoExit() override {
+    events.push_back("exit");
+    TCustomControl::DoExit();
+  }
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == WM_GETDLGCODE) {
+      m.Result = dlgCode;
+      return;
+    }
+    if (m.Msg == CM_MOUSEENTER) events.push_back("mouseenter");
+    if (m.Msg == CM_MOUSELEAVE) events.push_back("mouseleave");
+    if (m.Msg == CM_HINTSHOW) events.push_back("hintshow");
+    TCustomControl::Dispatch(m);
+  }
+};
+
+class TDot : public TGraphicControl {
+ public:
+  explicit TDot(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 20, 20); }
+  std::vector<std::string> events;
+
+ protected:
+  void MouseDown(TMouseButton, TShiftState, int X, int Y) override {
+    events.push_back("down " + std::to_string(X) + "," + std::to_string(Y));
+  }
+  void Paint() override {
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(Rect(0, 0, Width(), Height()));
+  }
+};
+
+class Forms : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    CreateApplication();
+    talvik::gui::SetMessageBoxHandler(
+        [this](HWND, const std::string& text, const std::string& caption, UINT type) {
+          boxes.push_back({text, caption, type});
+          return IDOK;
+        });
+  }
+  void TearDown() override {
+    talvik::gui::SetMessageBoxHandler(nullptr);
+    GuiTest::TearDown();
+  }
+  struct Box {
+    std::string text, caption;
+    UINT type;
+  };
+  std::vector<Box> boxes;
+};
+
+}  // namespace
+
+TEST_F(Forms, TabAndFocusRunEnterAndExitInOrder) {
+  TForm form(nullptr);
+  form.SetBounds(100, 100, 300, 200);
+  auto* a = new TProbe(&form);
+  auto* b = new TProbe(&form);
+  a->SetParent(&form);
+  b->SetParent(&form);
+  b->SetLeft(60);
+  form.Show();
+  a->SetFocus();
+  Application->ProcessMessages();
+  EXPECT_TRUE(a->Focused());
+  EXPECT_EQ(form.ActiveControl(), a);
+  EXPECT_EQ(Screen->ActiveControl(), a);
+  a->events.clear();
+  InjectKey(VK_TAB, true, U'\t', {});
+  Application->ProcessMessages();
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(a->events, std::vector<std::string>{"exit"});
+  ASSERT_FALSE(b->events.empty());
+  EXPECT_EQ(b->events.back(), "enter");
+  // a control that wants Tab keeps it
+  b->dlgCode = DLGC_WANTTAB | DLGC_WANTCHARS;
+  b->events.clear();
+  InjectKey(VK_TAB, false, 0, {});
+  InjectKey(VK_TAB, true, U'\t', {});
+  Application->ProcessMessages();
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(b->events, (std::vector<std::string>{"down:9", "press:9"}));
+  // Shift+Tab goes back
+  b->dlgCode = 0;
+  InjectKey(VK_TAB, true, U'\t', ShiftKeys{true, false, false});
+  Application->ProcessMessages();
+  EXPECT_TRUE(a->Focused());
+  // keys with Ctrl reach KeyDown with the shift state; Ctrl+C types the control character
+  a->events.clear();
+  InjectKey('C', true, 3, ShiftKeys{false, true, false});
+  Application->ProcessMessages();
+  EXPECT_EQ(a->events, (std::vector<std::string>{"down:67+ctrl", "press:3"}));
+  InjectKey('C', false, 0, {});
+  // KeyPreview lets the form see keys first and swallow them
+  form.SetKeyPreview(true);
+  form.OnKeyDown = [](TObject*, WORD& key, TShiftState) {
+    if (key == VK_F5) key = 0;
+  };
+  a->events.clear();
+  InjectKey(VK_F5, true, 0, {});
+  Application->ProcessMessages();
+  EXPECT_TRUE(a->events.empty());
+  // a disabled control loses the focus to the form
+  a->SetEnabled(false);
+  EXPECT_FALSE(a->Focused());
+  EXPECT_FALSE(a->CanFocus());
+}
+
+TEST_F(Forms, MouseReachesWindowlessChildrenAndClicks) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 150);
+  form.SetBorderStyle(bsNone);
+  auto* dot = new TDot(&form);
+  dot->SetParent(&form);
+  dot->SetBounds(40, 30, 20, 20);
+  int clicks = 0;
+  dot->OnClick = [&](TObject*) { ++clicks; };
+  form.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(talvik::gui::WindowPixel(form.Handle(), 45, 35), RGB(255, 0, 0));  // painted by its parent
+  InjectMouse(WM_LBUTTONDOWN, Point(45, 37));
+  InjectMouse(WM_LBUTTONUP, Point(45, 37));
+  Application->ProcessMessages();
+  EXPECT_EQ(dot->events, std::vector<std::string>{"down 5,7"});
+  EXPECT_EQ(clicks, 1);
+  // releasing outside is no click
+  InjectMouse(WM_LBUTTONDOWN, Point(45, 37));
+  InjectMouse(WM_MOUSEMOVE, Point(150, 100));
+  InjectMouse(WM_LBUTTONUP, Point(150, 100));
+  Application->ProcessMessages();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(FindDragTarget(Point(45, 37), false), dot);
+}
+
+TEST_F(Forms, MouseEnterLeaveAndHints) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 200, 150);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  p->SetBounds(10, 10, 50, 50);
+  p->SetHint("Обновить список сеансов");
+  p->SetShowHint(true);
+  form.Show();
+  Application->ProcessMessages();
+  InjectMouse(WM_MOUSEMOVE, Point(20, 20));
+  Application->ProcessMessages();
+  EXPECT_NE(std::find(p->events.begin(), p->events.end(), "mouseenter"), p->events.end());
+  FakeNow() += 600;  // the hint pause
+  Application->ProcessMessages();
+  EXPECT_NE(std::find(p->events.begin(), p->events.end(), "hintshow"), p->events.end());
+  ASSERT_NE(Application->HintWindow(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(Application->HintWindow()->Handle()));
+  EXPECT_EQ(Application->HintWindow()->Caption(), "Обновить список сеансов");
+  InjectMouse(WM_MOUSEMOVE, Point(150, 120));
+  Application->ProcessMessages();
+  EXPECT_NE(std::find(p->events.begin(), p->events.end(), "mouseleave"), p->events.end());
+  EXPECT_FALSE(IsWindowVisible(Application->HintWindow()->Handle()));
+}
+
+TEST_F(Forms, ShowModalReturnsTheModalResultAndDisablesOtherForms) {
+  TForm mainForm(nullptr);
+  mainForm.Show();
+  TForm dialog(nullptr);
+  dialog.SetBorderStyle(bsDialog);
+  dialog.SetPosition(poScreenCenter);
+  dialog.SetBounds(0, 0, 200, 100);
+  auto* ok = new TProbe(&dialog);
+  ok->SetParent(&dialog);
+  ok->OnClick = [&](TObject*) { dialog.SetModalResult(mrOk); };
+  bool mainDisabled = false;
+  dialog.OnShow = [&](TObject*) {
+    mainDisabled = !IsWindowEnabled(mainForm.Handle());
+    PostMessage(ok->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessage(ok->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  };
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_TRUE(mainDisabled);
+  EXPECT_TRUE(IsWindowEnabled(mainForm.Handle()));
+  EXPECT_FALSE(dialog.Visible());
+  EXPECT_EQ(dialog.Left(), (1024 - 200) / 2);  // centred in the work area
+  // OnCloseQuery can refuse; Close in a modal form answers mrCancel
+  int asked = 0;
+  dialog.OnCloseQuery = [&](TObject*, bool& can) { can = ++asked > 1; };
+  dialog.OnShow = [&](TObject*) {
+    PostMessage(dialog.Handle(), WM_CLOSE);
+    PostMessage(dialog.Handle(), WM_CLOSE);
+  };
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_EQ(asked, 2);
+  EXPECT_THROW(mainForm.ShowModal(), EInvalidOperation);  // already visible
+}
+
+TEST_F(Forms, ANestedModalLoopPassesWmQuitOn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        TForm dialog(nullptr);
+        dialog.OnShow = [](TObject*) { PostQuitMessage(5); };
+        TModalResult r = dialog.ShowModal();
+        MSG m;
+        bool requeued = PeekMessage(m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && m.wParam == 5;
+        std::exit(r == mrCancel && requeued && Application->Terminated() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Forms, CloseActionsHideOrFreeTheForm) {
+  TForm mainForm(nullptr);
+  Application->SetMainForm(&mainForm);
+  auto* other = new TForm(nullptr);
+  bool destroyed = false;
+  other->OnDestroy = [&](TObject*) { destroyed = true; };
+  other->Show();
+  other->Close();
+  EXPECT_FALSE(other->Visible());
+  EXPECT_FALSE(destroyed);
+  other->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+  other->Show();
+  other->Close();
+  EXPECT_FALSE(destroyed);  // freed by a posted message, not inside Close
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+  Application->SetMainForm(nullptr);
+}
+
+TEST_F(Forms, MdiChildrenActivateInTurn) {
+  auto* frame = new TForm(nullptr);
+  frame->SetFormStyle(fsMDIForm);
+  frame->SetBounds(0, 0, 600, 400);
+  Application->SetMainForm(frame);
+  frame->Show();
+  ASSERT_NE(frame->ClientHandle(), nullptr);
+  std::vector<std::string> log;
+  auto child = [&](const char* name, int x) {
+    auto* c = new TForm(frame);
+    c->SetName(name);
+    c->SetFormStyle(fsMDIChild);
+    c->SetBounds(x, 10, 200, 150);
+    c->OnActivate = [&log, c](TObject*) { log.push_back("activate " + c->Name()); };
+    c->OnDeactivate = [&log, c](TObject*) { log.push_back("deactivate " + c->Name()); };
+    c->Show();
+    return c;
+  };
+  TCustomForm* one = child("One", 10);
+  TCustomForm* two = child("Two", 250);
+  EXPECT_EQ(frame->MDIChildCount(), 2);
+  EXPECT_EQ(frame->ActiveMDIChild(), two);
+  EXPECT_EQ(reinterpret_cast<HWND>(SendMessage(frame->ClientHandle(), WM_MDIGETACTIVE)), two->Handle());
+  log.clear();
+  // a click into the first child activates it
+  POINT p{30, 60};
+  ClientToScreen(one->Handle(), p);
+  InjectMouse(WM_LBUTTONDOWN, p);
+  InjectMouse(WM_LBUTTONUP, p);
+  Application->ProcessMessages();
+  EXPECT_EQ(frame->ActiveMDIChild(), one);
+  EXPECT_EQ(log, (std::vector<std::string>{"deactivate Two", "activate One"}));
+  EXPECT_EQ(Screen->ActiveForm(), one);
+  frame->Next();
+  EXPECT_EQ(frame->ActiveMDIChild(), two);
+  // a freed child leaves the list and the other becomes active
+  delete two;
+  EXPECT_EQ(frame->MDIChildCount(), 1);
+  EXPECT_EQ(frame->ActiveMDIChild(), one);
+  Application->SetMainForm(nullptr);
+  delete frame;
+}
+
+TEST_F(Forms, ExceptionsShowAsErrorBoxesUnderTheTitle) {
+  Application->SetTitle("Talvik");
+  auto raise = [&](auto e) {
+    try {
+      throw e;
+    } catch (...) {
+      Application->HandleException(nullptr);
+    }
+  };
+  raise(Exception("Bad value"));
+  raise(Exception("Already done."));
+  raise(Exception("Why?"));
+  raise(Exception("Ошибка"));
+  raise(Exception("(code 5)"));
+  raise(EAbort());
+  raise(std::runtime_error("plain"));
+  ASSERT_EQ(boxes.size(), 6u);
+  EXPECT_EQ(boxes[0].text, "Bad value.");
+  EXPECT_EQ(boxes[0].caption, "Talvik");
+  EXPECT_EQ(boxes[0].type, MB_OK | MB_ICONSTOP);
+  EXPECT_EQ(boxes[1].text, "Already done.");
+  EXPECT_EQ(boxes[2].text, "Why?.");  // '?' sorts above '.'
+  EXPECT_EQ(boxes[3].text, "Ошибка.");
+  EXPECT_EQ(boxes[4].text, "(code 5)");
+  EXPECT_EQ(boxes[5].text, "plain.");
+  // OnException takes over, except for EAbort
+  int seen = 0;
+  Application->OnException = [&](TObject*, const Exception&) { ++seen; };
+  raise(Exception("x"));
+  raise(EAbort());
+  EXPECT_EQ(seen, 1);
+  Application->OnException = nullptr;
+  // an exception in a message handler reaches the box, not the loop
+  TForm form(nullptr);
+  form.OnClick = [](TObject*) { throw EConvertError("'x' is not a valid integer value"); };
+  form.Show();
+  PostMessage(form.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessage(form.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  Application->ProcessMessages();
+  EXPECT_EQ(boxes.back().text, "'x' is not a valid integer value.");
+}
+
+TEST_F(Forms, TimersAndQueuedThreadWorkRunInTheMessageLoop) {
+  TTimer timer(nullptr);
+  int ticks = 0;
+  timer.SetInterval(100);
+  timer.SetOnTimer([&](TObject*) { ++ticks; });
+  FakeNow() += 100;
+  Application->ProcessMessages();
+  EXPECT_EQ(ticks, 1);
+  timer.SetEnabled(false);
+  FakeNow() += 100;
+  Application->ProcessMessages();
+  EXPECT_EQ(ticks, 1);
+  timer.SetEnabled(true);
+  timer.SetInterval(0);  // never fires
+  FakeNow() += 1000;
+  Application->ProcessMessages();
+  EXPECT_EQ(ticks, 1);
+  // work queued by another thread runs in the main loop
+  bool ran = false;
+  std::thread worker([&] { TThread::Queue(nullptr, [&] { ran = true; }); });
+  worker.join();
+  for (int i = 0; i < 10 && !ran; ++i) Application->HandleMessage();
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(Forms, AlignmentAnchorsAndPanels) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 300, 200);
+  auto* top = new TPanel(&form);
+  top->SetParent(&form);
+  top->SetAlign(alTop);
+  top->SetHeight(30);
+  auto* left = new TPanel(&form);
+  left->SetParent(&form);
+  left->SetAlign(alLeft);
+  left->SetWidth(50);
+  auto* client = new TPanel(&form);
+  client->SetParent(&form);
+  client->SetAlign(alClient);
+  auto* anchored = new TPanel(client);
+  anchored->SetParent(client);
+  anchored->SetBounds(200, 10, 20, 20);
+  anchored->SetAnchors({akTop, akRight});
+  form.Show();
+  EXPECT_EQ(top->BoundsRect(), Rect(0, 0, 300, 30));
+  EXPECT_EQ(left->BoundsRect(), Rect(0, 30, 50, 200));
+  EXPECT_EQ(client->BoundsRect(), Rect(50, 30, 300, 200));
+  form.SetBounds(0, 0, 400, 300);
+  EXPECT_EQ(client->BoundsRect(), Rect(50, 30, 400, 300));
+  EXPECT_EQ(anchored->Left(), 300);  // kept its distance to the right edge
+  // the panel's raised bevel
+  EXPECT_EQ(talvik::gui::WindowPixel(form.Handle(), 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(talvik::gui::WindowPixel(form.Handle(), 299, 29), RGB(128, 128, 128));
+}
+
+TEST(Clipboard, FormatsTravelAsBytesAndCommitOnClose) {
+  SetClipboardBackend(MakeMemoryClipboard());
+  UINT csv = RegisterClipboardFormat("Csv");
+  EXPECT_EQ(RegisterClipboardFormat("CSV"), csv);
+  EXPECT_GE(csv, 0xC000u);
+  EXPECT_THROW(RegisterClipboardFormat(""), EInvalidOperation);
+  Clipboard()->SetAsText("Сеанс 42");
+  EXPECT_TRUE(Clipboard()->HasFormat(CF_TEXT));
+  EXPECT_EQ(Clipboard()->AsText(), "Сеанс 42");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EXPECT_FALSE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  std::string block(
+      "\x02"
+      "abc\0",
+      5);
+  SetClipboardData(csv, block);
+  SetClipboardData(CF_TEXT, "abc");
+  ASSERT_TRUE(CloseClipboard());
+  std::string out;
+  ASSERT_TRUE(GetClipboardData(csv, out));
+  EXPECT_EQ(out, block);  // zero bytes survive
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+  EXPECT_EQ(Clipboard()->AsText(), "abc");
+  SetClipboardBackend(nullptr);
+}
