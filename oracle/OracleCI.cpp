@@ -374,6 +374,8 @@ void FindOracleHomeKey() {
     if (OracleHomeName.empty()) {
       OracleHomeName = homeList->Strings(takenIndex);
       homeNameBySearch = true;
+    } else if (GetParamValue("ORACLEHOME").empty()) {
+      homeNameBySearch = false;  // the application's own choice stays after a FreeClientLibrary
     }
   }
   if (ReadRegString(HKEY_LOCAL_MACHINE, key, "ORACLE_HOME").empty()) key = kOracleKey;

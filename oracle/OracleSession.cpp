@@ -295,7 +295,12 @@ bool DesignConnectionApplies(const TOracleSession* s) {
 
 void TOracleSession::SetLogonUsername(const std::string& Value) {
   if (DesignConnectionApplies(this)) return;
-  if (Value != logonUsername_) logonUsername_ = QuoteIfNeeded(Value, "./@");
+  if (Value != logonUsername_) {
+    // A whole logon text may end in " as <role>": the blanks of that part need no quotes.
+    std::string text = Value, role;
+    SplitConnectAs(text, role);
+    logonUsername_ = role.empty() ? QuoteIfNeeded(Value, "./@") : QuoteIfNeeded(text, "./@") + " as " + role;
+  }
   UpdateODBCFlags();
 }
 

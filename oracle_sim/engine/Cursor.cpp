@@ -26,10 +26,13 @@ SessionState& Live(CursorState& c) {
 
 // ------------------------------------------------------------------ CursorState
 void CursorState::Prepare() {
-  if (stmt && sqlite3_sql(stmt) && tr->sqlite == sqlite3_sql(stmt)) return;
+  // a query reads around other sessions' uncommitted changes only while there are any
+  const std::string& text =
+      !tr->sqliteConsistent.empty() && session->OthersPending() ? tr->sqliteConsistent : tr->sqlite;
+  if (stmt && sqlite3_sql(stmt) && text == sqlite3_sql(stmt)) return;
   if (stmt) sqlite3_finalize(stmt);
   stmt = nullptr;
-  int rc = sqlite3_prepare_v2(session->db, tr->sqlite.c_str(), -1, &stmt, nullptr);
+  int rc = sqlite3_prepare_v2(session->db, text.c_str(), -1, &stmt, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(stmt);
     stmt = nullptr;

@@ -350,6 +350,10 @@ class Ddl {
     }
     if (!t || t->type != "TABLE") Raise(942);
     if (t->systemView || (t->owner != s_.user && !s_.dba)) Raise(1031);
+    // another session's uncommitted changes keep the table busy
+    if (Int("SELECT count(*) FROM sim$undo WHERE obj_id = " + std::to_string(t->id) + " AND sid <> " +
+            std::to_string(s_.sid)) > 0)
+      Raise(54);
     return *t;
   }
 

@@ -225,6 +225,7 @@ CREATE INDEX sim$locks_sid ON sim$locks(sid);
 CREATE TABLE sim$undo(seq INTEGER PRIMARY KEY AUTOINCREMENT, sid INTEGER NOT NULL, obj_id INTEGER NOT NULL,
   op TEXT NOT NULL, rid INTEGER NOT NULL, vals BLOB);
 CREATE INDEX sim$undo_sid ON sim$undo(sid, seq);
+CREATE INDEX sim$undo_row ON sim$undo(obj_id, rid, sid, seq);
 INSERT INTO sim$meta VALUES ('catalog_version', 1);
 UPDATE sqlite_sequence SET seq = 0;
 )SQL";

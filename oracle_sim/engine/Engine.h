@@ -162,7 +162,8 @@ class Session {
   // Changes the password of a user, expired or not, and logs on with the new one: the old password
   // must be right (ORA-01017 otherwise). The client's password-change call uses it when the logon
   // failed with ORA-28001.
-  static std::unique_ptr<Session> LogOnWithNewPassword(std::shared_ptr<Instance> instance, const std::string& user,
+  static std::unique_ptr<Session> LogOnWithNewPassword(std::shared_ptr<Instance> instance,
+                                                       const std::string& user,
                                                        const std::string& oldPassword,
                                                        const std::string& newPassword);
   ~Session();  // rolls back what is uncommitted and releases the session's locks

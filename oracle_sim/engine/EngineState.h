@@ -59,9 +59,11 @@ struct SessionState {
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
   sqlite3_stmt* killedStmt = nullptr;
+  sqlite3_stmt* pendingStmt = nullptr;
 
   // ---- Session.cpp
   void CheckConnected();
+  bool OthersPending();  // another session has uncommitted changes
   std::shared_ptr<const Catalog> CurrentCatalog();
   std::shared_ptr<Translation> TranslateCached(const std::string& sql);
   TranslateContext Context();

@@ -1645,6 +1645,49 @@ ORA_FN(FnPack) {
   sqlite3_result_blob(c, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
+// The i-th value packed by ora_pack.
+ORA_FN(FnUnpack) {
+  (void)n;
+  if (sqlite3_value_type(v[0]) != SQLITE_BLOB) return sqlite3_result_null(c);
+  auto b = static_cast<const unsigned char*>(sqlite3_value_blob(v[0]));
+  size_t size = static_cast<size_t>(sqlite3_value_bytes(v[0]));
+  int want = sqlite3_value_int(v[1]);
+  size_t p = 0;
+  for (int i = 0; p < size; ++i) {
+    int t = b[p++];
+    size_t len = 0;
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+      len = 8;
+    } else if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+      if (p + 4 > size) break;
+      uint32_t l;
+      std::memcpy(&l, b + p, 4);
+      p += 4;
+      len = l;
+    }
+    if (p + len > size) break;
+    if (i == want) {
+      if (t == SQLITE_INTEGER) {
+        int64_t x;
+        std::memcpy(&x, b + p, 8);
+        return sqlite3_result_int64(c, x);
+      }
+      if (t == SQLITE_FLOAT) {
+        double x;
+        std::memcpy(&x, b + p, 8);
+        return sqlite3_result_double(c, x);
+      }
+      if (t == SQLITE_TEXT)
+        return sqlite3_result_text(c, reinterpret_cast<const char*>(b + p), static_cast<int>(len),
+                                   SQLITE_TRANSIENT);
+      if (t == SQLITE_BLOB) return sqlite3_result_blob(c, b + p, static_cast<int>(len), SQLITE_TRANSIENT);
+      return sqlite3_result_null(c);
+    }
+    p += len;
+  }
+  sqlite3_result_null(c);
+}
+
 struct FnDef {
   const char* name;
   int args;
@@ -1714,6 +1757,7 @@ void RegisterFunctions(sqlite3* db, FunctionEnv* env) {
       {"ora_undoing", 0, FnUndoing, false},
       {"ora_userenv", 1, FnUserenv, false},
       {"ora_pack", -1, FnPack, true},
+      {"ora_unpack", 2, FnUnpack, true},
   };
   for (auto& d : defs) {
     int flags = SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0);

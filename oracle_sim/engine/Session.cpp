@@ -225,6 +225,17 @@ void SessionState::CheckConnected() {
   }
 }
 
+bool SessionState::OthersPending() {
+  if (!pendingStmt)
+    sqlite3_prepare_v2(db, "SELECT 1 FROM sim$undo WHERE sid < ?1 OR sid > ?1 LIMIT 1", -1, &pendingStmt,
+                       nullptr);
+  if (!pendingStmt) return true;
+  sqlite3_bind_int(pendingStmt, 1, sid);
+  bool any = sqlite3_step(pendingStmt) == SQLITE_ROW;
+  sqlite3_reset(pendingStmt);
+  return any;
+}
+
 TranslateContext SessionState::Context() {
   TranslateContext ctx;
   ctx.catalog = CurrentCatalog().get();
@@ -638,7 +649,8 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   return s;
 }
 
-std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance> instance, const std::string& user,
+std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance> instance,
+                                                       const std::string& user,
                                                        const std::string& oldPassword,
                                                        const std::string& newPassword) {
   if (newPassword.empty()) throw OraError(988, "ORA-00988: missing or invalid password(s)");
@@ -662,7 +674,8 @@ std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance>
     sqlite3_bind_text(up, 2, u.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(up);
     sqlite3_finalize(up);
-    if (rc != SQLITE_DONE) throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
+    if (rc != SQLITE_DONE)
+      throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
     Exec(db, "COMMIT");
   } catch (...) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -693,6 +706,7 @@ Session::~Session() {
     }
     sqlite3_finalize(st.versionStmt);
     sqlite3_finalize(st.killedStmt);
+    sqlite3_finalize(st.pendingStmt);
     sqlite3_close_v2(st.db);
   }
 }

@@ -14,7 +14,7 @@ namespace oracle_sim {
 std::string QuoteIdent(const std::string& name) {
   std::string r = "\"";
   for (char c : name) {
-    if (c == '\0') continue;  // SQLite's tokenizer stops at NUL; names never hold one
+    if (c == '\0' || c == '\x01') continue;  // SQLite's tokenizer stops at NUL; names never hold one
     if (c == '"') r += '"';
     r += c;
   }
@@ -22,7 +22,7 @@ std::string QuoteIdent(const std::string& name) {
 }
 
 std::string QuoteText(const std::string& text) {
-  if (text.find('\0') != std::string::npos) {
+  if (text.find('\0') != std::string::npos || text.find('\x01') != std::string::npos) {
     // SQLite's tokenizer stops at a NUL byte: such a literal goes in as hexadecimal
     static const char* h = "0123456789ABCDEF";
     std::string r = "CAST(X'";
@@ -162,6 +162,8 @@ class Tx {
       std::vector<OutCol> cols;
       s.fromSql = "(" + inner.EmitQuery(*st->query, nullptr, &cols, false) + ")";
       aliasCounter_ = inner.aliasCounter_;
+      tables_.insert(inner.tables_.begin(), inner.tables_.end());
+      writes_ = writes_ || inner.writes_;
       s.cols.clear();
       for (size_t i = 0; i < cols.size(); ++i) {
         SqlType t = cols[i].type;
@@ -169,7 +171,7 @@ class Tx {
         s.cols.emplace_back(cols[i].name, t);
       }
     } else {
-      s.fromSql = QuoteIdent(obj->sqliteName);
+      s.fromSql = TableMarker(obj);
     }
     return s;
   }
@@ -420,6 +422,51 @@ class Tx {
         return EmitFunc(e, sc, ty);
     }
     Raise(936, "", e.pos);
+  }
+
+  // Tables read by the statement stand as markers "\x01<id>\x01" until the statement is finished:
+  // then they become the storage table, or (for queries) a read-consistent view of it.
+  std::map<int64_t, const CatObject*> tables_;
+  std::string TableMarker(const CatObject* obj) {
+    if (obj->systemView) return QuoteIdent(obj->sqliteName);
+    tables_[obj->id] = obj;
+    return "\x01" + std::to_string(obj->id) + "\x01";
+  }
+  std::string ResolveTables(const std::string& sql, bool consistent) const {
+    if (sql.find('\x01') == std::string::npos) return sql;
+    std::string out;
+    size_t i = 0;
+    while (i < sql.size()) {
+      size_t a = sql.find('\x01', i);
+      if (a == std::string::npos) break;
+      size_t b = sql.find('\x01', a + 1);
+      if (b == std::string::npos) break;
+      out += sql.substr(i, a - i);
+      int64_t id = std::atoll(sql.substr(a + 1, b - a - 1).c_str());
+      auto it = tables_.find(id);
+      out += it == tables_.end() ? std::string("\"?\"")
+             : consistent        ? ConsistentSource(*it->second)
+                                 : QuoteIdent(it->second->sqliteName);
+      i = b + 1;
+    }
+    return out + sql.substr(i);
+  }
+  // The table as other sessions' committed state shows it: rows they changed and have not committed
+  // read as their before-images from the undo log; rows they inserted are not there.
+  static std::string ConsistentSource(const CatObject& t) {
+    std::string id = std::to_string(t.id);
+    std::string cols, unpacked;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      cols += ", " + QuoteIdent(t.columns[i].name);
+      unpacked += ", ora_unpack(u.vals, " + std::to_string(i) + ")";
+    }
+    return "(SELECT rowid AS rowid" + cols + " FROM " + QuoteIdent(t.sqliteName) +
+           " WHERE rowid NOT IN (SELECT rid FROM sim$undo WHERE obj_id = " + id +
+           " AND sid <> ora_sid()) UNION ALL SELECT u.rid" + unpacked +
+           " FROM sim$undo u WHERE u.obj_id = " + id +
+           " AND u.sid <> ora_sid() AND u.op <> 'I' AND u.seq = (SELECT min(v.seq) FROM sim$undo v WHERE "
+           "v.obj_id = " +
+           id + " AND v.rid = u.rid AND v.sid = u.sid))";
   }
 
   bool allowSequence_ = true;
@@ -1573,19 +1620,24 @@ std::shared_ptr<Translation> Translate(const TranslateContext& ctx, const std::s
         tr->columnTypes.push_back(c.type);
       }
       if (tx.writes_) tr->writes = true;
+      if (!tx.tables_.empty()) tr->sqliteConsistent = tx.ResolveTables(tr->sqlite, true);
+      tr->sqlite = tx.ResolveTables(tr->sqlite, false);
       break;
     }
     case Statement::Insert:
       tr->kind = StmtKind::Insert;
       TranslateDml(tx, *st, *tr);
+      tr->sqlite = tx.ResolveTables(tr->sqlite, false);
       break;
     case Statement::Update:
       tr->kind = StmtKind::Update;
       TranslateDml(tx, *st, *tr);
+      tr->sqlite = tx.ResolveTables(tr->sqlite, false);
       break;
     case Statement::Delete:
       tr->kind = StmtKind::Delete;
       TranslateDml(tx, *st, *tr);
+      tr->sqlite = tx.ResolveTables(tr->sqlite, false);
       break;
     case Statement::Commit:
     case Statement::Rollback:
@@ -1618,7 +1670,7 @@ std::string TranslateTableExpr(const TranslateContext& ctx, const CatObject& tab
   auto e = ParseExpression(text);
   tx.allowSequence_ = false;
   SqlType t;
-  std::string r = tx.Emit(*e, &sc, t);
+  std::string r = tx.ResolveTables(tx.Emit(*e, &sc, t), false);
   if (!binds.empty()) Raise(1027);
   if (type) *type = t;
   return r;
@@ -1632,7 +1684,7 @@ std::string TranslateFreeExpr(const TranslateContext& ctx, const Expr& e, const 
   tx.nameHook_ = names;
   Scope sc;
   SqlType t;
-  std::string r = tx.Emit(e, &sc, t);
+  std::string r = tx.ResolveTables(tx.Emit(e, &sc, t), false);
   if (type) *type = t;
   return r;
 }

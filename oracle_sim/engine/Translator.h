@@ -17,6 +17,7 @@ struct Translation {
   StmtKind kind = StmtKind::Select;
   int functionCode = 3;
   std::string sqlite;                  // the statement to run (empty for statements the session runs itself)
+  std::string sqliteConsistent;        // a query that reads around other sessions' uncommitted changes
   std::vector<std::string> bindNames;  // distinct names; SQLite parameter ?N is bindNames[N-1]
   std::vector<std::string> outBinds;   // RETURNING INTO targets
   std::vector<ColumnDesc> columns;     // the visible select list

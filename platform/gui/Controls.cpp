@@ -842,7 +842,8 @@ void TWinControl::SetParent(TWinControl* AParent) {
 void TWinControl::SetVisible(bool Value) {
   if (visible_ == Value) return;
   TControl::SetVisible(Value);
-  if (Value && parent_ && parent_->HandleAllocated()) HandleNeeded();
+  // a window without a parent (a popup) is made when it is first shown
+  if (Value && (parent_ ? parent_->HandleAllocated() : true)) HandleNeeded();
   UpdateShowing();
 }
 

@@ -398,6 +398,21 @@ bool SaveSurfacePng(Surface* s, const std::string& path) {
   return s->image.save(QString::fromStdString(path), "PNG");
 }
 
+bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
+                     const std::string& path) {
+  EnsureGuiApplication();
+  QImage out(std::max(1, area.Width()), std::max(1, area.Height()), QImage::Format_RGB32);
+  out.fill(QCol(GetSysColor(COLOR_BACKGROUND)));
+  QPainter p(&out);
+  for (auto& [s, r] : layers) {
+    if (!s) continue;
+    ReleaseImage(&s->image);
+    p.drawImage(r.Left - area.Left, r.Top - area.Top, s->image);
+  }
+  p.end();
+  return out.save(QString::fromStdString(path), "PNG");
+}
+
 COLORREF SurfacePixel(Surface* s, int x, int y) {
   if (!s || x < 0 || y < 0 || x >= s->image.width() || y >= s->image.height()) return CLR_INVALID;
   return FromQ(s->image.pixel(x, y));

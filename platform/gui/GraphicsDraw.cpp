@@ -104,12 +104,26 @@ QString QS(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
 }
 
+// A thin solid pen draws whole pixels with rectangles, exactly as the classic rules want.
+bool ThinSolid(const QPen& pen) {
+  return pen.style() == Qt::SolidLine && pen.width() <= 1;
+}
+
 void Line(DcObj* d, POINT a, POINT b) {
   // the end point is not drawn
   if (a.X == b.X && a.Y == b.Y) return;
+  QPen pen = d->painter.pen();
+  if (ThinSolid(pen) && (a.Y == b.Y || a.X == b.X)) {
+    QRect r = a.Y == b.Y ? (b.X > a.X ? QRect(a.X, a.Y, b.X - a.X, 1) : QRect(b.X + 1, a.Y, a.X - b.X, 1))
+                         : (b.Y > a.Y ? QRect(a.X, a.Y, 1, b.Y - a.Y) : QRect(a.X, b.Y + 1, 1, a.Y - b.Y));
+    d->painter.fillRect(r, pen.color());
+    return;
+  }
   int dx = b.X - a.X, dy = b.Y - a.Y;
   int steps = std::max(std::abs(dx), std::abs(dy));
   QPointF end(a.X + dx * (steps - 1.0) / steps, a.Y + dy * (steps - 1.0) / steps);
+  pen.setCapStyle(Qt::SquareCap);
+  d->painter.setPen(pen);
   d->painter.drawLine(QPointF(a.X, a.Y), QPointF(std::round(end.x()), std::round(end.y())));
 }
 
@@ -154,19 +168,7 @@ bool Polyline(HDC dc, const POINT* points, int count) {
   if (pen.style() == Qt::NoPen) return true;
   PenMode(d);
   d->painter.setPen(pen);
-  if (d->st.rop2 == R2_COPYPEN) {
-    QPolygon poly;
-    for (int i = 0; i < count - 1; ++i) poly << QPoint(points[i].X, points[i].Y);
-    // the last segment stops short of the last point
-    if (count >= 2) {
-      poly << QPoint(points[count - 1].X, points[count - 1].Y);
-      QPainterPath path;
-      d->painter.drawPolyline(poly.constData(), poly.size() - 1);
-      Line(d, points[count - 2], points[count - 1]);
-    }
-  } else {
-    for (int i = 0; i + 1 < count; ++i) Line(d, points[i], points[i + 1]);
-  }
+  for (int i = 0; i + 1 < count; ++i) Line(d, points[i], points[i + 1]);
   return true;
 }
 
@@ -206,7 +208,17 @@ bool Rectangle(HDC dc, int left, int top, int right, int bottom) {
   if (pen.style() != Qt::NoPen) {
     d->painter.setPen(pen);
     d->painter.setBrush(Qt::NoBrush);
-    d->painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+    if (ThinSolid(pen)) {
+      QColor c = pen.color();
+      d->painter.fillRect(QRect(left, top, right - left, 1), c);
+      if (bottom - top > 1) d->painter.fillRect(QRect(left, bottom - 1, right - left, 1), c);
+      if (bottom - top > 2) {
+        d->painter.fillRect(QRect(left, top + 1, 1, bottom - top - 2), c);
+        if (right - left > 1) d->painter.fillRect(QRect(right - 1, top + 1, 1, bottom - top - 2), c);
+      }
+    } else {
+      d->painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+    }
   }
   return true;
 }

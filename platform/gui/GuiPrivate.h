@@ -18,6 +18,9 @@ void FreeSurface(Surface* surface);
 void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
 const QImage& SurfaceImage(Surface* surface);
+// Composes window images (bottom first, each at its screen rectangle) into one PNG of `area`.
+bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
+                     const std::string& path);
 // Draws the caret of the thread into an image copy of the window (for screenshots).
 void DrawCaretInto(QImage& image, const RECT& caret);
 COLORREF SurfacePixel(Surface* surface, int x, int y);

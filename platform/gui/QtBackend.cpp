@@ -401,6 +401,14 @@ void SetMessageBoxHandler(MessageBoxHandler handler) {
   BoxHandler() = std::move(handler);
 }
 
+bool GrabDisplayToPng(const std::string& path) {
+  UseQtBackend();
+  QCoreApplication::processEvents();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return false;
+  return screen->grabWindow(0).save(QString::fromStdString(path), "PNG");
+}
+
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
   if (!QCoreApplication::instance()) {

@@ -68,6 +68,10 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 void UpdateAllWindows(HWND topLevel);
 // Writes the current image of a top-level window to a PNG file (pending paints first).
 bool RenderWindowToPng(HWND topLevel, const std::string& path);
+// Writes the visible top-level windows, composed in z-order over the desktop colour, to a PNG.
+bool RenderScreenToPng(const std::string& path, const RECT& area);
+// Writes what the display itself shows (under X: the real screen, toolkit windows included).
+bool GrabDisplayToPng(const std::string& path);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).
 COLORREF WindowPixel(HWND topLevel, int x, int y);
 

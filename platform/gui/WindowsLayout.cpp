@@ -672,6 +672,18 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path) {
   return SaveSurfacePng(w->surface, path);
 }
 
+bool RenderScreenToPng(const std::string& path, const RECT& area) {
+  std::vector<std::pair<Surface*, RECT>> layers;
+  auto& tops = S().topLevels;
+  for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+    Wnd* w = *it;
+    if (!(w->style & WS_VISIBLE) || w->minimized || !w->surface) continue;
+    UpdateAllWindows(w->handle);
+    layers.push_back({w->surface, w->rect});
+  }
+  return SaveComposedPng(layers, area, path);
+}
+
 COLORREF WindowPixel(HWND topLevel, int x, int y) {
   Wnd* w = W(topLevel);
   if (!w) return 0;

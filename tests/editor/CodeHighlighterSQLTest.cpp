@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -413,6 +414,48 @@ TEST(SqlHighlighterTokens, TokensTileRandomLinesInEveryDialect) {
       ASSERT_LE(hl.GetRange(), srsString);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The words of the Oracle sample are classed as a reader of PL/SQL expects.
+TEST(SqlHighlighterSetup, OracleSampleWordsAreClassed) {
+  TCodeSQLHighlighter hl;
+  hl.SetSQLDialect(sqlOracle);
+  TStringList split;
+  split.SetText(hl.GetSampleSource());
+  std::vector<std::string> lines;
+  for (int i = 0; i < split.Count(); ++i) lines.push_back(split.Strings(i));
+  ASSERT_EQ(lines.size(), 12u);
+  std::map<std::string, int> kinds;
+  for (const auto& line : Scan(hl, lines))
+    for (const auto& t : line)
+      if (t.kind != stkSpace && t.kind != stkSymbol) kinds[t.text] = t.kind;
+  const std::pair<const char*, int> expected[] = {{"PROMPT", stkSQLPlus},
+                                                  {"declare", stkPLSQL},
+                                                  {"varchar2", stkDataType},
+                                                  {"begin", stkPLSQL},
+                                                  {"-- Show some text here", stkComment},
+                                                  {"select", stkKeyword},
+                                                  {"to_char", stkFunction},
+                                                  {"count", stkFunction},
+                                                  {"into", stkKeyword},
+                                                  {"from", stkKeyword},
+                                                  {"tab", stkIdentifier},
+                                                  {"dbms_output", stkDefaultPackage},
+                                                  {"put_line", stkIdentifier},
+                                                  {"'Hello World: '", stkString},
+                                                  {"exception", stkPLSQL},
+                                                  {"when", stkKeyword},
+                                                  {"others", stkPLSQL},
+                                                  {"then", stkKeyword},
+                                                  {"null", stkKeyword},
+                                                  {"end", stkPLSQL},
+                                                  {"2000", stkNumber},
+                                                  {"x", stkIdentifier}};
+  for (const auto& [word, kind] : expected) EXPECT_EQ(kinds[word], kind) << word;
 }
 
 }  // namespace

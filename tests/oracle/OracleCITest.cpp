@@ -153,6 +153,8 @@ TEST_F(Discovery, HomeChoiceByNameByPathAndLast) {
   OracleHomeName = "HomeA";
   FindOracleHomeKey();
   EXPECT_EQ(OracleHomeKey, "SOFTWARE\\ORACLE\\HOME0");
+  FreeClientLibrary();
+  EXPECT_EQ(OracleHomeName, "HomeA");
 }
 
 TEST_F(Discovery, WithoutHomeCounterTheRootKeyIsUsed) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleSessionSQL.h"
@@ -372,6 +373,67 @@ TEST_P(SessionTest, PendingSettingsAreSentRightAfterTheLogOn) {
   EXPECT_EQ(s->CheckConnection(false), 0);
   EXPECT_EQ(prepared.back(), "select 'x' from dual");
   OCI.OCIStmtPrepare = realPrepare;
+}
+
+namespace {
+OCIServerVersion_fn realVersion = nullptr;
+sword Oracle7Banner(dvoid*, OCIError*, text* buf, ub4 size, ub1) {
+  std::snprintf(reinterpret_cast<char*>(buf), size, "Oracle7 Server Release 7.3.4.0.0 - Production");
+  return OCI_SUCCESS;
+}
+}  // namespace
+
+TEST_P(SessionTest, AnOracle7ServerLeavesTheSessionInHostCallMode) {
+  if (GetParam()) GTEST_SKIP() << "a handle-mode logon reads the banner";
+  realVersion = OCI.OCIServerVersion;
+  OCI.OCIServerVersion = &Oracle7Banner;
+  auto s = Session("scott", "tiger");
+  s->LogOn();
+  OCI.OCIServerVersion = realVersion;
+  EXPECT_TRUE(s->Connected());
+  EXPECT_FALSE(s->HandleMode());
+  EXPECT_NE(s->ExternalLDA(), nullptr);
+  EXPECT_EQ(Scalar(s.get(), "select user from dual"), "SCOTT");
+  s->ExecInternal("create table t7 (n number)", false);
+  s->ExecInternal("insert into t7 values (7)", false);
+  s->Commit();
+  s->LogOff();
+  EXPECT_FALSE(s->Connected());
+  s->LogOn();
+  EXPECT_TRUE(s->HandleMode());
+  EXPECT_EQ(Scalar(s.get(), "select n from t7"), "7");
+}
+
+TEST_P(SessionTest, RolesAndExternalCredentials) {
+  auto s = Session("system/manager@SIM as sysdba", "");
+  s->SetLogonDatabase("");
+  s->LogOn();
+  EXPECT_EQ(s->ConnectAs(), caSYSDBA);
+  EXPECT_EQ(s->LogonUsername(), "system");
+  EXPECT_EQ(s->LogonPassword(), "manager");
+  EXPECT_EQ(s->LogonDatabase(), "SIM");
+  s->LogOff();
+  // A user without the privilege.
+  auto scott = Session("scott", "tiger");
+  scott->SetConnectAs(caSYSDBA);
+  EXPECT_EQ(ErrorCode([&] { scott->LogOn(); }), 1031);
+  // Without user name and password the logon asks for external credentials, which this instance
+  // refuses.
+  auto external = Session("", "");
+  EXPECT_EQ(ErrorCode([&] { external->LogOn(); }), 1017);
+  EXPECT_FALSE(external->Connected());
+}
+
+TEST_P(SessionTest, AThreadSafeSessionIsFreeAgainAfterAnError) {
+  auto s = Session("scott", "tiger");
+  s->SetThreadSafe(true);
+  s->LogOn();
+  EXPECT_EQ(ErrorCode([&] { s->ExecInternal("select * from no_such_table", false); }), 942);
+  // The error gave the session's lock back: another thread gets through.
+  std::string user;
+  std::thread([&] { user = Scalar(s.get(), "select user from dual"); }).join();
+  EXPECT_EQ(user, "SCOTT");
+  s->LogOff();
 }
 
 TEST(SessionBanner, ReleasesOfTheHandleGeneration) {

@@ -51,6 +51,34 @@ TEST_F(Sessions, CommitRollbackAndVisibility) {
   EXPECT_EQ(Query(*scott_, "select rowid, ename from emp where empno = 7369"), before);
 }
 
+TEST_F(Sessions, OthersSeeOnlyCommittedData) {
+  auto other = LogOn("scott", "tiger");
+  Exec(*scott_, "update emp set sal = 1, ename = 'CHANGED' where empno = 7369");
+  Exec(*scott_, "insert into dept values (77, 'NEW', 'X')");
+  Exec(*scott_, "delete from emp where empno = 7499");
+  Exec(*scott_, "insert into emp (empno, ename, deptno) values (9000, 'FRESH', 77)");
+  Exec(*scott_, "update emp set sal = 2 where empno = 9000");
+  // the changing session sees its own work
+  EXPECT_EQ(Query(*scott_, "select ename, sal from emp where empno = 7369"), (Rows{{"CHANGED", "1"}}));
+  EXPECT_EQ(Query(*scott_, "select count(*) from emp")[0][0], "14");
+  // another session sees the committed state, rowids and joins included
+  EXPECT_EQ(Query(*other, "select ename, sal from emp where empno = 7369"), (Rows{{"SMITH", "800"}}));
+  EXPECT_EQ(Query(*other, "select count(*) from emp")[0][0], "14");
+  EXPECT_EQ(Query(*other, "select count(*) from emp where empno in (7499, 9000)")[0][0], "1");
+  EXPECT_EQ(Query(*other, "select count(*) from dept where deptno = 77")[0][0], "0");
+  EXPECT_EQ(Query(*other, "select d.dname from emp e, dept d where e.deptno = d.deptno and e.empno = 7499"),
+            (Rows{{"SALES"}}));
+  auto rid = Query(*scott_, "select rowid from emp where empno = 7369")[0][0];
+  EXPECT_EQ(Query(*other, "select ename from emp where rowid = :r", {{"r", Value::MakeText(rid)}}),
+            (Rows{{"SMITH"}}));
+  // DDL waits for nobody: a table with another session's changes is busy
+  EXPECT_EQ(ErrorOf([&] { Exec(*other, "alter table emp add (x number)"); }), 54);
+  scott_->Commit();
+  EXPECT_EQ(Query(*other, "select ename, sal from emp where empno = 7369"), (Rows{{"CHANGED", "1"}}));
+  EXPECT_EQ(Query(*other, "select count(*) from emp where empno in (7499, 9000)")[0][0], "1");
+  EXPECT_EQ(Query(*other, "select sal from emp where empno = 9000")[0][0], "2");
+}
+
 TEST_F(Sessions, SavepointsRollBackToThePoint) {
   Exec(*scott_, "insert into dept values (60, 'A', 'X')");
   Exec(*scott_, "savepoint RVL__LOCKPOINT");

@@ -1,0 +1,99 @@
+// Message throughput (sent and posted) and painting a full-HD window of text cells through TCanvas.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "platform/gui/Graphics.h"
+#include "platform/gui/WinManager.h"
+#include "platform/gui/Windows.h"
+
+namespace {
+
+long g_count = 0;
+
+LRESULT CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_USER) {
+    ++g_count;
+    return 0;
+  }
+  return DefWindowProc(h, m, w, l);
+}
+
+void Setup() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  talvik::gui::UseQtBackend();
+  talvik::gui::SetBackend(nullptr);  // no desktop windows: the layer alone is measured
+  WNDCLASS wc;
+  wc.lpfnWndProc = CountingProc;
+  wc.lpszClassName = "BenchWindow";
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  RegisterClass(wc);
+}
+
+void BM_SendMessage(benchmark::State& state) {
+  Setup();
+  HWND top = CreateWindowEx(0, "BenchWindow", "", WS_POPUP, 0, 0, 100, 100, nullptr, 0, nullptr, nullptr);
+  HWND child = CreateWindowEx(0, "BenchWindow", "", WS_CHILD, 0, 0, 10, 10, top, 0, nullptr, nullptr);
+  for (auto _ : state) benchmark::DoNotOptimize(SendMessage(child, WM_USER, 1, 2));
+  state.SetItemsProcessed(state.iterations());
+  DestroyWindow(top);
+}
+BENCHMARK(BM_SendMessage);
+
+void BM_PostedQueue(benchmark::State& state) {
+  Setup();
+  HWND top = CreateWindowEx(0, "BenchWindow", "", WS_POPUP, 0, 0, 100, 100, nullptr, 0, nullptr, nullptr);
+  const int batch = static_cast<int>(state.range(0));
+  MSG m;
+  for (auto _ : state) {
+    for (int i = 0; i < batch; ++i) PostMessage(top, WM_USER, i, 0);
+    while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) DispatchMessage(m);
+  }
+  state.SetItemsProcessed(state.iterations() * batch);
+  DestroyWindow(top);
+}
+BENCHMARK(BM_PostedQueue)->Arg(1)->Arg(100)->Arg(10000);
+
+// 2,000 cells (40 columns x 50 rows of 48x21 pixels) with text, through the canvas, per repaint.
+void BM_Paint2000TextCells(benchmark::State& state) {
+  Setup();
+  static TCanvas* canvas = new TCanvas();
+  static std::vector<std::string> texts;
+  if (texts.empty())
+    for (int i = 0; i < 2000; ++i)
+      texts.push_back(i % 3 ? "Сеанс " + std::to_string(i) : "SCOTT." + std::to_string(i));
+  WNDCLASS wc;
+  wc.lpszClassName = "BenchPaint";
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m != WM_PAINT) return DefWindowProc(h, m, w, l);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, ps);
+    canvas->SetHandle(dc);
+    canvas->Font()->SetName("MS Sans Serif");
+    for (int i = 0; i < 2000; ++i) {
+      int col = i % 40, row = i / 40;
+      TRect r = Bounds(col * 48, row * 21, 48, 21);
+      canvas->Brush()->SetColor(row % 2 ? clWindow : clBtnFace);
+      canvas->TextRect(r, r.Left + 2, r.Top + 3, texts[static_cast<std::size_t>(i)]);
+    }
+    canvas->SetHandle(nullptr);
+    EndPaint(h, ps);
+    return 0;
+  };
+  WNDCLASS existing;
+  if (!GetClassInfo("BenchPaint", existing)) RegisterClass(wc);
+  HWND w = CreateWindowEx(0, "BenchPaint", "", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, 0, nullptr,
+                          nullptr);
+  UpdateWindow(w);
+  for (auto _ : state) {
+    InvalidateRect(w, nullptr, false);
+    UpdateWindow(w);
+  }
+  state.SetItemsProcessed(state.iterations() * 2000);
+  DestroyWindow(w);
+}
+BENCHMARK(BM_Paint2000TextCells)->Unit(benchmark::kMillisecond);
+
+}  // namespace
