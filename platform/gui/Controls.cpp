@@ -879,7 +879,6 @@ void TWinControl::RequestAlign() {
 
 void TWinControl::FontChanged() {
   TControl::FontChanged();
-  NotifyControls(CM_PARENTFONTCHANGED);
 }
 
 void TWinControl::NotifyControls(UINT Msg) {
@@ -1138,6 +1137,11 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_PAINT:
       PaintHandler(m);
       return;
+    case WM_PRINTCLIENT: {
+      TMessage paint = MakeMessage(WM_PAINT, m.WParam);
+      PaintHandler(paint);
+      return;
+    }
     case WM_ERASEBKGND: {
       if (!controlStyle_.Contains(csOpaque)) {
         HDC dc = reinterpret_cast<HDC>(m.WParam);
@@ -1282,6 +1286,7 @@ void TWinControl::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case CM_FONTCHANGED:
+      NotifyControls(CM_PARENTFONTCHANGED);
       Invalidate();
       return;
     case CM_ENABLEDCHANGED:

@@ -413,6 +413,14 @@ bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const
   return out.save(QString::fromStdString(path), "PNG");
 }
 
+bool SaveSurfacePngWithCaret(Surface* s, const std::string& path, const RECT& caret) {
+  if (!s) return false;
+  ReleaseImage(&s->image);
+  QImage copy = s->image.copy();
+  DrawCaretInto(copy, caret);
+  return copy.save(QString::fromStdString(path), "PNG");
+}
+
 COLORREF SurfacePixel(Surface* s, int x, int y) {
   if (!s || x < 0 || y < 0 || x >= s->image.width() || y >= s->image.height()) return CLR_INVALID;
   return FromQ(s->image.pixel(x, y));

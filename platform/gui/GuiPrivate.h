@@ -17,6 +17,7 @@ Surface* NewSurface(int width, int height);
 void FreeSurface(Surface* surface);
 void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
+bool SaveSurfacePngWithCaret(Surface* surface, const std::string& path, const RECT& caret);
 const QImage& SurfaceImage(Surface* surface);
 // Composes window images (bottom first, each at its screen rectangle) into one PNG of `area`.
 bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,

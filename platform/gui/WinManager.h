@@ -72,6 +72,8 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path);
 bool RenderScreenToPng(const std::string& path, const RECT& area);
 // Writes what the display itself shows (under X: the real screen, toolkit windows included).
 bool GrabDisplayToPng(const std::string& path);
+// Where the caret shows in a top-level window now (window coordinates); false when it does not.
+bool CaretShownIn(HWND topLevel, RECT& caret);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).
 COLORREF WindowPixel(HWND topLevel, int x, int y);
 

@@ -1,6 +1,7 @@
 // The window manager: default message handling, non-client scroll bars, system colours and metrics.
 #include <algorithm>
 
+#include "platform/gui/Graphics.h"
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
 #include "platform/rtl/SysUtils.h"
@@ -340,6 +341,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PRINT:
       PrintWindow(w, reinterpret_cast<HDC>(wParam), lParam);
       return 0;
+    case WM_PRINTCLIENT:
+      // a window that paints only in WM_PAINT paints into the given DC
+      Send(w, WM_PAINT, wParam, 0);
+      return 0;
     case WM_SETTEXT:
       w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
       if (w->host) w->host->TitleChanged(w->text);
@@ -482,14 +487,31 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
+// Paints a window (frame, background, client, children) into a DC whose origin is the window's
+// top-left corner: what WM_PRINT asks for.
 void PrintWindow(Wnd* w, HDC dc, LPARAM flags) {
   constexpr LPARAM PRF_CHECKVISIBLE = 1, PRF_NONCLIENT = 2, PRF_CLIENT = 4, PRF_ERASEBKGND = 8,
                    PRF_CHILDREN = 16;
   if ((flags & PRF_CHECKVISIBLE) && !Visible(w)) return;
-  if (flags & PRF_NONCLIENT) PaintDefaultFrame(w->handle, dc);
-  (void)PRF_CLIENT;
-  (void)PRF_ERASEBKGND;
-  (void)PRF_CHILDREN;
+  HWND h = w->handle;
+  if (flags & PRF_NONCLIENT) PaintDefaultFrame(h, dc);
+  int saved = SaveDC(dc);
+  OffsetViewportOrgEx(dc, w->client.Left, w->client.Top, nullptr);
+  IntersectClipRect(dc, 0, 0, w->client.Width(), w->client.Height());
+  if ((flags & PRF_ERASEBKGND) && W(h)) Send(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  if ((flags & PRF_CLIENT) && W(h)) Send(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), flags);
+  if ((flags & PRF_CHILDREN) && W(h)) {
+    std::vector<Wnd*> children(w->children.rbegin(), w->children.rend());  // bottom first
+    for (Wnd* c : children) {
+      if (!W(c->handle) || !(c->style & WS_VISIBLE)) continue;
+      int inner = SaveDC(dc);
+      OffsetViewportOrgEx(dc, c->rect.Left, c->rect.Top, nullptr);
+      IntersectClipRect(dc, 0, 0, c->rect.Width(), c->rect.Height());
+      Send(c, WM_PRINT, reinterpret_cast<WPARAM>(dc), flags | PRF_NONCLIENT);
+      RestoreDC(dc, inner);
+    }
+  }
+  RestoreDC(dc, saved);
 }
 
 }  // namespace

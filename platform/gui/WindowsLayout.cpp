@@ -669,7 +669,13 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path) {
   if (!w) return false;
   w = Root(w);
   UpdateAllWindows(w->handle);
+  RECT caret;
+  if (VisibleCaret(w->handle, caret)) return SaveSurfacePngWithCaret(w->surface, path, caret);
   return SaveSurfacePng(w->surface, path);
+}
+
+bool CaretShownIn(HWND topLevel, RECT& caret) {
+  return VisibleCaret(topLevel, caret);
 }
 
 bool RenderScreenToPng(const std::string& path, const RECT& area) {

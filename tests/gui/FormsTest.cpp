@@ -434,3 +434,109 @@ TEST(Clipboard, FormatsTravelAsBytesAndCommitOnClose) {
   EXPECT_EQ(Clipboard()->AsText(), "abc");
   SetClipboardBackend(nullptr);
 }
+
+TEST_F(Forms, ParentFontAndColourFlowDownAndSurviveRecreation) {
+  TForm form(nullptr);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  auto* probe = new TProbe(&form);
+  probe->SetParent(panel);
+  form.Font()->SetName("Courier New");
+  form.Font()->SetSize(12);
+  EXPECT_EQ(panel->Font()->Name(), "Courier New");
+  EXPECT_EQ(probe->Font()->Size(), 12);
+  EXPECT_TRUE(probe->ParentFont());
+  probe->Font()->SetStyle({fsBold});  // its own font from now on
+  EXPECT_FALSE(probe->ParentFont());
+  form.Font()->SetName("Arial");
+  EXPECT_EQ(probe->Font()->Name(), "Courier New");
+  panel->SetColor(clRed);
+  EXPECT_EQ(probe->Color(), clRed);
+  form.Show();
+  HWND before = probe->Handle();
+  probe->SetBounds(5, 6, 70, 20);
+  panel->RecreateWnd();
+  EXPECT_NE(probe->Handle(), before);
+  EXPECT_EQ(probe->BoundsRect(), Bounds(5, 6, 70, 20));
+  EXPECT_EQ(GetParent(probe->Handle()), panel->Handle());
+}
+
+TEST_F(Forms, MainWindowHooksSeeUnhandledKeysAndTheMenuKey) {
+  TForm form(nullptr);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  form.Show();
+  p->SetFocus();
+  std::vector<UINT> seen;
+  int id = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg == CM_APPKEYDOWN || m.Msg == CM_APPSYSCOMMAND) seen.push_back(m.Msg);
+    return m.Msg == CM_APPKEYDOWN;
+  });
+  p->events.clear();
+  InjectKey(VK_F7, true, 0, {});
+  Application->ProcessMessages();
+  EXPECT_EQ(seen, std::vector<UINT>{CM_APPKEYDOWN});
+  EXPECT_TRUE(p->events.empty());  // the hook took it
+  InjectKey(VK_F7, false, 0, {});
+  InjectKey(VK_MENU, true, 0, ShiftKeys{false, false, true});
+  InjectKey(VK_MENU, false, 0, {});
+  Application->ProcessMessages();
+  EXPECT_EQ(seen.back(), CM_APPSYSCOMMAND);
+  Application->UnhookMainWindow(id);
+  seen.clear();
+  InjectKey(VK_F7, true, 0, {});
+  Application->ProcessMessages();
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(p->events, std::vector<std::string>{"down:118"});
+}
+
+TEST_F(Forms, PrintingAWindowIntoABitmapTakesFrameClientAndChildren) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 100, 80);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(10, 10, 40, 30);
+  panel->SetColor(clLime);
+  panel->SetBevelOuter(bvNone);
+  form.Show();
+  TBitmap bmp;
+  bmp.SetSize(100, 80);
+  bmp.Canvas()->Brush()->SetColor(clBlack);
+  bmp.Canvas()->FillRect(Rect(0, 0, 100, 80));
+  SendMessage(form.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(bmp.Canvas()->Handle()), 2 | 4 | 8 | 16);
+  EXPECT_EQ(bmp.Canvas()->Pixels(5, 5), static_cast<TColor>(RGB(212, 208, 200)));
+  EXPECT_EQ(bmp.Canvas()->Pixels(20, 20), clLime);
+}
+
+TEST_F(Forms, TheCaretBlinksAndNestsItsHiding) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 100, 50);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  form.Show();
+  HWND h = p->Handle();
+  ASSERT_TRUE(CreateCaret(h, nullptr, 2, 14));
+  SetCaretPos(10, 3);
+  RECT caret;
+  EXPECT_FALSE(talvik::gui::CaretShownIn(form.Handle(), caret));  // created hidden
+  ShowCaret(h);
+  EXPECT_TRUE(talvik::gui::CaretShownIn(form.Handle(), caret));
+  EXPECT_EQ(caret, Bounds(10, 3, 2, 14));
+  HideCaret(h);
+  HideCaret(h);
+  ShowCaret(h);
+  EXPECT_FALSE(talvik::gui::CaretShownIn(form.Handle(), caret));  // hidden twice, shown once
+  ShowCaret(h);
+  EXPECT_TRUE(talvik::gui::CaretShownIn(form.Handle(), caret));
+  FakeNow() += GetCaretBlinkTime();
+  MSG m;
+  PeekMessage(m, nullptr, 0, 0, PM_NOREMOVE);
+  EXPECT_FALSE(talvik::gui::CaretShownIn(form.Handle(), caret));  // blinked off
+  SetCaretPos(20, 3);                                             // moving shows it again at once
+  EXPECT_TRUE(talvik::gui::CaretShownIn(form.Handle(), caret));
+  EXPECT_EQ(caret.Left, 20);
+  DestroyCaret();
+  EXPECT_FALSE(talvik::gui::CaretShownIn(form.Handle(), caret));
+}
