@@ -186,8 +186,11 @@ TEST_F(Discovery, MissingInstallationAndLibraryMessages) {
                              "\"\r\n\r\nOracleHomeKey: SOFTWARE\\ORACLE\\HOME0\r\nOracleHomeDir: " + a +
                              "\r\nFound: libclntsh.so\r\nUsing: " + lib + "\r\nLoadLibrary(" + lib +
                              ") returned 0");
-  // A failed load forgets what the search filled.
+  // A failed load forgets what the search filled; the second attempt ran in the library's folder.
   EXPECT_EQ(OCIDLL, "");
+  EXPECT_EQ(loader_.LoadRequests(), (std::vector<std::string>{lib, lib}));
+  EXPECT_EQ(GetCurrentDir(), a + "/lib");
+  EXPECT_FALSE(SavedCurrentDir.empty());
 }
 
 TEST_F(Discovery, CandidatesOfAHome) {
@@ -415,7 +418,12 @@ TEST_F(Discovery, TNSNamesParsing) {
   ReadTNSNames(dir_.File("net/stray.ora"), &stray);
   EXPECT_EQ(stray.CommaText(), "ONE,TWO");
 
-  // Missing files give nothing.
+  // Missing files give nothing, and so do includes of what is not a plain file.
+  TStringList device;
+  dir_.Write("net/device.ora",
+             "DEV = (x)\nifile = /dev/zero\nifile = " + dir_.File("net") + "\nAFTER = (y)\n");
+  ReadTNSNames(dir_.File("net/device.ora"), &device);
+  EXPECT_EQ(device.CommaText(), "DEV,AFTER");
   TStringList none;
   ReadTNSNames(dir_.File("net/missing.ora"), &none);
   EXPECT_EQ(none.Count(), 0);
