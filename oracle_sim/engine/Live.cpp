@@ -240,8 +240,9 @@ void EndCall(SessionState& s, CursorState& c) {
             " THEN coalesce(tx_slot, (sid * 7 + wait_seq) % 48) END, tx_seq = CASE WHEN " + kTx +
             " THEN coalesce(tx_seq, 100 + wait_seq * 3) END, tx_start = CASE WHEN " + kTx +
             " THEN coalesce(tx_start, " + kNowSql + ") END, tx_start_text = CASE WHEN " + kTx +
-            " THEN coalesce(tx_start_text, strftime('%m/%d/%y %H:%M:%S', " + kNowSql +
-            ", 'unixepoch', 'localtime')) END WHERE sid = ?1",
+            " THEN coalesce(tx_start_text, strftime('%m/%d/', " + kNowSql +
+            ", 'unixepoch', 'localtime') || " + "substr(strftime('%Y %H:%M:%S', " + kNowSql +
+            ", 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
         sid);
     sqlite3_stmt* st = conn.Stmt(
         "UPDATE sim$sqlarea SET buffer_gets = buffer_gets + ?2, disk_reads = disk_reads + ?3, rows_processed "
@@ -471,6 +472,13 @@ void OnLockWait(SessionState& s) {
         "nullif(?2, 0), wait_blocker = nullif(?3, 0) WHERE sid = ?1",
         sid, s.liveWaitObject, blocker);
   });
+}
+
+int KilledState(SessionState& s) {
+  Conn& conn = ConnFor(s);
+  std::lock_guard<std::mutex> lock(conn.mu);
+  return static_cast<int>(
+      Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", 0, s.sid, s.serial));
 }
 
 void OnKilled(SessionState& s) {

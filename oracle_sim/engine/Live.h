@@ -39,6 +39,8 @@ void OnCursorClose(SessionState& s, CursorState& c);
 // The session waits for a row lock another session holds (called on every retry of the wait).
 // Raises ORA-00028 when the waiting session has been killed meanwhile.
 void OnLockWait(SessionState& s);
+// 0, or how the session has been ended from outside: 1 killed, 2 disconnected.
+int KilledState(SessionState& s);
 // The session noticed that it has been killed: its row leaves the instance.
 void OnKilled(SessionState& s);
 // ALTER SYSTEM KILL SESSION checks: ORA-00030 for an unknown pair, ORA-00029 for a background

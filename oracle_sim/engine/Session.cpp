@@ -207,14 +207,8 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  if (!killedStmt)
-    sqlite3_prepare_v2(db, "SELECT killed FROM sim$sessions WHERE sid = ?", -1, &killedStmt, nullptr);
-  int killed = 0;
-  if (killedStmt) {
-    sqlite3_bind_int(killedStmt, 1, sid);
-    if (sqlite3_step(killedStmt) == SQLITE_ROW) killed = sqlite3_column_int(killedStmt, 0);
-    sqlite3_reset(killedStmt);
-  }
+  // read outside the session's own connection: an open query there holds an older snapshot
+  int killed = live::KilledState(*this);
   if (killed == 1) {
     cut = 2;
     live::OnKilled(*this);

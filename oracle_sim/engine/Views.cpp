@@ -447,7 +447,8 @@ void RegisterAll(sqlite3* db) {
     "SELECT ora_hextoraw(" + txAddr +
         "), coalesce(s.tx_usn, 1 + s.sid % 10), coalesce(s.tx_slot, s.sid % 48), coalesce(s.tx_seq, 1), 2, "
         "1000 + s.sid, coalesce(s.tx_seq, 1) % 65536, (SELECT count(*) FROM sim$undo u WHERE u.sid = s.sid), "
-        "'ACTIVE', coalesce(s.tx_start_text, strftime('%m/%d/%y %H:%M:%S', 'now', 'localtime')), 4000000 + "
+        "'ACTIVE', coalesce(s.tx_start_text, strftime('%m/%d/', 'now', 'localtime') || substr(strftime('%Y "
+        "%H:%M:%S', 'now', 'localtime'), 3)), 4000000 + "
         "coalesce(s.tx_seq, 1), 0, s.saddr, 7683, 'NO', 'NO', 'NO', 'NO', NULL, 1 + (SELECT count(*) FROM "
         "sim$undo u WHERE u.sid = s.sid) / 20, (SELECT count(*) FROM sim$undo u WHERE u.sid = s.sid), "
         "s.block_gets, s.physical_reads, s.consistent_gets, s.consistent_changes, "
