@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -531,7 +532,9 @@ namespace {
 
 void ReadTNSFile(std::string fileName, TStrings* list, std::vector<std::string>& read) {
   while (fileName.rfind("\\\\\\", 0) == 0) fileName.erase(0, 1);
-  if (!FileExists(fileName)) return;
+  // Only plain files: an include naming a device or a pipe would never end.
+  std::error_code ec;
+  if (!FileExists(fileName) || !std::filesystem::is_regular_file(fileName, ec)) return;
   // A file is read once: includes that come back to a file already read end there.
   std::string id = ExpandFileName(fileName);
   for (const std::string& r : read)

@@ -123,6 +123,16 @@ void BM_RescanAfterEdit(benchmark::State& state) {
 }
 BENCHMARK(BM_RescanAfterEdit)->Arg(0)->Arg(1)->ArgNames({"open_comment"})->Unit(benchmark::kMicrosecond);
 
+// Creating an Oracle highlighter: the keyword lists are split and hashed.
+void BM_CreateOracleHighlighter(benchmark::State& state) {
+  for (auto _ : state) {
+    TCodeSQLHighlighter hl;
+    hl.SetSQLDialect(sqlOracle);
+    benchmark::DoNotOptimize(&hl);
+  }
+}
+BENCHMARK(BM_CreateOracleHighlighter)->Unit(benchmark::kMicrosecond);
+
 void BM_KeywordLookup(benchmark::State& state) {
   TCodeSQLHighlighter hl;
   hl.SetSQLDialect(sqlOracle);

@@ -415,7 +415,12 @@ TEST_F(Discovery, TNSNamesParsing) {
   ReadTNSNames(dir_.File("net/stray.ora"), &stray);
   EXPECT_EQ(stray.CommaText(), "ONE,TWO");
 
-  // Missing files give nothing.
+  // Missing files give nothing, and so do includes of what is not a plain file.
+  TStringList device;
+  dir_.Write("net/device.ora",
+             "DEV = (x)\nifile = /dev/zero\nifile = " + dir_.File("net") + "\nAFTER = (y)\n");
+  ReadTNSNames(dir_.File("net/device.ora"), &device);
+  EXPECT_EQ(device.CommaText(), "DEV,AFTER");
   TStringList none;
   ReadTNSNames(dir_.File("net/missing.ora"), &none);
   EXPECT_EQ(none.Count(), 0);
