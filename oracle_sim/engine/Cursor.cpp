@@ -17,6 +17,13 @@ std::string BindKey(const std::string& name) {
   return n;
 }
 
+// The bind's key; ORA-01036 when the statement has no such bind.
+std::string KnownBind(const CursorState& c, const std::string& name) {
+  std::string k = BindKey(name);
+  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  return k;
+}
+
 SessionState& Live(CursorState& c) {
   if (!c.session) Raise(3114);
   return *c.session;
@@ -184,8 +191,7 @@ std::vector<std::string> Cursor::OutBindNames() const {
 
 void Cursor::BindByName(const std::string& name, const Value& v) {
   CursorState& c = *state_;
-  std::string k = BindKey(name);
-  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  std::string k = KnownBind(c, name);
   c.binds[k] = v;
   c.arrays.erase(k);
   c.tables.erase(k);
@@ -199,8 +205,7 @@ void Cursor::BindByPos(int pos, const Value& v) {
 
 void Cursor::BindArray(const std::string& name, std::vector<Value> values) {
   CursorState& c = *state_;
-  std::string k = BindKey(name);
-  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  std::string k = KnownBind(c, name);
   c.binds.erase(k);
   c.tables.erase(k);
   c.arrays[k] = std::move(values);
@@ -208,8 +213,7 @@ void Cursor::BindArray(const std::string& name, std::vector<Value> values) {
 
 void Cursor::BindTable(const std::string& name, std::vector<Value> values) {
   CursorState& c = *state_;
-  std::string k = BindKey(name);
-  if (std::find(c.tr->bindNames.begin(), c.tr->bindNames.end(), k) == c.tr->bindNames.end()) Raise(1036);
+  std::string k = KnownBind(c, name);
   c.binds.erase(k);
   c.arrays.erase(k);
   c.tables[k] = std::move(values);

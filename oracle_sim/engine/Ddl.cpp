@@ -13,12 +13,7 @@ namespace oracle_sim {
 namespace {
 
 std::string NowText() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+  return FormatIso(NowLocal());
 }
 
 class Ddl {
@@ -766,8 +761,8 @@ void SessionState::ExecuteOther(const Statement& st) {
         std::string pair = t.substr(q1 + 1, q2 - q1 - 1);
         auto comma = pair.find(',');
         if (comma == std::string::npos) throw OraError(26, "ORA-00026: missing or invalid session ID");
-        int ksid = std::atoi(pair.substr(0, comma).c_str());
-        int kserial = std::atoi(pair.substr(comma + 1).c_str());
+        int ksid = static_cast<int>(ParseIntClamped(pair.substr(0, comma), 0, 1 << 30));
+        int kserial = static_cast<int>(ParseIntClamped(pair.substr(comma + 1), 0, 1 << 30));
         if (ksid == sid) throw OraError(27, "ORA-00027: cannot kill current session");
         sqlite3_stmt* q = nullptr;
         sqlite3_prepare_v2(db,

@@ -9,6 +9,7 @@
 
 #include "oracle_sim/engine/Catalog.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Functions.h"
 #include "oracle_sim/engine/Translator.h"
 
 namespace oracle_sim {
@@ -404,12 +405,7 @@ std::vector<ViewDef> DictionaryViews() {
 }
 
 std::string Now() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
+  return FormatIso(NowLocal());
 }
 
 }  // namespace

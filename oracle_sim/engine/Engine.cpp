@@ -50,7 +50,7 @@ Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
       if (t == SQLITE_INTEGER) return Value::MakeInt(sqlite3_column_int64(st, i));
       if (t == SQLITE_FLOAT) {
         double d = sqlite3_column_double(st, i);
-        if (d == static_cast<double>(static_cast<int64_t>(d)) && d > -9e18 && d < 9e18)
+        if (d > -9e18 && d < 9e18 && d == static_cast<double>(static_cast<int64_t>(d)))
           return Value::MakeInt(static_cast<int64_t>(d));
         return Value::MakeReal(d);
       }

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -465,6 +466,23 @@ bool ParseNumber(const std::string& text, int64_t& i, double& d, bool& isInt) {
   return true;
 }
 
+int64_t ClampToInt64(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 9.2e18) return INT64_MAX;
+  if (v <= -9.2e18) return INT64_MIN;
+  return static_cast<int64_t>(std::trunc(v));
+}
+
+int64_t ParseIntClamped(const std::string& text, int64_t lo, int64_t hi) {
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(text.c_str(), &end, 10);
+  if (end == text.c_str()) return 0;
+  if (v < lo) return lo;
+  if (v > hi) return hi;
+  return v;
+}
+
 // ---------------------------------------------------------------- ROWID
 namespace {
 const char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -786,7 +804,7 @@ ORA_FN(FnSubstr) {
     if (AnyNull(n, v)) return sqlite3_result_null(c);
     auto cps = Decode(TextOf(v[0]));
     int64_t len = static_cast<int64_t>(cps.size());
-    int64_t pos = static_cast<int64_t>(std::trunc(NumOf(v[1])));
+    int64_t pos = ClampToInt64(NumOf(v[1]));
     if (pos == 0) pos = 1;
     if (pos < 0) pos = len + pos + 1;
     if (pos < 1 || pos > len) return sqlite3_result_null(c);
@@ -794,7 +812,7 @@ ORA_FN(FnSubstr) {
     if (n > 2) {
       double l = std::trunc(NumOf(v[2]));
       if (l < 1) return sqlite3_result_null(c);
-      if (l < count) count = static_cast<int64_t>(l);
+      if (l < static_cast<double>(count)) count = ClampToInt64(l);
     }
     ResultText(c, Encode(cps, pos - 1, pos - 1 + count));
   });
@@ -805,8 +823,8 @@ ORA_FN(FnInstr) {
     if (AnyNull(n, v)) return sqlite3_result_null(c);
     auto s = Decode(TextOf(v[0]));
     auto t = Decode(TextOf(v[1]));
-    int64_t pos = n > 2 ? static_cast<int64_t>(std::trunc(NumOf(v[2]))) : 1;
-    int64_t occ = n > 3 ? static_cast<int64_t>(std::trunc(NumOf(v[3]))) : 1;
+    int64_t pos = n > 2 ? ClampToInt64(NumOf(v[2])) : 1;
+    int64_t occ = n > 3 ? ClampToInt64(NumOf(v[3])) : 1;
     if (pos == 0 || occ < 1) {
       if (occ < 1) Raise(1428, std::to_string(occ));
       return sqlite3_result_int64(c, 0);
@@ -994,6 +1012,7 @@ std::string FormatNumber(double x, const std::string& fmtIn) {
   if (fmt.find('X') != std::string::npos) {
     if (x < 0 || x != std::floor(x)) Raise(1722);
     char buf[32];
+    if (x >= 1.8e19) return std::string(fmtIn.size() + 1, '#');
     std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(x));
     std::string h = buf;
     size_t width = fmt.size();
@@ -1217,6 +1236,7 @@ ORA_FN(FnDateAdd) {
     if (AnyNull(2, v)) return sqlite3_result_null(c);
     DateTime d = DateArg(v[0]);
     double days = NumOf(v[1]);
+    if (!(std::fabs(days) < 4.0e6)) Raise(1841);
     int64_t s = ToSeconds(d) + static_cast<int64_t>(std::llround(days * 86400.0));
     DateTime r = FromSeconds(s);
     if (r.year < 1 || r.year > 9999) Raise(1841);
@@ -1311,7 +1331,8 @@ ORA_FN(FnAddMonths) {
   Guard(c, [&] {
     if (AnyNull(2, v)) return sqlite3_result_null(c);
     DateTime d = DateArg(v[0]);
-    int64_t m = static_cast<int64_t>(std::trunc(NumOf(v[1])));
+    int64_t m = ClampToInt64(NumOf(v[1]));
+    if (m > 120000 || m < -120000) Raise(1841);
     bool last = d.day == DaysIn(d.year, d.month);
     int64_t total = int64_t(d.year) * 12 + (d.month - 1) + m;
     d.year = static_cast<int>(total / 12);
@@ -1350,7 +1371,9 @@ ORA_FN(FnLastDay) {
 void RoundNum(sqlite3_context* c, int n, sqlite3_value** v, bool trunc) {
   Guard(c, [&] {
     if (AnyNull(n, v)) return sqlite3_result_null(c);
-    int d = n > 1 ? static_cast<int>(std::trunc(NumOf(v[1]))) : 0;
+    int d = n > 1
+                ? static_cast<int>(std::max<int64_t>(-400, std::min<int64_t>(400, ClampToInt64(NumOf(v[1])))))
+                : 0;
     if (sqlite3_value_type(v[0]) == SQLITE_INTEGER && d >= 0) return sqlite3_result_value(c, v[0]);
     ResultNumber(c, DecimalRound(NumOf(v[0]), d, trunc));
   });

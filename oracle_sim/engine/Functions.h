@@ -44,6 +44,11 @@ DateTime ParseDate(const std::string& text, const std::string& fmt, const DateTi
 // TO_NUMBER of a text: true with an integer or a real; false when not a number.
 bool ParseNumber(const std::string& text, int64_t& i, double& d, bool& isInt);
 
+// A double truncated towards zero and clamped into int64 (no undefined conversion).
+int64_t ClampToInt64(double v);
+// A decimal integer text, clamped into [lo, hi]; 0 for what is not a number.
+int64_t ParseIntClamped(const std::string& text, int64_t lo, int64_t hi);
+
 // ROWID text of a row: object number, file, block, slot in Oracle's base-64 form (18 characters).
 std::string RowidText(int64_t objectId, int64_t rowid);
 // Decodes a ROWID text; false when malformed.

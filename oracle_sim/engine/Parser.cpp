@@ -3,6 +3,7 @@
 #include <set>
 
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Functions.h"
 #include "oracle_sim/engine/SqlAst.h"
 
 namespace oracle_sim {
@@ -995,14 +996,14 @@ class Parser {
         Next();
       } else {
         if (Cur().kind != Tok::Number) Fail(902);
-        c.precision = std::atoi(Cur().text.c_str());
+        c.precision = static_cast<int>(ParseIntClamped(Cur().text, 0, 100000));
         c.hasPrecision = true;
         Next();
       }
       if (Accept(",")) {
         bool neg = Accept("-");
         if (Cur().kind != Tok::Number) Fail(902);
-        c.scale = std::atoi(Cur().text.c_str()) * (neg ? -1 : 1);
+        c.scale = static_cast<int>(ParseIntClamped(Cur().text, 0, 1000)) * (neg ? -1 : 1);
         Next();
       }
       if (Cur().Is("BYTE") || Cur().Is("CHAR")) Next();
@@ -1192,7 +1193,7 @@ class Parser {
         auto num = [&]() {
           bool neg = Accept("-");
           if (Cur().kind != Tok::Number) Fail(922);
-          long long v = std::atoll(Cur().text.c_str());
+          long long v = ParseIntClamped(Cur().text, 0, 999999999999999999LL);
           Next();
           return neg ? -v : v;
         };

@@ -436,12 +436,12 @@ class Interpreter {
     if (T(i).Is("(")) {
       ++i;
       if (T(i).kind == Tok::Number) {
-        size = prec = std::atoi(T(i).text.c_str());
+        size = prec = static_cast<int>(ParseIntClamped(T(i).text, 0, 32767));
         hasP = true;
         ++i;
       }
       if (T(i).Is(",")) {
-        scale = std::atoi(T(i + 1).text.c_str());
+        scale = static_cast<int>(ParseIntClamped(T(i + 1).text, 0, 127));
         i += 2;
       }
       while (!T(i).Is(")") && T(i).kind != Tok::End) ++i;
@@ -719,7 +719,7 @@ class Interpreter {
                  namePos);
       Value code = EvalTokens(args[0].first, args[0].second);
       Value msg = EvalTokens(args[1].first, args[1].second);
-      int64_t n = code.kind == Value::Int ? code.i : static_cast<int64_t>(code.d);
+      int64_t n = code.kind == Value::Int ? code.i : ClampToInt64(code.d);
       if (n > -20000 || n < -20999)
         throw OraError(21000, "ORA-21000: error number argument to raise_application_error of " +
                                   std::to_string(n) + " is out of range");
@@ -868,7 +868,7 @@ class Interpreter {
       }
     } else if (key == "DBMS_OUTPUT.GET_LINES") {
       Value n = given[1] ? in(1) : Value::MakeInt(0);
-      int64_t want = n.kind == Value::Int ? n.i : n.kind == Value::Real ? static_cast<int64_t>(n.d) : 0;
+      int64_t want = n.kind == Value::Int ? n.i : n.kind == Value::Real ? ClampToInt64(n.d) : 0;
       std::vector<Value> lines;
       while (want-- > 0 && !s_.output.empty()) {
         lines.push_back(Value::MakeText(s_.output.front()));

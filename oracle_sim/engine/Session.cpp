@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "oracle_sim/engine/EngineState.h"
@@ -46,6 +47,21 @@ sqlite3* OpenConnection(const std::string& path, SessionState* owner) {
                "PRAGMA cache_size=-16000;",
                nullptr, nullptr, nullptr);
   return db;
+}
+
+// Runs `body` in a write transaction of a connection of its own.
+void InTransaction(const std::string& path, const std::function<void(sqlite3*)>& body) {
+  sqlite3* db = OpenConnection(path, nullptr);
+  try {
+    Exec(db, "BEGIN IMMEDIATE");
+    body(db);
+    Exec(db, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    throw;
+  }
+  sqlite3_close(db);
 }
 
 std::string ColText(sqlite3_stmt* st, int i) {
@@ -165,37 +181,20 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
       }
     }
   } unlock{fd};
-  sqlite3* db = OpenConnection(path, nullptr);
   bool ready = false;
-  {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'ready'", -1, &st, nullptr) ==
-            SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-      ready = sqlite3_column_int(st, 0) == 1;
-    sqlite3_finalize(st);
-  }
+  InTransaction(path, [&](sqlite3* db) {
+    ready = Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$meta'", {}) > 0 &&
+            Scalar(db, "SELECT value FROM sim$meta WHERE key = 'ready'", {}) == 1;
+    if (!ready && Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$meta'", {}) == 0)
+      BootstrapInstance(db);
+  });
   if (!ready) {
-    try {
-      Exec(db, "BEGIN IMMEDIATE");
-      bool hasMeta = Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$meta'", {}) > 0;
-      if (!hasMeta) BootstrapInstance(db);
-      Exec(db, "COMMIT");
-    } catch (...) {
-      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      sqlite3_close(db);
-      throw;
-    }
-    sqlite3_close(db);
-    db = nullptr;
     {
       auto sys = Session::LogOn(inst, "SYS", "CHANGE_ON_INSTALL");
       for (const char* sql : kSampleSchema) sys->Prepare(sql)->Execute();
     }
-    db = OpenConnection(path, nullptr);
-    Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('ready', 1)");
+    InTransaction(path, [](sqlite3* db) { Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('ready', 1)"); });
   }
-  sqlite3_close(db);
   return inst;
 }
 
@@ -654,9 +653,7 @@ std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance>
                                                        const std::string& oldPassword,
                                                        const std::string& newPassword) {
   if (newPassword.empty()) throw OraError(988, "ORA-00988: missing or invalid password(s)");
-  sqlite3* db = OpenConnection(instance->Path(), nullptr);
-  try {
-    Exec(db, "BEGIN IMMEDIATE");
+  InTransaction(instance->Path(), [&](sqlite3* db) {
     sqlite3_stmt* q = nullptr;
     sqlite3_prepare_v2(db, "SELECT password FROM sim$users WHERE username = ?", -1, &q, nullptr);
     std::string u = UpperAscii(user);
@@ -676,13 +673,7 @@ std::unique_ptr<Session> Session::LogOnWithNewPassword(std::shared_ptr<Instance>
     sqlite3_finalize(up);
     if (rc != SQLITE_DONE)
       throw OraError(600, "ORA-00600: internal error code, arguments: [password change]");
-    Exec(db, "COMMIT");
-  } catch (...) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    throw;
-  }
-  sqlite3_close(db);
+  });
   return LogOn(std::move(instance), user, newPassword);
 }
 

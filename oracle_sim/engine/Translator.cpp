@@ -8,6 +8,7 @@
 #include <set>
 
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Functions.h"
 
 namespace oracle_sim {
 
@@ -661,7 +662,8 @@ class Tx {
       return r + ")";
     };
     auto litInt = [&](size_t i, int dflt) {
-      if (i < e.args.size() && e.args[i]->kind == Expr::Number) return std::atoi(e.args[i]->text.c_str());
+      if (i < e.args.size() && e.args[i]->kind == Expr::Number)
+        return static_cast<int>(ParseIntClamped(e.args[i]->text, 0, 4000));
       return dflt;
     };
     if (aggregates.count(f)) {
@@ -1295,8 +1297,9 @@ class Tx {
       const Expr& e = *o.expr;
       if (e.kind == Expr::Number) {
         double v = std::atof(e.text.c_str());
+        if (!(v >= 1 && v <= static_cast<double>(cols.size()))) Raise(1785, "", e.pos);
         int pos = static_cast<int>(v);
-        if (pos < 1 || pos > static_cast<int>(cols.size()) || pos != v) Raise(1785, "", e.pos);
+        if (pos != v) Raise(1785, "", e.pos);
         term = std::to_string(pos);
       } else {
         int match = 0;

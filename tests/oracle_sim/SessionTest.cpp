@@ -348,6 +348,50 @@ TEST_F(Sessions, BreakInterruptsALockWait) {
   EXPECT_EQ(Query(*other, "select count(*) from dept")[0][0], "4");
 }
 
+TEST_F(Sessions, BreakStopsALongQuery) {
+  std::atomic<int> code{0};
+  std::thread t([&] {
+    code = ErrorOf([&] {
+      Query(*scott_,
+            "select count(*) from emp a, emp b, emp c, emp d, emp e, emp f, emp g where a.sal + g.sal > 0");
+    });
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  scott_->Break();
+  t.join();
+  EXPECT_EQ(code.load(), 1013);
+  EXPECT_EQ(Query(*scott_, "select count(*) from dept")[0][0], "4");
+}
+
+TEST_F(Sessions, SessionsWorkInParallelThreads) {
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int k = 0; k < 4; ++k) {
+    threads.emplace_back([&, k] {
+      try {
+        auto s = LogOn("scott", "tiger");
+        for (int i = 0; i < 20; ++i) {
+          int dept = 50 + k;
+          if (i == 0) Exec(*s, "insert into dept (deptno, dname) values (" + std::to_string(dept) + ", 'T')");
+          Exec(*s,
+               "update dept set loc = 'L" + std::to_string(i) + "' where deptno = " + std::to_string(dept));
+          if (Query(*s, "select loc from dept where deptno = " + std::to_string(dept))[0][0] !=
+              "L" + std::to_string(i))
+            ++failures;
+          if (Query(*s, "select count(*) from emp")[0][0] != "14") ++failures;
+          if (i % 5 == 4) s->Commit();
+        }
+      } catch (const OraError& e) {
+        ADD_FAILURE() << e.text;
+        ++failures;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(Query(*system_, "select count(*) from scott.dept where loc = 'L19'")[0][0], "4");
+}
+
 TEST_F(Sessions, CutConnectionGivesEndOfFileThenNotConnected) {
   auto other = LogOn("scott", "tiger");
   Exec(*other, "update emp set sal = 2 where empno = 7369");

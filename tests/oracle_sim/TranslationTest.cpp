@@ -149,6 +149,13 @@ TEST_F(Translation, NumberFunctionsAndFormats) {
        "from dual",
        {"13.5|7|1234.5|255"}},
       {"select to_number('abc') from dual", {}, 1722},
+      // values far out of range give Oracle's answers, never undefined conversions
+      {"select 33333333333333333333333333 from dual", {"33333333333333330000000000"}},
+      {"select substr('abc', 1e30), instr('abc', 'b', -1e30), to_char(1e30, 'XX'), round(1.5, 1e9) from dual",
+       {"|0|###|1.5"}},
+      {"select add_months(sysdate, 1e20) from dual", {}, 1841},
+      {"select sysdate + 1e300 from dual", {}, 1841},
+      {"select ename from emp order by 1e20", {}, 1785},
       {"select '5' + 1, 2 * '3' from dual", {"6|6"}},
       {"select 'x' + 1 from dual", {}, 1722},
       {"select sal * 10 from emp where empno = 7369", {"8000"}},
