@@ -494,6 +494,7 @@ void ResetClientLibraryState() {
   PrependClientPath = true;
   ForceOCI7 = false;
   DiscoveryLog.clear();
+  if (!SavedCurrentDir.empty()) SetCurrentDir(SavedCurrentDir);
   SavedCurrentDir.clear();
   if (savedPathSet) SetEnvironmentVariable("PATH", SavedPath);
   SavedPath.clear();

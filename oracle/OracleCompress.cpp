@@ -4,13 +4,13 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "oracle/OracleCI.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace oracle_codec {
@@ -548,8 +548,8 @@ std::uint64_t Decode(const ByteReader& in, const ByteWriter& out, std::uint32_t 
 namespace {
 
 // Every codec call runs under one process-wide lock, re-entrant for the thread that holds it.
-std::recursive_mutex& CodecLock() {
-  static std::recursive_mutex lock;
+TOracleCriticalSection& CodecLock() {
+  static TOracleCriticalSection lock;
   return lock;
 }
 
@@ -623,7 +623,7 @@ std::string DecompressBytes(std::string_view stream) {
 using namespace oracle_codec;
 
 void CompressStream(TStream* Source, TStream* Dest) {
-  std::lock_guard<std::recursive_mutex> guard(CodecLock());
+  TOracleLockGuard guard(CodecLock());
   const std::int64_t count = std::max<std::int64_t>(Source->Size() - Source->Position(), 0);
   if (count > 0x7FFFFFFF) throw EStreamError("Source too large to compress");
   const std::int64_t start = Dest->Position();
@@ -646,7 +646,7 @@ void CompressStream(TStream* Source, TStream* Dest) {
 }
 
 void DecompressStream(TStream* Source, TStream* Dest) {
-  std::lock_guard<std::recursive_mutex> guard(CodecLock());
+  TOracleLockGuard guard(CodecLock());
   std::uint8_t header[4];
   if (Source->Read(header, 4) != 4) Truncated();
   const std::uint32_t count = ReadCount(header);

@@ -30,7 +30,10 @@ struct HostCursor {
   OCIStmt* stmt = nullptr;
 };
 
-thread_local ErrorRecord lastHostError;
+// The last error a host call of this thread reported, for oerhms without a connection. Plain data:
+// a thread-local object with a destructor would tie the library to the threads that used it.
+thread_local int lastHostCode = 0;
+thread_local char lastHostText[2048];
 
 HostConnection* ConnectionOf(Lda_Def* lda) {
   if (!lda || lda->chk != kOpenMark || !lda->handle) return nullptr;
@@ -46,7 +49,8 @@ void Record(HostConnection* conn, const OraError& e) {
   ErrorRecord r{e.code, e.text.empty() ? MessageText(e.code) : e.text};
   RememberMessage(r.code, r.text);
   if (conn) conn->lastError = r;
-  lastHostError = r;
+  lastHostCode = r.code;
+  std::snprintf(lastHostText, sizeof lastHostText, "%s", r.text.c_str());
 }
 
 // The status of a handle call as an Oracle code for the data area, recording its text.
@@ -265,8 +269,8 @@ sword oerhms(Lda_Def* lda, sb2 rcode, text* buf, sword bufsiz) {
   HostConnection* conn = ConnectionOf(lda);
   if (conn && conn->lastError.code == code) {
     message = conn->lastError.text;
-  } else if (lastHostError.code == code && !lastHostError.text.empty()) {
-    message = lastHostError.text;
+  } else if (lastHostCode == code && lastHostText[0] != '\0') {
+    message = lastHostText;
   } else {
     message = MessageText(code);
   }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "oracle/OracleCompress.h"
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,6 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < 4; ++i) count |= std::uint32_t(data[i]) << (8 * i);
     if (out.size() != count) std::abort();
   } catch (const EStreamError&) {
+  }
+  // The stream form: never more than the stated count, and on an error the destination is as it was.
+  TStringStream source(input);
+  TStringStream dest("keep");
+  dest.SetPosition(4);
+  try {
+    DecompressStream(&source, &dest);
+  } catch (const EStreamError&) {
+    if (dest.DataString() != "keep") std::abort();
   }
   if (oracle_codec::DecompressBytes(oracle_codec::CompressBytes(input)) != input) std::abort();
   return 0;

@@ -186,8 +186,11 @@ TEST_F(Discovery, MissingInstallationAndLibraryMessages) {
                              "\"\r\n\r\nOracleHomeKey: SOFTWARE\\ORACLE\\HOME0\r\nOracleHomeDir: " + a +
                              "\r\nFound: libclntsh.so\r\nUsing: " + lib + "\r\nLoadLibrary(" + lib +
                              ") returned 0");
-  // A failed load forgets what the search filled.
+  // A failed load forgets what the search filled; the second attempt ran in the library's folder.
   EXPECT_EQ(OCIDLL, "");
+  EXPECT_EQ(loader_.LoadRequests(), (std::vector<std::string>{lib, lib}));
+  EXPECT_EQ(GetCurrentDir(), a + "/lib");
+  EXPECT_FALSE(SavedCurrentDir.empty());
 }
 
 TEST_F(Discovery, CandidatesOfAHome) {

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "oracle/OracleCompress.h"
 #include "platform/rtl/Classes.h"

@@ -360,9 +360,16 @@ TEST_F(Sessions, BreakInterruptsALockWait) {
   auto other = LogOn("scott", "tiger");
   Exec(*scott_, "update emp set sal = 2 where empno = 7369");
   std::atomic<int> code{0};
-  std::thread t([&] { code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); }); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  other->Break();
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); });
+    done = true;
+  });
+  // A break that comes before the wait has begun does nothing: break until the wait gives up.
+  for (int i = 0; i < 600 && !done; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    other->Break();
+  }
   t.join();
   EXPECT_EQ(code.load(), 1013);
   // the session is usable afterwards

@@ -1,0 +1,884 @@
+// TDataSet: states, the record-buffer ring, opening and closing, navigation and notifications.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/db/DB.h"
+
+TDataSet::TDataSet(TComponent* AOwner)
+    : TComponent(AOwner),
+      fields_(std::make_unique<TFields>(this)),
+      field_defs_(std::make_unique<TFieldDefs>(this)) {}
+
+TDataSet::~TDataSet() {
+  Destroying();
+  // The descendant has closed the dataset; whatever is left is freed without its operations.
+  for (TRecordBuffer& b : buffers_) {
+    delete[] b;
+    b = nullptr;
+  }
+  buffers_.clear();
+  state_ = dsInactive;
+  while (!data_sources_.empty()) RemoveDataSource(data_sources_.back());
+  fields_->Clear();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Opening and closing
+
+void TDataSet::SetActive(bool Value) {
+  if (Value == Active() || state_ == dsOpening) return;
+  if (Value) {
+    DoBeforeOpen();
+    state_ = dsOpening;
+    try {
+      OpenCursor();
+    } catch (...) {
+      state_ = dsInactive;
+      try {
+        CloseCursor();
+      } catch (...) {
+      }
+      throw;
+    }
+    SetState(dsBrowse);
+    DoAfterOpen();
+    if (!IsEmpty()) DoAfterScroll();
+  } else {
+    const bool destroying = ComponentState().Contains(csDestroying);
+    if (!destroying) DoBeforeClose();
+    SetState(dsInactive);
+    CloseCursor();
+    if (!destroying) DoAfterClose();
+  }
+}
+
+void TDataSet::OpenCursor() {
+  default_fields_ = fields_->Count() == 0;
+  internal_open_complete_ = false;
+  InternalOpen();
+  internal_open_complete_ = true;
+  UpdateBufferCount();
+  ClearBuffers();
+  InternalFirst();
+  GetNextRecords();
+  bof_ = true;
+}
+
+void TDataSet::CloseCursor() {
+  block_read_size_ = 0;
+  internal_open_complete_ = false;
+  FreeFieldBuffers();
+  ClearBuffers();
+  FreeBuffers();
+  std::exception_ptr error;
+  try {
+    InternalClose();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  BindFields(false);
+  if (default_fields_) DestroyFields();
+  default_fields_ = false;
+  if (error) std::rethrow_exception(error);
+}
+
+void TDataSet::FreeBuffers() {
+  for (TRecordBuffer& b : buffers_) FreeRecordBuffer(b);
+  buffers_.clear();
+  buffer_count_ = 0;
+  calc_buffer_ = nullptr;
+}
+
+void TDataSet::CheckActive() const {
+  if (state_ == dsInactive) DatabaseError(SDataSetClosed, const_cast<TDataSet*>(this));
+}
+
+void TDataSet::CheckInactive() const {
+  if (Active()) DatabaseError(SDataSetOpen, const_cast<TDataSet*>(this));
+}
+
+void TDataSet::InitFieldDefs() {
+  InternalInitFieldDefs();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Fields
+
+void TDataSet::CreateFields() {
+  for (int i = 0; i < field_defs_->Count(); ++i) {
+    TFieldDef* def = field_defs_->Items(i);
+    if (def->DataType() == ftUnknown || def->Attributes().Contains(faHiddenCol) || !def->FieldClass())
+      continue;
+    def->CreateField(this);
+  }
+}
+
+void TDataSet::DestroyFields() {
+  fields_->Clear();
+}
+
+bool TDataSet::FieldTypesCompatible(TFieldType FieldType, TFieldType DefType) const {
+  if (FieldType == DefType) return true;
+  static const TFieldTypes families[] = {
+      {ftString, ftFixedChar, ftWideString, ftGuid},
+      {ftSmallint, ftInteger, ftWord, ftAutoInc},
+      {ftFloat, ftCurrency},
+      {ftBCD, ftFMTBcd},
+      {ftDateTime, ftTimeStamp},
+      {ftBlob, ftGraphic, ftTypedBinary, ftOraBlob, ftParadoxOle, ftDBaseOle},
+      {ftMemo, ftFmtMemo, ftOraClob},
+  };
+  for (const TFieldTypes& f : families) {
+    if (f.Contains(FieldType) && f.Contains(DefType)) return true;
+  }
+  return false;
+}
+
+void TDataSet::BindFields(bool Binding) {
+  calc_fields_size_ = 0;
+  internal_calc_fields_ = false;
+  for (TField* f : fields_->List()) {
+    if (!Binding) {
+      f->Bind(false);
+      if (f->FieldKind() == fkData) f->field_no_ = 0;
+      continue;
+    }
+    switch (f->FieldKind()) {
+      case fkCalculated:
+      case fkLookup:
+        f->field_no_ = -1;
+        f->offset_ = calc_fields_size_;
+        calc_fields_size_ += f->DataSize() + 1;
+        break;
+      case fkAggregate:
+        break;
+      default: {
+        const int index = field_defs_->IndexOf(f->FullName());
+        if (index < 0) DatabaseErrorFmt(SFieldNotFound, {f->DisplayName()}, this);
+        TFieldDef* def = field_defs_->Items(index);
+        if (!FieldTypesCompatible(f->DataType(), def->DataType())) {
+          DatabaseErrorFmt(SFieldTypeMismatch,
+                           {f->DisplayName(), FieldTypeName(f->DataType()), FieldTypeName(def->DataType())},
+                           this);
+        }
+        f->field_no_ = def->FieldNo();
+        if (def->InternalCalcField()) internal_calc_fields_ = true;
+        if (f->FieldKind() == fkInternalCalc) {
+          f->offset_ = calc_fields_size_;
+          calc_fields_size_ += f->DataSize() + 1;
+        }
+      }
+    }
+    f->Bind(true);
+  }
+}
+
+TField* TDataSet::FieldByName(std::string_view FieldName) const {
+  TField* f = fields_->FindField(FieldName);
+  if (!f) DatabaseErrorFmt(SFieldNotFound, {FieldName}, const_cast<TDataSet*>(this));
+  return f;
+}
+
+std::vector<TField*> TDataSet::GetFieldList(std::string_view FieldNames) const {
+  std::vector<TField*> list;
+  int pos = 1;
+  while (pos <= static_cast<int>(FieldNames.size())) {
+    const std::string name = ExtractFieldName(FieldNames, pos);
+    if (!name.empty()) list.push_back(FieldByName(name));
+  }
+  return list;
+}
+
+void TDataSet::GetFieldList(TList* List, std::string_view FieldNames) const {
+  for (TField* f : GetFieldList(FieldNames)) List->Add(f);
+}
+
+void TDataSet::GetFieldNames(TStrings* List) const {
+  List->BeginUpdate();
+  List->Clear();
+  if (fields_->Count() > 0) {
+    for (TField* f : fields_->List()) List->Add(f->FieldName());
+  } else {
+    for (int i = 0; i < field_defs_->Count(); ++i) List->Add(field_defs_->Items(i)->Name());
+  }
+  List->EndUpdate();
+}
+
+void TDataSet::CheckFieldNames(std::string_view FieldNames) const {
+  GetFieldList(FieldNames);
+}
+
+TVariant TDataSet::FieldValues(std::string_view FieldNames) const {
+  if (FieldNames.find(';') == std::string_view::npos) return FieldByName(FieldNames)->Value();
+  const std::vector<TField*> list = GetFieldList(FieldNames);
+  if (list.size() == 1) return list[0]->Value();
+  TVariant result = VarArrayCreate({0, static_cast<int>(list.size()) - 1}, varVariant);
+  for (size_t i = 0; i < list.size(); ++i) result.SetElement(static_cast<int>(i), list[i]->Value());
+  return result;
+}
+
+void TDataSet::SetFieldValues(std::string_view FieldNames, const TVariant& Value) {
+  if (FieldNames.find(';') == std::string_view::npos) {
+    FieldByName(FieldNames)->SetValue(Value);
+    return;
+  }
+  const std::vector<TField*> list = GetFieldList(FieldNames);
+  if (list.size() == 1 && !Value.IsArray()) {
+    list[0]->SetValue(Value);
+    return;
+  }
+  for (size_t i = 0; i < list.size(); ++i)
+    list[i]->SetValue(Value.GetElement(Value.LowBound() + static_cast<int>(i)));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Buffers
+
+TRecordBuffer TDataSet::AllocRecordBuffer() {
+  const int size = std::max(GetRecordSize(), 1);
+  auto* b = new uint8_t[static_cast<size_t>(size)];
+  std::memset(b, 0, static_cast<size_t>(size));
+  return b;
+}
+
+void TDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
+  delete[] Buffer;
+  Buffer = nullptr;
+}
+
+TRecordBuffer TDataSet::ActiveBuffer() const {
+  return buffers_.empty() ? nullptr : buffers_[static_cast<size_t>(active_record_)];
+}
+
+TRecordBuffer TDataSet::Buffers(int Index) const {
+  if (Index < 0 || Index >= static_cast<int>(buffers_.size())) return nullptr;
+  return buffers_[static_cast<size_t>(Index)];
+}
+
+void TDataSet::ClearBuffers() {
+  record_count_ = 0;
+  active_record_ = 0;
+  current_record_ = -1;
+  bof_ = true;
+  eof_ = true;
+}
+
+void TDataSet::ActivateBuffers() {
+  record_count_ = 1;
+  active_record_ = 0;
+  current_record_ = 0;
+  bof_ = false;
+  eof_ = false;
+}
+
+void TDataSet::MoveBuffer(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  auto first = buffers_.begin();
+  if (CurIndex < NewIndex) {
+    std::rotate(first + CurIndex, first + CurIndex + 1, first + NewIndex + 1);
+  } else {
+    std::rotate(first + NewIndex, first + CurIndex, first + CurIndex + 1);
+  }
+}
+
+void TDataSet::SetBufferCount(int Value) {
+  Value = std::clamp(Value, 1, 1024);
+  if (Value == buffer_count_ && !buffers_.empty()) return;
+  int delta = 0;
+  if (Value < record_count_) {
+    // Keep the active record in the window: drop records before it first, then after it.
+    const int drop_front = std::max(0, active_record_ - (Value - 1));
+    if (drop_front > 0) {
+      std::rotate(buffers_.begin(), buffers_.begin() + drop_front, buffers_.begin() + record_count_);
+      record_count_ -= drop_front;
+      active_record_ -= drop_front;
+      if (current_record_ >= 0) current_record_ -= drop_front;
+      delta = -drop_front;
+    }
+    record_count_ = std::min(record_count_, Value);
+    if (current_record_ < 0 || current_record_ >= record_count_) current_record_ = -1;
+  }
+  const size_t wanted = static_cast<size_t>(Value) + 1;
+  while (buffers_.size() > wanted) {
+    FreeRecordBuffer(buffers_.back());
+    buffers_.pop_back();
+  }
+  while (buffers_.size() < wanted) buffers_.push_back(AllocRecordBuffer());
+  buffer_count_ = Value;
+  if (record_count_ > 0 && record_count_ < buffer_count_) {
+    GetNextRecords();
+    delta += GetPriorRecords();
+  }
+  AdjustFirstRecords(delta);
+}
+
+void TDataSet::UpdateBufferCount() {
+  if (!IsCursorOpen()) return;
+  int count = 1;
+  for (TDataSource* ds : data_sources_) {
+    for (TDataLink* link : ds->data_links_) count = std::max(count, link->BufferCount());
+  }
+  SetBufferCount(count);
+}
+
+void TDataSet::AdjustFirstRecords(int Delta) {
+  if (Delta == 0) return;
+  for (TDataSource* ds : data_sources_) {
+    for (TDataLink* link : ds->data_links_) {
+      if (link->active_) link->first_record_ += Delta;
+    }
+  }
+}
+
+void TDataSet::SetCurrentRecord(int Index) {
+  if (current_record_ == Index) return;
+  TRecordBuffer b = buffers_[static_cast<size_t>(Index)];
+  switch (GetBookmarkFlag(b)) {
+    case bfCurrent:
+    case bfInserted:
+      InternalSetToRecord(b);
+      break;
+    case bfBOF:
+      InternalFirst();
+      break;
+    case bfEOF:
+      InternalLast();
+      break;
+  }
+  current_record_ = Index;
+}
+
+void TDataSet::UpdateCursorPos() {
+  if (record_count_ > 0) SetCurrentRecord(active_record_);
+}
+
+bool TDataSet::GetNextRecord() {
+  TGetMode mode = gmNext;
+  if (record_count_ > 0) {
+    SetCurrentRecord(record_count_ - 1);
+    if (state_ == dsInsert && current_record_ == active_record_ &&
+        GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
+      mode = gmCurrent;
+    }
+  }
+  const bool ok = GetRecord(buffers_[static_cast<size_t>(record_count_)], mode, true) == grOK;
+  if (ok) {
+    if (record_count_ == 0) {
+      ActivateBuffers();
+    } else if (record_count_ < buffer_count_) {
+      ++record_count_;
+    } else {
+      MoveBuffer(0, record_count_);
+    }
+    current_record_ = record_count_ - 1;
+  } else {
+    CursorPosChanged();
+  }
+  return ok;
+}
+
+bool TDataSet::GetPriorRecord() {
+  if (record_count_ > 0) SetCurrentRecord(0);
+  const bool ok = GetRecord(buffers_[static_cast<size_t>(record_count_)], gmPrior, true) == grOK;
+  if (ok) {
+    if (record_count_ == 0) {
+      ActivateBuffers();
+    } else {
+      MoveBuffer(record_count_, 0);
+      if (record_count_ < buffer_count_) {
+        ++record_count_;
+        ++active_record_;
+      }
+    }
+    current_record_ = 0;
+  } else {
+    CursorPosChanged();
+  }
+  return ok;
+}
+
+int TDataSet::GetNextRecords() {
+  int n = 0;
+  while (record_count_ < buffer_count_ && GetNextRecord()) ++n;
+  return n;
+}
+
+int TDataSet::GetPriorRecords() {
+  int n = 0;
+  while (record_count_ < buffer_count_ && GetPriorRecord()) ++n;
+  return n;
+}
+
+void TDataSet::Resync(TResyncMode Mode) {
+  if (buffers_.empty()) return;
+  TRecordBuffer spare = buffers_[static_cast<size_t>(record_count_)];
+  if (Mode.Contains(rmExact)) {
+    CursorPosChanged();
+    if (GetRecord(spare, gmCurrent, true) != grOK) DatabaseError(SRecordNotFound, this);
+  } else if (GetRecord(spare, gmCurrent, false) != grOK && GetRecord(spare, gmNext, false) != grOK &&
+             GetRecord(spare, gmPrior, false) != grOK) {
+    ClearBuffers();
+    DataEvent(deDataSetChange, 0);
+    return;
+  }
+  int count = Mode.Contains(rmCenter) ? (buffer_count_ - 1) / 2 : active_record_;
+  MoveBuffer(record_count_, 0);
+  ActivateBuffers();
+  try {
+    while (count > 0 && GetPriorRecord()) --count;
+    GetNextRecords();
+    GetPriorRecords();
+  } catch (...) {
+    DataEvent(deDataSetChange, 0);
+    throw;
+  }
+  DataEvent(deDataSetChange, 0);
+}
+
+void TDataSet::CalculateFields(TRecordBuffer Buffer) {
+  calc_buffer_ = Buffer;
+  if (state_ != dsInternalCalc) {
+    ClearCalcFields(Buffer);
+    for (TField* f : fields_->List()) {
+      if (f->FieldKind() == fkLookup) f->CalcLookupValue();
+    }
+  }
+  DoOnCalcFields();
+}
+
+void TDataSet::GetCalcFields(TRecordBuffer Buffer) {
+  if (calc_fields_size_ <= 0 && !internal_calc_fields_) return;
+  calc_buffer_ = Buffer;
+  const TDataSetState saved = SetTempState(dsCalcFields);
+  try {
+    CalculateFields(Buffer);
+  } catch (...) {
+    RestoreState(saved);
+    throw;
+  }
+  RestoreState(saved);
+}
+
+void TDataSet::InitRecord(TRecordBuffer Buffer) {
+  InternalInitRecord(Buffer);
+  ClearCalcFields(Buffer);
+  SetBookmarkFlag(Buffer, bfInserted);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Navigation
+
+void TDataSet::First() {
+  CheckBrowseMode();
+  DoBeforeScroll();
+  ClearBuffers();
+  try {
+    InternalFirst();
+    GetNextRecords();
+  } catch (...) {
+    bof_ = true;
+    DataEvent(deDataSetChange, 0);
+    throw;
+  }
+  bof_ = true;
+  DataEvent(deDataSetChange, 0);
+  DoAfterScroll();
+}
+
+void TDataSet::Last() {
+  CheckBrowseMode();
+  DoBeforeScroll();
+  ClearBuffers();
+  try {
+    InternalLast();
+    GetPriorRecords();
+  } catch (...) {
+    eof_ = true;
+    DataEvent(deDataSetChange, 0);
+    throw;
+  }
+  eof_ = true;
+  DataEvent(deDataSetChange, 0);
+  DoAfterScroll();
+}
+
+int TDataSet::MoveBy(int Distance) {
+  CheckBrowseMode();
+  int result = 0;
+  DoBeforeScroll();
+  if ((Distance > 0 && !eof_) || (Distance < 0 && !bof_)) {
+    bof_ = false;
+    eof_ = false;
+    const int old_count = record_count_;
+    int scroll = 0;
+    auto notify = [&] {
+      if (record_count_ != old_count) {
+        DataEvent(deDataSetChange, 0);
+      } else {
+        DataEvent(deDataSetScroll, scroll);
+      }
+    };
+    try {
+      while (Distance > 0) {
+        if (active_record_ < record_count_ - 1) {
+          ++active_record_;
+        } else {
+          const int shift = record_count_ < buffer_count_ ? 0 : 1;
+          if (!GetNextRecord()) {
+            eof_ = true;
+            break;
+          }
+          scroll -= shift;
+        }
+        --Distance;
+        ++result;
+      }
+      while (Distance < 0) {
+        if (active_record_ > 0) {
+          --active_record_;
+        } else {
+          const int shift = record_count_ < buffer_count_ ? 0 : 1;
+          if (!GetPriorRecord()) {
+            bof_ = true;
+            break;
+          }
+          scroll += shift;
+        }
+        ++Distance;
+        --result;
+      }
+    } catch (...) {
+      notify();
+      throw;
+    }
+    notify();
+    DoAfterScroll();
+  }
+  return result;
+}
+
+void TDataSet::Refresh() {
+  CheckBrowseMode();
+  DoBeforeRefresh();
+  UpdateCursorPos();
+  InternalRefresh();
+  Resync({});
+  DoAfterRefresh();
+}
+
+void TDataSet::CheckBrowseMode() {
+  CheckActive();
+  DataEvent(deCheckBrowseMode, 0);
+  switch (state_) {
+    case dsEdit:
+    case dsInsert:
+      UpdateRecord();
+      if (modified_) {
+        Post();
+      } else {
+        Cancel();
+      }
+      break;
+    case dsSetKey:
+      Post();
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Bookmarks
+
+bool TDataSet::BookmarkAvailable() const {
+  return (state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert) && !IsEmpty() &&
+         GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
+}
+
+TBookmark TDataSet::GetBookmark() const {
+  if (!BookmarkAvailable() || bookmark_size_ <= 0) return {};
+  TBookmark b(static_cast<size_t>(bookmark_size_), '\0');
+  GetBookmarkData(ActiveBuffer(), b.data());
+  return b;
+}
+
+void TDataSet::GotoBookmark(const TBookmark& Bookmark) {
+  if (Bookmark.empty()) return;
+  CheckBrowseMode();
+  DoBeforeScroll();
+  InternalGotoBookmark(Bookmark.data());
+  Resync({rmExact, rmCenter});
+  DoAfterScroll();
+}
+
+bool TDataSet::BookmarkValid(const TBookmark& /*Bookmark*/) {
+  return false;
+}
+
+int TDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) {
+  if (Bookmark1.empty() || Bookmark2.empty()) {
+    if (Bookmark1.empty() && Bookmark2.empty()) return 0;
+    return Bookmark1.empty() ? 1 : -1;
+  }
+  const int c = Bookmark1.compare(Bookmark2);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// State, controls and notifications
+
+void TDataSet::SetState(TDataSetState Value) {
+  if (state_ == Value) return;
+  state_ = Value;
+  modified_ = false;
+  DataEvent(deUpdateState, 0);
+}
+
+TDataSetState TDataSet::SetTempState(TDataSetState Value) {
+  const TDataSetState old = state_;
+  state_ = Value;
+  ++disable_count_;
+  return old;
+}
+
+void TDataSet::RestoreState(TDataSetState Value) {
+  state_ = Value;
+  --disable_count_;
+}
+
+void TDataSet::DisableControls() {
+  if (disable_count_ == 0) {
+    disable_state_ = state_;
+    enable_event_ = deDataSetChange;
+  }
+  ++disable_count_;
+}
+
+void TDataSet::EnableControls() {
+  if (disable_count_ == 0) return;
+  if (--disable_count_ != 0) return;
+  if (disable_state_ != state_) DataEvent(deUpdateState, 0);
+  if (disable_state_ != dsInactive && state_ != dsInactive) DataEvent(enable_event_, 0);
+}
+
+void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
+  bool notify = !ControlsDisabled() && state_ != dsBlockRead;
+  switch (Event) {
+    case deFieldChange:
+      FieldChanged(reinterpret_cast<TField*>(Info));
+      break;
+    case dePropertyChange:
+      field_defs_->SetUpdated(false);
+      break;
+    case deLayoutChange:
+      if (ControlsDisabled()) enable_event_ = deLayoutChange;
+      break;
+    case deUpdateState:
+      if (ControlsDisabled()) {
+        Event = deDisabledStateChange;
+        Info = state_ != dsInactive ? 1 : 0;
+        notify = true;
+        disable_state_ = state_;
+      }
+      break;
+    default:
+      break;
+  }
+  if (notify) {
+    for (size_t i = 0; i < data_sources_.size(); ++i) data_sources_[i]->DataEvent(Event, Info);
+  }
+  if (Event == deFieldChange && Info) {
+    // Calculated fields follow the edited data fields.
+    auto* field = reinterpret_cast<TField*>(Info);
+    if (field->FieldKind() == fkData && auto_calc_fields_ && calc_fields_size_ > 0 &&
+        (state_ == dsEdit || state_ == dsInsert)) {
+      GetCalcFields(ActiveBuffer());
+      for (TField* f : fields_->List()) {
+        if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
+          DataEvent(deFieldChange, reinterpret_cast<intptr_t>(f));
+        }
+      }
+    }
+  }
+}
+
+void TDataSet::FieldChanged(TField* Field) {
+  if (!Field) return;
+  if (Field->FieldKind() == fkData || Field->FieldKind() == fkInternalCalc) modified_ = true;
+  Field->Change();
+}
+
+void TDataSet::SetBlockReadSize(int Value) {
+  if (Value > 0) {
+    CheckActive();
+    if (state_ == dsBrowse) SetState(dsBlockRead);
+  } else if (state_ == dsBlockRead) {
+    SetState(dsBrowse);
+    DataEvent(deDataSetChange, 0);
+  }
+  block_read_size_ = Value;
+}
+
+TVariant TDataSet::GetStateFieldValue(TDataSetState State, TField* Field) {
+  if (State == dsOldValue || State == dsNewValue || State == dsCurValue) UpdateCursorPos();
+  const TDataSetState saved = SetTempState(State);
+  try {
+    TVariant v = Field->Value();
+    RestoreState(saved);
+    return v;
+  } catch (...) {
+    RestoreState(saved);
+    throw;
+  }
+}
+
+void TDataSet::SetStateFieldValue(TDataSetState State, TField* Field, const TVariant& Value) {
+  const TDataSetState saved = SetTempState(State);
+  try {
+    Field->SetValue(Value);
+  } catch (...) {
+    RestoreState(saved);
+    throw;
+  }
+  RestoreState(saved);
+}
+
+std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField* /*Field*/, TBlobStreamMode /*Mode*/) {
+  return nullptr;
+}
+
+namespace {
+bool NeedsConversion(TFieldType Type) {
+  return Type == ftDate || Type == ftTime || Type == ftDateTime || Type == ftTimeStamp;
+}
+}  // namespace
+
+bool TDataSet::GetFieldData(TField* Field, void* Buffer, bool NativeFormat) {
+  if (NativeFormat || !Buffer || !NeedsConversion(Field->DataType())) return GetFieldData(Field, Buffer);
+  uint8_t native[16] = {};
+  if (!GetFieldData(Field, native)) return false;
+  DataConvert(Field, native, Buffer, false);
+  return true;
+}
+
+void TDataSet::SetFieldData(TField* Field, const void* Buffer, bool NativeFormat) {
+  if (NativeFormat || !Buffer || !NeedsConversion(Field->DataType())) {
+    SetFieldData(Field, Buffer);
+    return;
+  }
+  uint8_t native[16] = {};
+  DataConvert(Field, Buffer, native, true);
+  SetFieldData(Field, native);
+}
+
+void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) {
+  switch (Field->DataType()) {
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp:
+      break;
+    default:
+      std::memcpy(Dest, Source, static_cast<size_t>(Field->DataSize()));
+      return;
+  }
+  if (ToNative) {
+    TDateTime v = 0;
+    std::memcpy(&v, Source, sizeof v);
+    const TTimeStamp ts = DateTimeToTimeStamp(v);
+    if (Field->DataType() == ftDate) {
+      const int32_t d = ts.Date;
+      std::memcpy(Dest, &d, sizeof d);
+    } else if (Field->DataType() == ftTime) {
+      const int32_t t = ts.Time;
+      std::memcpy(Dest, &t, sizeof t);
+    } else {
+      const double ms = TimeStampToMSecs(ts);
+      std::memcpy(Dest, &ms, sizeof ms);
+    }
+    return;
+  }
+  TDateTime v = 0;
+  if (Field->DataType() == ftDate) {
+    int32_t d = 0;
+    std::memcpy(&d, Source, sizeof d);
+    v = TimeStampToDateTime(TTimeStamp{0, d});
+  } else if (Field->DataType() == ftTime) {
+    int32_t t = 0;
+    std::memcpy(&t, Source, sizeof t);
+    v = static_cast<double>(t) / static_cast<double>(MSecsPerDay);
+  } else {
+    double ms = 0;
+    std::memcpy(&ms, Source, sizeof ms);
+    v = TimeStampToDateTime(MSecsToTimeStamp(ms));
+  }
+  std::memcpy(Dest, &v, sizeof v);
+}
+
+bool TDataSet::IsLinkedTo(TDataSource* DataSource) const {
+  const TDataSet* ds = this;
+  while (ds) {
+    TDataSource* src = ds->GetDataSource();
+    if (!src) break;
+    if (src == DataSource) return true;
+    ds = src->DataSet();
+  }
+  return false;
+}
+
+void TDataSet::AddDataSource(TDataSource* DataSource) {
+  data_sources_.push_back(DataSource);
+  DataSource->dataset_ = this;
+  UpdateBufferCount();
+  DataSource->DataEvent(deUpdateState, 0);
+}
+
+void TDataSet::RemoveDataSource(TDataSource* DataSource) {
+  DataSource->dataset_ = nullptr;
+  data_sources_.erase(std::remove(data_sources_.begin(), data_sources_.end(), DataSource),
+                      data_sources_.end());
+  DataSource->DataEvent(deUpdateState, 0);
+  if (!ComponentState().Contains(csDestroying)) UpdateBufferCount();
+}
+
+void TDataSet::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Searching and the provider defaults
+
+bool TDataSet::Locate(const std::string& /*KeyFields*/, const TVariant& /*KeyValues*/,
+                      TLocateOptions /*Options*/) {
+  return false;
+}
+
+TVariant TDataSet::Lookup(const std::string& /*KeyFields*/, const TVariant& /*KeyValues*/,
+                          const std::string& /*ResultFields*/) {
+  return TVariant::MakeNull();
+}
+
+void TDataSet::PSReset() {}
+
+void TDataSet::PSExecute() {
+  DatabaseError(SNotSupported, this);
+}
+
+int TDataSet::PSExecuteStatement(const std::string& /*ASQL*/, TParams* /*AParams*/,
+                                 TDataSet** /*ResultSet*/) {
+  DatabaseError(SProviderSQLNotSupported, this);
+}
+
+void TDataSet::PSSetParams(TParams* AParams) {
+  if (AParams && AParams->Count() > 0) DatabaseError(SNotSupported, this);
+}
+
+std::string TDataSet::PSGetKeyFields() {
+  std::string keys;
+  for (TField* f : fields_->List()) {
+    if (!f->ProviderFlags().Contains(pfInKey)) continue;
+    if (!keys.empty()) keys += ';';
+    keys += f->FieldName();
+  }
+  return keys;
+}
