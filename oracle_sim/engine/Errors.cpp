@@ -17,6 +17,7 @@ const std::unordered_map<int, const char*>& Messages() {
       {30, "User session ID does not exist."},
       {31, "session marked for kill"},
       {54, "resource busy and acquire with NOWAIT specified"},
+      {60, "deadlock detected while waiting for resource"},
       {900, "invalid SQL statement"},
       {901, "invalid CREATE command"},
       {902, "invalid datatype"},

@@ -438,7 +438,7 @@ void OnCursorClose(SessionState& s, CursorState& c) {
   }
 }
 
-void OnLockWait(SessionState& s) {
+void OnLockWait(SessionState& s, int holder) {
   Conn& conn = ConnFor(s);
   int sid = s.sid;
   int64_t killed;
@@ -446,7 +446,7 @@ void OnLockWait(SessionState& s) {
   {
     std::lock_guard<std::mutex> lock(conn.mu);
     killed = Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1, sid, s.serial);
-    blocker = static_cast<int>(Scalar(conn,
+    blocker = holder ? holder : static_cast<int>(Scalar(conn,
                                       "SELECT sid FROM sim$locks WHERE obj_id = ? AND sid <> ? ORDER BY sid "
                                       "LIMIT 1",
                                       0, s.liveWaitObject, sid));

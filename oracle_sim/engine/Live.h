@@ -36,9 +36,9 @@ void OnCallEnd(SessionState& s, CursorState& c, bool failed);
 void OnFetch(SessionState& s, CursorState& c, bool gotRow);
 // A cursor closes: it leaves the session's open cursors.
 void OnCursorClose(SessionState& s, CursorState& c);
-// The session waits for a row lock another session holds (called on every retry of the wait).
+// The session waits for a row lock session `holder` holds (0: not known; called on every retry).
 // Raises ORA-00028 when the waiting session has been killed meanwhile.
-void OnLockWait(SessionState& s);
+void OnLockWait(SessionState& s, int holder);
 // 0, or how the session has been ended from outside: 1 killed, 2 disconnected.
 int KilledState(SessionState& s);
 // The session noticed that it has been killed: its row leaves the instance.
