@@ -446,7 +446,10 @@ void OnLockWait(SessionState& s, int holder) {
   {
     std::lock_guard<std::mutex> lock(conn.mu);
     killed = Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1, sid, s.serial);
-    blocker = holder ? holder : static_cast<int>(Scalar(conn,
+    blocker =
+        holder
+            ? holder
+            : static_cast<int>(Scalar(conn,
                                       "SELECT sid FROM sim$locks WHERE obj_id = ? AND sid <> ? ORDER BY sid "
                                       "LIMIT 1",
                                       0, s.liveWaitObject, sid));

@@ -377,17 +377,21 @@ void Workload::BreakChain() {
   chain_.reset();
 }
 
+bool Workload::Alive(const Sim& s) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db_, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1, &st, nullptr);
+  sqlite3_bind_int(st, 1, s.sid);
+  sqlite3_bind_int(st, 2, s.serial);
+  bool alive = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 0;
+  sqlite3_finalize(st);
+  return alive;
+}
+
 void Workload::StepLocked() {
   Fill();
   // the lock chain stands while the shape asks for it and its holder lives
   if (chain_) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db_, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1, &st, nullptr);
-    sqlite3_bind_int(st, 1, chain_->holder->sid);
-    sqlite3_bind_int(st, 2, chain_->holder->serial);
-    bool alive = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 0;
-    sqlite3_finalize(st);
-    if (!alive || chain_->first->dead || chain_->second->dead) {
+    if (!Alive(*chain_->holder) || chain_->first->dead || chain_->second->dead) {
       ++killed_;
       BreakChain();
     } else if (!shape_.lockChain) {
@@ -395,6 +399,11 @@ void Workload::StepLocked() {
     }
   } else if (shape_.lockChain) {
     BuildChain();
+  }
+  // sessions that make no calls of their own learn of a kill from their row
+  if (longActive_ && !Alive(*longActive_)) {
+    ++killed_;
+    longActive_.reset();
   }
   if (shape_.longActive && !longActive_) {
     auto s = std::make_unique<Sim>();

@@ -59,6 +59,7 @@ class Workload {
   void BreakChain();
   bool Call(Sim& s, const std::string& sql, bool fetch = false);
   void Cosmetics(Sim& s);
+  bool Alive(const Sim& s);
 
   std::shared_ptr<Instance> instance_;
   sqlite3* db_ = nullptr;
