@@ -3,6 +3,7 @@
 // server-package wrappers. Queries, variables and packages work through the session.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "oracle/OracleCI.h"
+#include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
@@ -486,3 +488,427 @@ extern bool OracleSharedEnvironment;
 extern bool OracleWideNumberBuffers;
 // The shared environment (nullptr until the first logon makes it).
 OCIEnv* SharedEnvironment();
+
+// ================================================================================================
+// Query
+// ================================================================================================
+
+using TOracleQueryEvent = std::function<void(TOracleQuery* Sender)>;
+using TArrayErrorEvent = std::function<void(TOracleQuery* Sender, int Index, int ErrorCode,
+                                            const std::string& ErrorMessage, bool& Continue)>;
+using TThreadErrorEvent =
+    std::function<void(TOracleQuery* Sender, int ErrorCode, const std::string& ErrorMessage)>;
+
+// Runs a threaded query: executes it, walks its rows and reports through the query's events.
+class TQueryThread : public TThread {
+  TALVIK_CLASS(TQueryThread, TThread)
+  explicit TQueryThread(TOracleQuery* Query);
+  ~TQueryThread() override;
+  TOracleQuery* Query() const { return query_; }
+  int ErrorCode() const { return errorCode_; }
+  const std::string& ErrorMessage() const { return errorMessage_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  void Fire(const std::function<void()>& Event);
+  TOracleQuery* query_;
+  int errorCode_ = 0;
+  std::string errorMessage_;
+};
+
+// One SQL statement or PL/SQL block run on a session, with its variables and its fetch buffer.
+class TOracleQuery : public TComponent, public TOracleSessionClient {
+  TALVIK_CLASS(TOracleQuery, TComponent)
+  explicit TOracleQuery(TComponent* AOwner);
+  ~TOracleQuery() override;
+
+  // ---- Published properties ----
+  TStrings* SQL() const { return sql_.get(); }
+  void SetSQL(TStrings* Value);
+  TOracleSession* Session() const { return session_; }
+  void SetSession(TOracleSession* Value);
+  int ReadBuffer() const { return readBuffer_; }
+  void SetReadBuffer(int Value) { readBuffer_ = Value < 1 ? 1 : Value; }
+  bool Optimize() const { return optimize_; }
+  void SetOptimize(bool Value) { optimize_ = Value; }
+  bool Debug() const { return debug_; }
+  void SetDebug(bool Value) { debug_ = Value; }
+  TVariables* Variables() const { return variables_.get(); }
+  void SetVariables(TVariables* Value) { variables_->Assign(Value); }
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor Value) { cursor_ = Value; }
+  bool StringFieldsOnly() const { return stringFieldsOnly_; }
+  void SetStringFieldsOnly(bool Value);
+  bool Threaded() const { return threaded_; }
+  void SetThreaded(bool Value) { threaded_ = Value; }
+  bool ThreadSynchronized() const { return threadSynchronized_; }
+  void SetThreadSynchronized(bool Value) { threadSynchronized_ = Value; }
+  bool Scrollable() const { return scrollable_; }
+  void SetScrollable(bool Value) { scrollable_ = Value; }
+  TOracleQueryEvent BeforeQuery;
+  TOracleQueryEvent AfterQuery;
+  TArrayErrorEvent OnArrayError;
+  TOracleQueryEvent OnThreadExecuted;
+  TOracleQueryEvent OnThreadRecord;
+  TOracleQueryEvent OnThreadFinished;
+  TThreadErrorEvent OnThreadError;
+
+  // ---- Running ----
+  void Execute();
+  // Runs the statement for Count array elements from Index (-1, -1: all); the rows processed.
+  int ExecuteArray(int Index, int Count);
+  void Describe();
+  void Next();
+  bool Eof() const { return eof_; }
+  void SetEof(bool Value) { eof_ = Value; }
+  void Close();
+  void Clear();
+  std::string FinalSQL() const;
+  int RowsProcessed() const { return rowsProcessed_; }
+  const std::string& RowId() const { return rowId_; }
+  int ErrorCode() const { return errorCode_; }
+  // The array element an array DML error stopped at (-1 when unknown).
+  int FailedIteration() const { return failedIteration_; }
+  int WarningFlags() const { return warningFlags_; }
+  int FunctionType() const { return kind_; }
+  int ErrorLine() const { return errorLine_; }
+  int ErrorPosition() const { return errorColumn_; }
+  TQueryThread* Thread() const { return thread_.get(); }
+  bool ThreadRunning() const {
+    return thread_ && thread_->Started() && !thread_->Suspended() && !thread_->Finished();
+  }
+
+  // ---- Variables ----
+  void DeclareVariable(const std::string& Name, int Type);
+  void DimPLSQLTable(const std::string& Name, int TableSize, int StringSize);
+  void DeleteVariable(const std::string& Name);
+  void DeleteVariables();
+  void SetVariable(const std::string& Name, const TVariant& Value);
+  TVariant GetVariable(const std::string& Name);
+  void SetComplexVariable(const std::string& Name, TObject* Object);
+  int VariableCount() const;
+  std::string VariableName(int Index) const;
+  int VariableType(int Index) const;
+  int VariableIndex(const std::string& Name) const;
+
+  // ---- Fields of the current row ----
+  int FieldCount() const;
+  std::string FieldName(int Index) const;
+  int FieldIndex(const std::string& Name) const;
+  int FieldType(int Index) const;
+  int FieldInternalType(int Index) const;
+  std::string FieldTypeName(int Index) const;
+  int FieldPrecision(int Index) const;
+  int FieldScale(int Index) const;
+  bool FieldOptional(int Index) const;
+  int FieldStringSize(int Index) const;
+  TVariant Field(int Index);
+  TVariant FieldByName(const std::string& Name);
+  bool FieldIsNull(int Index) const;
+  std::string FieldAsString(int Index);
+  int FieldAsInteger(int Index);
+  double FieldAsFloat(int Index);
+  TDateTime FieldAsDate(int Index);
+  void* FieldAddress(int Index) const;
+  // Copies up to Length bytes of a LONG or LONG RAW value from byte Offset; the bytes copied.
+  int GetLongField(int Index, void* Buffer, int Length, int Offset);
+  // The whole LONG or LONG RAW value of the current row.
+  std::string LongFieldValue(int Index);
+  TObject* LOBField(int Index) const;
+  TObject* ObjField(int Index) const;
+  TObject* XMLField(int Index) const;
+  TObject* RefField(int Index) const;
+
+  // ---- For the variables, the datasets and the objects of this subsystem ----
+  TCollection* FieldList() const { return fields_.get(); }
+  TFieldData* FieldData(int Index) const;
+  int RowIndex() const { return rowIndex_; }
+  int RowsInBuffer() const { return rowsInBuffer_; }
+  int RowsPerExchange() const { return rowsPerExchange_; }
+  // Forgets the parsed text so that the next execution parses again.
+  void ForgetParsedText();
+  // The number of times the statement text was handed to the client to be parsed.
+  int ParseCount() const { return parseCount_; }
+  // The number of fetch exchanges since the last execution.
+  int FetchCount() const { return fetchCount_; }
+  OCIStmt* StatementHandle() const { return stmt_; }
+  Cda_Def* CursorDataArea() { return reinterpret_cast<Cda_Def*>(cda_); }
+  bool CursorVariableTarget() const { return cursorVariable_; }
+  void SetCursorVariableTarget(bool Value) { cursorVariable_ = Value; }
+  // The monitor id given at the first execution (0 before).
+  int MonitorId() const { return monitorId_; }
+
+  // TOracleSessionClient
+  void SessionLoggingOff(TOracleSession* Session) override;
+  void SessionDestroying(TOracleSession* Session) override;
+
+ private:
+  friend class TQueryThread;
+  friend class TVariables;
+
+  bool HandleMode() const;
+  void CheckSession() const;
+  void CheckNotRunning() const;
+  TVariableData* FindVariable(const std::string& Name) const;
+  void VariablesChanged();
+  void SetBusyCursor();
+  void RestoreCursor();
+  void FireAfterQueryPending();
+
+  // Statement steps.
+  void OpenCursor();
+  void CloseCursor();
+  void Parse();
+  void BindVariables();
+  void BindVariable(TVariableData* Variable);
+  void ExecuteCore(bool DescribeOnly, int Start, int End);
+  void ExecuteSelect(bool DescribeOnly, sword Mode);
+  void ExecuteOther(bool DescribeOnly, sword Mode, int Start, int End);
+  void DescribeColumns();
+  void DescribeColumnsHandle();
+  void DescribeColumnsHost();
+  void ChooseFetchType(TFieldData* Field);
+  void DefineColumns();
+  void PrepareFetch();
+  // Fetches the next batch; returns the rows it brought.
+  int FetchBatch(bool First);
+  void PrepareRowObjects();
+  void StoreResults();
+  void CloseIfDone();
+  int RowCountNow();
+  std::string ReadRowId();
+
+  // Errors.
+  int StatusCode(sword Status);
+  void ComputeErrorPosition();
+  [[noreturn]] void RaiseError();
+  // For a failed status of execute or fetch: unless it is 1403 or 1406, computes the position,
+  // forgets the text and raises (the session lock is held and is left by the error).
+  void CheckExecStatus(sword Status, bool ForgetText);
+  void CheckCallStatus(sword Status);
+
+  // Fields.
+  void CheckField(int Index) const;
+  void CheckRow(int Index) const;
+  [[noreturn]] void ConvertError(int Index, const std::string& What) const;
+
+  std::unique_ptr<TStringList> sql_;
+  TOracleSession* session_ = nullptr;
+  int readBuffer_ = 25;
+  bool optimize_ = true;
+  bool debug_ = false;
+  std::unique_ptr<TVariables> variables_;
+  TCursor cursor_ = 0;
+  bool stringFieldsOnly_ = false;
+  bool threaded_ = false;
+  bool threadSynchronized_ = true;
+  bool scrollable_ = false;
+
+  OCIError* err_ = nullptr;
+  OCIError* err2_ = nullptr;
+  OCIStmt* stmt_ = nullptr;
+  OCIRowid* rowidDescriptor_ = nullptr;
+  sword status_ = 0;
+  OCIDefine* define_ = nullptr;
+  alignas(8) uint8_t cda_[TALVIK_CDA_SIZE] = {};
+  int kind_ = 0;
+  TCursor savedCursor_ = 0;
+  bool cursorSet_ = false;
+  std::unique_ptr<TCollection> fields_;
+  std::unique_ptr<TQueryThread> thread_;
+  int rowsPerExchange_ = 25;
+  int rowIndex_ = 0;
+  int rowsInBuffer_ = 0;
+  int lastRowCount_ = 0;
+  bool cursorOpen_ = false;
+  bool described_ = false;
+  bool cursorHandleMode_ = false;
+  std::string lastParsed_;
+  bool afterQueryPending_ = false;
+  int errorColumn_ = 0;
+  int errorLine_ = 0;
+  bool cursorVariable_ = false;
+  int arrayDMLSize_ = 0;
+  int executing_ = 0;
+  int monitorId_ = 0;
+  bool eof_ = true;
+  bool scrollableInUse_ = false;
+  bool hasLongColumn_ = false;
+  int rowsProcessed_ = 0;
+  int warningFlags_ = 0;
+  std::string rowId_;
+  int errorCode_ = 0;
+  int failedIteration_ = -1;
+  int parseCount_ = 0;
+  int fetchCount_ = 0;
+};
+
+// ================================================================================================
+// Packages
+// ================================================================================================
+
+enum TParameterModeOption { pmNamed, pmPositional };
+
+// A parameter of the last call of a package.
+class TPackageParameter : public TCollectionItem {
+  TALVIK_CLASS(TPackageParameter, TCollectionItem)
+  explicit TPackageParameter(TCollection* Collection) : TCollectionItem(Collection) {}
+  std::string Name;
+  std::string LocalName;  // Boolean parameters: the local variable of the block
+  int ParamType = 0;      // 0 null, 252 Boolean, else a variable type code
+  TVariant Value;
+};
+
+inline constexpr int ptBoolean = 252;
+
+// Calls a stored procedure through a generated PL/SQL block.
+class TOraclePackage : public TComponent, public TOracleSessionClient {
+  TALVIK_CLASS(TOraclePackage, TComponent)
+  explicit TOraclePackage(TComponent* AOwner);
+  ~TOraclePackage() override;
+
+  TOracleSession* Session() const { return session_; }
+  void SetSession(TOracleSession* Value);
+  bool Debug() const { return debug_; }
+  void SetDebug(bool Value) { debug_ = Value; }
+  const std::string& PackageName() const { return packageName_; }
+  void SetPackageName(const std::string& Value) { packageName_ = Value; }
+  TParameterModeOption ParameterMode() const { return parameterMode_; }
+  void SetParameterMode(TParameterModeOption Value) { parameterMode_ = Value; }
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor Value) { cursor_ = Value; }
+  bool Optimize() const { return optimize_; }
+  void SetOptimize(bool Value) { optimize_ = Value; }
+
+  // Calls the procedure. A single variant array stands for its elements; a single Int64 0 means
+  // no parameters. An Int64 value (3, 4, 5, 12 or 252) marks an output parameter of that type.
+  void CallProcedure(const std::string& Name, const std::vector<TVariant>& Parameters);
+  TOracleQuery* Query() const { return query_.get(); }
+  TCollection* Parameters() const { return parameters_.get(); }
+
+  void SessionLoggingOff(TOracleSession* Session) override;
+  void SessionDestroying(TOracleSession* Session) override;
+
+ private:
+  std::unique_ptr<TCollection> PrepareParameters(const std::vector<TVariant>& Parameters);
+
+  TOracleSession* session_ = nullptr;
+  bool debug_ = false;
+  std::string packageName_;
+  TParameterModeOption parameterMode_ = pmPositional;
+  TCursor cursor_ = 0;
+  bool optimize_ = true;
+  std::unique_ptr<TOracleQuery> query_;
+  std::unique_ptr<TCollection> parameters_;
+  bool redeclare_ = true;
+  bool firstCall_ = true;
+};
+
+// ================================================================================================
+// Session pool
+// ================================================================================================
+
+enum TSessionPoolType { ptDefault, ptOracle };
+using TSessionPoolEvent = std::function<void(TOracleSessionPool* Sender)>;
+using TSessionPoolSessionEvent = std::function<void(TOracleSessionPool* Sender, TOracleSession* Session)>;
+
+class TOracleSessionPoolEntry : public TObject {
+  TALVIK_CLASS(TOracleSessionPoolEntry, TObject)
+  explicit TOracleSessionPoolEntry(TOracleSessionPool* Pool) : pool_(Pool) {}
+  ~TOracleSessionPoolEntry() override;
+  void Reserve(TOracleSession* Session);
+  void Release();
+  bool Reserved() const { return reservedBy_ != nullptr; }
+  TOracleSession* PooledSession() const { return session_.get(); }
+  TOracleSession* ReservedBy() const { return reservedBy_; }
+  TDateTime LastRelease() const { return lastRelease_; }
+  void SetLastRelease(TDateTime Value) { lastRelease_ = Value; }
+
+ private:
+  TOracleSessionPool* pool_;
+  std::unique_ptr<TOracleSession> session_;
+  TOracleSession* reservedBy_ = nullptr;
+  TDateTime lastRelease_ = 0;
+};
+
+// Lends connected sessions to sessions whose Pooling is spInternal.
+class TOracleSessionPool : public TComponent {
+  TALVIK_CLASS(TOracleSessionPool, TComponent)
+  explicit TOracleSessionPool(TComponent* AOwner);
+  ~TOracleSessionPool() override;
+
+  int Max() const { return max_; }
+  void SetMax(int Value) { max_ = Value; }
+  int Min() const { return min_; }
+  void SetMin(int Value) { min_ = Value; }
+  int TimeOut() const { return timeOut_; }
+  void SetTimeOut(int Value) { timeOut_ = Value; }
+  TSessionPoolType PoolType() const { return poolType_; }
+  void SetPoolType(TSessionPoolType Value) { poolType_ = Value; }
+  const std::string& LogonUsername() const { return logonUsername_; }
+  void SetLogonUsername(const std::string& Value) { logonUsername_ = Value; }
+  const std::string& LogonPassword() const { return logonPassword_; }
+  void SetLogonPassword(const std::string& Value) { logonPassword_ = Value; }
+  const std::string& LogonDatabase() const { return logonDatabase_; }
+  void SetLogonDatabase(const std::string& Value) { logonDatabase_ = Value; }
+  const std::string& PoolName() const { return poolName_; }
+  bool Homogeneous() const { return homogeneous_; }
+  void SetHomogeneous(bool Value) { homogeneous_ = Value; }
+  bool StatementCache() const { return statementCache_; }
+  void SetStatementCache(bool Value) { statementCache_ = Value; }
+  // How long a reservation waits for a free slot while Max is reached, in milliseconds; then it
+  // raises "TOracleSessionPool: no session available". 0 waits without end.
+  int WaitTimeOut() const { return waitTimeOut_; }
+  void SetWaitTimeOut(int Value) { waitTimeOut_ = Value; }
+  TSessionPoolEvent OnOpen;
+  TSessionPoolEvent OnClose;
+  TSessionPoolSessionEvent AfterReserve;
+  TSessionPoolSessionEvent BeforeRelease;
+
+  void Open();
+  void Close();
+  bool Active() const { return active_; }
+  void GetSession(TOracleSession* Session);
+  bool ReleaseSession(TOracleSession* Session);
+  int Count();
+  int Available();
+  TOracleSessionPoolEntry* Entries(int Index);
+  // Frees the free entries idle longer than TimeOut while more than Min are left.
+  void Purge();
+
+  TSessionPoolType EffectivePoolType() const { return effectiveType_; }
+  OCIEnv* Environment() const { return env_; }
+  OCIError* ErrorHandle() const { return err_; }
+  OCIAuthInfo* AuthInfo() const { return auth_; }
+  void CheckStatus(sword Status);
+
+ private:
+  int max_ = 0;
+  int min_ = 0;
+  int timeOut_ = 0;
+  TSessionPoolType poolType_ = ptDefault;
+  std::string logonUsername_;
+  std::string logonPassword_;
+  std::string logonDatabase_;
+  std::string poolName_;
+  bool homogeneous_ = false;
+  bool statementCache_ = false;
+  int waitTimeOut_ = 30000;
+  std::recursive_mutex listLock_;
+  std::vector<TOracleSessionPoolEntry*> entries_;
+  bool active_ = false;
+  TSessionPoolType effectiveType_ = ptDefault;
+  bool effectiveHomogeneous_ = false;
+  bool effectiveStatementCache_ = false;
+  TOracleCriticalSection reserveLock_;
+  OCIEnv* env_ = nullptr;
+  bool ownEnv_ = false;
+  OCIError* err_ = nullptr;
+  OCISPool* spool_ = nullptr;
+  OCIAuthInfo* auth_ = nullptr;
+};
+
+// The pool sessions use when their Pooling is spInternal and they name no pool.
+TOracleSessionPool* DefaultSessionPool();

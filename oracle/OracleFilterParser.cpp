@@ -2,6 +2,7 @@
 // Every level holds its subtrees in owning pointers, so an error leaves nothing allocated.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "oracle/OracleFilter.h"
 
@@ -138,66 +139,63 @@ class Parser {
     return w;
   }
 
-  // simple := term { ( "+" | "-" | OR | XOR ) term }
-  Node Simple() {
-    Node left = Term();
+  // Reads operand { operator operand }, building binary nodes left to right; nextOperator consumes
+  // and answers the next operator of the level, or nothing where the level ends.
+  template <typename Operand, typename NextOperator>
+  Node LeftToRight(Operand operand, NextOperator nextOperator) {
+    Node left = operand();
     int height = height_;
-    for (;;) {
-      SkipBlanks();
-      if (AtOperandEnd()) break;
-      TOperator op;
-      const char c = Cur();
-      if (c == '+' || c == '-') {
-        op = c == '+' ? opPlus : opMinus;
-        ++pos_;
-      } else if (IsLetter(c)) {
-        const Word w = PeekWord();
-        if (w.kind != wOperator || (w.op != opOr && w.op != opXor)) break;  // given back
-        op = w.op;
-        pos_ = w.end;
-      } else {
-        break;  // "*", "/" and the comparison characters end the simple expression
-      }
-      Node right = Term();
+    while (const std::optional<TOperator> op = nextOperator()) {
+      Node right = operand();
       Grow(height);
       height = height_;
-      left = std::make_unique<TBinaryOp>(op, std::move(left), std::move(right));
+      left = std::make_unique<TBinaryOp>(*op, std::move(left), std::move(right));
     }
     height_ = height;
     return left;
   }
 
+  // simple := term { ( "+" | "-" | OR | XOR ) term }
+  Node Simple() {
+    return LeftToRight([this] { return Term(); }, [this] { return SimpleOperator(); });
+  }
+
+  std::optional<TOperator> SimpleOperator() {
+    SkipBlanks();
+    if (AtOperandEnd()) return std::nullopt;
+    const char c = Cur();
+    if (c == '+' || c == '-') {
+      ++pos_;
+      return c == '+' ? opPlus : opMinus;
+    }
+    if (!IsLetter(c)) return std::nullopt;  // "*", "/" and the comparison characters end it
+    const Word w = PeekWord();
+    if (w.kind != wOperator || (w.op != opOr && w.op != opXor)) return std::nullopt;  // given back
+    pos_ = w.end;
+    return w.op;
+  }
+
   // term := factor { ( "*" | "/" | DIV | MOD | AND | SHL | SHR ) factor }
   Node Term() {
-    Node left = Factor();
-    int height = height_;
-    for (;;) {
-      SkipBlanks();
-      if (AtOperandEnd()) break;
-      TOperator op;
-      const char c = Cur();
-      if (c == '*' || c == '/') {
-        op = c == '*' ? opMult : opDivide;
-        ++pos_;
-      } else if (c == '+' || c == '-' || IsRelChar(c)) {
-        break;
-      } else if (IsLetter(c)) {
-        const Word w = PeekWord();
-        if (w.kind == wTrue || w.kind == wFalse) throw EExpression("Boolean literal not allowed here");
-        if (w.kind == wIdentifier) throw EExpression(Format("Identifier %s not allowed here", {w.text}));
-        if (w.op == opNot || w.op == opOr || w.op == opXor) break;  // a looser level's word, given back
-        op = w.op;
-        pos_ = w.end;
-      } else {
-        throw EExpression(Format("char %s in input stream", {CurrentChar()}));
-      }
-      Node right = Factor();
-      Grow(height);
-      height = height_;
-      left = std::make_unique<TBinaryOp>(op, std::move(left), std::move(right));
+    return LeftToRight([this] { return Factor(); }, [this] { return TermOperator(); });
+  }
+
+  std::optional<TOperator> TermOperator() {
+    SkipBlanks();
+    if (AtOperandEnd()) return std::nullopt;
+    const char c = Cur();
+    if (c == '*' || c == '/') {
+      ++pos_;
+      return c == '*' ? opMult : opDivide;
     }
-    height_ = height;
-    return left;
+    if (c == '+' || c == '-' || IsRelChar(c)) return std::nullopt;
+    if (!IsLetter(c)) throw EExpression(Format("char %s in input stream", {CurrentChar()}));
+    const Word w = PeekWord();
+    if (w.kind == wTrue || w.kind == wFalse) throw EExpression("Boolean literal not allowed here");
+    if (w.kind == wIdentifier) throw EExpression(Format("Identifier %s not allowed here", {w.text}));
+    if (w.op == opNot || w.op == opOr || w.op == opXor) return std::nullopt;  // a looser level's word
+    pos_ = w.end;
+    return w.op;
   }
 
   Node Factor() {

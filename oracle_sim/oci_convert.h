@@ -35,7 +35,7 @@ struct WriteOutcome {
 // sets the indicator). Throws OraError for conversions Oracle refuses (932, 1722, 1455 ...).
 WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size);
 
-// Bytes of the element a value of this external type needs (for buffers the library allocates).
+// LONG and LONG RAW, the types whose values may come in pieces.
 bool IsLongType(ub2 dty);
 
 // The value as text, the way a fetch into a character type shows it.

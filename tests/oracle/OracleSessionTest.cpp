@@ -262,6 +262,22 @@ TEST_P(SessionTest, ChangePasswordQuotesTheNewPassword) {
   EXPECT_TRUE(again->Connected());
 }
 
+TEST_P(SessionTest, AnExpiredPasswordIsChangedOnTheFailedLogonsConnection) {
+  auto s = Session("expired", "expired");
+  EXPECT_EQ(ErrorCode([&] { s->LogOn(); }), 28001);
+  EXPECT_FALSE(s->Connected());
+  if (GetParam()) {
+    // Host calls change a password with a statement, which needs a connection.
+    EXPECT_THROW(s->ChangePassword("renewed"), Exception);
+    return;
+  }
+  s->ChangePassword("renewed");
+  EXPECT_EQ(s->LogonPassword(), "renewed");
+  s->LogOn();
+  EXPECT_TRUE(s->Connected());
+  EXPECT_EQ(s->LogonWarning(), "");
+}
+
 TEST_P(SessionTest, DetectionsAndBuffers) {
   auto s = Session("scott", "tiger");
   EXPECT_EQ(s->DateFormatLength(), 40);  // not connected

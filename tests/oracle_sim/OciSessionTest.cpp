@@ -949,3 +949,41 @@ TEST_F(OciSessionTest, RowidOfTheInsertedRow) {
   oci.OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
   for (OCIStmt* s : {st, sel, upd}) oci.OCIHandleFree(s, OCI_HTYPE_STMT);
 }
+
+TEST_F(OciSessionTest, DescribeOnlyAndReturningInto) {
+  MakeTable(3);
+  // Describing runs nothing: the select list is known without rows.
+  OCIStmt* st = conn->Prepare("select id, name from t where id = :id");
+  int id = 1;
+  OCIBind* b = nullptr;
+  oci.OCIBindByName(st, &b, conn->err, T(":id"), -1, &id, sizeof id, SQLT_INT, nullptr, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(st, 0, OCI_DESCRIBE_ONLY), OCI_SUCCESS) << conn->Message();
+  ub4 count = 0;
+  oci.OCIAttrGet(st, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, conn->err);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(oci.OCIStmtFetch(st, conn->err, 1, OCI_FETCH_NEXT, OCI_DEFAULT), OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 1002);
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+
+  // The ROWID of a new row comes back through RETURNING ... INTO.
+  st = conn->Prepare("insert into t (id, name) values (9, 'nine') returning rowid into :rvl__rowid");
+  char rowid[19] = {};
+  sb2 ind = -1;
+  oci.OCIBindByName(st, &b, conn->err, T(":RVL__ROWID"), -1, rowid, sizeof rowid, SQLT_STR, &ind, nullptr,
+                    nullptr, 0, nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(ind, 0);
+  EXPECT_EQ(std::strlen(rowid), 18u);
+  OCIStmt* sel = conn->Prepare("select name from t where rowid = :r");
+  char name[21] = {};
+  oci.OCIBindByName(sel, &b, conn->err, T(":r"), -1, rowid, sizeof rowid, SQLT_STR, nullptr, nullptr, nullptr,
+                    0, nullptr, OCI_DEFAULT);
+  OCIDefine* d = nullptr;
+  oci.OCIDefineByPos(sel, &d, conn->err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr,
+                     OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(sel, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_STREQ(name, "nine");
+  oci.OCIHandleFree(sel, OCI_HTYPE_STMT);
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}

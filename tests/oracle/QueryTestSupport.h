@@ -1,0 +1,82 @@
+// A fresh simulated instance per test, and sessions on it in either call generation.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "oracle/Oracle.h"
+#include "platform/rtl/Process.h"
+
+class SimInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(t->test_suite_name()) + "_" + t->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    dir_ = std::filesystem::temp_directory_path() / ("talvik_query_" + name + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
+    SetCommandLine(std::vector<std::string>{"talvik"});
+    InitClientLibrary();
+  }
+  void TearDown() override {
+    unsetenv("TALVIK_SIM_DB");
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  // A connected session; HostCalls chooses the older call generation.
+  static std::unique_ptr<TOracleSession> Connect(bool HostCalls, const std::string& User = "scott",
+                                                 const std::string& Password = "tiger") {
+    auto s = std::make_unique<TOracleSession>(nullptr);
+    s->Preferences()->SetUseOCI7(HostCalls);
+    s->SetLogonUsername(User);
+    s->SetLogonPassword(Password);
+    s->SetLogonDatabase("SIM");
+    s->LogOn();
+    return s;
+  }
+
+  static std::unique_ptr<TOracleQuery> Query(TOracleSession* Session, const std::string& SQL) {
+    auto q = std::make_unique<TOracleQuery>(nullptr);
+    q->SetSession(Session);
+    q->SQL()->SetText(SQL);
+    return q;
+  }
+
+  static void Run(TOracleSession* Session, const std::string& SQL) { Query(Session, SQL)->Execute(); }
+
+  // The message of the exception F raises ("" when none).
+  static std::string Raised(const std::function<void()>& F) {
+    try {
+      F();
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "";
+  }
+  static int OracleCode(const std::function<void()>& F) {
+    try {
+      F();
+    } catch (const EOracleError& e) {
+      return e.ErrorCode();
+    }
+    return 0;
+  }
+
+  std::filesystem::path dir_;
+};
+
+// The same tests in both call generations.
+class BothModesTest : public SimInstanceTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool HostCalls() const { return GetParam(); }
+  std::unique_ptr<TOracleSession> Connect() { return SimInstanceTest::Connect(HostCalls()); }
+};
