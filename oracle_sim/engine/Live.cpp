@@ -265,21 +265,25 @@ std::string RawAddress(uint64_t v) {
   return r;
 }
 
-uint32_t HashValue(const std::string& sql) {
-  uint32_t h = 2166136261u;
-  for (unsigned char ch : sql) {
+namespace {
+// FNV-1a over the statement text.
+template <typename T>
+T Fnv(const std::string& text, T basis, T prime) {
+  T h = basis;
+  for (unsigned char ch : text) {
     h ^= ch;
-    h *= 16777619u;
+    h *= prime;
   }
   return h;
 }
+}  // namespace
+
+uint32_t HashValue(const std::string& sql) {
+  return Fnv<uint32_t>(sql, 2166136261u, 16777619u);
+}
 
 uint64_t SqlAddress(const std::string& sql) {
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char ch : sql) {
-    h ^= ch;
-    h *= 1099511628211ull;
-  }
+  uint64_t h = Fnv<uint64_t>(sql, 1469598103934665603ull, 1099511628211ull);
   return 0x67000000ull + (h % 0xFFFFFFull) * 16 + 16;
 }
 
