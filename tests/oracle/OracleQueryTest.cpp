@@ -1,6 +1,7 @@
 // Queries against the simulated instance in both call generations: variables of every scalar type
 // in and out, batched fetching, LONG values in pieces, array DML, parse errors, re-parsing, field
 // access with its conversions, and the threaded path.
+#include <algorithm>
 #include <cmath>
 
 #include "QueryTestSupport.h"
@@ -397,6 +398,48 @@ TEST_P(QueryTest, SessionStatesAreChecked) {
   s->LogOn();
   q->Execute();
   EXPECT_EQ(q->FieldAsInteger(0), 1);
+}
+
+TEST_P(QueryTest, ALostConnectionSurfacesAsAnOracleError) {
+  auto s = Connect();
+  auto dba = SimInstanceTest::Connect(false, "system", "manager");
+  auto q = Query(s.get(), "select userenv('SID') from dual");
+  q->Execute();
+  int sid = q->FieldAsInteger(0);
+  // The serial number is found by trying: the instance is fresh, so the numbers are small.
+  bool cut = false;
+  for (int serial = 1; serial < 5000 && !cut; ++serial) {
+    int code = OracleCode([&] {
+      Run(dba.get(), "alter system disconnect session '" + std::to_string(sid) + "," +
+                         std::to_string(serial) + "' immediate");
+    });
+    ASSERT_TRUE(code == 0 || code == 30) << code;
+    cut = code == 0;
+  }
+  ASSERT_TRUE(cut);
+  auto again = Query(s.get(), "select 1 from dual");
+  EXPECT_EQ(OracleCode([&] { again->Execute(); }), 3113);
+}
+
+TEST_P(QueryTest, DebugShowsTheStatementAndTheCursorIsRestored) {
+  auto s = Connect();
+  auto& ui = HeadlessOracleUserInterface();
+  ui.Clear();
+  auto q = Query(s.get(), "select :a from dual");
+  q->DeclareVariable("a", otString);
+  q->DeclareVariable("b", otLong);
+  q->SetVariable("a", "x");
+  q->SetDebug(true);
+  q->SetCursor(oracle_ui::crHourGlass);
+  SetScreenCursor(oracle_ui::crDefault);
+  q->DeleteVariable("b");
+  q->Execute();
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0], "select :a from dual\r:A = x");
+  EXPECT_EQ(GetScreenCursor(), oracle_ui::crDefault);
+  EXPECT_NE(std::find(ui.CursorHistory().begin(), ui.CursorHistory().end(), oracle_ui::crHourGlass),
+            ui.CursorHistory().end());
+  ui.Clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, QueryTest, ::testing::Values(false, true),
