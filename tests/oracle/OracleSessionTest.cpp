@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "oracle/Oracle.h"
-#include "oracle/OracleSessionSQL.h"
 
 namespace {
 
@@ -43,14 +42,13 @@ class SessionTest : public ::testing::TestWithParam<bool> {
     s->SetLogonDatabase("SIM");
     return s;
   }
-  static std::vector<std::vector<std::string>> Rows(TOracleSession* s, const std::string& sql) {
-    std::vector<std::vector<std::string>> rows;
-    RunInternalStatement(s, sql, {}, &rows);
-    return rows;
-  }
+  // The first column of the first row as text ("<none>" without a row).
   static std::string Scalar(TOracleSession* s, const std::string& sql) {
-    auto rows = Rows(s, sql);
-    return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
+    TOracleQuery query(nullptr);
+    query.SetSession(s);
+    query.SQL()->SetText(sql);
+    query.Execute();
+    return query.Eof() ? "<none>" : query.FieldAsString(0);
   }
   // Ends another session's connection: its next call sees ORA-03113. The serial number is found by
   // trying (the instance is fresh, so the numbers are small).
