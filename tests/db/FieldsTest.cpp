@@ -466,3 +466,18 @@ TEST(DataSourceLinks, CircularLinksAreRefused) {
   EXPECT_FALSE(c.IsLinkedTo(&loop));
   EXPECT_THROW(other.SetDataSet(&c), EDatabaseError) << "c follows other";
 }
+
+TEST_F(Fields, FreeingAFieldOfAnOpenDatasetClosesIt) {
+  auto* id = new TIntegerField(nullptr);
+  id->SetFieldName("ID");
+  id->SetDataSet(&ds);
+  auto* name = new TStringField(nullptr);
+  name->SetFieldName("NAME");
+  name->SetDataSet(&ds);
+  ds.Open();
+  delete name;
+  EXPECT_FALSE(ds.Active()) << "no record layout may refer to a freed field";
+  EXPECT_EQ(ds.FieldCount(), 1);
+  ds.Open();
+  EXPECT_EQ(id->AsInteger(), 1);
+}
