@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "oracle/Oracle.h"
+#include "platform/db/DB.h"
 
 namespace {
 
@@ -285,10 +286,60 @@ int TVariables::IndexOf(const std::string& Name) const {
 }
 
 void TVariables::Assign(TPersistent* Source) {
-  TPersistent::Assign(Source);
+  auto* params = dynamic_cast<TParams*>(Source);
+  if (!params) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  items_->Clear();
+  for (int i = 0; i < params->Count(); ++i) {
+    TParam* p = params->Items(i);
+    auto* v = static_cast<TVariableData*>(items_->Add());
+    v->name = ":" + p->Name();
+    v->elementCount = 0;
+    v->SetArraySize(1, -1, nullptr);
+    switch (p->Value().VarType()) {
+      case varSmallint:
+      case varInteger:
+      case varBoolean:
+      case varByte:
+        v->varType = otInteger;
+        break;
+      case varSingle:
+      case varDouble:
+      case varCurrency:
+        v->varType = otFloat;
+        break;
+      case varDate:
+        v->varType = otDate;
+        break;
+      case varString:
+      case varOleStr:
+        v->varType = otString;
+        break;
+      default:
+        items_->Delete(v->Index());
+        throw Exception("Unsupported variable type");
+    }
+    v->elementSize = VariableElementSize(v->varType);
+    v->buffer = AllocateZeroed(static_cast<size_t>(v->elementSize));
+    v->isComplex = false;
+    v->ownsBuffer = true;
+    v->StoreValue(0, p->Value(), nullptr);
+  }
+  if (query_) query_->ForgetParsedText();
 }
 
 void TVariables::AssignTo(TPersistent* Dest) {
+  if (auto* params = dynamic_cast<TParams*>(Dest)) {
+    params->Clear();
+    for (int i = 0; i < Count(); ++i) {
+      TVariableData* v = Items(i);
+      TParam* p = params->CreateParam(ftUnknown, v->name.substr(v->name[0] == ':' ? 1 : 0), ptUnknown);
+      p->SetValue(v->IsNull() ? TVariant() : v->ElementValue(0, nullptr));
+    }
+    return;
+  }
   auto* target = dynamic_cast<TVariables*>(Dest);
   if (!target) {
     TPersistent::AssignTo(Dest);

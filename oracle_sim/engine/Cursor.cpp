@@ -231,6 +231,12 @@ const std::vector<ColumnDesc>& Cursor::Describe() {
 
 namespace {
 
+// Clears the session's "waiting for" mark when a statement ends, however it ends.
+struct WaitScope {
+  SessionState& s;
+  ~WaitScope() { s.StopWaiting(); }
+};
+
 bool LockRow(SessionState& s, int64_t obj, int64_t rid) {
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(s.db, "INSERT OR IGNORE INTO sim$locks(obj_id, rid, sid) VALUES (?, ?, ?)", -1, &st,
@@ -247,6 +253,7 @@ bool LockRow(SessionState& s, int64_t obj, int64_t rid) {
   int holder = s.sid;
   if (sqlite3_step(st) == SQLITE_ROW) holder = sqlite3_column_int(st, 0);
   sqlite3_finalize(st);
+  if (holder != s.sid) s.env.lockHolder = holder;
   return holder == s.sid;
 }
 
@@ -254,6 +261,7 @@ void ExecuteLockingSelect(CursorState& c) {
   SessionState& s = *c.session;
   const Translation& tr = *c.tr;
   size_t visible = tr.columns.size();
+  WaitScope waiting{s};
   for (;;) {
     s.BeginWrite();
     try {
@@ -299,6 +307,7 @@ void ExecuteDml(CursorState& c, int iterations) {
   const Translation& tr = *c.tr;
   c.Prepare();
   int64_t done = 0;
+  WaitScope waiting{s};
   s.BeginWrite();
   for (int it = 0; it < iterations;) {
     try {
@@ -321,8 +330,7 @@ void ExecuteDml(CursorState& c, int iterations) {
       sqlite3_reset(c.stmt);
       ++it;
     } catch (const LockConflict&) {
-      sqlite3_reset(c.stmt);
-      for (auto& name : tr.outBinds) c.outs[name].clear();
+      sqlite3_reset(c.stmt);  // (RETURNING rows come only from a completed statement)
       s.CommitWrite();
       try {
         s.WaitForLock(false);

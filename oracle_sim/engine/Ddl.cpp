@@ -304,7 +304,7 @@ class Ddl {
     }
     std::string lock = "INSERT OR IGNORE INTO sim$locks(obj_id, rid, sid) VALUES (" + id +
                        ", OLD.rowid, ora_sid()); " +
-                       "SELECT RAISE(ABORT, 'SIM-LOCK') FROM sim$locks WHERE obj_id = " + id +
+                       "SELECT ora_lock_conflict(sid) FROM sim$locks WHERE obj_id = " + id +
                        " AND rid = OLD.rowid AND sid <> ora_sid(); ";
     std::string pack = "ora_pack(";
     for (size_t i = 0; i < t.columns.size(); ++i)

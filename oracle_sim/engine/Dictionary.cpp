@@ -220,7 +220,7 @@ CREATE TABLE sim$synonyms(owner TEXT NOT NULL, synonym_name TEXT NOT NULL, table
 CREATE TABLE sim$sessions(sid INTEGER PRIMARY KEY, serial INTEGER NOT NULL, username TEXT, user_id INTEGER,
   pid INTEGER NOT NULL, logon_time TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'INACTIVE', client_info TEXT,
   module TEXT, action TEXT, program TEXT, machine TEXT, osuser TEXT, sql_trace INTEGER NOT NULL DEFAULT 0,
-  killed INTEGER NOT NULL DEFAULT 0);
+  killed INTEGER NOT NULL DEFAULT 0, waiting_for INTEGER);
 CREATE TABLE sim$locks(obj_id INTEGER NOT NULL, rid INTEGER NOT NULL, sid INTEGER NOT NULL, UNIQUE(obj_id, rid));
 CREATE INDEX sim$locks_sid ON sim$locks(sid);
 CREATE TABLE sim$undo(seq INTEGER PRIMARY KEY AUTOINCREMENT, sid INTEGER NOT NULL, obj_id INTEGER NOT NULL,
@@ -228,6 +228,7 @@ CREATE TABLE sim$undo(seq INTEGER PRIMARY KEY AUTOINCREMENT, sid INTEGER NOT NUL
 CREATE INDEX sim$undo_sid ON sim$undo(sid, seq);
 CREATE INDEX sim$undo_row ON sim$undo(obj_id, rid, sid, seq);
 INSERT INTO sim$meta VALUES ('catalog_version', 1);
+INSERT INTO sim$meta VALUES ('schema_version', 2);
 UPDATE sqlite_sequence SET seq = 0;
 )SQL";
 

@@ -78,6 +78,8 @@ struct SessionState {
   bool SessionAlive(int sid);
   void CleanupDeadHolders(int64_t objId);
   void WaitForLock(bool nowait);
+  void StopWaiting() noexcept;
+  int waitingFor = 0;  // the session whose lock this one waits for (0: none)
   void StatementStart();
   [[noreturn]] void RaiseSqlite(int rc);
 

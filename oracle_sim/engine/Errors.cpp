@@ -13,6 +13,7 @@ const std::unordered_map<int, const char*>& Messages() {
       {1, "unique constraint (%s) violated"},
       {28, "your session has been killed"},
       {54, "resource busy and acquire with NOWAIT specified"},
+      {60, "deadlock detected while waiting for resource"},
       {900, "invalid SQL statement"},
       {901, "invalid CREATE command"},
       {902, "invalid datatype"},

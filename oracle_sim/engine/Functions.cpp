@@ -1645,6 +1645,13 @@ ORA_FN(FnUserenv) {
   sqlite3_result_null(c);
 }
 
+// Called by the row triggers when another session holds the row: notes the holder, fails the statement.
+ORA_FN(FnLockConflict) {
+  (void)n;
+  Env(c)->lockHolder = sqlite3_value_int(v[0]);
+  sqlite3_result_error(c, "SIM-LOCK", -1);
+}
+
 // Packs row values for the undo log: per value a type byte, then the payload.
 ORA_FN(FnPack) {
   std::string out;
@@ -1780,6 +1787,7 @@ void RegisterFunctions(sqlite3* db, FunctionEnv* env) {
       {"ora_undoing", 0, FnUndoing, false},
       {"ora_userenv", 1, FnUserenv, false},
       {"ora_pack", -1, FnPack, true},
+      {"ora_lock_conflict", 1, FnLockConflict, false},
       {"ora_unpack", 2, FnUnpack, true},
   };
   for (auto& d : defs) {

@@ -23,6 +23,7 @@ struct FunctionEnv {
   std::string nlsDateFormat = "DD-MON-RR";
   std::map<int64_t, int64_t> currval;  // sequence object id -> last NEXTVAL of this session
   bool undoing = false;                // rollback in progress: triggers stay quiet
+  int lockHolder = 0;                  // the session holding the row the last statement waited for
   std::string clientInfo, module, action;
 };
 

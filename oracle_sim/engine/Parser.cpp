@@ -1,4 +1,5 @@
 // Tokenizer and recursive-descent parser of the Oracle SQL the engine accepts.
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -239,7 +240,26 @@ class Parser {
     return e;
   }
 
-  ExprP ParseExpr() { return ParseOr(); }
+  // Nesting (parentheses, calls, subqueries) and operator chains are bounded: a statement that
+  // deep is refused instead of exhausting the stack.
+  static constexpr int kMaxNesting = 120;
+  static constexpr int kMaxHeight = 400;
+  int nesting_ = 0;
+  struct Nest {
+    Parser& p;
+    explicit Nest(Parser& parser) : p(parser) {
+      if (++p.nesting_ > kMaxNesting) {
+        --p.nesting_;
+        p.Fail(3001);
+      }
+    }
+    ~Nest() { --p.nesting_; }
+  };
+
+  ExprP ParseExpr() {
+    Nest n(*this);
+    return ParseOr();
+  }
 
   ExprP ParseOr() {
     auto l = ParseAnd();
@@ -265,6 +285,7 @@ class Parser {
       Next();
       auto e = Make(Expr::Unary, pos);
       e->text = "NOT";
+      Nest n(*this);
       e->args.push_back(ParseNot());
       e->end = PrevEnd();
       return e;
@@ -272,7 +293,10 @@ class Parser {
     return ParseCompare();
   }
   ExprP Bin(const std::string& op, ExprP l, ExprP r) {
+    int height = std::max(l->height, r->height) + 1;
+    if (height > kMaxHeight) Fail(3001);
     auto e = Make(Expr::Binary, l->pos);
+    e->height = height;
     e->text = op;
     e->end = r->end;
     e->args.push_back(std::move(l));
@@ -302,6 +326,8 @@ class Parser {
       if (Cur().Is("LIKE")) {
         Next();
         auto e = Make(Expr::Like, l->pos);
+        e->height = l->height + 1;
+        if (e->height > kMaxHeight) Fail(3001);
         e->negated = neg;
         e->args.push_back(std::move(l));
         e->args.push_back(ParseAdditive());
@@ -313,6 +339,8 @@ class Parser {
       if (Cur().Is("BETWEEN")) {
         Next();
         auto e = Make(Expr::Between, l->pos);
+        e->height = l->height + 1;
+        if (e->height > kMaxHeight) Fail(3001);
         e->negated = neg;
         e->args.push_back(std::move(l));
         e->args.push_back(ParseAdditive());
@@ -325,6 +353,8 @@ class Parser {
       if (Cur().Is("IN")) {
         Next();
         auto e = Make(Expr::In, l->pos);
+        e->height = l->height + 1;
+        if (e->height > kMaxHeight) Fail(3001);
         e->negated = neg;
         e->args.push_back(std::move(l));
         if (!Cur().Is("(")) Fail(906);
@@ -344,6 +374,8 @@ class Parser {
       if (Cur().Is("IS")) {
         Next();
         auto e = Make(Expr::IsNull, l->pos);
+        e->height = l->height + 1;
+        if (e->height > kMaxHeight) Fail(3001);
         if (Accept("NOT")) e->negated = true;
         Expect("NULL", 908);
         e->args.push_back(std::move(l));
@@ -389,6 +421,7 @@ class Parser {
       auto e = Make(Expr::Unary, t.pos);
       e->text = t.text;
       Next();
+      Nest n(*this);
       e->args.push_back(ParseUnary());
       e->end = PrevEnd();
       return e;
@@ -621,6 +654,7 @@ class Parser {
 
   // ---- queries
   std::unique_ptr<Select> ParseQuery() {
+    Nest n(*this);
     if (Cur().Is("WITH")) Fail(3001);
     auto s = ParseSelectBlock();
     for (;;) {

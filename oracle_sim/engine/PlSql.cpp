@@ -495,13 +495,20 @@ class Interpreter {
   // Runs one statement; when it fails, i stays at its start so that the block can skip it.
   void Statement(size_t& i) {
     size_t start = i;
+    if (++depth_ > 100) {
+      --depth_;
+      RaisePls("PLS-00123: program too large", T(i).pos);
+    }
     try {
       StatementInner(i);
     } catch (...) {
+      --depth_;
       i = start;
       throw;
     }
+    --depth_;
   }
+  int depth_ = 0;
 
   void StatementInner(size_t& i) {
     const Token& t = T(i);

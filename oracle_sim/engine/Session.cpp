@@ -187,6 +187,13 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
             Scalar(db, "SELECT value FROM sim$meta WHERE key = 'ready'", {}) == 1;
     if (!ready && Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$meta'", {}) == 0)
       BootstrapInstance(db);
+    // files written by earlier versions of the engine get what they lack
+    if (Scalar(db, "SELECT value FROM sim$meta WHERE key = 'schema_version'", {}, 1) < 2) {
+      if (Scalar(db, "SELECT count(*) FROM pragma_table_info('sim$sessions') WHERE name = 'waiting_for'",
+                 {}) == 0)
+        Exec(db, "ALTER TABLE sim$sessions ADD COLUMN waiting_for INTEGER");
+      Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('schema_version', 2)");
+    }
   });
   if (!ready) {
     {
@@ -545,11 +552,37 @@ void SessionState::CleanupDeadHolders(int64_t objId) {
 
 void SessionState::WaitForLock(bool nowait) {
   if (nowait) Raise(54);
+  int holder = env.lockHolder;
+  env.lockHolder = 0;
+  if (holder && holder != sid) {
+    if (waitingFor != holder) {
+      Scalar(db, "UPDATE sim$sessions SET waiting_for = ? WHERE sid = ?", {holder, sid});
+      waitingFor = holder;
+    }
+    // a chain of waits that comes back to this session is a deadlock: this statement gives way
+    int64_t h = holder;
+    for (int step = 0; step < 64 && h; ++step) {
+      h = Scalar(db, "SELECT waiting_for FROM sim$sessions WHERE sid = ?", {h}, 0);
+      if (h == sid) {
+        StopWaiting();
+        throw OraError(60, "ORA-00060: deadlock detected while waiting for resource");
+      }
+    }
+  }
   for (int i = 0; i < 20; ++i) {
     if (interrupted.load()) Raise(1013);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   CleanupDeadHolders(0);
+}
+
+void SessionState::StopWaiting() noexcept {
+  if (!waitingFor) return;
+  waitingFor = 0;
+  try {
+    Scalar(db, "UPDATE sim$sessions SET waiting_for = NULL WHERE sid = ?", {sid});
+  } catch (...) {
+  }
 }
 
 // ------------------------------------------------------------------ Session

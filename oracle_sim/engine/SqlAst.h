@@ -62,6 +62,7 @@ struct Expr {
   std::string argName;      // a named argument "name => value" of a call (upper-case)
   int pos = 0;
   int end = 0;
+  int height = 1;  // levels of operators below (binary chains)
 };
 
 struct SelectItem {

@@ -610,13 +610,16 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   if (!d->Prepare()) return true;
   FontObj* f = SelectedFont(d);
   QString s = QS(text);
-  int count = static_cast<int>(s.toUcs4().size());
+  // the character count and the width cost a layout each: only what is needed is measured
+  int count = (dx || d->st.charExtra) ? static_cast<int>(s.toUcs4().size()) : 0;
   if (d->st.textAlign & TA_UPDATECP) {
     x = d->st.pos.X;
     y = d->st.pos.Y;
   }
-  int width = RunWidth(d, f, s, dx, count);
   UINT h = d->st.textAlign & (TA_CENTER | TA_RIGHT);
+  bool fillsCell = d->st.bkMode == OPAQUE && !(r && (options & ETO_OPAQUE)) && f->lf.lfEscapement == 0;
+  bool needWidth = h != 0 || fillsCell || (d->st.textAlign & TA_UPDATECP);
+  int width = needWidth ? RunWidth(d, f, s, dx, count) : 0;
   if (h == TA_CENTER)
     x -= width / 2;
   else if (h == TA_RIGHT)
@@ -632,11 +635,24 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.fillRect(QRect(r->Left, r->Top, r->Width(), r->Height()), QCol(d->st.bkColor));
   }
   bool clipped = r && (options & ETO_CLIPPED);
+  if (clipped && !dx && !d->st.charExtra && f->lf.lfEscapement == 0 && x >= r->Left && y >= r->Top) {
+    // the common cell: text clipped at the right and bottom of its rectangle, which the text
+    // drawing itself can do without a clip of the painter's
+    if (r->Right > x && r->Bottom > y) {
+      p.setFont(f->qfont);
+      p.setPen(QCol(d->st.textColor));
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.drawText(QRect(x, y, r->Right - x, r->Bottom - y), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                 s);
+    }
+    if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
+    return true;
+  }
   if (clipped) {
     p.save();
     p.setClipRect(QRect(r->Left, r->Top, r->Width(), r->Height()), Qt::IntersectClip);
   }
-  if (d->st.bkMode == OPAQUE && !(r && (options & ETO_OPAQUE)) && f->lf.lfEscapement == 0) {
+  if (fillsCell) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
   }

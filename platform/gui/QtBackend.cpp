@@ -184,6 +184,11 @@ class HostWidget : public QWidget {
   [[maybe_unused]] HWND hwnd_;
 };
 
+std::map<HWND, HostWidget*>& HostWidgets() {
+  static std::map<HWND, HostWidget*> m;
+  return m;
+}
+
 class QtHost : public Host {
  public:
   explicit QtHost(HWND hwnd) : hwnd_(hwnd) {
@@ -207,8 +212,12 @@ class QtHost : public Host {
     if (popup_ || (ex & WS_EX_NOACTIVATE)) widget_->setAttribute(Qt::WA_ShowWithoutActivating);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     if (owner) ownerHwnd_ = owner;
+    HostWidgets()[hwnd] = widget_;
   }
-  ~QtHost() override { delete widget_; }
+  ~QtHost() override {
+    HostWidgets().erase(hwnd_);
+    delete widget_;
+  }
   void GeometryChanged(const RECT& r) override {
     widget_->applying = true;
     widget_->setGeometry(r.Left, r.Top, std::max(1, r.Width()), std::max(1, r.Height()));
@@ -396,6 +405,28 @@ int ToolkitMessageBox(HWND owner, const std::string& text, const std::string& ca
   return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
 }
 }  // namespace
+
+bool ToolkitMouseClick(HWND topLevel, POINT client, int button) {
+  auto it = HostWidgets().find(topLevel);
+  if (it == HostWidgets().end()) return false;
+  Qt::MouseButton b = button == 2 ? Qt::RightButton : Qt::LeftButton;
+  QPointF local(client.X, client.Y);
+  QPointF global = it->second->mapToGlobal(local);
+  QMouseEvent press(QEvent::MouseButtonPress, local, global, b, b, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, global, b, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(it->second, &press);
+  QCoreApplication::sendEvent(it->second, &release);
+  return true;
+}
+
+bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::string& text, bool press) {
+  auto it = HostWidgets().find(topLevel);
+  if (it == HostWidgets().end()) return false;
+  QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey,
+              Qt::KeyboardModifiers::fromInt(static_cast<int>(qtModifiers)), QString::fromStdString(text));
+  QCoreApplication::sendEvent(it->second, &e);
+  return true;
+}
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {
   BoxHandler() = std::move(handler);

@@ -63,6 +63,13 @@ using MessageBoxHandler =
     std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
+// Hands a toolkit mouse click or key event to the toolkit window of a top-level window, as the
+// desktop would (the Qt backend must be installed). `client` is in the window's coordinates;
+// `button` 1 is the left, 2 the right button. For keys, `qtKey`, `qtModifiers` and `text` are as in
+// TranslateQtKey.
+bool ToolkitMouseClick(HWND topLevel, POINT client, int button);
+bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::string& text, bool press);
+
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.
 void UpdateAllWindows(HWND topLevel);

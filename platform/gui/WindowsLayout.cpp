@@ -37,6 +37,20 @@ void Intersect(std::vector<RECT>& rects, const RECT& b) {
   rects.swap(out);
 }
 
+// What a window covers in top-level coordinates: its rectangle, or its window region.
+void SubtractWindow(std::vector<RECT>& rects, const Wnd* c) {
+  RECT r = RectInRoot(c);
+  if (!c->windowRgn) {
+    Subtract(rects, r);
+    return;
+  }
+  for (RECT part : RegionRects(c->windowRgn)) {
+    OffsetRect(part, r.Left, r.Top);
+    RECT clipped;
+    if (IntersectRect(clipped, part, r)) Subtract(rects, clipped);
+  }
+}
+
 // The visible part of `area` (in w's window coordinates) in top-level window coordinates: clipped by
 // the ancestors' client areas, by siblings above each window on the way up and by w's own children.
 std::vector<RECT> VisibleRects(Wnd* w, RECT area, bool clipChildren) {
@@ -45,7 +59,7 @@ std::vector<RECT> VisibleRects(Wnd* w, RECT area, bool clipChildren) {
   std::vector<RECT> rects{area};
   if (clipChildren) {
     for (Wnd* c : w->children)
-      if (c->style & WS_VISIBLE) Subtract(rects, RectInRoot(c));
+      if (c->style & WS_VISIBLE) SubtractWindow(rects, c);
   }
   for (Wnd* cur = w; cur->parent; cur = cur->parent) {
     Wnd* p = cur->parent;
@@ -55,7 +69,7 @@ std::vector<RECT> VisibleRects(Wnd* w, RECT area, bool clipChildren) {
     Intersect(rects, pc);
     for (Wnd* sib : p->children) {
       if (sib == cur) break;  // only those above
-      if (sib->style & WS_VISIBLE) Subtract(rects, RectInRoot(sib));
+      if (sib->style & WS_VISIBLE) SubtractWindow(rects, sib);
     }
   }
   if (w->windowRgn) {

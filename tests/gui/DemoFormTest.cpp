@@ -202,3 +202,32 @@ TEST_F(DemoForm, RendersPanelsPaintedCellsScrollBarsAndAPopup) {
   EXPECT_EQ(talvik::gui::WindowPixel(drop->Handle(), 5, 17 + 5), RGB(10, 36, 106));
   delete drop;
 }
+
+// Input through the toolkit's own events: the translation of the Qt backend, offscreen too.
+TEST_F(DemoForm, ToolkitInputReachesControls) {
+  talvik::gui::UseQtBackend();
+  CreateApplication();
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(100, 100, 300, 200);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(50, 40, 100, 60);
+  std::vector<std::string> got;
+  panel->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState, int x, int y) {
+    got.push_back("down " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y));
+  };
+  form.OnKeyDown = [&](TObject*, WORD& k, TShiftState) { got.push_back("vk " + std::to_string(k)); };
+  form.OnKeyPress = [&](TObject*, char32_t& k) {
+    got.push_back("char " + std::to_string(static_cast<unsigned>(k)));
+  };
+  form.Show();
+  Application->ProcessMessages();
+  ASSERT_TRUE(talvik::gui::ToolkitMouseClick(form.Handle(), Point(70, 60), 1));
+  ASSERT_TRUE(talvik::gui::ToolkitMouseClick(form.Handle(), Point(60, 45), 2));
+  ASSERT_TRUE(talvik::gui::ToolkitKey(form.Handle(), 0x421, 0, "с", true));  // Russian "с" on the C key
+  ASSERT_TRUE(talvik::gui::ToolkitKey(form.Handle(), 0x421, 0, "с", false));
+  Application->ProcessMessages();
+  EXPECT_EQ(got, (std::vector<std::string>{"down 0 20,20", "down 1 10,5", "vk 67", "char 1089"}));
+  talvik::gui::SetBackend(nullptr);
+}

@@ -27,6 +27,14 @@ class Painting : public GuiTest {
     return hwnd;
   }
   static COLORREF Px(HWND h, int x, int y) { return talvik::gui::WindowPixel(h, x, y); }
+  // A window that paints itself red all over.
+  HWND RedWindow(int w, int h) {
+    return Paint(w, h, [w, h](HDC dc) {
+      HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+      FillRect(dc, Rect(0, 0, w, h), red);
+      DeleteObject(red);
+    });
+  }
   // Columns (or rows) of r that hold any pixel differing from `bg`.
   static std::pair<int, int> InkSpanX(HWND h, const RECT& r, COLORREF bg) {
     int lo = -1, hi = -1;
@@ -246,11 +254,7 @@ TEST_F(Painting, ClippingSavingAndRestoring) {
 }
 
 TEST_F(Painting, ChildWindowsAreClippedOutOfTheirParent) {
-  HWND w = Paint(100, 100, [](HDC dc) {
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, Rect(0, 0, 100, 100), red);
-    DeleteObject(red);
-  });
+  HWND w = RedWindow(100, 100);
   HWND child = Child(w, 20, 20, 30, 30);
   talvik::gui::UpdateAllWindows(w);
   EXPECT_EQ(Px(w, 10, 10), RGB(255, 0, 0));
@@ -410,4 +414,38 @@ TEST(ColorNames, StringToColorReadsWhatColorToStringWrites) {
   EXPECT_EQ(StringToColor("255"), clRed);
   EXPECT_THROW(StringToColor("reddish"), EConvertError);
   EXPECT_THROW(StringToColor("$1FFFFFFFF"), EConvertError);
+}
+
+TEST_F(Painting, RotatedFontsRunUpwards) {
+  HWND w = Paint(120, 120, [](HDC dc) {
+    LOGFONT lf;
+    lf.lfHeight = -13;
+    lf.lfEscapement = 900;
+    lf.lfOrientation = 900;
+    lf.lfFaceName = "Arial";
+    HFONT f = CreateFontIndirect(lf);
+    HGDIOBJ old = SelectObject(dc, f);
+    SetBkMode(dc, TRANSPARENT);
+    TextOut(dc, 50, 100, "Вертикаль");
+    SelectObject(dc, old);
+    DeleteObject(f);
+  });
+  auto xs = InkSpanX(w, Rect(0, 0, 120, 120), kFace);
+  auto ys = InkSpanY(w, Rect(0, 0, 120, 120), kFace);
+  ASSERT_GE(xs.first, 0);
+  EXPECT_GT(ys.second - ys.first, 3 * (xs.second - xs.first));  // tall and narrow
+  EXPECT_LE(ys.second, 100);                                    // the text goes up from its starting point
+  EXPECT_GE(xs.first, 48);
+}
+
+TEST_F(Painting, WindowRegionsShapeWhatIsHitAndPainted) {
+  HWND w = RedWindow(100, 100);
+  HWND grip = Child(w, 50, 50, 40, 40);
+  POINT tri[3] = {{40, 0}, {40, 40}, {0, 40}};  // the lower-right triangle, as a size grip has
+  SetWindowRgn(grip, CreatePolygonRgn(tri, 3, WINDING), true);
+  EXPECT_EQ(WindowFromPoint(Point(85, 85)), grip);
+  EXPECT_EQ(WindowFromPoint(Point(55, 55)), w);
+  talvik::gui::UpdateAllWindows(w);
+  EXPECT_EQ(Px(w, 55, 55), RGB(255, 0, 0));  // the parent shows through outside the region
+  EXPECT_EQ(Px(w, 85, 85), kFace);
 }

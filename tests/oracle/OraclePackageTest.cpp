@@ -75,21 +75,24 @@ TEST_P(PackageTest, PLSQLTablesComeBackFromABlock) {
   TALVIK_REQUIRE_PLSQL(s);
   auto q = Query(s.get(),
                  "begin\n  dbms_output.enable(10000);\n  dbms_output.put_line('one');\n"
-                 "  dbms_output.put_line('two');\n  dbms_output.get_lines(:lines, :n);\nend;");
+                 "  dbms_output.put_line('two');\n  dbms_output.put_line(rpad('x', 255, 'x'));\n"
+                 "  dbms_output.get_lines(:lines, :n);\nend;");
   q->DeclareVariable("lines", otString);
   q->DeclareVariable("n", otInteger);
-  q->DimPLSQLTable("lines", 5, 20);
+  // Entries declared longer than one string the server takes at once keep their stride.
+  q->DimPLSQLTable("lines", 5, 5000);
   q->SetVariable("n", 5);
   q->Execute();
-  EXPECT_EQ(q->GetVariable("n").AsInteger(), 2);
+  EXPECT_EQ(q->GetVariable("n").AsInteger(), 3);
   TVariant lines = q->GetVariable("lines");
   ASSERT_TRUE(lines.IsArray());
-  ASSERT_EQ(lines.ElementCount(), 2);
+  ASSERT_EQ(lines.ElementCount(), 3);
   EXPECT_EQ(lines.GetElement(0).AsString(), "one");
   EXPECT_EQ(lines.GetElement(1).AsString(), "two");
+  EXPECT_EQ(lines.GetElement(2).AsString(), std::string(255, 'x'));
   // Run again: the table is rebound and filled anew.
   q->Execute();
-  EXPECT_EQ(q->GetVariable("n").AsInteger(), 2);
+  EXPECT_EQ(q->GetVariable("n").AsInteger(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, PackageTest, ::testing::Values(false, true),

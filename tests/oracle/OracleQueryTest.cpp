@@ -1,6 +1,7 @@
 // Queries against the simulated instance in both call generations: variables of every scalar type
 // in and out, batched fetching, LONG values in pieces, array DML, parse errors, re-parsing, field
 // access with its conversions, and the threaded path.
+#include <algorithm>
 #include <cmath>
 
 #include "QueryTestSupport.h"
@@ -195,6 +196,58 @@ TEST_P(QueryTest, ArrayDMLContinuesAfterAFailingElement) {
   EXPECT_EQ(Raised([&] { ins->Execute(); }), "All arrays must be of equal size for Array DML");
 }
 
+TEST_P(QueryTest, ArrayErrorsNameTheElementThatFailed) {
+  auto s = Connect();
+  Run(s.get(), "create table t (n number(9), s varchar2(10) not null)");
+  Run(s.get(), "insert into t values (1, 'a')");
+  Run(s.get(), "insert into t values (2, 'b')");
+  Run(s.get(), "insert into t values (2, 'c')");
+  Run(s.get(), "insert into t values (3, 'd')");
+  // The first element updates two rows, the second fails, the third must still run.
+  auto upd = Query(s.get(), "update t set s = :s where n = :n");
+  upd->DeclareVariable("n", otInteger);
+  upd->DeclareVariable("s", otString);
+  upd->SetVariable("n", VarArrayOf({2, 3, 1}));
+  upd->SetVariable("s", VarArrayOf({"y", TVariant(), "z"}));
+  std::vector<int> failed;
+  upd->OnArrayError = [&](TOracleQuery*, int Index, int, const std::string&, bool& Continue) {
+    failed.push_back(Index);
+    Continue = true;
+  };
+  int total = upd->ExecuteArray(-1, -1);
+  // The handle calls name the failing element; the host calls only count rows.
+  if (!HostCalls()) {
+    EXPECT_EQ(total, 3);
+    EXPECT_EQ(failed, std::vector<int>{1});
+    auto q = Query(s.get(), "select s from t where n = 1");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), "z");
+  } else {
+    EXPECT_EQ(total, 2);
+    EXPECT_EQ(failed, std::vector<int>{2});
+  }
+}
+
+TEST_P(QueryTest, DescribeAndTheQueryEvents) {
+  auto s = Connect();
+  auto q = Query(s.get(), "select empno, ename, hiredate from emp");
+  std::vector<std::string> events;
+  q->BeforeQuery = [&](TOracleQuery*) { events.push_back("before"); };
+  q->AfterQuery = [&](TOracleQuery*) { events.push_back("after"); };
+  q->Describe();
+  EXPECT_TRUE(q->Eof());
+  ASSERT_EQ(q->FieldCount(), 3);
+  EXPECT_EQ(q->FieldName(1), "ENAME");
+  EXPECT_EQ(q->FieldInternalType(2), 12);
+  EXPECT_TRUE(events.empty());
+  q->Execute();
+  EXPECT_EQ(events, (std::vector<std::string>{"before"}));
+  while (!q->Eof()) q->Next();
+  EXPECT_EQ(events, (std::vector<std::string>{"before", "after"}));
+  q->Close();
+  EXPECT_EQ(q->FieldCount(), 0);
+}
+
 TEST_P(QueryTest, ParseErrorsGiveLineAndColumn) {
   auto s = Connect();
   auto q = Query(s.get(), "select 1\nfrom no_such_table");
@@ -345,6 +398,48 @@ TEST_P(QueryTest, SessionStatesAreChecked) {
   s->LogOn();
   q->Execute();
   EXPECT_EQ(q->FieldAsInteger(0), 1);
+}
+
+TEST_P(QueryTest, ALostConnectionSurfacesAsAnOracleError) {
+  auto s = Connect();
+  auto dba = SimInstanceTest::Connect(false, "system", "manager");
+  auto q = Query(s.get(), "select userenv('SID') from dual");
+  q->Execute();
+  int sid = q->FieldAsInteger(0);
+  // The serial number is found by trying: the instance is fresh, so the numbers are small.
+  bool cut = false;
+  for (int serial = 1; serial < 5000 && !cut; ++serial) {
+    int code = OracleCode([&] {
+      Run(dba.get(), "alter system disconnect session '" + std::to_string(sid) + "," +
+                         std::to_string(serial) + "' immediate");
+    });
+    ASSERT_TRUE(code == 0 || code == 30) << code;
+    cut = code == 0;
+  }
+  ASSERT_TRUE(cut);
+  auto again = Query(s.get(), "select 1 from dual");
+  EXPECT_EQ(OracleCode([&] { again->Execute(); }), 3113);
+}
+
+TEST_P(QueryTest, DebugShowsTheStatementAndTheCursorIsRestored) {
+  auto s = Connect();
+  auto& ui = HeadlessOracleUserInterface();
+  ui.Clear();
+  auto q = Query(s.get(), "select :a from dual");
+  q->DeclareVariable("a", otString);
+  q->DeclareVariable("b", otLong);
+  q->SetVariable("a", "x");
+  q->SetDebug(true);
+  q->SetCursor(oracle_ui::crHourGlass);
+  SetScreenCursor(oracle_ui::crDefault);
+  q->DeleteVariable("b");
+  q->Execute();
+  ASSERT_EQ(ui.Messages().size(), 1u);
+  EXPECT_EQ(ui.Messages()[0], "select :a from dual\r:A = x");
+  EXPECT_EQ(GetScreenCursor(), oracle_ui::crDefault);
+  EXPECT_NE(std::find(ui.CursorHistory().begin(), ui.CursorHistory().end(), oracle_ui::crHourGlass),
+            ui.CursorHistory().end());
+  ui.Clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, QueryTest, ::testing::Values(false, true),

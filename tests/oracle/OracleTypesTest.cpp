@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "oracle/Oracle.h"
+#include "platform/db/DB.h"
 
 namespace {
 
@@ -260,6 +261,34 @@ TEST(OracleVariables, OlderStreamsLoadAndBadOnesAreRefused) {
   std::string full(4001, 'q');
   Load(q, Int32(3) + Int32(1) + Int32(2) + ":S" + Int32(5) + Int32(4001) + full + Int32(0));
   EXPECT_EQ(q.GetVariable("s").AsString().size(), 4000u);
+}
+
+TEST(OracleVariables, ParameterListsGoBothWays) {
+  TParams params;
+  params.CreateParam(ftUnknown, "Num", ptInput)->SetValue(5);
+  params.CreateParam(ftUnknown, "Txt", ptInput)->SetValue(std::string("abc"));
+  params.CreateParam(ftUnknown, "When", ptInput)->SetValue(TVariant::FromDate(EncodeDate(2000, 1, 2)));
+  params.CreateParam(ftUnknown, "Real", ptInput)->SetValue(1.5);
+  TOracleQuery q(nullptr);
+  q.Variables()->Assign(&params);
+  ASSERT_EQ(q.VariableCount(), 4);
+  EXPECT_EQ(q.VariableName(0), ":Num") << "names from a parameter list keep their case";
+  EXPECT_EQ(q.VariableType(0), otInteger);
+  EXPECT_EQ(q.VariableType(1), otString);
+  EXPECT_EQ(q.VariableType(2), otDate);
+  EXPECT_EQ(q.VariableType(3), otFloat);
+  EXPECT_EQ(q.Variables()->Items(1)->elementSize, 4001);
+  TParams back;
+  back.Assign(q.Variables());
+  ASSERT_EQ(back.Count(), 4);
+  EXPECT_EQ(back.Items(0)->Name(), "Num");
+  EXPECT_EQ(back.Items(0)->Value().AsInteger(), 5);
+  EXPECT_EQ(back.Items(1)->Value().AsString(), "abc");
+  EXPECT_DOUBLE_EQ(back.Items(2)->Value().AsDateTime(), EncodeDate(2000, 1, 2));
+  TParams odd;
+  odd.CreateParam(ftUnknown, "X", ptInput)->SetValue(VarArrayOf({1}));
+  EXPECT_EQ(Raised([&] { q.Variables()->Assign(&odd); }), "Unsupported variable type");
+  EXPECT_EQ(q.VariableCount(), 0);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "OciLoader.h"
 
+extern "C" size_t talvik_oci_c_cda_size(void);
+
 namespace {
 
 class OciLibraryTest : public ::testing::Test {
@@ -35,6 +37,7 @@ TEST_F(OciLibraryTest, ExportsEveryEntryPointAndNothingElse) {
                   "_ZN10oracle_sim8Instance4OpenERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
             nullptr);
   EXPECT_EQ(sizeof(Cda_Def), static_cast<size_t>(TALVIK_CDA_SIZE));
+  EXPECT_EQ(talvik_oci_c_cda_size(), sizeof(Cda_Def));  // the same layout seen from C
   EXPECT_EQ(sizeof(Lda_Def), static_cast<size_t>(TALVIK_LDA_SIZE));
   EXPECT_EQ(sizeof(OCINumber), 22u);
 }
@@ -212,4 +215,46 @@ TEST_F(OciLibraryTest, AliasesOfTnsNamesWithIncludesAndDomains) {
   EXPECT_EQ(attach("SIM"), 12154);  // only the first tnsnames.ora found counts
   EXPECT_EQ(attach("ifile"), 12154);
   unsetenv("TNS_ADMIN");
+}
+
+TEST_F(OciLibraryTest, BadArgumentsGiveStatusesNotCrashes) {
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&stmt), OCI_HTYPE_STMT, 0, nullptr),
+            OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIStmtPrepare(nullptr, err, nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIStmtPrepare(stmt, err, nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT),
+            OCI_SUCCESS);  // an empty text
+  OCIBind* bind = nullptr;
+  EXPECT_EQ(oci.OCIBindByName(stmt, &bind, err, nullptr, -1, nullptr, 0, SQLT_INT, nullptr, nullptr, nullptr,
+                              0, nullptr, OCI_DEFAULT),
+            OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 1036);
+  EXPECT_EQ(oci.OCIBindByPos(stmt, &bind, err, 0, nullptr, 0, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr,
+                             OCI_DEFAULT),
+            OCI_ERROR);
+  OCIDefine* def = nullptr;
+  EXPECT_EQ(
+      oci.OCIDefineByPos(stmt, &def, err, 0, nullptr, 0, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT),
+      OCI_ERROR);
+  EXPECT_EQ(ErrorOf(oci, err).first, 1007);
+  EXPECT_EQ(oci.OCIStmtExecute(nullptr, stmt, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIAttrGet(stmt, OCI_HTYPE_STMT, nullptr, nullptr, OCI_ATTR_ROW_COUNT, err),
+            OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIErrorGet(err, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_ERROR), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIErrorGet(err, 2, nullptr, nullptr, nullptr, 0, OCI_HTYPE_ERROR), OCI_NO_DATA);
+  EXPECT_EQ(oci.OCIErrorGet(nullptr, 1, nullptr, nullptr, nullptr, 0, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIEnvCreate(nullptr, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+            OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIDescriptorFree(nullptr, OCI_DTYPE_ROWID), OCI_INVALID_HANDLE);
+  // A piece given when none is asked for is refused.
+  EXPECT_EQ(oci.OCIStmtGetPieceInfo(stmt, err, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            OCI_ERROR);
+  // The host calls refuse areas that were never opened.
+  Cda_Def cda{};
+  Lda_Def lda{};
+  EXPECT_EQ(oci.oparse(&cda, nullptr, -1, 0, 2), 1001);
+  EXPECT_EQ(oci.oexec(&cda), 1001);
+  EXPECT_EQ(oci.ocom(&lda), 1012);
+  EXPECT_EQ(oci.oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 1012);
+  EXPECT_EQ(oci.ologof(nullptr), 1012);
 }

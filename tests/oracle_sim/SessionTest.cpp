@@ -335,6 +335,27 @@ TEST_F(Sessions, RowLocksBetweenSessionsWaitAndNowait) {
   EXPECT_EQ(Query(*scott_, "select sal from emp where empno = 7369 for update nowait")[0][0], "1");
 }
 
+TEST_F(Sessions, DeadlockIsDetectedInsteadOfWaitingForever) {
+  auto other = LogOn("scott", "tiger");
+  Exec(*scott_, "update emp set sal = 1 where empno = 7369");
+  Exec(*other, "update emp set sal = 2 where empno = 7499");
+  std::atomic<int> first{-1};
+  std::thread t(
+      [&] { first = ErrorOf([&] { Exec(*scott_, "update emp set sal = 1 where empno = 7499"); }); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string text;
+  int second = ErrorOf([&] { Query(*other, "select * from emp where empno = 7369 for update"); }, &text);
+  EXPECT_EQ(second, 60);
+  EXPECT_EQ(text, "ORA-00060: deadlock detected while waiting for resource");
+  // the victim's statement gave way; its transaction still holds its own row until it ends
+  other->Rollback();
+  t.join();
+  EXPECT_EQ(first.load(), 0);
+  scott_->Commit();
+  EXPECT_EQ(Query(*other, "select sal from emp where empno in (7369, 7499) order by empno"),
+            (Rows{{"1"}, {"1"}}));
+}
+
 TEST_F(Sessions, BreakInterruptsALockWait) {
   auto other = LogOn("scott", "tiger");
   Exec(*scott_, "update emp set sal = 2 where empno = 7369");

@@ -341,6 +341,23 @@ TEST_F(Translation, SyntaxErrorsGiveOracleErrors) {
   // NUL bytes inside a literal stay in the value; in a quoted name they are refused
   EXPECT_EQ(Query(*scott_, std::string("select length('a\0b') from dual", 30))[0][0], "3");
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, std::string("select \"a\0b\" from dual", 22)); }), 911);
+  // statements nested too deep are refused, not a stack overflow; ordinary depth works
+  auto nested = [](int n, const std::string& open, const std::string& inner, const std::string& close) {
+    std::string sql;
+    for (int i = 0; i < n; ++i) sql += open;
+    sql += inner;
+    for (int i = 0; i < n; ++i) sql += close;
+    return sql;
+  };
+  EXPECT_EQ(Query(*scott_, "select " + nested(40, "(", "1", ")") + " from dual")[0][0], "1");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select " + nested(5000, "(", "1", ")") + " from dual"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select " + nested(5000, "- ", "1", "") + " from dual"); }), 3001);
+  std::string chain = "1";
+  for (int i = 0; i < 3000; ++i) chain += "+1";
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select " + chain + " from dual"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, nested(3000, "select * from (", "select 1 from dual", ")")); }),
+            3001);
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, nested(3000, "begin ", "null;", " end;")); }), 6550);
   // the parse error offset points into the statement
   try {
     scott_->Prepare("select ename,\nfrom emp");
