@@ -396,8 +396,11 @@ void TOracleDataSet::InternalOpen() {
 }
 
 void TOracleDataSet::InternalClose() {
+  LockLinkFields(true);
   determinedTableValid_ = false;
   store_.reset();
+  // A closed detail holds no records: its master's link fields are editable again.
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
   filterExpr_.reset();
   currentIndex_ = -1;
   recordSize_ = 0;
@@ -425,6 +428,7 @@ void TOracleDataSet::InternalHandleException() {
 
 void TOracleDataSet::ExecuteAndFill() {
   store_->Clear();
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
   recordIdCounter_ = 0;
   if (Detached()) return;
   if (MasterInactive()) {
@@ -569,6 +573,7 @@ bool TOracleDataSet::FetchRecord() {
       accept = RecordPassesFilter(record);
       if (accept) store_->AddVisible(record, true);
     }
+    if (accept && store_->VisibleCount() == 1 && master_ && master_->Active()) master_->LockLinkFields(false);
     if (AfterFetchRecord) {
       TAfterFetchRecordAction action = afContinue;
       const int saved = currentIndex_;
@@ -971,7 +976,7 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
   uint8_t* rec = ActiveRecordBuffer();
   if (!rec) return;
   const TDataSetState state = State();
-  if (state == dsEdit || state == dsInsert) Field->Validate(Buffer);
+  if ((state == dsEdit || state == dsInsert) && !applyingNewRecord_) Field->Validate(Buffer);
   uint8_t* slot = rec + FieldOffset(Field);
   const int size = Field->DataSize();
   const bool text = Field->DataType() == ftString || Field->DataType() == ftFixedChar;

@@ -417,6 +417,13 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void SetMasterVariables(uint8_t* MasterRecord = nullptr);
   void RefreshDetails(bool ClearOnly);
   bool MatchesMaster(uint8_t* Record);
+  // Gives the fields that link this master to its details back their own ReadOnly and, unless
+  // ForInsert, makes them read-only while a detail holds records.
+  void LockLinkFields(bool ForInsert);
+  // A detail whose updating table is a nested-table expression of its master.
+  virtual bool IsNestedTableDetail();
+  // Declares on Query every variable of this dataset that the updating-table text uses.
+  void CopyTableVariables(TOracleQuery* Query);
 
   // ---- SQL analysis ----
   virtual void DetermineUpdatingTable(std::string& Name);
@@ -482,6 +489,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void InternalDelete() override;
   void SetFilterText(const std::string& Value) override;
   void DoBeforeScroll() override;
+  void DoBeforeInsert() override;
+  void DoAfterInsert() override;
+  void DoOnNewRecord() override;
   void DoBeforeRefresh() override;
   void DoAfterRefresh() override;
 
@@ -551,6 +561,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool firstRowPending_ = false;
   bool firstOpen_ = false;
   bool reverting_ = false;
+  bool changingReadOnly_ = false;
+  bool applyingNewRecord_ = false;
   bool destroying_ = false;
   int lastMasterId_ = -1;
   double uncompressedBytes_ = 0, compressedBytes_ = 0;

@@ -157,8 +157,91 @@ bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
   return match;
 }
 
+void TOracleDataSet::LockLinkFields(bool ForInsert) {
+  if (details_.empty() || destroying_) return;
+  changingReadOnly_ = true;
+  try {
+    for (TOracleDataSet* d : details_) {
+      for (const std::string& name : SplitNames(d->masterFields_)) {
+        TField* f = FindField(name);
+        if (!f) continue;
+        const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+        f->SetReadOnly(info && info->Field == f ? info->SavedReadOnly : false);
+      }
+    }
+    if (!ForInsert) {
+      for (TOracleDataSet* d : details_) {
+        const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
+        if (!holds) continue;
+        for (const std::string& name : SplitNames(d->masterFields_))
+          if (TField* f = FindField(name)) f->SetReadOnly(true);
+      }
+    }
+  } catch (...) {
+    changingReadOnly_ = false;
+    throw;
+  }
+  changingReadOnly_ = false;
+}
+
+void TOracleDataSet::DoBeforeInsert() {
+  if (Active()) LockLinkFields(true);
+  TDataSet::DoBeforeInsert();
+}
+
+void TOracleDataSet::DoAfterInsert() {
+  TDataSet::DoAfterInsert();
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
+}
+
+void TOracleDataSet::DoOnNewRecord() {
+  if (master_ && master_->Active()) {
+    const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
+    for (TField* f : masterList) {
+      const bool text = f->DataType() == ftString || f->DataType() == ftMemo || f->DataType() == ftFixedChar;
+      if (f->IsNull() || (text && Trim(f->AsString()).empty())) {
+        f->FocusControl();
+        DatabaseErrorFmt(SFieldRequired, {f->DisplayName()}, this);
+      }
+    }
+    applyingNewRecord_ = true;
+    try {
+      const std::vector<TField*> detailList = GetFieldList(detailFields_);
+      for (size_t i = 0; i < std::min(masterList.size(), detailList.size()); ++i)
+        detailList[i]->SetValue(masterList[i]->Value());
+    } catch (...) {
+      applyingNewRecord_ = false;
+      throw;
+    }
+    applyingNewRecord_ = false;
+  }
+  TDataSet::DoOnNewRecord();
+}
+
+bool TOracleDataSet::IsNestedTableDetail() {
+  if (!master_) return false;
+  std::string table;
+  DetermineUpdatingTable(table);
+  const std::string t = UpperCase(Trim(table));
+  return !t.empty() && t.back() == ')' && (t.rfind("TABLE", 0) == 0 || t.rfind("THE", 0) == 0);
+}
+
+void TOracleDataSet::CopyTableVariables(TOracleQuery* Query) {
+  std::string table;
+  DetermineUpdatingTable(table);
+  std::unique_ptr<TStringList> vars(FindVariables(table, false));
+  TOracleQuery* main = MainQuery();
+  for (int i = 0; i < vars->Count(); ++i) {
+    const int index = main->VariableIndex(vars->Strings(i));
+    if (index < 0) continue;
+    const std::string name = main->VariableName(index);
+    Query->DeclareVariable(name, main->VariableType(index));
+    Query->SetVariable(name, main->GetVariable(name));
+  }
+}
+
 void TOracleDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
-  if (!details_.empty() && !destroying_) {
+  if (!details_.empty() && !destroying_ && !changingReadOnly_) {
     if ((Event == deUpdateState && firstOpen_) || Event == deDataSetChange || Event == deDataSetScroll) {
       if (Event != deUpdateState) firstOpen_ = false;
       if (Active()) RefreshDetails(false);

@@ -377,3 +377,33 @@ TEST_F(OracleDataTest, TranslateMessage) {
   EXPECT_EQ(code, 2291);
   EXPECT_EQ(msg, "FK_EMP_DEPT:I");
 }
+
+TEST_F(MasterDetailTest, LinkFieldsAreReadOnlyWhileTheDetailHoldsRecords) {
+  master->Open();
+  detail->Open();
+  EXPECT_TRUE(master->FieldByName("SID")->ReadOnly());
+  EXPECT_TRUE(master->FieldByName("SERIAL")->ReadOnly());
+  EXPECT_FALSE(master->FieldByName("TADDR")->ReadOnly());
+  Run(session.get(), "delete from waits where sid = 2");
+  master->Next();
+  EXPECT_TRUE(detail->IsEmpty());
+  EXPECT_FALSE(master->FieldByName("SID")->ReadOnly()) << "editable again when the detail is empty";
+  master->Next();
+  EXPECT_TRUE(master->FieldByName("SID")->ReadOnly());
+  detail->Close();
+  EXPECT_FALSE(master->FieldByName("SID")->ReadOnly());
+}
+
+TEST_F(MasterDetailTest, NewDetailRecordTakesTheMasterValues) {
+  detail->SQL()->SetText("select sid, serial, event, rowid from waits where sid = :sid and serial = :serial");
+  master->Open();
+  master->MoveBy(2);
+  detail->Open();
+  detail->Insert();
+  EXPECT_EQ(detail->FieldByName("SID")->AsInteger(), 3);
+  EXPECT_EQ(detail->FieldByName("SERIAL")->AsInteger(), 103);
+  EXPECT_TRUE(detail->FieldByName("EVENT")->IsNull());
+  detail->Cancel();
+  EXPECT_EQ(detail->RecordCount(), 3);
+  EXPECT_TRUE(detail->IsNestedTableDetail() == false);
+}
