@@ -30,6 +30,18 @@ size_t Utf8Cut(std::string_view s, size_t n) {
 bool IsNumericStr(const TVariant& v) {
   return VarIsStr(v);
 }
+
+// Binary and blob values as variants: a byte array one way; a byte array or any text the other.
+TVariant ByteArrayVariant(const std::string& Bytes) {
+  TVariant v = VarArrayCreate({0, static_cast<int>(Bytes.size()) - 1}, varByte);
+  v.Bytes() = Bytes;
+  return v;
+}
+
+std::string BytesOfVariant(const TVariant& Value) {
+  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) return Value.Bytes();
+  return Value.AsString();
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -1190,18 +1202,11 @@ void TBinaryField::SetAsStringValue(const std::string& Value) {
 TVariant TBinaryField::GetAsVariant() const {
   ValueBuffer buf(DataSize());
   if (!GetData(buf.Data())) return TVariant::MakeNull();
-  const std::string bytes = BytesOf(buf.Data());
-  TVariant v = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-  v.Bytes() = bytes;
-  return v;
+  return ByteArrayVariant(BytesOf(buf.Data()));
 }
 
 void TBinaryField::SetVarValue(const TVariant& Value) {
-  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) {
-    SetAsStringValue(Value.Bytes());
-  } else {
-    SetAsStringValue(Value.AsString());
-  }
+  SetAsStringValue(BytesOfVariant(Value));
 }
 
 void TBinaryField::GetText(std::string& Text, bool /*DisplayText*/) const {
@@ -1325,18 +1330,11 @@ void TBlobField::SetAsStringValue(const std::string& Value) {
 
 TVariant TBlobField::GetAsVariant() const {
   if (IsNull()) return TVariant::MakeNull();
-  const std::string bytes = GetAsString();
-  TVariant v = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-  v.Bytes() = bytes;
-  return v;
+  return ByteArrayVariant(GetAsString());
 }
 
 void TBlobField::SetVarValue(const TVariant& Value) {
-  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) {
-    SetAsStringValue(Value.Bytes());
-  } else {
-    SetAsStringValue(Value.AsString());
-  }
+  SetAsStringValue(BytesOfVariant(Value));
 }
 
 void TBlobField::GetText(std::string& Text, bool /*DisplayText*/) const {
