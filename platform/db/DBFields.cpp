@@ -42,6 +42,38 @@ std::string BytesOfVariant(const TVariant& Value) {
   if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) return Value.Bytes();
   return Value.AsString();
 }
+
+bool TryParseNumber(std::string_view s, int64_t& Number) {
+  return TryStrToInt64(s, Number);
+}
+bool TryParseNumber(std::string_view s, double& Number) {
+  return TryStrToFloat(s, Number);
+}
+bool TryParseNumber(std::string_view s, ::Currency& Number) {
+  return TryStrToCurr(s, Number);
+}
+
+// The number in the text given to a number field: false for blank text (the field is cleared
+// then); text that is no number is an error (Message) naming the field.
+template <typename T>
+bool ParseNumberText(const TField* Field, const std::string& Value, std::string_view Message, T& Number) {
+  const std::string s = Trim(Value);
+  if (s.empty()) return false;
+  if (!TryParseNumber(s, Number)) DatabaseErrorFmt(Message, {Value, Field->DisplayName()}, Field->DataSet());
+  return true;
+}
+
+// A variant given to an integer field: text is read as text, a fraction is rounded, anything else
+// is taken as a whole number.
+void SetIntegerVariant(TField* Field, const TVariant& Value) {
+  if (IsNumericStr(Value)) {
+    Field->SetAsString(Value.AsString());
+  } else if (VarIsFloat(Value)) {
+    Field->SetAsFloat(Value.AsDouble());
+  } else {
+    Field->SetAsLargeInt(Value.AsInt64());
+  }
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -576,14 +608,12 @@ std::string TIntegerField::GetAsString() const {
 }
 
 void TIntegerField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   int64_t v = 0;
-  if (!TryStrToInt64(s, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()}, DataSet());
-  SetAsLargeIntValue(v);
+  if (ParseNumberText(this, Value, SInvalidIntegerValue, v)) {
+    SetAsLargeIntValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TIntegerField::GetAsInteger() const {
@@ -629,13 +659,7 @@ TVariant TIntegerField::GetAsVariant() const {
 }
 
 void TIntegerField::SetVarValue(const TVariant& Value) {
-  if (IsNumericStr(Value)) {
-    SetAsStringValue(Value.AsString());
-  } else if (VarIsFloat(Value)) {
-    SetAsFloatValue(Value.AsDouble());
-  } else {
-    SetAsLargeIntValue(Value.AsInt64());
-  }
+  SetIntegerVariant(this, Value);
 }
 
 void TIntegerField::GetText(std::string& Text, bool DisplayText) const {
@@ -680,14 +704,12 @@ std::string TLargeintField::GetAsString() const {
 }
 
 void TLargeintField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   int64_t v = 0;
-  if (!TryStrToInt64(s, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()}, DataSet());
-  SetAsLargeIntValue(v);
+  if (ParseNumberText(this, Value, SInvalidIntegerValue, v)) {
+    SetAsLargeIntValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TLargeintField::GetAsInteger() const {
@@ -727,13 +749,7 @@ TVariant TLargeintField::GetAsVariant() const {
 }
 
 void TLargeintField::SetVarValue(const TVariant& Value) {
-  if (IsNumericStr(Value)) {
-    SetAsStringValue(Value.AsString());
-  } else if (VarIsFloat(Value)) {
-    SetAsFloatValue(Value.AsDouble());
-  } else {
-    SetAsLargeIntValue(Value.AsInt64());
-  }
+  SetIntegerVariant(this, Value);
 }
 
 void TLargeintField::GetText(std::string& Text, bool DisplayText) const {
@@ -781,14 +797,12 @@ std::string TFloatField::GetAsString() const {
 }
 
 void TFloatField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   double v = 0;
-  if (!TryStrToFloat(s, v)) DatabaseErrorFmt(SInvalidFloatValue, {Value, DisplayName()}, DataSet());
-  SetAsFloatValue(v);
+  if (ParseNumberText(this, Value, SInvalidFloatValue, v)) {
+    SetAsFloatValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TFloatField::GetAsInteger() const {
@@ -894,14 +908,12 @@ std::string TBCDField::GetAsString() const {
 }
 
 void TBCDField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   ::Currency v;
-  if (!TryStrToCurr(s, v)) DatabaseErrorFmt(SInvalidFloatValue, {Value, DisplayName()}, DataSet());
-  SetAsCurrencyValue(v);
+  if (ParseNumberText(this, Value, SInvalidFloatValue, v)) {
+    SetAsCurrencyValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TBCDField::GetAsInteger() const {
