@@ -1312,6 +1312,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   void SetModified(bool Value) { modified_ = Value; }
   void SetCurrentRecord(int Index);
   void ClearBuffers();
+  // First and Last: the buffers refilled by Fetch from one end; EndFlag (Bof or Eof) is set even when
+  // Fetch fails.
+  void ScrollToEnd(bool& EndFlag, const std::function<void()>& Fetch);
   void SetBufferCount(int Value);
   // The largest BufferCount of the attached data links (at least 1).
   void UpdateBufferCount();
