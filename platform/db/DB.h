@@ -1222,7 +1222,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   TRecordBuffer Buffers(int Index) const;
   int CurrentRecord() const { return current_record_; }
   virtual TDataSource* GetDataSource() const { return nullptr; }
-  bool IsLinkedTo(TDataSource* DataSource) const;
+  // Whether DataSource is among this dataset's masters, near or far (a loop of masters ends the search).
+  bool IsLinkedTo(const TDataSource* DataSource) const;
 
   // Events
   TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;

@@ -811,7 +811,7 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
   std::memcpy(Dest, &v, sizeof v);
 }
 
-bool TDataSet::IsLinkedTo(TDataSource* DataSource) const {
+bool TDataSet::IsLinkedTo(const TDataSource* DataSource) const {
   std::vector<const TDataSet*> seen;
   const TDataSet* ds = this;
   while (ds && std::find(seen.begin(), seen.end(), ds) == seen.end()) {
