@@ -65,11 +65,6 @@ OCIEnv* SharedEnvironment() {
   return sharedEnv;
 }
 
-TOracleSessionPoolHooks& OracleSessionPoolHooks() {
-  static TOracleSessionPoolHooks hooks;
-  return hooks;
-}
-
 // ---- The lists of a session's clients ------------------------------------------------------------
 
 class TOracleSession::TClientList {
