@@ -278,6 +278,7 @@ bool HasLongColumn(OCIStmt* st) {
 sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 rowoff, ub4 mode) {
   Session* es = svc->Engine();
   Cursor& c = *st->cursor;
+  FlushLobs(es);
   if (c.Kind() == StmtKind::Select) {
     SendBinds(st, 0);
     st->executed = false;
@@ -337,6 +338,7 @@ OCIStmt::~OCIStmt() {
 namespace oracle_sim::oci {
 
 void CloseStatementsOf(Session* session) {
+  ForgetLobs(session);
   std::lock_guard<std::mutex> g(statementLock);
   for (OCIStmt* st : Statements())
     if (st->parsedOn == session) ReleaseCursor(st);
@@ -503,6 +505,7 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
                            Stride(d->indSkip, sizeof(sb2)), d->rlenp, Stride(d->rlenSkip, sizeof(ub2)),
                            d->rcodep, Stride(d->rcodeSkip, sizeof(ub2)), r)
                   .truncated;
+          if (IsLobType(d->dty)) AttachLobRow(st, d, r, v, col);
         }
       } catch (const OraError&) {
         st->rowsFetched = r;

@@ -55,6 +55,9 @@ struct DateTime {
   int minute = 0;
   int second = 0;
   int64_t nanos = 0;
+  // TIMESTAMP WITH TIME ZONE: the zone as an offset from UTC in minutes.
+  bool hasTz = false;
+  int tzMinutes = 0;
 
   bool operator==(const DateTime&) const = default;
 };
@@ -240,6 +243,9 @@ class Cursor {
   int64_t RowCount() const;
   // After Execute of an INSERT: the ROWID of the last row it inserted; "" for other statements.
   const std::string& LastRowid() const;
+  // After Fetch of a SELECT ... FOR UPDATE: the ROWIDs of the rows the fetched row locked (one per
+  // locked table); empty for other selects.
+  const std::vector<std::string>& LockedRowids() const;
   // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
   void CloseRows();
 

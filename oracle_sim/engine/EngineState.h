@@ -103,6 +103,9 @@ struct CursorState {
   bool rowsOpen = false;  // stmt is positioned inside a result
   bool buffered = false;  // rows come from `buffer`
   std::deque<std::vector<Value>> buffer;
+  // SELECT ... FOR UPDATE: the ROWIDs of the locked rows, per buffered row and for the last fetched.
+  std::deque<std::vector<std::string>> bufferRowids;
+  std::vector<std::string> lastRowids;
   int64_t rowCount = 0;
   std::string lastRowid;  // ROWID of the last row an INSERT made
   bool executed = false;
