@@ -401,14 +401,6 @@ Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {
       EncodeDate(dt, raw);
       return Value::MakeDate(DecodeDate(raw));
     }
-    case SQLT_TIMESTAMP:
-    case SQLT_TIMESTAMP_TZ:
-    case SQLT_TIMESTAMP_LTZ:
-      return ReadDateTimeDescriptor(dty, p, length);
-    case SQLT_CLOB:
-    case SQLT_BLOB:
-    case SQLT_BFILEE:
-      return ReadLobLocator(dty, p, length);
     default:
       Fail(3001, "unimplemented feature");
   }
@@ -562,14 +554,6 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size) {
       Store<OCIDate>(p, od);
       return WriteOutcome{sizeof(OCIDate), sizeof(OCIDate), 0};
     }
-    case SQLT_TIMESTAMP:
-    case SQLT_TIMESTAMP_TZ:
-    case SQLT_TIMESTAMP_LTZ:
-      return WriteDateTimeDescriptor(dty, v, p, size);
-    case SQLT_CLOB:
-    case SQLT_BLOB:
-    case SQLT_BFILEE:
-      return WriteLobLocator(dty, v, p, size);
     default:
       Fail(3001, "unimplemented feature");
   }

@@ -38,15 +38,6 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size);
 // LONG and LONG RAW, the types whose values may come in pieces.
 bool IsLongType(ub2 dty);
 
-// LOB external types (112, 113, 114): the buffer holds the address of a locator.
-Value ReadLobLocator(ub2 dty, const void* buf, ub4 length);
-WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size);
-bool IsLobType(ub2 dty);
-
-// Timestamp external types (187, 188, 232): the buffer holds the address of a descriptor.
-Value ReadDateTimeDescriptor(ub2 dty, const void* buf, ub4 length);
-WriteOutcome WriteDateTimeDescriptor(ub2 dty, const Value& v, void* buf, ub4 size);
-
 // The value as text, the way a fetch into a character type shows it.
 std::string ValueText(const Value& v);
 

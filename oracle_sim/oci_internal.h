@@ -12,6 +12,7 @@
 
 #include "oracle_sim/engine/Engine.h"
 #include "oracle_sim/oci.h"
+#include "oracle_sim/oci_convert.h"
 
 namespace oracle_sim::oci {
 
@@ -140,10 +141,10 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   std::string data;        // the value
   // Persistent LOBs: where the value lives.
   std::string owner, table, column;
-  std::vector<std::string> rowids;           // ROWIDs of the locked row the locator was fetched from
-  oracle_sim::Session* session = nullptr;    // the session that owes the server a write
-  bool dirty = false;                        // written since the last send
-  bool buffering = false;                    // OCILobEnableBuffering: writes wait for a flush
+  std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from
+  oracle_sim::Session* session = nullptr;  // the session that owes the server a write
+  bool dirty = false;                      // written since the last send
+  bool buffering = false;                  // OCILobEnableBuffering: writes wait for a flush
   // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).
   bool pieceActive = false;
   size_t pieceOffset = 0;
@@ -260,6 +261,14 @@ T* AsHandle(const void* h, ub4 type) {
                            : nullptr;
 }
 OCIRowid* AsRowid(const void* d);
+// LOB external types (112, 113, 114): the buffer holds the address of a locator.
+oracle_sim::Value ReadLobLocator(ub2 dty, const void* buf, ub4 length);
+WriteOutcome WriteLobLocator(ub2 dty, const oracle_sim::Value& v, void* buf, ub4 size);
+bool IsLobType(ub2 dty);
+
+// Timestamp external types (187, 188, 232): the buffer holds the address of a descriptor.
+oracle_sim::Value ReadDateTimeDescriptor(ub2 dty, const void* buf, ub4 length);
+WriteOutcome WriteDateTimeDescriptor(ub2 dty, const oracle_sim::Value& v, void* buf, ub4 size);
 // A LOB or BFILE locator, else nullptr.
 OCILobLocator* AsLob(const void* d);
 // Sends the writes of the session's persistent LOBs (before a statement, commit or rollback), and

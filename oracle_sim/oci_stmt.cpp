@@ -71,6 +71,21 @@ ub4 Stride(ub4 skip, size_t natural) {
   return skip ? skip : static_cast<ub4>(natural);
 }
 
+// The external types whose buffer holds a descriptor address (timestamps, LOBs) and the others.
+Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
+  if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
+    return ReadDateTimeDescriptor(dty, buf, length);
+  if (IsLobType(dty)) return ReadLobLocator(dty, buf, length);
+  return ReadExternal(dty, buf, length, given);
+}
+
+WriteOutcome WriteValue(ub2 dty, const Value& v, void* buf, ub4 size) {
+  if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
+    return WriteDateTimeDescriptor(dty, v, buf, size);
+  if (IsLobType(dty)) return WriteLobLocator(dty, v, buf, size);
+  return WriteExternal(dty, v, buf, size);
+}
+
 // The value of element `i` of a bind, read from the program's buffers (or its callback).
 Value ReadBindElement(OCIStmt* st, OCIBind* b, ub4 i) {
   if (b->AtExec()) {
@@ -104,7 +119,7 @@ Value ReadBindElement(OCIStmt* st, OCIBind* b, ub4 i) {
     length = *At<ub2>(b->alenp, Stride(b->alenSkip, sizeof(ub2)), i);
     given = true;
   }
-  return ReadExternal(b->dty, At<char>(b->valuep, stride, i), length, given);
+  return ReadValue(b->dty, At<char>(b->valuep, stride, i), length, given);
 }
 
 struct CellOutcome {
@@ -126,7 +141,7 @@ CellOutcome WriteElement(ub2 dty, const Value& v, dvoid* valuep, sb4 valueSize, 
   }
   if (!valuep) return {};
   WriteOutcome o =
-      WriteExternal(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
+      WriteValue(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
   if (ind) *ind = o.rcode ? static_cast<sb2>(o.fullLength <= 32767 ? o.fullLength : -2) : 0;
   if (len) *len = static_cast<ub2>(std::min<ub4>(o.length, 65535));
   if (rcode) *rcode = static_cast<ub2>(o.rcode);

@@ -81,8 +81,15 @@ SqlType TypeOfValue(const Value& v) {
     case Value::Int:
     case Value::Real:
       return SqlType::Number();
-    case Value::Date:
-      return SqlType::DateT();
+    case Value::Date: {
+      SqlType t = SqlType::DateT();
+      if (v.dt.nanos != 0 || v.dt.hasTz) {  // a timestamp keeps its fraction and zone
+        t.ty = v.dt.hasTz ? Ty::TimestampTZ : Ty::Timestamp;
+        t.size = v.dt.hasTz ? 13 : 11;
+        t.scale = 9;
+      }
+      return t;
+    }
     case Value::Text:
       return SqlType::Varchar(4000);
     case Value::Bytes: {
