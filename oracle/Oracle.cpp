@@ -45,8 +45,7 @@ int ErrorCodeOf(TOracleSession* Session, OCIError* ErrorHandle, int Code) {
 
 }  // namespace
 
-// ---- EOracleError
-// ------------------------------------------------------------------------------------------
+// ---- EOracleError --------------------------------------------------------------------------------
 
 EOracleError::EOracleError(TOracleSession* Session, TObject* Query, OCIError* ErrorHandle, int Code)
     : Exception(""), query_(Query), session_(Session) {
@@ -115,8 +114,7 @@ void ReadWarnings() {
   warningCodes = std::move(codes);
 }
 
-// ---- EOracleMTSError
-// -----------------------------------------------------------------------------------------
+// ---- EOracleMTSError -----------------------------------------------------------------------------
 
 std::string MTSErrorText(int Status) {
   struct TEntry {
@@ -163,8 +161,7 @@ void CheckMTSStatus(const std::string& FunctionName, int Status) {
   if (Status != 0) throw EOracleMTSError(FunctionName, Status);
 }
 
-// ---- SQL text helpers
-// ----------------------------------------------------------------------------------------
+// ---- SQL text helpers ----------------------------------------------------------------------------
 
 namespace {
 
@@ -307,8 +304,7 @@ std::string QuoteIfNeeded(const std::string& Name, const std::string& AllowedCha
   return Name;
 }
 
-// ---- Logon strings
-// ---------------------------------------------------------------------------------------------
+// ---- Logon strings -------------------------------------------------------------------------------
 
 void SplitConnectAs(std::string& Text, std::string& ConnectAs) {
   std::string up = UpperCase(Text);
@@ -369,8 +365,7 @@ bool SplitLogonString(std::string LogonText, std::string& Username, std::string&
   return !Password.empty() || !Database.empty() || !ConnectAs.empty();
 }
 
-// ---- Values
-// ------------------------------------------------------------------------------------------------------
+// ---- Values --------------------------------------------------------------------------------------
 
 void DateTimeToOracleDate(uint8_t* Dest, TDateTime DateTime) {
   int y, mo, d, h, mi, s, ms;
@@ -515,8 +510,7 @@ std::string CountText(int N, const std::string& Word) {
   return IntToStr(N) + " " + Word + (N == 1 ? "" : "s");
 }
 
-// ---- SQL monitor
-// ------------------------------------------------------------------------------------------------
+// ---- SQL monitor ---------------------------------------------------------------------------------
 
 TOracleMonitorHooks& OracleMonitorHooks() {
   static TOracleMonitorHooks hooks;

@@ -243,6 +243,7 @@ class TSessionPreferences : public TPersistent {
 class TDBMSPackage : public TObject {
   TALVIK_CLASS(TDBMSPackage, TObject)
   TDBMSPackage(TOracleSession* Session, const std::string& Name);
+  ~TDBMSPackage() override;
   const std::string& Name() const { return name_; }
   std::string FullName() const { return "sys." + name_; }
   TOracleSession* Session() const { return session_; }
@@ -255,6 +256,7 @@ class TDBMSPackage : public TObject {
  private:
   TOracleSession* session_;
   std::string name_;
+  std::unique_ptr<TOraclePackage> package_;  // named "sys." + name
 };
 
 class TDBMS_Application_Info : public TDBMSPackage {
@@ -464,6 +466,7 @@ class TOracleSession : public TComponent {
   TOracleCriticalSection lock_;
   std::unique_ptr<TClientList> clients_;
   std::unique_ptr<TDBMS_Application_Info> applicationInfo_;
+  std::unique_ptr<TOracleQuery> internalQuery_;  // "Query", for ExecInternal
 };
 
 // The session pool's hooks the session calls (the pool unit installs them): take a connection for

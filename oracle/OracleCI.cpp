@@ -9,7 +9,7 @@
 
 #include "platform/rtl/Files.h"
 
-// ---- TOracleCriticalSection ---------------------------------------------------------------------------
+// ---- TOracleCriticalSection ----------------------------------------------------------------------
 
 void TOracleCriticalSection::Enter() {
   section_.Enter();
@@ -23,7 +23,7 @@ void TOracleCriticalSection::Leave() {
   section_.Leave();
 }
 
-// ---- Unit state ---------------------------------------------------------------------------------------
+// ---- Unit state ----------------------------------------------------------------------------------
 
 TOCIEntryPoints OCI;
 TMTSEntryPoints MTS;
@@ -269,7 +269,7 @@ void ClearTable() {
 
 }  // namespace
 
-// ---- Operations ---------------------------------------------------------------------------------------
+// ---- Operations ----------------------------------------------------------------------------------
 
 TStringList* AliasList() {
   return aliasList.get();
@@ -505,7 +505,7 @@ void ResetClientLibraryState() {
   homeList->Clear();
 }
 
-// ---- tnsnames.ora ---------------------------------------------------------------------------------------
+// ---- tnsnames.ora --------------------------------------------------------------------------------
 
 std::string FindTNSNamesFile() {
   if (!TNSNamesFile.empty()) return TNSNamesFile;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/db/DB.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -41,9 +42,7 @@ enum TOperator {
   opGTE
 };
 
-// The dataset's filter options.
-enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
-using TFilterOptions = TSet<TFilterOption>;
+// The dataset's filter options (TFilterOption, TFilterOptions) are the dataset framework's.
 
 // The type names and operator names that messages show ("Integer", "opAnd").
 const char* ExprTypeName(TExprType Type);

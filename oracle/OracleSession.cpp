@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "oracle/Oracle.h"
-#include "oracle/OracleSessionSQL.h"
 
 using namespace oracle_ui;
 
@@ -66,12 +65,7 @@ OCIEnv* SharedEnvironment() {
   return sharedEnv;
 }
 
-TOracleSessionPoolHooks& OracleSessionPoolHooks() {
-  static TOracleSessionPoolHooks hooks;
-  return hooks;
-}
-
-// ---- The lists of a session's clients --------------------------------------------------------------------
+// ---- The lists of a session's clients ------------------------------------------------------------
 
 class TOracleSession::TClientList {
  public:
@@ -100,8 +94,7 @@ class TOracleSession::TClientList {
   std::vector<TOracleSessionClient*> lists_[kKinds];
 };
 
-// ---- TSessionPreferences
-// -------------------------------------------------------------------------------------
+// ---- TSessionPreferences -------------------------------------------------------------------------
 
 TSessionPreferences::TSessionPreferences(TOracleSession* Session) : session_(Session) {}
 
@@ -173,36 +166,32 @@ void TSessionPreferences::SetUseOCI7(bool Value) {
   useOCI7_ = Value;
 }
 
-// ---- Server packages
-// -------------------------------------------------------------------------------------------
+// ---- Server packages -----------------------------------------------------------------------------
 
 TDBMSPackage::TDBMSPackage(TOracleSession* Session, const std::string& Name)
-    : session_(Session), name_(Name) {}
+    : session_(Session), name_(Name), package_(std::make_unique<TOraclePackage>(nullptr)) {
+  package_->SetPackageName(FullName());
+  package_->SetParameterMode(pmNamed);
+}
+
+TDBMSPackage::~TDBMSPackage() = default;
 
 void TDBMSPackage::CallProcedure(const std::string& Procedure,
                                  const std::vector<std::pair<std::string, std::string>>& Parameters) {
-  // The block a package call generates: "begin", the call with named parameters, "end;".
-  std::string call = "  " + FullName() + "." + Procedure;
-  std::vector<TInternalBind> binds;
-  if (!Parameters.empty()) {
-    call += "(";
-    for (size_t i = 0; i < Parameters.size(); ++i) {
-      if (i > 0) call += ", ";
-      call += Parameters[i].first + " => :" + Parameters[i].first;
-      binds.push_back({UpperCase(Parameters[i].first), Parameters[i].second});
-    }
-    call += ")";
+  std::vector<TVariant> list;
+  for (const auto& [name, value] : Parameters) {
+    list.emplace_back(name);
+    list.emplace_back(value);
   }
-  call += ";";
-  RunInternalStatement(session_, "begin\n" + call + "\nend;", binds, nullptr);
+  if (package_->Session() != session_) package_->SetSession(session_);
+  package_->CallProcedure(Procedure, list);
 }
 
 void TDBMS_Application_Info::Set_Client_Info(const std::string& Text) {
   CallProcedure("set_client_info", {{"client_info", Text}});
 }
 
-// ---- TOracleSession
-// ------------------------------------------------------------------------------------------
+// ---- TOracleSession ------------------------------------------------------------------------------
 
 TOracleSession::TOracleSession(TComponent* AOwner)
     : TComponent(AOwner),
@@ -226,6 +215,7 @@ TOracleSession::~TOracleSession() {
   } catch (...) {
   }
   applicationInfo_.reset();
+  internalQuery_.reset();
   for (auto kind : {TClientList::kOther, TClientList::kPackage, TClientList::kDataSet, TClientList::kQuery}) {
     auto list = clients_->Copy(kind);
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -283,8 +273,7 @@ void TOracleSession::ForEachClient(const std::function<void(TOracleSessionClient
     for (auto* c : clients_->Copy(kind)) Action(c);
 }
 
-// ---- Properties
-// -------------------------------------------------------------------------------------------------
+// ---- Properties ----------------------------------------------------------------------------------
 
 namespace {
 bool DesignConnectionApplies(const TOracleSession* s) {
@@ -435,8 +424,7 @@ void TOracleSession::ApplyPendingLogOn() {
   LogOn();
 }
 
-// ---- Locks, cursor, status
-// ----------------------------------------------------------------------------------
+// ---- Locks, cursor, status -----------------------------------------------------------------------
 
 void TOracleSession::EnterLock(bool SkipInHandleMode) {
   if (threadSafe_ && !(SkipInHandleMode && handleMode_)) lock_.Enter();
@@ -477,8 +465,7 @@ void TOracleSession::FireChange() {
   if (OnChange) OnChange(this);
 }
 
-// ---- Logon
-// ---------------------------------------------------------------------------------------------------
+// ---- Logon ---------------------------------------------------------------------------------------
 
 std::string TOracleSession::ComposeLogonText() const {
   std::string text = logonUsername_;
@@ -714,8 +701,7 @@ void TOracleSession::ApplySettings() {
   }
 }
 
-// ---- Logoff
-// ---------------------------------------------------------------------------------------------------
+// ---- Logoff --------------------------------------------------------------------------------------
 
 void TOracleSession::LogOff() {
   DoLogOff(false);
@@ -818,8 +804,7 @@ void TOracleSession::DoLogOff(bool Destroying) {
   if (detachError && !Destroying) std::rethrow_exception(detachError);
 }
 
-// ---- Transactions and checks
-// ------------------------------------------------------------------------------------
+// ---- Transactions and checks ---------------------------------------------------------------------
 
 void TOracleSession::Commit() {
   if (!connected_) return;
@@ -860,8 +845,10 @@ int TOracleSession::CheckConnection(bool Reconnect) {
     }
   }
   try {
-    std::vector<std::vector<std::string>> rows;
-    RunInternalStatement(this, "select 'x' from dual", {}, &rows);
+    TOracleQuery query(nullptr);
+    query.SetSession(this);
+    query.SQL()->SetText("select 'x' from dual");
+    query.Execute();
     return 0;
   } catch (const EOracleError& e) {
     if (e.ErrorCode() == 1000 || e.ErrorCode() == 942) return 0;
@@ -933,8 +920,7 @@ std::string TOracleSession::ErrorText(int Code) {
   return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 
-// ---- Conversions
-// ----------------------------------------------------------------------------------------------
+// ---- Conversions ---------------------------------------------------------------------------------
 
 int TOracleSession::MaxStringChars() {
   return (handleMode_ ? 4000 : 2000) / BytesPerChar();
@@ -944,16 +930,23 @@ int TOracleSession::BytesPerChar() {
   if (bytesPerChar_ == 0) {
     int result = 1;
     if (bytesPerCharacter_ == bcAutoDetect && connected_) {
-      std::vector<std::vector<std::string>> rows;
-      RunInternalStatement(
-          this,
-          "select length(chr(2000000000)) l4, length(chr(2000000)) l3,  length(chr(20000)) l2 "
-          "from dual",
-          {}, &rows);
-      if (!rows.empty() && rows[0].size() >= 3) {
-        result = StrToIntDef(rows[0][0], 0);
-        if (result == 1) result = StrToIntDef(rows[0][1], 0);
-        if (result == 1) result = StrToIntDef(rows[0][2], 0);
+      // One byte per character while the detection itself runs.
+      bytesPerChar_ = 1;
+      TOracleQuery query(nullptr);
+      query.SetName("BytesPerCharacterQuery");
+      query.SetSession(this);
+      query.SQL()->SetText(
+          "select length(chr(2000000000)) l4, length(chr(2000000)) l3,  length(chr(20000)) l2 from dual");
+      try {
+        query.Execute();
+      } catch (...) {
+        bytesPerChar_ = 0;
+        throw;
+      }
+      if (!query.Eof()) {
+        result = query.FieldAsInteger(0);
+        if (result == 1) result = query.FieldAsInteger(1);
+        if (result == 1) result = query.FieldAsInteger(2);
       }
     } else {
       switch (bytesPerCharacter_) {
@@ -986,10 +979,12 @@ int TOracleSession::DateFormatLength() {
         sql += Format("select to_char(to_date('10-%d-1999 10:10:10', 'dd-mm-yyyy hh24:mi:ss')) from dual",
                       {month});
       }
-      std::vector<std::vector<std::string>> rows;
-      RunInternalStatement(this, sql, {}, &rows);
-      for (auto& row : rows)
-        if (!row.empty()) longest = std::max(longest, Utf8Length(row[0]));
+      TOracleQuery query(nullptr);
+      query.SetName("DateFormatLengthQuery");
+      query.SetSession(this);
+      query.SQL()->SetText(sql);
+      query.Execute();
+      for (; !query.Eof(); query.Next()) longest = std::max(longest, Utf8Length(query.FieldAsString(0)));
     }
     int result = longest > 0 ? longest : 40;
     if (!connected_) return result;
@@ -1045,8 +1040,7 @@ int TOracleSession::DescribeTypeCode(void* ObjectPointer) {
   return typeCode;
 }
 
-// ---- Sharing
-// -----------------------------------------------------------------------------------------------------
+// ---- Sharing -------------------------------------------------------------------------------------
 
 Lda_Def* TOracleSession::ExternalLDA() const {
   if (!connected_ || handleMode_) throw Exception("ExternalLDA only valid when connected through OCI7");
@@ -1099,7 +1093,14 @@ TDBMS_Application_Info* TOracleSession::DBMS_Application_Info() {
 void TOracleSession::ExecInternal(const std::string& SQL, bool ShowBusyCursor) {
   if (ShowBusyCursor) ShowBusy();
   try {
-    RunInternalStatement(this, SQL, {}, nullptr);
+    if (!internalQuery_) {
+      internalQuery_ = std::make_unique<TOracleQuery>(nullptr);
+      internalQuery_->SetName("Query");
+      internalQuery_->SetSession(this);
+    }
+    internalQuery_->Clear();
+    internalQuery_->SQL()->SetText(SQL);
+    internalQuery_->Execute();
   } catch (...) {
     if (ShowBusyCursor) RestoreBusy();
     throw;

@@ -12,34 +12,38 @@ TOracleSessionPool* PoolOrDefault(TOracleSessionPool* Pool) {
 }
 
 // The session reaches its pool through these hooks.
-struct TPoolHooksInstaller {
-  TPoolHooksInstaller() {
-    auto& hooks = OracleSessionPoolHooks();
-    hooks.GetSession = [](TOracleSessionPool* Pool, TOracleSession* Session) {
-      PoolOrDefault(Pool)->GetSession(Session);
-    };
-    hooks.AfterReserve = [](TOracleSessionPool* Pool, TOracleSession* Session) {
-      TOracleSessionPool* pool = PoolOrDefault(Pool);
-      if (pool->AfterReserve) pool->AfterReserve(pool, Session);
-    };
-    hooks.BeforeRelease = [](TOracleSessionPool* Pool, TOracleSession* Session) {
-      TOracleSessionPool* pool = PoolOrDefault(Pool);
-      if (pool->BeforeRelease) pool->BeforeRelease(pool, Session);
-    };
-    hooks.ReleaseSession = [](TOracleSessionPool* Pool, TOracleSession* Session) {
-      PoolOrDefault(Pool)->ReleaseSession(Session);
-    };
-    hooks.DefaultPool = [] { return DefaultSessionPool(); };
-    hooks.AsComponent = [](TOracleSessionPool* Pool) -> TComponent* { return Pool; };
-  }
-};
-const TPoolHooksInstaller installer;
+TOracleSessionPoolHooks PoolHooks() {
+  TOracleSessionPoolHooks hooks;
+  hooks.GetSession = [](TOracleSessionPool* Pool, TOracleSession* Session) {
+    PoolOrDefault(Pool)->GetSession(Session);
+  };
+  hooks.AfterReserve = [](TOracleSessionPool* Pool, TOracleSession* Session) {
+    TOracleSessionPool* pool = PoolOrDefault(Pool);
+    if (pool->AfterReserve) pool->AfterReserve(pool, Session);
+  };
+  hooks.BeforeRelease = [](TOracleSessionPool* Pool, TOracleSession* Session) {
+    TOracleSessionPool* pool = PoolOrDefault(Pool);
+    if (pool->BeforeRelease) pool->BeforeRelease(pool, Session);
+  };
+  hooks.ReleaseSession = [](TOracleSessionPool* Pool, TOracleSession* Session) {
+    PoolOrDefault(Pool)->ReleaseSession(Session);
+  };
+  hooks.DefaultPool = [] { return DefaultSessionPool(); };
+  hooks.AsComponent = [](TOracleSessionPool* Pool) -> TComponent* { return Pool; };
+  return hooks;
+}
 
 std::string Text(const OraText* P, ub4 Length) {
   return P ? std::string(reinterpret_cast<const char*>(P), Length) : std::string();
 }
 
 }  // namespace
+
+// Defined here, so that every program whose sessions reach for a pool links the pool.
+TOracleSessionPoolHooks& OracleSessionPoolHooks() {
+  static TOracleSessionPoolHooks hooks = PoolHooks();
+  return hooks;
+}
 
 TOracleSessionPool* DefaultSessionPool() {
   static TOracleSessionPool pool(nullptr);

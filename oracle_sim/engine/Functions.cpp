@@ -434,7 +434,7 @@ std::string NumberText(double v) {
   if (std::isinf(v)) return v > 0 ? "~" : "-~";
   if (v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<int64_t>(v));
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15e", v);
+  std::snprintf(buf, sizeof buf, "%.14e", v);  // 15 significant digits
   // mantissa digits and exponent
   std::string s = buf;
   bool neg = s[0] == '-';

@@ -998,10 +998,12 @@ class Tx {
     if (!IsRownum(*l)) return false;
     SqlType t;
     std::string v = Num(Emit(*r, sc, t), t);
+    // LIMIT takes an integer: fractions round the way ROWNUM counts, NULL limits to nothing
+    const char* big = "9000000000000000000";
     if (op == "<=")
-      limit = "max(0, " + v + ")";
+      limit = "coalesce(max(0, min(ora_floor(" + v + "), " + big + ")), 0)";
     else if (op == "<")
-      limit = "max(0, ora_ceil(" + v + ") - 1)";
+      limit = "coalesce(max(0, min(ora_ceil(" + v + "), " + big + ") - 1), 0)";
     else if (op == "=")
       limit = "(CASE WHEN " + v + " = 1 THEN 1 ELSE 0 END)";
     else if (op == ">")

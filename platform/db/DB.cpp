@@ -26,6 +26,14 @@ std::string FieldTypeName(TFieldType Type) {
   return index < names.size() ? names[index] : "Unknown";
 }
 
+bool SameFieldName(std::string_view A, std::string_view B) {
+  // Case mapping keeps the byte length of each character, so names of different lengths differ.
+  if (A.size() != B.size()) return false;
+  bool ascii = true;
+  for (size_t i = 0; i < A.size() && ascii; ++i) ascii = static_cast<unsigned char>(A[i] | B[i]) < 0x80;
+  return ascii ? SameText(A, B) : AnsiSameText(A, B);
+}
+
 std::string ExtractFieldName(std::string_view Fields, int& Pos) {
   int i = std::max(Pos, 1);
   const int n = static_cast<int>(Fields.size());
@@ -220,7 +228,7 @@ TFieldDef* TFieldDefs::Add(const std::string& Name, TFieldType DataType, int Siz
 
 int TFieldDefs::IndexOf(std::string_view Name) const {
   for (int i = 0; i < Count(); ++i) {
-    if (AnsiSameText(Items(i)->Name(), Name)) return i;
+    if (SameFieldName(Items(i)->Name(), Name)) return i;
   }
   return -1;
 }
@@ -275,7 +283,7 @@ TIndexDef* TIndexDefs::Add(const std::string& Name, const std::string& Fields, T
 
 int TIndexDefs::IndexOf(std::string_view Name) const {
   for (int i = 0; i < Count(); ++i) {
-    if (AnsiSameText(Items(i)->Name(), Name)) return i;
+    if (SameFieldName(Items(i)->Name(), Name)) return i;
   }
   return -1;
 }
@@ -489,7 +497,7 @@ int TFields::IndexOf(const TField* Field) const {
 
 TField* TFields::FindField(std::string_view FieldName) const {
   for (TField* f : list_) {
-    if (AnsiSameText(f->FieldName(), FieldName)) return f;
+    if (SameFieldName(f->FieldName(), FieldName)) return f;
   }
   // Attributes of object fields by their full names ("OBJ.ATTR").
   for (TField* f : list_) {
@@ -520,7 +528,8 @@ TField* TFields::FieldByNumber(int FieldNo) const {
 void TFields::CheckFieldName(std::string_view FieldName) const {
   if (FieldName.empty()) DatabaseError(SFieldNameMissing, dataset_);
   for (TField* f : list_) {
-    if (AnsiSameText(f->FieldName(), FieldName)) DatabaseErrorFmt(SDuplicateFieldName, {FieldName}, dataset_);
+    if (SameFieldName(f->FieldName(), FieldName))
+      DatabaseErrorFmt(SDuplicateFieldName, {FieldName}, dataset_);
   }
 }
 

@@ -172,6 +172,9 @@ using TFieldGetTextEvent = std::function<void(TField* Sender, std::string& Text,
 using TFieldSetTextEvent = std::function<void(TField* Sender, const std::string& Text)>;
 using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
 
+// Field names compare without regard to case (Cyrillic included).
+bool SameFieldName(std::string_view A, std::string_view B);
+
 // Splits "A;B;C" field lists: the next name from 1-based Pos, which moves past the ';'. Blanks
 // around a name are removed.
 std::string ExtractFieldName(std::string_view Fields, int& Pos);

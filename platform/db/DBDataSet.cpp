@@ -816,8 +816,10 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
 }
 
 bool TDataSet::IsLinkedTo(TDataSource* DataSource) const {
+  std::vector<const TDataSet*> seen;
   const TDataSet* ds = this;
-  while (ds) {
+  while (ds && std::find(seen.begin(), seen.end(), ds) == seen.end()) {
+    seen.push_back(ds);
     TDataSource* src = ds->GetDataSource();
     if (!src) break;
     if (src == DataSource) return true;

@@ -16,7 +16,7 @@ class ValueBuffer {
 
  private:
   int size_;
-  uint8_t small_[256] = {};
+  uint8_t small_[256];
   std::vector<uint8_t> heap_;
 };
 
@@ -76,7 +76,7 @@ void TField::SetParentField(TObjectField* Value) {
 
 void TField::SetFieldName(const std::string& Value) {
   if (Value == field_name_) return;
-  if (fields_ && !AnsiSameText(Value, field_name_)) fields_->CheckFieldName(Value);
+  if (fields_ && !SameFieldName(Value, field_name_)) fields_->CheckFieldName(Value);
   field_name_ = Value;
   PropertyChanged(true);
 }

@@ -222,8 +222,8 @@ bool VisibleCaret(HWND topLevel, RECT& caret) {
 
 namespace {
 CursorRec* StandardCursor(int id) {
-  static std::map<int, CursorRec*> cache;
-  auto& c = cache[id];
+  static auto* cache = new std::map<int, CursorRec*>();  // shared for the whole run
+  auto& c = (*cache)[id];
   if (!c) {
     c = new CursorRec();
     c->id = id;

@@ -135,3 +135,15 @@ TEST(MasterLink, FollowsTheMaster) {
   master.Close();
   EXPECT_EQ(disabled, 1);
 }
+
+TEST(FieldNames, CompareWithoutRegardToCase) {
+  EXPECT_TRUE(SameFieldName("hash_value", "HASH_VALUE"));
+  EXPECT_TRUE(SameFieldName("имя", "ИМЯ"));
+  EXPECT_FALSE(SameFieldName("NAME", "NAMES"));
+  EXPECT_FALSE(SameFieldName("ИМЯ", "ИМЕ"));
+  TMemDataSet ds;
+  ds.FieldDefs()->Add("ИМЯ", ftString, 10);
+  ds.AddRow({"x"});
+  ds.Open();
+  EXPECT_EQ(ds.FieldByName("имя")->AsString(), "x");
+}

@@ -404,3 +404,80 @@ TEST(ExtractFieldNames, SplitsOnSemicolons) {
   EXPECT_EQ(ExtractFieldName(list, pos), "SID");
   EXPECT_GT(pos, static_cast<int>(list.size()));
 }
+
+TEST_F(Fields, TimesAndBytes) {
+  ds.FieldDefs()->Add("AT", ftTime);
+  ds.FieldDefs()->Add("STAMP", ftDateTime);
+  ds.FieldDefs()->Add("RAW", ftBytes, 4);
+  ds.FieldDefs()->Add("VAR", ftVarBytes, 6);
+  ds.Open();
+  ds.Edit();
+  TField* at = ds.FieldByName("AT");
+  TField* stamp = ds.FieldByName("STAMP");
+  at->SetAsString("13:45:10");
+  EXPECT_DOUBLE_EQ(at->AsDateTime(), EncodeTime(13, 45, 10, 0));
+  EXPECT_EQ(at->AsString(), "1:45:10 PM");
+  const TDateTime t = EncodeDateTime(2026, 12, 6, 23, 59, 58, 123);
+  stamp->SetAsDateTime(t);
+  EXPECT_NEAR(stamp->AsDateTime(), t, 1e-9) << "milliseconds survive the native format";
+  EXPECT_EQ(stamp->Value().VarType(), varDate);
+  TField* raw = ds.FieldByName("RAW");
+  raw->SetAsString(std::string("\x01\x02", 2));
+  EXPECT_EQ(raw->AsString(), std::string("\x01\x02\x00\x00", 4)) << "fixed length";
+  EXPECT_EQ(raw->DisplayText(), "(BYTES)");
+  TField* var = ds.FieldByName("VAR");
+  var->SetAsString("abc");
+  EXPECT_EQ(var->AsString(), "abc");
+  TVariant bytes = var->Value();
+  ASSERT_TRUE(bytes.IsArray());
+  EXPECT_EQ(bytes.Bytes(), "abc");
+  EXPECT_THROW(var->SetAsString("too long"), EDatabaseError);
+  ds.Post();
+  EXPECT_EQ(var->AsString(), "abc");
+}
+
+namespace {
+// A dataset that follows a master data source.
+class TDetailDataSet : public TMemDataSet {
+ public:
+  TDataSource* master = nullptr;
+  TDataSource* GetDataSource() const override { return master; }
+};
+}  // namespace
+
+TEST(DataSourceLinks, CircularLinksAreRefused) {
+  TDetailDataSet a, b;
+  TDataSource sa(nullptr), sb(nullptr);
+  sa.SetDataSet(&a);
+  b.master = &sa;
+  sb.SetDataSet(&b);
+  a.master = &sb;
+  EXPECT_TRUE(a.IsLinkedTo(&sa));
+  TDataSource other(nullptr);
+  other.SetDataSet(&b);
+  EXPECT_EQ(other.DataSet(), &b);
+  TDetailDataSet c;
+  c.master = &other;
+  TDataSource sc(nullptr);
+  sc.SetDataSet(&c);
+  b.master = &sc;
+  TDataSource loop(nullptr);
+  EXPECT_FALSE(loop.IsLinkedTo(&c)) << "an existing loop of masters ends the search";
+  EXPECT_FALSE(c.IsLinkedTo(&loop));
+  EXPECT_THROW(other.SetDataSet(&c), EDatabaseError) << "c follows other";
+}
+
+TEST_F(Fields, FreeingAFieldOfAnOpenDatasetClosesIt) {
+  auto* id = new TIntegerField(nullptr);
+  id->SetFieldName("ID");
+  id->SetDataSet(&ds);
+  auto* name = new TStringField(nullptr);
+  name->SetFieldName("NAME");
+  name->SetDataSet(&ds);
+  ds.Open();
+  delete name;
+  EXPECT_FALSE(ds.Active()) << "no record layout may refer to a freed field";
+  EXPECT_EQ(ds.FieldCount(), 1);
+  ds.Open();
+  EXPECT_EQ(id->AsInteger(), 1);
+}

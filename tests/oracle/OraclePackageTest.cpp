@@ -175,6 +175,28 @@ TEST_P(SessionPoolTest, IdleEntriesArePurgedDownToMin) {
   EXPECT_TRUE(pool.Entries(0)->Reserved());
 }
 
+TEST_F(SimInstanceTest, SessionsWithoutAPoolUseTheDefaultOne) {
+  TOracleSessionPool* pool = DefaultSessionPool();
+  auto s = std::make_unique<TOracleSession>(nullptr);
+  s->SetPooling(spInternal);
+  s->SetLogonUsername("scott");
+  s->SetLogonPassword("tiger");
+  s->SetLogonDatabase("SIM");
+  s->LogOn();
+  EXPECT_EQ(pool->Count(), 1);
+  auto q = Query(s.get(), "select 3 from dual");
+  q->Execute();
+  EXPECT_EQ(q->FieldAsInteger(0), 3);
+  s->LogOff();
+  // Empty the default pool again before the instance goes.
+  pool->Entries(0)->SetLastRelease(0);
+  pool->SetTimeOut(1);
+  pool->Purge();
+  pool->SetTimeOut(0);
+  EXPECT_EQ(pool->Count(), 0);
+  pool->Close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Types, SessionPoolTest, ::testing::Values(ptDefault, ptOracle),
                          [](const ::testing::TestParamInfo<TSessionPoolType>& p) {
                            return p.param == ptDefault ? "Default" : "Oracle";

@@ -2,7 +2,10 @@
 // in and out, batched fetching, LONG values in pieces, array DML, parse errors, re-parsing, field
 // access with its conversions, and the threaded path.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "QueryTestSupport.h"
 
@@ -440,6 +443,29 @@ TEST_P(QueryTest, DebugShowsTheStatementAndTheCursorIsRestored) {
   EXPECT_NE(std::find(ui.CursorHistory().begin(), ui.CursorHistory().end(), oracle_ui::crHourGlass),
             ui.CursorHistory().end());
   ui.Clear();
+}
+
+TEST_P(QueryTest, AThreadSafeSessionIsFreeAgainAfterAnError) {
+  auto s = std::make_unique<TOracleSession>(nullptr);
+  s->Preferences()->SetUseOCI7(HostCalls());
+  s->SetThreadSafe(true);
+  s->SetLogonUsername("scott");
+  s->SetLogonPassword("tiger");
+  s->SetLogonDatabase("SIM");
+  s->LogOn();
+  auto bad = Query(s.get(), "select * from no_such_table");
+  EXPECT_EQ(OracleCode([&] { bad->Execute(); }), 942);
+  EXPECT_EQ(OracleCode([&] { bad->Execute(); }), 942);
+  // Another thread gets the session's lock at once.
+  std::atomic<int> value{0};
+  std::thread other([&] {
+    auto q = Query(s.get(), "select 5 from dual");
+    q->Execute();
+    value = q->FieldAsInteger(0);
+  });
+  for (int i = 0; i < 500 && value == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(value, 5);
+  other.join();
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, QueryTest, ::testing::Values(false, true),

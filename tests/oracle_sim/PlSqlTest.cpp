@@ -203,5 +203,47 @@ TEST_F(PlSql, ExceptionsPropagateWithTheirLine) {
   EXPECT_EQ(Query(*scott_, "select count(*) from dept where deptno = 91")[0][0], "0");
 }
 
+TEST_F(PlSql, ControlFlowLocalsAndReRaise) {
+  const char* block =
+      "declare\n"
+      "  limit_ constant number := 2000;\n"
+      "  info varchar2(64);\n"
+      "  grade varchar2(10);\n"
+      "begin\n"
+      "  dbms_application_info.set_client_info('ci');\n"
+      "  dbms_application_info.read_client_info(info);\n"
+      "  select decode(sign(sal - limit_), 1, 'high', 0, 'limit', 'low') into grade from emp where empno = "
+      ":e;\n"
+      "  if grade = 'high' then\n"
+      "    if :e = 7839 then :r := 'king ' || info; return; end if;\n"
+      "    :r := 'high';\n"
+      "  elsif grade = 'limit' then\n"
+      "    :r := 'limit';\n"
+      "  else\n"
+      "    :r := 'low';\n"
+      "  end if;\n"
+      "  :r := :r || ' ' || info;\n"
+      "end;";
+  auto run = [&](int empno) {
+    return Run(*scott_, block, {{"e", Value::MakeInt(empno)}, {"r", Value()}})->OutValue("r").ToText();
+  };
+  EXPECT_EQ(run(7839), "king ci");
+  EXPECT_EQ(run(7566), "high ci");
+  EXPECT_EQ(run(7369), "low ci");
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { run(1); }, &text), 1403);
+  // a handler that re-raises passes the original error on; a named exception can be raised
+  EXPECT_EQ(ErrorOf(
+                [&] {
+                  Run(*scott_,
+                      "begin\n  raise zero_divide;\nexception\n  when others then\n    raise;\nend;");
+                },
+                &text),
+            1476);
+  EXPECT_EQ(ErrorOf([&] { Run(*scott_, "begin :x := :y + 1; end;", {{"x", Value()}}); }), 1008);
+  EXPECT_EQ(ErrorOf([&] { Run(*scott_, "declare n number; begin n := 'abc'; end;"); }), 1722);
+  EXPECT_EQ(ErrorOf([&] { Run(*scott_, "declare c constant number := 1; begin c := 2; end;"); }), 6550);
+}
+
 }  // namespace
 }  // namespace simtest

@@ -158,6 +158,61 @@ TEST_F(Sessions, DdlWithConstraintsAndOracleTypes) {
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from t$x"); }), 942);
 }
 
+TEST_F(Sessions, UsersSynonymsViewsAndGrants) {
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "create user bob identified by pw"); }), 1031);
+  Exec(*system_, "create user bob identified by pw");
+  EXPECT_EQ(ErrorOf([&] { Exec(*system_, "create user bob identified by pw"); }), 1920);
+  auto bob = LogOn("BOB", "pw");
+  EXPECT_EQ(ErrorOf([&] { Query(*bob, "select * from scott.emp"); }), 942);
+  Exec(*system_, "grant dba to bob");
+  auto bob2 = LogOn("bob", "PW");
+  EXPECT_EQ(Query(*bob2, "select count(*) from scott.emp")[0][0], "14");
+  Exec(*bob2, "alter user bob identified by newpw");
+  EXPECT_EQ(ErrorOf([&] { LogOn("bob", "pw"); }), 1017);
+  LogOn("bob", "newpw");
+  Exec(*system_, "alter user bob password expire");
+  EXPECT_EQ(ErrorOf([&] { LogOn("bob", "newpw"); }), 28001);
+  // a public synonym made by a DBA serves every user
+  Exec(*system_, "create public synonym staff for scott.emp");
+  EXPECT_EQ(Query(*scott_, "select count(*) from staff")[0][0], "14");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "create public synonym x for emp"); }), 1031);
+  Exec(*system_, "drop public synonym staff");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select count(*) from staff"); }), 942);
+  EXPECT_EQ(ErrorOf([&] { Exec(*system_, "drop public synonym staff"); }), 1432);
+  // views: OR REPLACE, describe from the query, dropping
+  Exec(*scott_, "create view rich as select ename, sal from emp where sal > 2900");
+  EXPECT_EQ(Query(*scott_, "select count(*) from rich")[0][0], "4");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "create view rich as select 1 x from dual"); }), 955);
+  Exec(*scott_, "create or replace view rich as select ename n from emp where sal >= 5000");
+  EXPECT_EQ(Query(*scott_, "select n from rich"), (Rows{{"KING"}}));
+  EXPECT_EQ(Query(*scott_, "select column_name from user_tab_columns where table_name = 'RICH'"),
+            (Rows{{"N"}}));
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "update rich set n = 'x'"); }), 1732);
+  Exec(*scott_, "drop view rich");
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from rich"); }), 942);
+  // TRUNCATE empties at once and is not undone
+  Exec(*scott_, "truncate table bonus");
+  EXPECT_EQ(Query(*scott_, "select count(*) from bonus")[0][0], "0");
+}
+
+TEST_F(Sessions, SavepointsReleaseLaterLocksAndForUpdateOfLocksOneTable) {
+  auto other = LogOn("scott", "tiger");
+  Exec(*scott_, "update emp set sal = sal where empno = 7369");
+  Exec(*scott_, "savepoint a");
+  Exec(*scott_, "update emp set sal = sal where empno = 7499");
+  Exec(*scott_, "rollback to a");
+  EXPECT_EQ(Query(*other, "select ename from emp where empno = 7499 for update nowait")[0][0], "ALLEN");
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select * from emp where empno = 7369 for update nowait"); }), 54);
+  scott_->Rollback();
+  other->Rollback();
+  // FOR UPDATE OF a column locks the rows of that column's table only
+  Query(*scott_,
+        "select e.ename, d.dname from emp e, dept d where e.deptno = d.deptno and e.empno = 7369 "
+        "for update of e.sal nowait");
+  EXPECT_EQ(Query(*other, "select dname from dept where deptno = 20 for update nowait")[0][0], "RESEARCH");
+  EXPECT_EQ(ErrorOf([&] { Query(*other, "select * from emp where empno = 7369 for update nowait"); }), 54);
+}
+
 TEST_F(Sessions, DescribeGivesOracleTypes) {
   auto c = scott_->Prepare(
       "select e.*, e.rowid, count(*) over_cnt_dummy from emp e where 1 = 0 group by e.empno, e.ename, e.job, "

@@ -1,0 +1,250 @@
+// Fetching 100,000 rows of 10 columns into the Oracle dataset next to the same fetch through
+// TOracleQuery alone, filter evaluation over those rows, and refreshing a session list of 1,000 and
+// 10,000 sessions.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "oracle_data/OracleData.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+const char* const kSelect = "select n, i2, i3, f1, f2, s1, s2, s3, d1, d2 from rows10";
+
+class Instance {
+ public:
+  static Instance& Get() {
+    static Instance instance;
+    return instance;
+  }
+  TOracleSession* Session() { return session_.get(); }
+
+  // SESSIONS<n>: a table shaped like the session list with n rows.
+  const std::string& SessionTable(int Count) {
+    static std::map<int, std::string> made;
+    auto it = made.find(Count);
+    if (it != made.end()) return it->second;
+    const std::string name = "sessions" + std::to_string(Count);
+    Exec("create table " + name +
+         " (sid number(9), serial number(9), oracle_user varchar2(30), status varchar2(8), prname "
+         "varchar2(8), "
+         "machine varchar2(64), logon_time date, cpu number)");
+    Fill(name, Count,
+         [](int i, int c) -> TVariant {
+           switch (c) {
+             case 0:
+               return i;
+             case 1:
+               return 1000 + i;
+             case 2:
+               return "USER" + std::to_string(i % 50);
+             case 3:
+               return i % 3 ? "INACTIVE" : "ACTIVE";
+             case 4:
+               return i % 10 ? "USER" : "PMON";
+             case 5:
+               return "host" + std::to_string(i % 20) + ".example.org";
+             case 6:
+               return TVariant::FromDate(45000 + i / 86400.0);
+             default:
+               return i * 0.25;
+           }
+         },
+         {otInteger, otInteger, otString, otString, otString, otString, otDate, otFloat});
+    return made[Count] =
+               "select sid, serial, oracle_user, status, prname, machine, logon_time, cpu from " + name;
+  }
+
+ private:
+  Instance() {
+    dir_ = std::filesystem::temp_directory_path() / ("talvik_data_bench_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
+    OCIDLL = TALVIK_SIM_LIBRARY;
+    InitClientLibrary();
+    session_ = std::make_unique<TOracleSession>(nullptr);
+    session_->SetLogonUsername("scott");
+    session_->SetLogonPassword("tiger");
+    session_->SetLogonDatabase("SIM");
+    session_->LogOn();
+    Exec(
+        "create table rows10 (n number(9), i2 number(9), i3 number(9), f1 number, f2 number, "
+        "s1 varchar2(20), s2 varchar2(20), s3 varchar2(30), d1 date, d2 date)");
+    Fill("rows10", kRows,
+         [](int n, int c) -> TVariant {
+           switch (c) {
+             case 0:
+               return n;
+             case 1:
+               return n * 2;
+             case 2:
+               return n % 97;
+             case 3:
+               return n * 0.5;
+             case 4:
+               return n / 3.0;
+             case 5:
+               return "name" + std::to_string(n);
+             case 6:
+               return "dept" + std::to_string(n % 10);
+             case 7:
+               return "a longer text " + std::to_string(n);
+             case 8:
+               return TVariant::FromDate(36526 + n % 1000);
+             default:
+               return TVariant::FromDate(40000.5 + n % 500);
+           }
+         },
+         {otInteger, otInteger, otInteger, otFloat, otFloat, otString, otString, otString, otDate, otDate});
+  }
+  ~Instance() {
+    session_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  void Exec(const std::string& SQL) {
+    TOracleQuery q(nullptr);
+    q.SetSession(session_.get());
+    q.SQL()->SetText(SQL);
+    q.Execute();
+  }
+  template <class F>
+  void Fill(const std::string& Table, int Count, F Value, std::vector<int> Types) {
+    TOracleQuery q(nullptr);
+    q.SetSession(session_.get());
+    std::string cols, vals;
+    for (size_t c = 0; c < Types.size(); ++c) {
+      vals += (c ? ", :v" : ":v") + std::to_string(c);
+      q.DeclareVariable("v" + std::to_string(c), Types[c]);
+    }
+    q.SQL()->SetText("insert into " + Table + " values (" + vals + ")");
+    constexpr int kBatch = 1000;
+    for (int start = 0; start < Count; start += kBatch) {
+      const int n = std::min(kBatch, Count - start);
+      for (size_t c = 0; c < Types.size(); ++c) {
+        TVariant a = VarArrayCreate({0, n - 1}, varVariant);
+        for (int i = 0; i < n; ++i) a.SetElement(i, Value(start + i, static_cast<int>(c)));
+        q.SetVariable("v" + std::to_string(c), a);
+      }
+      q.Execute();
+    }
+    session_->Commit();
+  }
+  std::filesystem::path dir_;
+  std::unique_ptr<TOracleSession> session_;
+};
+
+// Every value of every row through the query's typed accessors; the bytes of the values.
+void BM_QueryFetch(benchmark::State& state) {
+  TOracleSession* s = Instance::Get().Session();
+  double bytes = 0;
+  for (auto _ : state) {
+    TOracleQuery q(nullptr);
+    q.SetSession(s);
+    q.SetReadBuffer(static_cast<int>(state.range(0)));
+    q.SQL()->SetText(kSelect);
+    q.Execute();
+    bytes = 0;
+    int rows = 0;
+    for (; !q.Eof(); q.Next(), ++rows) {
+      for (int c = 0; c < 3; ++c) benchmark::DoNotOptimize(q.FieldAsInteger(c));
+      for (int c = 3; c < 5; ++c) benchmark::DoNotOptimize(q.FieldAsFloat(c));
+      for (int c = 5; c < 8; ++c) {
+        const std::string v = q.FieldAsString(c);
+        bytes += static_cast<double>(v.size());
+      }
+      for (int c = 8; c < 10; ++c) benchmark::DoNotOptimize(q.FieldAsDate(c));
+      bytes += 3 * 4 + 2 * 8 + 2 * 8;
+    }
+    if (rows != kRows) state.SkipWithError("row count");
+  }
+  state.counters["value_bytes"] = bytes;
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_QueryFetch)->Arg(25)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void BM_DataSetOpen(benchmark::State& state) {
+  TOracleSession* s = Instance::Get().Session();
+  double storeBytes = 0;
+  int recordSize = 0;
+  for (auto _ : state) {
+    TOracleDataSet ds(nullptr);
+    ds.SetSession(s);
+    ds.SetReadBuffer(static_cast<int>(state.range(0)));
+    ds.SQL()->SetText(kSelect);
+    ds.Open();
+    if (ds.RecordCount() != kRows) state.SkipWithError("row count");
+    TRecordDataList* store = ds.RecordStore();
+    storeBytes = 0;
+    for (int i = 0; i < store->ChunkCount(); ++i)
+      storeBytes += 12.0 + store->ChunkCapacity(i) * double(ds.RecordSize());
+    recordSize = ds.RecordSize();
+    ds.Close();
+  }
+  state.counters["store_bytes"] = storeBytes;
+  state.counters["record_size"] = recordSize;
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_DataSetOpen)->Arg(25)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Re-filtering the whole store with an expression, and with a handler alone.
+void BM_FilterEvaluation(benchmark::State& state) {
+  TOracleSession* s = Instance::Get().Session();
+  TOracleDataSet ds(nullptr);
+  ds.SetSession(s);
+  ds.SetReadBuffer(1000);
+  ds.SQL()->SetText(kSelect);
+  ds.SetFiltered(true);
+  ds.Open();
+  const bool handler = state.range(0) == 1;
+  if (handler)
+    ds.OnFilterRecord = [](TDataSet* d, bool& Accept) {
+      Accept = d->FieldByName("S2")->AsString() == "dept3";
+    };
+  int flip = 0;
+  for (auto _ : state) {
+    if (handler) {
+      ds.SetFiltered(false);
+      ds.SetFiltered(true);
+    } else {
+      ds.SetFilter(++flip % 2 ? "s2 = 'dept3' and i3 > 10" : "s2 <> 'dept3' and i3 > 10");
+    }
+    benchmark::DoNotOptimize(ds.RecordCount());
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_FilterEvaluation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The monitor's refresh: re-execute, fetch everything, filter by "prname = 'USER'" and count active
+// user sessions in the filter-record handler.
+void BM_SessionListRefresh(benchmark::State& state) {
+  const std::string sql = Instance::Get().SessionTable(static_cast<int>(state.range(0)));
+  TOracleDataSet ds(nullptr);
+  ds.SetSession(Instance::Get().Session());
+  ds.SetReadBuffer(1000);
+  ds.SQL()->SetText(sql);
+  ds.SetFilter("prname = 'USER'");
+  ds.SetFiltered(true);
+  int active = 0;
+  ds.OnFilterRecord = [&](TDataSet* d, bool&) {
+    if (d->FieldByName("prname")->AsString() == "USER" && d->FieldByName("status")->AsString() == "ACTIVE")
+      ++active;
+  };
+  ds.Open();
+  for (auto _ : state) {
+    active = 0;
+    ds.Refresh();
+    benchmark::DoNotOptimize(active);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SessionListRefresh)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,1135 @@
+// The Oracle dataset: open, fetch, refresh, record buffers, navigation, field access and filtering.
+#include "oracle_data/OracleData.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "oracle/OracleTypes.h"
+#include "oracle/OracleVisual.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace oracle_data;
+
+namespace {
+constexpr int kServerRowId = 11;
+constexpr int kServerURowId = 104;
+
+// Shows Cursor while a bulk fetch runs (nothing for crDefault).
+class TBusyCursor {
+ public:
+  explicit TBusyCursor(TCursor Cursor) : active_(Cursor != oracle_ui::crDefault) {
+    if (!active_) return;
+    saved_ = GetScreenCursor();
+    SetScreenCursor(Cursor);
+  }
+  ~TBusyCursor() {
+    if (active_) SetScreenCursor(saved_);
+  }
+
+ private:
+  bool active_;
+  TCursor saved_ = oracle_ui::crDefault;
+};
+
+bool IsDateType(int OracleType) {
+  return OracleType == otDate || OracleType == otTimestamp || OracleType == otTimestampTZ ||
+         OracleType == otTimestampLTZ;
+}
+
+bool IsIdentifierChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || u >= 128;
+}
+
+std::string TrimRightText(const std::string& S) {
+  size_t n = S.size();
+  while (n > 0 && static_cast<unsigned char>(S[n - 1]) <= ' ') --n;
+  return S.substr(0, n);
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Construction
+
+TOracleDataSet::TOracleDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
+
+TOracleDataSet::~TOracleDataSet() {
+  destroying_ = true;
+  Destroying();
+  try {
+    Close();
+  } catch (...) {
+  }
+  if (mainQuery_ && mainQuery_->Session()) mainQuery_->Session()->RemoveDataSet(this);
+  if (master_) {
+    auto& list = master_->details_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    master_ = nullptr;
+  }
+  while (!details_.empty()) details_.back()->SetMaster(nullptr);
+}
+
+std::unique_ptr<TOracleQuery> TOracleDataSet::CreateQuery() {
+  return std::make_unique<TOracleQuery>(nullptr);
+}
+
+TOracleQuery* TOracleDataSet::MainQuery() {
+  if (!mainQuery_) {
+    mainQuery_ = CreateQuery();
+    mainQuery_->SetName("MainQuery");
+    if (!cursorQuery_) cursorQuery_ = mainQuery_.get();
+  }
+  return mainQuery_.get();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Settings
+
+TStrings* TOracleDataSet::SQL() {
+  return MainQuery()->SQL();
+}
+
+void TOracleDataSet::SetSQL(TStrings* Value) {
+  const bool wasActive = Active();
+  if (wasActive) Close();
+  MainQuery()->SetSQL(Value);
+  determinedTableValid_ = false;
+  DataEvent(dePropertyChange, 0);
+  if (wasActive) Open();
+}
+
+void TOracleDataSet::SetSQLText(const std::string& Text) {
+  TStringList list;
+  list.SetText(Text);
+  SetSQL(&list);
+}
+
+void TOracleDataSet::SetStringFieldsOnly(bool Value) {
+  MainQuery()->SetStringFieldsOnly(Value);
+  DataEvent(dePropertyChange, 0);
+  Reopen();
+}
+
+void TOracleDataSet::SetReadOnly(bool Value) {
+  if (readOnly_ == Value) return;
+  readOnly_ = Value;
+  DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::SetUnidirectional(bool Value) {
+  CheckInactive();
+  unidirectional_ = Value;
+}
+
+void TOracleDataSet::SetUpdatingTable(const std::string& Value) {
+  updatingTable_ = Value;
+  determinedTableValid_ = false;
+}
+
+void TOracleDataSet::SetSession(TOracleSession* Value) {
+  TOracleSession* old = MainQuery()->Session();
+  if (old != Value) {
+    if (!(Value == nullptr && detachable_)) Close();
+    if (old) old->RemoveDataSet(this);
+    MainQuery()->SetSession(Value);
+    if (Value) Value->AddDataSet(this);
+    if (Detached()) NotifyDataSetChange();
+  }
+}
+
+bool TOracleDataSet::Detached() {
+  if (!Active()) return false;
+  TOracleSession* s = Session();
+  return !s || !s->Connected();
+}
+
+void TOracleDataSet::SessionLoggingOff(TOracleSession*) {
+  if (!detachable_) Close();
+}
+
+void TOracleDataSet::SessionDestroying(TOracleSession* Session) {
+  if (!detachable_) Close();
+  if (mainQuery_ && mainQuery_->Session() == Session) mainQuery_->SetSession(nullptr);
+  if (Active()) NotifyDataSetChange();
+}
+
+void TOracleDataSet::SetActive(bool Value) {
+  if (Value == Active()) return;
+  if (Value && Session()) Session()->ApplyPendingLogOn();
+  TDataSet::SetActive(Value);
+}
+
+void TOracleDataSet::Reopen() {
+  if (!Active()) return;
+  Close();
+  Open();
+}
+
+void TOracleDataSet::CloseAndReset() {
+  Close();
+  MainQuery()->Close();
+  DataEvent(dePropertyChange, 0);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Variables
+
+void TOracleDataSet::DeleteVariables() {
+  MainQuery()->DeleteVariables();
+}
+void TOracleDataSet::DeclareVariable(const std::string& Name, int Type) {
+  MainQuery()->DeclareVariable(Name, Type);
+}
+void TOracleDataSet::SetVariable(const std::string& Name, const TVariant& Value) {
+  MainQuery()->SetVariable(Name, Value);
+}
+void TOracleDataSet::SetComplexVariable(const std::string& Name, TObject* Object) {
+  MainQuery()->SetComplexVariable(Name, Object);
+}
+TVariant TOracleDataSet::GetVariable(const std::string& Name) {
+  return MainQuery()->GetVariable(Name);
+}
+int TOracleDataSet::VariableCount() {
+  return MainQuery()->VariableCount();
+}
+std::string TOracleDataSet::VariableName(int Index) {
+  return MainQuery()->VariableName(Index);
+}
+int TOracleDataSet::VariableType(int Index) {
+  return MainQuery()->VariableType(Index);
+}
+int TOracleDataSet::VariableIndex(const std::string& Name) {
+  return MainQuery()->VariableIndex(Name);
+}
+
+bool TOracleDataSet::ReadsCursorVariable() {
+  TOracleQuery* q = MainQuery();
+  for (int i = 0; i < q->VariableCount(); ++i)
+    if (q->VariableType(i) == otCursor) return true;
+  return false;
+}
+
+void TOracleDataSet::PrepareCursorQuery() {
+  TOracleQuery* main = MainQuery();
+  cursorQuery_ = main;
+  for (int i = 0; i < main->VariableCount(); ++i) {
+    if (main->VariableType(i) != otCursor) continue;
+    if (!ownedCursorQuery_) {
+      ownedCursorQuery_ = std::make_unique<TOracleQuery>(nullptr);
+      ownedCursorQuery_->SetName("CursorQuery");
+    }
+    TOracleQuery* c = ownedCursorQuery_.get();
+    c->SetReadBuffer(main->ReadBuffer());
+    c->SetSession(main->Session());
+    c->SetOptimize(main->Optimize());
+    c->SetCursor(main->Cursor());
+    c->SetStringFieldsOnly(main->StringFieldsOnly());
+    main->SetComplexVariable(main->VariableName(i), c);
+    main->Execute();
+    ++executionCount_;
+    cursorQuery_ = c;
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Open and close
+
+void TOracleDataSet::InternalInitFieldDefs() {
+  FieldDefs()->Clear();
+  SetMasterVariables();
+  const bool masterInactive = MasterInactive();
+  if (opening_ && !masterInactive) FireEvent(BeforeQuery);
+  PrepareCursorQuery();
+  TOracleQuery* q = cursorQuery_;
+  if (!opening_ || masterInactive) {
+    q->Describe();
+  } else {
+    q->Execute();
+    ++executionCount_;
+  }
+
+  rowIdIndex_ = -1;
+  for (int i = 0; i < q->FieldCount() && rowIdIndex_ < 0; ++i)
+    if (SameText(q->FieldName(i), "ROWID")) rowIdIndex_ = i;
+  for (int i = 0; i < q->FieldCount() && rowIdIndex_ < 0; ++i) {
+    const int t = q->FieldInternalType(i);
+    if (t == kServerRowId || t == kServerURowId) rowIdIndex_ = i;
+  }
+
+  fieldInfo_.Clear();
+  fieldInfo_.Add("")->Kind = 3;
+  TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
+  for (int i = 0; i < q->FieldCount(); ++i) {
+    if (i == rowIdIndex_) continue;
+    TOracleFieldInfo* info = fieldInfo_.Add(q->FieldName(i));
+    info->Kind = 0;
+    info->ColumnName = q->FieldName(i);
+    info->OracleType = q->FieldType(i);
+    info->Size = q->FieldStringSize(i);
+    info->Scale = q->FieldScale(i);
+    info->Precision = q->FieldPrecision(i);
+    info->TypeName = q->FieldTypeName(i);
+    info->Required = !q->FieldOptional(i);
+    info->ColumnIndex = i;
+    if (SameText(info->TypeName, "SYS.XMLTYPE")) {
+      info->OracleType = otCLOB;
+      info->IsXMLType = true;
+    }
+    TFieldType type = ftUnknown;
+    int size = 0;
+    switch (info->OracleType) {
+      case otInteger: {
+        int p = prefs ? prefs->SmallIntPrecision() : -1;
+        if (p == 0) p = 4;
+        type = (p > 0 && info->Precision <= p) ? ftSmallint : ftInteger;
+        break;
+      }
+      case otFloat:
+        type = ftFloat;
+        break;
+      case otString: {
+        const int max = prefs ? prefs->MaxStringFieldSize() : 0;
+        if (max != 0 && max < info->Size) {
+          type = ftMemo;
+        } else {
+          type = ftString;
+          size = std::max(info->Size, 1);
+        }
+        break;
+      }
+      case otLong:
+        type = ftMemo;
+        break;
+      case otDate:
+      case otTimestamp:
+      case otTimestampTZ:
+      case otTimestampLTZ:
+        type = ftDateTime;
+        break;
+      case otLongRaw:
+        type = ftBlob;
+        break;
+      case otReference:
+        type = ftString;
+        size = 256;
+        break;
+      case otCLOB:
+        type = ftOraClob;
+        break;
+      case otBLOB:
+      case otBFile:
+        type = ftOraBlob;
+        break;
+      default:
+        break;
+    }
+    if (type == ftUnknown) continue;
+    TFieldDef* def = FieldDefs()->Add(info->Name, type, size, dictionary_.RequiredFields && info->Required);
+    def->SetFieldNo(fieldInfo_.Count() - 1);
+  }
+  fieldInfo_.CollectChildren();
+}
+
+void TOracleDataSet::BindFieldInfo() {
+  for (int i = 1; i < fieldInfo_.Count(); ++i) {
+    TOracleFieldInfo* info = fieldInfo_.Items(i);
+    info->Field = nullptr;
+    if (info->Kind == 1) info->Kind = 0;
+  }
+  hasBlobFields_ = false;
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
+    if (f->IsBlob()) hasBlobFields_ = true;
+    if (f->FieldKind() != fkData) continue;
+    TOracleFieldInfo* info = fieldInfo_.FindByName(f->FieldName());
+    if (!info || info->Kind == 3) continue;
+    info->Field = f;
+    info->SavedReadOnly = f->ReadOnly();
+    info->Required = f->Required();
+  }
+  for (int i = 1; i < fieldInfo_.Count(); ++i) {
+    TOracleFieldInfo* info = fieldInfo_.Items(i);
+    if (info->Kind == 0 && !info->Field) info->Kind = 1;
+  }
+}
+
+void TOracleDataSet::ComputeRecordSize() {
+  int offset = 0;
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
+    f->SetOffset(offset);
+    if (TOracleFieldInfo* info = fieldInfo_.FindByField(f); info && info->Field == f) info->Offset = offset;
+    offset += 1 + f->DataSize();
+  }
+  calcFieldsOffset_ = offset;
+  recordSize_ = HeaderSize + offset + CalcFieldsSize();
+}
+
+void TOracleDataSet::InternalOpen() {
+  opening_ = true;
+  try {
+    currentIndex_ = -1;
+    SetBookmarkSize(4);
+    uncompressedBytes_ = compressedBytes_ = 0;
+    InternalInitFieldDefs();
+    if (DefaultFields()) CreateFields();
+    BindFields(true);
+    BindFieldInfo();
+    editBlobs_ = std::make_unique<TBlobList>();
+    for (TField* f : Fields()->List())
+      if ((f->FieldKind() == fkData || f->FieldKind() == fkInternalCalc) && f->IsBlob()) editBlobs_->Add(f);
+    if (cachedUpdates_ && rowIdIndex_ < 0) throw Exception("CachedUpdates requires a rowid!");
+    lastMasterId_ = -1;
+    firstOpen_ = true;
+    ComputeRecordSize();
+    store_ = std::make_unique<TRecordDataList>(this, unidirectional_);
+    ParseFilter();
+    ExecuteAndFill();
+  } catch (...) {
+    opening_ = false;
+    throw;
+  }
+  opening_ = false;
+  serverCountValid_ = false;
+}
+
+void TOracleDataSet::InternalClose() {
+  LockLinkFields(true);
+  determinedTableValid_ = false;
+  store_.reset();
+  // A closed detail holds no records: its master's link fields are editable again.
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
+  filterExpr_.reset();
+  currentIndex_ = -1;
+  recordSize_ = 0;
+  calcFieldsOffset_ = 0;
+  fetchBuffer_ = filterRecord_ = nullptr;
+  lastMasterId_ = -1;
+  if (ownedCursorQuery_) {
+    if (mainQuery_) {
+      for (int i = 0; i < mainQuery_->VariableCount(); ++i)
+        if (mainQuery_->VariableType(i) == otCursor)
+          mainQuery_->SetComplexVariable(mainQuery_->VariableName(i), nullptr);
+    }
+    ownedCursorQuery_.reset();
+  }
+  cursorQuery_ = MainQuery();
+  editBlobs_.reset();
+}
+
+void TOracleDataSet::InternalHandleException() {
+  HandleApplicationException(this);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Execution and fetching
+
+void TOracleDataSet::ExecuteAndFill() {
+  store_->Clear();
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
+  recordIdCounter_ = 0;
+  if (Detached()) return;
+  if (MasterInactive()) {
+    lastMasterId_ =
+        (master_ && (master_->State() == dsBrowse || master_->State() == dsEdit)) ? MasterRecordId() : -1;
+    SetMasterVariables();
+    cursorQuery_->SetEof(true);
+    if (!unidirectional_ && queryAllRecords_)
+      while (FetchRecord()) {
+      }
+    return;
+  }
+  for (TOracleDataSet* d : details_) d->lastMasterId_ = -1;
+  SetMasterVariables();
+  if (!opening_) {
+    FireEvent(BeforeQuery);
+    if (cursorQuery_ != mainQuery_.get()) {
+      MainQuery()->Execute();
+      ++executionCount_;
+    }
+    cursorQuery_->Execute();
+    ++executionCount_;
+  }
+  firstRowPending_ = true;
+  lastMasterId_ = MasterRecordId();
+  {
+    TBusyCursor busy(Cursor());
+    if (!unidirectional_ && queryAllRecords_)
+      while (FetchRecord()) {
+      }
+  }
+  FireEvent(AfterQuery);
+}
+
+void TOracleDataSet::ReadRow(uint8_t* Record) {
+  TOracleQuery* q = cursorQuery_;
+  TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
+  const bool trim = prefs && prefs->TrimStringFields();
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
+    uint8_t* slot = Record + HeaderSize + f->Offset();
+    slot[0] = 1;
+    TOracleFieldInfo* info = f->FieldKind() == fkData ? fieldInfo_.FindByField(f) : nullptr;
+    if (!info || info->Field != f || info->Kind != 0) {
+      if (f->IsBlob()) EnsureBlobList(Record)->Add(f);
+      continue;
+    }
+    const int col = info->ColumnIndex;
+    if (f->IsBlob()) {
+      TOracleBlob* blob = EnsureBlobList(Record)->Add(f);
+      if (q->FieldIsNull(col)) continue;
+      std::string bytes;
+      switch (info->OracleType) {
+        case otString: {
+          bytes = q->FieldAsString(col);
+          if (trim) bytes = TrimRightText(bytes);
+          break;
+        }
+        case otLong:
+        case otLongRaw:
+          bytes = q->LongFieldValue(col);
+          break;
+        default:
+          // LOB locators are read by the LOB layer; until then such values read as null.
+          break;
+      }
+      Decompress(f, bytes);
+      blob->SetData(std::move(bytes));
+      continue;
+    }
+    if (q->FieldIsNull(col)) continue;
+    const int size = f->DataSize();
+    switch (info->OracleType) {
+      case otInteger: {
+        const int32_t v = q->FieldAsInteger(col);
+        std::memcpy(slot + 1, &v, std::min<size_t>(sizeof v, static_cast<size_t>(size)));
+        slot[0] = 0;
+        break;
+      }
+      case otFloat: {
+        if (f->DataType() == ftInteger || f->DataType() == ftSmallint) {
+          const int32_t v = q->FieldAsInteger(col);
+          std::memcpy(slot + 1, &v, sizeof v);
+        } else {
+          const double v = q->FieldAsFloat(col);
+          std::memcpy(slot + 1, &v, sizeof v);
+        }
+        slot[0] = 0;
+        break;
+      }
+      case otString:
+      case otReference: {
+        std::string s = q->FieldAsString(col);
+        if (trim) s = TrimRightText(s);
+        if (s.empty()) break;
+        // A value longer than its slot is cut; the slot always ends in a terminator.
+        if (static_cast<int>(s.size()) > size - 1) s.resize(static_cast<size_t>(std::max(size - 1, 0)));
+        std::memcpy(slot + 1, s.data(), s.size());
+        std::memset(slot + 1 + s.size(), 0, static_cast<size_t>(size) - s.size());
+        slot[0] = 0;
+        break;
+      }
+      default:
+        if (IsDateType(info->OracleType)) {
+          const double ms = TimeStampToMSecs(DateTimeToTimeStamp(q->FieldAsDate(col)));
+          std::memcpy(slot + 1, &ms, sizeof ms);
+          slot[0] = 0;
+          break;
+        }
+        DatabaseError("Unexpected datatype: " + f->FieldName(), this);
+    }
+  }
+}
+
+bool TOracleDataSet::FetchRecord() {
+  if (!store_) return false;
+  while (true) {
+    uint8_t* slot = store_->NewRecordSlot();
+    fetchBuffer_ = slot;
+    SetInt(slot, DataSizeOffset, recordSize_ - HeaderSize);
+    SetHandle(slot, BlobListOffset, 0);
+    SetHandle(slot, HeapRowIdOffset, 0);
+    std::memset(slot + RowIdOffset, 0, RowIdInlineSize);
+    ClearCalcFields(slot);
+    if (MasterInactive()) return false;
+    TOracleQuery* q = cursorQuery_;
+    if (!firstRowPending_ && !q->Eof()) q->Next();
+    firstRowPending_ = false;
+    if (q->Eof()) return false;
+    try {
+      ReadRow(slot);
+    } catch (...) {
+      FreeBlobList(slot);
+      throw;
+    }
+    uint8_t* record = store_->AddRecord(store_->Count(), false);
+    if (rowIdIndex_ >= 0) SetRowIdText(record, q->FieldAsString(rowIdIndex_));
+    SetInt(record, RecIdOffset, ++recordIdCounter_);
+    record[BookmarkFlagOffset] = 0;
+    bool accept = true;
+    if (FilterActive()) {
+      accept = RecordPassesFilter(record);
+      if (accept) store_->AddVisible(record, true);
+    }
+    if (accept && store_->VisibleCount() == 1 && master_ && master_->Active()) master_->LockLinkFields(false);
+    if (AfterFetchRecord) {
+      TAfterFetchRecordAction action = afContinue;
+      const int saved = currentIndex_;
+      currentIndex_ = store_->VisibleCount() - 1;
+      try {
+        AfterFetchRecord(this, accept, action);
+      } catch (const std::exception& e) {
+        OracleShowMessage(e.what());
+        action = afCancel;
+      }
+      currentIndex_ = saved;
+      switch (action) {
+        case afContinue:
+          break;
+        case afPause:
+          return false;
+        case afStop:
+          q->SetEof(true);
+          break;
+        case afCancel:
+          q->SetEof(true);
+          store_->Clear();
+          currentIndex_ = -1;
+          accept = false;
+          break;
+      }
+    }
+    if (accept) return true;
+  }
+}
+
+int TOracleDataSet::CountQueryHits() {
+  if (ReadsCursorVariable()) throw Exception("Cannot count query hits for cursor dataset");
+  // Split the statement at its top-level condition keyword and tail.
+  const std::string text = RemoveSQLComments(MainQuery()->FinalSQL());
+  std::string masked = text;
+  int depth = 0;
+  char quote = 0;
+  for (char& c : masked) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      c = '_';
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      c = '_';
+    } else if (c == '(') {
+      ++depth;
+      c = '_';
+    } else if (c == ')') {
+      --depth;
+      c = '_';
+    } else if (depth > 0) {
+      c = '_';
+    } else if (!IsIdentifierChar(c)) {
+      c = ' ';
+    } else {
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  const std::string padded = " " + masked + " ";
+  auto findWord = [&](const std::string& w) -> int {
+    const size_t p = padded.find(" " + w + " ");
+    return p == std::string::npos ? -1 : static_cast<int>(p);
+  };
+  const std::string keyword = findWord("GROUP") >= 0 ? "having" : "where";
+  const int k = findWord(UpperCase(keyword));
+  int tail = findWord("ORDER");
+  if (tail < 0) tail = findWord("FOR");
+  const int end = tail >= 0 ? tail : static_cast<int>(text.size());
+  std::string head, condition;
+  if (k >= 0 && (tail < 0 || k < tail)) {
+    head = Trim(text.substr(0, static_cast<size_t>(k)));
+    condition = Trim(
+        text.substr(static_cast<size_t>(k) + keyword.size(), static_cast<size_t>(end - k) - keyword.size()));
+  } else {
+    head = Trim(text.substr(0, static_cast<size_t>(end)));
+  }
+  TOracleQuery count(nullptr);
+  count.SetName("DMLQuery");
+  count.SetSession(Session());
+  std::string sql = "select count(*) from (\r\n" + head + "\r\n";
+  sql += condition.empty() ? ")" : keyword + " " + condition + ")";
+  count.SQL()->SetText(sql);
+  std::unique_ptr<TStringList> vars(FindVariables(sql, false));
+  for (int i = 0; i < vars->Count(); ++i) {
+    const int index = MainQuery()->VariableIndex(vars->Strings(i));
+    if (index < 0) continue;
+    count.DeclareVariable(MainQuery()->VariableName(index), MainQuery()->VariableType(index));
+    count.SetVariable(MainQuery()->VariableName(index),
+                      MainQuery()->GetVariable(MainQuery()->VariableName(index)));
+  }
+  count.Execute();
+  return count.FieldAsInteger(0);
+}
+
+void TOracleDataSet::PostDetails() {
+  for (TOracleDataSet* d : details_) {
+    if (!d->Active()) continue;
+    d->PostDetails();
+    if (d->State() == dsEdit || d->State() == dsInsert) d->Post();
+  }
+}
+
+void TOracleDataSet::InternalRefresh() {
+  serverCountValid_ = false;
+  PostDetails();
+  ExecuteAndFill();
+  for (TOracleDataSet* d : details_) d->lastMasterId_ = -1;
+  InternalFirst();
+}
+
+int32_t TOracleDataSet::ActiveRecordId() {
+  if (!Active() || IsEmpty()) return 0;
+  return GetInt(ActiveBuffer(), RecIdOffset);
+}
+
+void TOracleDataSet::DoBeforeRefresh() {
+  refreshHadRecord_ = Active() && !IsEmpty();
+  if (refreshHadRecord_) {
+    const uint8_t* b = ActiveBuffer();
+    refreshRecord_.assign(reinterpret_cast<const char*>(b), 4);
+    refreshRecord_.append(reinterpret_cast<const char*>(b + HeaderSize),
+                          static_cast<size_t>(calcFieldsOffset_));
+  }
+  TDataSet::DoBeforeRefresh();
+}
+
+void TOracleDataSet::DoAfterRefresh() {
+  TDataSet::DoAfterRefresh();
+  // The detail views follow the current record: tell them when the refresh changed it.
+  const bool has = Active() && !IsEmpty();
+  bool changed = has != refreshHadRecord_;
+  if (!changed && has) {
+    const uint8_t* b = ActiveBuffer();
+    std::string now(reinterpret_cast<const char*>(b), 4);
+    now.append(reinterpret_cast<const char*>(b + HeaderSize), static_cast<size_t>(calcFieldsOffset_));
+    changed = now != refreshRecord_;
+  }
+  if (changed) DoAfterScroll();
+}
+
+void TOracleDataSet::InternalDelete() {
+  DatabaseError("Operation not supported", this);
+}
+
+std::string TOracleDataSet::RowId() {
+  if (!Active() || IsEmpty()) return {};
+  uint8_t* rec = nullptr;
+  if (ControlsDisabled()) {
+    rec = ActiveBuffer();
+  } else {
+    const TDataSetState saved = SetTempState(dsOldValue);
+    rec = ActiveRecordBuffer();
+    RestoreState(saved);
+  }
+  return rec ? GetRowIdText(rec) : std::string();
+}
+
+int TOracleDataSet::FieldOracleType(TField* Field) const {
+  if (!Field || Field->FieldKind() != fkData) return 0;
+  TOracleFieldInfo* info = fieldInfo_.FindByField(Field);
+  return info ? info->OracleType : 0;
+}
+
+int TOracleDataSet::FieldColumnIndex(TField* Field) const {
+  if (!Field || Field->FieldKind() != fkData) return -1;
+  TOracleFieldInfo* info = fieldInfo_.FindByField(Field);
+  return info && info->Field == Field ? info->ColumnIndex : -1;
+}
+
+int TOracleDataSet::FieldOffset(TField* Field) const {
+  if (Field->FieldKind() == fkData || Field->FieldKind() == fkInternalCalc)
+    return HeaderSize + Field->Offset();
+  return HeaderSize + calcFieldsOffset_ + Field->Offset();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Record buffers
+
+TRecordBuffer TOracleDataSet::AllocRecordBuffer() {
+  const int size = std::max(recordSize_, HeaderSize);
+  auto* b = new uint8_t[static_cast<size_t>(size)];
+  std::memset(b, 0, static_cast<size_t>(size));
+  SetInt(b, DataSizeOffset, size - HeaderSize);
+  SetInt(b, MasterIdOffset, MasterRecordId());
+  return b;
+}
+
+void TOracleDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
+  delete[] Buffer;
+  Buffer = nullptr;
+}
+
+void TOracleDataSet::InternalInitRecord(TRecordBuffer Buffer) {
+  InitRecordHeader(Buffer);
+  SetInt(Buffer, RecIdOffset, 0);
+  if (recordSize_ > HeaderSize)
+    std::memset(Buffer + HeaderSize, 1, static_cast<size_t>(recordSize_ - HeaderSize));
+}
+
+void TOracleDataSet::ClearCalcFields(TRecordBuffer Buffer) {
+  if (recordSize_ > HeaderSize + calcFieldsOffset_)
+    std::memset(Buffer + HeaderSize + calcFieldsOffset_, 1,
+                static_cast<size_t>(recordSize_ - HeaderSize - calcFieldsOffset_));
+}
+
+TGetResult TOracleDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
+  TGetResult result = grOK;
+  switch (GetMode) {
+    case gmCurrent:
+      if (currentIndex_ >= 0) {
+        if (currentIndex_ >= store_->VisibleCount() &&
+            (!FetchRecord() || currentIndex_ >= store_->VisibleCount()))
+          result = grError;
+      } else {
+        FetchRecord();
+        result = grError;
+      }
+      break;
+    case gmNext:
+      if (currentIndex_ + 1 < store_->VisibleCount()) {
+        ++currentIndex_;
+      } else if (FetchRecord()) {
+        currentIndex_ = store_->VisibleCount() - 1;
+      } else {
+        result = grEOF;
+      }
+      break;
+    case gmPrior:
+      if (currentIndex_ > 0) {
+        currentIndex_ = std::min(currentIndex_, store_->VisibleCount()) - 1;
+        if (currentIndex_ < 0) result = grBOF;
+      } else {
+        result = grBOF;
+      }
+      break;
+  }
+  if (result == grOK) {
+    std::memcpy(Buffer, store_->VisibleRecord(currentIndex_), static_cast<size_t>(recordSize_));
+    Buffer[BookmarkFlagOffset] = bfCurrent;
+    GetCalcFields(Buffer);
+  } else if (result == grError && DoCheck) {
+    DatabaseError("No Records", this);
+  }
+  return result;
+}
+
+void TOracleDataSet::InternalFirst() {
+  currentIndex_ = -1;
+}
+
+void TOracleDataSet::InternalLast() {
+  {
+    TBusyCursor busy(Cursor());
+    while (FetchRecord()) {
+    }
+  }
+  currentIndex_ = store_->VisibleCount();
+}
+
+int TOracleDataSet::PositionOfId(int32_t Id) const {
+  const int n = store_->VisibleCount();
+  const int guess = Id - 1;
+  if (guess > 0 && guess < n && GetInt(store_->VisibleRecord(guess), RecIdOffset) == Id) return guess;
+  const int first = store_->Unidirectional() && !FilterActive() ? store_->BaseOffset() : 0;
+  for (int i = first; i < n; ++i)
+    if (GetInt(store_->VisibleRecord(i), RecIdOffset) == Id) return i;
+  return -1;
+}
+
+void TOracleDataSet::InternalGotoBookmark(const void* Bookmark) {
+  int32_t id;
+  std::memcpy(&id, Bookmark, sizeof id);
+  const int pos = PositionOfId(id);
+  if (pos < 0) DatabaseError("Bookmark not found (" + IntToStr(id) + ")", this);
+  currentIndex_ = pos;
+}
+
+void TOracleDataSet::InternalSetToRecord(TRecordBuffer Buffer) {
+  InternalGotoBookmark(Buffer + RecIdOffset);
+}
+
+void TOracleDataSet::GetBookmarkData(TRecordBuffer Buffer, void* Data) const {
+  std::memcpy(Data, Buffer + RecIdOffset, 4);
+}
+void TOracleDataSet::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
+  std::memcpy(Buffer + RecIdOffset, Data, 4);
+}
+TBookmarkFlag TOracleDataSet::GetBookmarkFlag(TRecordBuffer Buffer) const {
+  return static_cast<TBookmarkFlag>(Buffer[BookmarkFlagOffset]);
+}
+void TOracleDataSet::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
+  Buffer[BookmarkFlagOffset] = static_cast<uint8_t>(Value);
+}
+
+bool TOracleDataSet::BookmarkValid(const TBookmark& Bookmark) {
+  if (Bookmark.size() < 4 || !store_) return false;
+  int32_t id;
+  std::memcpy(&id, Bookmark.data(), sizeof id);
+  return PositionOfId(id) >= 0;
+}
+
+int TOracleDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) {
+  if (Bookmark1.empty() && Bookmark2.empty()) return 0;
+  if (Bookmark1.empty()) return 1;
+  if (Bookmark2.empty()) return -1;
+  int32_t a = 0, b = 0;
+  std::memcpy(&a, Bookmark1.data(), std::min<size_t>(4, Bookmark1.size()));
+  std::memcpy(&b, Bookmark2.data(), std::min<size_t>(4, Bookmark2.size()));
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int TOracleDataSet::GetRecordCount() {
+  CheckActive();
+  if (countAllRecords_ && !FilterActive()) {
+    if (!serverCountValid_) {
+      serverCount_ = CountQueryHits();
+      serverCountValid_ = true;
+    }
+    return serverCount_;
+  }
+  return store_ ? store_->VisibleCount() : 0;
+}
+
+int TOracleDataSet::GetRecNo() {
+  UpdateCursorPos();
+  if (currentIndex_ != -1) return currentIndex_ + 1;
+  return RecordCount() > 0 ? 1 : 0;
+}
+
+void TOracleDataSet::SetRecNo(int Value) {
+  CheckBrowseMode();
+  if (Value >= 0 && Value <= store_->VisibleCount() && Value - 1 != currentIndex_) {
+    DoBeforeScroll();
+    currentIndex_ = Value - 1;
+    Resync({rmCenter});
+    DoAfterScroll();
+  }
+  if (countAllRecords_ && Value != RecNo() && Value >= 1 && Value < RecordCount()) MoveBy(Value - RecNo());
+}
+
+void TOracleDataSet::SetBlockReadSize(int Value) {
+  TDataSet::SetBlockReadSize(Value > 0 ? -1 : Value);
+}
+
+bool TOracleDataSet::GetCanModify() {
+  if (!Active() || Detached() || readOnly_) return false;
+  if (rowIdIndex_ < 0) return false;
+  if (master_ && (!master_->Active() || !master_->store_ || master_->IsEmpty())) return false;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Field access
+
+uint8_t* TOracleDataSet::StoreCurrentRecord() {
+  if (!store_) return nullptr;
+  const int i = std::max(currentIndex_, 0);
+  return i < store_->VisibleCount() ? store_->VisibleRecord(i) : nullptr;
+}
+
+uint8_t* TOracleDataSet::ActiveRecordBuffer() {
+  switch (State()) {
+    case dsBrowse:
+    case dsCurValue:
+      return IsEmpty() ? nullptr : ActiveBuffer();
+    case dsEdit:
+    case dsInsert:
+      return ActiveBuffer();
+    case dsCalcFields:
+      return CalcBuffer();
+    case dsFilter:
+      return filterRecord_;
+    case dsNewValue:
+      return StoreCurrentRecord();
+    case dsOldValue:
+      // A record being inserted has no old values.
+      if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfInserted) return nullptr;
+      return StoreCurrentRecord();
+    default:
+      return nullptr;
+  }
+}
+
+bool TOracleDataSet::GetFieldData(TField* Field, void* Buffer) {
+  uint8_t* rec = ActiveRecordBuffer();
+  if (!rec || recordSize_ == 0) return false;
+  if (Field->IsBlob()) {
+    TBlobList* list = BlobListOf(rec);
+    TOracleBlob* blob = list ? list->BlobByField(Field) : nullptr;
+    return blob && blob->Size() > 0;
+  }
+  const uint8_t* slot = rec + FieldOffset(Field);
+  if (slot[0]) return false;
+  if (Buffer) std::memcpy(Buffer, slot + 1, static_cast<size_t>(Field->DataSize()));
+  return true;
+}
+
+void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
+  uint8_t* rec = ActiveRecordBuffer();
+  if (!rec) return;
+  const TDataSetState state = State();
+  if ((state == dsEdit || state == dsInsert) && !applyingNewRecord_) Field->Validate(Buffer);
+  uint8_t* slot = rec + FieldOffset(Field);
+  const int size = Field->DataSize();
+  const bool text = Field->DataType() == ftString || Field->DataType() == ftFixedChar;
+  if (!Buffer || (text && static_cast<const char*>(Buffer)[0] == 0)) {
+    slot[0] = 1;
+  } else {
+    slot[0] = 0;
+    std::memcpy(slot + 1, Buffer, static_cast<size_t>(size));
+    if (text && size > 0) slot[size] = 0;
+  }
+  if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
+    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
+  if (!Detached() && state != dsCalcFields && state != dsFilter)
+    for (TOracleDataSet* d : details_)
+      if (d->Active()) d->SetMasterVariables();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Filtering
+
+TField* TColumnExpression::Field() const {
+  return dataSet_->FieldByName(columnName_);
+}
+TDateTime TColumnExpression::AsDate() const {
+  return Field()->AsDateTime();
+}
+std::string TColumnExpression::AsString() const {
+  return Field()->AsString();
+}
+double TColumnExpression::AsFloat() const {
+  TField* f = Field();
+  const TFieldType t = f->DataType();
+  if (t == ftDate || t == ftTime || t == ftDateTime) return f->AsDateTime();
+  return f->AsFloat();
+}
+int32_t TColumnExpression::AsInteger() const {
+  return Field()->AsInteger();
+}
+bool TColumnExpression::AsBoolean() const {
+  return Field()->AsBoolean();
+}
+bool TColumnExpression::IsNull() const {
+  return columnName_ == "NULL" || Field()->IsNull();
+}
+TExprType TColumnExpression::ExprType() const {
+  if (columnName_ == "NULL") return etString;
+  switch (Field()->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftLargeint:
+      return etInteger;
+    case ftBoolean:
+      return etBoolean;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+      return etFloat;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      return etDate;
+    default:
+      return etString;
+  }
+}
+
+bool TOracleDataSet::FilterTest() {
+  return !filterExpr_ || filterExpr_->AsBoolean();
+}
+
+bool TOracleDataSet::RecordPassesFilter(uint8_t* Record) {
+  if (!OnFilterRecord && !filterExpr_) return true;
+  uint8_t* savedRecord = filterRecord_;
+  const TDataSetState saved = SetTempState(dsFilter);
+  filterRecord_ = Record;
+  bool accept = true;
+  try {
+    if (OnFilterRecord) OnFilterRecord(this, accept);
+    if (accept) accept = FilterTest();
+  } catch (...) {
+    filterRecord_ = savedRecord;
+    RestoreState(saved);
+    throw;
+  }
+  filterRecord_ = savedRecord;
+  RestoreState(saved);
+  return accept;
+}
+
+void TOracleDataSet::ParseFilter() {
+  // Parse into a new tree first: a text that does not parse leaves the old filter in force.
+  std::unique_ptr<TExpression> parsed;
+  if (!Filter().empty()) {
+    parsed = ParseFilterExpression(
+        Filter(), FilterOptions(), [this](const std::string& Identifier, std::unique_ptr<TParameterList>) {
+          return std::unique_ptr<TExpression>(new TColumnExpression(this, Identifier));
+        });
+  }
+  filterExpr_ = std::move(parsed);
+}
+
+void TOracleDataSet::Refilter() {
+  if (!Active()) return;
+  if (Filtered() && store_) {
+    store_->ClearVisible();
+    for (int i = store_->BaseOffset(); i < store_->Count(); ++i) {
+      uint8_t* r = store_->Get(i);
+      if (RecordPassesFilter(r)) store_->AddVisible(r, true);
+    }
+  }
+  First();
+}
+
+void TOracleDataSet::SetFilterText(const std::string& Value) {
+  if (!Active()) {
+    TDataSet::SetFilterText(Value);
+    return;
+  }
+  const std::string old = Filter();
+  TDataSet::SetFilterText(Value);
+  try {
+    ParseFilter();
+  } catch (...) {
+    TDataSet::SetFilterText(old);
+    throw;
+  }
+  if (Filtered()) Refilter();
+}
+
+void TOracleDataSet::SetFilterOptions(TFilterOptions Value) {
+  if (!Active()) {
+    TDataSet::SetFilterOptions(Value);
+    return;
+  }
+  const TFilterOptions old = FilterOptions();
+  TDataSet::SetFilterOptions(Value);
+  try {
+    ParseFilter();
+  } catch (...) {
+    TDataSet::SetFilterOptions(old);
+    throw;
+  }
+  if (Filtered()) Refilter();
+}
+
+void TOracleDataSet::SetFiltered(bool Value) {
+  if (Active()) CheckBrowseMode();
+  TDataSet::SetFiltered(Value);
+  Refilter();
+}
+
+void TOracleDataSet::CalculateFields(TRecordBuffer Buffer) {
+  if (State() == dsFilter) return;
+  TDataSet::CalculateFields(Buffer);
+}

@@ -1,0 +1,585 @@
+// The Oracle dataset: a TDataSet that presents the rows of one SQL query as a navigable, buffered
+// dataset. Rows are fetched through an internal TOracleQuery into a chunked record store of the
+// dataset's own record format; filtering, master/detail links and searching work on that store.
+//
+// Record layout (every store record, every record buffer of the framework):
+//   0  int32   record id (also the 4-byte bookmark; ids restart at 1 on every execution)
+//   4  int32   master record id (-1 none)
+//   8  uint8   bookmark flag (0 in the store)
+//   9  19      inline ROWID text (zero-terminated, shorter than 18 characters), else zero-filled
+//   28 uint32  handle of a heap ROWID text (0 none)
+//   32 uint32  handle of the record's LOB list (0 none)
+//   36 int32   size of the data area (RecordSize - 40)
+//   40 ...     per field a null byte (1 = null) and DataSize value bytes; data fields first, then the
+//              calculated fields
+// The two handles index per-dataset tables and carry a generation: a copy of a record that the store
+// has forgotten (a buffer, say) finds its handles stale and sees no ROWID and no LOB list.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "oracle/Oracle.h"
+#include "oracle/OracleFilter.h"
+#include "platform/db/DB.h"
+
+class TOracleDataSet;
+
+namespace oracle_data {
+inline constexpr int RecIdOffset = 0;
+inline constexpr int MasterIdOffset = 4;
+inline constexpr int BookmarkFlagOffset = 8;
+inline constexpr int RowIdOffset = 9;
+inline constexpr int RowIdInlineSize = 19;
+inline constexpr int HeapRowIdOffset = 28;
+inline constexpr int BlobListOffset = 32;
+inline constexpr int DataSizeOffset = 36;
+inline constexpr int HeaderSize = 40;
+
+int32_t GetInt(const uint8_t* Record, int Offset);
+void SetInt(uint8_t* Record, int Offset, int32_t Value);
+uint32_t GetHandle(const uint8_t* Record, int Offset);
+void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
+
+// Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
+// generation. Freeing a slot bumps its generation, so older handles of it find nothing. Freed slots
+// are reused oldest first.
+template <class T>
+class THandleTable {
+ public:
+  uint32_t Add(std::unique_ptr<T> Value);
+  // The object of Handle, or nil when the handle is 0 or stale.
+  T* Get(uint32_t Handle) const;
+  // Frees the object of Handle (nothing for 0 or a stale handle).
+  void Free(uint32_t Handle);
+  int Live() const { return live_; }
+
+ private:
+  struct Slot {
+    uint8_t generation = 1;
+    std::unique_ptr<T> value;
+  };
+  std::vector<Slot> slots_;
+  std::vector<uint32_t> free_;  // a queue: free_head_ is the oldest
+  size_t free_head_ = 0;
+  int live_ = 0;
+};
+}  // namespace oracle_data
+
+// Heap ROWID copies alive in the process (every store record and copy that holds a ROWID of 18 or
+// more characters owns one).
+int RowIdAllocations();
+
+// One LOB value of a record.
+class TOracleBlob {
+ public:
+  explicit TOracleBlob(TField* Field) : field_(Field) {}
+  TField* Field() const { return field_; }
+  const std::string& Data() const { return data_; }
+  std::string& Data() { return data_; }
+  int32_t Size() const { return static_cast<int32_t>(data_.size()); }
+  void SetData(std::string Value) { data_ = std::move(Value); }
+  void Clear() {
+    data_.clear();
+    ClearCompressed();
+  }
+  // The stored form of the value: the compressed copy when there is one, else the plain bytes.
+  bool HasCompressed() const { return hasCompressed_; }
+  const std::string& CompressedData() const { return hasCompressed_ ? compressed_ : data_; }
+  int32_t CompressedSize() const { return static_cast<int32_t>(CompressedData().size()); }
+  void ClearCompressed() {
+    compressed_.clear();
+    hasCompressed_ = false;
+  }
+  // Makes the compressed copy when the field's dataset compresses LOB values.
+  void PrepareCompressed();
+
+ private:
+  TField* field_;
+  std::string data_;
+  std::string compressed_;
+  bool hasCompressed_ = false;
+};
+
+// The LOB values of one record, one per LOB-valued field.
+class TBlobList {
+ public:
+  TOracleBlob* Add(TField* Field);
+  int Count() const { return static_cast<int>(items_.size()); }
+  TOracleBlob* Items(int Index) const;
+  TOracleBlob* BlobByField(TField* Field) const;
+  // Deep copy of Source's values (the compressed copies are not copied).
+  void Copy(const TBlobList& Source);
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<std::unique_ptr<TOracleBlob>> items_;
+};
+
+// A stream over one LOB value of the active record (or of the record being edited).
+class TOracleBlobStream : public TStream {
+  TALVIK_CLASS(TOracleBlobStream, TStream)
+  TOracleBlobStream(TField* Field, TBlobStreamMode Mode);
+  ~TOracleBlobStream() override;
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  // A position before the start is refused; one past the end is kept (a later Write zero-fills the gap).
+  int64_t Seek(int64_t Offset, int Origin) override;
+  int64_t Size() override;
+  void Truncate();
+  TOracleBlob* Blob() const { return blob_; }
+
+ private:
+  TField* field_;
+  TOracleBlob* blob_ = nullptr;
+  TOracleDataSet* dataSet_;
+  uint8_t* record_ = nullptr;
+  TBlobStreamMode mode_;
+  bool opened_ = false;
+  bool modified_ = false;
+  int64_t position_ = 0;
+};
+
+// Compressed LOB values: an 8-byte signature followed by the codec's output.
+extern const uint8_t CompressedBlobSignature[8];
+using TCompressionEvent =
+    std::function<void(TOracleDataSet* Sender, TField* Field, TStream* InStream, TStream* OutStream)>;
+
+// The chunked record memory of an open dataset, the list of all records, the list of the records
+// that pass the filter, and the forgetting window of unidirectional mode.
+class TRecordDataList {
+ public:
+  explicit TRecordDataList(TOracleDataSet* DataSet, bool Unidirectional = false);
+  ~TRecordDataList();
+  TRecordDataList(const TRecordDataList&) = delete;
+  TRecordDataList& operator=(const TRecordDataList&) = delete;
+
+  TOracleDataSet* DataSet() const { return dataSet_; }
+  bool Unidirectional() const { return unidirectional_; }
+  int BaseOffset() const { return baseOffset_; }
+  // Records held plus the records forgotten before them.
+  int Count() const { return static_cast<int>(all_.size()) + baseOffset_; }
+  int Add(uint8_t* Record);
+  void Insert(int Index, uint8_t* Record);
+  void Delete(int Index);
+  uint8_t* Get(int Index) const;
+  int IndexOf(const uint8_t* Record) const;
+
+  // The next free slot (not yet counted as used).
+  uint8_t* NewRecordSlot();
+  // Counts the slot of NewRecordSlot as used and lists it at Index (a visible position with
+  // InVisibleList); the record.
+  uint8_t* AddRecord(int Index, bool InVisibleList);
+  void DeleteRecord(int Index, bool InVisibleList);
+  void Clear();
+
+  uint8_t* VisibleRecord(int Index) const;
+  int VisibleToAll(int Index) const;
+  int VisiblePosition(int AllIndex) const;
+  void AddVisible(uint8_t* Record, bool Append);
+  int VisibleCount() const;
+  void ClearVisible() { visible_.clear(); }
+
+  void CopyRecord(const uint8_t* Source, uint8_t* Dest) const;
+  void FreeBlobs(uint8_t* Record);
+
+  int ChunkCount() const { return static_cast<int>(chunks_.size()); }
+  // Capacity in records of chunk Index.
+  int ChunkCapacity(int Index) const;
+
+ private:
+  void CheckIndex(int Index) const;
+  void ReleaseRecord(uint8_t* Record);
+  void FreeChunks();
+  TOracleDataSet* dataSet_;
+  bool unidirectional_;
+  int baseOffset_ = 0;
+  std::vector<uint8_t*> chunks_;
+  std::vector<uint8_t*> all_;
+  std::vector<uint8_t*> visible_;
+};
+
+// The description of one select-list column (or object attribute) of an open dataset.
+class TOracleFieldInfo {
+ public:
+  std::vector<TOracleFieldInfo*> Children;
+  TField* Field = nullptr;
+  int QBEIndex = -1;
+  int32_t Offset = 0;
+  bool SavedReadOnly = false;
+  bool Required = false;
+  // 0 plain column, 1 column without a field, 2 attribute of an object column, 3 placeholder.
+  int Kind = 0;
+  std::string Name;
+  std::string ColumnName;
+  std::string AttributeName;
+  int OracleType = 0;
+  std::string TypeName;
+  int32_t Size = 0, Scale = 0, Precision = 0;
+  int ColumnIndex = -1;
+  int AttributeIndex = -1;
+  bool IsCollection = false;
+  TOracleFieldInfo* Parent = nullptr;
+  bool IsXMLType = false;
+
+  // The SQL text for an empty value: the default (IncludeDefault), "empty_clob()"/"empty_blob()"
+  // with NullLOBIsEmpty, an empty object constructor with NullObjectIsEmpty, else "null".
+  std::string ValueExpression(bool IncludeDefault) const;
+  std::string DefaultExpression() const;
+  bool HasDefault() const { return !DefaultExpression().empty(); }
+
+  TOracleDataSet* DataSet = nullptr;
+};
+
+class TOracleFieldInfoList {
+ public:
+  explicit TOracleFieldInfoList(TOracleDataSet* Owner) : owner_(Owner) {}
+  int Count() const { return static_cast<int>(items_.size()); }
+  TOracleFieldInfo* Items(int Index) const;
+  // A new entry named BaseName, made unique ("_1", "_2", ...) case-insensitively.
+  TOracleFieldInfo* Add(const std::string& BaseName);
+  TOracleFieldInfo* FindByField(TField* Field) const;
+  TOracleFieldInfo* FindByName(const std::string& Name) const;
+  // Links object entries to their attribute entries ("COL.ATTR").
+  void CollectChildren();
+  void Clear() { items_.clear(); }
+
+ private:
+  TOracleDataSet* owner_;
+  std::vector<std::unique_ptr<TOracleFieldInfo>> items_;
+};
+
+// The leaf node of filter expressions: a field of the dataset, read from the record under test.
+class TColumnExpression : public TExpression {
+  TALVIK_CLASS(TColumnExpression, TExpression)
+  TColumnExpression(TOracleDataSet* DataSet, std::string ColumnName)
+      : dataSet_(DataSet), columnName_(std::move(ColumnName)) {}
+  TDateTime AsDate() const override;
+  std::string AsString() const override;
+  double AsFloat() const override;
+  int32_t AsInteger() const override;
+  bool AsBoolean() const override;
+  bool IsNull() const override;
+  TExprType ExprType() const override;
+  TOracleDataSet* DataSet() const { return dataSet_; }
+  const std::string& ColumnName() const { return columnName_; }
+
+ private:
+  TField* Field() const;
+  TOracleDataSet* dataSet_;
+  std::string columnName_;
+};
+
+// The dictionary switches the dataset consults.
+class TOracleDictionary {
+ public:
+  bool RequiredFields = true;
+  bool UseMessageTable = false;
+};
+
+enum TAfterFetchRecordAction { afContinue, afPause, afStop, afCancel };
+using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
+using TAfterFetchRecordEvent =
+    std::function<void(TOracleDataSet* Sender, bool FilterAccept, TAfterFetchRecordAction& Action)>;
+using TTranslateMessageEvent = std::function<void(
+    TOracleDataSet* Sender, int ErrorCode, const std::string& ConstraintName, char Action, std::string& Msg)>;
+
+// The constraint name an Oracle message names: what follows the first "." of the first "(...)" that
+// holds one; empty when none.
+std::string ConstraintNameOf(const std::string& Message);
+
+// SearchRecord options.
+inline constexpr int srForward = 1;
+inline constexpr int srBackward = 2;
+inline constexpr int srFromCurrent = 4;
+inline constexpr int srFromBeginning = 8;
+inline constexpr int srFromEnd = 16;
+inline constexpr int srIgnoreCase = 32;
+inline constexpr int srDateOnly = 64;
+inline constexpr int srWildcards = 128;
+inline constexpr int srPartialMatch = 256;
+inline constexpr int srNoMove = 512;
+
+class TOracleDataSet : public TDataSet, public TOracleSessionClient {
+  TALVIK_CLASS(TOracleDataSet, TDataSet)
+  explicit TOracleDataSet(TComponent* AOwner);
+  ~TOracleDataSet() override;
+
+  // ---- Published settings ----
+  TStrings* SQL();
+  // Replaces the statement; an active dataset is reopened on it.
+  void SetSQL(TStrings* Value);
+  void SetSQLText(const std::string& Text);
+  int ReadBuffer() { return MainQuery()->ReadBuffer(); }
+  void SetReadBuffer(int Value) { MainQuery()->SetReadBuffer(Value); }
+  bool Optimize() { return MainQuery()->Optimize(); }
+  void SetOptimize(bool Value) { MainQuery()->SetOptimize(Value); }
+  bool Debug() { return MainQuery()->Debug(); }
+  void SetDebug(bool Value) { MainQuery()->SetDebug(Value); }
+  TVariables* Variables() { return MainQuery()->Variables(); }
+  bool StringFieldsOnly() { return MainQuery()->StringFieldsOnly(); }
+  void SetStringFieldsOnly(bool Value);
+  TCursor Cursor() { return MainQuery()->Cursor(); }
+  void SetCursor(TCursor Value) { MainQuery()->SetCursor(Value); }
+  const std::string& UniqueFields() const { return uniqueFields_; }
+  void SetUniqueFields(const std::string& Value) { uniqueFields_ = Value; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool Value);
+  bool QueryAllRecords() const { return queryAllRecords_; }
+  void SetQueryAllRecords(bool Value) { queryAllRecords_ = Value; }
+  bool Unidirectional() const { return unidirectional_; }
+  void SetUnidirectional(bool Value);
+  bool CountAllRecords() const { return countAllRecords_; }
+  void SetCountAllRecords(bool Value) { countAllRecords_ = Value; }
+  const std::string& UpdatingTable() const { return updatingTable_; }
+  void SetUpdatingTable(const std::string& Value);
+  bool CachedUpdates() const { return cachedUpdates_; }
+  void SetCachedUpdates(bool Value) { cachedUpdates_ = Value; }
+  bool CommitOnPost() const { return commitOnPost_; }
+  void SetCommitOnPost(bool Value) { commitOnPost_ = Value; }
+  TOracleSession* Session() { return MainQuery()->Session(); }
+  virtual void SetSession(TOracleSession* Value);
+  bool Detachable() const { return detachable_; }
+  void SetDetachable(bool Value) { detachable_ = Value; }
+  bool Detached();
+  bool CompressBLOBs() const { return compressBLOBs_; }
+  void SetCompressBLOBs(bool Value) { compressBLOBs_ = Value; }
+  TOracleDictionary* OracleDictionary() { return &dictionary_; }
+
+  TOracleDataSetEvent BeforeQuery, AfterQuery;
+  TAfterFetchRecordEvent AfterFetchRecord;
+  TTranslateMessageEvent OnTranslateMessage;
+  TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
+
+  // ---- Variables of the statement ----
+  void DeleteVariables();
+  void DeclareVariable(const std::string& Name, int Type);
+  void SetVariable(const std::string& Name, const TVariant& Value);
+  void SetComplexVariable(const std::string& Name, TObject* Object);
+  TVariant GetVariable(const std::string& Name);
+  int VariableCount();
+  std::string VariableName(int Index);
+  int VariableType(int Index);
+  int VariableIndex(const std::string& Name);
+
+  // ---- Operations ----
+  // The ROWID text of the current record; empty when there is none.
+  std::string RowId();
+  void CloseAndReset();
+  void NotifyDataSetChange() { DataEvent(deDataSetChange, 0); }
+  // The number of rows the statement would return (asks the server).
+  int CountQueryHits();
+  void Reopen();
+  TOracleQuery* MainQuery();
+  // The Oracle type of a field's column (0 for non-data fields), its select-list index (-1) and the
+  // offset of its slot from the start of the record.
+  int FieldOracleType(TField* Field) const;
+  int FieldColumnIndex(TField* Field) const;
+  int FieldOffset(TField* Field) const;
+  TOracleFieldInfoList* FieldInfo() { return &fieldInfo_; }
+  TRecordDataList* RecordStore() const { return store_.get(); }
+  int RecordSize() const { return recordSize_; }
+  int CalcFieldsOffset() const { return calcFieldsOffset_; }
+  bool HasRowId() const { return rowIdIndex_ >= 0; }
+  int CurrentIndex() const { return currentIndex_; }
+  // Compression statistics of the open dataset.
+  double UncompressedBytes() const { return uncompressedBytes_; }
+  double CompressedBytes() const { return compressedBytes_; }
+  // Compresses Data for sending when CompressBLOBs is on (true when replaced).
+  bool Compress(TField* Field, std::string& Data);
+  // Restores a fetched LOB value: a signed value always, an unsigned one through OnDecompressBLOB
+  // when CompressBLOBs is on (true when replaced). A value that fails to decode stays as it is.
+  bool Decompress(TField* Field, std::string& Data);
+
+  // ---- Filtering ----
+  bool FilterActive() const { return Filtered() && !reverting_; }
+  bool RecordPassesFilter(uint8_t* Record);
+  TExpression* FilterExpression() const { return filterExpr_.get(); }
+  void SetFiltered(bool Value) override;
+  void SetFilterOptions(TFilterOptions Value) override;
+
+  // ---- Master/detail ----
+  TOracleDataSet* Master() const { return master_; }
+  void SetMaster(TOracleDataSet* Value);
+  const std::string& MasterFields() const { return masterFields_; }
+  void SetMasterFields(const std::string& Value);
+  const std::string& DetailFields() const { return detailFields_; }
+  void SetDetailFields(const std::string& Value);
+  int DetailCount() const { return static_cast<int>(details_.size()); }
+  TOracleDataSet* Details(int Index) const { return details_.at(static_cast<size_t>(Index)); }
+  bool MasterInactive();
+  int MasterRecordId();
+  bool LinkedByRecord() const;
+  int LastMasterId() const { return lastMasterId_; }
+  void SetMasterVariables(uint8_t* MasterRecord = nullptr);
+  void RefreshDetails(bool ClearOnly);
+  bool MatchesMaster(uint8_t* Record);
+  // Gives the fields that link this master to its details back their own ReadOnly and, unless
+  // ForInsert, makes them read-only while a detail holds records.
+  void LockLinkFields(bool ForInsert);
+  // A detail whose updating table is a nested-table expression of its master.
+  virtual bool IsNestedTableDetail();
+  // Declares on Query every variable of this dataset that the updating-table text uses.
+  void CopyTableVariables(TOracleQuery* Query);
+
+  // ---- SQL analysis ----
+  virtual void DetermineUpdatingTable(std::string& Name);
+  virtual void UpdatingTableQualifier(std::string& Text);
+
+  // ---- Searching ----
+  bool SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options);
+  bool Locate(const std::string& KeyFields, const TVariant& KeyValues, TLocateOptions Options) override;
+  TVariant Lookup(const std::string& KeyFields, const TVariant& KeyValues,
+                  const std::string& ResultFields) override;
+
+  // ---- Messages ----
+  void TranslateMessage(char Action, int ErrorCode, std::string& Msg, const std::string& DefaultMsg);
+
+  // ---- Framework ----
+  bool BookmarkValid(const TBookmark& Bookmark) override;
+  int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) override;
+  void SetRecNo(int Value) override;
+  void SetBlockReadSize(int Value) override;
+  bool GetFieldData(TField* Field, void* Buffer) override;
+  void SetFieldData(TField* Field, const void* Buffer) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
+  void CloseBlob(TField* Field) override;
+  void DataEvent(TDataEvent Event, intptr_t Info) override;
+  void SetActive(bool Value) override;
+
+  // TOracleSessionClient
+  void SessionLoggingOff(TOracleSession* Session) override;
+  void SessionDestroying(TOracleSession* Session) override;
+
+  // The number of executions of the statement since the dataset was created.
+  int ExecutionCount() const { return executionCount_; }
+
+ protected:
+  virtual std::unique_ptr<TOracleQuery> CreateQuery();
+  // The filter test of the expression alone.
+  virtual bool FilterTest();
+
+  TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(TRecordBuffer& Buffer) override;
+  int GetRecordSize() override { return calcFieldsOffset_; }
+  TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
+  void InternalInitRecord(TRecordBuffer Buffer) override;
+  void ClearCalcFields(TRecordBuffer Buffer) override;
+  void CalculateFields(TRecordBuffer Buffer) override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalSetToRecord(TRecordBuffer Buffer) override;
+  void InternalGotoBookmark(const void* Bookmark) override;
+  void GetBookmarkData(TRecordBuffer Buffer, void* Data) const override;
+  void SetBookmarkData(TRecordBuffer Buffer, const void* Data) override;
+  TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) const override;
+  void SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) override;
+  int GetRecordCount() override;
+  int GetRecNo() override;
+  bool GetCanModify() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() const override { return store_ != nullptr; }
+  void InternalInitFieldDefs() override;
+  void InternalHandleException() override;
+  void InternalRefresh() override;
+  void InternalDelete() override;
+  void SetFilterText(const std::string& Value) override;
+  void DoBeforeScroll() override;
+  void DoBeforeInsert() override;
+  void DoAfterInsert() override;
+  void DoOnNewRecord() override;
+  void DoBeforeRefresh() override;
+  void DoAfterRefresh() override;
+
+  // One execution of the statement and, with QueryAllRecords, the fetch of every row.
+  void ExecuteAndFill();
+  // Fetches rows until one is accepted by the filter (true) or the data ends (false).
+  bool FetchRecord();
+  // The record that field reads and writes go to in the current state.
+  uint8_t* ActiveRecordBuffer();
+  // The visible record at the cursor (at 0 before the first), nil past the end.
+  uint8_t* StoreCurrentRecord();
+
+  // Record header helpers working through the handle tables.
+  std::string GetRowIdText(const uint8_t* Record) const;
+  void SetRowIdText(uint8_t* Record, const std::string& Text);
+  void ClearRowId(uint8_t* Record);
+  TBlobList* BlobListOf(const uint8_t* Record) const;
+  TBlobList* EnsureBlobList(uint8_t* Record);
+  void FreeBlobList(uint8_t* Record);
+  void InitRecordHeader(uint8_t* Record);
+
+ private:
+  friend class TRecordDataList;
+  friend class TColumnExpression;
+  friend class TOracleBlob;
+  friend class TOracleBlobStream;
+
+  void BindFieldInfo();
+  void ComputeRecordSize();
+  void ReadRow(uint8_t* Record);
+  void ParseFilter();
+  void Refilter();
+  bool ReadsCursorVariable();
+  void PrepareCursorQuery();
+  int PositionOfId(int32_t Id) const;
+  bool HasBlobFields() const { return hasBlobFields_; }
+  void FireEvent(const TOracleDataSetEvent& Event) {
+    if (Event) Event(this);
+  }
+  void PostDetails();
+  int32_t ActiveRecordId();
+  // Search support.
+  struct SearchKey;
+  uint8_t* lastFound_ = nullptr;
+
+  std::unique_ptr<TOracleQuery> mainQuery_;
+  std::unique_ptr<TOracleQuery> ownedCursorQuery_;
+  TOracleQuery* cursorQuery_ = nullptr;
+  std::unique_ptr<TRecordDataList> store_;
+  TOracleFieldInfoList fieldInfo_{this};
+  TOracleDictionary dictionary_;
+  std::unique_ptr<TBlobList> editBlobs_;
+  std::unique_ptr<TExpression> filterExpr_;
+  oracle_data::THandleTable<std::string> rowIds_;
+  oracle_data::THandleTable<TBlobList> blobLists_;
+
+  int currentIndex_ = -1;
+  int recordSize_ = 0;
+  int calcFieldsOffset_ = 0;
+  int32_t recordIdCounter_ = 0;
+  uint8_t* fetchBuffer_ = nullptr;
+  uint8_t* filterRecord_ = nullptr;
+  int rowIdIndex_ = -1;
+  bool hasBlobFields_ = false;
+
+  bool opening_ = false;
+  bool firstRowPending_ = false;
+  bool firstOpen_ = false;
+  bool reverting_ = false;
+  bool changingReadOnly_ = false;
+  bool applyingNewRecord_ = false;
+  bool destroying_ = false;
+  int lastMasterId_ = -1;
+  double uncompressedBytes_ = 0, compressedBytes_ = 0;
+  int serverCount_ = 0;
+  bool serverCountValid_ = false;
+  int executionCount_ = 0;
+
+  std::string uniqueFields_, updatingTable_, determinedTable_;
+  bool determinedTableValid_ = false;
+  bool readOnly_ = false, queryAllRecords_ = true, unidirectional_ = false, countAllRecords_ = false;
+  bool cachedUpdates_ = false, commitOnPost_ = true, detachable_ = false, compressBLOBs_ = false;
+
+  TOracleDataSet* master_ = nullptr;
+  std::vector<TOracleDataSet*> details_;
+  std::string masterFields_, detailFields_;
+
+  // The current record before a refresh (id and data bytes), to tell whether it changed.
+  bool refreshHadRecord_ = false;
+  std::string refreshRecord_;
+};

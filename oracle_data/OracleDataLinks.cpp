@@ -1,0 +1,664 @@
+// The Oracle dataset's links: master/detail, SQL analysis, searching and error-message translation.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "oracle/OracleTypes.h"
+#include "oracle/OracleVisual.h"
+#include "oracle_data/OracleData.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Variants.h"
+
+using namespace oracle_data;
+
+namespace {
+constexpr int kServerChar = 96;
+
+std::vector<std::string> SplitNames(const std::string& List) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= List.size()) {
+    size_t end = List.find(';', start);
+    if (end == std::string::npos) end = List.size();
+    std::string item = Trim(List.substr(start, end - start));
+    if (!item.empty()) names.push_back(item);
+    start = end + 1;
+  }
+  return names;
+}
+
+bool IsTableIdentChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || c == '"' || c >= 128;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Master/detail
+
+void TOracleDataSet::SetMaster(TOracleDataSet* Value) {
+  if (Value == master_) return;
+  for (TOracleDataSet* m = Value; m; m = m->master_)
+    if (m == this) throw Exception("Circular master/detail dependency not allowed");
+  Close();
+  if (master_) {
+    auto& list = master_->details_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+  master_ = Value;
+  if (master_) master_->details_.push_back(this);
+}
+
+void TOracleDataSet::SetMasterFields(const std::string& Value) {
+  Close();
+  masterFields_ = Value;
+}
+
+void TOracleDataSet::SetDetailFields(const std::string& Value) {
+  Close();
+  detailFields_ = Value;
+}
+
+bool TOracleDataSet::MasterInactive() {
+  if (!master_) return false;
+  return !master_->Active() || !master_->store_ || master_->IsEmpty() || master_->State() == dsInsert;
+}
+
+int TOracleDataSet::MasterRecordId() {
+  if (!master_ || !master_->Active() || master_->IsEmpty()) return -1;
+  return GetInt(master_->ActiveBuffer(), RecIdOffset);
+}
+
+bool TOracleDataSet::LinkedByRecord() const {
+  return master_ && Trim(detailFields_).empty();
+}
+
+void TOracleDataSet::SetMasterVariables(uint8_t* MasterRecord) {
+  if (!master_ || !master_->Active()) return;
+  TOracleDataSet* m = master_;
+  uint8_t* savedRecord = m->filterRecord_;
+  TDataSetState saved = m->State();
+  if (MasterRecord) {
+    saved = m->SetTempState(dsFilter);
+    m->filterRecord_ = MasterRecord;
+  }
+  auto restore = [&] {
+    if (!MasterRecord) return;
+    m->filterRecord_ = savedRecord;
+    m->RestoreState(saved);
+  };
+  try {
+    const std::vector<TField*> fields = m->GetFieldList(masterFields_);
+    const std::vector<std::string> names = SplitNames(detailFields_);
+    const size_t pairs = (!names.empty() && names.size() <= fields.size()) ? names.size() : fields.size();
+    for (size_t i = 0; i < pairs; ++i) {
+      TField* f = fields[i];
+      const std::string name = i < names.size() ? names[i] : f->FieldName();
+      TVariant value;
+      const int col = m->FieldColumnIndex(f);
+      if (col >= 0 && m->cursorQuery_ && col < m->cursorQuery_->FieldCount() &&
+          m->cursorQuery_->FieldInternalType(col) == kServerChar) {
+        std::string s = f->AsString();
+        const TOracleFieldInfo* info = m->fieldInfo_.FindByField(f);
+        const size_t width = info ? static_cast<size_t>(std::max(info->Size, 0)) : s.size();
+        if (s.size() < width) s.append(width - s.size(), ' ');
+        value = TVariant(s);
+      } else {
+        value = f->Value();
+      }
+      MainQuery()->SetVariable(name, value);
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TOracleDataSet::RefreshDetails(bool ClearOnly) {
+  if (ControlsDisabled()) return;
+  const std::vector<TOracleDataSet*> details = details_;
+  for (TOracleDataSet* d : details) {
+    if (ClearOnly) {
+      d->lastMasterId_ = -1;
+      continue;
+    }
+    if (!d->Active()) continue;
+    if (!d->MasterInactive() && d->MasterRecordId() == d->lastMasterId_) continue;
+    d->Refresh();
+  }
+}
+
+bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
+  if (!master_ || !master_->Active() || master_->IsEmpty()) return false;
+  const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
+  uint8_t* savedRecord = filterRecord_;
+  const TDataSetState saved = SetTempState(dsFilter);
+  filterRecord_ = Record;
+  bool match = true;
+  try {
+    const std::vector<TField*> detailList = GetFieldList(detailFields_);
+    const size_t pairs = std::min(masterList.size(), detailList.size());
+    for (size_t i = 0; i < pairs && match; ++i) {
+      const TVariant a = detailList[i]->Value(), b = masterList[i]->Value();
+      if (a.IsNull() || b.IsNull())
+        match = a.IsNull() && b.IsNull();
+      else
+        match = a == b;
+    }
+  } catch (...) {
+    filterRecord_ = savedRecord;
+    RestoreState(saved);
+    throw;
+  }
+  filterRecord_ = savedRecord;
+  RestoreState(saved);
+  return match;
+}
+
+void TOracleDataSet::LockLinkFields(bool ForInsert) {
+  if (details_.empty() || destroying_) return;
+  changingReadOnly_ = true;
+  try {
+    for (TOracleDataSet* d : details_) {
+      for (const std::string& name : SplitNames(d->masterFields_)) {
+        TField* f = FindField(name);
+        if (!f) continue;
+        const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+        f->SetReadOnly(info && info->Field == f ? info->SavedReadOnly : false);
+      }
+    }
+    if (!ForInsert) {
+      for (TOracleDataSet* d : details_) {
+        const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
+        if (!holds) continue;
+        for (const std::string& name : SplitNames(d->masterFields_))
+          if (TField* f = FindField(name)) f->SetReadOnly(true);
+      }
+    }
+  } catch (...) {
+    changingReadOnly_ = false;
+    throw;
+  }
+  changingReadOnly_ = false;
+}
+
+void TOracleDataSet::DoBeforeInsert() {
+  if (Active()) LockLinkFields(true);
+  TDataSet::DoBeforeInsert();
+}
+
+void TOracleDataSet::DoAfterInsert() {
+  TDataSet::DoAfterInsert();
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
+}
+
+void TOracleDataSet::DoOnNewRecord() {
+  if (master_ && master_->Active()) {
+    const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
+    for (TField* f : masterList) {
+      const bool text = f->DataType() == ftString || f->DataType() == ftMemo || f->DataType() == ftFixedChar;
+      if (f->IsNull() || (text && Trim(f->AsString()).empty())) {
+        f->FocusControl();
+        DatabaseErrorFmt(SFieldRequired, {f->DisplayName()}, this);
+      }
+    }
+    applyingNewRecord_ = true;
+    try {
+      const std::vector<TField*> detailList = GetFieldList(detailFields_);
+      for (size_t i = 0; i < std::min(masterList.size(), detailList.size()); ++i)
+        detailList[i]->SetValue(masterList[i]->Value());
+    } catch (...) {
+      applyingNewRecord_ = false;
+      throw;
+    }
+    applyingNewRecord_ = false;
+  }
+  TDataSet::DoOnNewRecord();
+}
+
+bool TOracleDataSet::IsNestedTableDetail() {
+  if (!master_) return false;
+  std::string table;
+  DetermineUpdatingTable(table);
+  const std::string t = UpperCase(Trim(table));
+  return !t.empty() && t.back() == ')' && (t.rfind("TABLE", 0) == 0 || t.rfind("THE", 0) == 0);
+}
+
+void TOracleDataSet::CopyTableVariables(TOracleQuery* Query) {
+  std::string table;
+  DetermineUpdatingTable(table);
+  std::unique_ptr<TStringList> vars(FindVariables(table, false));
+  TOracleQuery* main = MainQuery();
+  for (int i = 0; i < vars->Count(); ++i) {
+    const int index = main->VariableIndex(vars->Strings(i));
+    if (index < 0) continue;
+    const std::string name = main->VariableName(index);
+    Query->DeclareVariable(name, main->VariableType(index));
+    Query->SetVariable(name, main->GetVariable(name));
+  }
+}
+
+void TOracleDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
+  if (!details_.empty() && !destroying_ && !changingReadOnly_) {
+    if ((Event == deUpdateState && firstOpen_) || Event == deDataSetChange || Event == deDataSetScroll) {
+      if (Event != deUpdateState) firstOpen_ = false;
+      if (Active()) RefreshDetails(false);
+    }
+  }
+  TDataSet::DataEvent(Event, Info);
+}
+
+void TOracleDataSet::DoBeforeScroll() {
+  PostDetails();
+  TDataSet::DoBeforeScroll();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// SQL analysis
+
+void TOracleDataSet::DetermineUpdatingTable(std::string& Name) {
+  if (determinedTableValid_) {
+    Name = determinedTable_;
+    return;
+  }
+  if (!Trim(updatingTable_).empty()) {
+    Name = updatingTable_;
+  } else {
+    if (ReadsCursorVariable()) throw Exception("UpdatingTable property required for cursor dataset");
+    const std::string source = RemoveSQLComments(MainQuery()->FinalSQL());
+    std::string text = UpperCase(source);
+    for (char& c : text)
+      if (!IsTableIdentChar(static_cast<unsigned char>(c)) && c != '(') c = ' ';
+    Name.clear();
+    size_t base = 0;
+    while (true) {
+      size_t p = text.find(" FROM ", base);
+      const size_t q = text.find(" FROM(", base);
+      if (q != std::string::npos && (p == std::string::npos || q < p)) p = q;
+      if (p == std::string::npos) break;
+      size_t i = p + 5;
+      while (i < text.size() && text[i] == ' ') ++i;
+      if (i < text.size() && text[i] == '(') {
+        base = i + 1;
+        continue;
+      }
+      size_t j = i;
+      while (j < text.size() && IsTableIdentChar(static_cast<unsigned char>(text[j]))) ++j;
+      const std::string word = text.substr(i, j - i);
+      if (word == "TABLE" || word == "THE") {
+        // The word and the balanced parenthesised expression after it, as written.
+        size_t k = j;
+        while (k < source.size() && source[k] != '(') ++k;
+        int depth = 0;
+        char quote = 0;
+        size_t e = k;
+        for (; e < source.size(); ++e) {
+          const char c = source[e];
+          if (quote) {
+            if (c == quote) quote = 0;
+          } else if (c == '\'' || c == '"') {
+            quote = c;
+          } else if (c == '(') {
+            ++depth;
+          } else if (c == ')' && --depth == 0) {
+            ++e;
+            break;
+          }
+        }
+        Name = source.substr(i, j - i) + source.substr(j, e - j);
+      } else {
+        Name = word;
+        Name.erase(std::remove(Name.begin(), Name.end(), '"'), Name.end());
+      }
+      break;
+    }
+  }
+  determinedTable_ = Name;
+  determinedTableValid_ = true;
+}
+
+void TOracleDataSet::UpdatingTableQualifier(std::string& Text) {
+  std::string name;
+  DetermineUpdatingTable(name);
+  Text = name;
+  std::string masked = RemoveSQLComments(MainQuery()->FinalSQL());
+  int depth = 0;
+  char quote = 0;
+  for (char& c : masked) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      if (c != '\'') c = '_';
+    } else if (c == '\'' || c == '"') {
+      if (depth > 0 || c == '\'') quote = c;
+      if (depth > 0 && c == '"') c = '_';
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (depth > 0) {
+      c = '_';
+    }
+  }
+  std::string up = UpperCase(masked);
+  for (char& c : up) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!IsTableIdentChar(u) && c != '(' && c != ')' && c != '\'') c = ' ';
+  }
+  const size_t from = up.find(" FROM ");
+  if (from == std::string::npos) return;
+  size_t i = from + 6;
+  while (i < up.size() && up[i] == ' ') ++i;
+  if (i < up.size() && up[i] == '(') {
+    const size_t close = up.find(')', i);
+    if (close == std::string::npos) return;
+    i = close + 1;
+  } else {
+    const std::string key = UpperCase(name);
+    size_t k = up.find(" " + key + " ", i - 1);
+    if (k != std::string::npos) {
+      i = k + 1;
+    } else {
+      k = up.find(key, i);
+      if (k == std::string::npos) return;
+      i = k;
+    }
+    while (i < up.size() && up[i] != ' ' && masked[i] != ',') ++i;
+  }
+  while (i < up.size() && up[i] == ' ') ++i;
+  size_t j = i;
+  while (j < masked.size() && IsTableIdentChar(static_cast<unsigned char>(masked[j]))) ++j;
+  const std::string ident = masked.substr(i, j - i);
+  if (ident.empty()) return;
+  const std::string u = UpperCase(ident);
+  for (const char* stop : {"WHERE", "ORDER", "GROUP", "FOR", "START", "CONNECT"})
+    if (u == stop) return;
+  Text = ident;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Searching
+
+struct TOracleDataSet::SearchKey {
+  TField* field = nullptr;
+  enum { Null, Int, Float, Date, Text, RowId } kind = Null;
+  int32_t i = 0;
+  double d = 0;
+  std::string s;
+};
+
+namespace {
+struct SearchFlags {
+  bool ignoreCase, dateOnly, wildcards, partial;
+};
+}  // namespace
+
+bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options) {
+  CheckBrowseMode();
+  const bool o1 = Options & srForward, o2 = Options & srBackward, o4 = Options & srFromCurrent,
+             o8 = Options & srFromBeginning, o16 = Options & srFromEnd;
+  if ((o8 && o16) || (o4 && (o8 || o16)) || (o1 && (o2 || o16)) || (o2 && o8))
+    throw Exception(Name() + ".SearchRecord options invalid");
+  const SearchFlags flags{(Options & srIgnoreCase) != 0, (Options & srDateOnly) != 0,
+                          (Options & srWildcards) != 0, (Options & srPartialMatch) != 0};
+
+  std::vector<SearchKey> keys;
+  const bool byRowId = SameText(Trim(FieldNames), "ROWID");
+  if (byRowId) {
+    if (rowIdIndex_ < 0)
+      throw Exception("You cannot search a rowid if it is not included in the select list");
+    keys.resize(1);
+  } else {
+    for (TField* f : GetFieldList(FieldNames)) {
+      SearchKey k;
+      k.field = f;
+      keys.push_back(k);
+    }
+  }
+  std::vector<TVariant> values;
+  if (Values.IsArray()) {
+    for (int i = Values.LowBound(); i <= Values.HighBound(); ++i) values.push_back(Values.GetElement(i));
+  } else {
+    values.push_back(Values);
+  }
+  if (values.size() != keys.size())
+    throw Exception(Name() + ".SearchRecord: number of fields and values do not match");
+
+  bool needCalc = false;
+  for (size_t n = 0; n < keys.size(); ++n) {
+    SearchKey& k = keys[n];
+    const TVariant& v = values[n];
+    if (byRowId) {
+      k.kind = SearchKey::RowId;
+      k.s = v.IsNull() || v.IsEmpty() ? std::string() : v.AsString();
+      continue;
+    }
+    if (k.field->FieldKind() == fkCalculated || k.field->FieldKind() == fkLookup) needCalc = true;
+    if (v.IsNull() || v.IsEmpty() || (v.VarType() == varString && v.AsString().empty())) {
+      k.kind = SearchKey::Null;
+      continue;
+    }
+    const TFieldType t = k.field->DataType();
+    if (flags.wildcards || flags.partial) {
+      k.kind = SearchKey::Text;
+    } else if (t == ftSmallint || t == ftInteger || t == ftWord) {
+      k.kind = SearchKey::Int;
+      k.i = v.AsInteger();
+    } else if (t == ftFloat || t == ftCurrency || t == ftBCD) {
+      k.kind = SearchKey::Float;
+      k.d = v.AsDouble();
+    } else if (t == ftDate || t == ftTime || t == ftDateTime) {
+      k.kind = SearchKey::Date;
+      k.d = v.VarType() == varString ? StrToDateTime(v.AsString()) : v.AsDateTime();
+      if (flags.dateOnly) k.d = std::trunc(k.d);
+    } else {
+      k.kind = SearchKey::Text;
+    }
+    if (k.kind == SearchKey::Text) {
+      k.s = TrimRight(v.AsString());
+      if (flags.ignoreCase) k.s = AnsiUpperCase(k.s);
+      if (k.s.empty()) k.kind = SearchKey::Null;
+    }
+  }
+
+  UpdateCursorPos();
+  const bool backward = !o1 && (o2 || o16);
+  int pos = currentIndex_;
+  const TCursor savedCursor = GetScreenCursor();
+  if (Cursor() != oracle_ui::crDefault) SetScreenCursor(Cursor());
+  if (o8) pos = -1;
+  if (o16) {
+    while (FetchRecord()) {
+    }
+    pos = store_->VisibleCount();
+  }
+  std::vector<uint8_t> calcCopy;
+  uint8_t* savedRecord = filterRecord_;
+  int found = -1;
+  auto matches = [&](uint8_t* rec) {
+    if (needCalc) {
+      calcCopy.assign(rec, rec + recordSize_);
+      GetCalcFields(calcCopy.data());
+      rec = calcCopy.data();
+    }
+    filterRecord_ = rec;
+    for (const SearchKey& k : keys) {
+      if (k.kind == SearchKey::RowId) {
+        if (GetRowIdText(rec) != k.s) return false;
+        continue;
+      }
+      TField* f = k.field;
+      if (k.kind == SearchKey::Null) {
+        if (!f->IsNull()) return false;
+        continue;
+      }
+      if (f->IsNull()) return false;
+      switch (k.kind) {
+        case SearchKey::Int:
+          if (f->AsInteger() != k.i) return false;
+          break;
+        case SearchKey::Float:
+          if (f->AsFloat() != k.d) return false;
+          break;
+        case SearchKey::Date: {
+          double d = f->AsDateTime();
+          if (flags.dateOnly) d = std::trunc(d);
+          if (d != k.d) return false;
+          break;
+        }
+        default: {
+          std::string s = TrimRight(f->AsString());
+          if (flags.ignoreCase) s = AnsiUpperCase(s);
+          if (flags.partial && s.size() > k.s.size()) s.resize(k.s.size());
+          if (flags.wildcards ? !MatchWildcard(k.s, s) : s != k.s) return false;
+        }
+      }
+    }
+    return true;
+  };
+  try {
+    while (true) {
+      pos += backward ? -1 : 1;
+      if (pos < 0) break;
+      if (pos >= store_->VisibleCount()) {
+        if (backward) continue;
+        bool more = false;
+        while (pos >= store_->VisibleCount() && (more = FetchRecord())) {
+        }
+        if (pos >= store_->VisibleCount()) break;
+        (void)more;
+      }
+      uint8_t* rec = store_->VisibleRecord(pos);
+      const TDataSetState saved = SetTempState(dsFilter);
+      bool ok;
+      try {
+        ok = matches(rec);
+      } catch (...) {
+        filterRecord_ = savedRecord;
+        RestoreState(saved);
+        throw;
+      }
+      filterRecord_ = savedRecord;
+      RestoreState(saved);
+      if (ok) {
+        found = pos;
+        break;
+      }
+    }
+  } catch (...) {
+    SetScreenCursor(savedCursor);
+    throw;
+  }
+  if (Cursor() != oracle_ui::crDefault) SetScreenCursor(savedCursor);
+  lastFound_ = found >= 0 ? store_->VisibleRecord(found) : nullptr;
+  if (found < 0) return false;
+  if (!(Options & srNoMove)) {
+    TBookmark bm(reinterpret_cast<const char*>(lastFound_ + RecIdOffset), 4);
+    GotoBookmark(bm);
+  }
+  return true;
+}
+
+bool TOracleDataSet::Locate(const std::string& KeyFields, const TVariant& KeyValues, TLocateOptions Options) {
+  int options = srFromBeginning;
+  if (Options.Contains(loCaseInsensitive)) options |= srIgnoreCase;
+  if (Options.Contains(loPartialKey)) options |= srPartialMatch;
+  return SearchRecord(KeyFields, KeyValues, options);
+}
+
+TVariant TOracleDataSet::Lookup(const std::string& KeyFields, const TVariant& KeyValues,
+                                const std::string& ResultFields) {
+  if (!SearchRecord(KeyFields, KeyValues, srFromBeginning | srNoMove)) return TVariant::MakeNull();
+  const std::vector<TField*> fields = GetFieldList(ResultFields);
+  uint8_t* rec = lastFound_;
+  std::vector<uint8_t> copy;
+  for (TField* f : fields) {
+    if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
+      copy.assign(rec, rec + recordSize_);
+      GetCalcFields(copy.data());
+      rec = copy.data();
+      break;
+    }
+  }
+  uint8_t* savedRecord = filterRecord_;
+  const TDataSetState saved = SetTempState(dsFilter);
+  filterRecord_ = rec;
+  TVariant result;
+  try {
+    if (fields.size() == 1) {
+      result = fields[0]->Value();
+    } else {
+      result = VarArrayCreate({0, static_cast<int>(fields.size()) - 1}, varVariant);
+      for (size_t i = 0; i < fields.size(); ++i) result.SetElement(static_cast<int>(i), fields[i]->Value());
+    }
+  } catch (...) {
+    filterRecord_ = savedRecord;
+    RestoreState(saved);
+    throw;
+  }
+  filterRecord_ = savedRecord;
+  RestoreState(saved);
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Error-message translation
+
+std::string ConstraintNameOf(const std::string& Message) {
+  size_t open = Message.find('(');
+  while (open != std::string::npos) {
+    const size_t close = Message.find(')', open + 1);
+    if (close == std::string::npos) break;
+    const std::string inner = Message.substr(open + 1, close - open - 1);
+    const size_t dot = inner.find('.');
+    if (dot != std::string::npos) return inner.substr(dot + 1);
+    open = Message.find('(', open + 1);
+  }
+  return {};
+}
+
+void TOracleDataSet::TranslateMessage(char Action, int ErrorCode, std::string& Msg,
+                                      const std::string& DefaultMsg) {
+  Msg = DefaultMsg;
+  if (ErrorCode >= 20000 && ErrorCode <= 20999) {
+    const size_t p = DefaultMsg.find("ORA-06512");
+    if (p != std::string::npos) {
+      // The text before the line that starts the error stack (p is 1-based in that rule).
+      const int keep = std::max(static_cast<int>(p + 1) - 2, 0);
+      Msg = DefaultMsg.substr(0, static_cast<size_t>(keep));
+    }
+  }
+  std::string constraint;
+  if (ErrorCode == 1 || ErrorCode == 2290 || ErrorCode == 2291 || ErrorCode == 2292)
+    constraint = ConstraintNameOf(DefaultMsg);
+  TOracleSession* session = Session();
+  if (dictionary_.UseMessageTable && session && !session->MessageTable().empty() && !constraint.empty()) {
+    const std::string filter = ErrorCode == 2291 ? "C" : (ErrorCode == 2292 ? "P" : "*");
+    TOracleQuery q(nullptr);
+    q.SetName("MessageQuery");
+    q.SetSession(session);
+    q.SQL()->SetText("select actions, parent_child, error_message from " + session->MessageTable() +
+                     "\r\nwhere constraint_name = :constraint_name\r\norder by actions");
+    q.DeclareVariable("constraint_name", otString);
+    q.SetVariable("constraint_name", TVariant(constraint));
+    q.Execute();
+    bool taken = false;
+    std::string message;
+    while (!q.Eof()) {
+      const std::string actions = q.FieldAsString(0);
+      const std::string pc = UpperCase(q.FieldAsString(1));
+      if (pc == "*" || pc == filter) {
+        if (UpperCase(actions).find(static_cast<char>(std::toupper(static_cast<unsigned char>(Action)))) !=
+                std::string::npos ||
+            (actions == "*" && !taken)) {
+          message = q.FieldAsString(2);
+          taken = true;
+        }
+      }
+      q.Next();
+    }
+    if (taken) Msg = message;
+  }
+  if (OnTranslateMessage) OnTranslateMessage(this, ErrorCode, constraint, Action, Msg);
+}

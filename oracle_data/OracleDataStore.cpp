@@ -1,0 +1,605 @@
+// The record store, LOB values, handle tables and column descriptions of the Oracle dataset.
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "oracle/OracleCompress.h"
+#include "oracle_data/OracleData.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace oracle_data {
+
+int32_t GetInt(const uint8_t* Record, int Offset) {
+  int32_t v;
+  std::memcpy(&v, Record + Offset, sizeof v);
+  return v;
+}
+void SetInt(uint8_t* Record, int Offset, int32_t Value) {
+  std::memcpy(Record + Offset, &Value, sizeof Value);
+}
+uint32_t GetHandle(const uint8_t* Record, int Offset) {
+  uint32_t v;
+  std::memcpy(&v, Record + Offset, sizeof v);
+  return v;
+}
+void SetHandle(uint8_t* Record, int Offset, uint32_t Value) {
+  std::memcpy(Record + Offset, &Value, sizeof Value);
+}
+
+namespace {
+constexpr uint32_t kSlotBits = 24;
+constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
+}  // namespace
+
+template <class T>
+uint32_t THandleTable<T>::Add(std::unique_ptr<T> Value) {
+  uint32_t slot;
+  // Reuse the oldest freed slot once enough slots are free that a stale handle is long gone.
+  if (free_.size() - free_head_ > 64) {
+    slot = free_[free_head_++];
+    if (free_head_ > 4096 && free_head_ * 2 > free_.size()) {
+      free_.erase(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(free_head_));
+      free_head_ = 0;
+    }
+  } else {
+    if (slots_.size() >= kSlotMask) throw Exception("Too many record handles");
+    slot = static_cast<uint32_t>(slots_.size());
+    slots_.emplace_back();
+  }
+  Slot& s = slots_[slot];
+  s.value = std::move(Value);
+  ++live_;
+  return (static_cast<uint32_t>(s.generation) << kSlotBits) | (slot + 1);
+}
+
+template <class T>
+T* THandleTable<T>::Get(uint32_t Handle) const {
+  if (Handle == 0) return nullptr;
+  const uint32_t slot = (Handle & kSlotMask) - 1;
+  if (slot >= slots_.size()) return nullptr;
+  const Slot& s = slots_[slot];
+  if (s.generation != (Handle >> kSlotBits)) return nullptr;
+  return s.value.get();
+}
+
+template <class T>
+void THandleTable<T>::Free(uint32_t Handle) {
+  if (!Get(Handle)) return;
+  const uint32_t slot = (Handle & kSlotMask) - 1;
+  Slot& s = slots_[slot];
+  s.value.reset();
+  s.generation = static_cast<uint8_t>(s.generation == 255 ? 1 : s.generation + 1);
+  free_.push_back(slot);
+  --live_;
+}
+
+template class THandleTable<std::string>;
+template class THandleTable<TBlobList>;
+
+}  // namespace oracle_data
+
+using namespace oracle_data;
+
+namespace {
+std::atomic<int> rowIdAllocations{0};
+}
+
+int RowIdAllocations() {
+  return rowIdAllocations.load();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Record header through the handle tables
+
+std::string TOracleDataSet::GetRowIdText(const uint8_t* Record) const {
+  if (const std::string* heap = rowIds_.Get(GetHandle(Record, HeapRowIdOffset))) return *heap;
+  const char* inl = reinterpret_cast<const char*>(Record + RowIdOffset);
+  return std::string(inl, strnlen(inl, RowIdInlineSize));
+}
+
+void TOracleDataSet::ClearRowId(uint8_t* Record) {
+  const uint32_t h = GetHandle(Record, HeapRowIdOffset);
+  if (rowIds_.Get(h)) {
+    rowIds_.Free(h);
+    --rowIdAllocations;
+  }
+  SetHandle(Record, HeapRowIdOffset, 0);
+  std::memset(Record + RowIdOffset, 0, RowIdInlineSize);
+}
+
+void TOracleDataSet::SetRowIdText(uint8_t* Record, const std::string& Text) {
+  ClearRowId(Record);
+  if (Text.size() + 1 < static_cast<size_t>(RowIdInlineSize)) {
+    std::memcpy(Record + RowIdOffset, Text.data(), Text.size());
+  } else {
+    SetHandle(Record, HeapRowIdOffset, rowIds_.Add(std::make_unique<std::string>(Text)));
+    ++rowIdAllocations;
+  }
+}
+
+TBlobList* TOracleDataSet::BlobListOf(const uint8_t* Record) const {
+  return blobLists_.Get(GetHandle(Record, BlobListOffset));
+}
+
+TBlobList* TOracleDataSet::EnsureBlobList(uint8_t* Record) {
+  if (TBlobList* list = BlobListOf(Record)) return list;
+  auto list = std::make_unique<TBlobList>();
+  TBlobList* p = list.get();
+  SetHandle(Record, BlobListOffset, blobLists_.Add(std::move(list)));
+  return p;
+}
+
+void TOracleDataSet::FreeBlobList(uint8_t* Record) {
+  blobLists_.Free(GetHandle(Record, BlobListOffset));
+  SetHandle(Record, BlobListOffset, 0);
+}
+
+void TOracleDataSet::InitRecordHeader(uint8_t* Record) {
+  SetInt(Record, DataSizeOffset, recordSize_ - HeaderSize);
+  SetHandle(Record, BlobListOffset, 0);
+  SetHandle(Record, HeapRowIdOffset, 0);
+  std::memset(Record + RowIdOffset, 0, RowIdInlineSize);
+  SetInt(Record, MasterIdOffset, MasterRecordId());
+}
+
+// ---------------------------------------------------------------------------------------------------
+// LOB values
+
+const uint8_t CompressedBlobSignature[8] = {0x91, 0x00, 0xA6, 0x38, 0x88, 0xB7, 0xCC, 0x1B};
+
+TOracleBlob* TBlobList::Add(TField* Field) {
+  items_.push_back(std::make_unique<TOracleBlob>(Field));
+  return items_.back().get();
+}
+
+TOracleBlob* TBlobList::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+  return items_[static_cast<size_t>(Index)].get();
+}
+
+TOracleBlob* TBlobList::BlobByField(TField* Field) const {
+  for (const auto& b : items_)
+    if (b->Field() == Field) return b.get();
+  return nullptr;
+}
+
+void TBlobList::Copy(const TBlobList& Source) {
+  if (&Source == this) return;
+  items_.clear();
+  for (const auto& b : Source.items_) Add(b->Field())->SetData(b->Data());
+}
+
+void TOracleBlob::PrepareCompressed() {
+  ClearCompressed();
+  auto* ds = field_ ? dynamic_cast<TOracleDataSet*>(field_->DataSet()) : nullptr;
+  if (!ds || !ds->CompressBLOBs()) return;
+  std::string copy = data_;
+  if (ds->Compress(field_, copy)) {
+    compressed_ = std::move(copy);
+    hasCompressed_ = true;
+  }
+}
+
+bool TOracleDataSet::Compress(TField* Field, std::string& Data) {
+  if (!compressBLOBs_ || Data.empty()) return false;
+  std::string out;
+  if (OnCompressBLOB) {
+    TStringStream in(Data), o;
+    OnCompressBLOB(this, Field, &in, &o);
+    out = o.DataString();
+  } else {
+    out.assign(reinterpret_cast<const char*>(CompressedBlobSignature), sizeof CompressedBlobSignature);
+    out += oracle_codec::CompressBytes(Data);
+  }
+  if (out.empty()) return false;
+  uncompressedBytes_ += static_cast<double>(Data.size());
+  compressedBytes_ += static_cast<double>(out.size());
+  Data = std::move(out);
+  return true;
+}
+
+bool TOracleDataSet::Decompress(TField* Field, std::string& Data) {
+  if (Data.empty()) return false;
+  const bool sign = Data.size() >= sizeof CompressedBlobSignature &&
+                    std::memcmp(Data.data(), CompressedBlobSignature, sizeof CompressedBlobSignature) == 0;
+  std::string out;
+  if (sign) {
+    try {
+      out = oracle_codec::DecompressBytes(std::string_view(Data).substr(sizeof CompressedBlobSignature));
+    } catch (const Exception&) {
+      return false;  // not our format after all: keep the stored bytes
+    }
+  } else {
+    if (!compressBLOBs_ || !OnDecompressBLOB) return false;
+    TStringStream in(Data), o;
+    OnDecompressBLOB(this, Field, &in, &o);
+    out = o.DataString();
+  }
+  if (out.empty()) return false;
+  Data = std::move(out);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The LOB stream
+
+TOracleBlobStream::TOracleBlobStream(TField* Field, TBlobStreamMode Mode)
+    : field_(Field), dataSet_(dynamic_cast<TOracleDataSet*>(Field->DataSet())), mode_(Mode) {
+  if (!dataSet_) return;
+  record_ = dataSet_->ActiveRecordBuffer();
+  if (!record_) return;
+  const TDataSetState state = dataSet_->State();
+  auto* blobField = dynamic_cast<TBlobField*>(Field);
+  const bool fieldModified = blobField && blobField->Modified();
+  TBlobList* own = dataSet_->BlobListOf(record_);
+  TOracleBlob* stored = own ? own->BlobByField(Field) : nullptr;
+  if ((fieldModified || Mode != bmRead) && state != dsNewValue && state != dsOldValue &&
+      dataSet_->editBlobs_) {
+    blob_ = dataSet_->editBlobs_->BlobByField(Field);
+    // Editing starts from the record's value, so that reading and appending see what is stored.
+    if (blob_ && !fieldModified && Mode == bmReadWrite)
+      blob_->SetData(stored ? stored->Data() : std::string());
+  } else {
+    blob_ = stored;
+  }
+  if (!fieldModified && Mode != bmRead && state != dsEdit && state != dsInsert && state != dsNewValue)
+    DatabaseError("Dataset not in edit or insert mode", dataSet_);
+  opened_ = true;
+  if (Mode == bmWrite) Truncate();
+}
+
+TOracleBlobStream::~TOracleBlobStream() {
+  if (!modified_) return;
+  if (auto* blobField = dynamic_cast<TBlobField*>(field_); blobField && opened_) blobField->SetModified(true);
+  try {
+    dataSet_->DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field_));
+  } catch (...) {
+  }
+}
+
+int64_t TOracleBlobStream::Read(void* Buffer, int64_t Count) {
+  if (!opened_ || !blob_ || Count <= 0) return 0;
+  const int64_t n = std::min<int64_t>(Count, static_cast<int64_t>(blob_->Size()) - position_);
+  if (n <= 0) return 0;
+  std::memcpy(Buffer, blob_->Data().data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TOracleBlobStream::Write(const void* Buffer, int64_t Count) {
+  if (!opened_ || !blob_ || Count <= 0) return 0;
+  std::string& data = blob_->Data();
+  if (static_cast<int64_t>(data.size()) < position_ + Count)
+    data.resize(static_cast<size_t>(position_ + Count));
+  std::memcpy(data.data() + position_, Buffer, static_cast<size_t>(Count));
+  position_ += Count;
+  blob_->ClearCompressed();
+  const TDataSetState state = dataSet_->State();
+  if (state == dsEdit || state == dsInsert) modified_ = true;
+  return Count;
+}
+
+int64_t TOracleBlobStream::Seek(int64_t Offset, int Origin) {
+  int64_t p = Offset;
+  if (Origin == soFromCurrent) p = position_ + Offset;
+  if (Origin == soFromEnd) p = Size() + Offset;
+  if (p < 0) throw EStreamError("Invalid stream position");
+  position_ = p;
+  return position_;
+}
+
+int64_t TOracleBlobStream::Size() {
+  return opened_ && blob_ ? blob_->Size() : 0;
+}
+
+void TOracleBlobStream::Truncate() {
+  position_ = 0;
+  if (blob_) blob_->Clear();
+  const TDataSetState state = dataSet_ ? dataSet_->State() : dsInactive;
+  if (state == dsEdit || state == dsInsert) modified_ = true;
+}
+
+std::unique_ptr<TStream> TOracleDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
+  return std::make_unique<TOracleBlobStream>(Field, Mode);
+}
+
+void TOracleDataSet::CloseBlob(TField* Field) {
+  if (!editBlobs_) return;
+  if (TOracleBlob* b = editBlobs_->BlobByField(Field)) b->Clear();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TRecordDataList
+
+namespace {
+constexpr int kChunkHeader = 12;
+int ChunkInt(const uint8_t* Chunk, int Index) {
+  return GetInt(Chunk, Index * 4);
+}
+void SetChunkInt(uint8_t* Chunk, int Index, int Value) {
+  SetInt(Chunk, Index * 4, Value);
+}
+}  // namespace
+
+TRecordDataList::TRecordDataList(TOracleDataSet* DataSet, bool Unidirectional)
+    : dataSet_(DataSet), unidirectional_(Unidirectional) {}
+
+TRecordDataList::~TRecordDataList() {
+  try {
+    Clear();
+  } catch (...) {
+  }
+}
+
+void TRecordDataList::CheckIndex(int Index) const {
+  if (Index < baseOffset_ && Index >= 0)
+    throw Exception(dataSet_->Name() + ": Record " + IntToStr(Index) +
+                    " not accessible in Unidirectional mode");
+  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+}
+
+int TRecordDataList::Add(uint8_t* Record) {
+  all_.push_back(Record);
+  return Count() - 1;
+}
+
+void TRecordDataList::Insert(int Index, uint8_t* Record) {
+  if (Index == Count()) {
+    Add(Record);
+    return;
+  }
+  CheckIndex(Index);
+  all_.insert(all_.begin() + (Index - baseOffset_), Record);
+}
+
+void TRecordDataList::Delete(int Index) {
+  CheckIndex(Index);
+  all_.erase(all_.begin() + (Index - baseOffset_));
+}
+
+uint8_t* TRecordDataList::Get(int Index) const {
+  CheckIndex(Index);
+  return all_[static_cast<size_t>(Index - baseOffset_)];
+}
+
+int TRecordDataList::IndexOf(const uint8_t* Record) const {
+  const auto it = std::find(all_.begin(), all_.end(), Record);
+  return it == all_.end() ? -1 : static_cast<int>(it - all_.begin()) + baseOffset_;
+}
+
+int TRecordDataList::ChunkCapacity(int Index) const {
+  return ChunkInt(chunks_.at(static_cast<size_t>(Index)), 0);
+}
+
+uint8_t* TRecordDataList::NewRecordSlot() {
+  const int size = dataSet_->RecordSize();
+  if (chunks_.empty() || ChunkInt(chunks_.back(), 1) >= ChunkInt(chunks_.back(), 0)) {
+    int capacity;
+    if (unidirectional_ && !chunks_.empty()) {
+      capacity = ChunkInt(chunks_.front(), 0);
+      const int held = static_cast<int>(all_.size());
+      Clear();
+      // Forget what was held (deleted slots were never counted).
+      baseOffset_ += held;
+    } else {
+      if (!unidirectional_) baseOffset_ = 0;
+      capacity = std::max(Count() / 2, dataSet_->ReadBuffer() + 1);
+    }
+    const size_t bytes = static_cast<size_t>(capacity) * static_cast<size_t>(size) + kChunkHeader;
+    auto* chunk = static_cast<uint8_t*>(std::calloc(bytes, 1));
+    if (!chunk) throw std::bad_alloc();
+    SetChunkInt(chunk, 0, capacity);
+    SetChunkInt(chunk, 1, 0);
+    SetChunkInt(chunk, 2, static_cast<int>(bytes));
+    chunks_.push_back(chunk);
+  }
+  uint8_t* chunk = chunks_.back();
+  return chunk + kChunkHeader + static_cast<size_t>(ChunkInt(chunk, 1)) * static_cast<size_t>(size);
+}
+
+uint8_t* TRecordDataList::AddRecord(int Index, bool InVisibleList) {
+  uint8_t* record = NewRecordSlot();
+  uint8_t* chunk = chunks_.back();
+  SetChunkInt(chunk, 1, ChunkInt(chunk, 1) + 1);
+  SetInt(record, MasterIdOffset, dataSet_->MasterRecordId());
+  if (InVisibleList && dataSet_->FilterActive()) {
+    const int n = static_cast<int>(visible_.size());
+    if (Index >= 0 && Index < n) {
+      const int allIndex = IndexOf(visible_[static_cast<size_t>(Index)]);
+      visible_.insert(visible_.begin() + Index, record);
+      Insert(allIndex, record);
+    } else {
+      visible_.push_back(record);
+      Add(record);
+    }
+    return record;
+  }
+  if (Index >= baseOffset_ && Index < Count())
+    Insert(Index, record);
+  else
+    Add(record);
+  return record;
+}
+
+void TRecordDataList::ReleaseRecord(uint8_t* Record) {
+  dataSet_->FreeBlobList(Record);
+  dataSet_->ClearRowId(Record);
+}
+
+void TRecordDataList::DeleteRecord(int Index, bool InVisibleList) {
+  uint8_t* record;
+  if (InVisibleList && dataSet_->FilterActive()) {
+    if (Index < 0 || Index >= static_cast<int>(visible_.size()))
+      throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+    record = visible_[static_cast<size_t>(Index)];
+    visible_.erase(visible_.begin() + Index);
+  } else {
+    record = Get(Index);
+    if (InVisibleList) {
+      const auto it = std::find(visible_.begin(), visible_.end(), record);
+      if (it != visible_.end()) visible_.erase(it);
+    }
+  }
+  const int allIndex = IndexOf(record);
+  ReleaseRecord(record);
+  Delete(allIndex);
+}
+
+void TRecordDataList::FreeChunks() {
+  for (uint8_t* c : chunks_) std::free(c);
+  chunks_.clear();
+}
+
+void TRecordDataList::Clear() {
+  for (uint8_t* r : all_) ReleaseRecord(r);
+  all_.clear();
+  FreeChunks();
+  visible_.clear();
+}
+
+uint8_t* TRecordDataList::VisibleRecord(int Index) const {
+  if (!dataSet_->FilterActive()) return Get(Index);
+  if (Index < 0 || Index >= static_cast<int>(visible_.size()))
+    throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+  return visible_[static_cast<size_t>(Index)];
+}
+
+int TRecordDataList::VisibleToAll(int Index) const {
+  if (!dataSet_->FilterActive() || Index < 0) return Index;
+  if (Index >= static_cast<int>(visible_.size())) return Count();
+  return IndexOf(visible_[static_cast<size_t>(Index)]);
+}
+
+int TRecordDataList::VisiblePosition(int AllIndex) const {
+  if (AllIndex < baseOffset_ || AllIndex >= Count()) return -1;
+  if (!dataSet_->FilterActive()) return AllIndex;
+  const uint8_t* record = all_[static_cast<size_t>(AllIndex - baseOffset_)];
+  const auto it = std::find(visible_.begin(), visible_.end(), record);
+  return it == visible_.end() ? -1 : static_cast<int>(it - visible_.begin());
+}
+
+void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
+  const auto dup = std::find(visible_.begin(), visible_.end(), Record);
+  if (dup != visible_.end())
+    throw Exception("BUG: Duplicate record in filtered list (" +
+                    IntToStr(static_cast<int>(dup - visible_.begin())) + ")");
+  if (Append || visible_.empty() || IndexOf(visible_.back()) < IndexOf(Record)) {
+    visible_.push_back(Record);
+    return;
+  }
+  // Before the first visible record that follows it in the all-records list.
+  const int pos = IndexOf(Record);
+  for (size_t i = 0; i < visible_.size(); ++i) {
+    if (IndexOf(visible_[i]) > pos) {
+      visible_.insert(visible_.begin() + static_cast<std::ptrdiff_t>(i), Record);
+      return;
+    }
+  }
+  visible_.push_back(Record);
+}
+
+int TRecordDataList::VisibleCount() const {
+  return dataSet_->FilterActive() ? static_cast<int>(visible_.size()) : Count();
+}
+
+void TRecordDataList::CopyRecord(const uint8_t* Source, uint8_t* Dest) const {
+  std::memcpy(Dest, Source, static_cast<size_t>(dataSet_->RecordSize()));
+}
+
+void TRecordDataList::FreeBlobs(uint8_t* Record) {
+  dataSet_->FreeBlobList(Record);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Column descriptions
+
+TOracleFieldInfo* TOracleFieldInfoList::Items(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
+  return items_[static_cast<size_t>(Index)].get();
+}
+
+TOracleFieldInfo* TOracleFieldInfoList::Add(const std::string& BaseName) {
+  std::string name = BaseName;
+  for (int n = 1; FindByName(name); ++n) name = BaseName + "_" + IntToStr(n);
+  auto info = std::make_unique<TOracleFieldInfo>();
+  info->Name = name;
+  info->DataSet = owner_;
+  items_.push_back(std::move(info));
+  return items_.back().get();
+}
+
+TOracleFieldInfo* TOracleFieldInfoList::FindByField(TField* Field) const {
+  for (const auto& i : items_)
+    if (i->Field == Field) return i.get();
+  return Field ? FindByName(Field->FieldName()) : nullptr;
+}
+
+TOracleFieldInfo* TOracleFieldInfoList::FindByName(const std::string& Name) const {
+  for (const auto& i : items_)
+    if (SameText(i->Name, Name)) return i.get();
+  return nullptr;
+}
+
+void TOracleFieldInfoList::CollectChildren() {
+  for (size_t i = 0; i < items_.size(); ++i) {
+    TOracleFieldInfo* obj = items_[i].get();
+    if (obj->OracleType != 108) continue;
+    obj->Children.clear();
+    const std::string prefix = obj->Name + ".";
+    for (size_t j = i + 1; j < items_.size(); ++j) {
+      TOracleFieldInfo* c = items_[j].get();
+      if (c->Name.size() > prefix.size() && SameText(c->Name.substr(0, prefix.size()), prefix) &&
+          c->Name.find('.', prefix.size()) == std::string::npos) {
+        obj->Children.push_back(c);
+        c->Parent = obj;
+      }
+    }
+  }
+}
+
+namespace {
+TSessionPreferences* PreferencesOf(TOracleDataSet* DataSet) {
+  TOracleSession* s = DataSet ? DataSet->Session() : nullptr;
+  return s ? s->Preferences() : nullptr;
+}
+}  // namespace
+
+std::string TOracleFieldInfo::ValueExpression(bool IncludeDefault) const {
+  std::string r = IncludeDefault ? DefaultExpression() : std::string();
+  TSessionPreferences* p = PreferencesOf(DataSet);
+  if (r.empty() && p && p->NullLOBIsEmpty() && !IsXMLType) {
+    if (OracleType == 112) r = "empty_clob()";
+    if (OracleType == 113) r = "empty_blob()";
+  }
+  if (r.empty() && p && p->NullObjectIsEmpty() && OracleType == 108 && !IsXMLType) {
+    r = TypeName + "(";
+    for (size_t i = 0; i < Children.size(); ++i) r += (i ? ", " : "") + Children[i]->ValueExpression(false);
+    r += ")";
+  }
+  return r.empty() ? "null" : r;
+}
+
+std::string TOracleFieldInfo::DefaultExpression() const {
+  if (OracleType == 108) {
+    bool any = false;
+    for (const TOracleFieldInfo* c : Children) any = any || c->HasDefault();
+    if (any) {
+      std::string r = TypeName + "(";
+      for (size_t i = 0; i < Children.size(); ++i) {
+        const std::string d = Children[i]->DefaultExpression();
+        r += (i ? ", " : "") + (d.empty() ? Children[i]->ValueExpression(false) : d);
+      }
+      return r + ")";
+    }
+  }
+  std::string r;
+  if (Field && !Field->DefaultExpression().empty()) r = Field->DefaultExpression();
+  TSessionPreferences* p = PreferencesOf(DataSet);
+  if (r.empty() && p &&
+      ((p->NullLOBIsEmpty() && (OracleType == 112 || OracleType == 113)) ||
+       (p->NullObjectIsEmpty() && OracleType == 108)))
+    r = ValueExpression(false);
+  return r;
+}
