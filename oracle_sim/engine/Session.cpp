@@ -195,6 +195,10 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
         Exec(db, "ALTER TABLE sim$sessions ADD COLUMN waiting_for INTEGER");
       Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('schema_version', 2)");
     }
+    if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$statname'", {}) == 0) {
+      InstallPerformanceViews(db);
+      Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
+    }
   });
   if (!ready) {
     {

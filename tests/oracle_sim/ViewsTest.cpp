@@ -311,10 +311,64 @@ TEST_F(Views, InstanceVersionParametersAndDictionary) {
 }
 
 TEST_F(Views, TruncOfQuotientsAsTheIdleTimeComputesThem) {
-  EXPECT_EQ(Query(*system_,
-                  "select trunc(7199/3600), trunc(-7199/3600), trunc(3725/60), trunc(1000000.5), trunc(0.1*3*10), "
-                  "trunc(2.5, 0), trunc(7200/3600), trunc(1/3), trunc(-0.5) from dual"),
-            (Rows{{"1", "-1", "62", "1000000", "3", "2", "2", "0", "0"}}));
+  EXPECT_EQ(
+      Query(*system_,
+            "select trunc(7199/3600), trunc(-7199/3600), trunc(3725/60), trunc(1000000.5), trunc(0.1*3*10), "
+            "trunc(2.5, 0), trunc(7200/3600), trunc(1/3), trunc(-0.5) from dual"),
+      (Rows{{"1", "-1", "62", "1000000", "3", "2", "2", "0", "0"}}));
+}
+
+// An instance file written before the performance views existed gets them when it is opened.
+TEST_F(Views, AnInstanceFileOfAnEarlierEngineGetsTheViews) {
+  std::string path = FreshInstancePath();
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    std::vector<std::string> views;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        db,
+        "SELECT sqlite_name FROM sim$objects WHERE system_view = 1 AND (name LIKE 'V$%' OR name "
+        "IN ('OBJ$', 'USER$'))",
+        -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+      views.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    ASSERT_GT(views.size(), 20u);
+    std::string sql;
+    for (auto& v : views) sql += "DROP VIEW \"" + v + "\";";
+    sql +=
+        "DELETE FROM sim$columns WHERE obj_id IN (SELECT obj_id FROM sim$objects WHERE system_view = 1 AND "
+        "(name "
+        "LIKE 'V$%' OR name IN ('OBJ$', 'USER$')));"
+        "DELETE FROM sim$synonyms WHERE synonym_name LIKE 'V$%' OR synonym_name IN ('OBJ$', 'USER$');"
+        "DELETE FROM sim$objects WHERE system_view = 1 AND (name LIKE 'V$%' OR name IN ('OBJ$', 'USER$'));"
+        "DROP INDEX sim$sessions_paddr; DROP INDEX sim$sessions_blocker;";
+    // the session table as it was: without the columns of live state
+    sql +=
+        "DROP TABLE sim$sessions; CREATE TABLE sim$sessions(sid INTEGER PRIMARY KEY, serial INTEGER NOT "
+        "NULL, "
+        "username TEXT, user_id INTEGER, pid INTEGER NOT NULL, logon_time TEXT NOT NULL, status TEXT NOT "
+        "NULL "
+        "DEFAULT 'INACTIVE', client_info TEXT, module TEXT, action TEXT, program TEXT, machine TEXT, osuser "
+        "TEXT, "
+        "sql_trace INTEGER NOT NULL DEFAULT 0, killed INTEGER NOT NULL DEFAULT 0, waiting_for INTEGER);";
+    for (const char* t : {"sim$statname", "sim$bgprocess", "sim$sqlarea", "sim$sqltext", "sim$open_cursor",
+                          "sim$sess_event", "sim$bglocks", "sim$rollseg", "sim$parameter"})
+      sql += std::string("DROP TABLE ") + t + ";";
+    char* err = nullptr;
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_close(db);
+  }
+  auto inst = Instance::Open(path);
+  auto monitor = Session::LogOn(inst, "system", "manager");
+  auto t = Run(*monitor, monitor_sql::kSessionList);
+  EXPECT_EQ(t.rows.size(), 7u);  // the background processes and the monitor
+  EXPECT_EQ(t.At("SID", Me(*monitor), "STATUS"), "ACTIVE");
+  monitor.reset();
+  inst.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(path).parent_path(), ec);
 }
 
 }  // namespace
