@@ -73,6 +73,7 @@ ub4 Stride(ub4 skip, size_t natural) {
 
 // The external types whose buffer holds a descriptor address (timestamps, LOBs) and the others.
 Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
+  if (dty == SQLT_RSET) return Value();  // a cursor variable brings no value in
   if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
     return ReadDateTimeDescriptor(dty, buf, length);
   if (IsLobType(dty)) return ReadLobLocator(dty, buf, length);
@@ -80,6 +81,7 @@ Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
 }
 
 WriteOutcome WriteValue(ub2 dty, const Value& v, void* buf, ub4 size) {
+  if (dty == SQLT_RSET) return WriteOutcome{size, size, 0};  // opened by OpenCursorVariables
   if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
     return WriteDateTimeDescriptor(dty, v, buf, size);
   if (IsLobType(dty)) return WriteLobLocator(dty, v, buf, size);
@@ -284,6 +286,31 @@ bool ReceiveBinds(OCIStmt* st, ub4 iteration) {
   return truncated;
 }
 
+// The statement handles bound as cursor variables get the queries the block opened for them.
+void OpenCursorVariables(OCISvcCtx* svc, OCIStmt* st) {
+  Cursor& c = *st->cursor;
+  if (c.Kind() != StmtKind::PlSql) return;
+  for (auto& b : st->binds) {
+    if (b->dty != SQLT_RSET || !b->valuep) continue;
+    std::string sql;
+    std::map<std::string, Value> values;
+    if (!c.RefCursor(EngineName(c, b.get()), sql, values)) continue;
+    OCIStmt* target = nullptr;
+    std::memcpy(&target, b->valuep, sizeof target);
+    if (!IsHandle(target, OCI_HTYPE_STMT)) throw MakeError(1001, "invalid cursor");
+    PrepareStatement(target, sql);
+    ParseNow(target, svc);
+    for (auto& [name, v] : values) target->cursor->BindByName(name, v);
+    target->cursor->Execute(1);
+    target->executed = true;
+    target->endOfFetch = false;
+    target->rowCount = 0;
+    target->rowsFetched = 0;
+    target->lastRow.clear();
+    if (b->indp) *static_cast<sb2*>(b->indp) = 0;
+  }
+}
+
 bool HasLongColumn(OCIStmt* st) {
   for (const ColumnDesc& d : st->cursor->Describe())
     if (d.type == Ty::Long || d.type == Ty::LongRaw) return true;
@@ -325,6 +352,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
     if (!c.LastRowid().empty()) FillRowid(st->lastRowid, c.LastRowid());
     truncated |= ReceiveBinds(st, i);
+    OpenCursorVariables(svc, st);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
   if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();

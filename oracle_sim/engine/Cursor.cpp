@@ -434,6 +434,14 @@ int64_t Cursor::RowCount() const {
   return state_->rowCount;
 }
 
+bool Cursor::RefCursor(const std::string& name, std::string& sql, std::map<std::string, Value>& binds) const {
+  auto it = state_->refCursors.find(BindKey(name));
+  if (it == state_->refCursors.end()) return false;
+  sql = it->second.first;
+  binds = it->second.second;
+  return true;
+}
+
 const std::vector<std::string>& Cursor::LockedRowids() const {
   return state_->lastRowids;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -256,6 +257,10 @@ class Cursor {
   // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
   // iterations) or the elements of a PL/SQL table OUT argument.
   std::vector<Value> OutArray(const std::string& name) const;
+
+  // After Execute of a PL/SQL block: the query the block opened the cursor variable `name` for
+  // ("OPEN :name FOR SELECT ..."), with the values of that query's binds; false when none.
+  bool RefCursor(const std::string& name, std::string& sql, std::map<std::string, Value>& binds) const;
 
   CursorState& State() { return *state_; }
 

@@ -333,3 +333,44 @@ TEST_F(OracleLobTest, BfileReadsAFileOfTheInstanceDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Cursor variables ------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, CursorVariableIsFetchedAsAQuery) {
+  Run(S(), "create table cv (n number, s varchar2(10))");
+  Run(S(), "insert into cv values (1, 'one')");
+  Run(S(), "insert into cv values (2, 'two')");
+  Run(S(), "insert into cv values (3, 'three')");
+  auto block =
+      Query(S(),
+            "declare lim number := 2; begin open :c for select n, s from cv where n >= :low and n <= lim "
+            "order by n; end;");
+  block->DeclareVariable("c", otCursor);
+  block->DeclareVariable("low", otInteger);
+  TOracleQuery target(nullptr);
+  target.SetSession(S());
+  block->SetComplexVariable("c", &target);
+  block->SetVariable("low", 1);
+  block->Execute();
+  target.Execute();
+  ASSERT_EQ(target.FieldCount(), 2);
+  std::vector<std::string> rows;
+  for (; !target.Eof(); target.Next())
+    rows.push_back(target.FieldAsString(0) + ":" + target.FieldAsString(1));
+  EXPECT_EQ(rows, (std::vector<std::string>{"1:one", "2:two"}));
+  // Run again with another bound value: the same query object gets a fresh cursor.
+  block->SetVariable("low", 2);
+  block->Execute();
+  target.Execute();
+  ASSERT_FALSE(target.Eof());
+  EXPECT_EQ(target.FieldAsString(1), "two");
+  target.Next();
+  EXPECT_TRUE(target.Eof());
+  auto nil = Query(S(), "begin open :c for select 1 from dual; end;");
+  nil->DeclareVariable("c", otCursor);
+  EXPECT_EQ(Raised([&] { nil->Execute(); }), "Cursor variable :C cannot be nil");
+}
+
+}  // namespace
