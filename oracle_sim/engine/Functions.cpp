@@ -816,6 +816,7 @@ bool SameValue(sqlite3_value* a, sqlite3_value* b) {
   return TextOf(a) == TextOf(b);
 }
 
+// The whole of DECODE in one call; statements stored in instance files written earlier still use it.
 ORA_FN(FnDecode) {
   int i = 1;
   for (; i + 1 < n; i += 2) {
