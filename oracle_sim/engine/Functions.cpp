@@ -779,7 +779,12 @@ void Guard(sqlite3_context* c, F&& f) {
 
 ORA_FN(FnConcat) {
   std::string s;
-  for (int i = 0; i < n; ++i) s += TextOf(v[i]);
+  for (int i = 0; i < n; ++i) {
+    if (sqlite3_value_type(v[i]) == SQLITE_TEXT)  // appended in place, without a copy of its own
+      s.append(reinterpret_cast<const char*>(sqlite3_value_text(v[i])), sqlite3_value_bytes(v[i]));
+    else
+      s += TextOf(v[i]);
+  }
   ResultText(c, s);
 }
 
