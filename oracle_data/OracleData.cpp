@@ -384,6 +384,8 @@ void TOracleDataSet::InternalOpen() {
     lastMasterId_ = -1;
     firstOpen_ = true;
     ComputeRecordSize();
+    TOracleSession* s = Session();
+    if (rowIdIndex_ >= 0 && ((s && s->ODBCMode()) || !Trim(uniqueFields_).empty())) DetermineUniqueFields();
     store_ = std::make_unique<TRecordDataList>(this, unidirectional_);
     ParseFilter();
     ExecuteAndFill();
@@ -417,6 +419,7 @@ void TOracleDataSet::InternalClose() {
   }
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
+  dmlQuery_.reset();
 }
 
 void TOracleDataSet::InternalHandleException() {
