@@ -243,8 +243,9 @@ class Cursor {
   // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
   void CloseRows();
 
-  // After Execute: the value of an OUT / IN OUT bind (last iteration), or the first returned row
-  // of a RETURNING ... INTO target.
+  // After Execute: the value a PL/SQL block assigned to an OUT / IN OUT bind, or the last row's
+  // value of a RETURNING ... INTO target (the only one for a single-row statement); an IN OUT bind
+  // the block did not assign keeps its input value.
   Value OutValue(const std::string& name) const;
   // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
   // iterations) or the elements of a PL/SQL table OUT argument.
