@@ -268,9 +268,12 @@ class TColumnExpression : public TExpression {
   const std::string& ColumnName() const { return columnName_; }
 
  private:
+  // The field, looked up on first use (the expression lives only while the dataset is open, and
+  // an open dataset's fields do not change).
   TField* Field() const;
   TOracleDataSet* dataSet_;
   std::string columnName_;
+  mutable TField* field_ = nullptr;
 };
 
 // The dictionary switches the dataset consults.
