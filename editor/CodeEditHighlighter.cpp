@@ -6,19 +6,9 @@
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
-
-int CompareTextAscii(std::string_view a, std::string_view b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z') x -= 32;
-    if (y >= 'a' && y <= 'z') y -= 32;
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 std::vector<TCodeHighlighterClass>& PlaceableList() {
   static std::vector<TCodeHighlighterClass> list;
@@ -243,19 +233,18 @@ TCodeHighlighterAttributes* TCodeCustomHighlighter::Attribute(int index) const {
 }
 
 TCodeHighlighterAttributes* TCodeCustomHighlighter::AttributeByName(std::string_view name) const {
-  auto it =
-      std::lower_bound(attributes_.begin(), attributes_.end(), name,
-                       [](const auto& a, std::string_view n) { return CompareTextAscii(a->Name(), n) < 0; });
-  if (it != attributes_.end() && CompareTextAscii((*it)->Name(), name) == 0) return it->get();
+  auto it = std::lower_bound(attributes_.begin(), attributes_.end(), name,
+                             [](const auto& a, std::string_view n) { return CompareText(a->Name(), n) < 0; });
+  if (it != attributes_.end() && CompareText((*it)->Name(), name) == 0) return it->get();
   return nullptr;
 }
 
 void TCodeCustomHighlighter::AddAttribute(TCodeHighlighterAttributes* attribute) {
   std::unique_ptr<TCodeHighlighterAttributes> owned(attribute);
-  auto it = std::lower_bound(
-      attributes_.begin(), attributes_.end(), attribute->Name(),
-      [](const auto& a, const std::string& n) { return CompareTextAscii(a->Name(), n) < 0; });
-  if (it != attributes_.end() && CompareTextAscii((*it)->Name(), attribute->Name()) == 0)
+  auto it =
+      std::lower_bound(attributes_.begin(), attributes_.end(), attribute->Name(),
+                       [](const auto& a, const std::string& n) { return CompareText(a->Name(), n) < 0; });
+  if (it != attributes_.end() && CompareText((*it)->Name(), attribute->Name()) == 0)
     throw EListError("String list does not allow duplicates");
   attributes_.insert(it, std::move(owned));
 }

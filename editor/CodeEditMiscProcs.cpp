@@ -131,40 +131,34 @@ std::u32string ConvertTabs1(std::u32string_view line, int, bool& hasTabs) {
   return r;
 }
 
-// Width a power of two: the next stop is found by masking.
-std::u32string ConvertTabs2n(std::u32string_view line, int tabWidth, bool& hasTabs) {
+// Tabs expanded to the stops that nextStop gives for the current column.
+template <typename NextStop>
+std::u32string ExpandTabs(std::u32string_view line, int tabWidth, bool& hasTabs, NextStop nextStop) {
   size_t first = line.find(U'\t');
   hasTabs = first != std::u32string_view::npos;
   if (!hasTabs) return std::u32string(line);
   std::u32string r;
   r.reserve(line.size() + static_cast<size_t>(tabWidth));
   r.append(line.substr(0, first));
-  const size_t mask = ~static_cast<size_t>(tabWidth - 1);
   for (size_t i = first; i < line.size(); ++i) {
     if (line[i] == U'\t')
-      r.resize((r.size() + static_cast<size_t>(tabWidth)) & mask, U'\t');
+      r.resize(nextStop(r.size()), U'\t');
     else
       r.push_back(line[i]);
   }
   return r;
 }
 
+// Width a power of two: the next stop is found by masking.
+std::u32string ConvertTabs2n(std::u32string_view line, int tabWidth, bool& hasTabs) {
+  const size_t w = static_cast<size_t>(tabWidth), mask = ~(w - 1);
+  return ExpandTabs(line, tabWidth, hasTabs, [w, mask](size_t col) { return (col + w) & mask; });
+}
+
 // Any other width.
 std::u32string ConvertTabsN(std::u32string_view line, int tabWidth, bool& hasTabs) {
-  size_t first = line.find(U'\t');
-  hasTabs = first != std::u32string_view::npos;
-  if (!hasTabs) return std::u32string(line);
-  std::u32string r;
-  r.reserve(line.size() + static_cast<size_t>(tabWidth));
-  r.append(line.substr(0, first));
   const size_t w = static_cast<size_t>(tabWidth);
-  for (size_t i = first; i < line.size(); ++i) {
-    if (line[i] == U'\t')
-      r.resize(r.size() + w - r.size() % w, U'\t');
-    else
-      r.push_back(line[i]);
-  }
-  return r;
+  return ExpandTabs(line, tabWidth, hasTabs, [w](size_t col) { return col + w - col % w; });
 }
 
 }  // namespace

@@ -387,6 +387,27 @@ void TCodeSQLHighlighter::RunToLineEnd() {
   while (!AtLineEnd(line_[run_])) ++run_;
 }
 
+// Through the end of a block comment (the comment is closed then) or up to the line end.
+void TCodeSQLHighlighter::RunToCommentEnd() {
+  for (;;) {
+    char32_t c = line_[run_];
+    if (AtLineEnd(c)) return;
+    if (c == U'*' && line_[run_ + 1] == U'/') {
+      run_ += 2;
+      range_ = srsUnknown;
+      return;
+    }
+    ++run_;
+  }
+}
+
+// A symbol of one character, or of two where the second is one of follow.
+void TCodeSQLHighlighter::SymbolThen(std::u32string_view follow) {
+  tokenID_ = stkSymbol;
+  ++run_;
+  if (follow.find(line_[run_]) != std::u32string_view::npos) ++run_;
+}
+
 // Continuation of a block comment from an earlier line.
 void TCodeSQLHighlighter::AnsiCProc() {
   switch (line_[run_]) {
@@ -403,22 +424,11 @@ void TCodeSQLHighlighter::AnsiCProc() {
       break;
   }
   tokenID_ = stkComment;
-  for (;;) {
-    char32_t c = line_[run_];
-    if (AtLineEnd(c)) return;
-    if (c == U'*' && line_[run_ + 1] == U'/') {
-      run_ += 2;
-      range_ = srsUnknown;
-      return;
-    }
-    ++run_;
-  }
+  RunToCommentEnd();
 }
 
 void TCodeSQLHighlighter::AndSymbolProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'&' || line_[run_] == U'=') ++run_;
+  SymbolThen(U"&=");
 }
 
 void TCodeSQLHighlighter::AsciiCharProc() {
@@ -472,15 +482,11 @@ void TCodeSQLHighlighter::CRProc() {
 }
 
 void TCodeSQLHighlighter::EqualProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'=' || line_[run_] == U'>') ++run_;
+  SymbolThen(U"=>");
 }
 
 void TCodeSQLHighlighter::GreaterProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'=' || line_[run_] == U'>') ++run_;
+  SymbolThen(U"=>");
 }
 
 void TCodeSQLHighlighter::IdentProc() {
@@ -544,35 +550,22 @@ void TCodeSQLHighlighter::NumberProc() {
 }
 
 void TCodeSQLHighlighter::OrSymbolProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'|' || line_[run_] == U'=') ++run_;
+  SymbolThen(U"|=");
 }
 
 void TCodeSQLHighlighter::PlusProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'+' || line_[run_] == U'=') ++run_;
+  SymbolThen(U"+=");
 }
 
 void TCodeSQLHighlighter::SlashProc() {
   ++run_;
   switch (line_[run_]) {
-    case U'*': {
+    case U'*':
       range_ = srsComment;
       tokenID_ = stkComment;
       ++run_;
-      for (;;) {
-        char32_t c = line_[run_];
-        if (AtLineEnd(c)) return;
-        if (c == U'*' && line_[run_ + 1] == U'/') {
-          run_ += 2;
-          range_ = srsUnknown;
-          return;
-        }
-        ++run_;
-      }
-    }
+      RunToCommentEnd();
+      return;
     case U'=':
       ++run_;
       tokenID_ = stkSymbol;
@@ -621,9 +614,7 @@ void TCodeSQLHighlighter::SymbolProc() {
 }
 
 void TCodeSQLHighlighter::SymbolAssignProc() {
-  tokenID_ = stkSymbol;
-  ++run_;
-  if (line_[run_] == U'=') ++run_;
+  SymbolThen(U"=");
 }
 
 void TCodeSQLHighlighter::VariableProc() {

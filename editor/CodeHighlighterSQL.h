@@ -119,6 +119,8 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
   bool IsIdentChar(char32_t c) const { return c < 256 && identTable_[c]; }
   bool AtLineEnd(char32_t c) const { return c == 0 || c == U'\n' || c == U'\r'; }
   void RunToLineEnd();
+  void RunToCommentEnd();
+  void SymbolThen(std::u32string_view follow);
   void MakeProcTable();
 
   void AndSymbolProc();

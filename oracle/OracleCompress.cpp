@@ -325,10 +325,15 @@ class Encoder {
     rson_[r] = rson_[p];
     dad_[lson_[p]] = r;
     dad_[rson_[p]] = r;
+    ReplaceInParent(p, r);
+  }
+
+  // x takes p's place among its parent's children; p leaves the tree.
+  void ReplaceInParent(int p, int x) {
     if (rson_[dad_[p]] == p) {
-      rson_[dad_[p]] = r;
+      rson_[dad_[p]] = x;
     } else {
-      lson_[dad_[p]] = r;
+      lson_[dad_[p]] = x;
     }
     dad_[p] = kNil;
   }
@@ -355,12 +360,7 @@ class Encoder {
       dad_[rson_[p]] = q;
     }
     dad_[q] = dad_[p];
-    if (rson_[dad_[p]] == p) {
-      rson_[dad_[p]] = q;
-    } else {
-      lson_[dad_[p]] = q;
-    }
-    dad_[p] = kNil;
+    ReplaceInParent(p, q);
   }
 
   void EncodeChar(int c) {

@@ -5,6 +5,7 @@
 
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Live.h"
 
 namespace oracle_sim {
 
@@ -149,6 +150,7 @@ Cursor::~Cursor() {
   CursorState& c = *state_;
   if (c.session) {
     std::lock_guard<std::mutex> lock(c.session->mu);
+    live::OnCursorClose(*c.session, c);
     c.session->cursors.erase(&c);
     if (c.stmt) sqlite3_finalize(c.stmt);
   }
@@ -359,7 +361,14 @@ void Cursor::Execute(int iterations) {
   s.CheckConnected();
   s.StatementStart();
   c.tr = s.TranslateCached(c.sql);
-  RunCursor(c, iterations);
+  live::OnCallStart(s, c);
+  try {
+    RunCursor(c, iterations);
+  } catch (...) {
+    if (s.cut.load() == 0) live::OnCallEnd(s, c, true);
+    throw;
+  }
+  live::OnCallEnd(s, c, false);
 }
 
 void RunCursor(CursorState& c, int iterations) {
@@ -403,7 +412,9 @@ bool Cursor::Fetch(std::vector<Value>& row) {
   std::lock_guard<std::mutex> lock(s.mu);
   if (s.cut.load() != 0) s.CheckConnected();
   if (!c.executed || c.tr->kind != StmtKind::Select) Raise(1002);
-  return c.StepRow(row);
+  bool got = c.StepRow(row);
+  if (c.livePending) live::OnFetch(s, c, got);
+  return got;
 }
 
 int64_t Cursor::RowCount() const {

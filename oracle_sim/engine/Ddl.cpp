@@ -7,6 +7,7 @@
 
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Live.h"
 
 namespace oracle_sim {
 
@@ -764,15 +765,8 @@ void SessionState::ExecuteOther(const Statement& st) {
         int ksid = static_cast<int>(ParseIntClamped(pair.substr(0, comma), 0, 1 << 30));
         int kserial = static_cast<int>(ParseIntClamped(pair.substr(comma + 1), 0, 1 << 30));
         if (ksid == sid) throw OraError(27, "ORA-00027: cannot kill current session");
-        sqlite3_stmt* q = nullptr;
-        sqlite3_prepare_v2(db,
-                           "SELECT count(*) FROM sim$sessions WHERE sid = ? AND serial = ? AND killed = 0",
-                           -1, &q, nullptr);
-        sqlite3_bind_int(q, 1, ksid);
-        sqlite3_bind_int(q, 2, kserial);
-        int n = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int(q, 0) : 0;
-        sqlite3_finalize(q);
-        if (n == 0) throw OraError(30, "ORA-00030: User session ID does not exist.");
+        // a session in the middle of a call is marked and ends at its next call (ORA-00031)
+        bool busy = live::CheckKillTarget(db, ksid, kserial);
         BeginWrite();
         try {
           RollbackUndo(ksid, 0);
@@ -785,6 +779,7 @@ void SessionState::ExecuteOther(const Statement& st) {
           throw;
         }
         CommitWrite();
+        if (busy && !disconnect) Raise(31);
         return;
       }
       throw OraError(2065, "ORA-02065: illegal option for ALTER SYSTEM");

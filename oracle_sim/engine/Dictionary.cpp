@@ -10,6 +10,7 @@
 #include "oracle_sim/engine/Catalog.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Functions.h"
+#include "oracle_sim/engine/Live.h"
 #include "oracle_sim/engine/Translator.h"
 
 namespace oracle_sim {
@@ -475,6 +476,7 @@ void BootstrapInstance(sqlite3* db) {
     for (auto& c : v.cols) cols.emplace_back(c.name, c.type, c.size);
     RegisterSystemView(db, v.name, cols, v.body, v.dbaOnly);
   }
+  InstallPerformanceViews(db);
   // user objects start at a realistic object number
   Exec(db, "UPDATE sqlite_sequence SET seq = 30000 WHERE name = 'sim$objects'");
 }

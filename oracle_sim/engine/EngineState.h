@@ -29,6 +29,7 @@ struct InstanceState {
   std::shared_ptr<const Catalog> catalog;
   std::unordered_map<std::string, std::shared_ptr<Translation>> cache;  // "USER\x01sql"
   int64_t cacheVersion = -1;
+  std::shared_ptr<void> live;  // Live.cpp: this process's connection for live-state writes
 };
 
 struct Savepoint {
@@ -60,6 +61,11 @@ struct SessionState {
   sqlite3_stmt* versionStmt = nullptr;
   sqlite3_stmt* killedStmt = nullptr;
   sqlite3_stmt* pendingStmt = nullptr;
+  // live state (Live.cpp): the running call, the row lock the session waits for
+  int64_t liveCallUs = 0;
+  int64_t liveWaitObject = 0;
+  int liveWaitBlocker = 0;
+  bool liveWaiting = false;
 
   // ---- Session.cpp
   void CheckConnected();
@@ -106,6 +112,8 @@ struct CursorState {
   int64_t rowCount = 0;
   std::string lastRowid;  // ROWID of the last row an INSERT made
   bool executed = false;
+  bool liveOpened = false;   // registered as an open cursor of the session
+  bool livePending = false;  // a query whose first fetch ends the call that opened it
 
   void Prepare();
   void BindAll(int iteration);

@@ -11,7 +11,11 @@ namespace {
 const std::unordered_map<int, const char*>& Messages() {
   static const std::unordered_map<int, const char*> table = {
       {1, "unique constraint (%s) violated"},
+      {27, "cannot kill current session"},
       {28, "your session has been killed"},
+      {29, "session is not a user session"},
+      {30, "User session ID does not exist."},
+      {31, "session marked for kill"},
       {54, "resource busy and acquire with NOWAIT specified"},
       {60, "deadlock detected while waiting for resource"},
       {900, "invalid SQL statement"},

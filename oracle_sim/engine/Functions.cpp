@@ -1375,7 +1375,12 @@ void RoundNum(sqlite3_context* c, int n, sqlite3_value** v, bool trunc) {
                 ? static_cast<int>(std::max<int64_t>(-400, std::min<int64_t>(400, ClampToInt64(NumOf(v[1])))))
                 : 0;
     if (sqlite3_value_type(v[0]) == SQLITE_INTEGER && d >= 0) return sqlite3_result_value(c, v[0]);
-    ResultNumber(c, DecimalRound(NumOf(v[0]), d, trunc));
+    double x = NumOf(v[0]);
+    // fast path: a moderate value well away from an integer truncates alike in binary and decimal
+    double frac = x - std::floor(x);
+    if (trunc && d == 0 && std::fabs(x) < 1e6 && frac > 1e-6 && frac < 1 - 1e-6)
+      return ResultNumber(c, std::trunc(x));
+    ResultNumber(c, DecimalRound(x, d, trunc));
   });
 }
 ORA_FN(FnRoundNum) {

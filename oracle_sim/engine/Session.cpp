@@ -15,6 +15,7 @@
 
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Live.h"
 
 namespace oracle_sim {
 
@@ -194,6 +195,10 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
         Exec(db, "ALTER TABLE sim$sessions ADD COLUMN waiting_for INTEGER");
       Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('schema_version', 2)");
     }
+    if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$statname'", {}) == 0) {
+      InstallPerformanceViews(db);
+      Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
+    }
   });
   if (!ready) {
     {
@@ -213,16 +218,11 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  if (!killedStmt)
-    sqlite3_prepare_v2(db, "SELECT killed FROM sim$sessions WHERE sid = ?", -1, &killedStmt, nullptr);
-  int killed = 0;
-  if (killedStmt) {
-    sqlite3_bind_int(killedStmt, 1, sid);
-    if (sqlite3_step(killedStmt) == SQLITE_ROW) killed = sqlite3_column_int(killedStmt, 0);
-    sqlite3_reset(killedStmt);
-  }
+  // read outside the session's own connection: an open query there holds an older snapshot
+  int killed = live::KilledState(*this);
   if (killed == 1) {
     cut = 2;
+    live::OnKilled(*this);
     Raise(28);
   }
   if (killed == 2) {
@@ -569,6 +569,7 @@ void SessionState::WaitForLock(bool nowait) {
       }
     }
   }
+  live::OnLockWait(*this, holder);
   for (int i = 0; i < 20; ++i) {
     if (interrupted.load()) Raise(1013);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -628,6 +629,7 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   st.env.user = u;
   st.env.userId = st.userId;
   st.env.dba = st.dba;
+  live::CheckLogonAllowed(st.db, st.dba);
   // a SID of its own: the smallest free one from 10 up
   Exec(st.db, "BEGIN IMMEDIATE");
   try {
@@ -678,6 +680,7 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
     std::lock_guard<std::mutex> lock(g_liveMu);
     g_live.insert({instance->Path(), st.sid});
   }
+  live::OnLogon(st);
   return s;
 }
 

@@ -1222,7 +1222,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   TRecordBuffer Buffers(int Index) const;
   int CurrentRecord() const { return current_record_; }
   virtual TDataSource* GetDataSource() const { return nullptr; }
-  bool IsLinkedTo(TDataSource* DataSource) const;
+  // Whether DataSource is among this dataset's masters, near or far (a loop of masters ends the search).
+  bool IsLinkedTo(const TDataSource* DataSource) const;
 
   // Events
   TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
@@ -1312,6 +1313,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   void SetModified(bool Value) { modified_ = Value; }
   void SetCurrentRecord(int Index);
   void ClearBuffers();
+  // First and Last: the buffers refilled by Fetch from one end; EndFlag (Bof or Eof) is set even when
+  // Fetch fails.
+  void ScrollToEnd(bool& EndFlag, const std::function<void()>& Fetch);
   void SetBufferCount(int Value);
   // The largest BufferCount of the attached data links (at least 1).
   void UpdateBufferCount();

@@ -468,38 +468,34 @@ void TDataSet::InitRecord(TRecordBuffer Buffer) {
 // ---------------------------------------------------------------------------------------------------
 // Navigation
 
-void TDataSet::First() {
+void TDataSet::ScrollToEnd(bool& EndFlag, const std::function<void()>& Fetch) {
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();
   try {
-    InternalFirst();
-    GetNextRecords();
+    Fetch();
   } catch (...) {
-    bof_ = true;
+    EndFlag = true;
     DataEvent(deDataSetChange, 0);
     throw;
   }
-  bof_ = true;
+  EndFlag = true;
   DataEvent(deDataSetChange, 0);
   DoAfterScroll();
 }
 
+void TDataSet::First() {
+  ScrollToEnd(bof_, [this] {
+    InternalFirst();
+    GetNextRecords();
+  });
+}
+
 void TDataSet::Last() {
-  CheckBrowseMode();
-  DoBeforeScroll();
-  ClearBuffers();
-  try {
+  ScrollToEnd(eof_, [this] {
     InternalLast();
     GetPriorRecords();
-  } catch (...) {
-    eof_ = true;
-    DataEvent(deDataSetChange, 0);
-    throw;
-  }
-  eof_ = true;
-  DataEvent(deDataSetChange, 0);
-  DoAfterScroll();
+  });
 }
 
 int TDataSet::MoveBy(int Distance) {
@@ -815,7 +811,7 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
   std::memcpy(Dest, &v, sizeof v);
 }
 
-bool TDataSet::IsLinkedTo(TDataSource* DataSource) const {
+bool TDataSet::IsLinkedTo(const TDataSource* DataSource) const {
   std::vector<const TDataSet*> seen;
   const TDataSet* ds = this;
   while (ds && std::find(seen.begin(), seen.end(), ds) == seen.end()) {

@@ -30,6 +30,50 @@ size_t Utf8Cut(std::string_view s, size_t n) {
 bool IsNumericStr(const TVariant& v) {
   return VarIsStr(v);
 }
+
+// Binary and blob values as variants: a byte array one way; a byte array or any text the other.
+TVariant ByteArrayVariant(const std::string& Bytes) {
+  TVariant v = VarArrayCreate({0, static_cast<int>(Bytes.size()) - 1}, varByte);
+  v.Bytes() = Bytes;
+  return v;
+}
+
+std::string BytesOfVariant(const TVariant& Value) {
+  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) return Value.Bytes();
+  return Value.AsString();
+}
+
+bool TryParseNumber(std::string_view s, int64_t& Number) {
+  return TryStrToInt64(s, Number);
+}
+bool TryParseNumber(std::string_view s, double& Number) {
+  return TryStrToFloat(s, Number);
+}
+bool TryParseNumber(std::string_view s, ::Currency& Number) {
+  return TryStrToCurr(s, Number);
+}
+
+// The number in the text given to a number field: false for blank text (the field is cleared
+// then); text that is no number is an error (Message) naming the field.
+template <typename T>
+bool ParseNumberText(const TField* Field, const std::string& Value, std::string_view Message, T& Number) {
+  const std::string s = Trim(Value);
+  if (s.empty()) return false;
+  if (!TryParseNumber(s, Number)) DatabaseErrorFmt(Message, {Value, Field->DisplayName()}, Field->DataSet());
+  return true;
+}
+
+// A variant given to an integer field: text is read as text, a fraction is rounded, anything else
+// is taken as a whole number.
+void SetIntegerVariant(TField* Field, const TVariant& Value) {
+  if (IsNumericStr(Value)) {
+    Field->SetAsString(Value.AsString());
+  } else if (VarIsFloat(Value)) {
+    Field->SetAsFloat(Value.AsDouble());
+  } else {
+    Field->SetAsLargeInt(Value.AsInt64());
+  }
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -564,14 +608,12 @@ std::string TIntegerField::GetAsString() const {
 }
 
 void TIntegerField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   int64_t v = 0;
-  if (!TryStrToInt64(s, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()}, DataSet());
-  SetAsLargeIntValue(v);
+  if (ParseNumberText(this, Value, SInvalidIntegerValue, v)) {
+    SetAsLargeIntValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TIntegerField::GetAsInteger() const {
@@ -617,13 +659,7 @@ TVariant TIntegerField::GetAsVariant() const {
 }
 
 void TIntegerField::SetVarValue(const TVariant& Value) {
-  if (IsNumericStr(Value)) {
-    SetAsStringValue(Value.AsString());
-  } else if (VarIsFloat(Value)) {
-    SetAsFloatValue(Value.AsDouble());
-  } else {
-    SetAsLargeIntValue(Value.AsInt64());
-  }
+  SetIntegerVariant(this, Value);
 }
 
 void TIntegerField::GetText(std::string& Text, bool DisplayText) const {
@@ -668,14 +704,12 @@ std::string TLargeintField::GetAsString() const {
 }
 
 void TLargeintField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   int64_t v = 0;
-  if (!TryStrToInt64(s, v)) DatabaseErrorFmt(SInvalidIntegerValue, {Value, DisplayName()}, DataSet());
-  SetAsLargeIntValue(v);
+  if (ParseNumberText(this, Value, SInvalidIntegerValue, v)) {
+    SetAsLargeIntValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TLargeintField::GetAsInteger() const {
@@ -715,13 +749,7 @@ TVariant TLargeintField::GetAsVariant() const {
 }
 
 void TLargeintField::SetVarValue(const TVariant& Value) {
-  if (IsNumericStr(Value)) {
-    SetAsStringValue(Value.AsString());
-  } else if (VarIsFloat(Value)) {
-    SetAsFloatValue(Value.AsDouble());
-  } else {
-    SetAsLargeIntValue(Value.AsInt64());
-  }
+  SetIntegerVariant(this, Value);
 }
 
 void TLargeintField::GetText(std::string& Text, bool DisplayText) const {
@@ -769,14 +797,12 @@ std::string TFloatField::GetAsString() const {
 }
 
 void TFloatField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   double v = 0;
-  if (!TryStrToFloat(s, v)) DatabaseErrorFmt(SInvalidFloatValue, {Value, DisplayName()}, DataSet());
-  SetAsFloatValue(v);
+  if (ParseNumberText(this, Value, SInvalidFloatValue, v)) {
+    SetAsFloatValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TFloatField::GetAsInteger() const {
@@ -882,14 +908,12 @@ std::string TBCDField::GetAsString() const {
 }
 
 void TBCDField::SetAsStringValue(const std::string& Value) {
-  const std::string s = Trim(Value);
-  if (s.empty()) {
-    Clear();
-    return;
-  }
   ::Currency v;
-  if (!TryStrToCurr(s, v)) DatabaseErrorFmt(SInvalidFloatValue, {Value, DisplayName()}, DataSet());
-  SetAsCurrencyValue(v);
+  if (ParseNumberText(this, Value, SInvalidFloatValue, v)) {
+    SetAsCurrencyValue(v);
+  } else {
+    Clear();
+  }
 }
 
 int TBCDField::GetAsInteger() const {
@@ -1190,18 +1214,11 @@ void TBinaryField::SetAsStringValue(const std::string& Value) {
 TVariant TBinaryField::GetAsVariant() const {
   ValueBuffer buf(DataSize());
   if (!GetData(buf.Data())) return TVariant::MakeNull();
-  const std::string bytes = BytesOf(buf.Data());
-  TVariant v = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-  v.Bytes() = bytes;
-  return v;
+  return ByteArrayVariant(BytesOf(buf.Data()));
 }
 
 void TBinaryField::SetVarValue(const TVariant& Value) {
-  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) {
-    SetAsStringValue(Value.Bytes());
-  } else {
-    SetAsStringValue(Value.AsString());
-  }
+  SetAsStringValue(BytesOfVariant(Value));
 }
 
 void TBinaryField::GetText(std::string& Text, bool /*DisplayText*/) const {
@@ -1325,18 +1342,11 @@ void TBlobField::SetAsStringValue(const std::string& Value) {
 
 TVariant TBlobField::GetAsVariant() const {
   if (IsNull()) return TVariant::MakeNull();
-  const std::string bytes = GetAsString();
-  TVariant v = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-  v.Bytes() = bytes;
-  return v;
+  return ByteArrayVariant(GetAsString());
 }
 
 void TBlobField::SetVarValue(const TVariant& Value) {
-  if (Value.IsArray() && (Value.VarType() & varTypeMask) == varByte) {
-    SetAsStringValue(Value.Bytes());
-  } else {
-    SetAsStringValue(Value.AsString());
-  }
+  SetAsStringValue(BytesOfVariant(Value));
 }
 
 void TBlobField::GetText(std::string& Text, bool /*DisplayText*/) const {

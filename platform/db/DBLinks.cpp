@@ -38,16 +38,7 @@ void TDataSource::SetEnabled(bool Value) {
 }
 
 bool TDataSource::IsLinkedTo(TDataSet* DataSet) const {
-  // Masters are the descendants' business and may already form a loop: each dataset is seen once.
-  std::vector<const TDataSet*> seen;
-  while (DataSet && std::find(seen.begin(), seen.end(), DataSet) == seen.end()) {
-    seen.push_back(DataSet);
-    TDataSource* src = DataSet->GetDataSource();
-    if (!src) break;
-    if (src == this) return true;
-    DataSet = src->DataSet();
-  }
-  return false;
+  return DataSet && DataSet->IsLinkedTo(this);
 }
 
 void TDataSource::Edit() {

@@ -3,17 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/TestData.h"
-
-namespace {
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
-}  // namespace
+#include "rtl/MessageOf.h"
 
 class Fields : public ::testing::Test {
  protected:
@@ -39,7 +29,7 @@ TEST_F(Fields, DefaultFieldsFromDefinitions) {
   EXPECT_EQ(ds.FieldByName("PRICE")->Index(), 2);
   EXPECT_EQ(ds.FieldByName("PRICE")->Alignment(), taRightJustify);
   EXPECT_EQ(ds.FindField("nothing"), nullptr);
-  EXPECT_EQ(ErrorOf([&] { ds.FieldByName("nothing"); }), "Field 'nothing' not found");
+  EXPECT_EQ(MessageOf([&] { ds.FieldByName("nothing"); }), "Field 'nothing' not found");
 }
 
 TEST_F(Fields, ReadingConversions) {
@@ -60,8 +50,8 @@ TEST_F(Fields, ReadingConversions) {
   EXPECT_TRUE(active->AsBoolean());
   EXPECT_EQ(active->AsString(), "True");
   EXPECT_EQ(name->Value().AsString(), "Name2");
-  EXPECT_EQ(ErrorOf([&] { name->AsInteger(); }), "'Name2' is not a valid integer value for field 'NAME'");
-  EXPECT_EQ(ErrorOf([&] { active->AsDateTime(); }), "Cannot access field 'ACTIVE' as type DateTime");
+  EXPECT_EQ(MessageOf([&] { name->AsInteger(); }), "'Name2' is not a valid integer value for field 'NAME'");
+  EXPECT_EQ(MessageOf([&] { active->AsDateTime(); }), "Cannot access field 'ACTIVE' as type DateTime");
 }
 
 TEST_F(Fields, WritingConversionsAndErrors) {
@@ -74,9 +64,9 @@ TEST_F(Fields, WritingConversionsAndErrors) {
   TField* active = ds.FieldByName("ACTIVE");
   id->SetAsString(" 42 ");
   EXPECT_EQ(id->AsInteger(), 42);
-  EXPECT_EQ(ErrorOf([&] { id->SetAsString("4x"); }), "'4x' is not a valid integer value for field 'ID'");
+  EXPECT_EQ(MessageOf([&] { id->SetAsString("4x"); }), "'4x' is not a valid integer value for field 'ID'");
   EXPECT_EQ(
-      ErrorOf([&] { id->SetAsFloat(3e10); }),
+      MessageOf([&] { id->SetAsFloat(3e10); }),
       "30000000000 is not a valid value for field 'ID'. The allowed range is -2147483648 to 2147483647");
   id->SetAsFloat(2.6);
   EXPECT_EQ(id->AsInteger(), 3);
@@ -86,13 +76,13 @@ TEST_F(Fields, WritingConversionsAndErrors) {
   EXPECT_TRUE(id->IsNull());
   price->SetAsString("2.25");
   EXPECT_DOUBLE_EQ(price->AsFloat(), 2.25);
-  EXPECT_EQ(ErrorOf([&] { price->SetAsString("2,2.5"); }),
+  EXPECT_EQ(MessageOf([&] { price->SetAsString("2,2.5"); }),
             "'2,2.5' is not a valid floating point value for field 'PRICE'");
   active->SetAsString("f");
   EXPECT_FALSE(active->AsBoolean());
   active->SetAsString("TRUE");
   EXPECT_TRUE(active->AsBoolean());
-  EXPECT_EQ(ErrorOf([&] { active->SetAsString("maybe"); }),
+  EXPECT_EQ(MessageOf([&] { active->SetAsString("maybe"); }),
             "'maybe' is not a valid boolean value for field 'ACTIVE'");
   born->SetAsString("3/4/2021");
   EXPECT_DOUBLE_EQ(born->AsDateTime(), EncodeDate(2021, 3, 4));
@@ -125,7 +115,7 @@ TEST_F(Fields, RangesOfSmallTypes) {
   auto* limited = static_cast<TIntegerField*>(ds.FieldByName("ID"));
   limited->SetMinValue(1);
   limited->SetMaxValue(10);
-  EXPECT_EQ(ErrorOf([&] { limited->SetAsInteger(11); }),
+  EXPECT_EQ(MessageOf([&] { limited->SetAsInteger(11); }),
             "11 is not a valid value for field 'ID'. The allowed range is 1 to 10");
   ds.FieldByName("BIG")->SetAsString("9000000000");
   EXPECT_EQ(ds.FieldByName("BIG")->AsLargeInt(), 9000000000LL);
@@ -203,7 +193,7 @@ TEST_F(Fields, ValidateSeesTheNewValueAndCanReject) {
   };
   ds.Edit();
   price->SetAsFloat(7);
-  EXPECT_EQ(ErrorOf([&] { price->SetAsFloat(-1); }), "negative price");
+  EXPECT_EQ(MessageOf([&] { price->SetAsFloat(-1); }), "negative price");
   EXPECT_DOUBLE_EQ(price->AsFloat(), 7) << "the rejected value is not stored";
   EXPECT_EQ(seen, (std::vector<double>{7, -1}));
   int changes = 0;
@@ -238,7 +228,7 @@ TEST_F(Fields, PersistentFieldsAndTheirChecks) {
   auto* mismatch = new TFloatField(&ds);
   mismatch->SetFieldName("NAME");
   mismatch->SetDataSet(&ds);
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Type mismatch for field 'NAME', expecting: Float actual: String");
+  EXPECT_EQ(MessageOf([&] { ds.Open(); }), "Type mismatch for field 'NAME', expecting: Float actual: String");
   EXPECT_FALSE(ds.Active());
   delete name;
 }
@@ -318,7 +308,7 @@ TEST_F(Fields, LookupFields) {
   broken->SetFieldName("BROKEN");
   broken->SetFieldKind(fkLookup);
   broken->SetDataSet(&ds);
-  EXPECT_EQ(ErrorOf([&] { ds.Open(); }), "Lookup information for field 'BROKEN' is incomplete");
+  EXPECT_EQ(MessageOf([&] { ds.Open(); }), "Lookup information for field 'BROKEN' is incomplete");
   delete broken;
 }
 

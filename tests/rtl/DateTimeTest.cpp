@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/rtl/SysUtils.h"
+#include "rtl/MessageOf.h"
 
 namespace {
 
@@ -12,15 +13,6 @@ Parts Decode(TDateTime v) {
   Parts p;
   DecodeDateTime(v, p.y, p.m, p.d, p.h, p.n, p.s, p.z);
   return p;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EConvertError& e) {
-    return e.Message();
-  }
-  return "no error";
 }
 
 }  // namespace
@@ -36,13 +28,13 @@ TEST(DateEncoding, SerialNumbersAndEdges) {
   EXPECT_EQ(EncodeDate(2024, 2, 29) - EncodeDate(2024, 2, 28), 1.0);
   EXPECT_EQ(EncodeTime(12, 0, 0, 0), 0.5);
   EXPECT_EQ(EncodeTime(6, 0, 0, 0), 0.25);
-  EXPECT_EQ(ErrorOf([] { EncodeDate(2023, 2, 29); }), "Invalid argument to date encode");
-  EXPECT_EQ(ErrorOf([] { EncodeDate(0, 1, 1); }), "Invalid argument to date encode");
-  EXPECT_EQ(ErrorOf([] { EncodeDate(10000, 1, 1); }), "Invalid argument to date encode");
-  EXPECT_EQ(ErrorOf([] { EncodeDate(2000, 13, 1); }), "Invalid argument to date encode");
-  EXPECT_EQ(ErrorOf([] { EncodeTime(24, 0, 0, 0); }), "Invalid argument to time encode");
-  EXPECT_EQ(ErrorOf([] { EncodeTime(1, 60, 0, 0); }), "Invalid argument to time encode");
-  EXPECT_EQ(ErrorOf([] { EncodeTime(1, 0, 0, 1000); }), "Invalid argument to time encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeDate(2023, 2, 29); }), "Invalid argument to date encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeDate(0, 1, 1); }), "Invalid argument to date encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeDate(10000, 1, 1); }), "Invalid argument to date encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeDate(2000, 13, 1); }), "Invalid argument to date encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeTime(24, 0, 0, 0); }), "Invalid argument to time encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeTime(1, 60, 0, 0); }), "Invalid argument to time encode");
+  EXPECT_EQ(MessageOf<EConvertError>([] { EncodeTime(1, 0, 0, 1000); }), "Invalid argument to time encode");
   TDateTime d;
   EXPECT_FALSE(TryEncodeDate(1900, 2, 29, d));  // 1900 was no leap year
   EXPECT_TRUE(TryEncodeDate(2000, 2, 29, d));
@@ -193,8 +185,10 @@ TEST(StrToDateTest, DayMonthYearOrder) {
   EXPECT_EQ(StrToDate("6.1.77", ru), EncodeDate(1977, 1, 6));
   EXPECT_EQ(StrToDate("6.1.0026", ru), EncodeDate(26, 1, 6));
   EXPECT_EQ(StrToDate("31.12.9999", ru), EncodeDate(9999, 12, 31));
-  EXPECT_EQ(ErrorOf([&] { StrToDate("31.02.2026", ru); }), "'31.02.2026' is not a valid date");
-  EXPECT_EQ(ErrorOf([&] { StrToDate("12/06/2026", ru); }), "'12/06/2026' is not a valid date");
+  EXPECT_EQ(MessageOf<EConvertError>([&] { StrToDate("31.02.2026", ru); }),
+            "'31.02.2026' is not a valid date");
+  EXPECT_EQ(MessageOf<EConvertError>([&] { StrToDate("12/06/2026", ru); }),
+            "'12/06/2026' is not a valid date");
   TDateTime d;
   EXPECT_FALSE(TryStrToDate("06.12.2026 x", d, ru));
   EXPECT_FALSE(TryStrToDate("", d, ru));
@@ -227,14 +221,14 @@ TEST(StrToDateTest, TimesAndDateTimes) {
   EXPECT_DOUBLE_EQ(StrToTime("2:05 PM", en), EncodeTime(14, 5, 0, 0));
   EXPECT_DOUBLE_EQ(StrToTime("12:30 am", en), EncodeTime(0, 30, 0, 0));
   EXPECT_DOUBLE_EQ(StrToTime("PM 1:00", en), EncodeTime(13, 0, 0, 0));
-  EXPECT_EQ(ErrorOf([&] { StrToTime("25:00", ru); }), "'25:00' is not a valid time");
-  EXPECT_EQ(ErrorOf([&] { StrToTime("13:00 PM", en); }), "'13:00 PM' is not a valid time");
+  EXPECT_EQ(MessageOf<EConvertError>([&] { StrToTime("25:00", ru); }), "'25:00' is not a valid time");
+  EXPECT_EQ(MessageOf<EConvertError>([&] { StrToTime("13:00 PM", en); }), "'13:00 PM' is not a valid time");
   EXPECT_DOUBLE_EQ(StrToDateTime("06.12.2026 21:30:15", ru), EncodeDateTime(2026, 12, 6, 21, 30, 15, 0));
   EXPECT_DOUBLE_EQ(StrToDateTime("06.12.2026", ru), EncodeDate(2026, 12, 6));
   EXPECT_DOUBLE_EQ(StrToDateTime("21:30", ru), EncodeTime(21, 30, 0, 0));
   EXPECT_DOUBLE_EQ(StrToDateTime("29.12.1899 6:00", ru), -1.25);
   EXPECT_DOUBLE_EQ(StrToDateTime("3/7/2026 2:05:09 PM", en), EncodeDateTime(2026, 3, 7, 14, 5, 9, 0));
-  EXPECT_EQ(ErrorOf([&] { StrToDateTime("06.12.2026 x", ru); }),
+  EXPECT_EQ(MessageOf<EConvertError>([&] { StrToDateTime("06.12.2026 x", ru); }),
             "'06.12.2026 x' is not a valid date and time");
   // What DateTimeToStr writes, StrToDateTime reads back.
   for (TDateTime v : {EncodeDateTime(2026, 12, 6, 21, 30, 15, 0), EncodeDate(1999, 1, 31), -1.25}) {

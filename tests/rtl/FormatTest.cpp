@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/rtl/SysUtils.h"
+#include "rtl/MessageOf.h"
 
 namespace {
 
@@ -11,15 +12,6 @@ class FormatTestBase : public ::testing::Test {
  protected:
   TFormatSettingsGuard english_{EnglishFormatSettings()};
 };
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EConvertError& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 }  // namespace
 
@@ -61,14 +53,21 @@ TEST_F(FormatDirectives, FloatsFollowTheSettings) {
 }
 
 TEST_F(FormatDirectives, MismatchesRaiseConvertErrors) {
-  EXPECT_EQ(ErrorOf([] { Format("%d", {"x"}); }), "Format '%d' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%s", {1}); }), "Format '%s' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%d", {2.5}); }), "Format '%d' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%f", {2}); }), "Format '%f' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%d %d", {1}); }), "No argument for format '%d %d'");
-  EXPECT_EQ(ErrorOf([] { Format("abc%", {1}); }), "Format 'abc%' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%q", {1}); }), "Format '%q' invalid or incompatible with argument");
-  EXPECT_EQ(ErrorOf([] { Format("%5", {1}); }), "Format '%5' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%d", {"x"}); }),
+            "Format '%d' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%s", {1}); }),
+            "Format '%s' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%d", {2.5}); }),
+            "Format '%d' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%f", {2}); }),
+            "Format '%f' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%d %d", {1}); }), "No argument for format '%d %d'");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("abc%", {1}); }),
+            "Format 'abc%' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%q", {1}); }),
+            "Format '%q' invalid or incompatible with argument");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Format("%5", {1}); }),
+            "Format '%5' invalid or incompatible with argument");
 }
 
 using FloatText = FormatTestBase;
@@ -133,7 +132,7 @@ TEST_F(FloatText, StrToFloatWithTheLocaleSeparator) {
   EXPECT_DOUBLE_EQ(StrToFloat(".5"), 0.5);
   EXPECT_DOUBLE_EQ(StrToFloat("5."), 5);
   EXPECT_DOUBLE_EQ(StrToFloat("1E-2"), 0.01);
-  EXPECT_EQ(ErrorOf([] { StrToFloat("1,5"); }), "'1,5' is not a valid floating point value");
+  EXPECT_EQ(MessageOf<EConvertError>([] { StrToFloat("1,5"); }), "'1,5' is not a valid floating point value");
   double v;
   for (const char* bad :
        {"", " ", "e5", "1e", "1e+", "--1", "1.5.2", "1e400", "-1e400", "0x10", "1 000", "abc"})

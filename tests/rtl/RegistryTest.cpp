@@ -5,6 +5,7 @@
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "rtl/MessageOf.h"
 #include "rtl/TempDir.h"
 
 namespace {
@@ -38,16 +39,6 @@ class RegistryTest : public ::testing::Test {
  private:
   std::string savedConfig_, savedHklm_, savedHome_;
 };
-
-template <class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
 
 TEST_F(RegistryTest, RoundTripIgnoresCaseAndKeepsSpelling) {
   {

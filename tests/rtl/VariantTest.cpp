@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/rtl/Variants.h"
+#include "rtl/MessageOf.h"
 
 namespace {
 
@@ -8,15 +9,6 @@ class VariantTest : public ::testing::Test {
  protected:
   TFormatSettingsGuard english_{EnglishFormatSettings()};
 };
-
-std::string VariantErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EVariantError& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 }  // namespace
 
@@ -100,29 +92,29 @@ TEST_F(VariantTest, NumericConversions) {
 }
 
 TEST_F(VariantTest, ImpossibleConversionsRaiseVariantErrors) {
-  EXPECT_EQ(VariantErrorOf([] { Null().AsInteger(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { Null().AsInteger(); }),
             "Could not convert variant of type (Null) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { Null().AsDouble(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { Null().AsDouble(); }),
             "Could not convert variant of type (Null) into type (Double)");
-  EXPECT_EQ(VariantErrorOf([] { Null().AsString(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { Null().AsString(); }),
             "Could not convert variant of type (Null) into type (String)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant("abc").AsInteger(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant("abc").AsInteger(); }),
             "Could not convert variant of type (String) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant("abc").AsDouble(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant("abc").AsDouble(); }),
             "Could not convert variant of type (String) into type (Double)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant("maybe").AsBoolean(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant("maybe").AsBoolean(); }),
             "Could not convert variant of type (String) into type (Boolean)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant("31.31.31").AsDateTime(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant("31.31.31").AsDateTime(); }),
             "Could not convert variant of type (String) into type (Date)");
-  EXPECT_EQ(VariantErrorOf([] { VarArrayOf({1}).AsInteger(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { VarArrayOf({1}).AsInteger(); }),
             "Could not convert variant of type (Array Variant) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant(3e9).AsInteger(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant(3e9).AsInteger(); }),
             "Overflow while converting variant of type (Double) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { TVariant(int64_t(1) << 40).AsInteger(); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { TVariant(int64_t(1) << 40).AsInteger(); }),
             "Overflow while converting variant of type (Int64) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { VarAsType(TVariant(300), varByte); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { VarAsType(TVariant(300), varByte); }),
             "Overflow while converting variant of type (Integer) into type (Byte)");
-  EXPECT_EQ(VariantErrorOf([] { VarAsType(Null(), varInteger); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { VarAsType(Null(), varInteger); }),
             "Could not convert variant of type (Null) into type (Integer)");
 }
 
@@ -171,8 +163,9 @@ TEST_F(VariantTest, ArraysWithArbitraryLowBound) {
   EXPECT_TRUE(VarIsEmpty(VarArrayGet(a, {6})));
   VarArrayPut(a, "six", {6});
   EXPECT_EQ(VarArrayGet(a, {6}).AsString(), "six");
-  EXPECT_EQ(VariantErrorOf([&] { a.GetElement(4); }), "Variant or safe array index out of bounds");
-  EXPECT_EQ(VariantErrorOf([&] { a.SetElement(8, 1); }), "Variant or safe array index out of bounds");
+  EXPECT_EQ(MessageOf<EVariantError>([&] { a.GetElement(4); }), "Variant or safe array index out of bounds");
+  EXPECT_EQ(MessageOf<EVariantError>([&] { a.SetElement(8, 1); }),
+            "Variant or safe array index out of bounds");
   EXPECT_THROW(VarArrayLowBound(a, 2), EVariantError);
   VarArrayRedim(a, 9);
   EXPECT_EQ(a.HighBound(), 9);
@@ -228,9 +221,10 @@ TEST_F(VariantTest, ComparisonRules) {
   EXPECT_TRUE(TVariant() == TVariant(0));
   EXPECT_TRUE(TVariant() == TVariant(""));
   EXPECT_TRUE(TVariant() < TVariant(1));
-  EXPECT_EQ(VariantErrorOf([] { (void)(TVariant("abc") == TVariant(1)); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] { (void)(TVariant("abc") == TVariant(1)); }),
             "Could not convert variant of type (String) into type (Double)");
-  EXPECT_EQ(VariantErrorOf([] { (void)(VarArrayOf({1}) == TVariant(1)); }), "Invalid variant operation");
+  EXPECT_EQ(MessageOf<EVariantError>([] { (void)(VarArrayOf({1}) == TVariant(1)); }),
+            "Invalid variant operation");
   TFormatSettingsGuard ru(RussianFormatSettings());
   EXPECT_TRUE(TVariant("06.12.2026") == TVariant::FromDate(EncodeDate(2026, 12, 6)));
   EXPECT_TRUE(TVariant("1,5") == TVariant(1.5));

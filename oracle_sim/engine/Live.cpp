@@ -1,0 +1,554 @@
+// Live state of the instance's sessions: calls, the shared pool, open cursors, waits, transactions
+// and statistics, written through one connection per process so that a session's own statements
+// and the readers in other processes see the same state.
+#include "oracle_sim/engine/Live.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Errors.h"
+
+namespace oracle_sim::live {
+
+const char* const kNowSql =
+    "(SELECT coalesce((SELECT value FROM sim$meta WHERE key = 'clock_frozen'), unixepoch('now') + "
+    "coalesce((SELECT value FROM sim$meta WHERE key = 'clock_offset'), 0)))";
+
+namespace {
+
+const char* kTx =
+    "(EXISTS (SELECT 1 FROM sim$undo u WHERE u.sid = ?1) OR EXISTS (SELECT 1 FROM sim$locks k WHERE k.sid = "
+    "?1))";
+
+// One connection of this process to an instance file, with its prepared statements.
+struct Conn {
+  sqlite3* db = nullptr;
+  pid_t pid = 0;
+  std::mutex mu;
+  std::map<std::string, sqlite3_stmt*> stmts;
+
+  ~Conn() {
+    for (auto& [k, st] : stmts) sqlite3_finalize(st);
+    if (db) sqlite3_close_v2(db);
+  }
+
+  sqlite3_stmt* Stmt(const std::string& sql) {
+    auto it = stmts.find(sql);
+    if (it != stmts.end()) {
+      sqlite3_reset(it->second);
+      sqlite3_clear_bindings(it->second);
+      return it->second;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+      std::string msg = sqlite3_errmsg(db);
+      sqlite3_finalize(st);
+      throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+    }
+    stmts[sql] = st;
+    return st;
+  }
+};
+
+Conn& ConnFor(SessionState& s) {
+  InstanceState& is = s.instance->State();
+  std::lock_guard<std::mutex> lock(is.mu);
+  auto* have = static_cast<Conn*>(is.live.get());
+  if (have && have->pid == ::getpid()) return *have;
+  auto c = std::make_shared<Conn>();
+  c->pid = ::getpid();
+  if (sqlite3_open_v2(is.path.c_str(), &c->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(c->db);
+    c->db = nullptr;
+    Raise(3114);
+  }
+  sqlite3_busy_timeout(c->db, 60000);
+  sqlite3_exec(c->db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (have) new std::shared_ptr<void>(is.live);  // a connection inherited through fork is never touched
+  is.live = c;
+  return *c;
+}
+
+inline void BindAllArgs(sqlite3_stmt*, int) {}
+template <typename T, typename... A>
+void BindAllArgs(sqlite3_stmt* st, int i, const T& v, const A&... rest) {
+  if constexpr (std::is_same_v<T, std::string>) {
+    sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  } else if constexpr (std::is_same_v<T, const char*>) {
+    sqlite3_bind_text(st, i, v, -1, SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_int64(st, i, static_cast<int64_t>(v));
+  }
+  BindAllArgs(st, i + 1, rest...);
+}
+
+void BindBlob(sqlite3_stmt* st, int i, const std::string& b) {
+  sqlite3_bind_blob(st, i, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+}
+
+void Step(Conn& c, sqlite3_stmt* st) {
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::string msg = sqlite3_errmsg(c.db);
+    throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+  }
+}
+
+template <typename... A>
+void Run(Conn& c, const std::string& sql, const A&... args) {
+  sqlite3_stmt* st = c.Stmt(sql);
+  BindAllArgs(st, 1, args...);
+  Step(c, st);
+}
+
+template <typename... A>
+int64_t Scalar(Conn& c, const std::string& sql, int64_t dflt, const A&... args) {
+  sqlite3_stmt* st = c.Stmt(sql);
+  BindAllArgs(st, 1, args...);
+  int64_t r = dflt;
+  if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
+    r = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  return r;
+}
+
+// Runs `f` in one write transaction of the live connection. A failure of the bookkeeping never fails
+// the user's call: the state is left as it was.
+template <typename F>
+void Write(Conn& c, F&& f) {
+  std::lock_guard<std::mutex> lock(c.mu);
+  if (sqlite3_exec(c.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+  try {
+    f();
+    if (sqlite3_exec(c.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+      sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  } catch (...) {
+    sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+}
+
+int64_t SteadyUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string HostName() {
+  char host[256] = "localhost";
+  ::gethostname(host, sizeof host - 1);
+  return host;
+}
+
+bool ContainsNoCase(const std::string& s, const char* what) {
+  size_t n = std::strlen(what);
+  for (size_t i = 0; i + n <= s.size(); ++i)
+    if (strncasecmp(s.data() + i, what, n) == 0) return true;
+  return false;
+}
+
+// Completes the wait the session is in (its time goes to the session's events) and starts `event`.
+void SwitchWait(Conn& c, int sid, const std::string& next, int waitTime, bool timedOut = false) {
+  sqlite3_stmt* st =
+      c.Stmt(std::string("SELECT event, wait_time, ") + kNowSql + " - coalesce(wait_since, last_call, " +
+             kNowSql + ") FROM sim$sessions WHERE sid = ?");
+  sqlite3_bind_int(st, 1, sid);
+  std::string event;
+  int64_t wt = -1, waited = 0;
+  if (sqlite3_step(st) == SQLITE_ROW) {
+    auto p = sqlite3_column_text(st, 0);
+    event = p ? reinterpret_cast<const char*>(p) : "";
+    wt = sqlite3_column_int64(st, 1);
+    waited = sqlite3_column_int64(st, 2) * 100;
+  }
+  sqlite3_reset(st);
+  if (wt == 0 && !event.empty()) {
+    Run(c, "INSERT OR IGNORE INTO sim$sess_event(sid, event) VALUES (?, ?)", sid, event);
+    Run(c,
+        "UPDATE sim$sess_event SET total_waits = total_waits + 1, total_timeouts = total_timeouts + ?, "
+        "time_waited = time_waited + ?, max_wait = max(max_wait, ?) WHERE sid = ? AND event = ?",
+        timedOut ? 1 : 0, waited, waited, sid, event);
+  }
+  Run(c,
+      std::string("UPDATE sim$sessions SET wait_seq = wait_seq + 1, event = coalesce(nullif(?, ''), event), "
+                  "wait_time = CASE WHEN ? = 0 "
+                  "THEN 0 WHEN ? > 0 THEN ? ELSE ? END, wait_since = ") +
+          kNowSql + " WHERE sid = ?",
+      next, waitTime, wt == 0 ? waited : 0, wt == 0 ? waited : 0, waitTime, sid);
+}
+
+void EndCall(SessionState& s, CursorState& c) {
+  Conn& conn = ConnFor(s);
+  int64_t us = std::max<int64_t>(1, SteadyUs() - s.liveCallUs);
+  int64_t rows = c.rowCount;
+  int64_t bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
+  StmtKind kind = c.tr ? c.tr->kind : StmtKind::Other;
+  switch (kind) {
+    case StmtKind::Select: {
+      int64_t vm = c.stmt ? sqlite3_stmt_status(c.stmt, SQLITE_STMTSTATUS_VM_STEP, 0) : 0;
+      cg = 3 + vm / 200 + rows;
+      pr = vm / 5000;
+      if (ContainsNoCase(c.sql, "ORDER BY")) sorts = 1;
+      break;
+    }
+    case StmtKind::Insert:
+    case StmtKind::Update:
+    case StmtKind::Delete:
+      bg = 2 + rows * 3;
+      cg = 2 + rows;
+      pr = 1;
+      bc = 1 + rows * 2;
+      cc = rows > 0 ? 1 : 0;
+      redo = 120 + rows * 260;
+      break;
+    case StmtKind::PlSql:
+      cg = 6;
+      bg = 1;
+      break;
+    default:
+      break;
+  }
+  int fc = c.tr ? c.tr->functionCode : 0;
+  int sid = s.sid;
+  s.liveWaiting = false;
+  std::string addr = RawAddress(SqlAddress(c.sql));
+  Write(conn, [&] {
+    SwitchWait(conn, sid, "SQL*Net message from client", 0);
+    Run(conn,
+        std::string(
+            "UPDATE sim$sessions SET status = CASE WHEN status = 'KILLED' THEN status ELSE 'INACTIVE' "
+            "END, last_call = ") +
+            kNowSql +
+            ", p1 = 1650815232, p2 = 1, p3 = 0, wait_obj = NULL, wait_blocker = NULL, cpu_us = cpu_us + ?2, "
+            "block_gets = block_gets + ?3, consistent_gets = consistent_gets + ?4, physical_reads = "
+            "physical_reads + ?5, block_changes = block_changes + ?6, consistent_changes = "
+            "consistent_changes + "
+            "?7, redo_size = redo_size + ?8, sorts = sorts + ?9, commits = commits + (?10 = 44), rollbacks = "
+            "rollbacks + (?10 = 45) WHERE sid = ?1",
+        sid, us, bg, cg, pr, bc, cc, redo, sorts, fc);
+    // a transaction that began in this call gets its undo segment, slot and start time
+    Run(conn,
+        std::string("UPDATE sim$sessions SET tx_usn = CASE WHEN ") + kTx +
+            " THEN coalesce(tx_usn, 1 + (sid + wait_seq) % 10) END, tx_slot = CASE WHEN " + kTx +
+            " THEN coalesce(tx_slot, (sid * 7 + wait_seq) % 48) END, tx_seq = CASE WHEN " + kTx +
+            " THEN coalesce(tx_seq, 100 + wait_seq * 3) END, tx_start = CASE WHEN " + kTx +
+            " THEN coalesce(tx_start, " + kNowSql + ") END, tx_start_text = CASE WHEN " + kTx +
+            " THEN coalesce(tx_start_text, strftime('%m/%d/', " + kNowSql +
+            ", 'unixepoch', 'localtime') || " + "substr(strftime('%Y %H:%M:%S', " + kNowSql +
+            ", 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
+        sid);
+    sqlite3_stmt* st = conn.Stmt(
+        "UPDATE sim$sqlarea SET buffer_gets = buffer_gets + ?2, disk_reads = disk_reads + ?3, rows_processed "
+        "= "
+        "rows_processed + ?4 WHERE address = ?1");
+    BindBlob(st, 1, addr);
+    BindAllArgs(st, 2, bg + cg, pr, rows);
+    Step(conn, st);
+  });
+}
+
+}  // namespace
+
+std::string RawAddress(uint64_t v) {
+  std::string r(8, '\0');
+  for (int i = 7; i >= 0; --i) {
+    r[i] = static_cast<char>(v & 0xFF);
+    v >>= 8;
+  }
+  return r;
+}
+
+namespace {
+// FNV-1a over the statement text.
+template <typename T>
+T Fnv(const std::string& text, T basis, T prime) {
+  T h = basis;
+  for (unsigned char ch : text) {
+    h ^= ch;
+    h *= prime;
+  }
+  return h;
+}
+}  // namespace
+
+uint32_t HashValue(const std::string& sql) {
+  return Fnv<uint32_t>(sql, 2166136261u, 16777619u);
+}
+
+uint64_t SqlAddress(const std::string& sql) {
+  uint64_t h = Fnv<uint64_t>(sql, 1469598103934665603ull, 1099511628211ull);
+  return 0x67000000ull + (h % 0xFFFFFFull) * 16 + 16;
+}
+
+namespace {
+
+void Register(Conn& c, const std::string& sql, int command, int64_t userId) {
+  std::string addr = RawAddress(SqlAddress(sql));
+  uint32_t hash = HashValue(sql);
+  sqlite3_stmt* st = c.Stmt(
+      "INSERT OR IGNORE INTO sim$sqlarea(address, hash_value, sql_text, command_type, first_load_time, "
+      "parsing_user) VALUES (?, ?, ?, ?, strftime('%Y-%m-%d/%H:%M:%S', 'now', 'localtime'), ?)");
+  BindBlob(st, 1, addr);
+  BindAllArgs(st, 2, hash, sql, command, userId);
+  Step(c, st);
+  if (sqlite3_changes(c.db) > 0) {
+    // pieces of at most 64 bytes, never splitting a character
+    sqlite3_stmt* ins = c.Stmt("INSERT OR REPLACE INTO sim$sqltext VALUES (?, ?, ?, ?)");
+    size_t p = 0;
+    int piece = 0;
+    while (p < sql.size()) {
+      size_t end = std::min(sql.size(), p + 64);
+      while (end < sql.size() && end > p && (static_cast<unsigned char>(sql[end]) & 0xC0) == 0x80) --end;
+      sqlite3_reset(ins);
+      BindBlob(ins, 1, addr);
+      BindAllArgs(ins, 2, hash, piece++, sql.substr(p, end - p));
+      Step(c, ins);
+      p = end;
+    }
+  }
+}
+
+}  // namespace
+
+void CheckLogonAllowed(sqlite3* db, bool privileged) {
+  if (privileged) return;
+  sqlite3_stmt* st = nullptr;
+  bool restricted = false;
+  if (sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'restricted'", -1, &st, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    restricted = sqlite3_column_int(st, 0) == 1;
+  sqlite3_finalize(st);
+  if (restricted) Raise(1035);
+}
+
+void OnLogon(SessionState& s) {
+  Conn& c = ConnFor(s);
+  int sid = s.sid;
+  std::string saddr = RawAddress(0x6A000000ull + static_cast<uint64_t>(sid) * 0x1000);
+  std::string paddr = RawAddress(0x6B000000ull + static_cast<uint64_t>(sid) * 0x100 + (s.serial % 16));
+  std::string spid = std::to_string(20000 + (sid * 131 + s.serial) % 40000);
+  std::string program = "oracle@" + HostName() + " (TNS V1-V3)";
+  Write(c, [&] {
+    Run(c, "DELETE FROM sim$open_cursor WHERE sid = ?", sid);
+    Run(c, "DELETE FROM sim$sess_event WHERE sid = ?", sid);
+    sqlite3_stmt* st =
+        c.Stmt(std::string("UPDATE sim$sessions SET saddr = ?2, paddr = ?3, spid = ?4, pprogram = "
+                           "?5, last_call = ") +
+               kNowSql + ", wait_since = " + kNowSql + ", p1 = 1650815232, p2 = 1 WHERE sid = ?1");
+    BindAllArgs(st, 1, sid);
+    BindBlob(st, 2, saddr);
+    BindBlob(st, 3, paddr);
+    BindAllArgs(st, 4, spid, program);
+    Step(c, st);
+    Run(c,
+        "INSERT INTO sim$sess_event(sid, event, total_waits, total_timeouts, time_waited, max_wait) VALUES "
+        "(?1, 'SQL*Net message to client', 1, 0, 0, 0), (?1, 'SQL*Net message from client', 1, 0, 0, 0)",
+        sid);
+  });
+}
+
+void OnCallStart(SessionState& s, CursorState& c) {
+  s.liveCallUs = SteadyUs();
+  s.liveWaiting = false;
+  s.liveWaitObject = 0;
+  if (c.tr) {
+    s.liveWaitObject = c.tr->targetObject;
+    if (!s.liveWaitObject && !c.tr->lockObjects.empty()) s.liveWaitObject = c.tr->lockObjects[0];
+  }
+  Conn& conn = ConnFor(s);
+  int fc = c.tr ? c.tr->functionCode : 0;
+  std::string addr = RawAddress(SqlAddress(c.sql));
+  uint32_t hash = HashValue(c.sql);
+  bool first = !c.liveOpened;
+  c.liveOpened = true;
+  int sid = s.sid;
+  Write(conn, [&] {
+    Register(conn, c.sql, fc, s.userId);
+    sqlite3_stmt* st = conn.Stmt(
+        "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address = "
+        "?1");
+    BindBlob(st, 1, addr);
+    BindAllArgs(st, 2, first ? 1 : 0);
+    Step(conn, st);
+    st = conn.Stmt("INSERT OR REPLACE INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60))");
+    BindAllArgs(st, 1, sid, static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
+    BindBlob(st, 3, addr);
+    BindAllArgs(st, 4, hash, c.sql);
+    Step(conn, st);
+    SwitchWait(conn, sid, "", -1);
+    Run(conn,
+        "UPDATE sim$sess_event SET total_waits = total_waits + 1 WHERE sid = ? AND event = 'SQL*Net message "
+        "to "
+        "client'",
+        sid);
+    st = conn.Stmt(
+        std::string("UPDATE sim$sessions SET status = CASE WHEN status = 'KILLED' THEN status ELSE "
+                    "'ACTIVE' END, command = ?2, prev_address = sql_address, prev_hash = sql_hash, "
+                    "sql_address = ?3, sql_hash = ?4, last_call = ") +
+        kNowSql +
+        ", user_calls = user_calls + 1, execute_count = execute_count + 1, parse_count = "
+        "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN " +
+        kTx + " THEN tx_usn END, tx_slot = CASE WHEN " + kTx + " THEN tx_slot END, tx_seq = CASE WHEN " +
+        kTx + " THEN tx_seq END, tx_start = CASE WHEN " + kTx +
+        " THEN tx_start END, tx_start_text = CASE WHEN " + kTx + " THEN tx_start_text END WHERE sid = ?1");
+    BindAllArgs(st, 1, sid, fc);
+    BindBlob(st, 3, addr);
+    BindAllArgs(st, 4, hash, first ? 1 : 0);
+    Step(conn, st);
+  });
+}
+
+void OnCallEnd(SessionState& s, CursorState& c, bool failed) {
+  if (!failed && c.tr && c.tr->kind == StmtKind::Select) {
+    c.livePending = true;  // the query's first fetch ends the call
+    return;
+  }
+  c.livePending = false;
+  EndCall(s, c);
+}
+
+void OnFetch(SessionState& s, CursorState& c, bool gotRow) {
+  (void)gotRow;
+  if (!c.livePending) return;
+  c.livePending = false;
+  EndCall(s, c);
+}
+
+void OnCursorClose(SessionState& s, CursorState& c) {
+  if (s.sid == 0 || s.cut.load() != 0) return;
+  if (c.livePending) {
+    c.livePending = false;
+    try {
+      EndCall(s, c);
+    } catch (...) {
+    }
+  }
+  if (!c.liveOpened) return;
+  Conn& conn = ConnFor(s);
+  try {
+    Write(conn, [&] {
+      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", s.sid,
+          static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
+    });
+  } catch (...) {
+  }
+}
+
+void OnLockWait(SessionState& s, int holder) {
+  Conn& conn = ConnFor(s);
+  int sid = s.sid;
+  int64_t killed;
+  int blocker;
+  {
+    std::lock_guard<std::mutex> lock(conn.mu);
+    killed = Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1, sid, s.serial);
+    blocker =
+        holder
+            ? holder
+            : static_cast<int>(Scalar(conn,
+                                      "SELECT sid FROM sim$locks WHERE obj_id = ? AND sid <> ? ORDER BY sid "
+                                      "LIMIT 1",
+                                      0, s.liveWaitObject, sid));
+  }
+  if (killed != 0) {
+    s.cut = 2;
+    OnKilled(s);
+    Raise(killed == 2 ? 3113 : 28);
+  }
+  if (s.liveWaiting && blocker == s.liveWaitBlocker) return;
+  bool first = !s.liveWaiting;
+  s.liveWaiting = true;
+  s.liveWaitBlocker = blocker;
+  Write(conn, [&] {
+    if (first) {
+      SwitchWait(conn, sid, "enqueue", 0);
+      Run(conn, "UPDATE sim$sessions SET enqueue_waits = enqueue_waits + 1 WHERE sid = ?", sid);
+    }
+    Run(conn,
+        "UPDATE sim$sessions SET p1 = 1415053318, p2 = coalesce((SELECT coalesce(b.tx_usn, 1 + b.sid % 10) * "
+        "65536 + coalesce(b.tx_slot, b.sid % 48) FROM sim$sessions b WHERE b.sid = ?3), 0), p3 = "
+        "coalesce((SELECT coalesce(b.tx_seq, 1) FROM sim$sessions b WHERE b.sid = ?3), 0), wait_obj = "
+        "nullif(?2, 0), wait_blocker = nullif(?3, 0) WHERE sid = ?1",
+        sid, s.liveWaitObject, blocker);
+  });
+}
+
+int KilledState(SessionState& s) {
+  Conn& conn = ConnFor(s);
+  std::lock_guard<std::mutex> lock(conn.mu);
+  return static_cast<int>(
+      Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", 0, s.sid, s.serial));
+}
+
+void OnKilled(SessionState& s) {
+  Conn& conn = ConnFor(s);
+  try {
+    Write(conn, [&] {
+      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ?", s.sid);
+      Run(conn, "DELETE FROM sim$sess_event WHERE sid = ?", s.sid);
+      Run(conn, "DELETE FROM sim$sessions WHERE sid = ? AND serial = ?", s.sid, s.serial);
+    });
+  } catch (...) {
+  }
+}
+
+bool CheckKillTarget(sqlite3* db, int sid, int serial) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "SELECT type, status, killed FROM sim$sessions WHERE sid = ? AND serial = ?", -1,
+                     &st, nullptr);
+  sqlite3_bind_int(st, 1, sid);
+  sqlite3_bind_int(st, 2, serial);
+  bool found = sqlite3_step(st) == SQLITE_ROW;
+  std::string type, status;
+  int killed = 0;
+  if (found) {
+    auto t = sqlite3_column_text(st, 0);
+    auto u = sqlite3_column_text(st, 1);
+    type = t ? reinterpret_cast<const char*>(t) : "";
+    status = u ? reinterpret_cast<const char*>(u) : "";
+    killed = sqlite3_column_int(st, 2);
+  }
+  sqlite3_finalize(st);
+  if (!found) Raise(30);
+  if (type == "BACKGROUND") Raise(29);
+  if (killed) Raise(31);
+  return status == "ACTIVE";
+}
+
+int64_t ClockNow(sqlite3* db) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, (std::string("SELECT ") + kNowSql).c_str(), -1, &st, nullptr);
+  int64_t r = 0;
+  if (sqlite3_step(st) == SQLITE_ROW) r = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  return r;
+}
+
+void ClockFreeze(sqlite3* db) {
+  Exec(db, std::string("INSERT OR REPLACE INTO sim$meta VALUES ('clock_frozen', ") + kNowSql + ")");
+}
+
+void ClockStep(sqlite3* db, int64_t seconds) {
+  std::string n = std::to_string(seconds);
+  Exec(db, "UPDATE sim$meta SET value = value + " + n + " WHERE key = 'clock_frozen'");
+  Exec(db, "INSERT OR IGNORE INTO sim$meta VALUES ('clock_offset', 0)");
+  Exec(db, "UPDATE sim$meta SET value = value + " + n + " WHERE key = 'clock_offset'");
+}
+
+void ClockRun(sqlite3* db) {
+  Exec(db,
+       "INSERT OR REPLACE INTO sim$meta SELECT 'clock_offset', value - unixepoch('now') FROM sim$meta WHERE "
+       "key "
+       "= 'clock_frozen'");
+  Exec(db, "DELETE FROM sim$meta WHERE key = 'clock_frozen'");
+}
+
+}  // namespace oracle_sim::live

@@ -1,0 +1,79 @@
+// A live workload on a simulated instance: user sessions that log on and off, run statements, idle,
+// wait on events, hold row locks that queue other sessions, keep transactions open and set their
+// module, action and client information; and the simulation clock every elapsed time is read from.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "oracle_sim/engine/Engine.h"
+
+struct sqlite3;
+
+namespace oracle_sim {
+
+// The simulation clock of an instance (seconds since the epoch), shared by every process.
+class SimClock {
+ public:
+  static int64_t Now(Instance& instance);
+  static void Freeze(Instance& instance);                 // stops at the current reading
+  static void Step(Instance& instance, int64_t seconds);  // moves on, frozen or not
+  static void Run(Instance& instance);                    // runs on from the current reading
+};
+
+struct WorkloadShape {
+  int sessions = 12;      // simulated user sessions
+  int busyPercent = 40;   // share of them in a call (ACTIVE, waiting on an event) after each step
+  bool lockChain = true;  // a session holding a row lock, two sessions queued behind it, one behind the other
+  bool longActive = true;  // one session in a call that has lasted for minutes
+};
+
+class Workload {
+ public:
+  // `seed` makes the sequence of actions reproducible.
+  Workload(std::shared_ptr<Instance> instance, uint32_t seed = 1);
+  ~Workload();  // stops and logs every session off (their transactions roll back)
+
+  void Shape(const WorkloadShape& shape);  // applied at the next step
+  WorkloadShape CurrentShape() const;
+  void Step();                     // one round: every free session does its next action
+  void Start(int periodMs = 500);  // steps in a thread of its own until Stop
+  void Stop();
+
+  std::vector<int> Sids() const;  // SIDs of the workload's sessions
+  int KilledCount() const;        // sessions that found themselves killed (and were replaced)
+
+ private:
+  struct Sim;
+  struct Chain;
+  void StepLocked();
+  void Fill();
+  void Act(Sim& s);
+  void MarkBusy(Sim& s);
+  void BuildChain();
+  void BreakChain();
+  bool Call(Sim& s, const std::string& sql, bool fetch = false);
+  void Cosmetics(Sim& s);
+  bool Alive(const Sim& s);
+
+  std::shared_ptr<Instance> instance_;
+  sqlite3* db_ = nullptr;
+  mutable std::mutex mu_;
+  std::mt19937 rng_;
+  WorkloadShape shape_;
+  std::vector<std::unique_ptr<Sim>> sims_;
+  std::unique_ptr<Chain> chain_;
+  std::unique_ptr<Sim> longActive_;
+  int next_ = 0;
+  int killed_ = 0;
+  std::thread thread_;
+  bool running_ = false;
+  std::mutex stopMu_;
+};
+
+}  // namespace oracle_sim

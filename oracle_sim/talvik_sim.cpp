@@ -1,0 +1,244 @@
+// talvik-sim: runs and shapes the workload of a simulated instance and reports the instance's state.
+//
+//   talvik-sim <instance-file> status
+//   talvik-sim <instance-file> run [--sessions N] [--busy P] [--seed S] [--period MS] [--seconds T]
+//                                  [--no-lock-chain] [--no-long-active]
+//   talvik-sim <instance-file> shape [--sessions N] [--busy P] [--lock-chain on|off] [--long-active on|off]
+//   talvik-sim <instance-file> stop
+//   talvik-sim <instance-file> clock freeze|run|step SECONDS
+//   talvik-sim <instance-file> restrict on|off
+//   talvik-sim <instance-file> kill SID SERIAL
+//   talvik-sim <instance-file> cut SID SERIAL
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "oracle_sim/engine/Engine.h"
+#include "oracle_sim/engine/Workload.h"
+
+using namespace oracle_sim;
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) {
+  g_stop = true;
+}
+
+int Usage() {
+  std::fprintf(
+      stderr,
+      "usage: talvik-sim <instance-file> status | run [--sessions N] [--busy P] [--seed S] "
+      "[--period MS] [--seconds T] [--no-lock-chain] [--no-long-active] | shape [--sessions N] "
+      "[--busy P] [--lock-chain on|off] [--long-active on|off] | stop | clock freeze|run|step SECONDS | "
+      "restrict on|off | kill SID SERIAL | cut SID SERIAL\n");
+  return 2;
+}
+
+bool ToInt(const char* s, long& v) {
+  char* end = nullptr;
+  errno = 0;
+  v = std::strtol(s, &end, 10);
+  return s[0] && end && *end == 0 && errno == 0;
+}
+
+// Shape settings kept in the instance file so that `shape` reaches a running `run`.
+void StoreShape(const std::string& path, const std::vector<std::pair<std::string, long>>& items) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  for (auto& [k, v] : items) {
+    std::string sql =
+        "INSERT OR REPLACE INTO sim$meta VALUES ('workload_" + k + "', " + std::to_string(v) + ")";
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(db);
+}
+
+long Meta(sqlite3* db, const std::string& key, long dflt) {
+  sqlite3_stmt* st = nullptr;
+  long r = dflt;
+  sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = ?", -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
+    r = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  return r;
+}
+
+void Print(Session& s, const std::string& sql) {
+  auto c = s.Prepare(sql);
+  auto& cols = c->Describe();
+  c->Execute();
+  for (size_t i = 0; i < cols.size(); ++i) std::printf("%s%s", i ? "\t" : "", cols[i].name.c_str());
+  std::printf("\n");
+  std::vector<Value> row;
+  while (c->Fetch(row)) {
+    for (size_t i = 0; i < row.size(); ++i) std::printf("%s%s", i ? "\t" : "", row[i].ToText().c_str());
+    std::printf("\n");
+  }
+}
+
+int Status(const std::shared_ptr<Instance>& inst) {
+  auto s = Session::LogOn(inst, "SYS", "CHANGE_ON_INSTALL");
+  Print(*s, "SELECT instance_name, host_name, version, startup_time, logins FROM v$instance");
+  std::printf("\n");
+  Print(*s,
+        "SELECT type, status, COUNT(*) sessions FROM v$session WHERE sid <> "
+        "(SELECT sid FROM v$mystat WHERE rownum = 1) GROUP BY type, status ORDER BY 1, 2");
+  std::printf("\n");
+  Print(
+      *s,
+      "SELECT s.sid, s.serial#, NVL(s.username, b.name) who, s.status, s.program, s.module, s.last_call_et, "
+      "w.event, w.state FROM v$session s, v$session_wait w, v$bgprocess b WHERE s.sid = w.sid AND "
+      "s.paddr = b.paddr(+) AND s.sid <> (SELECT sid FROM v$mystat WHERE rownum = 1) ORDER BY s.sid");
+  std::printf("\n");
+  Print(*s,
+        "SELECT sid, type, id1, id2, lmode, request, block FROM v$lock WHERE type IN ('TX', 'TM') ORDER BY "
+        "sid");
+  std::printf("\nclock: %lld\n", static_cast<long long>(SimClock::Now(*inst)));
+  return 0;
+}
+
+int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
+  WorkloadShape shape;
+  long seed = 1, period = 500, seconds = 0;
+  for (int i = 0; i < argc; ++i) {
+    std::string a = argv[i];
+    long v = 0;
+    auto num = [&](long& out) {
+      if (i + 1 >= argc || !ToInt(argv[i + 1], v) || v < 0) return false;
+      out = v;
+      ++i;
+      return true;
+    };
+    long n = 0;
+    if (a == "--sessions" && num(n))
+      shape.sessions = static_cast<int>(n);
+    else if (a == "--busy" && num(n))
+      shape.busyPercent = static_cast<int>(n);
+    else if (a == "--seed" && num(seed)) {
+    } else if (a == "--period" && num(period)) {
+    } else if (a == "--seconds" && num(seconds)) {
+    } else if (a == "--no-lock-chain")
+      shape.lockChain = false;
+    else if (a == "--no-long-active")
+      shape.longActive = false;
+    else
+      return Usage();
+  }
+  StoreShape(inst->Path(), {{"sessions", shape.sessions},
+                            {"busy", shape.busyPercent},
+                            {"lock_chain", shape.lockChain},
+                            {"long_active", shape.longActive},
+                            {"pid", static_cast<long>(::getpid())}});
+  signal(SIGINT, OnSignal);
+  signal(SIGTERM, OnSignal);
+  Workload w(inst, static_cast<uint32_t>(seed));
+  sqlite3* db = nullptr;
+  sqlite3_open(inst->Path().c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  auto start = std::chrono::steady_clock::now();
+  while (!g_stop) {
+    WorkloadShape now;
+    now.sessions = static_cast<int>(Meta(db, "workload_sessions", shape.sessions));
+    now.busyPercent = static_cast<int>(Meta(db, "workload_busy", shape.busyPercent));
+    now.lockChain = Meta(db, "workload_lock_chain", shape.lockChain) != 0;
+    now.longActive = Meta(db, "workload_long_active", shape.longActive) != 0;
+    w.Shape(now);
+    w.Step();
+    if (seconds > 0 && std::chrono::steady_clock::now() - start > std::chrono::seconds(seconds)) break;
+    for (long t = 0; t < period && !g_stop; t += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  sqlite3_exec(db, "DELETE FROM sim$meta WHERE key = 'workload_pid'", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  std::printf("workload stopped; sessions killed meanwhile: %d\n", w.KilledCount());
+  return 0;
+}
+
+int ShapeCmd(const std::string& path, int argc, char** argv) {
+  std::vector<std::pair<std::string, long>> items;
+  for (int i = 0; i + 1 < argc; i += 2) {
+    std::string a = argv[i], v = argv[i + 1];
+    long n = 0;
+    if ((a == "--sessions" || a == "--busy") && ToInt(v.c_str(), n) && n >= 0)
+      items.push_back({a == "--sessions" ? "sessions" : "busy", n});
+    else if ((a == "--lock-chain" || a == "--long-active") && (v == "on" || v == "off"))
+      items.push_back({a == "--lock-chain" ? "lock_chain" : "long_active", v == "on"});
+    else
+      return Usage();
+  }
+  if (argc % 2 || items.empty()) return Usage();
+  StoreShape(path, items);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  std::string path = argv[1], cmd = argv[2];
+  try {
+    auto inst = Instance::Open(path);
+    if (cmd == "status") return Status(inst);
+    if (cmd == "run") return RunWorkload(inst, argc - 3, argv + 3);
+    if (cmd == "shape") return ShapeCmd(path, argc - 3, argv + 3);
+    if (cmd == "stop") {
+      sqlite3* db = nullptr;
+      sqlite3_open(path.c_str(), &db);
+      long pid = Meta(db, "workload_pid", 0);
+      sqlite3_close(db);
+      if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGTERM) != 0) {
+        std::fprintf(stderr, "talvik-sim: no workload is running on %s\n", path.c_str());
+        return 1;
+      }
+      return 0;
+    }
+    if (cmd == "clock" && argc >= 4) {
+      std::string what = argv[3];
+      long n = 0;
+      if (what == "freeze")
+        SimClock::Freeze(*inst);
+      else if (what == "run")
+        SimClock::Run(*inst);
+      else if (what == "step" && argc == 5 && ToInt(argv[4], n))
+        SimClock::Step(*inst, n);
+      else
+        return Usage();
+      return 0;
+    }
+    auto sys = [&] { return Session::LogOn(inst, "SYS", "CHANGE_ON_INSTALL"); };
+    if (cmd == "restrict" && argc == 4 &&
+        (std::strcmp(argv[3], "on") == 0 || std::strcmp(argv[3], "off") == 0)) {
+      sys()
+          ->Prepare(std::strcmp(argv[3], "on") == 0 ? "ALTER SYSTEM ENABLE RESTRICTED SESSION"
+                                                    : "ALTER SYSTEM DISABLE RESTRICTED SESSION")
+          ->Execute();
+      return 0;
+    }
+    long sid = 0, serial = 0;
+    if ((cmd == "kill" || cmd == "cut") && argc == 5 && ToInt(argv[3], sid) && ToInt(argv[4], serial)) {
+      std::string pair = "'" + std::to_string(sid) + "," + std::to_string(serial) + "'";
+      sys()
+          ->Prepare((cmd == "kill" ? "ALTER SYSTEM KILL SESSION " : "ALTER SYSTEM DISCONNECT SESSION ") +
+                    pair)
+          ->Execute();
+      return 0;
+    }
+    return Usage();
+  } catch (const OraError& e) {
+    std::fprintf(stderr, "talvik-sim: %s\n", e.text.c_str());
+    return 1;
+  }
+}

@@ -1,0 +1,164 @@
+// The workload generator: with it running, every statement of the session window has rows to show;
+// its sessions are killed like any other; the clock can be frozen and stepped; talvik-sim drives it.
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "MonitorStatements.h"
+#include "SimTestUtil.h"
+#include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Workload.h"
+
+namespace simtest {
+namespace {
+
+using oracle_sim::SimClock;
+using oracle_sim::Workload;
+using oracle_sim::WorkloadShape;
+
+class WorkloadTest : public SimTest {
+ protected:
+  Rows Q(const std::string& sql, int sid) {
+    return Query(*system_, sql, {{"SID", Value::MakeText(std::to_string(sid))}});
+  }
+};
+
+TEST_F(WorkloadTest, EveryTabHasRowsWhileTheWorkloadRuns) {
+  Workload w(instance_, 7);
+  WorkloadShape shape;
+  shape.sessions = 10;
+  shape.busyPercent = 50;
+  w.Shape(shape);
+  for (int i = 0; i < 6; ++i) w.Step();
+  auto list = Query(*system_, monitor_sql::kSessionList);
+  // SID 1, STATUS 5, WAIT_EVENT 23, WAIT_STATE 24, PRNAME 25, TADDR 26, SQL_ADDRESS 20, SQL_HASH 21
+  int users = 0, active = 0, inactive = 0, enqueue = 0, known = 0, withTx = 0;
+  std::vector<int> txSids;
+  for (auto& r : list) {
+    if (r[24] != "USER") continue;
+    ++users;
+    active += r[4] == "ACTIVE";
+    inactive += r[4] == "INACTIVE";
+    enqueue += r[22] == "enqueue";
+    known += r[23].find(" ms )") != std::string::npos;
+    if (!r[25].empty()) {
+      ++withTx;
+      txSids.push_back(std::stoi(r[0]));
+    }
+  }
+  EXPECT_GE(users, 10 + 3 + 1 + 1);  // generated, the lock chain, the long call, the monitor
+  EXPECT_GT(active, 2);
+  EXPECT_GT(inactive, 0);
+  EXPECT_EQ(enqueue, 2);  // two sessions queued in the chain
+  EXPECT_GE(withTx, 2);
+  // the chain: a holder with a waiter behind it, and that waiter's own waiter behind it
+  int blockers = 0;
+  for (int sid : w.Sids()) {
+    auto who = Q(monitor_sql::kLockWho, sid);
+    if (!who.empty()) ++blockers;
+  }
+  EXPECT_EQ(blockers, 2);
+  bool anyTx = false, anyCursor = false, anyText = false, anyLock = false;
+  for (int sid : w.Sids()) {
+    for (auto& r : list) {
+      if (r[0] != std::to_string(sid)) continue;
+      if (!r[25].empty() &&
+          !Query(*system_, monitor_sql::kTransaction, {{"ADDR", Value::MakeText(r[25])}}).empty())
+        anyTx = true;
+      if (r[19] != "00" &&
+          !Query(*system_, monitor_sql::kSqlText,
+                 {{"SQL_ADDRESS", Value::MakeText(r[19])}, {"SQL_HASH_VALUE", Value::MakeText(r[20])}})
+               .empty())
+        anyText = true;
+    }
+    anyCursor = anyCursor || !Q(monitor_sql::kOpenCursors, sid).empty();
+    anyLock = anyLock || !Q(monitor_sql::kLocks, sid).empty();
+    EXPECT_GE(Q(monitor_sql::kStatistics, sid).size(), 90u);
+    EXPECT_FALSE(Q(monitor_sql::kEvents, sid).empty());
+  }
+  EXPECT_TRUE(anyTx);
+  EXPECT_TRUE(anyCursor);
+  EXPECT_TRUE(anyText);
+  EXPECT_TRUE(anyLock);
+}
+
+TEST_F(WorkloadTest, KilledSessionsAreReplacedAndTheShapeFollows) {
+  Workload w(instance_, 3);
+  WorkloadShape shape;
+  shape.sessions = 4;
+  shape.lockChain = false;
+  shape.longActive = true;
+  w.Shape(shape);
+  w.Step();
+  auto sids = w.Sids();
+  ASSERT_EQ(sids.size(), 5u);
+  // kill an ordinary workload session and the long-active one
+  for (int sid : {sids[0], sids.back()}) {
+    auto serial = Query(*system_, "select serial# from v$session where sid = :sid",
+                        {{"SID", Value::MakeText(std::to_string(sid))}});
+    ASSERT_EQ(serial.size(), 1u);
+    int err = ErrorOf([&] {
+      Exec(*system_, "ALTER SYSTEM KILL SESSION '" + std::to_string(sid) + "," + serial[0][0] + "'");
+    });
+    EXPECT_TRUE(err == 0 || err == 31) << err;
+  }
+  for (int i = 0; i < 3; ++i) w.Step();
+  EXPECT_GE(w.KilledCount(), 1);
+  EXPECT_EQ(w.Sids().size(), 5u);
+  // the long call has lasted seven minutes; a frozen clock stepped by an hour shows it an hour longer
+  SimClock::Freeze(*instance_);
+  int64_t t0 = SimClock::Now(*instance_);
+  SimClock::Step(*instance_, 3600);
+  EXPECT_EQ(SimClock::Now(*instance_), t0 + 3600);
+  auto longest =
+      Query(*system_, "select max(last_call_et) from v$session where type = 'USER' and status = 'ACTIVE'");
+  EXPECT_GE(std::stoll(longest[0][0]), 3600 + 420);
+  SimClock::Run(*instance_);
+  shape.sessions = 1;
+  shape.longActive = false;
+  w.Shape(shape);
+  w.Step();
+  EXPECT_EQ(w.Sids().size(), 1u);
+}
+
+int RunTool(const std::string& args, std::string* out = nullptr) {
+  std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  std::string text;
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+  int status = pclose(p);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(WorkloadTest, CommandLineTool) {
+  std::string out;
+  EXPECT_EQ(RunTool(path_ + " run --sessions 3 --seconds 1 --period 100 --seed 5", &out), 0) << out;
+  EXPECT_NE(out.find("workload stopped"), std::string::npos);
+  EXPECT_EQ(RunTool(path_ + " status", &out), 0) << out;
+  EXPECT_NE(out.find("ALLOWED"), std::string::npos);
+  EXPECT_NE(out.find("PMON"), std::string::npos);
+  EXPECT_EQ(RunTool(path_ + " restrict on"), 0);
+  EXPECT_EQ(Query(*system_, "select logins from v$instance"), (Rows{{"RESTRICTED"}}));
+  EXPECT_EQ(RunTool(path_ + " restrict off"), 0);
+  EXPECT_EQ(RunTool(path_ + " clock freeze"), 0);
+  int64_t t0 = SimClock::Now(*instance_);
+  EXPECT_EQ(RunTool(path_ + " clock step 90"), 0);
+  EXPECT_EQ(SimClock::Now(*instance_), t0 + 90);
+  EXPECT_EQ(RunTool(path_ + " clock run"), 0);
+  EXPECT_EQ(RunTool(path_ + " kill " + std::to_string(scott_->SessionId()) + " " +
+                    std::to_string(scott_->State().serial)),
+            0);
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from dual"); }), 28);
+  EXPECT_EQ(RunTool(path_ + " kill 1 1", &out), 1);
+  EXPECT_NE(out.find("ORA-00029"), std::string::npos);
+  EXPECT_EQ(RunTool(path_ + " shape --sessions x"), 2);
+  EXPECT_EQ(RunTool(path_ + " bogus"), 2);
+  EXPECT_EQ(RunTool(path_ + " stop"), 1);  // nothing running
+}
+
+}  // namespace
+}  // namespace simtest
