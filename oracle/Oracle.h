@@ -679,6 +679,13 @@ class TOracleQuery : public TComponent, public TOracleSessionClient {
   int FetchBatch(bool First);
   void PrepareRowObjects();
   void StoreResults();
+  // LOB and timestamp variables and columns (OracleQueryComplex.cpp).
+  void BindComplexVariable(TVariableData* Variable);
+  void SetupComplexColumn(TFieldData* Field);
+  void PointComplexColumns();
+  void ComplexVariablesExecuted();
+  TVariant ComplexFieldValue(TFieldData* Field);
+  std::string ComplexFieldText(TFieldData* Field);
   void CloseIfDone();
   int RowCountNow();
   std::string ReadRowId();

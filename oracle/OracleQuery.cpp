@@ -478,8 +478,8 @@ void TOracleQuery::BindVariables() {
 void TOracleQuery::BindVariable(TVariableData* Variable) {
   TVariableData* v = Variable;
   if (v->isComplex) {
-    // LOB, object, reference, cursor and timestamp variables are bound by their classes.
-    throw Exception("Unsupported variable type for " + v->name);
+    BindComplexVariable(v);
+    return;
   }
   void* address = v->buffer;
   int bindType = VariableBindType(v->varType, cursorHandleMode_);
@@ -582,11 +582,15 @@ void TOracleQuery::ChooseFetchType(TFieldData* F) {
         break;
       }
       [[fallthrough]];
-    case SQLT_NTY:
-    case SQLT_REF:
     case SQLT_CLOB:
     case SQLT_BLOB:
     case SQLT_BFILEE:
+      // One descriptor per row (see SetupComplexColumn).
+      F->fetchType = F->dataType;
+      F->rowSize = sizeof(void*);
+      break;
+    case SQLT_NTY:
+    case SQLT_REF:
     case SQLT_RSET:
       // The columns of LOBs, objects, references, cursors and timestamps are fetched through
       // their classes.
@@ -685,7 +689,10 @@ void TOracleQuery::DescribeColumns() {
     throw;
   }
   if (hasLongColumn_) rowsPerExchange_ = 1;
-  for (int i = 0; i < fields_->Count(); ++i) FieldData(i)->AllocateRows(rowsPerExchange_);
+  for (int i = 0; i < fields_->Count(); ++i) {
+    FieldData(i)->AllocateRows(rowsPerExchange_);
+    SetupComplexColumn(FieldData(i));
+  }
   DefineColumns();
   described_ = true;
 }
@@ -733,7 +740,7 @@ void TOracleQuery::PrepareFetch() {
 }
 
 void TOracleQuery::PrepareRowObjects() {
-  // Object, REF, LOB and timestamp columns point their helper objects at the current row here.
+  PointComplexColumns();
 }
 
 int TOracleQuery::RowCountNow() {
@@ -893,6 +900,7 @@ void TOracleQuery::ExecuteCore(bool DescribeOnly, int Start, int End) {
       ExecuteSelect(DescribeOnly, mode);
     else
       ExecuteOther(DescribeOnly, mode, Start, End);
+    ComplexVariablesExecuted();
     StoreResults();
     CloseIfDone();
   } catch (...) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleObjects.h"
 
 namespace {
 
@@ -228,8 +229,8 @@ TVariant TOracleQuery::Field(int Index) {
     a.Bytes() = bytes;
     return a;
   }
-  if (f->fetchType == SQLT_NTY || f->fetchType == SQLT_REF || IsLOBType(f->fetchType) ||
-      IsTimestampType(f->fetchType))
+  if (IsLOBType(f->fetchType) || IsTimestampType(f->fetchType)) return ComplexFieldValue(f);
+  if (f->fetchType == SQLT_NTY || f->fetchType == SQLT_REF)
     return NullOf(session_);  // read through the column's object
   TVariant v;
   OracleValueToVariant(f->Cell(rowIndex_), f->fetchType,
@@ -252,6 +253,7 @@ std::string TOracleQuery::FieldAsString(int Index) {
       ConvertError(Index, "a String");
     return "";
   }
+  if (IsLOBType(type) || IsTimestampType(type)) return ComplexFieldText(f);
   const uint8_t* cell = f->buffer ? f->Cell(rowIndex_) : nullptr;
   switch (type) {
     case SQLT_INT:
@@ -320,6 +322,8 @@ TDateTime TOracleQuery::FieldAsDate(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
+  if (IsTimestampType(type) && f->columnObject)
+    return static_cast<TOracleTimestamp*>(f->columnObject.get())->AsDateTime();
   if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
     ConvertError(Index, "a Date");
   if (f->indicators[rowIndex_] == -1) return 0.0;

@@ -644,67 +644,67 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
   X(OCI, OCIErrorGet, IMPL, sword,                                                                           \
     (dvoid * hndlp, ub4 recordno, text * sqlstate, sb4 * errcodep, text * bufp, ub4 bufsiz, ub4 type),       \
     (hndlp, recordno, sqlstate, errcodep, bufp, bufsiz, type))                                               \
-  X(OCI, OCILobAppend, UNIMPL, sword,                                                                        \
+  X(OCI, OCILobAppend, IMPL, sword,                                                                        \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp),               \
     (svchp, errhp, dst_locp, src_locp))                                                                      \
-  X(OCI, OCILobAssign, UNIMPL, sword,                                                                        \
+  X(OCI, OCILobAssign, IMPL, sword,                                                                        \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* src_locp, OCILobLocator** dst_locpp),            \
     (envhp, errhp, src_locp, dst_locpp))                                                                     \
-  X(OCI, OCILobCharSetForm, UNIMPL, sword,                                                                   \
+  X(OCI, OCILobCharSetForm, IMPL, sword,                                                                   \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub1* csfrm), (envhp, errhp, locp, csfrm))  \
-  X(OCI, OCILobCharSetId, UNIMPL, sword,                                                                     \
+  X(OCI, OCILobCharSetId, IMPL, sword,                                                                     \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub2* csid), (envhp, errhp, locp, csid))    \
-  X(OCI, OCILobCopy, UNIMPL, sword,                                                                          \
+  X(OCI, OCILobCopy, IMPL, sword,                                                                          \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp, ub4 amount,    \
      ub4 dst_offset, ub4 src_offset),                                                                        \
     (svchp, errhp, dst_locp, src_locp, amount, dst_offset, src_offset))                                      \
-  X(OCI, OCILobDisableBuffering, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp), \
+  X(OCI, OCILobDisableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp), \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI, OCILobEnableBuffering, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
+  X(OCI, OCILobEnableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI, OCILobErase, UNIMPL, sword,                                                                         \
+  X(OCI, OCILobErase, IMPL, sword,                                                                         \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amount, ub4 offset),                   \
     (svchp, errhp, locp, amount, offset))                                                                    \
-  X(OCI, OCILobFileClose, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep),       \
+  X(OCI, OCILobFileClose, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep),       \
     (svchp, errhp, filep))                                                                                   \
-  X(OCI, OCILobFileCloseAll, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))           \
-  X(OCI, OCILobFileExists, UNIMPL, sword,                                                                    \
+  X(OCI, OCILobFileCloseAll, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))           \
+  X(OCI, OCILobFileExists, IMPL, sword,                                                                    \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
     (svchp, errhp, filep, flag))                                                                             \
-  X(OCI, OCILobFileGetName, UNIMPL, sword,                                                                   \
+  X(OCI, OCILobFileGetName, IMPL, sword,                                                                   \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* filep, text* dir_alias, ub2* d_length,           \
      text* filename, ub2* f_length),                                                                         \
     (envhp, errhp, filep, dir_alias, d_length, filename, f_length))                                          \
-  X(OCI, OCILobFileIsOpen, UNIMPL, sword,                                                                    \
+  X(OCI, OCILobFileIsOpen, IMPL, sword,                                                                    \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
     (svchp, errhp, filep, flag))                                                                             \
-  X(OCI, OCILobFileOpen, UNIMPL, sword,                                                                      \
+  X(OCI, OCILobFileOpen, IMPL, sword,                                                                      \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, ub1 mode), (svchp, errhp, filep, mode))     \
-  X(OCI, OCILobFileSetName, UNIMPL, sword,                                                                   \
+  X(OCI, OCILobFileSetName, IMPL, sword,                                                                   \
     (OCIEnv * envhp, OCIError * errhp, OCILobLocator * *filepp, const text* dir_alias, ub2 d_length,         \
      const text* filename, ub2 f_length),                                                                    \
     (envhp, errhp, filepp, dir_alias, d_length, filename, f_length))                                         \
-  X(OCI, OCILobFlushBuffer, UNIMPL, sword,                                                                   \
+  X(OCI, OCILobFlushBuffer, IMPL, sword,                                                                   \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 flag), (svchp, errhp, locp, flag))       \
-  X(OCI, OCILobGetLength, UNIMPL, sword,                                                                     \
+  X(OCI, OCILobGetLength, IMPL, sword,                                                                     \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * lenp), (svchp, errhp, locp, lenp))     \
-  X(OCI, OCILobIsEqual, UNIMPL, sword,                                                                       \
+  X(OCI, OCILobIsEqual, IMPL, sword,                                                                       \
     (OCIEnv * envhp, const OCILobLocator* x, const OCILobLocator* y, boolean* is_equal),                     \
     (envhp, x, y, is_equal))                                                                                 \
-  X(OCI, OCILobLoadFromFile, UNIMPL, sword,                                                                  \
+  X(OCI, OCILobLoadFromFile, IMPL, sword,                                                                  \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_filep, ub4 amount,   \
      ub4 dst_offset, ub4 src_offset),                                                                        \
     (svchp, errhp, dst_locp, src_filep, amount, dst_offset, src_offset))                                     \
-  X(OCI, OCILobLocatorIsInit, UNIMPL, sword,                                                                 \
+  X(OCI, OCILobLocatorIsInit, IMPL, sword,                                                                 \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, boolean* is_initialized),                  \
     (envhp, errhp, locp, is_initialized))                                                                    \
-  X(OCI, OCILobRead, UNIMPL, sword,                                                                          \
+  X(OCI, OCILobRead, IMPL, sword,                                                                          \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
      ub4 bufl, dvoid * ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm),                                  \
     (svchp, errhp, locp, amtp, offset, bufp, bufl, ctxp, cbfp, csid, csfrm))                                 \
-  X(OCI, OCILobTrim, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen), \
+  X(OCI, OCILobTrim, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen), \
     (svchp, errhp, locp, newlen))                                                                            \
-  X(OCI, OCILobWrite, UNIMPL, sword,                                                                         \
+  X(OCI, OCILobWrite, IMPL, sword,                                                                         \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
      ub4 buflen, ub1 piece, dvoid * ctxp, OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm),                    \
     (svchp, errhp, locp, amtp, offset, bufp, buflen, piece, ctxp, cbfp, csid, csfrm))                        \
@@ -868,34 +868,34 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
     (OCIDirPathCtx * dpctx, OCIDirPathStream * dpstr, OCIError * errhp), (dpctx, dpstr, errhp))              \
   X(OCI81, OCIDirPathStreamReset, UNIMPL, sword, (OCIDirPathStream * dpstr, OCIError * errhp),               \
     (dpstr, errhp))                                                                                          \
-  X(OCI81, OCILobCreateTemporary, UNIMPL, sword,                                                             \
+  X(OCI81, OCILobCreateTemporary, IMPL, sword,                                                             \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub2 csid, ub1 csfrm, ub1 lobtype,            \
      boolean cache, OCIDuration duration),                                                                   \
     (svchp, errhp, locp, csid, csfrm, lobtype, cache, duration))                                             \
-  X(OCI81, OCILobFreeTemporary, UNIMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
+  X(OCI81, OCILobFreeTemporary, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI81, OCILobIsTemporary, UNIMPL, sword,                                                                 \
+  X(OCI81, OCILobIsTemporary, IMPL, sword,                                                                 \
     (OCIEnv * envhp, OCIError * errhp, OCILobLocator * locp, boolean * is_temporary),                        \
     (envhp, errhp, locp, is_temporary))                                                                      \
-  X(OCI81, OCIDateTimeToText, UNIMPL, sword,                                                                 \
+  X(OCI81, OCIDateTimeToText, IMPL, sword,                                                                 \
     (dvoid * hndl, OCIError * err, const OCIDateTime* date, const text* fmt, ub1 fmt_length, ub1 fsprec,     \
      const text* lang_name, size_t lang_length, ub4* buf_size, text* buf),                                   \
     (hndl, err, date, fmt, fmt_length, fsprec, lang_name, lang_length, buf_size, buf))                       \
-  X(OCI81, OCIDateTimeFromText, UNIMPL, sword,                                                               \
+  X(OCI81, OCIDateTimeFromText, IMPL, sword,                                                               \
     (dvoid * hndl, OCIError * err, const text* date_str, size_t dstr_length, const text* fmt,                \
      ub1 fmt_length, const text* lang_name, size_t lang_length, OCIDateTime* datetime),                      \
     (hndl, err, date_str, dstr_length, fmt, fmt_length, lang_name, lang_length, datetime))                   \
-  X(OCI81, OCIDateTimeGetDate, UNIMPL, sword,                                                                \
+  X(OCI81, OCIDateTimeGetDate, IMPL, sword,                                                                \
     (dvoid * hndl, OCIError * err, const OCIDateTime* date, sb2* yr, ub1* mnth, ub1* dy),                    \
     (hndl, err, date, yr, mnth, dy))                                                                         \
-  X(OCI81, OCIDateTimeGetTime, UNIMPL, sword,                                                                \
+  X(OCI81, OCIDateTimeGetTime, IMPL, sword,                                                                \
     (dvoid * hndl, OCIError * err, OCIDateTime * datetime, ub1 * hr, ub1 * mm, ub1 * ss, ub4 * fsec),        \
     (hndl, err, datetime, hr, mm, ss, fsec))                                                                 \
-  X(OCI81, OCIDateTimeConstruct, UNIMPL, sword,                                                              \
+  X(OCI81, OCIDateTimeConstruct, IMPL, sword,                                                              \
     (dvoid * hndl, OCIError * err, OCIDateTime * datetime, sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, \
      ub4 fsec, text * timezone, size_t timezone_length),                                                     \
     (hndl, err, datetime, yr, mnth, dy, hr, mm, ss, fsec, timezone, timezone_length))                        \
-  X(OCI81, OCIDateTimeAssign, UNIMPL, sword,                                                                 \
+  X(OCI81, OCIDateTimeAssign, IMPL, sword,                                                                 \
     (dvoid * hndl, OCIError * err, const OCIDateTime* from, OCIDateTime* to), (hndl, err, from, to))         \
   /* 9.0 */                                                                                                  \
   X(OCI90, OCIStmtFetch2, IMPL, sword,                                                                       \

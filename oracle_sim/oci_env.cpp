@@ -352,7 +352,12 @@ sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4 type, size_t 
       default:
         return OCI_INVALID_HANDLE;
     }
-    auto* d = new OCIOpaqueDescriptor(type, env);
+    HandleBase* d =
+        type == OCI_DTYPE_LOB || type == OCI_DTYPE_FILE
+            ? static_cast<HandleBase*>(new OCILobLocator(type, env))
+        : type == OCI_DTYPE_TIMESTAMP || type == OCI_DTYPE_TIMESTAMP_TZ || type == OCI_DTYPE_TIMESTAMP_LTZ
+            ? static_cast<HandleBase*>(new OCIDateTime(type, env))
+            : static_cast<HandleBase*>(new OCIOpaqueDescriptor(type, env));
     if (xtramem_sz > 0) {
       d->userMemory.assign(xtramem_sz, 0);
       if (usrmempp) *usrmempp = d->userMemory.data();

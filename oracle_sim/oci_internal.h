@@ -12,6 +12,7 @@
 
 #include "oracle_sim/engine/Engine.h"
 #include "oracle_sim/oci.h"
+#include "oracle_sim/oci_convert.h"
 
 namespace oracle_sim::oci {
 
@@ -118,6 +119,38 @@ struct OCIRowid {
 // files, timestamps, intervals, snapshots).
 struct OCIOpaqueDescriptor : oracle_sim::oci::HandleBase {
   using HandleBase::HandleBase;
+};
+
+// A TIMESTAMP, TIMESTAMP WITH TIME ZONE or WITH LOCAL TIME ZONE descriptor.
+struct OCIDateTime : oracle_sim::oci::HandleBase {
+  using HandleBase::HandleBase;
+  oracle_sim::DateTime value;  // year 1, January 1 until constructed
+};
+
+// A LOB locator (CLOB, BLOB) or a file locator (BFILE). The value read through the locator is
+// kept with it; a persistent LOB remembers the row it was selected from (FOR UPDATE) and sends
+// what is written to the server before the session's next statement, commit or rollback (at once
+// when the program flushes the buffer).
+struct OCILobLocator : oracle_sim::oci::HandleBase {
+  using HandleBase::HandleBase;
+  ~OCILobLocator() override;
+
+  bool init = false;       // the locator points at a LOB
+  ub1 lobType = 0;         // SQLT_CLOB, SQLT_BLOB or SQLT_BFILEE
+  bool temporary = false;  // made by OCILobCreateTemporary
+  std::string data;        // the value
+  // Persistent LOBs: where the value lives.
+  std::string owner, table, column;
+  std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from
+  oracle_sim::Session* session = nullptr;  // the session that owes the server a write
+  bool dirty = false;                      // written since the last send
+  bool buffering = false;                  // OCILobEnableBuffering: writes wait for a flush
+  // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).
+  bool pieceActive = false;
+  size_t pieceOffset = 0;
+  // BFILE
+  std::string directory, fileName;
+  bool fileOpen = false;
 };
 
 struct OCIDescribe : oracle_sim::oci::HandleBase {
@@ -228,6 +261,24 @@ T* AsHandle(const void* h, ub4 type) {
                            : nullptr;
 }
 OCIRowid* AsRowid(const void* d);
+// LOB external types (112, 113, 114): the buffer holds the address of a locator.
+oracle_sim::Value ReadLobLocator(ub2 dty, const void* buf, ub4 length);
+WriteOutcome WriteLobLocator(ub2 dty, const oracle_sim::Value& v, void* buf, ub4 size);
+bool IsLobType(ub2 dty);
+
+// Timestamp external types (187, 188, 232): the buffer holds the address of a descriptor.
+oracle_sim::Value ReadDateTimeDescriptor(ub2 dty, const void* buf, ub4 length);
+WriteOutcome WriteDateTimeDescriptor(ub2 dty, const oracle_sim::Value& v, void* buf, ub4 size);
+// A LOB or BFILE locator, else nullptr.
+OCILobLocator* AsLob(const void* d);
+// Sends the writes of the session's persistent LOBs (before a statement, commit or rollback), and
+// forgets them when the session ends.
+void FlushLobs(oracle_sim::Session* session);
+void ForgetLobs(oracle_sim::Session* session);
+// After a fetched row was stored: ties the LOB locator of a column to the row it came from.
+void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const oracle_sim::Value& v, size_t column);
+// A timestamp descriptor of any of the three kinds, else nullptr.
+OCIDateTime* AsDateTime(const void* d);
 
 // Records an error on an error handle (or an environment handle), replacing earlier records.
 void SetError(OCIError* err, const OraError& e);

@@ -89,6 +89,7 @@ namespace {
 void EndSession(OCISession* usr) {
   if (!usr->session) return;
   Session* s = usr->session.get();
+  FlushLobs(s);
   CloseStatementsOf(s);
   try {
     if (s->Connected()) s->Commit();
@@ -242,6 +243,7 @@ sword OCIPasswordChange(OCISvcCtx* svchp, OCIError* errhp, const text* user_name
 sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
+    FlushLobs(RequireSession(svchp));
     RequireSession(svchp)->Commit();
     return OCI_SUCCESS;
   });
@@ -250,6 +252,7 @@ sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
 sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
+    FlushLobs(RequireSession(svchp));
     RequireSession(svchp)->Rollback();
     return OCI_SUCCESS;
   });

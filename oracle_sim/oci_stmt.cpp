@@ -71,6 +71,23 @@ ub4 Stride(ub4 skip, size_t natural) {
   return skip ? skip : static_cast<ub4>(natural);
 }
 
+// The external types whose buffer holds a descriptor address (timestamps, LOBs) and the others.
+Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
+  if (dty == SQLT_RSET) return Value();  // a cursor variable brings no value in
+  if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
+    return ReadDateTimeDescriptor(dty, buf, length);
+  if (IsLobType(dty)) return ReadLobLocator(dty, buf, length);
+  return ReadExternal(dty, buf, length, given);
+}
+
+WriteOutcome WriteValue(ub2 dty, const Value& v, void* buf, ub4 size) {
+  if (dty == SQLT_RSET) return WriteOutcome{size, size, 0};  // opened by OpenCursorVariables
+  if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
+    return WriteDateTimeDescriptor(dty, v, buf, size);
+  if (IsLobType(dty)) return WriteLobLocator(dty, v, buf, size);
+  return WriteExternal(dty, v, buf, size);
+}
+
 // The value of element `i` of a bind, read from the program's buffers (or its callback).
 Value ReadBindElement(OCIStmt* st, OCIBind* b, ub4 i) {
   if (b->AtExec()) {
@@ -104,7 +121,7 @@ Value ReadBindElement(OCIStmt* st, OCIBind* b, ub4 i) {
     length = *At<ub2>(b->alenp, Stride(b->alenSkip, sizeof(ub2)), i);
     given = true;
   }
-  return ReadExternal(b->dty, At<char>(b->valuep, stride, i), length, given);
+  return ReadValue(b->dty, At<char>(b->valuep, stride, i), length, given);
 }
 
 struct CellOutcome {
@@ -126,7 +143,7 @@ CellOutcome WriteElement(ub2 dty, const Value& v, dvoid* valuep, sb4 valueSize, 
   }
   if (!valuep) return {};
   WriteOutcome o =
-      WriteExternal(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
+      WriteValue(dty, v, At<char>(valuep, valueStride, i), static_cast<ub4>(std::max<sb4>(valueSize, 0)));
   if (ind) *ind = o.rcode ? static_cast<sb2>(o.fullLength <= 32767 ? o.fullLength : -2) : 0;
   if (len) *len = static_cast<ub2>(std::min<ub4>(o.length, 65535));
   if (rcode) *rcode = static_cast<ub2>(o.rcode);
@@ -269,6 +286,31 @@ bool ReceiveBinds(OCIStmt* st, ub4 iteration) {
   return truncated;
 }
 
+// The statement handles bound as cursor variables get the queries the block opened for them.
+void OpenCursorVariables(OCISvcCtx* svc, OCIStmt* st) {
+  Cursor& c = *st->cursor;
+  if (c.Kind() != StmtKind::PlSql) return;
+  for (auto& b : st->binds) {
+    if (b->dty != SQLT_RSET || !b->valuep) continue;
+    std::string sql;
+    std::map<std::string, Value> values;
+    if (!c.RefCursor(EngineName(c, b.get()), sql, values)) continue;
+    OCIStmt* target = nullptr;
+    std::memcpy(&target, b->valuep, sizeof target);
+    if (!IsHandle(target, OCI_HTYPE_STMT)) throw MakeError(1001, "invalid cursor");
+    PrepareStatement(target, sql);
+    ParseNow(target, svc);
+    for (auto& [name, v] : values) target->cursor->BindByName(name, v);
+    target->cursor->Execute(1);
+    target->executed = true;
+    target->endOfFetch = false;
+    target->rowCount = 0;
+    target->rowsFetched = 0;
+    target->lastRow.clear();
+    if (b->indp) *static_cast<sb2*>(b->indp) = 0;
+  }
+}
+
 bool HasLongColumn(OCIStmt* st) {
   for (const ColumnDesc& d : st->cursor->Describe())
     if (d.type == Ty::Long || d.type == Ty::LongRaw) return true;
@@ -278,6 +320,7 @@ bool HasLongColumn(OCIStmt* st) {
 sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 rowoff, ub4 mode) {
   Session* es = svc->Engine();
   Cursor& c = *st->cursor;
+  FlushLobs(es);
   if (c.Kind() == StmtKind::Select) {
     SendBinds(st, 0);
     st->executed = false;
@@ -309,6 +352,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     st->rowCount += static_cast<ub4>(std::max<int64_t>(c.RowCount(), 0));
     if (!c.LastRowid().empty()) FillRowid(st->lastRowid, c.LastRowid());
     truncated |= ReceiveBinds(st, i);
+    OpenCursorVariables(svc, st);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
   if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();
@@ -337,6 +381,7 @@ OCIStmt::~OCIStmt() {
 namespace oracle_sim::oci {
 
 void CloseStatementsOf(Session* session) {
+  ForgetLobs(session);
   std::lock_guard<std::mutex> g(statementLock);
   for (OCIStmt* st : Statements())
     if (st->parsedOn == session) ReleaseCursor(st);
@@ -503,6 +548,7 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
                            Stride(d->indSkip, sizeof(sb2)), d->rlenp, Stride(d->rlenSkip, sizeof(ub2)),
                            d->rcodep, Stride(d->rcodeSkip, sizeof(ub2)), r)
                   .truncated;
+          if (IsLobType(d->dty)) AttachLobRow(st, d, r, v, col);
         }
       } catch (const OraError&) {
         st->rowsFetched = r;

@@ -76,6 +76,8 @@ void CursorState::Reset() {
   rowsOpen = false;
   buffered = false;
   buffer.clear();
+  bufferRowids.clear();
+  lastRowids.clear();
 }
 
 bool CursorState::StepRow(std::vector<Value>& row) {
@@ -83,6 +85,11 @@ bool CursorState::StepRow(std::vector<Value>& row) {
     if (buffer.empty()) return false;
     row = std::move(buffer.front());
     buffer.pop_front();
+    lastRowids.clear();
+    if (!bufferRowids.empty()) {
+      lastRowids = std::move(bufferRowids.front());
+      bufferRowids.pop_front();
+    }
     ++rowCount;
     return true;
   }
@@ -271,6 +278,7 @@ void ExecuteLockingSelect(CursorState& c) {
       c.BindAll(0);
       std::deque<std::vector<Value>> rows;
       std::vector<std::pair<int64_t, int64_t>> locks;
+      std::deque<std::vector<std::string>> rowids;
       for (;;) {
         int rc = sqlite3_step(c.stmt);
         if (rc == SQLITE_DONE) break;
@@ -278,11 +286,15 @@ void ExecuteLockingSelect(CursorState& c) {
         std::vector<Value> row(visible);
         for (size_t i = 0; i < visible; ++i)
           row[i] = FromSqlite(c.stmt, static_cast<int>(i), tr.columnTypes[i]);
+        size_t before = locks.size();
         for (size_t k = 0; k < tr.lockObjects.size(); ++k) {
           int col = static_cast<int>(visible + k);
           if (tr.lockObjects[k] && sqlite3_column_type(c.stmt, col) != SQLITE_NULL)
             locks.emplace_back(tr.lockObjects[k], sqlite3_column_int64(c.stmt, col));
         }
+        rowids.emplace_back();
+        for (size_t k = before; k < locks.size(); ++k)
+          rowids.back().push_back(RowidText(locks[k].first, locks[k].second));
         rows.push_back(std::move(row));
       }
       sqlite3_reset(c.stmt);
@@ -290,6 +302,7 @@ void ExecuteLockingSelect(CursorState& c) {
         if (!LockRow(s, obj, rid)) throw LockConflict();
       s.CommitWrite();
       c.buffer = std::move(rows);
+      c.bufferRowids = std::move(rowids);
       c.buffered = true;
       return;
     } catch (const LockConflict&) {
@@ -419,6 +432,18 @@ bool Cursor::Fetch(std::vector<Value>& row) {
 
 int64_t Cursor::RowCount() const {
   return state_->rowCount;
+}
+
+bool Cursor::RefCursor(const std::string& name, std::string& sql, std::map<std::string, Value>& binds) const {
+  auto it = state_->refCursors.find(BindKey(name));
+  if (it == state_->refCursors.end()) return false;
+  sql = it->second.first;
+  binds = it->second.second;
+  return true;
+}
+
+const std::vector<std::string>& Cursor::LockedRowids() const {
+  return state_->lastRowids;
 }
 
 const std::string& Cursor::LastRowid() const {

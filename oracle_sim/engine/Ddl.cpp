@@ -96,6 +96,7 @@ class Ddl {
         (c.type == "NUMBER" || c.type == "FLOAT") && c.hasPrecision ? std::to_string(c.precision) : "NULL";
     if (c.type == "FLOAT" && !c.hasPrecision) prec = "126";
     std::string scale = c.type == "NUMBER" && c.hasPrecision ? std::to_string(c.scale) : "NULL";
+    if (c.type.rfind("TIMESTAMP", 0) == 0) scale = std::to_string(c.hasPrecision ? c.precision : 6);
     Run("INSERT INTO sim$columns VALUES (" + std::to_string(obj) + ", " + std::to_string(id) + ", " +
         QuoteText(c.name) + ", " + QuoteText(c.type) + ", " + len + ", " + prec + ", " + scale + ", " +
         (c.notNull ? "'N'" : "'Y'") + ", " + (c.defaultText.empty() ? "NULL" : QuoteText(c.defaultText)) +

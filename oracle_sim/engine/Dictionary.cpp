@@ -45,8 +45,15 @@ SqlType ColumnType(const std::string& t, int size, int precision, int scale, boo
   } else if (t == "CHAR") {
     r.ty = Ty::Char;
     r.size = size;
-  } else if (t == "DATE" || t == "TIMESTAMP") {
+  } else if (t == "DATE") {
     r = SqlType::DateT();
+  } else if (t.rfind("TIMESTAMP", 0) == 0) {
+    r = SqlType::DateT();
+    r.ty = t == "TIMESTAMP"                  ? Ty::Timestamp
+           : t == "TIMESTAMP WITH TIME ZONE" ? Ty::TimestampTZ
+                                             : Ty::TimestampLTZ;
+    r.size = r.ty == Ty::TimestampTZ ? 13 : 11;
+    r.scale = scale >= 0 && scale <= 9 ? scale : 6;
   } else if (t == "RAW") {
     r.ty = Ty::Raw;
     r.size = size;

@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <ctime>
+
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Functions.h"
 
@@ -33,6 +35,32 @@ std::string Value::ToText() const {
   return {};
 }
 
+namespace {
+
+// The same instant with the zone removed, in UTC.
+void ShiftToUtc(DateTime& d) {
+  std::tm t{};
+  t.tm_year = d.year - 1900;
+  t.tm_mon = d.month - 1;
+  t.tm_mday = d.day;
+  t.tm_hour = d.hour;
+  t.tm_min = d.minute;
+  t.tm_sec = d.second;
+  std::time_t secs = timegm(&t) - static_cast<std::time_t>(d.tzMinutes) * 60;
+  std::tm u{};
+  gmtime_r(&secs, &u);
+  d.year = u.tm_year + 1900;
+  d.month = u.tm_mon + 1;
+  d.day = u.tm_mday;
+  d.hour = u.tm_hour;
+  d.minute = u.tm_min;
+  d.second = u.tm_sec;
+  d.hasTz = false;
+  d.tzMinutes = 0;
+}
+
+}  // namespace
+
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
   int t = sqlite3_column_type(st, i);
   if (t == SQLITE_NULL) return Value();
@@ -43,8 +71,14 @@ Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
     case Ty::TimestampLTZ: {
       std::string s(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
       DateTime d;
-      if (ParseIso(s, d)) return Value::MakeDate(d);
-      return Value::MakeText(s);
+      if (!ParseIso(s, d)) return Value::MakeText(s);
+      // DATE and TIMESTAMP carry no zone; WITH TIME ZONE always has one (UTC when stored without);
+      // WITH LOCAL TIME ZONE is shown in the session's zone, which is UTC here.
+      if (type.ty == Ty::Date) d.nanos = 0;
+      if (type.ty == Ty::TimestampLTZ && d.hasTz) ShiftToUtc(d);
+      if (type.ty != Ty::TimestampTZ) d.hasTz = false;
+      if (type.ty == Ty::TimestampTZ && !d.hasTz) d.hasTz = true, d.tzMinutes = 0;
+      return Value::MakeDate(d);
     }
     case Ty::Number:
       if (t == SQLITE_INTEGER) return Value::MakeInt(sqlite3_column_int64(st, i));
@@ -62,9 +96,20 @@ Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
         if (ParseNumber(s, iv, dv, isInt)) return isInt ? Value::MakeInt(iv) : Value::MakeReal(dv);
         return Value::MakeText(s);
       }
+    case Ty::Clob:
+    case Ty::Blob:
+      // An empty LOB (EMPTY_CLOB(), EMPTY_BLOB()) is an empty value, not NULL.
+      if (sqlite3_column_bytes(st, i) == 0) {
+        Value v;
+        v.kind = type.ty == Ty::Clob ? Value::Text : Value::Bytes;
+        return v;
+      }
+      if (type.ty == Ty::Clob)
+        return Value::MakeText(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                           sqlite3_column_bytes(st, i)));
+      [[fallthrough]];
     case Ty::Raw:
     case Ty::LongRaw:
-    case Ty::Blob:
       if (t == SQLITE_BLOB)
         return Value::MakeBytes(
             std::string(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ struct DateTime {
   int minute = 0;
   int second = 0;
   int64_t nanos = 0;
+  // TIMESTAMP WITH TIME ZONE: the zone as an offset from UTC in minutes.
+  bool hasTz = false;
+  int tzMinutes = 0;
 
   bool operator==(const DateTime&) const = default;
 };
@@ -240,6 +244,9 @@ class Cursor {
   int64_t RowCount() const;
   // After Execute of an INSERT: the ROWID of the last row it inserted; "" for other statements.
   const std::string& LastRowid() const;
+  // After Fetch of a SELECT ... FOR UPDATE: the ROWIDs of the rows the fetched row locked (one per
+  // locked table); empty for other selects.
+  const std::vector<std::string>& LockedRowids() const;
   // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
   void CloseRows();
 
@@ -250,6 +257,10 @@ class Cursor {
   // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
   // iterations) or the elements of a PL/SQL table OUT argument.
   std::vector<Value> OutArray(const std::string& name) const;
+
+  // After Execute of a PL/SQL block: the query the block opened the cursor variable `name` for
+  // ("OPEN :name FOR SELECT ..."), with the values of that query's binds; false when none.
+  bool RefCursor(const std::string& name, std::string& sql, std::map<std::string, Value>& binds) const;
 
   CursorState& State() { return *state_; }
 

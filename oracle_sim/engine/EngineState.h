@@ -109,6 +109,11 @@ struct CursorState {
   bool rowsOpen = false;  // stmt is positioned inside a result
   bool buffered = false;  // rows come from `buffer`
   std::deque<std::vector<Value>> buffer;
+  // SELECT ... FOR UPDATE: the ROWIDs of the locked rows, per buffered row and for the last fetched.
+  std::deque<std::vector<std::string>> bufferRowids;
+  std::vector<std::string> lastRowids;
+  // A PL/SQL block's "OPEN :c FOR <query>": the query and its bind values, by bind name.
+  std::map<std::string, std::pair<std::string, std::map<std::string, Value>>> refCursors;
   int64_t rowCount = 0;
   std::string lastRowid;  // ROWID of the last row an INSERT made
   bool executed = false;

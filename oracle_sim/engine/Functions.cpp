@@ -128,18 +128,24 @@ std::string Pad(int v, int width, bool fm) {
 }  // namespace
 
 std::string FormatIso(const DateTime& d) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
-                d.second);
+  char buf[64];
+  int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                        d.minute, d.second);
+  if (d.nanos > 0 && n > 0)
+    n += std::snprintf(buf + n, sizeof buf - n, ".%09lld", static_cast<long long>(d.nanos));
+  if (d.hasTz && n > 0) {
+    int m = d.tzMinutes < 0 ? -d.tzMinutes : d.tzMinutes;
+    std::snprintf(buf + n, sizeof buf - n, " %c%02d:%02d", d.tzMinutes < 0 ? '-' : '+', m / 60, m % 60);
+  }
   return buf;
 }
 
 bool ParseIso(const std::string& s, DateTime& d) {
-  if (s.size() != 19) return false;
+  if (s.size() < 19) return false;
   auto dig = [&](size_t i, size_t n) {
     int v = 0;
     for (size_t k = i; k < i + n; ++k) {
-      if (s[k] < '0' || s[k] > '9') return -1;
+      if (k >= s.size() || s[k] < '0' || s[k] > '9') return -1;
       v = v * 10 + (s[k] - '0');
     }
     return v;
@@ -152,6 +158,26 @@ bool ParseIso(const std::string& s, DateTime& d) {
   d.minute = dig(14, 2);
   d.second = dig(17, 2);
   d.nanos = 0;
+  d.hasTz = false;
+  d.tzMinutes = 0;
+  size_t p = 19;
+  if (p < s.size() && s[p] == '.') {
+    int64_t scale = 100000000;
+    size_t digits = 0;
+    for (++p; p < s.size() && s[p] >= '0' && s[p] <= '9'; ++p, ++digits) {
+      if (digits < 9) d.nanos += (s[p] - '0') * scale;
+      scale /= 10;
+    }
+    if (digits == 0) return false;
+  }
+  if (p < s.size()) {
+    if (s.size() != p + 7 || s[p] != ' ' || (s[p + 1] != '+' && s[p + 1] != '-') || s[p + 4] != ':')
+      return false;
+    int h = dig(p + 2, 2), m = dig(p + 5, 2);
+    if (h < 0 || h > 14 || m < 0 || m > 59) return false;
+    d.hasTz = true;
+    d.tzMinutes = (h * 60 + m) * (s[p + 1] == '-' ? -1 : 1);
+  }
   return d.year > 0 && d.month >= 1 && d.month <= 12 && d.day >= 1 && d.day <= DaysIn(d.year, d.month) &&
          d.hour >= 0 && d.hour < 24 && d.minute >= 0 && d.minute < 60 && d.second >= 0 && d.second < 60;
 }

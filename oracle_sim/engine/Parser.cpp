@@ -1043,6 +1043,12 @@ class Parser {
       if (Cur().Is("BYTE") || Cur().Is("CHAR")) Next();
       Expect(")", 907);
     }
+    if (ty == "TIMESTAMP" && Accept("WITH")) {
+      ty = Accept("LOCAL") ? "TIMESTAMP WITH LOCAL TIME ZONE" : "TIMESTAMP WITH TIME ZONE";
+      Expect("TIME", 905);
+      Expect("ZONE", 905);
+      c.type = ty;
+    }
     if (ty == "VARCHAR2" || ty == "CHAR" || ty == "RAW") {
       if (!c.hasPrecision) {
         if (ty != "CHAR") Fail(906);

@@ -81,8 +81,15 @@ SqlType TypeOfValue(const Value& v) {
     case Value::Int:
     case Value::Real:
       return SqlType::Number();
-    case Value::Date:
-      return SqlType::DateT();
+    case Value::Date: {
+      SqlType t = SqlType::DateT();
+      if (v.dt.nanos != 0 || v.dt.hasTz) {  // a timestamp keeps its fraction and zone
+        t.ty = v.dt.hasTz ? Ty::TimestampTZ : Ty::Timestamp;
+        t.size = v.dt.hasTz ? 13 : 11;
+        t.scale = 9;
+      }
+      return t;
+    }
     case Value::Text:
       return SqlType::Varchar(4000);
     case Value::Bytes: {
@@ -557,6 +564,12 @@ class Interpreter {
       i = end + 1;
       return;
     }
+    if (t.Is("OPEN") && T(i + 1).kind == Tok::Bind && T(i + 2).Is("FOR")) {
+      size_t end = StatementEnd(i);
+      if (executing_) OpenFor(T(i + 1), i + 3, end);
+      i = end + 1;
+      return;
+    }
     if (t.Is("LOOP") || t.Is("FOR") || t.Is("WHILE") || t.Is("EXECUTE") || t.Is("OPEN") || t.Is("FETCH") ||
         t.Is("CLOSE") || t.Is("GOTO") || t.Is("EXIT"))
       RaisePls("PLS-00999: implementation restriction (may be temporary)", t.pos);
@@ -703,6 +716,45 @@ class Interpreter {
     }
     for (auto& [name, vals] : cur.outs)
       if (!vals.empty()) assigned_[name] = vals.back();
+  }
+
+  // "OPEN :c FOR <query>": the query, with the block's locals as binds, is kept for the caller,
+  // which opens it as the cursor the variable stands for.
+  void OpenFor(const Token& target, size_t from, size_t end) {
+    if (!T(from).Is("SELECT") && !T(from).Is("WITH") && !T(from).Is("("))
+      RaisePls("PLS-00103: Encountered the symbol \"" + T(from).text + "\"", T(from).pos);
+    std::string sql;
+    std::map<std::string, Value> values;
+    int last = T(from).pos;
+    for (size_t k = from; k < end; ++k) {
+      const Token& t = T(k);
+      bool qualified = k > from && T(k - 1).Is(".");
+      if (t.kind == Tok::Ident && !qualified && !T(k + 1).Is("(") && !T(k + 1).Is(".")) {
+        if (Local* l = FindLocal(t.text)) {
+          sql += text_.substr(last, t.pos - last) + ":PLSQL_L_" + t.text;
+          values["PLSQL_L_" + t.text] = l->value;
+          last = t.end;
+        }
+      }
+    }
+    sql += text_.substr(last, T(end).pos - last);
+    std::shared_ptr<Translation> tr;
+    try {
+      tr = s_.TranslateCached(sql);
+    } catch (const OraError& e) {
+      int pos = T(from).pos + e.offset;
+      int line = LineOf(text_, pos), col = ColumnOf(text_, pos);
+      std::string where =
+          "ORA-06550: line " + std::to_string(line) + ", column " + std::to_string(col) + ":\n";
+      throw OraError(6550, where + "PL/SQL: " + e.text + "\n" + where + "PL/SQL: SQL Statement ignored");
+    }
+    if (tr->kind != StmtKind::Select) RaisePls("PLS-00382: expression is of wrong type", T(from).pos);
+    std::map<std::string, Value> binds;
+    for (auto& n : tr->bindNames) {
+      auto lv = values.find(n);
+      binds[n] = lv != values.end() ? lv->second : BindIn(n, T(from).pos);
+    }
+    c_.refCursors[target.text] = {sql, std::move(binds)};
   }
 
   // A procedure call: [SYS.]PACKAGE.PROCEDURE[(args)]
@@ -917,6 +969,7 @@ class Interpreter {
 }  // namespace
 
 void SessionState::ExecutePlSql(CursorState& cur) {
+  cur.refCursors.clear();
   Interpreter it(*this, cur);
   it.Run();
 }

@@ -914,9 +914,13 @@ class Tx {
       return call("ora_userenv", {a.size() == 2 ? a[1] : a[0]});
     }
     if (f == "EMPTY_CLOB" || f == "EMPTY_BLOB") {
+      // An empty LOB is a value, not NULL.
       Arity(e, 0, 0);
       ty = SqlType::Unknown();
-      return "NULL";
+      ty.unknown = false;
+      ty.ty = f == "EMPTY_CLOB" ? Ty::Clob : Ty::Blob;
+      ty.size = 4000;
+      return f == "EMPTY_CLOB" ? "''" : "x''";
     }
     if (f == "SYS_GUID") {
       Arity(e, 0, 0);
@@ -1365,6 +1369,12 @@ ColumnDesc Describe(const OutCol& c) {
     case Ty::Date:
       d.size = 7;
       break;
+    case Ty::Timestamp:
+    case Ty::TimestampTZ:
+    case Ty::TimestampLTZ:
+      d.size = c.type.size;
+      d.scale = c.type.scale;  // the fractional seconds precision
+      break;
     case Ty::Rowid:
       d.size = 18;
       break;
@@ -1538,6 +1548,7 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
 
 std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType& to) {
   if (sql == "NULL") return sql;
+  if ((sql == "''" && to.ty == Ty::Clob) || (sql == "x''" && to.ty == Ty::Blob)) return sql;
   switch (to.ty) {
     case Ty::Number: {
       std::string v = from.IsNumber() ? sql : "ora_to_number(" + Txt(sql, from) + ")";

@@ -1,0 +1,643 @@
+// LOB locators: reading and writing CLOB and BLOB values with Oracle's 1-based offsets, temporary
+// LOBs, buffering, and BFILE locators over the files of a directory of the instance.
+//
+// Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB; a CLOB holds
+// single-byte characters here, so both are byte counts.
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <unordered_map>
+
+#include "oracle_sim/oci_convert.h"
+#include "oracle_sim/oci_internal.h"
+
+using namespace oracle_sim;
+using namespace oracle_sim::oci;
+
+namespace {
+
+// Persistent LOBs written since their session last talked to the server, by session.
+std::mutex dirtyLock;
+std::unordered_map<Session*, std::set<OCILobLocator*>>& Dirty() {
+  static auto* m = new std::unordered_map<Session*, std::set<OCILobLocator*>>();
+  return *m;
+}
+
+std::string QuoteName(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+// Sends one locator's value to its row (the caller holds dirtyLock or owns the locator).
+void SendValue(OCILobLocator* l) {
+  if (!l->session || l->rowids.empty()) return;
+  bool empty = l->data.empty();
+  std::string sql =
+      "UPDATE " + QuoteName(l->owner) + "." + QuoteName(l->table) + " SET " + QuoteName(l->column) + " = " +
+      (empty ? (l->lobType == SQLT_CLOB ? "EMPTY_CLOB()" : "EMPTY_BLOB()") : ":V") + " WHERE ROWID = :R";
+  for (const std::string& rowid : l->rowids) {
+    std::unique_ptr<Cursor> c = l->session->Prepare(sql);
+    if (!empty)
+      c->BindByName("V", l->lobType == SQLT_CLOB ? Value::MakeText(l->data) : Value::MakeBytes(l->data));
+    c->BindByName("R", Value::MakeText(rowid));
+    c->Execute(1);
+    if (c->RowCount() > 0) break;
+  }
+  l->dirty = false;
+}
+
+void MarkWritten(OCILobLocator* l) {
+  if (l->temporary || l->lobType == SQLT_BFILEE) return;
+  if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
+  l->dirty = true;
+  if (l->buffering) return;  // waits for OCILobFlushBuffer
+  std::lock_guard<std::mutex> g(dirtyLock);
+  Dirty()[l->session].insert(l);
+}
+
+OCILobLocator* RequireLob(OCILobLocator* l) {
+  if (!l->init) throw MakeError(22275, "invalid LOB locator specified");
+  return l;
+}
+
+char FillByte(const OCILobLocator* l) {
+  return l->lobType == SQLT_CLOB ? ' ' : '\0';
+}
+
+// Writes `bytes` at 0-based `at`, filling a gap after the end by the LOB's fill character.
+void Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
+  if (at > l->data.size()) l->data.resize(at, FillByte(l));
+  if (at + n > l->data.size()) l->data.resize(at + n);
+  if (n > 0) std::memcpy(&l->data[at], bytes, n);
+}
+
+// The folder of the instance that a directory alias names: "<instance file>.dir/<ALIAS>".
+std::string BfilePath(OCISvcCtx* svc, const OCILobLocator* l) {
+  Session* s = svc ? svc->Engine() : nullptr;
+  if (!s) throw MakeError(1012, "not logged on");
+  return s->GetInstance()->Path() + ".dir/" + l->directory + "/" + l->fileName;
+}
+
+bool FileExists(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return f.good();
+}
+
+void LoadFile(OCISvcCtx* svc, OCILobLocator* l) {
+  std::string path = BfilePath(svc, l);
+  std::ifstream f(path, std::ios::binary);
+  if (!f) throw MakeError(22288, "file or LOB operation FILEOPEN failed\nNo such file or directory");
+  std::ostringstream os;
+  os << f.rdbuf();
+  l->data = os.str();
+}
+
+OCISvcCtx* RequireSvc(OCISvcCtx* svc) {
+  if (!svc->Engine()) throw MakeError(1012, "not logged on");
+  return svc;
+}
+
+}  // namespace
+
+OCILobLocator::~OCILobLocator() {
+  std::lock_guard<std::mutex> g(dirtyLock);
+  if (!session) return;
+  auto it = Dirty().find(session);
+  if (it == Dirty().end()) return;
+  if (it->second.erase(this) > 0) {
+    try {
+      SendValue(this);
+    } catch (...) {
+      // the write is lost with the locator; the statement that follows reports the session's state
+    }
+  }
+}
+
+namespace oracle_sim::oci {
+
+OCILobLocator* AsLob(const void* d) {
+  if (IsHandle(d, OCI_DTYPE_LOB) || IsHandle(d, OCI_DTYPE_FILE))
+    return static_cast<OCILobLocator*>(const_cast<HandleBase*>(static_cast<const HandleBase*>(d)));
+  return nullptr;
+}
+
+bool IsLobType(ub2 dty) {
+  return dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_BFILEE;
+}
+
+void FlushLobs(Session* session) {
+  if (!session) return;
+  std::lock_guard<std::mutex> g(dirtyLock);
+  auto it = Dirty().find(session);
+  if (it == Dirty().end()) return;
+  std::set<OCILobLocator*> pending = std::move(it->second);
+  Dirty().erase(it);
+  for (OCILobLocator* l : pending) SendValue(l);
+}
+
+void ForgetLobs(Session* session) {
+  std::lock_guard<std::mutex> g(dirtyLock);
+  auto it = Dirty().find(session);
+  if (it == Dirty().end()) return;
+  for (OCILobLocator* l : it->second) {
+    l->dirty = false;
+    l->session = nullptr;
+  }
+  Dirty().erase(it);
+}
+
+namespace {
+
+OCILobLocator* LocatorAt(const void* buf, ub4 length) {
+  if (!buf || length < sizeof(void*)) throw MakeError(932, "inconsistent datatypes");
+  void* d = nullptr;
+  std::memcpy(&d, buf, sizeof d);
+  OCILobLocator* l = AsLob(d);
+  if (!l) throw MakeError(22275, "invalid LOB locator specified");
+  return l;
+}
+
+}  // namespace
+
+Value ReadLobLocator(ub2 dty, const void* buf, ub4 length) {
+  OCILobLocator* l = LocatorAt(buf, length);
+  if (!l->init) return Value();
+  if (dty == SQLT_BFILEE || l->lobType == SQLT_BFILEE)
+    throw MakeError(932, "inconsistent datatypes");  // files are read, not stored
+  Value v;
+  v.kind = dty == SQLT_CLOB ? Value::Text : Value::Bytes;
+  v.s = l->data;
+  return v;
+}
+
+WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
+  OCILobLocator* l = LocatorAt(buf, size);
+  if (v.kind == Value::Date || v.kind == Value::Int || v.kind == Value::Real) {
+    if (dty != SQLT_CLOB) throw MakeError(932, "inconsistent datatypes");
+  }
+  {
+    std::lock_guard<std::mutex> g(dirtyLock);
+    if (l->session) {
+      auto it = Dirty().find(l->session);
+      if (it != Dirty().end()) it->second.erase(l);
+    }
+  }
+  l->init = true;
+  l->lobType = static_cast<ub1>(dty);
+  l->temporary = false;
+  l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
+  l->owner.clear();
+  l->table.clear();
+  l->column.clear();
+  l->rowids.clear();
+  l->session = nullptr;
+  l->dirty = false;
+  l->pieceActive = false;
+  return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
+}
+
+void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t column) {
+  if (!d->valuep) return;
+  size_t stride = d->valueSkip ? d->valueSkip : static_cast<size_t>(std::max<sb4>(d->valueSize, 0));
+  void* cell = static_cast<char*>(d->valuep) + stride * row;
+  void* p = nullptr;
+  std::memcpy(&p, cell, sizeof p);
+  OCILobLocator* l = AsLob(p);
+  if (!l) return;
+  if (v.IsNull()) {
+    l->init = false;
+    l->data.clear();
+    return;
+  }
+  const ColumnDesc& desc = st->cursor->Describe().at(column);
+  l->owner = desc.schema;
+  l->table = desc.table;
+  l->column = desc.name;
+  if (!desc.table.empty()) {
+    l->rowids = st->cursor->LockedRowids();
+    l->session = st->svc ? st->svc->Engine() : nullptr;
+  }
+}
+
+}  // namespace oracle_sim::oci
+
+// ---- Entry points -------------------------------------------------------------------------------
+
+#define LOB_ARGS(svc, err, loc)  \
+  OCILobLocator* l = AsLob(loc); \
+  if (!IsHandle(svc, OCI_HTYPE_SVCCTX) || !IsHandle(err, OCI_HTYPE_ERROR) || !l) return OCI_INVALID_HANDLE
+
+extern "C" {
+
+sword OCILobCreateTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub2, ub1, ub1 lobtype,
+                            boolean, OCIDuration) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireSvc(svchp);
+    if (lobtype != OCI_TEMP_BLOB && lobtype != OCI_TEMP_CLOB)
+      throw MakeError(22275, "invalid LOB locator specified");
+    WriteLobLocator(lobtype == OCI_TEMP_CLOB ? SQLT_CLOB : SQLT_BLOB, Value(), &locp, sizeof locp);
+    l->temporary = true;
+    l->data.clear();
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFreeTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    if (!l->init || !l->temporary) throw MakeError(22275, "invalid LOB locator specified");
+    l->init = false;
+    l->temporary = false;
+    l->data.clear();
+    l->data.shrink_to_fit();
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobIsTemporary(OCIEnv* envhp, OCIError* errhp, OCILobLocator* locp, boolean* is_temporary) {
+  OCILobLocator* l = AsLob(locp);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !is_temporary)
+    return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  *is_temporary = l->init && l->temporary;
+  return OCI_SUCCESS;
+}
+
+sword OCILobLocatorIsInit(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp,
+                          boolean* is_initialized) {
+  OCILobLocator* l = AsLob(locp);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !is_initialized)
+    return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  *is_initialized = l->init;
+  return OCI_SUCCESS;
+}
+
+sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireLob(l);
+    if (!lenp) throw MakeError(22275, "invalid LOB locator specified");
+    if (l->lobType == SQLT_BFILEE) {
+      std::string path = BfilePath(svchp, l);
+      std::ifstream f(path, std::ios::binary | std::ios::ate);
+      if (!f) throw MakeError(22288, "file or LOB operation GETLENGTH failed\nNo such file or directory");
+      *lenp = static_cast<ub4>(f.tellg());
+      return OCI_SUCCESS;
+    }
+    *lenp = static_cast<ub4>(l->data.size());
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, dvoid* bufp,
+                 ub4 bufl, dvoid* ctxp, OCICallbackLobRead cbfp, ub2, ub1) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&]() -> sword {
+    RequireSvc(svchp);
+    RequireLob(l);
+    if (!amtp || (!bufp && bufl > 0)) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (offset == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (l->lobType == SQLT_BFILEE && !l->fileOpen)
+      throw MakeError(22289, "cannot perform FILEREAD operation on an unopened file or LOB");
+    size_t start = offset - 1;
+    if (start >= l->data.size()) {
+      *amtp = 0;
+      return OCI_NO_DATA;
+    }
+    size_t wanted = *amtp == 0 ? l->data.size() - start : std::min<size_t>(*amtp, l->data.size() - start);
+    if (cbfp) {
+      // Streamed to the callback in buffer-sized pieces.
+      size_t done = 0;
+      while (done < wanted) {
+        size_t n = std::min<size_t>(bufl, wanted - done);
+        if (n == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
+        std::memcpy(bufp, l->data.data() + start + done, n);
+        done += n;
+        ub1 piece = done == n ? (done == wanted ? OCI_ONE_PIECE : OCI_FIRST_PIECE)
+                              : (done == wanted ? OCI_LAST_PIECE : OCI_NEXT_PIECE);
+        if (cbfp(ctxp, bufp, static_cast<ub4>(n), piece) != OCI_CONTINUE) break;
+      }
+      *amtp = static_cast<ub4>(done);
+      return OCI_SUCCESS;
+    }
+    size_t n = std::min<size_t>(wanted, bufl);
+    if (n > 0) std::memcpy(bufp, l->data.data() + start, n);
+    *amtp = static_cast<ub4>(n);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, dvoid* bufp,
+                  ub4 buflen, ub1 piece, dvoid* ctxp, OCICallbackLobWrite cbfp, ub2, ub1) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&]() -> sword {
+    RequireSvc(svchp);
+    RequireLob(l);
+    if (l->lobType == SQLT_BFILEE)
+      throw MakeError(22286, "insufficient privileges on file or directory to perform FILEWRITE operation");
+    if (!amtp || (!bufp && buflen > 0)) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (piece == OCI_ONE_PIECE || piece == OCI_FIRST_PIECE) {
+      if (offset == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
+      l->pieceOffset = offset - 1;
+      l->pieceActive = piece == OCI_FIRST_PIECE;
+    } else if (!l->pieceActive || piece > OCI_LAST_PIECE) {
+      throw MakeError(24801, "illegal parameter value in OCI lob function");
+    }
+    size_t n = piece == OCI_ONE_PIECE && *amtp > 0 ? std::min<size_t>(*amtp, buflen) : buflen;
+    Put(l, l->pieceOffset, static_cast<const char*>(bufp), n);
+    l->pieceOffset += n;
+    size_t total = n;
+    if (cbfp && piece != OCI_ONE_PIECE) {
+      // The callback gives the following pieces into the same buffer.
+      for (ub1 next = piece; next != OCI_LAST_PIECE;) {
+        ub4 len = buflen;
+        if (cbfp(ctxp, bufp, &len, &next) != OCI_CONTINUE) break;
+        Put(l, l->pieceOffset, static_cast<const char*>(bufp), std::min(len, buflen));
+        l->pieceOffset += std::min(len, buflen);
+        total += std::min(len, buflen);
+      }
+      l->pieceActive = false;
+    }
+    MarkWritten(l);
+    *amtp = static_cast<ub4>(total);
+    if (piece == OCI_LAST_PIECE) l->pieceActive = false;
+    if (l->pieceActive) return OCI_NEED_DATA;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 newlen) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireSvc(svchp);
+    RequireLob(l);
+    if (l->lobType == SQLT_BFILEE)
+      throw MakeError(22286, "insufficient privileges on file or directory to perform TRIM operation");
+    if (newlen > l->data.size())
+      throw MakeError(22926, "specified trim length is greater than current LOB value's length");
+    l->data.resize(newlen);
+    MarkWritten(l);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobErase(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amount, ub4 offset) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireSvc(svchp);
+    RequireLob(l);
+    if (!amount || offset == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (l->lobType == SQLT_BFILEE)
+      throw MakeError(22286, "insufficient privileges on file or directory to perform ERASE operation");
+    size_t start = offset - 1;
+    size_t n = start >= l->data.size() ? 0 : std::min<size_t>(*amount, l->data.size() - start);
+    std::fill_n(l->data.begin() + static_cast<std::ptrdiff_t>(start), n, FillByte(l));
+    *amount = static_cast<ub4>(n);
+    if (n > 0) MarkWritten(l);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobAppend(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_locp) {
+  LOB_ARGS(svchp, errhp, dst_locp);
+  OCILobLocator* src = AsLob(src_locp);
+  if (!src) return OCI_INVALID_HANDLE;
+  return Guard(errhp, [&] {
+    RequireSvc(svchp);
+    RequireLob(l);
+    RequireLob(src);
+    if (l->lobType != src->lobType || l->lobType == SQLT_BFILEE)
+      throw MakeError(932, "inconsistent datatypes");
+    std::string copy = src->data;  // the source may be the destination
+    l->data += copy;
+    MarkWritten(l);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobCopy(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_locp,
+                 ub4 amount, ub4 dst_offset, ub4 src_offset) {
+  LOB_ARGS(svchp, errhp, dst_locp);
+  OCILobLocator* src = AsLob(src_locp);
+  if (!src) return OCI_INVALID_HANDLE;
+  return Guard(errhp, [&] {
+    RequireSvc(svchp);
+    RequireLob(l);
+    RequireLob(src);
+    if (dst_offset == 0 || src_offset == 0)
+      throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (l->lobType == SQLT_BFILEE) throw MakeError(932, "inconsistent datatypes");
+    if (src->lobType == SQLT_BFILEE && !src->fileOpen)
+      throw MakeError(22289, "cannot perform FILEREAD operation on an unopened file or LOB");
+    size_t from = src_offset - 1;
+    std::string piece = from >= src->data.size() ? std::string() : src->data.substr(from, amount);
+    Put(l, dst_offset - 1, piece.data(), piece.size());
+    MarkWritten(l);
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobLoadFromFile(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_filep,
+                         ub4 amount, ub4 dst_offset, ub4 src_offset) {
+  return OCILobCopy(svchp, errhp, dst_locp, src_filep, amount, dst_offset, src_offset);
+}
+
+sword OCILobIsEqual(OCIEnv* envhp, const OCILobLocator* x, const OCILobLocator* y, boolean* is_equal) {
+  OCILobLocator* a = AsLob(x);
+  OCILobLocator* b = AsLob(y);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !a || !b || !is_equal) return OCI_INVALID_HANDLE;
+  // The same LOB: the same locator, or the same row and column of a table, or the same file.
+  bool same = a == b;
+  if (!same && a->init && b->init && a->lobType == b->lobType) {
+    if (a->lobType == SQLT_BFILEE)
+      same = a->directory == b->directory && a->fileName == b->fileName;
+    else if (!a->temporary && !b->temporary && !a->rowids.empty())
+      same = a->owner == b->owner && a->table == b->table && a->column == b->column && a->rowids == b->rowids;
+  }
+  *is_equal = same;
+  return OCI_SUCCESS;
+}
+
+sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp, OCILobLocator** dst_locpp) {
+  OCILobLocator* src = AsLob(src_locp);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !src || !dst_locpp)
+    return OCI_INVALID_HANDLE;
+  OCILobLocator* dst = AsLob(*dst_locpp);
+  if (!dst) return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  if (dst == src) return OCI_SUCCESS;
+  {
+    std::lock_guard<std::mutex> g(dirtyLock);
+    if (dst->session) {
+      auto it = Dirty().find(dst->session);
+      if (it != Dirty().end()) it->second.erase(dst);
+    }
+  }
+  // A temporary LOB is copied into a temporary LOB of its own; a persistent one points at the row.
+  dst->init = src->init;
+  dst->lobType = src->lobType;
+  dst->temporary = src->temporary;
+  dst->data = src->data;
+  dst->owner = src->owner;
+  dst->table = src->table;
+  dst->column = src->column;
+  dst->rowids = src->rowids;
+  dst->session = src->session;
+  dst->dirty = false;
+  dst->buffering = false;
+  dst->pieceActive = false;
+  dst->directory = src->directory;
+  dst->fileName = src->fileName;
+  dst->fileOpen = false;
+  return OCI_SUCCESS;
+}
+
+sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) {
+  OCILobLocator* l = AsLob(locp);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !csfrm)
+    return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  *csfrm = l->lobType == SQLT_CLOB ? 1 : 0;
+  return OCI_SUCCESS;
+}
+
+sword OCILobCharSetId(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub2* csid) {
+  OCILobLocator* l = AsLob(locp);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !csid)
+    return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  *csid = l->lobType == SQLT_CLOB ? 31 : 0;  // WE8ISO8859P1
+  return OCI_SUCCESS;
+}
+
+sword OCILobEnableBuffering(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireLob(l);
+    l->buffering = true;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFlushBuffer(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4) {
+  LOB_ARGS(svchp, errhp, locp);
+  return Guard(errhp, [&] {
+    RequireLob(l);
+    if (l->dirty && l->session) {
+      {
+        std::lock_guard<std::mutex> g(dirtyLock);
+        auto it = Dirty().find(l->session);
+        if (it != Dirty().end()) it->second.erase(l);
+      }
+      SendValue(l);
+    }
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobDisableBuffering(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
+  sword s = OCILobFlushBuffer(svchp, errhp, locp, 0);
+  if (s == OCI_SUCCESS) AsLob(locp)->buffering = false;
+  return s;
+}
+
+// ---- Files ----
+
+sword OCILobFileSetName(OCIEnv* envhp, OCIError* errhp, OCILobLocator** filepp, const text* dir_alias,
+                        ub2 d_length, const text* filename, ub2 f_length) {
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !filepp ||
+      !IsHandle(*filepp, OCI_DTYPE_FILE))
+    return OCI_INVALID_HANDLE;
+  return Guard(errhp, [&] {
+    OCILobLocator* l = *filepp;
+    std::string dir = dir_alias ? std::string(reinterpret_cast<const char*>(dir_alias), d_length) : "";
+    std::string name = filename ? std::string(reinterpret_cast<const char*>(filename), f_length) : "";
+    if (dir.empty() || name.empty() || name.find('/') != std::string::npos ||
+        dir.find('/') != std::string::npos || name == ".." || dir == "..")
+      throw MakeError(22285, "non-existent directory or file for FILEOPEN operation");
+    l->init = true;
+    l->lobType = SQLT_BFILEE;
+    l->temporary = false;
+    l->directory = dir;
+    l->fileName = name;
+    l->fileOpen = false;
+    l->data.clear();
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFileGetName(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* filep, text* dir_alias,
+                        ub2* d_length, text* filename, ub2* f_length) {
+  OCILobLocator* l = AsLob(filep);
+  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !d_length || !f_length)
+    return OCI_INVALID_HANDLE;
+  return Guard(errhp, [&] {
+    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    if (l->directory.size() > *d_length || l->fileName.size() > *f_length || !dir_alias || !filename)
+      throw MakeError(24801, "illegal parameter value in OCI lob function");
+    std::memcpy(dir_alias, l->directory.data(), l->directory.size());
+    std::memcpy(filename, l->fileName.data(), l->fileName.size());
+    *d_length = static_cast<ub2>(l->directory.size());
+    *f_length = static_cast<ub2>(l->fileName.size());
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFileOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, ub1 mode) {
+  LOB_ARGS(svchp, errhp, filep);
+  return Guard(errhp, [&] {
+    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    if (mode != OCI_FILE_READONLY)
+      throw MakeError(22286, "insufficient privileges on file or directory to perform FILEOPEN operation");
+    LoadFile(svchp, l);
+    l->fileOpen = true;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep) {
+  LOB_ARGS(svchp, errhp, filep);
+  return Guard(errhp, [&] {
+    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    l->fileOpen = false;
+    l->data.clear();
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFileCloseAll(OCISvcCtx* svchp, OCIError* errhp) {
+  if (!IsHandle(svchp, OCI_HTYPE_SVCCTX) || !IsHandle(errhp, OCI_HTYPE_ERROR)) return OCI_INVALID_HANDLE;
+  ClearError(errhp);
+  std::lock_guard<std::mutex> g(svchp->env->lock);
+  for (HandleBase* h : svchp->env->children)
+    if (OCILobLocator* l = AsLob(h)) {
+      l->fileOpen = false;
+      if (l->lobType == SQLT_BFILEE) l->data.clear();
+    }
+  return OCI_SUCCESS;
+}
+
+sword OCILobFileIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag) {
+  LOB_ARGS(svchp, errhp, filep);
+  return Guard(errhp, [&] {
+    if (!flag || !l->init || l->lobType != SQLT_BFILEE)
+      throw MakeError(22275, "invalid LOB locator specified");
+    *flag = l->fileOpen;
+    return OCI_SUCCESS;
+  });
+}
+
+sword OCILobFileExists(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag) {
+  LOB_ARGS(svchp, errhp, filep);
+  return Guard(errhp, [&] {
+    if (!flag || !l->init || l->lobType != SQLT_BFILEE)
+      throw MakeError(22275, "invalid LOB locator specified");
+    *flag = FileExists(BfilePath(RequireSvc(svchp), l));
+    return OCI_SUCCESS;
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,376 @@
+// Timestamps and LOB locators against the simulated instance: variables, columns, the stream over a
+// LOB, temporary LOBs, persistent LOBs written through a locked row, and BFILEs.
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "oracle/OracleCI.h"
+#include "oracle/OracleObjects.h"
+#include "oracle/OracleTypes.h"
+#include "platform/rtl/SysUtils.h"
+#include "tests/oracle/QueryTestSupport.h"
+
+namespace {
+
+class OracleLobTest : public SimInstanceTest {
+ protected:
+  void SetUp() override {
+    SimInstanceTest::SetUp();
+    session_ = Connect(false);
+  }
+  void TearDown() override {
+    session_.reset();
+    SimInstanceTest::TearDown();
+  }
+  TOracleSession* S() { return session_.get(); }
+
+  // Writes `data` into the LOB in pieces of `piece` bytes.
+  static void WriteInPieces(TLOBLocator* lob, const std::string& data, size_t piece) {
+    for (size_t at = 0; at < data.size(); at += piece)
+      ASSERT_EQ(lob->Write(data.data() + at, static_cast<int64_t>(std::min(piece, data.size() - at))),
+                static_cast<int64_t>(std::min(piece, data.size() - at)));
+  }
+  static std::string ReadInPieces(TLOBLocator* lob, size_t piece) {
+    std::string out, buf(piece, '\0');
+    lob->SetPosition(0);
+    for (;;) {
+      int64_t n = lob->Read(buf.data(), static_cast<int64_t>(piece));
+      if (n <= 0) break;
+      out.append(buf.data(), static_cast<size_t>(n));
+    }
+    return out;
+  }
+
+  std::unique_ptr<TOracleSession> session_;
+};
+
+// ---- Timestamps ------------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, TimestampColumnsKeepFractionsAndZones) {
+  Run(S(),
+      "create table ts_t (id number, a timestamp(9), b timestamp with time zone, "
+      "c timestamp with local time zone)");
+  auto ins = Query(S(), "insert into ts_t values (1, :a, :b, :c)");
+  ins->DeclareVariable("a", otTimestamp);
+  ins->DeclareVariable("b", otTimestampTZ);
+  ins->DeclareVariable("c", otTimestampLTZ);
+  TOracleTimestamp a(S(), otTimestamp), c(S(), otTimestampLTZ);
+  EXPECT_TRUE(a.IsNull());
+  a.SetComponents(2024, 2, 29, 23, 59, 58, 123456789);
+  EXPECT_FALSE(a.IsNull());
+  c.SetAsDateTime(EncodeDateTime(2001, 1, 2, 3, 4, 5, 678));
+  ins->SetComplexVariable("a", &a);
+  ins->SetVariable("b", TVariant::FromDate(EncodeDateTime(1999, 12, 31, 12, 0, 0, 250)));
+  ins->SetComplexVariable("c", &c);
+  ins->Execute();
+  // A zone given in the text is kept by WITH TIME ZONE and removed (into UTC) by LOCAL TIME ZONE.
+  Run(S(), "insert into ts_t values (2, null, '2024-05-01 10:00:00.5 +05:30', '2024-05-01 10:00:00 +02:00')");
+
+  auto q = Query(S(), "select a, b, c from ts_t order by id");
+  q->Execute();
+  EXPECT_EQ(q->FieldType(0), otTimestamp);
+  EXPECT_EQ(q->FieldType(1), otTimestampTZ);
+  EXPECT_EQ(q->FieldType(2), otTimestampLTZ);
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", q->FieldAsDate(0)), "2024-02-29 23:59:58.123");
+  auto* ta = static_cast<TOracleTimestamp*>(q->FieldData(0)->columnObject.get());
+  auto* tb = static_cast<TOracleTimestamp*>(q->FieldData(1)->columnObject.get());
+  auto* tc = static_cast<TOracleTimestamp*>(q->FieldData(2)->columnObject.get());
+  ub4 fraction = 0;
+  ub1 h, m, sec;
+  ASSERT_EQ(OCI.OCIDateTimeGetTime(S()->EnvironmentHandle(), S()->ErrorHandle(), ta->Descriptor(), &h, &m,
+                                   &sec, &fraction),
+            OCI_SUCCESS);
+  EXPECT_EQ(fraction, 123456789u);
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", ta->AsDateTime()), "2024-02-29 23:59:58.123");
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", tb->AsDateTime()), "1999-12-31 12:00:00.250");
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", tc->AsDateTime()), "2001-01-02 03:04:05.678");
+  q->Next();
+  ASSERT_FALSE(q->Eof());
+  EXPECT_TRUE(ta->IsNull());
+  EXPECT_EQ(ta->AsDateTime(), 0);
+  text buf[64];
+  ub4 size = sizeof buf;
+  ASSERT_EQ(OCI.OCIDateTimeToText(S()->EnvironmentHandle(), S()->ErrorHandle(), tb->Descriptor(),
+                                  reinterpret_cast<const text*>("YYYY-MM-DD HH24:MI:SS.FF3 TZR"), 29, 0,
+                                  nullptr, 0, &size, buf),
+            OCI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), size), "2024-05-01 10:00:00.500 +05:30");
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", tc->AsDateTime()), "2024-05-01 08:00:00");
+  q->Next();
+  EXPECT_TRUE(q->Eof());
+}
+
+TEST_F(OracleLobTest, TimestampVariablesComeBackFromPlSql) {
+  // A date-time given to a timestamp variable goes in through a timestamp the query makes, and
+  // the value comes back the same way.
+  auto copy = Query(S(), "begin :o := :i; end;");
+  copy->DeclareVariable("i", otTimestamp);
+  copy->DeclareVariable("o", otTimestamp);
+  copy->SetVariable("i", TVariant::FromDate(EncodeDateTime(2010, 6, 7, 8, 9, 10, 500)));
+  copy->Execute();
+  TVariant out = copy->GetVariable("o");
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", out.AsDateTime()), "2010-06-07 08:09:10.500");
+}
+
+TEST_F(OracleLobTest, TimestampNeedsAConnectedSession) {
+  TOracleSession offline(nullptr);
+  EXPECT_EQ(Raised([&] { TOracleTimestamp t(&offline, otTimestamp); }),
+            "Can only create TOracleTimestamp instance if Session is connected");
+}
+
+// ---- LOB locators ----------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, LocatorChecksSessionAndType) {
+  TOracleSession offline(nullptr);
+  EXPECT_EQ(Raised([&] { TLOBLocator l(&offline, otCLOB); }), "Not logged on");
+  EXPECT_EQ(Raised([&] { TLOBLocator l(S(), otString); }), "Type must be otCLOB, otBLOB or otBFile");
+  TLOBLocator lob(S(), otCLOB);
+  EXPECT_TRUE(lob.IsNull());
+  EXPECT_EQ(lob.Length(), 0);
+  char c;
+  EXPECT_EQ(lob.Read(&c, 1), 0);
+  // Writing through a locator that points at no LOB is the server's error.
+  EXPECT_EQ(OracleCode([&] { lob.Write("x", 1); }), 22275);
+  auto q = Query(S(), "begin null; end;");
+  q->DeclareVariable("l", otBLOB);
+  EXPECT_EQ(Raised([&] { q->Execute(); }), "LOB variable :L cannot be nil");
+}
+
+TEST_F(OracleLobTest, TenMegabytesRoundTripInPieces) {
+  Run(S(), "create table big (id number, c clob, b blob)");
+  std::mt19937 rng(7);
+  std::string text(10 * 1024 * 1024, ' '), bytes(10 * 1024 * 1024, '\0');
+  for (char& ch : text) ch = static_cast<char>('a' + rng() % 26);
+  for (char& ch : bytes) ch = static_cast<char>(rng() & 0xFF);
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  std::unique_ptr<TLOBLocator> b(TLOBLocator::CreateTemporary(S(), false, otBLOB));
+  EXPECT_TRUE(c->IsTemporary());
+  WriteInPieces(c.get(), text, 32 * 1024);
+  WriteInPieces(b.get(), bytes, 32 * 1024);
+  EXPECT_EQ(c->Length(), static_cast<int64_t>(text.size()));
+  auto ins = Query(S(), "insert into big values (1, :c, :b)");
+  ins->DeclareVariable("c", otCLOB);
+  ins->DeclareVariable("b", otBLOB);
+  ins->SetComplexVariable("c", c.get());
+  ins->SetComplexVariable("b", b.get());
+  ins->Execute();
+  S()->Commit();
+
+  auto sel = Query(S(), "select c, b from big");
+  sel->Execute();
+  ASSERT_FALSE(sel->Eof());
+  auto* rc = static_cast<TLOBLocator*>(sel->LOBField(0));
+  auto* rb = static_cast<TLOBLocator*>(sel->LOBField(1));
+  EXPECT_FALSE(rc->IsTemporary());
+  EXPECT_EQ(rc->Size(), static_cast<int64_t>(text.size()));
+  EXPECT_TRUE(ReadInPieces(rc, 32 * 1024) == text);
+  EXPECT_TRUE(ReadInPieces(rb, 32 * 1024) == bytes);
+}
+
+TEST_F(OracleLobTest, GrowTrimAndSeekFollowTheFillRules) {
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  c->Write("0123456789", 10);
+  c->SetSize(20);
+  EXPECT_EQ(c->AsString(), "0123456789" + std::string(10, ' '));
+  c->SetSize(4);
+  EXPECT_EQ(c->AsString(), "0123");
+  c->SetSize(4);
+  EXPECT_EQ(c->Length(), 4);
+
+  std::unique_ptr<TLOBLocator> b(TLOBLocator::CreateTemporary(S(), true, otBLOB));
+  std::string hundred(100, 'x');
+  b->Write(hundred.data(), 100);
+  EXPECT_EQ(b->Seek(0, soFromEnd), 100);
+  char buf[8];
+  EXPECT_EQ(b->Read(buf, 8), 0);
+  b->SetSize(103);
+  b->SetPosition(100);
+  ASSERT_EQ(b->Read(buf, 8), 3);
+  EXPECT_EQ(std::string(buf, 3), std::string(3, '\0'));
+  // Writing past the end leaves a gap filled like growth.
+  b->Seek(105, soFromBeginning);
+  b->Write("z", 1);
+  EXPECT_EQ(b->Length(), 106);
+  EXPECT_EQ(Raised([&] {
+              OCILobLocator* l = *b->LocatorAddress();
+              if (OCI.OCILobTrim(S()->ServiceContext(), S()->ErrorHandle(), l, 500) != OCI_SUCCESS)
+                RaiseOracleError(S(), S()->ErrorHandle(), nullptr);
+            }).substr(0, 9),
+            "ORA-22926");
+}
+
+TEST_F(OracleLobTest, EraseCopyAppendAndEquality) {
+  OCISvcCtx* svc = S()->ServiceContext();
+  OCIError* err = S()->ErrorHandle();
+  std::unique_ptr<TLOBLocator> a(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  std::unique_ptr<TLOBLocator> b(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  a->Write("Hello, world", 12);
+  b->Write("abc", 3);
+  OCILobLocator* la = *a->LocatorAddress();
+  OCILobLocator* lb = *b->LocatorAddress();
+  ub4 amount = 5;
+  ASSERT_EQ(OCI.OCILobErase(svc, err, la, &amount, 3), OCI_SUCCESS);
+  EXPECT_EQ(amount, 5u);
+  EXPECT_EQ(a->AsString(), "He     world");
+  amount = 100;  // beyond the end: only what is there
+  ASSERT_EQ(OCI.OCILobErase(svc, err, la, &amount, 11), OCI_SUCCESS);
+  EXPECT_EQ(amount, 2u);
+  ASSERT_EQ(OCI.OCILobCopy(svc, err, la, lb, 2, 3, 2), OCI_SUCCESS);  // "bc" at offset 3
+  EXPECT_EQ(a->AsString(), "Hebc   wor  ");
+  ASSERT_EQ(OCI.OCILobCopy(svc, err, lb, la, 2, 6, 1), OCI_SUCCESS);  // past the end: blanks between
+  EXPECT_EQ(b->AsString(), "abc  He");
+  ASSERT_EQ(OCI.OCILobAppend(svc, err, lb, lb), OCI_SUCCESS);
+  EXPECT_EQ(b->AsString(), "abc  Heabc  He");
+  boolean equal = 1;
+  ASSERT_EQ(OCI.OCILobIsEqual(S()->EnvironmentHandle(), la, lb, &equal), OCI_SUCCESS);
+  EXPECT_FALSE(equal);
+  ASSERT_EQ(OCI.OCILobIsEqual(S()->EnvironmentHandle(), la, la, &equal), OCI_SUCCESS);
+  EXPECT_TRUE(equal);
+  // A BLOB and a CLOB do not mix.
+  std::unique_ptr<TLOBLocator> bin(TLOBLocator::CreateTemporary(S(), true, otBLOB));
+  EXPECT_EQ(OCI.OCILobAppend(svc, err, la, *bin->LocatorAddress()), OCI_ERROR);
+  // A freed temporary LOB is no LOB any more.
+  ASSERT_EQ(OCI.OCILobFreeTemporary(svc, err, lb), OCI_SUCCESS);
+  EXPECT_TRUE(b->IsNull());
+  EXPECT_EQ(OCI.OCILobFreeTemporary(svc, err, lb), OCI_ERROR);
+}
+
+TEST_F(OracleLobTest, PersistentLobIsWrittenThroughTheLockedRow) {
+  Run(S(), "create table docs (id number primary key, body clob)");
+  Run(S(), "insert into docs values (1, empty_clob())");
+  Run(S(), "insert into docs values (2, null)");
+  S()->Commit();
+  {
+    auto q = Query(S(), "select body from docs where id = 1");
+    q->Execute();
+    auto* lob = static_cast<TLOBLocator*>(q->LOBField(0));
+    EXPECT_FALSE(lob->IsNull());
+    EXPECT_EQ(lob->Length(), 0);
+    EXPECT_EQ(OracleCode([&] { lob->Write("x", 1); }), 22920);  // the row is not locked
+  }
+  {
+    auto q = Query(S(), "select body from docs where id = 1 for update");
+    q->Execute();
+    auto* lob = static_cast<TLOBLocator*>(q->LOBField(0));
+    lob->Write("first line", 10);
+    lob->SetSize(5);
+    lob->Seek(0, soFromEnd);
+    lob->Write(" and more", 9);
+  }
+  // The session's next statement sees what was written.
+  auto check = Query(S(), "select body, id from docs order by id");
+  check->Execute();
+  EXPECT_EQ(static_cast<TLOBLocator*>(check->LOBField(0))->AsString(), "first and more");
+  check->Next();
+  EXPECT_TRUE(static_cast<TLOBLocator*>(check->LOBField(0))->IsNull());
+  S()->Commit();
+  auto other = Connect(false);
+  auto seen = Query(other.get(), "select body from docs where id = 1");
+  seen->Execute();
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "first and more");
+}
+
+TEST_F(OracleLobTest, BufferedWritesWaitForTheFlush) {
+  Run(S(), "create table buf (id number, b blob)");
+  Run(S(), "insert into buf values (1, empty_blob())");
+  auto q = Query(S(), "select b from buf for update");
+  q->Execute();
+  auto* lob = static_cast<TLOBLocator*>(q->LOBField(0));
+  OCILobLocator* l = *lob->LocatorAddress();
+  ASSERT_EQ(OCI.OCILobEnableBuffering(S()->ServiceContext(), S()->ErrorHandle(), l), OCI_SUCCESS);
+  lob->Write("\x01\x02\x03", 3);
+  auto len = [&] {
+    auto c = Query(S(), "select b from buf");
+    c->Execute();
+    return static_cast<TLOBLocator*>(c->LOBField(0))->Length();
+  };
+  EXPECT_EQ(len(), 0);  // still the empty LOB on the server
+  ASSERT_EQ(OCI.OCILobFlushBuffer(S()->ServiceContext(), S()->ErrorHandle(), l, 0), OCI_SUCCESS);
+  EXPECT_EQ(len(), 3);
+  ASSERT_EQ(OCI.OCILobDisableBuffering(S()->ServiceContext(), S()->ErrorHandle(), l), OCI_SUCCESS);
+}
+
+TEST_F(OracleLobTest, BfileReadsAFileOfTheInstanceDirectory) {
+  std::filesystem::path folder = std::string(getenv("TALVIK_SIM_DB")) + ".dir/DOCS";
+  std::filesystem::create_directories(folder);
+  {
+    std::ofstream f(folder / "readme.txt", std::ios::binary);
+    f << "file contents\n";
+  }
+  OCIEnv* env = S()->EnvironmentHandle();
+  OCISvcCtx* svc = S()->ServiceContext();
+  OCIError* err = S()->ErrorHandle();
+  TLOBLocator file(S(), otBFile);
+  OCILobLocator* l = *file.LocatorAddress();
+  ASSERT_EQ(OCI.OCILobFileSetName(env, err, &l, reinterpret_cast<const text*>("DOCS"), 4,
+                                  reinterpret_cast<const text*>("readme.txt"), 10),
+            OCI_SUCCESS);
+  boolean exists = 0;
+  ASSERT_EQ(OCI.OCILobFileExists(svc, err, l, &exists), OCI_SUCCESS);
+  EXPECT_TRUE(exists);
+  EXPECT_FALSE(file.FileIsOpen());
+  EXPECT_EQ(file.Length(), 14);
+  EXPECT_EQ(file.AsString(), "file contents\n");  // opened on demand
+  EXPECT_TRUE(file.FileIsOpen());
+  file.CloseFile();
+  EXPECT_FALSE(file.FileIsOpen());
+  text dir[30], name[30];
+  ub2 dl = 30, nl = 30;
+  ASSERT_EQ(OCI.OCILobFileGetName(env, err, l, dir, &dl, name, &nl), OCI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name), nl), "readme.txt");
+  // Files are read only, and a missing file fails when opened.
+  EXPECT_EQ(OracleCode([&] { file.Write("x", 1); }), 22286);
+  ASSERT_EQ(OCI.OCILobFileSetName(env, err, &l, reinterpret_cast<const text*>("DOCS"), 4,
+                                  reinterpret_cast<const text*>("missing"), 7),
+            OCI_SUCCESS);
+  ASSERT_EQ(OCI.OCILobFileExists(svc, err, l, &exists), OCI_SUCCESS);
+  EXPECT_FALSE(exists);
+  char c;
+  EXPECT_EQ(OracleCode([&] { file.Read(&c, 1); }), 22288);
+  EXPECT_EQ(OCI.OCILobFileSetName(env, err, &l, reinterpret_cast<const text*>("DOCS"), 4,
+                                  reinterpret_cast<const text*>("../x"), 4),
+            OCI_ERROR);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Cursor variables ------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, CursorVariableIsFetchedAsAQuery) {
+  Run(S(), "create table cv (n number, s varchar2(10))");
+  Run(S(), "insert into cv values (1, 'one')");
+  Run(S(), "insert into cv values (2, 'two')");
+  Run(S(), "insert into cv values (3, 'three')");
+  auto block =
+      Query(S(),
+            "declare lim number := 2; begin open :c for select n, s from cv where n >= :low and n <= lim "
+            "order by n; end;");
+  block->DeclareVariable("c", otCursor);
+  block->DeclareVariable("low", otInteger);
+  TOracleQuery target(nullptr);
+  target.SetSession(S());
+  block->SetComplexVariable("c", &target);
+  block->SetVariable("low", 1);
+  block->Execute();
+  target.Execute();
+  ASSERT_EQ(target.FieldCount(), 2);
+  std::vector<std::string> rows;
+  for (; !target.Eof(); target.Next())
+    rows.push_back(target.FieldAsString(0) + ":" + target.FieldAsString(1));
+  EXPECT_EQ(rows, (std::vector<std::string>{"1:one", "2:two"}));
+  // Run again with another bound value: the same query object gets a fresh cursor.
+  block->SetVariable("low", 2);
+  block->Execute();
+  target.Execute();
+  ASSERT_FALSE(target.Eof());
+  EXPECT_EQ(target.FieldAsString(1), "two");
+  target.Next();
+  EXPECT_TRUE(target.Eof());
+  auto nil = Query(S(), "begin open :c for select 1 from dual; end;");
+  nil->DeclareVariable("c", otCursor);
+  EXPECT_EQ(Raised([&] { nil->Execute(); }), "Cursor variable :C cannot be nil");
+}
+
+}  // namespace
