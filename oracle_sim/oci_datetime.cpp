@@ -103,8 +103,7 @@ std::string FormatTimestamp(const DateTime& d, const std::string& fmt, int fspre
       flush();
       i += 3;
       out += ZoneText(d.tzMinutes);
-    } else if (std::toupper(static_cast<unsigned char>(fmt[i])) == 'X' &&
-               (i == 0 || !std::isalpha(static_cast<unsigned char>(fmt[i - 1])))) {
+    } else if (std::toupper(static_cast<unsigned char>(fmt[i])) == 'X') {  // the radix character
       flush();
       ++i;
       out += '.';

@@ -93,6 +93,28 @@ void LoadFile(OCISvcCtx* svc, OCILobLocator* l) {
   l->data = os.str();
 }
 
+// The locator of a call made on the environment with one output, or nullptr for bad arguments.
+template <typename T>
+OCILobLocator* EnvCallLob(OCIEnv* env, OCIError* err, const OCILobLocator* loc, T* out) {
+  OCILobLocator* l = AsLob(loc);
+  if (!IsHandle(env, OCI_HTYPE_ENV) || !IsHandle(err, OCI_HTYPE_ERROR) || !l || !out) return nullptr;
+  ClearError(err);
+  return l;
+}
+
+OCILobLocator* RequireFile(OCILobLocator* l) {
+  if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+  return l;
+}
+
+// Takes the locator off its session's list of pending writes.
+void Undirty(OCILobLocator* l) {
+  std::lock_guard<std::mutex> g(dirtyLock);
+  if (!l->session) return;
+  auto it = Dirty().find(l->session);
+  if (it != Dirty().end()) it->second.erase(l);
+}
+
 OCISvcCtx* RequireSvc(OCISvcCtx* svc) {
   if (!svc->Engine()) throw MakeError(1012, "not logged on");
   return svc;
@@ -176,13 +198,7 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   if (v.kind == Value::Date || v.kind == Value::Int || v.kind == Value::Real) {
     if (dty != SQLT_CLOB) throw MakeError(932, "inconsistent datatypes");
   }
-  {
-    std::lock_guard<std::mutex> g(dirtyLock);
-    if (l->session) {
-      auto it = Dirty().find(l->session);
-      if (it != Dirty().end()) it->second.erase(l);
-    }
-  }
+  Undirty(l);
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
@@ -257,20 +273,16 @@ sword OCILobFreeTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp
 }
 
 sword OCILobIsTemporary(OCIEnv* envhp, OCIError* errhp, OCILobLocator* locp, boolean* is_temporary) {
-  OCILobLocator* l = AsLob(locp);
-  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !is_temporary)
-    return OCI_INVALID_HANDLE;
-  ClearError(errhp);
+  OCILobLocator* l = EnvCallLob(envhp, errhp, locp, is_temporary);
+  if (!l) return OCI_INVALID_HANDLE;
   *is_temporary = l->init && l->temporary;
   return OCI_SUCCESS;
 }
 
 sword OCILobLocatorIsInit(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp,
                           boolean* is_initialized) {
-  OCILobLocator* l = AsLob(locp);
-  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !is_initialized)
-    return OCI_INVALID_HANDLE;
-  ClearError(errhp);
+  OCILobLocator* l = EnvCallLob(envhp, errhp, locp, is_initialized);
+  if (!l) return OCI_INVALID_HANDLE;
   *is_initialized = l->init;
   return OCI_SUCCESS;
 }
@@ -469,13 +481,7 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
   if (!dst) return OCI_INVALID_HANDLE;
   ClearError(errhp);
   if (dst == src) return OCI_SUCCESS;
-  {
-    std::lock_guard<std::mutex> g(dirtyLock);
-    if (dst->session) {
-      auto it = Dirty().find(dst->session);
-      if (it != Dirty().end()) it->second.erase(dst);
-    }
-  }
+  Undirty(dst);
   // A temporary LOB is copied into a temporary LOB of its own; a persistent one points at the row.
   dst->init = src->init;
   dst->lobType = src->lobType;
@@ -496,19 +502,15 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
 }
 
 sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm) {
-  OCILobLocator* l = AsLob(locp);
-  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !csfrm)
-    return OCI_INVALID_HANDLE;
-  ClearError(errhp);
+  OCILobLocator* l = EnvCallLob(envhp, errhp, locp, csfrm);
+  if (!l) return OCI_INVALID_HANDLE;
   *csfrm = l->lobType == SQLT_CLOB ? 1 : 0;
   return OCI_SUCCESS;
 }
 
 sword OCILobCharSetId(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub2* csid) {
-  OCILobLocator* l = AsLob(locp);
-  if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !csid)
-    return OCI_INVALID_HANDLE;
-  ClearError(errhp);
+  OCILobLocator* l = EnvCallLob(envhp, errhp, locp, csid);
+  if (!l) return OCI_INVALID_HANDLE;
   *csid = l->lobType == SQLT_CLOB ? 31 : 0;  // WE8ISO8859P1
   return OCI_SUCCESS;
 }
@@ -527,11 +529,7 @@ sword OCILobFlushBuffer(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, 
   return Guard(errhp, [&] {
     RequireLob(l);
     if (l->dirty && l->session) {
-      {
-        std::lock_guard<std::mutex> g(dirtyLock);
-        auto it = Dirty().find(l->session);
-        if (it != Dirty().end()) it->second.erase(l);
-      }
+      Undirty(l);
       SendValue(l);
     }
     return OCI_SUCCESS;
@@ -575,7 +573,7 @@ sword OCILobFileGetName(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* fil
   if (!IsHandle(envhp, OCI_HTYPE_ENV) || !IsHandle(errhp, OCI_HTYPE_ERROR) || !l || !d_length || !f_length)
     return OCI_INVALID_HANDLE;
   return Guard(errhp, [&] {
-    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    RequireFile(l);
     if (l->directory.size() > *d_length || l->fileName.size() > *f_length || !dir_alias || !filename)
       throw MakeError(24801, "illegal parameter value in OCI lob function");
     std::memcpy(dir_alias, l->directory.data(), l->directory.size());
@@ -589,7 +587,7 @@ sword OCILobFileGetName(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* fil
 sword OCILobFileOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, ub1 mode) {
   LOB_ARGS(svchp, errhp, filep);
   return Guard(errhp, [&] {
-    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    RequireFile(l);
     if (mode != OCI_FILE_READONLY)
       throw MakeError(22286, "insufficient privileges on file or directory to perform FILEOPEN operation");
     LoadFile(svchp, l);
@@ -601,7 +599,7 @@ sword OCILobFileOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, ub
 sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep) {
   LOB_ARGS(svchp, errhp, filep);
   return Guard(errhp, [&] {
-    if (!l->init || l->lobType != SQLT_BFILEE) throw MakeError(22275, "invalid LOB locator specified");
+    RequireFile(l);
     l->fileOpen = false;
     l->data.clear();
     return OCI_SUCCESS;
@@ -623,8 +621,8 @@ sword OCILobFileCloseAll(OCISvcCtx* svchp, OCIError* errhp) {
 sword OCILobFileIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag) {
   LOB_ARGS(svchp, errhp, filep);
   return Guard(errhp, [&] {
-    if (!flag || !l->init || l->lobType != SQLT_BFILEE)
-      throw MakeError(22275, "invalid LOB locator specified");
+    if (!flag) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    RequireFile(l);
     *flag = l->fileOpen;
     return OCI_SUCCESS;
   });
@@ -633,8 +631,8 @@ sword OCILobFileIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, 
 sword OCILobFileExists(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag) {
   LOB_ARGS(svchp, errhp, filep);
   return Guard(errhp, [&] {
-    if (!flag || !l->init || l->lobType != SQLT_BFILEE)
-      throw MakeError(22275, "invalid LOB locator specified");
+    if (!flag) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    RequireFile(l);
     *flag = FileExists(BfilePath(RequireSvc(svchp), l));
     return OCI_SUCCESS;
   });

@@ -1,5 +1,6 @@
 // Timestamps and LOB locators against the simulated instance: variables, columns, the stream over a
 // LOB, temporary LOBs, persistent LOBs written through a locked row, and BFILEs.
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -371,6 +372,71 @@ TEST_F(OracleLobTest, CursorVariableIsFetchedAsAQuery) {
   auto nil = Query(S(), "begin open :c for select 1 from dual; end;");
   nil->DeclareVariable("c", otCursor);
   EXPECT_EQ(Raised([&] { nil->Execute(); }), "Cursor variable :C cannot be nil");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OracleLobTest, FieldReadsLobAndTimestampColumnsWhole) {
+  Run(S(), "create table fv (c clob, b blob, t timestamp)");
+  Run(S(), "insert into fv values ('some text', hextoraw('00FF10'), '2022-03-04 05:06:07.25')");
+  Run(S(), "insert into fv values (empty_clob(), empty_blob(), null)");
+  auto q = Query(S(), "select c, b, t from fv");
+  q->Execute();
+  EXPECT_EQ(q->Field(0).AsString(), "some text");
+  EXPECT_EQ(q->FieldAsString(0), "some text");
+  TVariant bytes = q->Field(1);
+  ASSERT_TRUE(VarIsArray(bytes));
+  EXPECT_EQ(bytes.Bytes(), std::string("\x00\xFF\x10", 3));
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", q->Field(2).AsDateTime()), "2022-03-04 05:06:07.250");
+  EXPECT_EQ(q->FieldAsString(2), FormatDateTime("ddddd tt", q->FieldAsDate(2)));
+  q->Next();
+  // An empty LOB reads as no value, like a null one.
+  EXPECT_TRUE(VarIsEmpty(q->Field(0)));
+  EXPECT_TRUE(VarIsEmpty(q->Field(1)));
+  EXPECT_TRUE(VarIsEmpty(q->Field(2)));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OracleLobTest, TimestampCallsCheckTheirArguments) {
+  OCIEnv* env = S()->EnvironmentHandle();
+  OCIError* err = S()->ErrorHandle();
+  TOracleTimestamp t(S(), otTimestampTZ);
+  // Invalid dates and zones are the server's errors; the object stays as it was.
+  EXPECT_EQ(OracleCode([&] { t.SetComponents(2023, 2, 29, 0, 0, 0, 0); }), 1858);
+  EXPECT_TRUE(t.IsNull());
+  EXPECT_EQ(OCI.OCIDateTimeConstruct(env, err, t.Descriptor(), 2023, 1, 1, 0, 0, 0, 0,
+                                     reinterpret_cast<text*>(const_cast<char*>("+25:00")), 6),
+            OCI_ERROR);
+  ASSERT_EQ(OCI.OCIDateTimeConstruct(env, err, t.Descriptor(), 2023, 1, 1, 12, 30, 0, 5000,
+                                     reinterpret_cast<text*>(const_cast<char*>("-03:30")), 6),
+            OCI_SUCCESS);
+  TOracleTimestamp copy(S(), otTimestamp);
+  ASSERT_EQ(OCI.OCIDateTimeAssign(env, err, t.Descriptor(), copy.Descriptor()), OCI_SUCCESS);
+  text buf[64];
+  ub4 size = sizeof buf;
+  ASSERT_EQ(OCI.OCIDateTimeToText(env, err, copy.Descriptor(), nullptr, 0, 6, nullptr, 0, &size, buf),
+            OCI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), size), "01-JAN-23 12.30.00.000005 PM");  // no zone kept
+  size = 5;
+  EXPECT_EQ(OCI.OCIDateTimeToText(env, err, copy.Descriptor(), nullptr, 0, 6, nullptr, 0, &size, buf),
+            OCI_ERROR);
+  const char* iso = "2001-02-03 04:05:06.7 +01:00";
+  ASSERT_EQ(OCI.OCIDateTimeFromText(env, err, reinterpret_cast<const text*>(iso), std::strlen(iso), nullptr,
+                                    0, nullptr, 0, t.Descriptor()),
+            OCI_SUCCESS);
+  size = sizeof buf;
+  ASSERT_EQ(OCI.OCIDateTimeToText(env, err, t.Descriptor(), reinterpret_cast<const text*>("YYYY TZH:TZM FF2"),
+                                  16, 0, nullptr, 0, &size, buf),
+            OCI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), size), "2001 +01:00 70");
+  // A descriptor that is gone is reported as an invalid handle.
+  t.Attach(nullptr, false, true, otTimestamp);
+  EXPECT_EQ(Raised([&] { t.SetComponents(2000, 1, 1, 0, 0, 0, 0); }), "TOracleTimestamp: Invalid handle");
 }
 
 }  // namespace
