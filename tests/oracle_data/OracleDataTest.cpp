@@ -447,3 +447,21 @@ TEST_F(OracleDataTest, LobStreamReadsTheRecordsValueWithinBounds) {
   ds->Next();
   EXPECT_TRUE(txt->IsNull()) << "a LOB value of size 0 reads as null";
 }
+
+TEST_F(OracleDataTest, ClobAndBlobColumnsReadThroughFields) {
+  Run(session.get(), "create table docs (id number(9), body clob, data blob)");
+  Run(session.get(), "insert into docs values (1, 'a clob text', hextoraw('00FF10'))");
+  Run(session.get(), "insert into docs values (2, null, null)");
+  auto ds = DataSet("select id, body, data from docs order by id");
+  ds->Open();
+  EXPECT_EQ(ds->FieldByName("BODY")->DataType(), ftOraClob);
+  EXPECT_EQ(ds->FieldByName("DATA")->DataType(), ftOraBlob);
+  EXPECT_EQ(ds->FieldByName("BODY")->AsString(), "a clob text");
+  EXPECT_EQ(ds->FieldByName("DATA")->AsString(), std::string("\x00\xff\x10", 3));
+  ds->Next();
+  EXPECT_TRUE(ds->FieldByName("BODY")->IsNull());
+  EXPECT_TRUE(ds->FieldByName("DATA")->IsNull());
+  ds->SetFilter("body = 'a clob text'");
+  ds->SetFiltered(true);
+  EXPECT_EQ(ds->RecordCount(), 1);
+}
