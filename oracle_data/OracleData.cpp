@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
 #include "platform/rtl/SysUtils.h"
@@ -384,6 +385,8 @@ void TOracleDataSet::InternalOpen() {
     lastMasterId_ = -1;
     firstOpen_ = true;
     ComputeRecordSize();
+    TOracleSession* s = Session();
+    if (rowIdIndex_ >= 0 && ((s && s->ODBCMode()) || !Trim(uniqueFields_).empty())) DetermineUniqueFields();
     store_ = std::make_unique<TRecordDataList>(this, unidirectional_);
     ParseFilter();
     ExecuteAndFill();
@@ -417,6 +420,7 @@ void TOracleDataSet::InternalClose() {
   }
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
+  dmlQuery_.reset();
 }
 
 void TOracleDataSet::InternalHandleException() {
@@ -491,8 +495,13 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
         case otLongRaw:
           bytes = q->LongFieldValue(col);
           break;
+        case otCLOB:
+        case otBLOB:
+          if (auto* lob = dynamic_cast<TLOBLocator*>(q->LOBField(col)); lob && !lob->IsNull())
+            bytes = lob->AsString();
+          break;
         default:
-          // LOB locators are read by the LOB layer; until then such values read as null.
+          // BFILE and object values are not read into the record: they read as null.
           break;
       }
       Decompress(f, bytes);

@@ -268,9 +268,12 @@ class TColumnExpression : public TExpression {
   const std::string& ColumnName() const { return columnName_; }
 
  private:
+  // The field, looked up on first use (the expression lives only while the dataset is open, and
+  // an open dataset's fields do not change).
   TField* Field() const;
   TOracleDataSet* dataSet_;
   std::string columnName_;
+  mutable TField* field_ = nullptr;
 };
 
 // The dictionary switches the dataset consults.
@@ -428,6 +431,18 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // ---- SQL analysis ----
   virtual void DetermineUpdatingTable(std::string& Name);
   virtual void UpdatingTableQualifier(std::string& Text);
+  // Splits Name into owner and table: "OWNER.TABLE" directly, else by asking the server (the user's
+  // tables, views and synonyms, then public synonyms); both empty when not found.
+  virtual void ResolveTableName(const std::string& Name, std::string& Owner, std::string& Table);
+  // The unique key used to find a row's ROWID: the UniqueFields, else the updating table's primary
+  // or unique key when all its columns are fields.
+  virtual void DetermineUniqueFields();
+  const std::vector<std::string>& UniqueFieldList() const { return uniqueFieldList_; }
+  // The ROWID of the row whose key equals the current record's key values (old values with
+  // UseOldValues); empty without a key.
+  std::string RowIdByKey(bool UseOldValues);
+  // The query of generated statements, created on first use.
+  TOracleQuery* DMLQuery();
 
   // ---- Searching ----
   bool SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options);
@@ -536,6 +551,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // Search support.
   struct SearchKey;
   uint8_t* lastFound_ = nullptr;
+  std::vector<std::string> uniqueFieldList_;
+  std::unique_ptr<TOracleQuery> dmlQuery_;
 
   std::unique_ptr<TOracleQuery> mainQuery_;
   std::unique_ptr<TOracleQuery> ownedCursorQuery_;

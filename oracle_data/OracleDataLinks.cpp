@@ -377,6 +377,140 @@ void TOracleDataSet::UpdatingTableQualifier(std::string& Text) {
   Text = ident;
 }
 
+TOracleQuery* TOracleDataSet::DMLQuery() {
+  if (!dmlQuery_) {
+    dmlQuery_ = std::make_unique<TOracleQuery>(nullptr);
+    dmlQuery_->SetName("DMLQuery");
+    dmlQuery_->SetReadBuffer(2);
+  }
+  dmlQuery_->SetSession(Session());
+  return dmlQuery_.get();
+}
+
+void TOracleDataSet::ResolveTableName(const std::string& Name, std::string& Owner, std::string& Table) {
+  const size_t dot = Name.find('.');
+  if (dot != std::string::npos) {
+    Owner = UpperCase(Name.substr(0, dot));
+    Table = UpperCase(Name.substr(dot + 1));
+    return;
+  }
+  TOracleQuery* q = DMLQuery();
+  q->Clear();
+  q->DeleteVariables();
+  q->SQL()->SetText(
+      "begin\n"
+      "  begin\n"
+      "    select user, table_name into :table_owner, :table_name\n"
+      "      from sys.user_tables where table_name = :name;\n"
+      "  exception when no_data_found then\n"
+      "    begin\n"
+      "      select user, view_name into :table_owner, :table_name\n"
+      "        from sys.user_views where view_name = :name;\n"
+      "    exception when no_data_found then\n"
+      "      begin\n"
+      "        select table_owner, table_name into :table_owner, :table_name\n"
+      "          from sys.user_synonyms where synonym_name = :name;\n"
+      "      exception when no_data_found then\n"
+      "        begin\n"
+      "          select table_owner, table_name into :table_owner, :table_name\n"
+      "            from sys.all_synonyms where owner = 'PUBLIC' and synonym_name = :name;\n"
+      "        exception when no_data_found then\n"
+      "          :table_owner := null; :table_name := null;\n"
+      "        end;\n"
+      "      end;\n"
+      "    end;\n"
+      "  end;\n"
+      "end;");
+  q->DeclareVariable("name", otString);
+  q->DeclareVariable("table_owner", otString);
+  q->DeclareVariable("table_name", otString);
+  q->SetVariable("name", TVariant(UpperCase(Name)));
+  q->Execute();
+  const TVariant owner = q->GetVariable("table_owner"), table = q->GetVariable("table_name");
+  Owner = owner.IsNull() || owner.IsEmpty() ? std::string() : owner.AsString();
+  Table = table.IsNull() || table.IsEmpty() ? std::string() : table.AsString();
+}
+
+void TOracleDataSet::DetermineUniqueFields() {
+  uniqueFieldList_.clear();
+  if (!Trim(uniqueFields_).empty()) {
+    for (TField* f : GetFieldList(uniqueFields_)) uniqueFieldList_.push_back(f->FieldName());
+    return;
+  }
+  std::string name, owner, table;
+  DetermineUpdatingTable(name);
+  if (!name.empty()) ResolveTableName(name, owner, table);
+  if (!table.empty()) {
+    TOracleQuery* q = DMLQuery();
+    q->Clear();
+    q->DeleteVariables();
+    q->DeclareVariable("owner", otString);
+    q->DeclareVariable("table_name", otString);
+    q->SetVariable("owner", TVariant(owner));
+    q->SetVariable("table_name", TVariant(table));
+    q->SQL()->SetText(
+        "select constraint_name from all_constraints\r\nwhere owner = :owner and table_name = :table_name\r\n"
+        "and constraint_type in ('P', 'U')\r\norder by constraint_type");
+    q->Execute();
+    if (!q->Eof()) {
+      const std::string constraint = q->FieldAsString(0);
+      q->DeclareVariable("constraint_name", otString);
+      q->SetVariable("constraint_name", TVariant(constraint));
+      q->SQL()->SetText(
+          "select column_name from all_cons_columns\r\nwhere owner = :owner and table_name = :table_name\r\n"
+          "and constraint_name = :constraint_name\r\norder by position");
+      q->Execute();
+      std::vector<std::string> columns;
+      bool usable = true;
+      for (; !q->Eof(); q->Next()) {
+        const std::string column = q->FieldAsString(0);
+        usable = usable && FindField(column) != nullptr;
+        columns.push_back(column);
+      }
+      if (usable && !columns.empty()) uniqueFieldList_ = columns;
+    }
+  }
+  if (uniqueFieldList_.empty()) DatabaseError("Primary or Unique key columns must be included", this);
+}
+
+std::string TOracleDataSet::RowIdByKey(bool UseOldValues) {
+  if (uniqueFieldList_.empty()) return {};
+  std::vector<TField*> fields;
+  for (const std::string& n : uniqueFieldList_) {
+    TField* f = FindField(n);
+    if (!f) return {};
+    fields.push_back(f);
+  }
+  std::string table;
+  DetermineUpdatingTable(table);
+  TOracleQuery* q = DMLQuery();
+  q->Clear();
+  q->DeleteVariables();
+  std::string sql = "select rowid from\r\n" + table + "\r\nwhere";
+  for (size_t i = 0; i < fields.size(); ++i) {
+    TField* f = fields[i];
+    const TVariant v = UseOldValues ? f->OldValue() : f->Value();
+    const bool text = f->DataType() == ftString || f->DataType() == ftMemo || f->DataType() == ftFixedChar;
+    const std::string column = f->FieldName();
+    sql += "\r\n" + (i ? "and " + column : column);
+    if (v.IsNull() || v.IsEmpty() || (text && v.AsString().empty())) {
+      sql += " is null";
+    } else {
+      sql += " = :" + column;
+      const int type = FieldOracleType(f);
+      q->DeclareVariable(column, type ? type : otString);
+      q->SetVariable(column, v);
+    }
+  }
+  q->SQL()->SetText(sql);
+  q->Execute();
+  if (q->Eof()) throw Exception("Error determining ROWID: no record found");
+  const std::string rowid = q->FieldAsString(0);
+  q->Next();
+  if (!q->Eof()) throw Exception("Error determining ROWID: more than one record found");
+  return rowid;
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Searching
 

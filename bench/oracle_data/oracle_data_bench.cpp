@@ -212,7 +212,7 @@ void BM_FilterEvaluation(benchmark::State& state) {
       ds.SetFiltered(false);
       ds.SetFiltered(true);
     } else {
-      ds.SetFilter(++flip % 2 ? "s2 = 'dept3' and i3 > 10" : "s2 <> 'dept3' and i3 > 10");
+      ds.SetFilter(++flip % 2 ? "(s2 = 'dept3') and (i3 > 10)" : "(s2 <> 'dept3') and (i3 > 10)");
     }
     benchmark::DoNotOptimize(ds.RecordCount());
   }

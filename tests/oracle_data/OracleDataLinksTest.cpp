@@ -407,3 +407,43 @@ TEST_F(MasterDetailTest, NewDetailRecordTakesTheMasterValues) {
   EXPECT_EQ(detail->RecordCount(), 3);
   EXPECT_TRUE(detail->IsNestedTableDetail() == false);
 }
+
+TEST_F(OracleDataTest, TableNamesKeysAndRowIdByKey) {
+  Run(session.get(), "create table staff (empno number(9) primary key, ename varchar2(20), dept number(9))");
+  Run(session.get(), "insert into staff values (1, 'KING', 10)");
+  Run(session.get(), "insert into staff values (2, 'FORD', 10)");
+  Run(session.get(), "insert into staff values (3, null, 20)");
+  auto ds = DataSet("select e.*, rowid from staff e order by empno");
+  std::string owner, table;
+  ds->ResolveTableName("scott.staff", owner, table);
+  EXPECT_EQ(owner + "/" + table, "SCOTT/STAFF");
+  ds->ResolveTableName("staff", owner, table);
+  EXPECT_EQ(owner + "/" + table, "SCOTT/STAFF");
+  ds->ResolveTableName("nosuch", owner, table);
+  EXPECT_EQ(owner + "/" + table, "/");
+
+  ds->Open();
+  ds->DetermineUniqueFields();
+  ASSERT_EQ(ds->UniqueFieldList(), std::vector<std::string>{"EMPNO"});
+  ds->Next();
+  EXPECT_EQ(ds->RowIdByKey(false), ds->RowId());
+  ds->Close();
+
+  ds->SetUniqueFields("DEPT;ENAME");
+  ds->Open();
+  EXPECT_EQ(ds->UniqueFieldList(), (std::vector<std::string>{"DEPT", "ENAME"}));
+  ds->Last();
+  EXPECT_EQ(ds->RowIdByKey(false), ds->RowId()) << "a null key value is searched with 'is null'";
+  ds->Close();
+  ds->SetUniqueFields("DEPT");
+  ds->Open();
+  EXPECT_EQ(Raised([&] { ds->RowIdByKey(false); }), "Error determining ROWID: more than one record found");
+  Run(session.get(), "delete from staff where dept = 10");
+  EXPECT_EQ(Raised([&] { ds->RowIdByKey(false); }), "Error determining ROWID: no record found");
+  ds->Close();
+
+  ds->SetUniqueFields("");
+  ds->SQL()->SetText("select ename, rowid from staff");
+  ds->Open();
+  EXPECT_EQ(Raised([&] { ds->DetermineUniqueFields(); }), "Primary or Unique key columns must be included");
+}
