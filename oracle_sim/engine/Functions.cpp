@@ -779,7 +779,12 @@ void Guard(sqlite3_context* c, F&& f) {
 
 ORA_FN(FnConcat) {
   std::string s;
-  for (int i = 0; i < n; ++i) s += TextOf(v[i]);
+  for (int i = 0; i < n; ++i) {
+    if (sqlite3_value_type(v[i]) == SQLITE_TEXT)  // appended in place, without a copy of its own
+      s.append(reinterpret_cast<const char*>(sqlite3_value_text(v[i])), sqlite3_value_bytes(v[i]));
+    else
+      s += TextOf(v[i]);
+  }
   ResultText(c, s);
 }
 
@@ -816,6 +821,7 @@ bool SameValue(sqlite3_value* a, sqlite3_value* b) {
   return TextOf(a) == TextOf(b);
 }
 
+// The whole of DECODE in one call; statements stored in instance files written earlier still use it.
 ORA_FN(FnDecode) {
   int i = 1;
   for (; i + 1 < n; i += 2) {
@@ -823,6 +829,15 @@ ORA_FN(FnDecode) {
   }
   if (i < n) return sqlite3_result_value(c, v[i]);
   sqlite3_result_null(c);
+}
+
+// DECODE's matching alone: ora_decode_pick(x, s1, ..., sn) is the position (1..n) of the first search
+// value that matches x, 0 when none does. A CASE on it then computes only the chosen result.
+ORA_FN(FnDecodePick) {
+  for (int i = 1; i < n; ++i) {
+    if (SameValue(v[0], v[i])) return sqlite3_result_int(c, i);
+  }
+  sqlite3_result_int(c, 0);
 }
 
 ORA_FN(FnSubstr) {
@@ -890,12 +905,24 @@ ORA_FN(FnLengthB) {
 void Pad(sqlite3_context* c, int n, sqlite3_value** v, bool left) {
   Guard(c, [&] {
     if (AnyNull(n, v)) return sqlite3_result_null(c);
-    auto s = Decode(TextOf(v[0]));
     double w = std::trunc(NumOf(v[1]));
     if (w < 1) return sqlite3_result_null(c);
     if (w > 32767) w = 32767;
     size_t width = static_cast<size_t>(w);
-    auto pad = n > 2 ? Decode(TextOf(v[2])) : std::vector<uint32_t>{' '};
+    std::string text = TextOf(v[0]);
+    std::string padText = n > 2 ? TextOf(v[2]) : std::string(" ");
+    if (padText.empty()) return sqlite3_result_null(c);  // '' is NULL
+    auto ascii = [](const std::string& t) {
+      return std::all_of(t.begin(), t.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+    };
+    if (ascii(text) && ascii(padText)) {  // one byte per character
+      if (text.size() >= width) return ResultText(c, text.substr(0, width));
+      std::string fill;
+      for (size_t i = 0; i < width - text.size(); ++i) fill += padText[i % padText.size()];
+      return ResultText(c, left ? fill + text : text + fill);
+    }
+    auto s = Decode(text);
+    auto pad = Decode(padText);
     if (s.size() >= width) return ResultText(c, Encode(s, 0, width));
     std::vector<uint32_t> fill;
     size_t need = width - s.size();
@@ -1763,6 +1790,7 @@ void RegisterFunctions(sqlite3* db, FunctionEnv* env) {
       {"ora_concat", -1, FnConcat, true},
       {"ora_div", 2, FnDiv, true},
       {"ora_decode", -1, FnDecode, true},
+      {"ora_decode_pick", -1, FnDecodePick, true},
       {"ora_substr", 2, FnSubstr, true},
       {"ora_substr", 3, FnSubstr, true},
       {"ora_instr", -1, FnInstr, true},

@@ -712,26 +712,31 @@ class Tx {
       return call("nullif", a);
     }
     if (f == "DECODE") {
+      // The matching runs once in ora_decode_pick (NULL matches NULL, numbers by value); the CASE on
+      // its answer computes only the result that was chosen.
       if (a.size() < 3) Raise(938, "", e.pos);
-      std::vector<std::string> args = {a[0]};
+      std::vector<std::string> keys = {a[0]};
+      std::string whens;
       SqlType res = SqlType::Unknown();
       int size = 0;
       size_t n = a.size();
       for (size_t i = 1; i + 1 < n; i += 2) {
-        args.push_back(ToComparable(a[i], t[i], t[0]));
+        keys.push_back(ToComparable(a[i], t[i], t[0]));
         if (res.unknown) res = t[i + 1];
-        args.push_back(ToComparable(a[i + 1], t[i + 1], res));
+        whens +=
+            " WHEN " + std::to_string(keys.size() - 1) + " THEN " + ToComparable(a[i + 1], t[i + 1], res);
         size = std::max(size, t[i + 1].unknown ? 0 : t[i + 1].size);
       }
+      std::string otherwise = "NULL";
       if (n % 2 == 0) {
         if (res.unknown) res = t[n - 1];
-        args.push_back(ToComparable(a[n - 1], t[n - 1], res));
+        otherwise = ToComparable(a[n - 1], t[n - 1], res);
         size = std::max(size, t[n - 1].unknown ? 0 : t[n - 1].size);
       }
       if (res.unknown || res.ty == Ty::Char || res.ty == Ty::Varchar2) res = ResultText(size);
       ty = res;
       ty.nullable = true;
-      return call("ora_decode", args);
+      return "(CASE " + call("ora_decode_pick", keys) + whens + " ELSE " + otherwise + " END)";
     }
     if (f == "SUBSTR" || f == "SUBSTRB") {
       Arity(e, 2, 3);

@@ -74,6 +74,11 @@ TEST_F(Translation, DecodeNvlConcatAndEmptyStrings) {
       {"select decode(comm, null, 'none', 0, 'zero', 'some') from emp where empno = 7369", {"none"}},
       {"select decode(5, 1, 'one', 2, 'two') from dual", {""}},
       {"select decode(-2, 0, 'a', -2, 'minus two', 'other') from dual", {"minus two"}},
+      {"select decode(comm, 300, 'three hundred', 'other') from emp where empno = 7369", {"other"}},
+      {"select decode(null, 1, 'one', 'default') from dual", {"default"}},
+      {"select decode(3, 1, 'a', 2, 'b', 3, 'c', 'd') from dual", {"c"}},
+      {"select decode(deptno, '20', 'twenty', 'other') from emp where empno = 7369", {"twenty"}},
+      {"select decode(2.0, 2, 'two', 'other') from dual", {"two"}},
       {"select nvl(comm, -1) from emp where empno = 7369", {"-1"}},
       {"select nvl2(comm, 'y', 'n') from emp where empno = 7499", {"y"}},
       {"select 'a' || null || 'b' from dual", {"ab"}},
@@ -84,6 +89,32 @@ TEST_F(Translation, DecodeNvlConcatAndEmptyStrings) {
       {"select coalesce(null, null, 3) from dual", {"3"}},
       {"select 'Нет' || ' ч. ' from dual", {"Нет ч. "}},
   });
+}
+
+TEST_F(Translation, DecodeComputesOnlyTheChosenResult) {
+  Check({
+      // the division by zero sits in a branch that is not taken
+      {"select decode(empno, 7369, 0, 1 / (empno - 7369)) from emp where empno = 7369", {"0"}},
+      {"select decode(empno, 7369, 1 / (empno - 7369), 0) from emp where empno = 7369", {}, 1476},
+      // subqueries as the compared value and as results
+      {"select decode((select count(*) from dept), 4, 'four', 'other') from dual", {"four"}},
+      {"select decode(1, 2, (select dname from dept where deptno = 10), (select dname from dept where "
+       "deptno = 20)) from dual",
+       {"RESEARCH"}},
+      {"select empno from emp where decode(job, 'PRESIDENT', 1, null, 2, 0) = 1", {"7839"}},
+  });
+  auto c = scott_->Prepare(
+      "select decode(empno, 1, 'ab', 'abcde') d1, decode(empno, 1, sal, 2) d2, decode(empno, 1, null, 'xyz') "
+      "d3, decode(empno, 1, hiredate) d4 from emp");
+  const auto& d = c->Describe();
+  ASSERT_EQ(d.size(), 4u);
+  EXPECT_EQ(d[0].type, oracle_sim::Ty::Varchar2);
+  EXPECT_EQ(d[0].size, 5);
+  EXPECT_EQ(d[1].type, oracle_sim::Ty::Number);
+  EXPECT_EQ(d[2].type, oracle_sim::Ty::Varchar2);
+  EXPECT_EQ(d[2].size, 3);
+  EXPECT_EQ(d[3].type, oracle_sim::Ty::Date);
+  for (auto& col : d) EXPECT_TRUE(col.nullable);
 }
 
 TEST_F(Translation, StringFunctions) {
@@ -108,6 +139,8 @@ TEST_F(Translation, StringFunctions) {
       {"select length('Привет'), length(''), length(12.5) from dual", {"6||4"}},
       {"select lpad('abc', 5, '*'), lpad('abcdef', 3), rpad('ab', 5, 'xy'), lpad('7', 2, '0') from dual",
        {"**abc|abc|abxyx|07"}},
+      {"select lpad('мир', 5, '*'), rpad('ab', 4, 'ж'), lpad('привет', 2), rpad(12, 4, '0') from dual",
+       {"**мир|abжж|пр|1200"}},
       {"select upper('привет Abc'), lower('ÀBC'), initcap('hello wORLD-x') from dual",
        {"ПРИВЕТ ABC|àbc|Hello World-X"}},
       {"select initcap('waiting') from dual", {"Waiting"}},
