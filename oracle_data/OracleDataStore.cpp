@@ -483,10 +483,12 @@ int TRecordDataList::VisiblePosition(int AllIndex) const {
 }
 
 void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
-  const auto dup = std::find(visible_.begin(), visible_.end(), Record);
-  if (dup != visible_.end())
+  if (visibleSet_.count(Record)) {
+    const auto dup = std::find(visible_.begin(), visible_.end(), Record);
     throw Exception("BUG: Duplicate record in filtered list (" +
                     IntToStr(static_cast<int>(dup - visible_.begin())) + ")");
+  }
+  visibleSet_.insert(Record);
   if (Append || visible_.empty() || IndexOf(visible_.back()) < IndexOf(Record)) {
     visible_.push_back(Record);
     return;
