@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "oracle/Oracle.h"
@@ -181,7 +182,10 @@ class TRecordDataList {
   int VisiblePosition(int AllIndex) const;
   void AddVisible(uint8_t* Record, bool Append);
   int VisibleCount() const;
-  void ClearVisible() { visible_.clear(); }
+  void ClearVisible() {
+    visible_.clear();
+    visibleSet_.clear();
+  }
 
   void CopyRecord(const uint8_t* Source, uint8_t* Dest) const;
   void FreeBlobs(uint8_t* Record);
@@ -200,6 +204,7 @@ class TRecordDataList {
   std::vector<uint8_t*> chunks_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
+  std::unordered_set<const uint8_t*> visibleSet_;  // the records of visible_, for the duplicate check
 };
 
 // The description of one select-list column (or object attribute) of an open dataset.

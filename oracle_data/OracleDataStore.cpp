@@ -414,6 +414,7 @@ uint8_t* TRecordDataList::AddRecord(int Index, bool InVisibleList) {
       visible_.push_back(record);
       Add(record);
     }
+    visibleSet_.insert(record);
     return record;
   }
   if (Index >= baseOffset_ && Index < Count())
@@ -435,9 +436,10 @@ void TRecordDataList::DeleteRecord(int Index, bool InVisibleList) {
       throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
     record = visible_[static_cast<size_t>(Index)];
     visible_.erase(visible_.begin() + Index);
+    visibleSet_.erase(record);
   } else {
     record = Get(Index);
-    if (InVisibleList) {
+    if (InVisibleList && visibleSet_.erase(record)) {
       const auto it = std::find(visible_.begin(), visible_.end(), record);
       if (it != visible_.end()) visible_.erase(it);
     }
@@ -456,7 +458,7 @@ void TRecordDataList::Clear() {
   for (uint8_t* r : all_) ReleaseRecord(r);
   all_.clear();
   FreeChunks();
-  visible_.clear();
+  ClearVisible();
 }
 
 uint8_t* TRecordDataList::VisibleRecord(int Index) const {
@@ -481,10 +483,12 @@ int TRecordDataList::VisiblePosition(int AllIndex) const {
 }
 
 void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
-  const auto dup = std::find(visible_.begin(), visible_.end(), Record);
-  if (dup != visible_.end())
+  if (visibleSet_.count(Record)) {
+    const auto dup = std::find(visible_.begin(), visible_.end(), Record);
     throw Exception("BUG: Duplicate record in filtered list (" +
                     IntToStr(static_cast<int>(dup - visible_.begin())) + ")");
+  }
+  visibleSet_.insert(Record);
   if (Append || visible_.empty() || IndexOf(visible_.back()) < IndexOf(Record)) {
     visible_.push_back(Record);
     return;
