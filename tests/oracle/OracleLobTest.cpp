@@ -9,7 +9,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "platform/rtl/SysUtils.h"
-#include "tests/oracle/QueryTestSupport.h"
+#include "tests/oracle/OracleTestSupport.h"
 
 namespace {
 

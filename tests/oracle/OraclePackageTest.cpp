@@ -1,6 +1,6 @@
 // Stored procedure calls through TOraclePackage, PL/SQL blocks with PL/SQL tables, and sessions
 // lent by a TOracleSessionPool, against the simulated instance.
-#include "QueryTestSupport.h"
+#include "OracleTestSupport.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <thread>
 
-#include "QueryTestSupport.h"
+#include "OracleTestSupport.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "oracle_data/OracleData.h"
-#include "tests/oracle/QueryTestSupport.h"
+#include "tests/oracle/OracleTestSupport.h"
 
 class OracleDataTest : public SimInstanceTest {
  protected:
