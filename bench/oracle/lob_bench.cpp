@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/OracleBenchSession.h"
 #include "oracle/Oracle.h"
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
@@ -24,27 +25,17 @@ class LobBenchInstance {
     static LobBenchInstance instance;
     return instance;
   }
-  TOracleSession* Session() { return session_.get(); }
+  TOracleSession* Session() { return session_; }
 
  private:
   LobBenchInstance() {
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_lob_bench_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
-    OCIDLL = TALVIK_SIM_LIBRARY;
-    InitClientLibrary();
-    session_ = std::make_unique<TOracleSession>(nullptr);
-    session_->SetLogonUsername("scott");
-    session_->SetLogonPassword("tiger");
-    session_->SetLogonDatabase("SIM");
-    session_->LogOn();
     TOracleQuery q(nullptr);
-    q.SetSession(session_.get());
+    q.SetSession(session_);
     q.SQL()->SetText("create table bench_lobs (id number, c clob, b blob)");
     q.Execute();
     std::string data(kSize, 'x');
-    std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(session_.get(), true, otCLOB));
-    std::unique_ptr<TLOBLocator> b(TLOBLocator::CreateTemporary(session_.get(), true, otBLOB));
+    std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(session_, true, otCLOB));
+    std::unique_ptr<TLOBLocator> b(TLOBLocator::CreateTemporary(session_, true, otBLOB));
     c->Write(data.data(), kSize);
     b->Write(data.data(), kSize);
     q.SQL()->SetText("insert into bench_lobs values (1, :c, :b)");
@@ -55,14 +46,9 @@ class LobBenchInstance {
     q.Execute();
     session_->Commit();
   }
-  ~LobBenchInstance() {
-    session_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
 
-  std::filesystem::path dir_;
-  std::unique_ptr<TOracleSession> session_;
+  TBenchScottSession scott_{"talvik_lob_bench_"};
+  TOracleSession* session_ = scott_.Session();
 };
 
 void BM_LobWrite(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/OracleBenchSession.h"
 #include "oracle/Oracle.h"
 
 namespace {
@@ -26,22 +27,12 @@ class BenchInstance {
     static BenchInstance instance;
     return instance;
   }
-  TOracleSession* Session() { return session_.get(); }
+  TOracleSession* Session() { return session_; }
 
  private:
   BenchInstance() {
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_query_bench_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
-    OCIDLL = TALVIK_SIM_LIBRARY;
-    InitClientLibrary();
-    session_ = std::make_unique<TOracleSession>(nullptr);
-    session_->SetLogonUsername("scott");
-    session_->SetLogonPassword("tiger");
-    session_->SetLogonDatabase("SIM");
-    session_->LogOn();
     TOracleQuery q(nullptr);
-    q.SetSession(session_.get());
+    q.SetSession(session_);
     q.SQL()->SetText(
         "create table bench_rows (n number(9), i2 number(9), i3 number(9), f1 number, f2 number, "
         "s1 varchar2(20), s2 varchar2(20), s3 varchar2(30), d1 date, d2 date)");
@@ -73,13 +64,8 @@ class BenchInstance {
     }
     session_->Commit();
   }
-  ~BenchInstance() {
-    session_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::filesystem::path dir_;
-  std::unique_ptr<TOracleSession> session_;
+  TBenchScottSession scott_{"talvik_query_bench_"};
+  TOracleSession* session_ = scott_.Session();
 };
 
 void BM_QueryFetch(benchmark::State& state) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/OracleBenchSession.h"
 #include "oracle_data/OracleData.h"
 
 namespace {
@@ -22,7 +23,7 @@ class Instance {
     static Instance instance;
     return instance;
   }
-  TOracleSession* Session() { return session_.get(); }
+  TOracleSession* Session() { return session_; }
 
   // SESSIONS<n>: a table shaped like the session list with n rows.
   const std::string& SessionTable(int Count) {
@@ -62,16 +63,6 @@ class Instance {
 
  private:
   Instance() {
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_data_bench_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
-    OCIDLL = TALVIK_SIM_LIBRARY;
-    InitClientLibrary();
-    session_ = std::make_unique<TOracleSession>(nullptr);
-    session_->SetLogonUsername("scott");
-    session_->SetLogonPassword("tiger");
-    session_->SetLogonDatabase("SIM");
-    session_->LogOn();
     Exec(
         "create table rows10 (n number(9), i2 number(9), i3 number(9), f1 number, f2 number, "
         "s1 varchar2(20), s2 varchar2(20), s3 varchar2(30), d1 date, d2 date)");
@@ -102,21 +93,16 @@ class Instance {
          },
          {otInteger, otInteger, otInteger, otFloat, otFloat, otString, otString, otString, otDate, otDate});
   }
-  ~Instance() {
-    session_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
   void Exec(const std::string& SQL) {
     TOracleQuery q(nullptr);
-    q.SetSession(session_.get());
+    q.SetSession(session_);
     q.SQL()->SetText(SQL);
     q.Execute();
   }
   template <class F>
   void Fill(const std::string& Table, int Count, F Value, std::vector<int> Types) {
     TOracleQuery q(nullptr);
-    q.SetSession(session_.get());
+    q.SetSession(session_);
     std::string cols, vals;
     for (size_t c = 0; c < Types.size(); ++c) {
       vals += (c ? ", :v" : ":v") + std::to_string(c);
@@ -135,8 +121,8 @@ class Instance {
     }
     session_->Commit();
   }
-  std::filesystem::path dir_;
-  std::unique_ptr<TOracleSession> session_;
+  TBenchScottSession scott_{"talvik_data_bench_"};
+  TOracleSession* session_ = scott_.Session();
 };
 
 // Every value of every row through the query's typed accessors; the bytes of the values.
