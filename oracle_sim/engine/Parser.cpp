@@ -292,6 +292,15 @@ class Parser {
     }
     return ParseCompare();
   }
+  // A node over the expression parsed so far (LIKE, BETWEEN, IN, IS NULL): one level taller than it.
+  ExprP Over(Expr::Kind k, ExprP l, bool negated) {
+    auto e = Make(k, l->pos);
+    e->height = l->height + 1;
+    if (e->height > kMaxHeight) Fail(3001);
+    e->negated = negated;
+    e->args.push_back(std::move(l));
+    return e;
+  }
   ExprP Bin(const std::string& op, ExprP l, ExprP r) {
     int height = std::max(l->height, r->height) + 1;
     if (height > kMaxHeight) Fail(3001);
@@ -325,11 +334,7 @@ class Parser {
       }
       if (Cur().Is("LIKE")) {
         Next();
-        auto e = Make(Expr::Like, l->pos);
-        e->height = l->height + 1;
-        if (e->height > kMaxHeight) Fail(3001);
-        e->negated = neg;
-        e->args.push_back(std::move(l));
+        auto e = Over(Expr::Like, std::move(l), neg);
         e->args.push_back(ParseAdditive());
         if (Accept("ESCAPE")) e->args.push_back(ParseAdditive());
         e->end = PrevEnd();
@@ -338,11 +343,7 @@ class Parser {
       }
       if (Cur().Is("BETWEEN")) {
         Next();
-        auto e = Make(Expr::Between, l->pos);
-        e->height = l->height + 1;
-        if (e->height > kMaxHeight) Fail(3001);
-        e->negated = neg;
-        e->args.push_back(std::move(l));
+        auto e = Over(Expr::Between, std::move(l), neg);
         e->args.push_back(ParseAdditive());
         Expect("AND", 905);
         e->args.push_back(ParseAdditive());
@@ -352,11 +353,7 @@ class Parser {
       }
       if (Cur().Is("IN")) {
         Next();
-        auto e = Make(Expr::In, l->pos);
-        e->height = l->height + 1;
-        if (e->height > kMaxHeight) Fail(3001);
-        e->negated = neg;
-        e->args.push_back(std::move(l));
+        auto e = Over(Expr::In, std::move(l), neg);
         if (!Cur().Is("(")) Fail(906);
         Next();
         if (Cur().Is("SELECT") || Cur().Is("WITH")) {
@@ -373,12 +370,9 @@ class Parser {
       if (neg) Fail(920);
       if (Cur().Is("IS")) {
         Next();
-        auto e = Make(Expr::IsNull, l->pos);
-        e->height = l->height + 1;
-        if (e->height > kMaxHeight) Fail(3001);
+        auto e = Over(Expr::IsNull, std::move(l), false);
         if (Accept("NOT")) e->negated = true;
         Expect("NULL", 908);
-        e->args.push_back(std::move(l));
         e->end = PrevEnd();
         l = std::move(e);
         continue;

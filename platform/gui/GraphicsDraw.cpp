@@ -3,6 +3,7 @@
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GraphicsQt.h"
@@ -325,6 +326,26 @@ COLORREF GetPixel(HDC dc, int x, int y) {
 
 namespace {
 
+// The raster operations that only combine the source with the destination map onto one painter mode.
+std::optional<QPainter::CompositionMode> SourceCompositionMode(DWORD rop) {
+  switch (rop) {
+    case SRCCOPY:
+      return QPainter::CompositionMode_Source;
+    case SRCPAINT:
+      return QPainter::RasterOp_SourceOrDestination;
+    case SRCAND:
+      return QPainter::RasterOp_SourceAndDestination;
+    case SRCINVERT:
+      return QPainter::RasterOp_SourceXorDestination;
+    case NOTSRCCOPY:
+      return QPainter::RasterOp_NotSource;
+    case SRCERASE:
+      return QPainter::RasterOp_SourceAndNotDestination;
+    default:
+      return std::nullopt;
+  }
+}
+
 // The generic ternary raster operation, bit by bit, on whole pixels.
 QRgb Rop3(DWORD rop, QRgb p, QRgb s, QRgb dd) {
   unsigned code = (rop >> 16) & 0xFF;
@@ -372,31 +393,13 @@ bool Blit(DcObj* d, const QRect& destRect, DcObj* s, const QRect& srcRect, DWORD
       block = block.scaled(destRect.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
   }
   auto& p = d->painter;
+  if (auto mode = SourceCompositionMode(rop)) {
+    p.setCompositionMode(*mode);
+    p.drawImage(destRect.topLeft(), block);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    return true;
+  }
   switch (rop) {
-    case SRCCOPY:
-      p.setCompositionMode(QPainter::CompositionMode_Source);
-      p.drawImage(destRect.topLeft(), block);
-      break;
-    case SRCPAINT:
-      p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-      p.drawImage(destRect.topLeft(), block);
-      break;
-    case SRCAND:
-      p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-      p.drawImage(destRect.topLeft(), block);
-      break;
-    case SRCINVERT:
-      p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-      p.drawImage(destRect.topLeft(), block);
-      break;
-    case NOTSRCCOPY:
-      p.setCompositionMode(QPainter::RasterOp_NotSource);
-      p.drawImage(destRect.topLeft(), block);
-      break;
-    case SRCERASE:
-      p.setCompositionMode(QPainter::RasterOp_SourceAndNotDestination);
-      p.drawImage(destRect.topLeft(), block);
-      break;
     case BLACKNESS:
       p.setCompositionMode(QPainter::CompositionMode_Source);
       p.fillRect(destRect, Qt::black);
