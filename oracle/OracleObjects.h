@@ -331,6 +331,7 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   std::vector<OCIDescribe*> describes_;  // kept while the attributes' type REFs are in use
   void* instance_ = nullptr;
   void* null_ = nullptr;
+  void* knownInstance_ = nullptr;  // the instance the children were made over
   OCIRef* typeRef_ = nullptr;
   OCIType* tdo_ = nullptr;
   std::string typeName_;

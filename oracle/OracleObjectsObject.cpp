@@ -264,6 +264,7 @@ TOracleObject::TOracleObject(TOracleSession* Session, const std::string& TypeNam
                            table_, OCI_DURATION_SESSION, table_ ? 0 : 1, &instance_));
     Check(OCI.OCIObjectGetInd(env, err_, instance_, &null_));
     if (null_) *static_cast<sb2*>(null_) = -1;
+    knownInstance_ = instance_;
     BuildAttributes();
   } catch (...) {
     ReleaseHandles();
@@ -368,9 +369,10 @@ void TOracleObject::Attach(void* Instance, void* NullStruct, const std::string& 
   CheckAlive();
   DropChildren();
   instance_ = Instance;
+  knownInstance_ = Instance;
   null_ = NullStruct;
   if (instance_ && !null_) Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance_, &null_));
-  if (!tdo_ || UpperCase(TypeName) != typeName_) {
+  if (!tdo_ || (TypeName != typeName_ && UpperCase(TypeName) != typeName_)) {
     if (tdo_) {
       OCI.OCIObjectUnpin(session_->EnvironmentHandle(), err_, tdo_);
       tdo_ = nullptr;
@@ -388,7 +390,10 @@ void TOracleObject::Attach(void* Instance, void* NullStruct, const std::string& 
 }
 
 void TOracleObject::InstanceChanged() {
+  if (instance_ == knownInstance_ && null_) return;
+  // The client gave a new instance: children over the old one go.
   DropChildren();
+  knownInstance_ = instance_;
   if (instance_ && session_ && err_)
     Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance_, &null_));
 }
