@@ -312,10 +312,10 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   void LookupType(const std::string& Name);
   void PinType(OCIRef* TypeRef);
   void BuildAttributes();
-  void DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int Base, int& ValueOffset,
-                          int& NullOffset);
-  TObjectAttribute* AddAttribute(OCIParam* Param, const std::string& Prefix, bool Element, int Base,
-                                 int& ValueOffset, int& NullOffset);
+  void DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int& ValueOffset, int& NullOffset);
+  TObjectAttribute* AddAttribute(OCIParam* Param, const std::string& Prefix, bool Element, int& ValueOffset,
+                                 int& NullOffset);
+  void AdoptLayout(TOracleObject* Owner, TObjectAttribute* Attribute);
   void DropChildren();
   void ReleaseHandles();
   // The attribute's cell and indicator in the instance and null structure.

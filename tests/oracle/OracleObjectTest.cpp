@@ -41,8 +41,10 @@ TEST_F(OracleObjectTest, RefusalsUseTheirFixedTexts) {
   q->DeclareVariable("r", otReference);
   TLOBLocator lob(S(), otCLOB);
   TOracleTimestamp ts(S(), otTimestamp);
-  EXPECT_EQ(Raised([&] { q->SetComplexVariable("o", &lob); }), "Assign TOracleObject instance to variable :O");
-  EXPECT_EQ(Raised([&] { q->SetComplexVariable("r", &ts); }), "Assign TOracleReference instance to variable :R");
+  EXPECT_EQ(Raised([&] { q->SetComplexVariable("o", &lob); }),
+            "Assign TOracleObject instance to variable :O");
+  EXPECT_EQ(Raised([&] { q->SetComplexVariable("r", &ts); }),
+            "Assign TOracleReference instance to variable :R");
   EXPECT_EQ(Raised([&] { q->Execute(); }), "Object variable :O cannot be nil");
   q->DeleteVariable("o");
   q->SQL()->SetText("begin :r := :r; end;");

@@ -68,9 +68,10 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   MakePeople();
   TOracleObject person(S(), "SCOTT.PERSON_T");
   EXPECT_FALSE(person.IsCollection());
-  const Layout nested[] = {{"ID", 0, 2},      {"NAME", 24, 4},       {"BORN", 32, 6},    {"ADDR", 40, 8},
-                           {"ADDR.STREET", 40, 10}, {"ADDR.HOUSE", 48, 12}, {"PHONES", 72, 14}, {"PHOTO", 80, 16},
-                           {"NOTES", 88, 18}, {"SEEN", 96, 20},      {"SALARY", 104, 22}, {"BIG", 126, 24},
+  const Layout nested[] = {{"ID", 0, 2},       {"NAME", 24, 4},         {"BORN", 32, 6},
+                           {"ADDR", 40, 8},    {"ADDR.STREET", 40, 10}, {"ADDR.HOUSE", 48, 12},
+                           {"PHONES", 72, 14}, {"PHOTO", 80, 16},       {"NOTES", 88, 18},
+                           {"SEEN", 96, 20},   {"SALARY", 104, 22},     {"BIG", 126, 24},
                            {"EXACT", 148, 26}};
   ASSERT_EQ(person.AttrCount(), 13);
   for (int i = 0; i < 13; ++i) {
@@ -89,6 +90,36 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   EXPECT_EQ(person.FindAttribute("PHOTO")->DataType(), SQLT_BIN);
   EXPECT_EQ(person.FindAttribute("nope", false), nullptr);
   EXPECT_EQ(Raised([&] { person.FindAttribute("nope"); }), "Unknown attribute: nope");
+
+  // Cells are aligned from the instance's start: an embedded object that begins at an odd offset
+  // keeps its cells aligned, and one whose first cell moves moves with it.
+  Run(S(), "create type str_t as object (s varchar2(5))");
+  Run(S(), "create type inner_t as object (n number(3), s varchar2(5))");
+  Run(S(), "create type outer_t as object (a number(3), i inner_t, b number(3), j str_t)");
+  TOracleObject outer(S(), "OUTER_T");
+  const Layout odd[] = {{"A", 0, 2},   {"I", 22, 4},  {"I.N", 22, 6}, {"I.S", 48, 8},
+                        {"B", 56, 10}, {"J", 80, 12}, {"J.S", 80, 14}};
+  ASSERT_EQ(outer.AttrCount(), 7);
+  for (int i = 0; i < 7; ++i) {
+    SCOPED_TRACE(odd[i].name);
+    EXPECT_EQ(outer.Attributes(i)->Name(), odd[i].name);
+    EXPECT_EQ(outer.Attributes(i)->ValueOffset(), odd[i].value);
+    EXPECT_EQ(outer.Attributes(i)->NullOffset(), odd[i].null);
+  }
+  Run(S(), "create table outers (o outer_t)");
+  Run(S(), "insert into outers values (outer_t(1, inner_t(2, 'two'), 3, str_t('four')))");
+  auto q = Query(S(), "select o from outers");
+  q->Execute();
+  TOracleObject* o = q->ObjField(0);
+  EXPECT_EQ(o->GetAttr("I.S").AsString(), "two");
+  EXPECT_EQ(o->GetAttr("B").AsInteger(), 3);
+  EXPECT_EQ(o->GetAttr("J.S").AsString(), "four");
+  TOracleObject* inner = o->ObjAttr("I");
+  EXPECT_EQ(inner->Attributes(1)->ValueOffset(), 26);
+  EXPECT_EQ(inner->Attributes(1)->NullOffset(), 4);
+  EXPECT_EQ(inner->GetAttr("N").AsInteger(), 2);
+  EXPECT_EQ(inner->GetAttr("S").AsString(), "two");
+  EXPECT_EQ(o->ObjAttr("J")->GetAttr("S").AsString(), "four");
 
   // A collection type has one attribute: its element.
   TOracleObject phoneList(S(), "PHONES_T");
@@ -173,7 +204,8 @@ TEST_F(OracleObjectValueTest, TimestampsReadAsTextWhenTheSessionSaysSo) {
 
 TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
   MakePeople();
-  Run(S(), "insert into people values (person_t(2, null, null, null, null, null, null, null, null, null, null))");
+  Run(S(),
+      "insert into people values (person_t(2, null, null, null, null, null, null, null, null, null, null))");
   Run(S(), "insert into people values (null)");
   auto q = Query(S(), "select p from people where p is null or p.id = 2");
   q->Execute();
