@@ -11,20 +11,7 @@
 
 namespace {
 
-class OracleObjectTest : public SimInstanceTest {
- protected:
-  void SetUp() override {
-    SimInstanceTest::SetUp();
-    session_ = Connect(false);
-  }
-  void TearDown() override {
-    session_.reset();
-    SimInstanceTest::TearDown();
-  }
-  TOracleSession* S() { return session_.get(); }
-
-  std::unique_ptr<TOracleSession> session_;
-};
+using OracleObjectTest = ScottSessionTest;
 
 // ---- Fixed texts ------------------------------------------------------------------------------------
 

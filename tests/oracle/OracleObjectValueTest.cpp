@@ -11,18 +11,8 @@
 
 namespace {
 
-class OracleObjectValueTest : public SimInstanceTest {
+class OracleObjectValueTest : public ScottSessionTest {
  protected:
-  void SetUp() override {
-    SimInstanceTest::SetUp();
-    session_ = Connect(false);
-  }
-  void TearDown() override {
-    session_.reset();
-    SimInstanceTest::TearDown();
-  }
-  TOracleSession* S() { return session_.get(); }
-
   // A person with a nested address, a collection of phones and one attribute of every other kind.
   void MakePeople() {
     Run(S(), "create type phones_t as varray(5) of varchar2(20)");
@@ -37,8 +27,6 @@ class OracleObjectValueTest : public SimInstanceTest {
         "'yyyy-mm-dd hh24:mi:ss'), address_t('Main St', 12), phones_t('555', '556'), hextoraw('0A1BFF'), "
         "'first line', timestamp '2023-05-06 07:08:09', 1234.5, 12345678901234567890, -123.45))");
   }
-
-  std::unique_ptr<TOracleSession> session_;
 };
 
 struct Layout {
@@ -290,6 +278,7 @@ TEST_F(OracleObjectValueTest, APersistentObjectIsInsertedByTheFlushAndMarkedUpda
     pet.MarkUpdate(true);
     pet.MarkUpdate(false);
     pet.MarkUpdate(true);
+    ASSERT_EQ(OCI.OCIObjectFlush(S()->EnvironmentHandle(), S()->ErrorHandle(), pet.Instance()), OCI_SUCCESS);
     S()->Commit();
   }
   auto q = Query(S(), "select p.born from pets p");
