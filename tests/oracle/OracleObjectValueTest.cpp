@@ -195,7 +195,7 @@ TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
   Run(S(),
       "insert into people values (person_t(2, null, null, null, null, null, null, null, null, null, null))");
   Run(S(), "insert into people values (null)");
-  auto q = Query(S(), "select p from people where p is null or p.id = 2");
+  auto q = Query(S(), "select x.p from people x where x.p is null or x.p.id = 2");
   q->Execute();
   int rows = 0;
   for (; !q->Eof(); q->Next(), ++rows) {
@@ -294,7 +294,7 @@ TEST_F(OracleObjectValueTest, RefColumnsAndVariables) {
   Run(S(), "create table pets of pet_t");
   Run(S(), "insert into pets values (pet_t('Rex', null, null))");
   Run(S(), "insert into pets values (pet_t('Tom', null, null))");
-  auto q = Query(S(), "select ref(p), p.name from pets p order by p.name");
+  auto q = Query(S(), "select ref(p) r, p.name from pets p order by p.name");
   q->Execute();
   EXPECT_EQ(q->FieldType(0), otReference);
   EXPECT_EQ(q->FieldTypeName(0), "SCOTT.PET_T");
@@ -308,7 +308,7 @@ TEST_F(OracleObjectValueTest, RefColumnsAndVariables) {
   EXPECT_EQ(rex.find_first_not_of("0123456789ABCDEF"), std::string::npos) << rex;
   EXPECT_EQ(q->Field(0).AsString(), rex);
   EXPECT_EQ(q->FieldAsString(0), rex);
-  EXPECT_EQ(Raised([&] { q->FieldAsInteger(0); }), "Cannot convert field REF(P) to an Integer");
+  EXPECT_EQ(Raised([&] { q->FieldAsInteger(0); }), "Cannot convert field R to an Integer");
   q->Next();
   std::string tom = q->RefField(0)->AsHex();
   EXPECT_NE(tom, rex);
