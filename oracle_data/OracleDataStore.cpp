@@ -600,6 +600,8 @@ std::string TOracleFieldInfo::DefaultExpression() const {
   }
   std::string r;
   if (Field && !Field->DefaultExpression().empty()) r = Field->DefaultExpression();
+  if (r.empty() && Field && DataSet && DataSet->SequenceField()->FillsOnServer(Field->FieldName()))
+    r = DataSet->SequenceField()->Sequence() + ".nextval";
   TSessionPreferences* p = PreferencesOf(DataSet);
   if (r.empty() && p &&
       ((p->NullLOBIsEmpty() && (OracleType == 112 || OracleType == 113)) ||
