@@ -489,6 +489,9 @@ class TOracleTableInfo {
   std::vector<std::unique_ptr<TOracleColumnInfo>> columns_;
 };
 
+// The client's text of a constraint violation with the constraint named in its first "(...)".
+std::string ConstraintMessage(const std::string& ClientText, const std::string& Owner,
+                              const std::string& Constraint);
 // The client-side check of one changed field, or of the whole record (Field nil).
 void CheckConstraints(TOracleDataSet* DataSet, TField* Field);
 

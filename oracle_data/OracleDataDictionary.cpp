@@ -336,6 +336,14 @@ void TOracleTableInfo::ApplyDefaults(TOracleDataSet* DataSet) {
 // ---------------------------------------------------------------------------------------------------
 // Constraints
 
+std::string ConstraintMessage(const std::string& ClientText, const std::string& Owner,
+                              const std::string& Constraint) {
+  const size_t open = ClientText.find('(');
+  const size_t close = open == std::string::npos ? std::string::npos : ClientText.find(')', open);
+  if (close == std::string::npos) return ClientText;
+  return ClientText.substr(0, open + 1) + Owner + "." + Constraint + ClientText.substr(close);
+}
+
 void TOracleConstraintInfo::LoadDetails(TOracleDataSet* DataSet) {
   if (Loaded) return;
   TOracleQuery* q = DataSet->DMLQuery();
@@ -515,11 +523,7 @@ void TOracleConstraintInfo::Check(TOracleDataSet* DataSet) {
                                                     : "[POL-5143] integrity constraint violation");
     code = 30021;
   } else {
-    message = session ? session->ErrorText(violation) : std::string();
-    const size_t open = message.find('(');
-    const size_t close = open == std::string::npos ? std::string::npos : message.find(')', open);
-    if (close != std::string::npos)
-      message = message.substr(0, open + 1) + Table->Owner + "." + Name + message.substr(close);
+    message = ConstraintMessage(session ? session->ErrorText(violation) : std::string(), Table->Owner, Name);
   }
   std::string translated;
   DataSet->TranslateMessage(action, code, translated, message);

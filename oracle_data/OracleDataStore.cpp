@@ -384,7 +384,8 @@ uint8_t* TRecordDataList::NewRecordSlot() {
       // Forget what was held (deleted slots were never counted).
       baseOffset_ += held;
     } else {
-      if (!unidirectional_) baseOffset_ = 0;
+      // The first chunk of an execution: nothing is forgotten yet.
+      baseOffset_ = 0;
       capacity = std::max(Count() / 2, dataSet_->ReadBuffer() + 1);
     }
     const size_t bytes = static_cast<size_t>(capacity) * static_cast<size_t>(size) + kChunkHeader;
