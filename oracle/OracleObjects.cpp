@@ -2,6 +2,7 @@
 #include "oracle/OracleObjects.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "oracle/OracleCI.h"
@@ -12,6 +13,20 @@ namespace {
 
 OCIEnv* Env(TOracleSession* Session) {
   return Session->EnvironmentHandle();
+}
+
+// Characters of UTF-8 text: its bytes less the continuation bytes (10xxxxxx), eight at a time.
+int64_t CharactersIn(const void* Text, int64_t Bytes) {
+  const char* p = static_cast<const char*>(Text);
+  int64_t continuation = 0, i = 0;
+  for (; i + 8 <= Bytes; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    continuation +=
+        static_cast<int64_t>((((x & ~(x << 1) & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < Bytes; ++i) continuation += (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80;
+  return Bytes - continuation;
 }
 
 }  // namespace
@@ -184,8 +199,7 @@ int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
   Check(OCI.OCILobRead(svc, err_, Locator(), &amount, static_cast<ub4>(position_ + 1), Buffer, amount,
                        nullptr, nullptr, 0, 1));
   // The amount read counts the bytes in the buffer; a CLOB's position counts characters.
-  position_ +=
-      lobType_ == otCLOB ? Utf8Length(std::string_view(static_cast<const char*>(Buffer), amount)) : amount;
+  position_ += lobType_ == otCLOB ? CharactersIn(Buffer, amount) : amount;
   return amount;
 }
 

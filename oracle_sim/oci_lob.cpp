@@ -6,6 +6,7 @@
 // the bytes it put in the buffer, never part of a character; a CLOB write takes the buffer's bytes
 // and gives back the characters written.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -75,10 +76,17 @@ bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// Characters of UTF-8 text: its bytes less the continuation bytes (10xxxxxx), eight at a time.
 size_t CountChars(const char* p, size_t n) {
-  size_t count = 0;
-  for (size_t i = 0; i < n; ++i) count += !IsContinuation(p[i]);
-  return count;
+  size_t continuation = 0, i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    continuation +=
+        static_cast<size_t>((((x & ~(x << 1) & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < n; ++i) continuation += IsContinuation(p[i]);
+  return n - continuation;
 }
 
 // Bytes of the UTF-8 sequence a lead byte starts.
@@ -161,7 +169,9 @@ size_t Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
   }
   size_t from = ByteOffset(l, at);
   size_t to = ByteOffset(l, at + count);
-  if (to - from == n)
+  if (from == l->data.size())
+    l->data.append(bytes, n);
+  else if (to - from == n)
     std::memcpy(&l->data[from], bytes, n);
   else
     l->data.replace(from, to - from, bytes, n);
