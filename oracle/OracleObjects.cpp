@@ -1,4 +1,4 @@
-// TOracleTimestamp and TLOBLocator.
+// TOracleTimestamp and TLOBLocator (the other classes are in OracleObjectsObject.cpp).
 #include "oracle/OracleObjects.h"
 
 #include <algorithm>
@@ -61,6 +61,12 @@ void TOracleTimestamp::Check(sword Status) {
 void TOracleTimestamp::Changed(bool Null) {
   null_ = Null ? 1 : 0;
   if (indicator_) *indicator_ = Null ? -1 : 0;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
+}
+
+void TOracleTimestamp::SetOwner(TOracleObject* Object, TObjectAttribute* Attribute) {
+  ownerObject_ = Object;
+  ownerAttribute_ = Attribute;
 }
 
 void TOracleTimestamp::IndicatorChanged() {
@@ -126,6 +132,7 @@ TLOBLocator::TLOBLocator(TOracleSession* Session, int TypeCode) : session_(Sessi
     OCI.OCIDescriptorFree(locator_, descriptorType_);
     throw Exception("TLOBLocator: Invalid handle");
   }
+  Session->AddLOB(this);
 }
 
 TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* Session, bool Cache, int TypeCode) {
@@ -144,8 +151,13 @@ TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* Session, bool Cache, i
 }
 
 TLOBLocator::~TLOBLocator() {
+  ReleaseHandles();
+  if (session_) session_->RemoveLOB(this);
+}
+
+void TLOBLocator::ReleaseHandles() {
   if (OCI.OCIDescriptorFree == nullptr) return;
-  if (session_ && session_->Connected() && locator_) {
+  if (session_ && session_->Connected() && locator_ && err_) {
     OCISvcCtx* svc = session_->ServiceContext();
     if (lobType_ == otBFile) {
       boolean open = 0;
@@ -159,6 +171,33 @@ TLOBLocator::~TLOBLocator() {
   }
   if (locator_) OCI.OCIDescriptorFree(locator_, descriptorType_);
   if (err_) OCI.OCIHandleFree(err_, OCI_HTYPE_ERROR);
+  locator_ = nullptr;
+  err_ = nullptr;
+  locatorAddress_ = &locator_;
+  indicator_ = nullptr;
+}
+
+void TLOBLocator::SessionLoggingOff(TOracleSession* /*Session*/) {
+  ReleaseHandles();
+}
+
+void TLOBLocator::SessionDestroying(TOracleSession* /*Session*/) {
+  ReleaseHandles();
+  session_ = nullptr;
+}
+
+void TLOBLocator::CheckAlive() const {
+  if (!session_ || !err_ || !session_->Connected()) throw Exception("Not logged on");
+}
+
+void TLOBLocator::SetOwner(TOracleObject* Object, TObjectAttribute* Attribute) {
+  ownerObject_ = Object;
+  ownerAttribute_ = Attribute;
+}
+
+void TLOBLocator::Changed() {
+  if (indicator_) *indicator_ = 0;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
 }
 
 void TLOBLocator::Check(sword Status) {
@@ -167,7 +206,15 @@ void TLOBLocator::Check(sword Status) {
 }
 
 bool TLOBLocator::IsNull() {
+  CheckAlive();
+  if (!Locator() && ownerObject_) {
+    // An attribute's empty cell gets a locator the instance keeps.
+    Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
+                           static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
+                           reinterpret_cast<dvoid**>(locatorAddress_)));
+  }
   if (indicator_) return *indicator_ != 0;
+  if (!Locator()) return true;
   boolean init = 0;
   Check(OCI.OCILobLocatorIsInit(Env(session_), err_, Locator(), &init));
   return !init;
@@ -191,6 +238,7 @@ int64_t TLOBLocator::Seek(int64_t Offset, int Origin) {
 }
 
 int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
+  CheckAlive();
   if (Count <= 0 || IsNull()) return 0;
   if (position_ < 0 || position_ >= 0xFFFFFFFFLL) return 0;
   OCISvcCtx* svc = session_->ServiceContext();
@@ -204,6 +252,7 @@ int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
 }
 
 int64_t TLOBLocator::Write(const void* Buffer, int64_t Count) {
+  CheckAlive();
   if (Count <= 0) return 0;
   if (position_ < 0 || position_ + Count >= 0xFFFFFFFFLL) throw Exception("TLOBLocator: Invalid handle");
   ub4 amount = static_cast<ub4>(Count);
@@ -211,7 +260,7 @@ int64_t TLOBLocator::Write(const void* Buffer, int64_t Count) {
                         const_cast<void*>(Buffer), amount, OCI_ONE_PIECE, nullptr, nullptr, 0, 1));
   // The amount written comes back in characters for a CLOB, bytes otherwise.
   position_ += amount;
-  if (indicator_) *indicator_ = 0;
+  Changed();
   return Count;
 }
 
@@ -220,6 +269,7 @@ void TLOBLocator::SetSize(int64_t NewSize) {
   if (NewSize < size) {
     Check(OCI.OCILobTrim(session_->ServiceContext(), err_, Locator(),
                          static_cast<ub4>(std::max<int64_t>(NewSize, 0))));
+    Changed();
   } else if (NewSize > size) {
     Seek(NewSize - 1, soFromBeginning);
     char fill = lobType_ == otCLOB ? ' ' : '\0';
@@ -228,7 +278,15 @@ void TLOBLocator::SetSize(int64_t NewSize) {
 }
 
 void TLOBLocator::Clear() {
-  if (locatorAddress_ == &locator_) {
+  CheckAlive();
+  if (ownerObject_) {
+    // A locator in an object attribute: a new locator object in the cell.
+    if (Locator()) OCI.OCIObjectFree(Env(session_), err_, Locator(), 0);
+    *locatorAddress_ = nullptr;
+    Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
+                           static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
+                           reinterpret_cast<dvoid**>(locatorAddress_)));
+  } else if (locatorAddress_ == &locator_) {
     OCI.OCIDescriptorFree(locator_, descriptorType_);
     locator_ = nullptr;
     if (OCI.OCIDescriptorAlloc(Env(session_), reinterpret_cast<dvoid**>(&locator_), descriptorType_, 0,
@@ -237,6 +295,8 @@ void TLOBLocator::Clear() {
   }
   temporary_ = false;
   position_ = 0;
+  if (indicator_) *indicator_ = -1;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
   if (indicator_) *indicator_ = -1;
 }
 
@@ -248,6 +308,7 @@ bool TLOBLocator::IsTemporary() {
 }
 
 bool TLOBLocator::FileIsOpen() {
+  CheckAlive();
   if (lobType_ != otBFile) return false;
   boolean open = 0;
   Check(OCI.OCILobFileIsOpen(session_->ServiceContext(), err_, Locator(), &open));
@@ -255,11 +316,13 @@ bool TLOBLocator::FileIsOpen() {
 }
 
 void TLOBLocator::OpenFile() {
+  CheckAlive();
   if (lobType_ != otBFile) return;
   Check(OCI.OCILobFileOpen(session_->ServiceContext(), err_, Locator(), OCI_FILE_READONLY));
 }
 
 void TLOBLocator::CloseFile() {
+  CheckAlive();
   if (lobType_ != otBFile) return;
   Check(OCI.OCILobFileClose(session_->ServiceContext(), err_, Locator()));
 }
