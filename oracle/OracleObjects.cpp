@@ -2,6 +2,7 @@
 #include "oracle/OracleObjects.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "oracle/OracleCI.h"
@@ -12,6 +13,20 @@ namespace {
 
 OCIEnv* Env(TOracleSession* Session) {
   return Session->EnvironmentHandle();
+}
+
+// Characters of UTF-8 text: its bytes less the continuation bytes (10xxxxxx), eight at a time.
+int64_t CharactersIn(const void* Text, int64_t Bytes) {
+  const char* p = static_cast<const char*>(Text);
+  int64_t continuation = 0, i = 0;
+  for (; i + 8 <= Bytes; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    continuation +=
+        static_cast<int64_t>((((x & ~(x << 1) & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < Bytes; ++i) continuation += (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80;
+  return Bytes - continuation;
 }
 
 }  // namespace
@@ -231,7 +246,8 @@ int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
   ub4 amount = static_cast<ub4>(std::min<int64_t>(Count, 0xFFFFFFFFLL));
   Check(OCI.OCILobRead(svc, err_, Locator(), &amount, static_cast<ub4>(position_ + 1), Buffer, amount,
                        nullptr, nullptr, 0, 1));
-  position_ += amount;
+  // The amount read counts the bytes in the buffer; a CLOB's position counts characters.
+  position_ += lobType_ == otCLOB ? CharactersIn(Buffer, amount) : amount;
   return amount;
 }
 
@@ -242,7 +258,8 @@ int64_t TLOBLocator::Write(const void* Buffer, int64_t Count) {
   ub4 amount = static_cast<ub4>(Count);
   Check(OCI.OCILobWrite(session_->ServiceContext(), err_, Locator(), &amount, static_cast<ub4>(position_ + 1),
                         const_cast<void*>(Buffer), amount, OCI_ONE_PIECE, nullptr, nullptr, 0, 1));
-  position_ += Count;
+  // The amount written comes back in characters for a CLOB, bytes otherwise.
+  position_ += amount;
   Changed();
   return Count;
 }
@@ -317,6 +334,15 @@ std::string TLOBLocator::AsString() {
   std::string result(static_cast<size_t>(bytes), '\0');
   position_ = 0;
   int64_t got = Read(result.data(), bytes);
+  // A buffer sized by too few bytes per character (text of wider characters than the session was
+  // told) takes the rest in further reads rather than losing it.
+  while (got > 0 && position_ < length) {
+    size_t at = static_cast<size_t>(got);
+    result.resize(std::max(result.size(), at + static_cast<size_t>(length - position_) * 4));
+    int64_t more = Read(result.data() + at, static_cast<int64_t>(result.size() - at));
+    if (more <= 0) break;
+    got += more;
+  }
   result.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
   if (lobType_ == otCLOB) result = ExpandLineBreaks(result, session_);
   return result;
