@@ -282,7 +282,7 @@ void TLOBLocator::Clear() {
   if (ownerObject_) {
     // A locator in an object attribute: a new locator object in the cell.
     if (Locator()) OCI.OCIObjectFree(Env(session_), err_, Locator(), 0);
-    *locatorAddress_ = nullptr;
+    WriteCell<OCILobLocator>(locatorAddress_, nullptr);
     Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
                            static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
                            reinterpret_cast<dvoid**>(locatorAddress_)));

@@ -15,6 +15,18 @@
 #include "oracle_sim/oci.h"
 #include "platform/rtl/Classes.h"
 
+// The bytes of a pointer-sized cell (cells need not be aligned in an instance).
+template <typename T>
+T* ReadCell(const void* Cell) {
+  T* value;
+  std::memcpy(&value, Cell, sizeof value);
+  return value;
+}
+template <typename T>
+void WriteCell(void* Cell, T* Value) {
+  std::memcpy(Cell, &Value, sizeof Value);
+}
+
 class TOracleSession;
 class TOracleObject;
 class TObjectAttribute;
@@ -110,7 +122,7 @@ class TLOBLocator : public TStream, public TOracleSessionClient {
   void CheckAlive() const;
   void ReleaseHandles();
   void Changed();
-  OCILobLocator* Locator() const { return *locatorAddress_; }
+  OCILobLocator* Locator() const { return ReadCell<OCILobLocator>(locatorAddress_); }
 
   TOracleSession* session_;
   OCIError* err_ = nullptr;
@@ -150,7 +162,7 @@ class TOracleReference : public TObject, public TOracleSessionClient {
   // For binds and columns: the REF in use (its own, a query column's row cell or an object
   // attribute's cell), and the indicator that keeps the null state.
   OCIRef** RefAddress() { return refAddress_; }
-  OCIRef* Ref() const { return *refAddress_; }
+  OCIRef* Ref() const { return ReadCell<OCIRef>(refAddress_); }
   void PointAt(OCIRef** Address) { refAddress_ = Address ? Address : &ref_; }
   void SetIndicator(sb2* Indicator) { indicator_ = Indicator; }
   sb2* Indicator() const { return indicator_; }
@@ -312,10 +324,10 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   void LookupType(const std::string& Name);
   void PinType(OCIRef* TypeRef);
   void BuildAttributes();
-  void DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int& ValueOffset, int& NullOffset);
-  TObjectAttribute* AddAttribute(OCIParam* Param, const std::string& Prefix, bool Element, int& ValueOffset,
-                                 int& NullOffset);
-  void AdoptLayout(TOracleObject* Owner, TObjectAttribute* Attribute);
+  void DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int Base, int& ValueOffset,
+                          int& NullOffset);
+  TObjectAttribute* AddAttribute(OCIParam* Param, const std::string& Prefix, bool Element, int Base,
+                                 int& ValueOffset, int& NullOffset);
   void DropChildren();
   void ReleaseHandles();
   // The attribute's cell and indicator in the instance and null structure.
@@ -366,15 +378,3 @@ class TXMLType : public TOracleObject {
  protected:
   TXMLType(TOracleSession* Session, TForColumn Tag) : TOracleObject(Session, Tag) {}
 };
-
-// The bytes of a pointer-sized cell (cells need not be aligned in an instance).
-template <typename T>
-T* ReadCell(const void* Cell) {
-  T* value;
-  std::memcpy(&value, Cell, sizeof value);
-  return value;
-}
-template <typename T>
-void WriteCell(void* Cell, T* Value) {
-  std::memcpy(Cell, &Value, sizeof Value);
-}

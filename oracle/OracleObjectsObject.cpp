@@ -169,30 +169,30 @@ void TOracleReference::SetOwner(TOracleObject* Object, TObjectAttribute* Attribu
 
 bool TOracleReference::IsNull() {
   CheckAlive();
-  if (!*refAddress_ && ownerObject_)
+  if (!Ref() && ownerObject_)
     Check(OCI.OCIObjectNew(session_->EnvironmentHandle(), err_, session_->ServiceContext(), OCI_TYPECODE_REF,
                            nullptr, nullptr, OCI_DURATION_SESSION, 1,
                            reinterpret_cast<dvoid**>(refAddress_)));
   if (indicator_) return *indicator_ != 0;
-  return !*refAddress_ || OCI.OCIRefIsNull(session_->EnvironmentHandle(), *refAddress_) != 0;
+  return !Ref() || OCI.OCIRefIsNull(session_->EnvironmentHandle(), Ref()) != 0;
 }
 
 void TOracleReference::Clear() {
   CheckAlive();
-  if (*refAddress_) OCI.OCIRefClear(session_->EnvironmentHandle(), *refAddress_);
+  if (Ref()) OCI.OCIRefClear(session_->EnvironmentHandle(), Ref());
   if (indicator_) *indicator_ = -1;
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
 }
 
 void TOracleReference::Changed() {
-  if (indicator_ && *refAddress_ && session_)
-    *indicator_ = OCI.OCIRefIsNull(session_->EnvironmentHandle(), *refAddress_) ? -1 : 0;
+  if (indicator_ && Ref() && session_)
+    *indicator_ = OCI.OCIRefIsNull(session_->EnvironmentHandle(), Ref()) ? -1 : 0;
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
 }
 
 std::string TOracleReference::AsHex() {
   CheckAlive();
-  OCIRef* ref = *refAddress_;
+  OCIRef* ref = Ref();
   if (!ref) return {};
   OCIEnv* env = session_->EnvironmentHandle();
   ub4 size = OCI.OCIRefHexSize(env, ref);
@@ -431,9 +431,9 @@ void TOracleObject::BuildAttributes() {
       elementTypeCode_ = collectionCode;
       OCIParam* element = nullptr;
       Check(OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &element, nullptr, OCI_ATTR_COLLECTION_ELEMENT, err_));
-      elementAttribute_ = AddAttribute(element, "", true, valueOffset, nullOffset);
+      elementAttribute_ = AddAttribute(element, "", true, 0, valueOffset, nullOffset);
     } else {
-      DescribeAttributes(param, "", valueOffset, nullOffset);
+      DescribeAttributes(param, "", 0, valueOffset, nullOffset);
     }
   } catch (...) {
     attributes_.reset();
@@ -442,8 +442,8 @@ void TOracleObject::BuildAttributes() {
   }
 }
 
-void TOracleObject::DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int& ValueOffset,
-                                       int& NullOffset) {
+void TOracleObject::DescribeAttributes(OCIParam* TypeParam, const std::string& Prefix, int Base,
+                                       int& ValueOffset, int& NullOffset) {
   ub2 count = 0;
   Check(OCI.OCIAttrGet(TypeParam, OCI_DTYPE_PARAM, &count, nullptr, OCI_ATTR_NUM_TYPE_ATTRS, err_));
   OCIParam* list = nullptr;
@@ -451,12 +451,12 @@ void TOracleObject::DescribeAttributes(OCIParam* TypeParam, const std::string& P
   for (ub4 i = 1; i <= count; ++i) {
     OCIParam* p = nullptr;
     Check(OCI.OCIParamGet(list, OCI_DTYPE_PARAM, err_, reinterpret_cast<dvoid**>(&p), i));
-    AddAttribute(p, Prefix, false, ValueOffset, NullOffset);
+    AddAttribute(p, Prefix, false, Base, ValueOffset, NullOffset);
   }
 }
 
 TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string& Prefix, bool Element,
-                                              int& ValueOffset, int& NullOffset) {
+                                              int Base, int& ValueOffset, int& NullOffset) {
   auto* a = static_cast<TObjectAttribute*>(attributes_->Add());
   a->object_ = this;
   sword s = OCI_SUCCESS;
@@ -534,7 +534,8 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
              : a->Embedded()                                      ? 0
                                                                   : kPointerSize;
   if (cell == kPointerSize) {
-    int misalign = ValueOffset % kPointerSize;
+    // Aligned from the start of the (embedded) object the cell lies in.
+    int misalign = (ValueOffset - Base) % kPointerSize;
     if (misalign != 0) {
       int aligned = ValueOffset + kPointerSize - misalign;
       // Embedded objects that began here begin where their first cell now lies.
@@ -558,21 +559,9 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
                              static_cast<ub4>(name.size()), OCI_OTYPE_NAME, 0, OCI_PTYPE_TYPE, dsc));
     OCIParam* typeParam = nullptr;
     Check(OCI.OCIAttrGet(dsc, OCI_HTYPE_DESCRIBE, &typeParam, nullptr, OCI_ATTR_PARAM, err_));
-    DescribeAttributes(typeParam, a->name_ + ".", ValueOffset, NullOffset);
+    DescribeAttributes(typeParam, a->name_ + ".", a->valueOffset_, ValueOffset, NullOffset);
   }
   return a;
-}
-
-void TOracleObject::AdoptLayout(TOracleObject* Owner, TObjectAttribute* Attribute) {
-  // Inline, the attributes lie where the owner placed them, which need not be where a standalone
-  // instance of the type has them (cells are aligned from the owner's start).
-  for (int i = 0; i < attributes_->Count(); ++i) {
-    auto* a = static_cast<TObjectAttribute*>(attributes_->Items(i));
-    if (TObjectAttribute* placed = Owner->FindAttribute(Attribute->name_ + "." + a->name_, false)) {
-      a->valueOffset_ = placed->valueOffset_ - Attribute->valueOffset_;
-      a->nullOffset_ = placed->nullOffset_ - Attribute->nullOffset_;
-    }
-  }
 }
 
 int TOracleObject::AttrCount() {
@@ -758,7 +747,6 @@ TOracleObject* TOracleObject::ObjAttr(const std::string& Name) {
     Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance, &structure));
   if (a->isCollection_) structure = static_cast<uint8_t*>(null_) + a->nullOffset_;
   child->Attach(instance, structure, a->typeName_, a->typeRef_);
-  if (a->Embedded()) child->AdoptLayout(this, a);
   TOracleObject* result = child.get();
   objects_[key] = std::move(child);
   return result;
