@@ -180,8 +180,9 @@ bool TOracleReference::IsNull() {
 void TOracleReference::Clear() {
   CheckAlive();
   if (Ref()) OCI.OCIRefClear(session_->EnvironmentHandle(), Ref());
-  if (indicator_) *indicator_ = -1;
+  // The owner clears the indicators on the attribute's path; this one is null again after it.
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
+  if (indicator_) *indicator_ = -1;
 }
 
 void TOracleReference::Changed() {

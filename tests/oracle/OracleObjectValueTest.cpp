@@ -233,6 +233,10 @@ TEST_F(OracleObjectValueTest, ANewObjectIsNullUntilAChildSetsAnAttribute) {
   EXPECT_FALSE(pet.IsNull());
   EXPECT_FALSE(pet.FindAttribute("BORN")->IsNull());
   EXPECT_TRUE(pet.FindAttribute("NAME")->IsNull());
+  born->SetNull();
+  EXPECT_TRUE(pet.FindAttribute("BORN")->IsNull());
+  EXPECT_TRUE(pet.GetAttr("BORN").IsEmpty());
+  born->SetComponents(2020, 1, 2, 3, 4, 5, 0);
 
   auto ins = Query(S(), "insert into pet_list values (:p)");
   ins->DeclareVariable("p", otObject);
@@ -380,6 +384,99 @@ TEST_F(OracleObjectValueTest, XMLDocumentsReadThroughPLSQL) {
   EXPECT_EQ(xml->GetXMLData(), "");
   EXPECT_TRUE(q->Field(0).IsEmpty());
   EXPECT_EQ(q->FieldAsString(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(OracleObjectValueTest, ChildObjectsOverReferencesXMLAndNotFinalAttributes) {
+  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
+  Run(S(), "create table pets of pet_t");
+  Run(S(), "insert into pets values (pet_t('Rex', null, null))");
+  Run(S(), "create type base_t as object (v varchar2(5)) not final");
+  Run(S(), "create type memo_t as object (title varchar2(10), owner ref pet_t, body sys.xmltype, b base_t)");
+  Run(S(), "create table memos (m memo_t)");
+  Run(S(),
+      "insert into memos values (memo_t('hello', (select ref(p) from pets p where p.name = 'Rex'), "
+      "xmltype('<m>hi</m>'), base_t('bv')))");
+  auto rex = Query(S(), "select ref(p) from pets p");
+  rex->Execute();
+  std::string rexHex = rex->RefField(0)->AsHex();
+
+  auto q = Query(S(), "select m from memos");
+  q->Execute();
+  TOracleObject* m = q->ObjField(0);
+  TObjectAttribute* owner = m->FindAttribute("OWNER");
+  EXPECT_EQ(owner->DataType(), otReference);
+  EXPECT_EQ(owner->TypeName(), "SCOTT.PET_T");
+  EXPECT_TRUE(m->GetAttr("OWNER").IsEmpty());
+  TOracleReference* ref = m->RefAttr("OWNER");
+  EXPECT_FALSE(ref->IsNull());
+  EXPECT_EQ(ref->AsHex(), rexHex);
+  EXPECT_EQ(m->RefAttr("owner"), ref);
+
+  EXPECT_EQ(m->FindAttribute("BODY")->TypeName(), "SYS.XMLTYPE");
+  TXMLType* body = m->XMLAttr("BODY");
+  EXPECT_EQ(body->GetXMLData(), "<m>hi</m>");
+  EXPECT_EQ(static_cast<TOracleObject*>(body), m->ObjAttr("BODY"));
+
+  TObjectAttribute* b = m->FindAttribute("B");
+  EXPECT_TRUE(b->NotFinal());
+  EXPECT_FALSE(b->Embedded());
+  EXPECT_FALSE(b->IsNull());
+  EXPECT_EQ(m->ObjAttr("B")->GetAttr("V").AsString(), "bv");
+  EXPECT_EQ(m->FindAttribute("B.V", false), nullptr);  // its attributes are in its own instance
+
+  // Clearing the REF through the child leaves the attribute null.
+  ref->Clear();
+  EXPECT_TRUE(ref->IsNull());
+  EXPECT_TRUE(owner->IsNull());
+  EXPECT_FALSE(m->IsNull());
+}
+
+TEST_F(OracleObjectValueTest, ALOBAttributeIsWrittenThroughItsLocator) {
+  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
+  Run(S(), "create table pet_list (p pet_t)");
+  TOracleObject pet(S(), "PET_T");
+  TLOBLocator* notes = pet.LOBAttr("NOTES");
+  EXPECT_EQ(pet.LOBAttr("notes"), notes);
+  EXPECT_EQ(S()->LOBCount(), 1);
+  EXPECT_TRUE(notes->IsNull());
+  EXPECT_TRUE(pet.IsNull());
+  notes->Write("good dog", 8);
+  EXPECT_FALSE(pet.IsNull());
+  EXPECT_FALSE(pet.FindAttribute("NOTES")->IsNull());
+  EXPECT_EQ(pet.GetAttr("NOTES").AsString(), "good dog");
+
+  auto ins = Query(S(), "insert into pet_list values (:p)");
+  ins->DeclareVariable("p", otObject);
+  ins->SetComplexVariable("p", &pet);
+  ins->Execute();
+  auto q = Query(S(), "select p from pet_list");
+  q->Execute();
+  EXPECT_EQ(q->ObjField(0)->GetAttr("NOTES").AsString(), "good dog");
+}
+
+TEST_F(OracleObjectValueTest, ObjectsJoinTheSessionAndGiveUpTheirHandlesAtLogOff) {
+  Run(S(), "create type address_t as object (street varchar2(30), house number(5))");
+  auto a = std::make_unique<TOracleObject>(S(), "ADDRESS_T");
+  auto r = std::make_unique<TOracleReference>(S(), "R", 0, "ADDRESS_T");
+  EXPECT_EQ(S()->ObjectCount(), 1);
+  EXPECT_EQ(S()->ReferenceCount(), 1);
+  EXPECT_NE(r->TypeDescriptor(), nullptr);
+  S()->LogOff();
+  EXPECT_EQ(Raised([&] { a->GetAttr("STREET"); }), "Not logged on");
+  EXPECT_EQ(Raised([&] { r->AsHex(); }), "Not logged on");
+  a.reset();
+  r.reset();
+  EXPECT_EQ(S()->ObjectCount(), 0);
+  EXPECT_EQ(S()->ReferenceCount(), 0);
+
+  S()->LogOn();
+  auto orphan = std::make_unique<TOracleObject>(S(), "ADDRESS_T");
+  session_.reset();
+  EXPECT_EQ(Raised([&] { orphan->ObjAttr("STREET"); }), "Not logged on");
 }
 
 }  // namespace
