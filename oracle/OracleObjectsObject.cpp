@@ -830,7 +830,6 @@ void TOracleObject::AttributeChanged(TObjectAttribute* Attribute) {
       if (TObjectAttribute* enclosing = FindAttribute(name.substr(0, dot), false))
         if (sb2* ind = IndicatorAddress(enclosing)) *ind = 0;
     }
-    if (sb2* ind = IndicatorAddress(Attribute); ind && !Attribute->notFinal_) *ind = 0;
   }
   if (null_) *static_cast<sb2*>(null_) = 0;
   if (parent_) parent_->AttributeChanged(parentAttribute_);
