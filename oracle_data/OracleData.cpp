@@ -566,7 +566,10 @@ bool TOracleDataSet::FetchRecord() {
     TOracleQuery* q = cursorQuery_;
     if (!firstRowPending_ && !q->Eof()) q->Next();
     firstRowPending_ = false;
-    if (q->Eof()) return false;
+    if (q->Eof()) {
+      store_->ReleaseSpareCapacity();
+      return false;
+    }
     try {
       ReadRow(slot);
     } catch (...) {

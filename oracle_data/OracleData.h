@@ -191,17 +191,31 @@ class TRecordDataList {
   void FreeBlobs(uint8_t* Record);
 
   int ChunkCount() const { return static_cast<int>(chunks_.size()); }
-  // Capacity in records of chunk Index.
+  // Capacity in records of chunk Index, and the slots it has handed out.
   int ChunkCapacity(int Index) const;
+  int ChunkUsed(int Index) const;
+  // Hands back the unused tail of the last chunk but one free slot, and the unused capacity of the
+  // record list; called when the data has ended.
+  void ReleaseSpareCapacity();
+  // The bytes the store holds: its chunks and its record lists; of them, the chunks mapped from the
+  // system rather than taken from the heap.
+  size_t AllocatedBytes() const;
+  size_t MappedBytes() const;
 
  private:
+  struct Chunk {
+    uint8_t* block = nullptr;
+    size_t mapped = 0;  // length of a block mapped from the system; 0 for a heap block
+  };
+  void AllocateChunk(int Capacity);
+  static void ReleaseChunk(const Chunk& C);
   void CheckIndex(int Index) const;
   void ReleaseRecord(uint8_t* Record);
   void FreeChunks();
   TOracleDataSet* dataSet_;
   bool unidirectional_;
   int baseOffset_ = 0;
-  std::vector<uint8_t*> chunks_;
+  std::vector<Chunk> chunks_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
   std::unordered_set<const uint8_t*> visibleSet_;  // the records of visible_, for the duplicate check
