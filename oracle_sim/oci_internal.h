@@ -138,7 +138,11 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   bool init = false;       // the locator points at a LOB
   ub1 lobType = 0;         // SQLT_CLOB, SQLT_BLOB or SQLT_BFILEE
   bool temporary = false;  // made by OCILobCreateTemporary
-  std::string data;        // the value
+  std::string data;        // the value (a CLOB's text in UTF-8)
+  // A CLOB counts characters: its length in characters, valid while data.size() == charsFor, and
+  // one known (character, byte) position pair that sequential reads and writes start from.
+  size_t chars = 0, charsFor = 0;
+  size_t markChar = 0, markByte = 0;
   // Persistent LOBs: where the value lives.
   std::string owner, table, column;
   std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Functions.h"
 
 namespace oracle_sim {
@@ -20,7 +21,8 @@ std::string Value::ToText() const {
       return NumberText(d);
     case Text:
       return s;
-    case Bytes: {
+    case Bytes:
+    case Ref: {
       static const char* h = "0123456789ABCDEF";
       std::string r;
       for (unsigned char c : s) {
@@ -31,6 +33,8 @@ std::string Value::ToText() const {
     }
     case Date:
       return FormatDate(dt, "DD-MON-RR");
+    case Object:
+      return {};
   }
   return {};
 }
@@ -155,6 +159,9 @@ void BindValue(sqlite3_stmt* st, int idx, const Value& v) {
       sqlite3_bind_text(st, idx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
       break;
     }
+    case Value::Object:
+    case Value::Ref:
+      Raise(3001);
   }
 }
 

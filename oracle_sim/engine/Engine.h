@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace oracle_sim {
@@ -45,6 +46,8 @@ enum class Ty : int {
   Timestamp = 187,
   TimestampTZ = 188,
   TimestampLTZ = 232,
+  Object = 108,  // a named type: object, VARRAY, nested table, SYS.XMLTYPE
+  Ref = 110,
 };
 
 // An Oracle DATE (fraction and zone are there for the timestamp family; DATE leaves them zero).
@@ -63,14 +66,17 @@ struct DateTime {
   bool operator==(const DateTime&) const = default;
 };
 
+struct ObjectValue;
+
 // One value crossing the engine's boundary (bind in, bind out, fetched column).
 struct Value {
-  enum Kind : uint8_t { Null, Int, Real, Text, Bytes, Date };
+  enum Kind : uint8_t { Null, Int, Real, Text, Bytes, Date, Object, Ref };
   Kind kind = Null;
   int64_t i = 0;  // Int
   double d = 0;   // Real
-  std::string s;  // Text (UTF-8) or Bytes (raw)
+  std::string s;  // Text (UTF-8), Bytes (raw) or Ref (the REF's bytes: opaque, at most 64)
   DateTime dt;    // Date
+  std::shared_ptr<const ObjectValue> obj;  // Object (never null for Kind Object)
 
   static Value MakeNull() { return Value(); }
   static Value MakeInt(int64_t v) {
@@ -106,12 +112,46 @@ struct Value {
     r.dt = v;
     return r;
   }
+  static Value MakeObject(ObjectValue v);
+  static Value MakeRef(std::string bytes) {
+    Value r;
+    if (bytes.empty()) return r;
+    r.kind = Ref;
+    r.s = std::move(bytes);
+    return r;
+  }
   bool IsNull() const { return kind == Null; }
   // The value as Oracle's default conversion to a character string shows it (numbers without
-  // trailing zeros, dates as DD-MON-RR, raw as upper-case hex). Null gives "".
+  // trailing zeros, dates as DD-MON-RR, raw and REFs as upper-case hex). Null gives "".
   std::string ToText() const;
-  bool operator==(const Value&) const = default;
+  // Deep: two objects are equal when their contents are.
+  bool operator==(const Value& o) const;
 };
+
+// An instance of a named type: an object, a collection (VARRAY or nested table) or SYS.XMLTYPE.
+struct ObjectValue {
+  std::string typeSchema, typeName;  // "SCOTT","ADDRESS_T"; XMLType: "SYS","XMLTYPE"
+  bool atomicNull = false;           // the object itself is NULL (items then all Null)
+  // Object: attributes in declared order (an embedded object attribute is a Value of Kind Object);
+  // collection: the elements in order.
+  std::vector<Value> items;
+  std::string xml;  // SYS.XMLTYPE: the document text
+  bool operator==(const ObjectValue&) const = default;
+};
+
+inline Value Value::MakeObject(ObjectValue v) {
+  Value r;
+  r.kind = Object;
+  r.obj = std::make_shared<const ObjectValue>(std::move(v));
+  return r;
+}
+
+inline bool Value::operator==(const Value& o) const {
+  if (kind != o.kind || i != o.i || d != o.d || s != o.s || !(dt == o.dt)) return false;
+  if (obj == o.obj) return true;
+  if (!obj || !o.obj) return false;
+  return *obj == *o.obj;
+}
 
 // One select-list item (or one column of a described object).
 struct ColumnDesc {
@@ -123,6 +163,30 @@ struct ColumnDesc {
   bool nullable = true;
   std::string schema;  // owner of the base table when the item is a plain column, else ""
   std::string table;   // base table name when the item is a plain column, else ""
+  // Object and Ref items: the named type (for a Ref, the type the REF points at).
+  std::string typeSchema, typeName;
+};
+
+// One attribute of an object type, or the element of a collection type.
+struct TypeAttrDesc {
+  std::string name;  // "" for a collection element
+  // Varchar2, Char, Number, Date, Raw, Clob, Blob, Bfile, Timestamp*, Object (a nested object,
+  // a collection or SYS.XMLTYPE), Ref
+  Ty type = Ty::Varchar2;
+  int size = 0, precision = 0, scale = 0;  // as ColumnDesc
+  std::string typeSchema, typeName;        // Object / Ref attributes
+};
+
+// A named type as a describe reports it.
+struct TypeDesc {
+  std::string schema, name;  // "SCOTT","ADDRESS_T"; "SYS","XMLTYPE"
+  enum class Kind { Object, VArray, NestedTable, Opaque /* SYS.XMLTYPE */ };
+  Kind kind = Kind::Object;
+  bool isFinal = true;              // CREATE TYPE ... NOT FINAL sets false
+  std::vector<TypeAttrDesc> attrs;  // Object: attributes in declared order
+  TypeAttrDesc element;             // VArray / NestedTable
+  int64_t maxElements = 0;          // VArray limit
+  std::string oid;                  // 16 bytes, stable for the type (its identity)
 };
 
 enum class StmtKind { Select, Insert, Update, Delete, PlSql, Ddl, Other /* commit, savepoint ... */ };
@@ -195,6 +259,24 @@ class Session {
 
   // Lines DBMS_OUTPUT holds for the session (after DBMS_OUTPUT.ENABLE), for tests.
   std::vector<std::string> PendingOutput() const;
+
+  // ---- Named types and object tables
+  // The type called `name`: "ADDRESS_T", "SCOTT.ADDRESS_T", "sys.xmltype" (case-insensitive unless
+  // quoted); the current schema first, then PUBLIC synonyms and SYS. ORA-04043 "object NAME does
+  // not exist" otherwise.
+  TypeDesc DescribeType(const std::string& name);
+  TypeDesc DescribeTypeByOid(const std::string& oid);
+  // The row of an object table a REF names, as an object value. lock = true takes the row lock as
+  // SELECT ... FOR UPDATE does (waiting for another session's lock). ORA-21700 "object does not
+  // exist or is marked for delete" when the row is gone.
+  Value PinObject(const std::string& refBytes, bool lock);
+  // Updates / deletes the row a REF names.
+  void FlushObject(const std::string& refBytes, const Value& obj);
+  void DeleteObject(const std::string& refBytes);
+  // Adds a row to an object table (schema "" = the current one); returns the new row's REF bytes.
+  std::string InsertObject(const std::string& schema, const std::string& table, const Value& obj);
+  // Owner and name of an object table; ORA-00942 when `table` is not one.
+  std::pair<std::string, std::string> ObjectTable(const std::string& schema, const std::string& table);
 
   SessionState& State() { return *state_; }
 
