@@ -45,6 +45,14 @@ void SetInt(uint8_t* Record, int Offset, int32_t Value);
 uint32_t GetHandle(const uint8_t* Record, int Offset);
 void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
 
+// Values into a record's field slot (the null byte, then the value in the field's format). A text
+// longer than the slot's Size - 1 bytes is cut at a character boundary and the slot ends in zeros;
+// an empty text leaves the slot null.
+void PutSlotInteger(uint8_t* Slot, int32_t Value);
+void PutSlotFloat(uint8_t* Slot, double Value);
+void PutSlotText(uint8_t* Slot, int Size, const std::string& Text);
+void PutSlotDateTime(uint8_t* Slot, double Value);
+
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
 // generation. Freeing a slot bumps its generation, so older handles of it find nothing. Freed slots
 // are reused oldest first.
@@ -769,6 +777,13 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void BindFieldInfo();
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
+  // Object columns (OracleDataObjects.cpp): the attribute entries and field definitions of the
+  // object column Column, and the value of an attribute field read from the current row.
+  void AddObjectAttributes(TOracleFieldInfo* Column);
+  void AddFieldDefFor(TOracleFieldInfo* Info);
+  void ReadAttribute(TField* Field, TOracleFieldInfo* Info, uint8_t* Record, bool Trim);
+  // The text of an XMLTYPE column or the bytes of a BFILE column of the current row.
+  std::string ReadComplexColumn(TOracleFieldInfo* Info);
   void ParseFilter();
   void Refilter();
   bool ReadsCursorVariable();
