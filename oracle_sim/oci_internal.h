@@ -281,6 +281,9 @@ void FlushLobs(oracle_sim::Session* session);
 void ForgetLobs(oracle_sim::Session* session);
 // After a fetched row was stored: ties the LOB locator of a column to the row it came from.
 void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const oracle_sim::Value& v, size_t column);
+// After a DML statement returned a LOB column INTO a bind: ties the locator in the bind's `cell` to
+// the row the statement wrote, so that writing through it changes that row.
+void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name);
 // A timestamp descriptor of any of the three kinds, else nullptr.
 OCIDateTime* AsDateTime(const void* d);
 

@@ -535,3 +535,45 @@ TEST_F(OracleLobTest, MultiByteClobRoundTripsInPiecesOfWholeCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Locators from RETURNING -------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
+  Run(S(), "create table letters (id number, body clob)");
+  auto ins = Query(S(), "insert into letters values (:id, empty_clob()) returning body into :body");
+  ins->DeclareVariable("id", otInteger);
+  ins->DeclareVariable("body", otCLOB);
+  TLOBLocator body(S(), otCLOB);
+  ins->SetComplexVariable("body", &body);
+  ins->SetVariable("id", 1);
+  ins->Execute();
+  EXPECT_FALSE(body.IsNull());
+  EXPECT_EQ(body.Length(), 0);
+  const std::string text = "Дорогой друг,\nпишу тебе 😀";
+  body.Write(text.data(), static_cast<int64_t>(text.size()));
+  EXPECT_EQ(body.Length(), 25);
+
+  auto other = Connect(false);
+  auto seen = Query(other.get(), "select body from letters where id = 1");
+  seen->Execute();
+  EXPECT_TRUE(seen->Eof());  // not committed
+  S()->Commit();
+  seen->Execute();
+  ASSERT_FALSE(seen->Eof());
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+
+  // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
+  auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
+  upd->DeclareVariable("body", otCLOB);
+  upd->SetComplexVariable("body", &body);
+  upd->Execute();
+  body.SetSize(13);
+  EXPECT_EQ(body.AsString(), "Дорогой друг,");
+  S()->Rollback();
+  seen->Execute();
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->Length(), 25);
+}
+
+}  // namespace
