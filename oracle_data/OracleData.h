@@ -267,6 +267,9 @@ class TOracleFieldInfo {
   // The column's current value in Query: by index when Query has a column of that name and type;
   // unassigned otherwise.
   TVariant ReadColumnValue(TOracleQuery* Query) const;
+  // An attribute's value from Query's object column of that name, when the attribute at
+  // AttributeIndex has the entry's type; unassigned otherwise.
+  TVariant ReadAttributeValue(TOracleQuery* Query) const;
   // A session, the client's temporary-LOB entry points, and the TemporaryLOB preference not tlNone.
   bool TemporaryLOBsAvailable() const;
 

@@ -194,3 +194,20 @@ void TOracleDataSet::ReadAttribute(TField* Field, TOracleFieldInfo* Info, uint8_
   else
     DatabaseError("Unexpected datatype: " + Field->FieldName(), this);
 }
+
+TVariant TOracleFieldInfo::ReadAttributeValue(TOracleQuery* Query) const {
+  const int index = Query->FieldIndex(ColumnName);
+  if (index < 0 || Query->FieldType(index) != otObject || Query->FieldIsNull(index)) return TVariant();
+  TOracleObject* object = Query->ObjField(index);
+  if (object->IsCollection() || AttributeIndex < 0 || AttributeIndex >= object->AttrCount())
+    return TVariant();
+  TObjectAttribute* a = object->Attributes(AttributeIndex);
+  if (IsXMLType) {
+    if (!IsXMLTypeName(a->TypeName())) return TVariant();
+    return a->IsNull() ? TVariant() : TVariant(object->XMLAttr(a->Name())->GetXMLData());
+  }
+  if (a->DataType() != OracleType) return TVariant();
+  if (OracleType == otReference)
+    return a->IsNull() ? TVariant() : TVariant(object->RefAttr(a->Name())->AsHex());
+  return a->Value();
+}
