@@ -351,6 +351,7 @@ class TChangeLogItem {
 
  private:
   void FreeCopy(uint8_t*& Record);
+  uint8_t* PrivateCopy(const uint8_t* Record) const;
 };
 
 // The dataset's change log, oldest entry first.
