@@ -131,7 +131,8 @@ void TOracleDataSet::SetUpdatingTable(const std::string& Value) {
 void TOracleDataSet::SetSession(TOracleSession* Value) {
   TOracleSession* old = MainQuery()->Session();
   if (old != Value) {
-    if (!(Value == nullptr && detachable_)) Close();
+    // (Closing a closed dataset would drop a pending activation the new session is to perform.)
+    if (Active() && !(Value == nullptr && detachable_)) Close();
     if (old) old->RemoveDataSet(this);
     MainQuery()->SetSession(Value);
     if (Value) Value->AddDataSet(this);
@@ -161,9 +162,9 @@ void TOracleDataSet::SetActive(bool Value) {
   const bool streamed = cs.Contains(csLoading) || cs.Contains(csReading);
   const bool designing = cs.Contains(csDesigning);
   if (designActivation_ && streamed && !designing) return;
-  if (streamed || (designing && !Session())) {
+  if (Value && (streamed || (designing && !Session()))) {
     // Opened once loading ends (or a session is given).
-    pendingActivation_ = Value;
+    pendingActivation_ = true;
     return;
   }
   const bool pending = pendingActivation_;

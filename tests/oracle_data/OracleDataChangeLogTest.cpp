@@ -247,6 +247,15 @@ TEST_F(OracleDataTest, ActivationWhileLoading) {
   EXPECT_NO_THROW(waiting->EndLoading()) << "no connection: the streamed activation is dropped";
   EXPECT_FALSE(waiting->Active());
   waiting->SetSession(nullptr);
+
+  TOracleDataSet designed(nullptr);
+  designed.SQL()->SetText("select sid from sess");
+  designed.SetDesigning(true);
+  designed.SetActive(true);
+  EXPECT_FALSE(designed.Active()) << "at design time without a session the activation waits";
+  designed.SetSession(session.get());
+  EXPECT_TRUE(designed.Active()) << "giving the session performs it";
+  EXPECT_EQ(designed.RecordCount(), 3);
 }
 
 // ---- Cursor variables ----------------------------------------------------------------------------
