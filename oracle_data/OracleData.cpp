@@ -62,6 +62,8 @@ TOracleDataSet::~TOracleDataSet() {
     Close();
   } catch (...) {
   }
+  // The log's copies give their ROWIDs and LOB lists back to tables that go before the log does.
+  changeLog_.Clear();
   if (mainQuery_ && mainQuery_->Session()) mainQuery_->Session()->RemoveDataSet(this);
   if (master_) {
     auto& list = master_->details_;
