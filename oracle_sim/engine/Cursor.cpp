@@ -6,6 +6,7 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
+#include "oracle_sim/engine/Objects.h"
 
 namespace oracle_sim {
 
@@ -201,7 +202,7 @@ std::vector<std::string> Cursor::OutBindNames() const {
 void Cursor::BindByName(const std::string& name, const Value& v) {
   CursorState& c = *state_;
   std::string k = KnownBind(c, name);
-  c.binds[k] = v;
+  c.binds[k] = v.kind == Value::Object ? CheckBoundObject(Live(c), v) : v;
   c.arrays.erase(k);
   c.tables.erase(k);
 }

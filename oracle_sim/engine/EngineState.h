@@ -17,6 +17,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace oracle_sim {
 
@@ -134,6 +135,7 @@ void RunCursor(CursorState& c, int iterations);
 
 // Converts a value fetched from SQLite according to the Oracle type of its column.
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);
+Value FromSqliteValue(sqlite3_value* v, const SqlType& type);
 // Binds one engine value as SQLite parameter `idx`.
 void BindValue(sqlite3_stmt* st, int idx, const Value& v);
 
