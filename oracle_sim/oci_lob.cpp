@@ -343,6 +343,21 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
 }
 
+namespace {
+
+// Points a persistent LOB's locator at the row (of `where`'s table and column) it came from.
+void TieToRow(OCILobLocator* l, const ColumnDesc& where, std::vector<std::string> rowids, Session* session) {
+  l->owner = where.schema;
+  l->table = where.table;
+  l->column = where.name;
+  if (!where.table.empty()) {
+    l->rowids = std::move(rowids);
+    l->session = session;
+  }
+}
+
+}  // namespace
+
 void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t column) {
   if (!d->valuep) return;
   size_t stride = d->valueSkip ? d->valueSkip : static_cast<size_t>(std::max<sb4>(d->valueSize, 0));
@@ -357,13 +372,19 @@ void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t col
     return;
   }
   const ColumnDesc& desc = st->cursor->Describe().at(column);
-  l->owner = desc.schema;
-  l->table = desc.table;
-  l->column = desc.name;
-  if (!desc.table.empty()) {
-    l->rowids = st->cursor->LockedRowids();
-    l->session = st->svc ? st->svc->Engine() : nullptr;
-  }
+  TieToRow(l, desc, desc.table.empty() ? std::vector<std::string>() : st->cursor->LockedRowids(),
+           st->svc ? st->svc->Engine() : nullptr);
+}
+
+void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name) {
+  void* p = nullptr;
+  std::memcpy(&p, cell, sizeof p);
+  OCILobLocator* l = AsLob(p);
+  ColumnDesc where;
+  std::string rowid;
+  if (!l || !l->init || !st->cursor->ReturnedRow(name, where, rowid)) return;
+  // The row the DML wrote is locked by it: the locator writes into that row.
+  TieToRow(l, where, {rowid}, st->svc ? st->svc->Engine() : nullptr);
 }
 
 }  // namespace oracle_sim::oci

@@ -969,7 +969,8 @@ class Tx {
     if (f == "LENGTH" || f == "LENGTHB" || f == "VSIZE") {
       Arity(e, 1, 1);
       ty = SqlType::Number();
-      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {txtArg(0)});
+      // A BLOB is measured in bytes (a RAW, as text, in hexadecimal digits).
+      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {t[0].ty == Ty::Blob ? a[0] : txtArg(0)});
     }
     if (f == "LPAD" || f == "RPAD") {
       Arity(e, 2, 3);
@@ -1779,7 +1780,12 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
       SqlType t;
       sql += (i ? ", " : "") + tx.Emit(*st.returning[i], &sc, t);
       tr.returningTypes.push_back(t);
+      const Expr& r = *st.returning[i];
+      const CatColumn* named =
+          r.kind == Expr::Column && !r.parts.empty() ? obj->Column(r.parts.back()) : nullptr;
+      tr.returningColumns.push_back(named ? named->name : std::string());
     }
+    sql += ", rowid";
     tx.bareColumns_ = false;
     tr.outBinds = st.into;
   }

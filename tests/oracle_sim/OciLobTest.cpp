@@ -65,6 +65,17 @@ class OciLobTest : public ::testing::Test {
     return buf;
   }
   std::string All(OCILobLocator* l) { return Read(l, 1, 0, 1 << 20); }
+  // The whole value of the LOB column a query gives first.
+  std::string Fetch(const char* sql, ub2 type) {
+    OCIStmt* st = conn->Prepare(sql);
+    OCILobLocator* l = NewLob();
+    OCIDefine* d = nullptr;
+    sb2 ind = 0;
+    oci.OCIDefineByPos(st, &d, conn->err, 1, &l, sizeof l, type, &ind, nullptr, nullptr, OCI_DEFAULT);
+    EXPECT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+    oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+    return ind == 0 ? All(l) : "(null)";
+  }
   ub4 Length(OCILobLocator* l) {
     ub4 n = 0;
     EXPECT_EQ(oci.OCILobGetLength(conn->svc, conn->err, l, &n), OCI_SUCCESS) << conn->Message();
@@ -207,6 +218,114 @@ TEST_F(OciLobTest, PersistentClobOfWideCharactersAgreesWithSql) {
   // The next statement sees the row as written, measured by SQL in characters.
   EXPECT_EQ(conn->Scalar("select length(body) from notes where id = 1"), 30);
   EXPECT_EQ(conn->Scalar("select instr(body, '😀😀 ещё') from notes where id = 1"), 7);
+}
+
+// ---- Locators from RETURNING -------------------------------------------------------------------------
+
+TEST_F(OciLobTest, LocatorsReturnedByDmlWriteIntoTheirRow) {
+  ASSERT_EQ(conn->Run("create table docs (id number, body clob, pic blob)"), OCI_SUCCESS) << conn->Message();
+  OCIStmt* ins = conn->Prepare(
+      "insert into docs (id, body, pic) values (:id, empty_clob(), empty_blob()) returning body, pic into "
+      ":c, :b");
+  OCILobLocator* c = NewLob();
+  OCILobLocator* b = NewLob();
+  int id = 1;
+  sb2 ci = -1, bi = -1;
+  OCIBind* bind[3] = {};
+  oci.OCIBindByName(ins, &bind[0], conn->err, T(":id"), -1, &id, sizeof id, SQLT_INT, nullptr, nullptr,
+                    nullptr, 0, nullptr, OCI_DEFAULT);
+  oci.OCIBindByName(ins, &bind[1], conn->err, T(":c"), -1, &c, sizeof c, SQLT_CLOB, &ci, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  oci.OCIBindByName(ins, &bind[2], conn->err, T(":b"), -1, &b, sizeof b, SQLT_BLOB, &bi, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(ci, 0);
+  EXPECT_EQ(Length(c), 0u);
+  ASSERT_EQ(Write(c, 1, "Привет"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(Write(b, 1, std::string("\x00\x01\x02", 3)), OCI_SUCCESS) << conn->Message();
+  // A second row through the same statement: each locator writes into its own row.
+  id = 2;
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(Write(c, 1, "second"), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(ins, OCI_HTYPE_STMT);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 1"), 6);
+  EXPECT_EQ(Fetch("select pic from docs where id = 1", SQLT_BLOB), std::string("\x00\x01\x02", 3));
+  EXPECT_EQ(conn->Scalar("select length(pic) from docs where id = 1"), 3);
+  EXPECT_EQ(Fetch("select pic from docs where id = 2", SQLT_BLOB), "");
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 2"), 6);
+
+  // Another session sees the rows only when they are committed, with what was written.
+  Connection other(oci, env);
+  ASSERT_EQ(other.LogOn("scott", "tiger"), OCI_SUCCESS);
+  EXPECT_EQ(other.Scalar("select count(*) from docs"), 0);
+  ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  EXPECT_EQ(other.Scalar("select count(*) from docs where body = 'Привет' or body = 'second'"), 2);
+
+  // UPDATE ... RETURNING gives a locator of the updated row; writing appends at the end.
+  OCIStmt* upd = conn->Prepare("update docs set id = 3 where id = 1 returning body into :c");
+  oci.OCIBindByName(upd, &bind[0], conn->err, T(":c"), -1, &c, sizeof c, SQLT_CLOB, &ci, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(upd), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(Read(c, 1, 10, 100), "Привет");
+  ASSERT_EQ(Write(c, 7, ", мир"), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(upd, OCI_HTYPE_STMT);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 3"), 11);
+  EXPECT_EQ(other.Scalar("select length(body) from docs where id = 1"), 6);  // not committed yet
+  ASSERT_EQ(oci.OCITransRollback(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 1"), 6);
+  other.LogOff();
+}
+
+// ---- Cursor variables through the host calls ---------------------------------------------------------
+
+TEST_F(OciLobTest, HostCallsOpenACursorVariableInTheBoundCursorDataArea) {
+  ASSERT_EQ(conn->Run("create table cv (n number, s varchar2(10))"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(conn->Run("insert into cv select rownum, 'r' || rownum from all_objects where rownum <= 5"),
+            OCI_SUCCESS)
+      << conn->Message();
+  ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  Lda_Def lda;
+  ub1 hda[TALVIK_HDA_SIZE];
+  text logon[] = "scott/tiger@SIM";
+  ASSERT_EQ(oci.orlon(&lda, hda, logon, -1, nullptr, -1, 0), 0);
+  Cda_Def block, target;
+  std::memset(&target, 0, sizeof target);  // not opened: the bind opens it
+  ASSERT_EQ(oci.oopen(&block, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  text sql[] = "begin open :c for select n, s from cv where n >= 3 order by n; end;";
+  ASSERT_EQ(oci.oparse(&block, sql, -1, 0, 2), 0);
+  text name[] = ":C";
+  // The bound area must be a whole cursor data area other than the block's own.
+  EXPECT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&target), 8, SQLT_CUR, -1, nullptr, nullptr,
+                       nullptr, 0, nullptr, nullptr, -1, -1),
+            1001);
+  EXPECT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&block), sizeof block, SQLT_CUR, -1, nullptr,
+                       nullptr, nullptr, 0, nullptr, nullptr, -1, -1),
+            1001);
+  ASSERT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&target), sizeof target, SQLT_CUR, -1,
+                       nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oci.oexec(&block), 0) << block.rc;
+  sb4 size = 0, nameLen = 30, dsize = 0;
+  sb2 type = 0, prec = 0, scale = 0, nullok = 0;
+  sb1 column[31] = {};
+  ASSERT_EQ(oci.odescr(&target, 2, &size, &type, column, &nameLen, &dsize, &prec, &scale, &nullok), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(column), nameLen), "S");
+  EXPECT_EQ(oci.odescr(&target, 3, &size, &type, column, &nameLen, &dsize, &prec, &scale, &nullok), 1007);
+  int n[4] = {};
+  sb2 ind[4] = {};
+  ASSERT_EQ(oci.odefin(&target, 1, reinterpret_cast<ub1*>(n), sizeof n[0], SQLT_INT, -1, ind, nullptr, -1, -1,
+                       nullptr, nullptr),
+            0);
+  EXPECT_EQ(oci.ofen(&target, 4), 1403);  // three rows, then the end
+  EXPECT_EQ(target.rpc, 3u);
+  EXPECT_EQ(n[0], 3);
+  EXPECT_EQ(n[2], 5);
+  EXPECT_EQ(oci.oclose(&target), 0);
+  // Closed, the area no longer receives the query: the block reports the invalid cursor.
+  EXPECT_NE(oci.oexec(&block), 0);
+  EXPECT_EQ(block.rc, 1001);
+  EXPECT_EQ(oci.oclose(&block), 0);
+  EXPECT_EQ(oci.ologof(&lda), 0);
 }
 
 }  // namespace
