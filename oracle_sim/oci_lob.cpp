@@ -181,6 +181,29 @@ size_t Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
   return count;
 }
 
+// Writes one piece of a piecewise write at the locator's piece offset and moves it on. A CLOB
+// piece may end inside a character that the next piece finishes; the last piece may not.
+size_t PutPiece(OCILobLocator* l, const char* p, size_t n, bool last) {
+  std::string joined;
+  if (IsClob(l) && !l->pieceTail.empty()) {
+    joined = l->pieceTail + std::string(p, n);
+    l->pieceTail.clear();
+    p = joined.data();
+    n = joined.size();
+  }
+  if (IsClob(l) && !last && n > 0) {
+    size_t lead = n - 1;
+    while (lead > 0 && IsContinuation(p[lead]) && n - lead < 4) --lead;
+    if (!IsContinuation(p[lead]) && lead + SequenceLength(p[lead]) > n) {
+      l->pieceTail.assign(p + lead, n - lead);
+      n = lead;
+    }
+  }
+  size_t written = Put(l, l->pieceOffset, p, n);
+  l->pieceOffset += written;
+  return written;
+}
+
 // The part of the value from position `at` (characters of a CLOB) of at most `amount` and at most
 // `capacity` bytes, ending on a whole character: its byte range [first, last).
 void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& first, size_t& last) {
@@ -549,24 +572,24 @@ sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
       if (offset == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
       l->pieceOffset = offset - 1;
       l->pieceActive = piece == OCI_FIRST_PIECE;
+      l->pieceTail.clear();
     } else if (!l->pieceActive || piece > OCI_LAST_PIECE) {
       throw MakeError(24801, "illegal parameter value in OCI lob function");
     }
     // The amount given counts bytes (a CLOB's text is of varying width); the amount given back
     // counts what was written: characters of a CLOB.
     size_t n = piece == OCI_ONE_PIECE && *amtp > 0 ? std::min<size_t>(*amtp, buflen) : buflen;
-    size_t total = Put(l, l->pieceOffset, static_cast<const char*>(bufp), n);
-    l->pieceOffset += total;
+    size_t total =
+        PutPiece(l, static_cast<const char*>(bufp), n, piece == OCI_ONE_PIECE || piece == OCI_LAST_PIECE);
     if (cbfp && piece != OCI_ONE_PIECE) {
       // The callback gives the following pieces into the same buffer.
       for (ub1 next = piece; next != OCI_LAST_PIECE;) {
         ub4 len = buflen;
         if (cbfp(ctxp, bufp, &len, &next) != OCI_CONTINUE) break;
-        size_t written = Put(l, l->pieceOffset, static_cast<const char*>(bufp), std::min(len, buflen));
-        l->pieceOffset += written;
-        total += written;
+        total += PutPiece(l, static_cast<const char*>(bufp), std::min(len, buflen), next == OCI_LAST_PIECE);
       }
       l->pieceActive = false;
+      if (!l->pieceTail.empty()) throw MakeError(29275, "partial multibyte character");
     }
     MarkWritten(l);
     *amtp = static_cast<ub4>(total);
