@@ -208,21 +208,24 @@ size_t PutPiece(OCILobLocator* l, const char* p, size_t n, bool last) {
 // `capacity` bytes, ending on a whole character: its byte range [first, last).
 void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& first, size_t& last) {
   first = ByteOffset(l, at);
-  if (!IsClob(l)) {
+  size_t length = LobLength(l);
+  if (!IsClob(l) || length == l->data.size()) {
     last = first + std::min({amount, capacity, l->data.size() - first});
+    if (IsClob(l)) Remember(l, at + (last - first), last);
     return;
   }
-  size_t length = LobLength(l);
-  size_t chars = std::min(amount, length - std::min(at, length));
-  size_t end = at + chars;
-  last = ByteOffset(l, end);
-  if (last - first > capacity) {
-    // Fewer characters: the most that fit, cut back to the start of a character.
-    last = first + capacity;
-    while (last > first && IsContinuation(l->data[last])) --last;
-    end = at + CountChars(l->data.data() + first, last - first);
+  // Whole characters, one sequence at a time, up to the amount or the capacity.
+  const char* p = l->data.data();
+  const size_t limit = first + std::min(capacity, l->data.size() - first);
+  size_t b = first, chars = 0;
+  while (chars < amount && b < limit) {
+    size_t next = b + SequenceLength(p[b]);
+    if (next > limit) break;
+    b = next;
+    ++chars;
   }
-  Remember(l, end, last);
+  last = b;
+  Remember(l, at + chars, last);
 }
 
 // The file a locator names: in the folder of its directory (CREATE DIRECTORY), or else in the
@@ -360,33 +363,27 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   if (v.kind == Value::Date || v.kind == Value::Int || v.kind == Value::Real) {
     if (dty != SQLT_CLOB) throw MakeError(932, "inconsistent datatypes");
   }
-  Undirty(l);
+  std::string directory, fileName;
   if (dty == SQLT_BFILEE) {
     // A BFILE value: "DIRECTORY/file name".
     std::string text = v.kind == Value::Text ? v.s : std::string();
     size_t slash = text.find('/');
     if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
       throw MakeError(932, "inconsistent datatypes");
-    l->init = true;
-    l->lobType = SQLT_BFILEE;
-    l->temporary = false;
-    l->directory = text.substr(0, slash);
-    l->fileName = text.substr(slash + 1);
-    l->fileOpen = false;
-    l->data.clear();
-    l->owner.clear();
-    l->table.clear();
-    l->column.clear();
-    l->rowids.clear();
-    l->session = nullptr;
-    l->dirty = false;
-    l->pieceActive = false;
-    return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
+    directory = text.substr(0, slash);
+    fileName = text.substr(slash + 1);
   }
+  Undirty(l);
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
-  l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
+  l->directory = std::move(directory);
+  l->fileName = std::move(fileName);
+  l->fileOpen = false;
+  if (dty == SQLT_BFILEE)
+    l->data.clear();
+  else
+    l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
   l->charsFor = static_cast<size_t>(-1);  // counted when first asked
   l->owner.clear();
   l->table.clear();

@@ -14,21 +14,12 @@ namespace {
 // Two-, three- and four-byte characters among single-byte ones: 11 characters, 26 bytes.
 const std::string kMixed = "Привет€😀abc";
 
-class OciLobTest : public ::testing::Test {
+class OciLobTest : public OciConnectedTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(
-        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-        OCI_SUCCESS);
-    conn = std::make_unique<Connection>(oci, env);
-    ASSERT_EQ(conn->LogOn("scott", "tiger"), OCI_SUCCESS) << conn->Message();
-  }
+  void SetUp() override { LogOn("scott", "tiger"); }
   void TearDown() override {
     for (OCILobLocator* l : lobs) oci.OCIDescriptorFree(l, OCI_DTYPE_LOB);
-    if (conn) conn->LogOff();
-    conn.reset();
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+    OciConnectedTest::TearDown();
   }
 
   OCILobLocator* NewLob(ub4 type = OCI_DTYPE_LOB) {
@@ -82,10 +73,6 @@ class OciLobTest : public ::testing::Test {
     return n;
   }
 
-  ScratchInstance scratch;
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  std::unique_ptr<Connection> conn;
   std::vector<OCILobLocator*> lobs;
 };
 
