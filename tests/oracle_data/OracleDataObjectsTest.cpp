@@ -1,8 +1,10 @@
-// The slot writers of the fetch, and the field information of object columns built by hand: the
-// children each object entry collects and the SQL value functions over them.
+// The slot writers of the fetch; the field information of object columns built by hand (the children
+// each object entry collects and the SQL value functions over them); BFILE columns.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "tests/oracle_data/DataSetTestSupport.h"
 
@@ -121,6 +123,46 @@ TEST_F(ObjectFieldInfoTest, EmptyObjectConstructorsWithNullObjectIsEmpty) {
   EXPECT_EQ(list.FindByName("PERSON.DOC")->ValueExpression(false), "null") << "an XML type is no CLOB here";
   prefs->SetNullObjectIsEmpty(false);
   prefs->SetNullLOBIsEmpty(false);
+}
+
+// ---- BFILE columns ------------------------------------------------------------------------------------
+
+class OracleDataBfileTest : public OracleDataTest {
+ protected:
+  void MakeMail() {
+    const std::filesystem::path folder = dir_ / "letters";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "one.txt", std::ios::binary) << "first\nletter";
+    {
+      auto sys = Connect(false, "system", "manager");
+      Run(sys.get(), "create or replace directory letters as '" + folder.string() + "'");
+    }
+    Run(session.get(), "create table mail (id number(5), doc bfile)");
+    Run(session.get(), "insert into mail values (1, bfilename('LETTERS', 'one.txt'))");
+    Run(session.get(), "insert into mail values (2, null)");
+  }
+};
+
+TEST_F(OracleDataBfileTest, FileContentsAreReadIntoTheRecord) {
+  MakeMail();
+  auto ds = DataSet("select id, doc from mail order by id");
+  ds->Open();
+  TField* doc = ds->FieldByName("DOC");
+  EXPECT_EQ(doc->DataType(), ftOraBlob);
+  EXPECT_EQ(ds->FieldOracleType(doc), otBFile);
+  EXPECT_EQ(doc->AsString(), "first\nletter");
+  auto stream = ds->CreateBlobStream(doc, bmRead);
+  EXPECT_EQ(stream->Size(), 12);
+  ds->Next();
+  EXPECT_TRUE(doc->IsNull());
+}
+
+TEST_F(OracleDataBfileTest, AMissingFileFailsTheFetchWithTheServersError) {
+  MakeMail();
+  Run(session.get(), "insert into mail values (3, bfilename('LETTERS', 'two.txt'))");
+  auto ds = DataSet("select id, doc from mail order by id");
+  EXPECT_EQ(OracleCode([&] { ds->Open(); }), 22288);
+  EXPECT_FALSE(ds->Active());
 }
 
 }  // namespace
