@@ -43,10 +43,10 @@ bool IsIdentifierChar(char c) {
   return std::isalnum(u) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || u >= 128;
 }
 
-std::string TrimRightText(const std::string& S) {
+void TrimRightText(std::string& S) {
   size_t n = S.size();
   while (n > 0 && static_cast<unsigned char>(S[n - 1]) <= ' ') --n;
-  return S.substr(0, n);
+  S.resize(n);
 }
 }  // namespace
 
@@ -62,6 +62,8 @@ TOracleDataSet::~TOracleDataSet() {
     Close();
   } catch (...) {
   }
+  // The log's copies give their ROWIDs and LOB lists back to tables that go before the log does.
+  changeLog_.Clear();
   if (mainQuery_ && mainQuery_->Session()) mainQuery_->Session()->RemoveDataSet(this);
   if (master_) {
     auto& list = master_->details_;
@@ -131,7 +133,8 @@ void TOracleDataSet::SetUpdatingTable(const std::string& Value) {
 void TOracleDataSet::SetSession(TOracleSession* Value) {
   TOracleSession* old = MainQuery()->Session();
   if (old != Value) {
-    if (!(Value == nullptr && detachable_)) Close();
+    // (Closing a closed dataset would drop a pending activation the new session is to perform.)
+    if (Active() && !(Value == nullptr && detachable_)) Close();
     if (old) old->RemoveDataSet(this);
     MainQuery()->SetSession(Value);
     if (Value) Value->AddDataSet(this);
@@ -161,9 +164,9 @@ void TOracleDataSet::SetActive(bool Value) {
   const bool streamed = cs.Contains(csLoading) || cs.Contains(csReading);
   const bool designing = cs.Contains(csDesigning);
   if (designActivation_ && streamed && !designing) return;
-  if (streamed || (designing && !Session())) {
+  if (Value && (streamed || (designing && !Session()))) {
     // Opened once loading ends (or a session is given).
-    pendingActivation_ = Value;
+    pendingActivation_ = true;
     return;
   }
   const bool pending = pendingActivation_;
@@ -280,7 +283,6 @@ void TOracleDataSet::InternalInitFieldDefs() {
 
   fieldInfo_.Clear();
   fieldInfo_.Add("")->Kind = 3;
-  TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
   for (int i = 0; i < q->FieldCount(); ++i) {
     if (i == rowIdIndex_) continue;
     TOracleFieldInfo* info = fieldInfo_.Add(q->FieldName(i));
@@ -297,57 +299,10 @@ void TOracleDataSet::InternalInitFieldDefs() {
       info->OracleType = otCLOB;
       info->IsXMLType = true;
     }
-    TFieldType type = ftUnknown;
-    int size = 0;
-    switch (info->OracleType) {
-      case otInteger: {
-        int p = prefs ? prefs->SmallIntPrecision() : -1;
-        if (p == 0) p = 4;
-        type = (p > 0 && info->Precision <= p) ? ftSmallint : ftInteger;
-        break;
-      }
-      case otFloat:
-        type = ftFloat;
-        break;
-      case otString: {
-        const int max = prefs ? prefs->MaxStringFieldSize() : 0;
-        if (max != 0 && max < info->Size) {
-          type = ftMemo;
-        } else {
-          type = ftString;
-          size = std::max(info->Size, 1);
-        }
-        break;
-      }
-      case otLong:
-        type = ftMemo;
-        break;
-      case otDate:
-      case otTimestamp:
-      case otTimestampTZ:
-      case otTimestampLTZ:
-        type = ftDateTime;
-        break;
-      case otLongRaw:
-        type = ftBlob;
-        break;
-      case otReference:
-        type = ftString;
-        size = 256;
-        break;
-      case otCLOB:
-        type = ftOraClob;
-        break;
-      case otBLOB:
-      case otBFile:
-        type = ftOraBlob;
-        break;
-      default:
-        break;
-    }
-    if (type == ftUnknown) continue;
-    TFieldDef* def = FieldDefs()->Add(info->Name, type, size, dictionary_.RequiredFields() && info->Required);
-    def->SetFieldNo(fieldInfo_.Count() - 1);
+    if (info->OracleType == otObject)
+      AddObjectAttributes(info);
+    else
+      AddFieldDefFor(info);
   }
   fieldInfo_.CollectChildren();
 }
@@ -385,6 +340,13 @@ void TOracleDataSet::ComputeRecordSize() {
   }
   calcFieldsOffset_ = offset;
   recordSize_ = HeaderSize + offset + CalcFieldsSize();
+  fetchPlan_.clear();
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
+    TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+    fetchPlan_.push_back(
+        {f, info && info->Field == f ? info : nullptr, f->Offset(), f->DataSize(), f->IsBlob()});
+  }
 }
 
 void TOracleDataSet::InternalOpen() {
@@ -442,6 +404,7 @@ void TOracleDataSet::InternalClose() {
   editBlobs_.reset();
   dmlQuery_.reset();
   changeLog_.Clear();
+  fetchPlan_.clear();
 }
 
 void TOracleDataSet::InternalHandleException() {
@@ -493,24 +456,28 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
   TOracleQuery* q = cursorQuery_;
   TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
   const bool trim = prefs && prefs->TrimStringFields();
-  for (TField* f : Fields()->List()) {
-    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
-    uint8_t* slot = Record + HeaderSize + f->Offset();
+  for (const TFetchColumn& c : fetchPlan_) {
+    TField* f = c.Field;
+    uint8_t* slot = Record + HeaderSize + c.Offset;
     slot[0] = 1;
-    TOracleFieldInfo* info = fieldInfo_.FindByField(f);
-    if (!info || info->Field != f || info->Kind != 0) {
-      if (f->IsBlob()) EnsureBlobList(Record)->Add(f);
+    TOracleFieldInfo* info = c.Info;
+    if (info && info->Kind == 2) {
+      ReadAttribute(f, info, Record, trim);
+      continue;
+    }
+    if (!info || info->Kind != 0) {
+      if (c.Blob) EnsureBlobList(Record)->Add(f);
       continue;
     }
     const int col = info->ColumnIndex;
-    if (f->IsBlob()) {
+    if (c.Blob) {
       TOracleBlob* blob = EnsureBlobList(Record)->Add(f);
       if (q->FieldIsNull(col)) continue;
       std::string bytes;
       switch (info->OracleType) {
         case otString: {
           bytes = q->FieldAsString(col);
-          if (trim) bytes = TrimRightText(bytes);
+          if (trim) TrimRightText(bytes);
           break;
         }
         case otLong:
@@ -519,11 +486,10 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
           break;
         case otCLOB:
         case otBLOB:
-          if (auto* lob = dynamic_cast<TLOBLocator*>(q->LOBField(col)); lob && !lob->IsNull())
-            bytes = lob->AsString();
+        case otBFile:
+          bytes = ReadComplexColumn(info);
           break;
         default:
-          // BFILE and object values are not read into the record: they read as null.
           break;
       }
       Decompress(f, bytes);
@@ -531,42 +497,26 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       continue;
     }
     if (q->FieldIsNull(col)) continue;
-    const int size = f->DataSize();
     switch (info->OracleType) {
-      case otInteger: {
-        const int32_t v = q->FieldAsInteger(col);
-        std::memcpy(slot + 1, &v, std::min<size_t>(sizeof v, static_cast<size_t>(size)));
-        slot[0] = 0;
+      case otInteger:
+        PutSlotInteger(slot, q->FieldAsInteger(col));
         break;
-      }
-      case otFloat: {
-        if (f->DataType() == ftInteger || f->DataType() == ftSmallint) {
-          const int32_t v = q->FieldAsInteger(col);
-          std::memcpy(slot + 1, &v, sizeof v);
-        } else {
-          const double v = q->FieldAsFloat(col);
-          std::memcpy(slot + 1, &v, sizeof v);
-        }
-        slot[0] = 0;
+      case otFloat:
+        if (f->DataType() == ftInteger || f->DataType() == ftSmallint)
+          PutSlotInteger(slot, q->FieldAsInteger(col));
+        else
+          PutSlotFloat(slot, q->FieldAsFloat(col));
         break;
-      }
       case otString:
       case otReference: {
         std::string s = q->FieldAsString(col);
-        if (trim) s = TrimRightText(s);
-        if (s.empty()) break;
-        // A value longer than its slot is cut; the slot always ends in a terminator.
-        if (static_cast<int>(s.size()) > size - 1) s.resize(static_cast<size_t>(std::max(size - 1, 0)));
-        std::memcpy(slot + 1, s.data(), s.size());
-        std::memset(slot + 1 + s.size(), 0, static_cast<size_t>(size) - s.size());
-        slot[0] = 0;
+        if (trim) TrimRightText(s);
+        PutSlotText(slot, c.Size, s);
         break;
       }
       default:
         if (IsDateType(info->OracleType)) {
-          const double ms = TimeStampToMSecs(DateTimeToTimeStamp(q->FieldAsDate(col)));
-          std::memcpy(slot + 1, &ms, sizeof ms);
-          slot[0] = 0;
+          PutSlotDateTime(slot, q->FieldAsDate(col));
           break;
         }
         DatabaseError("Unexpected datatype: " + f->FieldName(), this);
@@ -628,6 +578,7 @@ bool TOracleDataSet::FetchRecord() {
     if (!firstRowPending_ && !q->Eof()) q->Next();
     firstRowPending_ = false;
     if (q->Eof()) {
+      store_->ReleaseSpareCapacity();
       if (!cachedUpdates_) return false;
       continue;  // the cached inserts that belong after the last row
     }

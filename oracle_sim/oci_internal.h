@@ -152,6 +152,7 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).
   bool pieceActive = false;
   size_t pieceOffset = 0;
+  std::string pieceTail;  // a CLOB's character cut at the end of a piece, finished by the next
   // BFILE
   std::string directory, fileName;
   bool fileOpen = false;
@@ -281,6 +282,9 @@ void FlushLobs(oracle_sim::Session* session);
 void ForgetLobs(oracle_sim::Session* session);
 // After a fetched row was stored: ties the LOB locator of a column to the row it came from.
 void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const oracle_sim::Value& v, size_t column);
+// After a DML statement returned a LOB column INTO a bind: ties the locator in the bind's `cell` to
+// the row the statement wrote, so that writing through it changes that row.
+void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name);
 // A timestamp descriptor of any of the three kinds, else nullptr.
 OCIDateTime* AsDateTime(const void* d);
 
@@ -330,6 +334,8 @@ void ParseNow(OCIStmt* stmt, OCISvcCtx* svc);  // parses on the engine now (erro
 sword ExecuteStatement(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff, ub4 mode);
 sword FetchRows(OCIStmt* stmt, OCIError* err, ub4 nrows);
 void ReleaseCursor(OCIStmt* stmt);
+// The statement of an open cursor data area of the host calls, else nullptr.
+OCIStmt* HostCursorStatement(const void* area);
 // Logs on a new engine session for the user session on the server's instance.
 void BeginSession(OCIServer* server, OCISession* session);
 void CloseStatementsOf(oracle_sim::Session* session);

@@ -257,6 +257,9 @@ class Session {
   // Parses the statement; throws OraError on syntax errors and unknown objects.
   std::unique_ptr<Cursor> Prepare(const std::string& sql);
 
+  // The folder a directory (CREATE DIRECTORY) names for BFILE values; false when there is none.
+  bool DirectoryPath(const std::string& name, std::string& path);
+
   // Lines DBMS_OUTPUT holds for the session (after DBMS_OUTPUT.ENABLE), for tests.
   std::vector<std::string> PendingOutput() const;
 
@@ -336,6 +339,10 @@ class Cursor {
   // value of a RETURNING ... INTO target (the only one for a single-row statement); an IN OUT bind
   // the block did not assign keeps its input value.
   Value OutValue(const std::string& name) const;
+  // After Execute of DML with RETURNING: when the target `name` names a column of the table, that
+  // column (schema, table, name) and the ROWID of the row OutValue(name) came from; false for a
+  // target that is some other expression, or when no row was returned.
+  bool ReturnedRow(const std::string& name, ColumnDesc& column, std::string& rowid) const;
   // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
   // iterations) or the elements of a PL/SQL table OUT argument.
   std::vector<Value> OutArray(const std::string& name) const;

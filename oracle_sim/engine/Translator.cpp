@@ -551,6 +551,10 @@ class Tx {
       return false;
     }
     for (; next < e.parts.size(); ++next) {
+      if (t.ty == Ty::Ref && !t.unknown) {  // navigating through a REF reads the object it names
+        sql = "ora_deref(" + sql + ")";
+        t = SqlType::Named(t.typeName, false);
+      }
       const CatType* type = t.ty == Ty::Object ? NamedType(t) : nullptr;
       if (!type || type->kind != 'O') {
         if (next == 1) return false;
@@ -969,7 +973,8 @@ class Tx {
     if (f == "LENGTH" || f == "LENGTHB" || f == "VSIZE") {
       Arity(e, 1, 1);
       ty = SqlType::Number();
-      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {txtArg(0)});
+      // A BLOB is measured in bytes (a RAW, as text, in hexadecimal digits).
+      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {t[0].ty == Ty::Blob ? a[0] : txtArg(0)});
     }
     if (f == "LPAD" || f == "RPAD") {
       Arity(e, 2, 3);
@@ -1014,6 +1019,14 @@ class Tx {
       Arity(e, 2, 2);
       ty = ResultText((t[0].unknown ? 4000 : t[0].size) + (t[1].unknown ? 4000 : t[1].size));
       return call("ora_concat", {txtArg(0), txtArg(1)});
+    }
+    if (f == "BFILENAME") {
+      // A file of a directory; kept as "DIRECTORY/file name".
+      Arity(e, 2, 2);
+      ty = SqlType();
+      ty.ty = Ty::Bfile;
+      ty.size = 530;
+      return "(" + txtArg(0) + " || '/' || " + txtArg(1) + ")";
     }
     if (f == "CHR") {
       Arity(e, 1, 1);
@@ -1678,6 +1691,8 @@ int FunctionCode(Statement::Kind k) {
       return 77;
     case Statement::DropType:
       return 78;
+    case Statement::CreateDirectory:
+      return 157;
   }
   return 0;
 }
@@ -1779,7 +1794,12 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
       SqlType t;
       sql += (i ? ", " : "") + tx.Emit(*st.returning[i], &sc, t);
       tr.returningTypes.push_back(t);
+      const Expr& r = *st.returning[i];
+      const CatColumn* named =
+          r.kind == Expr::Column && !r.parts.empty() ? obj->Column(r.parts.back()) : nullptr;
+      tr.returningColumns.push_back(named ? named->name : std::string());
     }
+    sql += ", rowid";
     tx.bareColumns_ = false;
     tr.outBinds = st.into;
   }

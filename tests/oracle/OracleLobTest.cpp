@@ -523,3 +523,138 @@ TEST_F(OracleLobTest, MultiByteClobRoundTripsInPiecesOfWholeCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Locators from RETURNING -------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
+  Run(S(), "create table letters (id number, body clob)");
+  auto ins = Query(S(), "insert into letters values (:id, empty_clob()) returning body into :body");
+  ins->DeclareVariable("id", otInteger);
+  ins->DeclareVariable("body", otCLOB);
+  TLOBLocator body(S(), otCLOB);
+  ins->SetComplexVariable("body", &body);
+  ins->SetVariable("id", 1);
+  ins->Execute();
+  EXPECT_FALSE(body.IsNull());
+  EXPECT_EQ(body.Length(), 0);
+  const std::string text = "Дорогой друг,\nпишу тебе 😀";
+  body.Write(text.data(), static_cast<int64_t>(text.size()));
+  EXPECT_EQ(body.Length(), 25);
+
+  auto other = Connect(false);
+  auto seen = Query(other.get(), "select body from letters where id = 1");
+  seen->Execute();
+  EXPECT_TRUE(seen->Eof());  // not committed
+  S()->Commit();
+  seen->Execute();
+  ASSERT_FALSE(seen->Eof());
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+
+  // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
+  auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
+  upd->DeclareVariable("body", otCLOB);
+  upd->SetComplexVariable("body", &body);
+  upd->Execute();
+  body.SetSize(13);
+  EXPECT_EQ(body.AsString(), "Дорогой друг,");
+  S()->Rollback();
+  seen->Execute();
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->Length(), 25);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Complex variables through the host calls ----------------------------------------------------------
+
+TEST_F(OracleLobTest, HostCallsFetchACursorVariableThroughItsCursorDataArea) {
+  auto host = Connect(true);
+  ASSERT_FALSE(host->HandleMode());
+  Run(host.get(), "create table hc (n number, s varchar2(10))");
+  for (int i = 1; i <= 30; ++i)
+    Run(host.get(), "insert into hc values (" + std::to_string(i) + ", 'row" + std::to_string(i) + "')");
+  auto block = Query(host.get(), "begin open :c for select n, s from hc where n > :low order by n; end;");
+  block->DeclareVariable("c", otCursor);
+  block->DeclareVariable("low", otInteger);
+  TOracleQuery target(nullptr);
+  target.SetReadBuffer(7);  // several fetch exchanges
+  block->SetComplexVariable("c", &target);
+  block->SetVariable("low", 20);
+  block->Execute();
+  target.Execute();
+  ASSERT_EQ(target.FieldCount(), 2);
+  EXPECT_EQ(target.FieldName(1), "S");
+  std::vector<std::string> rows;
+  for (; !target.Eof(); target.Next()) rows.push_back(target.FieldAsString(1));
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows.front(), "row21");
+  EXPECT_EQ(rows.back(), "row30");
+  // Executing the block again opens a new query into the same target.
+  block->SetVariable("low", 28);
+  block->Execute();
+  target.Execute();
+  ASSERT_FALSE(target.Eof());
+  EXPECT_EQ(target.FieldAsInteger(0), 29);
+  target.Next();
+  target.Next();
+  EXPECT_TRUE(target.Eof());
+  auto nil = Query(host.get(), "begin open :c for select 1 from dual; end;");
+  nil->DeclareVariable("c", otCursor);
+  EXPECT_EQ(Raised([&] { nil->Execute(); }), "Cursor variable :C cannot be nil");
+}
+
+TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
+  // LOB locators and timestamps are objects of the handle calls: a host-call session makes none,
+  // and a timestamp variable given a date-time needs one.
+  auto host = Connect(true);
+  EXPECT_EQ(Raised([&] { TLOBLocator lob(host.get(), otCLOB); }), "TLOBLocator: Invalid handle");
+  EXPECT_EQ(Raised([&] { TOracleTimestamp ts(host.get(), otTimestamp); }),
+            "TOracleTimestamp: Invalid handle");
+  auto q = Query(host.get(), "begin :t := :t; end;");
+  q->DeclareVariable("t", otTimestamp);
+  q->SetVariable("t", TVariant::FromDate(EncodeDateTime(2020, 1, 2, 3, 4, 5, 0)));
+  EXPECT_EQ(Raised([&] { q->Execute(); }), "TOracleTimestamp: Invalid handle");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- BFILE columns -----------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, BfileColumnIsReadThroughItsLocator) {
+  std::filesystem::path folder = dir_ / "letters";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "one.txt", std::ios::binary) << "first\nletter";
+  {
+    auto sys = Connect(false, "system", "manager");
+    Run(sys.get(), "create or replace directory letters as '" + folder.string() + "'");
+  }
+  Run(S(), "create table mail (id number, doc bfile)");
+  Run(S(), "insert into mail values (1, bfilename('LETTERS', 'one.txt'))");
+  Run(S(), "begin insert into mail values (2, bfilename('LETTERS', 'two.txt')); end;");
+  Run(S(), "insert into mail values (3, null)");
+  auto q = Query(S(), "select doc from mail order by id");
+  q->Execute();
+  EXPECT_EQ(q->FieldType(0), otBFile);
+  auto* doc = static_cast<TLOBLocator*>(q->LOBField(0));
+  EXPECT_EQ(doc->LOBType(), otBFile);
+  EXPECT_FALSE(doc->IsNull());
+  EXPECT_FALSE(doc->FileIsOpen());
+  EXPECT_EQ(doc->Size(), 12);
+  char buf[16];
+  ASSERT_EQ(doc->Read(buf, 5), 5);  // opened on demand
+  EXPECT_EQ(std::string(buf, 5), "first");
+  EXPECT_TRUE(doc->FileIsOpen());
+  q->Next();  // the open file of the previous row is closed
+  EXPECT_FALSE(doc->FileIsOpen());
+  EXPECT_EQ(OracleCode([&] { doc->Read(buf, 1); }), 22288);
+  q->Next();
+  EXPECT_TRUE(doc->IsNull());
+  EXPECT_EQ(doc->Read(buf, 1), 0);
+}
+
+}  // namespace
