@@ -153,6 +153,16 @@ void TOracleDataSet::SessionLoggingOff(TOracleSession*) {
   if (!detachable_) Close();
 }
 
+void TOracleDataSet::SessionLoggedOff(TOracleSession*) {
+  if (Detached()) NotifyDataSetChange();
+}
+
+void TOracleDataSet::SessionPreferencesChanged(TOracleSession*) {
+  const bool wasActive = Active();
+  CloseAndReset();
+  if (wasActive) Open();
+}
+
 void TOracleDataSet::SessionDestroying(TOracleSession* Session) {
   if (!detachable_) Close();
   if (mainQuery_ && mainQuery_->Session() == Session) mainQuery_->SetSession(nullptr);

@@ -685,6 +685,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // TOracleSessionClient
   void SessionLoggingOff(TOracleSession* Session) override;
   void SessionDestroying(TOracleSession* Session) override;
+  // A detached dataset tells its controls that its data are no longer backed by a connection.
+  void SessionLoggedOff(TOracleSession* Session) override;
+  // A field-shaping preference changed: close, reset, and reopen when it was open.
+  void SessionPreferencesChanged(TOracleSession* Session) override;
 
   // The number of executions of the statement since the dataset was created.
   int ExecutionCount() const { return executionCount_; }
