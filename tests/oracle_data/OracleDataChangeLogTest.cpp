@@ -141,6 +141,28 @@ TEST_F(ChangeLogTest, ADeletedRecordComesBackIntoTheFilteredList) {
   EXPECT_EQ(Column(ds.get(), "ID"), "2,3,4,5") << "in store order";
 }
 
+TEST_F(ChangeLogTest, AMasterOnACachedInsertShowsNoDetailRows) {
+  LogInsert(6, "cached", -1);
+  ds->Refresh();
+  auto detail = DataSet("select name from t where id = :id");
+  detail->DeclareVariable("ID", otInteger);
+  detail->SetMaster(ds.get());
+  detail->SetMasterFields("ID");
+  int executions = 0;
+  detail->BeforeQuery = [&](TOracleDataSet*) { ++executions; };
+  detail->Open();
+  EXPECT_EQ(Column(detail.get(), "NAME"), "a");
+  ds->Last();
+  ASSERT_EQ(ds->FieldByName("NAME")->AsString(), "cached");
+  const int before = executions;
+  detail->Refresh();
+  EXPECT_TRUE(detail->IsEmpty()) << "an inserted master record that is not posted has no details";
+  EXPECT_EQ(executions, before) << "and nothing is asked of the server";
+  ds->Prior();
+  EXPECT_EQ(Column(detail.get(), "NAME"), "e");
+  detail->SetMaster(nullptr);
+}
+
 TEST_F(ChangeLogTest, DetailWithCachedChangesRefusesRefresh) {
   auto master = DataSet("select id from t order by id");
   auto detail = DataSet("select t.*, rowid from t where id = :id");
