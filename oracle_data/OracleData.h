@@ -502,8 +502,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   ~TOracleDataSet() override;
 
   // ---- Published settings ----
+  // The statement's lines. Changing them (or setting them) reopens an active dataset on the new
+  // statement; a caller that edits line by line closes the dataset first.
   TStrings* SQL();
-  // Replaces the statement; an active dataset is reopened on it.
   void SetSQL(TStrings* Value);
   void SetSQLText(const std::string& Text);
   int ReadBuffer() { return MainQuery()->ReadBuffer(); }
@@ -758,6 +759,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   friend class TChangeLog;
 
   void BindFieldInfo();
+  void SQLChanged();
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
   void ParseFilter();
