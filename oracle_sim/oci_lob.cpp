@@ -1,5 +1,6 @@
 // LOB locators: reading and writing CLOB and BLOB values with Oracle's 1-based offsets, temporary
-// LOBs, buffering, and BFILE locators over the files of a directory of the instance.
+// LOBs, buffering, locators returned by DML that write into their row, and BFILE locators over the
+// files of a directory (CREATE DIRECTORY, or the instance's own folder of that name).
 //
 // Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB, whose text is
 // UTF-8 (a varying-width character set): a CLOB read takes an amount in characters and gives back
