@@ -55,6 +55,9 @@ void SendValue(OCILobLocator* l) {
 void MarkWritten(OCILobLocator* l) {
   if (l->temporary || l->lobType == SQLT_BFILEE) return;
   if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
+  // The row was locked by a transaction that has ended since.
+  if (l->session->TransactionNumber() != l->transaction)
+    throw MakeError(22990, "LOB locators cannot span transactions");
   l->dirty = true;
   if (l->buffering) return;  // waits for OCILobFlushBuffer
   std::lock_guard<std::mutex> g(dirtyLock);
@@ -406,6 +409,7 @@ void TieToRow(OCILobLocator* l, const ColumnDesc& where, std::vector<std::string
   if (!where.table.empty()) {
     l->rowids = std::move(rowids);
     l->session = session;
+    l->transaction = session ? session->TransactionNumber() : 0;
   }
 }
 
@@ -721,6 +725,7 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
   dst->column = src->column;
   dst->rowids = src->rowids;
   dst->session = src->session;
+  dst->transaction = src->transaction;
   dst->dirty = false;
   dst->buffering = false;
   dst->pieceActive = false;

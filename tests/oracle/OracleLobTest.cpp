@@ -563,6 +563,8 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   seen->Execute();
   ASSERT_FALSE(seen->Eof());
   EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+  // The commit released the row: the locator no longer writes.
+  EXPECT_EQ(OracleCode([&] { body.Write("!", 1); }), 22990);
 
   // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
   auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
