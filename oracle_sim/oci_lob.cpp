@@ -48,7 +48,7 @@ void SendValue(OCILobLocator* l) {
 }
 
 void MarkWritten(OCILobLocator* l) {
-  if (l->temporary || l->lobType == SQLT_BFILEE) return;
+  if (l->temporary || l->inObject || l->lobType == SQLT_BFILEE) return;
   if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
   l->dirty = true;
   if (l->buffering) return;  // waits for OCILobFlushBuffer
@@ -202,6 +202,7 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
+  l->inObject = false;
   l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
   l->owner.clear();
   l->table.clear();
