@@ -509,15 +509,19 @@ sword OCIObjectCopy(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, dvoid* sou
     if (!type) BadArgument(8);
     if (!source) BadArgument(4);
     if (!target) BadArgument(6);
-    Value v =
-        FindItem(source) ? InstanceValue(source)
-        : type->desc.kind == TypeDesc::Kind::Object && null_source
-            ? SlotValue(type->root, static_cast<const char*>(source), static_cast<const sb2*>(null_source))
-            : (NotAnObject(), Value());
+    const bool isObject = type->desc.kind == TypeDesc::Kind::Object;
+    Value v;
+    if (FindItem(source)) {
+      v = InstanceValue(source);
+    } else if (isObject && null_source) {
+      v = SlotValue(type->root, static_cast<const char*>(source), static_cast<const sb2*>(null_source));
+    } else {
+      NotAnObject();
+    }
     ObjectContext cx{env, IsHandle(svc, OCI_HTYPE_SVCCTX) ? const_cast<OCISvcCtx*>(svc) : nullptr};
     if (FindItem(target)) {
       FillInstance(cx, target, v);
-    } else if (type->desc.kind == TypeDesc::Kind::Object && null_target) {
+    } else if (isObject && null_target) {
       FillSlot(cx, type->root, static_cast<char*>(target), static_cast<sb2*>(null_target), v);
     } else {
       NotAnObject();
