@@ -22,6 +22,10 @@ class TOracleSession;
 class TOracleQuery;
 class TOraclePackage;
 class TOracleSessionPool;
+class TLOBLocator;
+class TOracleObject;
+class TXMLType;
+class TOracleReference;
 
 // ================================================================================================
 // Errors
@@ -390,8 +394,18 @@ class TOracleSession : public TComponent {
   void RemovePackage(TOracleSessionClient* Package);
   void AddDependent(TOracleSessionClient* Dependent);
   void RemoveDependent(TOracleSessionClient* Dependent);
+  // LOB locators, objects and references: their client handles go when the session logs off.
+  void AddLOB(TOracleSessionClient* LOB);
+  void RemoveLOB(TOracleSessionClient* LOB);
+  void AddObject(TOracleSessionClient* Object);
+  void RemoveObject(TOracleSessionClient* Object);
+  void AddReference(TOracleSessionClient* Reference);
+  void RemoveReference(TOracleSessionClient* Reference);
   int QueryCount() const;
   int DataSetCount() const;
+  int LOBCount() const;
+  int ObjectCount() const;
+  int ReferenceCount() const;
 
   // Every session of the process.
   static std::vector<TOracleSession*> Sessions();
@@ -619,10 +633,10 @@ class TOracleQuery : public TComponent, public TOracleSessionClient {
   int GetLongField(int Index, void* Buffer, int Length, int Offset);
   // The whole LONG or LONG RAW value of the current row.
   std::string LongFieldValue(int Index);
-  TObject* LOBField(int Index) const;
-  TObject* ObjField(int Index) const;
-  TObject* XMLField(int Index) const;
-  TObject* RefField(int Index) const;
+  TLOBLocator* LOBField(int Index) const;
+  TOracleObject* ObjField(int Index) const;
+  TXMLType* XMLField(int Index) const;
+  TOracleReference* RefField(int Index) const;
 
   // ---- For the variables, the datasets and the objects of this subsystem ----
   TCollection* FieldList() const { return fields_.get(); }
@@ -683,6 +697,15 @@ class TOracleQuery : public TComponent, public TOracleSessionClient {
   void BindComplexVariable(TVariableData* Variable);
   void SetupComplexColumn(TFieldData* Field);
   void PointComplexColumns();
+  // Object and REF columns (OracleQueryObjects.cpp).
+  sword DescribeObjectColumn(TFieldData* Field, OCIParam* Param);
+  void SetupObjectColumn(TFieldData* Field);
+  void PointObjectColumns();
+  void BindObjectVariable(TVariableData* Variable, void*& Address);
+  void BindObjectDetails(TVariableData* Variable);
+  void ObjectVariablesExecuted(TVariableData* Variable);
+  TVariant ObjectFieldValue(TFieldData* Field);
+  std::string ObjectFieldText(TFieldData* Field, int Index);
   void ComplexVariablesExecuted();
   TVariant ComplexFieldValue(TFieldData* Field);
   std::string ComplexFieldText(TFieldData* Field);

@@ -1,7 +1,8 @@
-// TOracleTimestamp and TLOBLocator.
+// TOracleTimestamp and TLOBLocator (the other classes are in OracleObjectsObject.cpp).
 #include "oracle/OracleObjects.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "oracle/OracleCI.h"
@@ -12,6 +13,20 @@ namespace {
 
 OCIEnv* Env(TOracleSession* Session) {
   return Session->EnvironmentHandle();
+}
+
+// Characters of UTF-8 text: its bytes less the continuation bytes (10xxxxxx), eight at a time.
+int64_t CharactersIn(const void* Text, int64_t Bytes) {
+  const char* p = static_cast<const char*>(Text);
+  int64_t continuation = 0, i = 0;
+  for (; i + 8 <= Bytes; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    continuation +=
+        static_cast<int64_t>((((x & ~(x << 1) & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < Bytes; ++i) continuation += (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80;
+  return Bytes - continuation;
 }
 
 }  // namespace
@@ -46,6 +61,12 @@ void TOracleTimestamp::Check(sword Status) {
 void TOracleTimestamp::Changed(bool Null) {
   null_ = Null ? 1 : 0;
   if (indicator_) *indicator_ = Null ? -1 : 0;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
+}
+
+void TOracleTimestamp::SetOwner(TOracleObject* Object, TObjectAttribute* Attribute) {
+  ownerObject_ = Object;
+  ownerAttribute_ = Attribute;
 }
 
 void TOracleTimestamp::IndicatorChanged() {
@@ -111,6 +132,7 @@ TLOBLocator::TLOBLocator(TOracleSession* Session, int TypeCode) : session_(Sessi
     OCI.OCIDescriptorFree(locator_, descriptorType_);
     throw Exception("TLOBLocator: Invalid handle");
   }
+  Session->AddLOB(this);
 }
 
 TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* Session, bool Cache, int TypeCode) {
@@ -129,8 +151,13 @@ TLOBLocator* TLOBLocator::CreateTemporary(TOracleSession* Session, bool Cache, i
 }
 
 TLOBLocator::~TLOBLocator() {
+  ReleaseHandles();
+  if (session_) session_->RemoveLOB(this);
+}
+
+void TLOBLocator::ReleaseHandles() {
   if (OCI.OCIDescriptorFree == nullptr) return;
-  if (session_ && session_->Connected() && locator_) {
+  if (session_ && session_->Connected() && locator_ && err_) {
     OCISvcCtx* svc = session_->ServiceContext();
     if (lobType_ == otBFile) {
       boolean open = 0;
@@ -144,6 +171,33 @@ TLOBLocator::~TLOBLocator() {
   }
   if (locator_) OCI.OCIDescriptorFree(locator_, descriptorType_);
   if (err_) OCI.OCIHandleFree(err_, OCI_HTYPE_ERROR);
+  locator_ = nullptr;
+  err_ = nullptr;
+  locatorAddress_ = &locator_;
+  indicator_ = nullptr;
+}
+
+void TLOBLocator::SessionLoggingOff(TOracleSession* /*Session*/) {
+  ReleaseHandles();
+}
+
+void TLOBLocator::SessionDestroying(TOracleSession* /*Session*/) {
+  ReleaseHandles();
+  session_ = nullptr;
+}
+
+void TLOBLocator::CheckAlive() const {
+  if (!session_ || !err_ || !session_->Connected()) throw Exception("Not logged on");
+}
+
+void TLOBLocator::SetOwner(TOracleObject* Object, TObjectAttribute* Attribute) {
+  ownerObject_ = Object;
+  ownerAttribute_ = Attribute;
+}
+
+void TLOBLocator::Changed() {
+  if (indicator_) *indicator_ = 0;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
 }
 
 void TLOBLocator::Check(sword Status) {
@@ -152,7 +206,15 @@ void TLOBLocator::Check(sword Status) {
 }
 
 bool TLOBLocator::IsNull() {
+  CheckAlive();
+  if (!Locator() && ownerObject_) {
+    // An attribute's empty cell gets a locator the instance keeps.
+    Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
+                           static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
+                           reinterpret_cast<dvoid**>(locatorAddress_)));
+  }
   if (indicator_) return *indicator_ != 0;
+  if (!Locator()) return true;
   boolean init = 0;
   Check(OCI.OCILobLocatorIsInit(Env(session_), err_, Locator(), &init));
   return !init;
@@ -176,6 +238,7 @@ int64_t TLOBLocator::Seek(int64_t Offset, int Origin) {
 }
 
 int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
+  CheckAlive();
   if (Count <= 0 || IsNull()) return 0;
   if (position_ < 0 || position_ >= 0xFFFFFFFFLL) return 0;
   OCISvcCtx* svc = session_->ServiceContext();
@@ -183,18 +246,21 @@ int64_t TLOBLocator::Read(void* Buffer, int64_t Count) {
   ub4 amount = static_cast<ub4>(std::min<int64_t>(Count, 0xFFFFFFFFLL));
   Check(OCI.OCILobRead(svc, err_, Locator(), &amount, static_cast<ub4>(position_ + 1), Buffer, amount,
                        nullptr, nullptr, 0, 1));
-  position_ += amount;
+  // The amount read counts the bytes in the buffer; a CLOB's position counts characters.
+  position_ += lobType_ == otCLOB ? CharactersIn(Buffer, amount) : amount;
   return amount;
 }
 
 int64_t TLOBLocator::Write(const void* Buffer, int64_t Count) {
+  CheckAlive();
   if (Count <= 0) return 0;
   if (position_ < 0 || position_ + Count >= 0xFFFFFFFFLL) throw Exception("TLOBLocator: Invalid handle");
   ub4 amount = static_cast<ub4>(Count);
   Check(OCI.OCILobWrite(session_->ServiceContext(), err_, Locator(), &amount, static_cast<ub4>(position_ + 1),
                         const_cast<void*>(Buffer), amount, OCI_ONE_PIECE, nullptr, nullptr, 0, 1));
-  position_ += Count;
-  if (indicator_) *indicator_ = 0;
+  // The amount written comes back in characters for a CLOB, bytes otherwise.
+  position_ += amount;
+  Changed();
   return Count;
 }
 
@@ -203,6 +269,7 @@ void TLOBLocator::SetSize(int64_t NewSize) {
   if (NewSize < size) {
     Check(OCI.OCILobTrim(session_->ServiceContext(), err_, Locator(),
                          static_cast<ub4>(std::max<int64_t>(NewSize, 0))));
+    Changed();
   } else if (NewSize > size) {
     Seek(NewSize - 1, soFromBeginning);
     char fill = lobType_ == otCLOB ? ' ' : '\0';
@@ -211,7 +278,15 @@ void TLOBLocator::SetSize(int64_t NewSize) {
 }
 
 void TLOBLocator::Clear() {
-  if (locatorAddress_ == &locator_) {
+  CheckAlive();
+  if (ownerObject_) {
+    // A locator in an object attribute: a new locator object in the cell.
+    if (Locator()) OCI.OCIObjectFree(Env(session_), err_, Locator(), 0);
+    *locatorAddress_ = nullptr;
+    Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
+                           static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
+                           reinterpret_cast<dvoid**>(locatorAddress_)));
+  } else if (locatorAddress_ == &locator_) {
     OCI.OCIDescriptorFree(locator_, descriptorType_);
     locator_ = nullptr;
     if (OCI.OCIDescriptorAlloc(Env(session_), reinterpret_cast<dvoid**>(&locator_), descriptorType_, 0,
@@ -220,6 +295,8 @@ void TLOBLocator::Clear() {
   }
   temporary_ = false;
   position_ = 0;
+  if (indicator_) *indicator_ = -1;
+  if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
   if (indicator_) *indicator_ = -1;
 }
 
@@ -231,6 +308,7 @@ bool TLOBLocator::IsTemporary() {
 }
 
 bool TLOBLocator::FileIsOpen() {
+  CheckAlive();
   if (lobType_ != otBFile) return false;
   boolean open = 0;
   Check(OCI.OCILobFileIsOpen(session_->ServiceContext(), err_, Locator(), &open));
@@ -238,11 +316,13 @@ bool TLOBLocator::FileIsOpen() {
 }
 
 void TLOBLocator::OpenFile() {
+  CheckAlive();
   if (lobType_ != otBFile) return;
   Check(OCI.OCILobFileOpen(session_->ServiceContext(), err_, Locator(), OCI_FILE_READONLY));
 }
 
 void TLOBLocator::CloseFile() {
+  CheckAlive();
   if (lobType_ != otBFile) return;
   Check(OCI.OCILobFileClose(session_->ServiceContext(), err_, Locator()));
 }
@@ -254,6 +334,15 @@ std::string TLOBLocator::AsString() {
   std::string result(static_cast<size_t>(bytes), '\0');
   position_ = 0;
   int64_t got = Read(result.data(), bytes);
+  // A buffer sized by too few bytes per character (text of wider characters than the session was
+  // told) takes the rest in further reads rather than losing it.
+  while (got > 0 && position_ < length) {
+    size_t at = static_cast<size_t>(got);
+    result.resize(std::max(result.size(), at + static_cast<size_t>(length - position_) * 4));
+    int64_t more = Read(result.data() + at, static_cast<int64_t>(result.size() - at));
+    if (more <= 0) break;
+    got += more;
+  }
   result.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
   if (lobType_ == otCLOB) result = ExpandLineBreaks(result, session_);
   return result;

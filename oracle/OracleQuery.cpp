@@ -591,9 +591,12 @@ void TOracleQuery::ChooseFetchType(TFieldData* F) {
       break;
     case SQLT_NTY:
     case SQLT_REF:
+      // One instance (or REF) pointer per row (see SetupComplexColumn).
+      if (!handle) throw Exception("Unsupported type of column " + F->name);
+      F->fetchType = F->dataType;
+      F->rowSize = sizeof(void*);
+      break;
     case SQLT_RSET:
-      // The columns of LOBs, objects, references, cursors and timestamps are fetched through
-      // their classes.
       throw Exception("Unsupported type of column " + F->name);
     default:
       F->fetchType = SQLT_STR;
@@ -633,6 +636,10 @@ void TOracleQuery::DescribeColumnsHandle() {
     f->precision = precision;
     f->scale = scale;
     f->nullable = isNull;
+    if (type == SQLT_NTY || type == SQLT_REF) {
+      s = DescribeObjectColumn(f, param);
+      if (s != OCI_SUCCESS) break;
+    }
   }
   if (s != OCI_SUCCESS) {
     fields_->Clear();
@@ -712,6 +719,12 @@ void TOracleQuery::DefineColumns() {
       } else {
         s = OCI.OCIDefineByPos(stmt_, &define_, err_, static_cast<ub4>(i + 1), f->buffer, f->rowSize,
                                defineType, f->indicators, f->lengths, nullptr, OCI_DEFAULT);
+        if (s == OCI_SUCCESS && f->fetchType == SQLT_NTY)
+          s = OCI.OCIDefineObject(define_, err_, f->typeDescriptor, reinterpret_cast<dvoid**>(f->buffer),
+                                  nullptr, f->nullStructures, nullptr);
+        else if (s == OCI_SUCCESS && f->fetchType == SQLT_REF)
+          s = OCI.OCIDefineObject(define_, err_, nullptr, reinterpret_cast<dvoid**>(f->buffer), nullptr,
+                                  nullptr, nullptr);
       }
       if (s != OCI_SUCCESS) {
         fields_->Clear();
@@ -740,6 +753,7 @@ void TOracleQuery::PrepareFetch() {
 }
 
 void TOracleQuery::PrepareRowObjects() {
+  PointObjectColumns();
   PointComplexColumns();
 }
 

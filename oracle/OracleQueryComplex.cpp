@@ -42,6 +42,8 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
     if (!lob) throw Exception("LOB variable " + v->name + " cannot be nil");
     address = lob->LocatorAddress();
     v->indicators[0] = lob->IsNull() ? -1 : 0;
+  } else if ((v->varType == otObject || v->varType == otReference) && cursorHandleMode_) {
+    BindObjectVariable(v, address);
   } else if (v->varType == otCursor && cursorHandleMode_) {
     auto* target = static_cast<TOracleQuery*>(v->objectReference);
     if (!target) throw Exception("Cursor variable " + v->name + " cannot be nil");
@@ -77,6 +79,7 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
                               v->indicators, nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
   if (s != OCI_SUCCESS) CheckCallStatus(s);
   session_->LeaveLock(true);
+  BindObjectDetails(v);
   v->boundAddress = address;
   v->boundIndicators = v->indicators;
   v->boundSize = static_cast<int32_t>(sizeof(void*));
@@ -110,6 +113,8 @@ void TOracleQuery::ComplexVariablesExecuted() {
         lob->Clear();
         v->indicators[0] = 0;
       }
+    } else {
+      ObjectVariablesExecuted(v);
     }
   }
 }
@@ -120,6 +125,8 @@ void TOracleQuery::SetupComplexColumn(TFieldData* F) {
     type = F->fetchType == otBFile ? OCI_DTYPE_FILE : OCI_DTYPE_LOB;
   else if (IsTimestampType(F->fetchType))
     type = TimestampDescriptorType(F->fetchType);
+  else if (F->fetchType == otObject || F->fetchType == otReference)
+    return SetupObjectColumn(F);
   else
     return;
   if (!F->buffer) return;
@@ -131,6 +138,7 @@ void TOracleQuery::SetupComplexColumn(TFieldData* F) {
   if (type == OCI_DTYPE_LOB || type == OCI_DTYPE_FILE) {
     auto lob = std::make_unique<TLOBLocator>(session_, F->fetchType);
     lob->SetName(F->name);
+    lob->SetMonitorId(monitorId_);
     F->columnObject = std::move(lob);
   } else {
     F->columnObject = std::make_unique<TOracleTimestamp>(session_, F->fetchType);

@@ -230,8 +230,7 @@ TVariant TOracleQuery::Field(int Index) {
     return a;
   }
   if (IsLOBType(f->fetchType) || IsTimestampType(f->fetchType)) return ComplexFieldValue(f);
-  if (f->fetchType == SQLT_NTY || f->fetchType == SQLT_REF)
-    return NullOf(session_);  // read through the column's object
+  if (f->fetchType == SQLT_NTY || f->fetchType == SQLT_REF) return ObjectFieldValue(f);
   TVariant v;
   OracleValueToVariant(f->Cell(rowIndex_), f->fetchType,
                        f->fetchType == SQLT_STR ? f->rowSize : f->lengths[rowIndex_], v, session_);
@@ -249,11 +248,12 @@ std::string TOracleQuery::FieldAsString(int Index) {
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
   if (f->indicators[rowIndex_] == -1) {
-    if (type == SQLT_NTY || type == SQLT_REF || IsLOBType(type) || IsTimestampType(type) || type == SQLT_RSET)
-      ConvertError(Index, "a String");
+    if (type == SQLT_NTY && !dynamic_cast<TXMLType*>(f->columnObject.get())) ConvertError(Index, "a String");
+    if (IsLOBType(type) || IsTimestampType(type) || type == SQLT_RSET) ConvertError(Index, "a String");
     return "";
   }
   if (IsLOBType(type) || IsTimestampType(type)) return ComplexFieldText(f);
+  if (type == SQLT_NTY || type == SQLT_REF) return ObjectFieldText(f, Index);
   const uint8_t* cell = f->buffer ? f->Cell(rowIndex_) : nullptr;
   switch (type) {
     case SQLT_INT:
@@ -340,28 +340,28 @@ TDateTime TOracleQuery::FieldAsDate(int Index) {
   }
 }
 
-TObject* TOracleQuery::LOBField(int Index) const {
+TLOBLocator* TOracleQuery::LOBField(int Index) const {
   CheckField(Index);
   TFieldData* f = FieldData(Index);
   if (!IsLOBType(f->fetchType) || !f->columnObject) throw Exception("Field " + f->name + " is not a LOB");
-  return f->columnObject.get();
+  return static_cast<TLOBLocator*>(f->columnObject.get());
 }
 
-TObject* TOracleQuery::ObjField(int Index) const {
+TOracleObject* TOracleQuery::ObjField(int Index) const {
   CheckField(Index);
   TFieldData* f = FieldData(Index);
   if (f->fetchType != SQLT_NTY || !f->columnObject) throw Exception("Field " + f->name + " is not an Object");
-  return f->columnObject.get();
+  return static_cast<TOracleObject*>(f->columnObject.get());
 }
 
-TObject* TOracleQuery::XMLField(int Index) const {
-  return ObjField(Index);
+TXMLType* TOracleQuery::XMLField(int Index) const {
+  return dynamic_cast<TXMLType*>(ObjField(Index));
 }
 
-TObject* TOracleQuery::RefField(int Index) const {
+TOracleReference* TOracleQuery::RefField(int Index) const {
   CheckField(Index);
   TFieldData* f = FieldData(Index);
   if (f->fetchType != SQLT_REF || !f->columnObject)
     throw Exception("Field " + f->name + " is not a Reference");
-  return f->columnObject.get();
+  return static_cast<TOracleReference*>(f->columnObject.get());
 }

@@ -69,7 +69,7 @@ OCIEnv* SharedEnvironment() {
 
 class TOracleSession::TClientList {
  public:
-  enum TKind { kQuery, kDataSet, kPackage, kOther, kKinds };
+  enum TKind { kQuery, kDataSet, kPackage, kOther, kLOB, kObject, kReference, kKinds };
   void Add(TKind kind, TOracleSessionClient* c) {
     std::lock_guard guard(lock_);
     auto& v = lists_[kind];
@@ -83,6 +83,11 @@ class TOracleSession::TClientList {
   std::vector<TOracleSessionClient*> Copy(TKind kind) const {
     std::lock_guard guard(lock_);
     return lists_[kind];
+  }
+  bool Contains(TKind kind, TOracleSessionClient* c) const {
+    std::lock_guard guard(lock_);
+    const auto& v = lists_[kind];
+    return std::find(v.begin(), v.end(), c) != v.end();
   }
   int Count(TKind kind) const {
     std::lock_guard guard(lock_);
@@ -216,7 +221,8 @@ TOracleSession::~TOracleSession() {
   }
   applicationInfo_.reset();
   internalQuery_.reset();
-  for (auto kind : {TClientList::kOther, TClientList::kPackage, TClientList::kDataSet, TClientList::kQuery}) {
+  for (auto kind : {TClientList::kReference, TClientList::kObject, TClientList::kLOB, TClientList::kOther,
+                    TClientList::kPackage, TClientList::kDataSet, TClientList::kQuery}) {
     auto list = clients_->Copy(kind);
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
       clients_->Remove(kind, *it);
@@ -256,6 +262,33 @@ void TOracleSession::AddDependent(TOracleSessionClient* Dependent) {
 }
 void TOracleSession::RemoveDependent(TOracleSessionClient* Dependent) {
   clients_->Remove(TClientList::kOther, Dependent);
+}
+void TOracleSession::AddLOB(TOracleSessionClient* LOB) {
+  clients_->Add(TClientList::kLOB, LOB);
+}
+void TOracleSession::RemoveLOB(TOracleSessionClient* LOB) {
+  clients_->Remove(TClientList::kLOB, LOB);
+}
+void TOracleSession::AddObject(TOracleSessionClient* Object) {
+  clients_->Add(TClientList::kObject, Object);
+}
+void TOracleSession::RemoveObject(TOracleSessionClient* Object) {
+  clients_->Remove(TClientList::kObject, Object);
+}
+void TOracleSession::AddReference(TOracleSessionClient* Reference) {
+  clients_->Add(TClientList::kReference, Reference);
+}
+void TOracleSession::RemoveReference(TOracleSessionClient* Reference) {
+  clients_->Remove(TClientList::kReference, Reference);
+}
+int TOracleSession::LOBCount() const {
+  return clients_->Count(TClientList::kLOB);
+}
+int TOracleSession::ObjectCount() const {
+  return clients_->Count(TClientList::kObject);
+}
+int TOracleSession::ReferenceCount() const {
+  return clients_->Count(TClientList::kReference);
 }
 int TOracleSession::QueryCount() const {
   return clients_->Count(TClientList::kQuery);
@@ -723,8 +756,12 @@ void TOracleSession::DoLogOff(bool Destroying) {
       } catch (...) {
       }
     }
-    for (auto kind : {TClientList::kQuery, TClientList::kDataSet, TClientList::kPackage, TClientList::kOther})
+    // A client closing may free others (a query its column objects): each is asked only while it
+    // is still listed.
+    for (auto kind : {TClientList::kQuery, TClientList::kDataSet, TClientList::kPackage, TClientList::kOther,
+                      TClientList::kLOB, TClientList::kObject, TClientList::kReference})
       for (auto* c : clients_->Copy(kind)) {
+        if (!clients_->Contains(kind, c)) continue;
         try {
           c->SessionLoggingOff(this);
         } catch (...) {

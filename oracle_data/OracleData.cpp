@@ -137,6 +137,7 @@ void TOracleDataSet::SetSession(TOracleSession* Value) {
     if (Value) Value->AddDataSet(this);
     if (Detached()) NotifyDataSetChange();
   }
+  if (pendingActivation_) SetActive(true);
 }
 
 bool TOracleDataSet::Detached() {
@@ -156,9 +157,27 @@ void TOracleDataSet::SessionDestroying(TOracleSession* Session) {
 }
 
 void TOracleDataSet::SetActive(bool Value) {
+  const TComponentState cs = ComponentState();
+  const bool streamed = cs.Contains(csLoading) || cs.Contains(csReading);
+  const bool designing = cs.Contains(csDesigning);
+  if (designActivation_ && streamed && !designing) return;
+  if (streamed || (designing && !Session())) {
+    // Opened once loading ends (or a session is given).
+    pendingActivation_ = Value;
+    return;
+  }
+  const bool pending = pendingActivation_;
+  pendingActivation_ = false;
   if (Value == Active()) return;
   if (Value && Session()) Session()->ApplyPendingLogOn();
+  // A streamed activation waits for a connection at run time rather than failing.
+  if (pending && Value && !designing && Session() && !Session()->Connected()) return;
   TDataSet::SetActive(Value);
+}
+
+void TOracleDataSet::Loaded() {
+  TDataSet::Loaded();
+  if (pendingActivation_) SetActive(true);
 }
 
 void TOracleDataSet::Reopen() {
@@ -327,7 +346,7 @@ void TOracleDataSet::InternalInitFieldDefs() {
         break;
     }
     if (type == ftUnknown) continue;
-    TFieldDef* def = FieldDefs()->Add(info->Name, type, size, dictionary_.RequiredFields && info->Required);
+    TFieldDef* def = FieldDefs()->Add(info->Name, type, size, dictionary_.RequiredFields() && info->Required);
     def->SetFieldNo(fieldInfo_.Count() - 1);
   }
   fieldInfo_.CollectChildren();
@@ -378,6 +397,7 @@ void TOracleDataSet::InternalOpen() {
     if (DefaultFields()) CreateFields();
     BindFields(true);
     BindFieldInfo();
+    if (DefaultFields()) ApplyDictionarySettings();
     editBlobs_ = std::make_unique<TBlobList>();
     for (TField* f : Fields()->List())
       if ((f->FieldKind() == fkData || f->FieldKind() == fkInternalCalc) && f->IsBlob()) editBlobs_->Add(f);
@@ -421,6 +441,7 @@ void TOracleDataSet::InternalClose() {
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
   dmlQuery_.reset();
+  changeLog_.Clear();
 }
 
 void TOracleDataSet::InternalHandleException() {
@@ -433,6 +454,7 @@ void TOracleDataSet::InternalHandleException() {
 void TOracleDataSet::ExecuteAndFill() {
   store_->Clear();
   if (master_ && master_->Active()) master_->LockLinkFields(false);
+  for (int i = 0; i < changeLog_.Count(); ++i) changeLog_.Items(i)->Placed = false;
   recordIdCounter_ = 0;
   if (Detached()) return;
   if (MasterInactive()) {
@@ -475,7 +497,7 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
     if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
     uint8_t* slot = Record + HeaderSize + f->Offset();
     slot[0] = 1;
-    TOracleFieldInfo* info = f->FieldKind() == fkData ? fieldInfo_.FindByField(f) : nullptr;
+    TOracleFieldInfo* info = fieldInfo_.FindByField(f);
     if (!info || info->Field != f || info->Kind != 0) {
       if (f->IsBlob()) EnsureBlobList(Record)->Add(f);
       continue;
@@ -552,6 +574,37 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
   }
 }
 
+void TOracleDataSet::AcceptFetched(uint8_t* Record, bool& Accepted) {
+  Accepted = true;
+  if (FilterActive()) {
+    Accepted = RecordPassesFilter(Record);
+    if (Accepted) store_->AddVisible(Record, true);
+  }
+  if (Accepted && store_->VisibleCount() == 1 && master_ && master_->Active()) master_->LockLinkFields(false);
+}
+
+bool TOracleDataSet::MergeCachedInsert(bool& Accepted) {
+  TChangeLogItem* item = nullptr;
+  if (!cursorQuery_->Eof()) {
+    item = changeLog_.FindInsertAt(store_->Count());
+  } else {
+    for (int i = 0; i < changeLog_.Count() && !item; ++i) {
+      TChangeLogItem* c = changeLog_.Items(i);
+      if (c->Action == 'I' && !c->Placed && c->BelongsToCurrentMaster()) item = c;
+    }
+  }
+  if (!item) return false;
+  uint8_t* record = store_->AddRecord(store_->Count(), false);
+  item->CopyNewInto(record);
+  record[BookmarkFlagOffset] = 0;
+  SetInt(record, RecIdOffset, ++recordIdCounter_);
+  item->SetRecordId(recordIdCounter_);
+  item->Index = store_->Count() - 1;
+  item->Placed = true;
+  AcceptFetched(record, Accepted);
+  return true;
+}
+
 bool TOracleDataSet::FetchRecord() {
   if (!store_) return false;
   while (true) {
@@ -562,27 +615,57 @@ bool TOracleDataSet::FetchRecord() {
     SetHandle(slot, HeapRowIdOffset, 0);
     std::memset(slot + RowIdOffset, 0, RowIdInlineSize);
     ClearCalcFields(slot);
-    if (MasterInactive()) return false;
     TOracleQuery* q = cursorQuery_;
+    if (cachedUpdates_) {
+      bool merged = false;
+      if (MergeCachedInsert(merged)) {
+        if (merged) return true;
+        continue;
+      }
+      if (q->Eof()) return false;
+    }
+    if (MasterInactive()) return false;
     if (!firstRowPending_ && !q->Eof()) q->Next();
     firstRowPending_ = false;
-    if (q->Eof()) return false;
-    try {
-      ReadRow(slot);
-    } catch (...) {
-      FreeBlobList(slot);
-      throw;
+    if (q->Eof()) {
+      if (!cachedUpdates_) return false;
+      continue;  // the cached inserts that belong after the last row
+    }
+    TChangeLogItem* logged = nullptr;
+    if (cachedUpdates_ && rowIdIndex_ >= 0) {
+      logged = changeLog_.FindByRowId(q->FieldAsString(rowIdIndex_));
+      if (logged) {
+        logged->Placed = true;
+        if (logged->Action == 'D') {
+          // A row deleted on the client: it takes an id, but no record.
+          logged->SetRecordId(++recordIdCounter_);
+          continue;
+        }
+        if (logged->Action != 'U') logged = nullptr;
+      }
+    }
+    if (!logged) {
+      try {
+        ReadRow(slot);
+      } catch (...) {
+        FreeBlobList(slot);
+        throw;
+      }
     }
     uint8_t* record = store_->AddRecord(store_->Count(), false);
-    if (rowIdIndex_ >= 0) SetRowIdText(record, q->FieldAsString(rowIdIndex_));
+    if (logged) {
+      logged->CopyNewInto(record);
+    } else if (rowIdIndex_ >= 0) {
+      SetRowIdText(record, q->FieldAsString(rowIdIndex_));
+    }
     SetInt(record, RecIdOffset, ++recordIdCounter_);
     record[BookmarkFlagOffset] = 0;
-    bool accept = true;
-    if (FilterActive()) {
-      accept = RecordPassesFilter(record);
-      if (accept) store_->AddVisible(record, true);
+    if (logged) {
+      logged->SetRecordId(recordIdCounter_);
+      logged->Index = store_->Count() - 1;
     }
-    if (accept && store_->VisibleCount() == 1 && master_ && master_->Active()) master_->LockLinkFields(false);
+    bool accept = true;
+    AcceptFetched(record, accept);
     if (AfterFetchRecord) {
       TAfterFetchRecordAction action = afContinue;
       const int saved = currentIndex_;
@@ -687,6 +770,9 @@ void TOracleDataSet::PostDetails() {
 }
 
 void TOracleDataSet::InternalRefresh() {
+  if (master_ && cachedUpdates_ && Trim(detailFields_).empty() && changeLog_.Count() > 0)
+    throw Exception(
+        "Refresh not allowed: detail records have cached updates.\r\nYou have to apply the updates first");
   serverCountValid_ = false;
   PostDetails();
   ExecuteAndFill();
@@ -930,7 +1016,7 @@ void TOracleDataSet::SetBlockReadSize(int Value) {
 
 bool TOracleDataSet::GetCanModify() {
   if (!Active() || Detached() || readOnly_) return false;
-  if (rowIdIndex_ < 0) return false;
+  if (rowIdIndex_ < 0 && !OnApplyRecord) return false;
   if (master_ && (!master_->Active() || !master_->store_ || master_->IsEmpty())) return false;
   return true;
 }
@@ -958,10 +1044,16 @@ uint8_t* TOracleDataSet::ActiveRecordBuffer() {
       return filterRecord_;
     case dsNewValue:
       return StoreCurrentRecord();
-    case dsOldValue:
+    case dsOldValue: {
       // A record being inserted has no old values.
       if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfInserted) return nullptr;
-      return StoreCurrentRecord();
+      uint8_t* current = StoreCurrentRecord();
+      if (cachedUpdates_ && current) {
+        const TChangeLogItem* item = changeLog_.FindByRecordId(GetInt(current, RecIdOffset));
+        if (item && item->Action != 'I' && item->OldRecord) return item->OldRecord;
+      }
+      return current;
+    }
     default:
       return nullptr;
   }
@@ -996,6 +1088,7 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
     std::memcpy(slot + 1, Buffer, static_cast<size_t>(size));
     if (text && size > 0) slot[size] = 0;
   }
+  if ((state == dsEdit || state == dsInsert) && !applyingNewRecord_) CheckConstraints(this, Field);
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
   if (!Detached() && state != dsCalcFields && state != dsFilter)

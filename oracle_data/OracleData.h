@@ -235,6 +235,18 @@ class TOracleFieldInfo {
   std::string ValueExpression(bool IncludeDefault) const;
   std::string DefaultExpression() const;
   bool HasDefault() const { return !DefaultExpression().empty(); }
+  // Whether the stored (old) value, respectively the current value, counts as null: a missing field,
+  // a null value, or a string or memo whose text (right-trimmed with TrimStringFields) is empty. An
+  // object column is null when every attribute is.
+  bool IsNullOld() const;
+  bool IsNullNew() const;
+  // Whether the dataset reports the value as changed (an object column: any attribute).
+  bool IsChanged() const;
+  // The column's current value in Query: by index when Query has a column of that name and type;
+  // unassigned otherwise.
+  TVariant ReadColumnValue(TOracleQuery* Query) const;
+  // A session, the client's temporary-LOB entry points, and the TemporaryLOB preference not tlNone.
+  bool TemporaryLOBsAvailable() const;
 
   TOracleDataSet* DataSet = nullptr;
 };
@@ -281,17 +293,13 @@ class TColumnExpression : public TExpression {
   mutable TField* field_ = nullptr;
 };
 
-// The dictionary switches the dataset consults.
-class TOracleDictionary {
- public:
-  bool RequiredFields = true;
-  bool UseMessageTable = false;
-};
-
 enum TAfterFetchRecordAction { afContinue, afPause, afStop, afCancel };
 using TOracleDataSetEvent = std::function<void(TOracleDataSet* Sender)>;
 using TAfterFetchRecordEvent =
     std::function<void(TOracleDataSet* Sender, bool FilterAccept, TAfterFetchRecordAction& Action)>;
+// Lets the application perform an action ('I', 'U', 'D', 'L', 'R', 'C') itself.
+using TApplyRecordEvent =
+    std::function<void(TOracleDataSet* Sender, char Action, bool& Applied, std::string& NewRowId)>;
 using TTranslateMessageEvent = std::function<void(
     TOracleDataSet* Sender, int ErrorCode, const std::string& ConstraintName, char Action, std::string& Msg)>;
 
@@ -310,6 +318,182 @@ inline constexpr int srDateOnly = 64;
 inline constexpr int srWildcards = 128;
 inline constexpr int srPartialMatch = 256;
 inline constexpr int srNoMove = 512;
+
+// One posted change kept on the client: the record as it was and as it became.
+class TChangeLogItem {
+ public:
+  explicit TChangeLogItem(TOracleDataSet* DataSet) : DataSet(DataSet) {}
+  // Frees the copies the item still owns, with their ROWIDs and LOB lists.
+  ~TChangeLogItem();
+  TChangeLogItem(const TChangeLogItem&) = delete;
+  TChangeLogItem& operator=(const TChangeLogItem&) = delete;
+
+  TOracleDataSet* DataSet;
+  char Action = ' ';  // ' ' none, 'I' inserted, 'U' updated, 'D' deleted
+  int Index = -1;     // the all-records position of the record when logged (-1 unknown)
+  uint8_t* OldRecord = nullptr;
+  uint8_t* NewRecord = nullptr;
+  bool Uncached = false;  // logged while CachedUpdates was off
+  bool Placed = true;     // merged into the store during the current fetch
+
+  // The old copy's record id, else the new copy's, else -1.
+  int32_t RecordId() const;
+  void SetRecordId(int32_t Id);
+  // Store a private copy (own ROWID, own LOB list) of Record in place of the previous one.
+  void SetOldRecord(const uint8_t* Record);
+  // As SetOldRecord, with the LOB values of the fields being edited taken from the edit values.
+  void SetNewRecord(const uint8_t* Record);
+  // Overwrites a store record with the new copy (the store record keeps its id).
+  void CopyNewInto(uint8_t* Record) const;
+  // Undoes the entry in the store (placed entries only).
+  void Revert();
+  bool BelongsToCurrentMaster() const;
+
+ private:
+  void FreeCopy(uint8_t*& Record);
+};
+
+// The dataset's change log, oldest entry first.
+class TChangeLog {
+ public:
+  explicit TChangeLog(TOracleDataSet* DataSet) : dataSet_(DataSet) {}
+  TChangeLogItem* Add();
+  int Count() const { return static_cast<int>(items_.size()); }
+  TChangeLogItem* Items(int Index) const;
+  void Delete(int Index);
+  void Clear() { items_.clear(); }
+  // The newest entry of a record id, the entry whose old record has that ROWID, and the unplaced
+  // insert logged at an all-records position (nil when none).
+  TChangeLogItem* FindByRecordId(int32_t Id) const;
+  TChangeLogItem* FindByRowId(const std::string& RowId) const;
+  TChangeLogItem* FindInsertAt(int Index) const;
+
+ private:
+  TOracleDataSet* dataSet_;
+  std::vector<std::unique_ptr<TChangeLogItem>> items_;
+};
+
+// The dataset field filled from an Oracle sequence, and when.
+enum TSequenceApplyMoment { amOnNewRecord, amOnPost, amOnServer };
+class TSequenceField : public TPersistent {
+  TALVIK_CLASS(TSequenceField, TPersistent)
+  explicit TSequenceField(TOracleDataSet* DataSet) : dataSet_(DataSet) {}
+  void Assign(TPersistent* Source) override;
+  const std::string& Field() const { return field_; }
+  void SetField(const std::string& Value) { field_ = Value; }
+  const std::string& Sequence() const { return sequence_; }
+  void SetSequence(const std::string& Value) { sequence_ = Value; }
+  TSequenceApplyMoment ApplyMoment() const { return applyMoment_; }
+  void SetApplyMoment(TSequenceApplyMoment Value) { applyMoment_ = Value; }
+  bool Active() const { return !field_.empty() && !sequence_.empty(); }
+  // Draws the next value into the field when it is null.
+  void Apply();
+  bool IsField(const std::string& Name) const;
+  bool FillsOnServer(const std::string& Name) const { return applyMoment_ == amOnServer && IsField(Name); }
+
+ private:
+  TOracleDataSet* dataSet_;
+  std::string field_, sequence_;
+  TSequenceApplyMoment applyMoment_ = amOnPost;
+};
+
+class TDisabledConstraints : public TStringList {
+  TALVIK_CLASS(TDisabledConstraints, TStringList)
+};
+
+// The dictionary switches the dataset consults.
+class TOracleDictionary : public TPersistent {
+  TALVIK_CLASS(TOracleDictionary, TPersistent)
+  explicit TOracleDictionary(TOracleDataSet* DataSet) : dataSet_(DataSet) {}
+  void Assign(TPersistent* Source) override;
+  bool EnforceConstraints() const { return enforceConstraints_; }
+  void SetEnforceConstraints(bool Value) { enforceConstraints_ = Value; }
+  TDisabledConstraints* DisabledConstraints() { return &disabledConstraints_; }
+  void SetDisabledConstraints(TStrings* Value);
+  bool UseMessageTable() const { return useMessageTable_; }
+  void SetUseMessageTable(bool Value) { useMessageTable_ = Value; }
+  bool DefaultValues() const { return defaultValues_; }
+  void SetDefaultValues(bool Value) { defaultValues_ = Value; }
+  bool DynamicDefaults() const { return dynamicDefaults_; }
+  void SetDynamicDefaults(bool Value) { dynamicDefaults_ = Value; }
+  bool FieldKinds() const { return fieldKinds_; }
+  void SetFieldKinds(bool Value) { fieldKinds_ = Value; }
+  bool DisplayFormats() const { return displayFormats_; }
+  // A change makes an open dataset apply the formats again.
+  void SetDisplayFormats(bool Value);
+  bool RangeValues() const { return rangeValues_; }
+  void SetRangeValues(bool Value) { rangeValues_ = Value; }
+  bool RequiredFields() const { return requiredFields_; }
+  // A change sends the dataset dePropertyChange.
+  void SetRequiredFields(bool Value);
+
+ private:
+  TOracleDataSet* dataSet_;
+  bool enforceConstraints_ = false, useMessageTable_ = false, defaultValues_ = false;
+  bool dynamicDefaults_ = false, fieldKinds_ = false, displayFormats_ = false, rangeValues_ = false;
+  bool requiredFields_ = true;
+  TDisabledConstraints disabledConstraints_;
+};
+
+class TOracleTableInfo;
+
+class TOracleColumnInfo {
+ public:
+  std::string Name;
+  int DataType = 0;
+  int Precision = 0, Scale = 0;
+  std::string DefaultExpression;
+  TVariant DefaultValue;  // unassigned until computed
+};
+
+class TOracleConstraintInfo {
+ public:
+  explicit TOracleConstraintInfo(TOracleTableInfo* Table) : Table(Table) {}
+  TOracleTableInfo* Table;
+  TStringList Columns;
+  std::string Name;
+  int Kind = 0;  // 1 primary key, 2 unique, 3 foreign key, 4 check
+  std::string RefOwner, RefTable;
+  TStringList RefColumns;
+  std::string Condition;  // a check's condition with its columns as bind variables
+  bool Found = false;
+  bool Loaded = false;
+
+  void LoadDetails(TOracleDataSet* DataSet);
+  // The constraint's one data field ("" none, "*" more than one).
+  std::string SingleField(TOracleDataSet* DataSet) const;
+  // Checks the dataset's current record; raises the translated violation.
+  void Check(TOracleDataSet* DataSet);
+};
+
+// What the dictionary says of one updating table; kept per session.
+class TOracleTableInfo {
+ public:
+  TOracleTableInfo(TOracleSession* Session, const std::string& TableText);
+  std::string TableText, Owner, TableName;
+  bool DefaultsLoaded = false, DefaultsComputed = false, NoDefaults = false;
+  TOracleQuery* TableInfoQuery() { return &query_; }
+
+  std::vector<std::unique_ptr<TOracleConstraintInfo>>& Constraints();
+  std::vector<std::unique_ptr<TOracleColumnInfo>>& Columns();
+  void LoadConstraints();
+  void LoadColumns();
+  void LoadDefaults();
+  void ApplyDefaults(TOracleDataSet* DataSet);
+  TOracleColumnInfo* ColumnByName(const std::string& Name);
+
+ private:
+  TOracleQuery query_{nullptr};
+  bool constraintsLoaded_ = false, columnsLoaded_ = false;
+  std::vector<std::unique_ptr<TOracleConstraintInfo>> constraints_;
+  std::vector<std::unique_ptr<TOracleColumnInfo>> columns_;
+};
+
+// The client's text of a constraint violation with the constraint named in its first "(...)".
+std::string ConstraintMessage(const std::string& ClientText, const std::string& Owner,
+                              const std::string& Constraint);
+// The client-side check of one changed field, or of the whole record (Field nil).
+void CheckConstraints(TOracleDataSet* DataSet, TField* Field);
 
 class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TALVIK_CLASS(TOracleDataSet, TDataSet)
@@ -356,10 +540,15 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool CompressBLOBs() const { return compressBLOBs_; }
   void SetCompressBLOBs(bool Value) { compressBLOBs_ = Value; }
   TOracleDictionary* OracleDictionary() { return &dictionary_; }
+  TSequenceField* SequenceField() { return &sequenceField_; }
+  // A streamed Active value is ignored at run time.
+  bool DesignActivation() const { return designActivation_; }
+  void SetDesignActivation(bool Value) { designActivation_ = Value; }
 
   TOracleDataSetEvent BeforeQuery, AfterQuery;
   TAfterFetchRecordEvent AfterFetchRecord;
   TTranslateMessageEvent OnTranslateMessage;
+  TApplyRecordEvent OnApplyRecord;
   TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
 
   // ---- Variables of the statement ----
@@ -401,6 +590,26 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // Restores a fetched LOB value: a signed value always, an unsigned one through OnDecompressBLOB
   // when CompressBLOBs is on (true when replaced). A value that fails to decode stays as it is.
   bool Decompress(TField* Field, std::string& Data);
+
+  // ---- Change log and field values ----
+  TChangeLog* ChangeLog() { return &changeLog_; }
+  TUpdateStatus UpdateStatus() override;
+  // Whether Field's current value differs from its old one (LOB fields: their modified flag).
+  bool FieldChanged(TField* Field);
+  // Some field has a default expression.
+  bool AnyDefaultExpression();
+  // The fields being edited: their LOB values.
+  TBlobList* EditBlobs() const { return editBlobs_.get(); }
+  bool Reverting() const { return reverting_; }
+  void SetReverting(bool Value) { reverting_ = Value; }
+
+  // ---- Dictionary ----
+  // The session's table information of the updating table.
+  virtual TOracleTableInfo* GetTableInfo();
+  // Field kinds, ranges, display formats and visibility from the dictionary (default fields only).
+  void ApplyDictionarySettings();
+  // A field that links this detail to its master.
+  bool IsLinkField(TField* Field);
 
   // ---- Filtering ----
   bool FilterActive() const { return Filtered() && !reverting_; }
@@ -470,6 +679,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void DataEvent(TDataEvent Event, intptr_t Info) override;
   void SetActive(bool Value) override;
 
+  void Loaded() override;
+
   // TOracleSessionClient
   void SessionLoggingOff(TOracleSession* Session) override;
   void SessionDestroying(TOracleSession* Session) override;
@@ -538,6 +749,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   friend class TColumnExpression;
   friend class TOracleBlob;
   friend class TOracleBlobStream;
+  friend class TChangeLogItem;
+  friend class TChangeLog;
 
   void BindFieldInfo();
   void ComputeRecordSize();
@@ -558,13 +771,19 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   uint8_t* lastFound_ = nullptr;
   std::vector<std::string> uniqueFieldList_;
   std::unique_ptr<TOracleQuery> dmlQuery_;
+  TChangeLog changeLog_{this};
+  TSequenceField sequenceField_{this};
+  bool designActivation_ = false, pendingActivation_ = false;
+  // Merges the next cached insert into the store at the fetch position (true: one was merged).
+  bool MergeCachedInsert(bool& Accepted);
+  void AcceptFetched(uint8_t* Record, bool& Accepted);
 
   std::unique_ptr<TOracleQuery> mainQuery_;
   std::unique_ptr<TOracleQuery> ownedCursorQuery_;
   TOracleQuery* cursorQuery_ = nullptr;
   std::unique_ptr<TRecordDataList> store_;
   TOracleFieldInfoList fieldInfo_{this};
-  TOracleDictionary dictionary_;
+  TOracleDictionary dictionary_{this};
   std::unique_ptr<TBlobList> editBlobs_;
   std::unique_ptr<TExpression> filterExpr_;
   oracle_data::THandleTable<std::string> rowIds_;

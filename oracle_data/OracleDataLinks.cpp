@@ -62,7 +62,8 @@ void TOracleDataSet::SetDetailFields(const std::string& Value) {
 
 bool TOracleDataSet::MasterInactive() {
   if (!master_) return false;
-  return !master_->Active() || !master_->store_ || master_->IsEmpty() || master_->State() == dsInsert;
+  return !master_->Active() || !master_->store_ || master_->IsEmpty() ||
+         master_->UpdateStatus() == usInserted;
 }
 
 int TOracleDataSet::MasterRecordId() {
@@ -204,17 +205,22 @@ void TOracleDataSet::DoOnNewRecord() {
         DatabaseErrorFmt(SFieldRequired, {f->DisplayName()}, this);
       }
     }
-    applyingNewRecord_ = true;
-    try {
+  }
+  applyingNewRecord_ = true;
+  try {
+    if (master_ && master_->Active()) {
+      const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
       const std::vector<TField*> detailList = GetFieldList(detailFields_);
       for (size_t i = 0; i < std::min(masterList.size(), detailList.size()); ++i)
         detailList[i]->SetValue(masterList[i]->Value());
-    } catch (...) {
-      applyingNewRecord_ = false;
-      throw;
     }
+    if (sequenceField_.ApplyMoment() == amOnNewRecord) sequenceField_.Apply();
+    if (dictionary_.DefaultValues()) GetTableInfo()->ApplyDefaults(this);
+  } catch (...) {
     applyingNewRecord_ = false;
+    throw;
   }
+  applyingNewRecord_ = false;
   TDataSet::DoOnNewRecord();
 }
 
@@ -767,7 +773,7 @@ void TOracleDataSet::TranslateMessage(char Action, int ErrorCode, std::string& M
   if (ErrorCode == 1 || ErrorCode == 2290 || ErrorCode == 2291 || ErrorCode == 2292)
     constraint = ConstraintNameOf(DefaultMsg);
   TOracleSession* session = Session();
-  if (dictionary_.UseMessageTable && session && !session->MessageTable().empty() && !constraint.empty()) {
+  if (dictionary_.UseMessageTable() && session && !session->MessageTable().empty() && !constraint.empty()) {
     const std::string filter = ErrorCode == 2291 ? "C" : (ErrorCode == 2292 ? "P" : "*");
     TOracleQuery q(nullptr);
     q.SetName("MessageQuery");

@@ -384,7 +384,8 @@ uint8_t* TRecordDataList::NewRecordSlot() {
       // Forget what was held (deleted slots were never counted).
       baseOffset_ += held;
     } else {
-      if (!unidirectional_) baseOffset_ = 0;
+      // The first chunk of an execution: nothing is forgotten yet.
+      baseOffset_ = 0;
       capacity = std::max(Count() / 2, dataSet_->ReadBuffer() + 1);
     }
     const size_t bytes = static_cast<size_t>(capacity) * static_cast<size_t>(size) + kChunkHeader;
@@ -600,6 +601,8 @@ std::string TOracleFieldInfo::DefaultExpression() const {
   }
   std::string r;
   if (Field && !Field->DefaultExpression().empty()) r = Field->DefaultExpression();
+  if (r.empty() && Field && DataSet && DataSet->SequenceField()->FillsOnServer(Field->FieldName()))
+    r = DataSet->SequenceField()->Sequence() + ".nextval";
   TSessionPreferences* p = PreferencesOf(DataSet);
   if (r.empty() && p &&
       ((p->NullLOBIsEmpty() && (OracleType == 112 || OracleType == 113)) ||

@@ -148,7 +148,11 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   bool init = false;       // the locator points at a LOB
   ub1 lobType = 0;         // SQLT_CLOB, SQLT_BLOB or SQLT_BFILEE
   bool temporary = false;  // made by OCILobCreateTemporary
-  std::string data;        // the value
+  std::string data;        // the value (a CLOB's text in UTF-8)
+  // A CLOB counts characters: its length in characters, valid while data.size() == charsFor, and
+  // one known (character, byte) position pair that sequential reads and writes start from.
+  size_t chars = 0, charsFor = 0;
+  size_t markChar = 0, markByte = 0;
   // Persistent LOBs: where the value lives.
   std::string owner, table, column;
   std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from
@@ -297,6 +301,9 @@ void FlushLobs(oracle_sim::Session* session);
 void ForgetLobs(oracle_sim::Session* session);
 // After a fetched row was stored: ties the LOB locator of a column to the row it came from.
 void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const oracle_sim::Value& v, size_t column);
+// After a DML statement returned a LOB column INTO a bind: ties the locator in the bind's `cell` to
+// the row the statement wrote, so that writing through it changes that row.
+void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name);
 // A timestamp descriptor of any of the three kinds, else nullptr.
 OCIDateTime* AsDateTime(const void* d);
 

@@ -1,9 +1,12 @@
 // LOB locators: reading and writing CLOB and BLOB values with Oracle's 1-based offsets, temporary
 // LOBs, buffering, and BFILE locators over the files of a directory of the instance.
 //
-// Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB; a CLOB holds
-// single-byte characters here, so both are byte counts.
+// Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB, whose text is
+// UTF-8 (a varying-width character set): a CLOB read takes an amount in characters and gives back
+// the bytes it put in the buffer, never part of a character; a CLOB write takes the buffer's bytes
+// and gives back the characters written.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -65,11 +68,137 @@ char FillByte(const OCILobLocator* l) {
   return l->lobType == SQLT_CLOB ? ' ' : '\0';
 }
 
-// Writes `bytes` at 0-based `at`, filling a gap after the end by the LOB's fill character.
-void Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
-  if (at > l->data.size()) l->data.resize(at, FillByte(l));
-  if (at + n > l->data.size()) l->data.resize(at + n);
-  if (n > 0) std::memcpy(&l->data[at], bytes, n);
+bool IsClob(const OCILobLocator* l) {
+  return l->lobType == SQLT_CLOB;
+}
+
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Characters of UTF-8 text: its bytes less the continuation bytes (10xxxxxx), eight at a time.
+size_t CountChars(const char* p, size_t n) {
+  size_t continuation = 0, i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, p + i, 8);
+    continuation +=
+        static_cast<size_t>((((x & ~(x << 1) & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < n; ++i) continuation += IsContinuation(p[i]);
+  return n - continuation;
+}
+
+// Bytes of the UTF-8 sequence a lead byte starts.
+size_t SequenceLength(char lead) {
+  auto b = static_cast<unsigned char>(lead);
+  return b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+}
+
+// Text given to a CLOB must be whole characters: no piece of one at either end.
+void RequireWholeChars(const char* p, size_t n) {
+  if (n == 0) return;
+  bool whole = !IsContinuation(p[0]);
+  size_t last = n - 1;
+  while (last > 0 && IsContinuation(p[last]) && n - last < 4) --last;
+  if (whole) whole = !IsContinuation(p[last]) && last + SequenceLength(p[last]) == n;
+  if (!whole) throw MakeError(29275, "partial multibyte character");
+}
+
+// The LOB's length: characters of a CLOB, bytes otherwise.
+size_t LobLength(OCILobLocator* l) {
+  if (!IsClob(l)) return l->data.size();
+  if (l->charsFor != l->data.size() || l->chars > l->data.size()) {
+    l->chars = CountChars(l->data.data(), l->data.size());
+    l->charsFor = l->data.size();
+    l->markChar = l->markByte = 0;
+  }
+  return l->chars;
+}
+
+// After a change of a CLOB's text whose new length in characters the caller knows.
+void SetLength(OCILobLocator* l, size_t chars) {
+  l->chars = chars;
+  l->charsFor = l->data.size();
+  l->markChar = l->markByte = 0;
+}
+
+// Byte offset of 0-based character `ch` (the end of the value when beyond it). Walks from the
+// remembered position when that lies before, so reading or writing in order stays linear.
+size_t ByteOffset(OCILobLocator* l, size_t ch) {
+  size_t length = LobLength(l);
+  if (ch >= length) return l->data.size();
+  if (length == l->data.size()) return ch;  // single-byte text
+  size_t c = 0, b = 0;
+  if (l->markChar <= ch) {
+    c = l->markChar;
+    b = l->markByte;
+  }
+  const char* p = l->data.data();
+  const size_t n = l->data.size();
+  for (; c < ch; ++c) {
+    ++b;
+    while (b < n && IsContinuation(p[b])) ++b;
+  }
+  l->markChar = ch;
+  l->markByte = b;
+  return b;
+}
+
+void Remember(OCILobLocator* l, size_t ch, size_t byte) {
+  l->markChar = ch;
+  l->markByte = byte;
+}
+
+// Writes `n` bytes at 0-based position `at` (characters of a CLOB, bytes otherwise), over what is
+// there, filling a gap after the end by the LOB's fill character. Gives the amount written.
+size_t Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
+  if (!IsClob(l)) {
+    if (at > l->data.size()) l->data.resize(at, FillByte(l));
+    if (at + n > l->data.size()) l->data.resize(at + n);
+    if (n > 0) std::memcpy(&l->data[at], bytes, n);
+    return n;
+  }
+  RequireWholeChars(bytes, n);
+  size_t length = LobLength(l);
+  size_t count = CountChars(bytes, n);
+  if (at > length) {
+    l->data.append(at - length, ' ');
+    SetLength(l, at);
+    length = at;
+  }
+  size_t from = ByteOffset(l, at);
+  size_t to = ByteOffset(l, at + count);
+  if (from == l->data.size())
+    l->data.append(bytes, n);
+  else if (to - from == n)
+    std::memcpy(&l->data[from], bytes, n);
+  else
+    l->data.replace(from, to - from, bytes, n);
+  SetLength(l, std::max(length, at + count));
+  Remember(l, at + count, from + n);
+  return count;
+}
+
+// The part of the value from position `at` (characters of a CLOB) of at most `amount` and at most
+// `capacity` bytes, ending on a whole character: its byte range [first, last).
+void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& first, size_t& last) {
+  first = ByteOffset(l, at);
+  if (!IsClob(l)) {
+    last = first + std::min({amount, capacity, l->data.size() - first});
+    return;
+  }
+  size_t length = LobLength(l);
+  size_t chars = std::min(amount, length - std::min(at, length));
+  size_t end = at + chars;
+  last = ByteOffset(l, end);
+  if (last - first > capacity) {
+    // Fewer characters: the most that fit, cut back to the start of a character.
+    last = first + capacity;
+    while (last > first && IsContinuation(l->data[last])) --last;
+    end = at + CountChars(l->data.data() + first, last - first);
+  }
+  Remember(l, end, last);
 }
 
 // The folder of the instance that a directory alias names: "<instance file>.dir/<ALIAS>".
@@ -204,6 +333,7 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   l->temporary = false;
   l->inObject = false;
   l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
+  l->charsFor = static_cast<size_t>(-1);  // counted when first asked
   l->owner.clear();
   l->table.clear();
   l->column.clear();
@@ -213,6 +343,21 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   l->pieceActive = false;
   return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
 }
+
+namespace {
+
+// Points a persistent LOB's locator at the row (of `where`'s table and column) it came from.
+void TieToRow(OCILobLocator* l, const ColumnDesc& where, std::vector<std::string> rowids, Session* session) {
+  l->owner = where.schema;
+  l->table = where.table;
+  l->column = where.name;
+  if (!where.table.empty()) {
+    l->rowids = std::move(rowids);
+    l->session = session;
+  }
+}
+
+}  // namespace
 
 void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t column) {
   if (!d->valuep) return;
@@ -228,13 +373,19 @@ void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t col
     return;
   }
   const ColumnDesc& desc = st->cursor->Describe().at(column);
-  l->owner = desc.schema;
-  l->table = desc.table;
-  l->column = desc.name;
-  if (!desc.table.empty()) {
-    l->rowids = st->cursor->LockedRowids();
-    l->session = st->svc ? st->svc->Engine() : nullptr;
-  }
+  TieToRow(l, desc, desc.table.empty() ? std::vector<std::string>() : st->cursor->LockedRowids(),
+           st->svc ? st->svc->Engine() : nullptr);
+}
+
+void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name) {
+  void* p = nullptr;
+  std::memcpy(&p, cell, sizeof p);
+  OCILobLocator* l = AsLob(p);
+  ColumnDesc where;
+  std::string rowid;
+  if (!l || !l->init || !st->cursor->ReturnedRow(name, where, rowid)) return;
+  // The row the DML wrote is locked by it: the locator writes into that row.
+  TieToRow(l, where, {rowid}, st->svc ? st->svc->Engine() : nullptr);
 }
 
 }  // namespace oracle_sim::oci
@@ -300,7 +451,7 @@ sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub
       *lenp = static_cast<ub4>(f.tellg());
       return OCI_SUCCESS;
     }
-    *lenp = static_cast<ub4>(l->data.size());
+    *lenp = static_cast<ub4>(LobLength(l));
     return OCI_SUCCESS;
   });
 }
@@ -316,29 +467,39 @@ sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* am
     if (l->lobType == SQLT_BFILEE && !l->fileOpen)
       throw MakeError(22289, "cannot perform FILEREAD operation on an unopened file or LOB");
     size_t start = offset - 1;
-    if (start >= l->data.size()) {
+    size_t length = LobLength(l);
+    if (start >= length) {
       *amtp = 0;
       return OCI_NO_DATA;
     }
-    size_t wanted = *amtp == 0 ? l->data.size() - start : std::min<size_t>(*amtp, l->data.size() - start);
+    size_t wanted = *amtp == 0 ? length - start : std::min<size_t>(*amtp, length - start);
+    // The amount given back counts the bytes put in the buffer.
+    size_t first = 0, last = 0;
     if (cbfp) {
-      // Streamed to the callback in buffer-sized pieces.
-      size_t done = 0;
+      // Streamed to the callback in buffer-sized pieces of whole characters.
+      size_t done = 0, at = start, bytes = 0;
+      bool firstPiece = true;
       while (done < wanted) {
-        size_t n = std::min<size_t>(bufl, wanted - done);
-        if (n == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
-        std::memcpy(bufp, l->data.data() + start + done, n);
-        done += n;
-        ub1 piece = done == n ? (done == wanted ? OCI_ONE_PIECE : OCI_FIRST_PIECE)
-                              : (done == wanted ? OCI_LAST_PIECE : OCI_NEXT_PIECE);
-        if (cbfp(ctxp, bufp, static_cast<ub4>(n), piece) != OCI_CONTINUE) break;
+        Span(l, at, wanted - done, bufl, first, last);
+        if (last == first) throw MakeError(24801, "illegal parameter value in OCI lob function");
+        std::memcpy(bufp, l->data.data() + first, last - first);
+        size_t chars = IsClob(l) ? CountChars(l->data.data() + first, last - first) : last - first;
+        done += chars;
+        at += chars;
+        bytes += last - first;
+        ub1 piece = firstPiece ? (done == wanted ? OCI_ONE_PIECE : OCI_FIRST_PIECE)
+                               : (done == wanted ? OCI_LAST_PIECE : OCI_NEXT_PIECE);
+        firstPiece = false;
+        if (cbfp(ctxp, bufp, static_cast<ub4>(last - first), piece) != OCI_CONTINUE) break;
       }
-      *amtp = static_cast<ub4>(done);
+      *amtp = static_cast<ub4>(bytes);
       return OCI_SUCCESS;
     }
-    size_t n = std::min<size_t>(wanted, bufl);
-    if (n > 0) std::memcpy(bufp, l->data.data() + start, n);
-    *amtp = static_cast<ub4>(n);
+    Span(l, start, wanted, bufl, first, last);
+    // A buffer too small for even one character would read nothing, forever.
+    if (last == first && bufl > 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
+    if (last > first) std::memcpy(bufp, l->data.data() + first, last - first);
+    *amtp = static_cast<ub4>(last - first);
     return OCI_SUCCESS;
   });
 }
@@ -359,18 +520,19 @@ sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
     } else if (!l->pieceActive || piece > OCI_LAST_PIECE) {
       throw MakeError(24801, "illegal parameter value in OCI lob function");
     }
+    // The amount given counts bytes (a CLOB's text is of varying width); the amount given back
+    // counts what was written: characters of a CLOB.
     size_t n = piece == OCI_ONE_PIECE && *amtp > 0 ? std::min<size_t>(*amtp, buflen) : buflen;
-    Put(l, l->pieceOffset, static_cast<const char*>(bufp), n);
-    l->pieceOffset += n;
-    size_t total = n;
+    size_t total = Put(l, l->pieceOffset, static_cast<const char*>(bufp), n);
+    l->pieceOffset += total;
     if (cbfp && piece != OCI_ONE_PIECE) {
       // The callback gives the following pieces into the same buffer.
       for (ub1 next = piece; next != OCI_LAST_PIECE;) {
         ub4 len = buflen;
         if (cbfp(ctxp, bufp, &len, &next) != OCI_CONTINUE) break;
-        Put(l, l->pieceOffset, static_cast<const char*>(bufp), std::min(len, buflen));
-        l->pieceOffset += std::min(len, buflen);
-        total += std::min(len, buflen);
+        size_t written = Put(l, l->pieceOffset, static_cast<const char*>(bufp), std::min(len, buflen));
+        l->pieceOffset += written;
+        total += written;
       }
       l->pieceActive = false;
     }
@@ -389,9 +551,10 @@ sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 new
     RequireLob(l);
     if (l->lobType == SQLT_BFILEE)
       throw MakeError(22286, "insufficient privileges on file or directory to perform TRIM operation");
-    if (newlen > l->data.size())
+    if (newlen > LobLength(l))
       throw MakeError(22926, "specified trim length is greater than current LOB value's length");
-    l->data.resize(newlen);
+    l->data.resize(ByteOffset(l, newlen));
+    SetLength(l, newlen);
     MarkWritten(l);
     return OCI_SUCCESS;
   });
@@ -406,8 +569,14 @@ sword OCILobErase(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
     if (l->lobType == SQLT_BFILEE)
       throw MakeError(22286, "insufficient privileges on file or directory to perform ERASE operation");
     size_t start = offset - 1;
-    size_t n = start >= l->data.size() ? 0 : std::min<size_t>(*amount, l->data.size() - start);
-    std::fill_n(l->data.begin() + static_cast<std::ptrdiff_t>(start), n, FillByte(l));
+    size_t length = LobLength(l);
+    size_t n = start >= length ? 0 : std::min<size_t>(*amount, length - start);
+    size_t from = ByteOffset(l, start), to = ByteOffset(l, start + n);
+    if (to - from == n)
+      std::fill_n(l->data.begin() + static_cast<std::ptrdiff_t>(from), n, FillByte(l));
+    else
+      l->data.replace(from, to - from, n, FillByte(l));
+    SetLength(l, length);
     *amount = static_cast<ub4>(n);
     if (n > 0) MarkWritten(l);
     return OCI_SUCCESS;
@@ -424,8 +593,10 @@ sword OCILobAppend(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, O
     RequireLob(src);
     if (l->lobType != src->lobType || l->lobType == SQLT_BFILEE)
       throw MakeError(932, "inconsistent datatypes");
+    size_t length = LobLength(l) + LobLength(src);
     std::string copy = src->data;  // the source may be the destination
     l->data += copy;
+    SetLength(l, length);
     MarkWritten(l);
     return OCI_SUCCESS;
   });
@@ -445,8 +616,9 @@ sword OCILobCopy(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCI
     if (l->lobType == SQLT_BFILEE) throw MakeError(932, "inconsistent datatypes");
     if (src->lobType == SQLT_BFILEE && !src->fileOpen)
       throw MakeError(22289, "cannot perform FILEREAD operation on an unopened file or LOB");
-    size_t from = src_offset - 1;
-    std::string piece = from >= src->data.size() ? std::string() : src->data.substr(from, amount);
+    size_t first = 0, last = 0;
+    Span(src, src_offset - 1, amount, src->data.size(), first, last);
+    std::string piece = src->data.substr(first, last - first);
     Put(l, dst_offset - 1, piece.data(), piece.size());
     MarkWritten(l);
     return OCI_SUCCESS;
@@ -488,6 +660,9 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
   dst->lobType = src->lobType;
   dst->temporary = src->temporary;
   dst->data = src->data;
+  dst->chars = src->chars;
+  dst->charsFor = src->charsFor;
+  dst->markChar = dst->markByte = 0;
   dst->owner = src->owner;
   dst->table = src->table;
   dst->column = src->column;
@@ -512,7 +687,7 @@ sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* loc
 sword OCILobCharSetId(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub2* csid) {
   OCILobLocator* l = EnvCallLob(envhp, errhp, locp, csid);
   if (!l) return OCI_INVALID_HANDLE;
-  *csid = l->lobType == SQLT_CLOB ? 31 : 0;  // WE8ISO8859P1
+  *csid = l->lobType == SQLT_CLOB ? 873 : 0;  // AL32UTF8
   return OCI_SUCCESS;
 }
 

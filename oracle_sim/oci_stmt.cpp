@@ -285,7 +285,14 @@ bool ReceiveBinds(OCIStmt* st, ub4 iteration) {
       for (ub4 k = 0; k < n; ++k) truncated |= WriteBindElement(st, b.get(), values[k], k).truncated;
       *b->curelep = n;
     } else {
-      truncated |= WriteBindElement(st, b.get(), c.OutValue(name), iteration).truncated;
+      Value v = c.OutValue(name);
+      truncated |= WriteBindElement(st, b.get(), v, iteration).truncated;
+      if (IsLobType(b->dty) && !v.IsNull() && b->valuep && !b->outCallback)
+        AttachReturnedLob(
+            st,
+            At<char>(b->valuep, Stride(b->valueSkip, static_cast<size_t>(std::max<sb4>(b->valueSize, 0))),
+                     iteration),
+            name);
     }
   }
   return truncated;

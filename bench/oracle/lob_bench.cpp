@@ -1,9 +1,10 @@
 // LOB throughput through TLOBLocator in 32 KB pieces: writing a temporary CLOB and BLOB, writing a
 // stored one through a locked row (sent to the server at commit), and reading a stored one back
-// from a query column.
+// from a query column; the same for a CLOB of multi-byte text (pieces cut at character boundaries).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,27 @@ namespace {
 
 constexpr int64_t kPiece = 32 * 1024;
 constexpr int64_t kSize = 8 * 1024 * 1024;
+
+// About kSize bytes of Cyrillic text with three- and four-byte characters among it.
+const std::string& MultiByteText() {
+  static const std::string text = [] {
+    const char* words[] = {"съешь ", "же ", "ещё ", "этих ", "€uro ", "😀 ", "мягких\n"};
+    std::string t;
+    for (size_t i = 0; t.size() < static_cast<size_t>(kSize); ++i) t += words[(i * 7 + i / 3) % 7];
+    return t;
+  }();
+  return text;
+}
+
+// Writes `text` in pieces of at most kPiece bytes, each ending on a whole character.
+void WriteWholeCharacters(TLOBLocator* lob, const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    size_t n = std::min<size_t>(kPiece, text.size() - at);
+    while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) --n;
+    lob->Write(text.data() + at, static_cast<int64_t>(n));
+    at += n;
+  }
+}
 
 class LobBenchInstance {
  public:
@@ -43,6 +65,15 @@ class LobBenchInstance {
     q.DeclareVariable("b", otBLOB);
     q.SetComplexVariable("c", c.get());
     q.SetComplexVariable("b", b.get());
+    q.Execute();
+    q.DeleteVariables();
+    q.SQL()->SetText("create table bench_text (c clob)");
+    q.Execute();
+    std::unique_ptr<TLOBLocator> t(TLOBLocator::CreateTemporary(session_, true, otCLOB));
+    WriteWholeCharacters(t.get(), MultiByteText());
+    q.SQL()->SetText("insert into bench_text values (:c)");
+    q.DeclareVariable("c", otCLOB);
+    q.SetComplexVariable("c", t.get());
     q.Execute();
     session_->Commit();
   }
@@ -105,8 +136,42 @@ void BM_LobRead(benchmark::State& state) {
   state.SetLabel(column == 0 ? "CLOB" : "BLOB");
 }
 
+void BM_ClobWriteMultiByte(benchmark::State& state) {
+  TOracleSession* s = LobBenchInstance::Get().Session();
+  const std::string& text = MultiByteText();
+  for (auto _ : state) {
+    std::unique_ptr<TLOBLocator> lob(TLOBLocator::CreateTemporary(s, true, otCLOB));
+    WriteWholeCharacters(lob.get(), text);
+    benchmark::DoNotOptimize(lob->Length());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+void BM_ClobReadMultiByte(benchmark::State& state) {
+  TOracleSession* s = LobBenchInstance::Get().Session();
+  TOracleQuery q(nullptr);
+  q.SetSession(s);
+  q.SQL()->SetText("select c from bench_text");
+  std::string piece(kPiece, '\0');
+  const int64_t size = static_cast<int64_t>(MultiByteText().size());
+  for (auto _ : state) {
+    q.Execute();
+    auto* lob = static_cast<TLOBLocator*>(q.LOBField(0));
+    int64_t total = 0;
+    for (;;) {
+      int64_t n = lob->Read(piece.data(), kPiece);
+      if (n <= 0) break;
+      total += n;
+    }
+    if (total != size) state.SkipWithError("short read");
+  }
+  state.SetBytesProcessed(state.iterations() * size);
+}
+
 BENCHMARK(BM_LobWrite)->Arg(otCLOB)->Arg(otBLOB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LobWriteStored)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LobRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClobWriteMultiByte)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClobReadMultiByte)->Unit(benchmark::kMillisecond);
 
 }  // namespace

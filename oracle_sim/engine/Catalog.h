@@ -22,6 +22,7 @@ struct SqlType {
   int scale = -127;   // -127: unconstrained NUMBER
   bool nullable = true;
   bool unknown = false;  // a bind or NULL: takes the type of what it meets
+  std::string typeName;  // Object / Ref: the named type, "OWNER.NAME"
 
   static SqlType Number(int p = 0, int s = -127) {
     SqlType t;
@@ -55,11 +56,23 @@ struct SqlType {
   bool IsNumber() const { return !unknown && ty == Ty::Number; }
   bool IsDate() const { return !unknown && ty == Ty::Date; }
   bool IsRaw() const { return !unknown && (ty == Ty::Raw || ty == Ty::LongRaw || ty == Ty::Blob); }
+  bool IsNamed() const { return !unknown && (ty == Ty::Object || ty == Ty::Ref); }
+  static SqlType Named(const std::string& key, bool ref) {
+    SqlType t;
+    t.ty = ref ? Ty::Ref : Ty::Object;
+    t.size = ref ? 36 : 0;
+    t.typeName = key;
+    return t;
+  }
 };
 
 struct CatColumn {
   std::string name;
-  std::string typeName;  // NUMBER, VARCHAR2, CHAR, DATE, RAW, LONG, LONG RAW, CLOB, BLOB, FLOAT, ROWID
+  // NUMBER, VARCHAR2, CHAR, DATE, RAW, LONG, LONG RAW, CLOB, BLOB, FLOAT, ROWID; the type's name
+  // for an object or REF column
+  std::string typeName;
+  std::string typeOwner;  // object / REF column: the owner of the named type
+  bool isRef = false;
   SqlType type;
   int id = 0;
   std::string defaultText;
@@ -81,6 +94,7 @@ struct CatObject {
   std::string sqliteName;  // storage table or SQLite view
   std::vector<CatColumn> columns;
   std::string viewText;     // CREATE VIEW text (user views)
+  std::string ofType;       // object table: its type, "OWNER.NAME"
   bool systemView = false;  // a dictionary view computed by SQLite
   bool dbaOnly = false;     // readable only with DBA privilege
   std::string Key() const { return owner + "." + name; }
@@ -89,6 +103,28 @@ struct CatObject {
       if (c.name == n) return &c;
     return nullptr;
   }
+};
+
+// One attribute of a named type, or the element of a collection type.
+struct CatTypeAttr {
+  std::string name;       // "" for a collection element
+  std::string typeName;   // VARCHAR2, NUMBER ... as for columns; the type's name when named
+  std::string typeOwner;  // a named attribute type's owner ("" for scalars)
+  bool isRef = false;
+  SqlType type;
+};
+
+// A named type: an object type, a VARRAY, a nested table type or SYS.XMLTYPE.
+struct CatType {
+  int64_t id = 0;
+  std::string owner, name;
+  char kind = 'O';  // O object, V varray, N nested table, X SYS.XMLTYPE
+  bool isFinal = true;
+  int64_t maxElements = 0;
+  std::string oid;                 // 16 bytes
+  std::vector<CatTypeAttr> attrs;  // a collection: the element only
+  std::string Key() const { return owner + "." + name; }
+  bool IsCollection() const { return kind == 'V' || kind == 'N'; }
 };
 
 struct CatUser {
@@ -103,12 +139,20 @@ struct Catalog {
   std::map<std::string, std::string> synonyms;  // "OWNER.NAME" (owner PUBLIC too) -> "OWNER.NAME"
   std::map<std::string, std::vector<CatConstraint>> constraints;  // by "OWNER.TABLE"
   std::map<std::string, CatUser> users;
+  std::map<std::string, CatType> types;  // "OWNER.NAME"
 
   const CatObject* Find(const std::string& key) const {
     auto it = objects.find(key);
     return it == objects.end() ? nullptr : &it->second;
   }
   const CatConstraint* FindConstraint(const std::string& owner, const std::string& name) const;
+  const CatType* FindType(const std::string& key) const {
+    auto it = types.find(key);
+    return it == types.end() ? nullptr : &it->second;
+  }
+  // A type named in SQL: `owner` given, or the user's own, a public synonym's, then SYS's.
+  const CatType* ResolveType(const std::string& owner, const std::string& name,
+                             const std::string& user) const;
 };
 
 // Loads the catalog from the instance's own tables.
@@ -122,6 +166,8 @@ std::string TypeDisplay(const CatColumn& c);
 
 // Creates the instance's schema, users and sample data in an empty database.
 void BootstrapInstance(sqlite3* db);
+// Adds the catalog of named types to a file made without it.
+void UpgradeObjectTypes(sqlite3* db);
 
 // Registers a view computed by SQLite (owner SYS, public synonym): columns are (name, type, size).
 void RegisterSystemView(sqlite3* db, const std::string& name,

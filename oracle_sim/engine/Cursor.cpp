@@ -6,6 +6,7 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
+#include "oracle_sim/engine/Objects.h"
 
 namespace oracle_sim {
 
@@ -201,7 +202,7 @@ std::vector<std::string> Cursor::OutBindNames() const {
 void Cursor::BindByName(const std::string& name, const Value& v) {
   CursorState& c = *state_;
   std::string k = KnownBind(c, name);
-  c.binds[k] = v;
+  c.binds[k] = v.kind == Value::Object ? CheckBoundObject(Live(c), v) : v;
   c.arrays.erase(k);
   c.tables.erase(k);
 }
@@ -333,6 +334,8 @@ void ExecuteDml(CursorState& c, int iterations) {
         if (rc == SQLITE_ROW) {
           for (size_t k = 0; k < tr.outBinds.size(); ++k)
             c.outs[tr.outBinds[k]].push_back(FromSqlite(c.stmt, static_cast<int>(k), tr.returningTypes[k]));
+          c.returnedRowids.push_back(
+              RowidText(tr.targetObject, sqlite3_column_int64(c.stmt, static_cast<int>(tr.outBinds.size()))));
           continue;
         }
         if (rc == SQLITE_DONE) break;
@@ -390,6 +393,7 @@ void RunCursor(CursorState& c, int iterations) {
   c.outs.clear();
   c.rowCount = 0;
   c.lastRowid.clear();
+  c.returnedRowids.clear();
   c.executed = true;
   if (iterations < 1) iterations = 1;
   switch (c.tr->kind) {
@@ -444,6 +448,24 @@ bool Cursor::RefCursor(const std::string& name, std::string& sql, std::map<std::
 
 const std::vector<std::string>& Cursor::LockedRowids() const {
   return state_->lastRowids;
+}
+
+bool Cursor::ReturnedRow(const std::string& name, ColumnDesc& column, std::string& rowid) const {
+  const CursorState& c = *state_;
+  if (!c.tr || c.returnedRowids.empty()) return false;
+  const Translation& tr = *c.tr;
+  std::string k = BindKey(name);
+  for (size_t i = 0; i < tr.outBinds.size() && i < tr.returningColumns.size(); ++i) {
+    if (tr.outBinds[i] != k || tr.returningColumns[i].empty()) continue;
+    size_t dot = tr.targetKey.find('.');
+    column = ColumnDesc();
+    column.name = tr.returningColumns[i];
+    column.schema = tr.targetKey.substr(0, dot);
+    column.table = tr.targetKey.substr(dot + 1);
+    rowid = c.returnedRowids.back();
+    return true;
+  }
+  return false;
 }
 
 const std::string& Cursor::LastRowid() const {

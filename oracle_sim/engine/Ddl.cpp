@@ -79,28 +79,146 @@ class Ddl {
     return sqlite3_last_insert_rowid(db_);
   }
 
-  static std::string Affinity(const std::string& type) {
+  static std::string Affinity(const ColumnDef& c) {
+    const std::string& type = c.type;
+    if (c.named) return "BLOB";
     if (type == "NUMBER" || type == "FLOAT") return "NUMERIC";
     if (type == "RAW" || type == "LONG RAW" || type == "BLOB") return "BLOB";
     return "TEXT";
   }
 
-  void AddColumnRow(int64_t obj, int id, const ColumnDef& c) {
-    std::string len = c.type == "NUMBER" || c.type == "FLOAT" ? "22"
-                      : c.type == "DATE"                      ? "7"
-                      : c.type == "ROWID"                     ? "10"
-                                                              : std::to_string(c.size);
+  // DATA_LENGTH, DATA_PRECISION and DATA_SCALE (SQL literals) of a declared column or attribute.
+  static void Storage(const ColumnDef& c, std::string& len, std::string& prec, std::string& scale) {
+    len = c.type == "NUMBER" || c.type == "FLOAT" ? "22"
+          : c.type == "DATE"                      ? "7"
+          : c.type == "ROWID"                     ? "10"
+                                                  : std::to_string(c.size);
     if (c.type == "LONG" || c.type == "LONG RAW") len = "0";
     if (c.type == "CLOB" || c.type == "BLOB") len = "4000";
-    std::string prec =
-        (c.type == "NUMBER" || c.type == "FLOAT") && c.hasPrecision ? std::to_string(c.precision) : "NULL";
+    prec = (c.type == "NUMBER" || c.type == "FLOAT") && c.hasPrecision ? std::to_string(c.precision) : "NULL";
     if (c.type == "FLOAT" && !c.hasPrecision) prec = "126";
-    std::string scale = c.type == "NUMBER" && c.hasPrecision ? std::to_string(c.scale) : "NULL";
+    scale = c.type == "NUMBER" && c.hasPrecision ? std::to_string(c.scale) : "NULL";
     if (c.type.rfind("TIMESTAMP", 0) == 0) scale = std::to_string(c.hasPrecision ? c.precision : 6);
-    Run("INSERT INTO sim$columns VALUES (" + std::to_string(obj) + ", " + std::to_string(id) + ", " +
-        QuoteText(c.name) + ", " + QuoteText(c.type) + ", " + len + ", " + prec + ", " + scale + ", " +
-        (c.notNull ? "'N'" : "'Y'") + ", " + (c.defaultText.empty() ? "NULL" : QuoteText(c.defaultText)) +
-        ")");
+    if (c.named) {
+      len = c.isRef ? "36" : "NULL";
+      prec = scale = "NULL";
+    }
+  }
+
+  static std::string NamedCols(const ColumnDef& c) {
+    if (!c.named) return "NULL, NULL";
+    return QuoteText(c.typeOwner) + ", " + (c.isRef ? "'REF'" : "NULL");
+  }
+
+  void AddColumnRow(int64_t obj, int id, const ColumnDef& c) {
+    std::string len, prec, scale;
+    Storage(c, len, prec, scale);
+    Run("INSERT INTO sim$columns(obj_id, column_id, column_name, data_type, data_length, data_precision, "
+        "data_scale, nullable, data_default, type_owner, type_mod) VALUES (" +
+        std::to_string(obj) + ", " + std::to_string(id) + ", " + QuoteText(c.name) + ", " +
+        QuoteText(c.type) + ", " + len + ", " + prec + ", " + scale + ", " + (c.notNull ? "'N'" : "'Y'") +
+        ", " + (c.defaultText.empty() ? "NULL" : QuoteText(c.defaultText)) + ", " + NamedCols(c) + ")");
+  }
+
+  // A named column or attribute type as declared: its owner and name as the catalog has them.
+  // `self` allows a REF to the type being created.
+  void ResolveNamed(ColumnDef& c, const std::string& selfOwner = "", const std::string& selfName = "") {
+    if (!c.named) return;
+    if (c.isRef && c.type == selfName && (c.typeOwner.empty() || c.typeOwner == selfOwner)) {
+      c.typeOwner = selfOwner;
+      return;
+    }
+    const CatType* t = cat_->ResolveType(c.typeOwner, c.type, s_.user);
+    if (!t || (c.isRef && t->kind != 'O')) Raise(902);
+    c.typeOwner = t->owner;
+    c.type = t->name;
+  }
+
+  // The declaration an attribute of a type stands for (object tables take their columns from it).
+  static ColumnDef FromAttr(const CatTypeAttr& a) {
+    ColumnDef c;
+    c.name = a.name;
+    c.type = a.typeName;
+    if (!a.typeOwner.empty()) {
+      c.named = true;
+      c.isRef = a.isRef;
+      c.typeOwner = a.typeOwner;
+      return c;
+    }
+    const SqlType& t = a.type;
+    if (a.typeName == "NUMBER" || a.typeName == "FLOAT") {
+      c.hasPrecision = !(t.precision == 0 && t.scale == -127) || a.typeName == "FLOAT";
+      c.precision = t.precision;
+      c.scale = t.scale == -127 ? 0 : t.scale;
+    } else if (a.typeName.rfind("TIMESTAMP", 0) == 0) {
+      c.hasPrecision = true;
+      c.precision = t.scale;
+    } else {
+      c.size = t.size;
+    }
+    return c;
+  }
+
+  bool TypeUsed(const std::string& owner, const std::string& name) {
+    std::string o = QuoteText(owner), n = QuoteText(name);
+    return Int("SELECT (SELECT count(*) FROM sim$columns WHERE type_owner = " + o + " AND data_type = " + n +
+               ") + (SELECT count(*) FROM sim$type_attrs a JOIN sim$types t ON t.obj_id = a.obj_id WHERE "
+               "a.attr_type_owner = " +
+               o + " AND a.attr_type_name = " + n + " AND NOT (t.owner = " + o + " AND t.name = " + n +
+               ")) + (SELECT count(*) FROM sim$objects WHERE of_type = " + QuoteText(owner + "." + name) +
+               ")") > 0;
+  }
+
+  void CreateType(const Statement& st) {
+    std::string owner = OwnerFor(st.owner);
+    const CatType* old = cat_->FindType(owner + "." + st.name);
+    if (old && !st.orReplace) Raise(955);
+    if (!old && Exists(owner, st.name)) Raise(955);
+    std::vector<ColumnDef> attrs = st.columnDefs;
+    std::set<std::string> seen;
+    for (auto& a : attrs) {
+      if (st.text == "OBJECT" && !seen.insert(a.name).second) Raise(957);
+      ResolveNamed(a, owner, st.name);
+      if (a.named && !a.isRef && a.typeOwner == owner && a.type == st.name) Raise(902);
+      if (a.type == "LONG" || a.type == "LONG RAW" || a.type == "ROWID") Raise(902);
+    }
+    int64_t id = 0;
+    if (old) {
+      if (TypeUsed(owner, st.name)) Raise(2303);
+      id = old->id;
+      Run("DELETE FROM sim$type_attrs WHERE obj_id = " + std::to_string(id));
+      Run("UPDATE sim$objects SET last_ddl_time = '" + NowText() + "' WHERE obj_id = " + std::to_string(id));
+    } else {
+      id = AddObject(owner, st.name, "TYPE", "", "");
+      Run("INSERT INTO sim$types(obj_id, owner, name, kind, oid) VALUES (" + std::to_string(id) + ", " +
+          QuoteText(owner) + ", " + QuoteText(st.name) + ", 'O', randomblob(16))");
+    }
+    std::string kind = st.text == "OBJECT" ? "O" : st.text == "VARRAY" ? "V" : "N";
+    Run("UPDATE sim$types SET kind = '" + kind + "', final = " + (st.flag ? "0" : "1") +
+        ", upper_bound = " + (kind == "V" ? std::to_string(st.seqMax) : std::string("NULL")) +
+        " WHERE obj_id = " + std::to_string(id));
+    for (size_t i = 0; i < attrs.size(); ++i) {
+      const ColumnDef& a = attrs[i];
+      std::string len, prec, scale;
+      Storage(a, len, prec, scale);
+      Run("INSERT INTO sim$type_attrs VALUES (" + std::to_string(id) + ", " + std::to_string(i + 1) + ", " +
+          (kind == "O" ? QuoteText(a.name) : std::string("NULL")) + ", " + QuoteText(a.type) + ", " +
+          NamedCols(a) + ", " + len + ", " + prec + ", " + scale + ")");
+    }
+    Reload();
+  }
+
+  void DropType(const Statement& st) {
+    std::string owner = st.owner.empty() ? s_.user : st.owner;
+    const CatType* t = cat_->FindType(owner + "." + st.name);
+    if (!t) Raise(4043, st.name);
+    if (t->kind == 'X' || (t->owner != s_.user && !s_.dba)) Raise(1031);
+    if (!st.cascade && TypeUsed(t->owner, t->name)) Raise(2303);
+    std::string id = std::to_string(t->id);
+    Run("DELETE FROM sim$type_attrs WHERE obj_id = " + id);
+    Run("DELETE FROM sim$types WHERE obj_id = " + id);
+    Run("DELETE FROM sim$objects WHERE obj_id = " + id);
+    Reload();
   }
 
   std::string NewConstraintName() {
@@ -359,17 +477,31 @@ class Ddl {
     if (Exists(owner, st.table)) Raise(955);
     std::vector<ColumnDef> cols = st.columnDefs;
     if (st.query) Raise(3001);  // CREATE TABLE ... AS SELECT is not offered
+    std::string ofType;
+    if (!st.ofType.empty()) {
+      const CatType* t = cat_->ResolveType(st.ofOwner, st.ofType, s_.user);
+      if (!t || t->kind != 'O') Raise(902);
+      ofType = t->Key();
+      cols.clear();
+      for (auto& a : t->attrs) cols.push_back(FromAttr(a));
+      for (auto& d : st.constraints)
+        for (auto& c : cols)
+          if (d.type == 'N' && d.columns == std::vector<std::string>{c.name}) c.notNull = true;
+    }
     std::set<std::string> seen;
     for (auto& c : cols) {
       if (!seen.insert(c.name).second) Raise(957);
+      ResolveNamed(c);
       ValidateDefault(c);
     }
     if (cols.empty()) Raise(904, "\"\"");
     std::string sqliteName = owner + "." + st.table;
     int64_t obj = AddObject(owner, st.table, "TABLE", sqliteName, "");
+    if (!ofType.empty())
+      Run("UPDATE sim$objects SET of_type = " + QuoteText(ofType) + " WHERE obj_id = " + std::to_string(obj));
     std::string ddl = "CREATE TABLE " + QuoteIdent(sqliteName) + " (rid_ INTEGER PRIMARY KEY AUTOINCREMENT";
     for (size_t i = 0; i < cols.size(); ++i) {
-      ddl += ", " + QuoteIdent(cols[i].name) + " " + Affinity(cols[i].type);
+      ddl += ", " + QuoteIdent(cols[i].name) + " " + Affinity(cols[i]);
       AddColumnRow(obj, static_cast<int>(i) + 1, cols[i]);
     }
     Run(ddl + ")");
@@ -446,12 +578,12 @@ class Ddl {
     std::string sqliteName = t0.sqliteName;
     int next = static_cast<int>(t0.columns.size());
     int64_t rows = Int("SELECT count(*) FROM " + QuoteIdent(sqliteName));
-    for (auto& c : st.columnDefs) {
+    for (ColumnDef c : st.columnDefs) {
       if (cat_->Find(key)->Column(c.name)) Raise(1430);
+      ResolveNamed(c);
       ValidateDefault(c);
       if (c.notNull && rows > 0 && c.defaultText.empty()) Raise(1758);
-      Run("ALTER TABLE " + QuoteIdent(sqliteName) + " ADD COLUMN " + QuoteIdent(c.name) + " " +
-          Affinity(c.type));
+      Run("ALTER TABLE " + QuoteIdent(sqliteName) + " ADD COLUMN " + QuoteIdent(c.name) + " " + Affinity(c));
       AddColumnRow(obj, ++next, c);
       Reload();
       if (!c.defaultText.empty() && rows > 0) {
@@ -572,6 +704,13 @@ class Ddl {
                : t.ty == Ty::Rowid ? "ROWID"
                                    : "VARCHAR2";
       c.size = t.size;
+      if (t.IsNamed()) {
+        auto dot = t.typeName.find('.');
+        c.named = true;
+        c.isRef = t.ty == Ty::Ref;
+        c.typeOwner = t.typeName.substr(0, dot);
+        c.type = t.typeName.substr(dot + 1);
+      }
       c.hasPrecision = t.ty == Ty::Number && !(t.precision == 0 && t.scale == -127);
       c.precision = t.precision;
       c.scale = t.scale;
@@ -663,6 +802,12 @@ void SessionState::ExecuteDdl(const Statement& st) {
         break;
       case Statement::DropSequence:
         d.DropSequence(st);
+        break;
+      case Statement::CreateType:
+        d.CreateType(st);
+        break;
+      case Statement::DropType:
+        d.DropType(st);
         break;
       case Statement::CreateSynonym:
         d.CreateSynonym(st);

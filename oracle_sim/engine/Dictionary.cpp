@@ -15,6 +15,16 @@
 
 namespace oracle_sim {
 
+const CatType* Catalog::ResolveType(const std::string& owner, const std::string& name,
+                                    const std::string& user) const {
+  if (!owner.empty()) return FindType(owner + "." + name);
+  if (auto t = FindType(user + "." + name)) return t;
+  auto syn = synonyms.find("PUBLIC." + name);
+  if (syn != synonyms.end())
+    if (auto t = FindType(syn->second)) return t;
+  return FindType("SYS." + name);
+}
+
 const CatConstraint* Catalog::FindConstraint(const std::string& owner, const std::string& name) const {
   for (auto& [k, list] : constraints)
     for (auto& c : list)
@@ -114,7 +124,8 @@ std::shared_ptr<const Catalog> LoadCatalog(sqlite3* db, int64_t version) {
   cat->version = version;
   std::map<int64_t, std::string> byId;
   Query(db,
-        "SELECT obj_id, owner, name, type, sqlite_name, view_text, system_view, dba_only FROM sim$objects",
+        "SELECT obj_id, owner, name, type, sqlite_name, view_text, system_view, dba_only, of_type FROM "
+        "sim$objects",
         [&](sqlite3_stmt* st) {
           CatObject o;
           o.id = sqlite3_column_int64(st, 0);
@@ -125,13 +136,14 @@ std::shared_ptr<const Catalog> LoadCatalog(sqlite3* db, int64_t version) {
           o.viewText = Col(st, 5);
           o.systemView = sqlite3_column_int(st, 6) != 0;
           o.dbaOnly = sqlite3_column_int(st, 7) != 0;
+          o.ofType = Col(st, 8);
           byId[o.id] = o.Key();
-          if (o.type != "SYNONYM") cat->objects[o.Key()] = o;
+          if (o.type != "SYNONYM" && o.type != "TYPE") cat->objects[o.Key()] = o;
         });
   Query(
       db,
       "SELECT obj_id, column_id, column_name, data_type, data_length, data_precision, data_scale, nullable, "
-      "data_default FROM sim$columns ORDER BY obj_id, column_id",
+      "data_default, type_owner, type_mod FROM sim$columns ORDER BY obj_id, column_id",
       [&](sqlite3_stmt* st) {
         auto it = byId.find(sqlite3_column_int64(st, 0));
         if (it == byId.end()) return;
@@ -147,6 +159,13 @@ std::shared_ptr<const Catalog> LoadCatalog(sqlite3* db, int64_t version) {
             sqlite3_column_type(st, 6) == SQLITE_NULL ? (hasP ? 0 : -127) : sqlite3_column_int(st, 6), hasP);
         c.type.nullable = Col(st, 7) != "N";
         c.defaultText = Col(st, 8);
+        c.typeOwner = Col(st, 9);
+        c.isRef = Col(st, 10) == "REF";
+        if (!c.typeOwner.empty()) {
+          bool nullable = c.type.nullable;
+          c.type = SqlType::Named(c.typeOwner + "." + c.typeName, c.isRef);
+          c.type.nullable = nullable;
+        }
         ot->second.columns.push_back(c);
       });
   Query(db, "SELECT owner, synonym_name, table_owner, table_name FROM sim$synonyms", [&](sqlite3_stmt* st) {
@@ -176,6 +195,42 @@ std::shared_ptr<const Catalog> LoadCatalog(sqlite3* db, int64_t version) {
           for (auto& [k, list] : cat->constraints)
             for (auto& c : list)
               if (c.owner == owner && c.name == name) c.columns.push_back(Col(st, 2));
+        });
+  Query(db, "SELECT obj_id, owner, name, kind, final, upper_bound, oid FROM sim$types",
+        [&](sqlite3_stmt* st) {
+          CatType t;
+          t.id = sqlite3_column_int64(st, 0);
+          t.owner = Col(st, 1);
+          t.name = Col(st, 2);
+          t.kind = Col(st, 3).empty() ? 'O' : Col(st, 3)[0];
+          t.isFinal = sqlite3_column_int(st, 4) != 0;
+          t.maxElements = sqlite3_column_int64(st, 5);
+          if (sqlite3_column_type(st, 6) == SQLITE_BLOB)
+            t.oid.assign(static_cast<const char*>(sqlite3_column_blob(st, 6)), sqlite3_column_bytes(st, 6));
+          cat->types[t.Key()] = t;
+          byId[t.id] = t.Key();
+        });
+  Query(db,
+        "SELECT obj_id, attr_name, attr_type_name, attr_type_owner, attr_type_mod, length, precision, scale "
+        "FROM sim$type_attrs ORDER BY obj_id, attr_no",
+        [&](sqlite3_stmt* st) {
+          auto it = byId.find(sqlite3_column_int64(st, 0));
+          if (it == byId.end()) return;
+          auto tt = cat->types.find(it->second);
+          if (tt == cat->types.end()) return;
+          CatTypeAttr a;
+          a.name = Col(st, 1);
+          a.typeName = Col(st, 2);
+          a.typeOwner = Col(st, 3);
+          a.isRef = Col(st, 4) == "REF";
+          bool hasP = sqlite3_column_type(st, 6) != SQLITE_NULL;
+          a.type = a.typeOwner.empty()
+                       ? ColumnType(a.typeName, sqlite3_column_int(st, 5), sqlite3_column_int(st, 6),
+                                    sqlite3_column_type(st, 7) == SQLITE_NULL ? (hasP ? 0 : -127)
+                                                                              : sqlite3_column_int(st, 7),
+                                    hasP)
+                       : SqlType::Named(a.typeOwner + "." + a.typeName, a.isRef);
+          tt->second.attrs.push_back(a);
         });
   Query(db, "SELECT user_id, username, dba FROM sim$users", [&](sqlite3_stmt* st) {
     CatUser u;
@@ -265,7 +320,8 @@ std::vector<ViewDef> DictionaryViews() {
       {"COLUMN_ID", "NUMBER", 0},       {"DEFAULT_LENGTH", "NUMBER", 0},     {"DATA_DEFAULT", "LONG", 0},
       {"CHAR_LENGTH", "NUMBER", 0},     {"CHAR_USED", "VARCHAR2", 1}};
   const char* tabColsBody =
-      "SELECT o.owner, o.name, c.column_name, c.data_type, NULL, NULL, CASE WHEN c.data_type = 'NUMBER' THEN "
+      "SELECT o.owner, o.name, c.column_name, c.data_type, c.type_mod, c.type_owner, CASE WHEN c.data_type = "
+      "'NUMBER' THEN "
       "22 "
       "WHEN c.data_type = 'DATE' THEN 7 ELSE c.data_length END, c.data_precision, c.data_scale, c.nullable, "
       "c.column_id, length(c.data_default), c.data_default, CASE WHEN c.data_type IN ('VARCHAR2','CHAR') "
@@ -332,8 +388,54 @@ std::vector<ViewDef> DictionaryViews() {
       "SELECT owner, name, length(view_text), view_text FROM sim$objects WHERE type = 'VIEW' AND system_view "
       "= 0 "
       "AND {F}";
-  auto typeCols = std::vector<ViewCol>{{"TYPE_NAME", "VARCHAR2", 30}, {"TYPECODE", "VARCHAR2", 30}};
-  const char* typeBody = "SELECT NULL, NULL, NULL WHERE 0 AND {F}";
+  auto typeCols =
+      std::vector<ViewCol>{{"TYPE_NAME", "VARCHAR2", 30},      {"TYPE_OID", "RAW", 16},
+                           {"TYPECODE", "VARCHAR2", 30},       {"ATTRIBUTES", "NUMBER", 0},
+                           {"METHODS", "NUMBER", 0},           {"PREDEFINED", "VARCHAR2", 3},
+                           {"INCOMPLETE", "VARCHAR2", 3},      {"FINAL", "VARCHAR2", 3},
+                           {"INSTANTIABLE", "VARCHAR2", 3},    {"SUPERTYPE_OWNER", "VARCHAR2", 30},
+                           {"SUPERTYPE_NAME", "VARCHAR2", 30}, {"LOCAL_ATTRIBUTES", "NUMBER", 0},
+                           {"LOCAL_METHODS", "NUMBER", 0},     {"TYPEID", "RAW", 16}};
+  const char* typeBody =
+      "SELECT t.owner, t.name, t.oid, CASE t.kind WHEN 'O' THEN 'OBJECT' WHEN 'X' THEN 'XMLTYPE' ELSE "
+      "'COLLECTION' END, CASE WHEN t.kind = 'O' THEN (SELECT count(*) FROM sim$type_attrs a WHERE a.obj_id = "
+      "t.obj_id) ELSE 0 END, CASE WHEN t.kind = 'X' THEN 12 ELSE 0 END, CASE WHEN t.owner = 'SYS' THEN 'YES' "
+      "ELSE 'NO' END, 'NO', CASE WHEN t.final THEN 'YES' ELSE 'NO' END, 'YES', NULL, NULL, NULL, NULL, NULL "
+      "FROM sim$types t WHERE {F}";
+  auto attrCols = std::vector<ViewCol>{{"TYPE_NAME", "VARCHAR2", 30},
+                                       {"ATTR_NAME", "VARCHAR2", 30},
+                                       {"ATTR_TYPE_MOD", "VARCHAR2", 7},
+                                       {"ATTR_TYPE_OWNER", "VARCHAR2", 30},
+                                       {"ATTR_TYPE_NAME", "VARCHAR2", 30},
+                                       {"LENGTH", "NUMBER", 0},
+                                       {"PRECISION", "NUMBER", 0},
+                                       {"SCALE", "NUMBER", 0},
+                                       {"CHARACTER_SET_NAME", "VARCHAR2", 44},
+                                       {"ATTR_NO", "NUMBER", 0},
+                                       {"INHERITED", "VARCHAR2", 3}};
+  const char* attrBody =
+      "SELECT t.owner, t.name, a.attr_name, a.attr_type_mod, a.attr_type_owner, a.attr_type_name, CASE WHEN "
+      "a.attr_type_name IN ('VARCHAR2', 'CHAR', 'RAW') THEN a.length END, a.precision, a.scale, CASE WHEN "
+      "a.attr_type_name IN ('VARCHAR2', 'CHAR', 'CLOB') THEN 'CHAR_CS' END, a.attr_no, 'NO' FROM sim$types "
+      "t JOIN sim$type_attrs a ON a.obj_id = t.obj_id WHERE t.kind = 'O' AND {F}";
+  auto collCols = std::vector<ViewCol>{{"TYPE_NAME", "VARCHAR2", 30},
+                                       {"COLL_TYPE", "VARCHAR2", 30},
+                                       {"UPPER_BOUND", "NUMBER", 0},
+                                       {"ELEM_TYPE_MOD", "VARCHAR2", 7},
+                                       {"ELEM_TYPE_OWNER", "VARCHAR2", 30},
+                                       {"ELEM_TYPE_NAME", "VARCHAR2", 30},
+                                       {"LENGTH", "NUMBER", 0},
+                                       {"PRECISION", "NUMBER", 0},
+                                       {"SCALE", "NUMBER", 0},
+                                       {"CHARACTER_SET_NAME", "VARCHAR2", 44},
+                                       {"ELEM_STORAGE", "VARCHAR2", 7},
+                                       {"NULLS_STORED", "VARCHAR2", 3}};
+  const char* collBody =
+      "SELECT t.owner, t.name, CASE t.kind WHEN 'V' THEN 'VARYING ARRAY' ELSE 'TABLE' END, CASE WHEN t.kind "
+      "= 'V' THEN t.upper_bound END, a.attr_type_mod, a.attr_type_owner, a.attr_type_name, CASE WHEN "
+      "a.attr_type_name IN ('VARCHAR2', 'CHAR', 'RAW') THEN a.length END, a.precision, a.scale, CASE WHEN "
+      "a.attr_type_name IN ('VARCHAR2', 'CHAR', 'CLOB') THEN 'CHAR_CS' END, NULL, 'YES' FROM sim$types t "
+      "JOIN sim$type_attrs a ON a.obj_id = t.obj_id WHERE t.kind IN ('V', 'N') AND {F}";
 
   struct Family {
     const char* suffix;
@@ -349,11 +451,14 @@ std::vector<ViewDef> DictionaryViews() {
                               {"SYNONYMS", synCols, synBody, "OWNER"},
                               {"SEQUENCES", seqCols, seqBody, "SEQUENCE_OWNER"},
                               {"VIEWS", viewCols, viewBody, "OWNER"},
-                              {"TYPES", typeCols, typeBody, "OWNER"}};
+                              {"TYPES", typeCols, typeBody, "OWNER"},
+                              {"TYPE_ATTRS", attrCols, attrBody, "OWNER"},
+                              {"COLL_TYPES", collCols, collBody, "OWNER"}};
   static std::deque<std::string> keep;  // bodies must outlive the ViewDefs (stable addresses)
   for (auto& f : fams) {
-    std::string ownerExpr =
-        std::string(f.body).find("FROM sim$objects o") != std::string::npos ? "o.owner" : "owner";
+    std::string ownerExpr = std::string(f.body).find("FROM sim$objects o") != std::string::npos ? "o.owner"
+                            : std::string(f.body).find("FROM sim$types t") != std::string::npos ? "t.owner"
+                                                                                                : "owner";
     if (std::string(f.suffix) == "SEQUENCES") ownerExpr = "owner";
     char filt[256];
     std::snprintf(filt, sizeof filt, kAllFilter, ownerExpr.c_str(), ownerExpr.c_str());
@@ -447,8 +552,55 @@ void RegisterSystemView(sqlite3* db, const std::string& name,
        "INSERT INTO sim$synonyms VALUES ('PUBLIC', " + QuoteText(name) + ", 'SYS', " + QuoteText(name) + ")");
 }
 
+// The catalog tables of named types (and the columns that refer to them), with SYS.XMLTYPE.
+void InstallObjectTypes(sqlite3* db) {
+  Exec(db, R"SQL(
+CREATE TABLE sim$types(obj_id INTEGER PRIMARY KEY, owner TEXT NOT NULL, name TEXT NOT NULL, kind TEXT NOT NULL,
+  final INTEGER NOT NULL DEFAULT 1, upper_bound INTEGER, oid BLOB NOT NULL, UNIQUE(owner, name));
+CREATE TABLE sim$type_attrs(obj_id INTEGER NOT NULL, attr_no INTEGER NOT NULL, attr_name TEXT,
+  attr_type_name TEXT NOT NULL, attr_type_owner TEXT, attr_type_mod TEXT, length INTEGER, precision INTEGER,
+  scale INTEGER, PRIMARY KEY(obj_id, attr_no));
+ALTER TABLE sim$columns ADD COLUMN type_owner TEXT;
+ALTER TABLE sim$columns ADD COLUMN type_mod TEXT;
+ALTER TABLE sim$objects ADD COLUMN of_type TEXT;
+)SQL");
+  std::string now = Now();
+  Exec(db,
+       "INSERT INTO sim$objects(owner, name, type, system_view, created, last_ddl_time) VALUES ('SYS', "
+       "'XMLTYPE', 'TYPE', 1, '" +
+           now + "', '" + now + "')");
+  Exec(db,
+       "INSERT INTO sim$types(obj_id, owner, name, kind, final, oid) VALUES (last_insert_rowid(), 'SYS', "
+       "'XMLTYPE', 'X', 0, x'00000000000000000000000000000108')");
+}
+
+// Files made before named types existed get their tables and the dictionary views over them.
+void UpgradeObjectTypes(sqlite3* db) {
+  InstallObjectTypes(db);
+  for (auto& v : DictionaryViews()) {
+    std::string n = v.name;
+    bool affected = false;
+    for (const char* suffix : {"_TAB_COLUMNS", "_TYPES", "_TYPE_ATTRS", "_COLL_TYPES"})
+      if (n.size() > std::strlen(suffix) &&
+          n.compare(n.size() - std::strlen(suffix), std::string::npos, suffix) == 0)
+        affected = true;
+    if (!affected) continue;
+    Exec(db, "DROP VIEW IF EXISTS " + QuoteIdent("SYS." + n));
+    Exec(db,
+         "DELETE FROM sim$columns WHERE obj_id IN (SELECT obj_id FROM sim$objects WHERE owner = 'SYS' AND "
+         "name = " +
+             QuoteText(n) + ")");
+    Exec(db, "DELETE FROM sim$objects WHERE owner = 'SYS' AND name = " + QuoteText(n));
+    Exec(db, "DELETE FROM sim$synonyms WHERE owner = 'PUBLIC' AND synonym_name = " + QuoteText(n));
+    std::vector<std::tuple<std::string, std::string, int>> cols;
+    for (auto& c : v.cols) cols.emplace_back(c.name, c.type, c.size);
+    RegisterSystemView(db, v.name, cols, v.body, v.dbaOnly);
+  }
+}
+
 void BootstrapInstance(sqlite3* db) {
   Exec(db, kSchema);
+  InstallObjectTypes(db);
   std::string now = Now();
   // users: SYS and SYSTEM are DBAs; EXPIRED's password has expired; EXPIRING's expires in 7 days
   Exec(db,
@@ -475,7 +627,10 @@ void BootstrapInstance(sqlite3* db) {
        "('SYS', 'DUAL', 'TABLE', 'SYS.DUAL', 1, '" +
            now + "', '" + now + "')");
   Exec(db,
-       "INSERT INTO sim$columns VALUES (last_insert_rowid(), 1, 'DUMMY', 'VARCHAR2', 1, NULL, NULL, 'Y', "
+       "INSERT INTO sim$columns(obj_id, column_id, column_name, data_type, data_length, data_precision, "
+       "data_scale, nullable, data_default) VALUES (last_insert_rowid(), 1, 'DUMMY', 'VARCHAR2', 1, NULL, "
+       "NULL, "
+       "'Y', "
        "NULL)");
   Exec(db, "INSERT INTO sim$synonyms VALUES ('PUBLIC', 'DUAL', 'SYS', 'DUAL')");
   for (auto& v : DictionaryViews()) {

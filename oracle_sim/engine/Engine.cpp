@@ -8,6 +8,7 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Functions.h"
+#include "oracle_sim/engine/Objects.h"
 
 namespace oracle_sim {
 
@@ -33,8 +34,23 @@ std::string Value::ToText() const {
     }
     case Date:
       return FormatDate(dt, "DD-MON-RR");
-    case Object:
-      return {};
+    case Object: {
+      // as SQL*Plus shows an object: ADDRESS_T('Main St', 12); an XMLType as its document
+      if (!obj || obj->atomicNull) return {};
+      if (obj->typeName == "XMLTYPE") return obj->xml;
+      std::string r = obj->typeName + "(";
+      for (size_t k = 0; k < obj->items.size(); ++k) {
+        const Value& it = obj->items[k];
+        r += k ? ", " : "";
+        if (it.IsNull())
+          r += "NULL";
+        else if (it.kind == Text || it.kind == Date)
+          r += "'" + it.ToText() + "'";
+        else
+          r += it.ToText();
+      }
+      return r + ")";
+    }
   }
   return {};
 }
@@ -65,15 +81,15 @@ void ShiftToUtc(DateTime& d) {
 
 }  // namespace
 
-Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
-  int t = sqlite3_column_type(st, i);
+Value FromSqliteValue(sqlite3_value* sv, const SqlType& type) {
+  int t = sqlite3_value_type(sv);
   if (t == SQLITE_NULL) return Value();
   switch (type.ty) {
     case Ty::Date:
     case Ty::Timestamp:
     case Ty::TimestampTZ:
     case Ty::TimestampLTZ: {
-      std::string s(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+      std::string s(reinterpret_cast<const char*>(sqlite3_value_text(sv)), sqlite3_value_bytes(sv));
       DateTime d;
       if (!ParseIso(s, d)) return Value::MakeText(s);
       // DATE and TIMESTAMP carry no zone; WITH TIME ZONE always has one (UTC when stored without);
@@ -84,16 +100,27 @@ Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
       if (type.ty == Ty::TimestampTZ && !d.hasTz) d.hasTz = true, d.tzMinutes = 0;
       return Value::MakeDate(d);
     }
+    case Ty::Object: {
+      ObjectValue o;
+      if (t != SQLITE_BLOB || !DecodeObject(sqlite3_value_blob(sv), sqlite3_value_bytes(sv), o))
+        return Value();
+      if (o.atomicNull) return Value();
+      return Value::MakeObject(std::move(o));
+    }
+    case Ty::Ref:
+      if (t != SQLITE_BLOB) return Value();
+      return Value::MakeRef(
+          std::string(static_cast<const char*>(sqlite3_value_blob(sv)), sqlite3_value_bytes(sv)));
     case Ty::Number:
-      if (t == SQLITE_INTEGER) return Value::MakeInt(sqlite3_column_int64(st, i));
+      if (t == SQLITE_INTEGER) return Value::MakeInt(sqlite3_value_int64(sv));
       if (t == SQLITE_FLOAT) {
-        double d = sqlite3_column_double(st, i);
+        double d = sqlite3_value_double(sv);
         if (d > -9e18 && d < 9e18 && d == static_cast<double>(static_cast<int64_t>(d)))
           return Value::MakeInt(static_cast<int64_t>(d));
         return Value::MakeReal(d);
       }
       {
-        std::string s(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+        std::string s(reinterpret_cast<const char*>(sqlite3_value_text(sv)), sqlite3_value_bytes(sv));
         int64_t iv;
         double dv;
         bool isInt;
@@ -103,32 +130,36 @@ Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
     case Ty::Clob:
     case Ty::Blob:
       // An empty LOB (EMPTY_CLOB(), EMPTY_BLOB()) is an empty value, not NULL.
-      if (sqlite3_column_bytes(st, i) == 0) {
+      if (sqlite3_value_bytes(sv) == 0) {
         Value v;
         v.kind = type.ty == Ty::Clob ? Value::Text : Value::Bytes;
         return v;
       }
       if (type.ty == Ty::Clob)
-        return Value::MakeText(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                           sqlite3_column_bytes(st, i)));
+        return Value::MakeText(
+            std::string(reinterpret_cast<const char*>(sqlite3_value_text(sv)), sqlite3_value_bytes(sv)));
       [[fallthrough]];
     case Ty::Raw:
     case Ty::LongRaw:
       if (t == SQLITE_BLOB)
         return Value::MakeBytes(
-            std::string(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
-      return Value::MakeBytes(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                          sqlite3_column_bytes(st, i)));
+            std::string(static_cast<const char*>(sqlite3_value_blob(sv)), sqlite3_value_bytes(sv)));
+      return Value::MakeBytes(
+          std::string(reinterpret_cast<const char*>(sqlite3_value_text(sv)), sqlite3_value_bytes(sv)));
     default:
       if (t == SQLITE_INTEGER)
-        return Value::MakeText(NumberText(static_cast<int64_t>(sqlite3_column_int64(st, i))));
-      if (t == SQLITE_FLOAT) return Value::MakeText(NumberText(sqlite3_column_double(st, i)));
+        return Value::MakeText(NumberText(static_cast<int64_t>(sqlite3_value_int64(sv))));
+      if (t == SQLITE_FLOAT) return Value::MakeText(NumberText(sqlite3_value_double(sv)));
       if (t == SQLITE_BLOB)
         return Value::MakeBytes(
-            std::string(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
-      return Value::MakeText(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                         sqlite3_column_bytes(st, i)));
+            std::string(static_cast<const char*>(sqlite3_value_blob(sv)), sqlite3_value_bytes(sv)));
+      return Value::MakeText(
+          std::string(reinterpret_cast<const char*>(sqlite3_value_text(sv)), sqlite3_value_bytes(sv)));
   }
+}
+
+Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type) {
+  return FromSqliteValue(sqlite3_column_value(st, i), type);
 }
 
 void BindValue(sqlite3_stmt* st, int idx, const Value& v) {
@@ -160,8 +191,19 @@ void BindValue(sqlite3_stmt* st, int idx, const Value& v) {
       break;
     }
     case Value::Object:
+      if (!v.obj || v.obj->atomicNull) {
+        sqlite3_bind_null(st, idx);
+      } else {
+        std::string b = EncodeObject(*v.obj);
+        sqlite3_bind_blob(st, idx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+      }
+      break;
     case Value::Ref:
-      Raise(3001);
+      if (v.s.empty())
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_blob(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      break;
   }
 }
 

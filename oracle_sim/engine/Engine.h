@@ -336,6 +336,10 @@ class Cursor {
   // value of a RETURNING ... INTO target (the only one for a single-row statement); an IN OUT bind
   // the block did not assign keeps its input value.
   Value OutValue(const std::string& name) const;
+  // After Execute of DML with RETURNING: when the target `name` names a column of the table, that
+  // column (schema, table, name) and the ROWID of the row OutValue(name) came from; false for a
+  // target that is some other expression, or when no row was returned.
+  bool ReturnedRow(const std::string& name, ColumnDesc& column, std::string& rowid) const;
   // After Execute: every value of a RETURNING ... INTO target (one per affected row, across
   // iterations) or the elements of a PL/SQL table OUT argument.
   std::vector<Value> OutArray(const std::string& name) const;

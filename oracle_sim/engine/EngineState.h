@@ -17,6 +17,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace oracle_sim {
 
@@ -116,6 +117,7 @@ struct CursorState {
   std::map<std::string, std::pair<std::string, std::map<std::string, Value>>> refCursors;
   int64_t rowCount = 0;
   std::string lastRowid;  // ROWID of the last row an INSERT made
+  std::vector<std::string> returnedRowids;  // DML with RETURNING: the ROWID of each returned row
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
@@ -134,6 +136,7 @@ void RunCursor(CursorState& c, int iterations);
 
 // Converts a value fetched from SQLite according to the Oracle type of its column.
 Value FromSqlite(sqlite3_stmt* st, int i, const SqlType& type);
+Value FromSqliteValue(sqlite3_value* v, const SqlType& type);
 // Binds one engine value as SQLite parameter `idx`.
 void BindValue(sqlite3_stmt* st, int idx, const Value& v);
 

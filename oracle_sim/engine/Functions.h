@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -25,6 +26,8 @@ struct FunctionEnv {
   bool undoing = false;                // rollback in progress: triggers stay quiet
   int lockHolder = 0;                  // the session holding the row the last statement waited for
   std::string clientInfo, module, action;
+  // DEREF: the object a REF names (Null when its row is gone).
+  std::function<Value(const std::string&)> deref;
 };
 
 void RegisterFunctions(sqlite3* db, FunctionEnv* env);

@@ -995,8 +995,15 @@ class Parser {
 
   void ParseColumnDef(ColumnDef& c, std::vector<ConstraintDef>& cons) {
     c.name = Name(904);
-    if (Cur().kind != Tok::Ident) Fail(902);
+    ParseDataType(c);
+    ParseColumnConstraints(c, cons);
+  }
+
+  // A column's or attribute's data type: a built-in type, a named type or REF to one.
+  void ParseDataType(ColumnDef& c) {
+    if (Cur().kind != Tok::Ident && Cur().kind != Tok::QuotedIdent) Fail(902);
     std::string ty = Cur().text;
+    bool quoted = Cur().kind == Tok::QuotedIdent;
     Next();
     if (ty == "LONG" && Cur().Is("RAW")) {
       Next();
@@ -1007,7 +1014,21 @@ class Parser {
         "NUMBER",   "NUMERIC", "DECIMAL",   "INTEGER", "INT",   "SMALLINT", "FLOAT",     "REAL",
         "VARCHAR2", "VARCHAR", "NVARCHAR2", "CHAR",    "NCHAR", "DATE",     "RAW",       "LONG",
         "LONG RAW", "CLOB",    "BLOB",      "NCLOB",   "ROWID", "UROWID",   "TIMESTAMP", "CHARACTER"};
-    if (!known.count(ty)) Fail(902);
+    if (quoted || !known.count(ty)) {
+      if (ty == "REF" && !quoted) {
+        c.isRef = true;
+        if (Cur().kind != Tok::Ident && Cur().kind != Tok::QuotedIdent) Fail(902);
+        ty = Name(902);
+      }
+      c.named = true;
+      if (Accept(".")) {
+        c.typeOwner = ty;
+        ty = Name(902);
+      }
+      c.type = ty;
+      if (Cur().Is("(")) Fail(2330);
+      return;
+    }
     if (ty == "NUMERIC" || ty == "DECIMAL") ty = "NUMBER";
     if (ty == "INTEGER" || ty == "INT" || ty == "SMALLINT") {
       ty = "NUMBER";
@@ -1052,6 +1073,9 @@ class Parser {
       c.precision = 0;
       c.hasPrecision = false;
     }
+  }
+
+  void ParseColumnConstraints(ColumnDef& c, std::vector<ConstraintDef>& cons) {
     for (;;) {
       if (Accept("DEFAULT")) {
         int from = Cur().pos;
@@ -1185,6 +1209,11 @@ class Parser {
         continue;
       }
       if (Cur().kind == Tok::Ident || Cur().kind == Tok::Number) {
+        if (Cur().Is("STORE") && Peek().Is("AS")) {  // NESTED TABLE c STORE AS name
+          Next();
+          Next();
+          continue;
+        }
         if (Cur().Is("AS")) return;
         Next();
         continue;
@@ -1207,6 +1236,31 @@ class Parser {
         st.query = ParseQuery();
         return;
       }
+      if (Accept("OF")) {  // an object table: its columns are the type's attributes
+        QualifiedName(st.ofOwner, st.ofType, 902);
+        if (Accept("(")) {
+          for (;;) {
+            if (!ParseTableConstraint(st.constraints)) {
+              ColumnDef c;
+              c.name = Name(904);
+              ParseColumnConstraints(c, st.constraints);
+              bool named = false;
+              for (auto& x : st.constraints)
+                if (x.type == 'N' && x.columns == std::vector<std::string>{c.name}) named = true;
+              if (c.notNull && !named) {
+                ConstraintDef d;
+                d.type = 'N';
+                d.columns = {c.name};
+                st.constraints.push_back(d);
+              }
+            }
+            if (!Accept(",")) break;
+          }
+          Expect(")", 907);
+        }
+        SkipStorageClauses();
+        return;
+      }
       Expect("(", 906);
       for (;;) {
         if (!ParseTableConstraint(st.constraints)) {
@@ -1219,6 +1273,8 @@ class Parser {
       Expect(")", 907);
       SkipStorageClauses();
       if (Accept("AS")) st.query = ParseQuery();
+    } else if (Accept("TYPE")) {
+      ParseCreateType(st);
     } else if (Accept("SEQUENCE")) {
       st.kind = Statement::CreateSequence;
       QualifiedName(st.owner, st.name);
@@ -1286,6 +1342,58 @@ class Parser {
     }
   }
 
+  // CREATE TYPE n AS OBJECT (...) [NOT FINAL] | AS VARRAY(k) OF t | AS VARYING ARRAY(k) OF t |
+  // AS TABLE OF t
+  void ParseCreateType(Statement& st) {
+    st.kind = Statement::CreateType;
+    QualifiedName(st.owner, st.name);
+    if (Accept("AUTHID")) Next();
+    if (!Accept("AS") && !Accept("IS")) Fail(905);
+    if (Accept("OBJECT")) {
+      st.text = "OBJECT";
+      st.flag = false;  // FINAL
+      Expect("(", 906);
+      for (;;) {
+        ColumnDef c;
+        c.name = Name(904);
+        ParseDataType(c);
+        st.columnDefs.push_back(std::move(c));
+        if (!Accept(",")) break;
+      }
+      Expect(")", 907);
+      while (!AtEnd()) {
+        if (Accept("NOT")) {
+          if (Accept("FINAL"))
+            st.flag = true;
+          else
+            Expect("INSTANTIABLE", 922);
+        } else if (Accept("FINAL")) {
+          st.flag = false;
+        } else {
+          Expect("INSTANTIABLE", 922);
+        }
+      }
+      return;
+    }
+    if (Accept("VARRAY") || (Accept("VARYING") && (Expect("ARRAY", 905), true))) {
+      st.text = "VARRAY";
+      Expect("(", 906);
+      if (Cur().kind != Tok::Number) Fail(936);
+      st.seqMax = ParseIntClamped(Cur().text, 0, 2147483647LL);
+      Next();
+      Expect(")", 907);
+    } else if (Accept("TABLE")) {
+      st.text = "TABLE";
+    } else {
+      Fail(902);
+    }
+    Expect("OF", 905);
+    ColumnDef e;
+    ParseDataType(e);
+    if (Accept("NOT")) Expect("NULL", 905);
+    st.columnDefs.push_back(std::move(e));
+  }
+
   void ParseDrop(Statement& st) {
     Next();
     if (Accept("PUBLIC")) st.isPublic = true;
@@ -1297,6 +1405,11 @@ class Parser {
         st.cascade = true;
       }
       Accept("PURGE");
+    } else if (Accept("TYPE")) {
+      st.kind = Statement::DropType;
+      QualifiedName(st.owner, st.name);
+      if (Accept("FORCE")) st.cascade = true;
+      Accept("VALIDATE");
     } else if (Accept("SEQUENCE")) {
       st.kind = Statement::DropSequence;
       QualifiedName(st.owner, st.name);

@@ -98,6 +98,9 @@ SqlType TypeOfValue(const Value& v) {
       t.size = 2000;
       return t;
     }
+    case Value::Object:
+      if (v.obj) return SqlType::Named(v.obj->typeSchema + "." + v.obj->typeName, false);
+      return SqlType::Unknown();
     default:
       return SqlType::Unknown();
   }
@@ -239,7 +242,8 @@ class Interpreter {
           sql = "(CASE WHEN " + a + " IS NULL THEN NULL WHEN " + a + " = 0 THEN 0 ELSE 1 END)";
           return true;
         }
-        if (f.find('.') != std::string::npos) {
+        // local.method(): methods of an object local are the translator's
+        if (f.find('.') != std::string::npos && !(x.parts.size() == 2 && FindLocal(x.parts[0]))) {
           RaisePls("PLS-00201: identifier '" + x.text + "' must be declared", x.pos + ExprBase());
         }
       }
@@ -431,6 +435,8 @@ class Interpreter {
       ++i;
     }
     // type
+    bool isRef = T(i).Is("REF");
+    if (isRef) ++i;
     std::string type = T(i).text;
     size_t typePos = i;
     ++i;
@@ -463,14 +469,18 @@ class Interpreter {
     } else if (type == "NUMBER" || type == "INTEGER" || type == "PLS_INTEGER" || type == "BINARY_INTEGER" ||
                type == "FLOAT" || type == "NATURAL" || type == "POSITIVE") {
       l.type = type == "NUMBER" && hasP ? SqlType::Number(prec, scale) : SqlType::Number();
-    } else if (type == "VARCHAR2" || type == "VARCHAR" || type == "CHAR" || type == "LONG" ||
-               type == "CLOB") {
+    } else if (type == "CLOB" && !isRef) {
+      l.type.ty = Ty::Clob;
+      l.type.size = 0;
+    } else if (type == "VARCHAR2" || type == "VARCHAR" || type == "CHAR" || type == "LONG") {
       l.type = SqlType::Varchar(size > 0 ? size : 32767);
     } else if (type == "DATE") {
       l.type = SqlType::DateT();
     } else if (type == "RAW") {
       l.type.ty = Ty::Raw;
       l.type.size = size;
+    } else if (const CatType* named = NamedTypeOf(type)) {
+      l.type = SqlType::Named(named->Key(), isRef);
     } else {
       RaisePls("PLS-00201: identifier '" + type + "' must be declared", T(typePos).pos);
     }
@@ -484,6 +494,17 @@ class Interpreter {
     Expect(i, ";");
     scopes_.back()[name.text] = l;
   }
+
+  // A named type written in a declaration ("ADDRESS_T", "SCOTT.ADDRESS_T", "SYS.XMLTYPE").
+  const CatType* NamedTypeOf(const std::string& text) {
+    auto cat = s_.CurrentCatalog();
+    catalogs_.push_back(cat);
+    auto dot = text.find('.');
+    if (dot == std::string::npos) return cat->ResolveType("", text, s_.user);
+    if (text.find('.', dot + 1) != std::string::npos) return nullptr;
+    return cat->ResolveType(text.substr(0, dot), text.substr(dot + 1), s_.user);
+  }
+  std::vector<std::shared_ptr<const Catalog>> catalogs_;  // keep what NamedTypeOf returned alive
 
   void Statements(size_t& i, std::initializer_list<const char*> stops) {
     for (;;) {
@@ -786,6 +807,10 @@ class Interpreter {
       std::snprintf(head, sizeof head, "ORA-%05d: ", static_cast<int>(-n));
       throw PlError{OraError(static_cast<int>(-n), head + msg.ToText()), stmtLine_};
     }
+    if (key == "DBMS_LOB.TRIM" || key == "DBMS_LOB.APPEND") {
+      LobCall(key, Args(k, end), namePos);
+      return;
+    }
     if (!b || (b->dbaOnly && !s_.dba))
       RaisePls("PLS-00201: identifier '" + name + "' must be declared", namePos);
     auto args = Args(k, end);
@@ -829,6 +854,53 @@ class Interpreter {
       Assign(target, v, target.pos);
     };
     CallBuiltin(key, in, out, given, bound);
+  }
+
+  // The value of an argument as it is: a bind or local keeps an empty LOB apart from NULL.
+  Value RawArg(const std::pair<size_t, size_t>& a) {
+    const Token& t = T(a.first);
+    if (a.second == a.first + 1) {
+      if (t.kind == Tok::Bind) return BindIn(t.text, t.pos);
+      if (t.kind == Tok::Ident)
+        if (Local* l = FindLocal(t.text)) return l->value;
+    }
+    return EvalTokens(a.first, a.second);
+  }
+
+  // DBMS_LOB.TRIM(lob, newlen) and DBMS_LOB.APPEND(dest, src) on a LOB bind or local.
+  void LobCall(const std::string& key, const std::vector<std::pair<size_t, size_t>>& args, int namePos) {
+    std::string proc = key.substr(9);
+    if (args.size() != 2 || T(args[0].first + 1).Is("=>") || T(args[1].first + 1).Is("=>"))
+      RaisePls("PLS-00306: wrong number or types of arguments in call to '" + proc + "'", namePos);
+    const Token& target = T(args[0].first);
+    if (args[0].second != args[0].first + 1 || (target.kind != Tok::Bind && target.kind != Tok::Ident))
+      RaisePls("PLS-00363: expression cannot be used as an assignment target", target.pos);
+    Value lob = RawArg(args[0]);
+    if (lob.kind != Value::Text && lob.kind != Value::Bytes) Raise(22275);
+    if (proc == "TRIM") {
+      Value n = EvalTokens(args[1].first, args[1].second);
+      int64_t len = n.kind == Value::Int ? n.i : n.kind == Value::Real ? ClampToInt64(n.d) : -1;
+      if (len < 0) Raise(22275);
+      // a CLOB counts characters, a BLOB bytes
+      size_t cut = 0;
+      int64_t units = 0;
+      while (cut < lob.s.size() && units < len) {
+        ++cut;
+        if (lob.kind == Value::Text)
+          while (cut < lob.s.size() && (static_cast<unsigned char>(lob.s[cut]) & 0xC0) == 0x80) ++cut;
+        ++units;
+      }
+      if (units < len)
+        throw OraError(22926,
+                       "ORA-22926: specified trim length is greater than current LOB "
+                       "value's length");
+      lob.s.resize(cut);
+    } else {
+      Value src = RawArg(args[1]);
+      if (src.kind == Value::Object || src.kind == Value::Ref) Raise(932);
+      if (!src.IsNull()) lob.s += src.kind == Value::Text || src.kind == Value::Bytes ? src.s : src.ToText();
+    }
+    Assign(target, lob, target.pos);
   }
 
   // Argument token ranges of "(a, b => c)" starting at k (the "(" or the end).

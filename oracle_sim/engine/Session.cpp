@@ -16,6 +16,7 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
+#include "oracle_sim/engine/Objects.h"
 
 namespace oracle_sim {
 
@@ -194,6 +195,10 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
                  {}) == 0)
         Exec(db, "ALTER TABLE sim$sessions ADD COLUMN waiting_for INTEGER");
       Exec(db, "INSERT OR REPLACE INTO sim$meta VALUES ('schema_version', 2)");
+    }
+    if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$types'", {}) == 0) {
+      UpgradeObjectTypes(db);
+      Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
     }
     if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$statname'", {}) == 0) {
       InstallPerformanceViews(db);
@@ -599,6 +604,8 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   st.db = OpenConnection(instance->Path(), &st);
   st.env.db = st.db;
   RegisterFunctions(st.db, &st.env);
+  RegisterObjectFunctions(st.db, &st.env);
+  st.env.deref = [&st](const std::string& ref) { return DerefObject(st, ref); };
   std::string u = UpperAscii(user);
   sqlite3_stmt* q = nullptr;
   sqlite3_prepare_v2(st.db,

@@ -115,6 +115,10 @@ struct ColumnDef {
   bool hasPrecision = false;
   std::string defaultText;  // Oracle text of DEFAULT, empty when none
   bool notNull = false;
+  // A named type (object, collection, XMLTYPE) or REF to one: `type` holds its name.
+  bool named = false;
+  bool isRef = false;
+  std::string typeOwner;  // as written ("" when unqualified)
 };
 
 struct ConstraintDef {
@@ -157,6 +161,8 @@ struct Statement {
     SetTransaction,
     Truncate,
     LockTable,
+    CreateType,
+    DropType,
   };
   Kind kind = Select;
   std::unique_ptr<oracle_sim::Select> query;  // Select; Insert ... SELECT; Create view / table as
@@ -181,6 +187,8 @@ struct Statement {
   long long seqStart = 1, seqIncrement = 1, seqMin = 1, seqMax = 0;
   bool seqHasMin = false, seqHasMax = false, seqCycle = false;
   int seqCache = 20;
+  // CREATE TABLE ... OF type
+  std::string ofOwner, ofType;
 };
 
 // Parses one SQL statement (not a PL/SQL block). Throws OraError with the error offset.

@@ -482,6 +482,7 @@ class Tx {
     const SqlType* t = nullptr;
     const std::string* col = nullptr;
     if (e.parts.size() > 3 || !FindColumn(e.parts, sc, src, t, col, e.pos)) {
+      if (EmitAttrPath(e, sc, ty, out)) return out;
       // A function without arguments written without parentheses.
       if (e.parts.size() == 1 && !e.quotedLast) {
         const std::string& n = e.parts[0];
@@ -495,6 +496,193 @@ class Tx {
     ty = *t;
     if (bareColumns_) return QuoteIdent(*col);
     return src->sqlAlias + "." + QuoteIdent(*col);
+  }
+
+  // ---- named types
+  const CatType* NamedType(const SqlType& t) const { return ctx_.catalog->FindType(t.typeName); }
+
+  // The type codes ora_obj_make converts a type's items by.
+  static std::string ItemCodes(const CatType& type) {
+    std::string codes;
+    for (auto& a : type.attrs)
+      codes += (codes.empty() ? "" : ",") + std::to_string(static_cast<int>(a.type.ty));
+    return codes;
+  }
+
+  // A value stored into an attribute (or element) of a named type.
+  static std::string CoerceAttr(const std::string& sql, const SqlType& from, const SqlType& to) {
+    if (sql == "NULL") return sql;
+    std::string n = std::to_string(to.size);
+    switch (to.ty) {
+      case Ty::Varchar2:
+        return "ora_attr_len(" + CoerceTo(sql, from, SqlType::Varchar(0)) + ", " + n + ")";
+      case Ty::Char:
+        return "ora_char_col(ora_attr_len(" + CoerceTo(sql, from, SqlType::Varchar(0)) + ", " + n + "), " +
+               n + ")";
+      case Ty::Raw:
+        return "ora_attr_len(" + CoerceTo(sql, from, to) + ", " + n + ")";
+      default:
+        return CoerceTo(sql, from, to);
+    }
+  }
+
+  // `alias.column.attr...` or `local.attr...`: attributes of an object column, local or bind.
+  bool EmitAttrPath(const Expr& e, Scope* sc, SqlType& ty, std::string& out) {
+    if (e.parts.size() < 2) return false;
+    std::string sql;
+    SqlType t;
+    size_t next = 0;
+    const Source* src = nullptr;
+    const SqlType* ct = nullptr;
+    const std::string* cn = nullptr;
+    std::vector<std::string> head(e.parts.begin(), e.parts.begin() + 2);
+    if (e.parts.size() > 2 && FindSource(e.parts[0], sc, e.pos) && FindColumn(head, sc, src, ct, cn, e.pos)) {
+      t = *ct;
+      sql = bareColumns_ ? QuoteIdent(*cn) : src->sqlAlias + "." + QuoteIdent(*cn);
+      next = 2;
+    } else if (nameHook_) {
+      Expr base;
+      base.kind = Expr::Column;
+      base.parts = {e.parts[0]};
+      base.pos = e.pos;
+      if (!nameHook_(base, sql, t)) return false;
+      next = 1;
+    } else {
+      return false;
+    }
+    for (; next < e.parts.size(); ++next) {
+      const CatType* type = t.ty == Ty::Object ? NamedType(t) : nullptr;
+      if (!type || type->kind != 'O') {
+        if (next == 1) return false;
+        Raise(22806, "", e.pos);
+      }
+      size_t k = 0;
+      while (k < type->attrs.size() && type->attrs[k].name != e.parts[next]) ++k;
+      if (k == type->attrs.size()) Invalid(QuotedPath(e.parts), e.pos);
+      sql = "ora_obj_attr(" + sql + ", " + std::to_string(k) + ")";
+      t = type->attrs[k].type;
+    }
+    ty = t;
+    out = sql;
+    return true;
+  }
+
+  // The object table an alias of the FROM list names (VALUE(p), REF(p)).
+  const Source& ObjectTableSource(const Expr& e, Scope* sc) {
+    if (e.args.size() != 1 || e.args[0]->kind != Expr::Column || e.args[0]->parts.size() != 1)
+      Raise(e.args.size() == 1 ? 904 : 909, e.args.size() == 1 ? QuotedPath(e.args[0]->parts) : "", e.pos);
+    const Source* src = nullptr;
+    for (Scope* s = sc; s && !src; s = s->parent)
+      for (auto& source : s->sources)
+        if (source.alias == e.args[0]->parts[0]) src = &source;
+    if (!src) Invalid(QuoteIdent(e.args[0]->parts[0]), e.args[0]->pos);
+    if (!src->obj || src->obj->ofType.empty() || !ctx_.catalog->FindType(src->obj->ofType))
+      Raise(22806, "", e.args[0]->pos);
+    return *src;
+  }
+
+  // VALUE(p), REF(p), DEREF(r), constructors, XMLTYPE(...), x.getclobval(); false for other calls.
+  bool EmitObjectFunc(const Expr& e, Scope* sc, SqlType& ty, std::string& out) {
+    const std::string& f = e.text;
+    if (f == "VALUE" || f == "REF") {
+      const Source& src = ObjectTableSource(e, sc);
+      const CatType& type = *ctx_.catalog->FindType(src.obj->ofType);
+      std::string prefix = bareColumns_ ? std::string() : src.sqlAlias + ".";
+      if (f == "REF") {
+        std::string oid;
+        static const char* h = "0123456789ABCDEF";
+        for (unsigned char c : type.oid) oid += std::string(1, h[c >> 4]) + h[c & 15];
+        out = "ora_ref(" + std::to_string(src.obj->id) + ", " + prefix + "rowid, x'" + oid + "')";
+        ty = SqlType::Named(type.Key(), true);
+        return true;
+      }
+      out = "ora_obj_make(" + QuoteText(type.Key()) + ", '" + ItemCodes(type) + "'";
+      for (auto& c : src.obj->columns) out += ", " + prefix + QuoteIdent(c.name);
+      out += ")";
+      ty = SqlType::Named(type.Key(), false);
+      return true;
+    }
+    if (f == "DEREF") {
+      Arity(e, 1, 1);
+      SqlType at;
+      std::string a = Emit(*e.args[0], sc, at);
+      if (at.ty != Ty::Ref || at.unknown) Raise(932, "", e.args[0]->pos);
+      out = "ora_deref(" + a + ")";
+      ty = SqlType::Named(at.typeName, false);
+      return true;
+    }
+    // x.method(): methods of SYS.XMLTYPE values
+    const std::string& last = e.parts.back();
+    if (e.parts.size() >= 2 && (last == "GETCLOBVAL" || last == "GETSTRINGVAL")) {
+      Expr base;
+      base.kind = Expr::Column;
+      base.parts.assign(e.parts.begin(), e.parts.end() - 1);
+      base.pos = e.pos;
+      SqlType bt;
+      std::string b;
+      bool found = true;
+      try {
+        b = Emit(base, sc, bt);
+      } catch (const OraError& err) {
+        if (err.code != 904) throw;
+        found = false;
+      }
+      if (found) {
+        const CatType* type = bt.ty == Ty::Object ? NamedType(bt) : nullptr;
+        if (!type || type->kind != 'X') Raise(22806, "", e.pos);
+        if (!e.args.empty()) Raise(909, "", e.pos);
+        out = "ora_xml_text(" + b + ")";
+        if (last == "GETCLOBVAL") {
+          ty.ty = Ty::Clob;
+          ty.size = 4000;
+          ty.unknown = false;
+        } else {
+          ty = SqlType::Varchar(4000);
+        }
+        return true;
+      }
+    }
+    // constructors: type(...), XMLTYPE(...), [SYS.]XMLTYPE.CREATEXML(...)
+    std::vector<std::string> name = e.parts;
+    bool createXml = name.size() >= 2 && name.back() == "CREATEXML";
+    if (createXml) name.pop_back();
+    if (name.size() > 2) return false;
+    const CatType* type =
+        ctx_.catalog->ResolveType(name.size() == 2 ? name[0] : std::string(), name.back(), ctx_.user);
+    if (!type || (createXml && type->kind != 'X')) return false;
+    if (type->owner != ctx_.user && type->owner != "SYS" && !ctx_.dba) return false;
+    std::vector<std::string> a;
+    std::vector<SqlType> t;
+    for (auto& arg : e.args) {
+      if (!arg->argName.empty()) Raise(907, "", arg->pos);
+      SqlType at;
+      a.push_back(Emit(*arg, sc, at));
+      t.push_back(at);
+    }
+    ty = SqlType::Named(type->Key(), false);
+    if (type->kind == 'X') {
+      if (a.size() != 1) Raise(909, "", e.pos);
+      if (t[0].IsNamed()) Raise(932, "", e.args[0]->pos);
+      out = "ora_xml_make(" + Txt(a[0], t[0]) + ")";
+      return true;
+    }
+    if (e.star || e.distinct) Raise(936, "", e.pos);
+    std::string codes;
+    out = "ora_obj_make(" + QuoteText(type->Key()) + ", ";
+    std::string items;
+    if (type->IsCollection()) {
+      if (type->kind == 'V' && static_cast<int64_t>(a.size()) > type->maxElements) Raise(22909, "", e.pos);
+      for (size_t i = 0; i < a.size(); ++i) {
+        codes += (i ? "," : "") + std::to_string(static_cast<int>(type->attrs[0].type.ty));
+        items += ", " + CoerceAttr(a[i], t[i], type->attrs[0].type);
+      }
+    } else {
+      if (a.size() != type->attrs.size()) Raise(2315, "", e.pos);
+      codes = ItemCodes(*type);
+      for (size_t i = 0; i < a.size(); ++i) items += ", " + CoerceAttr(a[i], t[i], type->attrs[i].type);
+    }
+    out += "'" + codes + "'" + items + ")";
+    return true;
   }
 
   std::string EmitPseudo(const Expr& e, Scope* sc, SqlType& ty) {
@@ -635,6 +823,22 @@ class Tx {
     Raise(936, "", e.pos);
   }
 
+  // Built-in functions the translator knows (a type of the same name does not hide them).
+  static bool IsBuiltin(const std::string& f) {
+    static const std::set<std::string> names = {
+        "NVL",         "NVL2",        "COALESCE",   "NULLIF",      "DECODE",      "SUBSTR",
+        "SUBSTRB",     "INSTR",       "INSTRB",     "LENGTH",      "LENGTHB",     "VSIZE",
+        "LPAD",        "RPAD",        "UPPER",      "LOWER",       "INITCAP",     "NLS_UPPER",
+        "NLS_LOWER",   "NLS_INITCAP", "TRIM",       "LTRIM",       "RTRIM",       "REPLACE",
+        "TRANSLATE",   "CONCAT",      "CHR",        "ASCII",       "TO_CHAR",     "TO_NUMBER",
+        "TO_DATE",     "TRUNC",       "ROUND",      "MOD",         "POWER",       "LOG",
+        "BITAND",      "ABS",         "SIGN",       "CEIL",        "FLOOR",       "SQRT",
+        "EXP",         "LN",          "GREATEST",   "LEAST",       "ADD_MONTHS",  "MONTHS_BETWEEN",
+        "LAST_DAY",    "HEXTORAW",    "RAWTOHEX",   "ROWIDTOCHAR", "CHARTOROWID", "USERENV",
+        "SYS_CONTEXT", "EMPTY_CLOB",  "EMPTY_BLOB", "SYS_GUID",    "SYSDATE"};
+    return names.count(f) > 0;
+  }
+
   void Arity(const Expr& e, size_t lo, size_t hi) {
     if (e.args.size() < lo || e.args.size() > hi || e.star) Raise(909, "", e.pos);
   }
@@ -645,9 +849,18 @@ class Tx {
       std::string out;
       if (nameHook_(e, out, ty)) return out;
     }
+    if (f == "VALUE" || f == "REF" || f == "DEREF") {
+      std::string out;
+      EmitObjectFunc(e, sc, ty, out);
+      return out;
+    }
     std::vector<std::string> a;
     std::vector<SqlType> t;
     static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};
+    if (!aggregates.count(f) && (e.parts.size() > 1 || !IsBuiltin(f))) {
+      std::string out;
+      if (EmitObjectFunc(e, sc, ty, out)) return out;
+    }
     for (auto& arg : e.args) {
       if (!arg->argName.empty()) Raise(907, "", arg->pos);
       SqlType at;
@@ -756,7 +969,8 @@ class Tx {
     if (f == "LENGTH" || f == "LENGTHB" || f == "VSIZE") {
       Arity(e, 1, 1);
       ty = SqlType::Number();
-      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {txtArg(0)});
+      // A BLOB is measured in bytes (a RAW, as text, in hexadecimal digits).
+      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {t[0].ty == Ty::Blob ? a[0] : txtArg(0)});
     }
     if (f == "LPAD" || f == "RPAD") {
       Arity(e, 2, 3);
@@ -1383,6 +1597,14 @@ ColumnDesc Describe(const OutCol& c) {
     case Ty::Rowid:
       d.size = 18;
       break;
+    case Ty::Object:
+    case Ty::Ref: {
+      auto dot = c.type.typeName.find('.');
+      d.typeSchema = dot == std::string::npos ? std::string() : c.type.typeName.substr(0, dot);
+      d.typeName = dot == std::string::npos ? c.type.typeName : c.type.typeName.substr(dot + 1);
+      d.size = c.type.ty == Ty::Ref ? 36 : 2000;
+      break;
+    }
     default:
       d.size = c.type.size <= 0 ? 4000 : c.type.size;
   }
@@ -1453,6 +1675,10 @@ int FunctionCode(Statement::Kind k) {
       return 26;
     case Statement::PlSql:
       return 47;
+    case Statement::CreateType:
+      return 77;
+    case Statement::DropType:
+      return 78;
   }
   return 0;
 }
@@ -1491,11 +1717,23 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
         vals.push_back(CoerceTo("Q.\"C" + std::to_string(i + 1) + "\"", qc[i].type, cols[i]->type));
       sql = "(" + q + ") AS Q";
     } else {
-      if (st.values.size() != cols.size()) Raise(st.values.size() < cols.size() ? 947 : 913);
-      for (size_t i = 0; i < cols.size(); ++i) {
-        SqlType t;
-        std::string v = tx.Emit(*st.values[i], &empty, t);
-        vals.push_back(CoerceTo(v, t, cols[i]->type));
+      bool whole = false;  // INSERT INTO object_table VALUES (an object of its type)
+      SqlType t0;
+      std::string v0;
+      if (!obj->ofType.empty() && st.columns.empty() && st.values.size() == 1) {
+        v0 = tx.Emit(*st.values[0], &empty, t0);
+        whole = t0.ty == Ty::Object && !t0.unknown && t0.typeName == obj->ofType;
+      }
+      if (whole) {
+        for (size_t i = 0; i < cols.size(); ++i)
+          vals.push_back("ora_obj_attr(" + v0 + ", " + std::to_string(i) + ")");
+      } else {
+        if (st.values.size() != cols.size()) Raise(st.values.size() < cols.size() ? 947 : 913);
+        for (size_t i = 0; i < cols.size(); ++i) {
+          SqlType t;
+          std::string v = tx.Emit(*st.values[i], &empty, t);
+          vals.push_back(CoerceTo(v, t, cols[i]->type));
+        }
       }
     }
     for (auto& c : obj->columns) {
@@ -1542,7 +1780,12 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
       SqlType t;
       sql += (i ? ", " : "") + tx.Emit(*st.returning[i], &sc, t);
       tr.returningTypes.push_back(t);
+      const Expr& r = *st.returning[i];
+      const CatColumn* named =
+          r.kind == Expr::Column && !r.parts.empty() ? obj->Column(r.parts.back()) : nullptr;
+      tr.returningColumns.push_back(named ? named->name : std::string());
     }
+    sql += ", rowid";
     tx.bareColumns_ = false;
     tr.outBinds = st.into;
   }
@@ -1554,7 +1797,17 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
 std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType& to) {
   if (sql == "NULL") return sql;
   if ((sql == "''" && to.ty == Ty::Clob) || (sql == "x''" && to.ty == Ty::Blob)) return sql;
+  if (from.IsNamed() && !to.IsNamed() && !to.unknown) Raise(932);
   switch (to.ty) {
+    case Ty::Object:
+    case Ty::Ref:
+      if (from.IsNamed()) {
+        if (from.ty != to.ty || from.typeName != to.typeName) Raise(932);
+        return sql;
+      }
+      // NULL in a select list reads as VARCHAR2: the check at run time lets NULL through only
+      return to.ty == Ty::Ref ? "ora_ref_check(" + sql + ")"
+                              : "ora_obj_check(" + sql + ", " + QuoteText(to.typeName) + ")";
     case Ty::Number: {
       std::string v = from.IsNumber() ? sql : "ora_to_number(" + Txt(sql, from) + ")";
       if (to.precision > 0 || to.scale != -127)

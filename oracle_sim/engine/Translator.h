@@ -31,6 +31,9 @@ struct Translation {
   int64_t targetObject = 0;
   std::string targetKey;  // "OWNER.TABLE"
   std::vector<SqlType> returningTypes;
+  // Per RETURNING item: the column of the target table it names, or "" for any other expression.
+  // The row's rowid follows the items in the SQLite RETURNING list.
+  std::vector<std::string> returningColumns;
   std::shared_ptr<Statement> statement;  // parsed statement (DDL, transaction control, PL/SQL text)
   std::string plsql;                     // PL/SQL block text
 };

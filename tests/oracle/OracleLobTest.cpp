@@ -440,3 +440,140 @@ TEST_F(OracleLobTest, TimestampCallsCheckTheirArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- CLOB text of multi-byte characters ------------------------------------------------------------
+
+// Two-, three- and four-byte characters among single-byte ones: 11 characters, 26 bytes.
+const std::string kMixed = "Привет€😀abc";
+
+TEST_F(OracleLobTest, ClobStreamCountsCharacters) {
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  EXPECT_EQ(c->Write(kMixed.data(), static_cast<int64_t>(kMixed.size())),
+            static_cast<int64_t>(kMixed.size()));
+  EXPECT_EQ(c->Position(), 11);  // the position counts characters
+  EXPECT_EQ(c->Length(), 11);
+  EXPECT_EQ(c->Seek(0, soFromEnd), 11);
+  EXPECT_EQ(c->Size(), 11);
+  // A read fills the buffer with whole characters only and moves by the characters read.
+  char buf[16];
+  c->SetPosition(4);
+  ASSERT_EQ(c->Read(buf, 5), 4);  // "ет": a third character would not fit in 5 bytes
+  EXPECT_EQ(std::string(buf, 4), "ет");
+  EXPECT_EQ(c->Position(), 6);
+  ASSERT_EQ(c->Read(buf, 16), 10);
+  EXPECT_EQ(std::string(buf, 10), "€😀abc");
+  EXPECT_EQ(c->Position(), 11);
+  EXPECT_EQ(c->Read(buf, 16), 0);
+  // Writing in the middle replaces characters, whatever their widths.
+  c->SetPosition(1);
+  c->Write("ыы", 4);
+  EXPECT_EQ(c->Position(), 3);
+  EXPECT_EQ(c->AsString(), "Пыывет€😀abc");
+  // Growing writes one blank at the new last character; shrinking trims characters.
+  c->SetSize(14);
+  EXPECT_EQ(c->AsString(), "Пыывет€😀abc   ");
+  c->SetSize(8);
+  EXPECT_EQ(c->AsString(), "Пыывет€😀");
+  EXPECT_EQ(c->Length(), 8);
+}
+
+TEST_F(OracleLobTest, ClobAsStringKeepsTextWiderThanTheSessionsBytesPerCharacter) {
+  // The session says one byte per character, the text has up to four: nothing may be lost.
+  ASSERT_EQ(S()->BytesPerChar(), 1);
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += "😀Ж\n";
+  c->Write(text.data(), static_cast<int64_t>(text.size()));
+  std::string expected;
+  for (int i = 0; i < 50; ++i) expected += "😀Ж\r\n";
+  EXPECT_EQ(c->AsString(), expected);
+  // Detected from the instance, the bytes per character fit the widest character.
+  S()->SetBytesPerCharacter(bcAutoDetect);
+  EXPECT_EQ(S()->BytesPerChar(), 4);
+  EXPECT_EQ(c->AsString(), expected);
+}
+
+TEST_F(OracleLobTest, MultiByteClobRoundTripsInPiecesOfWholeCharacters) {
+  Run(S(), "create table mb (id number, c clob)");
+  // About 3 MB of Cyrillic, three- and four-byte characters, written in pieces of at most 32 KB cut
+  // at character boundaries.
+  const std::string words[] = {"съешь ", "же ", "ещё ", "€uro ", "😀 ", "Ωmega\n"};
+  std::mt19937 rng(11);
+  std::string text;
+  while (text.size() < 3 * 1024 * 1024) text += words[rng() % 6];
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  int64_t chars = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t n = std::min<size_t>(32 * 1024, text.size() - at);
+    while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) --n;
+    ASSERT_EQ(c->Write(text.data() + at, static_cast<int64_t>(n)), static_cast<int64_t>(n));
+    at += n;
+  }
+  for (size_t i = 0; i < text.size(); ++i) chars += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+  EXPECT_EQ(c->Length(), chars);
+  auto ins = Query(S(), "insert into mb values (1, :c)");
+  ins->DeclareVariable("c", otCLOB);
+  ins->SetComplexVariable("c", c.get());
+  ins->Execute();
+
+  auto sel = Query(S(), "select c, length(c) from mb");
+  sel->Execute();
+  auto* lob = static_cast<TLOBLocator*>(sel->LOBField(0));
+  EXPECT_EQ(sel->FieldAsInteger(1), chars);
+  EXPECT_EQ(lob->Length(), chars);
+  std::string back, buf(32 * 1024, '\0');
+  for (;;) {
+    int64_t n = lob->Read(buf.data(), static_cast<int64_t>(buf.size()));
+    if (n <= 0) break;
+    ASSERT_NE(static_cast<unsigned char>(buf[0]) & 0xC0, 0x80) << "a read began inside a character";
+    back.append(buf.data(), static_cast<size_t>(n));
+  }
+  EXPECT_EQ(lob->Position(), chars);
+  EXPECT_TRUE(back == text);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Locators from RETURNING -------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
+  Run(S(), "create table letters (id number, body clob)");
+  auto ins = Query(S(), "insert into letters values (:id, empty_clob()) returning body into :body");
+  ins->DeclareVariable("id", otInteger);
+  ins->DeclareVariable("body", otCLOB);
+  TLOBLocator body(S(), otCLOB);
+  ins->SetComplexVariable("body", &body);
+  ins->SetVariable("id", 1);
+  ins->Execute();
+  EXPECT_FALSE(body.IsNull());
+  EXPECT_EQ(body.Length(), 0);
+  const std::string text = "Дорогой друг,\nпишу тебе 😀";
+  body.Write(text.data(), static_cast<int64_t>(text.size()));
+  EXPECT_EQ(body.Length(), 25);
+
+  auto other = Connect(false);
+  auto seen = Query(other.get(), "select body from letters where id = 1");
+  seen->Execute();
+  EXPECT_TRUE(seen->Eof());  // not committed
+  S()->Commit();
+  seen->Execute();
+  ASSERT_FALSE(seen->Eof());
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+
+  // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
+  auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
+  upd->DeclareVariable("body", otCLOB);
+  upd->SetComplexVariable("body", &body);
+  upd->Execute();
+  body.SetSize(13);
+  EXPECT_EQ(body.AsString(), "Дорогой друг,");
+  S()->Rollback();
+  seen->Execute();
+  EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->Length(), 25);
+}
+
+}  // namespace

@@ -359,7 +359,7 @@ TEST_F(OracleDataTest, TranslateMessage) {
   Run(session.get(), "insert into msgs values ('FK_EMP_DEPT', 'D', 'P', 'Department has employees')");
   Run(session.get(), "insert into msgs values ('O''X', '*', '*', 'quoted')");
   session->SetMessageTable("msgs");
-  ds->OracleDictionary()->UseMessageTable = true;
+  ds->OracleDictionary()->SetUseMessageTable(true);
   const std::string fk = "ORA-02291: integrity constraint (HR.FK_EMP_DEPT) violated - parent key not found";
   ds->TranslateMessage('I', 2291, msg, fk);
   EXPECT_EQ(msg, "No such department");

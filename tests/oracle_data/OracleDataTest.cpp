@@ -273,6 +273,15 @@ TEST_F(OracleDataTest, UnidirectionalKeepsOneChunk) {
   }
   EXPECT_EQ(n, 60);
   EXPECT_EQ(store->ChunkCount(), 1);
+
+  // A new execution starts a new window: nothing before it is forgotten yet.
+  ds->Refresh();
+  EXPECT_EQ(ds->RecordStore()->BaseOffset(), 0);
+  EXPECT_EQ(ds->FieldByName("SID")->AsInteger(), 1);
+  ds->Next();
+  EXPECT_EQ(ds->FieldByName("SID")->AsInteger(), 2);
+  EXPECT_TRUE(ds->SearchRecord("SID", 40, 0)) << "searching forward past the window fetches on";
+  EXPECT_EQ(ds->FieldByName("SID")->AsInteger(), 40);
 }
 
 TEST(HandleTable, StaleHandlesFindNothing) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "OciLoader.h"
+#include "OciConnection.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // text format models, strings, raws and REFs with their hexadecimal form, and bad arguments.
 #include <cctype>
 
-#include "OciLoader.h"
+#include "OciConnection.h"
 
 namespace {
 

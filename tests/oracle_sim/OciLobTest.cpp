@@ -1,0 +1,279 @@
+// LOB locators of the client library against a simulated instance: CLOB text of multi-byte
+// characters counted in characters, locators from RETURNING that write into their row, BFILE
+// columns over the directories of the instance, and cursor variables through the host calls.
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "OciConnection.h"
+
+namespace {
+
+// Two-, three- and four-byte characters among single-byte ones: 11 characters, 26 bytes.
+const std::string kMixed = "Привет€😀abc";
+
+class OciLobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(oci.module, nullptr) << dlerror();
+    ASSERT_EQ(
+        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+        OCI_SUCCESS);
+    conn = std::make_unique<Connection>(oci, env);
+    ASSERT_EQ(conn->LogOn("scott", "tiger"), OCI_SUCCESS) << conn->Message();
+  }
+  void TearDown() override {
+    for (OCILobLocator* l : lobs) oci.OCIDescriptorFree(l, OCI_DTYPE_LOB);
+    if (conn) conn->LogOff();
+    conn.reset();
+    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+
+  OCILobLocator* NewLob(ub4 type = OCI_DTYPE_LOB) {
+    OCILobLocator* l = nullptr;
+    EXPECT_EQ(oci.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&l), type, 0, nullptr), OCI_SUCCESS);
+    if (type == OCI_DTYPE_LOB) lobs.push_back(l);
+    return l;
+  }
+  OCILobLocator* TempClob(const std::string& text) {
+    OCILobLocator* l = NewLob();
+    EXPECT_EQ(
+        oci.OCILobCreateTemporary(conn->svc, conn->err, l, 0, 1, OCI_TEMP_CLOB, 1, OCI_DURATION_SESSION),
+        OCI_SUCCESS);
+    if (!text.empty()) {
+      EXPECT_EQ(Write(l, 1, text), OCI_SUCCESS) << conn->Message();
+    }
+    return l;
+  }
+  // Writes `bytes` at character `offset` in one piece; the characters written in `chars`.
+  sword Write(OCILobLocator* l, ub4 offset, const std::string& bytes, ub4* chars = nullptr) {
+    ub4 amount = static_cast<ub4>(bytes.size());
+    sword rc = oci.OCILobWrite(conn->svc, conn->err, l, &amount, offset, const_cast<char*>(bytes.data()),
+                               static_cast<ub4>(bytes.size()), OCI_ONE_PIECE, nullptr, nullptr, 0, 1);
+    if (chars) *chars = amount;
+    return rc;
+  }
+  // Reads `amount` characters from `offset` into a buffer of `capacity` bytes.
+  std::string Read(OCILobLocator* l, ub4 offset, ub4 amount, ub4 capacity, sword* rc = nullptr) {
+    std::string buf(capacity, '\0');
+    sword s = oci.OCILobRead(conn->svc, conn->err, l, &amount, offset, buf.data(), capacity, nullptr, nullptr,
+                             0, 1);
+    if (rc) *rc = s;
+    buf.resize(s == OCI_SUCCESS ? amount : 0);
+    return buf;
+  }
+  std::string All(OCILobLocator* l) { return Read(l, 1, 0, 1 << 20); }
+  // The whole value of the LOB column a query gives first.
+  std::string Fetch(const char* sql, ub2 type) {
+    OCIStmt* st = conn->Prepare(sql);
+    OCILobLocator* l = NewLob();
+    OCIDefine* d = nullptr;
+    sb2 ind = 0;
+    oci.OCIDefineByPos(st, &d, conn->err, 1, &l, sizeof l, type, &ind, nullptr, nullptr, OCI_DEFAULT);
+    EXPECT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
+    oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+    return ind == 0 ? All(l) : "(null)";
+  }
+  ub4 Length(OCILobLocator* l) {
+    ub4 n = 0;
+    EXPECT_EQ(oci.OCILobGetLength(conn->svc, conn->err, l, &n), OCI_SUCCESS) << conn->Message();
+    return n;
+  }
+
+  ScratchInstance scratch;
+  OciLibrary& oci = OciLibrary::Get();
+  OCIEnv* env = nullptr;
+  std::unique_ptr<Connection> conn;
+  std::vector<OCILobLocator*> lobs;
+};
+
+// ---- CLOB text of multi-byte characters ------------------------------------------------------------
+
+TEST_F(OciLobTest, ClobAmountsAndOffsetsCountCharacters) {
+  OCILobLocator* l = NewLob();
+  ASSERT_EQ(oci.OCILobCreateTemporary(conn->svc, conn->err, l, 0, 1, OCI_TEMP_CLOB, 1, OCI_DURATION_SESSION),
+            OCI_SUCCESS);
+  ub4 chars = 0;
+  ASSERT_EQ(Write(l, 1, kMixed, &chars), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(chars, 11u);  // the bytes go in, the characters come back
+  EXPECT_EQ(Length(l), 11u);
+  EXPECT_EQ(All(l), kMixed);
+
+  // Reads ask for characters and give back the bytes in the buffer.
+  EXPECT_EQ(Read(l, 5, 3, 100), "ет€");
+  EXPECT_EQ(Read(l, 8, 1, 100), "😀");
+  EXPECT_EQ(Read(l, 9, 100, 100), "abc");
+  sword rc = 0;
+  EXPECT_EQ(Read(l, 12, 1, 100, &rc), "");
+  EXPECT_EQ(rc, OCI_NO_DATA);
+
+  // A buffer too small for the characters asked for takes the whole ones that fit, never a part.
+  EXPECT_EQ(Read(l, 1, 10, 5), "Пр");
+  EXPECT_EQ(Read(l, 7, 2, 6), "€");
+  EXPECT_EQ(Read(l, 8, 1, 3, &rc), "");
+  EXPECT_EQ(rc, OCI_ERROR);  // not even one character fits
+  EXPECT_EQ(conn->Code(), 24801);
+
+  // Overwriting two two-byte characters by two one-byte ones keeps the length in characters.
+  ASSERT_EQ(Write(l, 2, "ab", &chars), OCI_SUCCESS);
+  EXPECT_EQ(chars, 2u);
+  EXPECT_EQ(All(l), "Пabвет€😀abc");
+  EXPECT_EQ(Length(l), 11u);
+  // ... and by wider ones.
+  ASSERT_EQ(Write(l, 9, "ЖЖ", &chars), OCI_SUCCESS);
+  EXPECT_EQ(All(l), "Пabвет€😀ЖЖc");
+  // A piece of a character is refused and changes nothing.
+  EXPECT_EQ(Write(l, 1, std::string("\xD0", 1)), OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 29275);
+  EXPECT_EQ(Write(l, 1,
+                  std::string("\x9F"
+                              "a",
+                              2)),
+            OCI_ERROR);
+  EXPECT_EQ(All(l), "Пabвет€😀ЖЖc");
+}
+
+TEST_F(OciLobTest, ClobTrimEraseGapCopyAndAppendCountCharacters) {
+  OCILobLocator* l = TempClob(kMixed);
+  ASSERT_EQ(oci.OCILobTrim(conn->svc, conn->err, l, 7), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(All(l), "Привет€");
+  EXPECT_EQ(oci.OCILobTrim(conn->svc, conn->err, l, 8), OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 22926);
+
+  // Erasing blanks characters: two of two bytes become two of one.
+  ub4 amount = 2;
+  ASSERT_EQ(oci.OCILobErase(conn->svc, conn->err, l, &amount, 5), OCI_SUCCESS);
+  EXPECT_EQ(amount, 2u);
+  EXPECT_EQ(All(l), "Прив  €");
+  EXPECT_EQ(Length(l), 7u);
+
+  // Writing past the end fills the gap with blanks, one per missing character.
+  ASSERT_EQ(Write(l, 10, "ж"), OCI_SUCCESS);
+  EXPECT_EQ(All(l), "Прив  €  ж");
+  EXPECT_EQ(Length(l), 10u);
+
+  OCILobLocator* src = TempClob("😀ä😀");
+  ASSERT_EQ(oci.OCILobAppend(conn->svc, conn->err, l, src), OCI_SUCCESS);
+  EXPECT_EQ(Length(l), 13u);
+  // Copy counts characters on both sides: two from the source's second one, over the first two.
+  ASSERT_EQ(oci.OCILobCopy(conn->svc, conn->err, l, src, 2, 1, 2), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(All(l), "ä😀ив  €  ж😀ä😀");
+  EXPECT_EQ(Length(l), 13u);
+  // Appending a LOB to itself doubles it.
+  ASSERT_EQ(oci.OCILobAppend(conn->svc, conn->err, src, src), OCI_SUCCESS);
+  EXPECT_EQ(Length(src), 6u);
+  EXPECT_EQ(All(src), "😀ä😀😀ä😀");
+}
+
+// Gathers the pieces a streamed read hands to its callback.
+struct Pieces {
+  std::vector<std::string> got;
+  std::vector<ub1> kinds;
+  static sb4 Take(dvoid* ctx, const dvoid* buf, ub4 len, ub1 piece) {
+    auto* p = static_cast<Pieces*>(ctx);
+    p->got.emplace_back(static_cast<const char*>(buf), len);
+    p->kinds.push_back(piece);
+    return OCI_CONTINUE;
+  }
+};
+
+TEST_F(OciLobTest, StreamedClobReadHandsOverWholeCharacters) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += kMixed;
+  OCILobLocator* l = TempClob(text);
+  Pieces p;
+  char buf[7];
+  ub4 amount = 0;  // all of it
+  ASSERT_EQ(oci.OCILobRead(conn->svc, conn->err, l, &amount, 1, buf, sizeof buf, &p, Pieces::Take, 0, 1),
+            OCI_SUCCESS)
+      << conn->Message();
+  EXPECT_EQ(amount, text.size());
+  std::string joined;
+  for (const std::string& piece : p.got) {
+    ASSERT_FALSE(piece.empty());
+    ASSERT_LE(piece.size(), sizeof buf);
+    EXPECT_NE(static_cast<unsigned char>(piece[0]) & 0xC0, 0x80) << "a piece starts inside a character";
+    joined += piece;
+  }
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(p.kinds.front(), OCI_FIRST_PIECE);
+  EXPECT_EQ(p.kinds.back(), OCI_LAST_PIECE);
+}
+
+TEST_F(OciLobTest, PersistentClobOfWideCharactersAgreesWithSql) {
+  ASSERT_EQ(conn->Run("create table notes (id number, body clob)"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(conn->Run("insert into notes values (1, 'Съешь же ещё этих мягких булок')"), OCI_SUCCESS);
+  OCIStmt* sel = conn->Prepare("select body from notes where id = 1 for update");
+  OCILobLocator* l = NewLob();
+  OCIDefine* d = nullptr;
+  sb2 ind = 0;
+  oci.OCIDefineByPos(sel, &d, conn->err, 1, &l, sizeof l, SQLT_CLOB, &ind, nullptr, nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(sel, 1), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(Length(l), 30u);
+  EXPECT_EQ(Read(l, 7, 2, 10), "же");
+  ASSERT_EQ(Write(l, 7, "😀😀"), OCI_SUCCESS);
+  oci.OCIHandleFree(sel, OCI_HTYPE_STMT);
+  // The next statement sees the row as written, measured by SQL in characters.
+  EXPECT_EQ(conn->Scalar("select length(body) from notes where id = 1"), 30);
+  EXPECT_EQ(conn->Scalar("select instr(body, '😀😀 ещё') from notes where id = 1"), 7);
+}
+
+// ---- Locators from RETURNING -------------------------------------------------------------------------
+
+TEST_F(OciLobTest, LocatorsReturnedByDmlWriteIntoTheirRow) {
+  ASSERT_EQ(conn->Run("create table docs (id number, body clob, pic blob)"), OCI_SUCCESS) << conn->Message();
+  OCIStmt* ins = conn->Prepare(
+      "insert into docs (id, body, pic) values (:id, empty_clob(), empty_blob()) returning body, pic into "
+      ":c, :b");
+  OCILobLocator* c = NewLob();
+  OCILobLocator* b = NewLob();
+  int id = 1;
+  sb2 ci = -1, bi = -1;
+  OCIBind* bind[3] = {};
+  oci.OCIBindByName(ins, &bind[0], conn->err, T(":id"), -1, &id, sizeof id, SQLT_INT, nullptr, nullptr,
+                    nullptr, 0, nullptr, OCI_DEFAULT);
+  oci.OCIBindByName(ins, &bind[1], conn->err, T(":c"), -1, &c, sizeof c, SQLT_CLOB, &ci, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  oci.OCIBindByName(ins, &bind[2], conn->err, T(":b"), -1, &b, sizeof b, SQLT_BLOB, &bi, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(ci, 0);
+  EXPECT_EQ(Length(c), 0u);
+  ASSERT_EQ(Write(c, 1, "Привет"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(Write(b, 1, std::string("\x00\x01\x02", 3)), OCI_SUCCESS) << conn->Message();
+  // A second row through the same statement: each locator writes into its own row.
+  id = 2;
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(Write(c, 1, "second"), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(ins, OCI_HTYPE_STMT);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 1"), 6);
+  EXPECT_EQ(Fetch("select pic from docs where id = 1", SQLT_BLOB), std::string("\x00\x01\x02", 3));
+  EXPECT_EQ(conn->Scalar("select length(pic) from docs where id = 1"), 3);
+  EXPECT_EQ(Fetch("select pic from docs where id = 2", SQLT_BLOB), "");
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 2"), 6);
+
+  // Another session sees the rows only when they are committed, with what was written.
+  Connection other(oci, env);
+  ASSERT_EQ(other.LogOn("scott", "tiger"), OCI_SUCCESS);
+  EXPECT_EQ(other.Scalar("select count(*) from docs"), 0);
+  ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  EXPECT_EQ(other.Scalar("select count(*) from docs where body = 'Привет' or body = 'second'"), 2);
+
+  // UPDATE ... RETURNING gives a locator of the updated row; writing appends at the end.
+  OCIStmt* upd = conn->Prepare("update docs set id = 3 where id = 1 returning body into :c");
+  oci.OCIBindByName(upd, &bind[0], conn->err, T(":c"), -1, &c, sizeof c, SQLT_CLOB, &ci, nullptr, nullptr, 0,
+                    nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(upd), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(Read(c, 1, 10, 100), "Привет");
+  ASSERT_EQ(Write(c, 7, ", мир"), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(upd, OCI_HTYPE_STMT);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 3"), 11);
+  EXPECT_EQ(other.Scalar("select length(body) from docs where id = 1"), 6);  // not committed yet
+  ASSERT_EQ(oci.OCITransRollback(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  EXPECT_EQ(conn->Scalar("select length(body) from docs where id = 1"), 6);
+  other.LogOff();
+}
+
+}  // namespace
