@@ -44,7 +44,18 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
     v->indicators[0] = lob->IsNull() ? -1 : 0;
   } else if ((v->varType == otObject || v->varType == otReference) && cursorHandleMode_) {
     BindObjectVariable(v, address);
-  } else if (v->varType == otCursor && cursorHandleMode_) {
+  } else if (v->varType == otCursor && !cursorHandleMode_) {
+    // Host calls: the target's cursor data area is bound; the server opens the query in it.
+    auto* target = static_cast<TOracleQuery*>(v->objectReference);
+    if (!target) throw Exception("Cursor variable " + v->name + " cannot be nil");
+    target->Close();
+    target->Clear();
+    if (!target->session_) target->SetSession(session_);
+    target->cursorVariable_ = true;
+    target->OpenCursor();
+    address = target->CursorDataArea();
+    v->indicators[0] = 0;
+  } else if (v->varType == otCursor) {
     auto* target = static_cast<TOracleQuery*>(v->objectReference);
     if (!target) throw Exception("Cursor variable " + v->name + " cannot be nil");
     target->Close();
@@ -70,8 +81,20 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
   } else {
     throw Exception("Unsupported variable type for " + v->name);
   }
-  if (!cursorHandleMode_) throw Exception("Unsupported variable type for " + v->name);
   if (arrayDMLSize_ == 0) arrayDMLSize_ = 1;
+  if (!cursorHandleMode_) {
+    // Host calls bind the locator, descriptor or cursor data area with obndra at each execution.
+    bool cursor = v->varType == otCursor;
+    session_->EnterLock(true);
+    sword s =
+        OCI.obndra(CursorDataArea(), reinterpret_cast<text*>(const_cast<char*>(v->name.c_str())), -1,
+                   static_cast<ub1*>(address), cursor ? static_cast<sword>(sizeof(Cda_Def)) : sizeof(void*),
+                   VariableBindType(v->varType, false), -1, v->indicators, nullptr, nullptr, 0, nullptr,
+                   nullptr, -1, -1);
+    session_->LeaveLock(true);
+    if (s != 0) CheckCallStatus(s);
+    return;
+  }
   if (v->bindHandle && address == v->boundAddress && v->indicators == v->boundIndicators) return;
   session_->EnterLock(true);
   sword s = OCI.OCIBindByName(stmt_, &v->bindHandle, err_, reinterpret_cast<const text*>(v->name.c_str()), -1,

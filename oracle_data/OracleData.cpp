@@ -43,10 +43,10 @@ bool IsIdentifierChar(char c) {
   return std::isalnum(u) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || u >= 128;
 }
 
-std::string TrimRightText(const std::string& S) {
+void TrimRightText(std::string& S) {
   size_t n = S.size();
   while (n > 0 && static_cast<unsigned char>(S[n - 1]) <= ' ') --n;
-  return S.substr(0, n);
+  S.resize(n);
 }
 }  // namespace
 
@@ -62,6 +62,8 @@ TOracleDataSet::~TOracleDataSet() {
     Close();
   } catch (...) {
   }
+  // The log's copies give their ROWIDs and LOB lists back to tables that go before the log does.
+  changeLog_.Clear();
   if (mainQuery_ && mainQuery_->Session()) mainQuery_->Session()->RemoveDataSet(this);
   if (master_) {
     auto& list = master_->details_;
@@ -131,7 +133,8 @@ void TOracleDataSet::SetUpdatingTable(const std::string& Value) {
 void TOracleDataSet::SetSession(TOracleSession* Value) {
   TOracleSession* old = MainQuery()->Session();
   if (old != Value) {
-    if (!(Value == nullptr && detachable_)) Close();
+    // (Closing a closed dataset would drop a pending activation the new session is to perform.)
+    if (Active() && !(Value == nullptr && detachable_)) Close();
     if (old) old->RemoveDataSet(this);
     MainQuery()->SetSession(Value);
     if (Value) Value->AddDataSet(this);
@@ -161,9 +164,9 @@ void TOracleDataSet::SetActive(bool Value) {
   const bool streamed = cs.Contains(csLoading) || cs.Contains(csReading);
   const bool designing = cs.Contains(csDesigning);
   if (designActivation_ && streamed && !designing) return;
-  if (streamed || (designing && !Session())) {
+  if (Value && (streamed || (designing && !Session()))) {
     // Opened once loading ends (or a session is given).
-    pendingActivation_ = Value;
+    pendingActivation_ = true;
     return;
   }
   const bool pending = pendingActivation_;
@@ -385,6 +388,13 @@ void TOracleDataSet::ComputeRecordSize() {
   }
   calcFieldsOffset_ = offset;
   recordSize_ = HeaderSize + offset + CalcFieldsSize();
+  fetchPlan_.clear();
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
+    TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+    fetchPlan_.push_back(
+        {f, info && info->Field == f ? info : nullptr, f->Offset(), f->DataSize(), f->IsBlob()});
+  }
 }
 
 void TOracleDataSet::InternalOpen() {
@@ -442,6 +452,7 @@ void TOracleDataSet::InternalClose() {
   editBlobs_.reset();
   dmlQuery_.reset();
   changeLog_.Clear();
+  fetchPlan_.clear();
 }
 
 void TOracleDataSet::InternalHandleException() {
@@ -493,24 +504,24 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
   TOracleQuery* q = cursorQuery_;
   TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
   const bool trim = prefs && prefs->TrimStringFields();
-  for (TField* f : Fields()->List()) {
-    if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
-    uint8_t* slot = Record + HeaderSize + f->Offset();
+  for (const TFetchColumn& c : fetchPlan_) {
+    TField* f = c.Field;
+    uint8_t* slot = Record + HeaderSize + c.Offset;
     slot[0] = 1;
-    TOracleFieldInfo* info = fieldInfo_.FindByField(f);
-    if (!info || info->Field != f || info->Kind != 0) {
-      if (f->IsBlob()) EnsureBlobList(Record)->Add(f);
+    TOracleFieldInfo* info = c.Info;
+    if (!info || info->Kind != 0) {
+      if (c.Blob) EnsureBlobList(Record)->Add(f);
       continue;
     }
     const int col = info->ColumnIndex;
-    if (f->IsBlob()) {
+    if (c.Blob) {
       TOracleBlob* blob = EnsureBlobList(Record)->Add(f);
       if (q->FieldIsNull(col)) continue;
       std::string bytes;
       switch (info->OracleType) {
         case otString: {
           bytes = q->FieldAsString(col);
-          if (trim) bytes = TrimRightText(bytes);
+          if (trim) TrimRightText(bytes);
           break;
         }
         case otLong:
@@ -531,7 +542,7 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       continue;
     }
     if (q->FieldIsNull(col)) continue;
-    const int size = f->DataSize();
+    const int size = c.Size;
     switch (info->OracleType) {
       case otInteger: {
         const int32_t v = q->FieldAsInteger(col);
@@ -553,7 +564,7 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       case otString:
       case otReference: {
         std::string s = q->FieldAsString(col);
-        if (trim) s = TrimRightText(s);
+        if (trim) TrimRightText(s);
         if (s.empty()) break;
         // A value longer than its slot is cut; the slot always ends in a terminator.
         if (static_cast<int>(s.size()) > size - 1) s.resize(static_cast<size_t>(std::max(size - 1, 0)));

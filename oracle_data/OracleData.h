@@ -351,6 +351,7 @@ class TChangeLogItem {
 
  private:
   void FreeCopy(uint8_t*& Record);
+  uint8_t* PrivateCopy(const uint8_t* Record) const;
 };
 
 // The dataset's change log, oldest entry first.
@@ -776,6 +777,14 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool designActivation_ = false, pendingActivation_ = false;
   // Merges the next cached insert into the store at the fetch position (true: one was merged).
   bool MergeCachedInsert(bool& Accepted);
+  // What the fetch reads into each data slot, in field order (made with the record layout).
+  struct TFetchColumn {
+    TField* Field;
+    TOracleFieldInfo* Info;  // nil: the slot stays null
+    int Offset, Size;
+    bool Blob;
+  };
+  std::vector<TFetchColumn> fetchPlan_;
   void AcceptFetched(uint8_t* Record, bool& Accepted);
 
   std::unique_ptr<TOracleQuery> mainQuery_;

@@ -58,17 +58,22 @@ void TChangeLogItem::SetRecordId(int32_t Id) {
   if (NewRecord) SetInt(NewRecord, RecIdOffset, Id);
 }
 
-void TChangeLogItem::SetOldRecord(const uint8_t* Record) {
-  FreeCopy(OldRecord);
-  if (!Record) return;
+uint8_t* TChangeLogItem::PrivateCopy(const uint8_t* Record) const {
   TOracleDataSet* ds = DataSet;
   uint8_t* copy = ds->AllocRecordBuffer();
   std::memcpy(copy, Record, static_cast<size_t>(ds->RecordSize()));
-  // The copy owns its own ROWID text and LOB list.
+  // The copy owns its own ROWID text (and, when its caller gives it one, its own LOB list).
   SetHandle(copy, HeapRowIdOffset, 0);
   SetHandle(copy, BlobListOffset, 0);
   ds->SetRowIdText(copy, ds->GetRowIdText(Record));
-  if (const TBlobList* lobs = ds->BlobListOf(Record)) ds->EnsureBlobList(copy)->Copy(*lobs);
+  return copy;
+}
+
+void TChangeLogItem::SetOldRecord(const uint8_t* Record) {
+  FreeCopy(OldRecord);
+  if (!Record) return;
+  uint8_t* copy = PrivateCopy(Record);
+  if (const TBlobList* lobs = DataSet->BlobListOf(Record)) DataSet->EnsureBlobList(copy)->Copy(*lobs);
   OldRecord = copy;
 }
 
@@ -76,11 +81,7 @@ void TChangeLogItem::SetNewRecord(const uint8_t* Record) {
   FreeCopy(NewRecord);
   if (!Record) return;
   TOracleDataSet* ds = DataSet;
-  uint8_t* copy = ds->AllocRecordBuffer();
-  std::memcpy(copy, Record, static_cast<size_t>(ds->RecordSize()));
-  SetHandle(copy, HeapRowIdOffset, 0);
-  SetHandle(copy, BlobListOffset, 0);
-  ds->SetRowIdText(copy, ds->GetRowIdText(Record));
+  uint8_t* copy = PrivateCopy(Record);
   const TBlobList* own = ds->BlobListOf(Record);
   const TBlobList* edit = ds->EditBlobs();
   if (edit && edit->Count() > 0) {
@@ -253,24 +254,27 @@ bool TOracleDataSet::AnyDefaultExpression() {
 // ---------------------------------------------------------------------------------------------------
 // Column value tests
 
-bool TOracleFieldInfo::IsNullOld() const {
-  if (OracleType == kObjectType) {
-    for (const TOracleFieldInfo* c : Children)
-      if (!c->IsNullOld()) return false;
+namespace {
+// Whether Info's value (read by ValueOf from its field) counts as null; an object column's when all
+// its attributes' do.
+template <class F>
+bool ValueIsNull(const TOracleFieldInfo* Info, F ValueOf) {
+  if (Info->OracleType == kObjectType) {
+    for (const TOracleFieldInfo* c : Info->Children)
+      if (!ValueIsNull(c, ValueOf)) return false;
     return true;
   }
-  if (!Field) return true;
-  return IsEmptyValue(Field, Field->OldValue(), TrimsStrings(DataSet));
+  if (!Info->Field) return true;
+  return IsEmptyValue(Info->Field, ValueOf(Info->Field), TrimsStrings(Info->DataSet));
+}
+}  // namespace
+
+bool TOracleFieldInfo::IsNullOld() const {
+  return ValueIsNull(this, [](TField* f) { return f->OldValue(); });
 }
 
 bool TOracleFieldInfo::IsNullNew() const {
-  if (OracleType == kObjectType) {
-    for (const TOracleFieldInfo* c : Children)
-      if (!c->IsNullNew()) return false;
-    return true;
-  }
-  if (!Field) return true;
-  return IsEmptyValue(Field, Field->Value(), TrimsStrings(DataSet));
+  return ValueIsNull(this, [](TField* f) { return f->Value(); });
 }
 
 bool TOracleFieldInfo::IsChanged() const {

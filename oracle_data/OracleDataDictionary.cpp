@@ -249,6 +249,10 @@ void TOracleTableInfo::LoadConstraints() {
 
 void TOracleTableInfo::LoadColumns() {
   if (columnsLoaded_) return;
+  if (Trim(TableText).empty()) {
+    columnsLoaded_ = true;  // a statement without a table: no columns
+    return;
+  }
   TOracleQuery& q = query_;
   q.Clear();
   q.DeleteVariables();

@@ -209,12 +209,40 @@ sword CursorCall(Cda_Def* cda, F&& call) {
   return Finish(cda, code);
 }
 
+// Opens a cursor data area on a connection; the status of the handle call.
+sword OpenArea(Cda_Def* cursor, HostConnection* conn) {
+  auto* cur = new HostCursor();
+  cur->conn = conn;
+  sword status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&cur->stmt), OCI_HTYPE_STMT, 0, nullptr);
+  if (status != OCI_SUCCESS) {
+    delete cur;
+    return status;
+  }
+  cursor->handle = cur;
+  cursor->chk = kOpenMark;
+  return OCI_SUCCESS;
+}
+
 sword BindHost(Cda_Def* cursor, const std::string& name, ub1* progv, sword progvl, sword ftype, sb2* indp,
                ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz) {
   return CursorCall(cursor, [&](HostCursor* cur, OCIError* err) -> sword {
     if (ftype == SQLT_CUR) {
-      SetError(err, 3001, "unimplemented feature");
-      return OCI_ERROR;
+      // A cursor variable: the query a block opens for it comes into this cursor data area, which
+      // is opened on the same connection when it is not open yet.
+      auto* target = reinterpret_cast<Cda_Def*>(progv);
+      if (!target || progvl < static_cast<sword>(sizeof(Cda_Def)) || target == cursor) {
+        SetError(err, 1001, "invalid cursor");
+        return OCI_ERROR;
+      }
+      if (!CursorOf(target)) {
+        std::memset(target, 0, sizeof *target);
+        sword status = OpenArea(target, cur->conn);
+        if (status != OCI_SUCCESS) return status;
+      }
+      OCIBind* bind = nullptr;
+      return OCIBindByName(cur->stmt, &bind, err, reinterpret_cast<const text*>(name.c_str()),
+                           static_cast<sb4>(name.size()), progv, progvl, SQLT_CUR, indp, nullptr, nullptr, 0,
+                           nullptr, OCI_DEFAULT);
     }
     OCIBind* bind = nullptr;
     return OCIBindByName(cur->stmt, &bind, err, reinterpret_cast<const text*>(name.c_str()),
@@ -224,6 +252,15 @@ sword BindHost(Cda_Def* cursor, const std::string& name, ub1* progv, sword progv
 }
 
 }  // namespace
+
+namespace oracle_sim::oci {
+
+OCIStmt* HostCursorStatement(const void* area) {
+  HostCursor* cur = CursorOf(static_cast<Cda_Def*>(const_cast<void*>(area)));
+  return cur ? cur->stmt : nullptr;
+}
+
+}  // namespace oracle_sim::oci
 
 extern "C" {
 
@@ -318,16 +355,8 @@ sword oopen(Cda_Def* cursor, Lda_Def* lda, text*, sword, sword, text*, sword) {
   HostConnection* conn = ConnectionOf(lda);
   std::memset(cursor, 0, sizeof *cursor);
   if (!conn) return Finish(cursor, NotLoggedOn(lda));
-  auto* cur = new HostCursor();
-  cur->conn = conn;
-  sword status = OCIHandleAlloc(conn->env, reinterpret_cast<dvoid**>(&cur->stmt), OCI_HTYPE_STMT, 0, nullptr);
-  if (status != OCI_SUCCESS) {
-    delete cur;
-    return Finish(cursor, CodeOf(status, conn->err, conn));
-  }
-  cursor->handle = cur;
-  cursor->chk = kOpenMark;
-  return Finish(cursor, 0);
+  sword status = OpenArea(cursor, conn);
+  return Finish(cursor, status == OCI_SUCCESS ? 0 : CodeOf(status, conn->err, conn));
 }
 
 sword oclose(Cda_Def* cursor) {

@@ -353,6 +353,8 @@ void ParseNow(OCIStmt* stmt, OCISvcCtx* svc);  // parses on the engine now (erro
 sword ExecuteStatement(OCISvcCtx* svc, OCIStmt* stmt, OCIError* err, ub4 iters, ub4 rowoff, ub4 mode);
 sword FetchRows(OCIStmt* stmt, OCIError* err, ub4 nrows);
 void ReleaseCursor(OCIStmt* stmt);
+// The statement of an open cursor data area of the host calls, else nullptr.
+OCIStmt* HostCursorStatement(const void* area);
 // Logs on a new engine session for the user session on the server's instance.
 void BeginSession(OCIServer* server, OCISession* session);
 void CloseStatementsOf(oracle_sim::Session* session);

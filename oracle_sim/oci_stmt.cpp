@@ -73,7 +73,7 @@ ub4 Stride(ub4 skip, size_t natural) {
 
 // The external types whose buffer holds a descriptor address (timestamps, LOBs) and the others.
 Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
-  if (dty == SQLT_RSET) return Value();  // a cursor variable brings no value in
+  if (dty == SQLT_RSET || dty == SQLT_CUR) return Value();  // a cursor variable brings no value in
   if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
     return ReadDateTimeDescriptor(dty, buf, length);
   if (IsLobType(dty)) return ReadLobLocator(dty, buf, length);
@@ -81,7 +81,7 @@ Value ReadValue(ub2 dty, const void* buf, ub4 length, bool given) {
 }
 
 WriteOutcome WriteValue(ub2 dty, const Value& v, void* buf, ub4 size) {
-  if (dty == SQLT_RSET) return WriteOutcome{size, size, 0};  // opened by OpenCursorVariables
+  if (dty == SQLT_RSET || dty == SQLT_CUR) return WriteOutcome{size, size, 0};  // see OpenCursorVariables
   if (dty == SQLT_TIMESTAMP || dty == SQLT_TIMESTAMP_TZ || dty == SQLT_TIMESTAMP_LTZ)
     return WriteDateTimeDescriptor(dty, v, buf, size);
   if (IsLobType(dty)) return WriteLobLocator(dty, v, buf, size);
@@ -303,12 +303,16 @@ void OpenCursorVariables(OCISvcCtx* svc, OCIStmt* st) {
   Cursor& c = *st->cursor;
   if (c.Kind() != StmtKind::PlSql) return;
   for (auto& b : st->binds) {
-    if (b->dty != SQLT_RSET || !b->valuep) continue;
+    if ((b->dty != SQLT_RSET && b->dty != SQLT_CUR) || !b->valuep) continue;
     std::string sql;
     std::map<std::string, Value> values;
     if (!c.RefCursor(EngineName(c, b.get()), sql, values)) continue;
+    // A statement handle (handle API) or a cursor data area (host calls) receives the query.
     OCIStmt* target = nullptr;
-    std::memcpy(&target, b->valuep, sizeof target);
+    if (b->dty == SQLT_CUR)
+      target = HostCursorStatement(b->valuep);
+    else
+      std::memcpy(&target, b->valuep, sizeof target);
     if (!IsHandle(target, OCI_HTYPE_STMT)) throw MakeError(1001, "invalid cursor");
     PrepareStatement(target, sql);
     ParseNow(target, svc);

@@ -719,30 +719,32 @@ std::pair<std::string, std::string> ObjectTableOf(SessionState& s, const Catalog
 }
 
 Value DerefObject(SessionState& s, const std::string& ref) {
-  auto cat = s.CurrentCatalog();
+  std::string sql;
+  {
+    auto cat = s.CurrentCatalog();
+    std::string rowid;
+    try {
+      const CatObject& t = RefTarget(*cat, ref, rowid);
+      sql = "SELECT VALUE(p) FROM " + Quoted(t.owner, t.name) + " p WHERE p.ROWID = :RID";
+    } catch (const OraError&) {
+      return Value();  // the table is gone
+    }
+  }
+  // the query a SELECT of the session would run: other sessions' uncommitted changes stay unseen
+  auto tr = s.TranslateCached(sql);
+  const std::string& q =
+      !tr->sqliteConsistent.empty() && s.OthersPending() ? tr->sqliteConsistent : tr->sqlite;
   int64_t objId, rid;
-  if (!ParseRefBytes(ref, objId, rid)) return Value();
-  const CatObject* t = nullptr;
-  for (auto& [k, o] : cat->objects)
-    if (o.id == objId && !o.ofType.empty()) t = &o;
-  if (!t) return Value();
-  std::string sql = "SELECT ";
-  for (size_t i = 0; i < t->columns.size(); ++i) sql += (i ? ", " : "") + QuoteIdent(t->columns[i].name);
-  sql += " FROM " + QuoteIdent(t->sqliteName) + " WHERE rowid = ?1";
+  ParseRefBytes(ref, objId, rid);
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(s.db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(s.db, q.c_str(), -1, &st, nullptr) != SQLITE_OK) {
     sqlite3_finalize(st);
     return Value();
   }
-  sqlite3_bind_int64(st, 1, rid);
+  std::string rowid = RowidText(objId, rid);
+  sqlite3_bind_text(st, 1, rowid.data(), static_cast<int>(rowid.size()), SQLITE_TRANSIENT);
   Value out;
-  if (sqlite3_step(st) == SQLITE_ROW) {
-    ObjectValue o;
-    SplitKey(t->ofType, o.typeSchema, o.typeName);
-    for (size_t i = 0; i < t->columns.size(); ++i)
-      o.items.push_back(FromSqlite(st, static_cast<int>(i), t->columns[i].type));
-    out = Value::MakeObject(std::move(o));
-  }
+  if (sqlite3_step(st) == SQLITE_ROW) out = FromSqlite(st, 0, tr->columnTypes[0]);
   sqlite3_finalize(st);
   return out;
 }

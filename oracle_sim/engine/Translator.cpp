@@ -551,6 +551,10 @@ class Tx {
       return false;
     }
     for (; next < e.parts.size(); ++next) {
+      if (t.ty == Ty::Ref && !t.unknown) {  // navigating through a REF reads the object it names
+        sql = "ora_deref(" + sql + ")";
+        t = SqlType::Named(t.typeName, false);
+      }
       const CatType* type = t.ty == Ty::Object ? NamedType(t) : nullptr;
       if (!type || type->kind != 'O') {
         if (next == 1) return false;

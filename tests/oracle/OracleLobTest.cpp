@@ -577,3 +577,58 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Complex variables through the host calls ----------------------------------------------------------
+
+TEST_F(OracleLobTest, HostCallsFetchACursorVariableThroughItsCursorDataArea) {
+  auto host = Connect(true);
+  ASSERT_FALSE(host->HandleMode());
+  Run(host.get(), "create table hc (n number, s varchar2(10))");
+  for (int i = 1; i <= 30; ++i)
+    Run(host.get(), "insert into hc values (" + std::to_string(i) + ", 'row" + std::to_string(i) + "')");
+  auto block = Query(host.get(), "begin open :c for select n, s from hc where n > :low order by n; end;");
+  block->DeclareVariable("c", otCursor);
+  block->DeclareVariable("low", otInteger);
+  TOracleQuery target(nullptr);
+  target.SetReadBuffer(7);  // several fetch exchanges
+  block->SetComplexVariable("c", &target);
+  block->SetVariable("low", 20);
+  block->Execute();
+  target.Execute();
+  ASSERT_EQ(target.FieldCount(), 2);
+  EXPECT_EQ(target.FieldName(1), "S");
+  std::vector<std::string> rows;
+  for (; !target.Eof(); target.Next()) rows.push_back(target.FieldAsString(1));
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows.front(), "row21");
+  EXPECT_EQ(rows.back(), "row30");
+  // Executing the block again opens a new query into the same target.
+  block->SetVariable("low", 28);
+  block->Execute();
+  target.Execute();
+  ASSERT_FALSE(target.Eof());
+  EXPECT_EQ(target.FieldAsInteger(0), 29);
+  target.Next();
+  target.Next();
+  EXPECT_TRUE(target.Eof());
+  auto nil = Query(host.get(), "begin open :c for select 1 from dual; end;");
+  nil->DeclareVariable("c", otCursor);
+  EXPECT_EQ(Raised([&] { nil->Execute(); }), "Cursor variable :C cannot be nil");
+}
+
+TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
+  // LOB locators and timestamps are objects of the handle calls: a host-call session makes none,
+  // and a timestamp variable given a date-time needs one.
+  auto host = Connect(true);
+  EXPECT_EQ(Raised([&] { TLOBLocator lob(host.get(), otCLOB); }), "TLOBLocator: Invalid handle");
+  EXPECT_EQ(Raised([&] { TOracleTimestamp ts(host.get(), otTimestamp); }),
+            "TOracleTimestamp: Invalid handle");
+  auto q = Query(host.get(), "begin :t := :t; end;");
+  q->DeclareVariable("t", otTimestamp);
+  q->SetVariable("t", TVariant::FromDate(EncodeDateTime(2020, 1, 2, 3, 4, 5, 0)));
+  EXPECT_EQ(Raised([&] { q->Execute(); }), "TOracleTimestamp: Invalid handle");
+}
+
+}  // namespace

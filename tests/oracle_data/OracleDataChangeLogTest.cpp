@@ -2,6 +2,8 @@
 // while loading, cursor-variable datasets and whether a dataset can be modified.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "oracle/OracleCI.h"
 #include "tests/oracle_data/DataSetTestSupport.h"
 
@@ -247,6 +249,15 @@ TEST_F(OracleDataTest, ActivationWhileLoading) {
   EXPECT_NO_THROW(waiting->EndLoading()) << "no connection: the streamed activation is dropped";
   EXPECT_FALSE(waiting->Active());
   waiting->SetSession(nullptr);
+
+  TOracleDataSet designed(nullptr);
+  designed.SQL()->SetText("select sid from sess");
+  designed.SetDesigning(true);
+  designed.SetActive(true);
+  EXPECT_FALSE(designed.Active()) << "at design time without a session the activation waits";
+  designed.SetSession(session.get());
+  EXPECT_TRUE(designed.Active()) << "giving the session performs it";
+  EXPECT_EQ(designed.RecordCount(), 3);
 }
 
 // ---- Cursor variables ----------------------------------------------------------------------------
@@ -309,4 +320,15 @@ TEST_F(OracleDataTest, CanModifyNeedsARowIdOrAnApplyHandler) {
   master->SetSQLText("select sid from sess");
   EXPECT_TRUE(master->Active());
   EXPECT_TRUE(detail->CanModify());
+}
+
+TEST_F(OracleDataTest, ChangeLogCopiesOutlivingTheOpenDataSetAreFreedSafely) {
+  auto ds = DataSet("select sid from sess");
+  uint8_t record[HeaderSize] = {};
+  std::memset(record + RowIdOffset, 'A', RowIdInlineSize);  // 19 characters: the copy keeps them on the heap
+  const int before = RowIdAllocations();
+  ds->ChangeLog()->Add()->SetOldRecord(record);
+  EXPECT_EQ(RowIdAllocations(), before + 1);
+  ds.reset();
+  EXPECT_EQ(RowIdAllocations(), before);
 }

@@ -216,3 +216,24 @@ TEST(ConstraintMessage, NamesTheConstraintInTheClientText) {
   EXPECT_EQ(ConstraintMessage("ORA-00001: unique constraint violated", "SCOTT", "EMP_PK"),
             "ORA-00001: unique constraint violated");
 }
+
+TEST_F(DictionaryTest, RangesBeyondThirtyTwoBitsAreClamped) {
+  Run(session.get(), "create table wide (n number(12))");
+  Run(session.get(), "insert into wide values (5)");
+  session->Preferences()->SetIntegerPrecision(12);
+  auto ds = DataSet("select n from wide");
+  ds->OracleDictionary()->SetRangeValues(true);
+  ds->Open();
+  auto* n = dynamic_cast<TIntegerField*>(ds->FieldByName("N"));
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->MaxValue(), 2147483647);
+  EXPECT_EQ(n->MinValue(), -2147483647);
+  EXPECT_EQ(n->AsInteger(), 5);
+
+  auto noTable = DataSet("select 1 one from dual");
+  noTable->OracleDictionary()->SetDefaultValues(true);
+  noTable->OnApplyRecord = [](TOracleDataSet*, char, bool& Applied, std::string&) { Applied = true; };
+  noTable->Open();
+  EXPECT_NO_THROW(noTable->Append()) << "a table without defaults gives none";
+  noTable->Cancel();
+}

@@ -276,4 +276,56 @@ TEST_F(OciLobTest, LocatorsReturnedByDmlWriteIntoTheirRow) {
   other.LogOff();
 }
 
+// ---- Cursor variables through the host calls ---------------------------------------------------------
+
+TEST_F(OciLobTest, HostCallsOpenACursorVariableInTheBoundCursorDataArea) {
+  ASSERT_EQ(conn->Run("create table cv (n number, s varchar2(10))"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(conn->Run("insert into cv select rownum, 'r' || rownum from all_objects where rownum <= 5"),
+            OCI_SUCCESS)
+      << conn->Message();
+  ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
+  Lda_Def lda;
+  ub1 hda[TALVIK_HDA_SIZE];
+  text logon[] = "scott/tiger@SIM";
+  ASSERT_EQ(oci.orlon(&lda, hda, logon, -1, nullptr, -1, 0), 0);
+  Cda_Def block, target;
+  std::memset(&target, 0, sizeof target);  // not opened: the bind opens it
+  ASSERT_EQ(oci.oopen(&block, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  text sql[] = "begin open :c for select n, s from cv where n >= 3 order by n; end;";
+  ASSERT_EQ(oci.oparse(&block, sql, -1, 0, 2), 0);
+  text name[] = ":C";
+  // The bound area must be a whole cursor data area other than the block's own.
+  EXPECT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&target), 8, SQLT_CUR, -1, nullptr, nullptr,
+                       nullptr, 0, nullptr, nullptr, -1, -1),
+            1001);
+  EXPECT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&block), sizeof block, SQLT_CUR, -1, nullptr,
+                       nullptr, nullptr, 0, nullptr, nullptr, -1, -1),
+            1001);
+  ASSERT_EQ(oci.obndra(&block, name, -1, reinterpret_cast<ub1*>(&target), sizeof target, SQLT_CUR, -1,
+                       nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oci.oexec(&block), 0) << block.rc;
+  sb4 size = 0, nameLen = 30, dsize = 0;
+  sb2 type = 0, prec = 0, scale = 0, nullok = 0;
+  sb1 column[31] = {};
+  ASSERT_EQ(oci.odescr(&target, 2, &size, &type, column, &nameLen, &dsize, &prec, &scale, &nullok), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(column), nameLen), "S");
+  EXPECT_EQ(oci.odescr(&target, 3, &size, &type, column, &nameLen, &dsize, &prec, &scale, &nullok), 1007);
+  int n[4] = {};
+  sb2 ind[4] = {};
+  ASSERT_EQ(oci.odefin(&target, 1, reinterpret_cast<ub1*>(n), sizeof n[0], SQLT_INT, -1, ind, nullptr, -1, -1,
+                       nullptr, nullptr),
+            0);
+  EXPECT_EQ(oci.ofen(&target, 4), 1403);  // three rows, then the end
+  EXPECT_EQ(target.rpc, 3u);
+  EXPECT_EQ(n[0], 3);
+  EXPECT_EQ(n[2], 5);
+  EXPECT_EQ(oci.oclose(&target), 0);
+  // Closed, the area no longer receives the query: the block reports the invalid cursor.
+  EXPECT_NE(oci.oexec(&block), 0);
+  EXPECT_EQ(block.rc, 1001);
+  EXPECT_EQ(oci.oclose(&block), 0);
+  EXPECT_EQ(oci.ologof(&lda), 0);
+}
+
 }  // namespace
