@@ -326,10 +326,12 @@ typedef struct cda_def Lda_Def;
  * every other attribute one pointer: OCIString* (VARCHAR2, CHAR), OCIRaw* (RAW), OCILobLocator*
  * (CLOB, BLOB, BFILE), OCIRef* (REF), OCIColl* (VARRAY, nested table), OCIDateTime* (timestamps),
  * and the address of a separate instance for an object of a NOT FINAL type or SYS.XMLTYPE. A
- * pointer cell starts at a multiple of sizeof(void*) counted from the start of the instance; when
- * rounding up moves the offset, the embedded objects that started at the old offset start at the
- * new one. NUMBER(5), VARCHAR2(10), DATE lie at 0, 24 and 32; NUMBER, then an embedded object of
- * (VARCHAR2) lie at 0 and 24 (the embedded object and its first attribute both at 24).
+ * pointer cell starts at a multiple of sizeof(void*) counted from the start of the object it
+ * belongs to (the instance, or the embedded object); when rounding up moves the offset, the
+ * embedded objects that started at the old offset start at the new one. NUMBER(5), VARCHAR2(10),
+ * DATE lie at 0, 24 and 32; NUMBER, then an embedded object of (NUMBER, VARCHAR2) lie at 0, 22
+ * (the embedded NUMBER at 22) and 46 (22 + 24). Cells may so be unaligned in memory: programs
+ * read and write them with memcpy.
  *
  * The null structure (OCIObjectGetInd) is an array of OCIInd: [0] the object's own (atomic)
  * indicator, then one per attribute in the same order, an embedded object contributing its atomic
@@ -346,10 +348,10 @@ typedef struct cda_def Lda_Def;
  *
  * Describe attributes of a type (OCIDescribeAny with OCI_PTYPE_TYPE, then OCI_ATTR_PARAM of the
  * describe handle) and of its attribute parameters: OCI_ATTR_TYPECODE, OCI_ATTR_COLLECTION_TYPECODE,
- * OCI_ATTR_DATA_TYPE, OCI_ATTR_DATA_SIZE and OCI_ATTR_NUM_TYPE_ATTRS are ub2, OCI_ATTR_PRECISION sb2,
- * OCI_ATTR_SCALE sb1, OCI_ATTR_IS_FINAL_TYPE ub1, OCI_ATTR_REF_TDO an OCIRef*, OCI_ATTR_PARAM,
- * OCI_ATTR_LIST_TYPE_ATTRS and OCI_ATTR_COLLECTION_ELEMENT an OCIParam*, names text* with their
- * length in the size argument. */
+ * OCI_ATTR_DATA_TYPE, OCI_ATTR_DATA_SIZE and OCI_ATTR_NUM_TYPE_ATTRS are ub2, OCI_ATTR_PRECISION ub1
+ * (sb2 for a select-list item), OCI_ATTR_SCALE sb1, OCI_ATTR_IS_FINAL_TYPE ub1, OCI_ATTR_REF_TDO an OCIRef*,
+ * OCI_ATTR_PARAM, OCI_ATTR_LIST_TYPE_ATTRS and OCI_ATTR_COLLECTION_ELEMENT an OCIParam*, names text* with
+ * their length in the size argument. */
 
 /* LOBs */
 #define OCI_LOB_READONLY 1

@@ -243,25 +243,25 @@ sword OCIDefineObject(OCIDefine* defnp, OCIError* errhp, const OCIType* type, dv
 sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, OCITypeCode typecode, OCIType* tdo,
                    dvoid* table, OCIDuration, boolean, dvoid** instance) {
   if (!EnvArgs(env, err) || !instance) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
+  void* made = nullptr;
+  sword rc = Guard(err, [&]() -> sword {
     auto* s = IsHandle(svc, OCI_HTYPE_SVCCTX) ? const_cast<OCISvcCtx*>(svc) : nullptr;
     if (s) ObjectSvc(env, s);
-    *instance = nullptr;
     switch (typecode) {
       case OCI_TYPECODE_REF: {
         OCIRef* r = NewRef(env);
         r->svc = s;
-        *instance = r;
+        made = r;
         return OCI_SUCCESS;
       }
       case OCI_TYPECODE_VARCHAR:
       case OCI_TYPECODE_VARCHAR2:
       case OCI_TYPECODE_CHAR:
-        *instance = NewString(env);
+        made = NewString(env);
         return OCI_SUCCESS;
       case OCI_TYPECODE_RAW:
       case SQLT_BIN:
-        *instance = NewRaw(env);
+        made = NewRaw(env);
         return OCI_SUCCESS;
       case OCI_TYPECODE_CLOB:
       case OCI_TYPECODE_BLOB:
@@ -274,7 +274,7 @@ sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, OCITypeCode
         l->init = true;
         l->inObject = true;
         l->lobType = static_cast<ub1>(typecode);
-        *instance = l;
+        made = l;
         return OCI_SUCCESS;
       }
       case OCI_TYPECODE_TIMESTAMP:
@@ -286,7 +286,7 @@ sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, OCITypeCode
                                                             : OCI_DTYPE_TIMESTAMP;
         if (OCIDescriptorAlloc(env, &d, kind, 0, nullptr) != OCI_SUCCESS)
           throw MakeError(4030, "out of process memory when trying to allocate memory");
-        *instance = d;
+        made = d;
         return OCI_SUCCESS;
       }
       case OCI_TYPECODE_OBJECT:
@@ -314,9 +314,11 @@ sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, OCITypeCode
       st.svc = tab->svc;
       st.pins = 1;
     }
-    *instance = p;
+    made = p;
     return OCI_SUCCESS;
   });
+  StorePtr(instance, made);  // the program's cell may lie unaligned in an instance
+  return rc;
 }
 
 sword OCIObjectPinTable(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, const text* schema_name,

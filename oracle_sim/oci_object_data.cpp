@@ -218,10 +218,11 @@ ub4 OCIStringSize(OCIEnv*, const OCIString* vs) {
 sword OCIStringAssignText(OCIEnv* env, OCIError* err, const text* rhs, ub4 rhs_len, OCIString** lhs) {
   if (!EnvArgs(env, err) || !lhs) return OCI_INVALID_HANDLE;
   return Guard(err, [&]() -> sword {
-    OCIString* s = *lhs ? FindItemAs<OCIString>(*lhs, kItemString) : NewString(env);
+    void* old = LoadPtr(lhs);  // the program's cell may lie unaligned in an instance
+    OCIString* s = old ? FindItemAs<OCIString>(old, kItemString) : NewString(env);
     if (!s) BadArgument(5);
     s->text = rhs ? std::string(reinterpret_cast<const char*>(rhs), rhs_len) : std::string();
-    *lhs = s;
+    StorePtr(lhs, s);
     return OCI_SUCCESS;
   });
 }
@@ -239,10 +240,11 @@ ub4 OCIRawSize(OCIEnv*, const OCIRaw* raw) {
 sword OCIRawAssignBytes(OCIEnv* env, OCIError* err, const ub1* rhs, ub4 rhs_len, OCIRaw** lhs) {
   if (!EnvArgs(env, err) || !lhs) return OCI_INVALID_HANDLE;
   return Guard(err, [&]() -> sword {
-    OCIRaw* r = *lhs ? FindItemAs<OCIRaw>(*lhs, kItemRaw) : NewRaw(env);
+    void* old = LoadPtr(lhs);
+    OCIRaw* r = old ? FindItemAs<OCIRaw>(old, kItemRaw) : NewRaw(env);
     if (!r) BadArgument(5);
     r->bytes = rhs ? std::string(reinterpret_cast<const char*>(rhs), rhs_len) : std::string();
-    *lhs = r;
+    StorePtr(lhs, r);
     return OCI_SUCCESS;
   });
 }
@@ -402,12 +404,13 @@ sword OCIRefAssign(OCIEnv* env, OCIError* err, const OCIRef* source, OCIRef** ta
   return Guard(err, [&]() -> sword {
     auto* src = FindItemAs<OCIRef>(source, kItemRef);
     if (!src) BadArgument(3);
-    OCIRef* dst = *target ? FindItemAs<OCIRef>(*target, kItemRef) : NewRef(env);
+    void* old = LoadPtr(target);
+    OCIRef* dst = old ? FindItemAs<OCIRef>(old, kItemRef) : NewRef(env);
     if (!dst) BadArgument(4);
     dst->kind = src->kind;
     dst->bytes = src->bytes;
     dst->svc = src->svc;
-    *target = dst;
+    StorePtr(target, dst);
     return OCI_SUCCESS;
   });
 }
@@ -453,12 +456,13 @@ sword OCIRefFromHex(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, const text
     }
     ub1 kind = bytes.empty() ? kRefToRow : static_cast<ub1>(bytes[0]);
     if (kind != kRefToRow && kind != kRefToType) throw MakeError(1465, "invalid hex number");
-    OCIRef* r = *ref ? FindItemAs<OCIRef>(*ref, kItemRef) : NewRef(env);
+    void* old = LoadPtr(ref);
+    OCIRef* r = old ? FindItemAs<OCIRef>(old, kItemRef) : NewRef(env);
     if (!r) BadArgument(6);
     r->kind = kind;
     r->bytes = bytes.empty() ? std::string() : bytes.substr(1);
     r->svc = IsHandle(svc, OCI_HTYPE_SVCCTX) ? const_cast<OCISvcCtx*>(svc) : r->svc;
-    *ref = r;
+    StorePtr(ref, r);
     return OCI_SUCCESS;
   });
 }

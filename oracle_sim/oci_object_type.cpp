@@ -86,10 +86,12 @@ CellKind KindOf(const TypeAttrDesc& a, const OCIType* child) {
   throw MakeError(902, "invalid datatype");
 }
 
-// Places the attributes of `t` from the running offset `off`, numbering their indicators from
-// `nullIndex`. `open` holds the embedded objects that enclose them: an alignment that moves the
-// offset moves those of them that started at the old offset too.
-std::vector<Slot> Place(const OCIType* t, size_t& off, size_t& nullIndex, std::vector<Slot*>& open) {
+// Places the attributes of `t`, an object starting at `base`, from the running offset `off`,
+// numbering their indicators from `nullIndex`. A pointer cell is aligned relative to `base`; when
+// that moves the offset, the embedded objects in `open` (those enclosing it) that started at the
+// old offset move along.
+std::vector<Slot> Place(const OCIType* t, size_t base, size_t& off, size_t& nullIndex,
+                        std::vector<Slot*>& open) {
   std::vector<Slot> out;
   out.reserve(t->desc.attrs.size());
   for (size_t i = 0; i < t->desc.attrs.size(); ++i) {
@@ -99,8 +101,9 @@ std::vector<Slot> Place(const OCIType* t, size_t& off, size_t& nullIndex, std::v
     s.type = t->attrKinds[i].second;
     s.nullIndex = nullIndex++;
     if (IsPointerCell(s.kind)) {
-      size_t aligned = (off + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*);
-      if (aligned != off) {
+      size_t misalign = (off - base) % sizeof(void*);
+      if (misalign != 0) {
+        size_t aligned = off + sizeof(void*) - misalign;
         for (Slot* o : open)
           if (o->offset == off) o->offset = aligned;
         off = aligned;
@@ -109,7 +112,7 @@ std::vector<Slot> Place(const OCIType* t, size_t& off, size_t& nullIndex, std::v
     s.offset = off;
     if (s.kind == CellKind::Inline) {
       open.push_back(&s);
-      s.children = Place(s.type, off, nullIndex, open);
+      s.children = Place(s.type, s.offset, off, nullIndex, open);
       open.pop_back();
     } else {
       off += CellSize(s.kind);
@@ -145,7 +148,7 @@ OCIType* Build(OCIEnv* env, OCISvcCtx* svc, const TypeDesc& desc, int depth) {
       t->root.desc.typeName = desc.name;
       t->root.kind = CellKind::Inline;
       t->root.type = t.get();
-      t->root.children = Place(t.get(), off, nullIndex, open);
+      t->root.children = Place(t.get(), 0, off, nullIndex, open);
       t->size = off;
       t->nullCount = nullIndex;
       break;
@@ -371,7 +374,7 @@ sword AttrAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIErro
     case OCI_ATTR_DATA_SIZE:
       return Put<ub2>(attributep, sizep, static_cast<ub2>(std::clamp(a.size, 0, 65535)));
     case OCI_ATTR_PRECISION:
-      return Put<sb2>(attributep, sizep, static_cast<sb2>(a.precision));
+      return Put<ub1>(attributep, sizep, static_cast<ub1>(a.precision));
     case OCI_ATTR_SCALE:
       return Put<sb1>(attributep, sizep, static_cast<sb1>(a.scale));
     case OCI_ATTR_TYPE_NAME:
