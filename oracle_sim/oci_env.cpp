@@ -207,14 +207,6 @@ bool Disown(OCIEnv* env, HandleBase* h) {
 }
 
 template <typename T>
-sword WriteAttr(dvoid* attributep, ub4* sizep, T value) {
-  if (!attributep) return OCI_INVALID_HANDLE;
-  std::memcpy(attributep, &value, sizeof value);
-  if (sizep) *sizep = sizeof value;
-  return OCI_SUCCESS;
-}
-
-template <typename T>
 T ReadAttr(const dvoid* attributep) {
   T v{};
   if (attributep) std::memcpy(&v, attributep, sizeof v);

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -306,6 +307,15 @@ void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const oracle_sim::Value& v
 void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name);
 // A timestamp descriptor of any of the three kinds, else nullptr.
 OCIDateTime* AsDateTime(const void* d);
+
+// Writes an attribute's value for OCIAttrGet (and its size when asked).
+template <typename T>
+sword WriteAttr(dvoid* attributep, ub4* sizep, T value) {
+  if (!attributep) return OCI_INVALID_HANDLE;
+  std::memcpy(attributep, &value, sizeof value);
+  if (sizep) *sizep = sizeof value;
+  return OCI_SUCCESS;
+}
 
 // Records an error on an error handle (or an environment handle), replacing earlier records.
 void SetError(OCIError* err, const OraError& e);

@@ -114,11 +114,7 @@ void StoreIndicator(dvoid* indp, ub4 skip, ub4 i, sb2 value) {
 
 // Writes a REF value into the OCIRef* a cell holds (allocating one when it holds none).
 void StoreRef(OCIEnv* env, OCISvcCtx* svc, char* cell, const Value& v) {
-  auto* r = FindItemAs<OCIRef>(LoadPtr(cell), kItemRef);
-  if (!r) {
-    r = NewRef(env);
-    StorePtr(cell, r);
-  }
+  OCIRef* r = CellItem<OCIRef>(env, cell, kItemRef, NewRef);
   r->kind = kRefToRow;
   r->bytes = v.kind == Value::Ref ? v.s : std::string();
   r->svc = svc;

@@ -187,6 +187,14 @@ inline void* LoadPtr(const void* cell) {
 inline void StorePtr(void* cell, const void* p) {
   std::memcpy(cell, &p, sizeof p);
 }
+// The item of `kind` a cell points at, or a new one (made by `make`) stored into the cell.
+template <typename T>
+T* CellItem(OCIEnv* env, void* cell, ub4 kind, T* (*make)(OCIEnv*)) {
+  if (T* item = FindItemAs<T>(LoadPtr(cell), kind)) return item;
+  T* item = make(env);
+  StorePtr(cell, item);
+  return item;
+}
 
 // Conversion between an instance and the engine's value of it.
 struct ObjectContext {

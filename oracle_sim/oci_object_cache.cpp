@@ -168,12 +168,6 @@ void ToOCIDate(const DateTime& dt, char* cell) {
   std::memcpy(cell, &d, sizeof d);
 }
 
-const std::string& Payload(const Value& v, std::string& scratch) {
-  if (v.kind == Value::Text || v.kind == Value::Bytes) return v.s;
-  scratch = ValueText(v);
-  return scratch;
-}
-
 }  // namespace
 
 InstanceItem::InstanceItem(OCIEnv* e, OCIType* t) : HandleBase(kItemInstance, e), type(t) {
@@ -468,15 +462,9 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
         FillSlot(cx, s.children[i], base, nulls, i < items.size() ? items[i] : kNull);
       break;
     }
-    case CellKind::String: {
-      auto* p = FindItemAs<OCIString>(LoadPtr(cell), kItemString);
-      if (!p) {
-        p = NewString(cx.env);
-        StorePtr(cell, p);
-      }
-      p->text = Payload(v, scratch);
+    case CellKind::String:
+      CellItem<OCIString>(cx.env, cell, kItemString, NewString)->text = Payload(v, scratch);
       break;
-    }
     case CellKind::Number: {
       std::string n = EncodeNumber(v);
       cell[0] = static_cast<char>(n.size());
@@ -487,15 +475,9 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
       if (v.kind != Value::Date) throw MakeError(932, "inconsistent datatypes");
       ToOCIDate(v.dt, cell);
       break;
-    case CellKind::Raw: {
-      auto* p = FindItemAs<OCIRaw>(LoadPtr(cell), kItemRaw);
-      if (!p) {
-        p = NewRaw(cx.env);
-        StorePtr(cell, p);
-      }
-      p->bytes = Payload(v, scratch);
+    case CellKind::Raw:
+      CellItem<OCIRaw>(cx.env, cell, kItemRaw, NewRaw)->bytes = Payload(v, scratch);
       break;
-    }
     case CellKind::Lob: {
       OCILobLocator* l = AsLob(LoadPtr(cell));
       if (!l) {
@@ -525,11 +507,7 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
     }
     case CellKind::Ref: {
       if (v.kind != Value::Ref) throw MakeError(932, "inconsistent datatypes");
-      auto* r = FindItemAs<OCIRef>(LoadPtr(cell), kItemRef);
-      if (!r) {
-        r = NewRef(cx.env);
-        StorePtr(cell, r);
-      }
+      OCIRef* r = CellItem<OCIRef>(cx.env, cell, kItemRef, NewRef);
       r->kind = kRefToRow;
       r->bytes = v.s;
       r->svc = cx.svc;

@@ -250,14 +250,6 @@ ub2 TypeCodeOf(const OCIType* t) {
 
 namespace {
 
-template <typename T>
-sword Put(dvoid* attributep, ub4* sizep, T value) {
-  if (!attributep) return OCI_INVALID_HANDLE;
-  std::memcpy(attributep, &value, sizeof value);
-  if (sizep) *sizep = sizeof value;
-  return OCI_SUCCESS;
-}
-
 sword PutText(dvoid* attributep, ub4* sizep, const std::string& s) {
   if (!attributep) return OCI_INVALID_HANDLE;
   if (sizep) *sizep = static_cast<ub4>(s.size());
@@ -334,25 +326,25 @@ sword TypeAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIErro
   OCIType* t = p->type;
   switch (attrtype) {
     case OCI_ATTR_TYPECODE:
-      return Put<ub2>(attributep, sizep, TypeCodeOf(t));
+      return WriteAttr<ub2>(attributep, sizep, TypeCodeOf(t));
     case OCI_ATTR_COLLECTION_TYPECODE:
-      return Put<ub2>(attributep, sizep,
-                      t->desc.kind == TypeDesc::Kind::VArray        ? ub2{OCI_TYPECODE_VARRAY}
-                      : t->desc.kind == TypeDesc::Kind::NestedTable ? ub2{OCI_TYPECODE_TABLE}
-                                                                    : ub2{0});
+      return WriteAttr<ub2>(attributep, sizep,
+                            t->desc.kind == TypeDesc::Kind::VArray        ? ub2{OCI_TYPECODE_VARRAY}
+                            : t->desc.kind == TypeDesc::Kind::NestedTable ? ub2{OCI_TYPECODE_TABLE}
+                                                                          : ub2{0});
     case OCI_ATTR_COLLECTION_ELEMENT:
       if (!IsCollection(t)) return Illegal(err);
-      return Put<OCIParam*>(attributep, sizep, p->children[1].get());
+      return WriteAttr<OCIParam*>(attributep, sizep, p->children[1].get());
     case OCI_ATTR_NUM_TYPE_ATTRS:
-      return Put<ub2>(attributep, sizep, static_cast<ub2>(t->desc.attrs.size()));
+      return WriteAttr<ub2>(attributep, sizep, static_cast<ub2>(t->desc.attrs.size()));
     case OCI_ATTR_LIST_TYPE_ATTRS:
-      return Put<OCIParam*>(attributep, sizep, p->children[0].get());
+      return WriteAttr<OCIParam*>(attributep, sizep, p->children[0].get());
     case OCI_ATTR_IS_FINAL_TYPE:
-      return Put<ub1>(attributep, sizep, t->desc.isFinal ? 1 : 0);
+      return WriteAttr<ub1>(attributep, sizep, t->desc.isFinal ? 1 : 0);
     case OCI_ATTR_REF_TDO:
-      return Put<OCIRef*>(attributep, sizep, t->ref);
+      return WriteAttr<OCIRef*>(attributep, sizep, t->ref);
     case OCI_ATTR_NUM_ELEMS:
-      return Put<ub4>(attributep, sizep, static_cast<ub4>(t->desc.maxElements));
+      return WriteAttr<ub4>(attributep, sizep, static_cast<ub4>(t->desc.maxElements));
     case OCI_ATTR_NAME:
     case OCI_ATTR_TYPE_NAME:
       return PutText(attributep, sizep, t->desc.name);
@@ -370,34 +362,35 @@ sword AttrAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIErro
     case OCI_ATTR_NAME:
       return PutText(attributep, sizep, a.name);
     case OCI_ATTR_DATA_TYPE:
-      return Put<ub2>(attributep, sizep, AttrDataType(a));
+      return WriteAttr<ub2>(attributep, sizep, AttrDataType(a));
     case OCI_ATTR_DATA_SIZE:
-      return Put<ub2>(attributep, sizep, static_cast<ub2>(std::clamp(a.size, 0, 65535)));
+      return WriteAttr<ub2>(attributep, sizep, static_cast<ub2>(std::clamp(a.size, 0, 65535)));
     case OCI_ATTR_PRECISION:
-      return Put<ub1>(attributep, sizep, static_cast<ub1>(a.precision));
+      return WriteAttr<ub1>(attributep, sizep, static_cast<ub1>(a.precision));
     case OCI_ATTR_SCALE:
-      return Put<sb1>(attributep, sizep, static_cast<sb1>(a.scale));
+      return WriteAttr<sb1>(attributep, sizep, static_cast<sb1>(a.scale));
     case OCI_ATTR_TYPE_NAME:
       return PutText(attributep, sizep,
                      a.typeName.empty() ? std::string(ScalarTypeName(a.type)) : a.typeName);
     case OCI_ATTR_SCHEMA_NAME:
       return PutText(attributep, sizep, a.typeSchema);
     case OCI_ATTR_TYPECODE:
-      return Put<ub2>(attributep, sizep, AttrTypeCode(a, child));
+      return WriteAttr<ub2>(attributep, sizep, AttrTypeCode(a, child));
     case OCI_ATTR_IS_FINAL_TYPE:
-      return Put<ub1>(attributep, sizep, child && !child->desc.isFinal ? 0 : 1);
+      return WriteAttr<ub1>(attributep, sizep, child && !child->desc.isFinal ? 0 : 1);
     case OCI_ATTR_COLLECTION_TYPECODE:
-      return Put<ub2>(attributep, sizep,
-                      !child                                            ? ub2{0}
-                      : child->desc.kind == TypeDesc::Kind::VArray      ? ub2{OCI_TYPECODE_VARRAY}
-                      : child->desc.kind == TypeDesc::Kind::NestedTable ? ub2{OCI_TYPECODE_TABLE}
-                                                                        : ub2{0});
+      return WriteAttr<ub2>(attributep, sizep,
+                            !child                                            ? ub2{0}
+                            : child->desc.kind == TypeDesc::Kind::VArray      ? ub2{OCI_TYPECODE_VARRAY}
+                            : child->desc.kind == TypeDesc::Kind::NestedTable ? ub2{OCI_TYPECODE_TABLE}
+                                                                              : ub2{0});
     case OCI_ATTR_REF_TDO:
       return Guard(err, [&]() -> sword {
-        if (child) return Put<OCIRef*>(attributep, sizep, child->ref);
+        if (child) return WriteAttr<OCIRef*>(attributep, sizep, child->ref);
         if (a.type == Ty::Ref)
-          return Put<OCIRef*>(attributep, sizep, TypeNamed(p->env, p->svc, a.typeSchema, a.typeName)->ref);
-        return Put<OCIRef*>(attributep, sizep, nullptr);
+          return WriteAttr<OCIRef*>(attributep, sizep,
+                                    TypeNamed(p->env, p->svc, a.typeSchema, a.typeName)->ref);
+        return WriteAttr<OCIRef*>(attributep, sizep, nullptr);
       });
   }
   return Illegal(err);
@@ -415,7 +408,7 @@ sword TypeParamAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, OC
       return AttrAttr(p, attributep, sizep, attrtype, err);
     case OCIParam::Kind::AttrList:
       if (attrtype == OCI_ATTR_NUM_PARAMS)
-        return Put<ub2>(attributep, sizep, static_cast<ub2>(p->children.size()));
+        return WriteAttr<ub2>(attributep, sizep, static_cast<ub2>(p->children.size()));
       return Illegal(err);
     default:
       return Illegal(err);
@@ -431,8 +424,9 @@ sword ColumnTypeAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, O
       return PutText(attributep, sizep, c.typeSchema);
     case OCI_ATTR_REF_TDO:
       return Guard(err, [&]() -> sword {
-        if (c.type != Ty::Object && c.type != Ty::Ref) return Put<OCIRef*>(attributep, sizep, nullptr);
-        return Put<OCIRef*>(attributep, sizep, TypeNamed(p->env, p->svc, c.typeSchema, c.typeName)->ref);
+        if (c.type != Ty::Object && c.type != Ty::Ref) return WriteAttr<OCIRef*>(attributep, sizep, nullptr);
+        return WriteAttr<OCIRef*>(attributep, sizep,
+                                  TypeNamed(p->env, p->svc, c.typeSchema, c.typeName)->ref);
       });
   }
   return Illegal(err);

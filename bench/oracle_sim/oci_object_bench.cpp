@@ -10,41 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "oracle_sim/oci.h"
+#include "OciBenchSession.h"
 
 namespace {
 
 constexpr int kRows = 10000;
 
-const text* T(const char* s) {
-  return reinterpret_cast<const text*>(s);
-}
-
-void Check(sword rc, OCIError* err, const char* what) {
-  if (rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO) return;
-  text buf[1024] = {};
-  sb4 code = 0;
-  OCIErrorGet(err, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR);
-  std::fprintf(stderr, "%s failed (%d): %s\n", what, rc, reinterpret_cast<char*>(buf));
-  std::abort();
-}
-
 // One session on an instance file of its own holding table OB of kRows rows.
-struct ObjectFixture {
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
+struct ObjectFixture : OciBenchSession {
   OCIType* type = nullptr;
-  std::filesystem::path dir;
 
-  ObjectFixture() {
-    dir = std::filesystem::temp_directory_path() / ("talvik_oci_object_bench_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    setenv("TALVIK_SIM_DB", (dir / "bench.db").c_str(), 1);
-    OCIEnvCreate(&env, OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    Check(OCILogon(env, err, &svc, T("scott"), 5, T("tiger"), 5, T("SIM"), 3), err, "logon");
+  ObjectFixture() : OciBenchSession("oci_object_bench", "scott", "tiger") {
     Run("create type bench_addr_t as object (street varchar2(30), no number(5))");
     Run("create type bench_t as object (id number(9), name varchar2(30), amount number(10,2), addr "
         "bench_addr_t)");
@@ -53,19 +29,6 @@ struct ObjectFixture {
     Check(OCITypeByName(env, err, svc, nullptr, 0, T("BENCH_T"), 7, nullptr, 0, OCI_DURATION_SESSION,
                         OCI_TYPEGET_ALL, &type),
           err, "type");
-  }
-  ~ObjectFixture() {
-    OCILogoff(svc, err);
-    OCIHandleFree(env, OCI_HTYPE_ENV);
-    std::filesystem::remove_all(dir);
-  }
-
-  void Run(const char* sql) {
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    Check(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), err, sql);
-    OCIHandleFree(st, OCI_HTYPE_STMT);
   }
 
   void Fill() {

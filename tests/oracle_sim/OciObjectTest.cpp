@@ -520,6 +520,103 @@ TEST_F(OciObjectTest, ObjectAndRefColumnsFetchInArrays) {
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(OciObjectTest, AttributesHeldByPointerHaveInstancesOfTheirOwn) {
+  MakeTypes();
+  Exec("create type base_t as object (n number, s varchar2(5)) not final");
+  Exec("create type addrs_t as table of address_t");
+  Exec("create type holder_t as object (id number, b base_t, x sys.xmltype, homes addrs_t, tags tags_t)");
+  OCIStmt* st = conn->Prepare(
+      "select holder_t(1, base_t(5, 'five'), xmltype('<r/>'), addrs_t(address_t('A', 1), address_t('B', 2)), "
+      "tags_t(7, null, 9)) from dual");
+  OCIType* type = TypeOf("HOLDER_T");
+  void* h = nullptr;
+  void* hNulls = nullptr;
+  OCIDefine* def = nullptr;
+  ASSERT_EQ(oci.OCIDefineByPos(st, &def, err, 1, &h, P, SQLT_NTY, nullptr, nullptr, nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIDefineObject(def, err, type, &h, nullptr, &hNulls, nullptr), OCI_SUCCESS);
+  ASSERT_EQ(conn->Execute(st), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+  ASSERT_NE(h, nullptr);
+  // id 0, then one pointer each at 24, 32, 40, 48; one indicator each (1 .. 5).
+  EXPECT_EQ(Place(h, {"B"}), std::make_pair(size_t{24}, size_t{2}));
+  EXPECT_EQ(Place(h, {"TAGS"}), std::make_pair(size_t{48}, size_t{5}));
+  auto* n = static_cast<sb2*>(hNulls);
+  for (int k = 0; k <= 5; ++k) EXPECT_EQ(n[k], 0) << k;
+  void* b = PtrAt(h, 24);
+  // A path through the NOT FINAL object leads into its own instance.
+  const text* path[] = {T("B"), T("S")};
+  ub4 lengths[] = {1, 1};
+  dvoid* cell = nullptr;
+  ASSERT_EQ(oci.OCIObjectGetAttr(env, err, h, hNulls, type, path, lengths, 2, nullptr, 0, nullptr, nullptr,
+                                 &cell, nullptr),
+            OCI_SUCCESS);
+  EXPECT_EQ(cell, static_cast<char*>(b) + 24);
+  EXPECT_EQ(IntAt(b, 0), 5);
+  EXPECT_EQ(TextAt(b, 24), "five");
+  EXPECT_EQ(Nulls(b)[2], 0);
+  void* x = PtrAt(h, 32);
+  dvoid* xNulls = nullptr;
+  ASSERT_EQ(oci.OCIObjectGetInd(env, err, x, &xNulls), OCI_SUCCESS);
+  EXPECT_EQ(static_cast<sb2*>(xNulls)[0], 0);
+
+  auto* homes = static_cast<OCIColl*>(PtrAt(h, 40));
+  sb4 size = 0;
+  ASSERT_EQ(oci.OCICollSize(env, err, homes, &size), OCI_SUCCESS);
+  EXPECT_EQ(size, 2);
+  boolean exists = FALSE;
+  dvoid* elem = nullptr;
+  dvoid* ind = nullptr;
+  ASSERT_EQ(oci.OCICollGetElem(env, err, homes, 1, &exists, &elem, &ind), OCI_SUCCESS);
+  ASSERT_TRUE(exists);
+  EXPECT_EQ(TextAt(elem, 0), "B");  // an object element is an instance laid out by the rule
+  EXPECT_EQ(IntAt(elem, P), 2);
+  EXPECT_EQ(static_cast<sb2*>(ind)[0], 0);
+  EXPECT_EQ(static_cast<sb2*>(ind)[2], 0);
+  // Appending an object element copies it from an instance of the element type.
+  void* a = New(TypeOf("ADDRESS_T"));
+  SetText(a, 0, "C");
+  SetInt(a, P, 3);
+  Nulls(a)[1] = Nulls(a)[2] = OCI_IND_NOTNULL;
+  ASSERT_EQ(oci.OCICollAppend(env, err, a, Nulls(a), homes), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(oci.OCICollGetElem(env, err, homes, 2, &exists, &elem, &ind), OCI_SUCCESS);
+  EXPECT_EQ(TextAt(elem, 0), "C");
+  auto* tags = static_cast<OCIColl*>(PtrAt(h, 48));
+  ASSERT_EQ(oci.OCICollGetElem(env, err, tags, 1, &exists, &elem, &ind), OCI_SUCCESS);
+  ASSERT_TRUE(exists);
+  EXPECT_EQ(*static_cast<OCIInd*>(ind), OCI_IND_NULL);
+
+  // The whole value goes back to the server as it is now, and returns the same.
+  Exec("create table hold (id number, h holder_t)");
+  OCIStmt* ins = conn->Prepare("insert into hold values (1, :h)");
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(oci.OCIBindByName(ins, &bind, err, T(":h"), -1, &h, P, SQLT_NTY, nullptr, nullptr, nullptr, 0,
+                              nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIBindObject(bind, err, type, &h, nullptr, &hNulls, nullptr), OCI_SUCCESS);
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(ins, OCI_HTYPE_STMT);
+  OCIStmt* sel = conn->Prepare("select h from hold");
+  void* back = nullptr;
+  ASSERT_EQ(oci.OCIDefineByPos(sel, &def, err, 1, &back, P, SQLT_NTY, nullptr, nullptr, nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIDefineObject(def, err, type, &back, nullptr, nullptr, nullptr), OCI_SUCCESS);
+  ASSERT_EQ(conn->Execute(sel), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(sel, OCI_HTYPE_STMT);
+  ASSERT_NE(back, h);
+  EXPECT_EQ(TextAt(PtrAt(back, 24), 24), "five");
+  auto* backHomes = static_cast<OCIColl*>(PtrAt(back, 40));
+  ASSERT_EQ(oci.OCICollSize(env, err, backHomes, &size), OCI_SUCCESS);
+  EXPECT_EQ(size, 3);
+  ASSERT_EQ(oci.OCICollGetElem(env, err, backHomes, 2, &exists, &elem, &ind), OCI_SUCCESS);
+  EXPECT_EQ(TextAt(elem, 0), "C");
+  ASSERT_EQ(oci.OCICollGetElem(env, err, static_cast<OCIColl*>(PtrAt(back, 48)), 1, &exists, &elem, &ind),
+            OCI_SUCCESS);
+  EXPECT_EQ(*static_cast<OCIInd*>(ind), OCI_IND_NULL);
+  EXPECT_EQ(oci.OCIObjectFree(env, err, h, 0), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCICollSize(env, err, homes, &size), OCI_ERROR);  // freed with its owner
+}
+
 TEST_F(OciObjectTest, ObjectsBindInAndOut) {
   MakeTypes();
   Exec("create table homes (id number, addr address_t)");
