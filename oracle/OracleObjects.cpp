@@ -309,7 +309,8 @@ bool TLOBLocator::IsTemporary() {
 
 bool TLOBLocator::FileIsOpen() {
   CheckAlive();
-  if (lobType_ != otBFile) return false;
+  // A locator that names no file has none open.
+  if (lobType_ != otBFile || IsNull()) return false;
   boolean open = 0;
   Check(OCI.OCILobFileIsOpen(session_->ServiceContext(), err_, Locator(), &open));
   return open != 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -201,11 +202,19 @@ void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& f
   Remember(l, end, last);
 }
 
-// The folder of the instance that a directory alias names: "<instance file>.dir/<ALIAS>".
-std::string BfilePath(OCISvcCtx* svc, const OCILobLocator* l) {
+// The file a locator names: in the folder of its directory (CREATE DIRECTORY), or else in the
+// instance's own folder of that name, "<instance file>.dir/<DIRECTORY>". Neither is ORA-22285.
+std::string BfilePath(OCISvcCtx* svc, const OCILobLocator* l, const char* operation) {
   Session* s = svc ? svc->Engine() : nullptr;
   if (!s) throw MakeError(1012, "not logged on");
-  return s->GetInstance()->Path() + ".dir/" + l->directory + "/" + l->fileName;
+  std::string folder;
+  if (!s->DirectoryPath(l->directory, folder)) {
+    folder = s->GetInstance()->Path() + ".dir/" + l->directory;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+      throw MakeError(22285, std::string("non-existent directory or file for ") + operation + " operation");
+  }
+  return folder + "/" + l->fileName;
 }
 
 bool FileExists(const std::string& path) {
@@ -214,7 +223,7 @@ bool FileExists(const std::string& path) {
 }
 
 void LoadFile(OCISvcCtx* svc, OCILobLocator* l) {
-  std::string path = BfilePath(svc, l);
+  std::string path = BfilePath(svc, l, "FILEOPEN");
   std::ifstream f(path, std::ios::binary);
   if (!f) throw MakeError(22288, "file or LOB operation FILEOPEN failed\nNo such file or directory");
   std::ostringstream os;
@@ -314,8 +323,9 @@ OCILobLocator* LocatorAt(const void* buf, ub4 length) {
 Value ReadLobLocator(ub2 dty, const void* buf, ub4 length) {
   OCILobLocator* l = LocatorAt(buf, length);
   if (!l->init) return Value();
-  if (dty == SQLT_BFILEE || l->lobType == SQLT_BFILEE)
-    throw MakeError(932, "inconsistent datatypes");  // files are read, not stored
+  // A file locator goes to the server as the file it names.
+  if (l->lobType == SQLT_BFILEE) return Value::MakeText(l->directory + "/" + l->fileName);
+  if (dty == SQLT_BFILEE) throw MakeError(932, "inconsistent datatypes");
   Value v;
   v.kind = dty == SQLT_CLOB ? Value::Text : Value::Bytes;
   v.s = l->data;
@@ -328,6 +338,28 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
     if (dty != SQLT_CLOB) throw MakeError(932, "inconsistent datatypes");
   }
   Undirty(l);
+  if (dty == SQLT_BFILEE) {
+    // A BFILE value: "DIRECTORY/file name".
+    std::string text = v.kind == Value::Text ? v.s : std::string();
+    size_t slash = text.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
+      throw MakeError(932, "inconsistent datatypes");
+    l->init = true;
+    l->lobType = SQLT_BFILEE;
+    l->temporary = false;
+    l->directory = text.substr(0, slash);
+    l->fileName = text.substr(slash + 1);
+    l->fileOpen = false;
+    l->data.clear();
+    l->owner.clear();
+    l->table.clear();
+    l->column.clear();
+    l->rowids.clear();
+    l->session = nullptr;
+    l->dirty = false;
+    l->pieceActive = false;
+    return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
+  }
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
@@ -372,6 +404,7 @@ void AttachLobRow(OCIStmt* st, OCIDefine* d, ub4 row, const Value& v, size_t col
     l->data.clear();
     return;
   }
+  if (l->lobType == SQLT_BFILEE) return;  // files are read only
   const ColumnDesc& desc = st->cursor->Describe().at(column);
   TieToRow(l, desc, desc.table.empty() ? std::vector<std::string>() : st->cursor->LockedRowids(),
            st->svc ? st->svc->Engine() : nullptr);
@@ -445,7 +478,7 @@ sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub
     RequireLob(l);
     if (!lenp) throw MakeError(22275, "invalid LOB locator specified");
     if (l->lobType == SQLT_BFILEE) {
-      std::string path = BfilePath(svchp, l);
+      std::string path = BfilePath(svchp, l, "GETLENGTH");
       std::ifstream f(path, std::ios::binary | std::ios::ate);
       if (!f) throw MakeError(22288, "file or LOB operation GETLENGTH failed\nNo such file or directory");
       *lenp = static_cast<ub4>(f.tellg());
@@ -809,7 +842,7 @@ sword OCILobFileExists(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, 
   return Guard(errhp, [&] {
     if (!flag) throw MakeError(24801, "illegal parameter value in OCI lob function");
     RequireFile(l);
-    *flag = FileExists(BfilePath(RequireSvc(svchp), l));
+    *flag = FileExists(BfilePath(RequireSvc(svchp), l, "FILEEXISTS"));
     return OCI_SUCCESS;
   });
 }

@@ -168,6 +168,8 @@ std::string TypeDisplay(const CatColumn& c);
 void BootstrapInstance(sqlite3* db);
 // Adds the catalog of named types to a file made without it.
 void UpgradeObjectTypes(sqlite3* db);
+// Adds the directories of BFILE values (table and views) to a file made without them.
+void InstallDirectories(sqlite3* db);
 
 // Registers a view computed by SQLite (owner SYS, public synonym): columns are (name, type, size).
 void RegisterSystemView(sqlite3* db, const std::string& name,

@@ -95,6 +95,7 @@ class Ddl {
                                                   : std::to_string(c.size);
     if (c.type == "LONG" || c.type == "LONG RAW") len = "0";
     if (c.type == "CLOB" || c.type == "BLOB") len = "4000";
+    if (c.type == "BFILE") len = "530";
     prec = (c.type == "NUMBER" || c.type == "FLOAT") && c.hasPrecision ? std::to_string(c.precision) : "NULL";
     if (c.type == "FLOAT" && !c.hasPrecision) prec = "126";
     scale = c.type == "NUMBER" && c.hasPrecision ? std::to_string(c.scale) : "NULL";
@@ -647,6 +648,15 @@ class Ddl {
     Reload();
   }
 
+  // Directories name folders of the server's file system for BFILE values; they belong to SYS.
+  void CreateDirectory(const Statement& st) {
+    if (!s_.dba) Raise(1031);
+    bool exists = Int("SELECT count(*) FROM sim$directories WHERE name = " + QuoteText(st.name)) > 0;
+    if (exists && !st.orReplace) Raise(955);
+    Run("INSERT OR REPLACE INTO sim$directories(name, path) VALUES (" + QuoteText(st.name) + ", " +
+        QuoteText(st.text) + ")");
+  }
+
   void CreateSynonym(const Statement& st) {
     std::string owner = st.isPublic ? "PUBLIC" : OwnerFor(st.owner);
     if (st.isPublic && !s_.dba) Raise(1031);
@@ -811,6 +821,9 @@ void SessionState::ExecuteDdl(const Statement& st) {
         break;
       case Statement::CreateSynonym:
         d.CreateSynonym(st);
+        break;
+      case Statement::CreateDirectory:
+        d.CreateDirectory(st);
         break;
       case Statement::DropSynonym:
         d.DropSynonym(st);

@@ -78,6 +78,9 @@ SqlType ColumnType(const std::string& t, int size, int precision, int scale, boo
   } else if (t == "BLOB") {
     r.ty = Ty::Blob;
     r.size = 4000;
+  } else if (t == "BFILE") {
+    r.ty = Ty::Bfile;
+    r.size = 530;
   } else if (t == "ROWID" || t == "UROWID") {
     r.ty = Ty::Rowid;
     r.size = 18;
@@ -572,6 +575,15 @@ ALTER TABLE sim$objects ADD COLUMN of_type TEXT;
   Exec(db,
        "INSERT INTO sim$types(obj_id, owner, name, kind, final, oid) VALUES (last_insert_rowid(), 'SYS', "
        "'XMLTYPE', 'X', 0, x'00000000000000000000000000000108')");
+}
+
+// The directories of BFILE values (CREATE DIRECTORY) and the views over them.
+void InstallDirectories(sqlite3* db) {
+  Exec(db, "CREATE TABLE sim$directories(name TEXT PRIMARY KEY, path TEXT NOT NULL)");
+  const std::vector<std::tuple<std::string, std::string, int>> cols = {
+      {"OWNER", "VARCHAR2", 30}, {"DIRECTORY_NAME", "VARCHAR2", 30}, {"DIRECTORY_PATH", "VARCHAR2", 4000}};
+  RegisterSystemView(db, "ALL_DIRECTORIES", cols, "SELECT 'SYS', name, path FROM sim$directories", false);
+  RegisterSystemView(db, "DBA_DIRECTORIES", cols, "SELECT 'SYS', name, path FROM sim$directories", true);
 }
 
 // Files made before named types existed get their tables and the dictionary views over them.

@@ -257,6 +257,9 @@ class Session {
   // Parses the statement; throws OraError on syntax errors and unknown objects.
   std::unique_ptr<Cursor> Prepare(const std::string& sql);
 
+  // The folder a directory (CREATE DIRECTORY) names for BFILE values; false when there is none.
+  bool DirectoryPath(const std::string& name, std::string& path);
+
   // Lines DBMS_OUTPUT holds for the session (after DBMS_OUTPUT.ENABLE), for tests.
   std::vector<std::string> PendingOutput() const;
 

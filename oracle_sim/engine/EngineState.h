@@ -116,7 +116,7 @@ struct CursorState {
   // A PL/SQL block's "OPEN :c FOR <query>": the query and its bind values, by bind name.
   std::map<std::string, std::pair<std::string, std::map<std::string, Value>>> refCursors;
   int64_t rowCount = 0;
-  std::string lastRowid;  // ROWID of the last row an INSERT made
+  std::string lastRowid;                    // ROWID of the last row an INSERT made
   std::vector<std::string> returnedRowids;  // DML with RETURNING: the ROWID of each returned row
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session

@@ -89,6 +89,7 @@ const std::unordered_map<int, const char*>& Messages() {
       {1722, "invalid number"},
       {1756, "quoted string not properly terminated"},
       {1758, "table must be empty to add mandatory (NOT NULL) column"},
+      {1780, "string literal required"},
       {1785, "ORDER BY item must be the number of a SELECT-list expression"},
       {1789, "query block has incorrect number of result columns"},
       {1821, "date format not recognized"},

@@ -1010,10 +1010,11 @@ class Parser {
       ty = "LONG RAW";
     }
     if (ty == "DOUBLE" && Accept("PRECISION")) ty = "FLOAT";
-    static const std::set<std::string> known = {
-        "NUMBER",   "NUMERIC", "DECIMAL",   "INTEGER", "INT",   "SMALLINT", "FLOAT",     "REAL",
-        "VARCHAR2", "VARCHAR", "NVARCHAR2", "CHAR",    "NCHAR", "DATE",     "RAW",       "LONG",
-        "LONG RAW", "CLOB",    "BLOB",      "NCLOB",   "ROWID", "UROWID",   "TIMESTAMP", "CHARACTER"};
+    static const std::set<std::string> known = {"NUMBER",    "NUMERIC",  "DECIMAL",   "INTEGER",   "INT",
+                                                "SMALLINT",  "FLOAT",    "REAL",      "VARCHAR2",  "VARCHAR",
+                                                "NVARCHAR2", "CHAR",     "NCHAR",     "DATE",      "RAW",
+                                                "LONG",      "LONG RAW", "CLOB",      "BLOB",      "NCLOB",
+                                                "ROWID",     "UROWID",   "TIMESTAMP", "CHARACTER", "BFILE"};
     if (quoted || !known.count(ty)) {
       if (ty == "REF" && !quoted) {
         c.isRef = true;
@@ -1275,6 +1276,14 @@ class Parser {
       if (Accept("AS")) st.query = ParseQuery();
     } else if (Accept("TYPE")) {
       ParseCreateType(st);
+    } else if (Accept("DIRECTORY")) {
+      // CREATE [OR REPLACE] DIRECTORY name AS 'path'
+      st.kind = Statement::CreateDirectory;
+      st.name = Name();
+      Expect("AS", 905);
+      if (Cur().kind != Tok::String) Fail(1780);
+      st.text = Cur().text;
+      Next();
     } else if (Accept("SEQUENCE")) {
       st.kind = Statement::CreateSequence;
       QualifiedName(st.owner, st.name);

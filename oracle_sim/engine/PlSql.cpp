@@ -472,6 +472,9 @@ class Interpreter {
     } else if (type == "CLOB" && !isRef) {
       l.type.ty = Ty::Clob;
       l.type.size = 0;
+    } else if (type == "BFILE" && !isRef) {
+      l.type.ty = Ty::Bfile;
+      l.type.size = 530;
     } else if (type == "VARCHAR2" || type == "VARCHAR" || type == "CHAR" || type == "LONG") {
       l.type = SqlType::Varchar(size > 0 ? size : 32767);
     } else if (type == "DATE") {

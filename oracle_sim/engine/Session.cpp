@@ -200,6 +200,10 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
       UpgradeObjectTypes(db);
       Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
     }
+    if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$directories'", {}) == 0) {
+      InstallDirectories(db);
+      Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
+    }
     if (Scalar(db, "SELECT count(*) FROM sqlite_master WHERE name = 'sim$statname'", {}) == 0) {
       InstallPerformanceViews(db);
       Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
@@ -795,6 +799,21 @@ void Session::CutConnection() {
 
 bool Session::Connected() const {
   return state_->cut.load() == 0;
+}
+
+bool Session::DirectoryPath(const std::string& name, std::string& path) {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->CheckConnected();
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(state_->db, "SELECT path FROM sim$directories WHERE name = ?", -1, &st, nullptr) !=
+      SQLITE_OK)
+    return false;
+  sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  bool found = sqlite3_step(st) == SQLITE_ROW;
+  if (found)
+    path.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), sqlite3_column_bytes(st, 0));
+  sqlite3_finalize(st);
+  return found;
 }
 
 std::vector<std::string> Session::PendingOutput() const {

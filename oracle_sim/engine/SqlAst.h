@@ -163,6 +163,7 @@ struct Statement {
     LockTable,
     CreateType,
     DropType,
+    CreateDirectory,
   };
   Kind kind = Select;
   std::unique_ptr<oracle_sim::Select> query;  // Select; Insert ... SELECT; Create view / table as

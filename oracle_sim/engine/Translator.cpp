@@ -1020,6 +1020,14 @@ class Tx {
       ty = ResultText((t[0].unknown ? 4000 : t[0].size) + (t[1].unknown ? 4000 : t[1].size));
       return call("ora_concat", {txtArg(0), txtArg(1)});
     }
+    if (f == "BFILENAME") {
+      // A file of a directory; kept as "DIRECTORY/file name".
+      Arity(e, 2, 2);
+      ty = SqlType();
+      ty.ty = Ty::Bfile;
+      ty.size = 530;
+      return "(" + txtArg(0) + " || '/' || " + txtArg(1) + ")";
+    }
     if (f == "CHR") {
       Arity(e, 1, 1);
       ty = SqlType::Varchar(1);
@@ -1683,6 +1691,8 @@ int FunctionCode(Statement::Kind k) {
       return 77;
     case Statement::DropType:
       return 78;
+    case Statement::CreateDirectory:
+      return 157;
   }
   return 0;
 }

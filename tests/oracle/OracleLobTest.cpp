@@ -632,3 +632,41 @@ TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- BFILE columns -----------------------------------------------------------------------------------
+
+TEST_F(OracleLobTest, BfileColumnIsReadThroughItsLocator) {
+  std::filesystem::path folder = dir_ / "letters";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "one.txt", std::ios::binary) << "first\nletter";
+  {
+    auto sys = Connect(false, "system", "manager");
+    Run(sys.get(), "create or replace directory letters as '" + folder.string() + "'");
+  }
+  Run(S(), "create table mail (id number, doc bfile)");
+  Run(S(), "insert into mail values (1, bfilename('LETTERS', 'one.txt'))");
+  Run(S(), "begin insert into mail values (2, bfilename('LETTERS', 'two.txt')); end;");
+  Run(S(), "insert into mail values (3, null)");
+  auto q = Query(S(), "select doc from mail order by id");
+  q->Execute();
+  EXPECT_EQ(q->FieldType(0), otBFile);
+  auto* doc = static_cast<TLOBLocator*>(q->LOBField(0));
+  EXPECT_EQ(doc->LOBType(), otBFile);
+  EXPECT_FALSE(doc->IsNull());
+  EXPECT_FALSE(doc->FileIsOpen());
+  EXPECT_EQ(doc->Size(), 12);
+  char buf[16];
+  ASSERT_EQ(doc->Read(buf, 5), 5);  // opened on demand
+  EXPECT_EQ(std::string(buf, 5), "first");
+  EXPECT_TRUE(doc->FileIsOpen());
+  q->Next();  // the open file of the previous row is closed
+  EXPECT_FALSE(doc->FileIsOpen());
+  EXPECT_EQ(OracleCode([&] { doc->Read(buf, 1); }), 22288);
+  q->Next();
+  EXPECT_TRUE(doc->IsNull());
+  EXPECT_EQ(doc->Read(buf, 1), 0);
+}
+
+}  // namespace

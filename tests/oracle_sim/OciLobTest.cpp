@@ -328,4 +328,106 @@ TEST_F(OciLobTest, HostCallsOpenACursorVariableInTheBoundCursorDataArea) {
   EXPECT_EQ(oci.ologof(&lda), 0);
 }
 
+// ---- BFILE columns -----------------------------------------------------------------------------------
+
+TEST_F(OciLobTest, BfileColumnsNameFilesOfADirectory) {
+  std::filesystem::path folder = scratch.Dir() / "files";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "a.txt", std::ios::binary) << "Файл\n";
+  // Directories are made by a DBA and seen by everyone.
+  EXPECT_NE(conn->Run("create directory docs as '/tmp'"), OCI_SUCCESS);
+  EXPECT_EQ(conn->Code(), 1031);
+  Connection sys(oci, env);
+  ASSERT_EQ(sys.LogOn("system", "manager"), OCI_SUCCESS) << sys.Message();
+  ASSERT_EQ(sys.Run("create directory docs as '/nowhere'"), OCI_SUCCESS) << sys.Message();
+  EXPECT_NE(sys.Run("create directory docs as '/tmp'"), OCI_SUCCESS);
+  EXPECT_EQ(sys.Code(), 955);
+  std::string replace = "create or replace directory docs as '" + folder.string() + "'";
+  ASSERT_EQ(sys.Run(replace.c_str()), OCI_SUCCESS) << sys.Message();
+  sys.LogOff();
+  std::string seen =
+      "select count(*) from all_directories where owner = 'SYS' and directory_name = 'DOCS' and "
+      "directory_path = '" +
+      folder.string() + "'";
+  EXPECT_EQ(conn->Scalar(seen.c_str()), 1);
+
+  ASSERT_EQ(conn->Run("create table files (id number, f bfile)"), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(conn->Run("insert into files values (1, bfilename('DOCS', 'a.txt'))"), OCI_SUCCESS)
+      << conn->Message();
+  ASSERT_EQ(conn->Run("insert into files values (2, bfilename('DOCS', 'missing.txt'))"), OCI_SUCCESS);
+  ASSERT_EQ(
+      conn->Run("declare f bfile := bfilename('NOPE', 'a.txt'); begin insert into files values (3, f); end;"),
+      OCI_SUCCESS)
+      << conn->Message();
+  // A file locator bound as a value stores the file it names.
+  OCILobLocator* named = NewLob(OCI_DTYPE_FILE);
+  ASSERT_EQ(oci.OCILobFileSetName(env, conn->err, &named, T("DOCS"), 4, T("a.txt"), 5), OCI_SUCCESS);
+  OCIStmt* ins = conn->Prepare("insert into files values (4, :f)");
+  OCIBind* b = nullptr;
+  oci.OCIBindByName(ins, &b, conn->err, T(":f"), -1, &named, sizeof named, SQLT_BFILEE, nullptr, nullptr,
+                    nullptr, 0, nullptr, OCI_DEFAULT);
+  ASSERT_EQ(conn->Execute(ins), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(ins, OCI_HTYPE_STMT);
+  oci.OCIDescriptorFree(named, OCI_DTYPE_FILE);
+
+  OCIStmt* sel = conn->Prepare("select f from files order by id");
+  ASSERT_EQ(conn->Execute(sel, 0), OCI_SUCCESS) << conn->Message();
+  OCIParam* p = nullptr;
+  ASSERT_EQ(oci.OCIParamGet(sel, OCI_HTYPE_STMT, conn->err, reinterpret_cast<dvoid**>(&p), 1), OCI_SUCCESS);
+  ub2 type = 0, size = 0;
+  oci.OCIAttrGet(p, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, conn->err);
+  oci.OCIAttrGet(p, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, conn->err);
+  EXPECT_EQ(type, SQLT_BFILEE);
+  EXPECT_EQ(size, 530);
+  OCILobLocator* file = NewLob(OCI_DTYPE_FILE);
+  OCIDefine* d = nullptr;
+  sb2 ind = 0;
+  oci.OCIDefineByPos(sel, &d, conn->err, 1, &file, sizeof file, SQLT_BFILEE, &ind, nullptr, nullptr,
+                     OCI_DEFAULT);
+  auto fetch = [&] { return oci.OCIStmtFetch(sel, conn->err, 1, OCI_FETCH_NEXT, OCI_DEFAULT); };
+
+  ASSERT_EQ(fetch(), OCI_SUCCESS) << conn->Message();
+  text dir[30], name[30];
+  ub2 dl = sizeof dir, nl = sizeof name;
+  ASSERT_EQ(oci.OCILobFileGetName(env, conn->err, file, dir, &dl, name, &nl), OCI_SUCCESS);
+  EXPECT_EQ(
+      std::string(reinterpret_cast<char*>(dir), dl) + "/" + std::string(reinterpret_cast<char*>(name), nl),
+      "DOCS/a.txt");
+  boolean flag = 0;
+  ASSERT_EQ(oci.OCILobFileExists(conn->svc, conn->err, file, &flag), OCI_SUCCESS);
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(Length(file), 9u);  // a file counts bytes
+  std::string buf(32, '\0');
+  ub4 amount = 0;
+  EXPECT_EQ(oci.OCILobRead(conn->svc, conn->err, file, &amount, 1, buf.data(), 32, nullptr, nullptr, 0, 1),
+            OCI_ERROR);  // not open
+  EXPECT_EQ(conn->Code(), 22289);
+  ASSERT_EQ(oci.OCILobFileOpen(conn->svc, conn->err, file, OCI_FILE_READONLY), OCI_SUCCESS)
+      << conn->Message();
+  amount = 0;
+  ASSERT_EQ(oci.OCILobRead(conn->svc, conn->err, file, &amount, 1, buf.data(), 32, nullptr, nullptr, 0, 1),
+            OCI_SUCCESS);
+  EXPECT_EQ(buf.substr(0, amount), "Файл\n");
+  ASSERT_EQ(oci.OCILobFileClose(conn->svc, conn->err, file), OCI_SUCCESS);
+
+  // A file that is not there fails when opened, with the reason.
+  ASSERT_EQ(fetch(), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(oci.OCILobFileExists(conn->svc, conn->err, file, &flag), OCI_SUCCESS);
+  EXPECT_FALSE(flag);
+  EXPECT_EQ(oci.OCILobFileOpen(conn->svc, conn->err, file, OCI_FILE_READONLY), OCI_ERROR);
+  EXPECT_EQ(conn->Message(), "ORA-22288: file or LOB operation FILEOPEN failed\nNo such file or directory");
+  // A directory that does not exist is another error.
+  ASSERT_EQ(fetch(), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(oci.OCILobFileOpen(conn->svc, conn->err, file, OCI_FILE_READONLY), OCI_ERROR);
+  EXPECT_EQ(conn->Message(), "ORA-22285: non-existent directory or file for FILEOPEN operation");
+  // The row stored from a bound locator.
+  ASSERT_EQ(fetch(), OCI_SUCCESS) << conn->Message();
+  dl = sizeof dir, nl = sizeof name;
+  ASSERT_EQ(oci.OCILobFileGetName(env, conn->err, file, dir, &dl, name, &nl), OCI_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name), nl), "a.txt");
+  EXPECT_EQ(fetch(), OCI_NO_DATA);
+  oci.OCIHandleFree(sel, OCI_HTYPE_STMT);
+  oci.OCIDescriptorFree(file, OCI_DTYPE_FILE);
+}
+
 }  // namespace
