@@ -382,6 +382,8 @@ void WriteObjectDefine(OCIStmt* stmt, OCIDefine* define, ub4 row, const oracle_s
 sword TypeParamAttr(OCIParam* param, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* err);
 sword ColumnTypeAttr(OCIParam* param, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* err);
 sword TypeParamGet(OCIParam* param, OCIError* err, dvoid** parmdpp, ub4 pos);
+// The end of a transaction releases the row locks of the persistent objects pinned through `svc`.
+void ReleaseObjectLocks(OCISvcCtx* svc);
 // Frees the object cache of an environment (its instances, strings, REFs, types ...).
 void ReleaseObjects(OCIEnv* env);
 

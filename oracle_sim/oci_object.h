@@ -113,6 +113,7 @@ struct OCIRef : oracle_sim::oci::HandleBase {
   ub1 kind = oracle_sim::oci::kRefToRow;
   std::string bytes;  // the engine's REF bytes, or the OID of a type; empty: a null REF
   OCISvcCtx* svc = nullptr;
+  bool ofType = false;  // the REF a type descriptor hands out: it lives as long as the type
 };
 
 // A VARRAY or nested table value.

@@ -209,6 +209,10 @@ void FreeItem(HandleBase* item) {
   switch (item->type) {
     case kItemType:
       return;  // types stay with their environment
+    case kItemRef:
+      if (static_cast<OCIRef*>(item)->ofType) return;  // a type's own REF, freed with the type
+      Forget(item);
+      break;
     case kItemInstance: {
       auto* inst = static_cast<InstanceItem*>(item);
       Forget(inst->data.get());
@@ -337,6 +341,15 @@ void ForgetPinned(InstanceItem* inst) {
   if (e == Envs().end()) return;
   auto it = e->second.pinned.find({inst->state.svc, inst->state.ref});
   if (it != e->second.pinned.end() && it->second == inst) e->second.pinned.erase(it);
+}
+
+void ReleaseObjectLocks(OCISvcCtx* svc) {
+  std::lock_guard<std::mutex> g(itemLock);
+  for (auto& [address, h] : Items()) {
+    if (h->env != svc->env || h->type != kItemInstance) continue;
+    ObjectState& st = static_cast<InstanceItem*>(h)->state;
+    if (st.svc == svc) st.locked = false;
+  }
 }
 
 std::vector<InstanceItem*> DirtyObjects(OCIEnv* env) {

@@ -178,6 +178,7 @@ OCIType* Build(OCIEnv* env, OCISvcCtx* svc, const TypeDesc& desc, int depth) {
   AddItem(type, type);
   type->ref = NewRef(env);
   type->ref->kind = kRefToType;
+  type->ref->ofType = true;
   type->ref->bytes = desc.oid;
   type->ref->svc = svc;
   Cache(env, type);

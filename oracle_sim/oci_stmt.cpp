@@ -371,7 +371,10 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     OpenCursorVariables(svc, st);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
-  if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();
+  if (mode & OCI_COMMIT_ON_SUCCESS) {
+    es->Commit();
+    ReleaseObjectLocks(svc);
+  }
   if (truncated) {
     SetError(err, 1406, "fetched column value was truncated");
     return OCI_SUCCESS_WITH_INFO;

@@ -235,6 +235,12 @@ TEST_F(OciObjectTest, TypesAreDescribedThroughParameters) {
       OCI_SUCCESS);
   EXPECT_EQ(pinned, TypeOf("PERSON_T"));  // one descriptor per type
   EXPECT_EQ(oci.OCIObjectUnpin(env, err, pinned), OCI_SUCCESS);
+  // Freeing the type's REF or the type leaves both usable: they belong to the environment.
+  EXPECT_EQ(oci.OCIObjectFree(env, err, typeRef, 0), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIObjectFree(env, err, pinned, 0), OCI_SUCCESS);
+  ASSERT_EQ(
+      oci.OCIObjectPin(env, err, typeRef, nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &pinned),
+      OCI_SUCCESS);
 
   OCIParam* list = nullptr;
   ASSERT_EQ(oci.OCIAttrGet(type, OCI_DTYPE_PARAM, &list, nullptr, OCI_ATTR_LIST_TYPE_ATTRS, err),
@@ -723,6 +729,8 @@ TEST_F(OciObjectTest, PersistentObjectsPinFlushAndRefreshAcrossSessions) {
   ASSERT_EQ(oci.OCIObjectIsDirty(env, err, obj, &flag), OCI_SUCCESS);
   EXPECT_FALSE(flag);
   ASSERT_EQ(oci.OCITransCommit(svc, err, OCI_DEFAULT), OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIObjectIsLocked(env, err, obj, &flag), OCI_SUCCESS);
+  EXPECT_FALSE(flag);  // the commit released the row
 
   // The other session's own copy shows the flushed value.
   void* theirObj = nullptr;
