@@ -44,17 +44,6 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
     v->indicators[0] = lob->IsNull() ? -1 : 0;
   } else if ((v->varType == otObject || v->varType == otReference) && cursorHandleMode_) {
     BindObjectVariable(v, address);
-  } else if (v->varType == otCursor && !cursorHandleMode_) {
-    // Host calls: the target's cursor data area is bound; the server opens the query in it.
-    auto* target = static_cast<TOracleQuery*>(v->objectReference);
-    if (!target) throw Exception("Cursor variable " + v->name + " cannot be nil");
-    target->Close();
-    target->Clear();
-    if (!target->session_) target->SetSession(session_);
-    target->cursorVariable_ = true;
-    target->OpenCursor();
-    address = target->CursorDataArea();
-    v->indicators[0] = 0;
   } else if (v->varType == otCursor) {
     auto* target = static_cast<TOracleQuery*>(v->objectReference);
     if (!target) throw Exception("Cursor variable " + v->name + " cannot be nil");
@@ -63,21 +52,26 @@ void TOracleQuery::BindComplexVariable(TVariableData* v) {
     if (!target->session_) target->SetSession(session_);
     target->cursorVariable_ = true;
     target->OpenCursor();
-    session_->EnterLock(true);
-    if (target->stmt_) OCI.OCIHandleFree(target->stmt_, OCI_HTYPE_STMT);
-    target->stmt_ = nullptr;
-    sword s = OCI.OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&target->stmt_),
-                                 OCI_HTYPE_STMT, 0, nullptr);
-    ub4 zero = 0;
-    if (s == OCI_SUCCESS)
-      s = OCI.OCIAttrSet(target->stmt_, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, err_);
-    if (s == OCI_SUCCESS)
-      s = OCI.OCIAttrSet(target->stmt_, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, err_);
-    session_->LeaveLock(true);
-    if (s != OCI_SUCCESS) CheckCallStatus(s);
-    address = &target->stmt_;
+    if (cursorHandleMode_) {
+      session_->EnterLock(true);
+      if (target->stmt_) OCI.OCIHandleFree(target->stmt_, OCI_HTYPE_STMT);
+      target->stmt_ = nullptr;
+      sword s = OCI.OCIHandleAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&target->stmt_),
+                                   OCI_HTYPE_STMT, 0, nullptr);
+      ub4 zero = 0;
+      if (s == OCI_SUCCESS)
+        s = OCI.OCIAttrSet(target->stmt_, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, err_);
+      if (s == OCI_SUCCESS)
+        s = OCI.OCIAttrSet(target->stmt_, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, err_);
+      session_->LeaveLock(true);
+      if (s != OCI_SUCCESS) CheckCallStatus(s);
+      address = &target->stmt_;
+      v->boundAddress = nullptr;  // a new statement handle each time
+    } else {
+      // Host calls: the target's cursor data area is bound; the server opens the query in it.
+      address = target->CursorDataArea();
+    }
     v->indicators[0] = 0;
-    v->boundAddress = nullptr;  // a new statement handle each time
   } else {
     throw Exception("Unsupported variable type for " + v->name);
   }

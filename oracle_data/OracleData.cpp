@@ -283,7 +283,6 @@ void TOracleDataSet::InternalInitFieldDefs() {
 
   fieldInfo_.Clear();
   fieldInfo_.Add("")->Kind = 3;
-  TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
   for (int i = 0; i < q->FieldCount(); ++i) {
     if (i == rowIdIndex_) continue;
     TOracleFieldInfo* info = fieldInfo_.Add(q->FieldName(i));
@@ -300,57 +299,10 @@ void TOracleDataSet::InternalInitFieldDefs() {
       info->OracleType = otCLOB;
       info->IsXMLType = true;
     }
-    TFieldType type = ftUnknown;
-    int size = 0;
-    switch (info->OracleType) {
-      case otInteger: {
-        int p = prefs ? prefs->SmallIntPrecision() : -1;
-        if (p == 0) p = 4;
-        type = (p > 0 && info->Precision <= p) ? ftSmallint : ftInteger;
-        break;
-      }
-      case otFloat:
-        type = ftFloat;
-        break;
-      case otString: {
-        const int max = prefs ? prefs->MaxStringFieldSize() : 0;
-        if (max != 0 && max < info->Size) {
-          type = ftMemo;
-        } else {
-          type = ftString;
-          size = std::max(info->Size, 1);
-        }
-        break;
-      }
-      case otLong:
-        type = ftMemo;
-        break;
-      case otDate:
-      case otTimestamp:
-      case otTimestampTZ:
-      case otTimestampLTZ:
-        type = ftDateTime;
-        break;
-      case otLongRaw:
-        type = ftBlob;
-        break;
-      case otReference:
-        type = ftString;
-        size = 256;
-        break;
-      case otCLOB:
-        type = ftOraClob;
-        break;
-      case otBLOB:
-      case otBFile:
-        type = ftOraBlob;
-        break;
-      default:
-        break;
-    }
-    if (type == ftUnknown) continue;
-    TFieldDef* def = FieldDefs()->Add(info->Name, type, size, dictionary_.RequiredFields() && info->Required);
-    def->SetFieldNo(fieldInfo_.Count() - 1);
+    if (info->OracleType == otObject)
+      AddObjectAttributes(info);
+    else
+      AddFieldDefFor(info);
   }
   fieldInfo_.CollectChildren();
 }
@@ -509,6 +461,10 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
     uint8_t* slot = Record + HeaderSize + c.Offset;
     slot[0] = 1;
     TOracleFieldInfo* info = c.Info;
+    if (info && info->Kind == 2) {
+      ReadAttribute(f, info, Record, trim);
+      continue;
+    }
     if (!info || info->Kind != 0) {
       if (c.Blob) EnsureBlobList(Record)->Add(f);
       continue;
@@ -530,11 +486,10 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
           break;
         case otCLOB:
         case otBLOB:
-          if (auto* lob = dynamic_cast<TLOBLocator*>(q->LOBField(col)); lob && !lob->IsNull())
-            bytes = lob->AsString();
+        case otBFile:
+          bytes = ReadComplexColumn(info);
           break;
         default:
-          // BFILE and object values are not read into the record: they read as null.
           break;
       }
       Decompress(f, bytes);
@@ -542,42 +497,26 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       continue;
     }
     if (q->FieldIsNull(col)) continue;
-    const int size = c.Size;
     switch (info->OracleType) {
-      case otInteger: {
-        const int32_t v = q->FieldAsInteger(col);
-        std::memcpy(slot + 1, &v, std::min<size_t>(sizeof v, static_cast<size_t>(size)));
-        slot[0] = 0;
+      case otInteger:
+        PutSlotInteger(slot, q->FieldAsInteger(col));
         break;
-      }
-      case otFloat: {
-        if (f->DataType() == ftInteger || f->DataType() == ftSmallint) {
-          const int32_t v = q->FieldAsInteger(col);
-          std::memcpy(slot + 1, &v, sizeof v);
-        } else {
-          const double v = q->FieldAsFloat(col);
-          std::memcpy(slot + 1, &v, sizeof v);
-        }
-        slot[0] = 0;
+      case otFloat:
+        if (f->DataType() == ftInteger || f->DataType() == ftSmallint)
+          PutSlotInteger(slot, q->FieldAsInteger(col));
+        else
+          PutSlotFloat(slot, q->FieldAsFloat(col));
         break;
-      }
       case otString:
       case otReference: {
         std::string s = q->FieldAsString(col);
         if (trim) TrimRightText(s);
-        if (s.empty()) break;
-        // A value longer than its slot is cut; the slot always ends in a terminator.
-        if (static_cast<int>(s.size()) > size - 1) s.resize(static_cast<size_t>(std::max(size - 1, 0)));
-        std::memcpy(slot + 1, s.data(), s.size());
-        std::memset(slot + 1 + s.size(), 0, static_cast<size_t>(size) - s.size());
-        slot[0] = 0;
+        PutSlotText(slot, c.Size, s);
         break;
       }
       default:
         if (IsDateType(info->OracleType)) {
-          const double ms = TimeStampToMSecs(DateTimeToTimeStamp(q->FieldAsDate(col)));
-          std::memcpy(slot + 1, &ms, sizeof ms);
-          slot[0] = 0;
+          PutSlotDateTime(slot, q->FieldAsDate(col));
           break;
         }
         DatabaseError("Unexpected datatype: " + f->FieldName(), this);
@@ -639,6 +578,7 @@ bool TOracleDataSet::FetchRecord() {
     if (!firstRowPending_ && !q->Eof()) q->Next();
     firstRowPending_ = false;
     if (q->Eof()) {
+      store_->ReleaseSpareCapacity();
       if (!cachedUpdates_) return false;
       continue;  // the cached inserts that belong after the last row
     }

@@ -45,6 +45,14 @@ void SetInt(uint8_t* Record, int Offset, int32_t Value);
 uint32_t GetHandle(const uint8_t* Record, int Offset);
 void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
 
+// Values into a record's field slot (the null byte, then the value in the field's format). A text
+// longer than the slot's Size - 1 bytes is cut at a character boundary and the slot ends in zeros;
+// an empty text leaves the slot null.
+void PutSlotInteger(uint8_t* Slot, int32_t Value);
+void PutSlotFloat(uint8_t* Slot, double Value);
+void PutSlotText(uint8_t* Slot, int Size, const std::string& Text);
+void PutSlotDateTime(uint8_t* Slot, double Value);
+
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
 // generation. Freeing a slot bumps its generation, so older handles of it find nothing. Freed slots
 // are reused oldest first.
@@ -191,17 +199,31 @@ class TRecordDataList {
   void FreeBlobs(uint8_t* Record);
 
   int ChunkCount() const { return static_cast<int>(chunks_.size()); }
-  // Capacity in records of chunk Index.
+  // Capacity in records of chunk Index, and the slots it has handed out.
   int ChunkCapacity(int Index) const;
+  int ChunkUsed(int Index) const;
+  // Hands back the unused tail of the last chunk but one free slot, and the unused capacity of the
+  // record list; called when the data has ended.
+  void ReleaseSpareCapacity();
+  // The bytes the store holds: its chunks and its record lists; of them, the chunks mapped from the
+  // system rather than taken from the heap.
+  size_t AllocatedBytes() const;
+  size_t MappedBytes() const;
 
  private:
+  struct Chunk {
+    uint8_t* block = nullptr;
+    size_t mapped = 0;  // length of a block mapped from the system; 0 for a heap block
+  };
+  void AllocateChunk(int Capacity);
+  static void ReleaseChunk(const Chunk& C);
   void CheckIndex(int Index) const;
   void ReleaseRecord(uint8_t* Record);
   void FreeChunks();
   TOracleDataSet* dataSet_;
   bool unidirectional_;
   int baseOffset_ = 0;
-  std::vector<uint8_t*> chunks_;
+  std::vector<Chunk> chunks_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
   std::unordered_set<const uint8_t*> visibleSet_;  // the records of visible_, for the duplicate check
@@ -245,6 +267,9 @@ class TOracleFieldInfo {
   // The column's current value in Query: by index when Query has a column of that name and type;
   // unassigned otherwise.
   TVariant ReadColumnValue(TOracleQuery* Query) const;
+  // An attribute's value from Query's object column of that name, when the attribute at
+  // AttributeIndex has the entry's type; unassigned otherwise.
+  TVariant ReadAttributeValue(TOracleQuery* Query) const;
   // A session, the client's temporary-LOB entry points, and the TemporaryLOB preference not tlNone.
   bool TemporaryLOBsAvailable() const;
 
@@ -756,6 +781,13 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void BindFieldInfo();
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
+  // Object columns (OracleDataObjects.cpp): the attribute entries and field definitions of the
+  // object column Column, and the value of an attribute field read from the current row.
+  void AddObjectAttributes(TOracleFieldInfo* Column);
+  void AddFieldDefFor(TOracleFieldInfo* Info);
+  void ReadAttribute(TField* Field, TOracleFieldInfo* Info, uint8_t* Record, bool Trim);
+  // The text of an XMLTYPE column or the bytes of a BFILE column of the current row.
+  std::string ReadComplexColumn(TOracleFieldInfo* Info);
   void ParseFilter();
   void Refilter();
   bool ReadsCursorVariable();

@@ -287,6 +287,7 @@ bool TOracleFieldInfo::IsChanged() const {
 }
 
 TVariant TOracleFieldInfo::ReadColumnValue(TOracleQuery* Query) const {
+  if (Query && Kind == 2) return ReadAttributeValue(Query);
   if (!Query || Kind != 0) return TVariant();
   const int index = Query->FieldIndex(ColumnName);
   if (index < 0 || Query->FieldType(index) != OracleType) return TVariant();

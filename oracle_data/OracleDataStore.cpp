@@ -1,4 +1,7 @@
 // The record store, LOB values, handle tables and column descriptions of the Oracle dataset.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -321,6 +324,20 @@ int ChunkInt(const uint8_t* Chunk, int Index) {
 void SetChunkInt(uint8_t* Chunk, int Index, int Value) {
   SetInt(Chunk, Index * 4, Value);
 }
+
+// Large chunks are mapped from the system directly, so that the unused tail of the last one can be
+// handed back page by page without moving a record; small ones come from the heap.
+constexpr size_t kMappedChunkBytes = 128 * 1024;
+
+size_t PageSize() {
+  static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return page;
+}
+
+size_t RoundToPages(size_t Bytes) {
+  const size_t page = PageSize();
+  return (Bytes + page - 1) / page * page;
+}
 }  // namespace
 
 TRecordDataList::TRecordDataList(TOracleDataSet* DataSet, bool Unidirectional)
@@ -370,15 +387,65 @@ int TRecordDataList::IndexOf(const uint8_t* Record) const {
 }
 
 int TRecordDataList::ChunkCapacity(int Index) const {
-  return ChunkInt(chunks_.at(static_cast<size_t>(Index)), 0);
+  return ChunkInt(chunks_.at(static_cast<size_t>(Index)).block, 0);
+}
+
+int TRecordDataList::ChunkUsed(int Index) const {
+  return ChunkInt(chunks_.at(static_cast<size_t>(Index)).block, 1);
+}
+
+size_t TRecordDataList::AllocatedBytes() const {
+  size_t bytes = all_.capacity() * sizeof(uint8_t*) + visible_.capacity() * sizeof(uint8_t*);
+  for (const Chunk& c : chunks_) bytes += c.mapped ? c.mapped : static_cast<size_t>(ChunkInt(c.block, 2));
+  return bytes;
+}
+
+size_t TRecordDataList::MappedBytes() const {
+  size_t bytes = 0;
+  for (const Chunk& c : chunks_) bytes += c.mapped;
+  return bytes;
+}
+
+void TRecordDataList::AllocateChunk(int Capacity) {
+  const size_t bytes =
+      static_cast<size_t>(Capacity) * static_cast<size_t>(dataSet_->RecordSize()) + kChunkHeader;
+  Chunk chunk;
+  if (bytes >= kMappedChunkBytes) {
+    chunk.mapped = RoundToPages(bytes);
+    void* p = mmap(nullptr, chunk.mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    chunk.block = static_cast<uint8_t*>(p);  // zero-filled by the system
+  } else {
+    chunk.block = static_cast<uint8_t*>(std::calloc(bytes, 1));
+    if (!chunk.block) throw std::bad_alloc();
+  }
+  SetChunkInt(chunk.block, 0, Capacity);
+  SetChunkInt(chunk.block, 1, 0);
+  SetChunkInt(chunk.block, 2, static_cast<int>(std::min<size_t>(bytes, INT32_MAX)));
+  try {
+    chunks_.push_back(chunk);
+    // The record list grows with the chunks rather than by doubling.
+    if (!unidirectional_) all_.reserve(all_.size() + static_cast<size_t>(Capacity));
+  } catch (...) {
+    ReleaseChunk(chunk);
+    if (!chunks_.empty() && chunks_.back().block == chunk.block) chunks_.pop_back();
+    throw;
+  }
+}
+
+void TRecordDataList::ReleaseChunk(const Chunk& C) {
+  if (C.mapped)
+    munmap(C.block, C.mapped);
+  else
+    std::free(C.block);
 }
 
 uint8_t* TRecordDataList::NewRecordSlot() {
   const int size = dataSet_->RecordSize();
-  if (chunks_.empty() || ChunkInt(chunks_.back(), 1) >= ChunkInt(chunks_.back(), 0)) {
+  if (chunks_.empty() || ChunkInt(chunks_.back().block, 1) >= ChunkInt(chunks_.back().block, 0)) {
     int capacity;
     if (unidirectional_ && !chunks_.empty()) {
-      capacity = ChunkInt(chunks_.front(), 0);
+      capacity = ChunkInt(chunks_.front().block, 0);
       const int held = static_cast<int>(all_.size());
       Clear();
       // Forget what was held (deleted slots were never counted).
@@ -388,21 +455,39 @@ uint8_t* TRecordDataList::NewRecordSlot() {
       baseOffset_ = 0;
       capacity = std::max(Count() / 2, dataSet_->ReadBuffer() + 1);
     }
-    const size_t bytes = static_cast<size_t>(capacity) * static_cast<size_t>(size) + kChunkHeader;
-    auto* chunk = static_cast<uint8_t*>(std::calloc(bytes, 1));
-    if (!chunk) throw std::bad_alloc();
-    SetChunkInt(chunk, 0, capacity);
-    SetChunkInt(chunk, 1, 0);
-    SetChunkInt(chunk, 2, static_cast<int>(bytes));
-    chunks_.push_back(chunk);
+    AllocateChunk(capacity);
   }
-  uint8_t* chunk = chunks_.back();
+  uint8_t* chunk = chunks_.back().block;
   return chunk + kChunkHeader + static_cast<size_t>(ChunkInt(chunk, 1)) * static_cast<size_t>(size);
+}
+
+void TRecordDataList::ReleaseSpareCapacity() {
+  if (unidirectional_ || chunks_.empty()) return;
+  Chunk& last = chunks_.back();
+  const size_t size = static_cast<size_t>(dataSet_->RecordSize());
+  const int used = ChunkInt(last.block, 1);
+  if (last.mapped && size > 0) {
+    // Keep the used records and one free slot (the next fetch writes there before it learns that
+    // the data has ended), rounded up to whole pages.
+    const size_t keep = RoundToPages(kChunkHeader + (static_cast<size_t>(used) + 1) * size);
+    if (keep < last.mapped && munmap(last.block + keep, last.mapped - keep) == 0) {
+      last.mapped = keep;
+      const int capacity = static_cast<int>((keep - kChunkHeader) / size);
+      SetChunkInt(last.block, 0, std::min(capacity, ChunkInt(last.block, 0)));
+      SetChunkInt(last.block, 2, static_cast<int>(std::min<size_t>(keep, INT32_MAX)));
+    }
+  }
+  if (all_.capacity() - all_.size() > all_.size() / 16 + 64) {
+    std::vector<uint8_t*> exact;
+    exact.reserve(all_.size() + 1);
+    exact.assign(all_.begin(), all_.end());
+    all_.swap(exact);
+  }
 }
 
 uint8_t* TRecordDataList::AddRecord(int Index, bool InVisibleList) {
   uint8_t* record = NewRecordSlot();
-  uint8_t* chunk = chunks_.back();
+  uint8_t* chunk = chunks_.back().block;
   SetChunkInt(chunk, 1, ChunkInt(chunk, 1) + 1);
   SetInt(record, MasterIdOffset, dataSet_->MasterRecordId());
   if (InVisibleList && dataSet_->FilterActive()) {
@@ -451,7 +536,7 @@ void TRecordDataList::DeleteRecord(int Index, bool InVisibleList) {
 }
 
 void TRecordDataList::FreeChunks() {
-  for (uint8_t* c : chunks_) std::free(c);
+  for (const Chunk& c : chunks_) ReleaseChunk(c);
   chunks_.clear();
 }
 

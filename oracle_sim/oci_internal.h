@@ -164,6 +164,7 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).
   bool pieceActive = false;
   size_t pieceOffset = 0;
+  std::string pieceTail;  // a CLOB's character cut at the end of a piece, finished by the next
   // BFILE
   std::string directory, fileName;
   bool fileOpen = false;

@@ -181,25 +181,51 @@ size_t Put(OCILobLocator* l, size_t at, const char* bytes, size_t n) {
   return count;
 }
 
+// Writes one piece of a piecewise write at the locator's piece offset and moves it on. A CLOB
+// piece may end inside a character that the next piece finishes; the last piece may not.
+size_t PutPiece(OCILobLocator* l, const char* p, size_t n, bool last) {
+  std::string joined;
+  if (IsClob(l) && !l->pieceTail.empty()) {
+    joined = l->pieceTail + std::string(p, n);
+    l->pieceTail.clear();
+    p = joined.data();
+    n = joined.size();
+  }
+  if (IsClob(l) && !last && n > 0) {
+    size_t lead = n - 1;
+    while (lead > 0 && IsContinuation(p[lead]) && n - lead < 4) --lead;
+    if (!IsContinuation(p[lead]) && lead + SequenceLength(p[lead]) > n) {
+      l->pieceTail.assign(p + lead, n - lead);
+      n = lead;
+    }
+  }
+  size_t written = Put(l, l->pieceOffset, p, n);
+  l->pieceOffset += written;
+  return written;
+}
+
 // The part of the value from position `at` (characters of a CLOB) of at most `amount` and at most
 // `capacity` bytes, ending on a whole character: its byte range [first, last).
 void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& first, size_t& last) {
   first = ByteOffset(l, at);
-  if (!IsClob(l)) {
+  size_t length = LobLength(l);
+  if (!IsClob(l) || length == l->data.size()) {
     last = first + std::min({amount, capacity, l->data.size() - first});
+    if (IsClob(l)) Remember(l, at + (last - first), last);
     return;
   }
-  size_t length = LobLength(l);
-  size_t chars = std::min(amount, length - std::min(at, length));
-  size_t end = at + chars;
-  last = ByteOffset(l, end);
-  if (last - first > capacity) {
-    // Fewer characters: the most that fit, cut back to the start of a character.
-    last = first + capacity;
-    while (last > first && IsContinuation(l->data[last])) --last;
-    end = at + CountChars(l->data.data() + first, last - first);
+  // Whole characters, one sequence at a time, up to the amount or the capacity.
+  const char* p = l->data.data();
+  const size_t limit = first + std::min(capacity, l->data.size() - first);
+  size_t b = first, chars = 0;
+  while (chars < amount && b < limit) {
+    size_t next = b + SequenceLength(p[b]);
+    if (next > limit) break;
+    b = next;
+    ++chars;
   }
-  Remember(l, end, last);
+  last = b;
+  Remember(l, at + chars, last);
 }
 
 // The file a locator names: in the folder of its directory (CREATE DIRECTORY), or else in the
@@ -337,34 +363,28 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   if (v.kind == Value::Date || v.kind == Value::Int || v.kind == Value::Real) {
     if (dty != SQLT_CLOB) throw MakeError(932, "inconsistent datatypes");
   }
-  Undirty(l);
+  std::string directory, fileName;
   if (dty == SQLT_BFILEE) {
     // A BFILE value: "DIRECTORY/file name".
     std::string text = v.kind == Value::Text ? v.s : std::string();
     size_t slash = text.find('/');
     if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
       throw MakeError(932, "inconsistent datatypes");
-    l->init = true;
-    l->lobType = SQLT_BFILEE;
-    l->temporary = false;
-    l->directory = text.substr(0, slash);
-    l->fileName = text.substr(slash + 1);
-    l->fileOpen = false;
-    l->data.clear();
-    l->owner.clear();
-    l->table.clear();
-    l->column.clear();
-    l->rowids.clear();
-    l->session = nullptr;
-    l->dirty = false;
-    l->pieceActive = false;
-    return WriteOutcome{static_cast<ub4>(sizeof(void*)), static_cast<ub4>(sizeof(void*)), 0};
+    directory = text.substr(0, slash);
+    fileName = text.substr(slash + 1);
   }
+  Undirty(l);
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
   l->inObject = false;
-  l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
+  l->directory = std::move(directory);
+  l->fileName = std::move(fileName);
+  l->fileOpen = false;
+  if (dty == SQLT_BFILEE)
+    l->data.clear();
+  else
+    l->data = v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v);
   l->charsFor = static_cast<size_t>(-1);  // counted when first asked
   l->owner.clear();
   l->table.clear();
@@ -550,24 +570,24 @@ sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* a
       if (offset == 0) throw MakeError(24801, "illegal parameter value in OCI lob function");
       l->pieceOffset = offset - 1;
       l->pieceActive = piece == OCI_FIRST_PIECE;
+      l->pieceTail.clear();
     } else if (!l->pieceActive || piece > OCI_LAST_PIECE) {
       throw MakeError(24801, "illegal parameter value in OCI lob function");
     }
     // The amount given counts bytes (a CLOB's text is of varying width); the amount given back
     // counts what was written: characters of a CLOB.
     size_t n = piece == OCI_ONE_PIECE && *amtp > 0 ? std::min<size_t>(*amtp, buflen) : buflen;
-    size_t total = Put(l, l->pieceOffset, static_cast<const char*>(bufp), n);
-    l->pieceOffset += total;
+    size_t total =
+        PutPiece(l, static_cast<const char*>(bufp), n, piece == OCI_ONE_PIECE || piece == OCI_LAST_PIECE);
     if (cbfp && piece != OCI_ONE_PIECE) {
       // The callback gives the following pieces into the same buffer.
       for (ub1 next = piece; next != OCI_LAST_PIECE;) {
         ub4 len = buflen;
         if (cbfp(ctxp, bufp, &len, &next) != OCI_CONTINUE) break;
-        size_t written = Put(l, l->pieceOffset, static_cast<const char*>(bufp), std::min(len, buflen));
-        l->pieceOffset += written;
-        total += written;
+        total += PutPiece(l, static_cast<const char*>(bufp), std::min(len, buflen), next == OCI_LAST_PIECE);
       }
       l->pieceActive = false;
+      if (!l->pieceTail.empty()) throw MakeError(29275, "partial multibyte character");
     }
     MarkWritten(l);
     *amtp = static_cast<ub4>(total);

@@ -144,6 +144,14 @@ OCIColl::Elem NewElem(OCIEnv* env, const OCIType* t) {
   return e;
 }
 
+// The value of a LOB attribute's locator: the text or bytes, or a BFILE's "DIRECTORY/file name".
+Value LobValue(const Slot& s, const OCILobLocator* l) {
+  if (!l || !l->init) return Value();
+  if (s.desc.type == Ty::Bfile)
+    return l->directory.empty() ? Value() : Value::MakeText(l->directory + "/" + l->fileName);
+  return s.desc.type == Ty::Clob ? Value::MakeText(l->data) : Value::MakeBytes(l->data);
+}
+
 DateTime FromOCIDate(const char* cell) {
   OCIDate d;
   std::memcpy(&d, cell, sizeof d);
@@ -384,11 +392,8 @@ Value SlotValue(const Slot& s, const char* base, const sb2* nulls) {
       auto* p = FindItemAs<OCIRaw>(LoadPtr(cell), kItemRaw);
       return p ? Value::MakeBytes(p->bytes) : Value();
     }
-    case CellKind::Lob: {
-      OCILobLocator* l = AsLob(LoadPtr(cell));
-      if (!l || !l->init) return Value();
-      return s.desc.type == Ty::Clob ? Value::MakeText(l->data) : Value::MakeBytes(l->data);
-    }
+    case CellKind::Lob:
+      return LobValue(s, AsLob(LoadPtr(cell)));
     case CellKind::DateTime: {
       OCIDateTime* d = AsDateTime(LoadPtr(cell));
       if (!d) return Value();
@@ -501,7 +506,17 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
       l->lobType = LobType(s.desc.type);
       l->temporary = false;
       l->inObject = true;
-      l->data = Payload(v, scratch);
+      if (s.desc.type == Ty::Bfile) {  // "DIRECTORY/file name"
+        const std::string& name = Payload(v, scratch);
+        size_t slash = name.find('/');
+        if (slash == std::string::npos) throw MakeError(932, "inconsistent datatypes");
+        l->directory = name.substr(0, slash);
+        l->fileName = name.substr(slash + 1);
+        l->fileOpen = false;
+        l->data.clear();
+      } else {
+        l->data = Payload(v, scratch);
+      }
       break;
     }
     case CellKind::DateTime: {
@@ -603,8 +618,7 @@ Value PassedValue(OCIEnv* env, const Slot& s, const void* value, const void* ind
     case CellKind::Lob: {
       OCILobLocator* l = PassedDescriptor<OCILobLocator>(env, value, AsLob);
       if (!l) BadValue();
-      if (!l->init) return Value();
-      return s.desc.type == Ty::Clob ? Value::MakeText(l->data) : Value::MakeBytes(l->data);
+      return LobValue(s, l);
     }
     case CellKind::DateTime: {
       OCIDateTime* d = PassedDescriptor<OCIDateTime>(env, value, AsDateTime);

@@ -114,12 +114,12 @@ void BM_LobWriteStored(benchmark::State& state) {
   state.SetLabel(column == 0 ? "CLOB" : "BLOB");
 }
 
-void BM_LobRead(benchmark::State& state) {
+// Reads a stored LOB of `size` bytes from column `column` of the query's row in kPiece pieces.
+void ReadStored(benchmark::State& state, const char* sql, int column, int64_t size) {
   TOracleSession* s = LobBenchInstance::Get().Session();
-  int column = static_cast<int>(state.range(0));
   TOracleQuery q(nullptr);
   q.SetSession(s);
-  q.SQL()->SetText("select c, b from bench_lobs");
+  q.SQL()->SetText(sql);
   std::string piece(kPiece, '\0');
   for (auto _ : state) {
     q.Execute();
@@ -130,9 +130,14 @@ void BM_LobRead(benchmark::State& state) {
       if (n <= 0) break;
       total += n;
     }
-    if (total != kSize) state.SkipWithError("short read");
+    if (total != size) state.SkipWithError("short read");
   }
-  state.SetBytesProcessed(state.iterations() * kSize);
+  state.SetBytesProcessed(state.iterations() * size);
+}
+
+void BM_LobRead(benchmark::State& state) {
+  int column = static_cast<int>(state.range(0));
+  ReadStored(state, "select c, b from bench_lobs", column, kSize);
   state.SetLabel(column == 0 ? "CLOB" : "BLOB");
 }
 
@@ -148,24 +153,7 @@ void BM_ClobWriteMultiByte(benchmark::State& state) {
 }
 
 void BM_ClobReadMultiByte(benchmark::State& state) {
-  TOracleSession* s = LobBenchInstance::Get().Session();
-  TOracleQuery q(nullptr);
-  q.SetSession(s);
-  q.SQL()->SetText("select c from bench_text");
-  std::string piece(kPiece, '\0');
-  const int64_t size = static_cast<int64_t>(MultiByteText().size());
-  for (auto _ : state) {
-    q.Execute();
-    auto* lob = static_cast<TLOBLocator*>(q.LOBField(0));
-    int64_t total = 0;
-    for (;;) {
-      int64_t n = lob->Read(piece.data(), kPiece);
-      if (n <= 0) break;
-      total += n;
-    }
-    if (total != size) state.SkipWithError("short read");
-  }
-  state.SetBytesProcessed(state.iterations() * size);
+  ReadStored(state, "select c from bench_text", 0, static_cast<int64_t>(MultiByteText().size()));
 }
 
 BENCHMARK(BM_LobWrite)->Arg(otCLOB)->Arg(otBLOB)->Unit(benchmark::kMillisecond);

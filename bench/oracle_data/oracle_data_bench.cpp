@@ -2,6 +2,7 @@
 // TOracleQuery alone, filter evaluation over those rows, and refreshing a session list of 1,000 and
 // 10,000 sessions.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -125,40 +126,74 @@ class Instance {
   TOracleSession* session_ = scott_.Session();
 };
 
-// Every value of every row through the query's typed accessors; the bytes of the values.
+// The bytes of the values of every row (4 per integer, 8 per float and date, the characters of a
+// string) and the bytes the client library's defines take per row (value cell, indicator and
+// returned length of each column).
+struct TFetchSize {
+  double valueBytes = 0;
+  double defineBytesPerRow = 0;
+};
+
+TFetchSize MeasureFetch(TOracleSession* Session) {
+  TFetchSize r;
+  TOracleQuery q(nullptr);
+  q.SetSession(Session);
+  q.SQL()->SetText(kSelect);
+  q.Execute();
+  for (int c = 0; c < q.FieldCount(); ++c)
+    r.defineBytesPerRow += q.FieldData(c)->rowSize + static_cast<double>(sizeof(sb2) + sizeof(ub2));
+  for (; !q.Eof(); q.Next())
+    for (int c = 5; c < 8; ++c) r.valueBytes += static_cast<double>(q.FieldAsString(c).size());
+  r.valueBytes += kRows * (3 * 4 + 2 * 8 + 2 * 8);
+  return r;
+}
+
+const TFetchSize& FetchSize() {
+  static const TFetchSize size = MeasureFetch(Instance::Get().Session());
+  return size;
+}
+
+// Every value of every row through the query's typed accessors.
 void BM_QueryFetch(benchmark::State& state) {
   TOracleSession* s = Instance::Get().Session();
-  double bytes = 0;
   for (auto _ : state) {
     TOracleQuery q(nullptr);
     q.SetSession(s);
     q.SetReadBuffer(static_cast<int>(state.range(0)));
     q.SQL()->SetText(kSelect);
     q.Execute();
-    bytes = 0;
     int rows = 0;
     for (; !q.Eof(); q.Next(), ++rows) {
       for (int c = 0; c < 3; ++c) benchmark::DoNotOptimize(q.FieldAsInteger(c));
       for (int c = 3; c < 5; ++c) benchmark::DoNotOptimize(q.FieldAsFloat(c));
-      for (int c = 5; c < 8; ++c) {
-        const std::string v = q.FieldAsString(c);
-        bytes += static_cast<double>(v.size());
-      }
+      for (int c = 5; c < 8; ++c) benchmark::DoNotOptimize(q.FieldAsString(c));
       for (int c = 8; c < 10; ++c) benchmark::DoNotOptimize(q.FieldAsDate(c));
-      bytes += 3 * 4 + 2 * 8 + 2 * 8;
     }
     if (rows != kRows) state.SkipWithError("row count");
   }
-  state.counters["value_bytes"] = bytes;
+  state.counters["value_bytes"] = FetchSize().valueBytes;
+  state.counters["define_bytes"] = FetchSize().defineBytesPerRow * kRows;
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_QueryFetch)->Arg(25)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// Heap bytes in use (taken from the heap or mapped by it for large blocks).
+double HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return static_cast<double>(m.uordblks + m.hblkhd);
+}
+
+// Opening and fetching every row into the dataset. Memory is what the open dataset holds: the
+// growth of the heap plus the record chunks the store maps from the system, set against the value
+// bytes and against the bytes the defines fetched. layout_floor is what the record layout itself
+// needs (a record of RecordSize bytes and a pointer in the list of all records per row).
 void BM_DataSetOpen(benchmark::State& state) {
   TOracleSession* s = Instance::Get().Session();
-  double storeBytes = 0;
+  const TFetchSize fetched = FetchSize();
+  double memBytes = 0, storeBytes = 0;
   int recordSize = 0;
   for (auto _ : state) {
+    const double before = HeapInUse();
     TOracleDataSet ds(nullptr);
     ds.SetSession(s);
     ds.SetReadBuffer(static_cast<int>(state.range(0)));
@@ -166,14 +201,20 @@ void BM_DataSetOpen(benchmark::State& state) {
     ds.Open();
     if (ds.RecordCount() != kRows) state.SkipWithError("row count");
     TRecordDataList* store = ds.RecordStore();
-    storeBytes = 0;
-    for (int i = 0; i < store->ChunkCount(); ++i)
-      storeBytes += 12.0 + store->ChunkCapacity(i) * double(ds.RecordSize());
+    memBytes = HeapInUse() - before + static_cast<double>(store->MappedBytes());
+    storeBytes = static_cast<double>(store->AllocatedBytes());
     recordSize = ds.RecordSize();
     ds.Close();
   }
+  const double defineBytes = fetched.defineBytesPerRow * kRows;
+  const double floor = kRows * (recordSize + static_cast<double>(sizeof(void*)));
+  state.counters["mem_bytes"] = memBytes;
   state.counters["store_bytes"] = storeBytes;
   state.counters["record_size"] = recordSize;
+  state.counters["mem_per_value"] = memBytes / fetched.valueBytes;
+  state.counters["mem_per_define"] = memBytes / defineBytes;
+  state.counters["layout_floor_per_value"] = floor / fetched.valueBytes;
+  state.counters["layout_floor_per_define"] = floor / defineBytes;
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_DataSetOpen)->Arg(25)->Arg(1000)->Unit(benchmark::kMillisecond);

@@ -33,6 +33,27 @@ Session& TheSession() {
     std::filesystem::create_directories(dir);
     inst = Instance::Open(dir + "/sim.db");
     s = Session::LogOn(inst, "SCOTT", "TIGER");
+    // named types, an object table and object / REF / XMLType columns for the statements to use
+    for (const char* sql : {
+             "create type fz_address_t as object (street varchar2(20), house number(5), city char(3))",
+             "create type fz_phones_t as varray(3) of varchar2(10)",
+             "create type fz_tags_t as table of number",
+             "create type fz_person_t as object (name varchar2(10), addr fz_address_t, phones fz_phones_t, "
+             "born date) not final",
+             "create table fz_people of fz_person_t",
+             "create table fz_contacts (id number, who fz_person_t, home ref fz_person_t, doc xmltype, tags "
+             "fz_tags_t) nested table tags store as fz_tags_nt",
+             "insert into fz_people values ('Ann', fz_address_t('Main', 12, 'TLN'), fz_phones_t('1'), "
+             "sysdate)",
+             "insert into fz_contacts select 1, value(p), ref(p), xmltype('<a/>'), fz_tags_t(1, 2) from "
+             "fz_people p",
+             "commit",
+         }) {
+      try {
+        s->Prepare(sql)->Execute();
+      } catch (const OraError&) {
+      }
+    }
     sqlite3_progress_handler(s->State().db, 1000, Progress, nullptr);
   }
   return *s;

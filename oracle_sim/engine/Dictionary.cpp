@@ -563,10 +563,17 @@ CREATE TABLE sim$types(obj_id INTEGER PRIMARY KEY, owner TEXT NOT NULL, name TEX
 CREATE TABLE sim$type_attrs(obj_id INTEGER NOT NULL, attr_no INTEGER NOT NULL, attr_name TEXT,
   attr_type_name TEXT NOT NULL, attr_type_owner TEXT, attr_type_mod TEXT, length INTEGER, precision INTEGER,
   scale INTEGER, PRIMARY KEY(obj_id, attr_no));
-ALTER TABLE sim$columns ADD COLUMN type_owner TEXT;
-ALTER TABLE sim$columns ADD COLUMN type_mod TEXT;
-ALTER TABLE sim$objects ADD COLUMN of_type TEXT;
 )SQL");
+  for (auto [table, column] : {std::pair<const char*, const char*>{"sim$columns", "type_owner"},
+                               {"sim$columns", "type_mod"},
+                               {"sim$objects", "of_type"}}) {
+    bool has = false;
+    Query(db,
+          ("SELECT 1 FROM pragma_table_info('" + std::string(table) + "') WHERE name = '" + column + "'")
+              .c_str(),
+          [&](sqlite3_stmt*) { has = true; });
+    if (!has) Exec(db, std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " TEXT");
+  }
   std::string now = Now();
   Exec(db,
        "INSERT INTO sim$objects(owner, name, type, system_view, created, last_ddl_time) VALUES ('SYS', "

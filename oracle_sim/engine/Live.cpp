@@ -306,6 +306,7 @@ void Register(Conn& c, const std::string& sql, int command, int64_t userId) {
     while (p < sql.size()) {
       size_t end = std::min(sql.size(), p + 64);
       while (end < sql.size() && end > p && (static_cast<unsigned char>(sql[end]) & 0xC0) == 0x80) --end;
+      if (end == p) end = std::min(sql.size(), p + 64);  // not UTF-8: a piece of 64 bytes all the same
       sqlite3_reset(ins);
       BindBlob(ins, 1, addr);
       BindAllArgs(ins, 2, hash, piece++, sql.substr(p, end - p));

@@ -1,4 +1,6 @@
 // Object types, object tables, REFs, collections and XMLType in the simulated instance.
+#include <sqlite3.h>
+
 #include "SimTestUtil.h"
 
 namespace simtest {
@@ -465,6 +467,86 @@ TEST_F(Objects, ObjectsSurviveRollbackOfDeleteAndConsistentReads) {
   scott_->Rollback();
   // the row is back under the same REF
   EXPECT_EQ(scott_->PinObject(ref, false).obj->items[0], T("Ann"));
+}
+
+TEST_F(Objects, ObjectsInConstraintsViewsReturningAndPlSqlQueries) {
+  Exec(*scott_, "create table pets of address_t (street primary key, house not null)");
+  Exec(*scott_, "insert into pets values ('a', 1, 'x')");
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into pets values ('a', 2, 'y')"); }), 1);
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "insert into pets (street) values ('b')"); }), 1400);
+  Exec(*scott_, "alter table contacts add (tags tags_t)");
+  Exec(*scott_,
+       "insert into contacts (id, who, tags) values (5, person_t('Vi', null, null, null), tags_t(4))");
+  Exec(*scott_, "create view who_v as select c.id, c.who, c.who.name wname, c.tags from contacts c");
+  auto v = scott_->Prepare("select * from who_v");
+  ASSERT_EQ(v->Describe().size(), 4u);
+  EXPECT_EQ(v->Describe()[1].type, Ty::Object);
+  EXPECT_EQ(v->Describe()[1].typeName, "PERSON_T");
+  EXPECT_EQ(v->Describe()[3].typeName, "TAGS_T");
+  EXPECT_EQ(Query(*scott_, "select wname, tags from who_v"), (Rows{{"Vi", "TAGS_T(4)"}}));
+  EXPECT_EQ(Query(*scott_,
+                  "select data_type, data_type_owner from user_tab_columns where table_name = 'WHO_V' "
+                  "and column_name = 'WHO'"),
+            (Rows{{"PERSON_T", "SCOTT"}}));
+  // RETURNING an object column
+  auto u = scott_->Prepare(
+      "update contacts set who = person_t('Wu', null, phones_t('9'), null) returning who "
+      "into :w");
+  u->BindByName("W", Value());
+  u->Execute();
+  EXPECT_EQ(u->OutValue("W").ToText(), "PERSON_T('Wu', NULL, PHONES_T('9'), NULL)");
+  // SELECT ... INTO object locals and back out through binds
+  auto b = scott_->Prepare(
+      "declare w person_t; t tags_t; begin select who, tags into w, t from contacts where id = 5; :n := "
+      "w.name; "
+      ":t := t; :w := w; end;");
+  for (const char* n : {"N", "T", "W"}) b->BindByName(n, Value());
+  b->Execute();
+  EXPECT_EQ(b->OutValue("N"), T("Wu"));
+  EXPECT_EQ(b->OutValue("T").ToText(), "TAGS_T(4)");
+  EXPECT_EQ(b->OutValue("W").obj->items[2].ToText(), "PHONES_T('9')");
+  // a local of an unknown type
+  EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "declare x nope_t; begin null; end;"); }), 6550);
+}
+
+// An instance file written before named types existed gets their catalog when it is opened.
+TEST(ObjectsUpgrade, AnOlderInstanceFileGetsTheTypeCatalog) {
+  std::string path = FreshInstancePath();
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    std::string drop;
+    for (const char* v : {"TAB_COLUMNS", "TYPES", "TYPE_ATTRS", "COLL_TYPES"})
+      for (const char* pre : {"ALL_", "DBA_", "USER_"})
+        drop += std::string("DROP VIEW \"SYS.") + pre + v + "\"; ";
+    drop += "DROP TABLE sim$types; DROP TABLE sim$type_attrs; DELETE FROM sim$objects WHERE type = 'TYPE';";
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, drop.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+  }
+  auto inst = Instance::Open(path);
+  auto s = Session::LogOn(inst, "SCOTT", "TIGER");
+  s->Prepare("create type pt_t as object (x number)")->Execute();
+  s->Prepare("create table pts (p pt_t, d xmltype)")->Execute();
+  auto c = s->Prepare(
+      "select column_name, data_type, data_type_owner from user_tab_columns where table_name = 'PTS' order "
+      "by "
+      "column_id");
+  c->Execute();
+  std::vector<Value> row;
+  std::vector<std::string> got;
+  while (c->Fetch(row)) got.push_back(row[0].ToText() + " " + row[1].ToText() + " " + row[2].ToText());
+  EXPECT_EQ(got, (std::vector<std::string>{"P PT_T SCOTT", "D XMLTYPE SYS"}));
+  EXPECT_EQ(s->DescribeType("PT_T").attrs.size(), 1u);
+  auto t = s->Prepare("select count(*) from all_types where type_name in ('PT_T', 'XMLTYPE')");
+  t->Execute();
+  ASSERT_TRUE(t->Fetch(row));
+  EXPECT_EQ(row[0].ToText(), "2");
+  s.reset();
+  inst.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(path).parent_path(), ec);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 
 #include "OciLoader.h"
 
@@ -84,4 +85,27 @@ struct Connection {
     oci.OCIHandleFree(st, OCI_HTYPE_STMT);
     return rc == OCI_SUCCESS && ind == 0 ? value : -1000 - Code();
   }
+};
+
+// A test on a fresh instance with one environment and one connection logged on as `User`.
+class OciConnectedTest : public ::testing::Test {
+ protected:
+  void LogOn(const char* User, const char* Password) {
+    ASSERT_NE(oci.module, nullptr) << dlerror();
+    ASSERT_EQ(
+        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
+        OCI_SUCCESS);
+    conn = std::make_unique<Connection>(oci, env);
+    ASSERT_EQ(conn->LogOn(User, Password), OCI_SUCCESS) << conn->Message();
+  }
+  void TearDown() override {
+    if (conn) conn->LogOff();
+    conn.reset();
+    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+
+  ScratchInstance scratch;
+  OciLibrary& oci = OciLibrary::Get();
+  OCIEnv* env = nullptr;
+  std::unique_ptr<Connection> conn;
 };

@@ -14,21 +14,12 @@ namespace {
 // Two-, three- and four-byte characters among single-byte ones: 11 characters, 26 bytes.
 const std::string kMixed = "Привет€😀abc";
 
-class OciLobTest : public ::testing::Test {
+class OciLobTest : public OciConnectedTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(
-        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-        OCI_SUCCESS);
-    conn = std::make_unique<Connection>(oci, env);
-    ASSERT_EQ(conn->LogOn("scott", "tiger"), OCI_SUCCESS) << conn->Message();
-  }
+  void SetUp() override { LogOn("scott", "tiger"); }
   void TearDown() override {
     for (OCILobLocator* l : lobs) oci.OCIDescriptorFree(l, OCI_DTYPE_LOB);
-    if (conn) conn->LogOff();
-    conn.reset();
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+    OciConnectedTest::TearDown();
   }
 
   OCILobLocator* NewLob(ub4 type = OCI_DTYPE_LOB) {
@@ -82,10 +73,6 @@ class OciLobTest : public ::testing::Test {
     return n;
   }
 
-  ScratchInstance scratch;
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  std::unique_ptr<Connection> conn;
   std::vector<OCILobLocator*> lobs;
 };
 
@@ -200,6 +187,67 @@ TEST_F(OciLobTest, StreamedClobReadHandsOverWholeCharacters) {
   EXPECT_EQ(joined, text);
   EXPECT_EQ(p.kinds.front(), OCI_FIRST_PIECE);
   EXPECT_EQ(p.kinds.back(), OCI_LAST_PIECE);
+}
+
+// Hands a text to a piecewise write in pieces of a fixed number of bytes.
+struct Feeder {
+  std::string text;
+  size_t at = 0, piece = 0;
+  static sb4 Give(dvoid* ctx, dvoid* buf, ub4* len, ub1* piece) {
+    auto* f = static_cast<Feeder*>(ctx);
+    size_t n = std::min({f->piece, static_cast<size_t>(*len), f->text.size() - f->at});
+    std::memcpy(buf, f->text.data() + f->at, n);
+    f->at += n;
+    *len = static_cast<ub4>(n);
+    *piece = f->at == f->text.size() ? OCI_LAST_PIECE : OCI_NEXT_PIECE;
+    return OCI_CONTINUE;
+  }
+};
+
+TEST_F(OciLobTest, PiecewiseClobWritesMayCutCharactersBetweenPieces) {
+  OCILobLocator* l = TempClob("");
+  // Polling: each call gives a piece; "и" (D0 B8) is cut between the first and the second.
+  std::string first = "Пр\xD0", second = "\xB8вет", last = "€😀";
+  ub4 amount = 0;
+  ASSERT_EQ(oci.OCILobWrite(conn->svc, conn->err, l, &amount, 1, first.data(), static_cast<ub4>(first.size()),
+                            OCI_FIRST_PIECE, nullptr, nullptr, 0, 1),
+            OCI_NEED_DATA)
+      << conn->Message();
+  ASSERT_EQ(oci.OCILobWrite(conn->svc, conn->err, l, &amount, 1, second.data(),
+                            static_cast<ub4>(second.size()), OCI_NEXT_PIECE, nullptr, nullptr, 0, 1),
+            OCI_NEED_DATA)
+      << conn->Message();
+  ASSERT_EQ(oci.OCILobWrite(conn->svc, conn->err, l, &amount, 1, last.data(), static_cast<ub4>(last.size()),
+                            OCI_LAST_PIECE, nullptr, nullptr, 0, 1),
+            OCI_SUCCESS)
+      << conn->Message();
+  EXPECT_EQ(All(l), "Привет€😀");
+  EXPECT_EQ(Length(l), 8u);
+
+  // With a callback, pieces of 5 bytes cut most characters; the whole text arrives.
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += kMixed;
+  Feeder f{text, 0, 5};
+  char buf[5];
+  ub4 n = sizeof buf;
+  ub1 kind = 0;
+  Feeder::Give(&f, buf, &n, &kind);  // the first piece
+  amount = 0;
+  ASSERT_EQ(
+      oci.OCILobWrite(conn->svc, conn->err, l, &amount, 3, buf, n, OCI_FIRST_PIECE, &f, Feeder::Give, 0, 1),
+      OCI_SUCCESS)
+      << conn->Message();
+  EXPECT_EQ(amount, 550u);  // characters
+  EXPECT_EQ(All(l), "Пр" + text);
+  // A last piece that ends inside a character is refused.
+  std::string cut = "ok\xF0\x9F";
+  ASSERT_EQ(oci.OCILobWrite(conn->svc, conn->err, l, &amount, 1, cut.data(), 3, OCI_FIRST_PIECE, nullptr,
+                            nullptr, 0, 1),
+            OCI_NEED_DATA);
+  EXPECT_EQ(oci.OCILobWrite(conn->svc, conn->err, l, &amount, 1, cut.data() + 3, 1, OCI_LAST_PIECE, nullptr,
+                            nullptr, 0, 1),
+            OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 29275);
 }
 
 TEST_F(OciLobTest, PersistentClobOfWideCharactersAgreesWithSql) {

@@ -8,22 +8,12 @@ namespace {
 
 constexpr size_t P = sizeof(void*);
 
-class OciObjectTest : public ::testing::Test {
+class OciObjectTest : public OciConnectedTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(
-        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-        OCI_SUCCESS);
-    conn = std::make_unique<Connection>(oci, env);
-    ASSERT_EQ(conn->LogOn("scott", "tiger"), OCI_SUCCESS) << conn->Message();
+    LogOn("scott", "tiger");
     err = conn->err;
     svc = conn->svc;
-  }
-  void TearDown() override {
-    if (conn) conn->LogOff();
-    conn.reset();
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
   }
 
   void Exec(const char* sql) { ASSERT_EQ(conn->Run(sql), OCI_SUCCESS) << sql << ": " << conn->Message(); }
@@ -121,10 +111,6 @@ class OciObjectTest : public ::testing::Test {
         "phones phones_t, photo raw(16), note clob, seen timestamp, dept ref dept_t)");
   }
 
-  ScratchInstance scratch;
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  std::unique_ptr<Connection> conn;
   OCIError* err = nullptr;
   OCISvcCtx* svc = nullptr;
 };

@@ -10,28 +10,11 @@
 
 namespace {
 
-class OciSessionTest : public ::testing::Test {
+class OciSessionTest : public OciConnectedTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(
-        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-        OCI_SUCCESS);
-    conn = std::make_unique<Connection>(oci, env);
-    ASSERT_EQ(conn->LogOn("system", "manager"), OCI_SUCCESS) << conn->Message();
-  }
-  void TearDown() override {
-    if (conn) conn->LogOff();
-    conn.reset();
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
-  }
+  void SetUp() override { LogOn("system", "manager"); }
 
   void MakeTable(int rows);
-
-  ScratchInstance scratch;
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  std::unique_ptr<Connection> conn;
 };
 
 // A table T of `rows` rows (ID 1..rows, NAME "name<id>", AMOUNT id * 1.5, CREATED 2000-01-<id % 28 + 1>),

@@ -318,6 +318,25 @@ TEST_F(Views, TruncOfQuotientsAsTheIdleTimeComputesThem) {
       (Rows{{"1", "-1", "62", "1000000", "3", "2", "2", "0", "0"}}));
 }
 
+// Statement text that is not UTF-8 (a run of continuation bytes longer than a piece) is still
+// split into pieces of v$sqltext: running it used to hang the session.
+TEST_F(Views, TextThatIsNotUtf8IsSplitIntoPieces) {
+  std::string junk(70, '\x80');
+  std::string sql = "select '" + junk + "' x from dual";
+  auto c = scott_->Prepare(sql);
+  c->Execute();
+  std::vector<Value> row;
+  ASSERT_TRUE(c->Fetch(row));
+  EXPECT_EQ(row[0].s, junk);
+  std::string whole;
+  for (auto& r : Run(*system_,
+                     "select t.sql_text from v$sqltext t, v$sqlarea a where t.hash_value = a.hash_value and "
+                     "a.sql_text like 'select ''%' order by t.piece")
+                     .rows)
+    whole += r[0];
+  EXPECT_EQ(whole, sql);
+}
+
 // An instance file written before the performance views existed gets them when it is opened.
 TEST_F(Views, AnInstanceFileOfAnEarlierEngineGetsTheViews) {
   std::string path = FreshInstancePath();
