@@ -488,6 +488,7 @@ void SessionState::EndTransaction(bool commit) {
   }
   CommitWrite();
   savepoints.clear();
+  ++transactionsEnded;
 }
 
 void SessionState::SetSavepoint(const std::string& name) {
@@ -799,6 +800,10 @@ void Session::CutConnection() {
 
 bool Session::Connected() const {
   return state_->cut.load() == 0;
+}
+
+uint64_t Session::TransactionNumber() const {
+  return state_->transactionsEnded.load();
 }
 
 bool Session::DirectoryPath(const std::string& name, std::string& path) {
