@@ -81,6 +81,9 @@ TOracleQuery* TOracleDataSet::MainQuery() {
   if (!mainQuery_) {
     mainQuery_ = CreateQuery();
     mainQuery_->SetName("MainQuery");
+    // Editing the statement's lines is setting the statement.
+    if (auto* lines = dynamic_cast<TStringList*>(mainQuery_->SQL()))
+      lines->OnChange = [this](TObject*) { SQLChanged(); };
     if (!cursorQuery_) cursorQuery_ = mainQuery_.get();
   }
   return mainQuery_.get();
@@ -94,12 +97,14 @@ TStrings* TOracleDataSet::SQL() {
 }
 
 void TOracleDataSet::SetSQL(TStrings* Value) {
-  const bool wasActive = Active();
-  if (wasActive) Close();
   MainQuery()->SetSQL(Value);
+}
+
+void TOracleDataSet::SQLChanged() {
   determinedTableValid_ = false;
+  if (destroying_) return;
   DataEvent(dePropertyChange, 0);
-  if (wasActive) Open();
+  Reopen();
 }
 
 void TOracleDataSet::SetSQLText(const std::string& Text) {
@@ -151,6 +156,16 @@ bool TOracleDataSet::Detached() {
 
 void TOracleDataSet::SessionLoggingOff(TOracleSession*) {
   if (!detachable_) Close();
+}
+
+void TOracleDataSet::SessionLoggedOff(TOracleSession*) {
+  if (Detached()) NotifyDataSetChange();
+}
+
+void TOracleDataSet::SessionPreferencesChanged(TOracleSession*) {
+  const bool wasActive = Active();
+  CloseAndReset();
+  if (wasActive) Open();
 }
 
 void TOracleDataSet::SessionDestroying(TOracleSession* Session) {

@@ -527,8 +527,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   ~TOracleDataSet() override;
 
   // ---- Published settings ----
+  // The statement's lines. Changing them (or setting them) reopens an active dataset on the new
+  // statement; a caller that edits line by line closes the dataset first.
   TStrings* SQL();
-  // Replaces the statement; an active dataset is reopened on it.
   void SetSQL(TStrings* Value);
   void SetSQLText(const std::string& Text);
   int ReadBuffer() { return MainQuery()->ReadBuffer(); }
@@ -710,6 +711,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // TOracleSessionClient
   void SessionLoggingOff(TOracleSession* Session) override;
   void SessionDestroying(TOracleSession* Session) override;
+  // A detached dataset tells its controls that its data are no longer backed by a connection.
+  void SessionLoggedOff(TOracleSession* Session) override;
+  // A field-shaping preference changed: close, reset, and reopen when it was open.
+  void SessionPreferencesChanged(TOracleSession* Session) override;
 
   // The number of executions of the statement since the dataset was created.
   int ExecutionCount() const { return executionCount_; }
@@ -779,6 +784,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   friend class TChangeLog;
 
   void BindFieldInfo();
+  void SQLChanged();
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
   // Object columns (OracleDataObjects.cpp): the attribute entries and field definitions of the

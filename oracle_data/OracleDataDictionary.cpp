@@ -407,8 +407,9 @@ std::string TOracleConstraintInfo::SingleField(TOracleDataSet* DataSet) const {
   int count = 0;
   for (int i = 0; i < Columns.Count(); ++i) {
     TField* f = DataSet->FindField(Columns.Strings(i));
+    // Link fields and the sequence field are not the user's to change.
     if (!f || f->FieldKind() != fkData || DataSet->IsLinkField(f)) continue;
-    if (DataSet->SequenceField()->FillsOnServer(f->FieldName())) continue;
+    if (DataSet->SequenceField()->IsField(f->FieldName())) continue;
     name = f->FieldName();
     ++count;
   }

@@ -147,6 +147,7 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   std::string owner, table, column;
   std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from
   oracle_sim::Session* session = nullptr;  // the session that owes the server a write
+  uint64_t transaction = 0;                // the session's transaction that locked the row
   bool dirty = false;                      // written since the last send
   bool buffering = false;                  // OCILobEnableBuffering: writes wait for a flush
   // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).

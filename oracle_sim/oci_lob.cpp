@@ -1,5 +1,6 @@
 // LOB locators: reading and writing CLOB and BLOB values with Oracle's 1-based offsets, temporary
-// LOBs, buffering, and BFILE locators over the files of a directory of the instance.
+// LOBs, buffering, locators returned by DML that write into their row, and BFILE locators over the
+// files of a directory (CREATE DIRECTORY, or the instance's own folder of that name).
 //
 // Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB, whose text is
 // UTF-8 (a varying-width character set): a CLOB read takes an amount in characters and gives back
@@ -54,6 +55,9 @@ void SendValue(OCILobLocator* l) {
 void MarkWritten(OCILobLocator* l) {
   if (l->temporary || l->lobType == SQLT_BFILEE) return;
   if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
+  // The row was locked by a transaction that has ended since.
+  if (l->session->TransactionNumber() != l->transaction)
+    throw MakeError(22990, "LOB locators cannot span transactions");
   l->dirty = true;
   if (l->buffering) return;  // waits for OCILobFlushBuffer
   std::lock_guard<std::mutex> g(dirtyLock);
@@ -405,6 +409,7 @@ void TieToRow(OCILobLocator* l, const ColumnDesc& where, std::vector<std::string
   if (!where.table.empty()) {
     l->rowids = std::move(rowids);
     l->session = session;
+    l->transaction = session ? session->TransactionNumber() : 0;
   }
 }
 
@@ -720,6 +725,7 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
   dst->column = src->column;
   dst->rowids = src->rowids;
   dst->session = src->session;
+  dst->transaction = src->transaction;
   dst->dirty = false;
   dst->buffering = false;
   dst->pieceActive = false;

@@ -52,8 +52,9 @@ struct SessionState {
   int warning = 0;
   std::string warningText;
   std::atomic<bool> interrupted{false};
-  std::atomic<int> cut{0};  // 0 connected, 1 cut (next call ORA-03113), 2 reported
-  std::mutex mu;            // one call at a time
+  std::atomic<uint64_t> transactionsEnded{0};  // commits and rollbacks (also DDL's own commit)
+  std::atomic<int> cut{0};                     // 0 connected, 1 cut (next call ORA-03113), 2 reported
+  std::mutex mu;                               // one call at a time
   std::vector<Savepoint> savepoints;
   std::set<CursorState*> cursors;
   bool outputEnabled = false;

@@ -490,6 +490,7 @@ void SessionState::EndTransaction(bool commit) {
   }
   CommitWrite();
   savepoints.clear();
+  ++transactionsEnded;
 }
 
 void SessionState::SetSavepoint(const std::string& name) {
@@ -801,6 +802,10 @@ void Session::CutConnection() {
 
 bool Session::Connected() const {
   return state_->cut.load() == 0;
+}
+
+uint64_t Session::TransactionNumber() const {
+  return state_->transactionsEnded.load();
 }
 
 bool Session::DirectoryPath(const std::string& name, std::string& path) {

@@ -563,6 +563,8 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   seen->Execute();
   ASSERT_FALSE(seen->Eof());
   EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+  // The commit released the row: the locator no longer writes.
+  EXPECT_EQ(OracleCode([&] { body.Write("!", 1); }), 22990);
 
   // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
   auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
@@ -629,6 +631,22 @@ TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
   q->DeclareVariable("t", otTimestamp);
   q->SetVariable("t", TVariant::FromDate(EncodeDateTime(2020, 1, 2, 3, 4, 5, 0)));
   EXPECT_EQ(Raised([&] { q->Execute(); }), "TOracleTimestamp: Invalid handle");
+  // A locator made by a handle-call session is bound through the host calls as it is.
+  Run(S(), "create table hl (c clob)");
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  const std::string text = "через obndra";
+  c->Write(text.data(), static_cast<int64_t>(text.size()));
+  auto ins = Query(host.get(), "insert into hl values (:c)");
+  ins->DeclareVariable("c", otCLOB);
+  ins->SetComplexVariable("c", c.get());
+  ins->Execute();
+  host->Commit();
+  auto sel = Query(S(), "select c from hl");
+  sel->Execute();
+  EXPECT_EQ(sel->FieldAsString(0), "через obndra");
+  // A LOB column has no locators to be fetched into.
+  auto hostSel = Query(host.get(), "select c from hl");
+  EXPECT_EQ(Raised([&] { hostSel->Execute(); }), "Unsupported type of column C");
 }
 
 }  // namespace

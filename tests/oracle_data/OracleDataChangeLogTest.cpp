@@ -141,6 +141,28 @@ TEST_F(ChangeLogTest, ADeletedRecordComesBackIntoTheFilteredList) {
   EXPECT_EQ(Column(ds.get(), "ID"), "2,3,4,5") << "in store order";
 }
 
+TEST_F(ChangeLogTest, AMasterOnACachedInsertShowsNoDetailRows) {
+  LogInsert(6, "cached", -1);
+  ds->Refresh();
+  auto detail = DataSet("select name from t where id = :id");
+  detail->DeclareVariable("ID", otInteger);
+  detail->SetMaster(ds.get());
+  detail->SetMasterFields("ID");
+  int executions = 0;
+  detail->BeforeQuery = [&](TOracleDataSet*) { ++executions; };
+  detail->Open();
+  EXPECT_EQ(Column(detail.get(), "NAME"), "a");
+  ds->Last();
+  ASSERT_EQ(ds->FieldByName("NAME")->AsString(), "cached");
+  const int before = executions;
+  detail->Refresh();
+  EXPECT_TRUE(detail->IsEmpty()) << "an inserted master record that is not posted has no details";
+  EXPECT_EQ(executions, before) << "and nothing is asked of the server";
+  ds->Prior();
+  EXPECT_EQ(Column(detail.get(), "NAME"), "e");
+  detail->SetMaster(nullptr);
+}
+
 TEST_F(ChangeLogTest, DetailWithCachedChangesRefusesRefresh) {
   auto master = DataSet("select id from t order by id");
   auto detail = DataSet("select t.*, rowid from t where id = :id");
@@ -331,4 +353,53 @@ TEST_F(OracleDataTest, ChangeLogCopiesOutlivingTheOpenDataSetAreFreedSafely) {
   EXPECT_EQ(RowIdAllocations(), before + 1);
   ds.reset();
   EXPECT_EQ(RowIdAllocations(), before);
+}
+
+// ---- What the session tells its datasets ---------------------------------------------------------
+
+namespace {
+class TChangeCounter : public TDataLink {
+ public:
+  int Changes = 0;
+
+ protected:
+  void DataSetChanged() override { ++Changes; }
+};
+}  // namespace
+
+TEST_F(OracleDataTest, LogOffLeavesADetachableDataSetDetachedAndTellsItsControls) {
+  MakeSessions(3);
+  auto ds = DataSet("select sid from sess");
+  ds->SetDetachable(true);
+  auto closing = DataSet("select sid from sess");
+  ds->Open();
+  closing->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(ds.get());
+  TChangeCounter link;
+  link.SetDataSource(&source);
+  const int before = link.Changes;
+  session->LogOff();
+  EXPECT_TRUE(ds->Active());
+  EXPECT_TRUE(ds->Detached());
+  EXPECT_GT(link.Changes, before) << "the controls hear of it";
+  EXPECT_EQ(ds->RecordCount(), 3) << "the records stay";
+  EXPECT_FALSE(closing->Active()) << "a dataset that is not Detachable closes";
+  link.SetDataSource(nullptr);
+}
+
+TEST_F(OracleDataTest, PreferenceChangeAtDesignTimeReopensWithTheNewFieldTypes) {
+  Run(session.get(), "create table small (n number(4))");
+  Run(session.get(), "insert into small values (12)");
+  auto ds = DataSet("select n from small");
+  auto closed = DataSet("select n from small");
+  ds->Open();
+  ASSERT_EQ(ds->FieldByName("N")->DataType(), ftInteger);
+  session->SetDesigning(true);
+  session->Preferences()->SetSmallIntPrecision(4);
+  EXPECT_TRUE(ds->Active());
+  EXPECT_EQ(ds->FieldByName("N")->DataType(), ftSmallint);
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 12);
+  EXPECT_FALSE(closed->Active()) << "a closed dataset stays closed";
+  session->SetDesigning(false);
 }

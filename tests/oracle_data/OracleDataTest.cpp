@@ -197,6 +197,22 @@ TEST_F(OracleDataTest, SqlSetterReopensOnlyAnActiveDataSet) {
   EXPECT_FALSE(ds->Active());
   ds->Open();
   EXPECT_EQ(ds->ExecutionCount(), 3) << "a caller that closes first runs the statement once";
+
+  // Editing the lines is setting the statement: the open dataset shows the new one at once, never
+  // the old fields over the new statement's rows.
+  ds->SQL()->SetText("select oracle_user from sess order by sid");
+  EXPECT_TRUE(ds->Active());
+  EXPECT_EQ(ds->ExecutionCount(), 4);
+  EXPECT_EQ(ds->FindField("SID"), nullptr);
+  ds->Refresh();
+  EXPECT_EQ(Column(ds.get(), "ORACLE_USER"), "U1,U2,U3");
+  ds->Close();
+  ds->SQL()->Clear();
+  ds->SQL()->Add("select serial");
+  ds->SQL()->Add("from sess where sid = 2");
+  EXPECT_FALSE(ds->Active());
+  ds->Open();
+  EXPECT_EQ(Column(ds.get(), "SERIAL"), "102");
 }
 
 TEST_F(OracleDataTest, OracleErrorsPassThroughAndLeaveTheDataSetClosed) {

@@ -308,6 +308,9 @@ TEST_F(OciLobTest, LocatorsReturnedByDmlWriteIntoTheirRow) {
   EXPECT_EQ(other.Scalar("select count(*) from docs"), 0);
   ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
   EXPECT_EQ(other.Scalar("select count(*) from docs where body = 'Привет' or body = 'second'"), 2);
+  // A locator of a row locked by a transaction that has ended writes no more.
+  EXPECT_EQ(Write(b, 4, "x"), OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 22990);
 
   // UPDATE ... RETURNING gives a locator of the updated row; writing appends at the end.
   OCIStmt* upd = conn->Prepare("update docs set id = 3 where id = 1 returning body into :c");
