@@ -119,6 +119,8 @@ struct CursorState {
   int64_t rowCount = 0;
   std::string lastRowid;                    // ROWID of the last row an INSERT made
   std::vector<std::string> returnedRowids;  // DML with RETURNING: the ROWID of each returned row
+  // A PL/SQL block: the column and ROWID the value of a bind came from (DML ... RETURNING INTO).
+  std::map<std::string, std::pair<ColumnDesc, std::string>> returnedRows;
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
@@ -131,6 +133,9 @@ struct CursorState {
   Value ColumnValue(int i, const SqlType& type);
   const Value* InValue(const std::string& name, int iteration) const;
 };
+
+// The table column and ROWID the RETURNING value of bind `key` came from (see Cursor::ReturnedRow).
+bool ReturnedRowOf(const CursorState& c, const std::string& key, ColumnDesc& column, std::string& rowid);
 
 // Runs a cursor whose translation is set (no locking: the caller holds the session).
 void RunCursor(CursorState& c, int iterations);

@@ -576,6 +576,18 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   S()->Rollback();
   seen->Execute();
   EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->Length(), 25);
+
+  // The same from a PL/SQL block.
+  auto block =
+      Query(S(), "begin insert into letters values (3, empty_clob()) returning body into :body; end;");
+  block->DeclareVariable("body", otCLOB);
+  block->SetComplexVariable("body", &body);
+  block->Execute();
+  body.SetPosition(0);
+  body.Write("ёж", 4);
+  auto third = Query(S(), "select length(body) from letters where id = 3");
+  third->Execute();
+  EXPECT_EQ(third->FieldAsInteger(0), 2);
 }
 
 }  // namespace
