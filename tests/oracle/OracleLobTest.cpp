@@ -13,18 +13,8 @@
 
 namespace {
 
-class OracleLobTest : public SimInstanceTest {
+class OracleLobTest : public ScottSessionTest {
  protected:
-  void SetUp() override {
-    SimInstanceTest::SetUp();
-    session_ = Connect(false);
-  }
-  void TearDown() override {
-    session_.reset();
-    SimInstanceTest::TearDown();
-  }
-  TOracleSession* S() { return session_.get(); }
-
   // Writes `data` into the LOB in pieces of `piece` bytes.
   static void WriteInPieces(TLOBLocator* lob, const std::string& data, size_t piece) {
     for (size_t at = 0; at < data.size(); at += piece)
@@ -41,8 +31,6 @@ class OracleLobTest : public SimInstanceTest {
     }
     return out;
   }
-
-  std::unique_ptr<TOracleSession> session_;
 };
 
 // ---- Timestamps ------------------------------------------------------------------------------------
