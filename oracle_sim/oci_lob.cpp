@@ -141,7 +141,7 @@ size_t ByteOffset(OCILobLocator* l, size_t ch) {
   }
   const char* p = l->data.data();
   const size_t n = l->data.size();
-  for (; c < ch; ++c) {
+  for (; c < ch && b < n; ++c) {
     ++b;
     while (b < n && IsContinuation(p[b])) ++b;
   }
@@ -218,12 +218,15 @@ void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& f
     if (IsClob(l)) Remember(l, at + (last - first), last);
     return;
   }
-  // Whole characters, one sequence at a time, up to the amount or the capacity.
+  // Whole characters (a byte and the continuation bytes after it, as they are counted), up to the
+  // amount or the capacity.
   const char* p = l->data.data();
-  const size_t limit = first + std::min(capacity, l->data.size() - first);
+  const size_t n = l->data.size();
+  const size_t limit = first + std::min(capacity, n - first);
   size_t b = first, chars = 0;
   while (chars < amount && b < limit) {
-    size_t next = b + SequenceLength(p[b]);
+    size_t next = b + 1;
+    while (next < n && IsContinuation(p[next])) ++next;
     if (next > limit) break;
     b = next;
     ++chars;
