@@ -225,6 +225,15 @@ void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& f
   const size_t limit = first + std::min(capacity, n - first);
   size_t b = first, chars = 0;
   while (chars < amount && b < limit) {
+    // Eight bytes at a time while they end where a character begins.
+    if (b + 8 <= limit && b + 8 < n && !IsContinuation(p[b + 8])) {
+      size_t k = CountChars(p + b, 8);
+      if (chars + k <= amount) {
+        b += 8;
+        chars += k;
+        continue;
+      }
+    }
     size_t next = b + 1;
     while (next < n && IsContinuation(p[next])) ++next;
     if (next > limit) break;
