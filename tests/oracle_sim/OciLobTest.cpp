@@ -120,6 +120,17 @@ TEST_F(OciLobTest, ClobAmountsAndOffsetsCountCharacters) {
                               2)),
             OCI_ERROR);
   EXPECT_EQ(All(l), "Пabвет€😀ЖЖc");
+
+  // Stray continuation bytes inside the text stay with the character before them.
+  OCILobLocator* odd =
+      TempClob(std::string("ab\x80\x80"
+                           "cd",
+                           6));
+  EXPECT_EQ(Length(odd), 4u);
+  EXPECT_EQ(Read(odd, 2, 1, 100), std::string("b\x80\x80", 3));
+  EXPECT_EQ(Read(odd, 3, 5, 100), "cd");
+  EXPECT_EQ(Read(odd, 1, 4, 3), "a");
+  EXPECT_EQ(Read(odd, 5, 1, 100), "");
 }
 
 TEST_F(OciLobTest, ClobTrimEraseGapCopyAndAppendCountCharacters) {
