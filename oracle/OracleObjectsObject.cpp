@@ -27,14 +27,6 @@ void CheckStatus(TOracleSession* Session, OCIError* Err, sword Status) {
   if (Status == OCI_ERROR) RaiseOracleError(Session, Err, Session);
 }
 
-std::string AttrText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status) {
-  text* value = nullptr;
-  ub4 length = 0;
-  Status = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &value, &length, Attribute, Err);
-  if (Status != OCI_SUCCESS || !value) return {};
-  return std::string(reinterpret_cast<const char*>(value), length);
-}
-
 // Looks a type up by name: its REF (a new REF object) and the pinned type descriptor.
 void LookupTypeByName(TOracleSession* Session, OCIError* Err, const std::string& Name, OCIRef*& TypeRef,
                       OCIType*& TypeDescriptor) {
@@ -462,7 +454,7 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
   a->object_ = this;
   sword s = OCI_SUCCESS;
   if (!Element) {
-    a->name_ = AttrText(Param, OCI_ATTR_NAME, err_, s);
+    a->name_ = ParamText(Param, OCI_ATTR_NAME, err_, s);
     Check(s);
     if (a->name_.size() > 30) a->name_.resize(30);
   }
@@ -491,9 +483,9 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
       break;
     case SQLT_NTY:
     case SQLT_REF: {
-      std::string type = AttrText(Param, OCI_ATTR_TYPE_NAME, err_, s);
+      std::string type = ParamText(Param, OCI_ATTR_TYPE_NAME, err_, s);
       Check(s);
-      std::string schema = AttrText(Param, OCI_ATTR_SCHEMA_NAME, err_, s);
+      std::string schema = ParamText(Param, OCI_ATTR_SCHEMA_NAME, err_, s);
       Check(s);
       a->typeName_ = schema + "." + type;
       Check(OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &a->typeRef_, nullptr, OCI_ATTR_REF_TDO, err_));
@@ -684,18 +676,8 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
     }
     case otCLOB:
     case otBLOB:
-    case otBFile: {
-      TLOBLocator* lob = LOBAttr(Name);
-      int64_t size = lob->Size();
-      if (size <= 0) return NullOf(session_);
-      if (a->dataType_ == otCLOB) return TVariant(lob->AsString());
-      std::string bytes(static_cast<size_t>(size), '\0');
-      lob->SetPosition(0);
-      bytes.resize(static_cast<size_t>(std::max<int64_t>(lob->Read(bytes.data(), size), 0)));
-      TVariant array = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-      array.Bytes() = bytes;
-      return array;
-    }
+    case otBFile:
+      return LOBVariant(LOBAttr(Name));
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ:

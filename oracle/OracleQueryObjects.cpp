@@ -16,14 +16,6 @@ TVariant NullOf(TOracleSession* Session) {
   return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
 }
 
-std::string ParamText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status) {
-  text* value = nullptr;
-  ub4 length = 0;
-  Status = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &value, &length, Attribute, Err);
-  if (Status != OCI_SUCCESS || !value) return {};
-  return std::string(reinterpret_cast<const char*>(value), length);
-}
-
 }  // namespace
 
 sword TOracleQuery::DescribeObjectColumn(TFieldData* F, OCIParam* Param) {
