@@ -354,9 +354,8 @@ std::string TLOBLocator::AsString() {
 // ---- Helpers of the object classes ---------------------------------------------------------------
 
 TVariant LOBVariant(TLOBLocator* LOB) {
-  TOracleSession* session = LOB->Session();
   int64_t size = LOB->Size();
-  if (size <= 0) return session && session->NullValue() == nvNull ? Null() : Unassigned();
+  if (size <= 0) return NullVariant(LOB->Session());
   if (LOB->LOBType() == otCLOB) return TVariant(LOB->AsString());
   std::string bytes(static_cast<size_t>(size), '\0');
   LOB->SetPosition(0);

@@ -17,10 +17,6 @@ constexpr int kTypeCodeOpaque = 58;
 constexpr int kIntervalYM = 189;
 constexpr int kIntervalDS = 190;
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 // Raises for a failed status of an object, reference or type call.
 void CheckStatus(TOracleSession* Session, OCIError* Err, sword Status) {
   if (Status == OCI_INVALID_HANDLE) throw Exception(kInvalidHandle);
@@ -629,7 +625,7 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
   if (IsCollection()) throw Exception("Attribute type not supported (" + IntToStr(typeCode_) + ").");
   TObjectAttribute* a = FindAttribute(Name, true);
   sb2* ind = IndicatorAddress(a);
-  if (!ind || *ind != 0) return NullOf(session_);
+  if (!ind || *ind != 0) return NullVariant(session_);
   uint8_t* cell = ValueAddress(a);
   OCIEnv* env = session_->EnvironmentHandle();
   switch (a->dataType_) {
@@ -684,7 +680,7 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
       return TVariant::FromDate(TimestampAttr(Name)->AsDateTime());
     case otObject:
     case otReference:
-      return NullOf(session_);
+      return NullVariant(session_);
     default:
       throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
   }

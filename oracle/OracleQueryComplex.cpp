@@ -12,10 +12,6 @@
 
 namespace {
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 template <typename T>
 T** CellAddress(TFieldData* F, int Row) {
   return reinterpret_cast<T**>(F->Cell(Row));
@@ -183,7 +179,7 @@ void TOracleQuery::PointComplexColumns() {
 }
 
 TVariant TOracleQuery::ComplexFieldValue(TFieldData* F) {
-  if (!F->columnObject) return NullOf(session_);
+  if (!F->columnObject) return NullVariant(session_);
   if (IsTimestampType(F->fetchType))
     return TVariant::FromDate(static_cast<TOracleTimestamp*>(F->columnObject.get())->AsDateTime());
   return LOBVariant(static_cast<TLOBLocator*>(F->columnObject.get()));

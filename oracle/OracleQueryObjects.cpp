@@ -10,14 +10,6 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"
 
-namespace {
-
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
-}  // namespace
-
 sword TOracleQuery::DescribeObjectColumn(TFieldData* F, OCIParam* Param) {
   sword s = OCI_SUCCESS;
   std::string type = ParamText(Param, OCI_ATTR_TYPE_NAME, err_, s);
@@ -163,7 +155,7 @@ TVariant TOracleQuery::ObjectFieldValue(TFieldData* F) {
   if (F->fetchType == SQLT_REF)
     return TVariant(static_cast<TOracleReference*>(F->columnObject.get())->AsHex());
   if (auto* xml = dynamic_cast<TXMLType*>(F->columnObject.get())) return TVariant(xml->GetXMLData());
-  return NullOf(session_);
+  return NullVariant(session_);
 }
 
 std::string TOracleQuery::ObjectFieldText(TFieldData* F, int Index) {
