@@ -53,7 +53,7 @@ void SendValue(OCILobLocator* l) {
 }
 
 void MarkWritten(OCILobLocator* l) {
-  if (l->temporary || l->lobType == SQLT_BFILEE) return;
+  if (l->temporary || l->inObject || l->lobType == SQLT_BFILEE) return;
   if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
   // The row was locked by a transaction that has ended since.
   if (l->session->TransactionNumber() != l->transaction)
@@ -393,6 +393,7 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
+  l->inObject = false;
   l->directory = std::move(directory);
   l->fileName = std::move(fileName);
   l->fileOpen = false;
