@@ -647,6 +647,9 @@ TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
   // A LOB column has no locators to be fetched into.
   auto hostSel = Query(host.get(), "select c from hl");
   EXPECT_EQ(Raised([&] { hostSel->Execute(); }), "Unsupported type of column C");
+  // Objects are handle-call objects as well.
+  Run(S(), "create type pt as object (x number)");
+  EXPECT_EQ(Raised([&] { TOracleObject o(host.get(), "PT"); }), "TOracleObject: Invalid handle");
 }
 
 }  // namespace

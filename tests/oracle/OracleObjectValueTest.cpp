@@ -217,6 +217,15 @@ TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
     S()->SetNullValue(nvUnAssigned);
   }
   EXPECT_EQ(rows, 2);
+
+  // A column's object before any row has no instance to work on.
+  auto none = Query(S(), "select x.p from people x where 1 = 0");
+  none->Describe();
+  TOracleObject* empty = none->ObjField(0);
+  EXPECT_TRUE(empty->IsNull());
+  EXPECT_EQ(Raised([&] { empty->GetAttr("NAME"); }), "TOracleObject: Invalid handle");
+  EXPECT_EQ(Raised([&] { empty->MarkUpdate(true); }), "TOracleObject: Invalid handle");
+  EXPECT_EQ(Raised([&] { none->Field(0); }), "You cannot access field data beyond Eof");
 }
 
 // ---- New objects and changes through children -------------------------------------------------------
