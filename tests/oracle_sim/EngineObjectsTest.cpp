@@ -298,9 +298,9 @@ TEST_F(Objects, DescribeTypes) {
     int size, precision, scale;
     const char* typeName;
   };
-  std::vector<Want> want = {{"ID", Ty::Number, 22, 0, -127, ""},     {"NEXT", Ty::Ref, 36, 0, 0, "NODE_T"},
-                            {"TAGS", Ty::Object, 0, 0, 0, "TAGS_T"}, {"NOTE", Ty::Clob, 4000, 0, 0, ""},
-                            {"STAMP", Ty::Timestamp, 11, 0, 3, ""},  {"RAW_ID", Ty::Raw, 8, 0, 0, ""},
+  std::vector<Want> want = {{"ID", Ty::Number, 22, 0, -127, ""},        {"NEXT", Ty::Ref, 36, 0, 0, "NODE_T"},
+                            {"TAGS", Ty::Object, 2000, 0, 0, "TAGS_T"}, {"NOTE", Ty::Clob, 4000, 0, 0, ""},
+                            {"STAMP", Ty::Timestamp, 11, 0, 3, ""},     {"RAW_ID", Ty::Raw, 8, 0, 0, ""},
                             {"PRICE", Ty::Number, 22, 7, 2, ""}};
   for (size_t i = 0; i < want.size(); ++i) {
     SCOPED_TRACE(want[i].name);
