@@ -1850,7 +1850,7 @@ std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType&
   switch (to.ty) {
     case Ty::Object:
     case Ty::Ref:
-      if (from.IsNamed()) {
+      if (from.IsNamed() && !(from.ty == Ty::Ref && from.typeName.empty())) {
         if (from.ty != to.ty || from.typeName != to.typeName) Raise(932);
         return sql;
       }
