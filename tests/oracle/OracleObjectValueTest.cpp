@@ -227,6 +227,16 @@ TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
   }
   EXPECT_EQ(rows, 2);
 
+  // After the last row the column's object holds no freed instance.
+  auto all = Query(S(), "select x.p from people x where x.p.id = 1");
+  all->SetReadBuffer(1);
+  all->Execute();
+  TOracleObject* last = all->ObjField(0);
+  EXPECT_FALSE(last->IsNull());
+  while (!all->Eof()) all->Next();
+  EXPECT_TRUE(last->IsNull());
+  EXPECT_EQ(Raised([&] { last->GetAttr("NAME"); }), "TOracleObject: Invalid handle");
+
   // A column's object before any row has no instance to work on.
   auto none = Query(S(), "select x.p from people x where 1 = 0");
   none->Describe();
