@@ -122,6 +122,15 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   EXPECT_EQ(inner->GetAttr("S").AsString(), "two");
   EXPECT_EQ(o->ObjAttr("J")->GetAttr("S").AsString(), "four");
 
+  // An unknown type is the server's error, raised through the object's error handle; the failed
+  // objects leave the session's lists.
+  int objects = S()->ObjectCount();
+  EXPECT_EQ(OracleCode([&] { TOracleObject o(S(), "NO_SUCH_T"); }), 4043);
+  EXPECT_EQ(OracleCode([&] { TOracleReference r(S(), "R", 0, "NO_SUCH_T"); }), 4043);
+  EXPECT_EQ(OracleCode([&] { TOracleObject o(S(), "LAY_T", "NO_SUCH_TABLE"); }), 942);
+  EXPECT_EQ(S()->ObjectCount(), objects);
+  EXPECT_EQ(S()->ReferenceCount(), 0);
+
   // A collection type has one attribute: its element.
   TOracleObject phoneList(S(), "PHONES_T");
   EXPECT_TRUE(phoneList.IsCollection());
