@@ -303,7 +303,7 @@ void TOracleObject::ReleaseHandles() {
   OCIEnv* env = session_->EnvironmentHandle();
   if (env && OCI.OCIObjectFree) {
     if (instance_ && ownsInstance_) {
-      if (pinned_ || table_)
+      if (table_)
         OCI.OCIObjectUnpin(env, err_, instance_);
       else
         OCI.OCIObjectFree(env, err_, instance_, 0);
