@@ -229,6 +229,13 @@ TEST_F(Objects, BoundObjectsAreCheckedAgainstTheirType) {
                 ins->Execute();
               }),
               k.code);
+    // array DML checks every iteration's object the same way
+    EXPECT_EQ(ErrorOf([&] {
+                ins->BindArray("ID", {I(3), I(4)});
+                ins->BindArray("WHO", {Value(), k.who});
+                ins->Execute(2);
+              }),
+              k.code);
   }
 }
 
