@@ -597,12 +597,10 @@ bool TOracleDataSet::ReadPlainCell(const TFieldData* Data, int Row, const TFetch
       PutSlotText(Slot, Column.Size, std::string_view(text, n));
       return true;
     }
-    default: {
-      const double ms = OracleDateToMSecs(cell);
-      std::memcpy(Slot + 1, &ms, sizeof ms);
-      Slot[0] = 0;
+    default:
+      // A date's slot holds its milliseconds as a double.
+      PutSlotFloat(Slot, OracleDateToMSecs(cell));
       return true;
-    }
   }
 }
 

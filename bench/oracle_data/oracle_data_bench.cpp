@@ -153,7 +153,9 @@ const TFetchSize& FetchSize() {
   return size;
 }
 
-// Every value of every row through the query's typed accessors.
+// Every value of every row through the query's typed accessors, as a caller holding the values would
+// read them: the same statement and ReadBuffer as the dataset's fetch, each column by the accessor of
+// its type (integers, floats, strings and dates, as the dataset's fields take them).
 void BM_QueryFetch(benchmark::State& state) {
   TOracleSession* s = Instance::Get().Session();
   for (auto _ : state) {
