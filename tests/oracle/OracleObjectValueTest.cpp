@@ -47,19 +47,26 @@ struct Layout {
   int value, null;
 };
 
+// The object's attributes in order: names, value offsets and null-indicator offsets.
+template <size_t N>
+void ExpectLayout(TOracleObject& Object, const Layout (&Expected)[N]) {
+  ASSERT_EQ(Object.AttrCount(), static_cast<int>(N));
+  for (size_t i = 0; i < N; ++i) {
+    SCOPED_TRACE(Expected[i].name);
+    TObjectAttribute* a = Object.Attributes(static_cast<int>(i));
+    EXPECT_EQ(a->Name(), Expected[i].name);
+    EXPECT_EQ(a->ValueOffset(), Expected[i].value);
+    EXPECT_EQ(a->NullOffset(), Expected[i].null);
+  }
+}
+
 // ---- Layouts ----------------------------------------------------------------------------------------
 
 TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   Run(S(), "create type lay_t as object (n number(5), s varchar2(10), d date)");
   TOracleObject lay(S(), "lay_t");
-  ASSERT_EQ(lay.AttrCount(), 3);
   const Layout simple[] = {{"N", 0, 2}, {"S", 24, 4}, {"D", 32, 6}};
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE(simple[i].name);
-    EXPECT_EQ(lay.Attributes(i)->Name(), simple[i].name);
-    EXPECT_EQ(lay.Attributes(i)->ValueOffset(), simple[i].value);
-    EXPECT_EQ(lay.Attributes(i)->NullOffset(), simple[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(lay, simple));
   EXPECT_EQ(lay.Attributes(0)->DataType(), otInteger);
   EXPECT_EQ(lay.Attributes(1)->DataType(), otString);
   EXPECT_EQ(lay.Attributes(2)->DataType(), otDate);
@@ -74,13 +81,7 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
                            {"PHONES", 72, 14}, {"PHOTO", 80, 16},       {"NOTES", 88, 18},
                            {"SEEN", 96, 20},   {"SALARY", 104, 22},     {"BIG", 126, 24},
                            {"EXACT", 148, 26}};
-  ASSERT_EQ(person.AttrCount(), 13);
-  for (int i = 0; i < 13; ++i) {
-    SCOPED_TRACE(nested[i].name);
-    EXPECT_EQ(person.Attributes(i)->Name(), nested[i].name);
-    EXPECT_EQ(person.Attributes(i)->ValueOffset(), nested[i].value);
-    EXPECT_EQ(person.Attributes(i)->NullOffset(), nested[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(person, nested));
   TObjectAttribute* addr = person.FindAttribute("addr");
   EXPECT_EQ(addr->TypeName(), "SCOTT.ADDRESS_T");
   EXPECT_TRUE(addr->Embedded());
@@ -100,13 +101,7 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   TOracleObject outer(S(), "OUTER_T");
   const Layout odd[] = {{"A", 0, 2},   {"I", 22, 4},  {"I.N", 22, 6}, {"I.S", 46, 8},
                         {"B", 54, 10}, {"J", 76, 12}, {"J.S", 76, 14}};
-  ASSERT_EQ(outer.AttrCount(), 7);
-  for (int i = 0; i < 7; ++i) {
-    SCOPED_TRACE(odd[i].name);
-    EXPECT_EQ(outer.Attributes(i)->Name(), odd[i].name);
-    EXPECT_EQ(outer.Attributes(i)->ValueOffset(), odd[i].value);
-    EXPECT_EQ(outer.Attributes(i)->NullOffset(), odd[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(outer, odd));
   Run(S(), "create table outers (o outer_t)");
   Run(S(), "insert into outers values (outer_t(1, inner_t(2, 'two'), 3, str_t('four')))");
   auto q = Query(S(), "select o from outers");
