@@ -60,8 +60,9 @@ void TOracleTimestamp::Check(sword Status) {
 
 void TOracleTimestamp::Changed(bool Null) {
   null_ = Null ? 1 : 0;
-  if (indicator_) *indicator_ = Null ? -1 : 0;
+  // The owner clears the indicators on the attribute's path first; then this one says what it is.
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
+  if (indicator_) *indicator_ = Null ? -1 : 0;
 }
 
 void TOracleTimestamp::SetOwner(TOracleObject* Object, TObjectAttribute* Attribute) {
@@ -282,7 +283,7 @@ void TLOBLocator::Clear() {
   if (ownerObject_) {
     // A locator in an object attribute: a new locator object in the cell.
     if (Locator()) OCI.OCIObjectFree(Env(session_), err_, Locator(), 0);
-    *locatorAddress_ = nullptr;
+    WriteCell<OCILobLocator>(locatorAddress_, nullptr);
     Check(OCI.OCIObjectNew(Env(session_), err_, session_->ServiceContext(),
                            static_cast<OCITypeCode>(lobType_), nullptr, nullptr, OCI_DURATION_SESSION, 1,
                            reinterpret_cast<dvoid**>(locatorAddress_)));
@@ -295,7 +296,7 @@ void TLOBLocator::Clear() {
   }
   temporary_ = false;
   position_ = 0;
-  if (indicator_) *indicator_ = -1;
+  // The owner clears the indicators on the attribute's path; this one is null again after it.
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
   if (indicator_) *indicator_ = -1;
 }

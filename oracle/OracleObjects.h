@@ -15,6 +15,18 @@
 #include "oracle_sim/oci.h"
 #include "platform/rtl/Classes.h"
 
+// The bytes of a pointer-sized cell (cells need not be aligned in an instance).
+template <typename T>
+T* ReadCell(const void* Cell) {
+  T* value;
+  std::memcpy(&value, Cell, sizeof value);
+  return value;
+}
+template <typename T>
+void WriteCell(void* Cell, T* Value) {
+  std::memcpy(Cell, &Value, sizeof Value);
+}
+
 class TOracleSession;
 class TOracleObject;
 class TObjectAttribute;
@@ -110,7 +122,7 @@ class TLOBLocator : public TStream, public TOracleSessionClient {
   void CheckAlive() const;
   void ReleaseHandles();
   void Changed();
-  OCILobLocator* Locator() const { return *locatorAddress_; }
+  OCILobLocator* Locator() const { return ReadCell<OCILobLocator>(locatorAddress_); }
 
   TOracleSession* session_;
   OCIError* err_ = nullptr;
@@ -150,7 +162,7 @@ class TOracleReference : public TObject, public TOracleSessionClient {
   // For binds and columns: the REF in use (its own, a query column's row cell or an object
   // attribute's cell), and the indicator that keeps the null state.
   OCIRef** RefAddress() { return refAddress_; }
-  OCIRef* Ref() const { return *refAddress_; }
+  OCIRef* Ref() const { return ReadCell<OCIRef>(refAddress_); }
   void PointAt(OCIRef** Address) { refAddress_ = Address ? Address : &ref_; }
   void SetIndicator(sb2* Indicator) { indicator_ = Indicator; }
   sb2* Indicator() const { return indicator_; }
@@ -331,6 +343,7 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   std::vector<OCIDescribe*> describes_;  // kept while the attributes' type REFs are in use
   void* instance_ = nullptr;
   void* null_ = nullptr;
+  void* knownInstance_ = nullptr;  // the instance the children were made over
   OCIRef* typeRef_ = nullptr;
   OCIType* tdo_ = nullptr;
   std::string typeName_;
@@ -365,15 +378,3 @@ class TXMLType : public TOracleObject {
  protected:
   TXMLType(TOracleSession* Session, TForColumn Tag) : TOracleObject(Session, Tag) {}
 };
-
-// The bytes of a pointer-sized cell (cells need not be aligned in an instance).
-template <typename T>
-T* ReadCell(const void* Cell) {
-  T* value;
-  std::memcpy(&value, Cell, sizeof value);
-  return value;
-}
-template <typename T>
-void WriteCell(void* Cell, T* Value) {
-  std::memcpy(Cell, &Value, sizeof Value);
-}

@@ -169,30 +169,31 @@ void TOracleReference::SetOwner(TOracleObject* Object, TObjectAttribute* Attribu
 
 bool TOracleReference::IsNull() {
   CheckAlive();
-  if (!*refAddress_ && ownerObject_)
+  if (!Ref() && ownerObject_)
     Check(OCI.OCIObjectNew(session_->EnvironmentHandle(), err_, session_->ServiceContext(), OCI_TYPECODE_REF,
                            nullptr, nullptr, OCI_DURATION_SESSION, 1,
                            reinterpret_cast<dvoid**>(refAddress_)));
   if (indicator_) return *indicator_ != 0;
-  return !*refAddress_ || OCI.OCIRefIsNull(session_->EnvironmentHandle(), *refAddress_) != 0;
+  return !Ref() || OCI.OCIRefIsNull(session_->EnvironmentHandle(), Ref()) != 0;
 }
 
 void TOracleReference::Clear() {
   CheckAlive();
-  if (*refAddress_) OCI.OCIRefClear(session_->EnvironmentHandle(), *refAddress_);
-  if (indicator_) *indicator_ = -1;
+  if (Ref()) OCI.OCIRefClear(session_->EnvironmentHandle(), Ref());
+  // The owner clears the indicators on the attribute's path; this one is null again after it.
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
+  if (indicator_) *indicator_ = -1;
 }
 
 void TOracleReference::Changed() {
-  if (indicator_ && *refAddress_ && session_)
-    *indicator_ = OCI.OCIRefIsNull(session_->EnvironmentHandle(), *refAddress_) ? -1 : 0;
+  if (indicator_ && Ref() && session_)
+    *indicator_ = OCI.OCIRefIsNull(session_->EnvironmentHandle(), Ref()) ? -1 : 0;
   if (ownerObject_) ownerObject_->AttributeChanged(ownerAttribute_);
 }
 
 std::string TOracleReference::AsHex() {
   CheckAlive();
-  OCIRef* ref = *refAddress_;
+  OCIRef* ref = Ref();
   if (!ref) return {};
   OCIEnv* env = session_->EnvironmentHandle();
   ub4 size = OCI.OCIRefHexSize(env, ref);
@@ -264,6 +265,7 @@ TOracleObject::TOracleObject(TOracleSession* Session, const std::string& TypeNam
                            table_, OCI_DURATION_SESSION, table_ ? 0 : 1, &instance_));
     Check(OCI.OCIObjectGetInd(env, err_, instance_, &null_));
     if (null_) *static_cast<sb2*>(null_) = -1;
+    knownInstance_ = instance_;
     BuildAttributes();
   } catch (...) {
     ReleaseHandles();
@@ -368,9 +370,10 @@ void TOracleObject::Attach(void* Instance, void* NullStruct, const std::string& 
   CheckAlive();
   DropChildren();
   instance_ = Instance;
+  knownInstance_ = Instance;
   null_ = NullStruct;
   if (instance_ && !null_) Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance_, &null_));
-  if (!tdo_ || UpperCase(TypeName) != typeName_) {
+  if (!tdo_ || (TypeName != typeName_ && UpperCase(TypeName) != typeName_)) {
     if (tdo_) {
       OCI.OCIObjectUnpin(session_->EnvironmentHandle(), err_, tdo_);
       tdo_ = nullptr;
@@ -388,7 +391,10 @@ void TOracleObject::Attach(void* Instance, void* NullStruct, const std::string& 
 }
 
 void TOracleObject::InstanceChanged() {
+  if (instance_ == knownInstance_ && null_) return;
+  // The client gave a new instance: children over the old one go.
   DropChildren();
+  knownInstance_ = instance_;
   if (instance_ && session_ && err_)
     Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance_, &null_));
 }
@@ -529,6 +535,7 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
              : a->Embedded()                                      ? 0
                                                                   : kPointerSize;
   if (cell == kPointerSize) {
+    // Aligned from the start of the (embedded) object the cell lies in.
     int misalign = (ValueOffset - Base) % kPointerSize;
     if (misalign != 0) {
       int aligned = ValueOffset + kPointerSize - misalign;
@@ -823,7 +830,6 @@ void TOracleObject::AttributeChanged(TObjectAttribute* Attribute) {
       if (TObjectAttribute* enclosing = FindAttribute(name.substr(0, dot), false))
         if (sb2* ind = IndicatorAddress(enclosing)) *ind = 0;
     }
-    if (sb2* ind = IndicatorAddress(Attribute); ind && !Attribute->notFinal_) *ind = 0;
   }
   if (null_) *static_cast<sb2*>(null_) = 0;
   if (parent_) parent_->AttributeChanged(parentAttribute_);

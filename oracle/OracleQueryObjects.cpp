@@ -37,22 +37,30 @@ sword TOracleQuery::DescribeObjectColumn(TFieldData* F, OCIParam* Param) {
   s = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &ref, nullptr, OCI_ATTR_REF_TDO, err_);
   if (s != OCI_SUCCESS || !ref) return s;
   // The column keeps its own copy of the type REF and the pinned type while it lives.
+  // The column has its own error handle: its row objects may outlive the cursor's handles.
   OCIEnv* env = session_->EnvironmentHandle();
+  OCIError* err = nullptr;
+  s = OCI.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+  if (s != OCI_SUCCESS) return s;
   OCIRef* copy = nullptr;
+  OCIType* tdo = nullptr;
   s = OCI.OCIObjectNew(env, err_, session_->ServiceContext(), OCI_TYPECODE_REF, nullptr, nullptr,
                        OCI_DURATION_SESSION, 1, reinterpret_cast<dvoid**>(&copy));
   if (s == OCI_SUCCESS) s = OCI.OCIRefAssign(env, err_, ref, &copy);
-  OCIType* tdo = nullptr;
   if (s == OCI_SUCCESS && F->dataType == SQLT_NTY)
     s = OCI.OCIObjectPin(env, err_, copy, nullptr, OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE,
                          reinterpret_cast<dvoid**>(&tdo));
-  F->SetObjectInfo(tdo, copy, env, err_);
+  F->SetObjectInfo(tdo, copy, env, err);
   return s;
 }
 
 void TOracleQuery::SetupObjectColumn(TFieldData* F) {
-  F->environment = session_->EnvironmentHandle();
-  F->errorHandle = err_;
+  if (!F->errorHandle) {
+    F->environment = session_->EnvironmentHandle();
+    if (OCI.OCIHandleAlloc(F->environment, reinterpret_cast<dvoid**>(&F->errorHandle), OCI_HTYPE_ERROR, 0,
+                           nullptr) != OCI_SUCCESS)
+      throw Exception("Unsupported type of column " + F->name);
+  }
   if (F->fetchType == SQLT_NTY) {
     F->typeCode = F->typeDescriptor ? session_->DescribeTypeCode(F->typeDescriptor) : OCI_TYPECODE_OBJECT;
     std::free(F->nullStructures);

@@ -604,6 +604,8 @@ TFieldData::~TFieldData() {
   if (typeDescriptor && OCI.OCIObjectUnpin) OCI.OCIObjectUnpin(environment, errorHandle, typeDescriptor);
   if (typeReference && OCI.OCIObjectFree) OCI.OCIObjectFree(environment, errorHandle, typeReference, 0);
   FreeObjects();
+  // Object and REF columns have an error handle of their own.
+  if (errorHandle && OCI.OCIHandleFree) OCI.OCIHandleFree(errorHandle, OCI_HTYPE_ERROR);
   std::free(buffer);
   std::free(indicators);
   std::free(lengths);

@@ -302,6 +302,56 @@ typedef struct cda_def Lda_Def;
 #define OCI_TYPECODE_REF 110
 #define OCI_TYPECODE_OBJECT 108
 #define OCI_TYPECODE_NAMEDCOLLECTION 122
+#define OCI_TYPECODE_OPAQUE 58
+#define OCI_TYPECODE_VARRAY 247
+#define OCI_TYPECODE_TABLE 248
+#define OCI_TYPECODE_VARCHAR 1
+#define OCI_TYPECODE_NUMBER 2
+#define OCI_TYPECODE_VARCHAR2 9
+#define OCI_TYPECODE_DATE 12
+#define OCI_TYPECODE_RAW 95
+#define OCI_TYPECODE_CHAR 96
+#define OCI_TYPECODE_CLOB 112
+#define OCI_TYPECODE_BLOB 113
+#define OCI_TYPECODE_BFILE 114
+#define OCI_TYPECODE_TIMESTAMP 187
+#define OCI_TYPECODE_TIMESTAMP_TZ 188
+#define OCI_TYPECODE_TIMESTAMP_LTZ 232
+
+/* Instances of named types, as the object calls hand them out and programs read them.
+ *
+ * An object instance is a plain memory block. Its attributes lie in declared order from offset 0;
+ * a NUMBER takes 22 bytes (an OCINumber: length byte, then the number's bytes), a DATE 8 (an
+ * OCIDate), an embedded object of a FINAL object type 0 (its own attributes follow inline), and
+ * every other attribute one pointer: OCIString* (VARCHAR2, CHAR), OCIRaw* (RAW), OCILobLocator*
+ * (CLOB, BLOB, BFILE), OCIRef* (REF), OCIColl* (VARRAY, nested table), OCIDateTime* (timestamps),
+ * and the address of a separate instance for an object of a NOT FINAL type or SYS.XMLTYPE. A
+ * pointer cell starts at a multiple of sizeof(void*) counted from the start of the object it
+ * belongs to (the instance, or the embedded object); when rounding up moves the offset, the
+ * embedded objects that started at the old offset start at the new one. NUMBER(5), VARCHAR2(10),
+ * DATE lie at 0, 24 and 32; NUMBER, then an embedded object of (NUMBER, VARCHAR2) lie at 0, 22
+ * (the embedded NUMBER at 22) and 46 (22 + 24). Cells may so be unaligned in memory: programs
+ * read and write them with memcpy.
+ *
+ * The null structure (OCIObjectGetInd) is an array of OCIInd: [0] the object's own (atomic)
+ * indicator, then one per attribute in the same order, an embedded object contributing its atomic
+ * indicator followed by its attributes' entries. An attribute held by pointer (collection, NOT
+ * FINAL object, XMLType) has one entry here; the instance it points at has a null structure of its
+ * own. -1 is null, 0 not null.
+ *
+ * Collections: OCICollGetElem gives the address of the element's cell, laid out by the same rule
+ * for the element type (an OCINumber*, an OCIString** ..., an object element's instance), and the
+ * address of its indicator (an object element's null structure). OCICollAppend, OCICollAssignElem
+ * and OCIObjectSetAttr take the value itself: the OCIString*, OCIRaw*, OCIRef* ... for a pointer
+ * type (the address of a cell holding one is accepted too), the address of the OCINumber, OCIDate
+ * or instance otherwise; OCIObjectGetAttr gives the address of the attribute's cell.
+ *
+ * Describe attributes of a type (OCIDescribeAny with OCI_PTYPE_TYPE, then OCI_ATTR_PARAM of the
+ * describe handle) and of its attribute parameters: OCI_ATTR_TYPECODE, OCI_ATTR_COLLECTION_TYPECODE,
+ * OCI_ATTR_DATA_TYPE, OCI_ATTR_DATA_SIZE and OCI_ATTR_NUM_TYPE_ATTRS are ub2, OCI_ATTR_PRECISION ub1
+ * (sb2 for a select-list item), OCI_ATTR_SCALE sb1, OCI_ATTR_IS_FINAL_TYPE ub1, OCI_ATTR_REF_TDO an OCIRef*,
+ * OCI_ATTR_PARAM, OCI_ATTR_LIST_TYPE_ATTRS and OCI_ATTR_COLLECTION_ELEMENT an OCIParam*, names text* with
+ * their length in the size argument. */
 
 /* LOBs */
 #define OCI_LOB_READONLY 1
@@ -389,12 +439,14 @@ typedef struct cda_def Lda_Def;
 #define OCI_ATTR_SUB_NAME 10
 #define OCI_ATTR_POSITION 11
 #define OCI_ATTR_REF_TDO 110
+#define OCI_ATTR_NUM_PARAMS 121
 #define OCI_ATTR_PARAM 124
 #define OCI_ATTR_TYPECODE 216
 #define OCI_ATTR_COLLECTION_TYPECODE 217
 #define OCI_ATTR_COLLECTION_ELEMENT 227
 #define OCI_ATTR_NUM_TYPE_ATTRS 228
 #define OCI_ATTR_LIST_TYPE_ATTRS 229
+#define OCI_ATTR_NUM_ELEMS 234
 #define OCI_ATTR_IS_FINAL_TYPE 279
 #define OCI_ATTR_CHAR_USED 285
 #define OCI_ATTR_CHAR_SIZE 286
@@ -575,7 +627,7 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
      ub4* curelep, ub4 mode),                                                                                \
     (stmtp, bindp, errhp, placeholder, placeh_len, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len,   \
      curelep, mode))                                                                                         \
-  X(OCI, OCIBindObject, UNIMPL, sword,                                                                       \
+  X(OCI, OCIBindObject, IMPL, sword,                                                                         \
     (OCIBind * bindp, OCIError * errhp, const OCIType* type, dvoid** pgvpp, ub4* pvszsp, dvoid** indpp,      \
      ub4* indszp),                                                                                           \
     (bindp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                      \
@@ -602,7 +654,7 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
     (OCIStmt * stmtp, OCIDefine * *defnp, OCIError * errhp, ub4 position, dvoid * valuep, sb4 value_sz,      \
      ub2 dty, dvoid * indp, ub2 * rlenp, ub2 * rcodep, ub4 mode),                                            \
     (stmtp, defnp, errhp, position, valuep, value_sz, dty, indp, rlenp, rcodep, mode))                       \
-  X(OCI, OCIDefineObject, UNIMPL, sword,                                                                     \
+  X(OCI, OCIDefineObject, IMPL, sword,                                                                       \
     (OCIDefine * defnp, OCIError * errhp, const OCIType* type, dvoid** pgvpp, ub4* pvszsp, dvoid** indpp,    \
      ub4* indszp),                                                                                           \
     (defnp, errhp, type, pgvpp, pvszsp, indpp, indszp))                                                      \
@@ -619,7 +671,7 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
     (OCIStmt * stmtp, OCIError * errhp, ub4 size, ub4 startloc, sb4 * found, text * *bvnp, ub1 * bvnl,       \
      text * *invp, ub1 * inpl, ub1 * dupl, OCIBind * *hndl),                                                 \
     (stmtp, errhp, size, startloc, found, bvnp, bvnl, invp, inpl, dupl, hndl))                               \
-  X(OCI, OCIDescribeAny, UNIMPL, sword,                                                                      \
+  X(OCI, OCIDescribeAny, IMPL, sword,                                                                        \
     (OCISvcCtx * svchp, OCIError * errhp, dvoid * objptr, ub4 objnm_len, ub1 objptr_typ, ub1 info_level,     \
      ub1 objtyp, OCIDescribe * dschp),                                                                       \
     (svchp, errhp, objptr, objnm_len, objptr_typ, info_level, objtyp, dschp))                                \
@@ -644,67 +696,67 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
   X(OCI, OCIErrorGet, IMPL, sword,                                                                           \
     (dvoid * hndlp, ub4 recordno, text * sqlstate, sb4 * errcodep, text * bufp, ub4 bufsiz, ub4 type),       \
     (hndlp, recordno, sqlstate, errcodep, bufp, bufsiz, type))                                               \
-  X(OCI, OCILobAppend, IMPL, sword,                                                                        \
+  X(OCI, OCILobAppend, IMPL, sword,                                                                          \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp),               \
     (svchp, errhp, dst_locp, src_locp))                                                                      \
-  X(OCI, OCILobAssign, IMPL, sword,                                                                        \
+  X(OCI, OCILobAssign, IMPL, sword,                                                                          \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* src_locp, OCILobLocator** dst_locpp),            \
     (envhp, errhp, src_locp, dst_locpp))                                                                     \
-  X(OCI, OCILobCharSetForm, IMPL, sword,                                                                   \
+  X(OCI, OCILobCharSetForm, IMPL, sword,                                                                     \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub1* csfrm), (envhp, errhp, locp, csfrm))  \
-  X(OCI, OCILobCharSetId, IMPL, sword,                                                                     \
+  X(OCI, OCILobCharSetId, IMPL, sword,                                                                       \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, ub2* csid), (envhp, errhp, locp, csid))    \
-  X(OCI, OCILobCopy, IMPL, sword,                                                                          \
+  X(OCI, OCILobCopy, IMPL, sword,                                                                            \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_locp, ub4 amount,    \
      ub4 dst_offset, ub4 src_offset),                                                                        \
     (svchp, errhp, dst_locp, src_locp, amount, dst_offset, src_offset))                                      \
-  X(OCI, OCILobDisableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp), \
+  X(OCI, OCILobDisableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),   \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI, OCILobEnableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
+  X(OCI, OCILobEnableBuffering, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),    \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI, OCILobErase, IMPL, sword,                                                                         \
+  X(OCI, OCILobErase, IMPL, sword,                                                                           \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amount, ub4 offset),                   \
     (svchp, errhp, locp, amount, offset))                                                                    \
-  X(OCI, OCILobFileClose, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep),       \
+  X(OCI, OCILobFileClose, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep),         \
     (svchp, errhp, filep))                                                                                   \
-  X(OCI, OCILobFileCloseAll, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))           \
-  X(OCI, OCILobFileExists, IMPL, sword,                                                                    \
+  X(OCI, OCILobFileCloseAll, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp), (svchp, errhp))             \
+  X(OCI, OCILobFileExists, IMPL, sword,                                                                      \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
     (svchp, errhp, filep, flag))                                                                             \
-  X(OCI, OCILobFileGetName, IMPL, sword,                                                                   \
+  X(OCI, OCILobFileGetName, IMPL, sword,                                                                     \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* filep, text* dir_alias, ub2* d_length,           \
      text* filename, ub2* f_length),                                                                         \
     (envhp, errhp, filep, dir_alias, d_length, filename, f_length))                                          \
-  X(OCI, OCILobFileIsOpen, IMPL, sword,                                                                    \
+  X(OCI, OCILobFileIsOpen, IMPL, sword,                                                                      \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag),                            \
     (svchp, errhp, filep, flag))                                                                             \
-  X(OCI, OCILobFileOpen, IMPL, sword,                                                                      \
+  X(OCI, OCILobFileOpen, IMPL, sword,                                                                        \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, ub1 mode), (svchp, errhp, filep, mode))     \
-  X(OCI, OCILobFileSetName, IMPL, sword,                                                                   \
+  X(OCI, OCILobFileSetName, IMPL, sword,                                                                     \
     (OCIEnv * envhp, OCIError * errhp, OCILobLocator * *filepp, const text* dir_alias, ub2 d_length,         \
      const text* filename, ub2 f_length),                                                                    \
     (envhp, errhp, filepp, dir_alias, d_length, filename, f_length))                                         \
-  X(OCI, OCILobFlushBuffer, IMPL, sword,                                                                   \
+  X(OCI, OCILobFlushBuffer, IMPL, sword,                                                                     \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 flag), (svchp, errhp, locp, flag))       \
-  X(OCI, OCILobGetLength, IMPL, sword,                                                                     \
+  X(OCI, OCILobGetLength, IMPL, sword,                                                                       \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * lenp), (svchp, errhp, locp, lenp))     \
-  X(OCI, OCILobIsEqual, IMPL, sword,                                                                       \
+  X(OCI, OCILobIsEqual, IMPL, sword,                                                                         \
     (OCIEnv * envhp, const OCILobLocator* x, const OCILobLocator* y, boolean* is_equal),                     \
     (envhp, x, y, is_equal))                                                                                 \
-  X(OCI, OCILobLoadFromFile, IMPL, sword,                                                                  \
+  X(OCI, OCILobLoadFromFile, IMPL, sword,                                                                    \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * dst_locp, OCILobLocator * src_filep, ub4 amount,   \
      ub4 dst_offset, ub4 src_offset),                                                                        \
     (svchp, errhp, dst_locp, src_filep, amount, dst_offset, src_offset))                                     \
-  X(OCI, OCILobLocatorIsInit, IMPL, sword,                                                                 \
+  X(OCI, OCILobLocatorIsInit, IMPL, sword,                                                                   \
     (OCIEnv * envhp, OCIError * errhp, const OCILobLocator* locp, boolean* is_initialized),                  \
     (envhp, errhp, locp, is_initialized))                                                                    \
-  X(OCI, OCILobRead, IMPL, sword,                                                                          \
+  X(OCI, OCILobRead, IMPL, sword,                                                                            \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
      ub4 bufl, dvoid * ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm),                                  \
     (svchp, errhp, locp, amtp, offset, bufp, bufl, ctxp, cbfp, csid, csfrm))                                 \
-  X(OCI, OCILobTrim, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen), \
+  X(OCI, OCILobTrim, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 newlen),   \
     (svchp, errhp, locp, newlen))                                                                            \
-  X(OCI, OCILobWrite, IMPL, sword,                                                                         \
+  X(OCI, OCILobWrite, IMPL, sword,                                                                           \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub4 * amtp, ub4 offset, dvoid * bufp,        \
      ub4 buflen, ub1 piece, dvoid * ctxp, OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm),                    \
     (svchp, errhp, locp, amtp, offset, bufp, buflen, piece, ctxp, cbfp, csid, csfrm))                        \
@@ -723,123 +775,122 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
   X(OCI, OCILdaToSvcCtx, IMPL, sword, (OCISvcCtx * *svchpp, OCIError * errhp, Lda_Def * ldap),               \
     (svchpp, errhp, ldap))                                                                                   \
   X(OCI, OCIResultSetToStmt, UNIMPL, sword, (OCIResult * rsetdp, OCIError * errhp), (rsetdp, errhp))         \
-  X(OCI, OCIObjectUnpin, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
-  X(OCI, OCIObjectLock, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))   \
-  X(OCI, OCIObjectMarkUpdate, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object),                 \
+  X(OCI, OCIObjectUnpin, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))    \
+  X(OCI, OCIObjectLock, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))     \
+  X(OCI, OCIObjectMarkUpdate, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object),                   \
     (env, err, object))                                                                                      \
-  X(OCI, OCIObjectUnmark, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object)) \
-  X(OCI, OCIObjectMarkDelete, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance),               \
+  X(OCI, OCIObjectUnmark, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))   \
+  X(OCI, OCIObjectMarkDelete, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance),                 \
     (env, err, instance))                                                                                    \
-  X(OCI, OCIObjectFlush, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
-  X(OCI, OCIObjectCopy, UNIMPL, sword,                                                                       \
+  X(OCI, OCIObjectFlush, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))    \
+  X(OCI, OCIObjectCopy, IMPL, sword,                                                                         \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* source, dvoid* null_source, dvoid* target,   \
      dvoid* null_target, OCIType* tdo, OCIDuration duration, ub1 option),                                    \
     (env, err, svc, source, null_source, target, null_target, tdo, duration, option))                        \
-  X(OCI, OCIObjectGetTypeRef, UNIMPL, sword,                                                                 \
+  X(OCI, OCIObjectGetTypeRef, IMPL, sword,                                                                   \
     (OCIEnv * env, OCIError * err, dvoid * instance, OCIRef * type_ref), (env, err, instance, type_ref))     \
-  X(OCI, OCIObjectGetObjectRef, UNIMPL, sword,                                                               \
+  X(OCI, OCIObjectGetObjectRef, IMPL, sword,                                                                 \
     (OCIEnv * env, OCIError * err, dvoid * object, OCIRef * object_ref), (env, err, object, object_ref))     \
-  X(OCI, OCIObjectGetInd, UNIMPL, sword,                                                                     \
+  X(OCI, OCIObjectGetInd, IMPL, sword,                                                                       \
     (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * *null_struct),                                  \
     (env, err, instance, null_struct))                                                                       \
-  X(OCI, OCIObjectExists, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * exist),       \
+  X(OCI, OCIObjectExists, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * exist),         \
     (env, err, ins, exist))                                                                                  \
-  X(OCI, OCIObjectIsLocked, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * lock),      \
+  X(OCI, OCIObjectIsLocked, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * lock),        \
     (env, err, ins, lock))                                                                                   \
-  X(OCI, OCIObjectIsDirty, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * dirty),      \
+  X(OCI, OCIObjectIsDirty, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * ins, boolean * dirty),        \
     (env, err, ins, dirty))                                                                                  \
-  X(OCI, OCIObjectRefresh, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object),                    \
-    (env, err, object))                                                                                      \
-  X(OCI, OCIObjectPinTable, UNIMPL, sword,                                                                   \
+  X(OCI, OCIObjectRefresh, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * object), (env, err, object))  \
+  X(OCI, OCIObjectPinTable, IMPL, sword,                                                                     \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* schema_name, ub4 s_n_length,            \
      const text* object_name, ub4 o_n_length, const OCIRef* scope_obj_ref, OCIDuration pin_duration,         \
      dvoid** object),                                                                                        \
     (env, err, svc, schema_name, s_n_length, object_name, o_n_length, scope_obj_ref, pin_duration, object))  \
-  X(OCI, OCIObjectNew, UNIMPL, sword,                                                                        \
+  X(OCI, OCIObjectNew, IMPL, sword,                                                                          \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, OCITypeCode typecode, OCIType* tdo, dvoid* table,   \
      OCIDuration duration, boolean value, dvoid** instance),                                                 \
     (env, err, svc, typecode, tdo, table, duration, value, instance))                                        \
-  X(OCI, OCIObjectPin, UNIMPL, sword,                                                                        \
+  X(OCI, OCIObjectPin, IMPL, sword,                                                                          \
     (OCIEnv * env, OCIError * err, OCIRef * object_ref, OCIComplexObject * corhdl, OCIPinOpt pin_option,     \
      OCIDuration pin_duration, OCILockOpt lock_option, dvoid * *object),                                     \
     (env, err, object_ref, corhdl, pin_option, pin_duration, lock_option, object))                           \
-  X(OCI, OCIObjectFree, UNIMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance, ub2 flags),          \
+  X(OCI, OCIObjectFree, IMPL, sword, (OCIEnv * env, OCIError * err, dvoid * instance, ub2 flags),            \
     (env, err, instance, flags))                                                                             \
-  X(OCI, OCITypeByName, UNIMPL, sword,                                                                       \
+  X(OCI, OCITypeByName, IMPL, sword,                                                                         \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* schema_name, ub4 s_length,              \
      const text* type_name, ub4 t_length, const text* version_name, ub4 v_length, OCIDuration pin_duration,  \
      OCITypeGetOpt get_option, OCIType** tdo),                                                               \
     (env, err, svc, schema_name, s_length, type_name, t_length, version_name, v_length, pin_duration,        \
      get_option, tdo))                                                                                       \
-  X(OCI, OCIObjectGetAttr, UNIMPL, sword,                                                                    \
+  X(OCI, OCIObjectGetAttr, IMPL, sword,                                                                      \
     (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * null_struct, OCIType * tdo, const text** names, \
      const ub4* lengths, ub4 name_count, const ub4* indexes, ub4 index_count, OCIInd* attr_null_status,      \
      dvoid** attr_null_struct, dvoid** attr_value, OCIType** attr_tdo),                                      \
     (env, err, instance, null_struct, tdo, names, lengths, name_count, indexes, index_count,                 \
      attr_null_status, attr_null_struct, attr_value, attr_tdo))                                              \
-  X(OCI, OCIObjectSetAttr, UNIMPL, sword,                                                                    \
+  X(OCI, OCIObjectSetAttr, IMPL, sword,                                                                      \
     (OCIEnv * env, OCIError * err, dvoid * instance, dvoid * null_struct, OCIType * tdo, const text** names, \
      const ub4* lengths, ub4 name_count, const ub4* indexes, ub4 index_count, OCIInd null_status,            \
      const dvoid* attr_null_struct, const dvoid* attr_value),                                                \
     (env, err, instance, null_struct, tdo, names, lengths, name_count, indexes, index_count, null_status,    \
      attr_null_struct, attr_value))                                                                          \
-  X(OCI, OCIStringPtr, UNIMPL, text*, (OCIEnv * env, const OCIString* vs), (env, vs))                        \
-  X(OCI, OCIStringAssignText, UNIMPL, sword,                                                                 \
+  X(OCI, OCIStringPtr, IMPL, text*, (OCIEnv * env, const OCIString* vs), (env, vs))                          \
+  X(OCI, OCIStringAssignText, IMPL, sword,                                                                   \
     (OCIEnv * env, OCIError * err, const text* rhs, ub4 rhs_len, OCIString** lhs),                           \
     (env, err, rhs, rhs_len, lhs))                                                                           \
-  X(OCI, OCINumberFromInt, UNIMPL, sword,                                                                    \
+  X(OCI, OCINumberFromInt, IMPL, sword,                                                                      \
     (OCIError * err, const dvoid* inum, uword inum_length, uword inum_s_flag, OCINumber* number),            \
     (err, inum, inum_length, inum_s_flag, number))                                                           \
-  X(OCI, OCINumberToInt, UNIMPL, sword,                                                                      \
+  X(OCI, OCINumberToInt, IMPL, sword,                                                                        \
     (OCIError * err, const OCINumber* number, uword rsl_length, uword rsl_flag, dvoid* rsl),                 \
     (err, number, rsl_length, rsl_flag, rsl))                                                                \
-  X(OCI, OCINumberFromReal, UNIMPL, sword,                                                                   \
+  X(OCI, OCINumberFromReal, IMPL, sword,                                                                     \
     (OCIError * err, const dvoid* rnum, uword rnum_length, OCINumber* number),                               \
     (err, rnum, rnum_length, number))                                                                        \
-  X(OCI, OCINumberToReal, UNIMPL, sword,                                                                     \
+  X(OCI, OCINumberToReal, IMPL, sword,                                                                       \
     (OCIError * err, const OCINumber* number, uword rsl_length, dvoid* rsl), (err, number, rsl_length, rsl)) \
-  X(OCI, OCINumberToText, UNIMPL, sword,                                                                     \
+  X(OCI, OCINumberToText, IMPL, sword,                                                                       \
     (OCIError * err, const OCINumber* number, const text* fmt, ub4 fmt_length, const text* nls_params,       \
      ub4 nls_p_length, ub4* buf_size, text* buf),                                                            \
     (err, number, fmt, fmt_length, nls_params, nls_p_length, buf_size, buf))                                 \
-  X(OCI, OCINumberFromText, UNIMPL, sword,                                                                   \
+  X(OCI, OCINumberFromText, IMPL, sword,                                                                     \
     (OCIError * err, const text* str, ub4 str_length, const text* fmt, ub4 fmt_length,                       \
      const text* nls_params, ub4 nls_p_length, OCINumber* number),                                           \
     (err, str, str_length, fmt, fmt_length, nls_params, nls_p_length, number))                               \
-  X(OCI, OCIRawPtr, UNIMPL, ub1*, (OCIEnv * env, const OCIRaw* raw), (env, raw))                             \
-  X(OCI, OCIRawSize, UNIMPL, ub4, (OCIEnv * env, const OCIRaw* raw), (env, raw))                             \
-  X(OCI, OCIRawAssignBytes, UNIMPL, sword,                                                                   \
+  X(OCI, OCIRawPtr, IMPL, ub1*, (OCIEnv * env, const OCIRaw* raw), (env, raw))                               \
+  X(OCI, OCIRawSize, IMPL, ub4, (OCIEnv * env, const OCIRaw* raw), (env, raw))                               \
+  X(OCI, OCIRawAssignBytes, IMPL, sword,                                                                     \
     (OCIEnv * env, OCIError * err, const ub1* rhs, ub4 rhs_len, OCIRaw** lhs),                               \
     (env, err, rhs, rhs_len, lhs))                                                                           \
-  X(OCI, OCIRefAssign, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIRef* source, OCIRef** target), \
+  X(OCI, OCIRefAssign, IMPL, sword, (OCIEnv * env, OCIError * err, const OCIRef* source, OCIRef** target),   \
     (env, err, source, target))                                                                              \
-  X(OCI, OCIRefClear, UNIMPL, void, (OCIEnv * env, OCIRef * ref), (env, ref))                                \
-  X(OCI, OCIRefIsNull, UNIMPL, boolean, (OCIEnv * env, const OCIRef* ref), (env, ref))                       \
-  X(OCI, OCIRefFromHex, UNIMPL, sword,                                                                       \
+  X(OCI, OCIRefClear, IMPL, void, (OCIEnv * env, OCIRef * ref), (env, ref))                                  \
+  X(OCI, OCIRefIsNull, IMPL, boolean, (OCIEnv * env, const OCIRef* ref), (env, ref))                         \
+  X(OCI, OCIRefFromHex, IMPL, sword,                                                                         \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, const text* hex, ub4 length, OCIRef** ref),         \
     (env, err, svc, hex, length, ref))                                                                       \
-  X(OCI, OCIRefHexSize, UNIMPL, ub4, (OCIEnv * env, const OCIRef* ref), (env, ref))                          \
-  X(OCI, OCIRefToHex, UNIMPL, sword,                                                                         \
+  X(OCI, OCIRefHexSize, IMPL, ub4, (OCIEnv * env, const OCIRef* ref), (env, ref))                            \
+  X(OCI, OCIRefToHex, IMPL, sword,                                                                           \
     (OCIEnv * env, OCIError * err, const OCIRef* ref, text* hex, ub4* hex_length),                           \
     (env, err, ref, hex, hex_length))                                                                        \
-  X(OCI, OCICollSize, UNIMPL, sword, (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4* size),         \
+  X(OCI, OCICollSize, IMPL, sword, (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4* size),           \
     (env, err, coll, size))                                                                                  \
-  X(OCI, OCICollTrim, UNIMPL, sword, (OCIEnv * env, OCIError * err, sb4 trim_num, OCIColl * coll),           \
+  X(OCI, OCICollTrim, IMPL, sword, (OCIEnv * env, OCIError * err, sb4 trim_num, OCIColl * coll),             \
     (env, err, trim_num, coll))                                                                              \
-  X(OCI, OCICollMax, UNIMPL, sb4, (OCIEnv * env, const OCIColl* coll), (env, coll))                          \
-  X(OCI, OCICollGetElem, UNIMPL, sword,                                                                      \
+  X(OCI, OCICollMax, IMPL, sb4, (OCIEnv * env, const OCIColl* coll), (env, coll))                            \
+  X(OCI, OCICollGetElem, IMPL, sword,                                                                        \
     (OCIEnv * env, OCIError * err, const OCIColl* coll, sb4 index, boolean* exists, dvoid** elem,            \
      dvoid** elemind),                                                                                       \
     (env, err, coll, index, exists, elem, elemind))                                                          \
-  X(OCI, OCICollAssignElem, UNIMPL, sword,                                                                   \
+  X(OCI, OCICollAssignElem, IMPL, sword,                                                                     \
     (OCIEnv * env, OCIError * err, sb4 index, const dvoid* elem, const dvoid* elemind, OCIColl* coll),       \
     (env, err, index, elem, elemind, coll))                                                                  \
-  X(OCI, OCICollAppend, UNIMPL, sword,                                                                       \
+  X(OCI, OCICollAppend, IMPL, sword,                                                                         \
     (OCIEnv * env, OCIError * err, const dvoid* elem, const dvoid* elemind, OCIColl* coll),                  \
     (env, err, elem, elemind, coll))                                                                         \
-  X(OCI, OCITableDelete, UNIMPL, sword, (OCIEnv * env, OCIError * err, sb4 index, OCITable * tbl),           \
+  X(OCI, OCITableDelete, IMPL, sword, (OCIEnv * env, OCIError * err, sb4 index, OCITable * tbl),             \
     (env, err, index, tbl))                                                                                  \
-  X(OCI, OCICacheFlush, UNIMPL, sword,                                                                       \
+  X(OCI, OCICacheFlush, IMPL, sword,                                                                         \
     (OCIEnv * env, OCIError * err, const OCISvcCtx* svc, dvoid* context, OCICacheFlushGetFn get,             \
      OCIRef** ref),                                                                                          \
     (env, err, svc, context, get, ref))                                                                      \
@@ -868,34 +919,34 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
     (OCIDirPathCtx * dpctx, OCIDirPathStream * dpstr, OCIError * errhp), (dpctx, dpstr, errhp))              \
   X(OCI81, OCIDirPathStreamReset, UNIMPL, sword, (OCIDirPathStream * dpstr, OCIError * errhp),               \
     (dpstr, errhp))                                                                                          \
-  X(OCI81, OCILobCreateTemporary, IMPL, sword,                                                             \
+  X(OCI81, OCILobCreateTemporary, IMPL, sword,                                                               \
     (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp, ub2 csid, ub1 csfrm, ub1 lobtype,            \
      boolean cache, OCIDuration duration),                                                                   \
     (svchp, errhp, locp, csid, csfrm, lobtype, cache, duration))                                             \
-  X(OCI81, OCILobFreeTemporary, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),  \
+  X(OCI81, OCILobFreeTemporary, IMPL, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * locp),    \
     (svchp, errhp, locp))                                                                                    \
-  X(OCI81, OCILobIsTemporary, IMPL, sword,                                                                 \
+  X(OCI81, OCILobIsTemporary, IMPL, sword,                                                                   \
     (OCIEnv * envhp, OCIError * errhp, OCILobLocator * locp, boolean * is_temporary),                        \
     (envhp, errhp, locp, is_temporary))                                                                      \
-  X(OCI81, OCIDateTimeToText, IMPL, sword,                                                                 \
+  X(OCI81, OCIDateTimeToText, IMPL, sword,                                                                   \
     (dvoid * hndl, OCIError * err, const OCIDateTime* date, const text* fmt, ub1 fmt_length, ub1 fsprec,     \
      const text* lang_name, size_t lang_length, ub4* buf_size, text* buf),                                   \
     (hndl, err, date, fmt, fmt_length, fsprec, lang_name, lang_length, buf_size, buf))                       \
-  X(OCI81, OCIDateTimeFromText, IMPL, sword,                                                               \
+  X(OCI81, OCIDateTimeFromText, IMPL, sword,                                                                 \
     (dvoid * hndl, OCIError * err, const text* date_str, size_t dstr_length, const text* fmt,                \
      ub1 fmt_length, const text* lang_name, size_t lang_length, OCIDateTime* datetime),                      \
     (hndl, err, date_str, dstr_length, fmt, fmt_length, lang_name, lang_length, datetime))                   \
-  X(OCI81, OCIDateTimeGetDate, IMPL, sword,                                                                \
+  X(OCI81, OCIDateTimeGetDate, IMPL, sword,                                                                  \
     (dvoid * hndl, OCIError * err, const OCIDateTime* date, sb2* yr, ub1* mnth, ub1* dy),                    \
     (hndl, err, date, yr, mnth, dy))                                                                         \
-  X(OCI81, OCIDateTimeGetTime, IMPL, sword,                                                                \
+  X(OCI81, OCIDateTimeGetTime, IMPL, sword,                                                                  \
     (dvoid * hndl, OCIError * err, OCIDateTime * datetime, ub1 * hr, ub1 * mm, ub1 * ss, ub4 * fsec),        \
     (hndl, err, datetime, hr, mm, ss, fsec))                                                                 \
-  X(OCI81, OCIDateTimeConstruct, IMPL, sword,                                                              \
+  X(OCI81, OCIDateTimeConstruct, IMPL, sword,                                                                \
     (dvoid * hndl, OCIError * err, OCIDateTime * datetime, sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, \
      ub4 fsec, text * timezone, size_t timezone_length),                                                     \
     (hndl, err, datetime, yr, mnth, dy, hr, mm, ss, fsec, timezone, timezone_length))                        \
-  X(OCI81, OCIDateTimeAssign, IMPL, sword,                                                                 \
+  X(OCI81, OCIDateTimeAssign, IMPL, sword,                                                                   \
     (dvoid * hndl, OCIError * err, const OCIDateTime* from, OCIDateTime* to), (hndl, err, from, to))         \
   /* 9.0 */                                                                                                  \
   X(OCI90, OCIStmtFetch2, IMPL, sword,                                                                       \
@@ -935,7 +986,8 @@ typedef OCIRef* (*OCICacheFlushGetFn)(dvoid* context, ub1* last);
     (Cda_Def * cursor, sword sqlvn, ub1 * progv, sword progvl, sword ftype, sword scale, sb2 * indp,         \
      text * fmt, sword fmtl, sword fmtt),                                                                    \
     (cursor, sqlvn, progv, progvl, ftype, scale, indp, fmt, fmtl, fmtt))                                     \
-  X(EXTRA, ofetch, IMPL, sword, (Cda_Def * cursor), (cursor))
+  X(EXTRA, ofetch, IMPL, sword, (Cda_Def * cursor), (cursor))                                                \
+  X(EXTRA, OCIStringSize, IMPL, ub4, (OCIEnv * env, const OCIString* vs), (env, vs))
 
 /* ---------------------------------------------------------------------------------------------- */
 /* Prototypes                                                                                      */

@@ -146,13 +146,6 @@ T Load(const void* buf) {
   return v;
 }
 
-// Bytes of a character or binary value.
-const std::string& Payload(const Value& v, std::string& scratch) {
-  if (v.kind == Value::Text || v.kind == Value::Bytes) return v.s;
-  scratch = ValueText(v);
-  return scratch;
-}
-
 WriteOutcome CopyBytes(const std::string& data, char* dest, ub4 capacity) {
   WriteOutcome r;
   r.fullLength = static_cast<ub4>(data.size());
@@ -295,6 +288,12 @@ bool IsLongType(ub2 dty) {
 
 std::string ValueText(const Value& v) {
   return v.ToText();
+}
+
+const std::string& Payload(const Value& v, std::string& scratch) {
+  if (v.kind == Value::Text || v.kind == Value::Bytes) return v.s;
+  scratch = ValueText(v);
+  return scratch;
 }
 
 Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {

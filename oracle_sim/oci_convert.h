@@ -40,5 +40,7 @@ bool IsLongType(ub2 dty);
 
 // The value as text, the way a fetch into a character type shows it.
 std::string ValueText(const Value& v);
+// Bytes of a character or binary value (other kinds as text, kept in `scratch`).
+const std::string& Payload(const Value& v, std::string& scratch);
 
 }  // namespace oracle_sim::oci

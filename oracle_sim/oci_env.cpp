@@ -151,6 +151,7 @@ std::string ArgText(const text* p, sb4 len) {
 // Environment
 
 OCIEnv::~OCIEnv() {
+  ReleaseObjects(this);
   // Handles the program left allocated go with their environment: statements first (their cursors
   // belong to sessions), then service contexts, pools, sessions and servers.
   std::vector<HandleBase*> left(children.begin(), children.end());
@@ -203,14 +204,6 @@ void Adopt(OCIEnv* env, HandleBase* h) {
 bool Disown(OCIEnv* env, HandleBase* h) {
   std::lock_guard<std::mutex> g(env->lock);
   return env->children.erase(h) > 0;
-}
-
-template <typename T>
-sword WriteAttr(dvoid* attributep, ub4* sizep, T value) {
-  if (!attributep) return OCI_INVALID_HANDLE;
-  std::memcpy(attributep, &value, sizeof value);
-  if (sizep) *sizep = sizeof value;
-  return OCI_SUCCESS;
 }
 
 template <typename T>
@@ -487,8 +480,22 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
       }
       break;
     }
+    case OCI_HTYPE_DESCRIBE: {
+      auto* d = static_cast<OCIDescribe*>(base);
+      if (attrtype == OCI_ATTR_PARAM) {
+        if (!d->param) {
+          SetError(errhp, 24338, "statement handle not executed");
+          return OCI_ERROR;
+        }
+        return WriteAttr<OCIParam*>(attributep, sizep, d->param.get());
+      }
+      break;
+    }
     case OCI_DTYPE_PARAM: {
-      const ColumnDesc& c = static_cast<OCIParam*>(base)->column;
+      auto* param = static_cast<OCIParam*>(base);
+      if (param->kind != OCIParam::Kind::Column)
+        return TypeParamAttr(param, attributep, sizep, attrtype, errhp);
+      const ColumnDesc& c = param->column;
       switch (attrtype) {
         case OCI_ATTR_DATA_SIZE:
           return WriteAttr<ub2>(attributep, sizep, static_cast<ub2>(std::clamp(c.size, 0, 65535)));
@@ -505,8 +512,8 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
           return WriteAttr<ub1>(attributep, sizep, c.nullable ? 1 : 0);
         case OCI_ATTR_TYPE_NAME:
         case OCI_ATTR_SCHEMA_NAME:
-          if (sizep) *sizep = 0;
-          return WriteAttr<const char*>(attributep, nullptr, "");
+        case OCI_ATTR_REF_TDO:
+          return ColumnTypeAttr(param, attributep, sizep, attrtype, errhp);
         case OCI_ATTR_POSITION:
           return WriteAttr<ub2>(attributep, sizep, static_cast<ub2>(static_cast<OCIParam*>(base)->position));
       }

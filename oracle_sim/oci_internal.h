@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -99,11 +100,21 @@ struct OCISvcCtx : oracle_sim::oci::HandleBase {
   oracle_sim::Session* Engine() const { return session ? session->session.get() : nullptr; }
 };
 
+// A describe parameter: a select-list item, or (from OCIDescribeAny) a named type, the list of its
+// attributes, one attribute or a collection's element.
 struct OCIParam : oracle_sim::oci::HandleBase {
+  enum class Kind { Column, Type, AttrList, Attr };
   OCIParam(OCIEnv* e, const oracle_sim::ColumnDesc& c, ub4 pos)
       : HandleBase(OCI_DTYPE_PARAM, e), column(c), position(pos) {}
+  OCIParam(OCIEnv* e, Kind k, OCIType* t, int index)
+      : HandleBase(OCI_DTYPE_PARAM, e), kind(k), type(t), attr(index) {}
   oracle_sim::ColumnDesc column;
-  ub4 position;
+  ub4 position = 0;
+  OCISvcCtx* svc = nullptr;  // the service context the parameter was described on
+  Kind kind = Kind::Column;
+  OCIType* type = nullptr;  // Type, AttrList: the type; Attr: the type the attribute belongs to
+  int attr = -1;            // Attr: index of the attribute; -1 for a collection's element
+  std::vector<std::unique_ptr<OCIParam>> children;  // made on first use: list entries, list, element
 };
 
 // The ROWID descriptor: its first 13 bytes are the row address (kind byte, data object number,
@@ -147,8 +158,10 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
   std::string owner, table, column;
   std::vector<std::string> rowids;         // ROWIDs of the locked row the locator was fetched from
   oracle_sim::Session* session = nullptr;  // the session that owes the server a write
+  uint64_t transaction = 0;                // the session's transaction that locked the row
   bool dirty = false;                      // written since the last send
   bool buffering = false;                  // OCILobEnableBuffering: writes wait for a flush
+  bool inObject = false;                   // the cell of an object attribute: written with its object
   // Piecewise writing (OCI_FIRST_PIECE ... OCI_LAST_PIECE): where the next piece goes (0-based).
   bool pieceActive = false;
   size_t pieceOffset = 0;
@@ -160,6 +173,7 @@ struct OCILobLocator : oracle_sim::oci::HandleBase {
 
 struct OCIDescribe : oracle_sim::oci::HandleBase {
   explicit OCIDescribe(OCIEnv* e) : HandleBase(OCI_HTYPE_DESCRIBE, e) {}
+  std::unique_ptr<OCIParam> param;  // the described object (OCI_ATTR_PARAM)
 };
 
 struct OCIBind : oracle_sim::oci::HandleBase {
@@ -182,6 +196,10 @@ struct OCIBind : oracle_sim::oci::HandleBase {
   OCICallbackInBind inCallback = nullptr;
   dvoid* outContext = nullptr;
   OCICallbackOutBind outCallback = nullptr;
+  // OCIBindObject: the type, where the instance (or REF) pointer is and where its null structure goes.
+  const OCIType* objType = nullptr;
+  dvoid** objValue = nullptr;
+  dvoid** objNulls = nullptr;
 
   bool IsPlsqlTable() const { return maxarrLen > 0 && curelep != nullptr; }
   bool AtExec() const { return (mode & OCI_DATA_AT_EXEC) != 0; }
@@ -202,6 +220,10 @@ struct OCIDefine : oracle_sim::oci::HandleBase {
   ub4 valueSkip = 0, indSkip = 0, rlenSkip = 0, rcodeSkip = 0;
   dvoid* context = nullptr;
   OCICallbackDefine callback = nullptr;
+  // OCIDefineObject: the type, the rows' instance (or REF) pointers and null-structure pointers.
+  const OCIType* objType = nullptr;
+  dvoid** objValues = nullptr;
+  dvoid** objNulls = nullptr;
 };
 
 struct OCIStmt : oracle_sim::oci::HandleBase {
@@ -288,6 +310,15 @@ void AttachReturnedLob(OCIStmt* st, const void* cell, const std::string& name);
 // A timestamp descriptor of any of the three kinds, else nullptr.
 OCIDateTime* AsDateTime(const void* d);
 
+// Writes an attribute's value for OCIAttrGet (and its size when asked).
+template <typename T>
+sword WriteAttr(dvoid* attributep, ub4* sizep, T value) {
+  if (!attributep) return OCI_INVALID_HANDLE;
+  std::memcpy(attributep, &value, sizeof value);
+  if (sizep) *sizep = sizeof value;
+  return OCI_SUCCESS;
+}
+
 // Records an error on an error handle (or an environment handle), replacing earlier records.
 void SetError(OCIError* err, const OraError& e);
 void SetError(OCIError* err, int code, const std::string& message);
@@ -342,5 +373,20 @@ void CloseStatementsOf(oracle_sim::Session* session);
 
 // Function codes of the statement kinds.
 ub2 FunctionCode(const OCIStmt* stmt);
+
+// Objects and REFs (external types 108 and 110) in binds and defines.
+bool IsObjectType(ub2 dty);
+oracle_sim::Value ReadObjectBind(OCIStmt* stmt, OCIBind* bind, ub4 index);
+void WriteObjectBind(OCIStmt* stmt, OCIBind* bind, const oracle_sim::Value& v, ub4 index);
+void WriteObjectDefine(OCIStmt* stmt, OCIDefine* define, ub4 row, const oracle_sim::Value& v, size_t column);
+// Describe attributes of a type parameter (OCIDescribeAny) and the type attributes of a select-list
+// item of an object or REF column.
+sword TypeParamAttr(OCIParam* param, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* err);
+sword ColumnTypeAttr(OCIParam* param, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIError* err);
+sword TypeParamGet(OCIParam* param, OCIError* err, dvoid** parmdpp, ub4 pos);
+// The end of a transaction releases the row locks of the persistent objects pinned through `svc`.
+void ReleaseObjectLocks(OCISvcCtx* svc);
+// Frees the object cache of an environment (its instances, strings, REFs, types ...).
+void ReleaseObjects(OCIEnv* env);
 
 }  // namespace oracle_sim::oci

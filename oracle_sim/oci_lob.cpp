@@ -1,5 +1,6 @@
 // LOB locators: reading and writing CLOB and BLOB values with Oracle's 1-based offsets, temporary
-// LOBs, buffering, and BFILE locators over the files of a directory of the instance.
+// LOBs, buffering, locators returned by DML that write into their row, and BFILE locators over the
+// files of a directory (CREATE DIRECTORY, or the instance's own folder of that name).
 //
 // Offsets and amounts count bytes for a BLOB and a BFILE and characters for a CLOB, whose text is
 // UTF-8 (a varying-width character set): a CLOB read takes an amount in characters and gives back
@@ -52,8 +53,11 @@ void SendValue(OCILobLocator* l) {
 }
 
 void MarkWritten(OCILobLocator* l) {
-  if (l->temporary || l->lobType == SQLT_BFILEE) return;
+  if (l->temporary || l->inObject || l->lobType == SQLT_BFILEE) return;
   if (l->rowids.empty() || !l->session) throw MakeError(22920, "row containing the LOB value is not locked");
+  // The row was locked by a transaction that has ended since.
+  if (l->session->TransactionNumber() != l->transaction)
+    throw MakeError(22990, "LOB locators cannot span transactions");
   l->dirty = true;
   if (l->buffering) return;  // waits for OCILobFlushBuffer
   std::lock_guard<std::mutex> g(dirtyLock);
@@ -137,7 +141,7 @@ size_t ByteOffset(OCILobLocator* l, size_t ch) {
   }
   const char* p = l->data.data();
   const size_t n = l->data.size();
-  for (; c < ch; ++c) {
+  for (; c < ch && b < n; ++c) {
     ++b;
     while (b < n && IsContinuation(p[b])) ++b;
   }
@@ -214,12 +218,24 @@ void Span(OCILobLocator* l, size_t at, size_t amount, size_t capacity, size_t& f
     if (IsClob(l)) Remember(l, at + (last - first), last);
     return;
   }
-  // Whole characters, one sequence at a time, up to the amount or the capacity.
+  // Whole characters (a byte and the continuation bytes after it, as they are counted), up to the
+  // amount or the capacity.
   const char* p = l->data.data();
-  const size_t limit = first + std::min(capacity, l->data.size() - first);
+  const size_t n = l->data.size();
+  const size_t limit = first + std::min(capacity, n - first);
   size_t b = first, chars = 0;
   while (chars < amount && b < limit) {
-    size_t next = b + SequenceLength(p[b]);
+    // Eight bytes at a time while they end where a character begins.
+    if (b + 8 <= limit && b + 8 < n && !IsContinuation(p[b + 8])) {
+      size_t k = CountChars(p + b, 8);
+      if (chars + k <= amount) {
+        b += 8;
+        chars += k;
+        continue;
+      }
+    }
+    size_t next = b + 1;
+    while (next < n && IsContinuation(p[next])) ++next;
     if (next > limit) break;
     b = next;
     ++chars;
@@ -377,6 +393,7 @@ WriteOutcome WriteLobLocator(ub2 dty, const Value& v, void* buf, ub4 size) {
   l->init = true;
   l->lobType = static_cast<ub1>(dty);
   l->temporary = false;
+  l->inObject = false;
   l->directory = std::move(directory);
   l->fileName = std::move(fileName);
   l->fileOpen = false;
@@ -405,6 +422,7 @@ void TieToRow(OCILobLocator* l, const ColumnDesc& where, std::vector<std::string
   if (!where.table.empty()) {
     l->rowids = std::move(rowids);
     l->session = session;
+    l->transaction = session ? session->TransactionNumber() : 0;
   }
 }
 
@@ -720,6 +738,7 @@ sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp
   dst->column = src->column;
   dst->rowids = src->rowids;
   dst->session = src->session;
+  dst->transaction = src->transaction;
   dst->dirty = false;
   dst->buffering = false;
   dst->pieceActive = false;

@@ -245,6 +245,7 @@ sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   return Guard(errhp, [&]() -> sword {
     FlushLobs(RequireSession(svchp));
     RequireSession(svchp)->Commit();
+    ReleaseObjectLocks(svchp);
     return OCI_SUCCESS;
   });
 }
@@ -254,6 +255,7 @@ sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4) {
   return Guard(errhp, [&]() -> sword {
     FlushLobs(RequireSession(svchp));
     RequireSession(svchp)->Rollback();
+    ReleaseObjectLocks(svchp);
     return OCI_SUCCESS;
   });
 }

@@ -113,6 +113,7 @@ Value ReadBindElement(OCIStmt* st, OCIBind* b, ub4 i) {
   }
   sb2* ind = b->indp ? At<sb2>(b->indp, Stride(b->indSkip, sizeof(sb2)), i) : nullptr;
   if (ind && *ind <= -1) return Value();
+  if (IsObjectType(b->dty)) return ReadObjectBind(st, b, i);
   if (!b->valuep) return Value();
   ub4 stride = Stride(b->valueSkip, static_cast<size_t>(std::max<sb4>(b->valueSize, 0)));
   ub4 length = static_cast<ub4>(std::max<sb4>(b->valueSize, 0));
@@ -189,7 +190,11 @@ void WritePieces(OCIDefine* d, ub4 row, const Value& v) {
 }
 
 // OUT values of a bind after an execution, element `i`.
-CellOutcome WriteBindElement(OCIBind* b, const Value& v, ub4 i) {
+CellOutcome WriteBindElement(OCIStmt* st, OCIBind* b, const Value& v, ub4 i) {
+  if (IsObjectType(b->dty)) {
+    WriteObjectBind(st, b, v, i);
+    return {};
+  }
   if (b->outCallback) {
     std::string text =
         v.IsNull() ? std::string() : (v.kind == Value::Text || v.kind == Value::Bytes ? v.s : ValueText(v));
@@ -277,11 +282,11 @@ bool ReceiveBinds(OCIStmt* st, ub4 iteration) {
     if (b->IsPlsqlTable()) {
       std::vector<Value> values = c.OutArray(name);
       ub4 n = std::min<ub4>(static_cast<ub4>(values.size()), b->maxarrLen);
-      for (ub4 k = 0; k < n; ++k) truncated |= WriteBindElement(b.get(), values[k], k).truncated;
+      for (ub4 k = 0; k < n; ++k) truncated |= WriteBindElement(st, b.get(), values[k], k).truncated;
       *b->curelep = n;
     } else {
       Value v = c.OutValue(name);
-      truncated |= WriteBindElement(b.get(), v, iteration).truncated;
+      truncated |= WriteBindElement(st, b.get(), v, iteration).truncated;
       if (IsLobType(b->dty) && !v.IsNull() && b->valuep && !b->outCallback)
         AttachReturnedLob(
             st,
@@ -366,7 +371,10 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     OpenCursorVariables(svc, st);
     if (c.Kind() == StmtKind::Ddl || c.Kind() == StmtKind::Other) break;  // runs once whatever the count
   }
-  if (mode & OCI_COMMIT_ON_SUCCESS) es->Commit();
+  if (mode & OCI_COMMIT_ON_SUCCESS) {
+    es->Commit();
+    ReleaseObjectLocks(svc);
+  }
   if (truncated) {
     SetError(err, 1406, "fetched column value was truncated");
     return OCI_SUCCESS_WITH_INFO;
@@ -552,6 +560,8 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
       try {
         if ((d->mode & OCI_DYNAMIC_FETCH) && d->callback) {
           WritePieces(d, r, v);
+        } else if (IsObjectType(d->dty)) {
+          WriteObjectDefine(st, d, r, v, col);
         } else {
           ub4 stride = Stride(d->valueSkip, static_cast<size_t>(std::max<sb4>(d->valueSize, 0)));
           truncated |=
@@ -799,6 +809,8 @@ sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2 orientation,
 }
 
 sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdpp, ub4 pos) {
+  if (htype == OCI_DTYPE_PARAM && IsHandle(hndlp, OCI_DTYPE_PARAM) && parmdpp)
+    return TypeParamGet(static_cast<OCIParam*>(const_cast<dvoid*>(hndlp)), errhp, parmdpp, pos);
   if (htype != OCI_HTYPE_STMT || !IsHandle(hndlp, OCI_HTYPE_STMT) || !parmdpp) return OCI_INVALID_HANDLE;
   auto* st = static_cast<OCIStmt*>(const_cast<dvoid*>(hndlp));
   return Guard(errhp, [&]() -> sword {
@@ -807,8 +819,10 @@ sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdp
     if (pos < 1 || pos > cols.size()) throw MakeError(24334, "no descriptor for this position");
     if (st->params.size() != cols.size()) {
       st->params.clear();
-      for (ub4 i = 0; i < cols.size(); ++i)
+      for (ub4 i = 0; i < cols.size(); ++i) {
         st->params.push_back(std::make_unique<OCIParam>(st->env, cols[i], i + 1));
+        st->params.back()->svc = st->svc;
+      }
     }
     *parmdpp = st->params[pos - 1].get();
     return OCI_SUCCESS;

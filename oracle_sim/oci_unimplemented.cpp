@@ -12,12 +12,6 @@ void Note(OCIError* err) {
   if (IsHandle(err, OCI_HTYPE_ERROR)) SetError(err, 3001, "unimplemented feature");
 }
 
-void Note(OCIEnv* env) {
-  if (!IsHandle(env, OCI_HTYPE_ENV)) return;
-  std::lock_guard<std::mutex> g(env->lock);
-  env->errors.assign(1, ErrorRecord{3001, MessageText(3001)});
-}
-
 void Note(Lda_Def* area) {
   if (area) {
     area->rc = 3001;

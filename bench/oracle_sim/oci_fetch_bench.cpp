@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "oracle_sim/oci.h"
+#include "OciBenchSession.h"
 
 namespace {
 
@@ -17,50 +17,12 @@ constexpr int kRows = 100000;
 constexpr int kColumns = 10;
 constexpr int kTextSize = 31;
 
-const text* T(const char* s) {
-  return reinterpret_cast<const text*>(s);
-}
-
-void Check(sword rc, OCIError* err, const char* what) {
-  if (rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO) return;
-  text buf[1024] = {};
-  sb4 code = 0;
-  OCIErrorGet(err, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR);
-  std::fprintf(stderr, "%s failed (%d): %s\n", what, rc, reinterpret_cast<char*>(buf));
-  std::abort();
-}
-
 // One logged-on session on an instance file of its own holding table B of kRows rows.
-struct Fixture {
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
-  std::filesystem::path dir;
-
-  Fixture() {
-    dir = std::filesystem::temp_directory_path() / ("talvik_oci_bench_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    setenv("TALVIK_SIM_DB", (dir / "bench.db").c_str(), 1);
-    OCIEnvCreate(&env, OCI_THREADED, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-    Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
+struct Fixture : OciBenchSession {
+  Fixture() : OciBenchSession("oci_bench", "system", "manager") {
     Run("create table b (c1 number(9), c2 varchar2(30), c3 number(10,2), c4 date, c5 varchar2(10), "
         "c6 number, c7 varchar2(30), c8 number(5), c9 date, c10 varchar2(20))");
     Fill();
-  }
-  ~Fixture() {
-    OCILogoff(svc, err);
-    OCIHandleFree(env, OCI_HTYPE_ENV);
-    std::filesystem::remove_all(dir);
-  }
-
-  void Run(const char* sql) {
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    Check(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), err, sql);
-    OCIHandleFree(st, OCI_HTYPE_STMT);
   }
 
   void Fill() {

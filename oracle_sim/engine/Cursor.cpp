@@ -394,6 +394,7 @@ void RunCursor(CursorState& c, int iterations) {
   c.rowCount = 0;
   c.lastRowid.clear();
   c.returnedRowids.clear();
+  c.returnedRows.clear();
   c.executed = true;
   if (iterations < 1) iterations = 1;
   switch (c.tr->kind) {
@@ -450,11 +451,15 @@ const std::vector<std::string>& Cursor::LockedRowids() const {
   return state_->lastRowids;
 }
 
-bool Cursor::ReturnedRow(const std::string& name, ColumnDesc& column, std::string& rowid) const {
-  const CursorState& c = *state_;
+bool ReturnedRowOf(const CursorState& c, const std::string& k, ColumnDesc& column, std::string& rowid) {
+  auto in = c.returnedRows.find(k);
+  if (in != c.returnedRows.end()) {
+    column = in->second.first;
+    rowid = in->second.second;
+    return true;
+  }
   if (!c.tr || c.returnedRowids.empty()) return false;
   const Translation& tr = *c.tr;
-  std::string k = BindKey(name);
   for (size_t i = 0; i < tr.outBinds.size() && i < tr.returningColumns.size(); ++i) {
     if (tr.outBinds[i] != k || tr.returningColumns[i].empty()) continue;
     size_t dot = tr.targetKey.find('.');
@@ -466,6 +471,10 @@ bool Cursor::ReturnedRow(const std::string& name, ColumnDesc& column, std::strin
     return true;
   }
   return false;
+}
+
+bool Cursor::ReturnedRow(const std::string& name, ColumnDesc& column, std::string& rowid) const {
+  return ReturnedRowOf(*state_, BindKey(name), column, rowid);
 }
 
 const std::string& Cursor::LastRowid() const {

@@ -257,6 +257,8 @@ class Session {
   // Parses the statement; throws OraError on syntax errors and unknown objects.
   std::unique_ptr<Cursor> Prepare(const std::string& sql);
 
+  // Which transaction of the session is under way: it changes at every commit and rollback.
+  uint64_t TransactionNumber() const;
   // The folder a directory (CREATE DIRECTORY) names for BFILE values; false when there is none.
   bool DirectoryPath(const std::string& name, std::string& path);
 

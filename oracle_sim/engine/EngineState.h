@@ -52,8 +52,9 @@ struct SessionState {
   int warning = 0;
   std::string warningText;
   std::atomic<bool> interrupted{false};
-  std::atomic<int> cut{0};  // 0 connected, 1 cut (next call ORA-03113), 2 reported
-  std::mutex mu;            // one call at a time
+  std::atomic<uint64_t> transactionsEnded{0};  // commits and rollbacks (also DDL's own commit)
+  std::atomic<int> cut{0};                     // 0 connected, 1 cut (next call ORA-03113), 2 reported
+  std::mutex mu;                               // one call at a time
   std::vector<Savepoint> savepoints;
   std::set<CursorState*> cursors;
   bool outputEnabled = false;
@@ -118,6 +119,8 @@ struct CursorState {
   int64_t rowCount = 0;
   std::string lastRowid;                    // ROWID of the last row an INSERT made
   std::vector<std::string> returnedRowids;  // DML with RETURNING: the ROWID of each returned row
+  // A PL/SQL block: the column and ROWID the value of a bind came from (DML ... RETURNING INTO).
+  std::map<std::string, std::pair<ColumnDesc, std::string>> returnedRows;
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
@@ -130,6 +133,9 @@ struct CursorState {
   Value ColumnValue(int i, const SqlType& type);
   const Value* InValue(const std::string& name, int iteration) const;
 };
+
+// The table column and ROWID the RETURNING value of bind `key` came from (see Cursor::ReturnedRow).
+bool ReturnedRowOf(const CursorState& c, const std::string& key, ColumnDesc& column, std::string& rowid);
 
 // Runs a cursor whose translation is set (no locking: the caller holds the session).
 void RunCursor(CursorState& c, int iterations);

@@ -740,6 +740,13 @@ class Interpreter {
     }
     for (auto& [name, vals] : cur.outs)
       if (!vals.empty()) assigned_[name] = vals.back();
+    // A LOB returned into a bind of the block stays tied to its row.
+    for (const std::string& name : cur.tr->outBinds) {
+      ColumnDesc where;
+      std::string rowid;
+      if (!localBinds.count(name) && ReturnedRowOf(cur, name, where, rowid))
+        c_.returnedRows[name] = {where, rowid};
+    }
   }
 
   // "OPEN :c FOR <query>": the query, with the block's locals as binds, is kept for the caller,

@@ -313,6 +313,8 @@ void SessionState::RaiseSqlite(int rc) {
   if (ParseOraMessage(msg, e)) throw e;
   if ((rc & 0xFF) == SQLITE_INTERRUPT || interrupted.load()) Raise(1013);
   if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) Raise(54);
+  // expressions nested deeper than the instance can take (the parser's own limit is the same)
+  if (msg.find("parser stack overflow") != std::string::npos) Raise(3001);
   const char* uniq = "UNIQUE constraint failed: ";
   if (msg.rfind(uniq, 0) == 0) {
     // "SCOTT.EMP.EMPNO, SCOTT.EMP.ENAME" -> the catalog's constraint on those columns
@@ -488,6 +490,7 @@ void SessionState::EndTransaction(bool commit) {
   }
   CommitWrite();
   savepoints.clear();
+  ++transactionsEnded;
 }
 
 void SessionState::SetSavepoint(const std::string& name) {
@@ -799,6 +802,10 @@ void Session::CutConnection() {
 
 bool Session::Connected() const {
   return state_->cut.load() == 0;
+}
+
+uint64_t Session::TransactionNumber() const {
+  return state_->transactionsEnded.load();
 }
 
 bool Session::DirectoryPath(const std::string& name, std::string& path) {

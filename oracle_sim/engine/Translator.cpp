@@ -735,14 +735,45 @@ class Tx {
     return bareColumns_ ? "rowid" : s->sqlAlias + ".rowid";
   }
 
+  // The operands of a chain of one associative operator (a AND b AND c, a || b || c), in order:
+  // the chain becomes one flat SQLite expression instead of a nest SQLite's parser can't take.
+  static void Chain(const Expr& e, const std::string& op, std::vector<const Expr*>& out) {
+    for (auto& a : e.args) {
+      if (a->kind == Expr::Binary && a->text == op)
+        Chain(*a, op, out);
+      else
+        out.push_back(a.get());
+    }
+  }
+
   std::string EmitBinary(const Expr& e, Scope* sc, SqlType& ty) {
     const std::string& op = e.text;
     if (op == "AND" || op == "OR") {
-      SqlType t;
-      std::string a = Emit(*e.args[0], sc, t);
-      std::string b = Emit(*e.args[1], sc, t);
+      std::vector<const Expr*> terms;
+      Chain(e, op, terms);
+      std::string r = "(";
+      for (size_t i = 0; i < terms.size(); ++i) {
+        SqlType t;
+        r += (i ? " " + op + " " : std::string()) + Emit(*terms[i], sc, t);
+      }
       ty = SqlType::Number();
-      return "(" + a + " " + op + " " + b + ")";
+      return r + ")";
+    }
+    if (op == "||") {
+      std::vector<const Expr*> terms;
+      Chain(e, op, terms);
+      std::string r;
+      int size = 0;
+      for (size_t i = 0; i < terms.size(); ++i) {
+        SqlType t;
+        std::string a = Emit(*terms[i], sc, t);
+        size += t.unknown ? 4000 : t.size;
+        // SQLite takes at most 100 arguments: every 99 terms start a new call around the last
+        if (i % 99 == 0) r = i ? "ora_concat(" + r + ")" : std::string();
+        r += (i % 99 ? ", " : (i ? ", " : "")) + Txt(a, t);
+      }
+      ty = ResultText(size);
+      return "ora_concat(" + r + ")";
     }
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
       ty = SqlType::Number();
@@ -791,11 +822,6 @@ class Tx {
     SqlType ta, tb;
     std::string a = Emit(*e.args[0], sc, ta);
     std::string b = Emit(*e.args[1], sc, tb);
-    if (op == "||") {
-      int size = (ta.unknown ? 4000 : ta.size) + (tb.unknown ? 4000 : tb.size);
-      ty = ResultText(size);
-      return "ora_concat(" + Txt(a, ta) + ", " + Txt(b, tb) + ")";
-    }
     if (op == "+") {
       if (ta.IsDate() && !tb.IsDate()) {
         ty = SqlType::DateT();

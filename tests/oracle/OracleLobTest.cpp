@@ -13,18 +13,8 @@
 
 namespace {
 
-class OracleLobTest : public SimInstanceTest {
+class OracleLobTest : public ScottSessionTest {
  protected:
-  void SetUp() override {
-    SimInstanceTest::SetUp();
-    session_ = Connect(false);
-  }
-  void TearDown() override {
-    session_.reset();
-    SimInstanceTest::TearDown();
-  }
-  TOracleSession* S() { return session_.get(); }
-
   // Writes `data` into the LOB in pieces of `piece` bytes.
   static void WriteInPieces(TLOBLocator* lob, const std::string& data, size_t piece) {
     for (size_t at = 0; at < data.size(); at += piece)
@@ -41,8 +31,6 @@ class OracleLobTest : public SimInstanceTest {
     }
     return out;
   }
-
-  std::unique_ptr<TOracleSession> session_;
 };
 
 // ---- Timestamps ------------------------------------------------------------------------------------
@@ -563,6 +551,8 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   seen->Execute();
   ASSERT_FALSE(seen->Eof());
   EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->AsString(), "Дорогой друг,\r\nпишу тебе 😀");
+  // The commit released the row: the locator no longer writes.
+  EXPECT_EQ(OracleCode([&] { body.Write("!", 1); }), 22990);
 
   // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
   auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
@@ -574,6 +564,18 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   S()->Rollback();
   seen->Execute();
   EXPECT_EQ(static_cast<TLOBLocator*>(seen->LOBField(0))->Length(), 25);
+
+  // The same from a PL/SQL block.
+  auto block =
+      Query(S(), "begin insert into letters values (3, empty_clob()) returning body into :body; end;");
+  block->DeclareVariable("body", otCLOB);
+  block->SetComplexVariable("body", &body);
+  block->Execute();
+  body.SetPosition(0);
+  body.Write("ёж", 4);
+  auto third = Query(S(), "select length(body) from letters where id = 3");
+  third->Execute();
+  EXPECT_EQ(third->FieldAsInteger(0), 2);
 }
 
 }  // namespace
@@ -629,6 +631,25 @@ TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
   q->DeclareVariable("t", otTimestamp);
   q->SetVariable("t", TVariant::FromDate(EncodeDateTime(2020, 1, 2, 3, 4, 5, 0)));
   EXPECT_EQ(Raised([&] { q->Execute(); }), "TOracleTimestamp: Invalid handle");
+  // A locator made by a handle-call session is bound through the host calls as it is.
+  Run(S(), "create table hl (c clob)");
+  std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
+  const std::string text = "через obndra";
+  c->Write(text.data(), static_cast<int64_t>(text.size()));
+  auto ins = Query(host.get(), "insert into hl values (:c)");
+  ins->DeclareVariable("c", otCLOB);
+  ins->SetComplexVariable("c", c.get());
+  ins->Execute();
+  host->Commit();
+  auto sel = Query(S(), "select c from hl");
+  sel->Execute();
+  EXPECT_EQ(sel->FieldAsString(0), "через obndra");
+  // A LOB column has no locators to be fetched into.
+  auto hostSel = Query(host.get(), "select c from hl");
+  EXPECT_EQ(Raised([&] { hostSel->Execute(); }), "Unsupported type of column C");
+  // Objects are handle-call objects as well.
+  Run(S(), "create type pt as object (x number)");
+  EXPECT_EQ(Raised([&] { TOracleObject o(host.get(), "PT"); }), "TOracleObject: Invalid handle");
 }
 
 }  // namespace

@@ -80,3 +80,19 @@ class BothModesTest : public SimInstanceTest, public ::testing::WithParamInterfa
   bool HostCalls() const { return GetParam(); }
   std::unique_ptr<TOracleSession> Connect() { return SimInstanceTest::Connect(HostCalls()); }
 };
+
+// One handle-mode SCOTT session on a fresh instance for each test.
+class ScottSessionTest : public SimInstanceTest {
+ protected:
+  void SetUp() override {
+    SimInstanceTest::SetUp();
+    session_ = Connect(false);
+  }
+  void TearDown() override {
+    session_.reset();
+    SimInstanceTest::TearDown();
+  }
+  TOracleSession* S() { return session_.get(); }
+
+  std::unique_ptr<TOracleSession> session_;
+};

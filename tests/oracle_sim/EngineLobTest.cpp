@@ -66,6 +66,13 @@ TEST_F(EngineLob, ReturningNamesTheRowsItCameFrom) {
   ASSERT_TRUE(upd->ReturnedRow("B", where, rowid));
   EXPECT_EQ(Query(*scott_, "select id from docs where rowid = :r", {{"r", Value::MakeText(rowid)}}),
             (Rows{{"8"}}));
+  auto block = scott_->Prepare(
+      "declare n number; begin update docs set id = id where id = 8 returning body, id into :b, n; end;");
+  block->Execute();
+  ASSERT_TRUE(block->ReturnedRow("b", where, rowid));
+  EXPECT_EQ(where.name, "BODY");
+  EXPECT_EQ(Query(*scott_, "select id from docs where rowid = :r", {{"r", Value::MakeText(rowid)}}),
+            (Rows{{"8"}}));
   auto none = scott_->Prepare("update docs set id = id where id = 99 returning body into :b");
   none->Execute();
   EXPECT_FALSE(none->ReturnedRow("b", where, rowid));

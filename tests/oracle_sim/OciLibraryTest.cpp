@@ -46,18 +46,13 @@ TEST_F(OciLibraryTest, UnimplementedCallsAnswerOra03001) {
   OCISvcCtx* svc = nullptr;
   ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&svc), OCI_HTYPE_SVCCTX, 0, nullptr),
             OCI_SUCCESS);
-  EXPECT_EQ(oci.OCIObjectFlush(env, err, nullptr), OCI_ERROR);
+  EXPECT_EQ(oci.OCIParamSet(svc, OCI_HTYPE_SVCCTX, err, nullptr, OCI_DTYPE_PARAM, 1), OCI_ERROR);
   auto [code, message] = ErrorOf(oci, err);
   EXPECT_EQ(code, 3001);
   EXPECT_EQ(message, "ORA-03001: unimplemented feature");
   EXPECT_EQ(oci.OCITransStart(svc, err, 60, OCI_TRANS_NEW), OCI_ERROR);
   EXPECT_EQ(ErrorOf(oci, err).first, 3001);
   EXPECT_EQ(oci.ociepmsg(err, 1, nullptr, 0), OCI_ERROR);
-  EXPECT_EQ(oci.OCIObjectMarkUpdate(env, err, nullptr), OCI_ERROR);
-  sb4 envCode = 0;
-  text buf[200];
-  ASSERT_EQ(oci.OCIErrorGet(env, 1, nullptr, &envCode, buf, sizeof buf, OCI_HTYPE_ENV), OCI_SUCCESS);
-  EXPECT_EQ(envCode, 3001);
   Lda_Def lda{};
   EXPECT_EQ(oci.odessp(&lda, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),

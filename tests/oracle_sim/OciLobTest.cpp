@@ -120,6 +120,17 @@ TEST_F(OciLobTest, ClobAmountsAndOffsetsCountCharacters) {
                               2)),
             OCI_ERROR);
   EXPECT_EQ(All(l), "Пabвет€😀ЖЖc");
+
+  // Stray continuation bytes inside the text stay with the character before them.
+  OCILobLocator* odd =
+      TempClob(std::string("ab\x80\x80"
+                           "cd",
+                           6));
+  EXPECT_EQ(Length(odd), 4u);
+  EXPECT_EQ(Read(odd, 2, 1, 100), std::string("b\x80\x80", 3));
+  EXPECT_EQ(Read(odd, 3, 5, 100), "cd");
+  EXPECT_EQ(Read(odd, 1, 4, 3), "a");
+  EXPECT_EQ(Read(odd, 5, 1, 100), "");
 }
 
 TEST_F(OciLobTest, ClobTrimEraseGapCopyAndAppendCountCharacters) {
@@ -308,6 +319,9 @@ TEST_F(OciLobTest, LocatorsReturnedByDmlWriteIntoTheirRow) {
   EXPECT_EQ(other.Scalar("select count(*) from docs"), 0);
   ASSERT_EQ(oci.OCITransCommit(conn->svc, conn->err, OCI_DEFAULT), OCI_SUCCESS);
   EXPECT_EQ(other.Scalar("select count(*) from docs where body = 'Привет' or body = 'second'"), 2);
+  // A locator of a row locked by a transaction that has ended writes no more.
+  EXPECT_EQ(Write(b, 4, "x"), OCI_ERROR);
+  EXPECT_EQ(conn->Code(), 22990);
 
   // UPDATE ... RETURNING gives a locator of the updated row; writing appends at the end.
   OCIStmt* upd = conn->Prepare("update docs set id = 3 where id = 1 returning body into :c");

@@ -91,6 +91,28 @@ TEST_F(Translation, DecodeNvlConcatAndEmptyStrings) {
   });
 }
 
+// Long chains of || and AND run however many terms they have; what is nested deeper than the
+// instance can take fails with ORA-03001, never with an internal error.
+TEST_F(Translation, LongChainsAndDeepNesting) {
+  std::string concat = "select ", expect;
+  for (int i = 0; i < 150; ++i) {
+    concat += std::string(i ? " || " : "") + "decode(comm, null, '" + std::to_string(i % 10) + "', 'x')";
+    expect += std::to_string(i % 10);
+  }
+  EXPECT_EQ(Query(*scott_, concat + " from emp where empno = 7369"), (Rows{{expect}}));
+  std::string where = "select count(*) from emp where 1 = 1";
+  for (int i = 0; i < 300; ++i) where += " and empno <> " + std::to_string(i);
+  EXPECT_EQ(Query(*scott_, where), (Rows{{"14"}}));
+  std::string either = "select count(*) from emp where empno = 0";
+  for (int i = 0; i < 300; ++i) either += " or empno = " + std::to_string(7369 + 1000 * i);
+  EXPECT_EQ(Query(*scott_, either), (Rows{{"1"}}));
+  std::string nested = "select ";
+  for (int i = 0; i < 60; ++i) nested += "abs(";
+  nested += "1" + std::string(60, ')') + " from dual";
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, nested); }, &text), 3001) << text;
+}
+
 TEST_F(Translation, DecodeComputesOnlyTheChosenResult) {
   Check({
       // the division by zero sits in a branch that is not taken
