@@ -496,6 +496,10 @@ struct TOracleSessionPoolHooks {
 };
 TOracleSessionPoolHooks& OracleSessionPoolHooks();
 
+// What a null value reads as: null under the session's nvNull, else unassigned (also without a
+// session).
+TVariant NullVariant(TOracleSession* Session);
+
 // Whether a server banner names a release that talks the handle-based generation.
 bool HandleCapableBanner(const std::string& Banner);
 

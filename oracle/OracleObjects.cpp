@@ -8,6 +8,7 @@
 #include "oracle/OracleCI.h"
 #include "oracle/OracleTypes.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Variants.h"
 
 namespace {
 
@@ -348,4 +349,26 @@ std::string TLOBLocator::AsString() {
   result.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
   if (lobType_ == otCLOB) result = ExpandLineBreaks(result, session_);
   return result;
+}
+
+// ---- Helpers of the object classes ---------------------------------------------------------------
+
+TVariant LOBVariant(TLOBLocator* LOB) {
+  int64_t size = LOB->Size();
+  if (size <= 0) return NullVariant(LOB->Session());
+  if (LOB->LOBType() == otCLOB) return TVariant(LOB->AsString());
+  std::string bytes(static_cast<size_t>(size), '\0');
+  LOB->SetPosition(0);
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(LOB->Read(bytes.data(), size), 0)));
+  TVariant array = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
+  array.Bytes() = bytes;
+  return array;
+}
+
+std::string ParamText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status) {
+  text* value = nullptr;
+  ub4 length = 0;
+  Status = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &value, &length, Attribute, Err);
+  if (Status != OCI_SUCCESS || !value) return {};
+  return std::string(reinterpret_cast<const char*>(value), length);
 }

@@ -378,3 +378,9 @@ class TXMLType : public TOracleObject {
  protected:
   TXMLType(TOracleSession* Session, TForColumn Tag) : TOracleObject(Session, Tag) {}
 };
+
+// A LOB's whole value: unassigned (or null under the session's nvNull) when empty, a CLOB's text,
+// or a variant array of the bytes of a BLOB or BFILE.
+TVariant LOBVariant(TLOBLocator* LOB);
+// A text attribute of a describe parameter ("" when the call fails; Status tells).
+std::string ParamText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status);

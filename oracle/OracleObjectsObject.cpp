@@ -17,22 +17,10 @@ constexpr int kTypeCodeOpaque = 58;
 constexpr int kIntervalYM = 189;
 constexpr int kIntervalDS = 190;
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 // Raises for a failed status of an object, reference or type call.
 void CheckStatus(TOracleSession* Session, OCIError* Err, sword Status) {
   if (Status == OCI_INVALID_HANDLE) throw Exception(kInvalidHandle);
   if (Status == OCI_ERROR) RaiseOracleError(Session, Err, Session);
-}
-
-std::string AttrText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status) {
-  text* value = nullptr;
-  ub4 length = 0;
-  Status = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &value, &length, Attribute, Err);
-  if (Status != OCI_SUCCESS || !value) return {};
-  return std::string(reinterpret_cast<const char*>(value), length);
 }
 
 // Looks a type up by name: its REF (a new REF object) and the pinned type descriptor.
@@ -462,7 +450,7 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
   a->object_ = this;
   sword s = OCI_SUCCESS;
   if (!Element) {
-    a->name_ = AttrText(Param, OCI_ATTR_NAME, err_, s);
+    a->name_ = ParamText(Param, OCI_ATTR_NAME, err_, s);
     Check(s);
     if (a->name_.size() > 30) a->name_.resize(30);
   }
@@ -491,9 +479,9 @@ TObjectAttribute* TOracleObject::AddAttribute(OCIParam* Param, const std::string
       break;
     case SQLT_NTY:
     case SQLT_REF: {
-      std::string type = AttrText(Param, OCI_ATTR_TYPE_NAME, err_, s);
+      std::string type = ParamText(Param, OCI_ATTR_TYPE_NAME, err_, s);
       Check(s);
-      std::string schema = AttrText(Param, OCI_ATTR_SCHEMA_NAME, err_, s);
+      std::string schema = ParamText(Param, OCI_ATTR_SCHEMA_NAME, err_, s);
       Check(s);
       a->typeName_ = schema + "." + type;
       Check(OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &a->typeRef_, nullptr, OCI_ATTR_REF_TDO, err_));
@@ -637,7 +625,7 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
   if (IsCollection()) throw Exception("Attribute type not supported (" + IntToStr(typeCode_) + ").");
   TObjectAttribute* a = FindAttribute(Name, true);
   sb2* ind = IndicatorAddress(a);
-  if (!ind || *ind != 0) return NullOf(session_);
+  if (!ind || *ind != 0) return NullVariant(session_);
   uint8_t* cell = ValueAddress(a);
   OCIEnv* env = session_->EnvironmentHandle();
   switch (a->dataType_) {
@@ -684,25 +672,15 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
     }
     case otCLOB:
     case otBLOB:
-    case otBFile: {
-      TLOBLocator* lob = LOBAttr(Name);
-      int64_t size = lob->Size();
-      if (size <= 0) return NullOf(session_);
-      if (a->dataType_ == otCLOB) return TVariant(lob->AsString());
-      std::string bytes(static_cast<size_t>(size), '\0');
-      lob->SetPosition(0);
-      bytes.resize(static_cast<size_t>(std::max<int64_t>(lob->Read(bytes.data(), size), 0)));
-      TVariant array = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-      array.Bytes() = bytes;
-      return array;
-    }
+    case otBFile:
+      return LOBVariant(LOBAttr(Name));
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ:
       return TVariant::FromDate(TimestampAttr(Name)->AsDateTime());
     case otObject:
     case otReference:
-      return NullOf(session_);
+      return NullVariant(session_);
     default:
       throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
   }

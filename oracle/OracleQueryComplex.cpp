@@ -12,10 +12,6 @@
 
 namespace {
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 template <typename T>
 T** CellAddress(TFieldData* F, int Row) {
   return reinterpret_cast<T**>(F->Cell(Row));
@@ -183,19 +179,10 @@ void TOracleQuery::PointComplexColumns() {
 }
 
 TVariant TOracleQuery::ComplexFieldValue(TFieldData* F) {
-  if (!F->columnObject) return NullOf(session_);
+  if (!F->columnObject) return NullVariant(session_);
   if (IsTimestampType(F->fetchType))
     return TVariant::FromDate(static_cast<TOracleTimestamp*>(F->columnObject.get())->AsDateTime());
-  auto* lob = static_cast<TLOBLocator*>(F->columnObject.get());
-  int64_t size = lob->Size();
-  if (size <= 0) return NullOf(session_);
-  if (F->fetchType == otCLOB) return TVariant(lob->AsString());
-  std::string bytes(static_cast<size_t>(size), '\0');
-  lob->SetPosition(0);
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(lob->Read(bytes.data(), size), 0)));
-  TVariant a = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
-  a.Bytes() = bytes;
-  return a;
+  return LOBVariant(static_cast<TLOBLocator*>(F->columnObject.get()));
 }
 
 std::string TOracleQuery::ComplexFieldText(TFieldData* F) {

@@ -8,10 +8,6 @@
 
 namespace {
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 bool IsLongType(int Type) {
   return Type == SQLT_LNG || Type == SQLT_LBI;
 }
@@ -221,7 +217,7 @@ int TOracleQuery::GetLongField(int Index, void* Buffer, int Length, int Offset) 
 TVariant TOracleQuery::Field(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
-  if (f->indicators[rowIndex_] == -1 || f->fetchType == SQLT_RSET) return NullOf(session_);
+  if (f->indicators[rowIndex_] == -1 || f->fetchType == SQLT_RSET) return NullVariant(session_);
   if (f->fetchType == SQLT_LNG) return ExpandLineBreaks(LongFieldValue(Index), session_);
   if (f->fetchType == SQLT_LBI) {
     std::string bytes = LongFieldValue(Index);

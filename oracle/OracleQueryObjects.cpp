@@ -10,22 +10,6 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"
 
-namespace {
-
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
-std::string ParamText(OCIParam* Param, ub4 Attribute, OCIError* Err, sword& Status) {
-  text* value = nullptr;
-  ub4 length = 0;
-  Status = OCI.OCIAttrGet(Param, OCI_DTYPE_PARAM, &value, &length, Attribute, Err);
-  if (Status != OCI_SUCCESS || !value) return {};
-  return std::string(reinterpret_cast<const char*>(value), length);
-}
-
-}  // namespace
-
 sword TOracleQuery::DescribeObjectColumn(TFieldData* F, OCIParam* Param) {
   sword s = OCI_SUCCESS;
   std::string type = ParamText(Param, OCI_ATTR_TYPE_NAME, err_, s);
@@ -171,7 +155,7 @@ TVariant TOracleQuery::ObjectFieldValue(TFieldData* F) {
   if (F->fetchType == SQLT_REF)
     return TVariant(static_cast<TOracleReference*>(F->columnObject.get())->AsHex());
   if (auto* xml = dynamic_cast<TXMLType*>(F->columnObject.get())) return TVariant(xml->GetXMLData());
-  return NullOf(session_);
+  return NullVariant(session_);
 }
 
 std::string TOracleQuery::ObjectFieldText(TFieldData* F, int Index) {

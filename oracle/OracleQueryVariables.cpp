@@ -13,10 +13,6 @@ std::string NormaliseName(const std::string& Name) {
   return n;
 }
 
-TVariant NullOf(TOracleSession* Session) {
-  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
-}
-
 }  // namespace
 
 TVariableData* TOracleQuery::FindVariable(const std::string& Name) const {
@@ -127,18 +123,19 @@ TVariant TOracleQuery::GetVariable(const std::string& Name) {
     int n = v->isPLSQLTable
                 ? static_cast<int>(std::min<ub4>(v->tableEntries, static_cast<ub4>(v->elementCount)))
                 : v->elementCount;
-    if (n < 1) return NullOf(session_);
+    if (n < 1) return NullVariant(session_);
     TVariant a = VarArrayCreate({v->lowBound, v->lowBound + n - 1}, varVariant);
     for (int i = 0; i < n; ++i)
-      a.SetElement(v->lowBound + i, v->indicators[i] == -1 ? NullOf(session_) : v->ElementValue(i, session_));
+      a.SetElement(v->lowBound + i,
+                   v->indicators[i] == -1 ? NullVariant(session_) : v->ElementValue(i, session_));
     return a;
   }
   if (v->isComplex) {
     if (v->objectReference) return TVariant::FromObject(v->objectReference);
     if (IsTimestampType(v->varType) && v->indicators[0] != -1) return TVariant::FromDate(v->timestampValue);
-    return NullOf(session_);
+    return NullVariant(session_);
   }
-  if (v->indicators[0] == -1) return NullOf(session_);
+  if (v->indicators[0] == -1) return NullVariant(session_);
   TVariant value = v->ElementValue(0, session_);
   if (v->varType == otLong && VarIsStr(value)) value = ExpandLineBreaks(value.AsString(), session_);
   return value;

@@ -61,6 +61,10 @@ bool HandleCapableBanner(const std::string& Banner) {
   return digits && major >= 8;
 }
 
+TVariant NullVariant(TOracleSession* Session) {
+  return Session && Session->NullValue() == nvNull ? Null() : Unassigned();
+}
+
 OCIEnv* SharedEnvironment() {
   return sharedEnv;
 }

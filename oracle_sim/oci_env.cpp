@@ -22,7 +22,7 @@ std::mutex messageLock;
 std::unordered_map<int, std::string>& Messages() {
   static std::unordered_map<int, std::string> messages = {
       {0, "ORA-00000: normal, successful completion"},
-      {1, "ORA-00001: unique constraint violated"},
+      {1, "ORA-00001: unique constraint (.) violated"},
       {54, "ORA-00054: resource busy and acquire with NOWAIT specified"},
       {600, "ORA-00600: internal error code, arguments: []"},
       {900, "ORA-00900: invalid SQL statement"},
@@ -46,6 +46,9 @@ std::unordered_map<int, std::string>& Messages() {
       {1455, "ORA-01455: converting column overflows integer datatype"},
       {1458, "ORA-01458: invalid length inside variable character string"},
       {1722, "ORA-01722: invalid number"},
+      {2290, "ORA-02290: check constraint (.) violated"},
+      {2291, "ORA-02291: integrity constraint (.) violated - parent key not found"},
+      {2292, "ORA-02292: integrity constraint (.) violated - child record found"},
       {3001, "ORA-03001: unimplemented feature"},
       {3113, "ORA-03113: end-of-file on communication channel"},
       {3114, "ORA-03114: not connected to ORACLE"},

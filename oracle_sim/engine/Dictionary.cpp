@@ -400,8 +400,8 @@ std::vector<ViewDef> DictionaryViews() {
                            {"SUPERTYPE_NAME", "VARCHAR2", 30}, {"LOCAL_ATTRIBUTES", "NUMBER", 0},
                            {"LOCAL_METHODS", "NUMBER", 0},     {"TYPEID", "RAW", 16}};
   const char* typeBody =
-      "SELECT t.owner, t.name, t.oid, CASE t.kind WHEN 'O' THEN 'OBJECT' WHEN 'X' THEN 'XMLTYPE' ELSE "
-      "'COLLECTION' END, CASE WHEN t.kind = 'O' THEN (SELECT count(*) FROM sim$type_attrs a WHERE a.obj_id = "
+      "SELECT t.owner, t.name, t.oid, CASE WHEN t.kind IN ('O', 'X') THEN 'OBJECT' ELSE 'COLLECTION' "
+      "END, CASE WHEN t.kind = 'O' THEN (SELECT count(*) FROM sim$type_attrs a WHERE a.obj_id = "
       "t.obj_id) ELSE 0 END, CASE WHEN t.kind = 'X' THEN 12 ELSE 0 END, CASE WHEN t.owner = 'SYS' THEN 'YES' "
       "ELSE 'NO' END, 'NO', CASE WHEN t.final THEN 'YES' ELSE 'NO' END, 'YES', NULL, NULL, NULL, NULL, NULL "
       "FROM sim$types t WHERE {F}";

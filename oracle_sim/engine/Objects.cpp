@@ -511,39 +511,16 @@ std::vector<std::string> SplitName(const std::string& name) {
   return parts;
 }
 
-void SplitKey(const std::string& key, std::string& schema, std::string& name) {
-  auto dot = key.find('.');
-  schema = dot == std::string::npos ? std::string() : key.substr(0, dot);
-  name = dot == std::string::npos ? key : key.substr(dot + 1);
-}
-
 TypeAttrDesc AttrDesc(const CatTypeAttr& a) {
+  ColumnDesc c = DescribeSqlType(a.type);
   TypeAttrDesc d;
   d.name = a.name;
-  d.type = a.type.ty;
-  d.size = a.type.size;
-  switch (a.type.ty) {
-    case Ty::Number:
-      d.size = 22;
-      d.precision = a.type.precision;
-      d.scale = a.type.precision == 0 ? -127 : a.type.scale;
-      break;
-    case Ty::Date:
-      d.size = 7;
-      break;
-    case Ty::Timestamp:
-    case Ty::TimestampTZ:
-    case Ty::TimestampLTZ:
-      d.scale = a.type.scale;
-      break;
-    case Ty::Object:
-    case Ty::Ref:
-      SplitKey(a.type.typeName, d.typeSchema, d.typeName);
-      d.size = a.type.ty == Ty::Ref ? 36 : 0;
-      break;
-    default:
-      break;
-  }
+  d.type = c.type;
+  d.size = c.size;
+  d.precision = c.precision;
+  d.scale = c.scale;
+  d.typeSchema = c.typeSchema;
+  d.typeName = c.typeName;
   return d;
 }
 

@@ -1502,9 +1502,12 @@ class Parser {
 std::unique_ptr<Statement> ParseStatement(const std::string& sql, const std::vector<Token>& tokens) {
   // A trailing ';' or '/' that tools leave is not part of an Oracle SQL statement; drop it quietly.
   std::vector<Token> toks = tokens;
+  // CREATE TYPE is compiled like PL/SQL: its text may end with ';'
+  bool type = toks.size() > 2 && toks[0].Is("CREATE") &&
+              (toks[1].Is("TYPE") || (toks.size() > 4 && toks[1].Is("OR") && toks[3].Is("TYPE")));
   while (toks.size() >= 2 && toks[toks.size() - 2].kind == Tok::Op &&
          (toks[toks.size() - 2].text == ";" || toks[toks.size() - 2].text == "/")) {
-    if (toks[toks.size() - 2].text == ";") Raise(911, "", toks[toks.size() - 2].pos);
+    if (toks[toks.size() - 2].text == ";" && !type) Raise(911, "", toks[toks.size() - 2].pos);
     toks.erase(toks.end() - 2);
   }
   Parser p(sql, toks);

@@ -101,6 +101,8 @@ SqlType TypeOfValue(const Value& v) {
     case Value::Object:
       if (v.obj) return SqlType::Named(v.obj->typeSchema + "." + v.obj->typeName, false);
       return SqlType::Unknown();
+    case Value::Ref:
+      return SqlType::Named("", true);  // a REF to whatever type its bytes name
     default:
       return SqlType::Unknown();
   }

@@ -1609,19 +1609,18 @@ class Tx {
   }
 };
 
-ColumnDesc Describe(const OutCol& c) {
+}  // namespace
+
+ColumnDesc DescribeSqlType(const SqlType& t) {
   ColumnDesc d;
-  d.name = c.name;
-  d.type = c.type.ty;
-  d.nullable = c.type.nullable;
-  d.schema = c.schema;
-  d.table = c.table;
-  switch (c.type.ty) {
+  d.type = t.ty;
+  d.nullable = t.nullable;
+  switch (t.ty) {
     case Ty::Number:
       d.size = 22;
-      d.precision = c.type.precision;
-      d.scale = c.type.precision == 0 && c.type.scale != 0 ? -127 : c.type.scale;
-      if (c.type.precision == 0 && c.type.scale == -127) d.scale = -127;
+      d.precision = t.precision;
+      d.scale = t.precision == 0 && t.scale != 0 ? -127 : t.scale;
+      if (t.precision == 0 && t.scale == -127) d.scale = -127;
       break;
     case Ty::Date:
       d.size = 7;
@@ -1629,23 +1628,33 @@ ColumnDesc Describe(const OutCol& c) {
     case Ty::Timestamp:
     case Ty::TimestampTZ:
     case Ty::TimestampLTZ:
-      d.size = c.type.size;
-      d.scale = c.type.scale;  // the fractional seconds precision
+      d.size = t.size;
+      d.scale = t.scale;  // the fractional seconds precision
       break;
     case Ty::Rowid:
       d.size = 18;
       break;
     case Ty::Object:
     case Ty::Ref: {
-      auto dot = c.type.typeName.find('.');
-      d.typeSchema = dot == std::string::npos ? std::string() : c.type.typeName.substr(0, dot);
-      d.typeName = dot == std::string::npos ? c.type.typeName : c.type.typeName.substr(dot + 1);
-      d.size = c.type.ty == Ty::Ref ? 36 : 2000;
+      auto dot = t.typeName.find('.');
+      d.typeSchema = dot == std::string::npos ? std::string() : t.typeName.substr(0, dot);
+      d.typeName = dot == std::string::npos ? t.typeName : t.typeName.substr(dot + 1);
+      d.size = t.ty == Ty::Ref ? 36 : 2000;
       break;
     }
     default:
-      d.size = c.type.size <= 0 ? 4000 : c.type.size;
+      d.size = t.size <= 0 ? 4000 : t.size;
   }
+  return d;
+}
+
+namespace {
+
+ColumnDesc Describe(const OutCol& c) {
+  ColumnDesc d = DescribeSqlType(c.type);
+  d.name = c.name;
+  d.schema = c.schema;
+  d.table = c.table;
   return d;
 }
 
@@ -1841,7 +1850,7 @@ std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType&
   switch (to.ty) {
     case Ty::Object:
     case Ty::Ref:
-      if (from.IsNamed()) {
+      if (from.IsNamed() && !(from.ty == Ty::Ref && from.typeName.empty())) {
         if (from.ty != to.ty || from.typeName != to.typeName) Raise(932);
         return sql;
       }

@@ -59,6 +59,9 @@ using NameHook = std::function<bool(const Expr&, std::string&, SqlType&)>;
 std::string TranslateFreeExpr(const TranslateContext& ctx, const Expr& e, const std::string& text,
                               std::vector<std::string>& binds, SqlType* type, const NameHook& names);
 
+// What a describe reports for a value of type `t`: type code, size, precision, scale, named type.
+ColumnDesc DescribeSqlType(const SqlType& t);
+
 // Wraps an SQLite expression of type `from` so that it stores into a column of type `to`.
 std::string CoerceTo(const std::string& sql, const SqlType& from, const SqlType& to);
 

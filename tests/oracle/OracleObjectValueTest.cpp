@@ -13,6 +13,15 @@ namespace {
 
 class OracleObjectValueTest : public ScottSessionTest {
  protected:
+  // PET_T, the object table PETS of it with the named pets, and the relational table PET_LIST.
+  void MakePets(std::initializer_list<const char*> Names) {
+    Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
+    Run(S(), "create table pets of pet_t");
+    Run(S(), "create table pet_list (p pet_t)");
+    for (const char* name : Names)
+      Run(S(), std::string("insert into pets values (pet_t('") + name + "', null, null))");
+  }
+
   // A person with a nested address, a collection of phones and one attribute of every other kind.
   void MakePeople() {
     Run(S(), "create type phones_t as varray(5) of varchar2(20)");
@@ -217,13 +226,21 @@ TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
     S()->SetNullValue(nvUnAssigned);
   }
   EXPECT_EQ(rows, 2);
+
+  // A column's object before any row has no instance to work on.
+  auto none = Query(S(), "select x.p from people x where 1 = 0");
+  none->Describe();
+  TOracleObject* empty = none->ObjField(0);
+  EXPECT_TRUE(empty->IsNull());
+  EXPECT_EQ(Raised([&] { empty->GetAttr("NAME"); }), "TOracleObject: Invalid handle");
+  EXPECT_EQ(Raised([&] { empty->MarkUpdate(true); }), "TOracleObject: Invalid handle");
+  EXPECT_EQ(Raised([&] { none->Field(0); }), "You cannot access field data beyond Eof");
 }
 
 // ---- New objects and changes through children -------------------------------------------------------
 
 TEST_F(OracleObjectValueTest, ANewObjectIsNullUntilAChildSetsAnAttribute) {
-  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
-  Run(S(), "create table pet_list (p pet_t)");
+  MakePets({});
   TOracleObject pet(S(), "PET_T");
   EXPECT_TRUE(pet.IsNull());
   EXPECT_EQ(S()->ObjectCount(), 1);
@@ -276,8 +293,7 @@ TEST_F(OracleObjectValueTest, AChangeThroughANestedChildReachesTheOwner) {
 }
 
 TEST_F(OracleObjectValueTest, APersistentObjectIsInsertedByTheFlushAndMarkedUpdated) {
-  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
-  Run(S(), "create table pets of pet_t");
+  MakePets({});
   {
     TOracleObject pet(S(), "PET_T", "scott.pets");
     EXPECT_TRUE(pet.Persistent());
@@ -298,10 +314,7 @@ TEST_F(OracleObjectValueTest, APersistentObjectIsInsertedByTheFlushAndMarkedUpda
 // ---- REFs -------------------------------------------------------------------------------------------
 
 TEST_F(OracleObjectValueTest, RefColumnsAndVariables) {
-  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
-  Run(S(), "create table pets of pet_t");
-  Run(S(), "insert into pets values (pet_t('Rex', null, null))");
-  Run(S(), "insert into pets values (pet_t('Tom', null, null))");
+  MakePets({"Rex", "Tom"});
   auto q = Query(S(), "select ref(p) r, p.name from pets p order by p.name");
   q->Execute();
   EXPECT_EQ(q->FieldType(0), otReference);
@@ -391,9 +404,7 @@ TEST_F(OracleObjectValueTest, XMLDocumentsReadThroughPLSQL) {
 namespace {
 
 TEST_F(OracleObjectValueTest, ChildObjectsOverReferencesXMLAndNotFinalAttributes) {
-  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
-  Run(S(), "create table pets of pet_t");
-  Run(S(), "insert into pets values (pet_t('Rex', null, null))");
+  MakePets({"Rex"});
   Run(S(), "create type base_t as object (v varchar2(5)) not final");
   Run(S(), "create type memo_t as object (title varchar2(10), owner ref pet_t, body sys.xmltype, b base_t)");
   Run(S(), "create table memos (m memo_t)");
@@ -436,8 +447,7 @@ TEST_F(OracleObjectValueTest, ChildObjectsOverReferencesXMLAndNotFinalAttributes
 }
 
 TEST_F(OracleObjectValueTest, ALOBAttributeIsWrittenThroughItsLocator) {
-  Run(S(), "create type pet_t as object (name varchar2(10), born timestamp, notes clob)");
-  Run(S(), "create table pet_list (p pet_t)");
+  MakePets({});
   TOracleObject pet(S(), "PET_T");
   TLOBLocator* notes = pet.LOBAttr("NOTES");
   EXPECT_EQ(pet.LOBAttr("notes"), notes);

@@ -116,7 +116,8 @@ TEST_F(DictionaryTest, ChangedFieldsAreCheckedAgainstTheConstraints) {
   ds->OracleDictionary()->SetEnforceConstraints(true);
   ds->Open();
   ds->Edit();
-  EXPECT_THAT(DatabaseMessage([&] { ds->FieldByName("SAL")->SetAsFloat(-1); }), StartsWith("ORA-02290"));
+  EXPECT_EQ(DatabaseMessage([&] { ds->FieldByName("SAL")->SetAsFloat(-1); }),
+            "ORA-02290: check constraint (SCOTT.XSAL_POS) violated");
   EXPECT_EQ(DatabaseMessage([&] { ds->FieldByName("SAL")->SetAsFloat(10); }), "");
   EXPECT_THAT(DatabaseMessage([&] { ds->FieldByName("EMPNO")->SetAsInteger(7902); }),
               StartsWith("ORA-00001"));
@@ -142,11 +143,10 @@ TEST_F(DictionaryTest, ChangedFieldsAreCheckedAgainstTheConstraints) {
   ds->Cancel();
 
   // The message table and OnTranslateMessage see the check's violations.
-  ds->OnTranslateMessage = [](TOracleDataSet*, int Code, const std::string&, char Action, std::string& Msg) {
-    Msg = IntToStr(Code) + " " + Action;
-  };
+  ds->OnTranslateMessage = [](TOracleDataSet*, int Code, const std::string& Name, char Action,
+                               std::string& Msg) { Msg = IntToStr(Code) + " " + Action + " " + Name; };
   ds->Edit();
-  EXPECT_EQ(DatabaseMessage([&] { ds->FieldByName("DEPTNO")->SetAsInteger(98); }), "2291 U");
+  EXPECT_EQ(DatabaseMessage([&] { ds->FieldByName("DEPTNO")->SetAsInteger(98); }), "2291 U XEMP_DEPT");
   ds->Cancel();
 
   ds->OracleDictionary()->SetEnforceConstraints(false);

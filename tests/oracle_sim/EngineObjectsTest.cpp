@@ -282,6 +282,8 @@ TEST_F(Objects, ConstructorAndTypeErrors) {
 }
 
 TEST_F(Objects, DescribeTypes) {
+  Exec(*scott_, "create or replace type pair_t as object (a number, b number);\n/");
+  EXPECT_EQ(scott_->DescribeType("PAIR_T").attrs.size(), 2u);
   Exec(*scott_,
        "create type node_t as object (id number, next ref node_t, tags tags_t, note clob, "
        "stamp timestamp(3), raw_id raw(8), price number(7,2))");
@@ -298,9 +300,9 @@ TEST_F(Objects, DescribeTypes) {
     int size, precision, scale;
     const char* typeName;
   };
-  std::vector<Want> want = {{"ID", Ty::Number, 22, 0, -127, ""},     {"NEXT", Ty::Ref, 36, 0, 0, "NODE_T"},
-                            {"TAGS", Ty::Object, 0, 0, 0, "TAGS_T"}, {"NOTE", Ty::Clob, 4000, 0, 0, ""},
-                            {"STAMP", Ty::Timestamp, 11, 0, 3, ""},  {"RAW_ID", Ty::Raw, 8, 0, 0, ""},
+  std::vector<Want> want = {{"ID", Ty::Number, 22, 0, -127, ""},        {"NEXT", Ty::Ref, 36, 0, 0, "NODE_T"},
+                            {"TAGS", Ty::Object, 2000, 0, 0, "TAGS_T"}, {"NOTE", Ty::Clob, 4000, 0, 0, ""},
+                            {"STAMP", Ty::Timestamp, 11, 0, 3, ""},     {"RAW_ID", Ty::Raw, 8, 0, 0, ""},
                             {"PRICE", Ty::Number, 22, 7, 2, ""}};
   for (size_t i = 0; i < want.size(); ++i) {
     SCOPED_TRACE(want[i].name);
@@ -340,7 +342,7 @@ TEST_F(Objects, DictionaryViews) {
                   {"PHONES_T", "COLLECTION", "0", "YES"},
                   {"TAGS_T", "COLLECTION", "0", "YES"}}));
   EXPECT_EQ(Query(*scott_, "select owner, typecode from all_types where type_name = 'XMLTYPE'"),
-            (Rows{{"SYS", "XMLTYPE"}}));
+            (Rows{{"SYS", "OBJECT"}}));
   EXPECT_EQ(
       Query(*scott_,
             "select attr_name, attr_type_mod, attr_type_owner, attr_type_name, length, precision, scale, "
@@ -505,6 +507,20 @@ TEST_F(Objects, ObjectsInConstraintsViewsReturningAndPlSqlQueries) {
   EXPECT_EQ(b->OutValue("N"), T("Wu"));
   EXPECT_EQ(b->OutValue("T").ToText(), "TAGS_T(4)");
   EXPECT_EQ(b->OutValue("W").obj->items[2].ToText(), "PHONES_T('9')");
+  // REF binds and locals keep their kind through PL/SQL
+  Value ref = One(*scott_, "select home from contacts where id = 5");
+  EXPECT_TRUE(ref.IsNull());
+  Exec(*scott_, "insert into people values ('Ann', null, null, null)");
+  ref = One(*scott_, "select ref(p) from people p");
+  auto r = scott_->Prepare(
+      "declare x ref person_t; begin x := :r; :same := :r; :back := x; "
+      "select c.name into :who from people c where ref(c) = x; end;");
+  for (const char* n : {"SAME", "BACK", "WHO"}) r->BindByName(n, Value());
+  r->BindByName("R", ref);
+  r->Execute();
+  EXPECT_EQ(r->OutValue("SAME"), ref);
+  EXPECT_EQ(r->OutValue("BACK"), ref);
+  EXPECT_EQ(r->OutValue("WHO"), T("Ann"));
   // a local of an unknown type
   EXPECT_EQ(ErrorOf([&] { Exec(*scott_, "declare x nope_t; begin null; end;"); }), 6550);
 }

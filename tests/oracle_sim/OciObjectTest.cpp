@@ -809,6 +809,79 @@ TEST_F(OciObjectTest, NewPersistentObjectsAreInsertedAndDeletedByFlush) {
   EXPECT_EQ(oci.OCIObjectMarkDelete(env, err, transient), OCI_ERROR);
 }
 
+TEST_F(OciObjectTest, CopyLockAndFlushOfListedObjects) {
+  MakeTypes();
+  Exec("create table depts of dept_t");
+  Exec("insert into depts values (50, 'ONE')");
+  Exec("insert into depts values (60, 'TWO')");
+  Exec("commit");
+  OCIStmt* st = conn->Prepare("select ref(d) from depts d order by deptno");
+  OCIRef* refs[2] = {};
+  OCIDefine* def = nullptr;
+  ASSERT_EQ(oci.OCIDefineByPos(st, &def, err, 1, refs, P, SQLT_REF, nullptr, nullptr, nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(conn->Execute(st, 2), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+  void* one = nullptr;
+  void* two = nullptr;
+  ASSERT_EQ(oci.OCIObjectPin(env, err, refs[0], nullptr, OCI_PIN_ANY, 10, OCI_LOCK_NONE, &one), OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIObjectPin(env, err, refs[1], nullptr, OCI_PIN_ANY, 10, OCI_LOCK_NONE, &two), OCI_SUCCESS);
+  boolean flag = TRUE;
+  ASSERT_EQ(oci.OCIObjectIsLocked(env, err, one, &flag), OCI_SUCCESS);
+  EXPECT_FALSE(flag);
+  ASSERT_EQ(oci.OCIObjectLock(env, err, one), OCI_SUCCESS) << conn->Message();
+  ASSERT_EQ(oci.OCIObjectIsLocked(env, err, one, &flag), OCI_SUCCESS);
+  EXPECT_TRUE(flag);
+
+  // A copy into a transient instance is deep: changing it leaves the source alone.
+  OCIType* deptType = TypeOf("DEPT_T");
+  void* copy = New(deptType);
+  ASSERT_EQ(oci.OCIObjectCopy(env, err, svc, one, Nulls(one), copy, Nulls(copy), deptType, 10, 0),
+            OCI_SUCCESS);
+  EXPECT_EQ(TextAt(copy, 24), "ONE");
+  EXPECT_NE(PtrAt(copy, 24), PtrAt(one, 24));
+  SetText(copy, 24, "COPY");
+  EXPECT_EQ(TextAt(one, 24), "ONE");
+
+  // Both are changed; the flush callback names only the second.
+  SetText(one, 24, "UNO");
+  SetText(two, 24, "DOS");
+  ASSERT_EQ(oci.OCIObjectMarkUpdate(env, err, one), OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIObjectMarkUpdate(env, err, two), OCI_SUCCESS);
+  struct Listed {
+    OCIRef* ref;
+    int calls = 0;
+  } listed{refs[1]};
+  auto next = [](dvoid* context, ub1* last) -> OCIRef* {
+    auto* l = static_cast<Listed*>(context);
+    ++l->calls;
+    *last = 1;
+    return l->ref;
+  };
+  ASSERT_EQ(oci.OCICacheFlush(env, err, svc, &listed, next, nullptr), OCI_SUCCESS) << conn->Message();
+  EXPECT_EQ(listed.calls, 1);
+  EXPECT_EQ(conn->Scalar("select count(*) from depts where dname = 'DOS'"), 1);
+  EXPECT_EQ(conn->Scalar("select count(*) from depts where dname = 'UNO'"), 0);
+  ASSERT_EQ(oci.OCIObjectIsDirty(env, err, one, &flag), OCI_SUCCESS);
+  EXPECT_TRUE(flag);
+  ASSERT_EQ(oci.OCIObjectUnmark(env, err, one), OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIObjectIsDirty(env, err, one, &flag), OCI_SUCCESS);
+  EXPECT_FALSE(flag);
+
+  // A define whose type is not the column's is refused.
+  OCIStmt* wrong = conn->Prepare("select value(d) from depts d");
+  void* inst = nullptr;
+  ASSERT_EQ(
+      oci.OCIDefineByPos(wrong, &def, err, 1, &inst, P, SQLT_NTY, nullptr, nullptr, nullptr, OCI_DEFAULT),
+      OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIDefineObject(def, err, TypeOf("ADDRESS_T"), &inst, nullptr, nullptr, nullptr),
+            OCI_SUCCESS);
+  EXPECT_EQ(conn->Execute(wrong), OCI_ERROR);
+  EXPECT_EQ(Code(), 932);
+  oci.OCIHandleFree(wrong, OCI_HTYPE_STMT);
+  ASSERT_EQ(oci.OCITransRollback(svc, err, OCI_DEFAULT), OCI_SUCCESS);
+}
+
 TEST_F(OciObjectTest, XmlTypeTextComesThroughThePlSqlBlock) {
   Exec("create table docs (id number, doc sys.xmltype)");
   Exec("insert into docs values (1, xmltype('<a><b>text</b></a>'))");
