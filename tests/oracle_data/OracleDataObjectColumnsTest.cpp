@@ -245,4 +245,20 @@ TEST_F(OracleDataObjectsTest, AttributesOfEveryKind) {
   for (const char* f : {"K.AMOUNT", "K.NOTES", "K.SEEN"}) EXPECT_TRUE(ds->FieldByName(f)->IsNull()) << f;
 }
 
+TEST_F(OracleDataObjectsTest, NestedTableColumnsAreCollectionsWithoutFields) {
+  Run(session.get(), "create type marks_t as table of number");
+  Run(session.get(),
+      "create table pupils (id number(5), marks marks_t) nested table marks store as pupil_marks");
+  Run(session.get(), "insert into pupils values (1, marks_t(5, 4))");
+  auto ds = DataSet("select id, marks from pupils");
+  ds->Open();
+  TOracleFieldInfo* marks = ds->FieldInfo()->FindByName("MARKS");
+  ASSERT_NE(marks, nullptr);
+  EXPECT_TRUE(marks->IsCollection);
+  EXPECT_EQ(marks->TypeName, "SCOTT.MARKS_T");
+  EXPECT_EQ(ds->FieldInfo()->Count(), 3);
+  EXPECT_EQ(FieldList(ds.get()), "ID");
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
+}
+
 }  // namespace
