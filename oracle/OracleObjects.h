@@ -294,7 +294,7 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   int MonitorId() const { return monitorId_; }
   void SetMonitorId(int Value) { monitorId_ = Value; }
   // Whether the object came from (or goes to) an object table.
-  bool Persistent() const { return table_ != nullptr || pinned_; }
+  bool Persistent() const { return table_ != nullptr; }
 
   // For binds and columns: the instance and null-structure fields.
   void** InstanceAddress() { return &instance_; }
@@ -348,7 +348,6 @@ class TOracleObject : public TObject, public TOracleSessionClient {
   OCIType* tdo_ = nullptr;
   std::string typeName_;
   bool ownsInstance_ = true;
-  bool pinned_ = false;  // the instance was pinned from a table
   void* table_ = nullptr;
   std::map<std::string, std::unique_ptr<TOracleObject>> objects_;
   std::map<std::string, std::unique_ptr<TLOBLocator>> lobs_;

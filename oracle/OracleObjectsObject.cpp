@@ -303,7 +303,7 @@ void TOracleObject::ReleaseHandles() {
   OCIEnv* env = session_->EnvironmentHandle();
   if (env && OCI.OCIObjectFree) {
     if (instance_ && ownsInstance_) {
-      if (pinned_ || table_)
+      if (table_)
         OCI.OCIObjectUnpin(env, err_, instance_);
       else
         OCI.OCIObjectFree(env, err_, instance_, 0);
@@ -637,14 +637,12 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
     }
     case otString: {
       if (a->asString_) {
-        if (IsTimestampType(a->describedType_)) {
-          char buffer[128] = {};
-          ub4 length = sizeof buffer - 1;
-          Check(OCI.OCIDateTimeToText(env, err_, ReadCell<OCIDateTime>(cell), nullptr, 0, 6, nullptr, 0,
-                                      &length, reinterpret_cast<text*>(buffer)));
-          return TVariant(std::string(buffer, std::min<ub4>(length, sizeof buffer - 1)));
-        }
-        throw Exception("Attribute type not supported (" + IntToStr(a->describedType_) + ").");
+        // A timestamp or interval descriptor as text.
+        char buffer[128] = {};
+        ub4 length = sizeof buffer - 1;
+        Check(OCI.OCIDateTimeToText(env, err_, ReadCell<OCIDateTime>(cell), nullptr, 0, 6, nullptr, 0,
+                                    &length, reinterpret_cast<text*>(buffer)));
+        return TVariant(std::string(buffer, std::min<ub4>(length, sizeof buffer - 1)));
       }
       OCIString* string = ReadCell<OCIString>(cell);
       const text* p = string ? OCI.OCIStringPtr(env, string) : nullptr;

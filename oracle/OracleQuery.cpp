@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleObjects.h"
 
 namespace {
 
@@ -749,6 +750,10 @@ void TOracleQuery::PrepareFetch() {
     TFieldData* f = FieldData(i);
     if (f->fetchType == SQLT_LNG || f->fetchType == SQLT_LBI) f->ResetPieces();
     f->FreeObjects();
+    // The column's object lets go of the freed instance until the next row points it again.
+    if (f->fetchType == SQLT_NTY && f->columnObject)
+      static_cast<TOracleObject*>(f->columnObject.get())
+          ->Attach(nullptr, nullptr, f->typeName, f->typeReference);
   }
 }
 

@@ -125,8 +125,13 @@ std::vector<Slot> Place(const OCIType* t, size_t base, size_t& off, size_t& null
 OCIType* Cached(OCIEnv* env, const std::string& oid);
 void Cache(OCIEnv* env, OCIType* t);
 
+// The key of a type in the environment's cache: its OID (its name when the server gave none).
+std::string Key(const TypeDesc& d) {
+  return d.oid.empty() ? "name:" + d.schema + "." + d.name : d.oid;
+}
+
 OCIType* Build(OCIEnv* env, OCISvcCtx* svc, const TypeDesc& desc, int depth) {
-  if (OCIType* t = Cached(env, desc.oid)) return t;
+  if (OCIType* t = Cached(env, Key(desc))) return t;
   if (depth > kMaxTypeDepth) throw MakeError(902, "invalid datatype");
   auto t = std::make_unique<OCIType>(env);
   t->desc = desc;
@@ -203,7 +208,7 @@ OCIType* Cached(OCIEnv* env, const std::string& oid) {
 
 void Cache(OCIEnv* env, OCIType* t) {
   std::lock_guard<std::mutex> g(typeLock);
-  Types()[env][t->desc.oid] = t;
+  Types()[env][Key(t->desc)] = t;
 }
 
 }  // namespace

@@ -122,6 +122,15 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   EXPECT_EQ(inner->GetAttr("S").AsString(), "two");
   EXPECT_EQ(o->ObjAttr("J")->GetAttr("S").AsString(), "four");
 
+  // An unknown type is the server's error, raised through the object's error handle; the failed
+  // objects leave the session's lists.
+  int objects = S()->ObjectCount();
+  EXPECT_EQ(OracleCode([&] { TOracleObject o(S(), "NO_SUCH_T"); }), 4043);
+  EXPECT_EQ(OracleCode([&] { TOracleReference r(S(), "R", 0, "NO_SUCH_T"); }), 4043);
+  EXPECT_EQ(OracleCode([&] { TOracleObject o(S(), "LAY_T", "NO_SUCH_TABLE"); }), 942);
+  EXPECT_EQ(S()->ObjectCount(), objects);
+  EXPECT_EQ(S()->ReferenceCount(), 0);
+
   // A collection type has one attribute: its element.
   TOracleObject phoneList(S(), "PHONES_T");
   EXPECT_TRUE(phoneList.IsCollection());
@@ -226,6 +235,16 @@ TEST_F(OracleObjectValueTest, NullsReadAsUnassignedOrNull) {
     S()->SetNullValue(nvUnAssigned);
   }
   EXPECT_EQ(rows, 2);
+
+  // After the last row the column's object holds no freed instance.
+  auto all = Query(S(), "select x.p from people x where x.p.id = 1");
+  all->SetReadBuffer(1);
+  all->Execute();
+  TOracleObject* last = all->ObjField(0);
+  EXPECT_FALSE(last->IsNull());
+  while (!all->Eof()) all->Next();
+  EXPECT_TRUE(last->IsNull());
+  EXPECT_EQ(Raised([&] { last->GetAttr("NAME"); }), "TOracleObject: Invalid handle");
 
   // A column's object before any row has no instance to work on.
   auto none = Query(S(), "select x.p from people x where 1 = 0");
