@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "EngineBenchInstance.h"
 #include "oracle_sim/engine/EngineState.h"
 
 using namespace oracle_sim;
@@ -23,16 +24,8 @@ const char* kStatement =
     "  AND e.deptno IN (SELECT deptno FROM dept WHERE loc LIKE 'N%' OR loc IS NULL)\n"
     "ORDER BY 4 DESC, 2";
 
-struct Fixture {
-  std::string dir;
-  std::shared_ptr<Instance> inst;
-  std::unique_ptr<Session> s;
-  Fixture() {
-    dir =
-        (std::filesystem::temp_directory_path() / ("talvik-sim-bench-" + std::to_string(getpid()))).string();
-    std::filesystem::create_directories(dir);
-    inst = Instance::Open(dir + "/sim.db");
-    s = Session::LogOn(inst, "SCOTT", "TIGER");
+struct Fixture : EngineBenchInstance {
+  Fixture() : EngineBenchInstance("talvik-sim-bench") {
     s->Prepare(
          "create table big (id number(9) primary key, name varchar2(30), amount number(10,2), created date, "
          "flag char(1), code varchar2(10), qty number, note varchar2(50), ratio number, status varchar2(8))")
@@ -70,12 +63,6 @@ struct Fixture {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     std::fprintf(stderr, "array insert of %d rows (10 columns) and commit: %lld ms\n", n,
                  static_cast<long long>(ms));
-  }
-  ~Fixture() {
-    s.reset();
-    inst.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
   }
 };
 

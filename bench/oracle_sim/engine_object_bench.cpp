@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "EngineBenchInstance.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Objects.h"
 
@@ -32,17 +33,9 @@ Value Person(int i) {
   return Value::MakeObject(std::move(p));
 }
 
-struct Fixture {
-  std::string dir;
-  std::shared_ptr<Instance> inst;
-  std::unique_ptr<Session> s;
+struct Fixture : EngineBenchInstance {
   std::vector<std::string> refs;
-  Fixture() {
-    dir =
-        (std::filesystem::temp_directory_path() / ("talvik-obj-bench-" + std::to_string(getpid()))).string();
-    std::filesystem::create_directories(dir);
-    inst = Instance::Open(dir + "/sim.db");
-    s = Session::LogOn(inst, "SCOTT", "TIGER");
+  Fixture() : EngineBenchInstance("talvik-obj-bench") {
     for (const char* sql :
          {"create type ba_addr_t as object (street varchar2(30), no number(5))",
           "create type ba_phones_t as varray(4) of varchar2(12)",
@@ -52,12 +45,6 @@ struct Fixture {
       s->Prepare(sql)->Execute();
     for (int i = 0; i < kRows; ++i) refs.push_back(s->InsertObject("", "BA_PEOPLE", Person(i)));
     s->Commit();
-  }
-  ~Fixture() {
-    s.reset();
-    inst.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
   }
 };
 

@@ -216,6 +216,8 @@ void Cursor::BindByPos(int pos, const Value& v) {
 void Cursor::BindArray(const std::string& name, std::vector<Value> values) {
   CursorState& c = *state_;
   std::string k = KnownBind(c, name);
+  for (auto& v : values)
+    if (v.kind == Value::Object) v = CheckBoundObject(Live(c), v);
   c.binds.erase(k);
   c.tables.erase(k);
   c.arrays[k] = std::move(values);

@@ -129,6 +129,8 @@ struct Value {
 };
 
 // An instance of a named type: an object, a collection (VARRAY or nested table) or SYS.XMLTYPE.
+// The engine hands out a NULL object (top-level, attribute or element) as a Null Value; it takes
+// either form in.
 struct ObjectValue {
   std::string typeSchema, typeName;  // "SCOTT","ADDRESS_T"; XMLType: "SYS","XMLTYPE"
   bool atomicNull = false;           // the object itself is NULL (items then all Null)

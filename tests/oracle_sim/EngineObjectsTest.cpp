@@ -1,6 +1,10 @@
 // Object types, object tables, REFs, collections and XMLType in the simulated instance.
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "SimTestUtil.h"
 
 namespace simtest {
@@ -225,6 +229,13 @@ TEST_F(Objects, BoundObjectsAreCheckedAgainstTheirType) {
                 ins->Execute();
               }),
               k.code);
+    // array DML checks every iteration's object the same way
+    EXPECT_EQ(ErrorOf([&] {
+                ins->BindArray("ID", {I(3), I(4)});
+                ins->BindArray("WHO", {Value(), k.who});
+                ins->Execute(2);
+              }),
+              k.code);
   }
 }
 
@@ -427,11 +438,22 @@ TEST_F(Objects, PinFlushInsertDeleteAcrossSessions) {
   scott_->Commit();
   EXPECT_EQ(other->PinObject(ref, false).obj->items[0], T("Anna"));
 
-  // a pin with lock holds the row like SELECT ... FOR UPDATE
+  // a pin with lock holds the row like SELECT ... FOR UPDATE; another pin with lock waits for it
   other->PinObject(ref, true);
   auto nowait = scott_->Prepare("select name from people for update nowait");
   EXPECT_EQ(ErrorOf([&] { nowait->Execute(); }), 54);
+  std::atomic<bool> got{false};
+  std::thread waiter([&] {
+    scott_->PinObject(ref, true);
+    got = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(got.load());
   other->Rollback();
+  waiter.join();
+  EXPECT_TRUE(got.load());
+  EXPECT_EQ(ErrorOf([&] { other->Prepare("select name from people for update nowait")->Execute(); }), 54);
+  scott_->Rollback();
   nowait->Execute();
   scott_->Rollback();
 

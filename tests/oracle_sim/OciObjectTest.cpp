@@ -633,6 +633,22 @@ TEST_F(OciObjectTest, ObjectsBindInAndOut) {
   EXPECT_EQ(conn->Scalar("select count(*) from homes h where h.addr.street = 'Elm Rd' and h.addr.no = 7"), 1);
   EXPECT_EQ(conn->Scalar("select count(*) from homes where addr is null"), 1);
 
+  // Array DML: one instance pointer per iteration.
+  void* many[3] = {New(addrType), New(addrType), New(addrType)};
+  for (int i = 0; i < 3; ++i) {
+    SetText(many[i], 0, "Row");
+    SetInt(many[i], P, 100 + i);
+    Nulls(many[i])[1] = Nulls(many[i])[2] = OCI_IND_NOTNULL;
+  }
+  OCIStmt* arr = conn->Prepare("insert into homes values (2, :a)");
+  ASSERT_EQ(oci.OCIBindByName(arr, &b, err, T(":a"), -1, many, P, SQLT_NTY, nullptr, nullptr, nullptr, 0,
+                              nullptr, OCI_DEFAULT),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIBindObject(b, err, addrType, many, nullptr, nullptr, nullptr), OCI_SUCCESS);
+  ASSERT_EQ(conn->Execute(arr, 3), OCI_SUCCESS) << conn->Message();
+  oci.OCIHandleFree(arr, OCI_HTYPE_STMT);
+  EXPECT_EQ(conn->Scalar("select sum(h.addr.no) from homes h where h.id = 2"), 303);
+
   // OUT: the block's object lands in the program's instance (made when it has none).
   OCIStmt* blk = conn->Prepare("begin :o := address_t('Oak Ave', 99); end;");
   void* out = nullptr;

@@ -1,0 +1,29 @@
+// A fresh instance file of its own with a SCOTT session, for the engine benchmarks; removed at exit.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "oracle_sim/engine/Engine.h"
+
+struct EngineBenchInstance {
+  std::string dir;
+  std::shared_ptr<oracle_sim::Instance> inst;
+  std::unique_ptr<oracle_sim::Session> s;
+
+  explicit EngineBenchInstance(const std::string& name) {
+    dir = (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(dir);
+    inst = oracle_sim::Instance::Open(dir + "/sim.db");
+    s = oracle_sim::Session::LogOn(inst, "SCOTT", "TIGER");
+  }
+  ~EngineBenchInstance() {
+    s.reset();
+    inst.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
