@@ -43,10 +43,30 @@ bool IsIdentifierChar(char c) {
   return std::isalnum(u) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || u >= 128;
 }
 
+size_t TrimmedLength(const char* Text, size_t Length) {
+  while (Length > 0 && static_cast<unsigned char>(Text[Length - 1]) <= ' ') --Length;
+  return Length;
+}
+
 void TrimRightText(std::string& S) {
-  size_t n = S.size();
-  while (n > 0 && static_cast<unsigned char>(S[n - 1]) <= ' ') --n;
-  S.resize(n);
+  S.resize(TrimmedLength(S.data(), S.size()));
+}
+
+// The record's milliseconds (days from 0001-01-01 plus the time of day) of a 7-byte Oracle date,
+// equal to converting it to a date-time value and that to a time stamp, without the rounding trip
+// through floating point. An invalid date part counts as day 0, an invalid time part as midnight.
+double OracleDateToMSecs(const uint8_t* Cell) {
+  const int year = (Cell[0] - 100) * 100 + Cell[1] - 100;
+  TDateTime date = -DateDelta;
+  if (year > 0) {
+    TDateTime d;
+    if (TryEncodeDate(year, Cell[2], Cell[3], d)) date = d;
+  }
+  const int hour = Cell[4] - 1, minute = Cell[5] - 1, second = Cell[6] - 1;
+  int64_t time = 0;
+  if (hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60)
+    time = ((hour * 60 + minute) * 60 + second) * 1000;
+  return (date + DateDelta) * static_cast<double>(MSecsPerDay) + static_cast<double>(time);
 }
 }  // namespace
 
@@ -471,6 +491,9 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
   TOracleQuery* q = cursorQuery_;
   TSessionPreferences* prefs = Session() ? Session()->Preferences() : nullptr;
   const bool trim = prefs && prefs->TrimStringFields();
+  // The query converts line breaks of texts when its session asks for it (and without a session).
+  const bool convertsLineBreaks = !q->Session() || q->Session()->Preferences()->ConvertCRLF();
+  const int row = q->RowIndex();
   for (const TFetchColumn& c : fetchPlan_) {
     TField* f = c.Field;
     uint8_t* slot = Record + HeaderSize + c.Offset;
@@ -511,6 +534,7 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       blob->SetData(std::move(bytes));
       continue;
     }
+    if (ReadPlainCell(q->FieldData(col), row, c, slot, trim, convertsLineBreaks)) continue;
     if (q->FieldIsNull(col)) continue;
     switch (info->OracleType) {
       case otInteger:
@@ -535,6 +559,49 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
           break;
         }
         DatabaseError("Unexpected datatype: " + f->FieldName(), this);
+    }
+  }
+}
+
+bool TOracleDataSet::ReadPlainCell(const TFieldData* Data, int Row, const TFetchColumn& Column, uint8_t* Slot,
+                                   bool Trim, bool ConvertsLineBreaks) {
+  // The defines of the common column kinds read straight from the fetched rows; anything else (and
+  // a text whose line breaks are to be converted) goes through the query's accessors.
+  const int type = Data->fetchType;
+  if (type != Column.Info->OracleType || !Data->buffer) return false;
+  if (type != otInteger && type != otFloat && type != otString && type != otDate) return false;
+  if (type == otFloat && (Column.Field->DataType() == ftInteger || Column.Field->DataType() == ftSmallint))
+    return false;
+  if (Data->indicators[Row] == -1) return true;
+  const uint8_t* cell = Data->Cell(Row);
+  switch (type) {
+    case otInteger: {
+      int32_t v;
+      std::memcpy(&v, cell, sizeof v);
+      PutSlotInteger(Slot, v);
+      return true;
+    }
+    case otFloat: {
+      double v;
+      std::memcpy(&v, cell, sizeof v);
+      PutSlotFloat(Slot, v);
+      return true;
+    }
+    case otString: {
+      const char* text = reinterpret_cast<const char*>(cell);
+      size_t limit = static_cast<size_t>(Data->rowSize);
+      if (Data->lengths && Data->lengths[Row] < limit) limit = Data->lengths[Row];
+      size_t n = strnlen(text, limit);
+      if (ConvertsLineBreaks && (std::memchr(text, '\n', n) || std::memchr(text, '\r', n))) return false;
+      if (Trim) n = TrimmedLength(text, n);
+      PutSlotText(Slot, Column.Size, std::string_view(text, n));
+      return true;
+    }
+    default: {
+      const double ms = OracleDateToMSecs(cell);
+      std::memcpy(Slot + 1, &ms, sizeof ms);
+      Slot[0] = 0;
+      return true;
     }
   }
 }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -50,7 +51,7 @@ void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
 // an empty text leaves the slot null.
 void PutSlotInteger(uint8_t* Slot, int32_t Value);
 void PutSlotFloat(uint8_t* Slot, double Value);
-void PutSlotText(uint8_t* Slot, int Size, const std::string& Text);
+void PutSlotText(uint8_t* Slot, int Size, std::string_view Text);
 void PutSlotDateTime(uint8_t* Slot, double Value);
 
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
@@ -823,6 +824,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     bool Blob;
   };
   std::vector<TFetchColumn> fetchPlan_;
+  // Reads the current row's cell of a plain column into Slot; false when the column needs the
+  // query's accessors.
+  static bool ReadPlainCell(const TFieldData* Data, int Row, const TFetchColumn& Column, uint8_t* Slot,
+                            bool Trim, bool ConvertsLineBreaks);
   void AcceptFetched(uint8_t* Record, bool& Accepted);
 
   std::unique_ptr<TOracleQuery> mainQuery_;

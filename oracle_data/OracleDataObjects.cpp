@@ -41,7 +41,7 @@ void oracle_data::PutSlotDateTime(uint8_t* Slot, double Value) {
   Slot[0] = 0;
 }
 
-void oracle_data::PutSlotText(uint8_t* Slot, int Size, const std::string& Text) {
+void oracle_data::PutSlotText(uint8_t* Slot, int Size, std::string_view Text) {
   if (Text.empty() || Size <= 0) return;
   size_t n = std::min(Text.size(), static_cast<size_t>(Size - 1));
   // Never split a character: step back over continuation bytes.

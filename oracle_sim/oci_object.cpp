@@ -11,22 +11,21 @@ using namespace oracle_sim::oci;
 
 namespace {
 
-bool EnvArgs(OCIEnv* env, OCIError* err) {
-  return IsHandle(env, OCI_HTYPE_ENV) && IsHandle(err, OCI_HTYPE_ERROR);
-}
-
-[[noreturn]] void NotAnObject() {
-  throw MakeError(21710, "argument is expecting a valid memory address of an object");
-}
-
-[[noreturn]] void BadArgument(int n) {
-  throw MakeError(21560, "argument " + std::to_string(n) + " is null, invalid, or out of range");
-}
-
 InstanceItem* RequireInstance(void* p) {
   auto* inst = FindItemAs<InstanceItem>(p, kItemInstance);
   if (!inst) NotAnObject();
   return inst;
+}
+
+// The shape of the calls that work on one instance: checks the handles, then runs `body` on the
+// instance under the error guard.
+template <typename F>
+sword OnInstance(OCIEnv* env, OCIError* err, void* object, F&& body) {
+  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
+  return Guard(err, [&]() -> sword {
+    body(RequireInstance(object));
+    return OCI_SUCCESS;
+  });
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -414,87 +413,59 @@ sword OCIObjectGetInd(OCIEnv* env, OCIError* err, dvoid* instance, dvoid** null_
 }
 
 sword OCIObjectMarkUpdate(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     if (inst->state.gone) throw MakeError(21700, "object does not exist or is marked for delete");
     inst->state.dirty = true;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectUnmark(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     inst->state.dirty = inst->state.isNew;  // a new object still has to reach its table
     inst->state.deleted = false;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectMarkDelete(OCIEnv* env, OCIError* err, dvoid* instance) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(instance);
+  return OnInstance(env, err, instance, [&](InstanceItem* inst) {
     if (!inst->state.persistent) NotAnObject();
     inst->state.deleted = true;
     inst->state.dirty = true;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectFlush(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    FlushOne(RequireInstance(object));
-    return OCI_SUCCESS;
-  });
+  return OnInstance(env, err, object, FlushOne);
 }
 
 sword OCIObjectRefresh(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     if (inst->state.persistent && !inst->state.isNew && !inst->state.gone) Reload(inst, false);
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectIsDirty(OCIEnv* env, OCIError* err, dvoid* ins, boolean* dirty) {
-  if (!EnvArgs(env, err) || !dirty) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *dirty = RequireInstance(ins)->state.dirty ? TRUE : FALSE;
-    return OCI_SUCCESS;
-  });
+  if (!dirty) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *dirty = inst->state.dirty ? TRUE : FALSE; });
 }
 
 sword OCIObjectExists(OCIEnv* env, OCIError* err, dvoid* ins, boolean* exist) {
-  if (!EnvArgs(env, err) || !exist) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *exist = RequireInstance(ins)->state.gone ? FALSE : TRUE;
-    return OCI_SUCCESS;
-  });
+  if (!exist) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *exist = inst->state.gone ? FALSE : TRUE; });
 }
 
 sword OCIObjectIsLocked(OCIEnv* env, OCIError* err, dvoid* ins, boolean* lock) {
-  if (!EnvArgs(env, err) || !lock) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *lock = RequireInstance(ins)->state.locked ? TRUE : FALSE;
-    return OCI_SUCCESS;
-  });
+  if (!lock) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *lock = inst->state.locked ? TRUE : FALSE; });
 }
 
 sword OCIObjectLock(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     ObjectState& st = inst->state;
-    if (!st.persistent || st.isNew || st.locked) return OCI_SUCCESS;
+    if (!st.persistent || st.isNew || st.locked) return;
     if (st.gone) throw MakeError(21700, "object does not exist or is marked for delete");
     EngineOf(ObjectSvc(env, st.svc)).PinObject(st.ref, true);
     st.locked = true;
-    return OCI_SUCCESS;
   });
 }
 

@@ -180,6 +180,19 @@ void FreeElement(OCIColl* c, OCIColl::Elem& e);
 // Whether `h` is a live handle or descriptor of the environment.
 bool InEnv(OCIEnv* env, const void* h);
 
+// Whether the arguments are an environment and an error handle.
+inline bool EnvArgs(OCIEnv* env, OCIError* err) {
+  return IsHandle(env, OCI_HTYPE_ENV) && IsHandle(err, OCI_HTYPE_ERROR);
+}
+// ORA-21560 for argument `n`.
+[[noreturn]] inline void BadArgument(int n) {
+  throw MakeError(21560, "argument " + std::to_string(n) + " is null, invalid, or out of range");
+}
+// ORA-21710: an address that is not one of an object the cache handed out.
+[[noreturn]] inline void NotAnObject() {
+  throw MakeError(21710, "argument is expecting a valid memory address of an object");
+}
+
 inline void* LoadPtr(const void* cell) {
   void* p = nullptr;
   std::memcpy(&p, cell, sizeof p);

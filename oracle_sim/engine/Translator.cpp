@@ -1592,6 +1592,8 @@ class Tx {
           if (setop || !limit.empty()) Raise(1785, "", e.pos);
           SqlType t;
           term = Emit(e, sc, t);
+          // +3, (-3): a constant, not a position (SQLite would read it as one)
+          if (term.find_first_not_of("0123456789+-() ") == std::string::npos) term = "(SELECT " + term + ")";
         }
       }
       bool nullsFirst = o.nulls == 1 || (o.nulls == 0 && o.desc);

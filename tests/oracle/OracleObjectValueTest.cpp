@@ -274,9 +274,7 @@ TEST_F(OracleObjectValueTest, ANewObjectIsNullUntilAChildSetsAnAttribute) {
   EXPECT_TRUE(pet.GetAttr("BORN").IsEmpty());
   born->SetComponents(2020, 1, 2, 3, 4, 5, 0);
 
-  auto ins = Query(S(), "insert into pet_list values (:p)");
-  ins->DeclareVariable("p", otObject);
-  ins->SetComplexVariable("p", &pet);
+  auto ins = QueryWith(S(), "insert into pet_list values (:p)", "p", otObject, &pet);
   ins->Execute();
   auto q = Query(S(), "select p from pet_list");
   q->Execute();
@@ -300,9 +298,7 @@ TEST_F(OracleObjectValueTest, AChangeThroughANestedChildReachesTheOwner) {
   EXPECT_FALSE(e->FindAttribute("STAMP.AT")->IsNull());
   EXPECT_TRUE(e->FindAttribute("STAMP.NOTE")->IsNull());
 
-  auto upd = Query(S(), "update events set e = :e");
-  upd->DeclareVariable("e", otObject);
-  upd->SetComplexVariable("e", e);
+  auto upd = QueryWith(S(), "update events set e = :e", "e", otObject, e);
   upd->Execute();
   EXPECT_EQ(upd->RowsProcessed(), 1);
   auto check = Query(S(), "select e from events");
@@ -357,15 +353,12 @@ TEST_F(OracleObjectValueTest, RefColumnsAndVariables) {
   // Out of PL/SQL and back in.
   TOracleReference out(S(), "R", 0, "PET_T");
   EXPECT_TRUE(out.IsNull());
-  auto get = Query(S(), "begin select ref(p) into :r from pets p where p.name = 'Rex'; end;");
-  get->DeclareVariable("r", otReference);
-  get->SetComplexVariable("r", &out);
+  auto get = QueryWith(S(), "begin select ref(p) into :r from pets p where p.name = 'Rex'; end;", "r",
+                       otReference, &out);
   get->Execute();
   EXPECT_FALSE(out.IsNull());
   EXPECT_EQ(out.AsHex(), rex);
-  auto back = Query(S(), "select p.name from pets p where ref(p) = :r");
-  back->DeclareVariable("r", otReference);
-  back->SetComplexVariable("r", &out);
+  auto back = QueryWith(S(), "select p.name from pets p where ref(p) = :r", "r", otReference, &out);
   back->Execute();
   ASSERT_FALSE(back->Eof());
   EXPECT_EQ(back->Field(0).AsString(), "Rex");
@@ -380,17 +373,13 @@ TEST_F(OracleObjectValueTest, ObjectVariablesGoInAndOutOfPLSQL) {
   Run(S(), "create type address_t as object (street varchar2(30), house number(5))");
   Run(S(), "create table addresses (a address_t)");
   TOracleObject a(S(), "ADDRESS_T");
-  auto make = Query(S(), "begin :a := address_t('Elm St', 5); end;");
-  make->DeclareVariable("a", otObject);
-  make->SetComplexVariable("a", &a);
+  auto make = QueryWith(S(), "begin :a := address_t('Elm St', 5); end;", "a", otObject, &a);
   make->Execute();
   EXPECT_FALSE(a.IsNull());
   EXPECT_EQ(a.GetAttr("STREET").AsString(), "Elm St");
   EXPECT_EQ(a.GetAttr("HOUSE").AsInteger(), 5);
 
-  auto ins = Query(S(), "insert into addresses values (:a)");
-  ins->DeclareVariable("a", otObject);
-  ins->SetComplexVariable("a", &a);
+  auto ins = QueryWith(S(), "insert into addresses values (:a)", "a", otObject, &a);
   ins->Execute();
   auto q = Query(S(), "select x.a.street, x.a.house from addresses x");
   q->Execute();
@@ -478,9 +467,7 @@ TEST_F(OracleObjectValueTest, ALOBAttributeIsWrittenThroughItsLocator) {
   EXPECT_FALSE(pet.FindAttribute("NOTES")->IsNull());
   EXPECT_EQ(pet.GetAttr("NOTES").AsString(), "good dog");
 
-  auto ins = Query(S(), "insert into pet_list values (:p)");
-  ins->DeclareVariable("p", otObject);
-  ins->SetComplexVariable("p", &pet);
+  auto ins = QueryWith(S(), "insert into pet_list values (:p)", "p", otObject, &pet);
   ins->Execute();
   auto q = Query(S(), "select p from pet_list");
   q->Execute();

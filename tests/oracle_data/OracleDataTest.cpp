@@ -71,6 +71,48 @@ TEST_F(OracleDataTest, TrimStringFieldsAndEmptyTextIsNull) {
   EXPECT_TRUE(ds->FieldByName("S")->IsNull());
 }
 
+// Every value the dataset holds reads as the query's own accessors give it: dates either side of
+// the day-0 date with their times, texts with line breaks with and without conversion, nulls.
+TEST_F(OracleDataTest, FetchedValuesMatchTheQueryAccessors) {
+  Run(session.get(), "create table t (n number(9), d date, s varchar2(20), f number)");
+  const char* const dates[] = {"1850-06-01 13:45:30", "1899-12-29 06:00:00", "1899-12-30 23:59:59",
+                               "1899-12-31 00:00:01", "2024-03-05 12:00:00", "0100-02-28 18:30:00",
+                               "9999-12-31 23:59:59"};
+  int n = 0;
+  for (const char* d : dates) {
+    ++n;
+    Run(session.get(), "insert into t values (" + IntToStr(n) + ", to_date('" + d +
+                           "', 'YYYY-MM-DD HH24:MI:SS'), 'a' || chr(13) || chr(10) || 'b' || chr(10) || 'c" +
+                           IntToStr(n) + "', " + IntToStr(n) + ".25)");
+  }
+  Run(session.get(), "insert into t values (99, null, null, null)");
+  const std::string sql = "select n, d, s, f from t order by n";
+  for (const bool convert : {true, false}) {
+    session->Preferences()->SetConvertCRLF(convert);
+    auto q = Query(session.get(), sql);
+    q->Execute();
+    auto ds = DataSet(sql);
+    ds->Open();
+    int rows = 0;
+    for (; !q->Eof(); q->Next(), ds->Next(), ++rows) {
+      ASSERT_FALSE(ds->Eof());
+      SCOPED_TRACE("row " + IntToStr(q->FieldAsInteger(0)) + (convert ? " converting" : ""));
+      EXPECT_EQ(ds->FieldByName("N")->AsInteger(), q->FieldAsInteger(0));
+      EXPECT_EQ(ds->FieldByName("D")->IsNull(), q->FieldIsNull(1));
+      EXPECT_EQ(ds->FieldByName("D")->AsDateTime(), q->FieldAsDate(1));
+      EXPECT_EQ(ds->FieldByName("S")->IsNull(), q->FieldIsNull(2));
+      EXPECT_EQ(ds->FieldByName("S")->AsString(), q->FieldAsString(2));
+      EXPECT_EQ(ds->FieldByName("F")->IsNull(), q->FieldIsNull(3));
+      EXPECT_EQ(ds->FieldByName("F")->AsFloat(), q->FieldAsFloat(3));
+    }
+    EXPECT_EQ(rows, n + 1);
+    EXPECT_TRUE(ds->Eof());
+    ds->First();
+    EXPECT_EQ(ds->FieldByName("S")->AsString(), convert ? "a\r\nb\r\nc1" : "a\r\nb\nc1");
+    EXPECT_EQ(ds->FieldByName("D")->AsDateTime(), EncodeDateTime(1850, 6, 1, 13, 45, 30, 0));
+  }
+}
+
 TEST_F(OracleDataTest, ValueExpressionOfLobColumns) {
   TOracleDataSet ds(nullptr);
   ds.SetSession(session.get());

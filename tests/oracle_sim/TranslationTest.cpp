@@ -113,6 +113,14 @@ TEST_F(Translation, LongChainsAndDeepNesting) {
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, nested); }, &text), 3001) << text;
 }
 
+// Only a plain number orders by position; +3 or (-1) is a constant expression that orders nothing.
+TEST_F(Translation, OrderByAConstantExpression) {
+  EXPECT_EQ(Query(*scott_, "select count(*) from (select ename, sal from emp order by + 3 desc)"),
+            (Rows{{"14"}}));
+  EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 order by (-1), 1"), (Rows{{"SMITH"}}));
+  EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select ename, sal from emp order by 3"); }), 1785);
+}
+
 TEST_F(Translation, DecodeComputesOnlyTheChosenResult) {
   Check({
       // the division by zero sits in a branch that is not taken
