@@ -114,9 +114,7 @@ void StoreIndicator(dvoid* indp, ub4 skip, ub4 i, sb2 value) {
 // Writes a REF value into the OCIRef* a cell holds (allocating one when it holds none).
 void StoreRef(OCIEnv* env, OCISvcCtx* svc, char* cell, const Value& v) {
   OCIRef* r = CellItem<OCIRef>(env, cell, kItemRef, NewRef);
-  r->kind = kRefToRow;
-  r->bytes = v.kind == Value::Ref ? v.s : std::string();
-  r->svc = svc;
+  r->Set(kRefToRow, v.kind == Value::Ref ? v.s : std::string(), svc);
   if (!v.IsNull() && v.kind != Value::Ref) throw MakeError(932, "inconsistent datatypes");
 }
 
@@ -506,9 +504,7 @@ sword OCIObjectGetTypeRef(OCIEnv* env, OCIError* err, dvoid* instance, OCIRef* t
     if (!type) NotAnObject();
     auto* r = FindItemAs<OCIRef>(type_ref, kItemRef);
     if (!r) BadArgument(4);
-    r->kind = kRefToType;
-    r->bytes = type->desc.oid;
-    r->svc = type->ref->svc;
+    r->Set(kRefToType, type->desc.oid, type->ref->svc);
     return OCI_SUCCESS;
   });
 }
@@ -521,9 +517,7 @@ sword OCIObjectGetObjectRef(OCIEnv* env, OCIError* err, dvoid* object, OCIRef* o
     if (!r) BadArgument(4);
     if (!inst->state.persistent) NotAnObject();
     if (inst->state.isNew) FlushOne(inst);  // the row (and so its REF) comes with the insert
-    r->kind = kRefToRow;
-    r->bytes = inst->state.ref;
-    r->svc = inst->state.svc;
+    r->Set(kRefToRow, inst->state.ref, inst->state.svc);
     return OCI_SUCCESS;
   });
 }

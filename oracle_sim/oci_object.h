@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "oracle_sim/oci_internal.h"
@@ -114,6 +115,12 @@ struct OCIRef : oracle_sim::oci::HandleBase {
   std::string bytes;  // the engine's REF bytes, or the OID of a type; empty: a null REF
   OCISvcCtx* svc = nullptr;
   bool ofType = false;  // the REF a type descriptor hands out: it lives as long as the type
+
+  void Set(ub1 refKind, std::string refBytes, OCISvcCtx* through) {
+    kind = refKind;
+    bytes = std::move(refBytes);
+    svc = through;
+  }
 };
 
 // A VARRAY or nested table value.

@@ -253,30 +253,29 @@ void ReleaseObjects(OCIEnv* env) {
   for (HandleBase* h : mine) delete h;
 }
 
+// A new item registered under its own address.
+template <typename T, typename... Args>
+T* NewItem(Args... args) {
+  auto* item = new T(args...);
+  AddItem(item, item);
+  return item;
+}
+
 OCIString* NewString(OCIEnv* env) {
-  auto* s = new OCIString(env);
-  AddItem(s, s);
-  return s;
+  return NewItem<OCIString>(env);
 }
 
 OCIRaw* NewRaw(OCIEnv* env) {
-  auto* r = new OCIRaw(env);
-  AddItem(r, r);
-  return r;
+  return NewItem<OCIRaw>(env);
 }
 
 OCIRef* NewRef(OCIEnv* env) {
-  auto* r = new OCIRef(env);
-  AddItem(r, r);
-  return r;
+  return NewItem<OCIRef>(env);
 }
 
 void* NewInstance(OCIEnv* env, OCIType* type) {
-  if (type->desc.kind == TypeDesc::Kind::VArray || type->desc.kind == TypeDesc::Kind::NestedTable) {
-    auto* c = new OCIColl(env, type);
-    AddItem(c, c);
-    return c;
-  }
+  if (type->desc.kind == TypeDesc::Kind::VArray || type->desc.kind == TypeDesc::Kind::NestedTable)
+    return NewItem<OCIColl>(env, type);
   auto item = std::make_unique<InstanceItem>(env, type);
   void* data = item->data.get();
   if (type->desc.kind == TypeDesc::Kind::Object) InitCells(env, type->root, item->data.get());
@@ -528,10 +527,7 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
     }
     case CellKind::Ref: {
       if (v.kind != Value::Ref) throw MakeError(932, "inconsistent datatypes");
-      OCIRef* r = CellItem<OCIRef>(cx.env, cell, kItemRef, NewRef);
-      r->kind = kRefToRow;
-      r->bytes = v.s;
-      r->svc = cx.svc;
+      CellItem<OCIRef>(cx.env, cell, kItemRef, NewRef)->Set(kRefToRow, v.s, cx.svc);
       break;
     }
     default:

@@ -182,10 +182,8 @@ OCIType* Build(OCIEnv* env, OCISvcCtx* svc, const TypeDesc& desc, int depth) {
   OCIType* type = t.release();
   AddItem(type, type);
   type->ref = NewRef(env);
-  type->ref->kind = kRefToType;
+  type->ref->Set(kRefToType, desc.oid, svc);
   type->ref->ofType = true;
-  type->ref->bytes = desc.oid;
-  type->ref->svc = svc;
   Cache(env, type);
   return type;
 }

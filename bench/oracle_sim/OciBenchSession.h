@@ -76,6 +76,19 @@ struct OciBenchSession {
 
   void Commit() { Check(OCITransCommit(svc, err, OCI_DEFAULT), err, "commit"); }
 
+  // Inserts `rows` rows through the prepared statement `st` (then freed), `batch` at a time: `fill`
+  // sets element i of the bound arrays to row n. Commits at the end.
+  template <typename Fill>
+  void InsertInBatches(OCIStmt* st, int rows, int batch, Fill&& fill) {
+    for (int start = 0; start < rows; start += batch) {
+      for (int i = 0; i < batch; ++i) fill(i, start + i);
+      Check(OCIStmtExecute(svc, st, err, static_cast<ub4>(batch), 0, nullptr, nullptr, OCI_DEFAULT), err,
+            "insert");
+    }
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    Commit();
+  }
+
   // Fetches the executed query `st` to the end, `arraySize` rows per call; the number of rows.
   int64_t FetchToEnd(OCIStmt* st, ub4 arraySize) {
     int64_t rows = 0;

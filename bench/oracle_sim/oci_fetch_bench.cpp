@@ -43,19 +43,13 @@ struct Fixture : OciBenchSession {
     Bind(st, ":c8", ints.data(), sizeof(int), SQLT_INT);
     Bind(st, ":c9", dates.data(), 7, SQLT_DAT);
     Bind(st, ":c10", texts.data(), 20, SQLT_CHR);
-    for (int start = 0; start < kRows; start += kBatch) {
-      for (int i = 0; i < kBatch; ++i) {
-        int n = start + i;
-        ints[i] = n % 30000;
-        reals[i] = n * 0.25;
-        std::snprintf(&texts[i * kTextSize], kTextSize, "row %08d of the table", n);
-        ub1 d[7] = {120, 124, static_cast<ub1>(n % 12 + 1), static_cast<ub1>(n % 28 + 1), 13, 31, 1};
-        std::memcpy(&dates[i * 7], d, 7);
-      }
-      Check(OCIStmtExecute(svc, st, err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), err, "insert");
-    }
-    OCIHandleFree(st, OCI_HTYPE_STMT);
-    Commit();
+    InsertInBatches(st, kRows, kBatch, [&](int i, int n) {
+      ints[i] = n % 30000;
+      reals[i] = n * 0.25;
+      std::snprintf(&texts[i * kTextSize], kTextSize, "row %08d of the table", n);
+      ub1 d[7] = {120, 124, static_cast<ub1>(n % 12 + 1), static_cast<ub1>(n % 28 + 1), 13, 31, 1};
+      std::memcpy(&dates[i * 7], d, 7);
+    });
   }
 };
 

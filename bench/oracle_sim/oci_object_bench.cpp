@@ -43,19 +43,13 @@ struct ObjectFixture : OciBenchSession {
     Bind(st, ":amount", amounts.data(), sizeof(double), SQLT_FLT);
     Bind(st, ":street", streets.data(), 31, SQLT_STR);
     Bind(st, ":no", nos.data(), sizeof(int), SQLT_INT);
-    for (int start = 0; start < kRows; start += kBatch) {
-      for (int i = 0; i < kBatch; ++i) {
-        int n = start + i;
-        ids[i] = n;
-        nos[i] = n % 1000;
-        amounts[i] = n * 0.25;
-        std::snprintf(&names[i * 31], 31, "person %06d", n);
-        std::snprintf(&streets[i * 31], 31, "street %04d", n % 5000);
-      }
-      Check(OCIStmtExecute(svc, st, err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), err, "insert");
-    }
-    OCIHandleFree(st, OCI_HTYPE_STMT);
-    Commit();
+    InsertInBatches(st, kRows, kBatch, [&](int i, int n) {
+      ids[i] = n;
+      nos[i] = n % 1000;
+      amounts[i] = n * 0.25;
+      std::snprintf(&names[i * 31], 31, "person %06d", n);
+      std::snprintf(&streets[i * 31], 31, "street %04d", n % 5000);
+    });
   }
 };
 
