@@ -261,4 +261,23 @@ TEST_F(OracleDataObjectsTest, NestedTableColumnsAreCollectionsWithoutFields) {
   EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
 }
 
+TEST_F(OracleDataObjectsTest, AnXmlTypeAttributeReadsAsItsDocument) {
+  Run(session.get(), "create type memo_t as object (title varchar2(10), body xmltype)");
+  Run(session.get(), "create table memos (id number(5), m memo_t)");
+  Run(session.get(), "insert into memos values (1, memo_t('a', xmltype('<p>one</p>')))");
+  Run(session.get(), "insert into memos values (2, memo_t('b', null))");
+  auto ds = DataSet("select id, m from memos order by id");
+  ds->Open();
+  TOracleFieldInfo* body = ds->FieldInfo()->FindByName("M.BODY");
+  ASSERT_NE(body, nullptr);
+  EXPECT_TRUE(body->IsXMLType);
+  EXPECT_EQ(body->OracleType, otCLOB);
+  EXPECT_EQ(ds->FieldByName("M.BODY")->DataType(), ftOraClob);
+  EXPECT_EQ(ds->FieldByName("M.TITLE")->AsString(), "a");
+  EXPECT_EQ(ds->FieldByName("M.BODY")->AsString(), "<p>one</p>");
+  ds->Next();
+  EXPECT_EQ(ds->FieldByName("M.TITLE")->AsString(), "b");
+  EXPECT_TRUE(ds->FieldByName("M.BODY")->IsNull());
+}
+
 }  // namespace
