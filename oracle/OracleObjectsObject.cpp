@@ -1,6 +1,9 @@
 // TOracleReference, TObjectAttribute, TOracleObject and TXMLType.
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
@@ -83,6 +86,20 @@ OCIError* AllocError(TOracleSession* Session) {
 // The text of a model of N nines.
 std::string Nines(int N) {
   return std::string(static_cast<size_t>(std::max(N, 0)), '9');
+}
+
+[[noreturn]] void AttributeTypeNotSupported(int Type) {
+  throw Exception("Attribute type not supported (" + IntToStr(Type) + ").");
+}
+
+// The wrapper `Cache` keeps under `Key`; the first time, the one `Make` returns, which it keeps.
+template <typename T, typename Make>
+T* Cached(std::map<std::string, std::unique_ptr<T>>& Cache, const std::string& Key, Make&& MakeWrapper) {
+  if (auto it = Cache.find(Key); it != Cache.end()) return it->second.get();
+  std::unique_ptr<T> made = MakeWrapper();
+  T* result = made.get();
+  Cache[Key] = std::move(made);
+  return result;
 }
 
 }  // namespace
@@ -622,7 +639,7 @@ TVariant TOracleObject::NumberValue(TObjectAttribute* Attribute, const OCINumber
 
 TVariant TOracleObject::GetAttr(const std::string& Name) {
   CheckInstance();
-  if (IsCollection()) throw Exception("Attribute type not supported (" + IntToStr(typeCode_) + ").");
+  if (IsCollection()) AttributeTypeNotSupported(typeCode_);
   TObjectAttribute* a = FindAttribute(Name, true);
   sb2* ind = IndicatorAddress(a);
   if (!ind || *ind != 0) return NullVariant(session_);
@@ -680,7 +697,7 @@ TVariant TOracleObject::GetAttr(const std::string& Name) {
     case otReference:
       return NullVariant(session_);
     default:
-      throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
+      AttributeTypeNotSupported(a->dataType_);
   }
 }
 
@@ -695,38 +712,36 @@ TObjectAttribute* TOracleObject::ObjectAttribute(const std::string& Name) {
 TOracleObject* TOracleObject::ObjAttr(const std::string& Name) {
   CheckInstance();
   TObjectAttribute* a = ObjectAttribute(Name);
-  std::string key = UpperCase(a->name_);
-  if (auto it = objects_.find(key); it != objects_.end()) return it->second.get();
-  std::unique_ptr<TOracleObject> child;
-  if (a->typeName_ == "SYS.XMLTYPE")
-    child = TXMLType::CreateForColumn(session_);
-  else
-    child = CreateForColumn(session_);
-  child->parent_ = this;
-  child->parentAttribute_ = a;
-  child->monitorId_ = monitorId_;
-  child->name_ = a->name_;
-  uint8_t* cell = ValueAddress(a);
-  void* instance = a->Embedded() ? static_cast<void*>(cell) : ReadCell<void>(cell);
-  void* structure = nullptr;
-  if (a->Embedded()) structure = static_cast<uint8_t*>(null_) + a->nullOffset_;
-  if (!instance) {
-    // An empty cell gets a new (null) instance of the attribute's type.
-    child->Attach(nullptr, nullptr, a->typeName_, a->typeRef_);
-    Check(OCI.OCIObjectNew(session_->EnvironmentHandle(), err_, session_->ServiceContext(),
-                           static_cast<OCITypeCode>(child->typeCode_), child->tdo_, nullptr,
-                           OCI_DURATION_SESSION, 1, &instance));
-    WriteCell(cell, instance);
-    Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance, &structure));
-    if (structure) *static_cast<sb2*>(structure) = -1;
-  }
-  if (!a->Embedded() && !a->notFinal_ && !a->isCollection_ && !structure)
-    Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance, &structure));
-  if (a->isCollection_) structure = static_cast<uint8_t*>(null_) + a->nullOffset_;
-  child->Attach(instance, structure, a->typeName_, a->typeRef_);
-  TOracleObject* result = child.get();
-  objects_[key] = std::move(child);
-  return result;
+  return Cached(objects_, UpperCase(a->name_), [&] {
+    std::unique_ptr<TOracleObject> child;
+    if (a->typeName_ == "SYS.XMLTYPE")
+      child = TXMLType::CreateForColumn(session_);
+    else
+      child = CreateForColumn(session_);
+    child->parent_ = this;
+    child->parentAttribute_ = a;
+    child->monitorId_ = monitorId_;
+    child->name_ = a->name_;
+    uint8_t* cell = ValueAddress(a);
+    void* instance = a->Embedded() ? static_cast<void*>(cell) : ReadCell<void>(cell);
+    void* structure = nullptr;
+    if (a->Embedded()) structure = static_cast<uint8_t*>(null_) + a->nullOffset_;
+    if (!instance) {
+      // An empty cell gets a new (null) instance of the attribute's type.
+      child->Attach(nullptr, nullptr, a->typeName_, a->typeRef_);
+      Check(OCI.OCIObjectNew(session_->EnvironmentHandle(), err_, session_->ServiceContext(),
+                             static_cast<OCITypeCode>(child->typeCode_), child->tdo_, nullptr,
+                             OCI_DURATION_SESSION, 1, &instance));
+      WriteCell(cell, instance);
+      Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance, &structure));
+      if (structure) *static_cast<sb2*>(structure) = -1;
+    }
+    if (!a->Embedded() && !a->notFinal_ && !a->isCollection_ && !structure)
+      Check(OCI.OCIObjectGetInd(session_->EnvironmentHandle(), err_, instance, &structure));
+    if (a->isCollection_) structure = static_cast<uint8_t*>(null_) + a->nullOffset_;
+    child->Attach(instance, structure, a->typeName_, a->typeRef_);
+    return child;
+  });
 }
 
 TXMLType* TOracleObject::XMLAttr(const std::string& Name) {
@@ -739,61 +754,52 @@ TXMLType* TOracleObject::XMLAttr(const std::string& Name) {
 TLOBLocator* TOracleObject::LOBAttr(const std::string& Name) {
   CheckInstance();
   TObjectAttribute* a = FindAttribute(Name, true);
-  if (!IsLOBType(a->dataType_))
-    throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
-  std::string key = UpperCase(a->name_);
-  if (auto it = lobs_.find(key); it != lobs_.end()) return it->second.get();
-  auto lob = std::make_unique<TLOBLocator>(session_, a->dataType_);
-  lob->SetName(a->name_);
-  lob->SetMonitorId(monitorId_);
-  lob->PointAt(reinterpret_cast<OCILobLocator**>(ValueAddress(a)));
-  lob->SetIndicator(IndicatorAddress(a));
-  lob->SetOwner(this, a);
-  TLOBLocator* result = lob.get();
-  lobs_[key] = std::move(lob);
-  return result;
+  if (!IsLOBType(a->dataType_)) AttributeTypeNotSupported(a->dataType_);
+  return Cached(lobs_, UpperCase(a->name_), [&] {
+    auto lob = std::make_unique<TLOBLocator>(session_, a->dataType_);
+    lob->SetName(a->name_);
+    lob->SetMonitorId(monitorId_);
+    lob->PointAt(reinterpret_cast<OCILobLocator**>(ValueAddress(a)));
+    lob->SetIndicator(IndicatorAddress(a));
+    lob->SetOwner(this, a);
+    return lob;
+  });
 }
 
 TOracleReference* TOracleObject::RefAttr(const std::string& Name) {
   CheckInstance();
   TObjectAttribute* a = FindAttribute(Name, true);
-  if (a->dataType_ != otReference)
-    throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
-  std::string key = UpperCase(a->name_);
-  if (auto it = references_.find(key); it != references_.end()) return it->second.get();
-  auto ref = std::make_unique<TOracleReference>(session_, a->name_, monitorId_, a->typeName_, a->typeRef_);
-  ref->PointAt(reinterpret_cast<OCIRef**>(ValueAddress(a)));
-  ref->SetIndicator(IndicatorAddress(a));
-  ref->SetOwner(this, a);
-  TOracleReference* result = ref.get();
-  references_[key] = std::move(ref);
-  return result;
+  if (a->dataType_ != otReference) AttributeTypeNotSupported(a->dataType_);
+  return Cached(references_, UpperCase(a->name_), [&] {
+    auto ref = std::make_unique<TOracleReference>(session_, a->name_, monitorId_, a->typeName_, a->typeRef_);
+    ref->PointAt(reinterpret_cast<OCIRef**>(ValueAddress(a)));
+    ref->SetIndicator(IndicatorAddress(a));
+    ref->SetOwner(this, a);
+    return ref;
+  });
 }
 
 TOracleTimestamp* TOracleObject::TimestampAttr(const std::string& Name) {
   CheckInstance();
   TObjectAttribute* a = FindAttribute(Name, true);
-  if (!IsTimestampType(a->describedType_) || a->asString_)
-    throw Exception("Attribute type not supported (" + IntToStr(a->dataType_) + ").");
-  std::string key = UpperCase(a->name_);
-  if (auto it = timestamps_.find(key); it != timestamps_.end()) return it->second.get();
-  auto ts = std::make_unique<TOracleTimestamp>(session_, a->describedType_);
-  uint8_t* cell = ValueAddress(a);
-  OCIDateTime* descriptor = ReadCell<OCIDateTime>(cell);
-  if (!descriptor) {
-    // An empty cell gets a descriptor the instance keeps.
-    if (OCI.OCIDescriptorAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&descriptor),
-                               TimestampDescriptorType(a->describedType_), 0, nullptr) != OCI_SUCCESS)
-      throw Exception(kInvalidHandle);
-    WriteCell(cell, descriptor);
-  }
-  sb2* ind = IndicatorAddress(a);
-  ts->Attach(descriptor, false, !ind || *ind != 0, a->describedType_);
-  ts->SetIndicator(ind);
-  ts->SetOwner(this, a);
-  TOracleTimestamp* result = ts.get();
-  timestamps_[key] = std::move(ts);
-  return result;
+  if (!IsTimestampType(a->describedType_) || a->asString_) AttributeTypeNotSupported(a->dataType_);
+  return Cached(timestamps_, UpperCase(a->name_), [&] {
+    auto ts = std::make_unique<TOracleTimestamp>(session_, a->describedType_);
+    uint8_t* cell = ValueAddress(a);
+    OCIDateTime* descriptor = ReadCell<OCIDateTime>(cell);
+    if (!descriptor) {
+      // An empty cell gets a descriptor the instance keeps.
+      if (OCI.OCIDescriptorAlloc(session_->EnvironmentHandle(), reinterpret_cast<dvoid**>(&descriptor),
+                                 TimestampDescriptorType(a->describedType_), 0, nullptr) != OCI_SUCCESS)
+        throw Exception(kInvalidHandle);
+      WriteCell(cell, descriptor);
+    }
+    sb2* ind = IndicatorAddress(a);
+    ts->Attach(descriptor, false, !ind || *ind != 0, a->describedType_);
+    ts->SetIndicator(ind);
+    ts->SetOwner(this, a);
+    return ts;
+  });
 }
 
 // ---- Changes ----------------------------------------------------------------------------------------

@@ -152,6 +152,10 @@ void TOracleDataSet::ReadAttribute(TField* Field, TOracleFieldInfo* Info, uint8_
   TOracleObject* object = q->ObjField(Info->ColumnIndex);
   TObjectAttribute* attribute = object->FindAttribute(Info->AttributeName, false);
   if (!attribute || attribute->IsNull()) return;
+  // An attribute of a null embedded object is null whatever its own indicator says.
+  for (const TOracleFieldInfo* p = Info->Parent; p && p->Kind == 2; p = p->Parent)
+    if (TObjectAttribute* outer = object->FindAttribute(p->AttributeName, false); !outer || outer->IsNull())
+      return;
   const std::string& name = Info->AttributeName;
   if (blob) {
     std::string bytes;

@@ -264,6 +264,28 @@ void EncodeDate(const DateTime& dt, ub1 out[7]) {
   out[6] = static_cast<ub1>(dt.second + 1);
 }
 
+DateTime FromOCIDate(const OCIDate& d) {
+  DateTime dt;
+  dt.year = d.OCIDateYYYY;
+  dt.month = d.OCIDateMM;
+  dt.day = d.OCIDateDD;
+  dt.hour = d.OCIDateTime.OCITimeHH;
+  dt.minute = d.OCIDateTime.OCITimeMI;
+  dt.second = d.OCIDateTime.OCITimeSS;
+  return dt;
+}
+
+OCIDate ToOCIDate(const DateTime& dt) {
+  OCIDate d{};
+  d.OCIDateYYYY = static_cast<sb2>(dt.year);
+  d.OCIDateMM = static_cast<ub1>(dt.month);
+  d.OCIDateDD = static_cast<ub1>(dt.day);
+  d.OCIDateTime.OCITimeHH = static_cast<ub1>(dt.hour);
+  d.OCIDateTime.OCITimeMI = static_cast<ub1>(dt.minute);
+  d.OCIDateTime.OCITimeSS = static_cast<ub1>(dt.second);
+  return d;
+}
+
 DateTime DecodeDate(const ub1 in[7]) {
   DateTime dt;
   dt.year = (in[0] - 100) * 100 + (in[1] - 100);
@@ -388,16 +410,8 @@ Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {
     case SQLT_ODT: {
       if (length < sizeof(OCIDate))
         Fail(1858, "a non-numeric character was found where a numeric was expected");
-      OCIDate od = Load<OCIDate>(p);
       ub1 raw[7];
-      DateTime dt;
-      dt.year = od.OCIDateYYYY;
-      dt.month = od.OCIDateMM;
-      dt.day = od.OCIDateDD;
-      dt.hour = od.OCIDateTime.OCITimeHH;
-      dt.minute = od.OCIDateTime.OCITimeMI;
-      dt.second = od.OCIDateTime.OCITimeSS;
-      EncodeDate(dt, raw);
+      EncodeDate(FromOCIDate(Load<OCIDate>(p)), raw);
       return Value::MakeDate(DecodeDate(raw));
     }
     default:
@@ -543,14 +557,7 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size) {
     case SQLT_ODT: {
       if (v.kind != Value::Date) InconsistentTypes();
       if (size < sizeof(OCIDate)) Fail(1406, "fetched column value was truncated");
-      OCIDate od{};
-      od.OCIDateYYYY = static_cast<sb2>(v.dt.year);
-      od.OCIDateMM = static_cast<ub1>(v.dt.month);
-      od.OCIDateDD = static_cast<ub1>(v.dt.day);
-      od.OCIDateTime.OCITimeHH = static_cast<ub1>(v.dt.hour);
-      od.OCIDateTime.OCITimeMI = static_cast<ub1>(v.dt.minute);
-      od.OCIDateTime.OCITimeSS = static_cast<ub1>(v.dt.second);
-      Store<OCIDate>(p, od);
+      Store<OCIDate>(p, ToOCIDate(v.dt));
       return WriteOutcome{sizeof(OCIDate), sizeof(OCIDate), 0};
     }
     default:

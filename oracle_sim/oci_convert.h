@@ -20,6 +20,10 @@ Value DecodeNumber(const ub1* bytes, size_t length);  // throws OraError 1722 on
 void EncodeDate(const DateTime& dt, ub1 out[7]);
 DateTime DecodeDate(const ub1 in[7]);  // throws OraError 1858 / 1843 ... on an invalid date
 
+// The client's OCIDate structure and the engine's date (no checks: the fields are copied).
+DateTime FromOCIDate(const OCIDate& d);
+OCIDate ToOCIDate(const DateTime& dt);
+
 // Reads one bound element. `length` is the element's actual length (from the length array) or its
 // value size when the program gave no lengths. Throws OraError for values it cannot read.
 Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven);

@@ -11,22 +11,21 @@ using namespace oracle_sim::oci;
 
 namespace {
 
-bool EnvArgs(OCIEnv* env, OCIError* err) {
-  return IsHandle(env, OCI_HTYPE_ENV) && IsHandle(err, OCI_HTYPE_ERROR);
-}
-
-[[noreturn]] void NotAnObject() {
-  throw MakeError(21710, "argument is expecting a valid memory address of an object");
-}
-
-[[noreturn]] void BadArgument(int n) {
-  throw MakeError(21560, "argument " + std::to_string(n) + " is null, invalid, or out of range");
-}
-
 InstanceItem* RequireInstance(void* p) {
   auto* inst = FindItemAs<InstanceItem>(p, kItemInstance);
   if (!inst) NotAnObject();
   return inst;
+}
+
+// The shape of the calls that work on one instance: checks the handles, then runs `body` on the
+// instance under the error guard.
+template <typename F>
+sword OnInstance(OCIEnv* env, OCIError* err, void* object, F&& body) {
+  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
+  return Guard(err, [&]() -> sword {
+    body(RequireInstance(object));
+    return OCI_SUCCESS;
+  });
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -115,9 +114,7 @@ void StoreIndicator(dvoid* indp, ub4 skip, ub4 i, sb2 value) {
 // Writes a REF value into the OCIRef* a cell holds (allocating one when it holds none).
 void StoreRef(OCIEnv* env, OCISvcCtx* svc, char* cell, const Value& v) {
   OCIRef* r = CellItem<OCIRef>(env, cell, kItemRef, NewRef);
-  r->kind = kRefToRow;
-  r->bytes = v.kind == Value::Ref ? v.s : std::string();
-  r->svc = svc;
+  r->Set(kRefToRow, v.kind == Value::Ref ? v.s : std::string(), svc);
   if (!v.IsNull() && v.kind != Value::Ref) throw MakeError(932, "inconsistent datatypes");
 }
 
@@ -414,87 +411,59 @@ sword OCIObjectGetInd(OCIEnv* env, OCIError* err, dvoid* instance, dvoid** null_
 }
 
 sword OCIObjectMarkUpdate(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     if (inst->state.gone) throw MakeError(21700, "object does not exist or is marked for delete");
     inst->state.dirty = true;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectUnmark(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     inst->state.dirty = inst->state.isNew;  // a new object still has to reach its table
     inst->state.deleted = false;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectMarkDelete(OCIEnv* env, OCIError* err, dvoid* instance) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(instance);
+  return OnInstance(env, err, instance, [&](InstanceItem* inst) {
     if (!inst->state.persistent) NotAnObject();
     inst->state.deleted = true;
     inst->state.dirty = true;
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectFlush(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    FlushOne(RequireInstance(object));
-    return OCI_SUCCESS;
-  });
+  return OnInstance(env, err, object, FlushOne);
 }
 
 sword OCIObjectRefresh(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     if (inst->state.persistent && !inst->state.isNew && !inst->state.gone) Reload(inst, false);
-    return OCI_SUCCESS;
   });
 }
 
 sword OCIObjectIsDirty(OCIEnv* env, OCIError* err, dvoid* ins, boolean* dirty) {
-  if (!EnvArgs(env, err) || !dirty) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *dirty = RequireInstance(ins)->state.dirty ? TRUE : FALSE;
-    return OCI_SUCCESS;
-  });
+  if (!dirty) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *dirty = inst->state.dirty ? TRUE : FALSE; });
 }
 
 sword OCIObjectExists(OCIEnv* env, OCIError* err, dvoid* ins, boolean* exist) {
-  if (!EnvArgs(env, err) || !exist) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *exist = RequireInstance(ins)->state.gone ? FALSE : TRUE;
-    return OCI_SUCCESS;
-  });
+  if (!exist) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *exist = inst->state.gone ? FALSE : TRUE; });
 }
 
 sword OCIObjectIsLocked(OCIEnv* env, OCIError* err, dvoid* ins, boolean* lock) {
-  if (!EnvArgs(env, err) || !lock) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    *lock = RequireInstance(ins)->state.locked ? TRUE : FALSE;
-    return OCI_SUCCESS;
-  });
+  if (!lock) return OCI_INVALID_HANDLE;
+  return OnInstance(env, err, ins, [&](InstanceItem* inst) { *lock = inst->state.locked ? TRUE : FALSE; });
 }
 
 sword OCIObjectLock(OCIEnv* env, OCIError* err, dvoid* object) {
-  if (!EnvArgs(env, err)) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    InstanceItem* inst = RequireInstance(object);
+  return OnInstance(env, err, object, [&](InstanceItem* inst) {
     ObjectState& st = inst->state;
-    if (!st.persistent || st.isNew || st.locked) return OCI_SUCCESS;
+    if (!st.persistent || st.isNew || st.locked) return;
     if (st.gone) throw MakeError(21700, "object does not exist or is marked for delete");
     EngineOf(ObjectSvc(env, st.svc)).PinObject(st.ref, true);
     st.locked = true;
-    return OCI_SUCCESS;
   });
 }
 
@@ -535,9 +504,7 @@ sword OCIObjectGetTypeRef(OCIEnv* env, OCIError* err, dvoid* instance, OCIRef* t
     if (!type) NotAnObject();
     auto* r = FindItemAs<OCIRef>(type_ref, kItemRef);
     if (!r) BadArgument(4);
-    r->kind = kRefToType;
-    r->bytes = type->desc.oid;
-    r->svc = type->ref->svc;
+    r->Set(kRefToType, type->desc.oid, type->ref->svc);
     return OCI_SUCCESS;
   });
 }
@@ -550,9 +517,7 @@ sword OCIObjectGetObjectRef(OCIEnv* env, OCIError* err, dvoid* object, OCIRef* o
     if (!r) BadArgument(4);
     if (!inst->state.persistent) NotAnObject();
     if (inst->state.isNew) FlushOne(inst);  // the row (and so its REF) comes with the insert
-    r->kind = kRefToRow;
-    r->bytes = inst->state.ref;
-    r->svc = inst->state.svc;
+    r->Set(kRefToRow, inst->state.ref, inst->state.svc);
     return OCI_SUCCESS;
   });
 }

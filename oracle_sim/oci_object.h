@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "oracle_sim/oci_internal.h"
@@ -114,6 +115,12 @@ struct OCIRef : oracle_sim::oci::HandleBase {
   std::string bytes;  // the engine's REF bytes, or the OID of a type; empty: a null REF
   OCISvcCtx* svc = nullptr;
   bool ofType = false;  // the REF a type descriptor hands out: it lives as long as the type
+
+  void Set(ub1 refKind, std::string refBytes, OCISvcCtx* through) {
+    kind = refKind;
+    bytes = std::move(refBytes);
+    svc = through;
+  }
 };
 
 // A VARRAY or nested table value.
@@ -179,6 +186,19 @@ void FreeElement(OCIColl* c, OCIColl::Elem& e);
 
 // Whether `h` is a live handle or descriptor of the environment.
 bool InEnv(OCIEnv* env, const void* h);
+
+// Whether the arguments are an environment and an error handle.
+inline bool EnvArgs(OCIEnv* env, OCIError* err) {
+  return IsHandle(env, OCI_HTYPE_ENV) && IsHandle(err, OCI_HTYPE_ERROR);
+}
+// ORA-21560 for argument `n`.
+[[noreturn]] inline void BadArgument(int n) {
+  throw MakeError(21560, "argument " + std::to_string(n) + " is null, invalid, or out of range");
+}
+// ORA-21710: an address that is not one of an object the cache handed out.
+[[noreturn]] inline void NotAnObject() {
+  throw MakeError(21710, "argument is expecting a valid memory address of an object");
+}
 
 inline void* LoadPtr(const void* cell) {
   void* p = nullptr;

@@ -59,19 +59,24 @@ void FreeDescriptor(OCIEnv* env, void* d) {
   OCIDescriptorFree(d, h->type);
 }
 
-// Allocates what the pointer cells of a slot point at (strings, collections, locators ...).
-void InitCells(OCIEnv* env, const Slot& s, char* base) {
-  char* cell = base + s.offset;
+// Calls f(slot, cell) for the slot, or for each slot inlined in it, whose cell holds a pointer
+// (numbers and dates are held in the cell itself).
+template <typename F>
+void ForEachPointerCell(const Slot& s, char* base, F&& f) {
   switch (s.kind) {
     case CellKind::Number:
     case CellKind::Date:
       return;
     case CellKind::Inline:
-      for (const Slot& c : s.children) InitCells(env, c, base);
+      for (const Slot& c : s.children) ForEachPointerCell(c, base, f);
       return;
     default:
-      break;
+      f(s, base + s.offset);
   }
+}
+
+// Allocates what the pointer cells of a slot point at (strings, collections, locators ...).
+void InitCell(OCIEnv* env, const Slot& s, char* cell) {
   if (LoadPtr(cell)) return;
   switch (s.kind) {
     case CellKind::String:
@@ -106,15 +111,12 @@ void InitCells(OCIEnv* env, const Slot& s, char* base) {
   }
 }
 
-void FreeCells(OCIEnv* env, const Slot& s, char* base) {
-  char* cell = base + s.offset;
+void InitCells(OCIEnv* env, const Slot& s, char* base) {
+  ForEachPointerCell(s, base, [env](const Slot& slot, char* cell) { InitCell(env, slot, cell); });
+}
+
+void FreeCell(OCIEnv* env, const Slot& s, char* cell) {
   switch (s.kind) {
-    case CellKind::Number:
-    case CellKind::Date:
-      return;
-    case CellKind::Inline:
-      for (const Slot& c : s.children) FreeCells(env, c, base);
-      return;
     case CellKind::Lob:
     case CellKind::DateTime:
       FreeDescriptor(env, LoadPtr(cell));
@@ -124,6 +126,10 @@ void FreeCells(OCIEnv* env, const Slot& s, char* base) {
       break;
   }
   StorePtr(cell, nullptr);
+}
+
+void FreeCells(OCIEnv* env, const Slot& s, char* base) {
+  ForEachPointerCell(s, base, [env](const Slot& slot, char* cell) { FreeCell(env, slot, cell); });
 }
 
 void SetNulls(const Slot& s, sb2* nulls) {
@@ -152,27 +158,14 @@ Value LobValue(const Slot& s, const OCILobLocator* l) {
   return s.desc.type == Ty::Clob ? Value::MakeText(l->data) : Value::MakeBytes(l->data);
 }
 
-DateTime FromOCIDate(const char* cell) {
+DateTime DateCell(const char* cell) {
   OCIDate d;
   std::memcpy(&d, cell, sizeof d);
-  DateTime dt;
-  dt.year = d.OCIDateYYYY;
-  dt.month = d.OCIDateMM;
-  dt.day = d.OCIDateDD;
-  dt.hour = d.OCIDateTime.OCITimeHH;
-  dt.minute = d.OCIDateTime.OCITimeMI;
-  dt.second = d.OCIDateTime.OCITimeSS;
-  return dt;
+  return FromOCIDate(d);
 }
 
-void ToOCIDate(const DateTime& dt, char* cell) {
-  OCIDate d{};
-  d.OCIDateYYYY = static_cast<sb2>(dt.year);
-  d.OCIDateMM = static_cast<ub1>(dt.month);
-  d.OCIDateDD = static_cast<ub1>(dt.day);
-  d.OCIDateTime.OCITimeHH = static_cast<ub1>(dt.hour);
-  d.OCIDateTime.OCITimeMI = static_cast<ub1>(dt.minute);
-  d.OCIDateTime.OCITimeSS = static_cast<ub1>(dt.second);
+void StoreDateCell(const DateTime& dt, char* cell) {
+  OCIDate d = ToOCIDate(dt);
   std::memcpy(cell, &d, sizeof d);
 }
 
@@ -260,30 +253,29 @@ void ReleaseObjects(OCIEnv* env) {
   for (HandleBase* h : mine) delete h;
 }
 
+// A new item registered under its own address.
+template <typename T, typename... Args>
+T* NewItem(Args... args) {
+  auto* item = new T(args...);
+  AddItem(item, item);
+  return item;
+}
+
 OCIString* NewString(OCIEnv* env) {
-  auto* s = new OCIString(env);
-  AddItem(s, s);
-  return s;
+  return NewItem<OCIString>(env);
 }
 
 OCIRaw* NewRaw(OCIEnv* env) {
-  auto* r = new OCIRaw(env);
-  AddItem(r, r);
-  return r;
+  return NewItem<OCIRaw>(env);
 }
 
 OCIRef* NewRef(OCIEnv* env) {
-  auto* r = new OCIRef(env);
-  AddItem(r, r);
-  return r;
+  return NewItem<OCIRef>(env);
 }
 
 void* NewInstance(OCIEnv* env, OCIType* type) {
-  if (type->desc.kind == TypeDesc::Kind::VArray || type->desc.kind == TypeDesc::Kind::NestedTable) {
-    auto* c = new OCIColl(env, type);
-    AddItem(c, c);
-    return c;
-  }
+  if (type->desc.kind == TypeDesc::Kind::VArray || type->desc.kind == TypeDesc::Kind::NestedTable)
+    return NewItem<OCIColl>(env, type);
   auto item = std::make_unique<InstanceItem>(env, type);
   void* data = item->data.get();
   if (type->desc.kind == TypeDesc::Kind::Object) InitCells(env, type->root, item->data.get());
@@ -387,7 +379,7 @@ Value SlotValue(const Slot& s, const char* base, const sb2* nulls) {
       return DecodeNumber(reinterpret_cast<const ub1*>(cell) + 1, len);
     }
     case CellKind::Date:
-      return Value::MakeDate(FromOCIDate(cell));
+      return Value::MakeDate(DateCell(cell));
     case CellKind::Raw: {
       auto* p = FindItemAs<OCIRaw>(LoadPtr(cell), kItemRaw);
       return p ? Value::MakeBytes(p->bytes) : Value();
@@ -450,7 +442,7 @@ Value InstanceValue(void* instance) {
       if (e.exists) ov.items.push_back(SlotValue(c->type->element, e.cell.get(), e.nulls.data()));
     return Value::MakeObject(std::move(ov));
   }
-  throw MakeError(21710, "argument is expecting a valid memory address of an object");
+  NotAnObject();
 }
 
 void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, const Value& v) {
@@ -491,7 +483,7 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
     }
     case CellKind::Date:
       if (v.kind != Value::Date) throw MakeError(932, "inconsistent datatypes");
-      ToOCIDate(v.dt, cell);
+      StoreDateCell(v.dt, cell);
       break;
     case CellKind::Raw:
       CellItem<OCIRaw>(cx.env, cell, kItemRaw, NewRaw)->bytes = Payload(v, scratch);
@@ -535,10 +527,7 @@ void FillSlot(const ObjectContext& cx, const Slot& s, char* base, sb2* nulls, co
     }
     case CellKind::Ref: {
       if (v.kind != Value::Ref) throw MakeError(932, "inconsistent datatypes");
-      OCIRef* r = CellItem<OCIRef>(cx.env, cell, kItemRef, NewRef);
-      r->kind = kRefToRow;
-      r->bytes = v.s;
-      r->svc = cx.svc;
+      CellItem<OCIRef>(cx.env, cell, kItemRef, NewRef)->Set(kRefToRow, v.s, cx.svc);
       break;
     }
     default:
@@ -576,7 +565,7 @@ void FillInstance(const ObjectContext& cx, void* instance, const Value& v) {
     c->nulls[0] = isNull ? OCI_IND_NULL : OCI_IND_NOTNULL;
     return;
   }
-  throw MakeError(21710, "argument is expecting a valid memory address of an object");
+  NotAnObject();
 }
 
 namespace {

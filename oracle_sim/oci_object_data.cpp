@@ -13,14 +13,6 @@ using namespace oracle_sim::oci;
 
 namespace {
 
-bool EnvArgs(OCIEnv* env, OCIError* err) {
-  return IsHandle(env, OCI_HTYPE_ENV) && IsHandle(err, OCI_HTYPE_ERROR);
-}
-
-[[noreturn]] void BadArgument(int n) {
-  throw MakeError(21560, "argument " + std::to_string(n) + " is null, invalid, or out of range");
-}
-
 // ---- Numbers
 
 // A NUMBER's exact decimal value: sign, significant digits and the decimal point's position
@@ -163,6 +155,24 @@ std::string FormatNumber(const OCINumber* n, const std::string& fmt) {
   return out;
 }
 
+// ---- Strings and raws
+
+// Sets the string or raw in the program's cell `lhs` (a new one when the cell is empty) to the
+// `length` bytes at `rhs`; `Bytes` is the member holding them.
+template <typename T, std::string T::*Bytes>
+sword AssignBytes(OCIEnv* env, OCIError* err, const void* rhs, ub4 length, T** lhs, ub4 kind,
+                  T* (*make)(OCIEnv*)) {
+  if (!EnvArgs(env, err) || !lhs) return OCI_INVALID_HANDLE;
+  return Guard(err, [&]() -> sword {
+    void* old = LoadPtr(lhs);  // the program's cell may lie unaligned in an instance
+    T* item = old ? FindItemAs<T>(old, kind) : make(env);
+    if (!item) BadArgument(5);
+    item->*Bytes = rhs ? std::string(static_cast<const char*>(rhs), length) : std::string();
+    StorePtr(lhs, item);
+    return OCI_SUCCESS;
+  });
+}
+
 // ---- REF hex form
 
 const char kHex[] = "0123456789ABCDEF";
@@ -191,7 +201,7 @@ std::string RefHex(const OCIRef* r) {
 
 OCIColl* RequireColl(const void* p) {
   auto* c = FindItemAs<OCIColl>(p, kItemColl);
-  if (!c) throw MakeError(21710, "argument is expecting a valid memory address of an object");
+  if (!c) NotAnObject();
   return c;
 }
 
@@ -216,15 +226,7 @@ ub4 OCIStringSize(OCIEnv*, const OCIString* vs) {
 }
 
 sword OCIStringAssignText(OCIEnv* env, OCIError* err, const text* rhs, ub4 rhs_len, OCIString** lhs) {
-  if (!EnvArgs(env, err) || !lhs) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    void* old = LoadPtr(lhs);  // the program's cell may lie unaligned in an instance
-    OCIString* s = old ? FindItemAs<OCIString>(old, kItemString) : NewString(env);
-    if (!s) BadArgument(5);
-    s->text = rhs ? std::string(reinterpret_cast<const char*>(rhs), rhs_len) : std::string();
-    StorePtr(lhs, s);
-    return OCI_SUCCESS;
-  });
+  return AssignBytes<OCIString, &OCIString::text>(env, err, rhs, rhs_len, lhs, kItemString, NewString);
 }
 
 ub1* OCIRawPtr(OCIEnv*, const OCIRaw* raw) {
@@ -238,15 +240,7 @@ ub4 OCIRawSize(OCIEnv*, const OCIRaw* raw) {
 }
 
 sword OCIRawAssignBytes(OCIEnv* env, OCIError* err, const ub1* rhs, ub4 rhs_len, OCIRaw** lhs) {
-  if (!EnvArgs(env, err) || !lhs) return OCI_INVALID_HANDLE;
-  return Guard(err, [&]() -> sword {
-    void* old = LoadPtr(lhs);
-    OCIRaw* r = old ? FindItemAs<OCIRaw>(old, kItemRaw) : NewRaw(env);
-    if (!r) BadArgument(5);
-    r->bytes = rhs ? std::string(reinterpret_cast<const char*>(rhs), rhs_len) : std::string();
-    StorePtr(lhs, r);
-    return OCI_SUCCESS;
-  });
+  return AssignBytes<OCIRaw, &OCIRaw::bytes>(env, err, rhs, rhs_len, lhs, kItemRaw, NewRaw);
 }
 
 // ---- Numbers

@@ -182,10 +182,8 @@ OCIType* Build(OCIEnv* env, OCISvcCtx* svc, const TypeDesc& desc, int depth) {
   OCIType* type = t.release();
   AddItem(type, type);
   type->ref = NewRef(env);
-  type->ref->kind = kRefToType;
+  type->ref->Set(kRefToType, desc.oid, svc);
   type->ref->ofType = true;
-  type->ref->bytes = desc.oid;
-  type->ref->svc = svc;
   Cache(env, type);
   return type;
 }
@@ -456,13 +454,13 @@ sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, dvoid* objptr, ub4 objnm
   if (!IsHandle(svchp, OCI_HTYPE_SVCCTX) || !IsHandle(dschp, OCI_HTYPE_DESCRIBE)) return OCI_INVALID_HANDLE;
   return Guard(errhp, [&]() -> sword {
     if (objtyp != OCI_PTYPE_TYPE && objtyp != OCI_PTYPE_UNK) throw MakeError(3001, "unimplemented feature");
-    if (!objptr) throw MakeError(21560, "argument 3 is null, invalid, or out of range");
+    if (!objptr) BadArgument(3);
     OCIType* t = nullptr;
     switch (objptr_typ) {
       case OCI_OTYPE_NAME: {
         std::string name =
             ArgText(static_cast<const text*>(objptr), objnm_len == 0 ? -1 : static_cast<sb4>(objnm_len));
-        if (name.empty()) throw MakeError(21560, "argument 3 is null, invalid, or out of range");
+        if (name.empty()) BadArgument(3);
         t = TypeNamed(svchp->env, svchp, name);
         break;
       }
@@ -477,7 +475,7 @@ sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, dvoid* objptr, ub4 objnm
       default:
         break;
     }
-    if (!t) throw MakeError(21560, "argument 3 is null, invalid, or out of range");
+    if (!t) BadArgument(3);
     dschp->param = TypeParam(svchp->env, svchp, t);
     return OCI_SUCCESS;
   });
@@ -492,7 +490,7 @@ sword OCITypeByName(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, const text
   return Guard(err, [&]() -> sword {
     std::string schema = ArgText(schema_name, static_cast<sb4>(s_length));
     std::string name = ArgText(type_name, static_cast<sb4>(t_length));
-    if (name.empty()) throw MakeError(21560, "argument 6 is null, invalid, or out of range");
+    if (name.empty()) BadArgument(6);
     auto* s = const_cast<OCISvcCtx*>(svc);
     *tdo = schema.empty() ? TypeNamed(env, s, name) : TypeNamed(env, s, schema + "." + name);
     return OCI_SUCCESS;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "oracle_sim/engine/Engine.h"
 
@@ -27,3 +28,12 @@ struct EngineBenchInstance {
     std::filesystem::remove_all(dir, ec);
   }
 };
+
+// Executes the cursor's query and reads it to the end; the number of rows read.
+inline int64_t FetchToEnd(oracle_sim::Cursor& c) {
+  c.Execute();
+  std::vector<oracle_sim::Value> row;
+  int64_t rows = 0;
+  while (c.Fetch(row)) ++rows;
+  return rows;
+}

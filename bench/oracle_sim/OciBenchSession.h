@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,12 +52,54 @@ struct OciBenchSession {
   OciBenchSession(const OciBenchSession&) = delete;
   OciBenchSession& operator=(const OciBenchSession&) = delete;
 
-  // Runs a statement without binds.
-  void Run(const char* sql) {
+  // A new statement handle prepared with `sql`; the caller frees it.
+  OCIStmt* Prepare(const char* sql) {
     OCIStmt* st = nullptr;
     OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
     OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    return st;
+  }
+
+  // Binds the array at `p` (elements of `size` bytes) to placeholder `name`.
+  void Bind(OCIStmt* st, const char* name, void* p, sb4 size, ub2 type) {
+    OCIBind* b = nullptr;
+    OCIBindByName(st, &b, err, T(name), -1, p, size, type, nullptr, nullptr, nullptr, 0, nullptr,
+                  OCI_DEFAULT);
+  }
+
+  // Runs a statement without binds.
+  void Run(const char* sql) {
+    OCIStmt* st = Prepare(sql);
     Check(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), err, sql);
     OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+
+  void Commit() { Check(OCITransCommit(svc, err, OCI_DEFAULT), err, "commit"); }
+
+  // Inserts `rows` rows through the prepared statement `st` (then freed), `batch` at a time: `fill`
+  // sets element i of the bound arrays to row n. Commits at the end.
+  template <typename Fill>
+  void InsertInBatches(OCIStmt* st, int rows, int batch, Fill&& fill) {
+    for (int start = 0; start < rows; start += batch) {
+      for (int i = 0; i < batch; ++i) fill(i, start + i);
+      Check(OCIStmtExecute(svc, st, err, static_cast<ub4>(batch), 0, nullptr, nullptr, OCI_DEFAULT), err,
+            "insert");
+    }
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    Commit();
+  }
+
+  // Fetches the executed query `st` to the end, `arraySize` rows per call; the number of rows.
+  int64_t FetchToEnd(OCIStmt* st, ub4 arraySize) {
+    int64_t rows = 0;
+    for (;;) {
+      sword rc = OCIStmtFetch2(st, err, arraySize, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      ub4 got = 0;
+      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+      rows += got;
+      if (rc == OCI_NO_DATA) break;
+      Check(rc, err, "fetch");
+    }
+    return rows;
   }
 };

@@ -27,42 +27,29 @@ struct Fixture : OciBenchSession {
 
   void Fill() {
     const char* sql = "insert into b values (:c1, :c2, :c3, :c4, :c5, :c6, :c7, :c8, :c9, :c10)";
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    OCIStmt* st = Prepare(sql);
     constexpr int kBatch = 1000;
     std::vector<int> ints(kBatch);
     std::vector<double> reals(kBatch);
     std::vector<char> texts(kBatch * kTextSize);
     std::vector<ub1> dates(kBatch * 7);
-    OCIBind* b = nullptr;
-    auto bind = [&](const char* name, void* p, sb4 size, ub2 type) {
-      OCIBindByName(st, &b, err, T(name), -1, p, size, type, nullptr, nullptr, nullptr, 0, nullptr,
-                    OCI_DEFAULT);
-    };
-    bind(":c1", ints.data(), sizeof(int), SQLT_INT);
-    bind(":c2", texts.data(), kTextSize, SQLT_STR);
-    bind(":c3", reals.data(), sizeof(double), SQLT_FLT);
-    bind(":c4", dates.data(), 7, SQLT_DAT);
-    bind(":c5", texts.data(), 10, SQLT_CHR);
-    bind(":c6", reals.data(), sizeof(double), SQLT_FLT);
-    bind(":c7", texts.data(), kTextSize, SQLT_STR);
-    bind(":c8", ints.data(), sizeof(int), SQLT_INT);
-    bind(":c9", dates.data(), 7, SQLT_DAT);
-    bind(":c10", texts.data(), 20, SQLT_CHR);
-    for (int start = 0; start < kRows; start += kBatch) {
-      for (int i = 0; i < kBatch; ++i) {
-        int n = start + i;
-        ints[i] = n % 30000;
-        reals[i] = n * 0.25;
-        std::snprintf(&texts[i * kTextSize], kTextSize, "row %08d of the table", n);
-        ub1 d[7] = {120, 124, static_cast<ub1>(n % 12 + 1), static_cast<ub1>(n % 28 + 1), 13, 31, 1};
-        std::memcpy(&dates[i * 7], d, 7);
-      }
-      Check(OCIStmtExecute(svc, st, err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), err, "insert");
-    }
-    OCIHandleFree(st, OCI_HTYPE_STMT);
-    Check(OCITransCommit(svc, err, OCI_DEFAULT), err, "commit");
+    Bind(st, ":c1", ints.data(), sizeof(int), SQLT_INT);
+    Bind(st, ":c2", texts.data(), kTextSize, SQLT_STR);
+    Bind(st, ":c3", reals.data(), sizeof(double), SQLT_FLT);
+    Bind(st, ":c4", dates.data(), 7, SQLT_DAT);
+    Bind(st, ":c5", texts.data(), 10, SQLT_CHR);
+    Bind(st, ":c6", reals.data(), sizeof(double), SQLT_FLT);
+    Bind(st, ":c7", texts.data(), kTextSize, SQLT_STR);
+    Bind(st, ":c8", ints.data(), sizeof(int), SQLT_INT);
+    Bind(st, ":c9", dates.data(), 7, SQLT_DAT);
+    Bind(st, ":c10", texts.data(), 20, SQLT_CHR);
+    InsertInBatches(st, kRows, kBatch, [&](int i, int n) {
+      ints[i] = n % 30000;
+      reals[i] = n * 0.25;
+      std::snprintf(&texts[i * kTextSize], kTextSize, "row %08d of the table", n);
+      ub1 d[7] = {120, 124, static_cast<ub1>(n % 12 + 1), static_cast<ub1>(n % 28 + 1), 13, 31, 1};
+      std::memcpy(&dates[i * 7], d, 7);
+    });
   }
 };
 
@@ -83,10 +70,7 @@ void BM_OciFetch(benchmark::State& state) {
   std::vector<ub2> len(arraySize * kColumns);
   int64_t total = 0;
   for (auto _ : state) {
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(f.env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    const char* sql = "select c1, c2, c3, c4, c5, c6, c7, c8, c9, c10 from b";
-    OCIStmtPrepare(st, f.err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    OCIStmt* st = f.Prepare("select c1, c2, c3, c4, c5, c6, c7, c8, c9, c10 from b");
     Check(OCIStmtExecute(f.svc, st, f.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), f.err, "select");
     OCIDefine* d = nullptr;
     int col = 0;
@@ -105,15 +89,7 @@ void BM_OciFetch(benchmark::State& state) {
     define(c8.data(), sizeof(int), SQLT_INT);
     define(c9.data(), 7, SQLT_DAT);
     define(c10.data(), 21, SQLT_STR);
-    int64_t rows = 0;
-    for (;;) {
-      sword rc = OCIStmtFetch2(st, f.err, arraySize, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-      ub4 got = 0;
-      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, f.err);
-      rows += got;
-      if (rc == OCI_NO_DATA) break;
-      Check(rc, f.err, "fetch");
-    }
+    int64_t rows = f.FetchToEnd(st, arraySize);
     if (rows != kRows) state.SkipWithError("wrong row count");
     total += rows;
     OCIHandleFree(st, OCI_HTYPE_STMT);

@@ -33,36 +33,23 @@ struct ObjectFixture : OciBenchSession {
 
   void Fill() {
     const char* sql = "insert into ob values (:id, bench_t(:id, :name, :amount, bench_addr_t(:street, :no)))";
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    OCIStmt* st = Prepare(sql);
     constexpr int kBatch = 1000;
     std::vector<int> ids(kBatch), nos(kBatch);
     std::vector<double> amounts(kBatch);
     std::vector<char> names(kBatch * 31), streets(kBatch * 31);
-    OCIBind* b = nullptr;
-    auto bind = [&](const char* name, void* p, sb4 size, ub2 type) {
-      OCIBindByName(st, &b, err, T(name), -1, p, size, type, nullptr, nullptr, nullptr, 0, nullptr,
-                    OCI_DEFAULT);
-    };
-    bind(":id", ids.data(), sizeof(int), SQLT_INT);
-    bind(":name", names.data(), 31, SQLT_STR);
-    bind(":amount", amounts.data(), sizeof(double), SQLT_FLT);
-    bind(":street", streets.data(), 31, SQLT_STR);
-    bind(":no", nos.data(), sizeof(int), SQLT_INT);
-    for (int start = 0; start < kRows; start += kBatch) {
-      for (int i = 0; i < kBatch; ++i) {
-        int n = start + i;
-        ids[i] = n;
-        nos[i] = n % 1000;
-        amounts[i] = n * 0.25;
-        std::snprintf(&names[i * 31], 31, "person %06d", n);
-        std::snprintf(&streets[i * 31], 31, "street %04d", n % 5000);
-      }
-      Check(OCIStmtExecute(svc, st, err, kBatch, 0, nullptr, nullptr, OCI_DEFAULT), err, "insert");
-    }
-    OCIHandleFree(st, OCI_HTYPE_STMT);
-    Check(OCITransCommit(svc, err, OCI_DEFAULT), err, "commit");
+    Bind(st, ":id", ids.data(), sizeof(int), SQLT_INT);
+    Bind(st, ":name", names.data(), 31, SQLT_STR);
+    Bind(st, ":amount", amounts.data(), sizeof(double), SQLT_FLT);
+    Bind(st, ":street", streets.data(), 31, SQLT_STR);
+    Bind(st, ":no", nos.data(), sizeof(int), SQLT_INT);
+    InsertInBatches(st, kRows, kBatch, [&](int i, int n) {
+      ids[i] = n;
+      nos[i] = n % 1000;
+      amounts[i] = n * 0.25;
+      std::snprintf(&names[i * 31], 31, "person %06d", n);
+      std::snprintf(&streets[i * 31], 31, "street %04d", n % 5000);
+    });
   }
 };
 
@@ -78,24 +65,13 @@ void BM_OciFetchObjects(benchmark::State& state) {
   std::vector<sb2> ind(arraySize);
   int64_t total = 0;
   for (auto _ : state) {
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(f.env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    const char* sql = "select item from ob";
-    OCIStmtPrepare(st, f.err, T(sql), static_cast<ub4>(std::strlen(sql)), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    OCIStmt* st = f.Prepare("select item from ob");
     Check(OCIStmtExecute(f.svc, st, f.err, 0, 0, nullptr, nullptr, OCI_DEFAULT), f.err, "select");
     OCIDefine* d = nullptr;
     OCIDefineByPos(st, &d, f.err, 1, values.data(), sizeof(void*), SQLT_NTY, ind.data(), nullptr, nullptr,
                    OCI_DEFAULT);
     Check(OCIDefineObject(d, f.err, f.type, values.data(), nullptr, nulls.data(), nullptr), f.err, "define");
-    int64_t rows = 0;
-    for (;;) {
-      sword rc = OCIStmtFetch2(st, f.err, arraySize, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-      ub4 got = 0;
-      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, f.err);
-      rows += got;
-      if (rc == OCI_NO_DATA) break;
-      Check(rc, f.err, "fetch");
-    }
+    int64_t rows = f.FetchToEnd(st, arraySize);
     if (rows != kRows) state.SkipWithError("wrong row count");
     total += rows;
     OCIHandleFree(st, OCI_HTYPE_STMT);

@@ -118,7 +118,6 @@ const std::unordered_map<int, const char*>& Messages() {
       {2303, "cannot drop or replace a type with type or table dependents"},
       {2315, "incorrect number of arguments for default constructor"},
       {2449, "unique/primary keys in table referenced by foreign keys"},
-      {2330, "datatype specification not allowed"},
       {21700, "object does not exist or is marked for delete"},
       {22275, "invalid LOB locator specified"},
       {22806, "not an object or REF"},

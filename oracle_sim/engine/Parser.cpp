@@ -1027,7 +1027,7 @@ class Parser {
         ty = Name(902);
       }
       c.type = ty;
-      if (Cur().Is("(")) Fail(2330);
+      if (Cur().Is("(")) Fail(907);  // a named type takes no size
       return;
     }
     if (ty == "NUMERIC" || ty == "DECIMAL") ty = "NUMBER";

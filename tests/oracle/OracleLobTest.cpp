@@ -501,9 +501,7 @@ TEST_F(OracleLobTest, MultiByteClobRoundTripsInPiecesOfWholeCharacters) {
   }
   for (size_t i = 0; i < text.size(); ++i) chars += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
   EXPECT_EQ(c->Length(), chars);
-  auto ins = Query(S(), "insert into mb values (1, :c)");
-  ins->DeclareVariable("c", otCLOB);
-  ins->SetComplexVariable("c", c.get());
+  auto ins = QueryWith(S(), "insert into mb values (1, :c)", "c", otCLOB, c.get());
   ins->Execute();
 
   auto sel = Query(S(), "select c, length(c) from mb");
@@ -555,9 +553,8 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
   EXPECT_EQ(OracleCode([&] { body.Write("!", 1); }), 22990);
 
   // UPDATE ... RETURNING: the locator of the changed row, written within the transaction.
-  auto upd = Query(S(), "update letters set id = 2 where id = 1 returning body into :body");
-  upd->DeclareVariable("body", otCLOB);
-  upd->SetComplexVariable("body", &body);
+  auto upd = QueryWith(S(), "update letters set id = 2 where id = 1 returning body into :body", "body",
+                       otCLOB, &body);
   upd->Execute();
   body.SetSize(13);
   EXPECT_EQ(body.AsString(), "Дорогой друг,");
@@ -567,9 +564,8 @@ TEST_F(OracleLobTest, ReturnedLocatorWritesTheNewRow) {
 
   // The same from a PL/SQL block.
   auto block =
-      Query(S(), "begin insert into letters values (3, empty_clob()) returning body into :body; end;");
-  block->DeclareVariable("body", otCLOB);
-  block->SetComplexVariable("body", &body);
+      QueryWith(S(), "begin insert into letters values (3, empty_clob()) returning body into :body; end;",
+                "body", otCLOB, &body);
   block->Execute();
   body.SetPosition(0);
   body.Write("ёж", 4);
@@ -636,9 +632,7 @@ TEST_F(OracleLobTest, HostCallsHaveNoLobOrTimestampObjects) {
   std::unique_ptr<TLOBLocator> c(TLOBLocator::CreateTemporary(S(), true, otCLOB));
   const std::string text = "через obndra";
   c->Write(text.data(), static_cast<int64_t>(text.size()));
-  auto ins = Query(host.get(), "insert into hl values (:c)");
-  ins->DeclareVariable("c", otCLOB);
-  ins->SetComplexVariable("c", c.get());
+  auto ins = QueryWith(host.get(), "insert into hl values (:c)", "c", otCLOB, c.get());
   ins->Execute();
   host->Commit();
   auto sel = Query(S(), "select c from hl");

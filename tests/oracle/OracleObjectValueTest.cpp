@@ -47,19 +47,26 @@ struct Layout {
   int value, null;
 };
 
+// The object's attributes in order: names, value offsets and null-indicator offsets.
+template <size_t N>
+void ExpectLayout(TOracleObject& Object, const Layout (&Expected)[N]) {
+  ASSERT_EQ(Object.AttrCount(), static_cast<int>(N));
+  for (size_t i = 0; i < N; ++i) {
+    SCOPED_TRACE(Expected[i].name);
+    TObjectAttribute* a = Object.Attributes(static_cast<int>(i));
+    EXPECT_EQ(a->Name(), Expected[i].name);
+    EXPECT_EQ(a->ValueOffset(), Expected[i].value);
+    EXPECT_EQ(a->NullOffset(), Expected[i].null);
+  }
+}
+
 // ---- Layouts ----------------------------------------------------------------------------------------
 
 TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   Run(S(), "create type lay_t as object (n number(5), s varchar2(10), d date)");
   TOracleObject lay(S(), "lay_t");
-  ASSERT_EQ(lay.AttrCount(), 3);
   const Layout simple[] = {{"N", 0, 2}, {"S", 24, 4}, {"D", 32, 6}};
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE(simple[i].name);
-    EXPECT_EQ(lay.Attributes(i)->Name(), simple[i].name);
-    EXPECT_EQ(lay.Attributes(i)->ValueOffset(), simple[i].value);
-    EXPECT_EQ(lay.Attributes(i)->NullOffset(), simple[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(lay, simple));
   EXPECT_EQ(lay.Attributes(0)->DataType(), otInteger);
   EXPECT_EQ(lay.Attributes(1)->DataType(), otString);
   EXPECT_EQ(lay.Attributes(2)->DataType(), otDate);
@@ -74,13 +81,7 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
                            {"PHONES", 72, 14}, {"PHOTO", 80, 16},       {"NOTES", 88, 18},
                            {"SEEN", 96, 20},   {"SALARY", 104, 22},     {"BIG", 126, 24},
                            {"EXACT", 148, 26}};
-  ASSERT_EQ(person.AttrCount(), 13);
-  for (int i = 0; i < 13; ++i) {
-    SCOPED_TRACE(nested[i].name);
-    EXPECT_EQ(person.Attributes(i)->Name(), nested[i].name);
-    EXPECT_EQ(person.Attributes(i)->ValueOffset(), nested[i].value);
-    EXPECT_EQ(person.Attributes(i)->NullOffset(), nested[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(person, nested));
   TObjectAttribute* addr = person.FindAttribute("addr");
   EXPECT_EQ(addr->TypeName(), "SCOTT.ADDRESS_T");
   EXPECT_TRUE(addr->Embedded());
@@ -100,13 +101,7 @@ TEST_F(OracleObjectValueTest, AttributesLieAtTheirOffsets) {
   TOracleObject outer(S(), "OUTER_T");
   const Layout odd[] = {{"A", 0, 2},   {"I", 22, 4},  {"I.N", 22, 6}, {"I.S", 46, 8},
                         {"B", 54, 10}, {"J", 76, 12}, {"J.S", 76, 14}};
-  ASSERT_EQ(outer.AttrCount(), 7);
-  for (int i = 0; i < 7; ++i) {
-    SCOPED_TRACE(odd[i].name);
-    EXPECT_EQ(outer.Attributes(i)->Name(), odd[i].name);
-    EXPECT_EQ(outer.Attributes(i)->ValueOffset(), odd[i].value);
-    EXPECT_EQ(outer.Attributes(i)->NullOffset(), odd[i].null);
-  }
+  ASSERT_NO_FATAL_FAILURE(ExpectLayout(outer, odd));
   Run(S(), "create table outers (o outer_t)");
   Run(S(), "insert into outers values (outer_t(1, inner_t(2, 'two'), 3, str_t('four')))");
   auto q = Query(S(), "select o from outers");
@@ -274,9 +269,7 @@ TEST_F(OracleObjectValueTest, ANewObjectIsNullUntilAChildSetsAnAttribute) {
   EXPECT_TRUE(pet.GetAttr("BORN").IsEmpty());
   born->SetComponents(2020, 1, 2, 3, 4, 5, 0);
 
-  auto ins = Query(S(), "insert into pet_list values (:p)");
-  ins->DeclareVariable("p", otObject);
-  ins->SetComplexVariable("p", &pet);
+  auto ins = QueryWith(S(), "insert into pet_list values (:p)", "p", otObject, &pet);
   ins->Execute();
   auto q = Query(S(), "select p from pet_list");
   q->Execute();
@@ -300,9 +293,7 @@ TEST_F(OracleObjectValueTest, AChangeThroughANestedChildReachesTheOwner) {
   EXPECT_FALSE(e->FindAttribute("STAMP.AT")->IsNull());
   EXPECT_TRUE(e->FindAttribute("STAMP.NOTE")->IsNull());
 
-  auto upd = Query(S(), "update events set e = :e");
-  upd->DeclareVariable("e", otObject);
-  upd->SetComplexVariable("e", e);
+  auto upd = QueryWith(S(), "update events set e = :e", "e", otObject, e);
   upd->Execute();
   EXPECT_EQ(upd->RowsProcessed(), 1);
   auto check = Query(S(), "select e from events");
@@ -357,15 +348,12 @@ TEST_F(OracleObjectValueTest, RefColumnsAndVariables) {
   // Out of PL/SQL and back in.
   TOracleReference out(S(), "R", 0, "PET_T");
   EXPECT_TRUE(out.IsNull());
-  auto get = Query(S(), "begin select ref(p) into :r from pets p where p.name = 'Rex'; end;");
-  get->DeclareVariable("r", otReference);
-  get->SetComplexVariable("r", &out);
+  auto get = QueryWith(S(), "begin select ref(p) into :r from pets p where p.name = 'Rex'; end;", "r",
+                       otReference, &out);
   get->Execute();
   EXPECT_FALSE(out.IsNull());
   EXPECT_EQ(out.AsHex(), rex);
-  auto back = Query(S(), "select p.name from pets p where ref(p) = :r");
-  back->DeclareVariable("r", otReference);
-  back->SetComplexVariable("r", &out);
+  auto back = QueryWith(S(), "select p.name from pets p where ref(p) = :r", "r", otReference, &out);
   back->Execute();
   ASSERT_FALSE(back->Eof());
   EXPECT_EQ(back->Field(0).AsString(), "Rex");
@@ -380,17 +368,13 @@ TEST_F(OracleObjectValueTest, ObjectVariablesGoInAndOutOfPLSQL) {
   Run(S(), "create type address_t as object (street varchar2(30), house number(5))");
   Run(S(), "create table addresses (a address_t)");
   TOracleObject a(S(), "ADDRESS_T");
-  auto make = Query(S(), "begin :a := address_t('Elm St', 5); end;");
-  make->DeclareVariable("a", otObject);
-  make->SetComplexVariable("a", &a);
+  auto make = QueryWith(S(), "begin :a := address_t('Elm St', 5); end;", "a", otObject, &a);
   make->Execute();
   EXPECT_FALSE(a.IsNull());
   EXPECT_EQ(a.GetAttr("STREET").AsString(), "Elm St");
   EXPECT_EQ(a.GetAttr("HOUSE").AsInteger(), 5);
 
-  auto ins = Query(S(), "insert into addresses values (:a)");
-  ins->DeclareVariable("a", otObject);
-  ins->SetComplexVariable("a", &a);
+  auto ins = QueryWith(S(), "insert into addresses values (:a)", "a", otObject, &a);
   ins->Execute();
   auto q = Query(S(), "select x.a.street, x.a.house from addresses x");
   q->Execute();
@@ -478,9 +462,7 @@ TEST_F(OracleObjectValueTest, ALOBAttributeIsWrittenThroughItsLocator) {
   EXPECT_FALSE(pet.FindAttribute("NOTES")->IsNull());
   EXPECT_EQ(pet.GetAttr("NOTES").AsString(), "good dog");
 
-  auto ins = Query(S(), "insert into pet_list values (:p)");
-  ins->DeclareVariable("p", otObject);
-  ins->SetComplexVariable("p", &pet);
+  auto ins = QueryWith(S(), "insert into pet_list values (:p)", "p", otObject, &pet);
   ins->Execute();
   auto q = Query(S(), "select p from pet_list");
   q->Execute();

@@ -51,6 +51,15 @@ class SimInstanceTest : public ::testing::Test {
     return q;
   }
 
+  // A query of SQL with Object (an object, REF, LOB locator, cursor ...) bound as variable Name of Type.
+  static std::unique_ptr<TOracleQuery> QueryWith(TOracleSession* Session, const std::string& SQL,
+                                                 const std::string& Name, int Type, TObject* Object) {
+    auto q = Query(Session, SQL);
+    q->DeclareVariable(Name, Type);
+    q->SetComplexVariable(Name, Object);
+    return q;
+  }
+
   static void Run(TOracleSession* Session, const std::string& SQL) { Query(Session, SQL)->Execute(); }
 
   // The message of the exception F raises ("" when none).

@@ -9,24 +9,7 @@ extern "C" size_t talvik_oci_c_cda_size(void);
 
 namespace {
 
-class OciLibraryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(
-        oci.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-        OCI_SUCCESS);
-    ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr),
-              OCI_SUCCESS);
-  }
-  void TearDown() override {
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
-  }
-
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-};
+class OciLibraryTest : public OciEnvironmentTest {};
 
 }  // namespace
 

@@ -75,3 +75,25 @@ class ScratchInstance {
  private:
   std::filesystem::path dir_;
 };
+
+// A test with one environment (created in `Mode`) and an error handle, and no server.
+class OciEnvironmentTest : public ::testing::Test {
+ protected:
+  explicit OciEnvironmentTest(ub4 Mode = OCI_THREADED | OCI_OBJECT) : mode_(Mode) {}
+  void SetUp() override {
+    ASSERT_NE(oci.module, nullptr) << dlerror();
+    ASSERT_EQ(oci.OCIEnvCreate(&env, mode_, nullptr, nullptr, nullptr, nullptr, 0, nullptr), OCI_SUCCESS);
+    ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr),
+              OCI_SUCCESS);
+  }
+  void TearDown() override {
+    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
+  }
+
+  OciLibrary& oci = OciLibrary::Get();
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+
+ private:
+  ub4 mode_;
+};

@@ -56,13 +56,19 @@ class OciLobTest : public OciConnectedTest {
     return buf;
   }
   std::string All(OCILobLocator* l) { return Read(l, 1, 0, 1 << 20); }
+  // Defines the locator the first column of `st` is fetched into.
+  void DefineLob(OCIStmt* st, OCILobLocator** l, ub2 type, sb2* ind) {
+    OCIDefine* d = nullptr;
+    EXPECT_EQ(
+        oci.OCIDefineByPos(st, &d, conn->err, 1, l, sizeof *l, type, ind, nullptr, nullptr, OCI_DEFAULT),
+        OCI_SUCCESS);
+  }
   // The whole value of the LOB column a query gives first.
   std::string Fetch(const char* sql, ub2 type) {
     OCIStmt* st = conn->Prepare(sql);
     OCILobLocator* l = NewLob();
-    OCIDefine* d = nullptr;
     sb2 ind = 0;
-    oci.OCIDefineByPos(st, &d, conn->err, 1, &l, sizeof l, type, &ind, nullptr, nullptr, OCI_DEFAULT);
+    DefineLob(st, &l, type, &ind);
     EXPECT_EQ(conn->Execute(st, 1), OCI_SUCCESS) << conn->Message();
     oci.OCIHandleFree(st, OCI_HTYPE_STMT);
     return ind == 0 ? All(l) : "(null)";
@@ -266,9 +272,8 @@ TEST_F(OciLobTest, PersistentClobOfWideCharactersAgreesWithSql) {
   ASSERT_EQ(conn->Run("insert into notes values (1, 'Съешь же ещё этих мягких булок')"), OCI_SUCCESS);
   OCIStmt* sel = conn->Prepare("select body from notes where id = 1 for update");
   OCILobLocator* l = NewLob();
-  OCIDefine* d = nullptr;
   sb2 ind = 0;
-  oci.OCIDefineByPos(sel, &d, conn->err, 1, &l, sizeof l, SQLT_CLOB, &ind, nullptr, nullptr, OCI_DEFAULT);
+  DefineLob(sel, &l, SQLT_CLOB, &ind);
   ASSERT_EQ(conn->Execute(sel, 1), OCI_SUCCESS) << conn->Message();
   EXPECT_EQ(Length(l), 30u);
   EXPECT_EQ(Read(l, 7, 2, 10), "же");
@@ -442,10 +447,8 @@ TEST_F(OciLobTest, BfileColumnsNameFilesOfADirectory) {
   EXPECT_EQ(type, SQLT_BFILEE);
   EXPECT_EQ(size, 530);
   OCILobLocator* file = NewLob(OCI_DTYPE_FILE);
-  OCIDefine* d = nullptr;
   sb2 ind = 0;
-  oci.OCIDefineByPos(sel, &d, conn->err, 1, &file, sizeof file, SQLT_BFILEE, &ind, nullptr, nullptr,
-                     OCI_DEFAULT);
+  DefineLob(sel, &file, SQLT_BFILEE, &ind);
   auto fetch = [&] { return oci.OCIStmtFetch(sel, conn->err, 1, OCI_FETCH_NEXT, OCI_DEFAULT); };
 
   ASSERT_EQ(fetch(), OCI_SUCCESS) << conn->Message();

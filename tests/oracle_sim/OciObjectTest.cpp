@@ -46,6 +46,12 @@ class OciObjectTest : public OciConnectedTest {
         << conn->Message();
     return p;
   }
+  // A collection's size (-1 when the call fails).
+  sb4 CollSize(OCIColl* c) {
+    sb4 size = -1;
+    EXPECT_EQ(oci.OCICollSize(env, err, c, &size), OCI_SUCCESS) << conn->Message();
+    return size;
+  }
   sb2* Nulls(void* inst) {
     dvoid* n = nullptr;
     EXPECT_EQ(oci.OCIObjectGetInd(env, err, inst, &n), OCI_SUCCESS);
@@ -317,8 +323,7 @@ TEST_F(OciObjectTest, CollectionsAppendTrimAssignAndDelete) {
   ASSERT_NE(phones, nullptr);
   EXPECT_EQ(oci.OCICollMax(env, phones), 3);
   sb4 size = -1;
-  ASSERT_EQ(oci.OCICollSize(env, err, phones, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 0);
+  EXPECT_EQ(CollSize(phones), 0);
   OCIString* s = nullptr;
   OCIInd notNull = OCI_IND_NOTNULL, isNull = OCI_IND_NULL;
   for (const char* v : {"111", "222", "333"}) {
@@ -327,8 +332,7 @@ TEST_F(OciObjectTest, CollectionsAppendTrimAssignAndDelete) {
   }
   EXPECT_EQ(oci.OCICollAppend(env, err, s, &notNull, phones), OCI_ERROR);  // a VARRAY(3) is full
   EXPECT_EQ(Code(), 22909);
-  ASSERT_EQ(oci.OCICollSize(env, err, phones, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 3);
+  EXPECT_EQ(CollSize(phones), 3);
 
   boolean exists = FALSE;
   dvoid* elem = nullptr;
@@ -359,8 +363,7 @@ TEST_F(OciObjectTest, CollectionsAppendTrimAssignAndDelete) {
   EXPECT_EQ(oci.OCICollTrim(env, err, 4, phones), OCI_ERROR);
   EXPECT_EQ(Code(), 22167);
   ASSERT_EQ(oci.OCICollTrim(env, err, 2, phones), OCI_SUCCESS);
-  ASSERT_EQ(oci.OCICollSize(env, err, phones, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 1);
+  EXPECT_EQ(CollSize(phones), 1);
   EXPECT_EQ(oci.OCITableDelete(env, err, 0, phones), OCI_ERROR);  // only nested tables have holes
 
   // A nested table of numbers: delete leaves a hole, the size stays.
@@ -382,8 +385,7 @@ TEST_F(OciObjectTest, CollectionsAppendTrimAssignAndDelete) {
   ASSERT_EQ(oci.OCINumberToInt(err, static_cast<OCINumber*>(elem), sizeof v, OCI_NUMBER_SIGNED, &v),
             OCI_SUCCESS);
   EXPECT_EQ(v, 30);
-  ASSERT_EQ(oci.OCICollSize(env, err, tags, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 3);
+  EXPECT_EQ(CollSize(tags), 3);
   // Elements of the wrong kind are refused.
   EXPECT_EQ(oci.OCICollAppend(env, err, nullptr, nullptr, tags), OCI_ERROR);
   EXPECT_EQ(oci.OCICollAppend(env, err, s, &notNull, phones), OCI_SUCCESS);
@@ -466,9 +468,7 @@ TEST_F(OciObjectTest, ObjectAndRefColumnsFetchInArrays) {
   EXPECT_EQ(TextAt(p, 40), "Main St");
   EXPECT_EQ(IntAt(p, 48), 12);
   auto* phones = static_cast<OCIColl*>(PtrAt(p, 72));
-  sb4 size = 0;
-  ASSERT_EQ(oci.OCICollSize(env, err, phones, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 2);
+  EXPECT_EQ(CollSize(phones), 2);
   auto* photo = static_cast<OCIRaw*>(PtrAt(p, 80));
   ASSERT_EQ(oci.OCIRawSize(env, photo), 2u);
   EXPECT_EQ(oci.OCIRawPtr(env, photo)[1], 0x0B);
@@ -554,8 +554,7 @@ TEST_F(OciObjectTest, AttributesHeldByPointerHaveInstancesOfTheirOwn) {
 
   auto* homes = static_cast<OCIColl*>(PtrAt(h, 40));
   sb4 size = 0;
-  ASSERT_EQ(oci.OCICollSize(env, err, homes, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 2);
+  EXPECT_EQ(CollSize(homes), 2);
   boolean exists = FALSE;
   dvoid* elem = nullptr;
   dvoid* ind = nullptr;
@@ -598,8 +597,7 @@ TEST_F(OciObjectTest, AttributesHeldByPointerHaveInstancesOfTheirOwn) {
   ASSERT_NE(back, h);
   EXPECT_EQ(TextAt(PtrAt(back, 24), 24), "five");
   auto* backHomes = static_cast<OCIColl*>(PtrAt(back, 40));
-  ASSERT_EQ(oci.OCICollSize(env, err, backHomes, &size), OCI_SUCCESS);
-  EXPECT_EQ(size, 3);
+  EXPECT_EQ(CollSize(backHomes), 3);
   ASSERT_EQ(oci.OCICollGetElem(env, err, backHomes, 2, &exists, &elem, &ind), OCI_SUCCESS);
   EXPECT_EQ(TextAt(elem, 0), "C");
   ASSERT_EQ(oci.OCICollGetElem(env, err, static_cast<OCIColl*>(PtrAt(back, 48)), 1, &exists, &elem, &ind),

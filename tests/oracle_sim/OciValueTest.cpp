@@ -6,18 +6,9 @@
 
 namespace {
 
-class OciValueTest : public ::testing::Test {
+class OciValueTest : public OciEnvironmentTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(oci.module, nullptr) << dlerror();
-    ASSERT_EQ(oci.OCIEnvCreate(&env, OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-              OCI_SUCCESS);
-    ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr),
-              OCI_SUCCESS);
-  }
-  void TearDown() override {
-    if (env) oci.OCIHandleFree(env, OCI_HTYPE_ENV);
-  }
+  OciValueTest() : OciEnvironmentTest(OCI_OBJECT) {}
 
   OCINumber FromInt(long long v) {
     OCINumber n{};
@@ -52,10 +43,6 @@ class OciValueTest : public ::testing::Test {
     while (!text.empty() && !std::isdigit(static_cast<unsigned char>(text.back()))) text.pop_back();
     return text;
   }
-
-  OciLibrary& oci = OciLibrary::Get();
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
 };
 
 TEST_F(OciValueTest, NumbersRoundTripThroughIntegersAndReals) {
