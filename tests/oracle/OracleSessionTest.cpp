@@ -8,31 +8,13 @@
 #include <thread>
 
 #include "oracle/Oracle.h"
+#include "tests/oracle/OracleTestSupport.h"
 
 namespace {
 
 // A fresh instance file for each test.
-class SessionTest : public ::testing::TestWithParam<bool> {
+class SessionTest : public SimInstanceTest, public ::testing::WithParamInterface<bool> {
  protected:
-  void SetUp() override {
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(t->test_suite_name()) + "_" + t->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    dir_ =
-        std::filesystem::temp_directory_path() / ("talvik_session_" + name + "_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
-    SetCommandLine(std::vector<std::string>{"talvik"});
-    InitClientLibrary();
-  }
-  void TearDown() override {
-    unsetenv("TALVIK_SIM_DB");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
   // A session in the generation of the test's parameter (true: host calls).
   std::unique_ptr<TOracleSession> Session(const std::string& user, const std::string& password) {
     auto s = std::make_unique<TOracleSession>(nullptr);
@@ -73,8 +55,6 @@ class SessionTest : public ::testing::TestWithParam<bool> {
     }
     return 0;
   }
-
-  std::filesystem::path dir_;
 };
 
 std::string Generation(const ::testing::TestParamInfo<bool>& info) {
