@@ -192,7 +192,7 @@ void TParameterList::Clear() {
 
 int TParameterList::Add(std::unique_ptr<TExpression> Param) {
   const int index = TList::Add(Param.get());
-  Param.release();
+  (void)Param.release();  // the list owns it from here
   return index;
 }
 

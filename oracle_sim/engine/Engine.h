@@ -25,8 +25,7 @@ struct OraError : std::exception {
   int offset = 0;    // parse error offset (0-based, into the statement text) when known
 
   OraError() = default;
-  OraError(int code_, std::string text_, int offset_ = 0)
-      : code(code_), text(std::move(text_)), offset(offset_) {}
+  OraError(int Code, std::string Text, int Offset = 0) : code(Code), text(std::move(Text)), offset(Offset) {}
   const char* what() const noexcept override { return text.c_str(); }
 };
 

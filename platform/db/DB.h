@@ -260,6 +260,7 @@ class TFieldDefs : public TCollection {
   void SetUpdated(bool Value) { updated_ = Value; }
   // Asks the dataset for its definitions when they are out of date.
   void Update();
+  using TCollection::Update;  // the per-item change notice stays reachable beside it
   TPersistent* GetOwner() const override;
 
  private:
@@ -1365,6 +1366,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   void RemoveDataSource(TDataSource* DataSource);
   void AdjustFirstRecords(int Delta);
   void FieldChanged(TField* Field);
+  // Asserts the ring's invariants: while open, bufferCount_ + 1 distinct buffers (the last one spare),
+  // recordCount_ of them filled from the front, the active and current records among the filled ones.
+  void CheckRing(bool Deep = false) const;
   void CallEvent(const TDataSetNotifyEvent& Event) {
     if (Event) Event(this);
   }

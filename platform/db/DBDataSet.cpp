@@ -1,5 +1,6 @@
 // TDataSet: states, the record-buffer ring, opening and closing, navigation and notifications.
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "platform/db/DB.h"
@@ -255,6 +256,22 @@ TRecordBuffer TDataSet::Buffers(int Index) const {
   return buffers_[static_cast<size_t>(Index)];
 }
 
+void TDataSet::CheckRing([[maybe_unused]] bool Deep) const {
+#ifndef NDEBUG
+  if (buffers_.empty()) return;
+  assert(static_cast<int>(buffers_.size()) == bufferCount_ + 1);
+  assert(recordCount_ >= 0 && recordCount_ <= bufferCount_);
+  assert(activeRecord_ >= 0 && activeRecord_ < std::max(recordCount_, 1));
+  assert(currentRecord_ >= -1 && currentRecord_ < std::max(recordCount_, 1));
+  if (Deep) {  // no buffer twice: a rotation gone wrong would lose one and free another twice
+    std::vector<TRecordBuffer> sorted(buffers_);
+    std::sort(sorted.begin(), sorted.end());
+    assert(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
+    assert(std::find(sorted.begin(), sorted.end(), nullptr) == sorted.end());
+  }
+#endif
+}
+
 void TDataSet::ClearBuffers() {
   recordCount_ = 0;
   activeRecord_ = 0;
@@ -287,13 +304,13 @@ void TDataSet::SetBufferCount(int Value) {
   int delta = 0;
   if (Value < recordCount_) {
     // Keep the active record in the window: drop records before it first, then after it.
-    const int drop_front = std::max(0, activeRecord_ - (Value - 1));
-    if (drop_front > 0) {
-      std::rotate(buffers_.begin(), buffers_.begin() + drop_front, buffers_.begin() + recordCount_);
-      recordCount_ -= drop_front;
-      activeRecord_ -= drop_front;
-      if (currentRecord_ >= 0) currentRecord_ -= drop_front;
-      delta = -drop_front;
+    const int dropFront = std::max(0, activeRecord_ - (Value - 1));
+    if (dropFront > 0) {
+      std::rotate(buffers_.begin(), buffers_.begin() + dropFront, buffers_.begin() + recordCount_);
+      recordCount_ -= dropFront;
+      activeRecord_ -= dropFront;
+      if (currentRecord_ >= 0) currentRecord_ -= dropFront;
+      delta = -dropFront;
     }
     recordCount_ = std::min(recordCount_, Value);
     if (currentRecord_ < 0 || currentRecord_ >= recordCount_) currentRecord_ = -1;
@@ -309,6 +326,7 @@ void TDataSet::SetBufferCount(int Value) {
     GetNextRecords();
     delta += GetPriorRecords();
   }
+  CheckRing(true);
   AdjustFirstRecords(delta);
 }
 
@@ -374,6 +392,7 @@ bool TDataSet::GetNextRecord() {
   } else {
     CursorPosChanged();
   }
+  CheckRing();
   return ok;
 }
 
@@ -394,6 +413,7 @@ bool TDataSet::GetPriorRecord() {
   } else {
     CursorPosChanged();
   }
+  CheckRing();
   return ok;
 }
 
@@ -432,6 +452,7 @@ void TDataSet::Resync(TResyncMode Mode) {
     DataEvent(deDataSetChange, 0);
     throw;
   }
+  CheckRing(true);
   DataEvent(deDataSetChange, 0);
 }
 
@@ -505,10 +526,10 @@ int TDataSet::MoveBy(int Distance) {
   if ((Distance > 0 && !eof_) || (Distance < 0 && !bof_)) {
     bof_ = false;
     eof_ = false;
-    const int old_count = recordCount_;
+    const int oldCount = recordCount_;
     int scroll = 0;
     auto notify = [&] {
-      if (recordCount_ != old_count) {
+      if (recordCount_ != oldCount) {
         DataEvent(deDataSetChange, 0);
       } else {
         DataEvent(deDataSetScroll, scroll);
@@ -548,6 +569,7 @@ int TDataSet::MoveBy(int Distance) {
       throw;
     }
     notify();
+    CheckRing();
     DoAfterScroll();
   }
   return result;

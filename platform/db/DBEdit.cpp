@@ -67,7 +67,7 @@ void TDataSet::EndInsertAppend() {
 
 void TDataSet::Insert() {
   BeginInsertAppend();
-  const TBookmark old_current = GetBookmark();
+  const TBookmark oldCurrent = GetBookmark();
   MoveBuffer(recordCount_, activeRecord_);
   if (currentRecord_ >= activeRecord_) {
     ++currentRecord_;
@@ -77,10 +77,11 @@ void TDataSet::Insert() {
   InitRecord(buffer);
   if (recordCount_ == 0) {
     SetBookmarkFlag(buffer, bfBOF);
-  } else if (!old_current.empty()) {
-    SetBookmarkData(buffer, old_current.data());
+  } else if (!oldCurrent.empty()) {
+    SetBookmarkData(buffer, oldCurrent.data());
   }
   if (recordCount_ < bufferCount_) ++recordCount_;
+  CheckRing();
   InternalInsert();
   EndInsertAppend();
 }
@@ -94,6 +95,7 @@ void TDataSet::Append() {
   recordCount_ = 1;
   bof_ = false;
   GetPriorRecords();
+  CheckRing();
   InternalInsert();
   EndInsertAppend();
 }
@@ -119,15 +121,15 @@ void TDataSet::Cancel() {
   if (state_ != dsEdit && state_ != dsInsert) return;
   DataEvent(deCheckBrowseMode, 0);
   DoBeforeCancel();
-  const bool scroll_events = state_ == dsInsert;
-  if (scroll_events) DoBeforeScroll();
+  const bool scrollEvents = state_ == dsInsert;
+  if (scrollEvents) DoBeforeScroll();
   UpdateCursorPos();
   InternalCancel();
   FreeFieldBuffers();
   SetState(dsBrowse);
   Resync({});
   DoAfterCancel();
-  if (scroll_events) DoAfterScroll();
+  if (scrollEvents) DoAfterScroll();
 }
 
 void TDataSet::Delete() {

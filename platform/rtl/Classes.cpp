@@ -41,8 +41,8 @@ void TPersistent::AssignTo(TPersistent* Dest) {
 void TPersistent::DefineProperties(TFiler* /*Filer*/) {}
 
 void TPersistent::AssignError(const TPersistent* Source) const {
-  const std::string source_name = Source ? Source->ClassName() : "nil";
-  throw EConvertError("Cannot assign a " + source_name + " to a " + ClassName());
+  const std::string sourceName = Source ? Source->ClassName() : "nil";
+  throw EConvertError("Cannot assign a " + sourceName + " to a " + ClassName());
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -506,17 +506,17 @@ std::string TCollection::GetNamePath() const {
 TCollectionItem* TCollection::Add() {
   if (!itemClass_) throw EInvalidOperation("Collection has no item class");
   // The item joins the collection in its constructor; the notifications wait until it is complete.
-  const bool was_adding = adding_;
+  const bool wasAdding = adding_;
   adding_ = true;
   TCollectionItem* item = nullptr;
   try {
     item = itemClass_(this);
   } catch (...) {
-    adding_ = was_adding;
+    adding_ = wasAdding;
     constructing_ = nullptr;
     throw;
   }
-  adding_ = was_adding;
+  adding_ = wasAdding;
   if (item && item == constructing_) {
     constructing_ = nullptr;
     FinishInsert(item);

@@ -35,22 +35,22 @@ void DoubleToExtended(double value, uint8_t out[10]) {
   const int exp = static_cast<int>((bits >> 52) & 0x7FF);
   const uint64_t frac = bits & ((uint64_t{1} << 52) - 1);
   uint64_t mant = 0;
-  int ext_exp = 0;
+  int extExp = 0;
   if (exp == 0x7FF) {
-    ext_exp = 0x7FFF;
+    extExp = 0x7FFF;
     mant = (uint64_t{1} << 63) | (frac << 11);
   } else if (exp == 0) {
     if (frac != 0) {  // subnormal: normalise
       int msb = 63 - __builtin_clzll(frac);
       mant = frac << (63 - msb);
-      ext_exp = msb - 1074 + 16383;
+      extExp = msb - 1074 + 16383;
     }
   } else {
-    ext_exp = exp - 1023 + 16383;
+    extExp = exp - 1023 + 16383;
     mant = (uint64_t{1} << 63) | (frac << 11);
   }
   PutLE<uint64_t>(out, mant);
-  PutLE<uint16_t>(out + 8, static_cast<uint16_t>(sign | ext_exp));
+  PutLE<uint16_t>(out + 8, static_cast<uint16_t>(sign | extExp));
 }
 
 double ExtendedToDouble(const uint8_t in[10]) {
@@ -276,7 +276,7 @@ void TWriter::WriteComponent(TComponent* Component) {
 }
 
 void TWriter::WriteComponentData(TComponent* Component, TComponent* AncestorComponent) {
-  TPersistent* saved_ancestor = ancestor_;
+  TPersistent* savedAncestor = ancestor_;
   ancestor_ = AncestorComponent;
   Component->IncludeComponentState(csWriting);
   try {
@@ -286,18 +286,18 @@ void TWriter::WriteComponentData(TComponent* Component, TComponent* AncestorComp
     WriteListEnd();
     for (int i = 0; i < Component->ComponentCount(); ++i) {
       TComponent* child = Component->Components(i);
-      TComponent* child_ancestor =
+      TComponent* childAncestor =
           AncestorComponent ? AncestorComponent->FindComponent(child->Name()) : nullptr;
-      WriteComponentData(child, child_ancestor);
+      WriteComponentData(child, childAncestor);
     }
     WriteListEnd();
   } catch (...) {
     Component->ExcludeComponentState(csWriting);
-    ancestor_ = saved_ancestor;
+    ancestor_ = savedAncestor;
     throw;
   }
   Component->ExcludeComponentState(csWriting);
-  ancestor_ = saved_ancestor;
+  ancestor_ = savedAncestor;
 }
 
 void TWriter::WriteRootComponent(TComponent* Root) {
@@ -514,20 +514,20 @@ void TReader::ReadSignature() {
 
 void TReader::ReadProperty(TPersistent* Instance) {
   const std::string name = ReadStr();
-  const std::string saved_name = propName_;
-  const bool saved_done = propDone_;
+  const std::string savedName = propName_;
+  const bool savedDone = propDone_;
   propName_ = name;
   propDone_ = false;
   try {
     Instance->DefineProperties(this);
   } catch (...) {
-    propName_ = saved_name;
-    propDone_ = saved_done;
+    propName_ = savedName;
+    propDone_ = savedDone;
     throw;
   }
   const bool done = propDone_;
-  propName_ = saved_name;
-  propDone_ = saved_done;
+  propName_ = savedName;
+  propDone_ = savedDone;
   if (!done) throw EReadError("Property " + name + " does not exist");
 }
 

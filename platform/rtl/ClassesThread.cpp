@@ -209,7 +209,7 @@ void TThread::Run() {
   } catch (...) {
     if (!fatal_) fatal_ = std::current_exception();
   }
-  const bool free_it = freeOnTerminate_;
+  const bool freeIt = freeOnTerminate_;
   {
     std::lock_guard<std::mutex> guard(stateLock_);
     finished_ = true;
@@ -218,7 +218,7 @@ void TThread::Run() {
   }
   WakeMain();
   current_thread = nullptr;
-  if (free_it) delete this;
+  if (freeIt) delete this;
 }
 
 void TThread::DoTerminate() {

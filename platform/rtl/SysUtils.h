@@ -328,7 +328,7 @@ class TFormatArg {
   }
   TFormatArg& operator=(const TFormatArg&) = delete;
 
-  Kind kind() const { return kind_; }
+  Kind ArgKind() const { return kind_; }
   int64_t AsInt() const { return i_; }
   double AsDouble() const { return d_; }
   std::string_view AsString() const { return s_; }

@@ -694,7 +694,7 @@ std::string Format(std::string_view format, std::initializer_list<TFormatArg> ar
     if (i < format.size() && format[i] == '*') {
       ++i;
       const TFormatArg& a = takeArg();
-      if (a.kind() != TFormatArg::kInt && a.kind() != TFormatArg::kInt64) InvalidFormat(format);
+      if (a.ArgKind() != TFormatArg::kInt && a.ArgKind() != TFormatArg::kInt64) InvalidFormat(format);
       return static_cast<int>(a.AsInt());
     }
     if (i >= format.size() || format[i] < '0' || format[i] > '9') return -1;
@@ -745,10 +745,11 @@ std::string Format(std::string_view format, std::initializer_list<TFormatArg> ar
     char type = static_cast<char>(format[i] | 0x20);
     ++i;
     const TFormatArg& a = takeArg();
-    bool isInt =
-        a.kind() == TFormatArg::kInt || a.kind() == TFormatArg::kInt64 || a.kind() == TFormatArg::kUInt64;
-    bool isFloat = a.kind() == TFormatArg::kDouble || a.kind() == TFormatArg::kCurrency;
-    double fv = a.kind() == TFormatArg::kCurrency ? Currency::FromScaled(a.AsInt()).ToDouble() : a.AsDouble();
+    bool isInt = a.ArgKind() == TFormatArg::kInt || a.ArgKind() == TFormatArg::kInt64 ||
+                 a.ArgKind() == TFormatArg::kUInt64;
+    bool isFloat = a.ArgKind() == TFormatArg::kDouble || a.ArgKind() == TFormatArg::kCurrency;
+    double fv =
+        a.ArgKind() == TFormatArg::kCurrency ? Currency::FromScaled(a.AsInt()).ToDouble() : a.AsDouble();
     std::string text;
     switch (type) {
       case 'd':
@@ -759,10 +760,10 @@ std::string Format(std::string_view format, std::initializer_list<TFormatArg> ar
         bool neg = false;
         std::string digits;
         if (type == 'x') {
-          uint64_t u = a.kind() == TFormatArg::kInt ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
+          uint64_t u = a.ArgKind() == TFormatArg::kInt ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
           digits = IntToHex(static_cast<int64_t>(u), 1);
-        } else if (type == 'u' || a.kind() == TFormatArg::kUInt64) {
-          uint64_t u = a.kind() == TFormatArg::kInt ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
+        } else if (type == 'u' || a.ArgKind() == TFormatArg::kUInt64) {
+          uint64_t u = a.ArgKind() == TFormatArg::kInt ? static_cast<uint32_t>(v) : static_cast<uint64_t>(v);
           digits = std::to_string(u);
         } else {
           neg = v < 0;
@@ -794,12 +795,12 @@ std::string Format(std::string_view format, std::initializer_list<TFormatArg> ar
         text = FloatToStrF(fv, ffCurrency, 15, prec < 0 ? fs.CurrencyDecimals : prec, fs);
         break;
       case 'p': {
-        if (a.kind() != TFormatArg::kPointer) InvalidFormat(format);
+        if (a.ArgKind() != TFormatArg::kPointer) InvalidFormat(format);
         text = IntToHex(static_cast<int64_t>(reinterpret_cast<uintptr_t>(a.AsPointer())), sizeof(void*) * 2);
         break;
       }
       case 's': {
-        if (a.kind() != TFormatArg::kString && a.kind() != TFormatArg::kChar) InvalidFormat(format);
+        if (a.ArgKind() != TFormatArg::kString && a.ArgKind() != TFormatArg::kChar) InvalidFormat(format);
         std::string_view s = a.AsString();
         text = prec >= 0 ? Utf8Copy(s, 1, prec) : std::string(s);
         break;

@@ -395,9 +395,9 @@ class TMemDataSet : public TDataSet {
     const Row& row = rows_[static_cast<size_t>(Index)];
     std::memcpy(Buffer, &row.id, 4);
     std::memcpy(Buffer + kHeader, row.data.data(), row.data.size());
-    if (has_blob_fields()) blobs_[Buffer] = row.blobs;
+    if (HasBlobFields()) blobs_[Buffer] = row.blobs;
   }
-  bool has_blob_fields() const {
+  bool HasBlobFields() const {
     return std::any_of(defs_.begin(), defs_.end(), [](const Slot& s) { return s.blob; });
   }
 

@@ -65,12 +65,12 @@ inline const char* DataEventName(TDataEvent e) {
 class TRecordingLink : public TDataLink {
  public:
   explicit TRecordingLink(TEventLog* Log) : log_(Log) {}
-  int changed = 0, scrolled = 0, last_distance = 0, record_changed = 0, active_changed = 0,
-      editing_changed = 0, updated = 0, layout = 0, check_browse = 0;
+  int changed = 0, scrolled = 0, lastDistance = 0, recordChanged = 0, activeChanged = 0, editingChanged = 0,
+      updated = 0, layout = 0, checkBrowse = 0;
 
  protected:
   void ActiveChanged() override {
-    ++active_changed;
+    ++activeChanged;
     if (log_) log_->Add(Active() ? "link:Active" : "link:Inactive");
   }
   void DataSetChanged() override {
@@ -79,15 +79,15 @@ class TRecordingLink : public TDataLink {
   }
   void DataSetScrolled(int Distance) override {
     ++scrolled;
-    last_distance = Distance;
+    lastDistance = Distance;
     if (log_) log_->Add("link:Scrolled " + IntToStr(Distance));
   }
   void RecordChanged(TField* Field) override {
-    ++record_changed;
+    ++recordChanged;
     if (log_) log_->Add(std::string("link:Record ") + (Field ? Field->FieldName() : "*"));
   }
   void EditingChanged() override {
-    ++editing_changed;
+    ++editingChanged;
     if (log_) log_->Add(Editing() ? "link:Editing" : "link:NotEditing");
   }
   void UpdateData() override {
@@ -98,7 +98,7 @@ class TRecordingLink : public TDataLink {
     ++layout;
     if (log_) log_->Add("link:Layout");
   }
-  void CheckBrowseMode() override { ++check_browse; }
+  void CheckBrowseMode() override { ++checkBrowse; }
 
  private:
   TEventLog* log_;

@@ -432,10 +432,10 @@ TEST_F(Keyboard, AltCombinationsBecomeSystemKeysAndOpenTheMenu) {
 
 TEST(KeyTranslation, LatinAndRussianLayoutsGiveTheSameVirtualKeys) {
   using talvik::gui::TranslateQtKey;
-  constexpr int Key_A = 0x41, Key_Escape = 0x01000000, Key_Return = 0x01000004, Key_Delete = 0x01000007,
-                Key_F5 = 0x01000034, Key_Left = 0x01000012;
+  constexpr int kKeyA = 0x41, kKeyEscape = 0x01000000, kKeyReturn = 0x01000004, kKeyDelete = 0x01000007,
+                kKeyF5 = 0x01000034, kKeyLeft = 0x01000012;
   constexpr unsigned Shift = 0x02000000, Control = 0x04000000, Keypad = 0x20000000;
-  auto a = TranslateQtKey(Key_A, 0, "a", 38, false);
+  auto a = TranslateQtKey(kKeyA, 0, "a", 38, false);
   EXPECT_EQ(a.vk, 'A');
   EXPECT_EQ(a.ch, U'a');
   // Russian "с" sits on the C key, "ж" on the semicolon key, "ё" on the backquote key
@@ -450,12 +450,12 @@ TEST(KeyTranslation, LatinAndRussianLayoutsGiveTheSameVirtualKeys) {
   EXPECT_EQ(TranslateQtKey(0x5D0, 0, "א", 54, true).vk, 'C');
   // Ctrl+letter types the control character in every layout
   EXPECT_EQ(TranslateQtKey(0x421, Control, "", 54, false).ch, 3u);
-  EXPECT_EQ(TranslateQtKey(Key_Escape, 0, "\x1b", 9, true).vk, VK_ESCAPE);
-  EXPECT_EQ(TranslateQtKey(Key_Escape, 0, "\x1b", 9, true).ch, 27u);
-  EXPECT_EQ(TranslateQtKey(Key_Return, 0, "\r", 36, true).ch, U'\r');
-  EXPECT_EQ(TranslateQtKey(Key_Delete, 0, "\x7f", 119, true).ch, 0u);  // Delete types nothing
-  EXPECT_EQ(TranslateQtKey(Key_F5, 0, "", 71, true).vk, VK_F5);
-  EXPECT_EQ(TranslateQtKey(Key_Left, 0, "", 113, true).vk, VK_LEFT);
+  EXPECT_EQ(TranslateQtKey(kKeyEscape, 0, "\x1b", 9, true).vk, VK_ESCAPE);
+  EXPECT_EQ(TranslateQtKey(kKeyEscape, 0, "\x1b", 9, true).ch, 27u);
+  EXPECT_EQ(TranslateQtKey(kKeyReturn, 0, "\r", 36, true).ch, U'\r');
+  EXPECT_EQ(TranslateQtKey(kKeyDelete, 0, "\x7f", 119, true).ch, 0u);  // Delete types nothing
+  EXPECT_EQ(TranslateQtKey(kKeyF5, 0, "", 71, true).vk, VK_F5);
+  EXPECT_EQ(TranslateQtKey(kKeyLeft, 0, "", 113, true).vk, VK_LEFT);
   EXPECT_EQ(TranslateQtKey(0x37, Keypad, "7", 79, true).vk, VK_NUMPAD0 + 7);
   EXPECT_EQ(TranslateQtKey(0x2A, Shift, "*", 17, true).vk, '8');
 }

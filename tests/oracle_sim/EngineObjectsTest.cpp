@@ -22,6 +22,7 @@ class Objects : public SimTest {
              "create type address_t as object (street varchar2(20), house number(5), city char(3))",
              "create type phones_t as varray(3) of varchar2(10)",
              "create type tags_t as table of number",
+             // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one statement over two lines
              "create type person_t as object (name varchar2(10), addr address_t, phones phones_t, born date) "
              "not final",
              "create table people of person_t",

@@ -1,8 +1,8 @@
 /* The call-interface header is plain C too: a C program of the interface compiles against it. */
 #include "oracle_sim/oci.h"
 
-size_t talvik_oci_c_cda_size(void);
-size_t talvik_oci_c_cda_size(void) {
+size_t OciCdaSizeSeenFromC(void);
+size_t OciCdaSizeSeenFromC(void) {
   Cda_Def cda;
   OCIStmtExecute_fn execute = 0;
   (void)execute;

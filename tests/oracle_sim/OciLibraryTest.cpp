@@ -5,7 +5,7 @@
 
 #include "OciLoader.h"
 
-extern "C" size_t talvik_oci_c_cda_size(void);
+extern "C" size_t OciCdaSizeSeenFromC(void);
 
 namespace {
 
@@ -20,7 +20,7 @@ TEST_F(OciLibraryTest, ExportsEveryEntryPointAndNothingElse) {
                   "_ZN10oracle_sim8Instance4OpenERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
             nullptr);
   EXPECT_EQ(sizeof(Cda_Def), static_cast<size_t>(TALVIK_CDA_SIZE));
-  EXPECT_EQ(talvik_oci_c_cda_size(), sizeof(Cda_Def));  // the same layout seen from C
+  EXPECT_EQ(OciCdaSizeSeenFromC(), sizeof(Cda_Def));  // the same layout seen from C
   EXPECT_EQ(sizeof(Lda_Def), static_cast<size_t>(TALVIK_LDA_SIZE));
   EXPECT_EQ(sizeof(OCINumber), 22u);
 }

@@ -50,6 +50,7 @@ TEST_F(WorkloadTest, EveryTabHasRowsWhileTheWorkloadRuns) {
   EXPECT_GT(active, 2);
   EXPECT_GT(inactive, 0);
   EXPECT_EQ(enqueue, 2);  // two sessions queued in the chain
+  EXPECT_GT(known, 0);    // sessions past a wait say how long it took
   EXPECT_GE(withTx, 2);
   // the chain: a holder with a waiter behind it, and that waiter's own waiter behind it
   int blockers = 0;

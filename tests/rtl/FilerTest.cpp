@@ -27,7 +27,7 @@ class TBlobHolder : public TComponent {
   void DefineProperties(TFiler* Filer) override {
     TComponent::DefineProperties(Filer);
     auto* ancestor = dynamic_cast<TBlobHolder*>(Filer->Ancestor());
-    const bool data_differs = ancestor ? ancestor->Data != Data : !Data.empty();
+    const bool dataDiffers = ancestor ? ancestor->Data != Data : !Data.empty();
     Filer->DefineBinaryProperty(
         "Data",
         [this](TStream* s) {
@@ -35,7 +35,7 @@ class TBlobHolder : public TComponent {
           Data.assign(static_cast<size_t>(s->Size()), '\0');
           s->ReadBuffer(Data.data(), s->Size());
         },
-        [this](TStream* s) { s->WriteBuffer(Data.data(), static_cast<int64_t>(Data.size())); }, data_differs);
+        [this](TStream* s) { s->WriteBuffer(Data.data(), static_cast<int64_t>(Data.size())); }, dataDiffers);
     Filer->DefineProperty(
         "Count", [this](TReader* r) { Count = r->ReadInteger(); },
         [this](TWriter* w) { w->WriteInteger(Count); }, ancestor ? ancestor->Count != Count : Count != 0);
@@ -88,7 +88,7 @@ TEST(FilerTest, EncodesEachValueTypeInTheBinaryFormat) {
 TEST(FilerTest, EveryValueTypeRoundTrips) {
   TMemoryStream stream;
   TWriter w(&stream);
-  const std::string long_text(300, 'x');
+  const std::string longText(300, 'x');
   w.WriteSignature();
   w.WriteInteger(-1);
   w.WriteInteger(INT32_MIN);
@@ -101,7 +101,7 @@ TEST(FilerTest, EveryValueTypeRoundTrips) {
   w.WriteSingle(0.25f);
   w.WriteCurrency(12.3456);
   w.WriteDate(45000.75);
-  w.WriteString(long_text);
+  w.WriteString(longText);
   w.WriteString("Привет");
   w.WriteWideString("Ёлка 😀");
   w.WriteUTF8String("utf8");
@@ -128,7 +128,7 @@ TEST(FilerTest, EveryValueTypeRoundTrips) {
   EXPECT_DOUBLE_EQ(r.ReadCurrency(), 12.3456);
   EXPECT_EQ(r.ReadDate(), 45000.75);
   EXPECT_EQ(r.NextValue(), vaLString);
-  EXPECT_EQ(r.ReadString(), long_text);
+  EXPECT_EQ(r.ReadString(), longText);
   EXPECT_EQ(r.NextValue(), vaUTF8String);
   EXPECT_EQ(r.ReadString(), "Привет");
   EXPECT_EQ(r.NextValue(), vaWString);
@@ -201,8 +201,8 @@ TEST(FilerTest, WrongTypesAndDamagedStreamsRaiseReadErrors) {
     EXPECT_EQ(e.Message(), "Stream read error");
   }
 
-  TStringStream bad_signature("TPF1");
-  TReader r2(&bad_signature);
+  TStringStream badSignature("TPF1");
+  TReader r2(&badSignature);
   try {
     r2.ReadSignature();
     FAIL();
@@ -287,8 +287,8 @@ TEST(FilerTest, AncestorSuppressesEqualValues) {
   EXPECT_NE(bytes.find("Count"), std::string::npos);
 
   TMemoryStream plain;
-  TWriter plain_writer(&plain);
-  plain_writer.WriteRootComponent(&descendant);
+  TWriter plainWriter(&plain);
+  plainWriter.WriteRootComponent(&descendant);
   EXPECT_NE(Bytes(plain).find("Data"), std::string::npos);
 }
 

@@ -40,13 +40,13 @@ class TWorker : public TThread {
 }  // namespace
 
 TEST(ThreadTest, SynchronizeAndQueueRunOnTheMainThread) {
-  std::vector<TThreadID> ran_on;
-  std::atomic<bool> queued_done{false};
+  std::vector<TThreadID> ranOn;
+  std::atomic<bool> queuedDone{false};
   TWorker worker(true, [&](TWorker* self) {
-    self->Synchronize([&] { ran_on.push_back(GetCurrentThreadId()); });
+    self->Synchronize([&] { ranOn.push_back(GetCurrentThreadId()); });
     self->Queue([&] {
-      ran_on.push_back(GetCurrentThreadId());
-      queued_done = true;
+      ranOn.push_back(GetCurrentThreadId());
+      queuedDone = true;
     });
     self->SetReturnValue(7);
   });
@@ -54,16 +54,16 @@ TEST(ThreadTest, SynchronizeAndQueueRunOnTheMainThread) {
   EXPECT_FALSE(worker.Started());
   worker.Start();
   EXPECT_EQ(worker.WaitFor(), 7);  // WaitFor on the main thread keeps the queue going
-  EXPECT_TRUE(PumpUntil([&] { return queued_done.load(); }));
-  ASSERT_EQ(ran_on.size(), 2u);
-  EXPECT_EQ(ran_on[0], MainThreadID);
-  EXPECT_EQ(ran_on[1], MainThreadID);
+  EXPECT_TRUE(PumpUntil([&] { return queuedDone.load(); }));
+  ASSERT_EQ(ranOn.size(), 2u);
+  EXPECT_EQ(ranOn[0], MainThreadID);
+  EXPECT_EQ(ranOn[1], MainThreadID);
   EXPECT_TRUE(worker.Finished());
   EXPECT_NE(worker.ThreadID(), MainThreadID);
 
-  bool inline_ran = false;
-  TThread::Synchronize(nullptr, [&] { inline_ran = true; });  // on the main thread: at once
-  EXPECT_TRUE(inline_ran);
+  bool inlineRan = false;
+  TThread::Synchronize(nullptr, [&] { inlineRan = true; });  // on the main thread: at once
+  EXPECT_TRUE(inlineRan);
   EXPECT_FALSE(CheckSynchronize(0));
 }
 
@@ -105,7 +105,7 @@ TEST(ThreadTest, QueuedErrorSurfacesInCheckSynchronize) {
 
 TEST(ThreadTest, TerminateOnTerminateAndSelfSuspend) {
   std::atomic<int> rounds{0};
-  bool on_terminate_main = false;
+  bool onTerminateMain = false;
   TWorker worker(true, [&](TWorker* self) {
     while (!self->Terminated()) {
       ++rounds;
@@ -113,7 +113,7 @@ TEST(ThreadTest, TerminateOnTerminateAndSelfSuspend) {
     }
   });
   worker.OnTerminate = [&](TObject* sender) {
-    on_terminate_main = GetCurrentThreadId() == MainThreadID && sender == &worker;
+    onTerminateMain = GetCurrentThreadId() == MainThreadID && sender == &worker;
   };
   worker.Resume();
   ASSERT_TRUE(PumpUntil([&] { return rounds.load() == 1 && worker.Suspended(); }));
@@ -124,19 +124,19 @@ TEST(ThreadTest, TerminateOnTerminateAndSelfSuspend) {
   worker.Resume();
   worker.WaitFor();
   EXPECT_EQ(rounds.load(), 2);
-  EXPECT_TRUE(on_terminate_main);
+  EXPECT_TRUE(onTerminateMain);
   EXPECT_FALSE(worker.Suspended());
 }
 
 TEST(ThreadTest, FreeOnTerminateAndAnonymousThreads) {
   std::atomic<bool> ran{false};
-  bool terminated_seen = false;
+  bool terminatedSeen = false;
   TThread* t = TThread::CreateAnonymousThread([&] { ran = true; });
   EXPECT_TRUE(t->FreeOnTerminate());
-  t->OnTerminate = [&](TObject*) { terminated_seen = true; };
+  t->OnTerminate = [&](TObject*) { terminatedSeen = true; };
   t->Start();
   // The thread frees itself after OnTerminate ran here; LeakSanitizer checks that it did.
-  EXPECT_TRUE(PumpUntil([&] { return terminated_seen; }));
+  EXPECT_TRUE(PumpUntil([&] { return terminatedSeen; }));
   EXPECT_TRUE(ran);
   for (int i = 0; i < 20; ++i) CheckSynchronize(5);
 
@@ -171,12 +171,12 @@ TEST(SyncObjsTest, CriticalSectionIsReentrantAndExclusive) {
   cs.Enter();
   EXPECT_TRUE(cs.TryEnter());
   EXPECT_EQ(cs.EntryCount(), 3);
-  std::atomic<bool> other_got{true};
+  std::atomic<bool> otherGot{true};
   std::thread([&] {
-    other_got = cs.TryEnter();
+    otherGot = cs.TryEnter();
     cs.Leave();  // not the owner: does nothing
   }).join();
-  EXPECT_FALSE(other_got);
+  EXPECT_FALSE(otherGot);
   EXPECT_EQ(cs.EntryCount(), 3);
   cs.Leave();
   cs.Leave();
