@@ -8,6 +8,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace oracle_data;
@@ -1134,22 +1135,22 @@ bool TOracleDataSet::FilterTest() {
   return !filterExpr_ || filterExpr_->AsBoolean();
 }
 
+TOracleDataSet::TFilterRecordScope::TFilterRecordScope(TOracleDataSet* DataSet, uint8_t* Record)
+    : dataSet_(DataSet), savedRecord_(DataSet->filterRecord_), savedState_(DataSet->SetTempState(dsFilter)) {
+  dataSet_->filterRecord_ = Record;
+}
+
+TOracleDataSet::TFilterRecordScope::~TFilterRecordScope() {
+  dataSet_->filterRecord_ = savedRecord_;
+  dataSet_->RestoreState(savedState_);
+}
+
 bool TOracleDataSet::RecordPassesFilter(uint8_t* Record) {
   if (!OnFilterRecord && !filterExpr_) return true;
-  uint8_t* savedRecord = filterRecord_;
-  const TDataSetState saved = SetTempState(dsFilter);
-  filterRecord_ = Record;
+  TFilterRecordScope scope(this, Record);
   bool accept = true;
-  try {
-    if (OnFilterRecord) OnFilterRecord(this, accept);
-    if (accept) accept = FilterTest();
-  } catch (...) {
-    filterRecord_ = savedRecord;
-    RestoreState(saved);
-    throw;
-  }
-  filterRecord_ = savedRecord;
-  RestoreState(saved);
+  if (OnFilterRecord) OnFilterRecord(this, accept);
+  if (accept) accept = FilterTest();
   return accept;
 }
 
@@ -1184,12 +1185,9 @@ void TOracleDataSet::SetFilterText(const std::string& Value) {
   }
   const std::string old = Filter();
   TDataSet::SetFilterText(Value);
-  try {
-    ParseFilter();
-  } catch (...) {
-    TDataSet::SetFilterText(old);
-    throw;
-  }
+  TScopeExit restore([&] { TDataSet::SetFilterText(old); });  // a text that does not parse changes nothing
+  ParseFilter();
+  restore.Dismiss();
   if (Filtered()) Refilter();
 }
 
@@ -1200,12 +1198,9 @@ void TOracleDataSet::SetFilterOptions(TFilterOptions Value) {
   }
   const TFilterOptions old = FilterOptions();
   TDataSet::SetFilterOptions(Value);
-  try {
-    ParseFilter();
-  } catch (...) {
-    TDataSet::SetFilterOptions(old);
-    throw;
-  }
+  TScopeExit restore([&] { TDataSet::SetFilterOptions(old); });  // a text that does not parse changes nothing
+  ParseFilter();
+  restore.Dismiss();
   if (Filtered()) Refilter();
 }
 

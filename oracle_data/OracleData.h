@@ -840,6 +840,21 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void InitRecordHeader(uint8_t* Record);
 
  private:
+  // Shows one record through the fields (state dsFilter) for its lifetime; afterwards the state and
+  // the record shown before are back, whether the scope ends by return or by exception.
+  class TFilterRecordScope {
+   public:
+    TFilterRecordScope(TOracleDataSet* DataSet, uint8_t* Record);
+    ~TFilterRecordScope();
+    TFilterRecordScope(const TFilterRecordScope&) = delete;
+    TFilterRecordScope& operator=(const TFilterRecordScope&) = delete;
+
+   private:
+    TOracleDataSet* dataSet_;
+    uint8_t* savedRecord_;
+    TDataSetState savedState_;
+  };
+
   friend class TRecordDataList;
   friend class TColumnExpression;
   friend class TOracleBlob;

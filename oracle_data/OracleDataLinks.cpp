@@ -3,10 +3,12 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
 #include "oracle_data/OracleData.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"
 
@@ -78,43 +80,28 @@ bool TOracleDataSet::LinkedByRecord() const {
 void TOracleDataSet::SetMasterVariables(uint8_t* MasterRecord) {
   if (!master_ || !master_->Active()) return;
   TOracleDataSet* m = master_;
-  uint8_t* savedRecord = m->filterRecord_;
-  TDataSetState saved = m->State();
-  if (MasterRecord) {
-    saved = m->SetTempState(dsFilter);
-    m->filterRecord_ = MasterRecord;
-  }
-  auto restore = [&] {
-    if (!MasterRecord) return;
-    m->filterRecord_ = savedRecord;
-    m->RestoreState(saved);
-  };
-  try {
-    const std::vector<TField*> fields = m->GetFieldList(masterFields_);
-    const std::vector<std::string> names = SplitNames(detailFields_);
-    const size_t pairs = (!names.empty() && names.size() <= fields.size()) ? names.size() : fields.size();
-    for (size_t i = 0; i < pairs; ++i) {
-      TField* f = fields[i];
-      const std::string name = i < names.size() ? names[i] : f->FieldName();
-      TVariant value;
-      const int col = m->FieldColumnIndex(f);
-      if (col >= 0 && m->cursorQuery_ && col < m->cursorQuery_->FieldCount() &&
-          m->cursorQuery_->FieldInternalType(col) == kServerChar) {
-        std::string s = f->AsString();
-        const TOracleFieldInfo* info = m->fieldInfo_.FindByField(f);
-        const size_t width = info ? static_cast<size_t>(std::max(info->Size, 0)) : s.size();
-        if (s.size() < width) s.append(width - s.size(), ' ');
-        value = TVariant(s);
-      } else {
-        value = f->Value();
-      }
-      MainQuery()->SetVariable(name, value);
+  std::optional<TFilterRecordScope> scope;  // the master's current record unless one is given
+  if (MasterRecord) scope.emplace(m, MasterRecord);
+  const std::vector<TField*> fields = m->GetFieldList(masterFields_);
+  const std::vector<std::string> names = SplitNames(detailFields_);
+  const size_t pairs = (!names.empty() && names.size() <= fields.size()) ? names.size() : fields.size();
+  for (size_t i = 0; i < pairs; ++i) {
+    TField* f = fields[i];
+    const std::string name = i < names.size() ? names[i] : f->FieldName();
+    TVariant value;
+    const int col = m->FieldColumnIndex(f);
+    if (col >= 0 && m->cursorQuery_ && col < m->cursorQuery_->FieldCount() &&
+        m->cursorQuery_->FieldInternalType(col) == kServerChar) {
+      std::string s = f->AsString();
+      const TOracleFieldInfo* info = m->fieldInfo_.FindByField(f);
+      const size_t width = info ? static_cast<size_t>(std::max(info->Size, 0)) : s.size();
+      if (s.size() < width) s.append(width - s.size(), ' ');
+      value = TVariant(s);
+    } else {
+      value = f->Value();
     }
-  } catch (...) {
-    restore();
-    throw;
+    MainQuery()->SetVariable(name, value);
   }
-  restore();
 }
 
 void TOracleDataSet::RefreshDetails(bool ClearOnly) {
@@ -134,27 +121,17 @@ void TOracleDataSet::RefreshDetails(bool ClearOnly) {
 bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
   if (!master_ || !master_->Active() || master_->IsEmpty()) return false;
   const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
-  uint8_t* savedRecord = filterRecord_;
-  const TDataSetState saved = SetTempState(dsFilter);
-  filterRecord_ = Record;
+  TFilterRecordScope scope(this, Record);
   bool match = true;
-  try {
-    const std::vector<TField*> detailList = GetFieldList(detailFields_);
-    const size_t pairs = std::min(masterList.size(), detailList.size());
-    for (size_t i = 0; i < pairs && match; ++i) {
-      const TVariant a = detailList[i]->Value(), b = masterList[i]->Value();
-      if (a.IsNull() || b.IsNull())
-        match = a.IsNull() && b.IsNull();
-      else
-        match = a == b;
-    }
-  } catch (...) {
-    filterRecord_ = savedRecord;
-    RestoreState(saved);
-    throw;
+  const std::vector<TField*> detailList = GetFieldList(detailFields_);
+  const size_t pairs = std::min(masterList.size(), detailList.size());
+  for (size_t i = 0; i < pairs && match; ++i) {
+    const TVariant a = detailList[i]->Value(), b = masterList[i]->Value();
+    if (a.IsNull() || b.IsNull())
+      match = a.IsNull() && b.IsNull();
+    else
+      match = a == b;
   }
-  filterRecord_ = savedRecord;
-  RestoreState(saved);
   return match;
 }
 
@@ -541,9 +518,11 @@ struct SearchFlags {
 
 bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options) {
   CheckBrowseMode();
-  const bool o1 = Options & srForward, o2 = Options & srBackward, o4 = Options & srFromCurrent,
-             o8 = Options & srFromBeginning, o16 = Options & srFromEnd;
-  if ((o8 && o16) || (o4 && (o8 || o16)) || (o1 && (o2 || o16)) || (o2 && o8))
+  const bool forward = Options & srForward, backwardAsked = Options & srBackward,
+             fromCurrent = Options & srFromCurrent, fromBeginning = Options & srFromBeginning,
+             fromEnd = Options & srFromEnd;
+  if ((fromBeginning && fromEnd) || (fromCurrent && (fromBeginning || fromEnd)) ||
+      (forward && (backwardAsked || fromEnd)) || (backwardAsked && fromBeginning))
     throw Exception(Name() + ".SearchRecord options invalid");
   const SearchFlags flags{(Options & srIgnoreCase) != 0, (Options & srDateOnly) != 0,
                           (Options & srWildcards) != 0, (Options & srPartialMatch) != 0};
@@ -608,94 +587,81 @@ bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant&
   }
 
   UpdateCursorPos();
-  const bool backward = !o1 && (o2 || o16);
+  const bool backward = !forward && (backwardAsked || fromEnd);
   int pos = currentIndex_;
-  const TCursor savedCursor = GetScreenCursor();
-  if (Cursor() != oracle_ui::crDefault) SetScreenCursor(Cursor());
-  if (o8) pos = -1;
-  if (o16) {
-    while (FetchRecord()) {
-    }
-    pos = store_->VisibleCount();
-  }
-  std::vector<uint8_t> calcCopy;
-  uint8_t* savedRecord = filterRecord_;
   int found = -1;
-  auto matches = [&](uint8_t* rec) {
-    if (needCalc) {
-      calcCopy.assign(rec, rec + recordSize_);
-      GetCalcFields(calcCopy.data());
-      rec = calcCopy.data();
+  {
+    const TCursor savedCursor = GetScreenCursor();
+    const bool busyCursor = Cursor() != oracle_ui::crDefault;
+    if (busyCursor) SetScreenCursor(Cursor());
+    TScopeExit restoreCursor([&] {
+      if (busyCursor) SetScreenCursor(savedCursor);
+    });
+    if (fromBeginning) pos = -1;
+    if (fromEnd) {
+      while (FetchRecord()) {
+      }
+      pos = store_->VisibleCount();
     }
-    filterRecord_ = rec;
-    for (const SearchKey& k : keys) {
-      if (k.kind == SearchKey::RowId) {
-        if (GetRowIdText(rec) != k.s) return false;
-        continue;
+    std::vector<uint8_t> calcCopy;
+    auto matches = [&](uint8_t* rec) {
+      if (needCalc) {
+        calcCopy.assign(rec, rec + recordSize_);
+        GetCalcFields(calcCopy.data());
+        rec = calcCopy.data();
       }
-      TField* f = k.field;
-      if (k.kind == SearchKey::Null) {
-        if (!f->IsNull()) return false;
-        continue;
-      }
-      if (f->IsNull()) return false;
-      switch (k.kind) {
-        case SearchKey::Int:
-          if (f->AsInteger() != k.i) return false;
-          break;
-        case SearchKey::Float:
-          if (f->AsFloat() != k.d) return false;
-          break;
-        case SearchKey::Date: {
-          double d = f->AsDateTime();
-          if (flags.dateOnly) d = std::trunc(d);
-          if (d != k.d) return false;
-          break;
+      filterRecord_ = rec;
+      for (const SearchKey& k : keys) {
+        if (k.kind == SearchKey::RowId) {
+          if (GetRowIdText(rec) != k.s) return false;
+          continue;
         }
-        default: {
-          std::string s = TrimRight(f->AsString());
-          if (flags.ignoreCase) s = AnsiUpperCase(s);
-          if (flags.partial && s.size() > k.s.size()) s.resize(k.s.size());
-          if (flags.wildcards ? !MatchWildcard(k.s, s) : s != k.s) return false;
+        TField* f = k.field;
+        if (k.kind == SearchKey::Null) {
+          if (!f->IsNull()) return false;
+          continue;
+        }
+        if (f->IsNull()) return false;
+        switch (k.kind) {
+          case SearchKey::Int:
+            if (f->AsInteger() != k.i) return false;
+            break;
+          case SearchKey::Float:
+            if (f->AsFloat() != k.d) return false;
+            break;
+          case SearchKey::Date: {
+            double d = f->AsDateTime();
+            if (flags.dateOnly) d = std::trunc(d);
+            if (d != k.d) return false;
+            break;
+          }
+          default: {
+            std::string s = TrimRight(f->AsString());
+            if (flags.ignoreCase) s = AnsiUpperCase(s);
+            if (flags.partial && s.size() > k.s.size()) s.resize(k.s.size());
+            if (flags.wildcards ? !MatchWildcard(k.s, s) : s != k.s) return false;
+          }
         }
       }
-    }
-    return true;
-  };
-  try {
+      return true;
+    };
     while (true) {
       pos += backward ? -1 : 1;
       if (pos < 0) break;
       if (pos >= store_->VisibleCount()) {
         if (backward) continue;
-        bool more = false;
-        while (pos >= store_->VisibleCount() && (more = FetchRecord())) {
+        while (pos >= store_->VisibleCount() && FetchRecord()) {
         }
         if (pos >= store_->VisibleCount()) break;
-        (void)more;
       }
       uint8_t* rec = store_->VisibleRecord(pos);
-      const TDataSetState saved = SetTempState(dsFilter);
-      bool ok;
-      try {
-        ok = matches(rec);
-      } catch (...) {
-        filterRecord_ = savedRecord;
-        RestoreState(saved);
-        throw;
-      }
-      filterRecord_ = savedRecord;
-      RestoreState(saved);
-      if (ok) {
+      TFilterRecordScope scope(this, rec);
+      if (matches(rec)) {
         found = pos;
         break;
       }
     }
-  } catch (...) {
-    SetScreenCursor(savedCursor);
-    throw;
   }
-  if (Cursor() != oracle_ui::crDefault) SetScreenCursor(savedCursor);
   lastFound_ = found >= 0 ? store_->VisibleRecord(found) : nullptr;
   if (found < 0) return false;
   if (!(Options & srNoMove)) {
@@ -726,24 +692,14 @@ TVariant TOracleDataSet::Lookup(const std::string& KeyFields, const TVariant& Ke
       break;
     }
   }
-  uint8_t* savedRecord = filterRecord_;
-  const TDataSetState saved = SetTempState(dsFilter);
-  filterRecord_ = rec;
+  TFilterRecordScope scope(this, rec);
   TVariant result;
-  try {
-    if (fields.size() == 1) {
-      result = fields[0]->Value();
-    } else {
-      result = VarArrayCreate({0, static_cast<int>(fields.size()) - 1}, varVariant);
-      for (size_t i = 0; i < fields.size(); ++i) result.SetElement(static_cast<int>(i), fields[i]->Value());
-    }
-  } catch (...) {
-    filterRecord_ = savedRecord;
-    RestoreState(saved);
-    throw;
+  if (fields.size() == 1) {
+    result = fields[0]->Value();
+  } else {
+    result = VarArrayCreate({0, static_cast<int>(fields.size()) - 1}, varVariant);
+    for (size_t i = 0; i < fields.size(); ++i) result.SetElement(static_cast<int>(i), fields[i]->Value());
   }
-  filterRecord_ = savedRecord;
-  RestoreState(saved);
   return result;
 }
 

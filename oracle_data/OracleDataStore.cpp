@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -52,8 +53,11 @@ uint32_t THandleTable<T>::Add(std::unique_ptr<T> Value) {
     slots_.emplace_back();
   }
   Slot& s = slots_[slot];
+  // A slot is handed out empty, with a generation no live or fresh handle of it carries (never 0).
+  assert(!s.value && s.generation != 0);
   s.value = std::move(Value);
   ++live_;
+  assert(live_ <= static_cast<int>(slots_.size()));
   return (static_cast<uint32_t>(s.generation) << kSlotBits) | (slot + 1);
 }
 
@@ -76,6 +80,8 @@ void THandleTable<T>::Free(uint32_t Handle) {
   s.generation = static_cast<uint8_t>(s.generation == 255 ? 1 : s.generation + 1);
   free_.push_back(slot);
   --live_;
+  // Every slot is live or waiting in the free queue, never both: the queue holds the rest.
+  assert(live_ >= 0 && free_.size() - freeHead_ == slots_.size() - static_cast<size_t>(live_));
 }
 
 template class THandleTable<std::string>;
