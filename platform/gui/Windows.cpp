@@ -471,7 +471,7 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   m.wParam = wParam;
   m.lParam = lParam;
   m.time = MessageTimeNow();
-  m.pt = s.cursorPos;
+  m.pt = s.cursorPos.load();
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
     s.queue.push_back(m);
@@ -538,7 +538,7 @@ bool TakeTimer(MSG& msg, HWND filter, bool remove) {
   msg.wParam = best->id;
   msg.lParam = reinterpret_cast<LPARAM>(best->proc);
   msg.time = MessageTimeNow();
-  msg.pt = s.cursorPos;
+  msg.pt = s.cursorPos.load();
   if (remove) best->due = now + std::max<UINT>(best->elapse, 1);
   return true;
 }

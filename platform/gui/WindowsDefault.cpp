@@ -185,7 +185,7 @@ LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen) {
     if (m.hwnd == h && m.message == WM_TIMER && m.wParam == kScrollRepeatTimer) {
       Wnd* ww = W(h);
       if (!ww) break;
-      POINT cur = S().cursorPos;
+      POINT cur = S().cursorPos.load();
       POINT o = WindowOriginOnScreen(ww);
       POINT q{cur.X - o.X, cur.Y - o.Y};
       if (PartAt(GetScrollBarLayout(h, bar), q, vert) == part) send(CodeFor(part), 0);

@@ -300,12 +300,12 @@ HCURSOR GetCursor() {
 }
 
 bool GetCursorPos(POINT& p) {
-  p = S().cursorPos;
+  p = S().cursorPos.load();
   return true;
 }
 
 bool SetCursorPos(int x, int y) {
-  S().cursorPos = {x, y};
+  S().cursorPos.store(POINT{x, y});
   return true;
 }
 
@@ -374,7 +374,7 @@ void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t tran
   m.wParam = wParam;
   m.lParam = lParam;
   m.time = MessageTimeNow();
-  m.pt = S().cursorPos;
+  m.pt = S().cursorPos.load();
   m.translated = translated;
   PostInput(m);
 }
@@ -458,7 +458,7 @@ void InjectMouseLeave() {
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   auto& s = S();
   SyncShift(shift);
-  s.cursorPos = screen;
+  s.cursorPos.store(screen);
   switch (message) {
     case WM_LBUTTONDOWN:
       SetKey(VK_LBUTTON, true);

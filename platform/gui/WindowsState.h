@@ -1,6 +1,7 @@
 // The window manager's own state, shared by Windows.cpp and its companion files.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -124,7 +125,10 @@ struct State {
   HWND capture = nullptr;
   CaretState caret;
   HCURSOR cursor = nullptr;
-  POINT cursorPos;
+  // Written by input on the GUI thread, read by PostMessage on any thread (the position a message
+  // carries): one atomic value, so a reader never sees the x of one position with the y of another.
+  std::atomic<POINT> cursorPos{POINT{}};
+  static_assert(std::atomic<POINT>::is_always_lock_free);
 
   BYTE keyState[256] = {};
   bool altAlone = false;
