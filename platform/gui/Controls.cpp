@@ -1128,10 +1128,6 @@ void TWinControl::WndProc(TMessage& m) {
   Dispatch(m);
 }
 
-namespace {
-constexpr UINT kUnused = 0;
-}  // namespace
-
 void TWinControl::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_PAINT:
@@ -1315,7 +1311,6 @@ void TWinControl::Dispatch(TMessage& m) {
     default:
       TControl::Dispatch(m);
   }
-  (void)kUnused;
 }
 
 void TWinControl::DefaultHandler(TMessage& m) {
