@@ -1326,9 +1326,12 @@ void TWinControl::DefaultHandler(TMessage& m) {
   switch (m.Msg) {
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
-    case WM_SETTEXT:
       TControl::DefaultHandler(m);
-      if (m.Msg == WM_SETTEXT) m.Result = CallWindowProc(defWndProc_, handle_, m.Msg, m.WParam, m.LParam);
+      return;
+    case WM_SETTEXT:
+      // the text is stored here: SetTextInternal would send WM_SETTEXT to the window again
+      text_ = m.LParam ? reinterpret_cast<const char*>(m.LParam) : "";
+      m.Result = CallWindowProc(defWndProc_, handle_, m.Msg, m.WParam, m.LParam);
       return;
     case WM_PAINT:
       if (m.WParam) return;  // painting into a given DC: nothing by default
