@@ -148,7 +148,6 @@ class TOracleBlobStream : public TStream {
   TOracleBlob* blob_ = nullptr;
   TOracleDataSet* dataSet_;
   uint8_t* record_ = nullptr;
-  TBlobStreamMode mode_;
   bool opened_ = false;
   bool modified_ = false;
   int64_t position_ = 0;
