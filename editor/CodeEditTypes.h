@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Classes.h"
