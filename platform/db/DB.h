@@ -260,7 +260,6 @@ class TFieldDefs : public TCollection {
   void SetUpdated(bool Value) { updated_ = Value; }
   // Asks the dataset for its definitions when they are out of date.
   void Update();
-  using TCollection::Update;  // the per-item change notice stays reachable beside it
   TPersistent* GetOwner() const override;
 
  protected:
