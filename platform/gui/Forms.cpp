@@ -780,6 +780,21 @@ TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
 
 TScreen::~TScreen() = default;
 
+TFont* TScreen::MenuFont() {
+  NONCLIENTMETRICS m;
+  if (SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof(m), &m, 0)) {
+    menuFont_.SetName(m.lfMenuFont.lfFaceName);
+    menuFont_.SetHeight(m.lfMenuFont.lfHeight);
+    TFontStyles style;
+    if (m.lfMenuFont.lfWeight >= FW_BOLD) style.Include(fsBold);
+    if (m.lfMenuFont.lfItalic) style.Include(fsItalic);
+    menuFont_.SetStyle(style);
+    menuFont_.SetCharset(m.lfMenuFont.lfCharSet);
+  }
+  menuFont_.SetColor(clMenuText);
+  return &menuFont_;
+}
+
 void TScreen::SetActive(TCustomForm* Form, TWinControl* Control) {
   bool formChanged = Form != activeForm_;
   bool controlChanged = Control != activeControl_;
@@ -1179,6 +1194,15 @@ void TApplication::SetHint(const std::string& Value) {
 
 void TApplication::StartHintTimer(int Ms, std::uintptr_t Id) {
   SetTimer(Handle(), Id, static_cast<UINT>(Ms), nullptr);
+}
+
+bool TApplication::HelpContext(THelpContext Context) {
+  return HelpCommand(HELP_CONTEXT, Context);
+}
+
+bool TApplication::HelpCommand(WORD Command, intptr_t Data) {
+  bool callHelp = true;
+  return OnHelp ? OnHelp(Command, Data, callHelp) : false;
 }
 
 void TApplication::CancelHint() {

@@ -188,6 +188,8 @@ class TScreen : public TComponent {
   TStrings* Fonts();
   TFont* HintFont() { return &hintFont_; }
   TFont* IconFont() { return &iconFont_; }
+  // The menu font of the system settings (SPI_GETNONCLIENTMETRICS), read again on each call.
+  TFont* MenuFont();
   TNotifyEvent OnActiveFormChange;
   TNotifyEvent OnActiveControlChange;
 
@@ -203,12 +205,17 @@ class TScreen : public TComponent {
   std::unique_ptr<TStringList> fonts_;
   TFont hintFont_;
   TFont iconFont_;
+  TFont menuFont_;
 };
 
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
 using TExceptionEvent = std::function<void(TObject* Sender, const Exception& E)>;
 using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
 using TWindowHook = std::function<bool(TMessage& Message)>;
+using THelpContext = int;
+// Answers whether the help request was handled; CallHelp false keeps the help system out of it.
+using THelpEvent = std::function<bool(WORD Command, intptr_t Data, bool& CallHelp)>;
+constexpr WORD HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_CONTEXTPOPUP = 0x0008;
 using TShowHintEvent = std::function<void(std::string& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 
 class TApplication : public TComponent {
@@ -272,6 +279,12 @@ class TApplication : public TComponent {
   void CancelHint();
   void ActivateHint(TPoint CursorPos);
   THintWindow* HintWindow() const { return hintWindow_.get(); }
+  // Whether hints of commands add their shortcut ("Hint (Ctrl+S)").
+  bool HintShortCuts() const { return hintShortCuts_; }
+  void SetHintShortCuts(bool Value) { hintShortCuts_ = Value; }
+  // Help requests: there is no help system, so these only reach OnHelp (false when nobody answers).
+  bool HelpContext(THelpContext Context);
+  bool HelpCommand(WORD Command, intptr_t Data);
   void HintMouseMessage(TControl* Control, TMessage& Message);
   void ControlDestroyed(TControl* Control);
   TControl* MouseControl() const { return mouseControl_; }
@@ -282,6 +295,7 @@ class TApplication : public TComponent {
   TMessageEvent OnMessage;
   TNotifyEvent OnHint;
   TShowHintEvent OnShowHint;
+  THelpEvent OnHelp;
   TNotifyEvent OnActivate;
   TNotifyEvent OnDeactivate;
   TNotifyEvent OnMinimize;
@@ -314,6 +328,7 @@ class TApplication : public TComponent {
   TControl* hintControl_ = nullptr;
   TControl* mouseControl_ = nullptr;
   bool hintActive_ = false;
+  bool hintShortCuts_ = true;
 };
 
 extern TApplication* Application;

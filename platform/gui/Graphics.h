@@ -83,6 +83,19 @@ constexpr BYTE OUT_DEFAULT_PRECIS = 0, OUT_TT_ONLY_PRECIS = 7, DEFAULT_QUALITY =
 constexpr BYTE DEFAULT_PITCH = 0, FIXED_PITCH = 1, VARIABLE_PITCH = 2, FF_DONTCARE = 0, FF_ROMAN = 0x10,
                FF_SWISS = 0x20, FF_MODERN = 0x30;
 
+// What SPI_GETNONCLIENTMETRICS answers (the fonts of menus, captions, status lines and messages).
+struct NONCLIENTMETRICS {
+  UINT cbSize = sizeof(NONCLIENTMETRICS);
+  int iBorderWidth = 1, iScrollWidth = 17, iScrollHeight = 17, iCaptionWidth = 18, iCaptionHeight = 18;
+  LOGFONT lfCaptionFont;
+  int iSmCaptionWidth = 12, iSmCaptionHeight = 15;
+  LOGFONT lfSmCaptionFont;
+  int iMenuWidth = 18, iMenuHeight = 18;
+  LOGFONT lfMenuFont;
+  LOGFONT lfStatusFont;
+  LOGFONT lfMessageFont;
+};
+
 struct TEXTMETRIC {
   int tmHeight = 0, tmAscent = 0, tmDescent = 0, tmInternalLeading = 0, tmExternalLeading = 0;
   int tmAveCharWidth = 0, tmMaxCharWidth = 0, tmWeight = 0, tmOverhang = 0;

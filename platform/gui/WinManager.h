@@ -70,6 +70,15 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 bool ToolkitMouseClick(HWND topLevel, POINT client, int button);
 bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::string& text, bool press);
 
+// ---- sounds ----
+// Receives every PlaySound (alias and flags); nullptr makes sounds silent again.
+using SoundSink = std::function<void(const std::string& alias, DWORD flags)>;
+void SetSoundSink(SoundSink sink);
+
+// ---- hooks ----
+// How many hooks of a type (WH_xxx) the thread has installed.
+int InstalledHookCount(int hookType);
+
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.
 void UpdateAllWindows(HWND topLevel);

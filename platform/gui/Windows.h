@@ -365,9 +365,11 @@ constexpr int SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL =
               SM_CXSMICON = 49, SM_CYSMICON = 50, SM_CYSMCAPTION = 51, SM_CXSMSIZE = 52, SM_CYSMSIZE = 53,
               SM_CXMENUCHECK = 71, SM_CYMENUCHECK = 72, SM_CXDRAG = 68, SM_CYDRAG = 69, SM_CXMENUSIZE = 54,
               SM_CYMENUSIZE = 55, SM_MOUSEWHEELPRESENT = 75, SM_CXVIRTUALSCREEN = 78, SM_CYVIRTUALSCREEN = 79,
-              SM_CMONITORS = 80;
+              SM_CMONITORS = 80, SM_MENUDROPALIGNMENT = 40;
 constexpr UINT SPI_GETWORKAREA = 0x0030, SPI_SETWORKAREA = 0x002F, SPI_GETWHEELSCROLLLINES = 0x0068,
-               SPI_GETNONCLIENTMETRICS = 0x0029, SPI_SETNONCLIENTMETRICS = 0x002A;
+               SPI_GETNONCLIENTMETRICS = 0x0029, SPI_SETNONCLIENTMETRICS = 0x002A,
+               SPI_GETMENUSHOWDELAY = 0x006A, SPI_SETMENUSHOWDELAY = 0x006B, SPI_GETFLATMENU = 0x1022,
+               SPI_SETFLATMENU = 0x1023, SPI_GETKEYBOARDCUES = 0x100A, SPI_SETKEYBOARDCUES = 0x100B;
 constexpr DWORD MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2;
 constexpr DWORD MONITORINFOF_PRIMARY = 1;
 struct MONITORINFO {
@@ -560,6 +562,11 @@ bool SystemParametersInfo(UINT action, UINT param, void* value, UINT winIni);
 UINT GetDoubleClickTime();
 bool SetDoubleClickTime(UINT ms);
 void MessageBeep(UINT type);
+
+// Sounds by alias. There is no sound scheme here: the alias goes to the sound sink (silent unless
+// one is set, see talvik::gui::SetSoundSink).
+constexpr DWORD SND_ASYNC = 0x0001, SND_NODEFAULT = 0x0002, SND_NOSTOP = 0x0010, SND_ALIAS = 0x00010000;
+bool PlaySound(const std::string& sound, HINSTANCE module, DWORD flags);
 
 HMONITOR MonitorFromRect(const RECT& r, DWORD flags);
 HMONITOR MonitorFromPoint(POINT p, DWORD flags);

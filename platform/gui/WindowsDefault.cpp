@@ -717,13 +717,14 @@ int GetSystemMetrics(int index) {
     case SM_MOUSEWHEELPRESENT:
       return 1;
     case SM_SWAPBUTTON:
+    case SM_MENUDROPALIGNMENT:  // menus drop down left-aligned under their button
       return 0;
     default:
       return 0;
   }
 }
 
-bool SystemParametersInfo(UINT action, UINT, void* value, UINT) {
+bool SystemParametersInfo(UINT action, UINT param, void* value, UINT) {
   switch (action) {
     case SPI_GETWORKAREA: {
       auto m = talvik::gui::Screens();
@@ -735,9 +736,49 @@ bool SystemParametersInfo(UINT action, UINT, void* value, UINT) {
       if (!value) return false;
       *static_cast<UINT*>(value) = 3;
       return true;
+    case SPI_GETMENUSHOWDELAY:
+      if (!value) return false;
+      *static_cast<int*>(value) = S().menuShowDelay;
+      return true;
+    case SPI_SETMENUSHOWDELAY:
+      S().menuShowDelay = static_cast<int>(param);
+      return true;
+    case SPI_GETFLATMENU:
+    case SPI_GETKEYBOARDCUES:
+      if (!value) return false;
+      *static_cast<bool*>(value) = action == SPI_GETFLATMENU ? S().flatMenus : S().keyboardCues;
+      return true;
+    case SPI_SETFLATMENU:
+    case SPI_SETKEYBOARDCUES:
+      // The new value travels in the value pointer itself, as the system's own call has it.
+      (action == SPI_SETFLATMENU ? S().flatMenus : S().keyboardCues) = value != nullptr;
+      return true;
+    case SPI_GETNONCLIENTMETRICS: {
+      if (!value) return false;
+      auto& m = *static_cast<NONCLIENTMETRICS*>(value);
+      m = NONCLIENTMETRICS();
+      LOGFONT lf;
+      lf.lfHeight = -11;  // 8 points at 96 pixels per inch
+      lf.lfFaceName = MapFontFamily("Tahoma");
+      m.lfCaptionFont = m.lfSmCaptionFont = m.lfStatusFont = m.lfMessageFont = lf;
+      m.lfCaptionFont.lfWeight = FW_BOLD;
+      m.lfMenuFont = S().menuFontSet ? S().menuFont : lf;
+      return true;
+    }
+    case SPI_SETNONCLIENTMETRICS:
+      if (!value) return false;
+      S().menuFont = static_cast<const NONCLIENTMETRICS*>(value)->lfMenuFont;
+      S().menuFontSet = true;
+      return true;
     default:
       return false;
   }
+}
+
+bool PlaySound(const std::string& sound, HINSTANCE, DWORD flags) {
+  auto sink = S().soundSink;  // a sink may replace itself while it runs
+  if (sink) sink(sound, flags);
+  return true;
 }
 
 UINT GetDoubleClickTime() {
@@ -758,6 +799,16 @@ namespace talvik::gui {
 
 void SetScreens(const std::vector<MONITORINFO>& monitors) {
   detail::S().screens = monitors;
+}
+
+void SetSoundSink(SoundSink sink) {
+  detail::S().soundSink = std::move(sink);
+}
+
+int InstalledHookCount(int hookType) {
+  int n = 0;
+  for (auto& h : detail::S().hooks) n += h.type == hookType;
+  return n;
 }
 
 std::vector<MONITORINFO> Screens() {

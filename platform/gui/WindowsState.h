@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/gui/Graphics.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
@@ -146,6 +147,13 @@ struct State {
   COLORREF sysColors[COLOR_ENDCOLORS] = {};
   UINT doubleClickTime = 500;
   UINT caretBlinkTime = 530;
+  // System parameters that tests may change through SystemParametersInfo(SPI_SET...).
+  int menuShowDelay = 400;
+  bool flatMenus = false;
+  bool keyboardCues = true;
+  bool menuFontSet = false;
+  LOGFONT menuFont;
+  std::function<void(const std::string&, DWORD)> soundSink;
 };
 
 State& S();
