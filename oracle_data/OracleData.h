@@ -74,8 +74,8 @@ class THandleTable {
     std::unique_ptr<T> value;
   };
   std::vector<Slot> slots_;
-  std::vector<uint32_t> free_;  // a queue: free_head_ is the oldest
-  size_t free_head_ = 0;
+  std::vector<uint32_t> free_;  // a queue: freeHead_ is the oldest
+  size_t freeHead_ = 0;
   int live_ = 0;
 };
 }  // namespace oracle_data
