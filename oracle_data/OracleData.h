@@ -24,8 +24,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "oracle/Oracle.h"
 #include "oracle/OracleFilter.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "platform/db/DB.h"
 
 class TOracleDataSet;
@@ -148,7 +149,6 @@ class TOracleBlobStream : public TStream {
   TOracleBlob* blob_ = nullptr;
   TOracleDataSet* dataSet_;
   uint8_t* record_ = nullptr;
-  TBlobStreamMode mode_;
   bool opened_ = false;
   bool modified_ = false;
   int64_t position_ = 0;

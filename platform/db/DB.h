@@ -262,6 +262,10 @@ class TFieldDefs : public TCollection {
   void Update();
   TPersistent* GetOwner() const override;
 
+ protected:
+  // The collection's change notification stays reachable beside the refresh above.
+  using TCollection::Update;
+
  private:
   TDataSet* dataset_;
   bool updated_ = false;

@@ -230,7 +230,7 @@ class TControl : public TComponent {
   void Refresh() { Repaint(); }
   void BringToFront();
   void SendToBack();
-  virtual bool HasParent() const { return parent_ != nullptr; }
+  bool HasParent() const override { return parent_ != nullptr; }
   bool IsShowingForPaint() const;
   virtual void Click();
   virtual void DblClick();
