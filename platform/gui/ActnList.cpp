@@ -210,7 +210,7 @@ bool TCustomActionList::UpdateAction(TBasicAction* Action) {
 }
 
 bool TCustomActionList::IsShortCut(TShortCut ShortCut) {
-  if (ShortCut == scNone) return false;
+  if (ShortCut == 0) return false;
   for (std::size_t i = 0; i < actions_.size(); ++i) {
     auto* action = dynamic_cast<TCustomAction*>(actions_[i]);
     if (action && action->ShortCut() == ShortCut) return action->HandleShortCut();
@@ -228,10 +228,11 @@ void TCustomActionList::Change() {
 }
 
 TShortCut ShortCutFromMessage(WORD Key, LPARAM KeyData) {
+  constexpr TShortCut kShift = 0x2000, kCtrl = 0x4000, kAlt = 0x8000;
   TShiftState shift = KeyDataToShiftState(KeyData);
   TShortCut s = Key & 0xFF;
-  if (shift.Contains(ssShift)) s |= scShift;
-  if (shift.Contains(ssCtrl)) s |= scCtrl;
-  if (shift.Contains(ssAlt)) s |= scAlt;
+  if (shift.Contains(ssShift)) s |= kShift;
+  if (shift.Contains(ssCtrl)) s |= kCtrl;
+  if (shift.Contains(ssAlt)) s |= kAlt;
   return s;
 }

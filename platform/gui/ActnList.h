@@ -11,9 +11,9 @@
 #include "platform/gui/Windows.h"
 #include "platform/rtl/Classes.h"
 
-// A key code with scShift, scCtrl and scAlt added; 0 is no shortcut.
-using TShortCut = WORD;
-constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000, scNone = 0;
+// A key code with the Shift (0x2000), Ctrl (0x4000) and Alt (0x8000) bits added; 0 is no shortcut.
+// The named bits and the conversions to and from text live with the menus.
+using TShortCut = std::uint16_t;
 
 class TCustomActionList;
 class TCustomAction;
