@@ -38,11 +38,6 @@ bool IsDateType(int OracleType) {
          OracleType == otTimestampLTZ;
 }
 
-bool IsIdentifierChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalnum(u) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || u >= 128;
-}
-
 size_t TrimmedLength(const char* Text, size_t Length) {
   while (Length > 0 && static_cast<unsigned char>(Text[Length - 1]) <= ' ') --Length;
   return Length;
@@ -413,6 +408,7 @@ void TOracleDataSet::InternalOpen() {
   }
   opening_ = false;
   serverCountValid_ = false;
+  netAdded_ = 0;
 }
 
 void TOracleDataSet::InternalClose() {
@@ -730,50 +726,10 @@ bool TOracleDataSet::FetchRecord() {
 
 int TOracleDataSet::CountQueryHits() {
   if (ReadsCursorVariable()) throw Exception("Cannot count query hits for cursor dataset");
-  // Split the statement at its top-level condition keyword and tail.
-  const std::string text = RemoveSQLComments(MainQuery()->FinalSQL());
-  std::string masked = text;
-  int depth = 0;
-  char quote = 0;
-  for (char& c : masked) {
-    if (quote) {
-      if (c == quote) quote = 0;
-      c = '_';
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-      c = '_';
-    } else if (c == '(') {
-      ++depth;
-      c = '_';
-    } else if (c == ')') {
-      --depth;
-      c = '_';
-    } else if (depth > 0) {
-      c = '_';
-    } else if (!IsIdentifierChar(c)) {
-      c = ' ';
-    } else {
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-  }
-  const std::string padded = " " + masked + " ";
-  auto findWord = [&](const std::string& w) -> int {
-    const size_t p = padded.find(" " + w + " ");
-    return p == std::string::npos ? -1 : static_cast<int>(p);
-  };
-  const std::string keyword = findWord("GROUP") >= 0 ? "having" : "where";
-  const int k = findWord(UpperCase(keyword));
-  int tail = findWord("ORDER");
-  if (tail < 0) tail = findWord("FOR");
-  const int end = tail >= 0 ? tail : static_cast<int>(text.size());
-  std::string head, condition;
-  if (k >= 0 && (tail < 0 || k < tail)) {
-    head = Trim(text.substr(0, static_cast<size_t>(k)));
-    condition = Trim(
-        text.substr(static_cast<size_t>(k) + keyword.size(), static_cast<size_t>(end - k) - keyword.size()));
-  } else {
-    head = Trim(text.substr(0, static_cast<size_t>(end)));
-  }
+  const TSQLParts parts = SplitSQL(MainQuery()->FinalSQL());
+  const std::string& head = parts.Head;
+  const std::string& condition = parts.Condition;
+  const std::string& keyword = parts.Keyword;
   TOracleQuery count(nullptr);
   count.SetName("DMLQuery");
   count.SetSession(Session());
@@ -839,10 +795,6 @@ void TOracleDataSet::DoAfterRefresh() {
     changed = now != refreshRecord_;
   }
   if (changed) DoAfterScroll();
-}
-
-void TOracleDataSet::InternalDelete() {
-  DatabaseError("Operation not supported", this);
 }
 
 std::string TOracleDataSet::RowId() {
@@ -1018,8 +970,9 @@ int TOracleDataSet::GetRecordCount() {
     if (!serverCountValid_) {
       serverCount_ = CountQueryHits();
       serverCountValid_ = true;
+      netAdded_ = 0;
     }
-    return serverCount_;
+    return serverCount_ + netAdded_;
   }
   return store_ ? store_->VisibleCount() : 0;
 }
@@ -1074,7 +1027,7 @@ uint8_t* TOracleDataSet::ActiveRecordBuffer() {
     case dsFilter:
       return filterRecord_;
     case dsNewValue:
-      return StoreCurrentRecord();
+      return newValueRecord_ ? newValueRecord_ : StoreCurrentRecord();
     case dsOldValue: {
       // A record being inserted has no old values.
       if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfInserted) return nullptr;

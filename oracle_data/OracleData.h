@@ -29,6 +29,7 @@
 #include "platform/db/DB.h"
 
 class TOracleDataSet;
+class TLOBLocator;
 
 namespace oracle_data {
 inline constexpr int RecIdOffset = 0;
@@ -73,8 +74,8 @@ class THandleTable {
     std::unique_ptr<T> value;
   };
   std::vector<Slot> slots_;
-  std::vector<uint32_t> free_;  // a queue: free_head_ is the oldest
-  size_t free_head_ = 0;
+  std::vector<uint32_t> free_;  // a queue: freeHead_ is the oldest
+  size_t freeHead_ = 0;
   int live_ = 0;
 };
 }  // namespace oracle_data
@@ -522,6 +523,35 @@ std::string ConstraintMessage(const std::string& ClientText, const std::string& 
 // The client-side check of one changed field, or of the whole record (Field nil).
 void CheckConstraints(TOracleDataSet* DataSet, TField* Field);
 
+// When the record is locked on the server and checked for changes by other users.
+enum TLockingModeOptions { lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone };
+// When the current record is re-read from the server, and whether through the dataset's own query.
+enum TRefreshOption { roBeforeEdit, roAfterInsert, roAfterUpdate, roAllFields };
+using TRefreshOptions = TSet<TRefreshOption>;
+
+namespace oracle_data {
+// The 1-based position of Word in Text as a whole word (without regard to case; every character
+// that is not an identifier character separates words); 0 when absent. The word starts at index
+// result - 1 of Text.
+int WordPosition(std::string_view Word, std::string_view Text);
+
+// A select statement cut at its top-level condition: Head (before the condition keyword), the
+// Condition, the Keyword ("having" when the statement groups, else "where") and the Tail (from
+// ORDER, else from FOR, to the end). Comments are removed first; string literals, quoted names and
+// parenthesised parts never hold a keyword. Head and Condition are trimmed.
+struct TSQLParts {
+  std::string Head, Condition, Keyword, Tail;
+};
+TSQLParts SplitSQL(const std::string& Text);
+
+// Relative floating-point equality of a server value X and a client value Y (1e-10).
+bool FloatsEqual(double X, double Y);
+// Adds Item to a list joined by ", " (or "," with Tight); an empty item is skipped.
+void AddToList(std::string& List, const std::string& Item, bool Tight = false);
+// The text up to its first blank (space, tab, CR or LF).
+std::string FirstWord(const std::string& Text);
+}  // namespace oracle_data
+
 class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TALVIK_CLASS(TOracleDataSet, TDataSet)
   explicit TOracleDataSet(TComponent* AOwner);
@@ -560,6 +590,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void SetCachedUpdates(bool Value) { cachedUpdates_ = Value; }
   bool CommitOnPost() const { return commitOnPost_; }
   void SetCommitOnPost(bool Value) { commitOnPost_ = Value; }
+  TLockingModeOptions LockingMode() const { return lockingMode_; }
+  void SetLockingMode(TLockingModeOptions Value) { lockingMode_ = Value; }
+  TRefreshOptions RefreshOptions() const { return refreshOptions_; }
+  void SetRefreshOptions(TRefreshOptions Value) { refreshOptions_ = Value; }
   TOracleSession* Session() { return MainQuery()->Session(); }
   virtual void SetSession(TOracleSession* Value);
   bool Detachable() const { return detachable_; }
@@ -577,6 +611,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TAfterFetchRecordEvent AfterFetchRecord;
   TTranslateMessageEvent OnTranslateMessage;
   TApplyRecordEvent OnApplyRecord;
+  // Fired after a record was re-read from the server.
+  TOracleDataSetEvent AfterRefreshRecord;
   TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
 
   // ---- Variables of the statement ----
@@ -630,6 +666,29 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TBlobList* EditBlobs() const { return editBlobs_.get(); }
   bool Reverting() const { return reverting_; }
   void SetReverting(bool Value) { reverting_ = Value; }
+
+  // ---- Updates ----
+  // Locks, re-reads and checks a record of the store (nil: the active one) on the server; true when
+  // a refresh changed a field value.
+  bool LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool AllFields, uint8_t* Record = nullptr);
+  void LockAndCheck(bool NoLock);
+  // Posts the record being edited or inserted and keeps the record store and the change log.
+  void PostRecord();
+  void Post() override;
+  // The change log: undo every logged change, forget them, and whether any are held.
+  void CancelUpdates();
+  void CommitUpdates();
+  bool UpdatesPending() const;
+  // Clears the log and logs every posted change from now on (a provider transaction).
+  void StartChangeLog();
+  bool ChangeLogging() const { return changeLogging_; }
+  void LogChange(const uint8_t* Record, const uint8_t* Buffer, int Index, int32_t RecordId, char Action);
+  // Rows added by posts less rows deleted (while changes are not cached).
+  int NetAddedRows() const { return netAdded_; }
+  // Whether Field's value (its old value with UseOldValue) equals Value read from the server.
+  bool ValuesEqual(TField* Field, const TVariant& Value, bool UseOldValue);
+  // Whether a data field's old value differs from the column of that name in Query's row.
+  bool RecordChangedOnServer(TOracleQuery* Query);
 
   // ---- Dictionary ----
   // The session's table information of the updating table.
@@ -750,6 +809,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void InternalHandleException() override;
   void InternalRefresh() override;
   void InternalDelete() override;
+  void InternalPost() override;
+  void InternalAddRecord(TRecordBuffer Buffer, bool Append) override;
+  void InternalEdit() override;
+  void InternalCancel() override;
   void SetFilterText(const std::string& Value) override;
   void DoBeforeScroll() override;
   void DoBeforeInsert() override;
@@ -786,6 +849,35 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
 
   void BindFieldInfo();
   void SQLChanged();
+  // Updates (OracleDataUpdates.cpp).
+  struct TLobBinding {
+    TField* Field;  // nil: a temporary LOB bound with its value
+    std::unique_ptr<TLOBLocator> Locator;
+    std::string Bytes;
+  };
+  struct TStatementLists {
+    std::string Returning, Into;
+    std::vector<TLobBinding> Lobs;
+  };
+  bool SetSavepoint();
+  void RollbackToSavepoint();
+  void PostCommit();
+  void ReleaseAfterCancel();
+  [[noreturn]] void RaiseTranslated(char Action, int Code, const std::string& Message);
+  bool ApplyRecord(char Action, std::string& NewRowId);
+  // Declares on Query every variable of the statement that Text uses (found as bind variables).
+  void CopyUsedVariables(TOracleQuery* Query, const std::string& Text);
+  void ReleaseDMLQuery();
+  std::string RefreshStatement(bool Lock);
+  bool CopyRowInto(TOracleQuery* Query, uint8_t* Record);
+  std::string ColumnValue(TOracleQuery* Query, TOracleFieldInfo* Info, bool Insert, const std::string& Prefix,
+                          TStatementLists& Lists);
+  void AddWhereLine(TOracleQuery* Query, std::string& SQL, const std::string& RowId);
+  void BuildPostStatement(TOracleQuery* Query, bool Insert, const std::string& RowId, TStatementLists& Lists);
+  // Sends the insert or update; the new ROWID.
+  std::string SendRecord(bool Update, bool Savepoint);
+  void CopyBufferInto(const uint8_t* Buffer, uint8_t* Record);
+  void CopyEditBlobs(uint8_t* Record, bool All);
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
   // Object columns (OracleDataObjects.cpp): the attribute entries and field definitions of the
@@ -867,6 +959,15 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool determinedTableValid_ = false;
   bool readOnly_ = false, queryAllRecords_ = true, unidirectional_ = false, countAllRecords_ = false;
   bool cachedUpdates_ = false, commitOnPost_ = true, detachable_ = false, compressBLOBs_ = false;
+  TLockingModeOptions lockingMode_ = lmCheckImmediate;
+  TRefreshOptions refreshOptions_;
+  bool changeLogging_ = false, posting_ = false, savepointSet_ = false;
+  int netAdded_ = 0;
+  // The store record that dsNewValue writes go to (nil: the current one).
+  uint8_t* newValueRecord_ = nullptr;
+  // Query-by-example.
+  bool qbeMode_ = false, sqlModifiedForQBE_ = false;
+  std::string plainSQL_;
 
   TOracleDataSet* master_ = nullptr;
   std::vector<TOracleDataSet*> details_;

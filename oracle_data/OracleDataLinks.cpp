@@ -389,7 +389,12 @@ TOracleQuery* TOracleDataSet::DMLQuery() {
     dmlQuery_->SetName("DMLQuery");
     dmlQuery_->SetReadBuffer(2);
   }
-  dmlQuery_->SetSession(Session());
+  // Each use takes the main query's session and statement options.
+  TOracleQuery* main = MainQuery();
+  dmlQuery_->SetSession(main->Session());
+  dmlQuery_->SetDebug(main->Debug());
+  dmlQuery_->SetOptimize(main->Optimize());
+  dmlQuery_->SetStringFieldsOnly(false);
   return dmlQuery_.get();
 }
 

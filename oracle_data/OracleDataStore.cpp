@@ -40,11 +40,11 @@ template <class T>
 uint32_t THandleTable<T>::Add(std::unique_ptr<T> Value) {
   uint32_t slot;
   // Reuse the oldest freed slot once enough slots are free that a stale handle is long gone.
-  if (free_.size() - free_head_ > 64) {
-    slot = free_[free_head_++];
-    if (free_head_ > 4096 && free_head_ * 2 > free_.size()) {
-      free_.erase(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(free_head_));
-      free_head_ = 0;
+  if (free_.size() - freeHead_ > 64) {
+    slot = free_[freeHead_++];
+    if (freeHead_ > 4096 && freeHead_ * 2 > free_.size()) {
+      free_.erase(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(freeHead_));
+      freeHead_ = 0;
     }
   } else {
     if (slots_.size() >= kSlotMask) throw Exception("Too many record handles");

@@ -563,7 +563,17 @@ void SessionState::CleanupDeadHolders(int64_t objId) {
 }
 
 void SessionState::WaitForLock(bool nowait) {
-  if (nowait) Raise(54);
+  if (nowait) {
+    // A holder whose process died inside its transaction holds nothing: its work is rolled back
+    // and the request is tried again.
+    const int dead = env.lockHolder;
+    env.lockHolder = 0;
+    if (dead && dead != sid && !SessionAlive(dead)) {
+      CleanupDeadHolders(0);
+      return;
+    }
+    Raise(54);
+  }
   int holder = env.lockHolder;
   env.lockHolder = 0;
   if (holder && holder != sid) {

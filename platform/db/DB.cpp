@@ -143,19 +143,19 @@ void TFieldDef::SetRequired(bool Value) {
 }
 
 int TFieldDef::FieldNo() const {
-  return field_no_ > 0 ? field_no_ : Index() + 1;
+  return fieldNo_ > 0 ? fieldNo_ : Index() + 1;
 }
 
 TFieldDefs* TFieldDef::ChildDefs() {
-  if (!child_defs_) {
+  if (!childDefs_) {
     auto* defs = dynamic_cast<TFieldDefs*>(Collection());
-    child_defs_ = std::make_unique<TFieldDefs>(defs ? defs->DataSet() : nullptr);
+    childDefs_ = std::make_unique<TFieldDefs>(defs ? defs->DataSet() : nullptr);
   }
-  return child_defs_.get();
+  return childDefs_.get();
 }
 
 bool TFieldDef::HasChildDefs() const {
-  return child_defs_ && child_defs_->Count() > 0;
+  return childDefs_ && childDefs_->Count() > 0;
 }
 
 TField* TFieldDef::CreateField(TComponent* Owner, TObjectField* ParentField) {
@@ -163,13 +163,13 @@ TField* TFieldDef::CreateField(TComponent* Owner, TObjectField* ParentField) {
   if (!cls) DatabaseErrorFmt(SUnknownFieldType, {name_});
   std::unique_ptr<TField> field(cls(Owner));
   field->SetFieldName(name_);
-  if (data_type_ != field->DataType() && data_type_ != ftUnknown) field->SetDataType(data_type_);
-  if (data_type_ == ftString || data_type_ == ftFixedChar || data_type_ == ftWideString ||
-      data_type_ == ftBytes || data_type_ == ftVarBytes || data_type_ == ftBCD || data_type_ == ftFMTBcd ||
+  if (dataType_ != field->DataType() && dataType_ != ftUnknown) field->SetDataType(dataType_);
+  if (dataType_ == ftString || dataType_ == ftFixedChar || dataType_ == ftWideString ||
+      dataType_ == ftBytes || dataType_ == ftVarBytes || dataType_ == ftBCD || dataType_ == ftFMTBcd ||
       field->IsBlob()) {
     field->SetSize(size_);
   }
-  if (auto* s = dynamic_cast<TStringField*>(field.get()); s && data_type_ == ftFixedChar)
+  if (auto* s = dynamic_cast<TStringField*>(field.get()); s && dataType_ == ftFixedChar)
     s->SetFixedChar(true);
   if (auto* b = dynamic_cast<TBCDField*>(field.get())) b->SetPrecision(precision_);
   field->SetRequired(Required());
@@ -182,8 +182,8 @@ TField* TFieldDef::CreateField(TComponent* Owner, TObjectField* ParentField) {
   } else if (defs && defs->DataSet()) {
     field->SetDataSet(defs->DataSet());
   }
-  if (auto* obj = dynamic_cast<TObjectField*>(field.get()); obj && child_defs_) {
-    for (int i = 0; i < child_defs_->Count(); ++i) child_defs_->Items(i)->CreateField(Owner, obj);
+  if (auto* obj = dynamic_cast<TObjectField*>(field.get()); obj && childDefs_) {
+    for (int i = 0; i < childDefs_->Count(); ++i) childDefs_->Items(i)->CreateField(Owner, obj);
   }
   return field.release();
 }
@@ -191,12 +191,12 @@ TField* TFieldDef::CreateField(TComponent* Owner, TObjectField* ParentField) {
 void TFieldDef::Assign(TPersistent* Source) {
   if (auto* s = dynamic_cast<TFieldDef*>(Source)) {
     name_ = s->name_;
-    data_type_ = s->data_type_;
+    dataType_ = s->dataType_;
     size_ = s->size_;
     precision_ = s->precision_;
     attributes_ = s->attributes_;
-    internal_calc_ = s->internal_calc_;
-    if (s->HasChildDefs()) ChildDefs()->Assign(s->child_defs_.get());
+    internalCalc_ = s->internalCalc_;
+    if (s->HasChildDefs()) ChildDefs()->Assign(s->childDefs_.get());
     return;
   }
   TCollectionItem::Assign(Source);
@@ -253,8 +253,8 @@ void TIndexDef::Assign(TPersistent* Source) {
   if (auto* s = dynamic_cast<TIndexDef*>(Source)) {
     name_ = s->name_;
     fields_ = s->fields_;
-    desc_fields_ = s->desc_fields_;
-    case_ins_fields_ = s->case_ins_fields_;
+    descFields_ = s->descFields_;
+    caseInsFields_ = s->caseInsFields_;
     expression_ = s->expression_;
     options_ = s->options_;
     return;
@@ -304,7 +304,7 @@ TIndexDef* TIndexDefs::FindIndexForFields(std::string_view Fields) const {
 // ---------------------------------------------------------------------------------------------------
 // TParam(s)
 
-TParam::TParam(TParams* Params, TParamType ParamType) : TCollectionItem(Params), param_type_(ParamType) {}
+TParam::TParam(TParams* Params, TParamType ParamType) : TCollectionItem(Params), paramType_(ParamType) {}
 
 namespace {
 TFieldType TypeOfVariant(const TVariant& v) {
@@ -339,7 +339,7 @@ TFieldType TypeOfVariant(const TVariant& v) {
 }  // namespace
 
 void TParam::SetValue(const TVariant& Value) {
-  if (data_type_ == ftUnknown) data_type_ = TypeOfVariant(Value);
+  if (dataType_ == ftUnknown) dataType_ = TypeOfVariant(Value);
   value_ = Value;
   bound_ = !Value.IsEmpty();
 }
@@ -349,7 +349,7 @@ void TParam::Clear() {
 }
 
 void TParam::SetTyped(TFieldType Type, const TVariant& Value) {
-  data_type_ = Type;
+  dataType_ = Type;
   value_ = Value;
   bound_ = true;
 }
@@ -362,7 +362,7 @@ void TParam::AssignField(TField* Field) {
 
 void TParam::AssignFieldValue(TField* Field, const TVariant& Value) {
   if (!Field) return;
-  data_type_ = Field->DataType();
+  dataType_ = Field->DataType();
   size_ = Field->Size();
   value_ = Value;
   bound_ = true;
@@ -371,11 +371,11 @@ void TParam::AssignFieldValue(TField* Field, const TVariant& Value) {
 void TParam::Assign(TPersistent* Source) {
   if (auto* s = dynamic_cast<TParam*>(Source)) {
     name_ = s->name_;
-    data_type_ = s->data_type_;
-    param_type_ = s->param_type_;
+    dataType_ = s->dataType_;
+    paramType_ = s->paramType_;
     size_ = s->size_;
     precision_ = s->precision_;
-    numeric_scale_ = s->numeric_scale_;
+    numericScale_ = s->numericScale_;
     bound_ = s->bound_;
     value_ = s->value_;
     return;

@@ -206,8 +206,8 @@ class TFieldDef : public TCollectionItem {
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& Value) { name_ = Value; }
-  TFieldType DataType() const { return data_type_; }
-  void SetDataType(TFieldType Value) { data_type_ = Value; }
+  TFieldType DataType() const { return dataType_; }
+  void SetDataType(TFieldType Value) { dataType_ = Value; }
   int Size() const { return size_; }
   void SetSize(int Value) { size_ = Value; }
   int Precision() const { return precision_; }
@@ -218,13 +218,13 @@ class TFieldDef : public TCollectionItem {
   void SetAttributes(TFieldAttributes Value) { attributes_ = Value; }
   // 1-based position among the definitions unless set by the dataset.
   int FieldNo() const;
-  void SetFieldNo(int Value) { field_no_ = Value; }
-  bool InternalCalcField() const { return internal_calc_; }
-  void SetInternalCalcField(bool Value) { internal_calc_ = Value; }
+  void SetFieldNo(int Value) { fieldNo_ = Value; }
+  bool InternalCalcField() const { return internalCalc_; }
+  void SetInternalCalcField(bool Value) { internalCalc_ = Value; }
   // Definitions of the attributes of an object type (created on first use).
   TFieldDefs* ChildDefs();
   bool HasChildDefs() const;
-  TFieldClass FieldClass() const { return DefaultFieldClass(data_type_); }
+  TFieldClass FieldClass() const { return DefaultFieldClass(dataType_); }
   // A field of the definition's class, name, size and required flag, bound to the owning dataset.
   TField* CreateField(TComponent* Owner, TObjectField* ParentField = nullptr);
   void Assign(TPersistent* Source) override;
@@ -234,13 +234,13 @@ class TFieldDef : public TCollectionItem {
 
  private:
   std::string name_;
-  TFieldType data_type_ = ftUnknown;
+  TFieldType dataType_ = ftUnknown;
   int size_ = 0;
   int precision_ = 0;
-  int field_no_ = 0;
-  bool internal_calc_ = false;
+  int fieldNo_ = 0;
+  bool internalCalc_ = false;
   TFieldAttributes attributes_;
-  std::unique_ptr<TFieldDefs> child_defs_;
+  std::unique_ptr<TFieldDefs> childDefs_;
 };
 
 class TFieldDefs : public TCollection {
@@ -277,10 +277,10 @@ class TIndexDef : public TCollectionItem {
   void SetName(const std::string& Value) { name_ = Value; }
   const std::string& Fields() const { return fields_; }
   void SetFields(const std::string& Value) { fields_ = Value; }
-  const std::string& DescFields() const { return desc_fields_; }
-  void SetDescFields(const std::string& Value) { desc_fields_ = Value; }
-  const std::string& CaseInsFields() const { return case_ins_fields_; }
-  void SetCaseInsFields(const std::string& Value) { case_ins_fields_ = Value; }
+  const std::string& DescFields() const { return descFields_; }
+  void SetDescFields(const std::string& Value) { descFields_ = Value; }
+  const std::string& CaseInsFields() const { return caseInsFields_; }
+  void SetCaseInsFields(const std::string& Value) { caseInsFields_ = Value; }
   const std::string& Expression() const { return expression_; }
   void SetExpression(const std::string& Value) { expression_ = Value; }
   TIndexOptions Options() const { return options_; }
@@ -291,7 +291,7 @@ class TIndexDef : public TCollectionItem {
   std::string GetDisplayName() const override { return name_; }
 
  private:
-  std::string name_, fields_, desc_fields_, case_ins_fields_, expression_;
+  std::string name_, fields_, descFields_, caseInsFields_, expression_;
   TIndexOptions options_;
 };
 
@@ -322,16 +322,16 @@ class TParam : public TCollectionItem {
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& Value) { name_ = Value; }
-  TFieldType DataType() const { return data_type_; }
-  void SetDataType(TFieldType Value) { data_type_ = Value; }
-  TParamType ParamType() const { return param_type_; }
-  void SetParamType(TParamType Value) { param_type_ = Value; }
+  TFieldType DataType() const { return dataType_; }
+  void SetDataType(TFieldType Value) { dataType_ = Value; }
+  TParamType ParamType() const { return paramType_; }
+  void SetParamType(TParamType Value) { paramType_ = Value; }
   int Size() const { return size_; }
   void SetSize(int Value) { size_ = Value; }
   int Precision() const { return precision_; }
   void SetPrecision(int Value) { precision_ = Value; }
-  int NumericScale() const { return numeric_scale_; }
-  void SetNumericScale(int Value) { numeric_scale_ = Value; }
+  int NumericScale() const { return numericScale_; }
+  void SetNumericScale(int Value) { numericScale_ = Value; }
   bool Bound() const { return bound_; }
   void SetBound(bool Value) { bound_ = Value; }
 
@@ -363,9 +363,9 @@ class TParam : public TCollectionItem {
  private:
   void SetTyped(TFieldType Type, const TVariant& Value);
   std::string name_;
-  TFieldType data_type_ = ftUnknown;
-  TParamType param_type_ = ptUnknown;
-  int size_ = 0, precision_ = 0, numeric_scale_ = 0;
+  TFieldType dataType_ = ftUnknown;
+  TParamType paramType_ = ptUnknown;
+  int size_ = 0, precision_ = 0, numericScale_ = 0;
   bool bound_ = false;
   TVariant value_;
 };
@@ -466,7 +466,7 @@ class TField : public TComponent {
   // Runs OnValidate for the value in Buffer (nullptr: null); the field reads that value meanwhile.
   virtual void Validate(const void* Buffer);
   void FocusControl();
-  virtual bool IsValidChar(char32_t InputChar) const { return valid_chars_.Contains(InputChar); }
+  virtual bool IsValidChar(char32_t InputChar) const { return validChars_.Contains(InputChar); }
   void Assign(TPersistent* Source) override;
   void AssignValue(const TVariant& Value) { SetAsVariant(Value); }
   virtual bool IsBlob() const { return false; }
@@ -478,65 +478,65 @@ class TField : public TComponent {
   // Properties
   TDataSet* DataSet() const { return dataset_; }
   void SetDataSet(TDataSet* Value);
-  const std::string& FieldName() const { return field_name_; }
+  const std::string& FieldName() const { return fieldName_; }
   void SetFieldName(const std::string& Value);
   // The name with the parent object field's name in front ("OBJ.ATTR").
   std::string FullName() const;
-  TFieldKind FieldKind() const { return field_kind_; }
+  TFieldKind FieldKind() const { return fieldKind_; }
   void SetFieldKind(TFieldKind Value);
-  TFieldType DataType() const { return data_type_; }
+  TFieldType DataType() const { return dataType_; }
   int DataSize() const { return GetDataSize(); }
   int Size() const { return size_; }
   virtual void SetSize(int Value);
-  int FieldNo() const { return field_no_; }
-  void SetFieldNo(int Value) { field_no_ = Value; }
+  int FieldNo() const { return fieldNo_; }
+  void SetFieldNo(int Value) { fieldNo_ = Value; }
   // The slot offset inside the calculated area (calculated and lookup fields), given at binding.
   int Offset() const { return offset_; }
   void SetOffset(int Value) { offset_ = Value; }
   int Index() const;
   void SetIndex(int Value);
-  std::string DisplayLabel() const { return display_label_.empty() ? field_name_ : display_label_; }
+  std::string DisplayLabel() const { return displayLabel_.empty() ? fieldName_ : displayLabel_; }
   void SetDisplayLabel(const std::string& Value);
   std::string DisplayName() const { return DisplayLabel(); }
-  int DisplayWidth() const { return display_width_ >= 0 ? display_width_ : GetDefaultWidth(); }
+  int DisplayWidth() const { return displayWidth_ >= 0 ? displayWidth_ : GetDefaultWidth(); }
   void SetDisplayWidth(int Value);
   bool Visible() const { return visible_; }
   void SetVisible(bool Value);
-  bool ReadOnly() const { return read_only_; }
+  bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool Value);
   bool Required() const { return required_; }
   void SetRequired(bool Value) { required_ = Value; }
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment Value);
-  const std::string& EditMask() const { return edit_mask_; }
+  const std::string& EditMask() const { return editMask_; }
   void SetEditMask(const std::string& Value);
-  const std::string& DefaultExpression() const { return default_expression_; }
-  void SetDefaultExpression(const std::string& Value) { default_expression_ = Value; }
+  const std::string& DefaultExpression() const { return defaultExpression_; }
+  void SetDefaultExpression(const std::string& Value) { defaultExpression_ = Value; }
   const std::string& Origin() const { return origin_; }
   void SetOrigin(const std::string& Value) { origin_ = Value; }
-  const TFieldChars& ValidChars() const { return valid_chars_; }
-  void SetValidChars(const TFieldChars& Value) { valid_chars_ = Value; }
-  TProviderFlags ProviderFlags() const { return provider_flags_; }
-  void SetProviderFlags(TProviderFlags Value) { provider_flags_ = Value; }
-  bool Calculated() const { return field_kind_ == fkCalculated; }
+  const TFieldChars& ValidChars() const { return validChars_; }
+  void SetValidChars(const TFieldChars& Value) { validChars_ = Value; }
+  TProviderFlags ProviderFlags() const { return providerFlags_; }
+  void SetProviderFlags(TProviderFlags Value) { providerFlags_ = Value; }
+  bool Calculated() const { return fieldKind_ == fkCalculated; }
   void SetCalculated(bool Value) { SetFieldKind(Value ? fkCalculated : fkData); }
-  bool Lookup() const { return field_kind_ == fkLookup; }
+  bool Lookup() const { return fieldKind_ == fkLookup; }
   void SetLookup(bool Value) { SetFieldKind(Value ? fkLookup : fkData); }
   virtual bool CanModify() const;
   bool IsIndexField() const { return false; }
-  TObjectField* ParentField() const { return parent_field_; }
+  TObjectField* ParentField() const { return parentField_; }
   void SetParentField(TObjectField* Value);
 
   // Lookup fields: the value of LookupResultField in LookupDataSet's record whose LookupKeyFields
   // equal this dataset's KeyFields.
-  TDataSet* LookupDataSet() const { return lookup_dataset_; }
+  TDataSet* LookupDataSet() const { return lookupDataset_; }
   void SetLookupDataSet(TDataSet* Value);
-  const std::string& KeyFields() const { return key_fields_; }
-  void SetKeyFields(const std::string& Value) { key_fields_ = Value; }
-  const std::string& LookupKeyFields() const { return lookup_key_fields_; }
-  void SetLookupKeyFields(const std::string& Value) { lookup_key_fields_ = Value; }
-  const std::string& LookupResultField() const { return lookup_result_field_; }
-  void SetLookupResultField(const std::string& Value) { lookup_result_field_ = Value; }
+  const std::string& KeyFields() const { return keyFields_; }
+  void SetKeyFields(const std::string& Value) { keyFields_ = Value; }
+  const std::string& LookupKeyFields() const { return lookupKeyFields_; }
+  void SetLookupKeyFields(const std::string& Value) { lookupKeyFields_ = Value; }
+  const std::string& LookupResultField() const { return lookupResultField_; }
+  void SetLookupResultField(const std::string& Value) { lookupResultField_ = Value; }
   // Runs the lookup into the field (the dataset calls it while calculating fields).
   void CalcLookupValue();
 
@@ -572,7 +572,7 @@ class TField : public TComponent {
   std::string GetClassDesc() const;
   // Called (through the dataset) when the field's value changed.
   virtual void Change();
-  void SetDataType(TFieldType Value) { data_type_ = Value; }
+  void SetDataType(TFieldType Value) { dataType_ = Value; }
   [[noreturn]] void AccessError(const char* TypeName) const;
   [[noreturn]] void RangeError(double Value, double Min, double Max) const;
   void PropertyChanged(bool LayoutAffected);
@@ -584,28 +584,28 @@ class TField : public TComponent {
   friend class TFieldDef;
   TDataSet* dataset_ = nullptr;
   TFields* fields_ = nullptr;  // the list holding the field
-  TObjectField* parent_field_ = nullptr;
-  std::string field_name_;
-  TFieldKind field_kind_ = fkData;
-  TFieldType data_type_ = ftUnknown;
+  TObjectField* parentField_ = nullptr;
+  std::string fieldName_;
+  TFieldKind fieldKind_ = fkData;
+  TFieldType dataType_ = ftUnknown;
   int size_ = 0;
-  int field_no_ = 0;
+  int fieldNo_ = 0;
   int offset_ = 0;
-  std::string display_label_;
-  int display_width_ = -1;
+  std::string displayLabel_;
+  int displayWidth_ = -1;
   bool visible_ = true;
-  bool read_only_ = false;
+  bool readOnly_ = false;
   bool required_ = false;
   TAlignment alignment_ = taLeftJustify;
-  std::string edit_mask_;
-  std::string default_expression_;
+  std::string editMask_;
+  std::string defaultExpression_;
   std::string origin_;
-  TFieldChars valid_chars_ = TFieldChars::All();
-  TProviderFlags provider_flags_{pfInUpdate, pfInWhere};
-  TDataSet* lookup_dataset_ = nullptr;
-  std::string key_fields_, lookup_key_fields_, lookup_result_field_;
+  TFieldChars validChars_ = TFieldChars::All();
+  TProviderFlags providerFlags_{pfInUpdate, pfInWhere};
+  TDataSet* lookupDataset_ = nullptr;
+  std::string keyFields_, lookupKeyFields_, lookupResultField_;
   // The value under validation (OnValidate reads it).
-  const void* validate_buffer_ = nullptr;
+  const void* validateBuffer_ = nullptr;
   bool validating_ = false;
 };
 
@@ -619,8 +619,8 @@ class TStringField : public TField {
   TALVIK_CLASS(TStringField, TField)
   explicit TStringField(TComponent* AOwner);
   // Fixed-length character columns: values are padded to Size on the server and trimmed here.
-  bool FixedChar() const { return fixed_char_; }
-  void SetFixedChar(bool Value) { fixed_char_ = Value; }
+  bool FixedChar() const { return fixedChar_; }
+  void SetFixedChar(bool Value) { fixedChar_ = Value; }
   // Reads the value; false when null.
   bool GetValue(std::string& Value) const;
 
@@ -645,7 +645,7 @@ class TStringField : public TField {
   void CheckSize(int Value) const override;
 
  private:
-  bool fixed_char_ = false;
+  bool fixedChar_ = false;
 };
 
 class TWideStringField : public TStringField {
@@ -665,9 +665,9 @@ class TGuidField : public TStringField {
 class TNumericField : public TField {
   TALVIK_CLASS(TNumericField, TField)
   explicit TNumericField(TComponent* AOwner);
-  const std::string& DisplayFormat() const { return display_format_; }
+  const std::string& DisplayFormat() const { return displayFormat_; }
   void SetDisplayFormat(const std::string& Value);
-  const std::string& EditFormat() const { return edit_format_; }
+  const std::string& EditFormat() const { return editFormat_; }
   void SetEditFormat(const std::string& Value);
 
  protected:
@@ -675,18 +675,18 @@ class TNumericField : public TField {
   const std::string& TextFormat(bool DisplayText) const;
 
  private:
-  std::string display_format_;
-  std::string edit_format_;
+  std::string displayFormat_;
+  std::string editFormat_;
 };
 
 class TIntegerField : public TNumericField {
   TALVIK_CLASS(TIntegerField, TNumericField)
   explicit TIntegerField(TComponent* AOwner);
   // A range of 0..0 means the type's own range.
-  int MinValue() const { return min_value_; }
-  void SetMinValue(int Value) { min_value_ = Value; }
-  int MaxValue() const { return max_value_; }
-  void SetMaxValue(int Value) { max_value_ = Value; }
+  int MinValue() const { return minValue_; }
+  void SetMinValue(int Value) { minValue_ = Value; }
+  int MaxValue() const { return maxValue_; }
+  void SetMaxValue(int Value) { maxValue_ = Value; }
   bool GetValue(int& Value) const;
 
  protected:
@@ -706,13 +706,13 @@ class TIntegerField : public TNumericField {
   int GetDefaultWidth() const override { return 11; }
   void CheckRange(int64_t Value) const;
   void SetTypeRange(int64_t Min, int64_t Max) {
-    min_range_ = Min;
-    max_range_ = Max;
+    minRange_ = Min;
+    maxRange_ = Max;
   }
 
  private:
-  int min_value_ = 0, max_value_ = 0;
-  int64_t min_range_ = INT32_MIN, max_range_ = INT32_MAX;
+  int minValue_ = 0, maxValue_ = 0;
+  int64_t minRange_ = INT32_MIN, maxRange_ = INT32_MAX;
 };
 
 class TSmallintField : public TIntegerField {
@@ -739,10 +739,10 @@ class TAutoIncField : public TIntegerField {
 class TLargeintField : public TNumericField {
   TALVIK_CLASS(TLargeintField, TNumericField)
   explicit TLargeintField(TComponent* AOwner);
-  int64_t MinValue() const { return min_value_; }
-  void SetMinValue(int64_t Value) { min_value_ = Value; }
-  int64_t MaxValue() const { return max_value_; }
-  void SetMaxValue(int64_t Value) { max_value_ = Value; }
+  int64_t MinValue() const { return minValue_; }
+  void SetMinValue(int64_t Value) { minValue_ = Value; }
+  int64_t MaxValue() const { return maxValue_; }
+  void SetMaxValue(int64_t Value) { maxValue_ = Value; }
   bool GetValue(int64_t& Value) const;
 
  protected:
@@ -761,7 +761,7 @@ class TLargeintField : public TNumericField {
   int GetDefaultWidth() const override { return 15; }
 
  private:
-  int64_t min_value_ = 0, max_value_ = 0;
+  int64_t minValue_ = 0, maxValue_ = 0;
 };
 
 class TFloatField : public TNumericField {
@@ -773,10 +773,10 @@ class TFloatField : public TNumericField {
   int Precision() const { return precision_; }
   void SetPrecision(int Value);
   // A range of 0..0 means no range.
-  double MinValue() const { return min_value_; }
-  void SetMinValue(double Value) { min_value_ = Value; }
-  double MaxValue() const { return max_value_; }
-  void SetMaxValue(double Value) { max_value_ = Value; }
+  double MinValue() const { return minValue_; }
+  void SetMinValue(double Value) { minValue_ = Value; }
+  double MaxValue() const { return maxValue_; }
+  void SetMaxValue(double Value) { maxValue_ = Value; }
   bool GetValue(double& Value) const;
 
  protected:
@@ -801,7 +801,7 @@ class TFloatField : public TNumericField {
  private:
   bool currency_ = false;
   int precision_ = 15;
-  double min_value_ = 0, max_value_ = 0;
+  double minValue_ = 0, maxValue_ = 0;
 };
 
 class TCurrencyField : public TFloatField {
@@ -817,10 +817,10 @@ class TBCDField : public TNumericField {
   void SetCurrency(bool Value);
   int Precision() const { return precision_; }
   void SetPrecision(int Value) { precision_ = Value; }
-  ::Currency MinValue() const { return min_value_; }
-  void SetMinValue(::Currency Value) { min_value_ = Value; }
-  ::Currency MaxValue() const { return max_value_; }
-  void SetMaxValue(::Currency Value) { max_value_ = Value; }
+  ::Currency MinValue() const { return minValue_; }
+  void SetMinValue(::Currency Value) { minValue_ = Value; }
+  ::Currency MaxValue() const { return maxValue_; }
+  void SetMaxValue(::Currency Value) { maxValue_ = Value; }
   bool GetValue(::Currency& Value) const;
 
  protected:
@@ -845,14 +845,14 @@ class TBCDField : public TNumericField {
  private:
   bool currency_ = false;
   int precision_ = 0;
-  ::Currency min_value_, max_value_;
+  ::Currency minValue_, maxValue_;
 };
 
 class TBooleanField : public TField {
   TALVIK_CLASS(TBooleanField, TField)
   explicit TBooleanField(TComponent* AOwner);
   // "Yes;No": the texts for true and false.
-  const std::string& DisplayValues() const { return display_values_; }
+  const std::string& DisplayValues() const { return displayValues_; }
   void SetDisplayValues(const std::string& Value);
   bool GetValue(bool& Value) const;
 
@@ -870,15 +870,15 @@ class TBooleanField : public TField {
   int GetDefaultWidth() const override;
 
  private:
-  std::string display_values_;
-  std::string true_text_ = STextTrue, false_text_ = STextFalse;
+  std::string displayValues_;
+  std::string trueText_ = STextTrue, falseText_ = STextFalse;
 };
 
 class TDateTimeField : public TField {
   TALVIK_CLASS(TDateTimeField, TField)
   explicit TDateTimeField(TComponent* AOwner);
   // A FormatDateTime pattern for DisplayText.
-  const std::string& DisplayFormat() const { return display_format_; }
+  const std::string& DisplayFormat() const { return displayFormat_; }
   void SetDisplayFormat(const std::string& Value);
   bool GetValue(TDateTime& Value) const;
 
@@ -896,7 +896,7 @@ class TDateTimeField : public TField {
   int GetDefaultWidth() const override { return 18; }
 
  private:
-  std::string display_format_;
+  std::string displayFormat_;
 };
 
 class TDateField : public TDateTimeField {
@@ -1008,8 +1008,8 @@ class TObjectField : public TField {
   ~TObjectField() override;
   TFields* Fields() const { return fields_.get(); }
   int FieldCount() const { return fields_->Count(); }
-  const std::string& ObjectType() const { return object_type_; }
-  void SetObjectType(const std::string& Value) { object_type_ = Value; }
+  const std::string& ObjectType() const { return objectType_; }
+  void SetObjectType(const std::string& Value) { objectType_ = Value; }
   bool IsNull() const override;
   void Clear() override;
 
@@ -1021,7 +1021,7 @@ class TObjectField : public TField {
 
  private:
   std::unique_ptr<TFields> fields_;
-  std::string object_type_;
+  std::string objectType_;
 };
 
 class TADTField : public TObjectField {
@@ -1038,21 +1038,21 @@ class TArrayField : public TObjectField {
 class TDataSetField : public TObjectField {
   TALVIK_CLASS(TDataSetField, TObjectField)
   explicit TDataSetField(TComponent* AOwner);
-  TDataSet* NestedDataSet() const { return nested_dataset_; }
-  void SetNestedDataSet(TDataSet* Value) { nested_dataset_ = Value; }
+  TDataSet* NestedDataSet() const { return nestedDataset_; }
+  void SetNestedDataSet(TDataSet* Value) { nestedDataset_ = Value; }
 
  private:
-  TDataSet* nested_dataset_ = nullptr;
+  TDataSet* nestedDataset_ = nullptr;
 };
 
 class TReferenceField : public TDataSetField {
   TALVIK_CLASS(TReferenceField, TDataSetField)
   explicit TReferenceField(TComponent* AOwner);
-  const std::string& ReferenceTableName() const { return reference_table_name_; }
-  void SetReferenceTableName(const std::string& Value) { reference_table_name_ = Value; }
+  const std::string& ReferenceTableName() const { return referenceTableName_; }
+  void SetReferenceTableName(const std::string& Value) { referenceTableName_ = Value; }
 
  private:
-  std::string reference_table_name_;
+  std::string referenceTableName_;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -1108,7 +1108,7 @@ class TDataSet : public TComponent, public IProviderSupport {
   int MoveBy(int Distance);
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
-  bool IsEmpty() const { return active_record_ >= record_count_; }
+  bool IsEmpty() const { return activeRecord_ >= recordCount_; }
   int RecordCount() {
     CheckActive();
     return GetRecordCount();
@@ -1125,7 +1125,7 @@ class TDataSet : public TComponent, public IProviderSupport {
   void CheckActive() const;
   void CheckInactive() const;
   void UpdateCursorPos();
-  void CursorPosChanged() { current_record_ = -1; }
+  void CursorPosChanged() { currentRecord_ = -1; }
 
   // Bookmarks
   TBookmark GetBookmark() const;
@@ -1137,8 +1137,8 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual bool BookmarkValid(const TBookmark& Bookmark);
   // Ordering of two bookmarks: -1, 0 or 1.
   virtual int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2);
-  int BookmarkSize() const { return bookmark_size_; }
-  void SetBookmarkSize(int Value) { bookmark_size_ = Value; }
+  int BookmarkSize() const { return bookmarkSize_; }
+  void SetBookmarkSize(int Value) { bookmarkSize_ = Value; }
 
   // The edit cycle
   void Edit();
@@ -1160,11 +1160,11 @@ class TDataSet : public TComponent, public IProviderSupport {
   // Controls
   void DisableControls();
   void EnableControls();
-  bool ControlsDisabled() const { return disable_count_ != 0; }
+  bool ControlsDisabled() const { return disableCount_ != 0; }
 
   // Fields
   TFields* Fields() const { return fields_.get(); }
-  TFieldDefs* FieldDefs() const { return field_defs_.get(); }
+  TFieldDefs* FieldDefs() const { return fieldDefs_.get(); }
   int FieldCount() const { return fields_->Count(); }
   TField* FindField(std::string_view FieldName) const { return fields_->FindField(FieldName); }
   TField* FieldByName(std::string_view FieldName) const;
@@ -1177,12 +1177,12 @@ class TDataSet : public TComponent, public IProviderSupport {
   TVariant FieldValues(std::string_view FieldNames) const;
   void SetFieldValues(std::string_view FieldNames, const TVariant& Value);
   // True when the dataset made its own fields from the definitions at open.
-  bool DefaultFields() const { return default_fields_; }
+  bool DefaultFields() const { return defaultFields_; }
   // Checks that each name of "A;B" is a field.
   void CheckFieldNames(std::string_view FieldNames) const;
-  int CalcFieldsSize() const { return calc_fields_size_; }
-  bool AutoCalcFields() const { return auto_calc_fields_; }
-  void SetAutoCalcFields(bool Value) { auto_calc_fields_ = Value; }
+  int CalcFieldsSize() const { return calcFieldsSize_; }
+  bool AutoCalcFields() const { return autoCalcFields_; }
+  void SetAutoCalcFields(bool Value) { autoCalcFields_ = Value; }
 
   // Searching
   virtual bool Locate(const std::string& KeyFields, const TVariant& KeyValues, TLocateOptions Options);
@@ -1190,14 +1190,14 @@ class TDataSet : public TComponent, public IProviderSupport {
                           const std::string& ResultFields);
 
   // Filtering (the dataset decides what the filter means)
-  const std::string& Filter() const { return filter_text_; }
+  const std::string& Filter() const { return filterText_; }
   void SetFilter(const std::string& Value) { SetFilterText(Value); }
   bool Filtered() const { return filtered_; }
   virtual void SetFiltered(bool Value) { filtered_ = Value; }
-  TFilterOptions FilterOptions() const { return filter_options_; }
-  virtual void SetFilterOptions(TFilterOptions Value) { filter_options_ = Value; }
+  TFilterOptions FilterOptions() const { return filterOptions_; }
+  virtual void SetFilterOptions(TFilterOptions Value) { filterOptions_ = Value; }
 
-  int BlockReadSize() const { return block_read_size_; }
+  int BlockReadSize() const { return blockReadSize_; }
   virtual void SetBlockReadSize(int Value);
   // Values of a field in the record's other states (old, new, current on the server).
   virtual TVariant GetStateFieldValue(TDataSetState State, TField* Field);
@@ -1214,13 +1214,13 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
 
   // Buffers as the data links see them
-  int ActiveRecord() const { return active_record_; }
-  int BufferCount() const { return buffer_count_; }
-  int BufferRecordCount() const { return record_count_; }
+  int ActiveRecord() const { return activeRecord_; }
+  int BufferCount() const { return bufferCount_; }
+  int BufferRecordCount() const { return recordCount_; }
   TRecordBuffer ActiveBuffer() const;
-  TRecordBuffer CalcBuffer() const { return calc_buffer_; }
+  TRecordBuffer CalcBuffer() const { return calcBuffer_; }
   TRecordBuffer Buffers(int Index) const;
-  int CurrentRecord() const { return current_record_; }
+  int CurrentRecord() const { return currentRecord_; }
   virtual TDataSource* GetDataSource() const { return nullptr; }
   // Whether DataSource is among this dataset's masters, near or far (a loop of masters ends the search).
   bool IsLinkedTo(const TDataSource* DataSource) const;
@@ -1295,7 +1295,7 @@ class TDataSet : public TComponent, public IProviderSupport {
   virtual void InternalPost();
   virtual void InternalAddRecord(TRecordBuffer Buffer, bool Append);
   virtual void InternalDelete() = 0;
-  virtual void SetFilterText(const std::string& Value) { filter_text_ = Value; }
+  virtual void SetFilterText(const std::string& Value) { filterText_ = Value; }
   // The definitions from the cursor (opening it for that when closed).
   void InitFieldDefs();
   // Fields
@@ -1370,31 +1370,31 @@ class TDataSet : public TComponent, public IProviderSupport {
   }
 
   std::unique_ptr<TFields> fields_;
-  std::unique_ptr<TFieldDefs> field_defs_;
-  std::vector<TDataSource*> data_sources_;
-  std::vector<TRecordBuffer> buffers_;  // buffer_count_ + 1 while open
+  std::unique_ptr<TFieldDefs> fieldDefs_;
+  std::vector<TDataSource*> dataSources_;
+  std::vector<TRecordBuffer> buffers_;  // bufferCount_ + 1 while open
   TDataSetState state_ = dsInactive;
-  TDataSetState disable_state_ = dsInactive;
-  TDataEvent enable_event_ = deDataSetChange;
-  int disable_count_ = 0;
-  int buffer_count_ = 0;
-  int record_count_ = 0;
-  int active_record_ = 0;
-  int current_record_ = -1;
-  int bookmark_size_ = 0;
-  int calc_fields_size_ = 0;
-  int block_read_size_ = 0;
-  TRecordBuffer calc_buffer_ = nullptr;
+  TDataSetState disableState_ = dsInactive;
+  TDataEvent enableEvent_ = deDataSetChange;
+  int disableCount_ = 0;
+  int bufferCount_ = 0;
+  int recordCount_ = 0;
+  int activeRecord_ = 0;
+  int currentRecord_ = -1;
+  int bookmarkSize_ = 0;
+  int calcFieldsSize_ = 0;
+  int blockReadSize_ = 0;
+  TRecordBuffer calcBuffer_ = nullptr;
   bool bof_ = true;
   bool eof_ = true;
   bool modified_ = false;
-  bool default_fields_ = false;
-  bool internal_open_complete_ = false;
-  bool auto_calc_fields_ = true;
+  bool defaultFields_ = false;
+  bool internalOpenComplete_ = false;
+  bool autoCalcFields_ = true;
   bool filtered_ = false;
-  bool internal_calc_fields_ = false;
-  std::string filter_text_;
-  TFilterOptions filter_options_;
+  bool internalCalcFields_ = false;
+  std::string filterText_;
+  TFilterOptions filterOptions_;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -1410,15 +1410,15 @@ class TDataSource : public TComponent {
   void SetDataSet(TDataSet* Value);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool Value);
-  bool AutoEdit() const { return auto_edit_; }
-  void SetAutoEdit(bool Value) { auto_edit_ = Value; }
+  bool AutoEdit() const { return autoEdit_; }
+  void SetAutoEdit(bool Value) { autoEdit_ = Value; }
   // The dataset's state as the links see it (dsInactive while disabled).
   TDataSetState State() const { return state_; }
   // Puts a browsing dataset into edit mode when AutoEdit is on.
   void Edit();
   bool IsLinkedTo(TDataSet* DataSet) const;
-  int DataLinkCount() const { return static_cast<int>(data_links_.size()); }
-  TDataLink* DataLinks(int Index) const { return data_links_.at(static_cast<size_t>(Index)); }
+  int DataLinkCount() const { return static_cast<int>(dataLinks_.size()); }
+  TDataLink* DataLinks(int Index) const { return dataLinks_.at(static_cast<size_t>(Index)); }
 
   TNotifyEvent OnStateChange;
   TDataChangeEvent OnDataChange;
@@ -1437,10 +1437,10 @@ class TDataSource : public TComponent {
   void RemoveDataLink(TDataLink* DataLink);
 
   TDataSet* dataset_ = nullptr;
-  std::vector<TDataLink*> data_links_;
+  std::vector<TDataLink*> dataLinks_;
   TDataSetState state_ = dsInactive;
   bool enabled_ = true;
-  bool auto_edit_ = true;
+  bool autoEdit_ = true;
 };
 
 // The connection of one control (or other consumer) to a data source: a window of BufferCount records
@@ -1450,22 +1450,22 @@ class TDataLink : public TPersistent {
   TDataLink() = default;
   ~TDataLink() override;
 
-  TDataSource* DataSource() const { return data_source_; }
+  TDataSource* DataSource() const { return dataSource_; }
   void SetDataSource(TDataSource* Value);
-  bool DataSourceFixed() const { return data_source_fixed_; }
-  void SetDataSourceFixed(bool Value) { data_source_fixed_ = Value; }
+  bool DataSourceFixed() const { return dataSourceFixed_; }
+  void SetDataSourceFixed(bool Value) { dataSourceFixed_ = Value; }
   TDataSet* DataSet() const;
   bool Active() const { return active_; }
   // The active record's index within the link's window; setting it makes another buffered record
   // the dataset's active one (drawing does this row by row and restores it).
   int ActiveRecord() const;
   void SetActiveRecord(int Value);
-  int BufferCount() const { return buffer_count_; }
+  int BufferCount() const { return bufferCount_; }
   void SetBufferCount(int Value);
   // The records in the link's window.
   int RecordCount() const;
   bool Editing() const { return editing_; }
-  bool ReadOnly() const { return read_only_; }
+  bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool Value);
   bool Bof() const;
   bool Eof() const;
@@ -1474,7 +1474,7 @@ class TDataLink : public TPersistent {
   void UpdateRecord();
   int MoveBy(int Distance);
   // The first record of the window, as an index into the dataset's buffers.
-  int FirstRecord() const { return first_record_; }
+  int FirstRecord() const { return firstRecord_; }
 
  protected:
   virtual void ActiveChanged() {}
@@ -1497,14 +1497,14 @@ class TDataLink : public TPersistent {
   void SetEditing(bool Value);
   void UpdateRange();
 
-  TDataSource* data_source_ = nullptr;
-  int first_record_ = 0;
-  int buffer_count_ = 1;
+  TDataSource* dataSource_ = nullptr;
+  int firstRecord_ = 0;
+  int bufferCount_ = 1;
   bool active_ = false;
   bool editing_ = false;
-  bool read_only_ = false;
+  bool readOnly_ = false;
   bool updating_ = false;
-  bool data_source_fixed_ = false;
+  bool dataSourceFixed_ = false;
 };
 
 // The link of a control that shows one field.
@@ -1513,7 +1513,7 @@ class TFieldDataLink : public TDataLink {
   TFieldDataLink() = default;
 
   TField* Field() const { return field_; }
-  const std::string& FieldName() const { return field_name_; }
+  const std::string& FieldName() const { return fieldName_; }
   void SetFieldName(const std::string& Value);
   TComponent* Control() const { return control_; }
   void SetControl(TComponent* Value) { control_ = Value; }
@@ -1548,7 +1548,7 @@ class TFieldDataLink : public TDataLink {
   void SetField(TField* Value);
   void SetEditingState(bool Value);
   TField* field_ = nullptr;
-  std::string field_name_;
+  std::string fieldName_;
   TComponent* control_ = nullptr;
   bool editing_ = false;
   bool modified_ = false;
@@ -1559,7 +1559,7 @@ class TMasterDataLink : public TDataLink {
   TALVIK_CLASS(TMasterDataLink, TDataLink)
   explicit TMasterDataLink(TDataSet* DataSet) : dataset_(DataSet) {}
   TDataSet* DetailDataSet() const { return dataset_; }
-  const std::string& FieldNames() const { return field_names_; }
+  const std::string& FieldNames() const { return fieldNames_; }
   void SetFieldNames(const std::string& Value);
   std::vector<TField*> Fields() const;
   TNotifyEvent OnMasterChange;
@@ -1572,5 +1572,5 @@ class TMasterDataLink : public TDataLink {
 
  private:
   TDataSet* dataset_;
-  std::string field_names_;
+  std::string fieldNames_;
 };

@@ -7,7 +7,7 @@
 TDataSet::TDataSet(TComponent* AOwner)
     : TComponent(AOwner),
       fields_(std::make_unique<TFields>(this)),
-      field_defs_(std::make_unique<TFieldDefs>(this)) {}
+      fieldDefs_(std::make_unique<TFieldDefs>(this)) {}
 
 TDataSet::~TDataSet() {
   Destroying();
@@ -18,7 +18,7 @@ TDataSet::~TDataSet() {
   }
   buffers_.clear();
   state_ = dsInactive;
-  while (!data_sources_.empty()) RemoveDataSource(data_sources_.back());
+  while (!dataSources_.empty()) RemoveDataSource(dataSources_.back());
   fields_->Clear();
 }
 
@@ -53,10 +53,10 @@ void TDataSet::SetActive(bool Value) {
 }
 
 void TDataSet::OpenCursor() {
-  default_fields_ = fields_->Count() == 0;
-  internal_open_complete_ = false;
+  defaultFields_ = fields_->Count() == 0;
+  internalOpenComplete_ = false;
   InternalOpen();
-  internal_open_complete_ = true;
+  internalOpenComplete_ = true;
   UpdateBufferCount();
   ClearBuffers();
   InternalFirst();
@@ -65,8 +65,8 @@ void TDataSet::OpenCursor() {
 }
 
 void TDataSet::CloseCursor() {
-  block_read_size_ = 0;
-  internal_open_complete_ = false;
+  blockReadSize_ = 0;
+  internalOpenComplete_ = false;
   FreeFieldBuffers();
   ClearBuffers();
   FreeBuffers();
@@ -77,16 +77,16 @@ void TDataSet::CloseCursor() {
     error = std::current_exception();
   }
   BindFields(false);
-  if (default_fields_) DestroyFields();
-  default_fields_ = false;
+  if (defaultFields_) DestroyFields();
+  defaultFields_ = false;
   if (error) std::rethrow_exception(error);
 }
 
 void TDataSet::FreeBuffers() {
   for (TRecordBuffer& b : buffers_) FreeRecordBuffer(b);
   buffers_.clear();
-  buffer_count_ = 0;
-  calc_buffer_ = nullptr;
+  bufferCount_ = 0;
+  calcBuffer_ = nullptr;
 }
 
 void TDataSet::CheckActive() const {
@@ -105,8 +105,8 @@ void TDataSet::InitFieldDefs() {
 // Fields
 
 void TDataSet::CreateFields() {
-  for (int i = 0; i < field_defs_->Count(); ++i) {
-    TFieldDef* def = field_defs_->Items(i);
+  for (int i = 0; i < fieldDefs_->Count(); ++i) {
+    TFieldDef* def = fieldDefs_->Items(i);
     if (def->DataType() == ftUnknown || def->Attributes().Contains(faHiddenCol) || !def->FieldClass())
       continue;
     def->CreateField(this);
@@ -135,37 +135,37 @@ bool TDataSet::FieldTypesCompatible(TFieldType FieldType, TFieldType DefType) co
 }
 
 void TDataSet::BindFields(bool Binding) {
-  calc_fields_size_ = 0;
-  internal_calc_fields_ = false;
+  calcFieldsSize_ = 0;
+  internalCalcFields_ = false;
   for (TField* f : fields_->List()) {
     if (!Binding) {
       f->Bind(false);
-      if (f->FieldKind() == fkData) f->field_no_ = 0;
+      if (f->FieldKind() == fkData) f->fieldNo_ = 0;
       continue;
     }
     switch (f->FieldKind()) {
       case fkCalculated:
       case fkLookup:
-        f->field_no_ = -1;
-        f->offset_ = calc_fields_size_;
-        calc_fields_size_ += f->DataSize() + 1;
+        f->fieldNo_ = -1;
+        f->offset_ = calcFieldsSize_;
+        calcFieldsSize_ += f->DataSize() + 1;
         break;
       case fkAggregate:
         break;
       default: {
-        const int index = field_defs_->IndexOf(f->FullName());
+        const int index = fieldDefs_->IndexOf(f->FullName());
         if (index < 0) DatabaseErrorFmt(SFieldNotFound, {f->DisplayName()}, this);
-        TFieldDef* def = field_defs_->Items(index);
+        TFieldDef* def = fieldDefs_->Items(index);
         if (!FieldTypesCompatible(f->DataType(), def->DataType())) {
           DatabaseErrorFmt(SFieldTypeMismatch,
                            {f->DisplayName(), FieldTypeName(f->DataType()), FieldTypeName(def->DataType())},
                            this);
         }
-        f->field_no_ = def->FieldNo();
-        if (def->InternalCalcField()) internal_calc_fields_ = true;
+        f->fieldNo_ = def->FieldNo();
+        if (def->InternalCalcField()) internalCalcFields_ = true;
         if (f->FieldKind() == fkInternalCalc) {
-          f->offset_ = calc_fields_size_;
-          calc_fields_size_ += f->DataSize() + 1;
+          f->offset_ = calcFieldsSize_;
+          calcFieldsSize_ += f->DataSize() + 1;
         }
       }
     }
@@ -199,7 +199,7 @@ void TDataSet::GetFieldNames(TStrings* List) const {
   if (fields_->Count() > 0) {
     for (TField* f : fields_->List()) List->Add(f->FieldName());
   } else {
-    for (int i = 0; i < field_defs_->Count(); ++i) List->Add(field_defs_->Items(i)->Name());
+    for (int i = 0; i < fieldDefs_->Count(); ++i) List->Add(fieldDefs_->Items(i)->Name());
   }
   List->EndUpdate();
 }
@@ -247,7 +247,7 @@ void TDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
 }
 
 TRecordBuffer TDataSet::ActiveBuffer() const {
-  return buffers_.empty() ? nullptr : buffers_[static_cast<size_t>(active_record_)];
+  return buffers_.empty() ? nullptr : buffers_[static_cast<size_t>(activeRecord_)];
 }
 
 TRecordBuffer TDataSet::Buffers(int Index) const {
@@ -256,17 +256,17 @@ TRecordBuffer TDataSet::Buffers(int Index) const {
 }
 
 void TDataSet::ClearBuffers() {
-  record_count_ = 0;
-  active_record_ = 0;
-  current_record_ = -1;
+  recordCount_ = 0;
+  activeRecord_ = 0;
+  currentRecord_ = -1;
   bof_ = true;
   eof_ = true;
 }
 
 void TDataSet::ActivateBuffers() {
-  record_count_ = 1;
-  active_record_ = 0;
-  current_record_ = 0;
+  recordCount_ = 1;
+  activeRecord_ = 0;
+  currentRecord_ = 0;
   bof_ = false;
   eof_ = false;
 }
@@ -283,20 +283,20 @@ void TDataSet::MoveBuffer(int CurIndex, int NewIndex) {
 
 void TDataSet::SetBufferCount(int Value) {
   Value = std::clamp(Value, 1, 1024);
-  if (Value == buffer_count_ && !buffers_.empty()) return;
+  if (Value == bufferCount_ && !buffers_.empty()) return;
   int delta = 0;
-  if (Value < record_count_) {
+  if (Value < recordCount_) {
     // Keep the active record in the window: drop records before it first, then after it.
-    const int drop_front = std::max(0, active_record_ - (Value - 1));
+    const int drop_front = std::max(0, activeRecord_ - (Value - 1));
     if (drop_front > 0) {
-      std::rotate(buffers_.begin(), buffers_.begin() + drop_front, buffers_.begin() + record_count_);
-      record_count_ -= drop_front;
-      active_record_ -= drop_front;
-      if (current_record_ >= 0) current_record_ -= drop_front;
+      std::rotate(buffers_.begin(), buffers_.begin() + drop_front, buffers_.begin() + recordCount_);
+      recordCount_ -= drop_front;
+      activeRecord_ -= drop_front;
+      if (currentRecord_ >= 0) currentRecord_ -= drop_front;
       delta = -drop_front;
     }
-    record_count_ = std::min(record_count_, Value);
-    if (current_record_ < 0 || current_record_ >= record_count_) current_record_ = -1;
+    recordCount_ = std::min(recordCount_, Value);
+    if (currentRecord_ < 0 || currentRecord_ >= recordCount_) currentRecord_ = -1;
   }
   const size_t wanted = static_cast<size_t>(Value) + 1;
   while (buffers_.size() > wanted) {
@@ -304,8 +304,8 @@ void TDataSet::SetBufferCount(int Value) {
     buffers_.pop_back();
   }
   while (buffers_.size() < wanted) buffers_.push_back(AllocRecordBuffer());
-  buffer_count_ = Value;
-  if (record_count_ > 0 && record_count_ < buffer_count_) {
+  bufferCount_ = Value;
+  if (recordCount_ > 0 && recordCount_ < bufferCount_) {
     GetNextRecords();
     delta += GetPriorRecords();
   }
@@ -315,23 +315,23 @@ void TDataSet::SetBufferCount(int Value) {
 void TDataSet::UpdateBufferCount() {
   if (!IsCursorOpen()) return;
   int count = 1;
-  for (TDataSource* ds : data_sources_) {
-    for (TDataLink* link : ds->data_links_) count = std::max(count, link->BufferCount());
+  for (TDataSource* ds : dataSources_) {
+    for (TDataLink* link : ds->dataLinks_) count = std::max(count, link->BufferCount());
   }
   SetBufferCount(count);
 }
 
 void TDataSet::AdjustFirstRecords(int Delta) {
   if (Delta == 0) return;
-  for (TDataSource* ds : data_sources_) {
-    for (TDataLink* link : ds->data_links_) {
-      if (link->active_) link->first_record_ += Delta;
+  for (TDataSource* ds : dataSources_) {
+    for (TDataLink* link : ds->dataLinks_) {
+      if (link->active_) link->firstRecord_ += Delta;
     }
   }
 }
 
 void TDataSet::SetCurrentRecord(int Index) {
-  if (current_record_ == Index) return;
+  if (currentRecord_ == Index) return;
   TRecordBuffer b = buffers_[static_cast<size_t>(Index)];
   switch (GetBookmarkFlag(b)) {
     case bfCurrent:
@@ -345,32 +345,32 @@ void TDataSet::SetCurrentRecord(int Index) {
       InternalLast();
       break;
   }
-  current_record_ = Index;
+  currentRecord_ = Index;
 }
 
 void TDataSet::UpdateCursorPos() {
-  if (record_count_ > 0) SetCurrentRecord(active_record_);
+  if (recordCount_ > 0) SetCurrentRecord(activeRecord_);
 }
 
 bool TDataSet::GetNextRecord() {
   TGetMode mode = gmNext;
-  if (record_count_ > 0) {
-    SetCurrentRecord(record_count_ - 1);
-    if (state_ == dsInsert && current_record_ == active_record_ &&
+  if (recordCount_ > 0) {
+    SetCurrentRecord(recordCount_ - 1);
+    if (state_ == dsInsert && currentRecord_ == activeRecord_ &&
         GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
       mode = gmCurrent;
     }
   }
-  const bool ok = GetRecord(buffers_[static_cast<size_t>(record_count_)], mode, true) == grOK;
+  const bool ok = GetRecord(buffers_[static_cast<size_t>(recordCount_)], mode, true) == grOK;
   if (ok) {
-    if (record_count_ == 0) {
+    if (recordCount_ == 0) {
       ActivateBuffers();
-    } else if (record_count_ < buffer_count_) {
-      ++record_count_;
+    } else if (recordCount_ < bufferCount_) {
+      ++recordCount_;
     } else {
-      MoveBuffer(0, record_count_);
+      MoveBuffer(0, recordCount_);
     }
-    current_record_ = record_count_ - 1;
+    currentRecord_ = recordCount_ - 1;
   } else {
     CursorPosChanged();
   }
@@ -378,19 +378,19 @@ bool TDataSet::GetNextRecord() {
 }
 
 bool TDataSet::GetPriorRecord() {
-  if (record_count_ > 0) SetCurrentRecord(0);
-  const bool ok = GetRecord(buffers_[static_cast<size_t>(record_count_)], gmPrior, true) == grOK;
+  if (recordCount_ > 0) SetCurrentRecord(0);
+  const bool ok = GetRecord(buffers_[static_cast<size_t>(recordCount_)], gmPrior, true) == grOK;
   if (ok) {
-    if (record_count_ == 0) {
+    if (recordCount_ == 0) {
       ActivateBuffers();
     } else {
-      MoveBuffer(record_count_, 0);
-      if (record_count_ < buffer_count_) {
-        ++record_count_;
-        ++active_record_;
+      MoveBuffer(recordCount_, 0);
+      if (recordCount_ < bufferCount_) {
+        ++recordCount_;
+        ++activeRecord_;
       }
     }
-    current_record_ = 0;
+    currentRecord_ = 0;
   } else {
     CursorPosChanged();
   }
@@ -399,19 +399,19 @@ bool TDataSet::GetPriorRecord() {
 
 int TDataSet::GetNextRecords() {
   int n = 0;
-  while (record_count_ < buffer_count_ && GetNextRecord()) ++n;
+  while (recordCount_ < bufferCount_ && GetNextRecord()) ++n;
   return n;
 }
 
 int TDataSet::GetPriorRecords() {
   int n = 0;
-  while (record_count_ < buffer_count_ && GetPriorRecord()) ++n;
+  while (recordCount_ < bufferCount_ && GetPriorRecord()) ++n;
   return n;
 }
 
 void TDataSet::Resync(TResyncMode Mode) {
   if (buffers_.empty()) return;
-  TRecordBuffer spare = buffers_[static_cast<size_t>(record_count_)];
+  TRecordBuffer spare = buffers_[static_cast<size_t>(recordCount_)];
   if (Mode.Contains(rmExact)) {
     CursorPosChanged();
     if (GetRecord(spare, gmCurrent, true) != grOK) DatabaseError(SRecordNotFound, this);
@@ -421,8 +421,8 @@ void TDataSet::Resync(TResyncMode Mode) {
     DataEvent(deDataSetChange, 0);
     return;
   }
-  int count = Mode.Contains(rmCenter) ? (buffer_count_ - 1) / 2 : active_record_;
-  MoveBuffer(record_count_, 0);
+  int count = Mode.Contains(rmCenter) ? (bufferCount_ - 1) / 2 : activeRecord_;
+  MoveBuffer(recordCount_, 0);
   ActivateBuffers();
   try {
     while (count > 0 && GetPriorRecord()) --count;
@@ -436,7 +436,7 @@ void TDataSet::Resync(TResyncMode Mode) {
 }
 
 void TDataSet::CalculateFields(TRecordBuffer Buffer) {
-  calc_buffer_ = Buffer;
+  calcBuffer_ = Buffer;
   if (state_ != dsInternalCalc) {
     ClearCalcFields(Buffer);
     for (TField* f : fields_->List()) {
@@ -447,8 +447,8 @@ void TDataSet::CalculateFields(TRecordBuffer Buffer) {
 }
 
 void TDataSet::GetCalcFields(TRecordBuffer Buffer) {
-  if (calc_fields_size_ <= 0 && !internal_calc_fields_) return;
-  calc_buffer_ = Buffer;
+  if (calcFieldsSize_ <= 0 && !internalCalcFields_) return;
+  calcBuffer_ = Buffer;
   const TDataSetState saved = SetTempState(dsCalcFields);
   try {
     CalculateFields(Buffer);
@@ -505,10 +505,10 @@ int TDataSet::MoveBy(int Distance) {
   if ((Distance > 0 && !eof_) || (Distance < 0 && !bof_)) {
     bof_ = false;
     eof_ = false;
-    const int old_count = record_count_;
+    const int old_count = recordCount_;
     int scroll = 0;
     auto notify = [&] {
-      if (record_count_ != old_count) {
+      if (recordCount_ != old_count) {
         DataEvent(deDataSetChange, 0);
       } else {
         DataEvent(deDataSetScroll, scroll);
@@ -516,10 +516,10 @@ int TDataSet::MoveBy(int Distance) {
     };
     try {
       while (Distance > 0) {
-        if (active_record_ < record_count_ - 1) {
-          ++active_record_;
+        if (activeRecord_ < recordCount_ - 1) {
+          ++activeRecord_;
         } else {
-          const int shift = record_count_ < buffer_count_ ? 0 : 1;
+          const int shift = recordCount_ < bufferCount_ ? 0 : 1;
           if (!GetNextRecord()) {
             eof_ = true;
             break;
@@ -530,10 +530,10 @@ int TDataSet::MoveBy(int Distance) {
         ++result;
       }
       while (Distance < 0) {
-        if (active_record_ > 0) {
-          --active_record_;
+        if (activeRecord_ > 0) {
+          --activeRecord_;
         } else {
-          const int shift = record_count_ < buffer_count_ ? 0 : 1;
+          const int shift = recordCount_ < bufferCount_ ? 0 : 1;
           if (!GetPriorRecord()) {
             bof_ = true;
             break;
@@ -592,8 +592,8 @@ bool TDataSet::BookmarkAvailable() const {
 }
 
 TBookmark TDataSet::GetBookmark() const {
-  if (!BookmarkAvailable() || bookmark_size_ <= 0) return {};
-  TBookmark b(static_cast<size_t>(bookmark_size_), '\0');
+  if (!BookmarkAvailable() || bookmarkSize_ <= 0) return {};
+  TBookmark b(static_cast<size_t>(bookmarkSize_), '\0');
   GetBookmarkData(ActiveBuffer(), b.data());
   return b;
 }
@@ -633,28 +633,28 @@ void TDataSet::SetState(TDataSetState Value) {
 TDataSetState TDataSet::SetTempState(TDataSetState Value) {
   const TDataSetState old = state_;
   state_ = Value;
-  ++disable_count_;
+  ++disableCount_;
   return old;
 }
 
 void TDataSet::RestoreState(TDataSetState Value) {
   state_ = Value;
-  --disable_count_;
+  --disableCount_;
 }
 
 void TDataSet::DisableControls() {
-  if (disable_count_ == 0) {
-    disable_state_ = state_;
-    enable_event_ = deDataSetChange;
+  if (disableCount_ == 0) {
+    disableState_ = state_;
+    enableEvent_ = deDataSetChange;
   }
-  ++disable_count_;
+  ++disableCount_;
 }
 
 void TDataSet::EnableControls() {
-  if (disable_count_ == 0) return;
-  if (--disable_count_ != 0) return;
-  if (disable_state_ != state_) DataEvent(deUpdateState, 0);
-  if (disable_state_ != dsInactive && state_ != dsInactive) DataEvent(enable_event_, 0);
+  if (disableCount_ == 0) return;
+  if (--disableCount_ != 0) return;
+  if (disableState_ != state_) DataEvent(deUpdateState, 0);
+  if (disableState_ != dsInactive && state_ != dsInactive) DataEvent(enableEvent_, 0);
 }
 
 void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
@@ -664,29 +664,29 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
       FieldChanged(reinterpret_cast<TField*>(Info));
       break;
     case dePropertyChange:
-      field_defs_->SetUpdated(false);
+      fieldDefs_->SetUpdated(false);
       break;
     case deLayoutChange:
-      if (ControlsDisabled()) enable_event_ = deLayoutChange;
+      if (ControlsDisabled()) enableEvent_ = deLayoutChange;
       break;
     case deUpdateState:
       if (ControlsDisabled()) {
         Event = deDisabledStateChange;
         Info = state_ != dsInactive ? 1 : 0;
         notify = true;
-        disable_state_ = state_;
+        disableState_ = state_;
       }
       break;
     default:
       break;
   }
   if (notify) {
-    for (size_t i = 0; i < data_sources_.size(); ++i) data_sources_[i]->DataEvent(Event, Info);
+    for (size_t i = 0; i < dataSources_.size(); ++i) dataSources_[i]->DataEvent(Event, Info);
   }
   if (Event == deFieldChange && Info) {
     // Calculated fields follow the edited data fields.
     auto* field = reinterpret_cast<TField*>(Info);
-    if (field->FieldKind() == fkData && auto_calc_fields_ && calc_fields_size_ > 0 &&
+    if (field->FieldKind() == fkData && autoCalcFields_ && calcFieldsSize_ > 0 &&
         (state_ == dsEdit || state_ == dsInsert)) {
       GetCalcFields(ActiveBuffer());
       for (TField* f : fields_->List()) {
@@ -712,7 +712,7 @@ void TDataSet::SetBlockReadSize(int Value) {
     SetState(dsBrowse);
     DataEvent(deDataSetChange, 0);
   }
-  block_read_size_ = Value;
+  blockReadSize_ = Value;
 }
 
 TVariant TDataSet::GetStateFieldValue(TDataSetState State, TField* Field) {
@@ -825,7 +825,7 @@ bool TDataSet::IsLinkedTo(const TDataSource* DataSource) const {
 }
 
 void TDataSet::AddDataSource(TDataSource* DataSource) {
-  data_sources_.push_back(DataSource);
+  dataSources_.push_back(DataSource);
   DataSource->dataset_ = this;
   UpdateBufferCount();
   DataSource->DataEvent(deUpdateState, 0);
@@ -833,8 +833,7 @@ void TDataSet::AddDataSource(TDataSource* DataSource) {
 
 void TDataSet::RemoveDataSource(TDataSource* DataSource) {
   DataSource->dataset_ = nullptr;
-  data_sources_.erase(std::remove(data_sources_.begin(), data_sources_.end(), DataSource),
-                      data_sources_.end());
+  dataSources_.erase(std::remove(dataSources_.begin(), dataSources_.end(), DataSource), dataSources_.end());
   DataSource->DataEvent(deUpdateState, 0);
   if (!ComponentState().Contains(csDestroying)) UpdateBufferCount();
 }

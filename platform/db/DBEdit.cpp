@@ -27,7 +27,7 @@ void TDataSet::FreeFieldBuffers() {
 void TDataSet::Edit() {
   if (state_ == dsEdit || state_ == dsInsert) return;
   CheckActive();
-  if (record_count_ == 0) {
+  if (recordCount_ == 0) {
     Insert();
     return;
   }
@@ -68,19 +68,19 @@ void TDataSet::EndInsertAppend() {
 void TDataSet::Insert() {
   BeginInsertAppend();
   const TBookmark old_current = GetBookmark();
-  MoveBuffer(record_count_, active_record_);
-  if (current_record_ >= active_record_) {
-    ++current_record_;
-    if (current_record_ >= buffer_count_) current_record_ = -1;
+  MoveBuffer(recordCount_, activeRecord_);
+  if (currentRecord_ >= activeRecord_) {
+    ++currentRecord_;
+    if (currentRecord_ >= bufferCount_) currentRecord_ = -1;
   }
   TRecordBuffer buffer = ActiveBuffer();
   InitRecord(buffer);
-  if (record_count_ == 0) {
+  if (recordCount_ == 0) {
     SetBookmarkFlag(buffer, bfBOF);
   } else if (!old_current.empty()) {
     SetBookmarkData(buffer, old_current.data());
   }
-  if (record_count_ < buffer_count_) ++record_count_;
+  if (recordCount_ < bufferCount_) ++recordCount_;
   InternalInsert();
   EndInsertAppend();
 }
@@ -91,7 +91,7 @@ void TDataSet::Append() {
   TRecordBuffer buffer = buffers_[0];
   InitRecord(buffer);
   SetBookmarkFlag(buffer, bfEOF);
-  record_count_ = 1;
+  recordCount_ = 1;
   bof_ = false;
   GetPriorRecords();
   InternalInsert();
@@ -136,7 +136,7 @@ void TDataSet::Delete() {
     Cancel();
     return;
   }
-  if (record_count_ == 0) DatabaseError(SDataSetEmpty, this);
+  if (recordCount_ == 0) DatabaseError(SDataSetEmpty, this);
   CheckCanModify();
   DataEvent(deCheckBrowseMode, 0);
   DoBeforeDelete();

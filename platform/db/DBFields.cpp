@@ -89,18 +89,18 @@ TField::~TField() {
     }
   }
   if (fields_) fields_->Remove(this);
-  if (lookup_dataset_) lookup_dataset_->RemoveFreeNotification(this);
+  if (lookupDataset_) lookupDataset_->RemoveFreeNotification(this);
 }
 
 void TField::SetDataSet(TDataSet* Value) {
-  if (Value == dataset_ && !parent_field_) return;
+  if (Value == dataset_ && !parentField_) return;
   if (dataset_) dataset_->CheckInactive();
   if (Value) {
     Value->CheckInactive();
-    Value->Fields()->CheckFieldName(field_name_);
+    Value->Fields()->CheckFieldName(fieldName_);
   }
   if (fields_) fields_->Remove(this);
-  parent_field_ = nullptr;
+  parentField_ = nullptr;
   dataset_ = Value;
   if (Value) Value->Fields()->Add(this);
   if (auto* obj = dynamic_cast<TObjectField*>(this)) {
@@ -109,36 +109,36 @@ void TField::SetDataSet(TDataSet* Value) {
 }
 
 void TField::SetParentField(TObjectField* Value) {
-  if (Value == parent_field_) return;
+  if (Value == parentField_) return;
   if (dataset_) dataset_->CheckInactive();
-  if (Value) Value->Fields()->CheckFieldName(field_name_);
+  if (Value) Value->Fields()->CheckFieldName(fieldName_);
   if (fields_) fields_->Remove(this);
-  parent_field_ = Value;
+  parentField_ = Value;
   dataset_ = Value ? Value->DataSet() : nullptr;
   if (Value) Value->Fields()->Add(this);
 }
 
 void TField::SetFieldName(const std::string& Value) {
-  if (Value == field_name_) return;
-  if (fields_ && !SameFieldName(Value, field_name_)) fields_->CheckFieldName(Value);
-  field_name_ = Value;
+  if (Value == fieldName_) return;
+  if (fields_ && !SameFieldName(Value, fieldName_)) fields_->CheckFieldName(Value);
+  fieldName_ = Value;
   PropertyChanged(true);
 }
 
 std::string TField::FullName() const {
-  if (parent_field_) return parent_field_->FullName() + "." + field_name_;
-  return field_name_;
+  if (parentField_) return parentField_->FullName() + "." + fieldName_;
+  return fieldName_;
 }
 
 void TField::SetFieldKind(TFieldKind Value) {
-  if (Value == field_kind_) return;
+  if (Value == fieldKind_) return;
   if (dataset_) dataset_->CheckInactive();
-  field_kind_ = Value;
+  fieldKind_ = Value;
 }
 
 void TField::SetSize(int Value) {
   if (Value == size_) return;
-  if (dataset_ && dataset_->Active() && field_kind_ == fkData) dataset_->CheckInactive();
+  if (dataset_ && dataset_->Active() && fieldKind_ == fkData) dataset_->CheckInactive();
   CheckSize(Value);
   size_ = Value;
 }
@@ -161,12 +161,12 @@ void TField::PropertyChanged(bool LayoutAffected) {
 }
 
 void TField::SetDisplayLabel(const std::string& Value) {
-  display_label_ = Value == field_name_ ? std::string() : Value;
+  displayLabel_ = Value == fieldName_ ? std::string() : Value;
   PropertyChanged(true);
 }
 
 void TField::SetDisplayWidth(int Value) {
-  display_width_ = Value;
+  displayWidth_ = Value;
   PropertyChanged(true);
 }
 
@@ -177,8 +177,8 @@ void TField::SetVisible(bool Value) {
 }
 
 void TField::SetReadOnly(bool Value) {
-  if (read_only_ == Value) return;
-  read_only_ = Value;
+  if (readOnly_ == Value) return;
+  readOnly_ = Value;
   PropertyChanged(true);
 }
 
@@ -189,19 +189,19 @@ void TField::SetAlignment(TAlignment Value) {
 }
 
 void TField::SetEditMask(const std::string& Value) {
-  edit_mask_ = Value;
+  editMask_ = Value;
   PropertyChanged(false);
 }
 
 bool TField::CanModify() const {
-  if (read_only_ || !dataset_) return false;
-  switch (field_kind_) {
+  if (readOnly_ || !dataset_) return false;
+  switch (fieldKind_) {
     case fkData:
     case fkInternalCalc:
       return dataset_->CanModify();
     case fkLookup: {
-      if (key_fields_.empty()) return false;
-      for (TField* key : dataset_->GetFieldList(key_fields_)) {
+      if (keyFields_.empty()) return false;
+      for (TField* key : dataset_->GetFieldList(keyFields_)) {
         if (!key->CanModify()) return false;
       }
       return true;
@@ -212,45 +212,45 @@ bool TField::CanModify() const {
 }
 
 void TField::SetLookupDataSet(TDataSet* Value) {
-  if (Value == lookup_dataset_) return;
+  if (Value == lookupDataset_) return;
   if (Value && Value == dataset_) DatabaseError(SCircularDataLink, dataset_);
   if (dataset_) dataset_->CheckInactive();
-  if (lookup_dataset_) lookup_dataset_->RemoveFreeNotification(this);
-  lookup_dataset_ = Value;
+  if (lookupDataset_) lookupDataset_->RemoveFreeNotification(this);
+  lookupDataset_ = Value;
   if (Value) Value->FreeNotification(this);
 }
 
 void TField::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == lookup_dataset_) lookup_dataset_ = nullptr;
+  if (Operation == opRemove && AComponent == lookupDataset_) lookupDataset_ = nullptr;
 }
 
 void TField::Bind(bool Binding) {
-  if (!Binding || field_kind_ != fkLookup) return;
-  if (!lookup_dataset_ || key_fields_.empty() || lookup_key_fields_.empty() || lookup_result_field_.empty()) {
+  if (!Binding || fieldKind_ != fkLookup) return;
+  if (!lookupDataset_ || keyFields_.empty() || lookupKeyFields_.empty() || lookupResultField_.empty()) {
     DatabaseErrorFmt(SLookupInfoError, {DisplayName()}, dataset_);
   }
-  dataset_->CheckFieldNames(key_fields_);
-  lookup_dataset_->Open();
-  lookup_dataset_->CheckFieldNames(lookup_key_fields_);
-  lookup_dataset_->FieldByName(lookup_result_field_);
+  dataset_->CheckFieldNames(keyFields_);
+  lookupDataset_->Open();
+  lookupDataset_->CheckFieldNames(lookupKeyFields_);
+  lookupDataset_->FieldByName(lookupResultField_);
 }
 
 void TField::CalcLookupValue() {
-  if (!lookup_dataset_ || !lookup_dataset_->Active()) return;
+  if (!lookupDataset_ || !lookupDataset_->Active()) return;
   SetAsVariant(
-      lookup_dataset_->Lookup(lookup_key_fields_, dataset_->FieldValues(key_fields_), lookup_result_field_));
+      lookupDataset_->Lookup(lookupKeyFields_, dataset_->FieldValues(keyFields_), lookupResultField_));
 }
 
 bool TField::GetData(void* Buffer, bool NativeFormat) const {
   if (!dataset_) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
   if (validating_) {
-    if (!validate_buffer_) return false;
+    if (!validateBuffer_) return false;
     if (Buffer) {
       if (NativeFormat) {
-        std::memcpy(Buffer, validate_buffer_, static_cast<size_t>(DataSize()));
+        std::memcpy(Buffer, validateBuffer_, static_cast<size_t>(DataSize()));
       } else {
-        dataset_->DataConvert(const_cast<TField*>(this), validate_buffer_, Buffer, false);
+        dataset_->DataConvert(const_cast<TField*>(this), validateBuffer_, Buffer, false);
       }
     }
     return true;
@@ -262,11 +262,11 @@ void TField::SetData(const void* Buffer, bool NativeFormat) {
   if (!dataset_) DatabaseErrorFmt(SDataSetMissing, {DisplayName()});
   const TDataSetState state = dataset_->State();
   if (!dsWriteModes.Contains(state)) DatabaseError(SNotEditing, dataset_);
-  if (state == dsCalcFields && (field_kind_ == fkData || field_kind_ == fkInternalCalc)) {
+  if (state == dsCalcFields && (fieldKind_ == fkData || fieldKind_ == fkInternalCalc)) {
     DatabaseError(SNotEditing, dataset_);
   }
-  if (read_only_ && (state == dsEdit || state == dsInsert) && field_kind_ != fkCalculated &&
-      field_kind_ != fkLookup) {
+  if (readOnly_ && (state == dsEdit || state == dsInsert) && fieldKind_ != fkCalculated &&
+      fieldKind_ != fkLookup) {
     DatabaseErrorFmt(SFieldReadOnly, {DisplayName()}, dataset_);
   }
   dataset_->SetFieldData(this, Buffer, NativeFormat);
@@ -274,17 +274,17 @@ void TField::SetData(const void* Buffer, bool NativeFormat) {
 
 void TField::Validate(const void* Buffer) {
   if (!OnValidate) return;
-  validate_buffer_ = Buffer;
+  validateBuffer_ = Buffer;
   validating_ = true;
   try {
     OnValidate(this);
   } catch (...) {
     validating_ = false;
-    validate_buffer_ = nullptr;
+    validateBuffer_ = nullptr;
     throw;
   }
   validating_ = false;
-  validate_buffer_ = nullptr;
+  validateBuffer_ = nullptr;
 }
 
 void TField::Change() {
@@ -463,7 +463,7 @@ bool TStringField::GetValue(std::string& Value) const {
   if (!GetData(buf.Data())) return false;
   const auto* p = reinterpret_cast<const char*>(buf.Data());
   Value.assign(p, strnlen(p, static_cast<size_t>(buf.Size())));
-  if (fixed_char_) Value = TrimRight(Value);
+  if (fixedChar_) Value = TrimRight(Value);
   return true;
 }
 
@@ -568,17 +568,17 @@ TNumericField::TNumericField(TComponent* AOwner) : TField(AOwner) {
 }
 
 void TNumericField::SetDisplayFormat(const std::string& Value) {
-  display_format_ = Value;
+  displayFormat_ = Value;
   PropertyChanged(false);
 }
 
 void TNumericField::SetEditFormat(const std::string& Value) {
-  edit_format_ = Value;
+  editFormat_ = Value;
   PropertyChanged(false);
 }
 
 const std::string& TNumericField::TextFormat(bool DisplayText) const {
-  return (DisplayText || edit_format_.empty()) ? display_format_ : edit_format_;
+  return (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
 }
 
 TIntegerField::TIntegerField(TComponent* AOwner) : TNumericField(AOwner) {
@@ -594,11 +594,11 @@ bool TIntegerField::GetValue(int& Value) const {
 }
 
 void TIntegerField::CheckRange(int64_t Value) const {
-  if (Value < min_range_ || Value > max_range_) {
-    RangeError(static_cast<double>(Value), static_cast<double>(min_range_), static_cast<double>(max_range_));
+  if (Value < minRange_ || Value > maxRange_) {
+    RangeError(static_cast<double>(Value), static_cast<double>(minRange_), static_cast<double>(maxRange_));
   }
-  if ((min_value_ != 0 || max_value_ != 0) && (Value < min_value_ || Value > max_value_)) {
-    RangeError(static_cast<double>(Value), min_value_, max_value_);
+  if ((minValue_ != 0 || maxValue_ != 0) && (Value < minValue_ || Value > maxValue_)) {
+    RangeError(static_cast<double>(Value), minValue_, maxValue_);
   }
 }
 
@@ -642,9 +642,9 @@ double TIntegerField::GetAsFloat() const {
 }
 
 void TIntegerField::SetAsFloatValue(double Value) {
-  if (!std::isfinite(Value) || Value < static_cast<double>(min_range_) - 0.5 ||
-      Value >= static_cast<double>(max_range_) + 0.5) {
-    RangeError(Value, static_cast<double>(min_range_), static_cast<double>(max_range_));
+  if (!std::isfinite(Value) || Value < static_cast<double>(minRange_) - 0.5 ||
+      Value >= static_cast<double>(maxRange_) + 0.5) {
+    RangeError(Value, static_cast<double>(minRange_), static_cast<double>(maxRange_));
   }
   SetAsLargeIntValue(std::llround(Value));
 }
@@ -728,8 +728,8 @@ int64_t TLargeintField::GetAsLargeInt() const {
 }
 
 void TLargeintField::SetAsLargeIntValue(int64_t Value) {
-  if ((min_value_ != 0 || max_value_ != 0) && (Value < min_value_ || Value > max_value_)) {
-    RangeError(static_cast<double>(Value), static_cast<double>(min_value_), static_cast<double>(max_value_));
+  if ((minValue_ != 0 || maxValue_ != 0) && (Value < minValue_ || Value > maxValue_)) {
+    RangeError(static_cast<double>(Value), static_cast<double>(minValue_), static_cast<double>(maxValue_));
   }
   SetData(&Value);
 }
@@ -828,8 +828,8 @@ double TFloatField::GetAsFloat() const {
 
 void TFloatField::SetAsFloatValue(double Value) {
   if (!std::isfinite(Value)) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, DataSet());
-  if ((min_value_ != 0 || max_value_ != 0) && (Value < min_value_ || Value > max_value_)) {
-    RangeError(Value, min_value_, max_value_);
+  if ((minValue_ != 0 || maxValue_ != 0) && (Value < minValue_ || Value > maxValue_)) {
+    RangeError(Value, minValue_, maxValue_);
   }
   SetData(&Value);
 }
@@ -941,9 +941,8 @@ void TBCDField::SetAsFloatValue(double Value) {
 }
 
 void TBCDField::SetAsCurrencyValue(::Currency Value) {
-  if ((min_value_ != ::Currency() || max_value_ != ::Currency()) &&
-      (Value < min_value_ || Value > max_value_)) {
-    RangeError(Value.ToDouble(), min_value_.ToDouble(), max_value_.ToDouble());
+  if ((minValue_ != ::Currency() || maxValue_ != ::Currency()) && (Value < minValue_ || Value > maxValue_)) {
+    RangeError(Value.ToDouble(), minValue_.ToDouble(), maxValue_.ToDouble());
   }
   const int64_t v = Value.Scaled();
   SetData(&v);
@@ -986,23 +985,23 @@ TBooleanField::TBooleanField(TComponent* AOwner) : TField(AOwner) {
 }
 
 void TBooleanField::SetDisplayValues(const std::string& Value) {
-  display_values_ = Value;
+  displayValues_ = Value;
   const auto p = Value.find(';');
   if (Value.empty()) {
-    true_text_ = STextTrue;
-    false_text_ = STextFalse;
+    trueText_ = STextTrue;
+    falseText_ = STextFalse;
   } else if (p == std::string::npos) {
-    true_text_ = Value;
-    false_text_.clear();
+    trueText_ = Value;
+    falseText_.clear();
   } else {
-    true_text_ = Value.substr(0, p);
-    false_text_ = Value.substr(p + 1);
+    trueText_ = Value.substr(0, p);
+    falseText_ = Value.substr(p + 1);
   }
   PropertyChanged(true);
 }
 
 int TBooleanField::GetDefaultWidth() const {
-  return std::max(Utf8Length(true_text_), Utf8Length(false_text_));
+  return std::max(Utf8Length(trueText_), Utf8Length(falseText_));
 }
 
 bool TBooleanField::GetValue(bool& Value) const {
@@ -1015,14 +1014,14 @@ bool TBooleanField::GetValue(bool& Value) const {
 std::string TBooleanField::GetAsString() const {
   bool v = false;
   if (!GetValue(v)) return {};
-  return v ? true_text_ : false_text_;
+  return v ? trueText_ : falseText_;
 }
 
 void TBooleanField::SetAsStringValue(const std::string& Value) {
   if (Value.empty()) {
-    if (false_text_.empty()) {
+    if (falseText_.empty()) {
       SetAsBooleanValue(false);
-    } else if (true_text_.empty()) {
+    } else if (trueText_.empty()) {
       SetAsBooleanValue(true);
     } else {
       Clear();
@@ -1030,9 +1029,9 @@ void TBooleanField::SetAsStringValue(const std::string& Value) {
     return;
   }
   const int n = Utf8Length(Value);
-  if (AnsiSameText(Value, Utf8Copy(false_text_, 1, n))) {
+  if (AnsiSameText(Value, Utf8Copy(falseText_, 1, n))) {
     SetAsBooleanValue(false);
-  } else if (AnsiSameText(Value, Utf8Copy(true_text_, 1, n))) {
+  } else if (AnsiSameText(Value, Utf8Copy(trueText_, 1, n))) {
     SetAsBooleanValue(true);
   } else {
     DatabaseErrorFmt(SInvalidBoolValue, {Value, DisplayName()}, DataSet());
@@ -1082,7 +1081,7 @@ TDateTimeField::TDateTimeField(TComponent* AOwner) : TField(AOwner) {
 }
 
 void TDateTimeField::SetDisplayFormat(const std::string& Value) {
-  display_format_ = Value;
+  displayFormat_ = Value;
   PropertyChanged(false);
 }
 
@@ -1157,8 +1156,8 @@ void TDateTimeField::GetText(std::string& Text, bool DisplayText) const {
     return;
   }
   std::string fmt;
-  if (DisplayText && !display_format_.empty()) {
-    fmt = display_format_;
+  if (DisplayText && !displayFormat_.empty()) {
+    fmt = displayFormat_;
   } else if (DataType() == ftDate) {
     fmt = FormatSettings.ShortDateFormat;
   } else if (DataType() == ftTime) {

@@ -11,7 +11,7 @@ TDataSource::TDataSource(TComponent* AOwner) : TComponent(AOwner) {}
 TDataSource::~TDataSource() {
   Destroying();
   SetDataSet(nullptr);
-  while (!data_links_.empty()) RemoveDataLink(data_links_.back());
+  while (!dataLinks_.empty()) RemoveDataLink(dataLinks_.back());
 }
 
 void TDataSource::SetDataSet(TDataSet* Value) {
@@ -42,7 +42,7 @@ bool TDataSource::IsLinkedTo(TDataSet* DataSet) const {
 }
 
 void TDataSource::Edit() {
-  if (auto_edit_ && state_ == dsBrowse && dataset_) dataset_->Edit();
+  if (autoEdit_ && state_ == dsBrowse && dataset_) dataset_->Edit();
 }
 
 void TDataSource::NotifyState() {
@@ -53,7 +53,7 @@ void TDataSource::SetState(TDataSetState Value) {
   if (state_ == Value) return;
   const TDataSetState prior = state_;
   state_ = Value;
-  for (size_t i = 0; i < data_links_.size(); ++i) data_links_[i]->UpdateState();
+  for (size_t i = 0; i < dataLinks_.size(); ++i) dataLinks_[i]->UpdateState();
   if (ComponentState().Contains(csDestroying)) return;
   if (OnStateChange) OnStateChange(this);
   if (prior == dsInactive && OnDataChange) OnDataChange(this, nullptr);
@@ -65,7 +65,7 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
     return;
   }
   if (state_ == dsInactive) return;
-  for (size_t i = 0; i < data_links_.size(); ++i) data_links_[i]->DataEvent(Event, Info);
+  for (size_t i = 0; i < dataLinks_.size(); ++i) dataLinks_[i]->DataEvent(Event, Info);
   switch (Event) {
     case deFieldChange:
       if (OnDataChange) OnDataChange(this, reinterpret_cast<TField*>(Info));
@@ -85,15 +85,15 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
 }
 
 void TDataSource::AddDataLink(TDataLink* DataLink) {
-  data_links_.push_back(DataLink);
-  DataLink->data_source_ = this;
+  dataLinks_.push_back(DataLink);
+  DataLink->dataSource_ = this;
   if (dataset_) dataset_->UpdateBufferCount();
   DataLink->UpdateState();
 }
 
 void TDataSource::RemoveDataLink(TDataLink* DataLink) {
-  DataLink->data_source_ = nullptr;
-  data_links_.erase(std::remove(data_links_.begin(), data_links_.end(), DataLink), data_links_.end());
+  DataLink->dataSource_ = nullptr;
+  dataLinks_.erase(std::remove(dataLinks_.begin(), dataLinks_.end(), DataLink), dataLinks_.end());
   DataLink->UpdateState();
   if (dataset_) dataset_->UpdateBufferCount();
 }
@@ -104,30 +104,30 @@ void TDataSource::RemoveDataLink(TDataLink* DataLink) {
 TDataLink::~TDataLink() {
   active_ = false;
   editing_ = false;
-  data_source_fixed_ = false;
-  if (data_source_) data_source_->RemoveDataLink(this);
+  dataSourceFixed_ = false;
+  if (dataSource_) dataSource_->RemoveDataLink(this);
 }
 
 void TDataLink::SetDataSource(TDataSource* Value) {
-  if (Value == data_source_) return;
-  if (data_source_fixed_) DatabaseError(SDataSourceChange, Value);
-  if (data_source_) data_source_->RemoveDataLink(this);
+  if (Value == dataSource_) return;
+  if (dataSourceFixed_) DatabaseError(SDataSourceChange, Value);
+  if (dataSource_) dataSource_->RemoveDataLink(this);
   if (Value) Value->AddDataLink(this);
 }
 
 TDataSet* TDataLink::DataSet() const {
-  return data_source_ ? data_source_->DataSet() : nullptr;
+  return dataSource_ ? dataSource_->DataSet() : nullptr;
 }
 
 void TDataLink::SetReadOnly(bool Value) {
-  if (read_only_ == Value) return;
-  read_only_ = Value;
+  if (readOnly_ == Value) return;
+  readOnly_ = Value;
   UpdateState();
 }
 
 void TDataLink::UpdateState() {
-  SetActive(data_source_ && data_source_->State() != dsInactive && data_source_->DataSet());
-  SetEditing(data_source_ && dsEditModes.Contains(data_source_->State()) && !read_only_);
+  SetActive(dataSource_ && dataSource_->State() != dsInactive && dataSource_->DataSet());
+  SetEditing(dataSource_ && dsEditModes.Contains(dataSource_->State()) && !readOnly_);
 }
 
 void TDataLink::SetActive(bool Value) {
@@ -136,7 +136,7 @@ void TDataLink::SetActive(bool Value) {
   if (Value) {
     UpdateRange();
   } else {
-    first_record_ = 0;
+    firstRecord_ = 0;
   }
   ActiveChanged();
 }
@@ -150,30 +150,30 @@ void TDataLink::SetEditing(bool Value) {
 void TDataLink::UpdateRange() {
   TDataSet* ds = DataSet();
   if (!ds) return;
-  const int min = std::max(0, ds->active_record_ - buffer_count_ + 1);
-  const int max = std::min(std::max(0, ds->buffer_count_ - buffer_count_), ds->active_record_);
-  if (first_record_ < min) first_record_ = min;
-  if (first_record_ > max) first_record_ = std::max(min, max);
+  const int min = std::max(0, ds->activeRecord_ - bufferCount_ + 1);
+  const int max = std::min(std::max(0, ds->bufferCount_ - bufferCount_), ds->activeRecord_);
+  if (firstRecord_ < min) firstRecord_ = min;
+  if (firstRecord_ > max) firstRecord_ = std::max(min, max);
 }
 
 int TDataLink::ActiveRecord() const {
   TDataSet* ds = DataSet();
-  if (!active_ || !ds || data_source_->State() == dsSetKey) return 0;
-  return ds->active_record_ - first_record_;
+  if (!active_ || !ds || dataSource_->State() == dsSetKey) return 0;
+  return ds->activeRecord_ - firstRecord_;
 }
 
 void TDataLink::SetActiveRecord(int Value) {
   TDataSet* ds = DataSet();
-  if (!active_ || !ds || data_source_->State() == dsSetKey) return;
-  const int index = Value + first_record_;
-  if (index < 0 || index >= std::max(ds->record_count_, 1)) return;
-  ds->active_record_ = index;
+  if (!active_ || !ds || dataSource_->State() == dsSetKey) return;
+  const int index = Value + firstRecord_;
+  if (index < 0 || index >= std::max(ds->recordCount_, 1)) return;
+  ds->activeRecord_ = index;
 }
 
 void TDataLink::SetBufferCount(int Value) {
   Value = std::max(Value, 1);
-  if (buffer_count_ == Value) return;
-  buffer_count_ = Value;
+  if (bufferCount_ == Value) return;
+  bufferCount_ = Value;
   if (active_) {
     UpdateRange();
     DataSet()->UpdateBufferCount();
@@ -184,8 +184,8 @@ void TDataLink::SetBufferCount(int Value) {
 int TDataLink::RecordCount() const {
   TDataSet* ds = DataSet();
   if (!active_ || !ds) return 0;
-  if (data_source_->State() == dsSetKey) return 1;
-  return std::clamp(ds->record_count_ - first_record_, 0, buffer_count_);
+  if (dataSource_->State() == dsSetKey) return 1;
+  return std::clamp(ds->recordCount_ - firstRecord_, 0, bufferCount_);
 }
 
 bool TDataLink::Bof() const {
@@ -199,7 +199,7 @@ bool TDataLink::Eof() const {
 }
 
 bool TDataLink::Edit() {
-  if (!read_only_ && data_source_) data_source_->Edit();
+  if (!readOnly_ && dataSource_) dataSource_->Edit();
   return editing_;
 }
 
@@ -234,11 +234,11 @@ void TDataLink::DataEvent(TDataEvent Event, intptr_t Info) {
     case deDataSetScroll:
     case deLayoutChange: {
       int distance = 0;
-      if (data_source_->State() != dsSetKey) {
-        const int before = first_record_ + (Event == deDataSetScroll ? static_cast<int>(Info) : 0);
-        first_record_ = before;
+      if (dataSource_->State() != dsSetKey) {
+        const int before = firstRecord_ + (Event == deDataSetScroll ? static_cast<int>(Info) : 0);
+        firstRecord_ = before;
         UpdateRange();
-        distance = first_record_ - before;
+        distance = firstRecord_ - before;
       }
       if (Event == deDataSetScroll) {
         DataSetScrolled(distance);
@@ -269,17 +269,17 @@ void TDataLink::DataEvent(TDataEvent Event, intptr_t Info) {
 std::function<bool(TComponent* Control)> TFieldDataLink::FocusControlHandler;
 
 void TFieldDataLink::SetFieldName(const std::string& Value) {
-  if (field_name_ == Value) return;
-  field_name_ = Value;
+  if (fieldName_ == Value) return;
+  fieldName_ = Value;
   UpdateField();
 }
 
 void TFieldDataLink::UpdateField() {
-  if (Active() && !field_name_.empty()) {
-    TField* f = DataSet()->FindField(field_name_);
+  if (Active() && !fieldName_.empty()) {
+    TField* f = DataSet()->FindField(fieldName_);
     if (!f) {
       SetField(nullptr);
-      DatabaseErrorFmt(SFieldNotFound, {field_name_}, control_);
+      DatabaseErrorFmt(SFieldNotFound, {fieldName_}, control_);
     }
     SetField(f);
   } else {
@@ -344,15 +344,15 @@ void TFieldDataLink::UpdateData() {
 // TMasterDataLink
 
 void TMasterDataLink::SetFieldNames(const std::string& Value) {
-  if (field_names_ == Value) return;
-  field_names_ = Value;
+  if (fieldNames_ == Value) return;
+  fieldNames_ = Value;
   ActiveChanged();
 }
 
 std::vector<TField*> TMasterDataLink::Fields() const {
   TDataSet* ds = DataSet();
-  if (!Active() || !ds || field_names_.empty()) return {};
-  return ds->GetFieldList(field_names_);
+  if (!Active() || !ds || fieldNames_.empty()) return {};
+  return ds->GetFieldList(fieldNames_);
 }
 
 void TMasterDataLink::ActiveChanged() {

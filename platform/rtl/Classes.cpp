@@ -178,8 +178,8 @@ void TComponent::Destroying() {
 void TComponent::FreeNotification(TComponent* AComponent) {
   if (!AComponent || AComponent == this) return;
   if (!owner_ || AComponent->owner_ != owner_) {
-    if (std::find(free_notifies_.begin(), free_notifies_.end(), AComponent) == free_notifies_.end()) {
-      free_notifies_.push_back(AComponent);
+    if (std::find(freeNotifies_.begin(), freeNotifies_.end(), AComponent) == freeNotifies_.end()) {
+      freeNotifies_.push_back(AComponent);
       AComponent->FreeNotification(this);
     }
   }
@@ -193,13 +193,13 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 }
 
 void TComponent::RemoveNotification(TComponent* AComponent) {
-  auto it = std::find(free_notifies_.begin(), free_notifies_.end(), AComponent);
-  if (it != free_notifies_.end()) free_notifies_.erase(it);
+  auto it = std::find(freeNotifies_.begin(), freeNotifies_.end(), AComponent);
+  if (it != freeNotifies_.end()) freeNotifies_.erase(it);
 }
 
 void TComponent::RemoveFreeNotifications() {
-  while (!free_notifies_.empty()) {
-    TComponent* peer = free_notifies_.back();
+  while (!freeNotifies_.empty()) {
+    TComponent* peer = freeNotifies_.back();
     peer->Notification(this, opRemove);
     // An override that does not call the inherited Notification leaves the link: drop it here.
     RemoveFreeNotification(peer);
@@ -478,14 +478,14 @@ std::string TCollectionItem::GetNamePath() const {
 }
 
 void TCollectionItem::Changed(bool AllItems) {
-  if (collection_ && collection_->update_count_ == 0 && collection_->constructing_ != this)
+  if (collection_ && collection_->updateCount_ == 0 && collection_->constructing_ != this)
     collection_->Update(AllItems ? nullptr : this);
 }
 
-TCollection::TCollection(TCollectionItemClass ItemClass) : item_class_(ItemClass) {}
+TCollection::TCollection(TCollectionItemClass ItemClass) : itemClass_(ItemClass) {}
 
 TCollection::~TCollection() {
-  update_count_ = 1;
+  updateCount_ = 1;
   FreeItems();
 }
 
@@ -504,13 +504,13 @@ std::string TCollection::GetNamePath() const {
 }
 
 TCollectionItem* TCollection::Add() {
-  if (!item_class_) throw EInvalidOperation("Collection has no item class");
+  if (!itemClass_) throw EInvalidOperation("Collection has no item class");
   // The item joins the collection in its constructor; the notifications wait until it is complete.
   const bool was_adding = adding_;
   adding_ = true;
   TCollectionItem* item = nullptr;
   try {
-    item = item_class_(this);
+    item = itemClass_(this);
   } catch (...) {
     adding_ = was_adding;
     constructing_ = nullptr;
@@ -556,11 +556,11 @@ void TCollection::Assign(TPersistent* Source) {
 }
 
 void TCollection::BeginUpdate() {
-  ++update_count_;
+  ++updateCount_;
 }
 
 void TCollection::EndUpdate() {
-  if (update_count_ > 0) --update_count_;
+  if (updateCount_ > 0) --updateCount_;
   Changed();
 }
 
@@ -580,13 +580,13 @@ void TCollection::SetItems(int Index, TCollectionItem* Value) {
 }
 
 void TCollection::Changed() {
-  if (update_count_ == 0) Update(nullptr);
+  if (updateCount_ == 0) Update(nullptr);
 }
 
 void TCollection::InsertItem(TCollectionItem* Item) {
   items_.push_back(Item);
   Item->collection_ = this;
-  Item->id_ = next_id_++;
+  Item->id_ = nextId_++;
   if (adding_ && !constructing_) {
     constructing_ = Item;
   } else {

@@ -238,7 +238,7 @@ class TComponent : public TPersistent {
 
   TComponent* owner_ = nullptr;
   std::vector<TComponent*> components_;
-  std::vector<TComponent*> free_notifies_;
+  std::vector<TComponent*> freeNotifies_;
   std::string name_;
   intptr_t tag_ = 0;
   TComponentState state_;
@@ -361,8 +361,8 @@ class TStrings : public TPersistent {
   void SetValues(const std::string& Name, const std::string& Value);
   std::string ValueFromIndex(int Index) const;
   void SetValueFromIndex(int Index, const std::string& Value);
-  char NameValueSeparator() const { return name_value_separator_; }
-  void SetNameValueSeparator(char Value) { name_value_separator_ = Value; }
+  char NameValueSeparator() const { return nameValueSeparator_; }
+  void SetNameValueSeparator(char Value) { nameValueSeparator_ = Value; }
 
   // Lines joined with CR LF, each line ended by one.
   virtual std::string Text() const;
@@ -374,9 +374,9 @@ class TStrings : public TPersistent {
   void SetDelimitedText(std::string_view Value);
   char Delimiter() const { return delimiter_; }
   void SetDelimiter(char Value) { delimiter_ = Value; }
-  char QuoteChar() const { return quote_char_; }
-  void SetQuoteChar(char Value) { quote_char_ = Value; }
-  int UpdateCount() const { return update_count_; }
+  char QuoteChar() const { return quoteChar_; }
+  void SetQuoteChar(char Value) { quoteChar_ = Value; }
+  int UpdateCount() const { return updateCount_; }
 
  protected:
   virtual std::string Get(int Index) const = 0;
@@ -392,10 +392,10 @@ class TStrings : public TPersistent {
  private:
   std::string GetDelimited(char Delim, char Quote) const;
   void SetDelimited(std::string_view Value, char Delim, char Quote);
-  int update_count_ = 0;
+  int updateCount_ = 0;
   char delimiter_ = ',';
-  char quote_char_ = '"';
-  char name_value_separator_ = '=';
+  char quoteChar_ = '"';
+  char nameValueSeparator_ = '=';
 };
 
 namespace talvik_detail {
@@ -473,7 +473,7 @@ class ChunkedStringItems {
   std::vector<std::vector<StringItem>> chunks_;
   std::vector<int> starts_;
   int size_ = 0;
-  mutable std::atomic<int> last_chunk_{0};
+  mutable std::atomic<int> lastChunk_{0};
 };
 }  // namespace talvik_detail
 
@@ -504,7 +504,7 @@ class TStringList : public TStrings {
   void SetDuplicates(TDuplicates Value) { duplicates_ = Value; }
   bool Sorted() const { return sorted_; }
   void SetSorted(bool Value);
-  bool CaseSensitive() const { return case_sensitive_; }
+  bool CaseSensitive() const { return caseSensitive_; }
   void SetCaseSensitive(bool Value);
   std::string Text() const override;
 
@@ -529,7 +529,7 @@ class TStringList : public TStrings {
   talvik_detail::ChunkedStringItems items_;
   TDuplicates duplicates_ = dupIgnore;
   bool sorted_ = false;
-  bool case_sensitive_ = false;
+  bool caseSensitive_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -590,9 +590,9 @@ class TCollection : public TPersistent {
   TCollectionItem* Items(int Index) const;
   // Assigns Value to the item at Index.
   void SetItems(int Index, TCollectionItem* Value);
-  TCollectionItemClass ItemClass() const { return item_class_; }
+  TCollectionItemClass ItemClass() const { return itemClass_; }
   TPersistent* Owner() const { return GetOwner(); }
-  int UpdateCount() const { return update_count_; }
+  int UpdateCount() const { return updateCount_; }
   std::string GetNamePath() const override;
 
  protected:
@@ -608,10 +608,10 @@ class TCollection : public TPersistent {
   void FinishInsert(TCollectionItem* Item);
   void FreeItems();
 
-  TCollectionItemClass item_class_;
+  TCollectionItemClass itemClass_;
   std::vector<TCollectionItem*> items_;
-  int next_id_ = 0;
-  int update_count_ = 0;
+  int nextId_ = 0;
+  int updateCount_ = 0;
   TCollectionItem* constructing_ = nullptr;  // the item Add is creating: told about once it is complete
   bool adding_ = false;
 };
@@ -682,10 +682,10 @@ class TFileStream : public THandleStream {
   // Mode: fmCreate, or fmOpenRead / fmOpenWrite / fmOpenReadWrite, each optionally with a share mode.
   TFileStream(const std::string& FileName, uint16_t Mode);
   ~TFileStream() override;
-  const std::string& FileName() const { return file_name_; }
+  const std::string& FileName() const { return fileName_; }
 
  private:
-  std::string file_name_;
+  std::string fileName_;
 };
 
 class TCustomMemoryStream : public TStream {
@@ -840,7 +840,7 @@ class TWriter : public TFiler {
  private:
   void Write(const void* Buffer, int64_t Count) { stream_->WriteBuffer(Buffer, Count); }
   void WriteComponentData(TComponent* Component, TComponent* AncestorComponent);
-  std::string prop_path_;
+  std::string propPath_;
 };
 
 class TReader : public TFiler {
@@ -893,8 +893,8 @@ class TReader : public TFiler {
   [[noreturn]] void PropValueError();
   std::string ReadCountedBytes(int64_t Count);
   void SkipComponent();
-  std::string prop_name_;
-  bool prop_done_ = false;
+  std::string propName_;
+  bool propDone_ = false;
   std::vector<TComponent*> loaded_;
 };
 
@@ -936,12 +936,12 @@ class TThread : public TObject {
   bool Suspended() const { return suspended_; }
   bool Finished() const { return finished_; }
   bool Started() const { return started_; }
-  bool FreeOnTerminate() const { return free_on_terminate_; }
-  void SetFreeOnTerminate(bool Value) { free_on_terminate_ = Value; }
-  int ReturnValue() const { return return_value_; }
-  TThreadID ThreadID() const { return thread_id_; }
+  bool FreeOnTerminate() const { return freeOnTerminate_; }
+  void SetFreeOnTerminate(bool Value) { freeOnTerminate_ = Value; }
+  int ReturnValue() const { return returnValue_; }
+  TThreadID ThreadID() const { return threadId_; }
   // The exception that ended Execute, or nullptr.
-  const Exception* FatalException() const { return fatal_object_; }
+  const Exception* FatalException() const { return fatalObject_; }
   std::exception_ptr FatalExceptionPtr() const { return fatal_; }
 
   // Runs Method on the main thread and waits for it; on the main thread itself it runs at once.
@@ -962,7 +962,7 @@ class TThread : public TObject {
   virtual void Execute() = 0;
   // Fires OnTerminate on the main thread.
   virtual void DoTerminate();
-  void SetReturnValue(int Value) { return_value_ = Value; }
+  void SetReturnValue(int Value) { returnValue_ = Value; }
   // Terminates a running thread and waits for its end (the destructor's duty, for derived classes
   // to call before their own members go).
   void StopAndWait();
@@ -973,16 +973,16 @@ class TThread : public TObject {
   void Run();
 
   std::thread thread_;
-  std::mutex state_lock_;
-  std::condition_variable state_changed_;
+  std::mutex stateLock_;
+  std::condition_variable stateChanged_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> suspended_{false};
   std::atomic<bool> finished_{false};
   std::atomic<bool> started_{false};
-  bool create_suspended_;
-  bool free_on_terminate_ = false;
-  int return_value_ = 0;
-  std::atomic<TThreadID> thread_id_{0};
+  bool createSuspended_;
+  bool freeOnTerminate_ = false;
+  int returnValue_ = 0;
+  std::atomic<TThreadID> threadId_{0};
   std::exception_ptr fatal_;
-  const Exception* fatal_object_ = nullptr;
+  const Exception* fatalObject_ = nullptr;
 };

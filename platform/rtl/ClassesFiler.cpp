@@ -251,7 +251,7 @@ void TWriter::WriteSignature() {
 }
 
 void TWriter::WritePropName(std::string_view Name) {
-  WriteStr(prop_path_ + std::string(Name));
+  WriteStr(propPath_ + std::string(Name));
 }
 
 void TWriter::WriteProperties(TPersistent* Instance) {
@@ -329,15 +329,15 @@ std::string TReader::ReadCountedBytes(int64_t Count) {
 
 void TReader::DefineProperty(const std::string& Name, const TReaderProc& ReadData,
                              const TWriterProc& /*WriteData*/, bool /*HasData*/) {
-  if (prop_done_ || !ReadData || !SameText(Name, prop_name_)) return;
-  prop_done_ = true;
+  if (propDone_ || !ReadData || !SameText(Name, propName_)) return;
+  propDone_ = true;
   ReadData(this);
 }
 
 void TReader::DefineBinaryProperty(const std::string& Name, const TStreamProc& ReadData,
                                    const TStreamProc& /*WriteData*/, bool /*HasData*/) {
-  if (prop_done_ || !ReadData || !SameText(Name, prop_name_)) return;
-  prop_done_ = true;
+  if (propDone_ || !ReadData || !SameText(Name, propName_)) return;
+  propDone_ = true;
   const std::string bytes = ReadBinary();
   TMemoryStream data;
   data.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
@@ -514,20 +514,20 @@ void TReader::ReadSignature() {
 
 void TReader::ReadProperty(TPersistent* Instance) {
   const std::string name = ReadStr();
-  const std::string saved_name = prop_name_;
-  const bool saved_done = prop_done_;
-  prop_name_ = name;
-  prop_done_ = false;
+  const std::string saved_name = propName_;
+  const bool saved_done = propDone_;
+  propName_ = name;
+  propDone_ = false;
   try {
     Instance->DefineProperties(this);
   } catch (...) {
-    prop_name_ = saved_name;
-    prop_done_ = saved_done;
+    propName_ = saved_name;
+    propDone_ = saved_done;
     throw;
   }
-  const bool done = prop_done_;
-  prop_name_ = saved_name;
-  prop_done_ = saved_done;
+  const bool done = propDone_;
+  propName_ = saved_name;
+  propDone_ = saved_done;
   if (!done) throw EReadError("Property " + name + " does not exist");
 }
 

@@ -111,7 +111,7 @@ void THandleStream::SetSize(int64_t NewSize) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, uint16_t Mode)
-    : THandleStream(-1), file_name_(FileName) {
+    : THandleStream(-1), fileName_(FileName) {
   if ((Mode & fmCreate) == fmCreate) {
     handle_ = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (handle_ < 0) throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));

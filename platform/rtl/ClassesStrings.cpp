@@ -61,11 +61,11 @@ int FastCompareText(std::string_view a, std::string_view b) {
 namespace talvik_detail {
 
 int ChunkedStringItems::Locate(int Index, int& Offset) const {
-  int c = last_chunk_.load(std::memory_order_relaxed);
+  int c = lastChunk_.load(std::memory_order_relaxed);
   if (c >= static_cast<int>(chunks_.size()) || Index < starts_[c] ||
       Index >= starts_[c] + static_cast<int>(chunks_[c].size())) {
     c = static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), Index) - starts_.begin()) - 1;
-    last_chunk_.store(c, std::memory_order_relaxed);
+    lastChunk_.store(c, std::memory_order_relaxed);
   }
   Offset = Index - starts_[c];
   return c;
@@ -120,7 +120,7 @@ void ChunkedStringItems::Erase(int Index) {
   if (chunk.empty()) {
     chunks_.erase(chunks_.begin() + c);
     starts_.erase(starts_.begin() + c);
-    last_chunk_.store(0, std::memory_order_relaxed);
+    lastChunk_.store(0, std::memory_order_relaxed);
   }
 }
 
@@ -128,7 +128,7 @@ void ChunkedStringItems::Clear() {
   chunks_.clear();
   starts_.clear();
   size_ = 0;
-  last_chunk_.store(0, std::memory_order_relaxed);
+  lastChunk_.store(0, std::memory_order_relaxed);
 }
 
 std::vector<StringItem> ChunkedStringItems::TakeAll() {
@@ -190,19 +190,19 @@ void TStrings::Assign(TPersistent* Source) {
   talvik_detail::UpdateScope update(this);
   Clear();
   delimiter_ = source->delimiter_;
-  quote_char_ = source->quote_char_;
-  name_value_separator_ = source->name_value_separator_;
+  quoteChar_ = source->quoteChar_;
+  nameValueSeparator_ = source->nameValueSeparator_;
   AddStrings(source);
 }
 
 void TStrings::BeginUpdate() {
-  if (update_count_ == 0) SetUpdateState(true);
-  ++update_count_;
+  if (updateCount_ == 0) SetUpdateState(true);
+  ++updateCount_;
 }
 
 void TStrings::EndUpdate() {
-  if (update_count_ == 0) return;
-  if (--update_count_ == 0) SetUpdateState(false);
+  if (updateCount_ == 0) return;
+  if (--updateCount_ == 0) SetUpdateState(false);
 }
 
 bool TStrings::Equals(TStrings* Strings) const {
@@ -235,7 +235,7 @@ int TStrings::IndexOfName(const std::string& Name) const {
   const int n = GetCount();
   for (int i = 0; i < n; ++i) {
     const std::string s = Get(i);
-    const auto p = s.find(name_value_separator_);
+    const auto p = s.find(nameValueSeparator_);
     if (p != std::string::npos && CompareStrings(std::string_view(s).substr(0, p), Name) == 0) return i;
   }
   return -1;
@@ -274,7 +274,7 @@ int TStrings::CompareStrings(std::string_view S1, std::string_view S2) const {
 
 std::string TStrings::Names(int Index) const {
   const std::string s = Get(Index);
-  const auto p = s.find(name_value_separator_);
+  const auto p = s.find(nameValueSeparator_);
   return p == std::string::npos ? std::string() : s.substr(0, p);
 }
 
@@ -287,7 +287,7 @@ void TStrings::SetValues(const std::string& Name, const std::string& Value) {
   int i = IndexOfName(Name);
   if (!Value.empty()) {
     if (i < 0) i = Add("");
-    Put(i, Name + name_value_separator_ + Value);
+    Put(i, Name + nameValueSeparator_ + Value);
   } else if (i >= 0) {
     Delete(i);
   }
@@ -296,14 +296,14 @@ void TStrings::SetValues(const std::string& Name, const std::string& Value) {
 std::string TStrings::ValueFromIndex(int Index) const {
   if (Index < 0) return {};
   const std::string s = Get(Index);
-  const auto p = s.find(name_value_separator_);
+  const auto p = s.find(nameValueSeparator_);
   return p == std::string::npos ? std::string() : s.substr(p + 1);
 }
 
 void TStrings::SetValueFromIndex(int Index, const std::string& Value) {
   if (!Value.empty()) {
     if (Index < 0) Index = Add("");
-    Put(Index, Names(Index) + name_value_separator_ + Value);
+    Put(Index, Names(Index) + nameValueSeparator_ + Value);
   } else if (Index >= 0) {
     Delete(Index);
   }
@@ -406,10 +406,10 @@ void TStrings::SetCommaText(std::string_view Value) {
   SetDelimited(Value, ',', '"');
 }
 std::string TStrings::DelimitedText() const {
-  return GetDelimited(delimiter_, quote_char_);
+  return GetDelimited(delimiter_, quoteChar_);
 }
 void TStrings::SetDelimitedText(std::string_view Value) {
-  SetDelimited(Value, delimiter_, quote_char_);
+  SetDelimited(Value, delimiter_, quoteChar_);
 }
 
 void TStrings::LoadFromFile(const std::string& FileName) {
@@ -566,7 +566,7 @@ void TStringList::PutObject(int Index, TObject* AObject) {
 
 int TStringList::CompareStrings(std::string_view S1, std::string_view S2) const {
   const int r = FastCompareText(S1, S2);
-  return r != 0 || !case_sensitive_ ? r : AnsiCompareStr(S1, S2);
+  return r != 0 || !caseSensitive_ ? r : AnsiCompareStr(S1, S2);
 }
 
 void TStringList::SortItems() {
@@ -605,8 +605,8 @@ void TStringList::SetSorted(bool Value) {
 }
 
 void TStringList::SetCaseSensitive(bool Value) {
-  if (case_sensitive_ == Value) return;
-  case_sensitive_ = Value;
+  if (caseSensitive_ == Value) return;
+  caseSensitive_ = Value;
   // A sorted list is put in the new order at once, so that Find keeps working.
   if (sorted_ && items_.Size() > 1) {
     Changing();

@@ -124,7 +124,7 @@ bool CheckSynchronize(int TimeoutMs) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-TThread::TThread(bool CreateSuspended) : create_suspended_(CreateSuspended) {
+TThread::TThread(bool CreateSuspended) : createSuspended_(CreateSuspended) {
   suspended_ = CreateSuspended;
 }
 
@@ -151,13 +151,13 @@ void TThread::WaitUntilFinished() {
     // Keep running the methods the thread synchronizes, or it could never finish.
     while (!finished_) CheckSynchronize(10);
   } else {
-    std::unique_lock<std::mutex> lock(state_lock_);
-    state_changed_.wait(lock, [&] { return finished_.load(); });
+    std::unique_lock<std::mutex> lock(stateLock_);
+    stateChanged_.wait(lock, [&] { return finished_.load(); });
   }
 }
 
 void TThread::AfterConstruction() {
-  if (!create_suspended_ && !started_) Resume();
+  if (!createSuspended_ && !started_) Resume();
 }
 
 void TThread::Launch() {
@@ -167,40 +167,40 @@ void TThread::Launch() {
 }
 
 void TThread::Resume() {
-  std::lock_guard<std::mutex> guard(state_lock_);
+  std::lock_guard<std::mutex> guard(stateLock_);
   if (finished_) return;
   if (!started_) {
     Launch();
   } else if (suspended_) {
     suspended_ = false;
-    state_changed_.notify_all();
+    stateChanged_.notify_all();
   }
 }
 
 void TThread::Suspend() {
-  if (!started_ || GetCurrentThreadId() != thread_id_) throw EThread("Cannot suspend another thread");
-  std::unique_lock<std::mutex> lock(state_lock_);
+  if (!started_ || GetCurrentThreadId() != threadId_) throw EThread("Cannot suspend another thread");
+  std::unique_lock<std::mutex> lock(stateLock_);
   suspended_ = true;
-  state_changed_.wait(lock, [&] { return !suspended_.load(); });
+  stateChanged_.wait(lock, [&] { return !suspended_.load(); });
 }
 
 int TThread::WaitFor() {
   if (!started_) throw EThread("Cannot wait for a thread that has not been started");
-  if (GetCurrentThreadId() == thread_id_) throw EThread("A thread cannot wait for itself");
-  if (free_on_terminate_) throw EThread("Cannot wait for a thread that frees itself");
+  if (GetCurrentThreadId() == threadId_) throw EThread("A thread cannot wait for itself");
+  if (freeOnTerminate_) throw EThread("Cannot wait for a thread that frees itself");
   WaitUntilFinished();
   if (thread_.joinable()) thread_.join();
-  return return_value_;
+  return returnValue_;
 }
 
 void TThread::Run() {
   current_thread = this;
-  thread_id_ = GetCurrentThreadId();
+  threadId_ = GetCurrentThreadId();
   try {
     if (!terminated_) Execute();
   } catch (const Exception& e) {
     fatal_ = std::current_exception();
-    fatal_object_ = &e;  // the exception object lives as long as fatal_ holds it
+    fatalObject_ = &e;  // the exception object lives as long as fatal_ holds it
   } catch (...) {
     fatal_ = std::current_exception();
   }
@@ -209,12 +209,12 @@ void TThread::Run() {
   } catch (...) {
     if (!fatal_) fatal_ = std::current_exception();
   }
-  const bool free_it = free_on_terminate_;
+  const bool free_it = freeOnTerminate_;
   {
-    std::lock_guard<std::mutex> guard(state_lock_);
+    std::lock_guard<std::mutex> guard(stateLock_);
     finished_ = true;
     suspended_ = false;
-    state_changed_.notify_all();
+    stateChanged_.notify_all();
   }
   WakeMain();
   current_thread = nullptr;

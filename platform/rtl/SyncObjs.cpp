@@ -54,7 +54,7 @@ void TEvent::SetEvent() {
     std::lock_guard<std::mutex> guard(lock_);
     signaled_ = true;
   }
-  if (manual_reset_) {
+  if (manualReset_) {
     changed_.notify_all();
   } else {
     changed_.notify_one();
@@ -73,7 +73,7 @@ TWaitResult TEvent::WaitFor(uint32_t Timeout) {
   } else if (!changed_.wait_for(lock, std::chrono::milliseconds(Timeout), [&] { return signaled_; })) {
     return wrTimeout;
   }
-  if (!manual_reset_) signaled_ = false;
+  if (!manualReset_) signaled_ = false;
   return wrSignaled;
 }
 
@@ -82,11 +82,11 @@ void TMultiReadExclusiveWriteSynchronizer::BeginRead() {
   const TThreadID me = GetCurrentThreadId();
   std::unique_lock<std::mutex> lock(lock_);
   if (writer_ == me) {
-    ++writer_reads_;
+    ++writerReads_;
     return;
   }
   int& held = held_reads[this];
-  if (held == 0) changed_.wait(lock, [&] { return writer_ == 0 && waiting_writers_ == 0; });
+  if (held == 0) changed_.wait(lock, [&] { return writer_ == 0 && waitingWriters_ == 0; });
   ++held;
   ++readers_;
 }
@@ -94,8 +94,8 @@ void TMultiReadExclusiveWriteSynchronizer::BeginRead() {
 void TMultiReadExclusiveWriteSynchronizer::EndRead() {
   const TThreadID me = GetCurrentThreadId();
   std::lock_guard<std::mutex> guard(lock_);
-  if (writer_ == me && writer_reads_ > 0) {
-    --writer_reads_;
+  if (writer_ == me && writerReads_ > 0) {
+    --writerReads_;
     return;
   }
   auto it = held_reads.find(this);
@@ -108,25 +108,25 @@ bool TMultiReadExclusiveWriteSynchronizer::BeginWrite() {
   const TThreadID me = GetCurrentThreadId();
   std::unique_lock<std::mutex> lock(lock_);
   if (writer_ == me) {
-    ++write_depth_;
+    ++writeDepth_;
     return true;
   }
-  const uint64_t seen = write_count_;
-  ++waiting_writers_;
+  const uint64_t seen = writeCount_;
+  ++waitingWriters_;
   changed_.wait(lock, [&] { return writer_ == 0 && readers_ == 0; });
-  --waiting_writers_;
+  --waitingWriters_;
   writer_ = me;
-  write_depth_ = 1;
-  ++write_count_;
-  return write_count_ == seen + 1;
+  writeDepth_ = 1;
+  ++writeCount_;
+  return writeCount_ == seen + 1;
 }
 
 void TMultiReadExclusiveWriteSynchronizer::EndWrite() {
   std::lock_guard<std::mutex> guard(lock_);
   if (writer_ != GetCurrentThreadId()) return;
-  if (--write_depth_ == 0) {
+  if (--writeDepth_ == 0) {
     writer_ = 0;
-    writer_reads_ = 0;
+    writerReads_ = 0;
     changed_.notify_all();
   }
 }

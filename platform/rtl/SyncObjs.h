@@ -40,7 +40,7 @@ class TEvent : public TSynchroObject {
   TALVIK_CLASS(TEvent, TSynchroObject)
   // A manual-reset event stays signaled until ResetEvent; an automatic one lets one waiter through.
   explicit TEvent(bool ManualReset = true, bool InitialState = false)
-      : manual_reset_(ManualReset), signaled_(InitialState) {}
+      : manualReset_(ManualReset), signaled_(InitialState) {}
   void SetEvent();
   void ResetEvent();
   TWaitResult WaitFor(uint32_t Timeout = INFINITE);
@@ -50,7 +50,7 @@ class TEvent : public TSynchroObject {
  private:
   std::mutex lock_;
   std::condition_variable changed_;
-  bool manual_reset_;
+  bool manualReset_;
   bool signaled_;
 };
 
@@ -73,9 +73,9 @@ class TMultiReadExclusiveWriteSynchronizer : public TObject {
   std::mutex lock_;
   std::condition_variable changed_;
   int readers_ = 0;
-  int waiting_writers_ = 0;
+  int waitingWriters_ = 0;
   TThreadID writer_ = 0;
-  int write_depth_ = 0;
-  int writer_reads_ = 0;
-  uint64_t write_count_ = 0;
+  int writeDepth_ = 0;
+  int writerReads_ = 0;
+  uint64_t writeCount_ = 0;
 };

@@ -43,8 +43,8 @@ class TMemDataSet : public TDataSet {
     pending_.clear();
   }
 
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool Value) { read_only_ = Value; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool Value) { readOnly_ = Value; }
 
   // Evaluates the Filter text for the record under test (fields read it in dsFilter).
   std::function<bool(TMemDataSet* DataSet, const std::string& Filter)> OnFilterText;
@@ -57,7 +57,7 @@ class TMemDataSet : public TDataSet {
   void SetFilterOptions(TFilterOptions Value) override { TDataSet::SetFilterOptions(Value); }
 
   // Calls of GetRecord (what a cursor would fetch).
-  int GetRecordCalls() const { return get_record_calls_; }
+  int GetRecordCalls() const { return getRecordCalls_; }
 
   bool BookmarkValid(const TBookmark& Bookmark) override {
     if (!open_ || Bookmark.size() != 4) return false;
@@ -125,10 +125,10 @@ class TMemDataSet : public TDataSet {
     blobs_.erase(Buffer);
     TDataSet::FreeRecordBuffer(Buffer);
   }
-  int GetRecordSize() override { return record_size_; }
+  int GetRecordSize() override { return recordSize_; }
 
   TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override {
-    ++get_record_calls_;
+    ++getRecordCalls_;
     const int n = static_cast<int>(rows_.size());
     TGetResult result = grOK;
     switch (GetMode) {
@@ -169,7 +169,7 @@ class TMemDataSet : public TDataSet {
   }
 
   void InternalInitRecord(TRecordBuffer Buffer) override {
-    std::memset(Buffer, 0, static_cast<size_t>(record_size_));
+    std::memset(Buffer, 0, static_cast<size_t>(recordSize_));
     for (const Slot& s : defs_) Buffer[kHeader + s.offset] = 1;
     ClearCalcFields(Buffer);
     blobs_[Buffer].assign(defs_.size(), std::nullopt);
@@ -178,7 +178,7 @@ class TMemDataSet : public TDataSet {
   void ClearCalcFields(TRecordBuffer Buffer) override {
     for (TField* f : Fields()->List()) {
       if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
-        uint8_t* slot = Buffer + kHeader + data_size_ + f->Offset();
+        uint8_t* slot = Buffer + kHeader + dataSize_ + f->Offset();
         std::memset(slot, 0, static_cast<size_t>(f->DataSize()) + 1);
         slot[0] = 1;
       }
@@ -217,7 +217,7 @@ class TMemDataSet : public TDataSet {
     for (int i = 0; i <= cur_; ++i) n += Accept(i) ? 1 : 0;
     return n;
   }
-  bool GetCanModify() override { return Active() && !read_only_; }
+  bool GetCanModify() override { return Active() && !readOnly_; }
 
   void InternalOpen() override {
     InternalInitFieldDefs();
@@ -237,12 +237,12 @@ class TMemDataSet : public TDataSet {
     }
     if (!SameLayout(layout)) rows_.clear();
     defs_ = std::move(layout);
-    data_size_ = offset;
-    record_size_ = kHeader + data_size_ + CalcFieldsSize();
+    dataSize_ = offset;
+    recordSize_ = kHeader + dataSize_ + CalcFieldsSize();
     SetBookmarkSize(4);
-    filter_buffer_ = AllocRecordBuffer();
-    old_buffer_ = AllocRecordBuffer();
-    load_buffer_ = AllocRecordBuffer();
+    filterBuffer_ = AllocRecordBuffer();
+    oldBuffer_ = AllocRecordBuffer();
+    loadBuffer_ = AllocRecordBuffer();
     open_ = true;
     cur_ = -1;
     LoadPending();
@@ -250,9 +250,9 @@ class TMemDataSet : public TDataSet {
 
   void InternalClose() override {
     open_ = false;
-    if (filter_buffer_) FreeRecordBuffer(filter_buffer_);
-    if (old_buffer_) FreeRecordBuffer(old_buffer_);
-    if (load_buffer_) FreeRecordBuffer(load_buffer_);
+    if (filterBuffer_) FreeRecordBuffer(filterBuffer_);
+    if (oldBuffer_) FreeRecordBuffer(oldBuffer_);
+    if (loadBuffer_) FreeRecordBuffer(loadBuffer_);
   }
   bool IsCursorOpen() const override { return open_; }
   void InternalInitFieldDefs() override {}
@@ -263,14 +263,14 @@ class TMemDataSet : public TDataSet {
     TRecordBuffer b = ActiveBuffer();
     Row row;
     std::memcpy(&row.id, b, 4);
-    row.data.assign(b + kHeader, b + kHeader + data_size_);
+    row.data.assign(b + kHeader, b + kHeader + dataSize_);
     row.blobs = blobs_[b];
     if (State() == dsEdit) {
       rows_.at(static_cast<size_t>(cur_)).data = std::move(row.data);
       rows_.at(static_cast<size_t>(cur_)).blobs = std::move(row.blobs);
       return;
     }
-    row.id = ++next_id_;
+    row.id = ++nextId_;
     const int pos = std::clamp(cur_, 0, static_cast<int>(rows_.size()));
     rows_.insert(rows_.begin() + pos, std::move(row));
     cur_ = pos;
@@ -295,15 +295,15 @@ class TMemDataSet : public TDataSet {
       case dsInternalCalc:
         return CalcBuffer();
       case dsFilter:
-        return filter_buffer_;
+        return filterBuffer_;
       case dsNewValue:
-        return loading_ ? load_buffer_ : (IsEmpty() ? nullptr : ActiveBuffer());
+        return loading_ ? loadBuffer_ : (IsEmpty() ? nullptr : ActiveBuffer());
       case dsOldValue:
       case dsCurValue:
         if (IsEmpty() || GetBookmarkFlag(ActiveBuffer()) == bfInserted) return nullptr;
         if (cur_ < 0 || cur_ >= static_cast<int>(rows_.size())) return nullptr;
-        CopyRow(cur_, old_buffer_);
-        return old_buffer_;
+        CopyRow(cur_, oldBuffer_);
+        return oldBuffer_;
       default:
         return nullptr;
     }
@@ -384,7 +384,7 @@ class TMemDataSet : public TDataSet {
   uint8_t* SlotOf(TField* Field, TRecordBuffer Rec, int& Size) {
     if (Field->FieldKind() == fkCalculated || Field->FieldKind() == fkLookup) {
       Size = Field->DataSize();
-      return Rec + kHeader + data_size_ + Field->Offset();
+      return Rec + kHeader + dataSize_ + Field->Offset();
     }
     const Slot& s = defs_.at(static_cast<size_t>(Field->FieldNo() - 1));
     Size = s.size;
@@ -404,8 +404,8 @@ class TMemDataSet : public TDataSet {
   // Runs F with the fields reading row Index (in dsFilter).
   template <typename F>
   void WithRow(int Index, F&& Fn) {
-    CopyRow(Index, filter_buffer_);
-    ClearCalcFields(filter_buffer_);
+    CopyRow(Index, filterBuffer_);
+    ClearCalcFields(filterBuffer_);
     const TDataSetState saved = SetTempState(dsFilter);
     try {
       Fn();
@@ -457,7 +457,7 @@ class TMemDataSet : public TDataSet {
 
   void LoadPending() {
     for (const std::vector<TVariant>& values : pending_) {
-      InternalInitRecord(load_buffer_);
+      InternalInitRecord(loadBuffer_);
       const TDataSetState saved = SetTempState(dsNewValue);
       loading_ = true;
       try {
@@ -473,9 +473,9 @@ class TMemDataSet : public TDataSet {
       loading_ = false;
       RestoreState(saved);
       Row row;
-      row.id = ++next_id_;
-      row.data.assign(load_buffer_ + kHeader, load_buffer_ + kHeader + data_size_);
-      row.blobs = blobs_[load_buffer_];
+      row.id = ++nextId_;
+      row.data.assign(loadBuffer_ + kHeader, loadBuffer_ + kHeader + dataSize_);
+      row.blobs = blobs_[loadBuffer_];
       rows_.push_back(std::move(row));
     }
     pending_.clear();
@@ -485,16 +485,16 @@ class TMemDataSet : public TDataSet {
   std::vector<std::vector<TVariant>> pending_;
   std::vector<Slot> defs_;
   std::map<TRecordBuffer, std::vector<std::optional<std::string>>> blobs_;
-  TRecordBuffer filter_buffer_ = nullptr;
-  TRecordBuffer old_buffer_ = nullptr;
-  TRecordBuffer load_buffer_ = nullptr;
-  int data_size_ = 0;
-  int record_size_ = kHeader;
+  TRecordBuffer filterBuffer_ = nullptr;
+  TRecordBuffer oldBuffer_ = nullptr;
+  TRecordBuffer loadBuffer_ = nullptr;
+  int dataSize_ = 0;
+  int recordSize_ = kHeader;
   int cur_ = -1;
-  int32_t next_id_ = 0;
-  int get_record_calls_ = 0;
+  int32_t nextId_ = 0;
+  int getRecordCalls_ = 0;
   bool open_ = false;
-  bool read_only_ = false;
+  bool readOnly_ = false;
   bool loading_ = false;
 };
 

@@ -532,7 +532,9 @@ TEST_F(Sessions, LocksAreVisibleAcrossProcesses) {
   ASSERT_EQ(write(toChild[1], &go, 1), 1);
   int status = 0;
   waitpid(pid, &status, 0);
-  // the holder's process is gone: a waiting lock request gets the row
+  // the holder's process is gone: a NOWAIT request gets the row at once, and so does a waiting one
+  EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update nowait")[0][0], "SMITH");
+  Exec(*scott_, "rollback");
   EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update")[0][0], "SMITH");
   close(toChild[0]);
   close(toChild[1]);

@@ -1,0 +1,906 @@
+// The Oracle dataset's updates: the single-row statements it generates for posts and deletes, the
+// locking and refresh policy, the commit after a post, and the change log of posted changes.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "oracle/OracleCI.h"
+#include "oracle/OracleObjects.h"
+#include "oracle/OracleTypes.h"
+#include "oracle_data/OracleData.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace oracle_data;
+
+namespace {
+constexpr char kLockPoint[] = "RVL__LOCKPOINT";
+constexpr char kRowIdVariable[] = "rvl__rowid";
+constexpr char kEndRefresh[] = "/* END_REFRESH */";
+constexpr int kLockedError = 54;
+constexpr char kLockedMessage[] = "Record is locked by another user";
+constexpr char kChangedMessage[] = "Record has been changed by another user";
+constexpr char kDeletedMessage[] = "Record has been deleted by another user";
+constexpr char kNoRowIdTail[] =
+    " cannot be performed without a rowid.\r\n"
+    "Provide a rowid in the query or handle this action in the OnApplyRecord event";
+constexpr double kSecond = 1.0 / 86400;
+constexpr double kMillisecond = kSecond / 1000;
+
+bool IsIdentChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || c == '$' || c == '#' || u >= 128;
+}
+
+bool IsTextType(TFieldType t) {
+  return t == ftString || t == ftFixedChar || t == ftWideString || t == ftMemo || t == ftOraClob;
+}
+
+bool IsBytesType(TFieldType t) {
+  return t == ftBlob || t == ftGraphic || t == ftOraBlob;
+}
+
+std::string BytesOf(const TVariant& V) {
+  if (V.IsArray()) return V.Bytes();
+  return V.AsString();
+}
+
+// The names of a ";"-separated field list (blank items skipped).
+std::vector<std::string> SplitFieldNames(const std::string& List) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= List.size()) {
+    size_t end = List.find(';', start);
+    if (end == std::string::npos) end = List.size();
+    std::string item = Trim(List.substr(start, end - start));
+    if (!item.empty()) names.push_back(item);
+    start = end + 1;
+  }
+  return names;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Text helpers shared by the refresh, the query-by-example criteria and the provider
+
+int oracle_data::WordPosition(std::string_view Word, std::string_view Text) {
+  std::string padded;
+  padded.reserve(Text.size() + 2);
+  padded += ' ';
+  for (char c : Text)
+    padded += IsIdentChar(c) ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : ' ';
+  padded += ' ';
+  std::string key = " ";
+  for (char c : Word) key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  key += ' ';
+  const size_t p = padded.find(key);
+  return p == std::string::npos ? 0 : static_cast<int>(p) + 1;
+}
+
+TSQLParts oracle_data::SplitSQL(const std::string& Source) {
+  const std::string text = RemoveSQLComments(Source);
+  // Literals, quoted names and parenthesised parts hold no keyword of the statement.
+  std::string masked = text;
+  int depth = 0;
+  char quote = 0;
+  for (char& c : masked) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      c = ' ';
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      c = ' ';
+    } else if (c == '(') {
+      ++depth;
+      c = ' ';
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+      c = ' ';
+    } else if (depth > 0) {
+      c = ' ';
+    }
+  }
+  TSQLParts parts;
+  parts.Keyword = WordPosition("GROUP", masked) ? "having" : "where";
+  const int keyword = WordPosition(parts.Keyword, masked);
+  int tail = WordPosition("ORDER", masked);
+  if (!tail) tail = WordPosition("FOR", masked);
+  const size_t end = tail ? static_cast<size_t>(tail - 1) : text.size();
+  if (keyword && (!tail || keyword < tail)) {
+    const size_t k = static_cast<size_t>(keyword - 1);
+    parts.Head = Trim(text.substr(0, k));
+    const size_t start = k + parts.Keyword.size();
+    parts.Condition = Trim(text.substr(start, end - start));
+  } else {
+    parts.Head = Trim(text.substr(0, end));
+  }
+  if (tail) parts.Tail = Trim(text.substr(end));
+  return parts;
+}
+
+bool oracle_data::FloatsEqual(double X, double Y) {
+  if (X == 0) return std::abs(Y) < 1e-10;
+  return std::abs((Y - X) / X) < 1e-10;
+}
+
+void oracle_data::AddToList(std::string& List, const std::string& Item, bool Tight) {
+  if (Item.empty()) return;
+  if (!List.empty()) List += Tight ? "," : ", ";
+  List += Item;
+}
+
+std::string oracle_data::FirstWord(const std::string& Text) {
+  const size_t p = Text.find_first_of(" \t\r\n");
+  return p == std::string::npos ? Text : Text.substr(0, p);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Comparisons
+
+bool TOracleDataSet::ValuesEqual(TField* Field, const TVariant& Value, bool UseOldValue) {
+  const TVariant mine = UseOldValue ? Field->OldValue() : Field->Value();
+  const TFieldType t = Field->DataType();
+  bool fieldEmpty = mine.IsNull() || mine.IsEmpty();
+  if (!fieldEmpty && IsTextType(t)) fieldEmpty = TrimRight(mine.AsString()).empty();
+  if (!fieldEmpty && IsBytesType(t)) fieldEmpty = BytesOf(mine).empty();
+  const bool serverEmpty = Value.IsNull() || Value.IsEmpty() ||
+                           (Value.VarType() == varString && TrimRight(Value.AsString()).empty());
+  if (fieldEmpty || serverEmpty) return fieldEmpty == serverEmpty;
+  try {
+    const int type = FieldOracleType(Field);
+    switch (type) {
+      case otLongRaw:
+      case otBLOB:
+        return BytesOf(mine) == BytesOf(Value);
+      case otString: {
+        std::string server = Value.AsString();
+        if (Field->Size() > 0 && server.size() > static_cast<size_t>(Field->Size()))
+          server.resize(static_cast<size_t>(Field->Size()));
+        return TrimRight(server) == TrimRight(mine.AsString());
+      }
+      case otDate:
+        return std::abs(mine.AsDateTime() - Value.AsDateTime()) <= kSecond * (1 + 1e-9);
+      case otFloat:
+        return FloatsEqual(Value.AsDouble(), mine.AsDouble());
+      default:
+        if (IsTimestampType(type))
+          return std::abs(mine.AsDateTime() - Value.AsDateTime()) <= kMillisecond * (1 + 1e-6);
+        return mine == Value;
+    }
+  } catch (const EVariantError&) {
+    return false;
+  }
+}
+
+bool TOracleDataSet::RecordChangedOnServer(TOracleQuery* Query) {
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData) continue;
+    const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+    const std::string column =
+        info && info->Field == f && info->Kind == 0 ? info->ColumnName : f->FieldName();
+    const int index = Query->FieldIndex(column);
+    if (index < 0) continue;
+    if (!ValuesEqual(f, Query->Field(index), true)) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Transactions
+
+bool TOracleDataSet::SetSavepoint() {
+  TOracleSession* s = Session();
+  if (!s) return false;
+  if (!changeLogging_ && (s->ODBCMode() || s->AutoCommit())) return false;
+  TOracleQuery* q = DMLQuery();
+  q->Clear();
+  q->DeleteVariables();
+  q->SQL()->SetText(std::string("savepoint ") + kLockPoint);
+  q->Execute();
+  return true;
+}
+
+void TOracleDataSet::RollbackToSavepoint() {
+  // Only to the point this operation set: the session's earlier uncommitted work stays.
+  try {
+    TOracleQuery* q = DMLQuery();
+    q->Clear();
+    q->DeleteVariables();
+    q->SQL()->SetText(std::string("rollback to savepoint ") + kLockPoint);
+    q->Execute();
+  } catch (const std::exception&) {
+  }
+}
+
+void TOracleDataSet::PostCommit() {
+  TOracleSession* s = Session();
+  if (changeLogging_ || !commitOnPost_ || !s || s->MTSControlled() || s->AutoCommit()) return;
+  s->Commit();
+}
+
+void TOracleDataSet::ReleaseAfterCancel() {
+  TOracleSession* s = Session();
+  if (changeLogging_ || !commitOnPost_ || !s || s->MTSControlled() || s->AutoCommit()) return;
+  s->Rollback();
+}
+
+[[noreturn]] void TOracleDataSet::RaiseTranslated(char Action, int Code, const std::string& Message) {
+  std::string translated;
+  TranslateMessage(Action, Code, translated, Message);
+  DatabaseError(translated);
+}
+
+bool TOracleDataSet::ApplyRecord(char Action, std::string& NewRowId) {
+  bool applied = false;
+  if (OnApplyRecord) OnApplyRecord(this, Action, applied, NewRowId);
+  return applied;
+}
+
+void TOracleDataSet::CopyUsedVariables(TOracleQuery* Query, const std::string& Text) {
+  std::unique_ptr<TStringList> used(FindVariables(Text, false));
+  TOracleQuery* main = MainQuery();
+  for (int i = 0; i < used->Count(); ++i) {
+    const int index = main->VariableIndex(used->Strings(i));
+    if (index < 0) continue;
+    const std::string name = main->VariableName(index);
+    if (Query->VariableIndex(name) < 0) Query->DeclareVariable(name, main->VariableType(index));
+    Query->SetVariable(name, main->GetVariable(name));
+  }
+}
+
+void TOracleDataSet::ReleaseDMLQuery() {
+  TOracleSession* s = dmlQuery_ ? dmlQuery_->Session() : nullptr;
+  if (dmlQuery_ && !(dmlQuery_->Optimize() && !(s && s->StatementCacheActive()))) dmlQuery_->Close();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Lock, refresh and check
+
+std::string TOracleDataSet::RefreshStatement(bool Lock) {
+  std::string text = SQL()->Text();
+  if (sqlModifiedForQBE_ && !plainSQL_.empty()) text = plainSQL_;
+  const size_t end = UpperCase(text).find(UpperCase(std::string(kEndRefresh)));
+  if (end != std::string::npos) text = TrimRight(text.substr(0, end));
+  const TSQLParts parts = SplitSQL(text);
+  std::string qualifier;
+  UpdatingTableQualifier(qualifier);
+  std::string sql = parts.Head + "\r\n";
+  if (!parts.Condition.empty())
+    sql += parts.Keyword + " (" + parts.Condition + ")\r\nand\r\n(" + qualifier + ".rowid = :rvl__rowid)";
+  else
+    sql += parts.Keyword + " " + qualifier + ".rowid = :rvl__rowid";
+  if (Lock) {
+    // The lock names a column of the updating table, by its column name.
+    TOracleTableInfo* table = nullptr;
+    try {
+      table = GetTableInfo();
+    } catch (const EOracleError&) {
+    }
+    std::string column;
+    for (TField* f : Fields()->List()) {
+      if (f->FieldKind() != fkData) continue;
+      const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
+      if (!info || info->Field != f || info->Kind != 0) continue;
+      if (table && !table->TableName.empty() && !table->ColumnByName(info->ColumnName)) continue;
+      column = info->ColumnName;
+      break;
+    }
+    if (column.empty()) throw Exception(Name() + ": No data fields");
+    sql += "\r\nfor update of " + qualifier + "." + column + " nowait";
+  }
+  return sql;
+}
+
+bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool AllFields, uint8_t* Record) {
+  const std::string rowId = Record ? GetRowIdText(Record) : RowId();
+  bool savepoint = false;
+  if (Lock) savepoint = SetSavepoint();
+  savepointSet_ = savepoint;
+  std::string newRowId;
+  if (Refresh) {
+    Check = false;
+    const TDataSetState saved = SetTempState(dsNewValue);
+    bool applied;
+    try {
+      applied = ApplyRecord('R', newRowId);
+    } catch (...) {
+      RestoreState(saved);
+      throw;
+    }
+    RestoreState(saved);
+    if (applied) Refresh = false;
+  }
+  if (Lock && ApplyRecord('L', newRowId)) Lock = Check = false;
+  if (Check && ApplyRecord('C', newRowId)) Check = false;
+  if (!Lock && !Check && !Refresh) return false;
+  if (rowId.empty()) throw Exception(std::string("A lock, refresh or check") + kNoRowIdTail);
+
+  // The text first: finding the table's columns may use the DML query itself.
+  std::string table;
+  DetermineUpdatingTable(table);
+  const std::string sql = AllFields ? RefreshStatement(Lock)
+                                    : "select * from " + table + " where rowid = :rvl__rowid" +
+                                          (Lock ? "\r\nfor update nowait" : "");
+  TOracleQuery* q = DMLQuery();
+  q->SetStringFieldsOnly(StringFieldsOnly());
+  q->Clear();
+  q->DeleteVariables();
+  q->DeclareVariable(kRowIdVariable, otString);
+  q->SetVariable(kRowIdVariable, TVariant(rowId));
+  CopyUsedVariables(q, AllFields ? sql : table);
+  q->SQL()->SetText(sql);
+  bool result = false;
+  try {
+    q->Execute();
+  } catch (const EOracleError& e) {
+    if (savepoint) RollbackToSavepoint();
+    const int code = e.ErrorCode();
+    RaiseTranslated('L', code, code == kLockedError ? std::string(kLockedMessage) : std::string(e.what()));
+  }
+  if ((Lock || Check) && q->Eof()) RaiseTranslated('L', 0, kDeletedMessage);
+  if (Refresh && !q->Eof()) result = CopyRowInto(q, Record);
+  if (Check && RecordChangedOnServer(q)) {
+    if (Lock && savepoint) RollbackToSavepoint();
+    RaiseTranslated('L', 0, kChangedMessage);
+  }
+  ReleaseDMLQuery();
+  return result;
+}
+
+void TOracleDataSet::LockAndCheck(bool NoLock) {
+  LockRefreshCheck(!NoLock, true, false, false, nullptr);
+}
+
+bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
+  TOracleSession* s = Session();
+  const bool trim = s && s->Preferences()->TrimStringFields();
+  uint8_t* savedTarget = newValueRecord_;
+  newValueRecord_ = Record;
+  const TDataSetState saved = SetTempState(dsNewValue);
+  bool any = false;
+  try {
+    for (int i = 1; i < fieldInfo_.Count(); ++i) {
+      TOracleFieldInfo* info = fieldInfo_.Items(i);
+      TField* f = info->Field;
+      if (!f || (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc)) continue;
+      const int index = Query->FieldIndex(info->ColumnName);
+      if (index < 0) continue;
+      const TVariant v = Query->Field(index);
+      if (ValuesEqual(f, v, false)) continue;
+      if (v.IsNull() || v.IsEmpty())
+        f->Clear();
+      else if (f->DataType() == ftString)
+        f->SetAsString(trim ? TrimRight(v.AsString()) : v.AsString());
+      else if (v.IsArray())
+        f->SetAsString(v.Bytes());
+      else
+        f->SetValue(v);
+      any = true;
+    }
+  } catch (...) {
+    RestoreState(saved);
+    newValueRecord_ = savedTarget;
+    throw;
+  }
+  RestoreState(saved);
+  newValueRecord_ = savedTarget;
+  FireEvent(AfterRefreshRecord);
+  return any;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Generated statements
+
+namespace {
+bool AnyObjectColumn(TOracleFieldInfoList* Infos) {
+  for (int i = 1; i < Infos->Count(); ++i)
+    if (Infos->Items(i)->OracleType == otObject && Infos->Items(i)->Kind != 2) return true;
+  return false;
+}
+
+std::string WithoutCarriageReturns(std::string Text) {
+  Text.erase(std::remove(Text.begin(), Text.end(), '\r'), Text.end());
+  return Text;
+}
+}  // namespace
+
+std::string TOracleDataSet::ColumnValue(TOracleQuery* Query, TOracleFieldInfo* Info, bool Insert,
+                                        const std::string& Prefix, TStatementLists& Lists) {
+  const std::string column = Prefix + (Info->Kind == 2 ? Info->AttributeName : Info->ColumnName);
+  if (Info->OracleType == otObject) {
+    std::string arguments;
+    for (TOracleFieldInfo* c : Info->Children)
+      AddToList(arguments, ColumnValue(Query, c, Insert, Prefix, Lists));
+    return Info->TypeName + "(" + arguments + ")";
+  }
+  TField* f = Info->Field;
+  if (Info->IsNullNew() || !f) {
+    if (Insert && f && !Info->HasDefault() && sequenceField_.FillsOnServer(f->FieldName()))
+      return sequenceField_.Sequence() + ".nextval";
+    return Info->ValueExpression(Insert);
+  }
+  int index = 0;
+  for (int i = 1; i < fieldInfo_.Count(); ++i)
+    if (fieldInfo_.Items(i) == Info) index = i;
+  const std::string variable = "v" + IntToStr(index);
+  TOracleSession* s = Session();
+  const bool convertCRLF = s && s->Preferences()->ConvertCRLF();
+  if (Info->IsXMLType) {
+    Query->DeclareVariable(variable, otString);
+    Query->SetVariable(variable, TVariant(f->AsString()));
+    return "sys.xmltype.createxml(:" + variable + ")";
+  }
+  const int type = Info->OracleType;
+  Query->DeclareVariable(variable, type);
+  switch (type) {
+    case otLong:
+      Query->SetVariable(variable, TVariant(f->AsString()));
+      return ":" + variable;
+    case otLongRaw: {
+      const std::string bytes = f->AsString();
+      TVariant a = VarArrayCreate({0, static_cast<int>(bytes.size()) - 1}, varByte);
+      a.Bytes() = bytes;
+      Query->SetVariable(variable, a);
+      return ":" + variable;
+    }
+    case otCLOB:
+    case otBLOB: {
+      std::string bytes = f->AsString();
+      Compress(f, bytes);
+      if (type == otCLOB && convertCRLF) bytes = WithoutCarriageReturns(bytes);
+      if (Info->TemporaryLOBsAvailable()) {
+        std::unique_ptr<TLOBLocator> lob(
+            TLOBLocator::CreateTemporary(s, s->Preferences()->TemporaryLOB() == tlCache, type));
+        if (!bytes.empty()) lob->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+        Query->SetComplexVariable(variable, lob.get());
+        Lists.Lobs.push_back({nullptr, std::move(lob), std::string()});
+        return ":" + variable;
+      }
+      auto lob = std::make_unique<TLOBLocator>(s, type);
+      Query->SetComplexVariable(variable, lob.get());
+      AddToList(Lists.Returning, column);
+      AddToList(Lists.Into, ":" + variable);
+      Lists.Lobs.push_back({f, std::move(lob), std::move(bytes)});
+      return type == otCLOB ? "empty_clob()" : "empty_blob()";
+    }
+    default:
+      Query->SetVariable(variable, f->Value());
+      return ":" + variable;
+  }
+}
+
+void TOracleDataSet::AddWhereLine(TOracleQuery* Query, std::string& SQL, const std::string& RowId) {
+  if (Trim(uniqueFields_).empty()) {
+    SQL += "where rowid = :rvl__rowid";
+    if (Query->VariableIndex(kRowIdVariable) < 0) Query->DeclareVariable(kRowIdVariable, otString);
+    Query->SetVariable(kRowIdVariable, TVariant(RowId));
+    return;
+  }
+  std::vector<TField*> keys;
+  for (const std::string& name : SplitFieldNames(uniqueFields_))
+    if (TField* f = FindField(name)) keys.push_back(f);
+  if (keys.empty()) DatabaseError("No UniqueFields are present in dataset");
+  SQL += "where ";
+  for (size_t i = 0; i < keys.size(); ++i) {
+    TField* f = keys[i];
+    if (i) SQL += "\r\nand ";
+    const TVariant old = f->OldValue();
+    const bool empty = old.IsNull() || old.IsEmpty() || (f->DataType() == ftString && old.AsString().empty());
+    if (empty) {
+      SQL += f->FieldName() + " is null";
+      continue;
+    }
+    const std::string variable = "rvl__key" + IntToStr(static_cast<int>(i) + 1);
+    SQL += f->FieldName() + " = :" + variable;
+    const int type = FieldOracleType(f);
+    Query->DeclareVariable(variable, type ? type : otString);
+    Query->SetVariable(variable, old);
+  }
+}
+
+void TOracleDataSet::BuildPostStatement(TOracleQuery* Query, bool Insert, const std::string& RowId,
+                                        TStatementLists& Lists) {
+  std::string table;
+  DetermineUpdatingTable(table);
+  const bool objects = AnyObjectColumn(&fieldInfo_);
+  const std::string prefix = objects ? "t." : "";
+  std::string sql;
+  if (Insert) {
+    std::string columns, values;
+    for (int i = 1; i < fieldInfo_.Count(); ++i) {
+      TOracleFieldInfo* info = fieldInfo_.Items(i);
+      if (info->Kind == 2 || info->Kind == 3) continue;
+      if (info->OracleType != otObject && (!info->Field || info->Field->FieldKind() != fkData)) continue;
+      const bool filled = !info->IsNullNew() || info->HasDefault() ||
+                          (info->Field && sequenceField_.FillsOnServer(info->Field->FieldName()));
+      if (!filled) continue;
+      AddToList(columns, prefix + info->ColumnName);
+      AddToList(values, ColumnValue(Query, info, true, prefix, Lists));
+    }
+    sql = "insert into " + table + (objects ? " t" : "") + "\r\n  (" + columns + ")\r\nvalues\r\n  (" +
+          values + ")";
+  } else {
+    std::string sets;
+    for (int i = 1; i < fieldInfo_.Count(); ++i) {
+      TOracleFieldInfo* info = fieldInfo_.Items(i);
+      if (info->Kind == 2 || info->Kind == 3) continue;
+      if (info->OracleType == otObject) {
+        if (!info->IsChanged()) continue;
+        if (info->IsNullOld()) {
+          AddToList(sets, prefix + info->ColumnName + " = " + ColumnValue(Query, info, false, prefix, Lists));
+          continue;
+        }
+        for (TOracleFieldInfo* c : info->Children)
+          if (c->IsChanged())
+            AddToList(sets, "t." + info->ColumnName + "." + c->AttributeName + " = " +
+                                ColumnValue(Query, c, false, prefix, Lists));
+        continue;
+      }
+      if (!info->Field || info->Field->FieldKind() != fkData || !info->IsChanged()) continue;
+      AddToList(sets, prefix + info->ColumnName + " = " + ColumnValue(Query, info, false, prefix, Lists));
+    }
+    sql = "update " + table + (objects ? " t" : "") + "\r\nset " + sets + "\r\n";
+    AddWhereLine(Query, sql, RowId);
+  }
+  TOracleSession* s = Session();
+  if (s && s->HandleMode() && Trim(uniqueFields_).empty()) {
+    AddToList(Lists.Returning, "rowid");
+    AddToList(Lists.Into, ":rvl__rowid");
+    if (Query->VariableIndex(kRowIdVariable) < 0) Query->DeclareVariable(kRowIdVariable, otString);
+  }
+  if (!Lists.Returning.empty()) sql += "\r\nreturning " + Lists.Returning + " into " + Lists.Into;
+  Query->SQL()->SetText(sql);
+  CopyUsedVariables(Query, table);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Posting
+
+namespace {
+// A new record counts as empty when every data field is: no bytes for a LOB, else null or a string
+// that is empty after normalisation.
+bool FieldEmptyForInsert(TField* Field, bool Trim) {
+  if (Field->IsBlob()) return Field->AsString().empty();
+  if (Field->IsNull()) return true;
+  if (Field->DataType() != ftString) return false;
+  return (Trim ? TrimRight(Field->AsString()) : Field->AsString()).empty();
+}
+}  // namespace
+
+void TOracleDataSet::Post() {
+  if (master_ && master_->posting_ && master_->State() == dsInsert) return;
+  if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
+  posting_ = true;
+  try {
+    TDataSet::Post();
+  } catch (...) {
+    posting_ = false;
+    throw;
+  }
+  posting_ = false;
+}
+
+void TOracleDataSet::InternalPost() {
+  const bool modified = Modified();
+  // A field that the sequence fills at post or on the server need not have a value yet.
+  TField* sequenced = nullptr;
+  if (State() == dsInsert && sequenceField_.Active() && sequenceField_.ApplyMoment() != amOnNewRecord) {
+    sequenced = FindField(sequenceField_.Field());
+    if (sequenced && !sequenced->Required()) sequenced = nullptr;
+  }
+  if (sequenced) sequenced->SetRequired(false);
+  try {
+    TDataSet::InternalPost();
+  } catch (...) {
+    if (sequenced) sequenced->SetRequired(true);
+    throw;
+  }
+  if (sequenced) sequenced->SetRequired(true);
+  if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
+  if (State() == dsEdit) {
+    if (cachedUpdates_) CheckConstraints(this, nullptr);
+    PostRecord();
+  } else {
+    if (sequenceField_.ApplyMoment() == amOnPost) sequenceField_.Apply();
+    if (cachedUpdates_) CheckConstraints(this, nullptr);
+    InternalAddRecord(ActiveBuffer(), false);
+    const int id = GetInt(ActiveBuffer(), RecIdOffset);
+    for (TOracleDataSet* d : details_) d->lastMasterId_ = id;
+  }
+  SetModified(modified);
+}
+
+void TOracleDataSet::InternalAddRecord(TRecordBuffer Buffer, bool Append) {
+  if (Buffer != ActiveBuffer()) throw Exception("InternalAddRecord: b <> buffer");
+  if (Append) InternalLast();
+  PostRecord();
+}
+
+void TOracleDataSet::PostRecord() {
+  uint8_t* buffer = ActiveBuffer();
+  if (!buffer) return;
+  const bool update = State() == dsEdit;
+  TOracleSession* s = Session();
+  const bool trim = s && s->Preferences()->TrimStringFields();
+  bool changed = false;
+  for (TField* f : Fields()->List()) {
+    if (f->FieldKind() != fkData) continue;
+    if (update ? FieldChanged(f) : !FieldEmptyForInsert(f, trim)) {
+      changed = true;
+      break;
+    }
+  }
+  // A new record that the server fills in itself is sent even without values.
+  if (!update && !changed) {
+    changed =
+        AnyDefaultExpression() || (sequenceField_.Active() && sequenceField_.ApplyMoment() == amOnServer &&
+                                   FindField(sequenceField_.Field()));
+  }
+  bool serverTouched = false;
+  std::string newRowId;
+  if (cachedUpdates_ || !changed) {
+    if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
+  } else {
+    bool savepoint = false;
+    if (update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed)) {
+      LockAndCheck(false);
+      savepoint = savepointSet_;
+    } else {
+      savepoint = SetSavepoint();
+    }
+    if (!ApplyRecord(update ? 'U' : 'I', newRowId)) newRowId = SendRecord(update, savepoint);
+    PostCommit();
+    serverTouched = true;
+  }
+
+  // The record store and the change log.
+  int index = 0;
+  if (update) {
+    uint8_t* record = StoreCurrentRecord();
+    if (record) {
+      if (changeLogging_ || cachedUpdates_)
+        LogChange(record, buffer, store_->VisibleToAll(std::max(currentIndex_, 0)),
+                  GetInt(record, RecIdOffset), 'U');
+      CopyBufferInto(buffer, record);
+      if (!newRowId.empty() && newRowId != GetRowIdText(record)) SetRowIdText(record, newRowId);
+    }
+    index = std::max(currentIndex_, 0);
+  } else {
+    index = std::clamp(currentIndex_, 0, store_->VisibleCount());
+    uint8_t* record = store_->AddRecord(index, true);
+    InitRecordHeader(record);
+    std::memcpy(record + HeaderSize, buffer + HeaderSize, static_cast<size_t>(recordSize_ - HeaderSize));
+    SetRowIdText(record, newRowId);
+    CopyEditBlobs(record, true);
+    SetInt(record, RecIdOffset, ++recordIdCounter_);
+    SetInt(buffer, RecIdOffset, recordIdCounter_);
+    record[BookmarkFlagOffset] = 0;
+    currentIndex_ = index;
+    if (!cachedUpdates_) ++netAdded_;
+    if (changeLogging_ || cachedUpdates_)
+      LogChange(nullptr, record, store_->IndexOf(record), recordIdCounter_, 'I');
+    if (master_ && master_->Active()) master_->LockLinkFields(false);
+  }
+
+  if (!serverTouched) return;
+  const bool refresh = update ? refreshOptions_.Contains(roAfterUpdate)
+                              : refreshOptions_.Contains(roAfterInsert) || AnyDefaultExpression() ||
+                                    (sequenceField_.Active() && sequenceField_.ApplyMoment() == amOnServer);
+  if (!refresh || store_->VisibleCount() == 0) return;
+  const int at = std::min(std::max(currentIndex_, 0), store_->VisibleCount() - 1);
+  uint8_t* record = store_->VisibleRecord(at);
+  LockRefreshCheck(false, false, true, refreshOptions_.Contains(roAllFields), record);
+  // The buffer shows what was read.
+  std::memcpy(buffer + HeaderSize, record + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+}
+
+std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint) {
+  uint8_t* buffer = ActiveBuffer();
+  TOracleSession* s = Session();
+  TOracleQuery* q = DMLQuery();
+  TStatementLists lists;
+  const std::string oldRowId = Update ? GetRowIdText(buffer) : std::string();
+  try {
+    q->Clear();
+    q->DeleteVariables();
+    BuildPostStatement(q, !Update, oldRowId, lists);
+    q->Execute();
+    std::string rowId;
+    if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {
+      if (s->HandleMode()) {
+        const TVariant v = q->GetVariable(kRowIdVariable);
+        rowId = v.IsNull() || v.IsEmpty() ? std::string() : v.AsString();
+      } else if (!Update) {
+        rowId = q->RowId();
+      }
+    }
+    if (Update && q->RowsProcessed() == 0) RaiseTranslated('U', 0, kDeletedMessage);
+    const bool convertCRLF = s && s->Preferences()->ConvertCRLF();
+    for (TLobBinding& b : lists.Lobs) {
+      if (!b.Field || b.Locator->IsNull() || b.Bytes.empty()) continue;
+      const std::string bytes =
+          b.Locator->LOBType() == otCLOB && convertCRLF ? WithoutCarriageReturns(b.Bytes) : b.Bytes;
+      b.Locator->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+    }
+    lists.Lobs.clear();
+    // Read by key once the statement's locators are done with (it uses the same query).
+    if (!Update && (!s || s->ODBCMode() || !Trim(uniqueFields_).empty())) rowId = RowIdByKey(false);
+    return rowId;
+  } catch (const EOracleError& e) {
+    if (Savepoint) RollbackToSavepoint();
+    lists.Lobs.clear();
+    RaiseTranslated(Update ? 'U' : 'I', e.ErrorCode(), e.what());
+  } catch (...) {
+    if (Savepoint) RollbackToSavepoint();
+    throw;
+  }
+}
+
+void TOracleDataSet::CopyBufferInto(const uint8_t* Buffer, uint8_t* Record) {
+  std::memcpy(Record + HeaderSize, Buffer + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+  CopyEditBlobs(Record, false);
+}
+
+void TOracleDataSet::CopyEditBlobs(uint8_t* Record, bool All) {
+  if (!editBlobs_) return;
+  for (int i = 0; i < editBlobs_->Count(); ++i) {
+    TOracleBlob* edit = editBlobs_->Items(i);
+    auto* blobField = dynamic_cast<TBlobField*>(edit->Field());
+    const bool modified = blobField && blobField->Modified();
+    if (!modified && !All) continue;
+    TBlobList* list = EnsureBlobList(Record);
+    TOracleBlob* target = list->BlobByField(edit->Field());
+    if (!target) target = list->Add(edit->Field());
+    target->SetData(modified ? edit->Data() : std::string());
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Edit, cancel and delete
+
+void TOracleDataSet::InternalEdit() {
+  const bool refresh = refreshOptions_.Contains(roBeforeEdit);
+  if ((lockingMode_ == lmLockDelayed || lockingMode_ == lmNone) && !refresh) return;
+  if (uint8_t* record = StoreCurrentRecord();
+      record && changeLog_.FindByRecordId(GetInt(record, RecIdOffset)))
+    return;
+  const bool lock = lockingMode_ == lmLockImmediate;
+  bool check = lock || lockingMode_ == lmCheckImmediate;
+  if (refresh) check = false;
+  LockRefreshCheck(lock, check, refresh, refresh && refreshOptions_.Contains(roAllFields), nullptr);
+  if (!refresh) return;
+  // The edit starts from what the server holds.
+  uint8_t* record = StoreCurrentRecord();
+  if (record)
+    std::memcpy(ActiveBuffer() + HeaderSize, record + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+}
+
+void TOracleDataSet::InternalCancel() {
+  if (lockingMode_ == lmLockImmediate && !cachedUpdates_ && State() != dsInsert) ReleaseAfterCancel();
+}
+
+void TOracleDataSet::InternalDelete() {
+  if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
+  uint8_t* record = StoreCurrentRecord();
+  if (!record || IsEmpty()) return;
+  const int32_t id = GetInt(record, RecIdOffset);
+  if (cachedUpdates_) {
+    if ((lockingMode_ == lmLockImmediate || lockingMode_ == lmCheckImmediate) &&
+        !changeLog_.FindByRecordId(id))
+      LockAndCheck(lockingMode_ != lmLockImmediate);
+  } else {
+    const bool locked = lockingMode_ != lmNone;
+    if (locked) LockAndCheck(false);
+    std::string ignored;
+    try {
+      if (!ApplyRecord('D', ignored)) {
+        TOracleQuery* q = DMLQuery();
+        q->Clear();
+        q->DeleteVariables();
+        const std::string rowId = GetRowIdText(record);
+        if (rowId.empty()) throw Exception(std::string("A delete") + kNoRowIdTail);
+        std::string table;
+        DetermineUpdatingTable(table);
+        std::string sql = "delete from " + table + "\r\n";
+        AddWhereLine(q, sql, rowId);
+        q->SQL()->SetText(sql);
+        CopyUsedVariables(q, table);
+        q->Execute();
+        if (q->RowsProcessed() == 0) RaiseTranslated('D', 0, kDeletedMessage);
+      }
+    } catch (const EOracleError& e) {
+      if (locked && savepointSet_) RollbackToSavepoint();
+      RaiseTranslated('D', e.ErrorCode(), e.what());
+    } catch (...) {
+      if (locked && savepointSet_) RollbackToSavepoint();
+      throw;
+    }
+    PostCommit();
+  }
+  const int index = std::max(currentIndex_, 0);
+  if (changeLogging_ || cachedUpdates_) LogChange(record, nullptr, store_->VisibleToAll(index), id, 'D');
+  store_->DeleteRecord(index, true);
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
+  LockLinkFields(false);
+  if (!cachedUpdates_) --netAdded_;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The change log
+
+void TOracleDataSet::LogChange(const uint8_t* Record, const uint8_t* Buffer, int Index, int32_t RecordId,
+                               char Action) {
+  if (!cachedUpdates_ && !changeLogging_) return;
+  for (int i = changeLog_.Count() - 1; i >= 0; --i) {
+    TChangeLogItem* item = changeLog_.Items(i);
+    if (item->RecordId() != RecordId || !item->BelongsToCurrentMaster()) continue;
+    if (item->Action == 'I' && Action == 'U') {
+      item->SetNewRecord(Buffer);
+      item->SetRecordId(RecordId);
+    } else if (item->Action == 'I' && Action == 'D') {
+      changeLog_.Delete(i);
+    } else if (item->Action == 'U' && Action == 'U') {
+      item->SetNewRecord(Buffer);
+      item->SetRecordId(RecordId);
+    } else if (item->Action == 'U' && Action == 'D') {
+      item->SetNewRecord(nullptr);
+      item->Action = 'D';
+      item->Index = Index;
+    }
+    return;
+  }
+  if (Action == 'I' || Action == 'D') {
+    const int shift = Action == 'I' ? 1 : -1;
+    for (int i = 0; i < changeLog_.Count(); ++i) {
+      TChangeLogItem* item = changeLog_.Items(i);
+      if (item->Action == 'I' && item->Index >= Index && item->BelongsToCurrentMaster()) item->Index += shift;
+    }
+  }
+  TChangeLogItem* item = changeLog_.Add();
+  item->Action = Action;
+  item->Index = Index;
+  item->Uncached = !cachedUpdates_;
+  if (Record) item->SetOldRecord(Record);
+  if (Buffer) item->SetNewRecord(Buffer);
+  item->SetRecordId(RecordId);
+}
+
+void TOracleDataSet::StartChangeLog() {
+  changeLog_.Clear();
+  changeLogging_ = true;
+}
+
+bool TOracleDataSet::UpdatesPending() const {
+  return cachedUpdates_ && changeLog_.Count() > 0;
+}
+
+void TOracleDataSet::CommitUpdates() {
+  int net = 0;
+  for (int i = 0; i < changeLog_.Count(); ++i) {
+    TChangeLogItem* item = changeLog_.Items(i);
+    if (!item->BelongsToCurrentMaster()) continue;
+    if (item->Action == 'I') ++net;
+    if (item->Action == 'D') --net;
+  }
+  netAdded_ = net;
+  changeLog_.Clear();
+  changeLogging_ = false;
+  if (Active()) DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::CancelUpdates() {
+  if (!Active()) {
+    changeLog_.Clear();
+    changeLogging_ = false;
+    return;
+  }
+  Cancel();
+  for (int i = changeLog_.Count() - 1; i >= 0; --i) changeLog_.Items(i)->Revert();
+  changeLog_.Clear();
+  changeLogging_ = false;
+  currentIndex_ = std::min(currentIndex_, store_->VisibleCount() - 1);
+  LockLinkFields(false);
+  RefreshDetails(true);
+  Resync({});
+  DataEvent(deDataSetChange, 0);
+}

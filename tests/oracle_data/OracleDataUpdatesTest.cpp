@@ -1,0 +1,537 @@
+// Posting through generated statements: their texts, the locking and refresh policy against a
+// second session that holds, changes or deletes the row, commit after post, constraint errors and
+// their translation, sequences, LOBs and cached updates.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "oracle/OracleObjects.h"
+#include "tests/oracle_data/DataSetTestSupport.h"
+
+using namespace oracle_data;
+
+namespace {
+// A second session in a child process: it runs statements, reports, and then ends its transaction
+// as told (or dies inside it).
+class ChildSession {
+ public:
+  // Runs Statements in the child and waits until it has.
+  explicit ChildSession(const std::vector<std::string>& Statements) {
+    if (pipe(toChild_) != 0 || pipe(toParent_) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) RunChild(Statements);
+    char ok = 0;
+    if (read(toParent_[0], &ok, 1) != 1 || ok != 'y') throw std::runtime_error("child session failed");
+  }
+  ~ChildSession() {
+    if (pid_ > 0) Finish('r');
+    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) close(fd);
+  }
+  // 'c' commit, 'r' roll back, 'x' die without ending the transaction.
+  void Finish(char How) {
+    if (pid_ <= 0) return;
+    if (write(toChild_[1], &How, 1) != 1) return;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
+ private:
+  [[noreturn]] void RunChild(const std::vector<std::string>& Statements) {
+    char ok = 'n';
+    try {
+      auto s = std::make_unique<TOracleSession>(nullptr);
+      s->SetLogonUsername("scott");
+      s->SetLogonPassword("tiger");
+      s->SetLogonDatabase("SIM");
+      s->LogOn();
+      for (const std::string& sql : Statements) {
+        TOracleQuery q(nullptr);
+        q.SetSession(s.get());
+        q.SQL()->SetText(sql);
+        q.Execute();
+      }
+      ok = 'y';
+      if (write(toParent_[1], &ok, 1) != 1) _exit(2);
+      char how = 0;
+      if (read(toChild_[0], &how, 1) != 1) _exit(3);
+      if (how == 'x') _exit(0);
+      if (how == 'c') s->Commit();
+      if (how == 'r') s->Rollback();
+      s->LogOff();
+    } catch (...) {
+      if (ok == 'n' && write(toParent_[1], &ok, 1) != 1) _exit(2);
+    }
+    _exit(0);
+  }
+  int toChild_[2] = {-1, -1}, toParent_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+class UpdatesTest : public OracleDataTest {
+ protected:
+  // EMP of department Dept, by name; EMPNO 1, ENAME 2, JOB 3, MGR 4, HIREDATE 5, SAL 6, COMM 7, DEPTNO 8.
+  std::unique_ptr<TOracleDataSet> Emp(int Dept = 20) {
+    auto ds = DataSet("select e.*, e.rowid\nfrom emp e\nwhere e.deptno = :deptno\norder by ename");
+    ds->DeclareVariable("deptno", otInteger);
+    ds->SetVariable("deptno", Dept);
+    return ds;
+  }
+  std::string LastStatement(TOracleDataSet* ds) { return ds->DMLQuery()->SQL()->Text(); }
+  std::string ServerValue(const std::string& SQL) {
+    auto other = Connect(false);
+    auto q = Query(other.get(), SQL);
+    q->Execute();
+    return q->Eof() ? "<none>" : q->FieldAsString(0);
+  }
+  static std::string Failure(const std::function<void()>& F) {
+    try {
+      F();
+    } catch (const EDatabaseError& e) {
+      return e.Message();
+    } catch (const std::exception& e) {
+      return std::string("other: ") + e.what();
+    }
+    return "";
+  }
+  void Locate(TOracleDataSet* ds, const std::string& Name) {
+    ASSERT_TRUE(ds->Locate("ENAME", TVariant(Name), {})) << Name;
+  }
+};
+}  // namespace
+
+// ---- Texts of the generated statements ----------------------------------------------------------
+
+TEST(SQLSplitting, HeadConditionKeywordAndTail) {
+  struct Case {
+    const char* sql;
+    const char* head;
+    const char* condition;
+    const char* keyword;
+    const char* tail;
+  };
+  const Case cases[] = {
+      {"select e.*, e.rowid\r\nfrom emp e\r\nwhere e.deptno = :deptno\r\norder by ename",
+       "select e.*, e.rowid\r\nfrom emp e", "e.deptno = :deptno", "where", "order by ename"},
+      {"select deptno, count(*) from emp group by deptno having count(*) > 1",
+       "select deptno, count(*) from emp group by deptno", "count(*) > 1", "having", ""},
+      {"select * from emp where ename = 'WHERE ORDER' and x in (select y from z where q = 1) for update",
+       "select * from emp", "ename = 'WHERE ORDER' and x in (select y from z where q = 1)", "where",
+       "for update"},
+      {"select * /* where */ from dept -- order\r\n", "select *  from dept", "", "where", ""},
+      {"select * from \"WHERE\" order by 1", "select * from \"WHERE\"", "", "where", "order by 1"},
+  };
+  for (const Case& c : cases) {
+    const TSQLParts p = SplitSQL(c.sql);
+    EXPECT_EQ(p.Head, c.head) << c.sql;
+    EXPECT_EQ(p.Condition, c.condition) << c.sql;
+    EXPECT_EQ(p.Keyword, c.keyword) << c.sql;
+    EXPECT_EQ(p.Tail, c.tail) << c.sql;
+  }
+  EXPECT_EQ(WordPosition("from", "select a.from_x, b from t"), 20);
+  EXPECT_EQ(WordPosition("FROM", "select fromage"), 0);
+}
+
+TEST(TextHelpers, FloatEqualityListsAndFirstWord) {
+  EXPECT_TRUE(FloatsEqual(800, 800 + 1e-8));
+  EXPECT_FALSE(FloatsEqual(800, 800.001));
+  EXPECT_TRUE(FloatsEqual(0, 1e-11));
+  EXPECT_FALSE(FloatsEqual(0, 1e-9));
+  std::string list;
+  for (const char* item : {"A", "", "B"}) AddToList(list, item);
+  EXPECT_EQ(list, "A, B");
+  std::string tight;
+  for (const char* item : {"1", "2"}) AddToList(tight, item, true);
+  EXPECT_EQ(tight, "1,2");
+  EXPECT_EQ(FirstWord("select\t* from x"), "select");
+  EXPECT_EQ(FirstWord("begin"), "begin");
+}
+
+TEST_F(UpdatesTest, GeneratedStatementsAndTheirOutcome) {
+  auto ds = Emp();
+  ds->Open();
+  Locate(ds.get(), "SMITH");
+  ds->Edit();
+  EXPECT_EQ(LastStatement(ds.get()), "select * from EMP where rowid = :rvl__rowid\r\n")
+      << "the check at edit time";
+  ds->FieldByName("SAL")->SetAsFloat(3000);
+  ds->FieldByName("JOB")->SetAsString("");
+  ds->Post();
+  EXPECT_EQ(LastStatement(ds.get()),
+            "update EMP\r\nset JOB = null, SAL = :v6\r\nwhere rowid = :rvl__rowid\r\n"
+            "returning rowid into :rvl__rowid\r\n");
+  EXPECT_EQ(ServerValue("select sal || '/' || nvl(job, '-') from emp where empno = 7369"), "3000/-")
+      << "committed after the post";
+
+  ds->Append();
+  ds->FieldByName("EMPNO")->SetAsInteger(7999);
+  ds->FieldByName("ENAME")->SetAsString("X");
+  ds->FieldByName("DEPTNO")->SetAsInteger(10);
+  ds->Post();
+  EXPECT_EQ(LastStatement(ds.get()),
+            "insert into EMP\r\n  (EMPNO, ENAME, DEPTNO)\r\nvalues\r\n  (:v1, :v2, :v8)\r\n"
+            "returning rowid into :rvl__rowid\r\n");
+  EXPECT_FALSE(ds->RowId().empty()) << "the new row's ROWID came back";
+  EXPECT_EQ(ds->FieldByName("ENAME")->AsString(), "X");
+
+  ds->Delete();
+  EXPECT_EQ(LastStatement(ds.get()), "delete from EMP\r\nwhere rowid = :rvl__rowid\r\n");
+  EXPECT_EQ(ServerValue("select count(*) from emp where empno = 7999"), "0");
+}
+
+TEST_F(UpdatesTest, UniqueFieldsMakeTheWhereLine) {
+  auto ds = Emp();
+  ds->SetUniqueFields("EMPNO");
+  ds->SetLockingMode(lmNone);
+  ds->Open();
+  Locate(ds.get(), "ADAMS");
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(1200);
+  ds->Post();
+  EXPECT_EQ(LastStatement(ds.get()), "update EMP\r\nset SAL = :v6\r\nwhere EMPNO = :rvl__key1\r\n")
+      << "no returning line with unique fields";
+
+  ds->Close();
+  ds->SetUniqueFields("COMM;EMPNO");
+  ds->Open();
+  Locate(ds.get(), "ADAMS");
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(1300);
+  ds->Post();
+  EXPECT_EQ(LastStatement(ds.get()),
+            "update EMP\r\nset SAL = :v6\r\nwhere COMM is null\r\nand EMPNO = :rvl__key2\r\n");
+  EXPECT_EQ(ServerValue("select sal from emp where empno = 7876"), "1300");
+}
+
+TEST_F(UpdatesTest, RefreshThroughTheDataSetsOwnQuery) {
+  auto ds = DataSet(
+      "select e.*, e.rowid\nfrom emp e\nwhere e.deptno = :deptno\n/* END_REFRESH */ and e.sal > 0\norder by "
+      "ename");
+  ds->DeclareVariable("deptno", otInteger);
+  ds->SetVariable("deptno", 20);
+  ds->SetLockingMode(lmLockImmediate);
+  ds->SetRefreshOptions({roBeforeEdit, roAllFields});
+  int refreshed = 0;
+  ds->AfterRefreshRecord = [&](TOracleDataSet*) { ++refreshed; };
+  ds->Open();
+  Locate(ds.get(), "FORD");
+  Run(session.get(), "update emp set sal = 3100 where empno = 7902");
+  ds->Edit();
+  EXPECT_EQ(LastStatement(ds.get()),
+            "select e.*, e.rowid\r\nfrom emp e\r\nwhere (e.deptno = :deptno)\r\nand\r\n"
+            "(e.rowid = :rvl__rowid)\r\nfor update of e.EMPNO nowait\r\n");
+  EXPECT_EQ(refreshed, 1);
+  EXPECT_EQ(ds->FieldByName("SAL")->AsFloat(), 3100) << "the edit starts from the server's values";
+  ds->Cancel();
+  EXPECT_EQ(ServerValue("select sal from emp where empno = 7902"), "3000")
+      << "cancel ends the edit lock with a rollback";
+}
+
+TEST_F(UpdatesTest, GroupedQueriesRefreshWithHaving) {
+  Run(session.get(), "create table g (k number(4), v number(4))");
+  Run(session.get(), "insert into g values (1, 10)");
+  auto ds = DataSet("select g.k, g.v, g.rowid from g group by g.k, g.v, g.rowid");
+  ds->Open();
+  Run(session.get(), "update g set v = 11");
+  EXPECT_TRUE(ds->LockRefreshCheck(false, false, true, true));
+  EXPECT_EQ(LastStatement(ds.get()),
+            "select g.k, g.v, g.rowid from g group by g.k, g.v, g.rowid\r\nhaving G.rowid = :rvl__rowid\r\n");
+  ds->Resync({});
+  EXPECT_EQ(ds->FieldByName("V")->AsInteger(), 11);
+}
+
+// ---- Comparing with what the server holds --------------------------------------------------------
+
+TEST_F(UpdatesTest, ValuesAreComparedByTheirColumnsType) {
+  Run(session.get(), "create table cmp (s varchar2(5), d date, f number, n number(4))");
+  Run(session.get(),
+      "insert into cmp values ('ab', to_date('01-02-2003 10:00:00', 'DD-MM-YYYY HH24:MI:SS'), 800, 7)");
+  auto ds = DataSet("select c.*, rowid from cmp c");
+  ds->Open();
+  TField* s = ds->FieldByName("S");
+  TField* d = ds->FieldByName("D");
+  TField* f = ds->FieldByName("F");
+  TField* n = ds->FieldByName("N");
+  const double when = d->AsDateTime();
+  struct Case {
+    TField* field;
+    TVariant server;
+    bool equal;
+    const char* what;
+  };
+  const Case cases[] = {
+      {s, TVariant("ab   "), true, "trailing blanks of the server's text"},
+      {s, TVariant("ab   x"), true, "the server's text cut to the field's size"},
+      {s, TVariant("abc"), false, "another text"},
+      {s, TVariant::MakeNull(), false, "null against a value"},
+      {d, TVariant::FromDate(when + 0.5 / 86400), true, "half a second"},
+      {d, TVariant::FromDate(when + 2.0 / 86400), false, "two seconds"},
+      {f, TVariant(800.00000001), true, "relative float difference below 1e-10"},
+      {f, TVariant(800.01), false, "a real float difference"},
+      {n, TVariant(7), true, "integers"},
+      {n, TVariant(8), false, "other integer"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ds->ValuesEqual(c.field, c.server, false), c.equal) << c.what;
+  ds->Edit();
+  s->Clear();
+  EXPECT_TRUE(ds->ValuesEqual(s, TVariant(""), false)) << "empty on both sides";
+  EXPECT_TRUE(ds->ValuesEqual(s, TVariant("ab"), true)) << "the old value";
+  ds->Cancel();
+}
+
+TEST_F(UpdatesTest, RefreshingTrailingBlanksChangesNothing) {
+  Run(session.get(), "create table tb (id number(4), s varchar2(10))");
+  Run(session.get(), "insert into tb values (1, 'x')");
+  auto ds = DataSet("select t.*, rowid from tb t");
+  ds->Open();
+  Run(session.get(), "update tb set s = 'x    '");
+  EXPECT_FALSE(ds->LockRefreshCheck(false, false, true, false));
+  Run(session.get(), "update tb set s = 'y'");
+  EXPECT_TRUE(ds->LockRefreshCheck(false, false, true, false));
+  EXPECT_EQ(ds->FieldByName("S")->AsString(), "x") << "the buffer is read again by the next resync";
+  ds->Resync({});
+  EXPECT_EQ(ds->FieldByName("S")->AsString(), "y");
+}
+
+// ---- Locking against another session -------------------------------------------------------------
+
+TEST_F(UpdatesTest, ARowLockedByAnotherSessionIsReportedAndFreedWhenItsProcessDies) {
+  auto ds = Emp();
+  ds->SetLockingMode(lmLockImmediate);
+  ds->Open();
+  Locate(ds.get(), "SMITH");
+  ChildSession other({"select * from emp where empno = 7369 for update"});
+  EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record is locked by another user");
+  EXPECT_EQ(ds->State(), dsBrowse);
+  other.Finish('x');
+  ds->Edit();
+  EXPECT_EQ(ds->State(), dsEdit) << "the dead holder's lock is gone";
+  ds->Cancel();
+}
+
+TEST_F(UpdatesTest, ChangesAndDeletesOfOtherUsersAreFound) {
+  for (TLockingModeOptions mode : {lmCheckImmediate, lmLockDelayed}) {
+    SCOPED_TRACE(mode == lmCheckImmediate ? "check at edit" : "lock at post");
+    Run(session.get(), "update emp set sal = 800 where empno = 7369");
+    session->Commit();
+    auto ds = Emp();
+    ds->SetLockingMode(mode);
+    ds->Open();
+    Locate(ds.get(), "SMITH");
+    if (mode == lmCheckImmediate) {
+      ChildSession other({"update emp set sal = 801 where empno = 7369"});
+      other.Finish('c');
+      EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record has been changed by another user");
+    } else {
+      ds->Edit();
+      ds->FieldByName("COMM")->SetAsFloat(5);
+      ChildSession other({"update emp set sal = 801 where empno = 7369"});
+      other.Finish('c');
+      EXPECT_EQ(Failure([&] { ds->Post(); }), "Record has been changed by another user");
+      EXPECT_EQ(ds->State(), dsEdit) << "a failed post stays in edit";
+      ds->Cancel();
+    }
+  }
+  auto ds = Emp();
+  ds->Open();
+  Locate(ds.get(), "JONES");
+  ChildSession other({"delete from emp where empno = 7566"});
+  other.Finish('c');
+  EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record has been deleted by another user");
+  ds->SetLockingMode(lmNone);
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(1);
+  EXPECT_EQ(Failure([&] { ds->Post(); }), "Record has been deleted by another user") << "no row updated";
+  ds->Cancel();
+}
+
+TEST_F(UpdatesTest, AFailedPostKeepsTheSessionsEarlierWork) {
+  auto ds = Emp();
+  ds->SetCommitOnPost(false);
+  ds->Open();
+  Run(session.get(), "update dept set loc = 'EARLIER' where deptno = 40");
+  Locate(ds.get(), "SMITH");
+  ds->Edit();
+  ds->FieldByName("DEPTNO")->SetAsInteger(99);
+  EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Cancel();
+  auto q = Query(session.get(), "select loc from dept where deptno = 40");
+  q->Execute();
+  EXPECT_EQ(q->FieldAsString(0), "EARLIER") << "only the post's own work was undone";
+  EXPECT_EQ(ServerValue("select loc from dept where deptno = 40"), "BOSTON") << "nothing committed";
+
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(999);
+  ds->Post();
+  EXPECT_EQ(ServerValue("select sal from emp where empno = 7369"), "800") << "CommitOnPost off";
+  session->Commit();
+  EXPECT_EQ(ServerValue("select sal from emp where empno = 7369"), "999");
+}
+
+// ---- Errors, sequences, defaults, LOBs ------------------------------------------------------------
+
+TEST_F(UpdatesTest, ServerConstraintErrorsPassThroughTheTranslation) {
+  auto ds = Emp();
+  std::vector<std::string> seen;
+  ds->OnTranslateMessage = [&](TOracleDataSet*, int Code, const std::string& Constraint, char Action,
+                               std::string& Msg) {
+    seen.push_back(IntToStr(Code) + " " + Constraint + " " + Action);
+    if (Code == 1) Msg = "Employee number taken";
+  };
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("EMPNO")->SetAsInteger(7369);
+  EXPECT_EQ(Failure([&] { ds->Post(); }), "Employee number taken");
+  ds->FieldByName("EMPNO")->SetAsInteger(7998);
+  ds->FieldByName("DEPTNO")->SetAsInteger(77);
+  EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
+  ds->Cancel();
+  auto dept = DataSet("select d.*, rowid from dept d order by deptno");
+  dept->OnTranslateMessage = ds->OnTranslateMessage;
+  dept->Open();
+  EXPECT_NE(Failure([&] { dept->Delete(); }).find("ORA-02292"), std::string::npos);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 PK_EMP I", "2291 FK_DEPTNO I", "2292 FK_DEPTNO D"}));
+}
+
+TEST_F(UpdatesTest, SequencesAtPostAndOnTheServer) {
+  auto ds = Emp(30);
+  ds->SequenceField()->SetField("EMPNO");
+  ds->SequenceField()->SetSequence("EMP_SEQ");
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ENAME")->SetAsString("SEQ1");
+  ds->FieldByName("DEPTNO")->SetAsInteger(30);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("EMPNO")->AsInteger(), 8000) << "drawn at post";
+
+  ds->SequenceField()->SetApplyMoment(amOnServer);
+  ds->Append();
+  ds->FieldByName("ENAME")->SetAsString("SEQ2");
+  ds->FieldByName("DEPTNO")->SetAsInteger(30);
+  ds->Post();
+  EXPECT_NE(LastStatement(ds.get()).find("select * from EMP where rowid"), std::string::npos)
+      << "re-read after the insert";
+  EXPECT_EQ(ds->FieldByName("EMPNO")->AsInteger(), 8001) << "filled by the server, read back";
+  EXPECT_EQ(ServerValue("select ename from emp where empno = 8001"), "SEQ2");
+
+  ds->Append();  // nothing typed: the server still makes the row
+  ds->Post();
+  EXPECT_EQ(ServerValue("select count(*) from emp where empno = 8002"), "1");
+}
+
+TEST_F(UpdatesTest, LobValuesThroughTemporaryLobsAndReturnedLocators) {
+  Run(session.get(), "create table docs (id number(4), body clob, pic blob)");
+  for (TTemporaryLOBOption option : {tlCache, tlNone}) {
+    session->Preferences()->SetTemporaryLOB(option);
+    auto ds = DataSet("select d.*, rowid from docs d order by id");
+    ds->Open();
+    ds->Append();
+    const int id = option == tlCache ? 1 : 2;
+    ds->FieldByName("ID")->SetAsInteger(id);
+    ds->FieldByName("BODY")->SetAsString("line one\r\nline two");
+    ds->FieldByName("PIC")->SetAsString(std::string("\x01\x00\x02", 3));
+    ds->Post();
+    if (option == tlNone) {
+      EXPECT_NE(LastStatement(ds.get()).find("(:v1, empty_clob(), empty_blob())"), std::string::npos)
+          << LastStatement(ds.get());
+    }
+    EXPECT_EQ(ds->FieldByName("BODY")->AsString(), "line one\r\nline two")
+        << "the posted record keeps its LOBs";
+    auto q = Query(session.get(), "select body, length(pic) from docs where id = :id");
+    q->DeclareVariable("id", otInteger);
+    q->SetVariable("id", id);
+    q->Execute();
+    ASSERT_FALSE(q->Eof());
+    EXPECT_EQ(q->FieldAsString(0), "line one\r\nline two");
+    EXPECT_EQ(q->FieldAsInteger(1), 3);
+  }
+}
+
+// ---- Edge cases of the post ---------------------------------------------------------------------
+
+TEST_F(UpdatesTest, PostsWithoutChangesSendNothing) {
+  auto ds = Emp();
+  ds->SetLockingMode(lmLockImmediate);
+  ds->Open();
+  Locate(ds.get(), "SCOTT");
+  ds->Edit();
+  const std::string lock = LastStatement(ds.get());
+  ds->Post();
+  EXPECT_EQ(LastStatement(ds.get()), lock) << "no update sent";
+  ChildSession other({"select * from emp where empno = 7788 for update nowait"});
+  other.Finish('r');  // the post's commit ended the edit lock
+
+  Run(session.get(), "create table loose (a number(4), b varchar2(4))");
+  auto loose = DataSet("select l.*, rowid from loose l");
+  loose->Open();
+  loose->Append();
+  loose->Post();
+  EXPECT_EQ(loose->RecordCount(), 1) << "an empty insert is kept locally";
+  EXPECT_EQ(ServerValue("select count(*) from loose"), "0") << "and not sent";
+
+  ds->OnApplyRecord = [](TOracleDataSet*, char Action, bool& Applied, std::string& NewRowId) {
+    if (Action != 'I') return;
+    Applied = true;
+    NewRowId = "AAAAPPLIEDROWID000";
+  };
+  ds->Append();
+  ds->FieldByName("EMPNO")->SetAsInteger(7123);
+  ds->FieldByName("ENAME")->SetAsString("BYHAND");
+  ds->Post();
+  EXPECT_EQ(ds->RowId(), "AAAAPPLIEDROWID000");
+  EXPECT_EQ(ServerValue("select count(*) from emp where ename = 'BYHAND'"), "0");
+}
+
+// ---- Cached updates ------------------------------------------------------------------------------
+
+TEST_F(UpdatesTest, CachedUpdatesStayOnTheClient) {
+  auto ds = Emp();
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  const int count = ds->RecordCount();
+  Locate(ds.get(), "SMITH");
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(1);
+  ds->Post();
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(2);
+  ds->Post();
+  EXPECT_EQ(ds->ChangeLog()->Count(), 1) << "an update of an update is one item";
+  EXPECT_EQ(ds->UpdateStatus(), usModified);
+  ds->Append();
+  ds->FieldByName("EMPNO")->SetAsInteger(7001);
+  ds->FieldByName("ENAME")->SetAsString("NEW");
+  ds->Post();
+  ds->Edit();
+  ds->FieldByName("ENAME")->SetAsString("NEWER");
+  ds->Post();
+  ASSERT_EQ(ds->ChangeLog()->Count(), 2);
+  EXPECT_EQ(ds->ChangeLog()->Items(1)->Action, 'I') << "an insert stays an insert with its new values";
+  ds->Delete();
+  EXPECT_EQ(ds->ChangeLog()->Count(), 1) << "an insert then delete leaves no item";
+  Locate(ds.get(), "FORD");
+  ds->Delete();
+  EXPECT_EQ(ds->ChangeLog()->Count(), 2);
+  EXPECT_TRUE(ds->UpdatesPending());
+  EXPECT_EQ(ServerValue("select sal || ',' || (select count(*) from emp where empno = 7902) from emp where "
+                        "empno = 7369"),
+            "800,1")
+      << "nothing reached the server";
+  EXPECT_EQ(ds->RecordCount(), count - 1);
+
+  ds->Refresh();
+  EXPECT_EQ(ds->RecordCount(), count - 1) << "the log is merged into the fetch";
+  ds->CancelUpdates();
+  EXPECT_FALSE(ds->UpdatesPending());
+  EXPECT_EQ(ds->RecordCount(), count);
+  Locate(ds.get(), "SMITH");
+  EXPECT_EQ(ds->FieldByName("SAL")->AsFloat(), 800) << "cancel puts the old values back";
+
+  ds->Edit();
+  ds->FieldByName("SAL")->SetAsFloat(5);
+  ds->Post();
+  ds->CommitUpdates();
+  EXPECT_EQ(ds->ChangeLog()->Count(), 0);
+  EXPECT_EQ(ds->FieldByName("SAL")->AsFloat(), 5) << "commit keeps the values and forgets the log";
+}
