@@ -1,5 +1,5 @@
 // Types shared by every unit of the code editor: positions, commands, colours, font styles,
-// character sets, and the few key codes and shift states the editor needs.
+// character sets; key codes, shift states and shortcuts come from the platform.
 #pragma once
 
 #include <bitset>
@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/Classes.h"
 
 // A position in the text: character (code point index + 1) and line, both counted from 1.
@@ -99,25 +101,3 @@ class TCodeCharSet {
   std::bitset<256> bits_;
   THighChars high_ = hcNone;
 };
-
-// Shift states, mouse buttons, cursors and shortcuts.
-// TODO(gui): these belong to platform/gui's controls and menus; use its definitions when they land.
-using TShortCut = uint16_t;
-
-enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-using TShiftState = TSet<TShiftStateFlag>;
-
-enum TMouseButton : uint8_t { mbLeft = 0, mbRight, mbMiddle };
-using TCursor = int16_t;
-
-constexpr TShortCut scShift = 0x2000;
-constexpr TShortCut scCtrl = 0x4000;
-constexpr TShortCut scAlt = 0x8000;
-constexpr TShortCut scNone = 0;
-
-// Builds a shortcut from a key and the Shift, Ctrl and Alt parts of a shift state.
-TShortCut ShortCut(uint16_t key, TShiftState shift);
-// Splits a shortcut into its key and shift state.
-void ShortCutToKey(TShortCut shortCut, uint16_t& key, TShiftState& shift);
-// The English text of a shortcut ("Shift+Ctrl+Z", "Alt+BkSp"); empty for 0.
-std::string ShortCutToText(TShortCut shortCut);

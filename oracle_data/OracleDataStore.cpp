@@ -9,6 +9,7 @@
 #include <new>
 
 #include "oracle/OracleCompress.h"
+#include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -229,7 +230,7 @@ bool TOracleDataSet::Decompress(TField* Field, std::string& Data) {
 // The LOB stream
 
 TOracleBlobStream::TOracleBlobStream(TField* Field, TBlobStreamMode Mode)
-    : field_(Field), dataSet_(dynamic_cast<TOracleDataSet*>(Field->DataSet())), mode_(Mode) {
+    : field_(Field), dataSet_(dynamic_cast<TOracleDataSet*>(Field->DataSet())) {
   if (!dataSet_) return;
   record_ = dataSet_->ActiveRecordBuffer();
   if (!record_) return;
