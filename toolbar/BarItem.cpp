@@ -548,8 +548,15 @@ void TBarCustomItem::Notification(TComponent* AComponent, TOperation Operation) 
   if (Operation != opRemove) return;
   linkParents_.erase(std::remove(linkParents_.begin(), linkParents_.end(), AComponent), linkParents_.end());
   if (AComponent == Action()) SetAction(nullptr);
-  if (AComponent == images_) SetImages(nullptr);
-  if (AComponent == subMenuImages_) SetSubMenuImages(nullptr);
+  // An image list on its way out is no longer asked anything (its links already let go of it).
+  if (AComponent == images_) {
+    images_ = nullptr;
+    Change(true);
+  }
+  if (AComponent == subMenuImages_) {
+    subMenuImages_ = nullptr;
+    Notify(tbicSubMenuImagesChanged, -1, nullptr);
+  }
   if (AComponent == linkSubitems_) SetLinkSubitems(nullptr);
 }
 
@@ -713,33 +720,21 @@ bool TBarCustomItemActionLink::IsOnExecuteLinked() {
   return TActionLink::IsOnExecuteLinked() && (item_->OnClickIsActionExecute() || !item_->OnClick());
 }
 
-void TBarCustomItemActionLink::SetAutoCheck(bool Value) {
-  if (IsAutoCheckLinked()) item_->SetAutoCheck(Value);
-}
-void TBarCustomItemActionLink::SetCaption(const std::string& Value) {
-  if (IsCaptionLinked()) item_->SetCaption(Value);
-}
-void TBarCustomItemActionLink::SetChecked(bool Value) {
-  if (IsCheckedLinked()) item_->SetChecked(Value);
-}
-void TBarCustomItemActionLink::SetEnabled(bool Value) {
-  if (IsEnabledLinked()) item_->SetEnabled(Value);
-}
-void TBarCustomItemActionLink::SetHelpContext(int Value) {
-  if (IsHelpContextLinked()) item_->SetHelpContext(Value);
-}
-void TBarCustomItemActionLink::SetHint(const std::string& Value) {
-  if (IsHintLinked()) item_->SetHint(Value);
-}
-void TBarCustomItemActionLink::SetImageIndex(int Value) {
-  if (IsImageIndexLinked()) item_->SetImageIndex(Value);
-}
-void TBarCustomItemActionLink::SetShortCut(TShortCut Value) {
-  if (IsShortCutLinked()) item_->SetShortCut(Value);
-}
-void TBarCustomItemActionLink::SetVisible(bool Value) {
-  if (IsVisibleLinked()) item_->SetVisible(Value);
-}
+#define TALVIK_LINK_SETTER(Name, Type)                   \
+  void TBarCustomItemActionLink::Set##Name(Type Value) { \
+    if (Is##Name##Linked()) item_->Set##Name(Value);     \
+  }
+TALVIK_LINK_SETTER(AutoCheck, bool)
+TALVIK_LINK_SETTER(Caption, const std::string&)
+TALVIK_LINK_SETTER(Checked, bool)
+TALVIK_LINK_SETTER(Enabled, bool)
+TALVIK_LINK_SETTER(HelpContext, int)
+TALVIK_LINK_SETTER(Hint, const std::string&)
+TALVIK_LINK_SETTER(ImageIndex, int)
+TALVIK_LINK_SETTER(ShortCut, TShortCut)
+TALVIK_LINK_SETTER(Visible, bool)
+#undef TALVIK_LINK_SETTER
+
 void TBarCustomItemActionLink::SetOnExecute(const TNotifyEvent& Value) {
   if (IsOnExecuteLinked()) item_->SetOnClickFromAction(Value);
 }

@@ -56,10 +56,6 @@ TBitmap* CheckedPattern() {
   return bitmap.get();
 }
 
-void FillSolid(TCanvas* Canvas, const TRect& R, int SysColor) {
-  ::FillRect(Canvas->Handle(), R, GetSysColorBrush(SysColor));
-}
-
 // A triangle of rows 5, 3 and 1 pixels wide pointing down at (X, Y), or of columns 1, 3 and 5 pixels
 // tall pointing left.
 void Triangle(TCanvas* Canvas, int X, int Y, bool PointLeft, COLORREF Color) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -270,6 +271,85 @@ TEST_F(BarDraw, Screenshot) {
   std::filesystem::create_directories(folder);
   shot.SaveToFile(folder + "/toolbar_views.png");
   EXPECT_TRUE(std::filesystem::exists(folder + "/toolbar_views.png"));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- hints ----
+
+TEST_F(BarDraw, HintsComeFromTheHintTheCaptionAndTheShortCut) {
+  CreateApplication();
+  struct Case {
+    const char* what;
+    std::function<TBarCustomItem*()> make;
+    bool hintShortCuts;
+    const char* expected;
+  } cases[] = {
+      {"short part of the hint",
+       [&] {
+         TBarItem* i = Add("&Open...");
+         i->SetHint("Open a file|Opens a file from the disk");
+         return i;
+       },
+       true, "Open a file"},
+      {"caption without marks and dots",
+       [&] {
+         TBarItem* i = Add("&Open...\tCtrl+O");
+         return i;
+       },
+       true, "Open"},
+      {"with the shortcut",
+       [&] {
+         TBarItem* i = Add("&Save:");
+         i->SetShortCut(scCtrl | 'S');
+         return i;
+       },
+       true, "Save (Ctrl+S)"},
+      {"shortcuts switched off",
+       [&] {
+         TBarItem* i = Add("&Save:");
+         i->SetShortCut(scCtrl | 'S');
+         return i;
+       },
+       false, "Save"},
+      {"no automatic hint",
+       [&] {
+         TBarItem* i = Add("&Save");
+         i->SetOptions({tboNoAutoHint});
+         return i;
+       },
+       true, ""},
+      {"a submenu shows its caption already", [&] { return Add<TBarSubmenuItem>("&File"); }, true, ""},
+      {"a split submenu gets one",
+       [&] {
+         auto* i = Add<TBarSubmenuItem>("&Sessions");
+         i->SetDropdownCombo(true);
+         return i;
+       },
+       true, "Sessions"},
+  };
+  TTestView toolbar(root_, true);
+  for (auto& c : cases) {
+    TBarCustomItem* item = c.make();
+    Application->SetHintShortCuts(c.hintShortCuts);
+    EXPECT_EQ(toolbar.Find(item)->GetHintText(), c.expected) << c.what;
+  }
+  Application->SetHintShortCuts(true);
+
+  // The action's own hint handling has the last word.
+  TAction action(&owner_);
+  action.SetHint("Refresh the list");
+  action.OnHint = [](std::string& hint, bool& canShow) {
+    canShow = hint != "Refresh the list";
+    hint = "changed";
+  };
+  TBarItem* withAction = Add("x");
+  withAction->SetAction(&action);
+  EXPECT_EQ(toolbar.Find(withAction)->GetHintText(), "");
+  action.SetHint("Another");
+  EXPECT_EQ(toolbar.Find(withAction)->GetHintText(), "changed");
 }
 
 }  // namespace

@@ -310,8 +310,9 @@ TEST_F(LayoutEffects, TheResultTellsWhetherAnythingMoved) {
   EXPECT_EQ(view.Viewers(1)->BoundsRect, Rect(20, 0, 40, 22)) << "and the viewers keep their places";
   a->Width = 30;
   EXPECT_TRUE(view.CalculatePositions(true, tbvoHorizontal, 0, 0, 0).Changed);
-  a->SetVisible(false);
-  EXPECT_TRUE(view.CalculatePositions(true, tbvoHorizontal, 0, 0, 0).Changed);
+  a->SetVisible(false);  // the view hears of it and lays out at once
+  EXPECT_FALSE(view.Viewers(0)->Show);
+  EXPECT_EQ(view.Viewers(1)->BoundsRect, Rect(0, 0, 20, 22));
 }
 
 TEST_F(LayoutEffects, InsertionsInsideAnUpdateLayOutOnce) {
