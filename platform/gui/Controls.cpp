@@ -820,10 +820,9 @@ void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool Check
 bool TWinControl::CanFocus() {
   TCustomForm* form = GetParentForm(this);
   if (!form) return false;
-  for (TControl* c = this; c; c = c->Parent()) {
+  // the form itself may still be hidden: a control on it can take the focus once it shows
+  for (TControl* c = this; c && c != form; c = c->Parent())
     if (!c->Visible() || !c->Enabled()) return false;
-    if (c == form) break;
-  }
   return true;
 }
 

@@ -44,6 +44,9 @@ bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
 // ---- window classes of the layer's own controls ----
 void RegisterEditClass();  // "EDIT"
+// The message box as our own dialog form (Dialogs.cpp); whether a test handler answers instead.
+int RunMessageForm(HWND owner, const std::string& text, const std::string& caption, UINT type);
+bool MessageBoxHandlerSet();
 
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);
