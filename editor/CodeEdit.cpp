@@ -751,7 +751,11 @@ void TCustomCodeEdit::Notification(TComponent* component, TOperation operation) 
   TCustomControl::Notification(component, operation);
   if (operation != opRemove) return;
   if (component == searchEngine_) searchEngine_ = nullptr;
-  if (component == highlighter_) SetHighlighter(nullptr);
+  if (highlighter_ && component == static_cast<TComponent*>(highlighter_)) {
+    // the highlighter is being destroyed: only the reference is dropped
+    highlighter_ = nullptr;
+    if (!destroying_) HighlighterAttrChanged(nullptr);
+  }
   if (component == bookMarkOpt_->BookmarkImages()) {
     bookMarkOpt_->SetBookmarkImages(nullptr);
     InvalidateGutter();

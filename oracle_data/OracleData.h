@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -669,6 +670,18 @@ TQBECondition TranslateQBECriterion(const std::string& Criterion, const std::str
                                     std::vector<std::pair<std::string, std::string>>& Binds);
 }  // namespace oracle_data
 
+// Parts of the provider support that a dataset switches off.
+enum TOracleProviderOption { opNoKeyFields, opNoIndexDefs, opNoDefaultOrder, opNoCommit };
+using TOracleProviderOptions = TSet<TOracleProviderOption>;
+
+namespace oracle_data {
+// The position of the first "?" placeholder at or after From that stands outside string literals,
+// quoted names and comments (npos when none).
+size_t NextPlaceholder(const std::string& SQL, size_t From);
+// Reports heap ROWID copies still alive on Out; true when there were none.
+bool CheckRowIdAllocations(std::FILE* Out);
+}  // namespace oracle_data
+
 class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TALVIK_CLASS(TOracleDataSet, TDataSet)
   explicit TOracleDataSet(TComponent* AOwner);
@@ -815,6 +828,28 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool ValuesEqual(TField* Field, const TVariant& Value, bool UseOldValue);
   // Whether a data field's old value differs from the column of that name in Query's row.
   bool RecordChangedOnServer(TOracleQuery* Query);
+
+  // ---- Provider support ----
+  TOracleProviderOptions ProviderOptions() const { return providerOptions_; }
+  void SetProviderOptions(TOracleProviderOptions Value) { providerOptions_ = Value; }
+  void PSStartTransaction() override;
+  void PSEndTransaction(bool Commit) override;
+  bool PSInTransaction() override { return changeLogging_; }
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  std::string PSGetQuoteChar() override { return "\""; }
+  std::string PSGetTableName() override;
+  void PSSetCommandText(const std::string& CommandText) override;
+  void PSReset() override { TDataSet::PSReset(); }
+  void PSExecute() override;
+  int PSExecuteStatement(const std::string& ASQL, TParams* AParams, TDataSet** ResultSet) override;
+  TParams* PSGetParams() override;
+  void PSSetParams(TParams* AParams) override;
+  std::string PSGetKeyFields() override;
+  // A new list the caller owns.
+  TIndexDefs* PSGetIndexDefs(TIndexOptions IndexTypes) override;
+  // A new definition the caller owns; nil when the statement has no usable order.
+  TIndexDef* PSGetDefaultOrder() override;
 
   // ---- Dictionary ----
   // The session's table information of the updating table.
@@ -1105,6 +1140,11 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   int netAdded_ = 0;
   // The store record that dsNewValue writes go to (nil: the current one).
   uint8_t* newValueRecord_ = nullptr;
+  // Provider support.
+  TOracleProviderOptions providerOptions_;
+  std::unique_ptr<TParams> providerParams_;
+  std::vector<std::pair<int, std::unique_ptr<TLOBLocator>>> providerLobs_;
+  bool paramsFromProvider_ = false, savedCommitOnPost_ = true;
   // Query-by-example.
   TQBEDefinition qbeDefinition_{this};
   bool qbeMode_ = false, sqlModifiedForQBE_ = false, settingQBESQL_ = false;
