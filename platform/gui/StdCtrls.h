@@ -266,6 +266,9 @@ class TRadioButton : public TButtonControl {
   bool checked_ = false;
 };
 
+// The size of Text in Font, measured off screen (works while a control has no window).
+TSize TextExtentOf(TFont* Font, const std::string& Text);
+
 // Draws a button's caption with its accelerator underlined (DrawText without DT_NOPREFIX), greyed
 // and embossed when disabled.
 void DrawControlCaption(TCanvas* Canvas, const std::string& Caption, TRect& R, UINT Flags, bool Enabled);

@@ -34,9 +34,7 @@ TCustomGroupBox::TCustomGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
 }
 
 void TCustomGroupBox::AdjustClientRect(TRect& Rect) {
-  Canvas()->Font()->Assign(Font());
-  int h = Canvas()->TextHeight("0");
-  Rect.Top += h;
+  Rect.Top += TextExtentOf(Font(), "0").cy;
   InflateRect(Rect, -2, -2);
 }
 
