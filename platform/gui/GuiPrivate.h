@@ -48,6 +48,12 @@ void RegisterEditClass();  // "EDIT"
 int RunMessageForm(HWND owner, const std::string& text, const std::string& caption, UINT type);
 bool MessageBoxHandlerSet();
 
+// ---- control drag (ControlsDrag.cpp) ----
+// Mouse and key input while a drag is pending or under way; true when the drag took the message.
+bool DragInput(const MSG& msg);
+// The window holding the mouse for a drag lost it: the drag ends without a drop.
+void DragCaptureLost(HWND hwnd);
+
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);
 // The caret of the thread when it is visible in `topLevel`, in the top-level's window coordinates.
