@@ -629,7 +629,7 @@ class Tx {
       try {
         b = Emit(base, sc, bt);
       } catch (const OraError& err) {
-        if (err.code != 904) throw;
+        if (err.code != ORA_INVALID_IDENTIFIER) throw;
         found = false;
       }
       if (found) {
