@@ -264,6 +264,23 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   TCodeSelectionMode SelectionMode() const { return selectionMode_; }
   void SetSelectionMode(TCodeSelectionMode value);
   void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  bool CanPaste();
+  // Replaces the selection by `value` in the selection mode, recorded as one undo step.
+  void SetSelText(const std::string& value);
+  // Replaces the selection by `text` inserted in `mode`, without recording (column pieces and the
+  // lines they add are recorded when `recordPieces`).
+  void SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text, bool recordPieces);
+  void ClearSelection();
+  void ClearAll();
+  void Undo();
+  void Redo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  void ClearUndo();
+  void BeginUndoBlock();
+  void EndUndoBlock();
   bool HideSelection() const { return hideSelection_; }
   void SetHideSelection(bool value);
 
@@ -511,6 +528,34 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DoHomeKey(bool selection);
   void DoEndKey(bool selection);
   void DoScrollUpDown(int delta);
+  // editing
+  bool ExecuteEditingCommand(TCodeEditorCommand command, char32_t aChar, void* data);
+  void ProperSetLine(int index, std::u32string text);
+  int LeftSpaces(std::u32string_view line, bool expandTabs) const;
+  std::u32string GetLeftSpacing(int width, bool allowTabs) const;
+  void EnsureLine();
+  // Pads a line with blanks up to `toChar`, recorded as added white space.
+  void PadLineRecorded(int line, int toChar);
+  void DeleteSelectionPrimitive();
+  void DeleteSelectionRecorded(bool backwardsKind);
+  std::string RemoveRange(const TBufferCoord& from, const TBufferCoord& to);
+  void InsertCharacter(char32_t ch);
+  void InsertImeString(const std::u32string& text);
+  void DoBackspace();
+  void DoDeleteChar();
+  void DoDeleteTo(TCodeEditorCommand command);
+  void DoDeleteLine();
+  void DoLineBreak(bool moveCaret);
+  void DoTab();
+  void DoCaseChange(TCodeEditorCommand command);
+  void UpdateModified();
+  void UndoRedoAdded(TObject* sender);
+  void UndoItem();
+  void RedoItem();
+  void ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUndoList* other);
+  // Trailing blanks are cut from edited lines, but never while a change is undone: undo gives back
+  // exactly what was there, redo cuts again what the change itself cut.
+  bool TrimsTrailing() const { return options_.Contains(eoTrimTrailingSpaces) && !replaying_; }
   void ReleaseChained();
 
   // state, in the order of the control's own fields
@@ -590,6 +635,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   int gutterWidth_ = 0;
   std::unique_ptr<TCodeInternalImage> internalBookmarkImage_;
   bool destroying_ = false;
+  bool replaying_ = false;
   int caretWidth_ = 0;
   int caretHeight_ = 0;
 };
