@@ -310,7 +310,8 @@ void BM_PostEditedRows(benchmark::State& state) {
   ds.Open();
   TField* a = ds.FieldByName("A");
   TField* b = ds.FieldByName("B");
-  int round = 0;
+  // Every round (across repetitions too) writes values the rows do not hold yet.
+  static int round = 0;
   for (auto _ : state) {
     ++round;
     int posted = 0;
@@ -348,7 +349,7 @@ void BM_GeneratedUpdatesThroughQuery(benchmark::State& state) {
   q.DeclareVariable("v2", otInteger);
   q.DeclareVariable("v3", otString);
   q.DeclareVariable("rvl__rowid", otString);
-  int round = 0;
+  static int round = 0;
   for (auto _ : state) {
     ++round;
     int posted = 0;

@@ -350,15 +350,19 @@ TEST_F(UpdatesTest, AFailedPostKeepsTheSessionsEarlierWork) {
   ds->SetCommitOnPost(false);
   ds->Open();
   Run(session.get(), "update dept set loc = 'EARLIER' where deptno = 40");
-  Locate(ds.get(), "SMITH");
-  ds->Edit();
-  ds->FieldByName("DEPTNO")->SetAsInteger(99);
-  EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
-  EXPECT_EQ(ds->State(), dsEdit);
-  ds->Cancel();
-  auto q = Query(session.get(), "select loc from dept where deptno = 40");
-  q->Execute();
-  EXPECT_EQ(q->FieldAsString(0), "EARLIER") << "only the post's own work was undone";
+  for (TLockingModeOptions mode : {lmCheckImmediate, lmNone}) {
+    ds->SetLockingMode(mode);
+    Locate(ds.get(), "SMITH");
+    ds->Edit();
+    ds->FieldByName("DEPTNO")->SetAsInteger(99);
+    EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
+    EXPECT_EQ(ds->State(), dsEdit);
+    ds->Cancel();
+    auto q = Query(session.get(),
+                   "select loc || (select deptno from emp where empno = 7369) from dept where deptno = 40");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), "EARLIER20") << "only the post's own work was undone";
+  }
   EXPECT_EQ(ServerValue("select loc from dept where deptno = 40"), "BOSTON") << "nothing committed";
 
   ds->Edit();
