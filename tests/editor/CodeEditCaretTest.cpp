@@ -523,3 +523,42 @@ TEST_F(CodeEditInput, SessionEditorsShareAHighlighterAndSurviveManyTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Stored(TCodeEdit* e) {
+  TMemoryStream stream;
+  TWriter w(&stream);
+  w.WriteRootComponent(e);
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+}
+
+TEST_F(CodeEditInput, KeyMapIsStoredAsItsDifferenceFromTheDefaults) {
+  auto plain = std::make_unique<TCodeEdit>(nullptr);
+  std::string s = Stored(plain.get());
+  EXPECT_EQ(s.find("RemovedKeystrokes"), std::string::npos);
+  EXPECT_EQ(s.find("AddedKeystrokes"), std::string::npos);
+
+  auto remapped = std::make_unique<TCodeEdit>(nullptr);
+  int i = remapped->Keystrokes()->FindCommand(ecContextHelp);
+  ASSERT_GE(i, 0);
+  remapped->Keystrokes()->Items(i)->SetShortCut(ShortCut(VK_F1, TShiftState{ssCtrl}));
+  s = Stored(remapped.get());
+  EXPECT_NE(s.find("RemovedKeystrokes"), std::string::npos);
+  EXPECT_NE(s.find("AddedKeystrokes"), std::string::npos);
+  EXPECT_NE(s.find("ecContextHelp"), std::string::npos);
+
+  TMemoryStream stream;
+  stream.WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
+  stream.SetPosition(0);
+  auto loaded = std::make_unique<TCodeEdit>(nullptr);
+  TReader r(&stream);
+  r.ReadRootComponent(loaded.get());
+  EXPECT_LT(loaded->Keystrokes()->FindShortcut(ShortCut(VK_F1, {})), 0);
+  int j = loaded->Keystrokes()->FindShortcut(ShortCut(VK_F1, TShiftState{ssCtrl}));
+  ASSERT_GE(j, 0);
+  EXPECT_EQ(loaded->Keystrokes()->Items(j)->Command(), ecContextHelp);
+  EXPECT_EQ(loaded->Keystrokes()->Count(), remapped->Keystrokes()->Count());
+}
+
+}  // namespace
