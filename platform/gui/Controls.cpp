@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -1599,10 +1600,6 @@ void TGraphicControl::Dispatch(TMessage& m) {
     return;
   }
   TControl::Dispatch(m);
-}
-
-void TPopupMenu::Popup(int, int) {
-  if (OnPopup) OnPopup(this);
 }
 
 // ---------------------------------------------------------------- lookups
