@@ -212,6 +212,11 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
               undoList_->AddChange(ucLineBreak, {LineLength(prev) + 1, prev}, {1, prev + 1}, std::string(),
                                    smNormal);
           }
+          if (parts[i].empty()) {  // nothing goes in: the line is not padded either
+            caretY_ = l;
+            caretX_ = col;
+            continue;
+          }
           if (recordPieces) PadLineRecorded(l, col);
           std::u32string s = Line32(l);
           if (static_cast<int>(s.size()) < col - 1) s.append(static_cast<size_t>(col - 1) - s.size(), U' ');
