@@ -39,8 +39,8 @@ bool Selectable(TMenuItem* item) {
 
 class TMenuWindow : public TCustomControl {
  public:
-  TMenuWindow(TMenu* menu, TMenuItem* parentItem)
-      : TCustomControl(nullptr), menu_(menu), parent_(parentItem) {
+  TMenuWindow(TMenu* menu, TMenuItem* parentItem, int maxHeight)
+      : TCustomControl(nullptr), menu_(menu), parent_(parentItem), maxHeight_(maxHeight) {
     SetColor(clMenu);
     for (int i = 0; i < parentItem->Count(); ++i) {
       TMenuItem* item = parentItem->Items(i);
@@ -151,15 +151,21 @@ class TMenuWindow : public TCustomControl {
     rightRoom_ = arrows || shortCutWidth ? kArrowWidth : kTextRoom;
     int width = kFrame + gutter_ + kTextRoom + captionWidth +
                 (shortCutWidth ? kShortCutGap + shortCutWidth : 0) + rightRoom_ + kFrame;
-    int y = kFrame;
+    // Items that do not fit the work area's height go on in further columns.
+    int columnWidth = std::max(width, 2 * kFrame + gutter_ + 40) - 2 * kFrame;
+    int x = kFrame, y = kFrame, bottom = kFrame;
     rects_.clear();
     for (TMenuItem* item : items_) {
       int h = item->IsLine() ? kSeparatorHeight : itemHeight_;
-      rects_.push_back(Rect(kFrame, y, width - kFrame, y + h));
+      if (y > kFrame && y + h + kFrame > maxHeight_) {
+        x += columnWidth;
+        y = kFrame;
+      }
+      rects_.push_back(Rect(x, y, x + columnWidth, y + h));
       y += h;
+      bottom = std::max(bottom, y);
     }
-    size_ = {std::max(width, 2 * kFrame + gutter_ + 40), y + kFrame};
-    textLeft_ = kFrame + gutter_ + kTextRoom;
+    size_ = {x + columnWidth + kFrame, bottom + kFrame};
   }
 
   static std::string StripPrefix(const std::string& s) {
@@ -211,7 +217,7 @@ class TMenuWindow : public TCustomControl {
     c->Font()->Assign(Font());
     c->Font()->SetStyle(item->Default() ? TFontStyles{fsBold} : TFontStyles{});
     c->Brush()->SetStyle(bsClear);
-    TRect text = Rect(textLeft_, ir.Top, ir.Right - rightRoom_, ir.Bottom);
+    TRect text = Rect(ir.Left + gutter_ + kTextRoom, ir.Top, ir.Right - rightRoom_, ir.Bottom);
     std::string shortCut = item->ShortCut() ? ShortCutToText(item->ShortCut()) : std::string();
     auto draw = [&](TColor color, int dx) {
       c->Font()->SetColor(color);
@@ -267,8 +273,9 @@ class TMenuWindow : public TCustomControl {
   std::vector<TMenuItem*> items_;
   std::vector<TRect> rects_;
   TSize size_;
-  int gutter_ = 0, itemHeight_ = 0, textLeft_ = 0, rightRoom_ = 0;
+  int gutter_ = 0, itemHeight_ = 0, rightRoom_ = 0;
   int selected_ = -1;
+  int maxHeight_;
 };
 
 // One open popup menu: its windows (the root first, then each open submenu), what was chosen, and
@@ -288,7 +295,7 @@ class TMenuLoop {
   }
 
   TMenuItem* Run(int x, int y, TPopupAlignment alignment) {
-    auto root = std::make_unique<TMenuWindow>(menu_, menu_->Items());
+    auto root = std::make_unique<TMenuWindow>(menu_, menu_->Items(), WorkArea({x, y}).Height());
     if (root->ItemCount() == 0) return nullptr;
     TSize s = root->Size();
     if (alignment == paRight) x -= s.cx;
@@ -358,7 +365,8 @@ class TMenuLoop {
       return;
     }
     CloseAbove(level);
-    auto sub = std::make_unique<TMenuWindow>(menu_, item);
+    auto sub = std::make_unique<TMenuWindow>(menu_, item,
+                                             WorkArea(w->ItemScreenRect(w->Selected()).TopLeft()).Height());
     if (sub->ItemCount() == 0) return;
     TRect at = w->ItemScreenRect(w->Selected());
     RECT parent;

@@ -273,6 +273,12 @@ TEST_F(Menus, TheMenuStaysOnTheWorkAreaAndAlignsToThePoint) {
   EXPECT_LE(r.Right, 1024);
   EXPECT_LE(r.Bottom, 728);
   EXPECT_EQ(r.Bottom, 720);  // opened upwards from the point
+  // a menu longer than the work area is high goes on in a second column
+  for (int i = 0; i < 40; ++i) Item(&form, menu->Items(), "Сеанс " + std::to_string(i));
+  look();
+  menu->Popup(10, 10);
+  EXPECT_LE(r.Bottom - r.Top, 728);
+  EXPECT_GT(r.Right - r.Left, 2 * 60);
   look();
   menu->SetAlignment(paRight);
   menu->Popup(500, 100);
