@@ -11,7 +11,7 @@
 #include <string>
 #include <system_error>
 
-#include "oracle/Oracle.h"
+#include "oracle/OracleSession.h"
 
 class TBenchScottSession {
  public:

@@ -8,10 +8,6 @@
 #include "editor/CodeEditTypes.h"
 #include "platform/rtl/Classes.h"
 
-using TKeyEvent = std::function<void(TObject* sender, uint16_t& key, TShiftState shift)>;
-using TKeyPressEvent = std::function<void(TObject* sender, char32_t& key)>;
-using TMouseEvent =
-    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseCursorEvent =
     std::function<void(TObject* sender, const TBufferCoord& lineCharPos, TCursor& cursor)>;
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
 #include "platform/rtl/Classes.h"
 
@@ -100,15 +101,9 @@ class TCodeCharSet {
   THighChars high_ = hcNone;
 };
 
-// Shift states, mouse buttons, cursors and shortcuts.
-// TODO(gui): these belong to platform/gui's controls and menus; use its definitions when they land.
+// Shortcuts: a key with Shift, Ctrl and Alt bits (shift states, mouse buttons and cursors are the
+// controls' own, from platform/gui/Controls.h).
 using TShortCut = uint16_t;
-
-enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-using TShiftState = TSet<TShiftStateFlag>;
-
-enum TMouseButton : uint8_t { mbLeft = 0, mbRight, mbMiddle };
-using TCursor = int16_t;
 
 constexpr TShortCut scShift = 0x2000;
 constexpr TShortCut scCtrl = 0x4000;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "oracle/OracleSession.h"
+
 namespace {
 
 const char kCRLF[] = "\r\n";

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"

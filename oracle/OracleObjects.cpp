@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "oracle/OracleCI.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"

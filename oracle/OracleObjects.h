@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "oracle/Oracle.h"
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "platform/rtl/Classes.h"
 
 // The bytes of a pointer-sized cell (cells need not be aligned in an instance).

@@ -1,5 +1,8 @@
 // TOraclePackage: stored procedure calls through a generated PL/SQL block.
-#include "oracle/Oracle.h"
+#include "oracle/OraclePackage.h"
+
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // TOracleQuery: parsing, binding, execution, describing, batched fetching and the threaded path.
+#include "oracle/OracleQuery.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -6,6 +8,7 @@
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleObjects.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

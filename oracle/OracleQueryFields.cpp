@@ -5,6 +5,8 @@
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleObjects.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

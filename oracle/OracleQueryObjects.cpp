@@ -3,9 +3,10 @@
 // TXMLType or TOracleReference repointed at the current row).
 #include <cstring>
 
-#include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleObjects.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"

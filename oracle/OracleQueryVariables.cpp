@@ -1,7 +1,8 @@
 // TOracleQuery: declaring, dimensioning, setting and reading its variables.
 #include <cstring>
 
-#include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

@@ -1,11 +1,16 @@
 // The database session: logon and logoff in both call generations, transactions, settings sent to
 // the server, and the preferences and lists that queries and datasets use.
+#include "oracle/OracleSession.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
 #include <mutex>
 
 #include "oracle/Oracle.h"
+#include "oracle/OraclePackage.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSessionPool.h"
 
 using namespace oracle_ui;
 

@@ -1,9 +1,12 @@
 // TOracleSessionPool: connected sessions lent to sessions whose Pooling is spInternal, from the
 // pool's own list of logged-on sessions or from a session pool of the client library.
+#include "oracle/OracleSessionPool.h"
+
 #include <chrono>
 #include <thread>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

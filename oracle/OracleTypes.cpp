@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "platform/db/DB.h"
 
 namespace {

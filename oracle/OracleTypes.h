@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Variants.h"
 

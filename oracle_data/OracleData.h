@@ -24,8 +24,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "oracle/Oracle.h"
 #include "oracle/OracleFilter.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "platform/db/DB.h"
 
 class TOracleDataSet;

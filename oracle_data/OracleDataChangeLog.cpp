@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "oracle/OracleCI.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "oracle_data/OracleData.h"
 #include "platform/rtl/SysUtils.h"

@@ -8,6 +8,8 @@
 #include <map>
 #include <mutex>
 
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "oracle_data/OracleData.h"
 #include "platform/rtl/SysUtils.h"

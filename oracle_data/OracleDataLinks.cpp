@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
 #include "oracle_data/OracleData.h"

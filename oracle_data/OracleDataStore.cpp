@@ -9,6 +9,7 @@
 #include <new>
 
 #include "oracle/OracleCompress.h"
+#include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
 #include "platform/rtl/SysUtils.h"
 

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 #include "oracle_sim/engine/Workload.h"
 

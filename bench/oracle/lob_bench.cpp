@@ -11,8 +11,9 @@
 #include <string>
 
 #include "bench/OracleBenchSession.h"
-#include "oracle/Oracle.h"
 #include "oracle/OracleObjects.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 
 namespace {

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "bench/OracleBenchSession.h"
-#include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 
 namespace {
 

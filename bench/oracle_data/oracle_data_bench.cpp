@@ -11,6 +11,8 @@
 #include <string>
 
 #include "bench/OracleBenchSession.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
 
 namespace {

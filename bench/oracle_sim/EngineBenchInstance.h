@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 
 struct EngineBenchInstance {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
 
 inline const text* T(const char* s) {
   return reinterpret_cast<const text*>(s);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 #include "tests/oracle_sim/MonitorStatements.h"
 

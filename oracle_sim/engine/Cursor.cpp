@@ -1,4 +1,6 @@
 // Cursors: binds, execution of queries and DML (with row locks and array iterations), fetching.
+#include "oracle_sim/engine/Cursor.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
 #include "oracle_sim/engine/Objects.h"
+#include "oracle_sim/engine/Parser.h"
 
 namespace oracle_sim {
 

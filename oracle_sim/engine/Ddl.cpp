@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <ctime>
 
+#include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
+#include "oracle_sim/engine/Parser.h"
 
 namespace oracle_sim {
 

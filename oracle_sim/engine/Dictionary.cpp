@@ -1,5 +1,7 @@
 // The instance's own catalog tables, the ALL_/USER_/DBA_ dictionary views over them, and loading
 // the catalog into memory for the translator.
+#include "oracle_sim/engine/Dictionary.h"
+
 #include <sqlite3.h>
 
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "oracle_sim/engine/Functions.h"
 #include "oracle_sim/engine/Live.h"
 #include "oracle_sim/engine/Translator.h"
+#include "oracle_sim/engine/Views.h"
 
 namespace oracle_sim {
 

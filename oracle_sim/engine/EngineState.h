@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "oracle_sim/engine/Catalog.h"
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 #include "oracle_sim/engine/Functions.h"
 #include "oracle_sim/engine/Translator.h"

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 

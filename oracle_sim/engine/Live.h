@@ -13,9 +13,6 @@ namespace oracle_sim {
 struct SessionState;
 struct CursorState;
 
-// Creates the live-state tables, the background processes and the v$ views of a new instance.
-void InstallPerformanceViews(sqlite3* db);
-
 namespace live {
 
 // Oracle's hash value of a statement text and the address of its shared-pool entry.

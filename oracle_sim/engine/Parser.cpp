@@ -1,4 +1,6 @@
 // Tokenizer and recursive-descent parser of the Oracle SQL the engine accepts.
+#include "oracle_sim/engine/Parser.h"
+
 #include <algorithm>
 #include <cctype>
 #include <set>

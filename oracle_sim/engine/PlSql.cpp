@@ -10,6 +10,7 @@
 
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Parser.h"
 
 namespace oracle_sim {
 

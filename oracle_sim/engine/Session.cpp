@@ -1,5 +1,7 @@
 // Sessions: logon, the per-session SQLite connection, transactions (undo log), savepoints and
 // row locks shared through the instance file.
+#include "oracle_sim/engine/Session.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -13,10 +15,12 @@
 #include <functional>
 #include <thread>
 
+#include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
 #include "oracle_sim/engine/Objects.h"
+#include "oracle_sim/engine/Views.h"
 
 namespace oracle_sim {
 

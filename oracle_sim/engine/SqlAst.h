@@ -18,9 +18,6 @@ struct Token {
   bool Is(const char* word) const { return (kind == Tok::Ident || kind == Tok::Op) && text == word; }
 };
 
-// Splits a statement into tokens; comments and hints are dropped. Throws OraError (01756 ...).
-std::vector<Token> Tokenize(const std::string& sql);
-
 struct Select;
 struct Expr;
 using ExprP = std::unique_ptr<Expr>;
@@ -191,13 +188,5 @@ struct Statement {
   // CREATE TABLE ... OF type
   std::string ofOwner, ofType;
 };
-
-// Parses one SQL statement (not a PL/SQL block). Throws OraError with the error offset.
-std::unique_ptr<Statement> ParseStatement(const std::string& sql, const std::vector<Token>& tokens);
-// Parses a condition or expression that stands alone (CHECK constraints, column defaults).
-ExprP ParseExpression(const std::string& text);
-
-// The statement keyword that decides the statement class: SELECT, INSERT, BEGIN, DECLARE ...
-std::string LeadingKeyword(const std::vector<Token>& tokens);
 
 }  // namespace oracle_sim

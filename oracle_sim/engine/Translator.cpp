@@ -9,6 +9,7 @@
 
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Functions.h"
+#include "oracle_sim/engine/Parser.h"
 
 namespace oracle_sim {
 

@@ -1,5 +1,7 @@
 // The dynamic performance views (v$...), sys.obj$ and sys.user$ of the instance, the tables of live
 // state under them, the background processes and the statistic names of an Oracle9i instance.
+#include "oracle_sim/engine/Views.h"
+
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "oracle_sim/engine/Catalog.h"
+#include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/Live.h"
 #include "oracle_sim/engine/Translator.h"
 

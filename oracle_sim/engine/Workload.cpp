@@ -8,6 +8,7 @@
 #include <chrono>
 #include <deque>
 
+#include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Live.h"
 

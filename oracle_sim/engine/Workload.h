@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 
 struct sqlite3;

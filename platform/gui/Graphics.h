@@ -288,6 +288,22 @@ struct DRAWTEXTPARAMS {
 int DrawText(HDC dc, const std::string& text, RECT& r, UINT format);
 int DrawTextEx(HDC dc, const std::string& text, RECT& r, UINT format, DRAWTEXTPARAMS* params);
 
+// A drawing call seen on a recording device context: text-outs (with their rectangle, text,
+// colours and font), fills (rectangle and colour) and lines (ends and pen colour).
+struct TDrawRecord {
+  enum TKind { drText, drFill, drLine };
+  TKind Kind = drText;
+  RECT Rect;
+  std::string Text;
+  COLORREF TextColor = 0;
+  COLORREF BkColor = 0;
+  bool Opaque = false;
+  LOGFONT Font;
+  POINT From, To;
+};
+// Records the text-outs, fills and lines drawn on `dc` into `records` (nullptr stops recording);
+// the drawing itself still happens.
+void SetDrawRecording(HDC dc, std::vector<TDrawRecord>* records);
 // The classic 3-D look.
 constexpr UINT BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
                BDR_OUTER = 0x3, BDR_INNER = 0xC, BDR_RAISED = 0x5, BDR_SUNKEN = 0xA,

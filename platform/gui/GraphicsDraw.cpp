@@ -155,6 +155,14 @@ bool LineTo(HDC dc, int x, int y) {
   if (!d->Prepare()) return true;
   QPen pen = PenFor(d);
   if (pen.style() == Qt::NoPen) return true;
+  if (d->records) {
+    TDrawRecord rec;
+    rec.Kind = TDrawRecord::drLine;
+    rec.From = from;
+    rec.To = {x, y};
+    rec.TextColor = FromQ(pen.color().rgb());
+    d->records->push_back(rec);
+  }
   PenMode(d);
   d->painter.setPen(pen);
   Line(d, from, {x, y});
@@ -253,8 +261,17 @@ int FillRect(HDC dc, const RECT& r, HBRUSH brush) {
   auto v = reinterpret_cast<std::uintptr_t>(brush);
   if (v > 0 && v <= static_cast<std::uintptr_t>(COLOR_ENDCOLORS))
     brush = SystemBrush(static_cast<int>(v) - 1);
+  QBrush qbrush = BrushFor(d, brush);
+  if (d->records) {
+    TDrawRecord rec;
+    rec.Kind = TDrawRecord::drFill;
+    rec.Rect = r;
+    rec.BkColor = FromQ(qbrush.color().rgb());
+    rec.Opaque = true;
+    d->records->push_back(rec);
+  }
   d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), BrushFor(d, brush));
+  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), qbrush);
   return 1;
 }
 
@@ -612,6 +629,18 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   if (!d) return false;
   if (!d->Prepare()) return true;
   FontObj* f = SelectedFont(d);
+  if (d->records) {
+    TDrawRecord rec;
+    rec.Kind = TDrawRecord::drText;
+    rec.Rect = r ? *r : RECT{x, y, x, y};
+    rec.Text = text;
+    rec.TextColor = d->st.textColor;
+    rec.BkColor = d->st.bkColor;
+    rec.Opaque = (r && (options & ETO_OPAQUE)) || d->st.bkMode == OPAQUE;
+    rec.Font = f->lf;
+    rec.From = {x, y};
+    d->records->push_back(rec);
+  }
   QString s = QS(text);
   // the character count and the width cost a layout each: only what is needed is measured
   int count = (dx || d->st.charExtra) ? static_cast<int>(s.toUcs4().size()) : 0;
@@ -864,4 +893,8 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
 
 int DrawText(HDC dc, const std::string& text, RECT& r, UINT format) {
   return DrawTextEx(dc, text, r, format, nullptr);
+}
+
+void SetDrawRecording(HDC dc, std::vector<TDrawRecord>* records) {
+  if (DcObj* d = Dc(dc)) d->records = records;
 }

@@ -96,6 +96,7 @@ struct DcObj {
   const QImage* paintedImage = nullptr;
   bool dirty = true;
   bool clipEmpty = false;
+  std::vector<TDrawRecord>* records = nullptr;  // SetDrawRecording
 
   QImage& Target();
   void EndPainter();

@@ -6,6 +6,7 @@
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
+#include "oracle/OracleSession.h"
 #include "platform/rtl/Files.h"
 #include "rtl/TempDir.h"
 

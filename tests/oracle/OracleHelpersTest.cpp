@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleVisual.h"
 #include "platform/rtl/Registry.h"
 
 namespace {

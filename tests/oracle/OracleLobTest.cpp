@@ -7,6 +7,8 @@
 
 #include "oracle/OracleCI.h"
 #include "oracle/OracleObjects.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
 #include "platform/rtl/SysUtils.h"
 #include "tests/oracle/OracleTestSupport.h"

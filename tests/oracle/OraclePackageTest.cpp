@@ -1,6 +1,8 @@
 // Stored procedure calls through TOraclePackage, PL/SQL blocks with PL/SQL tables, and sessions
 // lent by a TOracleSessionPool, against the simulated instance.
 #include "OracleTestSupport.h"
+#include "oracle/OraclePackage.h"
+#include "oracle/OracleSessionPool.h"
 
 namespace {
 

@@ -8,6 +8,9 @@
 #include <thread>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle/OracleSessionPool.h"
 #include "tests/oracle/OracleTestSupport.h"
 
 namespace {

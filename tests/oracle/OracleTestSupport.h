@@ -10,6 +10,8 @@
 #include <string>
 
 #include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
 #include "platform/rtl/Process.h"
 
 class SimInstanceTest : public ::testing::Test {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "oracle/Oracle.h"
+#include "oracle/OracleQuery.h"
 #include "platform/db/DB.h"
 
 namespace {

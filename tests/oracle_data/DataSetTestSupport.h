@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
 #include "tests/oracle/OracleTestSupport.h"
 

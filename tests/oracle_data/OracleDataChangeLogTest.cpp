@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "oracle/OracleCI.h"
+#include "oracle/OracleSession.h"
 #include "tests/oracle_data/DataSetTestSupport.h"
 
 using namespace oracle_data;

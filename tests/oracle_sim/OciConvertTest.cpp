@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "oracle_sim/oci_convert.h"
+#include "oracle_sim/OciConvert.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

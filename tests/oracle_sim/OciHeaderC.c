@@ -1,5 +1,5 @@
 /* The call-interface header is plain C too: a C program of the interface compiles against it. */
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
 
 size_t talvik_oci_c_cda_size(void);
 size_t talvik_oci_c_cda_size(void) {

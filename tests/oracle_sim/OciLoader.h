@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "oracle_sim/oci.h"
+#include "oracle/OracleCIApi.h"
 
 struct OciLibrary {
 #define TALVIK_TEST_FN_SLOT(group, name, kind, ret, params, args) name##_fn name = nullptr;

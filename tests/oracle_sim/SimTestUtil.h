@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
 
 namespace simtest {

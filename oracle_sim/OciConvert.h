@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "oracle/OracleCIApi.h"
 #include "oracle_sim/engine/Engine.h"
-#include "oracle_sim/oci.h"
 
 namespace oracle_sim::oci {
 

@@ -1,4 +1,4 @@
-#include "oracle_sim/oci_convert.h"
+#include "oracle_sim/OciConvert.h"
 
 #include <charconv>
 #include <cmath>

@@ -15,8 +15,8 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "oracle_sim/oci_convert.h"
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciConvert.h"
+#include "oracle_sim/OciInternal.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

@@ -2,7 +2,7 @@
 // handle it was given (or on the logon data area), never a success.
 #include <type_traits>
 
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciInternal.h"
 
 using namespace oracle_sim::oci;
 

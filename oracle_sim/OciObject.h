@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciInternal.h"
 
 namespace oracle_sim::oci {
 

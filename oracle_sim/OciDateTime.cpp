@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstring>
 
+#include "oracle_sim/OciConvert.h"
+#include "oracle_sim/OciInternal.h"
 #include "oracle_sim/engine/Functions.h"
-#include "oracle_sim/oci_convert.h"
-#include "oracle_sim/oci_internal.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

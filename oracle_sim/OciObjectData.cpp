@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "oracle_sim/oci_object.h"
+#include "oracle_sim/OciObject.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

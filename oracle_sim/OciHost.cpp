@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciInternal.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

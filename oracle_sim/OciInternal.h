@@ -11,9 +11,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "oracle/OracleCIApi.h"
+#include "oracle_sim/OciConvert.h"
+#include "oracle_sim/engine/Cursor.h"
 #include "oracle_sim/engine/Engine.h"
-#include "oracle_sim/oci.h"
-#include "oracle_sim/oci_convert.h"
 
 namespace oracle_sim::oci {
 

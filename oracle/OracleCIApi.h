@@ -11,8 +11,8 @@
  * area and the cursor data area are 64 bytes, the host data area 256 bytes; a data area holds the
  * pointer of the connection or cursor it stands for in its `handle` field.
  */
-#ifndef TALVIK_ORACLE_SIM_OCI_H
-#define TALVIK_ORACLE_SIM_OCI_H
+#ifndef TALVIK_ORACLE_ORACLECIAPI_H
+#define TALVIK_ORACLE_ORACLECIAPI_H
 
 #include <stddef.h>
 
@@ -1013,4 +1013,4 @@ TALVIK_OCI_ENTRY_POINTS(TALVIK_OCI_DECLARE_PROTOTYPE)
 }
 #endif
 
-#endif /* TALVIK_ORACLE_SIM_OCI_H */
+#endif /* TALVIK_ORACLE_ORACLECIAPI_H */

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "oracle_sim/oci_convert.h"
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciConvert.h"
+#include "oracle_sim/OciInternal.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

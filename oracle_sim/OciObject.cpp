@@ -1,6 +1,6 @@
 // The object calls: new, pin and free of instances, their null structures, marks, flush and
 // refresh of persistent objects, attribute access, and objects and REFs as bind and define values.
-#include "oracle_sim/oci_object.h"
+#include "oracle_sim/OciObject.h"
 
 #include <algorithm>
 #include <cctype>

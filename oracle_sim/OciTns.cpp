@@ -1,4 +1,4 @@
-#include "oracle_sim/oci_tns.h"
+#include "oracle_sim/OciTns.h"
 
 #include <dlfcn.h>
 
@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciInternal.h"
 
 namespace fs = std::filesystem;
 

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstring>
 
-#include "oracle_sim/oci_internal.h"
-#include "oracle_sim/oci_tns.h"
+#include "oracle_sim/OciInternal.h"
+#include "oracle_sim/OciTns.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "oracle_sim/oci_internal.h"
+#include "oracle_sim/OciInternal.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;

@@ -1,0 +1,498 @@
+// The editor's painting: the gutter with line numbers and marks, and the text lines with the
+// selection, highlighted tokens merged into runs, special characters and the right edge.
+#include <algorithm>
+#include <climits>
+
+#include "editor/CodeEdit.h"
+
+// The selection as painting sees it: display coordinates, ends in order.
+struct TSelectionPaint {
+  bool Shown = false;
+  TDisplayCoord Start;
+  TDisplayCoord End;
+  TCodeSelectionMode Mode = smNormal;
+};
+
+namespace {
+
+constexpr char32_t kPilcrow = U'\u00B6';
+constexpr char32_t kMiddleDot = U'\u00B7';
+constexpr char32_t kTabMark = U'\u00BB';
+constexpr char32_t kReplacement = U'\uFFFD';
+
+int ClampToInt(int64_t v) {
+  return static_cast<int>(std::clamp<int64_t>(v, INT_MIN / 4, INT_MAX / 4));
+}
+
+bool IsBlanks(std::u32string_view s) {
+  for (char32_t c : s)
+    if (c != U' ' && c != U'\t') return false;
+  return true;
+}
+
+// One run of equally drawn characters: display columns [Start, Start + Text.size()).
+struct TRun {
+  int Start = 0;
+  std::u32string Text;
+  TColor Fore = clNone;
+  TColor Back = clNone;
+  TFontStyles Style;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ Paint
+
+void TCustomCodeEdit::Paint() {
+  TRect clip = Canvas()->ClipRect();
+  if (charWidth_ <= 0 || lineHeight_ <= 0) return;
+  int64_t textLeft = gutterWidth_ + 2;
+  int firstCol = leftChar_;
+  if (clip.Left > textLeft) firstCol = ClampToInt(leftChar_ + (clip.Left - textLeft) / charWidth_);
+  // the last column and row that the clip touches (its right and bottom edges are exclusive)
+  int lastCol = ClampToInt(leftChar_ + std::max<int64_t>(clip.Right - textLeft - 1, 0) / charWidth_);
+  int firstRow = topLine_ + std::max(clip.Top, 0) / lineHeight_;
+  int lastRow = topLine_ + std::max(clip.Bottom - 1, 0) / lineHeight_;
+  lastRow = std::clamp(lastRow, 1, std::max(DisplayLineCount(), 1));
+  HideCaretNow();
+  if (clip.Left < gutterWidth_) {
+    TRect r = clip;
+    r.Right = std::min(r.Right, gutterWidth_);
+    PaintGutter(r, firstRow, lastRow);
+  }
+  if (clip.Right > gutterWidth_) {
+    TRect r = clip;
+    r.Left = std::max(r.Left, gutterWidth_);
+    PaintTextLines(r, firstRow, lastRow, firstCol, lastCol);
+  }
+  if (!plugins_.empty()) {
+    int firstLine = RowToLine(firstRow), lastLine = RowToLine(lastRow);
+    for (auto& p : plugins_) p->AfterPaint(Canvas(), clip, firstLine, lastLine);
+  }
+  DoOnPaint();
+  DoOnPaintTransient(ttAfter);
+  UpdateCaret();
+}
+
+TColor TCustomCodeEdit::ColorEditorBG() const {
+  if (highlighter_) {
+    TCodeHighlighterAttributes* ws = highlighter_->GetDefaultAttribute(4);
+    if (ws && ws->Background() != clNone) return ws->Background();
+  }
+  return color_;
+}
+
+// ------------------------------------------------------------------ gutter
+
+void TCustomCodeEdit::PaintGutter(const TRect& clip, int firstRow, int lastRow) {
+  TCanvas* canvas = Canvas();
+  int firstLine = RowToLine(firstRow);
+  int lastLine = RowToLine(lastRow);
+  canvas->Brush()->SetColor(gutter_->Color());
+  if (gutter_->ShowLineNumbers()) {
+    TFont* font = gutter_->UseFontStyle() ? gutter_->Font() : Font();
+    if (gutter_->UseFontStyle()) textDrawer_->SetBaseFont(gutter_->Font());
+    textDrawer_->SetStyle(gutter_->UseFontStyle() ? gutter_->Font()->Style() : TFontStyles{});
+    textDrawer_->BeginDrawing(canvas->Handle());
+    textDrawer_->SetForeColor(font->Color());
+    textDrawer_->SetBackColor(gutter_->Color());
+    int numWidth = textDrawer_->GetCharWidth();
+    int numHeight = textDrawer_->GetCharHeight();
+    int bottom = clip.Top;
+    for (int line = firstLine; line <= lastLine && line <= std::max(lines_->Count(), 1); ++line) {
+      int row = LineToRow(line);
+      int top = (row - topLine_) * lineHeight_;
+      TRect r(clip.Left, top, std::max(clip.Right, gutterWidth_ - 2), top + lineHeight_);
+      r.Right = std::min(r.Right, gutterWidth_ - 2 > clip.Left ? gutterWidth_ - 2 : clip.Right);
+      if (wordWrapPlugin_ && top > bottom) {
+        textDrawer_->ExtTextOut(clip.Left, bottom, ETO_OPAQUE, TRect(clip.Left, bottom, r.Right, top), U"");
+      }
+      std::string text = gutter_->FormatLineNumber(line);
+      if (OnGutterGetText) OnGutterGetText(this, line, text);
+      std::u32string t = Utf8ToUtf32(text);
+      int x = gutterWidth_ - gutter_->RightOffset() - 2 - static_cast<int>(t.size()) * numWidth;
+      int y = top + (lineHeight_ - numHeight) / 2;
+      textDrawer_->ExtTextOut(x, y, ETO_OPAQUE | ETO_CLIPPED, r, t);
+      bottom = top + lineHeight_;
+    }
+    if (bottom < clip.Bottom)
+      textDrawer_->ExtTextOut(clip.Left, bottom, ETO_OPAQUE,
+                              TRect(clip.Left, bottom, clip.Right, clip.Bottom), U"");
+    textDrawer_->EndDrawing();
+    if (gutter_->UseFontStyle()) {
+      textDrawer_->SetBaseFont(Font());
+      RecalcCharExtent();
+    }
+  } else {
+    canvas->FillRect(clip);
+  }
+  if (wordWrapPlugin_ && wordWrapGlyph_->Visible()) {
+    int x = gutterWidth_ - gutter_->RightOffset() - 2 - wordWrapGlyph_->Width();
+    for (int row = firstRow; row <= lastRow; ++row)
+      if (LineToRow(RowToLine(row)) != row)
+        wordWrapGlyph_->Draw(canvas, x, (row - topLine_) * lineHeight_, lineHeight_);
+  }
+  if (gutter_->BorderStyle() != gbsNone && clip.Right >= gutterWidth_ - 2) {
+    TPen* pen = canvas->Pen();
+    pen->SetColor(color_);
+    pen->SetWidth(1);
+    if (gutter_->BorderStyle() == gbsMiddle) {
+      canvas->MoveTo(gutterWidth_ - 2, clip.Top);
+      canvas->LineTo(gutterWidth_ - 2, clip.Bottom);
+      pen->SetColor(gutter_->Color());
+    }
+    canvas->MoveTo(gutterWidth_ - 1, clip.Top);
+    canvas->LineTo(gutterWidth_ - 1, clip.Bottom);
+  }
+  // marks: bookmarks of the preferred kind first, then the others
+  if (bookMarkOpt_->GlyphsVisible() && markList_->Count() > 0 && lines_->Count() > 0) {
+    if (!internalBookmarkImage_)
+      internalBookmarkImage_ = std::make_unique<TCodeInternalImage>("CodeEditInternalImages", 10);
+    int rows = lastRow - firstRow + 1;
+    std::vector<int> offsets(static_cast<size_t>(std::max(rows, 0)), 0);
+    auto drawPass = [&](bool bookmarks) {
+      for (int i = 0; i < markList_->Count(); ++i) {
+        TCodeEditMark* m = markList_->Items(i);
+        if (!m->Visible() || m->IsBookmark() != bookmarks) continue;
+        if (m->Line() < firstLine || m->Line() > lastLine) continue;
+        int row = LineToRow(m->Line());
+        if (row < firstRow || row > lastRow) continue;
+        int& offset = offsets[static_cast<size_t>(row - firstRow)];
+        int top = (row - topLine_) * lineHeight_;
+        if (!m->InternalImage()) {
+          // images of the image list: drawn by the list once the form gives one
+          if (bookmarks == bookMarkOpt_->DrawBookmarksFirst())
+            offset = 0;
+          else if (offset == 0)
+            offset = bookMarkOpt_->Xoffset();
+          offset += bookMarkOpt_->Xoffset();
+        } else if (m->ImageIndex() >= 0 && m->ImageIndex() < 10 && offset == 0) {
+          internalBookmarkImage_->DrawMark(canvas, m->ImageIndex(), bookMarkOpt_->LeftMargin() + offset, top,
+                                           lineHeight_);
+          offset += bookMarkOpt_->Xoffset();
+        }
+      }
+    };
+    drawPass(bookMarkOpt_->DrawBookmarksFirst());
+    drawPass(!bookMarkOpt_->DrawBookmarksFirst());
+    if (OnGutterPaint)
+      for (int line = firstLine; line <= lastLine; ++line) {
+        int row = LineToRow(line);
+        if (row < firstRow || row > lastRow) continue;
+        OnGutterPaint(this, line, offsets[static_cast<size_t>(row - firstRow)],
+                      (row - topLine_) * lineHeight_);
+      }
+  }
+}
+
+// ------------------------------------------------------------------ text lines
+
+void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRow, int firstCol,
+                                     int lastCol) {
+  TCanvas* canvas = Canvas();
+  HDC dc = canvas->Handle();
+  textDrawer_->BeginDrawing(dc);
+  struct TEnd {
+    TheTextDrawer* d;
+    ~TEnd() { d->EndDrawing(); }
+  } end{textDrawer_.get()};
+  // the margin between the gutter and the text
+  if (clip.Left < gutterWidth_ + 2) {
+    textDrawer_->SetBackColor(ColorEditorBG());
+    textDrawer_->ExtTextOut(gutterWidth_, clip.Top, ETO_OPAQUE,
+                            TRect(gutterWidth_, clip.Top, gutterWidth_ + 2, clip.Bottom), U"");
+  }
+  if (highlighter_) highlighter_->ResetRange();
+  TSelectionPaint sel;
+  if (!(hideSelection_ && !Focused()) && SelAvail()) {
+    TBufferCoord b = BlockBegin(), e = BlockEnd();
+    if (selectionMode_ == smColumn && b.Char > e.Char) std::swap(b.Char, e.Char);
+    int firstLine = RowToLine(firstRow), lastLine = RowToLine(lastRow);
+    if (b.Line <= lastLine && e.Line >= firstLine) {
+      sel.Shown = true;
+      sel.Mode = selectionMode_;
+      sel.Start = BufferToDisplayPos(b);
+      sel.End = BufferToDisplayPos(e);
+      if (selectionMode_ == smColumn && sel.Start.Column > sel.End.Column)
+        std::swap(sel.Start.Column, sel.End.Column);
+    }
+  }
+  int row = firstRow;
+  int rowCount = DisplayLineCount();
+  while (row <= lastRow && row <= rowCount) {
+    int line = RowToLine(row);
+    int lineLastRow = wordWrapPlugin_ ? LineToRow(line + 1) - 1 : row;
+    if (line >= lines_->Count()) lineLastRow = row;
+    PaintLine(line, row, std::min(lineLastRow, lastRow), firstCol, lastCol, clip, sel);
+    row = std::min(lineLastRow, lastRow) + 1;
+  }
+  int64_t bottom = static_cast<int64_t>(row - topLine_) * lineHeight_;
+  if (bottom < clip.Bottom) {
+    int top = static_cast<int>(std::max<int64_t>(bottom, clip.Top));
+    textDrawer_->SetBackColor(ColorEditorBG());
+    textDrawer_->ExtTextOut(clip.Left, top, ETO_OPAQUE, TRect(clip.Left, top, clip.Right, clip.Bottom), U"");
+    int64_t edge = textOffset_ + static_cast<int64_t>(rightEdge_) * charWidth_;
+    if (rightEdge_ > 0 && edge >= clip.Left && edge < clip.Right) {
+      canvas->Pen()->SetColor(rightEdgeColor_);
+      canvas->Pen()->SetWidth(1);
+      canvas->MoveTo(static_cast<int>(edge), top);
+      canvas->LineTo(static_cast<int>(edge), clip.Bottom + 1);
+    }
+  }
+}
+
+void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCol, int lastCol,
+                                const TRect& clip, const TSelectionPaint& sel) {
+  TCanvas* canvas = Canvas();
+  std::u32string text = line <= lines_->Count() ? lines_->ExpandedStrings(line - 1) : std::u32string();
+  bool currentLine = line == caretY_;
+  TColor lineFG = Font()->Color();
+  TColor lineBG = (currentLine && activeLineColor_ != clNone) ? activeLineColor_ : ColorEditorBG();
+  bool special = DoOnSpecialLineColors(line, lineFG, lineBG);
+  TColor selFG = special ? lineBG : selectedColor_->Foreground();
+  TColor selBG = special ? lineFG : selectedColor_->Background();
+  int64_t edgeX = textOffset_ + static_cast<int64_t>(rightEdge_) * charWidth_;
+  bool edgeInClip = rightEdge_ > 0 && edgeX >= clip.Left && edgeX < clip.Right;
+
+  // the tokens of the whole line, in expanded columns (0-based)
+  struct TToken {
+    int Pos;
+    int Len;
+    TCodeHighlighterAttributes* Attr;
+  };
+  std::vector<TToken> tokens;
+  int lastPaintedExpanded = 0;  // one past the last expanded column any row of this line paints
+  {
+    // rows of this line map to expanded columns; find the widest column a painted row reaches
+    int rowStartCol = 1;
+    for (int row = LineToRow(line); row <= lastRow; ++row) {
+      int width = wordWrapPlugin_ ? wordWrapPlugin_->GetRowLength(row) : INT_MAX / 4;
+      if (row >= firstRow)
+        lastPaintedExpanded = static_cast<int>(std::min<int64_t>(
+            static_cast<int64_t>(rowStartCol) - 1 + (wordWrapPlugin_ ? width : lastCol), INT_MAX / 4));
+      rowStartCol += width;
+      if (!wordWrapPlugin_) break;
+    }
+  }
+  if (highlighter_ && line <= lines_->Count()) {
+    if (line == 1)
+      highlighter_->ResetRange();
+    else
+      highlighter_->SetRange(lines_->Ranges(line - 2));
+    highlighter_->SetLine(text, line - 1);
+    int firstPainted = wordWrapPlugin_ ? 0 : firstCol - 1;
+    while (!highlighter_->GetEol()) {
+      int pos = highlighter_->GetTokenPos();
+      int len = highlighter_->GetTokenLen();
+      if (pos >= lastPaintedExpanded) break;
+      if (pos + len > firstPainted) tokens.push_back({pos, len, highlighter_->GetTokenAttribute()});
+      highlighter_->Next();
+    }
+  } else {
+    tokens.push_back({0, static_cast<int>(text.size()), nullptr});
+  }
+  bool lastTokenComment = false;
+  if (highlighter_ && !tokens.empty()) {
+    TCodeHighlighterAttributes* comment = highlighter_->GetDefaultAttribute(0);
+    lastTokenComment = comment && tokens.back().Attr == comment;
+  }
+
+  int rowStartCol = 1;  // the expanded column shown at display column 1 of the row
+  for (int row = LineToRow(line); row <= lastRow; ++row) {
+    int rowLength = wordWrapPlugin_ ? wordWrapPlugin_->GetRowLength(row) : INT_MAX / 4;
+    if (row < firstRow) {
+      rowStartCol += rowLength;
+      continue;
+    }
+    int top = (row - topLine_) * lineHeight_;
+    int rowEndCol = rowStartCol + rowLength;  // exclusive, expanded
+    bool lastRowOfLine = !wordWrapPlugin_ || row == LineToRow(line + 1) - 1 || line > lines_->Count();
+    // selection on this row, in display columns [selStart, selEnd)
+    int selStart = 0, selEnd = 0;
+    bool selPastEol = false;
+    if (sel.Shown && row >= sel.Start.Row && row <= sel.End.Row) {
+      selStart = firstCol;
+      selEnd = lastCol + 1;
+      bool rowSelected = true;
+      if (sel.Mode == smColumn || (sel.Mode == smNormal && row == sel.Start.Row)) {
+        if (sel.Start.Column > lastCol)
+          rowSelected = false;
+        else if (sel.Start.Column > firstCol)
+          selStart = sel.Start.Column;
+      }
+      if (sel.Mode == smColumn || (sel.Mode == smNormal && row == sel.End.Row)) {
+        if (sel.End.Column < firstCol)
+          rowSelected = false;
+        else if (sel.End.Column < lastCol)
+          selEnd = sel.End.Column;
+      }
+      if (!rowSelected) selStart = selEnd = 0;
+      if (rowSelected && selStart < selEnd) {
+        if (sel.Mode == smLine) selPastEol = true;
+        if (sel.Mode == smNormal && row != sel.End.Row) selPastEol = true;
+        if (sel.Mode == smColumn || (sel.Mode == smNormal && row == sel.End.Row))
+          selPastEol = selEnd > lastCol;
+      }
+    }
+    auto drawPart = [&](int col0, int col1, std::u32string_view s, TColor fg, TColor bg, TFontStyles style) {
+      // display columns [col0, col1), limited to the painted columns
+      int from = std::max(col0, firstCol), to = std::min(col1, lastCol + 1);
+      if (from >= to) return;
+      std::u32string_view part = s.substr(static_cast<size_t>(from - col0), static_cast<size_t>(to - from));
+      int64_t x0 = textOffset_ + static_cast<int64_t>(from - 1) * charWidth_;
+      int64_t x1 = textOffset_ + static_cast<int64_t>(to - 1) * charWidth_;
+      TRect r(ClampToInt(std::max<int64_t>(x0, clip.Left)), top,
+              ClampToInt(std::min<int64_t>(x1, clip.Right)), top + lineHeight_);
+      if (r.Left >= r.Right) return;
+      if (style.Contains(fsItalic) && !part.empty()) r.Right += textDrawer_->Overhang(part.back());
+      textDrawer_->SetStyle(style);
+      textDrawer_->SetForeColor(fg);
+      textDrawer_->SetBackColor(bg);
+      if (showSpecialChars_) {
+        std::u32string shown(part);
+        size_t i = 0;
+        while (i < shown.size()) {
+          if (shown[i] == U' ') shown[i] = kMiddleDot;
+          ++i;
+        }
+        // tab marks: drawn over their span of tab cells, one cell centred
+        textDrawer_->ExtTextOut(ClampToInt(x0 < r.Left ? x0 : r.Left), top, ETO_OPAQUE | ETO_CLIPPED, r,
+                                std::u32string(shown.size(), U' '));
+        for (size_t k = 0; k < shown.size();) {
+          if (shown[k] != U'\t') {
+            size_t j = k;
+            while (j < shown.size() && shown[j] != U'\t') ++j;
+            int64_t xs = x0 + static_cast<int64_t>(k) * charWidth_;
+            textDrawer_->ExtTextOut(ClampToInt(xs), top, ETO_CLIPPED, r,
+                                    std::u32string_view(shown).substr(k, j - k));
+            k = j;
+          } else {
+            size_t j = k;
+            while (j < shown.size() && shown[j] == U'\t') ++j;
+            int64_t xs = x0 + static_cast<int64_t>(k + (j - k - 1) / 2) * charWidth_;
+            TRect cell(ClampToInt(xs), top, ClampToInt(xs + charWidth_), top + lineHeight_);
+            textDrawer_->ExtTextOut(cell.Left, top, ETO_OPAQUE | ETO_CLIPPED, cell,
+                                    std::u32string(1, kTabMark));
+            k = j;
+          }
+        }
+        return;
+      }
+      std::u32string shown(part);
+      for (char32_t& c : shown) {
+        if (c == U'\t')
+          c = U' ';
+        else if (c == 0)
+          c = kReplacement;
+      }
+      textDrawer_->ExtTextOut(ClampToInt(x0 < r.Left ? x0 : std::max<int64_t>(x0, r.Left)), top,
+                              ETO_OPAQUE | ETO_CLIPPED, r, shown);
+    };
+    auto paintRun = [&](const TRun& run) {
+      int col0 = run.Start, col1 = run.Start + static_cast<int>(run.Text.size());
+      if (selStart < selEnd && col0 < selEnd && col1 > selStart) {
+        int a = std::max(col0, selStart), b = std::min(col1, selEnd);
+        std::u32string_view t(run.Text);
+        if (col0 < a)
+          drawPart(col0, a, t.substr(0, static_cast<size_t>(a - col0)), run.Fore, run.Back, run.Style);
+        drawPart(a, b, t.substr(static_cast<size_t>(a - col0), static_cast<size_t>(b - a)), selFG, selBG,
+                 run.Style);
+        if (b < col1)
+          drawPart(b, col1, t.substr(static_cast<size_t>(b - col0)), run.Fore, run.Back, run.Style);
+      } else {
+        drawPart(col0, col1, run.Text, run.Fore, run.Back, run.Style);
+      }
+    };
+    // tokens of this row, merged into runs
+    TRun run;
+    bool haveRun = false;
+    auto addToken = [&](int displayCol, std::u32string_view s, TColor fg, TColor bg, TFontStyles style) {
+      if (haveRun) {
+        bool sameBack = run.Back == bg;
+        bool blanks = IsBlanks(s);
+        bool sameLook = run.Fore == fg && run.Style == style;
+        bool blankJoins = blanks && (run.Style == style ||
+                                     (!run.Style.Contains(fsUnderline) && !style.Contains(fsUnderline)));
+        if (sameBack && (sameLook || blankJoins) &&
+            run.Start + static_cast<int>(run.Text.size()) == displayCol) {
+          run.Text.append(s);
+          return;
+        }
+        paintRun(run);
+      }
+      run = TRun{displayCol, std::u32string(s), fg, bg, style};
+      haveRun = true;
+    };
+    int textEndCol = 1;  // display column one past the row's text
+    for (const TToken& tk : tokens) {
+      int a = std::max(tk.Pos + 1, rowStartCol), b = std::min(tk.Pos + 1 + tk.Len, rowEndCol);
+      if (a >= b) continue;
+      int displayA = a - rowStartCol + 1;
+      if (displayA > lastCol) break;
+      TColor fg = lineFG, bg = lineBG;
+      TFontStyles style = Font()->Style();
+      if (tk.Attr) {
+        style = tk.Attr->Style();
+        if (tk.Attr->Foreground() != clNone && !(special && !options_.Contains(eoSpecialLineDefaultFg)))
+          fg = tk.Attr->Foreground();
+        if (tk.Attr->Background() != clNone && !special) bg = tk.Attr->Background();
+      }
+      addToken(displayA,
+               std::u32string_view(text).substr(static_cast<size_t>(a - 1), static_cast<size_t>(b - a)), fg,
+               bg, style);
+      textEndCol = displayA + (b - a);
+    }
+    if (!tokens.empty()) {
+      int lineEnd = std::min(static_cast<int>(text.size()) + 1, rowEndCol) - rowStartCol + 1;
+      textEndCol = std::max(textEndCol, lineEnd);
+    }
+    if (showSpecialChars_ && lastRowOfLine && line <= lines_->Count() && textEndCol <= lastCol) {
+      TCodeHighlighterAttributes* attr =
+          highlighter_ ? highlighter_->GetDefaultAttribute(lastTokenComment ? 0 : 4) : nullptr;
+      TColor fg = attr && attr->Foreground() != clNone ? attr->Foreground() : lineFG;
+      TColor bg = attr && attr->Background() != clNone ? attr->Background() : lineBG;
+      addToken(textEndCol, std::u32string(1, kPilcrow), fg, bg, TFontStyles{});
+      ++textEndCol;
+    }
+    if (haveRun) paintRun(run);
+    // the rest of the row
+    int fillFrom = std::max(textEndCol, firstCol);
+    if (fillFrom <= lastCol) {
+      int64_t x0 = textOffset_ + static_cast<int64_t>(fillFrom - 1) * charWidth_;
+      int left = ClampToInt(std::max<int64_t>(x0, clip.Left));
+      auto fill = [&](int from, int to, TColor bg) {
+        if (from >= to) return;
+        textDrawer_->SetBackColor(bg);
+        textDrawer_->ExtTextOut(from, top, ETO_OPAQUE, TRect(from, top, to, top + lineHeight_), U"");
+      };
+      if (selStart < selEnd && selPastEol) {
+        int64_t sx = textOffset_ + static_cast<int64_t>(std::max(selStart, fillFrom) - 1) * charWidth_;
+        int selLeft = ClampToInt(std::clamp<int64_t>(sx, left, clip.Right));
+        int selRight = clip.Right;
+        if (sel.Mode == smColumn && selEnd <= lastCol)
+          selRight = ClampToInt(std::clamp<int64_t>(
+              textOffset_ + static_cast<int64_t>(selEnd - 1) * charWidth_, selLeft, clip.Right));
+        fill(left, selLeft, lineBG);
+        fill(selLeft, selRight, selBG);
+        fill(selRight, clip.Right, lineBG);
+      } else if (selStart < selEnd && sel.Mode == smColumn && selEnd > fillFrom) {
+        int64_t sx = textOffset_ + static_cast<int64_t>(std::max(selStart, fillFrom) - 1) * charWidth_;
+        int64_t ex = textOffset_ + static_cast<int64_t>(selEnd - 1) * charWidth_;
+        int selLeft = ClampToInt(std::clamp<int64_t>(sx, left, clip.Right));
+        int selRight = ClampToInt(std::clamp<int64_t>(ex, selLeft, clip.Right));
+        fill(left, selLeft, lineBG);
+        fill(selLeft, selRight, selBG);
+        fill(selRight, clip.Right, lineBG);
+      } else {
+        fill(left, clip.Right, lineBG);
+      }
+    }
+    if (edgeInClip) {
+      canvas->Pen()->SetColor(rightEdgeColor_);
+      canvas->Pen()->SetWidth(1);
+      canvas->MoveTo(static_cast<int>(edgeX), top);
+      canvas->LineTo(static_cast<int>(edgeX), top + lineHeight_ + 1);
+    }
+    rowStartCol += rowLength;
+  }
+}

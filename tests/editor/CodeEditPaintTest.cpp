@@ -1,0 +1,280 @@
+// What the editor paints: the gutter, highlighted SQL, the selection, special characters, the
+// right edge and the active line, seen on a recording device context and in pixels.
+#include <algorithm>
+
+#include "CodeEditTestSupport.h"
+
+using namespace edittest;
+
+namespace {
+
+constexpr COLORREF kGray = RGB(128, 128, 128);
+constexpr COLORREF kGreen = RGB(0, 128, 0);
+
+class CodeEditPaint : public CodeEditTest {
+ protected:
+  // Row rectangle of a screen row (from 1) over the text area.
+  TRect RowRect(int row) {
+    int h = edit->LineHeight();
+    return TRect(edit->GutterWidth(), (row - 1) * h, edit->ClientWidth(), row * h);
+  }
+};
+
+TEST(CodeEditGutter, DigitsWidthAndLimits) {
+  TCodeGutter g;
+  g.SetShowLineNumbers(true);
+  g.SetAutoSize(true);
+  g.AutoSizeDigitCount(12345);
+  EXPECT_EQ(g.FormatLineNumber(12345), "12345");
+  EXPECT_EQ(g.FormatLineNumber(7), "    7");
+  g.SetAutoSize(false);
+  g.AutoSizeDigitCount(12345);
+  g.SetLeadingZeros(true);
+  EXPECT_EQ(g.FormatLineNumber(7), "0007");
+  g.SetZeroStart(true);
+  EXPECT_EQ(g.FormatLineNumber(1), "0000");
+  EXPECT_EQ(g.RealGutterWidth(8), 16 + 2 + 4 * 8 + 2);
+  g.SetShowLineNumbers(false);
+  EXPECT_EQ(g.RealGutterWidth(8), 30);
+  g.SetVisible(false);
+  EXPECT_EQ(g.RealGutterWidth(8), 0);
+  int changes = 0;
+  g.OnChange = [&](TObject*) { ++changes; };
+  g.SetDigitCount(20);
+  EXPECT_EQ(g.DigitCount(), 12);
+  g.SetDigitCount(1);
+  EXPECT_EQ(g.DigitCount(), 2);
+  g.SetWidth(-5);
+  EXPECT_EQ(g.Width(), 0);
+  g.SetWidth(0);  // unchanged: no notice
+  EXPECT_EQ(changes, 3);
+}
+
+TEST(CodeEditTextDrawer, RefusesANilFontAndSharesVariantsBetweenDrawers) {
+  TFont font;
+  font.SetName("Courier New");
+  font.SetHeight(-13);
+  int before = GetFontsInfoManager()->Count();
+  {
+    TheTextDrawer a(TFontStyles{fsBold}, &font);
+    TheTextDrawer b(TFontStyles{fsBold}, &font);
+    EXPECT_EQ(GetFontsInfoManager()->Count(), before + 1);
+    EXPECT_GT(a.GetCharWidth(), 0);
+    EXPECT_EQ(a.GetCharWidth(), b.GetCharWidth());
+    a.SetCharExtra(3);
+    EXPECT_EQ(a.GetCharWidth(), b.GetCharWidth() + 3);
+    try {
+      a.SetBaseFont(nullptr);
+      FAIL();
+    } catch (const ETextDrawerException& e) {
+      EXPECT_STREQ(e.what(), "SetBaseFont: 'Value' must be specified.");
+    }
+    try {
+      TheFontStock stock(nullptr);
+      FAIL();
+    } catch (const EFontStockException& e) {
+      EXPECT_STREQ(e.what(), "SetBaseFont: 'Value' must be specified.");
+    }
+  }
+  EXPECT_EQ(GetFontsInfoManager()->Count(), before);
+}
+
+TEST_F(CodeEditPaint, EveryCharacterTakesOneCellWhateverItsGlyph) {
+  edit->Gutter()->SetVisible(false);
+  edit->SetText("WiW\nПри\tx");
+  ShowAndFocus();
+  auto texts = Texts(RecordPaint(edit->ClientRect()));
+  int cw = edit->CharWidth();
+  // the Cyrillic line: three letters, a tab of five cells, x at column 9
+  bool seenX = false;
+  for (const auto& t : texts) {
+    if (t.Text.find('x') == std::string::npos) continue;
+    size_t cells = static_cast<size_t>(Utf8Length(t.Text));
+    size_t at = Utf8Length(t.Text.substr(0, t.Text.find('x')));
+    EXPECT_EQ(t.From.X + static_cast<int>(at) * cw, edit->GutterWidth() + 2 + 8 * cw);
+    EXPECT_LE(cells, 9u);
+    seenX = true;
+  }
+  EXPECT_TRUE(seenX);
+}
+
+TEST_F(CodeEditPaint, OnlyTheClipsRowsAndColumnsAreDrawn) {
+  SessionSetup(edit);
+  std::string text;
+  for (int i = 1; i <= 300; ++i)
+    text += "SELECT col" + std::to_string(i) + ", 'txt' FROM t" + std::to_string(i) + "\n";
+  edit->SetText(text);
+  ShowAndFocus();
+  edit->SetTopLine(100);
+  int cw = edit->CharWidth(), lh = edit->LineHeight();
+  // rows 3 and 4, columns 11 to 14
+  TRect clip(2 + 10 * cw, 2 * lh, 2 + 14 * cw, 4 * lh);
+  auto records = RecordPaint(clip);
+  auto texts = Texts(records);
+  ASSERT_FALSE(texts.empty());
+  std::string all;
+  for (const auto& t : texts) {
+    EXPECT_GE(t.Rect.Top, clip.Top);
+    EXPECT_LE(t.Rect.Bottom, clip.Bottom);
+    EXPECT_GE(t.Rect.Right, clip.Left);
+    EXPECT_LE(t.Rect.Left, clip.Right);
+    EXPECT_LE(Utf8Length(t.Text), 5);
+    all += t.Text;
+  }
+  // line 102 is row 3: its columns 11 to 14 are "102,"
+  EXPECT_NE(all.find("102,"), std::string::npos);
+  EXPECT_NE(all.find("103,"), std::string::npos);
+  EXPECT_EQ(all.find("SELECT"), std::string::npos);
+  EXPECT_EQ(all.find("101"), std::string::npos);
+  EXPECT_EQ(all.find("104"), std::string::npos);
+}
+
+TEST_F(CodeEditPaint, EquallyColouredKeywordsAcrossABlankAreOneTextOut) {
+  SessionSetup(edit);
+  edit->SetText("select distinct x from dual");
+  ShowAndFocus();
+  auto texts = Texts(RecordPaint(edit->ClientRect()));
+  auto it = std::find_if(texts.begin(), texts.end(),
+                         [](const TDrawRecord& r) { return r.Text.rfind("select distinct", 0) == 0; });
+  ASSERT_NE(it, texts.end());
+  EXPECT_EQ(it->Font.lfWeight, FW_BOLD);
+}
+
+TEST_F(CodeEditPaint, CommentStringAndNulAreDrawnInTheirColours) {
+  SessionSetup(edit);
+  std::string line = "x := 'abc'; -- Проверка";
+  line += '\0';
+  line += "y";
+  edit->Lines()->Add("BEGIN");
+  edit->Lines()->Add(std::string("y := 1; ") + std::string(1, '\0') + " z");
+  edit->Lines()->Add("x := 'abc'; -- Проверка");
+  ShowAndFocus();
+  auto texts = Texts(RecordPaint(edit->ClientRect()));
+  bool comment = false, str = false, afterNul = false;
+  for (const auto& t : texts) {
+    if (t.Text.find("Проверка") != std::string::npos) {
+      comment = true;
+      EXPECT_EQ(t.TextColor, kGray);
+    }
+    if (t.Text.find("'abc'") != std::string::npos) {
+      str = true;
+      EXPECT_EQ(t.TextColor, kGreen);
+    }
+    if (t.Text.find("\xEF\xBF\xBD") != std::string::npos || t.Text.find(" z") != std::string::npos)
+      afterNul = true;
+  }
+  EXPECT_TRUE(comment);
+  EXPECT_TRUE(str);
+  EXPECT_TRUE(afterNul);
+}
+
+TEST_F(CodeEditPaint, SpecialCharactersRightEdgeAndActiveLine) {
+  edit->Gutter()->SetVisible(false);
+  edit->SetOptions(edit->Options() + eoShowSpecialChars);
+  edit->SetRightEdge(10);
+  edit->SetActiveLineColor(clYellow);
+  edit->SetText("a b\tc\nsecond");
+  ShowAndFocus();
+  auto records = RecordPaint(edit->ClientRect());
+  std::string all;
+  for (const auto& t : Texts(records)) all += t.Text;
+  EXPECT_NE(all.find("a\u00B7b"), std::string::npos);
+  EXPECT_NE(all.find("\u00BB"), std::string::npos);
+  EXPECT_NE(all.find("\u00B6"), std::string::npos);
+  int edgeX = 2 + 10 * edit->CharWidth();
+  bool edge = std::any_of(records.begin(), records.end(), [&](const TDrawRecord& r) {
+    return r.Kind == TDrawRecord::drLine && r.From.X == edgeX && r.To.X == edgeX &&
+           r.TextColor == RGB(192, 192, 192);
+  });
+  EXPECT_TRUE(edge);
+  // the caret's line is on yellow, the other on the window colour
+  EXPECT_EQ(Pixel(edit->ClientWidth() - 5, edit->LineHeight() / 2), RGB(255, 255, 0));
+  EXPECT_EQ(Pixel(edit->ClientWidth() - 5, edit->LineHeight() * 3 / 2), RGB(255, 255, 255));
+}
+
+TEST_F(CodeEditPaint, SpecialLineColoursAndSelectionThatEndsPastTheLine) {
+  edit->Gutter()->SetVisible(false);
+  edit->SetText("first line\nsecond\nthird");
+  edit->OnSpecialLineColors = [](TObject*, int line, bool& special, TColor& fg, TColor& bg) {
+    if (line != 3) return;
+    special = true;
+    fg = clWhite;
+    bg = clMaroon;
+  };
+  ShowAndFocus();
+  edit->SetCaretAndSelection({3, 2}, {3, 1}, {3, 2});
+  Pump();
+  int lh = edit->LineHeight(), right = edit->ClientWidth() - 5;
+  // the first line is selected past its end, the second up to column 3 only
+  EXPECT_EQ(Pixel(right, lh / 2), RGB(10, 36, 106));
+  EXPECT_EQ(Pixel(right, lh * 3 / 2), RGB(255, 255, 255));
+  EXPECT_EQ(Pixel(right, lh * 5 / 2), RGB(128, 0, 0));
+  // on the special line the selection swaps the line's colours
+  edit->SetCaretAndSelection({3, 3}, {1, 3}, {3, 3});
+  Pump();
+  EXPECT_EQ(Pixel(2 + edit->CharWidth() / 2, lh * 5 / 2 + lh / 2 - 1) == RGB(255, 255, 255) ||
+                Pixel(2 + 1, lh * 2 + 1) == RGB(255, 255, 255),
+            true);
+}
+
+TEST_F(CodeEditPaint, WrappedRowsGetTheWrapGlyphInTheGutter) {
+  edit->SetBounds(0, 0, 200, 200);
+  edit->SetText(std::string(60, 'a') + "\nshort");
+  edit->SetWordWrap(true);
+  ShowAndFocus();
+  ASSERT_GT(edit->DisplayLineCount(), 2);
+  int lh = edit->LineHeight();
+  int x0 = edit->GutterWidth() - edit->Gutter()->RightOffset() - 2 - edit->WordWrapGlyph()->Width();
+  auto navyIn = [&](int row) {
+    for (int y = (row - 1) * lh; y < row * lh; ++y)
+      for (int x = x0; x < x0 + edit->WordWrapGlyph()->Width(); ++x)
+        if (Pixel(x, y) == RGB(0, 0, 128)) return true;
+    return false;
+  };
+  EXPECT_FALSE(navyIn(1));
+  EXPECT_TRUE(navyIn(2));
+}
+
+TEST_F(CodeEditPaint, SessionSampleWithSelectionLineNumbersAndMarks) {
+  SessionSetup(edit);
+  edit->Gutter()->SetVisible(true);
+  edit->Gutter()->SetShowLineNumbers(true);
+  edit->SetText(kOracleSample);
+  edit->SetBookMark(1, 1, 3);
+  edit->SetBookMark(2, 1, 9);
+  ShowAndFocus();
+  edit->SetCaretAndSelection({5, 4}, {3, 2}, {5, 4});
+  Pump();
+  ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/editor-session-sample.png"));
+  int lh = edit->LineHeight(), cw = edit->CharWidth(), gx = edit->GutterWidth() + 2;
+  EXPECT_EQ(Pixel(gx + 10 * cw, lh * 2), RGB(10, 36, 106));                   // selected, line 3
+  EXPECT_EQ(Pixel(gx + 10 * cw, lh * 5), RGB(255, 255, 255));                 // not selected, line 6
+  EXPECT_EQ(Pixel(edit->GutterWidth() / 2, lh * 6 + 2), RGB(212, 208, 200));  // the gutter's face
+  // the comment of line 1 and the string of line 9 hold their colours somewhere
+  auto has = [&](int row, COLORREF c, int from = -1) {
+    for (int x = from < 0 ? gx : from; x < edit->ClientWidth(); ++x)
+      for (int y = (row - 1) * lh; y < row * lh; ++y)
+        if (Pixel(x, y) == c) return true;
+    return false;
+  };
+  EXPECT_TRUE(has(1, kGray));
+  EXPECT_TRUE(has(9, kGreen));
+  EXPECT_TRUE(has(3, RGB(0, 128, 128), 0));  // bookmark 1 in the gutter
+}
+
+TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
+  SessionSetup(edit);
+  edit->SetText(kOracleSample);
+  ShowAndFocus();
+  edit->SetSelectionMode(smColumn);
+  edit->SetCaretAndSelection({12, 6}, {3, 2}, {12, 6});
+  Pump();
+  ASSERT_TRUE(
+      talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/editor-column-selection.png"));
+  int lh = edit->LineHeight(), cw = edit->CharWidth(), gx = 2;
+  EXPECT_EQ(Pixel(gx + 5 * cw, lh * 3), RGB(10, 36, 106));     // inside the block
+  EXPECT_EQ(Pixel(gx + 14 * cw, lh * 3), RGB(255, 255, 255));  // right of it
+  EXPECT_EQ(Pixel(gx + 5 * cw, lh * 7), RGB(255, 255, 255));   // below it
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// A form with an editor on it, offscreen, on the fake clock of the gui tests; helpers that drive
+// the editor through messages and look at what it painted.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "editor/CodeEdit.h"
+#include "editor/CodeHighlighterSQL.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+#include "tests/gui/GuiTestSupport.h"
+
+namespace edittest {
+
+inline std::string ScreenshotDir() {
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+// The Oracle highlighter as the session window sets it up.
+inline std::unique_ptr<TCodeSQLHighlighter> SessionHighlighter() {
+  auto h = std::make_unique<TCodeSQLHighlighter>(nullptr);
+  h->SetSQLDialect(sqlOracle);
+  h->CommentAttri()->SetForeground(clGray);
+  h->SQLPlusAttri()->SetForeground(clNavy);
+  h->StringAttri()->SetForeground(clGreen);
+  return h;
+}
+
+struct ShiftState {
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+};
+
+class CodeEditTest : public guitest::GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    CreateApplication();
+    SetClipboardBackend(MakeMemoryClipboard());
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 480, 260);
+    edit = new TCodeEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBounds(0, 0, 480, 260);
+  }
+  void TearDown() override {
+    form.reset();
+    highlighter.reset();
+    GuiTest::TearDown();
+  }
+  // The read-only statement editor of the session window.
+  void SessionSetup(TCodeEdit* e) {
+    if (!highlighter) highlighter = SessionHighlighter();
+    e->SetReadOnly(true);
+    e->Font()->SetName("Courier New");
+    e->Font()->SetHeight(-13);
+    e->Gutter()->SetVisible(false);
+    e->SetHighlighter(highlighter.get());
+  }
+  void ShowAndFocus() {
+    form->Show();
+    edit->SetFocus();
+    Pump();
+  }
+  void Key(WORD vk, ShiftState s = {}, char32_t ch = 0) {
+    talvik::gui::InjectKey(vk, true, ch, {s.shift, s.ctrl, s.alt});
+    talvik::gui::InjectKey(vk, false, 0, {s.shift, s.ctrl, s.alt});
+    Pump();
+  }
+  POINT ScreenOf(int x, int y) {
+    TPoint p = edit->ClientToScreen(TPoint{x, y});
+    return POINT{p.X, p.Y};
+  }
+  void Mouse(UINT msg, int x, int y, ShiftState s = {}) {
+    talvik::gui::InjectMouse(msg, ScreenOf(x, y), {s.shift, s.ctrl, s.alt});
+    Pump();
+  }
+  // The client point of a text cell (column and row from 1 on screen).
+  TPoint CellPoint(int column, int row) {
+    TPoint p = edit->RowColumnToPixels(TDisplayCoord{column, row});
+    return TPoint{p.X + 1, p.Y + edit->LineHeight() / 2};
+  }
+  std::string ClipboardText() {
+    std::string s;
+    OpenClipboard(nullptr);
+    GetClipboardData(CF_TEXT, s);
+    CloseClipboard();
+    return s;
+  }
+  std::string ClipboardBlock() {
+    std::string s;
+    OpenClipboard(nullptr);
+    GetClipboardData(CodeEditClipboardFormat(), s);
+    CloseClipboard();
+    return s;
+  }
+  // A pixel of the editor's client area, as the form's image shows it.
+  COLORREF Pixel(int x, int y) {
+    RECT r;
+    GetWindowRect(edit->Handle(), r);
+    RECT f;
+    GetWindowRect(form->Handle(), f);
+    TPoint c = edit->ClientToScreen(TPoint{x, y});
+    return talvik::gui::WindowPixel(form->Handle(), c.X - f.Left, c.Y - f.Top);
+  }
+
+  // The drawing calls of one paint of the editor's client area limited to `clip`.
+  std::vector<TDrawRecord> RecordPaint(const TRect& clip) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, edit->ClientWidth(), edit->ClientHeight());
+    HGDIOBJ old = SelectObject(dc, bmp);
+    IntersectClipRect(dc, clip.Left, clip.Top, clip.Right, clip.Bottom);
+    std::vector<TDrawRecord> records;
+    SetDrawRecording(dc, &records);
+    edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    SetDrawRecording(dc, nullptr);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return records;
+  }
+  static std::vector<TDrawRecord> Texts(const std::vector<TDrawRecord>& all) {
+    std::vector<TDrawRecord> out;
+    for (const auto& r : all)
+      if (r.Kind == TDrawRecord::drText && !r.Text.empty()) out.push_back(r);
+    return out;
+  }
+
+  std::unique_ptr<TForm> form;
+  TCodeEdit* edit = nullptr;
+  std::unique_ptr<TCodeSQLHighlighter> highlighter;
+};
+
+inline const char* kOracleSample =
+    "-- Сеансы, ждущие блокировку\n"
+    "SELECT s.sid, s.serial#, s.username, p.spid\n"
+    "  FROM v$session s, v$process p\n"
+    " WHERE s.paddr = p.addr(+)\n"
+    "   AND s.status = 'ACTIVE' /* только активные */\n"
+    "   AND s.lockwait IS NOT NULL\n"
+    " ORDER BY s.sid;\n"
+    "BEGIN\n"
+    "  DBMS_OUTPUT.PUT_LINE('Привет, мир');\n"
+    "END;\n"
+    "/";
+
+}  // namespace edittest
