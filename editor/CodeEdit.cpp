@@ -751,11 +751,71 @@ void TCustomCodeEdit::Notification(TComponent* component, TOperation operation) 
   TCustomControl::Notification(component, operation);
   if (operation != opRemove) return;
   if (component == searchEngine_) searchEngine_ = nullptr;
-  if (component == highlighter_) SetHighlighter(nullptr);
+  if (highlighter_ && component == static_cast<TComponent*>(highlighter_)) {
+    // the highlighter is being destroyed: only the reference is dropped
+    highlighter_ = nullptr;
+    if (!destroying_) HighlighterAttrChanged(nullptr);
+  }
   if (component == bookMarkOpt_->BookmarkImages()) {
     bookMarkOpt_->SetBookmarkImages(nullptr);
     InvalidateGutter();
   }
+}
+
+namespace {
+
+// The bindings of `from` that `in` has no equal of.
+void Difference(TCodeEditKeyStrokes* from, TCodeEditKeyStrokes* in, TCodeEditKeyStrokes* out) {
+  for (int i = 0; i < from->Count(); ++i) {
+    TCodeEditKeyStroke* k = from->Items(i);
+    bool found = false;
+    for (int j = 0; j < in->Count() && !found; ++j) found = in->Items(j)->SameBinding(*k);
+    if (!found) out->Add()->Assign(k);
+  }
+}
+
+}  // namespace
+
+void TCustomCodeEdit::DefineProperties(TFiler* filer) {
+  TCustomControl::DefineProperties(filer);
+  auto defaults = std::make_shared<TCodeEditKeyStrokes>(nullptr);
+  if (auto* ancestor = dynamic_cast<TCustomCodeEdit*>(filer->Ancestor()))
+    defaults->Assign(ancestor->Keystrokes());
+  else
+    defaults->ResetDefaults();
+  bool differs = defaults->Count() != keystrokes_->Count();
+  for (int i = 0; i < keystrokes_->Count() && !differs; ++i)
+    differs = !keystrokes_->Items(i)->SameBinding(*defaults->Items(i));
+  filer->DefineProperty(
+      "RemovedKeystrokes",
+      [this](TReader* r) {
+        if (r->NextValue() != vaCollection) return;
+        TCodeEditKeyStrokes removed(nullptr);
+        r->ReadCollection(&removed);
+        for (int i = 0; i < removed.Count(); ++i)
+          for (int j = keystrokes_->Count() - 1; j >= 0; --j)
+            if (keystrokes_->Items(j)->SameBinding(*removed.Items(i))) keystrokes_->Delete(j);
+      },
+      [this, defaults](TWriter* w) {
+        TCodeEditKeyStrokes removed(nullptr);
+        Difference(defaults.get(), keystrokes_.get(), &removed);
+        w->WriteCollection(&removed);
+      },
+      differs);
+  filer->DefineProperty(
+      "AddedKeystrokes",
+      [this](TReader* r) {
+        if (r->NextValue() != vaCollection) return;
+        TCodeEditKeyStrokes added(nullptr);
+        r->ReadCollection(&added);
+        for (int i = 0; i < added.Count(); ++i) keystrokes_->Add()->Assign(added.Items(i));
+      },
+      [this, defaults](TWriter* w) {
+        TCodeEditKeyStrokes added(nullptr);
+        Difference(keystrokes_.get(), defaults.get(), &added);
+        w->WriteCollection(&added);
+      },
+      differs);
 }
 
 void TCustomCodeEdit::Loaded() {

@@ -433,6 +433,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   virtual void DoOnStatusChange(TCodeStatusChanges changes);
 
   // --- platform overrides
+  // The key map is stored as its difference from the defaults: "RemovedKeystrokes", "AddedKeystrokes".
+  void DefineProperties(TFiler* filer) override;
   void Notification(TComponent* component, TOperation operation) override;
   void Loaded() override;
   void WndProc(TMessage& message) override;

@@ -7,7 +7,7 @@
 
 namespace {
 
-int MulDiv(int64_t a, int64_t b, int64_t c) {
+int MulDiv64(int64_t a, int64_t b, int64_t c) {
   return c == 0 ? 0 : static_cast<int>(a * b / c);
 }
 
@@ -533,8 +533,8 @@ void TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int posi
   if (maxValue > kScaledMax) {
     si.nMin = 0;
     si.nMax = kScaledMax;
-    si.nPage = static_cast<UINT>(MulDiv(kScaledMax, page, maxValue));
-    si.nPos = MulDiv(kScaledMax, position, maxValue);
+    si.nPage = static_cast<UINT>(MulDiv64(kScaledMax, page, maxValue));
+    si.nPos = MulDiv64(kScaledMax, position, maxValue);
   } else {
     si.nMin = 1;
     si.nMax = static_cast<int>(maxValue);
@@ -595,7 +595,7 @@ void TCustomCodeEdit::UpdateScrollBars() {
 
 // The value a thumb position stands for, scaled back when the bar was scaled.
 int TCustomCodeEdit::ThumbToValue(int thumb, int64_t maxValue) const {
-  if (maxValue > kScaledMax) return MulDiv(maxValue, thumb, kScaledMax);
+  if (maxValue > kScaledMax) return MulDiv64(maxValue, thumb, kScaledMax);
   return thumb;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/CodeEditTypes.h"
+#include "platform/gui/Controls.h"
 #include "platform/rtl/Classes.h"
 
 using TMouseCursorEvent =

@@ -338,3 +338,22 @@ void TCodeEditKeyStrokes::ResetDefaults() {
   }
   EndUpdate();
 }
+
+void TCodeEditKeyStroke::DefineProperties(TFiler* filer) {
+  TCollectionItem::DefineProperties(filer);
+  filer->DefineProperty(
+      "Command",
+      [this](TReader* r) {
+        TCodeEditorCommand c = ecNone;
+        std::string ident = r->ReadIdent();
+        if (!IdentToEditorCommand(ident, c)) throw ECodeKeyError("Invalid editor command: " + ident);
+        command_ = c;
+      },
+      [this](TWriter* w) { w->WriteIdent(EditorCommandToIdent(command_)); }, true);
+  filer->DefineProperty(
+      "ShortCut", [this](TReader* r) { SetShortCut(static_cast<TShortCut>(r->ReadInteger())); },
+      [this](TWriter* w) { w->WriteInteger(ShortCut()); }, true);
+  filer->DefineProperty(
+      "ShortCut2", [this](TReader* r) { SetShortCut2(static_cast<TShortCut>(r->ReadInteger())); },
+      [this](TWriter* w) { w->WriteInteger(ShortCut2()); }, key2_ != 0);
+}

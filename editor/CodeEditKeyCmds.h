@@ -124,6 +124,13 @@ class TCodeEditKeyStroke : public TCollectionItem {
   explicit TCodeEditKeyStroke(TCollection* collection) : TCollectionItem(collection) {}
 
   void Assign(TPersistent* source) override;
+  // Stored as Command (by name), ShortCut and, when set, ShortCut2.
+  void DefineProperties(TFiler* filer) override;
+  // The same shortcuts and the same command.
+  bool SameBinding(const TCodeEditKeyStroke& other) const {
+    return key_ == other.key_ && shift_ == other.shift_ && key2_ == other.key2_ && shift2_ == other.shift2_ &&
+           command_ == other.command_;
+  }
 
   uint16_t Key() const { return key_; }
   void SetKey(uint16_t v) { key_ = v; }

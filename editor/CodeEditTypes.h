@@ -1,5 +1,5 @@
 // Types shared by every unit of the code editor: positions, commands, colours, font styles,
-// character sets, and the few key codes and shift states the editor needs.
+// character sets; key codes, shift states and shortcuts come from the platform.
 #pragma once
 
 #include <bitset>
@@ -10,6 +10,7 @@
 
 #include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/Classes.h"
 
 // A position in the text: character (code point index + 1) and line, both counted from 1.
@@ -100,19 +101,3 @@ class TCodeCharSet {
   std::bitset<256> bits_;
   THighChars high_ = hcNone;
 };
-
-// Shortcuts: a key with Shift, Ctrl and Alt bits (shift states, mouse buttons and cursors are the
-// controls' own, from platform/gui/Controls.h).
-using TShortCut = uint16_t;
-
-constexpr TShortCut scShift = 0x2000;
-constexpr TShortCut scCtrl = 0x4000;
-constexpr TShortCut scAlt = 0x8000;
-constexpr TShortCut scNone = 0;
-
-// Builds a shortcut from a key and the Shift, Ctrl and Alt parts of a shift state.
-TShortCut ShortCut(uint16_t key, TShiftState shift);
-// Splits a shortcut into its key and shift state.
-void ShortCutToKey(TShortCut shortCut, uint16_t& key, TShiftState& shift);
-// The English text of a shortcut ("Shift+Ctrl+Z", "Alt+BkSp"); empty for 0.
-std::string ShortCutToText(TShortCut shortCut);

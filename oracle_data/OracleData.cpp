@@ -117,6 +117,7 @@ void TOracleDataSet::SetSQL(TStrings* Value) {
 
 void TOracleDataSet::SQLChanged() {
   determinedTableValid_ = false;
+  if (settingQBESQL_) return;
   if (destroying_) return;
   DataEvent(dePropertyChange, 0);
   Reopen();
@@ -205,7 +206,11 @@ void TOracleDataSet::SetActive(bool Value) {
   if (Value && Session()) Session()->ApplyPendingLogOn();
   // A streamed activation waits for a connection at run time rather than failing.
   if (pending && Value && !designing && Session() && !Session()->Connected()) return;
+  // A dataset opened with QBEMode set enters the mode once it is open.
+  const bool enterQBE = Value && qbeMode_;
+  if (enterQBE) qbeMode_ = false;
   TDataSet::SetActive(Value);
+  if (enterQBE && Active()) EnterQBEMode();
 }
 
 void TOracleDataSet::Loaded() {
@@ -335,6 +340,7 @@ void TOracleDataSet::InternalInitFieldDefs() {
       AddFieldDefFor(info);
   }
   fieldInfo_.CollectChildren();
+  SyncQBEItems();
 }
 
 void TOracleDataSet::BindFieldInfo() {
@@ -412,6 +418,11 @@ void TOracleDataSet::InternalOpen() {
 }
 
 void TOracleDataSet::InternalClose() {
+  if (qbeMode_) {
+    RestoreQBEFields();
+    RecolourControls(false);
+  }
+  RestoreQBESQL();
   LockLinkFields(true);
   determinedTableValid_ = false;
   store_.reset();
@@ -757,6 +768,7 @@ void TOracleDataSet::PostDetails() {
 }
 
 void TOracleDataSet::InternalRefresh() {
+  if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
   if (master_ && cachedUpdates_ && Trim(detailFields_).empty() && changeLog_.Count() > 0)
     throw Exception(
         "Refresh not allowed: detail records have cached updates.\r\nYou have to apply the updates first");
@@ -966,6 +978,13 @@ int TOracleDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark
 
 int TOracleDataSet::GetRecordCount() {
   CheckActive();
+  if (qbeMode_) {
+    // The rows the criteria typed so far would give.
+    UpdateRecord();
+    SaveQBECriteria();
+    ApplyQBECriteria();
+    return CountQueryHits();
+  }
   if (countAllRecords_ && !FilterActive()) {
     if (!serverCountValid_) {
       serverCount_ = CountQueryHits();
@@ -1000,6 +1019,7 @@ void TOracleDataSet::SetBlockReadSize(int Value) {
 
 bool TOracleDataSet::GetCanModify() {
   if (!Active() || Detached() || readOnly_) return false;
+  if (qbeMode_) return true;  // criteria are typed into any dataset
   if (rowIdIndex_ < 0 && !OnApplyRecord) return false;
   if (master_ && (!master_->Active() || !master_->store_ || master_->IsEmpty())) return false;
   return true;
@@ -1061,7 +1081,8 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
   uint8_t* rec = ActiveRecordBuffer();
   if (!rec) return;
   const TDataSetState state = State();
-  if ((state == dsEdit || state == dsInsert) && !applyingNewRecord_) Field->Validate(Buffer);
+  const bool checked = (state == dsEdit || state == dsInsert) && !applyingNewRecord_ && !qbeMode_;
+  if (checked) Field->Validate(Buffer);
   uint8_t* slot = rec + FieldOffset(Field);
   const int size = Field->DataSize();
   const bool text = Field->DataType() == ftString || Field->DataType() == ftFixedChar;
@@ -1072,7 +1093,7 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
     std::memcpy(slot + 1, Buffer, static_cast<size_t>(size));
     if (text && size > 0) slot[size] = 0;
   }
-  if ((state == dsEdit || state == dsInsert) && !applyingNewRecord_) CheckConstraints(this, Field);
+  if (checked) CheckConstraints(this, Field);
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
   if (!Detached() && state != dsCalcFields && state != dsFilter)

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -552,6 +553,135 @@ void AddToList(std::string& List, const std::string& Item, bool Tight = false);
 std::string FirstWord(const std::string& Text);
 }  // namespace oracle_data
 
+// ---- Query-by-example ----
+
+// The query-by-example settings of one dataset field, and its criterion.
+class TQBEField : public TCollectionItem {
+  TALVIK_CLASS(TQBEField, TCollectionItem)
+  explicit TQBEField(TCollection* Collection) : TCollectionItem(Collection) {}
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& Value) { name_ = Value; }
+  // False for LOB fields, whatever is stored.
+  bool Enabled() const;
+  bool StoredEnabled() const { return enabled_; }
+  void SetEnabled(bool Value) { enabled_ = Value; }
+  bool PartialMatch() const { return partialMatch_; }
+  void SetPartialMatch(bool Value) { partialMatch_ = Value; }
+  bool AnyPosition() const { return anyPosition_; }
+  void SetAnyPosition(bool Value) { anyPosition_ = Value; }
+  bool CaseInsensitive() const { return caseInsensitive_; }
+  void SetCaseInsensitive(bool Value) { caseInsensitive_ = Value; }
+  bool WholeDays() const { return wholeDays_; }
+  void SetWholeDays(bool Value) { wholeDays_ = Value; }
+  // The type of the field's definition (ftUnknown until the dataset describes its statement).
+  TFieldType DefType() const { return defType_; }
+  void SetDefType(TFieldType Value) { defType_ = Value; }
+  // The criterion as typed (with operators allowed) and the criterion saved for the next entry.
+  std::string Criterion;
+  TVariant SavedCriterion;
+
+  // What the mode replaced on the field, put back when it ends.
+  struct TKept {
+    bool ReadOnly = false, Required = false;
+    TFieldGetTextEvent GetText;
+    TFieldSetTextEvent SetText;
+    TFieldNotifyEvent Change;
+    TFieldChars ValidChars;
+    int DisplayWidth = 0;
+    bool DisplayWidthChanged = false;
+  } Kept;
+
+ protected:
+  std::string GetDisplayName() const override { return name_; }
+
+ private:
+  std::string name_;
+  bool enabled_ = true, partialMatch_ = false, anyPosition_ = false, caseInsensitive_ = false,
+       wholeDays_ = false;
+  TFieldType defType_ = ftUnknown;
+};
+
+// The dataset's query-by-example settings and field items ("QBEFieldDefs" is their stored form).
+class TQBEDefinition : public TPersistent {
+  TALVIK_CLASS(TQBEDefinition, TPersistent)
+  explicit TQBEDefinition(TOracleDataSet* DataSet);
+  void Assign(TPersistent* Source) override;
+  bool SaveQBEValues() const { return saveQBEValues_; }
+  void SetSaveQBEValues(bool Value) { saveQBEValues_ = Value; }
+  bool AllowFileWildCards() const { return allowFileWildCards_; }
+  void SetAllowFileWildCards(bool Value) { allowFileWildCards_ = Value; }
+  int32_t QBEFontColor() const { return fontColor_; }
+  void SetQBEFontColor(int32_t Value) { fontColor_ = Value; }
+  int32_t QBEBackgroundColor() const { return backgroundColor_; }
+  void SetQBEBackgroundColor(int32_t Value) { backgroundColor_ = Value; }
+  bool AllowOperators() const { return allowOperators_; }
+  void SetAllowOperators(bool Value) { allowOperators_ = Value; }
+
+  int Count() const { return fields_.Count(); }
+  TQBEField* Fields(int Index) const { return static_cast<TQBEField*>(fields_.Items(Index)); }
+  TQBEField* Add(const std::string& Name);
+  void Clear() { fields_.Clear(); }
+  // The item of a field name (without regard to case), nil when none.
+  TQBEField* FindField(const std::string& Name) const;
+  TOracleDataSet* DataSet() const { return dataSet_; }
+  bool Entering() const { return entering_; }
+  void SetEntering(bool Value) { entering_ = Value; }
+
+  // The stored form: version 3, item count, per item the name and five flags (little-endian). A
+  // stream of a later version raises "Invalid version of QBEDefinition"; a damaged one raises the
+  // filer's read error and leaves no items.
+  void ReadFieldDefs(TStream* Stream);
+  void WriteFieldDefs(TStream* Stream) const;
+  // Whether the items differ from Other's (count, names or any flag).
+  bool Differs(const TQBEDefinition* Other) const;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override;
+
+ private:
+  TOracleDataSet* dataSet_;
+  TCollection fields_{CollectionItemClass<TQBEField>};
+  bool saveQBEValues_ = true, allowFileWildCards_ = true, allowOperators_ = false, entering_ = false;
+  int32_t fontColor_ = data_aware_colors::Default, backgroundColor_ = data_aware_colors::Default;
+};
+
+using TCancelQBEEvent = std::function<void(TOracleDataSet* Sender, bool& Requery)>;
+
+namespace oracle_data {
+// How one criterion is read: its field's type and its item's flags.
+struct TQBEOptions {
+  TFieldType DataType = ftString;
+  bool AllowOperators = false, AllowFileWildCards = true;
+  bool PartialMatch = false, AnyPosition = false, CaseInsensitive = false, WholeDays = false;
+};
+// A translated criterion: the column expression (upper(...) when compared without regard to case),
+// the condition that follows it, and whether it is negated.
+struct TQBECondition {
+  std::string Column, Condition;
+  bool Negated = false;
+  // "(column condition)", or the negated forms (which also accept a null column unless the
+  // condition is "is null").
+  std::string Text() const;
+};
+// Translates Criterion on Column. Values that are no numbers where numbers are due become bind
+// variables RVL__QBE1, RVL__QBE2, ... (numbered on from Binds' size; name and text appended).
+TQBECondition TranslateQBECriterion(const std::string& Criterion, const std::string& Column,
+                                    const TQBEOptions& Options,
+                                    std::vector<std::pair<std::string, std::string>>& Binds);
+}  // namespace oracle_data
+
+// Parts of the provider support that a dataset switches off.
+enum TOracleProviderOption { opNoKeyFields, opNoIndexDefs, opNoDefaultOrder, opNoCommit };
+using TOracleProviderOptions = TSet<TOracleProviderOption>;
+
+namespace oracle_data {
+// The position of the first "?" placeholder at or after From that stands outside string literals,
+// quoted names and comments (npos when none).
+size_t NextPlaceholder(const std::string& SQL, size_t From);
+// Reports heap ROWID copies still alive on Out; true when there were none.
+bool CheckRowIdAllocations(std::FILE* Out);
+}  // namespace oracle_data
+
 class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TALVIK_CLASS(TOracleDataSet, TDataSet)
   explicit TOracleDataSet(TComponent* AOwner);
@@ -603,6 +733,15 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void SetCompressBLOBs(bool Value) { compressBLOBs_ = Value; }
   TOracleDictionary* OracleDictionary() { return &dictionary_; }
   TSequenceField* SequenceField() { return &sequenceField_; }
+  TQBEDefinition* QBEDefinition() { return &qbeDefinition_; }
+  bool QBEMode() const { return qbeMode_; }
+  // On a closed dataset only stores the flag (opening enters the mode); on an open one enters the
+  // mode, or leaves it with cancel.
+  void SetQBEMode(bool Value);
+  // Applies the criteria, leaves the mode and shows the rows that match them.
+  void ExecuteQBE();
+  TOracleDataSetEvent BeforeQBE, AfterQBE;
+  TCancelQBEEvent OnCancelQBE;
   // A streamed Active value is ignored at run time.
   bool DesignActivation() const { return designActivation_; }
   void SetDesignActivation(bool Value) { designActivation_ = Value; }
@@ -689,6 +828,28 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool ValuesEqual(TField* Field, const TVariant& Value, bool UseOldValue);
   // Whether a data field's old value differs from the column of that name in Query's row.
   bool RecordChangedOnServer(TOracleQuery* Query);
+
+  // ---- Provider support ----
+  TOracleProviderOptions ProviderOptions() const { return providerOptions_; }
+  void SetProviderOptions(TOracleProviderOptions Value) { providerOptions_ = Value; }
+  void PSStartTransaction() override;
+  void PSEndTransaction(bool Commit) override;
+  bool PSInTransaction() override { return changeLogging_; }
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  std::string PSGetQuoteChar() override { return "\""; }
+  std::string PSGetTableName() override;
+  void PSSetCommandText(const std::string& CommandText) override;
+  void PSReset() override { TDataSet::PSReset(); }
+  void PSExecute() override;
+  int PSExecuteStatement(const std::string& ASQL, TParams* AParams, TDataSet** ResultSet) override;
+  TParams* PSGetParams() override;
+  void PSSetParams(TParams* AParams) override;
+  std::string PSGetKeyFields() override;
+  // A new list the caller owns.
+  TIndexDefs* PSGetIndexDefs(TIndexOptions IndexTypes) override;
+  // A new definition the caller owns; nil when the statement has no usable order.
+  TIndexDef* PSGetDefaultOrder() override;
 
   // ---- Dictionary ----
   // The session's table information of the updating table.
@@ -820,6 +981,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void DoOnNewRecord() override;
   void DoBeforeRefresh() override;
   void DoAfterRefresh() override;
+  void DoBeforeCancel() override;
+  void DoAfterCancel() override;
 
   // One execution of the statement and, with QueryAllRecords, the fetch of every row.
   void ExecuteAndFill();
@@ -878,6 +1041,18 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   std::string SendRecord(bool Update, bool Savepoint);
   void CopyBufferInto(const uint8_t* Buffer, uint8_t* Record);
   void CopyEditBlobs(uint8_t* Record, bool All);
+  // Query-by-example (OracleDataQBE.cpp).
+  void SyncQBEItems();
+  void EnterQBEMode();
+  // Gives the fields back what the mode replaced.
+  void RestoreQBEFields();
+  void LeaveQBEMode(bool Requery);
+  void SaveQBECriteria();
+  void ApplyQBECriteria();
+  void RestoreQBESQL();
+  void SetQBESQL(const std::string& Text);
+  void RecolourControls(bool Entering);
+  TQBEField* QBEItemOf(TField* Field) const;
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
   // Object columns (OracleDataObjects.cpp): the attribute entries and field definitions of the
@@ -965,9 +1140,16 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   int netAdded_ = 0;
   // The store record that dsNewValue writes go to (nil: the current one).
   uint8_t* newValueRecord_ = nullptr;
+  // Provider support.
+  TOracleProviderOptions providerOptions_;
+  std::unique_ptr<TParams> providerParams_;
+  std::vector<std::pair<int, std::unique_ptr<TLOBLocator>>> providerLobs_;
+  bool paramsFromProvider_ = false, savedCommitOnPost_ = true;
   // Query-by-example.
-  bool qbeMode_ = false, sqlModifiedForQBE_ = false;
+  TQBEDefinition qbeDefinition_{this};
+  bool qbeMode_ = false, sqlModifiedForQBE_ = false, settingQBESQL_ = false;
   std::string plainSQL_;
+  std::vector<IDataAwareControl*> qbeFontControls_, qbeColorControls_;
 
   TOracleDataSet* master_ = nullptr;
   std::vector<TOracleDataSet*> details_;

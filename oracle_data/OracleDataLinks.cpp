@@ -64,7 +64,7 @@ void TOracleDataSet::SetDetailFields(const std::string& Value) {
 
 bool TOracleDataSet::MasterInactive() {
   if (!master_) return false;
-  return !master_->Active() || !master_->store_ || master_->IsEmpty() ||
+  return !master_->Active() || !master_->store_ || master_->IsEmpty() || master_->qbeMode_ ||
          master_->UpdateStatus() == usInserted;
 }
 
@@ -189,15 +189,20 @@ void TOracleDataSet::LockLinkFields(bool ForInsert) {
 
 void TOracleDataSet::DoBeforeInsert() {
   if (Active()) LockLinkFields(true);
-  TDataSet::DoBeforeInsert();
+  if (!qbeMode_) TDataSet::DoBeforeInsert();
 }
 
 void TOracleDataSet::DoAfterInsert() {
-  TDataSet::DoAfterInsert();
+  if (!qbeMode_) TDataSet::DoAfterInsert();
   if (master_ && master_->Active()) master_->LockLinkFields(false);
 }
 
 void TOracleDataSet::DoOnNewRecord() {
+  if (qbeMode_) {
+    // The criteria record takes no values of its own.
+    if (store_ && store_->VisibleCount() > 0) throw Exception("Operation not allowed in QBE mode");
+    return;
+  }
   if (master_ && master_->Active()) {
     const std::vector<TField*> masterList = master_->GetFieldList(masterFields_);
     for (TField* f : masterList) {

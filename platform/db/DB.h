@@ -1059,6 +1059,29 @@ class TReferenceField : public TDataSetField {
   std::string referenceTableName_;
 };
 
+// The colours a data-aware control reports (the window layer's colour values).
+namespace data_aware_colors {
+inline constexpr int32_t Default = 0x20000000;
+inline constexpr int32_t Window = static_cast<int32_t>(0xFF000005);
+inline constexpr int32_t WindowText = static_cast<int32_t>(0xFF000008);
+}  // namespace data_aware_colors
+
+// What a data-aware control tells a dataset that dresses the controls bound to it (for instance
+// while it takes query-by-example criteria): its data source and field, whether it shows a caption
+// of its own, and its colours.
+class IDataAwareControl {
+ public:
+  virtual ~IDataAwareControl() = default;
+  virtual TDataSource* ControlDataSource() const = 0;
+  // The field it shows ("" for a control of the whole record).
+  virtual std::string ControlDataField() const = 0;
+  virtual bool ControlHasCaption() const = 0;
+  virtual int32_t ControlColor() const = 0;
+  virtual void SetControlColor(int32_t Value) = 0;
+  virtual int32_t ControlFontColor() const = 0;
+  virtual void SetControlFontColor(int32_t Value) = 0;
+};
+
 // ---------------------------------------------------------------------------------------------------
 // The provider interface: what a resolver asks of a dataset that serves as its source.
 class IProviderSupport {

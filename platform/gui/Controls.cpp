@@ -12,6 +12,7 @@ namespace {
 TControl* g_captureControl = nullptr;  // a control holding the mouse (windowless ones through their parent)
 TWinControl* g_creating = nullptr;     // the control whose window is being made
 const char* const kControlProp = "TalvikControl";
+const char* const kDefProcProp = "TalvikDefWndProc";
 
 }  // namespace
 
@@ -43,6 +44,56 @@ TShiftState GetShiftState() {
   if (GetKeyState(VK_RBUTTON) < 0) s.Include(ssRight);
   if (GetKeyState(VK_MBUTTON) < 0) s.Include(ssMiddle);
   return s;
+}
+
+namespace {
+
+const char* const kUtilWindowClass = "TPUtilWindow";
+
+LRESULT UtilWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* method = reinterpret_cast<TWndMethod*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
+  if (!method || !*method) return DefWindowProc(hwnd, msg, wParam, lParam);
+  TMessage m = MakeMessage(msg, wParam, lParam);
+  try {
+    (*method)(m);
+  } catch (...) {
+    if (!Application) throw;
+    Application->HandleException(nullptr);
+  }
+  return m.Result;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod Method) {
+  WNDCLASS wc;
+  if (!GetClassInfo(kUtilWindowClass, wc)) {
+    wc.lpszClassName = kUtilWindowClass;
+    wc.lpfnWndProc = UtilWindowProc;
+    RegisterClass(wc);
+  }
+  HWND h = CreateWindowEx(WS_EX_TOOLWINDOW, kUtilWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, 0, nullptr,
+                          nullptr);
+  if (!h) throw EOutOfResources("Error creating window");
+  SetWindowLongPtr(h, GWLP_USERDATA, reinterpret_cast<std::intptr_t>(new TWndMethod(std::move(Method))));
+  return h;
+}
+
+void DeallocateHWnd(HWND Wnd) {
+  if (!Wnd || !IsWindow(Wnd)) return;
+  auto* method = reinterpret_cast<TWndMethod*>(SetWindowLongPtr(Wnd, GWLP_USERDATA, 0));
+  DestroyWindow(Wnd);
+  delete method;
+}
+
+std::string GetShortHint(const std::string& Hint) {
+  auto bar = Hint.find('|');
+  return bar == std::string::npos ? Hint : Hint.substr(0, bar);
+}
+
+std::string GetLongHint(const std::string& Hint) {
+  auto bar = Hint.find('|');
+  return bar == std::string::npos ? Hint : Hint.substr(bar + 1);
 }
 
 HCURSOR CursorHandle(TCursor cursor) {
@@ -512,6 +563,8 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 }
 
 TWinControl::~TWinControl() {
+  // leave the parent while this is still a windowed control: its tab list must forget it
+  if (parent_) parent_->RemoveControl(this);
   // children owned elsewhere stay alive but lose their parent
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
   DestroyHandle();
@@ -529,7 +582,12 @@ LRESULT TWinControl::InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     c->handle_ = hwnd;
     SetProp(hwnd, kControlProp, c);
   }
-  if (!c) return DefWindowProc(hwnd, msg, wParam, lParam);
+  if (!c) {
+    // a window its control has let go of: the procedure of its class still frees what it holds
+    if (void* proc = GetProp(hwnd, kDefProcProp))
+      return CallWindowProc(reinterpret_cast<WNDPROC>(proc), hwnd, msg, wParam, lParam);
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+  }
   TMessage m = MakeMessage(msg, wParam, lParam);
   c->MainWndProc(m);
   return m.Result;
@@ -568,6 +626,16 @@ void TWinControl::CreateParams(TCreateParams& Params) {
   Params.WinClassName = ClassName();
 }
 
+void TWinControl::CreateSubClass(TCreateParams& Params, const std::string& ControlClassName) {
+  WNDCLASS base;
+  if (!GetClassInfo(ControlClassName, base))
+    throw EInvalidOperation("Window class '" + ControlClassName + "' is not registered");
+  Params.DefWndProc = base.lpfnWndProc;
+  Params.WindowClass.style = base.style;
+  Params.WindowClass.hCursor = base.hCursor;
+  Params.WindowClass.hbrBackground = base.hbrBackground;
+}
+
 void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
   handle_ = CreateWindowEx(Params.ExStyle, Params.WinClassName, Params.Caption, Params.Style, Params.X,
                            Params.Y, Params.Width, Params.Height, Params.WndParent, 0, nullptr, Params.Param);
@@ -582,7 +650,7 @@ void TWinControl::CreateWnd() {
   params.WindowClass.lpfnWndProc = InitWndProc;
   WNDCLASS existing;
   if (!GetClassInfo(params.WinClassName, existing)) RegisterClass(params.WindowClass);
-  defWndProc_ = DefWindowProc;
+  defWndProc_ = params.DefWndProc ? params.DefWndProc : DefWindowProc;
   TWinControl* saved = g_creating;
   g_creating = this;
   try {
@@ -619,6 +687,8 @@ void TWinControl::DestroyWindowHandle() {
   controlState_.Include(csDestroyingHandle);
   if (h) {
     RemoveProp(h, kControlProp);
+    if (defWndProc_ && defWndProc_ != DefWindowProc)
+      SetProp(h, kDefProcProp, reinterpret_cast<void*>(defWndProc_));
     DestroyWindow(h);
   }
   handle_ = nullptr;
@@ -1258,10 +1328,13 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 0;
       return;
     }
-    case CN_CHAR: {
+    case CN_CHAR:
+    case CN_SYSCHAR: {
+      // a character the control does not want may be an accelerator of another control; with Alt
+      // held it is one whatever the control wants
       m.Result = 1;
       TCustomForm* form = GetParentForm(this);
-      if (!(Perform(WM_GETDLGCODE) & DLGC_WANTCHARS) && form &&
+      if ((m.Msg == CN_SYSCHAR || !(Perform(WM_GETDLGCODE) & DLGC_WANTCHARS)) && form &&
           form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0)
         return;
       m.Result = 0;
@@ -1269,6 +1342,34 @@ void TWinControl::Dispatch(TMessage& m) {
     }
     case CM_CHILDKEY:
       if (parent_) m.Result = parent_->Perform(CM_CHILDKEY, m.WParam, m.LParam);
+      return;
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      // a notification from a child control goes back to that control
+      TWinControl* child = FindControl(reinterpret_cast<HWND>(m.LParam));
+      if (child && child != this) {
+        m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+        return;
+      }
+      DefaultHandler(m);
+      return;
+    }
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(font_->Color()));
+      brush_.SetColor(color_);
+      SetBkColor(dc, ColorToRGB(color_));
+      m.Result = reinterpret_cast<LRESULT>(brush_.Handle());
+      return;
+    }
+    case CM_SYSCOLORCHANGE:
+    case CM_WININICHANGE:
+    case CM_FOCUSCHANGED:
+      for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(m.Msg, m.WParam, m.LParam);
       return;
     case CM_DIALOGKEY:
     case CM_DIALOGCHAR:
@@ -1327,8 +1428,13 @@ void TWinControl::DefaultHandler(TMessage& m) {
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
     case WM_SETTEXT:
+      if (defWndProc_ && defWndProc_ != DefWindowProc) break;  // the window of its class keeps the text
+      if (m.Msg == WM_SETTEXT) {
+        text_ = m.LParam ? reinterpret_cast<const char*>(m.LParam) : "";
+        m.Result = CallWindowProc(DefWindowProc, handle_, m.Msg, m.WParam, m.LParam);
+        return;
+      }
       TControl::DefaultHandler(m);
-      if (m.Msg == WM_SETTEXT) m.Result = CallWindowProc(defWndProc_, handle_, m.Msg, m.WParam, m.LParam);
       return;
     case WM_PAINT:
       if (m.WParam) return;  // painting into a given DC: nothing by default

@@ -79,6 +79,16 @@ using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
 using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
+// A hidden window whose messages go to `Method` (which answers what it does not handle with
+// DefWindowProc); an exception the method lets out goes to the application.
+HWND AllocateHWnd(TWndMethod Method);
+void DeallocateHWnd(HWND Wnd);
+
+// A hint text is "short|long": the short part shows in the hint window, the long part in a status line.
+// Without a "|" both are the whole text.
+std::string GetShortHint(const std::string& Hint);
+std::string GetLongHint(const std::string& Hint);
+
 // The shift state of key data / mouse keys and the current keyboard.
 TShiftState KeysToShiftState(WPARAM keys);
 TShiftState KeyDataToShiftState(LPARAM keyData);
@@ -266,6 +276,9 @@ struct TCreateParams {
   void* Param = nullptr;
   WNDCLASS WindowClass;
   std::string WinClassName;
+  // The procedure that answers what the control leaves to the default: DefWindowProc, or the
+  // procedure of a window class of the layer the control builds on (CreateSubClass).
+  WNDPROC DefWndProc = nullptr;
 };
 
 class TWinControl : public TControl {
@@ -326,6 +339,8 @@ class TWinControl : public TControl {
 
  protected:
   virtual void CreateParams(TCreateParams& Params);
+  // Builds the control on a window class of the layer ("EDIT"): its procedure becomes the default one.
+  void CreateSubClass(TCreateParams& Params, const std::string& ControlClassName);
   virtual void CreateWnd();
   virtual void CreateWindowHandle(const TCreateParams& Params);
   virtual void DestroyWnd();

@@ -8,41 +8,19 @@
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
 TTimer::~TTimer() {
-  if (window_) DestroyWindow(window_);
-}
-
-LRESULT TTimer::TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_TIMER) {
-    auto* t = reinterpret_cast<TTimer*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
-    if (t) {
-      try {
-        t->Timer();
-      } catch (...) {
-        if (Application)
-          Application->HandleException(t);
-        else
-          throw;
-      }
-    }
-    return 0;
-  }
-  return DefWindowProc(hwnd, msg, wParam, lParam);
+  DeallocateHWnd(window_);
 }
 
 void TTimer::UpdateTimer() {
   if (window_) KillTimer(window_, 1);
   if (!enabled_ || interval_ == 0 || !OnTimer) return;
-  if (!window_) {
-    WNDCLASS wc;
-    if (!GetClassInfo("TTimerWindow", wc)) {
-      wc.lpszClassName = "TTimerWindow";
-      wc.lpfnWndProc = TimerWndProc;
-      RegisterClass(wc);
-    }
-    window_ = CreateWindowEx(WS_EX_TOOLWINDOW, "TTimerWindow", "", WS_POPUP, 0, 0, 0, 0, nullptr, 0, nullptr,
-                             nullptr);
-    SetWindowLongPtr(window_, GWLP_USERDATA, reinterpret_cast<std::intptr_t>(this));
-  }
+  if (!window_)
+    window_ = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == WM_TIMER)
+        Timer();
+      else
+        m.Result = DefWindowProc(window_, m.Msg, m.WParam, m.LParam);
+    });
   SetTimer(window_, 1, interval_, nullptr);
 }
 

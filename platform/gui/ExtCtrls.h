@@ -18,7 +18,6 @@ class TTimer : public TComponent {
 
  private:
   void UpdateTimer();
-  static LRESULT TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   HWND window_ = nullptr;
   bool enabled_ = true;
   unsigned interval_ = 1000;

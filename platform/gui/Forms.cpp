@@ -625,6 +625,12 @@ void TCustomForm::Dispatch(TMessage& m) {
     case CM_RELEASE:
       delete this;
       return;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // controls that cache colours or settings hear of the change through the control tree
+      Perform(m.Msg == WM_SYSCOLORCHANGE ? CM_SYSCOLORCHANGE : CM_WININICHANGE, m.WParam, m.LParam);
+      DefaultHandler(m);
+      return;
     case CM_DIALOGKEY: {
       if (GetKeyState(VK_MENU) >= 0) {
         bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
@@ -1142,7 +1148,7 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
       target = c;
   if (target == hintControl_) return;
   hintControl_ = target;
-  SetHint(target ? target->Hint() : std::string());
+  SetHint(target ? GetLongHint(target->Hint()) : std::string());
   bool wasActive = hintActive_;
   CancelHint();
   if (showHint_ && target && EffectiveShowHint(target) && !target->Hint().empty())
@@ -1159,7 +1165,7 @@ void TApplication::ActivateHint(TPoint CursorPos) {
   info.HintMaxWidth = Screen->Width();
   info.HintColor = hintColor_;
   info.CursorRect = c->ClientRect();
-  info.HintStr = c->Hint();
+  info.HintStr = GetShortHint(c->Hint());
   info.HideTimeout = hintHidePause_;
   bool canShow = c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
   if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);

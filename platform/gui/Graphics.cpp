@@ -91,7 +91,24 @@ std::string LowerAscii(std::string s) {
 
 }  // namespace
 
+quint32 FontObj::Glyph(char32_t c) {
+  if (!raw) raw = std::make_unique<QRawFont>(QRawFont::fromFont(qfont));
+  auto it = glyphs.find(c);
+  if (it != glyphs.end()) return it->second;
+  quint32 glyph = 0;
+  if (raw->isValid() && raw->supportsCharacter(static_cast<uint>(c))) {
+    QString one = QString::fromUcs4(&c, 1);
+    quint32 out[2] = {0, 0};
+    int n = 2;
+    if (raw->glyphIndexesForChars(one.constData(), one.size(), out, &n) && n == 1) glyph = out[0];
+  }
+  glyphs.emplace(c, glyph);
+  return glyph;
+}
+
 void FontObj::Build() {
+  raw.reset();
+  glyphs.clear();
   EnsureGuiApplication();
   qfont = QFont(QString::fromStdString(MapFontFamily(lf.lfFaceName)));
   qfont.setStyleStrategy(lf.lfQuality == ANTIALIASED_QUALITY || lf.lfQuality == CLEARTYPE_QUALITY

@@ -1,4 +1,5 @@
 // The drawing operations: lines and shapes, block transfers, text, and the classic 3-D look.
+#include <QGlyphRun>
 #include <QPainterPath>
 #include <QPolygon>
 #include <algorithm>
@@ -606,12 +607,36 @@ void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx
     p.drawText(QPoint(x, y + f->ascent), s);
     return;
   }
+  // one glyph run with a position per character; characters the font itself lacks are drawn
+  // one by one, so the toolkit's fallback fonts still find them
   auto ucs = s.toUcs4();
+  QVector<quint32> indexes;
+  QVector<QPointF> positions;
+  indexes.reserve(ucs.size());
+  positions.reserve(ucs.size());
   int cx = x;
   for (int i = 0; i < static_cast<int>(ucs.size()); ++i) {
     char32_t c = ucs[i];
-    p.drawText(QPoint(cx, y + f->ascent), QString::fromUcs4(&c, 1));
-    cx += (dx && i < count) ? dx[i] : f->Advance(QString::fromUcs4(&c, 1)) + d->st.charExtra;
+    int advance = (dx && i < count) ? dx[i] : -1;
+    if (c != U' ') {
+      quint32 glyph = f->Glyph(c);
+      if (glyph != 0) {
+        indexes.push_back(glyph);
+        positions.push_back(QPointF(cx, y + f->ascent));
+      } else {
+        p.drawText(QPoint(cx, y + f->ascent), QString::fromUcs4(&c, 1));
+      }
+    }
+    cx += advance >= 0 ? advance : f->Advance(QString::fromUcs4(&c, 1)) + d->st.charExtra;
+  }
+  if (!indexes.isEmpty()) {
+    QGlyphRun run;
+    run.setRawFont(*f->raw);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    run.setUnderline(f->qfont.underline());
+    run.setStrikeOut(f->qfont.strikeOut());
+    p.drawGlyphRun(QPointF(0, 0), run);
   }
 }
 

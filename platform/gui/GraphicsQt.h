@@ -7,9 +7,11 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QRegion>
 #include <QTransform>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -47,6 +49,11 @@ struct FontObj : GdiObj {
   int pixelSize = 11;
   void Build();
   int Advance(const QString& s) const;
+  // The font's own glyphs for runs with explicit positions, made on first use; a character the
+  // font has no glyph for maps to 0.
+  std::unique_ptr<QRawFont> raw;
+  std::unordered_map<char32_t, quint32> glyphs;
+  quint32 Glyph(char32_t c);
 };
 
 struct DcObj;

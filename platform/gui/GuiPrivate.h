@@ -42,6 +42,9 @@ HBITMAP LoadBitmapFile(const std::string& path);
 bool SaveBitmapFile(HBITMAP bitmap, const std::string& path);
 bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
+// ---- window classes of the layer's own controls ----
+void RegisterEditClass();  // "EDIT"
+
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);
 // The caret of the thread when it is visible in `topLevel`, in the top-level's window coordinates.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <map>
+#include <mutex>
 
 #include "platform/gui/WindowsState.h"
 #include "platform/rtl/SysUtils.h"
@@ -166,6 +168,29 @@ void RecalcClient(Wnd* w, WINDOWPOS* pos) {
 }  // namespace talvik::gui::detail
 
 using namespace talvik::gui::detail;
+
+// ---------------------------------------------------------------- arithmetic and registered messages
+
+int MulDiv(int a, int b, int c) {
+  if (c == 0) return -1;
+  const std::int64_t n = static_cast<std::int64_t>(a) * b;
+  const bool negative = (n < 0) != (c < 0);
+  const std::uint64_t an = static_cast<std::uint64_t>(n < 0 ? -n : n);
+  const std::uint64_t ac = static_cast<std::uint64_t>(c < 0 ? -static_cast<std::int64_t>(c) : c);
+  const std::uint64_t q = (an + ac / 2) / ac;
+  if (q > static_cast<std::uint64_t>(INT32_MAX)) return -1;
+  return negative ? -static_cast<int>(q) : static_cast<int>(q);
+}
+
+UINT RegisterWindowMessage(const std::string& name) {
+  if (name.empty()) return 0;
+  static std::map<std::string, UINT> registered;
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  auto [it, added] = registered.emplace(Lower(name), 0);
+  if (added) it->second = static_cast<UINT>(0xC000 + registered.size() - 1);
+  return it->second;
+}
 
 // ---------------------------------------------------------------- classes
 

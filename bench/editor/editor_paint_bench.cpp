@@ -1,0 +1,124 @@
+// The editor control's paint path: a full window of highlighted SQL painted offscreen at the top,
+// the middle and the end of a 100,000-line text; a 10 MB text loaded and painted once; a 20 KB
+// statement set as the text and painted, as the session window does on every refresh.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "SqlCorpus.h"
+#include "editor/CodeEdit.h"
+#include "editor/CodeHighlighterSQL.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+
+namespace {
+
+constexpr int kViewWidth = 700;
+constexpr int kViewHeight = 400;
+
+// One form with one editor in the session window's setup, painted into a bitmap of its size.
+struct PaintBench {
+  PaintBench() {
+    talvik::gui::UseQtBackend();
+    talvik::gui::SetBackend(nullptr);  // no desktop windows: the editor and the layer alone
+    CreateApplication();
+    highlighter = std::make_unique<TCodeSQLHighlighter>(nullptr);
+    highlighter->SetSQLDialect(sqlOracle);
+    highlighter->CommentAttri()->SetForeground(clGray);
+    highlighter->SQLPlusAttri()->SetForeground(clNavy);
+    highlighter->StringAttri()->SetForeground(clGreen);
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, kViewWidth + 40, kViewHeight + 40);
+    edit = new TCodeEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBorderStyle(bsNone);
+    edit->SetScrollBars(ssNone);
+    edit->SetBounds(0, 0, kViewWidth, kViewHeight);
+    edit->SetReadOnly(true);
+    edit->Font()->SetName("Courier New");
+    edit->Font()->SetHeight(-13);
+    edit->Gutter()->SetVisible(false);
+    edit->SetHighlighter(highlighter.get());
+    form->Show();
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateCompatibleBitmap(dc, kViewWidth, kViewHeight);
+    SelectObject(dc, bitmap);
+  }
+  void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
+
+  std::unique_ptr<TCodeSQLHighlighter> highlighter;
+  std::unique_ptr<TForm> form;
+  TCodeEdit* edit = nullptr;
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+};
+
+PaintBench& Bench() {
+  static PaintBench* bench = new PaintBench();
+  return *bench;
+}
+
+const std::string& Text100k() {
+  static const std::string text = JoinLines(MakeSqlCorpus(100000));
+  return text;
+}
+
+// A full window at the top, at line 50,000 and at the end: the same time, whatever the length.
+void BM_EditorPaintWindow(benchmark::State& state) {
+  PaintBench& b = Bench();
+  if (b.edit->Lines()->Count() != 100000) b.edit->SetText(Text100k());
+  int top = state.range(0) == 0 ? 1 : state.range(0) == 1 ? 50000 : 100000;
+  b.edit->SetTopLine(top);
+  for (auto _ : state) b.Paint();
+  state.counters["rows"] = b.edit->LinesInWindow();
+  state.counters["top"] = b.edit->TopLine();
+}
+BENCHMARK(BM_EditorPaintWindow)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"at"})->Unit(benchmark::kMicrosecond);
+
+// A 10 MB SQL text becomes the editor's text (every line's range scanned) and is painted once.
+void BM_EditorLoad10MBAndPaint(benchmark::State& state) {
+  PaintBench& b = Bench();
+  static const std::string text = [] {
+    std::string t;
+    const std::string& block = Text100k();
+    while (t.size() < 10u * 1024 * 1024) {
+      t += block;
+      t += '\n';
+    }
+    t.resize(10u * 1024 * 1024);
+    t.resize(t.rfind('\n'));
+    return t;
+  }();
+  for (auto _ : state) {
+    b.edit->SetText(text);
+    b.Paint();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  state.counters["lines"] = b.edit->Lines()->Count();
+  b.edit->SetText(std::string());
+}
+BENCHMARK(BM_EditorLoad10MBAndPaint)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A 20 KB statement replaces the text and is painted: the session window's refresh.
+void BM_EditorSetStatementAndPaint(benchmark::State& state) {
+  PaintBench& b = Bench();
+  static const std::string statement = [] {
+    std::string s;
+    for (const auto& line : MakeSqlCorpus(2000)) {
+      if (s.size() + line.size() + 1 > 20 * 1024) break;
+      s += line;
+      s += '\n';
+    }
+    return s;
+  }();
+  for (auto _ : state) {
+    b.edit->SetText(statement);
+    b.Paint();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(statement.size()));
+}
+BENCHMARK(BM_EditorSetStatementAndPaint)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

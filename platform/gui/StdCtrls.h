@@ -1,0 +1,271 @@
+// The standard controls: labels, edits and memos, push buttons, check boxes and radio buttons.
+// All of them are windows (or, for labels, areas) of our own layer, painted by our code.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gui/Forms.h"
+
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+// Is the character after "&" in Text the key Key (case-insensitive)?
+bool IsAccel(char32_t Key, const std::string& Text);
+// Text without its accelerator marks ("&&" stays one "&").
+std::string StripHotkey(const std::string& Text);
+
+// ---------------------------------------------------------------- labels
+
+class TCustomLabel : public TGraphicControl {
+  TALVIK_CLASS(TCustomLabel, TGraphicControl)
+  explicit TCustomLabel(TComponent* AOwner);
+
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout Value);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool Value);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool Value);
+  bool Transparent() const { return !controlStyle_.Contains(csOpaque); }
+  void SetTransparent(bool Value);
+  bool ShowAccelChar() const { return showAccelChar_; }
+  void SetShowAccelChar(bool Value);
+  TWinControl* FocusControl() const { return focusControl_; }
+  void SetFocusControl(TWinControl* Value);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Dispatch(TMessage& Message) override;
+
+ protected:
+  void Paint() override;
+  // Draws (or with DT_CALCRECT measures) the caption; descendants draw their own text here.
+  virtual void DoDrawText(TRect& Rect, UINT Flags);
+  virtual std::string GetLabelText() const { return Caption(); }
+  virtual void AdjustBounds();
+
+ private:
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool autoSize_ = true;
+  bool wordWrap_ = false;
+  bool showAccelChar_ = true;
+  TWinControl* focusControl_ = nullptr;
+};
+
+class TLabel : public TCustomLabel {
+  TALVIK_CLASS(TLabel, TCustomLabel)
+  using TCustomLabel::TCustomLabel;
+};
+
+// ---------------------------------------------------------------- edits
+
+class TCustomEdit : public TWinControl {
+  TALVIK_CLASS(TCustomEdit, TWinControl)
+  explicit TCustomEdit(TComponent* AOwner);
+
+  bool AutoSelect() const { return autoSelect_; }
+  void SetAutoSelect(bool Value) { autoSelect_ = Value; }
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool Value);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle Value);
+  TEditCharCase CharCase() const { return charCase_; }
+  void SetCharCase(TEditCharCase Value);
+  bool HideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool Value);
+  int MaxLength() const { return maxLength_; }
+  virtual void SetMaxLength(int Value);
+  bool Modified();
+  void SetModified(bool Value);
+  char32_t PasswordChar() const { return passwordChar_; }
+  void SetPasswordChar(char32_t Value);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool Value);
+  // Positions count characters.
+  virtual int SelStart();
+  virtual void SetSelStart(int Value);
+  virtual int SelLength();
+  virtual void SetSelLength(int Value);
+  virtual std::string SelText();
+  virtual void SetSelText(const std::string& Value);
+  bool CanUndo();
+
+  void Clear();
+  void ClearSelection();
+  void ClearUndo();
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  void Undo();
+  void SelectAll();
+
+  TNotifyEvent OnChange;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& Message) override;
+  std::string GetText() const override;
+  void DoEnter() override;
+  virtual void Change();
+  virtual void AdjustHeight();
+
+  bool autoSelect_ = true;
+  bool autoSize_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  TEditCharCase charCase_ = ecNormal;
+  bool hideSelection_ = true;
+  int maxLength_ = 0;
+  bool modified_ = false;
+  char32_t passwordChar_ = 0;
+  bool readOnly_ = false;
+  bool creating_ = false;
+};
+
+class TEdit : public TCustomEdit {
+  TALVIK_CLASS(TEdit, TCustomEdit)
+  using TCustomEdit::TCustomEdit;
+};
+
+class TCustomMemo : public TCustomEdit {
+  TALVIK_CLASS(TCustomMemo, TCustomEdit)
+  explicit TCustomMemo(TComponent* AOwner);
+  ~TCustomMemo() override;
+
+  TStrings* Lines();
+  void SetLines(TStrings* Value);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle Value);
+  bool WantReturns() const { return wantReturns_; }
+  void SetWantReturns(bool Value) { wantReturns_ = Value; }
+  bool WantTabs() const { return wantTabs_; }
+  void SetWantTabs(bool Value) { wantTabs_ = Value; }
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool Value);
+  // X: the character within the line, Y: the line.
+  TPoint CaretPos();
+  void SetCaretPos(TPoint Value);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void Dispatch(TMessage& Message) override;
+  void KeyPress(char32_t& Key) override;
+  void AdjustHeight() override {}
+
+ private:
+  class TMemoStrings;
+  std::unique_ptr<TMemoStrings> lines_;
+  TAlignment alignment_ = taLeftJustify;
+  TScrollStyle scrollBars_ = ssNone;
+  bool wantReturns_ = true;
+  bool wantTabs_ = false;
+  bool wordWrap_ = true;
+};
+
+class TMemo : public TCustomMemo {
+  TALVIK_CLASS(TMemo, TCustomMemo)
+  using TCustomMemo::TCustomMemo;
+};
+
+// ---------------------------------------------------------------- buttons
+
+class TButtonControl : public TCustomControl {
+  TALVIK_CLASS(TButtonControl, TCustomControl)
+  explicit TButtonControl(TComponent* AOwner);
+  virtual bool Checked() const { return false; }
+  virtual void SetChecked(bool) {}
+
+ protected:
+  void Dispatch(TMessage& Message) override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyUp(WORD& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void SetPressed(bool Value);
+  bool pressed_ = false;  // drawn down
+  bool spaceDown_ = false;
+  bool clicksOnMouse_ = true;
+};
+
+class TButton : public TButtonControl {
+  TALVIK_CLASS(TButton, TButtonControl)
+  explicit TButton(TComponent* AOwner);
+  bool Default() const { return default_; }
+  void SetDefault(bool Value);
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool Value) { cancel_ = Value; }
+  TModalResult ModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult Value) { modalResult_ = Value; }
+  void Click() override;
+
+ protected:
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+
+ private:
+  bool IsActive();
+  bool default_ = false;
+  bool cancel_ = false;
+  bool active_ = false;
+  TModalResult modalResult_ = 0;
+};
+
+class TCustomCheckBox : public TButtonControl {
+  TALVIK_CLASS(TCustomCheckBox, TButtonControl)
+  explicit TCustomCheckBox(TComponent* AOwner);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  bool AllowGrayed() const { return allowGrayed_; }
+  void SetAllowGrayed(bool Value) { allowGrayed_ = Value; }
+  TCheckBoxState State() const { return state_; }
+  void SetState(TCheckBoxState Value);
+  bool Checked() const override { return state_ == cbChecked; }
+  void SetChecked(bool Value) override { SetState(Value ? cbChecked : cbUnchecked); }
+  void Click() override;
+
+ protected:
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+  virtual void Toggle();
+
+ private:
+  TAlignment alignment_ = taRightJustify;  // the box on the left, the caption on its right
+  bool allowGrayed_ = false;
+  TCheckBoxState state_ = cbUnchecked;
+  bool clicking_ = false;
+};
+
+class TCheckBox : public TCustomCheckBox {
+  TALVIK_CLASS(TCheckBox, TCustomCheckBox)
+  using TCustomCheckBox::TCustomCheckBox;
+};
+
+class TRadioButton : public TButtonControl {
+  TALVIK_CLASS(TRadioButton, TButtonControl)
+  explicit TRadioButton(TComponent* AOwner);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  bool Checked() const override { return checked_; }
+  void SetChecked(bool Value) override;
+  void Click() override;
+
+ protected:
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+
+ private:
+  TAlignment alignment_ = taRightJustify;
+  bool checked_ = false;
+};
+
+// Draws a button's caption with its accelerator underlined (DrawText without DT_NOPREFIX), greyed
+// and embossed when disabled.
+void DrawControlCaption(TCanvas* Canvas, const std::string& Caption, TRect& R, UINT Flags, bool Enabled);

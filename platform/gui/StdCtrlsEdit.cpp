@@ -1,0 +1,822 @@
+// The layer's edit window ("EDIT"): single- and multi-line text with a caret, a selection, one level
+// of undo, clipboard commands, a length limit, a password mask and case folding. Positions count
+// characters (code points); in a multi-line edit a line break is one position, and the text it
+// hands out separates lines with CR LF.
+#include <QChar>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Graphics.h"
+#include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace talvik::gui::detail {
+
+namespace {
+
+const char* const kEditState = "TalvikEditState";
+constexpr int kDefaultMargin = 2;
+
+struct EditState {
+  HWND hwnd = nullptr;
+  std::u32string text;
+  std::vector<int> lineStarts{0};
+  int anchor = 0, caret = 0;
+  DWORD style = 0;
+  char32_t passwordChar = 0;
+  int limit = 0;  // 0: none
+  bool modified = false;
+  bool canUndo = false;
+  bool typingRun = false;  // consecutive typed characters undo together
+  std::u32string undoText;
+  int undoAnchor = 0, undoCaret = 0;
+  HFONT font = nullptr;
+  HDC measure = nullptr;
+  int lineHeight = 13;
+  bool userRect = false;
+  RECT formatRect;
+  int leftMargin = kDefaultMargin, rightMargin = kDefaultMargin;
+  int scrollX = 0;
+  int topLine = 0;
+  bool focused = false;
+  bool dragging = false;
+
+  bool Multi() const { return style & ES_MULTILINE; }
+  bool ReadOnly() const { return style & ES_READONLY; }
+  int Length() const { return static_cast<int>(text.size()); }
+  int SelMin() const { return std::min(anchor, caret); }
+  int SelMax() const { return std::max(anchor, caret); }
+  int LineCount() const { return static_cast<int>(lineStarts.size()); }
+  int LineOf(int pos) const {
+    auto it = std::upper_bound(lineStarts.begin(), lineStarts.end(), pos);
+    return static_cast<int>(it - lineStarts.begin()) - 1;
+  }
+  int LineStart(int line) const { return lineStarts[static_cast<std::size_t>(line)]; }
+  int LineEnd(int line) const {
+    return line + 1 < LineCount() ? lineStarts[static_cast<std::size_t>(line) + 1] - 1 : Length();
+  }
+  void RebuildLines() {
+    lineStarts.assign(1, 0);
+    if (!Multi()) return;
+    for (int i = 0; i < Length(); ++i)
+      if (text[static_cast<std::size_t>(i)] == U'\n') lineStarts.push_back(i + 1);
+  }
+  // Characters as they show: the password character stands for each one.
+  std::u32string Shown(int from, int to) const {
+    if (passwordChar) return std::u32string(static_cast<std::size_t>(to - from), passwordChar);
+    return text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+  }
+  int Width(int from, int to) const {
+    if (to <= from) return 0;
+    SIZE sz;
+    GetTextExtentPoint32(measure, Utf32ToUtf8(Shown(from, to)), sz);
+    return sz.cx;
+  }
+  RECT TextRect() const {
+    if (userRect) return formatRect;
+    RECT r;
+    GetClientRect(hwnd, r);
+    r.Left += leftMargin;
+    r.Right -= rightMargin;
+    if (!Multi()) {
+      // one line, centred in the height
+      int h = r.Height();
+      r.Top += std::max(0, (h - lineHeight) / 2);
+      r.Bottom = r.Top + lineHeight;
+    } else {
+      r.Top += 1;
+    }
+    return r;
+  }
+  int VisibleLines() const { return std::max(1, TextRect().Height() / std::max(1, lineHeight)); }
+  int AlignOffset(int line) const {
+    if (Multi() && (style & (ES_CENTER | ES_RIGHT)) == 0) return 0;
+    RECT r = TextRect();
+    int free = r.Width() - Width(LineStart(line), LineEnd(line));
+    if (free <= 0) return 0;
+    if (style & ES_RIGHT) return free;
+    if (style & ES_CENTER) return free / 2;
+    return 0;
+  }
+  // Client position of the left edge of character `pos`.
+  POINT PosOf(int pos) const {
+    int line = LineOf(pos);
+    RECT r = TextRect();
+    return {r.Left - scrollX + AlignOffset(line) + Width(LineStart(line), pos),
+            r.Top + (line - topLine) * lineHeight};
+  }
+  int CharFromPoint(int x, int y) const {
+    RECT r = TextRect();
+    int line = Multi() ? topLine + (y - r.Top) / std::max(1, lineHeight) : 0;
+    if (y < r.Top && Multi()) line = topLine - 1;
+    line = std::clamp(line, 0, LineCount() - 1);
+    int from = LineStart(line), to = LineEnd(line);
+    int cx = x - (r.Left - scrollX + AlignOffset(line));
+    int acc = 0;
+    for (int i = from; i < to; ++i) {
+      int w = Width(i, i + 1);
+      if (cx < acc + w / 2) return i;
+      acc += w;
+    }
+    return to;
+  }
+};
+
+EditState* StateOf(HWND hwnd) {
+  return static_cast<EditState*>(GetProp(hwnd, kEditState));
+}
+
+bool IsWordChar(char32_t c) {
+  return c == U'_' || QChar::isLetterOrNumber(static_cast<char32_t>(c));
+}
+
+std::u32string Normalised(const std::u32string& s, bool multi) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c == U'\r') {
+      if (!multi) break;
+      if (i + 1 < s.size() && s[i + 1] == U'\n') ++i;
+      out.push_back(U'\n');
+    } else if (c == U'\n') {
+      if (!multi) break;
+      out.push_back(U'\n');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string Outgoing(const EditState& st, int from, int to) {
+  std::u32string part = st.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+  if (!st.Multi()) return Utf32ToUtf8(part);
+  std::u32string crlf;
+  crlf.reserve(part.size());
+  for (char32_t c : part) {
+    if (c == U'\n') crlf.push_back(U'\r');
+    crlf.push_back(c);
+  }
+  return Utf32ToUtf8(crlf);
+}
+
+void Notify(EditState& st, WORD code) {
+  HWND parent = GetParent(st.hwnd);
+  if (!parent || (GetWindowLongPtr(st.hwnd, GWL_STYLE) & WS_CHILD) == 0) return;
+  SendMessage(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(st.hwnd), code), reinterpret_cast<LPARAM>(st.hwnd));
+}
+
+void UpdateScrollBars(EditState& st) {
+  DWORD ws = static_cast<DWORD>(GetWindowLongPtr(st.hwnd, GWL_STYLE));
+  if (ws & WS_VSCROLL) {
+    SCROLLINFO si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;  // shown, greyed when not needed
+    si.nMin = 0;
+    si.nMax = st.LineCount() - 1;
+    si.nPage = static_cast<UINT>(st.VisibleLines());
+    si.nPos = st.topLine;
+    SetScrollInfo(st.hwnd, SB_VERT, si, true);
+  }
+}
+
+void PlaceCaret(EditState& st) {
+  if (!st.focused) return;
+  POINT p = st.PosOf(st.caret);
+  SetCaretPos(p.X, p.Y);
+}
+
+// Scrolls so that the caret shows.
+void ScrollCaret(EditState& st) {
+  RECT r = st.TextRect();
+  int line = st.LineOf(st.caret);
+  if (st.Multi()) {
+    int visible = st.VisibleLines();
+    if (line < st.topLine) st.topLine = line;
+    if (line >= st.topLine + visible) st.topLine = line - visible + 1;
+  }
+  int x = st.AlignOffset(line) + st.Width(st.LineStart(line), st.caret);
+  int width = r.Width();
+  if (x - st.scrollX < 0) st.scrollX = std::max(0, x - width / 3);
+  if (x - st.scrollX > width - 1) st.scrollX = x - width + std::max(1, width / 3);
+  if (st.scrollX < 0) st.scrollX = 0;
+  UpdateScrollBars(st);
+  InvalidateRect(st.hwnd, nullptr, false);
+  PlaceCaret(st);
+}
+
+void MoveCaret(EditState& st, int pos, bool extend) {
+  st.caret = std::clamp(pos, 0, st.Length());
+  if (!extend) st.anchor = st.caret;
+  st.typingRun = false;
+  ScrollCaret(st);
+}
+
+void SaveUndo(EditState& st) {
+  st.undoText = st.text;
+  st.undoAnchor = st.anchor;
+  st.undoCaret = st.caret;
+  st.canUndo = true;
+}
+
+void Changed(EditState& st) {
+  st.RebuildLines();
+  st.modified = true;
+  ScrollCaret(st);
+  Notify(st, EN_UPDATE);
+  Notify(st, EN_CHANGE);
+}
+
+// Replaces the selection; answers false when nothing could change.
+bool ReplaceSel(EditState& st, std::u32string s, bool canUndo, bool typing) {
+  if (st.ReadOnly()) return false;
+  s = Normalised(s, st.Multi());
+  int selLen = st.SelMax() - st.SelMin();
+  if (st.limit > 0) {
+    int room = std::max(0, st.limit - (st.Length() - selLen));
+    if (static_cast<int>(s.size()) > room) {
+      s.resize(static_cast<std::size_t>(room));
+      Notify(st, EN_MAXTEXT);
+      if (s.empty()) {
+        MessageBeep(0);
+        return false;
+      }
+    }
+  }
+  if (s.empty() && selLen == 0) return false;
+  if (canUndo && !(typing && st.typingRun)) SaveUndo(st);
+  st.typingRun = typing;
+  int start = st.SelMin();
+  st.text.replace(static_cast<std::size_t>(start), static_cast<std::size_t>(selLen), s);
+  st.caret = st.anchor = start + static_cast<int>(s.size());
+  Changed(st);
+  return true;
+}
+
+void DeleteRange(EditState& st, int from, int to) {
+  st.anchor = std::clamp(from, 0, st.Length());
+  st.caret = std::clamp(to, 0, st.Length());
+  if (st.anchor != st.caret) ReplaceSel(st, std::u32string(), true, false);
+}
+
+int WordLeft(const EditState& st, int pos) {
+  while (pos > 0 && !IsWordChar(st.text[static_cast<std::size_t>(pos) - 1]) && st.text[pos - 1] != U'\n')
+    --pos;
+  if (pos > 0 && st.text[static_cast<std::size_t>(pos) - 1] == U'\n') return pos - 1;
+  while (pos > 0 && IsWordChar(st.text[static_cast<std::size_t>(pos) - 1])) --pos;
+  return pos;
+}
+
+int WordRight(const EditState& st, int pos) {
+  int n = st.Length();
+  if (pos < n && st.text[static_cast<std::size_t>(pos)] == U'\n') return pos + 1;
+  while (pos < n && IsWordChar(st.text[static_cast<std::size_t>(pos)])) ++pos;
+  while (pos < n && !IsWordChar(st.text[static_cast<std::size_t>(pos)]) && st.text[pos] != U'\n') ++pos;
+  return pos;
+}
+
+void Copy(EditState& st) {
+  // a password never leaves the edit
+  if (st.passwordChar || st.anchor == st.caret) return;
+  Clipboard()->SetAsText(Outgoing(st, st.SelMin(), st.SelMax()));
+}
+
+void Paste(EditState& st) {
+  std::string text = Clipboard()->AsText();
+  if (text.empty()) return;
+  std::u32string s = Utf8ToUtf32(text);
+  if ((st.style & ES_NUMBER) &&
+      std::any_of(s.begin(), s.end(), [](char32_t c) { return c < '0' || c > '9'; })) {
+    MessageBeep(0);
+    return;
+  }
+  ReplaceSel(st, s, true, false);
+}
+
+void Undo(EditState& st) {
+  if (!st.canUndo || st.ReadOnly()) return;
+  std::swap(st.text, st.undoText);
+  int a = st.anchor, c = st.caret;
+  st.anchor = std::clamp(st.undoAnchor, 0, st.Length());
+  st.caret = std::clamp(st.undoCaret, 0, st.Length());
+  st.undoAnchor = a;
+  st.undoCaret = c;
+  st.typingRun = false;
+  Changed(st);
+}
+
+char32_t Folded(const EditState& st, char32_t c) {
+  if (st.style & ES_UPPERCASE) return QChar::toUpper(c);
+  if (st.style & ES_LOWERCASE) return QChar::toLower(c);
+  return c;
+}
+
+void SetFont(EditState& st, HFONT font) {
+  st.font = font;
+  SelectObject(st.measure, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRIC tm;
+  GetTextMetrics(st.measure, tm);
+  st.lineHeight = std::max(1, tm.tmHeight);
+  if (st.focused) {
+    DestroyCaret();
+    CreateCaret(st.hwnd, nullptr, 1, st.lineHeight);
+    ShowCaret(st.hwnd);
+  }
+  ScrollCaret(st);
+}
+
+void Paint(EditState& st, HDC given) {
+  PAINTSTRUCT ps;
+  HDC dc = given ? given : BeginPaint(st.hwnd, ps);
+  int saved = SaveDC(dc);
+  bool enabled = IsWindowEnabled(st.hwnd);
+  HWND parent = GetParent(st.hwnd);
+  UINT colourMsg = (!enabled || st.ReadOnly()) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  HBRUSH brush = nullptr;
+  if (parent && (GetWindowLongPtr(st.hwnd, GWL_STYLE) & WS_CHILD))
+    brush = reinterpret_cast<HBRUSH>(
+        SendMessage(parent, colourMsg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(st.hwnd)));
+  if (!brush) brush = GetSysColorBrush(COLOR_WINDOW);
+  COLORREF textColour = enabled ? GetTextColor(dc) : GetSysColor(COLOR_GRAYTEXT);
+  RECT client;
+  GetClientRect(st.hwnd, client);
+  FillRect(dc, client, brush);
+  SelectObject(dc, st.font ? st.font : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  RECT tr = st.TextRect();
+  IntersectClipRect(dc, tr.Left, st.Multi() ? tr.Top : client.Top, tr.Right,
+                    st.Multi() ? tr.Bottom : client.Bottom);
+  bool showSel = st.anchor != st.caret && (st.focused || (st.style & ES_NOHIDESEL));
+  int last = std::min(st.LineCount(), st.topLine + st.VisibleLines() + 1);
+  for (int line = st.Multi() ? st.topLine : 0; line < last; ++line) {
+    int from = st.LineStart(line), to = st.LineEnd(line);
+    int x = tr.Left - st.scrollX + st.AlignOffset(line);
+    int y = tr.Top + (line - st.topLine) * st.lineHeight;
+    SetTextColor(dc, textColour);
+    if (to > from) TextOut(dc, x, y, Utf32ToUtf8(st.Shown(from, to)));
+    if (showSel) {
+      int s = std::max(from, st.SelMin()), e = std::min(to, st.SelMax());
+      bool breakSelected = st.Multi() && st.SelMax() > to && st.SelMin() <= to && line + 1 < st.LineCount();
+      if (s < e || breakSelected) {
+        int sx = x + st.Width(from, std::max(s, from));
+        int ex = sx + st.Width(s, std::max(s, e)) + (breakSelected ? 4 : 0);
+        FillRect(dc, Rect(sx, y, ex, y + st.lineHeight), GetSysColorBrush(COLOR_HIGHLIGHT));
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        if (e > s) TextOut(dc, sx, y, Utf32ToUtf8(st.Shown(s, e)));
+      }
+    }
+  }
+  RestoreDC(dc, saved);
+  if (!given) EndPaint(st.hwnd, ps);
+  PlaceCaret(st);
+}
+
+void KeyDown(EditState& st, WORD key) {
+  bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
+  int line = st.LineOf(st.caret);
+  auto collapseOr = [&](int edge, int moved) {
+    if (st.anchor != st.caret && !shift)
+      MoveCaret(st, edge, false);
+    else
+      MoveCaret(st, moved, shift);
+  };
+  auto verticalTo = [&](int targetLine) {
+    targetLine = std::clamp(targetLine, 0, st.LineCount() - 1);
+    POINT p = st.PosOf(st.caret);
+    RECT r = st.TextRect();
+    int y = r.Top + (targetLine - st.topLine) * st.lineHeight;
+    if (targetLine < st.topLine) st.topLine = targetLine;
+    int visible = st.VisibleLines();
+    if (targetLine >= st.topLine + visible) st.topLine = targetLine - visible + 1;
+    y = r.Top + (targetLine - st.topLine) * st.lineHeight;
+    MoveCaret(st, st.CharFromPoint(p.X, y + 1), shift);
+  };
+  switch (key) {
+    case VK_LEFT:
+      collapseOr(st.SelMin(), ctrl ? WordLeft(st, st.caret) : st.caret - 1);
+      break;
+    case VK_RIGHT:
+      collapseOr(st.SelMax(), ctrl ? WordRight(st, st.caret) : st.caret + 1);
+      break;
+    case VK_HOME:
+      MoveCaret(st, ctrl ? 0 : st.LineStart(line), shift);
+      break;
+    case VK_END:
+      MoveCaret(st, ctrl ? st.Length() : st.LineEnd(line), shift);
+      break;
+    case VK_UP:
+      if (st.Multi())
+        verticalTo(line - 1);
+      else
+        collapseOr(st.SelMin(), st.caret - 1);
+      break;
+    case VK_DOWN:
+      if (st.Multi())
+        verticalTo(line + 1);
+      else
+        collapseOr(st.SelMax(), st.caret + 1);
+      break;
+    case VK_PRIOR:
+      if (st.Multi()) verticalTo(line - st.VisibleLines());
+      break;
+    case VK_NEXT:
+      if (st.Multi()) verticalTo(line + st.VisibleLines());
+      break;
+    case VK_DELETE:
+      if (shift) {
+        Copy(st);
+        if (!st.passwordChar) ReplaceSel(st, std::u32string(), true, false);
+      } else if (st.anchor != st.caret) {
+        ReplaceSel(st, std::u32string(), true, false);
+      } else if (st.caret < st.Length()) {
+        DeleteRange(st, st.caret, ctrl ? WordRight(st, st.caret) : st.caret + 1);
+      }
+      break;
+    case VK_INSERT:
+      if (ctrl)
+        Copy(st);
+      else if (shift)
+        Paste(st);
+      break;
+    default:
+      break;
+  }
+}
+
+void Char(EditState& st, char32_t ch) {
+  switch (ch) {
+    case 1:  // Ctrl+A
+      st.anchor = 0;
+      MoveCaret(st, st.Length(), true);
+      return;
+    case 3:  // Ctrl+C
+      Copy(st);
+      return;
+    case 22:  // Ctrl+V
+      Paste(st);
+      return;
+    case 24:  // Ctrl+X
+      Copy(st);
+      if (!st.passwordChar) ReplaceSel(st, std::u32string(), true, false);
+      return;
+    case 26:  // Ctrl+Z
+      Undo(st);
+      return;
+    case 8:    // Backspace
+    case 127:  // Ctrl+Backspace
+      if (st.ReadOnly()) {
+        MessageBeep(0);
+      } else if (st.anchor != st.caret) {
+        ReplaceSel(st, std::u32string(), true, false);
+      } else if (st.caret > 0) {
+        DeleteRange(st, ch == 127 ? WordLeft(st, st.caret) : st.caret - 1, st.caret);
+      }
+      return;
+    case 13:
+    case 10:
+      if (st.Multi()) ReplaceSel(st, U"\n", true, false);
+      return;
+    case 9:
+      if (st.Multi()) ReplaceSel(st, U"\t", true, true);
+      return;
+    default:
+      break;
+  }
+  if (ch < 32) return;
+  if ((st.style & ES_NUMBER) && (ch < '0' || ch > '9')) {
+    MessageBeep(0);
+    return;
+  }
+  if (st.ReadOnly()) {
+    MessageBeep(0);
+    return;
+  }
+  ReplaceSel(st, std::u32string(1, Folded(st, ch)), true, true);
+}
+
+void SetText(EditState& st, const char* utf8) {
+  st.text = Normalised(Utf8ToUtf32(utf8 ? utf8 : ""), st.Multi());
+  if (!st.Multi() && utf8) st.text = Utf8ToUtf32(utf8);  // a single line keeps what it was given
+  st.anchor = st.caret = 0;
+  st.scrollX = 0;
+  st.topLine = 0;
+  st.canUndo = false;
+  st.typingRun = false;
+  st.RebuildLines();
+  st.modified = false;
+  ScrollCaret(st);
+  Notify(st, EN_UPDATE);
+  Notify(st, EN_CHANGE);
+}
+
+int LineArg(const EditState& st, WPARAM w) {
+  int line = static_cast<int>(static_cast<std::intptr_t>(w));
+  return line < 0 ? st.LineOf(st.caret) : line;
+}
+
+LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCT*>(lParam);
+    auto* st = new EditState;
+    st->hwnd = hwnd;
+    st->style = cs ? cs->style : static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+    st->measure = CreateCompatibleDC(nullptr);
+    SelectObject(st->measure, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRIC tm;
+    GetTextMetrics(st->measure, tm);
+    st->lineHeight = std::max(1, tm.tmHeight);
+    if (cs) st->text = Normalised(Utf8ToUtf32(cs->lpszName), st->Multi());
+    st->RebuildLines();
+    SetProp(hwnd, kEditState, st);
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+  }
+  EditState* stp = StateOf(hwnd);
+  if (!stp) return DefWindowProc(hwnd, msg, wParam, lParam);
+  EditState& st = *stp;
+  switch (msg) {
+    case WM_NCDESTROY:
+      RemoveProp(hwnd, kEditState);
+      DeleteDC(st.measure);
+      delete stp;
+      return DefWindowProc(hwnd, msg, wParam, lParam);
+    case WM_STYLECHANGED:
+      st.style = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+      InvalidateRect(hwnd, nullptr, false);
+      return 0;
+    case WM_PAINT:
+      Paint(st, reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_PRINTCLIENT:
+      Paint(st, reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETFONT:
+      SetFont(st, reinterpret_cast<HFONT>(wParam));
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(st.font);
+    case WM_SIZE:
+      ScrollCaret(st);
+      return 0;
+    case WM_ENABLE:
+      InvalidateRect(hwnd, nullptr, false);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS | (st.Multi() ? DLGC_WANTALLKEYS : 0);
+    case WM_SETFOCUS:
+      st.focused = true;
+      CreateCaret(hwnd, nullptr, 1, st.lineHeight);
+      PlaceCaret(st);
+      ShowCaret(hwnd);
+      InvalidateRect(hwnd, nullptr, false);
+      Notify(st, EN_SETFOCUS);
+      return 0;
+    case WM_KILLFOCUS:
+      st.focused = false;
+      st.typingRun = false;
+      DestroyCaret();
+      InvalidateRect(hwnd, nullptr, false);
+      Notify(st, EN_KILLFOCUS);
+      return 0;
+    case WM_KEYDOWN:
+      KeyDown(st, static_cast<WORD>(wParam));
+      return 0;
+    case WM_CHAR:
+      Char(st, static_cast<char32_t>(wParam));
+      return 0;
+    case WM_LBUTTONDOWN: {
+      if (GetFocus() != hwnd) SetFocus(hwnd);
+      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      MoveCaret(st, pos, (wParam & MK_SHIFT) != 0);
+      st.dragging = true;
+      SetCapture(hwnd);
+      return 0;
+    }
+    case WM_LBUTTONDBLCLK: {
+      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      int from = pos, to = pos;
+      while (from > 0 && IsWordChar(st.text[static_cast<std::size_t>(from) - 1])) --from;
+      while (to < st.Length() && IsWordChar(st.text[static_cast<std::size_t>(to)])) ++to;
+      st.anchor = from;
+      MoveCaret(st, to, true);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (st.dragging) MoveCaret(st, st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)), true);
+      return 0;
+    case WM_LBUTTONUP:
+      if (st.dragging) {
+        st.dragging = false;
+        if (GetCapture() == hwnd) ReleaseCapture();
+      }
+      return 0;
+    case WM_CAPTURECHANGED:
+      st.dragging = false;
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (!st.Multi()) return DefWindowProc(hwnd, msg, wParam, lParam);
+      st.topLine = std::clamp(st.topLine - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * 3, 0,
+                              std::max(0, st.LineCount() - st.VisibleLines()));
+      UpdateScrollBars(st);
+      InvalidateRect(hwnd, nullptr, false);
+      PlaceCaret(st);
+      return 0;
+    case WM_VSCROLL: {
+      int top = st.topLine, page = st.VisibleLines();
+      switch (static_cast<short>(LOWORD(wParam))) {
+        case SB_LINEUP:
+          --top;
+          break;
+        case SB_LINEDOWN:
+          ++top;
+          break;
+        case SB_PAGEUP:
+          top -= page;
+          break;
+        case SB_PAGEDOWN:
+          top += page;
+          break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+          top = static_cast<short>(HIWORD(wParam));
+          break;
+        case SB_TOP:
+          top = 0;
+          break;
+        case SB_BOTTOM:
+          top = st.LineCount();
+          break;
+        default:
+          break;
+      }
+      st.topLine = std::clamp(top, 0, std::max(0, st.LineCount() - page));
+      UpdateScrollBars(st);
+      InvalidateRect(hwnd, nullptr, false);
+      PlaceCaret(st);
+      return 0;
+    }
+    case WM_SETTEXT:
+      SetText(st, reinterpret_cast<const char*>(lParam));
+      return 1;
+    case WM_GETTEXT: {
+      std::string out = Outgoing(st, 0, st.Length());
+      if (lParam) *reinterpret_cast<std::string*>(lParam) = out;
+      return static_cast<LRESULT>(out.size());
+    }
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(Outgoing(st, 0, st.Length()).size());
+    case WM_COPY:
+      Copy(st);
+      return 0;
+    case WM_CUT:
+      if (st.passwordChar) return 0;
+      Copy(st);
+      ReplaceSel(st, std::u32string(), true, false);
+      return 0;
+    case WM_PASTE:
+      Paste(st);
+      return 0;
+    case WM_CLEAR:
+      ReplaceSel(st, std::u32string(), true, false);
+      return 0;
+    case WM_UNDO:
+    case EM_UNDO:
+      Undo(st);
+      return st.canUndo ? 1 : 0;
+    case EM_CANUNDO:
+      return st.canUndo ? 1 : 0;
+    case EM_EMPTYUNDOBUFFER:
+      st.canUndo = false;
+      st.typingRun = false;
+      return 0;
+    case EM_GETSEL:
+      if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(st.SelMin());
+      if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(st.SelMax());
+      return MAKELPARAM(std::min(st.SelMin(), 0xFFFF), std::min(st.SelMax(), 0xFFFF));
+    case EM_SETSEL: {
+      int from = static_cast<int>(static_cast<std::intptr_t>(wParam));
+      int to = static_cast<int>(lParam);
+      if (from < 0) {
+        st.anchor = st.caret;
+      } else {
+        if (to < 0) to = st.Length();
+        st.anchor = std::clamp(from, 0, st.Length());
+        st.caret = std::clamp(to, 0, st.Length());
+      }
+      st.typingRun = false;
+      ScrollCaret(st);
+      return 1;
+    }
+    case EM_REPLACESEL:
+      ReplaceSel(st, Utf8ToUtf32(lParam ? reinterpret_cast<const char*>(lParam) : ""), wParam != 0, false);
+      return 0;
+    case EM_GETMODIFY:
+      return st.modified ? 1 : 0;
+    case EM_SETMODIFY:
+      st.modified = wParam != 0;
+      return 0;
+    case EM_LIMITTEXT:
+      st.limit = static_cast<int>(wParam);
+      return 0;
+    case EM_GETLIMITTEXT:
+      return st.limit;
+    case EM_SETREADONLY: {
+      DWORD ws = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+      ws = wParam ? (ws | ES_READONLY) : (ws & ~ES_READONLY);
+      SetWindowLongPtr(hwnd, GWL_STYLE, static_cast<std::intptr_t>(ws));
+      st.style = ws;
+      InvalidateRect(hwnd, nullptr, false);
+      return 1;
+    }
+    case EM_SETPASSWORDCHAR:
+      st.passwordChar = st.Multi() ? 0 : static_cast<char32_t>(wParam);
+      ScrollCaret(st);
+      return 0;
+    case EM_GETPASSWORDCHAR:
+      return static_cast<LRESULT>(st.passwordChar);
+    case EM_GETLINECOUNT:
+      return st.LineCount();
+    case EM_LINEINDEX: {
+      int line = LineArg(st, wParam);
+      return line < st.LineCount() ? st.LineStart(line) : -1;
+    }
+    case EM_LINELENGTH: {
+      int pos = static_cast<int>(static_cast<std::intptr_t>(wParam));
+      if (pos < 0)
+        return st.SelMin() - st.LineStart(st.LineOf(st.SelMin())) + st.LineEnd(st.LineOf(st.SelMax())) -
+               st.SelMax();
+      if (pos > st.Length()) return 0;
+      int line = st.LineOf(pos);
+      return st.LineEnd(line) - st.LineStart(line);
+    }
+    case EM_LINEFROMCHAR: {
+      int pos = static_cast<int>(static_cast<std::intptr_t>(wParam));
+      return st.LineOf(pos < 0 ? st.caret : std::min(pos, st.Length()));
+    }
+    case EM_GETLINE: {
+      int line = static_cast<int>(wParam);
+      if (line < 0 || line >= st.LineCount()) return 0;
+      std::string out =
+          Utf32ToUtf8(st.text.substr(static_cast<std::size_t>(st.LineStart(line)),
+                                     static_cast<std::size_t>(st.LineEnd(line) - st.LineStart(line))));
+      if (lParam) *reinterpret_cast<std::string*>(lParam) = out;
+      return st.LineEnd(line) - st.LineStart(line);
+    }
+    case EM_GETFIRSTVISIBLELINE:
+      return st.topLine;
+    case EM_LINESCROLL:
+      st.scrollX = std::max(0, st.scrollX + static_cast<int>(static_cast<std::intptr_t>(wParam)) * 6);
+      if (st.Multi())
+        st.topLine = std::clamp(st.topLine + static_cast<int>(lParam), 0, std::max(0, st.LineCount() - 1));
+      UpdateScrollBars(st);
+      InvalidateRect(hwnd, nullptr, false);
+      PlaceCaret(st);
+      return 1;
+    case EM_SCROLLCARET:
+      ScrollCaret(st);
+      return 1;
+    case EM_GETRECT:
+      if (lParam) *reinterpret_cast<RECT*>(lParam) = st.TextRect();
+      return 0;
+    case EM_SETRECT:
+    case EM_SETRECTNP:
+      st.userRect = lParam != 0;
+      if (lParam) st.formatRect = *reinterpret_cast<const RECT*>(lParam);
+      if (msg == EM_SETRECT) ScrollCaret(st);
+      return 0;
+    case EM_SETMARGINS:
+      if (wParam & EC_LEFTMARGIN) st.leftMargin = LOWORD(static_cast<std::uintptr_t>(lParam));
+      if (wParam & EC_RIGHTMARGIN) st.rightMargin = HIWORD(static_cast<std::uintptr_t>(lParam));
+      ScrollCaret(st);
+      return 0;
+    case EM_POSFROMCHAR: {
+      POINT p = st.PosOf(std::clamp(static_cast<int>(wParam), 0, st.Length()));
+      return MAKELPARAM(p.X, p.Y);
+    }
+    case EM_CHARFROMPOS: {
+      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return MAKELPARAM(pos, st.LineOf(pos));
+    }
+    default:
+      return DefWindowProc(hwnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+void RegisterEditClass() {
+  WNDCLASS wc;
+  if (GetClassInfo("EDIT", wc)) return;
+  wc.lpszClassName = "EDIT";
+  wc.lpfnWndProc = EditWndProc;
+  wc.style = CS_DBLCLKS | CS_PARENTDC;
+  wc.hCursor = LoadCursor(nullptr, IDC_IBEAM);
+  RegisterClass(wc);
+}
+
+}  // namespace talvik::gui::detail
