@@ -7,6 +7,15 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
 endif()
 
 set(TALVIK_SANITIZER_FLAGS "")
+if(TALVIK_SANITIZE AND TALVIK_TSAN)
+  message(FATAL_ERROR "TALVIK_SANITIZE and TALVIK_TSAN need separate build trees")
+endif()
+if(TALVIK_TSAN)
+  # -O1 keeps the race detector's run time bearable; assertions stay on.
+  set(TALVIK_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_compile_options(${TALVIK_SANITIZER_FLAGS})
+  add_link_options(-fsanitize=thread)
+endif()
 if(TALVIK_SANITIZE)
   set(TALVIK_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_compile_options(${TALVIK_SANITIZER_FLAGS})
@@ -49,8 +58,9 @@ function(talvik_tests leaf)
   set(env
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4"
     "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "TALVIK_BINARY_DIR=${CMAKE_BINARY_DIR}"
     # Settings written by tests go below the build tree, never into the user's own.

@@ -5,9 +5,6 @@
 #include <limits>
 #include <vector>
 
-bool FilterCaseInsensitive = false;
-bool FilterPartialCompare = false;
-
 namespace {
 
 const char* const kTypeNames[] = {"Date", "String", "Float", "Integer", "Boolean"};
@@ -117,8 +114,6 @@ TExprType CommonType(TExprType A, TExprType B) {
 
 // ---------------------------------------------------------------------------------------------------
 // Base conversions from the node's own type.
-
-TExpression::TExpression() : caseInsensitive_(FilterCaseInsensitive), partialCompare_(FilterPartialCompare) {}
 
 TDateTime TExpression::AsDate() const {
   const TExprType type = ExprType();
@@ -356,8 +351,12 @@ bool TBinaryOp::AsBoolean() const {
 // ---------------------------------------------------------------------------------------------------
 
 TRelationalOp::TRelationalOp(TOperator Op, std::unique_ptr<TExpression> Left,
-                             std::unique_ptr<TExpression> Right)
-    : left_(std::move(Left)), right_(std::move(Right)), op_(Op) {
+                             std::unique_ptr<TExpression> Right, TFilterOptions Options)
+    : left_(std::move(Left)),
+      right_(std::move(Right)),
+      op_(Op),
+      caseInsensitive_(Options.Contains(foCaseInsensitive)),
+      partialCompare_(!Options.Contains(foNoPartialCompare)) {
   if (!IsComparison(Op)) throw EExpression(Format("%s is not relational operator", {kOperatorNames[Op]}));
 }
 

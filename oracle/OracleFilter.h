@@ -54,18 +54,13 @@ TExprType ResultType(TOperator Op, TExprType Type);
 // The one of two types that comes first in the order Date, String, Float, Integer, Boolean.
 TExprType CommonType(TExprType A, TExprType B);
 
-// Engine-wide comparison settings, written by every ParseFilterExpression and copied into each node
-// when it is constructed.
-extern bool FilterCaseInsensitive;
-extern bool FilterPartialCompare;
-
 // The base of every node. An accessor a node does not override converts from the node's own type
-// (ExprType) or raises EExpression "Cannot read <type> as ...". A node class of the caller's calls
-// this constructor (it captures the comparison settings), overrides ExprType and the accessor of each
-// type it can report, and IsNull when its value can be null.
+// (ExprType) or raises EExpression "Cannot read <type> as ...". A node class of the caller's
+// overrides ExprType and the accessor of each type it can report, and IsNull when its value can be
+// null.
 class TExpression : public TObject {
   TALVIK_CLASS(TExpression, TObject)
-  TExpression();
+  TExpression() = default;
 
   virtual TDateTime AsDate() const;
   virtual std::string AsString() const;
@@ -74,13 +69,6 @@ class TExpression : public TObject {
   virtual bool AsBoolean() const;
   virtual bool IsNull() const { return false; }
   virtual TExprType ExprType() const = 0;
-
-  bool CaseInsensitive() const { return caseInsensitive_; }
-  bool PartialCompare() const { return partialCompare_; }
-
- private:
-  bool caseInsensitive_;
-  bool partialCompare_;
 };
 
 // The argument nodes of a function call, in order; frees them when it is destroyed or cleared.
@@ -177,17 +165,24 @@ class TBinaryOp : public TExpression {
   TExprType commonType_;
 };
 
-// The comparisons (opEq to opGTE), null-aware; texts compare with wildcards when PartialCompare is set.
+// The comparisons (opEq to opGTE), null-aware. Texts compare folded to upper case under
+// foCaseInsensitive, and "=" / "<>" match wildcards unless foNoPartialCompare is given: the options
+// of the parse that made the node, kept by the node.
 class TRelationalOp : public TExpression {
   TALVIK_CLASS(TRelationalOp, TExpression)
-  TRelationalOp(TOperator Op, std::unique_ptr<TExpression> Left, std::unique_ptr<TExpression> Right);
+  TRelationalOp(TOperator Op, std::unique_ptr<TExpression> Left, std::unique_ptr<TExpression> Right,
+                TFilterOptions Options = {});
   bool AsBoolean() const override;
   TExprType ExprType() const override { return etBoolean; }
+  bool CaseInsensitive() const { return caseInsensitive_; }
+  bool PartialCompare() const { return partialCompare_; }
 
  private:
   std::unique_ptr<TExpression> left_;
   std::unique_ptr<TExpression> right_;
   TOperator op_;
+  bool caseInsensitive_;
+  bool partialCompare_;
 };
 
 // A call of one of the engine's functions. Arguments are checked when the function is evaluated.

@@ -63,7 +63,8 @@ int IndexOf(const char* const (&words)[N], const std::string& word) {
 
 class Parser {
  public:
-  Parser(std::string_view text, const TIdentifierResolver& resolver) : s_(text), resolver_(resolver) {}
+  Parser(std::string_view text, TFilterOptions options, const TIdentifierResolver& resolver)
+      : s_(text), options_(options), resolver_(resolver) {}
 
   // expression := simple [ relop simple ]; an empty expression gives no node.
   Node Expression() {
@@ -79,7 +80,7 @@ class Parser {
     const TOperator op = RelationalOperator();
     Node right = Simple();
     Grow(leftHeight);
-    Node result = std::make_unique<TRelationalOp>(op, std::move(left), std::move(right));
+    Node result = std::make_unique<TRelationalOp>(op, std::move(left), std::move(right), options_);
     SkipBlanks();
     if (IsRelChar(Cur())) throw EExpression("Syntax error");  // a second comparison needs parentheses
     return result;
@@ -377,6 +378,7 @@ class Parser {
   }
 
   std::string_view s_;
+  TFilterOptions options_;
   const TIdentifierResolver& resolver_;
   size_t pos_ = 0;
   int nesting_ = 0;
@@ -387,9 +389,7 @@ class Parser {
 
 std::unique_ptr<TExpression> ParseFilterExpression(std::string_view Text, TFilterOptions Options,
                                                    const TIdentifierResolver& Resolver) {
-  FilterCaseInsensitive = Options.Contains(foCaseInsensitive);
-  FilterPartialCompare = !Options.Contains(foNoPartialCompare);
-  Parser parser(Text, Resolver);
+  Parser parser(Text, Options, Resolver);
   std::unique_ptr<TExpression> root = parser.Expression();
   parser.SkipBlanks();
   if (!parser.AtEnd()) throw EExpression(Format("%s not appropriate", {parser.CurrentChar()}));

@@ -1,8 +1,11 @@
 // Environments, handles, descriptors, attributes and error records.
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <shared_mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "oracle_sim/OciInternal.h"
 
@@ -11,8 +14,48 @@ using namespace oracle_sim::oci;
 
 namespace oracle_sim::oci {
 
+namespace {
+
+struct LiveObjects {
+  std::shared_mutex lock;
+  std::unordered_set<const void*> objects;
+};
+
+// Never destroyed: handles freed by other objects' destructors at exit still find it.
+LiveObjects& Live() {
+  static auto* live = new LiveObjects;
+  return *live;
+}
+
+}  // namespace
+
+void RegisterLive(const void* object) {
+  LiveObjects& live = Live();
+  std::unique_lock<std::shared_mutex> g(live.lock);
+  [[maybe_unused]] bool added = live.objects.insert(object).second;
+  assert(added && "an object registered twice: its address was not unregistered when it was freed");
+}
+
+void UnregisterLive(const void* object) {
+  LiveObjects& live = Live();
+  std::unique_lock<std::shared_mutex> g(live.lock);
+  [[maybe_unused]] size_t removed = live.objects.erase(object);
+  assert(removed == 1 && "an object unregistered that was never registered");
+}
+
+bool IsLive(const void* object) {
+  LiveObjects& live = Live();
+  std::shared_lock<std::shared_mutex> g(live.lock);
+  return live.objects.count(object) != 0;
+}
+
+HandleBase::HandleBase(ub4 t, OCIEnv* e) : type(t), env(e) {
+  RegisterLive(this);
+}
+
 HandleBase::~HandleBase() {
   magic = kFreedMagic;
+  UnregisterLive(this);
 }
 
 namespace {
@@ -100,14 +143,14 @@ OraError MakeError(int code, const std::string& message) {
 }
 
 bool IsHandle(const void* h, ub4 type) {
-  if (h == nullptr) return false;
+  if (h == nullptr || !IsLive(h)) return false;
   auto* b = static_cast<const HandleBase*>(h);
   return b->magic == kHandleMagic && b->type == type;
 }
 
 OCIRowid* AsRowid(const void* d) {
   auto* r = static_cast<OCIRowid*>(const_cast<void*>(d));
-  return r && r->magic == kHandleMagic ? r : nullptr;
+  return r && IsLive(r) && r->magic == kHandleMagic ? r : nullptr;
 }
 
 void SetError(OCIError* err, const OraError& e) {
@@ -193,7 +236,7 @@ OCIEnv* NewEnv(ub4 mode, size_t xtramem, dvoid** usrmempp) {
 }
 
 OCIEnv* EnvOf(const void* parent) {
-  if (!parent) return nullptr;
+  if (!parent || !IsLive(parent)) return nullptr;
   auto* b = static_cast<const HandleBase*>(parent);
   if (b->magic != kHandleMagic) return nullptr;
   return b->env;
@@ -201,7 +244,8 @@ OCIEnv* EnvOf(const void* parent) {
 
 void Adopt(OCIEnv* env, HandleBase* h) {
   std::lock_guard<std::mutex> g(env->lock);
-  env->children.insert(h);
+  [[maybe_unused]] bool added = env->children.insert(h).second;
+  assert(added && "a handle adopted twice by its environment");
 }
 
 bool Disown(OCIEnv* env, HandleBase* h) {
@@ -325,7 +369,8 @@ sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4 type, size_t 
       r->env = env;
       {
         std::lock_guard<std::mutex> g(env->lock);
-        env->rowids.insert(r);
+        [[maybe_unused]] bool added = env->rowids.insert(r).second;
+        assert(added && "a ROWID descriptor listed twice by its environment");
       }
       *descpp = r;
       return OCI_SUCCESS;

@@ -26,9 +26,16 @@ struct ErrorRecord {
   std::string text;  // "ORA-nnnnn: ..."
 };
 
+// The library's live handles and ROWID descriptors. An entry point checks that a pointer it is given
+// is one of them before it reads a byte through it, so a freed or foreign pointer gives
+// OCI_INVALID_HANDLE instead of a read of memory that is not a handle.
+void RegisterLive(const void* object);
+void UnregisterLive(const void* object);
+bool IsLive(const void* object);
+
 // Every handle starts with this base; descriptors other than ROWID too.
 struct HandleBase {
-  explicit HandleBase(ub4 t, OCIEnv* e) : type(t), env(e) {}
+  HandleBase(ub4 t, OCIEnv* e);
   virtual ~HandleBase();
   HandleBase(const HandleBase&) = delete;
   HandleBase& operator=(const HandleBase&) = delete;
@@ -121,6 +128,11 @@ struct OCIParam : oracle_sim::oci::HandleBase {
 // The ROWID descriptor: its first 13 bytes are the row address (kind byte, data object number,
 // relative file, block and slot, big-endian), read directly by programs.
 struct OCIRowid {
+  OCIRowid() { oracle_sim::oci::RegisterLive(this); }
+  ~OCIRowid() { oracle_sim::oci::UnregisterLive(this); }
+  OCIRowid(const OCIRowid&) = delete;
+  OCIRowid& operator=(const OCIRowid&) = delete;
+
   ub1 bytes[16] = {};
   std::string text;  // the 18-character form
   uint32_t magic = oracle_sim::oci::kHandleMagic;
@@ -283,11 +295,6 @@ namespace oracle_sim::oci {
 
 // Handle checks: null, freed or of another type gives false.
 bool IsHandle(const void* h, ub4 type);
-template <typename T>
-T* AsHandle(const void* h, ub4 type) {
-  return IsHandle(h, type) ? static_cast<T*>(const_cast<HandleBase*>(static_cast<const HandleBase*>(h)))
-                           : nullptr;
-}
 OCIRowid* AsRowid(const void* d);
 // LOB external types (112, 113, 114): the buffer holds the address of a locator.
 oracle_sim::Value ReadLobLocator(ub2 dty, const void* buf, ub4 length);

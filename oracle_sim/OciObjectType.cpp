@@ -254,12 +254,20 @@ ub2 TypeCodeOf(const OCIType* t) {
 
 namespace {
 
-sword PutText(dvoid* attributep, ub4* sizep, const std::string& s) {
+// Text attributes hand out a pointer that stays valid as long as the described object: the text
+// must live in the parameter's own descriptions or be a constant, never in a temporary.
+sword PutText(dvoid* attributep, ub4* sizep, const char* text, size_t size) {
   if (!attributep) return OCI_INVALID_HANDLE;
-  if (sizep) *sizep = static_cast<ub4>(s.size());
-  const char* p = s.c_str();
-  std::memcpy(attributep, &p, sizeof p);
+  if (sizep) *sizep = static_cast<ub4>(size);
+  std::memcpy(attributep, &text, sizeof text);
   return OCI_SUCCESS;
+}
+sword PutText(dvoid* attributep, ub4* sizep, const std::string& s) {
+  return PutText(attributep, sizep, s.c_str(), s.size());
+}
+sword PutText(dvoid* attributep, ub4* sizep, std::string&& s) = delete;
+sword PutText(dvoid* attributep, ub4* sizep, const char* constant) {
+  return PutText(attributep, sizep, constant, std::strlen(constant));
 }
 
 sword Illegal(OCIError* err) {
@@ -374,8 +382,8 @@ sword AttrAttr(OCIParam* p, dvoid* attributep, ub4* sizep, ub4 attrtype, OCIErro
     case OCI_ATTR_SCALE:
       return WriteAttr<sb1>(attributep, sizep, static_cast<sb1>(a.scale));
     case OCI_ATTR_TYPE_NAME:
-      return PutText(attributep, sizep,
-                     a.typeName.empty() ? std::string(ScalarTypeName(a.type)) : a.typeName);
+      if (a.typeName.empty()) return PutText(attributep, sizep, ScalarTypeName(a.type));
+      return PutText(attributep, sizep, a.typeName);
     case OCI_ATTR_SCHEMA_NAME:
       return PutText(attributep, sizep, a.typeSchema);
     case OCI_ATTR_TYPECODE:

@@ -234,12 +234,6 @@ void Cursor::BindTable(const std::string& name, std::vector<Value> values) {
   c.tables[k] = std::move(values);
 }
 
-void Cursor::ClearBinds() {
-  state_->binds.clear();
-  state_->arrays.clear();
-  state_->tables.clear();
-}
-
 const std::vector<ColumnDesc>& Cursor::Describe() {
   return state_->tr->columns;
 }

@@ -37,7 +37,6 @@ class Cursor {
   void BindArray(const std::string& name, std::vector<Value> values);
   // A PL/SQL table (index-by array) argument of a block: the whole array is one parameter.
   void BindTable(const std::string& name, std::vector<Value> values);
-  void ClearBinds();
 
   // The select list; valid right after Prepare (describe-only needs no execution).
   const std::vector<ColumnDesc>& Describe();

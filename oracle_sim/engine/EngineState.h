@@ -27,6 +27,9 @@ struct LockConflict {};
 
 struct InstanceState {
   std::string path;
+  // Guards catalog and cache. Lock order: a session's mutex (SessionState::mu) comes first, SQLite's
+  // connection locks next, this one last; it is held only around reads and writes of the members
+  // below, never while SQL runs (SQL functions such as DEREF take it from inside SQLite).
   std::mutex mu;
   std::shared_ptr<const Catalog> catalog;
   std::unordered_map<std::string, std::shared_ptr<Translation>> cache;  // "USER\x01sql"
@@ -131,7 +134,6 @@ struct CursorState {
   bool StepRow(std::vector<Value>& row);
   void Drain();
   void Reset();
-  Value ColumnValue(int i, const SqlType& type);
   const Value* InValue(const std::string& name, int iteration) const;
 };
 

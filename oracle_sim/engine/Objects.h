@@ -29,11 +29,6 @@ bool ParseRefBytes(const std::string& ref, int64_t& objectId, int64_t& rid);
 // ora_deref, ora_attr_len.
 void RegisterObjectFunctions(sqlite3* db, FunctionEnv* env);
 
-// The SQL type of a type's attribute (or element).
-inline const SqlType& AttrType(const CatTypeAttr& a) {
-  return a.type;
-}
-
 // Checks `v` (an object or collection, or Null) against the named type `key` and returns it with
 // every item in the kind its attribute stores (numbers as numbers, text as text ...). Throws
 // ORA-00932 for a value of another type, ORA-22814 for a too large attribute, ORA-22909 for a

@@ -273,12 +273,19 @@ std::shared_ptr<const Catalog> SessionState::CurrentCatalog() {
     sqlite3_reset(versionStmt);
   }
   InstanceState& is = instance->State();
+  {
+    std::lock_guard<std::mutex> lock(is.mu);
+    if (is.catalog && is.catalog->version == v) return is.catalog;
+  }
+  // Loading runs SQL, so it happens outside the instance lock (see InstanceState::mu); two sessions
+  // that find the catalog stale at once both load it, and the newer one stays.
+  auto loaded = LoadCatalog(db, v);
   std::lock_guard<std::mutex> lock(is.mu);
-  if (!is.catalog || is.catalog->version != v) {
-    is.catalog = LoadCatalog(db, v);
+  if (!is.catalog || is.catalog->version < v) {
+    is.catalog = loaded;
     is.cache.clear();
   }
-  return is.catalog;
+  return loaded;
 }
 
 std::shared_ptr<Translation> SessionState::TranslateCached(const std::string& sql) {

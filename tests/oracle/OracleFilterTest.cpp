@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "oracle/FilterTestSupport.h"
 #include "oracle/OracleFilter.h"
@@ -322,16 +325,38 @@ TEST_F(Filter, ComparesTextsWithWildcardsNullsAndCaseFolding) {
 }
 
 TEST_F(Filter, TreesKeepTheOptionsTheyWereParsedWith) {
-  auto folded = Parse("prname = 'user'", {foCaseInsensitive});
-  EXPECT_TRUE(FilterCaseInsensitive);
-  EXPECT_TRUE(FilterPartialCompare);
-  auto plain = Parse("prname = 'user'", {foNoPartialCompare});
-  EXPECT_FALSE(FilterCaseInsensitive);
-  EXPECT_FALSE(FilterPartialCompare);
+  // Every tree is parsed before any is evaluated: a later parse must not change an earlier tree.
+  auto folded = Parse("prname = 'us*'", {foCaseInsensitive});
+  auto exact = Parse("prname = 'us*'");
+  auto foldedWhole = Parse("prname = 'user'", {foCaseInsensitive, foNoPartialCompare});
+  auto literal = Parse("prname = 'US*'", {foNoPartialCompare});
   EXPECT_TRUE(folded->AsBoolean());
-  EXPECT_FALSE(plain->AsBoolean());
-  EXPECT_TRUE(folded->CaseInsensitive());
-  EXPECT_FALSE(plain->PartialCompare());
+  EXPECT_FALSE(exact->AsBoolean());
+  EXPECT_TRUE(foldedWhole->AsBoolean());
+  EXPECT_FALSE(literal->AsBoolean());
+}
+
+TEST(FilterThreads, TreesParsedOnSeveralThreadsAtOnceKeepTheirOwnOptions) {
+  // Each thread parses with options of its own and checks what its trees answer; with options
+  // shared between parses one thread's trees would answer with another's.
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 300;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &wrong] {
+      Record record;
+      record.columns = {{"PRNAME", Str("USER")}};
+      const bool fold = t % 2 == 0;
+      const TFilterOptions options = fold ? TFilterOptions{foCaseInsensitive} : TFilterOptions{};
+      for (int i = 0; i < kRounds; ++i) {
+        auto e = ParseFilterExpression("prname = 'us*'", options, record.Resolver());
+        if (e->AsBoolean() != fold) ++wrong;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(Filter, EvaluatesEachRecordAfresh) {

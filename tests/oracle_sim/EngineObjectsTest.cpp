@@ -110,6 +110,32 @@ TEST_F(Objects, ObjectColumnsRefsAndDeref) {
   EXPECT_TRUE(One(*scott_, "select deref(home) from contacts").IsNull());
 }
 
+TEST_F(Objects, DerefRunsWhileAnotherSessionChangesTheCatalog) {
+  // DEREF reads the catalog from inside a running statement while DDL of another session makes
+  // every session load the catalog anew: the two paths must take their locks in one order (the
+  // race detector's run reports an inversion).
+  Exec(*scott_, "insert into people values ('Ann', null, null, null)");
+  Exec(*scott_, "insert into contacts select 1, null, ref(p), null from people p");
+  scott_->Commit();
+  constexpr int kRounds = 15;
+  std::atomic<bool> done{false};
+  std::thread ddl([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      Exec(*system_, "create table scratch_" + std::to_string(i) + " (x number)");
+      Exec(*system_, "drop table scratch_" + std::to_string(i));
+    }
+    done = true;
+  });
+  int reads = 0;
+  while (!done || reads == 0) {
+    auto row = One(*scott_, "select deref(home) from contacts");
+    ASSERT_EQ(row.kind, Value::Object);
+    EXPECT_EQ(row.obj->items[0], T("Ann"));
+    ++reads;
+  }
+  ddl.join();
+}
+
 TEST_F(Objects, XmlTypeInSqlAndThePlSqlBlockOfTheClient) {
   Exec(*scott_, "insert into contacts (id, doc) values (1, xmltype('<a><b>1</b></a>'))");
   Exec(*scott_, "insert into contacts (id, doc) values (2, sys.xmltype.createxml('<c/>'))");

@@ -70,6 +70,38 @@ TEST_F(OciLibraryTest, HandlesAreCheckedAndFreedWithTheirEnvironment) {
   EXPECT_EQ(oci.OCIDescriptorAlloc(env, &bad, 999, 0, nullptr), OCI_INVALID_HANDLE);
 }
 
+TEST_F(OciLibraryTest, FreedAndForeignPointersAreRejectedUnread) {
+  // The library must not read through a pointer that is not one of its live handles: a freed handle
+  // (heap memory given back) or a few bytes of the caller's would otherwise be read as a handle,
+  // which the address checks of the test build report.
+  OCIError* freed = nullptr;
+  ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&freed), OCI_HTYPE_ERROR, 0, nullptr),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIHandleFree(freed, OCI_HTYPE_ERROR), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIHandleFree(freed, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);
+  sb4 code = 0;
+  text buf[64];
+  EXPECT_EQ(oci.OCIErrorGet(freed, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);
+  OCIRowid* rowid = nullptr;
+  ASSERT_EQ(oci.OCIDescriptorAlloc(env, reinterpret_cast<dvoid**>(&rowid), OCI_DTYPE_ROWID, 0, nullptr),
+            OCI_SUCCESS);
+  ASSERT_EQ(oci.OCIDescriptorFree(rowid, OCI_DTYPE_ROWID), OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIDescriptorFree(rowid, OCI_DTYPE_ROWID), OCI_INVALID_HANDLE);
+
+  char foreign[2] = {};
+  dvoid* child = nullptr;
+  EXPECT_EQ(oci.OCIHandleAlloc(foreign, &child, OCI_HTYPE_STMT, 0, nullptr), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIHandleFree(foreign, OCI_HTYPE_STMT), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIDescriptorFree(foreign, OCI_DTYPE_ROWID), OCI_INVALID_HANDLE);
+  EXPECT_EQ(oci.OCIAttrGet(foreign, OCI_HTYPE_STMT, nullptr, nullptr, OCI_ATTR_ROW_COUNT, err),
+            OCI_INVALID_HANDLE);
+  // The live handles still answer.
+  OCIStmt* stmt = nullptr;
+  EXPECT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&stmt), OCI_HTYPE_STMT, 0, nullptr),
+            OCI_SUCCESS);
+  EXPECT_EQ(oci.OCIHandleFree(stmt, OCI_HTYPE_STMT), OCI_SUCCESS);
+}
+
 TEST_F(OciLibraryTest, StatementAttributesBeforeExecution) {
   OCIStmt* stmt = nullptr;
   ASSERT_EQ(oci.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&stmt), OCI_HTYPE_STMT, 0, nullptr),
@@ -186,10 +218,16 @@ TEST_F(OciLibraryTest, AliasesOfTnsNamesWithIncludesAndDomains) {
     oci.OCIHandleFree(srv, OCI_HTYPE_SERVER);
     return code;
   };
-  EXPECT_NE(attach("prod"), 12154);
-  EXPECT_NE(attach("PROD.WORLD"), 12154);
-  EXPECT_NE(attach("backup"), 12154);
-  EXPECT_NE(attach("test"), 12154);
+  // Each alias reaches the database file its entry names, relative to the file that names it: the
+  // first attach to a file creates the instance there.
+  EXPECT_EQ(attach("prod"), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir / "prod.db"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "test.db"));
+  EXPECT_EQ(attach("PROD.WORLD"), 0);
+  EXPECT_EQ(attach("backup"), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "test.db"));
+  EXPECT_EQ(attach("test"), 0);  // from the included file
+  EXPECT_TRUE(std::filesystem::exists(dir / "test.db"));
   EXPECT_EQ(attach("SIM"), 12154);  // only the first tnsnames.ora found counts
   EXPECT_EQ(attach("ifile"), 12154);
   unsetenv("TNS_ADMIN");
