@@ -268,8 +268,89 @@ void TControl::SetShowHint(bool Value) {
 }
 
 void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (popupMenu_ && popupMenu_ != Value) popupMenu_->RemoveFreeNotification(this);
   popupMenu_ = Value;
   if (Value) Value->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (AComponent == popupMenu_) popupMenu_ = nullptr;
+  if (actionLink_ && AComponent == actionLink_->Action()) actionLink_.reset();
+}
+
+// ---------------------------------------------------------------- actions
+
+TControlActionLink::TControlActionLink(TControl* AClient) : TActionLink(AClient), control_(AClient) {}
+
+bool TControlActionLink::IsCaptionLinked() {
+  return TActionLink::IsCaptionLinked() && control_->Caption() == CustomAction()->Caption();
+}
+bool TControlActionLink::IsEnabledLinked() {
+  return TActionLink::IsEnabledLinked() && control_->Enabled() == CustomAction()->Enabled();
+}
+bool TControlActionLink::IsHintLinked() {
+  return TActionLink::IsHintLinked() && control_->Hint() == CustomAction()->Hint();
+}
+bool TControlActionLink::IsVisibleLinked() {
+  return TActionLink::IsVisibleLinked() && control_->Visible() == CustomAction()->Visible();
+}
+bool TControlActionLink::IsHelpContextLinked() {
+  return TActionLink::IsHelpContextLinked() && control_->HelpContext() == CustomAction()->HelpContext();
+}
+void TControlActionLink::SetCaption(const std::string& Value) {
+  if (IsCaptionLinked()) control_->SetCaption(Value);
+}
+void TControlActionLink::SetEnabled(bool Value) {
+  if (IsEnabledLinked()) control_->SetEnabled(Value);
+}
+void TControlActionLink::SetHint(const std::string& Value) {
+  if (IsHintLinked()) control_->SetHint(Value);
+}
+void TControlActionLink::SetVisible(bool Value) {
+  if (IsVisibleLinked()) control_->SetVisible(Value);
+}
+void TControlActionLink::SetHelpContext(int Value) {
+  if (IsHelpContextLinked()) control_->SetHelpContext(Value);
+}
+
+std::unique_ptr<TControlActionLink> TControl::CreateActionLink() {
+  return std::make_unique<TControlActionLink>(this);
+}
+
+void TControl::SetAction(TBasicAction* Value) {
+  if (Value == Action()) return;
+  if (TBasicAction* old = Action()) old->RemoveFreeNotification(this);
+  if (!Value) {
+    actionLink_.reset();
+    controlStyle_.Exclude(csActionClient);
+    return;
+  }
+  if (!actionLink_) {
+    actionLink_ = CreateActionLink();
+    actionLink_->OnChange = [this](TObject* Sender) {
+      if (Sender && Sender == Action()) ActionChange(Sender, false);
+    };
+  }
+  actionLink_->SetAction(Value);
+  ActionChange(Value, Value->ComponentState().Contains(csLoading));
+  Value->FreeNotification(this);
+  controlStyle_.Include(csActionClient);
+}
+
+void TControl::ActionChange(TObject* Sender, bool CheckDefaults) {
+  auto* action = dynamic_cast<TCustomAction*>(Sender);
+  if (!action) return;
+  if (!CheckDefaults || Caption().empty()) SetCaption(action->Caption());
+  if (!CheckDefaults || Enabled()) SetEnabled(action->Enabled());
+  if (!CheckDefaults || Hint().empty()) SetHint(action->Hint());
+  if (!CheckDefaults || Visible()) SetVisible(action->Visible());
+  if (!CheckDefaults || HelpContext() == 0) SetHelpContext(action->HelpContext());
+}
+
+void TControl::InitiateAction() {
+  if (actionLink_) actionLink_->Update();
 }
 
 void TControl::SetCursor(TCursor Value) {
@@ -355,7 +436,11 @@ void TControl::SendToBack() {
 }
 
 void TControl::Click() {
-  if (OnClick) OnClick(this);
+  // A handler of the control's own wins over its action.
+  if (OnClick)
+    OnClick(this);
+  else if (actionLink_ && !ComponentState().Contains(csDesigning))
+    actionLink_->Execute(this);
 }
 
 void TControl::DblClick() {
@@ -1301,6 +1386,10 @@ void TWinControl::Dispatch(TMessage& m) {
     case CN_SYSKEYDOWN: {
       m.Result = 1;
       WORD key = static_cast<WORD>(m.WParam);
+      // The popup menus of this control and of its parents see a shortcut first.
+      TMessage keyMsg = MakeMessage(m.Msg - CN_BASE, m.WParam, m.LParam);
+      for (TControl* c = this; c; c = c->Parent())
+        if (c->PopupMenu() && c->PopupMenu()->IsShortCut(keyMsg)) return;
       if (Perform(CM_CHILDKEY, key, reinterpret_cast<LPARAM>(this)) != 0) return;
       LRESULT mask = 0;
       switch (key) {

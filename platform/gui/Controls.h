@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Messages.h"
 #include "platform/gui/Windows.h"
@@ -14,6 +15,28 @@
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TControl;
+
+// Keeps a control in step with its action: caption, enabled, hint, visible and help context, each
+// only while the control still shows the action's value.
+class TControlActionLink : public TActionLink {
+  TALVIK_CLASS(TControlActionLink, TActionLink)
+  explicit TControlActionLink(TControl* AClient);
+
+  bool IsCaptionLinked() override;
+  bool IsEnabledLinked() override;
+  bool IsHintLinked() override;
+  bool IsVisibleLinked() override;
+  bool IsHelpContextLinked() override;
+  void SetCaption(const std::string& Value) override;
+  void SetEnabled(bool Value) override;
+  void SetHint(const std::string& Value) override;
+  void SetVisible(bool Value) override;
+  void SetHelpContext(int Value) override;
+
+ protected:
+  TControl* control_;
+};
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
@@ -197,6 +220,15 @@ class TControl : public TComponent {
   bool MouseCapture();
   void SetMouseCapture(bool Value);
   TWndMethod WindowProc;  // replace to subclass; WndProc is the original
+  int HelpContext() const { return helpContext_; }
+  void SetHelpContext(int Value) { helpContext_ = Value; }
+
+  // The action whose properties the control shows and which its Click runs.
+  TBasicAction* Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+  void SetAction(TBasicAction* Value);
+  TControlActionLink* ActionLink() const { return actionLink_.get(); }
+  // Lets the action update itself (idle time).
+  virtual void InitiateAction();
 
   LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
   virtual void WndProc(TMessage& Message);
@@ -236,6 +268,10 @@ class TControl : public TComponent {
   virtual void DoContextPopup(TPoint MousePos, bool& Handled);
   void SendCancelMode(TControl* Sender);
   virtual void FontChanged();
+  // Copies the action's properties; with CheckDefaults only into properties still at their default.
+  virtual void ActionChange(TObject* Sender, bool CheckDefaults);
+  virtual std::unique_ptr<TControlActionLink> CreateActionLink();
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   void InvalidateControl(bool IsVisible, bool IsOpaque);
   TFont* ParentFontObject();
 
@@ -258,6 +294,8 @@ class TControl : public TComponent {
   std::string text_;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
+  int helpContext_ = 0;
+  std::unique_ptr<TControlActionLink> actionLink_;
 
   friend class TWinControl;
   friend class TApplication;
@@ -423,6 +461,8 @@ class TPopupMenu : public TComponent {
   TALVIK_CLASS(TPopupMenu, TComponent)
   explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
   virtual void Popup(int X, int Y);
+  // Runs the item whose shortcut the key message is; true when one ran.
+  virtual bool IsShortCut(TMessage& /*Message*/) { return false; }
   bool AutoPopup() const { return autoPopup_; }
   void SetAutoPopup(bool Value) { autoPopup_ = Value; }
   TComponent* PopupComponent() const { return popupComponent_; }
@@ -432,6 +472,20 @@ class TPopupMenu : public TComponent {
  private:
   bool autoPopup_ = true;
   TComponent* popupComponent_ = nullptr;
+};
+
+// A control that lists items (list boxes, list views): what the list actions act on.
+class TCustomListControl : public TWinControl {
+  TALVIK_CLASS(TCustomListControl, TWinControl)
+  using TWinControl::TWinControl;
+  virtual int ItemIndex() const = 0;
+  virtual void SetItemIndex(int Value) = 0;
+  virtual int Count() const = 0;
+  virtual int SelCount() const { return ItemIndex() >= 0 ? 1 : 0; }
+  virtual void Clear() = 0;
+  virtual void ClearSelection() = 0;
+  virtual void DeleteSelected() = 0;
+  virtual void SelectAll() = 0;
 };
 
 // The form that a control is on (the innermost, so MDI children answer themselves).

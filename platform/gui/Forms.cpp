@@ -374,7 +374,47 @@ void TCustomForm::SendCancelMode(TControl* Sender) {
 bool TCustomForm::IsShortCut(TMessage& Message) {
   bool handled = false;
   if (OnShortCut) OnShortCut(Message, handled);
-  return handled;
+  if (handled) return true;
+  // The form's action lists, in the order the form owns them; the first that runs the shortcut ends it.
+  TShortCut shortCut = ShortCutFromMessage(static_cast<WORD>(Message.WParam), Message.LParam);
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* list = dynamic_cast<TCustomActionList*>(Components(i)); list && list->IsShortCut(shortCut))
+      return true;
+  return false;
+}
+
+namespace {
+
+// Offers an action to Control and, when it declines, to every visible control inside it.
+bool OfferAction(TControl* control, TBasicAction* action, bool execute, bool children) {
+  if (!control) return false;
+  if (execute ? control->ExecuteAction(action) : control->UpdateAction(action)) return true;
+  if (auto* w = dynamic_cast<TWinControl*>(control); w && children && w->Showing())
+    for (int i = 0; i < w->ControlCount(); ++i)
+      if (w->Controls(i)->Visible() && OfferAction(w->Controls(i), action, execute, true)) return true;
+  return false;
+}
+
+// Lets every action client inside Container whose action is not in one of `form`'s lists update it.
+void InitiateClientActions(TWinControl* container, TCustomForm* form) {
+  for (int i = 0; i < container->ControlCount(); ++i) {
+    TControl* c = container->Controls(i);
+    if (c->ControlStyle().Contains(csActionClient) && c->Visible()) {
+      auto* action = dynamic_cast<TContainedAction*>(c->Action());
+      if (!action || !action->ActionList() || action->ActionList()->Owner() != form) c->InitiateAction();
+    }
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Showing()) InitiateClientActions(w, form);
+  }
+}
+
+}  // namespace
+
+void TCustomForm::UpdateActions() {
+  if (ComponentState().Contains(csDesigning) || !Showing()) return;
+  InitiateAction();
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (auto* list = dynamic_cast<TCustomActionList*>(Components(i))) list->UpdateActions();
+  InitiateClientActions(this, this);
 }
 
 void TCustomForm::Activate() {
@@ -625,6 +665,14 @@ void TCustomForm::Dispatch(TMessage& m) {
     case CM_RELEASE:
       delete this;
       return;
+    case CM_ACTIONEXECUTE:
+    case CM_ACTIONUPDATE: {
+      auto* action = reinterpret_cast<TBasicAction*>(m.LParam);
+      bool execute = m.Msg == CM_ACTIONEXECUTE;
+      m.Result =
+          OfferAction(activeControl_, action, execute, false) || OfferAction(this, action, execute, true);
+      return;
+    }
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
       // controls that cache colours or settings hear of the change through the control tree
@@ -1010,11 +1058,49 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   return true;
 }
 
+bool TApplication::ExecuteAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionExecute) OnActionExecute(Action, handled);
+  return handled;
+}
+
+bool TApplication::UpdateAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionUpdate) OnActionUpdate(Action, handled);
+  return handled;
+}
+
+bool TApplication::DispatchAction(UINT Msg, TBasicAction* Action) {
+  bool execute = Msg == CM_ACTIONEXECUTE;
+  TWinControl* focused = Screen ? Screen->ActiveControl() : nullptr;
+  TCustomForm* form = Screen ? Screen->ActiveForm() : nullptr;
+  bool handled =
+      (focused && (execute ? focused->ExecuteAction(Action) : focused->UpdateAction(Action))) ||
+      (form && form->Perform(Msg, 0, reinterpret_cast<LPARAM>(Action)) == 1) ||
+      (mainForm_ && mainForm_ != form && mainForm_->Perform(Msg, 0, reinterpret_cast<LPARAM>(Action)) == 1);
+  // Nobody updates it: an action that cannot run either is greyed.
+  if (!handled && !execute)
+    if (auto* custom = dynamic_cast<TCustomAction*>(Action);
+        custom && custom->Enabled() && custom->DisableIfNoHandler())
+      custom->SetEnabled(static_cast<bool>(custom->OnExecute()));
+  return handled;
+}
+
+void TApplication::DoActionIdle() {
+  if (!Screen) return;
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* form = Screen->Forms(i);
+    if (form->HandleAllocated() && IsWindowVisible(form->Handle()) && IsWindowEnabled(form->Handle()))
+      form->UpdateActions();
+  }
+}
+
 void TApplication::Idle() {
   try {
     DoMouseIdle();
     bool done = true;
     if (OnIdle) OnIdle(this, done);
+    if (done) DoActionIdle();
     if (CheckSynchronize()) done = false;
     if (done) WaitMessage();
   } catch (...) {

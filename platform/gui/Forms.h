@@ -70,7 +70,10 @@ class TCustomForm : public TWinControl {
   void FocusControl(TWinControl* Control);
   void DefocusControl(TWinControl* Control, bool Removing);
   void SendCancelMode(TControl* Sender);
+  // OnShortCut, then the form's action lists.
   virtual bool IsShortCut(TMessage& Message);
+  // Updates the actions of the form's action lists and of its visible action clients.
+  virtual void UpdateActions();
   virtual void DoCreate();  // the application calls it once the form is built
 
   // MDI
@@ -251,6 +254,16 @@ class TApplication : public TComponent {
   void UnhookMainWindow(int HookId);
   // Asks the hooks; true when one of them took the message.
   bool CallMainWindowHooks(TMessage& Message);
+
+  // actions: OnActionExecute / OnActionUpdate; then the focused control, the active form and the
+  // main form (CM_ACTIONEXECUTE / CM_ACTIONUPDATE); true when one of them handled the action
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
+  bool DispatchAction(UINT Msg, TBasicAction* Action);
+  // Updates the actions of every visible, enabled form.
+  void DoActionIdle();
+  TActionEvent OnActionExecute;
+  TActionEvent OnActionUpdate;
 
   // hints
   bool ShowHint() const { return showHint_; }

@@ -607,3 +607,114 @@ void TCollection::RemoveItem(TCollectionItem* Item) {
   Item->collection_ = nullptr;
   Changed();
 }
+
+// ---------------------------------------------------------------------------------------------------
+// Actions
+
+bool TComponent::ExecuteAction(TBasicAction* Action) {
+  if (!Action || !Action->HandlesTarget(this)) return false;
+  Action->ExecuteTarget(this);
+  return true;
+}
+
+bool TComponent::UpdateAction(TBasicAction* Action) {
+  if (!Action || !Action->HandlesTarget(this)) return false;
+  Action->UpdateTarget(this);
+  return true;
+}
+
+TBasicActionLink::TBasicActionLink(TObject* AClient) : client_(AClient) {}
+
+TBasicActionLink::~TBasicActionLink() {
+  if (action_) action_->UnRegisterChanges(this);
+}
+
+void TBasicActionLink::SetAction(TBasicAction* Value) {
+  if (Value == action_) return;
+  if (action_) action_->UnRegisterChanges(this);
+  action_ = Value;
+  if (action_) action_->RegisterChanges(this);
+}
+
+bool TBasicActionLink::Execute(TComponent* AComponent) {
+  if (!action_) return false;
+  TBasicAction* action = action_;
+  action->SetActionComponent(AComponent);
+  struct Reset {
+    TBasicAction* a;
+    ~Reset() { a->SetActionComponent(nullptr); }
+  } reset{action};
+  return action->Execute();
+}
+
+bool TBasicActionLink::Update() {
+  return action_ && action_->Update();
+}
+
+void TBasicActionLink::Change() {
+  if (OnChange) OnChange(action_);
+}
+
+TBasicAction::TBasicAction(TComponent* AOwner) : TComponent(AOwner) {}
+
+TBasicAction::~TBasicAction() {
+  // The clients keep their links; each loses its action.
+  while (!clients_.empty()) {
+    TBasicActionLink* link = clients_.back();
+    clients_.pop_back();
+    link->action_ = nullptr;
+    link->Change();
+  }
+  SetActionComponent(nullptr);
+}
+
+bool TBasicAction::Execute() {
+  if (!onExecute_) return false;
+  onExecute_(this);
+  return true;
+}
+
+bool TBasicAction::Update() {
+  if (!OnUpdate) return false;
+  OnUpdate(this);
+  return true;
+}
+
+void TBasicAction::SetActionComponent(TComponent* Value) {
+  if (Value == actionComponent_) return;
+  if (actionComponent_) actionComponent_->RemoveFreeNotification(this);
+  actionComponent_ = Value;
+  if (actionComponent_) actionComponent_->FreeNotification(this);
+}
+
+void TBasicAction::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == actionComponent_) actionComponent_ = nullptr;
+}
+
+void TBasicAction::SetOnExecute(TNotifyEvent Value) {
+  onExecute_ = std::move(Value);
+  for (TBasicActionLink* link : std::vector<TBasicActionLink*>(clients_))
+    if (link->IsOnExecuteLinked()) link->SetOnExecute(onExecute_);
+  Change();
+}
+
+void TBasicAction::RegisterChanges(TBasicActionLink* Value) {
+  if (std::find(clients_.begin(), clients_.end(), Value) != clients_.end()) return;
+  Value->action_ = this;
+  clients_.push_back(Value);
+}
+
+void TBasicAction::UnRegisterChanges(TBasicActionLink* Value) {
+  auto it = std::find(clients_.begin(), clients_.end(), Value);
+  if (it == clients_.end()) return;
+  clients_.erase(it);
+  Value->action_ = nullptr;
+}
+
+void TBasicAction::Change() {
+  if (OnChange) OnChange(this);
+  // A client may let go of the action while it hears of the change.
+  for (TBasicActionLink* link : std::vector<TBasicActionLink*>(clients_))
+    if (std::find(clients_.begin(), clients_.end(), link) != clients_.end()) link->Change();
+}

@@ -24,6 +24,7 @@ class TWriter;
 class TStream;
 class TComponent;
 class TStrings;
+class TBasicAction;
 
 TALVIK_DECLARE_EXCEPTION(EComponentError, Exception);
 TALVIK_DECLARE_EXCEPTION(EStringListError, EListError);
@@ -225,6 +226,10 @@ class TComponent : public TPersistent {
   TPersistent* GetOwner() const override { return owner_; }
   std::string GetNamePath() const override { return name_; }
 
+  // Offers an action to this component as its target: true when the action handled it here.
+  virtual bool ExecuteAction(TBasicAction* Action);
+  virtual bool UpdateAction(TBasicAction* Action);
+
  protected:
   virtual void ValidateRename(TComponent* AComponent, const std::string& CurName, const std::string& NewName);
   virtual void ValidateContainer(TComponent* AComponent);
@@ -242,6 +247,73 @@ class TComponent : public TPersistent {
   std::string name_;
   intptr_t tag_ = 0;
   TComponentState state_;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Actions: a command that clients (controls, menu items, toolbar items) share through action links.
+class TBasicActionLink : public TObject {
+  TALVIK_CLASS(TBasicActionLink, TObject)
+  explicit TBasicActionLink(TObject* AClient);
+  ~TBasicActionLink() override;
+
+  TObject* Client() const { return client_; }
+  TBasicAction* Action() const { return action_; }
+  virtual void SetAction(TBasicAction* Value);
+  // Runs the action for the client (AComponent becomes the action's ActionComponent meanwhile).
+  virtual bool Execute(TComponent* AComponent = nullptr);
+  virtual bool Update();
+  virtual bool IsOnExecuteLinked() { return true; }
+  virtual void SetOnExecute(const TNotifyEvent& /*Value*/) {}
+
+  TNotifyEvent OnChange;
+
+ protected:
+  virtual void Change();
+
+ private:
+  friend class TBasicAction;
+  TObject* client_ = nullptr;
+  TBasicAction* action_ = nullptr;
+};
+
+class TBasicAction : public TComponent {
+  TALVIK_CLASS(TBasicAction, TComponent)
+  explicit TBasicAction(TComponent* AOwner);
+  ~TBasicAction() override;
+
+  // Whether Target is something this action acts on, and what it does to it.
+  virtual bool HandlesTarget(TObject* /*Target*/) { return false; }
+  virtual void UpdateTarget(TObject* /*Target*/) {}
+  virtual void ExecuteTarget(TObject* /*Target*/) {}
+  // Runs OnExecute; false when nobody handled the action.
+  virtual bool Execute();
+  // Runs OnUpdate; false when nobody handled the update.
+  virtual bool Update();
+  // A shortcut reached the action: the same as Execute.
+  virtual bool HandleShortCut() { return Execute(); }
+
+  // The client that runs the action at the moment (nullptr outside Execute through a link).
+  TComponent* ActionComponent() const { return actionComponent_; }
+  void SetActionComponent(TComponent* Value);
+  const TNotifyEvent& OnExecute() const { return onExecute_; }
+  void SetOnExecute(TNotifyEvent Value);
+  TNotifyEvent OnUpdate;
+
+  void RegisterChanges(TBasicActionLink* Value);
+  void UnRegisterChanges(TBasicActionLink* Value);
+  int ClientCount() const { return static_cast<int>(clients_.size()); }
+  TBasicActionLink* Clients(int Index) const { return clients_.at(static_cast<std::size_t>(Index)); }
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ protected:
+  // Tells every client link that a property changed.
+  virtual void Change();
+  TNotifyEvent OnChange;
+
+ private:
+  std::vector<TBasicActionLink*> clients_;
+  TComponent* actionComponent_ = nullptr;
+  TNotifyEvent onExecute_;
 };
 
 // ---------------------------------------------------------------------------------------------------
