@@ -46,6 +46,8 @@ TCustomCodeEdit::TCustomCodeEdit(TComponent* owner) : TCustomControl(owner) {
   origRedoList_ = std::make_unique<TCodeEditUndoList>();
   undoList_ = origUndoList_.get();
   redoList_ = origRedoList_.get();
+  undoList_->OnAddedUndo = [this](TObject* sender) { UndoRedoAdded(sender); };
+  redoList_->OnAddedUndo = [this](TObject* sender) { UndoRedoAdded(sender); };
   activeLineColor_ = clNone;
   selectedColor_ = std::make_unique<TCodeSelectedColor>();
   selectedColor_->OnChange = [this](TObject*) { SelectedColorChanged(); };
@@ -920,6 +922,20 @@ void TCustomCodeEdit::Dispatch(TMessage& message) {
     case WM_COPY:
       CopyToClipboard();
       message.Result = 1;
+      return;
+    case WM_CLEAR:
+      if (!ReadOnly()) SetSelText(std::string());
+      return;
+    case WM_CUT:
+      if (!ReadOnly()) CutToClipboard();
+      message.Result = 1;
+      return;
+    case WM_PASTE:
+      if (!ReadOnly()) PasteFromClipboard();
+      message.Result = 1;
+      return;
+    case WM_UNDO:
+      Undo();
       return;
     case WM_ERASEBKGND:
       message.Result = 1;

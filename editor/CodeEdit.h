@@ -264,6 +264,23 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   TCodeSelectionMode SelectionMode() const { return selectionMode_; }
   void SetSelectionMode(TCodeSelectionMode value);
   void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  bool CanPaste();
+  // Replaces the selection by `value` in the selection mode, recorded as one undo step.
+  void SetSelText(const std::string& value);
+  // Replaces the selection by `text` inserted in `mode`, without recording (column pieces and the
+  // lines they add are recorded when `recordPieces`).
+  void SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text, bool recordPieces);
+  void ClearSelection();
+  void ClearAll();
+  void Undo();
+  void Redo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  void ClearUndo();
+  void BeginUndoBlock();
+  void EndUndoBlock();
   bool HideSelection() const { return hideSelection_; }
   void SetHideSelection(bool value);
 
@@ -511,6 +528,30 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DoHomeKey(bool selection);
   void DoEndKey(bool selection);
   void DoScrollUpDown(int delta);
+  // editing
+  bool ExecuteEditingCommand(TCodeEditorCommand command, char32_t aChar, void* data);
+  void ProperSetLine(int index, std::u32string text);
+  int LeftSpaces(std::u32string_view line, bool expandTabs) const;
+  std::u32string GetLeftSpacing(int width, bool allowTabs) const;
+  void EnsureLine();
+  // Pads a line with blanks up to `toChar`, recorded as added white space.
+  void PadLineRecorded(int line, int toChar);
+  void DeleteSelectionPrimitive();
+  void DeleteSelectionRecorded(bool backwardsKind);
+  std::string RemoveRange(const TBufferCoord& from, const TBufferCoord& to);
+  void InsertCharacter(char32_t ch);
+  void InsertImeString(const std::u32string& text);
+  void DoBackspace();
+  void DoDeleteChar();
+  void DoDeleteTo(TCodeEditorCommand command);
+  void DoDeleteLine();
+  void DoLineBreak(bool moveCaret);
+  void DoTab();
+  void DoCaseChange(TCodeEditorCommand command);
+  void UpdateModified();
+  void UndoRedoAdded(TObject* sender);
+  void UndoItem();
+  void RedoItem();
   void ReleaseChained();
 
   // state, in the order of the control's own fields

@@ -92,7 +92,6 @@ void TCustomCodeEdit::DoScrollUpDown(int delta) {
 }
 
 void TCustomCodeEdit::ExecuteCommand(TCodeEditorCommand command, char32_t aChar, void* data) {
-  (void)aChar;
   IncPaintLock();
   struct TUnlock {
     TCustomCodeEdit* e;
@@ -170,6 +169,7 @@ void TCustomCodeEdit::ExecuteCommand(TCodeEditorCommand command, char32_t aChar,
     }
     return;
   }
+  if (ExecuteEditingCommand(command, aChar, data)) return;
   switch (command) {
     case ecSelectAll:
       SelectAll();

@@ -443,8 +443,8 @@ void TCodeEditUndoList::EndBlock() {
 }
 
 void TCodeEditUndoList::AddGroupBreak() {
-  if (LastChangeReason() == crGroupBreak) return;
-  AddChange(crGroupBreak, TBufferCoord{0, 0}, TBufferCoord{0, 0}, std::string(), smNormal);
+  if (LastChangeReason() == ucGroupBreak) return;
+  AddChange(ucGroupBreak, TBufferCoord{0, 0}, TBufferCoord{0, 0}, std::string(), smNormal);
 }
 
 void TCodeEditUndoList::Clear() {
@@ -469,7 +469,7 @@ std::unique_ptr<TCodeEditUndoItem> TCodeEditUndoList::PopItem() {
 
 void TCodeEditUndoList::PushItem(std::unique_ptr<TCodeEditUndoItem> item) {
   if (!item) return;
-  const bool groupBreak = item->ChangeReason == crGroupBreak;
+  const bool groupBreak = item->ChangeReason == ucGroupBreak;
   items_.push_back(std::move(item));
   EnsureMaxEntries();
   if (!groupBreak && OnAddedUndo) OnAddedUndo(this);

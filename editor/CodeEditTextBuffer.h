@@ -106,21 +106,20 @@ class TCodeEditStringList : public TStrings {
   int indexOfLongestLine_ = -1;
 };
 
-// Reasons of undo items that this unit itself knows; the editor defines the rest.
-constexpr uint8_t crNothing = 20;
-constexpr uint8_t crGroupBreak = 21;
-// Begin and end markers of grouped changes (auto-completion, paste, special 1 and 2).
-constexpr uint8_t crAutoCompleteBegin = 10, crAutoCompleteEnd = 11;
-constexpr uint8_t crPasteBegin = 12, crPasteEnd = 13;
-constexpr uint8_t crSpecial1Begin = 14, crSpecial1End = 15;
-constexpr uint8_t crSpecial2Begin = 16, crSpecial2End = 17;
+// The kinds of change an undo item records.
+constexpr uint8_t ucInsert = 0, ucPaste = 1, ucDragDropInsert = 2, ucDeleteAfterCursor = 3, ucDelete = 4,
+                  ucLineBreak = 5, ucIndent = 6, ucUnindent = 7, ucSilentDelete = 8,
+                  ucSilentDeleteAfterCursor = 9, ucAutoCompleteBegin = 10, ucAutoCompleteEnd = 11,
+                  ucPasteBegin = 12, ucPasteEnd = 13, ucSpecial1Begin = 14, ucSpecial1End = 15,
+                  ucSpecial2Begin = 16, ucSpecial2End = 17, ucCaret = 18, ucSelection = 19, ucNothing = 20,
+                  ucGroupBreak = 21, ucDeleteAll = 22, ucWhiteSpaceAdd = 25;
 
 class TCodeEditUndoItem : public TPersistent {
   TALVIK_CLASS(TCodeEditUndoItem, TPersistent)
   TCodeEditUndoItem() = default;
   void Assign(TPersistent* source) override;
 
-  uint8_t ChangeReason = crNothing;
+  uint8_t ChangeReason = ucNothing;
   TCodeSelectionMode ChangeSelMode = smNormal;
   TBufferCoord ChangeStartPos;
   TBufferCoord ChangeEndPos;
@@ -150,7 +149,7 @@ class TCodeEditUndoList : public TPersistent {
   std::unique_ptr<TCodeEditUndoItem> PopItem();
   // Appends an item (its number kept), trims the list and reports it.
   void PushItem(std::unique_ptr<TCodeEditUndoItem> item);
-  uint8_t LastChangeReason() const { return items_.empty() ? crNothing : items_.back()->ChangeReason; }
+  uint8_t LastChangeReason() const { return items_.empty() ? ucNothing : items_.back()->ChangeReason; }
 
   int MaxUndoActions() const { return maxUndoActions_; }
   void SetMaxUndoActions(int value);

@@ -588,8 +588,11 @@ bool GetTextFace(HDC dc, std::string& face) {
 
 namespace {
 
-// Draws one run of text with its top-left cell corner at (x, y) in logical coordinates.
-void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx, int count) {
+// Draws one run of text with its top-left cell corner at (x, y) in logical coordinates. A rotated
+// font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
+// alignment, which follows the baseline).
+void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx, int count, int ox = 0,
+             int oy = 0) {
   auto& p = d->painter;
   p.setFont(f->qfont);
   p.setPen(QCol(d->st.textColor));
@@ -599,7 +602,7 @@ void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx
     p.save();
     p.translate(x, y);
     p.rotate(-esc / 10.0);
-    p.drawText(QPoint(0, f->ascent), s);
+    p.drawText(QPoint(ox, oy + f->ascent), s);
     p.restore();
     return;
   }
@@ -677,15 +680,23 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   bool fillsCell = d->st.bkMode == OPAQUE && !(r && (options & ETO_OPAQUE)) && f->lf.lfEscapement == 0;
   bool needWidth = h != 0 || fillsCell || (d->st.textAlign & TA_UPDATECP);
   int width = needWidth ? RunWidth(d, f, s, dx, count) : 0;
+  // The alignment moves the cell along the baseline and across it: on the page for level text, in
+  // the text's own directions for rotated text.
+  int ox = 0, oy = 0;
   if (h == TA_CENTER)
-    x -= width / 2;
+    ox = -width / 2;
   else if (h == TA_RIGHT)
-    x -= width;
+    ox = -width;
   UINT v = d->st.textAlign & TA_BASELINE;
   if (v == TA_BASELINE)
-    y -= f->ascent;
+    oy = -f->ascent;
   else if (v == TA_BOTTOM)
-    y -= f->ascent + f->descent;
+    oy = -(f->ascent + f->descent);
+  const bool rotated = f->lf.lfEscapement != 0;
+  if (!rotated) {
+    x += ox;
+    y += oy;
+  }
   auto& p = d->painter;
   if (r && (options & ETO_OPAQUE)) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -713,7 +724,10 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
   }
-  DrawRun(d, f, x, y, s, dx, count);
+  if (rotated)
+    DrawRun(d, f, x, y, s, dx, count, ox, oy);
+  else
+    DrawRun(d, f, x, y, s, dx, count);
   if (clipped) p.restore();
   if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
   return true;

@@ -263,7 +263,7 @@ TEST(CodeEditUndoList, NumbersBlocksAndTrimming) {
   u.AddGroupBreak();
   u.AddGroupBreak();
   EXPECT_EQ(u.ItemCount(), 5);
-  EXPECT_EQ(u.LastChangeReason(), crGroupBreak);
+  EXPECT_EQ(u.LastChangeReason(), ucGroupBreak);
   EXPECT_EQ(added, 5);
   u.Lock();
   u.AddChange(0, {1, 1}, {1, 1}, "", smNormal);
@@ -289,23 +289,23 @@ TEST(CodeEditUndoList, TrimmingKeepsWholeChangesAndDropsOrphanEndMarkers) {
   TCodeEditUndoList u;
   u.SetMaxUndoActions(5);
   u.BeginBlock();
-  u.AddChange(crPasteBegin, {1, 1}, {1, 1}, "", smNormal);
+  u.AddChange(ucPasteBegin, {1, 1}, {1, 1}, "", smNormal);
   u.AddChange(1, {1, 1}, {5, 1}, "", smNormal);
-  u.AddChange(crPasteEnd, {1, 1}, {1, 1}, "", smNormal);
+  u.AddChange(ucPasteEnd, {1, 1}, {1, 1}, "", smNormal);
   u.EndBlock();
   u.AddChange(0, {5, 1}, {6, 1}, "", smNormal);
   u.AddChange(0, {6, 1}, {7, 1}, "", smNormal);
   u.AddChange(0, {7, 1}, {8, 1}, "", smNormal);  // six items: the paste's begin marker must go...
   // ...and with it the rest of the paste, so that no end marker is left without its begin.
-  for (int i = 0; i < u.ItemCount(); ++i) EXPECT_NE(u.Items(i)->ChangeReason, crPasteEnd);
+  for (int i = 0; i < u.ItemCount(); ++i) EXPECT_NE(u.Items(i)->ChangeReason, ucPasteEnd);
   EXPECT_EQ(u.ItemCount(), 3);
 
   // Marker pairs recorded outside a block (different change numbers) are cut the same way.
   TCodeEditUndoList w;
   w.SetMaxUndoActions(3);
-  w.AddChange(crPasteBegin, {1, 1}, {1, 1}, "", smNormal);
+  w.AddChange(ucPasteBegin, {1, 1}, {1, 1}, "", smNormal);
   w.AddChange(1, {1, 1}, {5, 1}, "", smNormal);
-  w.AddChange(crPasteEnd, {1, 1}, {1, 1}, "", smNormal);
+  w.AddChange(ucPasteEnd, {1, 1}, {1, 1}, "", smNormal);
   w.AddChange(0, {5, 1}, {6, 1}, "", smNormal);
   ASSERT_EQ(w.ItemCount(), 1);
   EXPECT_EQ(w.Items(0)->ChangeReason, 0);

@@ -1,0 +1,1118 @@
+// The editor's text-changing commands: typing, deleting, line breaks, tabs, case changes, cut and
+// paste, with every change recorded for undo; and undo and redo themselves.
+#include <algorithm>
+#include <climits>
+
+#include "editor/CodeEdit.h"
+#include "platform/gui/Clipbrd.h"
+
+namespace {
+
+std::string U8(std::u32string_view s) {
+  return Utf32ToUtf8(s);
+}
+
+// The lines of a text, split at CR, LF or CR LF.
+std::vector<std::u32string> SplitLines(std::u32string_view text) {
+  std::vector<std::u32string> out(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c == U'\r' || c == U'\n') {
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      out.emplace_back();
+    } else {
+      out.back().push_back(c);
+    }
+  }
+  return out;
+}
+
+std::u32string TrimTrailing(std::u32string s) {
+  while (!s.empty() && (s.back() == U' ' || s.back() == U'\t')) s.pop_back();
+  return s;
+}
+
+bool IsBlank(char32_t c) {
+  return c == U' ' || c == U'\t';
+}
+
+// Runs `fn` when the scope ends.
+template <typename F>
+struct TAtExit {
+  F fn;
+  ~TAtExit() { fn(); }
+};
+template <typename F>
+TAtExit(F) -> TAtExit<F>;
+
+}  // namespace
+
+// ------------------------------------------------------------------ shared rules
+
+void TCustomCodeEdit::ProperSetLine(int index, std::u32string text) {
+  if (options_.Contains(eoTrimTrailingSpaces)) text = TrimTrailing(std::move(text));
+  lines_->PutU32(index, std::move(text));
+}
+
+int TCustomCodeEdit::LeftSpaces(std::u32string_view line, bool expandTabs) const {
+  if (!options_.Contains(eoAutoIndent)) return 0;
+  int n = 0;
+  for (char32_t c : line) {
+    if (c < 1 || c > 32) break;
+    n += (c == U'\t' && expandTabs) ? tabWidth_ : 1;
+  }
+  return n;
+}
+
+std::u32string TCustomCodeEdit::GetLeftSpacing(int width, bool allowTabs) const {
+  if (allowTabs && !options_.Contains(eoTabsToSpaces) && width >= tabWidth_)
+    return std::u32string(static_cast<size_t>(width / tabWidth_), U'\t') +
+           std::u32string(static_cast<size_t>(width % tabWidth_), U' ');
+  return std::u32string(static_cast<size_t>(std::max(width, 0)), U' ');
+}
+
+void TCustomCodeEdit::PadLineRecorded(int line, int toChar) {
+  std::u32string s = Line32(line);
+  int len = static_cast<int>(s.size());
+  if (len >= toChar - 1) return;
+  s.append(static_cast<size_t>(toChar - 1 - len), U' ');
+  lines_->PutU32(line - 1, s);
+  undoList_->AddChange(ucWhiteSpaceAdd, {len + 1, line}, {toChar, line}, std::string(), smNormal);
+}
+
+void TCustomCodeEdit::EnsureLine() {
+  if (lines_->Count() == 0) lines_->Add(std::string());
+}
+
+// ------------------------------------------------------------------ inserting text in a mode
+
+void TCustomCodeEdit::DeleteSelectionPrimitive() {
+  if (!SelAvail()) return;
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  switch (selectionMode_) {
+    case smNormal: {
+      std::u32string first = Line32(b.Line), last = Line32(e.Line);
+      std::u32string head = first.substr(0, std::min(static_cast<size_t>(b.Char - 1), first.size()));
+      std::u32string tail =
+          static_cast<size_t>(e.Char - 1) < last.size() ? last.substr(static_cast<size_t>(e.Char - 1)) : U"";
+      std::u32string joined = head + tail;
+      if (options_.Contains(eoScrollPastEol) && options_.Contains(eoTrimTrailingSpaces))
+        joined = TrimTrailing(joined);
+      lines_->PutU32(b.Line - 1, joined);
+      if (e.Line > b.Line) {
+        lines_->DeleteLines(b.Line, e.Line - b.Line);
+        DoLinesDeleted(b.Line + 1, e.Line - b.Line);
+      }
+      blockBegin_ = blockEnd_ = b;
+      caretX_ = b.Char;
+      caretY_ = b.Line;
+      break;
+    }
+    case smLine: {
+      int first = b.Line, last = std::min(e.Line, lines_->Count());
+      if (last == lines_->Count()) {
+        if (last > first) lines_->DeleteLines(first - 1, last - first);
+        lines_->PutU32(first - 1, U"");
+      } else {
+        lines_->DeleteLines(first - 1, last - first + 1);
+      }
+      DoLinesDeleted(first, last - first + 1);
+      blockBegin_ = blockEnd_ = {1, first};
+      caretX_ = 1;
+      caretY_ = std::min(first, std::max(lines_->Count(), 1));
+      break;
+    }
+    case smColumn: {
+      int lo = std::min(b.Char, e.Char), hi = std::max(b.Char, e.Char);
+      for (int l = b.Line; l <= e.Line; ++l) {
+        std::u32string s = Line32(l);
+        if (static_cast<int>(s.size()) >= lo) {
+          s.erase(static_cast<size_t>(lo - 1), static_cast<size_t>(hi - lo));
+          ProperSetLine(l - 1, s);
+        }
+      }
+      blockBegin_ = blockEnd_ = {lo, b.Line};
+      caretX_ = lo;
+      caretY_ = b.Line;
+      break;
+    }
+  }
+}
+
+void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text,
+                                          bool recordPieces) {
+  IncPaintLock();
+  lines_->BeginUpdate();
+  TAtExit done{[this] {
+    lines_->EndUpdate();
+    DecPaintLock();
+  }};
+  DeleteSelectionPrimitive();
+  if (!text.empty()) {
+    EnsureLine();
+    std::vector<std::u32string> parts = SplitLines(text);
+    int line = caretY_;
+    int addedLines = 0;
+    switch (mode) {
+      case smNormal: {
+        if (recordPieces) PadLineRecorded(line, caretX_);
+        std::u32string s = Line32(line);
+        if (static_cast<int>(s.size()) < caretX_ - 1)
+          s.append(static_cast<size_t>(caretX_ - 1) - s.size(), U' ');
+        std::u32string head = s.substr(0, static_cast<size_t>(caretX_ - 1));
+        std::u32string tail = s.substr(static_cast<size_t>(caretX_ - 1));
+        if (parts.size() == 1) {
+          lines_->PutU32(line - 1, head + parts[0] + tail);
+          caretX_ = static_cast<int>(head.size() + parts[0].size()) + 1;
+        } else {
+          ProperSetLine(line - 1, head + parts[0]);
+          for (size_t i = 1; i + 1 < parts.size(); ++i)
+            lines_->InsertU32(line - 1 + static_cast<int>(i), parts[i]);
+          std::u32string last = parts.back() + tail;
+          lines_->InsertU32(line - 1 + static_cast<int>(parts.size()) - 1,
+                            options_.Contains(eoTrimTrailingSpaces) ? TrimTrailing(last) : last);
+          addedLines = static_cast<int>(parts.size()) - 1;
+          caretY_ = line + addedLines;
+          caretX_ = static_cast<int>(parts.back().size()) + 1;
+        }
+        if (addedLines > 0) DoLinesInserted(caretX_ == 1 && false ? line : line + 1, addedLines);
+        break;
+      }
+      case smLine: {
+        // whole lines, put in before the caret's line
+        caretX_ = 1;
+        bool endsWithBreak = parts.size() > 1 && parts.back().empty();
+        if (endsWithBreak) parts.pop_back();
+        // lines cut from the end of the text left their last line empty: the last piece goes back there
+        bool intoEmptyLast = !endsWithBreak && line == lines_->Count() && Line32(line).empty();
+        for (size_t i = 0; i < parts.size(); ++i) {
+          std::u32string piece = options_.Contains(eoTrimTrailingSpaces) ? TrimTrailing(parts[i]) : parts[i];
+          if (intoEmptyLast && i + 1 == parts.size()) {
+            lines_->PutU32(line - 1 + static_cast<int>(i), piece);
+            caretX_ = static_cast<int>(piece.size()) + 1;
+          } else {
+            lines_->InsertU32(line - 1 + static_cast<int>(i), piece);
+            ++addedLines;
+          }
+        }
+        caretY_ = line + static_cast<int>(parts.size()) - (intoEmptyLast ? 1 : 0);
+        if (addedLines > 0) DoLinesInserted(line, addedLines);
+        break;
+      }
+      case smColumn: {
+        int col = caretX_;
+        for (size_t i = 0; i < parts.size(); ++i) {
+          int l = line + static_cast<int>(i);
+          if (l > lines_->Count()) {
+            int prev = lines_->Count();
+            lines_->Add(std::string());
+            ++addedLines;
+            if (recordPieces)
+              undoList_->AddChange(ucLineBreak, {LineLength(prev) + 1, prev}, {1, prev + 1}, std::string(),
+                                   smNormal);
+          }
+          if (recordPieces) PadLineRecorded(l, col);
+          std::u32string s = Line32(l);
+          if (static_cast<int>(s.size()) < col - 1) s.append(static_cast<size_t>(col - 1) - s.size(), U' ');
+          s.insert(static_cast<size_t>(col - 1), parts[i]);
+          lines_->PutU32(l - 1, s);
+          if (recordPieces)
+            undoList_->AddChange(ucPaste, {col, l}, {col + static_cast<int>(parts[i].size()), l},
+                                 std::string(), smColumn);
+          caretY_ = l;
+          caretX_ = col + static_cast<int>(parts[i].size());
+        }
+        if (addedLines > 0) DoLinesInserted(line + static_cast<int>(parts.size()) - addedLines, addedLines);
+        break;
+      }
+    }
+  }
+  blockBegin_ = blockEnd_ = CaretXY();
+  TBufferCoord c = CaretXY();
+  caretX_ = caretY_ = 0;  // force the setter to place and report it
+  SetCaretXY(c);
+  if (caretY_ < 1) SetCaretXY({caretX_, 1});
+  statusChanges_ |= scSelection;
+}
+
+void TCustomCodeEdit::SetSelText(const std::string& value) {
+  if (ReadOnly()) return;
+  TCodeSelectionMode mode = selectionMode_;
+  undoList_->BeginBlock();
+  TAtExit end{[this] { undoList_->EndBlock(); }};
+  if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(mode, true), mode);
+  DeleteSelectionPrimitive();
+  TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
+  SetSelTextPrimitive(mode, Utf8ToUtf32(value), false);
+  if (mode != smColumn && !value.empty())
+    undoList_->AddChange(ucInsert, start, CaretXY(), std::string(), mode);
+}
+
+void TCustomCodeEdit::ClearSelection() {
+  if (SelAvail()) SetSelText(std::string());
+}
+
+void TCustomCodeEdit::ClearAll() {
+  lines_->Clear();
+  while (markList_->Count() > 0) {
+    TCodeEditMark* m = markList_->Items(0);
+    markList_->Remove(m);
+    for (auto& b : bookmarks_)
+      if (b == m) b = nullptr;
+    delete m;
+  }
+  undoList_->Clear();
+  redoList_->Clear();
+  SetModified(false);
+}
+
+// ------------------------------------------------------------------ clipboard
+
+bool TCustomCodeEdit::CanPaste() {
+  return !ReadOnly() &&
+         (IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CodeEditClipboardFormat()));
+}
+
+void TCustomCodeEdit::CutToClipboard() {
+  if (ReadOnly() || !SelAvail()) return;
+  CopyToClipboard();
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  std::string text = SelTextEx(selectionMode_, true);
+  undoList_->Lock();
+  redoList_->Lock();
+  {
+    TAtExit unlock{[this] {
+      undoList_->Unlock();
+      redoList_->Unlock();
+    }};
+    SetSelTextPrimitive(selectionMode_, U"", false);
+  }
+  undoList_->AddChange(ucDelete, b, e, text, selectionMode_);
+}
+
+void TCustomCodeEdit::PasteFromClipboard() {
+  if (ReadOnly()) return;
+  DoOnPaintTransient(ttBefore);
+  undoList_->BeginBlock();
+  IncPaintLock();
+  bool begun = false;
+  TAtExit end{[&] {
+    if (begun) undoList_->AddChange(ucPasteEnd, CaretXY(), CaretXY(), std::string(), selectionMode_);
+    DecPaintLock();
+    undoList_->EndBlock();
+  }};
+  std::string block, text;
+  TCodeSelectionMode mode = selectionMode_;
+  bool own = false;
+  if (!OpenClipboard(HandleAllocated() ? Handle() : nullptr))
+    throw ECodeEditError("Clipboard paste operation failed.");
+  {
+    TAtExit close{[] { CloseClipboard(); }};
+    // the own block: a mode byte, then the text up to the first NUL or the end of the block
+    if (GetClipboardData(CodeEditClipboardFormat(), block) && !block.empty()) {
+      own = true;
+      unsigned char m = static_cast<unsigned char>(block[0]);
+      mode = m <= smColumn ? static_cast<TCodeSelectionMode>(m) : smNormal;
+      size_t nul = block.find('\0', 1);
+      text = block.substr(1, nul == std::string::npos ? std::string::npos : nul - 1);
+    } else if (!GetClipboardData(CF_TEXT, text)) {
+      return;
+    }
+  }
+  (void)own;
+  std::u32string utext = Utf8ToUtf32(text);
+  undoList_->AddChange(ucPasteBegin, CaretXY(), CaretXY(), std::string(), mode);
+  begun = true;
+  if (SelAvail())
+    undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(selectionMode_, true), selectionMode_);
+  DeleteSelectionPrimitive();
+  TCodeSelectionMode keep = selectionMode_;
+  selectionMode_ = mode;
+  TAtExit restore{[&] { selectionMode_ = keep; }};
+  TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
+  SetSelTextPrimitive(mode, utext, true);
+  if (mode == smNormal) {
+    undoList_->AddChange(ucPaste, start, CaretXY(), std::string(), mode);
+  } else if (mode == smLine) {
+    TBufferCoord last = caretX_ == 1 ? TBufferCoord{1, caretY_ - 1} : CaretXY();
+    undoList_->AddChange(ucPaste, start, last, std::string(), mode);
+  }
+  EnsureCursorPosVisible();
+  StatusChanged(scSelection);
+  DoOnPaintTransient(ttAfter);
+}
+
+// ------------------------------------------------------------------ typing
+
+void TCustomCodeEdit::InsertCharacter(char32_t ch) {
+  if (ch < 32 || ch == 127) return;
+  if (SelAvail()) {
+    SetSelText(U8(std::u32string(1, ch)));
+    return;
+  }
+  EnsureLine();
+  bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
+  if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
+  TAtExit back{[&] {
+    if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
+  }};
+  // a caret further right than the widest line is brought back before anything is padded
+  if (caretX_ > maxScrollWidth_ + 1) caretX_ = maxScrollWidth_ + 1;
+  std::u32string s = Line32(caretY_);
+  int len = static_cast<int>(s.size());
+  undoList_->BeginBlock();
+  TAtExit end{[this] { undoList_->EndBlock(); }};
+  if (len < caretX_ - 1) {
+    std::u32string pad = len == 0 ? GetLeftSpacing(caretX_ - 1, true)
+                                  : std::u32string(static_cast<size_t>(caretX_ - 1 - len), U' ');
+    undoList_->AddChange(ucWhiteSpaceAdd, {len + 1, caretY_},
+                         {len + 1 + static_cast<int>(pad.size()), caretY_}, std::string(), smNormal);
+    s += pad;
+    if (len == 0) caretX_ = static_cast<int>(pad.size()) + 1;
+  }
+  TBufferCoord start = CaretXY();
+  if (insertMode_) {
+    s.insert(static_cast<size_t>(caretX_ - 1), 1, ch);
+    lines_->PutU32(caretY_ - 1, s);
+    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, std::string(), smNormal);
+  } else {
+    std::u32string old;
+    if (caretX_ - 1 < static_cast<int>(s.size())) {
+      old = s.substr(static_cast<size_t>(caretX_ - 1), 1);
+      s[static_cast<size_t>(caretX_ - 1)] = ch;
+    } else {
+      s.push_back(ch);
+    }
+    lines_->PutU32(caretY_ - 1, s);
+    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, U8(old), smNormal);
+  }
+  SetCaretXY({start.Char + 1, start.Line});
+  SetBlockBegin(CaretXY());
+  if (caretX_ >= leftChar_ + charsInWindow_)
+    SetLeftChar(leftChar_ + std::min(25, std::max(charsInWindow_ - 1, 1)));
+}
+
+void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
+  if (text.empty()) return;
+  if (SelAvail()) {
+    SetSelText(U8(text));
+    InvalidateGutter();
+    return;
+  }
+  EnsureLine();
+  std::u32string s = Line32(caretY_);
+  if (static_cast<int>(s.size()) < caretX_ - 1) s.append(static_cast<size_t>(caretX_ - 1) - s.size(), U' ');
+  std::u32string old;
+  if (!insertMode_) {
+    old = s.substr(static_cast<size_t>(caretX_ - 1), text.size());
+    s.erase(static_cast<size_t>(caretX_ - 1), text.size());
+  }
+  s.insert(static_cast<size_t>(caretX_ - 1), text);
+  TBufferCoord start = CaretXY();
+  lines_->PutU32(caretY_ - 1, s);
+  undoList_->AddChange(ucInsert, start, {start.Char + static_cast<int>(text.size()), start.Line}, U8(old),
+                       smNormal);
+  SetCaretXY({start.Char + static_cast<int>(text.size()), start.Line});
+  SetBlockBegin(CaretXY());
+}
+
+// ------------------------------------------------------------------ deleting
+
+void TCustomCodeEdit::DeleteSelectionRecorded(bool backwardsKind) {
+  uint8_t kind = backwardsKind ? ucDeleteAfterCursor : ucDelete;
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  std::string text = SelTextEx(selectionMode_, true);
+  TCodeSelectionMode mode = selectionMode_;
+  undoList_->Lock();
+  {
+    TAtExit unlock{[this] { undoList_->Unlock(); }};
+    SetSelTextPrimitive(mode, U"", false);
+  }
+  undoList_->AddChange(kind, b, e, text, mode);
+}
+
+// Removes [from, to) (from before to) in normal mode without recording; answers the removed text.
+std::string TCustomCodeEdit::RemoveRange(const TBufferCoord& from, const TBufferCoord& to) {
+  TCodeSelectionMode keep = selectionMode_;
+  selectionMode_ = smNormal;
+  TAtExit back{[&] { selectionMode_ = keep; }};
+  blockBegin_ = from;
+  blockEnd_ = to;
+  std::string text = SelTextEx(smNormal, false);
+  SetSelTextPrimitive(smNormal, U"", false);
+  return text;
+}
+
+void TCustomCodeEdit::DoBackspace() {
+  DoOnPaintTransientEx(ttBefore, true);
+  TAtExit after{[this] { DoOnPaintTransientEx(ttAfter, true); }};
+  if (SelAvail()) {
+    DeleteSelectionRecorded(blockBegin_.Line > blockEnd_.Line ||
+                            (blockBegin_.Line == blockEnd_.Line && blockBegin_.Char > blockEnd_.Char));
+    return;
+  }
+  EnsureLine();
+  const std::u32string s = Line32(caretY_);
+  int len = static_cast<int>(s.size());
+  if (caretX_ > len + 1) {
+    // past the end: only the caret moves
+    if (!options_.Contains(eoSmartTabDelete))
+      SetCaretXY({caretX_ - 1, caretY_});
+    else if (len > 0)
+      SetCaretXY({len + 1, caretY_});
+    else {
+      int indent = 0;
+      int here = caretX_ - 1;
+      for (int l = caretY_ - 1; l >= 1; --l) {
+        int w = 0;
+        for (char32_t c : Line32(l)) {
+          if (!IsBlank(c)) break;
+          w += c == U'\t' ? tabWidth_ - w % tabWidth_ : 1;
+        }
+        if (!Line32(l).empty() && w < here) {
+          indent = w;
+          break;
+        }
+      }
+      SetCaretXY({indent + 1, caretY_});
+    }
+    return;
+  }
+  if (caretX_ == 1) {
+    if (caretY_ == 1) return;
+    int prev = caretY_ - 1;
+    std::u32string head = Line32(prev);
+    if (options_.Contains(eoTrimTrailingSpaces)) head = TrimTrailing(head);
+    TBufferCoord join{static_cast<int>(head.size()) + 1, prev};
+    lines_->BeginUpdate();
+    lines_->PutU32(prev - 1, head + s);
+    lines_->Delete(caretY_ - 1);
+    lines_->EndUpdate();
+    DoLinesDeleted(caretY_, 1);
+    undoList_->AddChange(ucSilentDelete, join, {1, caretY_}, "\r\n", smNormal);
+    SetCaretXY(join);
+    SetBlockBegin(join);
+    EnsureCursorPosVisible();
+    return;
+  }
+  TBufferCoord from{caretX_ - 1, caretY_};
+  std::u32string t = s;
+  std::u32string removed = t.substr(static_cast<size_t>(from.Char - 1), 1);
+  t.erase(static_cast<size_t>(from.Char - 1), 1);
+  lines_->PutU32(caretY_ - 1, t);
+  undoList_->AddChange(ucSilentDelete, from, CaretXY(), U8(removed), smNormal);
+  SetCaretXY(from);
+  SetBlockBegin(from);
+  EnsureCursorPosVisible();
+}
+
+void TCustomCodeEdit::DoDeleteChar() {
+  if (SelAvail()) {
+    DeleteSelectionRecorded(false);
+    return;
+  }
+  EnsureLine();
+  std::u32string s = Line32(caretY_);
+  int len = static_cast<int>(s.size());
+  if (caretX_ > len) {
+    if (caretY_ >= lines_->Count()) return;
+    undoList_->BeginBlock();
+    TAtExit endBlock{[this] { undoList_->EndBlock(); }};
+    PadLineRecorded(caretY_, caretX_);
+    s = Line32(caretY_);
+    lines_->BeginUpdate();
+    lines_->PutU32(caretY_ - 1, s + Line32(caretY_ + 1));
+    lines_->Delete(caretY_);
+    lines_->EndUpdate();
+    DoLinesDeleted(caretY_ + 1, 1);
+    undoList_->AddChange(ucSilentDeleteAfterCursor, CaretXY(), {1, caretY_ + 1}, "\r\n", smNormal);
+  } else {
+    std::u32string removed = s.substr(static_cast<size_t>(caretX_ - 1), 1);
+    s.erase(static_cast<size_t>(caretX_ - 1), 1);
+    lines_->PutU32(caretY_ - 1, s);
+    undoList_->AddChange(ucSilentDeleteAfterCursor, CaretXY(), {caretX_ + 1, caretY_}, U8(removed), smNormal);
+  }
+  SetBlockBegin(CaretXY());
+}
+
+void TCustomCodeEdit::DoDeleteTo(TCodeEditorCommand command) {
+  EnsureLine();
+  TBufferCoord caret = CaretXY();
+  int len = LineLength(caretY_);
+  if (command == ecDeleteWord || command == ecDeleteEOL) {
+    TBufferCoord target{len + 1, caretY_};
+    if (command == ecDeleteWord) {
+      target = WordEnd();
+      const std::u32string& s = Line32(caretY_);
+      if (target.Char <= caret.Char) {
+        if (caret.Char <= len) {
+          target = {caret.Char + 1, caretY_};
+          target = WordEndEx(target);
+        } else if (caretY_ < lines_->Count()) {
+          target = {1, caretY_ + 1};
+        }
+      }
+      if (target.Line == caretY_)
+        while (target.Char <= static_cast<int>(s.size()) && IsBlank(s[static_cast<size_t>(target.Char - 1)]))
+          ++target.Char;
+    }
+    TBufferCoord from = caret.Char > len + 1 ? TBufferCoord{len + 1, caretY_} : caret;
+    if (target.Line == from.Line && target.Char <= from.Char) return;
+    undoList_->BeginBlock();
+    TAtExit endBlock{[this] { undoList_->EndBlock(); }};
+    std::string removed = RemoveRange(from, target);
+    undoList_->AddChange(ucSilentDeleteAfterCursor, from, target, removed, smNormal);
+    if (caret.Char > len + 1) PadLineRecorded(caretY_, caret.Char);
+    SetCaretAndClearSelection(caret);
+  } else {
+    TBufferCoord target = command == ecDeleteLastWord ? PrevWordPos() : TBufferCoord{1, caretY_};
+    if (target == caret) return;
+    TBufferCoord from = target;
+    TBufferCoord to{std::min(caret.Char, len + 1), caret.Line};
+    if (from.Line == to.Line && from.Char >= to.Char) {
+      SetCaretAndClearSelection(target);
+      return;
+    }
+    std::string removed = RemoveRange(from, to);
+    undoList_->AddChange(ucSilentDelete, from, to, removed, smNormal);
+    SetCaretAndClearSelection(target);
+  }
+}
+
+void TCustomCodeEdit::DoDeleteLine() {
+  if (lines_->Count() == 0 || (lines_->Count() == 1 && Line32(1).empty())) return;
+  SetBlockBegin(CaretXY());
+  std::string text = U8(Line32(caretY_));
+  if (caretY_ < lines_->Count()) text += "\r\n";
+  if (lines_->Count() == 1) {
+    lines_->PutU32(0, U"");
+  } else {
+    lines_->Delete(caretY_ - 1);
+  }
+  undoList_->AddChange(ucSilentDeleteAfterCursor, {1, caretY_},
+                       {1, caretY_ + (text.size() >= 2 && text.back() == '\n' ? 1 : 0)}, text, smNormal);
+  DoLinesDeleted(caretY_, 1);
+  SetCaretAndClearSelection({1, std::min(caretY_, std::max(lines_->Count(), 1))});
+}
+
+// ------------------------------------------------------------------ line breaks and tabs
+
+void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
+  undoList_->BeginBlock();
+  TAtExit end{[this] { undoList_->EndBlock(); }};
+  if (SelAvail()) DeleteSelectionRecorded(false);
+  EnsureLine();
+  std::u32string s = Line32(caretY_);
+  int len = static_cast<int>(s.size());
+  int line = caretY_;
+  auto nearestIndentAbove = [&](int from) {
+    for (int l = from; l >= 1; --l)
+      if (!Line32(l).empty()) return Line32(l);
+    return std::u32string();
+  };
+  TBufferCoord newCaret = CaretXY();
+  int insertedAt = line;  // the line the marks are told about
+  if (len == 0) {
+    lines_->InsertU32(line - 1, U"");
+    int indent = options_.Contains(eoAutoIndent) ? LeftSpaces(nearestIndentAbove(line - 1), true) : 0;
+    undoList_->AddChange(ucLineBreak, CaretXY(), {1, line + 1}, std::string(), smNormal);
+    newCaret = {indent + 1, line + 1};
+    insertedAt = line;
+  } else if (caretX_ > len) {
+    std::u32string indentText;
+    if (options_.Contains(eoAutoIndent)) {
+      std::u32string src = nearestIndentAbove(line);
+      size_t n = 0;
+      while (n < src.size() && IsBlank(src[n])) ++n;
+      indentText = src.substr(0, n);
+    }
+    lines_->InsertU32(line, indentText);
+    undoList_->AddChange(ucLineBreak, CaretXY(), {1, line + 1}, std::string(), smNormal);
+    newCaret = {static_cast<int>(indentText.size()) + 1, line + 1};
+    insertedAt = line + 1;
+  } else if (caretX_ == 1) {
+    lines_->InsertU32(line - 1, U"");
+    undoList_->AddChange(ucLineBreak, {1, line}, {1, line + 1}, U8(s), smNormal);
+    newCaret = {1, line + 1};
+    insertedAt = line;
+  } else {
+    std::u32string left = s.substr(0, static_cast<size_t>(caretX_ - 1));
+    std::u32string right = s.substr(static_cast<size_t>(caretX_ - 1));
+    std::u32string indent = GetLeftSpacing(LeftSpaces(left, true), true);
+    lines_->BeginUpdate();
+    ProperSetLine(line - 1, left);
+    lines_->InsertU32(line, indent + right);
+    lines_->EndUpdate();
+    undoList_->AddChange(ucLineBreak, CaretXY(), {static_cast<int>(indent.size()) + 1, line + 1}, U8(right),
+                         smNormal);
+    newCaret = {static_cast<int>(indent.size()) + 1, line + 1};
+    insertedAt = line + 1;
+  }
+  DoLinesInserted(insertedAt, 1);
+  if (moveCaret)
+    SetCaretAndClearSelection(newCaret);
+  else
+    SetCaretAndClearSelection(CaretXY());
+  EnsureCursorPosVisible();
+}
+
+void TCustomCodeEdit::DoTab() {
+  undoList_->BeginBlock();
+  TAtExit end{[this] { undoList_->EndBlock(); }};
+  if (SelAvail()) DeleteSelectionRecorded(false);
+  std::u32string text;
+  if (options_.Contains(eoTabsToSpaces)) {
+    // the next tab stop from the caret's display column
+    int col = DisplayX() - 1;
+    text.assign(static_cast<size_t>(tabWidth_ - col % tabWidth_), U' ');
+  } else {
+    text = U"\t";
+  }
+  bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
+  if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
+  TAtExit back{[&] {
+    if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
+  }};
+  EnsureLine();
+  PadLineRecorded(caretY_, caretX_);
+  std::u32string s = Line32(caretY_);
+  TBufferCoord start = CaretXY();
+  s.insert(static_cast<size_t>(caretX_ - 1), text);
+  lines_->PutU32(caretY_ - 1, s);
+  undoList_->AddChange(ucInsert, start, {start.Char + static_cast<int>(text.size()), start.Line},
+                       std::string(), smNormal);
+  SetCaretAndClearSelection({start.Char + static_cast<int>(text.size()), start.Line});
+  EnsureCursorPosVisible();
+}
+
+// ------------------------------------------------------------------ case
+
+void TCustomCodeEdit::DoCaseChange(TCodeEditorCommand command) {
+  bool word = command >= ecUpperCase && command <= ecTitleCase;
+  TBufferCoord caret = CaretXY();
+  TBufferCoord oldBegin = blockBegin_, oldEnd = blockEnd_;
+  if (word) {
+    TBufferCoord b = WordStart(), e = WordEnd();
+    if (b == e) {
+      b = WordStartEx(PrevWordPos());
+      e = WordEndEx(PrevWordPos());
+    }
+    if (b == e) return;
+    blockBegin_ = b;
+    blockEnd_ = e;
+  } else if (!SelAvail()) {
+    if (caretX_ > LineLength(caretY_) && caretY_ < lines_->Count()) SetCaretXY({1, caretY_ + 1});
+    if (caretX_ > LineLength(caretY_)) return;
+    blockBegin_ = CaretXY();
+    blockEnd_ = {caretX_ + 1, caretY_};
+  }
+  std::u32string text = Utf8ToUtf32(SelTextEx(selectionMode_, true));
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    switch (command) {
+      case ecUpperCase:
+      case ecUpperCaseBlock:
+        text[i] = UnicodeUpper(c);
+        break;
+      case ecLowerCase:
+      case ecLowerCaseBlock:
+        text[i] = UnicodeLower(c);
+        break;
+      case ecToggleCase:
+      case ecToggleCaseBlock:
+        text[i] = UnicodeUpper(c) == c ? UnicodeLower(c) : UnicodeUpper(c);
+        break;
+      case ecTitleCase:
+        text[i] = i == 0 ? UnicodeUpper(c) : UnicodeLower(c);
+        break;
+      default:
+        break;
+    }
+  }
+  TBufferCoord b = blockBegin_, e = blockEnd_;
+  undoList_->BeginBlock();
+  TAtExit end{[this] { undoList_->EndBlock(); }};
+  undoList_->AddChange(ucCaret, caret, caret, std::string(), selectionMode_);
+  undoList_->AddChange(ucSelection, oldBegin, oldEnd, std::string(), selectionMode_);
+  SetSelText(U8(text));
+  if (word) {
+    SetCaretAndClearSelection(caret);
+  } else if (oldBegin != oldEnd) {
+    SetCaretAndSelection(e, b, e);
+  }
+}
+
+// ------------------------------------------------------------------ the editing commands
+
+bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t aChar, void* data) {
+  switch (command) {
+    case ecUndo:
+      Undo();
+      return true;
+    case ecRedo:
+      Redo();
+      return true;
+    default:
+      break;
+  }
+  bool editing = (command >= ecEditCommandFirst && command <= ecEditCommandLast);
+  if (!editing) return false;
+  if (ReadOnly()) return true;
+  switch (command) {
+    case ecChar:
+      InsertCharacter(aChar);
+      break;
+    case ecImeStr:
+      if (data) InsertImeString(Utf8ToUtf32(*static_cast<const std::string*>(data)));
+      break;
+    case ecDeleteLastChar:
+      DoBackspace();
+      break;
+    case ecDeleteChar:
+      DoDeleteChar();
+      break;
+    case ecDeleteWord:
+    case ecDeleteEOL:
+    case ecDeleteLastWord:
+    case ecDeleteBOL:
+      if (SelAvail()) SetBlockBegin(CaretXY());
+      DoDeleteTo(command);
+      break;
+    case ecDeleteLine:
+      DoDeleteLine();
+      break;
+    case ecClearAll:
+      ClearAll();
+      break;
+    case ecLineBreak:
+      DoLineBreak(true);
+      break;
+    case ecInsertLine:
+      DoLineBreak(false);
+      break;
+    case ecCut:
+      if (SelAvail()) CutToClipboard();
+      break;
+    case ecPaste:
+      PasteFromClipboard();
+      break;
+    case ecTab:
+      DoTab();
+      break;
+    case ecUpperCase:
+    case ecLowerCase:
+    case ecToggleCase:
+    case ecTitleCase:
+    case ecUpperCaseBlock:
+    case ecLowerCaseBlock:
+    case ecToggleCaseBlock:
+      DoCaseChange(command);
+      break;
+    default:
+      // block indent, unindent and back-tab are not offered by this editor yet
+      break;
+  }
+  return true;
+}
+
+// ------------------------------------------------------------------ undo and redo
+
+void TCustomCodeEdit::UpdateModified() {
+  bool modified = !undoList_->IsTopMarkedAsUnmodified();
+  if (modified_ != modified) {
+    modified_ = modified;
+    StatusChanged(scModified);
+  }
+}
+
+void TCustomCodeEdit::UndoRedoAdded(TObject* sender) {
+  UpdateModified();
+  auto* list = static_cast<TCodeEditUndoList*>(sender);
+  if (list == undoList_ && !(stateFlags_ & sfInsideRedo) && undoList_->LastChangeReason() != ucGroupBreak)
+    redoList_->Clear();
+  if (list->BlockCount() == 0) DoChange();
+}
+
+bool TCustomCodeEdit::CanUndo() const {
+  return !ReadOnly() && undoList_->CanUndo();
+}
+bool TCustomCodeEdit::CanRedo() const {
+  return !ReadOnly() && redoList_->CanUndo();
+}
+
+void TCustomCodeEdit::ClearUndo() {
+  undoList_->Clear();
+  redoList_->Clear();
+}
+
+void TCustomCodeEdit::BeginUndoBlock() {
+  undoList_->BeginBlock();
+}
+void TCustomCodeEdit::EndUndoBlock() {
+  undoList_->EndBlock();
+}
+
+namespace {
+bool IsMarker(uint8_t k) {
+  return k >= ucAutoCompleteBegin && k <= ucSpecial2End;
+}
+uint8_t MatchingBegin(uint8_t end) {
+  return static_cast<uint8_t>(end - 1);
+}
+bool IsEndMarker(uint8_t k) {
+  return IsMarker(k) && (k - ucAutoCompleteBegin) % 2 == 1;
+}
+bool IsBeginMarker(uint8_t k) {
+  return IsMarker(k) && (k - ucAutoCompleteBegin) % 2 == 0;
+}
+}  // namespace
+
+void TCustomCodeEdit::Undo() {
+  if (ReadOnly()) return;
+  IncPaintLock();
+  TAtExit unlock{[this] { DecPaintLock(); }};
+  if (undoList_->LastChangeReason() == ucGroupBreak) {
+    auto brk = undoList_->PopItem();
+    redoList_->PushItem(std::move(brk));
+  }
+  TCodeEditUndoItem* top = undoList_->PeekItem();
+  if (!top) return;
+  uint8_t k = top->ChangeReason;
+  int n = top->ChangeNumber;
+  int keepBlock = redoList_->BlockChangeNumber();
+  redoList_->SetBlockChangeNumber(n);
+  TAtExit restore{[&] { redoList_->SetBlockChangeNumber(keepBlock); }};
+  for (;;) {
+    uint8_t done = undoList_->PeekItem()->ChangeReason;
+    UndoItem();
+    TCodeEditUndoItem* next = undoList_->PeekItem();
+    if (!next) break;
+    if (IsEndMarker(k)) {
+      if (next->ChangeReason == MatchingBegin(k)) {
+        UndoItem();
+        break;
+      }
+      continue;
+    }
+    bool sameNumber = next->ChangeNumber == n;
+    bool sameKind = options_.Contains(eoGroupUndo) && next->ChangeReason == done && done != ucIndent &&
+                    done != ucUnindent && !IsMarker(done);
+    if (!sameNumber && !sameKind) break;
+  }
+  UpdateModified();
+}
+
+void TCustomCodeEdit::Redo() {
+  if (ReadOnly()) return;
+  IncPaintLock();
+  TAtExit unlock{[this] { DecPaintLock(); }};
+  std::unique_ptr<TCodeEditUndoItem> groupBreak;
+  if (redoList_->LastChangeReason() == ucGroupBreak) groupBreak = redoList_->PopItem();
+  TCodeEditUndoItem* top = redoList_->PeekItem();
+  if (top) {
+    uint8_t k = top->ChangeReason;
+    int n = top->ChangeNumber;
+    int keepBlock = undoList_->BlockChangeNumber();
+    undoList_->SetBlockChangeNumber(n);
+    TAtExit restore{[&] { undoList_->SetBlockChangeNumber(keepBlock); }};
+    for (;;) {
+      uint8_t done = redoList_->PeekItem()->ChangeReason;
+      RedoItem();
+      TCodeEditUndoItem* next = redoList_->PeekItem();
+      if (!next) break;
+      if (IsBeginMarker(k)) {
+        if (next->ChangeReason == k + 1) {
+          RedoItem();
+          break;
+        }
+        continue;
+      }
+      bool sameNumber = next->ChangeNumber == n;
+      bool sameKind = options_.Contains(eoGroupUndo) && next->ChangeReason == done && done != ucIndent &&
+                      done != ucUnindent && !IsMarker(done);
+      if (!sameNumber && !sameKind) break;
+    }
+  }
+  // a group break the undo put on the redo list goes back once the step it separated is redone
+  if (!groupBreak && redoList_->LastChangeReason() == ucGroupBreak) groupBreak = redoList_->PopItem();
+  if (groupBreak) {
+    stateFlags_ |= sfInsideRedo;
+    undoList_->PushItem(std::move(groupBreak));
+    stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
+  }
+  UpdateModified();
+}
+
+void TCustomCodeEdit::UndoItem() {
+  std::unique_ptr<TCodeEditUndoItem> item = undoList_->PopItem();
+  if (!item) return;
+  TCodeSelectionMode keepMode = selectionMode_;
+  bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
+  selectionMode_ = item->ChangeSelMode;
+  if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
+  IncPaintLock();
+  TAtExit back{[&] {
+    selectionMode_ = keepMode;
+    if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
+    DecPaintLock();
+  }};
+  TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
+  uint8_t k = item->ChangeReason;
+  switch (k) {
+    case ucInsert:
+    case ucPaste:
+    case ucDragDropInsert:
+    case ucWhiteSpaceAdd: {
+      if (item->ChangeSelMode == smLine && k != ucWhiteSpaceAdd) {
+        // whole lines went in before line s; an end past column 1 on the last line means the last
+        // of them went into the empty last line, which stays
+        int last = std::min(std::max(e.Line, s.Line), lines_->Count());
+        bool keptLast = e.Char > 1 && last == lines_->Count();
+        std::u32string removed;
+        for (int l = s.Line; l <= last; ++l) {
+          removed += Line32(l);
+          if (l < last || !keptLast) removed += U"\r\n";
+        }
+        redoList_->AddChange(k, s, e, U8(removed), smLine);
+        int count = last - s.Line + (keptLast ? 0 : 1);
+        if (keptLast) lines_->PutU32(last - 1, U"");
+        // (never through Clear: clearing the buffer clears the undo lists too)
+        if (count >= lines_->Count()) {
+          if (lines_->Count() > 1) lines_->DeleteLines(1, lines_->Count() - 1);
+          lines_->PutU32(0, U"");
+        } else if (count > 0) {
+          lines_->DeleteLines(s.Line - 1, count);
+        }
+        DoLinesDeleted(s.Line, count);
+        SetCaretAndClearSelection({1, s.Line});
+        break;
+      }
+      blockBegin_ = s;
+      blockEnd_ = e;
+      std::string removed = SelTextEx(selectionMode_, true);
+      redoList_->AddChange(k, s, e, removed, item->ChangeSelMode);
+      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      SetCaretAndClearSelection(s);
+      break;
+    }
+    case ucDeleteAfterCursor:
+    case ucDelete:
+    case ucSilentDelete:
+    case ucSilentDeleteAfterCursor:
+    case ucDeleteAll: {
+      TBufferCoord at = (s.Line < e.Line || (s.Line == e.Line && s.Char <= e.Char)) ? s : e;
+      if (item->ChangeSelMode == smColumn) at = {std::min(s.Char, e.Char), std::min(s.Line, e.Line)};
+      blockBegin_ = blockEnd_ = at;
+      caretX_ = at.Char;
+      caretY_ = at.Line;
+      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      TBufferCoord target = (k == ucDelete || k == ucSilentDelete) ? e : s;
+      if (k == ucSilentDelete || k == ucSilentDeleteAfterCursor || k == ucDeleteAll)
+        SetCaretAndClearSelection(target);
+      else
+        SetCaretAndSelection(target, s, e);
+      redoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
+      EnsureCursorPosVisible();
+      break;
+    }
+    case ucLineBreak: {
+      SetCaretAndClearSelection(s);
+      redoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      std::u32string line = Line32(s.Line);
+      std::u32string tail = Utf8ToUtf32(item->ChangeStr);
+      if (static_cast<int>(line.size()) < s.Char - 1 && !tail.empty() && !IsBlank(tail[0]))
+        line.append(static_cast<size_t>(s.Char - 1) - line.size(), U' ');
+      lines_->BeginUpdate();
+      lines_->PutU32(s.Line - 1, line + tail);
+      if (e.Line <= lines_->Count()) lines_->Delete(e.Line - 1);
+      lines_->EndUpdate();
+      DoLinesDeleted(e.Line, 1);
+      SetCaretAndClearSelection(s);
+      break;
+    }
+    case ucCaret:
+      redoList_->AddChange(k, CaretXY(), CaretXY(), std::string(), selectionMode_);
+      SetCaretXY(s);
+      break;
+    case ucSelection:
+      redoList_->AddChange(k, blockBegin_, blockEnd_, std::string(), selectionMode_);
+      SetCaretAndSelection(CaretXY(), s, e);
+      break;
+    default:
+      // markers and kinds without text: the same marker on the other list
+      redoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      break;
+  }
+}
+
+void TCustomCodeEdit::RedoItem() {
+  std::unique_ptr<TCodeEditUndoItem> item = redoList_->PopItem();
+  if (!item) return;
+  TCodeSelectionMode keepMode = selectionMode_;
+  bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
+  selectionMode_ = item->ChangeSelMode;
+  if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
+  stateFlags_ |= sfInsideRedo;
+  IncPaintLock();
+  TAtExit back{[&] {
+    selectionMode_ = keepMode;
+    if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
+    stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
+    DecPaintLock();
+  }};
+  TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
+  uint8_t k = item->ChangeReason;
+  switch (k) {
+    case ucInsert:
+    case ucPaste:
+    case ucDragDropInsert: {
+      SetCaretAndClearSelection(s);
+      blockBegin_ = blockEnd_ = s;
+      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      SetCaretAndClearSelection(e);
+      undoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
+      if (k == ucDragDropInsert) SetCaretAndSelection(e, s, e);
+      break;
+    }
+    case ucDeleteAfterCursor:
+    case ucSilentDeleteAfterCursor:
+    case ucDelete:
+    case ucSilentDelete:
+    case ucDeleteAll: {
+      blockBegin_ = s;
+      blockEnd_ = e;
+      std::string removed = SelTextEx(selectionMode_, true);
+      undoList_->AddChange(k, s, e, removed, item->ChangeSelMode);
+      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      SetCaretAndClearSelection(s);
+      break;
+    }
+    case ucLineBreak:
+      SetCaretAndClearSelection(s);
+      DoLineBreak(true);
+      break;
+    case ucWhiteSpaceAdd: {
+      blockBegin_ = blockEnd_ = s;
+      caretX_ = s.Char;
+      caretY_ = s.Line;
+      std::u32string line = Line32(s.Line);
+      if (static_cast<int>(line.size()) < e.Char - 1)
+        line.append(static_cast<size_t>(e.Char - 1) - line.size(), U' ');
+      lines_->PutU32(s.Line - 1, line);
+      undoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
+      SetCaretAndClearSelection(s);
+      break;
+    }
+    case ucCaret:
+      undoList_->AddChange(k, CaretXY(), CaretXY(), std::string(), selectionMode_);
+      SetCaretXY(s);
+      break;
+    case ucSelection:
+      undoList_->AddChange(k, blockBegin_, blockEnd_, std::string(), selectionMode_);
+      SetCaretAndSelection(CaretXY(), s, e);
+      break;
+    default:
+      undoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      break;
+  }
+}
