@@ -552,6 +552,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void UndoRedoAdded(TObject* sender);
   void UndoItem();
   void RedoItem();
+  void ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUndoList* other);
+  // Trailing blanks are cut from edited lines, but never while a change is undone: undo gives back
+  // exactly what was there, redo cuts again what the change itself cut.
+  bool TrimsTrailing() const { return options_.Contains(eoTrimTrailingSpaces) && !replaying_; }
   void ReleaseChained();
 
   // state, in the order of the control's own fields
@@ -631,6 +635,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   int gutterWidth_ = 0;
   std::unique_ptr<TCodeInternalImage> internalBookmarkImage_;
   bool destroying_ = false;
+  bool replaying_ = false;
   int caretWidth_ = 0;
   int caretHeight_ = 0;
 };

@@ -50,7 +50,7 @@ TAtExit(F) -> TAtExit<F>;
 // ------------------------------------------------------------------ shared rules
 
 void TCustomCodeEdit::ProperSetLine(int index, std::u32string text) {
-  if (options_.Contains(eoTrimTrailingSpaces)) text = TrimTrailing(std::move(text));
+  if (TrimsTrailing()) text = TrimTrailing(std::move(text));
   lines_->PutU32(index, std::move(text));
 }
 
@@ -95,9 +95,10 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
       std::u32string head = first.substr(0, std::min(static_cast<size_t>(b.Char - 1), first.size()));
       std::u32string tail =
           static_cast<size_t>(e.Char - 1) < last.size() ? last.substr(static_cast<size_t>(e.Char - 1)) : U"";
+      // blanks are cut from the tail only: what stays before the selection is not part of the
+      // recorded text, so cutting into it could not be undone
+      if (options_.Contains(eoScrollPastEol) && TrimsTrailing()) tail = TrimTrailing(tail);
       std::u32string joined = head + tail;
-      if (options_.Contains(eoScrollPastEol) && options_.Contains(eoTrimTrailingSpaces))
-        joined = TrimTrailing(joined);
       lines_->PutU32(b.Line - 1, joined);
       if (e.Line > b.Line) {
         lines_->DeleteLines(b.Line, e.Line - b.Line);
@@ -170,7 +171,7 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
             lines_->InsertU32(line - 1 + static_cast<int>(i), parts[i]);
           std::u32string last = parts.back() + tail;
           lines_->InsertU32(line - 1 + static_cast<int>(parts.size()) - 1,
-                            options_.Contains(eoTrimTrailingSpaces) ? TrimTrailing(last) : last);
+                            TrimsTrailing() ? TrimTrailing(last) : last);
           addedLines = static_cast<int>(parts.size()) - 1;
           caretY_ = line + addedLines;
           caretX_ = static_cast<int>(parts.back().size()) + 1;
@@ -186,7 +187,7 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
         // lines cut from the end of the text left their last line empty: the last piece goes back there
         bool intoEmptyLast = !endsWithBreak && line == lines_->Count() && Line32(line).empty();
         for (size_t i = 0; i < parts.size(); ++i) {
-          std::u32string piece = options_.Contains(eoTrimTrailingSpaces) ? TrimTrailing(parts[i]) : parts[i];
+          std::u32string piece = TrimsTrailing() ? TrimTrailing(parts[i]) : parts[i];
           if (intoEmptyLast && i + 1 == parts.size()) {
             lines_->PutU32(line - 1 + static_cast<int>(i), piece);
             caretX_ = static_cast<int>(piece.size()) + 1;
@@ -210,6 +211,11 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
             if (recordPieces)
               undoList_->AddChange(ucLineBreak, {LineLength(prev) + 1, prev}, {1, prev + 1}, std::string(),
                                    smNormal);
+          }
+          if (parts[i].empty()) {  // nothing goes in: the line is not padded either
+            caretY_ = l;
+            caretX_ = col;
+            continue;
           }
           if (recordPieces) PadLineRecorded(l, col);
           std::u32string s = Line32(l);
@@ -482,7 +488,7 @@ void TCustomCodeEdit::DoBackspace() {
     if (caretY_ == 1) return;
     int prev = caretY_ - 1;
     std::u32string head = Line32(prev);
-    if (options_.Contains(eoTrimTrailingSpaces)) head = TrimTrailing(head);
+    if (TrimsTrailing()) head = TrimTrailing(head);
     TBufferCoord join{static_cast<int>(head.size()) + 1, prev};
     lines_->BeginUpdate();
     lines_->PutU32(prev - 1, head + s);
@@ -639,12 +645,16 @@ void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
     std::u32string left = s.substr(0, static_cast<size_t>(caretX_ - 1));
     std::u32string right = s.substr(static_cast<size_t>(caretX_ - 1));
     std::u32string indent = GetLeftSpacing(LeftSpaces(left, true), true);
+    // what trimming cuts from the left part goes with the right part into the record, so that the
+    // undo gives it back
+    std::u32string kept = TrimsTrailing() ? TrimTrailing(left) : left;
+    std::u32string cut = left.substr(kept.size());
     lines_->BeginUpdate();
-    ProperSetLine(line - 1, left);
+    lines_->PutU32(line - 1, kept);
     lines_->InsertU32(line, indent + right);
     lines_->EndUpdate();
-    undoList_->AddChange(ucLineBreak, CaretXY(), {static_cast<int>(indent.size()) + 1, line + 1}, U8(right),
-                         smNormal);
+    undoList_->AddChange(ucLineBreak, {static_cast<int>(kept.size()) + 1, line},
+                         {static_cast<int>(indent.size()) + 1, line + 1}, U8(cut + right), smNormal);
     newCaret = {static_cast<int>(indent.size()) + 1, line + 1};
     insertedAt = line + 1;
   }
@@ -950,10 +960,12 @@ void TCustomCodeEdit::UndoItem() {
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   selectionMode_ = item->ChangeSelMode;
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
+  replaying_ = true;
   IncPaintLock();
   TAtExit back{[&] {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
+    replaying_ = false;
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1030,17 +1042,8 @@ void TCustomCodeEdit::UndoItem() {
       SetCaretAndClearSelection(s);
       break;
     }
-    case ucCaret:
-      redoList_->AddChange(k, CaretXY(), CaretXY(), std::string(), selectionMode_);
-      SetCaretXY(s);
-      break;
-    case ucSelection:
-      redoList_->AddChange(k, blockBegin_, blockEnd_, std::string(), selectionMode_);
-      SetCaretAndSelection(CaretXY(), s, e);
-      break;
     default:
-      // markers and kinds without text: the same marker on the other list
-      redoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      ReplayPlainItem(*item, redoList_);
       break;
   }
 }
@@ -1103,16 +1106,27 @@ void TCustomCodeEdit::RedoItem() {
       SetCaretAndClearSelection(s);
       break;
     }
+    default:
+      ReplayPlainItem(*item, undoList_);
+      break;
+  }
+}
+
+// The caret, the selection and the markers replay alike in both directions; the inverse goes to
+// `other`.
+void TCustomCodeEdit::ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUndoList* other) {
+  const TBufferCoord s = item.ChangeStartPos, e = item.ChangeEndPos;
+  switch (item.ChangeReason) {
     case ucCaret:
-      undoList_->AddChange(k, CaretXY(), CaretXY(), std::string(), selectionMode_);
+      other->AddChange(item.ChangeReason, CaretXY(), CaretXY(), std::string(), selectionMode_);
       SetCaretXY(s);
       break;
     case ucSelection:
-      undoList_->AddChange(k, blockBegin_, blockEnd_, std::string(), selectionMode_);
+      other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), selectionMode_);
       SetCaretAndSelection(CaretXY(), s, e);
       break;
     default:
-      undoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      other->AddChange(item.ChangeReason, s, e, item.ChangeStr, item.ChangeSelMode);
       break;
   }
 }

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gui/ActnList.h"
@@ -498,6 +499,10 @@ class TBarView : public TComponent {
   void GivePriority(TBarItemViewer* Viewer);
   void RecreateAllViewers();
 
+  // The width of a text in the canvas's font (without '&' marks with Prefix); widths are remembered
+  // while the font stays the same, as the layout measures the same captions again and again.
+  int MeasureTextWidth(TCanvas* Canvas, const std::string& Text, bool Prefix);
+
   // ---- painting ----
   void DrawSubitems(TCanvas* Canvas);
   void PaintViewer(TCanvas* Canvas, TBarItemViewer* Viewer, bool Offscreen);
@@ -629,4 +634,6 @@ class TBarView : public TComponent {
   TBarView* chevronParentView_ = nullptr;
   TBarDoneActionData doneActionData_;
   std::unique_ptr<TBitmap> measureBitmap_;
+  std::unordered_map<std::string, int> textWidths_;
+  LOGFONT textWidthsFont_;
 };

@@ -102,10 +102,10 @@ void TBarItemViewer::MeasureItem(TCanvas* Canvas, int& AWidth, int& AHeight) {
     const std::string caption = CaptionBeforeTab();
     if (rotated) {
       AWidth += RotatedTextHeight(Canvas);
-      AHeight += GetTextWidth(Canvas->Handle(), caption, true);
+      AHeight += View()->MeasureTextWidth(Canvas, caption, true);
       if (toolbarStyle) AHeight += kToolbarPadding;
     } else {
-      AWidth += GetTextWidth(Canvas->Handle(), caption, true);
+      AWidth += View()->MeasureTextWidth(Canvas, caption, true);
       AHeight += T;
       if (toolbarStyle) AWidth += kToolbarPadding;
     }
@@ -139,7 +139,7 @@ void TBarItemViewer::MeasureItem(TCanvas* Canvas, int& AWidth, int& AHeight) {
   if (images) AHeight = std::max(AHeight, images->Height() + 3);
   AWidth += ImageColumnWidth(images, AHeight) + 6;
   const std::string shortCut = item->GetShortCutText();
-  if (!shortCut.empty()) AWidth += GetTextWidth(Canvas->Handle(), shortCut, false) + (AHeight - 6);
+  if (!shortCut.empty()) AWidth += View()->MeasureTextWidth(Canvas, shortCut, false) + (AHeight - 6);
   AWidth += AHeight;
 }
 

@@ -446,6 +446,24 @@ TCanvas* TBarView::MeasureCanvas() {
   return measureBitmap_->Canvas();
 }
 
+int TBarView::MeasureTextWidth(TCanvas* Canvas, const std::string& Text, bool Prefix) {
+  constexpr size_t kMaxRemembered = 4096;
+  const LOGFONT lf = Canvas->Font()->GetLogFont();
+  const LOGFONT& k = textWidthsFont_;
+  if (lf.lfHeight != k.lfHeight || lf.lfWeight != k.lfWeight || lf.lfItalic != k.lfItalic ||
+      lf.lfEscapement != k.lfEscapement || lf.lfFaceName != k.lfFaceName ||
+      textWidths_.size() > kMaxRemembered) {
+    textWidths_.clear();
+    textWidthsFont_ = lf;
+  }
+  std::string key = (Prefix ? "&" : "=") + Text;
+  auto it = textWidths_.find(key);
+  if (it != textWidths_.end()) return it->second;
+  const int width = GetTextWidth(Canvas->Handle(), Text, Prefix);
+  textWidths_.emplace(std::move(key), width);
+  return width;
+}
+
 void TBarView::UpdatePositions(TPoint& ASize) {
   LayoutResult r = CalculatePositions(true, orientation_, chevronSize_, maximumLength_, wrapOffset_);
   ASize = r.BaseSize;

@@ -111,6 +111,18 @@ TEST_F(BarDraw, ToolbarAndMenuMeasures) {
   EXPECT_EQ(Measure(menu, separator), TSize(0, 9)) << "two thirds of the text height, rounded up";
 }
 
+TEST_F(BarDraw, TheDefaultItemIsMeasuredBold) {
+  TBarItem* plain = Add("Сохранить");
+  TBarItem* bold = Add("Сохранить");
+  bold->SetOptions({tboDefault});
+  TBarItem* again = Add("Сохранить");
+  TTestView toolbar(root_, true);
+  toolbar.GetBaseSize();
+  const int plainWidth = toolbar.Find(plain)->BoundsRect.Width();
+  EXPECT_GT(toolbar.Find(bold)->BoundsRect.Width(), plainWidth);
+  EXPECT_EQ(toolbar.Find(again)->BoundsRect.Width(), plainWidth) << "the width of the plain font again";
+}
+
 TEST_F(BarDraw, CheckGlyphInASunkenCell) {
   TBarItem* item = Add("Bold");
   item->SetChecked(true);
