@@ -9,6 +9,7 @@
 #include "SqlCorpus.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
+#include "platform/gui/Clipbrd.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
 
@@ -120,5 +121,57 @@ void BM_EditorSetStatementAndPaint(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(statement.size()));
 }
 BENCHMARK(BM_EditorSetStatementAndPaint)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// One typed character (WM_KEYDOWN, WM_CHAR) and the paint it causes, at line 1 and at the end of a
+// 100,000-line text: the same cost.
+void BM_EditorTypeCharacter(benchmark::State& state) {
+  PaintBench& b = Bench();
+  b.edit->SetReadOnly(false);
+  if (b.edit->Lines()->Count() != 100000) b.edit->SetText(Text100k());
+  int line = state.range(0) == 0 ? 1 : 100000;
+  for (auto _ : state) {
+    state.PauseTiming();
+    b.edit->SetCaretXY({1, line});
+    state.ResumeTiming();
+    b.edit->Perform(WM_KEYDOWN, 'A', 0);
+    b.edit->Perform(WM_CHAR, 'a', 0);
+    b.Paint();
+    state.PauseTiming();
+    b.edit->Undo();
+    state.ResumeTiming();
+  }
+  b.edit->SetReadOnly(true);
+}
+BENCHMARK(BM_EditorTypeCharacter)->Arg(0)->Arg(1)->ArgNames({"at_end"})->Unit(benchmark::kMicrosecond);
+
+// Undoing a paste of 10,000 lines.
+void BM_EditorUndo10kLinePaste(benchmark::State& state) {
+  PaintBench& b = Bench();
+  b.edit->SetReadOnly(false);
+  static const std::string block = [] {
+    std::string s;
+    auto lines = MakeSqlCorpus(10000);
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+  }();
+  for (auto _ : state) {
+    state.PauseTiming();
+    b.edit->SetText("select 1 from dual");
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+    b.edit->PasteFromClipboard();
+    state.ResumeTiming();
+    b.edit->Undo();
+    b.Paint();
+  }
+  b.edit->SetReadOnly(true);
+}
+BENCHMARK(BM_EditorUndo10kLinePaste)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace

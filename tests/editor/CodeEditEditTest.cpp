@@ -401,3 +401,40 @@ TEST_F(CodeEditEdit, SeededEditsUndoAndRedoToTheEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CodeEditEdit, BookmarkKeysSetToggleMoveAndGo) {
+  std::string text;
+  for (int i = 1; i <= 200; ++i) text += "line " + std::to_string(i) + "\n";
+  edit->SetText(text);
+  ShowAndFocus();
+  int x = 0, y = 0;
+  edit->SetCaretXY({3, 5});
+  Key('3', {.shift = true, .ctrl = true});
+  ASSERT_TRUE(edit->GetBookMark(3, x, y));
+  EXPECT_EQ(y, 5);
+  Key('3', {.shift = true, .ctrl = true});  // the same line: off again
+  EXPECT_FALSE(edit->IsBookmark(3));
+  Key('3', {.shift = true, .ctrl = true});
+  edit->SetCaretXY({2, 150});
+  Key('3', {.shift = true, .ctrl = true});  // another line: moved
+  ASSERT_TRUE(edit->GetBookMark(3, x, y));
+  EXPECT_EQ(y, 150);
+  EXPECT_EQ(edit->Marks()->Count(), 1);
+  Key(VK_HOME, {.ctrl = true});
+  Key('3', {.ctrl = true});  // go, with the line in the middle of the window
+  EXPECT_EQ(edit->CaretXY(), (TBufferCoord{2, 150}));
+  EXPECT_GT(edit->TopLine(), 150 - edit->LinesInWindow());
+  EXPECT_LT(edit->TopLine(), 150);
+  // typing a line break above moves the mark with its line
+  Key(VK_HOME, {.ctrl = true});
+  Key(VK_RETURN);
+  edit->GetBookMark(3, x, y);
+  EXPECT_EQ(y, 151);
+  edit->BookMarkOptions()->SetEnableKeys(false);
+  Key('3', {.shift = true, .ctrl = true});
+  EXPECT_TRUE(edit->IsBookmark(3));
+}
+
+}  // namespace
