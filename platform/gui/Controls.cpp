@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/GuiPrivate.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -494,6 +495,7 @@ void TControl::HandleMouse(TMessage& m) {
       }
       controlState_.Include(csLButtonDown);
       MouseDown(mbLeft, shift, mm.XPos(), mm.YPos());
+      if (dragMode_ == dmAutomatic && m.Msg == WM_LBUTTONDOWN) BeginDrag(false);
       break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
@@ -614,6 +616,30 @@ void TControl::Dispatch(TMessage& m) {
     case CM_HITTEST:
       m.Result = 1;
       return;  // HTCLIENT
+    case CM_DRAG: {
+      auto* rec = reinterpret_cast<TDragRec*>(m.LParam);
+      if (m.WParam == dmDragCancel) {
+        // the drag of this source ended; LParam is the control it dropped on, if any
+        auto* target = reinterpret_cast<TControl*>(m.LParam);
+        POINT p;
+        GetCursorPos(p);
+        TPoint local = target ? target->ScreenToClient(p) : TPoint{0, 0};
+        DoEndDrag(target, local.X, local.Y);
+        return;
+      }
+      if (!rec) return;
+      TPoint p = ScreenToClient(rec->Pos);
+      static constexpr TDragState kStates[] = {dsDragEnter, dsDragLeave, dsDragMove};
+      if (m.WParam <= dmDragMove) {
+        bool accept = false;
+        DragOver(rec->Source, p.X, p.Y, kStates[m.WParam], accept);
+        rec->Accepted = accept;
+        m.Result = accept ? 1 : 0;
+      } else if (m.WParam == dmDragDrop) {
+        DragDrop(rec->Source, p.X, p.Y);
+      }
+      return;
+    }
     case WM_SIZE:
       Resize();
       return;
@@ -905,10 +931,9 @@ void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool Check
 bool TWinControl::CanFocus() {
   TCustomForm* form = GetParentForm(this);
   if (!form) return false;
-  for (TControl* c = this; c; c = c->Parent()) {
+  // the form itself may still be hidden: a control on it can take the focus once it shows
+  for (TControl* c = this; c && c != form; c = c->Parent())
     if (!c->Visible() || !c->Enabled()) return false;
-    if (c == form) break;
-  }
   return true;
 }
 
@@ -1255,6 +1280,10 @@ void TWinControl::WndProc(TMessage& m) {
       break;
     case WM_KILLFOCUS:
       if (controlState_.Contains(csFocusing)) return;
+      break;
+    case WM_CAPTURECHANGED:
+      if (handle_ && reinterpret_cast<HWND>(m.LParam) != handle_)
+        talvik::gui::detail::DragCaptureLost(handle_);
       break;
     case WM_NCHITTEST:
       DefaultHandler(m);

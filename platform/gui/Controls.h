@@ -93,6 +93,23 @@ enum TControlStateFlag {
 using TControlState = TSet<TControlStateFlag>;
 
 using TWndMethod = std::function<void(TMessage&)>;
+
+// In-process dragging of one control's contents onto another control.
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+enum TDragMessage { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+// What CM_DRAG carries in its LParam (its WParam is the TDragMessage).
+struct TDragRec {
+  TPoint Pos;  // screen
+  class TControl* Source = nullptr;
+  class TControl* Target = nullptr;
+  bool Accepted = false;
+};
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TStartDragEvent = std::function<void(TObject* Sender)>;
 using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
@@ -245,6 +262,24 @@ class TControl : public TComponent {
   virtual void Click();
   virtual void DblClick();
 
+  // Dragging: BeginDrag starts at once when Immediate, else once the mouse has moved Threshold pixels
+  // (-1: the system's drag distance) with the button held. Esc or a lost capture cancels.
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode Value) { dragMode_ = Value; }
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor Value) { dragCursor_ = Value; }
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  void EndDrag(bool Drop);
+  bool Dragging() const;
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual void DoStartDrag();
+  virtual void DoEndDrag(TObject* Target, int X, int Y);
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+  TStartDragEvent OnStartDrag;
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
@@ -294,6 +329,8 @@ class TControl : public TComponent {
   std::string text_;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
+  TDragMode dragMode_ = dmManual;
+  TCursor dragCursor_ = crDrag;
   int helpContext_ = 0;
   std::unique_ptr<TControlActionLink> actionLink_;
 
@@ -492,6 +529,9 @@ class TCustomListControl : public TWinControl {
 TCustomForm* GetParentForm(TControl* Control);
 // The control under the mouse (windowed or not) at a screen position.
 TControl* FindDragTarget(TPoint Pos, bool AllowDisabled);
+// The source of the drag pending or under way (nullptr when none), and its cancellation.
+TControl* DragSource();
+void CancelDrag();
 TWinControl* FindVCLWindow(TPoint Pos);
 // Draws a 3-D frame of the given colours and shrinks Rect by Width.
 void Frame3D(TCanvas* Canvas, TRect& Rect, TColor TopColor, TColor BottomColor, int Width);

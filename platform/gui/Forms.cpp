@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -1046,7 +1047,7 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   try {
     bool handled = false;
     if (OnMessage) OnMessage(Msg, handled);
-    if (!handled && !IsHintMsg(Msg) && !IsKeyMsg(Msg)) {
+    if (!handled && !talvik::gui::detail::DragInput(Msg) && !IsHintMsg(Msg) && !IsKeyMsg(Msg)) {
       TranslateMessage(Msg);
       DispatchMessage(Msg);
     }

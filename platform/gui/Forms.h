@@ -224,6 +224,9 @@ class TApplication : public TComponent {
   ~TApplication() override;
 
   HWND Handle();  // the application's own hidden window
+  // The program's icon (the forms' and the tray's unless they have their own).
+  TIcon* Icon() { return &icon_; }
+  void SetIcon(TIcon* Value) { icon_.Assign(Value); }
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& Value) { title_ = Value; }
   TCustomForm* MainForm() const { return mainForm_; }
@@ -312,6 +315,7 @@ class TApplication : public TComponent {
 
   friend class TCustomForm;
   HWND handle_ = nullptr;
+  TIcon icon_;
   std::string title_;
   TCustomForm* mainForm_ = nullptr;
   bool showMainForm_ = true;

@@ -626,6 +626,51 @@ class TBitmap : public TGraphic {
   HGDIOBJ oldBitmap_ = nullptr;
 };
 
+// An icon: an image with the pixels of its transparent colour left out when drawn.
+class TIcon : public TGraphic {
+  TALVIK_CLASS(TIcon, TGraphic)
+  TIcon();
+  ~TIcon() override;
+  void Assign(TPersistent* Source) override;
+  int Width() const override { return image_->Width(); }
+  int Height() const override { return image_->Height(); }
+  void SetWidth(int Value) override { image_->SetWidth(Value); }
+  void SetHeight(int Value) override { image_->SetHeight(Value); }
+  bool Empty() const override { return image_->Empty(); }
+  void Draw(TCanvas* ACanvas, const TRect& Rect) override;
+  void LoadFromFile(const std::string& FileName) override;
+  void SaveToFile(const std::string& FileName) override;
+  // The image; pixels of TransparentColor are clear (clDefault: the bottom-left pixel's colour).
+  TBitmap* Bitmap() { return image_.get(); }
+  TColor TransparentColor() const { return transparentColor_; }
+  void SetTransparentColor(TColor Value);
+
+ private:
+  std::unique_ptr<TBitmap> image_;
+  TColor transparentColor_ = clDefault;
+};
+
+// Holds one graphic: a bitmap or an icon.
+class TPicture : public TPersistent {
+  TALVIK_CLASS(TPicture, TPersistent)
+  TPicture();
+  ~TPicture() override;
+  void Assign(TPersistent* Source) override;
+  TGraphic* Graphic() const { return graphic_.get(); }
+  void SetGraphic(TGraphic* Value);  // copies it
+  TBitmap* Bitmap();                 // replaces another kind of graphic with an empty bitmap
+  TIcon* Icon();                     // likewise with an empty icon
+  int Width() const { return graphic_ ? graphic_->Width() : 0; }
+  int Height() const { return graphic_ ? graphic_->Height() : 0; }
+  void LoadFromFile(const std::string& FileName);  // ".ico" names give an icon, others a bitmap
+  void SaveToFile(const std::string& FileName);
+  TNotifyEvent OnChange;
+
+ private:
+  void Changed(TObject* Sender);
+  std::unique_ptr<TGraphic> graphic_;
+};
+
 // The installed font family that stands in for a face name (with Cyrillic glyphs).
 std::string MapFontFamily(const std::string& face);
 // The installed fonts the layer can name (TScreen::Fonts).

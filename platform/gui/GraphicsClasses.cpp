@@ -1,5 +1,6 @@
 // The class library's graphics objects: font, pen, brush, canvas and bitmap.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "platform/gui/Graphics.h"
@@ -692,4 +693,125 @@ void TBitmap::LoadFromFile(const std::string& FileName) {
 void TBitmap::SaveToFile(const std::string& FileName) {
   FreeContext();
   if (!SaveBitmapFile(Handle(), FileName)) throw EFCreateError("Cannot create file \"" + FileName + "\"");
+}
+
+// ---------------------------------------------------------------- TIcon
+
+TIcon::TIcon() : image_(std::make_unique<TBitmap>()) {
+  image_->OnChange = [this](TObject*) { Changed(); };
+}
+
+TIcon::~TIcon() {
+  image_->OnChange = nullptr;
+}
+
+void TIcon::Assign(TPersistent* Source) {
+  if (auto* icon = dynamic_cast<TIcon*>(Source)) {
+    image_->Assign(icon->image_.get());
+    transparentColor_ = icon->transparentColor_;
+    Changed();
+    return;
+  }
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
+    image_->Assign(bitmap);
+    Changed();
+    return;
+  }
+  TGraphic::Assign(Source);
+}
+
+void TIcon::SetTransparentColor(TColor Value) {
+  transparentColor_ = Value;
+  Changed();
+}
+
+void TIcon::Draw(TCanvas* ACanvas, const TRect& Rect) {
+  if (Empty()) return;
+  TColor key = transparentColor_ == clDefault ? image_->Canvas()->Pixels(0, Height() - 1) : transparentColor_;
+  TransparentBlt(ACanvas->Handle(), Rect.Left, Rect.Top, Rect.Width(), Rect.Height(),
+                 image_->Canvas()->Handle(), 0, 0, Width(), Height(), ColorToRGB(key));
+}
+
+void TIcon::LoadFromFile(const std::string& FileName) {
+  image_->LoadFromFile(FileName);
+}
+
+void TIcon::SaveToFile(const std::string& FileName) {
+  image_->SaveToFile(FileName);
+}
+
+// ---------------------------------------------------------------- TPicture
+
+TPicture::TPicture() = default;
+
+TPicture::~TPicture() {
+  if (graphic_) graphic_->OnChange = nullptr;
+}
+
+void TPicture::Changed(TObject*) {
+  if (OnChange) OnChange(this);
+}
+
+void TPicture::SetGraphic(TGraphic* Value) {
+  std::unique_ptr<TGraphic> copy;
+  if (dynamic_cast<TIcon*>(Value))
+    copy = std::make_unique<TIcon>();
+  else if (Value)
+    copy = std::make_unique<TBitmap>();
+  if (copy) copy->Assign(Value);
+  if (graphic_) graphic_->OnChange = nullptr;
+  graphic_ = std::move(copy);
+  if (graphic_) graphic_->OnChange = [this](TObject* s) { Changed(s); };
+  Changed(this);
+}
+
+TBitmap* TPicture::Bitmap() {
+  if (!dynamic_cast<TBitmap*>(graphic_.get())) {
+    if (graphic_) graphic_->OnChange = nullptr;
+    graphic_ = std::make_unique<TBitmap>();
+    graphic_->OnChange = [this](TObject* s) { Changed(s); };
+    Changed(this);
+  }
+  return static_cast<TBitmap*>(graphic_.get());
+}
+
+TIcon* TPicture::Icon() {
+  if (!dynamic_cast<TIcon*>(graphic_.get())) {
+    if (graphic_) graphic_->OnChange = nullptr;
+    graphic_ = std::make_unique<TIcon>();
+    graphic_->OnChange = [this](TObject* s) { Changed(s); };
+    Changed(this);
+  }
+  return static_cast<TIcon*>(graphic_.get());
+}
+
+void TPicture::Assign(TPersistent* Source) {
+  if (auto* p = dynamic_cast<TPicture*>(Source)) {
+    SetGraphic(p->graphic_.get());
+    return;
+  }
+  if (auto* g = dynamic_cast<TGraphic*>(Source)) {
+    SetGraphic(g);
+    return;
+  }
+  if (!Source) {
+    SetGraphic(nullptr);
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+void TPicture::LoadFromFile(const std::string& FileName) {
+  std::string lower = FileName;
+  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  bool icon = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".ico") == 0;
+  if (icon)
+    Icon()->LoadFromFile(FileName);
+  else
+    Bitmap()->LoadFromFile(FileName);
+  Changed(this);
+}
+
+void TPicture::SaveToFile(const std::string& FileName) {
+  if (graphic_) graphic_->SaveToFile(FileName);
 }

@@ -44,6 +44,15 @@ bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
 // ---- window classes of the layer's own controls ----
 void RegisterEditClass();  // "EDIT"
+// The message box as our own dialog form (Dialogs.cpp); whether a test handler answers instead.
+int RunMessageForm(HWND owner, const std::string& text, const std::string& caption, UINT type);
+bool MessageBoxHandlerSet();
+
+// ---- control drag (ControlsDrag.cpp) ----
+// Mouse and key input while a drag is pending or under way; true when the drag took the message.
+bool DragInput(const MSG& msg);
+// The window holding the mouse for a drag lost it: the drag ends without a drop.
+void DragCaptureLost(HWND hwnd);
 
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);

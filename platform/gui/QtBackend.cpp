@@ -6,11 +6,9 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -337,73 +335,6 @@ MessageBoxHandler& BoxHandler() {
   return handler;
 }
 
-int ToolkitMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-  UseQtBackend();
-  QMessageBox box;
-  box.setWindowTitle(QString::fromStdString(caption));
-  box.setText(QString::fromStdString(text));
-  switch (type & 0xF0) {
-    case MB_ICONSTOP:
-      box.setIcon(QMessageBox::Critical);
-      break;
-    case MB_ICONQUESTION:
-      box.setIcon(QMessageBox::Question);
-      break;
-    case MB_ICONWARNING:
-      box.setIcon(QMessageBox::Warning);
-      break;
-    case MB_ICONINFORMATION:
-      box.setIcon(QMessageBox::Information);
-      break;
-    default:
-      break;
-  }
-  std::vector<std::pair<QPushButton*, int>> buttons;
-  auto add = [&](const char* label, int id, QMessageBox::ButtonRole role) {
-    buttons.push_back({box.addButton(QString::fromUtf8(label), role), id});
-  };
-  switch (type & 0xF) {
-    case MB_OKCANCEL:
-      add("OK", IDOK, QMessageBox::AcceptRole);
-      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
-      break;
-    case MB_ABORTRETRYIGNORE:
-      add("&Abort", IDABORT, QMessageBox::RejectRole);
-      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
-      add("&Ignore", IDIGNORE, QMessageBox::AcceptRole);
-      break;
-    case MB_YESNOCANCEL:
-      add("&Yes", IDYES, QMessageBox::YesRole);
-      add("&No", IDNO, QMessageBox::NoRole);
-      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
-      break;
-    case MB_YESNO:
-      add("&Yes", IDYES, QMessageBox::YesRole);
-      add("&No", IDNO, QMessageBox::NoRole);
-      break;
-    case MB_RETRYCANCEL:
-      add("&Retry", IDRETRY, QMessageBox::AcceptRole);
-      add("Cancel", IDCANCEL, QMessageBox::RejectRole);
-      break;
-    default:
-      add("OK", IDOK, QMessageBox::AcceptRole);
-      break;
-  }
-  // our windows wait while the box is up
-  std::vector<HWND> disabled;
-  for (HWND h : GetTopLevelWindows())
-    if (IsWindowVisible(h) && IsWindowEnabled(h)) {
-      EnableWindow(h, false);
-      disabled.push_back(h);
-    }
-  (void)owner;
-  box.exec();
-  for (HWND h : disabled)
-    if (IsWindow(h)) EnableWindow(h, true);
-  for (auto& [button, id] : buttons)
-    if (box.clickedButton() == button) return id;
-  return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
-}
 }  // namespace
 
 bool ToolkitMouseClick(HWND topLevel, POINT client, int button) {
@@ -430,6 +361,10 @@ bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::strin
 
 void SetMessageBoxHandler(MessageBoxHandler handler) {
   BoxHandler() = std::move(handler);
+}
+
+bool detail::MessageBoxHandlerSet() {
+  return static_cast<bool>(BoxHandler());
 }
 
 bool GrabDisplayToPng(const std::string& path) {
@@ -608,7 +543,7 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
   auto& handler = talvik::gui::BoxHandler();
   if (handler) return handler(owner, text, caption, type);
-  return talvik::gui::ToolkitMessageBox(owner, text, caption, type);
+  return talvik::gui::detail::RunMessageForm(owner, text, caption, type);
 }
 
 namespace talvik::gui::detail {

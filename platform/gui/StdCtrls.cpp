@@ -51,6 +51,16 @@ std::string StripHotkey(const std::string& Text) {
   return out;
 }
 
+TSize TextExtentOf(TFont* Font, const std::string& Text) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font->Handle());
+  SIZE size;
+  GetTextExtentPoint32(dc, Text, size);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return size;
+}
+
 void DrawControlCaption(TCanvas* Canvas, const std::string& Caption, TRect& R, UINT Flags, bool Enabled) {
   HDC dc = Canvas->Handle();
   SetBkMode(dc, TRANSPARENT);

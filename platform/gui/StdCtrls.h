@@ -266,6 +266,258 @@ class TRadioButton : public TButtonControl {
   bool checked_ = false;
 };
 
+// The size of Text in Font, measured off screen (works while a control has no window).
+TSize TextExtentOf(TFont* Font, const std::string& Text);
+
 // Draws a button's caption with its accelerator underlined (DrawText without DT_NOPREFIX), greyed
 // and embossed when disabled.
 void DrawControlCaption(TCanvas* Canvas, const std::string& Caption, TRect& R, UINT Flags, bool Enabled);
+
+// ---------------------------------------------------------------- group box
+
+class TCustomGroupBox : public TCustomControl {
+  TALVIK_CLASS(TCustomGroupBox, TCustomControl)
+  explicit TCustomGroupBox(TComponent* AOwner);
+
+ protected:
+  void AdjustClientRect(TRect& Rect) override;
+  void Paint() override;
+  void Dispatch(TMessage& Message) override;
+};
+
+class TGroupBox : public TCustomGroupBox {
+  TALVIK_CLASS(TGroupBox, TCustomGroupBox)
+  using TCustomGroupBox::TCustomGroupBox;
+};
+
+// ---------------------------------------------------------------- list boxes
+
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+enum TOwnerDrawStateFlag {
+  odSelected,
+  odGrayed,
+  odDisabled,
+  odChecked,
+  odFocused,
+  odDefault,
+  odComboBoxEdit
+};
+using TOwnerDrawState = TSet<TOwnerDrawStateFlag>;
+using TDrawItemEvent =
+    std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
+
+// A list of strings (with objects) drawn by us, one item height for all, scrolled by its own bar.
+class TCustomListBox : public TCustomControl {
+  TALVIK_CLASS(TCustomListBox, TCustomControl)
+  explicit TCustomListBox(TComponent* AOwner);
+  ~TCustomListBox() override;
+
+  TStrings* Items();
+  void SetItems(TStrings* Value);
+  int Count() const;
+  int ItemIndex() const { return itemIndex_; }
+  virtual void SetItemIndex(int Value);
+  int ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(int Value);
+  int TopIndex() const { return topIndex_; }
+  void SetTopIndex(int Value);
+  TListBoxStyle Style() const { return style_; }
+  void SetStyle(TListBoxStyle Value);
+  bool Sorted() const;
+  void SetSorted(bool Value);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle Value);
+  // The item at a client point; with Existing false, a point below the last item answers Count.
+  int ItemAtPos(TPoint Pos, bool Existing);
+  TRect ItemRect(int Index);
+  int VisibleItems();
+  // The first item at or after Start (wrapping) whose text begins with Prefix, ignoring case; -1 none.
+  int FindPrefix(const std::string& Prefix, int Start);
+  void Clear();
+
+  TDrawItemEvent OnDrawItem;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+  virtual void DrawItem(int Index, TRect Rect, TOwnerDrawState State);
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(char32_t& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
+  // The user moved the selection (keys or mouse): OnClick by default.
+  virtual void SelectionChangedByUser();
+  void UpdateScrollBar();
+  void MakeVisible(int Index);
+
+  int itemIndex_ = -1;
+  int itemHeight_ = 16;
+  int topIndex_ = 0;
+  std::string search_;
+  DWORD searchTime_ = 0;
+
+ private:
+  void ItemsChanged();
+  std::unique_ptr<TStringList> items_;
+  TListBoxStyle style_ = lbStandard;
+  TBorderStyle borderStyle_ = bsSingle;
+};
+
+class TListBox : public TCustomListBox {
+  TALVIK_CLASS(TListBox, TCustomListBox)
+  using TCustomListBox::TCustomListBox;
+};
+
+// ---------------------------------------------------------------- combo boxes
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+
+class TCustomComboBox : public TCustomControl {
+  TALVIK_CLASS(TCustomComboBox, TCustomControl)
+  explicit TCustomComboBox(TComponent* AOwner);
+  ~TCustomComboBox() override;
+
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle Value);
+  TStrings* Items();
+  void SetItems(TStrings* Value);
+  int ItemIndex() const { return itemIndex_; }
+  virtual void SetItemIndex(int Value);
+  int DropDownCount() const { return dropDownCount_; }
+  void SetDropDownCount(int Value) { dropDownCount_ = std::max(1, Value); }
+  int ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(int Value) { itemHeight_ = std::max(1, Value); }
+  bool Sorted() const;
+  void SetSorted(bool Value);
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int Value);
+  TEditCharCase CharCase() const { return charCase_; }
+  void SetCharCase(TEditCharCase Value);
+  bool DroppedDown() const;
+  void SetDroppedDown(bool Value);
+  // The text edit of a csDropDown combo (nullptr for the list styles).
+  TCustomEdit* EditControl() const;
+  int SelStart();
+  void SetSelStart(int Value);
+  int SelLength();
+  void SetSelLength(int Value);
+  void SelectAll();
+  void Clear();
+  // The list that drops down (made on first use).
+  TCustomListBox* DropDownList();
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnSelect;
+  TNotifyEvent OnDropDown;
+  TNotifyEvent OnCloseUp;
+  TDrawItemEvent OnDrawItem;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(char32_t& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  std::string GetText() const override;
+  void SetTextInternal(const std::string& Value) override;
+  virtual void Change();
+  virtual void Select();
+  virtual void DropDown();
+  virtual void CloseUp();
+  virtual void DrawItem(int Index, TRect Rect, TOwnerDrawState State);
+  TRect ButtonRect();
+
+ private:
+  friend class TComboEdit;
+  friend class TComboDropList;
+  bool HandleComboKey(WORD Key, TShiftState Shift);
+  void CloseList(bool Accept);
+  void LayoutEdit();
+  void ItemsChanged();
+  void SelectFromSearch(char32_t Key);
+  std::unique_ptr<TStringList> items_;
+  class TComboEdit* edit_ = nullptr;
+  class TComboDropList* list_ = nullptr;
+  TComboBoxStyle style_ = csDropDown;
+  int itemIndex_ = -1;
+  int dropDownCount_ = 8;
+  int itemHeight_ = 16;
+  int maxLength_ = 0;
+  TEditCharCase charCase_ = ecNormal;
+  bool buttonDown_ = false;
+  std::string search_;
+  DWORD searchTime_ = 0;
+};
+
+class TComboBox : public TCustomComboBox {
+  TALVIK_CLASS(TComboBox, TCustomComboBox)
+  using TCustomComboBox::TCustomComboBox;
+};
+
+// ---------------------------------------------------------------- scroll bars
+
+enum TScrollBarKind { sbHorizontal, sbVertical };
+enum TScrollCode {
+  scLineUp,
+  scLineDown,
+  scPageUp,
+  scPageDown,
+  scPosition,
+  scTrack,
+  scTop,
+  scBottom,
+  scEndScroll
+};
+using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+
+// A scroll bar control; it tells its parent as WM_HSCROLL/WM_VSCROLL with its own handle, and the
+// parent's reflection brings the code back to it.
+class TScrollBar : public TCustomControl {
+  TALVIK_CLASS(TScrollBar, TCustomControl)
+  explicit TScrollBar(TComponent* AOwner);
+  TScrollBarKind Kind() const { return kind_; }
+  void SetKind(TScrollBarKind Value);
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  int Position() const { return position_; }
+  void SetPosition(int Value) { SetParams(Value, min_, max_); }
+  void SetMin(int Value) { SetParams(position_, Value, max_); }
+  void SetMax(int Value) { SetParams(position_, min_, Value); }
+  int PageSize() const { return pageSize_; }
+  void SetPageSize(int Value);
+  int SmallChange() const { return smallChange_; }
+  void SetSmallChange(int Value) { smallChange_ = Value; }
+  int LargeChange() const { return largeChange_; }
+  void SetLargeChange(int Value) { largeChange_ = Value; }
+  void SetParams(int APosition, int AMin, int AMax);
+
+  TNotifyEvent OnChange;
+  TScrollEvent OnScroll;
+
+ protected:
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  virtual void Scroll(TScrollCode ScrollCode, int& ScrollPos);
+  virtual void Change();
+
+ private:
+  struct Parts {
+    TRect arrow1, arrow2, thumb, track;
+  };
+  Parts Layout();
+  void Notify(int Code, int Pos);
+  TScrollBarKind kind_ = sbHorizontal;
+  int min_ = 0, max_ = 100, position_ = 0, pageSize_ = 0;
+  int smallChange_ = 1, largeChange_ = 1;
+  int dragOffset_ = -1;
+  int pressedPart_ = 0;
+};

@@ -58,7 +58,7 @@ KeyTranslation TranslateQtKey(int qtKey, unsigned qtModifiers, const std::string
                               bool useScanCode);
 
 // ---- message boxes ----
-// Answers every MessageBox (tests give the answers); nullptr restores the toolkit's own box.
+// Answers every MessageBox and message dialog (tests give the answers); nullptr restores our own dialog.
 using MessageBoxHandler =
     std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);

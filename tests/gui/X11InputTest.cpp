@@ -1,0 +1,129 @@
+// Real input under an X server (run through xvfb-run -a): keys and clicks come from xdotool through
+// the X server and the toolkit into our message queue. Each step waits on a state with a time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/gui/WinManager.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 8000;
+
+bool Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Pumps our messages until `done` holds or the time-out passes.
+bool WaitFor(const std::function<bool()>& done) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+class X11Input : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    bool ci = std::getenv("CI") && std::string(std::getenv("CI")) == "true";
+    if (!display || !*display || !Shell("xdotool version")) {
+      if (ci) FAIL() << "no X server or no xdotool: run these tests through xvfb-run -a";
+      GTEST_SKIP() << "no X server (run through xvfb-run -a)";
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    talvik::gui::UseQtBackend();
+    CreateApplication();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
+    form->SetBounds(50, 50, 400, 260);
+    form->SetCaption("TalvikX11Input");
+  }
+  void TearDown() override {
+    form.reset();
+    Shell("setxkbmap us");
+  }
+  void ShowForm() {
+    form->Show();
+    ASSERT_TRUE(WaitFor([] { return Shell("xdotool search --name TalvikX11Input"); }));
+    Shell("xdotool search --name TalvikX11Input windowfocus");
+    Application->ProcessMessages();
+  }
+  static void Click(TPoint screen) {
+    Shell("xdotool mousemove " + std::to_string(screen.X) + " " + std::to_string(screen.Y) + " click 1");
+  }
+  std::unique_ptr<TForm> form;
+};
+
+}  // namespace
+
+TEST_F(X11Input, TabAndCyrillicTypedThroughARussianLayout) {
+  auto* first = new TEdit(form.get());
+  first->SetParent(form.get());
+  first->SetBounds(10, 10, 200, 24);
+  auto* second = new TEdit(form.get());
+  second->SetParent(form.get());
+  second->SetBounds(10, 50, 200, 24);
+  ShowForm();
+  first->SetFocus();
+  ASSERT_TRUE(Shell("setxkbmap us"));
+  Shell("xdotool key s q l Tab");
+  EXPECT_TRUE(WaitFor([&] { return second->Focused(); }));
+  EXPECT_EQ(first->Text(), "sql");
+  // the Russian layout: xdotool presses the physical keys that carry these letters there
+  ASSERT_TRUE(Shell("setxkbmap ru"));
+  Shell("xdotool key Cyrillic_es Cyrillic_ie Cyrillic_a Cyrillic_en Cyrillic_es");
+  EXPECT_TRUE(WaitFor([&] { return second->Text() == "сеанс"; })) << second->Text();
+  EXPECT_EQ(second->SelStart(), 5);
+}
+
+TEST_F(X11Input, ComboDropDownOpensChoosesAndClosesOnAClickOutside) {
+  auto* combo = new TComboBox(form.get());
+  combo->SetParent(form.get());
+  combo->SetBounds(10, 10, 200, 24);
+  combo->SetStyle(csDropDownList);
+  for (const char* s : {"Все сеансы", "Активные", "Блокирующие"}) combo->Items()->Add(s);
+  combo->SetItemIndex(0);
+  ShowForm();
+  Click(combo->ClientToScreen({20, 10}));
+  ASSERT_TRUE(WaitFor([&] { return combo->DroppedDown(); }));
+  TCustomListBox* list = combo->DropDownList();
+  Click(list->ClientToScreen({20, 2 * list->ItemHeight() + list->ItemHeight() / 2}));
+  ASSERT_TRUE(WaitFor([&] { return !combo->DroppedDown(); }));
+  EXPECT_EQ(combo->Text(), "Блокирующие");
+  Click(combo->ClientToScreen({20, 10}));
+  ASSERT_TRUE(WaitFor([&] { return combo->DroppedDown(); }));
+  Click({700, 600});  // the desktop, outside every window of ours
+  EXPECT_TRUE(WaitFor([&] { return !combo->DroppedDown(); }));
+  EXPECT_EQ(combo->Text(), "Блокирующие");
+}
+
+TEST_F(X11Input, MessageDlgAnsweredByEnterAndByTheNoAccelerator) {
+  ShowForm();
+  auto answer = [](const std::string& keys) {
+    return std::thread([keys] {
+      // --sync waits until the dialog's window is there
+      Shell("xdotool search --sync --name Confirm windowfocus --sync");
+      Shell("xdotool key " + keys);
+    });
+  };
+  std::thread byEnter = answer("Return");
+  int first = MessageDlg("Завершить сеанс?", mtConfirmation, mbYesNoCancel);
+  byEnter.join();
+  EXPECT_EQ(first, mrYes);
+  WaitFor([] { return !Shell("xdotool search --onlyvisible --name Confirm"); });
+  std::thread byNo = answer("n");
+  int second = MessageDlg("Завершить сеанс?", mtConfirmation, mbYesNoCancel);
+  byNo.join();
+  EXPECT_EQ(second, mrNo);
+}
