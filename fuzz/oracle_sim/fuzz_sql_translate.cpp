@@ -25,15 +25,24 @@ int Progress(void*) {
   return std::chrono::steady_clock::now() - g_start > std::chrono::milliseconds(50);
 }
 
+// The instance's folder goes when the run ends (declared first, so removed after the instance closes).
+struct TempFolder {
+  std::filesystem::path path;
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
 Session& TheSession() {
+  static TempFolder dir;
   static std::shared_ptr<Instance> inst;
   static std::unique_ptr<Session> dba;
   static std::unique_ptr<Session> s;
   if (!s) {
-    std::string dir =
-        (std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()))).string();
-    std::filesystem::create_directories(dir);
-    inst = Instance::Open(dir + "/sim.db");
+    dir.path = std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir.path);
+    inst = Instance::Open((dir.path / "sim.db").string());
     // The monitor's statements read the dynamic performance views, which take a DBA; a second
     // session stays logged on for the session commands to act on.
     dba = Session::LogOn(inst, "system", "manager");
