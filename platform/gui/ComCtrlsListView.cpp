@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/GuiPrivate.h"
 
 namespace {
 
@@ -631,34 +632,7 @@ void TListView::Dispatch(TMessage& m) {
       ItemsChanged(true);
       return;
     case WM_VSCROLL: {
-      int top = topRow_, page = VisibleRowCount();
-      switch (static_cast<short>(LOWORD(m.WParam))) {
-        case SB_LINEUP:
-          --top;
-          break;
-        case SB_LINEDOWN:
-          ++top;
-          break;
-        case SB_PAGEUP:
-          top -= page;
-          break;
-        case SB_PAGEDOWN:
-          top += page;
-          break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-          top = static_cast<short>(HIWORD(m.WParam));
-          break;
-        case SB_TOP:
-          top = 0;
-          break;
-        case SB_BOTTOM:
-          top = items_.Count();
-          break;
-        default:
-          break;
-      }
-      topRow_ = std::clamp(top, 0, std::max(0, items_.Count() - page));
+      topRow_ = talvik::gui::detail::ScrollBarTarget(m.WParam, topRow_, VisibleRowCount(), items_.Count());
       UpdateScrollBar();
       Invalidate();
       return;

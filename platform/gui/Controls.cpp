@@ -87,6 +87,41 @@ void DeallocateHWnd(HWND Wnd) {
   delete method;
 }
 
+namespace talvik::gui::detail {
+
+int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
+  int top = current;
+  switch (static_cast<short>(LOWORD(wParam))) {
+    case SB_LINEUP:
+      --top;
+      break;
+    case SB_LINEDOWN:
+      ++top;
+      break;
+    case SB_PAGEUP:
+      top -= page;
+      break;
+    case SB_PAGEDOWN:
+      top += page;
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      top = static_cast<short>(HIWORD(wParam));
+      break;
+    case SB_TOP:
+      top = 0;
+      break;
+    case SB_BOTTOM:
+      top = count;
+      break;
+    default:
+      break;
+  }
+  return std::clamp(top, 0, std::max(0, count - page));
+}
+
+}  // namespace talvik::gui::detail
+
 std::string GetShortHint(const std::string& Hint) {
   auto bar = Hint.find('|');
   return bar == std::string::npos ? Hint : Hint.substr(0, bar);

@@ -316,6 +316,16 @@ void TCustomImageList::GetMask(int Index, TBitmap* Mask) {
   SetPixelsOf(Mask, mono);
 }
 
+bool TCustomImageList::GetResource(HINSTANCE Module, const std::string& Name, int AWidth, TColor MaskColor) {
+  HBITMAP h = LoadBitmap(Module, Name);
+  if (!h) return false;
+  TBitmap strip;
+  strip.SetHandle(h);
+  if (AWidth > 0 && AWidth != width_) SetSize(AWidth, strip.Height());
+  AddMasked(&strip, MaskColor);
+  return true;
+}
+
 void TCustomImageList::RegisterChanges(TChangeLink* Value) {
   if (!Value) return;
   if (Value->Sender() && Value->Sender() != this) Value->Sender()->UnRegisterChanges(Value);

@@ -76,6 +76,9 @@ class TCustomImageList : public TComponent {
   void GetBitmap(int Index, TBitmap* Image);
   // The mask: black where the image shows, white where it is clear.
   void GetMask(int Index, TBitmap* Mask);
+  // Adds the strip of a named bitmap resource of Module, split at AWidth (0: the list's width) and
+  // masked by MaskColor; false when there is no such resource.
+  bool GetResource(HINSTANCE Module, const std::string& Name, int AWidth, TColor MaskColor);
   // Whether pixel (X, Y) of image Index shows (for tests and hit testing).
   bool PixelShows(int Index, int X, int Y) const;
 

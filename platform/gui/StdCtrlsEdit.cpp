@@ -627,34 +627,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       PlaceCaret(st);
       return 0;
     case WM_VSCROLL: {
-      int top = st.topLine, page = st.VisibleLines();
-      switch (static_cast<short>(LOWORD(wParam))) {
-        case SB_LINEUP:
-          --top;
-          break;
-        case SB_LINEDOWN:
-          ++top;
-          break;
-        case SB_PAGEUP:
-          top -= page;
-          break;
-        case SB_PAGEDOWN:
-          top += page;
-          break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-          top = static_cast<short>(HIWORD(wParam));
-          break;
-        case SB_TOP:
-          top = 0;
-          break;
-        case SB_BOTTOM:
-          top = st.LineCount();
-          break;
-        default:
-          break;
-      }
-      st.topLine = std::clamp(top, 0, std::max(0, st.LineCount() - page));
+      st.topLine = ScrollBarTarget(wParam, st.topLine, st.VisibleLines(), st.LineCount());
       UpdateScrollBars(st);
       InvalidateRect(hwnd, nullptr, false);
       PlaceCaret(st);

@@ -1,6 +1,7 @@
 // Group boxes, list boxes, combo boxes with their own drop-down list, and scroll bars.
 #include <algorithm>
 
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
@@ -345,34 +346,7 @@ void TCustomListBox::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case WM_VSCROLL: {
-      int top = topIndex_, page = VisibleItems();
-      switch (static_cast<short>(LOWORD(m.WParam))) {
-        case SB_LINEUP:
-          --top;
-          break;
-        case SB_LINEDOWN:
-          ++top;
-          break;
-        case SB_PAGEUP:
-          top -= page;
-          break;
-        case SB_PAGEDOWN:
-          top += page;
-          break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-          top = static_cast<short>(HIWORD(m.WParam));
-          break;
-        case SB_TOP:
-          top = 0;
-          break;
-        case SB_BOTTOM:
-          top = Count();
-          break;
-        default:
-          break;
-      }
-      SetTopIndex(top);
+      SetTopIndex(talvik::gui::detail::ScrollBarTarget(m.WParam, topIndex_, VisibleItems(), Count()));
       return;
     }
     case LB_FINDSTRING:

@@ -556,6 +556,21 @@ bool GetCursorPos(POINT& p);
 bool SetCursorPos(int x, int y);
 int CursorId(HCURSOR cursor);  // the IDC_ id of a standard cursor, 0 for our own ones
 
+// Named resources: pictures of our own art that a library registers under its module handle at start-up
+// (rows of characters, one a pixel, and a palette naming each character's colour). Loading by a name
+// nobody registered answers nullptr.
+constexpr int RT_CURSOR = 1, RT_BITMAP = 2, RT_ICON = 3;
+struct RESOURCE_ART {
+  std::vector<std::string> rows;
+  std::vector<std::pair<char, COLORREF>> palette;  // a character missing here is clear (cursors, icons)
+  POINT hotSpot;                                   // cursors
+};
+void RegisterResourceArt(HINSTANCE module, const std::string& name, int type, const RESOURCE_ART& art);
+HBITMAP LoadBitmap(HINSTANCE module, const std::string& name);
+HCURSOR LoadCursor(HINSTANCE module, const std::string& name);
+// An icon's art as a bitmap with its clear pixels in `clear` (nullptr when there is none).
+HBITMAP LoadIconBitmap(HINSTANCE module, const std::string& name, COLORREF clear);
+
 // Hooks of the current thread.
 HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, std::uint64_t threadId);
 bool UnhookWindowsHookEx(HHOOK hook);

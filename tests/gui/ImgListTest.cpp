@@ -132,3 +132,37 @@ TEST_F(ImageLists, ChangeLinksHearEveryChangeUntilEitherSideGoes) {
   list.reset();
   EXPECT_EQ(link.Sender(), nullptr);  // the list told the link it went
 }
+
+TEST_F(ImageLists, NamedResourcesLoadByNameAndAnUnknownNameGivesNone) {
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(0x15);
+  RESOURCE_ART arrows;
+  arrows.rows = {"..#.....", ".###....", "#####...", "........"};  // two 4x4 images side by side
+  arrows.palette = {{'.', RGB(255, 0, 255)}, {'#', RGB(0, 0, 128)}};
+  RegisterResourceArt(module, "TESTARROWS", RT_BITMAP, arrows);
+  HBITMAP h = LoadBitmap(module, "testarrows");  // names are matched without case
+  ASSERT_NE(h, nullptr);
+  TBitmap b;
+  b.SetHandle(h);
+  EXPECT_EQ(b.Width(), 8);
+  EXPECT_EQ(b.Height(), 4);
+  EXPECT_EQ(ColorToRGB(b.Canvas()->Pixels(2, 0)), RGB(0, 0, 128));
+  EXPECT_EQ(ColorToRGB(b.Canvas()->Pixels(0, 0)), RGB(255, 0, 255));
+  EXPECT_EQ(LoadBitmap(module, "NOSUCHBITMAP"), nullptr);
+  EXPECT_EQ(LoadBitmap(nullptr, "TESTARROWS"), nullptr);  // another module's table
+  TImageList list(nullptr);
+  ASSERT_TRUE(list.GetResource(module, "TESTARROWS", 4, clFuchsia));
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_TRUE(list.PixelShows(0, 2, 0));
+  EXPECT_FALSE(list.PixelShows(0, 0, 0));
+  EXPECT_FALSE(list.GetResource(module, "NOSUCHBITMAP", 4, clFuchsia));
+  RESOURCE_ART cursor;
+  cursor.rows = {"#.", "##"};
+  cursor.palette = {{'#', RGB(0, 0, 0)}};
+  cursor.hotSpot = {1, 1};
+  RegisterResourceArt(module, "TESTCUR", RT_CURSOR, cursor);
+  HCURSOR c = LoadCursor(module, "TESTCUR");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(CursorId(c), 0);  // one of our own, not a standard one
+  EXPECT_EQ(LoadCursor(module, "NOSUCHCURSOR"), nullptr);
+  DestroyCursor(c);
+}
