@@ -142,6 +142,28 @@ typedef struct cda_def Lda_Def;
 #define OCI_CONTINUE (-24200)
 
 /* ---------------------------------------------------------------------------------------------- */
+/* Oracle error numbers the library and the programs on it test for (their texts are the server's) */
+
+enum {
+  ORA_UNIQUE_VIOLATED = 1,
+  ORA_SESSION_KILLED = 28,
+  ORA_RESOURCE_BUSY = 54,
+  ORA_INVALID_IDENTIFIER = 904,
+  ORA_TABLE_NOT_FOUND = 942,
+  ORA_MAX_OPEN_CURSORS = 1000,
+  ORA_VARIABLE_NOT_IN_SELECT_LIST = 1007,
+  ORA_NOT_LOGGED_ON = 1012,
+  ORA_USER_CANCEL = 1013,
+  ORA_NO_DATA_FOUND = 1403,
+  ORA_VALUE_TRUNCATED = 1406,
+  ORA_END_OF_CHANNEL = 3113,
+  ORA_NOT_CONNECTED = 3114,
+  ORA_PLSQL_COMPILE_ERROR = 6550,
+  ORA_PASSWORD_WILL_EXPIRE = 28002,
+  ORA_PASSWORD_GRACE_LOGIN = 28011
+};
+
+/* ---------------------------------------------------------------------------------------------- */
 /* Handle and descriptor types                                                                     */
 
 #define OCI_HTYPE_FIRST 1

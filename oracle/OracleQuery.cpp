@@ -371,7 +371,7 @@ void TOracleQuery::CheckExecStatus(sword Status, bool ForgetText) {
   status_ = Status;
   if (cursorHandleMode_ ? Status == OCI_SUCCESS : CursorDataArea()->rc == 0) return;
   int code = StatusCode(Status);
-  if (code == 0 || code == 1403 || code == 1406) return;
+  if (code == 0 || code == ORA_NO_DATA_FOUND || code == ORA_VALUE_TRUNCATED) return;
   errorCode_ = code;
   failedIteration_ = -1;
   if (cursorHandleMode_ && err_) {
@@ -666,7 +666,7 @@ void TOracleQuery::DescribeColumnsHost() {
     sword s = OCI.odescr(CursorDataArea(), pos, &dbSize, &dbType, name, &nameLength, &displaySize, &precision,
                          &scale, &nullOk);
     if (s != 0) {
-      if (CursorDataArea()->rc == 1007) break;
+      if (CursorDataArea()->rc == ORA_VARIABLE_NOT_IN_SELECT_LIST) break;
       fields_->Clear();
       errorCode_ = CursorDataArea()->rc;
       ComputeErrorPosition();
@@ -937,7 +937,7 @@ void TOracleQuery::StoreResults() {
   errorCode_ = cursorHandleMode_
                    ? (status_ == OCI_SUCCESS_WITH_INFO || status_ == OCI_SUCCESS ? 0 : StatusCode(status_))
                    : CursorDataArea()->rc;
-  if (errorCode_ == 1403 || errorCode_ == 1406) errorCode_ = 0;
+  if (errorCode_ == ORA_NO_DATA_FOUND || errorCode_ == ORA_VALUE_TRUNCATED) errorCode_ = 0;
   warningFlags_ = cursorHandleMode_ ? (status_ == OCI_SUCCESS_WITH_INFO ? 33 : 0) : CursorDataArea()->wrn;
   rowId_ = ReadRowId();
 }

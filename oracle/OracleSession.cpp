@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 #include "oracle/Oracle.h"
 #include "oracle/OraclePackage.h"
@@ -42,6 +43,25 @@ void FreeHandle(T*& handle, ub4 type) {
   handle = nullptr;
 }
 
+// The MTS service-get flags: no implicit enlistment, a server of its own.
+constexpr ub4 kMTSNoImplicit = 1;
+constexpr ub4 kMTSUniqueServer = 2;
+// Buffers for an error text (the longest the server sends, with its terminator) and a version banner.
+constexpr size_t kErrorTextBuffer = 4001;
+constexpr size_t kBannerBuffer = 501;
+// The longest text a string value holds, in bytes: handle-based calls and host calls.
+constexpr int kMaxStringBytesHandleMode = 4000;
+constexpr int kMaxStringBytesHostMode = 2000;
+// Release numbers of the banner: the first that talks the handle-based generation, and a bound past
+// which digits are no release number.
+constexpr int kFirstHandleRelease = 8;
+constexpr int kReleaseDigitsBound = 1000;
+
+// The logon succeeded with a warning about the password (it expires soon, or is in its grace time).
+bool PasswordWarning(int Code) {
+  return Code == ORA_PASSWORD_WILL_EXPIRE || Code == ORA_PASSWORD_GRACE_LOGIN;
+}
+
 bool IsOwnerRemoteDataModule(TComponent* Owner) {
   return Owner && Pos("REMOTEDATAMODULE", UpperCase(Owner->ClassParentName())) > 0;
 }
@@ -53,17 +73,18 @@ bool IsOwnerRemoteDataModule(TComponent* Owner) {
 bool HandleCapableBanner(const std::string& Banner) {
   std::string up = UpperCase(Banner);
   if (Pos("ORACLE8", up) > 0 || Pos("ORACLE9", up) > 0 || Pos("ORACLE1", up) > 0) return true;
-  int p = Pos(" RELEASE ", up);
+  static const std::string kRelease = " RELEASE ";
+  int p = Pos(kRelease, up);
   if (p == 0) return false;
   int major = 0;
-  size_t i = static_cast<size_t>(p - 1 + 9);
+  size_t i = static_cast<size_t>(p - 1) + kRelease.size();
   bool digits = false;
-  while (i < up.size() && up[i] >= '0' && up[i] <= '9' && major < 1000) {
+  while (i < up.size() && up[i] >= '0' && up[i] <= '9' && major < kReleaseDigitsBound) {
     major = major * 10 + (up[i] - '0');
     digits = true;
     ++i;
   }
-  return digits && major >= 8;
+  return digits && major >= kFirstHandleRelease;
 }
 
 TVariant NullVariant(TOracleSession* Session) {
@@ -592,8 +613,8 @@ void TOracleSession::LogOn() {
     } else {
       InitMTSLibrary();
       ub4 flags = 0;
-      if (!mtsOptions_.Contains(moImplicit)) flags |= 1;
-      if (mtsOptions_.Contains(moUniqueServer)) flags |= 2;
+      if (!mtsOptions_.Contains(moImplicit)) flags |= kMTSNoImplicit;
+      if (mtsOptions_.Contains(moUniqueServer)) flags |= kMTSUniqueServer;
       OCISvcCtx* svc = nullptr;
       OCIEnv* env = nullptr;
       CheckMTSStatus("OraMTSSvcGet",
@@ -607,112 +628,115 @@ void TOracleSession::LogOn() {
   }
 
   if (BeforeLogOn) BeforeLogOn(this);
-  if (threadSafe_) ClientLock.Enter();
   std::exception_ptr failure;
-  try {
-    if (odbc_ && !odbcAdapter_ && OCIDLL.empty()) OCIDLL = ODBCLibraryName;
-    ShowBusy();
+  {
+    std::optional<TOracleLockGuard> clientLock;
+    if (threadSafe_) clientLock.emplace(ClientLock);
     try {
-      InitClientLibrary();
-    } catch (...) {
-      RestoreBusy();
-      throw;
-    }
-    RestoreBusy();
-    LogOff();
-    handleMode_ = !preferences_->UseOCI7() && UseOCI8 && !ForceOCI7 && !odbc_ && !externalLDA_;
-    ldaFromSvc_ = false;
-    if (!Shared()) {
-      NormaliseLogonString();
-      std::memset(hda_, 0, sizeof hda_);
-      std::memset(lda_, 0, sizeof lda_);
+      if (odbc_ && !odbcAdapter_ && OCIDLL.empty()) OCIDLL = ODBCLibraryName;
       ShowBusy();
-      int code = 0;
       try {
-        if (handleMode_) {
-          ub4 mode = connectAs_ == caSYSDBA    ? OCI_SYSDBA
-                     : connectAs_ == caSYSOPER ? OCI_SYSOPER
-                                               : OCI_DEFAULT;
-          if (StatementCacheActive()) mode |= OCI_STMT_CACHE;
-          Attach();
-          if (logonUsername_.empty() && logonPassword_.empty()) {
-            status_ = OCI.OCISessionBegin(svc_, err_, usr_, OCI_CRED_EXT, mode);
-          } else {
-            OCI.OCIAttrSet(usr_, OCI_HTYPE_SESSION, logonUsername_.data(),
-                           static_cast<ub4>(logonUsername_.size()), OCI_ATTR_USERNAME, err2_);
-            OCI.OCIAttrSet(usr_, OCI_HTYPE_SESSION, logonPassword_.data(),
-                           static_cast<ub4>(logonPassword_.size()), OCI_ATTR_PASSWORD, err2_);
-            status_ = OCI.OCISessionBegin(svc_, err_, usr_, OCI_CRED_RDBMS, mode);
-          }
-          if (status_ == OCI_ERROR || status_ == OCI_SUCCESS_WITH_INFO) {
-            sb4 c = 0;
-            char scratch[4001] = {};
-            OCI.OCIErrorGet(err_, 1, nullptr, &c, reinterpret_cast<text*>(scratch), sizeof scratch,
-                            OCI_HTYPE_ERROR);
-            code = c;
-            if (code == 28002 || code == 28011) logonWarning_ = scratch;
-          }
-          if (status_ == OCI_SUCCESS || status_ == OCI_SUCCESS_WITH_INFO) {
-            char banner[501] = {};
-            OCI.OCIServerVersion(srv_, err2_, reinterpret_cast<text*>(banner), sizeof banner,
-                                 OCI_HTYPE_SERVER);
-            if (!HandleCapableBanner(banner)) {
-              OCI.OCISvcCtxToLda(svc_, err2_, reinterpret_cast<Lda_Def*>(lda_));
-              ldaFromSvc_ = true;
-              handleMode_ = false;
-            }
-          }
-        } else {
-          std::string logonText = ComposeLogonText();
-          auto* t = reinterpret_cast<text*>(logonText.data());
-          if (OCIGroupPresent(ogOlog))
-            status_ = OCI.olog(LogonDataArea(), hda_, t, -1, nullptr, -1, nullptr, -1, 0);
-          else
-            status_ = OCI.orlon(LogonDataArea(), hda_, t, -1, nullptr, -1, 0);
-          code = LogonDataArea()->rc;
-          if (code == 28002 || code == 28011) logonWarning_ = ErrorText(code);
-        }
+        InitClientLibrary();
       } catch (...) {
         RestoreBusy();
         throw;
       }
       RestoreBusy();
-      if (code == 28002 || code == 28011) {
-        status_ = 0;
-      } else {
-        logonWarning_.clear();
-        if (handleMode_ || ldaFromSvc_) {
-          if (status_ != OCI_SUCCESS && status_ != OCI_SUCCESS_WITH_INFO) RaiseOracleError(this, err_, this);
-        } else if (status_ != 0) {
-          RaiseOracleError(this, code, this);
+      LogOff();
+      handleMode_ = !preferences_->UseOCI7() && UseOCI8 && !ForceOCI7 && !odbc_ && !externalLDA_;
+      ldaFromSvc_ = false;
+      if (!Shared()) {
+        NormaliseLogonString();
+        std::memset(hda_, 0, sizeof hda_);
+        std::memset(lda_, 0, sizeof lda_);
+        ShowBusy();
+        int code = 0;
+        try {
+          if (handleMode_) {
+            ub4 mode = connectAs_ == caSYSDBA    ? OCI_SYSDBA
+                       : connectAs_ == caSYSOPER ? OCI_SYSOPER
+                                                 : OCI_DEFAULT;
+            if (StatementCacheActive()) mode |= OCI_STMT_CACHE;
+            Attach();
+            if (logonUsername_.empty() && logonPassword_.empty()) {
+              status_ = OCI.OCISessionBegin(svc_, err_, usr_, OCI_CRED_EXT, mode);
+            } else {
+              OCI.OCIAttrSet(usr_, OCI_HTYPE_SESSION, logonUsername_.data(),
+                             static_cast<ub4>(logonUsername_.size()), OCI_ATTR_USERNAME, err2_);
+              OCI.OCIAttrSet(usr_, OCI_HTYPE_SESSION, logonPassword_.data(),
+                             static_cast<ub4>(logonPassword_.size()), OCI_ATTR_PASSWORD, err2_);
+              status_ = OCI.OCISessionBegin(svc_, err_, usr_, OCI_CRED_RDBMS, mode);
+            }
+            if (status_ == OCI_ERROR || status_ == OCI_SUCCESS_WITH_INFO) {
+              sb4 c = 0;
+              char scratch[kErrorTextBuffer] = {};
+              OCI.OCIErrorGet(err_, 1, nullptr, &c, reinterpret_cast<text*>(scratch), sizeof scratch,
+                              OCI_HTYPE_ERROR);
+              code = c;
+              if (PasswordWarning(code)) logonWarning_ = scratch;
+            }
+            if (status_ == OCI_SUCCESS || status_ == OCI_SUCCESS_WITH_INFO) {
+              char banner[kBannerBuffer] = {};
+              OCI.OCIServerVersion(srv_, err2_, reinterpret_cast<text*>(banner), sizeof banner,
+                                   OCI_HTYPE_SERVER);
+              if (!HandleCapableBanner(banner)) {
+                OCI.OCISvcCtxToLda(svc_, err2_, reinterpret_cast<Lda_Def*>(lda_));
+                ldaFromSvc_ = true;
+                handleMode_ = false;
+              }
+            }
+          } else {
+            std::string logonText = ComposeLogonText();
+            auto* t = reinterpret_cast<text*>(logonText.data());
+            if (OCIGroupPresent(ogOlog))
+              status_ = OCI.olog(LogonDataArea(), hda_, t, -1, nullptr, -1, nullptr, -1, 0);
+            else
+              status_ = OCI.orlon(LogonDataArea(), hda_, t, -1, nullptr, -1, 0);
+            code = LogonDataArea()->rc;
+            if (PasswordWarning(code)) logonWarning_ = ErrorText(code);
+          }
+        } catch (...) {
+          RestoreBusy();
+          throw;
+        }
+        RestoreBusy();
+        if (PasswordWarning(code)) {
+          status_ = 0;
+        } else {
+          logonWarning_.clear();
+          if (handleMode_ || ldaFromSvc_) {
+            if (status_ != OCI_SUCCESS && status_ != OCI_SUCCESS_WITH_INFO)
+              RaiseOracleError(this, err_, this);
+          } else if (status_ != 0) {
+            RaiseOracleError(this, code, this);
+          }
         }
       }
+      if (externalSVC_) {
+        handleMode_ = true;
+        svc_ = externalSVC_;
+        OCIEnv* tmpEnv = nullptr;
+        OCIError* tmpErr = nullptr;
+        OCI.OCIEnvInit(&tmpEnv, OCI_DEFAULT, 0, nullptr);
+        AllocHandle(tmpEnv, &tmpErr, OCI_HTYPE_ERROR);
+        OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &env_, nullptr, OCI_ATTR_ENV, tmpErr);
+        FreeHandle(tmpErr, OCI_HTYPE_ERROR);
+        FreeHandle(tmpEnv, OCI_HTYPE_ENV);
+        AllocHandle(env_, &err_, OCI_HTYPE_ERROR);
+        AllocHandle(env_, &err2_, OCI_HTYPE_ERROR);
+        OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &srv_, nullptr, OCI_ATTR_SERVER, err2_);
+        OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &usr_, nullptr, OCI_ATTR_SESSION, err2_);
+      }
+      if (StatementCacheActive()) {
+        ub4 size = static_cast<ub4>(statementCacheSize_);
+        OCI.OCIAttrSet(svc_, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err2_);
+      }
+      connected_ = true;
+      if (!Shared()) ApplySettings();
+    } catch (...) {
+      failure = std::current_exception();
     }
-    if (externalSVC_) {
-      handleMode_ = true;
-      svc_ = externalSVC_;
-      OCIEnv* tmpEnv = nullptr;
-      OCIError* tmpErr = nullptr;
-      OCI.OCIEnvInit(&tmpEnv, OCI_DEFAULT, 0, nullptr);
-      AllocHandle(tmpEnv, &tmpErr, OCI_HTYPE_ERROR);
-      OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &env_, nullptr, OCI_ATTR_ENV, tmpErr);
-      FreeHandle(tmpErr, OCI_HTYPE_ERROR);
-      FreeHandle(tmpEnv, OCI_HTYPE_ENV);
-      AllocHandle(env_, &err_, OCI_HTYPE_ERROR);
-      AllocHandle(env_, &err2_, OCI_HTYPE_ERROR);
-      OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &srv_, nullptr, OCI_ATTR_SERVER, err2_);
-      OCI.OCIAttrGet(svc_, OCI_HTYPE_SVCCTX, &usr_, nullptr, OCI_ATTR_SESSION, err2_);
-    }
-    if (StatementCacheActive()) {
-      ub4 size = static_cast<ub4>(statementCacheSize_);
-      OCI.OCIAttrSet(svc_, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err2_);
-    }
-    connected_ = true;
-    if (!Shared()) ApplySettings();
-  } catch (...) {
-    failure = std::current_exception();
   }
-  if (threadSafe_) ClientLock.Leave();
   RestoreCurrentDir();
   if (!ComponentState().Contains(csReading)) {
     if (AfterLogOn) AfterLogOn(this);
@@ -782,46 +806,48 @@ void TOracleSession::DoLogOff(bool Destroying) {
     dateFormatLength_ = -1;
     bytesPerChar_ = 0;
     ShowBusy();
-    if (threadSafe_) ClientLock.Enter();
     std::exception_ptr releaseError;
-    try {
-      if (Shared()) {
-        OCISvcCtx* svc = svc_;
-        externalLDA_ = nullptr;
-        externalSVC_ = nullptr;
-        if (handleMode_) {
-          FreeHandle(err_, OCI_HTYPE_ERROR);
-          FreeHandle(err2_, OCI_HTYPE_ERROR);
-        }
-        env_ = nullptr;
-        svc_ = nullptr;
-        srv_ = nullptr;
-        usr_ = nullptr;
-        if (pooling_ == spInternal) {
-          if (poolHooks.ReleaseSession) poolHooks.ReleaseSession(pool_, this);
-        } else if (pooling_ == spMTS) {
-          mtsControlled_ = false;
-          CheckMTSStatus("OraMTSSvcRel", MTS.OraMTSSvcRel ? MTS.OraMTSSvcRel(svc) : 0);
-        }
-      } else {
-        try {
-          if (!handleMode_ && ldaFromSvc_) {
-            OCI.OCILdaToSvcCtx(&svc_, err_, reinterpret_cast<Lda_Def*>(lda_));
-            ldaFromSvc_ = false;
-            handleMode_ = true;
+    {
+      std::optional<TOracleLockGuard> clientLock;
+      if (threadSafe_) clientLock.emplace(ClientLock);
+      try {
+        if (Shared()) {
+          OCISvcCtx* svc = svc_;
+          externalLDA_ = nullptr;
+          externalSVC_ = nullptr;
+          if (handleMode_) {
+            FreeHandle(err_, OCI_HTYPE_ERROR);
+            FreeHandle(err2_, OCI_HTYPE_ERROR);
           }
-          if (handleMode_)
-            CheckStatus(OCI.OCISessionEnd(svc_, err_, usr_, OCI_DEFAULT), err_);
-          else
-            CheckHostStatus(OCI.ologof(LogonDataArea()));
-        } catch (const Exception&) {
-          // A logoff never fails on the session end.
+          env_ = nullptr;
+          svc_ = nullptr;
+          srv_ = nullptr;
+          usr_ = nullptr;
+          if (pooling_ == spInternal) {
+            if (poolHooks.ReleaseSession) poolHooks.ReleaseSession(pool_, this);
+          } else if (pooling_ == spMTS) {
+            mtsControlled_ = false;
+            CheckMTSStatus("OraMTSSvcRel", MTS.OraMTSSvcRel ? MTS.OraMTSSvcRel(svc) : 0);
+          }
+        } else {
+          try {
+            if (!handleMode_ && ldaFromSvc_) {
+              OCI.OCILdaToSvcCtx(&svc_, err_, reinterpret_cast<Lda_Def*>(lda_));
+              ldaFromSvc_ = false;
+              handleMode_ = true;
+            }
+            if (handleMode_)
+              CheckStatus(OCI.OCISessionEnd(svc_, err_, usr_, OCI_DEFAULT), err_);
+            else
+              CheckHostStatus(OCI.ologof(LogonDataArea()));
+          } catch (const Exception&) {
+            // A logoff never fails on the session end.
+          }
         }
+      } catch (...) {
+        releaseError = std::current_exception();
       }
-    } catch (...) {
-      releaseError = std::current_exception();
     }
-    if (threadSafe_) ClientLock.Leave();
     RestoreBusy();
     if (!Destroying) FireChange();
     if (releaseError && !Destroying) detachError = releaseError;
@@ -897,7 +923,7 @@ int TOracleSession::CheckConnection(bool Reconnect) {
     query.Execute();
     return 0;
   } catch (const EOracleError& e) {
-    if (e.ErrorCode() == 1000 || e.ErrorCode() == 942) return 0;
+    if (e.ErrorCode() == ORA_MAX_OPEN_CURSORS || e.ErrorCode() == ORA_TABLE_NOT_FOUND) return 0;
   }
   try {
     LogOff();
@@ -969,7 +995,7 @@ std::string TOracleSession::ErrorText(int Code) {
 // ---- Conversions ---------------------------------------------------------------------------------
 
 int TOracleSession::MaxStringChars() {
-  return (handleMode_ ? 4000 : 2000) / BytesPerChar();
+  return (handleMode_ ? kMaxStringBytesHandleMode : kMaxStringBytesHostMode) / BytesPerChar();
 }
 
 int TOracleSession::BytesPerChar() {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "oracle_sim/OciInternal.h"
+#include "oracle_sim/engine/Errors.h"
 
 using namespace oracle_sim;
 using namespace oracle_sim::oci;
@@ -62,55 +63,9 @@ namespace {
 
 std::mutex messageLock;
 
+// The texts the server has reported in this process, by code.
 std::unordered_map<int, std::string>& Messages() {
-  static std::unordered_map<int, std::string> messages = {
-      {0, "ORA-00000: normal, successful completion"},
-      {1, "ORA-00001: unique constraint (.) violated"},
-      {54, "ORA-00054: resource busy and acquire with NOWAIT specified"},
-      {600, "ORA-00600: internal error code, arguments: []"},
-      {900, "ORA-00900: invalid SQL statement"},
-      {904, "ORA-00904: invalid identifier"},
-      {932, "ORA-00932: inconsistent datatypes"},
-      {942, "ORA-00942: table or view does not exist"},
-      {1001, "ORA-01001: invalid cursor"},
-      {1002, "ORA-01002: fetch out of sequence"},
-      {1003, "ORA-01003: no statement parsed"},
-      {1007, "ORA-01007: variable not in select list"},
-      {1008, "ORA-01008: not all variables bound"},
-      {1012, "ORA-01012: not logged on"},
-      {1013, "ORA-01013: user requested cancel of current operation"},
-      {1017, "ORA-01017: invalid username/password; logon denied"},
-      {1031, "ORA-01031: insufficient privileges"},
-      {1036, "ORA-01036: illegal variable name/number"},
-      {1403, "ORA-01403: no data found"},
-      {1405, "ORA-01405: fetched column value is NULL"},
-      {1406, "ORA-01406: fetched column value was truncated"},
-      {1426, "ORA-01426: numeric overflow"},
-      {1455, "ORA-01455: converting column overflows integer datatype"},
-      {1458, "ORA-01458: invalid length inside variable character string"},
-      {1722, "ORA-01722: invalid number"},
-      {2290, "ORA-02290: check constraint (.) violated"},
-      {2291, "ORA-02291: integrity constraint (.) violated - parent key not found"},
-      {2292, "ORA-02292: integrity constraint (.) violated - child record found"},
-      {3001, "ORA-03001: unimplemented feature"},
-      {3113, "ORA-03113: end-of-file on communication channel"},
-      {3114, "ORA-03114: not connected to ORACLE"},
-      {12154, "ORA-12154: TNS:could not resolve service name"},
-      {24309, "ORA-24309: already connected to a server"},
-      {24313, "ORA-24313: user already authenticated"},
-      {24315, "ORA-24315: illegal attribute type"},
-      {24324, "ORA-24324: service handle not initialized"},
-      {24327, "ORA-24327: need explicit attach before authenticating a user"},
-      {24333, "ORA-24333: zero iteration count"},
-      {24337, "ORA-24337: statement handle not prepared"},
-      {24338, "ORA-24338: statement handle not executed"},
-      {24343, "ORA-24343: user defined callback error"},
-      {24418, "ORA-24418: Cannot open further sessions."},
-      {24419, "ORA-24419: Proxy sessions are not supported in this mode."},
-      {24431, "ORA-24431: Statement does not exist in the cache"},
-      {28001, "ORA-28001: the password has expired"},
-      {28002, "ORA-28002: the password will expire within 7 days"},
-  };
+  static std::unordered_map<int, std::string> messages;
   return messages;
 }
 
@@ -121,9 +76,7 @@ std::string MessageText(int code) {
   auto& m = Messages();
   auto it = m.find(code);
   if (it != m.end()) return it->second;
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "ORA-%05d: Message %d not found;  product=RDBMS; facility=ORA", code, code);
-  return buf;
+  return OraClientText(code);
 }
 
 void RememberMessage(int code, const std::string& text) {
@@ -515,7 +468,7 @@ sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* attributep, ub4*
           return WriteAttr<ub4>(attributep, sizep, 0u);
         case OCI_ATTR_PARAM_COUNT:
           return Guard(errhp, [&]() -> sword {
-            if (!st->cursor) throw MakeError(24338, "statement handle not executed");
+            if (!st->cursor) throw oci::MakeError(24338, "statement handle not executed");
             return WriteAttr<ub4>(attributep, sizep, static_cast<ub4>(st->cursor->Describe().size()));
           });
         case OCI_ATTR_ROWID: {

@@ -58,7 +58,7 @@ int CodeOf(sword status, OCIError* err, HostConnection* conn) {
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) {
     if (status == OCI_SUCCESS_WITH_INFO && err && !err->records.empty()) {
       Record(conn, OraError(err->records[0].code, err->records[0].text));
-      return err->records[0].code == 1406 ? 1406 : err->records[0].code;
+      return err->records[0].code;
     }
     return 0;
   }
@@ -198,8 +198,9 @@ sword CursorCall(Cda_Def* cda, F&& call) {
   OCIStmt* st = cur->stmt;
   cda->rpc = st->rowCount;
   cda->ft = FunctionCode(st);
-  cda->peo =
-      code != 0 && code != 1403 && code != 1406 ? std::max(err->parseErrorOffset, st->parseErrorOffset) : 0;
+  cda->peo = code != 0 && code != ORA_NO_DATA_FOUND && code != ORA_VALUE_TRUNCATED
+                 ? std::max(err->parseErrorOffset, st->parseErrorOffset)
+                 : 0;
   cda->wrn = status == OCI_SUCCESS_WITH_INFO ? 1 : 0;
   const ub1* rid = st->lastRowid.bytes;
   cda->rid_obj = (ub4{rid[1]} << 24) | (ub4{rid[2]} << 16) | (ub4{rid[3]} << 8) | rid[4];

@@ -46,8 +46,8 @@ struct HandleBase {
   std::vector<char> userMemory;  // extra memory asked for at allocation
 };
 
-// Text "ORA-nnnnn: message" for a code: the texts the server has reported in this process, and a
-// table of the client's own; unknown codes get Oracle's "Message nnnnn not found" text.
+// Text "ORA-nnnnn: message" for a code: the texts the server has reported in this process, else the
+// one message table of the library and the engine (engine/Errors.h).
 std::string MessageText(int code);
 void RememberMessage(int code, const std::string& text);
 OraError MakeError(int code, const std::string& message);  // message without the "ORA-nnnnn: " prefix

@@ -3,12 +3,17 @@
 
 #include <string>
 
+#include "oracle/OracleCIApi.h"  // the error numbers (ORA_...)
 #include "oracle_sim/engine/Engine.h"
 
 namespace oracle_sim {
 
-// "ORA-00942: table or view does not exist"; `arg` fills the message's single placeholder.
+// "ORA-00942: table or view does not exist"; `arg` fills the message's single placeholder. A code
+// without a text reads "ORA-nnnnn: Message nnnnn not found;  product=RDBMS; facility=ORA".
 std::string OraText(int code, const std::string& arg = std::string());
+// The text the client library gives for a code when the server's details are unknown ("ORA-00001:
+// unique constraint (.) violated").
+std::string OraClientText(int code);
 OraError MakeError(int code, const std::string& arg = std::string(), int offset = 0);
 [[noreturn]] void Raise(int code, const std::string& arg = std::string(), int offset = 0);
 

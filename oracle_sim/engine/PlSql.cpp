@@ -222,7 +222,7 @@ class Interpreter {
         }
         if (x.parts[0] == "SQLCODE") {
           t = SqlType::Number();
-          sql = param(Value::MakeInt(current_.code == 1403 ? 100 : -current_.code));
+          sql = param(Value::MakeInt(current_.code == ORA_NO_DATA_FOUND ? 100 : -current_.code));
           return true;
         }
         if (x.parts[0] == "SQLERRM") {
@@ -257,7 +257,7 @@ class Interpreter {
     try {
       sql = TranslateFreeExpr(ctx, e, src, params, &type, hook);
     } catch (const OraError& err) {
-      if (err.code == 904) {
+      if (err.code == ORA_INVALID_IDENTIFIER) {
         std::string name = err.text.substr(11);
         auto q = name.find(": invalid identifier");
         if (q != std::string::npos) name = name.substr(0, q);
@@ -357,7 +357,9 @@ class Interpreter {
     } catch (PlError& e) {
       raised = e;
     } catch (OraError& e) {
-      if (e.code == 6550 || e.code == 3113 || e.code == 3114 || e.code == 1013) throw;
+      if (e.code == ORA_PLSQL_COMPILE_ERROR || e.code == ORA_END_OF_CHANNEL || e.code == ORA_NOT_CONNECTED ||
+          e.code == ORA_USER_CANCEL)
+        throw;
       raised = PlError{e, stmtLine_};
     }
     if (raised) {
@@ -403,9 +405,9 @@ class Interpreter {
 
   static bool Matches(const std::string& name, int code) {
     if (name == "OTHERS") return true;
-    if (name == "NO_DATA_FOUND") return code == 1403;
+    if (name == "NO_DATA_FOUND") return code == ORA_NO_DATA_FOUND;
     if (name == "TOO_MANY_ROWS") return code == 1422;
-    if (name == "DUP_VAL_ON_INDEX") return code == 1;
+    if (name == "DUP_VAL_ON_INDEX") return code == ORA_UNIQUE_VIOLATED;
     if (name == "ZERO_DIVIDE") return code == 1476;
     if (name == "INVALID_NUMBER") return code == 1722;
     if (name == "VALUE_ERROR") return code == 6502;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Functions.h"
@@ -629,7 +630,7 @@ class Tx {
       try {
         b = Emit(base, sc, bt);
       } catch (const OraError& err) {
-        if (err.code != 904) throw;
+        if (err.code != ORA_INVALID_IDENTIFIER) throw;
         found = false;
       }
       if (found) {
@@ -874,6 +875,357 @@ class Tx {
     if (e.args.size() < lo || e.args.size() > hi || e.star) Raise(909, "", e.pos);
   }
 
+  // A call of a built-in function: its arguments translated, with their types, and the type of the
+  // result, which the function's emitter sets.
+  struct FuncCall {
+    const Expr& e;
+    const std::string& f;
+    std::vector<std::string> a;
+    std::vector<SqlType> t;
+    SqlType& ty;
+
+    std::string NumArg(size_t i) const { return Num(a[i], t[i]); }
+    std::string TxtArg(size_t i) const { return Txt(a[i], t[i]); }
+    // Argument i when it is a number literal (clamped to 0..4000), else dflt.
+    int LitInt(size_t i, int dflt) const {
+      if (i < e.args.size() && e.args[i]->kind == Expr::Number)
+        return static_cast<int>(ParseIntClamped(e.args[i]->text, 0, 4000));
+      return dflt;
+    }
+  };
+  using FuncEmitter = std::string (Tx::*)(FuncCall&);
+
+  static std::string SqlCall(const std::string& fn, const std::vector<std::string>& args) {
+    std::string r = fn + "(";
+    for (size_t i = 0; i < args.size(); ++i) r += (i ? ", " : "") + args[i];
+    return r + ")";
+  }
+
+  // ---- the emitters of the built-in functions, found by name in EmitFunc
+  std::string EmitNvl(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = t[0].unknown ? t[1] : t[0];
+    if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+    ty.nullable = true;
+    return "coalesce(" + a[0] + ", " + ToComparable(a[1], t[1], t[0]) + ")";
+  }
+
+  std::string EmitNvl2(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 3, 3);
+    ty = t[1].unknown ? t[2] : t[1];
+    if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+    return "(CASE WHEN " + a[0] + " IS NOT NULL THEN " + a[1] + " ELSE " + ToComparable(a[2], t[2], t[1]) +
+           " END)";
+  }
+
+  std::string EmitCoalesce(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    if (a.empty()) Raise(909, "", e.pos);
+    ty = t[0];
+    for (auto& x : t)
+      if (ty.unknown) ty = x;
+    return SqlCall("coalesce", a.size() == 1 ? std::vector<std::string>{a[0], "NULL"} : a);
+  }
+
+  std::string EmitNullif(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = t[0];
+    return SqlCall("nullif", a);
+  }
+
+  std::string EmitDecode(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    // The matching runs once in ora_decode_pick (NULL matches NULL, numbers by value); the CASE on
+    // its answer computes only the result that was chosen.
+    if (a.size() < 3) Raise(938, "", e.pos);
+    std::vector<std::string> keys = {a[0]};
+    std::string whens;
+    SqlType res = SqlType::Unknown();
+    int size = 0;
+    size_t n = a.size();
+    for (size_t i = 1; i + 1 < n; i += 2) {
+      keys.push_back(ToComparable(a[i], t[i], t[0]));
+      if (res.unknown) res = t[i + 1];
+      whens += " WHEN " + std::to_string(keys.size() - 1) + " THEN " + ToComparable(a[i + 1], t[i + 1], res);
+      size = std::max(size, t[i + 1].unknown ? 0 : t[i + 1].size);
+    }
+    std::string otherwise = "NULL";
+    if (n % 2 == 0) {
+      if (res.unknown) res = t[n - 1];
+      otherwise = ToComparable(a[n - 1], t[n - 1], res);
+      size = std::max(size, t[n - 1].unknown ? 0 : t[n - 1].size);
+    }
+    if (res.unknown || res.ty == Ty::Char || res.ty == Ty::Varchar2) res = ResultText(size);
+    ty = res;
+    ty.nullable = true;
+    return "(CASE " + SqlCall("ora_decode_pick", keys) + whens + " ELSE " + otherwise + " END)";
+  }
+
+  std::string EmitSubstr(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 3);
+    ty = ResultText(t[0].IsText() ? t[0].size : 4000);
+    if (a.size() == 3 && e.args[2]->kind == Expr::Number) ty.size = std::min(ty.size, c.LitInt(2, 4000));
+    std::vector<std::string> args = {c.TxtArg(0), c.NumArg(1)};
+    if (a.size() == 3) args.push_back(c.NumArg(2));
+    return SqlCall("ora_substr", args);
+  }
+
+  std::string EmitInstr(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 4);
+    ty = SqlType::Number();
+    std::vector<std::string> args = {c.TxtArg(0), c.TxtArg(1)};
+    for (size_t i = 2; i < a.size(); ++i) args.push_back(c.NumArg(i));
+    return SqlCall("ora_instr", args);
+  }
+
+  std::string EmitLength(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = SqlType::Number();
+    // A BLOB is measured in bytes (a RAW, as text, in hexadecimal digits).
+    return SqlCall(f == "LENGTH" ? "ora_length" : "ora_lengthb", {t[0].ty == Ty::Blob ? a[0] : c.TxtArg(0)});
+  }
+
+  std::string EmitPad(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 3);
+    ty = ResultText(c.LitInt(1, 4000));
+    std::vector<std::string> args = {c.TxtArg(0), c.NumArg(1)};
+    if (a.size() == 3) args.push_back(c.TxtArg(2));
+    return SqlCall(f == "LPAD" ? "ora_lpad" : "ora_rpad", args);
+  }
+
+  std::string EmitCaseChange(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 2);
+    ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+    std::string fn = f.substr(f.find('_') == std::string::npos ? 0 : 4);
+    for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return SqlCall("ora_" + fn, {c.TxtArg(0)});
+  }
+
+  std::string EmitTrim(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+    std::string mode = e.parts.empty() ? "BOTH" : e.parts[0];
+    std::string set = a.size() > 1 ? c.TxtArg(1) : "' '";
+    return SqlCall("ora_trim", {c.TxtArg(0), set, QuoteText(mode)});
+  }
+
+  std::string EmitSideTrim(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 2);
+    ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+    std::string set = a.size() > 1 ? c.TxtArg(1) : "' '";
+    return SqlCall("ora_trim", {c.TxtArg(0), set, QuoteText(f == "LTRIM" ? "LEADING" : "TRAILING")});
+  }
+
+  std::string EmitReplace(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 3);
+    ty = ResultText(4000);
+    std::vector<std::string> args = {c.TxtArg(0), c.TxtArg(1)};
+    args.push_back(a.size() == 3 ? c.TxtArg(2) : "NULL");
+    return SqlCall("ora_replace", args);
+  }
+
+  std::string EmitTranslate(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 3, 3);
+    ty = ResultText(t[0].unknown ? 4000 : t[0].size);
+    return SqlCall("ora_translate", {c.TxtArg(0), c.TxtArg(1), c.TxtArg(2)});
+  }
+
+  std::string EmitConcat(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = ResultText((t[0].unknown ? 4000 : t[0].size) + (t[1].unknown ? 4000 : t[1].size));
+    return SqlCall("ora_concat", {c.TxtArg(0), c.TxtArg(1)});
+  }
+
+  std::string EmitBfileName(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    // A file of a directory; kept as "DIRECTORY/file name".
+    Arity(e, 2, 2);
+    ty = SqlType();
+    ty.ty = Ty::Bfile;
+    ty.size = 530;
+    return "(" + c.TxtArg(0) + " || '/' || " + c.TxtArg(1) + ")";
+  }
+
+  std::string EmitChr(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = SqlType::Varchar(1);
+    return SqlCall("ora_chr", {c.NumArg(0)});
+  }
+
+  std::string EmitAscii(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = SqlType::Number();
+    return SqlCall("ora_ascii", {c.TxtArg(0)});
+  }
+
+  std::string EmitToChar(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 3);
+    if (t[0].IsDate()) {
+      ty = ResultText(a.size() > 1 ? 75 : 9);
+      std::vector<std::string> args = {a[0]};
+      if (a.size() > 1) args.push_back(c.TxtArg(1));
+      return SqlCall("ora_to_char_date", args);
+    }
+    if (t[0].IsText()) {
+      ty = ResultText(t[0].size);
+      return a[0];
+    }
+    ty = ResultText(t[0].IsNumber() || t[0].unknown ? 40 : 4000);
+    std::vector<std::string> args = {a[0]};
+    if (a.size() > 1) args.push_back(c.TxtArg(1));
+    return SqlCall("ora_to_char_num", args);
+  }
+
+  std::string EmitToNumber(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 3);
+    ty = SqlType::Number();
+    std::vector<std::string> args = {c.TxtArg(0)};
+    if (a.size() > 1) args.push_back(c.TxtArg(1));
+    return SqlCall("ora_to_number", args);
+  }
+
+  std::string EmitToDate(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 3);
+    ty = SqlType::DateT();
+    if (t[0].IsDate()) return a[0];
+    std::vector<std::string> args = {t[0].IsNumber() ? "ora_to_char_num(" + a[0] + ")" : a[0]};
+    if (a.size() > 1) args.push_back(c.TxtArg(1));
+    return SqlCall("ora_to_date", args);
+  }
+
+  std::string EmitTruncRound(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 2);
+    std::string lower = f == "TRUNC" ? "trunc" : "round";
+    if (t[0].IsDate()) {
+      ty = SqlType::DateT();
+      std::vector<std::string> args = {a[0]};
+      if (a.size() > 1) args.push_back(c.TxtArg(1));
+      return SqlCall("ora_" + lower + "_date", args);
+    }
+    ty = SqlType::Number();
+    std::vector<std::string> args = {c.NumArg(0)};
+    if (a.size() > 1) args.push_back(c.NumArg(1));
+    return SqlCall("ora_" + lower + "_num", args);
+  }
+
+  std::string EmitBinaryMath(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = SqlType::Number();
+    if (f == "BITAND") return "(" + c.NumArg(0) + " & " + c.NumArg(1) + ")";
+    std::string fn = f == "MOD" ? "ora_mod" : f == "POWER" ? "ora_power" : "ora_log";
+    return SqlCall(fn, {c.NumArg(0), c.NumArg(1)});
+  }
+
+  std::string EmitUnaryMath(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = SqlType::Number();
+    std::string fn = f;
+    for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return SqlCall("ora_" + fn, {c.NumArg(0)});
+  }
+
+  std::string EmitGreatestLeast(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    if (a.empty()) Raise(909, "", e.pos);
+    ty = t[0];
+    if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
+    std::vector<std::string> args;
+    for (size_t i = 0; i < a.size(); ++i) args.push_back(i ? ToComparable(a[i], t[i], t[0]) : a[i]);
+    if (args.size() == 1) return args[0];
+    return SqlCall(f == "GREATEST" ? "max" : "min", args);
+  }
+
+  std::string EmitAddMonths(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = SqlType::DateT();
+    return SqlCall("ora_add_months", {DateOf(a[0], t[0]), c.NumArg(1)});
+  }
+
+  std::string EmitMonthsBetween(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 2, 2);
+    ty = SqlType::Number();
+    return SqlCall("ora_months_between", {DateOf(a[0], t[0]), DateOf(a[1], t[1])});
+  }
+
+  std::string EmitLastDay(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = SqlType::DateT();
+    return SqlCall("ora_last_day", {DateOf(a[0], t[0])});
+  }
+
+  std::string EmitHexToRaw(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty.ty = Ty::Raw;
+    ty.unknown = false;
+    ty.size = t[0].unknown ? 2000 : std::max(1, t[0].size / 2);
+    return SqlCall("ora_hextoraw", {a[0]});
+  }
+
+  std::string EmitRawToHex(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = ResultText(t[0].unknown ? 4000 : t[0].size * 2);
+    return SqlCall("ora_rawtohex", {a[0]});
+  }
+
+  std::string EmitRowidConversion(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 1);
+    ty = f == "ROWIDTOCHAR" ? SqlType::Varchar(18) : t[0];
+    return a[0];
+  }
+
+  std::string EmitUserEnv(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 1, 2);
+    ty = SqlType::Varchar(256);
+    return SqlCall("ora_userenv", {a.size() == 2 ? a[1] : a[0]});
+  }
+
+  std::string EmitEmptyLob(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    // An empty LOB is a value, not NULL.
+    Arity(e, 0, 0);
+    ty = SqlType::Unknown();
+    ty.unknown = false;
+    ty.ty = f == "EMPTY_CLOB" ? Ty::Clob : Ty::Blob;
+    ty.size = 4000;
+    return f == "EMPTY_CLOB" ? "''" : "x''";
+  }
+
+  std::string EmitSysGuid(FuncCall& c) {
+    [[maybe_unused]] auto& [e, f, a, t, ty] = c;
+    Arity(e, 0, 0);
+    ty.ty = Ty::Raw;
+    ty.size = 16;
+    ty.unknown = false;
+    return "randomblob(16)";
+  }
+
   std::string EmitFunc(const Expr& e, Scope* sc, SqlType& ty) {
     const std::string& f = e.text;
     if (nameHook_) {
@@ -898,18 +1250,6 @@ class Tx {
       a.push_back(Emit(*arg, sc, at));
       t.push_back(at);
     }
-    auto numArg = [&](size_t i) { return Num(a[i], t[i]); };
-    auto txtArg = [&](size_t i) { return Txt(a[i], t[i]); };
-    auto call = [&](const std::string& fn, const std::vector<std::string>& args) {
-      std::string r = fn + "(";
-      for (size_t i = 0; i < args.size(); ++i) r += (i ? ", " : "") + args[i];
-      return r + ")";
-    };
-    auto litInt = [&](size_t i, int dflt) {
-      if (i < e.args.size() && e.args[i]->kind == Expr::Number)
-        return static_cast<int>(ParseIntClamped(e.args[i]->text, 0, 4000));
-      return dflt;
-    };
     if (aggregates.count(f)) {
       if (f == "COUNT") {
         ty = SqlType::Number();
@@ -925,267 +1265,74 @@ class Tx {
                a[0] + ")";
       }
       ty = SqlType::Number();
-      if (f == "SUM") return std::string("sum(") + (e.distinct ? "DISTINCT " : "") + numArg(0) + ")";
-      return std::string("avg(") + (e.distinct ? "DISTINCT " : "") + numArg(0) + ")";
+      if (f == "SUM") return std::string("sum(") + (e.distinct ? "DISTINCT " : "") + Num(a[0], t[0]) + ")";
+      return std::string("avg(") + (e.distinct ? "DISTINCT " : "") + Num(a[0], t[0]) + ")";
     }
     if (e.star || e.distinct) Raise(936, "", e.pos);
-    if (f == "NVL") {
-      Arity(e, 2, 2);
-      ty = t[0].unknown ? t[1] : t[0];
-      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
-      ty.nullable = true;
-      return "coalesce(" + a[0] + ", " + ToComparable(a[1], t[1], t[0]) + ")";
-    }
-    if (f == "NVL2") {
-      Arity(e, 3, 3);
-      ty = t[1].unknown ? t[2] : t[1];
-      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
-      return "(CASE WHEN " + a[0] + " IS NOT NULL THEN " + a[1] + " ELSE " + ToComparable(a[2], t[2], t[1]) +
-             " END)";
-    }
-    if (f == "COALESCE") {
-      if (a.empty()) Raise(909, "", e.pos);
-      ty = t[0];
-      for (auto& x : t)
-        if (ty.unknown) ty = x;
-      return call("coalesce", a.size() == 1 ? std::vector<std::string>{a[0], "NULL"} : a);
-    }
-    if (f == "NULLIF") {
-      Arity(e, 2, 2);
-      ty = t[0];
-      return call("nullif", a);
-    }
-    if (f == "DECODE") {
-      // The matching runs once in ora_decode_pick (NULL matches NULL, numbers by value); the CASE on
-      // its answer computes only the result that was chosen.
-      if (a.size() < 3) Raise(938, "", e.pos);
-      std::vector<std::string> keys = {a[0]};
-      std::string whens;
-      SqlType res = SqlType::Unknown();
-      int size = 0;
-      size_t n = a.size();
-      for (size_t i = 1; i + 1 < n; i += 2) {
-        keys.push_back(ToComparable(a[i], t[i], t[0]));
-        if (res.unknown) res = t[i + 1];
-        whens +=
-            " WHEN " + std::to_string(keys.size() - 1) + " THEN " + ToComparable(a[i + 1], t[i + 1], res);
-        size = std::max(size, t[i + 1].unknown ? 0 : t[i + 1].size);
-      }
-      std::string otherwise = "NULL";
-      if (n % 2 == 0) {
-        if (res.unknown) res = t[n - 1];
-        otherwise = ToComparable(a[n - 1], t[n - 1], res);
-        size = std::max(size, t[n - 1].unknown ? 0 : t[n - 1].size);
-      }
-      if (res.unknown || res.ty == Ty::Char || res.ty == Ty::Varchar2) res = ResultText(size);
-      ty = res;
-      ty.nullable = true;
-      return "(CASE " + call("ora_decode_pick", keys) + whens + " ELSE " + otherwise + " END)";
-    }
-    if (f == "SUBSTR" || f == "SUBSTRB") {
-      Arity(e, 2, 3);
-      ty = ResultText(t[0].IsText() ? t[0].size : 4000);
-      if (a.size() == 3 && e.args[2]->kind == Expr::Number) ty.size = std::min(ty.size, litInt(2, 4000));
-      std::vector<std::string> args = {txtArg(0), numArg(1)};
-      if (a.size() == 3) args.push_back(numArg(2));
-      return call("ora_substr", args);
-    }
-    if (f == "INSTR" || f == "INSTRB") {
-      Arity(e, 2, 4);
-      ty = SqlType::Number();
-      std::vector<std::string> args = {txtArg(0), txtArg(1)};
-      for (size_t i = 2; i < a.size(); ++i) args.push_back(numArg(i));
-      return call("ora_instr", args);
-    }
-    if (f == "LENGTH" || f == "LENGTHB" || f == "VSIZE") {
-      Arity(e, 1, 1);
-      ty = SqlType::Number();
-      // A BLOB is measured in bytes (a RAW, as text, in hexadecimal digits).
-      return call(f == "LENGTH" ? "ora_length" : "ora_lengthb", {t[0].ty == Ty::Blob ? a[0] : txtArg(0)});
-    }
-    if (f == "LPAD" || f == "RPAD") {
-      Arity(e, 2, 3);
-      ty = ResultText(litInt(1, 4000));
-      std::vector<std::string> args = {txtArg(0), numArg(1)};
-      if (a.size() == 3) args.push_back(txtArg(2));
-      return call(f == "LPAD" ? "ora_lpad" : "ora_rpad", args);
-    }
-    if (f == "UPPER" || f == "LOWER" || f == "INITCAP" || f == "NLS_UPPER" || f == "NLS_LOWER" ||
-        f == "NLS_INITCAP") {
-      Arity(e, 1, 2);
-      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
-      std::string fn = f.substr(f.find('_') == std::string::npos ? 0 : 4);
-      for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      return call("ora_" + fn, {txtArg(0)});
-    }
-    if (f == "TRIM") {
-      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
-      std::string mode = e.parts.empty() ? "BOTH" : e.parts[0];
-      std::string set = a.size() > 1 ? txtArg(1) : "' '";
-      return call("ora_trim", {txtArg(0), set, QuoteText(mode)});
-    }
-    if (f == "LTRIM" || f == "RTRIM") {
-      Arity(e, 1, 2);
-      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
-      std::string set = a.size() > 1 ? txtArg(1) : "' '";
-      return call("ora_trim", {txtArg(0), set, QuoteText(f == "LTRIM" ? "LEADING" : "TRAILING")});
-    }
-    if (f == "REPLACE") {
-      Arity(e, 2, 3);
-      ty = ResultText(4000);
-      std::vector<std::string> args = {txtArg(0), txtArg(1)};
-      args.push_back(a.size() == 3 ? txtArg(2) : "NULL");
-      return call("ora_replace", args);
-    }
-    if (f == "TRANSLATE") {
-      Arity(e, 3, 3);
-      ty = ResultText(t[0].unknown ? 4000 : t[0].size);
-      return call("ora_translate", {txtArg(0), txtArg(1), txtArg(2)});
-    }
-    if (f == "CONCAT") {
-      Arity(e, 2, 2);
-      ty = ResultText((t[0].unknown ? 4000 : t[0].size) + (t[1].unknown ? 4000 : t[1].size));
-      return call("ora_concat", {txtArg(0), txtArg(1)});
-    }
-    if (f == "BFILENAME") {
-      // A file of a directory; kept as "DIRECTORY/file name".
-      Arity(e, 2, 2);
-      ty = SqlType();
-      ty.ty = Ty::Bfile;
-      ty.size = 530;
-      return "(" + txtArg(0) + " || '/' || " + txtArg(1) + ")";
-    }
-    if (f == "CHR") {
-      Arity(e, 1, 1);
-      ty = SqlType::Varchar(1);
-      return call("ora_chr", {numArg(0)});
-    }
-    if (f == "ASCII") {
-      Arity(e, 1, 1);
-      ty = SqlType::Number();
-      return call("ora_ascii", {txtArg(0)});
-    }
-    if (f == "TO_CHAR") {
-      Arity(e, 1, 3);
-      if (t[0].IsDate()) {
-        ty = ResultText(a.size() > 1 ? 75 : 9);
-        std::vector<std::string> args = {a[0]};
-        if (a.size() > 1) args.push_back(txtArg(1));
-        return call("ora_to_char_date", args);
-      }
-      if (t[0].IsText()) {
-        ty = ResultText(t[0].size);
-        return a[0];
-      }
-      ty = ResultText(t[0].IsNumber() || t[0].unknown ? 40 : 4000);
-      std::vector<std::string> args = {a[0]};
-      if (a.size() > 1) args.push_back(txtArg(1));
-      return call("ora_to_char_num", args);
-    }
-    if (f == "TO_NUMBER") {
-      Arity(e, 1, 3);
-      ty = SqlType::Number();
-      std::vector<std::string> args = {txtArg(0)};
-      if (a.size() > 1) args.push_back(txtArg(1));
-      return call("ora_to_number", args);
-    }
-    if (f == "TO_DATE") {
-      Arity(e, 1, 3);
-      ty = SqlType::DateT();
-      if (t[0].IsDate()) return a[0];
-      std::vector<std::string> args = {t[0].IsNumber() ? "ora_to_char_num(" + a[0] + ")" : a[0]};
-      if (a.size() > 1) args.push_back(txtArg(1));
-      return call("ora_to_date", args);
-    }
-    if (f == "TRUNC" || f == "ROUND") {
-      Arity(e, 1, 2);
-      std::string lower = f == "TRUNC" ? "trunc" : "round";
-      if (t[0].IsDate()) {
-        ty = SqlType::DateT();
-        std::vector<std::string> args = {a[0]};
-        if (a.size() > 1) args.push_back(txtArg(1));
-        return call("ora_" + lower + "_date", args);
-      }
-      ty = SqlType::Number();
-      std::vector<std::string> args = {numArg(0)};
-      if (a.size() > 1) args.push_back(numArg(1));
-      return call("ora_" + lower + "_num", args);
-    }
-    if (f == "MOD" || f == "POWER" || f == "LOG" || f == "BITAND") {
-      Arity(e, 2, 2);
-      ty = SqlType::Number();
-      if (f == "BITAND") return "(" + numArg(0) + " & " + numArg(1) + ")";
-      std::string fn = f == "MOD" ? "ora_mod" : f == "POWER" ? "ora_power" : "ora_log";
-      return call(fn, {numArg(0), numArg(1)});
-    }
-    if (f == "ABS" || f == "SIGN" || f == "CEIL" || f == "FLOOR" || f == "SQRT" || f == "EXP" || f == "LN") {
-      Arity(e, 1, 1);
-      ty = SqlType::Number();
-      std::string fn = f;
-      for (auto& c : fn) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      return call("ora_" + fn, {numArg(0)});
-    }
-    if (f == "GREATEST" || f == "LEAST") {
-      if (a.empty()) Raise(909, "", e.pos);
-      ty = t[0];
-      if (ty.ty == Ty::Char) ty.ty = Ty::Varchar2;
-      std::vector<std::string> args;
-      for (size_t i = 0; i < a.size(); ++i) args.push_back(i ? ToComparable(a[i], t[i], t[0]) : a[i]);
-      if (args.size() == 1) return args[0];
-      return call(f == "GREATEST" ? "max" : "min", args);
-    }
-    if (f == "ADD_MONTHS") {
-      Arity(e, 2, 2);
-      ty = SqlType::DateT();
-      return call("ora_add_months", {DateOf(a[0], t[0]), numArg(1)});
-    }
-    if (f == "MONTHS_BETWEEN") {
-      Arity(e, 2, 2);
-      ty = SqlType::Number();
-      return call("ora_months_between", {DateOf(a[0], t[0]), DateOf(a[1], t[1])});
-    }
-    if (f == "LAST_DAY") {
-      Arity(e, 1, 1);
-      ty = SqlType::DateT();
-      return call("ora_last_day", {DateOf(a[0], t[0])});
-    }
-    if (f == "HEXTORAW") {
-      Arity(e, 1, 1);
-      ty.ty = Ty::Raw;
-      ty.unknown = false;
-      ty.size = t[0].unknown ? 2000 : std::max(1, t[0].size / 2);
-      return call("ora_hextoraw", {a[0]});
-    }
-    if (f == "RAWTOHEX") {
-      Arity(e, 1, 1);
-      ty = ResultText(t[0].unknown ? 4000 : t[0].size * 2);
-      return call("ora_rawtohex", {a[0]});
-    }
-    if (f == "ROWIDTOCHAR" || f == "CHARTOROWID") {
-      Arity(e, 1, 1);
-      ty = f == "ROWIDTOCHAR" ? SqlType::Varchar(18) : t[0];
-      return a[0];
-    }
-    if (f == "USERENV" || f == "SYS_CONTEXT") {
-      Arity(e, 1, 2);
-      ty = SqlType::Varchar(256);
-      return call("ora_userenv", {a.size() == 2 ? a[1] : a[0]});
-    }
-    if (f == "EMPTY_CLOB" || f == "EMPTY_BLOB") {
-      // An empty LOB is a value, not NULL.
-      Arity(e, 0, 0);
-      ty = SqlType::Unknown();
-      ty.unknown = false;
-      ty.ty = f == "EMPTY_CLOB" ? Ty::Clob : Ty::Blob;
-      ty.size = 4000;
-      return f == "EMPTY_CLOB" ? "''" : "x''";
-    }
-    if (f == "SYS_GUID") {
-      Arity(e, 0, 0);
-      ty.ty = Ty::Raw;
-      ty.size = 16;
-      ty.unknown = false;
-      return "randomblob(16)";
+    static const std::unordered_map<std::string, FuncEmitter> emitters = {
+        {"NVL", &Tx::EmitNvl},
+        {"NVL2", &Tx::EmitNvl2},
+        {"COALESCE", &Tx::EmitCoalesce},
+        {"NULLIF", &Tx::EmitNullif},
+        {"DECODE", &Tx::EmitDecode},
+        {"SUBSTR", &Tx::EmitSubstr},
+        {"SUBSTRB", &Tx::EmitSubstr},
+        {"INSTR", &Tx::EmitInstr},
+        {"INSTRB", &Tx::EmitInstr},
+        {"LENGTH", &Tx::EmitLength},
+        {"LENGTHB", &Tx::EmitLength},
+        {"VSIZE", &Tx::EmitLength},
+        {"LPAD", &Tx::EmitPad},
+        {"RPAD", &Tx::EmitPad},
+        {"UPPER", &Tx::EmitCaseChange},
+        {"LOWER", &Tx::EmitCaseChange},
+        {"INITCAP", &Tx::EmitCaseChange},
+        {"NLS_UPPER", &Tx::EmitCaseChange},
+        {"NLS_LOWER", &Tx::EmitCaseChange},
+        {"NLS_INITCAP", &Tx::EmitCaseChange},
+        {"TRIM", &Tx::EmitTrim},
+        {"LTRIM", &Tx::EmitSideTrim},
+        {"RTRIM", &Tx::EmitSideTrim},
+        {"REPLACE", &Tx::EmitReplace},
+        {"TRANSLATE", &Tx::EmitTranslate},
+        {"CONCAT", &Tx::EmitConcat},
+        {"BFILENAME", &Tx::EmitBfileName},
+        {"CHR", &Tx::EmitChr},
+        {"ASCII", &Tx::EmitAscii},
+        {"TO_CHAR", &Tx::EmitToChar},
+        {"TO_NUMBER", &Tx::EmitToNumber},
+        {"TO_DATE", &Tx::EmitToDate},
+        {"TRUNC", &Tx::EmitTruncRound},
+        {"ROUND", &Tx::EmitTruncRound},
+        {"MOD", &Tx::EmitBinaryMath},
+        {"POWER", &Tx::EmitBinaryMath},
+        {"LOG", &Tx::EmitBinaryMath},
+        {"BITAND", &Tx::EmitBinaryMath},
+        {"ABS", &Tx::EmitUnaryMath},
+        {"SIGN", &Tx::EmitUnaryMath},
+        {"CEIL", &Tx::EmitUnaryMath},
+        {"FLOOR", &Tx::EmitUnaryMath},
+        {"SQRT", &Tx::EmitUnaryMath},
+        {"EXP", &Tx::EmitUnaryMath},
+        {"LN", &Tx::EmitUnaryMath},
+        {"GREATEST", &Tx::EmitGreatestLeast},
+        {"LEAST", &Tx::EmitGreatestLeast},
+        {"ADD_MONTHS", &Tx::EmitAddMonths},
+        {"MONTHS_BETWEEN", &Tx::EmitMonthsBetween},
+        {"LAST_DAY", &Tx::EmitLastDay},
+        {"HEXTORAW", &Tx::EmitHexToRaw},
+        {"RAWTOHEX", &Tx::EmitRawToHex},
+        {"ROWIDTOCHAR", &Tx::EmitRowidConversion},
+        {"CHARTOROWID", &Tx::EmitRowidConversion},
+        {"USERENV", &Tx::EmitUserEnv},
+        {"SYS_CONTEXT", &Tx::EmitUserEnv},
+        {"EMPTY_CLOB", &Tx::EmitEmptyLob},
+        {"EMPTY_BLOB", &Tx::EmitEmptyLob},
+        {"SYS_GUID", &Tx::EmitSysGuid},
+    };
+    if (auto it = emitters.find(f); it != emitters.end()) {
+      FuncCall c{e, f, std::move(a), std::move(t), ty};
+      return (this->*(it->second))(c);
     }
     if (f == "SYSDATE") Raise(923, "", e.pos);
     std::vector<std::string> path = e.parts;

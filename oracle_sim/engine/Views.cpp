@@ -230,6 +230,11 @@ const char* kIdleBackground[][2] = {{"DBW1", "db writer process 1"},
                                     {"LMON", "global enqueue service monitor"},
                                     {"DIAG", "diagnosibility process"}};
 
+// The addresses v$session shows for a session's transaction: a base in the SGA's address range, then
+// one slot of this size per session id.
+constexpr int64_t kTransactionAddressBase = 0x6A000000;
+constexpr int64_t kTransactionSlotSize = 256;
+
 void RegisterAll(sqlite3* db) {
   const std::string now = live::kNowSql;
   auto V = [&](const char* name, const Cols& cols, const std::string& body) {
@@ -238,7 +243,8 @@ void RegisterAll(sqlite3* db) {
   const std::string tx =
       "(EXISTS (SELECT 1 FROM sim$undo u WHERE u.sid = s.sid) OR EXISTS (SELECT 1 FROM sim$locks k WHERE "
       "k.sid = s.sid))";
-  const std::string txAddr = "printf('%016X', 1778384896 + s.sid * 256)";
+  const std::string txAddr = "printf('%016X', " + std::to_string(kTransactionAddressBase) + " + s.sid * " +
+                             std::to_string(kTransactionSlotSize) + ")";
   V("V$SESSION",
     {{"SADDR", "RAW", 8},
      {"SID", "NUMBER", 0},

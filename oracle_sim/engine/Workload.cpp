@@ -10,6 +10,7 @@
 
 #include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
+#include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
 
 namespace oracle_sim {
@@ -199,7 +200,9 @@ bool Workload::Call(Sim& s, const std::string& sql, bool fetch) {
     while (s.cursors.size() > 4) s.cursors.pop_front();
     return true;
   } catch (const OraError& e) {
-    if (e.code == 28 || e.code == 3113 || e.code == 3114 || e.code == 1012) s.dead = true;
+    if (e.code == ORA_SESSION_KILLED || e.code == ORA_END_OF_CHANNEL || e.code == ORA_NOT_CONNECTED ||
+        e.code == ORA_NOT_LOGGED_ON)
+      s.dead = true;
     return false;
   }
 }

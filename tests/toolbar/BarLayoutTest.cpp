@@ -115,149 +115,114 @@ TEST_P(Layout, Scenario) {
   }
 }
 
-Scenario Make(const char* name, const char* items, const char* expected) {
-  Scenario s;
-  s.name = name;
-  s.items = items;
-  s.expected = expected;
-  return s;
-}
+const Scenario kScenarios[] = {
+    // Separators: leading, doubled and trailing ones go; one between two groups stays.
+    {.name = "SeparatorsCollapse",
+     .items = "- A:20x22 - - B:20x22 ~C:20x22 - -",
+     .expected = "A(0,0,20,22) s2(20,0,26,22) B(26,0,46,22)"},
+    {.name = "SeparatorBeforeOnlyHiddenItemsGoes", .items = "A:20x22 - ~B:20x22", .expected = "A(0,0,20,22)"},
+    // Items of a same-width group take the widest one's width; rows are centred across.
+    {.name = "SameWidthGroup",
+     .items = "=A:20x30 =B:34x30 C:10x10 =D:25x30",
+     .expected = "A(0,0,34,30) B(34,0,68,30) C(68,10,78,20) D(78,0,112,30)"},
+    // Chevron clipping: the newest item has the highest priority unless another was given it; one
+    // item always stays.
+    {.name = "ChevronClipsLowestPriority",
+     .items = "A:20x22 B:20x22 C:20x22 D:20x22",
+     .maximumLength = 70,
+     .chevronSize = 12,
+     .usePriorityList = true,
+     .expected = "A:clipped B:clipped C(0,0,20,22) D(20,0,40,22) >>(58,0,70,22)"},
+    {.name = "ChevronKeepsTheItemGivenPriority",
+     .items = "A:20x22 B:20x22 C:20x22 D:20x22",
+     .maximumLength = 70,
+     .chevronSize = 12,
+     .usePriorityList = true,
+     .givePriority = "A",
+     .expected = "A(0,0,20,22) B:clipped C:clipped D(20,0,40,22) >>(58,0,70,22)"},
+    {.name = "ChevronWithoutPriorityListClipsFromTheEnd",
+     .items = "A:20x22 - B:20x22 C:30x22",
+     .maximumLength = 50,
+     .chevronSize = 12,
+     .expected = "A(0,0,20,22) B:clipped C:clipped >>(38,0,50,22)"},
+    {.name = "ChevronLeavesOneItem",
+     .items = "A:20x22 B:20x22 C:20x22",
+     .maximumLength = 15,
+     .chevronSize = 12,
+     .expected = "A(0,0,20,22) B:clipped C:clipped >>(20,0,32,22)"},
+    {.name = "NoChevronWhenItFits",
+     .items = "A:20x22 B:20x22",
+     .maximumLength = 40,
+     .chevronSize = 12,
+     .expected = "A(0,0,20,22) B(20,0,40,22)"},
+    // Wrapping: at a separator when the next group does not fit; inside a group only when one group
+    // is longer than the row; a line break is 6 across, at 0 along, the full width long.
+    {.name = "WrapAtSeparator",
+     .items = "A:30x22 B:30x22 - C:30x22 D:30x22",
+     .wrapOffset = 100,
+     .expected = "A(0,0,30,22) B(30,0,60,22) s1(0,22,100,28)! C(0,28,30,50) D(30,28,60,50)",
+     .baseWidth = 100,
+     .baseHeight = 50},
+    {.name = "WrapInsideALongGroupThenAtItsSeparator",
+     .items = "A:40x22 B:40x22 C:40x22 - D:10x22",
+     .wrapOffset = 100,
+     .expected = "A(0,0,40,22) B(40,0,80,22) C(0,22,40,44) s1(0,44,100,50)! D(0,50,10,72)"},
+    {.name = "NoWrapWhenTheGroupFits",
+     .items = "A:30x22 - B:30x22",
+     .wrapOffset = 100,
+     .expected = "A(0,0,30,22) s1(30,0,36,22) B(36,0,66,22)"},
+    // A vertical layout runs its columns from right to left.
+    {.name = "VerticalColumnsMirrored",
+     .items = "A:22x30 B:22x30 C:22x30",
+     .orientation = tbvoVertical,
+     .wrapOffset = 70,
+     .expected = "A(22,0,44,30) B(22,30,44,60) C(0,0,22,30)",
+     .baseWidth = 44},
+    {.name = "VerticalCentresAcross",
+     .items = "A:22x30 B:16x30",
+     .orientation = tbvoVertical,
+     .expected = "A(0,0,22,30) B(3,30,19,60)"},
+    {.name = "FloatingMargins",
+     .items = "A:20x22",
+     .orientation = tbvoFloating,
+     .expected = "A(4,2,24,24)",
+     .baseWidth = 28,
+     .baseHeight = 25},
+    // Popups: menu lines take the full width; a tall popup scrolls between 19-px bands.
+    {.name = "MenuLinesStretch",
+     .items = "A:50x20 B:80x20 - C:30x20",
+     .toolbar = false,
+     .expected = "A(0,0,80,20) B(0,20,80,40) s1(0,40,80,49) C(0,49,80,69)"},
+    {.name = "PopupScrollTop",
+     .items = "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
+     .toolbar = false,
+     .maxHeight = 100,
+     .expected = "A(0,0,50,20) B(0,20,50,40) C(0,40,50,60) D(0,60,50,80) E:off F:off G:off",
+     .baseHeight = 100},
+    {.name = "PopupScrollMiddle",
+     .items = "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
+     .toolbar = false,
+     .maxHeight = 100,
+     .scrollOffset = 20,
+     .expected = "A:off B:off C(0,20,50,40) D(0,40,50,60) E(0,60,50,80) F:off G:off"},
+    {.name = "PopupScrollLimitedAtTheEnd",
+     .items = "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
+     .toolbar = false,
+     .maxHeight = 100,
+     .scrollOffset = 500,
+     .expected = "A:off B:off C:off D(0,20,50,40) E(0,40,50,60) F(0,60,50,80) G(0,80,50,100)"},
+    // Control items take their control's size and are clipped like any other item.
+    {.name = "ControlItemPlaced",
+     .items = "A:20x22 #E:50x20 B:20x22",
+     .expected = "A(0,0,20,22) E(20,1,70,21) B(70,0,90,22)"},
+    {.name = "ControlItemClipped",
+     .items = "A:20x22 #E:60x20",
+     .maximumLength = 70,
+     .chevronSize = 12,
+     .expected = "A(0,0,20,22) E:clipped >>(58,0,70,22)"},
+};
 
-std::vector<Scenario> Scenarios() {
-  std::vector<Scenario> v;
-  // Separators: leading, doubled and trailing ones go; one between two groups stays.
-  v.push_back(Make("SeparatorsCollapse", "- A:20x22 - - B:20x22 ~C:20x22 - -",
-                   "A(0,0,20,22) s2(20,0,26,22) B(26,0,46,22)"));
-  v.push_back(Make("SeparatorBeforeOnlyHiddenItemsGoes", "A:20x22 - ~B:20x22", "A(0,0,20,22)"));
-  // Items of a same-width group take the widest one's width; rows are centred across.
-  v.push_back(Make("SameWidthGroup", "=A:20x30 =B:34x30 C:10x10 =D:25x30",
-                   "A(0,0,34,30) B(34,0,68,30) C(68,10,78,20) D(78,0,112,30)"));
-  // Chevron clipping: the newest item has the highest priority unless another was given it.
-  {
-    Scenario s = Make("ChevronClipsLowestPriority", "A:20x22 B:20x22 C:20x22 D:20x22",
-                      "A:clipped B:clipped C(0,0,20,22) D(20,0,40,22) >>(58,0,70,22)");
-    s.maximumLength = 70;
-    s.chevronSize = 12;
-    s.usePriorityList = true;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("ChevronKeepsTheItemGivenPriority", "A:20x22 B:20x22 C:20x22 D:20x22",
-                      "A(0,0,20,22) B:clipped C:clipped D(20,0,40,22) >>(58,0,70,22)");
-    s.maximumLength = 70;
-    s.chevronSize = 12;
-    s.usePriorityList = true;
-    s.givePriority = "A";
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("ChevronWithoutPriorityListClipsFromTheEnd", "A:20x22 - B:20x22 C:30x22",
-                      "A(0,0,20,22) B:clipped C:clipped >>(38,0,50,22)");
-    s.maximumLength = 50;
-    s.chevronSize = 12;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("ChevronLeavesOneItem", "A:20x22 B:20x22 C:20x22",
-                      "A(0,0,20,22) B:clipped C:clipped >>(20,0,32,22)");
-    s.maximumLength = 15;
-    s.chevronSize = 12;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("NoChevronWhenItFits", "A:20x22 B:20x22", "A(0,0,20,22) B(20,0,40,22)");
-    s.maximumLength = 40;
-    s.chevronSize = 12;
-    v.push_back(s);
-  }
-  // Wrapping: at a separator when the next group does not fit; inside a group only when one group
-  // is longer than the row; a line break is 6 across, at 0 along, the full width long.
-  {
-    Scenario s = Make("WrapAtSeparator", "A:30x22 B:30x22 - C:30x22 D:30x22",
-                      "A(0,0,30,22) B(30,0,60,22) s1(0,22,100,28)! C(0,28,30,50) D(30,28,60,50)");
-    s.wrapOffset = 100;
-    s.baseWidth = 100;
-    s.baseHeight = 50;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("WrapInsideALongGroupThenAtItsSeparator", "A:40x22 B:40x22 C:40x22 - D:10x22",
-                      "A(0,0,40,22) B(40,0,80,22) C(0,22,40,44) s1(0,44,100,50)! D(0,50,10,72)");
-    s.wrapOffset = 100;
-    v.push_back(s);
-  }
-  {
-    Scenario s =
-        Make("NoWrapWhenTheGroupFits", "A:30x22 - B:30x22", "A(0,0,30,22) s1(30,0,36,22) B(36,0,66,22)");
-    s.wrapOffset = 100;
-    v.push_back(s);
-  }
-  // A vertical layout runs its columns from right to left.
-  {
-    Scenario s = Make("VerticalColumnsMirrored", "A:22x30 B:22x30 C:22x30",
-                      "A(22,0,44,30) B(22,30,44,60) C(0,0,22,30)");
-    s.orientation = tbvoVertical;
-    s.wrapOffset = 70;
-    s.baseWidth = 44;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("VerticalCentresAcross", "A:22x30 B:16x30", "A(0,0,22,30) B(3,30,19,60)");
-    s.orientation = tbvoVertical;
-    v.push_back(s);
-  }
-  // Floating margins.
-  {
-    Scenario s = Make("FloatingMargins", "A:20x22", "A(4,2,24,24)");
-    s.orientation = tbvoFloating;
-    s.baseWidth = 28;
-    s.baseHeight = 25;
-    v.push_back(s);
-  }
-  // Popups: menu lines take the full width; a tall popup scrolls between 19-px bands.
-  {
-    Scenario s = Make("MenuLinesStretch", "A:50x20 B:80x20 - C:30x20",
-                      "A(0,0,80,20) B(0,20,80,40) s1(0,40,80,49) C(0,49,80,69)");
-    s.toolbar = false;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("PopupScrollTop", "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
-                      "A(0,0,50,20) B(0,20,50,40) C(0,40,50,60) D(0,60,50,80) E:off F:off G:off");
-    s.toolbar = false;
-    s.maxHeight = 100;
-    s.baseHeight = 100;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("PopupScrollMiddle", "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
-                      "A:off B:off C(0,20,50,40) D(0,40,50,60) E(0,60,50,80) F:off G:off");
-    s.toolbar = false;
-    s.maxHeight = 100;
-    s.scrollOffset = 20;
-    v.push_back(s);
-  }
-  {
-    Scenario s = Make("PopupScrollLimitedAtTheEnd", "A:50x20 B:50x20 C:50x20 D:50x20 E:50x20 F:50x20 G:50x20",
-                      "A:off B:off C:off D(0,20,50,40) E(0,40,50,60) F(0,60,50,80) G(0,80,50,100)");
-    s.toolbar = false;
-    s.maxHeight = 100;
-    s.scrollOffset = 500;
-    v.push_back(s);
-  }
-  // Control items take their control's size; a clipped one disables nothing else.
-  v.push_back(
-      Make("ControlItemPlaced", "A:20x22 #E:50x20 B:20x22", "A(0,0,20,22) E(20,1,70,21) B(70,0,90,22)"));
-  {
-    Scenario s = Make("ControlItemClipped", "A:20x22 #E:60x20", "A(0,0,20,22) E:clipped >>(58,0,70,22)");
-    s.maximumLength = 70;
-    s.chevronSize = 12;
-    v.push_back(s);
-  }
-  return v;
-}
-
-INSTANTIATE_TEST_SUITE_P(Scenarios, Layout, ::testing::ValuesIn(Scenarios()),
+INSTANTIATE_TEST_SUITE_P(Scenarios, Layout, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- what the layout tells and moves ----
