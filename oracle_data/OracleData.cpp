@@ -445,6 +445,8 @@ void TOracleDataSet::InternalClose() {
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
   dmlQuery_.reset();
+  savepointQuery_.reset();
+  rollbackQuery_.reset();
   changeLog_.Clear();
   fetchPlan_.clear();
 }

@@ -551,6 +551,8 @@ bool FloatsEqual(double X, double Y);
 void AddToList(std::string& List, const std::string& Item, bool Tight = false);
 // The text up to its first blank (space, tab, CR or LF).
 std::string FirstWord(const std::string& Text);
+// The names of a ";"-separated field list, trimmed, blank items skipped.
+std::vector<std::string> SplitFieldNames(const std::string& List);
 }  // namespace oracle_data
 
 // ---- Query-by-example ----
@@ -1017,13 +1019,17 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     TField* Field;  // nil: a temporary LOB bound with its value
     std::unique_ptr<TLOBLocator> Locator;
     std::string Bytes;
+    std::string Variable;
   };
   struct TStatementLists {
     std::string Returning, Into;
     std::vector<TLobBinding> Lobs;
   };
+  TOracleQuery* FixedStatement(std::unique_ptr<TOracleQuery>& Slot, const std::string& Text);
   bool SetSavepoint();
   void RollbackToSavepoint();
+  // Gives Query Plan's statement and variable values, keeping its parsed statement when they match.
+  void AdoptStatement(TOracleQuery* Query, TOracleQuery* Plan, const TStatementLists& Lists);
   void PostCommit();
   void ReleaseAfterCancel();
   [[noreturn]] void RaiseTranslated(char Action, int Code, const std::string& Message);
@@ -1038,7 +1044,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void AddWhereLine(TOracleQuery* Query, std::string& SQL, const std::string& RowId);
   void BuildPostStatement(TOracleQuery* Query, bool Insert, const std::string& RowId, TStatementLists& Lists);
   // Sends the insert or update; the new ROWID.
-  std::string SendRecord(bool Update, bool Savepoint);
+  std::string SendRecord(bool Update, bool Savepoint, bool SavepointWhenNeeded);
   void CopyBufferInto(const uint8_t* Buffer, uint8_t* Record);
   void CopyEditBlobs(uint8_t* Record, bool All);
   // Query-by-example (OracleDataQBE.cpp).
@@ -1078,6 +1084,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   uint8_t* lastFound_ = nullptr;
   std::vector<std::string> uniqueFieldList_;
   std::unique_ptr<TOracleQuery> dmlQuery_;
+  // The savepoint statements, and the scratch query a post's statement is built on.
+  std::unique_ptr<TOracleQuery> savepointQuery_, rollbackQuery_, planQuery_;
   TChangeLog changeLog_{this};
   TSequenceField sequenceField_{this};
   bool designActivation_ = false, pendingActivation_ = false;

@@ -17,7 +17,13 @@ using namespace oracle_data;
 namespace {
 constexpr int kServerChar = 96;
 
-std::vector<std::string> SplitNames(const std::string& List) {
+bool IsTableIdentChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || c == '"' || c >= 128;
+}
+
+}  // namespace
+
+std::vector<std::string> oracle_data::SplitFieldNames(const std::string& List) {
   std::vector<std::string> names;
   size_t start = 0;
   while (start <= List.size()) {
@@ -29,12 +35,6 @@ std::vector<std::string> SplitNames(const std::string& List) {
   }
   return names;
 }
-
-bool IsTableIdentChar(unsigned char c) {
-  return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c == '@' || c == '.' || c == '"' || c >= 128;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------------
 // Master/detail
@@ -93,7 +93,7 @@ void TOracleDataSet::SetMasterVariables(uint8_t* MasterRecord) {
   };
   try {
     const std::vector<TField*> fields = m->GetFieldList(masterFields_);
-    const std::vector<std::string> names = SplitNames(detailFields_);
+    const std::vector<std::string> names = SplitFieldNames(detailFields_);
     const size_t pairs = (!names.empty() && names.size() <= fields.size()) ? names.size() : fields.size();
     for (size_t i = 0; i < pairs; ++i) {
       TField* f = fields[i];
@@ -165,7 +165,7 @@ void TOracleDataSet::LockLinkFields(bool ForInsert) {
   changingReadOnly_ = true;
   try {
     for (TOracleDataSet* d : details_) {
-      for (const std::string& name : SplitNames(d->masterFields_)) {
+      for (const std::string& name : SplitFieldNames(d->masterFields_)) {
         TField* f = FindField(name);
         if (!f) continue;
         const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
@@ -176,7 +176,7 @@ void TOracleDataSet::LockLinkFields(bool ForInsert) {
       for (TOracleDataSet* d : details_) {
         const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
         if (!holds) continue;
-        for (const std::string& name : SplitNames(d->masterFields_))
+        for (const std::string& name : SplitFieldNames(d->masterFields_))
           if (TField* f = FindField(name)) f->SetReadOnly(true);
       }
     }

@@ -561,6 +561,8 @@ void TOracleDataSet::EnterQBEMode() {
   if (Detached()) throw Exception("QBE mode not allowed for a detached dataset");
   CheckBrowseMode();
   qbeMode_ = true;
+  // Rows not fetched yet stay unfetched: leaving the mode runs the statement again.
+  cursorQuery_->SetEof(true);
   store_->Clear();
   currentIndex_ = -1;
   Resync({});

@@ -45,19 +45,6 @@ std::string BytesOf(const TVariant& V) {
   return V.AsString();
 }
 
-// The names of a ";"-separated field list (blank items skipped).
-std::vector<std::string> SplitFieldNames(const std::string& List) {
-  std::vector<std::string> names;
-  size_t start = 0;
-  while (start <= List.size()) {
-    size_t end = List.find(';', start);
-    if (end == std::string::npos) end = List.size();
-    std::string item = Trim(List.substr(start, end - start));
-    if (!item.empty()) names.push_back(item);
-    start = end + 1;
-  }
-  return names;
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -188,27 +175,55 @@ bool TOracleDataSet::RecordChangedOnServer(TOracleQuery* Query) {
 // ---------------------------------------------------------------------------------------------------
 // Transactions
 
+TOracleQuery* TOracleDataSet::FixedStatement(std::unique_ptr<TOracleQuery>& Slot, const std::string& Text) {
+  // A statement of its own, parsed once: it does not disturb the DML query's statement.
+  if (!Slot) {
+    Slot = std::make_unique<TOracleQuery>(nullptr);
+    Slot->SetName("DMLQuery");
+    Slot->SQL()->SetText(Text);
+  }
+  TOracleQuery* main = MainQuery();
+  Slot->SetSession(main->Session());
+  Slot->SetDebug(main->Debug());
+  return Slot.get();
+}
+
 bool TOracleDataSet::SetSavepoint() {
   TOracleSession* s = Session();
   if (!s) return false;
   if (!changeLogging_ && (s->ODBCMode() || s->AutoCommit())) return false;
-  TOracleQuery* q = DMLQuery();
-  q->Clear();
-  q->DeleteVariables();
-  q->SQL()->SetText(std::string("savepoint ") + kLockPoint);
-  q->Execute();
+  FixedStatement(savepointQuery_, std::string("savepoint ") + kLockPoint)->Execute();
   return true;
 }
 
 void TOracleDataSet::RollbackToSavepoint() {
   // Only to the point this operation set: the session's earlier uncommitted work stays.
   try {
-    TOracleQuery* q = DMLQuery();
-    q->Clear();
-    q->DeleteVariables();
-    q->SQL()->SetText(std::string("rollback to savepoint ") + kLockPoint);
-    q->Execute();
+    FixedStatement(rollbackQuery_, std::string("rollback to savepoint ") + kLockPoint)->Execute();
   } catch (const std::exception&) {
+  }
+}
+
+void TOracleDataSet::AdoptStatement(TOracleQuery* Query, TOracleQuery* Plan, const TStatementLists& Lists) {
+  // The same text and variables keep the parsed statement: only the values change.
+  bool same = Query->SQL()->Text() == Plan->SQL()->Text() && Query->VariableCount() == Plan->VariableCount();
+  for (int i = 0; same && i < Plan->VariableCount(); ++i)
+    same = Query->VariableName(i) == Plan->VariableName(i) && Query->VariableType(i) == Plan->VariableType(i);
+  if (!same) {
+    Query->Clear();
+    Query->SQL()->SetText(Plan->SQL()->Text());
+    for (int i = 0; i < Plan->VariableCount(); ++i)
+      Query->DeclareVariable(Plan->VariableName(i), Plan->VariableType(i));
+  }
+  for (int i = 0; i < Plan->VariableCount(); ++i) {
+    const std::string name = Plan->VariableName(i);
+    const TLobBinding* lob = nullptr;
+    for (const TLobBinding& b : Lists.Lobs)
+      if (SameText(b.Variable, name) || SameText(":" + b.Variable, name)) lob = &b;
+    if (lob)
+      Query->SetComplexVariable(name, lob->Locator.get());
+    else
+      Query->SetVariable(name, Plan->GetVariable(name));
   }
 }
 
@@ -453,14 +468,14 @@ std::string TOracleDataSet::ColumnValue(TOracleQuery* Query, TOracleFieldInfo* I
             TLOBLocator::CreateTemporary(s, s->Preferences()->TemporaryLOB() == tlCache, type));
         if (!bytes.empty()) lob->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
         Query->SetComplexVariable(variable, lob.get());
-        Lists.Lobs.push_back({nullptr, std::move(lob), std::string()});
+        Lists.Lobs.push_back({nullptr, std::move(lob), std::string(), variable});
         return ":" + variable;
       }
       auto lob = std::make_unique<TLOBLocator>(s, type);
       Query->SetComplexVariable(variable, lob.get());
       AddToList(Lists.Returning, column);
       AddToList(Lists.Into, ":" + variable);
-      Lists.Lobs.push_back({f, std::move(lob), std::move(bytes)});
+      Lists.Lobs.push_back({f, std::move(lob), std::move(bytes), variable});
       return type == otCLOB ? "empty_clob()" : "empty_blob()";
     }
     default:
@@ -641,14 +656,15 @@ void TOracleDataSet::PostRecord() {
   if (cachedUpdates_ || !changed) {
     if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
   } else {
+    // With a lock taken now the savepoint comes with it; otherwise the statement sets it when it has
+    // work after it (a single statement is undone by the server itself when it fails).
     bool savepoint = false;
-    if (update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed)) {
+    const bool locks = update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed);
+    if (locks) {
       LockAndCheck(false);
       savepoint = savepointSet_;
-    } else {
-      savepoint = SetSavepoint();
     }
-    if (!ApplyRecord(update ? 'U' : 'I', newRowId)) newRowId = SendRecord(update, savepoint);
+    if (!ApplyRecord(update ? 'U' : 'I', newRowId)) newRowId = SendRecord(update, savepoint, !locks);
     PostCommit();
     serverTouched = true;
   }
@@ -694,16 +710,21 @@ void TOracleDataSet::PostRecord() {
   std::memcpy(buffer + HeaderSize, record + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
 }
 
-std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint) {
+std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool SavepointWhenNeeded) {
   uint8_t* buffer = ActiveBuffer();
   TOracleSession* s = Session();
   TOracleQuery* q = DMLQuery();
   TStatementLists lists;
   const std::string oldRowId = Update ? GetRowIdText(buffer) : std::string();
+  if (!planQuery_) planQuery_ = std::make_unique<TOracleQuery>(nullptr);
+  TOracleQuery* plan = planQuery_.get();
   try {
-    q->Clear();
-    q->DeleteVariables();
-    BuildPostStatement(q, !Update, oldRowId, lists);
+    plan->Clear();
+    BuildPostStatement(plan, !Update, oldRowId, lists);
+    AdoptStatement(q, plan, lists);
+    const bool writesAfter = std::any_of(lists.Lobs.begin(), lists.Lobs.end(),
+                                         [](const TLobBinding& b) { return b.Field != nullptr; });
+    if (SavepointWhenNeeded && writesAfter) Savepoint = SetSavepoint();
     q->Execute();
     std::string rowId;
     if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {

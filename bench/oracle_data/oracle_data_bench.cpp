@@ -1,6 +1,6 @@
 // Fetching 100,000 rows of 10 columns into the Oracle dataset next to the same fetch through
-// TOracleQuery alone, filter evaluation over those rows, and refreshing a session list of 1,000 and
-// 10,000 sessions.
+// TOracleQuery alone, filter evaluation over those rows, refreshing a session list of 1,000 and
+// 10,000 sessions, and posting 10,000 edited rows next to the same updates run through one query.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/OracleBenchSession.h"
 #include "oracle/OracleQuery.h"
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr int kRows = 100000;
+constexpr int kPostRows = 10000;
 const char* const kSelect = "select n, i2, i3, f1, f2, s1, s2, s3, d1, d2 from rows10";
 
 class Instance {
@@ -27,6 +29,21 @@ class Instance {
     return instance;
   }
   TOracleSession* Session() { return session_; }
+
+  // POSTS: kPostRows rows of an id, a number and a text, for the post benchmarks.
+  const std::string& PostTable() {
+    static const std::string sql = [this] {
+      Exec("create table posts (id number(9), a number(9), b varchar2(20))");
+      Fill("posts", kPostRows,
+           [](int i, int c) -> TVariant {
+             if (c == 2) return "text" + std::to_string(i);
+             return i;
+           },
+           {otInteger, otInteger, otString});
+      return std::string("select p.*, p.rowid from posts p order by id");
+    }();
+    return sql;
+  }
 
   // SESSIONS<n>: a table shaped like the session list with n rows.
   const std::string& SessionTable(int Count) {
@@ -275,6 +292,79 @@ void BM_SessionListRefresh(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_SessionListRefresh)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Editing two fields of every one of 10,000 rows and posting each edit: with lmNone and
+// CommitOnPost off (one commit at the end; range 0), and in the default mode (a check of the row
+// before each post and a commit after it; range 1).
+void BM_PostEditedRows(benchmark::State& state) {
+  TOracleSession* s = Instance::Get().Session();
+  const bool defaultMode = state.range(0) == 1;
+  TOracleDataSet ds(nullptr);
+  ds.SetSession(s);
+  ds.SetReadBuffer(1000);
+  ds.SQL()->SetText(Instance::Get().PostTable());
+  if (!defaultMode) {
+    ds.SetLockingMode(lmNone);
+    ds.SetCommitOnPost(false);
+  }
+  ds.Open();
+  TField* a = ds.FieldByName("A");
+  TField* b = ds.FieldByName("B");
+  // Every round (across repetitions too) writes values the rows do not hold yet.
+  static int round = 0;
+  for (auto _ : state) {
+    ++round;
+    int posted = 0;
+    for (ds.First(); !ds.Eof(); ds.Next(), ++posted) {
+      ds.Edit();
+      a->SetAsInteger(round * kPostRows + posted);
+      b->SetAsString("r" + std::to_string(round) + "-" + std::to_string(posted));
+      ds.Post();
+    }
+    if (!defaultMode) s->Commit();
+    if (posted != kPostRows) state.SkipWithError("row count");
+  }
+  state.SetItemsProcessed(state.iterations() * kPostRows);
+}
+BENCHMARK(BM_PostEditedRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The statement the dataset generates for those edits, run 10,000 times through one TOracleQuery
+// with the same variables, and one commit: what posting costs without the dataset.
+void BM_GeneratedUpdatesThroughQuery(benchmark::State& state) {
+  TOracleSession* s = Instance::Get().Session();
+  std::vector<std::string> rowIds;
+  {
+    TOracleQuery q(nullptr);
+    q.SetSession(s);
+    q.SetReadBuffer(1000);
+    q.SQL()->SetText(Instance::Get().PostTable());
+    q.Execute();
+    for (; !q.Eof(); q.Next()) rowIds.push_back(q.FieldAsString(3));
+  }
+  TOracleQuery q(nullptr);
+  q.SetSession(s);
+  q.SQL()->SetText(
+      "update POSTS\r\nset A = :v2, B = :v3\r\nwhere rowid = :rvl__rowid\r\nreturning rowid into "
+      ":rvl__rowid");
+  q.DeclareVariable("v2", otInteger);
+  q.DeclareVariable("v3", otString);
+  q.DeclareVariable("rvl__rowid", otString);
+  static int round = 0;
+  for (auto _ : state) {
+    ++round;
+    int posted = 0;
+    for (const std::string& rowId : rowIds) {
+      q.SetVariable("v2", round * kPostRows + posted);
+      q.SetVariable("v3", "q" + std::to_string(round) + "-" + std::to_string(posted));
+      q.SetVariable("rvl__rowid", rowId);
+      q.Execute();
+      ++posted;
+    }
+    s->Commit();
+  }
+  state.SetItemsProcessed(state.iterations() * kPostRows);
+}
+BENCHMARK(BM_GeneratedUpdatesThroughQuery)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

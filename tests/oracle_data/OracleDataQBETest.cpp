@@ -331,3 +331,16 @@ TEST_F(QBETest, BoundControlsAreRecolouredWhileInTheMode) {
   HeadlessOracleUserInterface().ClearApplicationComponents();
   source.SetDataSet(nullptr);
 }
+
+TEST_F(QBETest, ALazilyFetchedDataSetShowsOnlyTheCriteriaRecord) {
+  auto ds = DataSet("select e.*, e.rowid from emp e order by empno");
+  ds->SetQueryAllRecords(false);
+  ds->SetReadBuffer(2);
+  ds->Open();
+  ds->SetQBEMode(true);
+  EXPECT_EQ(ds->State(), dsInsert);
+  EXPECT_TRUE(ds->FieldByName("EMPNO")->IsNull()) << "no fetched row came back into the mode";
+  ds->FieldByName("EMPNO")->SetAsInteger(7900);
+  ds->ExecuteQBE();
+  EXPECT_EQ(Column(ds.get(), "ENAME"), "JAMES");
+}

@@ -350,15 +350,19 @@ TEST_F(UpdatesTest, AFailedPostKeepsTheSessionsEarlierWork) {
   ds->SetCommitOnPost(false);
   ds->Open();
   Run(session.get(), "update dept set loc = 'EARLIER' where deptno = 40");
-  Locate(ds.get(), "SMITH");
-  ds->Edit();
-  ds->FieldByName("DEPTNO")->SetAsInteger(99);
-  EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
-  EXPECT_EQ(ds->State(), dsEdit);
-  ds->Cancel();
-  auto q = Query(session.get(), "select loc from dept where deptno = 40");
-  q->Execute();
-  EXPECT_EQ(q->FieldAsString(0), "EARLIER") << "only the post's own work was undone";
+  for (TLockingModeOptions mode : {lmCheckImmediate, lmNone}) {
+    ds->SetLockingMode(mode);
+    Locate(ds.get(), "SMITH");
+    ds->Edit();
+    ds->FieldByName("DEPTNO")->SetAsInteger(99);
+    EXPECT_NE(Failure([&] { ds->Post(); }).find("ORA-02291"), std::string::npos);
+    EXPECT_EQ(ds->State(), dsEdit);
+    ds->Cancel();
+    auto q = Query(session.get(),
+                   "select loc || (select deptno from emp where empno = 7369) from dept where deptno = 40");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), "EARLIER20") << "only the post's own work was undone";
+  }
   EXPECT_EQ(ServerValue("select loc from dept where deptno = 40"), "BOSTON") << "nothing committed";
 
   ds->Edit();
@@ -534,4 +538,113 @@ TEST_F(UpdatesTest, CachedUpdatesStayOnTheClient) {
   ds->CommitUpdates();
   EXPECT_EQ(ds->ChangeLog()->Count(), 0);
   EXPECT_EQ(ds->FieldByName("SAL")->AsFloat(), 5) << "commit keeps the values and forgets the log";
+}
+
+// ---- Each locking mode through edit, post, insert and delete --------------------------------------
+
+namespace {
+struct LockCase {
+  const char* name;
+  TLockingModeOptions mode;
+  bool lockedWhileEditing;
+};
+
+void PrintTo(const LockCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LockingModes : public UpdatesTest, public ::testing::WithParamInterface<LockCase> {
+ protected:
+  // The Oracle error another session meets when it asks for SMITH's row without waiting.
+  int OtherSessionLock() {
+    auto other = Connect(false);
+    return OracleCode([&] { Run(other.get(), "select * from emp where empno = 7369 for update nowait"); });
+  }
+};
+
+const LockCase kLockCases[] = {
+    {"LockImmediate", lmLockImmediate, true},
+    {"CheckImmediate", lmCheckImmediate, false},
+    {"LockDelayed", lmLockDelayed, false},
+    {"None", lmNone, false},
+};
+}  // namespace
+
+TEST_P(LockingModes, EditPostInsertAndDelete) {
+  auto ds = Emp();
+  ds->SetLockingMode(GetParam().mode);
+  ds->Open();
+  Locate(ds.get(), "SMITH");
+  ds->Edit();
+  EXPECT_EQ(OtherSessionLock(), GetParam().lockedWhileEditing ? 54 : 0) << "while editing";
+  ds->FieldByName("SAL")->SetAsFloat(901);
+  ds->Post();
+  EXPECT_EQ(OtherSessionLock(), 0) << "the post's commit ends every lock";
+  EXPECT_EQ(ServerValue("select sal from emp where empno = 7369"), "901");
+
+  ds->Edit();
+  ds->Cancel();
+  EXPECT_EQ(OtherSessionLock(), 0) << "cancel ends the edit lock";
+
+  ds->Append();
+  ds->FieldByName("EMPNO")->SetAsInteger(7001);
+  ds->FieldByName("ENAME")->SetAsString("AAA");
+  ds->FieldByName("DEPTNO")->SetAsInteger(20);
+  ds->Post();
+  EXPECT_EQ(ServerValue("select ename from emp where empno = 7001"), "AAA");
+  ds->Delete();
+  EXPECT_EQ(ServerValue("select count(*) from emp where empno = 7001"), "0");
+  EXPECT_EQ(Column(ds.get(), "ENAME"), "ADAMS,FORD,JONES,SCOTT,SMITH");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, LockingModes, ::testing::ValuesIn(kLockCases),
+                         [](const ::testing::TestParamInfo<LockCase>& i) {
+                           return std::string(i.param.name);
+                         });
+
+TEST_F(UpdatesTest, RefreshAfterInsertAndUpdateReadsWhatTheServerMade) {
+  Run(session.get(),
+      "create table withdef (id number(4), code varchar2(5) default 'DEF', note varchar2(10))");
+  auto ds = DataSet("select w.*, rowid from withdef w");
+  int refreshed = 0;
+  ds->AfterRefreshRecord = [&](TOracleDataSet*) { ++refreshed; };
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(1);
+  ds->Post();
+  EXPECT_TRUE(ds->FieldByName("CODE")->IsNull()) << "no re-read without roAfterInsert";
+  ds->SetRefreshOptions({roAfterInsert, roAfterUpdate});
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(2);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("CODE")->AsString(), "DEF") << "the column default, read back";
+  EXPECT_EQ(refreshed, 1);
+  ds->Edit();
+  ds->FieldByName("NOTE")->SetAsString("n");
+  ds->Post();
+  EXPECT_EQ(refreshed, 2) << "re-read after the update";
+}
+
+TEST_F(UpdatesTest, CachedPostsCheckTheWholeRecordAgainstTheDictionary) {
+  Run(session.get(), "create table pair (a number(4), b number(4), constraint uq_ab unique (a, b))");
+  Run(session.get(), "insert into pair values (1, 1)");
+  Run(session.get(),
+      "create table msgs (constraint_name varchar2(40), actions varchar2(8), parent_child varchar2(1), "
+      "error_message varchar2(100))");
+  Run(session.get(), "insert into msgs values ('UQ_AB', 'I', '*', 'That pair is taken')");
+  session->SetMessageTable("msgs");
+  auto ds = DataSet("select p.*, rowid from pair p");
+  ds->SetCachedUpdates(true);
+  ds->OracleDictionary()->SetEnforceConstraints(true);
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("A")->SetAsInteger(1);
+  ds->FieldByName("B")->SetAsInteger(1);
+  EXPECT_EQ(Failure([&] { ds->Post(); }), "ORA-00001: unique constraint (SCOTT.UQ_AB) violated")
+      << "checked at post when changes are cached";
+  ds->OracleDictionary()->SetUseMessageTable(true);
+  EXPECT_EQ(Failure([&] { ds->Post(); }), "That pair is taken");
+  ds->FieldByName("B")->SetAsInteger(2);
+  ds->Post();
+  EXPECT_EQ(ds->ChangeLog()->Count(), 1);
 }
