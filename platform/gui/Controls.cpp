@@ -6,6 +6,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -1663,10 +1664,6 @@ void TGraphicControl::Dispatch(TMessage& m) {
     return;
   }
   TControl::Dispatch(m);
-}
-
-void TPopupMenu::Popup(int, int) {
-  if (OnPopup) OnPopup(this);
 }
 
 // ---------------------------------------------------------------- lookups

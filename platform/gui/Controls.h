@@ -493,24 +493,6 @@ class TGraphicControl : public TControl {
   TControlCanvas canvas_;
 };
 
-// A popup menu as controls see it; the menu library fills it with items.
-class TPopupMenu : public TComponent {
-  TALVIK_CLASS(TPopupMenu, TComponent)
-  explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
-  virtual void Popup(int X, int Y);
-  // Runs the item whose shortcut the key message is; true when one ran.
-  virtual bool IsShortCut(TMessage& /*Message*/) { return false; }
-  bool AutoPopup() const { return autoPopup_; }
-  void SetAutoPopup(bool Value) { autoPopup_ = Value; }
-  TComponent* PopupComponent() const { return popupComponent_; }
-  void SetPopupComponent(TComponent* Value) { popupComponent_ = Value; }
-  TNotifyEvent OnPopup;
-
- private:
-  bool autoPopup_ = true;
-  TComponent* popupComponent_ = nullptr;
-};
-
 // A control that lists items (list boxes, list views): what the list actions act on.
 class TCustomListControl : public TWinControl {
   TALVIK_CLASS(TCustomListControl, TWinControl)

@@ -1,0 +1,523 @@
+// Popup menus: the menu windows, their painting in the classic look, and the modal menu loop that
+// holds the pointer and the keyboard while a menu is open.
+#include <algorithm>
+#include <cctype>
+
+#include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/Menus.h"
+
+namespace {
+
+constexpr int kFrame = 3;  // raised edge and one pixel of room
+constexpr int kSeparatorHeight = 9;
+constexpr int kMinItemHeight = 19;
+constexpr int kGutterRoom = 3;      // on each side of an image in the left gutter
+constexpr int kCheckSize = 16;      // the gutter is at least this wide without images
+constexpr int kTextRoom = 6;        // between the gutter and the caption
+constexpr int kShortCutGap = 24;    // between the caption and the shortcut
+constexpr int kArrowWidth = 14;     // the submenu arrow's column
+constexpr int kSubmenuOverlap = 3;  // a submenu covers its parent's frame
+constexpr WPARAM MSGF_MENU = 2;
+
+// The character after a single '&' in a caption, lower-cased (0 for none).
+char32_t Accelerator(const std::string& caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return static_cast<char32_t>(std::tolower(static_cast<unsigned char>(caption[i + 1])));
+  }
+  return 0;
+}
+
+bool Selectable(TMenuItem* item) {
+  return item->Visible() && !item->IsLine();
+}
+
+class TMenuWindow : public TCustomControl {
+ public:
+  TMenuWindow(TMenu* menu, TMenuItem* parentItem, int maxHeight)
+      : TCustomControl(nullptr), menu_(menu), parent_(parentItem), maxHeight_(maxHeight) {
+    SetColor(clMenu);
+    for (int i = 0; i < parentItem->Count(); ++i) {
+      TMenuItem* item = parentItem->Items(i);
+      item->InitiateAction();
+      if (item->Visible()) items_.push_back(item);
+    }
+    Measure();
+  }
+
+  TMenuItem* ParentItem() const { return parent_; }
+  int ItemCount() const { return static_cast<int>(items_.size()); }
+  TMenuItem* Item(int i) const { return items_[static_cast<std::size_t>(i)]; }
+  int Selected() const { return selected_; }
+  void Select(int i) {
+    if (i == selected_) return;
+    selected_ = i;
+    Invalidate();
+  }
+  TMenuItem* SelectedItem() const { return selected_ >= 0 ? Item(selected_) : nullptr; }
+  TSize Size() const { return size_; }
+
+  // The item at a screen point, -1 on the frame or a separator, -2 outside the window.
+  int ItemAtScreen(TPoint p) {
+    RECT r;
+    GetWindowRect(Handle(), r);
+    if (!PtInRect(r, p)) return -2;
+    TPoint c{p.X - r.Left, p.Y - r.Top};
+    for (int i = 0; i < ItemCount(); ++i)
+      if (PtInRect(rects_[static_cast<std::size_t>(i)], c)) return Item(i)->IsLine() ? -1 : i;
+    return -1;
+  }
+  TRect ItemScreenRect(int i) {
+    RECT r;
+    GetWindowRect(Handle(), r);
+    TRect ir = rects_[static_cast<std::size_t>(i)];
+    OffsetRect(ir, r.Left, r.Top);
+    return ir;
+  }
+  // The next selectable item from `from` in direction `step` (wrapping), -1 when none.
+  int Next(int from, int step) const {
+    int n = ItemCount();
+    for (int k = 1; k <= n; ++k) {
+      int i = ((from + step * k) % n + n) % n;
+      if (from < 0 && step < 0 && k == 1) i = n - 1;
+      if (Selectable(Item(i))) return i;
+    }
+    return -1;
+  }
+
+  void ShowAt(int x, int y) {
+    HandleNeeded();
+    SetBounds(x, y, size_.cx, size_.cy);
+    SetWindowPos(Handle(), HWND_TOPMOST, x, y, size_.cx, size_.cy, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    visible_ = true;
+    Invalidate();
+  }
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    Params.WindowClass.style |= CS_SAVEBITS;
+    Params.WndParent = nullptr;
+  }
+
+  void Paint() override {
+    TCanvas* c = Canvas();
+    TRect r = ClientRect();
+    c->Brush()->SetColor(clMenu);
+    c->FillRect(r);
+    DrawEdge(c->Handle(), r, EDGE_RAISED, BF_RECT);
+    for (int i = 0; i < ItemCount(); ++i) PaintItem(c, i);
+  }
+
+ private:
+  TCustomImageList* Images() const { return menu_ ? menu_->Images() : nullptr; }
+  bool HasImage(TMenuItem* item) const {
+    TCustomImageList* images = Images();
+    return (images && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) || item->HasBitmap();
+  }
+
+  void Measure() {
+    TBitmap scratch;
+    scratch.SetSize(1, 1);
+    TCanvas* c = scratch.Canvas();
+    c->Font()->Assign(Font());
+    int textHeight = c->TextHeight("Wg");
+    int imageWidth = Images() ? Images()->Width() : kCheckSize;
+    int imageHeight = Images() ? Images()->Height() : kCheckSize;
+    for (TMenuItem* item : items_)
+      if (item->HasBitmap()) {
+        imageWidth = std::max(imageWidth, item->Bitmap()->Width());
+        imageHeight = std::max(imageHeight, item->Bitmap()->Height());
+      }
+    gutter_ = std::max(kCheckSize, imageWidth) + 2 * kGutterRoom;
+    itemHeight_ = std::max({kMinItemHeight, textHeight + 6, imageHeight + 3});
+    int captionWidth = 0, shortCutWidth = 0;
+    bool arrows = false;
+    for (TMenuItem* item : items_) {
+      if (item->IsLine()) continue;
+      c->Font()->SetStyle(item->Default() ? TFontStyles{fsBold} : TFontStyles{});
+      captionWidth = std::max(captionWidth, c->TextWidth(StripPrefix(item->Caption())));
+      if (item->ShortCut())
+        shortCutWidth = std::max(shortCutWidth, c->TextWidth(ShortCutToText(item->ShortCut())));
+      if (item->Count() > 0) arrows = true;
+    }
+    rightRoom_ = arrows || shortCutWidth ? kArrowWidth : kTextRoom;
+    int width = kFrame + gutter_ + kTextRoom + captionWidth +
+                (shortCutWidth ? kShortCutGap + shortCutWidth : 0) + rightRoom_ + kFrame;
+    // Items that do not fit the work area's height go on in further columns.
+    int columnWidth = std::max(width, 2 * kFrame + gutter_ + 40) - 2 * kFrame;
+    int x = kFrame, y = kFrame, bottom = kFrame;
+    rects_.clear();
+    for (TMenuItem* item : items_) {
+      int h = item->IsLine() ? kSeparatorHeight : itemHeight_;
+      if (y > kFrame && y + h + kFrame > maxHeight_) {
+        x += columnWidth;
+        y = kFrame;
+      }
+      rects_.push_back(Rect(x, y, x + columnWidth, y + h));
+      y += h;
+      bottom = std::max(bottom, y);
+    }
+    size_ = {x + columnWidth + kFrame, bottom + kFrame};
+  }
+
+  static std::string StripPrefix(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '&' && i + 1 < s.size()) ++i;
+      out += s[i];
+    }
+    return out;
+  }
+
+  void PaintItem(TCanvas* c, int i) {
+    TMenuItem* item = Item(i);
+    TRect ir = rects_[static_cast<std::size_t>(i)];
+    if (item->IsLine()) {
+      TRect line =
+          Rect(ir.Left + 1, ir.Top + ir.Height() / 2 - 1, ir.Right - 1, ir.Top + ir.Height() / 2 + 1);
+      DrawEdge(c->Handle(), line, EDGE_ETCHED, BF_TOP);
+      return;
+    }
+    bool selected = i == selected_;
+    TColor back = selected ? clHighlight : clMenu;
+    TColor fore = selected ? clHighlightText : clMenuText;
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(back);
+    c->FillRect(ir);
+
+    // the gutter: the image (framed when checked) or the check mark
+    TRect gutter = Rect(ir.Left, ir.Top, ir.Left + gutter_, ir.Bottom);
+    if (HasImage(item)) {
+      int w = Images() && !item->HasBitmap() ? Images()->Width() : item->Bitmap()->Width();
+      int h = Images() && !item->HasBitmap() ? Images()->Height() : item->Bitmap()->Height();
+      int x = gutter.Left + (gutter.Width() - w) / 2, y = gutter.Top + (gutter.Height() - h) / 2;
+      if (item->Checked()) {
+        TRect box = Rect(x - 2, y - 2, x + w + 2, y + h + 2);
+        c->Brush()->SetColor(selected ? clMenu : clBtnHighlight);
+        c->FillRect(box);
+        DrawEdge(c->Handle(), box, BDR_SUNKENOUTER, BF_RECT);
+      }
+      if (item->HasBitmap())
+        c->Draw(x, y, item->Bitmap());
+      else
+        Images()->Draw(c, x, y, item->ImageIndex(), item->Enabled());
+    } else if (item->Checked()) {
+      PaintCheck(c, gutter, item->RadioItem(), item->Enabled() ? fore : clGrayText);
+    }
+
+    // caption, shortcut and the submenu arrow
+    c->Font()->Assign(Font());
+    c->Font()->SetStyle(item->Default() ? TFontStyles{fsBold} : TFontStyles{});
+    c->Brush()->SetStyle(bsClear);
+    TRect text = Rect(ir.Left + gutter_ + kTextRoom, ir.Top, ir.Right - rightRoom_, ir.Bottom);
+    std::string shortCut = item->ShortCut() ? ShortCutToText(item->ShortCut()) : std::string();
+    auto draw = [&](TColor color, int dx) {
+      c->Font()->SetColor(color);
+      TRect t = text;
+      OffsetRect(t, dx, dx);
+      std::string s = item->Caption();
+      c->TextRect(t, s, {tfSingleLine, tfVerticalCenter, tfLeft});
+      if (!shortCut.empty()) {
+        t = text;
+        OffsetRect(t, dx, dx);
+        std::string sc = shortCut;
+        c->TextRect(t, sc, {tfSingleLine, tfVerticalCenter, tfRight, tfNoPrefix});
+      }
+    };
+    if (item->Enabled()) {
+      draw(fore, 0);
+    } else if (selected) {
+      draw(clGrayText, 0);
+    } else {
+      draw(clBtnHighlight, 1);  // the embossed look of a disabled item
+      draw(clBtnShadow, 0);
+    }
+    if (item->Count() > 0) {
+      int cx = ir.Right - kArrowWidth / 2 - 2, cy = ir.Top + ir.Height() / 2;
+      TColor arrow = item->Enabled() ? fore : clGrayText;
+      c->Pen()->SetColor(arrow);
+      c->Brush()->SetStyle(bsSolid);
+      c->Brush()->SetColor(arrow);
+      c->Polygon({{cx - 2, cy - 4}, {cx + 2, cy}, {cx - 2, cy + 4}});
+    }
+    c->Brush()->SetStyle(bsSolid);
+  }
+
+  static void PaintCheck(TCanvas* c, const TRect& box, bool radio, TColor color) {
+    int cx = box.Left + box.Width() / 2, cy = box.Top + box.Height() / 2;
+    c->Pen()->SetColor(color);
+    c->Brush()->SetStyle(bsSolid);
+    c->Brush()->SetColor(color);
+    if (radio) {
+      c->Ellipse(cx - 3, cy - 3, cx + 3, cy + 3);
+      return;
+    }
+    // a classic 7x7 tick, three pixels thick
+    for (int d = 0; d < 3; ++d) {
+      c->MoveTo(cx - 3, cy - 1 + d);
+      c->LineTo(cx - 1, cy + 1 + d);
+      c->LineTo(cx + 4, cy - 4 + d);
+    }
+  }
+
+  TMenu* menu_;
+  TMenuItem* parent_;
+  std::vector<TMenuItem*> items_;
+  std::vector<TRect> rects_;
+  TSize size_;
+  int gutter_ = 0, itemHeight_ = 0, rightRoom_ = 0;
+  int selected_ = -1;
+  int maxHeight_;
+};
+
+// One open popup menu: its windows (the root first, then each open submenu), what was chosen, and
+// the loop that feeds them input.
+class TMenuLoop {
+ public:
+  TMenuLoop(TMenu* menu) : menu_(menu) {}
+  ~TMenuLoop() {
+    if (!levels_.empty() && GetCapture() == levels_.front()->Handle()) ReleaseCapture();
+    levels_.clear();
+  }
+
+  std::vector<HWND> Windows() {
+    std::vector<HWND> out;
+    for (auto& w : levels_) out.push_back(w->Handle());
+    return out;
+  }
+
+  TMenuItem* Run(int x, int y, TPopupAlignment alignment) {
+    auto root = std::make_unique<TMenuWindow>(menu_, menu_->Items(), WorkArea({x, y}).Height());
+    if (root->ItemCount() == 0) return nullptr;
+    TSize s = root->Size();
+    if (alignment == paRight) x -= s.cx;
+    if (alignment == paCenter) x -= s.cx / 2;
+    TRect work = WorkArea({x, y});
+    if (x + s.cx > work.Right) x = work.Right - s.cx;
+    if (x < work.Left) x = work.Left;
+    if (y + s.cy > work.Bottom) y = std::max(work.Top, y - s.cy);
+    root->ShowAt(x, y);
+    levels_.push_back(std::move(root));
+    SetCapture(levels_.front()->Handle());
+
+    while (!done_) {
+      MSG msg;
+      if (!PeekMessage(msg, nullptr, 0, 0, PM_REMOVE)) {
+        // the owner may look at the open menu (and tests drive it from here)
+        if (Application)
+          SendMessage(Application->Handle(), WM_ENTERIDLE, MSGF_MENU,
+                      reinterpret_cast<LPARAM>(levels_.front()->Handle()));
+        if (done_) break;
+        if (!PeekMessage(msg, nullptr, 0, 0, PM_NOREMOVE)) WaitMessage();
+        continue;
+      }
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop ends too
+        break;
+      }
+      if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+        TranslateMessage(msg);  // the characters of accelerators
+        Key(msg);
+        continue;
+      }
+      if ((msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
+          (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCMBUTTONDBLCLK)) {
+        Mouse(msg);
+        continue;
+      }
+      TranslateMessage(msg);
+      DispatchMessage(msg);
+      // someone else took the pointer: the menu gives up
+      if (!done_ && GetCapture() != levels_.front()->Handle()) break;
+    }
+    return chosen_;
+  }
+
+ private:
+  static TRect WorkArea(TPoint p) {
+    MONITORINFO mi;
+    if (GetMonitorInfo(MonitorFromPoint(p, MONITOR_DEFAULTTONEAREST), mi)) return mi.rcWork;
+    return Screen ? Screen->WorkAreaRect() : Rect(0, 0, 1024, 768);
+  }
+
+  TMenuWindow* Top() { return levels_.back().get(); }
+
+  void CloseAbove(std::size_t level) {
+    while (levels_.size() > level + 1) levels_.pop_back();
+  }
+
+  // Opens the submenu of the selected item of `level`; with `selectFirst` its first item is selected.
+  void OpenSubmenu(std::size_t level, bool selectFirst) {
+    TMenuWindow* w = levels_[level].get();
+    TMenuItem* item = w->SelectedItem();
+    if (!item || item->Count() == 0 || !item->Enabled()) return;
+    if (levels_.size() > level + 1 && levels_[level + 1]->ParentItem() == item) {
+      if (selectFirst && levels_[level + 1]->Selected() < 0)
+        levels_[level + 1]->Select(levels_[level + 1]->Next(-1, 1));
+      return;
+    }
+    CloseAbove(level);
+    auto sub = std::make_unique<TMenuWindow>(menu_, item,
+                                             WorkArea(w->ItemScreenRect(w->Selected()).TopLeft()).Height());
+    if (sub->ItemCount() == 0) return;
+    TRect at = w->ItemScreenRect(w->Selected());
+    RECT parent;
+    GetWindowRect(w->Handle(), parent);
+    TSize s = sub->Size();
+    int x = parent.Right - kSubmenuOverlap, y = at.Top - kFrame;
+    TRect work = WorkArea({x, y});
+    if (x + s.cx > work.Right) x = std::max(work.Left, parent.Left - s.cx + kSubmenuOverlap);
+    if (y + s.cy > work.Bottom) y = std::max(work.Top, work.Bottom - s.cy);
+    sub->ShowAt(x, y);
+    if (selectFirst) sub->Select(sub->Next(-1, 1));
+    levels_.push_back(std::move(sub));
+  }
+
+  void Choose(TMenuItem* item) {
+    if (!item || item->IsLine()) return;
+    if (item->Count() > 0) return;
+    if (!item->Enabled()) return;
+    chosen_ = item;
+    done_ = true;
+  }
+
+  void Key(const MSG& msg) {
+    TMenuWindow* w = Top();
+    std::size_t level = levels_.size() - 1;
+    if (msg.message == WM_CHAR) {
+      char32_t ch = msg.wParam < 128 ? static_cast<char32_t>(std::tolower(static_cast<int>(msg.wParam))) : 0;
+      if (!ch) return;
+      for (int i = 0; i < w->ItemCount(); ++i) {
+        TMenuItem* item = w->Item(i);
+        if (Selectable(item) && Accelerator(item->Caption()) == ch) {
+          w->Select(i);
+          if (item->Count() > 0)
+            OpenSubmenu(level, true);
+          else
+            Choose(item);
+          return;
+        }
+      }
+      return;
+    }
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return;
+    switch (msg.wParam) {
+      case VK_DOWN:
+      case VK_UP:
+        w->Select(w->Next(w->Selected(), msg.wParam == VK_DOWN ? 1 : -1));
+        CloseAbove(level);
+        break;
+      case VK_HOME:
+        w->Select(w->Next(-1, 1));
+        break;
+      case VK_END:
+        w->Select(w->Next(0, -1));
+        break;
+      case VK_RIGHT:
+        OpenSubmenu(level, true);
+        break;
+      case VK_LEFT:
+        if (level > 0) CloseAbove(level - 1);
+        break;
+      case VK_ESCAPE:
+        if (level > 0)
+          CloseAbove(level - 1);
+        else
+          done_ = true;
+        break;
+      case VK_RETURN:
+        if (TMenuItem* item = w->SelectedItem()) {
+          if (item->Count() > 0)
+            OpenSubmenu(level, true);
+          else
+            Choose(item);
+        }
+        break;
+      case VK_MENU:
+      case VK_F10:
+        done_ = true;
+        break;
+      default:
+        break;
+    }
+  }
+
+  void Mouse(const MSG& msg) {
+    POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    bool client = msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST;
+    if (client && msg.hwnd) ClientToScreen(msg.hwnd, p);
+    // the deepest menu window under the point
+    int level = -1, index = -2;
+    for (int l = static_cast<int>(levels_.size()) - 1; l >= 0 && level < 0; --l) {
+      int i = levels_[static_cast<std::size_t>(l)]->ItemAtScreen(p);
+      if (i != -2) {
+        level = l;
+        index = i;
+      }
+    }
+    UINT m = msg.message;
+    bool down = m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN || m == WM_LBUTTONDBLCLK ||
+                m == WM_RBUTTONDBLCLK || m == WM_NCLBUTTONDOWN || m == WM_NCRBUTTONDOWN ||
+                m == WM_NCMBUTTONDOWN;
+    bool up = m == WM_LBUTTONUP || m == WM_RBUTTONUP;
+    if (level < 0) {
+      if (down) done_ = true;  // a click outside only closes the menu
+      return;
+    }
+    auto l = static_cast<std::size_t>(level);
+    TMenuWindow* w = levels_[l].get();
+    if (m == WM_MOUSEMOVE || down) {
+      if (index >= 0) {
+        if (w->Selected() != index) CloseAbove(l);
+        w->Select(index);
+        if (w->Item(index)->Count() > 0) OpenSubmenu(l, false);
+      }
+      return;
+    }
+    if (up && index >= 0) {
+      w->Select(index);
+      TMenuItem* item = w->Item(index);
+      if (item->Count() > 0)
+        OpenSubmenu(l, false);
+      else
+        Choose(item);
+    }
+  }
+
+  TMenu* menu_;
+  std::vector<std::unique_ptr<TMenuWindow>> levels_;
+  TMenuItem* chosen_ = nullptr;
+  bool done_ = false;
+};
+
+TMenuLoop* g_openMenu = nullptr;
+
+}  // namespace
+
+std::vector<HWND> OpenMenuWindows() {
+  return g_openMenu ? g_openMenu->Windows() : std::vector<HWND>{};
+}
+
+void TPopupMenu::Popup(int X, int Y) {
+  if (OnPopup) OnPopup(this);
+  if (g_openMenu) return;  // one popup menu at a time
+  TMenuItem* chosen = nullptr;
+  {
+    TMenuLoop loop(this);
+    g_openMenu = &loop;
+    struct Reset {
+      ~Reset() { g_openMenu = nullptr; }
+    } reset;
+    chosen = loop.Run(X, Y, alignment_);
+  }
+  // The menu's windows are gone when the chosen command runs.
+  if (chosen) chosen->Click();
+}

@@ -1,0 +1,96 @@
+#include "platform/gui/ShellAPI.h"
+
+#include <cstring>
+
+namespace talvik::gui {
+TrayShell* DesktopTrayShell();  // over the toolkit's tray icons (ShellQt.cpp)
+}
+
+using namespace talvik::gui;
+
+namespace {
+
+TrayShell* g_shell = nullptr;
+
+std::map<std::pair<HWND, UINT>, TrayIcon>& Icons() {
+  static std::map<std::pair<HWND, UINT>, TrayIcon> icons;
+  return icons;
+}
+
+std::string Tip(const NOTIFYICONDATA& d) {
+  return std::string(d.szTip, strnlen(d.szTip, sizeof(d.szTip) - 1));
+}
+
+}  // namespace
+
+namespace talvik::gui {
+
+void SetTrayShell(TrayShell* shell) {
+  g_shell = shell;
+  Icons().clear();
+}
+
+TrayShell* CurrentTrayShell() {
+  return g_shell ? g_shell : DesktopTrayShell();
+}
+
+const std::map<std::pair<HWND, UINT>, TrayIcon>& TrayIcons() {
+  return Icons();
+}
+
+void TrayIconInput(HWND window, UINT id, UINT mouseMessage) {
+  auto it = Icons().find({window, id});
+  if (it == Icons().end() || !it->second.callbackMessage) return;
+  PostMessage(window, it->second.callbackMessage, id, static_cast<LPARAM>(mouseMessage));
+}
+
+void TrayRestarted() {
+  for (auto& [key, icon] : Icons()) CurrentTrayShell()->Remove(icon.window, icon.id);
+  Icons().clear();
+  UINT taskbarCreated = RegisterWindowMessage("TaskbarCreated");
+  for (HWND w : GetTopLevelWindows()) PostMessage(w, taskbarCreated, 0, 0);
+}
+
+}  // namespace talvik::gui
+
+bool Shell_NotifyIcon(DWORD Message, NOTIFYICONDATA* Data) {
+  if (!Data) return false;
+  TrayShell* shell = CurrentTrayShell();
+  if (!shell || !shell->Available()) return false;
+  auto key = std::make_pair(Data->hWnd, Data->uID);
+  auto it = Icons().find(key);
+  switch (Message) {
+    case NIM_ADD: {
+      if (it != Icons().end() || !IsWindow(Data->hWnd)) return false;
+      TrayIcon icon;
+      icon.window = Data->hWnd;
+      icon.id = Data->uID;
+      if (Data->uFlags & NIF_MESSAGE) icon.callbackMessage = Data->uCallbackMessage;
+      if (Data->uFlags & NIF_ICON) icon.icon = Data->hIcon;
+      if (Data->uFlags & NIF_TIP) icon.tip = Tip(*Data);
+      Icons()[key] = icon;
+      shell->Show(icon);
+      return true;
+    }
+    case NIM_MODIFY: {
+      if (it == Icons().end()) return false;
+      TrayIcon& icon = it->second;
+      if (Data->uFlags & NIF_MESSAGE) icon.callbackMessage = Data->uCallbackMessage;
+      if (Data->uFlags & NIF_ICON) icon.icon = Data->hIcon;
+      if (Data->uFlags & NIF_TIP) icon.tip = Tip(*Data);
+      shell->Show(icon);
+      return true;
+    }
+    case NIM_DELETE:
+      if (it == Icons().end()) return false;
+      Icons().erase(it);
+      shell->Remove(key.first, key.second);
+      return true;
+    default:
+      return false;
+  }
+}
+
+DWORD GetComCtlVersion() {
+  return 0x00060000;  // 6.0
+}

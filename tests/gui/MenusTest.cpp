@@ -1,0 +1,392 @@
+// Menu items and popup menus: the item tree, radio groups, the popup window driven by keys and the
+// mouse, submenus, the context-menu key, shortcuts, and a look at an open menu.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/ActnList.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/WinManager.h"
+
+using namespace guitest;
+using talvik::gui::InjectKey;
+using talvik::gui::InjectMouse;
+using talvik::gui::ShiftKeys;
+
+namespace {
+
+class TPad : public TCustomControl {
+ public:
+  explicit TPad(TComponent* owner) : TCustomControl(owner) {
+    SetTabStop(true);
+    SetBounds(10, 10, 200, 150);
+  }
+  int clicks = 0;
+
+ protected:
+  void MouseDown(TMouseButton, TShiftState, int, int) override { ++clicks; }
+};
+
+class Menus : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    CreateApplication();
+    hook = Application->HookMainWindow([this](TMessage& m) {
+      if (m.Msg != WM_ENTERIDLE || !onIdle) return false;
+      auto step = std::move(onIdle);
+      onIdle = nullptr;
+      step();
+      return true;
+    });
+  }
+  void TearDown() override {
+    Application->UnhookMainWindow(hook);
+    GuiTest::TearDown();
+  }
+  TMenuItem* Item(TComponent* owner, TMenuItem* parent, const std::string& caption) {
+    auto* item = new TMenuItem(owner);
+    item->SetCaption(caption);
+    item->OnClick = [this, caption](TObject*) {
+      clicked.push_back(caption);
+      stillOpen = !OpenMenuWindows().empty();
+    };
+    parent->Add(item);
+    return item;
+  }
+  static void Keys(std::initializer_list<WORD> keys) {
+    for (WORD k : keys) {
+      InjectKey(k, true, 0, {});
+      InjectKey(k, false, 0, {});
+    }
+  }
+  // A menu: Открыть, Снять (disabled), -, Вид > (Сетка, Дерево), Выход.
+  TPopupMenu* Sample(TComponent* owner) {
+    auto* menu = new TPopupMenu(owner);
+    Item(owner, menu->Items(), "&Открыть");
+    Item(owner, menu->Items(), "Снять")->SetEnabled(false);
+    Item(owner, menu->Items(), "-");
+    TMenuItem* view = Item(owner, menu->Items(), "&Вид");
+    Item(owner, view, "Сетка");
+    Item(owner, view, "Дерево");
+    Item(owner, menu->Items(), "В&ыход");
+    return menu;
+  }
+  int hook = 0;
+  std::function<void()> onIdle;
+  std::vector<std::string> clicked;
+  bool stillOpen = true;
+};
+
+}  // namespace
+
+TEST_F(Menus, TheItemTreeRefusesCyclesAndForgetsFreedItems) {
+  TForm form(nullptr);
+  auto* menu = new TPopupMenu(&form);
+  TMenuItem* a = Item(&form, menu->Items(), "a");
+  TMenuItem* b = Item(&form, a, "b");
+  TMenuItem* c = Item(&form, menu->Items(), "c");
+  EXPECT_THROW(b->Add(a), EMenuError);              // into itself
+  EXPECT_THROW(menu->Items()->Add(b), EMenuError);  // inserted twice
+  EXPECT_EQ(b->GetParentMenu(), menu);
+  EXPECT_EQ(c->MenuIndex(), 1);
+  delete a;  // with its subitem
+  EXPECT_EQ(menu->Items()->Count(), 1);
+  EXPECT_EQ(c->MenuIndex(), 0);
+  menu->Items()->Insert(0, new TMenuItem(&form));
+  EXPECT_EQ(c->MenuIndex(), 1);
+  menu->Items()->Clear();
+  EXPECT_EQ(menu->Items()->Count(), 0);
+  EXPECT_EQ(form.ComponentCount(), 1);  // the menu alone is left
+}
+
+TEST_F(Menus, RadioItemsOfAGroupAndActionsKeepTheirItemsInStep) {
+  TForm form(nullptr);
+  auto* menu = new TPopupMenu(&form);
+  TMenuItem* user = Item(&form, menu->Items(), "user");
+  TMenuItem* sys = Item(&form, menu->Items(), "sys");
+  TMenuItem* other = Item(&form, menu->Items(), "other");
+  for (TMenuItem* i : {user, sys, other}) i->SetRadioItem(true);
+  other->SetGroupIndex(2);
+  user->SetChecked(true);
+  other->SetChecked(true);
+  sys->SetChecked(true);
+  EXPECT_FALSE(user->Checked());
+  EXPECT_TRUE(other->Checked());  // another group
+
+  auto* list = new TActionList(&form);
+  auto* sound = new TAction(&form);
+  sound->SetActionList(list);
+  sound->SetCaption("Звук");
+  sound->SetAutoCheck(true);
+  sound->SetShortCut(VK_F7);
+  int runs = 0;
+  sound->SetOnExecute([&](TObject*) { ++runs; });
+  auto* item = new TMenuItem(&form);
+  menu->Items()->Add(item);
+  item->SetAction(sound);
+  EXPECT_EQ(item->Caption(), "Звук");
+  EXPECT_EQ(item->ShortCut(), VK_F7);
+  item->Click();  // the action checks itself: toggled once, run once
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(sound->Checked());
+  EXPECT_TRUE(item->Checked());
+  sound->SetEnabled(false);
+  EXPECT_FALSE(item->Enabled());
+  delete sound;
+  EXPECT_EQ(item->Action(), nullptr);
+}
+
+TEST_F(Menus, KeysWalkTheMenuIntoASubmenuAndTheClickComesAfterTheMenuClosed) {
+  TForm form(nullptr);
+  TPopupMenu* menu = Sample(&form);
+  form.Show();
+  std::vector<HWND> seen;
+  onIdle = [&] {
+    seen = OpenMenuWindows();
+    // Открыть, Снять, (the line is skipped) Вид, into it, Дерево
+    Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN});
+  };
+  menu->Popup(100, 100);
+  EXPECT_EQ(clicked, std::vector<std::string>{"Дерево"});
+  EXPECT_FALSE(stillOpen);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_FALSE(IsWindow(seen[0]));
+
+  // Enter on a disabled item does nothing; Escape closes the submenu, then the menu
+  clicked.clear();
+  std::size_t levels = 0;
+  onIdle = [&] {
+    Keys({VK_DOWN, VK_DOWN, VK_RETURN, VK_DOWN, VK_RIGHT});
+    onIdle = [&] {
+      levels = OpenMenuWindows().size();
+      Keys({VK_ESCAPE});
+      onIdle = [&] {
+        levels = levels * 10 + OpenMenuWindows().size();
+        Keys({VK_ESCAPE});
+      };
+    };
+  };
+  menu->Popup(100, 100);
+  EXPECT_TRUE(clicked.empty());
+  EXPECT_EQ(levels, 21u);  // two levels, then one, then none
+}
+
+TEST_F(Menus, EscapeLeftAndAcceleratorsCloseLevelsOrChoose) {
+  TForm form(nullptr);
+  TPopupMenu* menu = Sample(&form);
+  form.Show();
+  std::size_t levels = 0;
+  onIdle = [&] {
+    Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT});
+    onIdle = [&] {
+      levels = OpenMenuWindows().size();
+      Keys({VK_LEFT, VK_ESCAPE});
+    };
+  };
+  menu->Popup(50, 50);
+  EXPECT_EQ(levels, 2u);
+  EXPECT_TRUE(clicked.empty());
+  // the accelerator 'ы' is not ASCII: it selects nothing; 'о' neither; the letter keys of Latin
+  // accelerators do
+  TMenuItem* logoff = Item(&form, menu->Items(), "&Logoff");
+  (void)logoff;
+  onIdle = [&] {
+    InjectKey('L', true, U'l', {});
+    InjectKey('L', false, 0, {});
+  };
+  menu->Popup(50, 50);
+  EXPECT_EQ(clicked, std::vector<std::string>{"&Logoff"});
+}
+
+TEST_F(Menus, MouseChoosesHoveredItemsAndAClickOutsideOnlyCloses) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 400, 300);
+  auto* pad = new TPad(&form);
+  pad->SetParent(&form);
+  TPopupMenu* menu = Sample(&form);
+  form.Show();
+  RECT first{};
+  onIdle = [&] {
+    HWND w = OpenMenuWindows().at(0);
+    GetWindowRect(w, first);
+    POINT p{first.Left + 20, first.Top + 3 + 19 / 2};  // over the first item
+    InjectMouse(WM_MOUSEMOVE, p);
+    InjectMouse(WM_LBUTTONDOWN, p);
+    InjectMouse(WM_LBUTTONUP, p);
+  };
+  menu->Popup(300, 200);
+  EXPECT_EQ(clicked, std::vector<std::string>{"&Открыть"});
+  EXPECT_EQ(first.Left, 300);
+  EXPECT_EQ(first.Top, 200);
+
+  clicked.clear();
+  onIdle = [&] {
+    POINT inPad;
+    GetWindowRect(pad->Handle(), reinterpret_cast<RECT&>(first));
+    inPad = {first.Left + 5, first.Top + 5};
+    InjectMouse(WM_LBUTTONDOWN, inPad);
+    InjectMouse(WM_LBUTTONUP, inPad);
+  };
+  menu->Popup(300, 200);
+  Application->ProcessMessages();
+  EXPECT_TRUE(clicked.empty());
+  EXPECT_EQ(pad->clicks, 0);  // the click that closed the menu went nowhere
+
+  // hovering a submenu item opens its submenu; its items take clicks
+  onIdle = [&] {
+    HWND w = OpenMenuWindows().at(0);
+    RECT r;
+    GetWindowRect(w, r);
+    POINT view{r.Left + 20, r.Top + 3 + 2 * 19 + 9 + 9};
+    InjectMouse(WM_MOUSEMOVE, view);
+    onIdle = [&] {
+      auto windows = OpenMenuWindows();
+      ASSERT_EQ(windows.size(), 2u);
+      RECT s;
+      GetWindowRect(windows[1], s);
+      POINT grid{s.Left + 20, s.Top + 3 + 9};
+      InjectMouse(WM_MOUSEMOVE, grid);
+      InjectMouse(WM_LBUTTONUP, grid);
+    };
+  };
+  menu->Popup(100, 100);
+  EXPECT_EQ(clicked, std::vector<std::string>{"Сетка"});
+}
+
+TEST_F(Menus, TheMenuStaysOnTheWorkAreaAndAlignsToThePoint) {
+  TForm form(nullptr);
+  TPopupMenu* menu = Sample(&form);
+  form.Show();  // the keys go to the focused window
+  RECT r{};
+  auto look = [&] {
+    onIdle = [&] {
+      GetWindowRect(OpenMenuWindows().at(0), r);
+      Keys({VK_ESCAPE});
+    };
+  };
+  look();
+  menu->Popup(1020, 720);  // the work area ends at (1024, 728)
+  EXPECT_LE(r.Right, 1024);
+  EXPECT_LE(r.Bottom, 728);
+  EXPECT_EQ(r.Bottom, 720);  // opened upwards from the point
+  // a menu longer than the work area is high goes on in a second column
+  for (int i = 0; i < 40; ++i) Item(&form, menu->Items(), "Сеанс " + std::to_string(i));
+  look();
+  menu->Popup(10, 10);
+  EXPECT_LE(r.Bottom - r.Top, 728);
+  EXPECT_GT(r.Right - r.Left, 2 * 60);
+  look();
+  menu->SetAlignment(paRight);
+  menu->Popup(500, 100);
+  EXPECT_EQ(r.Right, 500);
+  look();
+  menu->SetAlignment(paCenter);
+  menu->Popup(500, 100);
+  EXPECT_EQ((r.Left + r.Right) / 2, 500);
+}
+
+TEST_F(Menus, TheContextMenuKeyPopsTheMenuAtTheControlAndShortcutsRunOnce) {
+  TForm form(nullptr);
+  form.SetBounds(100, 100, 400, 300);
+  auto* pad = new TPad(&form);
+  pad->SetParent(&form);
+  TPopupMenu* menu = Sample(&form);
+  pad->SetPopupMenu(menu);
+  form.Show();
+  pad->SetFocus();
+  Application->ProcessMessages();
+  RECT r{};
+  onIdle = [&] {
+    GetWindowRect(OpenMenuWindows().at(0), r);
+    Keys({VK_ESCAPE});
+  };
+  SendMessage(pad->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(pad->Handle()), MAKELPARAM(-1, -1));
+  TPoint origin = pad->ClientToScreen({0, 0});
+  EXPECT_EQ(r.Left, origin.X);
+  EXPECT_EQ(r.Top, origin.Y);
+  EXPECT_EQ(menu->PopupComponent(), pad);
+
+  // the same shortcut on a menu item and on an action of the form's list: the menu's item runs, once
+  auto* list = new TActionList(&form);
+  auto* refresh = new TAction(&form);
+  refresh->SetActionList(list);
+  refresh->SetShortCut(VK_F5);
+  int actionRuns = 0;
+  refresh->SetOnExecute([&](TObject*) { ++actionRuns; });
+  menu->Items()->Items(0)->SetShortCut(VK_F5);
+  InjectKey(VK_F5, true, 0, {});
+  InjectKey(VK_F5, false, 0, {});
+  Application->ProcessMessages();
+  EXPECT_EQ(clicked, std::vector<std::string>{"&Открыть"});
+  EXPECT_EQ(actionRuns, 0);
+  // a disabled item leaves the key to the action list
+  menu->Items()->Items(0)->SetEnabled(false);
+  InjectKey(VK_F5, true, 0, {});
+  Application->ProcessMessages();
+  EXPECT_EQ(clicked.size(), 1u);
+  EXPECT_EQ(actionRuns, 1);
+  // freeing the menu leaves the control without one
+  delete menu;
+  EXPECT_EQ(pad->PopupMenu(), nullptr);
+}
+
+TEST_F(Menus, AnOpenMenuWithImagesChecksASubmenuAndShortcutsLooksRight) {
+  CreateApplication();
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 460, 300);
+  form.SetColor(clAppWorkSpace);
+  auto* images = new TImageList(&form);
+  images->SetSize(16, 16);
+  TBitmap strip;
+  strip.SetSize(32, 16);
+  strip.Canvas()->Brush()->SetColor(clFuchsia);
+  strip.Canvas()->FillRect(Rect(0, 0, 32, 16));
+  strip.Canvas()->Brush()->SetColor(clGreen);
+  strip.Canvas()->FillRect(Rect(2, 2, 14, 14));
+  strip.Canvas()->Brush()->SetColor(clRed);
+  strip.Canvas()->Ellipse(18, 2, 30, 14);
+  images->AddMasked(&strip, clFuchsia);
+  auto* menu = new TPopupMenu(&form);
+  menu->SetImages(images);
+  TMenuItem* refresh = Item(&form, menu->Items(), "&Обновить");
+  refresh->SetImageIndex(0);
+  refresh->SetShortCut(VK_F5);
+  refresh->SetDefault(true);
+  TMenuItem* auto_ = Item(&form, menu->Items(), "&Автообновление");
+  auto_->SetChecked(true);
+  auto_->SetShortCut(0x4000 | 'R');  // Ctrl+R
+  TMenuItem* kill = Item(&form, menu->Items(), "Снять сеанс");
+  kill->SetImageIndex(1);
+  kill->SetChecked(true);
+  kill->SetShortCut(VK_F8);
+  Item(&form, menu->Items(), "-");
+  TMenuItem* filter = Item(&form, menu->Items(), "&Фильтр");
+  Item(&form, filter, "Все сеансы")->SetRadioItem(true);
+  TMenuItem* users = Item(&form, filter, "Пользователи");
+  users->SetRadioItem(true);
+  users->SetChecked(true);
+  Item(&form, filter, "Фоновые процессы")->SetRadioItem(true);
+  Item(&form, menu->Items(), "Трассировка")->SetEnabled(false);
+  form.Show();
+
+  std::string dir =
+      std::string(std::getenv("TALVIK_BINARY_DIR") ? std::getenv("TALVIK_BINARY_DIR") : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  onIdle = [&] {
+    Keys({VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT});
+    onIdle = [&] {
+      auto windows = OpenMenuWindows();
+      ASSERT_EQ(windows.size(), 2u);
+      for (HWND w : windows) UpdateWindow(w);
+      EXPECT_TRUE(talvik::gui::RenderScreenToPng(dir + "/popup-menu.png", Rect(0, 0, 460, 300)));
+      Keys({VK_ESCAPE, VK_ESCAPE});
+    };
+  };
+  menu->Popup(20, 20);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/popup-menu.png"));
+}
