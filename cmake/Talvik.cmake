@@ -92,7 +92,21 @@ function(talvik_fuzzer name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_compile_options(${name} PRIVATE ${TALVIK_WARNINGS} -fsanitize=fuzzer,address,undefined)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_property(GLOBAL APPEND PROPERTY TALVIK_FUZZERS ${name})
+endfunction()
+
+# After every folder is added: a "fuzzers" target that builds only the fuzz targets (and what they
+# link), and fuzzers.txt in the build tree naming each target and its program, one per line, for the
+# scripts that run them. A new talvik_fuzzer() is picked up without a list to edit.
+function(talvik_fuzzer_index)
+  get_property(names GLOBAL PROPERTY TALVIK_FUZZERS)
+  add_custom_target(fuzzers DEPENDS ${names})
+  set(lines "")
+  foreach(name IN LISTS names)
+    string(APPEND lines "${name} $<TARGET_FILE:${name}>\n")
+  endforeach()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzzers.txt CONTENT "${lines}")
 endfunction()

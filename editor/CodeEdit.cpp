@@ -964,7 +964,7 @@ void TCustomCodeEdit::Dispatch(TMessage& message) {
       WMVScroll(message);
       return;
     case WM_MOUSEWHEEL:
-      DoMouseWheel(GET_WHEEL_DELTA_WPARAM(message.WParam), KeysToShiftState(LOWORD(message.WParam)));
+      ScrollByWheel(GET_WHEEL_DELTA_WPARAM(message.WParam), KeysToShiftState(LOWORD(message.WParam)));
       message.Result = 0;
       return;
     case WM_SETCURSOR:

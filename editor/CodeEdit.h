@@ -503,7 +503,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void HideCaretNow();
   void ScrollTimerHandler();
   void ComputeScroll(int x, int y);
-  void DoMouseWheel(int delta, TShiftState shift);
+  void ScrollByWheel(int delta, TShiftState shift);
   void ShowScrollHint(int thumb);
   void HideScrollHint();
   int ThumbToValue(int thumb, int64_t maxValue) const;

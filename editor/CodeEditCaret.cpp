@@ -720,7 +720,7 @@ void TCustomCodeEdit::HideScrollHint() {
   if (hint && hint->HandleAllocated()) ShowWindow(hint->Handle(), SW_HIDE);
 }
 
-void TCustomCodeEdit::DoMouseWheel(int delta, TShiftState shift) {
+void TCustomCodeEdit::ScrollByWheel(int delta, TShiftState shift) {
   if (delta == 0) return;
   int lines;
   if (shift.Contains(ssCtrl)) {

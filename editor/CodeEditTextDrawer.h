@@ -133,7 +133,6 @@ class TheTextDrawer {
   int drawingCount_ = 0;
   std::unique_ptr<TheFontStock> fontStock_;
   int calcExtentBaseStyle_ = 0;
-  int baseCharWidth_ = 0;
   int charWidth_ = 0;
   int charHeight_ = 0;
   HFONT currentFont_ = nullptr;

@@ -15,7 +15,7 @@ using namespace oracle_data;
 namespace {
 constexpr char kQBEMarker[] = "/* Modified for QBE */";
 constexpr char kBindPrefix[] = "RVL__QBE";
-constexpr char kNotInMode[] = "Operation not allowed in QBE mode";
+[[maybe_unused]] constexpr char kNotInMode[] = "Operation not allowed in QBE mode";
 constexpr int32_t kStreamVersion = 3;
 
 bool IsLobType(TFieldType t) {

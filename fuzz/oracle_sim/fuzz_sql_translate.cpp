@@ -1,4 +1,5 @@
-// Any statement text either translates, runs (queries only) and fetches, or fails with an ORA- error.
+// Any statement text either translates, runs (queries only, every bind set to 1) and fetches, or
+// fails with an ORA- error.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -24,14 +25,28 @@ int Progress(void*) {
   return std::chrono::steady_clock::now() - g_start > std::chrono::milliseconds(50);
 }
 
+// The instance's folder goes when the run ends (declared first, so removed after the instance closes).
+struct TempFolder {
+  std::filesystem::path path;
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
 Session& TheSession() {
+  static TempFolder dir;
   static std::shared_ptr<Instance> inst;
+  static std::unique_ptr<Session> dba;
   static std::unique_ptr<Session> s;
   if (!s) {
-    std::string dir =
-        (std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()))).string();
-    std::filesystem::create_directories(dir);
-    inst = Instance::Open(dir + "/sim.db");
+    dir.path = std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir.path);
+    inst = Instance::Open((dir.path / "sim.db").string());
+    // The monitor's statements read the dynamic performance views, which take a DBA; a second
+    // session stays logged on for the session commands to act on.
+    dba = Session::LogOn(inst, "system", "manager");
+    dba->Prepare("grant dba to scott")->Execute();
     s = Session::LogOn(inst, "SCOTT", "TIGER");
     // named types, an object table and object / REF / XMLType columns for the statements to use
     for (const char* sql : {
@@ -70,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto& cols = c->Describe();
     for (auto& d : cols)
       if (d.name.empty() && d.size < 0) std::abort();
+    // The program's statements carry binds (":sid", ":addr"...): give each a value so that they run.
+    for (const std::string& name : c->BindNames()) c->BindByName(name, Value::MakeInt(1));
     if (c->Kind() == StmtKind::Select) {
       g_start = std::chrono::steady_clock::now();
       struct Stop {

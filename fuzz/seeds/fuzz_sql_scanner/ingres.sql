@@ -1,0 +1,1 @@
+FSELECT * FROM iitables WHERE table_owner = '$ingres'\g

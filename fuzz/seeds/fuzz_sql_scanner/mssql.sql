@@ -1,0 +1,2 @@
+(SELECT [Order Details].[Unit Price], @@ROWCOUNT, @local FROM dbo.[Order Details] -- tail
+GO

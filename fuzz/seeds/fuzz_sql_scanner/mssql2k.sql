@@ -1,0 +1,1 @@
+dSELECT TOP 5 * FROM ::fn_helpcollations() WITH (NOLOCK)

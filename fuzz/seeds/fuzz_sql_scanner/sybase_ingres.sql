@@ -1,0 +1,1 @@
+Fselect * from sysobjects where type = 'U'

@@ -1,0 +1,1 @@
+begin dbms_application_info.set_module('Talvik', 'Сессии'); end;

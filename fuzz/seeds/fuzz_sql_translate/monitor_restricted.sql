@@ -1,0 +1,1 @@
+select DECODE(logins,'RESTRICTED','Ограничение подключений','') from v$instance

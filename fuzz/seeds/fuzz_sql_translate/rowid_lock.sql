@@ -1,0 +1,1 @@
+select * from emp e where empno = 7369 for update of e.sal nowait

@@ -1,0 +1,1 @@
+select s.sid, w.event, w.seconds_in_wait from v$session s, v$session_wait w where s.sid = w.sid(+) and s.username is not null

@@ -1,0 +1,1 @@
+select banner from v$version
