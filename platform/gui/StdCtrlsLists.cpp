@@ -423,7 +423,6 @@ class TComboDropList : public TCustomListBox {
     SetTabStop(false);
     controlStyle_.Exclude(csCaptureMouse);
   }
-  TCustomComboBox* combo_;
 
  protected:
   void CreateParams(TCreateParams& Params) override {
@@ -481,6 +480,7 @@ class TComboDropList : public TCustomListBox {
   }
 
  private:
+  TCustomComboBox* combo_;
   bool tracking_ = false;
 };
 

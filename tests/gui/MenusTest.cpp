@@ -357,9 +357,9 @@ TEST_F(Menus, AnOpenMenuWithImagesChecksASubmenuAndShortcutsLooksRight) {
   refresh->SetImageIndex(0);
   refresh->SetShortCut(VK_F5);
   refresh->SetDefault(true);
-  TMenuItem* auto_ = Item(&form, menu->Items(), "&Автообновление");
-  auto_->SetChecked(true);
-  auto_->SetShortCut(0x4000 | 'R');  // Ctrl+R
+  TMenuItem* autoRefresh = Item(&form, menu->Items(), "&Автообновление");
+  autoRefresh->SetChecked(true);
+  autoRefresh->SetShortCut(0x4000 | 'R');  // Ctrl+R
   TMenuItem* kill = Item(&form, menu->Items(), "Снять сеанс");
   kill->SetImageIndex(1);
   kill->SetChecked(true);
