@@ -656,8 +656,8 @@ void TOracleDataSet::PostRecord() {
   if (cachedUpdates_ || !changed) {
     if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
   } else {
-    // With a lock taken now the savepoint comes with it; otherwise the statement sets it when it has
-    // work after it (a single statement is undone by the server itself when it fails).
+    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own, so a
+    // failed post always goes back to the same point, whatever follows the statement.
     bool savepoint = false;
     const bool locks = update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed);
     if (locks) {
@@ -722,9 +722,7 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
     plan->Clear();
     BuildPostStatement(plan, !Update, oldRowId, lists);
     AdoptStatement(q, plan, lists);
-    const bool writesAfter = std::any_of(lists.Lobs.begin(), lists.Lobs.end(),
-                                         [](const TLobBinding& b) { return b.Field != nullptr; });
-    if (SavepointWhenNeeded && writesAfter) Savepoint = SetSavepoint();
+    if (SavepointWhenNeeded) Savepoint = SetSavepoint();
     q->Execute();
     std::string rowId;
     if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {
