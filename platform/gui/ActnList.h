@@ -102,6 +102,21 @@ class TCustomAction : public TContainedAction {
   bool checking_ = false;
 };
 
+// Takes an action's properties into a client that shows them (a menu item, a toolbar item). With
+// CheckDefaults a property follows the action only while the client still holds its default.
+template <class Client>
+void CopyActionProperties(Client& c, const TCustomAction& a, bool CheckDefaults) {
+  if (!CheckDefaults || !c.AutoCheck()) c.SetAutoCheck(a.AutoCheck());
+  if (!CheckDefaults || c.Caption().empty()) c.SetCaption(a.Caption());
+  if (!CheckDefaults || !c.Checked()) c.SetChecked(a.Checked());
+  if (!CheckDefaults || c.Enabled()) c.SetEnabled(a.Enabled());
+  if (!CheckDefaults || c.HelpContext() == 0) c.SetHelpContext(a.HelpContext());
+  if (!CheckDefaults || c.Hint().empty()) c.SetHint(a.Hint());
+  if (!CheckDefaults || c.ImageIndex() == -1) c.SetImageIndex(a.ImageIndex());
+  if (!CheckDefaults || c.ShortCut() == 0) c.SetShortCut(a.ShortCut());
+  if (!CheckDefaults || c.Visible()) c.SetVisible(a.Visible());
+}
+
 class TAction : public TCustomAction {
   TALVIK_CLASS(TAction, TCustomAction)
   using TCustomAction::TCustomAction;

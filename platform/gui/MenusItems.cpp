@@ -182,15 +182,7 @@ void TMenuItem::SetAction(TBasicAction* Value) {
 void TMenuItem::ActionChange(TObject* Sender, bool CheckDefaults) {
   auto* a = dynamic_cast<TCustomAction*>(Sender);
   if (!a) return;
-  if (!CheckDefaults || !autoCheck_) SetAutoCheck(a->AutoCheck());
-  if (!CheckDefaults || caption_.empty()) SetCaption(a->Caption());
-  if (!CheckDefaults || !checked_) SetChecked(a->Checked());
-  if (!CheckDefaults || enabled_) SetEnabled(a->Enabled());
-  if (!CheckDefaults || helpContext_ == 0) SetHelpContext(a->HelpContext());
-  if (!CheckDefaults || hint_.empty()) SetHint(a->Hint());
-  if (!CheckDefaults || imageIndex_ == -1) SetImageIndex(a->ImageIndex());
-  if (!CheckDefaults || shortCut_ == 0) SetShortCut(a->ShortCut());
-  if (!CheckDefaults || visible_) SetVisible(a->Visible());
+  CopyActionProperties(*this, *a, CheckDefaults);
 }
 
 void TMenuItem::Click() {
