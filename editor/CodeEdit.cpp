@@ -7,23 +7,7 @@
 #include "editor/CodeEditStrConst.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Forms.h"
-
-namespace {
-
-// Runs `fn` when the scope ends, also while an exception unwinds.
-template <typename F>
-class TScopeExit {
- public:
-  explicit TScopeExit(F fn) : fn_(std::move(fn)) {}
-  ~TScopeExit() { fn_(); }
-  TScopeExit(const TScopeExit&) = delete;
-  TScopeExit& operator=(const TScopeExit&) = delete;
-
- private:
-  F fn_;
-};
-
-}  // namespace
+#include "platform/rtl/ScopeExit.h"
 
 UINT CodeEditClipboardFormat() {
   static const UINT format = RegisterClipboardFormat("CodeEdit Control Block Type");

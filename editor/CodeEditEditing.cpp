@@ -5,6 +5,7 @@
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/Clipbrd.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -35,15 +36,6 @@ std::u32string TrimTrailing(std::u32string s) {
 bool IsBlank(char32_t c) {
   return c == U' ' || c == U'\t';
 }
-
-// Runs `fn` when the scope ends.
-template <typename F>
-struct TAtExit {
-  F fn;
-  ~TAtExit() { fn(); }
-};
-template <typename F>
-TAtExit(F) -> TAtExit<F>;
 
 }  // namespace
 
@@ -144,7 +136,7 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
                                           bool recordPieces) {
   IncPaintLock();
   lines_->BeginUpdate();
-  TAtExit done{[this] {
+  TScopeExit done{[this] {
     lines_->EndUpdate();
     DecPaintLock();
   }};
@@ -245,7 +237,7 @@ void TCustomCodeEdit::SetSelText(const std::string& value) {
   if (ReadOnly()) return;
   TCodeSelectionMode mode = selectionMode_;
   undoList_->BeginBlock();
-  TAtExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(mode, true), mode);
   DeleteSelectionPrimitive();
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
@@ -287,7 +279,7 @@ void TCustomCodeEdit::CutToClipboard() {
   undoList_->Lock();
   redoList_->Lock();
   {
-    TAtExit unlock{[this] {
+    TScopeExit unlock{[this] {
       undoList_->Unlock();
       redoList_->Unlock();
     }};
@@ -302,7 +294,7 @@ void TCustomCodeEdit::PasteFromClipboard() {
   undoList_->BeginBlock();
   IncPaintLock();
   bool begun = false;
-  TAtExit end{[&] {
+  TScopeExit end{[&] {
     if (begun) undoList_->AddChange(ucPasteEnd, CaretXY(), CaretXY(), std::string(), selectionMode_);
     DecPaintLock();
     undoList_->EndBlock();
@@ -313,7 +305,7 @@ void TCustomCodeEdit::PasteFromClipboard() {
   if (!OpenClipboard(HandleAllocated() ? Handle() : nullptr))
     throw ECodeEditError("Clipboard paste operation failed.");
   {
-    TAtExit close{[] { CloseClipboard(); }};
+    TScopeExit close{[] { CloseClipboard(); }};
     // the own block: a mode byte, then the text up to the first NUL or the end of the block
     if (GetClipboardData(CodeEditClipboardFormat(), block) && !block.empty()) {
       own = true;
@@ -334,7 +326,7 @@ void TCustomCodeEdit::PasteFromClipboard() {
   DeleteSelectionPrimitive();
   TCodeSelectionMode keep = selectionMode_;
   selectionMode_ = mode;
-  TAtExit restore{[&] { selectionMode_ = keep; }};
+  TScopeExit restore{[&] { selectionMode_ = keep; }};
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
   SetSelTextPrimitive(mode, utext, true);
   if (mode == smNormal) {
@@ -359,7 +351,7 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
   EnsureLine();
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
-  TAtExit back{[&] {
+  TScopeExit back{[&] {
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
   }};
   // a caret further right than the widest line is brought back before anything is padded
@@ -367,7 +359,7 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
   std::u32string s = Line32(caretY_);
   int len = static_cast<int>(s.size());
   undoList_->BeginBlock();
-  TAtExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (len < caretX_ - 1) {
     std::u32string pad = len == 0 ? GetLeftSpacing(caretX_ - 1, true)
                                   : std::u32string(static_cast<size_t>(caretX_ - 1 - len), U' ');
@@ -431,7 +423,7 @@ void TCustomCodeEdit::DeleteSelectionRecorded(bool backwardsKind) {
   TCodeSelectionMode mode = selectionMode_;
   undoList_->Lock();
   {
-    TAtExit unlock{[this] { undoList_->Unlock(); }};
+    TScopeExit unlock{[this] { undoList_->Unlock(); }};
     SetSelTextPrimitive(mode, U"", false);
   }
   undoList_->AddChange(kind, b, e, text, mode);
@@ -441,7 +433,7 @@ void TCustomCodeEdit::DeleteSelectionRecorded(bool backwardsKind) {
 std::string TCustomCodeEdit::RemoveRange(const TBufferCoord& from, const TBufferCoord& to) {
   TCodeSelectionMode keep = selectionMode_;
   selectionMode_ = smNormal;
-  TAtExit back{[&] { selectionMode_ = keep; }};
+  TScopeExit back{[&] { selectionMode_ = keep; }};
   blockBegin_ = from;
   blockEnd_ = to;
   std::string text = SelTextEx(smNormal, false);
@@ -451,7 +443,7 @@ std::string TCustomCodeEdit::RemoveRange(const TBufferCoord& from, const TBuffer
 
 void TCustomCodeEdit::DoBackspace() {
   DoOnPaintTransientEx(ttBefore, true);
-  TAtExit after{[this] { DoOnPaintTransientEx(ttAfter, true); }};
+  TScopeExit after{[this] { DoOnPaintTransientEx(ttAfter, true); }};
   if (SelAvail()) {
     DeleteSelectionRecorded(blockBegin_.Line > blockEnd_.Line ||
                             (blockBegin_.Line == blockEnd_.Line && blockBegin_.Char > blockEnd_.Char));
@@ -523,7 +515,7 @@ void TCustomCodeEdit::DoDeleteChar() {
   if (caretX_ > len) {
     if (caretY_ >= lines_->Count()) return;
     undoList_->BeginBlock();
-    TAtExit endBlock{[this] { undoList_->EndBlock(); }};
+    TScopeExit endBlock{[this] { undoList_->EndBlock(); }};
     PadLineRecorded(caretY_, caretX_);
     s = Line32(caretY_);
     lines_->BeginUpdate();
@@ -565,7 +557,7 @@ void TCustomCodeEdit::DoDeleteTo(TCodeEditorCommand command) {
     TBufferCoord from = caret.Char > len + 1 ? TBufferCoord{len + 1, caretY_} : caret;
     if (target.Line == from.Line && target.Char <= from.Char) return;
     undoList_->BeginBlock();
-    TAtExit endBlock{[this] { undoList_->EndBlock(); }};
+    TScopeExit endBlock{[this] { undoList_->EndBlock(); }};
     std::string removed = RemoveRange(from, target);
     undoList_->AddChange(ucSilentDeleteAfterCursor, from, target, removed, smNormal);
     if (caret.Char > len + 1) PadLineRecorded(caretY_, caret.Char);
@@ -605,7 +597,7 @@ void TCustomCodeEdit::DoDeleteLine() {
 
 void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
   undoList_->BeginBlock();
-  TAtExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) DeleteSelectionRecorded(false);
   EnsureLine();
   std::u32string s = Line32(caretY_);
@@ -668,7 +660,7 @@ void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
 
 void TCustomCodeEdit::DoTab() {
   undoList_->BeginBlock();
-  TAtExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) DeleteSelectionRecorded(false);
   std::u32string text;
   if (options_.Contains(eoTabsToSpaces)) {
@@ -680,7 +672,7 @@ void TCustomCodeEdit::DoTab() {
   }
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
-  TAtExit back{[&] {
+  TScopeExit back{[&] {
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
   }};
   EnsureLine();
@@ -741,7 +733,7 @@ void TCustomCodeEdit::DoCaseChange(TCodeEditorCommand command) {
   }
   TBufferCoord b = blockBegin_, e = blockEnd_;
   undoList_->BeginBlock();
-  TAtExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
   undoList_->AddChange(ucCaret, caret, caret, std::string(), selectionMode_);
   undoList_->AddChange(ucSelection, oldBegin, oldEnd, std::string(), selectionMode_);
   SetSelText(U8(text));
@@ -880,7 +872,7 @@ bool IsBeginMarker(uint8_t k) {
 void TCustomCodeEdit::Undo() {
   if (ReadOnly()) return;
   IncPaintLock();
-  TAtExit unlock{[this] { DecPaintLock(); }};
+  TScopeExit unlock{[this] { DecPaintLock(); }};
   if (undoList_->LastChangeReason() == ucGroupBreak) {
     auto brk = undoList_->PopItem();
     redoList_->PushItem(std::move(brk));
@@ -891,7 +883,7 @@ void TCustomCodeEdit::Undo() {
   int n = top->ChangeNumber;
   int keepBlock = redoList_->BlockChangeNumber();
   redoList_->SetBlockChangeNumber(n);
-  TAtExit restore{[&] { redoList_->SetBlockChangeNumber(keepBlock); }};
+  TScopeExit restore{[&] { redoList_->SetBlockChangeNumber(keepBlock); }};
   for (;;) {
     uint8_t done = undoList_->PeekItem()->ChangeReason;
     UndoItem();
@@ -915,7 +907,7 @@ void TCustomCodeEdit::Undo() {
 void TCustomCodeEdit::Redo() {
   if (ReadOnly()) return;
   IncPaintLock();
-  TAtExit unlock{[this] { DecPaintLock(); }};
+  TScopeExit unlock{[this] { DecPaintLock(); }};
   std::unique_ptr<TCodeEditUndoItem> groupBreak;
   if (redoList_->LastChangeReason() == ucGroupBreak) groupBreak = redoList_->PopItem();
   TCodeEditUndoItem* top = redoList_->PeekItem();
@@ -924,7 +916,7 @@ void TCustomCodeEdit::Redo() {
     int n = top->ChangeNumber;
     int keepBlock = undoList_->BlockChangeNumber();
     undoList_->SetBlockChangeNumber(n);
-    TAtExit restore{[&] { undoList_->SetBlockChangeNumber(keepBlock); }};
+    TScopeExit restore{[&] { undoList_->SetBlockChangeNumber(keepBlock); }};
     for (;;) {
       uint8_t done = redoList_->PeekItem()->ChangeReason;
       RedoItem();
@@ -962,7 +954,7 @@ void TCustomCodeEdit::UndoItem() {
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
   replaying_ = true;
   IncPaintLock();
-  TAtExit back{[&] {
+  TScopeExit back{[&] {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     replaying_ = false;
@@ -1057,7 +1049,7 @@ void TCustomCodeEdit::RedoItem() {
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
   stateFlags_ |= sfInsideRedo;
   IncPaintLock();
-  TAtExit back{[&] {
+  TScopeExit back{[&] {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
