@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Controls.h"
 
-using TShortCut = std::uint16_t;
-
+// TShortCut itself is declared with the actions that carry one.
 constexpr TShortCut scShift = 0x2000;
 constexpr TShortCut scCtrl = 0x4000;
 constexpr TShortCut scAlt = 0x8000;
