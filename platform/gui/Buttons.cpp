@@ -6,6 +6,7 @@
 
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Spin.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 // ---------------------------------------------------------------- TSpeedButton
@@ -290,8 +291,8 @@ void TSpinButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
   if (Button != mbLeft || !Enabled()) return;
   pressed_ = Y < ClientHeight() / 2 ? 1 : 2;
   Invalidate();
-  if (pressed_ == 1 && OnUpClick) OnUpClick(this);
-  if (pressed_ == 2 && OnDownClick) OnDownClick(this);
+  if (pressed_ == 1) InvokeEvent(OnUpClick, this);
+  if (pressed_ == 2) InvokeEvent(OnDownClick, this);
 }
 
 void TSpinButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -4,6 +4,7 @@
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -214,7 +215,7 @@ int TCustomListBox::FindPrefix(const std::string& Prefix, int Start) {
 
 void TCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   if (OnDrawItem && style_ != lbStandard) {
-    OnDrawItem(this, Index, Rect, State);
+    InvokeEvent(OnDrawItem, this, Index, Rect, State);
     return;
   }
   TCanvas* c = Canvas();
@@ -382,10 +383,10 @@ class TComboEdit : public TCustomEdit {
       return;
     }
     TCustomEdit::KeyDown(Key, Shift);
-    if (Key && combo_->OnKeyDown) combo_->OnKeyDown(combo_, Key, Shift);
+    if (Key) InvokeEvent(combo_->OnKeyDown, combo_, Key, Shift);
   }
   void KeyPress(char32_t& Key) override {
-    if (combo_->OnKeyPress) combo_->OnKeyPress(combo_, Key);
+    InvokeEvent(combo_->OnKeyPress, combo_, Key);
     if (Key == U'\r' && combo_->DroppedDown()) Key = 0;
     TCustomEdit::KeyPress(Key);
   }
@@ -629,22 +630,22 @@ void TCustomComboBox::Clear() {
 }
 
 void TCustomComboBox::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCustomComboBox::Select() {
   if (OnSelect)
-    OnSelect(this);
+    InvokeEvent(OnSelect, this);
   else
     Change();
 }
 
 void TCustomComboBox::DropDown() {
-  if (OnDropDown) OnDropDown(this);
+  InvokeEvent(OnDropDown, this);
 }
 
 void TCustomComboBox::CloseUp() {
-  if (OnCloseUp) OnCloseUp(this);
+  InvokeEvent(OnCloseUp, this);
 }
 
 TCustomListBox* TCustomComboBox::DropDownList() {
@@ -661,7 +662,7 @@ TCustomListBox* TCustomComboBox::DropDownList() {
 
 void TCustomComboBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   if (OnDrawItem && (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable)) {
-    OnDrawItem(this, Index, Rect, State);
+    InvokeEvent(OnDrawItem, this, Index, Rect, State);
     return;
   }
   TCanvas* c = list_ && !State.Contains(odComboBoxEdit) ? list_->Canvas() : Canvas();
@@ -927,11 +928,11 @@ void TScrollBar::SetParams(int APosition, int AMin, int AMax) {
 }
 
 void TScrollBar::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TScrollBar::Scroll(TScrollCode ScrollCode, int& ScrollPos) {
-  if (OnScroll) OnScroll(this, ScrollCode, ScrollPos);
+  InvokeEvent(OnScroll, this, ScrollCode, ScrollPos);
 }
 
 TScrollBar::Parts TScrollBar::Layout() {
