@@ -321,7 +321,13 @@ TSpinEdit::TSpinEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
 }
 
 int TSpinEdit::Clamped(long long Value) const {
-  if (Bounded()) return static_cast<int>(std::clamp<long long>(Value, minValue_, maxValue_));
+  // The minimum is tested first: while a form sets its bounds one at a time the minimum may stand
+  // above the maximum for a moment, and a value below it then rises to it.
+  if (Bounded()) {
+    if (Value < minValue_) return minValue_;
+    if (Value > maxValue_) return maxValue_;
+    return static_cast<int>(Value);
+  }
   return static_cast<int>(std::clamp<long long>(Value, INT_MIN, INT_MAX));
 }
 
