@@ -633,7 +633,8 @@ void TListView::Dispatch(TMessage& m) {
       ItemsChanged(true);
       return;
     case WM_VSCROLL: {
-      topRow_ = talvik::gui::detail::ScrollBarTarget(m.WParam, topRow_, VisibleRowCount(), items_.Count());
+      topRow_ = talvik::gui::detail::ScrollBarTarget(Handle(), SB_VERT, m.WParam, topRow_, VisibleRowCount(),
+                                                     items_.Count());
       UpdateScrollBar();
       Invalidate();
       return;

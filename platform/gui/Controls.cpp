@@ -91,7 +91,7 @@ void DeallocateHWnd(HWND Wnd) {
 
 namespace talvik::gui::detail {
 
-int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
+int ScrollBarTarget(HWND hwnd, int bar, WPARAM wParam, int current, int page, int count) {
   int top = current;
   switch (static_cast<short>(LOWORD(wParam))) {
     case SB_LINEUP:
@@ -108,7 +108,7 @@ int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
       break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION:
-      top = static_cast<short>(HIWORD(wParam));
+      top = ScrollThumbPosition(hwnd, bar, wParam);
       break;
     case SB_TOP:
       top = 0;
@@ -123,6 +123,14 @@ int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
 }
 
 }  // namespace talvik::gui::detail
+
+int ScrollThumbPosition(HWND Wnd, int Bar, WPARAM WParam) {
+  const int sent = HIWORD(WParam);
+  SCROLLINFO si;
+  si.fMask = SIF_TRACKPOS;
+  if (Wnd && GetScrollInfo(Wnd, Bar, si) && (si.nTrackPos & 0xFFFF) == sent) return si.nTrackPos;
+  return static_cast<short>(sent);
+}
 
 std::string GetShortHint(const std::string& Hint) {
   auto bar = Hint.find('|');

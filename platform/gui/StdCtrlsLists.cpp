@@ -347,7 +347,8 @@ void TCustomListBox::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case WM_VSCROLL: {
-      SetTopIndex(talvik::gui::detail::ScrollBarTarget(m.WParam, topIndex_, VisibleItems(), Count()));
+      SetTopIndex(talvik::gui::detail::ScrollBarTarget(Handle(), SB_VERT, m.WParam, topIndex_, VisibleItems(),
+                                                       Count()));
       return;
     }
     case LB_FINDSTRING:
@@ -1066,13 +1067,13 @@ void TScrollBar::MouseMove(TShiftState Shift, int X, int Y) {
   int at = (vertical ? Y - p.track.Top : X - p.track.Left) - dragOffset_;
   int span = max_ - min_ + 1 - std::max(pageSize_, 1);
   int room = std::max(1, trackLen - thumbLen);
-  int pos = min_ + MulDiv(std::clamp(at, 0, room), span, room);
-  Notify(SB_THUMBTRACK, pos);
+  trackPos_ = min_ + static_cast<int>(static_cast<long long>(std::clamp(at, 0, room)) * span / room);
+  Notify(SB_THUMBTRACK, trackPos_);
 }
 
 void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
-  if (pressedPart_ == 3) Notify(SB_THUMBPOSITION, position_);
+  if (pressedPart_ == 3) Notify(SB_THUMBPOSITION, trackPos_ = position_);
   if (pressedPart_) Notify(SB_ENDSCROLL, 0);
   pressedPart_ = 0;
   dragOffset_ = -1;
@@ -1102,7 +1103,7 @@ void TScrollBar::Dispatch(TMessage& m) {
         break;
       case SB_THUMBPOSITION:
       case SB_THUMBTRACK:
-        pos = static_cast<short>(HIWORD(m.WParam));
+        pos = (trackPos_ & 0xFFFF) == HIWORD(m.WParam) ? trackPos_ : static_cast<short>(HIWORD(m.WParam));
         break;
       case SB_TOP:
         pos = min_;
