@@ -1174,6 +1174,8 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
 
 void TApplication::Minimize() {
   if (mainForm_ && mainForm_->HandleAllocated()) ShowWindow(mainForm_->Handle(), SW_MINIMIZE);
+  // the application's own window goes down with it: its hooks hear it as minimised
+  SendMessage(Handle(), WM_SIZE, SIZE_MINIMIZED, 0);
   if (OnMinimize) OnMinimize(this);
 }
 
