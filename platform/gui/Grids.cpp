@@ -6,6 +6,7 @@
 #include <cassert>
 
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
 // ---------------------------------------------------------------- extents
@@ -1198,29 +1199,29 @@ void TCustomGrid::Dispatch(TMessage& m) {
 // ---------------------------------------------------------------- TDrawGrid
 
 void TDrawGrid::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) {
-  if (OnDrawCell) OnDrawCell(this, ACol, ARow, ARect, AState);
+  InvokeEvent(OnDrawCell, this, ACol, ARow, ARect, AState);
 }
 
 bool TDrawGrid::SelectCell(int ACol, int ARow) {
   bool can = true;
-  if (OnSelectCell) OnSelectCell(this, ACol, ARow, can);
+  InvokeEvent(OnSelectCell, this, ACol, ARow, can);
   return can;
 }
 
 std::string TDrawGrid::GetEditText(int ACol, int ARow) {
   std::string value;
-  if (OnGetEditText) OnGetEditText(this, ACol, ARow, value);
+  InvokeEvent(OnGetEditText, this, ACol, ARow, value);
   return value;
 }
 
 std::string TDrawGrid::GetEditMask(int ACol, int ARow) {
   std::string value;
-  if (OnGetEditMask) OnGetEditMask(this, ACol, ARow, value);
+  InvokeEvent(OnGetEditMask, this, ACol, ARow, value);
   return value;
 }
 
 void TDrawGrid::SetEditText(int ACol, int ARow, const std::string& Value) {
-  if (OnSetEditText) OnSetEditText(this, ACol, ARow, Value);
+  InvokeEvent(OnSetEditText, this, ACol, ARow, Value);
 }
 
 void TDrawGrid::TopLeftChanged() {
@@ -1230,10 +1231,10 @@ void TDrawGrid::TopLeftChanged() {
 
 void TDrawGrid::ColumnMoved(int FromIndex, int ToIndex) {
   TCustomGrid::ColumnMoved(FromIndex, ToIndex);
-  if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
+  InvokeEvent(OnColumnMoved, this, FromIndex, ToIndex);
 }
 
 void TDrawGrid::RowMoved(int FromIndex, int ToIndex) {
   TCustomGrid::RowMoved(FromIndex, ToIndex);
-  if (OnRowMoved) OnRowMoved(this, FromIndex, ToIndex);
+  InvokeEvent(OnRowMoved, this, FromIndex, ToIndex);
 }
