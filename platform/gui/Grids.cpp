@@ -1226,7 +1226,7 @@ void TDrawGrid::SetEditText(int ACol, int ARow, const std::string& Value) {
 
 void TDrawGrid::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
-  if (OnTopLeftChanged) OnTopLeftChanged(this);
+  InvokeEvent(OnTopLeftChanged, this);
 }
 
 void TDrawGrid::ColumnMoved(int FromIndex, int ToIndex) {
