@@ -148,9 +148,6 @@ class TPersistent : public TObject {
 // ---------------------------------------------------------------------------------------------------
 enum TOperation { opInsert, opRemove };
 
-// How a text sits in its box: shared by the controls and the dataset's fields.
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-
 enum TComponentStateFlag {
   csLoading,
   csReading,
