@@ -419,16 +419,24 @@ bool SaveSurfacePng(Surface* s, const std::string& path) {
   return s->image.save(QString::fromStdString(path), "PNG");
 }
 
-bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
-                     const std::string& path) {
+bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path) {
   EnsureGuiApplication();
   QImage out(std::max(1, area.Width()), std::max(1, area.Height()), QImage::Format_RGB32);
   out.fill(QCol(GetSysColor(COLOR_BACKGROUND)));
   QPainter p(&out);
-  for (auto& [s, r] : layers) {
+  for (const ComposedLayer& layer : layers) {
+    Surface* s = layer.surface;
     if (!s) continue;
     ReleaseImage(&s->image);
-    p.drawImage(r.Left - area.Left, r.Top - area.Top, s->image);
+    const QPoint at(layer.rect.Left - area.Left, layer.rect.Top - area.Top);
+    p.save();
+    if (layer.shaped) {
+      QRegion shape;
+      for (const RECT& r : layer.shape) shape += QRect(r.Left, r.Top, r.Width(), r.Height());
+      p.setClipRegion(shape.translated(at));
+    }
+    p.drawImage(at, s->image);
+    p.restore();
   }
   p.end();
   return out.save(QString::fromStdString(path), "PNG");
