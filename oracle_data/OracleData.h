@@ -54,7 +54,9 @@ void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
 // an empty text leaves the slot null.
 void PutSlotInteger(uint8_t* Slot, int32_t Value);
 void PutSlotFloat(uint8_t* Slot, double Value);
-void PutSlotText(uint8_t* Slot, int Size, std::string_view Text);
+// A text into a string field's slot of Size bytes, holding at most Chars characters: a field
+// narrower than its column shows the first characters that fit, never part of a character.
+void PutSlotText(uint8_t* Slot, int Size, int Chars, std::string_view Text);
 void PutSlotDateTime(uint8_t* Slot, double Value);
 
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
@@ -547,6 +549,17 @@ TSQLParts SplitSQL(const std::string& Text);
 
 // Relative floating-point equality of a server value X and a client value Y (1e-10).
 bool FloatsEqual(double X, double Y);
+// Whether two floats are the same number as a server stores it: the same double, or one a couple
+// of units in the last place apart (what two conversions of one decimal may leave). One unit in the
+// last stored digit of an amount (a cent at 9,999,999,999.99) is a change.
+bool SameStoredFloat(double X, double Y);
+// Whether two dates name the same second (DATE) or the same millisecond (timestamps), as the
+// client writes them to the server.
+bool SameSecond(TDateTime X, TDateTime Y);
+bool SameMillisecond(TDateTime X, TDateTime Y);
+// A text as it comes back from the server: with ConvertCRLF its carriage returns are dropped on
+// the way there and every line break is CR LF on the way back.
+std::string AsReadBack(const std::string& Text, bool ConvertCRLF);
 // Adds Item to a list joined by ", " (or "," with Tight); an empty item is skipped.
 void AddToList(std::string& List, const std::string& Item, bool Tight = false);
 // The text up to its first blank (space, tab, CR or LF).
@@ -1111,6 +1124,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     TField* Field;
     TOracleFieldInfo* Info;  // nil: the slot stays null
     int Offset, Size;
+    int Chars;  // of a string field: its size in characters
     bool Blob;
   };
   std::vector<TFetchColumn> fetchPlan_;
