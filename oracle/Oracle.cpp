@@ -311,13 +311,25 @@ std::string QuoteIfNeeded(const std::string& Name, const std::string& AllowedCha
 void SplitConnectAs(std::string& Text, std::string& ConnectAs) {
   std::string up = UpperCase(Text);
   std::replace(up.begin(), up.end(), '\t', ' ');
-  int p = Pos(" AS ", up);
-  if (p == 0) {
+  // " AS " inside double quotes belongs to a quoted name or password.
+  static constexpr std::string_view kAs = " AS ";
+  size_t at = std::string::npos;
+  bool quoted = false;
+  for (size_t i = 0; i < up.size(); ++i) {
+    if (up[i] == '"') {
+      quoted = !quoted;
+    } else if (!quoted && up.compare(i, kAs.size(), kAs) == 0) {
+      at = i;
+      break;
+    }
+  }
+  if (at == std::string::npos) {
     ConnectAs.clear();
     return;
   }
-  ConnectAs = Trim(Copy(up, p + 4, Length(up)));
-  Text = Trim(Copy(Text, 1, p - 1));
+  // Upper-casing keeps the byte positions of ASCII text, and " AS " is ASCII.
+  ConnectAs = Trim(up.substr(at + kAs.size()));
+  Text = Trim(Text.substr(0, at));
 }
 
 std::string ConnectAsToString(TConnectAsOption ConnectAs) {

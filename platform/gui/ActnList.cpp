@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 
 // ---------------------------------------------------------------- TContainedAction
 
@@ -120,7 +121,7 @@ bool TCustomAction::Execute() {
 
 bool TCustomAction::DoHint(std::string& HintStr) {
   bool canShow = true;
-  if (OnHint) OnHint(HintStr, canShow);
+  InvokeEvent(OnHint, HintStr, canShow);
   return canShow;
 }
 
@@ -199,13 +200,13 @@ void TCustomActionList::Notification(TComponent* AComponent, TOperation Operatio
 
 bool TCustomActionList::ExecuteAction(TBasicAction* Action) {
   bool handled = false;
-  if (OnExecute) OnExecute(Action, handled);
+  InvokeEvent(OnExecute, Action, handled);
   return handled;
 }
 
 bool TCustomActionList::UpdateAction(TBasicAction* Action) {
   bool handled = false;
-  if (OnUpdate) OnUpdate(Action, handled);
+  InvokeEvent(OnUpdate, Action, handled);
   return handled;
 }
 
@@ -224,7 +225,7 @@ void TCustomActionList::UpdateActions() {
 }
 
 void TCustomActionList::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 TShortCut ShortCutFromMessage(WORD Key, LPARAM KeyData) {

@@ -6,6 +6,7 @@
 
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Spin.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 // ---------------------------------------------------------------- TSpeedButton
@@ -290,8 +291,8 @@ void TSpinButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
   if (Button != mbLeft || !Enabled()) return;
   pressed_ = Y < ClientHeight() / 2 ? 1 : 2;
   Invalidate();
-  if (pressed_ == 1 && OnUpClick) OnUpClick(this);
-  if (pressed_ == 2 && OnDownClick) OnDownClick(this);
+  if (pressed_ == 1) InvokeEvent(OnUpClick, this);
+  if (pressed_ == 2) InvokeEvent(OnDownClick, this);
 }
 
 void TSpinButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -320,7 +321,13 @@ TSpinEdit::TSpinEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
 }
 
 int TSpinEdit::Clamped(long long Value) const {
-  if (Bounded()) return static_cast<int>(std::clamp<long long>(Value, minValue_, maxValue_));
+  // The minimum is tested first: while a form sets its bounds one at a time the minimum may stand
+  // above the maximum for a moment, and a value below it then rises to it.
+  if (Bounded()) {
+    if (Value < minValue_) return minValue_;
+    if (Value > maxValue_) return maxValue_;
+    return static_cast<int>(Value);
+  }
   return static_cast<int>(std::clamp<long long>(Value, INT_MIN, INT_MAX));
 }
 

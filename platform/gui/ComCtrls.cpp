@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/rtl/Lifetime.h"
+
 namespace {
 
 constexpr int kTabPadding = 6;
@@ -89,9 +91,9 @@ void TTabSheet::Dispatch(TMessage& m) {
   if (m.Msg == CM_SHOWINGCHANGED) {
     TCustomControl::Dispatch(m);
     if (Showing()) {
-      if (OnShow) OnShow(this);
-    } else if (OnHide) {
-      OnHide(this);
+      InvokeEvent(OnShow, this);
+    } else {
+      InvokeEvent(OnHide, this);
     }
     return;
   }
@@ -302,12 +304,12 @@ void TPageControl::SelectNextPage(bool GoForward, bool CheckTabVisible) {
 
 bool TPageControl::CanChange() {
   bool allow = true;
-  if (OnChanging) OnChanging(this, allow);
+  InvokeEvent(OnChanging, this, allow);
   return allow;
 }
 
 void TPageControl::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TPageControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -537,7 +539,7 @@ TRect TStatusBar::PanelRect(int Index) {
 
 void TStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
   if (OnDrawPanel) {
-    OnDrawPanel(this, Panel, Rect);
+    InvokeEvent(OnDrawPanel, this, Panel, Rect);
     return;
   }
   Canvas()->FillRect(Rect);

@@ -4,6 +4,7 @@
 
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void TListItem::SetCaption(const std::string& Value) {
   if (caption_ == Value) return;
   caption_ = Value;
   Update();
-  if (ListView()->OnChange) ListView()->OnChange(ListView(), this, ctText);
+  InvokeEvent(ListView()->OnChange, ListView(), this, ctText);
 }
 
 void TListItem::SetImageIndex(int Value) {
@@ -143,7 +144,7 @@ TListItem* TListItems::AddItem(TListItem* Item, int Index) {
   if (owner_->anchor_ >= Index) ++owner_->anchor_;
   // the rows below move down: keep the view where it was unless it shows the top
   owner_->ItemsChanged(true);
-  if (owner_->OnInsert) owner_->OnInsert(owner_, raw);
+  InvokeEvent(owner_->OnInsert, owner_, raw);
   return raw;
 }
 
@@ -298,16 +299,16 @@ void TListView::ItemsChanged(bool Repaint) {
 
 void TListView::ItemSelectionChanged(TListItem* Item, bool Selected) {
   Item->Update();
-  if (OnSelectItem) OnSelectItem(this, Item, Selected);
-  if (OnChange) OnChange(this, Item, ctState);
+  InvokeEvent(OnSelectItem, this, Item, Selected);
+  InvokeEvent(OnChange, this, Item, ctState);
 }
 
 void TListView::ItemRemoving(TListItem* Item) {
-  if (OnDeletion) OnDeletion(this, Item);
+  InvokeEvent(OnDeletion, this, Item);
   if (focused_ == Item) focused_ = nullptr;
   if (Item->selected_) {
     Item->selected_ = false;
-    if (OnSelectItem) OnSelectItem(this, Item, false);
+    InvokeEvent(OnSelectItem, this, Item, false);
   }
 }
 
@@ -591,7 +592,7 @@ void TListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
     int x = -scrollX_;
     for (std::size_t i = 0; i < widths.size(); ++i) {
       if (X >= x && X < x + widths[i] && columnClick_ && Button == mbLeft && OnColumnClick)
-        OnColumnClick(this, columns_.Items(static_cast<int>(i)));
+        InvokeEvent(OnColumnClick, this, columns_.Items(static_cast<int>(i)));
       x += widths[i];
     }
   } else if (Button == mbLeft || Button == mbRight) {
@@ -632,7 +633,8 @@ void TListView::Dispatch(TMessage& m) {
       ItemsChanged(true);
       return;
     case WM_VSCROLL: {
-      topRow_ = talvik::gui::detail::ScrollBarTarget(m.WParam, topRow_, VisibleRowCount(), items_.Count());
+      topRow_ = talvik::gui::detail::ScrollBarTarget(Handle(), SB_VERT, m.WParam, topRow_, VisibleRowCount(),
+                                                     items_.Count());
       UpdateScrollBar();
       Invalidate();
       return;

@@ -7,6 +7,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -90,7 +91,7 @@ void DeallocateHWnd(HWND Wnd) {
 
 namespace talvik::gui::detail {
 
-int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
+int ScrollBarTarget(HWND hwnd, int bar, WPARAM wParam, int current, int page, int count) {
   int top = current;
   switch (static_cast<short>(LOWORD(wParam))) {
     case SB_LINEUP:
@@ -107,7 +108,7 @@ int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
       break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION:
-      top = static_cast<short>(HIWORD(wParam));
+      top = ScrollThumbPosition(hwnd, bar, wParam);
       break;
     case SB_TOP:
       top = 0;
@@ -122,6 +123,14 @@ int ScrollBarTarget(WPARAM wParam, int current, int page, int count) {
 }
 
 }  // namespace talvik::gui::detail
+
+int ScrollThumbPosition(HWND Wnd, int Bar, WPARAM WParam) {
+  const int sent = HIWORD(WParam);
+  SCROLLINFO si;
+  si.fMask = SIF_TRACKPOS;
+  if (Wnd && GetScrollInfo(Wnd, Bar, si) && (si.nTrackPos & 0xFFFF) == sent) return si.nTrackPos;
+  return static_cast<short>(sent);
+}
 
 std::string GetShortHint(const std::string& Hint) {
   auto bar = Hint.find('|');
@@ -475,29 +484,29 @@ void TControl::SendToBack() {
 void TControl::Click() {
   // A handler of the control's own wins over its action.
   if (OnClick)
-    OnClick(this);
+    InvokeEvent(OnClick, this);
   else if (actionLink_ && !ComponentState().Contains(csDesigning))
     actionLink_->Execute(this);
 }
 
 void TControl::DblClick() {
-  if (OnDblClick) OnDblClick(this);
+  InvokeEvent(OnDblClick, this);
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+  InvokeEvent(OnMouseDown, this, Button, Shift, X, Y);
 }
 
 void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-  if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+  InvokeEvent(OnMouseMove, this, Shift, X, Y);
 }
 
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+  InvokeEvent(OnMouseUp, this, Button, Shift, X, Y);
 }
 
 void TControl::Resize() {
-  if (OnResize) OnResize(this);
+  InvokeEvent(OnResize, this);
 }
 
 void TControl::RequestAlign() {
@@ -505,7 +514,7 @@ void TControl::RequestAlign() {
 }
 
 void TControl::DoContextPopup(TPoint MousePos, bool& Handled) {
-  if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+  InvokeEvent(OnContextPopup, this, MousePos, Handled);
 }
 
 void TControl::SendCancelMode(TControl* Sender) {
@@ -642,11 +651,11 @@ void TControl::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case CM_MOUSEENTER:
-      if (OnMouseEnter) OnMouseEnter(this);
+      InvokeEvent(OnMouseEnter, this);
       if (parent_) parent_->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(this));
       return;
     case CM_MOUSELEAVE:
-      if (OnMouseLeave) OnMouseLeave(this);
+      InvokeEvent(OnMouseLeave, this);
       if (parent_) parent_->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
       return;
     case CM_HITTEST:
@@ -1244,15 +1253,15 @@ bool TWinControl::IsControlMouseMsg(TMessage& m) {
 }
 
 void TWinControl::KeyDown(WORD& Key, TShiftState Shift) {
-  if (OnKeyDown) OnKeyDown(this, Key, Shift);
+  InvokeEvent(OnKeyDown, this, Key, Shift);
 }
 
 void TWinControl::KeyUp(WORD& Key, TShiftState Shift) {
-  if (OnKeyUp) OnKeyUp(this, Key, Shift);
+  InvokeEvent(OnKeyUp, this, Key, Shift);
 }
 
 void TWinControl::KeyPress(char32_t& Key) {
-  if (OnKeyPress) OnKeyPress(this, Key);
+  InvokeEvent(OnKeyPress, this, Key);
 }
 
 bool TWinControl::DoKeyDown(TMessage& m) {
@@ -1295,16 +1304,16 @@ bool TWinControl::DoKeyPress(TMessage& m) {
 
 bool TWinControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
   bool handled = false;
-  if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+  InvokeEvent(OnMouseWheel, this, Shift, WheelDelta, MousePos, handled);
   return handled;
 }
 
 void TWinControl::DoEnter() {
-  if (OnEnter) OnEnter(this);
+  InvokeEvent(OnEnter, this);
 }
 
 void TWinControl::DoExit() {
-  if (OnExit) OnExit(this);
+  InvokeEvent(OnExit, this);
 }
 
 void TWinControl::WndProc(TMessage& m) {

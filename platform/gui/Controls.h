@@ -124,6 +124,12 @@ using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, 
 HWND AllocateHWnd(TWndMethod Method);
 void DeallocateHWnd(HWND Wnd);
 
+// The thumb position a WM_HSCROLL/WM_VSCROLL with SB_THUMBTRACK or SB_THUMBPOSITION names for the
+// window's bar (SB_HORZ, SB_VERT). The message has room for 16 bits only: the bar's 32-bit track
+// position is taken when its low 16 bits are the ones the message carries, so a list of more than
+// 32,767 rows can be dragged to its end; a message sent by hand with another value stands as sent.
+int ScrollThumbPosition(HWND Wnd, int Bar, WPARAM WParam);
+
 // A hint text is "short|long": the short part shows in the hint window, the long part in a status line.
 // Without a "|" both are the whole text.
 std::string GetShortHint(const std::string& Hint);

@@ -4,6 +4,7 @@
 
 #include "platform/gui/Controls.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -112,20 +113,20 @@ void TControl::DragOver(TObject* Source, int X, int Y, TDragState State, bool& A
   Accept = false;
   if (OnDragOver) {
     Accept = true;
-    OnDragOver(this, Source, X, Y, State, Accept);
+    InvokeEvent(OnDragOver, this, Source, X, Y, State, Accept);
   }
 }
 
 void TControl::DragDrop(TObject* Source, int X, int Y) {
-  if (OnDragDrop) OnDragDrop(this, Source, X, Y);
+  InvokeEvent(OnDragDrop, this, Source, X, Y);
 }
 
 void TControl::DoStartDrag() {
-  if (OnStartDrag) OnStartDrag(this);
+  InvokeEvent(OnStartDrag, this);
 }
 
 void TControl::DoEndDrag(TObject* Target, int X, int Y) {
-  if (OnEndDrag) OnEndDrag(this, Target, X, Y);
+  InvokeEvent(OnEndDrag, this, Target, X, Y);
 }
 
 namespace talvik::gui::detail {

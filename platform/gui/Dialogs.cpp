@@ -11,6 +11,7 @@
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -284,7 +285,7 @@ std::string TOpenDialog::WithDefaultExt(const std::string& Name) const {
 }
 
 bool TOpenDialog::Execute() {
-  if (OnShow) OnShow(this);
+  InvokeEvent(OnShow, this);
   bool chosen = false;
   if (FileHandler()) {
     chosen = FileHandler()(*this);
@@ -338,6 +339,6 @@ bool TOpenDialog::Execute() {
     fileName_ = WithDefaultExt(fileName_);
     if (files_->Count() == 0) files_->Add(fileName_);
   }
-  if (OnClose) OnClose(this);
+  InvokeEvent(OnClose, this);
   return chosen;
 }

@@ -2,6 +2,7 @@
 #include "platform/gui/ExtCtrls.h"
 
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 
 // ---------------------------------------------------------------- TTimer
 
@@ -42,7 +43,7 @@ void TTimer::SetOnTimer(TNotifyEvent Value) {
 }
 
 void TTimer::Timer() {
-  if (enabled_ && OnTimer) OnTimer(this);
+  if (enabled_) InvokeEvent(OnTimer, this);
 }
 
 // ---------------------------------------------------------------- TCustomPanel
@@ -340,7 +341,7 @@ void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   bool moved = control_ != nullptr && Button == mbLeft;
   TGraphicControl::MouseUp(Button, Shift, X, Y);
   if (Button == mbLeft) control_ = nullptr;
-  if (moved && OnMoved) OnMoved(this);
+  if (moved) InvokeEvent(OnMoved, this);
 }
 
 // ---------------------------------------------------------------- TImage

@@ -8,6 +8,7 @@
 
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 TApplication* Application = nullptr;
@@ -64,7 +65,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 TCustomForm::~TCustomForm() {
   if (OnDestroy) {
     try {
-      OnDestroy(this);
+      InvokeEvent(OnDestroy, this);
     } catch (...) {
       if (Application) Application->HandleException(this);
     }
@@ -97,7 +98,7 @@ TCustomForm* TCustomForm::MDIFrame() {
 void TCustomForm::DoCreate() {
   if (created_) return;
   created_ = true;
-  if (OnCreate) OnCreate(this);
+  InvokeEvent(OnCreate, this);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
@@ -288,11 +289,11 @@ void TCustomForm::UpdateShowing() {
 }
 
 void TCustomForm::DoShow() {
-  if (OnShow) OnShow(this);
+  InvokeEvent(OnShow, this);
 }
 
 void TCustomForm::DoHide() {
-  if (OnHide) OnHide(this);
+  InvokeEvent(OnHide, this);
 }
 
 void TCustomForm::SetFocus() {
@@ -374,7 +375,7 @@ void TCustomForm::SendCancelMode(TControl* Sender) {
 
 bool TCustomForm::IsShortCut(TMessage& Message) {
   bool handled = false;
-  if (OnShortCut) OnShortCut(Message, handled);
+  InvokeEvent(OnShortCut, Message, handled);
   if (handled) return true;
   // The form's action lists, in the order the form owns them; the first that runs the shortcut ends it.
   TShortCut shortCut = ShortCutFromMessage(static_cast<WORD>(Message.WParam), Message.LParam);
@@ -419,11 +420,11 @@ void TCustomForm::UpdateActions() {
 }
 
 void TCustomForm::Activate() {
-  if (OnActivate) OnActivate(this);
+  InvokeEvent(OnActivate, this);
 }
 
 void TCustomForm::Deactivate() {
-  if (OnDeactivate) OnDeactivate(this);
+  InvokeEvent(OnDeactivate, this);
 }
 
 void TCustomForm::ActivateMDIChild(TCustomForm* Child) {
@@ -463,12 +464,12 @@ bool TCustomForm::CloseQuery() {
     for (TCustomForm* c : std::vector<TCustomForm*>(mdiChildren_))
       if (!c->CloseQuery()) return false;
   bool canClose = true;
-  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  InvokeEvent(OnCloseQuery, this, canClose);
   return canClose;
 }
 
 void TCustomForm::DoClose(TCloseAction& Action) {
-  if (OnClose) OnClose(this, Action);
+  InvokeEvent(OnClose, this, Action);
 }
 
 void TCustomForm::Close() {
@@ -575,7 +576,7 @@ TModalResult TCustomForm::ShowModal() {
 }
 
 void TCustomForm::Paint() {
-  if (OnPaint) OnPaint(this);
+  InvokeEvent(OnPaint, this);
 }
 
 void TCustomForm::PaintWindow(HDC DC) {
@@ -606,8 +607,7 @@ void TCustomForm::Dispatch(TMessage& m) {
         else
           ::SetFocus(target->Handle());
         Activate();
-        if (Application && Application->OnActivate && !Application->mainForm_)
-          Application->OnActivate(Application);
+        if (Application && !Application->mainForm_) InvokeEvent(Application->OnActivate, Application);
       } else {
         active_ = false;
         Deactivate();
@@ -807,8 +807,8 @@ void TScreen::SetActive(TCustomForm* Form, TWinControl* Control) {
   bool controlChanged = Control != activeControl_;
   activeForm_ = Form;
   activeControl_ = Control;
-  if (formChanged && OnActiveFormChange) OnActiveFormChange(this);
-  if (controlChanged && OnActiveControlChange) OnActiveControlChange(this);
+  if (formChanged) InvokeEvent(OnActiveFormChange, this);
+  if (controlChanged) InvokeEvent(OnActiveControlChange, this);
 }
 
 void TScreen::SetCursor(TCursor Value) {
@@ -1046,7 +1046,7 @@ bool TApplication::ProcessMessage(MSG& Msg) {
   }
   try {
     bool handled = false;
-    if (OnMessage) OnMessage(Msg, handled);
+    InvokeEvent(OnMessage, Msg, handled);
     if (!handled && !talvik::gui::detail::DragInput(Msg) && !IsHintMsg(Msg) && !IsKeyMsg(Msg)) {
       TranslateMessage(Msg);
       DispatchMessage(Msg);
@@ -1061,13 +1061,13 @@ bool TApplication::ProcessMessage(MSG& Msg) {
 
 bool TApplication::ExecuteAction(TBasicAction* Action) {
   bool handled = false;
-  if (OnActionExecute) OnActionExecute(Action, handled);
+  InvokeEvent(OnActionExecute, Action, handled);
   return handled;
 }
 
 bool TApplication::UpdateAction(TBasicAction* Action) {
   bool handled = false;
-  if (OnActionUpdate) OnActionUpdate(Action, handled);
+  InvokeEvent(OnActionUpdate, Action, handled);
   return handled;
 }
 
@@ -1100,7 +1100,7 @@ void TApplication::Idle() {
   try {
     DoMouseIdle();
     bool done = true;
-    if (OnIdle) OnIdle(this, done);
+    InvokeEvent(OnIdle, this, done);
     if (done) DoActionIdle();
     if (CheckSynchronize()) done = false;
     if (done) WaitMessage();
@@ -1145,19 +1145,19 @@ void TApplication::HandleException(TObject* Sender) {
     // silent by design
   } catch (const Exception& e) {
     if (OnException)
-      OnException(Sender, e);
+      InvokeEvent(OnException, Sender, e);
     else
       ShowException(e);
   } catch (const std::exception& e) {
     Exception wrapped(e.what());
     if (OnException)
-      OnException(Sender, wrapped);
+      InvokeEvent(OnException, Sender, wrapped);
     else
       ShowException(wrapped);
   } catch (...) {
     Exception wrapped("Unknown exception");
     if (OnException)
-      OnException(Sender, wrapped);
+      InvokeEvent(OnException, Sender, wrapped);
     else
       ShowException(wrapped);
   }
@@ -1174,12 +1174,14 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
 
 void TApplication::Minimize() {
   if (mainForm_ && mainForm_->HandleAllocated()) ShowWindow(mainForm_->Handle(), SW_MINIMIZE);
-  if (OnMinimize) OnMinimize(this);
+  // the application's own window goes down with it: its hooks hear it as minimised
+  SendMessage(Handle(), WM_SIZE, SIZE_MINIMIZED, 0);
+  InvokeEvent(OnMinimize, this);
 }
 
 void TApplication::Restore() {
   if (mainForm_ && mainForm_->HandleAllocated()) ShowWindow(mainForm_->Handle(), SW_RESTORE);
-  if (OnRestore) OnRestore(this);
+  InvokeEvent(OnRestore, this);
 }
 
 void TApplication::BringToFront() {
@@ -1196,7 +1198,7 @@ void TApplication::SetShowHint(bool Value) {
 void TApplication::SetHint(const std::string& Value) {
   if (hint_ == Value) return;
   hint_ = Value;
-  if (OnHint) OnHint(this);
+  InvokeEvent(OnHint, this);
 }
 
 void TApplication::StartHintTimer(int Ms, std::uintptr_t Id) {
@@ -1209,7 +1211,7 @@ bool TApplication::HelpContext(THelpContext Context) {
 
 bool TApplication::HelpCommand(WORD Command, intptr_t Data) {
   bool callHelp = true;
-  return OnHelp ? OnHelp(Command, Data, callHelp) : false;
+  return InvokeEvent(OnHelp, Command, Data, callHelp);
 }
 
 void TApplication::CancelHint() {
@@ -1255,7 +1257,7 @@ void TApplication::ActivateHint(TPoint CursorPos) {
   info.HintStr = GetShortHint(c->Hint());
   info.HideTimeout = hintHidePause_;
   bool canShow = c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
-  if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);
+  if (canShow) InvokeEvent(OnShowHint, info.HintStr, canShow, info);
   if (!canShow || info.HintStr.empty()) return;
   if (!hintWindow_) hintWindow_ = std::make_unique<THintWindow>(nullptr);
   hintWindow_->SetColor(info.HintColor);

@@ -5,6 +5,7 @@
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -17,7 +18,7 @@ TGraphicsObject::~TGraphicsObject() {
 
 void TGraphicsObject::Changed() {
   FreeHandle();
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TGraphicsObject::FreeHandle() {
@@ -111,7 +112,7 @@ void TFont::SetColor(TColor Value) {
   if (color_ == Value) return;
   color_ = Value;
   // the colour is not part of the font handle
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 int TFont::Size() const {
@@ -186,7 +187,7 @@ void TBrush::SetHandle(HBRUSH Value) {
   FreeHandle();
   handle_ = Value;
   ownsHandle_ = false;
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 HBRUSH TBrush::Handle() {
@@ -293,11 +294,11 @@ void TCanvas::RequiredState(TCanvasState State) {
 }
 
 void TCanvas::Changed() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCanvas::Changing() {
-  if (OnChanging) OnChanging(this);
+  InvokeEvent(OnChanging, this);
 }
 
 TPoint TCanvas::PenPos() {
@@ -489,7 +490,7 @@ void TGraphic::SetTransparent(bool Value) {
 }
 
 void TGraphic::Changed() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 class TBitmap::TBitmapCanvas : public TCanvas {
@@ -749,7 +750,7 @@ TPicture::~TPicture() {
 }
 
 void TPicture::Changed(TObject*) {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TPicture::SetGraphic(TGraphic* Value) {

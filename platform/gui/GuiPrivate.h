@@ -48,9 +48,10 @@ void RegisterEditClass();  // "EDIT"
 int RunMessageForm(HWND owner, const std::string& text, const std::string& caption, UINT type);
 bool MessageBoxHandlerSet();
 
-// The first visible line after a scroll-bar message (the SB_ code in the low word of wParam), kept
-// within 0 .. count - page.
-int ScrollBarTarget(WPARAM wParam, int current, int page, int count);
+// The first visible line after a scroll-bar message (the SB_ code in the low word of wParam) to the
+// window's bar (SB_HORZ, SB_VERT), kept within 0 .. count - page. A thumb position comes from the
+// bar's 32-bit track position (ScrollThumbPosition).
+int ScrollBarTarget(HWND hwnd, int bar, WPARAM wParam, int current, int page, int count);
 
 // ---- control drag (ControlsDrag.cpp) ----
 // Mouse and key input while a drag is pending or under way; true when the drag took the message.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/gui/GraphicsQt.h"
+#include "platform/rtl/Lifetime.h"
 
 using namespace talvik::gui::detail;
 
@@ -45,7 +46,7 @@ TChangeLink::~TChangeLink() {
 }
 
 void TChangeLink::Change() {
-  if (OnChange) OnChange(sender_);
+  InvokeEvent(OnChange, sender_);
 }
 
 // ---------------------------------------------------------------- TCustomImageList
@@ -351,5 +352,5 @@ void TCustomImageList::Change() {
     return;
   }
   for (TChangeLink* link : std::vector<TChangeLink*>(links_)) link->Change();
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }

@@ -4,6 +4,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/Lifetime.h"
 
 // ---------------------------------------------------------------- TMenuActionLink
 
@@ -191,7 +192,7 @@ void TMenuItem::Click() {
   bool actionChecks = actionLink_ && actionLink_->IsAutoCheckLinked();
   if (autoCheck_ && !actionChecks) SetChecked(!checked_);
   if (OnClick)
-    OnClick(this);
+    InvokeEvent(OnClick, this);
   else if (actionLink_ && !ComponentState().Contains(csDesigning))
     actionLink_->Execute(this);
 }

@@ -6,6 +6,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -507,7 +508,7 @@ std::vector<HWND> OpenMenuWindows() {
 }
 
 void TPopupMenu::Popup(int X, int Y) {
-  if (OnPopup) OnPopup(this);
+  InvokeEvent(OnPopup, this);
   if (g_openMenu) return;  // one popup menu at a time
   TMenuItem* chosen = nullptr;
   {

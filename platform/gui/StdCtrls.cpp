@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 // ---------------------------------------------------------------- accelerators
@@ -413,7 +414,7 @@ void TCustomEdit::SelectAll() {
 }
 
 void TCustomEdit::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCustomEdit::DoEnter() {

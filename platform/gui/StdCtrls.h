@@ -520,4 +520,5 @@ class TScrollBar : public TCustomControl {
   int smallChange_ = 1, largeChange_ = 1;
   int dragOffset_ = -1;
   int pressedPart_ = 0;
+  int trackPos_ = 0;  // the full thumb position while dragging: the messages carry 16 bits
 };

@@ -627,7 +627,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       PlaceCaret(st);
       return 0;
     case WM_VSCROLL: {
-      st.topLine = ScrollBarTarget(wParam, st.topLine, st.VisibleLines(), st.LineCount());
+      st.topLine = ScrollBarTarget(hwnd, SB_VERT, wParam, st.topLine, st.VisibleLines(), st.LineCount());
       UpdateScrollBars(st);
       InvalidateRect(hwnd, nullptr, false);
       PlaceCaret(st);

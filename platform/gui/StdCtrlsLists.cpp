@@ -4,6 +4,7 @@
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -214,7 +215,7 @@ int TCustomListBox::FindPrefix(const std::string& Prefix, int Start) {
 
 void TCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   if (OnDrawItem && style_ != lbStandard) {
-    OnDrawItem(this, Index, Rect, State);
+    InvokeEvent(OnDrawItem, this, Index, Rect, State);
     return;
   }
   TCanvas* c = Canvas();
@@ -346,7 +347,8 @@ void TCustomListBox::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case WM_VSCROLL: {
-      SetTopIndex(talvik::gui::detail::ScrollBarTarget(m.WParam, topIndex_, VisibleItems(), Count()));
+      SetTopIndex(talvik::gui::detail::ScrollBarTarget(Handle(), SB_VERT, m.WParam, topIndex_, VisibleItems(),
+                                                       Count()));
       return;
     }
     case LB_FINDSTRING:
@@ -382,10 +384,10 @@ class TComboEdit : public TCustomEdit {
       return;
     }
     TCustomEdit::KeyDown(Key, Shift);
-    if (Key && combo_->OnKeyDown) combo_->OnKeyDown(combo_, Key, Shift);
+    if (Key) InvokeEvent(combo_->OnKeyDown, combo_, Key, Shift);
   }
   void KeyPress(char32_t& Key) override {
-    if (combo_->OnKeyPress) combo_->OnKeyPress(combo_, Key);
+    InvokeEvent(combo_->OnKeyPress, combo_, Key);
     if (Key == U'\r' && combo_->DroppedDown()) Key = 0;
     TCustomEdit::KeyPress(Key);
   }
@@ -629,22 +631,22 @@ void TCustomComboBox::Clear() {
 }
 
 void TCustomComboBox::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCustomComboBox::Select() {
   if (OnSelect)
-    OnSelect(this);
+    InvokeEvent(OnSelect, this);
   else
     Change();
 }
 
 void TCustomComboBox::DropDown() {
-  if (OnDropDown) OnDropDown(this);
+  InvokeEvent(OnDropDown, this);
 }
 
 void TCustomComboBox::CloseUp() {
-  if (OnCloseUp) OnCloseUp(this);
+  InvokeEvent(OnCloseUp, this);
 }
 
 TCustomListBox* TCustomComboBox::DropDownList() {
@@ -661,7 +663,7 @@ TCustomListBox* TCustomComboBox::DropDownList() {
 
 void TCustomComboBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   if (OnDrawItem && (style_ == csOwnerDrawFixed || style_ == csOwnerDrawVariable)) {
-    OnDrawItem(this, Index, Rect, State);
+    InvokeEvent(OnDrawItem, this, Index, Rect, State);
     return;
   }
   TCanvas* c = list_ && !State.Contains(odComboBoxEdit) ? list_->Canvas() : Canvas();
@@ -927,11 +929,11 @@ void TScrollBar::SetParams(int APosition, int AMin, int AMax) {
 }
 
 void TScrollBar::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TScrollBar::Scroll(TScrollCode ScrollCode, int& ScrollPos) {
-  if (OnScroll) OnScroll(this, ScrollCode, ScrollPos);
+  InvokeEvent(OnScroll, this, ScrollCode, ScrollPos);
 }
 
 TScrollBar::Parts TScrollBar::Layout() {
@@ -1065,13 +1067,13 @@ void TScrollBar::MouseMove(TShiftState Shift, int X, int Y) {
   int at = (vertical ? Y - p.track.Top : X - p.track.Left) - dragOffset_;
   int span = max_ - min_ + 1 - std::max(pageSize_, 1);
   int room = std::max(1, trackLen - thumbLen);
-  int pos = min_ + MulDiv(std::clamp(at, 0, room), span, room);
-  Notify(SB_THUMBTRACK, pos);
+  trackPos_ = min_ + static_cast<int>(static_cast<long long>(std::clamp(at, 0, room)) * span / room);
+  Notify(SB_THUMBTRACK, trackPos_);
 }
 
 void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
-  if (pressedPart_ == 3) Notify(SB_THUMBPOSITION, position_);
+  if (pressedPart_ == 3) Notify(SB_THUMBPOSITION, trackPos_ = position_);
   if (pressedPart_) Notify(SB_ENDSCROLL, 0);
   pressedPart_ = 0;
   dragOffset_ = -1;
@@ -1101,7 +1103,7 @@ void TScrollBar::Dispatch(TMessage& m) {
         break;
       case SB_THUMBPOSITION:
       case SB_THUMBTRACK:
-        pos = static_cast<short>(HIWORD(m.WParam));
+        pos = (trackPos_ & 0xFFFF) == HIWORD(m.WParam) ? trackPos_ : static_cast<short>(HIWORD(m.WParam));
         break;
       case SB_TOP:
         pos = min_;

@@ -280,13 +280,13 @@ void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
   saveHook = std::move(hook);
 }
 
-void SaveFileAtomically(const std::string& fileName, const std::string& content) {
+void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned newFileMode) {
   std::string dir = ExtractFileDir(fileName);
   if (!dir.empty() && !ForceDirectories(dir)) SaveFailed(fileName, "cannot create folder \"" + dir + "\"");
   std::string temp = ExtractFilePath(fileName) + "." + ExtractFileName(fileName) + ".tmp" +
                      std::to_string(getpid()) + "_" + std::to_string(tempCounter++);
   // Keep the permissions of the file being replaced.
-  mode_t mode = 0644;
+  auto mode = static_cast<mode_t>(newFileMode & 07777);
   struct stat st {};
   if (stat(fileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);

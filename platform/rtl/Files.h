@@ -109,7 +109,8 @@ std::optional<std::string> ReadFileContent(const std::string& fileName, std::str
 
 // Saves the content so that a crash at any point leaves either the old or the new file: writes a
 // temporary file in the same folder, flushes it to disk, then renames it over the target. Creates
-// the folder when missing. Raises EFCreateError with the reason on failure.
-void SaveFileAtomically(const std::string& fileName, const std::string& content);
+// the folder when missing. A file that exists keeps its permissions; a new one gets newFileMode
+// (0600 for files only their owner may read). Raises EFCreateError with the reason on failure.
+void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned newFileMode = 0644);
 // Tests install a hook that runs after the temporary file is on disk and before the rename.
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook);

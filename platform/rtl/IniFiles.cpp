@@ -128,7 +128,8 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
 
 // ---- TIniFile --------------------------------------------------------------------------------------
 
-TIniFile::TIniFile(const std::string& fileName) : TCustomIniFile(fileName) {}
+TIniFile::TIniFile(const std::string& fileName, unsigned newFileMode)
+    : TCustomIniFile(fileName), newFileMode_(newFileMode) {}
 
 void TIniFile::Load() {
   TFileStamp now = GetFileStamp(FileName());
@@ -166,7 +167,7 @@ void TIniFile::Save() {
     if (i + 1 < lines_.size() || endsWithLineEnd_) text += crlf_ ? "\r\n" : "\n";
   }
   try {
-    SaveFileAtomically(FileName(), text);
+    SaveFileAtomically(FileName(), text, newFileMode_);
   } catch (const Exception& e) {
     loaded_ = false;  // read the file again next time: the change did not reach it
     throw EIniFileException("Unable to write to " + FileName() + ": " + e.Message());

@@ -63,10 +63,10 @@ bool ParseIniInteger(const std::string& text, int& value);
 // An INI text file: "[section]" lines, "identifier=value" lines, ';' comments. Sections and
 // identifiers ignore case and the first match wins. Every write goes to disk at once (atomically)
 // and keeps the rest of the file as it was; a change made to the file by someone else is seen at
-// the next call.
+// the next call. A file the object creates gets newFileMode (0600: readable by its owner only).
 class TIniFile : public TCustomIniFile {
  public:
-  explicit TIniFile(const std::string& fileName);
+  explicit TIniFile(const std::string& fileName, unsigned newFileMode = 0644);
 
   using TCustomIniFile::ReadBool;
   using TCustomIniFile::ReadInteger;
@@ -104,4 +104,5 @@ class TIniFile : public TCustomIniFile {
   bool endsWithLineEnd_ = true;
   TFileStamp stamp_;
   bool loaded_ = false;
+  unsigned newFileMode_;
 };

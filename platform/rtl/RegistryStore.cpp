@@ -346,10 +346,11 @@ std::string FormatHiveText(const TKeyNode& root, const std::string& rootName) {
 
 // ---- THive -----------------------------------------------------------------------------------------
 
-THive::THive(std::string rootName, std::string fileName, bool readOnly)
+THive::THive(std::string rootName, std::string fileName, bool readOnly, unsigned newFileMode)
     : rootName_(std::move(rootName)),
       fileName_(std::move(fileName)),
       readOnly_(readOnly),
+      newFileMode_(newFileMode),
       root_(std::make_unique<TKeyNode>(rootName_)) {}
 
 THive::THive(std::string rootName, std::unique_ptr<TKeyNode> content)
@@ -397,7 +398,7 @@ void THive::Save() {
   if (fileName_.empty() || ReadOnly())
     throw EFCreateError("The registry hive " + rootName_ + " is read-only");
   try {
-    SaveFileAtomically(fileName_, FormatHiveText(*root_, rootName_));
+    SaveFileAtomically(fileName_, FormatHiveText(*root_, rootName_), newFileMode_);
   } catch (...) {
     Load(GetFileStamp(fileName_));
     throw;
@@ -419,10 +420,15 @@ std::string oratabFileName = "/etc/oratab";
 std::string syntheticSignature;
 std::shared_ptr<THive> syntheticHive;
 
-std::shared_ptr<THive> FileHive(const std::string& rootName, const std::string& fileName, bool readOnly) {
+// Settings a user keeps (logon histories among them) are readable by that user only.
+constexpr unsigned kPerUserFileMode = 0600;
+constexpr unsigned kSharedFileMode = 0644;
+
+std::shared_ptr<THive> FileHive(const std::string& rootName, const std::string& fileName, bool readOnly,
+                                unsigned newFileMode) {
   std::string key = rootName + "|" + fileName;
   auto& slot = hives[key];
-  if (!slot) slot = std::make_shared<THive>(rootName, fileName, readOnly);
+  if (!slot) slot = std::make_shared<THive>(rootName, fileName, readOnly, newFileMode);
   return slot;
 }
 
@@ -526,12 +532,13 @@ std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey) {
     case HKEY_LOCAL_MACHINE: {
       std::string file = GetEnvironmentVariable("TALVIK_HKLM");
       if (file.empty()) return OracleHomesHive();
-      return FileHive("HKEY_LOCAL_MACHINE", ExpandFileName(file), false);
+      return FileHive("HKEY_LOCAL_MACHINE", ExpandFileName(file), false, kSharedFileMode);
     }
     default:
       return nullptr;
   }
-  return FileHive(rootName, IncludeTrailingPathDelimiter(UserConfigDir()) + fileName, false);
+  return FileHive(rootName, IncludeTrailingPathDelimiter(UserConfigDir()) + fileName, false,
+                  kPerUserFileMode);
 }
 
 void SetOratabFileName(const std::string& fileName) {

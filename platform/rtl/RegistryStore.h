@@ -68,8 +68,8 @@ std::string FormatHiveText(const TKeyNode& root, const std::string& rootName);
 // One hive. Every use takes Lock() first, then calls Refresh().
 class THive {
  public:
-  // A hive kept in a file; a missing file is an empty hive.
-  THive(std::string rootName, std::string fileName, bool readOnly);
+  // A hive kept in a file; a missing file is an empty hive. A file the hive creates gets newFileMode.
+  THive(std::string rootName, std::string fileName, bool readOnly, unsigned newFileMode = 0644);
   // A fixed read-only hive built in memory.
   THive(std::string rootName, std::unique_ptr<TKeyNode> content);
 
@@ -95,6 +95,7 @@ class THive {
   std::string rootName_;
   std::string fileName_;
   bool readOnly_ = false;
+  unsigned newFileMode_ = 0644;
   bool blocked_ = false;  // the file could not be read or set aside: never write over it
   bool loaded_ = false;
   TFileStamp stamp_;
@@ -104,8 +105,9 @@ class THive {
 
 // The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:
 // HKEY_CURRENT_USER in $XDG_CONFIG_HOME/talvik/HKCU.reg (default ~/.config/talvik), the other
-// per-user roots beside it; HKEY_LOCAL_MACHINE in the file named by TALVIK_HKLM or, without it, a
-// read-only view of the Oracle homes of $ORACLE_HOME and the oratab file. nullptr for an unknown root.
+// per-user roots beside it (files they create are readable by their owner only); HKEY_LOCAL_MACHINE in the
+// file named by TALVIK_HKLM or, without it, a read-only view of the Oracle homes of $ORACLE_HOME and the
+// oratab file. nullptr for an unknown root.
 std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey);
 // The folder of the per-user hive files.
 std::string UserConfigDir();

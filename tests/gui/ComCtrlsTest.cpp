@@ -269,3 +269,17 @@ TEST_F(ComCtrls, SpeedButtonsOfAGroupStayDownOneAtATime) {
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(plain->State(), bsDisabled);
 }
+
+TEST_F(ComCtrls, SpinEditWhoseMinimumIsSetAboveItsMaximumKeepsAValueWithinReach) {
+  auto* spin = Add<TSpinEdit>(form.get(), 10, 10, 80, 21);
+  form->Show();
+  Application->ProcessMessages();
+  // bounds set one at a time: for a moment the minimum stands above the maximum
+  spin->SetMinValue(1);
+  EXPECT_EQ(spin->Value(), 1);
+  spin->SetValue(5);
+  EXPECT_EQ(spin->Text(), "0");  // above the maximum: the maximum
+  spin->SetMaxValue(10);
+  spin->SetValue(5);
+  EXPECT_EQ(spin->Value(), 5);
+}

@@ -78,6 +78,11 @@ TEST(LogonStrings, QuotingSplittingAndRoles) {
   EXPECT_EQ(password, "ab");
   EXPECT_EQ(database, "c");
   EXPECT_EQ(role, "SYSOPER");
+  // " as " inside quotes is part of a password, not a role.
+  EXPECT_TRUE(SplitLogonString("scott/\"x as y\"@db", user, password, database, role));
+  EXPECT_EQ(password + "|" + database + "|" + role, "\"x as y\"|db|");
+  SplitLogonString("\"a as b\"/\"p as q\"@db as sysdba", user, password, database, role);
+  EXPECT_EQ(user + "|" + password + "|" + database + "|" + role, "\"a as b\"|\"p as q\"|db|SYSDBA");
   // An empty text is built from the parts.
   user = "u";
   password = "p";

@@ -126,6 +126,16 @@ TEST(FilesTest, AtomicSaveReplacesWholeFilesOnly) {
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);  // the permissions stay
 
+  // A new file takes the mode asked for; an existing one keeps its own.
+  std::string secret = dir.File("secret.ini");
+  SaveFileAtomically(secret, "a", 0600);
+  ASSERT_EQ(stat(secret.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  chmod(secret.c_str(), 0640);
+  SaveFileAtomically(secret, "b", 0600);
+  ASSERT_EQ(stat(secret.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+
   SetAtomicSaveHook([](const std::string&) { throw EOSError("crash"); });
   EXPECT_THROW(SaveFileAtomically(file, "third\n"), EOSError);
   SetAtomicSaveHook(nullptr);

@@ -1,0 +1,12 @@
+// Small Oracle services of the program.
+#pragma once
+
+#include <string>
+
+class TOracleSession;
+
+// The release number of the server the session is connected to ("9.2.0.8.0"): the nine characters
+// after " Release " in the server's banner, trimmed; an empty text when the banner cannot be read.
+std::string GetServerVersion(TOracleSession* Session);
+// The release number in a server banner, as GetServerVersion takes it.
+std::string ReleaseFromBanner(const std::string& Banner);

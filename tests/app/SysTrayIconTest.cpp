@@ -1,0 +1,196 @@
+// The tray icon on a notification area of the test's own: clicks and their timing, the menu, the
+// hint, minimising to the tray, a restarted shell, and the icon leaving with its component.
+#include <gtest/gtest.h>
+
+#include "app/SysTrayIcon.h"
+#include "gui/GuiTestSupport.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+
+using guitest::FakeNow;
+using guitest::GuiTest;
+
+class SysTrayIconTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    talvik::gui::SetTrayShell(&shell);
+    CreateApplication();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBounds(10, 10, 300, 200);
+    Application->SetMainForm(form.get());
+    tray = new TSysTrayIcon(form.get());
+  }
+  void TearDown() override {
+    Application->SetMainForm(nullptr);
+    form.reset();
+    talvik::gui::SetTrayShell(nullptr);
+    GuiTest::TearDown();
+  }
+  void Input(UINT mouseMessage) {
+    talvik::gui::TrayIconInput(tray->IconData().hWnd, tray->IconId(), mouseMessage);
+    Pump();
+  }
+  void Advance(unsigned ms) {
+    FakeNow() += ms;
+    Pump();
+  }
+  bool Shown() { return talvik::gui::TrayIcons().count({tray->IconData().hWnd, tray->IconId()}) != 0; }
+
+  talvik::gui::FakeTrayShell shell;
+  std::unique_ptr<TForm> form;
+  TSysTrayIcon* tray = nullptr;
+};
+
+TEST_F(SysTrayIconTest, WithoutDoubleClickHandlerAClickFiresOnRelease) {
+  tray->SetIconVisible(true);
+  std::vector<std::string> events;
+  tray->OnClick = [&](TObject*) { events.push_back("click"); };
+  tray->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { events.push_back("down"); };
+  tray->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { events.push_back("up"); };
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  EXPECT_EQ(events, (std::vector<std::string>{"down", "click", "up"}));
+}
+
+TEST_F(SysTrayIconTest, WithADoubleClickHandlerTheClickWaitsForTheDoubleClickTime) {
+  tray->SetIconVisible(true);
+  int clicks = 0, doubles = 0;
+  tray->OnClick = [&](TObject*) { ++clicks; };
+  tray->OnDblClick = [&](TObject*) { ++doubles; };
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  EXPECT_EQ(clicks, 0);
+  Advance(GetDoubleClickTime());
+  EXPECT_EQ(clicks, 1);
+  // a double click: no click at all
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  Input(WM_LBUTTONDBLCLK);
+  Input(WM_LBUTTONUP);
+  Advance(GetDoubleClickTime());
+  EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(SysTrayIconTest, DisabledIconIgnoresTheMouseButHearsBalloons) {
+  tray->SetIconVisible(true);
+  tray->SetEnabled(false);
+  int clicks = 0, balloons = 0;
+  tray->OnClick = [&](TObject*) { ++clicks; };
+  tray->OnBalloonHintClick = [&](TObject*) { ++balloons; };
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  Input(NIN_BALLOONUSERCLICK);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(balloons, 1);
+  EXPECT_TRUE(Shown());
+}
+
+TEST_F(SysTrayIconTest, HintIsCutTo127BytesAndOnlyShownWithShowHint) {
+  tray->SetIconVisible(true);
+  tray->SetHint(std::string(200, 'x'));
+  EXPECT_EQ(std::string(tray->IconData().szTip), std::string(127, 'x'));
+  EXPECT_EQ(talvik::gui::TrayIcons().at({tray->IconData().hWnd, tray->IconId()}).tip, std::string(127, 'x'));
+  tray->SetHint(std::string(70, 'x') + "Ж");  // never cut inside a character
+  tray->SetHint(std::string(126, 'x') + "Ж");
+  EXPECT_EQ(std::string(tray->IconData().szTip), std::string(126, 'x'));
+  tray->SetShowHint(false);
+  EXPECT_EQ(std::string(tray->IconData().szTip), "");
+}
+
+TEST_F(SysTrayIconTest, RightButtonOpensTheMenuAtTheCursorWithTheIconAsItsComponent) {
+  tray->SetIconVisible(true);
+  auto* menu = new TPopupMenu(form.get());
+  auto* item = new TMenuItem(menu);
+  item->SetCaption("Показать");
+  menu->Items()->Add(item);
+  int popups = 0;
+  menu->OnPopup = [&](TObject*) {
+    ++popups;
+    EXPECT_EQ(menu->PopupComponent(), tray);
+    talvik::gui::InjectKey(VK_ESCAPE, true, 0, {});  // closes the menu once its loop runs
+    talvik::gui::InjectKey(VK_ESCAPE, false, 0, {});
+  };
+  tray->SetPopupMenu(menu);
+  Input(WM_RBUTTONDOWN);
+  EXPECT_EQ(popups, 1);
+  menu->SetAutoPopup(false);
+  Input(WM_RBUTTONDOWN);
+  EXPECT_EQ(popups, 1);
+  delete menu;  // the icon forgets it
+  EXPECT_EQ(tray->PopupMenu(), nullptr);
+  Input(WM_RBUTTONDOWN);
+}
+
+TEST_F(SysTrayIconTest, DoubleClickRunsTheDefaultItemWithTheLowestIndex) {
+  auto* menu = new TPopupMenu(form.get());
+  std::string ran;
+  for (const char* name : {"a", "b", "c"}) {
+    auto* item = new TMenuItem(menu);
+    item->SetCaption(name);
+    item->SetDefault(std::string(name) != "a");
+    item->OnClick = [&ran, name](TObject*) { ran += name; };
+    menu->Items()->Add(item);
+  }
+  tray->SetPopupMenu(menu);
+  tray->SetIconVisible(true);
+  Input(WM_LBUTTONDBLCLK);
+  EXPECT_EQ(ran, "b");
+}
+
+TEST_F(SysTrayIconTest, MinimisingHidesTheMainFormShowsTheIconAndAClickBringsItBack) {
+  tray->SetMinimizeToTray(true);
+  tray->OnClick = [&](TObject*) { tray->ShowMainForm(); };
+  form->Show();
+  EXPECT_FALSE(Shown());
+  Application->Minimize();
+  EXPECT_FALSE(form->Visible());
+  EXPECT_TRUE(tray->IconVisible());
+  EXPECT_TRUE(Shown());
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  EXPECT_TRUE(form->Visible());
+}
+
+TEST_F(SysTrayIconTest, ARestartedShellGetsTheVisibleIconBack) {
+  tray->SetIconVisible(true);
+  talvik::gui::TrayRestarted();
+  Pump();
+  EXPECT_TRUE(Shown());
+}
+
+TEST_F(SysTrayIconTest, TheIconLeavesWithItsComponentAndAHandlerMayFreeIt) {
+  tray->SetIconVisible(true);
+  const HWND window = tray->IconData().hWnd;
+  const UINT id = tray->IconId();
+  tray->OnClick = [&](TObject*) {
+    delete tray;
+    tray = nullptr;
+  };
+  tray->OnMouseUp = [](TObject*, TMouseButton, TShiftState, int, int) { FAIL() << "called on a freed icon"; };
+  talvik::gui::TrayIconInput(window, id, WM_LBUTTONDOWN);
+  talvik::gui::TrayIconInput(window, id, WM_LBUTTONUP);
+  Pump();
+  EXPECT_EQ(tray, nullptr);
+  EXPECT_EQ(talvik::gui::TrayIcons().count({window, id}), 0u);
+  EXPECT_EQ(TrayIconHandlerUsers(), 0);
+  talvik::gui::TrayIconInput(window, id, WM_LBUTTONDOWN);  // nobody there: nothing happens
+  Pump();
+}
+
+TEST_F(SysTrayIconTest, EnterAndExitComeFromMovesAndThePoll) {
+  tray->SetIconVisible(true);
+  tray->SetWantEnterExitEvents(true);
+  std::string seen;
+  tray->OnMouseEnter = [&](TObject*) { seen += "enter "; };
+  tray->OnMouseExit = [&](TObject*) { seen += "exit "; };
+  SetCursorPos(100, 100);
+  Input(WM_MOUSEMOVE);
+  Input(WM_MOUSEMOVE);
+  Advance(20);
+  EXPECT_EQ(seen, "enter ");
+  SetCursorPos(300, 100);
+  Advance(20);
+  EXPECT_EQ(seen, "enter exit ");
+}
