@@ -1,9 +1,12 @@
-// Message throughput (sent and posted) and painting a full-HD window of text cells through TCanvas.
+// Message throughput (sent and posted) and painting a full-HD window of text cells through TCanvas,
+// beside the floor of the same pixels drawn with the toolkit alone.
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/gui/Graphics.h"
+#include "platform/gui/PaintFloor.h"
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
 
@@ -57,13 +60,29 @@ void BM_PostedQueue(benchmark::State& state) {
 BENCHMARK(BM_PostedQueue)->Arg(1)->Arg(100)->Arg(10000);
 
 // 2,000 cells (40 columns x 50 rows of 48x21 pixels) with text, through the canvas, per repaint.
-void BM_Paint2000TextCells(benchmark::State& state) {
-  Setup();
+constexpr int kCellColumns = 40, kCells = 2000, kCellWidth = 48, kCellHeight = 21;
+
+const std::vector<std::string>& CellTexts() {
+  static std::vector<std::string> texts = [] {
+    std::vector<std::string> t;
+    for (int i = 0; i < kCells; ++i)
+      t.push_back(i % 3 ? "Сеанс " + std::to_string(i) : "SCOTT." + std::to_string(i));
+    return t;
+  }();
+  return texts;
+}
+
+TRect CellRect(int i) {
+  return Bounds(i % kCellColumns * kCellWidth, i / kCellColumns * kCellHeight, kCellWidth, kCellHeight);
+}
+
+TColor CellColor(int i) {
+  return i / kCellColumns % 2 ? clWindow : clBtnFace;
+}
+
+// A full-HD window painting the cells through a canvas.
+HWND CellsWindow() {
   static TCanvas* canvas = new TCanvas();
-  static std::vector<std::string> texts;
-  if (texts.empty())
-    for (int i = 0; i < 2000; ++i)
-      texts.push_back(i % 3 ? "Сеанс " + std::to_string(i) : "SCOTT." + std::to_string(i));
   WNDCLASS wc;
   wc.lpszClassName = "BenchPaint";
   wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
@@ -72,11 +91,10 @@ void BM_Paint2000TextCells(benchmark::State& state) {
     HDC dc = BeginPaint(h, ps);
     canvas->SetHandle(dc);
     canvas->Font()->SetName("MS Sans Serif");
-    for (int i = 0; i < 2000; ++i) {
-      int col = i % 40, row = i / 40;
-      TRect r = Bounds(col * 48, row * 21, 48, 21);
-      canvas->Brush()->SetColor(row % 2 ? clWindow : clBtnFace);
-      canvas->TextRect(r, r.Left + 2, r.Top + 3, texts[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kCells; ++i) {
+      TRect r = CellRect(i);
+      canvas->Brush()->SetColor(CellColor(i));
+      canvas->TextRect(r, r.Left + 2, r.Top + 3, CellTexts()[static_cast<std::size_t>(i)]);
     }
     canvas->SetHandle(nullptr);
     EndPaint(h, ps);
@@ -87,13 +105,46 @@ void BM_Paint2000TextCells(benchmark::State& state) {
   HWND w = CreateWindowEx(0, "BenchPaint", "", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, 0, nullptr,
                           nullptr);
   UpdateWindow(w);
+  return w;
+}
+
+void BM_Paint2000TextCells(benchmark::State& state) {
+  Setup();
+  HWND w = CellsWindow();
   for (auto _ : state) {
     InvalidateRect(w, nullptr, false);
     UpdateWindow(w);
   }
-  state.SetItemsProcessed(state.iterations() * 2000);
+  state.SetItemsProcessed(state.iterations() * kCells);
   DestroyWindow(w);
 }
 BENCHMARK(BM_Paint2000TextCells)->Unit(benchmark::kMillisecond);
+
+// The floor of the above: the same pixels with the toolkit's painter alone, each text shaped once.
+// `differing_pixels` compares the floor's picture with the window's.
+void BM_Paint2000TextCellsFloor(benchmark::State& state) {
+  Setup();
+  TFont font;
+  font.SetName("MS Sans Serif");
+  talvik::gui::TPaintFloor floor(1920, 1080, ColorToRGB(clBtnFace));
+  std::vector<int> texts;
+  for (const std::string& t : CellTexts()) texts.push_back(floor.Prepare(font.Handle(), t));
+  const COLORREF ink = ColorToRGB(font.Color());
+  auto paint = [&] {
+    for (int i = 0; i < kCells; ++i) {
+      TRect r = CellRect(i);
+      floor.Fill(r, ColorToRGB(CellColor(i)));
+      floor.DrawPrepared(texts[static_cast<std::size_t>(i)], r.Left + 2, r.Top + 3, r, ink);
+    }
+  };
+  paint();
+  HWND w = CellsWindow();
+  state.counters["differing_pixels"] =
+      static_cast<double>(floor.DifferingPixels(w, Rect(0, 0, 1920, 1080), {0, 0}));
+  DestroyWindow(w);
+  for (auto _ : state) paint();
+  state.SetItemsProcessed(state.iterations() * kCells);
+}
+BENCHMARK(BM_Paint2000TextCellsFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace

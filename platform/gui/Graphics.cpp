@@ -107,8 +107,11 @@ quint32 FontObj::Glyph(char32_t c) {
 }
 
 void FontObj::Build() {
+  static std::uint64_t serials = 0;
+  serial = ++serials;
   raw.reset();
   glyphs.clear();
+  shaped.Clear();
   EnsureGuiApplication();
   qfont = QFont(QString::fromStdString(MapFontFamily(lf.lfFaceName)));
   qfont.setStyleStrategy(lf.lfQuality == ANTIALIASED_QUALITY || lf.lfQuality == CLEARTYPE_QUALITY
@@ -240,6 +243,7 @@ bool DcObj::Prepare() {
     paintedImage = &img;
     ap[&img] = this;
     dirty = true;
+    painterFont = 0;
   }
   if (dirty) {
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -2,6 +2,7 @@
 #include <QGlyphRun>
 #include <QPainterPath>
 #include <QPolygon>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
 
@@ -559,9 +561,15 @@ bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
   DcObj* d = Dc(dc);
   if (!d) return false;
   FontObj* f = SelectedFont(d);
+  size.cy = f->ascent + f->descent;
+  if (d->st.charExtra == 0) {
+    if (ShapedText* t = f->Measured(text)) {
+      size.cx = t->width;
+      return true;
+    }
+  }
   QString s = QS(text);
   size.cx = f->Advance(s) + d->st.charExtra * static_cast<int>(s.toUcs4().size());
-  size.cy = f->ascent + f->descent;
   return true;
 }
 
@@ -591,19 +599,26 @@ namespace {
 // Draws one run of text with its top-left cell corner at (x, y) in logical coordinates. A rotated
 // font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
 // alignment, which follows the baseline).
-void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx, int count, int ox = 0,
+void DrawRun(DcObj* d, FontObj* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
              int oy = 0) {
   auto& p = d->painter;
-  p.setFont(f->qfont);
-  p.setPen(QCol(d->st.textColor));
-  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   int esc = f->lf.lfEscapement;
+  if (esc == 0 && !dx && d->st.charExtra == 0) {
+    if (ShapedText* t = f->Shaped(utf8)) {
+      d->TextState();
+      DrawShapedText(p, *t, QPointF(x, y + f->ascent));
+      return;
+    }
+  }
+  d->TextState(f);
+  QString s = QS(std::string(utf8));
   if (esc != 0) {
     p.save();
     p.translate(x, y);
     p.rotate(-esc / 10.0);
     p.drawText(QPoint(ox, oy + f->ascent), s);
     p.restore();
+    d->painterFont = 0;
     return;
   }
   if (!dx && d->st.charExtra == 0) {
@@ -643,8 +658,14 @@ void DrawRun(DcObj* d, FontObj* f, int x, int y, const QString& s, const int* dx
   }
 }
 
-int RunWidth(DcObj* d, FontObj* f, const QString& s, const int* dx, int count) {
-  if (!dx) return f->Advance(s) + d->st.charExtra * static_cast<int>(s.toUcs4().size());
+// The advance of a text with the font (the measure is kept with the font's shaped texts).
+int Advance(FontObj* f, std::string_view utf8) {
+  if (ShapedText* t = f->Measured(utf8)) return t->width;
+  return f->Advance(QS(std::string(utf8)));
+}
+
+int RunWidth(DcObj* d, FontObj* f, std::string_view utf8, const int* dx, int count) {
+  if (!dx) return Advance(f, utf8) + d->st.charExtra * count;
   int w = 0;
   for (int i = 0; i < count; ++i) w += dx[i];
   return w;
@@ -669,9 +690,13 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     rec.From = {x, y};
     d->records->push_back(rec);
   }
-  QString s = QS(text);
   // the character count and the width cost a layout each: only what is needed is measured
-  int count = (dx || d->st.charExtra) ? static_cast<int>(s.toUcs4().size()) : 0;
+  QString s;
+  int count = 0;
+  if (dx || d->st.charExtra) {
+    s = QS(text);
+    count = static_cast<int>(s.toUcs4().size());
+  }
   if (d->st.textAlign & TA_UPDATECP) {
     x = d->st.pos.X;
     y = d->st.pos.Y;
@@ -679,7 +704,7 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   UINT h = d->st.textAlign & (TA_CENTER | TA_RIGHT);
   bool fillsCell = d->st.bkMode == OPAQUE && !(r && (options & ETO_OPAQUE)) && f->lf.lfEscapement == 0;
   bool needWidth = h != 0 || fillsCell || (d->st.textAlign & TA_UPDATECP);
-  int width = needWidth ? RunWidth(d, f, s, dx, count) : 0;
+  int width = needWidth ? RunWidth(d, f, text, dx, count) : 0;
   // The alignment moves the cell along the baseline and across it: on the page for level text, in
   // the text's own directions for rotated text.
   int ox = 0, oy = 0;
@@ -704,14 +729,26 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   }
   bool clipped = r && (options & ETO_CLIPPED);
   if (clipped && !dx && !d->st.charExtra && f->lf.lfEscapement == 0 && x >= r->Left && y >= r->Top) {
-    // the common cell: text clipped at the right and bottom of its rectangle, which the text
-    // drawing itself can do without a clip of the painter's
+    // the common cell: text clipped at the right and bottom of its rectangle; the clip is set
+    // only when the text's pixels reach beyond the rectangle
     if (r->Right > x && r->Bottom > y) {
-      p.setFont(f->qfont);
-      p.setPen(QCol(d->st.textColor));
-      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-      p.drawText(QRect(x, y, r->Right - x, r->Bottom - y), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                 s);
+      QRect cell(x, y, r->Right - x, r->Bottom - y);
+      if (ShapedText* t = f->Shaped(text)) {
+        d->TextState();
+        QPointF origin(x, y + f->ascent);
+        if (cell.contains(t->ink.translated(origin).toAlignedRect())) {
+          DrawShapedText(p, *t, origin);
+        } else {
+          p.save();
+          p.setClipRect(cell, Qt::IntersectClip);
+          DrawShapedText(p, *t, origin);
+          p.restore();
+          d->painterFont = 0;
+        }
+      } else {
+        d->TextState(f);
+        p.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QS(text));
+      }
     }
     if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
     return true;
@@ -725,10 +762,13 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
   }
   if (rotated)
-    DrawRun(d, f, x, y, s, dx, count, ox, oy);
+    DrawRun(d, f, x, y, text, dx, count, ox, oy);
   else
-    DrawRun(d, f, x, y, s, dx, count);
-  if (clipped) p.restore();
+    DrawRun(d, f, x, y, text, dx, count);
+  if (clipped) {
+    p.restore();
+    d->painterFont = 0;
+  }
   if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
   return true;
 }
@@ -748,19 +788,62 @@ struct TextLine {
 
 int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expandTabs) {
   if (!expandTabs || s.find(U'\t') == std::u32string::npos)
-    return f->Advance(QS(s)) + d->st.charExtra * static_cast<int>(s.size());
+    return Advance(f, Utf32ToUtf8(s)) + d->st.charExtra * static_cast<int>(s.size());
   int w = 0;
   std::u32string part;
   for (char32_t c : s) {
     if (c == U'\t') {
-      w += f->Advance(QS(part));
+      w += Advance(f, Utf32ToUtf8(part));
       part.clear();
       w = tabWidth > 0 ? (w / tabWidth + 1) * tabWidth : w;
     } else {
       part.push_back(c);
     }
   }
-  return w + f->Advance(QS(part));
+  return w + Advance(f, Utf32ToUtf8(part));
+}
+
+// How many characters of `s` stay before an end ellipsis in `room` pixels: the most that fit with
+// "..." after them (none when not even that fits).
+std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool tabs, int room) {
+  auto fits = [&](std::size_t k) { return Width(d, f, s.substr(0, k) + U"...", tabWidth, tabs) <= room; };
+  std::size_t k = s.size();
+  const bool tabbed = tabs && s.find(U'\t') != std::u32string::npos;
+  ShapedText* whole = nullptr;
+  if (!tabbed && d->st.charExtra == 0) whole = f->Measured(Utf32ToUtf8(s));
+  if (whole && whole->ellipsisRoom == room) return static_cast<std::size_t>(whole->ellipsisCut);
+  if (whole) {
+    // one layout gives the width of every prefix: the cut is found by halving, then checked
+    QString q = QS(s);
+    QTextLayout layout(q, f->qfont);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    std::vector<int> offsets(s.size() + 1, 0);  // where each character starts in the layout's text
+    for (std::size_t i = 0; i < s.size(); ++i) offsets[i + 1] = offsets[i] + (s[i] > 0xFFFF ? 2 : 1);
+    const int dots = Width(d, f, U"...", tabWidth, tabs);
+    std::size_t lo = 0, hi = s.size();
+    while (line.isValid() && lo < hi) {
+      std::size_t mid = (lo + hi + 1) / 2;
+      if (qRound(line.cursorToX(offsets[mid])) + dots <= room)
+        lo = mid;
+      else
+        hi = mid - 1;
+    }
+    k = lo;
+    while (k < s.size() && fits(k + 1)) ++k;
+  }
+  while (k > 0 && !fits(k)) --k;
+  if (whole) {
+    // the entry may have gone from the cache while the prefixes were measured
+    whole = f->Measured(Utf32ToUtf8(s));
+    whole->ellipsisRoom = room;
+    whole->ellipsisCut = static_cast<int>(k);
+  }
+  return k;
 }
 
 }  // namespace
@@ -858,10 +941,9 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
   if (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS)) {
     for (auto& l : lines) {
       if (Width(d, f, l.text, tabWidth, tabs) <= area.Width()) continue;
-      std::u32string s = l.text;
-      while (!s.empty() && Width(d, f, s + U"...", tabWidth, tabs) > area.Width()) s.pop_back();
-      l.text = s + U"...";
-      if (l.underline >= static_cast<int>(s.size())) l.underline = -1;
+      std::size_t keep = EllipsisCut(d, f, l.text, tabWidth, tabs, area.Width());
+      l.text = l.text.substr(0, keep) + U"...";
+      if (l.underline >= static_cast<int>(keep)) l.underline = -1;
     }
   }
 
@@ -882,31 +964,43 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
   }
   if (!d->Prepare()) return total;
   auto& p = d->painter;
-  bool clip = !(format & DT_NOCLIP);
-  if (clip) {
+  // the clip to the rectangle is set only when something drawn reaches beyond it
+  const QRect bounds(r.Left, r.Top, r.Width(), r.Height());
+  const bool clip = !(format & DT_NOCLIP);
+  bool clipSet = false;
+  auto within = [&](bool inside) {
+    if (!clip || clipSet || inside) return;
     p.save();
-    p.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()), Qt::IntersectClip);
-  }
+    p.setClipRect(bounds, Qt::IntersectClip);
+    clipSet = true;
+  };
+  const bool opaque = d->st.bkMode == OPAQUE;
   int y = top;
   for (auto& l : lines) {
-    int w = Width(d, f, l.text, tabWidth, tabs);
+    // the width places the line and fills behind it: left-aligned transparent text needs neither
+    const bool needWidth = (format & (DT_CENTER | DT_RIGHT)) || opaque;
+    int w = needWidth ? Width(d, f, l.text, tabWidth, tabs) : 0;
     int x = area.Left;
     if (format & DT_CENTER)
       x = area.Left + (area.Width() - w) / 2;
     else if (format & DT_RIGHT)
       x = area.Right - w;
-    if (d->st.bkMode == OPAQUE) {
+    if (opaque) {
+      QRect fill(x, y, w, lineHeight);
+      within(bounds.contains(fill) || fill.isEmpty());
       p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-      p.fillRect(QRect(x, y, w, lineHeight), QCol(d->st.bkColor));
+      p.fillRect(fill, QCol(d->st.bkColor));
     }
     if (!(format & DT_PREFIXONLY)) {
       if (tabs && l.text.find(U'\t') != std::u32string::npos) {
+        within(false);
         std::u32string part;
         int cx = x;
         for (std::size_t k = 0; k <= l.text.size(); ++k) {
           if (k == l.text.size() || l.text[k] == U'\t') {
-            DrawRun(d, f, cx, y, QS(part), nullptr, 0);
-            cx += f->Advance(QS(part));
+            std::string piece = Utf32ToUtf8(part);
+            DrawRun(d, f, cx, y, piece, nullptr, 0);
+            cx += Advance(f, piece);
             part.clear();
             if (k < l.text.size() && tabWidth > 0) cx = x + ((cx - x) / tabWidth + 1) * tabWidth;
           } else {
@@ -914,17 +1008,25 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
           }
         }
       } else {
-        DrawRun(d, f, x, y, QS(l.text), nullptr, 0);
+        std::string text = Utf32ToUtf8(l.text);
+        const ShapedText* t = f->lf.lfEscapement == 0 ? f->Shaped(text) : nullptr;
+        within(t && bounds.contains(t->ink.translated(x, y + f->ascent).toAlignedRect()));
+        DrawRun(d, f, x, y, text, nullptr, 0);
       }
     }
     if (showUnderline && l.underline >= 0) {
       int ux = x + Width(d, f, l.text.substr(0, l.underline), tabWidth, tabs);
       int uw = Width(d, f, l.text.substr(l.underline, 1), tabWidth, tabs);
-      p.fillRect(QRect(ux, y + f->ascent + 1, uw, 1), QCol(d->st.textColor));
+      QRect mark(ux, y + f->ascent + 1, uw, 1);
+      within(bounds.contains(mark) || mark.isEmpty());
+      p.fillRect(mark, QCol(d->st.textColor));
     }
     y += lineHeight;
   }
-  if (clip) p.restore();
+  if (clipSet) {
+    p.restore();
+    d->painterFont = 0;
+  }
   if (params) params->uiLengthDrawn = static_cast<UINT>(all.size());
   if (format & DT_SINGLELINE) return (top - r.Top) + lineHeight;
   return total;

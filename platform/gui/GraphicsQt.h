@@ -5,12 +5,18 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
 #include <QRegion>
 #include <QTransform>
+#include <cassert>
+#include <cstdint>
+#include <list>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -40,8 +46,43 @@ struct BrushObj : GdiObj {
   bool monoPattern = false;
 };
 
+// A text shaped once with one font: the glyph runs the toolkit would lay out for it, ready to be
+// drawn again and again with nothing but a position.
+struct ShapedText {
+  int width = -1;               // the advance as the font's metrics measure it; -1 until asked
+  bool shaped = false;          // runs and ink are made (on the first draw)
+  std::vector<QGlyphRun> runs;  // the pen at the origin, on the baseline
+  QRectF ink;                   // where the runs can put pixels, relative to the same origin
+  int ellipsisRoom = -1;        // the last room an end ellipsis cut the text for,
+  int ellipsisCut = 0;          // and how many characters it kept
+};
+
+// Whether a text draws the same laid out once as drawn directly: no control characters, nothing
+// written right to left.
+bool ShapeableText(std::string_view utf8);
+// Lays the text out as the toolkit draws it on one line, and notes where its pixels can fall.
+void ShapeText(const QFont& font, const QString& text, ShapedText& out);
+// Draws shaped text with its pen position on the baseline at `origin`, in the painter's pen colour.
+void DrawShapedText(QPainter& painter, const ShapedText& text, QPointF origin);
+
+// The shaped texts of one font, the most recently used first, at most `limit` of them.
+class ShapedTextCache {
+ public:
+  static constexpr std::size_t kLimit = 4096;
+  // The entry of a text, made (empty) when it was not there; it stays valid until the next Find.
+  ShapedText& Find(std::string_view utf8);
+  std::size_t Size() const { return order_.size(); }
+  void Clear();
+
+ private:
+  using Entry = std::pair<std::string, ShapedText>;
+  std::list<Entry> order_;
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
+};
+
 struct FontObj : GdiObj {
   LOGFONT lf;
+  std::uint64_t serial = 0;  // new with every Build: a painter holding this font knows it by it
   QFont qfont;
   std::unique_ptr<QFontMetrics> metrics;
   int ascent = 0;
@@ -54,6 +95,12 @@ struct FontObj : GdiObj {
   std::unique_ptr<QRawFont> raw;
   std::unordered_map<char32_t, quint32> glyphs;
   quint32 Glyph(char32_t c);
+  ShapedTextCache shaped;
+  // The text's entry with its width measured (nullptr when it cannot be kept shaped).
+  ShapedText* Measured(std::string_view utf8);
+  // The text's entry with its runs made (nullptr when it cannot be kept shaped).
+  ShapedText* Shaped(std::string_view utf8);
+  static bool cacheEnabled;  // off: every text is laid out anew on each draw (tests compare)
 };
 
 struct DcObj;
@@ -104,6 +151,7 @@ struct DcObj {
   bool dirty = true;
   bool clipEmpty = false;
   std::vector<TDrawRecord>* records = nullptr;  // SetDrawRecording
+  std::uint64_t painterFont = 0;                // the serial of the font set on the painter (0: not known)
 
   QImage& Target();
   void EndPainter();
@@ -111,6 +159,9 @@ struct DcObj {
   QRegion EffectiveClip() const;
   bool Prepare();  // false when nothing can be drawn
   QPen MakePen();
+  // The painter ready for text: the text colour as its pen, drawing over (each set only when it
+  // differs), and with `font` the toolkit's font too.
+  void TextState(FontObj* font = nullptr);
 };
 
 GdiObj* Obj(HGDIOBJ h);

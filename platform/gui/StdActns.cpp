@@ -76,6 +76,29 @@ void TFileExit::ExecuteTarget(TObject*) {
   if (Application && Application->MainForm()) Application->MainForm()->Close();
 }
 
+// ---------------------------------------------------------------- TFileSaveAs
+
+TFileSaveAs::TFileSaveAs(TComponent* AOwner)
+    : TCustomAction(AOwner), dialog_(std::make_unique<TSaveDialog>(nullptr)) {
+  SetDisableIfNoHandler(false);
+}
+
+TFileSaveAs::~TFileSaveAs() = default;
+
+bool TFileSaveAs::HandlesTarget(TObject*) {
+  return true;
+}
+
+void TFileSaveAs::ExecuteTarget(TObject*) {
+  // each handler is called through a copy: it may free this action
+  if (TNotifyEvent before = BeforeExecute) before(this);
+  if (dialog_->Execute()) {
+    if (TNotifyEvent accept = OnAccept) accept(this);
+  } else if (TNotifyEvent cancel = OnCancel) {
+    cancel(this);
+  }
+}
+
 // ---------------------------------------------------------------- TListControlDeleteSelection
 
 TListControlDeleteSelection::TListControlDeleteSelection(TComponent* AOwner) : TCustomAction(AOwner) {}

@@ -1,9 +1,12 @@
-// Standard actions: the edit commands on the focused edit control, leaving the program, and deleting
-// the selection of a list control.
+// Standard actions: the edit commands on the focused edit control, leaving the program, saving to a
+// file the user names, and deleting the selection of a list control.
 #pragma once
+
+#include <memory>
 
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Controls.h"
+#include "platform/gui/Dialogs.h"
 
 class TCustomEdit;
 
@@ -60,6 +63,25 @@ class TFileExit : public TCustomAction {
   bool HandlesTarget(TObject* Target) override;
   void ExecuteTarget(TObject* Target) override;
   void UpdateTarget(TObject* /*Target*/) override {}
+};
+
+// Asks for a file name in its own save dialog; OnAccept runs when the user chose one (the dialog's
+// FileName tells which), OnCancel when not. BeforeExecute may set the dialog up first.
+class TFileSaveAs : public TCustomAction {
+  TALVIK_CLASS(TFileSaveAs, TCustomAction)
+  explicit TFileSaveAs(TComponent* AOwner);
+  ~TFileSaveAs() override;
+  TSaveDialog* Dialog() const { return dialog_.get(); }
+  bool HandlesTarget(TObject* Target) override;
+  void ExecuteTarget(TObject* Target) override;
+  void UpdateTarget(TObject* /*Target*/) override {}
+
+  TNotifyEvent BeforeExecute;
+  TNotifyEvent OnAccept;
+  TNotifyEvent OnCancel;
+
+ private:
+  std::unique_ptr<TSaveDialog> dialog_;
 };
 
 // Deletes the selected items of its list control, or of the focused list control.

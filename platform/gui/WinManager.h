@@ -3,6 +3,7 @@
 // way real input does, and to make time and screens deterministic.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,6 +79,13 @@ void SetSoundSink(SoundSink sink);
 // ---- hooks ----
 // How many hooks of a type (WH_xxx) the thread has installed.
 int InstalledHookCount(int hookType);
+
+// ---- text ----
+// Whether fonts keep the texts they measure and draw shaped (on by default); off, every text is laid
+// out anew each time, as tests compare.
+void SetShapedTextCache(bool enabled);
+// How many texts a font keeps now.
+std::size_t ShapedTextCount(HFONT font);
 
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.

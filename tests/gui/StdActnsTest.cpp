@@ -141,3 +141,31 @@ TEST_F(StdActions, DeleteSelectionActsOnItsListAndExitClosesTheMainForm) {
   EXPECT_TRUE(closed);
   delete main;
 }
+
+TEST_F(StdActions, SaveAsAsksForAFileAndTellsWhetherTheUserChoseOne) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  Application->SetMainForm(&form);
+  form.Show();
+  auto* save = new TFileSaveAs(&form);
+  save->Dialog()->SetDefaultExt("*.xls");
+  save->Dialog()->SetFilter("Excel|*.xls");
+  std::vector<std::string> seen;
+  save->BeforeExecute = [&](TObject*) { save->Dialog()->SetFileName("session"); };
+  save->OnAccept = [&](TObject*) { seen.push_back("accept " + save->Dialog()->FileName()); };
+  save->OnCancel = [&](TObject*) { seen.push_back("cancel"); };
+  std::string proposed;
+  talvik::gui::SetFileDialogHandler([&](TOpenDialog& d) {
+    proposed = d.FileName() + "." + d.DefaultExt() + " " + (d.Save() ? "save" : "open");
+    d.SetFileName("/tmp/sessions.xls");
+    return true;
+  });
+  EXPECT_TRUE(save->Execute());
+  talvik::gui::SetFileDialogHandler([](TOpenDialog&) { return false; });
+  EXPECT_TRUE(save->Execute());
+  talvik::gui::SetFileDialogHandler(nullptr);
+  EXPECT_EQ(proposed, "session.xls save");
+  EXPECT_EQ(seen, (std::vector<std::string>{"accept /tmp/sessions.xls", "cancel"}));
+  EXPECT_TRUE(save->Enabled());  // enabled without a handler of its own
+  Application->SetMainForm(nullptr);
+}

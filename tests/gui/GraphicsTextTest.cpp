@@ -1,0 +1,254 @@
+// Texts kept shaped on their font draw exactly the pixels of texts laid out anew; the fonts' stores
+// stay bounded; a font selected between two draws is the one that draws.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/Graphics.h"
+#include "platform/gui/WinManager.h"
+
+using namespace guitest;
+
+namespace {
+
+constexpr int kWidth = 220, kHeight = 44;
+
+// A bitmap of its own to draw in, read back pixel by pixel.
+class Picture {
+ public:
+  Picture() {
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = CreateCompatibleBitmap(dc_, kWidth, kHeight);
+    old_ = SelectObject(dc_, bitmap_);
+    PatBlt(dc_, 0, 0, kWidth, kHeight, WHITENESS);
+  }
+  ~Picture() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC Dc() const { return dc_; }
+  std::vector<COLORREF> Pixels() const {
+    std::vector<COLORREF> out;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) out.push_back(GetPixel(dc_, x, y));
+    return out;
+  }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_;
+};
+
+int InkCount(const std::vector<COLORREF>& pixels) {
+  int n = 0;
+  for (COLORREF c : pixels) n += c != RGB(255, 255, 255);
+  return n;
+}
+
+// How a case draws its text: each of the layer's text paths the cache serves.
+enum class Draw { Cell, NarrowCell, Plain, Opaque, Ellipsis, CentredOpaque, Prefixed };
+
+struct TextCase {
+  const char* name;
+  const char* text;
+  Draw draw;
+  int weight = FW_NORMAL;
+  bool decorated = false;  // underlined and struck out
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+void DrawCase(HDC dc, const TextCase& c) {
+  SetTextColor(dc, RGB(0, 0, 128));
+  SetBkColor(dc, RGB(255, 255, 0));
+  SetBkMode(dc, TRANSPARENT);
+  RECT cell = Rect(4, 4, 150, 28), narrow = Rect(4, 4, 40, 18);
+  switch (c.draw) {
+    case Draw::Cell:
+      ExtTextOut(dc, cell.Left + 2, cell.Top + 3, ETO_OPAQUE | ETO_CLIPPED, &cell, c.text);
+      break;
+    case Draw::NarrowCell:
+      ExtTextOut(dc, narrow.Left + 2, narrow.Top + 3, ETO_OPAQUE | ETO_CLIPPED, &narrow, c.text);
+      break;
+    case Draw::Plain:
+      TextOut(dc, 3, 5, c.text);
+      break;
+    case Draw::Opaque:
+      SetBkMode(dc, OPAQUE);
+      TextOut(dc, 3, 5, c.text);
+      break;
+    case Draw::Ellipsis: {
+      RECT r = Rect(6, 2, 70, 40);
+      DrawText(dc, c.text, r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+      break;
+    }
+    case Draw::CentredOpaque: {
+      SetBkMode(dc, OPAQUE);
+      RECT r = Rect(10, 2, 90, 20);
+      DrawText(dc, c.text, r, DT_SINGLELINE | DT_CENTER | DT_END_ELLIPSIS);
+      break;
+    }
+    case Draw::Prefixed: {
+      RECT r = Rect(2, 2, 200, 40);
+      DrawText(dc, std::string("&") + c.text, r, DT_SINGLELINE);
+      break;
+    }
+  }
+}
+
+class ShapedTextPixels : public GuiTest, public ::testing::WithParamInterface<TextCase> {
+ protected:
+  void TearDown() override {
+    talvik::gui::SetShapedTextCache(true);
+    GuiTest::TearDown();
+  }
+  std::vector<COLORREF> Drawn(bool cached) {
+    talvik::gui::SetShapedTextCache(cached);
+    const TextCase& c = GetParam();
+    LOGFONT lf;
+    lf.lfHeight = -12;
+    lf.lfWeight = c.weight;
+    lf.lfUnderline = c.decorated;
+    lf.lfStrikeOut = c.decorated;
+    lf.lfFaceName = "Arial";
+    HFONT font = CreateFontIndirect(lf);
+    Picture picture;
+    SelectObject(picture.Dc(), font);
+    DrawCase(picture.Dc(), c);
+    // drawn again over itself: the second time comes from what the first kept
+    DrawCase(picture.Dc(), c);
+    std::vector<COLORREF> pixels = picture.Pixels();
+    SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+    return pixels;
+  }
+};
+
+TEST_P(ShapedTextPixels, EqualTheTextLaidOutAnew) {
+  std::vector<COLORREF> anew = Drawn(false);
+  std::vector<COLORREF> kept = Drawn(true);
+  ASSERT_GT(InkCount(anew), 0);
+  int differing = 0, first = -1;
+  for (std::size_t i = 0; i < anew.size(); ++i)
+    if (anew[i] != kept[i]) {
+      if (first < 0) first = static_cast<int>(i);
+      ++differing;
+    }
+  EXPECT_EQ(differing, 0) << "first at x=" << first % kWidth << " y=" << first / kWidth;
+}
+
+const char kLatin[] = "SCOTT.1234 sqlplus.exe";
+const char kCyrillic[] = "Сеанс 1234 ожидает";
+const char kMixed[] = "enq: TX - блокировка строки";
+const char kLacking[] = "Снеговик ☃ и 日本 ∑";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ShapedTextPixels,
+    ::testing::Values(
+        TextCase{"LatinCell", kLatin, Draw::Cell}, TextCase{"CyrillicCell", kCyrillic, Draw::Cell},
+        TextCase{"MixedCell", kMixed, Draw::Cell}, TextCase{"LackingCell", kLacking, Draw::Cell},
+        TextCase{"LatinClipped", kLatin, Draw::NarrowCell},
+        TextCase{"CyrillicClipped", kCyrillic, Draw::NarrowCell},
+        TextCase{"LackingClipped", kLacking, Draw::NarrowCell}, TextCase{"LatinPlain", kLatin, Draw::Plain},
+        TextCase{"MixedOpaque", kMixed, Draw::Opaque}, TextCase{"LackingPlain", kLacking, Draw::Plain},
+        TextCase{"LatinEllipsis", kLatin, Draw::Ellipsis},
+        TextCase{"CyrillicEllipsis", kCyrillic, Draw::Ellipsis},
+        TextCase{"MixedEllipsis", kMixed, Draw::Ellipsis},
+        TextCase{"LackingEllipsis", kLacking, Draw::Ellipsis},
+        TextCase{"MixedCentredOpaque", kMixed, Draw::CentredOpaque},
+        TextCase{"CyrillicPrefixed", kCyrillic, Draw::Prefixed},
+        TextCase{"BoldCyrillicCell", kCyrillic, Draw::Cell, FW_BOLD},
+        TextCase{"DecoratedMixedCell", kMixed, Draw::Cell, FW_NORMAL, true},
+        TextCase{"DecoratedLatinClipped", kLatin, Draw::NarrowCell, FW_NORMAL, true},
+        TextCase{"DecoratedCyrillicPlain", kCyrillic, Draw::Plain, FW_BOLD, true},
+        TextCase{"DecoratedLackingEllipsis", kLacking, Draw::Ellipsis, FW_NORMAL, true}),
+    [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+class ShapedTextStore : public GuiTest {};
+
+TEST_F(ShapedTextStore, StaysBoundedUnderAHundredThousandDistinctTexts) {
+  LOGFONT lf;
+  lf.lfHeight = -11;
+  HFONT font = CreateFontIndirect(lf);
+  Picture picture;
+  SelectObject(picture.Dc(), font);
+  std::size_t most = 0;
+  SIZE size;
+  for (int i = 0; i < 100000; ++i) {
+    std::string text = "Сеанс " + std::to_string(i);
+    if (i % 100 == 0)
+      TextOut(picture.Dc(), 0, 0, text);
+    else
+      GetTextExtentPoint32(picture.Dc(), text, size);
+    most = std::max(most, talvik::gui::ShapedTextCount(font));
+  }
+  EXPECT_GT(most, 1000u);
+  EXPECT_LE(most, 4096u);
+  // what was measured last is still right
+  SIZE again;
+  talvik::gui::SetShapedTextCache(false);
+  GetTextExtentPoint32(picture.Dc(), "Сеанс 99999", again);
+  talvik::gui::SetShapedTextCache(true);
+  EXPECT_EQ(size.cx, again.cx);
+  SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  DeleteObject(font);
+}
+
+// Draws "Wg" with a font of `height` pixels in a fresh picture: the reference.
+std::vector<COLORREF> Reference(int height, const char* text) {
+  LOGFONT lf;
+  lf.lfHeight = -height;
+  HFONT font = CreateFontIndirect(lf);
+  Picture picture;
+  SelectObject(picture.Dc(), font);
+  TextOut(picture.Dc(), 2, 2, text);
+  std::vector<COLORREF> pixels = picture.Pixels();
+  SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  DeleteObject(font);
+  return pixels;
+}
+
+class FontBetweenDraws : public GuiTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void TearDown() override {
+    talvik::gui::SetShapedTextCache(true);
+    GuiTest::TearDown();
+  }
+};
+
+// A font made again after the first went (perhaps at the same address) is the one that draws, on
+// the same device context, whether texts are kept shaped or not.
+TEST_P(FontBetweenDraws, TakesEffect) {
+  talvik::gui::SetShapedTextCache(GetParam());
+  Picture picture;
+  LOGFONT lf;
+  lf.lfHeight = -10;
+  HFONT small = CreateFontIndirect(lf);
+  SelectObject(picture.Dc(), small);
+  TextOut(picture.Dc(), 2, 2, "Wg Жж");
+  EXPECT_EQ(picture.Pixels(), Reference(10, "Wg Жж"));
+  SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  DeleteObject(small);
+  lf.lfHeight = -24;
+  HFONT large = CreateFontIndirect(lf);
+  SelectObject(picture.Dc(), large);
+  PatBlt(picture.Dc(), 0, 0, kWidth, kHeight, WHITENESS);
+  TextOut(picture.Dc(), 2, 2, "Wg Жж");
+  EXPECT_EQ(picture.Pixels(), Reference(24, "Wg Жж"));
+  SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  DeleteObject(large);
+}
+
+INSTANTIATE_TEST_SUITE_P(ShapedOrNot, FontBetweenDraws, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Kept" : "Anew");
+                         });
+
+}  // namespace

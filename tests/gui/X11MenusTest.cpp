@@ -1,0 +1,157 @@
+// Menus under a real X server (run through xvfb-run -a): a popup menu opened by the right button,
+// walked with keys and closed by a click outside the application. Keys and clicks come from xdotool on a
+// thread of their own while the menu's loop runs on ours; every step waits on a state with a time-out.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "platform/gui/ActnList.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/WinManager.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 8000;
+
+bool Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool WaitFor(const std::function<bool()>& done, bool pump = true) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    if (pump) Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+std::string ScreenshotDir() {
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+// A focusable surface: keys from the X server go to the focused window.
+class TPad : public TCustomControl {
+ public:
+  explicit TPad(TComponent* owner) : TCustomControl(owner) { SetTabStop(true); }
+
+ protected:
+  void Paint() override {
+    Canvas()->Brush()->SetColor(clWindow);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+class X11Menus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    bool ci = std::getenv("CI") && std::string(std::getenv("CI")) == "true";
+    if (!display || !*display || !Shell("xdotool version")) {
+      if (ci) FAIL() << "no X server or no xdotool: run these tests through xvfb-run -a";
+      GTEST_SKIP() << "no X server (run through xvfb-run -a)";
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    talvik::gui::UseQtBackend();
+    CreateApplication();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(50, 50, 400, 260);
+    form->SetCaption("TalvikX11Menus");
+    Application->SetMainForm(form.get());
+    idleHook = Application->HookMainWindow([this](TMessage& m) {
+      if (m.Msg != WM_ENTERIDLE) return false;
+      if (grabOnIdle && !OpenMenuWindows().empty()) {
+        grabOnIdle = false;
+        for (int i = 0; i < 5; ++i) talvik::gui::UpdateAllWindows(OpenMenuWindows().back());
+        pictured = talvik::gui::GrabDisplayToPng(ScreenshotDir() + "/popup-menu-display.png");
+      }
+      menuIdle = true;
+      return false;
+    });
+  }
+  void TearDown() override {
+    if (Application) Application->UnhookMainWindow(idleHook);
+    if (Application) Application->SetMainForm(nullptr);
+    form.reset();
+  }
+  void ShowForm() {
+    form->Show();
+    ASSERT_TRUE(WaitFor([] { return Shell("xdotool search --name TalvikX11Menus"); }));
+    Shell("xdotool search --name TalvikX11Menus windowfocus");
+    Application->ProcessMessages();
+  }
+  TMenuItem* Item(TMenuItem* parent, const std::string& caption) {
+    auto* item = new TMenuItem(form.get());
+    item->SetCaption(caption);
+    item->OnClick = [this, caption](TObject*) { clicked += caption + ";"; };
+    parent->Add(item);
+    return item;
+  }
+  // Runs xdotool commands once the menu loop idles, from a thread of their own.
+  std::thread Driver(std::vector<std::string> commands) {
+    menuIdle = false;
+    return std::thread([this, commands] {
+      for (const std::string& c : commands) {
+        if (!WaitFor([this] { return menuIdle.load(); }, false)) return;
+        menuIdle = false;
+        Shell("xdotool " + c);
+      }
+    });
+  }
+
+  std::unique_ptr<TForm> form;
+  std::atomic<bool> menuIdle{false};
+  bool grabOnIdle = false;
+  bool pictured = false;
+  int idleHook = -1;
+  std::string clicked;
+};
+
+}  // namespace
+
+TEST_F(X11Menus, RightClickOpensAPopupThatKeysWalkAndAClickOutsideCloses) {
+  auto* pad = new TPad(form.get());
+  pad->SetParent(form.get());
+  pad->SetBounds(10, 10, 380, 240);
+  auto* menu = new TPopupMenu(form.get());
+  Item(menu->Items(), "&Обновить");
+  Item(menu->Items(), "Снять")->SetEnabled(false);
+  Item(menu->Items(), "-");
+  TMenuItem* view = Item(menu->Items(), "&Вид");
+  Item(view, "Сетка");
+  Item(view, "Дерево");
+  pad->SetPopupMenu(menu);
+  ShowForm();
+  pad->SetFocus();
+  const TPoint at = pad->ClientToScreen({40, 40});
+  // Down: Обновить, Down: Снять (disabled, still selectable), Down: Вид (the line is skipped), Right:
+  // into it, Down, Return: Дерево
+  std::thread keys = Driver({"key Down", "key Down", "key Down", "key Right", "key Down", "key Return"});
+  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  EXPECT_TRUE(WaitFor([&] { return !clicked.empty(); })) << "the menu never chose";
+  keys.join();
+  EXPECT_EQ(clicked, "Дерево;");
+  EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));
+
+  // open again, take a picture of it, then click on the desktop: the menu closes and runs nothing
+  clicked.clear();
+  grabOnIdle = true;
+  std::thread outside = Driver({"key Down", "mousemove 700 560 click 1"});
+  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  EXPECT_TRUE(WaitFor([&] { return pictured; }));
+  outside.join();
+  EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));
+  EXPECT_EQ(clicked, "");
+}
