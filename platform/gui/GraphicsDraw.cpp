@@ -4,6 +4,7 @@
 #include <QPolygon>
 #include <QTextLayout>
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <optional>
 
@@ -846,12 +847,83 @@ std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWi
   return k;
 }
 
+// The one-line text without prefixes that list cells and captions draw, straight from the font's
+// shaped texts; answers false (having drawn nothing) when the text needs the general path.
+bool DrawShapedLine(DcObj* d, FontObj* f, const std::string& utf8, const RECT& r, UINT format, int& height) {
+  constexpr UINT kGeneral = DT_CALCRECT | DT_TABSTOP | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PREFIXONLY;
+  if (!(format & DT_SINGLELINE) || (format & kGeneral) || d->st.charExtra != 0 || f->lf.lfEscapement != 0)
+    return false;
+  if (!(format & DT_NOPREFIX) && utf8.find('&') != std::string::npos) return false;
+  ShapedText* whole = f->Measured(utf8);  // nullptr for control characters, right to left, bad UTF-8
+  if (!whole) return false;
+  int width = whole->width;
+  std::string cut;
+  std::string_view drawn = utf8;
+  if ((format & DT_END_ELLIPSIS) && width > r.Width()) {
+    std::size_t keep = EllipsisCut(d, f, Utf8ToUtf32(utf8), 0, false, r.Width());
+    std::size_t bytes = 0;
+    for (std::size_t k = 0; k < keep; ++k) do
+        ++bytes;
+      while (bytes < utf8.size() && (static_cast<unsigned char>(utf8[bytes]) & 0xC0) == 0x80);
+    cut = utf8.substr(0, bytes) + "...";
+    drawn = cut;
+    width = -1;
+  }
+  int lineHeight = f->ascent + f->descent;
+  if (format & DT_EXTERNALLEADING) lineHeight += std::max(0, f->metrics->leading());
+  int top = r.Top;
+  if (format & DT_VCENTER)
+    top = r.Top + (r.Height() - lineHeight) / 2;
+  else if (format & DT_BOTTOM)
+    top = r.Bottom - lineHeight;
+  height = lineHeight;
+  if (!d->Prepare()) return true;
+  height = (top - r.Top) + lineHeight;
+  const bool opaque = d->st.bkMode == OPAQUE;
+  if (width < 0 && ((format & (DT_CENTER | DT_RIGHT)) || opaque)) width = Advance(f, drawn);
+  int x = r.Left;
+  if (format & DT_CENTER)
+    x = r.Left + (r.Width() - width) / 2;
+  else if (format & DT_RIGHT)
+    x = r.Right - width;
+  ShapedText* t = f->Shaped(drawn);
+  auto& p = d->painter;
+  const QRect bounds(r.Left, r.Top, r.Width(), r.Height());
+  const QRect fill(x, top, opaque ? width : 0, lineHeight);
+  const QPointF origin(x, top + f->ascent);
+  const bool inside = t && bounds.contains(t->ink.translated(origin).toAlignedRect()) &&
+                      (fill.isEmpty() || bounds.contains(fill));
+  const bool clip = !(format & DT_NOCLIP) && !inside;
+  if (clip) {
+    p.save();
+    p.setClipRect(bounds, Qt::IntersectClip);
+  }
+  if (opaque) {
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(fill, QCol(d->st.bkColor));
+  }
+  if (t) {
+    d->TextState();
+    DrawShapedText(p, *t, origin);
+  } else {
+    d->TextState(f);
+    p.drawText(QPoint(x, top + f->ascent), QS(std::string(drawn)));
+  }
+  if (clip) {
+    p.restore();
+    d->painterFont = 0;
+  }
+  return true;
+}
+
 }  // namespace
 
 int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPARAMS* params) {
   DcObj* d = Dc(dc);
   if (!d) return 0;
   FontObj* f = SelectedFont(d);
+  int height = 0;
+  if (!params && DrawShapedLine(d, f, utf8, r, format, height)) return height;
   int tabChars =
       params ? params->iTabLength : ((format & DT_TABSTOP) ? static_cast<int>((format >> 8) & 0xFF) : 8);
   if (format & DT_TABSTOP) format &= ~0xFF00u;
@@ -1009,7 +1081,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
         }
       } else {
         std::string text = Utf32ToUtf8(l.text);
-        const ShapedText* t = f->lf.lfEscapement == 0 ? f->Shaped(text) : nullptr;
+        const ShapedText* t = f->lf.lfEscapement == 0 ? f->ShapedAlready(text) : nullptr;
         within(t && bounds.contains(t->ink.translated(x, y + f->ascent).toAlignedRect()));
         DrawRun(d, f, x, y, text, nullptr, 0);
       }

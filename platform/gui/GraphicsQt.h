@@ -50,7 +50,8 @@ struct BrushObj : GdiObj {
 // drawn again and again with nothing but a position.
 struct ShapedText {
   int width = -1;               // the advance as the font's metrics measure it; -1 until asked
-  bool shaped = false;          // runs and ink are made (on the first draw)
+  bool drawn = false;           // a text drawn once is drawn directly; drawn a second time, it is shaped
+  bool shaped = false;          // runs and ink are made
   std::vector<QGlyphRun> runs;  // the pen at the origin, on the baseline
   QRectF ink;                   // where the runs can put pixels, relative to the same origin
   int ellipsisRoom = -1;        // the last room an end ellipsis cut the text for,
@@ -71,6 +72,7 @@ class ShapedTextCache {
   static constexpr std::size_t kLimit = 4096;
   // The entry of a text, made (empty) when it was not there; it stays valid until the next Find.
   ShapedText& Find(std::string_view utf8);
+  const ShapedText* Peek(std::string_view utf8) const;
   std::size_t Size() const { return order_.size(); }
   void Clear();
 
@@ -98,8 +100,11 @@ struct FontObj : GdiObj {
   ShapedTextCache shaped;
   // The text's entry with its width measured (nullptr when it cannot be kept shaped).
   ShapedText* Measured(std::string_view utf8);
-  // The text's entry with its runs made (nullptr when it cannot be kept shaped).
+  // The text's entry with its runs made, from the second draw of the text on (nullptr the first
+  // time, and when it cannot be kept shaped: then it is drawn directly).
   ShapedText* Shaped(std::string_view utf8);
+  // The text's entry when its runs are made already; nothing changes.
+  const ShapedText* ShapedAlready(std::string_view utf8) const;
   static bool cacheEnabled;  // off: every text is laid out anew on each draw (tests compare)
 };
 

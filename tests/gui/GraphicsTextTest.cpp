@@ -122,7 +122,8 @@ class ShapedTextPixels : public GuiTest, public ::testing::WithParamInterface<Te
     Picture picture;
     SelectObject(picture.Dc(), font);
     DrawCase(picture.Dc(), c);
-    // drawn again over itself: the second time comes from what the first kept
+    // a text drawn before is drawn again from what the font kept of it
+    PatBlt(picture.Dc(), 0, 0, kWidth, kHeight, WHITENESS);
     DrawCase(picture.Dc(), c);
     std::vector<COLORREF> pixels = picture.Pixels();
     SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
