@@ -60,10 +60,10 @@ QBrush SelectedBrush(DcObj* d) {
   return BrushFor(d, d->st.brush);
 }
 
-FontObj* SelectedFont(DcObj* d) {
+FontFace* SelectedFont(DcObj* d) {
   auto* f = static_cast<FontObj*>(Obj(d->st.font));
   if (!f || f->type != OBJ_FONT) f = static_cast<FontObj*>(Obj(GetStockObject(SYSTEM_FONT)));
-  return f;
+  return f->face.get();
 }
 
 // UTF-8 to code points.
@@ -525,7 +525,7 @@ bool TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int 
 bool GetTextMetrics(HDC dc, TEXTMETRIC& tm) {
   DcObj* d = Dc(dc);
   if (!d) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   const QFontMetrics& m = *f->metrics;
   tm = TEXTMETRIC{};
   tm.tmAscent = f->ascent;
@@ -549,7 +549,7 @@ bool GetOutlineTextMetrics(HDC dc, OUTLINETEXTMETRIC& otm) {
   DcObj* d = Dc(dc);
   if (!d) return false;
   GetTextMetrics(dc, otm.otmTextMetrics);
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   otm.otmAscent = f->ascent;
   otm.otmDescent = f->descent;
   // italics lean about 12 degrees
@@ -561,7 +561,7 @@ bool GetOutlineTextMetrics(HDC dc, OUTLINETEXTMETRIC& otm) {
 bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
   DcObj* d = Dc(dc);
   if (!d) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   size.cy = f->ascent + f->descent;
   if (d->st.charExtra == 0) {
     if (ShapedText* t = f->Measured(text)) {
@@ -577,7 +577,7 @@ bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
 bool GetCharABCWidths(HDC dc, char32_t first, char32_t last, ABC* abc) {
   DcObj* d = Dc(dc);
   if (!d || last < first) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   for (char32_t c = first; c <= last; ++c) {
     QString s = QString::fromUcs4(&c, 1);
     int advance = f->Advance(s);
@@ -600,7 +600,7 @@ namespace {
 // Draws one run of text with its top-left cell corner at (x, y) in logical coordinates. A rotated
 // font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
 // alignment, which follows the baseline).
-void DrawRun(DcObj* d, FontObj* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
+void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
              int oy = 0) {
   auto& p = d->painter;
   int esc = f->lf.lfEscapement;
@@ -660,12 +660,12 @@ void DrawRun(DcObj* d, FontObj* f, int x, int y, std::string_view utf8, const in
 }
 
 // The advance of a text with the font (the measure is kept with the font's shaped texts).
-int Advance(FontObj* f, std::string_view utf8) {
+int Advance(FontFace* f, std::string_view utf8) {
   if (ShapedText* t = f->Measured(utf8)) return t->width;
   return f->Advance(QS(std::string(utf8)));
 }
 
-int RunWidth(DcObj* d, FontObj* f, std::string_view utf8, const int* dx, int count) {
+int RunWidth(DcObj* d, FontFace* f, std::string_view utf8, const int* dx, int count) {
   if (!dx) return Advance(f, utf8) + d->st.charExtra * count;
   int w = 0;
   for (int i = 0; i < count; ++i) w += dx[i];
@@ -678,7 +678,7 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   DcObj* d = Dc(dc);
   if (!d) return false;
   if (!d->Prepare()) return true;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   if (d->records) {
     TDrawRecord rec;
     rec.Kind = TDrawRecord::drText;
@@ -737,15 +737,10 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
       if (ShapedText* t = f->Shaped(text)) {
         d->TextState();
         QPointF origin(x, y + f->ascent);
-        if (cell.contains(t->ink.translated(origin).toAlignedRect())) {
+        if (cell.contains(t->ink.translated(origin).toAlignedRect()))
           DrawShapedText(p, *t, origin);
-        } else {
-          p.save();
-          p.setClipRect(cell, Qt::IntersectClip);
-          DrawShapedText(p, *t, origin);
-          p.restore();
-          d->painterFont = 0;
-        }
+        else
+          d->Clipped(cell, [&] { DrawShapedText(p, *t, origin); });
       } else {
         d->TextState(f);
         p.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QS(text));
@@ -787,7 +782,7 @@ struct TextLine {
   int underline = -1;  // index of the prefixed character
 };
 
-int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expandTabs) {
+int Width(DcObj* d, FontFace* f, const std::u32string& s, int tabWidth, bool expandTabs) {
   if (!expandTabs || s.find(U'\t') == std::u32string::npos)
     return Advance(f, Utf32ToUtf8(s)) + d->st.charExtra * static_cast<int>(s.size());
   int w = 0;
@@ -806,7 +801,7 @@ int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expa
 
 // How many characters of `s` stay before an end ellipsis in `room` pixels: the most that fit with
 // "..." after them (none when not even that fits).
-std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool tabs, int room) {
+std::size_t EllipsisCut(DcObj* d, FontFace* f, const std::u32string& s, int tabWidth, bool tabs, int room) {
   auto fits = [&](std::size_t k) { return Width(d, f, s.substr(0, k) + U"...", tabWidth, tabs) <= room; };
   std::size_t k = s.size();
   const bool tabbed = tabs && s.find(U'\t') != std::u32string::npos;
@@ -849,7 +844,7 @@ std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWi
 
 // The one-line text without prefixes that list cells and captions draw, straight from the font's
 // shaped texts; answers false (having drawn nothing) when the text needs the general path.
-bool DrawShapedLine(DcObj* d, FontObj* f, const std::string& utf8, const RECT& r, UINT format, int& height) {
+bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& r, UINT format, int& height) {
   constexpr UINT kGeneral = DT_CALCRECT | DT_TABSTOP | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PREFIXONLY;
   if (!(format & DT_SINGLELINE) || (format & kGeneral) || d->st.charExtra != 0 || f->lf.lfEscapement != 0)
     return false;
@@ -894,25 +889,23 @@ bool DrawShapedLine(DcObj* d, FontObj* f, const std::string& utf8, const RECT& r
   const bool inside = t && bounds.contains(t->ink.translated(origin).toAlignedRect()) &&
                       (fill.isEmpty() || bounds.contains(fill));
   const bool clip = !(format & DT_NOCLIP) && !inside;
-  if (clip) {
-    p.save();
-    p.setClipRect(bounds, Qt::IntersectClip);
-  }
-  if (opaque) {
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.fillRect(fill, QCol(d->st.bkColor));
-  }
-  if (t) {
-    d->TextState();
-    DrawShapedText(p, *t, origin);
-  } else {
-    d->TextState(f);
-    p.drawText(QPoint(x, top + f->ascent), QS(std::string(drawn)));
-  }
-  if (clip) {
-    p.restore();
-    d->painterFont = 0;
-  }
+  auto draw = [&] {
+    if (opaque) {
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.fillRect(fill, QCol(d->st.bkColor));
+    }
+    if (t) {
+      d->TextState();
+      DrawShapedText(p, *t, origin);
+    } else {
+      d->TextState(f);
+      p.drawText(QPoint(x, top + f->ascent), QS(std::string(drawn)));
+    }
+  };
+  if (clip)
+    d->Clipped(bounds, draw);
+  else
+    draw();
   return true;
 }
 
@@ -921,7 +914,7 @@ bool DrawShapedLine(DcObj* d, FontObj* f, const std::string& utf8, const RECT& r
 int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPARAMS* params) {
   DcObj* d = Dc(dc);
   if (!d) return 0;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   int height = 0;
   if (!params && DrawShapedLine(d, f, utf8, r, format, height)) return height;
   int tabChars =

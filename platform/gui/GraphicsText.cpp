@@ -8,7 +8,7 @@
 
 namespace talvik::gui::detail {
 
-bool FontObj::cacheEnabled = true;
+bool FontFace::cacheEnabled = true;
 
 namespace {
 
@@ -106,14 +106,14 @@ void ShapedTextCache::Clear() {
   order_.clear();
 }
 
-ShapedText* FontObj::Measured(std::string_view utf8) {
+ShapedText* FontFace::Measured(std::string_view utf8) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
   ShapedText& t = shaped.Find(utf8);
   if (t.width < 0) t.width = Advance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
   return &t;
 }
 
-ShapedText* FontObj::Shaped(std::string_view utf8) {
+ShapedText* FontFace::Shaped(std::string_view utf8) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
   ShapedText& t = shaped.Find(utf8);
   if (!t.shaped) {
@@ -127,13 +127,13 @@ ShapedText* FontObj::Shaped(std::string_view utf8) {
   return &t;
 }
 
-const ShapedText* FontObj::ShapedAlready(std::string_view utf8) const {
+const ShapedText* FontFace::ShapedAlready(std::string_view utf8) const {
   if (!cacheEnabled) return nullptr;
   const ShapedText* t = shaped.Peek(utf8);
   return t && t->shaped ? t : nullptr;
 }
 
-void DcObj::TextState(FontObj* font) {
+void DcObj::TextState(FontFace* font) {
   QColor colour = QCol(st.textColor);
   const QPen& pen = painter.pen();
   if (pen.style() != Qt::SolidLine || pen.brush().style() != Qt::SolidPattern || pen.color() != colour)
@@ -151,12 +151,12 @@ void DcObj::TextState(FontObj* font) {
 namespace talvik::gui {
 
 void SetShapedTextCache(bool enabled) {
-  detail::FontObj::cacheEnabled = enabled;
+  detail::FontFace::cacheEnabled = enabled;
 }
 
 std::size_t ShapedTextCount(HFONT font) {
   auto* f = static_cast<detail::FontObj*>(detail::Obj(font));
-  return f && f->type == OBJ_FONT ? f->shaped.Size() : 0;
+  return f && f->type == OBJ_FONT ? f->face->shaped.Size() : 0;
 }
 
 }  // namespace talvik::gui

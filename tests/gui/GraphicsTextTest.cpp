@@ -253,3 +253,51 @@ INSTANTIATE_TEST_SUITE_P(ShapedOrNot, FontBetweenDraws, ::testing::Values(true, 
                          });
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShapedTextStore, AFontMadeAgainFindsItsTextsAnotherFontHasItsOwn) {
+  LOGFONT lf;
+  lf.lfHeight = -13;
+  lf.lfFaceName = "Tahoma";
+  HFONT first = CreateFontIndirect(lf);
+  {
+    Picture picture;
+    SelectObject(picture.Dc(), first);
+    TextOut(picture.Dc(), 0, 0, "Сеанс 1");
+    TextOut(picture.Dc(), 0, 0, "Сеанс 1");
+    SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  }
+  std::size_t kept = talvik::gui::ShapedTextCount(first);
+  EXPECT_GE(kept, 1u);
+  DeleteObject(first);
+  HFONT again = CreateFontIndirect(lf);
+  EXPECT_EQ(talvik::gui::ShapedTextCount(again), kept);
+  lf.lfWeight = FW_BOLD;
+  HFONT bold = CreateFontIndirect(lf);
+  EXPECT_EQ(talvik::gui::ShapedTextCount(bold), 0u);
+  DeleteObject(again);
+  DeleteObject(bold);
+}
+
+TEST_F(ShapedTextStore, AnEqualFontAssignedKeepsItsHandleAndStillTellsOfTheChange) {
+  TFont a, b;
+  a.SetName("Arial");
+  b.SetName("Arial");
+  b.SetColor(clRed);
+  HFONT handle = a.Handle();
+  int changes = 0;
+  a.OnChange = [&](TObject*) { ++changes; };
+  a.Assign(&b);
+  EXPECT_EQ(a.Handle(), handle);
+  EXPECT_EQ(a.Color(), clRed);
+  EXPECT_EQ(changes, 1);
+  b.SetStyle({fsBold});
+  a.Assign(&b);
+  EXPECT_EQ(changes, 2);
+  LOGFONT lf;
+  ASSERT_TRUE(GetObject(a.Handle(), lf));
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+}
+
+}  // namespace
