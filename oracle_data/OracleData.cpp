@@ -446,6 +446,8 @@ void TOracleDataSet::InternalClose() {
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
   dmlQuery_.reset();
+  rowStatements_.clear();
+  lastStatement_ = nullptr;
   savepointQuery_.reset();
   rollbackQuery_.reset();
   changeLog_.Clear();

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -920,6 +921,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   std::string RowIdByKey(bool UseOldValues);
   // The query of generated statements, created on first use.
   TOracleQuery* DMLQuery();
+  // The text of the last statement the dataset generated (a lock, check, refresh, insert, update or
+  // delete; "" when none).
+  std::string LastStatement() const;
 
   // ---- Searching ----
   bool SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options);
@@ -1054,6 +1058,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     std::vector<TLobBinding> Lobs;
   };
   TOracleQuery* FixedStatement(std::unique_ptr<TOracleQuery>& Slot, const std::string& Text);
+  // A query for a lock, check or refresh statement of Text, set up as the DML query is.
+  TOracleQuery* RowStatement(const std::string& Text);
+  void ReleaseRowStatement(TOracleQuery* Query);
   bool SetSavepoint();
   void RollbackToSavepoint();
   // Gives Query Plan's statement and variable values, keeping its parsed statement when they match.
@@ -1114,6 +1121,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   std::unique_ptr<TOracleQuery> dmlQuery_;
   // The savepoint statements, and the scratch query a post's statement is built on.
   std::unique_ptr<TOracleQuery> savepointQuery_, rollbackQuery_, planQuery_;
+  // The lock, check and refresh statements, each kept parsed under its text (see RowStatement).
+  std::map<std::string, std::unique_ptr<TOracleQuery>> rowStatements_;
+  // The query that ran the dataset's last generated statement (nil when none is left).
+  TOracleQuery* lastStatement_ = nullptr;
   TChangeLog changeLog_{this};
   TSequenceField sequenceField_{this};
   bool designActivation_ = false, pendingActivation_ = false;

@@ -313,8 +313,40 @@ void TOracleDataSet::CopyUsedVariables(TOracleQuery* Query, const std::string& T
 }
 
 void TOracleDataSet::ReleaseDMLQuery() {
-  TOracleSession* s = dmlQuery_ ? dmlQuery_->Session() : nullptr;
-  if (dmlQuery_ && !(dmlQuery_->Optimize() && !(s && s->StatementCacheActive()))) dmlQuery_->Close();
+  ReleaseRowStatement(dmlQuery_.get());
+}
+
+void TOracleDataSet::ReleaseRowStatement(TOracleQuery* Query) {
+  TOracleSession* s = Query ? Query->Session() : nullptr;
+  if (Query && !(Query->Optimize() && !(s && s->StatementCacheActive()))) Query->Close();
+}
+
+TOracleQuery* TOracleDataSet::RowStatement(const std::string& Text) {
+  // A lock, check or refresh runs before nearly every post: each text keeps its own parsed
+  // statement (as the DML query would, were it not taken by the posts in between), so editing a
+  // record does not parse it again. A few texts are kept; a dataset rarely makes more.
+  constexpr size_t kKept = 4;
+  auto it = rowStatements_.find(Text);
+  if (it == rowStatements_.end()) {
+    if (rowStatements_.size() >= kKept) {
+      rowStatements_.clear();
+      lastStatement_ = nullptr;
+    }
+    auto q = std::make_unique<TOracleQuery>(nullptr);
+    q->SetName("DMLQuery");
+    q->SetReadBuffer(2);
+    q->DeclareVariable(kRowIdVariable, otString);
+    q->SQL()->SetText(Text);
+    it = rowStatements_.emplace(Text, std::move(q)).first;
+  }
+  TOracleQuery* q = it->second.get();
+  TOracleQuery* main = MainQuery();
+  q->SetSession(main->Session());
+  q->SetDebug(main->Debug());
+  q->SetOptimize(main->Optimize());
+  q->SetStringFieldsOnly(StringFieldsOnly());
+  lastStatement_ = q;
+  return q;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -382,14 +414,9 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
   const std::string sql = AllFields ? RefreshStatement(Lock)
                                     : "select * from " + table + " where rowid = :rvl__rowid" +
                                           (Lock ? "\r\nfor update nowait" : "");
-  TOracleQuery* q = DMLQuery();
-  q->SetStringFieldsOnly(StringFieldsOnly());
-  q->Clear();
-  q->DeleteVariables();
-  q->DeclareVariable(kRowIdVariable, otString);
+  TOracleQuery* q = RowStatement(sql);
   q->SetVariable(kRowIdVariable, TVariant(rowId));
   CopyUsedVariables(q, AllFields ? sql : table);
-  q->SQL()->SetText(sql);
   bool result = false;
   try {
     q->Execute();
@@ -404,7 +431,7 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
     if (Lock && savepoint) RollbackToSavepoint();
     RaiseTranslated('L', 0, kChangedMessage);
   }
-  ReleaseDMLQuery();
+  ReleaseRowStatement(q);
   return result;
 }
 
@@ -694,8 +721,8 @@ void TOracleDataSet::PostRecord() {
   if (cachedUpdates_ || !changed) {
     if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
   } else {
-    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own, so a
-    // failed post always goes back to the same point, whatever follows the statement.
+    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own when
+    // work follows it, so a failed post always goes back to where it started.
     bool savepoint = false;
     const bool locks = update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed);
     if (locks) {
@@ -763,7 +790,12 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
     plan->Clear();
     BuildPostStatement(plan, !Update, oldRowId, lists);
     AdoptStatement(q, plan, lists);
-    if (SavepointWhenNeeded) Savepoint = SetSavepoint();
+    // The server undoes a failing statement by itself; the savepoint is for the work that follows
+    // it here: writing the returned LOB locators, or reading a new row's ROWID by key.
+    const bool readsRowIdByKey = !Update && (!s || s->ODBCMode() || !Trim(uniqueFields_).empty());
+    const bool writesAfter = std::any_of(lists.Lobs.begin(), lists.Lobs.end(),
+                                         [](const TLobBinding& b) { return b.Field != nullptr; });
+    if (SavepointWhenNeeded && (writesAfter || readsRowIdByKey)) Savepoint = SetSavepoint();
     q->Execute();
     std::string rowId;
     if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {

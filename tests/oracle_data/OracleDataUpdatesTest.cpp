@@ -79,7 +79,7 @@ class UpdatesTest : public OracleDataTest {
     ds->SetVariable("deptno", Dept);
     return ds;
   }
-  std::string LastStatement(TOracleDataSet* ds) { return ds->DMLQuery()->SQL()->Text(); }
+  std::string LastStatement(TOracleDataSet* ds) { return ds->LastStatement(); }
   std::string ServerValue(const std::string& SQL) {
     auto other = Connect(false);
     auto q = Query(other.get(), SQL);
