@@ -149,7 +149,6 @@ using TUpdateStatusSet = TSet<TUpdateStatus>;
 enum TUpdateKind { ukModify, ukInsert, ukDelete };
 enum TDataAction { daFail, daAbort, daRetry };
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TProviderFlag { pfInUpdate, pfInWhere, pfInKey, pfHidden };
 using TProviderFlags = TSet<TProviderFlag>;
 enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };

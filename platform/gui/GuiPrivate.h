@@ -19,9 +19,16 @@ void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
 bool SaveSurfacePngWithCaret(Surface* surface, const std::string& path, const RECT& caret);
 const QImage& SurfaceImage(Surface* surface);
-// Composes window images (bottom first, each at its screen rectangle) into one PNG of `area`.
-bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
-                     const std::string& path);
+// One window image of a composed screen: at its screen rectangle, limited to its shape (window
+// coordinates) when it has one.
+struct ComposedLayer {
+  Surface* surface = nullptr;
+  RECT rect;
+  std::vector<RECT> shape;
+  bool shaped = false;
+};
+// Composes window images (bottom first) into one PNG of `area`.
+bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path);
 // Draws the caret of the thread into an image copy of the window (for screenshots).
 void DrawCaretInto(QImage& image, const RECT& caret);
 COLORREF SurfacePixel(Surface* surface, int x, int y);

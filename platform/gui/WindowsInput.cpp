@@ -389,6 +389,7 @@ namespace talvik::gui {
 
 void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat, int scanCode) {
   auto& s = S();
+  s.lastInputWasKey = true;
   bool wasDown = s.keyState[vk & 0xFF] & 0x80;
   SyncShift(shift);
   SetKey(vk, down);
@@ -457,6 +458,7 @@ void InjectMouseLeave() {
 
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   auto& s = S();
+  if (message != WM_MOUSEMOVE) s.lastInputWasKey = false;
   SyncShift(shift);
   s.cursorPos.store(screen);
   switch (message) {

@@ -126,6 +126,9 @@ class TObject {
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+// Horizontal alignment of text in a field, a control or a cell.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 // ---------------------------------------------------------------------------------------------------
 class TPersistent : public TObject {
   TALVIK_CLASS(TPersistent, TObject)

@@ -1,0 +1,60 @@
+// Shared helpers of the grid tests: a fake clock, one fixed screen and the screenshot folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+
+namespace gridtest {
+
+inline std::uint64_t& FakeNow() {
+  static std::uint64_t now = 5000000;
+  return now;
+}
+
+inline std::string ScreenshotDir() {
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+// Windows without a toolkit host, a fake clock and one fixed monitor.
+class GridGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    talvik::gui::UseQtBackend();  // the toolkit application object, for fonts and images
+    talvik::gui::SetBackend(nullptr);
+    talvik::gui::SetClock([] { return FakeNow(); });
+    MONITORINFO mi;
+    mi.rcMonitor = Rect(0, 0, 1024, 768);
+    mi.rcWork = Rect(0, 0, 1024, 728);
+    mi.dwFlags = MONITORINFOF_PRIMARY;
+    talvik::gui::SetScreens({mi});
+    SetDoubleClickTime(500);
+    CreateApplication();
+  }
+  void TearDown() override {
+    Drain();
+    talvik::gui::SetClock(nullptr);
+    talvik::gui::SetScreens({});
+  }
+  static void Drain() {
+    MSG m;
+    while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE))
+      if (m.message == WM_PAINT) DispatchMessage(m);
+  }
+  // Moves the fake clock on and runs what fell due.
+  static void Advance(unsigned Ms) {
+    FakeNow() += Ms;
+    talvik::gui::ProcessPending();
+  }
+};
+
+}  // namespace gridtest
