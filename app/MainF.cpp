@@ -147,12 +147,13 @@ void TMainForm::FormCreate(TObject*) {
     SysTrayIcon->SetEnabled(tray);
     SysTrayIcon->SetIconVisible(tray);
     SysTrayIcon->SetMinimizeToTray(tray);
-    SetBounds(RegIni->ReadInteger(kMainFormSection, "Left", 0), RegIni->ReadInteger(kMainFormSection, "Top", 0),
-              Width(), Height());
+    SetBounds(RegIni->ReadInteger(kMainFormSection, "Left", 0),
+              RegIni->ReadInteger(kMainFormSection, "Top", 0), Width(), Height());
     SetBounds(Left(), Top(), Width(), RegIni->ReadInteger(kMainFormSection, "Height", kHeight));
     SetBounds(Left(), Top(), RegIni->ReadInteger(kMainFormSection, "Width", kWidth), Height());
     const int state = RegIni->ReadInteger(kMainFormSection, "WindowState", 0);
-    if (state >= 0 && state < static_cast<int>(std::size(kStoredStates))) SetWindowState(kStoredStates[state]);
+    if (state >= 0 && state < static_cast<int>(std::size(kStoredStates)))
+      SetWindowState(kStoredStates[state]);
   } catch (const EProgramEnd&) {
     RegIni.reset();
     throw;
