@@ -125,7 +125,9 @@ void ReleaseCaptureOf(Wnd* w) {
   if (s.capture != w->handle) return;
   s.capture = nullptr;
   if (Wnd* root = Root(w); root && root->host) root->host->GrabChanged(false);
-  if (!w->destroying) Send(w, WM_CAPTURECHANGED, 0, 0);
+  // A window being destroyed hears it too (before its WM_DESTROY): a drag or a tracking loop it
+  // runs ends there.
+  Send(w, WM_CAPTURECHANGED, 0, 0);
 }
 
 }  // namespace talvik::gui::detail
