@@ -667,6 +667,12 @@ int SetWindowRgn(HWND hwnd, HRGN region, bool redraw) {
   return 1;
 }
 
+int GetWindowRgn(HWND hwnd, HRGN region) {
+  Wnd* w = W(hwnd);
+  if (!w || !w->windowRgn || !region) return ERROR;
+  return CombineRgn(region, w->windowRgn, nullptr, RGN_COPY);
+}
+
 namespace talvik::gui::detail {
 Surface* SurfaceOf(HWND topLevel) {
   Wnd* w = W(topLevel);
