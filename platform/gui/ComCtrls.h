@@ -92,6 +92,7 @@ class TPageControl : public TCustomControl {
   void InsertPage(TTabSheet* Page);
   void RemovePage(TTabSheet* Page);
   void LayoutTabs();
+  void ImagesChanged();
   std::vector<TTabSheet*> VisibleTabs() const;
   std::vector<TTabSheet*> pages_;
   TTabSheet* activePage_ = nullptr;

@@ -236,18 +236,13 @@ void TListView::SetShowColumnHeaders(bool Value) {
 }
 
 void TListView::SetSmallImages(TCustomImageList* Value) {
-  if (smallImages_) smallImages_->UnRegisterChanges(&imageLink_);
-  smallImages_ = Value;
-  if (Value) {
-    Value->RegisterChanges(&imageLink_);
-    Value->FreeNotification(this);
-  }
+  SetImageListOf(this, smallImages_, imageLink_, Value);
   Invalidate();
 }
 
 void TListView::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == smallImages_) SetSmallImages(nullptr);
+  if (ForgetImageListOf(smallImages_, AComponent, Operation)) Invalidate();
 }
 
 void TListView::CreateParams(TCreateParams& Params) {

@@ -7,6 +7,7 @@
 
 #include "platform/gui/Windows.h"
 
+class TControl;
 class QImage;  // only the Qt backend, itself a .cpp file, looks inside
 
 namespace talvik::gui::detail {
@@ -65,6 +66,9 @@ int ScrollBarTarget(HWND hwnd, int bar, WPARAM wParam, int current, int page, in
 bool DragInput(const MSG& msg);
 // The window holding the mouse for a drag lost it: the drag ends without a drop.
 void DragCaptureLost(HWND hwnd);
+// A control that goes leaves the drag it takes part in: as its source the drag ends, as its target
+// the drag forgets it.
+void DragControlDestroyed(TControl* Control);
 
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);

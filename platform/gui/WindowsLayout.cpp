@@ -125,7 +125,9 @@ void ReleaseCaptureOf(Wnd* w) {
   if (s.capture != w->handle) return;
   s.capture = nullptr;
   if (Wnd* root = Root(w); root && root->host) root->host->GrabChanged(false);
-  if (!w->destroying) Send(w, WM_CAPTURECHANGED, 0, 0);
+  // A window being destroyed hears it too (before its WM_DESTROY): a drag or a tracking loop it
+  // runs ends there.
+  Send(w, WM_CAPTURECHANGED, 0, 0);
 }
 
 }  // namespace talvik::gui::detail
@@ -663,6 +665,12 @@ int SetWindowRgn(HWND hwnd, HRGN region, bool redraw) {
     }
   }
   return 1;
+}
+
+int GetWindowRgn(HWND hwnd, HRGN region) {
+  Wnd* w = W(hwnd);
+  if (!w || !w->windowRgn || !region) return ERROR;
+  return CombineRgn(region, w->windowRgn, nullptr, RGN_COPY);
 }
 
 namespace talvik::gui::detail {
