@@ -663,6 +663,8 @@ void TCustomDBGridEx::RecordChanged() {
     MoveColRow(Col(), target, false, false);
     UpdateEditorState();
   }
+  // the field's text matters only to an editor that shows (or shows whenever it can)
+  if (!EditorMode() && !options_.Contains(dgAlwaysShowEditor)) return;
   TField* f = GetSelectedField();
   if (f && f->Text() != editText_) UpdateEditorState();
 }

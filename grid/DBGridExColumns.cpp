@@ -547,8 +547,13 @@ std::unique_ptr<TEditButtonsEx> TColumnEx::CreateEditButtons() {
   return std::make_unique<TEditButtonsEx>(nullptr, CollectionItemClass<TVisibleEditButtonEx>);
 }
 
+void TColumnEx::SetCollection(TCollection* Value) {
+  columns_ = dynamic_cast<TDBGridColumnsEx*>(Value);
+  TCollectionItem::SetCollection(Value);
+}
+
 TDBGridColumnsEx* TColumnEx::Columns() const {
-  return dynamic_cast<TDBGridColumnsEx*>(Collection());
+  return columns_;
 }
 
 IDBGridExColumnsHost* TColumnEx::Grid() const {

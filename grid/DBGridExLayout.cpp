@@ -239,27 +239,48 @@ void TCustomDBGridEx::UpdateRowCount() {
 }
 
 void TCustomDBGridEx::Scroll(int Distance) {
+  // a window that is not shown is painted whole when it shows: no rectangles to work out meanwhile
+  const bool painting = HandleAllocated() && IsWindowVisible(Handle());
+  const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
+  const int pitch = DefaultRowHeight() + line;
+  const int dataTop = titleOffset_ > 0 ? titleRowHeight_ + line : 0;
+  auto rowRect = [&](int row) {
+    const int top = dataTop + (row - TopRow()) * pitch;
+    return Rect(0, top, ClientWidth(), top + pitch);
+  };
   if (HandleAllocated()) {
-    const TRect oldRow = BoxRect(0, Row(), ColCount() - 1, Row());
+    const int oldRow = Row();
     if (dataLink_->ActiveRecord() >=
         RowCount() - titleOffset_ - (footerRowCount_ > 0 ? footerRowCount_ + 1 : 0))
       UpdateRowCount();
     UpdateVertScrollBar();
     RecordChanged();
-    RECT r = oldRow;
-    ::InvalidateRect(Handle(), &r, false);
-    r = BoxRect(0, Row(), ColCount() - 1, Row());
-    ::InvalidateRect(Handle(), &r, false);
+    if (painting) {
+      RECT r = rowRect(oldRow);
+      ::InvalidateRect(Handle(), &r, false);
+      r = rowRect(Row());
+      ::InvalidateRect(Handle(), &r, false);
+    }
   }
   if (Distance != 0) {
     HideEditor();
-    // the data rows move: repainted as a whole (no bit-block scrolling)
-    if (HandleAllocated()) {
-      RECT data = ClientRect();
-      data.Top = std::min(data.Bottom, titleRowHeight_);
-      ::InvalidateRect(Handle(), &data, false);
+    if (painting) {
+      const int dataRows =
+          std::max(1, RowCount() - titleOffset_ - (footerRowCount_ > 0 ? footerRowCount_ + 1 : 0));
+      RECT area = ClientRect();
+      area.Top = std::min(area.Bottom, dataTop);
+      if (footerRowCount_ > 0) area.Bottom = std::max(area.Top, area.Top + dataRows * pitch);
+      if (std::abs(Distance) > dataRows) {
+        Invalidate();
+      } else {
+        // the data rows move up or down; the footers stay where they are
+        ScrollWindowEx(Handle(), 0, -Distance * pitch, &area, &area, nullptr, nullptr, SW_INVALIDATE);
+      }
     }
     if (options_.Contains(dgAlwaysShowEditor)) ShowEditor();
   }
-  if (updateLock_ == 0 && HandleAllocated()) Update();
+  if (painting) {
+    for (int i = 0; i < footerRowCount_; ++i) InvalidateRow(RowCount() - 1 - i);
+    if (updateLock_ == 0) Update();
+  }
 }
