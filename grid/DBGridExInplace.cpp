@@ -675,3 +675,13 @@ void TDBGridInplaceEdit::DefaultHandler(TMessage& Message) {
   }
   TInplaceEdit::DefaultHandler(Message);
 }
+
+void TDBGridInplaceEdit::Dispatch(TMessage& Message) {
+  TInplaceEdit::Dispatch(Message);
+  if (Message.Msg == WM_PAINT && !Message.WParam && HandleAllocated() && ControlCount() > 0) {
+    // the edit window paints its text; the buttons go over it
+    HDC dc = GetDC(Handle());
+    PaintControls(dc, nullptr);
+    ReleaseDC(Handle(), dc);
+  }
+}

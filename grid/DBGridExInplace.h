@@ -148,6 +148,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
   void DefaultHandler(TMessage& Message) override;
+  void Dispatch(TMessage& Message) override;
   virtual TEditButtonControlEx* CreateEditButtonControl();
   virtual void ButtonDown(bool IsBottom);
   void EditButtonClick(TObject* Sender);

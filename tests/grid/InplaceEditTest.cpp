@@ -367,3 +367,25 @@ INSTANTIATE_TEST_SUITE_P(Table, DropDownPlacement,
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+TEST_F(InplaceEdit, RendersTheEditorWithItsButtonsOverTheGrid) {
+  TColumnEx* col = Columns({"NAME", "SALARY", "DEPT_NAME"});
+  col->SetButtonStyle(cbsEllipsis);
+  col->EditButtons()->Add()->SetStyle(ebsPlusEx);
+  grid->Columns()->Items(0)->SetWidth(150);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  Pump();
+  ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/grid-inplace-editor.png"));
+  // the ellipsis button's face shows at the editor's right edge
+  RECT r;
+  GetWindowRect(e->Handle(), r);
+  RECT f;
+  GetWindowRect(form->Handle(), f);
+  const int x = r.Right - f.Left - 2, y = r.Top - f.Top + 2;
+  EXPECT_NE(talvik::gui::WindowPixel(form->Handle(), x, y), ColorToRGB(clWindow));
+}
+
+}  // namespace
