@@ -477,7 +477,8 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       LayoutChanged();
       return;
     case WM_SYSCOLORCHANGE:
-      ClearButtonsBitmapCache();
+    case CM_SYSCOLORCHANGE:
+      ClearButtonsBitmapCache();  // the faces were painted in the old colours
       break;
     case WM_SIZE:
       // the client area changed (a scroll bar came or went): as many data rows as now fit

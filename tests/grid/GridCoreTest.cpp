@@ -332,6 +332,18 @@ TEST_F(GridCore, ChangeScaleKeepsTheSumOfTheWidths) {
   EXPECT_EQ(widths, (std::vector<int>{50, 49, 51}));
 }
 
+TEST_F(GridCore, ASystemColourChangeEmptiesTheButtonFaceCache) {
+  TBitmap face;
+  face.SetSize(20, 20);
+  DrawEditButton(face.Canvas()->Handle(), Rect(0, 0, 17, 17), clWindow, bcsDropDownEx, 0, false, false, true,
+                 cbUnchecked);
+  ASSERT_GT(ButtonsBitmapCacheCount(), 0);
+  const int index = COLOR_BTNFACE;
+  const COLORREF old = GetSysColor(COLOR_BTNFACE);
+  SetSysColors(1, &index, &old);
+  EXPECT_EQ(ButtonsBitmapCacheCount(), 0);
+}
+
 TEST_F(GridCore, LightenColorAddsAnEighth) {
   EXPECT_EQ(static_cast<COLORREF>(TCustomDBGridEx::LightenColor(static_cast<TColor>(RGB(200, 100, 250)), 8)),
             RGB(225, 113, 255));
