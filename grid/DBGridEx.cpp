@@ -339,20 +339,20 @@ void TCustomDBGridEx::CheckMemTable() {
 void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
   if (Operation != opRemove || !columns_) return;
-  if (dynamic_cast<TPopupMenu*>(AComponent)) {
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->PopupMenu() == AComponent) columns_->Items(i)->SetPopupMenu(nullptr);
-  } else if (dynamic_cast<TCustomImageList*>(AComponent)) {
-    if (titleImages_ == AComponent) SetTitleImages(nullptr);
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->ImageList() == AComponent) columns_->Items(i)->SetImageList(nullptr);
-  } else if (auto* source = dynamic_cast<TDataSource*>(AComponent)) {
-    for (int i = 0; i < columns_->Count(); ++i)
-      if (columns_->Items(i)->DropDownBox()->ListSource() == source)
-        columns_->Items(i)->DropDownBox()->SetListSource(nullptr);
-    if (dataLink_ && source == dataLink_->DataSource()) SetDataSource(nullptr);
-  } else if (dataLink_ && IsCachedField(AComponent)) {
-    // a field goes (no longer a TField by now): no column may keep it, and the grid lays out again
+  // by now the component is only a TComponent (its own destructors ran): it is known by its address
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    if (c->PopupMenu() == AComponent) c->SetPopupMenu(nullptr);
+    if (c->ImageList() == AComponent) c->SetImageList(nullptr);
+    if (c->DropDownBox()->ListSource() == AComponent) c->DropDownBox()->SetListSource(nullptr);
+  }
+  if (titleImages_ == AComponent) {
+    titleImages_ = nullptr;
+    LayoutChanged();
+  }
+  if (dataLink_ && DataSource() == AComponent) SetDataSource(nullptr);
+  if (dataLink_ && IsCachedField(AComponent)) {
+    // a field goes: no column may keep it, and the grid lays out again (now or later)
     ++updateLock_;
     columns_->BeginUpdate();
     ++layoutLock_;
@@ -364,8 +364,10 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
     } else {
       DeferLayout();
     }
-  } else if (dynamic_cast<TDataSet*>(AComponent)) {
-    CheckMemTable();
+  }
+  if (memTable_ && dynamic_cast<TComponent*>(memTable_) == AComponent) {
+    memTable_ = nullptr;
+    LayoutChanged();
   }
 }
 
@@ -480,6 +482,21 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_SYSCOLORCHANGE:
       ClearButtonsBitmapCache();  // the faces were painted in the old colours
       break;
+    case WM_RBUTTONUP: {
+      TCustomGrid::Dispatch(Message);
+      // the column's own menu, when it has one that pops up by itself
+      const TGridCoord cell = MouseCoord(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+      TColumnEx* c = ColumnOfRaw(cell.X);
+      if (c && cell.Y >= 0 && c->PopupMenu() && c->PopupMenu()->AutoPopup()) {
+        SendCancelMode(this);
+        c->PopupMenu()->SetPopupComponent(this);
+        POINT p = Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        ::ClientToScreen(Handle(), p);
+        c->PopupMenu()->Popup(p.X, p.Y);
+        Message.Result = 1;
+      }
+      return;
+    }
     case WM_SIZE:
       // the client area changed (a scroll bar came or went): as many data rows as now fit
       TCustomGrid::Dispatch(Message);
@@ -551,6 +568,38 @@ bool TCustomDBGridEx::AcquireFocus() {
     result = HasFocus();
   }
   return result;
+}
+
+bool TCustomDBGridEx::HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor,
+                                        TFont* AFont) {
+  THighlightDataCellState s;
+  s.InSelection = false;  // the multiple selection comes with the selection object
+  s.StateSelected = State.Contains(gdSelected);
+  s.HighlightFocusOption = optionsEx_.Contains(dghHighlightFocus);
+  s.GridWindowFocused = HandleAllocated() && GetFocus() == Handle();
+  s.RowHighlightOption = optionsEx_.Contains(dghRowHighlight);
+  s.InCurrentRow = ARow == Row();
+  s.InCurrentColumn = ACol == Col();
+  s.RowSelect = options_.Contains(dgRowSelect);
+  s.AlwaysShowSelection = options_.Contains(dgAlwaysShowSelection);
+  s.EditorMode = EditorMode();
+  s.HasFocus = HasFocus();
+  TColor font = AFont->Color();
+  const bool lit = style_ ? style_->HighlightDataCell(s, AColor, font)
+                          : HighlightDataCellDecision(s, false, false, AColor, font);
+  if (font != AFont->Color()) AFont->SetColor(font);
+  return lit;
+}
+
+bool TCustomDBGridEx::HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor,
+                                          TFont* AFont) {
+  TColor font = AFont->Color();
+  const bool lit =
+      style_
+          ? style_->HighlightNoDataCell(HorzKind, VertKind, Selected, HasFocus(), AColor, font)
+          : HighlightNoDataCellDecision(HorzKind, VertKind, Selected, HasFocus(), false, false, AColor, font);
+  if (font != AFont->Color()) AFont->SetColor(font);
+  return lit;
 }
 
 bool TCustomDBGridEx::FocusedRowHighlighted() {

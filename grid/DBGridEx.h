@@ -200,6 +200,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
   bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont);
+  // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
+  bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
   std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
   TColumnEx* FocusedColumn();
   void SetAcquireFocusOnly(bool Value) { acquireFocus_ = Value; }
@@ -281,6 +283,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool inSetOptions_ = false;
 
  private:
+  using TCustomGrid::SetOptions;  // the base grid's options follow the grid's own (SetOptions above)
   void TitleFontChanged(TObject* Sender);
   void FooterFontChanged(TObject* Sender);
   void CheckMemTable();

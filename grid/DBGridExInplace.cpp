@@ -5,7 +5,9 @@
 
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExStyle.h"
+#include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/WinManager.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -676,7 +678,94 @@ void TDBGridInplaceEdit::DefaultHandler(TMessage& Message) {
   TInplaceEdit::DefaultHandler(Message);
 }
 
+void TDBGridInplaceEdit::PasteMatched() {
+  TColumnEx* col = Column();
+  const std::string clip = Clipboard()->AsText();
+  const std::u32string text = Utf8ToUtf32(Text());
+  const int start = SelStart(), length = SelLength();
+  const std::string before = Utf32ToUtf8(text.substr(0, static_cast<size_t>(start)));
+  const std::string after =
+      Utf32ToUtf8(text.substr(static_cast<size_t>(std::min<int>(start + length, text.size()))));
+  const std::string pasted = before + clip + after;
+  const int typed = Utf8Length(before + clip);
+  TField* f = col->Field();
+  std::string shown;
+  TVariant key = Null();
+  bool found = false;
+  if (editStyle_ == esDataList) {
+    TDataSet* lds = col->LookupDataSet();
+    if (f && lds &&
+        lds->Locate(f->LookupResultField(), TVariant(pasted), {loCaseInsensitive, loPartialKey})) {
+      shown = lds->FieldByName(f->LookupResultField())->Text();
+      key = lds->FieldValues(f->LookupKeyFields());
+      found = true;
+    }
+  } else {
+    TStrings* picks = col->PickList();
+    const int n = Utf8Length(pasted);
+    for (int i = 0; i < picks->Count() && !found; ++i)
+      if (AnsiCompareText(Utf8Copy(picks->Strings(i), 1, n), pasted) == 0) {
+        shown = picks->Strings(i);
+        found = true;
+      }
+  }
+  if (!found) {
+    if (!col->OnNotInList) return;  // nothing matches: the text stays
+    shown = pasted;
+  }
+  TGridDataLinkEx* link = dbGrid_->DataLink();
+  link->Edit();
+  if (link->Editing()) link->MarkModified();
+  ShowTextSelected(shown, std::min(typed, Utf8Length(shown)));
+  if (editStyle_ == esDataList) dbGrid_->SetEditKeyValue(key);
+}
+
 void TDBGridInplaceEdit::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_PASTE: {
+      TColumnEx* col = Column();
+      if (!col || !dbGrid_->CanEditModify() || !col->CanModify(false)) return;
+      if (editStyle_ != esDataList && !IsKeyPickList()) break;
+      // look-ups and key lists take only what matches their lists
+      if (Clipboard()->HasFormat(CF_TEXT)) PasteMatched();
+      return;
+    }
+    case WM_SETCURSOR: {
+      // the arrow over the buttons
+      POINT p;
+      GetCursorPos(p);
+      ::ScreenToClient(Handle(), p);
+      const bool inStrip =
+          dbGrid_->UseRightToLeftAlignment() ? p.X < buttonWidth_ : p.X >= ClientWidth() - buttonWidth_;
+      if (editStyle_ != esSimple && inStrip) {
+        ::SetCursor(LoadCursor(nullptr, IDC_ARROW));
+        Message.Result = 1;
+        return;
+      }
+      break;
+    }
+    case WM_LBUTTONDOWN: {
+      TInplaceEdit::Dispatch(Message);
+      // a double click steps the value of a column that asks for it
+      TColumnEx* col = Column();
+      const TPoint at = Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+      const std::uint64_t now = talvik::gui::Ticks();
+      if (col && col->DblClickNextVal() &&
+          IsDoubleClick(lastDown_, at, static_cast<unsigned>(now - lastDownTime_)) && lastDownTime_ != 0) {
+        col->SetNextFieldValue((Message.WParam & MK_SHIFT) ? -1 : 1);
+        lastDownTime_ = 0;
+      } else {
+        lastDown_ = at;
+        lastDownTime_ = now;
+      }
+      return;
+    }
+    case WM_MOUSEWHEEL:
+      if (listVisible_) return;  // the open list keeps the wheel
+      break;
+    default:
+      break;
+  }
   TInplaceEdit::Dispatch(Message);
   if (Message.Msg == WM_PAINT && !Message.WParam && HandleAllocated() && ControlCount() > 0) {
     // the edit window paints its text; the buttons go over it

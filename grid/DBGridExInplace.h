@@ -165,6 +165,7 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void ShowTextSelected(const std::string& Text, int TypedLength);
   void MatchTextAfterEdit(const std::string& NewText, int Caret);
   int EditButtonIndex(TObject* Sender) const;
+  void PasteMatched();
 
   TCustomDBGridEx* dbGrid_;
   TEditStyle editStyle_ = esSimple;
@@ -178,4 +179,6 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   bool droppedByMouse_ = false;
   bool paramsReadOnly_ = false;
   TRect textRect_;
+  TPoint lastDown_;
+  std::uint64_t lastDownTime_ = 0;
 };

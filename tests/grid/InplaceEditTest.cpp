@@ -9,6 +9,7 @@
 #include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
 
 using namespace gridtest;
@@ -386,6 +387,68 @@ TEST_F(InplaceEdit, RendersTheEditorWithItsButtonsOverTheGrid) {
   GetWindowRect(form->Handle(), f);
   const int x = r.Right - f.Left - 2, y = r.Top - f.Top + 2;
   EXPECT_NE(talvik::gui::WindowPixel(form->Handle(), x, y), ColorToRGB(clWindow));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InplaceEdit, PasteIntoAKeyListMatchesItsEntries) {
+  SetClipboardBackend(MakeMemoryClipboard());
+  TColumnEx* col = Columns({"FLAG"});
+  col->KeyList()->SetText("yes\nn");
+  col->PickList()->SetText("Да\nНет");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  SelectAll(e);
+  Clipboard()->SetAsText("не");
+  SendMessage(e->Handle(), WM_PASTE);
+  EXPECT_EQ(e->Text(), "Нет");
+  EXPECT_EQ(e->SelStart(), 2);
+  EXPECT_EQ(e->SelLength(), 1);
+  Clipboard()->SetAsText("zz");  // matches nothing: the text stays
+  SendMessage(e->Handle(), WM_PASTE);
+  EXPECT_EQ(e->Text(), "Нет");
+  people->ds.Cancel();
+}
+
+TEST_F(InplaceEdit, ADoubleClickStepsAColumnThatAsksForIt) {
+  TColumnEx* id = Columns({"ID"});
+  id->KeyList()->SetText("1\n2\n3");
+  id->PickList()->SetText("one\ntwo\nthree");
+  id->SetDblClickNextVal(true);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  SendMessage(e->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessage(e->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  FakeNow() += 100;
+  SendMessage(e->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(6, 5));
+  SendMessage(e->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(6, 5));
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+  people->ds.Cancel();
+}
+
+TEST_F(InplaceEdit, TheRightButtonOpensTheColumnsOwnMenu) {
+  TColumnEx* col = Columns({"ID", "NAME"});
+  auto* menu = new TCountingMenu(form.get());
+  grid->Columns()->Items(1)->SetPopupMenu(menu);
+  const TRect cell = grid->CellRect(2, 1);
+  SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(cell.Left + 3, cell.Top + 3));
+  SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(cell.Left + 3, cell.Top + 3));
+  EXPECT_EQ(menu->popups, 1);
+  EXPECT_EQ(menu->PopupComponent(), grid);
+  const TRect other = grid->CellRect(1, 1);  // a column without a menu of its own
+  SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(other.Left + 3, other.Top + 3));
+  EXPECT_EQ(menu->popups, 1);
+  delete menu;  // the column forgets it
+  EXPECT_EQ(grid->Columns()->Items(1)->PopupMenu(), nullptr);
+  auto* images = new TImageList(form.get());
+  grid->Columns()->Items(0)->SetImageList(images);
+  grid->SetTitleImages(images);
+  delete images;
+  EXPECT_EQ(grid->Columns()->Items(0)->ImageList(), nullptr);
+  EXPECT_EQ(grid->TitleImages(), nullptr);
+  (void)col;
 }
 
 }  // namespace
