@@ -344,6 +344,21 @@ TEST_F(GridCore, ASystemColourChangeEmptiesTheButtonFaceCache) {
   EXPECT_EQ(ButtonsBitmapCacheCount(), 0);
 }
 
+TEST_F(GridCore, TheDefaultStyleDestroyedUnderTheGridLeavesItWithoutAndLaidOut) {
+  ASSERT_EQ(grid->Style(), DefaultGridStyle());
+  const int before = grid->LayoutPasses();
+  FreeDefaultGridStyle();
+  EXPECT_EQ(grid->Style(), nullptr);
+  EXPECT_EQ(grid->LayoutPasses(), before + 1);
+  TColor color = clWindow;
+  TFont font;  // without a style the same rules apply, unblended
+  EXPECT_FALSE(grid->HighlightDataCell(1, 1, {}, color, &font));
+  CreateDefaultGridStyle();
+  grid->SetStyle(nullptr);  // nil takes the default style
+  EXPECT_EQ(grid->Style(), DefaultGridStyle());
+  EXPECT_TRUE(DefaultGridStyle()->IsGridRegistered(grid));
+}
+
 TEST_F(GridCore, LightenColorAddsAnEighth) {
   EXPECT_EQ(static_cast<COLORREF>(TCustomDBGridEx::LightenColor(static_cast<TColor>(RGB(200, 100, 250)), 8)),
             RGB(225, 113, 255));
