@@ -28,6 +28,20 @@ using TDrawColumnExCellEvent = std::function<void(TObject* Sender, const TRect& 
                                                   TColumnEx* Column, TGridDrawState State)>;
 using TGetCellExParamsEvent = std::function<void(TObject* Sender, TColumnEx* Column, TFont* AFont,
                                                  TColor& Background, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent = std::function<void(TObject* Sender, int DataCol, int Row, TColumnEx* Column,
+                                                TRect Rect, TGridDrawState State)>;
+using TGetBtnExParamsEvent = std::function<void(TObject* Sender, TColumnEx* Column, TFont* AFont,
+                                                TColor& Background, TSortMarkerEx& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent =
+    std::function<void(TObject* Sender, int DataCol, int Row, TColumnEx* Column, TFont* AFont,
+                       TColor& Background, TAlignment& Alignment, TGridDrawState State, std::string& Text)>;
+
+enum TDBGridExEditAction { geaCutEx, geaCopyEx, geaPasteEx, geaDeleteEx, geaSelectAllEx };
+using TDBGridExEditActions = TSet<TDBGridExEditAction>;
+enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
+using TDBGridExAllowedSelections = TSet<TDBGridExSelectionType>;
 
 // What the data-aware edit controls and the filter-row editor ask of the control that holds them as
 // its in-place editor.
@@ -117,6 +131,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void SetUseMultiTitle(bool Value);
   int VTitleMargin() const { return vTitleMargin_; }
   void SetVTitleMargin(int Value);
+  TDBGridExEditActions EditActions() const { return editActions_; }
+  void SetEditActions(TDBGridExEditActions Value) { editActions_ = Value; }
+  TDBGridExAllowedSelections AllowedSelections() const { return allowedSelections_; }
+  void SetAllowedSelections(TDBGridExAllowedSelections Value) { allowedSelections_ = Value; }
   TDBGridExStyle* Style() const { return style_; }
   void SetStyle(TDBGridExStyle* Value) override;
 
@@ -241,6 +259,14 @@ class TCustomDBGridEx : public TCustomGrid,
   TDBGridExClickEvent OnTitleClick;
   TDBGridExClickEvent OnCellClick;
   TDrawColumnExCellEvent OnDrawColumnCell;
+  TNotifyEvent OnApplyFilter;
+  TCheckTitleExBtnEvent OnCheckButton;
+  TDrawDataCellEvent OnDrawDataCell;
+  TDrawFooterCellEvent OnDrawFooterCell;
+  TGetBtnExParamsEvent OnGetBtnParams;
+  TGetFooterParamsEvent OnGetFooterParams;
+  TNotifyEvent OnSumListAfterRecalcAll;
+  TNotifyEvent OnSumListRecalcAll;
 
   // Colour c lightened: each component c + Round(c / F), at most 255.
   static TColor LightenColor(TColor Color, int F);
@@ -321,6 +347,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool useMultiTitle_ = false;
   int vTitleMargin_ = 10;
   TDBGridExStyle* style_ = nullptr;
+  TDBGridExEditActions editActions_;
+  TDBGridExAllowedSelections allowedSelections_{gstRecordBookmarks, gstRectangle, gstColumns, gstAll};
 
   int indicatorOffset_ = 1;
   int titleOffset_ = 1;
