@@ -566,6 +566,11 @@ bool TCustomDBGridEx::AcquireFocus() {
   if (acquireFocus_ && CanFocus() && !ComponentState().Contains(csDesigning)) {
     SetFocus();
     result = HasFocus();
+    // an MDI child that is not active yet: the window system gives the focus directly
+    if (!result && Screen && Screen->ActiveForm() && Screen->ActiveForm()->FormStyle() == fsMDIChild) {
+      ::SetFocus(Handle());
+      result = HasFocus();
+    }
   }
   return result;
 }
