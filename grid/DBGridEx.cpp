@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/ScopeExit.h"
 
@@ -1113,6 +1114,12 @@ void TCustomDBGridEx::Tab(bool GoForward) {
       return;
     }
   }
+}
+
+bool TCustomDBGridEx::ConfirmDelete(int SelectedCount) {
+  if (!options_.Contains(dgConfirmDelete)) return true;
+  const std::string question = SelectedCount < 2 ? "Delete record?" : "Delete all selected records?";
+  return MessageDlg(question, mtConfirmation, {mbOK, mbCancel}) == mrOk;
 }
 
 // ---------------------------------------------------------------- drawing (the plain look until the

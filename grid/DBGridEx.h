@@ -202,6 +202,9 @@ class TCustomDBGridEx : public TCustomGrid,
   void NextRow(bool Select);
   void PriorRow(bool Select);
   void Tab(bool GoForward);
+  // Asks before deleting (with dgConfirmDelete): "Delete record?" for one record, "Delete all selected
+  // records?" for several; false when the user refused.
+  bool ConfirmDelete(int SelectedCount);
   // Writes the editor's text into the focused column's field.
   void UpdateData() override;
   virtual void LinkActive(bool Value) override;

@@ -359,6 +359,23 @@ TEST_F(GridCore, TheDefaultStyleDestroyedUnderTheGridLeavesItWithoutAndLaidOut) 
   EXPECT_TRUE(DefaultGridStyle()->IsGridRegistered(grid));
 }
 
+TEST_F(GridCore, DeleteConfirmationAsksForOneOrForAllSelected) {
+  std::vector<std::string> asked;
+  int answer = IDOK;
+  talvik::gui::SetMessageBoxHandler([&](HWND, const std::string& text, const std::string&, UINT) {
+    asked.push_back(text);
+    return answer;
+  });
+  EXPECT_TRUE(grid->ConfirmDelete(1));
+  answer = IDCANCEL;
+  EXPECT_FALSE(grid->ConfirmDelete(3));
+  EXPECT_EQ(asked, (std::vector<std::string>{"Delete record?", "Delete all selected records?"}));
+  grid->SetOptions(grid->Options() - dgConfirmDelete);
+  EXPECT_TRUE(grid->ConfirmDelete(3));
+  EXPECT_EQ(asked.size(), 2u);
+  talvik::gui::SetMessageBoxHandler(nullptr);
+}
+
 TEST_F(GridCore, LightenColorAddsAnEighth) {
   EXPECT_EQ(static_cast<COLORREF>(TCustomDBGridEx::LightenColor(static_cast<TColor>(RGB(200, 100, 250)), 8)),
             RGB(225, 113, 255));
