@@ -194,7 +194,8 @@ void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
   }
   stateFlags_ &= static_cast<TCodeStateFlags>(~sfScrollbarChanged);
   if (!options_.Contains(eoScrollPastEol)) SetLeftChar(leftChar_);
-  if (!options_.Contains(eoScrollPastEof)) SetTopLine(topLine_);
+  // also when scrolling past the end is allowed: fewer rows may now hold the text
+  SetTopLine(topLine_);
 }
 
 void TCustomCodeEdit::GutterChanged() {
@@ -226,6 +227,7 @@ void TCustomCodeEdit::SetGutterWidth(int value) {
     if (wordWrapPlugin_) wordWrapPlugin_->DisplayChanged();
     UpdateScrollBars();
     Invalidate();
+    SetTopLine(topLine_);
   }
 }
 
@@ -408,6 +410,9 @@ void TCustomCodeEdit::SetSearchEngine(TCodeEditSearchCustom* value) {
 void TCustomCodeEdit::SetSelectionMode(TCodeSelectionMode value) {
   if (selectionMode_ == value) return;
   selectionMode_ = value;
+  // a block may reach past the ends of its lines, a normal selection may not
+  blockBegin_ = ClampBlockPos(blockBegin_);
+  blockEnd_ = ClampBlockPos(blockEnd_);
   if (SelAvail()) Invalidate();
   StatusChanged(scSelection);
 }
@@ -427,6 +432,7 @@ void TCustomCodeEdit::SetTabWidth(int value) {
   if (wordWrapPlugin_) {
     wordWrapPlugin_->Reset();
     InvalidateGutter();
+    SetTopLine(topLine_);  // the lines wrap to other rows
   }
 }
 
@@ -447,6 +453,7 @@ void TCustomCodeEdit::SetWordWrap(bool value) {
     SetBlockBegin(b);
     SetBlockEnd(e);
   }
+  SetTopLine(topLine_);  // the text has other rows now
   EnsureCursorPosVisible();
 }
 
@@ -509,6 +516,7 @@ void TCustomCodeEdit::LinesChanging() {
 
 void TCustomCodeEdit::LinesChanged(TObject*) {
   stateFlags_ &= static_cast<TCodeStateFlags>(~sfLinesChanging);
+  KeepInsideText();
   if (!HandleAllocated()) return;
   UpdateScrollBars();
   SetBlockBegin(CaretXY());
@@ -518,7 +526,31 @@ void TCustomCodeEdit::LinesChanged(TObject*) {
     InvalidateRect(r, false);
   }
   if (gutter_->ShowLineNumbers() && gutter_->AutoSize()) gutter_->AutoSizeDigitCount(lines_->Count());
-  if (!options_.Contains(eoScrollPastEof)) SetTopLine(topLine_);
+  SetTopLine(topLine_);
+}
+
+void TCustomCodeEdit::KeepInsideText() {
+  if (paintLock_ > 0) {
+    insideTextPending_ = true;  // the outermost paint lock puts them back
+    return;
+  }
+  IncPaintLock();
+  TScopeExit unlock{[this] { DecPaintLock(); }};
+  PutInsideText();
+}
+
+void TCustomCodeEdit::PutInsideText() {
+  insideTextPending_ = false;
+  MoveCaretTo(false, CaretXY());
+  TBufferCoord b = ClampBlockPos(blockBegin_), e = ClampBlockPos(blockEnd_);
+  if (b != blockBegin_ || e != blockEnd_) {
+    InvalidateSelection();
+    blockBegin_ = b;
+    blockEnd_ = e;
+    InvalidateSelection();
+    statusChanges_ |= scSelection;
+  }
+  SetTopLine(topLine_);
 }
 
 void TCustomCodeEdit::ListCleared() {
@@ -635,6 +667,7 @@ void TCustomCodeEdit::IncPaintLock() {
 
 void TCustomCodeEdit::DecPaintLock() {
   if (paintLock_ <= 0) throw Exception("Assertion failure");
+  if (paintLock_ == 1 && insideTextPending_) PutInsideText();
   if (--paintLock_ > 0 || !HandleAllocated()) {
     if (paintLock_ == 0 && statusChanges_ != 0) DoOnStatusChange(statusChanges_);
     return;

@@ -491,13 +491,18 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void MarkListChanged();
   // line buffer notices
   void LinesChanging();
+  // Caret, block and top line back inside the text after the lines changed (at the end of the
+  // outermost paint lock when one is open).
+  void KeepInsideText();
+  void PutInsideText();
   void ListCleared();
   void ListDeleted(int index, int count);
   void ListInserted(int index, int count);
   void ListPutted(int index, int count);
   // scroll bars, caret, hint
   void UpdateScrollBars();
-  void SetScrollBar(int bar, int64_t maxValue, int page, int position, bool hideWhenFits);
+  // False when showing or hiding the bar started a newer pass over the bars.
+  bool SetScrollBar(int bar, int64_t maxValue, int page, int position, bool hideWhenFits);
   void InitializeCaret();
   void UpdateCaret();
   void HideCaretNow();
@@ -553,8 +558,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void UndoItem();
   void RedoItem();
   void ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUndoList* other);
-  // Trailing blanks are cut from edited lines, but never while a change is undone: undo gives back
-  // exactly what was there, redo cuts again what the change itself cut.
+  // Trailing blanks are cut from edited lines, but never while a change is undone or redone: the
+  // records hold exactly what each change removed and inserted.
   bool TrimsTrailing() const { return options_.Contains(eoTrimTrailingSpaces) && !replaying_; }
   void ReleaseChained();
 
@@ -637,6 +642,9 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   bool destroying_ = false;
   bool replaying_ = false;
   int caretWidth_ = 0;
+  int scrollBarDepth_ = 0;
+  bool insideTextPending_ = false;
+  unsigned scrollBarPass_ = 0;
   int caretHeight_ = 0;
 };
 

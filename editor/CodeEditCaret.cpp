@@ -4,6 +4,7 @@
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/Forms.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -476,8 +477,9 @@ void TCustomCodeEdit::InvalidateSelection() {
 // ------------------------------------------------------------------ TopLine, LeftChar, scroll bars
 
 void TCustomCodeEdit::SetTopLine(int value) {
-  int maxTop =
-      options_.Contains(eoScrollPastEof) ? DisplayLineCount() : DisplayLineCount() - linesInWindow_ + 1;
+  // a window lower than one row still shows its top row: the top line stays on the text
+  int maxTop = options_.Contains(eoScrollPastEof) ? DisplayLineCount()
+                                                  : DisplayLineCount() - std::max(linesInWindow_, 1) + 1;
   value = std::max(std::min(value, maxTop), 1);
   if (value == topLine_) return;
   int delta = topLine_ - value;
@@ -526,7 +528,8 @@ void TCustomCodeEdit::SetLeftChar(int value) {
   StatusChanged(scLeftChar);
 }
 
-void TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int position, bool hideWhenFits) {
+bool TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int position, bool hideWhenFits) {
+  const unsigned pass = scrollBarPass_;
   SCROLLINFO si;
   si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;  // whether the bar shows is decided here
   bool show = true;
@@ -542,11 +545,11 @@ void TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int posi
     si.nPos = position;
     if (hideWhenFits && maxValue <= page) show = false;
   }
-  if (!show) {
-    ShowScrollBar(Handle(), bar, false);
-    return;
-  }
-  ShowScrollBar(Handle(), bar, true);
+  // showing or hiding a bar resizes the client area, and the pass that size started has set the
+  // bars for it: what this pass computed is out of date
+  ShowScrollBar(Handle(), bar, show);
+  if (scrollBarPass_ != pass) return false;
+  if (!show) return true;
   SetScrollInfo(Handle(), bar, si, true);
   if (!options_.Contains(eoDisableScrollArrows) && maxValue > page) {
     EnableScrollBar(Handle(), static_cast<UINT>(bar), ESB_ENABLE_BOTH);
@@ -562,6 +565,7 @@ void TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int posi
       arrows = ESB_DISABLE_RIGHT;
     EnableScrollBar(Handle(), static_cast<UINT>(bar), arrows);
   }
+  return scrollBarPass_ == pass;
 }
 
 void TCustomCodeEdit::UpdateScrollBars() {
@@ -570,18 +574,26 @@ void TCustomCodeEdit::UpdateScrollBars() {
     return;
   }
   stateFlags_ &= static_cast<TCodeStateFlags>(~sfScrollbarChanged);
+  // A bar shown or hidden resizes the client area, whose layout comes back here. In a window too small
+  // for its bars each pass could undo the one before it: a third nested pass leaves the bars alone.
+  if (scrollBarDepth_ >= 2) return;
+  ++scrollBarDepth_;
+  TScopeExit leave{[this] { --scrollBarDepth_; }};
+  ++scrollBarPass_;
   bool hideFits = options_.Contains(eoHideShowScrollbars);
   if (scrollBars_ == ssNone) {
     ShowScrollBar(Handle(), SB_HORZ, false);
     ShowScrollBar(Handle(), SB_VERT, false);
     return;
   }
+  const unsigned pass = scrollBarPass_;
   if ((scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) && !wordWrapPlugin_) {
     int64_t maxScroll =
         options_.Contains(eoScrollPastEol) ? maxScrollWidth_ : std::max(lines_->LengthOfLongestLine(), 1);
-    SetScrollBar(SB_HORZ, maxScroll, charsInWindow_, leftChar_, hideFits);
+    if (!SetScrollBar(SB_HORZ, maxScroll, charsInWindow_, leftChar_, hideFits)) return;
   } else {
     ShowScrollBar(Handle(), SB_HORZ, false);
+    if (scrollBarPass_ != pass) return;
   }
   if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
     int64_t maxScroll = DisplayLineCount();

@@ -69,7 +69,7 @@ void TCustomCodeEdit::DoHomeKey(bool selection) {
 
 void TCustomCodeEdit::DoEndKey(bool selection) {
   TBufferCoord to{LineLength(caretY_) + 1, caretY_};
-  if (wordWrapPlugin_) {
+  if (wordWrapPlugin_ && DisplayY() <= wordWrapPlugin_->RowCount()) {  // a cleared buffer has no rows
     TDisplayCoord d = DisplayXY();
     int rowEnd = std::min(wordWrapPlugin_->GetRowLength(d.Row) + 1, charsInWindow_ + 1);
     to = DisplayToBufferPos({rowEnd, d.Row});
@@ -147,12 +147,12 @@ void TCustomCodeEdit::ExecuteCommand(TCodeEditorCommand command, char32_t aChar,
       case ecPageTop:
         MoveCaretAndSelection(from(), DisplayToBufferPos({DisplayX(), topLine_}), sel);
         break;
-      case ecPageBottom:
-        MoveCaretAndSelection(from(),
-                              DisplayToBufferPos({DisplayX(), std::min(topLine_ + linesInWindow_ - 1,
-                                                                       std::max(DisplayLineCount(), 1))}),
-                              sel);
+      case ecPageBottom: {
+        // a window lower than one row still has its top row as the page's last
+        int row = std::min(topLine_ + std::max(linesInWindow_, 1) - 1, std::max(DisplayLineCount(), 1));
+        MoveCaretAndSelection(from(), DisplayToBufferPos({DisplayX(), std::max(row, 1)}), sel);
         break;
+      }
       case ecEditorTop:
         MoveCaretAndSelection(from(), {1, 1}, sel);
         break;

@@ -87,9 +87,8 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
       std::u32string head = first.substr(0, std::min(static_cast<size_t>(b.Char - 1), first.size()));
       std::u32string tail =
           static_cast<size_t>(e.Char - 1) < last.size() ? last.substr(static_cast<size_t>(e.Char - 1)) : U"";
-      // blanks are cut from the tail only: what stays before the selection is not part of the
-      // recorded text, so cutting into it could not be undone
-      if (options_.Contains(eoScrollPastEol) && TrimsTrailing()) tail = TrimTrailing(tail);
+      // the blanks that end the tail stay: they are not part of the removed text that an undo puts
+      // back, so cutting them could not be undone
       std::u32string joined = head + tail;
       lines_->PutU32(b.Line - 1, joined);
       if (e.Line > b.Line) {
@@ -120,8 +119,9 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
       for (int l = b.Line; l <= e.Line; ++l) {
         std::u32string s = Line32(l);
         if (static_cast<int>(s.size()) >= lo) {
+          // what follows the block keeps its blanks, for the undo to find the line as it was
           s.erase(static_cast<size_t>(lo - 1), static_cast<size_t>(hi - lo));
-          ProperSetLine(l - 1, s);
+          lines_->PutU32(l - 1, s);
         }
       }
       blockBegin_ = blockEnd_ = {lo, b.Line};
@@ -158,17 +158,19 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
           lines_->PutU32(line - 1, head + parts[0] + tail);
           caretX_ = static_cast<int>(head.size() + parts[0].size()) + 1;
         } else {
-          ProperSetLine(line - 1, head + parts[0]);
+          // trailing blanks are cut from the inserted text only: the head and the tail were there
+          // before, and the undo of an insertion puts back nothing but the inserted range
+          lines_->PutU32(line - 1, head + (TrimsTrailing() ? TrimTrailing(parts[0]) : parts[0]));
           for (size_t i = 1; i + 1 < parts.size(); ++i)
             lines_->InsertU32(line - 1 + static_cast<int>(i), parts[i]);
-          std::u32string last = parts.back() + tail;
-          lines_->InsertU32(line - 1 + static_cast<int>(parts.size()) - 1,
-                            TrimsTrailing() ? TrimTrailing(last) : last);
+          std::u32string last =
+              tail.empty() && TrimsTrailing() ? TrimTrailing(parts.back()) : parts.back() + tail;
+          lines_->InsertU32(line - 1 + static_cast<int>(parts.size()) - 1, last);
           addedLines = static_cast<int>(parts.size()) - 1;
           caretY_ = line + addedLines;
           caretX_ = static_cast<int>(parts.back().size()) + 1;
         }
-        if (addedLines > 0) DoLinesInserted(caretX_ == 1 && false ? line : line + 1, addedLines);
+        if (addedLines > 0) DoLinesInserted(line + 1, addedLines);
         break;
       }
       case smLine: {
@@ -236,14 +238,25 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
 void TCustomCodeEdit::SetSelText(const std::string& value) {
   if (ReadOnly()) return;
   TCodeSelectionMode mode = selectionMode_;
+  IncPaintLock();
   undoList_->BeginBlock();
-  TScopeExit end{[this] { undoList_->EndBlock(); }};
+  TScopeExit end{[this] {
+    undoList_->EndBlock();
+    DecPaintLock();
+  }};
   if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(mode, true), mode);
   DeleteSelectionPrimitive();
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
-  SetSelTextPrimitive(mode, Utf8ToUtf32(value), false);
-  if (mode != smColumn && !value.empty())
+  // the padding of a short line and the pieces of a block are recorded as they go in
+  SetSelTextPrimitive(mode, Utf8ToUtf32(value), true);
+  if (value.empty()) return;
+  if (mode == smNormal) {
     undoList_->AddChange(ucInsert, start, CaretXY(), std::string(), mode);
+  } else if (mode == smLine) {
+    // a caret in column 1 stands on the line after the inserted ones
+    TBufferCoord last = caretX_ == 1 ? TBufferCoord{1, caretY_ - 1} : CaretXY();
+    undoList_->AddChange(ucInsert, start, last, std::string(), mode);
+  }
 }
 
 void TCustomCodeEdit::ClearSelection() {
@@ -274,6 +287,8 @@ bool TCustomCodeEdit::CanPaste() {
 void TCustomCodeEdit::CutToClipboard() {
   if (ReadOnly() || !SelAvail()) return;
   CopyToClipboard();
+  IncPaintLock();
+  TScopeExit unlockPaint{[this] { DecPaintLock(); }};
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   std::string text = SelTextEx(selectionMode_, true);
   undoList_->Lock();
@@ -324,6 +339,8 @@ void TCustomCodeEdit::PasteFromClipboard() {
   if (SelAvail())
     undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(selectionMode_, true), selectionMode_);
   DeleteSelectionPrimitive();
+  // ends in one column are no block, but they would be a selection in the mode of the paste
+  blockBegin_ = blockEnd_ = CaretXY();
   TCodeSelectionMode keep = selectionMode_;
   selectionMode_ = mode;
   TScopeExit restore{[&] { selectionMode_ = keep; }};
@@ -398,8 +415,10 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
     return;
   }
   EnsureLine();
+  undoList_->BeginBlock();
+  TScopeExit end{[this] { undoList_->EndBlock(); }};
+  PadLineRecorded(caretY_, caretX_);
   std::u32string s = Line32(caretY_);
-  if (static_cast<int>(s.size()) < caretX_ - 1) s.append(static_cast<size_t>(caretX_ - 1) - s.size(), U' ');
   std::u32string old;
   if (!insertMode_) {
     old = s.substr(static_cast<size_t>(caretX_ - 1), text.size());
@@ -479,15 +498,18 @@ void TCustomCodeEdit::DoBackspace() {
   if (caretX_ == 1) {
     if (caretY_ == 1) return;
     int prev = caretY_ - 1;
-    std::u32string head = Line32(prev);
-    if (TrimsTrailing()) head = TrimTrailing(head);
+    const std::u32string& whole = Line32(prev);
+    std::u32string head = TrimsTrailing() ? TrimTrailing(whole) : whole;
+    // the blanks cut from the end of the previous line are removed text too
+    std::u32string removed = whole.substr(head.size()) + U"\r\n";
     TBufferCoord join{static_cast<int>(head.size()) + 1, prev};
+    int joined = caretY_;
     lines_->BeginUpdate();
     lines_->PutU32(prev - 1, head + s);
-    lines_->Delete(caretY_ - 1);
+    lines_->Delete(joined - 1);
     lines_->EndUpdate();
-    DoLinesDeleted(caretY_, 1);
-    undoList_->AddChange(ucSilentDelete, join, {1, caretY_}, "\r\n", smNormal);
+    DoLinesDeleted(joined, 1);
+    undoList_->AddChange(ucSilentDelete, join, {1, joined}, U8(removed), smNormal);
     SetCaretXY(join);
     SetBlockBegin(join);
     EnsureCursorPosVisible();
@@ -580,16 +602,27 @@ void TCustomCodeEdit::DoDeleteTo(TCodeEditorCommand command) {
 void TCustomCodeEdit::DoDeleteLine() {
   if (lines_->Count() == 0 || (lines_->Count() == 1 && Line32(1).empty())) return;
   SetBlockBegin(CaretXY());
-  std::string text = U8(Line32(caretY_));
-  if (caretY_ < lines_->Count()) text += "\r\n";
-  if (lines_->Count() == 1) {
-    lines_->PutU32(0, U"");
-  } else {
-    lines_->Delete(caretY_ - 1);
+  const int line = caretY_, count = lines_->Count();
+  const std::u32string& s = Line32(line);
+  // the removed range: the line and the break after it; the last line goes with the break before
+  // it; the only line is emptied
+  TBufferCoord from{1, line}, to{1, line + 1};
+  std::u32string text = s + U"\r\n";
+  if (count == 1) {
+    to = {static_cast<int>(s.size()) + 1, line};
+    text = s;
+  } else if (line == count) {
+    from = {LineLength(line - 1) + 1, line - 1};
+    to = {static_cast<int>(s.size()) + 1, line};
+    text = U"\r\n" + s;
   }
-  undoList_->AddChange(ucSilentDeleteAfterCursor, {1, caretY_},
-                       {1, caretY_ + (text.size() >= 2 && text.back() == '\n' ? 1 : 0)}, text, smNormal);
-  DoLinesDeleted(caretY_, 1);
+  std::string removed = U8(text);
+  if (count == 1)
+    lines_->PutU32(0, U"");
+  else
+    lines_->Delete(line - 1);
+  undoList_->AddChange(ucSilentDeleteAfterCursor, from, to, removed, smNormal);
+  DoLinesDeleted(line, 1);
   SetCaretAndClearSelection({1, std::min(caretY_, std::max(lines_->Count(), 1))});
 }
 
@@ -625,7 +658,8 @@ void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
       indentText = src.substr(0, n);
     }
     lines_->InsertU32(line, indentText);
-    undoList_->AddChange(ucLineBreak, CaretXY(), {1, line + 1}, std::string(), smNormal);
+    undoList_->AddChange(ucLineBreak, CaretXY(), {static_cast<int>(indentText.size()) + 1, line + 1},
+                         std::string(), smNormal);
     newCaret = {static_cast<int>(indentText.size()) + 1, line + 1};
     insertedAt = line + 1;
   } else if (caretX_ == 1) {
@@ -968,10 +1002,10 @@ void TCustomCodeEdit::UndoItem() {
     case ucDragDropInsert:
     case ucWhiteSpaceAdd: {
       if (item->ChangeSelMode == smLine && k != ucWhiteSpaceAdd) {
-        // whole lines went in before line s; an end past column 1 on the last line means the last
-        // of them went into the empty last line, which stays
-        int last = std::min(std::max(e.Line, s.Line), lines_->Count());
-        bool keptLast = e.Char > 1 && last == lines_->Count();
+        // whole lines s.Line..e.Line went in before line s (none when e.Line is above s.Line); an
+        // end past column 1 means the last of them went into the empty last line, which stays
+        int last = std::min(e.Line, lines_->Count());
+        bool keptLast = e.Char > 1;
         std::u32string removed;
         for (int l = s.Line; l <= last; ++l) {
           removed += Line32(l);
@@ -979,23 +1013,26 @@ void TCustomCodeEdit::UndoItem() {
         }
         redoList_->AddChange(k, s, e, U8(removed), smLine);
         int count = last - s.Line + (keptLast ? 0 : 1);
-        if (keptLast) lines_->PutU32(last - 1, U"");
+        if (keptLast && last >= s.Line) lines_->PutU32(last - 1, U"");
         // (never through Clear: clearing the buffer clears the undo lists too)
-        if (count >= lines_->Count()) {
+        if (count > 0 && count >= lines_->Count()) {
           if (lines_->Count() > 1) lines_->DeleteLines(1, lines_->Count() - 1);
           lines_->PutU32(0, U"");
         } else if (count > 0) {
           lines_->DeleteLines(s.Line - 1, count);
         }
-        DoLinesDeleted(s.Line, count);
+        if (count > 0) DoLinesDeleted(s.Line, count);
         SetCaretAndClearSelection({1, s.Line});
         break;
       }
       blockBegin_ = s;
       blockEnd_ = e;
       std::string removed = SelTextEx(selectionMode_, true);
-      redoList_->AddChange(k, s, e, removed, item->ChangeSelMode);
       SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      // In normal mode the redo item holds the range the text it puts back replaces: the
+      // characters an overwrite took, which are back now, up to the caret; nothing after an insert.
+      TBufferCoord redoEnd = item->ChangeSelMode == smNormal ? (item->ChangeStr.empty() ? s : CaretXY()) : e;
+      redoList_->AddChange(k, s, redoEnd, removed, item->ChangeSelMode);
       SetCaretAndClearSelection(s);
       break;
     }
@@ -1021,16 +1058,25 @@ void TCustomCodeEdit::UndoItem() {
     }
     case ucLineBreak: {
       SetCaretAndClearSelection(s);
-      redoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
       std::u32string line = Line32(s.Line);
       std::u32string tail = Utf8ToUtf32(item->ChangeStr);
       if (static_cast<int>(line.size()) < s.Char - 1 && !tail.empty() && !IsBlank(tail[0]))
         line.append(static_cast<size_t>(s.Char - 1) - line.size(), U' ');
+      // The new line is the indent and what is left of the tail once the blanks the break cut
+      // from the end of the line are taken off: the redo item replaces those blanks, from the end
+      // of the line, by a line end and that indent.
+      const std::u32string created = Line32(e.Line);
+      size_t indent = std::min(static_cast<size_t>(std::max(e.Char - 1, 0)), created.size());
+      size_t right = created.size() - indent;
+      size_t cut = tail.size() >= right ? tail.size() - right : 0;
+      TBufferCoord at{static_cast<int>(line.size()) + 1, s.Line};
       lines_->BeginUpdate();
       lines_->PutU32(s.Line - 1, line + tail);
       if (e.Line <= lines_->Count()) lines_->Delete(e.Line - 1);
       lines_->EndUpdate();
       DoLinesDeleted(e.Line, 1);
+      redoList_->AddChange(k, at, {at.Char + static_cast<int>(cut), at.Line},
+                           U8(U"\r\n" + created.substr(0, indent)), smNormal);
       SetCaretAndClearSelection(s);
       break;
     }
@@ -1048,11 +1094,13 @@ void TCustomCodeEdit::RedoItem() {
   selectionMode_ = item->ChangeSelMode;
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
   stateFlags_ |= sfInsideRedo;
+  replaying_ = true;
   IncPaintLock();
   TScopeExit back{[&] {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
+    replaying_ = false;
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1061,6 +1109,22 @@ void TCustomCodeEdit::RedoItem() {
     case ucInsert:
     case ucPaste:
     case ucDragDropInsert: {
+      if (item->ChangeSelMode == smNormal) {
+        // the text replaces what the change had replaced (nothing after a plain insert)
+        blockBegin_ = s;
+        blockEnd_ = e;
+        std::string overwritten = SelTextEx(smNormal, true);
+        caretX_ = s.Char;
+        caretY_ = s.Line;
+        SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
+        TBufferCoord end = CaretXY();
+        undoList_->AddChange(k, s, end, overwritten, smNormal);
+        if (k == ucDragDropInsert)
+          SetCaretAndSelection(end, s, end);
+        else
+          SetCaretAndClearSelection(end);
+        break;
+      }
       SetCaretAndClearSelection(s);
       blockBegin_ = blockEnd_ = s;
       SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
@@ -1082,19 +1146,36 @@ void TCustomCodeEdit::RedoItem() {
       SetCaretAndClearSelection(s);
       break;
     }
-    case ucLineBreak:
-      SetCaretAndClearSelection(s);
-      DoLineBreak(true);
+    case ucLineBreak: {
+      // the line is split as the break split it: the blanks it cut (start..end) give way to a line
+      // end and the new line's indent; the record for the undo is the break's own
+      blockBegin_ = s;
+      blockEnd_ = e;
+      std::u32string cut = Utf8ToUtf32(SelTextEx(smNormal, true));
+      caretX_ = s.Char;
+      caretY_ = s.Line;
+      SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
+      TBufferCoord end = CaretXY();
+      std::u32string right = Line32(end.Line).substr(static_cast<size_t>(end.Char - 1));
+      undoList_->AddChange(k, s, end, U8(cut + right), smNormal);
+      SetCaretAndClearSelection(end);
       break;
+    }
     case ucWhiteSpaceAdd: {
+      // the same blanks or tabs as before
       blockBegin_ = blockEnd_ = s;
       caretX_ = s.Char;
       caretY_ = s.Line;
+      std::u32string pad = Utf8ToUtf32(item->ChangeStr);
       std::u32string line = Line32(s.Line);
-      if (static_cast<int>(line.size()) < e.Char - 1)
-        line.append(static_cast<size_t>(e.Char - 1) - line.size(), U' ');
+      if (static_cast<int>(line.size()) < s.Char - 1)
+        line.append(static_cast<size_t>(s.Char - 1) - line.size(), U' ');
+      if (pad.empty() && static_cast<int>(line.size()) < e.Char - 1)
+        pad.assign(e.Char - 1 - line.size(), U' ');
+      line.insert(static_cast<size_t>(s.Char - 1), pad);
       lines_->PutU32(s.Line - 1, line);
-      undoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
+      undoList_->AddChange(k, s, {s.Char + static_cast<int>(pad.size()), s.Line}, std::string(),
+                           item->ChangeSelMode);
       SetCaretAndClearSelection(s);
       break;
     }

@@ -15,7 +15,8 @@
 #include "platform/rtl/Classes.h"
 
 // A screen cursor (the class library's cursor numbers: 0 default, -11 hourglass).
-using TCursor = int16_t;
+// The same type as the class library's, so both declarations may meet in one unit.
+using TCursor = int;
 
 // Buttons of the confirmation dialog and their modal results.
 enum TOracleDialogButton { odbYes, odbNo, odbOK, odbCancel, odbIgnore, odbAll };
@@ -88,6 +89,21 @@ class THeadlessOracleUserInterface : public IOracleUserInterface {
   std::vector<TComponent*> components_;
   TCursor cursor_ = oracle_ui::crDefault;
 };
+
+// The class library's answers: its confirmation dialog, the screen's cursor, the application's
+// exception handler and components. It lives in the visual library (oracle_visual); the program
+// installs it with SetOracleUserInterface at start-up.
+class TClassLibraryOracleUserInterface : public IOracleUserInterface {
+ public:
+  int ShowMessageDialog(const std::string& Message, TOracleDialogButtons Buttons) override;
+  void ShowMessage(const std::string& Message) override;
+  TCursor GetScreenCursor() override;
+  void SetScreenCursor(TCursor Cursor) override;
+  void HandleApplicationException(TObject* Sender, std::exception_ptr Error) override;
+  int ApplicationComponentCount() override;
+  TComponent* ApplicationComponent(int Index) override;
+};
+TClassLibraryOracleUserInterface& ClassLibraryOracleUserInterface();
 
 // The interface in use (the headless one until another is installed). Installing nullptr restores
 // the headless one; the caller keeps ownership. Returns the interface that was in use.

@@ -1,6 +1,7 @@
 #include "toolbar/BarHook.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <vector>
 
@@ -8,8 +9,9 @@ namespace {
 
 struct HookProcEntry {
   THookProc proc;
-  int refCount;
+  int refCount;  // registrations, with or without window hooks
   THookProcCodes codes;
+  int installs = 0;  // the registrations that counted on the window hooks of its codes
 };
 
 enum HookType { htCallWndProc, htCBT, htGetMessage, htCount };
@@ -101,11 +103,13 @@ void InstallHookProc(THookProc Proc, THookProcCodes Codes, bool OnlyRegister) {
   if (!hookProcs) hookProcs = std::make_unique<std::vector<HookProcEntry>>();
   auto it = std::find_if(hookProcs->begin(), hookProcs->end(),
                          [&](const HookProcEntry& e) { return e.proc == Proc; });
-  if (it != hookProcs->end())
-    ++it->refCount;
-  else
-    hookProcs->push_back({Proc, 1, Codes});
+  if (it == hookProcs->end()) {
+    hookProcs->push_back({Proc, 0, Codes});
+    it = hookProcs->end() - 1;
+  }
+  ++it->refCount;
   if (OnlyRegister) return;
+  ++it->installs;
   for (HookType t : TypesOf(Codes)) {
     ++hookTypes[t].refCount;
     if (!hookTypes[t].handle)
@@ -119,10 +123,17 @@ void UninstallHookProc(THookProc Proc) {
   auto it = std::find_if(hookProcs->begin(), hookProcs->end(),
                          [&](const HookProcEntry& e) { return e.proc == Proc; });
   if (it == hookProcs->end()) return;
-  for (HookType t : TypesOf(it->codes)) {
-    if (hookTypes[t].refCount > 0) --hookTypes[t].refCount;
-    if (hookTypes[t].refCount == 0) RemoveHook(t);
+  // A registration that only registered is undone first, and gives back no window hook: another
+  // procedure's hooks stay counted.
+  const bool registerOnlyLeft = it->refCount > it->installs;
+  if (!registerOnlyLeft) {
+    --it->installs;
+    for (HookType t : TypesOf(it->codes)) {
+      if (hookTypes[t].refCount > 0) --hookTypes[t].refCount;
+      if (hookTypes[t].refCount == 0) RemoveHook(t);
+    }
   }
+  assert(it->installs >= 0 && it->installs < it->refCount + 1);
   if (--it->refCount == 0) hookProcs->erase(it);
   if (hookProcs->empty()) hookProcs.reset();
 }

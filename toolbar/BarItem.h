@@ -23,6 +23,7 @@ TALVIK_DECLARE_EXCEPTION(ETBItemError, Exception);
 class TBarCustomItem;
 class TBarCustomItemActionLink;
 class TBarItemViewer;
+class TBarPopupWindow;
 class TBarView;
 
 enum TBarItemDisplayMode { nbdmDefault, nbdmTextOnly, nbdmTextOnlyInMenus, nbdmImageAndText };
@@ -88,6 +89,54 @@ TBarItemViewerClass ViewerClassOf() {
           [](TBarView* View, TBarCustomItem* Item) -> TBarItemViewer* { return new V(View, Item); }};
 }
 
+// How a popup without a parent view stands to its point.
+enum TBarPopupAlignment { tbpaLeft, tbpaRight, tbpaCenter };
+
+// The options of a menu loop.
+enum TBarMenuLoopOption {
+  mloMousePress,         // entered by a mouse press: the selected viewer gets that press first
+  mloRightButtonCounts,  // the right button works as the left one does
+  mloNoFirstItem,        // with mloOpenSelected: the opened popup selects nothing
+  mloOpenSelected,       // the selected viewer's popup opens at once
+  mloKeyboardEntry,      // entered from the keyboard: underlines show
+  mloExecuteSelected     // the selected viewer is carried out at once, which ends the loop
+};
+using TBarMenuLoopOptions = TSet<TBarMenuLoopOption>;
+
+// Placing a popup window: everything the rules look at, and what they decide.
+struct TBarPopupPlacementInput {
+  TRect R;  // the parent viewer on the screen, or the point (an empty rectangle)
+  TRect M;  // the monitor
+  int W = 0, H = 0;
+  bool HasParentView = false;
+  bool Nested = false;          // opened from a popup, beside its viewer
+  bool ParentVertical = false;  // the parent view's orientation is vertical
+  bool Chevron = false;
+  bool MenuDropRight = false;  // the system drops menus right-aligned
+  TBarPopupAlignment Alignment = tbpaLeft;
+  bool ParentOpensLeft = false;      // the parent popup opened towards the left
+  std::vector<TRect> ParentViewers;  // the parent view's shown viewers on the screen
+};
+struct TBarPopupPlacement {
+  int X = 0, Y = 0;
+  int Direction = 0;  // bits: 1 towards the left, 2 towards the right, 4 downwards, 8 upwards
+  bool OpensLeft = false;
+};
+TBarPopupPlacement CalcPopupPlacement(const TBarPopupPlacementInput& In);
+
+// Creates the popup window of an item (the window class of PopupWindowClass).
+using TBarPopupWindowClass = TBarPopupWindow* (*)(TComponent* AOwner, TBarView* AParentView,
+                                                  TBarCustomItem* AItem, bool ACustomizing);
+
+// Accessibility events of menus; every event of the library goes through this one call.
+constexpr DWORD EVENT_SYSTEM_MENUSTART = 4, EVENT_SYSTEM_MENUEND = 5, EVENT_SYSTEM_MENUPOPUPSTART = 6,
+                EVENT_SYSTEM_MENUPOPUPEND = 7, EVENT_OBJECT_FOCUS = 0x8005;
+constexpr int OBJID_CLIENT = -4, CHILDID_SELF = 0;
+void BarNotifyWinEvent(DWORD Event, HWND Wnd, int IdObject, int IdChild);
+using TBarWinEventSink = std::function<void(DWORD Event, HWND Wnd, int IdObject, int IdChild)>;
+// Receives every event besides (tests); nullptr stops it.
+void SetBarWinEventSink(TBarWinEventSink Sink);
+
 using TBarPopupEvent = std::function<void(TBarCustomItem* Sender, bool FromLink)>;
 using TBarSelectEvent = std::function<void(TBarCustomItem* Sender, TBarItemViewer* Viewer, bool Selecting)>;
 
@@ -139,6 +188,13 @@ class TBarCustomItem : public TComponent {
   // Tells the views of the parent that this item changed: repaint, or lay out again.
   virtual void Change(bool NeedResize);
   virtual void FirePopup(TBarCustomItem* Sender, bool FromLink);
+  // Creates, places and shows the popup window of this item's children and answers it. Without a
+  // parent view the popup stands at PopupPoint (screen) as Alignment says, and the caller owns it;
+  // with one, the parent view owns it as its open popup.
+  virtual TBarPopupWindow* BuildSubmenuPopup(TBarView* ParentView, TBarItemViewer* ParentViewer,
+                                             bool PositionAsSubmenu, bool SelectFirstItem, bool Customizing,
+                                             TPoint PopupPoint, TBarPopupAlignment Alignment);
+  virtual TBarPopupWindowClass PopupWindowClass();
   virtual void AfterEnabledChange();
   virtual TBarView* ChevronSourceView() { return nullptr; }
   virtual TBarItemViewerClass ViewerClassFor(TBarView* View);
@@ -353,6 +409,8 @@ struct TBarDoneActionData {
   HWND Wnd = nullptr;          // system menu key: the window
   char32_t Key = 0;            // and the key
   THelpContext ContextID = 0;  // help
+  // The menu loop ends as soon as anything was decided.
+  bool Decided() const { return DoneAction != tbdaNone; }
 };
 
 // The deferred-click message of the thread's hidden window.
@@ -406,6 +464,14 @@ class TBarItemViewer : public TObject {
   virtual bool SharesGroupWidth();
   // A deferred default action (queued from the menu loop with a flag).
   virtual void DeferredDefaultAction(WPARAM /*Flag*/) {}
+
+  // ---- input in the menu loop (coordinates relative to the viewer) ----
+  // A key for the selected viewer before its view sees it; a handled key is set to 0.
+  virtual void KeyDown(WORD& /*Key*/, TShiftState /*Shift*/) {}
+  virtual void MouseDown(TShiftState Shift, int X, int Y, bool& MouseDownOnMenu);
+  virtual void MouseMove(int /*X*/, int /*Y*/) {}
+  virtual void MouseUp(int X, int Y, bool MouseWasDownOnMenu);
+  virtual void MouseWheel(int /*WheelDelta*/) {}
 
   // The hint shown for the item (short hint, or the caption made into one, with the shortcut).
   std::string GetHintText();
@@ -512,6 +578,51 @@ class TBarView : public TComponent {
   TBarView* RootView();
   TBarDoneActionData& DoneActionData() { return doneActionData_; }
   void EndModalWithClick(TBarItemViewer* Viewer);
+  // Ends the menu loop without a command; with the menu key of a window; with help for a context.
+  void EndModal();
+  void EndModalWithSystemMenu(HWND Wnd, char32_t Key);
+  void EndModalWithHelp(THelpContext Context);
+
+  // ---- selection, keyboard and mouse (BarItemInput.cpp) ----
+  void ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse);
+  void SelectViewer(TBarItemViewer* Viewer) { ChangeSelection(Viewer, false); }
+  // Hot tracking from a screen point (nullptr: the mouse is nowhere).
+  void TrackMouse(const TPoint* P, bool AllowNewSelection);
+  // Opens the selected viewer's popup (closing another one); answers whether a popup is open.
+  bool ShowChildPopup(bool SelectFirstItem);
+  void HideChildPopups();
+  // Closes the open popups and, in a toolbar view, leaves drop-down mode.
+  void CloseDropDown();
+  void ActivateSelected(bool GivePriority);
+  void RunMenuLoop(TBarMenuLoopOptions Options);
+  TBarItemViewer* FindViewerByAccel(char32_t Key, TBarItemViewer* StartViewer, bool ExplicitOnly,
+                                    bool& Unique);
+  void UpdateAccelVisibility(bool ByKeyboard);
+  // The keys of the menu loop; a handled key is set to 0.
+  virtual void KeyDown(WORD& Key, TShiftState Shift);
+  // Moves the selection to the next (previous) selectable viewer, wrapping around.
+  void SelectNextViewer(bool Forward);
+  void SelectFirstOrLastViewer(bool First);
+  void ScrollIntoView(TBarItemViewer* Viewer);
+  // One step of a scrolled popup: the nearest item out of sight above (below) comes into view.
+  void ScrollStep(bool Up);
+  // View timers (only on a popup window): 0 open, 1 close, 2 scroll up, 3 scroll down.
+  void StartTimer(int Index, UINT Interval);
+  void StopTimer(int Index);
+  void StopAllTimers();
+  bool TimerRunning(int Index) const { return (timers_ >> Index) & 1; }
+  void TimerAction(int Index);
+  // The menu loop runs on this view's root.
+  bool InModalLoop();
+  // The last view of the chain of open popups from this one.
+  TBarView* InnermostView();
+  TBarPopupWindow* OpenWindow() const { return openWindow_; }
+  // Records the popup opened from Viewer (BuildSubmenuPopup).
+  void SetOpenPopup(TBarItemViewer* Viewer, TBarView* View, TBarPopupWindow* Window);
+  bool SelectedViaMouse() const { return selectedViaMouse_; }
+  // A viewer of this view holds the mouse between a press and its release.
+  bool MouseCaptured() const { return mouseCaptured_; }
+  void SetMouseCaptured(bool Value) { mouseCaptured_ = Value; }
 
   // ---- properties ----
   TBarCustomItem* ParentItem() const { return parentItem_; }
@@ -562,8 +673,6 @@ class TBarView : public TComponent {
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  protected:
-  // Closes an open submenu; the popup work of the toolbar fills it.
-  virtual void CloseChildPopups() {}
   // Paints the whole window into an off-screen bitmap and copies it at once.
   virtual void RepaintWindowAtOnce();
 
@@ -631,7 +740,11 @@ class TBarView : public TComponent {
   bool newItemsHighestPriority_ = true;
   TBarItemViewer* openViewer_ = nullptr;
   TBarView* openView_ = nullptr;
+  TBarPopupWindow* openWindow_ = nullptr;
   TBarView* chevronParentView_ = nullptr;
+  bool selectedViaMouse_ = false;
+  bool mouseCaptured_ = false;
+  unsigned timers_ = 0;
   TBarDoneActionData doneActionData_;
   std::unique_ptr<TBitmap> measureBitmap_;
   std::unordered_map<std::string, int> textWidths_;

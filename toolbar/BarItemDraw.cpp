@@ -2,6 +2,7 @@
 // view's drawing of its viewers.
 #include <algorithm>
 
+#include "toolbar/BarImageList.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
 
@@ -74,6 +75,15 @@ void MenuArrow(TCanvas* Canvas, const TRect& R, COLORREF Color) {
   const int y = R.Top + (R.Height() - 7) / 2;
   for (int i = 0; i < 4; ++i) ::FillRect(Canvas->Handle(), Bounds(x + i, y + i, 1, 7 - 2 * i), brush);
   DeleteObject(brush);
+}
+
+// An item's image; a toolbar image list draws the one of the item's state.
+void DrawItemImage(TCustomImageList* Images, TCanvas* Canvas, int X, int Y, int Index, bool Enabled, bool Hot,
+                   bool Checked) {
+  if (auto* bar = dynamic_cast<TBarCustomImageList*>(Images))
+    bar->DrawState(Canvas, X, Y, Index, Enabled, Hot, Checked);
+  else
+    Images->Draw(Canvas, X, Y, Index, Enabled);
 }
 
 }  // namespace
@@ -262,7 +272,8 @@ void TBarItemViewer::Paint(TCanvas* Canvas, const TRect& ClientAreaRect, bool Is
         x = content.Left + (content.Width() - images->Width()) / 2;
         y = content.Top + (content.Height() - images->Height()) / 2;
       }
-      images->Draw(Canvas, x, y, item->ImageIndex(), item->Enabled() || view->Customizing());
+      DrawItemImage(images, Canvas, x, y, item->ImageIndex(), item->Enabled() || view->Customizing(),
+                    IsSelected, checked);
     }
     if (captionShown) {
       UINT format = DT_SINGLELINE | DT_VCENTER | DT_CENTER | (hideAccels ? DT_HIDEPREFIX : 0);
@@ -336,9 +347,9 @@ void TBarItemViewer::Paint(TCanvas* Canvas, const TRect& ClientAreaRect, bool Is
     }
   }
   if (imageShown)
-    images->Draw(Canvas, cell.Left + (column - images->Width()) / 2,
-                 R.Top + (R.Height() - images->Height()) / 2, item->ImageIndex(),
-                 item->Enabled() || view->Customizing());
+    DrawItemImage(images, Canvas, cell.Left + (column - images->Width()) / 2,
+                  R.Top + (R.Height() - images->Height()) / 2, item->ImageIndex(),
+                  item->Enabled() || view->Customizing(), IsSelected, checked);
 }
 
 void TBarSeparatorItemViewer::Paint(TCanvas* Canvas, const TRect& ClientAreaRect, bool, bool, bool) {

@@ -145,7 +145,8 @@ TBarView::TBarView(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AP
 }
 
 TBarView::~TBarView() {
-  CloseChildPopups();
+  HideChildPopups();
+  StopAllTimers();
   if (parentView_ && parentView_->isToolbar_) {
     parentView_->state_.Include(vsClosing);
     if (parentView_->openViewer_) parentView_->RepaintViewer(parentView_->openViewer_);
@@ -153,6 +154,7 @@ TBarView::~TBarView() {
   if (parentView_ && parentView_->openView_ == this) {
     parentView_->openView_ = nullptr;
     parentView_->openViewer_ = nullptr;
+    parentView_->openWindow_ = nullptr;
   }
   if (parentItem_) parentItem_->Unsubscribe(&parentHandler_);
   if (itemsSource_) itemsSource_->Unsubscribe(&sourceHandler_);
@@ -301,7 +303,7 @@ void TBarView::RecreateAllViewers() {
 }
 
 void TBarView::FreeViewers() {
-  CloseChildPopups();
+  HideChildPopups();
   selected_ = nullptr;
   InvalidatePositions();
   priorityList_.clear();
@@ -343,7 +345,7 @@ TBarItemViewer* TBarView::InsertViewer(TBarCustomItem* Item, int Index) {
 
 void TBarView::DeleteViewer(int Index) {
   TBarItemViewer* v = viewers_[static_cast<size_t>(Index)];
-  if (openViewer_ == v) CloseChildPopups();
+  if (openViewer_ == v) HideChildPopups();
   if (selected_ == v) selected_ = nullptr;
   priorityList_.erase(std::remove(priorityList_.begin(), priorityList_.end(), v), priorityList_.end());
   viewers_.erase(viewers_.begin() + Index);
@@ -436,6 +438,27 @@ void TBarView::EndModalWithClick(TBarItemViewer* Viewer) {
   d.DoneAction = tbdaClickItem;
   d.ClickItem = Viewer->Item();
   d.Sound = Viewer->View()->IsPopup();
+}
+
+void TBarView::EndModal() {
+  TBarDoneActionData& d = RootView()->doneActionData_;
+  d = TBarDoneActionData();
+  d.DoneAction = tbdaCancel;
+}
+
+void TBarView::EndModalWithSystemMenu(HWND Wnd, char32_t Key) {
+  TBarDoneActionData& d = RootView()->doneActionData_;
+  d = TBarDoneActionData();
+  d.DoneAction = tbdaOpenSystemMenu;
+  d.Wnd = Wnd;
+  d.Key = Key;
+}
+
+void TBarView::EndModalWithHelp(THelpContext Context) {
+  TBarDoneActionData& d = RootView()->doneActionData_;
+  d = TBarDoneActionData();
+  d.DoneAction = tbdaHelpContext;
+  d.ContextID = Context;
 }
 
 TCanvas* TBarView::MeasureCanvas() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/Registry.h"
 
 namespace {
@@ -138,15 +139,7 @@ void GetRectOfMonitorContainingPoint(TPoint P, bool WorkArea, TRect& Result) {
 // work on bytes and decode a code point only where one is taken.
 
 std::string StripAccelChars(std::string_view S) {
-  std::string result;
-  result.reserve(S.size());
-  for (size_t i = 0; i < S.size(); ++i) {
-    if (S[i] == '&') {
-      if (++i == S.size()) break;
-    }
-    result += S[i];
-  }
-  return result;
+  return StripHotkey(S);
 }
 
 std::string EscapeAmpersands(std::string_view S) {
@@ -167,22 +160,7 @@ std::string StripTrailingPunctuation(std::string_view S) {
 }
 
 char32_t FindAccelChar(std::string_view S) {
-  char32_t result = 0;
-  size_t i = 0;
-  while (i < S.size()) {
-    if (S[i] != '&') {
-      ++i;
-      continue;
-    }
-    ++i;
-    if (i == S.size()) break;
-    if (S[i] == '&') {
-      ++i;
-      continue;
-    }
-    result = Utf8Next(S, i);
-  }
-  return result;
+  return GetHotkey(S);
 }
 
 int GetTextWidth(HDC DC, const std::string& S, bool Prefix) {

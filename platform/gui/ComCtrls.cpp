@@ -201,12 +201,11 @@ void TPageControl::SetTabHeight(int Value) {
 }
 
 void TPageControl::SetImages(TCustomImageList* Value) {
-  if (images_) images_->UnRegisterChanges(&imageLink_);
-  images_ = Value;
-  if (Value) {
-    Value->RegisterChanges(&imageLink_);
-    Value->FreeNotification(this);
-  }
+  SetImageListOf(this, images_, imageLink_, Value);
+  ImagesChanged();
+}
+
+void TPageControl::ImagesChanged() {
   LayoutTabs();
   Realign();
   Invalidate();
@@ -214,7 +213,7 @@ void TPageControl::SetImages(TCustomImageList* Value) {
 
 void TPageControl::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == images_) SetImages(nullptr);
+  if (ForgetImageListOf(images_, AComponent, Operation)) ImagesChanged();
 }
 
 void TPageControl::LayoutTabs() {

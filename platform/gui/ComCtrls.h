@@ -92,6 +92,7 @@ class TPageControl : public TCustomControl {
   void InsertPage(TTabSheet* Page);
   void RemovePage(TTabSheet* Page);
   void LayoutTabs();
+  void ImagesChanged();
   std::vector<TTabSheet*> VisibleTabs() const;
   std::vector<TTabSheet*> pages_;
   TTabSheet* activePage_ = nullptr;
@@ -351,7 +352,8 @@ class TListView : public TCustomControl {
   friend class TListItems;
   friend class TListColumn;
   friend class TListColumns;
-  void ItemsChanged(bool Repaint);
+  // The items changed from row `FromRow` on (-1: anywhere): the rows that show them paint again.
+  void ItemsChanged(bool Repaint, int FromRow = -1);
   void ItemSelectionChanged(TListItem* Item, bool Selected);
   void ItemRemoving(TListItem* Item);
   void UpdateScrollBar();

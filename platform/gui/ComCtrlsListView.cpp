@@ -143,7 +143,7 @@ TListItem* TListItems::AddItem(TListItem* Item, int Index) {
   items_.insert(items_.begin() + Index, std::move(owned));
   if (owner_->anchor_ >= Index) ++owner_->anchor_;
   // the rows below move down: keep the view where it was unless it shows the top
-  owner_->ItemsChanged(true);
+  owner_->ItemsChanged(true, Index);
   InvokeEvent(owner_->OnInsert, owner_, raw);
   return raw;
 }
@@ -162,7 +162,7 @@ void TListItems::Delete(int Index) {
   std::unique_ptr<TListItem> gone = std::move(items_[static_cast<std::size_t>(Index)]);
   items_.erase(items_.begin() + Index);
   if (owner_->anchor_ >= Count()) owner_->anchor_ = Count() - 1;
-  owner_->ItemsChanged(true);
+  owner_->ItemsChanged(true, Index);
 }
 
 void TListItems::Clear() {
@@ -236,18 +236,13 @@ void TListView::SetShowColumnHeaders(bool Value) {
 }
 
 void TListView::SetSmallImages(TCustomImageList* Value) {
-  if (smallImages_) smallImages_->UnRegisterChanges(&imageLink_);
-  smallImages_ = Value;
-  if (Value) {
-    Value->RegisterChanges(&imageLink_);
-    Value->FreeNotification(this);
-  }
+  SetImageListOf(this, smallImages_, imageLink_, Value);
   Invalidate();
 }
 
 void TListView::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == smallImages_) SetSmallImages(nullptr);
+  if (ForgetImageListOf(smallImages_, AComponent, Operation)) Invalidate();
 }
 
 void TListView::CreateParams(TCreateParams& Params) {
@@ -290,11 +285,22 @@ void TListView::UpdateScrollBar() {
   SetScrollInfo(Handle(), SB_VERT, si, true);
 }
 
-void TListView::ItemsChanged(bool Repaint) {
+void TListView::ItemsChanged(bool Repaint, int FromRow) {
   if (items_.updateCount_ > 0) return;
+  const int top = topRow_;
   topRow_ = std::clamp(topRow_, 0, std::max(0, items_.Count() - VisibleRowCount()));
   UpdateScrollBar();
-  if (Repaint) Invalidate();
+  if (!Repaint) return;
+  if (FromRow < 0 || topRow_ != top || !HandleAllocated()) {
+    Invalidate();
+    return;
+  }
+  // the rows from the change down show other items now; the header and the rows above stay
+  const int first = std::max(FromRow, topRow_) - topRow_;
+  if (first > VisibleRowCount()) return;
+  RECT rows = ClientRect();
+  rows.Top = HeaderHeight() + first * RowHeight();
+  InvalidateRect(Handle(), &rows, false);
 }
 
 void TListView::ItemSelectionChanged(TListItem* Item, bool Selected) {
@@ -481,8 +487,9 @@ void TListView::Paint() {
   TCanvas* c = Canvas();
   c->Font()->Assign(Font());
   TRect client = ClientRect();
+  const TRect shown = c->ClipRect();  // what is being painted: the rest is left alone
   int header = HeaderHeight();
-  if (showColumnHeaders_) {
+  if (showColumnHeaders_ && shown.Top < header) {
     std::vector<int> widths = ColumnWidths();
     int x = -scrollX_;
     for (int i = 0; i < columns_.Count(); ++i) {
@@ -503,6 +510,7 @@ void TListView::Paint() {
   int last = std::min(items_.Count(), topRow_ + VisibleRowCount() + 1);
   for (int row = topRow_; row < last; ++row) {
     int top = header + (row - topRow_) * rowHeight;
+    if (top + rowHeight <= shown.Top || top >= shown.Bottom) continue;
     DrawItem(items_.Item(row), row, Rect(client.Left, top, client.Right, top + rowHeight));
   }
   int below = header + (last - topRow_) * rowHeight;

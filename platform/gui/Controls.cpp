@@ -53,9 +53,14 @@ namespace {
 
 const char* const kUtilWindowClass = "TPUtilWindow";
 
+// A utility window's method, shared with the calls running it: DeallocateHWnd from inside the
+// method (a timer freed in its own OnTimer) frees the method only when the call has returned.
+using TSharedWndMethod = std::shared_ptr<TWndMethod>;
+
 LRESULT UtilWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* method = reinterpret_cast<TWndMethod*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
-  if (!method || !*method) return DefWindowProc(hwnd, msg, wParam, lParam);
+  auto* holder = reinterpret_cast<TSharedWndMethod*>(GetWindowLongPtr(hwnd, GWLP_USERDATA));
+  if (!holder || !*holder || !**holder) return DefWindowProc(hwnd, msg, wParam, lParam);
+  const TSharedWndMethod method = *holder;
   TMessage m = MakeMessage(msg, wParam, lParam);
   try {
     (*method)(m);
@@ -78,15 +83,17 @@ HWND AllocateHWnd(TWndMethod Method) {
   HWND h = CreateWindowEx(WS_EX_TOOLWINDOW, kUtilWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, 0, nullptr,
                           nullptr);
   if (!h) throw EOutOfResources("Error creating window");
-  SetWindowLongPtr(h, GWLP_USERDATA, reinterpret_cast<std::intptr_t>(new TWndMethod(std::move(Method))));
+  SetWindowLongPtr(
+      h, GWLP_USERDATA,
+      reinterpret_cast<std::intptr_t>(new TSharedWndMethod(std::make_shared<TWndMethod>(std::move(Method)))));
   return h;
 }
 
 void DeallocateHWnd(HWND Wnd) {
   if (!Wnd || !IsWindow(Wnd)) return;
-  auto* method = reinterpret_cast<TWndMethod*>(SetWindowLongPtr(Wnd, GWLP_USERDATA, 0));
+  auto* holder = reinterpret_cast<TSharedWndMethod*>(SetWindowLongPtr(Wnd, GWLP_USERDATA, 0));
   DestroyWindow(Wnd);
-  delete method;
+  delete holder;
 }
 
 namespace talvik::gui::detail {
@@ -205,6 +212,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_uni
 }
 
 TControl::~TControl() {
+  talvik::gui::detail::DragControlDestroyed(this);
   if (g_captureControl == this) g_captureControl = nullptr;
   if (Application) Application->ControlDestroyed(this);
   if (parent_) parent_->RemoveControl(this);
@@ -719,6 +727,8 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 }
 
 TWinControl::~TWinControl() {
+  // a drag ends while this is still a windowed control, before its window (and capture) goes
+  talvik::gui::detail::DragControlDestroyed(this);
   // leave the parent while this is still a windowed control: its tab list must forget it
   if (parent_) parent_->RemoveControl(this);
   // children owned elsewhere stay alive but lose their parent

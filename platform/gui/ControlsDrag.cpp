@@ -182,4 +182,17 @@ void DragCaptureLost(HWND hwnd) {
   if (g_drag.source && g_drag.capture == hwnd) Finish(false);
 }
 
+void DragControlDestroyed(TControl* Control) {
+  if (g_drag.target == Control) {
+    g_drag.target = nullptr;
+    g_drag.accepted = false;
+  }
+  if (g_drag.source != Control) return;
+  // The source is going: the drag ends without a drop, and nothing asks the source anything more.
+  DragState d = g_drag;
+  g_drag = DragState{};
+  if (d.capture && GetCapture() == d.capture) ReleaseCapture();
+  if (d.started) ::SetCursor(CursorHandle(crDefault));
+}
+
 }  // namespace talvik::gui::detail

@@ -91,7 +91,7 @@ std::string LowerAscii(std::string s) {
 
 }  // namespace
 
-quint32 FontObj::Glyph(char32_t c) {
+quint32 FontFace::Glyph(char32_t c) {
   if (!raw) raw = std::make_unique<QRawFont>(QRawFont::fromFont(qfont));
   auto it = glyphs.find(c);
   if (it != glyphs.end()) return it->second;
@@ -106,12 +106,9 @@ quint32 FontObj::Glyph(char32_t c) {
   return glyph;
 }
 
-void FontObj::Build() {
+void FontFace::Build() {
   static std::uint64_t serials = 0;
   serial = ++serials;
-  raw.reset();
-  glyphs.clear();
-  shaped.Clear();
   EnsureGuiApplication();
   qfont = QFont(QString::fromStdString(MapFontFamily(lf.lfFaceName)));
   qfont.setStyleStrategy(lf.lfQuality == ANTIALIASED_QUALITY || lf.lfQuality == CLEARTYPE_QUALITY
@@ -144,8 +141,36 @@ void FontObj::Build() {
   descent = metrics->descent();
 }
 
-int FontObj::Advance(const QString& s) const {
+int FontFace::Advance(const QString& s) const {
   return metrics->horizontalAdvance(s);
+}
+
+std::shared_ptr<FontFace> FontFace::For(const LOGFONT& lf) {
+  // the faces alive, by description, and the last ones asked for, kept alive
+  static auto* faces = new std::unordered_map<std::string, std::weak_ptr<FontFace>>();
+  static auto* recent = new std::vector<std::shared_ptr<FontFace>>();
+  constexpr std::size_t kRecent = 8;
+  std::string key = lf.lfFaceName;
+  for (int v : {lf.lfHeight, lf.lfWidth, lf.lfEscapement, lf.lfOrientation, lf.lfWeight, int{lf.lfItalic},
+                int{lf.lfUnderline}, int{lf.lfStrikeOut}, int{lf.lfCharSet}, int{lf.lfOutPrecision},
+                int{lf.lfClipPrecision}, int{lf.lfQuality}, int{lf.lfPitchAndFamily}})
+    key += '\0' + std::to_string(v);
+  std::shared_ptr<FontFace> face = (*faces)[key].lock();
+  if (!face) {
+    if (faces->size() > 256) std::erase_if(*faces, [](const auto& entry) { return entry.second.expired(); });
+    face = std::make_shared<FontFace>();
+    face->lf = lf;
+    face->Build();
+    (*faces)[key] = face;
+  }
+  auto it = std::find(recent->begin(), recent->end(), face);
+  if (it == recent->end()) {
+    recent->insert(recent->begin(), face);
+    if (recent->size() > kRecent) recent->pop_back();
+  } else {
+    std::rotate(recent->begin(), it, it + 1);
+  }
+  return face;
 }
 
 std::string MapFontFamilyImpl(const std::string& face) {
@@ -255,7 +280,11 @@ bool DcObj::Prepare() {
     } else {
       painter.setClipRegion(clip);
     }
-    painter.setWorldTransform(Mapping());
+    const QTransform mapping = Mapping();
+    painter.setWorldTransform(mapping);
+    // a clip of one rectangle under a mere shift can be narrowed and put back without saving state
+    clipIsRect = !clipEmpty && clip.rectCount() == 1 && mapping.type() <= QTransform::TxTranslate;
+    if (clipIsRect) clipRect = clip.boundingRect().translated(-QPointF(mapping.dx(), mapping.dy()).toPoint());
     dirty = false;
   }
   return !clipEmpty;
@@ -419,16 +448,24 @@ bool SaveSurfacePng(Surface* s, const std::string& path) {
   return s->image.save(QString::fromStdString(path), "PNG");
 }
 
-bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
-                     const std::string& path) {
+bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path) {
   EnsureGuiApplication();
   QImage out(std::max(1, area.Width()), std::max(1, area.Height()), QImage::Format_RGB32);
   out.fill(QCol(GetSysColor(COLOR_BACKGROUND)));
   QPainter p(&out);
-  for (auto& [s, r] : layers) {
+  for (const ComposedLayer& layer : layers) {
+    Surface* s = layer.surface;
     if (!s) continue;
     ReleaseImage(&s->image);
-    p.drawImage(r.Left - area.Left, r.Top - area.Top, s->image);
+    const QPoint at(layer.rect.Left - area.Left, layer.rect.Top - area.Top);
+    p.save();
+    if (layer.shaped) {
+      QRegion shape;
+      for (const RECT& r : layer.shape) shape += QRect(r.Left, r.Top, r.Width(), r.Height());
+      p.setClipRegion(shape.translated(at));
+    }
+    p.drawImage(at, s->image);
+    p.restore();
   }
   p.end();
   return out.save(QString::fromStdString(path), "PNG");
@@ -670,7 +707,7 @@ HFONT CreateFontIndirect(const LOGFONT& lf) {
   auto* f = new FontObj();
   f->type = OBJ_FONT;
   f->lf = lf;
-  f->Build();
+  f->face = FontFace::For(lf);
   return Register(f);
 }
 

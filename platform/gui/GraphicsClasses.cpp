@@ -33,6 +33,14 @@ TFont::TFont() = default;
 
 void TFont::Assign(TPersistent* Source) {
   if (auto* f = dynamic_cast<TFont*>(Source)) {
+    if (handle_ && ownsHandle_ && name_ == f->name_ && height_ == f->height_ && style_ == f->style_ &&
+        charset_ == f->charset_ && pitch_ == f->pitch_ && orientation_ == f->orientation_ &&
+        pixelsPerInch_ == f->pixelsPerInch_) {
+      // the same font: the handle (and what it keeps shaped) stays; only the colour may change
+      color_ = f->color_;
+      if (OnChange) OnChange(this);
+      return;
+    }
     name_ = f->name_;
     height_ = f->height_;
     style_ = f->style_;

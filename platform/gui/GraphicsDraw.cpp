@@ -4,6 +4,7 @@
 #include <QPolygon>
 #include <QTextLayout>
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <optional>
 
@@ -59,10 +60,10 @@ QBrush SelectedBrush(DcObj* d) {
   return BrushFor(d, d->st.brush);
 }
 
-FontObj* SelectedFont(DcObj* d) {
+FontFace* SelectedFont(DcObj* d) {
   auto* f = static_cast<FontObj*>(Obj(d->st.font));
   if (!f || f->type != OBJ_FONT) f = static_cast<FontObj*>(Obj(GetStockObject(SYSTEM_FONT)));
-  return f;
+  return f->face.get();
 }
 
 // UTF-8 to code points.
@@ -524,7 +525,7 @@ bool TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int 
 bool GetTextMetrics(HDC dc, TEXTMETRIC& tm) {
   DcObj* d = Dc(dc);
   if (!d) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   const QFontMetrics& m = *f->metrics;
   tm = TEXTMETRIC{};
   tm.tmAscent = f->ascent;
@@ -548,7 +549,7 @@ bool GetOutlineTextMetrics(HDC dc, OUTLINETEXTMETRIC& otm) {
   DcObj* d = Dc(dc);
   if (!d) return false;
   GetTextMetrics(dc, otm.otmTextMetrics);
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   otm.otmAscent = f->ascent;
   otm.otmDescent = f->descent;
   // italics lean about 12 degrees
@@ -560,7 +561,7 @@ bool GetOutlineTextMetrics(HDC dc, OUTLINETEXTMETRIC& otm) {
 bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
   DcObj* d = Dc(dc);
   if (!d) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   size.cy = f->ascent + f->descent;
   if (d->st.charExtra == 0) {
     if (ShapedText* t = f->Measured(text)) {
@@ -576,7 +577,7 @@ bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
 bool GetCharABCWidths(HDC dc, char32_t first, char32_t last, ABC* abc) {
   DcObj* d = Dc(dc);
   if (!d || last < first) return false;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   for (char32_t c = first; c <= last; ++c) {
     QString s = QString::fromUcs4(&c, 1);
     int advance = f->Advance(s);
@@ -599,7 +600,7 @@ namespace {
 // Draws one run of text with its top-left cell corner at (x, y) in logical coordinates. A rotated
 // font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
 // alignment, which follows the baseline).
-void DrawRun(DcObj* d, FontObj* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
+void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
              int oy = 0) {
   auto& p = d->painter;
   int esc = f->lf.lfEscapement;
@@ -659,12 +660,12 @@ void DrawRun(DcObj* d, FontObj* f, int x, int y, std::string_view utf8, const in
 }
 
 // The advance of a text with the font (the measure is kept with the font's shaped texts).
-int Advance(FontObj* f, std::string_view utf8) {
+int Advance(FontFace* f, std::string_view utf8) {
   if (ShapedText* t = f->Measured(utf8)) return t->width;
   return f->Advance(QS(std::string(utf8)));
 }
 
-int RunWidth(DcObj* d, FontObj* f, std::string_view utf8, const int* dx, int count) {
+int RunWidth(DcObj* d, FontFace* f, std::string_view utf8, const int* dx, int count) {
   if (!dx) return Advance(f, utf8) + d->st.charExtra * count;
   int w = 0;
   for (int i = 0; i < count; ++i) w += dx[i];
@@ -677,7 +678,7 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   DcObj* d = Dc(dc);
   if (!d) return false;
   if (!d->Prepare()) return true;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
   if (d->records) {
     TDrawRecord rec;
     rec.Kind = TDrawRecord::drText;
@@ -736,15 +737,10 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
       if (ShapedText* t = f->Shaped(text)) {
         d->TextState();
         QPointF origin(x, y + f->ascent);
-        if (cell.contains(t->ink.translated(origin).toAlignedRect())) {
+        if (cell.contains(t->ink.translated(origin).toAlignedRect()))
           DrawShapedText(p, *t, origin);
-        } else {
-          p.save();
-          p.setClipRect(cell, Qt::IntersectClip);
-          DrawShapedText(p, *t, origin);
-          p.restore();
-          d->painterFont = 0;
-        }
+        else
+          d->Clipped(cell, [&] { DrawShapedText(p, *t, origin); });
       } else {
         d->TextState(f);
         p.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QS(text));
@@ -786,7 +782,7 @@ struct TextLine {
   int underline = -1;  // index of the prefixed character
 };
 
-int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expandTabs) {
+int Width(DcObj* d, FontFace* f, const std::u32string& s, int tabWidth, bool expandTabs) {
   if (!expandTabs || s.find(U'\t') == std::u32string::npos)
     return Advance(f, Utf32ToUtf8(s)) + d->st.charExtra * static_cast<int>(s.size());
   int w = 0;
@@ -805,7 +801,7 @@ int Width(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool expa
 
 // How many characters of `s` stay before an end ellipsis in `room` pixels: the most that fit with
 // "..." after them (none when not even that fits).
-std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWidth, bool tabs, int room) {
+std::size_t EllipsisCut(DcObj* d, FontFace* f, const std::u32string& s, int tabWidth, bool tabs, int room) {
   auto fits = [&](std::size_t k) { return Width(d, f, s.substr(0, k) + U"...", tabWidth, tabs) <= room; };
   std::size_t k = s.size();
   const bool tabbed = tabs && s.find(U'\t') != std::u32string::npos;
@@ -846,12 +842,81 @@ std::size_t EllipsisCut(DcObj* d, FontObj* f, const std::u32string& s, int tabWi
   return k;
 }
 
+// The one-line text without prefixes that list cells and captions draw, straight from the font's
+// shaped texts; answers false (having drawn nothing) when the text needs the general path.
+bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& r, UINT format, int& height) {
+  constexpr UINT kGeneral = DT_CALCRECT | DT_TABSTOP | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PREFIXONLY;
+  if (!(format & DT_SINGLELINE) || (format & kGeneral) || d->st.charExtra != 0 || f->lf.lfEscapement != 0)
+    return false;
+  if (!(format & DT_NOPREFIX) && utf8.find('&') != std::string::npos) return false;
+  ShapedText* whole = f->Measured(utf8);  // nullptr for control characters, right to left, bad UTF-8
+  if (!whole) return false;
+  int width = whole->width;
+  std::string cut;
+  std::string_view drawn = utf8;
+  if ((format & DT_END_ELLIPSIS) && width > r.Width()) {
+    std::size_t keep = EllipsisCut(d, f, Utf8ToUtf32(utf8), 0, false, r.Width());
+    std::size_t bytes = 0;
+    for (std::size_t k = 0; k < keep; ++k) do
+        ++bytes;
+      while (bytes < utf8.size() && (static_cast<unsigned char>(utf8[bytes]) & 0xC0) == 0x80);
+    cut = utf8.substr(0, bytes) + "...";
+    drawn = cut;
+    width = -1;
+  }
+  int lineHeight = f->ascent + f->descent;
+  if (format & DT_EXTERNALLEADING) lineHeight += std::max(0, f->metrics->leading());
+  int top = r.Top;
+  if (format & DT_VCENTER)
+    top = r.Top + (r.Height() - lineHeight) / 2;
+  else if (format & DT_BOTTOM)
+    top = r.Bottom - lineHeight;
+  height = lineHeight;
+  if (!d->Prepare()) return true;
+  height = (top - r.Top) + lineHeight;
+  const bool opaque = d->st.bkMode == OPAQUE;
+  if (width < 0 && ((format & (DT_CENTER | DT_RIGHT)) || opaque)) width = Advance(f, drawn);
+  int x = r.Left;
+  if (format & DT_CENTER)
+    x = r.Left + (r.Width() - width) / 2;
+  else if (format & DT_RIGHT)
+    x = r.Right - width;
+  ShapedText* t = f->Shaped(drawn);
+  auto& p = d->painter;
+  const QRect bounds(r.Left, r.Top, r.Width(), r.Height());
+  const QRect fill(x, top, opaque ? width : 0, lineHeight);
+  const QPointF origin(x, top + f->ascent);
+  const bool inside = t && bounds.contains(t->ink.translated(origin).toAlignedRect()) &&
+                      (fill.isEmpty() || bounds.contains(fill));
+  const bool clip = !(format & DT_NOCLIP) && !inside;
+  auto draw = [&] {
+    if (opaque) {
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.fillRect(fill, QCol(d->st.bkColor));
+    }
+    if (t) {
+      d->TextState();
+      DrawShapedText(p, *t, origin);
+    } else {
+      d->TextState(f);
+      p.drawText(QPoint(x, top + f->ascent), QS(std::string(drawn)));
+    }
+  };
+  if (clip)
+    d->Clipped(bounds, draw);
+  else
+    draw();
+  return true;
+}
+
 }  // namespace
 
 int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPARAMS* params) {
   DcObj* d = Dc(dc);
   if (!d) return 0;
-  FontObj* f = SelectedFont(d);
+  FontFace* f = SelectedFont(d);
+  int height = 0;
+  if (!params && DrawShapedLine(d, f, utf8, r, format, height)) return height;
   int tabChars =
       params ? params->iTabLength : ((format & DT_TABSTOP) ? static_cast<int>((format >> 8) & 0xFF) : 8);
   if (format & DT_TABSTOP) format &= ~0xFF00u;
@@ -1009,7 +1074,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
         }
       } else {
         std::string text = Utf32ToUtf8(l.text);
-        const ShapedText* t = f->lf.lfEscapement == 0 ? f->Shaped(text) : nullptr;
+        const ShapedText* t = f->lf.lfEscapement == 0 ? f->ShapedAlready(text) : nullptr;
         within(t && bounds.contains(t->ink.translated(x, y + f->ascent).toAlignedRect()));
         DrawRun(d, f, x, y, text, nullptr, 0);
       }

@@ -50,7 +50,8 @@ struct BrushObj : GdiObj {
 // drawn again and again with nothing but a position.
 struct ShapedText {
   int width = -1;               // the advance as the font's metrics measure it; -1 until asked
-  bool shaped = false;          // runs and ink are made (on the first draw)
+  bool drawn = false;           // a text drawn once is drawn directly; drawn a second time, it is shaped
+  bool shaped = false;          // runs and ink are made
   std::vector<QGlyphRun> runs;  // the pen at the origin, on the baseline
   QRectF ink;                   // where the runs can put pixels, relative to the same origin
   int ellipsisRoom = -1;        // the last room an end ellipsis cut the text for,
@@ -71,6 +72,7 @@ class ShapedTextCache {
   static constexpr std::size_t kLimit = 4096;
   // The entry of a text, made (empty) when it was not there; it stays valid until the next Find.
   ShapedText& Find(std::string_view utf8);
+  const ShapedText* Peek(std::string_view utf8) const;
   std::size_t Size() const { return order_.size(); }
   void Clear();
 
@@ -80,15 +82,17 @@ class ShapedTextCache {
   std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
 };
 
-struct FontObj : GdiObj {
+// What a font description makes: the toolkit's font, its metrics and glyphs, and the texts shaped
+// with it. Every font handle made from the same description shares one face, and the faces used
+// last stay a while after their last handle goes, so that a font made again finds its texts.
+struct FontFace {
   LOGFONT lf;
-  std::uint64_t serial = 0;  // new with every Build: a painter holding this font knows it by it
+  std::uint64_t serial = 0;  // one per face: a painter holding its font knows it by it
   QFont qfont;
   std::unique_ptr<QFontMetrics> metrics;
   int ascent = 0;
   int descent = 0;
   int pixelSize = 11;
-  void Build();
   int Advance(const QString& s) const;
   // The font's own glyphs for runs with explicit positions, made on first use; a character the
   // font has no glyph for maps to 0.
@@ -98,9 +102,23 @@ struct FontObj : GdiObj {
   ShapedTextCache shaped;
   // The text's entry with its width measured (nullptr when it cannot be kept shaped).
   ShapedText* Measured(std::string_view utf8);
-  // The text's entry with its runs made (nullptr when it cannot be kept shaped).
+  // The text's entry with its runs made, from the second draw of the text on (nullptr the first
+  // time, and when it cannot be kept shaped: then it is drawn directly).
   ShapedText* Shaped(std::string_view utf8);
+  // The text's entry when its runs are made already; nothing changes.
+  const ShapedText* ShapedAlready(std::string_view utf8) const;
   static bool cacheEnabled;  // off: every text is laid out anew on each draw (tests compare)
+
+  // The face of a description, made when no face of it is alive.
+  static std::shared_ptr<FontFace> For(const LOGFONT& lf);
+
+ private:
+  void Build();
+};
+
+struct FontObj : GdiObj {
+  LOGFONT lf;
+  std::shared_ptr<FontFace> face;
 };
 
 struct DcObj;
@@ -152,6 +170,8 @@ struct DcObj {
   bool clipEmpty = false;
   std::vector<TDrawRecord>* records = nullptr;  // SetDrawRecording
   std::uint64_t painterFont = 0;                // the serial of the font set on the painter (0: not known)
+  bool clipIsRect = false;                      // the clip Prepare set is one rectangle, `clipRect` (logical)
+  QRect clipRect;
 
   QImage& Target();
   void EndPainter();
@@ -161,7 +181,22 @@ struct DcObj {
   QPen MakePen();
   // The painter ready for text: the text colour as its pen, drawing over (each set only when it
   // differs), and with `font` the toolkit's font too.
-  void TextState(FontObj* font = nullptr);
+  void TextState(FontFace* font = nullptr);
+  // Runs `draw` with the painter's clip narrowed to `r` (logical), and puts the clip back.
+  template <typename Draw>
+  void Clipped(const QRect& r, Draw&& draw) {
+    if (clipIsRect) {
+      painter.setClipRect(clipRect & r, Qt::ReplaceClip);
+      draw();
+      painter.setClipRect(clipRect, Qt::ReplaceClip);
+      return;
+    }
+    painter.save();
+    painter.setClipRect(r, Qt::IntersectClip);
+    draw();
+    painter.restore();
+    painterFont = 0;
+  }
 };
 
 GdiObj* Obj(HGDIOBJ h);

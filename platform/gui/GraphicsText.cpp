@@ -8,7 +8,7 @@
 
 namespace talvik::gui::detail {
 
-bool FontObj::cacheEnabled = true;
+bool FontFace::cacheEnabled = true;
 
 namespace {
 
@@ -30,11 +30,17 @@ bool ShapeableText(std::string_view utf8) {
       ++i;
       continue;
     }
-    // only the lead bytes of the right-to-left ranges need a closer look
-    int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-    if (i + len > utf8.size()) return true;  // a broken tail shows as a replacement character
+    // well-formed sequences only: a broken one shows as a replacement character, laid out apart
+    int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    if (len == 0 || c > 0xF4 || i + len > utf8.size()) return false;
     char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    for (int k = 1; k < len; ++k) {
+      auto cont = static_cast<unsigned char>(utf8[i + k]);
+      if ((cont & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cont & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     if (cp < 0xA0 || RightToLeftOrBidiControl(cp)) return false;  // C1 controls too
     i += len;
   }
@@ -90,26 +96,44 @@ ShapedText& ShapedTextCache::Find(std::string_view utf8) {
   return order_.front().second;
 }
 
+const ShapedText* ShapedTextCache::Peek(std::string_view utf8) const {
+  auto it = index_.find(utf8);
+  return it == index_.end() ? nullptr : &it->second->second;
+}
+
 void ShapedTextCache::Clear() {
   index_.clear();
   order_.clear();
 }
 
-ShapedText* FontObj::Measured(std::string_view utf8) {
+ShapedText* FontFace::Measured(std::string_view utf8) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
   ShapedText& t = shaped.Find(utf8);
   if (t.width < 0) t.width = Advance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
   return &t;
 }
 
-ShapedText* FontObj::Shaped(std::string_view utf8) {
+ShapedText* FontFace::Shaped(std::string_view utf8) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
   ShapedText& t = shaped.Find(utf8);
-  if (!t.shaped) ShapeText(qfont, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), t);
+  if (!t.shaped) {
+    // laying a text out for keeps costs more than drawing it once: only texts drawn again are kept
+    if (!t.drawn) {
+      t.drawn = true;
+      return nullptr;
+    }
+    ShapeText(qfont, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), t);
+  }
   return &t;
 }
 
-void DcObj::TextState(FontObj* font) {
+const ShapedText* FontFace::ShapedAlready(std::string_view utf8) const {
+  if (!cacheEnabled) return nullptr;
+  const ShapedText* t = shaped.Peek(utf8);
+  return t && t->shaped ? t : nullptr;
+}
+
+void DcObj::TextState(FontFace* font) {
   QColor colour = QCol(st.textColor);
   const QPen& pen = painter.pen();
   if (pen.style() != Qt::SolidLine || pen.brush().style() != Qt::SolidPattern || pen.color() != colour)
@@ -127,12 +151,12 @@ void DcObj::TextState(FontObj* font) {
 namespace talvik::gui {
 
 void SetShapedTextCache(bool enabled) {
-  detail::FontObj::cacheEnabled = enabled;
+  detail::FontFace::cacheEnabled = enabled;
 }
 
 std::size_t ShapedTextCount(HFONT font) {
   auto* f = static_cast<detail::FontObj*>(detail::Obj(font));
-  return f && f->type == OBJ_FONT ? f->shaped.Size() : 0;
+  return f && f->type == OBJ_FONT ? f->face->shaped.Size() : 0;
 }
 
 }  // namespace talvik::gui

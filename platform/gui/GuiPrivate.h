@@ -7,6 +7,7 @@
 
 #include "platform/gui/Windows.h"
 
+class TControl;
 class QImage;  // only the Qt backend, itself a .cpp file, looks inside
 
 namespace talvik::gui::detail {
@@ -19,9 +20,16 @@ void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
 bool SaveSurfacePngWithCaret(Surface* surface, const std::string& path, const RECT& caret);
 const QImage& SurfaceImage(Surface* surface);
-// Composes window images (bottom first, each at its screen rectangle) into one PNG of `area`.
-bool SaveComposedPng(const std::vector<std::pair<Surface*, RECT>>& layers, const RECT& area,
-                     const std::string& path);
+// One window image of a composed screen: at its screen rectangle, limited to its shape (window
+// coordinates) when it has one.
+struct ComposedLayer {
+  Surface* surface = nullptr;
+  RECT rect;
+  std::vector<RECT> shape;
+  bool shaped = false;
+};
+// Composes window images (bottom first) into one PNG of `area`.
+bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path);
 // Draws the caret of the thread into an image copy of the window (for screenshots).
 void DrawCaretInto(QImage& image, const RECT& caret);
 COLORREF SurfacePixel(Surface* surface, int x, int y);
@@ -58,6 +66,9 @@ int ScrollBarTarget(HWND hwnd, int bar, WPARAM wParam, int current, int page, in
 bool DragInput(const MSG& msg);
 // The window holding the mouse for a drag lost it: the drag ends without a drop.
 void DragCaptureLost(HWND hwnd);
+// A control that goes leaves the drag it takes part in: as its source the drag ends, as its target
+// the drag forgets it.
+void DragControlDestroyed(TControl* Control);
 
 // ---- provided by the window manager (Windows.cpp) ----
 Surface* SurfaceOf(HWND topLevel);

@@ -3,6 +3,7 @@
 #include "platform/gui/ImgList.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/rtl/Lifetime.h"
@@ -332,6 +333,7 @@ void TCustomImageList::RegisterChanges(TChangeLink* Value) {
   if (Value->Sender() && Value->Sender() != this) Value->Sender()->UnRegisterChanges(Value);
   Value->SetSender(this);
   if (std::find(links_.begin(), links_.end(), Value) == links_.end()) links_.push_back(Value);
+  assert(std::count(links_.begin(), links_.end(), Value) == 1 && "an image list link is registered twice");
 }
 
 void TCustomImageList::UnRegisterChanges(TChangeLink* Value) {
@@ -351,6 +353,31 @@ void TCustomImageList::Change() {
     changedInUpdate_ = true;
     return;
   }
-  for (TChangeLink* link : std::vector<TChangeLink*>(links_)) link->Change();
+  // A link's handler may free other links (or register new ones): each is told only while it is
+  // still registered.
+  for (TChangeLink* link : std::vector<TChangeLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), link) != links_.end()) link->Change();
   InvokeEvent(OnChange, this);
+}
+
+// ---------------------------------------------------------------- holding an image list
+
+void SetImageListOf(TComponent* Holder, TCustomImageList*& Field, TChangeLink& Link,
+                    TCustomImageList* Value) {
+  if (Field == Value) return;
+  if (Field && !Field->ComponentState().Contains(csDestroying)) {
+    Field->UnRegisterChanges(&Link);
+    Field->RemoveFreeNotification(Holder);
+  }
+  Field = Value;
+  if (Value) {
+    Value->RegisterChanges(&Link);
+    Value->FreeNotification(Holder);
+  }
+}
+
+bool ForgetImageListOf(TCustomImageList*& Field, TComponent* AComponent, TOperation Operation) {
+  if (Operation != opRemove || !Field || AComponent != Field) return false;
+  Field = nullptr;
+  return true;
 }

@@ -112,3 +112,11 @@ class TImageList : public TCustomImageList {
   TALVIK_CLASS(TImageList, TCustomImageList)
   using TCustomImageList::TCustomImageList;
 };
+
+// A control's hold on an image list, shared by the controls that show one: points `Field` at
+// `Value` for `Holder`, moving the change link and the free notification with it. The list left is
+// told nothing when it is being destroyed.
+void SetImageListOf(TComponent* Holder, TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* Value);
+// For the holder's Notification: lets go of `Field` when it is the component going, without a call
+// to it (its links already let go of it). True when it was.
+bool ForgetImageListOf(TCustomImageList*& Field, TComponent* AComponent, TOperation Operation);

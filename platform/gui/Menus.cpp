@@ -93,3 +93,49 @@ TShortCut TextToShortCut(const std::string& Text) {
   }
   return scNone;
 }
+
+// ---------------------------------------------------------------- accelerators
+// '&' is a single byte that never occurs inside a UTF-8 sequence: the scans work on bytes and decode
+// a character only where one is taken.
+
+char32_t GetHotkey(std::string_view Text) {
+  char32_t result = 0;
+  std::size_t i = 0;
+  while (i < Text.size()) {
+    if (Text[i] != '&') {
+      ++i;
+      continue;
+    }
+    if (++i == Text.size()) break;
+    if (Text[i] == '&') {
+      ++i;
+      continue;
+    }
+    result = Utf8Next(Text, i);
+  }
+  return result;
+}
+
+std::string StripHotkey(std::string_view Text) {
+  std::string result;
+  result.reserve(Text.size());
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '&' && ++i == Text.size()) break;
+    result += Text[i];
+  }
+  return result;
+}
+
+namespace {
+
+char32_t FoldCase(char32_t c) {
+  const std::u32string up = Utf8ToUtf32(AnsiUpperCase(Utf32ToUtf8(std::u32string(1, c))));
+  return up.size() == 1 ? up[0] : c;
+}
+
+}  // namespace
+
+bool IsAccel(char32_t Key, std::string_view Text) {
+  const char32_t accel = GetHotkey(Text);
+  return accel != 0 && Key != 0 && (accel == Key || FoldCase(accel) == FoldCase(Key));
+}

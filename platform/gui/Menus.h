@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gui/ActnList.h"
@@ -25,6 +26,16 @@ void ShortCutToKey(TShortCut ShortCut, WORD& Key, TShiftState& Shift);
 std::string ShortCutToText(TShortCut ShortCut);
 // The shortcut a text names, modifiers in any order and case ("ctrl+shift+f5"); 0 when it names none.
 TShortCut TextToShortCut(const std::string& Text);
+
+// Accelerators: a '&' in a caption marks the character after it ("&&" is a literal '&'), which a key
+// typed with the caption's menu, label, button or toolbar in view (Alt held where it needs one)
+// chooses. Captions are UTF-8: the accelerator is a character, Cyrillic as well as Latin.
+// The accelerator character of a caption (the last one marked wins), 0 when there is none.
+char32_t GetHotkey(std::string_view Text);
+// The caption without its accelerator marks ("&&" stays one "&", a '&' at the end goes).
+std::string StripHotkey(std::string_view Text);
+// Is the typed character Key the caption's accelerator, letter case aside?
+bool IsAccel(char32_t Key, std::string_view Text);
 
 TALVIK_DECLARE_EXCEPTION(EMenuError, Exception);
 

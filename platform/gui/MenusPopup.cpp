@@ -1,7 +1,7 @@
 // Popup menus: the menu windows, their painting in the classic look, and the modal menu loop that
 // holds the pointer and the keyboard while a menu is open.
 #include <algorithm>
-#include <cctype>
+#include <cassert>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
@@ -21,46 +21,51 @@ constexpr int kArrowWidth = 14;     // the submenu arrow's column
 constexpr int kSubmenuOverlap = 3;  // a submenu covers its parent's frame
 constexpr WPARAM MSGF_MENU = 2;
 
-// The character after a single '&' in a caption, lower-cased (0 for none).
-char32_t Accelerator(const std::string& caption) {
-  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-    if (caption[i] != '&') continue;
-    if (caption[i + 1] == '&') {
-      ++i;
-      continue;
-    }
-    return static_cast<char32_t>(std::tolower(static_cast<unsigned char>(caption[i + 1])));
-  }
-  return 0;
-}
-
 bool Selectable(TMenuItem* item) {
-  return item->Visible() && !item->IsLine();
+  return item && item->Visible() && !item->IsLine();
 }
 
 class TMenuWindow : public TCustomControl {
  public:
+  // The items are held by weak references: a timer or a posted message that runs while the menu is
+  // open may rebuild them (a refresh), and the window then rebuilds itself (Prune).
   TMenuWindow(TMenu* menu, TMenuItem* parentItem, int maxHeight)
       : TCustomControl(nullptr), menu_(menu), parent_(parentItem), maxHeight_(maxHeight) {
     SetColor(clMenu);
-    for (int i = 0; i < parentItem->Count(); ++i) {
-      TMenuItem* item = parentItem->Items(i);
-      item->InitiateAction();
-      if (item->Visible()) items_.push_back(item);
-    }
+    Collect();
     Measure();
   }
 
-  TMenuItem* ParentItem() const { return parent_; }
+  TMenuItem* ParentItem() const { return parent_.Get(); }
   int ItemCount() const { return static_cast<int>(items_.size()); }
-  TMenuItem* Item(int i) const { return items_[static_cast<std::size_t>(i)]; }
+  // nullptr for an item freed since the window was built, until the next Prune.
+  TMenuItem* Item(int i) const {
+    assert(i >= 0 && i < ItemCount() && "a popup menu item index out of range");
+    return items_[static_cast<std::size_t>(i)].Get();
+  }
+  // Rebuilds the window from its parent item's items when one of those it shows was freed. False
+  // when the parent item itself is gone: the window has nothing left to show.
+  bool Prune() {
+    if (!parent_) return false;
+    if (std::all_of(items_.begin(), items_.end(), [](const auto& item) { return item.Get() != nullptr; }))
+      return true;
+    Collect();
+    selected_ = -1;
+    Measure();
+    if (HandleAllocated())
+      SetWindowPos(Handle(), nullptr, 0, 0, size_.cx, size_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Invalidate();
+    return true;
+  }
   int Selected() const { return selected_; }
   void Select(int i) {
     if (i == selected_) return;
     selected_ = i;
     Invalidate();
   }
-  TMenuItem* SelectedItem() const { return selected_ >= 0 ? Item(selected_) : nullptr; }
+  TMenuItem* SelectedItem() const {
+    return selected_ >= 0 && selected_ < ItemCount() ? Item(selected_) : nullptr;
+  }
   TSize Size() const { return size_; }
 
   // The item at a screen point, -1 on the frame or a separator, -2 outside the window.
@@ -70,7 +75,7 @@ class TMenuWindow : public TCustomControl {
     if (!PtInRect(r, p)) return -2;
     TPoint c{p.X - r.Left, p.Y - r.Top};
     for (int i = 0; i < ItemCount(); ++i)
-      if (PtInRect(rects_[static_cast<std::size_t>(i)], c)) return Item(i)->IsLine() ? -1 : i;
+      if (PtInRect(rects_[static_cast<std::size_t>(i)], c)) return Selectable(Item(i)) ? i : -1;
     return -1;
   }
   TRect ItemScreenRect(int i) {
@@ -118,6 +123,19 @@ class TMenuWindow : public TCustomControl {
   }
 
  private:
+  void Collect() {
+    items_.clear();
+    TMenuItem* parent = parent_.Get();
+    if (!parent) return;
+    std::vector<TComponentRef<TMenuItem>> all;
+    for (int i = 0; i < parent->Count(); ++i) all.emplace_back(parent->Items(i));
+    // an action's update may change (or free) items: each is asked only while it lives
+    for (auto& item : all)
+      if (item) item->InitiateAction();
+    for (auto& item : all)
+      if (item && item->Visible()) items_.push_back(std::move(item));
+  }
+
   TCustomImageList* Images() const { return menu_ ? menu_->Images() : nullptr; }
   bool HasImage(TMenuItem* item) const {
     TCustomImageList* images = Images();
@@ -132,7 +150,7 @@ class TMenuWindow : public TCustomControl {
     int textHeight = c->TextHeight("Wg");
     int imageWidth = Images() ? Images()->Width() : kCheckSize;
     int imageHeight = Images() ? Images()->Height() : kCheckSize;
-    for (TMenuItem* item : items_)
+    for (TMenuItem* item : Live())
       if (item->HasBitmap()) {
         imageWidth = std::max(imageWidth, item->Bitmap()->Width());
         imageHeight = std::max(imageHeight, item->Bitmap()->Height());
@@ -141,10 +159,10 @@ class TMenuWindow : public TCustomControl {
     itemHeight_ = std::max({kMinItemHeight, textHeight + 6, imageHeight + 3});
     int captionWidth = 0, shortCutWidth = 0;
     bool arrows = false;
-    for (TMenuItem* item : items_) {
+    for (TMenuItem* item : Live()) {
       if (item->IsLine()) continue;
       c->Font()->SetStyle(item->Default() ? TFontStyles{fsBold} : TFontStyles{});
-      captionWidth = std::max(captionWidth, c->TextWidth(StripPrefix(item->Caption())));
+      captionWidth = std::max(captionWidth, c->TextWidth(StripHotkey(item->Caption())));
       if (item->ShortCut())
         shortCutWidth = std::max(shortCutWidth, c->TextWidth(ShortCutToText(item->ShortCut())));
       if (item->Count() > 0) arrows = true;
@@ -156,8 +174,9 @@ class TMenuWindow : public TCustomControl {
     int columnWidth = std::max(width, 2 * kFrame + gutter_ + 40) - 2 * kFrame;
     int x = kFrame, y = kFrame, bottom = kFrame;
     rects_.clear();
-    for (TMenuItem* item : items_) {
-      int h = item->IsLine() ? kSeparatorHeight : itemHeight_;
+    for (const auto& ref : items_) {
+      TMenuItem* item = ref.Get();
+      int h = item && item->IsLine() ? kSeparatorHeight : itemHeight_;
       if (y > kFrame && y + h + kFrame > maxHeight_) {
         x += columnWidth;
         y = kFrame;
@@ -169,17 +188,16 @@ class TMenuWindow : public TCustomControl {
     size_ = {x + columnWidth + kFrame, bottom + kFrame};
   }
 
-  static std::string StripPrefix(const std::string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      if (s[i] == '&' && i + 1 < s.size()) ++i;
-      out += s[i];
-    }
+  std::vector<TMenuItem*> Live() const {
+    std::vector<TMenuItem*> out;
+    for (const auto& item : items_)
+      if (item) out.push_back(item.Get());
     return out;
   }
 
   void PaintItem(TCanvas* c, int i) {
     TMenuItem* item = Item(i);
+    if (!item) return;  // freed: the next Prune rebuilds the window
     TRect ir = rects_[static_cast<std::size_t>(i)];
     if (item->IsLine()) {
       TRect line =
@@ -269,9 +287,9 @@ class TMenuWindow : public TCustomControl {
     }
   }
 
-  TMenu* menu_;
-  TMenuItem* parent_;
-  std::vector<TMenuItem*> items_;
+  TComponentRef<TMenu> menu_;
+  TComponentRef<TMenuItem> parent_;
+  std::vector<TComponentRef<TMenuItem>> items_;
   std::vector<TRect> rects_;
   TSize size_;
   int gutter_ = 0, itemHeight_ = 0, rightRoom_ = 0;
@@ -296,7 +314,7 @@ class TMenuLoop {
   }
 
   TMenuItem* Run(int x, int y, TPopupAlignment alignment) {
-    auto root = std::make_unique<TMenuWindow>(menu_, menu_->Items(), WorkArea({x, y}).Height());
+    auto root = std::make_unique<TMenuWindow>(menu_.Get(), menu_->Items(), WorkArea({x, y}).Height());
     if (root->ItemCount() == 0) return nullptr;
     TSize s = root->Size();
     if (alignment == paRight) x -= s.cx;
@@ -316,7 +334,7 @@ class TMenuLoop {
         if (Application)
           SendMessage(Application->Handle(), WM_ENTERIDLE, MSGF_MENU,
                       reinterpret_cast<LPARAM>(levels_.front()->Handle()));
-        if (done_) break;
+        if (done_ || !Prune()) break;
         if (!PeekMessage(msg, nullptr, 0, 0, PM_NOREMOVE)) WaitMessage();
         continue;
       }
@@ -336,10 +354,11 @@ class TMenuLoop {
       }
       TranslateMessage(msg);
       DispatchMessage(msg);
+      if (!Prune()) break;
       // someone else took the pointer: the menu gives up
       if (!done_ && GetCapture() != levels_.front()->Handle()) break;
     }
-    return chosen_;
+    return chosen_.Get();
   }
 
  private:
@@ -350,6 +369,19 @@ class TMenuLoop {
   }
 
   TMenuWindow* Top() { return levels_.back().get(); }
+
+  // Brings the open windows in line with items freed meanwhile: a window whose items went is rebuilt,
+  // one whose parent item went closes with those above it. False when nothing is left to show.
+  bool Prune() {
+    if (!menu_) return false;
+    for (std::size_t l = 0; l < levels_.size(); ++l) {
+      if (levels_[l]->Prune()) continue;
+      if (l == 0) return false;
+      CloseAbove(l - 1);
+      break;
+    }
+    return true;
+  }
 
   void CloseAbove(std::size_t level) {
     while (levels_.size() > level + 1) levels_.pop_back();
@@ -366,7 +398,7 @@ class TMenuLoop {
       return;
     }
     CloseAbove(level);
-    auto sub = std::make_unique<TMenuWindow>(menu_, item,
+    auto sub = std::make_unique<TMenuWindow>(menu_.Get(), item,
                                              WorkArea(w->ItemScreenRect(w->Selected()).TopLeft()).Height());
     if (sub->ItemCount() == 0) return;
     TRect at = w->ItemScreenRect(w->Selected());
@@ -394,11 +426,10 @@ class TMenuLoop {
     TMenuWindow* w = Top();
     std::size_t level = levels_.size() - 1;
     if (msg.message == WM_CHAR) {
-      char32_t ch = msg.wParam < 128 ? static_cast<char32_t>(std::tolower(static_cast<int>(msg.wParam))) : 0;
-      if (!ch) return;
+      const auto ch = static_cast<char32_t>(msg.wParam);
       for (int i = 0; i < w->ItemCount(); ++i) {
         TMenuItem* item = w->Item(i);
-        if (Selectable(item) && Accelerator(item->Caption()) == ch) {
+        if (Selectable(item) && IsAccel(ch, item->Caption())) {
           w->Select(i);
           if (item->Count() > 0)
             OpenSubmenu(level, true);
@@ -493,9 +524,9 @@ class TMenuLoop {
     }
   }
 
-  TMenu* menu_;
+  TComponentRef<TMenu> menu_;
   std::vector<std::unique_ptr<TMenuWindow>> levels_;
-  TMenuItem* chosen_ = nullptr;
+  TComponentRef<TMenuItem> chosen_;
   bool done_ = false;
 };
 

@@ -34,13 +34,13 @@ struct TPaintFloor::TImpl {
       pen = c;
     }
   }
-  static FontObj* FontOf(HFONT font) {
+  static FontFace* FontOf(HFONT font) {
     auto* f = static_cast<FontObj*>(Obj(font));
     assert(f && f->type == OBJ_FONT);
-    return f;
+    return f->face.get();
   }
   int Add(HFONT font, const QString& s) {
-    FontObj* f = FontOf(font);
+    FontFace* f = FontOf(font);
     QTextLayout layout(s, f->qfont);
     layout.beginLayout();
     QTextLine line = layout.createLine();
@@ -109,7 +109,7 @@ void TPaintFloor::DrawPrepared(int text, int x, int y, const RECT& clip, COLORRE
 }
 
 void TPaintFloor::DrawNow(HFONT font, const std::string& text, int x, int y, COLORREF colour) {
-  FontObj* f = TImpl::FontOf(font);
+  FontFace* f = TImpl::FontOf(font);
   impl_->Pen(colour);
   if (impl_->font != &f->qfont) {
     impl_->painter.setFont(f->qfont);

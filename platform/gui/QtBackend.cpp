@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -222,14 +223,29 @@ class QtHost : public Host {
     widget_->applying = false;
   }
   void VisibilityChanged(bool visible) override {
+    wantVisible_ = visible;
     widget_->applying = true;
-    if (visible) {
+    if (visible && !emptyShape_) {
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       widget_->show();
     } else {
       widget_->hide();
     }
     widget_->applying = false;
+  }
+  void ShapeChanged(const std::vector<RECT>* rects) override {
+    // An empty mask means "no mask" to the toolkit, so a window that shows nothing stays unmapped.
+    QRegion shape;
+    if (rects)
+      for (const RECT& r : *rects) shape += QRect(r.Left, r.Top, r.Width(), r.Height());
+    shape &= QRect(0, 0, widget_->width(), widget_->height());
+    const bool wasEmpty = emptyShape_;
+    emptyShape_ = rects && shape.isEmpty();
+    if (!rects)
+      widget_->clearMask();
+    else if (!emptyShape_)
+      widget_->setMask(shape);
+    if (wantVisible_ && wasEmpty != emptyShape_) VisibilityChanged(true);
   }
   void Dirty(const RECT& r) override { widget_->update(r.Left, r.Top, r.Width(), r.Height()); }
   void CursorChanged(HCURSOR cursor) override {
@@ -279,6 +295,8 @@ class QtHost : public Host {
   [[maybe_unused]] HWND hwnd_;
   HWND ownerHwnd_ = nullptr;
   bool popup_ = false;
+  bool wantVisible_ = false;  // our window is visible (the toolkit's may not be, see emptyShape_)
+  bool emptyShape_ = false;   // the window's region shows nothing
   HostWidget* widget_;
 };
 

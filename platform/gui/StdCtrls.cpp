@@ -7,51 +7,6 @@
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
-// ---------------------------------------------------------------- accelerators
-
-namespace {
-
-// The character that follows the accelerator mark, or 0.
-char32_t AccelOf(const std::string& Text) {
-  std::u32string s = Utf8ToUtf32(Text);
-  for (std::size_t i = 0; i + 1 < s.size(); ++i) {
-    if (s[i] != U'&') continue;
-    if (s[i + 1] == U'&') {
-      ++i;
-      continue;
-    }
-    return s[i + 1];
-  }
-  return 0;
-}
-
-char32_t Fold(char32_t c) {
-  std::u32string s(1, c);
-  std::u32string up = Utf8ToUtf32(AnsiUpperCase(Utf32ToUtf8(s)));
-  return up.empty() ? c : up[0];
-}
-
-}  // namespace
-
-bool IsAccel(char32_t Key, const std::string& Text) {
-  char32_t a = AccelOf(Text);
-  return a != 0 && Fold(a) == Fold(Key);
-}
-
-std::string StripHotkey(const std::string& Text) {
-  std::string out;
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] == '&') {
-      if (i + 1 < Text.size() && Text[i + 1] == '&') out += '&';
-      if (i + 1 < Text.size()) ++i;
-      if (Text[i] != '&') out += Text[i];
-      continue;
-    }
-    out += Text[i];
-  }
-  return out;
-}
-
 TSize TextExtentOf(TFont* Font, const std::string& Text) {
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, Font->Handle());

@@ -6,16 +6,12 @@
 #include <string>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
-
-// Is the character after "&" in Text the key Key (case-insensitive)?
-bool IsAccel(char32_t Key, const std::string& Text);
-// Text without its accelerator marks ("&&" stays one "&").
-std::string StripHotkey(const std::string& Text);
 
 // ---------------------------------------------------------------- labels
 

@@ -4,7 +4,9 @@
 // hands out separates lines with CR LF.
 #include <QChar>
 #include <algorithm>
+#include <cassert>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gui/Clipbrd.h"
@@ -19,9 +21,59 @@ namespace {
 const char* const kEditState = "TalvikEditState";
 constexpr int kDefaultMargin = 2;
 
+// The text with a gap where it was last changed: typing in a long text moves only the characters
+// between one change and the next.
+class GapText {
+ public:
+  GapText& operator=(std::u32string s) {
+    chars_ = std::move(s);
+    start_ = chars_.size();
+    gap_ = 0;
+    return *this;
+  }
+  std::size_t size() const { return chars_.size() - gap_; }
+  char32_t operator[](std::size_t i) const { return chars_[i < start_ ? i : i + gap_]; }
+  std::u32string substr(std::size_t from, std::size_t n) const {
+    assert(from + n <= size());
+    std::u32string out;
+    out.reserve(n);
+    std::size_t before = from < start_ ? std::min(n, start_ - from) : 0;
+    out.append(chars_, from, before);
+    out.append(chars_, from + before + gap_, n - before);
+    return out;
+  }
+  void replace(std::size_t pos, std::size_t n, std::u32string_view s) {
+    assert(pos + n <= size());
+    MoveGap(pos);
+    gap_ += n;
+    if (gap_ < s.size()) Widen(s.size());
+    std::copy(s.begin(), s.end(), chars_.begin() + static_cast<std::ptrdiff_t>(start_));
+    start_ += s.size();
+    gap_ -= s.size();
+  }
+
+ private:
+  void MoveGap(std::size_t pos) {
+    char32_t* c = chars_.data();
+    if (pos < start_)
+      std::char_traits<char32_t>::move(c + pos + gap_, c + pos, start_ - pos);
+    else if (pos > start_)
+      std::char_traits<char32_t>::move(c + start_, c + start_ + gap_, pos - start_);
+    start_ = pos;
+  }
+  void Widen(std::size_t needed) {
+    std::size_t more = std::max(needed - gap_, size() / 8 + 64);
+    chars_.insert(start_, more, U'\0');
+    gap_ += more;
+  }
+  std::u32string chars_;
+  std::size_t start_ = 0;  // where the gap begins
+  std::size_t gap_ = 0;    // its length
+};
+
 struct EditState {
   HWND hwnd = nullptr;
-  std::u32string text;
+  GapText text;
   std::vector<int> lineStarts{0};
   int anchor = 0, caret = 0;
   DWORD style = 0;
@@ -30,7 +82,10 @@ struct EditState {
   bool modified = false;
   bool canUndo = false;
   bool typingRun = false;  // consecutive typed characters undo together
-  std::u32string undoText;
+  // The one level of undo: the text before the last undoable change differs from the text now in
+  // one stretch, `undoRemoved` having stood where the `undoLength` characters at `undoPos` stand.
+  int undoPos = 0, undoLength = 0;
+  std::u32string undoRemoved;
   int undoAnchor = 0, undoCaret = 0;
   HFONT font = nullptr;
   HDC measure = nullptr;
@@ -62,6 +117,20 @@ struct EditState {
     if (!Multi()) return;
     for (int i = 0; i < Length(); ++i)
       if (text[static_cast<std::size_t>(i)] == U'\n') lineStarts.push_back(i + 1);
+  }
+  // The line starts after `removed` characters at `start` gave way to `inserted` (the text already
+  // changed): only the breaks in the changed stretch are looked at, the later starts move along.
+  void LinesReplaced(int start, int removed, const std::u32string& inserted) {
+    if (!Multi()) return;
+    auto first = std::upper_bound(lineStarts.begin(), lineStarts.end(), start);
+    auto last = std::upper_bound(first, lineStarts.end(), start + removed);
+    const int delta = static_cast<int>(inserted.size()) - removed;
+    for (auto it = last; it != lineStarts.end(); ++it) *it += delta;
+    std::vector<int> added;
+    for (std::size_t i = 0; i < inserted.size(); ++i)
+      if (inserted[i] == U'\n') added.push_back(start + static_cast<int>(i) + 1);
+    auto at = lineStarts.erase(first, last);
+    lineStarts.insert(at, added.begin(), added.end());
   }
   // Characters as they show: the password character stands for each one.
   std::u32string Shown(int from, int to) const {
@@ -188,8 +257,9 @@ void PlaceCaret(EditState& st) {
   SetCaretPos(p.X, p.Y);
 }
 
-// Scrolls so that the caret shows.
-void ScrollCaret(EditState& st) {
+// Scrolls so that the caret shows, and repaints: all of it after a scroll, else `damaged` when given.
+void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
+  const int topLine = st.topLine, scrollX = st.scrollX;
   RECT r = st.TextRect();
   int line = st.LineOf(st.caret);
   if (st.Multi()) {
@@ -203,7 +273,8 @@ void ScrollCaret(EditState& st) {
   if (x - st.scrollX > width - 1) st.scrollX = x - width + std::max(1, width / 3);
   if (st.scrollX < 0) st.scrollX = 0;
   UpdateScrollBars(st);
-  InvalidateRect(st.hwnd, nullptr, false);
+  const bool scrolled = st.topLine != topLine || st.scrollX != scrollX;
+  InvalidateRect(st.hwnd, scrolled ? nullptr : damaged, false);
   PlaceCaret(st);
 }
 
@@ -214,17 +285,37 @@ void MoveCaret(EditState& st, int pos, bool extend) {
   ScrollCaret(st);
 }
 
-void SaveUndo(EditState& st) {
-  st.undoText = st.text;
+// A change of `removed` characters at `start` into `inserted` ones is about to be made: it becomes
+// the step that undo takes back.
+void SaveUndo(EditState& st, int start, int removed, int inserted) {
+  st.undoPos = start;
+  st.undoRemoved = st.text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(removed));
+  st.undoLength = inserted;
   st.undoAnchor = st.anchor;
   st.undoCaret = st.caret;
   st.canUndo = true;
 }
 
-void Changed(EditState& st) {
-  st.RebuildLines();
+// A change that undo takes back together with the last step (typing on, or a change that cannot be
+// undone by itself): the step grows to cover both, so that undo still brings back the text before it.
+void JoinUndo(EditState& st, int start, int removed, int inserted) {
+  const int stepEnd = st.undoPos + st.undoLength;
+  const int lo = std::min(st.undoPos, start), hi = std::max(stepEnd, start + removed);
+  if (lo < st.undoPos || hi > stepEnd) {
+    auto at = [&](int from, int to) {
+      return st.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    };
+    st.undoRemoved = at(lo, st.undoPos) + st.undoRemoved + at(stepEnd, hi);
+    st.undoPos = lo;
+  }
+  st.undoLength = hi - lo + inserted - removed;
+}
+
+// The text changed: `damaged` is what needs painting again (nullptr: everything).
+void Changed(EditState& st, const RECT* damaged = nullptr) {
+  if (!damaged) st.RebuildLines();
   st.modified = true;
-  ScrollCaret(st);
+  ScrollCaret(st, damaged);
   Notify(st, EN_UPDATE);
   Notify(st, EN_CHANGE);
 }
@@ -246,12 +337,25 @@ bool ReplaceSel(EditState& st, std::u32string s, bool canUndo, bool typing) {
     }
   }
   if (s.empty() && selLen == 0) return false;
-  if (canUndo && !(typing && st.typingRun)) SaveUndo(st);
-  st.typingRun = typing;
   int start = st.SelMin();
+  if (canUndo && !(typing && st.typingRun))
+    SaveUndo(st, start, selLen, static_cast<int>(s.size()));
+  else if (st.canUndo)
+    JoinUndo(st, start, selLen, static_cast<int>(s.size()));
+  st.typingRun = typing;
+  const int firstLine = st.LineOf(start), lines = st.LineCount();
   st.text.replace(static_cast<std::size_t>(start), static_cast<std::size_t>(selLen), s);
+  st.LinesReplaced(start, selLen, s);
   st.caret = st.anchor = start + static_cast<int>(s.size());
-  Changed(st);
+  // what changed: the line of the change, or every line from it down when lines came or went
+  RECT damaged;
+  GetClientRect(st.hwnd, damaged);
+  if (st.Multi()) {
+    int top = st.TextRect().Top + (firstLine - st.topLine) * st.lineHeight;
+    damaged.Top = std::max(damaged.Top, top);
+    if (st.LineCount() == lines) damaged.Bottom = std::min(damaged.Bottom, top + st.lineHeight);
+  }
+  Changed(st, &damaged);
   return true;
 }
 
@@ -297,7 +401,12 @@ void Paste(EditState& st) {
 
 void Undo(EditState& st) {
   if (!st.canUndo || st.ReadOnly()) return;
-  std::swap(st.text, st.undoText);
+  std::u32string now =
+      st.text.substr(static_cast<std::size_t>(st.undoPos), static_cast<std::size_t>(st.undoLength));
+  st.text.replace(static_cast<std::size_t>(st.undoPos), static_cast<std::size_t>(st.undoLength),
+                  st.undoRemoved);
+  st.undoLength = static_cast<int>(st.undoRemoved.size());
+  st.undoRemoved = std::move(now);
   int a = st.anchor, c = st.caret;
   st.anchor = std::clamp(st.undoAnchor, 0, st.Length());
   st.caret = std::clamp(st.undoCaret, 0, st.Length());
@@ -351,8 +460,16 @@ void Paint(EditState& st, HDC given) {
   IntersectClipRect(dc, tr.Left, st.Multi() ? tr.Top : client.Top, tr.Right,
                     st.Multi() ? tr.Bottom : client.Bottom);
   bool showSel = st.anchor != st.caret && (st.focused || (st.style & ES_NOHIDESEL));
+  int first = st.Multi() ? st.topLine : 0;
   int last = std::min(st.LineCount(), st.topLine + st.VisibleLines() + 1);
-  for (int line = st.Multi() ? st.topLine : 0; line < last; ++line) {
+  RECT shown;
+  if (st.Multi() && GetClipBox(dc, shown) != NULLREGION) {
+    // the lines outside what is being painted are left alone
+    first = std::max(first, st.topLine + (shown.Top - tr.Top) / std::max(1, st.lineHeight));
+    last =
+        std::min(last, st.topLine + (shown.Bottom - tr.Top + st.lineHeight - 1) / std::max(1, st.lineHeight));
+  }
+  for (int line = first; line < last; ++line) {
     int from = st.LineStart(line), to = st.LineEnd(line);
     int x = tr.Left - st.scrollX + st.AlignOffset(line);
     int y = tr.Top + (line - st.topLine) * st.lineHeight;

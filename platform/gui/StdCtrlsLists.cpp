@@ -888,6 +888,44 @@ void TCustomComboBox::Dispatch(TMessage& m) {
       if (m.Msg == WM_CANCELMODE || reinterpret_cast<TControl*>(m.LParam) != this) CloseList(false);
       TCustomControl::Dispatch(m);
       return;
+    // The combo box's own messages: the list's items by index, search from after WParam (-1: from
+    // the start) with the text in LParam; found items answer their index, none CB_ERR.
+    case CB_GETCOUNT:
+      m.Result = Items()->Count();
+      return;
+    case CB_GETCURSEL:
+      m.Result = ItemIndex();
+      return;
+    case CB_SETCURSEL: {
+      int index = static_cast<int>(static_cast<std::intptr_t>(m.WParam));
+      SetItemIndex(index >= 0 && index < Items()->Count() ? index : -1);
+      m.Result = index == ItemIndex() ? index : static_cast<LRESULT>(static_cast<int>(CB_ERR));
+      return;
+    }
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING: {
+      int start = static_cast<int>(static_cast<std::intptr_t>(m.WParam));
+      const char* text = reinterpret_cast<const char*>(m.LParam);
+      std::string wanted = text ? text : "";
+      int count = Items()->Count(), found = -1;
+      for (int n = 1; n <= count && found < 0; ++n) {
+        int i = ((start < 0 ? -1 : start) + n) % count;
+        const std::string& item = Items()->Strings(i);
+        bool match = m.Msg == CB_FINDSTRINGEXACT ? AnsiSameText(item, wanted)
+                                                 : AnsiSameText(item.substr(0, wanted.size()), wanted);
+        if (match) found = i;
+      }
+      if (found >= 0 && m.Msg == CB_SELECTSTRING) SetItemIndex(found);
+      m.Result = found >= 0 ? found : static_cast<LRESULT>(static_cast<int>(CB_ERR));
+      return;
+    }
+    case CB_SHOWDROPDOWN:
+      SetDroppedDown(m.WParam != 0);
+      m.Result = 1;
+      return;
+    case CB_GETDROPPEDSTATE:
+      m.Result = DroppedDown() ? 1 : 0;
+      return;
     default:
       TCustomControl::Dispatch(m);
   }

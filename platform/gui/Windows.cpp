@@ -2,6 +2,7 @@
 #include "platform/gui/Windows.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <chrono>
 #include <map>
@@ -232,6 +233,9 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
   if (cit == s.classes.end()) throw EOSError("Window class '" + className + "' is not registered");
   Wnd* parentWnd = W(parent);
   if (parent && !parentWnd) throw EInvalidOperation("Invalid parent window handle");
+  // A window made inside one being destroyed would outlive it with a freed parent or owner.
+  if (parentWnd && Root(parentWnd)->destroying) return nullptr;
+  if (parentWnd && parentWnd->destroying) return nullptr;
   if ((style & WS_CHILD) && !parentWnd) throw EInvalidOperation("A child window needs a parent");
 
   auto* w = new Wnd();
@@ -314,6 +318,7 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
 namespace {
 
 void CollectTree(Wnd* w, std::vector<Wnd*>& out) {
+  assert(std::find(out.begin(), out.end(), w) == out.end() && "a window is its own owner or ancestor");
   out.push_back(w);
   for (Wnd* c : w->children) CollectTree(c, out);
   // owned top-level windows go with their owner
@@ -340,16 +345,27 @@ bool DestroyWindow(HWND hwnd) {
   if (w->parent && !(w->exStyle & WS_EX_NOPARENTNOTIFY))
     Send(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_DESTROY, static_cast<int>(w->id)),
          reinterpret_cast<LPARAM>(hwnd));
-  for (Wnd* t : tree) {
-    if (s.capture == t->handle) ReleaseCaptureOf(t);
-    if (s.focus == t->handle) s.focus = nullptr;
-    if (s.active == t->handle) s.active = nullptr;
-    if (s.caret.owner == t->handle) DestroyCaret();
-  }
+  // Focus, capture, activation and the caret leave the tree before its windows hear they go, and
+  // again after: the calls refuse a window being destroyed, and a handler may still move them.
+  // The second time nothing is sent: after WM_NCDESTROY a window's procedure may have let go of it.
+  auto leaveTree = [&](bool tell) {
+    for (Wnd* t : tree) {
+      if (s.capture == t->handle && tell) ReleaseCaptureOf(t);
+      if (s.capture == t->handle) {
+        s.capture = nullptr;
+        if (Wnd* root = Root(t); root && root->host) root->host->GrabChanged(false);
+      }
+      if (s.focus == t->handle) s.focus = nullptr;
+      if (s.active == t->handle) s.active = nullptr;
+      if (s.caret.owner == t->handle) DestroyCaret();
+    }
+  };
+  leaveTree(true);
   for (Wnd* t : tree)
     if (W(t->handle)) Send(t, WM_DESTROY, 0, 0);
   for (auto it = tree.rbegin(); it != tree.rend(); ++it)
     if (W((*it)->handle)) Send(*it, WM_NCDESTROY, 0, 0);
+  leaveTree(false);
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
     for (Wnd* t : tree)
@@ -376,6 +392,11 @@ bool DestroyWindow(HWND hwnd) {
     if (t->windowRgn) DeleteRegionObject(t->windowRgn);
     for (Wnd* o : s.topLevels)
       if (o->owner == t) o->owner = nullptr;
+    assert(s.focus != t->handle && s.capture != t->handle && s.active != t->handle &&
+           s.caret.owner != t->handle && "a destroyed window keeps the focus, capture, activation or caret");
+    assert(std::none_of(s.windows.begin(), s.windows.end(),
+                        [&](const auto& e) { return e.second->parent == t; }) &&
+           "a window outlives its parent");
     delete t;
   }
   return true;
@@ -424,9 +445,15 @@ std::intptr_t SetWindowLongPtr(HWND hwnd, int index, std::intptr_t value) {
     case GWLP_USERDATA:
       w->userData = value;
       break;
-    case GWLP_HWNDPARENT:
-      if (!w->parent) w->owner = Root(W(reinterpret_cast<HWND>(value)));
+    case GWLP_HWNDPARENT: {
+      if (w->parent) break;
+      Wnd* owner = Root(W(reinterpret_cast<HWND>(value)));
+      // A window never owns itself, directly or through its owners: the tree walks would not end.
+      for (Wnd* o = owner; o; o = o->owner)
+        if (o == w) return 0;
+      w->owner = owner;
       break;
+    }
     case GWL_STYLE:
     case GWL_EXSTYLE: {
       DWORD v = static_cast<DWORD>(value);

@@ -181,6 +181,9 @@ constexpr UINT BM_GETCHECK = 0x00F0, BM_SETCHECK = 0x00F1, BM_GETSTATE = 0x00F2,
 constexpr UINT BN_CLICKED = 0, BN_DBLCLICKED = 5, BST_UNCHECKED = 0, BST_CHECKED = 1, BST_INDETERMINATE = 2,
                BST_PUSHED = 4, BST_FOCUS = 8;
 constexpr UINT LB_SELECTSTRING = 0x018C, LB_FINDSTRING = 0x018F, LB_ERR = static_cast<UINT>(-1);
+constexpr UINT CB_GETCOUNT = 0x0146, CB_GETCURSEL = 0x0147, CB_SELECTSTRING = 0x014D, CB_SETCURSEL = 0x014E,
+               CB_SHOWDROPDOWN = 0x014F, CB_GETDROPPEDSTATE = 0x0157, CB_FINDSTRINGEXACT = 0x0158,
+               CB_ERR = static_cast<UINT>(-1);
 constexpr UINT MCM_FIRST = 0x1000, MCM_GETMINREQRECT = MCM_FIRST + 9;
 
 // ---- window styles ----
@@ -379,7 +382,12 @@ constexpr int SM_CXSCREEN = 0, SM_CYSCREEN = 1, SM_CXVSCROLL = 2, SM_CYHSCROLL =
 constexpr UINT SPI_GETWORKAREA = 0x0030, SPI_SETWORKAREA = 0x002F, SPI_GETWHEELSCROLLLINES = 0x0068,
                SPI_GETNONCLIENTMETRICS = 0x0029, SPI_SETNONCLIENTMETRICS = 0x002A,
                SPI_GETMENUSHOWDELAY = 0x006A, SPI_SETMENUSHOWDELAY = 0x006B, SPI_GETFLATMENU = 0x1022,
-               SPI_SETFLATMENU = 0x1023, SPI_GETKEYBOARDCUES = 0x100A, SPI_SETKEYBOARDCUES = 0x100B;
+               SPI_SETFLATMENU = 0x1023, SPI_GETKEYBOARDCUES = 0x100A, SPI_SETKEYBOARDCUES = 0x100B,
+               SPI_GETMENUANIMATION = 0x1002, SPI_SETMENUANIMATION = 0x1003, SPI_GETMENUFADE = 0x1012,
+               SPI_SETMENUFADE = 0x1013;
+// WM_CHANGEUISTATE / WM_UPDATEUISTATE actions (low word of wParam) and flags (high word).
+constexpr WORD UIS_SET = 1, UIS_CLEAR = 2, UIS_INITIALIZE = 3;
+constexpr WORD UISF_HIDEFOCUS = 0x1, UISF_HIDEACCEL = 0x2;
 constexpr DWORD MONITOR_DEFAULTTONULL = 0, MONITOR_DEFAULTTOPRIMARY = 1, MONITOR_DEFAULTTONEAREST = 2;
 constexpr DWORD MONITORINFOF_PRIMARY = 1;
 struct MONITORINFO {
@@ -512,6 +520,8 @@ HDC GetDC(HWND hwnd);        // the client area
 HDC GetWindowDC(HWND hwnd);  // the whole window, frame included
 int ReleaseDC(HWND hwnd, HDC dc);
 int SetWindowRgn(HWND hwnd, HRGN region, bool redraw);  // the window takes the region over
+// Copies the window's region into `region`; ERROR (0) when the window has none.
+int GetWindowRgn(HWND hwnd, HRGN region);
 
 // Focus, activation, capture.
 HWND SetFocus(HWND hwnd);

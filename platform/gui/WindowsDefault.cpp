@@ -1,5 +1,6 @@
 // The window manager: default message handling, non-client scroll bars, system colours and metrics.
 #include <algorithm>
+#include <cassert>
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Windows.h"
@@ -345,6 +346,32 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // a window that paints only in WM_PAINT paints into the given DC
       Send(w, WM_PAINT, wParam, 0);
       return 0;
+    case WM_CHANGEUISTATE: {
+      // Every top-level window keeps one state for itself and its children.
+      if (w->parent) return Send(Root(w), WM_CHANGEUISTATE, wParam, lParam);
+      const WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+      switch (LOWORD(wParam)) {
+        case UIS_INITIALIZE:
+          // hidden after mouse input, shown after a key
+          w->uiState = s.lastInputWasKey ? 0 : (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+          break;
+        case UIS_SET:
+          w->uiState |= flags;
+          break;
+        case UIS_CLEAR:
+          w->uiState &= static_cast<WORD>(~flags);
+          break;
+        default:
+          return 0;
+      }
+      if (s.keyboardCues) w->uiState &= static_cast<WORD>(~UISF_HIDEACCEL);
+      return 0;
+    }
+    case WM_QUERYUISTATE: {
+      WORD state = Root(w)->uiState;
+      if (s.keyboardCues) state &= static_cast<WORD>(~UISF_HIDEACCEL);
+      return state;
+    }
     case WM_SETTEXT:
       w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
       if (w->host) w->host->TitleChanged(w->text);
@@ -724,6 +751,23 @@ int GetSystemMetrics(int index) {
   }
 }
 
+namespace {
+
+// The Boolean system parameter a get or set action reads or writes.
+bool* BoolParameter(UINT action) {
+  static const std::pair<UINT, bool State::*> table[] = {
+      {SPI_GETFLATMENU, &State::flatMenus},          {SPI_SETFLATMENU, &State::flatMenus},
+      {SPI_GETKEYBOARDCUES, &State::keyboardCues},   {SPI_SETKEYBOARDCUES, &State::keyboardCues},
+      {SPI_GETMENUANIMATION, &State::menuAnimation}, {SPI_SETMENUANIMATION, &State::menuAnimation},
+      {SPI_GETMENUFADE, &State::menuFade},           {SPI_SETMENUFADE, &State::menuFade}};
+  for (const auto& [a, field] : table)
+    if (a == action) return &(S().*field);
+  assert(false && "not a Boolean system parameter");
+  return nullptr;
+}
+
+}  // namespace
+
 bool SystemParametersInfo(UINT action, UINT param, void* value, UINT) {
   switch (action) {
     case SPI_GETWORKAREA: {
@@ -745,13 +789,17 @@ bool SystemParametersInfo(UINT action, UINT param, void* value, UINT) {
       return true;
     case SPI_GETFLATMENU:
     case SPI_GETKEYBOARDCUES:
+    case SPI_GETMENUANIMATION:
+    case SPI_GETMENUFADE:
       if (!value) return false;
-      *static_cast<bool*>(value) = action == SPI_GETFLATMENU ? S().flatMenus : S().keyboardCues;
+      *static_cast<bool*>(value) = *BoolParameter(action);
       return true;
     case SPI_SETFLATMENU:
     case SPI_SETKEYBOARDCUES:
+    case SPI_SETMENUANIMATION:
+    case SPI_SETMENUFADE:
       // The new value travels in the value pointer itself, as the system's own call has it.
-      (action == SPI_SETFLATMENU ? S().flatMenus : S().keyboardCues) = value != nullptr;
+      *BoolParameter(action) = value != nullptr;
       return true;
     case SPI_GETNONCLIENTMETRICS: {
       if (!value) return false;

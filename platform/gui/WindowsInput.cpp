@@ -32,6 +32,7 @@ HWND ActivateInternal(HWND hwnd, UINT how) {
   Wnd* w = W(hwnd);
   if (hwnd && !w) return nullptr;
   if (w) w = Root(w);
+  if (w && w->destroying) return nullptr;
   HWND target = H(w);
   HWND old = s.active;
   if (old == target) return old;
@@ -76,7 +77,7 @@ HWND SetFocus(HWND hwnd) {
     return old;
   }
   Wnd* w = W(hwnd);
-  if (!w) return nullptr;
+  if (!w || w->destroying) return nullptr;
   for (Wnd* a = w; a; a = a->parent)
     if (a->style & WS_DISABLED) return nullptr;
   if (CallHooks(WH_CBT, HCBT_SETFOCUS, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(old)) != 0)
@@ -92,7 +93,7 @@ HWND SetFocus(HWND hwnd) {
     Send(o, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
     if (s.focus != old) return old;  // the handler moved the focus itself
   }
-  if (!W(hwnd)) return old;
+  if (!W(hwnd) || W(hwnd)->destroying) return old;
   s.focus = hwnd;
   Send(W(hwnd), WM_SETFOCUS, reinterpret_cast<WPARAM>(W(old) ? old : nullptr), 0);
   return old;
@@ -107,7 +108,7 @@ HWND GetCapture() {
 HWND SetCapture(HWND hwnd) {
   auto& s = S();
   Wnd* w = W(hwnd);
-  if (!w) return nullptr;
+  if (!w || w->destroying) return nullptr;
   HWND old = s.capture;
   if (old == hwnd) return old;
   s.capture = hwnd;
@@ -136,7 +137,7 @@ bool TrackMouseEvent(TRACKMOUSEEVENT& tme) {
 
 bool CreateCaret(HWND hwnd, HBITMAP, int width, int height) {
   auto& s = S();
-  if (!W(hwnd)) return false;
+  if (!W(hwnd) || W(hwnd)->destroying) return false;
   if (s.caret.owner) DestroyCaret();
   s.caret = CaretState{};
   s.caret.owner = hwnd;
@@ -389,6 +390,7 @@ namespace talvik::gui {
 
 void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat, int scanCode) {
   auto& s = S();
+  s.lastInputWasKey = true;
   bool wasDown = s.keyState[vk & 0xFF] & 0x80;
   SyncShift(shift);
   SetKey(vk, down);
@@ -457,6 +459,7 @@ void InjectMouseLeave() {
 
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   auto& s = S();
+  if (message != WM_MOUSEMOVE) s.lastInputWasKey = false;
   SyncShift(shift);
   s.cursorPos.store(screen);
   switch (message) {

@@ -125,7 +125,9 @@ void ReleaseCaptureOf(Wnd* w) {
   if (s.capture != w->handle) return;
   s.capture = nullptr;
   if (Wnd* root = Root(w); root && root->host) root->host->GrabChanged(false);
-  if (!w->destroying) Send(w, WM_CAPTURECHANGED, 0, 0);
+  // A window being destroyed hears it too (before its WM_DESTROY): a drag or a tracking loop it
+  // runs ends there.
+  Send(w, WM_CAPTURECHANGED, 0, 0);
 }
 
 }  // namespace talvik::gui::detail
@@ -179,18 +181,22 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
 
 namespace {
 
-void ApplyShowState(Wnd* w, bool show) {
+// Shows or hides a window; `redraw` false (SWP_NOREDRAW) leaves a window being shown unpainted, for
+// a caller that draws it itself.
+void ApplyShowState(Wnd* w, bool show, bool redraw) {
   auto& s = S();
   bool was = w->style & WS_VISIBLE;
   if (was == show) return;
   if (show) {
     w->style |= WS_VISIBLE;
-    InvalidateFrame(w);
-    w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
-    w->erase = true;
-    // children become visible with it: they repaint too
-    for (Wnd* c : w->children)
-      if (c->style & WS_VISIBLE) InvalidateRect(c->handle, nullptr, true);
+    if (redraw) {
+      InvalidateFrame(w);
+      w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
+      w->erase = true;
+      // children become visible with it: they repaint too
+      for (Wnd* c : w->children)
+        if (c->style & WS_VISIBLE) InvalidateRect(c->handle, nullptr, true);
+    }
   } else {
     if (w->parent && Visible(w->parent)) {
       RECT r = w->rect;
@@ -277,8 +283,8 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (!w->parent && w->host && (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)) w->host->Raise();
     if (w->parent && visible) InvalidateRect(w->parent->handle, &w->rect, true);
   }
-  if (flags & SWP_SHOWWINDOW) ApplyShowState(w, true);
-  if (flags & SWP_HIDEWINDOW) ApplyShowState(w, false);
+  if (flags & SWP_SHOWWINDOW) ApplyShowState(w, true, !(flags & SWP_NOREDRAW));
+  if (flags & SWP_HIDEWINDOW) ApplyShowState(w, false, true);
   if (!(w = W(hwnd))) return true;
   if ((flags & SWP_SHOWWINDOW) && !w->parent && !(flags & SWP_NOACTIVATE) && !(w->exStyle & WS_EX_NOACTIVATE))
     SetActiveWindow(hwnd);
@@ -650,7 +656,21 @@ int SetWindowRgn(HWND hwnd, HRGN region, bool redraw) {
   if (w->windowRgn) DeleteRegionObject(w->windowRgn);
   w->windowRgn = region;
   if (redraw && w->parent) InvalidateRect(w->parent->handle, &w->rect, true);
+  if (!w->parent && w->host) {
+    if (region) {
+      const std::vector<RECT> rects = RegionRects(region);
+      w->host->ShapeChanged(&rects);
+    } else {
+      w->host->ShapeChanged(nullptr);
+    }
+  }
   return 1;
+}
+
+int GetWindowRgn(HWND hwnd, HRGN region) {
+  Wnd* w = W(hwnd);
+  if (!w || !w->windowRgn || !region) return ERROR;
+  return CombineRgn(region, w->windowRgn, nullptr, RGN_COPY);
 }
 
 namespace talvik::gui::detail {
@@ -693,13 +713,15 @@ bool CaretShownIn(HWND topLevel, RECT& caret) {
 }
 
 bool RenderScreenToPng(const std::string& path, const RECT& area) {
-  std::vector<std::pair<Surface*, RECT>> layers;
+  std::vector<ComposedLayer> layers;
   auto& tops = S().topLevels;
   for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
     Wnd* w = *it;
     if (!(w->style & WS_VISIBLE) || w->minimized || !w->surface) continue;
     UpdateAllWindows(w->handle);
-    layers.push_back({w->surface, w->rect});
+    ComposedLayer layer{w->surface, w->rect, {}, w->windowRgn != nullptr};
+    if (w->windowRgn) layer.shape = RegionRects(w->windowRgn);
+    layers.push_back(std::move(layer));
   }
   return SaveComposedPng(layers, area, path);
 }

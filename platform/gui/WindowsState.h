@@ -56,6 +56,7 @@ struct Wnd {
   bool internalPaint = false;
   bool redraw = true;  // WM_SETREDRAW
   HRGN windowRgn = nullptr;
+  WORD uiState = 0;  // top-level windows: UISF_ flags (keyboard cues hidden...)
   // scroll bars
   ScrollBarState bars[2];
   // state
@@ -155,6 +156,9 @@ struct State {
   int menuShowDelay = 400;
   bool flatMenus = false;
   bool keyboardCues = true;
+  bool menuAnimation = true;
+  bool menuFade = false;
+  bool lastInputWasKey = false;  // the last input of the user came from the keyboard
   bool menuFontSet = false;
   LOGFONT menuFont;
   std::function<void(const std::string&, DWORD)> soundSink;

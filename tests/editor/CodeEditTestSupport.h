@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
@@ -154,5 +155,56 @@ inline const char* kOracleSample =
     "  DBMS_OUTPUT.PUT_LINE('Привет, мир');\n"
     "END;\n"
     "/";
+
+// `count` lines of SQL with Cyrillic comments, joined by LF: some end in blanks, some are indented
+// with tabs, some are empty, one comment spans lines.
+inline std::string SqlText(int count) {
+  static const char* const kLines[] = {
+      "-- Сеансы, ждущие блокировку",
+      "SELECT s.sid, s.serial#, s.username, p.spid",
+      "  FROM v$session s, v$process p   ",
+      " WHERE s.paddr = p.addr(+)",
+      "   AND s.status = 'ACTIVE' /* только",
+      "\tактивные */ AND s.lockwait IS NOT NULL  ",
+      "",
+      " ORDER BY s.sid;",
+      "BEGIN",
+      "\tDBMS_OUTPUT.PUT_LINE('Привет, мир');\t",
+      "  x := 1;   ",
+      "END;",
+      "/",
+  };
+  constexpr int kCount = static_cast<int>(sizeof kLines / sizeof kLines[0]);
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) out += '\n';
+    out += kLines[i % kCount];
+  }
+  return out;
+}
+
+// Empty when the two texts are equal; else the line counts and the first line that differs, so
+// that a failure over thousands of lines stays readable.
+inline std::string TextDiff(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return std::string();
+  auto split = [](const std::string& t) {
+    std::vector<std::string> out(1);
+    for (char c : t) {
+      if (c == '\n')
+        out.emplace_back();
+      else
+        out.back() += c;
+    }
+    return out;
+  };
+  std::vector<std::string> a = split(expected), b = split(actual);
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  std::string out = std::to_string(a.size()) + " lines expected, " + std::to_string(b.size()) +
+                    " found; line " + std::to_string(i + 1) + ": expected \"";
+  out += (i < a.size() ? a[i] : std::string("<none>")) + "\", found \"";
+  out += (i < b.size() ? b[i] : std::string("<none>")) + "\"";
+  return out;
+}
 
 }  // namespace edittest

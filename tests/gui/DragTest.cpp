@@ -118,3 +118,33 @@ TEST_F(Drag, EscOrALostCaptureCancelsAndAClickIsNoDrag) {
   EXPECT_EQ(source->ItemIndex(), 0);
   EXPECT_EQ(ended.size(), 2u);
 }
+
+// A control that goes in the middle of a drag leaves it: as its source the drag ends without a
+// drop, as its target the drag goes on without it.
+TEST_F(Drag, SourceFreedDuringTheDragEndsItWithoutADrop) {
+  TPoint over = target->ClientToScreen({30, 5});
+  source->BeginDrag(true);
+  Mouse(WM_MOUSEMOVE, over);
+  ASSERT_EQ(DragSource(), source);
+  delete source;
+  source = nullptr;
+  EXPECT_EQ(DragSource(), nullptr);
+  Mouse(WM_MOUSEMOVE, {over.X + 5, over.Y});
+  Mouse(WM_LBUTTONUP, over);
+  EXPECT_TRUE(dropped.empty());
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(Drag, TargetFreedDuringTheDragIsForgotten) {
+  TPoint over = target->ClientToScreen({30, 5});
+  source->BeginDrag(true);
+  Mouse(WM_MOUSEMOVE, over);
+  ASSERT_EQ(states, std::vector<TDragState>{dsDragEnter});
+  delete target;
+  target = nullptr;
+  Mouse(WM_MOUSEMOVE, {over.X + 5, over.Y});
+  Mouse(WM_LBUTTONUP, {over.X + 5, over.Y});
+  EXPECT_EQ(DragSource(), nullptr);
+  EXPECT_TRUE(dropped.empty());
+  EXPECT_EQ(ended, std::vector<TObject*>{nullptr});
+}

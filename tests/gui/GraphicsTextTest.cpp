@@ -122,7 +122,8 @@ class ShapedTextPixels : public GuiTest, public ::testing::WithParamInterface<Te
     Picture picture;
     SelectObject(picture.Dc(), font);
     DrawCase(picture.Dc(), c);
-    // drawn again over itself: the second time comes from what the first kept
+    // a text drawn before is drawn again from what the font kept of it
+    PatBlt(picture.Dc(), 0, 0, kWidth, kHeight, WHITENESS);
     DrawCase(picture.Dc(), c);
     std::vector<COLORREF> pixels = picture.Pixels();
     SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
@@ -250,5 +251,53 @@ INSTANTIATE_TEST_SUITE_P(ShapedOrNot, FontBetweenDraws, ::testing::Values(true, 
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "Kept" : "Anew");
                          });
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShapedTextStore, AFontMadeAgainFindsItsTextsAnotherFontHasItsOwn) {
+  LOGFONT lf;
+  lf.lfHeight = -13;
+  lf.lfFaceName = "Tahoma";
+  HFONT first = CreateFontIndirect(lf);
+  {
+    Picture picture;
+    SelectObject(picture.Dc(), first);
+    TextOut(picture.Dc(), 0, 0, "Сеанс 1");
+    TextOut(picture.Dc(), 0, 0, "Сеанс 1");
+    SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+  }
+  std::size_t kept = talvik::gui::ShapedTextCount(first);
+  EXPECT_GE(kept, 1u);
+  DeleteObject(first);
+  HFONT again = CreateFontIndirect(lf);
+  EXPECT_EQ(talvik::gui::ShapedTextCount(again), kept);
+  lf.lfWeight = FW_BOLD;
+  HFONT bold = CreateFontIndirect(lf);
+  EXPECT_EQ(talvik::gui::ShapedTextCount(bold), 0u);
+  DeleteObject(again);
+  DeleteObject(bold);
+}
+
+TEST_F(ShapedTextStore, AnEqualFontAssignedKeepsItsHandleAndStillTellsOfTheChange) {
+  TFont a, b;
+  a.SetName("Arial");
+  b.SetName("Arial");
+  b.SetColor(clRed);
+  HFONT handle = a.Handle();
+  int changes = 0;
+  a.OnChange = [&](TObject*) { ++changes; };
+  a.Assign(&b);
+  EXPECT_EQ(a.Handle(), handle);
+  EXPECT_EQ(a.Color(), clRed);
+  EXPECT_EQ(changes, 1);
+  b.SetStyle({fsBold});
+  a.Assign(&b);
+  EXPECT_EQ(changes, 2);
+  LOGFONT lf;
+  ASSERT_TRUE(GetObject(a.Handle(), lf));
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+}
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ActnList.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
@@ -190,16 +191,96 @@ TEST_F(Menus, EscapeLeftAndAcceleratorsCloseLevelsOrChoose) {
   menu->Popup(50, 50);
   EXPECT_EQ(levels, 2u);
   EXPECT_TRUE(clicked.empty());
-  // the accelerator 'ы' is not ASCII: it selects nothing; 'о' neither; the letter keys of Latin
-  // accelerators do
-  TMenuItem* logoff = Item(&form, menu->Items(), "&Logoff");
-  (void)logoff;
+  // the letter keys of Latin accelerators choose, as the Cyrillic ones do (see below)
+  Item(&form, menu->Items(), "&Logoff");
   onIdle = [&] {
     InjectKey('L', true, U'l', {});
     InjectKey('L', false, 0, {});
   };
   menu->Popup(50, 50);
   EXPECT_EQ(clicked, std::vector<std::string>{"&Logoff"});
+}
+
+namespace {
+
+// A key typed in an open popup menu, and the item it chooses ("" for none).
+struct AccelCase {
+  const char* name;
+  char32_t typed;
+  const char* chosen;
+};
+
+const AccelCase kAccelCases[] = {
+    {"CyrillicLowerCase", U'ы', "В&ыход"},      {"CyrillicUpperCase", U'Ы', "В&ыход"},
+    {"CyrillicFirstLetter", U'о', "&Открыть"},  {"SubmenuOpensAndItsOwnAcceleratorChooses", U'в', "Сетка"},
+    {"UnmarkedLetterChoosesNothing", U'с', ""},
+};
+
+void PrintTo(const AccelCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class MenuAccelerators : public Menus, public ::testing::WithParamInterface<AccelCase> {};
+
+}  // namespace
+
+TEST_P(MenuAccelerators, TypedCharacterChoosesTheMarkedItem) {
+  TForm form(nullptr);
+  TPopupMenu* menu = Sample(&form);
+  menu->Items()->Items(3)->Items(0)->SetCaption("&Сетка");
+  form.Show();
+  const AccelCase& c = GetParam();
+  onIdle = [&] {
+    InjectKey('A', true, c.typed, {});
+    InjectKey('A', false, 0, {});
+    onIdle = [&] {
+      // the submenu is open now: its own accelerator, then Esc twice for a menu still open
+      InjectKey('C', true, U'с', {});
+      InjectKey('C', false, 0, {});
+      Keys({VK_ESCAPE, VK_ESCAPE});
+    };
+  };
+  menu->Popup(50, 50);
+  if (*c.chosen)
+    EXPECT_EQ(clicked, std::vector<std::string>{c.chosen});
+  else
+    EXPECT_TRUE(clicked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cyrillic, MenuAccelerators, ::testing::ValuesIn(kAccelCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Menus, ItemsRebuiltByATimerWhileTheMenuIsOpenAreShownAndChosen) {
+  TForm form(nullptr);
+  TPopupMenu* menu = Sample(&form);
+  form.Show();
+  // a refresh that rebuilds the menu on a timer, as the session list does
+  TTimer refresh(nullptr);
+  bool rebuilt = false;
+  refresh.SetInterval(100);
+  refresh.SetOnTimer([&](TObject*) {
+    refresh.SetEnabled(false);
+    menu->Items()->Clear();
+    Item(&form, menu->Items(), "&Обновить");
+    Item(&form, menu->Items(), "&Завершить сессию");
+    rebuilt = true;
+  });
+  int idles = 0;
+  std::function<void()> step = [&] {
+    if (!rebuilt && ++idles < 50) {
+      FakeNow() += 100;
+      onIdle = step;
+      return;
+    }
+    Keys({VK_DOWN, VK_DOWN, VK_RETURN, VK_ESCAPE});  // the new items, as the window shows them now
+  };
+  onIdle = [&] {
+    Keys({VK_DOWN, VK_DOWN});  // the selection and the window's items are about to go
+    onIdle = step;
+  };
+  menu->Popup(50, 50);
+  ASSERT_TRUE(rebuilt);
+  EXPECT_EQ(clicked, std::vector<std::string>{"&Завершить сессию"});
 }
 
 TEST_F(Menus, MouseChoosesHoveredItemsAndAClickOutsideOnlyCloses) {

@@ -564,3 +564,230 @@ TEST_F(StdCtrls, PaintsTheClassicFaces) {
   // the button face
   EXPECT_EQ(px(ok->ClientToScreen({4, 4})), ColorToRGB(clBtnFace));
 }
+
+// ---------------------------------------------------------------- memo repainting
+
+namespace {
+
+struct MemoEdit {
+  const char* name;
+  int line, column;  // where the caret stands
+  char32_t key;      // the character typed (8: backspace)
+  int changedLine;   // the first line that changes
+  bool linesBelow;   // the lines below change too
+};
+
+void PrintTo(const MemoEdit& e, std::ostream* os) {
+  *os << e.name;
+}
+
+class MemoRepaint : public StdCtrls, public ::testing::WithParamInterface<MemoEdit> {
+ protected:
+  std::vector<COLORREF> ClientPixels(HWND h) {
+    talvik::gui::UpdateAllWindows(form->Handle());
+    POINT origin{0, 0};
+    ClientToScreen(h, origin);
+    RECT window, client;
+    GetWindowRect(form->Handle(), window);
+    GetClientRect(h, client);
+    std::vector<COLORREF> out;
+    for (int y = 0; y < client.Bottom; ++y)
+      for (int x = 0; x < client.Right; ++x)
+        out.push_back(
+            talvik::gui::WindowPixel(form->Handle(), origin.X - window.Left + x, origin.Y - window.Top + y));
+    return out;
+  }
+  static std::string Line(HWND h, int line) {
+    std::string text;
+    SendMessage(h, EM_GETLINE, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&text));
+    return text;
+  }
+  static int LineTop(HWND h, int line) {
+    auto start = SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(line), 0);
+    return GET_Y_LPARAM(SendMessage(h, EM_POSFROMCHAR, static_cast<WPARAM>(start), 0));
+  }
+};
+
+}  // namespace
+
+// A keystroke in a memo paints again the line it changed (and the lines below
+// when lines come or go), and what shows then is what a repaint of the whole memo shows.
+TEST_P(MemoRepaint, CoversTheChangedLinesAndMatchesAFullRepaint) {
+  const MemoEdit& e = GetParam();
+  auto* memo = Add<TMemo>(10, 10, 220, 150);
+  memo->SetText("первая строка\r\nвторая строка\r\nтретья строка\r\nчетвёртая\r\nпятая\r\nшестая");
+  form->Show();
+  HWND h = memo->Handle();
+  SetFocus(h);
+  auto caret = SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(e.line), 0) + e.column;
+  SendMessage(h, EM_SETSEL, static_cast<WPARAM>(caret), caret);
+  talvik::gui::UpdateAllWindows(form->Handle());
+  const int top = LineTop(h, e.changedLine), lineHeight = LineTop(h, 1) - LineTop(h, 0);
+  RECT client;
+  GetClientRect(h, client);
+  SendMessage(h, WM_CHAR, e.key, 0);
+
+  RECT update;
+  ASSERT_TRUE(GetUpdateRect(h, &update, false));
+  EXPECT_EQ(update.Top, top);
+  EXPECT_EQ(update.Bottom, e.linesBelow ? client.Bottom : top + lineHeight);
+
+  // painted within that rectangle, the memo draws the changed lines' texts and no others
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.Right, client.Bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  IntersectClipRect(dc, update.Left, update.Top, update.Right, update.Bottom);
+  std::vector<TDrawRecord> records;
+  SetDrawRecording(dc, &records);
+  WNDCLASS edit;
+  ASSERT_TRUE(GetClassInfo("EDIT", edit));
+  CallWindowProc(edit.lpfnWndProc, h, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+  SetDrawRecording(dc, nullptr);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  std::vector<std::string> texts;
+  for (const TDrawRecord& r : records)
+    if (r.Kind == TDrawRecord::drText) texts.push_back(r.Text);
+  ASSERT_FALSE(texts.empty());
+  if (!e.linesBelow) {
+    EXPECT_EQ(texts.size(), 1u);
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(texts[i], Line(h, e.changedLine + static_cast<int>(i)));
+
+  std::vector<COLORREF> partly = ClientPixels(h);
+  InvalidateRect(h, nullptr, false);
+  EXPECT_EQ(partly, ClientPixels(h));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keystrokes, MemoRepaint,
+                         ::testing::Values(MemoEdit{"TypedInTheMiddle", 1, 3, U'ж', 1, false},
+                                           MemoEdit{"TypedAtTheEnd", 2, 13, U'x', 2, false},
+                                           MemoEdit{"Backspace", 1, 4, 8, 1, false},
+                                           MemoEdit{"EnterBreaksTheLine", 1, 6, 13, 1, true},
+                                           MemoEdit{"BackspaceJoinsTheLines", 2, 0, 8, 1, true}),
+                         [](const ::testing::TestParamInfo<MemoEdit>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// After each kind of change the lines are where the text's breaks put them.
+TEST_F(StdCtrls, MemoLinesFollowEveryChangeOfTheText) {
+  auto* memo = Add<TMemo>(10, 10, 220, 150);
+  memo->SetText("один\r\nдва\r\nтри\r\nчетыре\r\nпять");
+  form->Show();
+  HWND h = memo->Handle();
+  auto check = [&](const char* step) {
+    std::u32string text = Utf8ToUtf32(memo->Text());
+    std::vector<int> starts{0};
+    int pos = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == U'\r') continue;
+      ++pos;
+      if (text[i] == U'\n') starts.push_back(pos);
+    }
+    ASSERT_EQ(SendMessage(h, EM_GETLINECOUNT, 0, 0), static_cast<LRESULT>(starts.size())) << step;
+    for (std::size_t l = 0; l < starts.size(); ++l)
+      EXPECT_EQ(SendMessage(h, EM_LINEINDEX, l, 0), starts[l]) << step << ", line " << l;
+  };
+  auto select = [&](int from, int to) { SendMessage(h, EM_SETSEL, static_cast<WPARAM>(from), to); };
+  select(2, 2);
+  SendMessage(h, WM_CHAR, U'ж', 0);
+  check("typed");
+  select(3, 12);  // across two breaks
+  std::string paste = "x\r\ny\r\nz\r\nw";
+  SendMessage(h, EM_REPLACESEL, 1, reinterpret_cast<LPARAM>(paste.c_str()));
+  check("replaced across lines with more lines");
+  select(5, 5);
+  SendMessage(h, WM_CHAR, 8, 0);
+  check("backspace over a break");
+  select(0, 0);
+  SendMessage(h, WM_CHAR, 13, 0);
+  check("break at the start");
+  select(memo->Text().size(), memo->Text().size());
+  SendMessage(h, WM_CHAR, 13, 0);
+  check("break at the end");
+  SendMessage(h, WM_UNDO, 0, 0);
+  check("undone");
+  select(0, -1);
+  SendMessage(h, WM_CHAR, U'a', 0);
+  check("all replaced");
+}
+
+namespace {
+
+// Steps on a memo, separated by spaces: "c3" caret at 3, "s1-4" selection, "t:..." typed, "b"
+// backspace, "r:..." an undoable replacement of the selection, "n:..." one that cannot be undone.
+struct UndoCase {
+  const char* name;
+  const char* steps;
+  const char* undone;  // the text after one undo
+  const char* redone;  // and after a second one
+};
+
+void PrintTo(const UndoCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class MemoUndo : public StdCtrls, public ::testing::WithParamInterface<UndoCase> {};
+
+}  // namespace
+
+TEST_P(MemoUndo, TakesBackTheLastStepAndASecondUndoRedoesIt) {
+  const UndoCase& c = GetParam();
+  auto* memo = Add<TMemo>(10, 10, 220, 150);
+  memo->SetText("первая\r\nвторая\r\nтретья");
+  form->Show();
+  HWND h = memo->Handle();
+  std::string steps = c.steps;
+  for (std::size_t at = 0; at < steps.size();) {
+    std::size_t end = steps.find(' ', at);
+    if (end == std::string::npos) end = steps.size();
+    std::string step = steps.substr(at, end - at);
+    at = end + 1;
+    std::string arg = step.size() > 2 ? step.substr(2) : "";
+    switch (step[0]) {
+      case 'c':
+        SendMessage(h, EM_SETSEL, std::stoi(step.substr(1)), std::stoi(step.substr(1)));
+        break;
+      case 's':
+        SendMessage(h, EM_SETSEL, std::stoi(step.substr(1)), std::stoi(step.substr(step.find('-') + 1)));
+        break;
+      case 't':
+        for (char32_t ch : Utf8ToUtf32(arg)) SendMessage(h, WM_CHAR, ch, 0);
+        break;
+      case 'b':
+        SendMessage(h, WM_CHAR, 8, 0);
+        break;
+      case 'r':
+      case 'n':
+        SendMessage(h, EM_REPLACESEL, step[0] == 'r', reinterpret_cast<LPARAM>(arg.c_str()));
+        break;
+      default:
+        FAIL() << step;
+    }
+  }
+  SendMessage(h, WM_UNDO, 0, 0);
+  EXPECT_EQ(memo->Text(), c.undone);
+  SendMessage(h, WM_UNDO, 0, 0);
+  EXPECT_EQ(memo->Text(), c.redone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MemoUndo,
+    ::testing::Values(
+        UndoCase{"TypingRunAsOneStep", "c3 t:abc", "первая\r\nвторая\r\nтретья",
+                 "перabcвая\r\nвторая\r\nтретья"},
+        UndoCase{"OnlyTheRunAfterACaretMove", "c3 t:ab c0 t:x", "перabвая\r\nвторая\r\nтретья",
+                 "xперabвая\r\nвторая\r\nтретья"},
+        UndoCase{"ReplacementAcrossLines", "s4-10 r:Ж\r\nЗ", "первая\r\nвторая\r\nтретья",
+                 "первЖ\r\nЗрая\r\nтретья"},
+        UndoCase{"EachBackspaceAlone", "c6 b b", "перва\r\nвторая\r\nтретья", "перв\r\nвторая\r\nтретья"},
+        UndoCase{"BackspaceOverALineBreak", "c7 b", "первая\r\nвторая\r\nтретья", "перваявторая\r\nтретья"},
+        UndoCase{"NotUndoableBeforeTheStepGoesWithIt", "c10 t:zz c1 n:Q", "первая\r\nвторая\r\nтретья",
+                 "пQервая\r\nвтоzzрая\r\nтретья"},
+        UndoCase{"NotUndoableAfterTheStepGoesWithIt", "c2 t:zz s17-19 n:QQQ", "первая\r\nвторая\r\nтретья",
+                 "пеzzрвая\r\nвторая\r\nтQQQтья"},
+        UndoCase{"NotUndoableInsideTheStep", "c2 t:zzzz s3-5 n:Q", "первая\r\nвторая\r\nтретья",
+                 "пеzQzрвая\r\nвторая\r\nтретья"}),
+    [](const ::testing::TestParamInfo<UndoCase>& info) { return std::string(info.param.name); });

@@ -167,6 +167,31 @@ TEST_F(StdLists, DropDownComboEditsTextAndItsListFollowsTheTyping) {
   EXPECT_EQ(combo->Text(), "свой текст");
 }
 
+TEST_F(StdLists, ComboBoxAnswersItsOwnMessages) {
+  auto* combo = Add<TComboBox>(10, 10, 150, 21);
+  Fill(combo->Items());
+  form->Show();
+  HWND h = combo->Handle();
+  auto text = [](const char* s) { return reinterpret_cast<LPARAM>(s); };
+  const auto kErr = static_cast<LRESULT>(static_cast<int>(CB_ERR));
+  EXPECT_EQ(SendMessage(h, CB_GETCOUNT, 0, 0), combo->Items()->Count());
+  EXPECT_EQ(SendMessage(h, CB_GETCURSEL, 0, 0), -1);
+  // exact search ignores case; a prefix selects; searches start after WParam and wrap
+  EXPECT_EQ(SendMessage(h, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), text("блокирующие")), 1);
+  EXPECT_EQ(SendMessage(h, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), text("Блок")), kErr);
+  EXPECT_EQ(SendMessage(h, CB_SELECTSTRING, 1, text("Б")), 1);  // wrapped round to itself
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  EXPECT_EQ(combo->Text(), "Блокирующие");
+  EXPECT_EQ(SendMessage(h, CB_SETCURSEL, 0, 0), 0);
+  EXPECT_EQ(combo->ItemIndex(), 0);
+  EXPECT_EQ(SendMessage(h, CB_SETCURSEL, 99, 0), kErr);
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  SendMessage(h, CB_SHOWDROPDOWN, 1, 0);
+  EXPECT_EQ(SendMessage(h, CB_GETDROPPEDSTATE, 0, 0), 1);
+  SendMessage(h, CB_SHOWDROPDOWN, 0, 0);
+  EXPECT_FALSE(combo->DroppedDown());
+}
+
 TEST_F(StdLists, ScrollBarStepsPagesAndTellsItsParent) {
   auto* bar = Add<TScrollBar>(10, 10, 200, 17);
   bar->SetParams(0, 0, 100);

@@ -129,4 +129,26 @@ TEST_F(BarHook, OnlyRegisterInstallsNoWindowHook) {
   EXPECT_EQ(Hooks(), before + 1);
 }
 
+TEST_F(BarHook, UnregisteringARegisterOnlyProcedureLeavesAnotherOnesHook) {
+  const int before = Hooks();
+  InstallHookProc(ProcC, {hpPreDestroy}, false);
+  InstallHookProc(ProcA, {hpPreDestroy}, true);
+  UninstallHookProc(ProcA);
+  EXPECT_EQ(Hooks(), before + 1);  // ProcC's CBT hook stays
+  HWND w = MakeWindow();
+  DestroyWindow(w);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].proc, 3);
+  // a procedure registered both ways gives its hook back with its last installing registration
+  InstallHookProc(ProcA, {hpGetMessage}, true);
+  InstallHookProc(ProcA, {hpGetMessage}, false);
+  EXPECT_EQ(Hooks(), before + 2);
+  UninstallHookProc(ProcA);
+  EXPECT_EQ(Hooks(), before + 2);
+  UninstallHookProc(ProcA);
+  EXPECT_EQ(Hooks(), before + 1);
+  UninstallHookProc(ProcC);
+  EXPECT_EQ(Hooks(), before);
+}
+
 }  // namespace

@@ -1,0 +1,334 @@
+// Short input sequences, each on a fresh editor holding thousands of lines of SQL with Cyrillic
+// comments, after which undoing everything must give back exactly the text of the start and redoing
+// everything exactly the text before the undo; caret, top line and block stay inside the text after
+// changes through Lines(), the options, word wrap and the window's size; small windows settle.
+#include <functional>
+
+#include "CodeEditTestSupport.h"
+
+using namespace edittest;
+
+namespace {
+
+class CodeEditUndoExact : public CodeEditTest {
+ public:
+  void SetUp() override {
+    CodeEditTest::SetUp();
+    // an error inside a message handler fails the test instead of opening an error box
+    Application->OnException = [](TObject*, const Exception& e) {
+      ADD_FAILURE() << "error box: " << e.what();
+    };
+  }
+  using CodeEditTest::edit;
+  using CodeEditTest::form;
+  using CodeEditTest::Mouse;
+  using CodeEditTest::Pump;
+  void Key(WORD vk, ShiftState s = {}, char32_t ch = 0) { CodeEditTest::Key(vk, s, ch); }
+  void Type(const std::u32string& text) {
+    for (char32_t c : text) Key(c >= U'a' && c <= U'z' ? static_cast<WORD>(c - U'a' + 'A') : 'A', {}, c);
+  }
+  void Ime(const std::string& text) {
+    std::string data = text;
+    edit->CommandProcessor(ecImeStr, 0, &data);
+  }
+  void PutClipboardText(const std::string& text) {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, text);
+    SetClipboardData(CodeEditClipboardFormat(), std::string(1, '\0') + text + '\0');
+    CloseClipboard();
+  }
+  void UndoAll() {
+    for (int guard = 0; edit->UndoList()->CanUndo() && guard < 100000; ++guard) edit->Undo();
+  }
+  void RedoAll() {
+    for (int guard = 0; edit->RedoList()->CanUndo() && guard < 100000; ++guard) edit->Redo();
+  }
+  // Undo all gives `before`, redo all gives what the text was when called.
+  void ExpectExactRoundTrip(const std::string& before) {
+    const std::string after = edit->Text();
+    UndoAll();
+    EXPECT_EQ(TextDiff(before, edit->Text()), "") << "after undo all";
+    RedoAll();
+    EXPECT_EQ(TextDiff(after, edit->Text()), "") << "after redo all";
+  }
+  void ExpectInsideText() {
+    const int count = edit->Lines()->Count();
+    const int lines = std::max(count, 1);
+    EXPECT_GE(edit->CaretY(), 1);
+    EXPECT_LE(edit->CaretY(), lines);
+    EXPECT_GE(edit->CaretX(), 1);
+    EXPECT_GE(edit->TopLine(), 1);
+    EXPECT_LE(edit->TopLine(), std::max(edit->DisplayLineCount(), 1));
+    for (TBufferCoord p : {edit->RawBlockBegin(), edit->RawBlockEnd()}) {
+      EXPECT_GE(p.Line, 1);
+      EXPECT_LE(p.Line, lines);
+      EXPECT_GE(p.Char, 1);
+      if (edit->SelectionMode() == smNormal) {
+        EXPECT_LE(p.Char, static_cast<int>(edit->Lines()->Line32(p.Line - 1).size()) + 1);
+      }
+    }
+  }
+  void Resize(int width, int height) {
+    form->SetBounds(0, 0, width, height);
+    edit->SetBounds(0, 0, width, height);
+    Pump();
+  }
+  TPoint Cell(int column, int row) { return CellPoint(column, row); }
+};
+
+struct FaultCase {
+  const char* name;
+  std::function<void(CodeEditUndoExact&)> run;
+};
+
+// The first line, where the sequences that start at (1, 1) work.
+constexpr const char* kFirstLine = "SELECT s.sid, s.serial#, s.username -- кто держит";
+
+const FaultCase kFaults[] = {
+    {"ImeTextInOverwriteModeRedoesAsAnOverwrite",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.Key(VK_INSERT);
+       t.Ime("5Жß");
+       EXPECT_EQ(t.edit->Lines()->Strings(0).substr(0, 8), "5ЖßECT");
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Strings(0).substr(0, 8), "5ЖßECT");
+     }},
+    {"TypingInOverwriteModeRedoesAsAnOverwrite",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.Key(VK_INSERT);
+       t.Type(U"ab");
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Strings(0).substr(0, 6), "abLECT");
+     }},
+    {"TypingOverAColumnBlockDraggedAboveTheTextIsUndone",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.Key('C', {.shift = true, .ctrl = true});
+       TPoint a = t.Cell(12, 3), b = t.Cell(5, 1);
+       t.Mouse(WM_LBUTTONDOWN, a.X, a.Y);
+       t.Mouse(WM_MOUSEMOVE, b.X, b.Y);
+       t.Mouse(WM_MOUSEMOVE, b.X, -20);
+       t.Mouse(WM_LBUTTONUP, b.X, -20);
+       ASSERT_TRUE(t.edit->SelAvail());
+       t.Type(U"7");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"TypingOverALineSelectionIsUndoneWithEveryLine",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       const int count = t.edit->Lines()->Count();
+       t.Key('L', {.shift = true, .ctrl = true});
+       t.Key(VK_DOWN, {.shift = true});
+       t.Key(VK_DOWN, {.shift = true});
+       t.Type(U"ч");
+       EXPECT_EQ(t.edit->Lines()->Count(), count - 2);
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"PaddingAddedBySelTextIsUndone",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({40, 2});
+       t.edit->SetSelText("xyz");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ColumnTypingKeepsTheTrailingBlanksUndoRestores",
+     [](CodeEditUndoExact& t) {
+       // the last two lines end in blanks; the block crosses them
+       t.edit->Lines()->Add("x := 1;   ");
+       t.edit->Lines()->Add("y := 22;  ");
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       const int last = t.edit->Lines()->Count();
+       t.Key('C', {.shift = true, .ctrl = true});
+       t.edit->SetCaretXY({3, last - 1});
+       TPoint b = t.Cell(6, t.edit->LineToRow(last));
+       t.Mouse(WM_LBUTTONDOWN, b.X, b.Y, {.shift = true, .alt = true});
+       t.Mouse(WM_LBUTTONUP, b.X, b.Y, {.shift = true, .alt = true});
+       ASSERT_EQ(t.edit->SelectionMode(), smColumn);
+       ASSERT_TRUE(t.edit->SelAvail());
+       t.Type(U"^");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"DeletingTheLastLineAfterSelectAllRedoesToTheSameLineCount",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       const int count = t.edit->Lines()->Count();
+       t.Key('A', {.ctrl = true});
+       t.Key('Y', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Count(), count - 1);
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Count(), count - 1);
+     }},
+    {"CaretFollowsALastLineDeletedThroughLines",
+     [](CodeEditUndoExact& t) {
+       t.Key(VK_END, {.ctrl = true});
+       t.edit->Lines()->Delete(t.edit->Lines()->Count() - 1);
+       t.ExpectInsideText();
+       t.edit->Lines()->Clear();
+       t.ExpectInsideText();
+     }},
+    {"TopLineStaysOnTheRowsAfterAResizeWithScrollingPastTheEnd",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetOptions(t.edit->Options() + eoScrollPastEof);
+       t.Resize(261, 221);
+       t.edit->SetWordWrap(true);
+       t.Key(VK_END, {.ctrl = true});
+       t.edit->SetTopLine(t.edit->DisplayLineCount());
+       t.ExpectInsideText();
+       t.Resize(713, 469);
+       t.ExpectInsideText();
+       t.edit->SetWordWrap(false);
+       t.ExpectInsideText();
+     }},
+    {"ABlockEndPastItsLineIsClampedWhenColumnModeEnds",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetText("short line of 18 c\nsecond");
+       t.Key('C', {.shift = true, .ctrl = true});
+       t.edit->SetBlockBegin({5, 1});
+       t.edit->SetBlockEnd({60, 1});
+       ASSERT_EQ(t.edit->RawBlockEnd(), (TBufferCoord{60, 1}));
+       t.Key('N', {.shift = true, .ctrl = true});
+       t.ExpectInsideText();
+       EXPECT_EQ(t.edit->RawBlockEnd(), (TBufferCoord{19, 1}));
+       EXPECT_EQ(t.edit->SelText(), "t line of 18 c");
+     }},
+    {"ATinyWindowSettlesWhenWordWrapIsToggled",
+     [](CodeEditUndoExact& t) {
+       // the editor fills the form; bars that are not needed hide, which gives the wrapped text
+       // other rows, which may need the bar again
+       t.edit->SetAlign(alClient);
+       t.edit->SetOptions(t.edit->Options() + eoHideShowScrollbars);
+       t.edit->SetWordWrap(true);
+       t.edit->Font()->SetHeight(-17);
+       for (int width : {40, 43, 46, 81})
+         for (int height = 10; height <= 111; height += 3) {
+           t.form->SetBounds(0, 0, width, height);
+           t.Pump();
+           t.Type(U"q");
+           t.edit->SetWordWrap(false);
+           t.edit->SetWordWrap(true);
+           t.ExpectInsideText();
+         }
+     }},
+    {"EndOnAClearedWrappedBufferMovesNowhere",
+     [](CodeEditUndoExact& t) {
+       t.edit->Lines()->Clear();
+       t.edit->SetWordWrap(true);
+       t.Key(VK_END);
+       t.Key(VK_END, {.shift = true});
+       t.Key(VK_NEXT, {.ctrl = true});
+       t.ExpectInsideText();
+       EXPECT_EQ(t.edit->CaretXY(), (TBufferCoord{1, 1}));
+     }},
+    {"PageBottomInAWrappedWindowShorterThanALine",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetWordWrap(true);
+       t.Resize(300, 10);
+       ASSERT_EQ(t.edit->LinesInWindow(), 0);
+       t.Key(VK_NEXT, {.ctrl = true});
+       t.Key(VK_PRIOR, {.ctrl = true});
+       t.Key(VK_NEXT);
+       t.Key(VK_NEXT, {.shift = true, .ctrl = true});
+       t.ExpectInsideText();
+     }},
+    // found by the random editing runs
+    {"PastingOverABlockWhoseEndsShareAColumnRemovesNothing",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.Key('C', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({2, 4}, {2, 2}, {2, 4});
+       ASSERT_FALSE(t.edit->SelAvail());
+       t.PutClipboardText(" := END;\r\n");
+       t.Key('V', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Count(), 3002);
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ABlankTypedOverTheLastLinesInLineModeIsUndoneWithoutLosingALine",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetText("first\nsecond\nthird");
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       t.Key('L', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({2, 3}, {1, 2}, {2, 3});
+       t.Type(U" ");
+       t.Type(U"x");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"BackSpaceJoiningLinesGivesBackTheBlanksItCut",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({1, 5});  // the line above ends in three blanks
+       t.Key(VK_BACK);
+       EXPECT_EQ(t.edit->Lines()->Strings(3), "  FROM v$session s, v$process p WHERE s.paddr = p.addr(+)");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"DeletingASelectionKeepsTheBlanksAfterIt",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretAndSelection({10, 4}, {3, 4}, {10, 4});  // the line ends in three blanks
+       t.Key(VK_DELETE);
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"TabPaddingOnAnEmptyLineIsRedoneAsTabs",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetOptions(t.edit->Options() - eoTabsToSpaces);
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({12, 8});  // an empty line
+       t.Type(U"a");
+       EXPECT_EQ(t.edit->Lines()->Strings(7), "\t   a");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ImeTextPastTheLineEndTakesItsPaddingAlongOnUndo",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({60, 9});
+       t.Ime("ввод");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ALineBreakIsRedoneWithTheIndentItMade",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({8, 4});  // inside an indented line, after a blank
+       t.Key(VK_RETURN);
+       EXPECT_EQ(t.edit->Lines()->Strings(3), "  FROM");
+       t.edit->SetOptions(t.edit->Options() - eoAutoIndent - eoTabsToSpaces);
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Strings(4), "  v$session s, v$process p   ");
+     }},
+    {"TopLineInAWindowLowerThanALineStaysOnTheText",
+     [](CodeEditUndoExact& t) {
+       t.Resize(300, 10);
+       ASSERT_EQ(t.edit->LinesInWindow(), 0);
+       t.Key(VK_END, {.ctrl = true});
+       t.edit->Lines()->Delete(t.edit->Lines()->Count() - 1);
+       t.ExpectInsideText();
+     }},
+    {"TabWidthChangedUnderWordWrapKeepsTheTopLineOnTheRows",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetOptions(t.edit->Options() + eoScrollPastEof);
+       t.Resize(200, 200);
+       t.edit->SetWordWrap(true);
+       t.edit->SetTabWidth(64);
+       t.edit->SetTopLine(t.edit->DisplayLineCount());
+       t.edit->SetTabWidth(1);
+       t.ExpectInsideText();
+     }},
+};
+
+class UndoExactFaults : public CodeEditUndoExact, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(UndoExactFaults, Sequence) {
+  edit->SetText(kFirstLine + std::string("\n") + SqlText(3000));
+  ShowAndFocus();
+  edit->SetCaretXY({1, 1});
+  GetParam().run(*this);
+  ExpectInsideText();
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, UndoExactFaults, ::testing::ValuesIn(kFaults),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+}  // namespace
