@@ -432,6 +432,7 @@ void TCustomCodeEdit::SetTabWidth(int value) {
   if (wordWrapPlugin_) {
     wordWrapPlugin_->Reset();
     InvalidateGutter();
+    SetTopLine(topLine_);  // the lines wrap to other rows
   }
 }
 

@@ -339,6 +339,8 @@ void TCustomCodeEdit::PasteFromClipboard() {
   if (SelAvail())
     undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(selectionMode_, true), selectionMode_);
   DeleteSelectionPrimitive();
+  // ends in one column are no block, but they would be a selection in the mode of the paste
+  blockBegin_ = blockEnd_ = CaretXY();
   TCodeSelectionMode keep = selectionMode_;
   selectionMode_ = mode;
   TScopeExit restore{[&] { selectionMode_ = keep; }};
@@ -1000,10 +1002,10 @@ void TCustomCodeEdit::UndoItem() {
     case ucDragDropInsert:
     case ucWhiteSpaceAdd: {
       if (item->ChangeSelMode == smLine && k != ucWhiteSpaceAdd) {
-        // whole lines went in before line s; an end past column 1 on the last line means the last
-        // of them went into the empty last line, which stays
-        int last = std::min(std::max(e.Line, s.Line), lines_->Count());
-        bool keptLast = e.Char > 1 && last == lines_->Count();
+        // whole lines s.Line..e.Line went in before line s (none when e.Line is above s.Line); an
+        // end past column 1 means the last of them went into the empty last line, which stays
+        int last = std::min(e.Line, lines_->Count());
+        bool keptLast = e.Char > 1;
         std::u32string removed;
         for (int l = s.Line; l <= last; ++l) {
           removed += Line32(l);
@@ -1011,15 +1013,15 @@ void TCustomCodeEdit::UndoItem() {
         }
         redoList_->AddChange(k, s, e, U8(removed), smLine);
         int count = last - s.Line + (keptLast ? 0 : 1);
-        if (keptLast) lines_->PutU32(last - 1, U"");
+        if (keptLast && last >= s.Line) lines_->PutU32(last - 1, U"");
         // (never through Clear: clearing the buffer clears the undo lists too)
-        if (count >= lines_->Count()) {
+        if (count > 0 && count >= lines_->Count()) {
           if (lines_->Count() > 1) lines_->DeleteLines(1, lines_->Count() - 1);
           lines_->PutU32(0, U"");
         } else if (count > 0) {
           lines_->DeleteLines(s.Line - 1, count);
         }
-        DoLinesDeleted(s.Line, count);
+        if (count > 0) DoLinesDeleted(s.Line, count);
         SetCaretAndClearSelection({1, s.Line});
         break;
       }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
 
@@ -16,6 +17,7 @@ TBarItemViewer::TBarItemViewer(TBarView* AView, TBarCustomItem* AItem) : view_(A
 }
 
 TBarItemViewer::~TBarItemViewer() {
+  if (auto object = accObject_.lock()) object->OwnerGone();
   BarObjectDestroyed(this);
 }
 
@@ -147,6 +149,7 @@ TBarView::TBarView(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AP
 TBarView::~TBarView() {
   HideChildPopups();
   StopAllTimers();
+  if (auto object = accObject_.lock()) object->OwnerGone();
   if (parentView_ && parentView_->isToolbar_) {
     parentView_->state_.Include(vsClosing);
     if (parentView_->openViewer_) parentView_->RepaintViewer(parentView_->openViewer_);

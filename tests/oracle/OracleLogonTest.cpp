@@ -296,6 +296,30 @@ TEST_F(LogonDialogTest, RowsHideAndThePasswordOnlyDialogLocksTheRest) {
   EXPECT_FALSE(none.Execute());
 }
 
+TEST_F(LogonDialogTest, ASessionFreedWhileADialogShowsEndsTheDialog) {
+  logon->SetOptions(TLogonOptions{ldDatabase});
+  OnLogonForm([this](TLogOnForm* f) {
+    Type(f->UsernameEdit, "scott");
+    session.reset();
+    Click(f->OKBtn);
+  });
+  EXPECT_FALSE(logon->Execute());
+  EXPECT_EQ(logon->Session(), nullptr);
+  // The same while the password change shows after an expired logon.
+  session = std::make_unique<TOracleSession>(nullptr);
+  session->SetLogonDatabase("SIM");
+  logon->SetSession(session.get());
+  LogonWith("expired", "expired");
+  Then("TLogOnForm", [this](TCustomForm* f) {
+    Type(static_cast<TLogOnForm*>(f)->UsernameEdit, "new");
+    Type(static_cast<TLogOnForm*>(f)->PasswordEdit, "new");
+    session.reset();
+    Click(static_cast<TLogOnForm*>(f)->OKBtn);
+  });
+  EXPECT_TRUE(logon->Execute());  // the logon was confirmed once
+  EXPECT_EQ(logon->Session(), nullptr);
+}
+
 // ---- The class library's user interface -------------------------------------------------------------
 
 TEST_F(LogonDialogTest, TheClassLibraryInterfaceShowsConfirmationsCursorsAndErrors) {
