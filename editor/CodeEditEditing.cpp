@@ -721,6 +721,113 @@ void TCustomCodeEdit::DoTab() {
   EnsureCursorPosVisible();
 }
 
+// ------------------------------------------------------------------ block indent and back-tab
+
+// The lines a block command works on: the selected ones, less a last line the selection ends in
+// column 1 of; and the column their indent starts in.
+void TCustomCodeEdit::BlockLines(int& first, int& last, int& column) const {
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  first = b.Line;
+  last = std::min(e.Line, std::max(lines_->Count(), 1));
+  if (selectionMode_ == smNormal && e.Char == 1 && last > first) --last;
+  column = selectionMode_ == smColumn ? std::min(b.Char, e.Char) : 1;
+}
+
+// Each line's indent is its own recorded insertion or deletion, between two marks of the selection
+// (before and after) that undo and redo put back.
+void TCustomCodeEdit::DoBlockIndent(bool indent) {
+  if (!SelAvail()) return;
+  int first = 0, last = 0, column = 1;
+  BlockLines(first, last, column);
+  const std::u32string unit =
+      options_.Contains(eoTabsToSpaces) ? std::u32string(static_cast<size_t>(tabWidth_), U' ') : U"\t";
+  const uint8_t kind = indent ? ucIndent : ucUnindent;
+  auto leading = [&](const std::u32string& line) {
+    size_t at = static_cast<size_t>(column - 1), n = 0;
+    if (at < line.size() && line[at] == U'\t') return size_t{1};
+    // up to a tab width of blanks, and a tab that follows them within that width
+    while (at + n < line.size() && line[at + n] == U' ' && static_cast<int>(n) < tabWidth_) ++n;
+    if (at + n < line.size() && line[at + n] == U'\t' && static_cast<int>(n) < tabWidth_) ++n;
+    return n;
+  };
+  if (!indent) {
+    bool any = false;
+    for (int l = first; l <= last && !any; ++l) any = leading(Line32(l)) > 0;
+    if (!any) return;
+  }
+  TBufferCoord oldBegin = blockBegin_, oldEnd = blockEnd_;
+  IncPaintLock();
+  undoList_->BeginBlock();
+  TScopeExit end{[this] {
+    undoList_->EndBlock();
+    DecPaintLock();
+  }};
+  undoList_->AddChange(kind, oldBegin, oldEnd, std::string(), selectionMode_);
+  std::vector<int> shift(static_cast<size_t>(last - first + 1), 0);  // characters added (removed) per line
+  for (int l = first; l <= last; ++l) {
+    if (indent) {
+      if (column > 1) PadLineRecorded(l, column);
+      std::u32string line = Line32(l);
+      line.insert(static_cast<size_t>(column - 1), unit);
+      lines_->PutU32(l - 1, line);
+      undoList_->AddChange(ucInsert, {column, l}, {column + static_cast<int>(unit.size()), l}, std::string(),
+                           smNormal);
+      shift[static_cast<size_t>(l - first)] = static_cast<int>(unit.size());
+    } else {
+      const std::u32string& line = Line32(l);
+      size_t at = static_cast<size_t>(column - 1), n = leading(line);
+      if (n == 0) continue;
+      std::u32string removed = line.substr(at, n);
+      std::u32string rest = line;
+      rest.erase(at, n);
+      lines_->PutU32(l - 1, rest);
+      undoList_->AddChange(ucSilentDeleteAfterCursor, {column, l}, {column + static_cast<int>(n), l},
+                           U8(removed), smNormal);
+      shift[static_cast<size_t>(l - first)] = -static_cast<int>(n);
+    }
+  }
+  // the ends move with their lines' text; an end in the first column stays there
+  auto moved = [&](TBufferCoord p) {
+    if (p.Line < first || p.Line > last) return p;
+    int d = shift[static_cast<size_t>(p.Line - first)];
+    if (d > 0 && (selectionMode_ == smColumn ? p.Char >= column : p.Char > 1)) p.Char += d;
+    if (d < 0 && p.Char > column) p.Char = std::max(column, p.Char + d);
+    return p;
+  };
+  TBufferCoord newBegin = moved(oldBegin), newEnd = moved(oldEnd);
+  undoList_->AddChange(kind, newBegin, newEnd, std::string(), selectionMode_);
+  SetCaretAndSelection(newEnd, newBegin, newEnd);
+  Invalidate();
+}
+
+void TCustomCodeEdit::DoShiftTab() {
+  if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line) {
+    DoBlockIndent(false);
+    return;
+  }
+  EnsureLine();
+  const std::u32string& s = Line32(caretY_);
+  const int x = caretX_, len = static_cast<int>(s.size());
+  if (x <= 1) return;
+  // back to the previous tab stop, over blanks only; a tab just before the caret is the stop
+  int stop = (x - 2) / tabWidth_ * tabWidth_ + 1;
+  int target = x;
+  if (x - 2 < len && s[static_cast<size_t>(x - 2)] == U'\t') {
+    target = x - 1;
+  } else {
+    while (target > stop && (target - 2 >= len || s[static_cast<size_t>(target - 2)] == U' ')) --target;
+  }
+  if (target == x) return;
+  TBufferCoord from{target, caretY_}, to{std::min(x, len + 1), caretY_};
+  if (from.Char < to.Char) {
+    undoList_->BeginBlock();
+    TScopeExit end{[this] { undoList_->EndBlock(); }};
+    std::string removed = RemoveRange(from, to);
+    undoList_->AddChange(ucDeleteAfterCursor, from, to, removed, smNormal);
+  }
+  SetCaretAndClearSelection(from);
+}
+
 // ------------------------------------------------------------------ case
 
 void TCustomCodeEdit::DoCaseChange(TCodeEditorCommand command) {
@@ -833,7 +940,19 @@ bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t
       PasteFromClipboard();
       break;
     case ecTab:
-      DoTab();
+      if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line)
+        DoBlockIndent(true);
+      else
+        DoTab();
+      break;
+    case ecShiftTab:
+      DoShiftTab();
+      break;
+    case ecBlockIndent:
+      DoBlockIndent(true);
+      break;
+    case ecBlockUnindent:
+      DoBlockIndent(false);
       break;
     case ecUpperCase:
     case ecLowerCase:
@@ -845,7 +964,6 @@ bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t
       DoCaseChange(command);
       break;
     default:
-      // block indent, unindent and back-tab are not offered by this editor yet
       break;
   }
   return true;
@@ -992,6 +1110,7 @@ void TCustomCodeEdit::UndoItem() {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     replaying_ = false;
+    insideTextPending_ = true;  // the caret may stand past a line end eoScrollPastEol allowed
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1101,6 +1220,7 @@ void TCustomCodeEdit::RedoItem() {
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
     replaying_ = false;
+    insideTextPending_ = true;  // the caret may stand past a line end eoScrollPastEol allowed
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1197,6 +1317,12 @@ void TCustomCodeEdit::ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUn
     case ucSelection:
       other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), selectionMode_);
       SetCaretAndSelection(CaretXY(), s, e);
+      break;
+    case ucIndent:
+    case ucUnindent:
+      // the selection of a block indent, before or after it (the indents are items of their own)
+      other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), item.ChangeSelMode);
+      SetCaretAndSelection(e, s, e);
       break;
     default:
       other->AddChange(item.ChangeReason, s, e, item.ChangeStr, item.ChangeSelMode);

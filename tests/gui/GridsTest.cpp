@@ -482,6 +482,37 @@ TEST_F(Grids, PaintCallsDrawCellOnlyForCellsInTheClipBoxWithTheirState) {
   EXPECT_EQ(drawn.size(), 1u);
 }
 
+TEST_F(Grids, RightToLeftPaintsTheFixedColumnAtTheRightAndSizesFromThere) {
+  grid->SetBiDiMode(bdRightToLeft);
+  grid->SetOptions(grid->Options() + goColSizing);
+  std::vector<std::pair<TGridCoord, TRect>> drawn;
+  grid->OnDrawCell = [&](TObject*, int c, int r, TRect rect, TGridDrawState) {
+    drawn.push_back({{c, r}, rect});
+  };
+  ShowFocused();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  HWND top = form->Handle();
+  RECT wr;
+  GetWindowRect(top, wr);
+  auto pixel = [&](int x, int y) {
+    TPoint p = Screen(x, y);
+    return talvik::gui::WindowPixel(top, p.X - wr.Left, p.Y - wr.Top);
+  };
+  // cells are drawn in the grid's own left-to-right terms; the device shows them mirrored
+  EXPECT_EQ(pixel(290, 105), ColorToRGB(clBtnFace)) << "the fixed column is at the right";
+  EXPECT_EQ(pixel(200, 105), ColorToRGB(clWindow));
+  EXPECT_EQ(pixel(300 - 65, 105), ColorToRGB(clBlack)) << "the fixed column's line";
+  EXPECT_EQ(pixel(300 - 130, 105), ColorToRGB(clSilver)) << "the first scrolled column's line";
+  // the border of column 1 lies at x = 300 - 129: dragging it left widens the column
+  Mouse(WM_MOUSEMOVE, 300 - 129, 10);
+  Mouse(WM_LBUTTONDOWN, 300 - 129, 10);
+  EXPECT_EQ(grid->GridState(), gsColSizing);
+  Mouse(WM_MOUSEMOVE, 300 - 149, 10);
+  Mouse(WM_LBUTTONUP, 300 - 149, 10);
+  EXPECT_EQ(grid->ColWidths(1), 84);
+  EXPECT_EQ(grid->colWidthsChanged, 1);
+}
+
 // ---------------------------------------------------------------- the in-place editor
 
 class GridEditor : public Grids {
