@@ -557,6 +557,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void BlockLines(int& first, int& last, int& column) const;
   void DoBlockIndent(bool indent);
   void DoShiftTab();
+  int SmartTabColumn(int col) const;
   void DoCaseChange(TCodeEditorCommand command);
   void UpdateModified();
   void UndoRedoAdded(TObject* sender);

@@ -482,6 +482,41 @@ TEST_F(Grids, PaintCallsDrawCellOnlyForCellsInTheClipBoxWithTheirState) {
   EXPECT_EQ(drawn.size(), 1u);
 }
 
+TEST_F(Grids, ScrollingByARowMovesTheImageAndPaintsOnlyTheRowThatCameIntoView) {
+  std::vector<TGridCoord> drawn;
+  grid->OnDrawCell = [&](TObject*, int c, int r, TRect rect, TGridDrawState) {
+    drawn.push_back({c, r});
+    grid->Canvas()->TextRect(rect, rect.Left + 2, rect.Top + 2, std::to_string(c) + ":" + std::to_string(r));
+  };
+  form->Show();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  HWND top = form->Handle();
+  RECT wr;
+  GetWindowRect(top, wr);
+  auto pixel = [&](int x, int y) {
+    TPoint p = Screen(x, y);
+    return talvik::gui::WindowPixel(top, p.X - wr.Left, p.Y - wr.Top);
+  };
+  // a row's picture before the scroll: row 3's text
+  std::vector<COLORREF> row3;
+  for (int x = 66; x < 128; ++x) row3.push_back(pixel(x, 25 * 3 + 8));
+  drawn.clear();
+  grid->SetTopRow(2);
+  talvik::gui::UpdateAllWindows(top);
+  ASSERT_FALSE(drawn.empty());
+  for (const TGridCoord& c : drawn) EXPECT_EQ(c.Y, 8) << "only the row that came into view paints";
+  EXPECT_EQ(drawn.size(), 5u);
+  // row 3 now stands one row higher, moved, not repainted
+  std::vector<COLORREF> moved;
+  for (int x = 66; x < 128; ++x) moved.push_back(pixel(x, 25 * 2 + 8));
+  EXPECT_EQ(moved, row3);
+  // a scroll by more than the window repaints the whole scrolled area
+  drawn.clear();
+  grid->SetTopRow(13);
+  talvik::gui::UpdateAllWindows(top);
+  EXPECT_GE(drawn.size(), 7u * 5u);
+}
+
 TEST_F(Grids, RightToLeftPaintsTheFixedColumnAtTheRightAndSizesFromThere) {
   grid->SetBiDiMode(bdRightToLeft);
   grid->SetOptions(grid->Options() + goColSizing);
