@@ -175,7 +175,7 @@ void TCustomCodeEdit::SetCaretAndClearSelection(const TBufferCoord& value) {
   statusChanges_ |= scSelection;
   SetCaretXY(value);
   if (SelAvail()) InvalidateSelection();
-  blockBegin_ = blockEnd_ = CaretXY();
+  blockBegin_ = blockEnd_ = ClampBlockPos(CaretXY());  // a caret past a line's end has its block at the end
   DecPaintLock();
 }
 

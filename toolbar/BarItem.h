@@ -752,6 +752,7 @@ class TBarView : public TComponent {
   bool selectedViaMouse_ = false;
   bool mouseCaptured_ = false;
   unsigned timers_ = 0;
+  bool* goneFlag_ = nullptr;  // set while this view runs its menu loop
   std::weak_ptr<TBarCustomAccObject> accObject_;
   TBarDoneActionData doneActionData_;
   std::unique_ptr<TBitmap> measureBitmap_;

@@ -554,13 +554,20 @@ void TBarView::RunMenuLoop(TBarMenuLoopOptions Options) {
     UpdateAccelVisibility(false);
     ChangeSelection(nullptr, false);
   };
+  // A handler of a message the loop dispatches may free this view (closing its form).
+  bool gone = false;
+  goneFlag_ = &gone;
   try {
-    handler->Loop(this, Options);
+    handler->Loop(this, Options, &gone);
   } catch (...) {
+    if (gone) throw;
+    goneFlag_ = nullptr;
     leave();
     doneActionData_ = TBarDoneActionData();
     throw;
   }
+  if (gone) return;
+  goneFlag_ = nullptr;
   leave();
   const TBarDoneActionData done = doneActionData_;
   doneActionData_ = TBarDoneActionData();

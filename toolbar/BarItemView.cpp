@@ -147,6 +147,7 @@ TBarView::TBarView(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AP
 }
 
 TBarView::~TBarView() {
+  if (goneFlag_) *goneFlag_ = true;
   HideChildPopups();
   StopAllTimers();
   if (auto object = accObject_.lock()) object->OwnerGone();

@@ -3,10 +3,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/WinManager.h"
+#include "toolbar/BarDock.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarPopup.h"
 
@@ -109,5 +111,28 @@ BENCHMARK(BM_OpenPopup)
     ->Arg(2000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// One move step of a drag on a dock of 20 chevron toolbars in 4 rows: the dragged toolbar asks for a
+// new position on its crowded row and the dock decides every row, position and length again.
+void BM_DockArrangeDragStep(benchmark::State& state) {
+  std::vector<TBarDockSlot> slots(20);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    TBarDockSlot& s = slots[i];
+    s.DockRow = static_cast<int>(i / 5);
+    s.DockPos = static_cast<int>(i % 5) * 190;
+    s.BaseLength = 150 + static_cast<int>(i % 3) * 40;
+    s.NonClientLength = 10;
+    s.MinimumLength = 40;
+    s.ShrinkMode = tbsmChevron;
+  }
+  const TBarDockArrangeParams params{900, false, false, 7};
+  int step = 0;
+  for (auto _ : state) {
+    slots[7].DockPos = 100 + (step++ % 400);
+    auto result = ArrangeDockSlots(slots, params);
+    benchmark::DoNotOptimize(result);
+  }
+}
+BENCHMARK(BM_DockArrangeDragStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -698,18 +698,30 @@ void TCustomGrid::UpdateScrollRange() {
     si.nPos = first - fixed;
     SetScrollInfo(Handle(), bar, si, true);
   };
-  if (scrollBars_ == ssVertical || scrollBars_ == ssBoth)
-    apply(SB_VERT, rowCount_, fixedRows_, maxTopLeft.Y, topLeft_.Y);
   if (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth)
     apply(SB_HORZ, colCount_, fixedCols_, maxTopLeft.X, topLeft_.X);
+  UpdateVertScrollBar();
+}
+
+void TCustomGrid::UpdateVertScrollBar() {
+  if (!HandleAllocated() || (scrollBars_ != ssVertical && scrollBars_ != ssBoth)) return;
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  TGridCoord maxTopLeft = CalcMaxTopLeft({colCount_ - 1, rowCount_ - 1}, info);
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = std::max(0, rowCount_ - fixedRows_ - 1);
+  si.nPage = static_cast<UINT>(std::max(1, rowCount_ - maxTopLeft.Y));
+  si.nPos = topLeft_.Y - fixedRows_;
+  SetScrollInfo(Handle(), SB_VERT, si, true);
 }
 
 void TCustomGrid::UpdateScrollPos() {
   if (!HandleAllocated()) return;
-  if (scrollBars_ == ssVertical || scrollBars_ == ssBoth)
-    SetScrollPos(Handle(), SB_VERT, topLeft_.Y - fixedRows_, true);
   if (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth)
     SetScrollPos(Handle(), SB_HORZ, topLeft_.X - fixedCols_, true);
+  UpdateVertScrollBar();
 }
 
 void TCustomGrid::ModifyScrollBar(int ScrollBar, int ScrollCode) {

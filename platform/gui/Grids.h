@@ -166,7 +166,7 @@ class TCustomGrid : public TCustomControl {
 
   // ---- options and look ----
   TGridOptions Options() const { return options_; }
-  virtual void SetOptions(TGridOptions Value);
+  void SetOptions(TGridOptions Value);
   TGridOptions DesignOptionsBoost() const { return designOptionsBoost_; }
   void SetDesignOptionsBoost(TGridOptions Value) { designOptionsBoost_ = Value; }
   // Rows are not stored: heights only where they differ from the default (always the case here; the
@@ -286,6 +286,8 @@ class TCustomGrid : public TCustomControl {
   bool IsSelected(int ACol, int ARow) const;
   void UpdateScrollPos();
   void UpdateScrollRange();
+  // The vertical scroll bar's range, page and position: by rows here; a data grid shows records.
+  virtual void UpdateVertScrollBar();
   // The largest LeftCol/TopRow with which the last column/row is still wholly visible.
   TGridCoord CalcMaxTopLeft(const TGridCoord& Coord, const TGridDrawInfo& DrawInfo);
 

@@ -73,6 +73,9 @@ void TCustomGrid::DrawCells(int ACol, int ARow, int StartX, int StartY, int Stop
       ctl3D_ && options_.Contains(goFixedVertLine) && options_.Contains(goFixedHorzLine) && fixedBlock;
   RECT clip;
   GetClipBox(dc, clip);
+  // one font for the block; a highlighted cell only changes its colour
+  canvas->Font()->Assign(Font());
+  const TColor textColor = Font()->Color();
   int y = StartY;
   for (int r = ARow; r < rowCount_ && y < StopY; ++r) {
     int rh = RowHeights(r);
@@ -93,16 +96,11 @@ void TCustomGrid::DrawCells(int ACol, int ARow, int StartX, int StartY, int Stop
               state.Include(gdSelected);
           }
           if (!(isCurrent && editorCovers && !fixedBlock)) {
-            if (defaultDrawing_) {
-              bool highlight = state.Contains(gdSelected) && (focused || options_.Contains(goRowSelect));
-              canvas->Brush()->SetColor(highlight ? clHighlight : CellColor);
-              canvas->Font()->Assign(Font());
-              if (highlight) canvas->Font()->SetColor(clHighlightText);
-              canvas->FillRect(where);
-            } else {
-              canvas->Brush()->SetColor(CellColor);
-              canvas->Font()->Assign(Font());
-            }
+            bool highlight =
+                defaultDrawing_ && state.Contains(gdSelected) && (focused || options_.Contains(goRowSelect));
+            canvas->Brush()->SetColor(highlight ? clHighlight : CellColor);
+            canvas->Font()->SetColor(highlight ? clHighlightText : textColor);
+            if (defaultDrawing_) canvas->FillRect(where);
             DrawCell(c, r, where, state);
             if (defaultDrawing_ && ctl3DFrame) {
               RECT edge = where;

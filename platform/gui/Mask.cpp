@@ -173,6 +173,8 @@ std::u32string TEditMaskInfo::Value(const std::u32string& EditText) const {
       out.push_back(c == blank_ ? U' ' : c);
     }
   }
+  // with its literals the text keeps its shape; the bare characters lose the blanks of one side
+  if (saveLiterals_) return out;
   if (leadingBlanks_) {
     std::size_t first = out.find_first_not_of(U' ');
     out.erase(0, first == std::u32string::npos ? out.size() : first);
@@ -197,6 +199,95 @@ int TEditMaskInfo::FirstInvalid(const std::u32string& EditText) const {
   return -1;
 }
 
+int TEditMaskInfo::NextEditable(int Pos, int Step) const {
+  for (int i = Pos; i >= 0 && i < Length(); i += Step)
+    if (Slot(i).Kind != skLiteral) return i;
+  return Step > 0 ? Length() : -1;
+}
+
+namespace {
+
+// The state made whole: an edit text of the mask's length and a selection inside it.
+void Normalise(const TEditMaskInfo& info, TMaskEditState& st) {
+  if (static_cast<int>(st.Text.size()) != info.Length()) st.Text = info.Format(st.Text, true);
+  int a = std::clamp(st.SelStart, 0, info.Length()), b = std::clamp(st.SelEnd, 0, info.Length());
+  st.SelStart = std::min(a, b);
+  st.SelEnd = std::max(a, b);
+}
+
+void BlankSelection(const TEditMaskInfo& info, TMaskEditState& st) {
+  for (int i = st.SelStart; i < st.SelEnd; ++i)
+    if (info.Slot(i).Kind != TEditMaskInfo::skLiteral) st.Text[static_cast<std::size_t>(i)] = info.Blank();
+}
+
+void Caret(TMaskEditState& st, int pos) {
+  st.SelStart = st.SelEnd = pos;
+}
+
+}  // namespace
+
+bool TEditMaskInfo::TypeChar(TMaskEditState& State, char32_t Ch) const {
+  Normalise(*this, State);
+  const int from = State.SelStart;
+  BlankSelection(*this, State);
+  // a typed literal steps over the places up to its own
+  for (int i = from; i < Length(); ++i) {
+    if (Slot(i).Kind != skLiteral) continue;
+    if (Slot(i).Literal == Ch && Accept(NextEditable(from, 1), Ch) == 0) {
+      Caret(State, i + 1);
+      return true;
+    }
+    break;
+  }
+  int pos = NextEditable(from, 1);
+  char32_t accepted = pos < Length() ? Accept(pos, Ch) : 0;
+  if (!accepted) {
+    Caret(State, from);
+    return false;
+  }
+  State.Text[static_cast<std::size_t>(pos)] = accepted;
+  int next = NextEditable(pos + 1, 1);
+  Caret(State, next < Length() ? next : pos + 1);
+  return true;
+}
+
+void TEditMaskInfo::Delete(TMaskEditState& State, bool Backward) const {
+  Normalise(*this, State);
+  if (State.SelStart != State.SelEnd) {
+    BlankSelection(*this, State);
+    Caret(State, State.SelStart);
+    return;
+  }
+  const int from = State.SelStart;
+  int pos = Backward ? NextEditable(from - 1, -1) : NextEditable(from, 1);
+  if (pos < 0 || pos >= Length()) return;
+  State.Text[static_cast<std::size_t>(pos)] = blank_;
+  Caret(State, Backward ? pos : from);
+}
+
+void TEditMaskInfo::Paste(TMaskEditState& State, const std::u32string& Text) const {
+  Normalise(*this, State);
+  BlankSelection(*this, State);
+  int pos = State.SelStart;
+  for (char32_t c : Text) {
+    if (pos >= Length()) break;
+    if (Slot(pos).Kind == skLiteral) {
+      if (Slot(pos).Literal == c) {
+        ++pos;
+        continue;
+      }
+      pos = NextEditable(pos, 1);
+      if (pos >= Length()) break;
+    }
+    // a character the place does not take is left out; the place waits for the next one
+    if (char32_t a = Accept(pos, c)) {
+      State.Text[static_cast<std::size_t>(pos)] = a;
+      ++pos;
+    }
+  }
+  Caret(State, pos);
+}
+
 std::string FormatMaskText(const std::string& EditMask, const std::string& Value) {
   TEditMaskInfo info(EditMask);
   if (info.Empty()) return Value;
@@ -215,12 +306,17 @@ void TCustomMaskEdit::CreateWnd() {
 void TCustomMaskEdit::SetEditMask(const std::string& Value) {
   if (Value == editMask_) return;
   std::string value = Text();
+  std::string shown = TCustomEdit::GetText();
+  bool wasMasked = IsMasked();
   editMask_ = Value;
   mask_ = TEditMaskInfo(Value);
   if (HandleAllocated())
     SendMessage(Handle(), EM_LIMITTEXT, static_cast<WPARAM>(IsMasked() ? mask_.Length() : maxLength_), 0);
-  // the value stays; with a mask it shows through it
-  SetTextInternal(value);
+  // the value stays; from mask to mask the characters keep their places
+  if (wasMasked && IsMasked())
+    SetEditText(shown);
+  else
+    SetTextInternal(value);
 }
 
 std::string TCustomMaskEdit::EditText() const {
@@ -275,114 +371,54 @@ void TCustomMaskEdit::Reset() {
 
 void TCustomMaskEdit::ValidateError(int Position) {
   MessageBeep(0);
+  invalidPos_ = Position;
   if (HandleAllocated()) SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(Position), Position);
   throw EDBEditError(kInvalidInput);
 }
 
 void TCustomMaskEdit::ValidateEdit() {
   if (!IsMasked() || !Modified()) return;
-  int bad = mask_.FirstInvalid(Current());
+  int bad = mask_.FirstInvalid(Utf8ToUtf32(TCustomEdit::GetText()));
   if (bad >= 0) ValidateError(bad);
 }
 
-std::u32string TCustomMaskEdit::Current() const {
-  return Utf8ToUtf32(TCustomEdit::GetText());
-}
-
-void TCustomMaskEdit::SelRange(int& From, int& To) {
+TMaskEditState TCustomMaskEdit::State() {
+  TMaskEditState st;
+  st.Text = Utf8ToUtf32(TCustomEdit::GetText());
   DWORD from = 0, to = 0;
   SendMessage(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-  From = static_cast<int>(from);
-  To = static_cast<int>(to);
+  st.SelStart = static_cast<int>(from);
+  st.SelEnd = static_cast<int>(to);
+  return st;
 }
 
-// Puts a whole edit text in as the user's change: one undo step, EN_CHANGE, Modified, caret at Caret.
-void TCustomMaskEdit::SetCurrent(const std::u32string& Text, int Caret) {
+// Puts the edited text in as the user's change: one undo step, EN_CHANGE, Modified; then the caret.
+void TCustomMaskEdit::Apply(const TMaskEditState& St) {
   HWND h = Handle();
-  std::string utf8 = Utf32ToUtf8(Text);
+  std::string utf8 = Utf32ToUtf8(St.Text);
   if (utf8 != TCustomEdit::GetText()) {
     SendMessage(h, EM_SETSEL, 0, -1);
     SendMessage(h, EM_REPLACESEL, 1, reinterpret_cast<LPARAM>(utf8.c_str()));
   }
-  Caret = std::clamp(Caret, 0, static_cast<int>(Text.size()));
-  SendMessage(h, EM_SETSEL, static_cast<WPARAM>(Caret), Caret);
-}
-
-// The first position from Pos (stepping by Step) that takes a character, or -1 / Length past the ends.
-int TCustomMaskEdit::NextEditable(int Pos, int Step) const {
-  for (int i = Pos; i >= 0 && i < mask_.Length(); i += Step)
-    if (mask_.Slot(i).Kind != TEditMaskInfo::skLiteral) return i;
-  return Step > 0 ? mask_.Length() : -1;
+  SendMessage(h, EM_SETSEL, static_cast<WPARAM>(St.SelStart), St.SelEnd);
 }
 
 void TCustomMaskEdit::TypeChar(char32_t Ch) {
-  std::u32string text = Current();
-  if (static_cast<int>(text.size()) != mask_.Length()) text = mask_.Format(text, true);
-  int from = 0, to = 0;
-  SelRange(from, to);
-  for (int i = from; i < to && i < mask_.Length(); ++i)
-    if (mask_.Slot(i).Kind != TEditMaskInfo::skLiteral) text[static_cast<std::size_t>(i)] = mask_.Blank();
-  // a typed literal steps over its place
-  if (from < mask_.Length() && mask_.Slot(from).Kind == TEditMaskInfo::skLiteral &&
-      mask_.Slot(from).Literal == Ch) {
-    SetCurrent(text, from + 1);
-    return;
-  }
-  int pos = NextEditable(from, 1);
-  char32_t accepted = pos < mask_.Length() ? mask_.Accept(pos, Ch) : 0;
-  if (!accepted) {
-    if (to > from) SetCurrent(text, from);
-    MessageBeep(0);
-    return;
-  }
-  text[static_cast<std::size_t>(pos)] = accepted;
-  int next = NextEditable(pos + 1, 1);
-  SetCurrent(text, next < mask_.Length() ? next : pos + 1);
+  TMaskEditState st = State();
+  if (!mask_.TypeChar(st, Ch)) MessageBeep(0);
+  Apply(st);
 }
 
 void TCustomMaskEdit::DeleteSelection(bool Backward) {
-  std::u32string text = Current();
-  if (static_cast<int>(text.size()) != mask_.Length()) text = mask_.Format(text, true);
-  int from = 0, to = 0;
-  SelRange(from, to);
-  if (from == to) {
-    int pos = Backward ? NextEditable(from - 1, -1) : NextEditable(from, 1);
-    if (pos < 0 || pos >= mask_.Length()) return;
-    text[static_cast<std::size_t>(pos)] = mask_.Blank();
-    SetCurrent(text, Backward ? pos : from);
-    return;
-  }
-  for (int i = from; i < to && i < mask_.Length(); ++i)
-    if (mask_.Slot(i).Kind != TEditMaskInfo::skLiteral) text[static_cast<std::size_t>(i)] = mask_.Blank();
-  SetCurrent(text, from);
+  TMaskEditState st = State();
+  mask_.Delete(st, Backward);
+  Apply(st);
 }
 
 void TCustomMaskEdit::PasteText(const std::string& Text) {
-  std::u32string pasted = Utf8ToUtf32(Text);
-  std::u32string text = Current();
-  if (static_cast<int>(text.size()) != mask_.Length()) text = mask_.Format(text, true);
-  int from = 0, to = 0;
-  SelRange(from, to);
-  for (int i = from; i < to && i < mask_.Length(); ++i)
-    if (mask_.Slot(i).Kind != TEditMaskInfo::skLiteral) text[static_cast<std::size_t>(i)] = mask_.Blank();
-  int pos = from;
-  for (char32_t c : pasted) {
-    if (pos >= mask_.Length()) break;
-    if (mask_.Slot(pos).Kind == TEditMaskInfo::skLiteral) {
-      if (mask_.Slot(pos).Literal == c) {
-        ++pos;
-        continue;
-      }
-      pos = NextEditable(pos, 1);
-      if (pos >= mask_.Length()) break;
-    }
-    // a character the place does not take is left out, the place waits for the next one
-    if (char32_t a = mask_.Accept(pos, c)) {
-      text[static_cast<std::size_t>(pos)] = a;
-      ++pos;
-    }
-  }
-  SetCurrent(text, pos);
+  TMaskEditState st = State();
+  mask_.Paste(st, Utf8ToUtf32(Text));
+  Apply(st);
 }
 
 void TCustomMaskEdit::KeyDown(WORD& Key, TShiftState Shift) {
@@ -465,9 +501,8 @@ void TCustomMaskEdit::Dispatch(TMessage& m) {
           PasteText(Clipboard()->AsText());
         } else {
           if (m.Msg == WM_CUT) CopyToClipboard();
-          int from = 0, to = 0;
-          SelRange(from, to);
-          if (from != to) DeleteSelection(false);
+          TMaskEditState st = State();
+          if (st.SelStart != st.SelEnd) DeleteSelection(false);
         }
         return;
       }
@@ -480,7 +515,10 @@ void TCustomMaskEdit::Dispatch(TMessage& m) {
         try {
           ValidateEdit();
         } catch (...) {
+          // the focus stays, with the caret where the text is missing
           SetFocus();
+          if (invalidPos_ >= 0 && HandleAllocated())
+            SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(invalidPos_), invalidPos_);
           throw;
         }
       }

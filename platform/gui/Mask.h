@@ -15,6 +15,13 @@ class EDBEditError : public Exception {
   using Exception::Exception;
 };
 
+// An edit text being edited: one character a place of the mask, and the selection (a caret when empty).
+struct TMaskEditState {
+  std::u32string Text;
+  int SelStart = 0;
+  int SelEnd = 0;
+};
+
 // The parsed form of an edit mask "mask;keep literals;blank": one slot per character position the
 // user sees. Shared by the edit, FormatMaskText and anyone that wants to test text against a mask.
 class TEditMaskInfo {
@@ -57,6 +64,15 @@ class TEditMaskInfo {
   int FirstInvalid(const std::u32string& EditText) const;
   // The empty edit text: literals and blanks.
   std::u32string EmptyText() const;
+  // The first place from Pos (stepping by Step) that takes a character; Length or -1 past the ends.
+  int NextEditable(int Pos, int Step) const;
+
+  // What the user's editing does to an edit text. Places never move: typing fills the next place
+  // that takes the character (a typed literal steps over its place), deleting leaves blanks.
+  // TypeChar answers false when the mask refused the character.
+  bool TypeChar(TMaskEditState& State, char32_t Ch) const;
+  void Delete(TMaskEditState& State, bool Backward) const;
+  void Paste(TMaskEditState& State, const std::u32string& Text) const;
 
  private:
   std::vector<TSlot> slots_;
@@ -100,18 +116,17 @@ class TCustomMaskEdit : public TCustomEdit {
   void RememberOriginal();
 
  private:
-  std::u32string Current() const;
-  void SetCurrent(const std::u32string& Text, int Caret);
-  void SelRange(int& From, int& To);
+  TMaskEditState State();
+  void Apply(const TMaskEditState& State);
   void TypeChar(char32_t Ch);
   void DeleteSelection(bool Backward);
   void PasteText(const std::string& Text);
-  int NextEditable(int Pos, int Step) const;
 
   std::string editMask_;
   TEditMaskInfo mask_;
   std::string original_;  // the edit text Reset gives back
   int settingText_ = 0;
+  int invalidPos_ = -1;  // where the last failed validation put the caret
 };
 
 class TMaskEdit : public TCustomMaskEdit {

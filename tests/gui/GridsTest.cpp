@@ -482,6 +482,72 @@ TEST_F(Grids, PaintCallsDrawCellOnlyForCellsInTheClipBoxWithTheirState) {
   EXPECT_EQ(drawn.size(), 1u);
 }
 
+TEST_F(Grids, ScrollingByARowMovesTheImageAndPaintsOnlyTheRowThatCameIntoView) {
+  std::vector<TGridCoord> drawn;
+  grid->OnDrawCell = [&](TObject*, int c, int r, TRect rect, TGridDrawState) {
+    drawn.push_back({c, r});
+    grid->Canvas()->TextRect(rect, rect.Left + 2, rect.Top + 2, std::to_string(c) + ":" + std::to_string(r));
+  };
+  form->Show();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  HWND top = form->Handle();
+  RECT wr;
+  GetWindowRect(top, wr);
+  auto pixel = [&](int x, int y) {
+    TPoint p = Screen(x, y);
+    return talvik::gui::WindowPixel(top, p.X - wr.Left, p.Y - wr.Top);
+  };
+  // a row's picture before the scroll: row 3's text
+  std::vector<COLORREF> row3;
+  for (int x = 66; x < 128; ++x) row3.push_back(pixel(x, 25 * 3 + 8));
+  drawn.clear();
+  grid->SetTopRow(2);
+  talvik::gui::UpdateAllWindows(top);
+  ASSERT_FALSE(drawn.empty());
+  for (const TGridCoord& c : drawn) EXPECT_EQ(c.Y, 8) << "only the row that came into view paints";
+  EXPECT_EQ(drawn.size(), 5u);
+  // row 3 now stands one row higher, moved, not repainted
+  std::vector<COLORREF> moved;
+  for (int x = 66; x < 128; ++x) moved.push_back(pixel(x, 25 * 2 + 8));
+  EXPECT_EQ(moved, row3);
+  // a scroll by more than the window repaints the whole scrolled area
+  drawn.clear();
+  grid->SetTopRow(13);
+  talvik::gui::UpdateAllWindows(top);
+  EXPECT_GE(drawn.size(), 7u * 5u);
+}
+
+TEST_F(Grids, RightToLeftPaintsTheFixedColumnAtTheRightAndSizesFromThere) {
+  grid->SetBiDiMode(bdRightToLeft);
+  grid->SetOptions(grid->Options() + goColSizing);
+  std::vector<std::pair<TGridCoord, TRect>> drawn;
+  grid->OnDrawCell = [&](TObject*, int c, int r, TRect rect, TGridDrawState) {
+    drawn.push_back({{c, r}, rect});
+  };
+  ShowFocused();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  HWND top = form->Handle();
+  RECT wr;
+  GetWindowRect(top, wr);
+  auto pixel = [&](int x, int y) {
+    TPoint p = Screen(x, y);
+    return talvik::gui::WindowPixel(top, p.X - wr.Left, p.Y - wr.Top);
+  };
+  // cells are drawn in the grid's own left-to-right terms; the device shows them mirrored
+  EXPECT_EQ(pixel(290, 105), ColorToRGB(clBtnFace)) << "the fixed column is at the right";
+  EXPECT_EQ(pixel(200, 105), ColorToRGB(clWindow));
+  EXPECT_EQ(pixel(300 - 65, 105), ColorToRGB(clBlack)) << "the fixed column's line";
+  EXPECT_EQ(pixel(300 - 130, 105), ColorToRGB(clSilver)) << "the first scrolled column's line";
+  // the border of column 1 lies at x = 300 - 129: dragging it left widens the column
+  Mouse(WM_MOUSEMOVE, 300 - 129, 10);
+  Mouse(WM_LBUTTONDOWN, 300 - 129, 10);
+  EXPECT_EQ(grid->GridState(), gsColSizing);
+  Mouse(WM_MOUSEMOVE, 300 - 149, 10);
+  Mouse(WM_LBUTTONUP, 300 - 149, 10);
+  EXPECT_EQ(grid->ColWidths(1), 84);
+  EXPECT_EQ(grid->colWidthsChanged, 1);
+}
+
 // ---------------------------------------------------------------- the in-place editor
 
 class GridEditor : public Grids {
