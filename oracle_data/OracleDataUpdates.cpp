@@ -9,6 +9,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle_data/OracleData.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace oracle_data;
@@ -314,15 +315,12 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
   std::string newRowId;
   if (Refresh) {
     Check = false;
-    const TDataSetState saved = SetTempState(dsNewValue);
     bool applied;
-    try {
+    {
+      const TDataSetState saved = SetTempState(dsNewValue);
+      TScopeExit restore([&] { RestoreState(saved); });
       applied = ApplyRecord('R', newRowId);
-    } catch (...) {
-      RestoreState(saved);
-      throw;
     }
-    RestoreState(saved);
     if (applied) Refresh = false;
   }
   if (Lock && ApplyRecord('L', newRowId)) Lock = Check = false;
@@ -369,11 +367,15 @@ void TOracleDataSet::LockAndCheck(bool NoLock) {
 bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
   TOracleSession* s = Session();
   const bool trim = s && s->Preferences()->TrimStringFields();
-  uint8_t* savedTarget = newValueRecord_;
-  newValueRecord_ = Record;
-  const TDataSetState saved = SetTempState(dsNewValue);
   bool any = false;
-  try {
+  {
+    uint8_t* savedTarget = newValueRecord_;
+    newValueRecord_ = Record;
+    const TDataSetState saved = SetTempState(dsNewValue);
+    TScopeExit restore([&] {
+      RestoreState(saved);
+      newValueRecord_ = savedTarget;
+    });
     for (int i = 1; i < fieldInfo_.Count(); ++i) {
       TOracleFieldInfo* info = fieldInfo_.Items(i);
       TField* f = info->Field;
@@ -392,13 +394,7 @@ bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
         f->SetValue(v);
       any = true;
     }
-  } catch (...) {
-    RestoreState(saved);
-    newValueRecord_ = savedTarget;
-    throw;
   }
-  RestoreState(saved);
-  newValueRecord_ = savedTarget;
   FireEvent(AfterRefreshRecord);
   return any;
 }
@@ -586,13 +582,8 @@ void TOracleDataSet::Post() {
   if (master_ && master_->posting_ && master_->State() == dsInsert) return;
   if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
   posting_ = true;
-  try {
-    TDataSet::Post();
-  } catch (...) {
-    posting_ = false;
-    throw;
-  }
-  posting_ = false;
+  TScopeExit done([this] { posting_ = false; });
+  TDataSet::Post();
 }
 
 void TOracleDataSet::InternalPost() {
@@ -604,13 +595,12 @@ void TOracleDataSet::InternalPost() {
     if (sequenced && !sequenced->Required()) sequenced = nullptr;
   }
   if (sequenced) sequenced->SetRequired(false);
-  try {
+  {
+    TScopeExit required([sequenced] {
+      if (sequenced) sequenced->SetRequired(true);
+    });
     TDataSet::InternalPost();
-  } catch (...) {
-    if (sequenced) sequenced->SetRequired(true);
-    throw;
   }
-  if (sequenced) sequenced->SetRequired(true);
   if (qbeMode_) throw Exception("Operation not allowed in QBE mode");
   if (State() == dsEdit) {
     if (cachedUpdates_) CheckConstraints(this, nullptr);

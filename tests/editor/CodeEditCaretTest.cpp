@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CodeEditTestSupport.h"
+#include "platform/gui/StdCtrls.h"
 
 using namespace edittest;
 
@@ -562,3 +563,21 @@ TEST_F(CodeEditInput, KeyMapIsStoredAsItsDifferenceFromTheDefaults) {
 }
 
 }  // namespace
+
+// A control the editor hands its focus to (a completion list, a find box) may go while the editor
+// keeps it in its list: the editor then takes the focus itself.
+TEST_F(CodeEditInput, AFocusControlThatGoesIsForgotten) {
+  form->Show();
+  Pump();
+  auto* box = new TEdit(form.get());
+  box->SetParent(form.get());
+  box->SetBounds(0, 200, 100, 20);
+  edit->AddFocusControl(box);
+  edit->SetFocus();
+  Pump();
+  EXPECT_TRUE(box->Focused());
+  delete box;
+  edit->SetFocus();
+  Pump();
+  EXPECT_TRUE(edit->Focused());
+}
