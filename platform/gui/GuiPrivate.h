@@ -53,6 +53,11 @@ bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
 // ---- window classes of the layer's own controls ----
 void RegisterEditClass();  // "EDIT"
+// ---- what the toolkit backend asks of the class library (Forms.cpp) ----
+// Called in a catch block: an exception that would escape into a toolkit event handler goes to the
+// application's handler (or is dropped when there is no application).
+void HandleToolkitException();
+
 // ---- the toolkit's file dialog (QtBackend.cpp), the one seam between the class library's dialogs
 // and the toolkit: plain data in, plain data out ----
 struct FileDialogRequest {

@@ -556,7 +556,7 @@ void Guarded(F f) {
   try {
     f();
   } catch (...) {
-    if (Application) Application->HandleException(Application);
+    HandleToolkitException();
   }
 }
 

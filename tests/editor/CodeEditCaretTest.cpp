@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "CodeEditTestSupport.h"
-#include "platform/gui/StdCtrls.h"
 
 using namespace edittest;
 
@@ -569,7 +568,7 @@ TEST_F(CodeEditInput, KeyMapIsStoredAsItsDifferenceFromTheDefaults) {
 TEST_F(CodeEditInput, AFocusControlThatGoesIsForgotten) {
   form->Show();
   Pump();
-  auto* box = new TEdit(form.get());
+  auto* box = new TCodeEdit(form.get());  // another editor stands in for a find box
   box->SetParent(form.get());
   box->SetBounds(0, 200, 100, 20);
   edit->AddFocusControl(box);
