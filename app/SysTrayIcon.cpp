@@ -7,6 +7,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ std::string CutUtf8(const std::string& text, std::size_t max) {
   std::size_t n = max;
   while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
   return text.substr(0, n);
-}
-
-// Calls an event through a copy of its handler: the handler may free this icon, and the event with it.
-template <class Event, class... Args>
-void Fire(const Event& event, Args&&... args) {
-  if (Event handler = event) handler(std::forward<Args>(args)...);
 }
 
 TShiftState KeysHeld(TShiftStateFlag button) {
@@ -138,7 +133,6 @@ TSysTrayIcon::TSysTrayIcon(TComponent* AOwner) : TComponent(AOwner), icon_(std::
 }
 
 TSysTrayIcon::~TSysTrayIcon() {
-  *alive_ = false;
   SetIconVisible(false);
   SetDesignPreview(false);
   cycleTimer_.reset();
@@ -298,7 +292,7 @@ void TSysTrayIcon::Loaded() {
   TComponent::Loaded();
   if (OwnerControl()) {
     bool show = true;
-    Fire(OnStartup, this, show);
+    InvokeEvent(OnStartup, this, show);
     if (!show) {
       if (Application) Application->SetShowMainForm(false);
       HideMainForm();
@@ -328,35 +322,35 @@ void TSysTrayIcon::HideMainForm() {
 // ---- events
 
 void TSysTrayIcon::Click() {
-  Fire(OnClick, this);
+  InvokeEvent(OnClick, this);
 }
 
 void TSysTrayIcon::DblClick() {
-  Fire(OnDblClick, this);
+  InvokeEvent(OnDblClick, this);
 }
 
 void TSysTrayIcon::DoCycle(int NextIndex) {
-  Fire(OnCycle, this, NextIndex);
+  InvokeEvent(OnCycle, this, NextIndex);
 }
 
 void TSysTrayIcon::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  Fire(OnMouseDown, this, Button, Shift, X, Y);
+  InvokeEvent(OnMouseDown, this, Button, Shift, X, Y);
 }
 
 void TSysTrayIcon::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  Fire(OnMouseUp, this, Button, Shift, X, Y);
+  InvokeEvent(OnMouseUp, this, Button, Shift, X, Y);
 }
 
 void TSysTrayIcon::MouseMove(TShiftState Shift, int X, int Y) {
-  Fire(OnMouseMove, this, Shift, X, Y);
+  InvokeEvent(OnMouseMove, this, Shift, X, Y);
 }
 
 void TSysTrayIcon::MouseEnter() {
-  Fire(OnMouseEnter, this);
+  InvokeEvent(OnMouseEnter, this);
 }
 
 void TSysTrayIcon::MouseExit() {
-  Fire(OnMouseExit, this);
+  InvokeEvent(OnMouseExit, this);
 }
 
 void TSysTrayIcon::DoMinimizeToTray() {
@@ -368,17 +362,17 @@ void TSysTrayIcon::DoMinimizeToTray() {
 
 void TSysTrayIcon::TrayMessage(LPARAM What) {
   // every handler may free this icon: each step checks before it goes on
-  const std::shared_ptr<bool> alive = alive_;
+  const TComponentRef<TSysTrayIcon> alive(this);
   POINT p{};
   switch (static_cast<UINT>(What)) {
     case NIN_BALLOONHIDE:
-      Fire(OnBalloonHintHide, this);
+      InvokeEvent(OnBalloonHintHide, this);
       return;
     case NIN_BALLOONTIMEOUT:
-      Fire(OnBalloonHintTimeout, this);
+      InvokeEvent(OnBalloonHintTimeout, this);
       return;
     case NIN_BALLOONUSERCLICK:
-      Fire(OnBalloonHintClick, this);
+      InvokeEvent(OnBalloonHintClick, this);
       return;
     default:
       break;
@@ -390,7 +384,7 @@ void TSysTrayIcon::TrayMessage(LPARAM What) {
       if (wantEnterExitEvents_ && cursorOutside_) {
         cursorOutside_ = false;
         MouseEnter();
-        if (!*alive) return;
+        if (!alive) return;
       }
       lastPosition_ = p;
       MouseMove(KeysHeld(ssLeft) - TShiftState{ssLeft}, p.X, p.Y);
@@ -399,7 +393,7 @@ void TSysTrayIcon::TrayMessage(LPARAM What) {
       if (OnDblClick) clickTimer_->Start(GetDoubleClickTime());
       clickPending_ = true;
       MouseDown(mbLeft, KeysHeld(ssLeft), p.X, p.Y);
-      if (*alive && leftPopup_) ShowPopupMenu();
+      if (alive && leftPopup_) ShowPopupMenu();
       break;
     case WM_LBUTTONUP: {
       const bool click = clickPending_ && !clickTimer_->Active();
@@ -407,7 +401,7 @@ void TSysTrayIcon::TrayMessage(LPARAM What) {
       clickPending_ = false;
       if (click) {
         Click();
-        if (!*alive) return;
+        if (!alive) return;
       }
       MouseUp(mbLeft, KeysHeld(ssLeft), p.X, p.Y);
       break;
@@ -416,11 +410,11 @@ void TSysTrayIcon::TrayMessage(LPARAM What) {
       clickReady_ = false;
       doubleClickSeen_ = true;
       DblClick();
-      if (*alive) ClickDefaultItem();
+      if (alive) ClickDefaultItem();
       break;
     case WM_RBUTTONDOWN:
       MouseDown(mbRight, KeysHeld(ssRight), p.X, p.Y);
-      if (*alive) ShowPopupMenu();
+      if (alive) ShowPopupMenu();
       break;
     case WM_RBUTTONUP:
       MouseUp(mbRight, KeysHeld(ssRight), p.X, p.Y);
@@ -449,15 +443,15 @@ void TSysTrayIcon::ShowPopupMenu() {
   if (!popupMenu_ || !popupMenu_->AutoPopup()) return;
   POINT p{};
   if (!GetCursorPos(p)) return;
-  const std::shared_ptr<bool> alive = alive_;
+  const TComponentRef<TSysTrayIcon> alive(this);
   if (Application) {
     SetForegroundWindow(Application->Handle());
     Application->ProcessMessages();
   }
-  if (!*alive || !popupMenu_) return;
+  if (!alive || !popupMenu_) return;
   popupMenu_->SetPopupComponent(this);
   popupMenu_->Popup(p.X, p.Y);
-  if (!*alive) return;
+  if (!alive) return;
   if (TWinControl* owner = OwnerControl(); owner && owner->HandleAllocated())
     PostMessage(owner->Handle(), WM_NULL, 0, 0);
 }
@@ -469,7 +463,7 @@ bool TSysTrayIcon::AppWindowProc(TMessage& Message) {
     if (Application && Application->MainForm()) {
       if (Application->MainForm()->FormStyle() == fsMDIForm) {
         bool show = true;
-        Fire(OnStartup, this, show);
+        InvokeEvent(OnStartup, this, show);
         if (!show) ShowWindow(Application->Handle(), SW_HIDE);
       }
       startupPending_ = false;
@@ -503,9 +497,9 @@ void TSysTrayIcon::CycleTimerProc(void* Data) {
   if (!self->iconList_) return;
   self->SetIconIndex(self->iconIndex_);
   const int count = self->iconList_->Count();
-  const std::shared_ptr<bool> alive = self->alive_;
+  const TComponentRef<TSysTrayIcon> alive(self);
   self->DoCycle(count > self->iconIndex_ ? self->iconIndex_ + 1 : 0);
-  if (!*alive || !self->iconList_) return;
+  if (!alive || !self->iconList_) return;
   self->iconIndex_ = self->iconIndex_ >= self->iconList_->Count() - 1 ? 0 : self->iconIndex_ + 1;
 }
 

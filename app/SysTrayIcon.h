@@ -143,7 +143,6 @@ class TSysTrayIcon : public TComponent {
   TWinControl* hookedOwner_ = nullptr;
   TWndMethod savedOwnerProc_;
   NOTIFYICONDATA iconData_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // cleared when this icon goes
 };
 
 // The shared hidden window's use count and handle (for tests): 0 and nullptr when no icon exists.

@@ -47,18 +47,27 @@ function(talvik_library target)
   endif()
 endfunction()
 
-# talvik_tests(<folder-leaf> SOURCES ... DEPS ... [ENVIRONMENT ...])
-# Builds <leaf>_tests and registers every test case as "<leaf>.<Suite>.<Case>".
+# talvik_tests(<folder-leaf> SOURCES ... DEPS ... [ENVIRONMENT ...] [PROGRAM <name>] [PREFIX <prefix>])
+# Builds <leaf>_tests (or PROGRAM) and registers every test case as "<leaf>.<Suite>.<Case>" (or
+# "<PREFIX><Suite>.<Case>": a folder's real-input tests take a program of their own, "<leaf>.X11.").
 function(talvik_tests leaf)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
-  add_executable(${leaf}_tests ${A_SOURCES})
-  target_compile_options(${leaf}_tests PRIVATE ${TALVIK_WARNINGS})
-  target_include_directories(${leaf}_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(${leaf}_tests PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  cmake_parse_arguments(A "" "PROGRAM;PREFIX" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+  set(program ${leaf}_tests)
+  if(A_PROGRAM)
+    set(program ${A_PROGRAM})
+  endif()
+  set(prefix "${leaf}.")
+  if(A_PREFIX)
+    set(prefix "${A_PREFIX}")
+  endif()
+  add_executable(${program} ${A_SOURCES})
+  target_compile_options(${program} PRIVATE ${TALVIK_WARNINGS})
+  target_include_directories(${program} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${program} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(env
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:intercept_strndup=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4"
     "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
@@ -68,11 +77,11 @@ function(talvik_tests leaf)
     ${A_ENVIRONMENT})
   # Each test runs through env(1) with these settings: a list-valued ENVIRONMENT property does not
   # survive test discovery (only its first entry would be set).
-  set_property(TARGET ${leaf}_tests PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env ${env})
+  set_property(TARGET ${program} PROPERTY CROSSCOMPILING_EMULATOR /usr/bin/env ${env})
   # NO_PRETTY_VALUES: a parameterized case is named by its suite's name generator alone, never by the
   # printed parameter (which for a struct is its bytes, different in every build).
-  gtest_discover_tests(${leaf}_tests
-    TEST_PREFIX "${leaf}."
+  gtest_discover_tests(${program}
+    TEST_PREFIX "${prefix}"
     NO_PRETTY_VALUES
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120

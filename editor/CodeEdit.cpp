@@ -7,6 +7,7 @@
 #include "editor/CodeEditStrConst.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/StdActns.h"
 #include "platform/rtl/ScopeExit.h"
 
 UINT CodeEditClipboardFormat() {
@@ -432,6 +433,7 @@ void TCustomCodeEdit::SetTabWidth(int value) {
   if (wordWrapPlugin_) {
     wordWrapPlugin_->Reset();
     InvalidateGutter();
+    SetTopLine(topLine_);  // the lines wrap to other rows
   }
 }
 
@@ -540,7 +542,13 @@ void TCustomCodeEdit::KeepInsideText() {
 
 void TCustomCodeEdit::PutInsideText() {
   insideTextPending_ = false;
-  MoveCaretTo(false, CaretXY());
+  // only a caret outside moves: placing it again would also reset the column vertical moves keep
+  TBufferCoord c = CaretXY();
+  int lines = std::max(lines_->Count(), 1);
+  bool autoSize = options_.Contains(eoScrollPastEol) && options_.Contains(eoAutoSizeMaxScrollWidth);
+  if (c.Line < 1 || c.Line > lines || c.Char < 1 ||
+      (!autoSize && c.Char > MaxCaretChar(std::clamp(c.Line, 1, lines))))
+    MoveCaretTo(false, c);
   TBufferCoord b = ClampBlockPos(blockBegin_), e = ClampBlockPos(blockEnd_);
   if (b != blockBegin_ || e != blockEnd_) {
     InvalidateSelection();
@@ -666,7 +674,8 @@ void TCustomCodeEdit::IncPaintLock() {
 
 void TCustomCodeEdit::DecPaintLock() {
   if (paintLock_ <= 0) throw Exception("Assertion failure");
-  if (paintLock_ == 1 && insideTextPending_) PutInsideText();
+  // every change is done: caret, block and top line back inside the text
+  if (paintLock_ == 1) PutInsideText();
   if (--paintLock_ > 0 || !HandleAllocated()) {
     if (paintLock_ == 0 && statusChanges_ != 0) DoOnStatusChange(statusChanges_);
     return;
@@ -834,6 +843,36 @@ void TCustomCodeEdit::DefineProperties(TFiler* filer) {
         w->WriteCollection(&added);
       },
       differs);
+}
+
+// The platform's copy, paste and select-all actions act on the focused editor; the other edit
+// actions, and those bound to one edit control, are the platform's.
+bool TCustomCodeEdit::ExecuteAction(TBasicAction* action) {
+  auto* edit = dynamic_cast<TEditAction*>(action);
+  if (!edit || edit->Control() || !Focused()) return TCustomControl::ExecuteAction(action);
+  if (dynamic_cast<TEditCopy*>(action)) {
+    CopyToClipboard();
+  } else if (dynamic_cast<TEditPaste*>(action)) {
+    PasteFromClipboard();
+  } else if (dynamic_cast<TEditSelectAll*>(action)) {
+    SelectAll();
+  } else {
+    return TCustomControl::ExecuteAction(action);
+  }
+  return true;
+}
+
+bool TCustomCodeEdit::UpdateAction(TBasicAction* action) {
+  auto* edit = dynamic_cast<TEditAction*>(action);
+  if (!edit || edit->Control()) return TCustomControl::UpdateAction(action);
+  if (!Focused()) return false;
+  if (dynamic_cast<TEditCopy*>(action))
+    edit->SetEnabled(SelAvail());
+  else if (dynamic_cast<TEditPaste*>(action))
+    edit->SetEnabled(CanPaste());
+  else if (dynamic_cast<TEditSelectAll*>(action))
+    edit->SetEnabled(true);
+  return true;
 }
 
 void TCustomCodeEdit::Loaded() {

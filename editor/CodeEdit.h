@@ -455,6 +455,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DefineProperties(TFiler* filer) override;
   void Notification(TComponent* component, TOperation operation) override;
   void Loaded() override;
+  bool ExecuteAction(TBasicAction* action) override;
+  bool UpdateAction(TBasicAction* action) override;
   void WndProc(TMessage& message) override;
   void Dispatch(TMessage& message) override;
   void CreateParams(TCreateParams& params) override;
@@ -553,6 +555,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DoDeleteLine();
   void DoLineBreak(bool moveCaret);
   void DoTab();
+  void BlockLines(int& first, int& last, int& column) const;
+  void DoBlockIndent(bool indent);
+  void DoShiftTab();
+  int SmartTabColumn(int col) const;
   void DoCaseChange(TCodeEditorCommand command);
   void UpdateModified();
   void UndoRedoAdded(TObject* sender);

@@ -175,7 +175,7 @@ void TCustomCodeEdit::SetCaretAndClearSelection(const TBufferCoord& value) {
   statusChanges_ |= scSelection;
   SetCaretXY(value);
   if (SelAvail()) InvalidateSelection();
-  blockBegin_ = blockEnd_ = CaretXY();
+  blockBegin_ = blockEnd_ = ClampBlockPos(CaretXY());  // a caret past a line's end has its block at the end
   DecPaintLock();
 }
 
@@ -477,8 +477,9 @@ void TCustomCodeEdit::InvalidateSelection() {
 // ------------------------------------------------------------------ TopLine, LeftChar, scroll bars
 
 void TCustomCodeEdit::SetTopLine(int value) {
-  int maxTop =
-      options_.Contains(eoScrollPastEof) ? DisplayLineCount() : DisplayLineCount() - linesInWindow_ + 1;
+  // a window lower than one row still shows its top row: the top line stays on the text
+  int maxTop = options_.Contains(eoScrollPastEof) ? DisplayLineCount()
+                                                  : DisplayLineCount() - std::max(linesInWindow_, 1) + 1;
   value = std::max(std::min(value, maxTop), 1);
   if (value == topLine_) return;
   int delta = topLine_ - value;

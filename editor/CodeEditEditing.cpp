@@ -339,6 +339,8 @@ void TCustomCodeEdit::PasteFromClipboard() {
   if (SelAvail())
     undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(selectionMode_, true), selectionMode_);
   DeleteSelectionPrimitive();
+  // ends in one column are no block, but they would be a selection in the mode of the paste
+  blockBegin_ = blockEnd_ = CaretXY();
   TCodeSelectionMode keep = selectionMode_;
   selectionMode_ = mode;
   TScopeExit restore{[&] { selectionMode_ = keep; }};
@@ -695,12 +697,27 @@ void TCustomCodeEdit::DoTab() {
   TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) DeleteSelectionRecorded(false);
   std::u32string text;
+  const int col = DisplayX();
+  const int target = SmartTabColumn(col);
   if (options_.Contains(eoTabsToSpaces)) {
-    // the next tab stop from the caret's display column
-    int col = DisplayX() - 1;
-    text.assign(static_cast<size_t>(tabWidth_ - col % tabWidth_), U' ');
+    // to the smart target, else to the next tab stop from the caret's display column
+    int width = target > col ? target - col : tabWidth_ - (col - 1) % tabWidth_;
+    text.assign(static_cast<size_t>(width), U' ');
   } else {
     text = U"\t";
+    const std::u32string& line = Line32(std::max(caretY_, 1));
+    bool onlyBlanks = std::all_of(line.begin(), line.begin() + std::min<size_t>(line.size(), caretX_ - 1),
+                                  [](char32_t c) { return c == U' ' || c == U'\t'; });
+    if (target > col && onlyBlanks) {
+      // the target reached by tabs to the tab stops it passes, then blanks
+      text.clear();
+      int at = col;
+      for (int stop = (at - 1) / tabWidth_ * tabWidth_ + tabWidth_ + 1; stop <= target; stop += tabWidth_) {
+        text += U'\t';
+        at = stop;
+      }
+      text.append(static_cast<size_t>(target - at), U' ');
+    }
   }
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
@@ -717,6 +734,130 @@ void TCustomCodeEdit::DoTab() {
                        std::string(), smNormal);
   SetCaretAndClearSelection({start.Char + static_cast<int>(text.size()), start.Line});
   EnsureCursorPosVisible();
+}
+
+// With eoSmartTabs: the display column a Tab at display column `col` goes to, taken from the
+// nearest line above that reaches that column (past its word there and the blanks after it); 0
+// when there is none.
+int TCustomCodeEdit::SmartTabColumn(int col) const {
+  if (!options_.Contains(eoSmartTabs) || caretY_ <= 1) return 0;
+  for (int l = std::min(caretY_, lines_->Count() + 1) - 1; l >= 1; --l) {
+    const std::u32string expanded = lines_->ExpandedStrings(l - 1);
+    if (static_cast<int>(expanded.size()) < col) continue;
+    size_t i = static_cast<size_t>(col - 1);
+    auto blank = [&](size_t k) { return expanded[k] == U' ' || expanded[k] == U'\t'; };
+    while (i < expanded.size() && !blank(i)) ++i;
+    while (i < expanded.size() && blank(i)) ++i;
+    return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------ block indent and back-tab
+
+// The lines a block command works on: the selected ones, less a last line the selection ends in
+// column 1 of; and the column their indent starts in.
+void TCustomCodeEdit::BlockLines(int& first, int& last, int& column) const {
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  first = b.Line;
+  last = std::min(e.Line, std::max(lines_->Count(), 1));
+  if (selectionMode_ == smNormal && e.Char == 1 && last > first) --last;
+  column = selectionMode_ == smColumn ? std::min(b.Char, e.Char) : 1;
+}
+
+// Each line's indent is its own recorded insertion or deletion, between two marks of the selection
+// (before and after) that undo and redo put back.
+void TCustomCodeEdit::DoBlockIndent(bool indent) {
+  if (!SelAvail()) return;
+  int first = 0, last = 0, column = 1;
+  BlockLines(first, last, column);
+  const std::u32string unit =
+      options_.Contains(eoTabsToSpaces) ? std::u32string(static_cast<size_t>(tabWidth_), U' ') : U"\t";
+  const uint8_t kind = indent ? ucIndent : ucUnindent;
+  auto leading = [&](const std::u32string& line) {
+    size_t at = static_cast<size_t>(column - 1), n = 0;
+    if (at < line.size() && line[at] == U'\t') return size_t{1};
+    // up to a tab width of blanks, and a tab that follows them within that width
+    while (at + n < line.size() && line[at + n] == U' ' && static_cast<int>(n) < tabWidth_) ++n;
+    if (at + n < line.size() && line[at + n] == U'\t' && static_cast<int>(n) < tabWidth_) ++n;
+    return n;
+  };
+  if (!indent) {
+    bool any = false;
+    for (int l = first; l <= last && !any; ++l) any = leading(Line32(l)) > 0;
+    if (!any) return;
+  }
+  TBufferCoord oldBegin = blockBegin_, oldEnd = blockEnd_;
+  IncPaintLock();
+  undoList_->BeginBlock();
+  TScopeExit end{[this] {
+    undoList_->EndBlock();
+    DecPaintLock();
+  }};
+  undoList_->AddChange(kind, oldBegin, oldEnd, std::string(), selectionMode_);
+  std::vector<int> shift(static_cast<size_t>(last - first + 1), 0);  // characters added (removed) per line
+  for (int l = first; l <= last; ++l) {
+    if (indent) {
+      if (column > 1) PadLineRecorded(l, column);
+      std::u32string line = Line32(l);
+      line.insert(static_cast<size_t>(column - 1), unit);
+      lines_->PutU32(l - 1, line);
+      undoList_->AddChange(ucInsert, {column, l}, {column + static_cast<int>(unit.size()), l}, std::string(),
+                           smNormal);
+      shift[static_cast<size_t>(l - first)] = static_cast<int>(unit.size());
+    } else {
+      const std::u32string& line = Line32(l);
+      size_t at = static_cast<size_t>(column - 1), n = leading(line);
+      if (n == 0) continue;
+      std::u32string removed = line.substr(at, n);
+      std::u32string rest = line;
+      rest.erase(at, n);
+      lines_->PutU32(l - 1, rest);
+      undoList_->AddChange(ucSilentDeleteAfterCursor, {column, l}, {column + static_cast<int>(n), l},
+                           U8(removed), smNormal);
+      shift[static_cast<size_t>(l - first)] = -static_cast<int>(n);
+    }
+  }
+  // the ends move with their lines' text; an end in the first column stays there
+  auto moved = [&](TBufferCoord p) {
+    if (p.Line < first || p.Line > last) return p;
+    int d = shift[static_cast<size_t>(p.Line - first)];
+    if (d > 0 && (selectionMode_ == smColumn ? p.Char >= column : p.Char > 1)) p.Char += d;
+    if (d < 0 && p.Char > column) p.Char = std::max(column, p.Char + d);
+    return p;
+  };
+  TBufferCoord newBegin = moved(oldBegin), newEnd = moved(oldEnd);
+  undoList_->AddChange(kind, newBegin, newEnd, std::string(), selectionMode_);
+  SetCaretAndSelection(newEnd, newBegin, newEnd);
+  Invalidate();
+}
+
+void TCustomCodeEdit::DoShiftTab() {
+  if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line) {
+    DoBlockIndent(false);
+    return;
+  }
+  EnsureLine();
+  const std::u32string& s = Line32(caretY_);
+  const int x = caretX_, len = static_cast<int>(s.size());
+  if (x <= 1) return;
+  // back to the previous tab stop, over blanks only; a tab just before the caret is the stop
+  int stop = (x - 2) / tabWidth_ * tabWidth_ + 1;
+  int target = x;
+  if (x - 2 < len && s[static_cast<size_t>(x - 2)] == U'\t') {
+    target = x - 1;
+  } else {
+    while (target > stop && (target - 2 >= len || s[static_cast<size_t>(target - 2)] == U' ')) --target;
+  }
+  if (target == x) return;
+  TBufferCoord from{target, caretY_}, to{std::min(x, len + 1), caretY_};
+  if (from.Char < to.Char) {
+    undoList_->BeginBlock();
+    TScopeExit end{[this] { undoList_->EndBlock(); }};
+    std::string removed = RemoveRange(from, to);
+    undoList_->AddChange(ucDeleteAfterCursor, from, to, removed, smNormal);
+  }
+  SetCaretAndClearSelection(from);
 }
 
 // ------------------------------------------------------------------ case
@@ -831,7 +972,19 @@ bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t
       PasteFromClipboard();
       break;
     case ecTab:
-      DoTab();
+      if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line)
+        DoBlockIndent(true);
+      else
+        DoTab();
+      break;
+    case ecShiftTab:
+      DoShiftTab();
+      break;
+    case ecBlockIndent:
+      DoBlockIndent(true);
+      break;
+    case ecBlockUnindent:
+      DoBlockIndent(false);
       break;
     case ecUpperCase:
     case ecLowerCase:
@@ -843,7 +996,6 @@ bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t
       DoCaseChange(command);
       break;
     default:
-      // block indent, unindent and back-tab are not offered by this editor yet
       break;
   }
   return true;
@@ -990,6 +1142,7 @@ void TCustomCodeEdit::UndoItem() {
     selectionMode_ = keepMode;
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     replaying_ = false;
+    insideTextPending_ = true;  // the caret may stand past a line end eoScrollPastEol allowed
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1000,10 +1153,10 @@ void TCustomCodeEdit::UndoItem() {
     case ucDragDropInsert:
     case ucWhiteSpaceAdd: {
       if (item->ChangeSelMode == smLine && k != ucWhiteSpaceAdd) {
-        // whole lines went in before line s; an end past column 1 on the last line means the last
-        // of them went into the empty last line, which stays
-        int last = std::min(std::max(e.Line, s.Line), lines_->Count());
-        bool keptLast = e.Char > 1 && last == lines_->Count();
+        // whole lines s.Line..e.Line went in before line s (none when e.Line is above s.Line); an
+        // end past column 1 means the last of them went into the empty last line, which stays
+        int last = std::min(e.Line, lines_->Count());
+        bool keptLast = e.Char > 1;
         std::u32string removed;
         for (int l = s.Line; l <= last; ++l) {
           removed += Line32(l);
@@ -1011,15 +1164,15 @@ void TCustomCodeEdit::UndoItem() {
         }
         redoList_->AddChange(k, s, e, U8(removed), smLine);
         int count = last - s.Line + (keptLast ? 0 : 1);
-        if (keptLast) lines_->PutU32(last - 1, U"");
+        if (keptLast && last >= s.Line) lines_->PutU32(last - 1, U"");
         // (never through Clear: clearing the buffer clears the undo lists too)
-        if (count >= lines_->Count()) {
+        if (count > 0 && count >= lines_->Count()) {
           if (lines_->Count() > 1) lines_->DeleteLines(1, lines_->Count() - 1);
           lines_->PutU32(0, U"");
         } else if (count > 0) {
           lines_->DeleteLines(s.Line - 1, count);
         }
-        DoLinesDeleted(s.Line, count);
+        if (count > 0) DoLinesDeleted(s.Line, count);
         SetCaretAndClearSelection({1, s.Line});
         break;
       }
@@ -1099,6 +1252,7 @@ void TCustomCodeEdit::RedoItem() {
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfInsideRedo);
     replaying_ = false;
+    insideTextPending_ = true;  // the caret may stand past a line end eoScrollPastEol allowed
     DecPaintLock();
   }};
   TBufferCoord s = item->ChangeStartPos, e = item->ChangeEndPos;
@@ -1195,6 +1349,12 @@ void TCustomCodeEdit::ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUn
     case ucSelection:
       other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), selectionMode_);
       SetCaretAndSelection(CaretXY(), s, e);
+      break;
+    case ucIndent:
+    case ucUnindent:
+      // the selection of a block indent, before or after it (the indents are items of their own)
+      other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), item.ChangeSelMode);
+      SetCaretAndSelection(e, s, e);
       break;
     default:
       other->AddChange(item.ChangeReason, s, e, item.ChangeStr, item.ChangeSelMode);

@@ -536,7 +536,6 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
 
 TColumnEx::~TColumnEx() {
   if (IDBGridExColumnsHost* grid = Grid()) std::erase(grid->SortMarkedColumns(), this);
-  if (imageList_) imageList_->UnRegisterChanges(imageChangeLink_.get());
 }
 
 std::unique_ptr<TColumnTitleEx> TColumnEx::CreateTitle() {
@@ -547,8 +546,13 @@ std::unique_ptr<TEditButtonsEx> TColumnEx::CreateEditButtons() {
   return std::make_unique<TEditButtonsEx>(nullptr, CollectionItemClass<TVisibleEditButtonEx>);
 }
 
+void TColumnEx::SetCollection(TCollection* Value) {
+  columns_ = dynamic_cast<TDBGridColumnsEx*>(Value);
+  TCollectionItem::SetCollection(Value);
+}
+
 TDBGridColumnsEx* TColumnEx::Columns() const {
-  return dynamic_cast<TDBGridColumnsEx*>(Collection());
+  return columns_;
 }
 
 IDBGridExColumnsHost* TColumnEx::Grid() const {
@@ -961,7 +965,9 @@ void TColumnEx::SetNotInKeyListIndex(int Value) {
 
 void TColumnEx::SetImageList(TCustomImageList* Value) {
   if (imageList_ == Value) return;
-  if (imageList_) imageList_->UnRegisterChanges(imageChangeLink_.get());
+  // a list that is going has let go of the link already
+  if (imageList_ && imageChangeLink_->Sender() == imageList_)
+    imageList_->UnRegisterChanges(imageChangeLink_.get());
   imageList_ = Value;
   IDBGridExColumnsHost* grid = Grid();
   if (imageList_) {

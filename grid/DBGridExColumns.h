@@ -407,6 +407,7 @@ class TColumnEx : public TCollectionItem {
   ~TColumnEx() override;
   void Assign(TPersistent* Source) override;
   void SetIndex(int Value) override;
+  void SetCollection(TCollection* Value) override;
   // The stored properties, each written only when its stored rule keeps it.
   void DefineProperties(TFiler* Filer) override;
 
@@ -618,6 +619,7 @@ class TColumnEx : public TCollectionItem {
   int initWidth_ = 0;
   bool wordWrap_ = false;
   bool persistent_ = true;
+  TDBGridColumnsEx* columns_ = nullptr;  // the collection as a grid's, when it is one
 };
 
 class TDBGridColumnEx : public TColumnEx {

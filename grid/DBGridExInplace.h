@@ -8,6 +8,10 @@
 
 #include "grid/DBGridExColumns.h"
 #include "platform/db/DB.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Grids.h"
+
+class TCustomDBGridEx;
 
 // What the data link calls on its grid (the grid implements it).
 class IDBGridExLinkHost {
@@ -75,4 +79,106 @@ class TGridDataLinkEx : public TDataLink {
   bool sparseMap_ = false;
   bool inUpdateData_ = false;
   bool modified_ = false;
+};
+
+// ---------------------------------------------------------------- drop-down placement
+
+// Where a drop-down of Size opens under or over an editor at EditorScreen, within WorkArea: below
+// when it fits, else above when it fits, else on the side with more room (below on a tie), cut to
+// that room; narrowed to the work area and shifted left when it passes the right edge.
+struct TDropDownPlacement {
+  TPoint Pos;
+  TSize Size;
+  int VertGrip = 0;  // 3 below (grip at the bottom), 2 above (grip at the top)
+  int HorzGrip = 0;  // 0 shifted left (grip at the left), 1 otherwise
+};
+TDropDownPlacement PlaceDropDown(const TRect& EditorScreen, TSize Size, const TRect& WorkArea);
+
+// Grip moves sent to a drop-down with WM_USER+100.
+constexpr UINT WM_GRIPMOVE = WM_USER + 100;
+constexpr UINT WM_CLOSEUPNOACCEPT = WM_USER + 101;
+// Guard posted while a button's menu is open, so that the press that closes the menu does not open it.
+constexpr UINT WM_MENUGUARD = WM_USER + 102;
+
+// ---------------------------------------------------------------- the in-place editor
+
+enum TEditStyle { esSimple, esEllipsis, esPickList, esDataList, esDateCalendar, esUpDown, esDropDown };
+
+// The edit style a column's cell gets.
+TEditStyle ColumnEditStyle(TColumnEx* Column, TCustomDBGridEx* Grid);
+
+class TDBGridInplaceEdit : public TInplaceEdit {
+  TALVIK_CLASS(TDBGridInplaceEdit, TInplaceEdit)
+  explicit TDBGridInplaceEdit(TCustomDBGridEx* AGrid);
+  ~TDBGridInplaceEdit() override;
+
+  TCustomDBGridEx* DBGrid() const { return dbGrid_; }
+  TColumnEx* Column() const;
+  TEditStyle EditStyle() const { return editStyle_; }
+  void SetEditStyle(TEditStyle Value);
+  // The drop-down of the current style (none until the list controls exist).
+  TWinControl* ActiveList() const { return activeList_; }
+  bool ListVisible() const { return listVisible_; }
+  bool ParamsReadOnly() const { return paramsReadOnly_; }
+  int ButtonWidth() const { return buttonWidth_; }
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool Value);
+  TMRUListEx* MRUList() const { return mruList_; }
+  TDataSource* DataListSource() const { return dataListSource_.get(); }
+  // The pairs of separator and button control: pair 0 is the main button.
+  int ButtonCount() const { return static_cast<int>(buttons_.size()); }
+  TEditButtonControlEx* ButtonControl(int Index) const {
+    return buttons_.at(static_cast<size_t>(Index)).Button;
+  }
+  TShape* Separator(int Index) const { return buttons_.at(static_cast<size_t>(Index)).Separator; }
+  // The text rectangle last given to the edit window.
+  TRect TextRect() const { return textRect_; }
+
+  virtual void DropDown();
+  virtual void CloseUp(bool Accept);
+  void UpdateEditButtons();
+  void UpDownClick(bool IsBottom);
+  // Completes typed text against pick lists; consumes S (empties it) when it took the character.
+  virtual void TypeText(std::string& S);
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void BoundsChanged() override;
+  void UpdateContents() override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(char32_t& Key) override;
+  void DefaultHandler(TMessage& Message) override;
+  void Dispatch(TMessage& Message) override;
+  virtual TEditButtonControlEx* CreateEditButtonControl();
+  virtual void ButtonDown(bool IsBottom);
+  void EditButtonClick(TObject* Sender);
+  void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
+  void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+ private:
+  struct ButtonPair {
+    TShape* Separator = nullptr;
+    TEditButtonControlEx* Button = nullptr;
+  };
+  bool IsKeyPickList() const;
+  bool HasNotInList() const;
+  void ShowTextSelected(const std::string& Text, int TypedLength);
+  void MatchTextAfterEdit(const std::string& NewText, int Caret);
+  int EditButtonIndex(TObject* Sender) const;
+  void PasteMatched();
+
+  TCustomDBGridEx* dbGrid_;
+  TEditStyle editStyle_ = esSimple;
+  TWinControl* activeList_ = nullptr;
+  std::unique_ptr<TDataSource> dataListSource_;
+  std::vector<ButtonPair> buttons_;
+  int buttonWidth_ = 0;
+  TMRUListEx* mruList_ = nullptr;
+  bool listVisible_ = false;
+  bool wordWrap_ = false;
+  bool droppedByMouse_ = false;
+  bool paramsReadOnly_ = false;
+  TRect textRect_;
+  TPoint lastDown_;
+  std::uint64_t lastDownTime_ = 0;
 };

@@ -7,7 +7,7 @@
 #include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleVisual.h"
-#include "platform/rtl/ScopeExit.h"
+#include "platform/rtl/Lifetime.h"
 
 std::string LogonCaption = "Oracle Logon";
 std::string LogonConfirmCaption = "Confirm";
@@ -258,6 +258,8 @@ void FillFromSession(TLogOnForm* Form, TOracleSession* Session) {
 
 bool ChangePasswordDialog(TOracleSession* Session, const std::string& Caption, TPicture* Picture) {
   if (!Session) throw Exception("Session undefined");
+  // The dialog's message loop may see the session go.
+  TComponentRef<TOracleSession> session(Session);
   auto form = MakeLogOnForm(Picture);
   form->SetCaption(Caption);
   form->Label1->SetCaption(LogonNewPasswordLabel);
@@ -268,19 +270,21 @@ bool ChangePasswordDialog(TOracleSession* Session, const std::string& Caption, T
   form->HideRow(form->DBPanel);
   form->HideRow(form->CAPanel);
   for (;;) {
-    if (form->ShowModal() != mrOk) return false;
+    if (form->ShowModal() != mrOk || !session) return false;
     // The server ignores the case of passwords: so does the check.
     if (AnsiUpperCase(form->UsernameEdit->Text()) == AnsiUpperCase(form->PasswordEdit->Text())) break;
     OracleShowMessage(LogonVerifyFailed);
   }
-  Session->ChangePassword(form->PasswordEdit->Text());
-  if (!Session->Connected()) Session->LogOn();
+  session->ChangePassword(form->PasswordEdit->Text());
+  if (!session->Connected()) session->LogOn();
   return true;
 }
 
 bool LogonDialog(TOracleSession* Session, int Retries, int AliasDropDownCount, TPicture* Picture,
                  TLogonOptions& Options) {
   if (!Session) throw Exception("Session undefined");
+  // The dialog's message loops may see the session go: the dialog then ends.
+  TComponentRef<TOracleSession> session(Session);
   auto form = MakeLogOnForm(Picture);
 
   bool useList = Options.Contains(ldDatabaseList);
@@ -335,7 +339,7 @@ bool LogonDialog(TOracleSession* Session, int Retries, int AliasDropDownCount, T
       if (answer == mrOk) ctrl = CtrlDown();
     }
     ++attempts;
-    if (answer != mrOk) break;
+    if (answer != mrOk || !session) break;
     result = true;
 
     Session->SetLogonUsername(form->UsernameEdit->Text());
@@ -351,8 +355,11 @@ bool LogonDialog(TOracleSession* Session, int Retries, int AliasDropDownCount, T
       }
       Session->LogOn();
       if (!Session->LogonWarning().empty() &&
-          ShowMessageDialog(Session->LogonWarning() + "\r\n" + LogonChangeQuestion, "YN") == oracle_ui::mrYes)
+          ShowMessageDialog(Session->LogonWarning() + "\r\n" + LogonChangeQuestion, "YN") ==
+              oracle_ui::mrYes &&
+          session)
         ChangePasswordDialog(Session, LogonExpiredCaption, Picture);
+      if (!session) break;
       if (history && !ctrl)
         AddHistory(LogonHistory(), Session->LogonUsername(), Session->LogonPassword(), true,
                    ConnectAsToString(Session->ConnectAs()), Session->LogonDatabase());
@@ -367,6 +374,7 @@ bool LogonDialog(TOracleSession* Session, int Retries, int AliasDropDownCount, T
         OracleShowMessage(e.Message());
       }
     }
+    if (!session) break;
     FillFromSession(form.get(), Session);
     if (Session->Connected() || attempts > Retries) break;
   }

@@ -603,8 +603,10 @@ void TOracleQuery::ChooseFetchType(TFieldData* F) {
     case SQLT_RSET:
       throw Exception("Unsupported type of column " + F->name);
     default:
+      // Character columns: the described size counts characters, and the client's text is UTF-8.
       F->fetchType = SQLT_STR;
-      F->rowSize = F->size + 1;
+      F->bytesPerChar = Utf8MaxCharBytes;
+      F->rowSize = F->size * F->bytesPerChar + 1;
       break;
   }
 }

@@ -111,7 +111,7 @@ bool TOracleQuery::FieldOptional(int Index) const {
 int TOracleQuery::FieldStringSize(int Index) const {
   CheckField(Index);
   TFieldData* f = FieldData(Index);
-  return f->fetchType == SQLT_STR ? f->rowSize - 1 : 0;
+  return f->fetchType == SQLT_STR ? (f->rowSize - 1) / f->bytesPerChar : 0;
 }
 
 // ---- Row values -------------------------------------------------------------------------------------

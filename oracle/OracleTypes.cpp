@@ -223,6 +223,9 @@ void TVariableData::StoreValue(int Index, const TVariant& Value, TOracleSession*
     case otChar: {
       std::string text = RemoveCarriageReturns(Value.AsString(), Session);
       size_t n = std::min(text.size(), static_cast<size_t>(std::max(elementSize - 1, 0)));
+      // A text longer than the element loses whole characters only.
+      if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
       uint8_t* cell = Element(Index);
       std::memcpy(cell, text.data(), n);
       cell[n] = 0;

@@ -191,6 +191,9 @@ class TFieldData : public TCollectionItem {
   int16_t nullable = 0;
   int16_t fetchType = 0;  // the external type the column is defined with
   int32_t rowSize = 0;    // bytes per row in the value area
+  // Bytes a character of the text takes in the value area: the client's UTF-8 for character
+  // columns, one for the digits of numbers, dates and ROWIDs fetched as text.
+  int32_t bytesPerChar = 1;
   int32_t rowCount = 0;
   uint8_t* buffer = nullptr;
   sb2* indicators = nullptr;

@@ -382,7 +382,7 @@ void TOracleDataSet::ComputeRecordSize() {
     if (f->FieldKind() != fkData && f->FieldKind() != fkInternalCalc) continue;
     TOracleFieldInfo* info = fieldInfo_.FindByField(f);
     fetchPlan_.push_back(
-        {f, info && info->Field == f ? info : nullptr, f->Offset(), f->DataSize(), f->IsBlob()});
+        {f, info && info->Field == f ? info : nullptr, f->Offset(), f->DataSize(), f->Size(), f->IsBlob()});
   }
 }
 
@@ -446,6 +446,8 @@ void TOracleDataSet::InternalClose() {
   cursorQuery_ = MainQuery();
   editBlobs_.reset();
   dmlQuery_.reset();
+  rowStatements_.clear();
+  lastStatement_ = nullptr;
   savepointQuery_.reset();
   rollbackQuery_.reset();
   changeLog_.Clear();
@@ -560,7 +562,7 @@ void TOracleDataSet::ReadRow(uint8_t* Record) {
       case otReference: {
         std::string s = q->FieldAsString(col);
         if (trim) TrimRightText(s);
-        PutSlotText(slot, c.Size, s);
+        PutSlotText(slot, c.Size, c.Chars, s);
         break;
       }
       default:
@@ -604,7 +606,7 @@ bool TOracleDataSet::ReadPlainCell(const TFieldData* Data, int Row, const TFetch
       size_t n = strnlen(text, limit);
       if (ConvertsLineBreaks && (std::memchr(text, '\n', n) || std::memchr(text, '\r', n))) return false;
       if (Trim) n = TrimmedLength(text, n);
-      PutSlotText(Slot, Column.Size, std::string_view(text, n));
+      PutSlotText(Slot, Column.Size, Column.Chars, std::string_view(text, n));
       return true;
     }
     default:

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,7 +55,9 @@ void SetHandle(uint8_t* Record, int Offset, uint32_t Value);
 // an empty text leaves the slot null.
 void PutSlotInteger(uint8_t* Slot, int32_t Value);
 void PutSlotFloat(uint8_t* Slot, double Value);
-void PutSlotText(uint8_t* Slot, int Size, std::string_view Text);
+// A text into a string field's slot of Size bytes, holding at most Chars characters: a field
+// narrower than its column shows the first characters that fit, never part of a character.
+void PutSlotText(uint8_t* Slot, int Size, int Chars, std::string_view Text);
 void PutSlotDateTime(uint8_t* Slot, double Value);
 
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
@@ -547,6 +550,17 @@ TSQLParts SplitSQL(const std::string& Text);
 
 // Relative floating-point equality of a server value X and a client value Y (1e-10).
 bool FloatsEqual(double X, double Y);
+// Whether two floats are the same number as a server stores it: the same double, or one a couple
+// of units in the last place apart (what two conversions of one decimal may leave). One unit in the
+// last stored digit of an amount (a cent at 9,999,999,999.99) is a change.
+bool SameStoredFloat(double X, double Y);
+// Whether two dates name the same second (DATE) or the same millisecond (timestamps), as the
+// client writes them to the server.
+bool SameSecond(TDateTime X, TDateTime Y);
+bool SameMillisecond(TDateTime X, TDateTime Y);
+// A text as it comes back from the server: with ConvertCRLF its carriage returns are dropped on
+// the way there and every line break is CR LF on the way back.
+std::string AsReadBack(const std::string& Text, bool ConvertCRLF);
 // Adds Item to a list joined by ", " (or "," with Tight); an empty item is skipped.
 void AddToList(std::string& List, const std::string& Item, bool Tight = false);
 // The text up to its first blank (space, tab, CR or LF).
@@ -907,6 +921,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   std::string RowIdByKey(bool UseOldValues);
   // The query of generated statements, created on first use.
   TOracleQuery* DMLQuery();
+  // The text of the last statement the dataset generated (a lock, check, refresh, insert, update or
+  // delete; "" when none).
+  std::string LastStatement() const;
 
   // ---- Searching ----
   bool SearchRecord(const std::string& FieldNames, const TVariant& Values, int Options);
@@ -1041,6 +1058,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     std::vector<TLobBinding> Lobs;
   };
   TOracleQuery* FixedStatement(std::unique_ptr<TOracleQuery>& Slot, const std::string& Text);
+  // A query for a lock, check or refresh statement of Text, set up as the DML query is.
+  TOracleQuery* RowStatement(const std::string& Text);
+  void ReleaseRowStatement(TOracleQuery* Query);
   bool SetSavepoint();
   void RollbackToSavepoint();
   // Gives Query Plan's statement and variable values, keeping its parsed statement when they match.
@@ -1101,6 +1121,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   std::unique_ptr<TOracleQuery> dmlQuery_;
   // The savepoint statements, and the scratch query a post's statement is built on.
   std::unique_ptr<TOracleQuery> savepointQuery_, rollbackQuery_, planQuery_;
+  // The lock, check and refresh statements, each kept parsed under its text (see RowStatement).
+  std::map<std::string, std::unique_ptr<TOracleQuery>> rowStatements_;
+  // The query that ran the dataset's last generated statement (nil when none is left).
+  TOracleQuery* lastStatement_ = nullptr;
   TChangeLog changeLog_{this};
   TSequenceField sequenceField_{this};
   bool designActivation_ = false, pendingActivation_ = false;
@@ -1111,6 +1135,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
     TField* Field;
     TOracleFieldInfo* Info;  // nil: the slot stays null
     int Offset, Size;
+    int Chars;  // of a string field: its size in characters
     bool Blob;
   };
   std::vector<TFetchColumn> fetchPlan_;

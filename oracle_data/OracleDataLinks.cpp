@@ -379,7 +379,12 @@ TOracleQuery* TOracleDataSet::DMLQuery() {
   dmlQuery_->SetDebug(main->Debug());
   dmlQuery_->SetOptimize(main->Optimize());
   dmlQuery_->SetStringFieldsOnly(false);
+  lastStatement_ = dmlQuery_.get();
   return dmlQuery_.get();
+}
+
+std::string TOracleDataSet::LastStatement() const {
+  return lastStatement_ ? lastStatement_->SQL()->Text() : std::string();
 }
 
 void TOracleDataSet::ResolveTableName(const std::string& Name, std::string& Owner, std::string& Table) {

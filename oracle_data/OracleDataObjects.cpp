@@ -43,12 +43,16 @@ void oracle_data::PutSlotDateTime(uint8_t* Slot, double Value) {
   Slot[0] = 0;
 }
 
-void oracle_data::PutSlotText(uint8_t* Slot, int Size, std::string_view Text) {
+void oracle_data::PutSlotText(uint8_t* Slot, int Size, int Chars, std::string_view Text) {
   if (Text.empty() || Size <= 0) return;
-  size_t n = std::min(Text.size(), static_cast<size_t>(Size - 1));
-  // Never split a character: step back over continuation bytes.
-  if (n < Text.size())
+  size_t n = Text.size();
+  // A text of no more bytes than the field has characters fits whatever its characters are.
+  if (n > static_cast<size_t>(std::max(Chars, 0))) n = Utf8Offset(Text, Chars);
+  if (n > static_cast<size_t>(Size - 1)) {
+    n = static_cast<size_t>(Size - 1);
+    // Never split a character: step back over continuation bytes.
     while (n > 0 && (static_cast<unsigned char>(Text[n]) & 0xC0) == 0x80) --n;
+  }
   if (n == 0) return;
   std::memcpy(Slot + 1, Text.data(), n);
   std::memset(Slot + 1 + n, 0, static_cast<size_t>(Size) - n);
@@ -178,12 +182,12 @@ void TOracleDataSet::ReadAttribute(TField* Field, TOracleFieldInfo* Info, uint8_
   switch (Info->OracleType) {
     case otReference: {
       TOracleReference* ref = object->RefAttr(name);
-      if (!ref->IsNull()) PutSlotText(slot, Field->DataSize(), ref->AsHex());
+      if (!ref->IsNull()) PutSlotText(slot, Field->DataSize(), Field->Size(), ref->AsHex());
       return;
     }
     case otString: {
       std::string s = object->GetAttr(name).AsString();
-      PutSlotText(slot, Field->DataSize(), Trim ? TrimRight(s) : s);
+      PutSlotText(slot, Field->DataSize(), Field->Size(), Trim ? TrimRight(s) : s);
       return;
     }
     default:

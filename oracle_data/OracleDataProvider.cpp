@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <exception>
 
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
@@ -142,8 +143,16 @@ void TOracleDataSet::PSEndTransaction(bool Commit) {
     if (s && !s->MTSControlled()) s->Commit();
     CommitUpdates();
   } else {
-    if (s && !s->MTSControlled()) s->Rollback();
+    // The dataset drops the changes whatever the rollback says: a session that died with the
+    // transaction holds none of them. The rollback's error is reported afterwards.
+    std::exception_ptr failure;
+    try {
+      if (s && !s->MTSControlled()) s->Rollback();
+    } catch (...) {
+      failure = std::current_exception();
+    }
     CancelUpdates();
+    if (failure) std::rethrow_exception(failure);
   }
 }
 

@@ -25,8 +25,8 @@ constexpr char kDeletedMessage[] = "Record has been deleted by another user";
 constexpr char kNoRowIdTail[] =
     " cannot be performed without a rowid.\r\n"
     "Provide a rowid in the query or handle this action in the OnApplyRecord event";
-constexpr double kSecond = 1.0 / 86400;
-constexpr double kMillisecond = kSecond / 1000;
+// Units in the last place that two conversions of one decimal number may leave between them.
+constexpr int64_t kConversionUlps = 2;
 
 bool IsIdentChar(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -39,6 +39,13 @@ bool IsTextType(TFieldType t) {
 
 bool IsBytesType(TFieldType t) {
   return t == ftBlob || t == ftGraphic || t == ftOraBlob;
+}
+
+// A text read from the server for a string field: a field narrower than its column shows the
+// first characters that fit, as the fetch does.
+std::string FittingText(TField* Field, std::string Text) {
+  if (Text.size() > static_cast<size_t>(Field->Size())) Text.resize(Utf8Offset(Text, Field->Size()));
+  return Text;
 }
 
 std::string BytesOf(const TVariant& V) {
@@ -111,6 +118,40 @@ bool oracle_data::FloatsEqual(double X, double Y) {
   return std::abs((Y - X) / X) < 1e-10;
 }
 
+bool oracle_data::SameStoredFloat(double X, double Y) {
+  if (X == Y) return true;
+  if (!std::isfinite(X) || !std::isfinite(Y) || std::signbit(X) != std::signbit(Y)) return false;
+  // Doubles of one sign order as their bit patterns do: the difference counts units in the last place.
+  int64_t x, y;
+  std::memcpy(&x, &X, sizeof x);
+  std::memcpy(&y, &Y, sizeof y);
+  return std::llabs(x - y) <= kConversionUlps;
+}
+
+namespace {
+// The millisecond a date-time names, counted from the calendar's start: the client writes dates
+// rounded to the millisecond, and a DATE keeps its whole seconds.
+int64_t Milliseconds(TDateTime Value) {
+  const TTimeStamp t = DateTimeToTimeStamp(Value);
+  return static_cast<int64_t>(t.Date) * MSecsPerDay + t.Time;
+}
+}  // namespace
+
+bool oracle_data::SameSecond(TDateTime X, TDateTime Y) {
+  return Milliseconds(X) / 1000 == Milliseconds(Y) / 1000;
+}
+
+bool oracle_data::SameMillisecond(TDateTime X, TDateTime Y) {
+  return Milliseconds(X) == Milliseconds(Y);
+}
+
+std::string oracle_data::AsReadBack(const std::string& Text, bool ConvertCRLF) {
+  if (!ConvertCRLF || Text.find_first_of("\r\n") == std::string::npos) return Text;
+  std::string sent = Text;
+  sent.erase(std::remove(sent.begin(), sent.end(), '\r'), sent.end());
+  return AdjustLineBreaks(sent);
+}
+
 void oracle_data::AddToList(std::string& List, const std::string& Item, bool Tight) {
   if (Item.empty()) return;
   if (!List.empty()) List += Tight ? "," : ", ";
@@ -127,6 +168,10 @@ std::string oracle_data::FirstWord(const std::string& Text) {
 
 bool TOracleDataSet::ValuesEqual(TField* Field, const TVariant& Value, bool UseOldValue) {
   const TVariant mine = UseOldValue ? Field->OldValue() : Field->Value();
+  TOracleSession* s = Session();
+  // Texts compare as the server gives them back: what the user typed may still hold LF alone.
+  const bool convertCRLF = !s || s->Preferences()->ConvertCRLF();
+  const auto readBack = [&](const TVariant& V) { return AsReadBack(V.AsString(), convertCRLF); };
   const TFieldType t = Field->DataType();
   bool fieldEmpty = mine.IsNull() || mine.IsEmpty();
   if (!fieldEmpty && IsTextType(t)) fieldEmpty = TrimRight(mine.AsString()).empty();
@@ -141,18 +186,21 @@ bool TOracleDataSet::ValuesEqual(TField* Field, const TVariant& Value, bool UseO
       case otBLOB:
         return BytesOf(mine) == BytesOf(Value);
       case otString: {
-        std::string server = Value.AsString();
+        // The server's text is cut to the field's size, which counts characters.
+        std::string server = readBack(Value);
         if (Field->Size() > 0 && server.size() > static_cast<size_t>(Field->Size()))
-          server.resize(static_cast<size_t>(Field->Size()));
-        return TrimRight(server) == TrimRight(mine.AsString());
+          server.resize(Utf8Offset(server, Field->Size()));
+        return TrimRight(server) == TrimRight(readBack(mine));
       }
+      case otLong:
+      case otCLOB:
+        return readBack(Value) == readBack(mine);
       case otDate:
-        return std::abs(mine.AsDateTime() - Value.AsDateTime()) <= kSecond * (1 + 1e-9);
+        return SameSecond(mine.AsDateTime(), Value.AsDateTime());
       case otFloat:
-        return FloatsEqual(Value.AsDouble(), mine.AsDouble());
+        return SameStoredFloat(Value.AsDouble(), mine.AsDouble());
       default:
-        if (IsTimestampType(type))
-          return std::abs(mine.AsDateTime() - Value.AsDateTime()) <= kMillisecond * (1 + 1e-6);
+        if (IsTimestampType(type)) return SameMillisecond(mine.AsDateTime(), Value.AsDateTime());
         return mine == Value;
     }
   } catch (const EVariantError&) {
@@ -265,8 +313,40 @@ void TOracleDataSet::CopyUsedVariables(TOracleQuery* Query, const std::string& T
 }
 
 void TOracleDataSet::ReleaseDMLQuery() {
-  TOracleSession* s = dmlQuery_ ? dmlQuery_->Session() : nullptr;
-  if (dmlQuery_ && !(dmlQuery_->Optimize() && !(s && s->StatementCacheActive()))) dmlQuery_->Close();
+  ReleaseRowStatement(dmlQuery_.get());
+}
+
+void TOracleDataSet::ReleaseRowStatement(TOracleQuery* Query) {
+  TOracleSession* s = Query ? Query->Session() : nullptr;
+  if (Query && !(Query->Optimize() && !(s && s->StatementCacheActive()))) Query->Close();
+}
+
+TOracleQuery* TOracleDataSet::RowStatement(const std::string& Text) {
+  // A lock, check or refresh runs before nearly every post: each text keeps its own parsed
+  // statement (as the DML query would, were it not taken by the posts in between), so editing a
+  // record does not parse it again. A few texts are kept; a dataset rarely makes more.
+  constexpr size_t kKept = 4;
+  auto it = rowStatements_.find(Text);
+  if (it == rowStatements_.end()) {
+    if (rowStatements_.size() >= kKept) {
+      rowStatements_.clear();
+      lastStatement_ = nullptr;
+    }
+    auto q = std::make_unique<TOracleQuery>(nullptr);
+    q->SetName("DMLQuery");
+    q->SetReadBuffer(2);
+    q->DeclareVariable(kRowIdVariable, otString);
+    q->SQL()->SetText(Text);
+    it = rowStatements_.emplace(Text, std::move(q)).first;
+  }
+  TOracleQuery* q = it->second.get();
+  TOracleQuery* main = MainQuery();
+  q->SetSession(main->Session());
+  q->SetDebug(main->Debug());
+  q->SetOptimize(main->Optimize());
+  q->SetStringFieldsOnly(StringFieldsOnly());
+  lastStatement_ = q;
+  return q;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -334,14 +414,9 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
   const std::string sql = AllFields ? RefreshStatement(Lock)
                                     : "select * from " + table + " where rowid = :rvl__rowid" +
                                           (Lock ? "\r\nfor update nowait" : "");
-  TOracleQuery* q = DMLQuery();
-  q->SetStringFieldsOnly(StringFieldsOnly());
-  q->Clear();
-  q->DeleteVariables();
-  q->DeclareVariable(kRowIdVariable, otString);
+  TOracleQuery* q = RowStatement(sql);
   q->SetVariable(kRowIdVariable, TVariant(rowId));
   CopyUsedVariables(q, AllFields ? sql : table);
-  q->SQL()->SetText(sql);
   bool result = false;
   try {
     q->Execute();
@@ -356,7 +431,7 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
     if (Lock && savepoint) RollbackToSavepoint();
     RaiseTranslated('L', 0, kChangedMessage);
   }
-  ReleaseDMLQuery();
+  ReleaseRowStatement(q);
   return result;
 }
 
@@ -367,11 +442,11 @@ void TOracleDataSet::LockAndCheck(bool NoLock) {
 bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
   TOracleSession* s = Session();
   const bool trim = s && s->Preferences()->TrimStringFields();
+  uint8_t* savedTarget = newValueRecord_;
+  newValueRecord_ = Record;
+  const TDataSetState saved = SetTempState(dsNewValue);
   bool any = false;
   {
-    uint8_t* savedTarget = newValueRecord_;
-    newValueRecord_ = Record;
-    const TDataSetState saved = SetTempState(dsNewValue);
     TScopeExit restore([&] {
       RestoreState(saved);
       newValueRecord_ = savedTarget;
@@ -387,7 +462,7 @@ bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
       if (v.IsNull() || v.IsEmpty())
         f->Clear();
       else if (f->DataType() == ftString)
-        f->SetAsString(trim ? TrimRight(v.AsString()) : v.AsString());
+        f->SetAsString(FittingText(f, trim ? TrimRight(v.AsString()) : v.AsString()));
       else if (v.IsArray())
         f->SetAsString(v.Bytes());
       else
@@ -594,8 +669,8 @@ void TOracleDataSet::InternalPost() {
     sequenced = FindField(sequenceField_.Field());
     if (sequenced && !sequenced->Required()) sequenced = nullptr;
   }
-  if (sequenced) sequenced->SetRequired(false);
   {
+    if (sequenced) sequenced->SetRequired(false);
     TScopeExit required([sequenced] {
       if (sequenced) sequenced->SetRequired(true);
     });
@@ -646,8 +721,8 @@ void TOracleDataSet::PostRecord() {
   if (cachedUpdates_ || !changed) {
     if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
   } else {
-    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own, so a
-    // failed post always goes back to the same point, whatever follows the statement.
+    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own when
+    // work follows it, so a failed post always goes back to where it started.
     bool savepoint = false;
     const bool locks = update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed);
     if (locks) {
@@ -708,11 +783,19 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
   const std::string oldRowId = Update ? GetRowIdText(buffer) : std::string();
   if (!planQuery_) planQuery_ = std::make_unique<TOracleQuery>(nullptr);
   TOracleQuery* plan = planQuery_.get();
+  // The plan's variables convert texts as the session does: without it they would be read back
+  // with CR LF line breaks even where the session keeps the text as typed.
+  plan->SetSession(q->Session());
   try {
     plan->Clear();
     BuildPostStatement(plan, !Update, oldRowId, lists);
     AdoptStatement(q, plan, lists);
-    if (SavepointWhenNeeded) Savepoint = SetSavepoint();
+    // The server undoes a failing statement by itself; the savepoint is for the work that follows
+    // it here: writing the returned LOB locators, or reading a new row's ROWID by key.
+    const bool readsRowIdByKey = !Update && (!s || s->ODBCMode() || !Trim(uniqueFields_).empty());
+    const bool writesAfter = std::any_of(lists.Lobs.begin(), lists.Lobs.end(),
+                                         [](const TLobBinding& b) { return b.Field != nullptr; });
+    if (SavepointWhenNeeded && (writesAfter || readsRowIdByKey)) Savepoint = SetSavepoint();
     q->Execute();
     std::string rowId;
     if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {

@@ -21,6 +21,7 @@
 TALVIK_DECLARE_EXCEPTION(ETBItemError, Exception);
 
 class TBarCustomItem;
+class TBarCustomAccObject;
 class TBarCustomItemActionLink;
 class TBarItemViewer;
 class TBarPopupWindow;
@@ -441,8 +442,11 @@ class TBarItemViewer : public TObject {
   virtual void Paint(TCanvas* Canvas, const TRect& ClientAreaRect, bool IsSelected, bool IsPushed,
                      bool UseDisabledShadow);
   virtual bool SharesGroupWidth();
-  // A deferred default action (queued from the menu loop with a flag).
-  virtual void DeferredDefaultAction(WPARAM /*Flag*/) {}
+  // The default action an accessibility client asked for, delivered after the current message; with
+  // the execute flag the item is carried out, without it only selected.
+  virtual void DeferredDefaultAction(WPARAM Flag);
+  // The accessibility object (created on first request; it lives while clients hold it).
+  std::shared_ptr<TBarCustomAccObject> GetAccObject();
 
   // ---- input in the menu loop (coordinates relative to the viewer) ----
   // A key for the selected viewer before its view sees it; a handled key is set to 0.
@@ -470,6 +474,7 @@ class TBarItemViewer : public TObject {
  private:
   TBarView* view_;
   TBarCustomItem* item_;
+  std::weak_ptr<TBarCustomAccObject> accObject_;
 };
 
 class TBarSeparatorItemViewer : public TBarItemViewer {
@@ -602,6 +607,8 @@ class TBarView : public TComponent {
   // A viewer of this view holds the mouse between a press and its release.
   bool MouseCaptured() const { return mouseCaptured_; }
   void SetMouseCaptured(bool Value) { mouseCaptured_ = Value; }
+  // The accessibility object (created on first request; it lives while clients hold it).
+  std::shared_ptr<TBarCustomAccObject> GetAccObject();
 
   // ---- properties ----
   TBarCustomItem* ParentItem() const { return parentItem_; }
@@ -724,6 +731,8 @@ class TBarView : public TComponent {
   bool selectedViaMouse_ = false;
   bool mouseCaptured_ = false;
   unsigned timers_ = 0;
+  bool* goneFlag_ = nullptr;  // set while this view runs its menu loop
+  std::weak_ptr<TBarCustomAccObject> accObject_;
   TBarDoneActionData doneActionData_;
   std::unique_ptr<TBitmap> measureBitmap_;
   std::unordered_map<std::string, int> textWidths_;

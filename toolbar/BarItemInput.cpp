@@ -8,6 +8,7 @@
 #include <cassert>
 
 #include "platform/rtl/SysUtils.h"
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarPopup.h"
 #include "toolbar/BarUtils.h"
 
@@ -126,8 +127,15 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
   if (!Viewer) return;
   if (Viewer->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(Viewer);
   Viewer->NotifySelecting();
-  if (modal && window_ && window_->HandleAllocated())
-    BarNotifyWinEvent(EVENT_OBJECT_FOCUS, window_->Handle(), OBJID_CLIENT, IndexOf(Viewer) + 1);
+  if (modal) {
+    // the focus is the selected viewer that counts, here or in the nearest view up the chain
+    for (TBarView* v = this; v; v = v->parentView_)
+      if (v->selected_ && AccCounted(v->selected_)) {
+        if (v->window_ && v->window_->HandleAllocated())
+          BarNotifyWinEvent(EVENT_OBJECT_FOCUS, v->window_->Handle(), OBJID_CLIENT, AccChildId(v->selected_));
+        break;
+      }
+  }
   if (!modal) return;
   if (isPopup_) {
     StopTimer(0);
@@ -534,7 +542,7 @@ void TBarView::RunMenuLoop(TBarMenuLoopOptions Options) {
   doneActionData_ = TBarDoneActionData();
   if (Options.Contains(mloKeyboardEntry)) UpdateAccelVisibility(true);
   if (selected_ && window_->HandleAllocated())
-    BarNotifyWinEvent(EVENT_OBJECT_FOCUS, window_->Handle(), OBJID_CLIENT, IndexOf(selected_) + 1);
+    BarNotifyWinEvent(EVENT_OBJECT_FOCUS, window_->Handle(), OBJID_CLIENT, AccChildId(selected_));
 
   auto leave = [&] {
     state_.Exclude(vsModal);
@@ -546,13 +554,20 @@ void TBarView::RunMenuLoop(TBarMenuLoopOptions Options) {
     UpdateAccelVisibility(false);
     ChangeSelection(nullptr, false);
   };
+  // A handler of a message the loop dispatches may free this view (closing its form).
+  bool gone = false;
+  goneFlag_ = &gone;
   try {
-    handler->Loop(this, Options);
+    handler->Loop(this, Options, &gone);
   } catch (...) {
+    if (gone) throw;
+    goneFlag_ = nullptr;
     leave();
     doneActionData_ = TBarDoneActionData();
     throw;
   }
+  if (gone) return;
+  goneFlag_ = nullptr;
   leave();
   const TBarDoneActionData done = doneActionData_;
   doneActionData_ = TBarDoneActionData();

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "platform/rtl/Lifetime.h"
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
 
@@ -17,6 +18,7 @@ TBarItemViewer::TBarItemViewer(TBarView* AView, TBarCustomItem* AItem) : view_(A
 }
 
 TBarItemViewer::~TBarItemViewer() {
+  if (auto object = accObject_.lock()) object->OwnerGone();
   BarObjectDestroyed(this);
 }
 
@@ -160,8 +162,10 @@ TBarView::TBarView(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AP
 }
 
 TBarView::~TBarView() {
+  if (goneFlag_) *goneFlag_ = true;
   HideChildPopups();
   StopAllTimers();
+  if (auto object = accObject_.lock()) object->OwnerGone();
   if (parentView_ && parentView_->isToolbar_) {
     parentView_->state_.Include(vsClosing);
     if (parentView_->openViewer_) parentView_->RepaintViewer(parentView_->openViewer_);

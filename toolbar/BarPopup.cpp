@@ -161,16 +161,18 @@ TBarModalHandler::~TBarModalHandler() {
   if (createdWnd_ && wnd_) DestroyWindow(wnd_);
 }
 
-void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options) {
+void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options, const bool* RootGone) {
   assert(RootView);
   TBarView* const root = RootView;
+  auto gone = [RootGone] { return RootGone && *RootGone; };
   const bool rightCounts = Options.Contains(mloRightButtonCounts);
   bool pressedOnMenu = false;
   root->DoneActionData() = TBarDoneActionData();
   root->ValidatePositions();
 
   auto finish = [&] {
-    for (TBarView* v : Chain(root)) v->SetMouseCaptured(false);
+    if (!gone())
+      for (TBarView* v : Chain(root)) v->SetMouseCaptured(false);
     LastMousePos = TPoint(kInvalid, 0);
     if (Application) Application->SetHint("");
     RemoveMessages(WM_CHAR, WM_DEADCHAR);
@@ -181,7 +183,7 @@ void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options) {
     decltype(finish)& f;
     ~Finisher() { f(); }
   } finisher{finish};
-  auto decided = [&] { return root->DoneActionData().Decided(); };
+  auto decided = [&] { return gone() || root->DoneActionData().Decided(); };
 
   // Entering: the press that opened the loop, or the selected item carried out or opened at once.
   if (Options.Contains(mloExecuteSelected)) {
@@ -205,6 +207,7 @@ void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options) {
       MSG peek;
       if (!PeekMessage(peek, nullptr, 0, 0, PM_NOREMOVE)) {
         if (const TBarMenuLoopIdleHook& hook = IdleHook()) hook();
+        if (gone()) return;
         if (GetCapture() != wnd_ || decided()) break;
         WaitMessage();
       }
@@ -329,7 +332,7 @@ void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options) {
         DispatchMessage(msg);
       }
 
-      // c. after every message
+      // c. after every message (whose handlers may have taken the menu away)
       if (decided()) return;
       if (LastMousePos.X == kInvalid) {
         const DWORD pos = GetMessagePos();

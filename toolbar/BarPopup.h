@@ -28,7 +28,9 @@ class TBarModalHandler {
 
   HWND Wnd() const { return wnd_; }
   // Runs the loop on RootView until the menu closes; what was decided is in RootView's done action.
-  void Loop(TBarView* RootView, TBarMenuLoopOptions Options);
+  // RootGone, when given, turns true when the root view is destroyed meanwhile (by a handler of a
+  // message the loop dispatched): the loop then ends at once without touching it.
+  void Loop(TBarView* RootView, TBarMenuLoopOptions Options, const bool* RootGone = nullptr);
 
  private:
   HWND wnd_ = nullptr;

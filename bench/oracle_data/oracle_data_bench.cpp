@@ -293,20 +293,19 @@ void BM_SessionListRefresh(benchmark::State& state) {
 }
 BENCHMARK(BM_SessionListRefresh)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-// Editing two fields of every one of 10,000 rows and posting each edit: with lmNone and
-// CommitOnPost off (one commit at the end; range 0), and in the default mode (a check of the row
-// before each post and a commit after it; range 1).
+// Editing two fields of every one of 10,000 rows and posting each edit, in lmNone (range 0 = 0) or
+// in the default mode, which checks the row before each edit (range 0 = 1); with a commit after
+// every post (range 1 = 1) or one commit at the end (range 1 = 0).
 void BM_PostEditedRows(benchmark::State& state) {
   TOracleSession* s = Instance::Get().Session();
   const bool defaultMode = state.range(0) == 1;
+  const bool commitPerRow = state.range(1) == 1;
   TOracleDataSet ds(nullptr);
   ds.SetSession(s);
   ds.SetReadBuffer(1000);
   ds.SQL()->SetText(Instance::Get().PostTable());
-  if (!defaultMode) {
-    ds.SetLockingMode(lmNone);
-    ds.SetCommitOnPost(false);
-  }
+  if (!defaultMode) ds.SetLockingMode(lmNone);
+  ds.SetCommitOnPost(commitPerRow);
   ds.Open();
   TField* a = ds.FieldByName("A");
   TField* b = ds.FieldByName("B");
@@ -321,17 +320,25 @@ void BM_PostEditedRows(benchmark::State& state) {
       b->SetAsString("r" + std::to_string(round) + "-" + std::to_string(posted));
       ds.Post();
     }
-    if (!defaultMode) s->Commit();
+    if (!commitPerRow) s->Commit();
     if (posted != kPostRows) state.SkipWithError("row count");
   }
   state.SetItemsProcessed(state.iterations() * kPostRows);
 }
-BENCHMARK(BM_PostEditedRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PostEditedRows)
+    ->ArgNames({"default", "commitPerRow"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond);
 
 // The statement the dataset generates for those edits, run 10,000 times through one TOracleQuery
-// with the same variables, and one commit: what posting costs without the dataset.
+// with the same variables, with a commit after each (range 0 = 1) or one at the end: what posting
+// costs without the dataset.
 void BM_GeneratedUpdatesThroughQuery(benchmark::State& state) {
   TOracleSession* s = Instance::Get().Session();
+  const bool commitPerRow = state.range(0) == 1;
   std::vector<std::string> rowIds;
   {
     TOracleQuery q(nullptr);
@@ -358,13 +365,18 @@ void BM_GeneratedUpdatesThroughQuery(benchmark::State& state) {
       q.SetVariable("v3", "q" + std::to_string(round) + "-" + std::to_string(posted));
       q.SetVariable("rvl__rowid", rowId);
       q.Execute();
+      if (commitPerRow) s->Commit();
       ++posted;
     }
-    s->Commit();
+    if (!commitPerRow) s->Commit();
   }
   state.SetItemsProcessed(state.iterations() * kPostRows);
 }
-BENCHMARK(BM_GeneratedUpdatesThroughQuery)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneratedUpdatesThroughQuery)
+    ->ArgNames({"commitPerRow"})
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -3,10 +3,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/WinManager.h"
+#include "toolbar/BarDock.h"
 #include "toolbar/BarItem.h"
+#include "toolbar/BarPopup.h"
 
 namespace {
 
@@ -56,5 +60,79 @@ void BM_CalculatePositions(benchmark::State& state) {
   state.SetComplexityN(count);
 }
 BENCHMARK(BM_CalculatePositions)->Arg(50)->Arg(200)->Arg(800)->Unit(benchmark::kMicrosecond)->Complexity();
+
+// Opening a popup of many items, through its first complete paint (no animation).
+void BM_OpenPopup(benchmark::State& state) {
+  static bool started = [] {
+    talvik::gui::UseQtBackend();
+    talvik::gui::SetBackend(nullptr);
+    CreateApplication();
+    MONITORINFO mi;
+    mi.rcMonitor = mi.rcWork = Rect(0, 0, 1024, 768);
+    mi.dwFlags = MONITORINFOF_PRIMARY;
+    talvik::gui::SetScreens({mi});
+    SystemParametersInfo(SPI_SETMENUANIMATION, 0, nullptr, 0);
+    return true;
+  }();
+  (void)started;
+  TComponent owner(nullptr);
+  TCustomImageList images(nullptr, 16, 16);
+  TBitmap strip;
+  strip.SetSize(64, 16);
+  images.Add(&strip, nullptr);
+  auto* menu = new TBarSubmenuItem(&owner);
+  menu->SetSubMenuImages(&images);
+  const int count = static_cast<int>(state.range(0));
+  for (int i = 0; i < count; ++i) {
+    if (i % 8 == 7) {
+      menu->Add(new TBarSeparatorItem(&owner));
+      continue;
+    }
+    auto* item = new TBarItem(&owner);
+    item->SetCaption("Команда &" + std::to_string(i));
+    item->SetImageIndex(i % 4);
+    item->SetShortCut(static_cast<TShortCut>(0x4000 | ('A' + i % 26)));
+    menu->Add(item);
+  }
+  for (auto _ : state) {
+    std::unique_ptr<TBarPopupWindow> popup(
+        menu->BuildSubmenuPopup(nullptr, nullptr, false, false, false, TPoint(100, 50), tbpaLeft));
+    talvik::gui::UpdateAllWindows(popup->Handle());
+    benchmark::DoNotOptimize(popup.get());
+    state.PauseTiming();
+    popup.reset();
+    state.ResumeTiming();
+  }
+  state.SetComplexityN(count);
+}
+BENCHMARK(BM_OpenPopup)
+    ->Arg(50)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// One move step of a drag on a dock of 20 chevron toolbars in 4 rows: the dragged toolbar asks for a
+// new position on its crowded row and the dock decides every row, position and length again.
+void BM_DockArrangeDragStep(benchmark::State& state) {
+  std::vector<TBarDockSlot> slots(20);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    TBarDockSlot& s = slots[i];
+    s.DockRow = static_cast<int>(i / 5);
+    s.DockPos = static_cast<int>(i % 5) * 190;
+    s.BaseLength = 150 + static_cast<int>(i % 3) * 40;
+    s.NonClientLength = 10;
+    s.MinimumLength = 40;
+    s.ShrinkMode = tbsmChevron;
+  }
+  const TBarDockArrangeParams params{900, false, false, 7};
+  int step = 0;
+  for (auto _ : state) {
+    slots[7].DockPos = 100 + (step++ % 400);
+    auto result = ArrangeDockSlots(slots, params);
+    benchmark::DoNotOptimize(result);
+  }
+}
+BENCHMARK(BM_DockArrangeDragStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -6,10 +6,10 @@
 // A descendant supplies the storage: it allocates record buffers, fills one with GetRecord, moves its
 // own cursor on the Internal* calls and reads and writes field values in the native formats below
 // through GetFieldData/SetFieldData. Native formats (DataSize bytes): ftString and its kin
-// zero-terminated text of Size + 1 bytes; ftSmallint, ftWord, ftInteger, ftAutoInc a 4-byte int;
-// ftLargeint an 8-byte int; ftBoolean a 2-byte int (0 false); ftFloat, ftCurrency an 8-byte double;
-// ftBCD, ftFMTBcd a Currency (8-byte scaled int); ftDate a 4-byte day number and ftTime 4-byte
-// milliseconds (TTimeStamp's halves); ftDateTime, ftTimeStamp an 8-byte double of milliseconds
+// zero-terminated UTF-8 text of at most Size characters (4 × Size + 1 bytes); ftSmallint, ftWord,
+// ftInteger, ftAutoInc a 4-byte int; ftLargeint an 8-byte int; ftBoolean a 2-byte int (0 false); ftFloat,
+// ftCurrency an 8-byte double; ftBCD, ftFMTBcd a Currency (8-byte scaled int); ftDate a 4-byte day number and
+// ftTime 4-byte milliseconds (TTimeStamp's halves); ftDateTime, ftTimeStamp an 8-byte double of milliseconds
 // (TimeStampToMSecs); ftBytes Size bytes; ftVarBytes a 2-byte length and Size bytes; blob kinds none
 // (their values go through CreateBlobStream).
 #pragma once
@@ -643,7 +643,8 @@ class TStringField : public TField {
   TVariant GetAsVariant() const override;
   void SetVarValue(const TVariant& Value) override;
   void GetText(std::string& Text, bool DisplayText) const override;
-  int GetDataSize() const override { return Size() + 1; }
+  // Size counts characters; the value is UTF-8 of up to four bytes a character and a NUL.
+  int GetDataSize() const override { return Size() * Utf8MaxCharBytes + 1; }
   int GetDefaultWidth() const override { return Size(); }
   void CheckSize(int Value) const override;
 

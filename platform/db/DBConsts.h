@@ -29,6 +29,7 @@ inline constexpr char SRecordNotFound[] = "Record not found";
 inline constexpr char SInvalidFieldSize[] = "Invalid field size";
 inline constexpr char SUnknownFieldType[] = "Field '%s' is of an unknown type";
 inline constexpr char SFieldValueError[] = "Invalid value for field '%s'";
+inline constexpr char SFieldValueTooLong[] = "Field '%s' cannot hold %d characters: its size is %d";
 inline constexpr char SNotSupported[] = "Operation not supported";
 inline constexpr char SProviderSQLNotSupported[] = "SQL not supported";
 inline constexpr char SParameterNotFound[] = "Parameter '%s' not found";

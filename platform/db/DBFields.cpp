@@ -20,13 +20,6 @@ class ValueBuffer {
   std::vector<uint8_t> heap_;
 };
 
-// The longest prefix of s of at most n bytes that ends on a character boundary.
-size_t Utf8Cut(std::string_view s, size_t n) {
-  if (s.size() <= n) return s.size();
-  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
-
 bool IsNumericStr(const TVariant& v) {
   return VarIsStr(v);
 }
@@ -474,10 +467,13 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const std::string& Value) {
+  // A text that does not fit is refused whole: cutting it would lose what the user typed.
+  const int chars = Utf8Length(Value);
+  if (chars > Size() || Value.size() >= static_cast<size_t>(DataSize()))
+    DatabaseErrorFmt(SFieldValueTooLong, {DisplayName(), chars, Size()}, DataSet());
   ValueBuffer buf(DataSize());
-  const size_t n = Utf8Cut(Value, static_cast<size_t>(Size()));
-  std::memcpy(buf.Data(), Value.data(), n);
-  buf.Data()[n] = 0;
+  std::memcpy(buf.Data(), Value.data(), Value.size());
+  buf.Data()[Value.size()] = 0;
   SetData(buf.Data());
 }
 

@@ -1315,6 +1315,20 @@ bool TWinControl::DoKeyPress(TMessage& m) {
 bool TWinControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
   bool handled = false;
   InvokeEvent(OnMouseWheel, this, Shift, WheelDelta, MousePos, handled);
+  if (!handled && WheelDelta != 0)
+    handled = WheelDelta < 0 ? DoMouseWheelDown(Shift, MousePos) : DoMouseWheelUp(Shift, MousePos);
+  return handled;
+}
+
+bool TWinControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  InvokeEvent(OnMouseWheelDown, this, Shift, MousePos, handled);
+  return handled;
+}
+
+bool TWinControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  InvokeEvent(OnMouseWheelUp, this, Shift, MousePos, handled);
   return handled;
 }
 

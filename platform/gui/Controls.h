@@ -116,6 +116,8 @@ using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shi
 using TKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
 using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
 // A hidden window whose messages go to `Method` (which answers what it does not handle with
@@ -416,6 +418,8 @@ class TWinControl : public TControl {
   TKeyPressEvent OnKeyPress;
   TKeyEvent OnKeyUp;
   TMouseWheelEvent OnMouseWheel;
+  TMouseWheelUpDownEvent OnMouseWheelDown;
+  TMouseWheelUpDownEvent OnMouseWheelUp;
 
  protected:
   virtual void CreateParams(TCreateParams& Params);
@@ -439,6 +443,9 @@ class TWinControl : public TControl {
   virtual bool DoKeyUp(TMessage& Message);
   virtual bool DoKeyPress(TMessage& Message);
   virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  // What DoMouseWheel asks when OnMouseWheel left the wheel unhandled, by its direction.
+  virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+  virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
   virtual void DoEnter();
   virtual void DoExit();
   virtual void UpdateShowing();

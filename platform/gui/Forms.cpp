@@ -949,6 +949,9 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner), title_(Prog
 }
 
 TApplication::~TApplication() {
+  // the forms go while the application is still whole: their destructors ask it about the main form
+  Destroying();
+  DestroyComponents();
   WakeMainThread = nullptr;
   hintWindow_.reset();
   if (handle_) DestroyWindow(handle_);

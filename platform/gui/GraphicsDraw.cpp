@@ -105,8 +105,8 @@ std::u32string Decode(const std::string& s) {
 QString QS(const std::u32string& s) {
   return QString::fromUcs4(s.data(), static_cast<int>(s.size()));
 }
-QString QS(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+QString QS(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // A thin solid pen draws whole pixels with rectangles, exactly as the classic rules want.
@@ -600,8 +600,9 @@ namespace {
 // Draws one run of text with its top-left cell corner at (x, y) in logical coordinates. A rotated
 // font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
 // alignment, which follows the baseline).
-void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const int* dx, int count, int ox = 0,
-             int oy = 0) {
+// `converted` is the text as the toolkit's string when the caller has it already (else null).
+void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const QString& converted,
+             const int* dx, int count, int ox = 0, int oy = 0) {
   auto& p = d->painter;
   int esc = f->lf.lfEscapement;
   if (esc == 0 && !dx && d->st.charExtra == 0) {
@@ -612,7 +613,7 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const i
     }
   }
   d->TextState(f);
-  QString s = QS(std::string(utf8));
+  const QString s = converted.isNull() ? QS(utf8) : converted;
   if (esc != 0) {
     p.save();
     p.translate(x, y);
@@ -662,7 +663,7 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const i
 // The advance of a text with the font (the measure is kept with the font's shaped texts).
 int Advance(FontFace* f, std::string_view utf8) {
   if (ShapedText* t = f->Measured(utf8)) return t->width;
-  return f->Advance(QS(std::string(utf8)));
+  return f->Advance(QS(utf8));
 }
 
 int RunWidth(DcObj* d, FontFace* f, std::string_view utf8, const int* dx, int count) {
@@ -758,9 +759,9 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
   }
   if (rotated)
-    DrawRun(d, f, x, y, text, dx, count, ox, oy);
+    DrawRun(d, f, x, y, text, s, dx, count, ox, oy);
   else
-    DrawRun(d, f, x, y, text, dx, count);
+    DrawRun(d, f, x, y, text, s, dx, count);
   if (clipped) {
     p.restore();
     d->painterFont = 0;
@@ -899,7 +900,7 @@ bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& 
       DrawShapedText(p, *t, origin);
     } else {
       d->TextState(f);
-      p.drawText(QPoint(x, top + f->ascent), QS(std::string(drawn)));
+      p.drawText(QPoint(x, top + f->ascent), QS(drawn));
     }
   };
   if (clip)
@@ -1064,7 +1065,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
         for (std::size_t k = 0; k <= l.text.size(); ++k) {
           if (k == l.text.size() || l.text[k] == U'\t') {
             std::string piece = Utf32ToUtf8(part);
-            DrawRun(d, f, cx, y, piece, nullptr, 0);
+            DrawRun(d, f, cx, y, piece, QString(), nullptr, 0);
             cx += Advance(f, piece);
             part.clear();
             if (k < l.text.size() && tabWidth > 0) cx = x + ((cx - x) / tabWidth + 1) * tabWidth;
@@ -1076,7 +1077,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
         std::string text = Utf32ToUtf8(l.text);
         const ShapedText* t = f->lf.lfEscapement == 0 ? f->ShapedAlready(text) : nullptr;
         within(t && bounds.contains(t->ink.translated(x, y + f->ascent).toAlignedRect()));
-        DrawRun(d, f, x, y, text, nullptr, 0);
+        DrawRun(d, f, x, y, text, QString(), nullptr, 0);
       }
     }
     if (showUnderline && l.underline >= 0) {

@@ -118,6 +118,27 @@ void TPaintFloor::DrawNow(HFONT font, const std::string& text, int x, int y, COL
   impl_->painter.drawText(QPoint(x, y + f->ascent), QString::fromStdString(text));
 }
 
+void TPaintFloor::Capture(HWND topLevel) {
+  Surface* s = SurfaceOf(topLevel);
+  if (!s) return;
+  ReleaseImage(&SurfaceImage(s));
+  impl_->painter.end();
+  impl_->image = SurfaceImage(s).copy();
+  impl_->painter.begin(&impl_->image);
+  impl_->pen = QColor();
+  impl_->font = nullptr;
+}
+
+void TPaintFloor::PaintInto(HWND topLevel) {
+  Surface* s = SurfaceOf(topLevel);
+  if (!s) return;
+  QImage& target = SurfaceImageRef(s);
+  ReleaseImage(&target);
+  QPainter p(&target);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.drawImage(0, 0, impl_->image);
+}
+
 long TPaintFloor::DifferingPixels(HWND topLevel, const RECT& area, POINT at) {
   Surface* s = SurfaceOf(topLevel);
   if (!s) return area.Width() * area.Height();

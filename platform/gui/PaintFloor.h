@@ -28,6 +28,10 @@ class TPaintFloor {
   void DrawPrepared(int text, int x, int y, const RECT& clip, COLORREF colour);
   // A text shaped now, as one that changes between paints is, with the top of its cell at (x, y).
   void DrawNow(HFONT font, const std::string& text, int x, int y, COLORREF colour);
+  // Takes the picture of a top-level window as it is now (the floor's size becomes the window's).
+  void Capture(HWND topLevel);
+  // Puts the floor's picture into a top-level window's image, as a paint of the window would.
+  void PaintInto(HWND topLevel);
   // The pixels of `area` that differ from the window's image, the area's top-left corner being at
   // `at` in the window.
   long DifferingPixels(HWND topLevel, const RECT& area, POINT at);

@@ -3,6 +3,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/Lifetime.h"
 
 // ---------------------------------------------------------------- edit actions
 
@@ -90,13 +91,11 @@ bool TFileSaveAs::HandlesTarget(TObject*) {
 }
 
 void TFileSaveAs::ExecuteTarget(TObject*) {
-  // each handler is called through a copy: it may free this action
-  if (TNotifyEvent before = BeforeExecute) before(this);
-  if (dialog_->Execute()) {
-    if (TNotifyEvent accept = OnAccept) accept(this);
-  } else if (TNotifyEvent cancel = OnCancel) {
-    cancel(this);
-  }
+  InvokeEvent(BeforeExecute, this);
+  if (dialog_->Execute())
+    InvokeEvent(OnAccept, this);
+  else
+    InvokeEvent(OnCancel, this);
 }
 
 // ---------------------------------------------------------------- TListControlDeleteSelection

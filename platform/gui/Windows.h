@@ -523,6 +523,8 @@ HDC GetDC(HWND hwnd);        // the client area
 HDC GetWindowDC(HWND hwnd);  // the whole window, frame included
 int ReleaseDC(HWND hwnd, HDC dc);
 int SetWindowRgn(HWND hwnd, HRGN region, bool redraw);  // the window takes the region over
+// Copies the window's region into `region`; ERROR (0) when the window has none.
+int GetWindowRgn(HWND hwnd, HRGN region);
 
 // Focus, activation, capture.
 HWND SetFocus(HWND hwnd);

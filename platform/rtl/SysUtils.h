@@ -131,6 +131,8 @@ int LastDelimiter(std::string_view delimiters, std::string_view s);            /
 std::string StringOfChar(char c, int count);
 
 // UTF-8 helpers. A malformed byte decodes as U+FFFD and advances one byte.
+// The most bytes one character takes in UTF-8.
+inline constexpr int Utf8MaxCharBytes = 4;
 char32_t Utf8Next(std::string_view s, size_t& pos);
 void Utf8Append(std::string& out, char32_t c);
 int Utf8Length(std::string_view s);

@@ -22,7 +22,7 @@ TEST_F(Fields, DefaultFieldsFromDefinitions) {
   EXPECT_STREQ(ds.FieldByName("ID")->ClassName().c_str(), "TIntegerField");
   EXPECT_STREQ(ds.FieldByName("NAME")->ClassName().c_str(), "TStringField");
   EXPECT_EQ(ds.FieldByName("NAME")->Size(), 20);
-  EXPECT_EQ(ds.FieldByName("NAME")->DataSize(), 21);
+  EXPECT_EQ(ds.FieldByName("NAME")->DataSize(), 81) << "twenty characters of UTF-8 and a NUL";
   EXPECT_EQ(ds.FieldByName("BORN")->DataType(), ftDate);
   EXPECT_TRUE(ds.FieldByName("ID")->Required());
   EXPECT_EQ(ds.FieldByName("PRICE")->FieldNo(), 3);
@@ -89,10 +89,13 @@ TEST_F(Fields, WritingConversionsAndErrors) {
   born->SetAsDateTime(EncodeDateTime(2021, 3, 4, 15, 30, 0, 0));
   EXPECT_DOUBLE_EQ(born->AsDateTime(), EncodeDate(2021, 3, 4)) << "a date field keeps the date";
   EXPECT_THROW(born->SetAsString("31/31/2021"), EConvertError);
-  name->SetAsString("A name that is longer than twenty");
-  EXPECT_EQ(name->AsString(), "A name that is longe");
-  name->SetAsString("Ёлки-палкиёлки");
-  EXPECT_EQ(name->AsString(), "Ёлки-палки") << "cut on a character boundary";
+  name->SetAsString("Ёлки-палки, ёлки-пал");
+  EXPECT_EQ(name->AsString(), "Ёлки-палки, ёлки-пал") << "twenty characters of forty bytes fit";
+  EXPECT_EQ(MessageOf([&] { name->SetAsString("A name that is longer than twenty"); }),
+            "Field 'NAME' cannot hold 33 characters: its size is 20");
+  EXPECT_EQ(MessageOf([&] { name->SetAsString("Ёлки-палки, ёлки-палки"); }),
+            "Field 'NAME' cannot hold 22 characters: its size is 20");
+  EXPECT_EQ(name->AsString(), "Ёлки-палки, ёлки-пал") << "a refused text changes nothing";
   name->SetValue(TVariant::MakeNull());
   EXPECT_TRUE(name->IsNull());
   EXPECT_TRUE(name->Value().IsNull());

@@ -463,7 +463,12 @@ class TMemDataSet : public TDataSet {
       try {
         for (size_t i = 0; i < values.size() && i < defs_.size(); ++i) {
           TField* f = FieldByNumber(static_cast<int>(i) + 1);
-          if (f && f->FieldKind() == fkData) f->SetValue(values[i]);
+          if (!f || f->FieldKind() != fkData) continue;
+          // A string field narrower than its column shows the first characters that fit.
+          if (dynamic_cast<TStringField*>(f) && VarIsStr(values[i]))
+            f->SetValue(TVariant(Utf8Copy(values[i].AsString(), 1, f->Size())));
+          else
+            f->SetValue(values[i]);
         }
       } catch (...) {
         loading_ = false;

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "CodeEditTestSupport.h"
+#include "platform/gui/StdActns.h"
 
 using namespace edittest;
 
@@ -436,5 +437,198 @@ TEST_F(CodeEditEdit, BookmarkKeysSetToggleMoveAndGo) {
   Key('3', {.shift = true, .ctrl = true});
   EXPECT_TRUE(edit->IsBookmark(3));
 }
+
+}  // namespace
+
+namespace {
+
+// The form's copy, paste and select-all actions (the session window's popup menu) act on the
+// focused editor and are enabled by what it holds; the other edit actions stay the platform's.
+TEST_F(CodeEditEdit, EditActionsActOnTheFocusedEditor) {
+  edit->SetText("SELECT 1\nFROM dual -- двойная");
+  ShowAndFocus();
+  TEditCopy copy(form.get());
+  TEditPaste paste(form.get());
+  TEditSelectAll selectAll(form.get());
+  TEditCut cut(form.get());
+  copy.Update();
+  EXPECT_FALSE(copy.Enabled());  // nothing selected
+  selectAll.Update();
+  EXPECT_TRUE(selectAll.Enabled());
+  EXPECT_TRUE(selectAll.Execute());
+  EXPECT_EQ(edit->SelText(), "SELECT 1\r\nFROM dual -- двойная");
+  copy.Update();
+  EXPECT_TRUE(copy.Enabled());
+  EXPECT_TRUE(copy.Execute());
+  EXPECT_EQ(ClipboardText(), "SELECT 1\r\nFROM dual -- двойная");
+  edit->SetCaretAndClearSelection({9, 1});
+  PutClipboard(" + 2", nullptr);
+  paste.Update();
+  EXPECT_TRUE(paste.Enabled());
+  EXPECT_TRUE(paste.Execute());
+  EXPECT_EQ(edit->LineText(), "SELECT 1 + 2");
+  // a read-only editor offers no paste
+  edit->SetReadOnly(true);
+  paste.Update();
+  EXPECT_FALSE(paste.Enabled());
+  // cut is not the editor's: nothing is cut
+  edit->SetReadOnly(false);
+  edit->SelectAll();
+  cut.Execute();
+  EXPECT_EQ(edit->Text(), "SELECT 1 + 2\r\nFROM dual -- двойная");
+}
+
+}  // namespace
+
+namespace {
+
+struct IndentCase {
+  const char* name;
+  const char* text;
+  TCodeSelectionMode mode;
+  TBufferCoord begin, end;  // the selection; equal ends: the caret alone
+  bool tabsToSpaces;
+  WORD key;
+  ShiftState shift;
+  const char* expected;
+  TBufferCoord caret;
+};
+
+// Block indent and unindent by their keys, Shift+Tab, and Tab over lines with eoTabIndent; each
+// undone and redone in one step to the exact text.
+const IndentCase kIndents[] = {
+    {"IndentWithBlanks",
+     "select\n  from dual\nwhere",
+     smNormal,
+     {3, 1},
+     {4, 2},
+     true,
+     'I',
+     {.shift = true, .ctrl = true},
+     "        select\r\n          from dual\r\nwhere",
+     {12, 2}},
+    {"IndentWithATabLeavesALastLineEndingInColumnOne",
+     "select\nfrom\nwhere",
+     smNormal,
+     {1, 1},
+     {1, 3},
+     false,
+     'I',
+     {.shift = true, .ctrl = true},
+     "\tselect\r\n\tfrom\r\nwhere",
+     {1, 3}},
+    {"IndentOfAColumnBlockAtItsLeftColumn",
+     "abcdef\nab\nабвгде",
+     smColumn,
+     {3, 1},
+     {5, 3},
+     true,
+     'I',
+     {.shift = true, .ctrl = true},
+     "ab        cdef\r\nab        \r\nаб        вгде",
+     {13, 3}},
+    {"UnindentTakesBlanksTabsOrBothUpToATabWidth",
+     "\tone\n   two\n          three\n  \tfour",
+     smLine,
+     {1, 1},
+     {1, 4},
+     true,
+     'U',
+     {.shift = true, .ctrl = true},
+     "one\r\ntwo\r\n  three\r\nfour",
+     {1, 4}},
+    {"UnindentOfLinesWithoutIndentChangesNothing",
+     "один\nдва",
+     smNormal,
+     {1, 1},
+     {3, 2},
+     true,
+     'U',
+     {.shift = true, .ctrl = true},
+     "один\r\nдва",
+     {3, 2}},
+    {"ShiftTabBackToThePreviousStop",
+     "x := 1;        -- комм",
+     smNormal,
+     {16, 1},
+     {16, 1},
+     true,
+     VK_TAB,
+     {.shift = true},
+     "x := 1; -- комм",
+     {9, 1}},
+    {"ShiftTabStopsAtTheFirstNonBlank",
+     "abcdefghij  k",
+     smNormal,
+     {13, 1},
+     {13, 1},
+     true,
+     VK_TAB,
+     {.shift = true},
+     "abcdefghijk",
+     {11, 1}},
+    {"ShiftTabOverATab", "ab\tcd", smNormal, {4, 1}, {4, 1}, true, VK_TAB, {.shift = true}, "abcd", {3, 1}},
+    {"TabOverLinesWithTabIndentIndentsThem",
+     "a\nb",
+     smNormal,
+     {1, 1},
+     {2, 2},
+     true,
+     VK_TAB,
+     {},
+     "        a\r\n        b",
+     {10, 2}},
+    {"TabGoesUnderTheNextWordOfTheLineAbove",
+     "SELECT a,   b\nx",
+     smNormal,
+     {2, 2},
+     {2, 2},
+     true,
+     VK_TAB,
+     {},
+     "SELECT a,   b\r\nx      ",
+     {8, 2}},
+    {"TabReachesTheWordAboveWithTabsThenBlanks",
+     "SELECT      b\n\nz",
+     smNormal,
+     {1, 2},
+     {1, 2},
+     false,
+     VK_TAB,
+     {},
+     "SELECT      b\r\n\t    \r\nz",
+     {6, 2}},
+};
+
+class BlockIndents : public CodeEditEdit, public ::testing::WithParamInterface<IndentCase> {};
+
+TEST_P(BlockIndents, ChangeTheLinesAndUndoExactly) {
+  const IndentCase& c = GetParam();
+  edit->SetText(c.text);
+  edit->SetTabWidth(8);
+  TCodeEditorOptions options = edit->Options() + eoTabIndent;
+  edit->SetOptions(c.tabsToSpaces ? options + eoTabsToSpaces : options - eoTabsToSpaces);
+  ShowAndFocus();
+  edit->SetSelectionMode(c.mode);
+  edit->SetCaretAndSelection(c.end, c.begin, c.end);
+  const std::string before = edit->Text();
+  Key(c.key, c.shift);
+  EXPECT_EQ(edit->Text(), c.expected);
+  EXPECT_EQ(edit->CaretXY(), c.caret);
+  const std::string after = edit->Text();
+  const int selectedBefore = edit->SelLength();
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->Text(), before);
+  if (c.begin != c.end) {
+    EXPECT_EQ(edit->RawBlockBegin(), c.begin);
+    EXPECT_EQ(edit->RawBlockEnd(), c.end);
+  }
+  Key('Z', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), after);
+  EXPECT_EQ(edit->SelLength(), selectedBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, BlockIndents, ::testing::ValuesIn(kIndents),
+                         [](const ::testing::TestParamInfo<IndentCase>& info) { return info.param.name; });
 
 }  // namespace

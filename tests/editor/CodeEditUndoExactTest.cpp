@@ -31,6 +31,13 @@ class CodeEditUndoExact : public CodeEditTest {
     std::string data = text;
     edit->CommandProcessor(ecImeStr, 0, &data);
   }
+  void PutClipboardText(const std::string& text) {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, text);
+    SetClipboardData(CodeEditClipboardFormat(), std::string(1, '\0') + text + '\0');
+    CloseClipboard();
+  }
   void UndoAll() {
     for (int guard = 0; edit->UndoList()->CanUndo() && guard < 100000; ++guard) edit->Undo();
   }
@@ -225,6 +232,88 @@ const FaultCase kFaults[] = {
        t.Key(VK_PRIOR, {.ctrl = true});
        t.Key(VK_NEXT);
        t.Key(VK_NEXT, {.shift = true, .ctrl = true});
+       t.ExpectInsideText();
+     }},
+    // found by the random editing runs
+    {"PastingOverABlockWhoseEndsShareAColumnRemovesNothing",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.Key('C', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({2, 4}, {2, 2}, {2, 4});
+       ASSERT_FALSE(t.edit->SelAvail());
+       t.PutClipboardText(" := END;\r\n");
+       t.Key('V', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Count(), 3002);
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ABlankTypedOverTheLastLinesInLineModeIsUndoneWithoutLosingALine",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetText("first\nsecond\nthird");
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       t.Key('L', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({2, 3}, {1, 2}, {2, 3});
+       t.Type(U" ");
+       t.Type(U"x");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"BackSpaceJoiningLinesGivesBackTheBlanksItCut",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({1, 5});  // the line above ends in three blanks
+       t.Key(VK_BACK);
+       EXPECT_EQ(t.edit->Lines()->Strings(3), "  FROM v$session s, v$process p WHERE s.paddr = p.addr(+)");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"DeletingASelectionKeepsTheBlanksAfterIt",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretAndSelection({10, 4}, {3, 4}, {10, 4});  // the line ends in three blanks
+       t.Key(VK_DELETE);
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"TabPaddingOnAnEmptyLineIsRedoneAsTabs",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetOptions(t.edit->Options() - eoTabsToSpaces);
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({12, 8});  // an empty line
+       t.Type(U"a");
+       EXPECT_EQ(t.edit->Lines()->Strings(7), "\t   a");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ImeTextPastTheLineEndTakesItsPaddingAlongOnUndo",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({60, 9});
+       t.Ime("ввод");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ALineBreakIsRedoneWithTheIndentItMade",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({8, 4});  // inside an indented line, after a blank
+       t.Key(VK_RETURN);
+       EXPECT_EQ(t.edit->Lines()->Strings(3), "  FROM");
+       t.edit->SetOptions(t.edit->Options() - eoAutoIndent - eoTabsToSpaces);
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Strings(4), "  v$session s, v$process p   ");
+     }},
+    {"TopLineInAWindowLowerThanALineStaysOnTheText",
+     [](CodeEditUndoExact& t) {
+       t.Resize(300, 10);
+       ASSERT_EQ(t.edit->LinesInWindow(), 0);
+       t.Key(VK_END, {.ctrl = true});
+       t.edit->Lines()->Delete(t.edit->Lines()->Count() - 1);
+       t.ExpectInsideText();
+     }},
+    {"TabWidthChangedUnderWordWrapKeepsTheTopLineOnTheRows",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetOptions(t.edit->Options() + eoScrollPastEof);
+       t.Resize(200, 200);
+       t.edit->SetWordWrap(true);
+       t.edit->SetTabWidth(64);
+       t.edit->SetTopLine(t.edit->DisplayLineCount());
+       t.edit->SetTabWidth(1);
        t.ExpectInsideText();
      }},
 };

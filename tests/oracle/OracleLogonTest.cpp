@@ -296,6 +296,78 @@ TEST_F(LogonDialogTest, RowsHideAndThePasswordOnlyDialogLocksTheRest) {
   EXPECT_FALSE(none.Execute());
 }
 
+TEST_F(LogonDialogTest, ASessionFreedWhileADialogShowsEndsTheDialog) {
+  logon->SetOptions(TLogonOptions{ldDatabase});
+  OnLogonForm([this](TLogOnForm* f) {
+    Type(f->UsernameEdit, "scott");
+    session.reset();
+    Click(f->OKBtn);
+  });
+  EXPECT_FALSE(logon->Execute());
+  EXPECT_EQ(logon->Session(), nullptr);
+  // The same while the password change shows after an expired logon.
+  session = std::make_unique<TOracleSession>(nullptr);
+  session->SetLogonDatabase("SIM");
+  logon->SetSession(session.get());
+  LogonWith("expired", "expired");
+  Then("TLogOnForm", [this](TCustomForm* f) {
+    Type(static_cast<TLogOnForm*>(f)->UsernameEdit, "new");
+    Type(static_cast<TLogOnForm*>(f)->PasswordEdit, "new");
+    session.reset();
+    Click(static_cast<TLogOnForm*>(f)->OKBtn);
+  });
+  EXPECT_TRUE(logon->Execute());  // the logon was confirmed once
+  EXPECT_EQ(logon->Session(), nullptr);
+}
+
+// ---- The class library's user interface -------------------------------------------------------------
+
+TEST_F(LogonDialogTest, TheClassLibraryInterfaceShowsConfirmationsCursorsAndErrors) {
+  talvik::gui::SetMessageBoxHandler(nullptr);  // the real message dialogs
+  std::vector<std::vector<std::string>> buttons;
+  std::vector<std::string> captions;
+  auto answerWithEscape = [&](TCustomForm* f) {
+    captions.push_back(f->Caption());
+    buttons.emplace_back();
+    for (int i = 0; i < f->ComponentCount(); ++i)
+      if (auto* b = dynamic_cast<TButton*>(f->Components(i)))
+        buttons.back().push_back(StripHotkey(b->Caption()));
+    Key(VK_ESCAPE, 27);
+  };
+  for (int i = 0; i < 3; ++i) Then("", answerWithEscape);
+  EXPECT_EQ(ShowMessageDialog("Sure?", "YNC"), oracle_ui::mrCancel);
+  EXPECT_EQ(ShowMessageDialog("Sure?", "NY"), oracle_ui::mrNo);
+  EXPECT_EQ(ShowMessageDialog("Sure?", "YN"), oracle_ui::mrNo);
+  ASSERT_EQ(buttons.size(), 3u);
+  EXPECT_EQ(buttons[0].size(), 3u);
+  EXPECT_EQ(buttons[1], buttons[2]);
+  EXPECT_EQ(buttons[1].size(), 2u);
+  EXPECT_EQ(captions[0], "Confirm");
+
+  SetScreenCursor(oracle_ui::crHourGlass);
+  EXPECT_EQ(Screen->Cursor(), crHourGlass);
+  EXPECT_EQ(GetScreenCursor(), crHourGlass);
+  SetScreenCursor(oracle_ui::crDefault);
+
+  std::vector<std::string> errors;
+  Application->OnException = [&](TObject*, const Exception& e) { errors.push_back(e.Message()); };
+  try {
+    throw EOracleError("ORA-00054: resource busy", 54);
+  } catch (...) {
+    HandleApplicationException(nullptr);
+  }
+  Application->OnException = nullptr;
+  EXPECT_EQ(errors, std::vector<std::string>{"ORA-00054: resource busy"});
+
+  int before = ApplicationComponentCount();
+  auto* form = new TForm(Application);
+  EXPECT_EQ(ApplicationComponentCount(), before + 1);
+  EXPECT_EQ(ApplicationComponent(before), form);
+  delete form;
+  EXPECT_EQ(ApplicationComponentCount(), before);
+  EXPECT_EQ(ApplicationComponent(before), nullptr);
+}
+
 // ---- The select form --------------------------------------------------------------------------------
 
 namespace {

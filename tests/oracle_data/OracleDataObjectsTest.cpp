@@ -18,25 +18,34 @@ TEST(SlotWriters, TextIsCutAtACharacterBoundaryAndEndsInZeros) {
   uint8_t slot[1 + 6];
   auto text = [&] { return std::string(reinterpret_cast<const char*>(slot + 1)); };
   std::memset(slot, 0x55, sizeof slot);
-  PutSlotText(slot, 6, "abc");
+  PutSlotText(slot, 6, 10, "abc");
   EXPECT_EQ(slot[0], 0);
   EXPECT_EQ(text(), "abc");
   EXPECT_EQ(slot[6], 0) << "the rest of the slot is zero-filled";
   // Five bytes fit; "ä" (two bytes) at bytes 4..5 would be split, so it goes whole.
-  PutSlotText(slot, 6, "abcdä");
+  PutSlotText(slot, 6, 10, "abcdä");
   EXPECT_EQ(text(), "abcd");
-  PutSlotText(slot, 6, "abcde");
+  PutSlotText(slot, 6, 10, "abcde");
   EXPECT_EQ(text(), "abcde");
-  PutSlotText(slot, 6, "abcdef");
+  PutSlotText(slot, 6, 10, "abcdef");
   EXPECT_EQ(text(), "abcde");
   // An empty text leaves the slot as it was (null).
   slot[0] = 1;
-  PutSlotText(slot, 6, "");
+  PutSlotText(slot, 6, 10, "");
   EXPECT_EQ(slot[0], 1);
   // A single character that does not fit at all leaves the slot null too.
   uint8_t tiny[1 + 2] = {1, 0, 0};
-  PutSlotText(tiny, 2, "ä");
+  PutSlotText(tiny, 2, 1, "ä");
   EXPECT_EQ(tiny[0], 1);
+  // A field narrower than its column holds its first characters, of whatever width.
+  uint8_t wide[1 + 3 * 4 + 1];
+  const auto wideText = [&] { return std::string(reinterpret_cast<const char*>(wide + 1)); };
+  PutSlotText(wide, sizeof wide - 1, 3, "Жёлтый");
+  EXPECT_EQ(wideText(), "Жёл");
+  PutSlotText(wide, sizeof wide - 1, 3, "a🙂b🙂");
+  EXPECT_EQ(wideText(), "a🙂b");
+  PutSlotText(wide, sizeof wide - 1, 3, "abcdef");
+  EXPECT_EQ(wideText(), "abc");
 }
 
 TEST(SlotWriters, NumbersAndDates) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+
 #include "oracle/OracleObjects.h"
 #include "tests/oracle_data/DataSetTestSupport.h"
 
@@ -77,7 +79,7 @@ class UpdatesTest : public OracleDataTest {
     ds->SetVariable("deptno", Dept);
     return ds;
   }
-  std::string LastStatement(TOracleDataSet* ds) { return ds->DMLQuery()->SQL()->Text(); }
+  std::string LastStatement(TOracleDataSet* ds) { return ds->LastStatement(); }
   std::string ServerValue(const std::string& SQL) {
     auto other = Connect(false);
     auto q = Query(other.get(), SQL);
@@ -266,7 +268,8 @@ TEST_F(UpdatesTest, ValuesAreComparedByTheirColumnsType) {
       {s, TVariant::MakeNull(), false, "null against a value"},
       {d, TVariant::FromDate(when + 0.5 / 86400), true, "half a second"},
       {d, TVariant::FromDate(when + 2.0 / 86400), false, "two seconds"},
-      {f, TVariant(800.00000001), true, "relative float difference below 1e-10"},
+      {f, TVariant(std::nextafter(800.0, 801.0)), true, "a unit in the last place of a conversion"},
+      {f, TVariant(800.00000001), false, "a change in the eleventh digit"},
       {f, TVariant(800.01), false, "a real float difference"},
       {n, TVariant(7), true, "integers"},
       {n, TVariant(8), false, "other integer"},

@@ -364,6 +364,28 @@ TEST_F(BarMenu, TheLastExecutedItemMovesToTheFrontOfThePriorityList) {
   EXPECT_EQ(View()->PriorityList().front(), View()->Find(refresh));
 }
 
+TEST_F(BarMenu, AHandlerThatClosesTheFormEndsTheLoop) {
+  static std::function<void()> closeForm;
+  closeForm = [this] {
+    delete form_.release();  // the host and its view go with it
+    host_ = nullptr;
+  };
+  Drive({[] { Key(VK_DOWN); },
+         [] {
+           SetTimer(Application->Handle(), 0x51, 10, [](HWND Wnd, UINT, std::uintptr_t Id, DWORD) {
+             KillTimer(Wnd, Id);
+             closeForm();
+           });
+           Advance(20);
+         }});
+  EnterByKeyboard(file);
+  closeForm = nullptr;
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_EQ(GetCapture(), nullptr);
+  talvik::gui::ProcessPending();
+  EXPECT_TRUE(Clicks.empty());
+}
+
 // ---- a popup taller than the screen ----
 
 class BarMenuTall : public BarMenuTest {

@@ -2,6 +2,9 @@
 // the toolbar image list's companion lists.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "toolbar/BarImageList.h"
 #include "toolbar/BarMenuTestSupport.h"
 
@@ -382,6 +385,78 @@ TEST(BarImageList, ImagesComeFromTheBitmapWithItsMaskColour) {
   EXPECT_EQ(list.Count(), 3);
   EXPECT_FALSE(list.PixelShows(0, 0, 0)) << "fuchsia is clear";
   EXPECT_TRUE(list.PixelShows(0, 3, 3));
+}
+
+// ---- the look of an open menu ----
+
+TEST_F(BarPopupWindow, TheLookOfAnOpenMenuWithASubmenu) {
+  TBarImageList images(nullptr);
+  images.SetSize(16, 16);
+  TBitmap strip;
+  strip.SetSize(48, 16);
+  const TColor colors[] = {clRed, clGreen, clBlue};
+  for (int i = 0; i < 3; ++i) {
+    strip.Canvas()->Brush()->SetColor(clFuchsia);
+    strip.Canvas()->FillRect(Bounds(i * 16, 0, 16, 16));
+    strip.Canvas()->Brush()->SetColor(colors[i]);
+    strip.Canvas()->FillRect(Bounds(i * 16 + 2, 2, 12, 12));
+  }
+  images.SetImagesBitmap(&strip);
+  auto* file = Add<TBarSubmenuItem>(root_, "&Файл");
+  file->SetSubMenuImages(&images);
+  Add<TBarSubmenuItem>(root_, "&Правка");
+  TBarItem* open = Add(file, "&Открыть\tCtrl+O");
+  open->SetImageIndex(0);
+  TBarItem* save = Add(file, "&Сохранить");
+  save->SetImageIndex(1);
+  save->SetShortCut(TextToShortCut("Ctrl+S"));
+  TBarItem* autosave = Add(file, "&Автосохранение");
+  autosave->SetChecked(true);
+  TBarItem* panel = Add(file, "&Панель");
+  panel->SetChecked(true);
+  panel->SetImageIndex(2);
+  Separator(file);
+  TBarItem* paste = Add(file, "&Вставить");
+  paste->SetEnabled(false);
+  Separator(file);
+  auto* recent = Add<TBarSubmenuItem>(file, "&Недавние");
+  Add(recent, "session.sql");
+  Add(recent, "locks.sql");
+  Add(file, "В&ыход");
+  ShowHost();
+
+  const std::string dir =
+      std::string(std::getenv("TALVIK_BINARY_DIR") ? std::getenv("TALVIK_BINARY_DIR") : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/toolbar-popup-menu.png";
+  std::filesystem::remove(path);
+  bool nestedOpen = false;
+  COLORREF disabledText = 0;
+  Drive({[] { Key(VK_DOWN); }, [] { Key('Y', U'н'); },
+         [&] {
+           nestedOpen = OpenPopupItem() == recent;
+           TBarView* popup = View()->OpenView();
+           const TRect r = popup->Find(paste)->BoundsRect;
+           disabledText = 0;
+           // the disabled caption draws in the grey text colour somewhere on its line
+           for (int x = r.Left; x < r.Right && !disabledText; ++x)
+             for (int y = r.Top; y < r.Bottom; ++y) {
+               const COLORREF c = talvik::gui::WindowPixel(popup->Window()->Handle(), x + kBarPopupFrame,
+                                                           y + kBarPopupFrame);
+               if (c == GetSysColor(COLOR_GRAYTEXT) || c == GetSysColor(COLOR_BTNSHADOW)) {
+                 disabledText = c;
+                 break;
+               }
+             }
+           talvik::gui::RenderScreenToPng(path, Rect(90, 90, 560, 400));
+           Key(VK_ESCAPE);
+         },
+         [] { Key(VK_ESCAPE); }, [] { Key(VK_ESCAPE); }});
+  EnterByKeyboard(file);
+  EXPECT_TRUE(nestedOpen);
+  EXPECT_NE(disabledText, 0u);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_FALSE(LeftOpen);
 }
 
 }  // namespace

@@ -1,0 +1,259 @@
+#include "app/MainF.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "app/SysTrayIcon.h"
+#include "app/ZrDialogUtils.h"
+#include "app/zrOraUtils.h"
+#include "oracle/OracleLogon.h"
+#include "oracle/OracleSession.h"
+#include "platform/rtl/SysUtils.h"
+
+TMainForm* MainForm = nullptr;
+TComponentRef<TCustomForm> SessionForm;
+std::unique_ptr<TRegIniFile> RegIni;
+std::string UserName;
+std::string DataBase;
+std::string ConnectionName;
+std::string OracleVersion;
+
+namespace {
+
+constexpr int kWidth = 800, kHeight = 600;
+constexpr int kFontHeight = -11;  // 11-pixel characters
+constexpr int kConnectionsWidth = 120;
+constexpr std::size_t kHintLength = 255;
+
+// The section and value names of the stored settings.
+constexpr const char* kLastLogon = "LastLogon";
+constexpr const char* kMainFormSection = "MainForm";
+
+// "MainForm"/"WindowState" as stored: 0 normal, 1 minimised, 2 maximised.
+constexpr TWindowState kStoredStates[] = {wsNormal, wsMinimized, wsMaximized};
+
+}  // namespace
+
+TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
+  SetCaption(kCaptionPrefix);
+  SetBounds(0, 0, kWidth, kHeight);
+  SetFormStyle(fsMDIForm);
+  SetColor(clBtnFace);
+  Font()->SetName("MS Sans Serif");
+  Font()->SetHeight(kFontHeight);
+
+  ActionList = new TActionList(this);
+  ActionList->OnUpdate = [this](TBasicAction* a, bool& h) { ActionListUpdate(a, h); };
+  aLogin = NewAction("Файл", "Подключиться ...", "Подключиться к базе данных", 0);
+  aLogin->SetOnExecute([this](TObject* s) { aLoginExecute(s); });
+  aFileSaveAs = NewAction("Файл", "Сохранить как ...", "", -1);
+  aFileSaveAs->SetOnExecute([this](TObject* s) { aFileSaveAsExecute(s); });
+  aExit = new TFileExit(this);
+  aExit->SetActionList(ActionList);
+  aExit->SetCategory("Файл");
+  aExit->SetCaption("Выход");
+  aExit->SetHint("Выход");
+  aExit->SetImageIndex(1);
+  aAbout = NewAction("Помощь", "О программе", "О программе", -1);
+  aAbout->SetOnExecute([this](TObject* s) { aAboutExecute(s); });
+  struct EditAction {
+    TEditAction* action;
+    const char* caption;
+    const char* hint;
+    int image;
+    WORD key;
+  };
+  aEditCopy = new TEditCopy(this);
+  aEditPaste = new TEditPaste(this);
+  aEditSelectAll = new TEditSelectAll(this);
+  const EditAction edits[] = {
+      {aEditCopy, "Копировать", "Копировать в буфер обмена", 2, 'C'},
+      {aEditPaste, "Вставить", "Вставить из буфера обмена", 3, 'V'},
+      {aEditSelectAll, "Выделить всё", "Выделить всё", -1, 'A'},
+  };
+  for (const EditAction& e : edits) {
+    e.action->SetActionList(ActionList);
+    e.action->SetCategory("Правка");
+    e.action->SetCaption(e.caption);
+    e.action->SetHint(e.hint);
+    e.action->SetImageIndex(e.image);
+    e.action->SetShortCut(ShortCut(e.key, {ssCtrl}));
+  }
+  aOptions = NewAction("Просмотр", "Настройка", "", -1);
+
+  cbConnections = new TComboBox(this);
+  cbConnections->SetStyle(csDropDownList);
+  cbConnections->SetWidth(kConnectionsWidth);
+  cbConnections->OnCloseUp = [this](TObject* s) { cbConnectionsCloseUp(s); };
+
+  OracleSession = new TOracleSession(this);
+  OracleSession->AfterLogOn = [this](TOracleSession* s) { OracleSessionAfterLogOn(s); };
+  OracleLogon = new TOracleLogon(this);
+  OracleLogon->SetSession(OracleSession);
+  OracleLogon->SetOptions({ldDatabase, ldDatabaseList, ldLogonHistory});
+  OracleLogon->SetHistoryWithPassword(true);
+  OracleLogon->SetHistoryRegSection(kLogonHistoryKey);
+
+  PopupMenuTray = new TPopupMenu(this);
+  auto item = [this](const char* caption, void (TMainForm::*handler)(TObject*)) {
+    auto* i = new TMenuItem(this);
+    i->SetCaption(caption);
+    if (handler) i->OnClick = [this, handler](TObject* s) { (this->*handler)(s); };
+    PopupMenuTray->Items()->Add(i);
+    return i;
+  };
+  nShow = item("Показать", &TMainForm::nShowClick);
+  nHide = item("Скрыть", &TMainForm::nHideClick);
+  item("-", nullptr);
+  nExit = item("Выход", &TMainForm::nExitClick);
+
+  SysTrayIcon = new TSysTrayIcon(this);
+  SysTrayIcon->SetEnabled(false);
+  SysTrayIcon->SetCycleInterval(0);
+  SysTrayIcon->SetIconIndex(0);
+  SysTrayIcon->SetIcon(Application ? Application->Icon() : nullptr);
+  SysTrayIcon->SetPopupMenu(PopupMenuTray);
+  SysTrayIcon->OnClick = [this](TObject* s) { SysTrayIconClick(s); };
+
+  OnCreate = [this](TObject* s) { FormCreate(s); };
+  OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+}
+
+TMainForm::~TMainForm() {
+  if (MainForm == this) MainForm = nullptr;
+}
+
+TAction* TMainForm::NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex) {
+  auto* a = new TAction(this);
+  a->SetActionList(ActionList);
+  a->SetCategory(Category);
+  a->SetCaption(Caption);
+  a->SetHint(Hint);
+  a->SetImageIndex(ImageIndex);
+  return a;
+}
+
+void TMainForm::FormCreate(TObject*) {
+  MainForm = this;
+  RegIni = std::make_unique<TRegIniFile>(kSettingsKey);
+  OracleSession->SetLogonUsername(RegIni->ReadString(kLastLogon, "Username", ""));
+  OracleSession->SetLogonDatabase(RegIni->ReadString(kLastLogon, "DataBase", ""));
+  try {
+    OracleLogon->Execute();
+    if (!OracleSession->Connected()) throw EProgramEnd(0, "");
+    OracleVersion = GetServerVersion(OracleSession);
+    const bool tray = RegIni->ReadBool("", "TrayIcon", false);
+    SysTrayIcon->SetEnabled(tray);
+    SysTrayIcon->SetIconVisible(tray);
+    SysTrayIcon->SetMinimizeToTray(tray);
+    SetBounds(RegIni->ReadInteger(kMainFormSection, "Left", 0),
+              RegIni->ReadInteger(kMainFormSection, "Top", 0), Width(), Height());
+    SetBounds(Left(), Top(), Width(), RegIni->ReadInteger(kMainFormSection, "Height", kHeight));
+    SetBounds(Left(), Top(), RegIni->ReadInteger(kMainFormSection, "Width", kWidth), Height());
+    const int state = RegIni->ReadInteger(kMainFormSection, "WindowState", 0);
+    if (state >= 0 && state < static_cast<int>(std::size(kStoredStates)))
+      SetWindowState(kStoredStates[state]);
+  } catch (const EProgramEnd&) {
+    RegIni.reset();
+    throw;
+  } catch (const std::exception& e) {
+    RegIni.reset();
+    throw EProgramEnd(1, e.what());
+  }
+}
+
+void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
+  if (!Sender->Connected()) return;
+  UserName = AnsiUpperCase(Sender->LogonUsername());
+  DataBase = AnsiUpperCase(Sender->LogonDatabase());
+  const std::string connection = AnsiUpperCase(UserName + "@" + DataBase);
+  int index = cbConnections->Items()->IndexOf(connection);
+  if (index < 0) index = cbConnections->Items()->Add(connection);
+  cbConnections->SetItemIndex(index);
+  ConnectionName = " [" + connection + "] ";
+  SetCaption(kCaptionPrefix + ConnectionName);
+  try {
+    Sender->DBMS_Application_Info()->Set_Client_Info("Talvik");
+  } catch (...) {
+    // the server not taking the client's name is no reason to stop
+  }
+  if (MDIChildCount() > 0) {
+    OracleVersion = GetServerVersion(Sender);
+    // the session window shows the release and refreshes: wired when it is there
+  }
+  std::string hint = Caption();
+  if (hint.size() > kHintLength) hint = hint.substr(0, kHintLength);
+  SysTrayIcon->SetHint(hint);
+}
+
+void TMainForm::cbConnectionsCloseUp(TObject*) {
+  const int selected = cbConnections->ItemIndex();
+  if (selected < 0) return;  // the list was dismissed without a choice
+  const std::string chosen = AnsiUpperCase(cbConnections->Items()->Strings(selected));
+  THistoryItems* history = LogonHistory();
+  for (int i = 0; i < history->Count(); ++i) {
+    THistoryItem* entry = history->GetItem(i);
+    if (AnsiUpperCase(entry->DisplayText()) != chosen) continue;
+    OracleSession->SetLogonUsername(entry->Username());
+    OracleSession->SetLogonPassword(entry->Password());
+    OracleSession->SetLogonDatabase(entry->Database());
+    OracleSession->LogOn();
+    return;  // once, with the first entry that matches
+  }
+}
+
+void TMainForm::aLoginExecute(TObject*) {
+  OracleSession->SetLogonPassword("");
+  OracleLogon->Execute();
+}
+
+void TMainForm::aFileSaveAsExecute(TObject*) {
+  // the session window's own save-as runs the dialog and the export
+  if (!SessionForm) return;
+  if (auto* a = dynamic_cast<TBasicAction*>(SessionForm->FindComponent("aFileSaveAs"))) a->Execute();
+}
+
+void TMainForm::ActionListUpdate(TBasicAction*, bool&) {
+  if (!SessionForm) return;
+  auto* grid = dynamic_cast<TWinControl*>(SessionForm->FindComponent("dbgSession"));
+  aFileSaveAs->SetEnabled(grid && grid->Focused());
+}
+
+void TMainForm::aAboutExecute(TObject*) {
+  ShowAboutBox();
+}
+
+void TMainForm::nShowClick(TObject*) {
+  SysTrayIcon->ShowMainForm();
+}
+
+void TMainForm::nHideClick(TObject*) {
+  SysTrayIcon->HideMainForm();
+}
+
+void TMainForm::nExitClick(TObject*) {
+  // ends the program at once: nothing is saved, the close handlers do not run
+  if (Application) Application->Terminate();
+}
+
+void TMainForm::SysTrayIconClick(TObject*) {
+  SysTrayIcon->ShowMainForm();
+}
+
+void TMainForm::FormClose(TObject*, TCloseAction&) {
+  if (TCustomForm* child = ActiveMDIChild()) child->Close();
+  if (!RegIni) return;
+  RegIni->WriteString(kLastLogon, "UserName", UserName);
+  RegIni->WriteString(kLastLogon, "DataBase", DataBase);
+  const TWindowState state = WindowState();
+  const auto stored = std::find(std::begin(kStoredStates), std::end(kStoredStates), state);
+  RegIni->WriteInteger(kMainFormSection, "WindowState", static_cast<int>(stored - std::begin(kStoredStates)));
+  if (state == wsNormal) {
+    RegIni->WriteInteger(kMainFormSection, "Left", Left());
+    RegIni->WriteInteger(kMainFormSection, "Top", Top());
+    RegIni->WriteInteger(kMainFormSection, "Height", Height());
+    RegIni->WriteInteger(kMainFormSection, "Width", Width());
+  }
+  RegIni.reset();
+}

@@ -1,0 +1,91 @@
+// The main window: the program's multiple-document frame. It owns the one Oracle session and its
+// logon dialog, the settings store every window uses, the actions of the menu bar, the connections
+// box and the tray icon; it logs on before anything else shows and keeps its caption and the
+// connections box in step with every later logon.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gui/ActnList.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdActns.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/rtl/Lifetime.h"
+#include "platform/rtl/Registry.h"
+
+class TOracleSession;
+class TOracleLogon;
+class TSysTrayIcon;
+
+// Raised inside the main window's creation when the program must end there and then: after a
+// cancelled logon (exit code 0), or when something failed after the logon (exit code 1, the reason
+// goes to standard error). The start-up routine catches it; no window is left, nothing is written.
+class EProgramEnd : public EAbort {
+ public:
+  EProgramEnd(int ExitCode, const std::string& Reason) : EAbort(Reason), exitCode_(ExitCode) {}
+  const char* ClassName() const noexcept override { return "EProgramEnd"; }
+  int ExitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
+};
+
+class TMainForm : public TForm {
+  TALVIK_CLASS(TMainForm, TForm)
+  explicit TMainForm(TComponent* AOwner);
+  ~TMainForm() override;
+
+  TActionList* ActionList;
+  TAction* aLogin;
+  TAction* aFileSaveAs;
+  TFileExit* aExit;
+  TAction* aAbout;
+  TEditCopy* aEditCopy;
+  TEditPaste* aEditPaste;
+  TEditSelectAll* aEditSelectAll;
+  TAction* aOptions;
+  TComboBox* cbConnections;
+  TOracleSession* OracleSession;
+  TOracleLogon* OracleLogon;
+  TPopupMenu* PopupMenuTray;
+  TMenuItem* nShow;
+  TMenuItem* nHide;
+  TMenuItem* nExit;
+  TSysTrayIcon* SysTrayIcon;
+
+  void FormCreate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void OracleSessionAfterLogOn(TOracleSession* Sender);
+  void cbConnectionsCloseUp(TObject* Sender);
+  void aLoginExecute(TObject* Sender);
+  void aFileSaveAsExecute(TObject* Sender);
+  void ActionListUpdate(TBasicAction* Action, bool& Handled);
+  void aAboutExecute(TObject* Sender);
+  void nShowClick(TObject* Sender);
+  void nHideClick(TObject* Sender);
+  void nExitClick(TObject* Sender);
+  void SysTrayIconClick(TObject* Sender);
+
+ private:
+  TAction* NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex);
+};
+
+// The program's windows and what every window shares.
+extern TMainForm* MainForm;
+// The session window while it exists (cleared when it is freed).
+extern TComponentRef<TCustomForm> SessionForm;
+// The settings store on HKEY_CURRENT_USER "Software\Talvik", open from the main window's creation to
+// its closing.
+extern std::unique_ptr<TRegIniFile> RegIni;
+extern std::string UserName;        // upper-case user of the last logon
+extern std::string DataBase;        // upper-case alias of the last logon
+extern std::string ConnectionName;  // " [USER@DATABASE] "
+extern std::string OracleVersion;   // the server's release
+
+// The settings key and the sub-keys the program keeps.
+inline constexpr const char* kSettingsKey = "Software\\Talvik";
+inline constexpr const char* kToolbarsKey = "Software\\Talvik\\Toolbars";
+inline constexpr const char* kLogonHistoryKey = "Software\\Talvik\\LogonHistory";
+inline constexpr const char* kCaptionPrefix = "Talvik for Oracle - ";

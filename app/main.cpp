@@ -1,0 +1,5 @@
+#include "app/Talvik.h"
+
+int main(int argc, char** argv) {
+  return RunTalvik(argc, argv);
+}

@@ -1,0 +1,1194 @@
+#include "grid/DBGridEx.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+#include "platform/rtl/ScopeExit.h"
+
+namespace {
+
+// The base grid's options that follow the grid's own.
+struct OptionMap {
+  TDBGridOption From;
+  TGridOptions To;
+};
+const OptionMap kOptionMap[] = {{dgColLines, {goFixedVertLine, goVertLine}},
+                                {dgRowLines, {goFixedHorzLine, goHorzLine}},
+                                {dgColumnResize, {goColSizing, goColMoving}},
+                                {dgTabs, {goTabs}},
+                                {dgEditing, {goEditing}},
+                                {dgAlwaysShowEditor, {goAlwaysShowEditor}}};
+
+// The options whose change needs a layout pass.
+const TDBGridOptions kLayoutOptions{dgEditing,  dgAlwaysShowEditor, dgTitles,    dgIndicator,
+                                    dgColLines, dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
+
+std::string NormalizeLineBreaks(const std::string& S) {
+  std::string out;
+  out.reserve(S.size());
+  for (size_t i = 0; i < S.size(); ++i) {
+    if (S[i] == '\r') {
+      out += "\r\n";
+      if (i + 1 < S.size() && S[i + 1] == '\n') ++i;
+    } else if (S[i] == '\n') {
+      out += "\r\n";
+    } else {
+      out += S[i];
+    }
+  }
+  return out;
+}
+
+bool AllKeyFieldsReadOnly(TField* F) {
+  try {
+    for (TField* k : GetFieldsArray(F->DataSet(), F->KeyFields()))
+      if (!k->ReadOnly()) return false;
+  } catch (const Exception&) {
+  }
+  return true;
+}
+
+int ScaleSize(int Size, int M, int D) {
+  return MulDiv(Size, M, D);
+}
+
+}  // namespace
+
+void InitGridUnit() {
+  static const bool started = [] {
+    CreateDefaultGridStyle();
+    RegisterColumnInterceptors();
+    return true;
+  }();
+  (void)started;
+}
+
+// ---------------------------------------------------------------- construction
+
+TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
+  InitGridUnit();
+  style_ = DefaultGridStyle();
+  if (style_) style_->AddGrid(this);
+  acquireFocus_ = true;
+  titleOffset_ = options_.Contains(dgTitles) ? 1 : 0;
+  indicatorOffset_ = 1;
+  SetDesignOptionsBoost({goColSizing});
+  SetVirtualView(true);
+  SetScrollBars(ssHorizontal);
+  TCustomGrid::SetOptions({goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goColSizing, goColMoving,
+                           goEditing, goTabs});
+  columnDefValues_ = CreateColumnDefValues();
+  columns_ = CreateColumns();
+  SetRowCount(2);
+  SetColCount(2);
+  dataLink_ = std::make_unique<TGridDataLinkEx>(this);
+  SetColor(clWindow);
+  SetParentColor(false);
+  titleFont_ = std::make_unique<TFont>();
+  titleFont_->Assign(Font());
+  titleFont_->OnChange = [this](TObject* s) { TitleFontChanged(s); };
+  SetSaveCellExtents(false);
+  footerFont_ = std::make_unique<TFont>();
+  footerFont_->Assign(Font());
+  footerFont_->OnChange = [this](TObject* s) { FooterFontChanged(s); };
+  colCellParams_ = std::make_unique<TColCellParamsEx>();
+  titleImagesLink_ = std::make_unique<TChangeLink>();
+  titleImagesLink_->OnChange = [this](TObject*) { Invalidate(); };
+  SetTabStop(true);
+}
+
+TCustomDBGridEx::~TCustomDBGridEx() {
+  Destroying();
+  memTable_ = nullptr;
+  if (style_) style_->RemoveGrid(this);
+  style_ = nullptr;
+  colCellParams_.reset();
+  dataLink_->SetDataSource(nullptr);
+  HideEditor();
+  columns_.reset();
+  columnDefValues_.reset();
+  dataLink_.reset();
+  if (titleImages_) titleImages_->UnRegisterChanges(titleImagesLink_.get());
+}
+
+std::unique_ptr<TDBGridExColumnDefValuesEx> TCustomDBGridEx::CreateColumnDefValues() {
+  return std::make_unique<TDBGridExColumnDefValuesEx>(this);
+}
+
+std::unique_ptr<TDBGridColumnsEx> TCustomDBGridEx::CreateColumns() {
+  return std::make_unique<TDBGridColumnsEx>(this, CollectionItemClass<TDBGridColumnEx>);
+}
+
+// ---------------------------------------------------------------- properties
+
+void TCustomDBGridEx::SetOptions(TDBGridOptions Value) {
+  if (Value == options_) return;
+  TGridOptions base;
+  if (rowSizingAllowed_) base.Include(goRowSizing);
+  for (const OptionMap& m : kOptionMap)
+    if (Value.Contains(m.From)) base += m.To;
+  if (Value.Contains(dgRowSelect)) {
+    base.Include(goRowSelect);
+    Value.Exclude(dgEditing).Exclude(dgAlwaysShowEditor);
+    base.Exclude(goEditing).Exclude(goAlwaysShowEditor);
+  }
+  TCustomGrid::SetOptions(base);
+  if (options_.Contains(dgMultiSelect) && !Value.Contains(dgMultiSelect)) ClearSelection();
+  const TDBGridOptions changed = (options_ - Value) + (Value - options_);
+  options_ = Value;
+  if (!(changed * kLayoutOptions).Empty()) LayoutChanged();
+  if (EditorMode()) UpdateEditorState();
+}
+
+void TCustomDBGridEx::SetOptionsEx(TDBGridExOptions Value) {
+  if (optionsEx_.Contains(dghMultiSortMarking) && !Value.Contains(dghMultiSortMarking)) {
+    optionsEx_ = Value;
+    // every sort-marked column but the first loses its marker
+    TColumnsExList marked = sortMarkedColumns_;
+    for (size_t i = 1; i < marked.size(); ++i) marked[i]->Title()->SetSortMarker(smNoneEx);
+  }
+  optionsEx_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetAutoFitColWidths(bool Value) {
+  if (autoFitColWidths_ == Value) return;
+  autoFitColWidths_ = Value;
+  if (ComponentState().Contains(csLoading)) return;
+  columns_->BeginUpdate();
+  {
+    TScopeExit end([this] { columns_->EndUpdate(); });
+    for (int i = 0; i < columns_->Count(); ++i) {
+      TColumnEx* c = columns_->Items(i);
+      if (Value) {
+        c->SetInitWidth(c->Width());
+      } else {
+        c->SetWidth(c->InitWidth());
+      }
+    }
+  }
+  SetScrollBars(Value ? ssNone : ssHorizontal);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetDrawMemoText(bool Value) {
+  drawMemoText_ = Value;
+  Invalidate();
+}
+
+void TCustomDBGridEx::SetFlat(bool Value) {
+  if (flat_ == Value) return;
+  flat_ = Value;
+  if (HandleAllocated()) RecreateWnd();
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetFooterColor(TColor Value) {
+  if (!ComponentState().Contains(csLoading)) SetParentColor(false);
+  footerColor_ = Value;
+  if (footerRowCount_ >= 1) Invalidate();
+}
+
+void TCustomDBGridEx::SetFooterRowCount(int Value) {
+  if (Value == footerRowCount_ || Value < 0) return;
+  footerRowCount_ = Value;
+  CheckMemTable();
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetFrozenCols(int Value) {
+  if (Value == frozenCols_ || Value < 0) return;
+  frozenCols_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetMinAutoFitWidth(int Value) {
+  minAutoFitWidth_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetReadOnly(bool Value) {
+  if (readOnly_ == Value) return;
+  readOnly_ = Value;
+  Invalidate();
+}
+
+void TCustomDBGridEx::SetRowHeight(int Value) {
+  if (Value == rowHeight_) return;
+  rowHeight_ = std::max(Value, 0);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetRowLines(int Value) {
+  if (Value == rowLines_) return;
+  rowLines_ = std::max(Value, 0);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetRowSizingAllowed(bool Value) {
+  if (rowSizingAllowed_ == Value) return;
+  rowSizingAllowed_ = Value;
+  TGridOptions base = TCustomGrid::Options();
+  if (Value) {
+    base.Include(goRowSizing);
+  } else {
+    base.Exclude(goRowSizing);
+  }
+  TCustomGrid::SetOptions(base);
+}
+
+void TCustomDBGridEx::SetTitleHeight(int Value) {
+  titleHeight_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetTitleLines(int Value) {
+  titleLines_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetTitleImages(TCustomImageList* Value) {
+  if (titleImages_ == Value) return;
+  if (titleImages_) titleImages_->UnRegisterChanges(titleImagesLink_.get());
+  titleImages_ = Value;
+  if (titleImages_) {
+    titleImages_->RegisterChanges(titleImagesLink_.get());
+    titleImages_->FreeNotification(this);
+  }
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetUseMultiTitle(bool Value) {
+  useMultiTitle_ = Value;
+  LayoutChanged();  // also when unchanged
+}
+
+void TCustomDBGridEx::SetVTitleMargin(int Value) {
+  vTitleMargin_ = Value;
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::SetStyle(TDBGridExStyle* Value) {
+  if (!Value) Value = DefaultGridStyle();
+  if (style_ != Value) {
+    if (style_) style_->RemoveGrid(this);
+    style_ = Value;
+    if (style_) style_->AddGrid(this);
+  }
+  if (!ComponentState().Contains(csDestroying)) LayoutChanged();
+}
+
+void TCustomDBGridEx::TitleFontChanged(TObject* /*Sender*/) {
+  if (!ComponentState().Contains(csLoading)) SetParentFont(false);
+  for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->Title()->RefreshDefaultFont();
+  if (TitlesShown()) LayoutChanged();
+}
+
+void TCustomDBGridEx::FooterFontChanged(TObject* /*Sender*/) {
+  if (!ComponentState().Contains(csLoading)) SetParentFont(false);
+  if (footerRowCount_ >= 1) LayoutChanged();
+}
+
+void TCustomDBGridEx::FontChanged() {
+  TCustomGrid::FontChanged();
+  if (ParentFont()) {
+    if (titleFont_) {
+      titleFont_->OnChange = nullptr;
+      titleFont_->Assign(Font());
+      titleFont_->OnChange = [this](TObject* s) { TitleFontChanged(s); };
+    }
+    if (footerFont_) {
+      footerFont_->OnChange = nullptr;
+      footerFont_->Assign(Font());
+      footerFont_->OnChange = [this](TObject* s) { FooterFontChanged(s); };
+    }
+  }
+  if (columns_) LayoutChanged();
+}
+
+TColor TCustomDBGridEx::LightenColor(TColor Color, int F) {
+  const COLORREF c = ColorToRGB(Color);
+  auto up = [F](int v) {
+    return std::min(255, v + static_cast<int>(std::lround(static_cast<double>(v) / F)));
+  };
+  return static_cast<TColor>(RGB(up(GetRValue(c)), up(GetGValue(c)), up(GetBValue(c))));
+}
+
+// ---------------------------------------------------------------- the data source
+
+void TCustomDBGridEx::SetDataSource(TDataSource* Value) {
+  if (Value == dataLink_->DataSource()) return;
+  ClearSelection();
+  dataLink_->SetDataSource(Value);
+  if (Value) Value->FreeNotification(this);
+  LinkActive(dataLink_->Active());
+}
+
+void TCustomDBGridEx::CheckMemTable() {
+  IMemTableEx* found = nullptr;
+  TDataSet* ds = dataLink_ ? dataLink_->DataSet() : nullptr;
+  if (memTableMode_ && ds && footerRowCount_ == 0) found = dynamic_cast<IMemTableEx*>(ds);
+  if (found == memTable_) return;
+  memTable_ = found;
+  if (ds && found) ds->FreeNotification(this);
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomGrid::Notification(AComponent, Operation);
+  if (Operation != opRemove || !columns_) return;
+  // by now the component is only a TComponent (its own destructors ran): it is known by its address
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    if (c->PopupMenu() == AComponent) c->SetPopupMenu(nullptr);
+    if (c->ImageList() == AComponent) c->SetImageList(nullptr);
+    if (c->DropDownBox()->ListSource() == AComponent) c->DropDownBox()->SetListSource(nullptr);
+  }
+  if (titleImages_ == AComponent) {
+    titleImages_ = nullptr;
+    LayoutChanged();
+  }
+  if (dataLink_ && DataSource() == AComponent) SetDataSource(nullptr);
+  if (dataLink_ && IsCachedField(AComponent)) {
+    // a field goes: no column may keep it, and the grid lays out again (now or later)
+    ++updateLock_;
+    columns_->BeginUpdate();
+    ++layoutLock_;
+    for (int i = 0; i < columns_->Count(); ++i)
+      if (columns_->Items(i)->CachedField() == AComponent) columns_->Items(i)->ResetField();
+    TDataSet* ds = dataLink_->DataSet();
+    if (ds && !ds->ControlsDisabled() && !ds->ComponentState().Contains(csDestroying)) {
+      EndLayout();
+    } else {
+      DeferLayout();
+    }
+  }
+  if (memTable_ && dynamic_cast<TComponent*>(memTable_) == AComponent) {
+    memTable_ = nullptr;
+    LayoutChanged();
+  }
+}
+
+// ---------------------------------------------------------------- the layout batch
+
+bool TCustomDBGridEx::BeginLayout() {
+  if (updateLock_ != 0 || layoutLock_ != 0) return false;
+  ++updateLock_;
+  columns_->BeginUpdate();
+  ++layoutLock_;
+  return true;
+}
+
+void TCustomDBGridEx::ClearLayoutLocks() {
+  if (layoutLock_ == 1) columns_->EndUpdate();
+  if (layoutLock_ > 0) --layoutLock_;
+  if (updateLock_ > 0) --updateLock_;
+}
+
+void TCustomDBGridEx::EndLayout() {
+  if (layoutLock_ == 0) return;
+  // whatever the pass does, the locks are given back, so the grid lays out again next time
+  TScopeExit done([this] {
+    layoutRunning_ = false;
+    ClearLayoutLocks();
+  });
+  if (layoutLock_ == 1) InternalLayoutPass();
+}
+
+void TCustomDBGridEx::CancelLayout() {
+  if (layoutLock_ == 0) return;
+  ClearLayoutLocks();
+}
+
+void TCustomDBGridEx::DeferLayout() {
+  if (HandleAllocated()) {
+    MSG m;
+    if (!PeekMessage(m, Handle(), WM_DEFERLAYOUT, WM_DEFERLAYOUT, PM_NOREMOVE))
+      PostMessage(Handle(), WM_DEFERLAYOUT, 0, 0);
+  }
+  CancelLayout();
+  if (updateLock_ > 0) --updateLock_;
+}
+
+void TCustomDBGridEx::LayoutChanged() {
+  if (BeginLayout()) EndLayout();
+}
+
+void TCustomDBGridEx::EndLayoutPass() {
+  if (layoutRunning_ || GridState() != gsNormal) return;
+  if (BeginLayout()) EndLayout();
+}
+
+void TCustomDBGridEx::InternalLayout() {
+  LayoutChanged();
+}
+
+void TCustomDBGridEx::LinkLayoutChanged() {
+  inLinkLayout_ = true;
+  const bool saved = layoutFromDataSet_;
+  layoutFromDataSet_ = true;
+  TScopeExit restore([this, saved] {
+    layoutFromDataSet_ = saved;
+    inLinkLayout_ = false;
+  });
+  LayoutChanged();
+}
+
+// ---------------------------------------------------------------- window and loading
+
+void TCustomDBGridEx::CreateWnd() {
+  ++updateLock_;
+  {
+    TScopeExit end([this] {
+      if (updateLock_ > 0) --updateLock_;
+    });
+    TCustomGrid::CreateWnd();
+  }
+  cellButtonWidth_ = flat_ ? GetDefaultFlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
+  shortRowButtonWidth_ = DefaultRowHeight() > static_cast<int>(std::lround(cellButtonWidth_ * 1.5))
+                             ? cellButtonWidth_
+                             : DefaultRowHeight();
+  if (!autoFitColWidths_) {
+    UpdateRowCount();
+    RecordChanged();
+  } else {
+    LayoutChanged();
+  }
+  UpdateVertScrollBar();
+}
+
+void TCustomDBGridEx::Loaded() {
+  TCustomGrid::Loaded();
+  if (columns_->Count() > 0) SetColCount(columns_->Count());
+  if (autoFitColWidths_ && !ComponentState().Contains(csDesigning)) {
+    columns_->BeginUpdate();
+    TScopeExit end([this] { columns_->EndUpdate(); });
+    for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i)->SetInitWidth(columns_->Items(i)->Width());
+    SetScrollBars(ssNone);
+  }
+  UpdateHorzScrollBar();
+  LayoutChanged();
+  DeferLayout();
+}
+
+void TCustomDBGridEx::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_DEFERLAYOUT:
+      LayoutChanged();
+      return;
+    case WM_SYSCOLORCHANGE:
+    case CM_SYSCOLORCHANGE:
+      ClearButtonsBitmapCache();  // the faces were painted in the old colours
+      break;
+    case WM_RBUTTONUP: {
+      TCustomGrid::Dispatch(Message);
+      // the column's own menu, when it has one that pops up by itself
+      const TGridCoord cell = MouseCoord(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+      TColumnEx* c = ColumnOfRaw(cell.X);
+      if (c && cell.Y >= 0 && c->PopupMenu() && c->PopupMenu()->AutoPopup()) {
+        SendCancelMode(this);
+        c->PopupMenu()->SetPopupComponent(this);
+        POINT p = Point(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+        ::ClientToScreen(Handle(), p);
+        c->PopupMenu()->Popup(p.X, p.Y);
+        Message.Result = 1;
+      }
+      return;
+    }
+    case WM_SIZE:
+      // the client area changed (a scroll bar came or went): as many data rows as now fit
+      TCustomGrid::Dispatch(Message);
+      if (!layoutRunning_ && layoutLock_ == 0) UpdateRowCount();
+      return;
+    default:
+      break;
+  }
+  TCustomGrid::Dispatch(Message);
+}
+
+// ---------------------------------------------------------------- columns and focus
+
+bool TCustomDBGridEx::IsCachedField(const TComponent* AComponent) const {
+  for (int i = 0; i < columns_->Count(); ++i)
+    if (columns_->Items(i)->CachedField() == AComponent) return true;
+  return false;
+}
+
+TColumnEx* TCustomDBGridEx::ColumnOfRaw(int RawCol) const {
+  const int i = RawCol - indicatorOffset_;
+  return i >= 0 && i < columns_->Count() ? columns_->Items(i) : nullptr;
+}
+
+TColumnEx* TCustomDBGridEx::FocusedColumn() {
+  return ColumnOfRaw(Col());
+}
+
+int TCustomDBGridEx::GetSelectedIndex() const {
+  return Col() - indicatorOffset_;
+}
+
+void TCustomDBGridEx::SetSelectedIndexEx(int Value) {
+  const int raw = Value + indicatorOffset_;
+  if (raw >= 0 && raw < ColCount() && raw >= FixedCols()) MoveColRow(raw, Row(), true, true);
+}
+
+TField* TCustomDBGridEx::GetSelectedField() {
+  TColumnEx* c = FocusedColumn();
+  return c ? c->Field() : nullptr;
+}
+
+void TCustomDBGridEx::SetSelectedField(TField* Value) {
+  if (!Value) return;
+  for (int i = 0; i < columns_->Count(); ++i)
+    if (columns_->Items(i)->Field() == Value) {
+      SetSelectedIndexEx(i);
+      return;
+    }
+}
+
+bool TCustomDBGridEx::ContainsFocus() {
+  if (TCustomForm* form = GetParentForm(this)) return form->ActiveControl() == this;
+  HWND focus = GetFocus();
+  return HandleAllocated() && focus && (focus == Handle() || IsChild(Handle(), focus));
+}
+
+bool TCustomDBGridEx::HasFocus() {
+  if (!HandleAllocated()) return false;
+  HWND focus = GetFocus();
+  return focus && (focus == Handle() || (InplaceEditor() && InplaceEditor()->HandleAllocated() &&
+                                         focus == InplaceEditor()->Handle()));
+}
+
+bool TCustomDBGridEx::AcquireFocus() {
+  bool result = true;
+  if (acquireFocus_ && CanFocus() && !ComponentState().Contains(csDesigning)) {
+    SetFocus();
+    result = HasFocus();
+    // an MDI child that is not active yet: the window system gives the focus directly
+    if (!result && Screen && Screen->ActiveForm() && Screen->ActiveForm()->FormStyle() == fsMDIChild) {
+      ::SetFocus(Handle());
+      result = HasFocus();
+    }
+  }
+  return result;
+}
+
+bool TCustomDBGridEx::HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor,
+                                        TFont* AFont) {
+  THighlightDataCellState s;
+  s.InSelection = false;  // the multiple selection comes with the selection object
+  s.StateSelected = State.Contains(gdSelected);
+  s.HighlightFocusOption = optionsEx_.Contains(dghHighlightFocus);
+  s.GridWindowFocused = HandleAllocated() && GetFocus() == Handle();
+  s.RowHighlightOption = optionsEx_.Contains(dghRowHighlight);
+  s.InCurrentRow = ARow == Row();
+  s.InCurrentColumn = ACol == Col();
+  s.RowSelect = options_.Contains(dgRowSelect);
+  s.AlwaysShowSelection = options_.Contains(dgAlwaysShowSelection);
+  s.EditorMode = EditorMode();
+  s.HasFocus = HasFocus();
+  TColor font = AFont->Color();
+  const bool lit = style_ ? style_->HighlightDataCell(s, AColor, font)
+                          : HighlightDataCellDecision(s, false, false, AColor, font);
+  if (font != AFont->Color()) AFont->SetColor(font);
+  return lit;
+}
+
+bool TCustomDBGridEx::HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor,
+                                          TFont* AFont) {
+  TColor font = AFont->Color();
+  const bool lit =
+      style_
+          ? style_->HighlightNoDataCell(HorzKind, VertKind, Selected, HasFocus(), AColor, font)
+          : HighlightNoDataCellDecision(HorzKind, VertKind, Selected, HasFocus(), false, false, AColor, font);
+  if (font != AFont->Color()) AFont->SetColor(font);
+  return lit;
+}
+
+bool TCustomDBGridEx::FocusedRowHighlighted() {
+  return options_.Contains(dgRowSelect) && HasFocus();
+}
+
+void TCustomDBGridEx::ColEnter() {
+  if (OnColEnter) OnColEnter(this);
+}
+
+void TCustomDBGridEx::ColExit() {
+  if (OnColExit) OnColExit(this);
+}
+
+void TCustomDBGridEx::ClearSelection() {
+  // the multiple selection belongs to the selection object (not part of this grid's core yet)
+}
+
+void TCustomDBGridEx::SelectColumn(int RawCol, int Direction, bool /*Select*/) {
+  dataLink_->UpdateData();
+  const int first = indicatorOffset_, last = ColCount() - 1;
+  RawCol = std::clamp(RawCol, first, std::max(first, last));
+  if (Direction != 0) {
+    while (RawCol >= first && RawCol <= last && ColWidths(RawCol) <= 0) RawCol += Direction;
+    if (RawCol < first || RawCol > last) return;
+  }
+  if (RawCol == Col()) return;
+  if (!inColExit_) {
+    inColExit_ = true;
+    TScopeExit done([this] { inColExit_ = false; });
+    const int before = Col();
+    ColExit();
+    if (Col() != before) return;
+  }
+  if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+  if (!options_.Contains(dgRowSelect)) MoveColRow(RawCol, Row(), true, true);
+  TColumnEx* c = ColumnOfRaw(RawCol);
+  if (c && c->GetColumnType() != ctKeyImageList && c->GetColumnType() != ctCheckboxes &&
+      options_.Contains(dgAlwaysShowEditor))
+    ShowEditor();
+  ColEnter();
+}
+
+void TCustomDBGridEx::ShowEditor() {
+  TCustomGrid::ShowEditor();
+}
+
+void TCustomDBGridEx::UpdateEditorState() {
+  if (EditorMode()) {
+    if (CanEditShow()) {
+      InvalidateEditor();
+    } else {
+      HideEditor();
+    }
+  } else if (options_.Contains(dgAlwaysShowEditor) && CanEditShow()) {
+    ShowEditor();
+  }
+}
+
+void TCustomDBGridEx::UpdateTabStops() {
+  const bool active = dataLink_->Active();
+  for (int i = 0; i < columns_->Count(); ++i) {
+    const int raw = DataToRawColumn(i);
+    if (raw >= ColCount()) break;
+    TColumnEx* c = columns_->Items(i);
+    TField* f = active ? c->Field() : nullptr;
+    const bool stop = c->Visible() && !c->ReadOnly() && active && f && f->FieldKind() != fkCalculated &&
+                      !(f->Lookup() && AllKeyFieldsReadOnly(f));
+    SetTabStops(raw, stop);
+    SetColWidths(raw, c->Visible() ? c->Width() : (options_.Contains(dgColLines) ? -1 : 0));
+  }
+  if (options_.Contains(dgIndicator) && ColCount() > 0) SetColWidths(0, kIndicatorWidth);
+}
+
+bool TCustomDBGridEx::AllowedOperationsCheck() {
+  if (!dataLink_->Active()) return false;
+  TDataSet* ds = dataLink_->DataSet();
+  if (allowedOperations_.Contains(alopUpdateEx) && ds->State() != dsInsert) return true;
+  return ds->State() == dsInsert && (ds->IsEmpty() || allowedOperations_.Contains(alopInsertEx) ||
+                                     allowedOperations_.Contains(alopAppendEx));
+}
+
+// ---------------------------------------------------------------- the data link's calls
+
+void TCustomDBGridEx::LinkActive(bool Value) {
+  if (!Value) HideEditor();
+  LayoutChanged();
+  if (Value && AlwaysShowEditorWanted()) ShowEditor();
+  UpdateVertScrollBar();
+  CheckMemTable();
+}
+
+void TCustomDBGridEx::DataChanged() {
+  if (!HandleAllocated()) return;
+  UpdateRowCount();
+  UpdateVertScrollBar();
+  RecordChanged();
+  UpdateEditorState();
+  Invalidate();
+}
+
+void TCustomDBGridEx::EditingChanged() {
+  if (options_.Contains(dgIndicator)) InvalidateCell(0, Row());
+}
+
+void TCustomDBGridEx::RecordChanged() {
+  if (!dataLink_->Active() || !HandleAllocated() || ComponentState().Contains(csLoading)) return;
+  const int target = dataLink_->ActiveRecord() + titleOffset_;
+  if (target != Row() && target < RowCount()) {
+    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    MoveColRow(Col(), target, false, false);
+    UpdateEditorState();
+  }
+  // the field's text matters only to an editor that shows (or shows whenever it can)
+  if (!EditorMode() && !options_.Contains(dgAlwaysShowEditor)) return;
+  TField* f = GetSelectedField();
+  if (f && f->Text() != editText_) UpdateEditorState();
+}
+
+void TCustomDBGridEx::RecordChanged(TField* Field) {
+  if (!HandleAllocated()) return;
+  if (Field) {
+    for (int i = 0; i < columns_->Count(); ++i)
+      if (columns_->Items(i)->CachedField() == Field) InvalidateCell(DataToRawColumn(i), Row());
+  } else {
+    Invalidate();
+  }
+  TField* selected = GetSelectedField();
+  if ((!Field || Field == selected) && selected) {
+    TColumnEx* c = FocusedColumn();
+    std::string text;
+    if (selected->DataType() == ftMemo && drawMemoText_) {
+      text = NormalizeLineBreaks(selected->AsString());
+    } else if (c && c->HasKeyList()) {
+      text = c->GetDisplayText();
+    } else {
+      text = selected->Text();
+    }
+    if (text != editText_) {
+      InvalidateEditor();
+      UpdateEditorState();
+    }
+  }
+}
+
+void TCustomDBGridEx::UpdateData() {
+  TColumnEx* c = FocusedColumn();
+  if (!c) return;
+  TField* f = c->Field();
+  const std::string text = editText_;
+  switch (c->GetColumnType()) {
+    case ctPickList: {
+      if (c->OnNotInList && c->PickList()->IndexOf(text) < 0) {
+        bool recheck = false;
+        auto handler = c->OnNotInList;
+        handler(c, text, recheck);
+      }
+      c->UpdateData(text, TVariant(text), true);
+      return;
+    }
+    case ctKeyPickList: {
+      auto keyOf = [c](const std::string& t) -> TVariant {
+        const int i = c->PickList()->IndexOf(t);
+        if (i >= 0 && i < c->KeyList()->Count()) return TVariant(c->KeyList()->Strings(i));
+        return Null();
+      };
+      TVariant key = keyOf(text);
+      if (key.IsNull() && !text.empty() && c->OnNotInList) {
+        bool recheck = false;
+        auto handler = c->OnNotInList;
+        handler(c, text, recheck);
+        if (recheck) key = keyOf(text);
+      }
+      c->UpdateData(text, key, false);
+      return;
+    }
+    case ctLookupField: {
+      if (!f || f->KeyFields().empty()) break;
+      TDataSet* lds = c->LookupDataSet();
+      TVariant key = editKeyValue_;
+      auto locate = [&]() -> bool {
+        if (!lds) return false;
+        if (text.empty()) {
+          key = Null();
+          return true;
+        }
+        if (!lds->Locate(f->LookupResultField(), TVariant(text), {loCaseInsensitive})) return false;
+        key = lds->FieldValues(f->LookupKeyFields());
+        return true;
+      };
+      if (editKeyValue_.IsEmpty() && !locate() && c->OnNotInList) {
+        bool recheck = false;
+        auto handler = c->OnNotInList;
+        handler(c, text, recheck);
+        if (recheck && !locate()) return;
+        if (!recheck) return;
+      }
+      std::vector<TField*> keys;
+      try {
+        keys = GetFieldsArray(f->DataSet(), f->KeyFields());
+      } catch (const Exception&) {
+        return;
+      }
+      if (!AllFieldsCanModify(keys)) return;
+      f->DataSet()->Edit();
+      SetFieldsValues(f->DataSet(), f->KeyFields(), key);
+      return;
+    }
+    default:
+      break;
+  }
+  c->UpdateData(text, TVariant(text), true);
+}
+
+bool TCustomDBGridEx::CanModifyCell() {
+  TColumnEx* c = FocusedColumn();
+  TField* f = c ? c->Field() : nullptr;
+  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !c || c->ReadOnly() || !f) return false;
+  TField* check = f;
+  if (f->Lookup()) {
+    try {
+      auto keys = GetFieldsArray(f->DataSet(), f->KeyFields());
+      if (keys.empty() || !AllFieldsCanModify(keys)) return false;
+      check = keys.front();
+    } catch (const Exception&) {
+      return false;
+    }
+  }
+  if (!check->CanModify()) return false;
+  if (f->IsBlob() && !(f->DataType() == ftMemo && drawMemoText_)) return false;
+  if (!c->CanModify(false)) return false;
+  dataLink_->Edit();
+  const bool editing = dataLink_->Editing();
+  if (editing) dataLink_->MarkModified();
+  return editing;
+}
+
+// ---------------------------------------------------------------- the in-place editor's slots
+
+TInplaceEdit* TCustomDBGridEx::CreateEditor() {
+  return new TDBGridInplaceEdit(this);
+}
+
+bool TCustomDBGridEx::CanEditShow() {
+  bool result = layoutLock_ == 0 && TCustomGrid::CanEditShow();
+  TColumnEx* c = FocusedColumn();
+  if (result && (!c || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
+    result = false;
+  if (editorBlocked_) result = false;
+  if (!result && EditorMode()) HideEditor();
+  return result;
+}
+
+bool TCustomDBGridEx::CanEditAcceptKey(char32_t Key) {
+  TColumnEx* c = FocusedColumn();
+  TField* f = c && dataLink_->Active() ? c->Field() : nullptr;
+  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  const bool listOpen = editor && editor->ListVisible();
+  if (!f) return listOpen && editor && !editor->ReadOnly();
+  bool answer = listOpen ? !editor->ReadOnly() : true;
+  if (c->HasKeyList()) return answer;
+  return answer && f->IsValidChar(Key);
+}
+
+bool TCustomDBGridEx::CanEditModify() {
+  TColumnEx* c = FocusedColumn();
+  if (!c || c->GetColumnType() == ctCheckboxes || editorBlocked_) return false;
+  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  if (editor && editor->ParamsReadOnly()) {
+    if (editor->ReadOnly()) return false;
+    dataLink_->Edit();
+    if (dataLink_->Editing()) dataLink_->MarkModified();
+    return dataLink_->Editing();
+  }
+  return CanModifyCell();
+}
+
+std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
+  editKeyValue_ = Unassigned();
+  TColumnEx* c = ColumnOfRaw(ACol);
+  TField* f = c && dataLink_->Active() ? c->Field() : nullptr;
+  std::string text;
+  if (f) {
+    if (c->HasKeyList()) {
+      const int i = c->KeyList()->IndexOf(f->Text());
+      text = i >= 0 && c->PickListExists() && i < c->PickList()->Count() ? c->PickList()->Strings(i)
+                                                                         : std::string();
+    } else if (f->DataType() == ftMemo && drawMemoText_) {
+      text = NormalizeLineBreaks(f->AsString());
+    } else {
+      text = f->Text();
+    }
+    if (f->Lookup()) editKeyValue_ = f->DataSet()->FieldValues(f->KeyFields());
+    TColCellParamsEx params;
+    c->FillColCellParams(&params);
+    params.Text = text;
+    params.Font = Canvas()->Font();
+    params.State = 2;
+    c->GetColCellParams(true, &params);
+    text = params.Text;
+  }
+  editText_ = text;
+  return text;
+}
+
+void TCustomDBGridEx::SetEditText(int /*ACol*/, int /*ARow*/, const std::string& Value) {
+  editText_ = Value;
+}
+
+int TCustomDBGridEx::GetEditLimit() {
+  TColumnEx* c = FocusedColumn();
+  if (!c || c->HasKeyList()) return 0;
+  TField* f = c->Field();
+  return f && (f->DataType() == ftString || f->DataType() == ftWideString) ? f->Size() : 0;
+}
+
+std::string TCustomDBGridEx::GetEditMask(int ACol, int /*ARow*/) {
+  TColumnEx* c = ColumnOfRaw(ACol);
+  if (!c) return {};
+  if (!c->EditMask().empty()) return c->EditMask();
+  if (c->HasKeyList()) return {};
+  TField* f = c->Field();
+  return f ? f->EditMask() : std::string();
+}
+
+void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
+  const int from = RawToDataColumn(FromIndex), to = RawToDataColumn(ToIndex);
+  if (from >= 0 && from < columns_->Count() && to >= 0 && to < columns_->Count()) {
+    columns_->Items(from)->SetIndex(to);
+    if (OnColumnMoved) OnColumnMoved(this, from, to);
+  }
+}
+
+void TCustomDBGridEx::ColWidthsChanged() {
+  if (!BeginLayout()) {
+    TCustomGrid::ColWidthsChanged();
+    return;
+  }
+  {
+    TScopeExit end([this] { EndLayout(); });
+    TCustomGrid::ColWidthsChanged();
+    for (int i = 0; i < columns_->Count(); ++i) {
+      const int raw = DataToRawColumn(i);
+      TColumnEx* c = columns_->Items(i);
+      if (raw >= ColCount() || !c->Visible() || ColWidths(raw) == c->Width()) continue;
+      if (!autoFitColWidths_ || !c->AutoFitColWidth()) {
+        c->SetWidth(ColWidths(raw));
+        continue;
+      }
+      const int old = c->InitWidth();
+      c->SetInitWidth(MulDiv(old, ColWidths(raw), std::max(1, c->Width())));
+      for (int n = i + 1; n < columns_->Count(); ++n)
+        if (columns_->Items(n)->Visible()) {
+          TColumnEx* next = columns_->Items(n);
+          next->SetInitWidth(std::max(0, next->InitWidth() + old - c->InitWidth()));
+          break;
+        }
+    }
+  }
+  UpdateEditorState();
+  if (OnColWidthsChanged) OnColWidthsChanged(this);
+}
+
+void TCustomDBGridEx::TimedScroll(TGridScrollDirections Direction) {
+  if (dataLink_->Active()) {
+    if (Direction.Contains(sdUp)) {
+      dataLink_->MoveBy(-dataLink_->ActiveRecord() - 1);
+      Direction.Exclude(sdUp);
+    }
+    if (Direction.Contains(sdDown)) {
+      dataLink_->MoveBy(dataLink_->RecordCount() - dataLink_->ActiveRecord());
+      Direction.Exclude(sdDown);
+    }
+  }
+  if (!Direction.Empty()) TCustomGrid::TimedScroll(Direction);
+}
+
+void TCustomDBGridEx::DoExit() {
+  if (dataLink_->Active()) {
+    TDataSet* ds = dataLink_->DataSet();
+    if (options_.Contains(dgCancelOnExit) && ds->State() == dsInsert && !ds->Modified() &&
+        !dataLink_->Modified()) {
+      ds->Cancel();
+    } else {
+      dataLink_->UpdateData();
+    }
+  }
+  TCustomGrid::DoExit();
+}
+
+void TCustomDBGridEx::ChangeScale(int M, int D) {
+  if (M != D) {
+    if (!ParentFont()) {
+      titleFont_->SetSize(ScaleSize(titleFont_->Size(), M, D));
+      footerFont_->SetSize(ScaleSize(footerFont_->Size(), M, D));
+    }
+    columns_->BeginUpdate();
+    TScopeExit end([this] { columns_->EndUpdate(); });
+    int sum = 0;
+    for (int i = 0; i < columns_->Count(); ++i) {
+      TColumnEx* c = columns_->Items(i);
+      if (c->IsAssigned(cvFont)) c->Font()->SetSize(ScaleSize(c->Font()->Size(), M, D));
+      if (c->IsAssigned(cvTitleFont))
+        c->Title()->Font()->SetSize(ScaleSize(c->Title()->Font()->Size(), M, D));
+      const int w = c->Width();
+      c->SetWidth(MulDiv(sum + w, M, D) - MulDiv(sum, M, D));
+      sum += w;
+    }
+  }
+  TCustomGrid::ChangeScale(M, D);
+}
+
+void TCustomDBGridEx::KeyPress(char32_t& Key) {
+  TColumnEx* c = FocusedColumn();
+  const bool toggles = c && !options_.Contains(dgRowSelect) &&
+                       (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);
+  if (toggles && Key == U' ') {
+    if (OnKeyPress) OnKeyPress(this, Key);
+    if (Key == U' ') c->SetNextFieldValue(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+    return;
+  }
+  TCustomGrid::KeyPress(Key);
+}
+
+// ---------------------------------------------------------------- keyboard routines
+
+void TCustomDBGridEx::MoveBy(bool /*Select*/, int Distance, bool RecordMode, bool ToEnd) {
+  if (!dataLink_->Active()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  if (!RecordMode && !options_.Contains(dgRowSelect)) {
+    if (ToEnd) {
+      if (Distance == 1) {
+        ds->Last();
+      } else {
+        ds->First();
+      }
+    } else {
+      ds->MoveBy(Distance);
+    }
+  } else {
+    const int visible = std::max(1, RowCount() - titleOffset_);
+    const bool disable = std::abs(Distance) > visible || ToEnd;
+    if (disable) ds->DisableControls();
+    TScopeExit enable([&] {
+      if (disable) ds->EnableControls();
+    });
+    const int step = Distance < 0 ? -1 : 1;
+    if (ToEnd) {
+      while (ds->MoveBy(step) != 0) {
+      }
+    } else {
+      for (int i = 0; i < std::abs(Distance); ++i)
+        if (ds->MoveBy(step) == 0) break;
+    }
+  }
+  if (updateLock_ == 0 && HandleAllocated()) Update();
+}
+
+void TCustomDBGridEx::NextRow(bool Select) {
+  if (!dataLink_->Active()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  if (ds->State() == dsInsert && !ds->Modified() && !dataLink_->Modified()) {
+    if (ds->Eof()) return;
+    ds->Cancel();
+  } else if (Select) {
+    MoveBy(true, 1, false, false);
+  } else {
+    MoveBy(false, 1, true, false);
+  }
+  if (ds->Eof() && ds->CanModify() && !readOnly_ && options_.Contains(dgEditing) &&
+      allowedOperations_.Contains(alopAppendEx))
+    ds->Append();
+}
+
+void TCustomDBGridEx::PriorRow(bool Select) {
+  if (!dataLink_->Active()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  if (ds->State() == dsInsert && !ds->Modified() && !dataLink_->Modified()) {
+    ds->Cancel();
+  } else if (Select) {
+    MoveBy(true, -1, false, false);
+  } else {
+    MoveBy(false, -1, true, false);
+  }
+}
+
+void TCustomDBGridEx::Tab(bool GoForward) {
+  ClearSelection();
+  BeginUpdateLayout();
+  TScopeExit end([this] { EndUpdateLayout(); });
+  const int start = Col();
+  int c = start;
+  const int last = ColCount() - 1;
+  for (int guard = 0; guard <= 2 * ColCount() + 2; ++guard) {
+    c += GoForward ? 1 : -1;
+    if (c > last) {
+      NextRow(false);
+      c = indicatorOffset_;
+    } else if (c < indicatorOffset_) {
+      PriorRow(false);
+      c = last;
+    }
+    if (c == start) return;
+    if (TabStops(c)) {
+      MoveColRow(c, Row(), true, true);
+      return;
+    }
+  }
+}
+
+bool TCustomDBGridEx::ConfirmDelete(int SelectedCount) {
+  if (!options_.Contains(dgConfirmDelete)) return true;
+  const std::string question = SelectedCount < 2 ? "Delete record?" : "Delete all selected records?";
+  return MessageDlg(question, mtConfirmation, {mbOK, mbCancel}) == mrOk;
+}
+
+// ---------------------------------------------------------------- drawing (the plain look until the
+// drawing of the grid's own cells comes)
+
+void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) {
+  TCanvas* canvas = Canvas();
+  const bool fixed = AState.Contains(gdFixed);
+  canvas->Brush()->SetColor(fixed ? FixedColor() : Color());
+  canvas->FillRect(ARect);
+  TColumnEx* c = ColumnOfRaw(ACol);
+  if (!c) return;
+  std::string text;
+  if (ARow < titleOffset_) {
+    text = c->Title()->Caption();
+    canvas->Font()->Assign(c->Title()->Font());
+  } else if (dataLink_->Active() && ARow - titleOffset_ < dataLink_->RecordCount()) {
+    const int saved = dataLink_->ActiveRecord();
+    dataLink_->SetActiveRecord(ARow - titleOffset_);
+    TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });
+    text = c->GetDisplayText();
+    canvas->Font()->Assign(c->Font());
+  }
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->TextRect(ARect, ARect.Left + 2, ARect.Top + 2, text);
+  canvas->Brush()->SetStyle(bsSolid);
+}
+
+// ---------------------------------------------------------------- streaming the columns
+
+bool TCustomDBGridEx::ColumnsStored(TFiler* Filer) const {
+  if (auto* ancestor = dynamic_cast<TCustomDBGridEx*>(Filer->Ancestor()))
+    return ancestor->columns_->State() != columns_->State() || columns_->State() == csCustomized;
+  return columns_->State() == csCustomized;
+}
+
+void TCustomDBGridEx::ReadColumns(TReader* Reader) {
+  columns_->Clear();
+  Reader->ReadCollection(columns_.get());
+}
+
+void TCustomDBGridEx::WriteColumns(TWriter* Writer) {
+  Writer->WriteCollection(columns_.get());
+}
+
+void TCustomDBGridEx::DefineProperties(TFiler* Filer) {
+  TCustomGrid::DefineProperties(Filer);
+  Filer->DefineProperty(
+      "Columns", [this](TReader* r) { ReadColumns(r); }, [this](TWriter* w) { WriteColumns(w); },
+      ColumnsStored(Filer));
+}
+
+// ---------------------------------------------------------------- keys of the editor
+
+void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
+  if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
+    // the edited text goes into the field
+    UpdateText();
+    dataLink_->UpdateRecord();
+    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    Key = 0;
+    return;
+  }
+  if (Key == VK_ESCAPE && EditorMode()) {
+    dataLink_->Reset();
+    InvalidateEditor();
+    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    Key = 0;
+    return;
+  }
+  TCustomGrid::KeyDown(Key, Shift);
+}

@@ -1,0 +1,383 @@
+// The data grid: the records of a dataset as rows and a chosen list of its fields as columns, with an
+// indicator column, a title row and an in-place editor, on the base grid's cell model. All behaviour
+// lives in TCustomDBGridEx; TDBGridEx only publishes it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "grid/DBGridExColumns.h"
+#include "grid/DBGridExInplace.h"
+#include "grid/DBGridExStyle.h"
+#include "platform/gui/Grids.h"
+
+class TCustomDBGridEx;
+
+// Deferred layout request (posted to the grid's own window at most once).
+constexpr UINT WM_DEFERLAYOUT = WM_USER + 100;
+constexpr int kIndicatorWidth = 11;
+constexpr int kTitleMargin = 4;
+
+using TDBGridExClickEvent = std::function<void(TColumnEx* Column)>;
+using TTitleExClickEvent = std::function<void(TObject* Sender, int ACol, TColumnEx* Column)>;
+using TCheckTitleExBtnEvent =
+    std::function<void(TObject* Sender, int ACol, TColumnEx* Column, bool& Enabled)>;
+using TDrawColumnExCellEvent = std::function<void(TObject* Sender, const TRect& Rect, int DataCol,
+                                                  TColumnEx* Column, TGridDrawState State)>;
+using TGetCellExParamsEvent = std::function<void(TObject* Sender, TColumnEx* Column, TFont* AFont,
+                                                 TColor& Background, TGridDrawState State)>;
+using TDrawDataCellEvent =
+    std::function<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
+using TDrawFooterCellEvent = std::function<void(TObject* Sender, int DataCol, int Row, TColumnEx* Column,
+                                                TRect Rect, TGridDrawState State)>;
+using TGetBtnExParamsEvent = std::function<void(TObject* Sender, TColumnEx* Column, TFont* AFont,
+                                                TColor& Background, TSortMarkerEx& SortMarker, bool IsDown)>;
+using TGetFooterParamsEvent =
+    std::function<void(TObject* Sender, int DataCol, int Row, TColumnEx* Column, TFont* AFont,
+                       TColor& Background, TAlignment& Alignment, TGridDrawState State, std::string& Text)>;
+
+enum TDBGridExEditAction { geaCutEx, geaCopyEx, geaPasteEx, geaDeleteEx, geaSelectAllEx };
+using TDBGridExEditActions = TSet<TDBGridExEditAction>;
+enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
+using TDBGridExAllowedSelections = TSet<TDBGridExSelectionType>;
+
+// What the data-aware edit controls and the filter-row editor ask of the control that holds them as
+// its in-place editor.
+class IInplaceEditHolderEx {
+ public:
+  virtual bool CanEdit(TControl* Editor) = 0;
+  virtual void GetMouseDownInfo(TPoint& Pos, std::uint64_t& Time) = 0;
+  virtual void InplaceEditWndProc(TControl* Editor, TMessage& Message) = 0;
+  virtual void InplaceEditKeyDown(TControl* Editor, WORD& Key, TShiftState Shift) = 0;
+  virtual void InplaceEditKeyPress(TControl* Editor, char32_t& Key) = 0;
+  virtual void InplaceEditKeyUp(TControl* Editor, WORD& Key, TShiftState Shift) = 0;
+
+ protected:
+  ~IInplaceEditHolderEx() = default;
+};
+
+// A memory-table dataset's interface (no dataset of the program offers it).
+class IMemTableEx {
+ public:
+  virtual int MemTableRecordCount() = 0;
+  virtual int MemTableRecordIndex() = 0;
+  virtual void MemTableFetchRecords(int Count) = 0;
+  virtual int MemTableActiveRow() = 0;
+  virtual void MemTableSetActiveRow(int Value) = 0;
+
+ protected:
+  ~IMemTableEx() = default;
+};
+
+class TCustomDBGridEx : public TCustomGrid,
+                        public IDBGridExColumnsHost,
+                        public IDBGridExLinkHost,
+                        public IDBGridExStyleClient {
+  TALVIK_CLASS(TCustomDBGridEx, TCustomGrid)
+  explicit TCustomDBGridEx(TComponent* AOwner);
+  ~TCustomDBGridEx() override;
+
+  // ---- published properties ----
+  TDBGridExAllowedOperations AllowedOperations() const override { return allowedOperations_; }
+  void SetAllowedOperations(TDBGridExAllowedOperations Value) { allowedOperations_ = Value; }
+  bool AutoFitColWidths() const override { return autoFitColWidths_; }
+  void SetAutoFitColWidths(bool Value);
+  TDBGridExColumnDefValuesEx* ColumnDefValuesEx() const { return columnDefValues_.get(); }
+  TColumnDefValuesEx* ColumnDefValues() override { return columnDefValues_.get(); }
+  void SetColumnDefValues(TColumnDefValuesEx* Value) { columnDefValues_->Assign(Value); }
+  TDBGridColumnsEx* Columns() const { return columns_.get(); }
+  void SetColumns(TDBGridColumnsEx* Value) { columns_->Assign(Value); }
+  TDataSource* DataSource() const { return dataLink_->DataSource(); }
+  void SetDataSource(TDataSource* Value);
+  bool DrawMemoText() const override { return drawMemoText_; }
+  void SetDrawMemoText(bool Value);
+  bool Flat() const { return flat_; }
+  void SetFlat(bool Value);
+  TColor FooterColor() const { return footerColor_; }
+  void SetFooterColor(TColor Value);
+  TFont* FooterFont() { return footerFont_.get(); }
+  void SetFooterFont(TFont* Value) { footerFont_->Assign(Value); }
+  int FooterRowCount() const { return footerRowCount_; }
+  void SetFooterRowCount(int Value);
+  int FrozenCols() const { return frozenCols_; }
+  void SetFrozenCols(int Value);
+  int MinAutoFitWidth() const { return minAutoFitWidth_; }
+  void SetMinAutoFitWidth(int Value);
+  TDBGridOptions Options() const override { return options_; }
+  void SetOptions(TDBGridOptions Value);
+  TDBGridExOptions OptionsEx() const override { return optionsEx_; }
+  void SetOptionsEx(TDBGridExOptions Value);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool Value);
+  int RowHeight() const { return rowHeight_; }
+  void SetRowHeight(int Value);
+  int RowLines() const { return rowLines_; }
+  void SetRowLines(int Value);
+  bool RowSizingAllowed() const { return rowSizingAllowed_; }
+  void SetRowSizingAllowed(bool Value);
+  bool SortLocal() const { return sortLocal_; }
+  void SetSortLocal(bool Value) { sortLocal_ = Value; }
+  TFont* TitleFont() { return titleFont_.get(); }
+  void SetTitleFont(TFont* Value) { titleFont_->Assign(Value); }
+  int TitleHeight() const { return titleHeight_; }
+  void SetTitleHeight(int Value);
+  int TitleLines() const { return titleLines_; }
+  void SetTitleLines(int Value);
+  TCustomImageList* TitleImages() const { return titleImages_; }
+  void SetTitleImages(TCustomImageList* Value);
+  bool UseMultiTitle() const override { return useMultiTitle_; }
+  void SetUseMultiTitle(bool Value);
+  int VTitleMargin() const { return vTitleMargin_; }
+  void SetVTitleMargin(int Value);
+  TDBGridExEditActions EditActions() const { return editActions_; }
+  void SetEditActions(TDBGridExEditActions Value) { editActions_ = Value; }
+  TDBGridExAllowedSelections AllowedSelections() const { return allowedSelections_; }
+  void SetAllowedSelections(TDBGridExAllowedSelections Value) { allowedSelections_ = Value; }
+  TDBGridExStyle* Style() const { return style_; }
+  void SetStyle(TDBGridExStyle* Value) override;
+
+  // ---- grid state ----
+  int IndicatorOffset() const { return indicatorOffset_; }
+  int TitleOffset() const { return titleOffset_; }
+  int LayoutLock() const { return layoutLock_; }
+  int UpdateLock() const { return updateLock_; }
+  bool LayoutRunning() const override { return layoutRunning_; }
+  bool MultiLineRows() const { return multiLineRows_; }
+  int CellButtonWidth() const { return cellButtonWidth_; }
+  int ShortRowButtonWidth() const { return shortRowButtonWidth_; }
+  const std::string& EditText() const { return editText_; }
+  const TVariant& EditKeyValue() const { return editKeyValue_; }
+  void SetEditKeyValue(const TVariant& Value) { editKeyValue_ = Value; }
+  void SetGridEditText(const std::string& Value) { editText_ = Value; }
+  const TColumnsExList& VisibleColumns() const { return visibleColumns_; }
+  TColumnsExList& SortMarkedColumns() override { return sortMarkedColumns_; }
+  TGridDataLinkEx* DataLink() override { return dataLink_.get(); }
+  TColCellParamsEx* ColCellParams() const { return colCellParams_.get(); }
+  int LayoutPasses() const { return layoutPasses_; }
+  bool AcquireFocusFlag() const { return acquireFocus_; }
+  void SetAcquireFocusFlag(bool Value) { acquireFocus_ = Value; }
+  bool StoreColWidthToField() const override { return true; }
+  bool LayoutFromDataSet() const override { return layoutFromDataSet_; }
+  // The title row's height, as the layout pass computed it.
+  int TitleRowHeight() const { return titleRowHeight_; }
+
+  // ---- operations ----
+  int GetSelectedIndex() const;
+  void SetSelectedIndexEx(int Value);
+  int SelectedIndex() const override { return GetSelectedIndex(); }
+  void SetSelectedIndex(int Value) override { SetSelectedIndexEx(Value); }
+  TField* GetSelectedField();
+  TField* SelectedField() override { return GetSelectedField(); }
+  void SetSelectedField(TField* Value) override;
+  int RawToDataColumn(int RawCol) const { return RawCol - indicatorOffset_; }
+  int DataToRawColumn(int DataCol) const override { return DataCol + indicatorOffset_; }
+  bool BeginLayout() override;
+  void EndLayout() override;
+  void CancelLayout();
+  void DeferLayout();
+  void BeginUpdateLayout() { ++updateLock_; }
+  void EndUpdateLayout() {
+    if (updateLock_ > 0) --updateLock_;
+  }
+  virtual void LayoutChanged();
+  void EndLayoutPass() override;
+  void InternalLayout() override;
+  void UpdateEditorState() override;
+  void ClearSelection();
+  void SelectColumn(int RawCol, int Direction, bool Select);
+  bool ContainsFocus();
+  virtual bool HasFocus();
+  virtual bool AcquireFocus() override;
+  void ShowEditor() override;
+  virtual void UpdateRowCount();
+  virtual void UpdateVertScrollBar() {}
+  virtual void UpdateHorzScrollBar() {}
+  void UpdateTabStops();
+  bool AllowedOperationsCheck() override;
+  bool CanModifyCell();  // the modify test the editor also calls
+  // Keyboard routines.
+  void MoveBy(bool Select, int Distance, bool RecordMode, bool ToEnd);
+  void NextRow(bool Select);
+  void PriorRow(bool Select);
+  void Tab(bool GoForward);
+  // Asks before deleting (with dgConfirmDelete): "Delete record?" for one record, "Delete all selected
+  // records?" for several; false when the user refused.
+  bool ConfirmDelete(int SelectedCount);
+  // Writes the editor's text into the focused column's field.
+  void UpdateData() override;
+  virtual void LinkActive(bool Value) override;
+  virtual void DataChanged() override;
+  virtual void Scroll(int Distance) override;
+  void EditingChanged() override;
+  virtual void RecordChanged(TField* Field) override;
+  // Moves the focus to the data link's active record.
+  virtual void RecordChanged();
+  void LinkLayoutChanged() override;
+  bool FilterRowShown() const { return false; }
+  bool TitlesShown() const { return options_.Contains(dgTitles); }
+  bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
+  bool FocusedRowHighlighted();
+  // Colours of a data cell through the style (or the same rules without blending).
+  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont);
+  // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
+  bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
+  std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
+  TColumnEx* FocusedColumn();
+  void SetAcquireFocusOnly(bool Value) { acquireFocus_ = Value; }
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
+  IMemTableEx* MemTable() const { return memTable_; }
+
+  // ---- IDBGridExColumnsHost ----
+  TComponent* HostComponent() override { return this; }
+  TColor GridColor() override { return Color(); }
+  TColor GridFixedColor() override { return FixedColor(); }
+  TFont* GridFont() override { return Font(); }
+  TFont* GridTitleFont() override { return titleFont_.get(); }
+  TCanvas* GridCanvas() override { return Canvas(); }
+  bool GridHandleAllocated() const override { return HandleAllocated(); }
+  bool GridReadOnly() const override { return readOnly_; }
+  bool GridFlat() const override { return flat_; }
+  bool EditorShowing() override { return EditorMode(); }
+  int RawColCount() const override { return ColCount(); }
+  int RawColWidth(int RawCol) const override { return ColWidths(RawCol); }
+  void SetRawColWidth(int RawCol, int Width) override { SetColWidths(RawCol, Width); }
+  void InvalidateRawCol(int RawCol) override { InvalidateCol(RawCol); }
+  void InvalidateGrid() override { TCustomGrid::InvalidateGrid(); }
+  int DefaultColWidth() const override { return TCustomGrid::DefaultColWidth(); }
+  // ---- IDBGridExLinkHost ----
+  void FreeNotification(TComponent* AComponent) override { AComponent->TComponent::FreeNotification(this); }
+
+  // ---- events ----
+  TNotifyEvent OnColEnter;
+  TNotifyEvent OnColExit;
+  TMovedEvent OnColumnMoved;
+  TNotifyEvent OnColWidthsChanged;
+  TNotifyEvent OnEditButtonClick;
+  TGetCellExParamsEvent OnGetCellParams;
+  TNotifyEvent OnSortMarkingChanged;
+  TTitleExClickEvent OnTitleBtnClick;
+  TDBGridExClickEvent OnTitleClick;
+  TDBGridExClickEvent OnCellClick;
+  TDrawColumnExCellEvent OnDrawColumnCell;
+  TNotifyEvent OnApplyFilter;
+  TCheckTitleExBtnEvent OnCheckButton;
+  TDrawDataCellEvent OnDrawDataCell;
+  TDrawFooterCellEvent OnDrawFooterCell;
+  TGetBtnExParamsEvent OnGetBtnParams;
+  TGetFooterParamsEvent OnGetFooterParams;
+  TNotifyEvent OnSumListAfterRecalcAll;
+  TNotifyEvent OnSumListRecalcAll;
+
+  // Colour c lightened: each component c + Round(c / F), at most 255.
+  static TColor LightenColor(TColor Color, int F);
+
+ protected:
+  friend class TDBGridInplaceEdit;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  virtual std::unique_ptr<TDBGridExColumnDefValuesEx> CreateColumnDefValues();
+  virtual std::unique_ptr<TDBGridColumnsEx> CreateColumns();
+  virtual void DefineFieldMap();
+  // The layout pass.
+  virtual void InternalLayoutPass();
+  void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override;
+  TInplaceEdit* CreateEditor() override;
+  bool CanEditShow() override;
+  bool CanEditAcceptKey(char32_t Key) override;
+  bool CanEditModify() override;
+  std::string GetEditText(int ACol, int ARow) override;
+  void SetEditText(int ACol, int ARow, const std::string& Value) override;
+  int GetEditLimit() override;
+  std::string GetEditMask(int ACol, int ARow) override;
+  void ColumnMoved(int FromIndex, int ToIndex) override;
+  void ColWidthsChanged() override;
+  void TimedScroll(TGridScrollDirections Direction) override;
+  void DoExit() override;
+  void ChangeScale(int M, int D) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void KeyPress(char32_t& Key) override;
+  void FontChanged() override;
+  virtual void ColEnter();
+  virtual void ColExit();
+  TColumnEx* ColumnOfRaw(int RawCol) const;
+  bool IsCachedField(const TComponent* AComponent) const;
+
+  TDBGridOptions options_{dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
+                          dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit};
+  TDBGridExOptions optionsEx_{dghFixed3D, dghHighlightFocus, dghClearSelection, dghDialogFind};
+  bool inSetOptions_ = false;
+
+ private:
+  using TCustomGrid::SetOptions;  // the base grid's options follow the grid's own (SetOptions above)
+  void TitleFontChanged(TObject* Sender);
+  void FooterFontChanged(TObject* Sender);
+  void CheckMemTable();
+  void ClearLayoutLocks();
+  void ReadColumns(TReader* Reader);
+  void WriteColumns(TWriter* Writer);
+  bool ColumnsStored(TFiler* Filer) const;
+
+  std::unique_ptr<TDBGridExColumnDefValuesEx> columnDefValues_;
+  std::unique_ptr<TDBGridColumnsEx> columns_;
+  TColumnsExList visibleColumns_;
+  std::unique_ptr<TGridDataLinkEx> dataLink_;
+  std::unique_ptr<TFont> titleFont_;
+  TColumnsExList sortMarkedColumns_;
+  std::unique_ptr<TFont> footerFont_;
+  std::unique_ptr<TColCellParamsEx> colCellParams_;
+  std::unique_ptr<TChangeLink> titleImagesLink_;
+
+  TDBGridExAllowedOperations allowedOperations_{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx};
+  bool autoFitColWidths_ = false;
+  bool drawMemoText_ = false;
+  bool flat_ = false;
+  TColor footerColor_ = clWindow;
+  int footerRowCount_ = 0;
+  int frozenCols_ = 0;
+  int minAutoFitWidth_ = 0;
+  bool readOnly_ = false;
+  int rowHeight_ = 0;
+  int rowLines_ = 0;
+  bool rowSizingAllowed_ = false;
+  bool sortLocal_ = false;
+  int titleHeight_ = 0;
+  int titleLines_ = 0;
+  TCustomImageList* titleImages_ = nullptr;
+  bool useMultiTitle_ = false;
+  int vTitleMargin_ = 10;
+  TDBGridExStyle* style_ = nullptr;
+  TDBGridExEditActions editActions_;
+  TDBGridExAllowedSelections allowedSelections_{gstRecordBookmarks, gstRectangle, gstColumns, gstAll};
+
+  int indicatorOffset_ = 1;
+  int titleOffset_ = 1;
+  int layoutLock_ = 0;
+  int updateLock_ = 0;
+  bool inLinkLayout_ = false;
+  bool layoutFromDataSet_ = false;
+  bool layoutRunning_ = false;
+  std::string editText_;
+  TVariant editKeyValue_;
+  bool acquireFocus_ = true;
+  bool multiLineRows_ = false;
+  int cellButtonWidth_ = 0;
+  int shortRowButtonWidth_ = 0;
+  int titleRowHeight_ = 0;
+  bool inColExit_ = false;
+  bool memTableMode_ = true;
+  IMemTableEx* memTable_ = nullptr;
+  int layoutPasses_ = 0;
+  bool editorBlocked_ = false;
+};
+
+class TDBGridEx : public TCustomDBGridEx {
+  TALVIK_CLASS(TDBGridEx, TCustomDBGridEx)
+  using TCustomDBGridEx::TCustomDBGridEx;
+};
+
+// The grid unit's start-up: the default style and the interceptor registrations (idempotent).
+void InitGridUnit();

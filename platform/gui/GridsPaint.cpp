@@ -1,0 +1,160 @@
+// The base grid's painting: lines, the four blocks of cells and the filler beyond the last cell.
+#include <algorithm>
+
+#include "platform/gui/Grids.h"
+
+namespace {
+
+constexpr TColor kFixedLineColor = clBlack;
+constexpr TColor kGridLineColor = clSilver;
+
+}  // namespace
+
+void TCustomGrid::DrawCell(int /*ACol*/, int /*ARow*/, TRect /*ARect*/, TGridDrawState /*AState*/) {}
+
+// The lines run between the cells in view; where a line option is off its place takes the cells' colour.
+void TCustomGrid::DrawLines(const TGridDrawInfo& DrawInfo) {
+  TCanvas* canvas = Canvas();
+  const TGridAxisDrawInfo& h = DrawInfo.Horz;
+  const TGridAxisDrawInfo& v = DrawInfo.Vert;
+  auto fill = [&](const TRect& r, TColor colour) {
+    if (r.IsEmpty() || !RectVisible(canvas->Handle(), r)) return;
+    canvas->Brush()->SetColor(colour);
+    canvas->FillRect(r);
+  };
+  // vertical lines: after each column in view, across the fixed rows and across the scrolled ones
+  if (h.EffectiveLineWidth > 0) {
+    auto column = [&](int i, int& x) {
+      int ext = ColWidths(i);
+      if (ext <= 0) return;
+      x += ext;
+      bool fixedCol = i < fixedCols_;
+      TColor upper = options_.Contains(goFixedVertLine) ? kFixedLineColor : fixedColor_;
+      TColor lower = fixedCol ? (options_.Contains(goFixedVertLine) ? kFixedLineColor : fixedColor_)
+                              : (options_.Contains(goVertLine) ? kGridLineColor : Color());
+      fill(Rect(x, 0, x + h.EffectiveLineWidth, v.FixedBoundary), upper);
+      fill(Rect(x, v.FixedBoundary, x + h.EffectiveLineWidth, v.GridBoundary), lower);
+      x += h.EffectiveLineWidth;
+    };
+    int x = 0;
+    for (int i = 0; i < fixedCols_; ++i) column(i, x);
+    for (int i = topLeft_.X; i < colCount_ && x < h.GridExtent; ++i) column(i, x);
+  }
+  if (v.EffectiveLineWidth > 0) {
+    auto row = [&](int i, int& y) {
+      int ext = RowHeights(i);
+      if (ext <= 0) return;
+      y += ext;
+      bool fixedRow = i < fixedRows_;
+      TColor left = options_.Contains(goFixedHorzLine) ? kFixedLineColor : fixedColor_;
+      TColor right = fixedRow ? left : (options_.Contains(goHorzLine) ? kGridLineColor : Color());
+      fill(Rect(0, y, h.FixedBoundary, y + v.EffectiveLineWidth), left);
+      fill(Rect(h.FixedBoundary, y, h.GridBoundary, y + v.EffectiveLineWidth), right);
+      y += v.EffectiveLineWidth;
+    };
+    int y = 0;
+    for (int i = 0; i < fixedRows_; ++i) row(i, y);
+    for (int i = topLeft_.Y; i < rowCount_ && y < v.GridExtent; ++i) row(i, y);
+  }
+}
+
+void TCustomGrid::DrawCells(int ACol, int ARow, int StartX, int StartY, int StopX, int StopY,
+                            TColor CellColor, TGridDrawState IncludeDrawState) {
+  TCanvas* canvas = Canvas();
+  HDC dc = canvas->Handle();
+  const bool fixedBlock = IncludeDrawState.Contains(gdFixed);
+  const int colLine =
+      (options_.Contains(goVertLine) || options_.Contains(goFixedVertLine)) ? gridLineWidth_ : 0;
+  const int rowLine =
+      (options_.Contains(goHorzLine) || options_.Contains(goFixedHorzLine)) ? gridLineWidth_ : 0;
+  const bool focused = GridFocused();
+  const bool editorCovers = inplaceEdit_ && inplaceEdit_->Visible();
+  const bool ctl3DFrame =
+      ctl3D_ && options_.Contains(goFixedVertLine) && options_.Contains(goFixedHorzLine) && fixedBlock;
+  RECT clip;
+  GetClipBox(dc, clip);
+  // one font for the block; a highlighted cell only changes its colour
+  canvas->Font()->Assign(Font());
+  const TColor textColor = Font()->Color();
+  int y = StartY;
+  for (int r = ARow; r < rowCount_ && y < StopY; ++r) {
+    int rh = RowHeights(r);
+    if (rh <= 0) continue;
+    if (y + rh > clip.Top && y < clip.Bottom) {
+      int x = StartX;
+      for (int c = ACol; c < colCount_ && x < StopX; ++c) {
+        int cw = ColWidths(c);
+        if (cw <= 0) continue;
+        TRect where = Rect(x, y, x + cw, y + rh);
+        if (x + cw > clip.Left && x < clip.Right && RectVisible(dc, where)) {
+          TGridDrawState state = IncludeDrawState;
+          bool isCurrent = c == current_.X && r == current_.Y;
+          if (!fixedBlock) {
+            if (isCurrent && focused) state.Include(gdFocused);
+            if (IsSelected(c, r) && (!isCurrent || options_.Contains(goDrawFocusSelected) ||
+                                     options_.Contains(goRowSelect) || !focused))
+              state.Include(gdSelected);
+          }
+          if (!(isCurrent && editorCovers && !fixedBlock)) {
+            bool highlight =
+                defaultDrawing_ && state.Contains(gdSelected) && (focused || options_.Contains(goRowSelect));
+            canvas->Brush()->SetColor(highlight ? clHighlight : CellColor);
+            canvas->Font()->SetColor(highlight ? clHighlightText : textColor);
+            if (defaultDrawing_) canvas->FillRect(where);
+            DrawCell(c, r, where, state);
+            if (defaultDrawing_ && ctl3DFrame) {
+              RECT edge = where;
+              DrawEdge(canvas->Handle(), edge, BDR_RAISEDINNER, BF_RECT);
+            }
+            if (defaultDrawing_ && state.Contains(gdFocused) && !options_.Contains(goRowSelect))
+              canvas->DrawFocusRect(where);
+          }
+        }
+        x += cw + colLine;
+      }
+    }
+    y += rh + rowLine;
+  }
+}
+
+void TCustomGrid::Paint() {
+  TCanvas* canvas = Canvas();
+  HDC dc = canvas->Handle();
+  const bool rtl = UseRightToLeftAlignment();
+  const int width = ClientWidth();
+  if (rtl) {
+    // the grid draws left to right into a mirrored device: cell x becomes width - x
+    SetMapMode(dc, MM_ANISOTROPIC);
+    SetWindowOrgEx(dc, width, 0, nullptr);
+    SetWindowExtEx(dc, -width, ClientHeight(), nullptr);
+    SetViewportExtEx(dc, width, ClientHeight(), nullptr);
+  }
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  const TGridAxisDrawInfo& h = info.Horz;
+  const TGridAxisDrawInfo& v = info.Vert;
+  DrawLines(info);
+  DrawCells(0, 0, 0, 0, h.FixedBoundary, v.FixedBoundary, fixedColor_, {gdFixed});
+  DrawCells(topLeft_.X, 0, h.FixedBoundary, 0, h.GridBoundary, v.FixedBoundary, fixedColor_, {gdFixed});
+  DrawCells(0, topLeft_.Y, 0, v.FixedBoundary, h.FixedBoundary, v.GridBoundary, fixedColor_, {gdFixed});
+  DrawCells(topLeft_.X, topLeft_.Y, h.FixedBoundary, v.FixedBoundary, h.GridBoundary, v.GridBoundary, Color(),
+            {});
+  // what lies beyond the last column and the last row
+  canvas->Brush()->SetColor(Color());
+  if (h.GridBoundary < h.GridExtent) canvas->FillRect(Rect(h.GridBoundary, 0, h.GridExtent, v.GridExtent));
+  if (v.GridBoundary < v.GridExtent) canvas->FillRect(Rect(0, v.GridBoundary, h.GridBoundary, v.GridExtent));
+  if (rtl) {
+    SetMapMode(dc, MM_TEXT);
+    SetWindowOrgEx(dc, 0, 0, nullptr);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+  }
+  // a sizing or moving line in progress stays on screen across repaints
+  if (sizingLineShown_) {
+    sizingLineShown_ = false;
+    DrawSizingLine(sizingInfo_);
+  }
+  if (moveShown_) {
+    moveShown_ = false;
+    DrawMove();
+  }
+}

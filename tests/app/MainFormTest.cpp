@@ -1,0 +1,180 @@
+// The main window on a fresh simulated instance: the first logon, the settings store, the caption and
+// the connections box, closing and the window's place kept across starts, and the ways out.
+#include <gtest/gtest.h>
+
+#include "app/MainF.h"
+#include "app/SysTrayIcon.h"
+#include "oracle/OracleLogonTestSupport.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "platform/rtl/Registry.h"
+
+using logontest::LogonDialogTest;
+
+class MainFormTest : public LogonDialogTest {
+ protected:
+  void SetUp() override {
+    LogonDialogTest::SetUp();
+    talvik::gui::SetTrayShell(&shell);
+  }
+  void TearDown() override {
+    delete MainForm;  // what the application would free at the end
+    MainForm = nullptr;
+    RegIni.reset();
+    UserName.clear();
+    DataBase.clear();
+    talvik::gui::SetTrayShell(nullptr);
+    LogonDialogTest::TearDown();
+  }
+  // Creates the main window as the start-up routine does; the exit code when it ends the program.
+  int Start() {
+    try {
+      Application->CreateForm(MainForm);
+    } catch (const EProgramEnd& e) {
+      delete MainForm;
+      MainForm = nullptr;
+      return e.ExitCode();
+    }
+    return -1;
+  }
+  static std::string Stored(const std::string& Section, const std::string& Name) {
+    TRegIniFile ini(kSettingsKey);
+    return ini.ReadString(Section, Name, "<none>");
+  }
+  static void Store(const std::string& Section, const std::string& Name, const std::string& Value) {
+    TRegIniFile ini(kSettingsKey);
+    ini.WriteString(Section, Name, Value);
+  }
+  // What the instance knows of the program's session.
+  std::string ClientInfo() {
+    TOracleSession other(nullptr);
+    other.SetLogonUsername("system");
+    other.SetLogonPassword("manager");
+    other.SetLogonDatabase("SIM");
+    other.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&other);
+    q.SQL()->SetText(
+        "select client_info from v$session where username = 'SYSTEM' and client_info is not null");
+    q.Execute();
+    return q.Eof() ? "" : q.Field(0).AsString();
+  }
+
+  // The next logon dialog gets a user, a password and the alias, and OK.
+  void LogonTo(const std::string& User, const std::string& Password) {
+    OnLogonForm([User, Password](TLogOnForm* f) {
+      logontest::Type(f->UsernameEdit, User);
+      logontest::Type(f->PasswordEdit, Password);
+      f->SetDatabaseText("SIM");
+      logontest::Click(f->OKBtn);
+    });
+  }
+
+  talvik::gui::FakeTrayShell shell;
+};
+
+TEST_F(MainFormTest, ACancelledLogonEndsTheProgramAtOnceWritingNothing) {
+  OnLogonForm([](TLogOnForm* f) { logontest::Click(f->CancelBtn); });
+  EXPECT_EQ(Start(), 0);
+  EXPECT_EQ(MainForm, nullptr);
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
+  EXPECT_EQ(RegIni, nullptr);
+}
+
+TEST_F(MainFormTest, FirstStartLogsOnAndStandsAtTheStoredDefaults) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  ASSERT_NE(MainForm, nullptr);
+  EXPECT_EQ(shown.at(0), "Oracle Logon||||Normal");
+  EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SYSTEM@SIM] ");
+  EXPECT_EQ(MainForm->BoundsRect(), Rect(0, 0, 800, 600));
+  EXPECT_EQ(MainForm->WindowState(), wsNormal);
+  EXPECT_EQ(OracleVersion, "9.2.0.8.0");
+  EXPECT_EQ(MainForm->cbConnections->Items()->Count(), 1);
+  EXPECT_EQ(MainForm->cbConnections->Text(), "SYSTEM@SIM");
+  EXPECT_EQ(MainForm->SysTrayIcon->Hint(), MainForm->Caption());
+  EXPECT_FALSE(MainForm->SysTrayIcon->IconVisible());
+  EXPECT_EQ(ClientInfo(), "Talvik");
+}
+
+TEST_F(MainFormTest, TheStoreRulesReadDefaultsForWhatIsMissingOrNotANumber) {
+  Store("LastLogon", "UserName", "scott");  // read back as "Username": names ignore case
+  Store("LastLogon", "DataBase", "SIM");
+  Store("MainForm", "Left", "x12");
+  Store("MainForm", "Top", "40");
+  Store("MainForm", "Width", "640");
+  Store("MainForm", "WindowState", "3");  // no such state: the layout's stays
+  Store("", "TrayIcon", "7");             // any number but 0 is true
+  OnLogonForm([](TLogOnForm* f) {
+    logontest::Type(f->PasswordEdit, "tiger");
+    logontest::Click(f->OKBtn);
+  });
+  ASSERT_EQ(Start(), -1);
+  EXPECT_EQ(shown.at(0), "Oracle Logon|scott||SIM|Normal");
+  EXPECT_EQ(MainForm->BoundsRect(), Rect(0, 40, 640, 640));
+  EXPECT_EQ(MainForm->WindowState(), wsNormal);
+  EXPECT_TRUE(MainForm->SysTrayIcon->Enabled());
+  EXPECT_TRUE(MainForm->SysTrayIcon->IconVisible());
+  EXPECT_TRUE(MainForm->SysTrayIcon->MinimizeToTray());
+}
+
+TEST_F(MainFormTest, ClosingSavesTheLogonAndTheBoundsOnlyInTheNormalState) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->SetBounds(30, 20, 700, 500);
+  MainForm->Close();
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "SYSTEM");
+  EXPECT_EQ(Stored("LastLogon", "DataBase"), "SIM");
+  EXPECT_EQ(Stored("MainForm", "WindowState"), "0");
+  EXPECT_EQ(Stored("MainForm", "Left") + "," + Stored("MainForm", "Top") + "," + Stored("MainForm", "Width") +
+                "," + Stored("MainForm", "Height"),
+            "30,20,700,500");
+  EXPECT_EQ(RegIni, nullptr);
+  delete MainForm;
+  MainForm = nullptr;
+  MSG m;
+  while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE)) {
+  }  // the program would end here: its quit message goes
+
+  // the next start: prefilled, then closed maximised: state 2, the bounds stay what they were
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  EXPECT_EQ(shown.at(1), "Oracle Logon|SYSTEM||SIM|Normal");
+  EXPECT_EQ(MainForm->BoundsRect(), Rect(30, 20, 730, 520));
+  MainForm->SetWindowState(wsMaximized);
+  MainForm->Close();
+  EXPECT_EQ(Stored("MainForm", "WindowState"), "2");
+  EXPECT_EQ(Stored("MainForm", "Width"), "700");
+}
+
+TEST_F(MainFormTest, EachConnectionIsListedOnceAndChoosingOneLogsOnWithTheStoredPassword) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  LogonTo("scott", "tiger");
+  MainForm->aLogin->Execute();
+  EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SCOTT@SIM] ");
+  LogonTo("scott", "tiger");
+  MainForm->aLogin->Execute();
+  ASSERT_EQ(MainForm->cbConnections->Items()->Count(), 2);
+  EXPECT_EQ(MainForm->cbConnections->Items()->Strings(0), "SYSTEM@SIM");
+  EXPECT_EQ(MainForm->cbConnections->Items()->Strings(1), "SCOTT@SIM");
+  MainForm->cbConnections->SetItemIndex(0);
+  MainForm->cbConnectionsCloseUp(MainForm->cbConnections);
+  EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SYSTEM@SIM] ");
+  EXPECT_TRUE(MainForm->OracleSession->Connected());
+  EXPECT_EQ(MainForm->OracleSession->LogonUsername(), "system");
+}
+
+TEST_F(MainFormTest, TheTrayExitEndsWithoutSavingAnything) {
+  Store("MainForm", "Left", "5");
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->SetBounds(100, 100, 500, 400);
+  MainForm->nExitClick(MainForm->nExit);
+  MSG m;
+  bool quit = false;
+  while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE)) quit = quit || m.message == WM_QUIT;
+  EXPECT_TRUE(quit);
+  EXPECT_EQ(Stored("MainForm", "Left"), "5");
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
+}

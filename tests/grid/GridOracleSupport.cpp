@@ -1,0 +1,57 @@
+#include "GridOracleSupport.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "oracle/OracleSession.h"
+#include "oracle_data/OracleData.h"
+#include "platform/rtl/Process.h"
+#include "tests/oracle_sim/MonitorStatements.h"
+
+namespace gridtest {
+
+struct SimSessionList::Impl {
+  std::filesystem::path dir;
+  std::unique_ptr<TOracleSession> session;
+  std::unique_ptr<TOracleDataSet> ds;
+};
+
+SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_unique<Impl>()) {
+  std::string name = TestName;
+  for (char& c : name)
+    if (c == '/') c = '_';
+  impl_->dir =
+      std::filesystem::temp_directory_path() / ("talvik_grid_" + name + "_" + std::to_string(getpid()));
+  std::filesystem::remove_all(impl_->dir);
+  std::filesystem::create_directories(impl_->dir);
+  setenv("TALVIK_SIM_DB", (impl_->dir / "sim.db").c_str(), 1);
+  SetCommandLine(std::vector<std::string>{"talvik"});
+  InitClientLibrary();
+  impl_->session = std::make_unique<TOracleSession>(nullptr);
+  impl_->session->SetLogonUsername("system");
+  impl_->session->SetLogonPassword("manager");
+  impl_->session->SetLogonDatabase("SIM");
+  impl_->session->LogOn();
+  impl_->ds = std::make_unique<TOracleDataSet>(nullptr);
+  impl_->ds->SetSession(impl_->session.get());
+  impl_->ds->SQL()->SetText(monitor_sql::kSessionList);
+}
+
+SimSessionList::~SimSessionList() {
+  impl_->ds.reset();
+  impl_->session.reset();
+  unsetenv("TALVIK_SIM_DB");
+  std::error_code ec;
+  std::filesystem::remove_all(impl_->dir, ec);
+}
+
+TDataSet* SimSessionList::DataSet() const {
+  return impl_->ds.get();
+}
+
+void SimSessionList::SetReadOnly(bool Value) {
+  impl_->ds->SetReadOnly(Value);
+}
+
+}  // namespace gridtest

@@ -1,0 +1,25 @@
+// A simulated instance with the session monitor's own statement open on it, seen as a plain dataset:
+// the grid's tests include no header of the Oracle units (their cursor type is not the window layer's).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/db/DB.h"
+
+namespace gridtest {
+
+class SimSessionList {
+ public:
+  // A fresh instance for the named test, a session of the system user and the session list statement.
+  explicit SimSessionList(const std::string& TestName);
+  ~SimSessionList();
+  TDataSet* DataSet() const;
+  void SetReadOnly(bool Value);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gridtest
