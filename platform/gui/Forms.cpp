@@ -1294,3 +1294,7 @@ void TApplication::DoMouseIdle() {
   if (old) old->Perform(CM_MOUSELEAVE);
   if (c && c == mouseControl_) c->Perform(CM_MOUSEENTER);
 }
+
+void talvik::gui::detail::HandleToolkitException() {
+  if (Application) Application->HandleException(Application);
+}

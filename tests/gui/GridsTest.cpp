@@ -426,6 +426,32 @@ TEST_F(Grids, DraggingAFixedCellMovesItsColumnOnce) {
   EXPECT_EQ(grid->moved.size(), 1u);
 }
 
+TEST_F(Grids, RowsAreSizedAndMovedByTheirFixedCells) {
+  grid->SetOptions(grid->Options() + TGridOptions{goRowSizing, goRowMoving});
+  std::vector<std::pair<int, int>> rowsMoved;
+  grid->OnRowMoved = [&](TObject*, int from, int to) { rowsMoved.push_back({from, to}); };
+  ShowFocused();
+  // the border under row 2 (y = 74) in the fixed column
+  Mouse(WM_MOUSEMOVE, 30, 74);
+  Mouse(WM_LBUTTONDOWN, 30, 74);
+  EXPECT_EQ(grid->GridState(), gsRowSizing);
+  Mouse(WM_MOUSEMOVE, 30, 84);
+  Mouse(WM_LBUTTONUP, 30, 84);
+  EXPECT_EQ(grid->RowHeights(2), 34);
+  EXPECT_EQ(grid->rowHeightsChanged, 1);
+  EXPECT_EQ(grid->colWidthsChanged, 0);
+  // row 1 dragged by its fixed cell onto row 3
+  Later(1000);
+  Mouse(WM_LBUTTONDOWN, 30, 37);
+  EXPECT_EQ(grid->GridState(), gsRowMoving);
+  Mouse(WM_MOUSEMOVE, 30, 100);
+  Mouse(WM_LBUTTONUP, 30, 100);
+  ASSERT_EQ(rowsMoved.size(), 1u);
+  EXPECT_EQ(rowsMoved[0], (std::pair<int, int>{1, 3}));
+  EXPECT_EQ(grid->RowHeights(1), 34) << "the rows between move up one place with their heights";
+  EXPECT_EQ(grid->RowHeights(2), 24);
+}
+
 TEST_F(Grids, SelectingBelowTheCellsScrollsOnTheTimer) {
   grid->SetOptions(grid->Options() + goRangeSelect);
   ShowFocused();
