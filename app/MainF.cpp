@@ -24,7 +24,7 @@ namespace {
 constexpr int kWidth = 800, kHeight = 600;
 constexpr int kFontHeight = -11;  // 11-pixel characters
 constexpr int kConnectionsWidth = 120;
-constexpr std::size_t kHintLength = 255;
+constexpr int kHintLength = 255;  // characters
 
 // The section and value names of the stored settings.
 constexpr const char* kLastLogon = "LastLogon";
@@ -182,9 +182,7 @@ void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
     OracleVersion = GetServerVersion(Sender);
     // the session window shows the release and refreshes: wired when it is there
   }
-  std::string hint = Caption();
-  if (hint.size() > kHintLength) hint = hint.substr(0, kHintLength);
-  SysTrayIcon->SetHint(hint);
+  SysTrayIcon->SetHint(Utf8Copy(Caption(), 1, kHintLength));
 }
 
 void TMainForm::cbConnectionsCloseUp(TObject*) {

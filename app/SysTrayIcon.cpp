@@ -8,12 +8,14 @@
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
 constexpr UINT kShellRecordSize = 488;   // the record's size in the shell's 32-bit layout
 constexpr unsigned kEnterExitPoll = 20;  // ms
 constexpr std::size_t kTipBytes = sizeof(NOTIFYICONDATA::szTip) - 1;
+constexpr int kHintLength = 255;  // characters, as the property holds them
 // Messages the tray's window answers with 1 and takes no further.
 constexpr UINT WM_QUERYENDSESSION_ = 0x0011, WM_ENDSESSION_ = 0x0016, WM_USERCHANGED_ = 0x0054;
 constexpr UINT kSwallowed[] = {WM_DESTROY,     WM_CLOSE,     WM_QUERYENDSESSION_, WM_QUIT,
@@ -242,7 +244,7 @@ void TSysTrayIcon::SetIconIndex(int Value) {
 }
 
 void TSysTrayIcon::SetHint(const std::string& Value) {
-  hint_ = CutUtf8(Value, 255);
+  hint_ = Utf8Copy(Value, 1, kHintLength);
   ModifyIcon();
 }
 

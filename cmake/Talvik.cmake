@@ -67,7 +67,7 @@ function(talvik_tests leaf)
   set(env
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:intercept_strndup=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4"
     "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"

@@ -463,11 +463,11 @@ void TCustomCodeEdit::AddPlugin(std::unique_ptr<TCodeEditPlugin> plugin) {
 }
 
 void TCustomCodeEdit::AddFocusControl(TWinControl* control) {
-  focusList_.push_back(control);
+  focusList_.emplace_back(control);
 }
 
 void TCustomCodeEdit::RemoveFocusControl(TWinControl* control) {
-  std::erase(focusList_, control);
+  std::erase_if(focusList_, [&](const auto& c) { return !c || c.Get() == control; });
 }
 
 void TCustomCodeEdit::RegisterCommandHandler(THookedCommandEvent handler, const void* owner,
@@ -911,6 +911,7 @@ bool TCustomCodeEdit::CanFocus() {
 }
 
 void TCustomCodeEdit::SetFocus() {
+  std::erase_if(focusList_, [](const auto& c) { return !c; });
   if (!focusList_.empty()) {
     focusList_.back()->SetFocus();
     return;

@@ -19,6 +19,7 @@
 #include "editor/CodeEditWordWrap.h"
 #include "platform/gui/Controls.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/rtl/Lifetime.h"
 
 TALVIK_DECLARE_EXCEPTION(ECodeEditError, Exception);
 
@@ -557,6 +558,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void BlockLines(int& first, int& last, int& column) const;
   void DoBlockIndent(bool indent);
   void DoShiftTab();
+  int SmartTabColumn(int col) const;
   void DoCaseChange(TCodeEditorCommand command);
   void UpdateModified();
   void UndoRedoAdded(TObject* sender);
@@ -634,7 +636,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   TCodeEditSearchCustom* searchEngine_ = nullptr;
   std::vector<THookEntry> hookedCommandHandlers_;
   std::unique_ptr<TCodeEditKbdHandler> kbdHandler_;
-  std::vector<TWinControl*> focusList_;
+  std::vector<TComponentRef<TWinControl>> focusList_;  // a control that goes leaves it
   std::vector<std::unique_ptr<TCodeEditPlugin>> plugins_;
   std::unique_ptr<TTimer> scrollTimer_;
   int scrollDeltaX_ = 0;

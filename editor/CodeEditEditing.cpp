@@ -697,12 +697,27 @@ void TCustomCodeEdit::DoTab() {
   TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) DeleteSelectionRecorded(false);
   std::u32string text;
+  const int col = DisplayX();
+  const int target = SmartTabColumn(col);
   if (options_.Contains(eoTabsToSpaces)) {
-    // the next tab stop from the caret's display column
-    int col = DisplayX() - 1;
-    text.assign(static_cast<size_t>(tabWidth_ - col % tabWidth_), U' ');
+    // to the smart target, else to the next tab stop from the caret's display column
+    int width = target > col ? target - col : tabWidth_ - (col - 1) % tabWidth_;
+    text.assign(static_cast<size_t>(width), U' ');
   } else {
     text = U"\t";
+    const std::u32string& line = Line32(std::max(caretY_, 1));
+    bool onlyBlanks = std::all_of(line.begin(), line.begin() + std::min<size_t>(line.size(), caretX_ - 1),
+                                  [](char32_t c) { return c == U' ' || c == U'\t'; });
+    if (target > col && onlyBlanks) {
+      // the target reached by tabs to the tab stops it passes, then blanks
+      text.clear();
+      int at = col;
+      for (int stop = (at - 1) / tabWidth_ * tabWidth_ + tabWidth_ + 1; stop <= target; stop += tabWidth_) {
+        text += U'\t';
+        at = stop;
+      }
+      text.append(static_cast<size_t>(target - at), U' ');
+    }
   }
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
@@ -719,6 +734,23 @@ void TCustomCodeEdit::DoTab() {
                        std::string(), smNormal);
   SetCaretAndClearSelection({start.Char + static_cast<int>(text.size()), start.Line});
   EnsureCursorPosVisible();
+}
+
+// With eoSmartTabs: the display column a Tab at display column `col` goes to, taken from the
+// nearest line above that reaches that column (past its word there and the blanks after it); 0
+// when there is none.
+int TCustomCodeEdit::SmartTabColumn(int col) const {
+  if (!options_.Contains(eoSmartTabs) || caretY_ <= 1) return 0;
+  for (int l = std::min(caretY_, lines_->Count() + 1) - 1; l >= 1; --l) {
+    const std::u32string expanded = lines_->ExpandedStrings(l - 1);
+    if (static_cast<int>(expanded.size()) < col) continue;
+    size_t i = static_cast<size_t>(col - 1);
+    auto blank = [&](size_t k) { return expanded[k] == U' ' || expanded[k] == U'\t'; };
+    while (i < expanded.size() && !blank(i)) ++i;
+    while (i < expanded.size() && blank(i)) ++i;
+    return static_cast<int>(i) + 1;
+  }
+  return 0;
 }
 
 // ------------------------------------------------------------------ block indent and back-tab

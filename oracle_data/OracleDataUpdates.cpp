@@ -721,8 +721,8 @@ void TOracleDataSet::PostRecord() {
   if (cachedUpdates_ || !changed) {
     if (!cachedUpdates_ && lockingMode_ == lmLockImmediate) PostCommit();
   } else {
-    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own when
-    // work follows it, so a failed post always goes back to where it started.
+    // With a lock taken now the savepoint comes with it; otherwise the statement sets its own, so a
+    // failed post always goes back to the same point, whatever follows the statement.
     bool savepoint = false;
     const bool locks = update && (lockingMode_ == lmCheckImmediate || lockingMode_ == lmLockDelayed);
     if (locks) {
@@ -790,12 +790,9 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
     plan->Clear();
     BuildPostStatement(plan, !Update, oldRowId, lists);
     AdoptStatement(q, plan, lists);
-    // The server undoes a failing statement by itself; the savepoint is for the work that follows
-    // it here: writing the returned LOB locators, or reading a new row's ROWID by key.
-    const bool readsRowIdByKey = !Update && (!s || s->ODBCMode() || !Trim(uniqueFields_).empty());
-    const bool writesAfter = std::any_of(lists.Lobs.begin(), lists.Lobs.end(),
-                                         [](const TLobBinding& b) { return b.Field != nullptr; });
-    if (SavepointWhenNeeded && (writesAfter || readsRowIdByKey)) Savepoint = SetSavepoint();
+    // A post that took no lock sets its savepoint before every statement, whatever follows it, so a
+    // failed post always goes back to the same point.
+    if (SavepointWhenNeeded) Savepoint = SetSavepoint();
     q->Execute();
     std::string rowId;
     if (s && !s->ODBCMode() && Trim(uniqueFields_).empty()) {

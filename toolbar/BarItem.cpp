@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarUtils.h"
 
 namespace {
@@ -206,10 +208,7 @@ void TBarCustomItem::Insert(int Index, TBarCustomItem* Item) {
   items_.insert(items_.begin() + Index, Item);
   Item->parent_ = this;
   Notify(tbicSubitemsBeginUpdate, -1, nullptr);
-  struct EndUpdate {
-    TBarCustomItem* self;
-    ~EndUpdate() { self->Notify(tbicSubitemsEndUpdate, -1, nullptr); }
-  } endUpdate{this};
+  TScopeExit endUpdate([this] { Notify(tbicSubitemsEndUpdate, -1, nullptr); });
   Notify(tbicInserted, Index, Item);
   Item->RecalcOptions();
 }
@@ -232,10 +231,7 @@ void TBarCustomItem::Move(int CurIndex, int NewIndex) {
   CheckIndex(NewIndex, Count() - 1);
   TBarCustomItem* item = Items(CurIndex);
   Notify(tbicSubitemsBeginUpdate, -1, nullptr);
-  struct EndUpdate {
-    TBarCustomItem* self;
-    ~EndUpdate() { self->Notify(tbicSubitemsEndUpdate, -1, nullptr); }
-  } endUpdate{this};
+  TScopeExit endUpdate([this] { Notify(tbicSubitemsEndUpdate, -1, nullptr); });
   Delete(CurIndex);
   Insert(NewIndex, item);
 }
@@ -276,7 +272,7 @@ void TBarCustomItem::Change(bool NeedResize) {
 }
 
 void TBarCustomItem::FirePopup(TBarCustomItem* Sender, bool FromLink) {
-  if (OnPopup) OnPopup(Sender, FromLink);
+  InvokeEvent(OnPopup, Sender, FromLink);
   if (!itemStyle_.Contains(tisSplitButton)) Click();
 }
 
@@ -292,11 +288,11 @@ void TBarCustomItem::Click() {
   if (!enabled_) return;
   if (autoCheck_ && (!actionLink_ || !actionLink_->IsAutoCheckLinked())) SetChecked(!checked_);
   if (onClick_ && Action() && !onClickFromAction_) {
-    onClick_(this);
+    InvokeEvent(onClick_, this);
   } else if (actionLink_ && !ComponentState().Contains(csDesigning)) {
     actionLink_->Execute(this);
   } else if (onClick_) {
-    onClick_(this);
+    InvokeEvent(onClick_, this);
   }
 }
 
@@ -689,44 +685,10 @@ void TBarControlItem::Notification(TComponent* AComponent, TOperation Operation)
 // ---------------------------------------------------------------------------------------------------
 // TBarCustomItemActionLink
 
-TBarCustomItemActionLink::TBarCustomItemActionLink(TBarCustomItem* AClient)
-    : TActionLink(AClient), item_(AClient) {}
-
-#define TALVIK_LINKED(Name, ItemValue, ActionValue)                                      \
-  bool TBarCustomItemActionLink::Is##Name##Linked() {                                    \
-    TCustomAction* a = CustomAction();                                                   \
-    return TActionLink::Is##Name##Linked() && a && (item_->ItemValue == a->ActionValue); \
-  }
-TALVIK_LINKED(AutoCheck, AutoCheck(), AutoCheck())
-TALVIK_LINKED(Caption, Caption(), Caption())
-TALVIK_LINKED(Checked, Checked(), Checked())
-TALVIK_LINKED(Enabled, Enabled(), Enabled())
-TALVIK_LINKED(HelpContext, HelpContext(), HelpContext())
-TALVIK_LINKED(Hint, Hint(), Hint())
-TALVIK_LINKED(ImageIndex, ImageIndex(), ImageIndex())
-TALVIK_LINKED(ShortCut, ShortCut(), ShortCut())
-TALVIK_LINKED(Visible, Visible(), Visible())
-#undef TALVIK_LINKED
-
 bool TBarCustomItemActionLink::IsOnExecuteLinked() {
-  return TActionLink::IsOnExecuteLinked() && (item_->OnClickIsActionExecute() || !item_->OnClick());
+  return TActionLink::IsOnExecuteLinked() && (Client()->OnClickIsActionExecute() || !Client()->OnClick());
 }
 
-#define TALVIK_LINK_SETTER(Name, Type)                   \
-  void TBarCustomItemActionLink::Set##Name(Type Value) { \
-    if (Is##Name##Linked()) item_->Set##Name(Value);     \
-  }
-TALVIK_LINK_SETTER(AutoCheck, bool)
-TALVIK_LINK_SETTER(Caption, const std::string&)
-TALVIK_LINK_SETTER(Checked, bool)
-TALVIK_LINK_SETTER(Enabled, bool)
-TALVIK_LINK_SETTER(HelpContext, int)
-TALVIK_LINK_SETTER(Hint, const std::string&)
-TALVIK_LINK_SETTER(ImageIndex, int)
-TALVIK_LINK_SETTER(ShortCut, TShortCut)
-TALVIK_LINK_SETTER(Visible, bool)
-#undef TALVIK_LINK_SETTER
-
 void TBarCustomItemActionLink::SetOnExecute(const TNotifyEvent& Value) {
-  if (IsOnExecuteLinked()) item_->SetOnClickFromAction(Value);
+  if (IsOnExecuteLinked()) Client()->SetOnClickFromAction(Value);
 }

@@ -367,34 +367,13 @@ class TBarControlItem : public TBarCustomItem {
 
 // Keeps an item in step with a TCustomAction. A property is linked only while the class library
 // says so and the item's value still equals the action's.
-class TBarCustomItemActionLink : public TActionLink {
-  TALVIK_CLASS(TBarCustomItemActionLink, TActionLink)
-  explicit TBarCustomItemActionLink(TBarCustomItem* AClient);
+using TBarItemCommandLink = TCommandActionLink<TBarCustomItem>;
+class TBarCustomItemActionLink : public TBarItemCommandLink {
+  TALVIK_CLASS(TBarCustomItemActionLink, TBarItemCommandLink)
+  using TBarItemCommandLink::TBarItemCommandLink;
 
-  bool IsAutoCheckLinked() override;
-  bool IsCaptionLinked() override;
-  bool IsCheckedLinked() override;
-  bool IsEnabledLinked() override;
-  bool IsHelpContextLinked() override;
-  bool IsHintLinked() override;
-  bool IsImageIndexLinked() override;
-  bool IsShortCutLinked() override;
-  bool IsVisibleLinked() override;
   bool IsOnExecuteLinked() override;
-
-  void SetAutoCheck(bool Value) override;
-  void SetCaption(const std::string& Value) override;
-  void SetChecked(bool Value) override;
-  void SetEnabled(bool Value) override;
-  void SetHelpContext(int Value) override;
-  void SetHint(const std::string& Value) override;
-  void SetImageIndex(int Value) override;
-  void SetShortCut(TShortCut Value) override;
-  void SetVisible(bool Value) override;
   void SetOnExecute(const TNotifyEvent& Value) override;
-
- private:
-  TBarCustomItem* item_;
 };
 
 // ---------------------------------------------------------------------------------------------------

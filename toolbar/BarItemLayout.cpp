@@ -2,6 +2,7 @@
 // mirroring of vertical layouts and scrolling of tall popups).
 #include <algorithm>
 
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
 
@@ -57,11 +58,7 @@ TBarView::LayoutResult TBarView::CalculatePositions(bool CanMove, TBarViewOrient
   LayoutResult result;
   const TBarViewOrientation savedOrientation = orientation_;
   orientation_ = AOrientation;
-  struct RestoreOrientation {
-    TBarView* view;
-    TBarViewOrientation value;
-    ~RestoreOrientation() { view->orientation_ = value; }
-  } restore{this, savedOrientation};
+  TScopeExit restore([this, savedOrientation] { orientation_ = savedOrientation; });
 
   const bool vertical = AOrientation == tbvoVertical;
   const size_t n = viewers_.size();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/rtl/Lifetime.h"
 #include "toolbar/BarAccessibility.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
@@ -27,11 +28,11 @@ bool TBarItemViewer::Execute() {
 }
 
 void TBarItemViewer::NotifySelecting() {
-  if (item_->OnSelect) item_->OnSelect(item_, this, true);
+  InvokeEvent(item_->OnSelect, item_, this, true);
 }
 
 void TBarItemViewer::NotifyDeselecting() {
-  if (item_->OnSelect) item_->OnSelect(item_, this, false);
+  InvokeEvent(item_->OnSelect, item_, this, false);
 }
 
 void TBarItemViewer::RequestRepaint() {
@@ -92,11 +93,25 @@ bool TBarItemViewer::ImageShown() const {
          (mode == nbdmTextOnlyInMenus && IsToolbarStyle());
 }
 
+namespace {
+
+// An image list that is not being destroyed. Items that share an owner with their list hear of its
+// going one after another (the owner tells each): a view may measure or paint in between, and must
+// not ask a list that is half gone.
+TCustomImageList* Usable(TCustomImageList* Images) {
+  const TComponent* component = Images;
+  return component && !component->ComponentState().Contains(csDestroying) ? Images : nullptr;
+}
+
+}  // namespace
+
 TCustomImageList* TBarItemViewer::GetImageList() const {
-  if (TCustomImageList* own = item_->Images()) return own;
+  if (TCustomImageList* own = Usable(item_->Images())) return own;
   for (TBarView* v = view_; v; v = v->ParentView()) {
-    if (v->ItemsSource() && v->ItemsSource()->SubMenuImages()) return v->ItemsSource()->SubMenuImages();
-    if (v->ParentItem() && v->ParentItem()->SubMenuImages()) return v->ParentItem()->SubMenuImages();
+    if (v->ItemsSource())
+      if (TCustomImageList* images = Usable(v->ItemsSource()->SubMenuImages())) return images;
+    if (v->ParentItem())
+      if (TCustomImageList* images = Usable(v->ParentItem()->SubMenuImages())) return images;
   }
   return nullptr;
 }
@@ -169,7 +184,7 @@ void TBarView::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (AComponent == itemsSource_ && itemsSource_ != parentItem_) {
-    itemsSource_->Unsubscribe(&sourceHandler_);
+    // The source is being destroyed: its subscriptions go with it, and it is asked nothing more.
     itemsSource_ = nullptr;
     FreeViewers();
   }
@@ -289,7 +304,9 @@ void TBarView::ParentNotification(TBarItemChangedAction Action) {
 void TBarView::ResolveItemsSource() {
   TBarCustomItem* source = parentItem_->ItemsSource();
   if (source == itemsSource_) return;
-  if (itemsSource_) {
+  // a source being destroyed (the item's own notification of it may come first) is asked nothing
+  const TComponent* old = itemsSource_;
+  if (old && !old->ComponentState().Contains(csDestroying)) {
     itemsSource_->Unsubscribe(&sourceHandler_);
     if (itemsSource_ != parentItem_) itemsSource_->RemoveFreeNotification(this);
   }

@@ -6,6 +6,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Registry.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -193,15 +194,10 @@ void DrawRotatedText(HDC DC, std::string Text, const TRect& Rect, UINT Format) {
   HFONT font = CreateRotatedFont(DC);
   if (!font) return;
   HGDIOBJ oldFont = SelectObject(DC, font);
-  struct Restore {
-    HDC dc;
-    HGDIOBJ old;
-    HFONT font;
-    ~Restore() {
-      SelectObject(dc, old);
-      DeleteObject(font);
-    }
-  } restore{DC, oldFont, font};
+  TScopeExit restore([DC, oldFont, font] {
+    SelectObject(DC, oldFont);
+    DeleteObject(font);
+  });
 
   // The accelerator is the character after the last single '&'.
   std::string before;  // the text before the accelerator, without marks

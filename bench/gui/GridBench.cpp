@@ -89,7 +89,9 @@ TDBGrid* TheDBGrid(TMemDataSet** dataset) {
     ds->FieldDefs()->Add("PROGRAM", ftString, 30);
     ds->FieldDefs()->Add("CPU", ftFloat);
     ds->FieldDefs()->Add("EVENT", ftString, 30);
-    for (int i = 1; i <= kRows; ++i) ds->AddRow({i, CellText(1, i), CellText(2, i), i * 0.5, CellText(4, i)});
+    // values of the same length everywhere, so that only the position differs between the runs
+    for (int i = 1; i <= kRows; ++i)
+      ds->AddRow({100000 + i, CellText(1, i), CellText(2, i), 1000.25 + i % 8, CellText(4, i)});
     auto* source = new TDataSource(TheStage().form.get());
     source->SetDataSet(ds);
     auto* g = new TDBGrid(TheStage().form.get());

@@ -4,6 +4,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 
 // ---------------------------------------------------------------- TContainedAction
 
@@ -84,10 +85,7 @@ void TCustomAction::SetChecked(bool Value) {
   if (checking_ || !Propagate(this, checked_, Value, &TActionLink::IsCheckedLinked, &TActionLink::SetChecked))
     return;
   checking_ = true;
-  struct Done {
-    bool& f;
-    ~Done() { f = false; }
-  } done{checking_};
+  TScopeExit done([this] { checking_ = false; });
   if (Value && groupIndex_ > 0 && ActionList()) {
     TCustomActionList* list = ActionList();
     for (int i = 0; i < list->ActionCount(); ++i) {

@@ -155,6 +155,42 @@ class TActionLink : public TBasicActionLink {
   TCustomAction* CustomAction() const;
 };
 
+// The action link of a client that shows a command (a menu item, a toolbar item): a property
+// follows the action only while the client still shows the action's value. TClient has the
+// getters and setters of the properties the action carries.
+template <class TClient>
+class TCommandActionLink : public TActionLink {
+ public:
+  explicit TCommandActionLink(TClient* AClient) : TActionLink(AClient), client_(AClient) {}
+
+#define TALVIK_COMMAND_LINK(Name, Type)                                          \
+  bool Is##Name##Linked() override {                                             \
+    TCustomAction* a = CustomAction();                                           \
+    return TActionLink::Is##Name##Linked() && a && client_->Name() == a->Name(); \
+  }                                                                              \
+  void Set##Name(Type Value) override {                                          \
+    if (Is##Name##Linked()) client_->Set##Name(Value);                           \
+  }
+  TALVIK_COMMAND_LINK(AutoCheck, bool)
+  TALVIK_COMMAND_LINK(Caption, const std::string&)
+  TALVIK_COMMAND_LINK(Checked, bool)
+  TALVIK_COMMAND_LINK(Enabled, bool)
+  TALVIK_COMMAND_LINK(HelpContext, int)
+  TALVIK_COMMAND_LINK(Hint, const std::string&)
+  TALVIK_COMMAND_LINK(ImageIndex, int)
+  TALVIK_COMMAND_LINK(ShortCut, TShortCut)
+  TALVIK_COMMAND_LINK(Visible, bool)
+#undef TALVIK_COMMAND_LINK
+
+ protected:
+  TClient* Client() const {
+    return client_;
+  }
+
+ private:
+  TClient* client_;
+};
+
 class TCustomActionList : public TComponent {
   TALVIK_CLASS(TCustomActionList, TComponent)
   explicit TCustomActionList(TComponent* AOwner);

@@ -67,12 +67,18 @@ TField* TColumn::Field() const {
   TCustomDBGrid* g = Grid();
   if (!g || fieldName_.empty()) return nullptr;
   TDataSet* ds = g->DataLink()->DataSet();
-  return ds && ds->Active() ? ds->FindField(fieldName_) : nullptr;
+  if (!ds || !ds->Active() || !g->DataLink()->Active()) return nullptr;
+  if (fieldGeneration_ != g->fieldGeneration_) {
+    field_ = ds->FindField(fieldName_);
+    fieldGeneration_ = g->fieldGeneration_;
+  }
+  return field_;
 }
 
 void TColumn::SetFieldName(const std::string& Value) {
   if (Value == fieldName_) return;
   fieldName_ = Value;
+  fieldGeneration_ = -1;
   Changed(false);
 }
 
@@ -348,6 +354,7 @@ void TCustomDBGrid::FontChanged() {
 // ---------------------------------------------------------------- layout
 
 void TCustomDBGrid::LayoutChanged() {
+  ++fieldGeneration_;
   if (layoutLock_ > 0) return;
   if (columns_->State() == csDefault) columns_->RebuildColumns();
   ColumnsLayout();
@@ -445,6 +452,7 @@ void TCustomDBGrid::UpdateVertScrollBar() {
 // ---------------------------------------------------------------- the link's notifications
 
 void TCustomDBGrid::LinkActive(bool Value) {
+  ++fieldGeneration_;
   if (!Value) HideEditor();
   LayoutChanged();
   UpdateVertScrollBar();

@@ -77,6 +77,9 @@ class TColumn : public TCollectionItem {
  private:
   friend class TColumnTitle;
   std::string fieldName_;
+  // the field found for fieldName_, valid while the grid's field generation is the same
+  mutable TField* field_ = nullptr;
+  mutable int fieldGeneration_ = -1;
   std::unique_ptr<TColumnTitle> title_;
   int width_ = 0;
   bool widthAssigned_ = false;
@@ -240,6 +243,7 @@ class TCustomDBGrid : public TCustomGrid {
   std::string editText_;
   int layoutLock_ = 0;
   int syncing_ = 0;
+  int fieldGeneration_ = 0;  // grows whenever the dataset's fields may have changed
   int startingEdit_ = 0;  // the record is being put in edit: the editor keeps its text
   TGridCoord pressedCell_{-1, -1};
 };

@@ -2,8 +2,6 @@
 // the file dialogs over the toolkit's (non-native) one while our loop keeps pumping.
 #include "platform/gui/Dialogs.h"
 
-#include <QFileDialog>
-#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -12,9 +10,15 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
+
+talvik::gui::MessageBoxHandler& BoxHandler() {
+  static talvik::gui::MessageBoxHandler handler;
+  return handler;
+}
 
 struct ButtonInfo {
   const char* caption;
@@ -179,7 +183,7 @@ UINT BoxFlags(TMsgDlgType type, TMsgDlgButtons buttons) {
 
 bool HasHandler() {
   // a probe through the window manager's MessageBox tells whether a test handler answers
-  return talvik::gui::detail::MessageBoxHandlerSet();
+  return static_cast<bool>(BoxHandler());
 }
 
 }  // namespace
@@ -210,9 +214,10 @@ void ShowMessage(const std::string& Msg) {
   MessageDlgPos(Msg, mtCustom, TMsgDlgButtons{mbOK}, 0, -1, -1);
 }
 
-namespace talvik::gui::detail {
+namespace {
 
-int RunMessageForm(HWND, const std::string& text, const std::string& caption, UINT type) {
+// The message box as our own dialog form.
+int RunMessageForm(const std::string& text, const std::string& caption, UINT type) {
   static const TMsgDlgButtons kSets[] = {{mbOK},        {mbOK, mbCancel}, mbAbortRetryIgnore,
                                          mbYesNoCancel, {mbYes, mbNo},    {mbRetry, mbCancel}};
   UINT kind = type & 0xF;
@@ -239,7 +244,16 @@ int RunMessageForm(HWND, const std::string& text, const std::string& caption, UI
   return form->ShowModal();
 }
 
-}  // namespace talvik::gui::detail
+}  // namespace
+
+void talvik::gui::SetMessageBoxHandler(MessageBoxHandler handler) {
+  BoxHandler() = std::move(handler);
+}
+
+int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+  if (BoxHandler()) return BoxHandler()(owner, text, caption, type);
+  return RunMessageForm(text, caption, type);
+}
 
 // ---------------------------------------------------------------- file dialogs
 
@@ -248,18 +262,6 @@ namespace {
 talvik::gui::FileDialogHandler& FileHandler() {
   static talvik::gui::FileDialogHandler handler;
   return handler;
-}
-
-// "Text|*.txt;*.csv|All|*.*" as the toolkit's name filters ("Text (*.txt *.csv)").
-QStringList NameFilters(const std::string& filter) {
-  QStringList parts = QString::fromStdString(filter).split('|');
-  QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString patterns = parts[i + 1];
-    patterns.replace(';', ' ');
-    out << parts[i] + " (" + patterns + ")";
-  }
-  return out;
 }
 
 }  // namespace
@@ -290,27 +292,17 @@ bool TOpenDialog::Execute() {
   if (FileHandler()) {
     chosen = FileHandler()(*this);
   } else {
-    talvik::gui::UseQtBackend();
-    QFileDialog dialog(nullptr, QString::fromStdString(title_), QString::fromStdString(initialDir_));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(Save() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    if (Save())
-      dialog.setFileMode(QFileDialog::AnyFile);
-    else if (options_.Contains(ofAllowMultiSelect))
-      dialog.setFileMode(QFileDialog::ExistingFiles);
-    else if (options_.Contains(ofFileMustExist))
-      dialog.setFileMode(QFileDialog::ExistingFile);
-    else
-      dialog.setFileMode(QFileDialog::AnyFile);
-    if (Save() && !options_.Contains(ofOverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    QStringList filters = NameFilters(filter_);
-    if (!filters.isEmpty()) {
-      dialog.setNameFilters(filters);
-      dialog.selectNameFilter(
-          filters.value(std::clamp(filterIndex_ - 1, 0, static_cast<int>(filters.size()) - 1)));
-    }
-    if (!defaultExt_.empty()) dialog.setDefaultSuffix(QString::fromStdString(defaultExt_));
-    if (!fileName_.empty()) dialog.selectFile(QString::fromStdString(fileName_));
+    talvik::gui::detail::FileDialogRequest request;
+    request.title = title_;
+    request.initialDir = initialDir_;
+    request.fileName = fileName_;
+    request.defaultExt = defaultExt_;
+    request.filter = filter_;
+    request.filterIndex = filterIndex_;
+    request.save = Save();
+    request.multiSelect = options_.Contains(ofAllowMultiSelect);
+    request.mustExist = options_.Contains(ofFileMustExist);
+    request.overwritePrompt = options_.Contains(ofOverwritePrompt);
     // our windows wait while the dialog is up; our loop keeps running their timers and paints
     std::vector<HWND> disabled;
     for (HWND h : GetTopLevelWindows())
@@ -318,21 +310,25 @@ bool TOpenDialog::Execute() {
         EnableWindow(h, false);
         disabled.push_back(h);
       }
-    dialog.open();
-    while (dialog.isVisible() && !(Application && Application->Terminated())) {
-      if (Application)
-        Application->HandleMessage();
-      else
-        talvik::gui::ProcessPending();
-    }
-    for (HWND h : disabled)
-      if (IsWindow(h)) EnableWindow(h, true);
-    chosen = dialog.result() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    TScopeExit enable([&] {
+      for (HWND h : disabled)
+        if (IsWindow(h)) EnableWindow(h, true);
+    });
+    const auto answer = talvik::gui::detail::RunToolkitFileDialog(
+        request,
+        [] {
+          if (Application)
+            Application->HandleMessage();
+          else
+            talvik::gui::ProcessPending();
+        },
+        [] { return Application && Application->Terminated(); });
+    chosen = answer.chosen && !answer.files.empty();
     if (chosen) {
       files_->Clear();
-      for (const QString& f : dialog.selectedFiles()) files_->Add(f.toStdString());
+      for (const std::string& f : answer.files) files_->Add(f);
       fileName_ = files_->Strings(0);
-      filterIndex_ = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+      filterIndex_ = answer.filterIndex;
     }
   }
   if (chosen) {

@@ -949,6 +949,9 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner), title_(Prog
 }
 
 TApplication::~TApplication() {
+  // the forms go while the application is still whole: their destructors ask it about the main form
+  Destroying();
+  DestroyComponents();
   WakeMainThread = nullptr;
   hintWindow_.reset();
   if (handle_) DestroyWindow(handle_);
@@ -1290,4 +1293,8 @@ void TApplication::DoMouseIdle() {
   mouseControl_ = c;
   if (old) old->Perform(CM_MOUSELEAVE);
   if (c && c == mouseControl_) c->Perform(CM_MOUSEENTER);
+}
+
+void talvik::gui::detail::HandleToolkitException() {
+  if (Application) Application->HandleException(Application);
 }

@@ -166,7 +166,7 @@ class TCustomGrid : public TCustomControl {
 
   // ---- options and look ----
   TGridOptions Options() const { return options_; }
-  virtual void SetOptions(TGridOptions Value);
+  void SetOptions(TGridOptions Value);
   TGridOptions DesignOptionsBoost() const { return designOptionsBoost_; }
   void SetDesignOptionsBoost(TGridOptions Value) { designOptionsBoost_ = Value; }
   // Rows are not stored: heights only where they differ from the default (always the case here; the

@@ -2,6 +2,7 @@
 // Free of Qt types; not for use outside platform/gui.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,33 @@ bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
 // ---- window classes of the layer's own controls ----
 void RegisterEditClass();  // "EDIT"
-// The message box as our own dialog form (Dialogs.cpp); whether a test handler answers instead.
-int RunMessageForm(HWND owner, const std::string& text, const std::string& caption, UINT type);
-bool MessageBoxHandlerSet();
+// ---- what the toolkit backend asks of the class library (Forms.cpp) ----
+// Called in a catch block: an exception that would escape into a toolkit event handler goes to the
+// application's handler (or is dropped when there is no application).
+void HandleToolkitException();
+
+// ---- the toolkit's file dialog (QtBackend.cpp), the one seam between the class library's dialogs
+// and the toolkit: plain data in, plain data out ----
+struct FileDialogRequest {
+  std::string title;
+  std::string initialDir;
+  std::string fileName;
+  std::string defaultExt;
+  std::string filter;  // "Text|*.txt;*.csv|All|*.*"
+  int filterIndex = 1;
+  bool save = false;
+  bool multiSelect = false;
+  bool mustExist = false;
+  bool overwritePrompt = false;
+};
+struct FileDialogAnswer {
+  bool chosen = false;
+  std::vector<std::string> files;
+  int filterIndex = 0;  // 1-based, 0 when none
+};
+// Shows the toolkit's file dialog and calls `pump` (our message loop) until it closes or `stop`.
+FileDialogAnswer RunToolkitFileDialog(const FileDialogRequest& request, const std::function<void()>& pump,
+                                      const std::function<bool()>& stop);
 
 // The first visible line after a scroll-bar message (the SB_ code in the low word of wParam) to the
 // window's bar (SB_HORZ, SB_VERT), kept within 0 .. count - page. A thumb position comes from the

@@ -48,32 +48,12 @@ class TBitmap;
 
 // Keeps a menu item in step with its action; a property follows the action only while the item
 // still shows the action's value.
-class TMenuActionLink : public TActionLink {
-  TALVIK_CLASS(TMenuActionLink, TActionLink)
-  explicit TMenuActionLink(TMenuItem* AClient);
+using TMenuItemCommandLink = TCommandActionLink<TMenuItem>;
+class TMenuActionLink : public TMenuItemCommandLink {
+  TALVIK_CLASS(TMenuActionLink, TMenuItemCommandLink)
+  using TMenuItemCommandLink::TMenuItemCommandLink;
 
-  bool IsAutoCheckLinked() override;
-  bool IsCaptionLinked() override;
-  bool IsCheckedLinked() override;
-  bool IsEnabledLinked() override;
-  bool IsHelpContextLinked() override;
-  bool IsHintLinked() override;
   bool IsGroupIndexLinked() override;
-  bool IsImageIndexLinked() override;
-  bool IsShortCutLinked() override;
-  bool IsVisibleLinked() override;
-  void SetAutoCheck(bool Value) override;
-  void SetCaption(const std::string& Value) override;
-  void SetChecked(bool Value) override;
-  void SetEnabled(bool Value) override;
-  void SetHelpContext(int Value) override;
-  void SetHint(const std::string& Value) override;
-  void SetImageIndex(int Value) override;
-  void SetShortCut(TShortCut Value) override;
-  void SetVisible(bool Value) override;
-
- protected:
-  TMenuItem* client_;
 };
 
 // One command of a menu, or a submenu of further items. An item frees its subitems.

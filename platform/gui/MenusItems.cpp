@@ -8,28 +8,9 @@
 
 // ---------------------------------------------------------------- TMenuActionLink
 
-TMenuActionLink::TMenuActionLink(TMenuItem* AClient) : TActionLink(AClient), client_(AClient) {}
-
-#define TALVIK_MENU_LINK(Name, Type)                                                     \
-  bool TMenuActionLink::Is##Name##Linked() {                                             \
-    return TActionLink::Is##Name##Linked() && client_->Name() == CustomAction()->Name(); \
-  }                                                                                      \
-  void TMenuActionLink::Set##Name(Type Value) {                                          \
-    if (Is##Name##Linked()) client_->Set##Name(Value);                                   \
-  }
-TALVIK_MENU_LINK(AutoCheck, bool)
-TALVIK_MENU_LINK(Caption, const std::string&)
-TALVIK_MENU_LINK(Checked, bool)
-TALVIK_MENU_LINK(Enabled, bool)
-TALVIK_MENU_LINK(HelpContext, int)
-TALVIK_MENU_LINK(Hint, const std::string&)
-TALVIK_MENU_LINK(ImageIndex, int)
-TALVIK_MENU_LINK(ShortCut, TShortCut)
-TALVIK_MENU_LINK(Visible, bool)
-#undef TALVIK_MENU_LINK
-
 bool TMenuActionLink::IsGroupIndexLinked() {
-  return TActionLink::IsGroupIndexLinked() && client_->GroupIndex() == CustomAction()->GroupIndex();
+  TCustomAction* a = CustomAction();
+  return TActionLink::IsGroupIndexLinked() && a && Client()->GroupIndex() == a->GroupIndex();
 }
 
 // ---------------------------------------------------------------- TMenuItem

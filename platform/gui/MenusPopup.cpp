@@ -7,6 +7,7 @@
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -545,9 +546,7 @@ void TPopupMenu::Popup(int X, int Y) {
   {
     TMenuLoop loop(this);
     g_openMenu = &loop;
-    struct Reset {
-      ~Reset() { g_openMenu = nullptr; }
-    } reset;
+    TScopeExit reset([] { g_openMenu = nullptr; });
     chosen = loop.Run(X, Y, alignment_);
   }
   // The menu's windows are gone when the chosen command runs.

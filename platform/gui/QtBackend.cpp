@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -11,14 +12,15 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <map>
 
-#include "platform/gui/Forms.h"
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
@@ -380,14 +382,6 @@ class QtBackend : public Backend {
 
 }  // namespace
 
-namespace {
-MessageBoxHandler& BoxHandler() {
-  static MessageBoxHandler handler;
-  return handler;
-}
-
-}  // namespace
-
 bool ToolkitMouseClick(HWND topLevel, POINT client, int button) {
   auto it = HostWidgets().find(topLevel);
   if (it == HostWidgets().end()) return false;
@@ -408,14 +402,6 @@ bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::strin
               Qt::KeyboardModifiers::fromInt(static_cast<int>(qtModifiers)), QString::fromStdString(text));
   QCoreApplication::sendEvent(it->second, &e);
   return true;
-}
-
-void SetMessageBoxHandler(MessageBoxHandler handler) {
-  BoxHandler() = std::move(handler);
-}
-
-bool detail::MessageBoxHandlerSet() {
-  return static_cast<bool>(BoxHandler());
 }
 
 bool GrabDisplayToPng(const std::string& path) {
@@ -591,12 +577,6 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 
 }  // namespace talvik::gui
 
-int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-  auto& handler = talvik::gui::BoxHandler();
-  if (handler) return handler(owner, text, caption, type);
-  return talvik::gui::detail::RunMessageForm(owner, text, caption, type);
-}
-
 namespace talvik::gui::detail {
 
 void HostClosed(HWND topLevel) {
@@ -609,7 +589,7 @@ void Guarded(F f) {
   try {
     f();
   } catch (...) {
-    if (Application) Application->HandleException(Application);
+    HandleToolkitException();
   }
 }
 
@@ -631,3 +611,53 @@ void HostActivated(HWND topLevel, bool active) {
 }
 
 }  // namespace talvik::gui::detail
+
+// ---------------------------------------------------------------- the file dialog
+
+namespace {
+
+// "Text|*.txt;*.csv|All|*.*" as the toolkit's name filters ("Text (*.txt *.csv)").
+QStringList NameFilters(const std::string& filter) {
+  QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    out << parts[i] + " (" + patterns + ")";
+  }
+  return out;
+}
+
+}  // namespace
+
+talvik::gui::detail::FileDialogAnswer talvik::gui::detail::RunToolkitFileDialog(
+    const FileDialogRequest& r, const std::function<void()>& pump, const std::function<bool()>& stop) {
+  UseQtBackend();
+  QFileDialog dialog(nullptr, QString::fromStdString(r.title), QString::fromStdString(r.initialDir));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  if (r.save)
+    dialog.setFileMode(QFileDialog::AnyFile);
+  else if (r.multiSelect)
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+  else if (r.mustExist)
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  else
+    dialog.setFileMode(QFileDialog::AnyFile);
+  if (r.save && !r.overwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  QStringList filters = NameFilters(r.filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(
+        filters.value(std::clamp(r.filterIndex - 1, 0, static_cast<int>(filters.size()) - 1)));
+  }
+  if (!r.defaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(r.defaultExt));
+  if (!r.fileName.empty()) dialog.selectFile(QString::fromStdString(r.fileName));
+  dialog.open();
+  while (dialog.isVisible() && !stop()) pump();
+  FileDialogAnswer answer;
+  answer.chosen = dialog.result() == QDialog::Accepted;
+  for (const QString& f : dialog.selectedFiles()) answer.files.push_back(f.toStdString());
+  answer.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  return answer;
+}

@@ -12,6 +12,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace talvik::gui::detail {
@@ -97,6 +98,11 @@ struct EditState {
   int topLine = 0;
   bool focused = false;
   bool dragging = false;
+  // The calls of the window procedure running on this state. A parent's handler of a notification
+  // sent from one of them (EN_CHANGE, EN_SETFOCUS) may destroy the edit: the state then outlives the
+  // window until the outermost call returns.
+  int calls = 0;
+  bool destroyed = false;
 
   bool Multi() const { return style & ES_MULTILINE; }
   bool ReadOnly() const { return style & ES_READONLY; }
@@ -653,12 +659,17 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   EditState* stp = StateOf(hwnd);
   if (!stp) return DefWindowProc(hwnd, msg, wParam, lParam);
+  ++stp->calls;
+  TScopeExit release([stp] {
+    if (--stp->calls > 0 || !stp->destroyed) return;
+    DeleteDC(stp->measure);
+    delete stp;
+  });
   EditState& st = *stp;
   switch (msg) {
     case WM_NCDESTROY:
       RemoveProp(hwnd, kEditState);
-      DeleteDC(st.measure);
-      delete stp;
+      st.destroyed = true;
       return DefWindowProc(hwnd, msg, wParam, lParam);
     case WM_STYLECHANGED:
       st.style = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));

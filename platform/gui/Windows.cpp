@@ -622,6 +622,10 @@ bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
       found = true;
       break;
     }
+    if (found && remove && msg.input) {
+      // GetKeyState answers the keyboard as it was when this input came
+      TakeInputState(msg.input);
+    }
     if (!found && s.quitPosted && (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) &&
         RangeMatches(WM_QUIT, lo, hi)) {
       msg = MSG{};

@@ -282,6 +282,9 @@ struct MSG {
   DWORD time = 0;
   POINT pt;
   char32_t translated = 0;  // the character a key message yields when translated (0: none)
+  // The input event the message came from (0: none). Taking it from the queue makes the keyboard
+  // state GetKeyState answers the one of that moment, so a backlog of input never misreads a shortcut.
+  std::uint64_t input = 0;
 };
 
 // ---- scroll bars ----

@@ -319,7 +319,17 @@ short GetKeyState(int vk) {
 }
 
 short GetAsyncKeyState(int vk) {
-  return static_cast<short>(GetKeyState(vk) & 0x8000);
+  if (vk < 0 || vk > 255) return 0;
+  return static_cast<short>((S().asyncKeyState[vk] & 0x80) ? 0x8000 : 0);
+}
+
+void talvik::gui::detail::TakeInputState(std::uint64_t input) {
+  auto& s = S();
+  while (!s.inputKeys.empty() && s.inputKeys.front().first <= input) {
+    if (s.inputKeys.front().first == input)
+      std::copy(s.inputKeys.front().second.begin(), s.inputKeys.front().second.end(), s.keyState);
+    s.inputKeys.pop_front();
+  }
 }
 
 // ---------------------------------------------------------------- input routing
@@ -335,7 +345,7 @@ void ForgetWindowInput(Wnd* w) {
 namespace {
 
 void SetKey(int vk, bool down) {
-  BYTE& b = S().keyState[vk & 0xFF];
+  BYTE& b = S().asyncKeyState[vk & 0xFF];
   if (down) {
     if (!(b & 0x80)) b ^= 1;  // toggle state flips on each press
     b |= 0x80;
@@ -346,7 +356,7 @@ void SetKey(int vk, bool down) {
 
 void SyncShift(const talvik::gui::ShiftKeys& k) {
   auto set = [](int vk, bool down) {
-    BYTE& b = S().keyState[vk];
+    BYTE& b = S().asyncKeyState[vk];
     if (down)
       b |= 0x80;
     else
@@ -358,7 +368,7 @@ void SyncShift(const talvik::gui::ShiftKeys& k) {
 }
 
 WPARAM MouseKeys() {
-  auto& ks = S().keyState;
+  auto& ks = S().asyncKeyState;
   WPARAM m = 0;
   if (ks[VK_LBUTTON] & 0x80) m |= MK_LBUTTON;
   if (ks[VK_RBUTTON] & 0x80) m |= MK_RBUTTON;
@@ -377,6 +387,14 @@ void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t tran
   m.time = MessageTimeNow();
   m.pt = S().cursorPos.load();
   m.translated = translated;
+  // the keyboard as it is now goes with the message: its handlers read it, not a later state
+  auto& s = S();
+  m.input = ++s.lastInput;
+  std::array<BYTE, 256> keys;
+  std::copy(std::begin(s.asyncKeyState), std::end(s.asyncKeyState), keys.begin());
+  s.inputKeys.emplace_back(m.input, keys);
+  constexpr std::size_t kMaxBacklog = 4096;  // input dropped from the queue leaves its copy here
+  if (s.inputKeys.size() > kMaxBacklog) s.inputKeys.pop_front();
   PostInput(m);
 }
 
@@ -391,7 +409,7 @@ namespace talvik::gui {
 void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat, int scanCode) {
   auto& s = S();
   s.lastInputWasKey = true;
-  bool wasDown = s.keyState[vk & 0xFF] & 0x80;
+  bool wasDown = s.asyncKeyState[vk & 0xFF] & 0x80;
   SyncShift(shift);
   SetKey(vk, down);
   if (vk == VK_MENU) {

@@ -567,10 +567,41 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
         SetWindowPos(ch->handle, nullptr, cr.Left + dx, cr.Top + dy, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-  // we keep no copy of the window's bits outside its image, so the scrolled area repaints whole;
-  // with a pending update area the image may be stale, which this also covers
-  if (updateRect) *updateRect = src;
-  if (flags & SW_INVALIDATE) InvalidateRect(hwnd, &src, flags & SW_ERASE);
+  // The image moves when the whole area shows and none of it waits for paint: then only what came into
+  // view paints. Otherwise (covered by children or siblings, or stale) the scrolled area repaints whole.
+  bool moved = false;
+  RECT exposed[2];
+  int exposedCount = 0;
+  Wnd* root = Root(w);
+  if ((dx || dy) && !(flags & SW_SCROLLCHILDREN) && Visible(w) && root->surface && std::abs(dx) < src.Width() &&
+      std::abs(dy) < src.Height()) {
+    RECT inWindow = src;
+    OffsetRect(inWindow, w->client.Left, w->client.Top);
+    std::vector<RECT> shown = VisibleRects(w, inWindow, true);
+    RECT whole = inWindow, pending;
+    RECT inRoot = RectInRoot(w);
+    OffsetRect(whole, inRoot.Left, inRoot.Top);
+    bool stale = !IsRectEmpty(w->update) && IntersectRect(pending, w->update, src);
+    if (!stale && shown.size() == 1 && EqualRect(shown[0], whole)) {
+      ScrollSurface(root->surface, whole, dx, dy);
+      NotifyHostDirty(w, inWindow);
+      moved = true;
+      if (dy > 0) exposed[exposedCount++] = Rect(src.Left, src.Top, src.Right, src.Top + dy);
+      if (dy < 0) exposed[exposedCount++] = Rect(src.Left, src.Bottom + dy, src.Right, src.Bottom);
+      if (dx > 0) exposed[exposedCount++] = Rect(src.Left, src.Top, src.Left + dx, src.Bottom);
+      if (dx < 0) exposed[exposedCount++] = Rect(src.Right + dx, src.Top, src.Right, src.Bottom);
+    }
+  }
+  if (!moved) {
+    exposed[0] = src;
+    exposedCount = 1;
+  }
+  if (updateRect) {
+    *updateRect = exposed[0];
+    if (exposedCount > 1) UnionRect(*updateRect, exposed[0], exposed[1]);
+  }
+  if (flags & SW_INVALIDATE)
+    for (int i = 0; i < exposedCount; ++i) InvalidateRect(hwnd, &exposed[i], flags & SW_ERASE);
   return src.IsEmpty() ? 1 : 2;
 }
 

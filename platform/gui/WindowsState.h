@@ -1,6 +1,7 @@
 // The window manager's own state, shared by Windows.cpp and its companion files.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -131,7 +132,13 @@ struct State {
   std::atomic<POINT> cursorPos{POINT{}};
   static_assert(std::atomic<POINT>::is_always_lock_free);
 
+  // The keyboard and mouse buttons as GetKeyState answers them: as of the last input message taken
+  // from the queue. asyncKeyState is the state of the devices now (GetAsyncKeyState); each input
+  // message posted keeps a copy of it, taken over when the message is taken.
   BYTE keyState[256] = {};
+  BYTE asyncKeyState[256] = {};
+  std::uint64_t lastInput = 0;
+  std::deque<std::pair<std::uint64_t, std::array<BYTE, 256>>> inputKeys;  // oldest first
   bool altAlone = false;
   // double-click recognition
   UINT lastDownMessage = 0;
@@ -185,6 +192,8 @@ LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam);
 DWORD MessageTimeNow();
 void ReleaseCaptureOf(Wnd* w);
 void ForgetWindowInput(Wnd* w);
+// The keyboard state of input event `input` becomes the one GetKeyState answers.
+void TakeInputState(std::uint64_t input);
 LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen);
 void InitSysColors(State& s);
 void SetCursorInternal(HCURSOR c);

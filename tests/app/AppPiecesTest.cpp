@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include "app/SimpleTimer.h"
+#include "app/ZrDBText3D.h"
 #include "app/ZrDialogUtils.h"
 #include "app/ZrLabel3D.h"
+#include "db/MemDataSet.h"
 #include "gui/GuiTestSupport.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -348,4 +350,46 @@ TEST_F(AboutBoxTest, ProductNameAloneGivesIconProductLineBevelAndButton) {
   for (int i = 0; i < form->ControlCount(); ++i)
     bevels += dynamic_cast<TBevel*>(form->Controls(i)) != nullptr;
   EXPECT_EQ(bevels, 1);
+}
+
+// ---------------------------------------------------------------- the data-aware twin
+
+TEST_F(Label3DTest, DataTextDrawsTheFieldsDisplayTextWithTheSameLookAndFollowsTheRecord) {
+  auto* ds = new TMemDataSet(form.get());
+  ds->FieldDefs()->Add("STATUS", ftString, 20);
+  ds->AddRow({TVariant("█")});
+  ds->AddRow({TVariant()});
+  auto* source = new TDataSource(form.get());
+  source->SetDataSet(ds);
+  ds->Open();
+  auto* t = new TZrDBText3D(form.get());
+  t->SetParent(form.get());
+  t->SetBounds(10, 10, 100, 60);
+  EXPECT_FALSE(t->AutoSize());
+  EXPECT_EQ(t->Layout(), tlTop);
+  EXPECT_EQ(t->Bevel(), blShadow);
+  EXPECT_EQ(t->ShadowColor(), clBtnHighlight);
+  t->SetDataSource(source);
+  t->SetDataField("STATUS");
+  t->Font()->SetSize(28);
+  t->Font()->SetColor(clBlack);
+  t->SetColor(clLime);
+  t->SetAlignment(taCenter);
+  t->SetShadowColor(clBlue);
+  t->SetShadowSize(3);
+  t->SetLayout(tlBottom);
+  EXPECT_EQ(t->Width(), 100);  // no automatic sizing
+  // the shadow copy lies down-right of the text's ink, the text over it
+  int edge = -1;
+  for (int x = 10; x < 110 && edge < 0; ++x)
+    for (int y = 10; y < 70 && edge < 0; ++y)
+      if (At(x, y) == RGB(0, 0, 0)) edge = x;
+  ASSERT_GT(edge, 10);
+  int blue = 0;
+  for (int y = 10; y < 70; ++y)
+    blue += At(edge + 1, y) == RGB(0, 0, 255) || At(edge + 2, y) == RGB(0, 0, 255);
+  EXPECT_EQ(blue, 0);  // at the text's left edge only black and background: the copy lies right
+  ds->Next();          // a null field shows nothing
+  for (int x = 10; x < 110; x += 3)
+    for (int y = 10; y < 70; y += 3) ASSERT_EQ(At(x, y), RGB(0, 255, 0)) << x << "," << y;
 }

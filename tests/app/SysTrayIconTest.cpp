@@ -6,6 +6,7 @@
 #include "gui/GuiTestSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/SysUtils.h"
 
 using guitest::FakeNow;
 using guitest::GuiTest;
@@ -95,6 +96,11 @@ TEST_F(SysTrayIconTest, HintIsCutTo127BytesAndOnlyShownWithShowHint) {
   tray->SetHint(std::string(70, 'x') + "Ж");  // never cut inside a character
   tray->SetHint(std::string(126, 'x') + "Ж");
   EXPECT_EQ(std::string(tray->IconData().szTip), std::string(126, 'x'));
+  std::string cyrillic;
+  for (int i = 0; i < 300; ++i) cyrillic += "Ж";
+  tray->SetHint(cyrillic);  // the property holds 255 characters, the tip 63 whole ones
+  EXPECT_EQ(Utf8Length(tray->Hint()), 255);
+  EXPECT_EQ(std::string(tray->IconData().szTip).size(), 126u);
   tray->SetShowHint(false);
   EXPECT_EQ(std::string(tray->IconData().szTip), "");
 }

@@ -562,3 +562,21 @@ TEST_F(CodeEditInput, KeyMapIsStoredAsItsDifferenceFromTheDefaults) {
 }
 
 }  // namespace
+
+// A control the editor hands its focus to (a completion list, a find box) may go while the editor
+// keeps it in its list: the editor then takes the focus itself.
+TEST_F(CodeEditInput, AFocusControlThatGoesIsForgotten) {
+  form->Show();
+  Pump();
+  auto* box = new TCodeEdit(form.get());  // another editor stands in for a find box
+  box->SetParent(form.get());
+  box->SetBounds(0, 200, 100, 20);
+  edit->AddFocusControl(box);
+  edit->SetFocus();
+  Pump();
+  EXPECT_TRUE(box->Focused());
+  delete box;
+  edit->SetFocus();
+  Pump();
+  EXPECT_TRUE(edit->Focused());
+}

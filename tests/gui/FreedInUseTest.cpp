@@ -12,6 +12,8 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/gui/WinManager.h"
 
 using namespace guitest;
 
@@ -133,4 +135,24 @@ TEST_F(FreedInUse, UtilityWindowFreedByItsOwnMethodFinishesTheCall) {
   SendMessage(h, WM_USER, 0, 0);
   EXPECT_EQ(seen, "метод");
   EXPECT_FALSE(IsWindow(h));
+}
+
+TEST_F(FreedInUse, EditFreedByItsOwnOnChangeFinishesTheKeyItWasTyping) {
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetBounds(10, 10, 150, 21);
+  int changes = 0;
+  edit->OnChange = [&](TObject*) {
+    ++changes;
+    delete edit;
+    edit = nullptr;
+  };
+  form->Show();
+  edit->SetFocus();
+  Application->ProcessMessages();
+  talvik::gui::InjectKey('Z', true, U'з', {});
+  talvik::gui::InjectKey('Z', false, 0, {});
+  Application->ProcessMessages();
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(edit, nullptr);
 }

@@ -426,6 +426,32 @@ TEST_F(Grids, DraggingAFixedCellMovesItsColumnOnce) {
   EXPECT_EQ(grid->moved.size(), 1u);
 }
 
+TEST_F(Grids, RowsAreSizedAndMovedByTheirFixedCells) {
+  grid->SetOptions(grid->Options() + TGridOptions{goRowSizing, goRowMoving});
+  std::vector<std::pair<int, int>> rowsMoved;
+  grid->OnRowMoved = [&](TObject*, int from, int to) { rowsMoved.push_back({from, to}); };
+  ShowFocused();
+  // the border under row 2 (y = 74) in the fixed column
+  Mouse(WM_MOUSEMOVE, 30, 74);
+  Mouse(WM_LBUTTONDOWN, 30, 74);
+  EXPECT_EQ(grid->GridState(), gsRowSizing);
+  Mouse(WM_MOUSEMOVE, 30, 84);
+  Mouse(WM_LBUTTONUP, 30, 84);
+  EXPECT_EQ(grid->RowHeights(2), 34);
+  EXPECT_EQ(grid->rowHeightsChanged, 1);
+  EXPECT_EQ(grid->colWidthsChanged, 0);
+  // row 1 dragged by its fixed cell onto row 3
+  Later(1000);
+  Mouse(WM_LBUTTONDOWN, 30, 37);
+  EXPECT_EQ(grid->GridState(), gsRowMoving);
+  Mouse(WM_MOUSEMOVE, 30, 100);
+  Mouse(WM_LBUTTONUP, 30, 100);
+  ASSERT_EQ(rowsMoved.size(), 1u);
+  EXPECT_EQ(rowsMoved[0], (std::pair<int, int>{1, 3}));
+  EXPECT_EQ(grid->RowHeights(1), 34) << "the rows between move up one place with their heights";
+  EXPECT_EQ(grid->RowHeights(2), 24);
+}
+
 TEST_F(Grids, SelectingBelowTheCellsScrollsOnTheTimer) {
   grid->SetOptions(grid->Options() + goRangeSelect);
   ShowFocused();
@@ -480,6 +506,41 @@ TEST_F(Grids, PaintCallsDrawCellOnlyForCellsInTheClipBoxWithTheirState) {
     EXPECT_LE(r, 6);
   }
   EXPECT_EQ(drawn.size(), 1u);
+}
+
+TEST_F(Grids, ScrollingByARowMovesTheImageAndPaintsOnlyTheRowThatCameIntoView) {
+  std::vector<TGridCoord> drawn;
+  grid->OnDrawCell = [&](TObject*, int c, int r, TRect rect, TGridDrawState) {
+    drawn.push_back({c, r});
+    grid->Canvas()->TextRect(rect, rect.Left + 2, rect.Top + 2, std::to_string(c) + ":" + std::to_string(r));
+  };
+  form->Show();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  HWND top = form->Handle();
+  RECT wr;
+  GetWindowRect(top, wr);
+  auto pixel = [&](int x, int y) {
+    TPoint p = Screen(x, y);
+    return talvik::gui::WindowPixel(top, p.X - wr.Left, p.Y - wr.Top);
+  };
+  // a row's picture before the scroll: row 3's text
+  std::vector<COLORREF> row3;
+  for (int x = 66; x < 128; ++x) row3.push_back(pixel(x, 25 * 3 + 8));
+  drawn.clear();
+  grid->SetTopRow(2);
+  talvik::gui::UpdateAllWindows(top);
+  ASSERT_FALSE(drawn.empty());
+  for (const TGridCoord& c : drawn) EXPECT_EQ(c.Y, 8) << "only the row that came into view paints";
+  EXPECT_EQ(drawn.size(), 5u);
+  // row 3 now stands one row higher, moved, not repainted
+  std::vector<COLORREF> moved;
+  for (int x = 66; x < 128; ++x) moved.push_back(pixel(x, 25 * 2 + 8));
+  EXPECT_EQ(moved, row3);
+  // a scroll by more than the window repaints the whole scrolled area
+  drawn.clear();
+  grid->SetTopRow(13);
+  talvik::gui::UpdateAllWindows(top);
+  EXPECT_GE(drawn.size(), 7u * 5u);
 }
 
 TEST_F(Grids, RightToLeftPaintsTheFixedColumnAtTheRightAndSizesFromThere) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "GuiTestSupport.h"
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
@@ -389,6 +392,45 @@ TEST_F(Keyboard, KeysGoToTheFocusAndTranslateIntoCharacters) {
   ASSERT_EQ(chars.size(), 2u);
   EXPECT_EQ(chars[0].wParam, 0x416u);
   EXPECT_EQ(chars[1].wParam, 0x451u);
+}
+
+// A backlog of input: "g", then Shift+Alt+Backspace with the modifiers released before anything is
+// pumped. Each key is read with the modifiers it was typed with.
+TEST_F(Keyboard, KeyStateIsTheOneOfTheMessageBeingProcessed) {
+  HWND top = Top(0, 0, 100, 100);
+  SetFocus(top);
+  Drain();
+  struct Seen {
+    WPARAM key;
+    bool shift, alt;
+  };
+  std::vector<Seen> seen;
+  Handlers()[top] = [&](HWND, UINT m, WPARAM wp, LPARAM, LRESULT*) {
+    if (m == WM_KEYDOWN || m == WM_SYSKEYDOWN)
+      seen.push_back({wp, GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_MENU) < 0});
+    return false;
+  };
+  InjectKey('G', true, U'g', {});
+  InjectKey('G', false, 0, {});
+  InjectKey(VK_SHIFT, true, 0, {true, false, false});
+  InjectKey(VK_MENU, true, 0, {true, false, true});
+  InjectKey(VK_BACK, true, 0, {true, false, true});
+  InjectKey(VK_BACK, false, 0, {true, false, true});
+  InjectKey(VK_MENU, false, 0, {true, false, false});
+  InjectKey(VK_SHIFT, false, 0, {});
+  EXPECT_TRUE(GetAsyncKeyState(VK_SHIFT) >= 0);  // the devices are released already
+  Pump();
+  auto find = [&](WPARAM key) {
+    auto it = std::find_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.key == key; });
+    return it == seen.end() ? Seen{0, false, false} : *it;
+  };
+  EXPECT_EQ(find('G').key, static_cast<WPARAM>('G'));
+  EXPECT_FALSE(find('G').shift);
+  Seen back = find(VK_BACK);
+  ASSERT_EQ(back.key, static_cast<WPARAM>(VK_BACK));
+  EXPECT_TRUE(back.shift);
+  EXPECT_TRUE(back.alt);
+  EXPECT_FALSE(GetKeyState(VK_SHIFT) < 0);  // the last input taken released it
 }
 
 TEST_F(Keyboard, AltCombinationsBecomeSystemKeysAndOpenTheMenu) {

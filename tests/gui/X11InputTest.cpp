@@ -9,38 +9,21 @@
 #include <string>
 #include <thread>
 
+#include "X11TestSupport.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 
+using x11test::ScreenshotDir;
+using x11test::Shell;
+using x11test::WaitFor;
+
 namespace {
-
-constexpr int kTimeoutMs = 8000;
-
-bool Shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Pumps our messages until `done` holds or the time-out passes.
-bool WaitFor(const std::function<bool()>& done) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Application->ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 class X11Input : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    bool ci = std::getenv("CI") && std::string(std::getenv("CI")) == "true";
-    if (!display || !*display || !Shell("xdotool version")) {
-      if (ci) FAIL() << "no X server or no xdotool: run these tests through xvfb-run -a";
-      GTEST_SKIP() << "no X server (run through xvfb-run -a)";
-    }
+    X11TEST_REQUIRE_DISPLAY();
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     talvik::gui::UseQtBackend();
     CreateApplication();

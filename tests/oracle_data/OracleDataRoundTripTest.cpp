@@ -205,6 +205,37 @@ TEST_F(RoundTripBase, ATextLongerThanItsFieldIsRefusedAndChangesNothing) {
   EXPECT_EQ(ByQuery(fresh.get(), 1), kCyrillic60);
 }
 
+TEST_F(RoundTripBase, AValueTheServerRefusesKeepsWhatWasTyped) {
+  Run(session.get(), "create table rt (id number(9), v varchar2(60))");
+  Run(session.get(), "insert into rt values (1, 'было')");
+  session->Commit();
+  auto ds = DataSet("select t.*, t.rowid from rt t");
+  // A field wider than its column: the server, not the field, refuses the text.
+  auto* v = new TStringField(ds.get());
+  v->SetFieldName("V");
+  v->SetSize(100);
+  v->SetDataSet(ds.get());
+  auto* id = new TIntegerField(ds.get());
+  id->SetFieldName("ID");
+  id->SetDataSet(ds.get());
+  ds->Open();
+  ds->Edit();
+  const std::string typed = kCyrillic60 + "ы";
+  v->SetAsString(typed);
+  std::string message;
+  try {
+    ds->Post();
+  } catch (const EDatabaseError& e) {
+    message = e.Message();
+  }
+  EXPECT_NE(message.find("ORA-01401: inserted value too large for column"), std::string::npos) << message;
+  EXPECT_EQ(ds->State(), dsEdit);
+  EXPECT_EQ(v->AsString(), typed) << "the record keeps the typed value";
+  ds->Cancel();
+  auto fresh = Fresh();
+  EXPECT_EQ(ByQuery(fresh.get(), 1), "было");
+}
+
 // ---- Another session's changes -----------------------------------------------------------------------
 
 // One row per case: session A changes it (or writes the same value again) and commits while the

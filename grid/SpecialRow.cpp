@@ -1,4 +1,4 @@
-#include "grid/SpecRow.h"
+#include "grid/SpecialRow.h"
 
 #include "platform/db/DBConsts.h"
 
