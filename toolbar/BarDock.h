@@ -452,6 +452,7 @@ class TBarFloatingWindowParent : public TCustomForm {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   void DrawFrame(HDC DC);

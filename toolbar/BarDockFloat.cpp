@@ -38,9 +38,18 @@ TBarFloatingWindowParent::TBarFloatingWindowParent(TBarCustomDockableWindow* Win
   SetBorderStyle(bsToolWindow);
   SetShowHint(true);
   SetColor(clBtnFace);
+  // The form may go first (its owned windows go after the form part of it is gone): forget it then.
+  if (parentForm_) parentForm_->FreeNotification(this);
 }
 
-TBarFloatingWindowParent::~TBarFloatingWindowParent() = default;
+TBarFloatingWindowParent::~TBarFloatingWindowParent() {
+  if (parentForm_) parentForm_->RemoveFreeNotification(this);
+}
+
+void TBarFloatingWindowParent::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomForm::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == parentForm_) parentForm_ = nullptr;
+}
 
 void TBarFloatingWindowParent::CreateParams(TCreateParams& Params) {
   TCustomForm::CreateParams(Params);

@@ -1,6 +1,7 @@
 // Toolbar position persistence.
 #include "toolbar/BarPositions.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,14 @@ const char* const kFloatingMark = "+";
 const char* const kNoName = "Cannot save dockable window's position because Name property is not set";
 const char* const kNoDockName =
     "Cannot save dockable window's position because DockedTo's Name property not set";
+
+// Stored places are read from outside: coordinates beyond any screen would overflow the window
+// geometry, so they are held to what a window position can be.
+const int kStoredPlaceLimit = 32767;
+
+int StoredPlace(int Value) {
+  return std::clamp(Value, -kStoredPlaceLimit, kStoredPlaceLimit);
+}
 
 std::vector<TBarCustomDockableWindow*> DockableWindowsOf(TComponent* Form) {
   std::vector<TBarCustomDockableWindow*> windows;
@@ -96,9 +105,10 @@ void LoadToolbarPositions(TComponent* Form, const TBarPositionReadIntProc& ReadI
     }
     W->DisableArrange();
     TScopeExit arrange([W] { W->EnableArrange(); });
-    W->SetDockRow(ReadIntProc(section, kDockRow, W->DockRow()));
-    W->SetDockPos(ReadIntProc(section, kDockPos, W->DockPos()));
-    const TPoint floatingPosition(ReadIntProc(section, kFloatLeft, 0), ReadIntProc(section, kFloatTop, 0));
+    W->SetDockRow(StoredPlace(ReadIntProc(section, kDockRow, W->DockRow())));
+    W->SetDockPos(StoredPlace(ReadIntProc(section, kDockPos, W->DockPos())));
+    const TPoint floatingPosition(StoredPlace(ReadIntProc(section, kFloatLeft, 0)),
+                                  StoredPlace(ReadIntProc(section, kFloatTop, 0)));
     W->ReadPositionData(TBarReadPositionData{ReadIntProc, ReadStringProc});
     if (floating) {
       W->SetFloatingPosition(floatingPosition);

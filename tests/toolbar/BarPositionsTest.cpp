@@ -146,6 +146,33 @@ TEST_F(BarPositions, AFloatingWindowOffTheScreenComesBack) {
   EXPECT_EQ(r.Top, 0);
 }
 
+TEST_F(BarPositions, PlacesBeyondAnyScreenAreHeldAndTheWindowComesBack) {
+  PrivateRegistry::Put(Section("ToolBarView"), "Rev", REG_SZ, "2000");
+  PrivateRegistry::Put(Section("ToolBarView"), "DockedTo", REG_SZ, "+");
+  PrivateRegistry::Put(Section("ToolBarView"), "FloatLeft", REG_SZ, "2147483647");
+  PrivateRegistry::Put(Section("ToolBarView"), "FloatTop", REG_SZ, "-2147483648");
+  PrivateRegistry::Put(Section("ToolBarSession"), "Rev", REG_SZ, "2000");
+  PrivateRegistry::Put(Section("ToolBarSession"), "DockedTo", REG_SZ, "TBDockTop");
+  PrivateRegistry::Put(Section("ToolBarSession"), "DockRow", REG_SZ, "2147483647");
+  PrivateRegistry::Put(Section("ToolBarSession"), "DockPos", REG_SZ, "2147483647");
+  MainWindow w;
+  w.Load();
+  ASSERT_TRUE(w.view->Floating());
+  const TRect r = w.view->FloatingParent()->BoundsRect();
+  EXPECT_EQ(r.Right, 1024);
+  EXPECT_EQ(r.Top, 0);
+  EXPECT_EQ(w.session->Top(), 44);  // a row of its own below the others
+  EXPECT_EQ(w.session->BoundsRect().Right, 600);
+}
+
+TEST_F(BarPositions, AFormGoesWhileItsWindowsFloat) {
+  MainWindow w;
+  w.view->SetFloating(true);
+  w.session->SetFloating(true);
+  w.form.reset();  // the floating parents outlive the form part of the form being destroyed
+  EXPECT_TRUE(FloatingToolWindows().empty());
+}
+
 // Sections the loader must leave alone.
 struct IgnoredCase {
   const char* name;
