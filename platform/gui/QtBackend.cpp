@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,6 +19,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
@@ -85,6 +89,7 @@ class HostWidget : public QWidget {
     setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);  // files, for the windows of ours that accept them
   }
   bool applying = false;
 
@@ -137,6 +142,26 @@ class HostWidget : public QWidget {
     InjectMouse(WM_MOUSEWHEEL, ScreenPos(e->position()), Keys(e->modifiers()), delta);
   }
   void leaveEvent(QEvent*) override { InjectMouseLeave(); }
+  static std::vector<std::string> LocalFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (data && data->hasUrls())
+      for (const QUrl& u : data->urls())
+        if (u.isLocalFile()) files.push_back(u.toLocalFile().toStdString());
+    return files;
+  }
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    if (!LocalFiles(e->mimeData()).empty() && AcceptsFilesAt(ScreenPos(e->position())))
+      e->acceptProposedAction();
+  }
+  void dragMoveEvent(QDragMoveEvent* e) override {
+    if (AcceptsFilesAt(ScreenPos(e->position())))
+      e->acceptProposedAction();
+    else
+      e->ignore();
+  }
+  void dropEvent(QDropEvent* e) override {
+    if (InjectFileDrop(ScreenPos(e->position()), LocalFiles(e->mimeData()))) e->acceptProposedAction();
+  }
   void Key(QKeyEvent* e, bool down) {
     bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
     KeyTranslation t =
@@ -205,6 +230,12 @@ class QtHost : public Host {
               Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
       if (!(ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_TOPMOST) && !(ex & WS_EX_NOACTIVATE))
         flags = Qt::Window | Qt::FramelessWindowHint;  // a frameless window that may take the focus
+      managedTool_ = (ex & WS_EX_MANAGEDTOOL) != 0;
+      if (managedTool_) {
+        // a tool window the desktop manages (stacked over its owner), framed by us
+        flags = Qt::Tool | Qt::FramelessWindowHint;
+        if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+      }
     } else {
       flags = (ex & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
       if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
@@ -230,6 +261,7 @@ class QtHost : public Host {
     widget_->applying = true;
     if (visible && !emptyShape_) {
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
+      if (managedTool_) PrepareManagedTool();
       widget_->show();
     } else {
       widget_->hide();
@@ -270,6 +302,12 @@ class QtHost : public Host {
     }
   }
   void Raise() override {
+    if (managedTool_ && widget_->isVisible() && TopmostChanged()) {
+      widget_->applying = true;
+      PrepareManagedTool();  // changing the flags hides the window
+      widget_->show();
+      widget_->applying = false;
+    }
     if (widget_->isVisible()) widget_->raise();
   }
   void Activate() override {
@@ -295,8 +333,28 @@ class QtHost : public Host {
       }
     return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
   }
-  [[maybe_unused]] HWND hwnd_;
+  bool TopmostChanged() const {
+    const bool topmost = (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    return topmost != widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  }
+  // A managed tool window follows its owner (transient for it) and the topmost state of its style.
+  void PrepareManagedTool() {
+    if (TopmostChanged())
+      widget_->setWindowFlag(Qt::WindowStaysOnTopHint,
+                             (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    widget_->winId();
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    auto it = owner ? HostWidgets().find(owner) : HostWidgets().end();
+    QWindow* parent = nullptr;
+    if (it != HostWidgets().end()) {
+      it->second->winId();
+      parent = it->second->windowHandle();
+    }
+    if (widget_->windowHandle()) widget_->windowHandle()->setTransientParent(parent);
+  }
+  HWND hwnd_;
   HWND ownerHwnd_ = nullptr;
+  bool managedTool_ = false;
   bool popup_ = false;
   bool wantVisible_ = false;  // our window is visible (the toolkit's may not be, see emptyShape_)
   bool emptyShape_ = false;   // the window's region shows nothing
