@@ -373,6 +373,15 @@ TEST_F(DBCheck, TheAcceleratorAndTheSpaceKeyToggle) {
   EXPECT_EQ(box->Perform(CM_WANTSPECIALKEY, VK_ESCAPE), 1);
 }
 
+TEST_F(DBCheck, CancelModeReleasesAPressWithoutAClick) {
+  box->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 8));
+  EXPECT_NE(box->Perform(BM_GETSTATE) & BST_PUSHED, 0);
+  box->Perform(WM_CANCELMODE);
+  EXPECT_EQ(box->Perform(BM_GETSTATE) & BST_PUSHED, 0);
+  EXPECT_EQ(box->State(), cbUnchecked);
+  EXPECT_NE(GetCapture(), box->Handle());
+}
+
 TEST_F(DBCheck, ScreenshotEveryStateFlatAnd3DEnabledAndDisabled) {
   box->SetVisible(false);
   const TCheckBoxState states[] = {cbUnchecked, cbChecked, cbGrayed};

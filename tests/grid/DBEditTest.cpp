@@ -12,6 +12,7 @@
 #include "GridTestSupport.h"
 #include "grid/DBEditEx.h"
 #include "grid/DBGridEx.h"
+#include "platform/gui/Clipbrd.h"
 
 using namespace gridtest;
 using talvik::gui::ShiftKeys;
@@ -245,6 +246,39 @@ TEST_F(DBEdit, AHolderSeesEveryKeyFirstAndMaySwallowIt) {
   edit->SetInplaceEditHolder(nullptr);
 }
 
+TEST_F(DBEdit, AHoldersRecentPressMakesADoubleClick) {
+  TFakeHolder holder;
+  edit->SetInplaceEditHolder(&holder);
+  int doubles = 0;
+  edit->OnDblClick = [&](TObject*) { ++doubles; };
+  Focus();
+  holder.downAt = edit->ClientToScreen(TPoint(20, 5));
+  holder.downTime = talvik::gui::Ticks();
+  Advance(100);
+  edit->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(21, 5));
+  edit->Perform(WM_LBUTTONUP, 0, MAKELPARAM(21, 5));
+  EXPECT_EQ(doubles, 1);
+  holder.downTime = talvik::gui::Ticks();
+  Advance(GetDoubleClickTime() + 1);  // too late: a plain press
+  edit->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(21, 5));
+  edit->Perform(WM_LBUTTONUP, 0, MAKELPARAM(21, 5));
+  EXPECT_EQ(doubles, 1);
+  edit->SetInplaceEditHolder(nullptr);
+}
+
+TEST_F(DBEdit, PasteEditsTheRecordFirst) {
+  Bind("NAME");
+  Focus();
+  edit->SetSelStart(3);
+  Clipboard()->SetAsText("ie");
+  edit->Perform(WM_PASTE);
+  EXPECT_EQ(people->ds.State(), dsEdit);
+  EXPECT_EQ(edit->Text(), "Annie");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(people->F("NAME")->AsString(), "Annie");
+}
+
 TEST_F(DBEdit, TheTextRectangleShrinksByTheButtonsAndTheImage) {
   const TRect plain = edit->TextRect();
   EXPECT_EQ(plain.Right, edit->ClientWidth() - 1);
@@ -280,6 +314,8 @@ TEST_F(DBEdit, RecentEntriesOpenOnAMatchingPrefixAndCloseOnEmptyText) {
   EXPECT_EQ(list->Count(), 2);  // case-insensitive, sorted
   EXPECT_EQ(list->Items()->Strings(0), "alpha");
   EXPECT_EQ(list->ItemIndex(), -1);
+  ASSERT_TRUE(
+      talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-dbedit-mru.png", Rect(30, 30, 300, 140)));
   Type(U"z");
   EXPECT_FALSE(edit->MRUDroppedDown());  // nothing begins with "alz"
   Key(VK_BACK, 8);
