@@ -211,6 +211,44 @@ TEST_F(InplaceLists, AResizedPickListKeepsDropDownRowsAndWidth) {
   Key(VK_ESCAPE, 27);
 }
 
+TEST_F(InplaceLists, TheButtonOpensTheListItsReleaseKeepsItTheNextClickCloses) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  TEditButtonControlEx* button = e->ButtonControl(0);
+  ASSERT_TRUE(button->Visible());
+  const LPARAM at = MAKELPARAM(button->Width() / 2, button->Height() / 2);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  EXPECT_TRUE(e->ListVisible());
+  button->Perform(WM_LBUTTONUP, 0, at);
+  EXPECT_TRUE(e->ListVisible());
+  e->PickList()->SetItemIndex(2);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  button->Perform(WM_LBUTTONUP, 0, at);
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Ann");  // closed without taking the entry
+}
+
+TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  const TRect cell = GetControlScreenRect(e);
+  MONITORINFO mi;
+  mi.rcMonitor = Rect(0, 0, 1024, cell.Bottom + 20);
+  mi.rcWork = mi.rcMonitor;
+  mi.dwFlags = MONITORINFOF_PRIMARY;
+  talvik::gui::SetScreens({mi});
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  EXPECT_EQ(list->Top() + list->Height(), cell.Top);
+  EXPECT_EQ(list->SizeGrip()->Position(), sgpTopRight);
+  Key(VK_ESCAPE, 27);
+}
+
 TEST_F(InplaceLists, ScreenshotACellWithItsPickListDroppedDown) {
   TColumnEx* col = Columns({"NAME", "SALARY", "FLAG"});
   col->SetWidth(140);
