@@ -1146,6 +1146,32 @@ void TCustomDBEditEx::SetInplaceEditHolder(TObject* Holder) {
   UpdateReadOnly();
 }
 
+void TCustomDBEditEx::InplaceMove(const TRect& Loc) {
+  if (Loc.IsEmpty()) {
+    InplaceHide();
+    return;
+  }
+  HandleNeeded();
+  const bool wasHidden = !IsWindowVisible(Handle());
+  SetBounds(Loc.Left, Loc.Top, Loc.Width(), Loc.Height());
+  SetVisible(true);
+  SetWindowPos(Handle(), HWND_TOP, Loc.Left, Loc.Top, Loc.Width(), Loc.Height(),
+               SWP_SHOWWINDOW | SWP_NOREDRAW);
+  if (wasHidden) Invalidate();
+  auto* holder = dynamic_cast<TWinControl*>(holder_);
+  if (holder && holder->HandleAllocated() && GetFocus() == holder->Handle() && CanFocus()) SetFocus();
+}
+
+void TCustomDBEditEx::InplaceHide() {
+  if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
+  const bool hadFocus = GetFocus() == Handle();
+  SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+  SetBounds(0, 0, 0, 0);
+  SetVisible(false);
+  auto* holder = dynamic_cast<TWinControl*>(holder_);
+  if (hadFocus && holder && holder->CanFocus()) holder->SetFocus();
+}
+
 // ---------------------------------------------------------------- TDBEditEx
 
 TDBEditEx::TDBEditEx(TComponent* AOwner) : TCustomDBEditEx(AOwner) {

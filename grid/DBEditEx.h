@@ -184,6 +184,10 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx {
   void CloseUp(bool Accept) override;
   virtual void UpdateData();
   void SetInplaceEditHolder(TObject* Holder);
+  // In place: the holder shows the control over Loc (without redrawing it when it already showed) and
+  // hides it again into an empty rectangle, taking the focus back.
+  void InplaceMove(const TRect& Loc);
+  void InplaceHide();
   IInplaceEditHolderEx* InplaceEditHolder() const { return holder_; }
   void Reset() override;
 

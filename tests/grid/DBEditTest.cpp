@@ -246,6 +246,43 @@ TEST_F(DBEdit, AHolderSeesEveryKeyFirstAndMaySwallowIt) {
   edit->SetInplaceEditHolder(nullptr);
 }
 
+// A windowed holder: the edit goes over it and comes back to it.
+class THolderPanel : public TCustomControl, public IInplaceEditHolderEx {
+ public:
+  using TCustomControl::TCustomControl;
+  bool CanEdit(TControl*) override { return true; }
+  void GetMouseDownInfo(TPoint& Pos, std::uint64_t& Time) override {
+    Pos = TPoint();
+    Time = 0;
+  }
+  void InplaceEditWndProc(TControl*, TMessage&) override {}
+  void InplaceEditKeyDown(TControl*, WORD&, TShiftState) override {}
+  void InplaceEditKeyPress(TControl*, char32_t&) override {}
+  void InplaceEditKeyUp(TControl*, WORD&, TShiftState) override {}
+};
+
+TEST_F(DBEdit, InPlaceTheHolderShowsAndHidesItAndGetsTheFocusBack) {
+  auto* panel = new THolderPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(10, 100, 300, 60);
+  panel->SetTabStop(true);
+  auto* cellEdit = new TDBEditEx(form.get());
+  cellEdit->SetParent(panel);
+  cellEdit->SetInplaceEditHolder(panel);
+  cellEdit->InplaceHide();
+  panel->SetFocus();
+  Pump();
+  cellEdit->InplaceMove(Rect(20, 10, 120, 30));
+  EXPECT_TRUE(IsWindowVisible(cellEdit->Handle()));
+  EXPECT_EQ(cellEdit->BoundsRect(), Rect(20, 10, 120, 30));
+  EXPECT_EQ(GetFocus(), cellEdit->Handle());  // the holder had the focus: the editor takes it
+  cellEdit->InplaceHide();
+  EXPECT_FALSE(IsWindowVisible(cellEdit->Handle()));
+  EXPECT_TRUE(cellEdit->BoundsRect().IsEmpty());
+  EXPECT_EQ(GetFocus(), panel->Handle());
+  cellEdit->SetInplaceEditHolder(nullptr);
+}
+
 TEST_F(DBEdit, AHoldersRecentPressMakesADoubleClick) {
   TFakeHolder holder;
   edit->SetInplaceEditHolder(&holder);
