@@ -31,7 +31,8 @@ class TBenchMainForm : public TMainForm {
 };
 
 std::size_t HeapInUse() {
-  return mallinfo2().uordblks;
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;  // small blocks and the large ones mapped on their own
 }
 
 // One instance file with `sessions` sessions listed by the session window of a main window.

@@ -10,8 +10,6 @@
 namespace sessiontest {
 namespace {
 
-constexpr const char* kKill101 = "ALTER SYSTEM KILL SESSION '101,304'\r\n";
-
 class CommandsTest : public SessionFormTest {
  protected:
   void SetUp() override {

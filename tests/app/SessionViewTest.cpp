@@ -142,3 +142,47 @@ TEST_F(ViewTest, TheChooserListsEveryTitleTickedAsVisibleAndHidesByFieldName) {
 
 }  // namespace
 }  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+// Pictures of the list with its grid popup, the column chooser and the alarm tab with rows.
+TEST_F(ViewTest, PicturesOfTheGridPopupTheChooserAndTheAlarmTab) {
+  AddFixtureSessions();
+  Store("Alarm", "1");
+  Store("AlarmActiveCount", "2");
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  const std::string dir = logontest::ScreenshotDir();
+  // the menu loop tells the application window when it waits: the picture is taken then
+  std::function<void()> onIdle;
+  const int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != WM_ENTERIDLE || !onIdle) return false;
+    auto step = std::move(onIdle);
+    onIdle = nullptr;
+    step();
+    return true;
+  });
+  auto picture = [&](TPopupMenu* menu, const std::string& file) {
+    bool taken = false;
+    onIdle = [&] {
+      taken = true;
+      talvik::gui::UpdateAllWindows(MainForm->Handle());
+      EXPECT_TRUE(talvik::gui::RenderScreenToPng(dir + "/" + file, Rect(0, 0, 900, 600)));
+      logontest::Key(VK_ESCAPE);
+    };
+    menu->Popup(260, 140);
+    EXPECT_TRUE(taken) << file;
+  };
+  ASSERT_TRUE(GoTo(102));
+  picture(form->PopupMenuGrid, "session-grid-popup.png");
+  picture(form->PopupMenuTitle, "session-column-chooser.png");
+  form->pcSessions->SetActivePage(form->tsAlarm);
+  ASSERT_EQ(Alarms().size(), 2u);
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(MainForm->Handle(), dir + "/session-alarms.png"));
+  Application->UnhookMainWindow(hook);
+}
+
+}  // namespace
+}  // namespace sessiontest
