@@ -22,7 +22,9 @@ constexpr int kSpinMin = 1, kSpinMax = 1000;
 constexpr int kImageSize = 16;
 constexpr int kImageCount = 8;
 
-// The session list as the instance is asked for it, line by line as stored.
+// The session list as the instance is asked for it, line by line as stored (long lines are split
+// into adjacent literals).
+// NOLINTBEGIN(bugprone-suspicious-missing-comma)
 constexpr const char* kSessionSqlLines[] = {
     "SELECT ",
     "  s.sid,",
@@ -83,6 +85,7 @@ constexpr const char* kSessionSqlLines[] = {
     "       AND t.statistic# = 12",
     "ORDER BY s.status",
 };
+// NOLINTEND(bugprone-suspicious-missing-comma)
 
 // The session grid's columns in order: field, title (nullptr: the field's own label), visible, width
 // (0: the default).
