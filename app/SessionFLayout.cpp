@@ -166,7 +166,9 @@ TSessionForm::TSessionForm(TComponent* AOwner) : TForm(AOwner) {
   Show();
 }
 
-TSessionForm::~TSessionForm() = default;
+TSessionForm::~TSessionForm() {
+  UnregisterFromMainForm();
+}
 
 TAction* TSessionForm::NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex,
                                  bool AutoCheck) {

@@ -128,3 +128,23 @@ TEST_F(SessionFormTest, TheUserAndBackgroundSwitchesPickTheFilterAndTheCountFoll
 
 }  // namespace
 }  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+TEST_F(SessionFormTest, AFirstRefreshFailingAtShowGoesToTheErrorBoxAndTheOtherStepsStillRun) {
+  // a user who may not read the dynamic performance views
+  LogonWith("scott", "tiger");
+  MainForm->aLogin->Execute();
+  TakeBoxes();
+  Open();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 2u);  // the list, then the restricted-logins note
+  for (const std::string& box : shown) EXPECT_NE(box.find("ORA-00942"), std::string::npos) << box;
+  EXPECT_EQ(form->PopupMenuTitle->Items()->Count(), 21);
+  EXPECT_EQ(Panel(2), " Oracle " + OracleVersion);
+  EXPECT_TRUE(form->Visible());
+}
+
+}  // namespace
+}  // namespace sessiontest
