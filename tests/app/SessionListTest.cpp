@@ -5,6 +5,7 @@
 
 #include "SessionFormTestSupport.h"
 #include "platform/rtl/Process.h"
+#include "tests/oracle_sim/MonitorStatements.h"
 
 namespace sessiontest {
 namespace {
@@ -57,6 +58,18 @@ TEST_F(SessionFormTest, TheGridHasItsColumnsInOrderWithTitlesWidthsAndVisibility
   EXPECT_EQ(form->odsSession->ReadBuffer(), 1000);
   EXPECT_EQ(form->odsSession->Filter(), "prname = 'USER'");
   EXPECT_TRUE(form->odsSession->Filtered());
+}
+
+TEST_F(SessionFormTest, TheListIsReadWithTheStoredStatementLineByLineButForTheIdleHours) {
+  Open();
+  std::string expected = monitor_sql::kSessionList;
+  const std::string hours = "LPAD(TO_CHAR(TRUNC(s.last_call_et/3600)),2,'0')";
+  expected.replace(expected.find(hours), hours.size(),
+                   "LPAD(TO_CHAR(TRUNC(s.last_call_et/3600)),GREATEST(2,LENGTH(TO_CHAR(TRUNC(s.last_call_et/"
+                   "3600)))),'0')");
+  for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
+    expected.insert(at, "\r");
+  EXPECT_EQ(form->odsSession->SQL()->Text(), expected);
 }
 
 TEST_F(SessionFormTest, EachColumnShowsTheInstancesTextForTheFixturesRows) {
