@@ -231,7 +231,7 @@ TBarPopupWindow* TBarCustomItem::BuildSubmenuPopup(TBarView* ParentView, TBarIte
       if (ParentView->Window()->HandleAllocated()) UpdateWindow(ParentView->Window()->Handle());
     }
   } else {
-    window.release();
+    static_cast<void>(window.release());  // the caller owns a popup without a parent view
   }
 
   // 12, 13. shown, with the popup sound where the scheme has one

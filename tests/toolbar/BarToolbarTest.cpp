@@ -34,7 +34,7 @@ class BarToolbarTest : public BarMenuTest {
     a->SetCaption(Caption);
     a->SetHint(Hint);
     a->SetShortCut(Key);
-    a->SetOnExecute([this, Caption](TObject*) { Runs.push_back(Caption); });
+    a->SetOnExecute([this, Caption](TObject*) { runs_.push_back(Caption); });
     return a;
   }
   template <typename I = TBarItem>
@@ -132,7 +132,7 @@ class BarToolbarTest : public BarMenuTest {
   TBarSubmenuItem *file = nullptr, *edit = nullptr, *viewMenu = nullptr, *sessions = nullptr, *help = nullptr;
   TBarItem *login = nullptr, *refresh = nullptr, *copy = nullptr, *kill = nullptr;
   TComboBox* combo = nullptr;
-  std::vector<std::string> Runs;
+  std::vector<std::string> runs_;
 };
 
 // ---- the main window's bars ----
@@ -193,7 +193,7 @@ TEST_F(BarToolbarTest, MenuBarSwitchesItsDockingDefaults) {
 TEST_F(BarToolbarTest, CtrlCRunsItsActionOnce) {
   BuildMainWindow();
   CtrlC();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Копировать"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Копировать"});
 }
 
 TEST_F(BarToolbarTest, TheEarlierToolbarInTheShortCutListWins) {
@@ -201,20 +201,20 @@ TEST_F(BarToolbarTest, TheEarlierToolbarInTheShortCutListWins) {
   view->SetProcessShortCuts(true);  // after the menu bar, which holds the same shortcut
   refresh->SetAction(Action("Другое", "", VK_F5));
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
   menu->SetProcessShortCuts(false);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, (std::vector<std::string>{"Обновить", "Другое"}));
+  EXPECT_EQ(runs_, (std::vector<std::string>{"Обновить", "Другое"}));
 }
 
 TEST_F(BarToolbarTest, AFormBlockedByAModalDialogRunsNoShortCut) {
   BuildMainWindow();
   EnableWindow(form_->Handle(), false);
   EXPECT_FALSE(F5());
-  EXPECT_TRUE(Runs.empty());
+  EXPECT_TRUE(runs_.empty());
   EnableWindow(form_->Handle(), true);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 TEST_F(BarToolbarTest, TheLastToolbarLeavingTheListTakesTheHookAndTheNextBringsItBack) {
@@ -226,7 +226,7 @@ TEST_F(BarToolbarTest, TheLastToolbarLeavingTheListTakesTheHookAndTheNextBringsI
   EXPECT_FALSE(F5());
   view->SetProcessShortCuts(true);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 TEST_F(BarToolbarTest, AFloatingToolbarKeepsItsShortCuts) {
@@ -236,7 +236,7 @@ TEST_F(BarToolbarTest, AFloatingToolbarKeepsItsShortCuts) {
   view->SetFloating(true);
   ASSERT_TRUE(view->Floating());
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 // ---- the menu key ----
@@ -305,11 +305,11 @@ TEST_F(BarToolbarTest, AUniqueCharacterOnAToolbarRunsItsItemAndSeveralDoNothing)
   kill->SetDisplayMode(nbdmImageAndText);
   EXPECT_EQ(session->Perform(CM_DIALOGCHAR, U'к', 0), 1);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Копировать"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Копировать"});
   kill->SetCaption("&Конец");
   EXPECT_EQ(session->Perform(CM_DIALOGCHAR, U'к', 0), 0);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs.size(), 1u);
+  EXPECT_EQ(runs_.size(), 1u);
 }
 
 // ---- the mouse and hints ----
@@ -318,12 +318,12 @@ TEST_F(BarToolbarTest, AToolbarClickRunsItsActionAfterTheLoop) {
   BuildMainWindow();
   bool ranInsideLoop = false;
   aRefresh->SetOnExecute([&](TObject*) {
-    Runs.push_back("Обновить");
+    runs_.push_back("Обновить");
     ranInsideLoop = view->View()->InModalLoop();
   });
   Click(Centre(view->View(), refresh));
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
   EXPECT_FALSE(ranInsideLoop);
 }
 
