@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/X11TestSupport.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/StdCtrls.h"
 #include "toolbar/BarImageList.h"
@@ -16,6 +18,7 @@
 namespace {
 
 using namespace toolbartest;
+using talvik::gui::InjectMouse;
 
 class BarToolbarTest : public BarMenuTest {
  protected:
@@ -350,6 +353,179 @@ TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   combo->SetParent(form_.get());
   EXPECT_EQ(connect->Items()->Count(), 2);
   EXPECT_EQ(combo->Parent(), form_.get()) << "the control outlives its item";
+}
+
+// ---- the chevron ----
+
+TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
+  BuildMainWindow();
+  std::vector<TBarItem*> more;
+  for (int i = 0; i < 5; ++i)
+    more.push_back(Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4));
+  form_->SetWidth(330);  // "Сеансы" gives way to the chevron
+  talvik::gui::ProcessPending();
+  TBarView* v = session->View();
+  v->ValidatePositions();
+  std::vector<TBarCustomItem*> clipped;
+  for (int i = 0; i < v->ViewerCount(); ++i)
+    if (v->Viewers(i)->Clipped) clipped.push_back(v->Viewers(i)->Item());
+  ASSERT_FALSE(clipped.empty());
+  ASSERT_LT(clipped.size(), 7u);
+  TBarItemViewer* chevron = v->Find(session->Chevron());
+  ASSERT_TRUE(chevron && chevron->Show);
+  EXPECT_LE(session->BoundsRect().Right, 330);
+
+  std::vector<TBarCustomItem*> listed;
+  Drive({[&] {
+    if (TBarView* popup = v->OpenView())
+      for (int i = 0; i < popup->ViewerCount(); ++i)
+        if (popup->Viewers(i)->Show) listed.push_back(popup->Viewers(i)->Item());
+    v->EndModal();
+  }});
+  Click(Centre(v, session->Chevron()));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(listed, clipped);
+}
+
+// ---- floating sizes ----
+
+TEST_F(BarToolbarTest, FloatingSizesTakeOneSizePerRowCount) {
+  BuildMainWindow();
+  for (int i = 0; i < 4; ++i) Item(session->Items(), "", nullptr, i);
+  session->SetFloating(true);
+  const std::vector<TSize> sizes = session->GetFloatingSizes();
+  ASSERT_GE(sizes.size(), 3u);
+  // one row first, as wide as every button with the floating margins (4 on either side)
+  EXPECT_EQ(sizes.front().cx, 6 * 23 + 8);
+  EXPECT_EQ(sizes.front().cy, 22 + 3);
+  for (size_t i = 1; i < sizes.size(); ++i) {
+    EXPECT_LT(sizes[i].cx, sizes[i - 1].cx) << i;
+    EXPECT_GT(sizes[i].cy, sizes[i - 1].cy) << i;
+  }
+  EXPECT_EQ(sizes.back().cx, 23 + 8) << "last: one button a row";
+}
+
+struct SnapCase {
+  const char* name;
+  std::vector<int> lengths;
+  int current;
+  int snap;
+};
+
+const SnapCase kSnaps[] = {
+    {"Alone", {50}, 0, 12},
+    {"WideGaps", {50, 100, 180}, 1, 12},
+    {"NarrowGapBelow", {50, 58, 100}, 1, 7},
+    {"NarrowGapAbove", {50, 100, 104}, 1, 3},
+    {"TouchingNeighbour", {50, 51}, 0, 0},
+};
+
+class FloatingSnap : public ::testing::TestWithParam<SnapCase> {};
+
+TEST_P(FloatingSnap, DistanceFromTheNeighbours) {
+  EXPECT_EQ(FloatingSnapDistance(GetParam().lengths, GetParam().current), GetParam().snap);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FloatingSnap, ::testing::ValuesIn(kSnaps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ChoiceCase {
+  const char* name;
+  int current;
+  int offset;
+  int chosen;
+};
+
+// Candidate lengths 50, 100, 180 (frame included) with a snap of 12.
+const ChoiceCase kChoices[] = {
+    {"WithinTheSnapStays", 2, -12, 2},           {"PastTheNextSizeTakesIt", 2, -85, 1},
+    {"PastTwoSizesTakesTheFarther", 2, -150, 0}, {"BeforeTheNextSizeStays", 0, 30, 0},
+    {"GrowingPastASizeTakesIt", 0, 60, 1},       {"BeyondTheLargestTakesTheLargest", 0, 400, 2},
+};
+
+class FloatingChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(FloatingChoice, TheSizeTheCursorPassed) {
+  const std::vector<int> lengths{50, 100, 180};
+  EXPECT_EQ(ChooseFloatingSize(lengths, GetParam().current, GetParam().offset, 12), GetParam().chosen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FloatingChoice, ::testing::ValuesIn(kChoices),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Posts itself one step after another; the steps run inside whatever modal loop dispatches them.
+class TStepper : public TCustomControl {
+  TALVIK_CLASS(TStepper, TCustomControl)
+  using TCustomControl::TCustomControl;
+  std::vector<std::function<void()>> Steps;
+  size_t Next = 0;
+  void Start() { PostMessage(Handle(), WM_USER + 1, 0, 0); }
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == WM_USER + 1) {
+      if (Next < Steps.size()) Steps[Next++]();
+      if (Next < Steps.size()) PostMessage(Handle(), WM_USER + 1, 0, 0);
+      return;
+    }
+    TCustomControl::WndProc(Message);
+  }
+};
+
+TEST_F(BarToolbarTest, AFloatingResizeSnapsToTheSizesThatWrapDifferently) {
+  BuildMainWindow();
+  for (int i = 0; i < 4; ++i) Item(session->Items(), "", nullptr, i);
+  session->SetFloating(true);
+  TBarFloatingWindowParent* parent = session->FloatingParent();
+  const TRect start = parent->BoundsRect();
+  const TPoint edge(start.Right - 1, start.Top + start.Height() / 2);
+  auto* stepper = new TStepper(form_.get());
+  stepper->SetParent(form_.get());
+  std::vector<int> widths, heights;
+  auto note = [&] {
+    widths.push_back(parent->Width());
+    heights.push_back(session->Height());
+  };
+  stepper->Steps = {[&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 8, edge.Y)); },  note,
+                    [&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 75, edge.Y)); }, note,
+                    [&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 3, edge.Y)); },  note,
+                    [&] { InjectMouse(WM_LBUTTONUP, TPoint(edge.X - 3, edge.Y)); }};
+  SetCursorPos(edge.X, edge.Y);
+  InjectMouse(WM_LBUTTONDOWN, edge);
+  stepper->Start();
+  session->BeginSizing(HTRIGHT);
+  ASSERT_EQ(widths.size(), 3u);
+  EXPECT_EQ(widths[0], start.Width()) << "within the snap distance the frame stays";
+  EXPECT_LT(widths[1], start.Width()) << "past a narrower size it takes that size";
+  EXPECT_GT(heights[1], heights[0]) << "and wraps into more rows";
+  EXPECT_EQ(widths[2], start.Width()) << "back near the start it snaps back";
+  EXPECT_EQ(heights[2], heights[0]);
+  EXPECT_EQ(session->FloatingWidth(), 0);
+}
+
+// ---- pictures ----
+
+TEST_F(BarToolbarTest, AFloatingToolbarAndAToolbarOnALeftDock) {
+  BuildMainWindow();
+  auto* left = new TBarDock(form_.get());
+  left->SetName("TBDockLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(form_.get());
+  for (int i = 0; i < 2; ++i) Item(session->Items(), "", nullptr, i);
+  for (int i = 0; i < 3; ++i) Item(view->Items(), "", nullptr, i);
+  session->SetDockPos(0);
+  session->SetParent(left);
+  view->SetCaption("Просмотр");
+  view->SetFloatingPosition(TPoint(420, 260));
+  view->SetFloating(true);
+  talvik::gui::ProcessPending();
+  EXPECT_GT(session->Height(), session->Width()) << "a left dock stands its toolbar on end";
+  EXPECT_EQ(session->Left(), 0);
+  TBarFloatingWindowParent* parent = view->FloatingParent();
+  ASSERT_TRUE(parent && parent->Visible());
+  EXPECT_EQ(parent->Left(), 420);
+  const std::string dir = x11test::ScreenshotDir();
+  const std::string path = dir + "/toolbar-floating-and-left-dock.png";
+  talvik::gui::RenderScreenToPng(path, Rect(90, 90, 560, 420));
+  EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 }  // namespace
