@@ -47,8 +47,6 @@ struct TAccResult {
 class IBarAccessible {
  public:
   virtual ~IBarAccessible() = default;
-  // The methods keep the names of the accessibility interface they answer for.
-  // NOLINTBEGIN(readability-identifier-naming)
   virtual HRESULT get_accParent(TAccObjectRef& Parent) = 0;
   virtual HRESULT get_accChildCount(int& Count) = 0;
   virtual HRESULT get_accChild(TAccChild Child, TAccObjectRef& Object) = 0;
@@ -69,7 +67,6 @@ class IBarAccessible {
   virtual HRESULT accDoDefaultAction(TAccChild Child) = 0;
   virtual HRESULT put_accName(TAccChild Child, const std::string& Name) = 0;
   virtual HRESULT put_accValue(TAccChild Child, const std::string& Value) = 0;
-  // NOLINTEND(readability-identifier-naming)
   // The dispatch interface: none of its methods exists here.
   HRESULT GetTypeInfoCount() { return E_NOTIMPL; }
   HRESULT GetTypeInfo() { return E_NOTIMPL; }

@@ -172,7 +172,7 @@ TEST_F(BarAccessibility, ViewerObjectAnswersInTheMenuLoop) {
          [] { Key(VK_ESCAPE); }});
   EnterByKeyboard(file);
   EXPECT_TRUE(looked);
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
 }
 
 TEST_F(BarAccessibility, AnObjectWhoseOwnerWentFails) {
@@ -197,11 +197,11 @@ TEST_F(BarAccessibility, AnObjectWhoseOwnerWentFails) {
 TEST_F(BarAccessibility, TheDefaultActionPressesAButtonOnceAfterItsMenuLoop) {
   auto object = Viewer(View(), refresh)->GetAccObject();
   EXPECT_EQ(object->accDoDefaultAction({}), S_OK);
-  EXPECT_TRUE(clicks_.empty()) << "deferred";
+  EXPECT_TRUE(Clicks.empty()) << "deferred";
   talvik::gui::ProcessPending();
   talvik::gui::ProcessPending();
-  EXPECT_EQ(clicks_, std::vector<std::string>{"Обновить"});
-  EXPECT_FALSE(clickedInsideLoop_);
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Обновить"});
+  EXPECT_FALSE(ClickedInsideLoop);
 }
 
 TEST_F(BarAccessibility, MenuEventsInOrder) {

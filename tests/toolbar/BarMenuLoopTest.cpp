@@ -33,7 +33,7 @@ class BarMenu : public BarMenuTest {
     refresh = Command(root_, "Обновить");
     exportItem = Add<TBarSubmenuItem>(root_, "Экспорт");
     exportItem->SetDropdownCombo(true);
-    exportItem->SetOnClick([this](TObject*) { clicks_.push_back("Экспорт"); });
+    exportItem->SetOnClick([this](TObject*) { Clicks.push_back("Экспорт"); });
     toFile = Command(exportItem, "В файл");
     ShowHost();
   }
@@ -87,8 +87,8 @@ TEST_F(BarMenu, KeyboardNavigationTable) {
   Drive(driven);
   EnterByKeyboard(edit);
   EXPECT_TRUE(AllStepsRan());
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_TRUE(Clicks.empty());
   EXPECT_FALSE(View()->InModalLoop());
   EXPECT_EQ(View()->Selected(), nullptr);
 }
@@ -96,20 +96,20 @@ TEST_F(BarMenu, KeyboardNavigationTable) {
 TEST_F(BarMenu, EnterRunsTheCommandAfterTheLoopExactlyOnce) {
   Drive({[] { Key(VK_DOWN); }, [] { Key(VK_DOWN); }, [] { Key(VK_RETURN); }});
   EnterByKeyboard(file);
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_TRUE(clicks_.empty()) << "the command waits for the menus to close";
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_TRUE(Clicks.empty()) << "the command waits for the menus to close";
   EXPECT_EQ(Chain().size(), 1u);
   talvik::gui::ProcessPending();
   talvik::gui::ProcessPending();
-  EXPECT_EQ(clicks_, std::vector<std::string>{"Сохранить"});
-  EXPECT_FALSE(clickedInsideLoop_);
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Сохранить"});
+  EXPECT_FALSE(ClickedInsideLoop);
 }
 
 TEST_F(BarMenu, AltAndF10EndTheLoop) {
   for (WORD key : {WORD(VK_MENU), WORD(VK_F10)}) {
     Drive({[] { Key(VK_DOWN); }, [key] { Key(key); }});
     EnterByKeyboard(file);
-    EXPECT_FALSE(leftOpen_) << key;
+    EXPECT_FALSE(LeftOpen) << key;
     EXPECT_EQ(Chain().size(), 1u);
   }
 }
@@ -135,7 +135,7 @@ TEST_F(BarMenu, AcceleratorsInTheLoop) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    clicks_.clear();
+    Clicks.clear();
     beeps_.Beeps = 0;
     std::vector<std::function<void()>> steps;
     for (size_t i = 0; i < c.keys.size(); ++i) steps.push_back([&c, i] { Key(c.keys[i], c.chars[i]); });
@@ -153,7 +153,7 @@ TEST_F(BarMenu, AcceleratorsInTheLoop) {
       EXPECT_EQ(selected, c.selected);
     }
     EXPECT_EQ(beeps_.Beeps, c.beeps);
-    EXPECT_EQ(clicks_, c.clicks);
+    EXPECT_EQ(Clicks, c.clicks);
   }
 }
 
@@ -171,7 +171,7 @@ TEST_F(BarMenu, ADisabledUniqueMatchStaysOpenWithoutACommand) {
   talvik::gui::ProcessPending();
   EXPECT_TRUE(open);
   EXPECT_EQ(selected, "&Вставить");
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_TRUE(Clicks.empty());
   EXPECT_EQ(beeps_.Beeps, 0);
 }
 
@@ -179,8 +179,8 @@ TEST_F(BarMenu, AUniqueEnabledMatchInAPopupRunsIt) {
   Drive({[] { Key(VK_DOWN); }, [] { Key('J', U'о'); }});
   EnterByKeyboard(file);
   talvik::gui::ProcessPending();
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_EQ(clicks_, std::vector<std::string>{"&Открыть"});
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_EQ(Clicks, std::vector<std::string>{"&Открыть"});
 }
 
 TEST_F(BarMenu, SpaceAndMinusOnTheBarGoToTheActiveWindowsSystemMenu) {
@@ -188,7 +188,7 @@ TEST_F(BarMenu, SpaceAndMinusOnTheBarGoToTheActiveWindowsSystemMenu) {
     form_->SysCommands.clear();
     Drive({[ch] { Key(ch == ' ' ? VK_SPACE : VK_OEM_MINUS, ch); }});
     EnterByKeyboard(file);
-    EXPECT_FALSE(leftOpen_);
+    EXPECT_FALSE(LeftOpen);
     ASSERT_EQ(form_->SysCommands.size(), 1u);
     EXPECT_EQ(form_->SysCommands[0].first, SC_KEYMENU);
     EXPECT_EQ(form_->SysCommands[0].second, static_cast<LPARAM>(ch));
@@ -208,12 +208,12 @@ TEST_F(BarMenu, PendingCharactersAreDroppedWhenTheLoopEnds) {
 TEST_F(BarMenu, AQuitMessageInTheLoopIsPostedAgain) {
   Drive({[] { Key(VK_DOWN); }, [] { PostQuitMessage(7); }});
   EnterByKeyboard(file);
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
   EXPECT_EQ(Chain().size(), 1u);
   MSG m;
   ASSERT_TRUE(PeekMessage(m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_TRUE(Clicks.empty());
 }
 
 // ---- the mouse ----
@@ -229,7 +229,7 @@ TEST_F(BarMenu, APressOnABarItemOpensItsPopupBelowIt) {
            Click(TPoint(900, 600));
          }});
   PressOn(file);
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
   EXPECT_EQ(popup.Left, item.Left);
   EXPECT_EQ(popup.Top, item.Bottom);
   EXPECT_EQ(Chain().size(), 1u);
@@ -238,7 +238,7 @@ TEST_F(BarMenu, APressOnABarItemOpensItsPopupBelowIt) {
 TEST_F(BarMenu, APressOutsideEndsTheLoopAndStaysInTheQueue) {
   Drive({[] { Key(VK_DOWN); }, [] { InjectMouse(WM_LBUTTONDOWN, TPoint(900, 600)); }});
   EnterByKeyboard(file);
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
   MSG m;
   EXPECT_TRUE(PeekMessage(m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
   talvik::gui::ProcessPending();
@@ -263,17 +263,17 @@ TEST_F(BarMenu, AClickOnAnItemRunsItOnce) {
   Drive({[&] { InjectMouse(WM_LBUTTONUP, Centre(View(), file)); },
          [&] { Click(Centre(View()->OpenView(), save)); }});
   PressOn(file);
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(clicks_, std::vector<std::string>{"Сохранить"});
-  EXPECT_FALSE(clickedInsideLoop_);
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Сохранить"});
+  EXPECT_FALSE(ClickedInsideLoop);
 }
 
 TEST_F(BarMenu, AClickOnTheOpenBarItemClosesTheMenu) {
   Drive({[&] { InjectMouse(WM_LBUTTONUP, Centre(View(), file)); }, [&] { Click(Centre(View(), file)); }});
   PressOn(file);
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_TRUE(Clicks.empty());
 }
 
 TEST_F(BarMenu, SubmenusSwitchAfterTheDelayOnTheFakeClock) {
@@ -313,7 +313,7 @@ TEST_F(BarMenu, SubmenusSwitchAfterTheDelayOnTheFakeClock) {
   EXPECT_EQ(seen[1].nested, recent) << seen[1].when;
   EXPECT_EQ(seen[2].nested, recent) << seen[2].when;
   EXPECT_EQ(seen[3].nested, nullptr) << seen[3].when;
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
 }
 
 TEST_F(BarMenu, SplitButtonPartRunsArrowPartOpens) {
@@ -337,22 +337,22 @@ TEST_F(BarMenu, SplitButtonPartRunsArrowPartOpens) {
   talvik::gui::ProcessPending();
   talvik::gui::ProcessPending();
   EXPECT_EQ(opened, exportItem);
-  EXPECT_TRUE(clicks_.empty()) << "opening a split item does not click it";
+  EXPECT_TRUE(Clicks.empty()) << "opening a split item does not click it";
 
   Drive({[&] { InjectMouse(WM_LBUTTONUP, button()); }});
   InjectMouse(WM_LBUTTONDOWN, button());
   talvik::gui::ProcessPending();
   talvik::gui::ProcessPending();
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_EQ(clicks_, std::vector<std::string>{"Экспорт"});
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Экспорт"});
 }
 
 TEST_F(BarMenu, AButtonReleasedElsewhereDoesNothing) {
   Drive({[&] { InjectMouse(WM_LBUTTONUP, TPoint(900, 600)); }});
   PressOn(refresh);
   talvik::gui::ProcessPending();
-  EXPECT_FALSE(leftOpen_);
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_TRUE(Clicks.empty());
 }
 
 TEST_F(BarMenu, TheLastExecutedItemMovesToTheFrontOfThePriorityList) {
@@ -360,7 +360,7 @@ TEST_F(BarMenu, TheLastExecutedItemMovesToTheFrontOfThePriorityList) {
   Drive({[&] { InjectMouse(WM_LBUTTONUP, Centre(View(), refresh)); }});
   PressOn(refresh);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(clicks_, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Обновить"});
   EXPECT_EQ(View()->PriorityList().front(), View()->Find(refresh));
 }
 
@@ -380,10 +380,10 @@ TEST_F(BarMenu, AHandlerThatClosesTheFormEndsTheLoop) {
          }});
   EnterByKeyboard(file);
   closeForm = nullptr;
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
   EXPECT_EQ(GetCapture(), nullptr);
   talvik::gui::ProcessPending();
-  EXPECT_TRUE(clicks_.empty());
+  EXPECT_TRUE(Clicks.empty());
 }
 
 // ---- a popup taller than the screen ----
@@ -434,7 +434,7 @@ TEST_F(BarMenuTall, HoldingTheMouseOnTheBottomArrowScrollsEvery100msToTheEnd) {
   EXPECT_LT(offsets[offsets.size() / 4], offsets.back()) << "it keeps going";
   EXPECT_TRUE(lastShown) << "the end is reached";
   EXPECT_FALSE(timerAfterEnd) << "and the timer stops there";
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
 }
 
 }  // namespace

@@ -139,8 +139,8 @@ class BarMenuTest : public ::testing::Test {
   TBarItem* Command(TBarCustomItem* Parent, const std::string& Caption) {
     TBarItem* item = Add(Parent, Caption);
     item->SetOnClick([this, Caption](TObject*) {
-      clicks_.push_back(Caption);
-      clickedInsideLoop_ = clickedInsideLoop_ || (host_ && host_->View()->InModalLoop());
+      Clicks.push_back(Caption);
+      ClickedInsideLoop = ClickedInsideLoop || (host_ && host_->View()->InModalLoop());
     });
     return item;
   }
@@ -167,16 +167,16 @@ class BarMenuTest : public ::testing::Test {
   static void Advance(std::uint64_t Ms) { FakeNow() += Ms; }
 
   // Runs the steps one by one whenever the menu loop has nothing left to do. A loop still running
-  // after the last step is ended (leftOpen_ notes it).
+  // after the last step is ended (LeftOpen notes it).
   void Drive(std::vector<std::function<void()>> Steps) {
     steps_ = std::move(Steps);
     next_ = 0;
-    leftOpen_ = false;
+    LeftOpen = false;
     SetMenuLoopIdleHook([this] {
       if (next_ < steps_.size()) {
         steps_[next_++]();
       } else {
-        leftOpen_ = true;
+        LeftOpen = true;
         ReleaseCapture();
       }
       PostMessage(Application->Handle(), WM_NULL);  // the loop wakes up whatever the step did
@@ -216,9 +216,13 @@ class BarMenuTest : public ::testing::Test {
   std::unique_ptr<TRecordingForm> form_;
   TBarTestHost* host_ = nullptr;
   TBeepCounter beeps_;
-  std::vector<std::string> clicks_;
-  bool clickedInsideLoop_ = false;
-  bool leftOpen_ = false;
+
+ public:
+  // what the tests read back: the items clicked, and whether a click ran inside the loop or left a
+  // menu open
+  std::vector<std::string> Clicks;
+  bool ClickedInsideLoop = false;
+  bool LeftOpen = false;
 
  private:
   std::vector<std::function<void()>> steps_;

@@ -456,7 +456,7 @@ TEST_F(BarPopupWindow, TheLookOfAnOpenMenuWithASubmenu) {
   EXPECT_TRUE(nestedOpen);
   EXPECT_NE(disabledText, 0u);
   EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_FALSE(leftOpen_);
+  EXPECT_FALSE(LeftOpen);
 }
 
 }  // namespace

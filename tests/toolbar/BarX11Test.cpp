@@ -141,7 +141,7 @@ class BarX11 : public ::testing::Test {
     std::function<void()> act;
     std::function<bool()> until;
   };
-  // clicks_ Start to enter the loop and runs the steps inside it; false when a step timed out.
+  // Clicks Start to enter the loop and runs the steps inside it; false when a step timed out.
   bool RunMenu(TPoint Start, std::vector<Step> Steps) {
     size_t index = 0;
     bool acted = false, ended = false, timedOut = false;
