@@ -306,6 +306,9 @@ void TDBGridInplaceEdit::UpdateEditButtons() {
     pair.Button->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
       EditButtonMouseUp(s, b, sh, x, y);
     };
+    pair.Button->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
+      EditButtonMouseMove(s, sh, x, y);
+    };
     buttons_.push_back(pair);
   }
   const bool flat = dbGrid_->Flat();

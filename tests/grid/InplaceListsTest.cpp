@@ -230,6 +230,26 @@ TEST_F(InplaceLists, TheButtonOpensTheListItsReleaseKeepsItTheNextClickCloses) {
   EXPECT_EQ(e->Text(), "Ann");  // closed without taking the entry
 }
 
+TEST_F(InplaceLists, APressOnTheButtonDraggedIntoTheListPicksWhereItIsReleased) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  TEditButtonControlEx* button = e->ButtonControl(0);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  // down into the third row of the list, in the button's coordinates
+  const TRect row = list->ItemRect(2);
+  const TPoint inList = button->ScreenToClient(list->ClientToScreen(TPoint(row.Left + 5, row.Top + 3)));
+  button->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inList.X, inList.Y));
+  EXPECT_FALSE(button->MouseCapture());
+  EXPECT_EQ(list->ItemIndex(), 2);
+  list->Perform(WM_LBUTTONUP, 0, MAKELPARAM(row.Left + 5, row.Top + 3));
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Cid");
+}
+
 TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
   TColumnEx* col = Columns({"NAME"});
   col->PickList()->SetText("Ann\nBea\nCid");
