@@ -269,6 +269,30 @@ TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
   Key(VK_ESCAPE, 27);
 }
 
+TEST_F(InplaceLists, ScreenshotADateCellWithItsCalendarDroppedDown) {
+  TMemDataSet staff;
+  staff.FieldDefs()->Add("NAME", ftString, 20);
+  staff.FieldDefs()->Add("HIRED", ftDate);
+  staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 12, 7))});
+  staff.AddRow({"Борис", VarFromDateTime(EncodeDate(2025, 3, 1))});
+  staff.AddRow({"Цветана", Null()});
+  TDataSource source(nullptr);
+  source.SetDataSet(&staff);
+  staff.Open();
+  grid->SetDataSource(&source);
+  Columns({"NAME", "HIRED"})->SetWidth(100);
+  grid->Columns()->Items(1)->SetWidth(110);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  EXPECT_EQ(static_cast<int>(e->PopupCalendar()->Date()), static_cast<int>(EncodeDate(2026, 12, 7)));
+  ASSERT_TRUE(
+      talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-cell-calendar.png", Rect(40, 40, 420, 300)));
+  Key(VK_ESCAPE, 27);
+  grid->SetDataSource(nullptr);
+}
+
 TEST_F(InplaceLists, ScreenshotACellWithItsPickListDroppedDown) {
   TColumnEx* col = Columns({"NAME", "SALARY", "FLAG"});
   col->SetWidth(140);
