@@ -547,6 +547,7 @@ void TDBGridInplaceEdit::TypeText(std::string& S) {
     link->Edit();
     if (link->Editing()) link->MarkModified();
     ShowTextSelected(item, typedLength);
+    if (listVisible_ && activeList_ == pickList_ && pickList_) pickList_->SetItemIndex(i);
     return;
   }
   if (!keyPick) return;  // a plain pick list takes any text

@@ -109,6 +109,7 @@ TEST_F(InplaceLists, AutoDropDownOpensOnATypedCharacter) {
   Key('A', U'a');
   EXPECT_TRUE(e->ListVisible());
   EXPECT_EQ(e->Text(), "Abc");
+  EXPECT_EQ(e->PickList()->ItemIndex(), 1);  // the open list follows the completion
   // the editor keeps the focus; leaving it closes the list without taking it
   EXPECT_EQ(GetFocus(), e->Handle());
   grid->SetFocus();
