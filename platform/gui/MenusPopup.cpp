@@ -38,7 +38,7 @@ bool Selectable(TMenuItem* item) {
 class TMenuPictures {
  public:
   static constexpr std::size_t kLimit = 4;
-  static constexpr long kLargest = 16L * 1024 * 1024;  // pixels of the largest picture kept
+  static constexpr long kLargest = 2L * 1024 * 1024;  // pixels of the largest picture kept (8 MB)
 
   bool enabled = true;
   std::size_t shown = 0;  // pictures put into place since the last SetMenuPictures
