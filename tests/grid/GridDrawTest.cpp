@@ -14,6 +14,7 @@
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
 
@@ -498,3 +499,75 @@ TEST_F(GridDraw, AToolTipShowsTheWholeTextOfAClippedCell) {
 }
 
 }  // namespace
+
+// Under a real X server: two title lines, a vertical title over multi-level titles, two frozen columns
+// scrolled, right to left, footers with the insert indicator, and a tooltip over a clipped cell, pictured
+// from the display.
+TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
+  X11TEST_REQUIRE_DISPLAY();
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  talvik::gui::UseQtBackend();
+  CreateApplication();
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetCaption("TalvikGridLooks");
+  form.SetBounds(20, 20, 900, 420);
+  std::vector<std::unique_ptr<TRows>> data;
+  std::vector<std::unique_ptr<TDataSource>> sources;
+  auto make = [&](int X, int Y) {
+    auto* g = new TDBGridEx(&form);
+    g->SetParent(&form);
+    g->SetBounds(X, Y, 445, 205);
+    data.push_back(std::make_unique<TRows>(12));
+    sources.push_back(std::make_unique<TDataSource>(nullptr));
+    sources.back()->SetDataSet(data.back().get());
+    data.back()->Open();
+    g->SetDataSource(sources.back().get());
+    return g;
+  };
+  TDBGridEx* titles = make(0, 0);
+  titles->SetTitleLines(2);
+  titles->Columns()->Items(1)->Title()->SetCaption("Имя сеанса в две строки");
+  titles->Columns()->Items(1)->SetWidth(60);
+  TDBGridEx* vertical = make(450, 0);
+  vertical->SetUseMultiTitle(true);
+  vertical->Columns()->Items(0)->Title()->SetCaption("Изменено блоков");
+  vertical->Columns()->Items(0)->Title()->SetOrientation(tohVertical);
+  vertical->Columns()->Items(1)->Title()->SetCaption("Сеанс|Имя");
+  vertical->Columns()->Items(2)->Title()->SetCaption("Сеанс|Статус");
+  TDBGridEx* frozen = make(0, 210);
+  frozen->Columns()->BeginUpdate();
+  for (const char* name : {"N", "NAME", "STATUS", "NAME", "STATUS", "N"}) {
+    TColumnEx* c = frozen->Columns()->Add();
+    c->SetFieldName(name);
+    c->SetWidth(110);
+  }
+  frozen->Columns()->EndUpdate();
+  frozen->SetFrozenCols(2);
+  TDBGridEx* rtl = make(450, 210);
+  rtl->SetBiDiMode(bdRightToLeft);
+  rtl->SetFooterRowCount(1);
+  rtl->OnGetFooterParams = [](TObject*, int, int, TColumnEx*, TFont*, TColor& Background, TAlignment&,
+                              TGridDrawState, std::string& Text) {
+    Background = clInfoBk;
+    Text = "итог";
+  };
+  form.Show();
+  ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
+  for (int i = 0; i < 3; ++i) SendMessage(frozen->Handle(), WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+  data.back()->Insert();
+  // the tooltip over the clipped name in the grid with two title lines
+  const TRect cell = titles->CellRect(2, titles->TitleOffset() + 1);
+  auto* tip = new TToolTipsWindow(&form);
+  const std::string text = "Сеанс номер 2";
+  TRect r = tip->CalcHintRect(400, text, titles->Columns()->Items(1)->Font());
+  TPoint at = titles->ClientToScreen(TPoint{cell.Left, cell.Top});
+  OffsetRect(r, at.X, at.Y);
+  tip->ActivateHint(r, text);
+  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  const std::string dir = x11test::ScreenshotDir();
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-looks-x11.png"));
+  EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-looks-display.png"));
+  EXPECT_GT(frozen->LeftCol(), frozen->FixedCols());
+  data.back()->Cancel();
+}
