@@ -33,7 +33,6 @@ SharedBitmap& Shared() {
 
 constexpr int kSortMarkerArea = 16;
 constexpr int kCheckBoxSize = 13;
-constexpr TColor kFilterTextColor = clBlue;
 constexpr COLORREF kFixedLineColor = RGB(0, 0, 0);
 constexpr COLORREF kFlatFixedLineColor = RGB(128, 128, 128);
 constexpr COLORREF kDataLineColor = RGB(192, 192, 192);
