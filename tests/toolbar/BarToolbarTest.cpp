@@ -2,6 +2,7 @@
 // with the menu bar on row 0 and three toolbars on row 1, driven through messages and injected input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -344,6 +345,30 @@ TEST_F(BarToolbarTest, AButtonHintCarriesItsShortCut) {
 }
 
 // ---- control items ----
+
+TEST_F(BarToolbarTest, HostedControlsStayOutOfTheTabOrder) {
+  BuildMainWindow();
+  auto* edit = new TEdit(form_.get());
+  edit->SetParent(form_.get());
+  std::vector<TWinControl*> order;
+  form_->GetTabOrderList(order);
+  EXPECT_NE(std::find(order.begin(), order.end(), edit), order.end());
+  EXPECT_EQ(std::find(order.begin(), order.end(), combo), order.end());
+  combo->SetParent(form_.get());  // no longer hosted: it takes part again
+  order.clear();
+  form_->GetTabOrderList(order);
+  EXPECT_NE(std::find(order.begin(), order.end(), combo), order.end());
+}
+
+TEST_F(BarToolbarTest, TheChevronCaptionIsItsShortHintWithAmpersandsDoubled) {
+  auto* t = new TBarToolbar(form_.get());
+  EXPECT_EQ(t->ChevronHint(), "More Buttons|");
+  EXPECT_EQ(t->Chevron()->Caption(), "More Buttons");
+  t->SetChevronHint("Ещё & ещё|Кнопки, что не поместились");
+  EXPECT_EQ(t->Chevron()->Caption(), "Ещё && ещё");
+  EXPECT_TRUE(t->Chevron()->ItemStyle().Contains(tisHasSubmenu));
+  EXPECT_TRUE(t->Chevron()->ItemStyle().Contains(tisNoKeyOpen));
+}
 
 TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   BuildMainWindow();
