@@ -189,7 +189,7 @@ void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
   }
   if (MDIChildCount() > 0) {
     OracleVersion = GetServerVersion(Sender);
-    // the session window shows the new release and status and lists the sessions again
+    // the session window shows the release and the restricted-logins note and lists anew
     if (auto* sessions = dynamic_cast<TSessionForm*>(ActiveMDIChild())) sessions->LoggedOn();
   }
   SysTrayIcon->SetHint(Utf8Copy(Caption(), 1, kHintLength));

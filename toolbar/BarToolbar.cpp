@@ -216,7 +216,7 @@ void TBarToolbarView::FitWindow(int /*AWidth*/, int /*AHeight*/) {}
 
 struct TBarCustomToolbar::FloatingResize {
   int SizeHandle = 0;
-  TPoint Origin;  // the cursor where the resize began (screen)
+  TRect Frame;  // the floating frame when the resize began (screen)
   int OriginalFloatingWidth = 0;
   std::vector<TSize> Sizes;  // candidate frame sizes, sorted along the dragged side
   std::vector<int> Wraps;    // the floating width of each
@@ -508,22 +508,21 @@ bool TBarCustomToolbar::DragStartAllowed(TPoint ClientPoint) {
 }
 
 std::vector<TBarCustomToolbar::FloatingCandidate> TBarCustomToolbar::FloatingCandidates() {
+  // Narrower wrap widths give more rows, and so a taller toolbar: one size per height, the narrowest
+  // width that gives it.
   std::vector<FloatingCandidate> candidates;
-  std::vector<int> rows;
   auto layout = [&](int Wrap) {
     return view_->CalculatePositions(false, tbvoFloating, kBarChevronSize, 0, Wrap);
   };
   const TBarView::LayoutResult one = layout(0);
   candidates.push_back({TSize(one.BaseSize.X, one.BaseSize.Y), 0});
-  rows.push_back(one.RowCount);
   for (int width = one.BaseSize.X - 1; width >= 1; --width) {
     const TBarView::LayoutResult r = layout(width);
     const FloatingCandidate c{TSize(r.BaseSize.X, r.BaseSize.Y), width};
-    if (r.RowCount == rows.back()) {
+    if (c.Size.cy == candidates.back().Size.cy) {
       if (candidates.size() > 1) candidates.back() = c;  // the one-row size keeps its natural width
     } else {
       candidates.push_back(c);
-      rows.push_back(r.RowCount);
     }
   }
   return candidates;
@@ -572,9 +571,6 @@ bool SizesAlongWidth(int SizeHandle) {
 void TBarCustomToolbar::SizingBegin(int SizeHandle) {
   auto state = std::make_unique<FloatingResize>();
   state->SizeHandle = SizeHandle;
-  POINT cursor;
-  GetCursorPos(cursor);
-  state->Origin = cursor;
   state->OriginalFloatingWidth = floatingWidth_;
   TPoint border;
   int caption = 0;
@@ -590,7 +586,8 @@ void TBarCustomToolbar::SizingBegin(int SizeHandle) {
     state->Wraps.push_back(c.Wrap);
   }
   // the size now: the candidate closest to the frame as it is
-  TRect frame = FloatingParent() ? FloatingParent()->BoundsRect() : BoundsRect();
+  const TRect frame = FloatingParent() ? FloatingParent()->BoundsRect() : BoundsRect();
+  state->Frame = frame;
   int best = 0;
   for (int I = 0; I < static_cast<int>(state->Sizes.size()); ++I) {
     auto distance = [&](int J) {
@@ -608,11 +605,23 @@ void TBarCustomToolbar::SizingBegin(int SizeHandle) {
 void TBarCustomToolbar::SizingTrack(int SizeHandle, TRect& Rect) {
   FloatingResize* state = floatingResize_.get();
   if (!state || state->Sizes.empty()) return;
-  POINT cursor;
-  GetCursorPos(cursor);
+  // how far the cursor moved the dragged side from where it started
   const bool alongWidth = SizesAlongWidth(SizeHandle);
-  int offset = alongWidth ? cursor.X - state->Origin.X : cursor.Y - state->Origin.Y;
-  if (SizeHandle == HTLEFT || SizeHandle == HTTOP) offset = -offset;
+  int offset = 0;
+  switch (SizeHandle) {
+    case HTLEFT:
+      offset = state->Frame.Left - Rect.Left;
+      break;
+    case HTTOP:
+      offset = state->Frame.Top - Rect.Top;
+      break;
+    case HTRIGHT:
+      offset = Rect.Right - state->Frame.Right;
+      break;
+    default:
+      offset = Rect.Bottom - state->Frame.Bottom;
+      break;
+  }
   std::vector<int> lengths;
   for (TSize s : state->Sizes) lengths.push_back(alongWidth ? s.cx : s.cy);
   // the offset counts from the size the resize started with

@@ -6,6 +6,8 @@
 
 #include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
+#include "oracle_sim/engine/Session.h"
+#include "oracle_sim/engine/Workload.h"
 #include "platform/rtl/Process.h"
 #include "tests/oracle_sim/MonitorStatements.h"
 
@@ -15,6 +17,8 @@ struct SimSessionList::Impl {
   std::filesystem::path dir;
   std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleDataSet> ds;
+  std::shared_ptr<oracle_sim::Instance> instance;
+  std::unique_ptr<oracle_sim::Workload> workload;
 };
 
 SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_unique<Impl>()) {
@@ -40,6 +44,8 @@ SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_un
 
 SimSessionList::~SimSessionList() {
   impl_->ds.reset();
+  impl_->workload.reset();
+  impl_->instance.reset();
   impl_->session.reset();
   unsetenv("TALVIK_SIM_DB");
   std::error_code ec;
@@ -52,6 +58,20 @@ TDataSet* SimSessionList::DataSet() const {
 
 void SimSessionList::SetReadOnly(bool Value) {
   impl_->ds->SetReadOnly(Value);
+}
+
+void SimSessionList::StartWorkload(int Sessions) {
+  impl_->instance = oracle_sim::Instance::Open((impl_->dir / "sim.db").string());
+  impl_->workload = std::make_unique<oracle_sim::Workload>(impl_->instance, 7);
+  oracle_sim::WorkloadShape shape;
+  shape.sessions = Sessions;
+  shape.busyPercent = 40;
+  impl_->workload->Shape(shape);
+  for (int i = 0; i < 4; ++i) impl_->workload->Step();
+}
+
+void SimSessionList::StepWorkload() {
+  impl_->workload->Step();
 }
 
 }  // namespace gridtest

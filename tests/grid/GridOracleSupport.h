@@ -16,6 +16,10 @@ class SimSessionList {
   ~SimSessionList();
   TDataSet* DataSet() const;
   void SetReadOnly(bool Value);
+  // Simulated user sessions on the instance (some ACTIVE, some waiting), stepped a few rounds.
+  void StartWorkload(int Sessions);
+  // One more round of the workload's sessions.
+  void StepWorkload();
 
  private:
   struct Impl;

@@ -2,11 +2,14 @@
 // with the menu bar on row 0 and three toolbars on row 1, driven through messages and injected input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/X11TestSupport.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/StdCtrls.h"
 #include "toolbar/BarImageList.h"
@@ -16,6 +19,7 @@
 namespace {
 
 using namespace toolbartest;
+using talvik::gui::InjectMouse;
 
 class BarToolbarTest : public BarMenuTest {
  protected:
@@ -34,7 +38,7 @@ class BarToolbarTest : public BarMenuTest {
     a->SetCaption(Caption);
     a->SetHint(Hint);
     a->SetShortCut(Key);
-    a->SetOnExecute([this, Caption](TObject*) { Runs.push_back(Caption); });
+    a->SetOnExecute([this, Caption](TObject*) { runs_.push_back(Caption); });
     return a;
   }
   template <typename I = TBarItem>
@@ -132,7 +136,7 @@ class BarToolbarTest : public BarMenuTest {
   TBarSubmenuItem *file = nullptr, *edit = nullptr, *viewMenu = nullptr, *sessions = nullptr, *help = nullptr;
   TBarItem *login = nullptr, *refresh = nullptr, *copy = nullptr, *kill = nullptr;
   TComboBox* combo = nullptr;
-  std::vector<std::string> Runs;
+  std::vector<std::string> runs_;
 };
 
 // ---- the main window's bars ----
@@ -193,7 +197,7 @@ TEST_F(BarToolbarTest, MenuBarSwitchesItsDockingDefaults) {
 TEST_F(BarToolbarTest, CtrlCRunsItsActionOnce) {
   BuildMainWindow();
   CtrlC();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Копировать"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Копировать"});
 }
 
 TEST_F(BarToolbarTest, TheEarlierToolbarInTheShortCutListWins) {
@@ -201,20 +205,20 @@ TEST_F(BarToolbarTest, TheEarlierToolbarInTheShortCutListWins) {
   view->SetProcessShortCuts(true);  // after the menu bar, which holds the same shortcut
   refresh->SetAction(Action("Другое", "", VK_F5));
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
   menu->SetProcessShortCuts(false);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, (std::vector<std::string>{"Обновить", "Другое"}));
+  EXPECT_EQ(runs_, (std::vector<std::string>{"Обновить", "Другое"}));
 }
 
 TEST_F(BarToolbarTest, AFormBlockedByAModalDialogRunsNoShortCut) {
   BuildMainWindow();
   EnableWindow(form_->Handle(), false);
   EXPECT_FALSE(F5());
-  EXPECT_TRUE(Runs.empty());
+  EXPECT_TRUE(runs_.empty());
   EnableWindow(form_->Handle(), true);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 TEST_F(BarToolbarTest, TheLastToolbarLeavingTheListTakesTheHookAndTheNextBringsItBack) {
@@ -226,7 +230,7 @@ TEST_F(BarToolbarTest, TheLastToolbarLeavingTheListTakesTheHookAndTheNextBringsI
   EXPECT_FALSE(F5());
   view->SetProcessShortCuts(true);
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 TEST_F(BarToolbarTest, AFloatingToolbarKeepsItsShortCuts) {
@@ -236,7 +240,7 @@ TEST_F(BarToolbarTest, AFloatingToolbarKeepsItsShortCuts) {
   view->SetFloating(true);
   ASSERT_TRUE(view->Floating());
   EXPECT_TRUE(F5());
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
 }
 
 // ---- the menu key ----
@@ -305,11 +309,11 @@ TEST_F(BarToolbarTest, AUniqueCharacterOnAToolbarRunsItsItemAndSeveralDoNothing)
   kill->SetDisplayMode(nbdmImageAndText);
   EXPECT_EQ(session->Perform(CM_DIALOGCHAR, U'к', 0), 1);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Копировать"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Копировать"});
   kill->SetCaption("&Конец");
   EXPECT_EQ(session->Perform(CM_DIALOGCHAR, U'к', 0), 0);
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs.size(), 1u);
+  EXPECT_EQ(runs_.size(), 1u);
 }
 
 // ---- the mouse and hints ----
@@ -318,12 +322,12 @@ TEST_F(BarToolbarTest, AToolbarClickRunsItsActionAfterTheLoop) {
   BuildMainWindow();
   bool ranInsideLoop = false;
   aRefresh->SetOnExecute([&](TObject*) {
-    Runs.push_back("Обновить");
+    runs_.push_back("Обновить");
     ranInsideLoop = view->View()->InModalLoop();
   });
   Click(Centre(view->View(), refresh));
   talvik::gui::ProcessPending();
-  EXPECT_EQ(Runs, std::vector<std::string>{"Обновить"});
+  EXPECT_EQ(runs_, std::vector<std::string>{"Обновить"});
   EXPECT_FALSE(ranInsideLoop);
 }
 
@@ -342,6 +346,30 @@ TEST_F(BarToolbarTest, AButtonHintCarriesItsShortCut) {
 
 // ---- control items ----
 
+TEST_F(BarToolbarTest, HostedControlsStayOutOfTheTabOrder) {
+  BuildMainWindow();
+  auto* edit = new TEdit(form_.get());
+  edit->SetParent(form_.get());
+  std::vector<TWinControl*> order;
+  form_->GetTabOrderList(order);
+  EXPECT_NE(std::find(order.begin(), order.end(), edit), order.end());
+  EXPECT_EQ(std::find(order.begin(), order.end(), combo), order.end());
+  combo->SetParent(form_.get());  // no longer hosted: it takes part again
+  order.clear();
+  form_->GetTabOrderList(order);
+  EXPECT_NE(std::find(order.begin(), order.end(), combo), order.end());
+}
+
+TEST_F(BarToolbarTest, TheChevronCaptionIsItsShortHintWithAmpersandsDoubled) {
+  auto* t = new TBarToolbar(form_.get());
+  EXPECT_EQ(t->ChevronHint(), "More Buttons|");
+  EXPECT_EQ(t->Chevron()->Caption(), "More Buttons");
+  t->SetChevronHint("Ещё & ещё|Кнопки, что не поместились");
+  EXPECT_EQ(t->Chevron()->Caption(), "Ещё && ещё");
+  EXPECT_TRUE(t->Chevron()->ItemStyle().Contains(tisHasSubmenu));
+  EXPECT_TRUE(t->Chevron()->ItemStyle().Contains(tisNoKeyOpen));
+}
+
 TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   BuildMainWindow();
   auto* hosted = dynamic_cast<TBarControlItem*>(connect->Items()->Items(2));
@@ -350,6 +378,179 @@ TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   combo->SetParent(form_.get());
   EXPECT_EQ(connect->Items()->Count(), 2);
   EXPECT_EQ(combo->Parent(), form_.get()) << "the control outlives its item";
+}
+
+// ---- the chevron ----
+
+TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
+  BuildMainWindow();
+  std::vector<TBarItem*> more;
+  for (int i = 0; i < 5; ++i)
+    more.push_back(Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4));
+  form_->SetWidth(330);  // "Сеансы" gives way to the chevron
+  talvik::gui::ProcessPending();
+  TBarView* v = session->View();
+  v->ValidatePositions();
+  std::vector<TBarCustomItem*> clipped;
+  for (int i = 0; i < v->ViewerCount(); ++i)
+    if (v->Viewers(i)->Clipped) clipped.push_back(v->Viewers(i)->Item());
+  ASSERT_FALSE(clipped.empty());
+  ASSERT_LT(clipped.size(), 7u);
+  TBarItemViewer* chevron = v->Find(session->Chevron());
+  ASSERT_TRUE(chevron && chevron->Show);
+  EXPECT_LE(session->BoundsRect().Right, 330);
+
+  std::vector<TBarCustomItem*> listed;
+  Drive({[&] {
+    if (TBarView* popup = v->OpenView())
+      for (int i = 0; i < popup->ViewerCount(); ++i)
+        if (popup->Viewers(i)->Show) listed.push_back(popup->Viewers(i)->Item());
+    v->EndModal();
+  }});
+  Click(Centre(v, session->Chevron()));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(listed, clipped);
+}
+
+// ---- floating sizes ----
+
+TEST_F(BarToolbarTest, FloatingSizesTakeOneSizePerRowCount) {
+  BuildMainWindow();
+  for (int i = 0; i < 4; ++i) Item(session->Items(), "", nullptr, i);
+  session->SetFloating(true);
+  const std::vector<TSize> sizes = session->GetFloatingSizes();
+  ASSERT_GE(sizes.size(), 3u);
+  // one row first, as wide as every button with the floating margins (4 on either side)
+  EXPECT_EQ(sizes.front().cx, 6 * 23 + 8);
+  EXPECT_EQ(sizes.front().cy, 22 + 3);
+  for (size_t i = 1; i < sizes.size(); ++i) {
+    EXPECT_LT(sizes[i].cx, sizes[i - 1].cx) << i;
+    EXPECT_GT(sizes[i].cy, sizes[i - 1].cy) << i;
+  }
+  EXPECT_EQ(sizes.back().cx, 23 + 8) << "last: one button a row";
+}
+
+struct SnapCase {
+  const char* name;
+  std::vector<int> lengths;
+  int current;
+  int snap;
+};
+
+const SnapCase kSnaps[] = {
+    {"Alone", {50}, 0, 12},
+    {"WideGaps", {50, 100, 180}, 1, 12},
+    {"NarrowGapBelow", {50, 58, 100}, 1, 7},
+    {"NarrowGapAbove", {50, 100, 104}, 1, 3},
+    {"TouchingNeighbour", {50, 51}, 0, 0},
+};
+
+class FloatingSnap : public ::testing::TestWithParam<SnapCase> {};
+
+TEST_P(FloatingSnap, DistanceFromTheNeighbours) {
+  EXPECT_EQ(FloatingSnapDistance(GetParam().lengths, GetParam().current), GetParam().snap);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FloatingSnap, ::testing::ValuesIn(kSnaps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ChoiceCase {
+  const char* name;
+  int current;
+  int offset;
+  int chosen;
+};
+
+// Candidate lengths 50, 100, 180 (frame included) with a snap of 12.
+const ChoiceCase kChoices[] = {
+    {"WithinTheSnapStays", 2, -12, 2},           {"PastTheNextSizeTakesIt", 2, -85, 1},
+    {"PastTwoSizesTakesTheFarther", 2, -150, 0}, {"BeforeTheNextSizeStays", 0, 30, 0},
+    {"GrowingPastASizeTakesIt", 0, 60, 1},       {"BeyondTheLargestTakesTheLargest", 0, 400, 2},
+};
+
+class FloatingChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(FloatingChoice, TheSizeTheCursorPassed) {
+  const std::vector<int> lengths{50, 100, 180};
+  EXPECT_EQ(ChooseFloatingSize(lengths, GetParam().current, GetParam().offset, 12), GetParam().chosen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FloatingChoice, ::testing::ValuesIn(kChoices),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Posts itself one step after another; the steps run inside whatever modal loop dispatches them.
+class TStepper : public TCustomControl {
+  TALVIK_CLASS(TStepper, TCustomControl)
+  using TCustomControl::TCustomControl;
+  std::vector<std::function<void()>> Steps;
+  size_t Next = 0;
+  void Start() { PostMessage(Handle(), WM_USER + 1, 0, 0); }
+  void WndProc(TMessage& Message) override {
+    if (Message.Msg == WM_USER + 1) {
+      if (Next < Steps.size()) Steps[Next++]();
+      if (Next < Steps.size()) PostMessage(Handle(), WM_USER + 1, 0, 0);
+      return;
+    }
+    TCustomControl::WndProc(Message);
+  }
+};
+
+TEST_F(BarToolbarTest, AFloatingResizeSnapsToTheSizesThatWrapDifferently) {
+  BuildMainWindow();
+  for (int i = 0; i < 4; ++i) Item(session->Items(), "", nullptr, i);
+  session->SetFloating(true);
+  TBarFloatingWindowParent* parent = session->FloatingParent();
+  const TRect start = parent->BoundsRect();
+  const TPoint edge(start.Right - 1, start.Top + start.Height() / 2);
+  auto* stepper = new TStepper(form_.get());
+  stepper->SetParent(form_.get());
+  std::vector<int> widths, heights;
+  auto note = [&] {
+    widths.push_back(parent->Width());
+    heights.push_back(session->Height());
+  };
+  stepper->Steps = {[&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 8, edge.Y)); },  note,
+                    [&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 75, edge.Y)); }, note,
+                    [&] { InjectMouse(WM_MOUSEMOVE, TPoint(edge.X - 3, edge.Y)); },  note,
+                    [&] { InjectMouse(WM_LBUTTONUP, TPoint(edge.X - 3, edge.Y)); }};
+  SetCursorPos(edge.X, edge.Y);
+  InjectMouse(WM_LBUTTONDOWN, edge);
+  stepper->Start();
+  session->BeginSizing(HTRIGHT);
+  ASSERT_EQ(widths.size(), 3u);
+  EXPECT_EQ(widths[0], start.Width()) << "within the snap distance the frame stays";
+  EXPECT_LT(widths[1], start.Width()) << "past a narrower size it takes that size";
+  EXPECT_GT(heights[1], heights[0]) << "and wraps into more rows";
+  EXPECT_EQ(widths[2], start.Width()) << "back near the start it snaps back";
+  EXPECT_EQ(heights[2], heights[0]);
+  EXPECT_EQ(session->FloatingWidth(), 0);
+}
+
+// ---- pictures ----
+
+TEST_F(BarToolbarTest, AFloatingToolbarAndAToolbarOnALeftDock) {
+  BuildMainWindow();
+  auto* left = new TBarDock(form_.get());
+  left->SetName("TBDockLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(form_.get());
+  for (int i = 0; i < 2; ++i) Item(session->Items(), "", nullptr, i);
+  for (int i = 0; i < 3; ++i) Item(view->Items(), "", nullptr, i);
+  session->SetDockPos(0);
+  session->SetParent(left);
+  view->SetCaption("Просмотр");
+  view->SetFloatingPosition(TPoint(420, 260));
+  view->SetFloating(true);
+  talvik::gui::ProcessPending();
+  EXPECT_GT(session->Height(), session->Width()) << "a left dock stands its toolbar on end";
+  EXPECT_EQ(session->Left(), 0);
+  TBarFloatingWindowParent* parent = view->FloatingParent();
+  ASSERT_TRUE(parent && parent->Visible());
+  EXPECT_EQ(parent->Left(), 420);
+  const std::string dir = x11test::ScreenshotDir();
+  const std::string path = dir + "/toolbar-floating-and-left-dock.png";
+  talvik::gui::RenderScreenToPng(path, Rect(90, 90, 560, 420));
+  EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 }  // namespace
