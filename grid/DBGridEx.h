@@ -9,7 +9,11 @@
 #include <vector>
 
 #include "grid/DBGridExColumns.h"
+#include "grid/DBGridExDataService.h"
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
+#include "grid/DBGridExSelection.h"
 #include "grid/DBGridExStyle.h"
 #include "platform/gui/Grids.h"
 
@@ -40,8 +44,6 @@ using TGetFooterParamsEvent =
 
 enum TDBGridExEditAction { geaCutEx, geaCopyEx, geaPasteEx, geaDeleteEx, geaSelectAllEx };
 using TDBGridExEditActions = TSet<TDBGridExEditAction>;
-enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
-using TDBGridExAllowedSelections = TSet<TDBGridExSelectionType>;
 
 // What the data-aware edit controls and the filter-row editor ask of the control that holds them as
 // its in-place editor.
@@ -134,7 +136,8 @@ class TCustomDBGridEx : public TCustomGrid,
   TDBGridExEditActions EditActions() const { return editActions_; }
   void SetEditActions(TDBGridExEditActions Value) { editActions_ = Value; }
   TDBGridExAllowedSelections AllowedSelections() const { return allowedSelections_; }
-  void SetAllowedSelections(TDBGridExAllowedSelections Value) { allowedSelections_ = Value; }
+  // A selection of a kind no longer allowed is cleared.
+  void SetAllowedSelections(TDBGridExAllowedSelections Value);
   TDBGridExStyle* Style() const { return style_; }
   void SetStyle(TDBGridExStyle* Value) override;
 
@@ -215,7 +218,7 @@ class TCustomDBGridEx : public TCustomGrid,
   // Moves the focus to the data link's active record.
   virtual void RecordChanged();
   void LinkLayoutChanged() override;
-  bool FilterRowShown() const { return false; }
+  bool FilterRowShown() const { return stFilter_ && stFilter_->Visible(); }
   bool TitlesShown() const { return options_.Contains(dgTitles); }
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
   bool FocusedRowHighlighted();
@@ -274,6 +277,48 @@ class TCustomDBGridEx : public TCustomGrid,
   // Colour c lightened: each component c + Round(c / F), at most 255.
   static TColor LightenColor(TColor Color, int F);
 
+  // ---- selection and bookmarks ----
+  // The multiple selection (hides the base grid's cell selection: TCustomGrid::Selection()).
+  TDBGridExSelection* Selection() const { return selection_.get(); }
+  TBookmarkListEx* SelectedRows() const { return selectedRows_.get(); }
+  // Whether a gesture may create a selection of that kind now.
+  bool CanSelectType(TDBGridExSelectionType Value) const;
+  // Repaints what the selection covers and the focused row; remembers whether the grid has the focus.
+  virtual void SelectionChanged();
+  bool SelectionHadFocus() const { return selectionHadFocus_; }
+  // A shift-extension of the record selection has an anchor.
+  bool MultiSelectAnchorSet() const { return multiSelectAnchorSet_; }
+  // Ctrl held or dghClearSelection off: a gesture adds to the selection (set by the key and mouse
+  // handlers; MoveBy toggles records with it).
+  bool KeepSelection() const { return keepSelection_; }
+  void SetKeepSelection(bool Value) { keepSelection_ = Value; }
+  // Keeps the middle visible row's record and the current record's offset from it.
+  void SaveBookmark();
+  // Brings the kept record back to the middle row and moves by the kept offset.
+  void RestoreBookmark();
+  const TBookmarkStr& SavedBookmark() const { return savedBookmark_; }
+  int SavedRecordOffset() const { return savedRecordOffset_; }
+
+  // ---- footers and sums ----
+  TDBGridExSumList* SumList() const { return sumList_.get(); }
+  void SetSumList(TDBGridExSumList* Value);
+  // The text of a footer cell (Row counts the footer rows from 0).
+  virtual std::string GetFooterValue(int Row, TColumnEx* Column);
+  // Repaints every footer row.
+  void InvalidateFooter();
+
+  // ---- filter row and the data service ----
+  TSTDBGridExFilter* STFilter() const { return stFilter_.get(); }
+  void SetSTFilter(TSTDBGridExFilter* Value) { stFilter_->Assign(Value); }
+  // Hands the grid to the data service, which sorts the dataset by the sort-marked columns.
+  virtual void ApplySorting();
+  // Hands the grid to the data service, which filters the dataset by the column filters.
+  virtual void ApplyFilter();
+  bool ApplyingFilter() const { return applyingFilter_; }
+  // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
+  void RebuildSortMarkedColumns();
+  void ColumnDestroying(TColumnEx* Column) override;
+
  protected:
   friend class TDBGridInplaceEdit;
   void KeyDown(WORD& Key, TShiftState Shift) override;
@@ -317,6 +362,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void FooterFontChanged(TObject* Sender);
   void CheckMemTable();
   void ClearLayoutLocks();
+  // SelectColumn's move of the focus (without the rectangle selection).
+  void MoveToColumn(int RawCol, int Direction);
+  // One record step of MoveBy in record mode, marking records with dgMultiSelect; false at an end.
+  bool MoveRecordStep(bool Select, int Step);
   void ReadColumns(TReader* Reader);
   void WriteColumns(TWriter* Writer);
   bool ColumnsStored(TFiler* Filer) const;
@@ -330,6 +379,20 @@ class TCustomDBGridEx : public TCustomGrid,
   std::unique_ptr<TFont> footerFont_;
   std::unique_ptr<TColCellParamsEx> colCellParams_;
   std::unique_ptr<TChangeLink> titleImagesLink_;
+  // selection, bookmarks, sums and the filter row
+  std::unique_ptr<TBookmarkListEx> selectedRows_;
+  std::unique_ptr<TDBGridExSumList> sumList_;
+  std::unique_ptr<TDBGridExSelection> selection_;
+  std::unique_ptr<TSTDBGridExFilter> stFilter_;
+  bool selectionHadFocus_ = false;
+  bool multiSelectAnchorSet_ = false;
+  bool multiSelectAnchorSelected_ = false;
+  TBookmarkStr multiSelectAnchor_;
+  bool keepSelection_ = false;
+  TBookmarkStr savedBookmark_;
+  int savedRecordOffset_ = 0;
+  bool applyingFilter_ = false;
+  bool inSumRecalc_ = false;
 
   TDBGridExAllowedOperations allowedOperations_{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx};
   bool autoFitColWidths_ = false;
@@ -379,5 +442,6 @@ class TDBGridEx : public TCustomDBGridEx {
   using TCustomDBGridEx::TCustomDBGridEx;
 };
 
-// The grid unit's start-up: the default style and the interceptor registrations (idempotent).
+// The grid unit's start-up: the default style, the data service and the interceptor registrations
+// (idempotent).
 void InitGridUnit();
