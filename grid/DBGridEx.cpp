@@ -1107,13 +1107,14 @@ bool TCustomDBGridEx::MoveRecordStep(bool Select, int Step) {
   }
   // the records between the anchor and the current one take the mark: selected, or in toggle mode
   // the opposite of the anchor's state before the gesture
-  const bool mark = keepSelection_ ? !multiSelectAnchorSelected_ : true;
   if (!multiSelectAnchorSet_) {
     multiSelectAnchor_ = ds->Bookmark();
     multiSelectAnchorSelected_ = selectedRows_->CurrentRowSelected();
     multiSelectAnchorSet_ = true;
-    selectedRows_->SetCurrentRowSelected(keepSelection_ ? !multiSelectAnchorSelected_ : true);
   }
+  const bool mark = keepSelection_ ? !multiSelectAnchorSelected_ : true;
+  if (ds->CompareBookmarks(ds->Bookmark(), multiSelectAnchor_) == 0)
+    selectedRows_->SetCurrentRowSelected(mark);
   const int side = ds->CompareBookmarks(ds->Bookmark(), multiSelectAnchor_);
   const bool towards = (side > 0 && Step < 0) || (side < 0 && Step > 0);
   if (towards) selectedRows_->SetCurrentRowSelected(keepSelection_ ? multiSelectAnchorSelected_ : false);

@@ -91,11 +91,14 @@ TSTColumnFilterEx::TSTColumnFilterEx(TColumnEx* AColumn)
       keyValues_(std::make_unique<TStringList>()),
       listValues_(std::make_unique<TStringList>()) {
   InitSTFilterExpression(expression_);
+  // the list follows its dataset: opened, closed, changed
   listLink_->OnDataChange = [this](TObject*) { LoadList(); };
+  listLink_->OnActiveChange = [this](TObject*) { LoadList(); };
 }
 
 TSTColumnFilterEx::~TSTColumnFilterEx() {
   listLink_->OnDataChange = nullptr;
+  listLink_->OnActiveChange = nullptr;
   listLink_->SetDataSource(nullptr);
 }
 

@@ -31,10 +31,12 @@ bool IsAggregate(TFooterValueType T) {
 // ---------------------------------------------------------------- TColumnFooterEx
 
 TColumnFooterEx::TColumnFooterEx(TCollection* Collection) : TCollectionItem(Collection) {
+  if (auto* footers = dynamic_cast<TColumnFootersEx*>(Collection)) column_ = footers->Column();
   Init();
 }
 
-TColumnFooterEx::TColumnFooterEx(TColumnEx* AColumn) : TCollectionItem(nullptr), column_(AColumn) {
+TColumnFooterEx::TColumnFooterEx(TColumnEx* AColumn)
+    : TCollectionItem(nullptr), column_(AColumn), single_(true) {
   Init();
 }
 
@@ -51,13 +53,11 @@ TColumnFooterEx::~TColumnFooterEx() {
 }
 
 TColumnEx* TColumnFooterEx::Column() const {
-  if (column_) return column_;
-  auto* footers = dynamic_cast<TColumnFootersEx*>(Collection());
-  return footers ? footers->Column() : nullptr;
+  return column_;
 }
 
 TPersistent* TColumnFooterEx::GetOwner() const {
-  if (column_) return column_;
+  if (single_) return column_;
   return TCollectionItem::GetOwner();
 }
 
@@ -73,7 +73,7 @@ void TColumnFooterEx::InvalidateGridFooter() const {
 }
 
 void TColumnFooterEx::ChangedItem() {
-  if (column_) {
+  if (single_) {
     column_->FooterChanged();
   } else {
     Changed(false);
@@ -248,13 +248,14 @@ void TColumnFooterEx::UpdateSumItem() {
     return;
   }
   if (!IsAggregate(valueType_)) return;
+  // one pass for the new item once it is complete (a pass may raise: not from a scope guard)
   TDBSumCollection* sums = g->SumList()->SumCollection();
   sums->BeginUpdate();
-  TScopeExit end([sums] { sums->EndUpdate(); });
   sum = sums->Add();
   sum->SetGroupOperation(OperationOf(valueType_));
   if (valueType_ != fvtCount) sum->SetFieldName(SumFieldName());
   sumItemID_ = sum->ID();
+  sums->EndUpdate();
 }
 
 // ---------------------------------------------------------------- TColumnFootersEx
@@ -262,12 +263,17 @@ void TColumnFooterEx::UpdateSumItem() {
 TColumnFootersEx::TColumnFootersEx(TColumnEx* AColumn)
     : TCollection(CollectionItemClass<TColumnFooterEx>), column_(AColumn) {}
 
+TColumnFootersEx::~TColumnFootersEx() {
+  destroying_ = true;
+  Clear();
+}
+
 TPersistent* TColumnFootersEx::GetOwner() const {
   return column_;
 }
 
 void TColumnFootersEx::Update(TCollectionItem* /*Item*/) {
-  if (column_) column_->FooterChanged();
+  if (column_ && !destroying_) column_->FooterChanged();
 }
 
 // ---------------------------------------------------------------- TDBGridExSumList

@@ -73,7 +73,8 @@ class TColumnFooterEx : public TCollectionItem {
   void FontChanged(TObject* Sender);
   void ChangedItem();
   void InvalidateGridFooter() const;
-  TColumnEx* column_ = nullptr;  // set for the single Footer
+  TColumnEx* column_ = nullptr;  // the owning column (kept: an item leaves its collection before it goes)
+  bool single_ = false;          // the column's single Footer, not an item of its Footers
   TColumnFooterValues assigned_;
   TAlignment alignment_ = taLeftJustify;
   TColor color_ = clWindow;
@@ -91,6 +92,8 @@ class TColumnFooterEx : public TCollectionItem {
 class TColumnFootersEx : public TCollection {
   TALVIK_CLASS(TColumnFootersEx, TCollection)
   explicit TColumnFootersEx(TColumnEx* AColumn);
+  // The items go while they still know their column (and give their aggregates back).
+  ~TColumnFootersEx() override;
   TPersistent* GetOwner() const override;
   TColumnEx* Column() const { return column_; }
   TColumnFooterEx* Items(int Index) const { return static_cast<TColumnFooterEx*>(TCollection::Items(Index)); }
@@ -102,6 +105,7 @@ class TColumnFootersEx : public TCollection {
 
  private:
   TColumnEx* column_;
+  bool destroying_ = false;
 };
 
 // The grid's sum list: the aggregate producer bound to the grid.
