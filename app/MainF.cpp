@@ -239,6 +239,24 @@ void TMainForm::SysTrayIconClick(TObject*) {
   SysTrayIcon->ShowMainForm();
 }
 
+void TMainForm::RegisterSessionActions(TActionList* Actions, TCustomImageList* Images) {
+  sessionActions_.Reset(Actions);
+  sessionImages_.Reset(Images);
+}
+
+void TMainForm::UnregisterSessionActions() {
+  sessionActions_.Reset(nullptr);
+  sessionImages_.Reset(nullptr);
+}
+
+TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
+  TActionList* list = sessionActions_.Get();
+  if (!list) return nullptr;
+  for (int i = 0; i < list->ActionCount(); ++i)
+    if (list->Actions(i)->Name() == Name) return list->Actions(i);
+  return nullptr;
+}
+
 void TMainForm::FormClose(TObject*, TCloseAction&) {
   if (TCustomForm* child = ActiveMDIChild()) child->Close();
   if (!RegIni) return;

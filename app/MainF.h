@@ -9,6 +9,7 @@
 
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdActns.h"
 #include "platform/gui/StdCtrls.h"
@@ -68,7 +69,18 @@ class TMainForm : public TForm {
   void nExitClick(TObject* Sender);
   void SysTrayIconClick(TObject* Sender);
 
+  // The session window hands its action list (and the images of its actions) to the main window
+  // when it is created, and takes it back when it is freed: the menu bar and toolbar items bound to
+  // its actions by name show only in between.
+  void RegisterSessionActions(TActionList* Actions, TCustomImageList* Images);
+  void UnregisterSessionActions();
+  // The session window's action of that name while one is registered, else nullptr.
+  TContainedAction* SessionAction(const std::string& Name) const;
+
  private:
+  TComponentRef<TActionList> sessionActions_;
+  TComponentRef<TCustomImageList> sessionImages_;
+
   TAction* NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex);
 };
 

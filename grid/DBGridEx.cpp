@@ -57,16 +57,6 @@ int ScaleSize(int Size, int M, int D) {
 
 }  // namespace
 
-void InitGridUnit() {
-  static const bool started = [] {
-    CreateDefaultGridStyle();
-    DBGridExDataService();
-    RegisterColumnInterceptors();
-    return true;
-  }();
-  (void)started;
-}
-
 // ---------------------------------------------------------------- construction
 
 TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
@@ -97,6 +87,8 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
   sumList_->OnRecalcAll = [this](TObject* s) { InvokeEvent(OnSumListRecalcAll, s); };
   sumList_->OnAfterRecalcAll = [this](TObject* s) { InvokeEvent(OnSumListAfterRecalcAll, s); };
   sumList_->SumListChanged = [this](TObject*) { InvalidateFooter(); };
+  horzScrollBar_ = CreateScrollBar(false);
+  vertScrollBar_ = CreateScrollBar(true);
   selection_ = std::make_unique<TDBGridExSelection>(this);
   footerFont_ = std::make_unique<TFont>();
   footerFont_->Assign(Font());
@@ -361,6 +353,8 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
     LayoutChanged();
   }
   if (dataLink_ && DataSource() == AComponent) SetDataSource(nullptr);
+  for (TDBGridExScrollBar* bar : {horzScrollBar_.get(), vertScrollBar_.get()})
+    if (bar && bar->ExtScrollBar() == AComponent) bar->ExtScrollBarFreed();
   if (dataLink_ && IsCachedField(AComponent)) {
     // a field goes: no column may keep it, and the grid lays out again (now or later)
     ++updateLock_;
@@ -510,6 +504,26 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       }
       return;
     }
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      if (Message.LParam == 0) {
+        const TWMScroll scroll(Message);
+        int pos = scroll.Pos();
+        if (scroll.ScrollCode() == SB_THUMBPOSITION || scroll.ScrollCode() == SB_THUMBTRACK) {
+          // the whole 32-bit position: the message carries only 16 bits of it
+          SCROLLINFO si;
+          si.fMask = SIF_TRACKPOS;
+          if (::GetScrollInfo(Handle(), Message.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, si) &&
+              (si.nTrackPos & 0xFFFF) == (pos & 0xFFFF))
+            pos = si.nTrackPos;
+        }
+        if (Message.Msg == WM_VSCROLL)
+          VertScrollMessage(scroll.ScrollCode(), pos);
+        else
+          HorzScrollMessage(scroll.ScrollCode(), pos);
+        return;
+      }
+      break;
     case WM_SIZE:
       // the client area changed (a scroll bar came or went): as many data rows as now fit
       TCustomGrid::Dispatch(Message);
@@ -744,6 +758,10 @@ void TCustomDBGridEx::EditingChanged() {
 
 void TCustomDBGridEx::RecordChanged() {
   if (!dataLink_->Active() || !HandleAllocated() || ComponentState().Contains(csLoading)) return;
+  if (memTable_) {
+    MemTableScrolled();
+    return;
+  }
   const int target = dataLink_->ActiveRecord() + titleOffset_;
   if (target != Row() && target < RowCount()) {
     if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
@@ -973,6 +991,21 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
   }
 }
 
+void TCustomDBGridEx::SpreadOverRightPart(int Index, int Change) {
+  // the visible auto-fit columns right of Index give up (or take) the change in proportion
+  int total = 0;
+  for (int n = Index + 1; n < columns_->Count(); ++n) {
+    TColumnEx* c = columns_->Items(n);
+    if (c->Visible() && c->AutoFitColWidth()) total += c->Width();
+  }
+  if (total <= 0) return;
+  for (int n = Index + 1; n < columns_->Count(); ++n) {
+    TColumnEx* c = columns_->Items(n);
+    if (c->Visible() && c->AutoFitColWidth())
+      c->SetInitWidth(std::max(1, MulDiv(total - Change, c->InitWidth(), total)));
+  }
+}
+
 void TCustomDBGridEx::ColWidthsChanged() {
   if (!BeginLayout()) {
     TCustomGrid::ColWidthsChanged();
@@ -985,12 +1018,21 @@ void TCustomDBGridEx::ColWidthsChanged() {
       const int raw = DataToRawColumn(i);
       TColumnEx* c = columns_->Items(i);
       if (raw >= ColCount() || !c->Visible() || ColWidths(raw) == c->Width()) continue;
-      if (!autoFitColWidths_ || !c->AutoFitColWidth()) {
-        c->SetWidth(ColWidths(raw));
+      const int rawWidth = ColWidths(raw);
+      if (!autoFitColWidths_ || ComponentState().Contains(csDesigning) || !c->AutoFitColWidth()) {
+        const int before = c->Width();
+        c->SetWidth(rawWidth);
+        if (autoFitColWidths_ && optionsEx_.Contains(dghResizeWholeRightPart))
+          SpreadOverRightPart(i, c->Width() - before);
         continue;
       }
       const int old = c->InitWidth();
-      c->SetInitWidth(MulDiv(old, ColWidths(raw), std::max(1, c->Width())));
+      const int before = c->Width();
+      c->SetInitWidth(MulDiv(old, rawWidth, std::max(1, before)));
+      if (optionsEx_.Contains(dghResizeWholeRightPart)) {
+        SpreadOverRightPart(i, rawWidth - before);
+        continue;
+      }
       for (int n = i + 1; n < columns_->Count(); ++n)
         if (columns_->Items(n)->Visible()) {
           TColumnEx* next = columns_->Items(n);

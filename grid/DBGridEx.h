@@ -15,9 +15,12 @@
 #include "grid/DBGridExInplace.h"
 #include "grid/DBGridExSelection.h"
 #include "grid/DBGridExStyle.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Grids.h"
+#include "platform/gui/StdCtrls.h"
 
 class TCustomDBGridEx;
+class TColumnEx;
 
 // Deferred layout request (posted to the grid's own window at most once).
 constexpr UINT WM_DEFERLAYOUT = WM_USER + 100;
@@ -58,6 +61,106 @@ class IInplaceEditHolderEx {
 
  protected:
   ~IInplaceEditHolderEx() = default;
+};
+
+// ---------------------------------------------------------------- layout: title tree, scroll bars
+
+// A node of the multi-level title tree. Children form a circular list through Next; a node without a
+// host owns (and frees) its whole subtree.
+class THeadTreeNode {
+ public:
+  THeadTreeNode() = default;  // the root: "Root", height 10
+  THeadTreeNode(const std::string& AText, int AHeight, int AWidth);
+  ~THeadTreeNode();
+  THeadTreeNode(const THeadTreeNode&) = delete;
+  THeadTreeNode& operator=(const THeadTreeNode&) = delete;
+
+  // A new sibling right after After.
+  THeadTreeNode* Add(THeadTreeNode* After, const std::string& AText, int AHeight, int AWidth);
+  // A new last child of Node.
+  THeadTreeNode* AddChild(THeadTreeNode* Node, const std::string& AText, int AHeight, int AWidth);
+  // Whether Node lies in this node's subtree (this node included).
+  bool Find(THeadTreeNode* Node);
+  void FreeAllChild();
+  // Groups the siblings From..To under a new node with AText and band height AHeight.
+  void Union(THeadTreeNode* From, THeadTreeNode* To, const std::string& AText, int AHeight);
+  // Visits every node below this one, depth first; a false answer stops the walk.
+  bool ForEach(const std::function<bool(THeadTreeNode*)>& Proc);
+  int ChildCount() const;
+
+  THeadTreeNode* Child = nullptr;
+  TColumnEx* Column = nullptr;
+  int Height = 10;
+  bool Drawn = false;
+  THeadTreeNode* Host = nullptr;
+  THeadTreeNode* Next = this;
+  std::string Text = "Root";
+  int WIndent = 0;
+  int Width = 0;
+  int ExtraWidth = 0;
+};
+
+// One leaf of the title tree per column.
+struct TDBGridExTitleCell {
+  THeadTreeNode* Node = nullptr;
+  TColumnEx* Column = nullptr;
+};
+
+enum TScrollBarVisibleModeEx { sbAlwaysShowEx, sbNeverShowEx, sbAutoShowEx };
+
+// The settings of one of the grid's scroll bars; an external scroll-bar control may stand in for the
+// window's own bar (its scroll notifications then reach the grid).
+class TDBGridExScrollBar : public TPersistent {
+  TALVIK_CLASS(TDBGridExScrollBar, TPersistent)
+  TDBGridExScrollBar(TCustomDBGridEx* AGrid, TScrollBarKind AKind);
+  ~TDBGridExScrollBar() override;
+  void Assign(TPersistent* Source) override;
+
+  TCustomDBGridEx* Grid() const { return grid_; }
+  TScrollBarKind Kind() const { return kind_; }
+  TScrollBar* ExtScrollBar() const { return extScrollBar_; }
+  void SetExtScrollBar(TScrollBar* Value);
+  bool Tracking() const { return tracking_; }
+  void SetTracking(bool Value) { tracking_ = Value; }
+  bool Visible() const { return visibleMode_ != sbNeverShowEx; }
+  void SetVisible(bool Value);
+  TScrollBarVisibleModeEx VisibleMode() const { return visibleMode_; }
+  void SetVisibleMode(TScrollBarVisibleModeEx Value);
+  bool IsScrollBarShowing();
+  bool GetScrollInfo(SCROLLINFO& ScrollInfo);
+  // The grid lost the external bar (it is being freed): nothing to give back.
+  void ExtScrollBarFreed();
+
+ private:
+  void Detach();
+  TCustomDBGridEx* grid_;
+  TScrollBarKind kind_;
+  TScrollBar* extScrollBar_ = nullptr;
+  TWndMethod savedWindowProc_;
+  bool tracking_ = false;
+  TScrollBarVisibleModeEx visibleMode_ = sbAutoShowEx;
+};
+
+class TVertDBGridExScrollBar : public TDBGridExScrollBar {
+  TALVIK_CLASS(TVertDBGridExScrollBar, TDBGridExScrollBar)
+  explicit TVertDBGridExScrollBar(TCustomDBGridEx* AGrid) : TDBGridExScrollBar(AGrid, sbVertical) {}
+};
+
+// The grid's draw information: the base grid's two axes and the extent of the footer rows, which are
+// drawn pinned to the bottom of the client area.
+struct TGridDrawInfoEx {
+  TGridDrawInfo Info;
+  int FooterExtent = 0;
+};
+
+// The hint window of a cell whose text does not fit: it measures with the font handed as hint data.
+class TToolTipsWindow : public THintWindow {
+  TALVIK_CLASS(TToolTipsWindow, THintWindow)
+  using THintWindow::THintWindow;
+  TRect CalcHintRect(int MaxWidth, const std::string& AHint, void* AData) override;
+
+ protected:
+  void Paint() override;
 };
 
 // A memory-table dataset's interface (no dataset of the program offers it).
@@ -195,8 +298,8 @@ class TCustomDBGridEx : public TCustomGrid,
   virtual bool AcquireFocus() override;
   void ShowEditor() override;
   virtual void UpdateRowCount();
-  virtual void UpdateVertScrollBar() {}
-  virtual void UpdateHorzScrollBar() {}
+  void UpdateVertScrollBar() override;
+  virtual void UpdateHorzScrollBar();
   void UpdateTabStops();
   bool AllowedOperationsCheck() override;
   bool CanModifyCell();  // the modify test the editor also calls
@@ -232,6 +335,37 @@ class TCustomDBGridEx : public TCustomGrid,
   void DefineProperties(TFiler* Filer) override;
   void Loaded() override;
   IMemTableEx* MemTable() const { return memTable_; }
+
+  // ---- layout: title tree, auto-fit, scroll bars, draw information ----
+  THeadTreeNode* HeadTree() const { return headTree_.get(); }
+  // One entry per column (with multi-level titles): the column's leaf in the title tree.
+  const std::vector<TDBGridExTitleCell>& TitleCells() const { return titleCells_; }
+  THeadTreeNode* LeafOf(const TColumnEx* Column) const;
+  // Builds the title tree from the columns' captions ("Group|Caption").
+  void CreateFieldTree();
+  // Works out the band heights below Node; answers Node's level height.
+  int SetChildTreeHeight(THeadTreeNode* Node);
+  TDBGridExScrollBar* HorzScrollBar() const { return horzScrollBar_.get(); }
+  void SetHorzScrollBar(TDBGridExScrollBar* Value) { horzScrollBar_->Assign(Value); }
+  TVertDBGridExScrollBar* VertScrollBar() const {
+    return static_cast<TVertDBGridExScrollBar*>(vertScrollBar_.get());
+  }
+  void SetVertScrollBar(TVertDBGridExScrollBar* Value) { vertScrollBar_->Assign(Value); }
+  // The number of data rows in view (the data link's buffer).
+  int VisibleDataRowCount() const;
+  void CalcDrawInfoEx(TGridDrawInfoEx& DrawInfo);
+  // Record numbering for the scroll bar: the dataset's own (or its sum list's) numbers.
+  bool RecordNumbersKnown();
+  int CurrentRecNo();
+  int DataRecordCount();
+  void GoToRecNo(int Value);
+  // A scroll-bar message (SB_* code, thumb position) as the window or an external bar sends it.
+  void VertScrollMessage(int Code, int Pos);
+  void HorzScrollMessage(int Code, int Pos);
+  // The columns fitted to the client width (auto-fit).
+  void FitColumnsToWidth();
+  // The sort-marker area of a column's title (16 px, more with the index number of several).
+  int SortMarkerWidth(TColumnEx* Column);
 
   // ---- IDBGridExColumnsHost ----
   TComponent* HostComponent() override { return this; }
@@ -324,6 +458,7 @@ class TCustomDBGridEx : public TCustomGrid,
   void KeyDown(WORD& Key, TShiftState Shift) override;
   virtual std::unique_ptr<TDBGridExColumnDefValuesEx> CreateColumnDefValues();
   virtual std::unique_ptr<TDBGridColumnsEx> CreateColumns();
+  virtual std::unique_ptr<TDBGridExScrollBar> CreateScrollBar(bool Vertical);
   virtual void DefineFieldMap();
   // The layout pass.
   virtual void InternalLayoutPass();
@@ -433,6 +568,19 @@ class TCustomDBGridEx : public TCustomGrid,
   bool inColExit_ = false;
   bool memTableMode_ = true;
   IMemTableEx* memTable_ = nullptr;
+  // layout: title tree, scroll bars
+  std::unique_ptr<THeadTreeNode> headTree_ = std::make_unique<THeadTreeNode>();
+  std::vector<TDBGridExTitleCell> titleCells_;
+  std::unique_ptr<TDBGridExScrollBar> horzScrollBar_;
+  std::unique_ptr<TDBGridExScrollBar> vertScrollBar_;
+  TScrollBarVisibleModeEx shownVertMode_ = sbAutoShowEx;
+  int extVertMax_ = 0;
+  bool ignoreThumbPosition_ = false;
+  int memTableRow_ = -1;
+  void UpdateMemTableRows();
+  void SpreadOverRightPart(int Index, int Change);
+  void MemTableScrolled();
+  void MemTableScrollMessage(int Code, int Pos);
   int layoutPasses_ = 0;
   bool editorBlocked_ = false;
 };
@@ -442,6 +590,33 @@ class TDBGridEx : public TCustomDBGridEx {
   using TCustomDBGridEx::TCustomDBGridEx;
 };
 
-// The grid unit's start-up: the default style, the data service and the interceptor registrations
-// (idempotent).
+// The grid unit's start-up (idempotent): the default style, the data service, the interceptor registrations, the sort-index
+// font, the indicator and sort-marker images, the cursors, the shortcuts, the time-out and the search
+// colours below. A cursor that cannot be loaded raises EOutOfResources "Cannot load cursor resource".
 void InitGridUnit();
+// The unit's shut-down: frees what the start-up made (the next start-up makes it again).
+void DoneGridUnit();
+
+// ---- the grid unit's shared values (made by InitGridUnit) ----
+// The module under which the grid's own art is registered (bitmaps "DBGARROWEX"... and the cursors).
+HINSTANCE GridModule();
+// Loads a named cursor of the grid's art; EOutOfResources "Cannot load cursor resource" without one.
+HCURSOR LoadGridCursor(const std::string& Name);
+// Indicators: 0 current record, 1 editing, 2 inserting, 3 multi-dot, 4 multi-arrow, 5 current record on
+// a selected row, 6 current record while incremental search runs.
+TCustomImageList* DBGridExIndicators();
+// Sort markers: 0 down, 1 up.
+TCustomImageList* DBGridExSortMarkerImages();
+// The small font of sort-index numbers (Arial, one pixel less than the sort-marker bitmap).
+TFont* DBGridExSortIndexFont();
+extern HCURSOR DBGridExDownCursor;   // column selection ("DOWNCUREX")
+extern HCURSOR DBGridExRightCursor;  // record selection ("RIGHTCUREX")
+extern HCURSOR DBGridExLeftCursor;   // record selection, right to left ("LEFTCUREX")
+extern TShortCut DBGridExIncSearchShortCut;
+extern TShortCut DBGridExSearchNextShortCut;
+extern TShortCut DBGridExSearchPriorShortCut;
+extern TShortCut DBGridExCopyFromPreviousShortCut;
+extern TShortCut DBGridExFindDialogShortCut;
+extern int DBGridExIncSearchTimeOut;  // ms
+extern TColor DBGridExIncSearchBackColor;
+extern TColor DBGridExIncSearchFontColor;

@@ -1,5 +1,7 @@
 #include "grid/DBGridExDataService.h"
 
+#include <memory>
+
 #include "grid/DBGridEx.h"
 #include "platform/rtl/Lifetime.h"
 
@@ -23,7 +25,20 @@ void TDBGridExDataService::DoApplySorting(TCustomDBGridEx* /*Grid*/) {}
 
 void TDBGridExDataService::DoApplyFilter(TCustomDBGridEx* /*Grid*/) {}
 
+namespace {
+
+std::unique_ptr<TDBGridExDataService>& Service() {
+  static std::unique_ptr<TDBGridExDataService> service;
+  return service;
+}
+
+}  // namespace
+
 TDBGridExDataService* DBGridExDataService() {
-  static TDBGridExDataService service;
-  return &service;
+  if (!Service()) Service() = std::make_unique<TDBGridExDataService>();
+  return Service().get();
+}
+
+void FreeDBGridExDataService() {
+  Service().reset();
 }

@@ -26,5 +26,7 @@ class TDBGridExDataService : public TPersistent {
   TDBGridExDataServiceHook ApplyFilterHook;
 };
 
-// The process-wide service (made by the grid unit's start-up).
+// The process-wide service (made by the grid unit's start-up, or at the first use).
 TDBGridExDataService* DBGridExDataService();
+// Frees the service (the grid unit's shut-down).
+void FreeDBGridExDataService();

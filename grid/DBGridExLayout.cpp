@@ -176,21 +176,41 @@ void TCustomDBGridEx::InternalLayoutPass() {
   }
   titleRowHeight_ = options_.Contains(dgTitles) ? titleText + kTitleMargin : 0;
 
-  // 13. the base grid's horizontal scroll bar only without auto-fit
-  const TScrollStyle bars = autoFitColWidths_ ? ssNone : ssHorizontal;
+  // 13. the base grid's horizontal scroll bar only without auto-fit and without an external bar
+  const bool ownHorz = (!autoFitColWidths_ || ComponentState().Contains(csDesigning)) &&
+                       horzScrollBar_->Visible() && !horzScrollBar_->ExtScrollBar();
+  const TScrollStyle bars = ownHorz ? ssHorizontal : ssNone;
   if (ScrollBars() != bars) {
     SetScrollBars(bars);
-    UpdateVertScrollBar();
+    if (HandleAllocated()) {
+      HandleNeeded();
+      UpdateVertScrollBar();
+    }
   }
 
   // 14. tab stops and widths
   UpdateTabStops();
+
+  // 15. the columns fill the client width
+  if (autoFitColWidths_ && !ComponentState().Contains(csDesigning) && HandleAllocated()) {
+    FitColumnsToWidth();
+    UpdateTabStops();
+  }
 
   // 16. a title height or a number of title lines of its own
   if (options_.Contains(dgTitles) && (titleHeight_ != 0 || titleLines_ != 0)) {
     const FontMetrics t = Measure(tallest);
     titleRowHeight_ = titleLines_ * t.tm.tmHeight + t.tm.tmExternalLeading + 2 + titleHeight_ +
                       (options_.Contains(dgRowLines) ? 1 : 0);
+  }
+
+  // 17. multi-level titles: the tree from the captions decides the title row's height
+  if (options_.Contains(dgTitles) && useMultiTitle_) {
+    CreateFieldTree();
+    titleRowHeight_ = SetChildTreeHeight(headTree_.get()) - (optionsEx_.Contains(dghFixed3D) ? 1 : 3);
+  } else {
+    headTree_->FreeAllChild();
+    titleCells_.clear();
   }
 
   // 18. widths again, 19. rows
@@ -217,6 +237,11 @@ void TCustomDBGridEx::UpdateRowCount() {
   used += footerRowCount_ * pitch + (footerRowCount_ > 0 ? line : 0);
   SetDefaultRowHeight(DefaultRowHeight());
   if (options_.Contains(dgTitles) && RowCount() > 0) SetRowHeights(0, titleRowHeight_);
+  if (memTable_) {
+    UpdateMemTableRows();
+    if (RowCount() != oldRows) Invalidate();
+    return;
+  }
   if (TopRow() != titleOffset_ && titleOffset_ < RowCount()) SetTopRow(titleOffset_);
   const int client = HandleAllocated() ? ClientHeight() : 0;
   if (dataLink_->Active() && dataLink_->RecordCount() > 0 && HandleAllocated()) {
@@ -241,6 +266,10 @@ void TCustomDBGridEx::UpdateRowCount() {
 }
 
 void TCustomDBGridEx::Scroll(int Distance) {
+  if (memTable_) {
+    MemTableScrolled();
+    return;
+  }
   // a window that is not shown is painted whole when it shows: no rectangles to work out meanwhile
   const bool painting = HandleAllocated() && IsWindowVisible(Handle());
   const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
@@ -255,7 +284,11 @@ void TCustomDBGridEx::Scroll(int Distance) {
     if (dataLink_->ActiveRecord() >=
         RowCount() - titleOffset_ - (footerRowCount_ > 0 ? footerRowCount_ + 1 : 0))
       UpdateRowCount();
+    const bool barShown = vertScrollBar_->IsScrollBarShowing();
     UpdateVertScrollBar();
+    if (barShown != vertScrollBar_->IsScrollBarShowing() && autoFitColWidths_ &&
+        !ComponentState().Contains(csDesigning))
+      DeferLayout();
     RecordChanged();
     if (painting) {
       RECT r = rowRect(oldRow);
@@ -285,4 +318,300 @@ void TCustomDBGridEx::Scroll(int Distance) {
     for (int i = 0; i < footerRowCount_; ++i) InvalidateRow(RowCount() - 1 - i);
     if (updateLock_ == 0) Update();
   }
+}
+
+// ---------------------------------------------------------------- the title tree
+
+THeadTreeNode::THeadTreeNode(const std::string& AText, int AHeight, int AWidth)
+    : Height(AHeight), Text(AText), Width(AWidth) {}
+
+THeadTreeNode::~THeadTreeNode() {
+  FreeAllChild();
+}
+
+void THeadTreeNode::FreeAllChild() {
+  if (!Child) return;
+  std::vector<THeadTreeNode*> children;
+  THeadTreeNode* n = Child;
+  do {
+    children.push_back(n);
+    n = n->Next;
+  } while (n != Child);
+  Child = nullptr;
+  for (THeadTreeNode* c : children) delete c;
+}
+
+int THeadTreeNode::ChildCount() const {
+  if (!Child) return 0;
+  int count = 0;
+  const THeadTreeNode* n = Child;
+  do {
+    ++count;
+    n = n->Next;
+  } while (n != Child);
+  return count;
+}
+
+THeadTreeNode* THeadTreeNode::Add(THeadTreeNode* After, const std::string& AText, int AHeight, int AWidth) {
+  assert(After && After->Host && "a sibling needs a host");
+  auto* node = new THeadTreeNode(AText, AHeight, AWidth);
+  node->Host = After->Host;
+  node->Next = After->Next;
+  After->Next = node;
+  return node;
+}
+
+THeadTreeNode* THeadTreeNode::AddChild(THeadTreeNode* Node, const std::string& AText, int AHeight,
+                                       int AWidth) {
+  assert(Node);
+  auto* node = new THeadTreeNode(AText, AHeight, AWidth);
+  node->Host = Node;
+  if (!Node->Child) {
+    Node->Child = node;
+    node->Next = node;
+    return node;
+  }
+  THeadTreeNode* last = Node->Child;
+  while (last->Next != Node->Child) last = last->Next;
+  last->Next = node;
+  node->Next = Node->Child;
+  return node;
+}
+
+bool THeadTreeNode::Find(THeadTreeNode* Node) {
+  if (Node == this) return true;
+  if (!Child) return false;
+  THeadTreeNode* n = Child;
+  do {
+    if (n->Find(Node)) return true;
+    n = n->Next;
+  } while (n != Child);
+  return false;
+}
+
+bool THeadTreeNode::ForEach(const std::function<bool(THeadTreeNode*)>& Proc) {
+  if (!Child) return true;
+  THeadTreeNode* n = Child;
+  do {
+    if (!Proc(n) || !n->ForEach(Proc)) return false;
+    n = n->Next;
+  } while (n != Child);
+  return true;
+}
+
+void THeadTreeNode::Union(THeadTreeNode* From, THeadTreeNode* To, const std::string& AText, int AHeight) {
+  if (!From || !Find(From) || !From->Host) throw Exception("Node not in Tree");
+  THeadTreeNode* host = From->Host;
+  // To is From or one of the siblings after it
+  bool found = false;
+  for (THeadTreeNode* n = From;;) {
+    if (n == To) {
+      found = true;
+      break;
+    }
+    n = n->Next;
+    if (n == host->Child) break;
+  }
+  if (!found) throw Exception("ATo not in level");
+  THeadTreeNode* before = host->Child;
+  while (before->Next != From) before = before->Next;
+  auto* group = new THeadTreeNode(AText, AHeight, 0);
+  group->Host = host;
+  const bool wholeRing = To->Next == From;
+  if (wholeRing) {
+    group->Next = group;
+  } else {
+    group->Next = To->Next;
+    before->Next = group;
+  }
+  if (host->Child == From || wholeRing) host->Child = group;
+  To->Next = From;
+  group->Child = From;
+  int width = 0;
+  THeadTreeNode* n = From;
+  do {
+    n->Host = group;
+    n->Height -= AHeight;
+    width += n->Width + n->WIndent;
+    n = n->Next;
+  } while (n != From);
+  group->WIndent = To->WIndent;
+  group->Width = width - (group->WIndent >= 1 ? group->WIndent : 0);
+}
+
+namespace {
+
+// The caption's first '|'-separated word, when it has a second one.
+bool SplitFirst(const std::string& Text, std::string& First) {
+  const size_t bar = Text.find('|');
+  if (bar == std::string::npos) return false;
+  First = Text.substr(0, bar);
+  return true;
+}
+
+constexpr int kGroupBandHeight = 20;
+constexpr int kSortMarkerArea = 16;
+
+}  // namespace
+
+THeadTreeNode* TCustomDBGridEx::LeafOf(const TColumnEx* Column) const {
+  for (const TDBGridExTitleCell& cell : titleCells_)
+    if (cell.Column == Column) return cell.Node;
+  return nullptr;
+}
+
+void TCustomDBGridEx::CreateFieldTree() {
+  headTree_->FreeAllChild();
+  const int count = columns_->Count();
+  titleCells_.assign(static_cast<size_t>(count), {});
+  const bool colLines = options_.Contains(dgColLines);
+  for (int i = 0; i < count; ++i) {
+    TColumnEx* c = columns_->Items(i);
+    const int width = c->Visible() ? c->Width() : (colLines ? -1 : 0);
+    THeadTreeNode* leaf = headTree_->AddChild(headTree_.get(), c->Title()->Caption(), titleRowHeight_, width);
+    leaf->Column = c;
+    leaf->ExtraWidth = c->Title()->SortMarker() != smNoneEx ? kSortMarkerArea : 0;
+    leaf->WIndent = colLines ? 1 : 0;
+    titleCells_[static_cast<size_t>(i)] = {leaf, c};
+  }
+  // runs of equal first words become group nodes, from the left, until nothing changes
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int i = 0; i < count && !changed; ++i) {
+      std::string first;
+      if (!SplitFirst(titleCells_[static_cast<size_t>(i)].Node->Text, first)) continue;
+      int last = i;
+      std::string next;
+      while (last + 1 < count && SplitFirst(titleCells_[static_cast<size_t>(last + 1)].Node->Text, next) &&
+             next == first)
+        ++last;
+      for (int k = i; k <= last; ++k) {
+        THeadTreeNode* leaf = titleCells_[static_cast<size_t>(k)].Node;
+        leaf->Text.erase(0, first.size() + 1);
+      }
+      headTree_->Union(titleCells_[static_cast<size_t>(i)].Node, titleCells_[static_cast<size_t>(last)].Node,
+                       first, kGroupBandHeight);
+      changed = true;
+    }
+  }
+}
+
+int TCustomDBGridEx::SetChildTreeHeight(THeadTreeNode* Node) {
+  if (!Node || !Node->Child) return 0;
+  TCanvas* canvas = LayoutCanvas();
+  HDC dc = canvas->Handle();
+  int level = 0;
+  std::vector<int> subtrees;
+  THeadTreeNode* n = Node->Child;
+  bool firstChild = true;
+  do {
+    const int subtree = SetChildTreeHeight(n);
+    subtrees.push_back(subtree);
+    if (n->Column) {
+      canvas->Font()->Assign(n->Column->Title()->Font());
+    } else if (firstChild) {
+      canvas->Font()->Assign(titleFont_.get());
+    }
+    const bool vertical = n->Column && n->Column->Title()->Orientation() == tohVertical;
+    const std::string text = n->Text.empty() ? " " : n->Text;
+    int measured = 0;
+    if (n->Width < 1) {
+      measured = vertical ? 0 : vTitleMargin_;
+    } else if (vertical) {
+      measured = canvas->TextWidth(text) + 6;
+    } else {
+      RECT r = Rect(0, 0, std::max(1, n->Width - kTitleMargin - n->ExtraWidth), 0);
+      DrawText(dc, text, r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+      measured = r.Bottom - r.Top + vTitleMargin_;
+    }
+    level = std::max(level, subtree + measured);
+    firstChild = false;
+    n = n->Next;
+  } while (n != Node->Child);
+  size_t i = 0;
+  n = Node->Child;
+  do {
+    n->Height = n->Child ? level - subtrees[i] : level;
+    ++i;
+    n = n->Next;
+  } while (n != Node->Child);
+  Node->Height = level;
+  return level;
+}
+
+// ---------------------------------------------------------------- auto-fit
+
+void TCustomDBGridEx::FitColumnsToWidth() {
+  const TColumnsExList visible = visibleColumns_;
+  std::vector<bool> marked(visible.size(), false);
+  const int count = static_cast<int>(visible.size());
+  int available = 0, sum = 0;
+  for (int pass = 0; pass < std::max(1, count); ++pass) {
+    UpdateVertScrollBar();  // the client width is final only with the bar settled
+    int proportional = 0, fixedSum = 0;
+    for (int i = 0; i < count; ++i) {
+      if (visible[i]->AutoFitColWidth() && !marked[i])
+        proportional += visible[i]->InitWidth();
+      else
+        fixedSum += visible[i]->Width();
+    }
+    const int client = HandleAllocated() ? ClientWidth() : Width();
+    available = std::max(0, std::max(client, minAutoFitWidth_) - fixedSum);
+    if (options_.Contains(dgIndicator)) available -= kIndicatorWidth;
+    if (options_.Contains(dgColLines)) available -= count;
+    if (options_.Contains(dgIndicator) && options_.Contains(dgColLines)) available -= 1;
+    sum = 0;
+    bool markedNow = false;
+    for (int i = 0; i < count; ++i) {
+      TColumnEx* c = visible[i];
+      if (!c->AutoFitColWidth() || marked[i]) continue;
+      const int wanted = proportional > 0 ? MulDiv(c->InitWidth(), available, proportional) : 0;
+      c->SetWidth(wanted);
+      if (c->Width() != wanted) {
+        marked[i] = true;
+        markedNow = true;
+      }
+      sum += c->Width();
+    }
+    if (!markedNow) break;
+  }
+  if (sum == available) return;
+  // the rounding goes to the right-most column that still follows the width
+  for (int i = count - 1; i >= 0; --i) {
+    TColumnEx* c = visible[i];
+    if (!c->AutoFitColWidth() || marked[i]) continue;
+    c->SetWidth(std::max(0, c->Width() + available - sum));
+    break;
+  }
+}
+
+int TCustomDBGridEx::SortMarkerWidth(TColumnEx* Column) {
+  const int index = Column->Title()->SortIndex();
+  if (index == 0) return 0;
+  int width = kSortMarkerArea;
+  if (sortMarkedColumns_.size() >= 2) {
+    TCanvas* canvas = LayoutCanvas();
+    canvas->Font()->Assign(DBGridExSortIndexFont());
+    const int number = canvas->TextWidth(std::to_string(index));
+    width += number;
+    if (width > Column->Width() - 4) width -= 14;
+    if (width > Column->Width() - 4) width -= number + 2;
+  }
+  return width;
+}
+
+// ---------------------------------------------------------------- draw information
+
+int TCustomDBGridEx::VisibleDataRowCount() const {
+  if (memTable_) return std::max(1, RowCount() - titleOffset_);
+  return dataLink_->Active() ? std::max(1, dataLink_->RecordCount()) : 1;
+}
+
+void TCustomDBGridEx::CalcDrawInfoEx(TGridDrawInfoEx& DrawInfo) {
+  CalcDrawInfo(DrawInfo.Info);
+  DrawInfo.FooterExtent = 0;
+  if (footerRowCount_ <= 0) return;
+  const int line = DrawInfo.Info.Vert.EffectiveLineWidth;
+  for (int r = std::max(0, RowCount() - footerRowCount_); r < RowCount(); ++r)
+    DrawInfo.FooterExtent += RowHeights(r) + line;
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -373,7 +374,20 @@ bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::strin
 
 bool GrabDisplayToPng(const std::string& path) {
   UseQtBackend();
-  QCoreApplication::processEvents();
+  // The X server maps and exposes a window some round trips after it was shown, and the window
+  // paints only after that: wait (a second at most) until every shown window is exposed, then let
+  // the paints run.
+  QElapsedTimer waited;
+  waited.start();
+  auto unexposed = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && (!w->windowHandle() || !w->windowHandle()->isExposed())) return true;
+    return false;
+  };
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  } while (unexposed() && waited.elapsed() < 1000);
+  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return false;
   return screen->grabWindow(0).save(QString::fromStdString(path), "PNG");

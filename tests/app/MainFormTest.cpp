@@ -178,3 +178,21 @@ TEST_F(MainFormTest, TheTrayExitEndsWithoutSavingAnything) {
   EXPECT_EQ(Stored("MainForm", "Left"), "5");
   EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
 }
+
+TEST_F(MainFormTest, SessionActionsAreFoundByNameOnlyWhileTheirListIsRegisteredAndAlive) {
+  MainForm = new TMainForm(nullptr);
+  auto* owner = new TComponent(nullptr);
+  auto* list = new TActionList(owner);
+  auto* refresh = new TAction(owner);
+  refresh->SetName("aRefresh");
+  refresh->SetActionList(list);
+  EXPECT_EQ(MainForm->SessionAction("aRefresh"), nullptr);
+  MainForm->RegisterSessionActions(list, nullptr);
+  EXPECT_EQ(MainForm->SessionAction("aRefresh"), refresh);
+  EXPECT_EQ(MainForm->SessionAction("aKill"), nullptr);
+  MainForm->UnregisterSessionActions();
+  EXPECT_EQ(MainForm->SessionAction("aRefresh"), nullptr);
+  MainForm->RegisterSessionActions(list, nullptr);
+  delete owner;  // a session window freed without unregistering leaves nothing dangling
+  EXPECT_EQ(MainForm->SessionAction("aRefresh"), nullptr);
+}

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "GuiTestSupport.h"
+#include "SampleMenu.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -421,38 +422,8 @@ TEST_F(Menus, AnOpenMenuWithImagesChecksASubmenuAndShortcutsLooksRight) {
   form.SetBorderStyle(bsNone);
   form.SetBounds(0, 0, 460, 300);
   form.SetColor(clAppWorkSpace);
-  auto* images = new TImageList(&form);
-  images->SetSize(16, 16);
-  TBitmap strip;
-  strip.SetSize(32, 16);
-  strip.Canvas()->Brush()->SetColor(clFuchsia);
-  strip.Canvas()->FillRect(Rect(0, 0, 32, 16));
-  strip.Canvas()->Brush()->SetColor(clGreen);
-  strip.Canvas()->FillRect(Rect(2, 2, 14, 14));
-  strip.Canvas()->Brush()->SetColor(clRed);
-  strip.Canvas()->Ellipse(18, 2, 30, 14);
-  images->AddMasked(&strip, clFuchsia);
-  auto* menu = new TPopupMenu(&form);
-  menu->SetImages(images);
-  TMenuItem* refresh = Item(&form, menu->Items(), "&Обновить");
-  refresh->SetImageIndex(0);
-  refresh->SetShortCut(VK_F5);
-  refresh->SetDefault(true);
-  TMenuItem* autoRefresh = Item(&form, menu->Items(), "&Автообновление");
-  autoRefresh->SetChecked(true);
-  autoRefresh->SetShortCut(0x4000 | 'R');  // Ctrl+R
-  TMenuItem* kill = Item(&form, menu->Items(), "Снять сеанс");
-  kill->SetImageIndex(1);
-  kill->SetChecked(true);
-  kill->SetShortCut(VK_F8);
-  Item(&form, menu->Items(), "-");
-  TMenuItem* filter = Item(&form, menu->Items(), "&Фильтр");
-  Item(&form, filter, "Все сеансы")->SetRadioItem(true);
-  TMenuItem* users = Item(&form, filter, "Пользователи");
-  users->SetRadioItem(true);
-  users->SetChecked(true);
-  Item(&form, filter, "Фоновые процессы")->SetRadioItem(true);
-  Item(&form, menu->Items(), "Трассировка")->SetEnabled(false);
+  TPopupMenu* menu = menutest::BuildSampleMenu(
+      &form, [&](TMenuItem* parent, const std::string& caption) { return Item(&form, parent, caption); });
   form.Show();
 
   std::string dir =

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "SampleMenu.h"
 #include "X11TestSupport.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
@@ -51,10 +52,12 @@ class X11Menus : public ::testing::Test {
     Application->SetMainForm(form.get());
     idleHook = Application->HookMainWindow([this](TMessage& m) {
       if (m.Msg != WM_ENTERIDLE) return false;
-      if (grabOnIdle && !OpenMenuWindows().empty()) {
+      if (grabOnIdle && OpenMenuWindows().size() >= grabWindows) {
         grabOnIdle = false;
-        for (int i = 0; i < 5; ++i) talvik::gui::UpdateAllWindows(OpenMenuWindows().back());
-        pictured = talvik::gui::GrabDisplayToPng(ScreenshotDir() + "/popup-menu-display.png");
+        // every open menu painted and on the server before the picture
+        for (int i = 0; i < 5; ++i)
+          for (HWND w : OpenMenuWindows()) talvik::gui::UpdateAllWindows(w);
+        pictured = talvik::gui::GrabDisplayToPng(ScreenshotDir() + "/" + grabName);
       }
       menuIdle = true;
       return false;
@@ -93,6 +96,8 @@ class X11Menus : public ::testing::Test {
   std::unique_ptr<TForm> form;
   std::atomic<bool> menuIdle{false};
   bool grabOnIdle = false;
+  std::size_t grabWindows = 1;
+  std::string grabName = "popup-menu-plain-display.png";
   bool pictured = false;
   int idleHook = -1;
   std::string clicked;
@@ -157,4 +162,27 @@ TEST_F(X11Menus, AShortcutReachesItsActionOnce) {
   EXPECT_TRUE(WaitFor([&] { return runs > 0; }));
   for (int i = 0; i < 20; ++i) Application->ProcessMessages();
   EXPECT_EQ(runs, 1);
+}
+
+TEST_F(X11Menus, APopupWithImagesChecksShortcutsAndAnOpenSubmenuIsPictured) {
+  auto* pad = new TPad(form.get());
+  pad->SetParent(form.get());
+  pad->SetBounds(10, 10, 380, 240);
+  TPopupMenu* menu = menutest::BuildSampleMenu(
+      form.get(), [this](TMenuItem* parent, const std::string& caption) { return Item(parent, caption); });
+  pad->SetPopupMenu(menu);
+  ShowForm();
+  pad->SetFocus();
+  const TPoint at = pad->ClientToScreen({20, 20});
+  grabOnIdle = true;
+  grabWindows = 2;
+  grabName = "popup-menu-display.png";
+  // down to "Фильтр" (the line is skipped), into the submenu; once both are pictured, close all
+  std::thread keys =
+      Driver({"key Down", "key Down", "key Down", "key Down", "key Right", "key Escape", "key Escape"});
+  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  EXPECT_TRUE(WaitFor([&] { return pictured; }));
+  keys.join();
+  EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));
+  EXPECT_EQ(clicked, "");
 }
