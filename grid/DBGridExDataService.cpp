@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "grid/DBGridEx.h"
+#include "grid/DatasetFeatures.h"
 #include "platform/rtl/Lifetime.h"
 
 void TDBGridExDataService::ApplySorting(TCustomDBGridEx* Grid) {
@@ -21,9 +22,25 @@ void TDBGridExDataService::ApplyFilter(TCustomDBGridEx* Grid) {
   }
 }
 
-void TDBGridExDataService::DoApplySorting(TCustomDBGridEx* /*Grid*/) {}
+namespace {
 
-void TDBGridExDataService::DoApplyFilter(TCustomDBGridEx* /*Grid*/) {}
+// The features registered for the grid's dataset (its class or the nearest ancestor), or nullptr.
+TDatasetFeaturesEx* FeaturesOf(TCustomDBGridEx* Grid, TDataSet*& DataSet) {
+  DataSet = Grid && Grid->DataSource() ? Grid->DataSource()->DataSet() : nullptr;
+  return DataSet ? GetDatasetFeaturesForDataSet(DataSet) : nullptr;
+}
+
+}  // namespace
+
+void TDBGridExDataService::DoApplySorting(TCustomDBGridEx* Grid) {
+  TDataSet* ds = nullptr;
+  if (TDatasetFeaturesEx* f = FeaturesOf(Grid, ds)) f->ApplySorting(Grid, ds, true);
+}
+
+void TDBGridExDataService::DoApplyFilter(TCustomDBGridEx* Grid) {
+  TDataSet* ds = nullptr;
+  if (TDatasetFeaturesEx* f = FeaturesOf(Grid, ds)) f->ApplyFilter(Grid, ds, true);
+}
 
 namespace {
 

@@ -16,6 +16,33 @@ using namespace gridtest;
 
 namespace {
 
+// A dataset class with features of its own that note what they were asked.
+class TFeaturedDataSet : public TMemDataSet {
+  TALVIK_CLASS(TFeaturedDataSet, TMemDataSet)
+  using TMemDataSet::TMemDataSet;
+};
+class TDerivedFeaturedDataSet : public TFeaturedDataSet {
+  TALVIK_CLASS(TDerivedFeaturedDataSet, TFeaturedDataSet)
+  using TFeaturedDataSet::TFeaturedDataSet;
+};
+
+std::vector<std::string>& FeatureCalls() {
+  static std::vector<std::string> calls;
+  return calls;
+}
+
+class TNotingFeatures : public TDatasetFeaturesEx {
+  TALVIK_CLASS(TNotingFeatures, TDatasetFeaturesEx)
+  void ApplySorting(TObject* Sender, TDataSet* DataSet, bool IsReopenCall) override {
+    FeatureCalls().push_back(std::string("sort ") + Sender->ClassName() + " " + DataSet->ClassName() +
+                             (IsReopenCall ? " reopen" : ""));
+  }
+  void ApplyFilter(TObject* Sender, TDataSet* DataSet, bool IsReopenCall) override {
+    FeatureCalls().push_back(std::string("filter ") + Sender->ClassName() + " " + DataSet->ClassName() +
+                             (IsReopenCall ? " reopen" : ""));
+  }
+};
+
 class FilterService : public GridGuiTest {
  protected:
   void SetUp() override {
@@ -199,6 +226,58 @@ TEST_F(FilterService, TheSortListIsRebuiltInTheOrderOfTheSortIndexes) {
   grid->Columns()->BeginUpdate();
   grid->Columns()->EndUpdate();
   EXPECT_EQ(grid->SortMarkedColumns(), (TColumnsExList{cols->Items(1), cols->Items(2)}));
+}
+
+TEST_F(FilterService, WithoutHooksTheFeaturesOfTheDatasetsNearestClassDoTheWork) {
+  RegisterDatasetFeatures(FeaturesClass<TNotingFeatures>(), TFeaturedDataSet::StaticClass());
+  FeatureCalls().clear();
+  grid->ApplySorting();  // a plain in-memory dataset has no features: nothing happens
+  EXPECT_TRUE(FeatureCalls().empty());
+  TDerivedFeaturedDataSet featured;
+  featured.FieldDefs()->Add("ID", ftInteger);
+  featured.Open();
+  TDataSource featuredSource(nullptr);
+  featuredSource.SetDataSet(&featured);
+  grid->SetDataSource(&featuredSource);
+  grid->ApplySorting();
+  grid->ApplyFilter();
+  EXPECT_EQ(FeatureCalls(), (std::vector<std::string>{"sort TDBGridEx TDerivedFeaturedDataSet reopen",
+                                                      "filter TDBGridEx TDerivedFeaturedDataSet reopen"}));
+  grid->SetDataSource(nullptr);
+}
+
+// ---- filter text parsed and written back
+
+struct ParseCase {
+  const char* name;
+  int column;
+  const char* text;
+  const char* written;
+};
+
+class ColumnFilterRoundTrip : public FilterService, public ::testing::WithParamInterface<ParseCase> {};
+
+TEST_P(ColumnFilterRoundTrip, TextReadIntoTheExpressionIsWrittenBackTheSameWay) {
+  const ParseCase& c = GetParam();
+  Filter(c.column)->SetFilterText(c.text);
+  EXPECT_EQ(Filter(c.column)->FilterText(), c.text);
+  EXPECT_EQ(Filter(c.column)->GetFilterText(), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ColumnFilterRoundTrip,
+                         ::testing::Values(ParseCase{"NumberRange", 2, ">=10 and <20", ">= 10 AND < 20"},
+                                           ParseCase{"NumberList", 0, "1,2", "In (1,2)"},
+                                           ParseCase{"TextAloneIsLike", 1, "Ан*", "~ 'Ан*'"},
+                                           ParseCase{"IsNull", 1, "=null", "=Null"},
+                                           ParseCase{"IsNotNullOrValue", 1, "<>Null or 'x'",
+                                                     "<>Null OR ~ 'x'"}),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+TEST_F(FilterService, AMalformedTextLeavesTheFilterAsItWas) {
+  Filter(2)->SetFilterText(">5");
+  EXPECT_THROW(Filter(2)->SetFilterText("in 5"), Exception);
+  EXPECT_EQ(Filter(2)->FilterText(), ">5");
+  EXPECT_EQ(Filter(2)->GetFilterText(), "> 5");
 }
 
 // ---- the filter row as a title row
