@@ -8,12 +8,14 @@
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
 
 TControl* g_captureControl = nullptr;  // a control holding the mouse (windowless ones through their parent)
 TWinControl* g_creating = nullptr;     // the control whose window is being made
+TWinControl* g_reparenting = nullptr;  // the control moving to another parent, keeping its window
 const char* const kControlProp = "TalvikControl";
 const char* const kDefProcProp = "TalvikDefWndProc";
 
@@ -906,7 +908,7 @@ void TWinControl::RemoveControl(TControl* AControl) {
   AControl->Invalidate();
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
     if (TCustomForm* f = GetParentForm(this)) f->DefocusControl(w, true);
-    w->DestroyHandle();
+    if (w != g_reparenting) w->DestroyHandle();
     tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), w), tabList_.end());
   }
   controls_.erase(std::remove(controls_.begin(), controls_.end(), AControl), controls_.end());
@@ -1067,6 +1069,10 @@ void TWinControl::Repaint() {
 void TWinControl::SetParent(TWinControl* AParent) {
   if (parent_ == AParent) return;
   if (handle_ && !AParent && !dynamic_cast<TCustomForm*>(this)) DestroyHandle();
+  // Moving to another parent keeps the window: the old parent leaves the handle alone.
+  TWinControl* const saved = g_reparenting;
+  g_reparenting = AParent ? this : nullptr;
+  TScopeExit restore([saved] { g_reparenting = saved; });
   TControl::SetParent(AParent);
   if (handle_ && AParent) {
     ::SetParent(handle_, AParent->Handle());

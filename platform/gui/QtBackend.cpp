@@ -205,6 +205,12 @@ class QtHost : public Host {
               Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
       if (!(ex & WS_EX_TOOLWINDOW) && !(ex & WS_EX_TOPMOST) && !(ex & WS_EX_NOACTIVATE))
         flags = Qt::Window | Qt::FramelessWindowHint;  // a frameless window that may take the focus
+      managedTool_ = (ex & WS_EX_MANAGEDTOOL) != 0;
+      if (managedTool_) {
+        // a tool window the desktop manages (stacked over its owner), framed by us
+        flags = Qt::Tool | Qt::FramelessWindowHint;
+        if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+      }
     } else {
       flags = (ex & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
       if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
@@ -230,6 +236,7 @@ class QtHost : public Host {
     widget_->applying = true;
     if (visible && !emptyShape_) {
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
+      if (managedTool_) PrepareManagedTool();
       widget_->show();
     } else {
       widget_->hide();
@@ -270,6 +277,12 @@ class QtHost : public Host {
     }
   }
   void Raise() override {
+    if (managedTool_ && widget_->isVisible() && TopmostChanged()) {
+      widget_->applying = true;
+      PrepareManagedTool();  // changing the flags hides the window
+      widget_->show();
+      widget_->applying = false;
+    }
     if (widget_->isVisible()) widget_->raise();
   }
   void Activate() override {
@@ -295,8 +308,28 @@ class QtHost : public Host {
       }
     return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
   }
-  [[maybe_unused]] HWND hwnd_;
+  bool TopmostChanged() const {
+    const bool topmost = (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    return topmost != widget_->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  }
+  // A managed tool window follows its owner (transient for it) and the topmost state of its style.
+  void PrepareManagedTool() {
+    if (TopmostChanged())
+      widget_->setWindowFlag(Qt::WindowStaysOnTopHint,
+                             (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    widget_->winId();
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    auto it = owner ? HostWidgets().find(owner) : HostWidgets().end();
+    QWindow* parent = nullptr;
+    if (it != HostWidgets().end()) {
+      it->second->winId();
+      parent = it->second->windowHandle();
+    }
+    if (widget_->windowHandle()) widget_->windowHandle()->setTransientParent(parent);
+  }
+  HWND hwnd_;
   HWND ownerHwnd_ = nullptr;
+  bool managedTool_ = false;
   bool popup_ = false;
   bool wantVisible_ = false;  // our window is visible (the toolkit's may not be, see emptyShape_)
   bool emptyShape_ = false;   // the window's region shows nothing

@@ -102,6 +102,11 @@ bool CaretShownIn(HWND topLevel, RECT& caret);
 COLORREF WindowPixel(HWND topLevel, int x, int y);
 
 // ---- the native backend ----
+// An extended window style of ours: a popup that the desktop manages as a tool window of its owner
+// (a floating toolbar: framed by us, transient for its owner, shown without activation, on top while
+// WS_EX_TOPMOST is set). Other popups (menus, hints, drop-downs) stay unmanaged.
+constexpr DWORD WS_EX_MANAGEDTOOL = 0x00000800;
+
 class Host {
  public:
   virtual ~Host() = default;

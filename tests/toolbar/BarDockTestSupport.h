@@ -1,0 +1,47 @@
+// A dockable window of a fixed size for dock, drag and position tests.
+#pragma once
+
+#include <string>
+
+#include "toolbar/BarDock.h"
+
+namespace toolbartest {
+
+// A dockable window of a fixed size: Length along a horizontal row, Thickness across.
+class TFakeBar : public TBarCustomDockableWindow {
+  TALVIK_CLASS(TFakeBar, TBarCustomDockableWindow)
+  TFakeBar(TComponent* AOwner, const std::string& AName, int Length, int Thickness,
+           TBarShrinkMode Mode = tbsmNone, int Minimum = 0)
+      : TBarCustomDockableWindow(AOwner),
+        length_(Length),
+        thickness_(Thickness),
+        mode_(Mode),
+        minimum_(Minimum) {
+    SetName(AName);
+    SetCaption(AName);
+  }
+  TSize CalcSizeForDockType(TBarDockType DockType) override {
+    ++calcs;
+    if (DockType == dtLeftRight) return TSize(thickness_, length_);
+    return TSize(length_, thickness_);
+  }
+  TSize GetBaseSize() override { return CalcSizeForDockType(GetDockTypeOf()); }
+  TBarShrinkMode GetShrinkMode() override { return mode_; }
+  int GetMinRowSize() override { return minimum_; }
+  // An extra value of the window's own, as toolbars keep their floating width.
+  void WritePositionData(const TBarWritePositionData& Data) override {
+    Data.WriteIntProc(Name(), "FloatRightX", floatingWidth);
+  }
+  void ReadPositionData(const TBarReadPositionData& Data) override {
+    floatingWidth = Data.ReadIntProc(Name(), "FloatRightX", 0);
+  }
+  int calcs = 0;
+  int floatingWidth = 0;
+
+ private:
+  int length_, thickness_;
+  TBarShrinkMode mode_;
+  int minimum_;
+};
+
+}  // namespace toolbartest
