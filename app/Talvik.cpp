@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/MainF.h"
+#include "app/SessionF.h"
 #include "oracle/OracleVisual.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
@@ -56,6 +57,9 @@ int RunTalvik(int argc, const char* const* argv) {
     if (e.ExitCode() != 0) std::fprintf(stderr, "talvik: %s\n", e.Message().c_str());
     return e.ExitCode();
   }
+  // the session window shows at once and lists the sessions
+  TSessionForm* sessionForm = nullptr;
+  Application->CreateForm(sessionForm);
   Application->Run();
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "editor/CodeEditStrConst.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
 #include "platform/gui/StdActns.h"
 #include "platform/rtl/ScopeExit.h"
 
@@ -364,6 +365,8 @@ void TCustomCodeEdit::SetOptions(TCodeEditorOptions value) {
     SetBlockBegin(b);
     SetBlockEnd(e);
   }
+  if (old.Contains(eoDropFiles) != value.Contains(eoDropFiles))
+    AcceptDroppedFiles(value.Contains(eoDropFiles));
   bool special = value.Contains(eoShowSpecialChars);
   if (special != showSpecialChars_) {
     showSpecialChars_ = special;
@@ -783,7 +786,7 @@ void TCustomCodeEdit::Notification(TComponent* component, TOperation operation) 
     highlighter_ = nullptr;
     if (!destroying_) HighlighterAttrChanged(nullptr);
   }
-  if (component == bookMarkOpt_->BookmarkImages()) {
+  if (component && component == static_cast<TComponent*>(bookMarkOpt_->BookmarkImages())) {
     bookMarkOpt_->SetBookmarkImages(nullptr);
     InvalidateGutter();
   }
@@ -896,11 +899,13 @@ void TCustomCodeEdit::CreateParams(TCreateParams& params) {
 
 void TCustomCodeEdit::CreateWnd() {
   TCustomControl::CreateWnd();
+  if (options_.Contains(eoDropFiles)) AcceptDroppedFiles(true);
   SizeOrFontChanged(true);
   UpdateScrollBars();
 }
 
 void TCustomCodeEdit::DestroyWnd() {
+  if (options_.Contains(eoDropFiles)) AcceptDroppedFiles(false);
   TCustomControl::DestroyWnd();
 }
 
@@ -1034,6 +1039,15 @@ void TCustomCodeEdit::Dispatch(TMessage& message) {
       return;
     case WM_KILLFOCUS:
       WMKillFocus(message);
+      return;
+    case WM_DROPFILES:
+      WMDropFiles(message);
+      return;
+    case WM_IME_COMPOSITION:
+      WMImeComposition(message);
+      return;
+    case WM_IME_NOTIFY:
+      WMImeNotify(message);
       return;
     default:
       TCustomControl::Dispatch(message);

@@ -470,6 +470,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void DblClick() override;
+  // Text dragged from this or another editor: accepted unless read-only, dropped as a move or a copy.
+  void DragOver(TObject* source, int x, int y, TDragState state, bool& accept) override;
+  void DragDrop(TObject* source, int x, int y) override;
+  void DoEndDrag(TObject* target, int x, int y) override;
   std::string GetText() const override;
   void SetTextInternal(const std::string& value) override;
   void FontChanged() override;
@@ -524,6 +528,13 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void WMKillFocus(TMessage& message);
   void WMGetText(TMessage& message);
   void WMSetText(TMessage& message);
+  void WMImeComposition(TMessage& message);
+  void WMImeNotify(TMessage& message);
+  void WMDropFiles(TMessage& message);
+  void AcceptDroppedFiles(bool accept);
+  // drag and drop of text
+  TBufferCoord DragPosition(int x, int y, bool withinView) const;
+  void DropText(TCustomCodeEdit* source, const TBufferCoord& dropPoint, bool move);
   // painting helpers
   TColor ColorEditorBG() const;
   void PaintLine(int line, int firstRow, int lastRow, int firstCol, int lastCol, const TRect& clip,
@@ -545,6 +556,9 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   // Pads a line with blanks up to `toChar`, recorded as added white space.
   void PadLineRecorded(int line, int toChar);
   void DeleteSelectionPrimitive();
+  // Inserts text at the caret in the selection mode, recorded as `kind` (with the padding and the
+  // pieces of a column block recorded as they go in).
+  void InsertTextRecorded(const std::u32string& text, uint8_t kind);
   void DeleteSelectionRecorded(bool backwardsKind);
   std::string RemoveRange(const TBufferCoord& from, const TBufferCoord& to);
   void InsertCharacter(char32_t ch);
@@ -556,9 +570,12 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DoLineBreak(bool moveCaret);
   void DoTab();
   void BlockLines(int& first, int& last, int& column) const;
-  void DoBlockIndent(bool indent);
+  void DoBlockIndent(bool indent, bool widenToColumn1 = false);
+  bool SelIsTabBlock() const;
+  bool SelIsWholeLine() const;
   void DoShiftTab();
   int SmartTabColumn(int col) const;
+  int SmartBackTabColumn(int col) const;
   void DoCaseChange(TCodeEditorCommand command);
   void UpdateModified();
   void UndoRedoAdded(TObject* sender);
@@ -580,6 +597,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   int charWidth_ = 0;
   std::unique_ptr<TFont> fontDummy_;
   int imeCount_ = 0;
+  TBufferCoord dragStartCaret_{1, 1};  // where the caret was when a drag of our text began
   bool caretSteppedAside_ = false;
   bool insertMode_ = true;
   TCodeEditStringList* lines_ = nullptr;

@@ -873,7 +873,9 @@ void TCustomCodeEdit::MouseMove(TShiftState shift, int x, int y) {
     if (std::abs(mouseDownX_ - x) >= GetSystemMetrics(SM_CXDRAG) ||
         std::abs(mouseDownY_ - y) >= GetSystemMetrics(SM_CYDRAG)) {
       stateFlags_ &= static_cast<TCodeStateFlags>(~sfWaitForDragging);
-      // dragging the text itself comes with drag and drop
+      // the text under the press is dragged from where the press put the caret
+      dragStartCaret_ = CaretXY();
+      BeginDrag(true);
     }
     return;
   }
@@ -970,7 +972,7 @@ void TCustomCodeEdit::UpdateMouseCursor() {
 // ------------------------------------------------------------------ auto-scroll
 
 void TCustomCodeEdit::ComputeScroll(int x, int y) {
-  if (!MouseCapture()) {
+  if (!MouseCapture() && !Dragging()) {
     scrollTimer_->SetEnabled(false);
     return;
   }
@@ -1013,7 +1015,8 @@ void TCustomCodeEdit::ScrollTimerHandler() {
   }
   TBufferCoord b = DisplayToBufferPos(c);
   MoveCaretTo(false, b);
-  if (MouseCapture()) SetBlockEnd(CaretXY());
+  // a selection follows the mouse; dragged text keeps its own
+  if (MouseCapture() && !Dragging()) SetBlockEnd(CaretXY());
   DecPaintLock();
   ComputeScroll(p.X, p.Y);
 }

@@ -246,16 +246,21 @@ void TCustomCodeEdit::SetSelText(const std::string& value) {
   }};
   if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(mode, true), mode);
   DeleteSelectionPrimitive();
+  InsertTextRecorded(Utf8ToUtf32(value), ucInsert);
+}
+
+void TCustomCodeEdit::InsertTextRecorded(const std::u32string& text, uint8_t kind) {
+  TCodeSelectionMode mode = selectionMode_;
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
   // the padding of a short line and the pieces of a block are recorded as they go in
-  SetSelTextPrimitive(mode, Utf8ToUtf32(value), true);
-  if (value.empty()) return;
+  SetSelTextPrimitive(mode, text, true);
+  if (text.empty()) return;
   if (mode == smNormal) {
-    undoList_->AddChange(ucInsert, start, CaretXY(), std::string(), mode);
+    undoList_->AddChange(kind, start, CaretXY(), std::string(), mode);
   } else if (mode == smLine) {
     // a caret in column 1 stands on the line after the inserted ones
     TBufferCoord last = caretX_ == 1 ? TBufferCoord{1, caretY_ - 1} : CaretXY();
-    undoList_->AddChange(ucInsert, start, last, std::string(), mode);
+    undoList_->AddChange(kind, start, last, std::string(), mode);
   }
 }
 
@@ -708,8 +713,10 @@ void TCustomCodeEdit::DoTab() {
     const std::u32string& line = Line32(std::max(caretY_, 1));
     bool onlyBlanks = std::all_of(line.begin(), line.begin() + std::min<size_t>(line.size(), caretX_ - 1),
                                   [](char32_t c) { return c == U' ' || c == U'\t'; });
-    if (target > col && onlyBlanks) {
-      // the target reached by tabs to the tab stops it passes, then blanks
+    // before the caret only blanks, or the caret past the end of a short line: the target itself
+    // is reached, by tabs to the tab stops it passes, then blanks
+    bool pastEnd = caretX_ > static_cast<int>(line.size()) + 1;
+    if (target > col && (onlyBlanks || pastEnd)) {
       text.clear();
       int at = col;
       for (int stop = (at - 1) / tabWidth_ * tabWidth_ + tabWidth_ + 1; stop <= target; stop += tabWidth_) {
@@ -753,7 +760,40 @@ int TCustomCodeEdit::SmartTabColumn(int col) const {
   return 0;
 }
 
+// With eoSmartTabs: the display column a Shift+Tab at display column `col` goes back to: the start
+// of the word before that column in the nearest line above that reaches it; 0 when there is none.
+int TCustomCodeEdit::SmartBackTabColumn(int col) const {
+  if (!options_.Contains(eoSmartTabs) || caretY_ <= 1 || col <= 1) return 0;
+  for (int l = std::min(caretY_, lines_->Count() + 1) - 1; l >= 1; --l) {
+    const std::u32string expanded = lines_->ExpandedStrings(l - 1);
+    if (static_cast<int>(expanded.size()) < col - 1) continue;
+    size_t i = static_cast<size_t>(col - 1);  // the cells before the caret's column: [0, i)
+    auto blank = [&](size_t k) { return expanded[k] == U' ' || expanded[k] == U'\t'; };
+    while (i > 0 && blank(i - 1)) --i;
+    while (i > 0 && !blank(i - 1)) --i;
+    return static_cast<int>(i) + 1;
+  }
+  return 0;
+}
+
 // ------------------------------------------------------------------ block indent and back-tab
+
+// A selection Tab and Shift+Tab indent as a block: one over several lines...
+bool TCustomCodeEdit::SelIsTabBlock() const {
+  return SelAvail() && BlockBegin().Line != BlockEnd().Line;
+}
+
+// ...or one that holds a whole line: from its indent (or before) to its end (or past it).
+bool TCustomCodeEdit::SelIsWholeLine() const {
+  if (!SelAvail() || selectionMode_ == smColumn) return false;
+  TBufferCoord b = BlockBegin(), e = BlockEnd();
+  if (b.Line != e.Line || b.Line > lines_->Count()) return false;
+  const std::u32string& s = Line32(b.Line);
+  if (s.empty() || e.Char <= static_cast<int>(s.size())) return false;
+  for (int i = 1; i < b.Char && i <= static_cast<int>(s.size()); ++i)
+    if (!IsBlank(s[static_cast<size_t>(i - 1)])) return false;
+  return true;
+}
 
 // The lines a block command works on: the selected ones, less a last line the selection ends in
 // column 1 of; and the column their indent starts in.
@@ -767,7 +807,7 @@ void TCustomCodeEdit::BlockLines(int& first, int& last, int& column) const {
 
 // Each line's indent is its own recorded insertion or deletion, between two marks of the selection
 // (before and after) that undo and redo put back.
-void TCustomCodeEdit::DoBlockIndent(bool indent) {
+void TCustomCodeEdit::DoBlockIndent(bool indent, bool widenToColumn1) {
   if (!SelAvail()) return;
   int first = 0, last = 0, column = 1;
   BlockLines(first, last, column);
@@ -827,13 +867,18 @@ void TCustomCodeEdit::DoBlockIndent(bool indent) {
     return p;
   };
   TBufferCoord newBegin = moved(oldBegin), newEnd = moved(oldEnd);
+  if (widenToColumn1) {
+    bool beginFirst =
+        newBegin.Line < newEnd.Line || (newBegin.Line == newEnd.Line && newBegin.Char < newEnd.Char);
+    (beginFirst ? newBegin : newEnd).Char = 1;
+  }
   undoList_->AddChange(kind, newBegin, newEnd, std::string(), selectionMode_);
   SetCaretAndSelection(newEnd, newBegin, newEnd);
   Invalidate();
 }
 
 void TCustomCodeEdit::DoShiftTab() {
-  if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line) {
+  if (options_.Contains(eoTabIndent) && (SelIsTabBlock() || SelIsWholeLine())) {
     DoBlockIndent(false);
     return;
   }
@@ -841,10 +886,16 @@ void TCustomCodeEdit::DoShiftTab() {
   const std::u32string& s = Line32(caretY_);
   const int x = caretX_, len = static_cast<int>(s.size());
   if (x <= 1) return;
-  // back to the previous tab stop, over blanks only; a tab just before the caret is the stop
+  // back to the previous tab stop (with smart tabs, to the start of the word above), over blanks
+  // only; a tab just before the caret is the stop
   int stop = (x - 2) / tabWidth_ * tabWidth_ + 1;
   int target = x;
-  if (x - 2 < len && s[static_cast<size_t>(x - 2)] == U'\t') {
+  const int smart = SmartBackTabColumn(DisplayX());
+  if (smart > 0) {
+    while (target > 1 && (target - 2 >= len || IsBlank(s[static_cast<size_t>(target - 2)])) &&
+           BufferToDisplayPos({target - 1, caretY_}).Column >= smart)
+      --target;
+  } else if (x - 2 < len && s[static_cast<size_t>(x - 2)] == U'\t') {
     target = x - 1;
   } else {
     while (target > stop && (target - 2 >= len || s[static_cast<size_t>(target - 2)] == U' ')) --target;
@@ -972,8 +1023,10 @@ bool TCustomCodeEdit::ExecuteEditingCommand(TCodeEditorCommand command, char32_t
       PasteFromClipboard();
       break;
     case ecTab:
-      if (options_.Contains(eoTabIndent) && SelAvail() && BlockBegin().Line != BlockEnd().Line)
+      if (options_.Contains(eoTabIndent) && SelIsTabBlock())
         DoBlockIndent(true);
+      else if (options_.Contains(eoTabIndent) && SelIsWholeLine())
+        DoBlockIndent(true, true);
       else
         DoTab();
       break;

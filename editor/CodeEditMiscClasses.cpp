@@ -6,6 +6,7 @@
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
+#include "platform/gui/ImgList.h"
 
 void TCodeMethodChain::Add(const TCodeMethod& method) {
   if (!method.Code) throw ECodeMethodChain(Format(CodeEditStr::SYNS_MethodChainEntry, {ClassName()}));
@@ -246,7 +247,7 @@ void TCodeBookMarkOpt::Assign(TPersistent* source) {
   Changed();
 }
 
-void TCodeBookMarkOpt::SetBookmarkImages(TComponent* value) {
+void TCodeBookMarkOpt::SetBookmarkImages(TCustomImageList* value) {
   if (bookmarkImages_ == value) return;
   bookmarkImages_ = value;
   if (value && owner_) value->FreeNotification(owner_);

@@ -13,6 +13,8 @@
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
+class TCustomImageList;
+
 TALVIK_DECLARE_EXCEPTION(ECodeMethodChain, Exception);
 
 // A method held by a chain: its code (the handler) and its data (the object it belongs to).
@@ -195,8 +197,8 @@ class TCodeBookMarkOpt : public TPersistent {
   void Assign(TPersistent* source) override;
 
   // The images of bookmarks that are not drawn from the editor's own strip.
-  TComponent* BookmarkImages() const { return bookmarkImages_; }
-  void SetBookmarkImages(TComponent* value);
+  TCustomImageList* BookmarkImages() const { return bookmarkImages_; }
+  void SetBookmarkImages(TCustomImageList* value);
   bool DrawBookmarksFirst() const { return drawBookmarksFirst_; }
   void SetDrawBookmarksFirst(bool value);
   bool EnableKeys() const { return enableKeys_; }
@@ -215,7 +217,7 @@ class TCodeBookMarkOpt : public TPersistent {
     if (OnChange) OnChange(this);
   }
   TComponent* owner_;
-  TComponent* bookmarkImages_ = nullptr;
+  TCustomImageList* bookmarkImages_ = nullptr;
   bool drawBookmarksFirst_ = true;
   bool enableKeys_ = true;
   bool glyphsVisible_ = true;

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "editor/CodeEdit.h"
+#include "platform/gui/ImgList.h"
 
 // The selection as painting sees it: display coordinates, ends in order.
 struct TSelectionPaint {
@@ -160,11 +161,13 @@ void TCustomCodeEdit::PaintGutter(const TRect& clip, int firstRow, int lastRow) 
         int& offset = offsets[static_cast<size_t>(row - firstRow)];
         int top = (row - topLine_) * lineHeight_;
         if (!m->InternalImage()) {
-          // images of the image list: drawn by the list once the form gives one
+          TCustomImageList* images = bookMarkOpt_->BookmarkImages();
+          if (!images || m->ImageIndex() < 0 || m->ImageIndex() >= images->Count()) continue;
           if (bookmarks == bookMarkOpt_->DrawBookmarksFirst())
             offset = 0;
           else if (offset == 0)
             offset = bookMarkOpt_->Xoffset();
+          images->Draw(canvas, bookMarkOpt_->LeftMargin() + offset, top, m->ImageIndex());
           offset += bookMarkOpt_->Xoffset();
         } else if (m->ImageIndex() >= 0 && m->ImageIndex() < 10 && offset == 0) {
           internalBookmarkImage_->DrawMark(canvas, m->ImageIndex(), bookMarkOpt_->LeftMargin() + offset, top,

@@ -288,8 +288,8 @@ using TLVChangeEvent = std::function<void(TObject* Sender, TListItem* Item, TIte
 using TLVColumnClickEvent = std::function<void(TObject* Sender, TListColumn* Column)>;
 using TLVDeletedEvent = std::function<void(TObject* Sender, TListItem* Item)>;
 
-class TListView : public TCustomControl {
-  TALVIK_CLASS(TListView, TCustomControl)
+class TListView : public TCustomListControl {
+  TALVIK_CLASS(TListView, TCustomListControl)
   explicit TListView(TComponent* AOwner);
   ~TListView() override;
 
@@ -315,18 +315,21 @@ class TListView : public TCustomControl {
   void SetSmallImages(TCustomImageList* Value);
   TListItem* Selected() const;
   void SetSelected(TListItem* Item);  // nullptr clears the selection
-  int SelCount() const;
+  int SelCount() const override;
+  int Count() const override { return items_.Count(); }
+  void Clear() override { items_.Clear(); }
+  void DeleteSelected() override;  // every selected item, in one update of the items
   TListItem* ItemFocused() const { return focused_; }
   void SetItemFocused(TListItem* Item);
-  int ItemIndex() const;
-  void SetItemIndex(int Value);
+  int ItemIndex() const override;
+  void SetItemIndex(int Value) override;
   TListItem* TopItem() const;
   int VisibleRowCount();
   int RowHeight();
   TListItem* GetItemAt(int X, int Y);
   TListItem* GetNextItem(TListItem* StartItem, bool Forward, bool SelectedOnly);
-  void ClearSelection();
-  void SelectAll();
+  void ClearSelection() override;
+  void SelectAll() override;
   void Scroll(int DX, int DY);
   void Notification(TComponent* AComponent, TOperation Operation) override;
 

@@ -5,6 +5,7 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ void TListItems::EndUpdate() {
 
 // ---------------------------------------------------------------- TListView
 
-TListView::TListView(TComponent* AOwner) : TCustomControl(AOwner) {
+TListView::TListView(TComponent* AOwner) : TCustomListControl(AOwner) {
   width_ = 250;
   height_ = 150;
   color_ = clWindow;
@@ -338,6 +339,13 @@ int TListView::SelCount() const {
   for (auto& i : items_.items_)
     if (i->selected_) ++n;
   return n;
+}
+
+void TListView::DeleteSelected() {
+  items_.BeginUpdate();
+  const TScopeExit endUpdate([this] { items_.EndUpdate(); });
+  for (int i = items_.Count() - 1; i >= 0; --i)
+    if (items_.Item(i)->Selected()) items_.Delete(i);
 }
 
 void TListView::SetItemFocused(TListItem* Item) {

@@ -506,9 +506,9 @@ class TGraphicControl : public TControl {
 };
 
 // A control that lists items (list boxes, list views): what the list actions act on.
-class TCustomListControl : public TWinControl {
-  TALVIK_CLASS(TCustomListControl, TWinControl)
-  using TWinControl::TWinControl;
+class TCustomListControl : public TCustomControl {
+  TALVIK_CLASS(TCustomListControl, TCustomControl)
+  using TCustomControl::TCustomControl;
   virtual int ItemIndex() const = 0;
   virtual void SetItemIndex(int Value) = 0;
   virtual int Count() const = 0;

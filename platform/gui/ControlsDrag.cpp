@@ -29,8 +29,14 @@ bool Tell(TControl* target, TDragMessage message, TPoint pos, TControl* source) 
   return rec.Accepted;
 }
 
+// The drag cursor of the source, its copying form while Ctrl is held, or the refusal.
 void ShowCursor() {
-  ::SetCursor(CursorHandle(g_drag.accepted ? g_drag.source->DragCursor() : crNoDrop));
+  TCursor cursor = crNoDrop;
+  if (g_drag.accepted) {
+    cursor = g_drag.source->DragCursor();
+    if (cursor == crDrag && GetKeyState(VK_CONTROL) < 0) cursor = crMultiDrag;
+  }
+  ::SetCursor(CursorHandle(cursor));
 }
 
 void DragTo(TPoint pos) {
@@ -43,6 +49,12 @@ void DragTo(TPoint pos) {
     g_drag.accepted = Tell(t, dmDragMove, pos, g_drag.source);
   }
   ShowCursor();
+}
+
+POINT CursorNow() {
+  POINT p;
+  GetCursorPos(p);
+  return p;
 }
 
 void Start() {
@@ -169,8 +181,11 @@ bool DragInput(const MSG& msg) {
         Finish(false);
         return true;
       }
+      if (g_drag.started && msg.wParam == VK_CONTROL) DragTo(CursorNow());  // copy or move
       return g_drag.started;
     case WM_KEYUP:
+      if (g_drag.started && msg.wParam == VK_CONTROL) DragTo(CursorNow());
+      return g_drag.started;
     case WM_CHAR:
       return g_drag.started;
     default:

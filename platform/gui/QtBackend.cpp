@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,6 +19,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
@@ -85,6 +89,7 @@ class HostWidget : public QWidget {
     setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);  // files, for the windows of ours that accept them
   }
   bool applying = false;
 
@@ -137,6 +142,26 @@ class HostWidget : public QWidget {
     InjectMouse(WM_MOUSEWHEEL, ScreenPos(e->position()), Keys(e->modifiers()), delta);
   }
   void leaveEvent(QEvent*) override { InjectMouseLeave(); }
+  static std::vector<std::string> LocalFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (data && data->hasUrls())
+      for (const QUrl& u : data->urls())
+        if (u.isLocalFile()) files.push_back(u.toLocalFile().toStdString());
+    return files;
+  }
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    if (!LocalFiles(e->mimeData()).empty() && AcceptsFilesAt(ScreenPos(e->position())))
+      e->acceptProposedAction();
+  }
+  void dragMoveEvent(QDragMoveEvent* e) override {
+    if (AcceptsFilesAt(ScreenPos(e->position())))
+      e->acceptProposedAction();
+    else
+      e->ignore();
+  }
+  void dropEvent(QDropEvent* e) override {
+    if (InjectFileDrop(ScreenPos(e->position()), LocalFiles(e->mimeData()))) e->acceptProposedAction();
+  }
   void Key(QKeyEvent* e, bool down) {
     bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
     KeyTranslation t =

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/gui/WinManager.h"
+
 namespace talvik::gui {
 TrayShell* DesktopTrayShell();  // over the toolkit's tray icons (ShellQt.cpp)
 }
@@ -94,3 +96,71 @@ bool Shell_NotifyIcon(DWORD Message, NOTIFYICONDATA* Data) {
 DWORD GetComCtlVersion() {
   return 0x00060000;  // 6.0
 }
+
+// ---------------------------------------------------------------- dropped files
+
+struct HDROP__ {
+  std::vector<std::string> files;
+  POINT point;
+  bool inClient = false;
+};
+
+namespace {
+
+HWND FileDropTarget(POINT screen) {
+  for (HWND w = WindowFromPoint(screen); w; w = GetAncestor(w, GA_PARENT))
+    if (GetWindowLongPtr(w, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) return w;
+  return nullptr;
+}
+
+}  // namespace
+
+void DragAcceptFiles(HWND hwnd, bool accept) {
+  std::intptr_t ex = GetWindowLongPtr(hwnd, GWL_EXSTYLE);
+  ex = accept ? (ex | WS_EX_ACCEPTFILES) : (ex & ~static_cast<std::intptr_t>(WS_EX_ACCEPTFILES));
+  SetWindowLongPtr(hwnd, GWL_EXSTYLE, ex);
+}
+
+UINT DragQueryFile(HDROP drop, UINT index, std::string* name) {
+  if (!drop) return 0;
+  if (index == kDragQueryFileCount) return static_cast<UINT>(drop->files.size());
+  if (index >= drop->files.size()) return 0;
+  if (name) *name = drop->files[index];
+  return static_cast<UINT>(drop->files[index].size());
+}
+
+bool DragQueryPoint(HDROP drop, POINT& point) {
+  if (!drop) return false;
+  point = drop->point;
+  return drop->inClient;
+}
+
+void DragFinish(HDROP drop) {
+  delete drop;
+}
+
+namespace talvik::gui {
+
+bool AcceptsFilesAt(POINT screen) {
+  return FileDropTarget(screen) != nullptr;
+}
+
+bool InjectFileDrop(POINT screen, const std::vector<std::string>& files) {
+  HWND target = FileDropTarget(screen);
+  if (!target || files.empty()) return false;
+  auto* drop = new HDROP__;
+  drop->files = files;
+  POINT p = screen;
+  ScreenToClient(target, p);
+  drop->point = p;
+  RECT client;
+  GetClientRect(target, client);
+  drop->inClient = p.X >= client.Left && p.Y >= client.Top && p.X < client.Right && p.Y < client.Bottom;
+  if (!PostMessage(target, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) {
+    delete drop;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace talvik::gui

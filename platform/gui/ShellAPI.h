@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gui/Windows.h"
 
@@ -28,6 +29,21 @@ bool Shell_NotifyIcon(DWORD Message, NOTIFYICONDATA* Data);
 // The version of the common controls (major in the high word, minor in the low word).
 DWORD GetComCtlVersion();
 constexpr DWORD ComCtlVersionIE4 = 0x00040047;  // 4.71: the shell announces "TaskbarCreated"
+
+// Files dropped from the desktop's file manager. A window that accepts them (DragAcceptFiles, the
+// WS_EX_ACCEPTFILES style) gets WM_DROPFILES with the drop as WParam; it reads the names and the point
+// and then finishes the drop, which frees it.
+struct HDROP__;
+using HDROP = HDROP__*;
+constexpr UINT kDragQueryFileCount = 0xFFFFFFFF;
+void DragAcceptFiles(HWND hwnd, bool accept);
+// With kDragQueryFileCount: the number of files; else the length in bytes of file `index` (UTF-8, the
+// whole path), stored in *name when name is given; 0 for an index past the end.
+UINT DragQueryFile(HDROP drop, UINT index, std::string* name);
+// The drop point in the client coordinates of the window that got it; true when it lies in its
+// client area.
+bool DragQueryPoint(HDROP drop, POINT& point);
+void DragFinish(HDROP drop);
 
 namespace talvik::gui {
 

@@ -346,7 +346,8 @@ class TCustomListBox : public TCustomControl {
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   // The user moved the selection (keys or mouse): OnClick by default.
   virtual void SelectionChangedByUser();
-  void UpdateScrollBar();
+  // Puts the scroll bar in step with the items, the rows shown and the top item.
+  virtual void UpdateScrollBar();
   void MakeVisible(int Index);
 
   int itemIndex_ = -1;

@@ -11,10 +11,21 @@ namespace {
 
 constexpr DWORD kSearchResetMs = 1000;  // a pause this long starts a new incremental search
 
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  std::u32string t = Utf8ToUtf32(text), p = Utf8ToUtf32(prefix);
-  if (p.size() > t.size()) return false;
-  return AnsiSameText(Utf32ToUtf8(t.substr(0, p.size())), prefix);
+// The bytes the first `chars` characters of UTF-8 text take; npos when the text is shorter.
+std::size_t Utf8PrefixBytes(std::string_view text, int chars) {
+  std::size_t i = 0;
+  for (int n = 0; n < chars; ++n) {
+    if (i >= text.size()) return std::string_view::npos;
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  }
+  return i;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix, int prefixChars) {
+  const std::size_t bytes = Utf8PrefixBytes(text, prefixChars);
+  if (bytes == std::string_view::npos) return false;
+  return AnsiSameText(text.substr(0, bytes), prefix);
 }
 
 // The incremental-search text after Key: a pause starts it again.
@@ -205,10 +216,12 @@ TRect TCustomListBox::ItemRect(int Index) {
 }
 
 int TCustomListBox::FindPrefix(const std::string& Prefix, int Start) {
-  int n = Count();
+  const int n = Count();
+  const int chars = Utf8Length(Prefix);
+  const int from = Start < 0 || Start >= n ? 0 : Start;
   for (int k = 0; k < n; ++k) {
-    int i = ((Start < 0 ? 0 : Start) + k) % n;
-    if (StartsWithIgnoringCase(items_->Strings(i), Prefix)) return i;
+    const int i = from + k < n ? from + k : from + k - n;
+    if (StartsWithIgnoringCase(items_->Strings(i), Prefix, chars)) return i;
   }
   return -1;
 }

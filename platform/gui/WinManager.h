@@ -40,6 +40,11 @@ void InjectText(const std::string& utf8);
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift = {}, int wheelDelta = 0);
 // The pointer left every window of ours.
 void InjectMouseLeave();
+// Files dropped from outside at a screen position: the window under it, or its nearest ancestor,
+// that accepts dropped files gets WM_DROPFILES (posted). False when none accepts them.
+bool InjectFileDrop(POINT screen, const std::vector<std::string>& files);
+// Whether a file drop at the screen position would be taken.
+bool AcceptsFilesAt(POINT screen);
 
 // Runs a posted-message loop until `done` answers true or WM_QUIT arrives (re-posted then);
 // answers false when WM_QUIT ended it.

@@ -548,6 +548,23 @@ bool HideCaret(HWND hwnd);
 UINT GetCaretBlinkTime();
 bool SetCaretBlinkTime(UINT ms);
 
+// Input method: the result string of the WM_IME_COMPOSITION being handled (UTF-8), the open status
+// and the composition font of a window's input context. The default handling of a composition with
+// a result posts one WM_CHAR per character of it.
+struct HIMC__;
+using HIMC = HIMC__*;
+constexpr DWORD GCS_RESULTSTR = 0x0800;
+constexpr WPARAM IMN_SETOPENSTATUS = 0x0008;
+HIMC ImmGetContext(HWND hwnd);
+bool ImmReleaseContext(HWND hwnd, HIMC imc);
+// Copies at most bufLen bytes of the string to buf (none when buf is nullptr); answers the string's
+// length in bytes, or a negative value when there is no such string.
+long ImmGetCompositionString(HIMC imc, DWORD index, void* buf, DWORD bufLen);
+bool ImmGetOpenStatus(HIMC imc);
+bool ImmSetOpenStatus(HIMC imc, bool open);  // sends WM_IME_NOTIFY IMN_SETOPENSTATUS to the window
+bool ImmSetCompositionFont(HIMC imc, const struct LOGFONT* font);
+bool ImmGetCompositionFont(HIMC imc, struct LOGFONT* font);
+
 // Scroll bars of the non-client area (SB_HORZ, SB_VERT).
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw);
 bool GetScrollInfo(HWND hwnd, int bar, SCROLLINFO& si);

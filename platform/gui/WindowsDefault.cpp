@@ -435,6 +435,17 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYUP:
       if (wParam == VK_APPS) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       return 0;
+    case WM_IME_COMPOSITION:
+      // a result string types its characters, as keys would
+      if (lParam & static_cast<LPARAM>(GCS_RESULTSTR)) {
+        HIMC imc = ImmGetContext(hwnd);
+        long n = ImmGetCompositionString(imc, GCS_RESULTSTR, nullptr, 0);
+        std::string text(static_cast<std::size_t>(std::max(n, 0L)), '\0');
+        if (n > 0) ImmGetCompositionString(imc, GCS_RESULTSTR, text.data(), static_cast<DWORD>(n));
+        ImmReleaseContext(hwnd, imc);
+        for (char32_t c : Utf8ToUtf32(text)) PostMessage(hwnd, WM_CHAR, static_cast<WPARAM>(c), 1);
+      }
+      return 0;
     case WM_SYSCHAR:
       if (wParam != VK_TAB && wParam != VK_ESCAPE)
         Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));

@@ -1,6 +1,7 @@
 // The window manager: focus, activation, capture, the caret, cursors and input routing.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
@@ -325,6 +326,10 @@ short GetAsyncKeyState(int vk) {
 
 void talvik::gui::detail::TakeInputState(std::uint64_t input) {
   auto& s = S();
+  while (!s.imeResults.empty() && s.imeResults.front().first <= input) {
+    if (s.imeResults.front().first == input) s.imeResult = std::move(s.imeResults.front().second);
+    s.imeResults.pop_front();
+  }
   while (!s.inputKeys.empty() && s.inputKeys.front().first <= input) {
     if (s.inputKeys.front().first == input)
       std::copy(s.inputKeys.front().second.begin(), s.inputKeys.front().second.end(), s.keyState);
@@ -438,32 +443,12 @@ void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat
 void InjectText(const std::string& utf8) {
   auto& s = S();
   HWND target = s.focus;
-  if (!target) return;
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    char32_t cp = 0;
-    int len = 1;
-    if (c < 0x80)
-      cp = c;
-    else if ((c >> 5) == 6) {
-      cp = c & 0x1F;
-      len = 2;
-    } else if ((c >> 4) == 14) {
-      cp = c & 0x0F;
-      len = 3;
-    } else if ((c >> 3) == 30) {
-      cp = c & 0x07;
-      len = 4;
-    } else {
-      ++i;
-      continue;
-    }
-    if (i + len > utf8.size()) break;
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += len;
-    PostTo(target, WM_CHAR, cp, 1);
-  }
+  if (!target || utf8.empty()) return;
+  // the committed text arrives as the result of a composition; its default handling types it
+  PostTo(target, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_RESULTSTR));
+  s.imeResults.emplace_back(s.lastInput, utf8);
+  constexpr std::size_t kMaxBacklog = 4096;
+  if (s.imeResults.size() > kMaxBacklog) s.imeResults.pop_front();
 }
 
 void InjectMouseLeave() {
@@ -598,3 +583,49 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
 }
 
 }  // namespace talvik::gui
+
+// ---------------------------------------------------------------- input method
+
+HIMC ImmGetContext(HWND hwnd) {
+  return W(hwnd) ? reinterpret_cast<HIMC>(hwnd) : nullptr;
+}
+
+bool ImmReleaseContext(HWND hwnd, HIMC imc) {
+  return W(hwnd) && reinterpret_cast<HWND>(imc) == hwnd;
+}
+
+long ImmGetCompositionString(HIMC imc, DWORD index, void* buf, DWORD bufLen) {
+  if (!W(reinterpret_cast<HWND>(imc)) || index != GCS_RESULTSTR) return -1;
+  const std::string& r = S().imeResult;
+  if (buf) std::memcpy(buf, r.data(), std::min<std::size_t>(r.size(), bufLen));
+  return static_cast<long>(r.size());
+}
+
+bool ImmGetOpenStatus(HIMC imc) {
+  Wnd* w = W(reinterpret_cast<HWND>(imc));
+  return w && w->imeOpen;
+}
+
+bool ImmSetOpenStatus(HIMC imc, bool open) {
+  Wnd* w = W(reinterpret_cast<HWND>(imc));
+  if (!w) return false;
+  if (w->imeOpen != open) {
+    w->imeOpen = open;
+    SendMessage(w->handle, WM_IME_NOTIFY, IMN_SETOPENSTATUS, 0);
+  }
+  return true;
+}
+
+bool ImmSetCompositionFont(HIMC imc, const LOGFONT* font) {
+  Wnd* w = W(reinterpret_cast<HWND>(imc));
+  if (!w || !font) return false;
+  w->imeFont = std::make_unique<LOGFONT>(*font);
+  return true;
+}
+
+bool ImmGetCompositionFont(HIMC imc, LOGFONT* font) {
+  Wnd* w = W(reinterpret_cast<HWND>(imc));
+  if (!w || !w->imeFont || !font) return false;
+  *font = *w->imeFont;
+  return true;
+}

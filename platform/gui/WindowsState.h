@@ -65,6 +65,9 @@ struct Wnd {
   bool maximized = false;
   RECT restoreRect;
   bool trackLeave = false;
+  // input method
+  bool imeOpen = false;
+  std::unique_ptr<LOGFONT> imeFont;
   // top-level windows
   std::unique_ptr<Host> host;
   Surface* surface = nullptr;
@@ -139,6 +142,10 @@ struct State {
   BYTE asyncKeyState[256] = {};
   std::uint64_t lastInput = 0;
   std::deque<std::pair<std::uint64_t, std::array<BYTE, 256>>> inputKeys;  // oldest first
+  // Input-method results posted as WM_IME_COMPOSITION (by input number), and the one of the
+  // composition message taken last.
+  std::deque<std::pair<std::uint64_t, std::string>> imeResults;
+  std::string imeResult;
   bool altAlone = false;
   // double-click recognition
   UINT lastDownMessage = 0;

@@ -598,6 +598,66 @@ const IndentCase kIndents[] = {
      {},
      "SELECT      b\r\n\t    \r\nz",
      {6, 2}},
+    {"TabPastAShortLineEndReachesTheWordAbove",
+     "SELECT      b\nab",
+     smNormal,
+     {5, 2},
+     {5, 2},
+     false,
+     VK_TAB,
+     {},
+     "SELECT      b\r\nab  \t    ",
+     {10, 2}},
+    {"ShiftTabGoesBackUnderTheWordStartAbove",
+     "SELECT a,   b\nx           y",
+     smNormal,
+     {13, 2},
+     {13, 2},
+     true,
+     VK_TAB,
+     {.shift = true},
+     "SELECT a,   b\r\nx      y",
+     {8, 2}},
+    {"ShiftTabUnderAWordAboveTakesOnlyBlanks",
+     "SELECT a,   b\nxyzxyzxyz   y",
+     smNormal,
+     {13, 2},
+     {13, 2},
+     true,
+     VK_TAB,
+     {.shift = true},
+     "SELECT a,   b\r\nxyzxyzxyzy",
+     {10, 2}},
+    {"TabOverAWholeLineIndentsIt",
+     "  select\nfrom",
+     smNormal,
+     {3, 1},
+     {9, 1},
+     true,
+     VK_TAB,
+     {},
+     "          select\r\nfrom",
+     {17, 1}},
+    {"ShiftTabOverAWholeLineUnindentsIt",
+     "\tselect\nfrom",
+     smNormal,
+     {1, 1},
+     {8, 1},
+     true,
+     VK_TAB,
+     {.shift = true},
+     "select\r\nfrom",
+     {7, 1}},
+    {"TabOverPartOfALineReplacesIt",
+     "  select\nfrom",
+     smNormal,
+     {5, 1},
+     {9, 1},
+     true,
+     VK_TAB,
+     {},
+     "  se    \r\nfrom",
+     {9, 1}},
 };
 
 class BlockIndents : public CodeEditEdit, public ::testing::WithParamInterface<IndentCase> {};
@@ -630,5 +690,38 @@ TEST_P(BlockIndents, ChangeTheLinesAndUndoExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Editor, BlockIndents, ::testing::ValuesIn(kIndents),
                          [](const ::testing::TestParamInfo<IndentCase>& info) { return info.param.name; });
+
+TEST_F(CodeEditEdit, TabOverAWholeLineSelectsItFromColumnOne) {
+  edit->SetText("  select 1\nfrom dual");
+  edit->SetOptions(edit->Options() + eoTabIndent);
+  ShowAndFocus();
+  edit->SetCaretAndSelection({11, 1}, {2, 1}, {11, 1});
+  Key(VK_TAB);
+  EXPECT_EQ(edit->Lines()->Strings(0), "          select 1");
+  EXPECT_EQ(edit->BlockBegin(), (TBufferCoord{1, 1}));
+  EXPECT_EQ(edit->BlockEnd(), (TBufferCoord{19, 1}));
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->BlockBegin(), (TBufferCoord{2, 1}));
+  // a selection from inside the word is typed over
+  edit->SetCaretAndSelection({11, 1}, {4, 1}, {11, 1});
+  Key(VK_TAB);
+  EXPECT_EQ(edit->Lines()->Strings(0), "  s     ");
+}
+
+// With eoTrimTrailingSpaces a blank or a tab on an otherwise blank line leaves the caret after the
+// line's expanded width, where the blanks would end.
+TEST_F(CodeEditEdit, BlanksOnABlankLineLeaveTheCaretAfterItsExpandedWidth) {
+  edit->SetText("\t\nselect");
+  edit->SetTabWidth(8);
+  edit->SetOptions(edit->Options() + eoTrimTrailingSpaces - eoSmartTabs);
+  ShowAndFocus();
+  edit->SetCaretXY({2, 1});
+  Type(U" ");
+  EXPECT_EQ(edit->DisplayX(), 10);
+  Key(VK_TAB);
+  EXPECT_EQ(edit->DisplayX(), 17);
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->Lines()->Strings(0), "\t");
+}
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CodeEditTestSupport.h"
+#include "platform/gui/ImgList.h"
 
 using namespace edittest;
 
@@ -282,6 +283,47 @@ TEST_F(CodeEditPaint, SessionSampleWithSelectionLineNumbersAndMarks) {
   EXPECT_TRUE(has(1, kGray));
   EXPECT_TRUE(has(9, kGreen));
   EXPECT_TRUE(has(3, RGB(0, 128, 128), 0));  // bookmark 1 in the gutter
+}
+
+// Marks with their own images come from the bookmark image list: bookmarks first from the left
+// margin, then the other marks one Xoffset further; an index past the list draws nothing.
+TEST_F(CodeEditPaint, MarksOfTheImageListAreDrawnFromIt) {
+  auto* images = new TImageList(form.get(), 12, 12);
+  TBitmap strip;
+  strip.SetSize(24, 12);
+  strip.Canvas()->Brush()->SetColor(RGB(200, 0, 0));
+  strip.Canvas()->FillRect(TRect(0, 0, 12, 12));
+  strip.Canvas()->Brush()->SetColor(RGB(0, 0, 200));
+  strip.Canvas()->FillRect(TRect(12, 0, 24, 12));
+  images->Add(&strip, nullptr);
+  ASSERT_EQ(images->Count(), 2);
+  edit->Font()->SetHeight(-16);
+  edit->BookMarkOptions()->SetBookmarkImages(images);
+  edit->SetText("one\ntwo\nthree\nfour");
+  edit->SetBookMark(1, 1, 2);  // image 1
+  auto* plain = new TCodeEditMark(edit);
+  plain->SetLine(2);
+  plain->SetImageIndex(0);
+  plain->SetVisible(true);
+  edit->Marks()->Add(plain);
+  auto* missing = new TCodeEditMark(edit);
+  missing->SetLine(3);
+  missing->SetImageIndex(7);
+  missing->SetVisible(true);
+  edit->Marks()->Add(missing);
+  ShowAndFocus();
+  Pump();
+  const int lh = edit->LineHeight(), margin = edit->BookMarkOptions()->LeftMargin();
+  const int xoff = edit->BookMarkOptions()->Xoffset();
+  EXPECT_EQ(Pixel(margin + 5, lh + 5), RGB(0, 0, 200));                     // the bookmark's image 1
+  EXPECT_EQ(Pixel(margin + xoff + 5, lh + 5), RGB(200, 0, 0));              // the plain mark after it
+  EXPECT_EQ(Pixel(margin + 5, 2 * lh + 5), Pixel(margin + 5, 3 * lh + 5));  // nothing on line 3
+  // the list going away leaves the gutter without those images
+  delete images;
+  edit->Invalidate();
+  Pump();
+  EXPECT_EQ(edit->BookMarkOptions()->BookmarkImages(), nullptr);
+  EXPECT_EQ(Pixel(margin + 5, lh + 5), Pixel(margin + 5, 3 * lh + 5));
 }
 
 TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {

@@ -174,3 +174,49 @@ TEST(OleHost, ControlsAreMadeByClassIdAndCalledByName) {
   EXPECT_THROW(THosted(nullptr, echoId), EOleError);
   UnregisterComClass(echoId);
 }
+
+namespace {
+
+class FileDrop : public GuiTest {};
+
+// A drop goes to the window under the point or its nearest ancestor that accepts files, with the
+// point in that window's client coordinates; the names come back whole, and finishing frees it.
+TEST_F(FileDrop, ReachesTheNearestAcceptingWindowWithItsNamesAndPoint) {
+  HWND top = Top(100, 100, 300, 200);
+  HWND child = Child(top, 10, 10, 100, 50);
+  std::vector<std::string> names;
+  POINT at{};
+  bool inClient = false;
+  Handlers()[top] = [&](HWND, UINT m, WPARAM w, LPARAM, LRESULT*) {
+    if (m != WM_DROPFILES) return false;
+    HDROP drop = reinterpret_cast<HDROP>(w);
+    UINT n = DragQueryFile(drop, kDragQueryFileCount, nullptr);
+    for (UINT i = 0; i < n; ++i) {
+      std::string name;
+      UINT length = DragQueryFile(drop, i, &name);
+      EXPECT_EQ(length, name.size());
+      names.push_back(name);
+    }
+    EXPECT_EQ(DragQueryFile(drop, n, nullptr), 0u);
+    inClient = DragQueryPoint(drop, at);
+    DragFinish(drop);
+    return true;
+  };
+  EXPECT_FALSE(talvik::gui::AcceptsFilesAt(POINT{130, 130}));
+  EXPECT_FALSE(talvik::gui::InjectFileDrop(POINT{130, 130}, {"/tmp/x"}));
+  DragAcceptFiles(top, true);
+  EXPECT_TRUE(GetWindowLongPtr(top, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  std::string deep = "/данные/" + std::string(300, 'd') + ".sql";
+  ASSERT_TRUE(talvik::gui::InjectFileDrop(POINT{130, 130}, {"/tmp/x", deep}));  // over the child
+  Pump();
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], deep);
+  EXPECT_TRUE(inClient);
+  EXPECT_EQ(at.X, 30);
+  EXPECT_EQ(at.Y, 30);
+  DragAcceptFiles(top, false);
+  EXPECT_FALSE(talvik::gui::InjectFileDrop(POINT{130, 130}, {"/tmp/x"}));
+  (void)child;
+}
+
+}  // namespace
