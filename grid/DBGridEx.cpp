@@ -485,6 +485,46 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_DEFERLAYOUT:
       LayoutChanged();
       return;
+    case WM_TIMER:
+      if (Message.WParam == kAutoScrollTimerId) {
+        // the base grid's own selection timer has the same number: this grid selects by itself
+        if (tracking_ && (trackingRows_ || trackingCells_ || mouseSelectMode_ == kMouseSelectingColumns))
+          MouseAutoScroll();
+        else if (mouseSelectMode_ == kMouseSelectingColumns)
+          MouseAutoScroll();
+        return;
+      }
+      if (Message.WParam == kIncSearchTimerId) {
+        StopIncSearch();
+        return;
+      }
+      break;
+    case WM_CANCELMODE:
+    case CM_CANCELMODE:
+      CancelMouseMode();
+      break;
+    case WM_SETCURSOR:
+      if (LOWORD(Message.LParam) == HTCLIENT && HandleAllocated()) {
+        POINT p;
+        ::GetCursorPos(p);
+        ::ScreenToClient(Handle(), p);
+        if (SetGridCursor(p.X, p.Y)) {
+          Message.Result = 1;
+          return;
+        }
+      }
+      break;
+    case WM_GETDLGCODE:
+      TCustomGrid::Dispatch(Message);
+      if (optionsEx_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
+      return;
+    case WM_KILLFOCUS:
+      TCustomGrid::Dispatch(Message);
+      if (sortMarkingPending_) {
+        sortMarkingPending_ = false;
+        DoSortMarkingChanged();
+      }
+      return;
     case WM_SYSCOLORCHANGE:
     case CM_SYSCOLORCHANGE:
       ClearButtonsBitmapCache();  // the faces were painted in the old colours
@@ -1094,18 +1134,6 @@ void TCustomDBGridEx::ChangeScale(int M, int D) {
   TCustomGrid::ChangeScale(M, D);
 }
 
-void TCustomDBGridEx::KeyPress(char32_t& Key) {
-  TColumnEx* c = FocusedColumn();
-  const bool toggles = c && !options_.Contains(dgRowSelect) &&
-                       (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);
-  if (toggles && Key == U' ') {
-    if (OnKeyPress) OnKeyPress(this, Key);
-    if (Key == U' ') c->SetNextFieldValue(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
-    return;
-  }
-  TCustomGrid::KeyPress(Key);
-}
-
 // ---------------------------------------------------------------- keyboard routines
 
 void TCustomDBGridEx::MoveBy(bool Select, int Distance, bool RecordMode, bool ToEnd) {
@@ -1351,22 +1379,3 @@ void TCustomDBGridEx::DefineProperties(TFiler* Filer) {
 }
 
 // ---------------------------------------------------------------- keys of the editor
-
-void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
-  if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
-    // the edited text goes into the field
-    UpdateText();
-    dataLink_->UpdateRecord();
-    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
-    Key = 0;
-    return;
-  }
-  if (Key == VK_ESCAPE && EditorMode()) {
-    dataLink_->Reset();
-    InvalidateEditor();
-    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
-    Key = 0;
-    return;
-  }
-  TCustomGrid::KeyDown(Key, Shift);
-}

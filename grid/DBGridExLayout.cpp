@@ -266,6 +266,10 @@ void TCustomDBGridEx::UpdateRowCount() {
 }
 
 void TCustomDBGridEx::Scroll(int Distance) {
+  // another record made current, not by the search itself, ends an incremental search
+  if (incSearching_ && !incSearchMoving_ &&
+      (Distance != 0 || Row() != dataLink_->ActiveRecord() + titleOffset_))
+    StopIncSearch();
   if (memTable_) {
     MemTableScrolled();
     return;
