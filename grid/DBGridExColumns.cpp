@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
 #include "grid/DBGridExStyle.h"
 #include "platform/rtl/ScopeExit.h"
@@ -518,12 +520,15 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
   font_ = std::make_unique<TFont>();
   font_->OnChange = [this](TObject* s) { FontChanged(s); };
   title_ = CreateTitle();
+  footer_ = CreateFooter();
+  footers_ = CreateFooters();
   editButtons_ = CreateEditButtons();
   editButtons_->OnChanged = [this](TObject*) { Changed(false); };
   dropDownSpecRow_ = std::make_unique<TSpecRowEx>();
   dropDownSpecRow_->OnChanged = [this](TObject* s) { SpecRowChanged(s); };
   dropDownBox_ = std::make_unique<TColumnDropDownBoxEx>(this);
   mruList_ = std::make_unique<TMRUListEx>();
+  stFilter_ = CreateSTFilter();
   imageChangeLink_ = std::make_unique<TChangeLink>();
   imageChangeLink_->OnChange = [this](TObject* sender) {
     if (IDBGridExColumnsHost* g = Grid(); g && sender == imageList_) g->EndLayoutPass();
@@ -535,7 +540,52 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
 }
 
 TColumnEx::~TColumnEx() {
-  if (IDBGridExColumnsHost* grid = Grid()) std::erase(grid->SortMarkedColumns(), this);
+  if (IDBGridExColumnsHost* grid = Grid()) {
+    std::erase(grid->SortMarkedColumns(), this);
+    grid->ColumnDestroying(this);
+  }
+  // the footers give their aggregate items back to the grid they belong to
+  footers_.reset();
+  footer_.reset();
+}
+
+std::unique_ptr<TColumnFooterEx> TColumnEx::CreateFooter() {
+  return std::make_unique<TColumnFooterEx>(this);
+}
+
+std::unique_ptr<TColumnFootersEx> TColumnEx::CreateFooters() {
+  return std::make_unique<TColumnFootersEx>(this);
+}
+
+std::unique_ptr<TSTColumnFilterEx> TColumnEx::CreateSTFilter() {
+  return std::make_unique<TSTColumnFilterEx>(this);
+}
+
+void TColumnEx::SetFooter(TColumnFooterEx* Value) {
+  footer_->Assign(Value);
+}
+
+void TColumnEx::SetFooters(TColumnFootersEx* Value) {
+  footers_->Assign(Value);
+}
+
+void TColumnEx::SetSTFilter(TSTColumnFilterEx* Value) {
+  stFilter_->Assign(Value);
+}
+
+TColumnFooterEx* TColumnEx::GetFooter(int Row) const {
+  if (Row >= 0 && Row < footers_->Count()) return footers_->Items(Row);
+  return footer_.get();
+}
+
+void TColumnEx::FooterChanged(bool AllItems) {
+  Changed(AllItems);
+}
+
+void TColumnEx::UpdateSumItems() {
+  if (footer_) footer_->UpdateSumItem();
+  if (footers_)
+    for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->UpdateSumItem();
 }
 
 std::unique_ptr<TColumnTitleEx> TColumnEx::CreateTitle() {
@@ -547,8 +597,16 @@ std::unique_ptr<TEditButtonsEx> TColumnEx::CreateEditButtons() {
 }
 
 void TColumnEx::SetCollection(TCollection* Value) {
-  columns_ = dynamic_cast<TDBGridColumnsEx*>(Value);
+  auto* cols = dynamic_cast<TDBGridColumnsEx*>(Value);
+  const bool regrid = footer_ && (cols ? cols->Grid() : nullptr) != Grid();
+  // the aggregate items live in the grid's sum list: they go with the old grid, come with the new one
+  if (regrid) {
+    footer_->ReleaseSumItem();
+    for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->ReleaseSumItem();
+  }
+  columns_ = cols;
   TCollectionItem::SetCollection(Value);
+  if (regrid) UpdateSumItems();
 }
 
 TDBGridColumnsEx* TColumnEx::Columns() const {
@@ -599,10 +657,12 @@ void TColumnEx::Assign(TPersistent* Source) {
   SetAlwaysShowEditButton(src->AlwaysShowEditButton());
   wordWrap_ = src->WordWrap();  // a second time, unconditionally: it becomes assigned
   MarkAssigned(cvWordWrap);
+  footer_->Assign(src->Footer());
   SetKeyList(src->keyList_.get());
   if (src->IsAssigned(cvCheckboxes)) SetCheckboxes(src->Checkboxes());
   SetIncrement(src->Increment());
   SetToolTips(src->ToolTips());
+  footers_->Assign(src->Footers());
   SetTag(src->Tag());
   SetVisible(src->Visible());
   SetImageList(src->ImageList());
@@ -669,6 +729,7 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   fieldName_ = Value;
   SetField(found);
   initWidth_ = Width();
+  UpdateSumItems();  // footers without a field name of their own sum the column's field
   Changed(false);
 }
 

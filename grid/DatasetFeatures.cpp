@@ -654,13 +654,25 @@ void ApplyFilterForSQLDataSet(TDataSet* DataSet, const std::vector<TSTColumnFilt
 
 namespace {
 
-// The grid's column filters in column order, each under the name the SQL knows the column by.
-std::vector<TSTColumnFilterItem> GridColumnFilters(TCustomDBGridEx* /*Grid*/, bool /*UseFieldName*/) {
-  return {};
+// The grid's column filters in column order, each under the name the SQL knows the column by: the
+// field's origin (its table-qualified column) with UseFieldName when it has one, else the filter's field
+// name. A column without a field contributes nothing.
+std::vector<TSTColumnFilterItem> GridColumnFilters(TCustomDBGridEx* Grid, bool UseFieldName) {
+  std::vector<TSTColumnFilterItem> items;
+  for (int i = 0; i < Grid->Columns()->Count(); ++i) {
+    TSTColumnFilterEx* filter = Grid->Columns()->Items(i)->STFilter();
+    if (!filter || filter->Expression().Operator1 == foNon) continue;
+    TField* field = filter->GetField();
+    if (!field) continue;
+    const std::string name =
+        UseFieldName && !field->Origin().empty() ? field->Origin() : filter->GetDataField();
+    items.push_back({name, &filter->Expression()});
+  }
+  return items;
 }
 
-bool GridFilterIsLocal(TCustomDBGridEx* /*Grid*/) {
-  return false;
+bool GridFilterIsLocal(TCustomDBGridEx* Grid) {
+  return Grid->STFilter() && Grid->STFilter()->Local();
 }
 
 }  // namespace

@@ -75,23 +75,39 @@ class FeaturesOnInstance : public GridGuiTest {
   TDataSource source{nullptr};
 };
 
-TEST_F(FeaturesOnInstance, SessionStatementSortedByItsSelectListPositions) {
+TEST_F(FeaturesOnInstance, SessionStatementClickedToItsSelectListPositions) {
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(0, 0, 700, 400);
+  form->Show();
+  grid->SetOptionsEx(grid->OptionsEx() + dghAutoSortMarking);
   OpenWithColumns();
+  for (int i = 0; i < grid->Columns()->Count(); ++i) {
+    grid->Columns()->Items(i)->Title()->SetTitleButton(true);
+    grid->Columns()->Items(i)->SetWidth(60);
+  }
+  grid->SetFocus();
+  talvik::gui::ProcessPending();
   ASSERT_EQ(GetDatasetFeaturesForDataSet(ds)->ClassName(), "TSQLDatasetFeaturesEx");
-  TColumnEx* status = Column("STATUS");
-  TColumnEx* sid = Column("SID");
-  status->Title()->SetNextSortMarkerValue(false);
-  Sort();
+  auto click = [&](int Column, bool Ctrl) {
+    Advance(600);  // never a double click
+    const TRect r = grid->CellRect(Column + grid->IndicatorOffset(), 0);
+    const TPoint p = grid->ClientToScreen(TPoint{(r.Left + r.Right) / 2, r.Top + 3});
+    const talvik::gui::ShiftKeys shift{false, Ctrl, false};
+    if (Ctrl) talvik::gui::InjectKey(VK_CONTROL, true, 0, shift);
+    talvik::gui::InjectMouse(WM_LBUTTONDOWN, POINT{p.X, p.Y}, shift);
+    talvik::gui::InjectMouse(WM_LBUTTONUP, POINT{p.X, p.Y}, shift);
+    if (Ctrl) talvik::gui::InjectKey(VK_CONTROL, false, 0, {});
+    talvik::gui::ProcessPending();
+  };
+  click(4, false);  // STATUS
   EXPECT_EQ(LastLine(), "ORDER BY 5");
   auto rows = Rows("STATUS", "SID");
   ASSERT_GT(rows.size(), 3u);
   for (size_t i = 1; i < rows.size(); ++i) EXPECT_LE(Compare(rows[i - 1].first, rows[i].first), 0);
 
-  status->Title()->SetNextSortMarkerValue(false);
-  Sort();
+  click(4, false);
   EXPECT_EQ(LastLine(), "ORDER BY 5 DESC");
-  sid->Title()->SetNextSortMarkerValue(true);
-  Sort();
+  click(0, true);  // SID, with Ctrl: applied when Ctrl goes up
   EXPECT_EQ(LastLine(), "ORDER BY 5 DESC, 1");
   rows = Rows("STATUS", "SID");
   for (size_t i = 1; i < rows.size(); ++i) {
@@ -102,9 +118,10 @@ TEST_F(FeaturesOnInstance, SessionStatementSortedByItsSelectListPositions) {
     }
   }
 
-  status->Title()->SetSortMarker(smNoneEx);
-  sid->Title()->SetSortMarker(smNoneEx);
-  Sort();
+  // both markers cycled away with Ctrl: no ORDER BY is left
+  click(0, true);
+  click(0, true);
+  click(4, true);
   EXPECT_EQ(LastLine(), "");
   EXPECT_EQ(SQL()->Text().find("ORDER BY"), std::string::npos);
   EXPECT_TRUE(ds->Active());
