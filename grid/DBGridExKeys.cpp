@@ -150,7 +150,7 @@ void TCustomDBGridEx::DoIncSearch(const std::string& Text, int TimeOut, int Dire
     }
   }
   HideEditor();
-  incSearching_ = true;
+  incSearchRunning_ = true;
   incSearchText_ = found ? matched : old;
   InvalidateCurrentRow();
   incSearchTimeOut_ = TimeOut;
@@ -160,8 +160,8 @@ void TCustomDBGridEx::DoIncSearch(const std::string& Text, int TimeOut, int Dire
 
 void TCustomDBGridEx::StopIncSearch() {
   StopIncSearchTimer();
-  const bool was = incSearching_;
-  incSearching_ = false;
+  const bool was = incSearchRunning_;
+  incSearchRunning_ = false;
   incSearchText_.clear();
   if (was) InvalidateCurrentRow();
   if (options_.Contains(dgAlwaysShowEditor) && CanEditShow()) ShowEditor();
@@ -201,7 +201,7 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
       return;
     }
     if (sc == DBGridExIncSearchShortCut && optionsEx_.Contains(dghIncSearch)) {
-      if (incSearching_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
+      if (incSearchRunning_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
         const std::string text = incSearchText_;
         StopIncSearch();
         ExecuteGridFindDialog(this, text);
@@ -213,11 +213,11 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
     }
     if (sc == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
       TColumnEx* c = FocusedColumn();
-      ExecuteGridFindDialog(this, incSearching_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
+      ExecuteGridFindDialog(this, incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
       Key = 0;
       return;
     }
-    if (incSearching_) {
+    if (incSearchRunning_) {
       if (plain && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F2)) {
         StopIncSearch();
         Key = 0;
@@ -315,7 +315,7 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
         return;
       case VK_INSERT:
         if (shift) {
-          if (incSearching_) {
+          if (incSearchRunning_) {
             DoIncSearch(Clipboard()->AsText(), incSearchTimeOut_, 0);
           } else if (editActions_.Contains(geaPasteEx) && CanPasteFromClipboard()) {
             PasteGridFromClipboard(this, false);
@@ -393,7 +393,7 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
         Key = 0;
         return;
       case 'V':
-        if (incSearching_)
+        if (incSearchRunning_)
           DoIncSearch(Clipboard()->AsText(), incSearchTimeOut_, 0);
         else if (editActions_.Contains(geaPasteEx) && CanPasteFromClipboard())
           PasteGridFromClipboard(this, false);
@@ -443,7 +443,7 @@ void TCustomDBGridEx::KeyPress(char32_t& Key) {
   if (Key == U'\r' && !options_.Contains(dgAlwaysShowEditor) && dataLink_->Active()) dataLink_->UpdateData();
   TCustomGrid::KeyPress(Key);
   if (Key == 0) return;
-  bool search = incSearching_;
+  bool search = incSearchRunning_;
   if (!search) {
     const bool columnEditable = c && CanEditShow() && c->CanModify(false);
     search =
@@ -453,7 +453,7 @@ void TCustomDBGridEx::KeyPress(char32_t& Key) {
   if (search && Key >= 32 && dataLink_->Active() && !IsEditingState(dataLink_->DataSet())) {
     std::string typed;
     Utf8Append(typed, Key);
-    if (incSearching_)
+    if (incSearchRunning_)
       DoIncSearch(typed, incSearchTimeOut_, 0);
     else
       DoIncSearch(typed, DBGridExIncSearchTimeOut, 0);

@@ -20,6 +20,10 @@ class SimSessionList {
   // its own until the list is freed; true once the session list shows at least AtLeast sessions
   // (within 30 s).
   bool StartWorkload(int Sessions, int AtLeast);
+  // Simulated user sessions on the instance (some ACTIVE, some waiting), stepped a few rounds.
+  void StartWorkload(int Sessions);
+  // One more round of the workload's sessions.
+  void StepWorkload();
 
  private:
   struct Impl;
