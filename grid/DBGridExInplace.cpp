@@ -222,7 +222,17 @@ TColumnEx* TDBGridInplaceEdit::Column() const {
 
 void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
   editStyle_ = Value;
-  activeList_ = nullptr;  // the drop-down lists come with the list controls
+  switch (Value) {
+    case esPickList:
+      activeList_ = PickList();
+      break;
+    case esDateCalendar:
+      activeList_ = PopupCalendar();
+      break;
+    default:
+      activeList_ = nullptr;  // the data list and the calculator belong to their own controls
+      break;
+  }
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());
   Invalidate();
 }
@@ -475,14 +485,9 @@ void TDBGridInplaceEdit::UpDownClick(bool IsBottom) {
   col->SetNextFieldValue(step);
 }
 
-void TDBGridInplaceEdit::DropDown() {
-  if (listVisible_ || !activeList_) return;
-}
-
-void TDBGridInplaceEdit::CloseUp(bool /*Accept*/) {
-  if (!listVisible_) return;
-  listVisible_ = false;
-  if (!buttons_.empty()) buttons_[0].Button->SetAlwaysDown(false);
+void TDBGridInplaceEdit::Change() {
+  TInplaceEdit::Change();
+  textChanged_ = true;
 }
 
 void TDBGridInplaceEdit::ShowTextSelected(const std::string& Text, int TypedLength) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "grid/DBGridExColumns.h"
+#include "grid/DropDownsEx.h"
 #include "platform/db/DB.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Grids.h"
@@ -107,7 +108,7 @@ enum TEditStyle { esSimple, esEllipsis, esPickList, esDataList, esDateCalendar, 
 // The edit style a column's cell gets.
 TEditStyle ColumnEditStyle(TColumnEx* Column, TCustomDBGridEx* Grid);
 
-class TDBGridInplaceEdit : public TInplaceEdit {
+class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   TALVIK_CLASS(TDBGridInplaceEdit, TInplaceEdit)
   explicit TDBGridInplaceEdit(TCustomDBGridEx* AGrid);
   ~TDBGridInplaceEdit() override;
@@ -135,7 +136,12 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   TRect TextRect() const { return textRect_; }
 
   virtual void DropDown();
-  virtual void CloseUp(bool Accept);
+  void CloseUp(bool Accept) override;
+  // The drop-downs, made on first need and owned by the editor.
+  TPopupListboxEx* PickList();
+  TPopupMonthCalendarEx* PopupCalendar();
+  TMRUListboxEx* MRUListBox() const { return mruListBox_; }
+  bool MRUListVisible() const;
   void UpdateEditButtons();
   void UpDownClick(bool IsBottom);
   // Completes typed text against pick lists; consumes S (empties it) when it took the character.
@@ -150,6 +156,11 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void DefaultHandler(TMessage& Message) override;
   void Dispatch(TMessage& Message) override;
   virtual TEditButtonControlEx* CreateEditButtonControl();
+  virtual TMRUListboxEx* CreateMRUListControl();
+  virtual void FilterMRUItem(const std::string& AText, bool& Accept);
+  virtual void MRUListSized();
+  void WndProc(TMessage& Message) override;
+  void Change() override;
   virtual void ButtonDown(bool IsBottom);
   void EditButtonClick(TObject* Sender);
   void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
@@ -166,6 +177,12 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   void MatchTextAfterEdit(const std::string& NewText, int Caret);
   int EditButtonIndex(TObject* Sender) const;
   void PasteMatched();
+  bool HasDropDownKeys() const;
+  // Keys to the open drop-downs (true when one took the key).
+  bool RouteListKeys(TMessage& Message);
+  void UpdateMRUList();
+  void CloseMRUList(bool Accept);
+  void TextChangedByUser();
 
   TCustomDBGridEx* dbGrid_;
   TEditStyle editStyle_ = esSimple;
@@ -174,6 +191,12 @@ class TDBGridInplaceEdit : public TInplaceEdit {
   std::vector<ButtonPair> buttons_;
   int buttonWidth_ = 0;
   TMRUListEx* mruList_ = nullptr;
+  TPopupListboxEx* pickList_ = nullptr;  // components of the editor
+  TPopupMonthCalendarEx* popupCalendar_ = nullptr;
+  TMRUListboxEx* mruListBox_ = nullptr;
+  bool textChanged_ = false;
+  int wndProcDepth_ = 0;
+  std::string textAtDropDown_;
   bool listVisible_ = false;
   bool wordWrap_ = false;
   bool droppedByMouse_ = false;

@@ -294,7 +294,7 @@ TPopupListboxEx::~TPopupListboxEx() = default;
 void TPopupListboxEx::CreateParams(TCreateParams& Params) {
   TCustomListBox::CreateParams(Params);
   Params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_VSCROLL | (Ctl3D() ? 0 : WS_BORDER);
-  Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
   Params.WindowClass.style |= CS_SAVEBITS;
   Params.WndParent = nullptr;
 }
@@ -494,7 +494,7 @@ TPopupMonthCalendarEx::TPopupMonthCalendarEx(TComponent* AOwner) : TMonthCalenda
 void TPopupMonthCalendarEx::CreateParams(TCreateParams& Params) {
   TMonthCalendar::CreateParams(Params);
   Params.Style = WS_POPUP | (Ctl3D() ? 0 : WS_BORDER);
-  Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
   Params.WindowClass.style |= CS_SAVEBITS;
   Params.WndParent = nullptr;
 }

@@ -247,21 +247,19 @@ struct WaitScope {
 };
 
 bool LockRow(SessionState& s, int64_t obj, int64_t rid) {
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(s.db, "INSERT OR IGNORE INTO sim$locks(obj_id, rid, sid) VALUES (?, ?, ?)", -1, &st,
-                     nullptr);
+  sqlite3_stmt* st = s.Prepared("INSERT OR IGNORE INTO sim$locks(obj_id, rid, sid) VALUES (?, ?, ?)");
   sqlite3_bind_int64(st, 1, obj);
   sqlite3_bind_int64(st, 2, rid);
   sqlite3_bind_int(st, 3, s.sid);
   int rc = sqlite3_step(st);
-  sqlite3_finalize(st);
+  sqlite3_reset(st);
   if (rc != SQLITE_DONE) s.RaiseSqlite(rc);
-  sqlite3_prepare_v2(s.db, "SELECT sid FROM sim$locks WHERE obj_id = ? AND rid = ?", -1, &st, nullptr);
+  st = s.Prepared("SELECT sid FROM sim$locks WHERE obj_id = ? AND rid = ?");
   sqlite3_bind_int64(st, 1, obj);
   sqlite3_bind_int64(st, 2, rid);
   int holder = s.sid;
   if (sqlite3_step(st) == SQLITE_ROW) holder = sqlite3_column_int(st, 0);
-  sqlite3_finalize(st);
+  sqlite3_reset(st);
   if (holder != s.sid) s.env.lockHolder = holder;
   return holder == s.sid;
 }

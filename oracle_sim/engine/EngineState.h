@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <set>
@@ -67,6 +68,8 @@ struct SessionState {
   sqlite3_stmt* versionStmt = nullptr;
   sqlite3_stmt* killedStmt = nullptr;
   sqlite3_stmt* pendingStmt = nullptr;
+  // statements the session runs on every call or transaction, prepared once (by their text)
+  std::unordered_map<std::string, sqlite3_stmt*> prepared;
   // live state (Live.cpp): the running call, the row lock the session waits for
   int64_t liveCallUs = 0;
   int64_t liveWaitObject = 0;
@@ -76,6 +79,12 @@ struct SessionState {
   // ---- Session.cpp
   void CheckConnected();
   bool OthersPending();  // another session has uncommitted changes
+  // The statement `sql` of the session's connection, prepared once and reset for a new run.
+  sqlite3_stmt* Prepared(const std::string& sql);
+  // Runs one of those statements with integer parameters: the first column of its first row, or dflt.
+  int64_t PreparedScalar(const std::string& sql, std::initializer_list<int64_t> args, int64_t dflt = 0);
+  // Steps a prepared BEGIN, COMMIT or ROLLBACK; SQLite's result code.
+  int Control(const char* sql);
   std::shared_ptr<const Catalog> CurrentCatalog();
   std::shared_ptr<Translation> TranslateCached(const std::string& sql);
   TranslateContext Context();

@@ -23,10 +23,6 @@ const char* const kNowSql =
 
 namespace {
 
-const char* kTx =
-    "(EXISTS (SELECT 1 FROM sim$undo u WHERE u.sid = ?1) OR EXISTS (SELECT 1 FROM sim$locks k WHERE k.sid = "
-    "?1))";
-
 // One connection of this process to an instance file, with its prepared statements.
 struct Conn {
   sqlite3* db = nullptr;
@@ -121,18 +117,32 @@ int64_t Scalar(Conn& c, const std::string& sql, int64_t dflt, const A&... args) 
   return r;
 }
 
+// Steps a statement without results (BEGIN, COMMIT, ROLLBACK) prepared once; true when it ran.
+bool Control(Conn& c, const char* sql) {
+  sqlite3_stmt* st = c.Stmt(sql);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  return rc == SQLITE_DONE;
+}
+
 // Runs `f` in one write transaction of the live connection. A failure of the bookkeeping never fails
 // the user's call: the state is left as it was.
 template <typename F>
 void Write(Conn& c, F&& f) {
   std::lock_guard<std::mutex> lock(c.mu);
-  if (sqlite3_exec(c.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+  try {
+    if (!Control(c, "BEGIN IMMEDIATE")) return;
+  } catch (...) {
+    return;
+  }
   try {
     f();
-    if (sqlite3_exec(c.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-      sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!Control(c, "COMMIT")) Control(c, "ROLLBACK");
   } catch (...) {
-    sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    try {
+      Control(c, "ROLLBACK");
+    } catch (...) {
+    }
   }
 }
 
@@ -155,34 +165,68 @@ bool ContainsNoCase(const std::string& s, const char* what) {
   return false;
 }
 
-// Completes the wait the session is in (its time goes to the session's events) and starts `event`.
-void SwitchWait(Conn& c, int sid, const std::string& next, int waitTime, bool timedOut = false) {
-  sqlite3_stmt* st =
-      c.Stmt(std::string("SELECT event, wait_time, ") + kNowSql + " - coalesce(wait_since, last_call, " +
-             kNowSql + ") FROM sim$sessions WHERE sid = ?");
-  sqlite3_bind_int(st, 1, sid);
+// The simulation clock's reading (see kNowSql), taken once for the statements of one write.
+int64_t Now(Conn& c) {
+  return Scalar(c, std::string("SELECT ") + kNowSql, 0);
+}
+
+// The wait a session is in: its event, its wait_time (0 while waiting) and how long it has been in
+// it, in hundredths of a second.
+struct WaitNow {
   std::string event;
-  int64_t wt = -1, waited = 0;
+  int64_t waitTime = -1;
+  int64_t waited = 0;
+};
+
+WaitNow ReadWait(Conn& c, int sid, int64_t now) {
+  sqlite3_stmt* st = c.Stmt(
+      "SELECT event, wait_time, ?2 - coalesce(wait_since, last_call, ?2) FROM sim$sessions WHERE sid = ?1");
+  sqlite3_bind_int(st, 1, sid);
+  sqlite3_bind_int64(st, 2, now);
+  WaitNow w;
   if (sqlite3_step(st) == SQLITE_ROW) {
     auto p = sqlite3_column_text(st, 0);
-    event = p ? reinterpret_cast<const char*>(p) : "";
-    wt = sqlite3_column_int64(st, 1);
-    waited = sqlite3_column_int64(st, 2) * 100;
+    w.event = p ? reinterpret_cast<const char*>(p) : "";
+    w.waitTime = sqlite3_column_int64(st, 1);
+    w.waited = sqlite3_column_int64(st, 2) * 100;
   }
   sqlite3_reset(st);
-  if (wt == 0 && !event.empty()) {
-    Run(c, "INSERT OR IGNORE INTO sim$sess_event(sid, event) VALUES (?, ?)", sid, event);
+  return w;
+}
+
+// Completes the wait `w` (its time goes to the session's events); the wait_time the session's next
+// state takes: 0 for a wait that starts (`waitTime` 0), else the time just waited, or `waitTime`
+// when there was none.
+int64_t CompleteWait(Conn& c, int sid, const WaitNow& w, int waitTime, bool timedOut) {
+  const bool waiting = w.waitTime == 0 && !w.event.empty();
+  if (waiting) {
+    Run(c, "INSERT OR IGNORE INTO sim$sess_event(sid, event) VALUES (?, ?)", sid, w.event);
     Run(c,
         "UPDATE sim$sess_event SET total_waits = total_waits + 1, total_timeouts = total_timeouts + ?, "
         "time_waited = time_waited + ?, max_wait = max(max_wait, ?) WHERE sid = ? AND event = ?",
-        timedOut ? 1 : 0, waited, waited, sid, event);
+        timedOut ? 1 : 0, w.waited, w.waited, sid, w.event);
   }
+  const int64_t waited = w.waitTime == 0 ? w.waited : 0;
+  if (waitTime == 0) return 0;
+  return waited > 0 ? waited : waitTime;
+}
+
+// Completes the wait the session is in (its time goes to the session's events) and starts `event`.
+void SwitchWait(Conn& c, int sid, const std::string& next, int waitTime, bool timedOut = false) {
+  const int64_t newWaitTime = CompleteWait(c, sid, ReadWait(c, sid, Now(c)), waitTime, timedOut);
   Run(c,
       std::string("UPDATE sim$sessions SET wait_seq = wait_seq + 1, event = coalesce(nullif(?, ''), event), "
-                  "wait_time = CASE WHEN ? = 0 "
-                  "THEN 0 WHEN ? > 0 THEN ? ELSE ? END, wait_since = ") +
+                  "wait_time = ?, wait_since = ") +
           kNowSql + " WHERE sid = ?",
-      next, waitTime, wt == 0 ? waited : 0, wt == 0 ? waited : 0, waitTime, sid);
+      next, newWaitTime, sid);
+}
+
+// Whether the session holds a transaction (changed rows or row locks).
+bool InTransaction(Conn& c, int sid) {
+  return Scalar(c,
+                "SELECT EXISTS (SELECT 1 FROM sim$undo u WHERE u.sid = ?1) OR EXISTS (SELECT 1 FROM "
+                "sim$locks k WHERE k.sid = ?1)",
+                0, sid) != 0;
 }
 
 void EndCall(SessionState& s, CursorState& c) {
@@ -221,34 +265,34 @@ void EndCall(SessionState& s, CursorState& c) {
   s.liveWaiting = false;
   std::string addr = RawAddress(SqlAddress(c.sql));
   Write(conn, [&] {
-    SwitchWait(conn, sid, "SQL*Net message from client", 0);
+    // the call's wait ends and the idle wait for the client's next call starts; a transaction that
+    // began in this call gets its undo segment, slot and start time
+    const int64_t now = Now(conn);
+    CompleteWait(conn, sid, ReadWait(conn, sid, now), 0, false);
+    const bool tx = InTransaction(conn, sid);
     Run(conn,
-        std::string(
-            "UPDATE sim$sessions SET status = CASE WHEN status = 'KILLED' THEN status ELSE 'INACTIVE' "
-            "END, last_call = ") +
-            kNowSql +
-            ", p1 = 1650815232, p2 = 1, p3 = 0, wait_obj = NULL, wait_blocker = NULL, cpu_us = cpu_us + ?2, "
-            "block_gets = block_gets + ?3, consistent_gets = consistent_gets + ?4, physical_reads = "
-            "physical_reads + ?5, block_changes = block_changes + ?6, consistent_changes = "
-            "consistent_changes + "
-            "?7, redo_size = redo_size + ?8, sorts = sorts + ?9, commits = commits + (?10 = 44), rollbacks = "
-            "rollbacks + (?10 = 45) WHERE sid = ?1",
-        sid, us, bg, cg, pr, bc, cc, redo, sorts, fc);
-    // a transaction that began in this call gets its undo segment, slot and start time
+        "UPDATE sim$sessions SET wait_seq = wait_seq + 1, event = 'SQL*Net message from client', "
+        "wait_time = 0, wait_since = ?12, status = CASE WHEN status = 'KILLED' THEN status ELSE 'INACTIVE' "
+        "END, last_call = ?12, p1 = 1650815232, p2 = 1, p3 = 0, cpu_us = cpu_us + ?2, "
+        "block_gets = block_gets + ?3, consistent_gets = consistent_gets + ?4, physical_reads = "
+        "physical_reads + ?5, block_changes = block_changes + ?6, consistent_changes = "
+        "consistent_changes + ?7, redo_size = redo_size + ?8, sorts = sorts + ?9, commits = commits + "
+        "(?10 = 44), rollbacks = rollbacks + (?10 = 45), "
+        "tx_usn = CASE WHEN ?11 THEN coalesce(tx_usn, 1 + (sid + wait_seq + 1) % 10) END, "
+        "tx_slot = CASE WHEN ?11 THEN coalesce(tx_slot, (sid * 7 + wait_seq + 1) % 48) END, "
+        "tx_seq = CASE WHEN ?11 THEN coalesce(tx_seq, 100 + (wait_seq + 1) * 3) END, "
+        "tx_start = CASE WHEN ?11 THEN coalesce(tx_start, ?12) END, tx_start_text = CASE WHEN ?11 THEN "
+        "coalesce(tx_start_text, strftime('%m/%d/', ?12, 'unixepoch', 'localtime') || "
+        "substr(strftime('%Y %H:%M:%S', ?12, 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
+        sid, us, bg, cg, pr, bc, cc, redo, sorts, fc, tx ? 1 : 0, now);
+    // (a separate statement: assigning the blocker, even NULL to NULL, rewrites its index entry)
     Run(conn,
-        std::string("UPDATE sim$sessions SET tx_usn = CASE WHEN ") + kTx +
-            " THEN coalesce(tx_usn, 1 + (sid + wait_seq) % 10) END, tx_slot = CASE WHEN " + kTx +
-            " THEN coalesce(tx_slot, (sid * 7 + wait_seq) % 48) END, tx_seq = CASE WHEN " + kTx +
-            " THEN coalesce(tx_seq, 100 + wait_seq * 3) END, tx_start = CASE WHEN " + kTx +
-            " THEN coalesce(tx_start, " + kNowSql + ") END, tx_start_text = CASE WHEN " + kTx +
-            " THEN coalesce(tx_start_text, strftime('%m/%d/', " + kNowSql +
-            ", 'unixepoch', 'localtime') || " + "substr(strftime('%Y %H:%M:%S', " + kNowSql +
-            ", 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
+        "UPDATE sim$sessions SET wait_obj = NULL, wait_blocker = NULL WHERE sid = ? AND (wait_obj IS NOT "
+        "NULL OR wait_blocker IS NOT NULL)",
         sid);
     sqlite3_stmt* st = conn.Stmt(
         "UPDATE sim$sqlarea SET buffer_gets = buffer_gets + ?2, disk_reads = disk_reads + ?3, rows_processed "
-        "= "
-        "rows_processed + ?4 WHERE address = ?1");
+        "= rows_processed + ?4 WHERE address = ?1");
     BindBlob(st, 1, addr);
     BindAllArgs(st, 2, bg + cg, pr, rows);
     Step(conn, st);
@@ -373,37 +417,53 @@ void OnCallStart(SessionState& s, CursorState& c) {
   c.liveOpened = true;
   int sid = s.sid;
   Write(conn, [&] {
-    Register(conn, c.sql, fc, s.userId);
-    sqlite3_stmt* st = conn.Stmt(
-        "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address = "
-        "?1");
-    BindBlob(st, 1, addr);
-    BindAllArgs(st, 2, first ? 1 : 0);
-    Step(conn, st);
-    st = conn.Stmt("INSERT OR REPLACE INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60))");
+    // a statement new to the shared pool is registered first (its text is not built into a row
+    // for every call of one that is there)
+    auto count = [&] {
+      sqlite3_stmt* st = conn.Stmt(
+          "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address "
+          "= ?1");
+      BindBlob(st, 1, addr);
+      BindAllArgs(st, 2, first ? 1 : 0);
+      Step(conn, st);
+      return sqlite3_changes(conn.db) > 0;
+    };
+    if (!count()) {
+      Register(conn, c.sql, fc, s.userId);
+      count();
+    }
+    sqlite3_stmt* st = nullptr;
+    // (an upsert that changes nothing when the cursor runs its statement again writes no page)
+    st = conn.Stmt(
+        "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
+        "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
+        "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
+        "sql_text IS NOT excluded.sql_text");
     BindAllArgs(st, 1, sid, static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
     BindBlob(st, 3, addr);
     BindAllArgs(st, 4, hash, c.sql);
     Step(conn, st);
-    SwitchWait(conn, sid, "", -1);
+    // the idle wait ends: its time goes to the session's events
+    const int64_t now = Now(conn);
+    const int64_t waitTime = CompleteWait(conn, sid, ReadWait(conn, sid, now), -1, false);
     Run(conn,
         "UPDATE sim$sess_event SET total_waits = total_waits + 1 WHERE sid = ? AND event = 'SQL*Net message "
-        "to "
-        "client'",
+        "to client'",
         sid);
+    const bool tx = InTransaction(conn, sid);
     st = conn.Stmt(
-        std::string("UPDATE sim$sessions SET status = CASE WHEN status = 'KILLED' THEN status ELSE "
-                    "'ACTIVE' END, command = ?2, prev_address = sql_address, prev_hash = sql_hash, "
-                    "sql_address = ?3, sql_hash = ?4, last_call = ") +
-        kNowSql +
-        ", user_calls = user_calls + 1, execute_count = execute_count + 1, parse_count = "
-        "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN " +
-        kTx + " THEN tx_usn END, tx_slot = CASE WHEN " + kTx + " THEN tx_slot END, tx_seq = CASE WHEN " +
-        kTx + " THEN tx_seq END, tx_start = CASE WHEN " + kTx +
-        " THEN tx_start END, tx_start_text = CASE WHEN " + kTx + " THEN tx_start_text END WHERE sid = ?1");
+        "UPDATE sim$sessions SET wait_seq = wait_seq + 1, wait_time = ?6, wait_since = ?8, status = CASE "
+        "WHEN "
+        "status = 'KILLED' THEN status ELSE 'ACTIVE' END, command = ?2, prev_address = sql_address, "
+        "prev_hash "
+        "= sql_hash, sql_address = ?3, sql_hash = ?4, last_call = ?8, user_calls = user_calls + 1, "
+        "execute_count = execute_count + 1, parse_count = "
+        "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN ?7 THEN tx_usn END, "
+        "tx_slot = CASE WHEN ?7 THEN tx_slot END, tx_seq = CASE WHEN ?7 THEN tx_seq END, tx_start = CASE "
+        "WHEN ?7 THEN tx_start END, tx_start_text = CASE WHEN ?7 THEN tx_start_text END WHERE sid = ?1");
     BindAllArgs(st, 1, sid, fc);
     BindBlob(st, 3, addr);
-    BindAllArgs(st, 4, hash, first ? 1 : 0);
+    BindAllArgs(st, 4, hash, first ? 1 : 0, waitTime, tx ? 1 : 0, now);
     Step(conn, st);
   });
 }

@@ -263,6 +263,48 @@ TranslateContext SessionState::Context() {
   return ctx;
 }
 
+sqlite3_stmt* SessionState::Prepared(const std::string& sql) {
+  auto it = prepared.find(sql);
+  if (it != prepared.end()) {
+    sqlite3_reset(it->second);
+    sqlite3_clear_bindings(it->second);
+    return it->second;
+  }
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v3(db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(db);
+    sqlite3_finalize(st);
+    throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+  }
+  prepared.emplace(sql, st);
+  return st;
+}
+
+int64_t SessionState::PreparedScalar(const std::string& sql, std::initializer_list<int64_t> args,
+                                     int64_t dflt) {
+  sqlite3_stmt* st = Prepared(sql);
+  int i = 1;
+  for (auto a : args) sqlite3_bind_int64(st, i++, a);
+  int64_t r = dflt;
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) r = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    OraError e;
+    std::string msg = sqlite3_errmsg(db);
+    if (ParseOraMessage(msg, e)) throw e;
+    throw OraError(600, "ORA-00600: internal error code, arguments: [" + msg + "]");
+  }
+  return r;
+}
+
+int SessionState::Control(const char* sql) {
+  sqlite3_stmt* st = Prepared(sql);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 std::shared_ptr<const Catalog> SessionState::CurrentCatalog() {
   if (!versionStmt)
     sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'catalog_version'", -1, &versionStmt,
@@ -371,20 +413,20 @@ void SessionState::DrainCursors(CursorState* except) {
 
 void SessionState::BeginWrite() {
   DrainCursors();
-  int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  int rc = Control("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) RaiseSqlite(rc);
 }
 
 void SessionState::CommitWrite() {
-  int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  int rc = Control("COMMIT");
   if (rc != SQLITE_OK) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    Control("ROLLBACK");
     RaiseSqlite(rc);
   }
 }
 
 void SessionState::RollbackWrite() {
-  if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!sqlite3_get_autocommit(db)) Control("ROLLBACK");
 }
 
 void SessionState::RollbackUndo(int who, int64_t afterSeq) {
@@ -493,8 +535,8 @@ void SessionState::EndTransaction(bool commit) {
   BeginWrite();
   try {
     if (!commit) RollbackUndo(sid, 0);
-    Scalar(db, "DELETE FROM sim$undo WHERE sid = ?", {sid});
-    Scalar(db, "DELETE FROM sim$locks WHERE sid = ?", {sid});
+    PreparedScalar("DELETE FROM sim$undo WHERE sid = ?", {sid});
+    PreparedScalar("DELETE FROM sim$locks WHERE sid = ?", {sid});
   } catch (...) {
     RollbackWrite();
     throw;
@@ -507,8 +549,8 @@ void SessionState::EndTransaction(bool commit) {
 void SessionState::SetSavepoint(const std::string& name) {
   Savepoint sp;
   sp.name = name;
-  sp.undoSeq = Scalar(db, "SELECT max(seq) FROM sim$undo WHERE sid = ?", {sid}, 0);
-  sp.lockRow = Scalar(db, "SELECT max(rowid) FROM sim$locks WHERE sid = ?", {sid}, 0);
+  sp.undoSeq = PreparedScalar("SELECT max(seq) FROM sim$undo WHERE sid = ?", {sid}, 0);
+  sp.lockRow = PreparedScalar("SELECT max(rowid) FROM sim$locks WHERE sid = ?", {sid}, 0);
   for (auto it = savepoints.begin(); it != savepoints.end(); ++it) {
     if (it->name == name) {
       savepoints.erase(it);
@@ -766,6 +808,8 @@ Session::~Session() {
       std::lock_guard<std::mutex> lock(g_liveMu);
       g_live.erase({st.instance->Path(), st.sid});
     }
+    for (auto& [sql, prepared] : st.prepared) sqlite3_finalize(prepared);
+    st.prepared.clear();
     sqlite3_finalize(st.versionStmt);
     sqlite3_finalize(st.killedStmt);
     sqlite3_finalize(st.pendingStmt);

@@ -326,6 +326,51 @@ TEST_F(CodeEditPaint, MarksOfTheImageListAreDrawnFromIt) {
   EXPECT_EQ(Pixel(margin + 5, lh + 5), Pixel(margin + 5, 3 * lh + 5));
 }
 
+// The options dialog's editor with SQL typed by keys, three bookmarks set by Ctrl+Shift+digit and a
+// column block.
+TEST_F(CodeEditPaint, CustomEditorWithTypedSqlBookmarksAndAColumnBlock) {
+  UseDisplayIfAny();
+  highlighter = SessionHighlighter();
+  CustomSetup(edit, highlighter.get());
+  ShowAndFocus();
+  auto type = [&](const std::u32string& text) {
+    for (char32_t c : text) {
+      WORD vk = c == U'\r' ? VK_RETURN : (c >= U'a' && c <= U'z') ? static_cast<WORD>(c - U'a' + 'A') : 'A';
+      talvik::gui::InjectKey(vk, true, c, {});
+      talvik::gui::InjectKey(vk, false, 0, {});
+    }
+    Pump();
+  };
+  type(U"select sid, username\rfrom v$session\r-- только активные\rwhere status = 'ACTIVE'");
+  ASSERT_EQ(edit->Text(),
+            "select sid, username\r\nfrom v$session\r\n-- только активные\r\nwhere status = 'ACTIVE'");
+  for (int line = 1; line <= 3; ++line) {
+    edit->SetCaretXY({1, line});
+    Key(static_cast<WORD>('0' + line), {.shift = true, .ctrl = true});
+  }
+  ASSERT_EQ(edit->Marks()->Count(), 3);
+  edit->SetSelectionMode(smColumn);
+  edit->SetCaretAndSelection({12, 4}, {3, 2}, {12, 4});
+  Pump();
+  ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/editor-custom.png"));
+  GrabDisplay("editor-custom");
+  int lh = edit->LineHeight(), cw = edit->CharWidth(), gx = edit->GutterWidth() + 2;
+  EXPECT_EQ(Pixel(gx + 5 * cw, lh * 2), RGB(10, 36, 106));                // inside the block, line 3
+  EXPECT_EQ(Pixel(gx + 14 * cw, lh * 2), RGB(255, 255, 255));             // right of it
+  EXPECT_EQ(Pixel(gx + 5 * cw, lh * 0), RGB(255, 255, 255));              // above it
+  EXPECT_EQ(Pixel(edit->GutterWidth() / 2, lh * 5), RGB(212, 208, 200));  // the gutter's face
+  // the bookmark flags of lines 1 to 3 and none on line 4
+  auto teal = [&](int row) {
+    for (int x = 0; x < edit->GutterWidth(); ++x)
+      for (int y = (row - 1) * lh; y < row * lh; ++y)
+        if (Pixel(x, y) == RGB(0, 128, 128)) return true;
+    return false;
+  };
+  EXPECT_TRUE(teal(1));
+  EXPECT_TRUE(teal(3));
+  EXPECT_FALSE(teal(4));
+}
+
 TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
   UseDisplayIfAny();
   SessionSetup(edit);

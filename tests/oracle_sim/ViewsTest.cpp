@@ -3,6 +3,7 @@
 // statement text) and the instance's restricted state.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -199,6 +200,62 @@ TEST_F(Views, LockChainTransactionsAndQueues) {
   EXPECT_EQ(ev.At("EVENT", "enqueue", "TOTAL_WAITS"), "1");
   waiter->Rollback();
   EXPECT_TRUE(Run(*system_, "select * from v$lock where type = 'TX'").rows.empty());
+}
+
+// Every call of a session is counted exactly once: in the shared pool (executions, parse calls of
+// each cursor's first run), in the session's statistics, its open cursors and its waits for the
+// client; a transaction shows from the call that begins it until the commit.
+TEST_F(Views, EveryCallIsCountedOnceWhereverTheViewsShowIt) {
+  const int sid = std::stoi(Me(*scott_));
+  auto stat = [&](const char* name) {
+    return std::stoll(Run(*system_, monitor_sql::kStatistics, Sid(sid)).At("NAME", name, "VALUE"));
+  };
+  auto toClient = [&] {
+    return std::stoll(Run(*system_, monitor_sql::kEvents, Sid(sid))
+                          .At("EVENT", "SQL*Net message to client", "TOTAL_WAITS"));
+  };
+  const std::string sql = "select count(*) from dept where deptno > :n";
+  const long long calls = stat("user calls"), executes = stat("execute count"),
+                  parses = stat("parse count (total)"), waits = toClient();
+  auto first = scott_->Prepare(sql);
+  auto second = scott_->Prepare(sql);
+  std::vector<Value> row;
+  for (int i = 0; i < 5; ++i) {
+    first->BindByName("n", Value::MakeInt(i));
+    first->Execute();
+    first->Fetch(row);
+  }
+  second->BindByName("n", Value::MakeInt(0));
+  second->Execute();
+  second->Fetch(row);
+
+  auto pool = Run(*system_, "select executions, parse_calls from v$sqlarea where sql_text = :t",
+                  {{"T", Value::MakeText(sql)}});
+  EXPECT_EQ(pool.rows, (Rows{{"6", "2"}}));
+  EXPECT_EQ(stat("user calls") - calls, 6);
+  EXPECT_EQ(stat("execute count") - executes, 6);
+  EXPECT_EQ(stat("parse count (total)") - parses, 2);
+  EXPECT_EQ(toClient() - waits, 6);
+  auto open = Run(*system_, monitor_sql::kOpenCursors, Sid(sid));
+  EXPECT_EQ(std::count_if(open.rows.begin(), open.rows.end(), [&](auto& r) { return r[0] == sql; }), 2);
+
+  // a cursor given another statement shows that one
+  auto more = scott_->Prepare("select count(*) from emp");
+  more->Execute();
+  more->Fetch(row);
+  open = Run(*system_, monitor_sql::kOpenCursors, Sid(sid));
+  EXPECT_EQ(open.rows.size(), 3u);
+
+  // the transaction shows from the call that began it until the commit; the session waits idle
+  Exec(*scott_, "update dept set loc = loc where deptno = 10");
+  auto list = Run(*system_, monitor_sql::kSessionList);
+  EXPECT_EQ(list.At("SID", Me(*scott_), "TADDR").size(), 16u);
+  EXPECT_EQ(list.At("SID", Me(*scott_), "STATUS"), "INACTIVE");
+  EXPECT_EQ(list.At("SID", Me(*scott_), "WAIT_EVENT"), "SQL*Net message from client");
+  Exec(*scott_, "commit");
+  list = Run(*system_, monitor_sql::kSessionList);
+  EXPECT_EQ(list.At("SID", Me(*scott_), "TADDR"), "");
+  EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), "COMMIT");
 }
 
 TEST_F(Views, OpenCursorsStatisticsEventsAndTheClock) {

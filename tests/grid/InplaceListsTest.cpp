@@ -1,0 +1,266 @@
+// The grid's in-place editor with its drop-downs: the pick list opened by Alt+Down or by typing with
+// AutoDropDown, moved with the arrows, accepted with Enter and dropped with Esc; the calendar of a
+// date column; the recent entries following what is typed; a resized list kept by its column.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "GridDataSupport.h"
+#include "GridTestSupport.h"
+#include "grid/DBGridEx.h"
+
+using namespace gridtest;
+using talvik::gui::ShiftKeys;
+
+namespace {
+
+class InplaceLists : public GridGuiTest {
+ protected:
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(50, 50, 600, 300);
+    grid = new TDBGridEx(form.get());
+    grid->SetParent(form.get());
+    grid->SetBounds(0, 0, 580, 280);
+    form->Show();
+    people = std::make_unique<People>();
+    grid->SetDataSource(&people->source);
+  }
+  void TearDown() override {
+    form.reset();
+    people.reset();
+    GridGuiTest::TearDown();
+  }
+  TColumnEx* Columns(std::initializer_list<const char*> names) {
+    for (const char* n : names) grid->Columns()->Add()->SetFieldName(n);
+    return grid->Columns()->Items(0);
+  }
+  TDBGridInplaceEdit* Edit(int Column) {
+    grid->SetSelectedIndex(Column);
+    grid->ShowEditor();
+    auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
+    EXPECT_NE(e, nullptr);
+    if (e) {
+      e->SetFocus();
+      Pump();
+    }
+    return e;
+  }
+  static void Pump() { talvik::gui::ProcessPending(); }
+  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
+    talvik::gui::InjectKey(vk, true, ch, s);
+    talvik::gui::InjectKey(vk, false, 0, s);
+    Pump();
+  }
+  static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
+  std::unique_ptr<TForm> form;
+  TDBGridEx* grid = nullptr;
+  std::unique_ptr<People> people;
+};
+
+TEST_F(InplaceLists, PickListAltDownArrowsEnterWritesEscRestores) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(e->EditStyle(), esPickList);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  EXPECT_TRUE(list->ListVisible());
+  EXPECT_EQ(list->ItemIndex(), 0);  // the cell's text
+  EXPECT_EQ(list->Count(), 3);
+  EXPECT_EQ(list->RowCount(), 3);
+  EXPECT_GE(list->Width(), e->Width());
+  Key(VK_DOWN);
+  EXPECT_EQ(list->ItemIndex(), 1);
+  EXPECT_EQ(e->Text(), "Bea");
+  Key(VK_RETURN, U'\r');
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_FALSE(list->ListVisible());
+  EXPECT_EQ(e->Text(), "Bea");
+  Key(VK_RETURN, U'\r');  // the grid writes its editor
+  EXPECT_EQ(people->F("NAME")->AsString(), "Bea");
+  people->ds.Cancel();
+
+  e = Edit(0);
+  AltDown();
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  EXPECT_EQ(e->Text(), "Cid");
+  Key(VK_ESCAPE, 27);
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Ann");
+  AltDown();
+  AltDown();  // Alt+Down again closes it
+  EXPECT_FALSE(e->ListVisible());
+}
+
+TEST_F(InplaceLists, AutoDropDownOpensOnATypedCharacter) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Xyz\nAbc");
+  col->SetAutoDropDown(true);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  e->SelectAll();
+  Key('A', U'a');
+  EXPECT_TRUE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Abc");
+  // the editor keeps the focus; leaving it closes the list without taking it
+  EXPECT_EQ(GetFocus(), e->Handle());
+  grid->SetFocus();
+  Pump();
+  EXPECT_FALSE(e->ListVisible());
+}
+
+TEST_F(InplaceLists, KeyListShowsOnlyThePairedEntriesAndWritesTheKey) {
+  TColumnEx* col = Columns({"FLAG"});
+  col->PickList()->SetText("Yes\nNo\nMaybe");
+  col->KeyList()->SetText("yes\nn");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  EXPECT_EQ(e->PickList()->Count(), 2);
+  Key(VK_DOWN);
+  Key(VK_RETURN, U'\r');
+  EXPECT_EQ(e->Text(), "No");
+  Key(VK_RETURN, U'\r');
+  EXPECT_EQ(people->F("FLAG")->AsString(), "n");
+  people->ds.Cancel();
+}
+
+TEST_F(InplaceLists, ADateColumnsCalendarWritesTheDate) {
+  people->ds.Close();
+  people->ds.FieldDefs()->Add("HIRED", ftDate);
+  for (int i = 0; i < people->ds.FieldDefs()->Count(); ++i)
+    if (!people->ds.FindField(people->ds.FieldDefs()->Items(i)->Name()))
+      people->ds.FieldDefs()->Items(i)->CreateField(&people->ds);
+  people->ds.Open();
+  Columns({"HIRED"});
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(e->EditStyle(), esDateCalendar);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupMonthCalendarEx* cal = e->PopupCalendar();
+  EXPECT_EQ(static_cast<int>(cal->Date()), static_cast<int>(Date()));  // an empty cell: today
+  cal->SetDate(EncodeDate(2026, 2, 3));
+  Key(VK_RIGHT);  // the arrows go to the calendar
+  EXPECT_EQ(static_cast<int>(cal->Date()), static_cast<int>(EncodeDate(2026, 2, 4)));
+  Key(VK_RETURN, U'\r');
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(static_cast<int>(people->F("HIRED")->AsDateTime()), static_cast<int>(EncodeDate(2026, 2, 4)));
+  people->ds.Cancel();
+  // Esc from the calendar writes nothing
+  e = Edit(0);
+  AltDown();
+  e->PopupCalendar()->SetDate(EncodeDate(2020, 1, 1));
+  Key(VK_ESCAPE, 27);
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_TRUE(people->F("HIRED")->IsNull());
+}
+
+TEST_F(InplaceLists, RecentEntriesFollowWhatIsTyped) {
+  TColumnEx* col = Columns({"NAME"});
+  for (const char* s : {"Boris", "Bogdan", "Anna"}) col->MRUList()->Items()->Add(s);
+  col->MRUList()->SetActive(true);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  e->SelectAll();
+  Key('B', U'b');
+  ASSERT_NE(e->MRUListBox(), nullptr);
+  EXPECT_TRUE(e->MRUListBox()->ListVisible());
+  EXPECT_EQ(e->MRUListBox()->Count(), 2);
+  Key('O', U'o');
+  Key('R', U'r');
+  EXPECT_EQ(e->MRUListBox()->Count(), 1);
+  Key(VK_DOWN);
+  Key(VK_RETURN, U'\r');
+  EXPECT_FALSE(e->MRUListBox()->ListVisible());
+  EXPECT_EQ(e->Text(), "Boris");
+  e->SelectAll();
+  Key(VK_BACK, 8);
+  EXPECT_FALSE(e->MRUListBox()->ListVisible());
+}
+
+TEST_F(InplaceLists, AResizedPickListKeepsDropDownRowsAndWidth) {
+  TColumnEx* col = Columns({"NAME"});
+  for (int i = 0; i < 12; ++i) col->PickList()->Add("Name " + std::to_string(i));
+  col->SetDropDownSizing(true);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  TPopupListboxEx* list = e->PickList();
+  ASSERT_TRUE(e->ListVisible());
+  EXPECT_EQ(list->RowCount(), 7);
+  const int width = list->Width();
+  TSizeGripEx* grip = list->SizeGrip();
+  ASSERT_TRUE(grip->Visible());
+  grip->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  grip->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3 + 30, 3 + 2 * list->ItemHeight()));
+  grip->Perform(WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  Key(VK_ESCAPE, 27);
+  EXPECT_EQ(col->DropDownRows(), 9u);
+  EXPECT_EQ(col->DropDownWidth(), width + 30);
+  AltDown();
+  EXPECT_EQ(list->RowCount(), 9);
+  Key(VK_ESCAPE, 27);
+}
+
+TEST_F(InplaceLists, TheButtonOpensTheListItsReleaseKeepsItTheNextClickCloses) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  TEditButtonControlEx* button = e->ButtonControl(0);
+  ASSERT_TRUE(button->Visible());
+  const LPARAM at = MAKELPARAM(button->Width() / 2, button->Height() / 2);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  EXPECT_TRUE(e->ListVisible());
+  button->Perform(WM_LBUTTONUP, 0, at);
+  EXPECT_TRUE(e->ListVisible());
+  e->PickList()->SetItemIndex(2);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  button->Perform(WM_LBUTTONUP, 0, at);
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Ann");  // closed without taking the entry
+}
+
+TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  const TRect cell = GetControlScreenRect(e);
+  MONITORINFO mi;
+  mi.rcMonitor = Rect(0, 0, 1024, cell.Bottom + 20);
+  mi.rcWork = mi.rcMonitor;
+  mi.dwFlags = MONITORINFOF_PRIMARY;
+  talvik::gui::SetScreens({mi});
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  EXPECT_EQ(list->Top() + list->Height(), cell.Top);
+  EXPECT_EQ(list->SizeGrip()->Position(), sgpTopRight);
+  Key(VK_ESCAPE, 27);
+}
+
+TEST_F(InplaceLists, ScreenshotACellWithItsPickListDroppedDown) {
+  TColumnEx* col = Columns({"NAME", "SALARY", "FLAG"});
+  col->SetWidth(140);
+  col->PickList()->SetText("Ann\nБорис\nЦветана\nДмитрий");
+  col->SetDropDownSizing(true);
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  Key(VK_DOWN);
+  ASSERT_TRUE(
+      talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-cell-picklist.png", Rect(40, 40, 420, 200)));
+  Key(VK_ESCAPE, 27);
+}
+
+}  // namespace
