@@ -72,10 +72,30 @@ struct PositionKeeper {
   }
 };
 
+// Restores the column layout; sort markers that come back with it are applied once, so that the
+// arrows and the order of the rows agree.
 template <class Grid>
 void RestoreLayout(Grid* grid) {
-  if constexpr (requires(Grid * g) { g->RestoreColumnsLayout(RegIni.get(), kRestoreAll); })
-    if (RegIni) grid->RestoreColumnsLayout(RegIni.get(), kRestoreAll);
+  if constexpr (requires(Grid * g) { g->RestoreColumnsLayout(RegIni.get(), kRestoreAll); }) {
+    if (!RegIni) return;
+    grid->RestoreColumnsLayout(RegIni.get(), kRestoreAll);
+    if constexpr (requires(Grid * g) { g->ApplySorting(); }) {
+      bool marked = false;
+      for (int i = 0; i < grid->Columns()->Count(); ++i)
+        marked = marked || grid->Columns()->Items(i)->Title()->SortMarker() != smNoneEx;
+      if (marked) grid->ApplySorting();
+    }
+  }
+}
+
+// The number of the record the grid is drawing: through its sum list when it keeps one, else the
+// dataset's own (the grid makes the drawn row current for the call).
+template <class Grid>
+int DrawnRecNo(Grid* grid, TDataSet* DataSet) {
+  if constexpr (requires(Grid * g) { g->SumList()->GetRecNo(); })
+    return grid->SumList()->GetRecNo();
+  else
+    return DataSet->RecNo();
 }
 
 template <class Grid>
@@ -228,8 +248,7 @@ void TSessionForm::ApplySessionFilter() {
 
 void TSessionForm::dbgSessionGetCellParams(TObject*, TColumnEx*, TFont* AFont, TColor& Background,
                                            TGridDrawState) {
-  // the grid has made the drawn row the dataset's current record for the call
-  const int recNo = odsSession->RecNo();
+  const int recNo = DrawnRecNo(dbgSession, odsSession);
   Background = recNo % 2 != 0 ? kOddRow : kEvenRow;
   if (odsSession->FieldByName("STATUS")->AsString() == kActive) AFont->SetColor(kActiveFont);
 }

@@ -254,8 +254,9 @@ struct OCIStmt : oracle_sim::oci::HandleBase {
   std::vector<std::unique_ptr<OCIParam>> params;
   bool executed = false;  // a select's row source is open
   bool endOfFetch = false;
-  ub4 rowCount = 0;     // rows processed (DML) or fetched so far (select)
-  ub4 rowsFetched = 0;  // rows of the last fetch
+  bool fetchedSinceExecute = false;  // a fetch call after the execution went to the server
+  ub4 rowCount = 0;                  // rows processed (DML) or fetched so far (select)
+  ub4 rowsFetched = 0;               // rows of the last fetch
   ub2 parseErrorOffset = 0;
   std::vector<oracle_sim::Value> lastRow;  // the last row fetched (for reading LONG columns in parts)
   OCIRowid lastRowid;

@@ -341,6 +341,7 @@ sword RunStatement(OCISvcCtx* svc, OCIStmt* st, OCIError* err, ub4 iters, ub4 ro
     SendBinds(st, 0);
     st->executed = false;
     st->endOfFetch = false;
+    st->fetchedSinceExecute = false;
     st->rowCount = 0;
     st->rowsFetched = 0;
     st->lastRow.clear();
@@ -541,6 +542,9 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
     return OCI_SUCCESS;
   }
   Cursor& c = *st->cursor;
+  // each further fetch call is a round trip: a line cut since the last one fails it
+  if (st->fetchedSinceExecute && !st->endOfFetch) c.CheckConnected();
+  st->fetchedSinceExecute = true;
   const size_t columns = c.Describe().size();
   const bool keepRow = HasLongColumn(st);
   bool truncated = false;

@@ -112,8 +112,8 @@ void Finish() {
 
 }  // namespace
 
-void SetMenuAnimationHooks(TBarAnimationHooks Hooks_) {
-  Hooks() = std::move(Hooks_);
+void SetMenuAnimationHooks(TBarAnimationHooks Value) {
+  Hooks() = std::move(Value);
 }
 
 bool MenuAnimationRunning(HWND Wnd) {

@@ -231,7 +231,7 @@ TBarPopupWindow* TBarCustomItem::BuildSubmenuPopup(TBarView* ParentView, TBarIte
       if (ParentView->Window()->HandleAllocated()) UpdateWindow(ParentView->Window()->Handle());
     }
   } else {
-    window.release();
+    static_cast<void>(window.release());  // without a parent view the caller owns the window returned
   }
 
   // 12, 13. shown, with the popup sound where the scheme has one

@@ -478,6 +478,13 @@ const std::string& Cursor::LastRowid() const {
   return state_->lastRowid;
 }
 
+void Cursor::CheckConnected() {
+  CursorState& c = *state_;
+  if (!c.session) return;
+  std::lock_guard<std::mutex> lock(c.session->mu);
+  c.session->CheckConnected();
+}
+
 void Cursor::CloseRows() {
   CursorState& c = *state_;
   if (!c.session) return;

@@ -56,6 +56,9 @@ class Cursor {
   const std::vector<std::string>& LockedRowids() const;
   // Ends fetching early (releases the row source; locks taken by FOR UPDATE stay).
   void CloseRows();
+  // A round trip to the server that fetches no row of its own: raises when the session's line was
+  // cut or the session killed meanwhile (ORA-03113, ORA-00028), as the next call would.
+  void CheckConnected();
 
   // After Execute: the value a PL/SQL block assigned to an OUT / IN OUT bind, or the last row's
   // value of a RETURNING ... INTO target (the only one for a single-row statement); an IN OUT bind

@@ -640,11 +640,18 @@ void TCustomDBGrid::CancelEdit() {
 }
 
 void TCustomDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
-  TWinControl::KeyDown(Key, Shift);  // the program's OnKeyDown first
+  // the program's OnKeyDown first; the base grid's own keys do not apply to a grid of records
+  TWinControl::KeyDown(Key, Shift);  // NOLINT(bugprone-parent-virtual-call)
   if (Key == 0) return;
+  // columns, Tab, F2: the base grid's keys (without firing OnKeyDown a second time)
+  auto baseKeys = [this, &Key, Shift] {
+    TKeyEvent handler = std::move(OnKeyDown);
+    TScopeExit restore([this, &handler] { OnKeyDown = std::move(handler); });
+    TCustomGrid::KeyDown(Key, Shift);
+  };
   TDataSet* ds = dataLink_->DataSet();
   if (!dataLink_->Active() || !ds) {
-    TCustomGrid::KeyDown(Key, Shift);
+    baseKeys();
     return;
   }
   const bool ctrl = Shift.Contains(ssCtrl);
@@ -714,10 +721,7 @@ void TCustomDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
     default:
       break;
   }
-  // columns, Tab, F2: the base grid (without firing OnKeyDown a second time)
-  TKeyEvent handler = std::move(OnKeyDown);
-  TScopeExit restore([this, &handler] { OnKeyDown = std::move(handler); });
-  TCustomGrid::KeyDown(Key, Shift);
+  baseKeys();
 }
 
 void TCustomDBGrid::KeyPress(char32_t& Key) {
@@ -732,13 +736,14 @@ void TCustomDBGrid::KeyPress(char32_t& Key) {
 }
 
 bool TCustomDBGrid::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
-  if (TWinControl::DoMouseWheelDown(Shift, MousePos)) return true;
+  // the program's handler first; the base grid's scrolling does not apply to a grid of records
+  if (TWinControl::DoMouseWheelDown(Shift, MousePos)) return true;  // NOLINT(bugprone-parent-virtual-call)
   MoveBy(1);
   return true;
 }
 
 bool TCustomDBGrid::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
-  if (TWinControl::DoMouseWheelUp(Shift, MousePos)) return true;
+  if (TWinControl::DoMouseWheelUp(Shift, MousePos)) return true;  // NOLINT(bugprone-parent-virtual-call)
   MoveBy(-1);
   return true;
 }

@@ -140,6 +140,9 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
     if (!frame) throw EInvalidOperation("Cannot create form. No MDI forms are currently active");
     Params.Style |= WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU;
     Params.ExStyle |= WS_EX_MDICHILD;
+    // a child made before its frame was ever shown: the frame's window, and with it its client
+    // area below the frame's docks, come first
+    frame->HandleNeeded();
     Params.WndParent = frame->ClientHandle() ? frame->ClientHandle() : frame->Handle();
     return;
   }
@@ -659,8 +662,9 @@ void TCustomForm::Dispatch(TMessage& m) {
         windowState_ = wsMinimized;
       else if (m.WParam == SIZE_MAXIMIZED)
         windowState_ = wsMaximized;
-      else if (windowState_ != wsNormal && HandleAllocated() && !IsIconic(Handle()) && !IsZoomed(Handle()))
-        windowState_ = wsNormal;
+      else if (windowState_ != wsNormal && HandleAllocated() && IsWindowVisible(Handle()) &&
+               !IsIconic(Handle()) && !IsZoomed(Handle()))
+        windowState_ = wsNormal;  // restored by the user; a window being made keeps the state asked for
       TWinControl::Dispatch(m);
       return;
     case CM_RELEASE:

@@ -227,7 +227,7 @@ TEST_F(Label3DTest, LayoutsPlaceTheMeasuredTextAndAnEmptyCaptionMeasuresOneLine)
   const int bottom = firstInk();
   EXPECT_GT(centre, top);
   EXPECT_GT(bottom, centre);
-  EXPECT_NEAR(centre - top, (bottom - top) / 2, 1);
+  EXPECT_NEAR(centre - top, (bottom - top) / 2.0, 1);
 
   TZr3DLook look;
   TZr3DText text;

@@ -76,6 +76,7 @@ class SessionFormTest : public logontest::LogonDialogTest {
     std::filesystem::remove(speechLog_);
     setenv("TALVIK_SPEECH_LOG", speechLog_.c_str(), 1);
     RegisterSpeechControl();
+    Application->SetTitle("Talvik");
     LogonWith("system", "manager");
     Application->CreateForm(MainForm);
     instance_ = oracle_sim::Instance::Open(getenv("TALVIK_SIM_DB"));
@@ -220,11 +221,42 @@ class SessionFormTest : public logontest::LogonDialogTest {
     for (; !q.Eof(); q.Next()) rows.push_back(q.Field(0).AsString());
     return rows;
   }
+  void AutoRefreshOn() {
+    if (!form->aAutoRefresh->Checked()) form->aAutoRefresh->Execute();
+  }
+  // Runs a statement on a connection of its own as SYSTEM.
+  void Exec(const std::string& Sql) {
+    TOracleSession other(nullptr);
+    other.SetLogonUsername("system");
+    other.SetLogonPassword("manager");
+    other.SetLogonDatabase("SIM");
+    other.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&other);
+    q.SQL()->SetText(Sql);
+    q.Execute();
+  }
+  // "sid,serial" of the monitor's own session.
+  std::string MonitorPair() {
+    const auto rows = Query("select sid || ',' || serial# from v$session where client_info = 'Talvik'");
+    return rows.empty() ? "" : rows[0];
+  }
+  std::string MonitorSid() {
+    const std::string pair = MonitorPair();
+    return pair.substr(0, pair.find(','));
+  }
+  // The monitor's connection ends as a cut line would end it: its next call fails with ORA-03113.
+  void CutMonitor() { Exec("ALTER SYSTEM DISCONNECT SESSION '" + MonitorPair() + "'"); }
+  // A status of v$session ("<gone>" when the session is not there).
+  std::string InstanceStatus(int Sid) {
+    const auto rows = Query("select status from v$session where sid = " + std::to_string(Sid));
+    return rows.empty() ? "<gone>" : rows[0];
+  }
   // Sends a key to the grid as the keyboard would.
   void KeyToGrid(WORD Vk) {
     form->dbgSession->SetFocus();
-    SendMessage(form->dbgSession->Handle(), WM_KEYDOWN, Vk, 0);
-    SendMessage(form->dbgSession->Handle(), WM_KEYUP, Vk, 0);
+    logontest::Key(Vk);
+    Application->ProcessMessages();
   }
 
   TSessionForm* form = nullptr;

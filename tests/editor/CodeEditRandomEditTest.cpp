@@ -384,6 +384,37 @@ class CodeEditRandomEdits : public CodeEditTest {
     Advance(600);  // the next click is no double click
   }
 
+  // Selected text dragged by the mouse through the application's loop (which runs the drag) and
+  // dropped as a move or, with Ctrl, a copy; now and then below or beside the window, scrolling.
+  void DragSelection() {
+    if (edit->SelectionMode() != smNormal) Press('N', {.shift = true, .ctrl = true}, "Shift+Ctrl+N");
+    for (int i = Pick(3); i >= 0 && !edit->SelAvail(); --i)
+      Press(VK_RIGHT, {.shift = true, .ctrl = true}, "Shift+Ctrl+Right");
+    if (!edit->SelAvail()) return;
+    TPoint a = edit->RowColumnToPixels(edit->BufferToDisplayPos(edit->BlockBegin()));
+    a = TPoint{a.X + 1, a.Y + edit->LineHeight() / 2};
+    if (a.X <= edit->GutterWidth() || a.X >= edit->ClientWidth() || a.Y < 0 || a.Y >= edit->ClientHeight())
+      return;
+    ShiftState s{.ctrl = Chance(40)};
+    TPoint b = RandomPoint(Chance(20));
+    int ticks = Pick(3);
+    Log(Mods(s) + "drop of the selection at " + At(b) + " after " + std::to_string(ticks) + " ticks");
+    auto mouse = [&](UINT msg, TPoint p, ShiftState keys) {
+      talvik::gui::InjectMouse(msg, ScreenOf(p.X, p.Y), {keys.shift, keys.ctrl, keys.alt});
+      Application->ProcessMessages();
+    };
+    mouse(WM_LBUTTONDOWN, a, {});
+    mouse(WM_MOUSEMOVE, TPoint{a.X, a.Y + 8}, {});
+    mouse(WM_MOUSEMOVE, b, s);
+    for (int i = 0; i < ticks; ++i) {
+      guitest::FakeNow() += 100;
+      Application->ProcessMessages();
+    }
+    mouse(WM_LBUTTONUP, b, s);
+    CancelDrag();
+    Advance(600);  // the next click is no double click
+  }
+
   void CaseCommand() {
     static const std::vector<std::pair<TCodeEditorCommand, const char*>> commands = {
         {ecUpperCase, "ecUpperCase"},
@@ -476,7 +507,7 @@ class CodeEditRandomEdits : public CodeEditTest {
         {3, &CodeEditRandomEdits::ModeKey},        {8, &CodeEditRandomEdits::Clipboard},
         {8, &CodeEditRandomEdits::MouseAction},    {2, &CodeEditRandomEdits::CaseCommand},
         {2, &CodeEditRandomEdits::OptionChange},   {2, &CodeEditRandomEdits::ViewChange},
-        {3, &CodeEditRandomEdits::Scroll},
+        {3, &CodeEditRandomEdits::Scroll},         {4, &CodeEditRandomEdits::DragSelection},
     };
     int total = 0;
     for (const Action& a : actions) total += a.weight;

@@ -151,6 +151,18 @@ TEST_F(DBGrids, KeysAndWheelMoveTheDatasetAndTheRowFollows) {
   EXPECT_EQ(grid->SelectedField(), ds->FieldByName("USERNAME"));
 }
 
+TEST_F(DBGrids, TheProgramsKeyHandlerRunsOnceWithOrWithoutAnOpenDataset) {
+  ShowFocused();
+  int calls = 0;
+  grid->OnKeyDown = [&](TObject*, WORD&, TShiftState) { ++calls; };
+  Key(VK_RIGHT);
+  EXPECT_EQ(calls, 1) << "a column key on an open dataset";
+  ds->Close();
+  Key(VK_RIGHT);
+  EXPECT_EQ(calls, 2) << "a key with the dataset closed";
+  EXPECT_TRUE(static_cast<bool>(grid->OnKeyDown)) << "the handler is still there afterwards";
+}
+
 TEST_F(DBGrids, ClicksMoveToTheRecordAndTellTheColumn) {
   ShowFocused();
   std::vector<std::string> clicked;

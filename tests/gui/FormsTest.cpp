@@ -310,6 +310,39 @@ TEST_F(Forms, MdiChildrenActivateInTurn) {
   delete frame;
 }
 
+TEST_F(Forms, AChildMadeBeforeItsFrameShowsLivesInTheFramesClientAreaBelowItsDocks) {
+  auto* frame = new TForm(nullptr);
+  frame->SetFormStyle(fsMDIForm);
+  frame->SetBounds(0, 0, 600, 400);
+  Application->SetMainForm(frame);
+  auto* bar = new TPanel(frame);  // a dock along the top
+  bar->SetParent(frame);
+  bar->SetHeight(40);
+  bar->SetAlign(alTop);
+  ASSERT_FALSE(frame->HandleAllocated());
+  auto* child = new TForm(frame);
+  child->SetFormStyle(fsMDIChild);
+  child->SetWindowState(wsMaximized);
+  child->Show();
+  frame->Show();
+  Application->ProcessMessages();
+  ASSERT_NE(frame->ClientHandle(), nullptr);
+  EXPECT_EQ(GetParent(child->Handle()), frame->ClientHandle());
+  POINT origin{0, 0};
+  ClientToScreen(child->Handle(), origin);
+  POINT barBottom{0, bar->Height()};
+  ClientToScreen(bar->Handle(), barBottom);
+  EXPECT_GE(origin.Y, barBottom.Y) << "the child covers the dock";
+  // the dock grows after the child was maximised: the child still fills the client area exactly
+  bar->SetHeight(60);
+  Application->ProcessMessages();
+  RECT client;
+  GetClientRect(frame->ClientHandle(), client);
+  EXPECT_EQ(child->BoundsRect(), Rect(0, 0, client.Width(), client.Height()));
+  Application->SetMainForm(nullptr);
+  delete frame;
+}
+
 TEST_F(Forms, ExceptionsShowAsErrorBoxesUnderTheTitle) {
   Application->SetTitle("Talvik");
   auto raise = [&](auto e) {

@@ -106,7 +106,7 @@ TEST_F(LogonDialogTest, AnExpiredPasswordIsChangedAndAMismatchAsksAgain) {
   logon->SetOptions(TLogonOptions{ldDatabase});
   session->SetLogonDatabase("SIM");
   LogonWith("expired", "expired");
-  Then("TLogOnForm", [this](TCustomForm* f) {
+  Then("TLogOnForm", [](TCustomForm* f) {
     auto* form = static_cast<TLogOnForm*>(f);
     EXPECT_EQ(form->Caption(), "Your password has expired");
     EXPECT_EQ(form->Label1->Caption(), "New password");

@@ -216,6 +216,10 @@ class BarMenuTest : public ::testing::Test {
   std::unique_ptr<TRecordingForm> form_;
   TBarTestHost* host_ = nullptr;
   TBeepCounter beeps_;
+
+ public:
+  // what the tests read back: the items clicked, and whether a click ran inside the loop or left a
+  // menu open
   std::vector<std::string> Clicks;
   bool ClickedInsideLoop = false;
   bool LeftOpen = false;

@@ -1,0 +1,170 @@
+// The session window's refresh on the timer, from the tick to the repainted grid, at 1,000 and 10,000
+// sessions, beside the raw prepare, execute and fetch of the same statement through the client
+// library's call interface (1,000 rows per fetch) on the same instance; and the memory the list
+// takes per session against the text of the values fetched.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainF.h"
+#include "app/SessionF.h"
+#include "bench/oracle_sim/OciBenchSession.h"
+#include "bench/oracle_sim/SimSessionsFill.h"
+#include "oracle/OracleSession.h"
+#include "oracle_data/OracleData.h"
+#include "platform/db/DB.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/Process.h"
+
+namespace {
+
+// The main window without its start-up logon: the benchmark logs its session on itself.
+class TBenchMainForm : public TMainForm {
+ public:
+  explicit TBenchMainForm(TComponent* AOwner) : TMainForm(AOwner) { OnCreate = nullptr; }
+};
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;  // small blocks and the large ones mapped on their own
+}
+
+// One instance file with `sessions` sessions listed by the session window of a main window.
+struct Stage {
+  std::filesystem::path dir;
+  std::string path;
+  TSessionForm* form = nullptr;
+  std::size_t heapWith8 = 0;  // the list of a nearly empty instance
+
+  explicit Stage(int sessions) {
+    dir = std::filesystem::temp_directory_path() /
+          ("talvik_session_bench_" + std::to_string(sessions) + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    path = (dir / "sim.db").string();
+    setenv("TALVIK_SIM_DB", path.c_str(), 1);
+    talvik::gui::UseQtBackend();
+    talvik::gui::SetBackend(nullptr);
+    talvik::gui::SetMessageBoxHandler(
+        [](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
+    SetCommandLine(std::vector<std::string>{"talvik"});
+    InitClientLibrary();
+    CreateApplication();
+    TBenchMainForm* main = nullptr;
+    Application->CreateForm(main);
+    MainForm = main;
+    main->SetBounds(0, 0, 1024, 768);
+    main->Show();
+    main->OracleSession->SetLogonUsername("system");
+    main->OracleSession->SetLogonPassword("manager");
+    main->OracleSession->SetLogonDatabase("SIM");
+    main->OracleSession->LogOn();
+    Application->CreateForm(form);
+    form->aRefresh->Execute();
+    heapWith8 = HeapInUse();
+    const int listed = form->odsSession->RecordCount();
+    simbench::AddSessions(path, sessions - listed);
+    form->aRefresh->Execute();
+  }
+  ~Stage() {
+    delete form;
+    delete MainForm;
+    MainForm = nullptr;
+    std::filesystem::remove_all(dir);
+  }
+  void TickAndPaint() {
+    form->TimerTimer(form->Timer);
+    talvik::gui::UpdateAllWindows(MainForm->Handle());
+  }
+};
+
+Stage& StageOf(int sessions) {
+  static std::unique_ptr<Stage> stage;
+  static int current = 0;
+  if (current != sessions) {
+    stage.reset();
+    stage = std::make_unique<Stage>(sessions);
+    current = sessions;
+  }
+  return *stage;
+}
+
+void BM_TimerTickToRepaintedGrid(benchmark::State& state) {
+  Stage& s = StageOf(static_cast<int>(state.range(0)));
+  for (auto _ : state) s.TickAndPaint();
+  state.counters["rows"] = s.form->odsSession->RecordCount();
+}
+
+// The same statement as the window sends, straight through the call interface: every column as text,
+// a thousand rows per fetch.
+void BM_RawSessionListFetch(benchmark::State& state) {
+  Stage& s = StageOf(static_cast<int>(state.range(0)));
+  const std::string sql = s.form->odsSession->SQL()->Text();
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISvcCtx* svc = nullptr;
+  OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+  OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+  Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
+  constexpr ub4 kArray = 1000;
+  constexpr int kColumns = 27, kWidth = 256;
+  std::vector<char> data(static_cast<std::size_t>(kArray) * kColumns * kWidth);
+  std::vector<sb2> ind(kArray * kColumns);
+  std::vector<ub2> len(kArray * kColumns);
+  int64_t rows = 0;
+  for (auto _ : state) {
+    OCIStmt* st = nullptr;
+    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(st, err, T(sql.c_str()), static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    Check(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), err, "execute");
+    for (int c = 0; c < kColumns; ++c) {
+      OCIDefine* d = nullptr;
+      OCIDefineByPos(st, &d, err, static_cast<ub4>(c + 1),
+                     &data[static_cast<std::size_t>(c) * kArray * kWidth], kWidth, SQLT_STR, &ind[c * kArray],
+                     &len[c * kArray], nullptr, OCI_DEFAULT);
+    }
+    for (;;) {
+      sword rc = OCIStmtFetch2(st, err, kArray, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      ub4 got = 0;
+      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+      rows += got;
+      if (rc == OCI_NO_DATA) break;
+      Check(rc, err, "fetch");
+    }
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+  }
+  state.counters["rows"] = static_cast<double>(rows) / static_cast<double>(state.iterations());
+  OCILogoff(svc, err);
+  OCIHandleFree(env, OCI_HTYPE_ENV);
+}
+
+// Heap taken by the list of 10,000 sessions beyond that of 8, per session, against the text of the
+// values the list fetched for a session.
+void BM_ListMemoryPerSession(benchmark::State& state) {
+  Stage& s = StageOf(10000);
+  for (auto _ : state) benchmark::DoNotOptimize(HeapInUse());
+  TDataSet* ds = s.form->odsSession;
+  const int listed = ds->RecordCount();
+  const double perSession =
+      (static_cast<double>(HeapInUse()) - static_cast<double>(s.heapWith8)) / (listed - 8);
+  std::size_t text = 0;
+  for (ds->First(); !ds->Eof(); ds->Next())
+    for (int f = 0; f < ds->FieldCount(); ++f) text += ds->Fields()->Fields(f)->AsString().size();
+  state.counters["bytes/session"] = perSession;
+  state.counters["text/session"] = static_cast<double>(text) / listed;
+  state.counters["ratio"] = perSession / (static_cast<double>(text) / listed);
+}
+
+BENCHMARK(BM_RawSessionListFetch)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TimerTickToRepaintedGrid)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSessionListFetch)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TimerTickToRepaintedGrid)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListMemoryPerSession)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,184 @@
+// The harness of the program's end-to-end tests under a real X server (run through xvfb-run -a):
+// each test has its own settings folder and its own instance file, starts `talvik` as a child
+// process, finds its windows by name with xdotool, waits on states with time-outs, and on a failure
+// leaves a picture of the display and what the program wrote.
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui/X11TestSupport.h"
+#include "oracle/OracleCI.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/Process.h"
+
+extern char** environ;
+
+namespace e2e {
+
+using x11test::Shell;
+
+inline constexpr int kTimeoutMs = 15000;
+
+inline std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+inline bool WaitFor(const std::function<bool()>& done, int ms = kTimeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// The first visible window whose name holds Name ("" when there is none).
+inline std::string WindowNamed(const std::string& name) {
+  std::string ids = Output("xdotool search --onlyvisible --name '" + name + "' 2>/dev/null");
+  return ids.substr(0, ids.find('\n'));
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    X11TEST_REQUIRE_DISPLAY();
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("talvik_e2e_" + std::string(t->name()) + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "config");
+    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
+    SetCommandLine(std::vector<std::string>{"e2e"});
+    InitClientLibrary();
+  }
+  void TearDown() override {
+    if (HasFailure()) Picture("failed");
+    Stop();
+    if (HasFailure()) {
+      std::ifstream f(dir_ / "talvik.out");
+      std::stringstream text;
+      text << f.rdbuf();
+      std::fprintf(stderr, "--- the program said:\n%s\n", text.str().c_str());
+    }
+    unsetenv("TALVIK_SIM_DB");
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  // Starts the program with this test's settings and instance.
+  void Start() {
+    const char* bin = std::getenv("TALVIK_BINARY_DIR");
+    std::string program = std::string(bin ? bin : ".") + "/app/talvik";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string v = *e;
+      if (v.rfind("XDG_CONFIG_HOME=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      env.push_back(v);
+    }
+    env.push_back("XDG_CONFIG_HOME=" + (dir_ / "config").string());
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    char* argv[] = {program.data(), nullptr};
+    // what the program says goes to a file that a failing test shows
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const std::string out = (dir_ / "talvik.out").string();
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    const int spawned = posix_spawn(&pid_, program.c_str(), &files, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&files);
+    ASSERT_EQ(spawned, 0) << program;
+  }
+  // Waits for the program to end; its exit code (-1 when it did not end in time).
+  int Exit(int ms = kTimeoutMs) {
+    int status = 0;
+    bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, ms);
+    if (!ended) return -1;
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+  // The window named Name, once it shows.
+  std::string Await(const std::string& name) {
+    std::string id;
+    WaitFor([&] { return !(id = WindowNamed(name)).empty(); });
+    return id;
+  }
+  static void Keys(const std::string& window, const std::string& keys) {
+    Shell("xdotool windowfocus --sync " + window + " key --delay 30 " + keys);
+  }
+  static void Type(const std::string& window, const std::string& text) {
+    Shell("xdotool windowfocus --sync " + window + " type --delay 30 '" + text + "'");
+  }
+  std::string Settings() {
+    std::ifstream f(dir_ / "config" / "talvik" / "HKCU.reg");
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  void Prefill(const std::string& user, const std::string& database) {
+    std::filesystem::create_directories(dir_ / "config" / "talvik");
+    std::ofstream f(dir_ / "config" / "talvik" / "HKCU.reg");
+    f << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"" << user
+      << "\"\n\"DataBase\"=\"" << database << "\"\n";
+  }
+  // What the instance says of the program's session.
+  static std::string SessionOf(const std::string& user) {
+    TOracleSession s(nullptr);
+    s.SetLogonUsername("system");
+    s.SetLogonPassword("manager");
+    s.SetLogonDatabase("SIM");
+    s.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&s);
+    q.SQL()->SetText("select client_info from v$session where username = '" + user +
+                     "' and client_info is not null");
+    q.Execute();
+    return q.Eof() ? "" : q.Field(0).AsString();
+  }
+
+  // A picture of the whole display: screenshots/e2e-<test>-<what>.png under the build tree.
+  void Picture(const std::string& what) {
+    // this process draws nothing itself; it only reads the display the program shows on
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png");
+  }
+
+  std::filesystem::path dir_;
+  pid_t pid_ = 0;
+};
+
+}  // namespace e2e

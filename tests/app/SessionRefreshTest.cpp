@@ -1,0 +1,165 @@
+// Refreshing the session list: without a connection, by hand and on the timer when the server fails
+// (a cut line, the program's own session killed, a cut between two fetches), the list coming back
+// after a new logon, the interval, watch mode and the kept position.
+#include <gtest/gtest.h>
+
+#include "SessionFormTestSupport.h"
+
+namespace sessiontest {
+namespace {
+
+constexpr const char* kRefreshFailed = "Talvik: Ошибка обновления";
+
+class RefreshTest : public SessionFormTest {
+ protected:
+  // Lets the timer's interval pass `Ticks` times, the message loop running.
+  void Tick(int Ticks = 1) {
+    for (int i = 0; i < Ticks; ++i) {
+      guitest::FakeNow() += form->Timer->Interval();
+      Application->ProcessMessages();
+    }
+  }
+  // F5 on the grid, as the keyboard gives it: an error reaches the application's box.
+  void F5() { KeyToGrid(VK_F5); }
+  std::string CurrentSid() { return form->odsSession->FieldByName("SID")->AsString(); }
+};
+
+TEST_F(RefreshTest, ClosedAndDisconnectedTellsToConnectAndStopsAutoRefresh) {
+  Open();
+  AutoRefreshOn();
+  ASSERT_TRUE(form->Timer->Enabled());
+  form->odsSession->Close();
+  MainForm->OracleSession->LogOff();
+  TakeBoxes();
+  form->aRefresh->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Talvik: Подключитесь к базе данных"});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  EXPECT_FALSE(form->Timer->Enabled());
+  EXPECT_FALSE(form->odsSession->Active());
+}
+
+TEST_F(RefreshTest, F5FailingShowsTheServersTextAndLeavesAutoRefreshOn) {
+  Open();
+  AutoRefreshOn();
+  CutMonitor();
+  TakeBoxes();
+  F5();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("ORA-03113"), std::string::npos) << shown[0];
+  EXPECT_TRUE(form->aAutoRefresh->Checked());
+  EXPECT_TRUE(form->Timer->Enabled());
+}
+
+TEST_F(RefreshTest, ATickFailingStopsAutoRefreshThenTellsOnceAndNoTickFollows) {
+  AddFixtureSessions();
+  Open();
+  AutoRefreshOn();
+  EXPECT_EQ(form->Timer->Interval(), 5000u);
+  Tick();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  CutMonitor();
+  Tick(3);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  EXPECT_FALSE(form->Timer->Enabled());
+}
+
+TEST_F(RefreshTest, TheProgramsOwnSessionKilledUnderAutoRefreshThenANewLogonBringsTheListBack) {
+  AddFixtureSessions();
+  Open();
+  const int listed = form->odsSession->RecordCount();
+  AutoRefreshOn();
+  Exec("ALTER SYSTEM KILL SESSION '" + MonitorPair() + "'");
+  Tick(2);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  // a new logon: the main window's connection is made again and the list reads it
+  LogonWith("system", "manager");
+  MainForm->aLogin->Execute();
+  form->LoggedOn();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_EQ(form->odsSession->RecordCount(), listed);
+  EXPECT_EQ(Field(101, "ORACLE_USER"), "SCOTT");
+}
+
+TEST_F(RefreshTest, ACutBetweenTwoFetchesLeavesNoCrashAndANewLogonListsEverySession) {
+  Sim("WITH RECURSIVE k(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM k WHERE i + 1 < 2500) "
+      "INSERT INTO sim$sessions(sid, serial, username, user_id, pid, logon_time, status, program, saddr, "
+      "paddr, "
+      "spid, pprogram) SELECT 1000 + i, 1, 'SCOTT', 59, 1, datetime('now'), 'INACTIVE', 'load.exe', "
+      "CAST(printf('S%07d', i) AS BLOB), CAST(printf('P%07d', i) AS BLOB), CAST(30000 + i AS TEXT), "
+      "'oracle@dbsrv01 (TNS V1-V3)' FROM k");
+  Open();
+  const int listed = form->odsSession->RecordCount();
+  ASSERT_GE(listed, 2500);
+  AutoRefreshOn();
+  // the line goes while the rows of the second batch of a thousand come in
+  int seen = 0;
+  const auto previous = form->odsSession->OnFilterRecord;
+  form->odsSession->OnFilterRecord = [&](TDataSet* d, bool& accept) {
+    if (++seen == 1500) CutMonitor();
+    previous(d, accept);
+  };
+  Tick();
+  form->odsSession->OnFilterRecord = previous;
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  talvik::gui::UpdateAllWindows(form->Handle());  // the grid paints what it has
+  LogonWith("system", "manager");
+  MainForm->aLogin->Execute();
+  form->LoggedOn();
+  EXPECT_EQ(form->odsSession->RecordCount(), listed);
+}
+
+TEST_F(RefreshTest, AStoredIntervalOfZeroRunsAsOneSecond) {
+  Store("IntervalAutoRefresh", "0");
+  Open();
+  AutoRefreshOn();
+  EXPECT_EQ(form->IntervalAutoRefresh(), 1);
+  EXPECT_EQ(form->Timer->Interval(), 1000u);
+  form->SetIntervalAutoRefresh(-3);  // as a careless caller might set it: still a second
+  Tick();
+  EXPECT_EQ(form->Timer->Interval(), 1000u);
+}
+
+TEST_F(RefreshTest, WatchModeFollowsTheWatchedSessionUpAndDownTheList) {
+  AddFixtureSessions();
+  Open();
+  form->aMonitor->Execute();
+  ASSERT_TRUE(form->nMonitorSession->Checked());
+  ASSERT_TRUE(GoTo(104));
+  // rows come ordered by status: 104 going active moves it above every inactive row
+  SetStatus(104, "ACTIVE", 0);
+  form->aRefresh->Execute();
+  EXPECT_EQ(CurrentSid(), "104");
+  const int up = form->odsSession->RecNo();
+  SetStatus(104, "INACTIVE", 0);
+  form->aRefresh->Execute();
+  EXPECT_EQ(CurrentSid(), "104");
+  EXPECT_GT(form->odsSession->RecNo(), up);
+  // the watched session gone: the list stays where the refresh left it
+  RemoveSession(104);
+  form->aRefresh->Execute();
+  EXPECT_NE(CurrentSid(), "104");
+}
+
+TEST_F(RefreshTest, WithoutWatchModeTheCurrentSessionKeepsItsVisualRow) {
+  AddFixtureSessions();
+  AddLoad(30, 200, 5);  // enough rows to scroll
+  MainForm->Show();
+  Open();
+  ASSERT_TRUE(GoTo(105));
+  const int row = form->dbgSession->DataLink()->ActiveRecord();
+  const int recNo = form->odsSession->RecNo();
+  RemoveSession(107);  // below it, and a new one at the end
+  AddSession({900, "SCOTT", "INACTIVE", 1, 0, "sqlplus.exe", nullptr, "ws09", "scott", nullptr, nullptr,
+              "SQL*Net message from client", 0, "oracle@dbsrv01 (TNS V1-V3)"});
+  form->aRefresh->Execute();
+  EXPECT_EQ(CurrentSid(), "105");
+  EXPECT_EQ(form->odsSession->RecNo(), recNo);
+  EXPECT_EQ(form->dbgSession->DataLink()->ActiveRecord(), row);
+}
+
+}  // namespace
+}  // namespace sessiontest

@@ -1,0 +1,188 @@
+// What the session window shows beside the rows: the status bar's owner-drawn panels, the row colours
+// the grid is given, and the column chooser on the title row.
+#include <gtest/gtest.h>
+
+#include "SessionFormTestSupport.h"
+
+namespace sessiontest {
+namespace {
+
+class ViewTest : public SessionFormTest {
+ protected:
+  // A client point of a control in the main window's image.
+  POINT InImage(TControl* Control, int X, int Y) {
+    TPoint p = Control->ClientToScreen(Point(X, Y));
+    RECT frame;
+    GetWindowRect(MainForm->Handle(), frame);
+    return {p.X - frame.Left, p.Y - frame.Top};
+  }
+  // The box around the pixels inside `Rect` of the status bar that differ from `Paper`, and the
+  // pixel of that box that is farthest from it.
+  struct Ink {
+    int left = INT_MAX, top = INT_MAX;
+    COLORREF strongest = 0;
+    int strength = -1;
+  };
+  Ink InkIn(const TRect& Rect, COLORREF Paper) {
+    Ink ink;
+    for (int y = Rect.Top; y < Rect.Bottom; ++y)
+      for (int x = Rect.Left; x < Rect.Right; ++x) {
+        const POINT at = InImage(form->StatusBar, x, y);
+        const COLORREF c = talvik::gui::WindowPixel(MainForm->Handle(), at.X, at.Y);
+        if (c == Paper) continue;
+        ink.left = std::min(ink.left, x);
+        ink.top = std::min(ink.top, y);
+        const int d = std::abs(int(GetRValue(c)) - int(GetRValue(Paper))) +
+                      std::abs(int(GetGValue(c)) - int(GetGValue(Paper))) +
+                      std::abs(int(GetBValue(c)) - int(GetBValue(Paper)));
+        if (d > ink.strength) {
+          ink.strength = d;
+          ink.strongest = c;
+        }
+      }
+    return ink;
+  }
+};
+
+TEST_F(ViewTest, TheCommandAndRestrictedPanelsDrawTheirTrimmedTextInNavyAndRedAtLeftPlus4TopPlus1) {
+  AddFixtureSessions();
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  std::map<int, TRect> drawn;
+  const auto draw = form->StatusBar->OnDrawPanel;
+  form->StatusBar->OnDrawPanel = [&](TStatusBar* b, TStatusPanel* p, const TRect& r) {
+    drawn[p->Index()] = r;
+    draw(b, p, r);
+  };
+  form->StatusBar->Panels()->Items(1)->SetText(" ALTER SYSTEM KILL SESSION '101,304'\r\n");
+  form->StatusBar->Panels()->Items(3)->SetText("Ограничение подключений");
+  talvik::gui::UpdateAllWindows(MainForm->Handle());
+  ASSERT_EQ(drawn.count(1), 1u);
+  ASSERT_EQ(drawn.count(3), 1u);
+  const POINT corner = InImage(form->StatusBar, drawn[1].Right - 1, drawn[1].Bottom - 1);
+  const COLORREF paper = talvik::gui::WindowPixel(MainForm->Handle(), corner.X, corner.Y);
+  struct Case {
+    int panel;
+    bool blue;
+  };
+  for (Case c : {Case{1, true}, Case{3, false}}) {
+    SCOPED_TRACE(c.panel);
+    const TRect r = drawn[c.panel];
+    const Ink ink = InkIn(r, paper);
+    ASSERT_GE(ink.strength, 0);
+    // the text starts 4 pixels in (a glyph's own bearing may add one) and 1 down from the panel's top
+    EXPECT_GE(ink.left, r.Left + 4);
+    EXPECT_LE(ink.left, r.Left + 6);
+    EXPECT_GE(ink.top, r.Top + 1);
+    EXPECT_LE(ink.top, r.Top + 5);
+    const int red = GetRValue(ink.strongest), blue = GetBValue(ink.strongest);
+    if (c.blue)
+      EXPECT_GT(blue, red + 40) << std::hex << ink.strongest;
+    else
+      EXPECT_GT(red, blue + 40) << std::hex << ink.strongest;
+  }
+  EXPECT_TRUE(
+      talvik::gui::RenderWindowToPng(MainForm->Handle(), logontest::ScreenshotDir() + "/session-list.png"));
+}
+
+TEST_F(ViewTest, RowsAlternateByRecordNumberAndActiveSessionsAreWrittenInRed) {
+  AddFixtureSessions();
+  Open();
+  form->aSystemSession->Execute();
+  TFont font;
+  TDataSet* ds = form->odsSession;
+  int rows = 0;
+  for (ds->First(); !ds->Eof(); ds->Next(), ++rows) {
+    font.SetColor(clBlack);
+    TColor background = clWhite;
+    form->dbgSessionGetCellParams(form->dbgSession, form->dbgSession->Columns()->Items(0), &font, background,
+                                  {});
+    SCOPED_TRACE(ds->FieldByName("SID")->AsString());
+    EXPECT_EQ(background, ds->RecNo() % 2 ? 0xC6BEBD : 0xDED7D6);
+    EXPECT_EQ(font.Color(), ds->FieldByName("STATUS")->AsString() == "ACTIVE" ? clRed : clBlack);
+  }
+  EXPECT_GT(rows, 10);
+}
+
+TEST_F(ViewTest, ARightClickOnTheTitleRowOffersTheColumnChooserElsewhereTheCommands) {
+  Open();
+  const TRect title = form->dbgSession->CellRect(0, 0);
+  SendMessage(form->dbgSession->Handle(), WM_MBUTTONDOWN, 0, MAKELPARAM(20, title.Bottom - 1));
+  SendMessage(form->dbgSession->Handle(), WM_MBUTTONUP, 0, MAKELPARAM(20, title.Bottom - 1));
+  EXPECT_EQ(form->dbgSession->PopupMenu(), form->PopupMenuTitle);
+  SendMessage(form->dbgSession->Handle(), WM_MBUTTONDOWN, 0, MAKELPARAM(20, title.Bottom + 3));
+  SendMessage(form->dbgSession->Handle(), WM_MBUTTONUP, 0, MAKELPARAM(20, title.Bottom + 3));
+  EXPECT_EQ(form->dbgSession->PopupMenu(), form->PopupMenuGrid);
+}
+
+TEST_F(ViewTest, TheChooserListsEveryTitleTickedAsVisibleAndHidesByFieldName) {
+  Open();
+  TMenuItem* items = form->PopupMenuTitle->Items();
+  TDBGridColumnsEx* columns = form->dbgSession->Columns();
+  ASSERT_EQ(items->Count(), columns->Count());
+  for (int i = 0; i < items->Count(); ++i) {
+    EXPECT_EQ(items->Items(i)->Caption(), columns->Items(i)->Title()->Caption());
+    EXPECT_EQ(items->Items(i)->Checked(), columns->Items(i)->Visible());
+  }
+  EXPECT_EQ(items->Items(17)->Caption(), "Ожидание|\x43татус (время)");
+  // the machine column moved to the front: its item still stands for it
+  TColumnEx* machine = columns->Items(6);
+  machine->SetIndex(0);
+  items->Items(6)->Click();
+  EXPECT_FALSE(items->Items(6)->Checked());
+  EXPECT_FALSE(machine->Visible());
+  EXPECT_TRUE(columns->Items(1)->Visible());  // SID, now second, untouched
+  items->Items(1)->Click();                   // "SPID" shows
+  for (int i = 0; i < columns->Count(); ++i)
+    if (columns->Items(i)->FieldName() == "SERVER_PID") {
+      EXPECT_TRUE(columns->Items(i)->Visible());
+    }
+}
+
+}  // namespace
+}  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+// Pictures of the list with its grid popup, the column chooser and the alarm tab with rows.
+TEST_F(ViewTest, PicturesOfTheGridPopupTheChooserAndTheAlarmTab) {
+  AddFixtureSessions();
+  Store("Alarm", "1");
+  Store("AlarmActiveCount", "2");
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  const std::string dir = logontest::ScreenshotDir();
+  // the menu loop tells the application window when it waits: the picture is taken then
+  std::function<void()> onIdle;
+  const int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != WM_ENTERIDLE || !onIdle) return false;
+    auto step = std::move(onIdle);
+    onIdle = nullptr;
+    step();
+    return true;
+  });
+  auto picture = [&](TPopupMenu* menu, const std::string& file) {
+    bool taken = false;
+    onIdle = [&] {
+      taken = true;
+      talvik::gui::UpdateAllWindows(MainForm->Handle());
+      EXPECT_TRUE(talvik::gui::RenderScreenToPng(dir + "/" + file, Rect(0, 0, 900, 600)));
+      logontest::Key(VK_ESCAPE);
+    };
+    menu->Popup(260, 140);
+    EXPECT_TRUE(taken) << file;
+  };
+  ASSERT_TRUE(GoTo(102));
+  picture(form->PopupMenuGrid, "session-grid-popup.png");
+  picture(form->PopupMenuTitle, "session-column-chooser.png");
+  form->pcSessions->SetActivePage(form->tsAlarm);
+  ASSERT_EQ(Alarms().size(), 2u);
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(MainForm->Handle(), dir + "/session-alarms.png"));
+  Application->UnhookMainWindow(hook);
+}
+
+}  // namespace
+}  // namespace sessiontest
