@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "app/SessionF.h"
 #include "app/SysTrayIcon.h"
 #include "app/ZrDialogUtils.h"
 #include "app/zrOraUtils.h"
@@ -180,7 +181,8 @@ void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
   }
   if (MDIChildCount() > 0) {
     OracleVersion = GetServerVersion(Sender);
-    // the session window shows the release and refreshes: wired when it is there
+    // the session window shows the release and the restricted-logins note and lists anew
+    if (auto* sessions = dynamic_cast<TSessionForm*>(ActiveMDIChild())) sessions->LoggedOn();
   }
   SysTrayIcon->SetHint(Utf8Copy(Caption(), 1, kHintLength));
 }

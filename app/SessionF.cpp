@@ -125,6 +125,10 @@ void TSessionForm::RegisterWithMainForm() {
   RegisterActions(MainForm, ActionList, ImageList);
 }
 
+void TSessionForm::UnregisterFromMainForm() {
+  UnregisterActions(MainForm);
+}
+
 void TSessionForm::FormShow(TObject*) {
   CreateSpeechControl();
   if (RegIni) {
@@ -151,7 +155,6 @@ void TSessionForm::FormShow(TObject*) {
 void TSessionForm::FormClose(TObject*, TCloseAction& Action) {
   WriteAlarmSettings();
   SaveLayout(dbgSession);
-  UnregisterActions(MainForm);
   Action = caFree;
 }
 

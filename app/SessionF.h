@@ -154,6 +154,7 @@ class TSessionForm : public TForm {
   void CreateSpeechControl();
   void BuildColumnChooser();
   void RegisterWithMainForm();
+  void UnregisterFromMainForm();
 
   int activeCount_ = 0;
   bool longActive_ = false;

@@ -48,8 +48,14 @@ TCustomDBCheckBoxEx::~TCustomDBCheckBoxEx() {
 }
 
 void TCustomDBCheckBoxEx::SetDataSource(TDataSource* Value) {
+  if (Value) Value->FreeNotification(this);
   dataLink_->SetDataSource(Value);
   DataChange(nullptr);
+}
+
+void TCustomDBCheckBoxEx::Notification(TComponent* AComponent, TOperation Operation) {
+  TButtonControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && dataLink_ && AComponent == DataSource()) SetDataSource(nullptr);
 }
 
 void TCustomDBCheckBoxEx::SetDataField(const std::string& Value) {

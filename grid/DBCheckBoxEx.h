@@ -58,6 +58,7 @@ class TCustomDBCheckBoxEx : public TButtonControl {
   void Paint() override;
   void Dispatch(TMessage& Message) override;
   void KeyPress(char32_t& Key) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   void InternalSetState(TCheckBoxState Value);
   void DataChange(TObject* Sender);
   void DefaultUpdateData();

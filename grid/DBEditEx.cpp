@@ -227,7 +227,12 @@ void TEditImageEx::Changed() {
     Changed();                                  \
   }
 TALVIK_IMAGE_SETTER(ImageIndex, int, imageIndex_)
-TALVIK_IMAGE_SETTER(Images, TCustomImageList*, images_)
+void TEditImageEx::SetImages(TCustomImageList* Value) {
+  if (images_ == Value) return;
+  images_ = Value;
+  if (images_ && edit_) images_->FreeNotification(edit_);
+  Changed();
+}
 TALVIK_IMAGE_SETTER(UseImageHeight, bool, useImageHeight_)
 TALVIK_IMAGE_SETTER(Visible, bool, visible_)
 TALVIK_IMAGE_SETTER(Width, int, width_)
@@ -387,6 +392,10 @@ void TCustomDBEditEx::ResetMaxLength() {
 void TCustomDBEditEx::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomMaskEdit::Notification(AComponent, Operation);
   if (Operation != opRemove || !dataLink_) return;
+  if (AComponent == holderComponent_) {
+    holder_ = nullptr;
+    holderComponent_ = nullptr;
+  }
   if (AComponent == DataSource()) SetDataSource(nullptr);
   if (editImage_ && AComponent == editImage_->Images()) editImage_->SetImages(nullptr);
   if (editButton_ && AComponent == editButton_->DropdownMenu()) editButton_->SetDropdownMenu(nullptr);
@@ -598,6 +607,7 @@ void TCustomDBEditEx::UpdateButtons() {
     TEditButtonControlEx* b = buttons_[i].Button;
     TShape* sep = buttons_[i].Separator;
     const bool visible = def->Visible();
+    if (def->DropdownMenu()) def->DropdownMenu()->FreeNotification(this);
     b->SetStyle(def->Style());
     b->SetGlyph(def->Glyph());
     b->SetNumGlyphs(def->NumGlyphs());
@@ -1136,13 +1146,15 @@ void TCustomDBEditEx::UpdateHeight() {
 // ---- in place
 
 void TCustomDBEditEx::SetInplaceEditHolder(TObject* Holder) {
-  if (!Holder) {
-    holder_ = nullptr;
-    return;
+  IInplaceEditHolderEx* holder = nullptr;
+  if (Holder) {
+    holder = dynamic_cast<IInplaceEditHolderEx*>(Holder);
+    if (!holder) throw Exception(SInplaceEditHolderNoInterface);
   }
-  auto* holder = dynamic_cast<IInplaceEditHolderEx*>(Holder);
-  if (!holder) throw Exception(SInplaceEditHolderNoInterface);
+  if (holderComponent_) holderComponent_->RemoveFreeNotification(this);
   holder_ = holder;
+  holderComponent_ = dynamic_cast<TComponent*>(Holder);
+  if (holderComponent_) holderComponent_->FreeNotification(this);
   UpdateReadOnly();
 }
 

@@ -300,6 +300,7 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx {
   bool borderShown_ = false;
   bool mruSized_ = false;
   IInplaceEditHolderEx* holder_ = nullptr;
+  TComponent* holderComponent_ = nullptr;  // the holder as a component, to hear of its removal
 };
 
 class TDBEditEx : public TCustomDBEditEx {

@@ -61,6 +61,7 @@ int ScaleSize(int Size, int M, int D) {
 
 TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
   InitGridUnit();
+  AcquireSharedDrawBitmap();
   style_ = DefaultGridStyle();
   if (style_) style_->AddGrid(this);
   acquireFocus_ = true;
@@ -112,6 +113,7 @@ TCustomDBGridEx::~TCustomDBGridEx() {
   columnDefValues_.reset();
   dataLink_.reset();
   if (titleImages_) titleImages_->UnRegisterChanges(titleImagesLink_.get());
+  ReleaseSharedDrawBitmap();
 }
 
 std::unique_ptr<TDBGridExColumnDefValuesEx> TCustomDBGridEx::CreateColumnDefValues() {
@@ -1302,29 +1304,6 @@ bool TCustomDBGridEx::ConfirmDelete(int SelectedCount) {
 
 // ---------------------------------------------------------------- drawing (the plain look until the
 // drawing of the grid's own cells comes)
-
-void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) {
-  TCanvas* canvas = Canvas();
-  const bool fixed = AState.Contains(gdFixed);
-  canvas->Brush()->SetColor(fixed ? FixedColor() : Color());
-  canvas->FillRect(ARect);
-  TColumnEx* c = ColumnOfRaw(ACol);
-  if (!c) return;
-  std::string text;
-  if (ARow < titleOffset_) {
-    text = c->Title()->Caption();
-    canvas->Font()->Assign(c->Title()->Font());
-  } else if (dataLink_->Active() && ARow - titleOffset_ < dataLink_->RecordCount()) {
-    const int saved = dataLink_->ActiveRecord();
-    dataLink_->SetActiveRecord(ARow - titleOffset_);
-    TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });
-    text = c->GetDisplayText();
-    canvas->Font()->Assign(c->Font());
-  }
-  canvas->Brush()->SetStyle(bsClear);
-  canvas->TextRect(ARect, ARect.Left + 2, ARect.Top + 2, text);
-  canvas->Brush()->SetStyle(bsSolid);
-}
 
 // ---------------------------------------------------------------- streaming the columns
 

@@ -153,6 +153,16 @@ struct TGridDrawInfoEx {
   int FooterExtent = 0;
 };
 
+// Where a raw cell lies (GetCellType): its column area and row area, and its data column and row.
+enum TCellAreaEx { kAreaIndicator = 0, kAreaData = 1 };
+enum TRowAreaEx { kAreaTitle = 0, kAreaFilter = 1, kAreaDataRow = 2, kAreaSeparator = 3, kAreaFooter = 4 };
+struct TCellTypeEx {
+  int ColArea = kAreaData;
+  int RowArea = kAreaDataRow;
+  int DataCol = 0;
+  int DataRow = 0;
+};
+
 // The hint window of a cell whose text does not fit: it measures with the font handed as hint data.
 class TToolTipsWindow : public THintWindow {
   TALVIK_CLASS(TToolTipsWindow, THintWindow)
@@ -367,6 +377,25 @@ class TCustomDBGridEx : public TCustomGrid,
   // The sort-marker area of a column's title (16 px, more with the index number of several).
   int SortMarkerWidth(TColumnEx* Column);
 
+  // ---- drawing ----
+  // Where a raw cell lies: indicator or data column; title, filter, data, separator or footer row.
+  TCellTypeEx GetCellType(int ACol, int ARow) const;
+  bool Is3DCell(int ACol, int ARow, TGridDrawState State) const;
+  // The data rows between the fixed rows and the footer separator.
+  int DataRowCount() const;
+  // Writes text in a cell as WriteTextEx does, turned round for right-to-left reading.
+  void WriteCellText(const TRect& ARect, bool FillRect, int DX, int DY, const std::string& Text,
+                     TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMarg,
+                     int RightMarg);
+  // Mirrors the canvas for right-to-left reading (or back to the identity).
+  void ChangeGridOrientation(bool RightToLeft);
+  // The incremental search's state as the keys set it: the focused cell shows the match.
+  bool IncSearchRunning() const { return incSearchRunning_; }
+  const std::string& IncSearchText() const { return incSearchText_; }
+  void SetIncSearchState(bool Running, const std::string& Text);
+  // The raw row of the current record as last painted in the indicator column.
+  int IndicatorRow() const { return indicatorRow_; }
+
   // ---- IDBGridExColumnsHost ----
   TComponent* HostComponent() override { return this; }
   TColor GridColor() override { return Color(); }
@@ -463,6 +492,18 @@ class TCustomDBGridEx : public TCustomGrid,
   // The layout pass.
   virtual void InternalLayoutPass();
   void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override;
+  void Paint() override;
+  // Drawing, piece by piece (each draws inside the cell's content rectangle).
+  virtual void DrawIndicatorCell(int ARow, const TRect& ARect, const TCellTypeEx& Type,
+                                 TGridDrawState AState);
+  virtual void DrawTitleDataCell(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+                                 TGridDrawState AState);
+  virtual void DrawFilterCell(int ACol, const TRect& ARect, const TCellTypeEx& Type, TGridDrawState AState);
+  virtual void DrawDataCellEx(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+                              TGridDrawState AState);
+  virtual void DrawFooterCellEx(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+                                TGridDrawState AState);
+  void DrawCellFrame(const TRect& ARect, bool Fixed);
   TInplaceEdit* CreateEditor() override;
   bool CanEditShow() override;
   bool CanEditAcceptKey(char32_t Key) override;
@@ -579,6 +620,22 @@ class TCustomDBGridEx : public TCustomGrid,
   int memTableRow_ = -1;
   void UpdateMemTableRows();
   void SpreadOverRightPart(int Index, int Change);
+  // drawing
+  bool incSearchRunning_ = false;
+  std::string incSearchText_;
+  int indicatorRow_ = -1;
+  void DrawGridLines(const TGridDrawInfo& Info);
+  void PaintCells(int FromCol, int FromRow, int ToCol, int ToRow, int StartX, int StartY,
+                  TGridDrawState Include);
+  void DrawTitleBands(THeadTreeNode* Leaf, const TRect& CellRect, TGridDrawState AState);
+  void DrawCellButtons(TColumnEx* Column, const TRect& ARect, TColor Background);
+  int ColumnLeft(int RawCol, const TGridDrawInfo& Info);
+  int IndicatorImageOf(int BufferRow, bool Selected);
+  bool IsFormActiveControl();
+  bool ColumnTakesFilter(int DataCol) const;
+  bool RowSelectedForIndicator(int BufferRow);
+  bool TitleSelected(int DataCol);
+  bool DataCellInSelection(const TCellTypeEx& Type);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
   int layoutPasses_ = 0;
@@ -596,6 +653,29 @@ class TDBGridEx : public TCustomDBGridEx {
 void InitGridUnit();
 // The unit's shut-down: frees what the start-up made (the next start-up makes it again).
 void DoneGridUnit();
+
+// ---- drawing helpers of the grid unit ----
+// Writes Text in ARect: straight onto the canvas for a solid background without word wrap (shortened to
+// the width with "..." for EndEllipsis), otherwise through the grids' shared off-screen bitmap.
+void WriteTextEx(TCanvas* ACanvas, TRect ARect, bool FillRect, int DX, int DY, const std::string& Text,
+                 TAlignment Alignment, TTextLayout Layout, bool WordWrap, bool EndEllipsis, int LeftMarg,
+                 int RightMarg, bool RightToLeft);
+// Writes Text rotated by 90 degrees, from the bottom up; answers its length in pixels (only measures
+// with CalcTextExtent).
+int WriteTextVerticalEx(TCanvas* ACanvas, const TRect& ARect, bool FillRect, int DX, int DY,
+                        const std::string& Text, TAlignment Alignment, TTextLayout Layout, bool EndEllipsis,
+                        bool CalcTextExtent);
+// The longest start of Text that fits Width with "..." appended (characters, not bytes, are dropped).
+std::string TruncateToWidth(const std::string& Text, TCanvas* Canvas, int Width);
+// The font turned by 90 degrees (escapement and orientation 900); the caller deletes it.
+HFONT CreateRotatedFontEx(TFont* Font);
+// An image placed in ARect by alignment, centred vertically, clipped to the cell when it does not fit.
+void DrawImage(TCustomImageList* Images, TCanvas* Canvas, TAlignment Alignment, int DX, int Index,
+               const TRect& ARect);
+// The off-screen bitmap all grids share (one use per grid).
+void AcquireSharedDrawBitmap();
+void ReleaseSharedDrawBitmap();
+TBitmap* SharedDrawBitmap();
 
 // ---- the grid unit's shared values (made by InitGridUnit) ----
 // The module under which the grid's own art is registered (bitmaps "DBGARROWEX"... and the cursors).

@@ -306,6 +306,9 @@ void TDBGridInplaceEdit::UpdateEditButtons() {
     pair.Button->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
       EditButtonMouseUp(s, b, sh, x, y);
     };
+    pair.Button->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
+      EditButtonMouseMove(s, sh, x, y);
+    };
     buttons_.push_back(pair);
   }
   const bool flat = dbGrid_->Flat();
@@ -544,6 +547,7 @@ void TDBGridInplaceEdit::TypeText(std::string& S) {
     link->Edit();
     if (link->Editing()) link->MarkModified();
     ShowTextSelected(item, typedLength);
+    if (listVisible_ && activeList_ == pickList_ && pickList_) pickList_->SetItemIndex(i);
     return;
   }
   if (!keyPick) return;  // a plain pick list takes any text

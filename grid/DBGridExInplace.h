@@ -165,6 +165,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   void EditButtonClick(TObject* Sender);
   void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
   void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // A drag from the pressed main button into the open list goes on as a press in the list.
+  void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
 
  private:
   struct ButtonPair {

@@ -198,6 +198,17 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
   }
 }
 
+void TDBGridInplaceEdit::EditButtonMouseMove(TObject* Sender, TShiftState /*Shift*/, int X, int Y) {
+  auto* button = dynamic_cast<TControl*>(Sender);
+  if (!listVisible_ || !activeList_ || buttons_.empty() || button != buttons_[0].Button ||
+      !button->MouseCapture())
+    return;
+  const TPoint at = activeList_->ScreenToClient(button->ClientToScreen(TPoint(X, Y)));
+  if (!PtInRect(activeList_->ClientRect(), at)) return;
+  button->Perform(WM_CANCELMODE);
+  activeList_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.X, at.Y));
+}
+
 // ---- recent entries
 
 void TDBGridInplaceEdit::FilterMRUItem(const std::string& AText, bool& Accept) {

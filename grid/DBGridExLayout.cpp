@@ -521,8 +521,7 @@ int TCustomDBGridEx::SetChildTreeHeight(THeadTreeNode* Node) {
       measured = canvas->TextWidth(text) + 6;
     } else {
       RECT r = Rect(0, 0, std::max(1, n->Width - kTitleMargin - n->ExtraWidth), 0);
-      DrawText(dc, text, r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-      measured = r.Bottom - r.Top + vTitleMargin_;
+      measured = DrawText(dc, text, r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX) + vTitleMargin_;
     }
     level = std::max(level, subtree + measured);
     firstChild = false;

@@ -372,6 +372,8 @@ class TBarCustomDockableWindow : public TCustomControl {
   void Paint() override {}
   // The window's size changed (floating resize, arrangement).
   virtual void SizeChanged() {}
+  // Forgets the length the dock gave (the window asks for its full length at the next arrangement).
+  void ClearDockedLength() { dockedLength_ = 0; }
   bool CanDrag() const;
   int DragHandleSize() const;
   int DragHandleOffset() const;

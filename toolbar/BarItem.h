@@ -626,6 +626,10 @@ class TBarView : public TComponent {
   void SetChevronSize(int Value);
   int WrapOffset() const { return wrapOffset_; }
   void SetWrapOffset(int Value);
+  // Toolbar views: the least thickness of a row (across) and the least base length (along) a layout
+  // gives, in x and y of the current orientation; set before each layout by the view's owner.
+  TPoint MinimumSize() const { return minimumSize_; }
+  void SetMinimumSize(TPoint Value) { minimumSize_ = Value; }
   int MaxHeight() const { return maxHeight_; }
   void SetMaxHeight(int Value);
   int ScrollOffset() const { return scrollOffset_; }
@@ -711,6 +715,7 @@ class TBarView : public TComponent {
   int maximumLength_ = 0;
   int chevronSize_ = 0;
   int wrapOffset_ = 0;
+  TPoint minimumSize_;
   int maxHeight_ = 0;
   int scrollOffset_ = 0;
   bool showUpArrow_ = false;

@@ -181,6 +181,8 @@ TBarView::LayoutResult TBarView::CalculatePositions(bool CanMove, TBarViewOrient
   int crossSize = 0;
   for (size_t i = 0; i < n; ++i)
     if (s[i].show) crossSize = std::max(crossSize, across(s[i].bounds));
+  // a toolbar's rows are at least as thick as its owner asks (the rows it shares a dock row with)
+  if (isToolbar_) crossSize = std::max(crossSize, vertical ? minimumSize_.X : minimumSize_.Y);
 
   // 7. placing, in rows that wrap at WrapOffset
   TRect margins;
@@ -306,6 +308,12 @@ TBarView::LayoutResult TBarView::CalculatePositions(bool CanMove, TBarViewOrient
 
   // 9. the base size; vertical layouts run their columns from right to left
   TPoint base(extentRight + margins.Right, extentBottom + margins.Bottom);
+  if (isToolbar_) {
+    if (vertical)
+      base.Y = std::max(base.Y, minimumSize_.Y);
+    else
+      base.X = std::max(base.X, minimumSize_.X);
+  }
   if (vertical)
     for (size_t i = 0; i < n; ++i)
       if (s[i].show || s[i].lineBreak) {

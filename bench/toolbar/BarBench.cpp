@@ -11,6 +11,7 @@
 #include "toolbar/BarDock.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarPopup.h"
+#include "toolbar/BarToolbar.h"
 
 namespace {
 
@@ -134,5 +135,73 @@ void BM_DockArrangeDragStep(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DockArrangeDragStep)->Unit(benchmark::kMicrosecond);
+
+// The form of the toolbar benchmarks: a dock of 20 real toolbars of 6 image buttons in 4 rows.
+struct DockOfToolbars {
+  DockOfToolbars() : images(nullptr, 16, 16) {
+    talvik::gui::UseQtBackend();
+    talvik::gui::SetBackend(nullptr);
+    CreateApplication();
+    TBitmap strip;
+    strip.SetSize(64, 16);
+    images.Add(&strip, nullptr);
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 900, 400);
+    dock = new TBarDock(form.get());
+    dock->SetParent(form.get());
+    for (int i = 0; i < 20; ++i) {
+      auto* t = new TBarToolbar(form.get());
+      t->SetName("Bar" + std::to_string(i));
+      t->SetImages(&images);
+      for (int k = 0; k < 6; ++k) {
+        auto* item = new TBarItem(form.get());
+        item->SetImageIndex(k % 4);
+        t->Items()->Add(item);
+      }
+      t->SetDockRow(i / 5);
+      t->SetDockPos((i % 5) * 190);
+      t->SetParent(dock);
+      bars.push_back(t);
+    }
+    form->Show();
+  }
+  TCustomImageList images;
+  std::unique_ptr<TForm> form;
+  TBarDock* dock = nullptr;
+  std::vector<TBarToolbar*> bars;
+};
+
+// The same drag step with real toolbars: the dock lays out every toolbar whose length changed and
+// places every window.
+void BM_DockArrangeToolbarsDragStep(benchmark::State& state) {
+  DockOfToolbars f;
+  TBarToolbar* dragged = f.bars[7];
+  f.dock->SetDraggingWindow(dragged);
+  int step = 0;
+  for (auto _ : state) {
+    dragged->SetDockPos(100 + (step++ % 400));  // the dock arranges
+    benchmark::DoNotOptimize(dragged->Left());
+  }
+  f.dock->SetDraggingWindow(nullptr);
+}
+BENCHMARK(BM_DockArrangeToolbarsDragStep)->Unit(benchmark::kMicrosecond);
+
+// The candidate sizes a floating resize starts with (one layout per narrower width).
+void BM_FloatingSizes(benchmark::State& state) {
+  DockOfToolbars f;
+  TBarToolbar* bar = f.bars[0];
+  for (int k = 0; k < state.range(0) - 6; ++k) {
+    auto* item = new TBarItem(f.form.get());
+    item->SetImageIndex(k % 4);
+    bar->Items()->Add(item);
+  }
+  bar->SetFloating(true);
+  for (auto _ : state) {
+    auto sizes = bar->GetFloatingSizes();
+    benchmark::DoNotOptimize(sizes);
+  }
+}
+BENCHMARK(BM_FloatingSizes)->Arg(6)->Arg(30)->Unit(benchmark::kMillisecond);
 
 }  // namespace

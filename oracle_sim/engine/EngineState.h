@@ -71,6 +71,7 @@ struct SessionState {
   // statements the session runs on every call or transaction, prepared once (by their text)
   std::unordered_map<std::string, sqlite3_stmt*> prepared;
   // live state (Live.cpp): the running call, the row lock the session waits for
+  std::shared_ptr<void> liveOwn;  // Live.cpp: the live writes through this session's own connection
   int64_t liveCallUs = 0;
   int64_t liveWaitObject = 0;
   int liveWaitBlocker = 0;

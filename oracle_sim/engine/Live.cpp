@@ -26,13 +26,14 @@ namespace {
 // One connection of this process to an instance file, with its prepared statements.
 struct Conn {
   sqlite3* db = nullptr;
+  bool owned = true;  // false: a session's own connection, closed by the session
   pid_t pid = 0;
   std::mutex mu;
   std::map<std::string, sqlite3_stmt*> stmts;
 
   ~Conn() {
     for (auto& [k, st] : stmts) sqlite3_finalize(st);
-    if (db) sqlite3_close_v2(db);
+    if (db && owned) sqlite3_close_v2(db);
   }
 
   sqlite3_stmt* Stmt(const std::string& sql) {
@@ -127,13 +128,14 @@ bool Control(Conn& c, const char* sql) {
 
 // Runs `f` in one write transaction of the live connection. A failure of the bookkeeping never fails
 // the user's call: the state is left as it was.
+// False when the transaction could not begin (nothing was done).
 template <typename F>
-void Write(Conn& c, F&& f) {
+bool Write(Conn& c, F&& f) {
   std::lock_guard<std::mutex> lock(c.mu);
   try {
-    if (!Control(c, "BEGIN IMMEDIATE")) return;
+    if (!Control(c, "BEGIN IMMEDIATE")) return false;
   } catch (...) {
-    return;
+    return false;
   }
   try {
     f();
@@ -144,6 +146,36 @@ void Write(Conn& c, F&& f) {
     } catch (...) {
     }
   }
+  return true;
+}
+
+// The session's own connection for its live writes, when it is free: no statement of it running and
+// no transaction open. Writing there leaves the connection's page cache valid (a commit through
+// another connection makes the next read of this one drop all it has cached).
+Conn* OwnWhenFree(SessionState& s) {
+  if (!s.db || !sqlite3_get_autocommit(s.db)) return nullptr;
+  for (sqlite3_stmt* st = sqlite3_next_stmt(s.db, nullptr); st; st = sqlite3_next_stmt(s.db, st))
+    if (sqlite3_stmt_busy(st)) return nullptr;
+  auto* own = static_cast<Conn*>(s.liveOwn.get());
+  if (!own) {
+    auto c = std::make_shared<Conn>();
+    c->db = s.db;
+    c->owned = false;
+    c->pid = ::getpid();
+    s.liveOwn = c;
+    own = c.get();
+  }
+  return own;
+}
+
+// Runs `f` (given the connection) in one write transaction: through the session's own connection when
+// it is free, else through the process's live connection.
+template <typename F>
+void WriteFor(SessionState& s, F&& f) {
+  if (Conn* own = OwnWhenFree(s))
+    if (Write(*own, [&] { f(*own); })) return;
+  Conn& c = ConnFor(s);
+  Write(c, [&] { f(c); });
 }
 
 int64_t SteadyUs() {
@@ -230,7 +262,6 @@ bool InTransaction(Conn& c, int sid) {
 }
 
 void EndCall(SessionState& s, CursorState& c) {
-  Conn& conn = ConnFor(s);
   int64_t us = std::max<int64_t>(1, SteadyUs() - s.liveCallUs);
   int64_t rows = c.rowCount;
   int64_t bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
@@ -264,7 +295,7 @@ void EndCall(SessionState& s, CursorState& c) {
   int sid = s.sid;
   s.liveWaiting = false;
   std::string addr = RawAddress(SqlAddress(c.sql));
-  Write(conn, [&] {
+  WriteFor(s, [&](Conn& conn) {
     // the call's wait ends and the idle wait for the client's next call starts; a transaction that
     // began in this call gets its undo segment, slot and start time
     const int64_t now = Now(conn);
@@ -409,14 +440,13 @@ void OnCallStart(SessionState& s, CursorState& c) {
     s.liveWaitObject = c.tr->targetObject;
     if (!s.liveWaitObject && !c.tr->lockObjects.empty()) s.liveWaitObject = c.tr->lockObjects[0];
   }
-  Conn& conn = ConnFor(s);
   int fc = c.tr ? c.tr->functionCode : 0;
   std::string addr = RawAddress(SqlAddress(c.sql));
   uint32_t hash = HashValue(c.sql);
   bool first = !c.liveOpened;
   c.liveOpened = true;
   int sid = s.sid;
-  Write(conn, [&] {
+  WriteFor(s, [&](Conn& conn) {
     // a statement new to the shared pool is registered first (its text is not built into a row
     // for every call of one that is there)
     auto count = [&] {
@@ -494,9 +524,8 @@ void OnCursorClose(SessionState& s, CursorState& c) {
     }
   }
   if (!c.liveOpened) return;
-  Conn& conn = ConnFor(s);
   try {
-    Write(conn, [&] {
+    WriteFor(s, [&](Conn& conn) {
       Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", s.sid,
           static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
     });

@@ -808,6 +808,7 @@ Session::~Session() {
       std::lock_guard<std::mutex> lock(g_liveMu);
       g_live.erase({st.instance->Path(), st.sid});
     }
+    st.liveOwn.reset();  // its statements go before the connection
     for (auto& [sql, prepared] : st.prepared) sqlite3_finalize(prepared);
     st.prepared.clear();
     sqlite3_finalize(st.versionStmt);

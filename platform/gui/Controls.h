@@ -384,7 +384,9 @@ class TWinControl : public TControl {
   void SetTabOrder(int Value);
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool Value);
-  void GetTabOrderList(std::vector<TWinControl*>& List);
+  // The windowed controls in tab order, this control's and its children's; a control may take out
+  // children that do not take part (a toolbar's hosted controls).
+  virtual void GetTabOrderList(std::vector<TWinControl*>& List);
   TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent);
   void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
   virtual bool CanFocus();

@@ -384,6 +384,13 @@ QRgb Rop3(DWORD rop, QRgb p, QRgb s, QRgb dd) {
 // background colour.
 QImage SourceBlock(DcObj* src, DcObj* dest, const QRect& srcRect) {
   QImage& img = src->Target();
+  // the whole image of another DC, its colours as they are: shared, not copied (an image being painted
+  // is copied by the toolkit, so the source's painter ends first; it begins again at its next drawing)
+  const bool converts = (src->bitmap && src->bitmap->mono) != (dest->bitmap && dest->bitmap->mono);
+  if (!converts && srcRect == img.rect() && img.constBits() != dest->Target().constBits()) {
+    ReleaseImage(&img);
+    if (!img.paintingActive()) return img;
+  }
   QImage block = img.copy(srcRect);
   if (src->bitmap && src->bitmap->mono && !(dest->bitmap && dest->bitmap->mono)) {
     QRgb fg = QCol(dest->st.textColor).rgb(), bg = QCol(dest->st.bkColor).rgb();

@@ -103,6 +103,10 @@ class TMenuItem : public TComponent {
   void SetHelpContext(int Value) { helpContext_ = Value; }
   // A picture of the item's own, drawn when the menu has no image for it.
   TBitmap* Bitmap();
+  // Counts the changes of every item's look and of every item's subitems, in the whole program
+  // (an item made, set, given a picture, given or losing a subitem): an open menu looks the same as
+  // one before it when the count has not moved.
+  static std::uint64_t ChangeCount() { return changeCount_; }
   bool HasBitmap() const { return bitmap_ != nullptr; }
 
   TBasicAction* Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
@@ -144,6 +148,7 @@ class TMenuItem : public TComponent {
   std::unique_ptr<TBitmap> bitmap_;
   std::unique_ptr<TMenuActionLink> actionLink_;
   TMenu* menu_ = nullptr;  // set on the root item of a menu
+  static inline std::uint64_t changeCount_ = 0;
   friend class TMenu;
 };
 

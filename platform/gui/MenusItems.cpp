@@ -15,7 +15,9 @@ bool TMenuActionLink::IsGroupIndexLinked() {
 
 // ---------------------------------------------------------------- TMenuItem
 
-TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {}
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner) {
+  Changed();
+}
 
 TMenuItem::~TMenuItem() {
   Clear();
@@ -72,7 +74,9 @@ TMenu* TMenuItem::GetParentMenu() const {
   return root->menu_;
 }
 
-void TMenuItem::Changed() {}
+void TMenuItem::Changed() {
+  ++changeCount_;
+}
 
 void TMenuItem::SetCaption(const std::string& Value) {
   caption_ = Value;
@@ -139,7 +143,10 @@ void TMenuItem::SetShortCut(TShortCut Value) {
 }
 
 TBitmap* TMenuItem::Bitmap() {
-  if (!bitmap_) bitmap_ = std::make_unique<TBitmap>();
+  if (!bitmap_) {
+    bitmap_ = std::make_unique<TBitmap>();
+    Changed();
+  }
   return bitmap_.get();
 }
 

@@ -2,6 +2,10 @@
 // holds the pointer and the keyboard while a menu is open.
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <string>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
@@ -26,12 +30,79 @@ bool Selectable(TMenuItem* item) {
   return item && item->Visible() && !item->IsLine();
 }
 
+// The pictures of the menu windows painted last, each under the description of everything its paint
+// depends on (see TMenuWindow::PictureKey): a menu opened again unchanged puts its picture into place
+// with one copy instead of painting every item again. A picture is taken at the second paint of the
+// same description: taking it costs about as much as a paint, and a menu that changes before every
+// opening would pay it for nothing.
+class TMenuPictures {
+ public:
+  static constexpr std::size_t kLimit = 4;
+  static constexpr long kLargest = 2L * 1024 * 1024;  // pixels of the largest picture kept (8 MB)
+
+  bool enabled = true;
+  std::size_t shown = 0;  // pictures put into place since the last SetMenuPictures
+
+  TBitmap* Find(const std::string& key) {
+    for (auto it = kept_.begin(); it != kept_.end(); ++it)
+      if (it->first == key) {
+        kept_.splice(kept_.begin(), kept_, it);
+        return kept_.front().second.get();
+      }
+    return nullptr;
+  }
+  // Whether a window painted under `key` is to be kept: it was painted so before.
+  bool PaintedBefore(const std::string& key) {
+    auto it = std::find(painted_.begin(), painted_.end(), key);
+    if (it != painted_.end()) {
+      painted_.erase(it);
+      return true;
+    }
+    painted_.push_front(key);
+    if (painted_.size() > kLimit) painted_.pop_back();
+    return false;
+  }
+  void Keep(std::string key, std::unique_ptr<TBitmap> picture) {
+    kept_.emplace_front(std::move(key), std::move(picture));
+    if (kept_.size() > kLimit) kept_.pop_back();
+  }
+  void Clear() {
+    kept_.clear();
+    painted_.clear();
+  }
+
+ private:
+  std::list<std::pair<std::string, std::unique_ptr<TBitmap>>> kept_;
+  std::list<std::string> painted_;  // descriptions painted once, not kept yet
+};
+
+TMenuPictures& Pictures() {
+  static auto* pictures = new TMenuPictures;  // lives to the end of the process, as its bitmaps may
+  return *pictures;
+}
+
+// Writes values' bytes one after another into a key sized for them beforehand.
+struct TKeyWriter {
+  char* at;
+  template <typename T>
+  void Put(const T& value) {
+    std::memcpy(at, &value, sizeof value);
+    at += sizeof value;
+  }
+  void Put(const std::string& text) {
+    Put(text.size());
+    std::memcpy(at, text.data(), text.size());
+    at += text.size();
+  }
+};
+
 class TMenuWindow : public TCustomControl {
  public:
   // The items are held by weak references: a timer or a posted message that runs while the menu is
   // open may rebuild them (a refresh), and the window then rebuilds itself (Prune).
   TMenuWindow(TMenu* menu, TMenuItem* parentItem, int maxHeight)
       : TCustomControl(nullptr), menu_(menu), parent_(parentItem), maxHeight_(maxHeight) {
+    controlStyle_.Include(csOpaque);  // the paint covers every pixel
     SetColor(clMenu);
     Collect();
     Measure();
@@ -117,10 +188,29 @@ class TMenuWindow : public TCustomControl {
   void Paint() override {
     TCanvas* c = Canvas();
     TRect r = ClientRect();
+    // (only the window as it opens, with no item selected, is kept: it is what a menu opened again shows)
+    const std::string key = Pictures().enabled && selected_ < 0 ? PictureKey(r) : std::string();
+    if (!key.empty())
+      if (TBitmap* picture = Pictures().Find(key)) {
+        ++Pictures().shown;
+        BitBlt(c->Handle(), 0, 0, r.Width(), r.Height(), picture->Canvas()->Handle(), 0, 0, SRCCOPY);
+        return;
+      }
     c->Brush()->SetColor(clMenu);
     c->FillRect(r);
     DrawEdge(c->Handle(), r, EDGE_RAISED, BF_RECT);
+    c->Font()->Assign(Font());
     for (int i = 0; i < ItemCount(); ++i) PaintItem(c, i);
+    // a paint of the whole window is kept for the next one that would paint the same
+    RECT painted{};
+    if (key.empty() || GetClipBox(c->Handle(), painted) != SIMPLEREGION || !(painted == r) ||
+        static_cast<long>(r.Width()) * r.Height() > TMenuPictures::kLargest || !Keepable() ||
+        !Pictures().PaintedBefore(key))
+      return;
+    auto picture = std::make_unique<TBitmap>();
+    picture->SetSize(r.Width(), r.Height());
+    BitBlt(picture->Canvas()->Handle(), 0, 0, r.Width(), r.Height(), c->Handle(), 0, 0, SRCCOPY);
+    Pictures().Keep(key, std::move(picture));
   }
 
  private:
@@ -189,6 +279,48 @@ class TMenuWindow : public TCustomControl {
     size_ = {x + columnWidth + kFrame, bottom + kFrame};
   }
 
+  // Everything the paint of the window depends on: its items' looks (by TMenuItem::ChangeCount), its
+  // size, selection and layout, the system colours and its font. "" when that is not known from
+  // the outside: images, whose pixels may change under the same index.
+  std::string PictureKey(const TRect& r) const {
+    if (Images()) return {};
+    static constexpr int kColors[] = {
+        COLOR_MENU,    COLOR_MENUTEXT,     COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT,
+        COLOR_BTNFACE, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW, COLOR_3DLIGHT,       COLOR_3DDKSHADOW};
+    TFont* font = const_cast<TMenuWindow*>(this)->Font();
+    std::string key(sizeof(TMenuItem*) + sizeof(std::uint64_t) + 7 * sizeof(int) +
+                        std::size(kColors) * sizeof(COLORREF) + sizeof(std::size_t) + font->Name().size() +
+                        sizeof(int) + sizeof(TFontStyles) + sizeof(TColor) + sizeof(TFontCharset) +
+                        sizeof(TFontPitch) + sizeof(int),
+                    '\0');
+    TKeyWriter w{key.data()};
+    w.Put(parent_.Get());
+    w.Put(TMenuItem::ChangeCount());
+    w.Put(r.Width());
+    w.Put(r.Height());
+    w.Put(selected_);
+    w.Put(maxHeight_);
+    w.Put(gutter_);
+    w.Put(itemHeight_);
+    w.Put(rightRoom_);
+    for (int index : kColors) w.Put(GetSysColor(index));
+    w.Put(font->Name());
+    w.Put(font->Height());
+    w.Put(font->Style());
+    w.Put(font->Color());
+    w.Put(font->Charset());
+    w.Put(font->Pitch());
+    w.Put(font->Orientation());
+    assert(w.at == key.data() + key.size() && "a menu picture's key sized wrongly");
+    return key;
+  }
+  // Whether a picture of the window may be kept: its items have no pictures of their own, whose
+  // pixels may change unseen.
+  bool Keepable() const {
+    return std::none_of(items_.begin(), items_.end(),
+                        [](const auto& item) { return item && item->HasBitmap(); });
+  }
+
   std::vector<TMenuItem*> Live() const {
     std::vector<TMenuItem*> out;
     for (const auto& item : items_)
@@ -211,7 +343,7 @@ class TMenuWindow : public TCustomControl {
     TColor fore = selected ? clHighlightText : clMenuText;
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(back);
-    c->FillRect(ir);
+    if (selected) c->FillRect(ir);  // (the window's own fill is the others' background)
 
     // the gutter: the image (framed when checked) or the check mark
     TRect gutter = Rect(ir.Left, ir.Top, ir.Left + gutter_, ir.Bottom);
@@ -233,8 +365,7 @@ class TMenuWindow : public TCustomControl {
       PaintCheck(c, gutter, item->RadioItem(), item->Enabled() ? fore : clGrayText);
     }
 
-    // caption, shortcut and the submenu arrow
-    c->Font()->Assign(Font());
+    // caption, shortcut and the submenu arrow (the canvas has the window's font: only the style varies)
     c->Font()->SetStyle(item->Default() ? TFontStyles{fsBold} : TFontStyles{});
     c->Brush()->SetStyle(bsClear);
     TRect text = Rect(ir.Left + gutter_ + kTextRoom, ir.Top, ir.Right - rightRoom_, ir.Bottom);
@@ -280,11 +411,11 @@ class TMenuWindow : public TCustomControl {
       c->Ellipse(cx - 3, cy - 3, cx + 3, cy + 3);
       return;
     }
-    // a classic 7x7 tick, three pixels thick
-    for (int d = 0; d < 3; ++d) {
-      c->MoveTo(cx - 3, cy - 1 + d);
-      c->LineTo(cx - 1, cy + 1 + d);
-      c->LineTo(cx + 4, cy - 4 + d);
+    // a classic 7x7 tick, three pixels thick: a column of three pixels at each of its seven places
+    constexpr int kTickTop[7] = {-1, 0, 1, 0, -1, -2, -3};
+    for (int k = 0; k < 7; ++k) {
+      const int x = cx - 3 + k, y = cy + kTickTop[k];
+      c->FillRect(Rect(x, y, x + 1, y + 3));
     }
   }
 
@@ -552,3 +683,17 @@ void TPopupMenu::Popup(int X, int Y) {
   // The menu's windows are gone when the chosen command runs.
   if (chosen) chosen->Click();
 }
+
+namespace talvik::gui {
+
+void SetMenuPictures(bool enabled) {
+  Pictures().enabled = enabled;
+  Pictures().shown = 0;
+  Pictures().Clear();
+}
+
+std::size_t MenuPicturesShown() {
+  return Pictures().shown;
+}
+
+}  // namespace talvik::gui

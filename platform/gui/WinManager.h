@@ -91,6 +91,11 @@ int InstalledHookCount(int hookType);
 void SetShapedTextCache(bool enabled);
 // How many texts a font keeps now.
 std::size_t ShapedTextCount(HFONT font);
+// Whether menu windows keep the picture they open with for the next opening that would paint the
+// same (on by default); either way the pictures kept so far are forgotten.
+void SetMenuPictures(bool enabled);
+// How many times a menu window has shown a kept picture since then.
+std::size_t MenuPicturesShown();
 
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.

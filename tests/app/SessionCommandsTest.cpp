@@ -182,3 +182,20 @@ TEST_F(CommandsTest, KillAllOverAnEmptyListOnlyAsksAndAnotherErrorEndsTheWalk) {
 
 }  // namespace
 }  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+TEST_F(CommandsTest, ANewLogonReadsTheRestrictedNoteAndTheReleaseAgain) {
+  Exec("ALTER SYSTEM ENABLE RESTRICTED SESSION");  // from another program: the panel does not know yet
+  EXPECT_EQ(Panel(3), "");
+  form->StatusBar->Panels()->Items(2)->SetText("");
+  LogonWith("system", "manager");
+  MainForm->aLogin->Execute();
+  EXPECT_EQ(Panel(3), "Ограничение подключений");
+  EXPECT_EQ(Panel(2), " Oracle 9.2.0.8.0");
+  Exec("ALTER SYSTEM DISABLE RESTRICTED SESSION");
+}
+
+}  // namespace
+}  // namespace sessiontest

@@ -5,6 +5,7 @@
 
 #include "SessionFormTestSupport.h"
 #include "platform/rtl/Process.h"
+#include "tests/oracle_sim/MonitorStatements.h"
 
 namespace sessiontest {
 namespace {
@@ -57,6 +58,18 @@ TEST_F(SessionFormTest, TheGridHasItsColumnsInOrderWithTitlesWidthsAndVisibility
   EXPECT_EQ(form->odsSession->ReadBuffer(), 1000);
   EXPECT_EQ(form->odsSession->Filter(), "prname = 'USER'");
   EXPECT_TRUE(form->odsSession->Filtered());
+}
+
+TEST_F(SessionFormTest, TheListIsReadWithTheStoredStatementLineByLineButForTheIdleHours) {
+  Open();
+  std::string expected = monitor_sql::kSessionList;
+  const std::string hours = "LPAD(TO_CHAR(TRUNC(s.last_call_et/3600)),2,'0')";
+  expected.replace(expected.find(hours), hours.size(),
+                   "LPAD(TO_CHAR(TRUNC(s.last_call_et/3600)),GREATEST(2,LENGTH(TO_CHAR(TRUNC(s.last_call_et/"
+                   "3600)))),'0')");
+  for (std::size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
+    expected.insert(at, "\r");
+  EXPECT_EQ(form->odsSession->SQL()->Text(), expected);
 }
 
 TEST_F(SessionFormTest, EachColumnShowsTheInstancesTextForTheFixturesRows) {
@@ -124,6 +137,26 @@ TEST_F(SessionFormTest, TheUserAndBackgroundSwitchesPickTheFilterAndTheCountFoll
     }
   }
   EXPECT_EQ(Panel(0), " Всего сеансов: 8");  // the seven and the monitor
+}
+
+}  // namespace
+}  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+TEST_F(SessionFormTest, AFirstRefreshFailingAtShowGoesToTheErrorBoxAndTheOtherStepsStillRun) {
+  // a user who may not read the dynamic performance views
+  LogonWith("scott", "tiger");
+  MainForm->aLogin->Execute();
+  TakeBoxes();
+  Open();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 2u);  // the list, then the restricted-logins note
+  for (const std::string& box : shown) EXPECT_NE(box.find("ORA-00942"), std::string::npos) << box;
+  EXPECT_EQ(form->PopupMenuTitle->Items()->Count(), 21);
+  EXPECT_EQ(Panel(2), " Oracle " + OracleVersion);
+  EXPECT_TRUE(form->Visible());
 }
 
 }  // namespace

@@ -76,8 +76,7 @@ TEST_F(RefreshTest, TheProgramsOwnSessionKilledUnderAutoRefreshThenANewLogonBrin
   EXPECT_FALSE(form->aAutoRefresh->Checked());
   // a new logon: the main window's connection is made again and the list reads it
   LogonWith("system", "manager");
-  MainForm->aLogin->Execute();
-  form->LoggedOn();
+  MainForm->aLogin->Execute();  // the main window tells the session window
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
   EXPECT_EQ(form->odsSession->RecordCount(), listed);
   EXPECT_EQ(Field(101, "ORACLE_USER"), "SCOTT");
@@ -108,7 +107,6 @@ TEST_F(RefreshTest, ACutBetweenTwoFetchesLeavesNoCrashAndANewLogonListsEverySess
   talvik::gui::UpdateAllWindows(form->Handle());  // the grid paints what it has
   LogonWith("system", "manager");
   MainForm->aLogin->Execute();
-  form->LoggedOn();
   EXPECT_EQ(form->odsSession->RecordCount(), listed);
 }
 

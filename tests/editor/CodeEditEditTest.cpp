@@ -264,7 +264,10 @@ TEST_F(CodeEditEdit, AReadOnlyEditorChangesNothing) {
     EXPECT_EQ(edit->Text(), "one two\r\nthree") << m;
   }
   Type(U"typed");
+  talvik::gui::InjectText("ввод");  // an input-method commit
+  Pump();
   EXPECT_EQ(edit->Text(), "one two\r\nthree");
+  EXPECT_EQ(edit->UndoList()->ItemCount(), 0);
   EXPECT_EQ(edit->RedoList()->ItemCount(), 1);
   // copying and moving still work
   Key('C', {.ctrl = true});

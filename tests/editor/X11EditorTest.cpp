@@ -78,8 +78,10 @@ TEST_F(X11Editor, SqlTypedInLatinAndRussianWithClipboardAndUndoUnderTheRussianLa
   Shell("xdotool key Return");
   Shell("xdotool type --delay 20 'from v$session'");
   ASSERT_TRUE(TextBecomes("select sid, serial#\r\nfrom v$session")) << edit->Text();
-  // the Russian layout: xdotool presses the physical keys that carry these letters there
-  ASSERT_TRUE(Shell("setxkbmap ru"));
+  // the Latin and the Russian layout, the Menu key switching to the Russian one; xdotool presses the
+  // physical keys that carry these letters there (it chooses the group of a key by its symbol)
+  ASSERT_TRUE(Shell("setxkbmap -layout us,ru -option grp:menu_toggle"));
+  Shell("xdotool key Menu");
   Shell(
       "xdotool key Return minus minus space Cyrillic_es Cyrillic_ie Cyrillic_a Cyrillic_en Cyrillic_es "
       "Cyrillic_yeru");

@@ -373,6 +373,18 @@ TEST_F(DBCheck, TheAcceleratorAndTheSpaceKeyToggle) {
   EXPECT_EQ(box->Perform(CM_WANTSPECIALKEY, VK_ESCAPE), 1);
 }
 
+TEST_F(DBCheck, ARemovedDataSourceIsForgotten) {
+  auto source = std::make_unique<TDataSource>(nullptr);
+  source->SetDataSet(&people->ds);
+  box->SetDataSource(source.get());
+  box->SetDataField("ACTIVE");
+  EXPECT_EQ(box->State(), cbChecked);
+  source.reset();
+  EXPECT_EQ(box->DataSource(), nullptr);
+  box->Click();
+  box->Repaint();
+}
+
 TEST_F(DBCheck, CancelModeReleasesAPressWithoutAClick) {
   box->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 8));
   EXPECT_NE(box->Perform(BM_GETSTATE) & BST_PUSHED, 0);

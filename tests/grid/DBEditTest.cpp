@@ -283,6 +283,25 @@ TEST_F(DBEdit, InPlaceTheHolderShowsAndHidesItAndGetsTheFocusBack) {
   cellEdit->SetInplaceEditHolder(nullptr);
 }
 
+TEST_F(DBEdit, ARemovedDataSourceImageListAndHolderAreForgotten) {
+  auto source = std::make_unique<TDataSource>(nullptr);
+  source->SetDataSet(&people->ds);
+  edit->SetDataSource(source.get());
+  edit->SetDataField("NAME");
+  auto images = std::make_unique<TCustomImageList>(nullptr, 16, 16);
+  edit->EditImage()->SetImages(images.get());
+  auto* panel = new THolderPanel(form.get());
+  edit->SetInplaceEditHolder(panel);
+  source.reset();
+  images.reset();
+  delete panel;
+  EXPECT_EQ(edit->DataSource(), nullptr);
+  EXPECT_EQ(edit->EditImage()->Images(), nullptr);
+  EXPECT_EQ(edit->InplaceEditHolder(), nullptr);
+  edit->Repaint();  // nothing of them is touched any more
+  Type(U"x");
+}
+
 TEST_F(DBEdit, AHoldersRecentPressMakesADoubleClick) {
   TFakeHolder holder;
   edit->SetInplaceEditHolder(&holder);

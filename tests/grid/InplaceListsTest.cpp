@@ -109,6 +109,7 @@ TEST_F(InplaceLists, AutoDropDownOpensOnATypedCharacter) {
   Key('A', U'a');
   EXPECT_TRUE(e->ListVisible());
   EXPECT_EQ(e->Text(), "Abc");
+  EXPECT_EQ(e->PickList()->ItemIndex(), 1);  // the open list follows the completion
   // the editor keeps the focus; leaving it closes the list without taking it
   EXPECT_EQ(GetFocus(), e->Handle());
   grid->SetFocus();
@@ -230,6 +231,26 @@ TEST_F(InplaceLists, TheButtonOpensTheListItsReleaseKeepsItTheNextClickCloses) {
   EXPECT_EQ(e->Text(), "Ann");  // closed without taking the entry
 }
 
+TEST_F(InplaceLists, APressOnTheButtonDraggedIntoTheListPicksWhereItIsReleased) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  TEditButtonControlEx* button = e->ButtonControl(0);
+  button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  // down into the third row of the list, in the button's coordinates
+  const TRect row = list->ItemRect(2);
+  const TPoint inList = button->ScreenToClient(list->ClientToScreen(TPoint(row.Left + 5, row.Top + 3)));
+  button->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inList.X, inList.Y));
+  EXPECT_FALSE(button->MouseCapture());
+  EXPECT_EQ(list->ItemIndex(), 2);
+  list->Perform(WM_LBUTTONUP, 0, MAKELPARAM(row.Left + 5, row.Top + 3));
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_EQ(e->Text(), "Cid");
+}
+
 TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
   TColumnEx* col = Columns({"NAME"});
   col->PickList()->SetText("Ann\nBea\nCid");
@@ -247,6 +268,30 @@ TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
   EXPECT_EQ(list->Top() + list->Height(), cell.Top);
   EXPECT_EQ(list->SizeGrip()->Position(), sgpTopRight);
   Key(VK_ESCAPE, 27);
+}
+
+TEST_F(InplaceLists, ScreenshotADateCellWithItsCalendarDroppedDown) {
+  TMemDataSet staff;
+  staff.FieldDefs()->Add("NAME", ftString, 20);
+  staff.FieldDefs()->Add("HIRED", ftDate);
+  staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 12, 7))});
+  staff.AddRow({"Борис", VarFromDateTime(EncodeDate(2025, 3, 1))});
+  staff.AddRow({"Цветана", Null()});
+  TDataSource source(nullptr);
+  source.SetDataSet(&staff);
+  staff.Open();
+  grid->SetDataSource(&source);
+  Columns({"NAME", "HIRED"})->SetWidth(100);
+  grid->Columns()->Items(1)->SetWidth(110);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  EXPECT_EQ(static_cast<int>(e->PopupCalendar()->Date()), static_cast<int>(EncodeDate(2026, 12, 7)));
+  ASSERT_TRUE(
+      talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-cell-calendar.png", Rect(40, 40, 420, 300)));
+  Key(VK_ESCAPE, 27);
+  grid->SetDataSource(nullptr);
 }
 
 TEST_F(InplaceLists, ScreenshotACellWithItsPickListDroppedDown) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "GuiTestSupport.h"
 #include "SampleMenu.h"
@@ -11,7 +12,9 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/PaintFloor.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/ScopeExit.h"
 
 using namespace guitest;
 using talvik::gui::InjectKey;
@@ -415,6 +418,119 @@ TEST_F(Menus, TheContextMenuKeyPopsTheMenuAtTheControlAndShortcutsRunOnce) {
   delete menu;
   EXPECT_EQ(pad->PopupMenu(), nullptr);
 }
+
+// ---- a menu opened again ----
+
+// A change made between two openings of a menu.
+struct PictureCase {
+  const char* name;
+  std::function<void(TPopupMenu* menu, TComponent* owner)> change;
+  bool changesPixels;
+};
+
+void PrintTo(const PictureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class MenuOpenedAgain : public Menus, public ::testing::WithParamInterface<PictureCase> {
+ protected:
+  // Opens the menu, paints its window and hands it to `look`, then closes it.
+  void OpenAndLook(TPopupMenu* menu, const std::function<void(HWND)>& look) {
+    onIdle = [&] {
+      auto windows = OpenMenuWindows();
+      ASSERT_EQ(windows.size(), 1u);
+      UpdateWindow(windows[0]);
+      look(windows[0]);
+      Keys({VK_ESCAPE});
+    };
+    menu->Popup(10, 10);
+  }
+  static RECT Area(HWND w) {
+    RECT r;
+    GetWindowRect(w, r);
+    return Rect(0, 0, r.Width(), r.Height());
+  }
+};
+
+// An opening after a change shows what a fresh paint of the changed menu shows, pixel for pixel:
+// the picture kept from the openings before is put into place only when nothing it shows has
+// changed.
+TEST_P(MenuOpenedAgain, ShowsWhatAFreshPaintShows) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  form.Show();
+  auto* menu = new TPopupMenu(&form);
+  for (int i = 0; i < 12; ++i) {
+    TMenuItem* item = Item(&form, menu->Items(), i == 9 ? "-" : "Пункт номер " + std::to_string(i));
+    item->SetChecked(i % 3 == 0);
+    item->SetShortCut(i < 4 ? static_cast<TShortCut>(VK_F1 + i) : 0);
+  }
+  talvik::gui::SetMenuPictures(true);
+  const COLORREF menuColour = GetSysColor(COLOR_MENU);
+  TScopeExit restore([menuColour] {
+    talvik::gui::SetMenuPictures(true);
+    const int index = COLOR_MENU;
+    SetSysColors(1, &index, &menuColour);
+  });
+  talvik::gui::TPaintFloor first(1, 1, 0), shown(1, 1, 0);
+  // (the second paint of a menu that looks the same keeps its picture)
+  OpenAndLook(menu, [&](HWND) {});
+  OpenAndLook(menu, [&](HWND w) { first.Capture(w); });
+  EXPECT_EQ(talvik::gui::MenuPicturesShown(), 0u);
+
+  GetParam().change(menu, &form);
+  OpenAndLook(menu, [&](HWND w) { shown.Capture(w); });
+  EXPECT_EQ(talvik::gui::MenuPicturesShown(), GetParam().changesPixels ? 0u : 1u);
+
+  talvik::gui::SetMenuPictures(false);
+  OpenAndLook(menu, [&](HWND w) {
+    EXPECT_EQ(shown.DifferingPixels(w, Area(w), {0, 0}), 0);
+    if (GetParam().changesPixels) {
+      EXPECT_GT(first.DifferingPixels(w, Area(w), {0, 0}), 0);
+    }
+  });
+  EXPECT_EQ(talvik::gui::MenuPicturesShown(), 0u);
+}
+
+const COLORREF kOtherMenuColour = RGB(200, 230, 200);
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, MenuOpenedAgain,
+    ::testing::Values(
+        PictureCase{"Nothing", [](TPopupMenu*, TComponent*) {}, false},
+        PictureCase{"Caption", [](TPopupMenu* m, TComponent*) { m->Items()->Items(2)->SetCaption("Другой"); },
+                    true},
+        PictureCase{"Unchecked", [](TPopupMenu* m, TComponent*) { m->Items()->Items(0)->SetChecked(false); },
+                    true},
+        PictureCase{"Disabled", [](TPopupMenu* m, TComponent*) { m->Items()->Items(1)->SetEnabled(false); },
+                    true},
+        PictureCase{"MadeDefault", [](TPopupMenu* m, TComponent*) { m->Items()->Items(4)->SetDefault(true); },
+                    true},
+        PictureCase{"RadioItem", [](TPopupMenu* m, TComponent*) { m->Items()->Items(3)->SetRadioItem(true); },
+                    true},
+        PictureCase{"ShortCut", [](TPopupMenu* m, TComponent*) { m->Items()->Items(5)->SetShortCut(VK_F9); },
+                    true},
+        PictureCase{"SubmenuAdded",
+                    [](TPopupMenu* m, TComponent* owner) { m->Items()->Items(6)->Add(new TMenuItem(owner)); },
+                    true},
+        PictureCase{"Hidden", [](TPopupMenu* m, TComponent*) { m->Items()->Items(7)->SetVisible(false); },
+                    true},
+        PictureCase{"Freed", [](TPopupMenu* m, TComponent*) { delete m->Items()->Items(8); }, true},
+        PictureCase{"OwnPicture",
+                    [](TPopupMenu* m, TComponent*) {
+                      TBitmap* b = m->Items()->Items(10)->Bitmap();
+                      b->SetSize(16, 16);
+                      b->Canvas()->Brush()->SetColor(clRed);
+                      b->Canvas()->FillRect(Rect(0, 0, 16, 16));
+                    },
+                    true},
+        PictureCase{"SystemColour",
+                    [](TPopupMenu*, TComponent*) {
+                      const int index = COLOR_MENU;
+                      SetSysColors(1, &index, &kOtherMenuColour);
+                    },
+                    true}),
+    [](const ::testing::TestParamInfo<PictureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Menus, AnOpenMenuWithImagesChecksASubmenuAndShortcutsLooksRight) {
   CreateApplication();

@@ -1,0 +1,201 @@
+// The session window's grid over the simulated instance with its workload running: the session list
+// statement in a grid set up as the session window sets up its own (multi-level titles, zebra, red
+// ACTIVE rows, sort markers), the drawn row's record number in the cell-parameters event, and pictures
+// of it offscreen.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GridOracleSupport.h"
+#include "GridTestSupport.h"
+#include "grid/DBGridEx.h"
+#include "tests/gui/X11TestSupport.h"
+
+using namespace gridtest;
+
+namespace {
+
+constexpr TColor kOddRow = static_cast<TColor>(0xC6BEBD);
+constexpr TColor kEvenRow = static_cast<TColor>(0xDED7D6);
+
+struct SessionColumn {
+  const char* field;
+  const char* title;  // nullptr: the field's own label
+  bool visible;
+  int width;  // 0: the default width
+};
+
+// The session window's grid, column by column.
+const SessionColumn kSessionColumns[] = {
+    {"SID", nullptr, true, 46},
+    {"SERVER_PID", "SPID", false, 46},
+    {"SERIAL", "Serial#", false, 49},
+    {"STATUS", "Статус", true, 62},
+    {"ORACLE_USER", "Oracle user", true, 80},
+    {"OS_USER", "OS user", true, 59},
+    {"MACHINE", "Компьютер", true, 78},
+    {"COMMAND", "Команда", true, 61},
+    {"CLIENT_PROGRAM", "Программа", true, 110},
+    {"ACTION", "Действие", false, 153},
+    {"CPU_USAGE", "CPU", true, 60},
+    {"LOGICAL_READS", "Логич. чтений", true, 0},
+    {"PHYSICAL_READS", "Физич. чтений", true, 54},
+    {"BLOCK_CHANGES", "Изменено блоков", false, 0},
+    {"CONSISTENT_GETS", "Целостных чтений", false, 66},
+    {"BLOCK_GETS", "Прочитано блоков", false, 66},
+    {"WAIT_ID", "Ожидание|SEQ#", false, 46},
+    {"WAIT_STATE", "Ожидание|Cтатус (время)", false, 109},
+    {"WAIT_EVENT", "Ожидание|Событие", false, 114},
+    {"LOGON_TIME", "Время соединения", true, 108},
+    {"LAST_CALL_ET", "Время простоя", true, 74},
+};
+
+// The session window's grid as it sets it up, with its zebra and red ACTIVE rows; every drawn row's
+// record number goes to DrawnRecNos.
+void SetUpAsSessionGrid(TDBGridEx* grid, TDataSet* ds, std::vector<int>* DrawnRecNos) {
+  grid->SetReadOnly(true);
+  grid->SetFlat(true);
+  grid->SetColor(kEvenRow);
+  grid->SetUseMultiTitle(true);
+  TFont bold;
+  bold.Assign(grid->TitleFont());
+  bold.SetStyle({fsBold});
+  grid->SetTitleFont(&bold);
+  grid->SetOptionsEx({dghHighlightFocus, dghClearSelection, dghAutoSortMarking, dghMultiSortMarking,
+                      dghIncSearch, dghPreferIncSearch, dghRowHighlight});
+  grid->SetShowHint(true);
+  grid->Columns()->BeginUpdate();
+  for (const SessionColumn& s : kSessionColumns) {
+    TColumnEx* c = grid->Columns()->Add();
+    c->SetFieldName(s.field);
+    if (s.title) c->Title()->SetCaption(s.title);
+    c->Title()->SetTitleButton(true);
+    c->Title()->SetHint(s.field);
+    c->SetVisible(s.visible);
+    if (s.width > 0) c->SetWidth(s.width);
+  }
+  grid->Columns()->EndUpdate();
+  grid->OnGetCellParams = [ds, DrawnRecNos](TObject*, TColumnEx*, TFont* AFont, TColor& Background,
+                                            TGridDrawState) {
+    if (DrawnRecNos) DrawnRecNos->push_back(ds->RecNo());
+    Background = ds->RecNo() % 2 == 1 ? kOddRow : kEvenRow;
+    if (ds->FieldByName("STATUS")->AsString() == "ACTIVE") AFont->SetColor(clRed);
+  };
+}
+
+TColumnEx* ColumnOf(TDBGridEx* grid, const std::string& Field) {
+  for (int i = 0; i < grid->Columns()->Count(); ++i)
+    if (grid->Columns()->Items(i)->FieldName() == Field) return grid->Columns()->Items(i);
+  return nullptr;
+}
+
+class GridSession : public GridGuiTest {
+ protected:
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    sim = std::make_unique<SimSessionList>(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    sim->SetReadOnly(true);
+    sim->StartWorkload(14);
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 900, 420);
+    grid = new TDBGridEx(form.get());
+    grid->SetParent(form.get());
+    grid->SetAlign(alClient);
+    SetUpAsSessionGrid(grid, sim->DataSet(), &drawnRecNos);
+    source.SetDataSet(sim->DataSet());
+    sim->DataSet()->Open();
+    grid->SetDataSource(&source);
+    form->Show();
+  }
+  void TearDown() override {
+    form.reset();
+    sim.reset();
+    GridGuiTest::TearDown();
+  }
+  TColumnEx* ColumnOf(const std::string& Field) { return ::ColumnOf(grid, Field); }
+  void Shot(const std::string& Name) {
+    grid->Invalidate();
+    Drain();
+    EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/" + Name));
+  }
+  std::unique_ptr<SimSessionList> sim;
+  std::unique_ptr<TForm> form;
+  TDBGridEx* grid = nullptr;
+  TDataSource source{nullptr};
+  std::vector<int> drawnRecNos;
+};
+
+TEST_F(GridSession, TheSessionListDrawsWithItsZebraAndRedActiveRows) {
+  TDataSet* ds = sim->DataSet();
+  ASSERT_GT(ds->RecordCount(), 10);
+  EXPECT_EQ(grid->Columns()->Count(), 21);
+  // the drawn rows' own record numbers, whatever the current record
+  ds->MoveBy(4);
+  drawnRecNos.clear();
+  Shot("grid-session-flat.png");
+  ASSERT_FALSE(drawnRecNos.empty());
+  EXPECT_EQ(drawnRecNos.front(), 1);
+  EXPECT_EQ(*std::max_element(drawnRecNos.begin(), drawnRecNos.end()),
+            std::min(ds->RecordCount(), grid->VisibleDataRowCount()));
+  EXPECT_EQ(ds->RecNo(), 5);
+  int active = 0;
+  for (ds->First(); !ds->Eof(); ds->Next()) active += ds->FieldByName("STATUS")->AsString() == "ACTIVE";
+  EXPECT_GT(active, 0);
+  // the wait columns shown: their common upper title
+  for (const char* f : {"WAIT_ID", "WAIT_STATE", "WAIT_EVENT"}) ColumnOf(f)->SetVisible(true);
+  THeadTreeNode* wait = grid->LeafOf(ColumnOf("WAIT_STATE"))->Host;
+  EXPECT_EQ(wait->Text, "Ожидание");
+  EXPECT_EQ(grid->LeafOf(ColumnOf("WAIT_EVENT"))->Host, wait);
+  // two numbered sort markers
+  ColumnOf("STATUS")->Title()->SetSortMarker(smDownEx);
+  ColumnOf("CPU_USAGE")->Title()->SetSortMarker(smUpEx);
+  EXPECT_EQ(ColumnOf("CPU_USAGE")->Title()->SortIndex(), 2);
+  ds->First();
+  ds->MoveBy(2);
+  Shot("grid-session-multi-level-markers.png");
+}
+
+}  // namespace
+
+// Under a real X server: the same grid through the toolkit's windows, pictured from the display.
+TEST(X11GridSession, TheSessionGridOnTheDisplay) {
+  X11TEST_REQUIRE_DISPLAY();
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  talvik::gui::UseQtBackend();
+  CreateApplication();
+  SimSessionList sim("X11TheSessionGridOnTheDisplay");
+  sim.SetReadOnly(true);
+  sim.StartWorkload(14);
+  TForm form(nullptr);
+  form.SetCaption("TalvikSessionGrid");
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(40, 40, 900, 420);
+  auto* grid = new TDBGridEx(&form);
+  grid->SetParent(&form);
+  grid->SetAlign(alClient);
+  SetUpAsSessionGrid(grid, sim.DataSet(), nullptr);
+  TDataSource source(nullptr);
+  source.SetDataSet(sim.DataSet());
+  sim.DataSet()->Open();
+  grid->SetDataSource(&source);
+  for (const char* f : {"WAIT_ID", "WAIT_STATE", "WAIT_EVENT"}) ColumnOf(grid, f)->SetVisible(true);
+  ColumnOf(grid, "STATUS")->Title()->SetSortMarker(smDownEx);
+  ColumnOf(grid, "CPU_USAGE")->Title()->SetSortMarker(smUpEx);
+  form.Show();
+  ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
+  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  const std::string dir = x11test::ScreenshotDir();
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-session-x11.png"));
+  EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-session-display.png"));
+  // a zebra pixel, through the toolkit's window
+  // (the second row: the first is the focused one; the program column's right end, clear of its text)
+  const TRect cell = grid->CellRect(grid->DataToRawColumn(8), grid->TitleOffset() + 1);
+  TPoint p = grid->ClientToScreen(TPoint{cell.Right - 3, cell.Top + 3});
+  RECT f;
+  GetWindowRect(form.Handle(), f);
+  EXPECT_EQ(talvik::gui::WindowPixel(form.Handle(), p.X - f.Left, p.Y - f.Top), ColorToRGB(kEvenRow));
+  grid->SetDataSource(nullptr);
+}

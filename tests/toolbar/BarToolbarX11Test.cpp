@@ -1,0 +1,213 @@
+// The menu bar and toolbars under a real X server (run through xvfb-run -a): Alt with a Cyrillic
+// letter typed by xdotool in a Russian layout opens the matching menu, and a toolbar dragged off its
+// dock floats in a tool window that X knows as transient for the form. Every step waits on a state
+// with a time-out.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/X11TestSupport.h"
+#include "platform/gui/ActnList.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+#include "toolbar/BarPopup.h"
+#include "toolbar/BarPositions.h"
+#include "toolbar/BarToolbar.h"
+#include "toolbar/ToolbarTestSupport.h"
+
+namespace {
+
+using x11test::Shell;
+using x11test::WaitFor;
+
+constexpr char kFormTitle[] = "TalvikToolbarBarsX11";
+constexpr char kFloatingTitle[] = "TalvikFloatingView";
+
+std::string Output(const std::string& Command) {
+  std::string out;
+  if (FILE* p = popen(Command.c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p)) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+// The X window id (hexadecimal, as xprop writes it) of the first window with that name, or "".
+std::string XIdNamed(const std::string& Name) {
+  const std::string out = Output("xdotool search --name '^" + Name + "$' 2>/dev/null");
+  if (out.empty()) return {};
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%lx", std::stoul(out));
+  return text;
+}
+
+class ToolbarX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    X11TEST_REQUIRE_DISPLAY();
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    talvik::gui::UseQtBackend();
+    CreateApplication();
+    Build();
+  }
+  // The form with the menu bar and the three toolbars, shown and focused.
+  void Build() {
+    submenus.clear();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
+    form->SetCaption(kFormTitle);
+    form->SetBounds(100, 100, 600, 300);
+    dock = new TBarDock(form.get());
+    dock->SetName("TBDockTop");
+    dock->SetParent(form.get());
+    menu = Bar("ToolBarMainMenu", "Главное меню", 0, 0);
+    menu->SetMenuBar(true);
+    for (const char* caption : {"Файл", "Правка", "Просмотр", "Сеансы", "Помощь"}) {
+      auto* sub = new TBarSubmenuItem(form.get());
+      sub->SetCaption(caption);
+      menu->Items()->Add(sub);
+      submenus.push_back(sub);
+    }
+    for (const char* caption : {"Обновить", "Завершить сеанс"}) {
+      auto* item = new TBarItem(form.get());
+      item->SetCaption(caption);
+      item->SetOnClick([this, caption](TObject*) { runs_.push_back(caption); });
+      submenus[3]->Add(item);
+    }
+    connect = Bar("ToolBarConnect", "Соединения", 1, 0);
+    view = Bar("ToolBarView", "Просмотр", 1, 160);
+    session = Bar("ToolBarSession", "Сеансы", 1, 215);
+    for (TBarToolbar* t : {connect, view, session}) {
+      auto* item = new TBarItem(form.get());
+      item->SetCaption(t->Caption().substr(0, 2));
+      t->Items()->Add(item);
+    }
+    form->Show();
+    ASSERT_TRUE(WaitFor([] { return Shell(std::string("xdotool search --name ") + kFormTitle); }));
+    Shell(std::string("xdotool search --name ") + kFormTitle + " windowfocus");
+    Application->ProcessMessages();
+  }
+  void TearDown() override {
+    SetMenuLoopIdleHook(nullptr);
+    form.reset();
+    if (layoutChanged) Shell("setxkbmap us");
+  }
+  TBarToolbar* Bar(const std::string& Name, const std::string& Caption, int Row, int Pos) {
+    auto* t = new TBarToolbar(form.get());
+    t->SetName(Name);
+    t->SetCaption(Caption);
+    t->SetDockRow(Row);
+    t->SetDockPos(Pos);
+    t->SetParent(dock);
+    return t;
+  }
+  static std::string At(TPoint P) { return std::to_string(P.X) + " " + std::to_string(P.Y); }
+
+  std::unique_ptr<TForm> form;
+  TBarDock* dock = nullptr;
+  TBarToolbar *menu = nullptr, *connect = nullptr, *view = nullptr, *session = nullptr;
+  std::vector<TBarSubmenuItem*> submenus;
+  std::vector<std::string> runs_;
+  bool layoutChanged = false;
+};
+
+TEST_F(ToolbarX11, AltWithACyrillicLetterOpensTheMenuArrowsMoveAndEnterRuns) {
+  ASSERT_TRUE(Shell("setxkbmap ru")) << "setxkbmap cannot switch the layout";
+  layoutChanged = true;
+  TBarCustomItem* opened = nullptr;
+  TBarCustomItem* selectedAfterDown = nullptr;
+  int step = 0;
+  const std::uintptr_t timer = SetTimer(Application->Handle(), 0x7A12, 20, nullptr);  // wakes the loop
+  SetMenuLoopIdleHook([&] {
+    TBarView* popup = menu->View()->OpenView();
+    if (step == 0 && popup) {
+      opened = popup->ParentItem();
+      ++step;
+      Shell("xdotool key Down");
+    } else if (step == 1 && popup && popup->Selected() &&
+               popup->Selected()->Item() == submenus[3]->Items(1)) {
+      selectedAfterDown = popup->Selected()->Item();
+      ++step;
+      Shell("xdotool key Return");
+    }
+  });
+  Shell("xdotool key alt+Cyrillic_es");
+  EXPECT_TRUE(WaitFor([&] { return !runs_.empty(); })) << "step " << step;
+  KillTimer(Application->Handle(), timer);
+  EXPECT_EQ(opened, submenus[3]);
+  EXPECT_EQ(selectedAfterDown, submenus[3]->Items(1));
+  EXPECT_EQ(runs_, std::vector<std::string>{"Завершить сеанс"});
+  EXPECT_FALSE(menu->View()->InModalLoop());
+}
+
+TEST_F(ToolbarX11, AToolbarDraggedOffTheDockFloatsTransientForTheFormAndDocksBack) {
+  view->SetCaption(kFloatingTitle);  // the floating caption, for xdotool to find
+  RECT r;
+  GetWindowRect(view->Handle(), r);
+  const TPoint handle(r.Left + 3, r.Top + 8);
+  Shell("xdotool mousemove " + At(handle) + " mousedown 1 mousemove " +
+        At(TPoint(handle.X + 10, handle.Y + 60)) + " sleep 0.1 mousemove " +
+        At(TPoint(handle.X + 20, handle.Y + 150)) + " sleep 0.1 mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return view->Floating() && !view->Dragging(); }));
+  TBarFloatingWindowParent* parent = view->FloatingParent();
+  ASSERT_TRUE(parent && parent->HandleAllocated());
+  // clear of the form: without a window manager nothing keeps the tool window above it
+  parent->SetBounds(parent->Left(), 450, parent->Width(), parent->Height());
+  Application->ProcessMessages();
+  std::string floatingId;
+  ASSERT_TRUE(WaitFor([&] { return !(floatingId = XIdNamed(kFloatingTitle)).empty(); }));
+  const std::string formId = XIdNamed(kFormTitle);
+  const std::string props = Output("xprop -id " + floatingId + " WM_TRANSIENT_FOR _NET_WM_WINDOW_TYPE");
+  EXPECT_NE(props.find("window id # " + formId), std::string::npos) << props;
+  EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << props;
+
+  // the caption back onto row 1
+  TPoint border;
+  int captionHeight = 0;
+  view->GetFloatingNCAreaSize(border, captionHeight);
+  const TPoint caption(parent->Left() + border.X + 4, parent->Top() + border.Y + captionHeight / 2);
+  const TPoint target(100 + 170, 100 + session->Top() + 8);
+  Shell("xdotool mousemove " + At(caption) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
+        At(TPoint(caption.X, caption.Y - 30)) + " sleep 0.1 mousemove " + At(target) +
+        " sleep 0.1 mouseup 1");
+  const bool docked = WaitFor([&] { return view->Docked() && !view->Dragging(); });
+  ASSERT_TRUE(docked);
+  EXPECT_EQ(view->EffectiveDockRow(), 1);
+}
+
+TEST_F(ToolbarX11, PlacesMovedAndFloatedByTheMouseComeBackAfterTheFormIsMadeAgain) {
+  toolbartest::PrivateRegistry registry;
+  const char* const key = "Software\\Talvik\\Toolbars";
+  // "Сеансы" along its row, "Просмотр" off the dock
+  RECT r;
+  GetWindowRect(session->Handle(), r);
+  TPoint handle(r.Left + 3, r.Top + 8);
+  Shell("xdotool mousemove " + At(handle) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
+        At(TPoint(handle.X + 40, handle.Y)) + " sleep 0.1 mousemove " + At(TPoint(handle.X + 80, handle.Y)) +
+        " sleep 0.1 mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return session->Left() >= 280 && !session->Dragging(); }));
+  GetWindowRect(view->Handle(), r);
+  handle = TPoint(r.Left + 3, r.Top + 8);
+  Shell("xdotool mousemove " + At(handle) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
+        At(TPoint(handle.X + 10, handle.Y + 60)) + " sleep 0.1 mousemove " +
+        At(TPoint(handle.X + 30, handle.Y + 160)) + " sleep 0.1 mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return view->Floating() && !view->Dragging(); }));
+  const TRect sessionBounds = session->BoundsRect();
+  const TRect floatingFrame = view->FloatingParent()->BoundsRect();
+  RegSaveToolbarPositions(form.get(), HKEY_CURRENT_USER, key);
+
+  form.reset();
+  Build();
+  RegLoadToolbarPositions(form.get(), HKEY_CURRENT_USER, key);
+  Application->ProcessMessages();
+  EXPECT_EQ(session->BoundsRect(), sessionBounds);
+  ASSERT_TRUE(view->Floating());
+  EXPECT_EQ(view->FloatingParent()->BoundsRect(), floatingFrame);
+  EXPECT_EQ(connect->Left(), 0);
+}
+
+}  // namespace
