@@ -213,4 +213,34 @@ TEST_F(Footers, AssignCopiesColourFontAndAlignmentOnlyWhereTheReceiverHasItsOwn)
   EXPECT_EQ(Foot(2)->Font()->Size(), 9);  // its own font stays
 }
 
+TEST_F(Footers, AColumnsFooterAndFilterSettingsAreStreamedWithIt) {
+  Foot(1)->SetValueType(fvtAvg);
+  Foot(1)->SetDisplayFormat("0.00");
+  Foot(1)->SetColor(clYellow);
+  Col(3)->STFilter()->SetVisible(false);
+  Col(3)->STFilter()->SetDataField("NAME");
+  TMemoryStream stream;
+  {
+    TWriter w(&stream);
+    w.WriteProperties(grid);
+    w.WriteListEnd();
+  }
+  auto* copy = new TDBGridEx(form.get());
+  copy->SetParent(form.get());
+  copy->SetDataSource(&source);
+  copy->SumList()->SetActive(true);
+  stream.SetPosition(0);
+  TReader r(&stream);
+  r.ReadProperties(copy);
+  ASSERT_EQ(copy->Columns()->Count(), 5);
+  TColumnFooterEx* read = copy->Columns()->Items(1)->Footer();
+  EXPECT_EQ(read->ValueType(), fvtAvg);
+  EXPECT_EQ(read->DisplayFormat(), "0.00");
+  EXPECT_EQ(read->Color(), clYellow);
+  EXPECT_FALSE(read->AssignedValues().Contains(cfvAlignment));
+  EXPECT_EQ(copy->GetFooterValue(0, copy->Columns()->Items(1)), "1.88");
+  EXPECT_FALSE(copy->Columns()->Items(3)->STFilter()->Visible());
+  EXPECT_EQ(copy->Columns()->Items(3)->STFilter()->DataField(), "NAME");
+}
+
 }  // namespace

@@ -16,10 +16,6 @@ class SimSessionList {
   ~SimSessionList();
   TDataSet* DataSet() const;
   void SetReadOnly(bool Value);
-  // Runs the instance's workload generator (talvik-sim) with that many user sessions in a process of
-  // its own until the list is freed; true once the session list shows at least AtLeast sessions
-  // (within 30 s).
-  bool StartWorkload(int Sessions, int AtLeast);
   // Simulated user sessions on the instance (some ACTIVE, some waiting), stepped a few rounds.
   void StartWorkload(int Sessions);
   // One more round of the workload's sessions.
