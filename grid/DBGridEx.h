@@ -9,7 +9,11 @@
 #include <vector>
 
 #include "grid/DBGridExColumns.h"
+#include "grid/DBGridExDataService.h"
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
+#include "grid/DBGridExSelection.h"
 #include "grid/DBGridExStyle.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Grids.h"
@@ -43,8 +47,6 @@ using TGetFooterParamsEvent =
 
 enum TDBGridExEditAction { geaCutEx, geaCopyEx, geaPasteEx, geaDeleteEx, geaSelectAllEx };
 using TDBGridExEditActions = TSet<TDBGridExEditAction>;
-enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
-using TDBGridExAllowedSelections = TSet<TDBGridExSelectionType>;
 
 // What the data-aware edit controls and the filter-row editor ask of the control that holds them as
 // its in-place editor.
@@ -247,7 +249,8 @@ class TCustomDBGridEx : public TCustomGrid,
   TDBGridExEditActions EditActions() const { return editActions_; }
   void SetEditActions(TDBGridExEditActions Value) { editActions_ = Value; }
   TDBGridExAllowedSelections AllowedSelections() const { return allowedSelections_; }
-  void SetAllowedSelections(TDBGridExAllowedSelections Value) { allowedSelections_ = Value; }
+  // A selection of a kind no longer allowed is cleared.
+  void SetAllowedSelections(TDBGridExAllowedSelections Value);
   TDBGridExStyle* Style() const { return style_; }
   void SetStyle(TDBGridExStyle* Value) override;
 
@@ -328,12 +331,13 @@ class TCustomDBGridEx : public TCustomGrid,
   // Moves the focus to the data link's active record.
   virtual void RecordChanged();
   void LinkLayoutChanged() override;
-  bool FilterRowShown() const { return false; }
+  bool FilterRowShown() const { return stFilter_ && stFilter_->Visible(); }
   bool TitlesShown() const { return options_.Contains(dgTitles); }
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
-  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont);
+  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
+                         bool InSelection = false);
   // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
   bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
   std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
@@ -378,6 +382,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // Where a raw cell lies: indicator or data column; title, filter, data, separator or footer row.
   TCellTypeEx GetCellType(int ACol, int ARow) const;
   bool Is3DCell(int ACol, int ARow, TGridDrawState State) const;
+  // Whether a cell lies in the multiple selection (DataCol -1: the indicator column; ARow a raw row;
+  // Bookmark the data row's record).
+  bool CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark);
   // The data rows between the fixed rows and the footer separator.
   int DataRowCount() const;
   // Writes text in a cell as WriteTextEx does, turned round for right-to-left reading.
@@ -437,6 +444,48 @@ class TCustomDBGridEx : public TCustomGrid,
   // Colour c lightened: each component c + Round(c / F), at most 255.
   static TColor LightenColor(TColor Color, int F);
 
+  // ---- selection and bookmarks ----
+  // The multiple selection (hides the base grid's cell selection: TCustomGrid::Selection()).
+  TDBGridExSelection* Selection() const { return selection_.get(); }
+  TBookmarkListEx* SelectedRows() const { return selectedRows_.get(); }
+  // Whether a gesture may create a selection of that kind now.
+  bool CanSelectType(TDBGridExSelectionType Value) const;
+  // Repaints what the selection covers and the focused row; remembers whether the grid has the focus.
+  virtual void SelectionChanged();
+  bool SelectionHadFocus() const { return selectionHadFocus_; }
+  // A shift-extension of the record selection has an anchor.
+  bool MultiSelectAnchorSet() const { return multiSelectAnchorSet_; }
+  // Ctrl held or dghClearSelection off: a gesture adds to the selection (set by the key and mouse
+  // handlers; MoveBy toggles records with it).
+  bool KeepSelection() const { return keepSelection_; }
+  void SetKeepSelection(bool Value) { keepSelection_ = Value; }
+  // Keeps the middle visible row's record and the current record's offset from it.
+  void SaveBookmark();
+  // Brings the kept record back to the middle row and moves by the kept offset.
+  void RestoreBookmark();
+  const TBookmarkStr& SavedBookmark() const { return savedBookmark_; }
+  int SavedRecordOffset() const { return savedRecordOffset_; }
+
+  // ---- footers and sums ----
+  TDBGridExSumList* SumList() const { return sumList_.get(); }
+  void SetSumList(TDBGridExSumList* Value);
+  // The text of a footer cell (Row counts the footer rows from 0).
+  virtual std::string GetFooterValue(int Row, TColumnEx* Column);
+  // Repaints every footer row.
+  void InvalidateFooter();
+
+  // ---- filter row and the data service ----
+  TSTDBGridExFilter* STFilter() const { return stFilter_.get(); }
+  void SetSTFilter(TSTDBGridExFilter* Value) { stFilter_->Assign(Value); }
+  // Hands the grid to the data service, which sorts the dataset by the sort-marked columns.
+  virtual void ApplySorting();
+  // Hands the grid to the data service, which filters the dataset by the column filters.
+  virtual void ApplyFilter();
+  bool ApplyingFilter() const { return applyingFilter_; }
+  // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
+  void RebuildSortMarkedColumns();
+  void ColumnDestroying(TColumnEx* Column) override;
+
  protected:
   friend class TDBGridInplaceEdit;
   void KeyDown(WORD& Key, TShiftState Shift) override;
@@ -493,6 +542,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void FooterFontChanged(TObject* Sender);
   void CheckMemTable();
   void ClearLayoutLocks();
+  // SelectColumn's move of the focus (without the rectangle selection).
+  void MoveToColumn(int RawCol, int Direction);
+  // One record step of MoveBy in record mode, marking records with dgMultiSelect; false at an end.
+  bool MoveRecordStep(bool Select, int Step);
   void ReadColumns(TReader* Reader);
   void WriteColumns(TWriter* Writer);
   bool ColumnsStored(TFiler* Filer) const;
@@ -506,6 +559,20 @@ class TCustomDBGridEx : public TCustomGrid,
   std::unique_ptr<TFont> footerFont_;
   std::unique_ptr<TColCellParamsEx> colCellParams_;
   std::unique_ptr<TChangeLink> titleImagesLink_;
+  // selection, bookmarks, sums and the filter row
+  std::unique_ptr<TBookmarkListEx> selectedRows_;
+  std::unique_ptr<TDBGridExSumList> sumList_;
+  std::unique_ptr<TDBGridExSelection> selection_;
+  std::unique_ptr<TSTDBGridExFilter> stFilter_;
+  bool selectionHadFocus_ = false;
+  bool multiSelectAnchorSet_ = false;
+  bool multiSelectAnchorSelected_ = false;
+  TBookmarkStr multiSelectAnchor_;
+  bool keepSelection_ = false;
+  TBookmarkStr savedBookmark_;
+  int savedRecordOffset_ = 0;
+  bool applyingFilter_ = false;
+  bool inSumRecalc_ = false;
 
   TDBGridExAllowedOperations allowedOperations_{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx};
   bool autoFitColWidths_ = false;
@@ -573,6 +640,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);
+  TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
   int layoutPasses_ = 0;
@@ -584,9 +652,9 @@ class TDBGridEx : public TCustomDBGridEx {
   using TCustomDBGridEx::TCustomDBGridEx;
 };
 
-// The grid unit's start-up (idempotent): the default style, the interceptor registrations, the sort-index
-// font, the indicator and sort-marker images, the cursors, the shortcuts, the time-out and the search
-// colours below. A cursor that cannot be loaded raises EOutOfResources "Cannot load cursor resource".
+// The grid unit's start-up (idempotent): the default style, the data service, the interceptor registrations,
+// the sort-index font, the indicator and sort-marker images, the cursors, the shortcuts, the time-out and the
+// search colours below. A cursor that cannot be loaded raises EOutOfResources "Cannot load cursor resource".
 void InitGridUnit();
 // The unit's shut-down: frees what the start-up made (the next start-up makes it again).
 void DoneGridUnit();
