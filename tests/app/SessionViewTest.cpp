@@ -186,3 +186,39 @@ TEST_F(ViewTest, PicturesOfTheGridPopupTheChooserAndTheAlarmTab) {
 
 }  // namespace
 }  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+// The grid as drawn: alternate row colours by record number, red text on active sessions.
+TEST_F(ViewTest, TheGridPaintsRowsInAlternateColoursAndActiveSessionsInRed) {
+  AddFixtureSessions();
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  ASSERT_TRUE(GoTo(107));  // the current row, highlighted, is the last one
+  talvik::gui::UpdateAllWindows(MainForm->Handle());
+  TDBGridEx* grid = form->dbgSession;
+  TDataSet* ds = form->odsSession;
+  int row = 0;
+  for (ds->First(); !ds->Eof() && ds->FieldByName("SID")->AsString() != "107"; ds->Next(), ++row) {
+    SCOPED_TRACE(ds->FieldByName("SID")->AsString());
+    const TRect sid = grid->CellRect(1, row + 1);  // the SID column: numbers stand to the right
+    const POINT paper = InImage(grid, sid.Left + 3, (sid.Top + sid.Bottom) / 2);
+    EXPECT_EQ(talvik::gui::WindowPixel(MainForm->Handle(), paper.X, paper.Y),
+              static_cast<COLORREF>(ds->RecNo() % 2 ? 0xC6BEBD : 0xDED7D6));
+    const TRect status = grid->CellRect(grid->DataToRawColumn(3), row + 1);  // STATUS, fourth of all columns
+    bool red = false;
+    for (int y = status.Top; y < status.Bottom && !red; ++y)
+      for (int x = status.Left; x < status.Right && !red; ++x) {
+        const POINT at = InImage(grid, x, y);
+        const COLORREF c = talvik::gui::WindowPixel(MainForm->Handle(), at.X, at.Y);
+        red = GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60;
+      }
+    EXPECT_EQ(red, ds->FieldByName("STATUS")->AsString() == "ACTIVE");
+  }
+  EXPECT_EQ(row, 7);
+}
+
+}  // namespace
+}  // namespace sessiontest
