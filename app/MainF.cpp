@@ -10,7 +10,9 @@
 #include "app/zrOraUtils.h"
 #include "oracle/OracleLogon.h"
 #include "oracle/OracleSession.h"
+#include "platform/db/DB.h"
 #include "platform/rtl/SysUtils.h"
+#include "toolbar/BarPositions.h"
 
 TMainForm* MainForm = nullptr;
 TComponentRef<TCustomForm> SessionForm;
@@ -24,7 +26,6 @@ namespace {
 
 constexpr int kWidth = 800, kHeight = 600;
 constexpr int kFontHeight = -11;  // 11-pixel characters
-constexpr int kConnectionsWidth = 120;
 constexpr int kHintLength = 255;  // characters
 
 // The section and value names of the stored settings.
@@ -82,11 +83,17 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
     e.action->SetShortCut(ShortCut(e.key, {ssCtrl}));
   }
   aOptions = NewAction("Просмотр", "Настройка", "", -1);
-
-  cbConnections = new TComboBox(this);
-  cbConnections->SetStyle(csDropDownList);
-  cbConnections->SetWidth(kConnectionsWidth);
-  cbConnections->OnCloseUp = [this](TObject* s) { cbConnectionsCloseUp(s); };
+  // the menu bar and the toolbars find the actions by these names
+  const std::pair<TContainedAction*, const char*> names[] = {{aLogin, "aLogin"},
+                                                             {aFileSaveAs, "aFileSaveAs"},
+                                                             {aExit, "aExit"},
+                                                             {aAbout, "aAbout"},
+                                                             {aEditCopy, "aEditCopy"},
+                                                             {aEditPaste, "aEditPaste"},
+                                                             {aEditSelectAll, "aEditSelectAll"},
+                                                             {aOptions, "aOptions"}};
+  for (const auto& [action, name] : names) action->SetName(name);
+  CreateBars();
 
   OracleSession = new TOracleSession(this);
   OracleSession->AfterLogOn = [this](TOracleSession* s) { OracleSessionAfterLogOn(s); };
@@ -148,6 +155,7 @@ void TMainForm::FormCreate(TObject*) {
     SysTrayIcon->SetEnabled(tray);
     SysTrayIcon->SetIconVisible(tray);
     SysTrayIcon->SetMinimizeToTray(tray);
+    RegLoadToolbarPositions(this, HKEY_CURRENT_USER, kToolbarsKey);
     SetBounds(RegIni->ReadInteger(kMainFormSection, "Left", 0),
               RegIni->ReadInteger(kMainFormSection, "Top", 0), Width(), Height());
     SetBounds(Left(), Top(), Width(), RegIni->ReadInteger(kMainFormSection, "Height", kHeight));
@@ -224,11 +232,26 @@ void TMainForm::aAboutExecute(TObject*) {
   ShowAboutBox();
 }
 
+namespace {
+
+// The session list's data source attached to its dataset again (Attach) or detached from it, so that
+// a hidden window's grid and controls show nothing; nothing without the session window.
+void AttachSessionList(bool Attach) {
+  if (!SessionForm) return;
+  auto* source = dynamic_cast<TDataSource*>(SessionForm->FindComponent("dsSession"));
+  if (!source) return;
+  source->SetDataSet(Attach ? dynamic_cast<TDataSet*>(SessionForm->FindComponent("odsSession")) : nullptr);
+}
+
+}  // namespace
+
 void TMainForm::nShowClick(TObject*) {
+  AttachSessionList(true);
   SysTrayIcon->ShowMainForm();
 }
 
 void TMainForm::nHideClick(TObject*) {
+  AttachSessionList(false);
   SysTrayIcon->HideMainForm();
 }
 
@@ -238,17 +261,20 @@ void TMainForm::nExitClick(TObject*) {
 }
 
 void TMainForm::SysTrayIconClick(TObject*) {
+  AttachSessionList(true);
   SysTrayIcon->ShowMainForm();
 }
 
 void TMainForm::RegisterSessionActions(TActionList* Actions, TCustomImageList* Images) {
   sessionActions_.Reset(Actions);
   sessionImages_.Reset(Images);
+  BindSessionItems();
 }
 
 void TMainForm::UnregisterSessionActions() {
   sessionActions_.Reset(nullptr);
   sessionImages_.Reset(nullptr);
+  BindSessionItems();
 }
 
 TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
@@ -264,6 +290,7 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
   if (!RegIni) return;
   RegIni->WriteString(kLastLogon, "UserName", UserName);
   RegIni->WriteString(kLastLogon, "DataBase", DataBase);
+  RegSaveToolbarPositions(this, HKEY_CURRENT_USER, kToolbarsKey);
   const TWindowState state = WindowState();
   const auto stored = std::find(std::begin(kStoredStates), std::end(kStoredStates), state);
   RegIni->WriteInteger(kMainFormSection, "WindowState", static_cast<int>(stored - std::begin(kStoredStates)));

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
@@ -19,6 +20,11 @@
 class TOracleSession;
 class TOracleLogon;
 class TSysTrayIcon;
+class TBarCustomItem;
+class TBarDock;
+class TBarItem;
+class TBarSubmenuItem;
+class TBarToolbar;
 
 // Raised inside the main window's creation when the program must end there and then: after a
 // cancelled logon (exit code 0), or when something failed after the logon (exit code 1, the reason
@@ -47,6 +53,12 @@ class TMainForm : public TForm {
   TEditPaste* aEditPaste;
   TEditSelectAll* aEditSelectAll;
   TAction* aOptions;
+  TImageList* TBImageList;
+  TBarDock* TBDockTop;
+  TBarToolbar* ToolBarMainMenu;
+  TBarToolbar* ToolBarConnect;
+  TBarToolbar* ToolBarView;
+  TBarToolbar* ToolBarSession;
   TComboBox* cbConnections;
   TOracleSession* OracleSession;
   TOracleLogon* OracleLogon;
@@ -78,6 +90,23 @@ class TMainForm : public TForm {
   TContainedAction* SessionAction(const std::string& Name) const;
 
  private:
+  // The bars: the top dock with the menu bar and the three toolbars (MainFLayout.cpp).
+  void CreateBars();
+  TBarToolbar* NewToolbar(const char* Name, const char* Caption, int Row, int Pos);
+  TBarSubmenuItem* NewSubmenu(const char* Caption);
+  // Adds to Parent, in order, the items of a menu or toolbar line: "-" a separator, a name starting
+  // with "a" one of this window's actions or, when it has none of that name, an item waiting for the
+  // session window's action.
+  void AddItems(TBarCustomItem* Parent, std::initializer_list<const char*> Names);
+  // Binds the items waiting for session actions to the registered list (or unbinds and hides them).
+  void BindSessionItems();
+
+  // An item bound by name to a session window's action.
+  struct SessionItem {
+    TBarItem* Item;
+    std::string ActionName;
+  };
+  std::vector<SessionItem> sessionItems_;
   TComponentRef<TActionList> sessionActions_;
   TComponentRef<TCustomImageList> sessionImages_;
 

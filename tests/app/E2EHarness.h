@@ -148,11 +148,22 @@ class ProgramTest : public ::testing::Test {
     s << f.rdbuf();
     return s.str();
   }
-  void Prefill(const std::string& user, const std::string& database) {
+  // The store as a user left it: the last logon, and whatever further sections Extra holds (in the
+  // store file's own format).
+  void Prefill(const std::string& user, const std::string& database, const std::string& extra = "") {
     std::filesystem::create_directories(dir_ / "config" / "talvik");
     std::ofstream f(dir_ / "config" / "talvik" / "HKCU.reg");
     f << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"" << user
-      << "\"\n\"DataBase\"=\"" << database << "\"\n";
+      << "\"\n\"DataBase\"=\"" << database << "\"\n"
+      << extra;
+  }
+  // Logs on from the prefilled dialog with Password; the main window's id.
+  std::string LogOn(const std::string& password) {
+    std::string logon = Await("Oracle Logon");
+    if (logon.empty()) return "";
+    Type(logon, password);
+    Keys(logon, "Return");
+    return Await("Talvik for Oracle");
   }
   // What the instance says of the program's session.
   static std::string SessionOf(const std::string& user) {

@@ -6,6 +6,7 @@
 using e2e::Output;
 using e2e::WaitFor;
 using e2e::WindowNamed;
+using x11test::Shell;
 using E2E = e2e::ProgramTest;
 
 TEST_F(E2E, FirstLogonPrefilledAWrongPasswordThenTheRightOne) {
@@ -41,4 +42,47 @@ TEST_F(E2E, EscapeInTheLogonDialogEndsTheProgramWithNothingWritten) {
   Keys(logon, "Escape");
   EXPECT_EQ(Exit(), 0);
   EXPECT_EQ(Settings().find("LastLogon"), std::string::npos);
+}
+
+TEST_F(E2E, TheAboutBoxOpensFromTheHelpMenuAndOkClosesIt) {
+  Prefill("SYSTEM", "SIM");
+  Start();
+  std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  // a click on "Помощь" of the menu bar (the main window stands at 0, 0), then its first item
+  Shell("xdotool mousemove 233 10 click 1");
+  Keys(main, "Down Return");
+  std::string about = Await("О программе");
+  ASSERT_FALSE(about.empty()) << "no About box";
+  EXPECT_EQ(Output("xdotool getwindowname " + about), "О программе: Talvik");
+  Picture("about");
+  // "Ok" stands centred 60 pixels above the box's bottom edge
+  std::istringstream geometry(Output("xdotool getwindowgeometry --shell " + about +
+                                     " | grep -E '^(X|Y|WIDTH|HEIGHT)=' | cut -d= -f2"));
+  int x = 0, y = 0, w = 0, h = 0;
+  geometry >> x >> y >> w >> h;
+  Shell("xdotool mousemove " + std::to_string(x + w / 2) + " " + std::to_string(y + h - 50) + " click 1");
+  EXPECT_TRUE(WaitFor([&] { return WindowNamed("О программе").empty(); })) << "the box stayed";
+  EXPECT_FALSE(WindowNamed("Talvik for Oracle").empty()) << "the program went with it";
+}
+
+TEST_F(E2E, LeavingThroughTheMenuWhileMaximisedKeepsTheLastNormalBoundsAndRestartsMaximised) {
+  Prefill("SYSTEM", "SIM",
+          "\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"5\"\n\"Top\"=\"7\"\n"
+          "\"Width\"=\"640\"\n\"Height\"=\"480\"\n\"WindowState\"=\"2\"\n");
+  Start();
+  std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  std::string geometry = Output("xwininfo -id " + main + " | grep -E 'Width|Height' | tr -d ' '");
+  EXPECT_EQ(geometry.find("Width:640"), std::string::npos) << "not maximised: " << geometry;
+  Picture("maximised");
+  // a click on "Файл" of the menu bar, then up to its last item "Выход"
+  Shell("xdotool mousemove 28 10 click 1");
+  Keys(main, "Up Return");
+  ASSERT_EQ(Exit(), 0);
+  const std::string store = Settings();
+  EXPECT_NE(store.find("\"WindowState\"=\"2\""), std::string::npos) << store;
+  EXPECT_NE(store.find("\"Width\"=\"640\""), std::string::npos) << "the normal bounds were overwritten";
+  EXPECT_NE(store.find("\"UserName\"=\"SYSTEM\""), std::string::npos) << store;
+  EXPECT_NE(store.find("Talvik\\Toolbars\\ToolBarView]"), std::string::npos) << "no toolbar positions";
 }

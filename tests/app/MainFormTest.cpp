@@ -2,12 +2,19 @@
 // the connections box, closing and the window's place kept across starts, and the ways out.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/MainF.h"
 #include "app/SysTrayIcon.h"
 #include "oracle/OracleLogonTestSupport.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
+#include "platform/gui/WinManager.h"
 #include "platform/rtl/Registry.h"
+#include "toolbar/BarDock.h"
+#include "toolbar/BarItem.h"
+#include "toolbar/BarToolbar.h"
 
 using logontest::LogonDialogTest;
 
@@ -195,4 +202,93 @@ TEST_F(MainFormTest, SessionActionsAreFoundByNameOnlyWhileTheirListIsRegisteredA
   MainForm->RegisterSessionActions(list, nullptr);
   delete owner;  // a session window freed without unregistering leaves nothing dangling
   EXPECT_EQ(MainForm->SessionAction("aRefresh"), nullptr);
+}
+
+// The menu bar's and toolbars' lines as captions, "-" for separators, hidden items in brackets.
+std::string Line(TBarCustomItem* Parent) {
+  std::string out;
+  for (int i = 0; i < Parent->Count(); ++i) {
+    TBarCustomItem* item = Parent->Items(i);
+    std::string text = dynamic_cast<TBarSeparatorItem*>(item) ? "-" : StripHotkey(item->Caption());
+    if (!item->Visible()) text = "(" + text + ")";
+    out += (i ? "," : "") + text;
+  }
+  return out;
+}
+
+TEST_F(MainFormTest, TheBarsStandOnTheTopDockAndTheSessionCommandsShowOnlyWhileTheSessionWindowIsThere) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  Application->ProcessMessages();
+  TBarRootItem* menu = MainForm->ToolBarMainMenu->Items();
+  EXPECT_EQ(Line(menu), "Файл,Правка,Просмотр,Сеансы,Помощь");
+  EXPECT_EQ(Line(menu->Items(0)), "Подключиться ...,-,Выход");
+  EXPECT_EQ(Line(menu->Items(1)), "Копировать,Вставить,-,Выделить всё");
+  EXPECT_EQ(Line(menu->Items(2)), "(),(),-,(),(),-,Настройка");
+  EXPECT_EQ(Line(MainForm->ToolBarConnect->Items()), "Подключиться ...,-,") << "the last is the combo's item";
+  EXPECT_EQ(MainForm->cbConnections->Parent(), MainForm->ToolBarConnect);
+  // the toolbars of row 1 at 0, 160 and 215, the menu bar alone on row 0
+  EXPECT_EQ(MainForm->ToolBarMainMenu->DockRow(), 0);
+  const std::pair<TBarToolbar*, int> row1[] = {
+      {MainForm->ToolBarConnect, 0}, {MainForm->ToolBarView, 160}, {MainForm->ToolBarSession, 215}};
+  for (const auto& [bar, pos] : row1) {
+    EXPECT_EQ(bar->CurrentDock(), MainForm->TBDockTop) << bar->Name();
+    EXPECT_EQ(bar->DockRow(), 1) << bar->Name();
+    EXPECT_EQ(bar->DockPos(), pos) << bar->Name();
+  }
+  EXPECT_GT(MainForm->ToolBarView->Left(), MainForm->ToolBarConnect->Left());
+  EXPECT_GT(MainForm->ToolBarConnect->Top(), MainForm->ToolBarMainMenu->Top());
+  {
+    const char* bin = std::getenv("TALVIK_BINARY_DIR");
+    const std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(talvik::gui::RenderWindowToPng(MainForm->Handle(), dir + "/app-main-window-bars.png"));
+  }
+
+  // a session window registers its commands: they show, bound to its actions and its pictures
+  auto* owner = new TComponent(nullptr);
+  auto* images = new TImageList(owner);
+  auto* list = new TActionList(owner);
+  for (const char* name : {"aRefresh", "aAutoRefresh", "aKill"}) {
+    auto* a = new TAction(owner);
+    a->SetName(name);
+    a->SetCaption(name + 1);
+    a->SetActionList(list);
+  }
+  MainForm->RegisterSessionActions(list, images);
+  EXPECT_EQ(Line(menu->Items(2)), "(),(),-,AutoRefresh,Refresh,-,Настройка");
+  EXPECT_EQ(Line(MainForm->ToolBarView->Items()), "AutoRefresh,Refresh");
+  EXPECT_EQ(MainForm->ToolBarView->Items()->Items(1)->Images(), images);
+  MainForm->UnregisterSessionActions();
+  EXPECT_EQ(Line(MainForm->ToolBarView->Items()), "(AutoRefresh),(Refresh)");
+  EXPECT_EQ(MainForm->ToolBarView->Items()->Items(1)->Action(), nullptr);
+  MainForm->RegisterSessionActions(list, images);
+  delete owner;  // freed without unregistering: the items lose their actions, nothing dangles
+  Application->ProcessMessages();
+  EXPECT_EQ(MainForm->ToolBarView->Items()->Items(1)->Action(), nullptr);
+}
+
+TEST_F(MainFormTest, ToolbarPositionsAreKeptAcrossStartsButNotWhenLeavingThroughTheTray) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->ToolBarSession->SetDockRow(2);
+  MainForm->ToolBarSession->SetDockPos(40);
+  TCloseAction action = caFree;
+  MainForm->FormClose(MainForm, action);  // what closing runs, without ending the application
+  delete MainForm;
+  MainForm = nullptr;
+  TRegIniFile toolbars(kToolbarsKey);
+  EXPECT_EQ(toolbars.ReadString("ToolBarSession", "DockRow", "<none>"), "2");
+
+  OnLogonForm([](TLogOnForm* f) {  // the last user and alias are there already
+    logontest::Type(f->PasswordEdit, "manager");
+    logontest::Click(f->OKBtn);
+  });
+  ASSERT_EQ(Start(), -1);
+  EXPECT_EQ(MainForm->ToolBarSession->DockRow(), 2);
+  EXPECT_EQ(MainForm->ToolBarSession->DockPos(), 40);
+  MainForm->ToolBarSession->SetDockRow(1);
+  MainForm->nExitClick(nullptr);  // ends without saving anything
+  EXPECT_EQ(TRegIniFile(kToolbarsKey).ReadString("ToolBarSession", "DockRow", "<none>"), "2");
 }

@@ -1,12 +1,8 @@
 #include "GridOracleSupport.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
@@ -18,7 +14,6 @@
 namespace gridtest {
 
 struct SimSessionList::Impl {
-  pid_t workload = -1;
   std::filesystem::path dir;
   std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleDataSet> ds;
@@ -48,11 +43,6 @@ SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_un
 }
 
 SimSessionList::~SimSessionList() {
-  if (impl_->workload > 0) {
-    kill(impl_->workload, SIGTERM);  // it logs its sessions off and ends
-    int status = 0;
-    waitpid(impl_->workload, &status, 0);
-  }
   impl_->ds.reset();
   impl_->inProcess.reset();
   impl_->instance.reset();
@@ -64,30 +54,6 @@ SimSessionList::~SimSessionList() {
 
 TDataSet* SimSessionList::DataSet() const {
   return impl_->ds.get();
-}
-
-bool SimSessionList::StartWorkload(int Sessions, int AtLeast) {
-  const char* bin = std::getenv("TALVIK_BINARY_DIR");
-  const std::string tool = std::string(bin ? bin : ".") + "/oracle_sim/talvik-sim";
-  const std::string db = (impl_->dir / "sim.db").string();
-  const std::string sessions = std::to_string(Sessions);
-  impl_->workload = fork();
-  if (impl_->workload == 0) {
-    execl(tool.c_str(), tool.c_str(), db.c_str(), "run", "--sessions", sessions.c_str(), "--period", "100",
-          "--seconds", "120", "--no-lock-chain", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (impl_->workload < 0) return false;
-  TOracleDataSet* ds = impl_->ds.get();
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < until) {
-    if (!ds->Active()) ds->Open();
-    ds->Refresh();
-    ds->Last();
-    if (ds->RecordCount() >= AtLeast) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
 }
 
 void SimSessionList::SetReadOnly(bool Value) {

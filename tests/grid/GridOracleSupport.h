@@ -20,10 +20,6 @@ class SimSessionList {
   void StartWorkload(int Sessions);
   // One more round of the workload's sessions.
   void StepWorkload();
-  // Runs the instance's workload generator (talvik-sim) with that many user sessions in a process of
-  // its own until the list is freed; true once the session list shows at least AtLeast sessions
-  // (within 30 s).
-  bool StartWorkload(int Sessions, int AtLeast);
 
  private:
   struct Impl;
