@@ -645,9 +645,9 @@ bool TCustomDBGridEx::AcquireFocus() {
 }
 
 bool TCustomDBGridEx::HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor,
-                                        TFont* AFont) {
+                                        TFont* AFont, bool InSelection) {
   THighlightDataCellState s;
-  s.InSelection = false;  // the multiple selection comes with the selection object
+  s.InSelection = InSelection;
   s.StateSelected = State.Contains(gdSelected);
   s.HighlightFocusOption = optionsEx_.Contains(dghHighlightFocus);
   s.GridWindowFocused = HandleAllocated() && GetFocus() == Handle();

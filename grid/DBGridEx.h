@@ -337,7 +337,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
-  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont);
+  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
+                         bool InSelection = false);
   // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
   bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
   std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
@@ -435,6 +436,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // Where a raw cell lies: indicator or data column; title, filter, data, separator or footer row.
   TCellTypeEx GetCellType(int ACol, int ARow) const;
   bool Is3DCell(int ACol, int ARow, TGridDrawState State) const;
+  // Whether a cell lies in the multiple selection (DataCol -1: the indicator column; ARow a raw row;
+  // Bookmark the data row's record).
+  bool CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark);
   // The data rows between the fixed rows and the footer separator.
   int DataRowCount() const;
   // Writes text in a cell as WriteTextEx does, turned round for right-to-left reading.
@@ -696,6 +700,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);
+  TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
   int layoutPasses_ = 0;
