@@ -83,12 +83,19 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
   titleFont_->Assign(Font());
   titleFont_->OnChange = [this](TObject* s) { TitleFontChanged(s); };
   SetSaveCellExtents(false);
+  selectedRows_ = std::make_unique<TBookmarkListEx>(this);
+  sumList_ = std::make_unique<TDBGridExSumList>(this);
+  sumList_->OnRecalcAll = [this](TObject* s) { InvokeEvent(OnSumListRecalcAll, s); };
+  sumList_->OnAfterRecalcAll = [this](TObject* s) { InvokeEvent(OnSumListAfterRecalcAll, s); };
+  sumList_->SumListChanged = [this](TObject*) { InvalidateFooter(); };
   horzScrollBar_ = CreateScrollBar(false);
   vertScrollBar_ = CreateScrollBar(true);
+  selection_ = std::make_unique<TDBGridExSelection>(this);
   footerFont_ = std::make_unique<TFont>();
   footerFont_->Assign(Font());
   footerFont_->OnChange = [this](TObject* s) { FooterFontChanged(s); };
   colCellParams_ = std::make_unique<TColCellParamsEx>();
+  stFilter_ = std::make_unique<TSTDBGridExFilter>(this);
   titleImagesLink_ = std::make_unique<TChangeLink>();
   titleImagesLink_->OnChange = [this](TObject*) { Invalidate(); };
   SetTabStop(true);
@@ -102,7 +109,7 @@ TCustomDBGridEx::~TCustomDBGridEx() {
   colCellParams_.reset();
   dataLink_->SetDataSource(nullptr);
   HideEditor();
-  columns_.reset();
+  columns_.reset();  // the footers give their items back to the sum list, which is still here
   columnDefValues_.reset();
   dataLink_.reset();
   if (titleImages_) titleImages_->UnRegisterChanges(titleImagesLink_.get());
@@ -320,6 +327,7 @@ void TCustomDBGridEx::SetDataSource(TDataSource* Value) {
   dataLink_->SetDataSource(Value);
   if (Value) Value->FreeNotification(this);
   LinkActive(dataLink_->Active());
+  sumList_->SetDataSet(Value ? Value->DataSet() : nullptr);
 }
 
 void TCustomDBGridEx::CheckMemTable() {
@@ -420,6 +428,7 @@ void TCustomDBGridEx::EndLayoutPass() {
 }
 
 void TCustomDBGridEx::InternalLayout() {
+  RebuildSortMarkedColumns();
   LayoutChanged();
 }
 
@@ -467,6 +476,8 @@ void TCustomDBGridEx::Loaded() {
     SetScrollBars(ssNone);
   }
   UpdateHorzScrollBar();
+  if (DataSource() && sumList_->Active() && sumList_->DataSet()) sumList_->Loaded();
+  RebuildSortMarkedColumns();
   LayoutChanged();
   DeferLayout();
 }
@@ -475,6 +486,46 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
     case WM_DEFERLAYOUT:
       LayoutChanged();
+      return;
+    case WM_TIMER:
+      if (Message.WParam == kAutoScrollTimerId) {
+        // the base grid's own selection timer has the same number: this grid selects by itself
+        if (tracking_ && (trackingRows_ || trackingCells_ || mouseSelectMode_ == kMouseSelectingColumns))
+          MouseAutoScroll();
+        else if (mouseSelectMode_ == kMouseSelectingColumns)
+          MouseAutoScroll();
+        return;
+      }
+      if (Message.WParam == kIncSearchTimerId) {
+        StopIncSearch();
+        return;
+      }
+      break;
+    case WM_CANCELMODE:
+    case CM_CANCELMODE:
+      CancelMouseMode();
+      break;
+    case WM_SETCURSOR:
+      if (LOWORD(Message.LParam) == HTCLIENT && HandleAllocated()) {
+        POINT p;
+        ::GetCursorPos(p);
+        ::ScreenToClient(Handle(), p);
+        if (SetGridCursor(p.X, p.Y)) {
+          Message.Result = 1;
+          return;
+        }
+      }
+      break;
+    case WM_GETDLGCODE:
+      TCustomGrid::Dispatch(Message);
+      if (optionsEx_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
+      return;
+    case WM_KILLFOCUS:
+      TCustomGrid::Dispatch(Message);
+      if (sortMarkingPending_) {
+        sortMarkingPending_ = false;
+        DoSortMarkingChanged();
+      }
       return;
     case WM_SYSCOLORCHANGE:
     case CM_SYSCOLORCHANGE:
@@ -594,9 +645,9 @@ bool TCustomDBGridEx::AcquireFocus() {
 }
 
 bool TCustomDBGridEx::HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor,
-                                        TFont* AFont) {
+                                        TFont* AFont, bool InSelection) {
   THighlightDataCellState s;
-  s.InSelection = false;  // the multiple selection comes with the selection object
+  s.InSelection = InSelection;
   s.StateSelected = State.Contains(gdSelected);
   s.HighlightFocusOption = optionsEx_.Contains(dghHighlightFocus);
   s.GridWindowFocused = HandleAllocated() && GetFocus() == Handle();
@@ -638,10 +689,27 @@ void TCustomDBGridEx::ColExit() {
 }
 
 void TCustomDBGridEx::ClearSelection() {
-  // the multiple selection belongs to the selection object (not part of this grid's core yet)
+  if (!selection_) return;  // not built yet
+  if (options_.Contains(dgMultiSelect) && optionsEx_.Contains(dghClearSelection)) selectedRows_->Clear();
+  multiSelectAnchorSet_ = false;
+  if (selection_->SelectionType() != gstNon && optionsEx_.Contains(dghClearSelection)) {
+    selection_->Clear();
+    InvalidateGrid();
+    UpdateEditorState();
+  }
 }
 
-void TCustomDBGridEx::SelectColumn(int RawCol, int Direction, bool /*Select*/) {
+void TCustomDBGridEx::SelectColumn(int RawCol, int Direction, bool Select) {
+  // with Select the rectangle grows from the focused cell (where one starts unless it exists)
+  const bool rect = Select && CanSelectType(gstRectangle) && dataLink_->Active();
+  if (rect && selection_->SelectionType() != gstRectangle)
+    selection_->Rect()->Select(GetSelectedIndex(), dataLink_->DataSet()->Bookmark(), false);
+  MoveToColumn(RawCol, Direction);
+  if (rect && dataLink_->Active())
+    selection_->Rect()->Select(GetSelectedIndex(), dataLink_->DataSet()->Bookmark(), true);
+}
+
+void TCustomDBGridEx::MoveToColumn(int RawCol, int Direction) {
   dataLink_->UpdateData();
   const int first = indicatorOffset_, last = ColCount() - 1;
   RawCol = std::clamp(RawCol, first, std::max(first, last));
@@ -709,6 +777,8 @@ bool TCustomDBGridEx::AllowedOperationsCheck() {
 
 void TCustomDBGridEx::LinkActive(bool Value) {
   if (!Value) HideEditor();
+  selection_->LinkActive(Value);
+  sumList_->SetDataSet(DataSource() ? DataSource()->DataSet() : nullptr);
   LayoutChanged();
   if (Value && AlwaysShowEditorWanted()) ShowEditor();
   UpdateVertScrollBar();
@@ -716,7 +786,7 @@ void TCustomDBGridEx::LinkActive(bool Value) {
 }
 
 void TCustomDBGridEx::DataChanged() {
-  if (!HandleAllocated()) return;
+  if (!HandleAllocated() || inSumRecalc_) return;
   UpdateRowCount();
   UpdateVertScrollBar();
   RecordChanged();
@@ -876,6 +946,9 @@ bool TCustomDBGridEx::CanEditShow() {
   if (result && (!c || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
     result = false;
   if (editorBlocked_) result = false;
+  if (selection_ && selection_->SelectionType() != gstNon && optionsEx_.Contains(dghClearSelection) &&
+      allowedSelections_.Contains(gstRectangle))
+    result = false;
   if (!result && EditorMode()) HideEditor();
   return result;
 }
@@ -1063,24 +1136,15 @@ void TCustomDBGridEx::ChangeScale(int M, int D) {
   TCustomGrid::ChangeScale(M, D);
 }
 
-void TCustomDBGridEx::KeyPress(char32_t& Key) {
-  TColumnEx* c = FocusedColumn();
-  const bool toggles = c && !options_.Contains(dgRowSelect) &&
-                       (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);
-  if (toggles && Key == U' ') {
-    if (OnKeyPress) OnKeyPress(this, Key);
-    if (Key == U' ') c->SetNextFieldValue(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
-    return;
-  }
-  TCustomGrid::KeyPress(Key);
-}
-
 // ---------------------------------------------------------------- keyboard routines
 
-void TCustomDBGridEx::MoveBy(bool /*Select*/, int Distance, bool RecordMode, bool ToEnd) {
+void TCustomDBGridEx::MoveBy(bool Select, int Distance, bool RecordMode, bool ToEnd) {
   if (!dataLink_->Active()) return;
   TDataSet* ds = dataLink_->DataSet();
   if (!RecordMode && !options_.Contains(dgRowSelect)) {
+    const bool rect = Select && CanSelectType(gstRectangle);
+    if (rect && selection_->SelectionType() != gstRectangle)
+      selection_->Rect()->Select(GetSelectedIndex(), ds->Bookmark(), false);
     if (ToEnd) {
       if (Distance == 1) {
         ds->Last();
@@ -1090,6 +1154,7 @@ void TCustomDBGridEx::MoveBy(bool /*Select*/, int Distance, bool RecordMode, boo
     } else {
       ds->MoveBy(Distance);
     }
+    if (rect) selection_->Rect()->Select(GetSelectedIndex(), ds->Bookmark(), true);
   } else {
     const int visible = std::max(1, RowCount() - titleOffset_);
     const bool disable = std::abs(Distance) > visible || ToEnd;
@@ -1098,15 +1163,113 @@ void TCustomDBGridEx::MoveBy(bool /*Select*/, int Distance, bool RecordMode, boo
       if (disable) ds->EnableControls();
     });
     const int step = Distance < 0 ? -1 : 1;
-    if (ToEnd) {
-      while (ds->MoveBy(step) != 0) {
-      }
-    } else {
-      for (int i = 0; i < std::abs(Distance); ++i)
-        if (ds->MoveBy(step) == 0) break;
-    }
+    for (int i = 0; ToEnd || i < std::abs(Distance); ++i)
+      if (!MoveRecordStep(Select, step)) break;
   }
   if (updateLock_ == 0 && HandleAllocated()) Update();
+}
+
+bool TCustomDBGridEx::MoveRecordStep(bool Select, int Step) {
+  TDataSet* ds = dataLink_->DataSet();
+  const bool marking = options_.Contains(dgMultiSelect) && dataLink_->Active();
+  if (!marking) return ds->MoveBy(Step) != 0;
+  if (!Select) {
+    ClearSelection();
+    return ds->MoveBy(Step) != 0;
+  }
+  // the records between the anchor and the current one take the mark: selected, or in toggle mode
+  // the opposite of the anchor's state before the gesture
+  if (!multiSelectAnchorSet_) {
+    multiSelectAnchor_ = ds->Bookmark();
+    multiSelectAnchorSelected_ = selectedRows_->CurrentRowSelected();
+    multiSelectAnchorSet_ = true;
+  }
+  const bool mark = keepSelection_ ? !multiSelectAnchorSelected_ : true;
+  if (ds->CompareBookmarks(ds->Bookmark(), multiSelectAnchor_) == 0)
+    selectedRows_->SetCurrentRowSelected(mark);
+  const int side = ds->CompareBookmarks(ds->Bookmark(), multiSelectAnchor_);
+  const bool towards = (side > 0 && Step < 0) || (side < 0 && Step > 0);
+  if (towards) selectedRows_->SetCurrentRowSelected(keepSelection_ ? multiSelectAnchorSelected_ : false);
+  if (ds->MoveBy(Step) == 0) return false;
+  if (!towards) selectedRows_->SetCurrentRowSelected(mark);
+  return true;
+}
+
+void TCustomDBGridEx::SetAllowedSelections(TDBGridExAllowedSelections Value) {
+  allowedSelections_ = Value;
+  const TDBGridExSelectionType held = selection_->SelectionType();
+  if (held != gstNon && !Value.Contains(held)) selection_->Clear();
+}
+
+bool TCustomDBGridEx::CanSelectType(TDBGridExSelectionType Value) const {
+  if (Value == gstNon) return true;
+  if (!options_.Contains(dgMultiSelect) || !allowedSelections_.Contains(Value)) return false;
+  return !((Value == gstRectangle || Value == gstColumns) && options_.Contains(dgRowSelect));
+}
+
+void TCustomDBGridEx::SelectionChanged() {
+  if (HandleAllocated()) {
+    if (selection_->SelectionType() == gstAll) {
+      InvalidateGrid();
+    } else if (const TGridRect r = selection_->SelectionToGridRect(); r.Left >= 0) {
+      InvalidateRect(r);
+    }
+    InvalidateRow(Row());
+  }
+  selectionHadFocus_ = HasFocus();
+}
+
+void TCustomDBGridEx::SaveBookmark() {
+  if (!dataLink_->Active()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  const int count = dataLink_->RecordCount();
+  // the current record's offset from the middle row (the upper middle one for an even count)
+  const int offset = dataLink_->ActiveRecord() - count / 2 + (count + 1) % 2;
+  const int moved = ds->MoveBy(-offset);
+  savedBookmark_ = ds->Bookmark();
+  ds->MoveBy(-moved);
+  savedRecordOffset_ = offset;
+}
+
+void TCustomDBGridEx::RestoreBookmark() {
+  if (!dataLink_->Active() || savedBookmark_.empty()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  ds->GotoBookmark(savedBookmark_);
+  ds->MoveBy(savedRecordOffset_);
+}
+
+void TCustomDBGridEx::ApplySorting() {
+  DBGridExDataService()->ApplySorting(this);
+}
+
+void TCustomDBGridEx::ApplyFilter() {
+  applyingFilter_ = true;
+  TScopeExit done([this] { applyingFilter_ = false; });
+  DBGridExDataService()->ApplyFilter(this);
+}
+
+void TCustomDBGridEx::RebuildSortMarkedColumns() {
+  if (!columns_) return;
+  TColumnsExList& list = sortMarkedColumns_;
+  list.clear();
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TColumnEx* c = columns_->Items(i);
+    const int at = c->Title()->SortIndex() - 1;
+    if (at < 0) continue;
+    if (static_cast<int>(list.size()) <= at) list.resize(at + 1, nullptr);
+    // two columns claiming one place keep both, in column order
+    if (list[at]) {
+      list.insert(list.begin() + at + 1, c);
+    } else {
+      list[at] = c;
+    }
+  }
+  // places never claimed leave no holes for the ORDER BY terms
+  std::erase(list, nullptr);
+}
+
+void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
+  if (selection_) selection_->Columns()->Forget(Column);
 }
 
 void TCustomDBGridEx::NextRow(bool Select) {
@@ -1195,22 +1358,3 @@ void TCustomDBGridEx::DefineProperties(TFiler* Filer) {
 }
 
 // ---------------------------------------------------------------- keys of the editor
-
-void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
-  if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
-    // the edited text goes into the field
-    UpdateText();
-    dataLink_->UpdateRecord();
-    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
-    Key = 0;
-    return;
-  }
-  if (Key == VK_ESCAPE && EditorMode()) {
-    dataLink_->Reset();
-    InvalidateEditor();
-    if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
-    Key = 0;
-    return;
-  }
-  TCustomGrid::KeyDown(Key, Shift);
-}

@@ -9,11 +9,16 @@
 #include <vector>
 
 #include "grid/DBGridExColumns.h"
+#include "grid/DBGridExDataService.h"
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
+#include "grid/DBGridExSelection.h"
 #include "grid/DBGridExStyle.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/IniFiles.h"
 
 class TCustomDBGridEx;
 class TColumnEx;
@@ -43,8 +48,6 @@ using TGetFooterParamsEvent =
 
 enum TDBGridExEditAction { geaCutEx, geaCopyEx, geaPasteEx, geaDeleteEx, geaSelectAllEx };
 using TDBGridExEditActions = TSet<TDBGridExEditAction>;
-enum TDBGridExSelectionType { gstNon, gstRecordBookmarks, gstRectangle, gstColumns, gstAll };
-using TDBGridExAllowedSelections = TSet<TDBGridExSelectionType>;
 
 // What the data-aware edit controls and the filter-row editor ask of the control that holds them as
 // its in-place editor.
@@ -247,7 +250,8 @@ class TCustomDBGridEx : public TCustomGrid,
   TDBGridExEditActions EditActions() const { return editActions_; }
   void SetEditActions(TDBGridExEditActions Value) { editActions_ = Value; }
   TDBGridExAllowedSelections AllowedSelections() const { return allowedSelections_; }
-  void SetAllowedSelections(TDBGridExAllowedSelections Value) { allowedSelections_ = Value; }
+  // A selection of a kind no longer allowed is cleared.
+  void SetAllowedSelections(TDBGridExAllowedSelections Value);
   TDBGridExStyle* Style() const { return style_; }
   void SetStyle(TDBGridExStyle* Value) override;
 
@@ -328,12 +332,13 @@ class TCustomDBGridEx : public TCustomGrid,
   // Moves the focus to the data link's active record.
   virtual void RecordChanged();
   void LinkLayoutChanged() override;
-  bool FilterRowShown() const { return false; }
+  bool FilterRowShown() const { return stFilter_ && stFilter_->Visible(); }
   bool TitlesShown() const { return options_.Contains(dgTitles); }
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
-  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont);
+  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
+                         bool InSelection = false);
   // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
   bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
   std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
@@ -374,10 +379,66 @@ class TCustomDBGridEx : public TCustomGrid,
   // The sort-marker area of a column's title (16 px, more with the index number of several).
   int SortMarkerWidth(TColumnEx* Column);
 
+  // ---- column layout in a settings store ----
+  void SaveColumnsLayout(TCustomIniFile* Store);
+  // Flags: crpColIndex, crpColWidths, crpSortMarker, crpColVisible, crpDropDownRows, crpDropDownWidth.
+  void RestoreColumnsLayout(TCustomIniFile* Store, int Flags);
+  void SaveColumnsLayoutTo(TCustomIniFile* Store, const std::string& Section, bool EraseFirst);
+  void RestoreColumnsLayoutFrom(TCustomIniFile* Store, const std::string& Section, int Flags);
+  // "<grid name>.<field name>"
+  std::string ColumnLayoutIdent(TColumnEx* Column) const;
+  // The user changed the sort markers: OnSortMarkingChanged (with dghAutoSortMarking), else the grid sorts.
+  void DoSortMarkingChanged();
+
+  // ---- keyboard and incremental search ----
+  // Searches the focused column for IncSearchText + Text: Direction 0 from the current record, then
+  // from the first; 1 the next record on; 2 the prior record back. TimeOut in ms, -1 for none.
+  void DoIncSearch(const std::string& Text, int TimeOut, int Direction);
+  void StopIncSearch();
+  void StartIncSearchTimer();
+  void StopIncSearchTimer();
+  bool IncSearching() const { return incSearchRunning_; }
+  int IncSearchTimeOut() const { return incSearchTimeOut_; }
+  bool IncSearchTimerOn() const { return incSearchTimerOn_; }
+  // Ctrl+': the previous record's value of the focused column into the current record.
+  void CopyFromPreviousRecord();
+  // Whether the find dialog opens modally.
+  virtual bool FindDialogModal() const { return true; }
+  bool CanCopySelection();
+  bool CanPasteFromClipboard();
+  bool CanCutSelection();
+  bool CanDeleteSelection();
+  bool CanSelectAll();
+  // Whether the current record may change now (the column editing tests ask this).
+  bool CanEditCurrentRecord();
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
+
+  // ---- mouse ----
+  // Window timer 1 of the automatic scrolling.
+  void StartTimer(int Interval);
+  void StopTimer();
+  bool AutoScrollTimerOn() const { return autoScrollTimerOn_; }
+  int AutoScrollInterval() const { return autoScrollInterval_; }
+  // One step of the automatic scrolling while the mouse selects outside the data.
+  virtual void MouseAutoScroll();
+  // The gesture in progress: 0 none, 1 records, 2 columns by titles, 3 a rectangle, 6 sizing a column.
+  int MouseSelectMode() const { return mouseSelectMode_; }
+  bool SortMarkingPending() const { return sortMarkingPending_; }
+  // Fits the columns' widths to their titles, every record's text and their footers.
+  void OptimizeColumnsWidth(const TColumnsExList& Columns);
+  // Records visited by width fitting so far (for tests).
+  int OptimizeVisits() const { return optimizeVisits_; }
+  // The data cells' area: first data column and row to the last column and last data row.
+  TRect DataBox();
+
   // ---- drawing ----
   // Where a raw cell lies: indicator or data column; title, filter, data, separator or footer row.
   TCellTypeEx GetCellType(int ACol, int ARow) const;
   bool Is3DCell(int ACol, int ARow, TGridDrawState State) const;
+  // Whether a cell lies in the multiple selection (DataCol -1: the indicator column; ARow a raw row;
+  // Bookmark the data row's record).
+  bool CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark);
   // The data rows between the fixed rows and the footer separator.
   int DataRowCount() const;
   // Writes text in a cell as WriteTextEx does, turned round for right-to-left reading.
@@ -437,9 +498,57 @@ class TCustomDBGridEx : public TCustomGrid,
   // Colour c lightened: each component c + Round(c / F), at most 255.
   static TColor LightenColor(TColor Color, int F);
 
+  // ---- selection and bookmarks ----
+  // The multiple selection (hides the base grid's cell selection: TCustomGrid::Selection()).
+  TDBGridExSelection* Selection() const { return selection_.get(); }
+  TBookmarkListEx* SelectedRows() const { return selectedRows_.get(); }
+  // Whether a gesture may create a selection of that kind now.
+  bool CanSelectType(TDBGridExSelectionType Value) const;
+  // Repaints what the selection covers and the focused row; remembers whether the grid has the focus.
+  virtual void SelectionChanged();
+  bool SelectionHadFocus() const { return selectionHadFocus_; }
+  // A shift-extension of the record selection has an anchor.
+  bool MultiSelectAnchorSet() const { return multiSelectAnchorSet_; }
+  // Ctrl held or dghClearSelection off: a gesture adds to the selection (set by the key and mouse
+  // handlers; MoveBy toggles records with it).
+  bool KeepSelection() const { return keepSelection_; }
+  void SetKeepSelection(bool Value) { keepSelection_ = Value; }
+  // Keeps the middle visible row's record and the current record's offset from it.
+  void SaveBookmark();
+  // Brings the kept record back to the middle row and moves by the kept offset.
+  void RestoreBookmark();
+  const TBookmarkStr& SavedBookmark() const { return savedBookmark_; }
+  int SavedRecordOffset() const { return savedRecordOffset_; }
+
+  // ---- footers and sums ----
+  TDBGridExSumList* SumList() const { return sumList_.get(); }
+  void SetSumList(TDBGridExSumList* Value);
+  // The text of a footer cell (Row counts the footer rows from 0).
+  virtual std::string GetFooterValue(int Row, TColumnEx* Column);
+  // Repaints every footer row.
+  void InvalidateFooter();
+
+  // ---- filter row and the data service ----
+  TSTDBGridExFilter* STFilter() const { return stFilter_.get(); }
+  void SetSTFilter(TSTDBGridExFilter* Value) { stFilter_->Assign(Value); }
+  // Hands the grid to the data service, which sorts the dataset by the sort-marked columns.
+  virtual void ApplySorting();
+  // Hands the grid to the data service, which filters the dataset by the column filters.
+  virtual void ApplyFilter();
+  bool ApplyingFilter() const { return applyingFilter_; }
+  // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
+  void RebuildSortMarkedColumns();
+  void ColumnDestroying(TColumnEx* Column) override;
+
  protected:
   friend class TDBGridInplaceEdit;
   void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyUp(WORD& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
   virtual std::unique_ptr<TDBGridExColumnDefValuesEx> CreateColumnDefValues();
   virtual std::unique_ptr<TDBGridColumnsEx> CreateColumns();
   virtual std::unique_ptr<TDBGridExScrollBar> CreateScrollBar(bool Vertical);
@@ -493,6 +602,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void FooterFontChanged(TObject* Sender);
   void CheckMemTable();
   void ClearLayoutLocks();
+  // SelectColumn's move of the focus (without the rectangle selection).
+  void MoveToColumn(int RawCol, int Direction);
+  // One record step of MoveBy in record mode, marking records with dgMultiSelect; false at an end.
+  bool MoveRecordStep(bool Select, int Step);
   void ReadColumns(TReader* Reader);
   void WriteColumns(TWriter* Writer);
   bool ColumnsStored(TFiler* Filer) const;
@@ -506,6 +619,20 @@ class TCustomDBGridEx : public TCustomGrid,
   std::unique_ptr<TFont> footerFont_;
   std::unique_ptr<TColCellParamsEx> colCellParams_;
   std::unique_ptr<TChangeLink> titleImagesLink_;
+  // selection, bookmarks, sums and the filter row
+  std::unique_ptr<TBookmarkListEx> selectedRows_;
+  std::unique_ptr<TDBGridExSumList> sumList_;
+  std::unique_ptr<TDBGridExSelection> selection_;
+  std::unique_ptr<TSTDBGridExFilter> stFilter_;
+  bool selectionHadFocus_ = false;
+  bool multiSelectAnchorSet_ = false;
+  bool multiSelectAnchorSelected_ = false;
+  TBookmarkStr multiSelectAnchor_;
+  bool keepSelection_ = false;
+  TBookmarkStr savedBookmark_;
+  int savedRecordOffset_ = 0;
+  bool applyingFilter_ = false;
+  bool inSumRecalc_ = false;
 
   TDBGridExAllowedOperations allowedOperations_{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx};
   bool autoFitColWidths_ = false;
@@ -573,10 +700,56 @@ class TCustomDBGridEx : public TCustomGrid,
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);
+  TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
   int layoutPasses_ = 0;
   bool editorBlocked_ = false;
+  // keyboard and mouse
+  static constexpr std::uintptr_t kAutoScrollTimerId = 1;
+  static constexpr std::uintptr_t kIncSearchTimerId = 2;
+  enum : int {
+    kMouseSelectNone = 0,
+    kMouseSelectingRecords = 1,
+    kMouseSelectingColumns = 2,
+    kMouseSelectingRect = 3,
+    kMouseSizingTitle = 6
+  };
+  void CtrlDelete();
+  void InvalidateCurrentRow();
+  bool EditActionPossible(int Kind);
+  bool MoveRecordsBy(int Distance, bool Select);
+  int OptimalColumnWidth(TColumnEx* Column);
+  bool InTitleSizingZone(int X, int Y, int& RawCol);
+  bool InColumnSelectZone(int X, int Y);
+  void SelectRecordsTo(int Delta);
+  void StopTracking();
+  void CancelMouseMode();
+  bool SetGridCursor(int X, int Y);
+  bool incSearchMoving_ = false;
+  int incSearchTimeOut_ = -1;
+  bool incSearchTimerOn_ = false;
+  bool sortMarkingPending_ = false;
+  bool autoScrollTimerOn_ = false;
+  int autoScrollInterval_ = -1;
+  int mouseSelectMode_ = 0;
+  TPoint mouseDownPos_;
+  TPoint lastMousePos_;
+  TShiftState lastMoveShift_;
+  bool tracking_ = false;
+  bool trackingRows_ = false;
+  bool trackingCells_ = false;
+  int pressedTitleCol_ = -1;
+  bool titlePressed_ = false;
+  TGridCoord pressedCell_{-1, -1};
+  bool dragPending_ = false;
+  bool rightButtonAsLeft_ = false;
+  bool columnDragStarted_ = false;
+  int sizingCol_ = -1;
+  int sizingStartX_ = 0;
+  int sizingStartWidth_ = 0;
+  int sizingWidth_ = 0;
+  int optimizeVisits_ = 0;
 };
 
 class TDBGridEx : public TCustomDBGridEx {
@@ -584,9 +757,9 @@ class TDBGridEx : public TCustomDBGridEx {
   using TCustomDBGridEx::TCustomDBGridEx;
 };
 
-// The grid unit's start-up (idempotent): the default style, the interceptor registrations, the sort-index
-// font, the indicator and sort-marker images, the cursors, the shortcuts, the time-out and the search
-// colours below. A cursor that cannot be loaded raises EOutOfResources "Cannot load cursor resource".
+// The grid unit's start-up (idempotent): the default style, the data service, the interceptor registrations,
+// the sort-index font, the indicator and sort-marker images, the cursors, the shortcuts, the time-out and the
+// search colours below. A cursor that cannot be loaded raises EOutOfResources "Cannot load cursor resource".
 void InitGridUnit();
 // The unit's shut-down: frees what the start-up made (the next start-up makes it again).
 void DoneGridUnit();
@@ -637,3 +810,27 @@ extern TShortCut DBGridExFindDialogShortCut;
 extern int DBGridExIncSearchTimeOut;  // ms
 extern TColor DBGridExIncSearchBackColor;
 extern TColor DBGridExIncSearchFontColor;
+
+// Restore flags of RestoreColumnsLayout.
+enum TColumnExRestoreFlag : int {
+  crpColIndex = 1,
+  crpColWidths = 2,
+  crpSortMarker = 4,
+  crpColVisible = 8,
+  crpDropDownRows = 16,
+  crpDropDownWidth = 32,
+  crpAll = 63
+};
+// The N-th word (1-based) of S, words being runs of characters that are not delimiters; "" when none.
+std::string ExtractWord(int N, std::string_view S, std::string_view Delimiters);
+// The 1-based position of the N-th word's first character, 0 when there is none.
+int WordPosition(int N, std::string_view S, std::string_view Delimiters);
+std::string ExtractWordPos(int N, std::string_view S, std::string_view Delimiters, int& Pos);
+
+// The find dialog the grid opens (the find-dialog unit sets it): the grid, the text to look for, whether
+// the dialog is modal, and optional caption entries with their columns.
+using TFindDialogProcEx =
+    std::function<void(TCustomDBGridEx* Grid, const std::string& Text, bool Modal, TStrings* Entries)>;
+extern TFindDialogProcEx FindDialogProc;
+// Opens the find dialog for the grid through FindDialogProc (nothing while none is set).
+void ExecuteGridFindDialog(TCustomDBGridEx* Grid, const std::string& Text);

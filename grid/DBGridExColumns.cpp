@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
 #include "grid/DBGridExStyle.h"
 #include "platform/rtl/ScopeExit.h"
@@ -518,12 +520,15 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
   font_ = std::make_unique<TFont>();
   font_->OnChange = [this](TObject* s) { FontChanged(s); };
   title_ = CreateTitle();
+  footer_ = CreateFooter();
+  footers_ = CreateFooters();
   editButtons_ = CreateEditButtons();
   editButtons_->OnChanged = [this](TObject*) { Changed(false); };
   dropDownSpecRow_ = std::make_unique<TSpecRowEx>();
   dropDownSpecRow_->OnChanged = [this](TObject* s) { SpecRowChanged(s); };
   dropDownBox_ = std::make_unique<TColumnDropDownBoxEx>(this);
   mruList_ = std::make_unique<TMRUListEx>();
+  stFilter_ = CreateSTFilter();
   imageChangeLink_ = std::make_unique<TChangeLink>();
   imageChangeLink_->OnChange = [this](TObject* sender) {
     if (IDBGridExColumnsHost* g = Grid(); g && sender == imageList_) g->EndLayoutPass();
@@ -535,7 +540,52 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
 }
 
 TColumnEx::~TColumnEx() {
-  if (IDBGridExColumnsHost* grid = Grid()) std::erase(grid->SortMarkedColumns(), this);
+  if (IDBGridExColumnsHost* grid = Grid()) {
+    std::erase(grid->SortMarkedColumns(), this);
+    grid->ColumnDestroying(this);
+  }
+  // the footers give their aggregate items back to the grid they belong to
+  footers_.reset();
+  footer_.reset();
+}
+
+std::unique_ptr<TColumnFooterEx> TColumnEx::CreateFooter() {
+  return std::make_unique<TColumnFooterEx>(this);
+}
+
+std::unique_ptr<TColumnFootersEx> TColumnEx::CreateFooters() {
+  return std::make_unique<TColumnFootersEx>(this);
+}
+
+std::unique_ptr<TSTColumnFilterEx> TColumnEx::CreateSTFilter() {
+  return std::make_unique<TSTColumnFilterEx>(this);
+}
+
+void TColumnEx::SetFooter(TColumnFooterEx* Value) {
+  footer_->Assign(Value);
+}
+
+void TColumnEx::SetFooters(TColumnFootersEx* Value) {
+  footers_->Assign(Value);
+}
+
+void TColumnEx::SetSTFilter(TSTColumnFilterEx* Value) {
+  stFilter_->Assign(Value);
+}
+
+TColumnFooterEx* TColumnEx::GetFooter(int Row) const {
+  if (Row >= 0 && Row < footers_->Count()) return footers_->Items(Row);
+  return footer_.get();
+}
+
+void TColumnEx::FooterChanged(bool AllItems) {
+  Changed(AllItems);
+}
+
+void TColumnEx::UpdateSumItems() {
+  if (footer_) footer_->UpdateSumItem();
+  if (footers_)
+    for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->UpdateSumItem();
 }
 
 std::unique_ptr<TColumnTitleEx> TColumnEx::CreateTitle() {
@@ -547,8 +597,16 @@ std::unique_ptr<TEditButtonsEx> TColumnEx::CreateEditButtons() {
 }
 
 void TColumnEx::SetCollection(TCollection* Value) {
-  columns_ = dynamic_cast<TDBGridColumnsEx*>(Value);
+  auto* cols = dynamic_cast<TDBGridColumnsEx*>(Value);
+  const bool regrid = footer_ && (cols ? cols->Grid() : nullptr) != Grid();
+  // the aggregate items live in the grid's sum list: they go with the old grid, come with the new one
+  if (regrid) {
+    footer_->ReleaseSumItem();
+    for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->ReleaseSumItem();
+  }
+  columns_ = cols;
   TCollectionItem::SetCollection(Value);
+  if (regrid) UpdateSumItems();
 }
 
 TDBGridColumnsEx* TColumnEx::Columns() const {
@@ -599,10 +657,12 @@ void TColumnEx::Assign(TPersistent* Source) {
   SetAlwaysShowEditButton(src->AlwaysShowEditButton());
   wordWrap_ = src->WordWrap();  // a second time, unconditionally: it becomes assigned
   MarkAssigned(cvWordWrap);
+  footer_->Assign(src->Footer());
   SetKeyList(src->keyList_.get());
   if (src->IsAssigned(cvCheckboxes)) SetCheckboxes(src->Checkboxes());
   SetIncrement(src->Increment());
   SetToolTips(src->ToolTips());
+  footers_->Assign(src->Footers());
   SetTag(src->Tag());
   SetVisible(src->Visible());
   SetImageList(src->ImageList());
@@ -669,6 +729,7 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   fieldName_ = Value;
   SetField(found);
   initWidth_ = Width();
+  UpdateSumItems();  // footers without a field name of their own sum the column's field
   Changed(false);
 }
 
@@ -1328,6 +1389,8 @@ void TColumnEx::DefineProperties(TFiler* Filer) {
     return [set](TReader* r) { set(r->ReadBoolean()); };
   };
   TColumnTitleEx* t = title_.get();
+  TColumnFooterEx* f = footer_.get();
+  TSTColumnFilterEx* sf = stFilter_.get();
   const Prop props[] = {
       {"FieldName", str([this](const std::string& v) { SetFieldName(v); }),
        [this](TWriter* w) { w->WriteString(fieldName_); }, !fieldName_.empty()},
@@ -1384,6 +1447,30 @@ void TColumnEx::DefineProperties(TFiler* Filer) {
        [this](TWriter* w) { w->WriteBoolean(wordWrap_); }, IsWordWrapStored()},
       {"AutoFitColWidth", flag([this](bool v) { SetAutoFitColWidth(v); }),
        [this](TWriter* w) { w->WriteBoolean(autoFitColWidth_); }, !autoFitColWidth_},
+      {"Footer.Alignment", num([f](int v) { f->SetAlignment(static_cast<TAlignment>(v)); }),
+       [f](TWriter* w) { w->WriteInteger(f->Alignment()); }, f->IsAlignmentStored()},
+      {"Footer.Color", num([f](int v) { f->SetColor(v); }), [f](TWriter* w) { w->WriteInteger(f->Color()); },
+       f->IsColorStored()},
+      {"Footer.DisplayFormat", str([f](const std::string& v) { f->SetDisplayFormat(v); }),
+       [f](TWriter* w) { w->WriteString(f->DisplayFormat()); }, !f->DisplayFormat().empty()},
+      {"Footer.EndEllipsis", flag([f](bool v) { f->SetEndEllipsis(v); }),
+       [f](TWriter* w) { w->WriteBoolean(f->EndEllipsis()); }, f->EndEllipsis()},
+      {"Footer.FieldName", str([f](const std::string& v) { f->SetFieldName(v); }),
+       [f](TWriter* w) { w->WriteString(f->FieldName()); }, !f->FieldName().empty()},
+      {"Footer.Value", str([f](const std::string& v) { f->SetValue(v); }),
+       [f](TWriter* w) { w->WriteString(f->Value()); }, !f->Value().empty()},
+      {"Footer.ValueType", num([f](int v) { f->SetValueType(static_cast<TFooterValueType>(v)); }),
+       [f](TWriter* w) { w->WriteInteger(f->ValueType()); }, f->ValueType() != fvtNon},
+      {"Footer.WordWrap", flag([f](bool v) { f->SetWordWrap(v); }),
+       [f](TWriter* w) { w->WriteBoolean(f->WordWrap()); }, f->WordWrap()},
+      {"STFilter.DataField", str([sf](const std::string& v) { sf->SetDataField(v); }),
+       [sf](TWriter* w) { w->WriteString(sf->DataField()); }, !sf->DataField().empty()},
+      {"STFilter.KeyField", str([sf](const std::string& v) { sf->SetKeyField(v); }),
+       [sf](TWriter* w) { w->WriteString(sf->KeyField()); }, !sf->KeyField().empty()},
+      {"STFilter.ListField", str([sf](const std::string& v) { sf->SetListField(v); }),
+       [sf](TWriter* w) { w->WriteString(sf->ListField()); }, !sf->ListField().empty()},
+      {"STFilter.Visible", flag([sf](bool v) { sf->SetVisible(v); }),
+       [sf](TWriter* w) { w->WriteBoolean(sf->Visible()); }, !sf->Visible()},
   };
   for (const Prop& p : props) Filer->DefineProperty(p.Name, p.Read, p.Write, p.Stored);
 }

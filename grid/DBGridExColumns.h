@@ -20,6 +20,9 @@ class TDBGridColumnsEx;
 class TColumnDefValuesEx;
 class TColumnTitleDefValuesEx;
 class TGridDataLinkEx;
+class TColumnFooterEx;
+class TColumnFootersEx;
+class TSTColumnFilterEx;
 
 // ---------------------------------------------------------------- option sets of the grid
 
@@ -170,6 +173,8 @@ class IDBGridExColumnsHost {
   virtual void SetSelectedIndex(int Value) = 0;
   virtual void UpdateEditorState() = 0;
   virtual bool AllowedOperationsCheck() = 0;
+  // a column of the grid is going (the grid forgets it wherever it keeps it)
+  virtual void ColumnDestroying(TColumnEx* /*Column*/) {}
 
  protected:
   ~IDBGridExColumnsHost() = default;
@@ -513,6 +518,20 @@ class TColumnEx : public TCollectionItem {
   bool Persistent() const { return persistent_; }
   void SetPersistent(bool Value) { persistent_ = Value; }
 
+  // Footers and the filter cell.
+  TColumnFooterEx* Footer() const { return footer_.get(); }
+  void SetFooter(TColumnFooterEx* Value);
+  TColumnFootersEx* Footers() const { return footers_.get(); }
+  void SetFooters(TColumnFootersEx* Value);
+  // The footer of that footer row: the row's item of Footers when it exists, else Footer.
+  TColumnFooterEx* GetFooter(int Row) const;
+  // A footer changed (with AllItems: as a whole change of the column).
+  void FooterChanged(bool AllItems = false);
+  // Every footer's aggregate item follows its value type and field name again.
+  void UpdateSumItems();
+  TSTColumnFilterEx* STFilter() const { return stFilter_.get(); }
+  void SetSTFilter(TSTColumnFilterEx* Value);
+
   // Defaults and stored rules.
   TColor DefaultColor() const;
   int DefaultWidth() const;
@@ -566,6 +585,9 @@ class TColumnEx : public TCollectionItem {
   std::string GetDisplayName() const override;
   virtual std::unique_ptr<TColumnTitleEx> CreateTitle();
   virtual std::unique_ptr<TEditButtonsEx> CreateEditButtons();
+  virtual std::unique_ptr<TColumnFooterEx> CreateFooter();
+  virtual std::unique_ptr<TColumnFootersEx> CreateFooters();
+  virtual std::unique_ptr<TSTColumnFilterEx> CreateSTFilter();
   void Changed(bool AllItems) { TCollectionItem::Changed(AllItems); }
   void StoreWidth(int Value);
   void FontChanged(TObject* Sender);
@@ -620,6 +642,9 @@ class TColumnEx : public TCollectionItem {
   bool wordWrap_ = false;
   bool persistent_ = true;
   TDBGridColumnsEx* columns_ = nullptr;  // the collection as a grid's, when it is one
+  std::unique_ptr<TColumnFooterEx> footer_;
+  std::unique_ptr<TColumnFootersEx> footers_;
+  std::unique_ptr<TSTColumnFilterEx> stFilter_;
 };
 
 class TDBGridColumnEx : public TColumnEx {

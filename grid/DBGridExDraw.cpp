@@ -5,6 +5,9 @@
 #include <cassert>
 
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFilter.h"
+#include "grid/DBGridExFooters.h"
+#include "grid/DBGridExSelection.h"
 #include "platform/gui/ImgList.h"
 #include "platform/rtl/ScopeExit.h"
 
@@ -33,6 +36,7 @@ SharedBitmap& Shared() {
 
 constexpr int kSortMarkerArea = 16;
 constexpr int kCheckBoxSize = 13;
+constexpr TColor kFilterTextColor = clBlue;
 constexpr COLORREF kFixedLineColor = RGB(0, 0, 0);
 constexpr COLORREF kFlatFixedLineColor = RGB(128, 128, 128);
 constexpr COLORREF kDataLineColor = RGB(192, 192, 192);
@@ -262,8 +266,35 @@ bool TCustomDBGridEx::Is3DCell(int ACol, int ARow, TGridDrawState State) const {
   return false;
 }
 
-bool TCustomDBGridEx::ColumnTakesFilter(int /*DataCol*/) const {
-  return false;  // the filter row's columns come with the filter settings
+bool TCustomDBGridEx::ColumnTakesFilter(int DataCol) const {
+  if (!FilterRowShown() || DataCol < 0 || DataCol >= columns_->Count()) return false;
+  return columns_->Items(DataCol)->STFilter()->Visible();
+}
+
+bool TCustomDBGridEx::CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark) {
+  TDBGridExSelection* selection = Selection();
+  const TDBGridExSelectionType kind = selection->SelectionType();
+  if (kind == gstAll) return true;
+  if (kind == gstNon) return false;
+  const TCellTypeEx type = GetCellType(DataCol < 0 ? 0 : DataToRawColumn(DataCol), ARow);
+  if (DataCol < 0 || type.ColArea == kAreaIndicator) {
+    int index = 0;
+    return type.RowArea == kAreaDataRow && kind == gstRecordBookmarks && !Bookmark.empty() &&
+           SelectedRows()->Find(Bookmark, index);
+  }
+  if (type.RowArea == kAreaDataRow)
+    return !Bookmark.empty() && selection->DataCellSelected(DataCol, Bookmark);
+  if (type.RowArea == kAreaTitle || type.RowArea == kAreaFooter)
+    return kind == gstColumns && selection->Columns()->Contains(columns_->Items(DataCol));
+  return false;
+}
+
+TBookmarkStr TCustomDBGridEx::BufferRowBookmark(int BufferRow) {
+  if (!dataLink_->Active() || BufferRow < 0 || BufferRow >= dataLink_->RecordCount()) return {};
+  const int saved = dataLink_->ActiveRecord();
+  dataLink_->SetActiveRecord(BufferRow);
+  TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });
+  return dataLink_->DataSet()->Bookmark();
 }
 
 void TCustomDBGridEx::SetIncSearchState(bool Running, const std::string& Text) {
@@ -534,8 +565,13 @@ void TCustomDBGridEx::DrawIndicatorCell(int ARow, const TRect& ARect, const TCel
   images->Draw(canvas, x, y, image);
 }
 
-bool TCustomDBGridEx::RowSelectedForIndicator(int /*BufferRow*/) {
-  return false;  // the record selection comes with the selection object
+bool TCustomDBGridEx::RowSelectedForIndicator(int BufferRow) {
+  const TDBGridExSelectionType kind = Selection()->SelectionType();
+  if (kind == gstAll) return true;
+  if (kind != gstRecordBookmarks) return false;
+  int index = 0;
+  const TBookmarkStr bookmark = BufferRowBookmark(BufferRow);
+  return !bookmark.empty() && SelectedRows()->Find(bookmark, index);
 }
 
 // ---------------------------------------------------------------- titles
@@ -678,18 +714,40 @@ void TCustomDBGridEx::DrawTitleBands(THeadTreeNode* Leaf, const TRect& CellRect,
   (void)AState;
 }
 
-bool TCustomDBGridEx::TitleSelected(int /*DataCol*/) {
-  return false;  // whole columns are selected through the selection object
+bool TCustomDBGridEx::TitleSelected(int DataCol) {
+  const TDBGridExSelectionType kind = Selection()->SelectionType();
+  return kind == gstAll || (kind == gstColumns && Selection()->Columns()->Contains(columns_->Items(DataCol)));
 }
 
 // ---------------------------------------------------------------- the filter row
 
-void TCustomDBGridEx::DrawFilterCell(int ACol, const TRect& ARect, const TCellTypeEx& Type, TGridDrawState) {
+void TCustomDBGridEx::DrawFilterCell(int /*ACol*/, const TRect& ARect, const TCellTypeEx& Type,
+                                     TGridDrawState) {
   TCanvas* canvas = Canvas();
-  (void)ACol;
-  (void)Type;
-  canvas->Brush()->SetColor(FixedColor());
-  canvas->FillRect(ARect);
+  if (!ColumnTakesFilter(Type.DataCol)) {
+    canvas->Brush()->SetColor(FixedColor());
+    canvas->FillRect(ARect);
+    return;
+  }
+  TSTColumnFilterEx* filter = columns_->Items(Type.DataCol)->STFilter();
+  TRect textRect = ARect;
+  const bool list = filter->ListSource() != nullptr;
+  const int button = GetSystemMetrics(SM_CXVSCROLL);
+  if (list) textRect.Right = std::max(textRect.Left, textRect.Right - button);
+  canvas->Brush()->SetColor(LightenColor(FixedColor(), 8));
+  canvas->Font()->Assign(Font());
+  canvas->Font()->SetColor(kFilterTextColor);
+  WriteCellText(textRect, true, 1, 1, filter->GetFilterText(), taLeftJustify, tlTop, false, false, 0, 0);
+  if (!list) return;
+  TRect r = Rect(textRect.Right, ARect.Top, ARect.Right, ARect.Bottom);
+  HDC dc = canvas->Handle();
+  if (flat_) {
+    // a line between the text and the button
+    canvas->Brush()->SetColor(FixedColor());
+    canvas->FillRect(Rect(r.Left, r.Top, r.Left + 1, r.Bottom));
+    r.Left += 1;
+  }
+  DrawEditButton(dc, r, FixedColor(), bcsDropDownEx, 0, flat_, true, true, cbUnchecked);
 }
 
 // ---------------------------------------------------------------- data cells
@@ -739,7 +797,7 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
   background = params->Background;
   TGridDrawState state = AState;
   TColor lit = background;
-  if (HighlightDataCell(ACol, ARow, AState, lit, canvas->Font()) || DataCellInSelection(Type)) {
+  if (HighlightDataCell(ACol, ARow, AState, lit, canvas->Font(), DataCellInSelection(Type))) {
     background = lit;
     state.Include(gdSelected);
   }
@@ -805,8 +863,12 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
   }
 }
 
-bool TCustomDBGridEx::DataCellInSelection(const TCellTypeEx& /*Type*/) {
-  return false;  // the multiple selection comes with the selection object
+bool TCustomDBGridEx::DataCellInSelection(const TCellTypeEx& Type) {
+  // the drawn row is the link's active record here
+  const TDBGridExSelectionType kind = Selection()->SelectionType();
+  if (kind == gstNon) return false;
+  if (kind == gstAll) return true;
+  return Selection()->DataCellSelected(Type.DataCol, dataLink_->DataSet()->Bookmark());
 }
 
 void TCustomDBGridEx::DrawCellButtons(TColumnEx* Column, const TRect& ARect, TColor Background) {
@@ -846,22 +908,28 @@ void TCustomDBGridEx::DrawFooterCellEx(int ACol, int ARow, const TRect& ARect, c
                                        TGridDrawState AState) {
   TCanvas* canvas = Canvas();
   TColumnEx* column = columns_->Items(Type.DataCol);
-  canvas->Font()->Assign(footerFont_.get());
-  TColor background = footerColor_;
-  TAlignment alignment = column->Alignment();
-  std::string text;
+  TColumnFooterEx* footer = column->GetFooter(Type.DataRow);
+  canvas->Font()->Assign(footer ? footer->Font() : footerFont_.get());
+  TColor background = footer ? footer->Color() : footerColor_;
+  TAlignment alignment = footer ? footer->Alignment() : column->Alignment();
+  const bool wrap = footer && footer->WordWrap();
+  const bool ellipsis = footer && footer->EndEllipsis();
+  std::string text = GetFooterValue(Type.DataRow, column);
   if (OnGetFooterParams) {
     auto handler = OnGetFooterParams;
     handler(this, Type.DataCol, Type.DataRow, column, canvas->Font(), background, alignment, AState, text);
   }
+  if (CellSelected(Type.DataCol, ARow, {})) {
+    TColor lit = background;
+    if (HighlightNoDataCell(kAreaData, kAreaFooter, true, lit, canvas->Font())) background = lit;
+  }
   canvas->Brush()->SetColor(background);
-  WriteCellText(ARect, true, 2, 2, text, alignment, tlTop, false, false, 0, 0);
+  WriteCellText(ARect, true, 2, 2, text, alignment, tlTop, wrap, ellipsis, 0, 0);
   if (OnDrawFooterCell) {
     auto handler = OnDrawFooterCell;
     handler(this, Type.DataCol, Type.DataRow, column, ARect, AState);
   }
   (void)ACol;
-  (void)ARow;
 }
 
 void TCustomDBGridEx::WriteCellText(const TRect& ARect, bool FillRect, int DX, int DY,

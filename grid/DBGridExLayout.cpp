@@ -129,8 +129,8 @@ void TCustomDBGridEx::InternalLayoutPass() {
   if (dataLink_->Active() || columns_->State() == csCustomized) fixed += frozenCols_;
   SetFixedCols(std::min(fixed, ColCount() - 1));
 
-  // 7. fixed rows
-  titleOffset_ = options_.Contains(dgTitles) ? 1 : 0;
+  // 7. fixed rows: the title row and the filter row
+  titleOffset_ = (options_.Contains(dgTitles) ? 1 : 0) + (FilterRowShown() ? 1 : 0);
 
   // 8-9. row height from the grid's font
   const FontMetrics font = Measure(Font());
@@ -219,9 +219,11 @@ void TCustomDBGridEx::InternalLayoutPass() {
   UpdateRowCount();
   if (options_.Contains(dgRowSelect) && leftCol < ColCount()) SetLeftCol(std::max(leftCol, FixedCols()));
 
-  // 20. the focus follows the record; everything repaints
+  // 20. the focus follows the record; everything repaints; a column selection keeps only columns
+  // that are still there
   RecordChanged();
   Invalidate();
+  selection_->Columns()->Refresh();
   layoutRunning_ = false;
 }
 
@@ -264,6 +266,10 @@ void TCustomDBGridEx::UpdateRowCount() {
 }
 
 void TCustomDBGridEx::Scroll(int Distance) {
+  // another record made current, not by the search itself, ends an incremental search
+  if (incSearchRunning_ && !incSearchMoving_ &&
+      (Distance != 0 || Row() != dataLink_->ActiveRecord() + titleOffset_))
+    StopIncSearch();
   if (memTable_) {
     MemTableScrolled();
     return;

@@ -126,17 +126,17 @@ std::unique_ptr<TDBGridExScrollBar> TCustomDBGridEx::CreateScrollBar(bool Vertic
 
 // ---------------------------------------------------------------- record numbers
 
+// Through the sum list: it numbers the records of a dataset that keeps no numbers (virtual records).
 bool TCustomDBGridEx::RecordNumbersKnown() {
-  TDataSet* ds = dataLink_->DataSet();
-  return dataLink_->Active() && ds && ds->IsSequenced();
+  return dataLink_->Active() && sumList_->DataSet() && sumList_->IsSequenced();
 }
 
 int TCustomDBGridEx::CurrentRecNo() {
-  return dataLink_->DataSet()->RecNo();
+  return sumList_->GetRecNo();
 }
 
 int TCustomDBGridEx::DataRecordCount() {
-  return dataLink_->DataSet()->RecordCount();
+  return sumList_->RecordCount();
 }
 
 void TCustomDBGridEx::GoToRecNo(int Value) {

@@ -196,6 +196,7 @@ void InitGridUnit() {
   Started() = true;
   RegisterArt();
   CreateDefaultGridStyle();
+  DBGridExDataService();
   RegisterColumnInterceptors();
   DBGridExIncSearchShortCut = ShortCut('F', {ssCtrl});
   DBGridExSearchNextShortCut = ShortCut(VK_RETURN, {ssCtrl});
@@ -227,4 +228,5 @@ void DoneGridUnit() {
   o.sortIndexFont.reset();
   o.indicators.reset();
   o.sortMarkers.reset();
+  FreeDBGridExDataService();
 }

@@ -112,6 +112,14 @@ TStrings* TOracleDataSet::SQL() {
   return MainQuery()->SQL();
 }
 
+TPersistent* TOracleDataSet::FindObjectProperty(std::string_view Name) {
+  return SameText(Name, "SQL") ? SQL() : nullptr;
+}
+
+int TOracleDataSet::FieldSelectListPosition(TField* Field) {
+  return FieldColumnIndex(Field) + 1;
+}
+
 void TOracleDataSet::SetSQL(TStrings* Value) {
   MainQuery()->SetSQL(Value);
 }

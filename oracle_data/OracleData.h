@@ -708,6 +708,10 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // statement; a caller that edits line by line closes the dataset first.
   TStrings* SQL();
   void SetSQL(TStrings* Value);
+  // "SQL" is the statement's lines.
+  TPersistent* FindObjectProperty(std::string_view Name) override;
+  // Fields are numbered past the ROWID column; the statement's own position is its column index + 1.
+  int FieldSelectListPosition(TField* Field) override;
   void SetSQLText(const std::string& Text);
   int ReadBuffer() { return MainQuery()->ReadBuffer(); }
   void SetReadBuffer(int Value) { MainQuery()->SetReadBuffer(Value); }

@@ -1265,6 +1265,13 @@ class TDataSet : public TComponent, public IProviderSupport {
   // Notifications: the dataset's own handling, then the data sources.
   virtual void DataEvent(TDataEvent Event, intptr_t Info);
 
+  // A published object property found by name, for code that knows a dataset only by the names of its
+  // properties (a SQL-text dataset answers "SQL" with its statement lines); nullptr when there is none.
+  virtual TPersistent* FindObjectProperty(std::string_view /*Name*/) { return nullptr; }
+  // The 1-based position of a data field's column in the statement the rows come from (what a
+  // positional ORDER BY names); 0 for a field that has no column. By default the field number.
+  virtual int FieldSelectListPosition(TField* Field);
+
   // Provider interface defaults: not SQL-based, no transactions, no statements.
   void PSStartTransaction() override {}
   void PSEndTransaction(bool /*Commit*/) override {}

@@ -833,6 +833,11 @@ void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool T
   std::memcpy(Dest, &v, sizeof v);
 }
 
+int TDataSet::FieldSelectListPosition(TField* Field) {
+  if (!Field || Field->FieldKind() != fkData || Field->DataSet() != this) return 0;
+  return std::max(Field->FieldNo(), 0);
+}
+
 bool TDataSet::IsLinkedTo(const TDataSource* DataSource) const {
   std::vector<const TDataSet*> seen;
   const TDataSet* ds = this;

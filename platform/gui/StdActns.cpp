@@ -47,6 +47,14 @@ void TEditCut::UpdateTarget(TObject* Target) {
   SetEnabled(e && e->SelLength() > 0 && !e->ReadOnly());
 }
 
+void TEditDelete::ExecuteTarget(TObject* Target) {
+  if (TCustomEdit* e = GetControl(Target)) e->ClearSelection();
+}
+void TEditDelete::UpdateTarget(TObject* Target) {
+  TCustomEdit* e = GetControl(Target);
+  SetEnabled(e && e->SelLength() > 0 && !e->ReadOnly());
+}
+
 void TEditPaste::ExecuteTarget(TObject* Target) {
   if (TCustomEdit* e = GetControl(Target)) e->PasteFromClipboard();
 }

@@ -49,6 +49,14 @@ class TEditPaste : public TEditAction {
   void UpdateTarget(TObject* Target) override;  // enabled with text on the clipboard, writable edit
 };
 
+// Deletes the selected text (grids delete their selection).
+class TEditDelete : public TEditAction {
+  TALVIK_CLASS(TEditDelete, TEditAction)
+  using TEditAction::TEditAction;
+  void ExecuteTarget(TObject* Target) override;
+  void UpdateTarget(TObject* Target) override;  // enabled with a selection in a writable edit
+};
+
 class TEditSelectAll : public TEditAction {
   TALVIK_CLASS(TEditSelectAll, TEditAction)
   using TEditAction::TEditAction;

@@ -462,6 +462,47 @@ TEST_F(GridDraw, TheSeparatorRowFillsTheGapAndTheFootersSitAtTheBottom) {
   Shot("grid-draw-footers.png");
 }
 
+// ---------------------------------------------------------------- selections
+
+TEST_F(GridDraw, SelectedRecordsAndARectangleAreDrawnHighlighted) {
+  Bind(8);
+  grid->SetOptions(grid->Options() + dgMultiSelect);
+  for (int n : {1, 3}) {
+    rows->First();
+    rows->MoveBy(n);
+    grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  rows->First();
+  ASSERT_EQ(grid->Selection()->SelectionType(), gstRecordBookmarks);
+  Drain();
+  grid->Invalidate();
+  Drain();
+  const TRect selected = Cell(1, 1), plain = Cell(1, 2);
+  EXPECT_NE(Pixel(selected.Right - 3, selected.Top + 3), Pixel(plain.Right - 3, plain.Top + 3));
+  Shot("grid-draw-record-selection.png");
+  // a rectangle from (column 1, record 2) to (column 2, record 4)
+  grid->Selection()->Clear();
+  rows->First();
+  rows->MoveBy(1);
+  grid->Selection()->Rect()->Select(1, rows->Bookmark(), false);
+  rows->MoveBy(2);
+  grid->Selection()->Rect()->Select(2, rows->Bookmark(), true);
+  rows->First();
+  grid->Invalidate();
+  Drain();
+  const TRect inside = Cell(2, 2), outside = Cell(0, 2);
+  EXPECT_TRUE(grid->CellSelected(2, grid->TitleOffset() + 2, [&] {
+    rows->First();
+    rows->MoveBy(2);
+    return rows->Bookmark();
+  }()));
+  rows->First();
+  grid->Invalidate();
+  Drain();
+  EXPECT_NE(Pixel(inside.Right - 3, inside.Top + 3), Pixel(outside.Left + 3, outside.Top + 3));
+  Shot("grid-draw-rectangle-selection.png");
+}
+
 // ---------------------------------------------------------------- right to left, tooltips
 
 TEST_F(GridDraw, RightToLeftMirrorsTheColumns) {

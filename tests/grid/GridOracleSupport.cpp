@@ -18,7 +18,7 @@ struct SimSessionList::Impl {
   std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleDataSet> ds;
   std::shared_ptr<oracle_sim::Instance> instance;
-  std::unique_ptr<oracle_sim::Workload> workload;
+  std::unique_ptr<oracle_sim::Workload> inProcess;  // a workload stepped by the test
 };
 
 SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_unique<Impl>()) {
@@ -44,7 +44,7 @@ SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_un
 
 SimSessionList::~SimSessionList() {
   impl_->ds.reset();
-  impl_->workload.reset();
+  impl_->inProcess.reset();
   impl_->instance.reset();
   impl_->session.reset();
   unsetenv("TALVIK_SIM_DB");
@@ -62,16 +62,16 @@ void SimSessionList::SetReadOnly(bool Value) {
 
 void SimSessionList::StartWorkload(int Sessions) {
   impl_->instance = oracle_sim::Instance::Open((impl_->dir / "sim.db").string());
-  impl_->workload = std::make_unique<oracle_sim::Workload>(impl_->instance, 7);
+  impl_->inProcess = std::make_unique<oracle_sim::Workload>(impl_->instance, 7);
   oracle_sim::WorkloadShape shape;
   shape.sessions = Sessions;
   shape.busyPercent = 40;
-  impl_->workload->Shape(shape);
-  for (int i = 0; i < 4; ++i) impl_->workload->Step();
+  impl_->inProcess->Shape(shape);
+  for (int i = 0; i < 4; ++i) impl_->inProcess->Step();
 }
 
 void SimSessionList::StepWorkload() {
-  impl_->workload->Step();
+  impl_->inProcess->Step();
 }
 
 }  // namespace gridtest

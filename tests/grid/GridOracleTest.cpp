@@ -76,4 +76,30 @@ TEST_F(GridOnInstance, AReadOnlyDatasetTakesNoEdits) {
   EXPECT_EQ(grid->InplaceEditor()->Text(), before);
 }
 
+// The session window's refresh: the middle row's session is found again after the statement ran
+// anew, and the cursor comes back to the same screen row, while the workload's sessions come and go.
+TEST_F(GridOnInstance, SaveRefreshRestoreKeepsTheScreenRowWhileSessionsComeAndGo) {
+  sim->StartWorkload(60);
+  Open(true);
+  ds->Last();
+  ASSERT_GE(ds->RecordCount(), 45);
+  grid->SetFlat(true);
+  grid->SetReadOnly(true);
+  grid->SetOptionsEx(grid->OptionsEx() + dghAutoSortMarking + dghMultiSortMarking + dghIncSearch +
+                     dghPreferIncSearch + dghRowHighlight);
+  const int rows = grid->DataLink()->RecordCount();
+  ASSERT_GT(rows, 5);
+  ds->First();
+  ds->MoveBy(rows + 3);  // a window further down, the cursor on one of its rows
+  const int row = grid->Row(), active = grid->DataLink()->ActiveRecord();
+  for (int i = 0; i < 5; ++i) {
+    grid->SaveBookmark();
+    sim->StepWorkload();
+    ds->Refresh();
+    grid->RestoreBookmark();
+    EXPECT_EQ(grid->DataLink()->ActiveRecord(), active) << i;
+    EXPECT_EQ(grid->Row(), row) << i;
+  }
+}
+
 }  // namespace

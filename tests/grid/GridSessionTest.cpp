@@ -158,6 +158,26 @@ TEST_F(GridSession, TheSessionListDrawsWithItsZebraAndRedActiveRows) {
   Shot("grid-session-multi-level-markers.png");
 }
 
+TEST_F(GridSession, SaveBookmarkRefreshAndRestoreBookmarkKeepTheScreenRow) {
+  TDataSet* ds = sim->DataSet();
+  ds->MoveBy(6);
+  grid->Invalidate();
+  Drain();
+  const int screenRow = grid->Row();
+  ASSERT_EQ(screenRow, grid->TitleOffset() + 6);
+  grid->SaveBookmark();
+  sim->StepWorkload();
+  ds->Refresh();
+  grid->RestoreBookmark();
+  EXPECT_EQ(grid->Row(), screenRow);
+  // and the drawn rows still read their own record numbers
+  drawnRecNos.clear();
+  grid->Invalidate();
+  Drain();
+  ASSERT_FALSE(drawnRecNos.empty());
+  EXPECT_EQ(drawnRecNos.front(), 1);
+}
+
 }  // namespace
 
 // Under a real X server: the same grid through the toolkit's windows, pictured from the display.

@@ -1,0 +1,565 @@
+// The grid's mouse: selecting records, cells and columns, title buttons with their sort markers,
+// sizing columns from the title area, check-box and image cells, the automatic scrolling while the
+// mouse selects outside the data, the wheel and the cursors.
+#include <algorithm>
+#include <cstdlib>
+
+#include "grid/DBGridEx.h"
+#include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
+
+namespace {
+
+// The title-area sizing zone around a column's right border.
+constexpr int kSizingZone = 7;
+// A pressed title becomes a column drag past this many pixels sideways.
+constexpr int kTitleDragThreshold = 3;
+// The lowest pixels of a title cell that choose columns.
+constexpr int kColumnSelectZone = 7;
+constexpr int kColumnSelectTimer = 60;
+
+}  // namespace
+
+// ---------------------------------------------------------------- the auto-scroll timer
+
+void TCustomDBGridEx::StartTimer(int Interval) {
+  if (!HandleAllocated()) return;
+  if (!autoScrollTimerOn_) {
+    ::SetTimer(Handle(), kAutoScrollTimerId, static_cast<UINT>(Interval), nullptr);
+    autoScrollTimerOn_ = true;
+  } else if (Interval != autoScrollInterval_) {
+    ::KillTimer(Handle(), kAutoScrollTimerId);
+    ::SetTimer(Handle(), kAutoScrollTimerId, static_cast<UINT>(Interval), nullptr);
+  }
+  autoScrollInterval_ = Interval;
+}
+
+void TCustomDBGridEx::StopTimer() {
+  if (autoScrollTimerOn_ && HandleAllocated()) ::KillTimer(Handle(), kAutoScrollTimerId);
+  autoScrollTimerOn_ = false;
+  autoScrollInterval_ = -1;
+}
+
+TRect TCustomDBGridEx::DataBox() {
+  const int lastRow = titleOffset_ + std::max(VisibleDataRowCount(), 1) - 1;
+  TRect r = BoxRect(indicatorOffset_, titleOffset_, std::max(ColCount() - 1, indicatorOffset_), lastRow);
+  return r;
+}
+
+bool TCustomDBGridEx::MoveRecordsBy(int Distance, bool Select) {
+  if (!dataLink_->Active() || Distance == 0) return false;
+  MoveBy(Select, Distance, false, false);
+  return true;
+}
+
+void TCustomDBGridEx::MouseAutoScroll() {
+  const TRect box = DataBox();
+  const TPoint p = lastMousePos_;
+  if (mouseSelectMode_ == kMouseSelectingColumns) {
+    const int lastVisibleCol = LeftCol() + VisibleColCount() - 1;
+    if (p.X >= box.Right) {
+      if (lastVisibleCol < ColCount() - 1) SetLeftCol(LeftCol() + 1);
+      if (TColumnEx* c = ColumnOfRaw(std::min(LeftCol() + VisibleColCount() - 1, ColCount() - 1)))
+        Selection()->Columns()->SelectShift(c);
+      StartTimer(std::max(0, 200 - 10 * (p.X - box.Right + 1)));
+    } else if (p.X < box.Left) {
+      if (LeftCol() > FixedCols()) SetLeftCol(LeftCol() - 1);
+      if (TColumnEx* c = ColumnOfRaw(LeftCol())) Selection()->Columns()->SelectShift(c);
+      StartTimer(std::max(0, 200 - 10 * (box.Left - p.X)));
+    }
+    return;
+  }
+  int vert = 0, horz = 0, vertDistance = 0, horzDistance = 0;
+  if (p.Y < box.Top) {
+    vert = -1;
+    vertDistance = box.Top - p.Y;
+  } else if (p.Y >= box.Bottom) {
+    vert = 1;
+    vertDistance = p.Y - box.Bottom + 1;
+  }
+  if (p.X < box.Left) {
+    horz = -1;
+    horzDistance = box.Left - p.X;
+  } else if (p.X >= box.Right) {
+    horz = 1;
+    horzDistance = p.X - box.Right + 1;
+  }
+  const int distance = std::max(vertDistance, horzDistance);
+  if (vert == 0 && horz == 0) {
+    StopTimer();
+    return;
+  }
+  BeginUpdateLayout();
+  {
+    TScopeExit end([this] { EndUpdateLayout(); });
+    const bool select = lastMoveShift_.Contains(ssLeft);
+    const int records = std::min(distance / 6, 8);
+    if (vert != 0 && mouseSelectMode_ != kMouseSelectingRect)
+      MoveRecordsBy(vert * std::max(records, 1), select);
+    if (horz != 0 && trackingCells_) {
+      const int target = Col() + horz;
+      if (target >= indicatorOffset_ && target < ColCount()) {
+        if (mouseSelectMode_ != kMouseSelectingRecords) MoveToColumn(target, horz);
+      }
+    }
+    if (mouseSelectMode_ == kMouseSelectingRect) {
+      if (vert != 0) MoveRecordsBy(vert * std::max(records, 1), false);
+      if (dataLink_->Active())
+        Selection()->Rect()->Select(GetSelectedIndex(), dataLink_->DataSet()->Bookmark(), true);
+    }
+  }
+  StartTimer(std::max(0, 200 - 15 * distance));
+}
+
+// ---------------------------------------------------------------- the sort-marking change
+
+void TCustomDBGridEx::DoSortMarkingChanged() {
+  if (optionsEx_.Contains(dghAutoSortMarking) && OnSortMarkingChanged) {
+    auto handler = OnSortMarkingChanged;
+    handler(this);
+    return;
+  }
+  ApplySorting();
+}
+
+// ---------------------------------------------------------------- optimal column widths
+
+int TCustomDBGridEx::OptimalColumnWidth(TColumnEx* Column) {
+  TCanvas* canvas = Canvas();
+  canvas->Font()->Assign(Column->Title()->Font());
+  int width = canvas->TextWidth(Column->Title()->Caption()) + 4;
+  if (Column->Title()->SortMarker() != smNoneEx) width += SortMarkerWidth(Column) + 2;
+  TDataSet* ds = dataLink_->DataSet();
+  canvas->Font()->Assign(Column->Font());
+  const int buttons = Column->AlwaysShowEditButton() ? Column->EditButtonsWidth() : 0;
+  const TColumnEhType kind = Column->GetColumnType();
+  for (ds->First(); !ds->Eof(); ds->Next()) {
+    ++optimizeVisits_;
+    int w;
+    if (kind == ctCheckboxes)
+      w = DefaultCheckBoxSize().cx + 4;
+    else if (kind == ctKeyImageList && Column->ImageList())
+      w = Column->ImageList()->Width() + 4;
+    else
+      w = canvas->TextWidth(Column->GetDisplayText()) + 4 + buttons;
+    width = std::max(width, w);
+  }
+  canvas->Font()->Assign(FooterFont());
+  for (int f = 0; f < FooterRowCount(); ++f)
+    width = std::max(width, canvas->TextWidth(GetFooterValue(f, Column)) + 5);
+  return width;
+}
+
+void TCustomDBGridEx::OptimizeColumnsWidth(const TColumnsExList& Columns) {
+  if (!dataLink_->Active() || Columns.empty()) return;
+  TDataSet* ds = dataLink_->DataSet();
+  std::vector<int> widths;
+  ds->DisableControls();
+  SaveBookmark();
+  {
+    TScopeExit restore([&] {
+      RestoreBookmark();
+      ds->EnableControls();
+    });
+    for (TColumnEx* c : Columns) widths.push_back(OptimalColumnWidth(c));
+  }
+  if (!AutoFitColWidths()) BeginLayout();
+  TScopeExit end([this] {
+    if (!AutoFitColWidths()) EndLayout();
+  });
+  for (size_t i = 0; i < Columns.size(); ++i) Columns[i]->SetWidth(widths[i]);
+}
+
+// ---------------------------------------------------------------- hit tests
+
+bool TCustomDBGridEx::InTitleSizingZone(int X, int Y, int& RawCol) {
+  RawCol = -1;
+  if (!TitlesShown() || !options_.Contains(dgColumnResize)) return false;
+  if (Y < 0 || Y >= TitleRowHeight()) return false;
+  const int zone = std::max(kSizingZone, GridLineWidth());
+  for (int c = std::max(LeftCol(), indicatorOffset_); c < ColCount(); ++c) {
+    const TRect r = CellRect(c, 0);
+    if (r.Right <= r.Left) continue;
+    if (std::abs(X - r.Right) <= zone / 2) {
+      RawCol = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TCustomDBGridEx::InColumnSelectZone(int X, int Y) {
+  if (!TitlesShown() || options_.Contains(dgRowSelect) || !CanSelectType(gstColumns)) return false;
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (cell.Y != 0 || cell.X < indicatorOffset_) return false;
+  const TRect r = CellRect(cell.X, 0);
+  return Y >= r.Bottom - kColumnSelectZone;
+}
+
+// ---------------------------------------------------------------- buttons
+
+void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  pressedCell_ = {-1, -1};
+  mouseDownPos_ = {X, Y};
+  lastMousePos_ = {X, Y};
+  if (!CanFocus() && !ComponentState().Contains(csDesigning)) return;
+  if (!GridFocused() && CanFocus()) SetFocus();
+  const TGridCoord cell = MouseCoord(X, Y);
+  const bool inTitle = TitlesShown() && cell.Y >= 0 && cell.Y < titleOffset_;
+  const bool dataRow = cell.Y >= titleOffset_ && cell.Y < titleOffset_ + std::max(VisibleDataRowCount(), 0);
+
+  // double click
+  if (Button == mbLeft && Shift.Contains(ssDouble)) {
+    int border = -1;
+    if (optionsEx_.Contains(dghDblClickOptimizeColWidth) && InTitleSizingZone(X, Y, border)) {
+      TColumnsExList cols;
+      TColumnEx* clicked = ColumnOfRaw(border);
+      if (Selection()->SelectionType() == gstColumns) {
+        cols.assign(Selection()->Columns()->begin(), Selection()->Columns()->end());
+        if (clicked && std::find(cols.begin(), cols.end(), clicked) == cols.end()) cols.push_back(clicked);
+      } else if (Selection()->SelectionType() == gstAll) {
+        for (int i = 0; i < columns_->Count(); ++i) cols.push_back(columns_->Items(i));
+      } else if (clicked) {
+        cols.push_back(clicked);
+      }
+      OptimizeColumnsWidth(cols);
+    } else if (dataRow) {
+      TColumnEx* c = ColumnOfRaw(cell.X);
+      if (c && c->DblClickNextVal() &&
+          (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes) && c->CanModify(true))
+        c->SetNextFieldValue(Shift.Contains(ssShift) ? -1 : 1);
+    }
+    TCustomGrid::MouseDown(Button, Shift, X, Y);
+    return;
+  }
+
+  // sizing from the title area
+  int border = -1;
+  if (Button == mbLeft && InTitleSizingZone(X, Y, border)) {
+    mouseSelectMode_ = kMouseSizingTitle;
+    sizingCol_ = border;
+    sizingStartX_ = X;
+    sizingStartWidth_ = ColWidths(border);
+    if (EditorMode()) dataLink_->UpdateData();
+    return;
+  }
+
+  // choosing columns by the lower edge of their titles
+  if (Button == mbLeft && InColumnSelectZone(X, Y)) {
+    TColumnEx* c = ColumnOfRaw(cell.X);
+    if (c) {
+      InvalidateCol(cell.X);
+      mouseSelectMode_ = kMouseSelectingColumns;
+      StartTimer(kColumnSelectTimer);
+      if (Shift.Contains(ssShift) && Selection()->SelectionType() == gstColumns)
+        Selection()->Columns()->SelectShift(c);
+      else if (Shift.Contains(ssCtrl))
+        Selection()->Columns()->InvertSelect(c);
+      else {
+        InvalidateGrid();
+        Selection()->Columns()->Select(c, false);
+      }
+      return;
+    }
+  }
+
+  // title buttons
+  if (inTitle && cell.X >= indicatorOffset_ && (Button == mbLeft || Button == mbRight)) {
+    TColumnEx* c = ColumnOfRaw(cell.X);
+    if (Button == mbLeft && c && !ComponentState().Contains(csDesigning)) {
+      bool enabled = c->Title()->TitleButton();
+      if (OnCheckButton) {
+        auto handler = OnCheckButton;
+        handler(this, cell.X - indicatorOffset_, c, enabled);
+      }
+      if (enabled) {
+        SetMouseCapture(true);
+        tracking_ = true;
+        pressedTitleCol_ = cell.X;
+        titlePressed_ = true;
+        InvalidateCell(cell.X, cell.Y);
+        return;
+      }
+    }
+    if (Button == mbRight && options_.Contains(dgColumnResize)) {
+      rightButtonAsLeft_ = true;
+      TCustomGrid::MouseDown(mbLeft, Shift, X, Y);
+      return;
+    }
+    TCustomGrid::MouseDown(Button, Shift, X, Y);
+    return;
+  }
+
+  // the indicator's title: everything, or nothing
+  if (inTitle && cell.X == 0 && indicatorOffset_ > 0) {
+    if (Button == mbLeft && CanSelectType(gstAll)) {
+      if (Selection()->SelectionType() != gstNon)
+        Selection()->Clear();
+      else
+        Selection()->SelectAll();
+    }
+    TCustomGrid::MouseDown(Button, Shift, X, Y);
+    return;
+  }
+
+  if (!dataRow || !dataLink_->Active()) {
+    InvokeEvent(OnMouseDown, this, Button, Shift, X, Y);  // only OnMouseDown
+    return;
+  }
+
+  // data cells and the indicator
+  TDataSet* ds = dataLink_->DataSet();
+  BeginUpdateLayout();
+  TScopeExit endLayout([this] { EndUpdateLayout(); });
+  if (EditorMode()) dataLink_->UpdateData();
+  if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+  const bool wasFocusedCell = cell.X == Col() && cell.Y == Row();
+  const int previousCol = GetSelectedIndex();
+  const TBookmarkStr previousRecord = ds->Bookmark();
+  const bool recordExtend = Shift.Contains(ssShift) && CanSelectType(gstRecordBookmarks) &&
+                            (cell.X < indicatorOffset_ || options_.Contains(dgRowSelect));
+  const int delta = cell.Y - titleOffset_ - dataLink_->ActiveRecord();
+  if (!recordExtend && delta != 0) ds->MoveBy(delta);
+  if (cell.X >= indicatorOffset_) MoveToColumn(cell.X, 0);
+  InvokeEvent(OnMouseDown, this, Button, Shift, X, Y);
+
+  const bool inBox = cell.X >= indicatorOffset_;
+  const bool multi = options_.Contains(dgMultiSelect);
+  const bool ctrl = Shift.Contains(ssCtrl), shift = Shift.Contains(ssShift);
+  if (inBox && !(multi && options_.Contains(dgRowSelect))) {
+    // cells and rectangles
+    SetMouseCapture(true);
+    tracking_ = true;
+    trackingCells_ = true;
+    const bool insideSelection = Selection()->DataCellSelected(cell.X - indicatorOffset_, ds->Bookmark());
+    if (!ctrl && !shift && optionsEx_.Contains(dghClearSelection) && !(Button == mbRight && insideSelection))
+      Selection()->Clear();
+    if (Button == mbLeft && CanSelectType(gstRectangle) && !ds->IsEmpty()) {
+      if (shift) {
+        if (Selection()->SelectionType() != gstRectangle)
+          Selection()->Rect()->Select(previousCol, previousRecord, false);
+        Selection()->Rect()->Select(GetSelectedIndex(), ds->Bookmark(), true);
+      } else {
+        Selection()->Rect()->Select(GetSelectedIndex(), ds->Bookmark(), false);
+      }
+      mouseSelectMode_ = kMouseSelectingRect;
+    }
+  } else if (CanSelectType(gstRecordBookmarks)) {
+    if (shift && delta != 0) {
+      SelectRecordsTo(delta);
+    } else if (Button == mbLeft) {
+      if (ctrl || !optionsEx_.Contains(dghClearSelection)) {
+        SelectedRows()->SetCurrentRowSelected(!SelectedRows()->CurrentRowSelected());
+      } else {
+        if (optionsEx_.Contains(dghClearSelection)) Selection()->Clear();
+        SelectedRows()->SetCurrentRowSelected(true);
+      }
+    }
+    if (cell.X < indicatorOffset_ || options_.Contains(dgRowSelect)) {
+      SetMouseCapture(true);
+      tracking_ = true;
+      trackingRows_ = true;
+      SetKeepSelection(ctrl || !optionsEx_.Contains(dghClearSelection));
+      mouseSelectMode_ = kMouseSelectingRecords;
+    }
+  }
+  if (Button == mbLeft) {
+    if (CanEditShow() && (wasFocusedCell || options_.Contains(dgAlwaysShowEditor))) ShowEditor();
+    TColumnEx* c = ColumnOfRaw(cell.X);
+    if (c && (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
+      pressedCell_ = cell;
+  }
+}
+
+void TCustomDBGridEx::SelectRecordsTo(int Delta) {
+  // every record from the current one to the clicked one takes the mark
+  const int step = Delta < 0 ? -1 : 1;
+  TDataSet* ds = dataLink_->DataSet();
+  SelectedRows()->SetCurrentRowSelected(true);
+  for (int i = 0; i != Delta; i += step) {
+    if (ds->MoveBy(step) == 0) break;
+    SelectedRows()->SetCurrentRowSelected(true);
+  }
+}
+
+void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
+  lastMousePos_ = {X, Y};
+  lastMoveShift_ = Shift;
+  if (tracking_ && pressedTitleCol_ >= 0) {
+    const TGridCoord cell = MouseCoord(X, Y);
+    const bool over = cell.X == pressedTitleCol_ && cell.Y >= 0 && cell.Y < titleOffset_;
+    if (over != titlePressed_) {
+      titlePressed_ = over;
+      InvalidateCell(pressedTitleCol_, 0);
+    }
+    if (options_.Contains(dgColumnResize) && std::abs(X - mouseDownPos_.X) > kTitleDragThreshold) {
+      // the press becomes a column drag
+      const int col = pressedTitleCol_;
+      StopTracking();
+      InvalidateCell(col, 0);
+      TCustomGrid::MouseDown(mbLeft, TShiftState{ssLeft}, mouseDownPos_.X, mouseDownPos_.Y);
+      columnDragStarted_ = true;
+      TCustomGrid::MouseMove(Shift, X, Y);
+    }
+    return;
+  }
+  switch (mouseSelectMode_) {
+    case kMouseSizingTitle: {
+      if (sizingCol_ >= 0) {
+        const int width = std::max(1, sizingStartWidth_ + X - sizingStartX_);
+        if (optionsEx_.Contains(dghTraceColSizing)) {
+          if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(width);
+        }
+        sizingWidth_ = width;
+      }
+      return;
+    }
+    case kMouseSelectingColumns: {
+      const TRect box = DataBox();
+      if (X >= box.Left && X < box.Right) {
+        const TGridCoord cell = MouseCoord(X, std::max(0, TitleRowHeight() - 1));
+        if (TColumnEx* c = ColumnOfRaw(cell.X)) Selection()->Columns()->SelectShift(c);
+      } else {
+        MouseAutoScroll();
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  if (tracking_ && (trackingRows_ || trackingCells_) && dataLink_->Active()) {
+    const TRect box = DataBox();
+    const int cx = std::clamp(X, 0, std::max(0, ClientWidth() - 1));
+    const int cy = std::clamp(Y, 0, std::max(0, ClientHeight() - 1));
+    if (cy >= box.Top && cy < box.Bottom) {
+      const TGridCoord cell = MouseCoord(std::max(cx, box.Left), cy);
+      const int delta = cell.Y - titleOffset_ - dataLink_->ActiveRecord();
+      if (cell.Y >= titleOffset_ && delta != 0) {
+        if (mouseSelectMode_ == kMouseSelectingRecords)
+          MoveBy(true, delta, true, false);
+        else
+          dataLink_->DataSet()->MoveBy(delta);
+      }
+      if (trackingCells_ && cell.X >= indicatorOffset_ && cell.X != Col() && cx >= box.Left && cx < box.Right)
+        MoveToColumn(cell.X, 0);
+      if (mouseSelectMode_ == kMouseSelectingRect)
+        Selection()->Rect()->Select(GetSelectedIndex(), dataLink_->DataSet()->Bookmark(), true);
+    }
+    MouseAutoScroll();
+    return;
+  }
+  if (columnDragStarted_) {
+    TCustomGrid::MouseMove(Shift, X, Y);
+    return;
+  }
+  TCustomGrid::MouseMove(Shift, X, Y);
+}
+
+void TCustomDBGridEx::StopTracking() {
+  if (tracking_) SetMouseCapture(false);
+  tracking_ = trackingRows_ = trackingCells_ = false;
+  pressedTitleCol_ = -1;
+  titlePressed_ = false;
+}
+
+void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  const TGridCoord cell = MouseCoord(X, Y);
+  const int mode = mouseSelectMode_;
+  if (mode == kMouseSizingTitle) {
+    if (!optionsEx_.Contains(dghTraceColSizing) && sizingCol_ >= 0 && sizingWidth_ > 0)
+      if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(sizingWidth_);
+    sizingCol_ = -1;
+    sizingWidth_ = 0;
+    mouseSelectMode_ = kMouseSelectNone;
+    return;
+  }
+  mouseSelectMode_ = kMouseSelectNone;
+  if (pressedTitleCol_ >= 0 && tracking_) {
+    const int col = pressedTitleCol_;
+    const bool over = titlePressed_;
+    StopTracking();
+    InvalidateCell(col, 0);
+    TColumnEx* c = ColumnOfRaw(col);
+    if (over && c) {
+      if (OnTitleBtnClick) {
+        auto handler = OnTitleBtnClick;
+        handler(this, col - indicatorOffset_, c);
+      }
+      const bool ctrl = Shift.Contains(ssCtrl);
+      sortMarkingPending_ = ctrl;
+      if (optionsEx_.Contains(dghAutoSortMarking))
+        c->Title()->SetNextSortMarkerValue(ctrl && optionsEx_.Contains(dghMultiSortMarking));
+      if (!ctrl) DoSortMarkingChanged();
+    }
+  } else {
+    StopTracking();
+  }
+  // the automatic scrolling ends with the gesture (cell tracking runs it too, without a mode)
+  if (autoScrollTimerOn_) StopTimer();
+  const bool dragged = columnDragStarted_ || rightButtonAsLeft_;
+  columnDragStarted_ = false;
+  rightButtonAsLeft_ = false;
+  TCustomGrid::MouseUp(dragged ? mbLeft : Button, Shift, X, Y);
+  if (Button != mbLeft || dragged) return;
+  if (cell.Y >= 0 && cell.Y < titleOffset_ && cell.X >= indicatorOffset_) {
+    if (OnTitleClick) {
+      auto handler = OnTitleClick;
+      handler(ColumnOfRaw(cell.X));
+    }
+  } else if (cell.Y >= titleOffset_ && cell.X >= indicatorOffset_) {
+    if (OnCellClick) {
+      auto handler = OnCellClick;
+      handler(ColumnOfRaw(cell.X));
+    }
+    if (cell == pressedCell_ && !Shift.Contains(ssDouble)) {
+      TColumnEx* c = ColumnOfRaw(cell.X);
+      if (c && !c->DblClickNextVal() && c->CanModify(true))
+        c->SetNextFieldValue(Shift.Contains(ssShift) ? -1 : 1);
+    }
+  }
+  pressedCell_ = {-1, -1};
+}
+
+void TCustomDBGridEx::CancelMouseMode() {
+  StopTracking();
+  StopTimer();
+  sizingCol_ = -1;
+  mouseSelectMode_ = kMouseSelectNone;
+}
+
+// ---------------------------------------------------------------- the wheel and the cursor
+
+bool TCustomDBGridEx::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  InvokeEvent(OnMouseWheelDown, this, Shift, MousePos, handled);
+  if (handled) return true;
+  if (dataLink_->Active()) dataLink_->DataSet()->Next();
+  return true;
+}
+
+bool TCustomDBGridEx::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  InvokeEvent(OnMouseWheelUp, this, Shift, MousePos, handled);
+  if (handled) return true;
+  if (dataLink_->Active()) dataLink_->DataSet()->Prior();
+  return true;
+}
+
+bool TCustomDBGridEx::SetGridCursor(int X, int Y) {
+  const TGridCoord cell = MouseCoord(X, Y);
+  int border = -1;
+  if (cell.X == 0 && indicatorOffset_ > 0 && cell.Y >= titleOffset_ && options_.Contains(dgMultiSelect) &&
+      allowedSelections_.Contains(gstRecordBookmarks)) {
+    ::SetCursor(UseRightToLeftAlignment() ? DBGridExLeftCursor : DBGridExRightCursor);
+    return true;
+  }
+  if (InTitleSizingZone(X, Y, border)) {
+    ::SetCursor(Screen->Cursors(crHSplit));
+    return true;
+  }
+  if (InColumnSelectZone(X, Y) && !options_.Contains(dgRowSelect)) {
+    ::SetCursor(DBGridExDownCursor);
+    return true;
+  }
+  return false;
+}
