@@ -10,6 +10,7 @@
 #include "app/MainF.h"
 #include "app/axControl.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExExport.h"
 #include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
 #include "platform/db/DB.h"
@@ -314,7 +315,9 @@ void TSessionForm::StatusBarDrawPanel(TStatusBar* Sender, TStatusPanel* Panel, c
 }
 
 void TSessionForm::aFileSaveAsAccept(TObject*) {
-  // the snapshot is written by the grid's spreadsheet export once the grid offers it
+  // the snapshot: every listed row (as filtered) with the visible columns, as a spreadsheet
+  SaveGridToExportFile(ExportClass<TDBGridExExportAsXLS>(), dbgSession, aFileSaveAs->Dialog()->FileName(),
+                       true);
 }
 
 void TSessionForm::aSaveSqlAsAccept(TObject*) {

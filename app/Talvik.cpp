@@ -4,6 +4,8 @@
 
 #include "app/MainF.h"
 #include "app/SessionF.h"
+#include "grid/DatasetFeatures.h"
+#include "grid/GridLibRVL.h"
 #include "oracle/OracleVisual.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
@@ -43,7 +45,9 @@ int RunTalvik(int argc, const char* const* argv) {
   RegisterVersionInfo(ParamStr(0), ProgramVersion());
   CreateApplication();
   SetOracleUserInterface(&ClassLibraryOracleUserInterface());
+  RegisterOracleDatasetFeatures();  // the grids sort and filter the Oracle datasets on the server
   const TScopeExit cleanup([] {
+    ClearDatasetFeatures();
     RegIni.reset();
     SetOracleUserInterface(nullptr);
     FreeApplication();
