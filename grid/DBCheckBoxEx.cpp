@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "grid/SpecialRow.h"
+#include "grid/ExtraRow.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "grid/DBGridEx.h"
-#include "grid/SpecialRow.h"
+#include "grid/ExtraRow.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"

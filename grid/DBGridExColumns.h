@@ -12,7 +12,7 @@
 #include "grid/EditButtons.h"
 #include "grid/MRUList.h"
 #include "grid/PropFilerEx.h"
-#include "grid/SpecialRow.h"
+#include "grid/ExtraRow.h"
 #include "platform/db/DB.h"
 
 class TColumnEx;

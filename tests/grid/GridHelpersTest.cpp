@@ -11,7 +11,7 @@
 #include "grid/DBGridExStyle.h"
 #include "grid/MRUList.h"
 #include "grid/PropFilerEx.h"
-#include "grid/SpecialRow.h"
+#include "grid/ExtraRow.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 
@@ -350,7 +350,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EqualsCase{"SameElementsOtherBounds", Shifted({1, 2}, 1), VarArrayOf({1, 2}), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SpecialRow, CellsTextWithAQuotedSemicolon) {
+TEST(ExtraRow, CellsTextWithAQuotedSemicolon) {
   TSpecRowEx row;
   int changes = 0;
   row.OnChanged = [&](TObject*) { ++changes; };
@@ -373,7 +373,7 @@ TEST(SpecialRow, CellsTextWithAQuotedSemicolon) {
   EXPECT_FALSE(row.LocateKey(Null()));
 }
 
-TEST(SpecialRow, FontAndColourFollowTheOwnerUntilAssigned) {
+TEST(ExtraRow, FontAndColourFollowTheOwnerUntilAssigned) {
   TPanel owner(nullptr);
   owner.SetColor(clYellow);
   TSpecRowEx row(&owner);

@@ -1,4 +1,4 @@
-#include "grid/SpecialRow.h"
+#include "grid/ExtraRow.h"
 
 #include "platform/db/DBConsts.h"
 
