@@ -160,6 +160,7 @@ TSessionForm::TSessionForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TSessionForm::~TSessionForm() {
+  ReleaseSessionPanel();
   UnregisterFromMainForm();
 }
 
@@ -345,6 +346,7 @@ void TSessionForm::CreateLayout() {
 
   CreateGrid();
   CreateAlarmTab();
+  CreateSessionPanel();
 
   Timer = new TTimer(this);
   Timer->SetName("Timer");

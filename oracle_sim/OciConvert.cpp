@@ -313,7 +313,18 @@ std::string ValueText(const Value& v) {
 }
 
 const std::string& Payload(const Value& v, std::string& scratch) {
-  if (v.kind == Value::Text || v.kind == Value::Bytes) return v.s;
+  if (v.kind == Value::Text) return v.s;
+  if (v.kind == Value::Bytes) {
+    // a RAW value read as characters is its bytes in upper-case hex, as the server converts it
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    scratch.clear();
+    scratch.reserve(v.s.size() * 2);
+    for (unsigned char c : v.s) {
+      scratch += kHex[c >> 4];
+      scratch += kHex[c & 15];
+    }
+    return scratch;
+  }
   scratch = ValueText(v);
   return scratch;
 }
