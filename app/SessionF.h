@@ -210,7 +210,9 @@ class TSessionForm : public TForm {
   // ---- descriptions (SessionFDescriptions.cpp) ----
   void odsLockCalcFields(TDataSet* DataSet);
   void odsStatisticsCalcFields(TDataSet* DataSet);
-  void odsEventTIME_WAITEDGetText(TField* Sender, std::string& Text, bool DisplayText);
+  // (named after the field whose text it gives, as the window's field handlers are)
+  void odsEventTIME_WAITEDGetText(  // NOLINT(readability-identifier-naming)
+      TField* Sender, std::string& Text, bool DisplayText);
 
  private:
   void CreateLayout();

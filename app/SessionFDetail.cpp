@@ -37,7 +37,6 @@ constexpr int kDetailColumnWidth = 369;
 constexpr int kLockLeftWidth = 521;
 constexpr int kCursorGridWidth = 289;
 constexpr int kDescriptionHeight = 18;
-constexpr int kSqlFontHeight = 13;
 constexpr TColor kGridColor = static_cast<TColor>(0xDED7D6);
 constexpr TColor kOddRow = 0xC6BEBD, kEvenRow = 0xDED7D6;
 constexpr int kCursorsReadBuffer = 100;
