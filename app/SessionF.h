@@ -238,6 +238,7 @@ class TSessionForm : public TForm {
   void WriteAlarmSettings();
   void CreateSpeechControl();
   void BuildColumnChooser();
+  void RestoreColumnsLayout();
   void RegisterWithMainForm();
   void UnregisterFromMainForm();
   // The detail panel (SessionFDetail.cpp).
