@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/ComboBoxQuery.h"
 #include "app/SessionF.h"
 #include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
@@ -22,11 +23,6 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
-
-#if __has_include("app/ComboBoxQuery.h")
-#include "app/ComboBoxQuery.h"
-#define TALVIK_HAS_GRID_FILTER 1
-#endif
 
 namespace {
 
@@ -275,6 +271,16 @@ struct FieldDef {
   FieldType type;
   int size;
 };
+
+// Drops a column filter in force on the grid (the statement goes back to the unfiltered one); true when
+// there was one.
+template <class Grid>
+bool ClearFilterOf(Grid* grid) {
+  if constexpr (requires { ClearGridFilter(grid); })
+    return ClearGridFilter(grid);
+  else
+    return ClearGridQuery(grid);
+}
 
 template <class Grid>
 int DrawnRecordNumber(Grid* grid, TDataSet* DataSet) {
@@ -905,10 +911,8 @@ void TSessionForm::dbgLockForWhomDblClick(TObject* Sender) {
   TOracleDataSet* queue = sender && sender->Name() == "dbgLockForWhom" ? odsLockForWhom : odsLockWho;
   if (!queue->Active() || queue->IsEmpty()) return;
   const std::string sid = queue->FieldByName("SID")->AsString();
-#ifdef TALVIK_HAS_GRID_FILTER
   // a condition in force on the session list goes first: the session may be one it hides
-  ClearGridFilter(dbgSession);
-#endif
+  ClearFilterOf(dbgSession);
   odsSession->SearchRecord("SID", TVariant(sid), kSearchFromFirst);
 }
 
@@ -921,12 +925,7 @@ void TSessionForm::dbgStatisticsGetCellParams(TObject* Sender, TColumnEx*, TFont
 }
 
 void TSessionForm::dbgStatisticsKeyDown(TObject* Sender, WORD& Key, TShiftState) {
-#ifdef TALVIK_HAS_GRID_FILTER
-  GridQueryKeyDown(static_cast<TDBGridEx*>(Sender), Key);
-#else
-  (void)Sender;
-  (void)Key;
-#endif
+  GridQueryKeyDown(Sender, Key);
 }
 
 void TSessionForm::aSaveSqlAsAccept(TObject*) {
