@@ -34,10 +34,13 @@ struct StatCase {
   const char* name;
   const char* statistic;
   const char* description;
+  bool untrimmed = false;  // string fields keep their trailing blanks
 };
 const StatCase kStatCases[] = {
     {"Exact", "session logical reads", " Логические чтения сеанса"},
     {"CapitalFirstLetter", "Session logical reads", " "},
+    {"TrailingBlankKept", "commit cleanout failures: callback failure ",
+     " Сбои очистки при фиксации: сбой обратного вызова", true},
     {"TrailingBlankMissing", "commit cleanout failures: callback failure", " "},
     {"Last", "session cursor cache count", " Счетчик кеша курсоров сеанса"},
     {"Undescribed", "write clones created in foreground", " "},
@@ -83,6 +86,7 @@ class StatisticDescriptionTest : public DescriptionTest, public ::testing::WithP
 TEST_P(StatisticDescriptionTest, DescribesTheStatisticByItsExactName) {
   const StatCase& c = GetParam();
   Sim("UPDATE sim$statname SET name = '" + std::string(c.statistic) + "' WHERE \"STATISTIC#\" = 51");
+  if (c.untrimmed) MainForm->OracleSession->Preferences()->SetTrimStringFields(false);
   form->odsStatistics->SetMaster(nullptr);
   form->odsStatistics->SetVariable("SID", TVariant(std::string("1")));
   form->odsStatistics->Open();

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "SessionFormTestSupport.h"
+#include "app/ComboBoxQuery.h"
 #include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
@@ -82,6 +83,13 @@ class DetailTest : public SessionFormTest {
     Sim("UPDATE sim$sessions SET tx_usn = 6, tx_slot = 4, tx_seq = 88, wait_blocker = 102, wait_obj = " +
         Obj("EMP") + " WHERE sid = 108");
     Sim("INSERT INTO sim$locks(obj_id, rid, sid) VALUES (" + Obj("EMP") + ", 3, 108)");
+    // a table-lock chain on DEPT: 109 took DEPT exclusively, 110 waits for it
+    AddSession({109, "APP_USER", "INACTIVE", 300, 26, "JDBC Thin Client", nullptr, "appsrv01", "app", nullptr,
+                nullptr, "SQL*Net message from client", 0, "oracle@dbsrv01 (TNS V1-V3)"});
+    AddSession({110, "APP_USER", "ACTIVE", 20, 6, "JDBC Thin Client", nullptr, "appsrv01", "app", nullptr,
+                nullptr, "enqueue", 0, "oracle@dbsrv01 (TNS V1-V3)"});
+    Sim("INSERT INTO sim$tmlocks(sid, obj_id, lmode) VALUES (109, " + Obj("DEPT") + ", 6)");
+    Sim("UPDATE sim$sessions SET wait_blocker = 109, wait_obj = " + Obj("DEPT") + " WHERE sid = 110");
     // SCOTT's statement and cursors
     AddStatement(kScottAddress, 1357911, kScottSql);
     AddStatement(kCursorAddress, 246810, kCursorSql);
@@ -262,6 +270,21 @@ TEST_F(DetailTest, TheLockTabShowsTheBlockingTransactionItsWaitersAndBlockers) {
   EXPECT_EQ(Rows(form->odsLockWho, {"SID", "USERNAME"}), (std::vector<std::string>{"108|APP_USER"}));
 }
 
+TEST_F(DetailTest, ATableLockChainShowsTheTableLockAsBlockingAndItsWaiterRequestingIt) {
+  AddDetailState();
+  Show();
+  ClickSession(109);
+  ShowTab(form->tsLock);
+  EXPECT_EQ(Rows(form->odsLock, {"LOCK_TYPE", "LMODE", "REQUEST", "BLOCKING", "OBJECT_NAME"}),
+            (std::vector<std::string>{"TM|Exclusive|NONE|Блокирует|SCOTT.DEPT"}));
+  EXPECT_EQ(Rows(form->odsLockWho, {"SID", "USERNAME"}), (std::vector<std::string>{"110|APP_USER"}));
+  ClickSession(110);
+  EXPECT_EQ(Rows(form->odsLock, {"LOCK_TYPE", "LMODE", "REQUEST", "BLOCKING", "OBJECT_NAME"}),
+            (std::vector<std::string>{"TM|NONE|Row Exclusive|Нет|SCOTT.DEPT"}));
+  EXPECT_EQ(Rows(form->odsLockForWhom, {"SID", "USERNAME"}), (std::vector<std::string>{"109|APP_USER"}));
+  EXPECT_TRUE(Rows(form->odsLockWho, {"SID"}).empty());
+}
+
 TEST_F(DetailTest, DoubleClickingAQueueMovesTheListToThatSessionAndAnEmptyQueueDoesNothing) {
   AddDetailState();
   Show();
@@ -285,6 +308,41 @@ TEST_F(DetailTest, DoubleClickingAQueueMovesTheListToThatSessionAndAnEmptyQueueD
   SendMessage(Find<TWinControl>("dbgLockWho")->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(40, 30));
   Application->ProcessMessages();
   EXPECT_EQ(form->odsSession->FieldByName("SID")->AsString(), "108");
+}
+
+// Puts a column condition on a grid's statement as F8 does, keeping the grid's filter state.
+void FilterGrid(TDBGridEx* Grid, TOracleDataSet* DataSet, const std::string& Field, const std::string& Text) {
+  std::vector<std::string> names;
+  for (int i = 0; i < DataSet->FieldCount(); ++i) names.push_back(DataSet->Fields()->Fields(i)->FieldName());
+  TGridQueryFilter* filter = GridQueryFilter(Grid);
+  filter->OriginalSql = DataSet->SQL()->Text();
+  const TColumnFilterSql filtered = FilterStatement(filter->OriginalSql, names, Field, Text);
+  filter->FilterSql = filtered.Condition;
+  filter->FilterFieldName = Field;
+  DataSet->Close();
+  DataSet->SQL()->SetText(filtered.Sql);
+  DataSet->Open();
+}
+
+TEST_F(DetailTest, AJumpFromTheQueueDropsTheSessionListsFilterAndLeavesTheStatisticsFilter) {
+  AddDetailState();
+  Show();
+  ClickSession(102);
+  ShowTab(form->tsStatistics);
+  FilterGrid(form->dbgStatistics, form->odsStatistics, "NAME", "session%");
+  const std::string statisticsSql = form->odsStatistics->SQL()->Text();
+  // the list shows HR only: SCOTT, whom HR waits behind, is hidden by the filter
+  FilterGrid(form->dbgSession, form->odsSession, "ORACLE_USER", "HR");
+  ASSERT_EQ(ListedSids(), (std::vector<std::string>{"102"}));
+  ShowTab(form->tsLock);
+  SendMessage(Find<TWinControl>("dbgLockForWhom")->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON,
+              MAKELPARAM(40, 30));
+  Application->ProcessMessages();
+  EXPECT_EQ(form->odsSession->FieldByName("SID")->AsString(), "101");
+  EXPECT_TRUE(GridQueryFilter(form->dbgSession)->FilterSql.empty());
+  EXPECT_GT(ListedSids().size(), 1u);
+  EXPECT_EQ(form->odsStatistics->SQL()->Text(), statisticsSql);
+  EXPECT_FALSE(GridQueryFilter(form->dbgStatistics)->FilterSql.empty());
 }
 
 TEST_F(DetailTest, ACursorsTextIsReadWholeAcrossItsPiecesWhenItBecomesCurrent) {
