@@ -60,8 +60,9 @@ TEST_F(OptionsFormTest, TheDialogIsLaidOutAsADialogCentredOnTheMainWindow) {
     EXPECT_EQ(f->ClientHeight(), 400);
     const int mainCentreX = MainForm->Left() + MainForm->Width() / 2;
     const int mainCentreY = MainForm->Top() + MainForm->Height() / 2;
-    EXPECT_NEAR(f->Left() + f->Width() / 2, mainCentreX, 1);
-    EXPECT_NEAR(f->Top() + f->Height() / 2, mainCentreY, 1);
+    const int centreX = f->Left() + f->Width() / 2, centreY = f->Top() + f->Height() / 2;
+    EXPECT_LE(std::abs(centreX - mainCentreX), 1);
+    EXPECT_LE(std::abs(centreY - mainCentreY), 1);
     EXPECT_EQ(f->PageControl->Height(), 369);
     EXPECT_EQ(f->tsGeneral->Caption(), "Общие");
     EXPECT_EQ(f->tsCustom->Caption(), "Дополнительная");
