@@ -7,6 +7,7 @@
 #include <climits>
 #include <fstream>
 
+#include "app/ComboBoxQuery.h"
 #include "app/MainF.h"
 #include "app/axControl.h"
 #include "grid/DBGridEx.h"
@@ -182,8 +183,8 @@ void TSessionForm::dbgSessionGetCellParams(TObject*, TColumnEx*, TFont* AFont, T
   if (odsSession->FieldByName("STATUS")->AsString() == kActive) AFont->SetColor(kActiveFont);
 }
 
-void TSessionForm::dbgSessionKeyDown(TObject*, WORD&, TShiftState) {
-  // the column filter's keys (F7, F8, Esc) are taken here once the column filter is there
+void TSessionForm::dbgSessionKeyDown(TObject* Sender, WORD& Key, TShiftState) {
+  GridQueryKeyDown(Sender, Key);
 }
 
 void TSessionForm::dbgSessionMouseDown(TObject*, TMouseButton, TShiftState, int, int Y) {
