@@ -12,6 +12,7 @@
 #include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "platform/gui/Clipbrd.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -463,6 +464,24 @@ TEST_F(DetailTest, WithoutACustomQueryTheTabIsAbsent) {
   Show();
   ClickSession(101);
   EXPECT_FALSE(form->tsCustomInfo->TabVisible());
+}
+
+TEST_F(DetailTest, TheStatementsMenuSelectsAllAndCopiesTheReadOnlyText) {
+  SetClipboardBackend(MakeMemoryClipboard());
+  AddDetailState();
+  Show();
+  ClickSession(101);
+  std::vector<std::string> items;
+  for (int i = 0; i < form->PopupMenuSql->Items()->Count(); ++i)
+    items.push_back(form->PopupMenuSql->Items()->Items(i)->Caption());
+  EXPECT_EQ(items, (std::vector<std::string>{"Копировать", "Выделить всё", "-", "Сохранить SQL как ..."}));
+  Find<TWinControl>("seSQLText")->SetFocus();
+  Application->ProcessMessages();
+  form->EditSelectAll->Execute();
+  form->EditCopy->Execute();
+  EXPECT_EQ(WithoutCr(Clipboard()->AsText()), WithoutCr(kScottSql));
+  EXPECT_EQ(WithoutCr(SqlText()), WithoutCr(kScottSql));  // read-only: the text stays
+  SetClipboardBackend(nullptr);
 }
 
 TEST_F(DetailTest, TheStatementIsSavedWithCrLfLineEnds) {
