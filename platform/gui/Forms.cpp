@@ -603,6 +603,9 @@ void TCustomForm::Dispatch(TMessage& m) {
         Screen->SetActive(formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this,
                           activeControl_);
         TCustomForm* target = formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this;
+        // a form shown with no control chosen starts at the first one of its tab order
+        if (!target->activeControl_ && !target->ComponentState().Contains(csDesigning))
+          target->activeControl_ = target->FindNextControl(nullptr, true, true, false);
         if (target->activeControl_ && target->activeControl_->CanFocus())
           ::SetFocus(target->activeControl_->Handle());
         else if (target == this)
