@@ -165,6 +165,21 @@ size_t FindAlias(const std::string& Masked, const std::string& Name) {
   return std::string::npos;
 }
 
+// A field name standing for its column: as it is when it is a plain name, else quoted (a quoted
+// alias may hold lower case, blanks or an apostrophe).
+std::string FieldNameExpression(const std::string& Name) {
+  bool plain = !Name.empty() && Name[0] >= 'A' && Name[0] <= 'Z';
+  for (char c : Name)
+    plain = plain && (IsIdentChar(c) && (c < 'a' || c > 'z') && static_cast<unsigned char>(c) < 0x80);
+  if (plain || Name.empty()) return Name;
+  std::string quoted = "\"";
+  for (char c : Name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
 bool SameUpper(const std::string& A, const char* B) {
   const std::string_view b(B);
   if (A.size() != b.size()) return false;
@@ -232,7 +247,7 @@ std::string FilterExpression(const std::string& Sql, const std::vector<std::stri
     }
     expression.clear();
   }
-  return expression.empty() ? FieldName : expression;
+  return expression.empty() ? FieldNameExpression(FieldName) : expression;
 }
 
 std::string FilterCondition(const std::string& Expression, const std::string& Text) {

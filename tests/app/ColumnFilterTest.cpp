@@ -80,6 +80,7 @@ const ExpressionCase kExpressions[] = {
     {"AliasAfterAsKeyword", "SELECT x.a AS first, x.b AS second FROM x", &kFirstSecond, "SECOND", "x.b"},
     {"AliasWordInsideALiteralIsNotTheAlias", "SELECT 'a c', d c FROM t", &kXC, "C", "d"},
     {"NoSelectListGivesTheFieldName", "garbage", &kEventFields, "EVENT", "EVENT"},
+    {"AFieldNameThatIsNoPlainNameIsQuoted", "SELECT a \"it's\" FROM t", &kA, "it's", "\"it's\""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Statements, FilterExpressionTest, ::testing::ValuesIn(kExpressions),
