@@ -357,15 +357,18 @@ void TComboBoxQuery::KeyDown(WORD& Key, TShiftState Shift) {
 
 void TComboBoxQuery::Apply() {
   TGridQueryFilter* filter = GridQueryFilter(grid_);
-  dataSet_->SQL()->SetText(filter->OriginalSql);
-  const std::string sql = dataSet_->SQL()->Text();
+  // the unfiltered statement as the dataset's lines give it back (the dataset's own SQL changes once)
+  TStringList lines;
+  lines.SetText(filter->OriginalSql);
+  const std::string sql = lines.Text();
   std::vector<std::string> names;
   for (int i = 0; i < dataSet_->FieldCount(); ++i)
     names.push_back(dataSet_->Fields()->Fields(i)->FieldName());
   const TColumnFilterSql rewritten = FilterStatement(sql, names, filter->FilterFieldName, Text());
   filter->FilterSql = rewritten.Condition;
-  dataSet_->SQL()->SetText(rewritten.Sql);
+  // closed first: a new statement on an open dataset would run at once, and then again on the open
   dataSet_->Close();
+  dataSet_->SQL()->SetText(rewritten.Sql);
   dataSet_->Open();  // a statement the server refuses leaves the combo open and the grid detached
   grid_->DataSource()->SetDataSet(dataSet_);
   const int index = grid_->SelectedIndex();

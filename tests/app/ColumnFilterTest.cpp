@@ -386,6 +386,16 @@ TEST_F(ColumnFilterTest, EachGridKeepsItsOwnFilter) {
   EXPECT_GT(StatisticNumbers().size(), 1u);
 }
 
+TEST_F(ColumnFilterTest, F8RunsTheRewrittenStatementOnceOnTheServer) {
+  MakeStatisticsGrid();
+  OpenCombo(statisticsGrid, "STATISTIC#");
+  Finish(statisticsGrid, "1_", VK_F8);
+  EXPECT_EQ(Query("select sum(executions) from v$sqlarea where sql_text like '%statistic# LIKE ''1\\_''%' "
+                  "escape '\\'"),
+            (std::vector<std::string>{"1"}));
+  EXPECT_EQ(StatisticNumbers().size(), 10u);
+}
+
 TEST(ComboBoxQuery, AnOwnerThatIsNoDataGridIsAnInvalidCast) {
   TComponent owner(nullptr);
   EXPECT_THROW(TComboBoxQuery combo(&owner), EInvalidCast);
