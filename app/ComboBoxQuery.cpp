@@ -287,7 +287,7 @@ void GridQueryKeyDown(TObject* Sender, WORD Key) {
   if (combo->CanFocus()) combo->SetFocus();
 }
 
-bool ClearGridQuery(TDBGridEx* Grid) {
+bool ClearGridFilter(TDBGridEx* Grid) {
   TGridQueryFilter* filter = GridQueryFilter(Grid);
   if (filter->FilterSql.empty()) return false;
   TOracleDataSet* ds = filter->Combo ? filter->Combo->DataSet() : GridDataSet(Grid);

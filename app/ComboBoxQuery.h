@@ -68,7 +68,7 @@ void GridQueryKeyDown(TObject* Sender, WORD Key);
 
 // Gives the grid's dataset its unfiltered statement back when a filter is in force on it, and takes
 // the tint off the column. True when there was a filter.
-bool ClearGridQuery(TDBGridEx* Grid);
+bool ClearGridFilter(TDBGridEx* Grid);
 
 class TComboBoxQuery : public TComboBox {
   TALVIK_CLASS(TComboBoxQuery, TComboBox)

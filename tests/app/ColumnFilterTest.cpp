@@ -374,8 +374,8 @@ TEST_F(ColumnFilterTest, EachGridKeepsItsOwnFilter) {
   // the queue jump's clearing touches only the grid it names
   OpenCombo(sessions, "MACHINE");
   Finish(sessions, "ws%", VK_F8);
-  EXPECT_TRUE(ClearGridQuery(sessions));
-  EXPECT_FALSE(ClearGridQuery(sessions));
+  EXPECT_TRUE(ClearGridFilter(sessions));
+  EXPECT_FALSE(ClearGridFilter(sessions));
   EXPECT_EQ(SessionSql(), sessionSql);
   EXPECT_EQ(ColumnColor(sessions, "MACHINE"), ColumnColor(sessions, "OS_USER"));
   EXPECT_EQ(StatisticNumbers(), (std::vector<std::string>{"12"}));
