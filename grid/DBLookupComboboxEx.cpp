@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "grid/DBGridExStyle.h"
 #include "platform/db/DBConsts.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/rtl/Lifetime.h"
@@ -517,8 +518,13 @@ void TCustomDBLookupComboboxEx::KeyDown(WORD& Key, TShiftState Shift) {
   }
   ++holderKeysSeen_;
   TScopeExit seen([this] { --holderKeysSeen_; });
-  // Enter and Esc close the open grid as characters; the edit must not reset meanwhile
-  if (droppedDown_ && (Key == VK_RETURN || Key == VK_ESCAPE)) return;
+  // Enter and Esc close the open grid; their characters must not reach the edit afterwards
+  if (droppedDown_ && (Key == VK_RETURN || Key == VK_ESCAPE) && !Shift.Contains(ssAlt)) {
+    if (HandleAllocated()) KillMessage(Handle(), WM_CHAR);
+    CloseUp(Key == VK_RETURN);
+    Key = 0;
+    return;
+  }
   if (droppedDown_ && dataList_ && IsGridKey(Key, Shift) &&
       ShortCut(Key, Shift) != EditButton()->ShortCut()) {
     dataList_->Perform(WM_KEYDOWN, Key, 0);

@@ -142,3 +142,101 @@ TEST_F(GridLookupCells, ScreenshotACellWithItsDataGridDroppedDown) {
 }
 
 }  // namespace
+
+// ---- the filter row
+
+class GridFilterRow : public GridLookupCells {
+ protected:
+  void SetUp() override {
+    GridLookupCells::SetUp();
+    deptSource.SetDataSet(&people->depts);
+    people->depts.Open();
+    Columns({"NAME", "SALARY", "DEPT"});
+    TSTColumnFilterEx* dept = grid->Columns()->Items(2)->STFilter();
+    dept->SetListSource(&deptSource);
+    dept->SetKeyField("DEPT_ID");
+    dept->SetListField("DNAME");
+    grid->STFilter()->SetVisible(true);
+    grid->OnApplyFilter = [this](TObject*) {
+      for (int i = 0; i < grid->Columns()->Count(); ++i)
+        applied.push_back(grid->Columns()->Items(i)->STFilter()->GetFilterText());
+    };
+    grid->SetFocus();
+    Pump();
+  }
+  TSTColumnFilterEx* Filter(int Col) { return grid->Columns()->Items(Col)->STFilter(); }
+  TDataSource deptSource{nullptr};
+  std::vector<std::string> applied;
+};
+
+TEST_F(GridFilterRow, AListChoiceFiltersInThatTextAndEnterAppliesIt) {
+  grid->SetSelectedIndex(2);
+  Key(VK_UP);  // on the first record: into the filter row
+  ASSERT_TRUE(grid->FilterEditorShown());
+  TInplaceFilterEditEx* editor = grid->FilterEditor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(grid->FilterColumn(), 2);
+  EXPECT_TRUE(editor->Focused());
+  EXPECT_TRUE(editor->EditButton()->Visible());
+  editor->DropDown();
+  ASSERT_TRUE(editor->DroppedDown());
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  Key(VK_RETURN);  // closes the list accepting
+  EXPECT_FALSE(editor->DroppedDown());
+  EXPECT_EQ(editor->Text(), "Accounts");
+  EXPECT_EQ(editor->KeyValue().AsInteger(), 2);
+  EXPECT_TRUE(applied.empty());
+  Key(VK_RETURN);  // applies the filter
+  ASSERT_EQ(applied.size(), 3u);
+  EXPECT_EQ(applied[2], "Accounts");
+  EXPECT_EQ(Filter(2)->Expression().Operator1, foIn);
+  EXPECT_EQ(Filter(2)->Operand1().AsString(), "Accounts");
+  EXPECT_EQ(Filter(2)->KeyValue().AsInteger(), 2);
+  EXPECT_TRUE(grid->FilterEditorShown());  // the editor stays for the next change
+}
+
+TEST_F(GridFilterRow, APressOnAFilterCellEditsItAndTheKeysMoveBetweenCells) {
+  const TRect cell = grid->FilterCellRect(0);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cell.Left + 5, cell.Top + 3));
+  grid->Perform(WM_LBUTTONUP, 0, MAKELPARAM(cell.Left + 5, cell.Top + 3));
+  ASSERT_TRUE(grid->FilterEditorShown());
+  TInplaceFilterEditEx* editor = grid->FilterEditor();
+  EXPECT_EQ(grid->FilterColumn(), 0);
+  EXPECT_FALSE(editor->EditButton()->Visible());  // a plain text cell
+  RECT r;
+  GetWindowRect(editor->Handle(), r);
+  EXPECT_EQ(r.Left, grid->ClientToScreen(TPoint(cell.Left, 0)).X);
+  for (char32_t c : std::u32string(U"~A*")) Key(0, c);
+  EXPECT_EQ(editor->Text(), "~A*");
+  Key(VK_RIGHT);  // at the end of the text: the next filter cell
+  EXPECT_EQ(grid->FilterColumn(), 1);
+  EXPECT_EQ(Filter(0)->FilterText(), "~A*");
+  Key(VK_END, 0, ShiftKeys{false, true, false});
+  EXPECT_EQ(grid->FilterColumn(), 2);
+  Key(VK_RIGHT, 0, ShiftKeys{false, true, false});  // wraps to the first
+  EXPECT_EQ(grid->FilterColumn(), 0);
+  Key(VK_LEFT, 0, ShiftKeys{false, true, false});
+  EXPECT_EQ(grid->FilterColumn(), 2);
+  Key(VK_UP);  // swallowed
+  EXPECT_TRUE(grid->FilterEditorShown());
+  people->ds.Last();
+  Key(VK_DOWN);  // back to the grid at the first visible record
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ(people->ds.RecNo(), 1);
+}
+
+TEST_F(GridFilterRow, UpEntersTheRowOnlyFromTheFirstRecordOrWithCtrl) {
+  people->ds.Next();
+  Key(VK_UP);  // to the first record, not into the row
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_EQ(people->ds.RecNo(), 1);
+  people->ds.Last();
+  Key(VK_UP, 0, ShiftKeys{false, true, false});
+  EXPECT_TRUE(grid->FilterEditorShown());
+  // hiding the filter row ends its editing
+  grid->STFilter()->SetVisible(false);
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_FALSE(IsWindowVisible(grid->FilterEditor()->Handle()));
+}
