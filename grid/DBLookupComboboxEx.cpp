@@ -739,6 +739,11 @@ void TCustomDBLookupComboboxEx::DropDown() {
   grid->SetUseMultiTitle(dropDownBox_->UseMultiTitle());
   grid->SetLookupOptions(dropDownBox_->Options());
   grid->SetReadOnly(!CanModify());
+  grid->OnCheckButton = OnDropDownBoxCheckButton;
+  grid->OnDrawColumnCell = OnDropDownBoxDrawColumnCell;
+  grid->OnGetCellParams = OnDropDownBoxGetCellParams;
+  grid->OnSortMarkingChanged = OnDropDownBoxSortMarkingChanged;
+  grid->OnTitleBtnClick = OnDropDownBoxTitleBtnClick;
   // 3. rows
   int rows = dropDownBox_->Rows();
   if (lds->IsSequenced() && lds->RecordCount() > 0) rows = std::min(lds->RecordCount(), rows);

@@ -96,6 +96,12 @@ class TCustomDBLookupComboboxEx : public TCustomDBEditEx, public IDropDownGridOw
   TNotifyEvent OnDropDown;
   TKeyValueChangedEventEx OnKeyValueChanged;
   TNotInListEventEx OnNotInList;
+  // The drop-down grid's events, handed to it when it drops down.
+  TCheckTitleExBtnEvent OnDropDownBoxCheckButton;
+  TDrawColumnExCellEvent OnDropDownBoxDrawColumnCell;
+  TGetCellExParamsEvent OnDropDownBoxGetCellParams;
+  TNotifyEvent OnDropDownBoxSortMarkingChanged;
+  TTitleExClickEvent OnDropDownBoxTitleBtnClick;
 
   void UpdateDataFields();
   void UpdateListFields();

@@ -4,6 +4,7 @@
 // the open grid, and the picture of the open grid with its size grip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -364,6 +365,22 @@ TEST_F(LookupCombo, EnterAcceptsEscRejectsAndTheOpenGridTakesTheArrows) {
   Type(U'\r');
   EXPECT_FALSE(combo->DroppedDown());
   EXPECT_EQ(KeyInt(), 30);
+}
+
+TEST_F(LookupCombo, TheDropDownGridPaintsThroughTheControlsCellEvent) {
+  OwnList(3);
+  std::vector<std::string> painted;
+  combo->OnDropDownBoxGetCellParams = [&](TObject*, TColumnEx*, TFont*, TColor& Background, TGridDrawState) {
+    painted.push_back(list->FieldByName("DNAME")->AsString());
+    Background = clYellow;
+  };
+  Focus();
+  combo->DropDown();
+  ASSERT_TRUE(combo->DroppedDown());
+  combo->DataList()->Repaint();
+  Drain();
+  EXPECT_NE(std::find(painted.begin(), painted.end(), "SALES"), painted.end());
+  combo->CloseUp(false);
 }
 
 TEST_F(LookupCombo, DroppedDownWithItsSizeGrip) {
