@@ -5,6 +5,7 @@
 
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExStyle.h"
+#include "grid/DBLookupGridEx.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/WinManager.h"
@@ -197,7 +198,25 @@ TDBGridInplaceEdit::TDBGridInplaceEdit(TCustomDBGridEx* AGrid)
 
 TDBGridInplaceEdit::~TDBGridInplaceEdit() {
   Destroying();
+  // the columns' data grids may outlive the editor: they forget it
+  for (TPopupDataGridEx* grid : hookedDataLists_) {
+    grid->OnMouseCloseUp = nullptr;
+    grid->OnUserKeyValueChange = nullptr;
+    grid->OnSpecRowChanged = nullptr;
+    grid->RemoveFreeNotification(this);
+  }
+  hookedDataLists_.clear();
   DestroyComponents();
+}
+
+void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operation) {
+  TInplaceEdit::Notification(AComponent, Operation);
+  if (Operation == opRemove) std::erase(hookedDataLists_, AComponent);
+  if (Operation == opRemove && AComponent == activeList_) {
+    activeList_ = nullptr;
+    listVisible_ = false;
+    editStyle_ = esSimple;
+  }
 }
 
 void TDBGridInplaceEdit::CreateParams(TCreateParams& Params) {
@@ -229,8 +248,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
     case esDateCalendar:
       activeList_ = PopupCalendar();
       break;
+    case esDataList:
+      activeList_ = DataList();
+      break;
     default:
-      activeList_ = nullptr;  // the data list and the calculator belong to their own controls
+      activeList_ = nullptr;  // the calculator belongs to its own control
       break;
   }
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());
@@ -520,6 +542,7 @@ void TDBGridInplaceEdit::TypeText(std::string& S) {
       if (link->Editing()) link->MarkModified();
       ShowTextSelected(lds->FieldByName(f->LookupResultField())->Text(), Utf8Length(newText));
       dbGrid_->SetEditKeyValue(lds->FieldValues(f->LookupKeyFields()));
+      DataListFollowsKey();
     } else if (col->OnNotInList) {
       SetText(newText);
       SetSelStart(Utf8Length(newText));
@@ -574,6 +597,7 @@ void TDBGridInplaceEdit::MatchTextAfterEdit(const std::string& NewText, int Care
     if (lds && lds->Locate(f->LookupResultField(), TVariant(NewText), {loCaseInsensitive}))
       key = lds->FieldValues(f->LookupKeyFields());
     dbGrid_->SetEditKeyValue(key);
+    DataListFollowsKey();
   }
 }
 
@@ -602,6 +626,7 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
       if (col->GetColumnType() == ctLookupField) {
         dbGrid_->SetEditKeyValue(Null());
         dbGrid_->DataLink()->MarkModified();
+        DataListFollowsKey();
       }
       Key = 0;
       return;
@@ -638,6 +663,7 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     SetText(col->DropDownSpecRow()->GetCellText(0));
     dbGrid_->SetGridEditText(Text());
     dbGrid_->SetEditKeyValue(col->DropDownSpecRow()->Value());
+    DataListFollowsKey();
     SelectAll();
     Key = 0;
     return;
