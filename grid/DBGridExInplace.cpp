@@ -251,8 +251,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
     case esDataList:
       activeList_ = DataList();
       break;
+    case esDropDown:
+      activeList_ = HasDropDownKeys() ? GetPopupCalculator() : nullptr;  // a numeric field's calculator
+      break;
     default:
-      activeList_ = nullptr;  // the calculator belongs to its own control
+      activeList_ = nullptr;
       break;
   }
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/CalculatorEx.h"
 #include "grid/DBGridExColumns.h"
 #include "grid/DropDownsEx.h"
 #include "platform/db/DB.h"
@@ -143,6 +144,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   TPopupMonthCalendarEx* PopupCalendar();
   // The focused look-up column's drop-down data grid (the column owns it), or nullptr.
   TPopupDataGridEx* DataList();
+  // The calculator of a numeric column with a drop-down button (made hidden on first call).
+  virtual TPopupCalculatorEx* GetPopupCalculator();
   TMRUListboxEx* MRUListBox() const { return mruListBox_; }
   bool MRUListVisible() const;
   void UpdateEditButtons();
@@ -204,6 +207,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   TMRUListEx* mruList_ = nullptr;
   TPopupListboxEx* pickList_ = nullptr;  // components of the editor
   TPopupMonthCalendarEx* popupCalendar_ = nullptr;
+  TPopupCalculatorEx* popupCalculator_ = nullptr;
+  bool caretHidden_ = false;  // by an open calculator
   TMRUListboxEx* mruListBox_ = nullptr;
   bool textChanged_ = false;
   int wndProcDepth_ = 0;

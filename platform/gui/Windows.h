@@ -496,6 +496,21 @@ bool ShowWindow(HWND hwnd, int cmd);
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
 bool IsZoomed(HWND hwnd);
+// The placement of a top-level window: its state as a show command (SW_SHOWNORMAL, SW_SHOWMINIMIZED or
+// SW_SHOWMAXIMIZED) and its normal-position rectangle on the screen, which a maximised window returns
+// to when restored (and which a minimised one keeps).
+struct WINDOWPLACEMENT {
+  UINT length = sizeof(WINDOWPLACEMENT);
+  UINT flags = 0;
+  UINT showCmd = 0;
+  POINT ptMinPosition{-1, -1};
+  POINT ptMaxPosition{-1, -1};
+  RECT rcNormalPosition;
+};
+bool GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement);
+// Moves the normal-position rectangle (for a maximised window: the rectangle it is restored to) and
+// brings the window into the state of showCmd.
+bool SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);
 bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
 bool SetWindowText(HWND hwnd, const std::string& text);
