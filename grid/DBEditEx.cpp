@@ -837,7 +837,7 @@ void TCustomDBEditEx::CloseMRUList(bool Accept) {
 // ---- keys
 
 void TCustomDBEditEx::KeyDown(WORD& Key, TShiftState Shift) {
-  if (holder_) {
+  if (holder_ && holderKeysSeen_ == 0) {
     holder_->InplaceEditKeyDown(this, Key, Shift);
     if (Key == 0) return;
   }

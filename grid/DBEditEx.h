@@ -278,6 +278,8 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   void ShowEditText(const std::string& Value);
   // Set while the control itself puts text into the window (not the user's change).
   int settingText_ = 0;
+  // Above 0 while a descendant has already given the key to the in-place holder.
+  int holderKeysSeen_ = 0;
   bool updating_ = false;
   bool droppedDown_ = false;
   bool droppedByPress_ = false;
