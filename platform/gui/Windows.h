@@ -615,6 +615,12 @@ HBITMAP LoadBitmap(HINSTANCE module, const std::string& name);
 HCURSOR LoadCursor(HINSTANCE module, const std::string& name);
 // An icon's art as a bitmap with its clear pixels in `clear` (nullptr when there is none).
 HBITMAP LoadIconBitmap(HINSTANCE module, const std::string& name, COLORREF clear);
+// An icon by name (nullptr for a name nobody registered); free it with DestroyIcon. It can also
+// serve as a cursor (its coloured pixels show white).
+HICON LoadIcon(HINSTANCE module, const std::string& name);
+// Draws an icon (or a cursor) at x, y leaving its clear pixels as they are.
+bool DrawIcon(HDC dc, int x, int y, HICON icon);
+bool DestroyIcon(HICON icon);
 
 // Hooks of the current thread.
 HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, std::uint64_t threadId);
