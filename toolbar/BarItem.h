@@ -17,6 +17,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/OleAcc.h"
 
 TALVIK_DECLARE_EXCEPTION(ETBItemError, Exception);
 
@@ -130,12 +131,9 @@ using TBarPopupWindowClass = TBarPopupWindow* (*)(TComponent* AOwner, TBarView* 
                                                   TBarCustomItem* AItem, bool ACustomizing);
 
 // Accessibility events of menus; every event of the library goes through this one call.
-constexpr DWORD EVENT_SYSTEM_MENUSTART = 4, EVENT_SYSTEM_MENUEND = 5, EVENT_SYSTEM_MENUPOPUPSTART = 6,
-                EVENT_SYSTEM_MENUPOPUPEND = 7, EVENT_OBJECT_FOCUS = 0x8005;
-constexpr int OBJID_CLIENT = -4, CHILDID_SELF = 0;
 void BarNotifyWinEvent(DWORD Event, HWND Wnd, int IdObject, int IdChild);
 using TBarWinEventSink = std::function<void(DWORD Event, HWND Wnd, int IdObject, int IdChild)>;
-// Receives every event besides (tests); nullptr stops it.
+// Receives every event besides the desktop (tests); nullptr stops it.
 void SetBarWinEventSink(TBarWinEventSink Sink);
 
 using TBarPopupEvent = std::function<void(TBarCustomItem* Sender, bool FromLink)>;

@@ -7,6 +7,7 @@
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarHook.h"
 #include "toolbar/BarPopup.h"
 #include "toolbar/BarUtils.h"
@@ -855,6 +856,13 @@ void TBarCustomToolbar::WndProc(TMessage& Message) {
       break;
     case WM_CONTEXTMENU:
       ReleaseHover();
+      break;
+    case WM_GETOBJECT:
+      if (static_cast<int>(Message.LParam) == OBJID_CLIENT)
+        if (auto object = view_->GetAccObject()) {
+          Message.Result = LresultFromObject(object);
+          return;
+        }
       break;
     case WM_SYSCOMMAND:
       if (HandleSysCommand(Message)) {
