@@ -138,6 +138,10 @@ struct CursorState {
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
+  // a call that cannot wait (commit, rollback, savepoint): its start is written with its end, in one
+  // write; liveFirst: the call was the cursor's first
+  bool liveQuick = false;
+  bool liveFirst = false;
 
   void Prepare();
   void BindAll(int iteration);

@@ -258,6 +258,48 @@ TEST_F(Views, EveryCallIsCountedOnceWhereverTheViewsShowIt) {
   EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), "COMMIT");
 }
 
+// Savepoints, rollbacks and commits never wait: each is still one call everywhere the views count
+// calls, leaves the session idle and names itself as the session's last command.
+TEST_F(Views, CallsThatNeverWaitAreCountedOnceAndLeaveTheSessionIdle) {
+  const int sid = std::stoi(Me(*scott_));
+  auto stat = [&](const char* name) {
+    return std::stoll(Run(*system_, monitor_sql::kStatistics, Sid(sid)).At("NAME", name, "VALUE"));
+  };
+  auto toClient = [&] {
+    return std::stoll(Run(*system_, monitor_sql::kEvents, Sid(sid))
+                          .At("EVENT", "SQL*Net message to client", "TOTAL_WAITS"));
+  };
+  Exec(*scott_, "update dept set loc = loc where deptno = 20");
+  const long long calls = stat("user calls"), executes = stat("execute count"), waits = toClient(),
+                  commits = stat("user commits"), rollbacks = stat("user rollbacks");
+  const struct {
+    const char* sql;
+    const char* command;
+    bool inTransaction;
+  } steps[] = {{"savepoint RVL__LOCKPOINT", "SAVEPOINT", true},
+               {"rollback to savepoint RVL__LOCKPOINT", "ROLLBACK", true},
+               {"commit", "COMMIT", false}};
+  int n = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.sql);
+    Exec(*scott_, step.sql);
+    ++n;
+    auto list = Run(*system_, monitor_sql::kSessionList);
+    EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), step.command);
+    EXPECT_EQ(list.At("SID", Me(*scott_), "STATUS"), "INACTIVE");
+    EXPECT_EQ(list.At("SID", Me(*scott_), "WAIT_EVENT"), "SQL*Net message from client");
+    EXPECT_EQ(list.At("SID", Me(*scott_), "TADDR").empty(), !step.inTransaction);
+    EXPECT_EQ(stat("user calls") - calls, n);
+    EXPECT_EQ(stat("execute count") - executes, n);
+    EXPECT_EQ(toClient() - waits, n);
+  }
+  EXPECT_EQ(stat("user commits") - commits, 1);
+  EXPECT_EQ(stat("user rollbacks") - rollbacks, 1);
+  auto pool = Run(*system_, "select executions from v$sqlarea where sql_text = :t",
+                  {{"T", Value::MakeText("savepoint RVL__LOCKPOINT")}});
+  EXPECT_EQ(pool.rows, (Rows{{"1"}}));
+}
+
 TEST_F(Views, OpenCursorsStatisticsEventsAndTheClock) {
   std::string sid = Me(*scott_);
   auto before = Run(*system_, monitor_sql::kStatistics, Sid(std::stoi(sid)));
