@@ -451,6 +451,8 @@ class TBarItemViewer : public TObject {
   virtual void KeyDown(WORD& /*Key*/, TShiftState /*Shift*/) {}
   virtual void MouseDown(TShiftState Shift, int X, int Y, bool& MouseDownOnMenu);
   virtual void MouseMove(int /*X*/, int /*Y*/) {}
+  // The cursor the viewer shows at a point of its own (relative to its rectangle); false: none.
+  virtual bool GetCursor(const TPoint& /*Pt*/, HCURSOR& /*ACursor*/) { return false; }
   virtual void MouseUp(int X, int Y, bool MouseWasDownOnMenu);
   virtual void MouseWheel(int /*WheelDelta*/) {}
 
@@ -639,6 +641,9 @@ class TBarView : public TComponent {
   void SetState(TBarViewState Value) { state_ = Value; }
   TBarViewStyle Style() const { return style_; }
   void SetStyle(TBarViewStyle Value) { style_ = Value; }
+  // What viewers painted off-screen stand on (clDefault: the window's colour, or the menu colour).
+  TColor BackgroundColor() const { return backgroundColor_; }
+  void SetBackgroundColor(TColor Value) { backgroundColor_ = Value; }
   TBarItemViewer* Selected() const { return selected_; }
   void SetSelected(TBarItemViewer* Value) { selected_ = Value; }
   bool MouseOverSplit() const { return mouseOverSplit_; }
@@ -703,6 +708,7 @@ class TBarView : public TComponent {
   TWinControl* window_ = nullptr;
   bool isPopup_ = false;
   bool isToolbar_ = false;
+  TColor backgroundColor_ = clDefault;
   bool customizing_ = false;
   bool usePriorityList_ = false;
   std::vector<TBarItemViewer*> viewers_;

@@ -101,6 +101,12 @@ void UpdateCursorAndHint(TBarView* Root) {
       Application->CancelHint();
     }
   }
+  HCURSOR cursor = nullptr;
+  if (selected && inner->Window() && selected->GetCursor(InViewer(selected, LastMousePos), cursor) &&
+      cursor) {
+    SetCursor(cursor);
+    return;
+  }
   SetCursor(LoadCursor(nullptr, IDC_ARROW));
 }
 

@@ -435,6 +435,127 @@ TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   EXPECT_EQ(combo->Parent(), form_.get()) << "the control outlives its item";
 }
 
+TEST_F(BarToolbarTest, ControlItemsMadeAtDesignTimeTakeTheFirstFreeDesignName) {
+  BuildMainWindow();
+  auto* taken = new TBarItem(form_.get());
+  taken->SetName("TBControlItem1");
+  auto hostedBy = [&](TControl* C) -> TBarControlItem* {
+    for (int i = 0; i < connect->Items()->Count(); ++i)
+      if (auto* ci = dynamic_cast<TBarControlItem*>(connect->Items()->Items(i)); ci && ci->Control() == C)
+        return ci;
+    return nullptr;
+  };
+  auto* atRunTime = new TEdit(form_.get());
+  atRunTime->SetParent(connect);
+  ASSERT_TRUE(hostedBy(atRunTime));
+  EXPECT_EQ(hostedBy(atRunTime)->Name(), "") << "no name at run time";
+  connect->SetDesigning(true, false);
+  auto* designed = new TEdit(form_.get());
+  designed->SetParent(connect);
+  ASSERT_TRUE(hostedBy(designed));
+  EXPECT_EQ(hostedBy(designed)->Name(), "TBControlItem2");
+  connect->SetDesigning(false, false);
+}
+
+TEST_F(BarToolbarTest, ViewersStandOnTheToolbarsColour) {
+  BuildMainWindow();
+  EXPECT_EQ(view->View()->BackgroundColor(), clBtnFace);
+  view->SetColor(clAqua);
+  EXPECT_EQ(view->View()->BackgroundColor(), clAqua);
+  // a repaint of the button off-screen starts from that colour: its corner shows it
+  TBarItemViewer* button = view->View()->Find(refresh);
+  ASSERT_TRUE(button);
+  button->RepaintPending = true;
+  view->Invalidate();
+  const TPoint corner = view->ClientToScreen(TPoint(button->BoundsRect.Left + 1, button->BoundsRect.Top + 1));
+  RECT frame;
+  GetWindowRect(form_->Handle(), frame);
+  EXPECT_EQ(talvik::gui::WindowPixel(form_->Handle(), corner.X - frame.Left, corner.Y - frame.Top),
+            ColorToRGB(clAqua));
+}
+
+// An item whose viewer shows the hand cursor over the right half of its button.
+class THandItem : public TBarItem {
+  TALVIK_CLASS(THandItem, TBarItem)
+  using TBarItem::TBarItem;
+  TBarItemViewerClass ViewerClassFor(TBarView* View) override;
+};
+class THandViewer : public TBarItemViewer {
+  TALVIK_CLASS(THandViewer, TBarItemViewer)
+  using TBarItemViewer::TBarItemViewer;
+  bool GetCursor(const TPoint& Pt, HCURSOR& ACursor) override {
+    if (Pt.X < BoundsRect.Width() / 2) return false;
+    ACursor = LoadCursor(nullptr, IDC_HAND);
+    return true;
+  }
+};
+TBarItemViewerClass THandItem::ViewerClassFor(TBarView* View) {
+  return View->Style().Contains(vsMenuBar) ? TBarItem::ViewerClassFor(View) : ViewerClassOf<THandViewer>();
+}
+
+TEST_F(BarToolbarTest, TheButtonUnderTheMouseMayShowItsOwnCursor) {
+  BuildMainWindow();
+  auto* hand = Item<THandItem>(view->Items(), "", aKill, 3);
+  talvik::gui::ProcessPending();
+  TBarItemViewer* viewer = view->View()->Find(hand);
+  ASSERT_TRUE(viewer);
+  const TRect r = viewer->BoundsRect;
+  Move(view->ClientToScreen(TPoint(r.Right - 3, r.Top + r.Height() / 2)));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+  Move(view->ClientToScreen(TPoint(r.Left + 2, r.Top + r.Height() / 2)));
+  talvik::gui::ProcessPending();
+  EXPECT_NE(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+}
+
+TEST_F(BarToolbarTest, ARightClickOnTheDragHandleAsksTheContextPopupWithTheClientPoint) {
+  BuildMainWindow();
+  std::vector<TPoint> asked;
+  session->OnContextPopup = [&](TObject*, TPoint At, bool& Handled) {
+    asked.push_back(At);
+    Handled = true;
+  };
+  RECT window;
+  GetWindowRect(session->Handle(), window);
+  const POINT handle{window.Left + 3, window.Top + 8};
+  InjectMouse(WM_RBUTTONDOWN, handle);
+  InjectMouse(WM_RBUTTONUP, handle);
+  talvik::gui::ProcessPending();
+  ASSERT_EQ(asked.size(), 1u);
+  const TPoint client = session->ScreenToClient(TPoint(handle.X, handle.Y));
+  EXPECT_EQ(asked[0], client);
+  EXPECT_LT(asked[0].X, 0) << "the handle stands left of the client area";
+}
+
+TEST_F(BarToolbarTest, AToolbarFloatedFromAnMdiChildBelongsToTheFrameAndHidesWithIt) {
+  form_->SetFormStyle(fsMDIForm);
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  auto* child = new TForm(form_.get());
+  child->SetFormStyle(fsMDIChild);
+  child->SetBounds(10, 60, 300, 150);
+  auto* childDock = new TBarDock(child);
+  childDock->SetParent(child);
+  auto* floating = new TBarToolbar(child);
+  floating->SetName("ChildBar");
+  floating->SetParent(childDock);
+  Item(floating->Items(), "", aRefresh, 1);
+  child->Show();
+  floating->SetFloating(true);
+  talvik::gui::ProcessPending();
+  TBarFloatingWindowParent* parent = floating->FloatingParent();
+  ASSERT_TRUE(parent);
+  EXPECT_EQ(GetWindow(parent->Handle(), GW_OWNER), form_->Handle()) << "owned by the frame, not the child";
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
+  ShowWindow(form_->Handle(), SW_MINIMIZE);
+  talvik::gui::ProcessPending();
+  EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "shown while its frame is minimised";
+  ShowWindow(form_->Handle(), SW_RESTORE);
+  talvik::gui::ProcessPending();
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
+}
+
 // ---- the chevron ----
 
 TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
