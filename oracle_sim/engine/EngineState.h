@@ -108,6 +108,8 @@ struct SessionState {
   // ---- Ddl.cpp
   void ExecuteDdl(const Statement& st);
   void ExecuteOther(const Statement& st);
+  // LOCK TABLE: the table lock is kept until the transaction ends.
+  void LockTable(const Statement& st);
 
   // ---- PlSql.cpp
   void ExecutePlSql(CursorState& cur);
