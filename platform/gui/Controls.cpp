@@ -1580,6 +1580,7 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     }
     case WM_SIZE:
+      DefaultHandler(m);  // the window class of a control built on one (an edit re-wraps its lines)
       Resize();
       return;
     case WM_SETCURSOR: {
