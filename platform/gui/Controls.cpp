@@ -425,9 +425,16 @@ TAlignment TControl::BiDiAlignment(TAlignment Value) const {
 }
 
 void TControl::SetCtl3D(bool Value) {
+  parentCtl3D_ = false;
   if (ctl3D_ == Value) return;
   ctl3D_ = Value;
   Perform(CM_CTL3DCHANGED);
+}
+
+void TControl::SetParentCtl3D(bool Value) {
+  if (parentCtl3D_ == Value) return;
+  parentCtl3D_ = Value;
+  if (Value && parent_) Perform(CM_PARENTCTL3DCHANGED);
 }
 
 void TControl::SetShowHint(bool Value) {
@@ -766,6 +773,12 @@ void TControl::Dispatch(TMessage& m) {
     case CM_PARENTSHOWHINTCHANGED:
       if (parentShowHint_ && parent_) showHint_ = parent_->ShowHint();
       return;
+    case CM_PARENTCTL3DCHANGED:
+      if (parentCtl3D_ && parent_ && ctl3D_ != parent_->Ctl3D()) {
+        ctl3D_ = parent_->Ctl3D();
+        Perform(CM_CTL3DCHANGED);
+      }
+      return;
     case CM_PARENTBIDIMODECHANGED:
       if (parentBiDiMode_ && parent_ && biDiMode_ != parent_->BiDiMode()) {
         biDiMode_ = parent_->BiDiMode();
@@ -1048,6 +1061,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   if (AControl->parentFont_) AControl->Perform(CM_PARENTFONTCHANGED);
   if (AControl->parentShowHint_) AControl->Perform(CM_PARENTSHOWHINTCHANGED);
   if (AControl->parentBiDiMode_) AControl->Perform(CM_PARENTBIDIMODECHANGED);
+  if (AControl->parentCtl3D_) AControl->Perform(CM_PARENTCTL3DCHANGED);
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) w->UpdateShowing();
   AControl->Invalidate();
   AlignControls(AControl);
@@ -1743,6 +1757,10 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     case CM_SHOWHINTCHANGED:
       NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return;
+    case CM_CTL3DCHANGED:
+      NotifyControls(CM_PARENTCTL3DCHANGED);
+      DefaultHandler(m);
       return;
     case CM_BIDIMODECHANGED:
       // the window's extended styles follow the mode
