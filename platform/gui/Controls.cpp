@@ -1574,6 +1574,13 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     }
+    case WM_WINDOWPOSCHANGING: {
+      // a size asked for from outside (the window manager resizing a form) keeps the limits too
+      auto* pos = reinterpret_cast<WINDOWPOS*>(m.LParam);
+      if (pos && !(pos->flags & SWP_NOSIZE)) constraints_->Constrain(pos->cx, pos->cy);
+      DefaultHandler(m);
+      return;
+    }
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<WINDOWPOS*>(m.LParam);
       if (pos) {

@@ -285,6 +285,9 @@ TEST_F(ControlsLayout, NewLimitsApplyAtOnceAndAMaximumBelowTheMinimumLowersIt) {
   EXPECT_EQ(panel->Constraints()->MaxWidth(), 400) << "a minimum above the maximum raises it";
   EXPECT_EQ(panel->Width(), 400);
   EXPECT_EQ(changes, 4);
+  // a size set on the window itself (as the window manager's resizing of a form does) keeps them too
+  SetWindowPos(panel->Handle(), nullptr, 0, 0, 900, 30, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(panel->BoundsRect(), Rect(0, 0, 400, 60));
 }
 
 // ---------------------------------------------------------------- scaling
