@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "grid/EditButtons.h"
+#include "grid/ExtraRow.h"
 #include "grid/MRUList.h"
 #include "grid/PropFilerEx.h"
-#include "grid/ExtraRow.h"
 #include "platform/db/DB.h"
 
 class TColumnEx;
@@ -72,20 +72,6 @@ enum TTextOrientationEx { tohHorizontal, tohVertical };
 enum TColumnButtonStyleEx { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
 // The kinds of a column's values.
 enum TColumnEhType { ctCommon, ctPickList, ctLookupField, ctKeyPickList, ctKeyImageList, ctCheckboxes };
-enum TImeMode {
-  imDisable,
-  imClose,
-  imOpen,
-  imDontCare,
-  imSAlpha,
-  imAlpha,
-  imHira,
-  imSKata,
-  imKata,
-  imChinese,
-  imSHanguel,
-  imHanguel
-};
 enum TDBLookupGridExOption {
   dlgColumnResizeEx,
   dlgColLinesEx,
