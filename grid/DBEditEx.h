@@ -78,6 +78,8 @@ class TFieldDataLinkEx : public TDataLink {
   void UpdateField();
   void UpdateDataIndependent();
   std::string fieldName_;
+  // A windowed control whose field needs the other alignment than its window has is made anew.
+  void UpdateRightToLeft();
   bool multiFields_ = false;
   std::vector<TField*> fields_;
   TComponent* control_ = nullptr;

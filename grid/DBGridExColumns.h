@@ -75,20 +75,6 @@ enum TTextOrientationEx { tohHorizontal, tohVertical };
 enum TColumnButtonStyleEx { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
 // The kinds of a column's values.
 enum TColumnEhType { ctCommon, ctPickList, ctLookupField, ctKeyPickList, ctKeyImageList, ctCheckboxes };
-enum TImeMode {
-  imDisable,
-  imClose,
-  imOpen,
-  imDontCare,
-  imSAlpha,
-  imAlpha,
-  imHira,
-  imSKata,
-  imKata,
-  imChinese,
-  imSHanguel,
-  imHanguel
-};
 enum TDBLookupGridExOption {
   dlgColumnResizeEx,
   dlgColLinesEx,
