@@ -13,6 +13,7 @@
 #include "app/ComboBoxQuery.h"
 #include "app/MainF.h"
 #include "app/SessionF.h"
+#include "bench/app/AppBench.h"
 #include "bench/oracle_sim/OciBenchSession.h"
 #include "bench/oracle_sim/SimSessionsFill.h"
 #include "grid/DBGridEx.h"
@@ -27,11 +28,6 @@ namespace {
 constexpr int kSessions = 1000;
 constexpr const char* kPattern = "appsrv0%";  // every session the fill adds
 
-class TBenchMainForm : public TMainForm {
- public:
-  explicit TBenchMainForm(TComponent* AOwner) : TMainForm(AOwner) { OnCreate = nullptr; }
-};
-
 // The session window over an instance of 1,000 sessions, its grid on the MACHINE column.
 struct FilterStage {
   std::filesystem::path dir;
@@ -43,24 +39,7 @@ struct FilterStage {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "sim.db").string();
-    setenv("TALVIK_SIM_DB", path.c_str(), 1);
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    talvik::gui::SetMessageBoxHandler(
-        [](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
-    SetCommandLine(std::vector<std::string>{"talvik"});
-    InitClientLibrary();
-    CreateApplication();
-    TBenchMainForm* main = nullptr;
-    Application->CreateForm(main);
-    MainForm = main;
-    main->SetBounds(0, 0, 1024, 768);
-    main->Show();
-    main->OracleSession->SetLogonUsername("system");
-    main->OracleSession->SetLogonPassword("manager");
-    main->OracleSession->SetLogonDatabase("SIM");
-    main->OracleSession->LogOn();
-    Application->CreateForm(form);
+    form = appbench::StartProgram(path);
     form->aRefresh->Execute();
     simbench::AddSessions(path, kSessions - form->odsSession->RecordCount());
     form->aRefresh->Execute();
@@ -114,42 +93,7 @@ void BM_RawFilteredFetch(benchmark::State& state) {
   for (int i = 0; i < s.form->odsSession->FieldCount(); ++i)
     fields.push_back(s.form->odsSession->Fields()->Fields(i)->FieldName());
   const std::string sql = FilterStatement(s.unfiltered, fields, "MACHINE", kPattern).Sql;
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
-  OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-  OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-  Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
-  constexpr ub4 kArray = 1000;
-  constexpr int kColumns = 27, kWidth = 256;
-  std::vector<char> data(static_cast<std::size_t>(kArray) * kColumns * kWidth);
-  std::vector<sb2> ind(kArray * kColumns);
-  std::vector<ub2> len(kArray * kColumns);
-  int64_t rows = 0;
-  for (auto _ : state) {
-    OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(sql.c_str()), static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    Check(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), err, "execute");
-    for (int c = 0; c < kColumns; ++c) {
-      OCIDefine* d = nullptr;
-      OCIDefineByPos(st, &d, err, static_cast<ub4>(c + 1),
-                     &data[static_cast<std::size_t>(c) * kArray * kWidth], kWidth, SQLT_STR, &ind[c * kArray],
-                     &len[c * kArray], nullptr, OCI_DEFAULT);
-    }
-    for (;;) {
-      sword rc = OCIStmtFetch2(st, err, kArray, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-      ub4 got = 0;
-      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err);
-      rows += got;
-      if (rc == OCI_NO_DATA) break;
-      Check(rc, err, "fetch");
-    }
-    OCIHandleFree(st, OCI_HTYPE_STMT);
-  }
-  state.counters["rows"] = static_cast<double>(rows) / static_cast<double>(state.iterations());
-  OCILogoff(svc, err);
-  OCIHandleFree(env, OCI_HTYPE_ENV);
+  appbench::RawFetchEveryRow(state, sql);
 }
 
 // Where F8's time goes: the dataset's close and open of the rewritten statement with the grid

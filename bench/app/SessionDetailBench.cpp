@@ -12,6 +12,7 @@
 
 #include "app/MainF.h"
 #include "app/SessionF.h"
+#include "bench/app/AppBench.h"
 #include "bench/oracle_sim/OciBenchSession.h"
 #include "bench/oracle_sim/SimSessionsFill.h"
 #include "oracle/OracleQuery.h"
@@ -28,11 +29,6 @@ constexpr int kSessions = 200;
 constexpr const char* kCustomSql =
     "SELECT 'Машина: ' || :MACHINE || ', программа: ' || :CLIENT_PROGRAM info FROM dual";
 
-class TBenchMainForm : public TMainForm {
- public:
-  explicit TBenchMainForm(TComponent* AOwner) : TMainForm(AOwner) { OnCreate = nullptr; }
-};
-
 // The window with its panel shown, on an instance with a few hundred sessions.
 struct Stage {
   std::filesystem::path dir;
@@ -44,25 +40,8 @@ struct Stage {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "config");
     path = (dir / "sim.db").string();
-    setenv("TALVIK_SIM_DB", path.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    talvik::gui::SetMessageBoxHandler(
-        [](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
-    SetCommandLine(std::vector<std::string>{"talvik"});
-    InitClientLibrary();
-    CreateApplication();
-    TBenchMainForm* main = nullptr;
-    Application->CreateForm(main);
-    MainForm = main;
-    main->SetBounds(0, 0, 1024, 768);
-    main->Show();
-    main->OracleSession->SetLogonUsername("system");
-    main->OracleSession->SetLogonPassword("manager");
-    main->OracleSession->SetLogonDatabase("SIM");
-    main->OracleSession->LogOn();
-    Application->CreateForm(form);
+    form = appbench::StartProgram(path);
     simbench::AddSessions(path, kSessions);
     form->aSystemSession->Execute();  // the background processes too: every session listed
     form->SetCustomSql(kCustomSql);
