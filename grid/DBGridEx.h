@@ -451,6 +451,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool IncSearchRunning() const { return incSearchRunning_; }
   const std::string& IncSearchText() const { return incSearchText_; }
   void SetIncSearchState(bool Running, const std::string& Text);
+  // The height of the group bands above a column's own title (0 without multi-level titles).
+  int TitleLeafTop(const TColumnEx* Column) const;
   // The raw row of the current record as last painted in the indicator column.
   int IndicatorRow() const { return indicatorRow_; }
 
@@ -567,7 +569,11 @@ class TCustomDBGridEx : public TCustomGrid,
                               TGridDrawState AState);
   virtual void DrawFooterCellEx(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                 TGridDrawState AState);
-  void DrawCellFrame(const TRect& ARect, bool Fixed);
+  // A 3D cell's frame: raised for fixed cells, sunken for data cells and pressed titles.
+  void DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed = false);
+  // Whether the title of a raw column shows pressed (its title button held with the mouse over it).
+  bool TitleShownPressed(int RawCol) const;
+
   TInplaceEdit* CreateEditor() override;
   bool CanEditShow() override;
   bool CanEditAcceptKey(char32_t Key) override;
@@ -723,6 +729,10 @@ class TCustomDBGridEx : public TCustomGrid,
   bool InTitleSizingZone(int X, int Y, int& RawCol);
   bool InColumnSelectZone(int X, int Y);
   void SelectRecordsTo(int Delta);
+  // Whether a point lies on a raw column's own title (its leaf band with multi-level titles).
+  bool OnTitleLeaf(int RawCol, int X, int Y);
+  // While a title button is held: shows it pressed exactly while the point is on it.
+  void UpdateTitleButtonLook(int X, int Y);
   void StopTracking();
   void CancelMouseMode();
   bool SetGridCursor(int X, int Y);

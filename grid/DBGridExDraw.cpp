@@ -492,7 +492,28 @@ void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
       DefaultDrawing() && HasFocus() && !ComponentState().Contains(csDesigning) &&
       !options_.Contains(dgRowSelect) && updateLock_ == 0 && IsFormActiveControl())
     canvas->DrawFocusRect(content);
-  if (is3D) DrawCellFrame(ARect, type.ColArea == kAreaIndicator || AState.Contains(gdFixed));
+  if (!is3D) return;
+  if (type.RowArea == kAreaTitle && type.ColArea == kAreaData) {
+    // the bands of a multi-level title have their frames: this one frames the column's own part, and
+    // only that part goes down when pressed
+    TRect leaf = ARect;
+    leaf.Top = std::min(leaf.Bottom, ARect.Top + TitleLeafTop(columns_->Items(type.DataCol)));
+    DrawCellFrame(leaf, true, TitleShownPressed(ACol));
+    return;
+  }
+  DrawCellFrame(ARect, type.ColArea == kAreaIndicator || AState.Contains(gdFixed));
+}
+
+bool TCustomDBGridEx::TitleShownPressed(int RawCol) const {
+  return tracking_ && titlePressed_ && pressedTitleCol_ == RawCol;
+}
+
+int TCustomDBGridEx::TitleLeafTop(const TColumnEx* Column) const {
+  THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(Column) : nullptr;
+  int above = 0;
+  if (leaf)
+    for (THeadTreeNode* n = leaf->Host; n && n->Host; n = n->Host) above += n->Height;
+  return above;
 }
 
 bool TCustomDBGridEx::IsFormActiveControl() {
@@ -500,15 +521,12 @@ bool TCustomDBGridEx::IsFormActiveControl() {
   return form ? form->ActiveControl() == this : HasFocus();
 }
 
-void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed) {
+void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed) {
   HDC dc = Canvas()->Handle();
   RECT r = ARect;
-  if (flat_) {
-    // the flat look: a light top-left and a shaded bottom-right line
-    DrawEdge(dc, r, Fixed ? BDR_RAISEDINNER : BDR_SUNKENINNER, BF_RECT | BF_FLAT);
-    return;
-  }
-  DrawEdge(dc, r, Fixed ? BDR_RAISEDINNER : BDR_SUNKENINNER, BF_RECT);
+  const UINT edge = Fixed && !Pressed ? BDR_RAISEDINNER : BDR_SUNKENINNER;
+  // the flat look: a light top-left and a shaded bottom-right line
+  DrawEdge(dc, r, edge, flat_ ? BF_RECT | BF_FLAT : BF_RECT);
 }
 
 // ---------------------------------------------------------------- the indicator column
@@ -595,7 +613,7 @@ int TCustomDBGridEx::ColumnLeft(int RawCol, const TGridDrawInfo& Info) {
   return x;
 }
 
-void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+void TCustomDBGridEx::DrawTitleDataCell(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                         TGridDrawState AState) {
   TCanvas* canvas = Canvas();
   TColumnEx* column = columns_->Items(Type.DataCol);
@@ -606,9 +624,7 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(column) : nullptr;
   std::string text = leaf ? leaf->Text : title->Caption();
   if (leaf) {
-    int above = 0;
-    for (THeadTreeNode* n = leaf->Host; n && n->Host; n = n->Host) above += n->Height;
-    rect.Top = std::min(rect.Bottom, ARect.Top + above);
+    rect.Top = std::min(rect.Bottom, ARect.Top + TitleLeafTop(column));
     DrawTitleBands(leaf, ARect, AState);
   }
   // highlighted (selected) titles take the fixed-cell colours
@@ -616,7 +632,7 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   if (HighlightNoDataCell(kAreaData, kAreaTitle, TitleSelected(Type.DataCol), lit, canvas->Font()))
     background = lit;
   TSortMarkerEx marker = title->SortMarker();
-  const bool down = false;  // the pressed look belongs to the mouse's title buttons
+  const bool down = TitleShownPressed(ACol);
   if (OnGetBtnParams && column->Field()) {
     auto handler = OnGetBtnParams;
     handler(this, column, canvas->Font(), background, marker, down);
@@ -624,10 +640,12 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   canvas->Brush()->SetColor(background);
   canvas->FillRect(rect);
   const bool wrap = titleHeight_ != 0 || titleLines_ != 0 || useMultiTitle_;
+  // a pressed title's text moves right and down
   int dx = 0, dy = 0;
   if (down) {
     dx = wrap ? 2 : 1;
     dy = wrap ? -2 : -1;
+    rect.Top += wrap ? 2 : 1;
   }
   TRect textRect = rect;
   if (marker != smNoneEx) {

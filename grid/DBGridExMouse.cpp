@@ -266,7 +266,7 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   // title buttons
   if (inTitle && cell.X >= indicatorOffset_ && (Button == mbLeft || Button == mbRight)) {
     TColumnEx* c = ColumnOfRaw(cell.X);
-    if (Button == mbLeft && c && !ComponentState().Contains(csDesigning)) {
+    if (Button == mbLeft && c && !ComponentState().Contains(csDesigning) && OnTitleLeaf(cell.X, X, Y)) {
       bool enabled = c->Title()->TitleButton();
       if (OnCheckButton) {
         auto handler = OnCheckButton;
@@ -277,7 +277,7 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         tracking_ = true;
         pressedTitleCol_ = cell.X;
         titlePressed_ = true;
-        InvalidateCell(cell.X, cell.Y);
+        InvalidateRow(0);  // the bands of multi-level titles span several cells
         return;
       }
     }
@@ -371,6 +371,22 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   }
 }
 
+bool TCustomDBGridEx::OnTitleLeaf(int RawCol, int X, int Y) {
+  if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight()) return false;
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (cell.X != RawCol || cell.Y < 0 || cell.Y >= titleOffset_) return false;
+  TColumnEx* c = ColumnOfRaw(RawCol);
+  return c && Y >= CellRect(RawCol, cell.Y).Top + TitleLeafTop(c);
+}
+
+void TCustomDBGridEx::UpdateTitleButtonLook(int X, int Y) {
+  if (!tracking_ || pressedTitleCol_ < 0) return;
+  const bool over = OnTitleLeaf(pressedTitleCol_, X, Y);
+  if (over == titlePressed_) return;
+  titlePressed_ = over;
+  InvalidateRow(0);
+}
+
 void TCustomDBGridEx::SelectRecordsTo(int Delta) {
   // every record from the current one to the clicked one takes the mark
   const int step = Delta < 0 ? -1 : 1;
@@ -386,12 +402,7 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMousePos_ = {X, Y};
   lastMoveShift_ = Shift;
   if (tracking_ && pressedTitleCol_ >= 0) {
-    const TGridCoord cell = MouseCoord(X, Y);
-    const bool over = cell.X == pressedTitleCol_ && cell.Y >= 0 && cell.Y < titleOffset_;
-    if (over != titlePressed_) {
-      titlePressed_ = over;
-      InvalidateCell(pressedTitleCol_, 0);
-    }
+    UpdateTitleButtonLook(X, Y);
     if (options_.Contains(dgColumnResize) && std::abs(X - mouseDownPos_.X) > kTitleDragThreshold) {
       // the press becomes a column drag
       const int col = pressedTitleCol_;
@@ -456,6 +467,7 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TCustomDBGridEx::StopTracking() {
+  if (titlePressed_ && pressedTitleCol_ >= 0) InvalidateRow(0);
   if (tracking_) SetMouseCapture(false);
   tracking_ = trackingRows_ = trackingCells_ = false;
   pressedTitleCol_ = -1;

@@ -462,6 +462,52 @@ TEST_F(GridDraw, TheSeparatorRowFillsTheGapAndTheFootersSitAtTheBottom) {
   Shot("grid-draw-footers.png");
 }
 
+// Sum, count and a fixed text under the columns, drawn from the grid's sum list: an edit shows in the
+// sum at the next paint without another pass over the data.
+TEST_F(GridDraw, SumAndCountFootersShowTheSumListsValues) {
+  Bind(4);
+  grid->SetFooterRowCount(2);
+  grid->SetFooterColor(clInfoBk);
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  n->Footers()->Add()->SetValueType(fvtSum);
+  TColumnFooterEx* average = n->Footers()->Add();
+  average->SetValueType(fvtAvg);
+  average->SetDisplayFormat("0.00");
+  TColumnFooterEx* count = name->Footers()->Add();
+  count->SetValueType(fvtCount);
+  count->SetDisplayFormat("0 записей");
+  TColumnFooterEx* text = name->Footers()->Add();
+  text->SetValueType(fvtStaticText);
+  text->SetValue("Итого");
+  text->SetAlignment(taRightJustify);
+  grid->SumList()->SetActive(true);
+  auto records = RecordPaint();
+  EXPECT_NE(TextRecord(records, "10"), nullptr);  // 1 + 2 + 3 + 4
+  EXPECT_NE(TextRecord(records, "2.50"), nullptr);
+  EXPECT_NE(TextRecord(records, "4 записей"), nullptr);
+  const TDrawRecord* label = TextRecord(records, "Итого");
+  ASSERT_NE(label, nullptr);
+  const TRect footer = grid->CellRect(grid->DataToRawColumn(1), grid->RowCount() - 1);
+  EXPECT_GT(label->From.X, footer.Left + footer.Width() / 2);  // right-aligned in its cell
+  rows->First();
+  rows->Edit();
+  rows->FieldByName("N")->SetAsInteger(11);
+  rows->Post();
+  rows->Append();
+  rows->FieldByName("N")->SetAsInteger(5);
+  rows->FieldByName("NAME")->SetAsString("Сеанс номер 5");
+  rows->Post();
+  records = RecordPaint();
+  EXPECT_NE(TextRecord(records, "25"), nullptr);  // 11 + 2 + 3 + 4 + 5
+  EXPECT_NE(TextRecord(records, "5.00"), nullptr);
+  EXPECT_NE(TextRecord(records, "5 записей"), nullptr);
+  rows->First();
+  Drain();
+  grid->Invalidate();
+  Shot("grid-draw-sum-count-footers.png");
+}
+
 // ---------------------------------------------------------------- selections
 
 TEST_F(GridDraw, SelectedRecordsAndARectangleAreDrawnHighlighted) {
