@@ -516,6 +516,15 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
         }
       }
       break;
+    case CM_HINTSHOW:
+      if (ShowCellHint(*reinterpret_cast<THintInfo*>(Message.LParam))) {
+        Message.Result = 0;
+        return;
+      }
+      break;
+    case CM_HINTSHOWPAUSE:
+      HintShowPause(*reinterpret_cast<int*>(Message.LParam));
+      return;
     case WM_GETDLGCODE:
       TCustomGrid::Dispatch(Message);
       if (optionsEx_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;

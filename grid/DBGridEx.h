@@ -27,6 +27,8 @@ class TColumnEx;
 constexpr UINT WM_DEFERLAYOUT = WM_USER + 100;
 constexpr int kIndicatorWidth = 11;
 constexpr int kTitleMargin = 4;
+// The room a sort marker keeps at the right of its title.
+constexpr int kSortMarkerArea = 16;
 
 using TDBGridExClickEvent = std::function<void(TColumnEx* Column)>;
 using TTitleExClickEvent = std::function<void(TObject* Sender, int ACol, TColumnEx* Column)>;
@@ -706,6 +708,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);
+  // The shared cell parameters of the link's active record in a column, as drawing sees them: the
+  // display text, the column's font (into AFont) and colours, then the grid's and the column's events.
+  void PrepareCellParams(TColumnEx* Column, TFont* AFont, TGridDrawState AState);
   TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
@@ -733,6 +738,13 @@ class TCustomDBGridEx : public TCustomGrid,
   bool OnTitleLeaf(int RawCol, int X, int Y);
   // While a title button is held: shows it pressed exactly while the point is on it.
   void UpdateTitleButtonLook(int X, int Y);
+  // What a hint shows at a point: a title's hint, or a title's or data cell's text when it is clipped.
+  enum TToolTipKind { kTipNone, kTipTitleHint, kTipTitleText, kTipCellText };
+  TToolTipKind ToolTipAt(int X, int Y, TGridCoord& Cell);
+  // The hint request: false leaves it to the control's own hint.
+  bool ShowCellHint(THintInfo& Info);
+  void HintShowPause(int& Pause);
+  std::unique_ptr<TFont> toolTipFont_ = std::make_unique<TFont>();
   void StopTracking();
   void CancelMouseMode();
   bool SetGridCursor(int X, int Y);

@@ -34,7 +34,6 @@ SharedBitmap& Shared() {
   return shared;
 }
 
-constexpr int kSortMarkerArea = 16;
 constexpr int kCheckBoxSize = 13;
 constexpr TColor kFilterTextColor = clBlue;
 constexpr COLORREF kFixedLineColor = RGB(0, 0, 0);
@@ -113,6 +112,7 @@ void WriteTextEx(TCanvas* ACanvas, TRect ARect, bool FillRect, int DX, int DY, c
   b->Brush()->Assign(ACanvas->Brush());
   // the cell's background is the brush (a caller that filled the cell filled it with the same brush)
   b->FillRect(Rect(0, 0, w, h));
+  HDC bdc = TextDC(b);
   UINT format = DT_NOPREFIX | DT_EXPANDTABS;  // the tab length comes with the parameters
   if (Alignment == taRightJustify) format |= DT_RIGHT;
   if (Alignment == taCenter) format |= DT_CENTER;
@@ -126,13 +126,13 @@ void WriteTextEx(TCanvas* ACanvas, TRect ARect, bool FillRect, int DX, int DY, c
   RECT r = Rect(DX, DY, w - DX, h - DY + (DX > 0 ? 1 : 0));
   if (Layout != tlTop) {
     RECT measure = r;
-    const int textHeight = DrawTextEx(b->Handle(), Text, measure, format | DT_CALCRECT, &params);
+    const int textHeight = DrawTextEx(bdc, Text, measure, format | DT_CALCRECT, &params);
     const int room = r.Bottom - r.Top;
     if (textHeight < room) r.Top += Layout == tlCenter ? (room - textHeight) / 2 : room - textHeight;
   }
-  SetBkMode(b->Handle(), TRANSPARENT);
-  DrawTextEx(b->Handle(), Text, r, format, &params);
-  BitBlt(dc, ARect.Left, ARect.Top, w, h, b->Handle(), 0, 0, SRCCOPY);
+  SetBkMode(bdc, TRANSPARENT);
+  DrawTextEx(bdc, Text, r, format, &params);
+  BitBlt(dc, ARect.Left, ARect.Top, w, h, bdc, 0, 0, SRCCOPY);
 }
 
 HFONT CreateRotatedFontEx(TFont* Font) {
@@ -796,23 +796,8 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
   const bool showButton = column->AlwaysShowEditButton() && column->EditButtonsWidth() > 0;
   if (showButton) textRect.Right = std::max(textRect.Left, textRect.Right - column->EditButtonsWidth());
   TColCellParamsEx* params = colCellParams_.get();
-  canvas->Font()->Assign(column->Font());
-  params->Text = column->GetDisplayText();
-  params->Font = canvas->Font();
-  params->Alignment = column->Alignment();
-  params->Background = column->Color();
-  params->ImageIndex = column->GetColumnType() == ctKeyImageList ? column->GetImageIndex() : -1;
-  params->CheckboxState = column->GetColumnType() == ctCheckboxes ? column->GetCheckboxState() : cbUnchecked;
-  params->ReadOnly = column->ReadOnly();
-  params->State = 0;
+  PrepareCellParams(column, canvas->Font(), AState);
   TColor background = params->Background;
-  if (OnGetCellParams) {
-    auto handler = OnGetCellParams;
-    handler(this, column, canvas->Font(), background, AState);
-  }
-  params->Background = background;
-  column->GetColCellParams(false, params);
-  background = params->Background;
   TGridDrawState state = AState;
   TColor lit = background;
   if (HighlightDataCell(ACol, ARow, AState, lit, canvas->Font(), DataCellInSelection(Type))) {
@@ -879,6 +864,26 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
     auto handler = OnDrawDataCell;
     handler(this, ARect, column->Field(), state);
   }
+}
+
+void TCustomDBGridEx::PrepareCellParams(TColumnEx* Column, TFont* AFont, TGridDrawState AState) {
+  TColCellParamsEx* params = colCellParams_.get();
+  AFont->Assign(Column->Font());
+  params->Text = Column->GetDisplayText();
+  params->Font = AFont;
+  params->Alignment = Column->Alignment();
+  params->Background = Column->Color();
+  params->ImageIndex = Column->GetColumnType() == ctKeyImageList ? Column->GetImageIndex() : -1;
+  params->CheckboxState = Column->GetColumnType() == ctCheckboxes ? Column->GetCheckboxState() : cbUnchecked;
+  params->ReadOnly = Column->ReadOnly();
+  params->State = 0;
+  TColor background = params->Background;
+  if (OnGetCellParams) {
+    auto handler = OnGetCellParams;
+    handler(this, Column, AFont, background, AState);
+  }
+  params->Background = background;
+  Column->GetColCellParams(false, params);
 }
 
 bool TCustomDBGridEx::DataCellInSelection(const TCellTypeEx& Type) {

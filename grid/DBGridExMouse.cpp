@@ -3,6 +3,7 @@
 // mouse selects outside the data, the wheel and the cursors.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "grid/DBGridEx.h"
 #include "platform/rtl/Lifetime.h"
@@ -574,4 +575,117 @@ bool TCustomDBGridEx::SetGridCursor(int X, int Y) {
     return true;
   }
   return false;
+}
+
+// ---------------------------------------------------------------- tooltips of clipped text
+
+TCustomDBGridEx::TToolTipKind TCustomDBGridEx::ToolTipAt(int X, int Y, TGridCoord& Cell) {
+  Cell = MouseCoord(X, Y);
+  TColumnEx* c = Cell.X >= indicatorOffset_ ? ColumnOfRaw(Cell.X) : nullptr;
+  if (!c || Cell.Y < 0) return kTipNone;
+  const TCellTypeEx type = GetCellType(Cell.X, Cell.Y);
+  if (type.RowArea == kAreaTitle) {
+    if (!OnTitleLeaf(Cell.X, X, Y)) return kTipNone;
+    if (!c->Title()->Hint().empty()) return kTipTitleHint;
+    return c->Title()->ToolTips() ? kTipTitleText : kTipNone;
+  }
+  const bool shownRecord = memTable_ || type.DataRow < dataLink_->RecordCount();
+  if (type.RowArea == kAreaDataRow && c->ToolTips() && dataLink_->Active() && shownRecord)
+    return kTipCellText;
+  return kTipNone;
+}
+
+bool TCustomDBGridEx::ShowCellHint(THintInfo& Info) {
+  if (::GetCapture() || GetKeyState(VK_CONTROL) < 0) return false;
+  TGridCoord cell;
+  const TToolTipKind kind = ToolTipAt(Info.CursorPos.X, Info.CursorPos.Y, cell);
+  if (cell.X < 0 || cell.Y < 0) return false;
+  // the hint holds while the pointer stays in this cell
+  const TRect cellRect = CellRect(cell.X, cell.Y);
+  Info.CursorRect = cellRect;
+  if (kind == kTipNone) return false;
+  TColumnEx* column = ColumnOfRaw(cell.X);
+  TColumnTitleEx* title = column->Title();
+  if (kind == kTipTitleHint) {
+    Info.HintStr = GetShortHint(title->Hint());
+    return true;
+  }
+  TCanvas* canvas = Canvas();
+  std::string text;
+  bool clipped = false;
+  TRect room = cellRect;
+  if (Is3DCell(cell.X, cell.Y, {})) InflateRect(room, -1, -1);
+  if (kind == kTipTitleText) {
+    THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(column) : nullptr;
+    text = leaf ? leaf->Text : title->Caption();
+    room.Top = std::min(room.Bottom, cellRect.Top + TitleLeafTop(column));
+    if (title->SortMarker() != smNoneEx)
+      room.Right = std::max(room.Left, room.Right - std::max(SortMarkerWidth(column), kSortMarkerArea));
+    canvas->Font()->Assign(title->Font());
+    if (title->Orientation() == tohVertical) {
+      const int length =
+          WriteTextVerticalEx(canvas, room, false, 2, 2, text, title->Alignment(), tlCenter, false, true);
+      clipped = length > room.Height() - 4;
+    } else {
+      const bool wrap = titleHeight_ != 0 || titleLines_ != 0 || useMultiTitle_;
+      int w = 0, h = 0;
+      clipped = IsTextClipped(canvas, UseRightToLeftAlignment(), 2, 2, wrap, room, text, w, h);
+    }
+  } else {
+    // the record of the row, and its text as drawing prepares it
+    const int dataRow = cell.Y - titleOffset_;
+    const int savedRecord = memTable_ ? memTable_->MemTableActiveRow() : dataLink_->ActiveRecord();
+    if (memTable_)
+      memTable_->MemTableSetActiveRow(dataRow);
+    else
+      dataLink_->SetActiveRecord(dataRow);
+    TScopeExit restore([this, savedRecord] {
+      if (memTable_)
+        memTable_->MemTableSetActiveRow(savedRecord);
+      else
+        dataLink_->SetActiveRecord(savedRecord);
+    });
+    const TColumnEhType type = column->GetColumnType();
+    if (type == ctKeyImageList || type == ctCheckboxes) {
+      // the pick list's entry for the image or the check state, whatever its width
+      const int index = type == ctCheckboxes
+                            ? static_cast<int>(column->GetCheckboxState())
+                            : (column->Field() ? column->KeyList()->IndexOf(column->Field()->Text()) : -1);
+      if (index < 0 || index >= column->PickList()->Count()) return true;
+      canvas->Font()->Assign(column->Font());
+      text = column->PickList()->Strings(index);
+      clipped = true;
+    } else {
+      PrepareCellParams(column, canvas->Font(), {});
+      text = colCellParams_->Text;
+      if (column->AlwaysShowEditButton() && column->EditButtonsWidth() > 0)
+        room.Right = std::max(room.Left, room.Right - column->EditButtonsWidth());
+      int w = 0, h = 0;
+      clipped = IsTextClipped(canvas, UseRightToLeftAlignment(), 2, 2, column->WordWrap() && multiLineRows_,
+                              room, text, w, h);
+    }
+  }
+  if (!clipped || text.empty()) {
+    Info.HintStr.clear();
+    return true;
+  }
+  // the whole text in a tooltip window over the cell, in the cell's font
+  toolTipFont_->Assign(canvas->Font());
+  Info.HintStr = text;
+  Info.HintData = toolTipFont_.get();
+  Info.HintWindowClass = [] { return std::make_unique<TToolTipsWindow>(nullptr); };
+  Info.HintPos = ClientToScreen(TPoint{cellRect.Left, cellRect.Top});
+  Info.HintMaxWidth = Screen ? Screen->Width() : Info.HintMaxWidth;
+  return true;
+}
+
+void TCustomDBGridEx::HintShowPause(int& Pause) {
+  if (!HandleAllocated()) return;
+  POINT p;
+  ::GetCursorPos(p);
+  ::ScreenToClient(Handle(), p);
+  TGridCoord cell;
+  const TToolTipKind kind = ToolTipAt(p.X, p.Y, cell);
+  // tooltips of clipped text come at once
+  if (kind == kTipCellText || kind == kTipTitleText) Pause = 0;
 }

@@ -426,6 +426,30 @@ TEST_F(GridDraw, APatternedBackgroundGoesThroughTheBitmapAndStaysBehindTheText) 
   EXPECT_GT(black, 10);  // the text itself
 }
 
+// Wrapped text goes through the shared bitmap: it is written in the font and colour of the canvas it
+// is for, each time, not in what the bitmap last held.
+TEST_F(GridDraw, WrappedTextTakesTheCallersFontEachTime) {
+  auto ink = [](int Size, TColor Colour) {
+    TBitmap b;
+    b.SetSize(160, 60);
+    TCanvas* c = b.Canvas();
+    c->Brush()->SetColor(clWhite);
+    c->FillRect(Rect(0, 0, 160, 60));
+    c->Font()->SetSize(Size);
+    c->Font()->SetColor(Colour);
+    WriteTextEx(c, Rect(0, 0, 160, 60), true, 2, 2, "ШШ", taLeftJustify, tlTop, true, false, 0, 0, false);
+    int n = 0;
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 160; ++x) n += ColorToRGB(c->Pixels(x, y)) == ColorToRGB(Colour);
+    return n;
+  };
+  const int small = ink(8, clBlack);
+  const int large = ink(24, clRed);
+  EXPECT_GT(small, 10);
+  EXPECT_GT(large, small * 4);
+  EXPECT_EQ(ink(8, clBlue), small);
+}
+
 TEST_F(GridDraw, WithoutDefaultDrawingOnlyTheBackgroundIsFilledAndTheEventPaints) {
   Bind(4);
   grid->SetDefaultDrawing(false);

@@ -10,6 +10,7 @@
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
+#include "platform/gui/ImgList.h"
 
 namespace {
 
@@ -151,6 +152,138 @@ TEST_F(GridMouse, OnlyTheColumnsOwnPartOfAMultiLevelTitleIsAButton) {
   EXPECT_EQ(FrameCorner(leaf), raised);
   Mouse(WM_LBUTTONUP, title.Left + 10, title.Top + 4);
   EXPECT_EQ(clicks, 0);
+}
+
+// ---------------------------------------------------------------- tooltips
+
+class GridToolTips : public GridMouse {
+ protected:
+  void SetUp() override {
+    GridMouse::SetUp();
+    Bind();
+    grid->SetShowHint(true);
+    Application->SetHintPause(500);
+    // away from the grid, so that the first move over it is a change of control
+    Move(form->Width() + 50, 10);
+  }
+  void TearDown() override {
+    Application->CancelHint();
+    GridMouse::TearDown();
+  }
+  void Move(int X, int Y, ShiftKeys Shift = {}) {
+    talvik::gui::InjectMouse(WM_MOUSEMOVE, Screen(X, Y), Shift);
+    Pump();
+    Application->ProcessMessages();
+  }
+  void Wait(unsigned Ms) {
+    Advance(Ms);
+    Application->ProcessMessages();
+  }
+  bool HintShown() {
+    THintWindow* w = Application->HintWindow();
+    return w && w->HandleAllocated() && IsWindowVisible(w->Handle());
+  }
+  std::string HintText() { return HintShown() ? Application->HintWindow()->Caption() : std::string(); }
+  bool ToolTipWindow() { return dynamic_cast<TToolTipsWindow*>(Application->HintWindow()) != nullptr; }
+  TPoint HintTopLeft() {
+    RECT r;
+    GetWindowRect(Application->HintWindow()->Handle(), r);
+    return {r.Left, r.Top};
+  }
+};
+
+TEST_F(GridToolTips, AClippedCellShowsItsWholeTextAtOnceOverTheCell) {
+  grid->Columns()->Items(1)->SetToolTips(true);
+  const TRect cell = Cell(1, 2);
+  Move(cell.Left + 10, Middle(cell).Y);
+  Wait(10);  // no pause (the timers' floor)
+  ASSERT_TRUE(HintShown());
+  EXPECT_TRUE(ToolTipWindow());
+  EXPECT_EQ(HintText(), "Сеанс пользователя номер 3");
+  const TPoint at = grid->ClientToScreen(TPoint{cell.Left, cell.Top});
+  EXPECT_EQ(HintTopLeft().X, at.X);
+  EXPECT_EQ(HintTopLeft().Y, at.Y);
+  EXPECT_EQ(Application->HintWindow()->Font()->Name(), grid->Columns()->Items(1)->Font()->Name());
+  EXPECT_TRUE(
+      talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-mouse-cell-tooltip.png", Rect(0, 0, 520, 260)));
+  // the next row: asked again, its own text
+  const TRect next = Cell(1, 3);
+  Move(next.Left + 10, Middle(next).Y);
+  Wait(10);
+  EXPECT_EQ(HintText(), "Сеанс пользователя номер 4");
+  // a column without tooltips: nothing, whatever the wait
+  Move(Middle(Cell(0, 3)).X, Middle(Cell(0, 3)).Y);
+  Wait(600);
+  EXPECT_FALSE(HintShown());
+}
+
+TEST_F(GridToolTips, TextThatFitsShowsNothingAndWithCtrlHeldNothingShows) {
+  grid->Columns()->Items(2)->SetToolTips(true);
+  grid->Columns()->Items(1)->SetToolTips(true);
+  Move(Middle(Cell(2, 1)).X, Middle(Cell(2, 1)).Y);  // "INACTIVE" fits
+  Wait(600);
+  EXPECT_FALSE(HintShown());
+  Move(Middle(Cell(1, 1)).X, Middle(Cell(1, 1)).Y, {.ctrl = true});
+  Wait(600);
+  EXPECT_FALSE(HintShown());
+}
+
+TEST_F(GridToolTips, TheTextIsMeasuredInTheFontTheCellEventGives) {
+  grid->Columns()->Items(2)->SetToolTips(true);
+  grid->Columns()->Items(2)->SetWidth(70);
+  grid->OnGetCellParams = [this](TObject*, TColumnEx*, TFont* AFont, TColor&, TGridDrawState) {
+    if (rows->FieldByName("STATUS")->AsString() == "ACTIVE") AFont->SetSize(24);
+  };
+  Move(Middle(Cell(2, 1)).X, Middle(Cell(2, 1)).Y);  // INACTIVE in the plain font: fits
+  Wait(10);
+  EXPECT_FALSE(HintShown());
+  Move(Middle(Cell(2, 2)).X, Middle(Cell(2, 2)).Y);  // ACTIVE, large: clipped
+  Wait(10);
+  ASSERT_TRUE(HintShown());
+  EXPECT_EQ(HintText(), "ACTIVE");
+  EXPECT_EQ(Application->HintWindow()->Font()->Size(), 24);
+}
+
+TEST_F(GridToolTips, ATitlesHintWaitsTheUsualPauseItsClippedCaptionNone) {
+  TColumnTitleEx* sid = grid->Columns()->Items(0)->Title();
+  sid->SetHint("Номер сеанса|Идентификатор сеанса в экземпляре");
+  TColumnTitleEx* name = grid->Columns()->Items(1)->Title();
+  name->SetCaption("Имя пользователя операционной системы");
+  name->SetToolTips(true);
+  Move(Middle(Title(0)).X, Middle(Title(0)).Y);
+  Wait(300);
+  EXPECT_FALSE(HintShown());
+  Wait(300);
+  ASSERT_TRUE(HintShown());
+  EXPECT_EQ(HintText(), "Номер сеанса");
+  EXPECT_FALSE(ToolTipWindow());
+  Move(Middle(Title(1)).X, Middle(Title(1)).Y);
+  Wait(10);
+  ASSERT_TRUE(HintShown());
+  EXPECT_TRUE(ToolTipWindow());
+  EXPECT_EQ(HintText(), "Имя пользователя операционной системы");
+}
+
+TEST_F(GridToolTips, AnImageCellShowsItsPickListEntryWhateverItsWidth) {
+  TImageList images(nullptr);
+  images.SetWidth(8);
+  images.SetHeight(8);
+  TBitmap b;
+  b.SetSize(8, 8);
+  images.Add(&b, nullptr);
+  images.Add(&b, nullptr);
+  TColumnEx* status = grid->Columns()->Items(2);
+  status->KeyList()->SetText("INACTIVE\nACTIVE");
+  status->PickList()->SetText("Неактивен\nАктивен");
+  status->SetImageList(&images);
+  status->SetToolTips(true);
+  Move(Middle(Cell(2, 2)).X, Middle(Cell(2, 2)).Y);
+  Wait(10);
+  EXPECT_EQ(HintText(), "Активен");
+  Move(Middle(Cell(2, 0)).X, Middle(Cell(2, 0)).Y);
+  Wait(10);
+  EXPECT_EQ(HintText(), "Неактивен");
+  status->SetImageList(nullptr);
 }
 
 }  // namespace
