@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "app/OptionF.h"
 #include "app/SessionF.h"
 #include "app/SysTrayIcon.h"
 #include "app/ZrDialogUtils.h"
@@ -83,6 +84,7 @@ TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
     e.action->SetShortCut(ShortCut(e.key, {ssCtrl}));
   }
   aOptions = NewAction("Просмотр", "Настройка", "", -1);
+  aOptions->SetOnExecute([this](TObject* s) { aOptionsExecute(s); });
   // the menu bar and the toolbars find the actions by these names
   const std::pair<TContainedAction*, const char*> names[] = {{aLogin, "aLogin"},
                                                              {aFileSaveAs, "aFileSaveAs"},
@@ -230,6 +232,11 @@ void TMainForm::ActionListUpdate(TBasicAction*, bool&) {
 
 void TMainForm::aAboutExecute(TObject*) {
   ShowAboutBox();
+}
+
+void TMainForm::aOptionsExecute(TObject*) {
+  const std::unique_ptr<TOptionsForm> options = std::make_unique<TOptionsForm>(Application);
+  options->ShowModal();
 }
 
 namespace {

@@ -76,6 +76,7 @@ class TMainForm : public TForm {
   void aFileSaveAsExecute(TObject* Sender);
   void ActionListUpdate(TBasicAction* Action, bool& Handled);
   void aAboutExecute(TObject* Sender);
+  void aOptionsExecute(TObject* Sender);
   void nShowClick(TObject* Sender);
   void nHideClick(TObject* Sender);
   void nExitClick(TObject* Sender);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <fstream>
 
+#include "app/ComboBoxQuery.h"
 #include "app/MainF.h"
 #include "app/axControl.h"
 #include "grid/DBGridEx.h"
@@ -28,8 +29,6 @@ constexpr const char* kActive = "ACTIVE";
 // Panels of the status bar.
 constexpr int kPanelCount = 0, kPanelCommand = 1, kPanelVersion = 2, kPanelRestricted = 3;
 constexpr int kTextLeft = 4, kTextTop = 1;
-// Restoring the grid's column layout: every part of it.
-constexpr int kRestoreAll = 63;
 // Searching from the first record, not from the one after the current.
 constexpr int kSearchFromFirst = 8;
 constexpr unsigned kMsPerSecond = 1000;
@@ -40,94 +39,16 @@ constexpr const char* kFilters[2][2] = {
     {"prname = 'USER'", ""},         // user sessions checked
 };
 
-// The grid's own position keeping when it offers it; else the same by hand: the record in the middle
-// of the visible rows is remembered, with the current record's distance from it.
-template <class Grid>
-struct PositionKeeper {
-  Grid* grid;
-  TDataSet* dataSet;
-  TBookmarkStr bookmark;
-  int offset = 0;
-
-  void Save() {
-    if constexpr (requires(Grid * g) { g->SaveBookmark(); }) {
-      grid->SaveBookmark();
-    } else {
-      if (!dataSet->Active() || dataSet->IsEmpty()) return;
-      TDataLink* link = grid->DataLink();
-      const int count = link->RecordCount();
-      offset = link->ActiveRecord() - count / 2 + (count + 1) % 2;
-      dataSet->MoveBy(-offset);
-      bookmark = dataSet->Bookmark();
-      dataSet->MoveBy(offset);
-    }
-  }
-  void Restore() {
-    if constexpr (requires(Grid * g) { g->RestoreBookmark(); }) {
-      grid->RestoreBookmark();
-    } else {
-      if (bookmark.empty()) return;
-      dataSet->SetBookmark(bookmark);
-      dataSet->MoveBy(offset);
-    }
-  }
-};
-
-// Restores the column layout; sort markers that come back with it are applied once, so that the
-// arrows and the order of the rows agree.
-template <class Grid>
-void RestoreLayout(Grid* grid) {
-  if constexpr (requires(Grid * g) { g->RestoreColumnsLayout(RegIni.get(), kRestoreAll); }) {
-    if (!RegIni) return;
-    grid->RestoreColumnsLayout(RegIni.get(), kRestoreAll);
-    if constexpr (requires(Grid * g) { g->ApplySorting(); }) {
-      bool marked = false;
-      for (int i = 0; i < grid->Columns()->Count(); ++i)
-        marked = marked || grid->Columns()->Items(i)->Title()->SortMarker() != smNoneEx;
-      if (marked) grid->ApplySorting();
-    }
-  }
-}
-
-// The number of the record the grid is drawing: through its sum list when it keeps one, else the
-// dataset's own (the grid makes the drawn row current for the call).
-template <class Grid>
-int DrawnRecNo(Grid* grid, TDataSet* DataSet) {
-  if constexpr (requires(Grid * g) { g->SumList()->GetRecNo(); })
-    return grid->SumList()->GetRecNo();
-  else
-    return DataSet->RecNo();
-}
-
-template <class Grid>
-void SaveLayout(Grid* grid) {
-  if constexpr (requires(Grid * g) { g->SaveColumnsLayout(RegIni.get()); })
-    if (RegIni) grid->SaveColumnsLayout(RegIni.get());
-}
-
-// The main window's menus and toolbars show the window's commands once it has registered them.
-template <class Main>
-void RegisterActions(Main* main, TActionList* Actions, TCustomImageList* Images) {
-  if constexpr (requires(Main * m) { m->RegisterSessionActions(Actions, Images); })
-    if (main) main->RegisterSessionActions(Actions, Images);
-}
-
-template <class Main>
-void UnregisterActions(Main* main) {
-  if constexpr (requires(Main * m) { m->UnregisterSessionActions(); })
-    if (main) main->UnregisterSessionActions();
-}
-
 }  // namespace
 
 TComponentRef<TAxControl> SpeechControl;
 
 void TSessionForm::RegisterWithMainForm() {
-  RegisterActions(MainForm, ActionList, ImageList);
+  if (MainForm) MainForm->RegisterSessionActions(ActionList, ImageList);
 }
 
 void TSessionForm::UnregisterFromMainForm() {
-  UnregisterActions(MainForm);
+  if (MainForm) MainForm->UnregisterSessionActions();
 }
 
 void TSessionForm::FormShow(TObject*) {
@@ -143,7 +64,7 @@ void TSessionForm::FormShow(TObject*) {
   } catch (...) {
     if (Application) Application->HandleException(this);
   }
-  RestoreLayout(dbgSession);
+  RestoreColumnsLayout();
   BuildColumnChooser();
   StatusBar->Panels()->Items(kPanelVersion)->SetText(" Oracle " + OracleVersion);
   try {
@@ -155,8 +76,14 @@ void TSessionForm::FormShow(TObject*) {
 
 void TSessionForm::FormClose(TObject*, TCloseAction& Action) {
   WriteAlarmSettings();
-  SaveLayout(dbgSession);
+  if (RegIni) dbgSession->SaveColumnsLayout(RegIni.get());
   Action = caFree;
+}
+
+void TSessionForm::RestoreColumnsLayout() {
+  // Sort markers that come back with the layout are applied once by the grid (it sorts when a restore
+  // changed them), so that the arrows and the order of the rows agree.
+  if (RegIni) dbgSession->RestoreColumnsLayout(RegIni.get(), crpAll);
 }
 
 void TSessionForm::LoggedOn() {
@@ -202,11 +129,10 @@ void TSessionForm::aRefreshExecute(TObject*) {
   }
   const bool watching = nMonitorSession->Checked();
   std::string watchedSid;
-  PositionKeeper<TDBGridEx> position{dbgSession, odsSession, {}, 0};
   if (watching)
     watchedSid = CurrentField("SID");
   else
-    position.Save();
+    dbgSession->SaveBookmark();
   odsSession->Refresh();
   if (aAlarm->Checked()) CheckAlarms();
   ShowSessionCount();
@@ -214,7 +140,7 @@ void TSessionForm::aRefreshExecute(TObject*) {
     if (!watchedSid.empty()) odsSession->SearchRecord("SID", TVariant(watchedSid), kSearchFromFirst);
   } else {
     try {
-      position.Restore();
+      dbgSession->RestoreBookmark();
     } catch (...) {
       // the record is gone: the list stays where the refresh put it
     }
@@ -252,13 +178,13 @@ void TSessionForm::ApplySessionFilter() {
 
 void TSessionForm::dbgSessionGetCellParams(TObject*, TColumnEx*, TFont* AFont, TColor& Background,
                                            TGridDrawState) {
-  const int recNo = DrawnRecNo(dbgSession, odsSession);
+  const int recNo = dbgSession->SumList()->GetRecNo();
   Background = recNo % 2 != 0 ? kOddRow : kEvenRow;
   if (odsSession->FieldByName("STATUS")->AsString() == kActive) AFont->SetColor(kActiveFont);
 }
 
-void TSessionForm::dbgSessionKeyDown(TObject*, WORD&, TShiftState) {
-  // the column filter's keys (F7, F8, Esc) are taken here once the column filter is there
+void TSessionForm::dbgSessionKeyDown(TObject* Sender, WORD& Key, TShiftState) {
+  GridQueryKeyDown(Sender, Key);
 }
 
 void TSessionForm::dbgSessionMouseDown(TObject*, TMouseButton, TShiftState, int, int Y) {

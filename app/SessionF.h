@@ -153,6 +153,7 @@ class TSessionForm : public TForm {
   void WriteAlarmSettings();
   void CreateSpeechControl();
   void BuildColumnChooser();
+  void RestoreColumnsLayout();
   void RegisterWithMainForm();
   void UnregisterFromMainForm();
 

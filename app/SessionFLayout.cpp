@@ -26,6 +26,8 @@ constexpr int kImageCount = 8;
 
 // The session list as the instance is asked for it, line by line as stored (the lines keep their
 // trailing blanks). The hours of the idle time keep all their digits: LPAD would cut 123 to "12".
+// A number format pads them to two; padding to a computed length instead would make the column as
+// wide as the server's longest text, and each fetched row as large.
 constexpr const char* kSessionSql = R"sql(SELECT 
   s.sid,
   p.spid server_pid,
@@ -46,7 +48,7 @@ constexpr const char* kSessionSql = R"sql(SELECT
   t.value * 10 cpu_usage,
   s.logon_time logon_time,
   s.last_call_et last_call_et_s,
-  LPAD(TO_CHAR(TRUNC(s.last_call_et/3600)),GREATEST(2,LENGTH(TO_CHAR(TRUNC(s.last_call_et/3600)))),'0')||' ч. '||LPAD(TO_CHAR(TRUNC(s.last_call_et/60)-trunc(s.last_call_et/3600)*60),2,'0')||' мин. '
+  TO_CHAR(TRUNC(s.last_call_et/3600),'FM999999900')||' ч. '||LPAD(TO_CHAR(TRUNC(s.last_call_et/60)-trunc(s.last_call_et/3600)*60),2,'0')||' мин. '
    last_call_et,
   (i.block_changes+i.consistent_changes) block_changes,
   i.consistent_gets consistent_gets,

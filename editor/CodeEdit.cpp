@@ -9,6 +9,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/StdActns.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
 UINT CodeEditClipboardFormat() {
@@ -706,26 +707,26 @@ void TCustomCodeEdit::StatusChanged(TCodeStatusChanges changes) {
 // ------------------------------------------------------------------ event firers
 
 void TCustomCodeEdit::DoChange() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCustomCodeEdit::DoOnClearBookmark(TCodeEditMark*& mark) {
-  if (OnClearBookmark) OnClearBookmark(this, mark);
+  InvokeEvent(OnClearBookmark, this, mark);
 }
 
 void TCustomCodeEdit::DoOnPlaceBookmark(TCodeEditMark*& mark) {
-  if (OnPlaceBookmark) OnPlaceBookmark(this, mark);
+  InvokeEvent(OnPlaceBookmark, this, mark);
 }
 
 void TCustomCodeEdit::DoOnCommandProcessed(TCodeEditorCommand command, char32_t aChar, void* data) {
-  if (OnCommandProcessed) OnCommandProcessed(this, command, aChar, data);
+  InvokeEvent(OnCommandProcessed, this, command, aChar, data);
 }
 
 void TCustomCodeEdit::DoOnProcessCommand(TCodeEditorCommand& command, char32_t& aChar, void* data) {
   if (command < ecUserFirst) {
-    if (OnProcessCommand) OnProcessCommand(this, command, aChar, data);
-  } else if (OnProcessUserCommand) {
-    OnProcessUserCommand(this, command, aChar, data);
+    InvokeEvent(OnProcessCommand, this, command, aChar, data);
+  } else {
+    InvokeEvent(OnProcessUserCommand, this, command, aChar, data);
   }
 }
 
@@ -760,18 +761,18 @@ void TCustomCodeEdit::DoOnPaintTransientEx(TTransientType transientType, bool lo
 TCodeReplaceAction TCustomCodeEdit::DoOnReplaceText(const std::string& search, const std::string& replace,
                                                     int line, int column) {
   TCodeReplaceAction action = raCancel;
-  if (OnReplaceText) OnReplaceText(this, search, replace, line, column, action);
+  InvokeEvent(OnReplaceText, this, search, replace, line, column, action);
   return action;
 }
 
 bool TCustomCodeEdit::DoOnSpecialLineColors(int line, TColor& foreground, TColor& background) {
   bool special = false;
-  if (OnSpecialLineColors) OnSpecialLineColors(this, line, special, foreground, background);
+  InvokeEvent(OnSpecialLineColors, this, line, special, foreground, background);
   return special;
 }
 
 void TCustomCodeEdit::DoOnStatusChange(TCodeStatusChanges changes) {
-  if (OnStatusChange) OnStatusChange(this, changes);
+  InvokeEvent(OnStatusChange, this, changes);
   statusChanges_ = 0;
 }
 

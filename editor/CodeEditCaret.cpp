@@ -4,6 +4,7 @@
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -648,7 +649,7 @@ void TCustomCodeEdit::WMHScroll(TMessage& message) {
       break;
   }
   message.Result = 0;
-  if (OnScroll) OnScroll(this, sbHorizontal);
+  InvokeEvent(OnScroll, this, sbHorizontal);
 }
 
 void TCustomCodeEdit::WMVScroll(TMessage& message) {
@@ -692,7 +693,7 @@ void TCustomCodeEdit::WMVScroll(TMessage& message) {
   }
   Update();
   message.Result = 0;
-  if (OnScroll) OnScroll(this, sbVertical);
+  InvokeEvent(OnScroll, this, sbVertical);
 }
 
 void TCustomCodeEdit::ShowScrollHint(int thumb) {
@@ -754,7 +755,7 @@ void TCustomCodeEdit::ScrollByWheel(int delta, TShiftState shift) {
     SetTopLine(topLine_ + lines);
   }
   Update();
-  if (OnScroll) OnScroll(this, sbVertical);
+  InvokeEvent(OnScroll, this, sbVertical);
 }
 
 // ------------------------------------------------------------------ keyboard
@@ -940,7 +941,7 @@ void TCustomCodeEdit::DoOnGutterClick(TMouseButton button, int x, int y) {
       break;
     }
   }
-  if (OnGutterClick) OnGutterClick(this, button, x, y, line, mark);
+  InvokeEvent(OnGutterClick, this, button, x, y, line, mark);
 }
 
 void TCustomCodeEdit::WMSetCursor(TMessage& message) {
@@ -963,7 +964,7 @@ void TCustomCodeEdit::UpdateMouseCursor() {
     TBufferCoord pos = DisplayToBufferPos(PixelsToRowColumn(p.X, p.Y));
     cursor = Cursor();
     if (options_.Contains(eoDragDropEditing) && !MouseCapture() && IsPointInSelection(pos)) cursor = crArrow;
-    if (OnMouseCursor) OnMouseCursor(this, pos, cursor);
+    InvokeEvent(OnMouseCursor, this, pos, cursor);
     kbdHandler_->ExecuteMouseCursor(this, pos, cursor);
   }
   ::SetCursor(CursorHandle(cursor));

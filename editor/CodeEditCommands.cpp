@@ -5,6 +5,7 @@
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/Clipbrd.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -213,7 +214,7 @@ void TCustomCodeEdit::ExecuteCommand(TCodeEditorCommand command, char32_t aChar,
       FindMatchingBracket();
       break;
     case ecContextHelp:
-      if (OnContextHelp) OnContextHelp(this, GetWordAtCursor());
+      InvokeEvent(OnContextHelp, this, GetWordAtCursor());
       break;
     default:
       if (command >= ecGotoMarker0 && command <= ecGotoMarker9) {
@@ -614,12 +615,12 @@ TCodeEditMarkList::~TCodeEditMarkList() {
 
 void TCodeEditMarkList::Add(TCodeEditMark* item) {
   items_.push_back(item);
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCodeEditMarkList::Remove(TCodeEditMark* item) {
   std::erase(items_, item);
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 bool TCodeEditMarkList::Contains(const TCodeEditMark* item) const {

@@ -6,6 +6,7 @@
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -215,7 +216,7 @@ bool TCodeHighlighterAttributes::LoadFromSchemeRegistry(HKEY rootKey, const std:
 }
 
 void TCodeHighlighterAttributes::Changed() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 TCodeCustomHighlighter::TCodeCustomHighlighter(TComponent* owner)

@@ -7,6 +7,7 @@
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
 #include "platform/gui/ImgList.h"
+#include "platform/rtl/Lifetime.h"
 
 void TCodeMethodChain::Add(const TCodeMethod& method) {
   if (!method.Code) throw ECodeMethodChain(Format(CodeEditStr::SYNS_MethodChainEntry, {ClassName()}));
@@ -116,19 +117,19 @@ void TCodeSelectedColor::Assign(TPersistent* source) {
   if (!src) return TPersistent::Assign(source);
   background_ = src->background_;
   foreground_ = src->foreground_;
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCodeSelectedColor::SetBackground(TColor value) {
   if (background_ == value) return;
   background_ = value;
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCodeSelectedColor::SetForeground(TColor value) {
   if (foreground_ == value) return;
   foreground_ = value;
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 TCodeGutter::TCodeGutter() : font_(std::make_unique<TFont>()) {
@@ -163,7 +164,7 @@ void TCodeGutter::Assign(TPersistent* source) {
 }
 
 void TCodeGutter::Changed() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TCodeGutter::AutoSizeDigitCount(int linesCount) {

@@ -5,6 +5,7 @@
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/ImgList.h"
+#include "platform/rtl/Lifetime.h"
 
 // The selection as painting sees it: display coordinates, ends in order.
 struct TSelectionPaint {
@@ -109,7 +110,7 @@ void TCustomCodeEdit::PaintGutter(const TRect& clip, int firstRow, int lastRow) 
         textDrawer_->ExtTextOut(clip.Left, bottom, ETO_OPAQUE, TRect(clip.Left, bottom, r.Right, top), U"");
       }
       std::string text = gutter_->FormatLineNumber(line);
-      if (OnGutterGetText) OnGutterGetText(this, line, text);
+      InvokeEvent(OnGutterGetText, this, line, text);
       std::u32string t = Utf8ToUtf32(text);
       int x = gutterWidth_ - gutter_->RightOffset() - 2 - static_cast<int>(t.size()) * numWidth;
       int y = top + (lineHeight_ - numHeight) / 2;

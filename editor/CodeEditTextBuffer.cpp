@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "editor/CodeEditStrConst.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -34,9 +35,9 @@ void TCodeEditStringList::Updated(F&& fn) {
 
 void TCodeEditStringList::SetUpdateState(bool updating) {
   if (updating) {
-    if (OnChanging) OnChanging(this);
+    InvokeEvent(OnChanging, this);
   } else {
-    if (OnChange) OnChange(this);
+    InvokeEvent(OnChange, this);
   }
 }
 
@@ -103,7 +104,7 @@ int TCodeEditStringList::AddU32(std::u32string s) {
   int index = GetCount();
   Updated([&] {
     InsertItem(index, std::move(s));
-    if (OnInserted) OnInserted(this, index, 1);
+    InvokeEvent(OnInserted, this, index, 1);
   });
   return index;
 }
@@ -124,7 +125,7 @@ void TCodeEditStringList::AddStrings(TStrings* strings) {
       rec.fObject = strings->Objects(i);
       list_.push_back(std::move(rec));
     }
-    if (OnInserted) OnInserted(this, first, n);
+    InvokeEvent(OnInserted, this, first, n);
   });
 }
 
@@ -137,7 +138,7 @@ void TCodeEditStringList::InsertU32(int index, std::u32string s) {
   Updated([&] {
     InsertItem(index, std::move(s));
     if (indexOfLongestLine_ >= index) ++indexOfLongestLine_;
-    if (OnInserted) OnInserted(this, index, 1);
+    InvokeEvent(OnInserted, this, index, 1);
   });
 }
 
@@ -152,7 +153,7 @@ void TCodeEditStringList::InsertLines(int index, int numLines) {
     blank.fFlags = 0;
     list_.insert(list_.begin() + index, static_cast<size_t>(numLines), blank);
     if (indexOfLongestLine_ >= index) indexOfLongestLine_ += numLines;
-    if (OnInserted) OnInserted(this, index, numLines);
+    InvokeEvent(OnInserted, this, index, numLines);
   });
 }
 
@@ -175,7 +176,7 @@ void TCodeEditStringList::PutU32(int index, std::u32string s) {
     TCodeEditStringRec& rec = list_[index];
     rec.fFlags = static_cast<uint8_t>((rec.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
     rec.fString = std::move(s);
-    if (OnPutted) OnPutted(this, index, 1);
+    InvokeEvent(OnPutted, this, index, 1);
   });
 }
 
@@ -184,7 +185,7 @@ void TCodeEditStringList::Delete(int index) {
   Updated([&] {
     list_.erase(list_.begin() + index);
     indexOfLongestLine_ = -1;
-    if (OnDeleted) OnDeleted(this, index, 1);
+    InvokeEvent(OnDeleted, this, index, 1);
   });
 }
 
@@ -195,7 +196,7 @@ void TCodeEditStringList::DeleteLines(int index, int numLines) {
   Updated([&] {
     list_.erase(list_.begin() + index, list_.begin() + index + numLines);
     indexOfLongestLine_ = -1;
-    if (OnDeleted) OnDeleted(this, index, numLines);
+    InvokeEvent(OnDeleted, this, index, numLines);
   });
 }
 
@@ -217,7 +218,7 @@ void TCodeEditStringList::Clear() {
       list_.clear();
       list_.shrink_to_fit();
       capacity_ = 0;
-      if (OnCleared) OnCleared(this);
+      InvokeEvent(OnCleared, this);
     });
   }
   indexOfLongestLine_ = -1;

@@ -11,7 +11,7 @@
 inline constexpr char SCheckBoxTrue[] = "True";
 inline constexpr char SCheckBoxFalse[] = "False";
 
-class TCustomDBCheckBoxEx : public TButtonControl {
+class TCustomDBCheckBoxEx : public TButtonControl, public IDataAwareControl {
   TALVIK_CLASS(TCustomDBCheckBoxEx, TButtonControl)
   explicit TCustomDBCheckBoxEx(TComponent* AOwner);
   ~TCustomDBCheckBoxEx() override;
@@ -51,6 +51,15 @@ class TCustomDBCheckBoxEx : public TButtonControl {
   void Click() override;
   // Where the box and the caption go in the client area.
   TRect BoxRect();
+
+  // What a dataset that dresses its bound controls asks: a box with its caption keeps its colours.
+  TDataSource* ControlDataSource() const override { return DataSource(); }
+  std::string ControlDataField() const override { return DataField(); }
+  bool ControlHasCaption() const override { return true; }
+  int32_t ControlColor() const override { return Color(); }
+  void SetControlColor(int32_t Value) override { SetColor(Value); }
+  int32_t ControlFontColor() const override { return font_->Color(); }
+  void SetControlFontColor(int32_t Value) override { font_->SetColor(Value); }
 
   TUpdateDataEventEx OnUpdateData;
 

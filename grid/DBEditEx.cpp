@@ -1174,6 +1174,11 @@ void TCustomDBEditEx::InplaceMove(const TRect& Loc) {
   if (holder && holder->HandleAllocated() && GetFocus() == holder->Handle() && CanFocus()) SetFocus();
 }
 
+bool TCustomDBEditEx::Visible() const {
+  if (!holder_ || !HandleAllocated()) return TCustomMaskEdit::Visible();
+  return (GetWindowLongPtr(const_cast<TCustomDBEditEx*>(this)->Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 void TCustomDBEditEx::InplaceHide() {
   if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
   const bool hadFocus = GetFocus() == Handle();

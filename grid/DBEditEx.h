@@ -122,7 +122,7 @@ class TEditImageEx : public TPersistent {
 
 // ---------------------------------------------------------------- the edit
 
-class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx {
+class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDataAwareControl {
   TALVIK_CLASS(TCustomDBEditEx, TCustomMaskEdit)
   explicit TCustomDBEditEx(TComponent* AOwner);
   ~TCustomDBEditEx() override;
@@ -189,7 +189,18 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx {
   void InplaceMove(const TRect& Loc);
   void InplaceHide();
   IInplaceEditHolderEx* InplaceEditHolder() const { return holder_; }
+  // In place the holder shows and hides the window itself: the window tells whether it shows.
+  bool Visible() const;
   void Reset() override;
+
+  // What a dataset that dresses its bound controls asks (query-by-example colours).
+  TDataSource* ControlDataSource() const override { return DataSource(); }
+  std::string ControlDataField() const override { return DataField(); }
+  bool ControlHasCaption() const override { return false; }
+  int32_t ControlColor() const override { return Color(); }
+  void SetControlColor(int32_t Value) override { SetColor(Value); }
+  int32_t ControlFontColor() const override { return font_->Color(); }
+  void SetControlFontColor(int32_t Value) override { font_->SetColor(Value); }
 
   TButtonClickEventEx OnButtonClick;
   TButtonDownEventEx OnButtonDown;

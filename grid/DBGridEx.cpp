@@ -6,6 +6,7 @@
 
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -690,11 +691,11 @@ bool TCustomDBGridEx::FocusedRowHighlighted() {
 }
 
 void TCustomDBGridEx::ColEnter() {
-  if (OnColEnter) OnColEnter(this);
+  InvokeEvent(OnColEnter, this);
 }
 
 void TCustomDBGridEx::ColExit() {
-  if (OnColExit) OnColExit(this);
+  InvokeEvent(OnColExit, this);
 }
 
 void TCustomDBGridEx::ClearSelection() {
@@ -1038,7 +1039,7 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
   const int from = RawToDataColumn(FromIndex), to = RawToDataColumn(ToIndex);
   if (from >= 0 && from < columns_->Count() && to >= 0 && to < columns_->Count()) {
     columns_->Items(from)->SetIndex(to);
-    if (OnColumnMoved) OnColumnMoved(this, from, to);
+    InvokeEvent(OnColumnMoved, this, from, to);
   }
 }
 
@@ -1093,7 +1094,7 @@ void TCustomDBGridEx::ColWidthsChanged() {
     }
   }
   UpdateEditorState();
-  if (OnColWidthsChanged) OnColWidthsChanged(this);
+  InvokeEvent(OnColWidthsChanged, this);
 }
 
 void TCustomDBGridEx::TimedScroll(TGridScrollDirections Direction) {

@@ -435,7 +435,7 @@ void TCustomDBGridEx::KeyPress(char32_t& Key) {
   const bool toggles = c && !options_.Contains(dgRowSelect) &&
                        (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);
   if (toggles && Key == U' ') {
-    if (OnKeyPress) OnKeyPress(this, Key);
+    InvokeEvent(OnKeyPress, this, Key);
     if (Key == U' ') c->SetNextFieldValue(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
     return;
   }

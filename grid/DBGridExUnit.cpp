@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFindDlg.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 
@@ -198,6 +199,7 @@ void InitGridUnit() {
   CreateDefaultGridStyle();
   DBGridExDataService();
   RegisterColumnInterceptors();
+  InitGridFindDialogUnit();
   DBGridExIncSearchShortCut = ShortCut('F', {ssCtrl});
   DBGridExSearchNextShortCut = ShortCut(VK_RETURN, {ssCtrl});
   DBGridExSearchPriorShortCut = ShortCut(VK_RETURN, {ssCtrl, ssShift});

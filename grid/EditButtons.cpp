@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/gui/Forms.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -528,7 +529,7 @@ TEditButtonEx::~TEditButtonEx() = default;
 
 void TEditButtonEx::NotifyChanged() {
   if (OnChange) {
-    OnChange(this);
+    InvokeEvent(OnChange, this);
   } else {
     Changed(false);
   }
@@ -623,5 +624,5 @@ TEditButtonsEx::TEditButtonsEx(TWinControl* EditControl, TCollectionItemClass It
     : TCollection(ItemClass), editControl_(EditControl) {}
 
 void TEditButtonsEx::Update(TCollectionItem* /*Item*/) {
-  if (OnChanged) OnChanged(this);
+  InvokeEvent(OnChanged, this);
 }

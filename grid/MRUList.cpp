@@ -1,6 +1,7 @@
 #include "grid/MRUList.h"
 
 #include "platform/gui/Windows.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -28,7 +29,7 @@ void TMRUListEx::Assign(TPersistent* Source) {
 void TMRUListEx::SetActive(bool Value) {
   if (active_ == Value) return;
   active_ = Value;
-  if (OnActiveChanged) OnActiveChanged(this);
+  InvokeEvent(OnActiveChanged, this);
 }
 
 void TMRUListEx::SetItems(TStrings* Value) {
@@ -75,7 +76,7 @@ bool TMRUListEx::FilterItemsTo(TStrings* Dest, const std::string& Text) {
     }
     const std::string item = items_->Strings(i);
     bool accept = Matches(item, Text);
-    if (OnFilterItem) OnFilterItem(this, item, accept);
+    InvokeEvent(OnFilterItem, this, item, accept);
     if (accept) Dest->Add(item);
   }
   return true;

@@ -12,6 +12,7 @@
 #include "oracle/OraclePackage.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSessionPool.h"
+#include "platform/rtl/Lifetime.h"
 
 using namespace oracle_ui;
 
@@ -477,7 +478,7 @@ void TOracleSession::Loaded() {
   ApplyPendingLogOn();
   if (connected_) {
     if (AfterLogOn) AfterLogOn(this);
-    if (OnChange) OnChange(this);
+    InvokeEvent(OnChange, this);
   }
 }
 
@@ -525,7 +526,7 @@ void TOracleSession::CheckHostStatus(sword Status) {
 }
 
 void TOracleSession::FireChange() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 // ---- Logon ---------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "oracle/Oracle.h"
 #include "oracle/OracleSession.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 
@@ -191,13 +192,13 @@ void TOracleSessionPool::Open() {
     }
   }
   active_ = true;
-  if (OnOpen) OnOpen(this);
+  InvokeEvent(OnOpen, this);
 }
 
 void TOracleSessionPool::Close() {
   std::lock_guard<std::recursive_mutex> guard(listLock_);
   if (!active_) return;
-  if (OnClose) OnClose(this);
+  InvokeEvent(OnClose, this);
   if (effectiveType_ == ptOracle) {
     if (spool_) OCI.OCISessionPoolDestroy(spool_, err_, OCI_SPD_FORCE);
     if (spool_) OCI.OCIHandleFree(spool_, OCI_HTYPE_SPOOL);

@@ -8,6 +8,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -1182,7 +1183,7 @@ bool TOracleDataSet::RecordPassesFilter(uint8_t* Record) {
   if (!OnFilterRecord && !filterExpr_) return true;
   TFilterRecordScope scope(this, Record);
   bool accept = true;
-  if (OnFilterRecord) OnFilterRecord(this, accept);
+  InvokeEvent(OnFilterRecord, this, accept);
   if (accept) accept = FilterTest();
   return accept;
 }

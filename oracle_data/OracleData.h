@@ -973,6 +973,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   int GetRecordSize() override { return calcFieldsOffset_; }
   TGetResult GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) override;
   void InternalInitRecord(TRecordBuffer Buffer) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   void ClearCalcFields(TRecordBuffer Buffer) override;
   void CalculateFields(TRecordBuffer Buffer) override;
   void InternalFirst() override;
@@ -1097,6 +1098,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void RestoreQBESQL();
   void SetQBESQL(const std::string& Text);
   void RecolourControls(bool Entering);
+  // Forgets the recoloured controls (and stops hearing of their removal).
+  void ForgetRecolouredControls();
   TQBEField* QBEItemOf(TField* Field) const;
   void ComputeRecordSize();
   void ReadRow(uint8_t* Record);
@@ -1201,7 +1204,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   TQBEDefinition qbeDefinition_{this};
   bool qbeMode_ = false, sqlModifiedForQBE_ = false, settingQBESQL_ = false;
   std::string plainSQL_;
-  std::vector<IDataAwareControl*> qbeFontControls_, qbeColorControls_;
+  // The recoloured controls, each with its component (what a removal notification names).
+  std::vector<std::pair<IDataAwareControl*, TComponent*>> qbeFontControls_, qbeColorControls_;
 
   TOracleDataSet* master_ = nullptr;
   std::vector<TOracleDataSet*> details_;

@@ -10,6 +10,7 @@
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
 #include "oracle_data/OracleData.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Variants.h"
@@ -773,5 +774,5 @@ void TOracleDataSet::TranslateMessage(char Action, int ErrorCode, std::string& M
     }
     if (taken) Msg = message;
   }
-  if (OnTranslateMessage) OnTranslateMessage(this, ErrorCode, constraint, Action, Msg);
+  InvokeEvent(OnTranslateMessage, this, ErrorCode, constraint, Action, Msg);
 }

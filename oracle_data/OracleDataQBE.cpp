@@ -780,18 +780,34 @@ void TOracleDataSet::ApplyQBECriteria() {
   }
 }
 
+void TOracleDataSet::ForgetRecolouredControls() {
+  for (auto* list : {&qbeFontControls_, &qbeColorControls_})
+    for (auto& [control, component] : *list) component->RemoveFreeNotification(this);
+  qbeFontControls_.clear();
+  qbeColorControls_.clear();
+}
+
+// A recoloured control freed while the mode is on leaves the lists: leaving the mode puts back the
+// colours of the controls still there.
+void TOracleDataSet::Notification(TComponent* AComponent, TOperation Operation) {
+  TDataSet::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  // the control's own part is gone already: it is known by its component
+  for (auto* list : {&qbeFontControls_, &qbeColorControls_})
+    std::erase_if(*list, [AComponent](const auto& c) { return c.second == AComponent; });
+}
+
 void TOracleDataSet::RecolourControls(bool Entering) {
   const int32_t font = qbeDefinition_.QBEFontColor(), back = qbeDefinition_.QBEBackgroundColor();
   if (!Entering) {
-    for (IDataAwareControl* c : qbeFontControls_) c->SetControlFontColor(data_aware_colors::WindowText);
-    for (IDataAwareControl* c : qbeColorControls_) c->SetControlColor(data_aware_colors::Window);
-    qbeFontControls_.clear();
-    qbeColorControls_.clear();
+    for (auto& [control, component] : qbeFontControls_)
+      control->SetControlFontColor(data_aware_colors::WindowText);
+    for (auto& [control, component] : qbeColorControls_) control->SetControlColor(data_aware_colors::Window);
+    ForgetRecolouredControls();
     return;
   }
   if (font == data_aware_colors::Default && back == data_aware_colors::Default) return;
-  qbeFontControls_.clear();
-  qbeColorControls_.clear();
+  ForgetRecolouredControls();
   std::function<void(TComponent*)> visit = [&](TComponent* Component) {
     if (auto* control = dynamic_cast<IDataAwareControl*>(Component)) {
       TDataSource* source = control->ControlDataSource();
@@ -803,15 +819,19 @@ void TOracleDataSet::RecolourControls(bool Entering) {
         if (item && !item->Enabled()) bound = false;
       }
       if (bound) {
+        bool listed = false;
         if (back != data_aware_colors::Default && control->ControlColor() == data_aware_colors::Window) {
           control->SetControlColor(back);
-          qbeColorControls_.push_back(control);
+          qbeColorControls_.emplace_back(control, Component);
+          listed = true;
         }
         if (font != data_aware_colors::Default &&
             control->ControlFontColor() == data_aware_colors::WindowText) {
           control->SetControlFontColor(font);
-          qbeFontControls_.push_back(control);
+          qbeFontControls_.emplace_back(control, Component);
+          listed = true;
         }
+        if (listed) Component->FreeNotification(this);
       }
     }
     for (int i = 0; i < Component->ComponentCount(); ++i) visit(Component->Components(i));

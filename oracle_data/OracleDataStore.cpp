@@ -12,6 +12,7 @@
 #include "oracle/OracleCompress.h"
 #include "oracle/OracleSession.h"
 #include "oracle_data/OracleData.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace oracle_data {
@@ -197,7 +198,7 @@ bool TOracleDataSet::Compress(TField* Field, std::string& Data) {
   std::string out;
   if (OnCompressBLOB) {
     TStringStream in(Data), o;
-    OnCompressBLOB(this, Field, &in, &o);
+    InvokeEvent(OnCompressBLOB, this, Field, &in, &o);
     out = o.DataString();
   } else {
     out.assign(reinterpret_cast<const char*>(CompressedBlobSignature), sizeof CompressedBlobSignature);

@@ -9,6 +9,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle_data/OracleData.h"
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -296,7 +297,7 @@ void TOracleDataSet::ReleaseAfterCancel() {
 
 bool TOracleDataSet::ApplyRecord(char Action, std::string& NewRowId) {
   bool applied = false;
-  if (OnApplyRecord) OnApplyRecord(this, Action, applied, NewRowId);
+  InvokeEvent(OnApplyRecord, this, Action, applied, NewRowId);
   return applied;
 }
 

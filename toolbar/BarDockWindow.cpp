@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarDock.h"
@@ -443,8 +444,8 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   auto* newDock = dynamic_cast<TBarDock*>(AParent);
   auto* newFloatingParent = dynamic_cast<TBarFloatingWindowParent*>(AParent);
   if (!destroying && AParent) {
-    if (OnDockChanging) OnDockChanging(this, newFloatingParent != nullptr, newDock);
-    if (OnRecreating) OnRecreating(this);
+    InvokeEvent(OnDockChanging, this, newFloatingParent != nullptr, newDock);
+    InvokeEvent(OnRecreating, this);
   }
   TBarDock* oldDock = currentDock_;
   TBarFloatingWindowParent* oldFloatingParent = FloatingParent();
@@ -494,8 +495,8 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   if (arrangeNeeded_) Arrange();
   if (destroying || !AParent) return;
   if (OnMove && disableOnMove_ == 0) OnMove(this);
-  if (OnRecreated) OnRecreated(this);
-  if (OnDockChanged) OnDockChanged(this);
+  InvokeEvent(OnRecreated, this);
+  InvokeEvent(OnDockChanged, this);
 }
 
 void TBarCustomDockableWindow::DockTo(TBarDock* Dock) {
@@ -507,10 +508,10 @@ void TBarCustomDockableWindow::DockTo(TBarDock* Dock) {
 
 void TBarCustomDockableWindow::Close() {
   bool canClose = true;
-  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  InvokeEvent(OnCloseQuery, this, canClose);
   if (!canClose) return;
   Hide();
-  if (OnClose) OnClose(this);
+  InvokeEvent(OnClose, this);
 }
 
 // ---- messages ----
@@ -713,7 +714,7 @@ void TBarCustomDockableWindow::WndProc(TMessage& Message) {
       TCustomControl::WndProc(Message);
       if (currentDock_) currentDock_->ChangeDockVisibleList();
       UpdateVisibility();
-      if (OnVisibleChanged) OnVisibleChanged(this);
+      InvokeEvent(OnVisibleChanged, this);
       return;
     default:
       break;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/db/DB.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 // A stack buffer for native values of ordinary size, a heap one beyond.
@@ -281,7 +282,7 @@ void TField::Validate(const void* Buffer) {
 }
 
 void TField::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
 }
 
 void TField::FocusControl() {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/db/DB.h"
+#include "platform/rtl/Lifetime.h"
 
 // ---------------------------------------------------------------------------------------------------
 // TDataSource
@@ -55,7 +56,7 @@ void TDataSource::SetState(TDataSetState Value) {
   state_ = Value;
   for (size_t i = 0; i < dataLinks_.size(); ++i) dataLinks_[i]->UpdateState();
   if (ComponentState().Contains(csDestroying)) return;
-  if (OnStateChange) OnStateChange(this);
+  InvokeEvent(OnStateChange, this);
   if (prior == dsInactive && OnDataChange) OnDataChange(this, nullptr);
 }
 
@@ -68,16 +69,16 @@ void TDataSource::DataEvent(TDataEvent Event, intptr_t Info) {
   for (size_t i = 0; i < dataLinks_.size(); ++i) dataLinks_[i]->DataEvent(Event, Info);
   switch (Event) {
     case deFieldChange:
-      if (OnDataChange) OnDataChange(this, reinterpret_cast<TField*>(Info));
+      InvokeEvent(OnDataChange, this, reinterpret_cast<TField*>(Info));
       break;
     case deRecordChange:
     case deDataSetChange:
     case deDataSetScroll:
     case deLayoutChange:
-      if (OnDataChange) OnDataChange(this, nullptr);
+      InvokeEvent(OnDataChange, this, nullptr);
       break;
     case deUpdateRecord:
-      if (OnUpdateData) OnUpdateData(this);
+      InvokeEvent(OnUpdateData, this);
       break;
     default:
       break;
@@ -307,12 +308,12 @@ void TFieldDataLink::SetEditingState(bool Value) {
   if (editing_ == Value) return;
   editing_ = Value;
   modified_ = false;
-  if (OnEditingChange) OnEditingChange(this);
+  InvokeEvent(OnEditingChange, this);
 }
 
 void TFieldDataLink::ActiveChanged() {
   UpdateField();
-  if (OnActiveChange) OnActiveChange(this);
+  InvokeEvent(OnActiveChange, this);
 }
 
 void TFieldDataLink::EditingChanged() {
@@ -330,7 +331,7 @@ void TFieldDataLink::LayoutChanged() {
 
 void TFieldDataLink::RecordChanged(TField* Field) {
   if (Field && Field != field_) return;
-  if (OnDataChange) OnDataChange(this);
+  InvokeEvent(OnDataChange, this);
   modified_ = false;
 }
 
@@ -358,7 +359,7 @@ std::vector<TField*> TMasterDataLink::Fields() const {
 void TMasterDataLink::ActiveChanged() {
   if (!dataset_ || dataset_->ComponentState().Contains(csDestroying)) return;
   if (Active()) {
-    if (OnMasterChange) OnMasterChange(this);
+    InvokeEvent(OnMasterChange, this);
   } else if (OnMasterDisable) {
     OnMasterDisable(this);
   }

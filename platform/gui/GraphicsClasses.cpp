@@ -38,7 +38,7 @@ void TFont::Assign(TPersistent* Source) {
         pixelsPerInch_ == f->pixelsPerInch_) {
       // the same font: the handle (and what it keeps shaped) stays; only the colour may change
       color_ = f->color_;
-      if (OnChange) OnChange(this);
+      InvokeEvent(OnChange, this);
       return;
     }
     name_ = f->name_;

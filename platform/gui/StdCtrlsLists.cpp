@@ -397,7 +397,8 @@ class TComboEdit : public TCustomEdit {
       return;
     }
     TCustomEdit::KeyDown(Key, Shift);
-    if (Key) InvokeEvent(combo_->OnKeyDown, combo_, Key, Shift);
+    // the keys typed into the edit are the combo's: its own key handling (and OnKeyDown) sees them
+    if (Key) combo_->KeyDown(Key, Shift);
   }
   void KeyPress(char32_t& Key) override {
     InvokeEvent(combo_->OnKeyPress, combo_, Key);

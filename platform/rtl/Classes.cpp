@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/rtl/Lifetime.h"
+
 // ---------------------------------------------------------------------------------------------------
 std::string TObject::ClassParentName() const {
   const TClassInfo* parent = ClassType()->Parent;
@@ -652,7 +654,7 @@ bool TBasicActionLink::Update() {
 }
 
 void TBasicActionLink::Change() {
-  if (OnChange) OnChange(action_);
+  InvokeEvent(OnChange, action_);
 }
 
 TBasicAction::TBasicAction(TComponent* AOwner) : TComponent(AOwner) {}
@@ -713,7 +715,7 @@ void TBasicAction::UnRegisterChanges(TBasicActionLink* Value) {
 }
 
 void TBasicAction::Change() {
-  if (OnChange) OnChange(this);
+  InvokeEvent(OnChange, this);
   // A client may let go of the action while it hears of the change.
   for (TBasicActionLink* link : std::vector<TBasicActionLink*>(clients_))
     if (std::find(clients_.begin(), clients_.end(), link) != clients_.end()) link->Change();

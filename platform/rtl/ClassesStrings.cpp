@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/Lifetime.h"
 
 namespace {
 constexpr int kChunkMax = 512;
@@ -457,9 +458,9 @@ void TStringList::Changing() {
 void TStringList::SetUpdateState(bool Updating) {
   // BeginUpdate/EndUpdate call this outside the counted range, so Changing/Changed fire once.
   if (Updating) {
-    if (OnChanging) OnChanging(this);
+    InvokeEvent(OnChanging, this);
   } else {
-    if (OnChange) OnChange(this);
+    InvokeEvent(OnChange, this);
   }
 }
 

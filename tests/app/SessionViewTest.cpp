@@ -2,7 +2,12 @@
 // the grid is given, and the column chooser on the title row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SessionFormTestSupport.h"
+#include "grid/DatasetFeatures.h"
+#include "grid/GridLibRVL.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace sessiontest {
 namespace {
@@ -138,6 +143,39 @@ TEST_F(ViewTest, TheChooserListsEveryTitleTickedAsVisibleAndHidesByFieldName) {
     if (columns->Items(i)->FieldName() == "SERVER_PID") {
       EXPECT_TRUE(columns->Items(i)->Visible());
     }
+}
+
+// The layout the user left comes back at the next show: the column unticked in the chooser stays
+// hidden, and the restored sort markers order the rows as their arrows say.
+TEST_F(ViewTest, TheLayoutIsSavedAtCloseAndRestoredWithItsSortApplied) {
+  RegisterOracleDatasetFeatures();
+  const TScopeExit unregister([] { ClearDatasetFeatures(); });
+  AddFixtureSessions();
+  Open();
+  auto column = [&](const std::string& Field) {
+    TDBGridColumnsEx* columns = form->dbgSession->Columns();
+    for (int i = 0; i < columns->Count(); ++i)
+      if (columns->Items(i)->FieldName() == Field) return columns->Items(i);
+    ADD_FAILURE() << Field;
+    return columns->Items(0);
+  };
+  ASSERT_EQ(form->PopupMenuTitle->Items()->Items(6)->Caption(), "Компьютер");
+  form->PopupMenuTitle->Items()->Items(6)->Click();
+  column("CPU_USAGE")->Title()->SetSortMarker(smUpEx);
+  form->Close();
+  form = nullptr;
+  Application->ProcessMessages();  // the closed window is freed
+  EXPECT_EQ(ExtractWord(4, Stored("TSessionFormdbgSession", "dbgSession.MACHINE"), ","), "0");
+
+  Open();
+  EXPECT_FALSE(column("MACHINE")->Visible());
+  EXPECT_FALSE(form->PopupMenuTitle->Items()->Items(6)->Checked());
+  EXPECT_EQ(column("CPU_USAGE")->Title()->SortMarker(), smUpEx);
+  std::vector<double> cpu;
+  for (form->odsSession->First(); !form->odsSession->Eof(); form->odsSession->Next())
+    cpu.push_back(form->odsSession->FieldByName("CPU_USAGE")->AsFloat());
+  ASSERT_GE(cpu.size(), 7u);
+  EXPECT_TRUE(std::is_sorted(cpu.rbegin(), cpu.rend())) << ::testing::PrintToString(cpu);
 }
 
 }  // namespace

@@ -727,4 +727,30 @@ TEST_F(CodeEditEdit, BlanksOnABlankLineLeaveTheCaretAfterItsExpandedWidth) {
   EXPECT_EQ(edit->Lines()->Strings(0), "\t");
 }
 
+// A handler may drop or replace itself while it runs (a form unhooking the editor it watches): what
+// it captured stays alive until it returns, for the editor's own events as for the layer's.
+TEST_F(CodeEditEdit, HandlersThatDropThemselvesFinishTheirCall) {
+  ShowAndFocus();
+  auto text = std::make_shared<std::string>("изменено");
+  std::string changed, status, command;
+  edit->OnChange = [this, &changed, text](TObject*) {
+    edit->OnChange = nullptr;
+    changed = *text;
+  };
+  edit->OnStatusChange = [this, &status, text](TObject*, TCodeStatusChanges) {
+    edit->OnStatusChange = nullptr;
+    status = *text;
+  };
+  edit->OnCommandProcessed = [this, &command, text](TObject*, TCodeEditorCommand&, char32_t&, void*) {
+    edit->OnCommandProcessed = nullptr;
+    command = *text;
+  };
+  text.reset();
+  Type(U"x");
+  EXPECT_EQ(changed, "изменено");
+  EXPECT_EQ(status, "изменено");
+  EXPECT_EQ(command, "изменено");
+  EXPECT_EQ(edit->Lines()->Strings(0), "x");
+}
+
 }  // namespace

@@ -276,7 +276,15 @@ TEST_F(DBEdit, InPlaceTheHolderShowsAndHidesItAndGetsTheFocusBack) {
   EXPECT_TRUE(IsWindowVisible(cellEdit->Handle()));
   EXPECT_EQ(cellEdit->BoundsRect(), Rect(20, 10, 120, 30));
   EXPECT_EQ(GetFocus(), cellEdit->Handle());  // the holder had the focus: the editor takes it
+  EXPECT_TRUE(cellEdit->Visible());
+  // a holder hiding the window itself: the control reports what the window shows
+  SetWindowPos(cellEdit->Handle(), nullptr, 0, 0, 0, 0,
+               SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_FALSE(cellEdit->Visible());
+  cellEdit->InplaceMove(Rect(20, 10, 120, 30));
+  EXPECT_TRUE(cellEdit->Visible());
   cellEdit->InplaceHide();
+  EXPECT_FALSE(cellEdit->Visible());
   EXPECT_FALSE(IsWindowVisible(cellEdit->Handle()));
   EXPECT_TRUE(cellEdit->BoundsRect().IsEmpty());
   EXPECT_EQ(GetFocus(), panel->Handle());

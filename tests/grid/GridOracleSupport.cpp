@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "oracle/OracleSession.h"
+#include "oracle/OracleVisual.h"
 #include "oracle_data/OracleData.h"
 #include "oracle_sim/engine/Session.h"
 #include "oracle_sim/engine/Workload.h"
@@ -72,6 +73,18 @@ void SimSessionList::StartWorkload(int Sessions) {
 
 void SimSessionList::StepWorkload() {
   impl_->inProcess->Step();
+}
+
+void SimSessionList::SetQBEColors(int32_t FontColor, int32_t BackgroundColor) {
+  impl_->ds->QBEDefinition()->SetQBEFontColor(FontColor);
+  impl_->ds->QBEDefinition()->SetQBEBackgroundColor(BackgroundColor);
+}
+
+void SimSessionList::SetQBEMode(bool Value, TComponent* Form) {
+  HeadlessOracleUserInterface().ClearApplicationComponents();
+  HeadlessOracleUserInterface().AddApplicationComponent(Form);
+  impl_->ds->SetQBEMode(Value);
+  HeadlessOracleUserInterface().ClearApplicationComponents();
 }
 
 }  // namespace gridtest

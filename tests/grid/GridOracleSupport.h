@@ -20,6 +20,10 @@ class SimSessionList {
   void StartWorkload(int Sessions);
   // One more round of the workload's sessions.
   void StepWorkload();
+  // Query by example: the colours the mode gives bound controls, and the mode itself. The controls
+  // are looked for among the components of Form (what the application's forms would be).
+  void SetQBEColors(int32_t FontColor, int32_t BackgroundColor);
+  void SetQBEMode(bool Value, TComponent* Form);
 
  private:
   struct Impl;

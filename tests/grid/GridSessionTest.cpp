@@ -4,6 +4,8 @@
 // of it offscreen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,9 @@
 #include "GridOracleSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFindDlg.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/SysUtils.h"
 #include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
@@ -176,6 +181,43 @@ TEST_F(GridSession, SaveBookmarkRefreshAndRestoreBookmarkKeepTheScreenRow) {
   Drain();
   ASSERT_FALSE(drawnRecNos.empty());
   EXPECT_EQ(drawnRecNos.front(), 1);
+}
+
+TEST_F(GridSession, TheFindDialogFindsASessionByItsUserName) {
+  TDataSet* ds = sim->DataSet();
+  // the user whose first session comes last in the list
+  std::map<std::string, int> first;
+  for (ds->First(); !ds->Eof(); ds->Next())
+    first.emplace(ds->FieldByName("ORACLE_USER")->AsString(), ds->RecNo());
+  first.erase("");
+  ASSERT_FALSE(first.empty());
+  auto wanted = std::max_element(first.begin(), first.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+  ASSERT_GT(wanted->second, 1);
+  std::vector<std::string> messages;
+  talvik::gui::SetMessageBoxHandler([&](HWND, const std::string& Text, const std::string&, UINT) {
+    messages.push_back(Text);
+    return IDOK;
+  });
+  ds->First();
+  grid->SetSelectedIndex(ColumnOf("ORACLE_USER")->Index());
+  ExecuteGridFindDialog(grid, AnsiLowerCase(wanted->first), false, nullptr);
+  TDBGridExFindDlg* dlg = GridFindDialog();
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_EQ(dlg->cbFindIn->Text(), "Oracle user");
+  dlg->cbMatchinType->SetItemIndex(1);  // the whole field
+  dlg->bFind->Click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(ds->RecNo(), wanted->second);
+  EXPECT_EQ(grid->FocusedColumn(), ColumnOf("ORACLE_USER"));
+  // nobody of that name: the message, and the grid stays on the session found
+  dlg->cbText->SetText("NO_SUCH_USER");
+  dlg->bFind->Click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Строка \"NO_SUCH_USER\" не найдена.");
+  EXPECT_EQ(ds->RecNo(), wanted->second);
+  delete dlg;
+  talvik::gui::SetMessageBoxHandler(nullptr);
 }
 
 }  // namespace

@@ -332,6 +332,29 @@ TEST_F(QBETest, BoundControlsAreRecolouredWhileInTheMode) {
   source.SetDataSet(nullptr);
 }
 
+TEST_F(QBETest, AControlFreedWhileInTheModeIsNotRecolouredOnLeaving) {
+  auto ds = Emp();
+  ds->QBEDefinition()->SetQBEFontColor(0x0000FF);
+  TDataSource source(nullptr);
+  source.SetDataSet(ds.get());
+  TComponent form(nullptr);
+  auto* kept = new TTestControl(&form);
+  kept->Source = &source;
+  kept->FieldName = "ENAME";
+  auto* freed = new TTestControl(&form);
+  freed->Source = &source;
+  freed->FieldName = "JOB";
+  HeadlessOracleUserInterface().AddApplicationComponent(&form);
+  ds->Open();
+  ds->SetQBEMode(true);
+  EXPECT_EQ(freed->FontColor, 0x0000FF);
+  delete freed;  // the window that showed it closed
+  ds->SetQBEMode(false);
+  EXPECT_EQ(kept->FontColor, data_aware_colors::WindowText);
+  HeadlessOracleUserInterface().ClearApplicationComponents();
+  source.SetDataSet(nullptr);
+}
+
 TEST_F(QBETest, ALazilyFetchedDataSetShowsOnlyTheCriteriaRecord) {
   auto ds = DataSet("select e.*, e.rowid from emp e order by empno");
   ds->SetQueryAllRecords(false);

@@ -1,0 +1,50 @@
+// The options dialog: the session window's auto-refresh interval, the notification-area icon and the
+// custom-info query of the current database. Each use reads the settings store when shown; "Ok"
+// writes them back and applies them at once.
+#pragma once
+
+#include <string>
+
+#include "platform/gui/Forms.h"
+
+// The SQL editor's header cannot share a unit with the standard controls' one: the dialog's
+// controls are declared here by name only, and its editor is reached through the dialog.
+class TButton;
+class TCheckBox;
+class TCodeEdit;
+class TCodeSQLHighlighter;
+class TLabel;
+class TPageControl;
+class TSpinEdit;
+class TTabSheet;
+
+class TOptionsForm : public TForm {
+  TALVIK_CLASS(TOptionsForm, TForm)
+  explicit TOptionsForm(TComponent* AOwner);
+
+  TPageControl* PageControl;
+  TTabSheet* tsGeneral;
+  TLabel* lInterval;
+  TSpinEdit* seIntervalAutoRefresh;
+  TCheckBox* cbTrayIcon;
+  TTabSheet* tsCustom;
+  TLabel* lSql;
+  TCodeEdit* seCustom;
+  TButton* bOk;
+  TButton* bCancel;
+
+  // The session window's highlighter that seCustom colours with (the dialog's own when no session
+  // window is open).
+  TCodeSQLHighlighter* CodeSQLHighlighter = nullptr;
+
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+
+  // The custom query as the editor holds it, and replacing it.
+  std::string CustomSqlText() const;
+  void SetCustomSqlText(const std::string& Value);
+
+ private:
+  // The editor on Parent, coloured by the highlighter of Sessions (the session window, or nullptr).
+  void CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions);  // OptionFEditor.cpp
+};
