@@ -92,7 +92,14 @@ bool MainWindowHook(TMessage& Message) {
     case CM_APPSYSCOMMAND: {
       TCustomForm* active = Screen ? Screen->ActiveForm() : nullptr;
       TMessage& command = *reinterpret_cast<TMessage*>(Message.LParam);
-      if (active && SysCommandToControls(active, command)) {
+      // an active MDI child stands inside its frame's window: the frame's bars answer for it too
+      TCustomForm* main = Application ? Application->MainForm() : nullptr;
+      TCustomForm* frame = active && active->FormStyle() == fsMDIChild && main && main != active &&
+                                   main->FormStyle() == fsMDIForm
+                               ? main
+                               : nullptr;
+      if ((active && SysCommandToControls(active, command)) ||
+          (frame && SysCommandToControls(frame, command))) {
         command.Result = 1;
         return true;
       }

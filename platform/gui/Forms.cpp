@@ -603,8 +603,14 @@ void TCustomForm::Dispatch(TMessage& m) {
         Screen->SetActive(formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this,
                           activeControl_);
         TCustomForm* target = formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this;
+        // a form shown with no control chosen starts at the first one of its tab order
+        TWinControl* first = !target->activeControl_ && !target->ComponentState().Contains(csDesigning)
+                                 ? target->FindNextControl(nullptr, true, true, false)
+                                 : nullptr;
         if (target->activeControl_ && target->activeControl_->CanFocus())
           ::SetFocus(target->activeControl_->Handle());
+        else if (first && first->CanFocus())
+          ::SetFocus(first->Handle());
         else if (target == this)
           ::SetFocus(Handle());
         else

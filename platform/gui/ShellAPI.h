@@ -52,7 +52,7 @@ struct TrayIcon {
   HWND window = nullptr;
   UINT id = 0;
   UINT callbackMessage = 0;  // 0: none
-  HICON icon = nullptr;
+  HICON icon = nullptr;      // the TIcon the icon shows (nullptr: the program's)
   std::string tip;
 };
 

@@ -1,5 +1,7 @@
 // The desktop's notification area through the toolkit's tray icons.
 #include <QApplication>
+#include <QCursor>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -7,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/gui/Graphics.h"
 #include "platform/gui/ShellAPI.h"
 
 namespace talvik::gui {
@@ -37,6 +40,24 @@ QIcon ProgramIcon() {
   return QIcon(p);
 }
 
+// The icon's own picture (its clear colour left out), else the program's.
+QIcon IconOf(HICON handle) {
+  auto* icon = reinterpret_cast<TIcon*>(handle);
+  if (!icon || icon->Empty()) return ProgramIcon();
+  TBitmap* bitmap = icon->Bitmap();
+  const int w = icon->Width(), h = icon->Height();
+  const TColor clear =
+      icon->TransparentColor() == clDefault ? bitmap->Canvas()->Pixels(0, h - 1) : icon->TransparentColor();
+  QImage image(w, h, QImage::Format_ARGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = ColorToRGB(bitmap->Canvas()->Pixels(x, y));
+      image.setPixel(
+          x, y, c == ColorToRGB(clear) ? qRgba(0, 0, 0, 0) : qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+    }
+  return QIcon(QPixmap::fromImage(image));
+}
+
 class QtTrayShell : public TrayShell {
  public:
   QtTrayShell() {
@@ -64,6 +85,9 @@ class QtTrayShell : public TrayShell {
       UINT id = icon.id;
       QObject::connect(q.get(), &QSystemTrayIcon::activated,
                        [window, id](QSystemTrayIcon::ActivationReason r) {
+                         // the desktop's pointer is on the icon now (a menu opens there)
+                         const QPoint at = QCursor::pos();
+                         SetCursorPos(at.x(), at.y());
                          for (const Press& p : kPresses)
                            if (p.reason == r) {
                              TrayIconInput(window, id, p.first);
@@ -71,7 +95,7 @@ class QtTrayShell : public TrayShell {
                            }
                        });
     }
-    q->setIcon(ProgramIcon());
+    q->setIcon(IconOf(icon.icon));
     q->setToolTip(QString::fromStdString(icon.tip));
     q->show();
   }

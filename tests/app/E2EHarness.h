@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "gui/X11TestSupport.h"
@@ -125,10 +126,51 @@ class ProgramTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    pid_ = 0;
+    for (pid_t* p : {&pid_, &trayHost_}) {
+      if (*p <= 0) continue;
+      kill(*p, SIGTERM);
+      waitpid(*p, nullptr, 0);
+      *p = 0;
+    }
+  }
+  // Starts a notification area (trayer, a panel at the bottom right of the screen) and waits until
+  // it shows; false when it cannot.
+  bool StartTrayHost() {
+    char* argv[] = {const_cast<char*>("trayer"), const_cast<char*>("--edge"),
+                    const_cast<char*>("bottom"), const_cast<char*>("--align"),
+                    const_cast<char*>("right"),  const_cast<char*>("--widthtype"),
+                    const_cast<char*>("pixel"),  const_cast<char*>("--width"),
+                    const_cast<char*>("100"),    const_cast<char*>("--height"),
+                    const_cast<char*>("32"),     const_cast<char*>("--SetDockType"),
+                    const_cast<char*>("false"),  nullptr};
+    if (posix_spawnp(&trayHost_, "trayer", nullptr, nullptr, argv, environ) != 0) return false;
+    return WaitFor(
+        [] { return !Output("xdotool search --onlyvisible --classname '^panel$' 2>/dev/null").empty(); });
+  }
+  // The program's icon in the notification area ("" while it shows none).
+  static std::string TrayIconWindow() {
+    std::istringstream ids(Output("xdotool search --onlyvisible --classname '^talvik$' 2>/dev/null"));
+    for (std::string id; std::getline(ids, id);) {
+      // the icon is a window embedded in the panel: its parent is not the root window
+      const std::string tree = Output("xwininfo -tree -id " + id + " | grep 'Parent window id'");
+      if (!tree.empty() && tree.find("(the root window)") == std::string::npos) return id;
+    }
+    return "";
+  }
+  // The program's menus that show: top-level windows without a title of their own (the toolkit names
+  // them after the program) that the window manager leaves alone.
+  static int OpenMenus() {
+    std::istringstream ids(Output("xdotool search --onlyvisible --classname '^talvik$' 2>/dev/null"));
+    int n = 0;
+    for (std::string id; std::getline(ids, id);) {
+      const std::string parent =
+          Output("xwininfo -tree -id " + id + " 2>/dev/null | grep 'Parent window id'");
+      if (Output("xdotool getwindowname " + id + " 2>/dev/null") == "talvik" &&
+          parent.find("(the root window)") != std::string::npos &&
+          !Output("xwininfo -id " + id + " 2>/dev/null | grep 'Override Redirect State: yes'").empty())
+        ++n;
+    }
+    return n;
   }
   // The window named Name, once it shows.
   std::string Await(const std::string& name) {
@@ -180,16 +222,33 @@ class ProgramTest : public ::testing::Test {
     return q.Eof() ? "" : q.Field(0).AsString();
   }
 
-  // A picture of the whole display: screenshots/e2e-<test>-<what>.png under the build tree.
+  // A picture of the whole display: screenshots/e2e-<test>-<what>.png under the build tree. The
+  // program paints in its own time: the picture is taken once two grabs in a row agree (at most 5 s).
   void Picture(const std::string& what) {
     // this process draws nothing itself; it only reads the display the program shows on
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png");
+    const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";
+    auto grab = [&path] {
+      talvik::gui::GrabDisplayToPng(path);
+      std::ifstream f(path, std::ios::binary);
+      std::stringstream bytes;
+      bytes << f.rdbuf();
+      return bytes.str();
+    };
+    std::string last = grab();
+    WaitFor(
+        [&] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(150));
+          std::string now = grab();
+          return std::exchange(last, now) == now;
+        },
+        5000);
   }
 
   std::filesystem::path dir_;
   pid_t pid_ = 0;
+  pid_t trayHost_ = 0;
 };
 
 }  // namespace e2e

@@ -86,3 +86,71 @@ TEST_F(E2E, LeavingThroughTheMenuWhileMaximisedKeepsTheLastNormalBoundsAndRestar
   EXPECT_NE(store.find("\"UserName\"=\"SYSTEM\""), std::string::npos) << store;
   EXPECT_NE(store.find("Talvik\\Toolbars\\ToolBarView]"), std::string::npos) << "no toolbar positions";
 }
+
+TEST_F(E2E, F10AndTheArrowsReachTheAboutBox) {
+  Prefill("SYSTEM", "SIM");
+  Start();
+  std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  // the session window has the focus; F10 selects "Файл", Left wraps round to "Помощь", Down opens it
+  Keys(main, "F10 Left Down Return");
+  std::string about = Await("О программе");
+  ASSERT_FALSE(about.empty()) << "no About box";
+  Picture("about");
+  Keys(about, "Return");
+  EXPECT_TRUE(WaitFor([&] { return WindowNamed("О программе").empty(); })) << "the box stayed";
+}
+
+TEST_F(E2E, TheTrayIconHidesTheMainWindowShowsItAgainAndEndsTheProgramWritingNothing) {
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM", "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Start();
+  std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  const std::string store = Settings();
+  auto trayMenu = [&](const std::string& keys, const std::string& picture = "") {
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 3");
+    ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "no tray menu";
+    if (!picture.empty()) Picture(picture);
+    Shell("xdotool key --delay 50 " + keys);
+  };
+  // "Показать", "Скрыть", a line, "Выход"
+  trayMenu("Down Down Return", "tray-menu");
+  EXPECT_TRUE(WaitFor([&] { return WindowNamed("Talvik for Oracle").empty(); })) << "the window stayed";
+  Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+  EXPECT_TRUE(WaitFor([&] { return !WindowNamed("Talvik for Oracle").empty(); }))
+      << "the window did not come back";
+  trayMenu("Up Return");
+  EXPECT_EQ(Exit(), 0);
+  EXPECT_EQ(Settings(), store) << "the store changed";
+}
+
+TEST_F(E2E, TheConnectionsBoxListsEachLogonAndTakesTheUserBackToTheFirst) {
+  Prefill("SYSTEM", "SIM");
+  Start();
+  std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  // "Файл" → "Подключиться ...": the dialog keeps the user; the password is asked again
+  Keys(main, "F10 Down Return");
+  std::string logon = Await("Oracle Logon");
+  ASSERT_FALSE(logon.empty()) << "no logon dialog";
+  Keys(logon, "shift+Tab ctrl+a BackSpace");
+  Type(logon, "sys");
+  Keys(logon, "Tab");
+  Type(logon, "change_on_install");
+  Keys(logon, "Return");
+  ASSERT_TRUE(WaitFor([&] {
+    return Output("xdotool getwindowname " + main) == "Talvik for Oracle -  [SYS@SIM] ";
+  })) << Output("xdotool getwindowname " + main);
+  // the connections box (on "Соединения", right of the key button) drops its list; the first line
+  Shell("xdotool mousemove 90 35 click 1");
+  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  Picture("connections");
+  Shell("xdotool mousemove 60 56 click 1");
+  EXPECT_TRUE(WaitFor([&] {
+    return Output("xdotool getwindowname " + main) == "Talvik for Oracle -  [SYSTEM@SIM] ";
+  })) << Output("xdotool getwindowname " + main);
+  EXPECT_EQ(SessionOf("SYSTEM"), "Talvik");
+}

@@ -573,3 +573,48 @@ TEST_F(Forms, TheCaretBlinksAndNestsItsHiding) {
   DestroyCaret();
   EXPECT_FALSE(talvik::gui::CaretShownIn(form.Handle(), caret));
 }
+
+namespace {
+
+// Which control has the focus when a form with three tab stops (the first one disabled when asked)
+// is shown.
+struct FirstFocusCase {
+  const char* name;
+  bool firstDisabled;
+  int chosen;    // the control given as ActiveControl before showing (-1: none)
+  int expected;  // the control focused after showing
+};
+class FirstFocus : public Forms, public ::testing::WithParamInterface<FirstFocusCase> {};
+
+TEST_P(FirstFocus, AShownFormFocusesItsChosenControlElseTheFirstOfItsTabOrder) {
+  TForm form(nullptr);
+  form.SetBounds(10, 10, 300, 200);
+  std::vector<TProbe*> probes;
+  for (int i = 0; i < 3; ++i) {
+    auto* p = new TProbe(&form);
+    p->SetParent(&form);
+    p->SetTop(30 * i);
+    probes.push_back(p);
+  }
+  // tab order against the order of creation
+  probes[2]->SetTabOrder(0);
+  probes[0]->SetTabOrder(1);
+  probes[1]->SetTabOrder(2);
+  probes[2]->SetEnabled(!GetParam().firstDisabled);
+  if (GetParam().chosen >= 0) form.SetActiveControl(probes[static_cast<size_t>(GetParam().chosen)]);
+  form.Show();
+  SetActiveWindow(form.Handle());
+  Application->ProcessMessages();
+  EXPECT_EQ(GetFocus(), probes[static_cast<size_t>(GetParam().expected)]->Handle());
+  EXPECT_EQ(form.ActiveControl(), probes[static_cast<size_t>(GetParam().expected)]);
+}
+
+const FirstFocusCase kFirstFocus[] = {
+    {"FirstOfTheTabOrder", false, -1, 2},
+    {"DisabledOneSkipped", true, -1, 0},
+    {"ChosenControlKept", false, 1, 1},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, FirstFocus, ::testing::ValuesIn(kFirstFocus),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+}  // namespace

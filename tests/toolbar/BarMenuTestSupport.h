@@ -60,10 +60,11 @@ class TRecordingForm : public TForm {
   TALVIK_CLASS(TRecordingForm, TForm)
   using TForm::TForm;
   std::vector<std::pair<WPARAM, LPARAM>> SysCommands;
+  bool PassSysCommands = false;  // noted, then handled as by any form
   void WndProc(TMessage& Message) override {
     if (Message.Msg == WM_SYSCOMMAND) {
       SysCommands.emplace_back(Message.WParam, Message.LParam);
-      return;
+      if (!PassSysCommands) return;
     }
     TForm::WndProc(Message);
   }

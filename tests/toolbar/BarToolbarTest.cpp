@@ -11,7 +11,9 @@
 
 #include "gui/X11TestSupport.h"
 #include "platform/gui/ActnList.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarImageList.h"
 #include "toolbar/BarMenuTestSupport.h"
 #include "toolbar/BarToolbar.h"
@@ -259,6 +261,59 @@ TEST_F(BarToolbarTest, ALoneAltOrF10SelectsTheFirstMenuWithoutOpeningIt) {
   EXPECT_FALSE(popupOpen);
   EXPECT_FALSE(menu->View()->InModalLoop());
 }
+
+// The form as the program's frame with a focused edit in an active MDI child: the menu keys typed
+// there reach the frame's menu bar.
+struct MdiMenuKeyCase {
+  const char* name;
+  WORD vk;
+  char32_t ch;
+  bool alt;
+  bool opens;  // the menu opens (else "Файл" is only selected)
+};
+class MdiMenuKey : public BarToolbarTest, public ::testing::WithParamInterface<MdiMenuKeyCase> {};
+
+TEST_P(MdiMenuKey, ReachesTheFramesMenuBar) {
+  form_->SetFormStyle(fsMDIForm);
+  form_->PassSysCommands = true;
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  auto* child = new TForm(form_.get());
+  child->SetFormStyle(fsMDIChild);
+  child->SetBounds(10, 60, 300, 150);
+  auto* edit = new TEdit(child);
+  edit->SetParent(child);
+  child->Show();
+  child->SetActiveControl(edit);
+  talvik::gui::ProcessPending();
+  ASSERT_EQ(Screen->ActiveForm(), child);
+  ASSERT_EQ(GetFocus(), edit->Handle());
+  TBarCustomItem* selected = nullptr;
+  bool popupOpen = false;
+  Drive({[&] {
+    selected = SelectedItem(menu->View());
+    popupOpen = menu->View()->OpenView() != nullptr;
+    menu->View()->EndModal();
+  }});
+  const talvik::gui::ShiftKeys alt{false, false, GetParam().alt};
+  if (GetParam().alt) talvik::gui::InjectKey(VK_MENU, true, 0, alt);
+  talvik::gui::InjectKey(GetParam().vk, true, GetParam().ch, alt);
+  talvik::gui::InjectKey(GetParam().vk, false, 0, alt);
+  if (GetParam().alt) talvik::gui::InjectKey(VK_MENU, false, 0, {});
+  Application->ProcessMessages();
+  EXPECT_TRUE(AllStepsRan()) << "no menu loop";
+  EXPECT_EQ(selected, GetParam().opens ? sessions : file);
+  EXPECT_EQ(popupOpen, GetParam().opens);
+}
+
+const MdiMenuKeyCase kMdiMenuKeys[] = {
+    {"F10", VK_F10, 0, false, false},
+    {"LoneAlt", VK_MENU, 0, true, false},
+    {"AltEs", 'C', U'с', true, true},
+};
+INSTANTIATE_TEST_SUITE_P(Keys, MdiMenuKey, ::testing::ValuesIn(kMdiMenuKeys),
+                         [](const auto& Info) { return std::string(Info.param.name); });
 
 TEST_F(BarToolbarTest, AltWithACyrillicLetterOpensTheOnlyMatchingMenu) {
   BuildMainWindow();
