@@ -517,6 +517,20 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
         }
       }
       break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (options_.Contains(dgMultiSelect) && DragMode() == dmAutomatic) {
+        // the press is the grid's: inside the selection it waits to become a drag (MouseMove)
+        SetDragMode(dmManual);
+        autoDragPress_ = true;
+        TScopeExit automatic([this] {
+          autoDragPress_ = false;
+          SetDragMode(dmAutomatic);
+        });
+        TCustomGrid::Dispatch(Message);
+        return;
+      }
+      break;
     case CM_HINTSHOW:
       if (ShowCellHint(*reinterpret_cast<THintInfo*>(Message.LParam))) {
         Message.Result = 0;

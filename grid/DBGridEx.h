@@ -702,7 +702,7 @@ class TCustomDBGridEx : public TCustomGrid,
   void DrawTitleBands(THeadTreeNode* Leaf, const TRect& CellRect, TGridDrawState AState);
   void DrawCellButtons(TColumnEx* Column, const TRect& ARect, TColor Background);
   int ColumnLeft(int RawCol, const TGridDrawInfo& Info);
-  int IndicatorImageOf(int BufferRow, bool Selected);
+  int IndicatorImageOf(bool Current, bool Selected);
   bool IsFormActiveControl();
   bool ColumnTakesFilter(int DataCol) const;
   bool RowSelectedForIndicator(int BufferRow);
@@ -714,6 +714,8 @@ class TCustomDBGridEx : public TCustomGrid,
   TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
+  // The wheel over a memory table: the rows in view move (Shift: the current record), a page with Ctrl.
+  void MemTableWheel(TShiftState Shift, int Direction);
   int layoutPasses_ = 0;
   bool editorBlocked_ = false;
   // keyboard and mouse
@@ -765,6 +767,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool titlePressed_ = false;
   TGridCoord pressedCell_{-1, -1};
   bool dragPending_ = false;
+  bool autoDragPress_ = false;  // a press of a grid that drags by itself, its dragging held back
   bool rightButtonAsLeft_ = false;
   bool columnDragStarted_ = false;
   int sizingCol_ = -1;

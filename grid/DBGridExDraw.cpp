@@ -531,9 +531,9 @@ void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed
 
 // ---------------------------------------------------------------- the indicator column
 
-int TCustomDBGridEx::IndicatorImageOf(int BufferRow, bool Selected) {
+int TCustomDBGridEx::IndicatorImageOf(bool Current, bool Selected) {
   TDataSet* ds = dataLink_->DataSet();
-  const bool current = BufferRow == dataLink_->ActiveRecord();
+  const bool current = Current;
   switch (ds->State()) {
     case dsBrowse:
       if (!current) return kNoIndicator;
@@ -564,8 +564,12 @@ void TCustomDBGridEx::DrawIndicatorCell(int ARow, const TRect& ARect, const TCel
     canvas->FillRect(ARect);
     return;
   }
+  // a memory table shows every record as a row: the row is the record's index
   const int bufferRow = Type.DataRow;
-  const bool selected = RowSelectedForIndicator(bufferRow);
+  const bool current =
+      memTable_ ? bufferRow == memTable_->MemTableRecordIndex() : bufferRow == dataLink_->ActiveRecord();
+  const bool selected =
+      memTable_ ? Selection()->SelectionType() == gstAll : RowSelectedForIndicator(bufferRow);
   if (selected) {
     TColor c = background;
     if (HighlightNoDataCell(kAreaIndicator, kAreaDataRow, true, c, canvas->Font())) background = c;
@@ -573,9 +577,9 @@ void TCustomDBGridEx::DrawIndicatorCell(int ARow, const TRect& ARect, const TCel
   canvas->Brush()->SetColor(background);
   canvas->FillRect(ARect);
   (void)AState;
-  if (bufferRow >= dataLink_->RecordCount()) return;
-  const int image = IndicatorImageOf(bufferRow, selected);
-  if (bufferRow == dataLink_->ActiveRecord()) indicatorRow_ = ARow;
+  if (bufferRow >= (memTable_ ? memTable_->MemTableRecordCount() : dataLink_->RecordCount())) return;
+  const int image = IndicatorImageOf(current, selected);
+  if (current) indicatorRow_ = ARow;
   TCustomImageList* images = DBGridExIndicators();
   if (image == kNoIndicator || !images) return;
   const int x = ARect.Right - images->Width();

@@ -58,15 +58,21 @@ void TCustomDBGridEx::MouseAutoScroll() {
   const TPoint p = lastMousePos_;
   if (mouseSelectMode_ == kMouseSelectingColumns) {
     const int lastVisibleCol = LeftCol() + VisibleColCount() - 1;
-    if (p.X >= box.Right) {
+    // past the columns' end or before their start (mirrored when the grid reads from the right)
+    const bool rtl = UseRightToLeftAlignment();
+    const bool pastEnd = rtl ? p.X < box.Left : p.X >= box.Right;
+    const bool beforeStart = rtl ? p.X >= box.Right : p.X < box.Left;
+    const int endDistance = rtl ? box.Left - p.X : p.X - box.Right + 1;
+    const int startDistance = rtl ? p.X - box.Right + 1 : box.Left - p.X;
+    if (pastEnd) {
       if (lastVisibleCol < ColCount() - 1) SetLeftCol(LeftCol() + 1);
       if (TColumnEx* c = ColumnOfRaw(std::min(LeftCol() + VisibleColCount() - 1, ColCount() - 1)))
         Selection()->Columns()->SelectShift(c);
-      StartTimer(std::max(0, 200 - 10 * (p.X - box.Right + 1)));
-    } else if (p.X < box.Left) {
+      StartTimer(std::max(0, 200 - 10 * endDistance));
+    } else if (beforeStart) {
       if (LeftCol() > FixedCols()) SetLeftCol(LeftCol() - 1);
       if (TColumnEx* c = ColumnOfRaw(LeftCol())) Selection()->Columns()->SelectShift(c);
-      StartTimer(std::max(0, 200 - 10 * (box.Left - p.X)));
+      StartTimer(std::max(0, 200 - 10 * startDistance));
     }
     return;
   }
@@ -85,6 +91,7 @@ void TCustomDBGridEx::MouseAutoScroll() {
     horz = 1;
     horzDistance = p.X - box.Right + 1;
   }
+  if (UseRightToLeftAlignment()) horz = -horz;  // the columns run from the right
   const int distance = std::max(vertDistance, horzDistance);
   if (vert == 0 && horz == 0) {
     StopTimer();
@@ -178,10 +185,12 @@ bool TCustomDBGridEx::InTitleSizingZone(int X, int Y, int& RawCol) {
   if (!TitlesShown() || !options_.Contains(dgColumnResize)) return false;
   if (Y < 0 || Y >= TitleRowHeight()) return false;
   const int zone = std::max(kSizingZone, GridLineWidth());
+  const bool rtl = UseRightToLeftAlignment();
   for (int c = std::max(LeftCol(), indicatorOffset_); c < ColCount(); ++c) {
     const TRect r = CellRect(c, 0);
     if (r.Right <= r.Left) continue;
-    if (std::abs(X - r.Right) <= zone / 2) {
+    // a column's end border: at its left on the screen when the grid reads from the right
+    if (std::abs(X - (rtl ? r.Left : r.Right)) <= zone / 2) {
       RawCol = c;
       return true;
     }
@@ -327,6 +336,12 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   const bool inBox = cell.X >= indicatorOffset_;
   const bool multi = options_.Contains(dgMultiSelect);
   const bool ctrl = Shift.Contains(ssCtrl), shift = Shift.Contains(ssShift);
+  // a press inside the selection waits: moving drags the selection, releasing is a click
+  if (multi && (DragMode() == dmAutomatic || autoDragPress_) && Button == mbLeft && !shift && inBox &&
+      Selection()->DataCellSelected(cell.X - indicatorOffset_, ds->Bookmark())) {
+    dragPending_ = true;
+    return;
+  }
   if (inBox && !(multi && options_.Contains(dgRowSelect))) {
     // cells and rectangles
     SetMouseCapture(true);
@@ -402,6 +417,14 @@ void TCustomDBGridEx::SelectRecordsTo(int Delta) {
 void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMousePos_ = {X, Y};
   lastMoveShift_ = Shift;
+  if (dragPending_) {
+    if (std::abs(X - mouseDownPos_.X) >= GetSystemMetrics(SM_CXDRAG) ||
+        std::abs(Y - mouseDownPos_.Y) >= GetSystemMetrics(SM_CYDRAG)) {
+      dragPending_ = false;
+      BeginDrag(true);
+    }
+    return;
+  }
   if (tracking_ && pressedTitleCol_ >= 0) {
     UpdateTitleButtonLook(X, Y);
     if (options_.Contains(dgColumnResize) && std::abs(X - mouseDownPos_.X) > kTitleDragThreshold) {
@@ -418,7 +441,8 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   switch (mouseSelectMode_) {
     case kMouseSizingTitle: {
       if (sizingCol_ >= 0) {
-        const int width = std::max(1, sizingStartWidth_ + X - sizingStartX_);
+        const int moved = UseRightToLeftAlignment() ? sizingStartX_ - X : X - sizingStartX_;
+        const int width = std::max(1, sizingStartWidth_ + moved);
         if (optionsEx_.Contains(dghTraceColSizing)) {
           if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(width);
         }
@@ -487,6 +511,14 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     return;
   }
   mouseSelectMode_ = kMouseSelectNone;
+  if (dragPending_) {
+    // the press never became a drag: a click inside the selection
+    dragPending_ = false;
+    if (Shift.Contains(ssCtrl) && options_.Contains(dgRowSelect))
+      SelectedRows()->SetCurrentRowSelected(!SelectedRows()->CurrentRowSelected());
+    else if (optionsEx_.Contains(dghClearSelection))
+      Selection()->Clear();
+  }
   if (pressedTitleCol_ >= 0 && tracking_) {
     const int col = pressedTitleCol_;
     const bool over = titlePressed_;
@@ -534,6 +566,7 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
 }
 
 void TCustomDBGridEx::CancelMouseMode() {
+  dragPending_ = false;
   StopTracking();
   StopTimer();
   sizingCol_ = -1;
@@ -546,7 +579,11 @@ bool TCustomDBGridEx::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
   bool handled = false;
   InvokeEvent(OnMouseWheelDown, this, Shift, MousePos, handled);
   if (handled) return true;
-  if (dataLink_->Active()) dataLink_->DataSet()->Next();
+  if (!dataLink_->Active()) return true;
+  if (memTable_)
+    MemTableWheel(Shift, 1);
+  else
+    dataLink_->DataSet()->Next();
   return true;
 }
 
@@ -554,8 +591,25 @@ bool TCustomDBGridEx::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
   bool handled = false;
   InvokeEvent(OnMouseWheelUp, this, Shift, MousePos, handled);
   if (handled) return true;
-  if (dataLink_->Active()) dataLink_->DataSet()->Prior();
+  if (!dataLink_->Active()) return true;
+  if (memTable_)
+    MemTableWheel(Shift, -1);
+  else
+    dataLink_->DataSet()->Prior();
   return true;
+}
+
+void TCustomDBGridEx::MemTableWheel(TShiftState Shift, int Direction) {
+  const bool page = Shift.Contains(ssCtrl);
+  if (!Shift.Contains(ssShift)) {
+    // the rows in view move; the current record stays
+    const int code =
+        page ? (Direction > 0 ? SB_PAGEDOWN : SB_PAGEUP) : (Direction > 0 ? SB_LINEDOWN : SB_LINEUP);
+    MemTableScrollMessage(code, 0);
+    return;
+  }
+  const int step = page ? std::max(1, VisibleRowCount()) : 1;
+  dataLink_->DataSet()->MoveBy(Direction * step);
 }
 
 bool TCustomDBGridEx::SetGridCursor(int X, int Y) {

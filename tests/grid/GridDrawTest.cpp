@@ -532,6 +532,59 @@ TEST_F(GridDraw, SumAndCountFootersShowTheSumListsValues) {
   Shot("grid-draw-sum-count-footers.png");
 }
 
+// ---------------------------------------------------------------- memory tables
+
+// Over a memory table every record is a row: each drawn row presents its record without moving the
+// cursor, the indicator marks the current record's row, and scrolling shows later records.
+TEST_F(GridDraw, AMemoryTableDrawsEveryRecordAsARow) {
+  TPresentedSessions table(200);
+  source.SetDataSet(&table);
+  table.Open();
+  grid->SetDataSource(&source);
+  ASSERT_EQ(grid->MemTable(), &table);
+  std::vector<int> seen;
+  grid->OnGetCellParams = [&](TObject*, TColumnEx* Column, TFont*, TColor&, TGridDrawState) {
+    if (Column->FieldName() == "N") seen.push_back(table.FieldByName("N")->AsInteger());
+  };
+  table.MoveBy(24);  // record 25, past the data link's buffer
+  Drain();
+  const int shown = grid->VisibleRowCount();
+  ASSERT_GT(shown, 10);
+  auto records = RecordPaint();
+  const int first = grid->TopRow() - grid->TitleOffset() + 1;
+  for (int n : {first, first + 1, first + shown - 1})
+    EXPECT_NE(TextRecord(records, TPresentedSessions::Name(n)), nullptr) << n;
+  EXPECT_EQ(table.RecNo(), 25);  // the cursor stayed
+  EXPECT_EQ(table.presented, -1);
+  EXPECT_EQ(seen.front(), first);
+  EXPECT_EQ(grid->Row(), grid->TitleOffset() + 24);
+  // the arrow on the current record's row, nowhere else
+  Drain();
+  grid->Invalidate();
+  Drain();
+  auto arrowInk = [&](int RawRow) {
+    const TRect r = grid->CellRect(0, RawRow);
+    int ink = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) ink += Pixel(x, y) == RGB(0, 0, 0);
+    return ink;
+  };
+  EXPECT_GT(arrowInk(grid->Row()), 3);
+  EXPECT_EQ(arrowInk(grid->TopRow()), 0);
+  Shot("grid-draw-memory-table.png");
+  // a page on: later records, the cursor where it was
+  grid->VertScrollMessage(SB_PAGEDOWN, 0);
+  seen.clear();
+  records = RecordPaint();
+  const int top = grid->TopRow() - grid->TitleOffset() + 1;
+  EXPECT_GT(top, first);
+  EXPECT_EQ(TextRecord(records, TPresentedSessions::Name(first)), nullptr);
+  EXPECT_NE(TextRecord(records, TPresentedSessions::Name(top)), nullptr);
+  EXPECT_EQ(seen.front(), top);
+  EXPECT_EQ(table.RecNo(), 25);
+  grid->SetDataSource(nullptr);
+}
+
 // ---------------------------------------------------------------- selections
 
 TEST_F(GridDraw, SelectedRecordsAndARectangleAreDrawnHighlighted) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
@@ -152,6 +153,159 @@ TEST_F(GridMouse, OnlyTheColumnsOwnPartOfAMultiLevelTitleIsAButton) {
   EXPECT_EQ(FrameCorner(leaf), raised);
   Mouse(WM_LBUTTONUP, title.Left + 10, title.Top + 4);
   EXPECT_EQ(clicks, 0);
+}
+
+// ---------------------------------------------------------------- dragging the selection
+
+class GridDragging : public GridMouse {
+ protected:
+  void SetUp() override {
+    GridMouse::SetUp();
+    Bind();
+    grid->SetOptions(grid->Options() + dgMultiSelect + dgRowSelect);
+    grid->SetDragMode(dmAutomatic);
+    grid->OnStartDrag = [this](TObject*) { ++starts; };
+    for (int n : {1, 3}) {  // records 2 and 4
+      rows->First();
+      rows->MoveBy(n);
+      grid->SelectedRows()->SetCurrentRowSelected(true);
+    }
+    rows->First();
+    Pump();
+  }
+  void TearDown() override {
+    CancelDrag();
+    GridMouse::TearDown();
+  }
+  std::vector<int> Selected() {
+    std::vector<int> out;
+    const TBookmarkStr at = rows->Bookmark();
+    for (const TBookmarkStr& b : grid->SelectedRows()->List()) {
+      rows->SetBookmark(b);
+      out.push_back(rows->FieldByName("SID")->AsInteger());
+    }
+    rows->SetBookmark(at);
+    return out;
+  }
+  int starts = 0;
+};
+
+TEST_F(GridDragging, APressInsideTheSelectionWaitsAndAMoveDragsIt) {
+  const TPoint p = Middle(Cell(1, 1));
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, p.X, p.Y);
+  EXPECT_EQ(starts, 0);  // not at once
+  EXPECT_EQ(Selected(), (std::vector<int>{2, 4}));
+  Mouse(WM_MOUSEMOVE, p.X + 1, p.Y);
+  EXPECT_EQ(starts, 0);  // within the drag distance
+  Mouse(WM_MOUSEMOVE, p.X + 12, p.Y + 12);
+  EXPECT_EQ(starts, 1);
+  EXPECT_TRUE(grid->Dragging());
+  EXPECT_EQ(Selected(), (std::vector<int>{2, 4}));  // the selection goes along untouched
+  Mouse(WM_LBUTTONUP, p.X + 12, p.Y + 12);
+  EXPECT_FALSE(grid->Dragging());
+}
+
+TEST_F(GridDragging, APressReleasedInPlaceIsAClickCtrlTogglesTheRecord) {
+  const TPoint fourth = Middle(Cell(1, 3));
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, fourth.X, fourth.Y, {.ctrl = true});
+  Mouse(WM_LBUTTONUP, fourth.X, fourth.Y, {.ctrl = true});
+  EXPECT_EQ(starts, 0);
+  EXPECT_EQ(Selected(), (std::vector<int>{2}));
+  const TPoint second = Middle(Cell(1, 1));
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, second.X, second.Y);
+  Mouse(WM_LBUTTONUP, second.X, second.Y);
+  EXPECT_EQ(starts, 0);
+  EXPECT_TRUE(Selected().empty());  // a plain click clears the selection
+}
+
+TEST_F(GridDragging, APressOutsideTheSelectionSelectsAndNeverDrags) {
+  const TPoint third = Middle(Cell(1, 2));
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, third.X, third.Y);
+  Mouse(WM_MOUSEMOVE, third.X + 12, third.Y);
+  Mouse(WM_LBUTTONUP, third.X + 12, third.Y);
+  EXPECT_EQ(starts, 0);
+  EXPECT_EQ(Selected(), (std::vector<int>{3}));
+}
+
+// ---------------------------------------------------------------- right to left
+
+TEST_F(GridMouse, RightToLeftTheMouseFindsMirroredColumnsAndTheirBorders) {
+  Bind();
+  grid->SetBiDiMode(bdRightToLeft);
+  Pump();
+  // a click on the mirrored cell focuses its column
+  const TRect status = Cell(2, 1);
+  ASSERT_LT(status.Right, Cell(0, 1).Left);  // the third column is left of the first
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, Middle(status).X, Middle(status).Y);
+  Mouse(WM_LBUTTONUP, Middle(status).X, Middle(status).Y);
+  EXPECT_EQ(grid->SelectedIndex(), 2);
+  // NAME's end border is at its left on the screen: dragging it further left widens the column
+  const TRect name = Title(1);
+  const int width = grid->Columns()->Items(1)->Width();
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, name.Left, Middle(name).Y);
+  EXPECT_EQ(grid->MouseSelectMode(), 6);
+  Mouse(WM_MOUSEMOVE, name.Left - 30, Middle(name).Y);
+  Mouse(WM_LBUTTONUP, name.Left - 30, Middle(name).Y);
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width + 30);
+  Shot("grid-mouse-right-to-left.png");
+}
+
+TEST_F(GridMouse, RightToLeftARectangleDraggedPastTheLeftEdgeGrowsToTheNextColumns) {
+  Bind();
+  grid->SetBiDiMode(bdRightToLeft);
+  grid->SetOptions(grid->Options() + dgMultiSelect);
+  for (int i = 0; i < 4; ++i) grid->Columns()->Add()->SetFieldName("NAME");
+  Pump();
+  const TRect first = Cell(0, 1);
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, Middle(first).X, Middle(first).Y);
+  ASSERT_EQ(grid->MouseSelectMode(), 3);
+  Mouse(WM_MOUSEMOVE, 3, Middle(first).Y);  // past the columns' end, at the left
+  Advance(300);
+  EXPECT_GT(grid->SelectedIndex(), 1);  // moved on through the logical columns
+  Mouse(WM_LBUTTONUP, 3, Middle(first).Y);
+}
+
+// ---------------------------------------------------------------- the wheel over a memory table
+
+TEST_F(GridMouse, TheWheelOverAMemoryTableScrollsTheRowsShiftMovesTheRecord) {
+  TPresentedSessions table(300);
+  source.SetDataSet(&table);
+  table.Open();
+  grid->SetDataSource(&source);
+  ASSERT_EQ(grid->MemTable(), &table);
+  grid->SetFocus();
+  Pump();
+  const TPoint p = Middle(Cell(1, 2));
+  auto wheel = [&](int Delta, ShiftKeys Shift = {}) {
+    talvik::gui::InjectMouse(WM_MOUSEWHEEL, Screen(p.X, p.Y), Shift, Delta);
+    Pump();
+  };
+  const int top = grid->TopRow();
+  wheel(-120);  // down: one row, the record stays
+  EXPECT_EQ(grid->TopRow(), top + 1);
+  EXPECT_EQ(table.RecNo(), 1);
+  wheel(120);
+  EXPECT_EQ(grid->TopRow(), top);
+  wheel(-120, {.ctrl = true});  // a page
+  EXPECT_GT(grid->TopRow(), top + 5);
+  EXPECT_EQ(table.RecNo(), 1);
+  wheel(-120, {.shift = true});  // Shift: the record moves
+  EXPECT_EQ(table.RecNo(), 2);
+  wheel(-120, {.shift = true, .ctrl = true});
+  EXPECT_EQ(table.RecNo(), 2 + grid->VisibleRowCount());
+  bool handled = true;
+  grid->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint, bool& Handled) { Handled = handled; };
+  const int before = grid->TopRow();
+  wheel(-120);
+  EXPECT_EQ(grid->TopRow(), before);  // the event took it
+  grid->SetDataSource(nullptr);
 }
 
 // ---------------------------------------------------------------- tooltips
