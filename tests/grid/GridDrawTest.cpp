@@ -14,6 +14,7 @@
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "platform/rtl/ScopeExit.h"
 #include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
@@ -541,6 +542,7 @@ TEST_F(GridDraw, AMemoryTableDrawsEveryRecordAsARow) {
   source.SetDataSet(&table);
   table.Open();
   grid->SetDataSource(&source);
+  TScopeExit unbind([this] { grid->SetDataSource(nullptr); });  // the table goes first
   ASSERT_EQ(grid->MemTable(), &table);
   std::vector<int> seen;
   grid->OnGetCellParams = [&](TObject*, TColumnEx* Column, TFont*, TColor&, TGridDrawState) {
@@ -582,7 +584,6 @@ TEST_F(GridDraw, AMemoryTableDrawsEveryRecordAsARow) {
   EXPECT_NE(TextRecord(records, TPresentedSessions::Name(top)), nullptr);
   EXPECT_EQ(seen.front(), top);
   EXPECT_EQ(table.RecNo(), 25);
-  grid->SetDataSource(nullptr);
 }
 
 // ---------------------------------------------------------------- selections

@@ -12,6 +12,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -279,6 +280,7 @@ TEST_F(GridMouse, TheWheelOverAMemoryTableScrollsTheRowsShiftMovesTheRecord) {
   source.SetDataSet(&table);
   table.Open();
   grid->SetDataSource(&source);
+  TScopeExit unbind([this] { grid->SetDataSource(nullptr); });  // the table goes first
   ASSERT_EQ(grid->MemTable(), &table);
   grid->SetFocus();
   Pump();
@@ -305,7 +307,6 @@ TEST_F(GridMouse, TheWheelOverAMemoryTableScrollsTheRowsShiftMovesTheRecord) {
   const int before = grid->TopRow();
   wheel(-120);
   EXPECT_EQ(grid->TopRow(), before);  // the event took it
-  grid->SetDataSource(nullptr);
 }
 
 // ---------------------------------------------------------------- tooltips
