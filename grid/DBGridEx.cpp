@@ -1248,10 +1248,20 @@ void TCustomDBGridEx::SaveBookmark() {
   TDataSet* ds = dataLink_->DataSet();
   const int count = dataLink_->RecordCount();
   // the current record's offset from the middle row (the upper middle one for an even count)
-  const int offset = dataLink_->ActiveRecord() - count / 2 + (count + 1) % 2;
-  const int moved = ds->MoveBy(-offset);
-  savedBookmark_ = ds->Bookmark();
-  ds->MoveBy(-moved);
+  if (count == 0) {  // an empty dataset: nothing to come back to
+    savedBookmark_.clear();
+    savedRecordOffset_ = 0;
+    return;
+  }
+  const int active = dataLink_->ActiveRecord();
+  const int offset = active - count / 2 + (count + 1) % 2;
+  // the middle row is in the link's buffer: its bookmark is read there, without scrolling the dataset
+  assert(active - offset >= 0 && active - offset < count);
+  dataLink_->SetActiveRecord(active - offset);
+  {
+    TScopeExit back([this, active] { dataLink_->SetActiveRecord(active); });
+    savedBookmark_ = ds->Bookmark();
+  }
   savedRecordOffset_ = offset;
 }
 
