@@ -711,12 +711,22 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   frozen->SetFrozenCols(2);
   TDBGridEx* rtl = make(450, 210);
   rtl->SetBiDiMode(bdRightToLeft);
+  // sum and count footers from the sum list
+  rtl->Columns()->Add()->SetFieldName("N");
+  rtl->Columns()->Add()->SetFieldName("NAME");
   rtl->SetFooterRowCount(1);
-  rtl->OnGetFooterParams = [](TObject*, int, int, TColumnEx*, TFont*, TColor& Background, TAlignment&,
-                              TGridDrawState, std::string& Text) {
-    Background = clInfoBk;
-    Text = "итог";
-  };
+  rtl->SetFooterColor(clInfoBk);
+  rtl->Columns()->Items(0)->Footer()->SetValueType(fvtSum);
+  rtl->Columns()->Items(1)->Footer()->SetValueType(fvtCount);
+  rtl->SumList()->SetActive(true);
+  // records 2 and 4 selected in the grid with two title lines
+  titles->SetOptions(titles->Options() + dgMultiSelect);
+  for (int n : {1, 3}) {
+    data.front()->First();
+    data.front()->MoveBy(n);
+    titles->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  data.front()->First();
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
   for (int i = 0; i < 3; ++i) SendMessage(frozen->Handle(), WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
@@ -734,5 +744,7 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-looks-x11.png"));
   EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-looks-display.png"));
   EXPECT_GT(frozen->LeftCol(), frozen->FixedCols());
+  EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(0)), "78");  // 1 + ... + 12
+  EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(1)), "12");
   data.back()->Cancel();
 }
