@@ -731,6 +731,15 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
   for (int i = 0; i < 3; ++i) SendMessage(frozen->Handle(), WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
   data.back()->Insert();
+  data[2]->Edit();  // the frozen grid's edit indicator
+  // a rectangle over "Имя".."Статус" × records 2-4 in the grid with the vertical title
+  TDataSet* multi = data[1].get();
+  multi->First();
+  multi->MoveBy(1);
+  vertical->Selection()->Rect()->Select(1, multi->Bookmark(), false);
+  multi->MoveBy(2);
+  vertical->Selection()->Rect()->Select(2, multi->Bookmark(), true);
+  multi->First();
   // the tooltip over the clipped name in the grid with two title lines
   const TRect cell = titles->CellRect(2, titles->TitleOffset() + 1);
   auto* tip = new TToolTipsWindow(&form);
@@ -746,5 +755,7 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   EXPECT_GT(frozen->LeftCol(), frozen->FixedCols());
   EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(0)), "78");  // 1 + ... + 12
   EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(1)), "12");
+  EXPECT_EQ(vertical->Selection()->SelectionType(), gstRectangle);
+  data[2]->Cancel();
   data.back()->Cancel();
 }
