@@ -91,6 +91,7 @@ void TSessionForm::LoggedOn() {
   if (RegIni) customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
   UpdateRestrictedStatus();
   aRefresh->Execute();
+  if (PanelSession->Visible()) SetupCustomInfo();
 }
 
 unsigned TSessionForm::TimerInterval() const {
@@ -192,20 +193,8 @@ void TSessionForm::dbgSessionMouseDown(TObject*, TMouseButton, TShiftState, int,
   dbgSession->SetPopupMenu(Y < title.Bottom ? PopupMenuTitle : PopupMenuGrid);
 }
 
-void TSessionForm::dbgSessionCellClick(TColumnEx*) {
-  // the detail panel under the list opens here once the detail tabs are there
-}
-
 void TSessionForm::odsSessionAfterOpen(TDataSet*) {
   ShowSessionCount();
-}
-
-void TSessionForm::odsSessionBeforeClose(TDataSet*) {
-  // the detail tab's statement editor is emptied here once the detail tabs are there
-}
-
-void TSessionForm::ShowCurrentSqlText() {
-  // the detail tab reads the current statement's text here once it is there
 }
 
 void TSessionForm::BuildColumnChooser() {
@@ -244,8 +233,4 @@ void TSessionForm::aFileSaveAsAccept(TObject*) {
   // the snapshot: every listed row (as filtered) with the visible columns, as a spreadsheet
   SaveGridToExportFile(ExportClass<TDBGridExExportAsXLS>(), dbgSession, aFileSaveAs->Dialog()->FileName(),
                        true);
-}
-
-void TSessionForm::aSaveSqlAsAccept(TObject*) {
-  // the detail tab's statement text is saved here once the detail tabs are there
 }

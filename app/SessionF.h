@@ -21,7 +21,15 @@
 #include "platform/rtl/Lifetime.h"
 
 class TAxControl;
+class TCodeEdit;
+class TCodeSQLHighlighter;
 class TColumnEx;
+class TDBGrid;
+class TDBRichEdit;
+class TField;
+class TSpeedButton;
+class TZrDBText3D;
+class TZrLabel3D;
 class TDataSet;
 class TDataSource;
 class TDBGridEx;
@@ -129,6 +137,83 @@ class TSessionForm : public TForm {
   // Active user sessions the last refresh counted (each session once).
   int ActiveCount() const { return activeCount_; }
 
+  // ---- the detail panel under the list (SessionFDetail.cpp) ----
+  TPanel* Panel7 = nullptr;  // the header line: user and SID of the current row
+  TPanel* Panel8 = nullptr;
+  TZrLabel3D* jlCaption = nullptr;
+  TSpeedButton* sbCloseSessionPanel = nullptr;
+  TTabSheet* tsCustomInfo = nullptr;
+  TTabSheet* tsTransaction = nullptr;
+  TTabSheet* tsLock = nullptr;
+  TTabSheet* tsCursors = nullptr;
+  TTabSheet* tsStatistics = nullptr;
+  TTabSheet* tsEvent = nullptr;
+  TCodeSQLHighlighter* CodeSQLHighlighter = nullptr;
+  TCodeEdit* seSQLText = nullptr;
+  TCodeEdit* seSQLTextCursor = nullptr;
+  TPopupMenu* PopupMenuSql = nullptr;
+  TEditCopy* EditCopy = nullptr;
+  TEditSelectAll* EditSelectAll = nullptr;
+  TDBRichEdit* DBRichEdit = nullptr;
+  TDBGridEx* dbgTransaction = nullptr;
+  TDBGridEx* dbgLock = nullptr;
+  TDBGrid* dbgLockForWhom = nullptr;
+  TDBGrid* dbgLockWho = nullptr;
+  TDBGrid* dbCursors = nullptr;
+  TDBGridEx* dbgStatistics = nullptr;
+  TDBGridEx* dbgEvent = nullptr;
+  TZrDBText3D* dbtLockName = nullptr;       // the description of the current lock
+  TZrDBText3D* dbtStatisticName = nullptr;  // the description of the current statistic
+  TOracleDataSet* odsTransaction = nullptr;
+  TOracleDataSet* odsCursors = nullptr;
+  TOracleDataSet* odsLock = nullptr;
+  TOracleDataSet* odsLockForWhom = nullptr;
+  TOracleDataSet* odsLockWho = nullptr;
+  TOracleDataSet* odsStatistics = nullptr;
+  TOracleDataSet* odsEvent = nullptr;
+  TOracleDataSet* odsCustomInfo = nullptr;
+  TDataSource* dsTransaction = nullptr;
+  TDataSource* dsCursors = nullptr;
+  TDataSource* dsLock = nullptr;
+  TDataSource* dsLockForWhom = nullptr;
+  TDataSource* dsLockWho = nullptr;
+  TDataSource* dsStatistics = nullptr;
+  TDataSource* dsEvent = nullptr;
+  TDataSource* dsCustomInfo = nullptr;
+  TOracleQuery* oqSQLText = nullptr;
+
+  // Appends the whole text of one statement of the shared pool to Text.
+  void ReadSqlText(const std::string& Address, const std::string& HashValue, std::string& Text);
+  // Applies the custom query to the tab "Дополнительная" (shown only while there is one).
+  void SetupCustomInfo();
+  void tsDetailShow(TObject* Sender);
+  void tsCustomInfoShow(TObject* Sender);
+  void tsCustomInfoHide(TObject* Sender);
+  void tsTransactionShow(TObject* Sender);
+  void tsTransactionHide(TObject* Sender);
+  void tsLockShow(TObject* Sender);
+  void tsLockHide(TObject* Sender);
+  void tsCursorsShow(TObject* Sender);
+  void tsCursorsHide(TObject* Sender);
+  void tsStatisticsShow(TObject* Sender);
+  void tsStatisticsHide(TObject* Sender);
+  void tsEventShow(TObject* Sender);
+  void tsEventHide(TObject* Sender);
+  void odsCursorsAfterScroll(TDataSet* DataSet);
+  void odsSessionAfterScroll(TDataSet* DataSet);
+  void dbgLockForWhomDblClick(TObject* Sender);
+  // Row colours of the statistics and waits grids, and their column filter keys.
+  void dbgStatisticsGetCellParams(TObject* Sender, TColumnEx* Column, TFont* AFont, TColor& Background,
+                                  TGridDrawState State);
+  void dbgStatisticsKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+  void sbCloseSessionPanelClick(TObject* Sender);
+  // ---- descriptions (SessionFDescriptions.cpp) ----
+  void odsLockCalcFields(TDataSet* DataSet);
+  void odsStatisticsCalcFields(TDataSet* DataSet);
+  // (named after the field whose text it gives, as the window's field handlers are)
+  void odsEventTIME_WAITEDGetText(  // NOLINT(readability-identifier-naming)
+      TField* Sender, std::string& Text, bool DisplayText);
+
  private:
   void CreateLayout();
   void CreateActions();
@@ -156,6 +241,25 @@ class TSessionForm : public TForm {
   void RestoreColumnsLayout();
   void RegisterWithMainForm();
   void UnregisterFromMainForm();
+  // The detail panel (SessionFDetail.cpp).
+  void CreateSessionPanel();
+  void CreateDetailDataSets();
+  void CreateDetailTab();
+  void CreateCustomInfoTab();
+  void CreateTransactionTab();
+  void CreateLockTab();
+  void CreateCursorsTab();
+  void CreateStatisticsTabs();
+  TTabSheet* NewDetailTab(const char* Name, const char* Caption, int ImageIndex);
+  // The class library's plain data grids of the lock and cursor tabs (SessionFDataGrids.cpp).
+  void CreateQueueGrids(TWinControl* ForWhomParent, TWinControl* WhoParent);
+  void CreateCursorGrid();
+  void FocusCursorGrid();
+  // Unhooks the panel's handlers from the window before the window goes.
+  void ReleaseSessionPanel();
+  // The statement text of the current row is read once the row has settled after a move.
+  void PostSqlTextRead();
+  void SessionFormWndProc(TMessage& Message);
 
   int activeCount_ = 0;
   bool longActive_ = false;
@@ -163,6 +267,8 @@ class TSessionForm : public TForm {
   std::string alarmUserName_;
   int intervalAutoRefresh_ = 5;
   std::string customSql_;
+  bool sqlTextPending_ = false;
+  TWndMethod inheritedWndProc_;
 };
 
 extern TComponentRef<TAxControl> SpeechControl;

@@ -162,6 +162,7 @@ TSessionForm::TSessionForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TSessionForm::~TSessionForm() {
+  ReleaseSessionPanel();
   UnregisterFromMainForm();
 }
 
@@ -347,6 +348,7 @@ void TSessionForm::CreateLayout() {
 
   CreateGrid();
   CreateAlarmTab();
+  CreateSessionPanel();
 
   Timer = new TTimer(this);
   Timer->SetName("Timer");

@@ -188,7 +188,7 @@ TRect TCustomDBCheckBoxEx::BoxRect() {
   const TSize box = DefaultCheckBoxSize();
   const TRect client = ClientRect();
   const int top = (client.Height() - box.cy) / 2;
-  const bool boxLeft = alignment_ == taRightJustify;
+  const bool boxLeft = BiDiAlignment(alignment_) == taRightJustify;
   const int left = boxLeft ? 0 : client.Right - box.cx;
   return Bounds(left, top, box.cx, box.cy);
 }
@@ -209,7 +209,8 @@ void TCustomDBCheckBoxEx::Paint() {
                  state);
   // the caption: measured on one line and centred vertically
   TRect text = client;
-  if (alignment_ == taRightJustify)
+  const bool boxLeft = BiDiAlignment(alignment_) == taRightJustify;
+  if (boxLeft)
     text.Left = box.Right + kCaptionGap;
   else
     text.Right = box.Left - kCaptionGap;
@@ -220,6 +221,7 @@ void TCustomDBCheckBoxEx::Paint() {
   r.Top = client.Top + (client.Height() - calc.Height()) / 2;
   r.Bottom = r.Top + calc.Height();
   r.Right = std::min(text.Right, r.Left + calc.Width());
+  if (UseRightToLeftAlignment() && !boxLeft) OffsetRect(r, text.Right - r.Right, 0);  // by the box
   // a disabled caption is embossed: highlight one pixel down-right, then grayed text over it
   HDC dc = c->Handle();
   SetBkMode(dc, TRANSPARENT);

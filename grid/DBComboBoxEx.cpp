@@ -456,6 +456,7 @@ void TCustomDBComboBoxEx::DropDown() {
   TCustomDBEditEx::DropDown();
   InvokeEvent(OnDropDown, this);
   TPopupListboxEx* list = List();
+  list->SetBiDiMode(BiDiMode());
   list->SetColor(Color());
   list->Font()->Assign(Font());
   TCustomImageList* images = EditImage()->Visible() ? EditImage()->Images() : nullptr;

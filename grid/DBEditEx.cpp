@@ -599,9 +599,10 @@ void TCustomDBEditEx::UpdateButtons() {
   const int client = ClientHeight();
   const int standard = flat_ ? GetDefaultFlatButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
   const bool canModify = CanModify();
-  int edge = ClientWidth();
+  // the main button at the right edge, the others leftwards in their order (mirrored right to left)
+  const bool rtl = UseRightToLeftAlignment();
+  int edge = rtl ? 0 : ClientWidth();
   buttonsWidth_ = 0;
-  // the main button at the right edge, the others leftwards in their order
   for (size_t i = 0; i < buttons_.size(); ++i) {
     TEditButtonEx* def = ButtonDefinition(static_cast<int>(i));
     TEditButtonControlEx* b = buttons_[i].Button;
@@ -618,11 +619,18 @@ void TCustomDBEditEx::UpdateButtons() {
     b->SetActive(borderShown_);
     const int width = visible ? (def->Width() >= 1 ? def->Width() : standard) : 0;
     const int height = client > static_cast<int>(std::lround(1.5 * width)) ? width : client;
-    edge -= width;
-    b->SetBounds(edge, 0, width, height);
     const int sw = flat_ && visible ? 1 : 0;
-    edge -= sw;
-    sep->SetBounds(edge, 0, sw, client);
+    if (rtl) {
+      b->SetBounds(edge, 0, width, height);
+      edge += width;
+      sep->SetBounds(edge, 0, sw, client);
+      edge += sw;
+    } else {
+      edge -= width;
+      b->SetBounds(edge, 0, width, height);
+      edge -= sw;
+      sep->SetBounds(edge, 0, sw, client);
+    }
     sep->SetVisible(sw > 0);
     const TColor sepColor = borderShown_ ? clBtnFace : Color();
     sep->Brush()->SetColor(sepColor);
@@ -639,7 +647,16 @@ void TCustomDBEditEx::UpdateButtons() {
 
 TRect TCustomDBEditEx::GetEditRect() {
   const int image = editImage_ ? editImage_->ColumnWidth() : 0;
-  return Rect(1 + image, 0, std::max(1 + image, ClientWidth() - 1 - buttonsWidth_), ClientHeight());
+  // right to left the buttons stand at the left edge and the image at the right
+  const int before = 1 + (UseRightToLeftAlignment() ? buttonsWidth_ : image);
+  const int after = 1 + (UseRightToLeftAlignment() ? image : buttonsWidth_);
+  return Rect(before, 0, std::max(before, ClientWidth() - after), ClientHeight());
+}
+
+TRect TCustomDBEditEx::ImageRect() {
+  const int image = editImage_ ? editImage_->ColumnWidth() : 0;
+  if (UseRightToLeftAlignment()) return Rect(ClientWidth() - image, 0, ClientWidth(), ClientHeight());
+  return Rect(0, 0, image, ClientHeight());
 }
 
 void TCustomDBEditEx::EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) {
@@ -763,6 +780,7 @@ void TCustomDBEditEx::ShowMRUList() {
     return;
   }
   if (!wasOpen) {
+    list->SetBiDiMode(BiDiMode());
     list->SetColor(Color());
     list->Font()->Assign(Font());
     list->SetItemHeight(list->GetTextHeight());
@@ -897,8 +915,10 @@ bool TCustomDBEditEx::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint Mou
 // ---- messages
 
 bool TCustomDBEditEx::OverButtonsOrImage(TPoint P) {
-  const int image = editImage_ ? editImage_->ColumnWidth() : 0;
-  return P.X >= ClientWidth() - buttonsWidth_ || P.X < image;
+  const bool overButtons =
+      UseRightToLeftAlignment() ? P.X < buttonsWidth_ : P.X >= ClientWidth() - buttonsWidth_;
+  const TRect image = ImageRect();
+  return overButtons || (P.X >= image.Left && P.X < image.Right);
 }
 
 void TCustomDBEditEx::WndProc(TMessage& Message) {
@@ -954,9 +974,8 @@ bool TCustomDBEditEx::PaintsOwnText() {
 }
 
 void TCustomDBEditEx::PaintImage(HDC DC) {
-  const int image = editImage_ ? editImage_->ColumnWidth() : 0;
-  if (image == 0) return;
-  TRect r = Rect(0, 0, image, ClientHeight());
+  TRect r = ImageRect();
+  if (r.IsEmpty()) return;
   TBrush back;
   back.SetColor(Color());
   FillRect(DC, r, back.Handle());
@@ -980,9 +999,10 @@ void TCustomDBEditEx::PaintOwnText(HDC DC) {
   const std::string text = GetDisplayTextForPaint();
   TRect r = textRect_;
   const int width = canvas.TextWidth(text);
+  const TAlignment shown = BiDiAlignment(Alignment());
   int x = r.Left + 1;
-  if (Alignment() == taRightJustify) x = r.Right - width - 1;
-  if (Alignment() == taCenter) x = r.Left + (r.Width() - width) / 2;
+  if (shown == taRightJustify) x = r.Right - width - 1;
+  if (shown == taCenter) x = r.Left + (r.Width() - width) / 2;
   const int y = r.Top + std::max(0, (r.Height() - canvas.TextHeight("Wg")) / 2);
   canvas.TextRect(r, x, y, text);
 }
@@ -1069,6 +1089,7 @@ void TCustomDBEditEx::Dispatch(TMessage& Message) {
       UpdateButtons();
       return;
     case WM_SIZE:
+    case CM_BIDIMODECHANGED:
       TCustomMaskEdit::Dispatch(Message);
       UpdateButtons();
       return;

@@ -267,6 +267,9 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   std::string EmptyText() const;
   // Whether a point of the client area is over the buttons or the image.
   bool OverButtonsOrImage(TPoint P);
+  // Where the image column stands (empty when it does not show).
+  TRect ImageRect();
+  TAlignment GetControlsAlignment() const override { return Alignment(); }
   void UpdateBorder();
   void PaintFlatBorder();
   bool PaintsOwnText();

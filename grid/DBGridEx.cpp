@@ -117,6 +117,12 @@ TCustomDBGridEx::~TCustomDBGridEx() {
   ReleaseSharedDrawBitmap();
 }
 
+void TCustomDBGridEx::RecreateColumnParts() {
+  columns_.reset();
+  columnDefValues_ = CreateColumnDefValues();
+  columns_ = CreateColumns();
+}
+
 std::unique_ptr<TDBGridExColumnDefValuesEx> TCustomDBGridEx::CreateColumnDefValues() {
   return std::make_unique<TDBGridExColumnDefValuesEx>(this);
 }

@@ -158,7 +158,14 @@ struct TGridDrawInfoEx {
 
 // Where a raw cell lies (GetCellType): its column area and row area, and its data column and row.
 enum TCellAreaEx { kAreaIndicator = 0, kAreaData = 1 };
-enum TRowAreaEx { kAreaTitle = 0, kAreaFilter = 1, kAreaDataRow = 2, kAreaSeparator = 3, kAreaFooter = 4 };
+enum TRowAreaEx {
+  kAreaTitle = 0,
+  kAreaFilter = 1,
+  kAreaDataRow = 2,
+  kAreaSeparator = 3,
+  kAreaFooter = 4,
+  kAreaSpecRow = 5
+};
 struct TCellTypeEx {
   int ColArea = kAreaData;
   int RowArea = kAreaDataRow;
@@ -339,8 +346,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
-  bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
-                         bool InSelection = false);
+  virtual bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
+                                 bool InSelection = false);
   // Colours of a fixed cell of the given kinds (the style's, or the same rules without blending).
   bool HighlightNoDataCell(int HorzKind, int VertKind, bool Selected, TColor& AColor, TFont* AFont);
   std::string GetEditTextOf(int ACol, int ARow) { return GetEditText(ACol, ARow); }
@@ -571,6 +578,15 @@ class TCustomDBGridEx : public TCustomGrid,
                               TGridDrawState AState);
   virtual void DrawFooterCellEx(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                 TGridDrawState AState);
+  // Rows between the filter row and the data rows that a descendant draws itself (0 or 1).
+  virtual int SpecRowCount() const { return 0; }
+  virtual void DrawSpecRowCell(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+                               TGridDrawState AState);
+  // The height of the fixed rows (titles, filter row, special row) with their lines.
+  int FixedRowsExtent();
+  // Makes the column defaults and the columns again through the factories (a descendant's
+  // constructor calls it so that its own kinds are made).
+  void RecreateColumnParts();
   // A 3D cell's frame: raised for fixed cells, sunken for data cells and pressed titles.
   void DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed = false);
   // Whether the title of a raw column shows pressed (its title button held with the mouse over it).

@@ -225,6 +225,9 @@ TCellTypeEx TCustomDBGridEx::GetCellType(int ACol, int ARow) const {
   if (ARow < titles) {
     t.RowArea = kAreaTitle;
     t.DataRow = ARow;
+  } else if (ARow < titleOffset_ && ARow >= titleOffset_ - SpecRowCount()) {
+    t.RowArea = kAreaSpecRow;
+    t.DataRow = 0;
   } else if (ARow < titleOffset_) {
     t.RowArea = kAreaFilter;
     t.DataRow = ARow - titles;
@@ -251,6 +254,7 @@ bool TCustomDBGridEx::Is3DCell(int ACol, int ARow, TGridDrawState State) const {
   const TCellTypeEx t = GetCellType(ACol, ARow);
   const bool footers = footerRowCount_ > 0;
   const bool fixed = State.Contains(gdFixed);
+  if (t.RowArea == kAreaSpecRow) return false;
   if (t.RowArea == kAreaFilter && t.ColArea == kAreaData && ColumnTakesFilter(t.DataCol)) return false;
   const bool separatorIndicator = footers && t.ColArea == kAreaIndicator && t.RowArea == kAreaSeparator;
   if (optionsEx_.Contains(dghFixed3D) && fixed && !separatorIndicator &&
@@ -474,6 +478,9 @@ void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
         break;
       case kAreaFilter:
         DrawFilterCell(ACol, content, type, AState);
+        break;
+      case kAreaSpecRow:
+        DrawSpecRowCell(ACol, ARow, content, type, AState);
         break;
       case kAreaDataRow:
         DrawDataCellEx(ACol, ARow, content, type, AState);
@@ -770,6 +777,12 @@ void TCustomDBGridEx::DrawFilterCell(int /*ACol*/, const TRect& ARect, const TCe
     r.Left += 1;
   }
   DrawEditButton(dc, r, FixedColor(), bcsDropDownEx, 0, flat_, true, true, cbUnchecked);
+}
+
+void TCustomDBGridEx::DrawSpecRowCell(int /*ACol*/, int /*ARow*/, const TRect& ARect, const TCellTypeEx&,
+                                      TGridDrawState) {
+  Canvas()->Brush()->SetColor(Color());
+  Canvas()->FillRect(ARect);
 }
 
 // ---------------------------------------------------------------- data cells

@@ -229,8 +229,11 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
     case esDateCalendar:
       activeList_ = PopupCalendar();
       break;
+    case esDropDown:
+      activeList_ = HasDropDownKeys() ? GetPopupCalculator() : nullptr;  // a numeric field's calculator
+      break;
     default:
-      activeList_ = nullptr;  // the data list and the calculator belong to their own controls
+      activeList_ = nullptr;  // the data list belongs to its own control
       break;
   }
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());

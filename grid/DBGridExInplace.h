@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/CalculatorEx.h"
 #include "grid/DBGridExColumns.h"
 #include "grid/DropDownsEx.h"
 #include "platform/db/DB.h"
@@ -140,6 +141,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   // The drop-downs, made on first need and owned by the editor.
   TPopupListboxEx* PickList();
   TPopupMonthCalendarEx* PopupCalendar();
+  // The calculator of a numeric column with a drop-down button (made hidden on first call).
+  virtual TPopupCalculatorEx* GetPopupCalculator();
   TMRUListboxEx* MRUListBox() const { return mruListBox_; }
   bool MRUListVisible() const;
   void UpdateEditButtons();
@@ -195,6 +198,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   TMRUListEx* mruList_ = nullptr;
   TPopupListboxEx* pickList_ = nullptr;  // components of the editor
   TPopupMonthCalendarEx* popupCalendar_ = nullptr;
+  TPopupCalculatorEx* popupCalculator_ = nullptr;
+  bool caretHidden_ = false;  // by an open calculator
   TMRUListboxEx* mruListBox_ = nullptr;
   bool textChanged_ = false;
   int wndProcDepth_ = 0;

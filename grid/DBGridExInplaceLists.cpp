@@ -59,6 +59,14 @@ TPopupMonthCalendarEx* TDBGridInplaceEdit::PopupCalendar() {
   return popupCalendar_;
 }
 
+TPopupCalculatorEx* TDBGridInplaceEdit::GetPopupCalculator() {
+  if (!popupCalculator_) {
+    popupCalculator_ = new TPopupCalculatorEx(this);
+    if (HandleAllocated()) popupCalculator_->HandleNeeded();
+  }
+  return popupCalculator_;
+}
+
 TMRUListboxEx* TDBGridInplaceEdit::CreateMRUListControl() {
   auto* list = new TMRUListboxEx(this);
   list->SetSorted(true);
@@ -134,6 +142,16 @@ void TDBGridInplaceEdit::DropDown() {
     cal->HandleNeeded();
     const TSize size = cal->RequiredSize();
     cal->SetBounds(cal->Left(), cal->Top(), size.cx, size.cy);
+  } else if (activeList_ == popupCalculator_) {
+    TPopupCalculatorEx* calc = popupCalculator_;
+    double value = 0;
+    // a text that is no number starts the calculator at 0
+    if (const std::string text = Trim(Text()); !text.empty() && !TryStrToFloat(text, value)) value = 0;
+    calc->SetValue(TVariant(value));
+    calc->SetFlat(dbGrid_->Flat());
+    calc->HandleNeeded();
+    if (HandleAllocated() && !caretHidden_) caretHidden_ = HideCaret(Handle());
+    SetSelLength(0);
   }
   CloseMRUList(false);
   textAtDropDown_ = dbGrid_->EditText();
@@ -171,6 +189,10 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
   HidePopup(list);
   listVisible_ = false;
   Invalidate();
+  if (caretHidden_) {
+    caretHidden_ = false;
+    if (HandleAllocated()) ShowCaret(Handle());
+  }
   if (!col) return;
   if (!Accept) {
     // the arrows showed entries in the cell as they went: it gets back what it had
@@ -185,6 +207,17 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
       const TDateTime date = popupCalendar_->Date();
       col->UpdateData(DateToStr(date), VarFromDateTime(date), false);
     }
+    return;
+  }
+  if (list == popupCalculator_) {
+    const TVariant value = popupCalculator_->Value();
+    if (value.IsNull() || !dbGrid_->CanEditModify()) return;
+    const std::string text = FloatToStr(value.AsDouble());
+    TGridDataLinkEx* link = dbGrid_->DataLink();
+    SetText(text);
+    dbGrid_->SetGridEditText(text);
+    if (link->Editing()) link->MarkModified();
+    SelectAll();
     return;
   }
   if (list == pickList_ && !chosen.IsNull() && dbGrid_->CanEditModify()) {
@@ -312,12 +345,13 @@ bool TDBGridInplaceEdit::RouteListKeys(TMessage& Message) {
       if (HandleAllocated()) KillMessage(Handle(), WM_SYSCHAR);
       return true;
     }
-    if (keyDown && (key == VK_RETURN || key == VK_ESCAPE) && !alt && listVisible_) {
+    const bool calculator = listVisible_ && activeList_ && activeList_ == popupCalculator_;
+    if (keyDown && (key == VK_RETURN || key == VK_ESCAPE) && !alt && listVisible_ && !calculator) {
       if (HandleAllocated()) KillMessage(Handle(), WM_CHAR);
       CloseUp(key == VK_RETURN);
       return true;
     }
-    if (msg == WM_CHAR && (key == VK_RETURN || key == VK_ESCAPE) && listVisible_) {
+    if (msg == WM_CHAR && (key == VK_RETURN || key == VK_ESCAPE) && listVisible_ && !calculator) {
       CloseUp(key == VK_RETURN);
       return true;
     }
@@ -328,7 +362,18 @@ bool TDBGridInplaceEdit::RouteListKeys(TMessage& Message) {
     }
     if (msg == WM_CHAR && Message.WParam >= 32 && !listVisible_ && col && col->AutoDropDown()) DropDown();
   }
-  // 2. the open list takes the moving keys
+  // 2. the open calculator takes Enter, Esc and what is typed; an open list the moving keys
+  if (listVisible_ && activeList_ && activeList_ == popupCalculator_) {
+    if (keyDown && (key == VK_RETURN || key == VK_ESCAPE) && !alt) {
+      if (key == VK_ESCAPE && HandleAllocated()) KillMessage(Handle(), WM_CHAR);
+      popupCalculator_->Perform(WM_KEYDOWN, key, 0);
+      return true;
+    }
+    if (msg == WM_CHAR && (key >= 32 || key == VK_RETURN || key == VK_ESCAPE)) {
+      popupCalculator_->Perform(WM_CHAR, Message.WParam, 0);
+      return true;
+    }
+  }
   if (listVisible_ && keyDown && activeList_) {
     const bool moving =
         ((key == VK_PRIOR || key == VK_NEXT || key == VK_UP || key == VK_DOWN) && !shift && !alt) ||

@@ -130,7 +130,7 @@ void TCustomDBGridEx::InternalLayoutPass() {
   SetFixedCols(std::min(fixed, ColCount() - 1));
 
   // 7. fixed rows: the title row and the filter row
-  titleOffset_ = (options_.Contains(dgTitles) ? 1 : 0) + (FilterRowShown() ? 1 : 0);
+  titleOffset_ = (options_.Contains(dgTitles) ? 1 : 0) + (FilterRowShown() ? 1 : 0) + SpecRowCount();
 
   // 8-9. row height from the grid's font
   const FontMetrics font = Measure(Font());
@@ -233,10 +233,11 @@ void TCustomDBGridEx::UpdateRowCount() {
   SetFixedRows(titleOffset_);
   const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
   const int pitch = DefaultRowHeight() + line;
-  int used = options_.Contains(dgTitles) ? titleRowHeight_ + line : 0;
-  used += footerRowCount_ * pitch + (footerRowCount_ > 0 ? line : 0);
   SetDefaultRowHeight(DefaultRowHeight());
   if (options_.Contains(dgTitles) && RowCount() > 0) SetRowHeights(0, titleRowHeight_);
+  int used =
+      SpecRowCount() > 0 ? FixedRowsExtent() : (options_.Contains(dgTitles) ? titleRowHeight_ + line : 0);
+  used += footerRowCount_ * pitch + (footerRowCount_ > 0 ? line : 0);
   if (memTable_) {
     UpdateMemTableRows();
     if (RowCount() != oldRows) Invalidate();
@@ -278,7 +279,8 @@ void TCustomDBGridEx::Scroll(int Distance) {
   const bool painting = HandleAllocated() && IsWindowVisible(Handle());
   const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
   const int pitch = DefaultRowHeight() + line;
-  const int dataTop = titleOffset_ > 0 ? titleRowHeight_ + line : 0;
+  const int dataTop =
+      SpecRowCount() > 0 ? FixedRowsExtent() : (titleOffset_ > 0 ? titleRowHeight_ + line : 0);
   auto rowRect = [&](int row) {
     const int top = dataTop + (row - TopRow()) * pitch;
     return Rect(0, top, ClientWidth(), top + pitch);
@@ -322,6 +324,13 @@ void TCustomDBGridEx::Scroll(int Distance) {
     for (int i = 0; i < footerRowCount_; ++i) InvalidateRow(RowCount() - 1 - i);
     if (updateLock_ == 0) Update();
   }
+}
+
+int TCustomDBGridEx::FixedRowsExtent() {
+  const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
+  int extent = 0;
+  for (int r = 0; r < std::min(titleOffset_, TCustomGrid::RowCount()); ++r) extent += RowHeights(r) + line;
+  return extent;
 }
 
 // ---------------------------------------------------------------- the title tree

@@ -4,6 +4,7 @@
 
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFindDlg.h"
+#include "grid/PropertyInterceptors.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 
@@ -199,6 +200,7 @@ void InitGridUnit() {
   CreateDefaultGridStyle();
   DBGridExDataService();
   RegisterColumnInterceptors();
+  RegisterFormInterceptor();
   InitGridFindDialogUnit();
   DBGridExIncSearchShortCut = ShortCut('F', {ssCtrl});
   DBGridExSearchNextShortCut = ShortCut(VK_RETURN, {ssCtrl});

@@ -349,7 +349,7 @@ void TPopupListboxEx::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     c->Brush()->SetColor(clHighlight);
     c->Font()->SetColor(clHighlightText);
   }
-  const bool rtl = false;  // the lists read left to right
+  const bool rtl = UseRightToLeftReading();
   const int imageColumn = images_->Width() + 4;
   TRect image = Rect;
   TRect text = Rect;

@@ -318,6 +318,23 @@ const std::string& Payload(const Value& v, std::string& scratch) {
   return scratch;
 }
 
+namespace {
+
+// A value written as characters: a RAW value is its bytes in upper-case hex, as the server converts it.
+const std::string& CharPayload(const Value& v, std::string& scratch) {
+  if (v.kind != Value::Bytes) return Payload(v, scratch);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  scratch.clear();
+  scratch.reserve(v.s.size() * 2);
+  for (unsigned char c : v.s) {
+    scratch += kHex[c >> 4];
+    scratch += kHex[c & 15];
+  }
+  return scratch;
+}
+
+}  // namespace
+
 Value ReadExternal(ub2 dty, const void* buf, ub4 length, bool lengthGiven) {
   const char* p = static_cast<const char*>(buf);
   switch (dty) {
@@ -424,21 +441,21 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size) {
   std::string scratch;
   switch (dty) {
     case SQLT_STR: {
-      if (size == 0) return WriteOutcome{0, static_cast<ub4>(Payload(v, scratch).size()), 1406};
-      WriteOutcome r = CopyBytes(Payload(v, scratch), p, size - 1);
+      if (size == 0) return WriteOutcome{0, static_cast<ub4>(CharPayload(v, scratch).size()), 1406};
+      WriteOutcome r = CopyBytes(CharPayload(v, scratch), p, size - 1);
       p[r.length] = '\0';
       return r;
     }
     case SQLT_AVC: {
-      if (size == 0) return WriteOutcome{0, static_cast<ub4>(Payload(v, scratch).size()), 1406};
-      WriteOutcome r = CopyBytes(Payload(v, scratch), p, size - 1);
+      if (size == 0) return WriteOutcome{0, static_cast<ub4>(CharPayload(v, scratch).size()), 1406};
+      WriteOutcome r = CopyBytes(CharPayload(v, scratch), p, size - 1);
       std::memset(p + r.length, ' ', size - 1 - r.length);
       p[size - 1] = '\0';
       r.length = size - 1;
       return r;
     }
     case SQLT_AFC: {
-      WriteOutcome r = CopyBytes(Payload(v, scratch), p, size);
+      WriteOutcome r = CopyBytes(CharPayload(v, scratch), p, size);
       std::memset(p + r.length, ' ', size - r.length);
       r.length = size;
       return r;
@@ -447,7 +464,7 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size) {
     case SQLT_RID:
     case SQLT_LNG:
       if (v.kind == Value::Bytes && dty == SQLT_LNG) return CopyBytes(v.s, p, size);
-      return CopyBytes(Payload(v, scratch), p, size);
+      return CopyBytes(CharPayload(v, scratch), p, size);
     case SQLT_BIN:
     case SQLT_LBI:
       if (v.kind != Value::Bytes && v.kind != Value::Text) InconsistentTypes();
@@ -464,7 +481,7 @@ WriteOutcome WriteExternal(ub2 dty, const Value& v, void* buf, ub4 size) {
     case SQLT_LVB: {
       if (size < 4) return WriteOutcome{0, 0, 1406};
       if (dty == SQLT_LVB && v.kind != Value::Bytes && v.kind != Value::Text) InconsistentTypes();
-      WriteOutcome r = CopyBytes(dty == SQLT_LVB ? v.s : Payload(v, scratch), p + 4, size - 4);
+      WriteOutcome r = CopyBytes(dty == SQLT_LVB ? v.s : CharPayload(v, scratch), p + 4, size - 4);
       Store<sb4>(p, static_cast<sb4>(r.length));
       r.length += 4;
       r.fullLength += 4;

@@ -860,6 +860,39 @@ void SessionState::ExecuteDdl(const Statement& st) {
   CommitWrite();
 }
 
+void SessionState::LockTable(const Statement& st) {
+  // The modes of LOCK TABLE by their words, as v$lock numbers them.
+  static const std::pair<const char*, int> kModes[] = {
+      {"ROW SHARE", 2}, {"SHARE UPDATE", 2},        {"ROW EXCLUSIVE", 3},
+      {"SHARE", 4},     {"SHARE ROW EXCLUSIVE", 5}, {"EXCLUSIVE", 6},
+  };
+  int mode = 0;
+  for (const auto& [words, number] : kModes)
+    if (st.text == words) mode = number;
+  if (!mode) Raise(905);
+  auto cat = CurrentCatalog();
+  const std::string owner = st.owner.empty() ? user : st.owner;
+  const CatObject* t = cat->Find(owner + "." + st.table);
+  if (!t || t->type != "TABLE") Raise(942);
+  if (t->owner != user && !dba) Raise(1031);
+  const std::string id = std::to_string(t->id), me = std::to_string(sid);
+  // a mode that conflicts with another session's table lock: only NOWAIT is answered (ORA-00054)
+  const bool shared = mode == 2 || mode == 4;
+  if (PreparedScalar("SELECT count(*) FROM sim$tmlocks WHERE obj_id = ? AND sid <> ? AND lmode >= ?",
+                     {t->id, sid, shared ? 5 : 1}) > 0)
+    Raise(54);
+  BeginWrite();
+  try {
+    Exec(db, "INSERT INTO sim$tmlocks(sid, obj_id, lmode) VALUES (" + me + ", " + id + ", " +
+                 std::to_string(mode) +
+                 ") ON CONFLICT(sid, obj_id) DO UPDATE SET lmode = max(lmode, excluded.lmode)");
+  } catch (...) {
+    RollbackWrite();
+    throw;
+  }
+  CommitWrite();
+}
+
 void SessionState::ExecuteOther(const Statement& st) {
   switch (st.kind) {
     case Statement::Commit:
@@ -875,7 +908,9 @@ void SessionState::ExecuteOther(const Statement& st) {
       SetSavepoint(st.name);
       return;
     case Statement::SetTransaction:
+      return;
     case Statement::LockTable:
+      LockTable(st);
       return;
     case Statement::AlterSession: {
       std::string p = st.text;
@@ -933,6 +968,7 @@ void SessionState::ExecuteOther(const Statement& st) {
           RollbackUndo(ksid, 0);
           Exec(db, "DELETE FROM sim$undo WHERE sid = " + std::to_string(ksid));
           Exec(db, "DELETE FROM sim$locks WHERE sid = " + std::to_string(ksid));
+          Exec(db, "DELETE FROM sim$tmlocks WHERE sid = " + std::to_string(ksid));
           Exec(db, std::string("UPDATE sim$sessions SET killed = ") + (disconnect ? "2" : "1") +
                        ", status = 'KILLED' WHERE sid = " + std::to_string(ksid));
         } catch (...) {

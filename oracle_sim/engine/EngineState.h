@@ -108,6 +108,8 @@ struct SessionState {
   // ---- Ddl.cpp
   void ExecuteDdl(const Statement& st);
   void ExecuteOther(const Statement& st);
+  // LOCK TABLE: the table lock is kept until the transaction ends.
+  void LockTable(const Statement& st);
 
   // ---- PlSql.cpp
   void ExecutePlSql(CursorState& cur);
@@ -138,6 +140,10 @@ struct CursorState {
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
+  // a call that cannot wait (commit, rollback, savepoint): its start is written with its end, in one
+  // write; liveFirst: the call was the cursor's first
+  bool liveQuick = false;
+  bool liveFirst = false;
 
   void Prepare();
   void BindAll(int iteration);

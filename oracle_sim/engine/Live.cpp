@@ -261,41 +261,56 @@ bool InTransaction(Conn& c, int sid) {
                 0, sid) != 0;
 }
 
-void EndCall(SessionState& s, CursorState& c) {
-  int64_t us = std::max<int64_t>(1, SteadyUs() - s.liveCallUs);
-  int64_t rows = c.rowCount;
-  int64_t bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
+int64_t CursorId(const CursorState& c) {
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF);
+}
+
+// What a call that ended writes: its time, gets and changes go to the session and the statement, and
+// the idle wait for the client's next call starts.
+struct CallEnd {
+  int64_t us = 1, rows = 0, bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
+  int fc = 0;
+  std::string addr;
+};
+
+CallEnd MeasureCallEnd(SessionState& s, CursorState& c) {
+  CallEnd e;
+  e.us = std::max<int64_t>(1, SteadyUs() - s.liveCallUs);
+  e.rows = c.rowCount;
   StmtKind kind = c.tr ? c.tr->kind : StmtKind::Other;
   switch (kind) {
     case StmtKind::Select: {
       int64_t vm = c.stmt ? sqlite3_stmt_status(c.stmt, SQLITE_STMTSTATUS_VM_STEP, 0) : 0;
-      cg = 3 + vm / 200 + rows;
-      pr = vm / 5000;
-      if (ContainsNoCase(c.sql, "ORDER BY")) sorts = 1;
+      e.cg = 3 + vm / 200 + e.rows;
+      e.pr = vm / 5000;
+      if (ContainsNoCase(c.sql, "ORDER BY")) e.sorts = 1;
       break;
     }
     case StmtKind::Insert:
     case StmtKind::Update:
     case StmtKind::Delete:
-      bg = 2 + rows * 3;
-      cg = 2 + rows;
-      pr = 1;
-      bc = 1 + rows * 2;
-      cc = rows > 0 ? 1 : 0;
-      redo = 120 + rows * 260;
+      e.bg = 2 + e.rows * 3;
+      e.cg = 2 + e.rows;
+      e.pr = 1;
+      e.bc = 1 + e.rows * 2;
+      e.cc = e.rows > 0 ? 1 : 0;
+      e.redo = 120 + e.rows * 260;
       break;
     case StmtKind::PlSql:
-      cg = 6;
-      bg = 1;
+      e.cg = 6;
+      e.bg = 1;
       break;
     default:
       break;
   }
-  int fc = c.tr ? c.tr->functionCode : 0;
-  int sid = s.sid;
+  e.fc = c.tr ? c.tr->functionCode : 0;
+  e.addr = RawAddress(SqlAddress(c.sql));
   s.liveWaiting = false;
-  std::string addr = RawAddress(SqlAddress(c.sql));
-  WriteFor(s, [&](Conn& conn) {
+  return e;
+}
+
+void WriteCallEnd(Conn& conn, int sid, const CallEnd& e) {
+  {
     // the call's wait ends and the idle wait for the client's next call starts; a transaction that
     // began in this call gets its undo segment, slot and start time
     const int64_t now = Now(conn);
@@ -315,7 +330,7 @@ void EndCall(SessionState& s, CursorState& c) {
         "tx_start = CASE WHEN ?11 THEN coalesce(tx_start, ?12) END, tx_start_text = CASE WHEN ?11 THEN "
         "coalesce(tx_start_text, strftime('%m/%d/', ?12, 'unixepoch', 'localtime') || "
         "substr(strftime('%Y %H:%M:%S', ?12, 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
-        sid, us, bg, cg, pr, bc, cc, redo, sorts, fc, tx ? 1 : 0, now);
+        sid, e.us, e.bg, e.cg, e.pr, e.bc, e.cc, e.redo, e.sorts, e.fc, tx ? 1 : 0, now);
     // (a separate statement: assigning the blocker, even NULL to NULL, rewrites its index entry)
     Run(conn,
         "UPDATE sim$sessions SET wait_obj = NULL, wait_blocker = NULL WHERE sid = ? AND (wait_obj IS NOT "
@@ -324,10 +339,21 @@ void EndCall(SessionState& s, CursorState& c) {
     sqlite3_stmt* st = conn.Stmt(
         "UPDATE sim$sqlarea SET buffer_gets = buffer_gets + ?2, disk_reads = disk_reads + ?3, rows_processed "
         "= rows_processed + ?4 WHERE address = ?1");
-    BindBlob(st, 1, addr);
-    BindAllArgs(st, 2, bg + cg, pr, rows);
+    BindBlob(st, 1, e.addr);
+    BindAllArgs(st, 2, e.bg + e.cg, e.pr, e.rows);
     Step(conn, st);
+  }
+}
+
+void WriteCallStart(Conn& conn, SessionState& s, CursorState& c, bool first);
+
+void EndCall(SessionState& s, CursorState& c) {
+  const CallEnd e = MeasureCallEnd(s, c);
+  WriteFor(s, [&](Conn& conn) {
+    if (c.liveQuick) WriteCallStart(conn, s, c, c.liveFirst);
+    WriteCallEnd(conn, s.sid, e);
   });
+  c.liveQuick = false;
 }
 
 }  // namespace
@@ -432,6 +458,76 @@ void OnLogon(SessionState& s) {
   });
 }
 
+namespace {
+
+// Oracle's command codes of the calls that never wait: their start and end are written together.
+constexpr int kCommitCommand = 44, kRollbackCommand = 45, kSavepointCommand = 46;
+
+bool Quick(const CursorState& c) {
+  if (!c.tr || c.tr->kind != StmtKind::Other) return false;
+  const int fc = c.tr->functionCode;
+  return fc == kCommitCommand || fc == kRollbackCommand || fc == kSavepointCommand;
+}
+
+// The rows a call's start changes: the statement's executions in the shared pool (registering a new
+// one), the cursor among the session's open ones, the idle wait's end and the session's state.
+void WriteCallStart(Conn& conn, SessionState& s, CursorState& c, bool first) {
+  const int fc = c.tr ? c.tr->functionCode : 0;
+  const std::string addr = RawAddress(SqlAddress(c.sql));
+  const uint32_t hash = HashValue(c.sql);
+  const int sid = s.sid;
+  // a statement new to the shared pool is registered first (its text is not built into a row
+  // for every call of one that is there)
+  auto count = [&] {
+    sqlite3_stmt* st = conn.Stmt(
+        "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address "
+        "= ?1");
+    BindBlob(st, 1, addr);
+    BindAllArgs(st, 2, first ? 1 : 0);
+    Step(conn, st);
+    return sqlite3_changes(conn.db) > 0;
+  };
+  if (!count()) {
+    Register(conn, c.sql, fc, s.userId);
+    count();
+  }
+  sqlite3_stmt* st = nullptr;
+  // (an upsert that changes nothing when the cursor runs its statement again writes no page)
+  st = conn.Stmt(
+      "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
+      "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
+      "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
+      "sql_text IS NOT excluded.sql_text");
+  BindAllArgs(st, 1, sid, CursorId(c));
+  BindBlob(st, 3, addr);
+  BindAllArgs(st, 4, hash, c.sql);
+  Step(conn, st);
+  // the idle wait ends: its time goes to the session's events
+  const int64_t now = Now(conn);
+  const int64_t waitTime = CompleteWait(conn, sid, ReadWait(conn, sid, now), -1, false);
+  Run(conn,
+      "UPDATE sim$sess_event SET total_waits = total_waits + 1 WHERE sid = ? AND event = 'SQL*Net message "
+      "to client'",
+      sid);
+  const bool tx = InTransaction(conn, sid);
+  st = conn.Stmt(
+      "UPDATE sim$sessions SET wait_seq = wait_seq + 1, wait_time = ?6, wait_since = ?8, status = CASE "
+      "WHEN "
+      "status = 'KILLED' THEN status ELSE 'ACTIVE' END, command = ?2, prev_address = sql_address, "
+      "prev_hash "
+      "= sql_hash, sql_address = ?3, sql_hash = ?4, last_call = ?8, user_calls = user_calls + 1, "
+      "execute_count = execute_count + 1, parse_count = "
+      "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN ?7 THEN tx_usn END, "
+      "tx_slot = CASE WHEN ?7 THEN tx_slot END, tx_seq = CASE WHEN ?7 THEN tx_seq END, tx_start = CASE "
+      "WHEN ?7 THEN tx_start END, tx_start_text = CASE WHEN ?7 THEN tx_start_text END WHERE sid = ?1");
+  BindAllArgs(st, 1, sid, fc);
+  BindBlob(st, 3, addr);
+  BindAllArgs(st, 4, hash, first ? 1 : 0, waitTime, tx ? 1 : 0, now);
+  Step(conn, st);
+}
+
+}  // namespace
+
 void OnCallStart(SessionState& s, CursorState& c) {
   s.liveCallUs = SteadyUs();
   s.liveWaiting = false;
@@ -440,62 +536,11 @@ void OnCallStart(SessionState& s, CursorState& c) {
     s.liveWaitObject = c.tr->targetObject;
     if (!s.liveWaitObject && !c.tr->lockObjects.empty()) s.liveWaitObject = c.tr->lockObjects[0];
   }
-  int fc = c.tr ? c.tr->functionCode : 0;
-  std::string addr = RawAddress(SqlAddress(c.sql));
-  uint32_t hash = HashValue(c.sql);
-  bool first = !c.liveOpened;
+  c.liveFirst = !c.liveOpened;
   c.liveOpened = true;
-  int sid = s.sid;
-  WriteFor(s, [&](Conn& conn) {
-    // a statement new to the shared pool is registered first (its text is not built into a row
-    // for every call of one that is there)
-    auto count = [&] {
-      sqlite3_stmt* st = conn.Stmt(
-          "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address "
-          "= ?1");
-      BindBlob(st, 1, addr);
-      BindAllArgs(st, 2, first ? 1 : 0);
-      Step(conn, st);
-      return sqlite3_changes(conn.db) > 0;
-    };
-    if (!count()) {
-      Register(conn, c.sql, fc, s.userId);
-      count();
-    }
-    sqlite3_stmt* st = nullptr;
-    // (an upsert that changes nothing when the cursor runs its statement again writes no page)
-    st = conn.Stmt(
-        "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
-        "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
-        "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
-        "sql_text IS NOT excluded.sql_text");
-    BindAllArgs(st, 1, sid, static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
-    BindBlob(st, 3, addr);
-    BindAllArgs(st, 4, hash, c.sql);
-    Step(conn, st);
-    // the idle wait ends: its time goes to the session's events
-    const int64_t now = Now(conn);
-    const int64_t waitTime = CompleteWait(conn, sid, ReadWait(conn, sid, now), -1, false);
-    Run(conn,
-        "UPDATE sim$sess_event SET total_waits = total_waits + 1 WHERE sid = ? AND event = 'SQL*Net message "
-        "to client'",
-        sid);
-    const bool tx = InTransaction(conn, sid);
-    st = conn.Stmt(
-        "UPDATE sim$sessions SET wait_seq = wait_seq + 1, wait_time = ?6, wait_since = ?8, status = CASE "
-        "WHEN "
-        "status = 'KILLED' THEN status ELSE 'ACTIVE' END, command = ?2, prev_address = sql_address, "
-        "prev_hash "
-        "= sql_hash, sql_address = ?3, sql_hash = ?4, last_call = ?8, user_calls = user_calls + 1, "
-        "execute_count = execute_count + 1, parse_count = "
-        "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN ?7 THEN tx_usn END, "
-        "tx_slot = CASE WHEN ?7 THEN tx_slot END, tx_seq = CASE WHEN ?7 THEN tx_seq END, tx_start = CASE "
-        "WHEN ?7 THEN tx_start END, tx_start_text = CASE WHEN ?7 THEN tx_start_text END WHERE sid = ?1");
-    BindAllArgs(st, 1, sid, fc);
-    BindBlob(st, 3, addr);
-    BindAllArgs(st, 4, hash, first ? 1 : 0, waitTime, tx ? 1 : 0, now);
-    Step(conn, st);
-  });
+  c.liveQuick = Quick(c);
+  if (c.liveQuick) return;  // written with the call's end
+  WriteFor(s, [&](Conn& conn) { WriteCallStart(conn, s, c, c.liveFirst); });
 }
 
 void OnCallEnd(SessionState& s, CursorState& c, bool failed) {
@@ -526,8 +571,7 @@ void OnCursorClose(SessionState& s, CursorState& c) {
   if (!c.liveOpened) return;
   try {
     WriteFor(s, [&](Conn& conn) {
-      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", s.sid,
-          static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF));
+      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", s.sid, CursorId(c));
     });
   } catch (...) {
   }

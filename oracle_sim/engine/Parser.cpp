@@ -982,8 +982,18 @@ class Parser {
       Expect("TABLE", 905);
       st->kind = Statement::LockTable;
       QualifiedName(st->owner, st->table);
+      // IN <mode words> MODE [NOWAIT]: the mode words are kept in text
+      bool inMode = false;
       while (!AtEnd() && !Cur().Is(";")) {
-        if (Cur().Is("NOWAIT")) st->flag = true;
+        if (Cur().Is("NOWAIT")) {
+          st->flag = true;
+        } else if (Cur().Is("IN") && !inMode) {
+          inMode = true;
+        } else if (Cur().Is("MODE")) {
+          inMode = false;
+        } else if (inMode) {
+          st->text += (st->text.empty() ? "" : " ") + Cur().text;
+        }
         Next();
       }
     } else {

@@ -212,6 +212,11 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
       InstallPerformanceViews(db);
       Exec(db, "UPDATE sim$meta SET value = value + 1 WHERE key = 'catalog_version'");
     }
+    // table locks (LOCK TABLE) came later: an older file records them from now on
+    Exec(
+        db,
+        "CREATE TABLE IF NOT EXISTS sim$tmlocks(sid INTEGER NOT NULL, obj_id INTEGER NOT NULL, lmode INTEGER "
+        "NOT NULL, PRIMARY KEY(sid, obj_id))");
   });
   if (!ready) {
     {
@@ -537,6 +542,7 @@ void SessionState::EndTransaction(bool commit) {
     if (!commit) RollbackUndo(sid, 0);
     PreparedScalar("DELETE FROM sim$undo WHERE sid = ?", {sid});
     PreparedScalar("DELETE FROM sim$locks WHERE sid = ?", {sid});
+    PreparedScalar("DELETE FROM sim$tmlocks WHERE sid = ?", {sid});
   } catch (...) {
     RollbackWrite();
     throw;

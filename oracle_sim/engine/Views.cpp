@@ -81,6 +81,8 @@ CREATE TABLE sim$sess_event(sid INTEGER NOT NULL, event TEXT NOT NULL, total_wai
   max_wait INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(sid, event));
 CREATE TABLE sim$bglocks(sid INTEGER NOT NULL, type TEXT NOT NULL, id1 INTEGER NOT NULL, id2 INTEGER NOT NULL,
   lmode INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS sim$tmlocks(sid INTEGER NOT NULL, obj_id INTEGER NOT NULL, lmode INTEGER NOT NULL,
+  PRIMARY KEY(sid, obj_id));
 CREATE TABLE sim$rollseg(usn INTEGER PRIMARY KEY, name TEXT NOT NULL, extents INTEGER NOT NULL);
 CREATE TABLE sim$parameter(num INTEGER PRIMARY KEY, name TEXT NOT NULL, type INTEGER NOT NULL, value TEXT,
   isdefault TEXT NOT NULL, description TEXT);
@@ -393,6 +395,8 @@ void RegisterAll(sqlite3* db) {
   // and the instance's own locks held by background processes
   const std::string txId = "coalesce(s.tx_usn, 1 + s.sid % 10) * 65536 + coalesce(s.tx_slot, s.sid % 48)";
   const std::string tm = "(SELECT sid, obj_id FROM sim$locks UNION SELECT sid, obj_id FROM sim$undo)";
+  const std::string tableWait =
+      "EXISTS (SELECT 1 FROM sim$tmlocks m WHERE m.sid = w.wait_blocker AND m.obj_id = w.wait_obj)";
   V("V$LOCK",
     {{"ADDR", "RAW", 8},
      {"KADDR", "RAW", 8},
@@ -414,14 +418,22 @@ void RegisterAll(sqlite3* db) {
         "ELSE 0 END AS block FROM sim$sessions s WHERE " +
         tx + " UNION ALL SELECT t.sid, 2 + t.obj_id % 1000, 'TM', t.obj_id, 0, 3, 0, " + now +
         " - coalesce(s.tx_start, " + now + "), 0 FROM " + tm +
-        " t JOIN sim$sessions s ON s.sid = t.sid"
+        " t JOIN sim$sessions s ON s.sid = t.sid WHERE NOT EXISTS (SELECT 1 FROM sim$tmlocks m WHERE m.sid = "
+        "t.sid AND m.obj_id = t.obj_id)"
+        " UNION ALL SELECT m.sid, 2 + m.obj_id % 1000, 'TM', m.obj_id, 0, m.lmode, 0, " +
+        now + " - coalesce(s.last_call, " + now +
+        "), CASE WHEN EXISTS (SELECT 1 FROM sim$sessions w WHERE w.wait_blocker = m.sid AND w.wait_obj = "
+        "m.obj_id) THEN 1 ELSE 0 END FROM sim$tmlocks m JOIN sim$sessions s ON s.sid = m.sid"
         " UNION ALL SELECT w.sid, 1, 'TX', " +
         "coalesce(s.tx_usn, 1 + s.sid % 10) * 65536 + coalesce(s.tx_slot, s.sid % 48), coalesce(s.tx_seq, "
         "1), 0, 6, " +
         now + " - coalesce(w.wait_since, " + now +
-        "), 0 FROM sim$sessions w JOIN sim$sessions s ON s.sid = w.wait_blocker"
-        " UNION ALL SELECT w.sid, 2 + w.wait_obj % 1000, 'TM', w.wait_obj, 0, 3, 0, " +
-        now + " - coalesce(w.wait_since, " + now +
+        "), 0 FROM sim$sessions w JOIN sim$sessions s ON s.sid = w.wait_blocker WHERE NOT EXISTS (SELECT 1 "
+        "FROM sim$tmlocks m WHERE m.sid = w.wait_blocker AND m.obj_id = w.wait_obj)"
+        // a session queued for a row holds its DML lock on the table; one queued for the table requests it
+        " UNION ALL SELECT w.sid, 2 + w.wait_obj % 1000, 'TM', w.wait_obj, 0, CASE WHEN " +
+        tableWait + " THEN 0 ELSE 3 END, CASE WHEN " + tableWait + " THEN 3 ELSE 0 END, " + now +
+        " - coalesce(w.wait_since, " + now +
         "), 0 FROM sim$sessions w WHERE w.wait_obj IS NOT NULL AND NOT EXISTS (SELECT 1 FROM " + tm +
         " t WHERE t.sid = w.sid AND t.obj_id = w.wait_obj)"
         " UNION ALL SELECT b.sid, 1000 + b.rowid, b.type, b.id1, b.id2, b.lmode, 0, " +

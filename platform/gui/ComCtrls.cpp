@@ -547,6 +547,8 @@ void TStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
 void TStatusBar::Paint() {
   TCanvas* c = Canvas();
   TRect client = ClientRect();
+  // the canvas lives on between paints: an owner-drawn panel may have left a hollow brush in it
+  c->Brush()->SetStyle(bsSolid);
   c->Brush()->SetColor(Color());
   c->FillRect(client);
   c->Font()->Assign(Font());
@@ -571,6 +573,7 @@ void TStatusBar::Paint() {
       int saved = SaveDC(c->Handle());
       IntersectClipRect(c->Handle(), inner.Left, inner.Top, inner.Right, inner.Bottom);
       if (p->Style() == psOwnerDraw) {
+        c->Brush()->SetStyle(bsSolid);
         c->Brush()->SetColor(Color());
         c->Font()->Assign(Font());
         DrawPanel(p, inner);

@@ -206,9 +206,79 @@ void TControlCanvas::CreateHandle() {
   if (dc_) SetHandle(dc_);
 }
 
+// ---------------------------------------------------------------- TSizeConstraints
+
+void TSizeConstraints::Assign(TPersistent* Source) {
+  auto* other = dynamic_cast<TSizeConstraints*>(Source);
+  if (!other) {
+    TPersistent::Assign(Source);
+    return;
+  }
+  maxHeight_ = other->maxHeight_;
+  maxWidth_ = other->maxWidth_;
+  minHeight_ = other->minHeight_;
+  minWidth_ = other->minWidth_;
+  Change();
+}
+
+void TSizeConstraints::SetMaxHeight(int Value) {
+  Value = std::max(0, Value);
+  if (maxHeight_ == Value) return;
+  maxHeight_ = Value;
+  if (Value > 0 && Value < minHeight_) minHeight_ = Value;
+  Change();
+}
+
+void TSizeConstraints::SetMaxWidth(int Value) {
+  Value = std::max(0, Value);
+  if (maxWidth_ == Value) return;
+  maxWidth_ = Value;
+  if (Value > 0 && Value < minWidth_) minWidth_ = Value;
+  Change();
+}
+
+void TSizeConstraints::SetMinHeight(int Value) {
+  Value = std::max(0, Value);
+  if (minHeight_ == Value) return;
+  minHeight_ = Value;
+  if (maxHeight_ > 0 && Value > maxHeight_) maxHeight_ = Value;
+  Change();
+}
+
+void TSizeConstraints::SetMinWidth(int Value) {
+  Value = std::max(0, Value);
+  if (minWidth_ == Value) return;
+  minWidth_ = Value;
+  if (maxWidth_ > 0 && Value > maxWidth_) maxWidth_ = Value;
+  Change();
+}
+
+void TSizeConstraints::Constrain(int& Width, int& Height) const {
+  if (maxWidth_ > 0) Width = std::min(Width, maxWidth_);
+  if (maxHeight_ > 0) Height = std::min(Height, maxHeight_);
+  Width = std::max(Width, minWidth_);
+  Height = std::max(Height, minHeight_);
+}
+
+void TSizeConstraints::Scale(int M, int D) {
+  if (M == D || D == 0) return;
+  maxHeight_ = MulDiv(maxHeight_, M, D);
+  maxWidth_ = MulDiv(maxWidth_, M, D);
+  minHeight_ = MulDiv(minHeight_, M, D);
+  minWidth_ = MulDiv(minWidth_, M, D);
+}
+
+void TSizeConstraints::Change() {
+  InvokeEvent(OnChange, this);
+  if (control_) control_->ConstraintsChanged();
+}
+
 // ---------------------------------------------------------------- TControl
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_unique<TFont>()) {
+TControl::TControl(TComponent* AOwner)
+    : TComponent(AOwner),
+      font_(std::make_unique<TFont>()),
+      constraints_(std::make_unique<TSizeConstraints>(this)) {
   WindowProc = [this](TMessage& m) { WndProc(m); };
   font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -229,6 +299,7 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  constraints_->Constrain(AWidth, AHeight);
   AWidth = std::max(0, AWidth);
   AHeight = std::max(0, AHeight);
   if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
@@ -309,6 +380,48 @@ void TControl::SetParentFont(bool Value) {
   if (parentFont_ == Value) return;
   parentFont_ = Value;
   if (Value && parent_) Perform(CM_PARENTFONTCHANGED);
+}
+
+void TControl::ConstraintsChanged() {
+  SetBounds(left_, top_, width_, height_);
+}
+
+void TControl::ChangeScale(int M, int D) {
+  if (M == D || D == 0) return;
+  const int x = MulDiv(left_, M, D), y = MulDiv(top_, M, D);
+  const int w = controlStyle_.Contains(csFixedWidth) ? width_ : MulDiv(left_ + width_, M, D) - x;
+  const int h = controlStyle_.Contains(csFixedHeight) ? height_ : MulDiv(top_ + height_, M, D) - y;
+  constraints_->Scale(M, D);
+  SetBounds(x, y, w, h);
+  if (!parentFont_) font_->SetSize(MulDiv(font_->Size(), M, D));
+}
+
+void TControl::SetBiDiMode(TBiDiMode Value) {
+  parentBiDiMode_ = false;
+  if (biDiMode_ == Value) return;
+  biDiMode_ = Value;
+  Perform(CM_BIDIMODECHANGED);
+}
+
+void TControl::SetParentBiDiMode(bool Value) {
+  if (parentBiDiMode_ == Value) return;
+  parentBiDiMode_ = Value;
+  if (Value && parent_) Perform(CM_PARENTBIDIMODECHANGED);
+}
+
+UINT TControl::DrawTextBiDiModeFlags(UINT Flags) const {
+  if (UseRightToLeftAlignment()) {
+    if (Flags & DT_RIGHT)
+      Flags &= ~static_cast<UINT>(DT_RIGHT);  // DT_LEFT is no bit
+    else if (!(Flags & DT_CENTER))
+      Flags |= DT_RIGHT;
+  }
+  return Flags | DrawTextBiDiModeFlagsReadingOnly();
+}
+
+TAlignment TControl::BiDiAlignment(TAlignment Value) const {
+  if (!UseRightToLeftAlignment() || Value == taCenter) return Value;
+  return Value == taLeftJustify ? taRightJustify : taLeftJustify;
 }
 
 void TControl::SetCtl3D(bool Value) {
@@ -653,6 +766,15 @@ void TControl::Dispatch(TMessage& m) {
     case CM_PARENTSHOWHINTCHANGED:
       if (parentShowHint_ && parent_) showHint_ = parent_->ShowHint();
       return;
+    case CM_PARENTBIDIMODECHANGED:
+      if (parentBiDiMode_ && parent_ && biDiMode_ != parent_->BiDiMode()) {
+        biDiMode_ = parent_->BiDiMode();
+        Perform(CM_BIDIMODECHANGED);
+      }
+      return;
+    case CM_BIDIMODECHANGED:
+      Invalidate();
+      return;
     case CM_COLORCHANGED:
     case CM_FONTCHANGED:
     case CM_ENABLEDCHANGED:
@@ -792,6 +914,36 @@ void TWinControl::CreateParams(TCreateParams& Params) {
   Params.WindowClass.lpfnWndProc = InitWndProc;
   Params.WindowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   Params.WinClassName = ClassName();
+  AddBiDiModeExStyle(Params.ExStyle);
+}
+
+void TWinControl::AddBiDiModeExStyle(DWORD& ExStyle) {
+  if (UseRightToLeftReading()) ExStyle |= WS_EX_RTLREADING;
+  if (UseRightToLeftScrollBar()) ExStyle |= WS_EX_LEFTSCROLLBAR;
+  if (UseRightToLeftAlignment()) {
+    // the text's own alignment mirrored: left-aligned text stands at the right
+    if (GetControlsAlignment() == taLeftJustify)
+      ExStyle |= WS_EX_RIGHT;
+    else
+      ExStyle &= ~static_cast<DWORD>(WS_EX_RIGHT);
+  }
+}
+
+void TWinControl::ChangeScale(int M, int D) {
+  DisableAlign();
+  TScopeExit enable([this] { EnableAlign(); });
+  ScaleControls(M, D);
+  TControl::ChangeScale(M, D);
+}
+
+void TWinControl::ScaleControls(int M, int D) {
+  for (TControl* c : std::vector<TControl*>(controls_)) c->ChangeScale(M, D);
+}
+
+void TWinControl::ScaleBy(int M, int D) {
+  const int left = left_, top = top_;
+  ChangeScale(M, D);
+  SetBounds(left, top, width_, height_);
 }
 
 void TWinControl::CreateSubClass(TCreateParams& Params, const std::string& ControlClassName) {
@@ -895,6 +1047,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   if (AControl->parentColor_) AControl->Perform(CM_PARENTCOLORCHANGED);
   if (AControl->parentFont_) AControl->Perform(CM_PARENTFONTCHANGED);
   if (AControl->parentShowHint_) AControl->Perform(CM_PARENTSHOWHINTCHANGED);
+  if (AControl->parentBiDiMode_) AControl->Perform(CM_PARENTBIDIMODECHANGED);
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) w->UpdateShowing();
   AControl->Invalidate();
   AlignControls(AControl);
@@ -1011,6 +1164,7 @@ void TWinControl::EnableAlign() {
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  constraints_->Constrain(AWidth, AHeight);
   AWidth = std::max(0, AWidth);
   AHeight = std::max(0, AHeight);
   if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
@@ -1588,6 +1742,12 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     case CM_SHOWHINTCHANGED:
       NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return;
+    case CM_BIDIMODECHANGED:
+      // the window's extended styles follow the mode
+      RecreateWnd();
+      NotifyControls(CM_PARENTBIDIMODECHANGED);
+      Invalidate();
       return;
     case CM_RECREATEWND:
       RecreateWnd();

@@ -93,6 +93,36 @@ using TControlState = TSet<TControlStateFlag>;
 
 using TWndMethod = std::function<void(TMessage&)>;
 
+// Reading order and alignment: right to left mirrors the alignment and the scroll bar side; the
+// "no align" mode keeps the alignment, the "reading only" mode keeps both.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+
+// The smallest and largest size a control takes (0: no limit). A maximum below the minimum lowers
+// the minimum, a minimum above the maximum raises the maximum.
+class TSizeConstraints : public TPersistent {
+  TALVIK_CLASS(TSizeConstraints, TPersistent)
+  explicit TSizeConstraints(TControl* Control) : control_(Control) {}
+  void Assign(TPersistent* Source) override;
+  int MaxHeight() const { return maxHeight_; }
+  void SetMaxHeight(int Value);
+  int MaxWidth() const { return maxWidth_; }
+  void SetMaxWidth(int Value);
+  int MinHeight() const { return minHeight_; }
+  void SetMinHeight(int Value);
+  int MinWidth() const { return minWidth_; }
+  void SetMinWidth(int Value);
+  // Width and height brought within the limits.
+  void Constrain(int& Width, int& Height) const;
+  // The limits times M / D.
+  void Scale(int M, int D);
+  TNotifyEvent OnChange;
+
+ private:
+  void Change();
+  TControl* control_;
+  int maxHeight_ = 0, maxWidth_ = 0, minHeight_ = 0, minWidth_ = 0;
+};
+
 // In-process dragging of one control's contents onto another control.
 enum TDragMode { dmManual, dmAutomatic };
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
@@ -230,6 +260,25 @@ class TControl : public TComponent {
   void SetParentFont(bool Value);
   bool Ctl3D() const { return ctl3D_; }
   void SetCtl3D(bool Value);
+  // Right to left: the mode, taken from the parent while ParentBiDiMode is set.
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode Value);
+  bool ParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool Value);
+  bool IsRightToLeft() const { return biDiMode_ != bdLeftToRight; }
+  virtual bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftScrollBar() const {
+    return biDiMode_ == bdRightToLeft || biDiMode_ == bdRightToLeftNoAlign;
+  }
+  // DrawText flags with DT_LEFT and DT_RIGHT exchanged under right-to-left alignment and
+  // DT_RTLREADING added under right-to-left reading.
+  UINT DrawTextBiDiModeFlags(UINT Flags) const;
+  UINT DrawTextBiDiModeFlagsReadingOnly() const { return UseRightToLeftReading() ? DT_RTLREADING : 0; }
+  // The alignment as it shows: left and right exchanged under right-to-left alignment.
+  TAlignment BiDiAlignment(TAlignment Value) const;
+  TSizeConstraints* Constraints() { return constraints_.get(); }
+  void SetConstraints(TSizeConstraints* Value) { constraints_->Assign(Value); }
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& Value) { hint_ = Value; }
   bool ShowHint() const { return showHint_; }
@@ -316,6 +365,9 @@ class TControl : public TComponent {
   virtual void VisibleChanging() {}
   virtual void DoContextPopup(TPoint MousePos, bool& Handled);
   void SendCancelMode(TControl* Sender);
+  // Scales position, size, the size limits and (unless it is the parent's) the font by M / D.
+  virtual void ChangeScale(int M, int D);
+  virtual void ConstraintsChanged();
   virtual void FontChanged();
   // Copies the action's properties; with CheckDefaults only into properties still at their default.
   virtual void ActionChange(TObject* Sender, bool CheckDefaults);
@@ -335,6 +387,9 @@ class TControl : public TComponent {
   std::unique_ptr<TFont> font_;
   bool parentFont_ = true;
   bool ctl3D_ = true;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
+  std::unique_ptr<TSizeConstraints> constraints_;
   std::string hint_;
   bool showHint_ = false;
   bool parentShowHint_ = true;
@@ -351,6 +406,7 @@ class TControl : public TComponent {
   friend class TWinControl;
   friend class TApplication;
   friend class TCustomForm;
+  friend class TSizeConstraints;
 
  private:
   void HandleMouse(TMessage& Message);
@@ -409,6 +465,8 @@ class TWinControl : public TControl {
   void Update() override;
   void Repaint() override;
   void RecreateWnd();
+  // Scales the control and its children by M / D, keeping the control's own position.
+  void ScaleBy(int M, int D);
   void Broadcast(TMessage& Message);
   void PaintTo(HDC DC, int X, int Y);
   TBrush* Brush() { return &brush_; }
@@ -432,6 +490,12 @@ class TWinControl : public TControl {
 
  protected:
   virtual void CreateParams(TCreateParams& Params);
+  // The extended styles of the reading order, the scroll bar side and the mirrored alignment.
+  void AddBiDiModeExStyle(DWORD& ExStyle);
+  // The alignment of the control's text (what the mirrored extended style turns around).
+  virtual TAlignment GetControlsAlignment() const { return taLeftJustify; }
+  void ChangeScale(int M, int D) override;
+  void ScaleControls(int M, int D);
   // Builds the control on a window class of the layer ("EDIT"): its procedure becomes the default one.
   void CreateSubClass(TCreateParams& Params, const std::string& ControlClassName);
   virtual void CreateWnd();

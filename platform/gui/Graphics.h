@@ -644,6 +644,8 @@ class TIcon : public TGraphic {
   TBitmap* Bitmap() { return image_.get(); }
   TColor TransparentColor() const { return transparentColor_; }
   void SetTransparentColor(TColor Value);
+  // Takes a copy of an icon's picture (LoadIcon); the handle stays the caller's. nullptr empties it.
+  void SetHandle(HICON Value);
 
  private:
   std::unique_ptr<TBitmap> image_;

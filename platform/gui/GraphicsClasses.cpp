@@ -5,6 +5,7 @@
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/WindowsState.h"
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -739,6 +740,22 @@ void TIcon::Draw(TCanvas* ACanvas, const TRect& Rect) {
   TColor key = transparentColor_ == clDefault ? image_->Canvas()->Pixels(0, Height() - 1) : transparentColor_;
   TransparentBlt(ACanvas->Handle(), Rect.Left, Rect.Top, Rect.Width(), Rect.Height(),
                  image_->Canvas()->Handle(), 0, 0, Width(), Height(), ColorToRGB(key));
+}
+
+void TIcon::SetHandle(HICON Value) {
+  auto* rec = reinterpret_cast<talvik::gui::detail::CursorRec*>(Value);
+  if (!rec || !rec->image) {
+    image_->SetSize(0, 0);
+    return;
+  }
+  image_->SetSize(rec->width, rec->height);
+  HDC src = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(src, rec->image);
+  BitBlt(image_->Canvas()->Handle(), 0, 0, rec->width, rec->height, src, 0, 0, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+  transparentColor_ = static_cast<TColor>(rec->clear);
+  Changed();
 }
 
 void TIcon::LoadFromFile(const std::string& FileName) {

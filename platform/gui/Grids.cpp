@@ -205,14 +205,8 @@ void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
   RecreateWnd();
 }
 
-void TCustomGrid::SetBiDiMode(TBiDiMode Value) {
-  if (biDiMode_ == Value) return;
-  biDiMode_ = Value;
-  if (inplaceEdit_ && inplaceEdit_->Visible()) inplaceEdit_->UpdateLoc(CellRect(Col(), Row()));
-  Invalidate();
-}
-
 void TCustomGrid::ChangeScale(int M, int D) {
+  TCustomControl::ChangeScale(M, D);
   if (M == D || D == 0) return;
   defaultColWidth_ = MulDiv(defaultColWidth_, M, D);
   defaultRowHeight_ = MulDiv(defaultRowHeight_, M, D);
@@ -1139,6 +1133,11 @@ void TCustomGrid::WndProc(TMessage& Message) {
 
 void TCustomGrid::Dispatch(TMessage& m) {
   switch (m.Msg) {
+    case CM_BIDIMODECHANGED:
+      TCustomControl::Dispatch(m);
+      // the editor stands over the mirrored cell
+      if (inplaceEdit_ && inplaceEdit_->Visible()) inplaceEdit_->UpdateLoc(CellRect(Col(), Row()));
+      return;
     case WM_GETDLGCODE:
       m.Result = DLGC_WANTARROWS;
       if (options_.Contains(goRowSelect)) return;

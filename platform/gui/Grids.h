@@ -36,7 +36,6 @@ using TGridDrawState = TSet<TGridDrawStateFlag>;
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
 enum TGridScrollDirection { sdLeft, sdRight, sdUp, sdDown };
 using TGridScrollDirections = TSet<TGridScrollDirection>;
-enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 struct TGridCoord {
   int X = 0;
@@ -183,9 +182,6 @@ class TCustomGrid : public TCustomControl {
   void SetFixedColor(TColor Value);
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle Value);
-  TBiDiMode BiDiMode() const { return biDiMode_; }
-  void SetBiDiMode(TBiDiMode Value);
-  virtual bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
 
   // ---- cells on screen ----
   // The pixels of a block of cells in view (empty when none of it shows); mirrored right to left.
@@ -260,7 +256,7 @@ class TCustomGrid : public TCustomControl {
   void FocusCell(int ACol, int ARow, bool MoveAnchor);
   void MoveTopLeft(int ALeft, int ATop);
   void ScrollData(int DX, int DY);
-  virtual void ChangeScale(int M, int D);
+  void ChangeScale(int M, int D) override;
   void ClampInView(const TGridCoord& Coord);
 
   void CreateParams(TCreateParams& Params) override;
@@ -353,7 +349,6 @@ class TCustomGrid : public TCustomControl {
   bool defaultDrawing_ = true;
   TColor fixedColor_ = clBtnFace;
   TBorderStyle borderStyle_ = bsSingle;
-  TBiDiMode biDiMode_ = bdLeftToRight;
   bool editorMode_ = false;
   TInplaceEdit* inplaceEdit_ = nullptr;  // owned by the grid as a component
   TGridCoord inplaceCell_{-1, -1};       // the cell the editor was loaded from

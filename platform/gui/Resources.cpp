@@ -6,6 +6,7 @@
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/Windows.h"
+#include "platform/gui/WindowsState.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -79,8 +80,10 @@ HBITMAP LoadIconBitmap(HINSTANCE module, const std::string& name, COLORREF clear
   return art ? Paint(*art, clear) : nullptr;
 }
 
-HCURSOR LoadCursor(HINSTANCE module, const std::string& name) {
-  const RESOURCE_ART* art = Find(module, RT_CURSOR, name);
+namespace {
+
+// A cursor of the art: clear pixels stay clear, black ones black, any other colour white.
+HCURSOR MaskedCursor(HINSTANCE module, const RESOURCE_ART* art) {
   if (!art) return nullptr;
   int w = ArtWidth(*art), h = static_cast<int>(art->rows.size());
   int stride = (w + 7) / 8;
@@ -98,4 +101,30 @@ HCURSOR LoadCursor(HINSTANCE module, const std::string& name) {
       if (c != RGB(0, 0, 0)) xorMask[byte] = static_cast<BYTE>(xorMask[byte] | bit);
     }
   return CreateCursor(module, art->hotSpot.X, art->hotSpot.Y, w, h, andMask, xorMask);
+}
+
+// A colour the art does not use, to stand for its clear pixels.
+COLORREF UnusedColour(const RESOURCE_ART& art) {
+  for (COLORREF c : {RGB(255, 0, 255), RGB(0, 255, 255), RGB(1, 2, 3)}) {
+    bool used = false;
+    for (auto& [ch, value] : art.palette) used = used || value == c;
+    if (!used) return c;
+  }
+  return RGB(254, 1, 253);
+}
+
+}  // namespace
+
+HCURSOR LoadCursor(HINSTANCE module, const std::string& name) {
+  return MaskedCursor(module, Find(module, RT_CURSOR, name));
+}
+
+HICON LoadIcon(HINSTANCE module, const std::string& name) {
+  const RESOURCE_ART* art = Find(module, RT_ICON, name);
+  HICON icon = MaskedCursor(module, art);
+  if (!icon) return nullptr;
+  auto* rec = reinterpret_cast<talvik::gui::detail::CursorRec*>(icon);
+  rec->clear = UnusedColour(*art);
+  rec->image = Paint(*art, rec->clear);
+  return icon;
 }

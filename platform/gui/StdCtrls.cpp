@@ -109,7 +109,7 @@ void TCustomLabel::Paint() {
     Canvas()->FillRect(r);
   }
   static constexpr UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
-  UINT flags = DT_EXPANDTABS | (wordWrap_ ? DT_WORDBREAK : 0) | kAlign[alignment_];
+  UINT flags = DrawTextBiDiModeFlags(DT_EXPANDTABS | (wordWrap_ ? DT_WORDBREAK : 0) | kAlign[alignment_]);
   if (layout_ != tlTop) {
     // measure first, then move the text down to the centre or the bottom
     TRect calc = r;
@@ -134,9 +134,11 @@ void TCustomLabel::AdjustBounds() {
            DT_CALCRECT | DT_EXPANDTABS | (wordWrap_ ? DT_WORDBREAK : 0) | (showAccelChar_ ? 0 : DT_NOPREFIX));
   SelectObject(dc, old);
   DeleteDC(dc);
+  // the edge the text stands at stays where it is
+  const TAlignment shown = BiDiAlignment(alignment_);
   int x = left_;
-  if (!wordWrap_ && alignment_ == taRightJustify) x = left_ + width_ - calc.Width();
-  if (!wordWrap_ && alignment_ == taCenter) x = left_ + (width_ - calc.Width()) / 2;
+  if (!wordWrap_ && shown == taRightJustify) x = left_ + width_ - calc.Width();
+  if (!wordWrap_ && shown == taCenter) x = left_ + (width_ - calc.Width()) / 2;
   SetBounds(x, top_, wordWrap_ ? width_ : calc.Width(), calc.Height());
 }
 
@@ -518,7 +520,7 @@ void TCustomMemo::CreateParams(TCreateParams& Params) {
   TCustomEdit::CreateParams(Params);
   static constexpr DWORD kAlign[] = {ES_LEFT, ES_RIGHT, ES_CENTER};
   static constexpr DWORD kBars[] = {0, WS_HSCROLL, WS_VSCROLL, WS_HSCROLL | WS_VSCROLL};
-  Params.Style |= ES_MULTILINE | kAlign[alignment_] | kBars[scrollBars_];
+  Params.Style |= ES_MULTILINE | kAlign[BiDiAlignment(alignment_)] | kBars[scrollBars_];
   if (wordWrap_ && scrollBars_ != ssHorizontal && scrollBars_ != ssBoth) Params.Style &= ~ES_AUTOHSCROLL;
 }
 

@@ -151,6 +151,7 @@ class TCustomMemo : public TCustomEdit {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  TAlignment GetControlsAlignment() const override { return alignment_; }
   void Dispatch(TMessage& Message) override;
   void KeyPress(char32_t& Key) override;
   void AdjustHeight() override {}

@@ -302,7 +302,7 @@ void TCustomCheckBox::Paint() {
   if (state_ == cbChecked) state |= DFCS_CHECKED;
   if (pressed_) state |= DFCS_PUSHED;
   Canvas()->Font()->Assign(Font());
-  PaintMarkAndCaption(this, Canvas(), alignment_, state, Focused());
+  PaintMarkAndCaption(this, Canvas(), BiDiAlignment(alignment_), state, Focused());
 }
 
 // ---------------------------------------------------------------- TRadioButton
@@ -358,5 +358,5 @@ void TRadioButton::Dispatch(TMessage& m) {
 void TRadioButton::Paint() {
   UINT state = DFCS_BUTTONRADIO | (checked_ ? DFCS_CHECKED : 0) | (pressed_ ? DFCS_PUSHED : 0);
   Canvas()->Font()->Assign(Font());
-  PaintMarkAndCaption(this, Canvas(), alignment_, state, Focused());
+  PaintMarkAndCaption(this, Canvas(), BiDiAlignment(alignment_), state, Focused());
 }

@@ -78,6 +78,7 @@ struct EditState {
   std::vector<int> lineStarts{0};
   int anchor = 0, caret = 0;
   DWORD style = 0;
+  DWORD exStyle = 0;  // WS_EX_RIGHT: the text stands at the right (right-to-left alignment)
   char32_t passwordChar = 0;
   int limit = 0;  // 0: none
   bool modified = false;
@@ -166,12 +167,15 @@ struct EditState {
     return r;
   }
   int VisibleLines() const { return std::max(1, TextRect().Height() / std::max(1, lineHeight)); }
+  bool RightAligned() const {
+    return (style & ES_RIGHT) || ((exStyle & WS_EX_RIGHT) && !(style & ES_CENTER));
+  }
   int AlignOffset(int line) const {
-    if (Multi() && (style & (ES_CENTER | ES_RIGHT)) == 0) return 0;
+    if (Multi() && !(style & ES_CENTER) && !RightAligned()) return 0;
     RECT r = TextRect();
     int free = r.Width() - Width(LineStart(line), LineEnd(line));
     if (free <= 0) return 0;
-    if (style & ES_RIGHT) return free;
+    if (RightAligned()) return free;
     if (style & ES_CENTER) return free / 2;
     return 0;
   }
@@ -647,6 +651,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* st = new EditState;
     st->hwnd = hwnd;
     st->style = cs ? cs->style : static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+    st->exStyle = cs ? cs->dwExStyle : static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
     st->measure = CreateCompatibleDC(nullptr);
     SelectObject(st->measure, GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRIC tm;
@@ -673,6 +678,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return DefWindowProc(hwnd, msg, wParam, lParam);
     case WM_STYLECHANGED:
       st.style = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
+      st.exStyle = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
       InvalidateRect(hwnd, nullptr, false);
       return 0;
     case WM_PAINT:

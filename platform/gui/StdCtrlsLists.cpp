@@ -233,8 +233,9 @@ void TCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   }
   TCanvas* c = Canvas();
   c->FillRect(Rect);
-  c->TextRect(Rect, Rect.Left + 2, Rect.Top + std::max(0, (Rect.Height() - c->TextHeight("Wg")) / 2),
-              items_->Strings(Index));
+  const std::string& s = items_->Strings(Index);
+  const int x = UseRightToLeftAlignment() ? Rect.Right - 2 - c->TextWidth(s) : Rect.Left + 2;
+  c->TextRect(Rect, x, Rect.Top + std::max(0, (Rect.Height() - c->TextHeight("Wg")) / 2), s);
 }
 
 void TCustomListBox::Paint() {

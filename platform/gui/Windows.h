@@ -496,6 +496,21 @@ bool ShowWindow(HWND hwnd, int cmd);
 bool IsWindowVisible(HWND hwnd);
 bool IsIconic(HWND hwnd);
 bool IsZoomed(HWND hwnd);
+// The placement of a top-level window: its state as a show command (SW_SHOWNORMAL, SW_SHOWMINIMIZED or
+// SW_SHOWMAXIMIZED) and its normal-position rectangle on the screen, which a maximised window returns
+// to when restored (and which a minimised one keeps).
+struct WINDOWPLACEMENT {
+  UINT length = sizeof(WINDOWPLACEMENT);
+  UINT flags = 0;
+  UINT showCmd = 0;
+  POINT ptMinPosition{-1, -1};
+  POINT ptMaxPosition{-1, -1};
+  RECT rcNormalPosition;
+};
+bool GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement);
+// Moves the normal-position rectangle (for a maximised window: the rectangle it is restored to) and
+// brings the window into the state of showCmd.
+bool SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement);
 bool EnableWindow(HWND hwnd, bool enable);
 bool IsWindowEnabled(HWND hwnd);
 bool SetWindowText(HWND hwnd, const std::string& text);
@@ -600,6 +615,12 @@ HBITMAP LoadBitmap(HINSTANCE module, const std::string& name);
 HCURSOR LoadCursor(HINSTANCE module, const std::string& name);
 // An icon's art as a bitmap with its clear pixels in `clear` (nullptr when there is none).
 HBITMAP LoadIconBitmap(HINSTANCE module, const std::string& name, COLORREF clear);
+// An icon by name (nullptr for a name nobody registered); free it with DestroyIcon. It can also
+// serve as a cursor (its coloured pixels show white).
+HICON LoadIcon(HINSTANCE module, const std::string& name);
+// Draws an icon (or a cursor) at x, y leaving its clear pixels as they are.
+bool DrawIcon(HDC dc, int x, int y, HICON icon);
+bool DestroyIcon(HICON icon);
 
 // Hooks of the current thread.
 HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE instance, std::uint64_t threadId);

@@ -276,7 +276,35 @@ bool DestroyCursor(HCURSOR cursor) {
   auto* c = reinterpret_cast<CursorRec*>(cursor);
   if (!c || c->id) return false;  // shared cursors stay
   if (S().cursor == cursor) S().cursor = nullptr;
+  if (c->image) DeleteObject(c->image);
   delete c;
+  return true;
+}
+
+bool DestroyIcon(HICON icon) {
+  return DestroyCursor(icon);
+}
+
+bool DrawIcon(HDC dc, int x, int y, HICON icon) {
+  auto* c = reinterpret_cast<CursorRec*>(icon);
+  if (!dc || !c) return false;
+  if (c->image) {
+    HDC src = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(src, c->image);
+    TransparentBlt(dc, x, y, c->width, c->height, src, 0, 0, c->width, c->height, c->clear);
+    SelectObject(src, old);
+    DeleteDC(src);
+    return true;
+  }
+  // a cursor: the pixels its AND mask keeps are drawn, black or white by its XOR mask
+  const int stride = (c->width + 7) / 8;
+  for (int py = 0; py < c->height; ++py)
+    for (int px = 0; px < c->width; ++px) {
+      const std::size_t byte = static_cast<std::size_t>(py) * stride + px / 8;
+      const BYTE bit = static_cast<BYTE>(0x80 >> (px % 8));
+      if (c->andMask[byte] & bit) continue;
+      SetPixel(dc, x + px, y + py, (c->xorMask[byte] & bit) ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    }
   return true;
 }
 

@@ -397,6 +397,45 @@ bool IsZoomed(HWND hwnd) {
   return w && w->maximized;
 }
 
+bool GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT& placement) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  placement.flags = 0;
+  placement.showCmd = w->minimized ? SW_SHOWMINIMIZED : w->maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+  placement.ptMinPosition = POINT{-1, -1};
+  placement.ptMaxPosition = w->maximized ? POINT{w->rect.Left, w->rect.Top} : POINT{-1, -1};
+  placement.rcNormalPosition = w->maximized ? w->restoreRect : w->rect;
+  return true;
+}
+
+bool SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement) {
+  Wnd* w = W(hwnd);
+  if (!w) return false;
+  const RECT& r = placement.rcNormalPosition;
+  if (w->maximized)
+    w->restoreRect = r;
+  else
+    SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!(w = W(hwnd))) return false;
+  switch (placement.showCmd) {
+    case SW_SHOWMAXIMIZED:
+      if (!w->maximized || w->minimized) ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+      if (!w->minimized) ShowWindow(hwnd, static_cast<int>(placement.showCmd));
+      break;
+    case SW_HIDE:
+      ShowWindow(hwnd, SW_HIDE);
+      break;
+    default:
+      if (w->maximized || w->minimized) ShowWindow(hwnd, SW_RESTORE);
+      break;
+  }
+  return true;
+}
+
 bool EnableWindow(HWND hwnd, bool enable) {
   Wnd* w = W(hwnd);
   if (!w) return false;
@@ -573,8 +612,8 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
   RECT exposed[2];
   int exposedCount = 0;
   Wnd* root = Root(w);
-  if ((dx || dy) && !(flags & SW_SCROLLCHILDREN) && Visible(w) && root->surface && std::abs(dx) < src.Width() &&
-      std::abs(dy) < src.Height()) {
+  if ((dx || dy) && !(flags & SW_SCROLLCHILDREN) && Visible(w) && root->surface &&
+      std::abs(dx) < src.Width() && std::abs(dy) < src.Height()) {
     RECT inWindow = src;
     OffsetRect(inWindow, w->client.Left, w->client.Top);
     std::vector<RECT> shown = VisibleRects(w, inWindow, true);

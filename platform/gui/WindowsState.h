@@ -95,6 +95,9 @@ struct CursorRec {
   int hotY = 0;
   std::vector<BYTE> andMask;
   std::vector<BYTE> xorMask;
+  // An icon's picture (owned), whose pixels of `clear` are clear; nullptr for a plain cursor.
+  HBITMAP image = nullptr;
+  COLORREF clear = 0;
 };
 
 struct CaretState {

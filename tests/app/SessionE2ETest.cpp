@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <memory>
 
 #include "E2EHarness.h"
+#include "platform/gui/Graphics.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -145,6 +149,406 @@ TEST_F(SessionJourney, ACutUnderAutoRefreshShowsOneBoxThenNone) {
   ASSERT_TRUE(e2e::WaitFor([&] { return WindowsNamed("Talvik") == before; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // three intervals: no tick runs
   EXPECT_EQ(WindowsNamed("Talvik"), before);
+}
+
+}  // namespace
+
+namespace {
+
+// The session list as the display shows it: the grid's rows told apart by their alternating paper,
+// the ACTIVE ones by their red text, and the row the grid's indicator points at.
+struct ShownList {
+  int rows = 0;
+  int active = 0;
+  int current = -1;  // 0-based; -1 when no row shows the indicator
+};
+
+// Where the session window's grid sits in the maximised main window (the main window at (0,0)).
+constexpr int kFirstRowTop = 134, kRowPitch = 15, kProbeX = 40, kLastRowBottom = 500;
+constexpr int kStatusLeft = 68, kStatusRight = 126, kIndicatorLeft = 13, kIndicatorRight = 21;
+constexpr TColor kOddPaper = 0xC6BEBD, kEvenPaper = 0xDED7D6;
+const TRect kPanel3 = Rect(530, 558, 678, 588);  // the status bar's fourth panel
+constexpr TColor kIndicatorFace = 0xC8D0D4, kIndicatorLine = 0x808080;
+// A point of the grid's row (0-based) in the main window.
+int RowY(int Row) {
+  return kFirstRowTop + Row * kRowPitch + kRowPitch / 2;
+}
+
+class ListJourney : public SessionJourney {
+ protected:
+  ShownList Shown(const std::string& What) {
+    Picture(What);
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    TBitmap shot;
+    shot.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + What + ".png");
+    TCanvas* c = shot.Canvas();
+    ShownList list;
+    // a row is a band of the indicator column's face colour closed by a grid line
+    for (int top = kFirstRowTop; top + kRowPitch <= kLastRowBottom; top += kRowPitch) {
+      if (c->Pixels(kIndicatorLeft, top + 2) != kIndicatorFace ||
+          c->Pixels(kIndicatorLeft, top + kRowPitch - 1) != kIndicatorLine)
+        break;
+      bool red = false, pointed = false;
+      for (int y = top; y < top + kRowPitch - 1; ++y) {
+        for (int x = kStatusLeft; x < kStatusRight; ++x) {
+          const TColor p = c->Pixels(x, y);
+          red = red || (GetRValue(p) > 200 && GetGValue(p) < 80 && GetBValue(p) < 80);
+        }
+        for (int x = kIndicatorLeft; x < kIndicatorRight; ++x)
+          pointed = pointed || c->Pixels(x, y) == clBlack;
+      }
+      // a record's row has its number's paper but the current one, which is highlighted (an empty
+      // list shows one blank row of neither)
+      if (!pointed && c->Pixels(kProbeX, top + 2) != (list.rows % 2 ? kEvenPaper : kOddPaper)) break;
+      if (pointed) list.current = list.rows;
+      list.active += red;
+      ++list.rows;
+    }
+    return list;
+  }
+  // Whether the status bar's restricted-logins panel shows red text.
+  bool RestrictedNoteShown(const std::string& What) {
+    Picture(What);
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    TBitmap shot;
+    shot.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + What + ".png");
+    for (int y = kPanel3.Top; y < kPanel3.Bottom; ++y)
+      for (int x = kPanel3.Left; x < kPanel3.Right; ++x) {
+        const TColor p = shot.Canvas()->Pixels(x, y);
+        if (GetRValue(p) > 200 && GetGValue(p) < 80 && GetBValue(p) < 80) return true;
+      }
+    return false;
+  }
+  // The instance's user sessions (status counted where given).
+  static int AllSessions() {
+    return std::stoi(
+        Value("select count(*) from v$session where sid <> (select sid from v$mystat where rownum = 1)"));
+  }
+  static int UserSessions(const std::string& Status = "") {
+    // (the session asking is not counted)
+    return std::stoi(
+        Value("select count(*) from v$session where type = 'USER' and sid <> (select sid from "
+              "v$mystat where rownum = 1)" +
+              (Status.empty() ? std::string() : " and status = '" + Status + "'")));
+  }
+  static std::string Value(const std::string& Sql) {
+    TOracleSession s(nullptr);
+    s.SetLogonUsername("system");
+    s.SetLogonPassword("manager");
+    s.SetLogonDatabase("SIM");
+    s.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&s);
+    q.SQL()->SetText(Sql);
+    q.Execute();
+    return q.Eof() ? "" : q.Field(0).AsString();
+  }
+  // A session of another program, idle, logged on as long as the object lives.
+  static std::unique_ptr<TOracleSession> Client(const std::string& User, const std::string& Password) {
+    auto s = std::make_unique<TOracleSession>(nullptr);
+    s->SetLogonUsername(User);
+    s->SetLogonPassword(Password);
+    s->SetLogonDatabase("SIM");
+    s->LogOn();
+    return s;
+  }
+  static std::string SidOf(const std::string& User) {
+    return Value("select sid from v$session where username = '" + User + "' and client_info is null");
+  }
+  // Clicks a row of the grid, then opens its popup menu and picks its item (1-based).
+  void Click(int Row) {
+    e2e::Shell("xdotool mousemove --window " + main_ + " 150 " + std::to_string(RowY(Row)) + " click 1");
+  }
+  void PopupItem(int Row, int Item) {
+    e2e::Shell("xdotool mousemove --window " + main_ + " 150 " + std::to_string(RowY(Row)) + " click 3");
+    std::string keys;
+    for (int i = 0; i < Item; ++i) keys += " Down";
+    e2e::Shell("xdotool key --delay 80" + keys + " Return");
+  }
+  // The main window's menu at its caption's x, and its item (1-based).
+  void MenuItem(int X, int Item) {
+    e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(X) + " 10 click 1");
+    std::string keys;
+    for (int i = 0; i < Item; ++i) keys += " Down";
+    e2e::Shell("xdotool key --delay 80" + keys + " Return");
+  }
+  void F5() {
+    Keys(main_, "F5");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  }
+  // Answers the "Warning" question with Yes; false when none came.
+  bool AnswerYes() {
+    std::string warning;
+    if (!e2e::WaitFor([&] { return !(warning = e2e::WindowNamed("^Warning$")).empty(); })) return false;
+    Keys(warning, "Return");
+    return e2e::WaitFor([&] { return e2e::WindowNamed("^Warning$") != warning; });
+  }
+  // Closes a message box ("Talvik", like the session window) when one shows; whether one did.
+  bool CloseMessageBox(int Windows) {
+    if (!e2e::WaitFor([&] { return WindowsNamed("Talvik") > Windows; }, 3000)) return false;
+    Keys(e2e::Output("xdotool search --onlyvisible --name '^Talvik$' | tail -1"), "Return");
+    return e2e::WaitFor([&] { return WindowsNamed("Talvik") == Windows; });
+  }
+  void StartAndLogOn(const std::vector<std::pair<std::string, std::string>>& Values = {}) {
+    Settings(Values);
+    Start();
+    main_ = LogOn();
+    ASSERT_FALSE(main_.empty());
+  }
+
+  std::string main_;
+};
+
+constexpr int kMenuSessions = 182;  // "Сеансы"
+constexpr int kPopupTrace = 6, kPopupUserSessions = 7, kPopupSystemSessions = 8, kPopupKill = 9;
+constexpr int kMenuKillAll = 6, kMenuRestrictOn = 7, kMenuRestrictOff = 8;
+
+// Journey: sessions come and go; F5 lists them and the current row keeps its place on the screen.
+TEST_F(ListJourney, F5ListsTheInstancesSessionsAndTheCurrentRowKeepsItsPlace) {
+  auto a = Client("scott", "tiger"), b = Client("scott", "tiger"), c = Client("scott", "tiger");
+  StartAndLogOn();
+  F5();
+  ShownList shown = Shown("first");
+  EXPECT_EQ(shown.rows, UserSessions());
+  EXPECT_EQ(shown.active, 1);  // the program's own, while it reads the list
+  Click(2);
+  shown = Shown("clicked");
+  EXPECT_EQ(shown.current, 2);
+  a.reset();
+  auto d = Client("scott", "tiger"), e = Client("scott", "tiger");
+  F5();
+  shown = Shown("refreshed");
+  EXPECT_EQ(shown.rows, UserSessions());
+  EXPECT_EQ(shown.current, 2);
+  Keys(main_, "Down");
+  EXPECT_EQ(Shown("down").current, 3);
+}
+
+// Journey: with the line to the server cut, F5 shows the server's error in a box.
+TEST_F(ListJourney, F5WithTheLineCutShowsTheErrorBox) {
+  StartAndLogOn();
+  const std::string pair = SessionPair();
+  ASSERT_TRUE(
+      e2e::Shell(Sim() + " cut " + pair.substr(0, pair.find(',')) + " " + pair.substr(pair.find(',') + 1)));
+  const int windows = WindowsNamed("Talvik");
+  F5();
+  Picture("box");
+  EXPECT_TRUE(CloseMessageBox(windows)) << "no error box";
+}
+
+// Journey: the user/background switches of the popup menu pick the rows.
+TEST_F(ListJourney, TheProcessSwitchesPickUserBackgroundAllOrNoRows) {
+  auto a = Client("scott", "tiger");
+  StartAndLogOn();
+  const int users = UserSessions();
+  const int all = AllSessions();
+  ASSERT_GT(all, users);
+  EXPECT_EQ(Shown("users").rows, users);
+  PopupItem(0, kPopupSystemSessions);
+  EXPECT_EQ(Shown("all").rows, all);
+  PopupItem(0, kPopupUserSessions);
+  EXPECT_EQ(Shown("background").rows, all - users);
+  PopupItem(0, kPopupSystemSessions);
+  EXPECT_EQ(Shown("none").rows, 0);
+}
+
+// Journey: a session chosen in the list is killed from the popup menu after "Warning" was answered
+// Yes; after the instance changed, F5 lists what the instance holds.
+TEST_F(ListJourney, ASessionKilledFromThePopupAfterTheWarning) {
+  auto scott = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  StartAndLogOn();
+  F5();
+  ASSERT_EQ(Shown("listed").rows, 2);  // the program's own (active) and the client's
+  Click(1);
+  PopupItem(1, kPopupKill);
+  ASSERT_TRUE(AnswerYes()) << "no warning";
+  EXPECT_EQ(Value("select status from v$session where sid = " + sid), "KILLED");
+  // the workload program takes one step (and then waits long): its sessions come in, idle but for its
+  // steady ones (a long-active session, a lock chain)
+  const int before = UserSessions();
+  workload_ = popen(
+      (Sim() + " run --sessions 6 --busy 0 --period 600000 --seconds 600 >/dev/null 2>&1").c_str(), "r");
+  ASSERT_NE(workload_, nullptr);
+  ASSERT_TRUE(e2e::WaitFor([&] { return UserSessions() >= before + 6; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the step has ended
+  F5();
+  const ShownList shown = Shown("after-shape");
+  EXPECT_EQ(shown.rows, UserSessions());
+  EXPECT_EQ(shown.active, UserSessions("ACTIVE") + 1);  // and the program's own, while it reads the list
+  // the program's own session (the first row) cannot be killed: the server's refusal in a box
+  const int windows = WindowsNamed("Talvik");
+  Click(0);
+  PopupItem(0, kPopupKill);
+  ASSERT_TRUE(AnswerYes()) << "no warning";
+  EXPECT_TRUE(CloseMessageBox(windows)) << "no refusal shown";
+}
+
+// Journey: kill all from the main menu: two questions, every other session killed, the refusal for
+// the program's own session shown.
+TEST_F(ListJourney, KillAllAsksTwiceAndKillsEveryOtherSession) {
+  auto a = Client("scott", "tiger"), b = Client("scott", "tiger");
+  StartAndLogOn();
+  F5();
+  const int windows = WindowsNamed("Talvik");
+  MenuItem(kMenuSessions, kMenuKillAll);
+  ASSERT_TRUE(AnswerYes()) << "no first question";
+  ASSERT_TRUE(AnswerYes()) << "no second question";
+  EXPECT_TRUE(CloseMessageBox(windows)) << "the own session's refusal was not shown";
+  // the walk goes on after the box
+  EXPECT_TRUE(e2e::WaitFor([] { return UserSessions("KILLED") == 2; })) << UserSessions("KILLED");
+}
+
+// Journey: SQL trace switched on for the chosen session from the popup menu.
+TEST_F(ListJourney, TraceSwitchesSqlTraceOnForTheChosenSession) {
+  auto scott = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  StartAndLogOn();
+  F5();
+  Click(1);
+  PopupItem(1, kPopupTrace);
+  ASSERT_TRUE(AnswerYes()) << "no warning";
+  EXPECT_EQ(Value("select sql_trace from v$session where sid = " + sid), "ENABLED");
+}
+
+// Journey: restricted logins on from the main menu keep a plain user out; off lets him in again.
+TEST_F(ListJourney, RestrictedLoginsKeepAPlainUserOutUntilSwitchedOff) {
+  StartAndLogOn();
+  MenuItem(kMenuSessions, kMenuRestrictOn);
+  ASSERT_TRUE(AnswerYes()) << "no question";
+  EXPECT_EQ(Value("select logins from v$instance"), "RESTRICTED");
+  EXPECT_THROW(Client("scott", "tiger"), EOracleError);
+  EXPECT_TRUE(RestrictedNoteShown("restricted"));
+  MenuItem(kMenuSessions, kMenuRestrictOff);
+  ASSERT_TRUE(AnswerYes()) << "no question";
+  EXPECT_EQ(Value("select logins from v$instance"), "ALLOWED");
+  EXPECT_NO_THROW(Client("scott", "tiger"));
+  EXPECT_FALSE(RestrictedNoteShown("allowed"));
+}
+
+}  // namespace
+
+namespace {
+
+constexpr int kMenuFile = 28, kMenuFileExit = 2;  // "Файл", "Выход"
+constexpr int kTitleY = 117, kTitleCpuX = 556, kTitleLogicalReadsX = 637;
+constexpr int kChooserMachine = 7, kPopupSnapshot = 10;
+
+class LayoutJourney : public ListJourney {
+ protected:
+  // Leaves the program through "Файл" → "Выход"; whether it ended.
+  bool Quit() {
+    MenuItem(kMenuFile, kMenuFileExit);
+    return Exit() == 0;
+  }
+  // The text of the session list's statement the program has open in the instance ("" when none).
+  static std::string OpenSessionList() {
+    const std::string sid = Value("select sid from v$session where client_info = 'Talvik'");
+    TOracleSession s(nullptr);
+    s.SetLogonUsername("system");
+    s.SetLogonPassword("manager");
+    s.SetLogonDatabase("SIM");
+    s.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&s);
+    q.SQL()->SetText(
+        "select rawtohex(t.address), t.sql_text from v$open_cursor o, v$sqltext t where o.sid = " + sid +
+        " and t.address = o.address order by 1, t.piece");
+    q.Execute();
+    std::map<std::string, std::string> texts;
+    for (; !q.Eof(); q.Next()) texts[q.Field(0).AsString()] += q.Field(1).AsString();
+    for (const auto& [address, text] : texts)
+      if (text.find("v$session_wait") != std::string::npos) return text;
+    return "";
+  }
+  // The order the list was last asked for: what follows its last ORDER BY.
+  static std::string ListOrder() {
+    const std::string text = OpenSessionList();
+    const std::size_t at = text.rfind("ORDER BY");
+    return at == std::string::npos ? "<none>" : Trim(text.substr(at + 8));
+  }
+  // A stored column's layout word (1-based: index, width, marker, visible, sort index...).
+  std::string StoredLayout(const std::string& Field, int Word) {
+    const std::string settings = e2e::ProgramTest::Settings();
+    const std::string key = "\"dbgSession." + Field + "\"=\"";
+    const std::size_t at = settings.find(key);
+    if (at == std::string::npos) return "<none>";
+    const std::string value =
+        settings.substr(at + key.size(), settings.find('"', at + key.size()) - at - key.size());
+    std::stringstream words(value);
+    std::string word;
+    for (int i = 0; i < Word && std::getline(words, word, ','); ++i) {
+    }
+    return word;
+  }
+};
+
+// Journey: a click on the title "CPU" orders the rows by it on the server, a Ctrl+click adds a second
+// key; the next start asks for the same order.
+TEST_F(LayoutJourney, TitleClicksOrderTheListOnTheServerAndTheOrderSurvivesARestart) {
+  StartAndLogOn();
+  EXPECT_EQ(ListOrder(), "s.status");
+  e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kTitleCpuX) + " " +
+             std::to_string(kTitleY) + " click 1");
+  ASSERT_TRUE(e2e::WaitFor([] { return ListOrder().rfind("13", 0) == 0; })) << ListOrder();
+  const std::string byCpu = ListOrder();
+  e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kTitleLogicalReadsX) + " " +
+             std::to_string(kTitleY) + " keydown ctrl click 1 keyup ctrl");
+  ASSERT_TRUE(e2e::WaitFor([&] { return ListOrder().rfind(byCpu + ", 8", 0) == 0; })) << ListOrder();
+  const std::string twoKeys = ListOrder();
+  Picture("sorted");
+  ASSERT_TRUE(Quit());
+  Start();
+  main_ = LogOn();
+  ASSERT_FALSE(main_.empty());
+  EXPECT_TRUE(e2e::WaitFor([&] { return ListOrder() == twoKeys; })) << ListOrder();
+  EXPECT_TRUE(e2e::WaitFor([&] { return Shown("restarted").rows > 0; }));
+}
+
+// Journey: a column unticked in the chooser on the title row stays hidden after a restart.
+TEST_F(LayoutJourney, AColumnHiddenInTheChooserStaysHiddenAfterARestart) {
+  StartAndLogOn();
+  e2e::Shell("xdotool mousemove --window " + main_ + " 150 " + std::to_string(kTitleY) + " click 3");
+  Picture("chooser");
+  std::string keys;
+  for (int i = 0; i < kChooserMachine; ++i) keys += " Down";
+  e2e::Shell("xdotool key --delay 80" + keys + " Return");
+  Picture("hidden");
+  ASSERT_TRUE(Quit());
+  EXPECT_EQ(StoredLayout("MACHINE", 4), "0");
+  EXPECT_EQ(StoredLayout("SID", 4), "1");
+  Start();
+  main_ = LogOn();
+  ASSERT_FALSE(main_.empty());
+  ASSERT_TRUE(e2e::WaitFor([&] { return Shown("restarted").rows > 0; }));
+  ASSERT_TRUE(Quit());
+  EXPECT_EQ(StoredLayout("MACHINE", 4), "0");  // the restored layout kept it hidden
+}
+
+// Journey: the snapshot from the popup menu: the file dialog proposes "session", the file is a
+// spreadsheet.
+TEST_F(LayoutJourney, TheSnapshotIsSavedWhereTheFileDialogSays) {
+  auto scott = Client("scott", "tiger");
+  StartAndLogOn();
+  F5();
+  PopupItem(0, kPopupSnapshot);
+  const std::string dialog = Await("^Save As$");
+  ASSERT_FALSE(dialog.empty()) << "no file dialog";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it paints
+  Picture("dialog");
+  const std::string file = (dir_ / "snapshot.xls").string();
+  e2e::Shell("xdotool windowfocus --sync " + dialog + " key ctrl+a");
+  Type(dialog, file);
+  Keys(dialog, "Return");
+  ASSERT_TRUE(
+      e2e::WaitFor([&] { return std::filesystem::exists(file) && std::filesystem::file_size(file) > 0; }));
+  std::ifstream in(file, std::ios::binary);
+  const std::string sheet((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(sheet.size(), 2u);
+  EXPECT_EQ(sheet.substr(0, 2), std::string("\x09\x08", 2));  // a worksheet's first record
+  // both listed sessions' users are in it
+  EXPECT_NE(sheet.find("SYSTEM"), std::string::npos);
+  EXPECT_NE(sheet.find("SCOTT"), std::string::npos);
 }
 
 }  // namespace

@@ -276,6 +276,23 @@ TEST_F(DBCombo, KeyModeOpensOnAClickAndTheMouseSelectsNoText) {
   EXPECT_EQ(combo->Text(), "No");
 }
 
+TEST_F(DBCombo, RightToLeftTheListReadsAsTheControl) {
+  combo->Items()->SetText("Активные\nВсе сеансы");
+  combo->SetBiDiMode(bdRightToLeft);
+  Focus();
+  combo->DropDown();
+  ASSERT_NE(combo->PopupList(), nullptr);
+  EXPECT_EQ(combo->PopupList()->BiDiMode(), bdRightToLeft);
+  EXPECT_EQ(combo->ButtonControl(0)->Left(), 0) << "the drop-down button at the left edge";
+  ASSERT_TRUE(talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-dbcombo-right-to-left.png",
+                                             Rect(30, 30, 260, 120)));
+  combo->CloseUp(false);
+  combo->SetBiDiMode(bdLeftToRight);
+  combo->DropDown();
+  EXPECT_EQ(combo->PopupList()->BiDiMode(), bdLeftToRight) << "each opening takes the mode again";
+  combo->CloseUp(false);
+}
+
 TEST_F(DBCombo, ScreenshotDroppedDownWithItsSizeGrip) {
   for (const char* s : {"Активные", "Неактивные", "Заблокированные", "Фоновые процессы", "Все сеансы",
                         "Системные", "Пользовательские", "Ожидающие"})
@@ -302,6 +319,18 @@ class DBCheck : public ControlsOnAForm {
   }
   TDBCheckBoxEx* box = nullptr;
 };
+
+TEST_F(DBCheck, RightToLeftTheBoxAndItsCaptionChangeSides) {
+  const TSize size = DefaultCheckBoxSize();
+  EXPECT_EQ(box->BoxRect().Left, 0) << "caption right of the box";
+  box->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(box->BoxRect().Right, box->ClientWidth());
+  box->SetAlignment(taLeftJustify);
+  EXPECT_EQ(box->BoxRect().Left, 0) << "caption left of the box, mirrored";
+  box->SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_EQ(box->BoxRect().Right, box->ClientWidth()) << "reading alone keeps the sides";
+  EXPECT_EQ(box->BoxRect().Width(), size.cx);
+}
 
 TEST_F(DBCheck, ValueListsMapTheFieldAndTheFirstTextIsWritten) {
   box->SetValueChecked("Y;Yes");

@@ -368,6 +368,56 @@ TEST_F(DBEdit, TheTextRectangleShrinksByTheButtonsAndTheImage) {
   edit->EditImage()->SetImages(nullptr);
 }
 
+TEST_F(DBEdit, RightToLeftTheButtonsStandAtTheLeftEdgeAndTheImageAtTheRight) {
+  edit->EditButton()->SetVisible(true);
+  edit->EditButtons()->Add()->SetWidth(11);
+  TCustomImageList images(nullptr, 16, 16);
+  edit->EditImage()->SetImages(&images);
+  edit->EditImage()->SetVisible(true);
+  form->SetBiDiMode(bdRightToLeft);  // the edit takes its form's mode
+  const int sb = GetSystemMetrics(SM_CXVSCROLL);
+  EXPECT_EQ(edit->ButtonControl(0)->Left(), 0) << "the main button at the left edge";
+  EXPECT_EQ(edit->ButtonControl(1)->Left(), sb) << "the extra one to its right";
+  EXPECT_EQ(edit->TextRect(), Rect(1 + sb + 11, 0, edit->ClientWidth() - 1 - 20, edit->ClientHeight()));
+  RECT given;
+  SendMessage(edit->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&given));
+  EXPECT_EQ(given.Left, edit->TextRect().Left) << "the window was told";
+  // a press over a button or the image does not reach the text
+  edit->SetText("abc");
+  edit->SetFocus();
+  SendMessage(edit->Handle(), EM_SETSEL, 0, 0);
+  const int x = edit->ClientWidth() - 5;
+  SendMessage(edit->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
+  SendMessage(edit->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+  EXPECT_EQ(edit->SelStart(), 0);
+  form->SetBiDiMode(bdLeftToRight);
+  EXPECT_EQ(edit->ButtonControl(0)->Left(), edit->ClientWidth() - sb) << "back at the right edge";
+  edit->EditImage()->SetImages(nullptr);
+}
+
+TEST_F(DBEdit, ScreenshotRightToLeftWithButtonsImageAndText) {
+  auto* rtl = new TDBEditEx(form.get());
+  rtl->SetParent(form.get());
+  rtl->SetBounds(10, 100, 250, 21);
+  rtl->EditButton()->SetVisible(true);
+  rtl->EditButtons()->Add()->SetStyle(ebsUpDownEx);
+  TCustomImageList images(nullptr, 16, 16);
+  TBitmap bmp;
+  bmp.SetSize(16, 16);
+  bmp.Canvas()->Brush()->SetColor(clGreen);
+  bmp.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  images.Add(&bmp, nullptr);
+  rtl->EditImage()->SetImages(&images);
+  rtl->EditImage()->SetVisible(true);
+  rtl->SetBiDiMode(bdRightToLeft);
+  rtl->SetText("Сеанс");
+  other->SetFocus();
+  Pump();
+  ASSERT_TRUE(talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-dbedit-right-to-left.png",
+                                             Rect(40, 130, 310, 170)));
+  rtl->EditImage()->SetImages(nullptr);
+}
+
 TEST_F(DBEdit, RecentEntriesOpenOnAMatchingPrefixAndCloseOnEmptyText) {
   for (const char* s : {"alpha", "Alps", "beta", "альфа"}) edit->MRUList()->Items()->Add(s);
   edit->MRUList()->SetActive(true);

@@ -290,6 +290,51 @@ TEST_F(DropDowns, GripDragResizesWithinTheWorkAreaKeepingTheOppositeEdge) {
   EXPECT_EQ(grip->Top(), 0);
 }
 
+// Items with pictures: the picture column stands at the leading edge, the text after it (right to
+// left: the picture at the right, the text ending 2 pixels before it).
+TEST_F(DropDowns, ItemsWithImagesPutThePictureAtTheReadingSide) {
+  TCustomImageList images(nullptr, 16, 16);
+  TBitmap picture;
+  picture.SetSize(16, 16);
+  picture.Canvas()->Brush()->SetColor(clRed);
+  picture.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  for (int i = 0; i < 3; ++i) images.Add(&picture, nullptr);
+  for (TBiDiMode mode : {bdLeftToRight, bdRightToLeft}) {
+    SCOPED_TRACE(mode == bdLeftToRight ? "left to right" : "right to left");
+    TPopupListboxEx* list = MakeList(3);
+    list->SetImages(&images);
+    list->SetItemHeight(18);
+    list->SetBiDiMode(mode);
+    Show(list);
+    talvik::gui::UpdateAllWindows(list->Handle());
+    const int border = (list->Width() - list->ClientWidth()) / 2;
+    const int width = list->ClientWidth();
+    const int column = images.Width() + 4;
+    const int y = border + 18 + 9;  // the middle of the second item
+    auto px = [&](int x) { return talvik::gui::WindowPixel(list->Handle(), border + x, y); };
+    // the text's leftmost and rightmost dark pixels over the whole row
+    int first = -1, last = -1;
+    for (int x = 0; x < width; ++x) {
+      const COLORREF p = px(x);
+      if (p == ColorToRGB(clRed) || p == ColorToRGB(list->Color())) continue;
+      if (first < 0) first = x;
+      last = x;
+    }
+    ASSERT_GE(first, 0);
+    if (mode == bdLeftToRight) {
+      EXPECT_EQ(px(column / 2), ColorToRGB(clRed));
+      EXPECT_GE(first, images.Width() + 5);
+      EXPECT_LT(last, width / 2);
+    } else {
+      EXPECT_EQ(px(width - column / 2), ColorToRGB(clRed));
+      EXPECT_EQ(px(column / 2), ColorToRGB(list->Color()));
+      EXPECT_LE(last, width - column - 2);
+      EXPECT_GT(first, width / 2);
+    }
+    delete list;
+  }
+}
+
 TEST_F(DropDowns, GripLineGroupsEveryFourPixels) {
   TPopupListboxEx* list = MakeList(3);
   Show(list);

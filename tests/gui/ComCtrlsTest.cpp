@@ -147,6 +147,33 @@ TEST_F(ComCtrls, StatusBarOwnerDrawsItsPanelsInsideTheirBevels) {
   EXPECT_EQ(bar->PanelRect(2).Right, bar->ClientWidth() - bar->ClientHeight());
 }
 
+// An owner-drawn panel that leaves the canvas with a hollow brush must not keep the next painting
+// from erasing the bar: a shorter text replaces a longer one without a trace of it.
+TEST_F(ComCtrls, StatusBarErasesAChangedTextAfterAnOwnerDrawnPanelLeftAHollowBrush) {
+  auto* bar = Add<TStatusBar>(form.get(), 0, 0, 480, 20);
+  for (int w : {120, 120}) bar->Panels()->Add()->SetWidth(w);
+  bar->Panels()->Items(0)->SetText("WWWWWWWWWWWW");
+  bar->Panels()->Items(1)->SetStyle(psOwnerDraw);
+  bar->OnDrawPanel = [](TStatusBar* sb, TStatusPanel*, const TRect& r) {
+    sb->Canvas()->Brush()->SetStyle(bsClear);
+    sb->Canvas()->TextOut(r.Left + 4, r.Top + 1, "x");
+  };
+  form->Show();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  bar->Panels()->Items(0)->SetText("i");
+  talvik::gui::UpdateAllWindows(form->Handle());
+  RECT wr;
+  GetWindowRect(form->Handle(), wr);
+  const TRect panel = bar->PanelRect(0);
+  int stale = 0;
+  for (int y = panel.Top + 2; y < panel.Bottom - 2; ++y)
+    for (int x = panel.Left + 20; x < panel.Right - 2; ++x) {
+      const TPoint p = bar->ClientToScreen({x, y});
+      stale += talvik::gui::WindowPixel(form->Handle(), p.X - wr.Left, p.Y - wr.Top) != ColorToRGB(clBtnFace);
+    }
+  EXPECT_EQ(stale, 0) << "the longer text still shows";
+}
+
 TEST_F(ComCtrls, ListViewInsertsAtTheTopSelectsByKeysAndMouseAndKeepsItsView) {
   auto* lv = Add<TListView>(form.get(), 10, 10, 400, 200);
   lv->SetMultiSelect(true);

@@ -167,6 +167,38 @@ TEST_F(Layout, ScrollingMovesChildrenAndInvalidates) {
   EXPECT_EQ(r, Rect(0, 0, 200, 200));
 }
 
+TEST_F(Layout, ThePlacementKeepsTheNormalRectangleOfAMaximisedWindow) {
+  HWND top = Top(10, 20, 200, 100);
+  WINDOWPLACEMENT p;
+  ASSERT_TRUE(GetWindowPlacement(top, p));
+  EXPECT_EQ(p.showCmd, static_cast<UINT>(SW_SHOWNORMAL));
+  EXPECT_EQ(p.rcNormalPosition, Rect(10, 20, 210, 120));
+  ShowWindow(top, SW_SHOWMAXIMIZED);
+  ASSERT_TRUE(GetWindowPlacement(top, p));
+  EXPECT_EQ(p.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(p.rcNormalPosition, Rect(10, 20, 210, 120));
+  // a new normal rectangle while maximised: the window stays, restoring goes there
+  p.rcNormalPosition = Rect(30, 40, 330, 240);
+  ASSERT_TRUE(SetWindowPlacement(top, p));
+  RECT r;
+  GetWindowRect(top, r);
+  EXPECT_EQ(r, Rect(0, 0, 1024, 728));
+  ShowWindow(top, SW_RESTORE);
+  GetWindowRect(top, r);
+  EXPECT_EQ(r, Rect(30, 40, 330, 240));
+  // the placement's state is applied too
+  p.showCmd = SW_SHOWMAXIMIZED;
+  SetWindowPlacement(top, p);
+  EXPECT_TRUE(IsZoomed(top));
+  p.showCmd = SW_SHOWNORMAL;
+  p.rcNormalPosition = Rect(5, 5, 105, 55);
+  SetWindowPlacement(top, p);
+  EXPECT_FALSE(IsZoomed(top));
+  GetWindowRect(top, r);
+  EXPECT_EQ(r, Rect(5, 5, 105, 55));
+  EXPECT_FALSE(GetWindowPlacement(reinterpret_cast<HWND>(0x12345), p));
+}
+
 TEST_F(Layout, TheScreenObjectReportsMonitorsAndCursors) {
   CreateApplication();
   EXPECT_EQ(Screen->Width(), 1024);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "oracle/OracleObjects.h"
 #include "tests/oracle_data/DataSetTestSupport.h"
 
 using namespace oracle_data;
@@ -16,6 +17,14 @@ class ProviderTest : public OracleDataTest {
     auto q = Query(other.get(), SQL);
     q->Execute();
     return q->Eof() ? "<none>" : q->FieldAsString(0);
+  }
+  std::string ServerLob(const std::string& SQL) {
+    auto other = Connect(false);
+    auto q = Query(other.get(), SQL);
+    q->Execute();
+    if (q->Eof()) return "<none>";
+    auto* lob = static_cast<TLOBLocator*>(q->LOBField(0));
+    return lob->IsNull() ? "<null>" : lob->AsString();
   }
 };
 }  // namespace
@@ -63,6 +72,33 @@ TEST_F(ProviderTest, StatementsWithParameters) {
   big.CreateParam(ftString, "T", ptInput)->SetAsString(std::string(5000, 'x'));
   EXPECT_EQ(ds->PSExecuteStatement("insert into texts values (1, ?)", &big, nullptr), 1)
       << "a string longer than a string bind goes as a LONG";
+}
+
+TEST_F(ProviderTest, LobParametersAreWrittenThroughTheLocatorsTheStatementReturns) {
+  auto ds = DataSet("select e.*, e.rowid from emp e");
+  Run(session.get(), "create table notes (id number(4), c clob, b blob)");
+  TParams params;
+  params.CreateParam(ftInteger, "ID", ptInput)->SetAsInteger(1);
+  params.CreateParam(ftOraClob, "C", ptInput)->SetValue("первая\r\nвторая");
+  params.CreateParam(ftOraBlob, "B", ptInput)->SetValue(std::string("\0\x01\xff", 3));
+  EXPECT_EQ(ds->PSExecuteStatement(
+                "insert into notes values (?, empty_clob(), empty_blob()) returning c, b into ?, ?", &params,
+                nullptr),
+            1);
+  session->Commit();
+  EXPECT_EQ(ServerLob("select c from notes where id = 1"), "первая\r\nвторая")
+      << "one line break, read back as CR LF";
+  EXPECT_EQ(ServerLob("select b from notes where id = 1"), std::string("\0\x01\xff", 3));
+
+  TParams empty;
+  empty.CreateParam(ftInteger, "ID", ptInput)->SetAsInteger(2);
+  empty.CreateParam(ftOraClob, "C", ptInput)->SetValue(std::string());
+  EXPECT_EQ(ds->PSExecuteStatement("insert into notes (id, c) values (?, empty_clob()) returning c into ?",
+                                   &empty, nullptr),
+            1);
+  session->Commit();
+  EXPECT_EQ(ServerLob("select c from notes where id = 2"), "")
+      << "an empty text leaves the returned LOB empty";
 }
 
 TEST_F(ProviderTest, ATransactionThatIsNotCommittedUndoesItsChanges) {

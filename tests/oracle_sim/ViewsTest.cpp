@@ -42,6 +42,16 @@ struct Table {
 
 class Views : public SimTest {
  protected:
+  // Changes the instance's live state as another process would.
+  void SqliteExec(const std::string& Sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, Sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+  }
   Table Run(Session& s, const std::string& sql, const Binds& binds = {}) {
     auto c = s.Prepare(sql);
     Table t;
@@ -258,6 +268,48 @@ TEST_F(Views, EveryCallIsCountedOnceWhereverTheViewsShowIt) {
   EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), "COMMIT");
 }
 
+// Savepoints, rollbacks and commits never wait: each is still one call everywhere the views count
+// calls, leaves the session idle and names itself as the session's last command.
+TEST_F(Views, CallsThatNeverWaitAreCountedOnceAndLeaveTheSessionIdle) {
+  const int sid = std::stoi(Me(*scott_));
+  auto stat = [&](const char* name) {
+    return std::stoll(Run(*system_, monitor_sql::kStatistics, Sid(sid)).At("NAME", name, "VALUE"));
+  };
+  auto toClient = [&] {
+    return std::stoll(Run(*system_, monitor_sql::kEvents, Sid(sid))
+                          .At("EVENT", "SQL*Net message to client", "TOTAL_WAITS"));
+  };
+  Exec(*scott_, "update dept set loc = loc where deptno = 20");
+  const long long calls = stat("user calls"), executes = stat("execute count"), waits = toClient(),
+                  commits = stat("user commits"), rollbacks = stat("user rollbacks");
+  const struct {
+    const char* sql;
+    const char* command;
+    bool inTransaction;
+  } steps[] = {{"savepoint RVL__LOCKPOINT", "SAVEPOINT", true},
+               {"rollback to savepoint RVL__LOCKPOINT", "ROLLBACK", true},
+               {"commit", "COMMIT", false}};
+  int n = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.sql);
+    Exec(*scott_, step.sql);
+    ++n;
+    auto list = Run(*system_, monitor_sql::kSessionList);
+    EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), step.command);
+    EXPECT_EQ(list.At("SID", Me(*scott_), "STATUS"), "INACTIVE");
+    EXPECT_EQ(list.At("SID", Me(*scott_), "WAIT_EVENT"), "SQL*Net message from client");
+    EXPECT_EQ(list.At("SID", Me(*scott_), "TADDR").empty(), !step.inTransaction);
+    EXPECT_EQ(stat("user calls") - calls, n);
+    EXPECT_EQ(stat("execute count") - executes, n);
+    EXPECT_EQ(toClient() - waits, n);
+  }
+  EXPECT_EQ(stat("user commits") - commits, 1);
+  EXPECT_EQ(stat("user rollbacks") - rollbacks, 1);
+  auto pool = Run(*system_, "select executions from v$sqlarea where sql_text = :t",
+                  {{"T", Value::MakeText("savepoint RVL__LOCKPOINT")}});
+  EXPECT_EQ(pool.rows, (Rows{{"1"}}));
+}
+
 TEST_F(Views, OpenCursorsStatisticsEventsAndTheClock) {
   std::string sid = Me(*scott_);
   auto before = Run(*system_, monitor_sql::kStatistics, Sid(std::stoi(sid)));
@@ -445,6 +497,40 @@ TEST_F(Views, AnInstanceFileOfAnEarlierEngineGetsTheViews) {
   inst.reset();
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(path).parent_path(), ec);
+}
+
+}  // namespace
+}  // namespace simtest
+
+namespace simtest {
+namespace {
+
+// LOCK TABLE keeps a table lock of its mode until the transaction ends: v$lock shows it, another
+// session's conflicting NOWAIT request is refused, and a session queued for the table requests it.
+TEST_F(Views, ATableLockShowsInItsModeBlocksItsQueueAndEndsWithTheTransaction) {
+  Exec(*scott_, "LOCK TABLE dept IN EXCLUSIVE MODE");
+  const std::string holder = Me(*scott_);
+  const std::string dept =
+      Run(*system_, "select object_id from dba_objects where owner = 'SCOTT' and object_name = 'DEPT'")
+          .rows[0][0];
+  auto tm = [&] {
+    return Run(*system_, "select sid, lmode, request, block from v$lock where type = 'TM' and id1 = " + dept +
+                             " order by sid")
+        .rows;
+  };
+  EXPECT_EQ(tm(), (Rows{{holder, "6", "0", "0"}}));
+  auto other = LogOn("scott", "tiger");
+  EXPECT_EQ(ErrorOf([&] { Exec(*other, "LOCK TABLE dept IN SHARE MODE NOWAIT"); }), 54);
+  EXPECT_EQ(ErrorOf([&] { Exec(*other, "LOCK TABLE dept IN SOME MODE"); }), 905);
+  // a session queued for the table: the holder blocks, the waiter requests row exclusive
+  const std::string waiter = Me(*other);
+  SqliteExec("UPDATE sim$sessions SET wait_blocker = " + holder + ", wait_obj = " + dept +
+             " WHERE sid = " + waiter);
+  EXPECT_EQ(tm(), (Rows{{holder, "6", "0", "1"}, {waiter, "0", "3", "0"}}));
+  EXPECT_TRUE(Run(*system_, "select * from v$lock where type = 'TX'").rows.empty());
+  SqliteExec("UPDATE sim$sessions SET wait_blocker = NULL, wait_obj = NULL WHERE sid = " + waiter);
+  scott_->Commit();
+  EXPECT_TRUE(tm().empty());
 }
 
 }  // namespace

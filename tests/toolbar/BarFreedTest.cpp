@@ -88,6 +88,21 @@ TEST_F(BarFreed, ViewOfAnItemWhoseLinkedSourceIsFreedShowsNothingOfIt) {
   EXPECT_EQ(menu.ViewerCount(), 0);
 }
 
+// The host of a link goes first, then the linked item: the view that showed them hears of both and
+// asks nothing of either.
+TEST_F(BarFreed, ViewWhoseHostAndThenLinkedSourceGoLetsGoOfBoth) {
+  auto* source = new TBarItem(&owner_);
+  Add(source, "Завершить");
+  TBarItem* host = Add(root_, "Сессия");
+  host->SetLinkSubitems(source);
+  TTestView menu(host, false);
+  Draw(menu);
+  ASSERT_EQ(menu.ViewerCount(), 1);
+  delete host;
+  delete source;
+  EXPECT_EQ(menu.ViewerCount(), 0);
+}
+
 // The linked item's parent is deleted, made again, given an item and linked again, then deleted
 // again: the menu column follows each step and shows what the link shows.
 TEST_F(BarFreed, MenuColumnFollowsALinkWhoseHostIsDeletedAndMadeAgain) {
