@@ -165,6 +165,21 @@ size_t FindAlias(const std::string& Masked, const std::string& Name) {
   return std::string::npos;
 }
 
+// A field name standing for its column: as it is when it is a plain name, else quoted (a quoted
+// alias may hold lower case, blanks or an apostrophe).
+std::string FieldNameExpression(const std::string& Name) {
+  bool plain = !Name.empty() && Name[0] >= 'A' && Name[0] <= 'Z';
+  for (char c : Name)
+    plain = plain && (IsIdentChar(c) && (c < 'a' || c > 'z') && static_cast<unsigned char>(c) < 0x80);
+  if (plain || Name.empty()) return Name;
+  std::string quoted = "\"";
+  for (char c : Name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
 bool SameUpper(const std::string& A, const char* B) {
   const std::string_view b(B);
   if (A.size() != b.size()) return false;
@@ -232,7 +247,7 @@ std::string FilterExpression(const std::string& Sql, const std::vector<std::stri
     }
     expression.clear();
   }
-  return expression.empty() ? FieldName : expression;
+  return expression.empty() ? FieldNameExpression(FieldName) : expression;
 }
 
 std::string FilterCondition(const std::string& Expression, const std::string& Text) {
@@ -342,15 +357,18 @@ void TComboBoxQuery::KeyDown(WORD& Key, TShiftState Shift) {
 
 void TComboBoxQuery::Apply() {
   TGridQueryFilter* filter = GridQueryFilter(grid_);
-  dataSet_->SQL()->SetText(filter->OriginalSql);
-  const std::string sql = dataSet_->SQL()->Text();
+  // the unfiltered statement as the dataset's lines give it back (the dataset's own SQL changes once)
+  TStringList lines;
+  lines.SetText(filter->OriginalSql);
+  const std::string sql = lines.Text();
   std::vector<std::string> names;
   for (int i = 0; i < dataSet_->FieldCount(); ++i)
     names.push_back(dataSet_->Fields()->Fields(i)->FieldName());
   const TColumnFilterSql rewritten = FilterStatement(sql, names, filter->FilterFieldName, Text());
   filter->FilterSql = rewritten.Condition;
-  dataSet_->SQL()->SetText(rewritten.Sql);
+  // closed first: a new statement on an open dataset would run at once, and then again on the open
   dataSet_->Close();
+  dataSet_->SQL()->SetText(rewritten.Sql);
   dataSet_->Open();  // a statement the server refuses leaves the combo open and the grid detached
   grid_->DataSource()->SetDataSet(dataSet_);
   const int index = grid_->SelectedIndex();

@@ -93,6 +93,7 @@ TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {
   // the buttons in the strip under the pages, at the bottom right
   const int buttonsTop = kBorder + kPagesHeight + 1;
   bCancel = NewButton(this, "bCancel", "Отмена", mrCancel, 0, buttonsTop);
+  bCancel->SetCancel(true);  // Esc
   bCancel->SetLeft(kClientWidth - kBorder - bCancel->Width());
   bOk = NewButton(this, "bOk", "Ok", mrOk, 0, buttonsTop);
   bOk->SetLeft(bCancel->Left() - 8 - bOk->Width());

@@ -430,8 +430,10 @@ bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::strin
   return true;
 }
 
-bool GrabDisplayToPng(const std::string& path) {
-  UseQtBackend();
+namespace {
+
+// What the display shows once every shown window is exposed and painted.
+QImage GrabDisplay() {
   // The X server maps and exposes a window some round trips after it was shown, and the window
   // paints only after that: wait (a second at most) until every shown window is exposed, then let
   // the paints run.
@@ -447,8 +449,31 @@ bool GrabDisplayToPng(const std::string& path) {
   } while (unexposed() && waited.elapsed() < 1000);
   for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return false;
-  return screen->grabWindow(0).save(QString::fromStdString(path), "PNG");
+  if (!screen) return QImage();
+  return screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+bool GrabDisplayToPng(const std::string& path) {
+  UseQtBackend();
+  const QImage image = GrabDisplay();
+  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+}
+
+bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
+  UseQtBackend();
+  const QImage image = GrabDisplay();
+  if (image.isNull()) return false;
+  width = image.width();
+  height = image.height();
+  pixels.resize(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < width; ++x)
+      pixels[static_cast<std::size_t>(y) * width + x] = RGB(qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
+  }
+  return true;
 }
 
 void UseQtBackend() {

@@ -106,6 +106,9 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path);
 bool RenderScreenToPng(const std::string& path, const RECT& area);
 // Writes what the display itself shows (under X: the real screen, toolkit windows included).
 bool GrabDisplayToPng(const std::string& path);
+// The same picture as colours, row by row from the top left (pixels[y * width + x]); false when
+// there is no display to read.
+bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height);
 // Where the caret shows in a top-level window now (window coordinates); false when it does not.
 bool CaretShownIn(HWND topLevel, RECT& caret);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).

@@ -80,6 +80,7 @@ const ExpressionCase kExpressions[] = {
     {"AliasAfterAsKeyword", "SELECT x.a AS first, x.b AS second FROM x", &kFirstSecond, "SECOND", "x.b"},
     {"AliasWordInsideALiteralIsNotTheAlias", "SELECT 'a c', d c FROM t", &kXC, "C", "d"},
     {"NoSelectListGivesTheFieldName", "garbage", &kEventFields, "EVENT", "EVENT"},
+    {"AFieldNameThatIsNoPlainNameIsQuoted", "SELECT a \"it's\" FROM t", &kA, "it's", "\"it's\""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Statements, FilterExpressionTest, ::testing::ValuesIn(kExpressions),
@@ -383,6 +384,16 @@ TEST_F(ColumnFilterTest, EachGridKeepsItsOwnFilter) {
   Finish(statisticsGrid, "-", VK_ESCAPE);
   EXPECT_EQ(statisticsData->SQL()->Text(), AsLines(statisticsSql.c_str()));
   EXPECT_GT(StatisticNumbers().size(), 1u);
+}
+
+TEST_F(ColumnFilterTest, F8RunsTheRewrittenStatementOnceOnTheServer) {
+  MakeStatisticsGrid();
+  OpenCombo(statisticsGrid, "STATISTIC#");
+  Finish(statisticsGrid, "1_", VK_F8);
+  EXPECT_EQ(Query("select sum(executions) from v$sqlarea where sql_text like '%statistic# LIKE ''1\\_''%' "
+                  "escape '\\'"),
+            (std::vector<std::string>{"1"}));
+  EXPECT_EQ(StatisticNumbers().size(), 10u);
 }
 
 TEST(ComboBoxQuery, AnOwnerThatIsNoDataGridIsAnInvalidCast) {
