@@ -290,9 +290,15 @@ int DrawnRecordNumber(Grid* grid, TDataSet* DataSet) {
     return DataSet->RecNo();
 }
 
+// (Kept out of line: inlined into a caller that has just made the component, the optimiser reasons
+// about the name's store on the wrong dynamic type and warns.)
+[[gnu::noinline]] void NameComponent(TComponent* Component, const char* Name) {
+  Component->SetName(Name);
+}
+
 template <class T>
 T* Named(T* Component, const char* Name) {
-  Component->SetName(Name);
+  NameComponent(Component, Name);
   return Component;
 }
 

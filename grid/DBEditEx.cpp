@@ -155,6 +155,19 @@ void TFieldDataLinkEx::UpdateField() {
   }
   InvokeEvent(OnDataChange, this);
   modified_ = false;
+  UpdateRightToLeft();
+}
+
+void TFieldDataLinkEx::UpdateRightToLeft() {
+  auto* control = dynamic_cast<TWinControl*>(control_);
+  if (!control || !control->HandleAllocated() || !control->IsRightToLeft()) return;
+  // the window stands its text at the right when the text it shows is left-aligned, mirrored
+  auto* edit = dynamic_cast<TCustomDBEditEx*>(control);
+  TField* field = Field();
+  const TAlignment alignment = edit ? edit->Alignment() : (field ? field->Alignment() : taLeftJustify);
+  const bool wanted = control->UseRightToLeftAlignment() && alignment == taLeftJustify;
+  const bool rightAligned = (GetWindowLongPtr(control->Handle(), GWL_EXSTYLE) & WS_EX_RIGHT) != 0;
+  if (rightAligned != wanted) control->Perform(CM_RECREATEWND);
 }
 
 void TFieldDataLinkEx::ActiveChanged() {
@@ -837,7 +850,7 @@ void TCustomDBEditEx::CloseMRUList(bool Accept) {
 // ---- keys
 
 void TCustomDBEditEx::KeyDown(WORD& Key, TShiftState Shift) {
-  if (holder_) {
+  if (holder_ && holderKeysSeen_ == 0) {
     holder_->InplaceEditKeyDown(this, Key, Shift);
     if (Key == 0) return;
   }

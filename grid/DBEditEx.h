@@ -78,6 +78,8 @@ class TFieldDataLinkEx : public TDataLink {
   void UpdateField();
   void UpdateDataIndependent();
   std::string fieldName_;
+  // A windowed control whose field needs the other alignment than its window has is made anew.
+  void UpdateRightToLeft();
   bool multiFields_ = false;
   std::vector<TField*> fields_;
   TComponent* control_ = nullptr;
@@ -278,6 +280,8 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   void ShowEditText(const std::string& Value);
   // Set while the control itself puts text into the window (not the user's change).
   int settingText_ = 0;
+  // Above 0 while a descendant has already given the key to the in-place holder.
+  int holderKeysSeen_ = 0;
   bool updating_ = false;
   bool droppedDown_ = false;
   bool droppedByPress_ = false;

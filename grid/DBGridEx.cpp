@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "grid/DBGridExFilterEdit.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/Lifetime.h"
@@ -361,6 +362,10 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
     titleImages_ = nullptr;
     LayoutChanged();
   }
+  if (filterEditor_ == AComponent) {
+    filterEditor_ = nullptr;
+    filterEditorShown_ = false;
+  }
   if (dataLink_ && DataSource() == AComponent) SetDataSource(nullptr);
   for (TDBGridExScrollBar* bar : {horzScrollBar_.get(), vertScrollBar_.get()})
     if (bar && bar->ExtScrollBar() == AComponent) bar->ExtScrollBarFreed();
@@ -512,6 +517,16 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_CANCELMODE:
       CancelMouseMode();
       break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      // a press on a filter cell edits that cell
+      if (PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam)) return;
+      break;
+    case WM_SETFOCUS:
+      TCustomGrid::Dispatch(Message);
+      if (filterEditing_ && filterEditorShown_ && filterEditor_ && !filterEditor_->Focused())
+        PlaceFilterEditor();
+      return;
     case WM_SETCURSOR:
       if (LOWORD(Message.LParam) == HTCLIENT && HandleAllocated()) {
         POINT p;
@@ -765,6 +780,7 @@ void TCustomDBGridEx::MoveToColumn(int RawCol, int Direction) {
 }
 
 void TCustomDBGridEx::ShowEditor() {
+  if (filterEditorShown_) HideFilterEditor();
   TCustomGrid::ShowEditor();
 }
 

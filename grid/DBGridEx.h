@@ -196,10 +196,13 @@ class IMemTableEx {
   ~IMemTableEx() = default;
 };
 
+class TInplaceFilterEditEx;
+
 class TCustomDBGridEx : public TCustomGrid,
                         public IDBGridExColumnsHost,
                         public IDBGridExLinkHost,
-                        public IDBGridExStyleClient {
+                        public IDBGridExStyleClient,
+                        public IInplaceEditHolderEx {
   TALVIK_CLASS(TCustomDBGridEx, TCustomGrid)
   explicit TCustomDBGridEx(TComponent* AOwner);
   ~TCustomDBGridEx() override;
@@ -547,6 +550,31 @@ class TCustomDBGridEx : public TCustomGrid,
   // Hands the grid to the data service, which filters the dataset by the column filters.
   virtual void ApplyFilter();
   bool ApplyingFilter() const { return applyingFilter_; }
+  // The filter row's editor: shown over a column's filter cell, hidden again (its text stored into
+  // the column's filter), placed anew after a scroll; Enter in it applies the filter.
+  void ShowFilterEditor(int DataCol);
+  void HideFilterEditor();
+  void PlaceFilterEditor();
+  void StoreFilterText();
+  void ApplyFilterFromRow();
+  TInplaceFilterEditEx* FilterEditor() const { return filterEditor_; }
+  int FilterColumn() const { return filterColumn_; }
+  bool FilterEditing() const { return filterEditing_; }
+  bool FilterEditorShown() const { return filterEditorShown_; }
+  // Filter editing is on and no multiple selection exists.
+  bool CanEditFilter() const;
+  // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
+  int NextFilterColumn(int From, int Step) const;
+  int EdgeFilterColumn(bool Last) const;
+  TRect FilterCellRect(int DataCol);
+  void InvalidateFilterCell(int DataCol);
+  // ---- IInplaceEditHolderEx (the filter row's editor asks these) ----
+  bool CanEdit(TControl* Editor) override;
+  void GetMouseDownInfo(TPoint& Pos, std::uint64_t& Time) override;
+  void InplaceEditWndProc(TControl* Editor, TMessage& Message) override;
+  void InplaceEditKeyDown(TControl* Editor, WORD& Key, TShiftState Shift) override;
+  void InplaceEditKeyPress(TControl* Editor, char32_t& Key) override;
+  void InplaceEditKeyUp(TControl* Editor, WORD& Key, TShiftState Shift) override;
   // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
   void RebuildSortMarkedColumns();
   void ColumnDestroying(TColumnEx* Column) override;
@@ -563,6 +591,11 @@ class TCustomDBGridEx : public TCustomGrid,
   virtual std::unique_ptr<TDBGridExColumnDefValuesEx> CreateColumnDefValues();
   virtual std::unique_ptr<TDBGridColumnsEx> CreateColumns();
   virtual std::unique_ptr<TDBGridExScrollBar> CreateScrollBar(bool Vertical);
+  virtual TInplaceFilterEditEx* CreateFilterEditor();
+  // Up on the first record (or with Ctrl) moves into the filter row; true when it did.
+  bool KeyUpIntoFilterRow(WORD Key, TShiftState Shift);
+  // A press on a filter cell edits that cell and goes on to its editor; true when it was one.
+  bool PressOnFilterCell(UINT Msg, WPARAM WParam, LPARAM LParam);
   virtual void DefineFieldMap();
   // The layout pass.
   virtual void InternalLayoutPass();
@@ -656,6 +689,12 @@ class TCustomDBGridEx : public TCustomGrid,
   TBookmarkStr savedBookmark_;
   int savedRecordOffset_ = 0;
   bool applyingFilter_ = false;
+  TInplaceFilterEditEx* filterEditor_ = nullptr;  // a component of the grid
+  int filterColumn_ = -1;
+  bool filterEditorShown_ = false;
+  bool filterEditing_ = false;
+  TPoint lastDownScreen_;
+  std::uint64_t lastDownTime_ = 0;
   bool inSumRecalc_ = false;
 
   TDBGridExAllowedOperations allowedOperations_{alopInsertEx, alopUpdateEx, alopDeleteEx, alopAppendEx};

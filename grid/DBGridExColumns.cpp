@@ -7,6 +7,7 @@
 #include "grid/DBGridExFooters.h"
 #include "grid/DBGridExInplace.h"
 #include "grid/DBGridExStyle.h"
+#include "grid/DBLookupGridEx.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -474,8 +475,31 @@ bool TColumnTitleEx::IsToolTipsStored() const {
 
 // ---------------------------------------------------------------- TColumnDropDownBoxEx
 
-TColumnDropDownBoxEx::TColumnDropDownBoxEx(TColumnEx* AColumn)
-    : column_(AColumn), specRow_(std::make_unique<TSpecRowEx>()) {}
+TColumnDropDownBoxEx::TColumnDropDownBoxEx(TColumnEx* AColumn) : TColumnDropDownBoxEx(AColumn, AColumn) {}
+
+TColumnDropDownBoxEx::TColumnDropDownBoxEx(TColumnEx* AColumn, IDropDownGridOwnerEx* AGridOwner)
+    : column_(AColumn), gridOwner_(AGridOwner), specRow_(std::make_unique<TSpecRowEx>()) {}
+
+TDBGridColumnsEx* TColumnDropDownBoxEx::Columns() {
+  return gridOwner_ ? gridOwner_->DropDownGrid()->Columns() : nullptr;
+}
+
+void TColumnDropDownBoxEx::SetColumns(TDBGridColumnsEx* Value) {
+  if (TDBGridColumnsEx* own = Columns()) own->Assign(Value);
+}
+
+TColumnDefValuesEx* TColumnDropDownBoxEx::ColumnDefValues() {
+  return gridOwner_ ? gridOwner_->DropDownGrid()->ColumnDefValues() : nullptr;
+}
+
+void TColumnDropDownBoxEx::SetColumnDefValues(TColumnDefValuesEx* Value) {
+  if (TColumnDefValuesEx* own = ColumnDefValues()) own->Assign(Value);
+}
+
+bool TColumnDropDownBoxEx::ColumnsCustomised() const {
+  return gridOwner_ && gridOwner_->DropDownGridMade() &&
+         gridOwner_->DropDownGrid()->Columns()->State() == csCustomized;
+}
 
 TColumnDropDownBoxEx::~TColumnDropDownBoxEx() = default;
 
@@ -497,7 +521,12 @@ void TColumnDropDownBoxEx::Assign(TPersistent* Source) {
   align_ = src->align_;
   autoFitColWidths_ = src->autoFitColWidths_;
   useMultiTitle_ = src->useMultiTitle_;
-  columnsCustomised_ = src->columnsCustomised_;
+  if (src->ColumnsCustomised()) {
+    SetColumns(src->Columns());
+  } else if (gridOwner_ && gridOwner_->DropDownGridMade()) {
+    Columns()->Clear();
+  }
+  if (src->gridOwner_ && src->gridOwner_->DropDownGridMade()) SetColumnDefValues(src->ColumnDefValues());
   options_ = src->options_;
   SetListSource(src->listSource_);
 }
@@ -539,7 +568,20 @@ TColumnEx::TColumnEx(TCollection* Collection) : TCollectionItem(nullptr) {
   initWidth_ = Width();
 }
 
+TDBLookupGridEx* TColumnEx::DropDownGrid() {
+  return DataGrid();
+}
+
+TPopupDataGridEx* TColumnEx::DataGrid() {
+  if (!dropDownGrid_) {
+    dropDownGrid_ = std::make_unique<TPopupDataGridEx>(nullptr);
+    dropDownGrid_->SetCtl3D(true);
+  }
+  return dropDownGrid_.get();
+}
+
 TColumnEx::~TColumnEx() {
+  dropDownGrid_.reset();
   if (IDBGridExColumnsHost* grid = Grid()) {
     std::erase(grid->SortMarkedColumns(), this);
     grid->ColumnDestroying(this);

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "grid/DropDownsEx.h"
 #include "grid/EditButtons.h"
+#include "grid/ExtraRow.h"
 #include "grid/MRUList.h"
 #include "grid/PropFilerEx.h"
-#include "grid/ExtraRow.h"
 #include "platform/db/DB.h"
 
 class TColumnEx;
@@ -23,6 +24,8 @@ class TGridDataLinkEx;
 class TColumnFooterEx;
 class TColumnFootersEx;
 class TSTColumnFilterEx;
+class TDBLookupGridEx;
+class TPopupDataGridEx;
 
 // ---------------------------------------------------------------- option sets of the grid
 
@@ -72,20 +75,6 @@ enum TTextOrientationEx { tohHorizontal, tohVertical };
 enum TColumnButtonStyleEx { cbsAuto, cbsEllipsis, cbsNone, cbsUpDown, cbsDropDown };
 // The kinds of a column's values.
 enum TColumnEhType { ctCommon, ctPickList, ctLookupField, ctKeyPickList, ctKeyImageList, ctCheckboxes };
-enum TImeMode {
-  imDisable,
-  imClose,
-  imOpen,
-  imDontCare,
-  imSAlpha,
-  imAlpha,
-  imHira,
-  imSKata,
-  imKata,
-  imChinese,
-  imSHanguel,
-  imHanguel
-};
 enum TDBLookupGridExOption {
   dlgColumnResizeEx,
   dlgColLinesEx,
@@ -339,9 +328,21 @@ class TColumnTitleEx : public TPersistent {
 
 // ---------------------------------------------------------------- the drop-down box
 
+// What holds the drop-down grid a drop-down box describes (a column or a look-up combo box): the
+// grid is made on first use.
+class IDropDownGridOwnerEx {
+ public:
+  virtual TDBLookupGridEx* DropDownGrid() = 0;
+  virtual bool DropDownGridMade() const = 0;
+
+ protected:
+  ~IDropDownGridOwnerEx() = default;
+};
+
 class TColumnDropDownBoxEx : public TPersistent {
   TALVIK_CLASS(TColumnDropDownBoxEx, TPersistent)
   explicit TColumnDropDownBoxEx(TColumnEx* AColumn);
+  TColumnDropDownBoxEx(TColumnEx* AColumn, IDropDownGridOwnerEx* AGridOwner);
   ~TColumnDropDownBoxEx() override;
   void Assign(TPersistent* Source) override;
   TPersistent* GetOwner() const override;
@@ -366,10 +367,18 @@ class TColumnDropDownBoxEx : public TPersistent {
   void SetWidth(int Value) { width_ = Value; }
   bool AutoDrop() const { return autoDrop_; }
   void SetAutoDrop(bool Value) { autoDrop_ = Value; }
-  bool ColumnsCustomised() const { return columnsCustomised_; }
+  TDropDownAlign Align() const { return align_; }
+  void SetAlign(TDropDownAlign Value) { align_ = Value; }
+  // The drop-down grid's columns and column defaults (the grid is made when they are asked for).
+  TDBGridColumnsEx* Columns();
+  void SetColumns(TDBGridColumnsEx* Value);
+  TColumnDefValuesEx* ColumnDefValues();
+  void SetColumnDefValues(TColumnDefValuesEx* Value);
+  bool ColumnsCustomised() const;
 
  private:
   TColumnEx* column_;
+  IDropDownGridOwnerEx* gridOwner_;
   bool autoFitColWidths_ = true;
   TDataSource* listSource_ = nullptr;
   TDBLookupGridExOptions options_{dlgColLinesEx};
@@ -380,8 +389,7 @@ class TColumnDropDownBoxEx : public TPersistent {
   int rows_ = 7;
   int width_ = 0;
   bool autoDrop_ = false;
-  bool align_ = false;
-  bool columnsCustomised_ = false;
+  TDropDownAlign align_ = daLeft;
 };
 
 // ---------------------------------------------------------------- the column
@@ -406,10 +414,14 @@ using TGetColCellParamsEventEx =
 using TColCellUpdateDataEventEx =
     std::function<void(TObject* Sender, std::string& Text, TVariant& Value, bool& UseText, bool& Handled)>;
 
-class TColumnEx : public TCollectionItem {
+class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
   TALVIK_CLASS(TColumnEx, TCollectionItem)
   explicit TColumnEx(TCollection* Collection);
   ~TColumnEx() override;
+  // The drop-down data grid of a look-up cell, made on first use and owned by the column.
+  TDBLookupGridEx* DropDownGrid() override;
+  bool DropDownGridMade() const override { return dropDownGrid_ != nullptr; }
+  TPopupDataGridEx* DataGrid();
   void Assign(TPersistent* Source) override;
   void SetIndex(int Value) override;
   void SetCollection(TCollection* Value) override;
@@ -607,6 +619,7 @@ class TColumnEx : public TCollectionItem {
   bool dblClickNextVal_ = false;
   std::string displayFormat_;
   std::unique_ptr<TColumnDropDownBoxEx> dropDownBox_;
+  std::unique_ptr<TPopupDataGridEx> dropDownGrid_;
   unsigned dropDownRows_ = 7;
   bool dropDownShowTitles_ = false;
   bool dropDownSizing_ = false;

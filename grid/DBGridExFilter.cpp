@@ -80,14 +80,29 @@ TPersistent* TSTDBGridExFilter::GetOwner() const {
 void TSTDBGridExFilter::SetVisible(bool Value) {
   if (Value == visible_) return;
   visible_ = Value;
+  if (!visible_ && grid_) grid_->HideFilterEditor();
   if (grid_) grid_->LayoutChanged();
 }
 
 // ---------------------------------------------------------------- TSTColumnFilterEx
 
+namespace {
+
+// The list's link: the list loads again when its dataset opens, closes or changes, not when it only
+// moves to another record (loading ends on the first record, which would undo every move).
+class TFilterListLinkEx : public TFieldDataLink {
+  TALVIK_CLASS(TFilterListLinkEx, TFieldDataLink)
+  TFilterListLinkEx() = default;
+
+ protected:
+  void DataSetScrolled(int /*Distance*/) override {}
+};
+
+}  // namespace
+
 TSTColumnFilterEx::TSTColumnFilterEx(TColumnEx* AColumn)
     : column_(AColumn),
-      listLink_(std::make_unique<TFieldDataLink>()),
+      listLink_(std::make_unique<TFilterListLinkEx>()),
       keyValues_(std::make_unique<TStringList>()),
       listValues_(std::make_unique<TStringList>()) {
   InitSTFilterExpression(expression_);
@@ -214,9 +229,14 @@ void TSTColumnFilterEx::LoadList() {
   });
   TField* key = ds->FieldByName(keyField_);
   TField* list = ds->FieldByName(listField_);
+  // the list stays on its record: a look-up control that shares it has just moved it there
+  const TBookmark at = ds->IsEmpty() ? TBookmark() : ds->GetBookmark();
   for (ds->First(); !ds->Eof(); ds->Next()) {
     keyValues_->Add(key->AsString());
     listValues_->Add(list->AsString());
   }
-  ds->First();
+  if (!at.empty() && ds->BookmarkValid(at))
+    ds->GotoBookmark(at);
+  else
+    ds->First();
 }

@@ -94,6 +94,9 @@ TGridFindResult TGridFindEngine::FindNext(const std::string& Pattern, const TGri
 
   const bool forward = (Options.Direction != gfdUp) != Reverse;
   const std::string pattern = Options.CaseSensitive ? Pattern : AnsiUpperCase(Pattern);
+  // an edit still in the grid's editor goes into the record first: while the controls are disabled
+  // the dataset would post or leave the record without asking them for it
+  if (ds->State() == dsEdit || ds->State() == dsInsert) ds->UpdateRecord();
   TColumnEx* found = nullptr;
   {
     ds->DisableControls();

@@ -5,6 +5,7 @@
 
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExStyle.h"
+#include "grid/DBLookupGridEx.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/WinManager.h"
@@ -197,7 +198,25 @@ TDBGridInplaceEdit::TDBGridInplaceEdit(TCustomDBGridEx* AGrid)
 
 TDBGridInplaceEdit::~TDBGridInplaceEdit() {
   Destroying();
+  // the columns' data grids may outlive the editor: they forget it
+  for (TPopupDataGridEx* grid : hookedDataLists_) {
+    grid->OnMouseCloseUp = nullptr;
+    grid->OnUserKeyValueChange = nullptr;
+    grid->OnSpecRowChanged = nullptr;
+    grid->RemoveFreeNotification(this);
+  }
+  hookedDataLists_.clear();
   DestroyComponents();
+}
+
+void TDBGridInplaceEdit::Notification(TComponent* AComponent, TOperation Operation) {
+  TInplaceEdit::Notification(AComponent, Operation);
+  if (Operation == opRemove) std::erase(hookedDataLists_, AComponent);
+  if (Operation == opRemove && AComponent == activeList_) {
+    activeList_ = nullptr;
+    listVisible_ = false;
+    editStyle_ = esSimple;
+  }
 }
 
 void TDBGridInplaceEdit::CreateParams(TCreateParams& Params) {
@@ -229,11 +248,14 @@ void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
     case esDateCalendar:
       activeList_ = PopupCalendar();
       break;
+    case esDataList:
+      activeList_ = DataList();
+      break;
     case esDropDown:
       activeList_ = HasDropDownKeys() ? GetPopupCalculator() : nullptr;  // a numeric field's calculator
       break;
     default:
-      activeList_ = nullptr;  // the data list belongs to its own control
+      activeList_ = nullptr;
       break;
   }
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());
@@ -523,6 +545,7 @@ void TDBGridInplaceEdit::TypeText(std::string& S) {
       if (link->Editing()) link->MarkModified();
       ShowTextSelected(lds->FieldByName(f->LookupResultField())->Text(), Utf8Length(newText));
       dbGrid_->SetEditKeyValue(lds->FieldValues(f->LookupKeyFields()));
+      DataListFollowsKey();
     } else if (col->OnNotInList) {
       SetText(newText);
       SetSelStart(Utf8Length(newText));
@@ -577,6 +600,7 @@ void TDBGridInplaceEdit::MatchTextAfterEdit(const std::string& NewText, int Care
     if (lds && lds->Locate(f->LookupResultField(), TVariant(NewText), {loCaseInsensitive}))
       key = lds->FieldValues(f->LookupKeyFields());
     dbGrid_->SetEditKeyValue(key);
+    DataListFollowsKey();
   }
 }
 
@@ -605,6 +629,7 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
       if (col->GetColumnType() == ctLookupField) {
         dbGrid_->SetEditKeyValue(Null());
         dbGrid_->DataLink()->MarkModified();
+        DataListFollowsKey();
       }
       Key = 0;
       return;
@@ -641,6 +666,7 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     SetText(col->DropDownSpecRow()->GetCellText(0));
     dbGrid_->SetGridEditText(Text());
     dbGrid_->SetEditKeyValue(col->DropDownSpecRow()->Value());
+    DataListFollowsKey();
     SelectAll();
     Key = 0;
     return;

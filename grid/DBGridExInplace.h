@@ -14,6 +14,7 @@
 #include "platform/gui/Grids.h"
 
 class TCustomDBGridEx;
+class TPopupDataGridEx;
 
 // What the data link calls on its grid (the grid implements it).
 class IDBGridExLinkHost {
@@ -141,6 +142,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   // The drop-downs, made on first need and owned by the editor.
   TPopupListboxEx* PickList();
   TPopupMonthCalendarEx* PopupCalendar();
+  // The focused look-up column's drop-down data grid (the column owns it), or nullptr.
+  TPopupDataGridEx* DataList();
   // The calculator of a numeric column with a drop-down button (made hidden on first call).
   virtual TPopupCalculatorEx* GetPopupCalculator();
   TMRUListboxEx* MRUListBox() const { return mruListBox_; }
@@ -158,6 +161,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   void KeyPress(char32_t& Key) override;
   void DefaultHandler(TMessage& Message) override;
   void Dispatch(TMessage& Message) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual TEditButtonControlEx* CreateEditButtonControl();
   virtual TMRUListboxEx* CreateMRUListControl();
   virtual void FilterMRUItem(const std::string& AText, bool& Accept);
@@ -188,6 +192,11 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   void UpdateMRUList();
   void CloseMRUList(bool Accept);
   void TextChangedByUser();
+  // The open data list shows the grid's edit key.
+  void DataListFollowsKey();
+  void DropDownDataList(TColumnEx* Column);
+  bool dataListSpecRowChanged_ = false;
+  std::vector<TPopupDataGridEx*> hookedDataLists_;  // data grids that call back here
 
   TCustomDBGridEx* dbGrid_;
   TEditStyle editStyle_ = esSimple;

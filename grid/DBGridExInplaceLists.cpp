@@ -5,6 +5,7 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExInplace.h"
 #include "grid/DBGridExStyle.h"
+#include "grid/DBLookupGridEx.h"
 #include "platform/gui/Mask.h"
 #include "platform/rtl/ScopeExit.h"
 
@@ -52,6 +53,77 @@ TPopupListboxEx* TDBGridInplaceEdit::PickList() {
     };
   }
   return pickList_;
+}
+
+TPopupDataGridEx* TDBGridInplaceEdit::DataList() {
+  TColumnEx* col = Column();
+  if (!col) return nullptr;
+  TPopupDataGridEx* grid = col->DataGrid();
+  grid->OnMouseCloseUp = [this](TObject*, bool Accept) { CloseUp(Accept); };
+  grid->OnUserKeyValueChange = [this](TObject* Sender) {
+    // the row the user reaches shows in the cell
+    if (auto* g = dynamic_cast<TPopupDataGridEx*>(Sender); g && listVisible_) SetText(g->SelectedText());
+  };
+  grid->OnSpecRowChanged = [this](TObject*) { dataListSpecRowChanged_ = true; };
+  if (std::find(hookedDataLists_.begin(), hookedDataLists_.end(), grid) == hookedDataLists_.end()) {
+    hookedDataLists_.push_back(grid);
+    grid->FreeNotification(this);
+  }
+  return grid;
+}
+
+void TDBGridInplaceEdit::DataListFollowsKey() {
+  if (editStyle_ != esDataList || !listVisible_) return;
+  if (auto* grid = dynamic_cast<TPopupDataGridEx*>(activeList_)) grid->SetKeyValue(dbGrid_->EditKeyValue());
+}
+
+void TDBGridInplaceEdit::DropDownDataList(TColumnEx* Column) {
+  auto* grid = static_cast<TPopupDataGridEx*>(activeList_);
+  TField* f = Column->Field();
+  TDataSet* lds = Column->LookupDataSet();
+  grid->SetColor(Color());
+  grid->Font()->Assign(Font());
+  grid->SpecRow()->Assign(Column->DropDownSpecRow());
+  const int rows = static_cast<int>(Column->DropDownRows());
+  const int count = lds->RecordCount();
+  grid->SetShowTitles(Column->DropDownShowTitles());
+  dataListSource_->SetDataSet(lds);
+  grid->SetFitColumns(false);
+  grid->SetUseMultiTitle(Column->DropDownBox()->UseMultiTitle());
+  grid->SetLookupOptions(Column->DropDownBox()->Options());
+  // the list shows the display fields, the result field among them
+  std::string listFields = Column->LookupDisplayFields();
+  if (listFields.empty()) listFields = f->LookupResultField();
+  int resultIndex = 0;
+  {
+    std::vector<TField*> fields = GetFieldsArray(lds, listFields);
+    TField* result = lds->FindField(f->LookupResultField());
+    auto at = std::find(fields.begin(), fields.end(), result);
+    if (at == fields.end() && result) {
+      listFields = f->LookupResultField() + ";" + listFields;
+    } else {
+      resultIndex = static_cast<int>(at - fields.begin());
+    }
+  }
+  grid->SetKeyField(f->LookupKeyFields());
+  grid->SetListField(listFields);
+  grid->SetListFieldIndex(resultIndex);
+  grid->SetListSource(dataListSource_.get());
+  grid->SetReadOnly(!Column->CanModify(false));
+  grid->HandleNeeded();
+  grid->SetRowCount(count > 0 && count < rows ? count : rows);
+  int width = Column->DropDownWidth();
+  if (width == 0) width = Width();
+  if (width == -1) width = grid->ColumnsWidth() + (grid->Width() - grid->ClientWidth());
+  width = std::max(width, Width());
+  grid->SetBounds(grid->Left(), grid->Top(), width, grid->Height());
+  TVariant key = dbGrid_->EditKeyValue();
+  if (key.IsEmpty()) key = f->DataSet()->FieldValues(f->KeyFields());
+  grid->SetKeyValue(key);
+  dataListSpecRowChanged_ = false;
+  grid->SetFitColumns(Column->DropDownBox()->AutoFitColWidths());
+  grid->SizeGrip()->SetVisible(Column->DropDownSizing());
+  grid->SetSizeChanged(false);
 }
 
 TPopupMonthCalendarEx* TDBGridInplaceEdit::PopupCalendar() {
@@ -142,6 +214,9 @@ void TDBGridInplaceEdit::DropDown() {
     cal->HandleNeeded();
     const TSize size = cal->RequiredSize();
     cal->SetBounds(cal->Left(), cal->Top(), size.cx, size.cy);
+  } else if (editStyle_ == esDataList && activeList_ && activeList_ != popupCalculator_) {
+    if (!col->LookupDataSet() || !col->Field()) return;  // without a list nothing opens
+    DropDownDataList(col);
   } else if (activeList_ == popupCalculator_) {
     TPopupCalculatorEx* calc = popupCalculator_;
     double value = 0;
@@ -158,6 +233,7 @@ void TDBGridInplaceEdit::DropDown() {
   const TPoint at = SizeDropDownList(owner, activeList_, daLeft);
   ShowPopup(activeList_, at);
   if (pickList_) pickList_->SetSizeChanged(false);
+  if (auto* grid = dynamic_cast<TPopupDataGridEx*>(activeList_)) grid->SetSizeChanged(false);
   listVisible_ = true;
   Invalidate();
   if (!buttons_.empty()) buttons_[0].Button->SetAlwaysDown(true);
@@ -185,15 +261,58 @@ void TDBGridInplaceEdit::CloseUp(bool Accept) {
       col->SetDropDownWidth(pickList_->Width());
     }
   }
+  auto* dataList = dynamic_cast<TPopupDataGridEx*>(activeList_);
+  if (dataList && col) {
+    chosen = dataList->KeyValue();
+    chosenText = dataList->SelectedText();
+    if (dataList->SizeChanged()) {
+      const int rowsHeight = dataList->ClientHeight() -
+                             (dataList->ShowTitles() ? dataList->TitleRowHeight() : 0) -
+                             dataList->SpecRowHeight();
+      col->SetDropDownRows(
+          static_cast<unsigned>(std::max(1, rowsHeight / std::max(1, dataList->DefaultRowHeight()))));
+      col->SetDropDownWidth(dataList->Width());
+    }
+    if (dataListSpecRowChanged_) col->DropDownSpecRow()->SetCellsText(dataList->SpecRow()->CellsText());
+  }
   TWinControl* list = activeList_;
   HidePopup(list);
   listVisible_ = false;
+  if (dataList) {
+    dataList->SetFitColumns(false);
+    dataList->SetListSource(nullptr);
+    dataListSource_->SetDataSet(nullptr);
+  }
   Invalidate();
   if (caretHidden_) {
     caretHidden_ = false;
     if (HandleAllocated()) ShowCaret(Handle());
   }
   if (!col) return;
+  if (dataList) {
+    if (!Accept) {
+      SetText(textAtDropDown_);
+      dbGrid_->SetGridEditText(textAtDropDown_);
+      return;
+    }
+    TField* f = col->Field();
+    bool keysModifiable = f && f->Lookup();
+    if (keysModifiable)
+      for (TField* k : GetFieldsArray(f->DataSet(), f->KeyFields()))
+        keysModifiable = keysModifiable && k->CanModify();
+    if (keysModifiable && dbGrid_->CanEditModify() && col->CanModify(true)) {
+      TGridDataLinkEx* link = dbGrid_->DataLink();
+      link->Edit();
+      if (link->Editing()) {
+        link->MarkModified();
+        dbGrid_->SetEditKeyValue(chosen);
+        dbGrid_->SetGridEditText(chosenText);
+        SetText(chosenText);
+        SelectAll();
+      }
+    }
+    return;
+  }
   if (!Accept) {
     // the arrows showed entries in the cell as they went: it gets back what it had
     if (list == pickList_) {
@@ -237,7 +356,12 @@ void TDBGridInplaceEdit::EditButtonMouseMove(TObject* Sender, TShiftState /*Shif
       !button->MouseCapture())
     return;
   const TPoint at = activeList_->ScreenToClient(button->ClientToScreen(TPoint(X, Y)));
-  if (!PtInRect(activeList_->ClientRect(), at)) return;
+  if (auto* grid = dynamic_cast<TPopupDataGridEx*>(activeList_)) {
+    const TRect spec = grid->SpecRowRect();
+    if (!PtInRect(grid->DataRect(), at) && (spec.IsEmpty() || !PtInRect(spec, at))) return;
+  } else if (!PtInRect(activeList_->ClientRect(), at)) {
+    return;
+  }
   button->Perform(WM_CANCELMODE);
   activeList_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.X, at.Y));
 }
@@ -385,6 +509,8 @@ bool TDBGridInplaceEdit::RouteListKeys(TMessage& Message) {
         const std::string& item = pickList_->Items()->Strings(pickList_->ItemIndex());
         if (item != Text()) SetText(item);
       }
+      if (auto* grid = dynamic_cast<TPopupDataGridEx*>(activeList_); grid && grid->SelectedText() != Text())
+        SetText(grid->SelectedText());
       return true;
     }
   }

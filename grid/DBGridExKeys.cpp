@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
 #include "grid/DBGridExImport.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
@@ -173,6 +174,10 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
   SetKeepSelection(Shift.Contains(ssCtrl) || !optionsEx_.Contains(dghClearSelection));
   InvokeEvent(OnKeyDown, this, Key, Shift);  // OnKeyDown first; it may change the key
   if (Key == 0) return;
+  if (KeyUpIntoFilterRow(Key, Shift)) {
+    Key = 0;
+    return;
+  }
   if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
     // the edited text goes into the field
     UpdateText();
@@ -213,7 +218,8 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
     }
     if (sc == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
       TColumnEx* c = FocusedColumn();
-      ExecuteGridFindDialog(this, incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
+      ExecuteGridFindDialog(this,
+                            incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
       Key = 0;
       return;
     }
@@ -431,6 +437,14 @@ void TCustomDBGridEx::CtrlDelete() {
 }
 
 void TCustomDBGridEx::KeyPress(char32_t& Key) {
+  if (filterEditing_ && filterColumn_ >= 0 && (Key == U'\b' || Key >= 32)) {
+    // typing while the filter row is edited goes on in its editor
+    ShowFilterEditor(filterColumn_);
+    if (filterEditor_ && filterEditor_->HandleAllocated())
+      PostMessage(filterEditor_->Handle(), WM_CHAR, Key, 0);
+    Key = 0;
+    return;
+  }
   TColumnEx* c = FocusedColumn();
   const bool toggles = c && !options_.Contains(dgRowSelect) &&
                        (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "grid/DBGridEx.h"
+#include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 
@@ -217,6 +218,10 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   const TGridCoord cell = MouseCoord(X, Y);
   const bool inTitle = TitlesShown() && cell.Y >= 0 && cell.Y < titleOffset_;
   const bool dataRow = cell.Y >= titleOffset_ && cell.Y < titleOffset_ + std::max(VisibleDataRowCount(), 0);
+  lastDownScreen_ = ClientToScreen(TPoint(X, Y));
+  lastDownTime_ = talvik::gui::Ticks();
+  // a click in the data ends the filter row's editing
+  if (dataRow && filterEditorShown_) HideFilterEditor();
 
   // double click
   if (Button == mbLeft && Shift.Contains(ssDouble)) {

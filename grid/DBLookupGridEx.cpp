@@ -967,19 +967,23 @@ void TDBLookupGridEx::DragScrollTick() {
     StopDragTimer();
     return;
   }
-  if (dragDirection_ < 0 && specRowSelected_) return;
-  const bool atFirst = CurrentIsKey() && lds->MoveBy(-1) == 0;
-  if (dragDirection_ < 0 && atFirst && specRow_->Visible()) {
-    SelectSpecRow();
+  if (specRowSelected_) {
+    // up: the special row is the top; down: the list starts at its first record
+    if (dragDirection_ > 0) {
+      lds->First();
+      SelectCurrent();
+    }
     return;
   }
-  if (!atFirst && dragDirection_ < 0) {
+  if (!CurrentIsKey() && !LocateKey()) {
+    lds->First();
     SelectCurrent();
     return;
   }
-  if (dragDirection_ > 0) {
-    if (!CurrentIsKey()) LocateKey();
-    if (atFirst || CurrentIsKey()) lds->MoveBy(1);
+  if (lds->MoveBy(dragDirection_) == 0) {
+    // above the top edge at the first record the special row is chosen
+    if (dragDirection_ < 0 && specRow_->Visible()) SelectSpecRow();
+    return;
   }
   SelectCurrent();
 }

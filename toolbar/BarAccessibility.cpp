@@ -9,14 +9,9 @@ namespace {
 
 std::atomic<int> ViewObjects{0};
 
-TAccWindowObjectProvider& WindowObjectProvider() {
-  static TAccWindowObjectProvider provider;
-  return provider;
-}
-
-// The object of a window, or E_UNEXPECTED when the bridge has none.
+// The object of a window, or E_UNEXPECTED when there is none.
 HRESULT WindowObject(HWND Wnd, TAccObjectRef& Object) {
-  Object = Wnd && WindowObjectProvider() ? WindowObjectProvider()(Wnd) : nullptr;
+  if (!Wnd || AccessibleObjectFromWindow(Wnd, OBJID_WINDOW, Object) != S_OK) Object = nullptr;
   return Object ? S_OK : E_UNEXPECTED;
 }
 
@@ -56,11 +51,11 @@ bool IsMenuBar(TBarView* View) {
 
 }  // namespace
 
-void SetAccWindowObjectProvider(TAccWindowObjectProvider Provider) {
-  WindowObjectProvider() = std::move(Provider);
-}
-
 std::string AccAltKeyName() {
+  char name[64];
+  if (GetKeyNameText(static_cast<LPARAM>(MapVirtualKey(VK_MENU, MAPVK_VK_TO_VSC)) << 16, name, sizeof name) >
+      0)
+    return name;
   return "Alt";
 }
 

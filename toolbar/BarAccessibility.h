@@ -9,70 +9,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/gui/OleAcc.h"
 #include "toolbar/BarItem.h"
 
-using HRESULT = std::int32_t;
-constexpr HRESULT S_OK = 0, S_FALSE = 1, E_NOTIMPL = static_cast<HRESULT>(0x80004001),
-                  E_FAIL = static_cast<HRESULT>(0x80004005), E_INVALIDARG = static_cast<HRESULT>(0x80070057),
-                  E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF),
-                  DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003);
+using IBarAccessible = IAccessible;
 
-constexpr int ROLE_SYSTEM_MENUBAR = 2, ROLE_SYSTEM_MENUPOPUP = 11, ROLE_SYSTEM_TOOLBAR = 22;
-constexpr unsigned STATE_SYSTEM_UNAVAILABLE = 0x1, STATE_SYSTEM_FOCUSED = 0x4, STATE_SYSTEM_PRESSED = 0x8,
-                   STATE_SYSTEM_CHECKED = 0x10, STATE_SYSTEM_HOTTRACKED = 0x80,
-                   STATE_SYSTEM_INVISIBLE = 0x8000, STATE_SYSTEM_FOCUSABLE = 0x100000,
-                   STATE_SYSTEM_HASPOPUP = 0x40000000;
-constexpr int NAVDIR_UP = 1, NAVDIR_DOWN = 2, NAVDIR_LEFT = 3, NAVDIR_RIGHT = 4, NAVDIR_NEXT = 5,
-              NAVDIR_PREVIOUS = 6, NAVDIR_FIRSTCHILD = 7, NAVDIR_LASTCHILD = 8;
-constexpr int SELFLAG_TAKEFOCUS = 1;
 // The flag of a deferred default action that carries the item out (without it: only select).
 constexpr WPARAM kAccExecuteFlag = 1;
-
-// A child as a client names it: only a 4-byte integer names one.
-struct TAccChild {
-  int Id = CHILDID_SELF;
-  bool IsInteger = true;
-};
-
-class IBarAccessible;
-using TAccObjectRef = std::shared_ptr<IBarAccessible>;
-
-// An answer naming an object, or a child of the answering object by number.
-struct TAccResult {
-  TAccObjectRef Object;
-  int ChildId = CHILDID_SELF;
-};
-
-// The questions of an accessibility client.
-class IBarAccessible {
- public:
-  virtual ~IBarAccessible() = default;
-  virtual HRESULT get_accParent(TAccObjectRef& Parent) = 0;
-  virtual HRESULT get_accChildCount(int& Count) = 0;
-  virtual HRESULT get_accChild(TAccChild Child, TAccObjectRef& Object) = 0;
-  virtual HRESULT get_accName(TAccChild Child, std::string& Name) = 0;
-  virtual HRESULT get_accValue(TAccChild Child, std::string& Value) = 0;
-  virtual HRESULT get_accDescription(TAccChild Child, std::string& Text) = 0;
-  virtual HRESULT get_accRole(TAccChild Child, int& Role) = 0;
-  virtual HRESULT get_accState(TAccChild Child, unsigned& State) = 0;
-  virtual HRESULT get_accHelp(TAccChild Child, std::string& Text) = 0;
-  virtual HRESULT get_accKeyboardShortcut(TAccChild Child, std::string& Text) = 0;
-  virtual HRESULT get_accFocus(TAccResult& Focus) = 0;
-  virtual HRESULT get_accSelection(TAccResult& Selection) = 0;
-  virtual HRESULT get_accDefaultAction(TAccChild Child, std::string& Action) = 0;
-  virtual HRESULT accSelect(int Flags, TAccChild Child) = 0;
-  virtual HRESULT accLocation(TRect& Location, TAccChild Child) = 0;  // left, top, width, height
-  virtual HRESULT accNavigate(int Direction, TAccChild Start, TAccResult& End) = 0;
-  virtual HRESULT accHitTest(int X, int Y, TAccResult& Result) = 0;
-  virtual HRESULT accDoDefaultAction(TAccChild Child) = 0;
-  virtual HRESULT put_accName(TAccChild Child, const std::string& Name) = 0;
-  virtual HRESULT put_accValue(TAccChild Child, const std::string& Value) = 0;
-  // The dispatch interface: none of its methods exists here.
-  HRESULT GetTypeInfoCount() { return E_NOTIMPL; }
-  HRESULT GetTypeInfo() { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames() { return E_NOTIMPL; }
-  HRESULT Invoke() { return E_NOTIMPL; }
-};
 
 // The base of the objects: the owner tells it when it goes; from then on every question fails.
 class TBarCustomAccObject : public IBarAccessible {
@@ -166,9 +109,5 @@ int AccChildId(TBarItemViewer* Viewer);
 // runs or the window is (inside) the active window.
 bool AccWindowUsable(TBarView* View);
 bool AccActionable(TBarItemViewer* Viewer);
-
-// The object the desktop's accessibility bridge has for a window (nullptr: none).
-using TAccWindowObjectProvider = std::function<TAccObjectRef(HWND Wnd)>;
-void SetAccWindowObjectProvider(TAccWindowObjectProvider Provider);
 // The name of the Alt key in keyboard shortcuts.
 std::string AccAltKeyName();

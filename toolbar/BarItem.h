@@ -17,6 +17,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/OleAcc.h"
 
 TALVIK_DECLARE_EXCEPTION(ETBItemError, Exception);
 
@@ -130,12 +131,9 @@ using TBarPopupWindowClass = TBarPopupWindow* (*)(TComponent* AOwner, TBarView* 
                                                   TBarCustomItem* AItem, bool ACustomizing);
 
 // Accessibility events of menus; every event of the library goes through this one call.
-constexpr DWORD EVENT_SYSTEM_MENUSTART = 4, EVENT_SYSTEM_MENUEND = 5, EVENT_SYSTEM_MENUPOPUPSTART = 6,
-                EVENT_SYSTEM_MENUPOPUPEND = 7, EVENT_OBJECT_FOCUS = 0x8005;
-constexpr int OBJID_CLIENT = -4, CHILDID_SELF = 0;
 void BarNotifyWinEvent(DWORD Event, HWND Wnd, int IdObject, int IdChild);
 using TBarWinEventSink = std::function<void(DWORD Event, HWND Wnd, int IdObject, int IdChild)>;
-// Receives every event besides (tests); nullptr stops it.
+// Receives every event besides the desktop (tests); nullptr stops it.
 void SetBarWinEventSink(TBarWinEventSink Sink);
 
 using TBarPopupEvent = std::function<void(TBarCustomItem* Sender, bool FromLink)>;
@@ -453,6 +451,8 @@ class TBarItemViewer : public TObject {
   virtual void KeyDown(WORD& /*Key*/, TShiftState /*Shift*/) {}
   virtual void MouseDown(TShiftState Shift, int X, int Y, bool& MouseDownOnMenu);
   virtual void MouseMove(int /*X*/, int /*Y*/) {}
+  // The cursor the viewer shows at a point of its own (relative to its rectangle); false: none.
+  virtual bool GetCursor(const TPoint& /*Pt*/, HCURSOR& /*ACursor*/) { return false; }
   virtual void MouseUp(int X, int Y, bool MouseWasDownOnMenu);
   virtual void MouseWheel(int /*WheelDelta*/) {}
 
@@ -641,6 +641,9 @@ class TBarView : public TComponent {
   void SetState(TBarViewState Value) { state_ = Value; }
   TBarViewStyle Style() const { return style_; }
   void SetStyle(TBarViewStyle Value) { style_ = Value; }
+  // What viewers painted off-screen stand on (clDefault: the window's colour, or the menu colour).
+  TColor BackgroundColor() const { return backgroundColor_; }
+  void SetBackgroundColor(TColor Value) { backgroundColor_ = Value; }
   TBarItemViewer* Selected() const { return selected_; }
   void SetSelected(TBarItemViewer* Value) { selected_ = Value; }
   bool MouseOverSplit() const { return mouseOverSplit_; }
@@ -705,6 +708,7 @@ class TBarView : public TComponent {
   TWinControl* window_ = nullptr;
   bool isPopup_ = false;
   bool isToolbar_ = false;
+  TColor backgroundColor_ = clDefault;
   bool customizing_ = false;
   bool usePriorityList_ = false;
   std::vector<TBarItemViewer*> viewers_;

@@ -406,7 +406,9 @@ void TBarView::PaintViewer(TCanvas* Canvas, TBarItemViewer* Viewer, bool Offscre
   const bool isSelected = Viewer == selected_;
   const bool isPushed = isSelected && (openViewer_ == Viewer || (mouseOverSplit_ && splitTracking_));
   const bool enabled = item->Enabled() || customizing_;
-  const TColor windowColor = window_ ? window_->Color() : (isToolbar_ ? clBtnFace : clMenu);
+  const TColor windowColor = backgroundColor_ != clDefault ? backgroundColor_
+                             : window_                     ? window_->Color()
+                                                           : (isToolbar_ ? clBtnFace : clMenu);
 
   TBitmap bitmap;
   TCanvas* target = Canvas;

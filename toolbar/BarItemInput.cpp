@@ -53,6 +53,7 @@ void ExecuteWithPriority(TBarItemViewer* Viewer) {
 
 void BarNotifyWinEvent(DWORD Event, HWND Wnd, int IdObject, int IdChild) {
   if (const TBarWinEventSink& sink = WinEventSink()) sink(Event, Wnd, IdObject, IdChild);
+  NotifyWinEvent(Event, Wnd, IdObject, IdChild);
 }
 
 void SetBarWinEventSink(TBarWinEventSink Sink) {

@@ -18,7 +18,10 @@ TBarItemViewer::TBarItemViewer(TBarView* AView, TBarCustomItem* AItem) : view_(A
 }
 
 TBarItemViewer::~TBarItemViewer() {
-  if (auto object = accObject_.lock()) object->OwnerGone();
+  if (auto object = accObject_.lock()) {
+    object->OwnerGone();
+    AccObjectGone(object.get());
+  }
   BarObjectDestroyed(this);
 }
 
@@ -165,7 +168,10 @@ TBarView::~TBarView() {
   if (goneFlag_) *goneFlag_ = true;
   HideChildPopups();
   StopAllTimers();
-  if (auto object = accObject_.lock()) object->OwnerGone();
+  if (auto object = accObject_.lock()) {
+    object->OwnerGone();
+    AccObjectGone(object.get());
+  }
   if (parentView_ && parentView_->isToolbar_) {
     parentView_->state_.Include(vsClosing);
     if (parentView_->openViewer_) parentView_->RepaintViewer(parentView_->openViewer_);

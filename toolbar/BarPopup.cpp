@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/gui/Forms.h"
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarAnimation.h"
 #include "toolbar/BarUtils.h"
 
@@ -99,6 +100,12 @@ void UpdateCursorAndHint(TBarView* Root) {
     } else {
       Application->CancelHint();
     }
+  }
+  HCURSOR cursor = nullptr;
+  if (selected && inner->Window() && selected->GetCursor(InViewer(selected, LastMousePos), cursor) &&
+      cursor) {
+    SetCursor(cursor);
+    return;
   }
   SetCursor(LoadCursor(nullptr, IDC_ARROW));
 }
@@ -515,6 +522,13 @@ void TBarPopupWindow::WndProc(TMessage& Message) {
     case WM_MOUSEACTIVATE:
       Message.Result = MA_NOACTIVATE;
       return;
+    case WM_GETOBJECT:
+      if (static_cast<int>(Message.LParam) == OBJID_CLIENT)
+        if (auto object = view_->GetAccObject()) {
+          Message.Result = LresultFromObject(object);
+          return;
+        }
+      break;
     case WM_TIMER:
       if (Message.WParam >= kBarViewTimerBase && Message.WParam < kBarViewTimerBase + kViewTimerCount) {
         view_->TimerAction(static_cast<int>(Message.WParam - kBarViewTimerBase));

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string>
 
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
+#include "toolbar/BarAccessibility.h"
 #include "toolbar/BarHook.h"
 #include "toolbar/BarPopup.h"
 #include "toolbar/BarUtils.h"
@@ -246,6 +248,7 @@ TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomDockableWin
   SetChevronHint(kDefaultChevronHint);
   menuFont_ = AcquireMenuFont();
   view_ = std::make_unique<TBarToolbarView>(this);
+  view_->SetBackgroundColor(clBtnFace);
   SetColor(clBtnFace);
   SetBounds(Left(), Top(), 23, 22);
 }
@@ -704,20 +707,31 @@ bool HostedByControlItem(TBarCustomItem* Root, TControl* Control) {
 
 }  // namespace
 
+void TBarCustomToolbar::AddControlItem(TControl* Control) {
+  TComponent* owner = Owner() ? Owner() : this;
+  TBarControlItem* item = TBarControlItem::CreateControlItem(owner, Control);
+  // a designer shows the new item under a name of its own: the first free number
+  if (ComponentState().Contains(csDesigning))
+    for (int n = 1;; ++n)
+      if (const std::string name = "TBControlItem" + std::to_string(n); !owner->FindComponent(name)) {
+        item->SetName(name);
+        break;
+      }
+  items_->Add(item);
+}
+
 void TBarCustomToolbar::Loaded() {
   TBarCustomDockableWindow::Loaded();
   for (int I = 0; I < ControlCount(); ++I) {
     TControl* C = Controls(I);
-    if (!HostedByControlItem(items_.get(), C))
-      items_->Add(TBarControlItem::CreateControlItem(Owner() ? Owner() : this, C));
+    if (!HostedByControlItem(items_.get(), C)) AddControlItem(C);
   }
 }
 
 void TBarCustomToolbar::ControlChange(TControl* Control, bool Inserting) {
   if (Inserting) {
     if (ComponentState().Contains(csLoading) || ComponentState().Contains(csUpdating)) return;
-    if (!HostedByControlItem(items_.get(), Control))
-      items_->Add(TBarControlItem::CreateControlItem(Owner() ? Owner() : this, Control));
+    if (!HostedByControlItem(items_.get(), Control)) AddControlItem(Control);
     return;
   }
   for (int I = items_->Count(); I-- > 0;) {
@@ -795,6 +809,7 @@ void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
 void TBarCustomToolbar::WndProc(TMessage& Message) {
   switch (Message.Msg) {
     case CM_COLORCHANGED:
+      view_->SetBackgroundColor(Color());
       Invalidate();
       break;
     case CM_CONTROLCHANGE:
@@ -855,6 +870,30 @@ void TBarCustomToolbar::WndProc(TMessage& Message) {
       break;
     case WM_CONTEXTMENU:
       ReleaseHover();
+      break;
+    case WM_SETCURSOR:
+      if (!ComponentState().Contains(csDesigning) && reinterpret_cast<HWND>(Message.WParam) == Handle() &&
+          static_cast<short>(LOWORD(Message.LParam)) == HTCLIENT) {
+        POINT screen;
+        GetCursorPos(screen);
+        view_->TrackMouse(&screen, true);
+        HCURSOR cursor = nullptr;
+        if (TBarItemViewer* V = view_->Selected()) {
+          const TPoint p = ScreenToClient(screen);
+          if (V->GetCursor(TPoint(p.X - V->BoundsRect.Left, p.Y - V->BoundsRect.Top), cursor) && cursor) {
+            ::SetCursor(cursor);
+            Message.Result = 1;
+            return;
+          }
+        }
+      }
+      break;
+    case WM_GETOBJECT:
+      if (static_cast<int>(Message.LParam) == OBJID_CLIENT)
+        if (auto object = view_->GetAccObject()) {
+          Message.Result = LresultFromObject(object);
+          return;
+        }
       break;
     case WM_SYSCOMMAND:
       if (HandleSysCommand(Message)) {

@@ -149,6 +149,8 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public ITBItemContain
   void UpdateShortCutListMembership();
   void ReleaseHover();
   void ControlChange(TControl* Control, bool Inserting);
+  // Hosts a child control in a new control item at the end of the root item.
+  void AddControlItem(TControl* Control);
   bool HandleSysCommand(TMessage& Message);
   bool InsideDrag() const;
   static void MenuBarHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam);

@@ -425,9 +425,16 @@ TAlignment TControl::BiDiAlignment(TAlignment Value) const {
 }
 
 void TControl::SetCtl3D(bool Value) {
+  parentCtl3D_ = false;
   if (ctl3D_ == Value) return;
   ctl3D_ = Value;
   Perform(CM_CTL3DCHANGED);
+}
+
+void TControl::SetParentCtl3D(bool Value) {
+  if (parentCtl3D_ == Value) return;
+  parentCtl3D_ = Value;
+  if (Value && parent_) Perform(CM_PARENTCTL3DCHANGED);
 }
 
 void TControl::SetShowHint(bool Value) {
@@ -766,6 +773,12 @@ void TControl::Dispatch(TMessage& m) {
     case CM_PARENTSHOWHINTCHANGED:
       if (parentShowHint_ && parent_) showHint_ = parent_->ShowHint();
       return;
+    case CM_PARENTCTL3DCHANGED:
+      if (parentCtl3D_ && parent_ && ctl3D_ != parent_->Ctl3D()) {
+        ctl3D_ = parent_->Ctl3D();
+        Perform(CM_CTL3DCHANGED);
+      }
+      return;
     case CM_PARENTBIDIMODECHANGED:
       if (parentBiDiMode_ && parent_ && biDiMode_ != parent_->BiDiMode()) {
         biDiMode_ = parent_->BiDiMode();
@@ -1048,6 +1061,7 @@ void TWinControl::InsertControl(TControl* AControl) {
   if (AControl->parentFont_) AControl->Perform(CM_PARENTFONTCHANGED);
   if (AControl->parentShowHint_) AControl->Perform(CM_PARENTSHOWHINTCHANGED);
   if (AControl->parentBiDiMode_) AControl->Perform(CM_PARENTBIDIMODECHANGED);
+  if (AControl->parentCtl3D_) AControl->Perform(CM_PARENTCTL3DCHANGED);
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) w->UpdateShowing();
   AControl->Invalidate();
   AlignControls(AControl);
@@ -1560,6 +1574,13 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     }
+    case WM_WINDOWPOSCHANGING: {
+      // a size asked for from outside (the window manager resizing a form) keeps the limits too
+      auto* pos = reinterpret_cast<WINDOWPOS*>(m.LParam);
+      if (pos && !(pos->flags & SWP_NOSIZE)) constraints_->Constrain(pos->cx, pos->cy);
+      DefaultHandler(m);
+      return;
+    }
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<WINDOWPOS*>(m.LParam);
       if (pos) {
@@ -1580,6 +1601,7 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     }
     case WM_SIZE:
+      DefaultHandler(m);  // the window class of a control built on one (an edit re-wraps its lines)
       Resize();
       return;
     case WM_SETCURSOR: {
@@ -1742,6 +1764,10 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     case CM_SHOWHINTCHANGED:
       NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return;
+    case CM_CTL3DCHANGED:
+      NotifyControls(CM_PARENTCTL3DCHANGED);
+      DefaultHandler(m);
       return;
     case CM_BIDIMODECHANGED:
       // the window's extended styles follow the mode

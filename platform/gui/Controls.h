@@ -96,6 +96,24 @@ using TWndMethod = std::function<void(TMessage&)>;
 // Reading order and alignment: right to left mirrors the alignment and the scroll bar side; the
 // "no align" mode keeps the alignment, the "reading only" mode keeps both.
 enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+// Values a control keeps for the input method, the help system and docking, which this system
+// stores and hands on but does not act upon.
+enum TImeMode {
+  imDisable,
+  imClose,
+  imOpen,
+  imDontCare,
+  imSAlpha,
+  imAlpha,
+  imHira,
+  imSKata,
+  imKata,
+  imChinese,
+  imSHanguel,
+  imHanguel
+};
+enum THelpType { htKeyword, htContext };
+enum TDragKind { dkDrag, dkDock };
 
 // The smallest and largest size a control takes (0: no limit). A maximum below the minimum lowers
 // the minimum, a minimum above the maximum raises the maximum.
@@ -260,6 +278,8 @@ class TControl : public TComponent {
   void SetParentFont(bool Value);
   bool Ctl3D() const { return ctl3D_; }
   void SetCtl3D(bool Value);
+  bool ParentCtl3D() const { return parentCtl3D_; }
+  void SetParentCtl3D(bool Value);
   // Right to left: the mode, taken from the parent while ParentBiDiMode is set.
   TBiDiMode BiDiMode() const { return biDiMode_; }
   void SetBiDiMode(TBiDiMode Value);
@@ -302,6 +322,12 @@ class TControl : public TComponent {
   TWndMethod WindowProc;  // replace to subclass; WndProc is the original
   int HelpContext() const { return helpContext_; }
   void SetHelpContext(int Value) { helpContext_ = Value; }
+  THelpType HelpType() const { return helpType_; }
+  void SetHelpType(THelpType Value) { helpType_ = Value; }
+  const std::string& HelpKeyword() const { return helpKeyword_; }
+  void SetHelpKeyword(const std::string& Value) { helpKeyword_ = Value; }
+  TDragKind DragKind() const { return dragKind_; }
+  void SetDragKind(TDragKind Value) { dragKind_ = Value; }
 
   // The action whose properties the control shows and which its Click runs.
   TBasicAction* Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
@@ -387,6 +413,7 @@ class TControl : public TComponent {
   std::unique_ptr<TFont> font_;
   bool parentFont_ = true;
   bool ctl3D_ = true;
+  bool parentCtl3D_ = true;
   TBiDiMode biDiMode_ = bdLeftToRight;
   bool parentBiDiMode_ = true;
   std::unique_ptr<TSizeConstraints> constraints_;
@@ -401,6 +428,9 @@ class TControl : public TComponent {
   TDragMode dragMode_ = dmManual;
   TCursor dragCursor_ = crDrag;
   int helpContext_ = 0;
+  THelpType helpType_ = htContext;
+  std::string helpKeyword_;
+  TDragKind dragKind_ = dkDrag;
   std::unique_ptr<TControlActionLink> actionLink_;
 
   friend class TWinControl;
@@ -447,6 +477,10 @@ class TWinControl : public TControl {
   void SetTabOrder(int Value);
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool Value);
+  TImeMode ImeMode() const { return imeMode_; }
+  void SetImeMode(TImeMode Value) { imeMode_ = Value; }
+  const std::string& ImeName() const { return imeName_; }
+  void SetImeName(const std::string& Value) { imeName_ = Value; }
   // The windowed controls in tab order, this control's and its children's; a control may take out
   // children that do not take part (a toolbar's hosted controls).
   virtual void GetTabOrderList(std::vector<TWinControl*>& List);
@@ -543,6 +577,8 @@ class TWinControl : public TControl {
   HWND parentWindow_ = nullptr;
   bool showing_ = false;
   bool tabStop_ = false;
+  TImeMode imeMode_ = imDontCare;
+  std::string imeName_;
   std::vector<TControl*> controls_;    // in z-order, bottom first
   std::vector<TWinControl*> tabList_;  // in tab order
   int alignDisabled_ = 0;

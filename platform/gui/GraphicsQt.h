@@ -11,6 +11,9 @@
 #include <QRawFont>
 #include <QRegion>
 #include <QTransform>
+
+class QObject;
+class QWidget;
 #include <cassert>
 #include <cstdint>
 #include <list>
@@ -199,6 +202,11 @@ struct DcObj {
   }
 };
 
+// The top-level window a toolkit widget of the backend stands for (nullptr: none), and back.
+HWND HostWindowOf(const QObject* object);
+QWidget* HostWidgetOf(HWND topLevel);
+// Lets the toolkit's accessibility ask our top-level windows for their objects (once).
+void InstallAccessibleFactory();
 GdiObj* Obj(HGDIOBJ h);
 DcObj* Dc(HDC h);
 QColor QCol(COLORREF c);

@@ -6,6 +6,7 @@
 TInplaceEdit::TInplaceEdit(TComponent* AOwner)
     : TCustomMaskEdit(AOwner), grid_(dynamic_cast<TCustomGrid*>(AOwner)) {
   ctl3D_ = false;
+  parentCtl3D_ = false;
   borderStyle_ = bsNone;
   autoSize_ = false;
   visible_ = false;

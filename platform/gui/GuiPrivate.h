@@ -51,6 +51,10 @@ HBITMAP LoadBitmapFile(const std::string& path);
 bool SaveBitmapFile(HBITMAP bitmap, const std::string& path);
 bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
+// ---- accessibility (OleAcc.cpp) ----
+// A window is being destroyed: the layer's plain objects of it go.
+void AccWindowGone(HWND hwnd);
+
 // ---- window classes of the layer's own controls ----
 void RegisterEditClass();  // "EDIT"
 // ---- what the toolkit backend asks of the class library (Forms.cpp) ----

@@ -216,6 +216,21 @@ std::map<HWND, HostWidget*>& HostWidgets() {
   return m;
 }
 
+}  // namespace
+
+HWND detail::HostWindowOf(const QObject* object) {
+  for (const auto& [hwnd, widget] : HostWidgets())
+    if (widget == object) return hwnd;
+  return nullptr;
+}
+
+QWidget* detail::HostWidgetOf(HWND topLevel) {
+  auto it = HostWidgets().find(topLevel);
+  return it == HostWidgets().end() ? nullptr : it->second;
+}
+
+namespace {
+
 class QtHost : public Host {
  public:
   explicit QtHost(HWND hwnd) : hwnd_(hwnd) {
@@ -486,6 +501,7 @@ void UseQtBackend() {
   }
   if (!backend) backend = new QtBackend();
   SetBackend(backend);
+  detail::InstallAccessibleFactory();
 }
 
 KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& text, unsigned scanCode,

@@ -76,6 +76,7 @@ struct EditState {
   HWND hwnd = nullptr;
   GapText text;
   std::vector<int> lineStarts{0};
+  bool reflowed = false;  // the last change moved words to other rows
   int anchor = 0, caret = 0;
   DWORD style = 0;
   DWORD exStyle = 0;  // WS_EX_RIGHT: the text stands at the right (right-to-left alignment)
@@ -106,6 +107,9 @@ struct EditState {
   bool destroyed = false;
 
   bool Multi() const { return style & ES_MULTILINE; }
+  // A multi-line edit that does not scroll sideways wraps its lines at the text rectangle's width:
+  // its rows are the lines broken after the last blank that fits (or inside a word longer than a row).
+  bool Wraps() const { return Multi() && !(style & ES_AUTOHSCROLL); }
   bool ReadOnly() const { return style & ES_READONLY; }
   int Length() const { return static_cast<int>(text.size()); }
   int SelMin() const { return std::min(anchor, caret); }
@@ -116,19 +120,63 @@ struct EditState {
     return static_cast<int>(it - lineStarts.begin()) - 1;
   }
   int LineStart(int line) const { return lineStarts[static_cast<std::size_t>(line)]; }
+  // Whether the line (row) ends at a line feed rather than where the row was full.
+  bool HardBreakAfter(int line) const {
+    return line + 1 < LineCount() && text[static_cast<std::size_t>(LineStart(line + 1)) - 1] == U'\n';
+  }
   int LineEnd(int line) const {
-    return line + 1 < LineCount() ? lineStarts[static_cast<std::size_t>(line) + 1] - 1 : Length();
+    if (line + 1 >= LineCount()) return Length();
+    const int next = LineStart(line + 1);
+    return HardBreakAfter(line) ? next - 1 : next;
   }
   void RebuildLines() {
     lineStarts.assign(1, 0);
     if (!Multi()) return;
-    for (int i = 0; i < Length(); ++i)
-      if (text[static_cast<std::size_t>(i)] == U'\n') lineStarts.push_back(i + 1);
+    WrapParagraphs(0, Length(), lineStarts);
+  }
+  // The row starts after `from` of the paragraphs in [from, to) (`to` is the text's end or a line
+  // feed), each row of a wrapping edit as wide as fits.
+  void WrapParagraphs(int from, int to, std::vector<int>& starts) const {
+    int paragraph = from;
+    for (int i = from; i <= to; ++i) {
+      if (i < to && text[static_cast<std::size_t>(i)] != U'\n') continue;
+      if (Wraps()) WrapParagraph(paragraph, i, starts);
+      if (i < to) starts.push_back(i + 1);
+      paragraph = i + 1;
+    }
+  }
+  void WrapParagraph(int from, int to, std::vector<int>& starts) const {
+    const int room = std::max(1, TextRect().Width());
+    auto blank = [&](int i) {
+      const char32_t c = text[static_cast<std::size_t>(i)];
+      return c == U' ' || c == U'\t';
+    };
+    if (Width(from, to) <= room) return;  // most lines fit whole: one measure
+    int row = from;
+    while (row < to) {
+      int end = row, used = 0;
+      while (end < to) {
+        const int w = Width(end, end + 1);
+        if (end > row && used + w > room) break;
+        used += w;
+        ++end;
+      }
+      while (end < to && blank(end)) ++end;  // blanks hang past the edge
+      if (end >= to) return;
+      int cut = end;
+      while (cut > row && !blank(cut - 1)) --cut;
+      if (cut == row) cut = end;  // a word longer than the row is cut where the row is full
+      starts.push_back(cut);
+      row = cut;
+    }
   }
   // The line starts after `removed` characters at `start` gave way to `inserted` (the text already
   // changed): only the breaks in the changed stretch are looked at, the later starts move along.
-  void LinesReplaced(int start, int removed, const std::u32string& inserted) {
-    if (!Multi()) return;
+  // The first line whose start or content may have changed.
+  int LinesReplaced(int start, int removed, const std::u32string& inserted) {
+    reflowed = false;
+    if (!Multi()) return 0;
+    if (Wraps()) return RowsReplaced(start, removed, static_cast<int>(inserted.size()));
     auto first = std::upper_bound(lineStarts.begin(), lineStarts.end(), start);
     auto last = std::upper_bound(first, lineStarts.end(), start + removed);
     const int delta = static_cast<int>(inserted.size()) - removed;
@@ -138,6 +186,34 @@ struct EditState {
       if (inserted[i] == U'\n') added.push_back(start + static_cast<int>(i) + 1);
     auto at = lineStarts.erase(first, last);
     lineStarts.insert(at, added.begin(), added.end());
+    return LineOf(start);
+  }
+  // The same for a wrapping edit: the rows of the paragraphs the change touches are wrapped again.
+  int RowsReplaced(int start, int removed, int inserted) {
+    const int delta = inserted - removed;
+    // the first row of the paragraph holding the change (the text before `start` did not change)
+    int first =
+        static_cast<int>(std::upper_bound(lineStarts.begin(), lineStarts.end(), start) - lineStarts.begin()) -
+        1;
+    while (first > 0 && text[static_cast<std::size_t>(LineStart(first)) - 1] != U'\n') --first;
+    // the first row after the change that begins a paragraph (read in the changed text)
+    auto next = std::upper_bound(lineStarts.begin(), lineStarts.end(), start + removed);
+    while (next != lineStarts.end() && text[static_cast<std::size_t>(*next + delta) - 1] != U'\n') ++next;
+    const int from = LineStart(first);
+    const int to = next == lineStarts.end() ? Length() : *next + delta - 1;
+    std::vector<int> rows;
+    WrapParagraphs(from, to, rows);
+    // the rows stay as they were (moved past the change) unless the words flowed to other rows
+    auto old = lineStarts.begin() + first + 1;
+    reflowed = static_cast<std::ptrdiff_t>(rows.size()) != next - old;
+    for (std::size_t k = 0; !reflowed && k < rows.size(); ++k) {
+      const int was = old[static_cast<std::ptrdiff_t>(k)];
+      reflowed = rows[k] != (was <= start ? was : was + delta);
+    }
+    for (auto it = next; it != lineStarts.end(); ++it) *it += delta;
+    auto at = lineStarts.erase(old, next);
+    lineStarts.insert(at, rows.begin(), rows.end());
+    return reflowed ? first : LineOf(start);
   }
   // Characters as they show: the password character stands for each one.
   std::u32string Shown(int from, int to) const {
@@ -281,7 +357,7 @@ void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
   int width = r.Width();
   if (x - st.scrollX < 0) st.scrollX = std::max(0, x - width / 3);
   if (x - st.scrollX > width - 1) st.scrollX = x - width + std::max(1, width / 3);
-  if (st.scrollX < 0) st.scrollX = 0;
+  if (st.scrollX < 0 || st.Wraps()) st.scrollX = 0;
   UpdateScrollBars(st);
   const bool scrolled = st.topLine != topLine || st.scrollX != scrollX;
   InvalidateRect(st.hwnd, scrolled ? nullptr : damaged, false);
@@ -353,9 +429,9 @@ bool ReplaceSel(EditState& st, std::u32string s, bool canUndo, bool typing) {
   else if (st.canUndo)
     JoinUndo(st, start, selLen, static_cast<int>(s.size()));
   st.typingRun = typing;
-  const int firstLine = st.LineOf(start), lines = st.LineCount();
+  const int lines = st.LineCount();
   st.text.replace(static_cast<std::size_t>(start), static_cast<std::size_t>(selLen), s);
-  st.LinesReplaced(start, selLen, s);
+  const int firstLine = st.LinesReplaced(start, selLen, s);
   st.caret = st.anchor = start + static_cast<int>(s.size());
   // what changed: the line of the change, or every line from it down when lines came or went
   RECT damaged;
@@ -363,7 +439,8 @@ bool ReplaceSel(EditState& st, std::u32string s, bool canUndo, bool typing) {
   if (st.Multi()) {
     int top = st.TextRect().Top + (firstLine - st.topLine) * st.lineHeight;
     damaged.Top = std::max(damaged.Top, top);
-    if (st.LineCount() == lines) damaged.Bottom = std::min(damaged.Bottom, top + st.lineHeight);
+    if (st.LineCount() == lines && !st.reflowed)
+      damaged.Bottom = std::min(damaged.Bottom, top + st.lineHeight);
   }
   Changed(st, &damaged);
   return true;
@@ -438,6 +515,7 @@ void SetFont(EditState& st, HFONT font) {
   TEXTMETRIC tm;
   GetTextMetrics(st.measure, tm);
   st.lineHeight = std::max(1, tm.tmHeight);
+  if (st.Wraps()) st.RebuildLines();
   if (st.focused) {
     DestroyCaret();
     CreateCaret(st.hwnd, nullptr, 1, st.lineHeight);
@@ -487,7 +565,7 @@ void Paint(EditState& st, HDC given) {
     if (to > from) TextOut(dc, x, y, Utf32ToUtf8(st.Shown(from, to)));
     if (showSel) {
       int s = std::max(from, st.SelMin()), e = std::min(to, st.SelMax());
-      bool breakSelected = st.Multi() && st.SelMax() > to && st.SelMin() <= to && line + 1 < st.LineCount();
+      bool breakSelected = st.HardBreakAfter(line) && st.SelMax() > to && st.SelMin() <= to;
       if (s < e || breakSelected) {
         int sx = x + st.Width(from, std::max(s, from));
         int ex = sx + st.Width(s, std::max(s, e)) + (breakSelected ? 4 : 0);
@@ -679,6 +757,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_STYLECHANGED:
       st.style = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_STYLE));
       st.exStyle = static_cast<DWORD>(GetWindowLongPtr(hwnd, GWL_EXSTYLE));
+      st.RebuildLines();
       InvalidateRect(hwnd, nullptr, false);
       return 0;
     case WM_PAINT:
@@ -695,6 +774,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(st.font);
     case WM_SIZE:
+      if (st.Wraps()) st.RebuildLines();
       ScrollCaret(st);
       return 0;
     case WM_ENABLE:
@@ -894,11 +974,13 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case EM_SETRECTNP:
       st.userRect = lParam != 0;
       if (lParam) st.formatRect = *reinterpret_cast<const RECT*>(lParam);
+      if (st.Wraps()) st.RebuildLines();
       if (msg == EM_SETRECT) ScrollCaret(st);
       return 0;
     case EM_SETMARGINS:
       if (wParam & EC_LEFTMARGIN) st.leftMargin = LOWORD(static_cast<std::uintptr_t>(lParam));
       if (wParam & EC_RIGHTMARGIN) st.rightMargin = HIWORD(static_cast<std::uintptr_t>(lParam));
+      if (st.Wraps()) st.RebuildLines();
       ScrollCaret(st);
       return 0;
     case EM_POSFROMCHAR: {

@@ -114,6 +114,29 @@ bool CaretShownIn(HWND topLevel, RECT& caret);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).
 COLORREF WindowPixel(HWND topLevel, int x, int y);
 
+// ---- accessibility ----
+// What the desktop's accessibility service reads of an object through the toolkit.
+struct AccessibleInfo {
+  unsigned Id = 0;  // the toolkit's handle of the interface
+  bool Valid = false;
+  std::string Name, Accelerator;
+  int Role = 0;        // the object's role number
+  unsigned State = 0;  // STATE_SYSTEM_* bits, as read back from the toolkit's flags
+  RECT Bounds;         // screen coordinates
+  int ChildCount = 0;
+  std::vector<std::string> Actions;
+};
+// Reads the interface the toolkit's accessibility has for a top-level window (as a screen reader
+// would ask for it), or for the child reached from it by the child indexes (from 0) of Path; false
+// when there is none.
+bool QueryAccessible(HWND topLevel, const std::vector<int>& path, AccessibleInfo& info);
+// Whether the toolkit still has a valid interface under the handle.
+bool AccessibleValid(unsigned id);
+// Receives every update the toolkit's accessibility is told of: the event number, the role of the
+// object the event is about and its child (from 1; 0 for the object itself). nullptr removes the receiver.
+using AccessibleUpdateSink = std::function<void(DWORD event, int role, int child)>;
+void SetAccessibleUpdateSink(AccessibleUpdateSink sink);
+
 // ---- the native backend ----
 // An extended window style of ours: a popup that the desktop manages as a tool window of its owner
 // (a floating toolbar: framed by us, transient for its owner, shown without activation, on top while

@@ -378,6 +378,7 @@ bool DestroyWindow(HWND hwnd) {
                                   [&](const TimerRec& r) { return r.hwnd == t->handle; }),
                    s.timers.end());
     ForgetWindowInput(t);
+    AccWindowGone(t->handle);
   }
   if (w->parent && Visible(w->parent)) {
     RECT r = w->rect;

@@ -94,7 +94,7 @@ constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOV
                WM_SYSCOLORCHANGE = 0x0015, WM_SHOWWINDOW = 0x0018, WM_SETTINGCHANGE = 0x001A,
                WM_ACTIVATEAPP = 0x001C, WM_CANCELMODE = 0x001F, WM_SETCURSOR = 0x0020,
                WM_MOUSEACTIVATE = 0x0021, WM_GETMINMAXINFO = 0x0024, WM_NEXTDLGCTL = 0x0028,
-               WM_SETFONT = 0x0030, WM_GETFONT = 0x0031, WM_WINDOWPOSCHANGING = 0x0046,
+               WM_SETFONT = 0x0030, WM_GETFONT = 0x0031, WM_GETOBJECT = 0x003D, WM_WINDOWPOSCHANGING = 0x0046,
                WM_WINDOWPOSCHANGED = 0x0047, WM_CONTEXTMENU = 0x007B, WM_STYLECHANGING = 0x007C,
                WM_STYLECHANGED = 0x007D, WM_GETICON = 0x007F, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,
                WM_NCCALCSIZE = 0x0083, WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCACTIVATE = 0x0086,
@@ -634,6 +634,13 @@ int MessageBox(HWND owner, const std::string& text, const std::string& caption, 
 // Keyboard state.
 short GetKeyState(int vk);
 short GetAsyncKeyState(int vk);
+// Key names as a keyboard layout gives them. Scan codes are the PC keyboard's (set 1): MapVirtualKey
+// (MAPVK_VK_TO_VSC) gives the one of a virtual key (0 for none), and GetKeyNameText names the key of
+// the scan code in bits 16-23 of lParam (bit 24: the extended key of that code), writing at most
+// size - 1 characters and a terminating zero; it answers the length written, 0 for an unknown key.
+constexpr UINT MAPVK_VK_TO_VSC = 0;
+UINT MapVirtualKey(UINT code, UINT mapType);
+int GetKeyNameText(LPARAM lParam, char* buffer, int size);
 
 // System colours, metrics and parameters (one fixed classic table).
 COLORREF GetSysColor(int index);

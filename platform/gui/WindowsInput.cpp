@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
@@ -130,7 +132,19 @@ bool ReleaseCapture() {
 bool TrackMouseEvent(TRACKMOUSEEVENT& tme) {
   Wnd* w = W(tme.hwndTrack);
   if (!w) return false;
-  w->trackLeave = !(tme.dwFlags & TME_CANCEL) && (tme.dwFlags & TME_LEAVE);
+  const bool on = !(tme.dwFlags & TME_CANCEL);
+  if (!(tme.dwFlags & TME_LEAVE)) return true;
+  // the non-client area is tracked on its own: the leave comes when the mouse goes elsewhere, the
+  // client area of the window included
+  if (tme.dwFlags & TME_NONCLIENT) {
+    w->trackNcLeave = on;
+    // asked while the mouse is not over the non-client area: it has left already
+    if (on && !(tme.hwndTrack == S().mouseWindow && !S().mouseInClient)) {
+      w->trackNcLeave = false;
+      PostMessage(tme.hwndTrack, WM_NCMOUSELEAVE, 0, 0);
+    }
+  } else
+    w->trackLeave = on;
   return true;
 }
 
@@ -341,6 +355,80 @@ bool SetCursorPos(int x, int y) {
 
 // ---------------------------------------------------------------- keyboard state
 
+namespace {
+
+struct KeyName {
+  UINT vk;
+  UINT scanCode;
+  bool extended;
+  const char* name;
+};
+// The keys with names of their own; letters and digits follow below.
+constexpr KeyName kKeyNames[] = {
+    {VK_ESCAPE, 0x01, false, "Esc"},
+    {VK_BACK, 0x0E, false, "Backspace"},
+    {VK_TAB, 0x0F, false, "Tab"},
+    {VK_RETURN, 0x1C, false, "Enter"},
+    {VK_CONTROL, 0x1D, false, "Ctrl"},
+    {VK_SHIFT, 0x2A, false, "Shift"},
+    {VK_MENU, 0x38, false, "Alt"},
+    {VK_SPACE, 0x39, false, "Space"},
+    {VK_CAPITAL, 0x3A, false, "Caps Lock"},
+    {VK_F11, 0x57, false, "F11"},
+    {VK_F12, 0x58, false, "F12"},
+    {VK_RCONTROL, 0x1D, true, "Right Ctrl"},
+    {VK_RMENU, 0x38, true, "Right Alt"},
+    {VK_HOME, 0x47, true, "Home"},
+    {VK_UP, 0x48, true, "Up"},
+    {VK_PRIOR, 0x49, true, "Page Up"},
+    {VK_LEFT, 0x4B, true, "Left"},
+    {VK_RIGHT, 0x4D, true, "Right"},
+    {VK_END, 0x4F, true, "End"},
+    {VK_DOWN, 0x50, true, "Down"},
+    {VK_NEXT, 0x51, true, "Page Down"},
+    {VK_INSERT, 0x52, true, "Insert"},
+    {VK_DELETE, 0x53, true, "Delete"},
+};
+// The letter keys by row of the PC keyboard, from their first scan codes.
+constexpr std::pair<UINT, const char*> kLetterRows[] = {
+    {0x10, "QWERTYUIOP"}, {0x1E, "ASDFGHJKL"}, {0x2C, "ZXCVBNM"}};
+
+}  // namespace
+
+UINT MapVirtualKey(UINT code, UINT mapType) {
+  if (mapType != MAPVK_VK_TO_VSC) return 0;
+  for (const KeyName& k : kKeyNames)
+    if (k.vk == code) return k.scanCode;
+  if (code >= VK_F1 && code <= VK_F10) return 0x3B + (code - VK_F1);
+  if (code >= '1' && code <= '9') return 0x02 + (code - '1');
+  if (code == '0') return 0x0B;
+  for (const auto& [first, letters] : kLetterRows)
+    for (UINT i = 0; letters[i]; ++i)
+      if (static_cast<UINT>(letters[i]) == code) return first + i;
+  return 0;
+}
+
+int GetKeyNameText(LPARAM lParam, char* buffer, int size) {
+  const UINT scanCode = static_cast<UINT>((lParam >> 16) & 0xFF);
+  const bool extended = ((lParam >> 24) & 1) != 0;
+  std::string name;
+  for (const KeyName& k : kKeyNames)
+    if (k.scanCode == scanCode && k.extended == extended) name = k.name;
+  if (name.empty() && !extended) {
+    if (scanCode >= 0x3B && scanCode <= 0x44) name = "F" + std::to_string(scanCode - 0x3A);
+    if (scanCode >= 0x02 && scanCode <= 0x0B)
+      name = std::string(1, static_cast<char>(scanCode == 0x0B ? '0' : '1' + (scanCode - 0x02)));
+    for (const auto& [first, letters] : kLetterRows)
+      if (scanCode >= first && scanCode < first + std::char_traits<char>::length(letters))
+        name = std::string(1, letters[scanCode - first]);
+  }
+  if (name.empty() || !buffer || size <= 0) return 0;
+  const int n = std::min(static_cast<int>(name.size()), size - 1);
+  name.copy(buffer, static_cast<std::size_t>(n));
+  buffer[n] = '\0';
+  return n;
+}
+
 short GetKeyState(int vk) {
   if (vk < 0 || vk > 255) return 0;
   BYTE b = S().keyState[vk];
@@ -485,6 +573,10 @@ void InjectMouseLeave() {
     w->trackLeave = false;
     PostTo(w->handle, WM_MOUSELEAVE, 0, 0);
   }
+  if (Wnd* w = W(s.mouseWindow); w && w->trackNcLeave) {
+    w->trackNcLeave = false;
+    PostTo(w->handle, WM_NCMOUSELEAVE, 0, 0);
+  }
   s.mouseWindow = nullptr;
 }
 
@@ -545,7 +637,13 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
       hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screen.X, screen.Y)));
     }
   }
-  // leaving a tracked window
+  // leaving a tracked window, or the tracked non-client area of one
+  const bool inClient = hit == HTCLIENT;
+  if (Wnd* old = W(s.mouseWindow);
+      old && old->trackNcLeave && (s.mouseWindow != target->handle || (inClient && !s.mouseInClient))) {
+    old->trackNcLeave = false;
+    PostTo(old->handle, WM_NCMOUSELEAVE, 0, 0);
+  }
   if (s.mouseWindow != target->handle) {
     if (Wnd* old = W(s.mouseWindow); old && old->trackLeave) {
       old->trackLeave = false;
@@ -554,6 +652,7 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
     s.mouseWindow = target->handle;
     if (Root(target)->host) Root(target)->host->CursorChanged(s.cursor);
   }
+  s.mouseInClient = inClient;
   // activation by a click
   if (IsButtonDown(message) && !s.capture) {
     Wnd* root = Root(target);

@@ -64,7 +64,8 @@ struct Wnd {
   bool minimized = false;
   bool maximized = false;
   RECT restoreRect;
-  bool trackLeave = false;
+  bool trackLeave = false;    // WM_MOUSELEAVE when the mouse leaves the window
+  bool trackNcLeave = false;  // WM_NCMOUSELEAVE when it leaves the non-client area
   // input method
   bool imeOpen = false;
   std::unique_ptr<LOGFONT> imeFont;
@@ -157,6 +158,7 @@ struct State {
   POINT lastDownPos;
   bool lastWasDouble = false;
   HWND mouseWindow = nullptr;
+  bool mouseInClient = false;  // over the client area of mouseWindow
 
   DWORD lastMessageTime = 0;
   POINT lastMessagePos;

@@ -181,6 +181,17 @@ class ProgramTest : public ::testing::Test {
   static void Keys(const std::string& window, const std::string& keys) {
     Shell("xdotool windowfocus --sync " + window + " key --delay 30 " + keys);
   }
+  // Keys typed until Done answers true (at most three tries, each waited on for 5 s; Escape three
+  // times between tries): a window just made may still be taking the focus when the first keys come.
+  static bool KeysUntil(const std::string& window, const std::string& keys,
+                        const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (attempt > 0) Keys(window, "Escape Escape Escape");
+      Keys(window, keys);
+      if (WaitFor(done, 5000)) return true;
+    }
+    return false;
+  }
   static void Type(const std::string& window, const std::string& text) {
     Shell("xdotool windowfocus --sync " + window + " type --delay 30 '" + text + "'");
   }

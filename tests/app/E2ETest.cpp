@@ -93,9 +93,10 @@ TEST_F(E2E, F10AndTheArrowsReachTheAboutBox) {
   std::string main = LogOn("manager");
   ASSERT_FALSE(main.empty()) << "no main window";
   // the session window has the focus; F10 selects "Файл", Left wraps round to "Помощь", Down opens it
-  Keys(main, "F10 Left Down Return");
-  std::string about = Await("О программе");
-  ASSERT_FALSE(about.empty()) << "no About box";
+  std::string about;
+  ASSERT_TRUE(KeysUntil(main, "F10 Left Down Return", [&] {
+    return !(about = WindowNamed("О программе")).empty();
+  })) << "no About box";
   Picture("about");
   Keys(about, "Return");
   EXPECT_TRUE(WaitFor([&] { return WindowNamed("О программе").empty(); })) << "the box stayed";
@@ -133,9 +134,10 @@ TEST_F(E2E, TheConnectionsBoxListsEachLogonAndTakesTheUserBackToTheFirst) {
   std::string main = LogOn("manager");
   ASSERT_FALSE(main.empty()) << "no main window";
   // "Файл" → "Подключиться ...": the dialog keeps the user; the password is asked again
-  Keys(main, "F10 Down Return");
-  std::string logon = Await("Oracle Logon");
-  ASSERT_FALSE(logon.empty()) << "no logon dialog";
+  std::string logon;
+  ASSERT_TRUE(KeysUntil(main, "F10 Down Return", [&] {
+    return !(logon = WindowNamed("Oracle Logon")).empty();
+  })) << "no logon dialog";
   Keys(logon, "shift+Tab ctrl+a BackSpace");
   Type(logon, "sys");
   Keys(logon, "Tab");

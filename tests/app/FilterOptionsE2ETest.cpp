@@ -123,12 +123,14 @@ class FilterOptionsJourney : public e2e::ProgramTest {
       const COLORREF c = at(y);
       int run = 0;
       while (y < bottom && at(y) == c) ++y, ++run;
-      if (run > kMaxRowHeight) break;  // the empty area below the rows
-      if (run >= kMinRowHeight) ++rows;
+      if (run <= kLineHeight) continue;  // a grid line
+      // the empty area below the rows, or what stands below the grid
+      if (run > kMaxRowHeight || run < kMinRowHeight || (c != kOddRow && c != kEvenRow)) break;
+      ++rows;
     }
     return rows;
   }
-  static constexpr int kMinRowHeight = 8, kMaxRowHeight = 30;
+  static constexpr int kMinRowHeight = 8, kMaxRowHeight = 30, kLineHeight = 2;
 
   // Opens "Настройка" from the menu bar's "Просмотр" (its last item); the dialog's window.
   std::string OpenOptions(const std::string& Main) {
@@ -155,7 +157,11 @@ class FilterOptionsJourney : public e2e::ProgramTest {
 // matching user sessions; F7 and Esc give every session back.
 TEST_F(FilterOptionsJourney, F7APatternAndF8ListTheMatchingSessionsEscListsAll) {
   Workload(12);
-  Prefill("SYSTEM", "SIM");
+  // a main window tall enough for every row above the detail panel that the click opens
+  Prefill(
+      "SYSTEM", "SIM",
+      "\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"0\"\n\"Top\"=\"0\"\n\"Width\"=\"1000\"\n"
+      "\"Height\"=\"1000\"\n");
   Start();
   const std::string main = LogOn("manager");
   ASSERT_FALSE(main.empty()) << "no main window";

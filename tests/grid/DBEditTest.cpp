@@ -395,6 +395,18 @@ TEST_F(DBEdit, RightToLeftTheButtonsStandAtTheLeftEdgeAndTheImageAtTheRight) {
   edit->EditImage()->SetImages(nullptr);
 }
 
+TEST_F(DBEdit, RightToLeftTheWindowFollowsTheFieldsAlignment) {
+  edit->SetBiDiMode(bdRightToLeft);
+  auto rightAligned = [&] { return (GetWindowLongPtr(edit->Handle(), GWL_EXSTYLE) & WS_EX_RIGHT) != 0; };
+  Bind("NAME");
+  EXPECT_TRUE(rightAligned()) << "left-aligned text mirrored to the right";
+  edit->SetDataField("SALARY");
+  EXPECT_FALSE(rightAligned()) << "a number's right alignment mirrored to the left";
+  EXPECT_EQ(edit->Text(), people->F("SALARY")->DisplayText()) << "the new window shows the field";
+  edit->SetDataField("NAME");
+  EXPECT_TRUE(rightAligned());
+}
+
 TEST_F(DBEdit, ScreenshotRightToLeftWithButtonsImageAndText) {
   auto* rtl = new TDBEditEx(form.get());
   rtl->SetParent(form.get());

@@ -18,6 +18,7 @@ struct SimSessionList::Impl {
   std::filesystem::path dir;
   std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleDataSet> ds;
+  std::vector<std::unique_ptr<TOracleDataSet>> queries;
   std::shared_ptr<oracle_sim::Instance> instance;
   std::unique_ptr<oracle_sim::Workload> inProcess;  // a workload stepped by the test
 };
@@ -44,6 +45,7 @@ SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_un
 }
 
 SimSessionList::~SimSessionList() {
+  impl_->queries.clear();
   impl_->ds.reset();
   impl_->inProcess.reset();
   impl_->instance.reset();
@@ -55,6 +57,15 @@ SimSessionList::~SimSessionList() {
 
 TDataSet* SimSessionList::DataSet() const {
   return impl_->ds.get();
+}
+
+TDataSet* SimSessionList::OpenQuery(const std::string& Sql) {
+  auto ds = std::make_unique<TOracleDataSet>(nullptr);
+  ds->SetSession(impl_->session.get());
+  ds->SQL()->SetText(Sql);
+  ds->Open();
+  impl_->queries.push_back(std::move(ds));
+  return impl_->queries.back().get();
 }
 
 void SimSessionList::SetReadOnly(bool Value) {

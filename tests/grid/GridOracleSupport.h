@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/db/DB.h"
 
@@ -15,6 +16,8 @@ class SimSessionList {
   explicit SimSessionList(const std::string& TestName);
   ~SimSessionList();
   TDataSet* DataSet() const;
+  // Another statement of the same session as an open dataset (owned by the instance holder).
+  TDataSet* OpenQuery(const std::string& Sql);
   void SetReadOnly(bool Value);
   // Simulated user sessions on the instance (some ACTIVE, some waiting), stepped a few rounds.
   void StartWorkload(int Sessions);

@@ -8,6 +8,7 @@
 #include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFindDlg.h"
 
 using namespace gridtest;
 using talvik::gui::ShiftKeys;
@@ -125,6 +126,25 @@ TEST_F(InplaceCalculator, EscAndTheCancelButtonLeaveTheCellAsItWas) {
   EXPECT_EQ(e->ActiveList(), nullptr);
   AltDown();
   EXPECT_FALSE(e->ListVisible());
+}
+
+TEST_F(InplaceCalculator, ASearchAwayFromTheEditedRecordKeepsTheCalculatorsValue) {
+  TDBGridInplaceEdit* e = Edit(2);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  Type("*2");
+  Key(VK_RETURN, U'\r');
+  Key(VK_RETURN, U'\r');
+  ASSERT_EQ(e->Text(), "3001");
+  ASSERT_EQ(people->ds.State(), dsEdit);
+  // the find engine moves on to Bob: Ann's record is posted with the value in the editor
+  TGridFindEngine engine;
+  engine.SetGrid(grid);
+  engine.SetColumns({grid->Columns()->Items(1)}, gfdAll);
+  ASSERT_EQ(engine.FindNext("Bob", TGridFindOptions(), false), gfrFound);
+  EXPECT_EQ(people->F("NAME")->AsString(), "Bob");
+  people->ds.First();
+  EXPECT_DOUBLE_EQ(people->F("SALARY")->AsFloat(), 3001.0);
 }
 
 TEST_F(InplaceCalculator, Screenshot) {

@@ -316,6 +316,33 @@ TEST_F(LookupGrid, APressChoosesTheRowOrTheSpecialRowAndEndsTheSearch) {
   EXPECT_EQ(KeyInt(), kSpecKey);
 }
 
+TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecialRow) {
+  List(20);
+  Special();
+  grid->SetKeyValue(20);
+  TPoint p = RowPoint(1);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
+  ASSERT_EQ(KeyInt(), 20);
+  // 10 pixels below the rows: one record every 200 - 150 = 50 ms
+  const int below = grid->ClientHeight() + 9;
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.X, below));
+  Advance(50);
+  EXPECT_EQ(KeyInt(), 30);
+  Advance(50);
+  Advance(50);
+  EXPECT_EQ(KeyInt(), 50);
+  // far above the top edge: no interval (the timers' shortest, 10 ms), one record up a tick, then the
+  // special row
+  grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.X, -40));
+  for (int i = 0; i < 6; ++i) Advance(10);
+  EXPECT_TRUE(grid->SpecRowSelected());
+  EXPECT_EQ(KeyInt(), kSpecKey);
+  grid->Perform(WM_LBUTTONUP, 0, MAKELPARAM(p.X, -40));
+  const int key = KeyInt();
+  Advance(200);
+  EXPECT_EQ(KeyInt(), key);  // the release stopped the scrolling
+}
+
 // ---- the scroll bar
 
 TEST_F(LookupGrid, ScrollBarFollowsRecordNumbersOnASequencedList) {

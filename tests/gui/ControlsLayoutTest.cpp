@@ -78,6 +78,21 @@ TEST_F(ControlsLayout, TheModeFlowsFromTheParentUntilAControlSetsItsOwn) {
   EXPECT_EQ(late->BiDiMode(), bdRightToLeftNoAlign) << "taken when it gets its parent";
 }
 
+TEST_F(ControlsLayout, TheThreeDimensionalLookFlowsFromTheParentToo) {
+  auto* panel = Add<TPanel>(10, 10, 200, 100);
+  auto* edit = Add<TEdit>(10, 10, 100, 21, panel);
+  auto* flat = Add<TEdit>(10, 40, 100, 21, panel);
+  flat->SetCtl3D(false);
+  form->SetCtl3D(false);
+  EXPECT_FALSE(panel->Ctl3D());
+  EXPECT_FALSE(edit->Ctl3D()) << "through the panel";
+  EXPECT_EQ(GetWindowLongPtr(edit->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0) << "its window follows";
+  form->SetCtl3D(true);
+  EXPECT_TRUE(edit->Ctl3D());
+  EXPECT_FALSE(flat->Ctl3D()) << "a look of its own stays";
+  EXPECT_FALSE(flat->ParentCtl3D());
+}
+
 struct ModeStyles {
   const char* name;
   TBiDiMode mode;
@@ -270,6 +285,9 @@ TEST_F(ControlsLayout, NewLimitsApplyAtOnceAndAMaximumBelowTheMinimumLowersIt) {
   EXPECT_EQ(panel->Constraints()->MaxWidth(), 400) << "a minimum above the maximum raises it";
   EXPECT_EQ(panel->Width(), 400);
   EXPECT_EQ(changes, 4);
+  // a size set on the window itself (as the window manager's resizing of a form does) keeps them too
+  SetWindowPos(panel->Handle(), nullptr, 0, 0, 900, 30, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(panel->BoundsRect(), Rect(0, 0, 400, 60));
 }
 
 // ---------------------------------------------------------------- scaling

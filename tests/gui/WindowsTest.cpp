@@ -356,6 +356,98 @@ TEST_F(MouseRouting, ClickingAnInactiveWindowAsksMouseActivate) {
   InjectMouse(WM_LBUTTONUP, Point(210, 10));
 }
 
+// Leave notifications of a bordered child: the mouse starts on its border (non-client) or in its
+// client area, asks for tracking of one or both areas, then moves; which leaves arrive.
+struct LeaveCase {
+  const char* name;
+  bool startInClient;
+  DWORD flags;
+  POINT to;  // where the mouse goes (screen)
+  bool mouseLeave, ncMouseLeave;
+};
+class LeaveTracking : public GuiTest, public ::testing::WithParamInterface<LeaveCase> {};
+
+TEST_P(LeaveTracking, EachAreaLeavesOnItsOwn) {
+  // top client at (101,101); the child window at (111,111), its client from (112,112) to (161,161)
+  HWND top = Top(100, 100, 300, 200, WS_POPUP | WS_VISIBLE | WS_BORDER);
+  HWND child = Child(top, 10, 10, 52, 52, WS_BORDER);
+  Drain();
+  const POINT border{111, 130}, client{130, 130};
+  InjectMouse(WM_MOUSEMOVE, GetParam().startInClient ? client : border);
+  Pump();
+  TRACKMOUSEEVENT tme;
+  tme.dwFlags = GetParam().flags;
+  tme.hwndTrack = child;
+  ASSERT_TRUE(TrackMouseEvent(tme));
+  Log().clear();
+  InjectMouse(WM_MOUSEMOVE, GetParam().to);
+  Pump();
+  EXPECT_EQ(!Messages(child, WM_MOUSELEAVE).empty(), GetParam().mouseLeave);
+  EXPECT_EQ(!Messages(child, WM_NCMOUSELEAVE).empty(), GetParam().ncMouseLeave);
+  // a leave comes once; tracking that is still on ends when the mouse leaves the window
+  Log().clear();
+  InjectMouse(WM_MOUSEMOVE, Point(250, 250));
+  Pump();
+  const bool stillTracked =
+      (GetParam().flags & TME_NONCLIENT) && !(GetParam().flags & TME_CANCEL) && !GetParam().ncMouseLeave;
+  EXPECT_EQ(!Messages(child, WM_NCMOUSELEAVE).empty(), stillTracked);
+}
+
+const LeaveCase kLeaves[] = {
+    {"BorderToClientLeavesTheNonClientArea", false, TME_LEAVE | TME_NONCLIENT, {130, 130}, false, true},
+    {"BorderToParentLeavesTheNonClientArea", false, TME_LEAVE | TME_NONCLIENT, {250, 250}, false, true},
+    {"BorderAlongTheBorderStays", false, TME_LEAVE | TME_NONCLIENT, {111, 140}, false, false},
+    {"ClientToParentLeavesTheClientArea", true, TME_LEAVE, {250, 250}, true, false},
+    {"NonClientTrackingAskedElsewhereLeavesAtOnce", true, TME_LEAVE | TME_NONCLIENT, {111, 130}, false, true},
+    {"CancelledTrackingSendsNothing",
+     false,
+     TME_LEAVE | TME_NONCLIENT | TME_CANCEL,
+     {250, 250},
+     false,
+     false},
+};
+INSTANTIATE_TEST_SUITE_P(Moves, LeaveTracking, ::testing::ValuesIn(kLeaves),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+// The names of keys, as the toolbars show the Alt key in keyboard shortcuts.
+struct KeyNameCase {
+  const char* name;
+  UINT vk;
+  bool extended;
+  const char* text;  // "" when the key has no name
+};
+class KeyNames : public ::testing::TestWithParam<KeyNameCase> {};
+
+TEST_P(KeyNames, FromTheVirtualKeyThroughItsScanCode) {
+  const UINT scan = MapVirtualKey(GetParam().vk, MAPVK_VK_TO_VSC);
+  const LPARAM lParam = (static_cast<LPARAM>(scan) << 16) | (GetParam().extended ? LPARAM(1) << 24 : 0);
+  char name[32] = "unchanged";
+  const int n = GetKeyNameText(lParam, name, sizeof name);
+  EXPECT_EQ(n, static_cast<int>(std::string(GetParam().text).size()));
+  if (n > 0) {
+    EXPECT_STREQ(name, GetParam().text);
+  }
+}
+
+const KeyNameCase kKeyNames[] = {
+    {"Alt", VK_MENU, false, "Alt"},      {"RightAlt", VK_MENU, true, "Right Alt"},
+    {"Ctrl", VK_CONTROL, false, "Ctrl"}, {"F10", VK_F10, false, "F10"},
+    {"F12", VK_F12, false, "F12"},       {"LetterS", 'S', false, "S"},
+    {"Digit0", '0', false, "0"},         {"Delete", VK_DELETE, true, "Delete"},
+    {"NoKey", 0xFF, false, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Keys, KeyNames, ::testing::ValuesIn(kKeyNames),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+TEST(KeyNameText, ANameLongerThanTheBufferIsCutAndEnded) {
+  char name[4];
+  EXPECT_EQ(
+      GetKeyNameText(static_cast<LPARAM>(MapVirtualKey(VK_BACK, MAPVK_VK_TO_VSC)) << 16, name, sizeof name),
+      3);
+  EXPECT_STREQ(name, "Bac");
+  EXPECT_EQ(GetKeyNameText(static_cast<LPARAM>(0x38) << 16, nullptr, 0), 0);
+}
+
 class Keyboard : public GuiTest {};
 
 TEST_F(Keyboard, KeysGoToTheFocusAndTranslateIntoCharacters) {

@@ -379,6 +379,39 @@ TEST_F(BarDockDrag, OuterQuarterOfARowAsksForANewRow) {
   EXPECT_EQ(view_->EffectiveDockRow(), 1);
 }
 
+// Where the top dock and a left dock below it meet, both take a bar dragged there: the top dock is
+// asked first; when it refuses, the left dock takes the bar.
+struct CandidateCase {
+  const char* name;
+  bool topRefuses;
+  bool onTop;  // else on the left dock
+};
+class DockCandidates : public BarDockDrag, public ::testing::WithParamInterface<CandidateCase> {};
+
+TEST_P(DockCandidates, TopDocksComeBeforeLeftDocks) {
+  MainWindowBars();
+  auto* left = new TBarDock(form_.get());
+  left->SetPosition(dpLeft);
+  left->SetParent(form_.get());
+  int asked = 0;
+  top_->OnRequestDock = [&](TObject*, TBarCustomDockableWindow*, bool& Accept) {
+    ++asked;
+    Accept = !GetParam().topRefuses;
+  };
+  form_->Show();
+  const TPoint from = Handle(session_);
+  RECT dock;
+  GetWindowRect(top_->Handle(), dock);
+  // just above the top dock's bottom edge, at its left end: inside the left dock's catch zone too
+  Drag(session_, from, {TPoint(from.X, from.Y + 150), TPoint(dock.Left + 6, dock.Bottom - 2)});
+  EXPECT_GT(asked, 0) << "the top dock was not asked";
+  EXPECT_EQ(session_->CurrentDock(), GetParam().onTop ? top_ : left);
+}
+
+const CandidateCase kCandidates[] = {{"TopDockFirst", false, true}, {"LeftWhenTopRefuses", true, false}};
+INSTANTIATE_TEST_SUITE_P(Order, DockCandidates, ::testing::ValuesIn(kCandidates),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
 TEST_F(BarDockDrag, EscapeWithoutSmoothDragLeavesTheBarWhereItWas) {
   MainWindowBars();
   form_->Show();

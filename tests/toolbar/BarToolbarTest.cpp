@@ -435,6 +435,127 @@ TEST_F(BarToolbarTest, AChildControlIsHostedByAControlItemUntilItLeaves) {
   EXPECT_EQ(combo->Parent(), form_.get()) << "the control outlives its item";
 }
 
+TEST_F(BarToolbarTest, ControlItemsMadeAtDesignTimeTakeTheFirstFreeDesignName) {
+  BuildMainWindow();
+  auto* taken = new TBarItem(form_.get());
+  taken->SetName("TBControlItem1");
+  auto hostedBy = [&](TControl* C) -> TBarControlItem* {
+    for (int i = 0; i < connect->Items()->Count(); ++i)
+      if (auto* ci = dynamic_cast<TBarControlItem*>(connect->Items()->Items(i)); ci && ci->Control() == C)
+        return ci;
+    return nullptr;
+  };
+  auto* atRunTime = new TEdit(form_.get());
+  atRunTime->SetParent(connect);
+  ASSERT_TRUE(hostedBy(atRunTime));
+  EXPECT_EQ(hostedBy(atRunTime)->Name(), "") << "no name at run time";
+  connect->SetDesigning(true, false);
+  auto* designed = new TEdit(form_.get());
+  designed->SetParent(connect);
+  ASSERT_TRUE(hostedBy(designed));
+  EXPECT_EQ(hostedBy(designed)->Name(), "TBControlItem2");
+  connect->SetDesigning(false, false);
+}
+
+TEST_F(BarToolbarTest, ViewersStandOnTheToolbarsColour) {
+  BuildMainWindow();
+  EXPECT_EQ(view->View()->BackgroundColor(), clBtnFace);
+  view->SetColor(clAqua);
+  EXPECT_EQ(view->View()->BackgroundColor(), clAqua);
+  // a repaint of the button off-screen starts from that colour: its corner shows it
+  TBarItemViewer* button = view->View()->Find(refresh);
+  ASSERT_TRUE(button);
+  button->RepaintPending = true;
+  view->Invalidate();
+  const TPoint corner = view->ClientToScreen(TPoint(button->BoundsRect.Left + 1, button->BoundsRect.Top + 1));
+  RECT frame;
+  GetWindowRect(form_->Handle(), frame);
+  EXPECT_EQ(talvik::gui::WindowPixel(form_->Handle(), corner.X - frame.Left, corner.Y - frame.Top),
+            ColorToRGB(clAqua));
+}
+
+// An item whose viewer shows the hand cursor over the right half of its button.
+class THandItem : public TBarItem {
+  TALVIK_CLASS(THandItem, TBarItem)
+  using TBarItem::TBarItem;
+  TBarItemViewerClass ViewerClassFor(TBarView* View) override;
+};
+class THandViewer : public TBarItemViewer {
+  TALVIK_CLASS(THandViewer, TBarItemViewer)
+  using TBarItemViewer::TBarItemViewer;
+  bool GetCursor(const TPoint& Pt, HCURSOR& ACursor) override {
+    if (Pt.X < BoundsRect.Width() / 2) return false;
+    ACursor = LoadCursor(nullptr, IDC_HAND);
+    return true;
+  }
+};
+TBarItemViewerClass THandItem::ViewerClassFor(TBarView* View) {
+  return View->Style().Contains(vsMenuBar) ? TBarItem::ViewerClassFor(View) : ViewerClassOf<THandViewer>();
+}
+
+TEST_F(BarToolbarTest, TheButtonUnderTheMouseMayShowItsOwnCursor) {
+  BuildMainWindow();
+  auto* hand = Item<THandItem>(view->Items(), "", aKill, 3);
+  talvik::gui::ProcessPending();
+  TBarItemViewer* viewer = view->View()->Find(hand);
+  ASSERT_TRUE(viewer);
+  const TRect r = viewer->BoundsRect;
+  Move(view->ClientToScreen(TPoint(r.Right - 3, r.Top + r.Height() / 2)));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+  Move(view->ClientToScreen(TPoint(r.Left + 2, r.Top + r.Height() / 2)));
+  talvik::gui::ProcessPending();
+  EXPECT_NE(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+}
+
+TEST_F(BarToolbarTest, ARightClickOnTheDragHandleAsksTheContextPopupWithTheClientPoint) {
+  BuildMainWindow();
+  std::vector<TPoint> asked;
+  session->OnContextPopup = [&](TObject*, TPoint At, bool& Handled) {
+    asked.push_back(At);
+    Handled = true;
+  };
+  RECT window;
+  GetWindowRect(session->Handle(), window);
+  const POINT handle{window.Left + 3, window.Top + 8};
+  InjectMouse(WM_RBUTTONDOWN, handle);
+  InjectMouse(WM_RBUTTONUP, handle);
+  talvik::gui::ProcessPending();
+  ASSERT_EQ(asked.size(), 1u);
+  const TPoint client = session->ScreenToClient(TPoint(handle.X, handle.Y));
+  EXPECT_EQ(asked[0], client);
+  EXPECT_LT(asked[0].X, 0) << "the handle stands left of the client area";
+}
+
+TEST_F(BarToolbarTest, AToolbarFloatedFromAnMdiChildBelongsToTheFrameAndHidesWithIt) {
+  form_->SetFormStyle(fsMDIForm);
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  auto* child = new TForm(form_.get());
+  child->SetFormStyle(fsMDIChild);
+  child->SetBounds(10, 60, 300, 150);
+  auto* childDock = new TBarDock(child);
+  childDock->SetParent(child);
+  auto* floating = new TBarToolbar(child);
+  floating->SetName("ChildBar");
+  floating->SetParent(childDock);
+  Item(floating->Items(), "", aRefresh, 1);
+  child->Show();
+  floating->SetFloating(true);
+  talvik::gui::ProcessPending();
+  TBarFloatingWindowParent* parent = floating->FloatingParent();
+  ASSERT_TRUE(parent);
+  EXPECT_EQ(GetWindow(parent->Handle(), GW_OWNER), form_->Handle()) << "owned by the frame, not the child";
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
+  ShowWindow(form_->Handle(), SW_MINIMIZE);
+  talvik::gui::ProcessPending();
+  EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "shown while its frame is minimised";
+  ShowWindow(form_->Handle(), SW_RESTORE);
+  talvik::gui::ProcessPending();
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
+}
+
 // ---- the chevron ----
 
 TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
@@ -606,6 +727,120 @@ TEST_F(BarToolbarTest, AFloatingToolbarAndAToolbarOnALeftDock) {
   const std::string path = dir + "/toolbar-floating-and-left-dock.png";
   talvik::gui::RenderScreenToPng(path, Rect(90, 90, 560, 420));
   EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+// ---- what a screen reader sees through the desktop's accessibility service ----
+
+// The child indexes leading from a window's object to the first object with the role and (when not
+// empty) the name, depth first.
+std::vector<int> PathToRole(HWND Window, int Role, const std::string& Name = "", std::vector<int> From = {}) {
+  talvik::gui::AccessibleInfo info;
+  if (!talvik::gui::QueryAccessible(Window, From, info)) return {};
+  if (info.Role == Role && (Name.empty() || info.Name == Name)) return From;
+  for (int i = 0; i < info.ChildCount; ++i) {
+    std::vector<int> child = From;
+    child.push_back(i);
+    if (std::vector<int> found = PathToRole(Window, Role, Name, child); !found.empty()) return found;
+  }
+  return {};
+}
+
+struct ReadCase {
+  const char* name;
+  int barRole;          // the bar holding the item, by role
+  const char* barName;  // and name
+  int index;            // the item among the bar's children
+  std::string accName;  // as read through the toolkit
+  int role;
+  std::string accelerator;
+  unsigned stateHas;
+  std::string action;
+};
+class ScreenReader : public BarToolbarTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ScreenReader, ReadsNamesRolesAndActionsOfTheBarsThroughTheToolkit) {
+  talvik::gui::UseQtBackend();  // the form's window is a toolkit window the service can ask
+  BuildMainWindow();
+  const ReadCase& c = GetParam();
+  std::vector<int> bar = PathToRole(form_->Handle(), c.barRole, c.barName);
+  ASSERT_FALSE(bar.empty()) << "no bar of role " << c.barRole;
+  bar.push_back(c.index);
+  talvik::gui::AccessibleInfo item;
+  ASSERT_TRUE(talvik::gui::QueryAccessible(form_->Handle(), bar, item));
+  EXPECT_TRUE(item.Valid);
+  EXPECT_EQ(item.Name, c.accName);
+  EXPECT_EQ(item.Role, c.role);
+  EXPECT_EQ(item.Accelerator, c.accelerator);
+  EXPECT_EQ(item.State & c.stateHas, c.stateHas);
+  EXPECT_EQ(item.Actions, std::vector<std::string>{c.action});
+  EXPECT_FALSE(IsRectEmpty(item.Bounds));
+}
+
+const ReadCase kReads[] = {
+    // outside the menu loop the accelerators are hidden: no keyboard shortcut to read
+    {"MenuBarSubmenu", ROLE_SYSTEM_MENUBAR, "Главное меню", 0, "Файл", ROLE_SYSTEM_MENUITEM, "",
+     STATE_SYSTEM_HASPOPUP | STATE_SYSTEM_FOCUSABLE, "Open"},
+    {"MenuBarLast", ROLE_SYSTEM_MENUBAR, "Главное меню", 4, "Помощь", ROLE_SYSTEM_MENUITEM, "",
+     STATE_SYSTEM_HASPOPUP, "Open"},
+    {"ToolbarButton", ROLE_SYSTEM_TOOLBAR, "Соединения", 0, "Подключиться", ROLE_SYSTEM_PUSHBUTTON, "",
+     STATE_SYSTEM_FOCUSABLE, "Press"},
+};
+INSTANTIATE_TEST_SUITE_P(Bars, ScreenReader, ::testing::ValuesIn(kReads),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+TEST_F(BarToolbarTest, TheMenuBarReadsAsAMenuBarWithTheAltKeyAndItsHandleDiesWithItsItem) {
+  talvik::gui::UseQtBackend();
+  BuildMainWindow();
+  const std::vector<int> path = PathToRole(form_->Handle(), ROLE_SYSTEM_MENUBAR);
+  ASSERT_FALSE(path.empty());
+  talvik::gui::AccessibleInfo bar, first;
+  ASSERT_TRUE(talvik::gui::QueryAccessible(form_->Handle(), path, bar));
+  EXPECT_EQ(bar.ChildCount, 5);
+  EXPECT_EQ(bar.Accelerator, "Alt");
+  std::vector<int> firstPath = path;
+  firstPath.push_back(0);
+  ASSERT_TRUE(talvik::gui::QueryAccessible(form_->Handle(), firstPath, first));
+  EXPECT_EQ(first.Name, "Файл");
+  ASSERT_TRUE(talvik::gui::AccessibleValid(first.Id));
+  // the item goes: its viewer goes with it, and the service's handle is no longer valid
+  delete file;
+  talvik::gui::ProcessPending();
+  EXPECT_FALSE(talvik::gui::AccessibleValid(first.Id));
+  ASSERT_TRUE(talvik::gui::QueryAccessible(form_->Handle(), path, bar));
+  EXPECT_EQ(bar.ChildCount, 4);
+}
+
+TEST_F(BarToolbarTest, TheServiceHearsTheMenuOpenMoveAndCloseInOrder) {
+  talvik::gui::UseQtBackend();
+  BuildMainWindow();
+  struct Heard {
+    DWORD event;
+    int role, child;
+  };
+  std::vector<Heard> heard;
+  talvik::gui::SetAccessibleUpdateSink([&](DWORD Event, int Role, int Child) {
+    heard.push_back({Event, Role, Child});
+  });
+  TScopeExit quiet([] { talvik::gui::SetAccessibleUpdateSink(nullptr); });
+  Drive({[&] { Key(VK_DOWN); }, [&] { menu->View()->EndModal(); }});
+  EXPECT_TRUE(MenuKey(U'ф'));
+  // the order a screen reader follows: the menu starts, its popup opens, the selection moves in it,
+  // the popup closes, the menu ends
+  const DWORD order[] = {EVENT_SYSTEM_MENUSTART, EVENT_SYSTEM_MENUPOPUPSTART, EVENT_OBJECT_FOCUS,
+                         EVENT_SYSTEM_MENUPOPUPEND, EVENT_SYSTEM_MENUEND};
+  std::size_t at = 0;
+  for (const Heard& h : heard) {
+    if (at < std::size(order) && h.event == order[at]) {
+      if (h.event == EVENT_OBJECT_FOCUS) {
+        EXPECT_EQ(h.role, ROLE_SYSTEM_MENUPOPUP) << "the focus moves inside the popup";
+        EXPECT_GE(h.child, 1);
+      }
+      ++at;
+    }
+  }
+  EXPECT_EQ(at, std::size(order)) << "heard " << heard.size() << " events";
+  EXPECT_EQ(heard.front().event, EVENT_SYSTEM_MENUSTART);
+  EXPECT_EQ(heard.back().event, EVENT_SYSTEM_MENUEND);
 }
 
 }  // namespace

@@ -1,0 +1,225 @@
+// Moving the session list one row with each detail tab open (the tab's datasets re-queried through
+// their master link, the statement text re-read on the detail tab, the window repainted) beside the raw
+// prepare, execute and fetch of the same tab's statements through the client library's call interface,
+// on the same instance and in the same run.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainF.h"
+#include "app/SessionF.h"
+#include "bench/oracle_sim/OciBenchSession.h"
+#include "bench/oracle_sim/SimSessionsFill.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle_data/OracleData.h"
+#include "platform/db/DB.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/Process.h"
+#include "platform/rtl/Registry.h"
+
+namespace {
+
+constexpr int kSessions = 200;
+constexpr const char* kCustomSql =
+    "SELECT 'Машина: ' || :MACHINE || ', программа: ' || :CLIENT_PROGRAM info FROM dual";
+
+class TBenchMainForm : public TMainForm {
+ public:
+  explicit TBenchMainForm(TComponent* AOwner) : TMainForm(AOwner) { OnCreate = nullptr; }
+};
+
+// The window with its panel shown, on an instance with a few hundred sessions.
+struct Stage {
+  std::filesystem::path dir;
+  std::string path;
+  TSessionForm* form = nullptr;
+
+  Stage() {
+    dir = std::filesystem::temp_directory_path() / ("talvik_detail_bench_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "config");
+    path = (dir / "sim.db").string();
+    setenv("TALVIK_SIM_DB", path.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    talvik::gui::UseQtBackend();
+    talvik::gui::SetBackend(nullptr);
+    talvik::gui::SetMessageBoxHandler(
+        [](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
+    SetCommandLine(std::vector<std::string>{"talvik"});
+    InitClientLibrary();
+    CreateApplication();
+    TBenchMainForm* main = nullptr;
+    Application->CreateForm(main);
+    MainForm = main;
+    main->SetBounds(0, 0, 1024, 768);
+    main->Show();
+    main->OracleSession->SetLogonUsername("system");
+    main->OracleSession->SetLogonPassword("manager");
+    main->OracleSession->SetLogonDatabase("SIM");
+    main->OracleSession->LogOn();
+    Application->CreateForm(form);
+    simbench::AddSessions(path, kSessions);
+    form->aSystemSession->Execute();  // the background processes too: every session listed
+    form->SetCustomSql(kCustomSql);
+    form->aRefresh->Execute();
+    form->odsSession->First();
+    form->dbgSessionCellClick(nullptr);
+    Settle();
+  }
+  ~Stage() {
+    delete form;
+    delete MainForm;
+    MainForm = nullptr;
+    std::filesystem::remove_all(dir);
+  }
+  static void Settle() {
+    Application->ProcessMessages();
+    talvik::gui::UpdateAllWindows(MainForm->Handle());
+  }
+  void Show(TTabSheet* tab) {
+    form->pcSession->SetActivePage(tab);
+    form->odsSession->First();
+    Settle();
+  }
+  // One row down, or back up from the second row.
+  void MoveOneRow() {
+    if (form->odsSession->RecNo() == 1)
+      form->odsSession->Next();
+    else
+      form->odsSession->Prior();
+    Settle();
+  }
+  std::string Field(const char* name) { return form->odsSession->FieldByName(name)->AsString(); }
+};
+
+Stage& TheStage() {
+  static Stage stage;
+  return stage;
+}
+
+// The tabs by the benchmark's argument.
+TTabSheet* Tab(int index) {
+  TSessionForm* f = TheStage().form;
+  TTabSheet* tabs[] = {f->tsDetail,  f->tsCustomInfo, f->tsTransaction, f->tsLock,
+                       f->tsCursors, f->tsStatistics, f->tsEvent};
+  return tabs[index];
+}
+
+const char* kTabNames[] = {"detail", "custom", "transactions", "locks", "cursors", "statistics", "waits"};
+
+void BM_MoveListOneRowWithTabOpen(benchmark::State& state) {
+  Stage& s = TheStage();
+  s.Show(Tab(static_cast<int>(state.range(0))));
+  for (auto _ : state) s.MoveOneRow();
+  state.SetLabel(kTabNames[state.range(0)]);
+  state.counters["listed"] = s.form->odsSession->RecordCount();
+}
+
+// A statement with its bind variables (name → session-list field), as a tab's dataset sends it.
+struct RawStatement {
+  std::string sql;
+  std::vector<std::pair<std::string, std::string>> binds;
+};
+
+std::vector<RawStatement> StatementsOf(int tab) {
+  TSessionForm* f = TheStage().form;
+  auto of = [](TOracleDataSet* ds, std::vector<std::pair<std::string, std::string>> binds) {
+    return RawStatement{ds->SQL()->Text(), std::move(binds)};
+  };
+  switch (tab) {
+    case 0:
+      return {{f->oqSQLText->SQL()->Text(),
+               {{":SQL_ADDRESS", "SQL_ADDRESS"}, {":SQL_HASH_VALUE", "SQL_HASH_VALUE"}}}};
+    case 1:
+      return {{kCustomSql, {{":MACHINE", "MACHINE"}, {":CLIENT_PROGRAM", "CLIENT_PROGRAM"}}}};
+    case 2:
+      return {of(f->odsTransaction, {{":ADDR", "TADDR"}})};
+    case 3:
+      return {of(f->odsLock, {{":SID", "SID"}}), of(f->odsLockForWhom, {{":SID", "SID"}}),
+              of(f->odsLockWho, {{":SID", "SID"}})};
+    case 4:
+      return {of(f->odsCursors, {{":SID", "SID"}}),
+              {f->oqSQLText->SQL()->Text(),
+               {{":SQL_ADDRESS", "SQL_ADDRESS"}, {":SQL_HASH_VALUE", "SQL_HASH_VALUE"}}}};
+    case 5:
+      return {of(f->odsStatistics, {{":SID", "SID"}})};
+    default:
+      return {of(f->odsEvent, {{":SID", "SID"}})};
+  }
+}
+
+// The same statements straight through the call interface, bound to the values of the two rows the
+// list moves between, every column fetched as text, 100 rows per fetch.
+void BM_RawTabStatements(benchmark::State& state) {
+  Stage& s = TheStage();
+  const int tab = static_cast<int>(state.range(0));
+  std::vector<RawStatement> statements = StatementsOf(tab);
+  // the values the binds take on the first two rows
+  std::vector<std::vector<std::string>> values(2);
+  s.form->odsSession->First();
+  for (int row = 0; row < 2; ++row) {
+    for (const RawStatement& r : statements)
+      for (const auto& b : r.binds) values[row].push_back(s.Field(b.second.c_str()));
+    s.form->odsSession->Next();
+  }
+  OCIEnv* env = nullptr;
+  OCIError* err = nullptr;
+  OCISvcCtx* svc = nullptr;
+  OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+  OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
+  Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
+  constexpr ub4 kArray = 100;
+  constexpr int kColumns = 16, kWidth = 256;
+  std::vector<char> data(static_cast<std::size_t>(kArray) * kColumns * kWidth);
+  std::vector<sb2> ind(kArray * kColumns);
+  std::vector<ub2> len(kArray * kColumns);
+  int turn = 0;
+  for (auto _ : state) {
+    std::size_t v = 0;
+    for (const RawStatement& r : statements) {
+      OCIStmt* st = nullptr;
+      OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+      OCIStmtPrepare(st, err, T(r.sql.c_str()), static_cast<ub4>(r.sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+      std::vector<std::string> bound;
+      bound.reserve(r.binds.size());
+      for (const auto& b : r.binds) {
+        bound.push_back(values[turn][v++]);
+        OCIBind* bind = nullptr;
+        OCIBindByName(st, &bind, err, T(b.first.c_str()), static_cast<sb4>(b.first.size()),
+                      bound.back().data(), static_cast<sb4>(bound.back().size() + 1), SQLT_STR, nullptr,
+                      nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+      }
+      Check(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), err, "execute");
+      ub4 columns = 0;
+      OCIAttrGet(st, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err);
+      for (ub4 c = 0; c < columns && c < kColumns; ++c) {
+        OCIDefine* d = nullptr;
+        OCIDefineByPos(st, &d, err, c + 1, &data[static_cast<std::size_t>(c) * kArray * kWidth], kWidth,
+                       SQLT_STR, &ind[c * kArray], &len[c * kArray], nullptr, OCI_DEFAULT);
+      }
+      for (;;) {
+        const sword rc = OCIStmtFetch2(st, err, kArray, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+        if (rc == OCI_NO_DATA) break;
+        Check(rc, err, "fetch");
+      }
+      OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+    turn ^= 1;
+  }
+  state.SetLabel(kTabNames[tab]);
+  OCILogoff(svc, err);
+  OCIHandleFree(env, OCI_HTYPE_ENV);
+}
+
+void Tabs(benchmark::internal::Benchmark* b) {
+  for (int i = 0; i < 7; ++i) b->Arg(i);
+}
+BENCHMARK(BM_RawTabStatements)->Apply(Tabs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveListOneRowWithTabOpen)->Apply(Tabs)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,309 @@
+// The filter row's editor and the grid's side of it: showing it over a filter cell, storing its text
+// into the column's filter, its keys, the press on a filter cell and the grid as its holder.
+#include "grid/DBGridExFilterEdit.h"
+
+#include <algorithm>
+
+#include "grid/DBGridEx.h"
+#include "platform/gui/WinManager.h"
+#include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
+
+// ---------------------------------------------------------------- TInplaceFilterEditEx
+
+void TInplaceFilterEditEx::SelectAllText() {
+  if (HandleAllocated()) SendMessage(Handle(), EM_SETSEL, 0, -1);
+}
+
+void TInplaceFilterEditEx::SetValueAndText(const TVariant& AValue, const std::string& AText) {
+  SetValue(AValue);
+  ShowText(AText);
+}
+
+TRect TInplaceFilterEditEx::GetEditRect() {
+  TRect r = TCustomDBLookupComboboxEx::GetEditRect();
+  OffsetRect(r, 0, 1);
+  return r;
+}
+
+// ---------------------------------------------------------------- the grid's filter editor
+
+namespace {
+
+constexpr TColor kFilterEditTextColor = clBlue;
+
+}  // namespace
+
+TInplaceFilterEditEx* TCustomDBGridEx::CreateFilterEditor() {
+  return new TInplaceFilterEditEx(this);
+}
+
+bool TCustomDBGridEx::CanEditFilter() const {
+  return filterEditing_ && Selection()->SelectionType() == gstNon;
+}
+
+void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
+  if (!FilterRowShown() || !ColumnTakesFilter(DataCol)) return;
+  TDataSet* ds = dataLink_->Active() ? dataLink_->DataSet() : nullptr;
+  if (ds) ds->CheckBrowseMode();
+  if (!filterEditor_) {
+    filterEditor_ = CreateFilterEditor();
+    filterEditor_->SetVisible(false);
+    filterEditor_->SetParent(this);
+    filterEditor_->SetInplaceEditHolder(this);
+    filterEditor_->SetBorderStyle(bsNone);
+    filterEditor_->SetAutoSize(false);
+    filterEditor_->Font()->Assign(Font());
+    filterEditor_->Font()->SetColor(kFilterEditTextColor);
+    filterEditor_->SetColor(LightenColor(FixedColor(), 8));
+    filterEditor_->SetFlat(flat_);
+    filterEditor_->OnKeyValueChanged = [this](TObject*) { InvalidateFilterCell(filterColumn_); };
+    filterEditor_->OnCloseUp = [this](TObject*, bool) { StoreFilterText(); };
+  }
+  const int old = filterColumn_;
+  if (old != DataCol && filterEditorShown_) StoreFilterText();
+  filterColumn_ = DataCol;
+  filterEditorShown_ = true;
+  filterEditing_ = true;
+  HideEditor();
+  {
+    BeginUpdateLayout();
+    const bool running = layoutRunning_;
+    layoutRunning_ = true;
+    TScopeExit done([this, running] {
+      layoutRunning_ = running;
+      EndUpdateLayout();
+    });
+    const int raw = DataToRawColumn(DataCol);
+    if (options_.Contains(dgRowSelect)) {
+      if (raw < LeftCol() || raw >= LeftCol() + VisibleColCount()) SetLeftCol(std::max(FixedCols(), raw));
+    } else if (raw != Col()) {
+      SetCol(raw);
+    }
+    InvalidateFilterCell(DataCol);
+    if (old >= 0 && old != DataCol) InvalidateFilterCell(old);
+  }
+  PlaceFilterEditor();
+}
+
+void TCustomDBGridEx::HideFilterEditor() {
+  if (stFilter_->UpdateCount() > 0 || !filterEditor_) {
+    filterEditing_ = false;
+    filterEditorShown_ = false;
+    return;
+  }
+  const bool hadFocus = filterEditor_->HandleAllocated() && GetFocus() == filterEditor_->Handle();
+  if (filterEditorShown_) StoreFilterText();
+  filterEditor_->InplaceHide();
+  filterEditorShown_ = false;
+  filterEditing_ = false;
+  if (hadFocus && CanFocus()) SetFocus();
+  if (filterColumn_ >= 0) InvalidateFilterCell(filterColumn_);
+}
+
+void TCustomDBGridEx::InvalidateFilterCell(int DataCol) {
+  if (!HandleAllocated() || !FilterRowShown() || DataCol < 0) return;
+  const int row = (TitlesShown() ? 1 : 0);
+  InvalidateCell(DataToRawColumn(DataCol), row);
+}
+
+TRect TCustomDBGridEx::FilterCellRect(int DataCol) {
+  const int row = TitlesShown() ? 1 : 0;
+  TRect r = CellRect(DataToRawColumn(DataCol), row);
+  if (!r.IsEmpty()) r.Left += 1;
+  return r;
+}
+
+void TCustomDBGridEx::PlaceFilterEditor() {
+  if (!filterEditor_ || stFilter_->UpdateCount() > 0) return;
+  if (!filterEditorShown_ || !CanEditFilter() || filterColumn_ < 0 || filterColumn_ >= columns_->Count() ||
+      !ColumnTakesFilter(filterColumn_)) {
+    filterEditor_->InplaceHide();
+    return;
+  }
+  TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
+  TInplaceFilterEditEx* editor = filterEditor_;
+  const std::string text = filter->GetFilterText();
+  if (filter->ListSource()) {
+    const std::string key = filter->KeyField().empty() ? filter->ListField() : filter->KeyField();
+    editor->SetStyle(filter->KeyField().empty() ? csDropDownListEx : csDropDownEx);
+    editor->SetListSource(filter->ListSource());
+    editor->SetKeyField(key);
+    editor->SetListField(filter->ListField());
+    editor->EditButton()->SetVisible(true);
+    editor->SetValueAndText(filter->KeyValue().IsEmpty() ? Null() : filter->KeyValue(), text);
+  } else {
+    editor->SetStyle(csDropDownEx);
+    editor->SetListSource(nullptr);
+    editor->SetKeyField("");
+    editor->SetListField("");
+    editor->EditButton()->SetVisible(false);
+    editor->SetValueAndText(Null(), text);
+  }
+  const TRect r = FilterCellRect(filterColumn_);
+  editor->InplaceMove(r);
+  if (r.IsEmpty()) return;
+  if (editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
+  editor->SelectAllText();
+}
+
+void TCustomDBGridEx::StoreFilterText() {
+  if (!filterEditor_ || filterColumn_ < 0 || filterColumn_ >= columns_->Count()) return;
+  TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
+  const std::string text = filterEditor_->Text();
+  if (filter->ListSource()) {
+    const TVariant key = filterEditor_->KeyValue();
+    if (text.empty() || key.IsNull())
+      filter->SetValue(text, TVariant());
+    else
+      filter->SetValue(text, key);
+  } else if (text != filter->GetFilterText()) {
+    filter->SetFilterText(text);
+  }
+  InvalidateFilterCell(filterColumn_);
+}
+
+int TCustomDBGridEx::NextFilterColumn(int From, int Step) const {
+  const int count = columns_->Count();
+  if (count == 0) return -1;
+  int c = From;
+  for (int n = 0; n < count; ++n) {
+    c = (c + Step + count) % count;
+    if (ColumnTakesFilter(c)) return c;
+  }
+  return -1;
+}
+
+int TCustomDBGridEx::EdgeFilterColumn(bool Last) const {
+  const int count = columns_->Count();
+  for (int n = 0; n < count; ++n) {
+    const int c = Last ? count - 1 - n : n;
+    if (ColumnTakesFilter(c)) return c;
+  }
+  return -1;
+}
+
+void TCustomDBGridEx::ApplyFilterFromRow() {
+  StoreFilterText();
+  const int leftCol = LeftCol();
+  if (OnApplyFilter) {
+    InvokeEvent(OnApplyFilter, this);
+  } else {
+    ApplyFilter();
+  }
+  if (leftCol < ColCount()) SetLeftCol(std::max(FixedCols(), leftCol));
+  PlaceFilterEditor();
+  if (sumList_->Active()) sumList_->RecalcAll();
+  Invalidate();
+}
+
+// ---- IInplaceEditHolderEx
+
+bool TCustomDBGridEx::CanEdit(TControl* Editor) {
+  return Editor == filterEditor_ ? CanEditFilter() : !readOnly_;
+}
+
+void TCustomDBGridEx::GetMouseDownInfo(TPoint& Pos, std::uint64_t& Time) {
+  Pos = lastDownScreen_;
+  Time = lastDownTime_;
+}
+
+void TCustomDBGridEx::InplaceEditWndProc(TControl* /*Editor*/, TMessage& /*Message*/) {}
+
+void TCustomDBGridEx::InplaceEditKeyDown(TControl* Editor, WORD& Key, TShiftState Shift) {
+  if (Editor != filterEditor_ || !filterEditor_) return;
+  TInplaceFilterEditEx* editor = filterEditor_;
+  const bool ctrl = Shift.Contains(ssCtrl);
+  const bool plain = !ctrl && !Shift.Contains(ssShift) && !Shift.Contains(ssAlt);
+  const int length = Utf8Length(editor->Text());
+  const bool atStart = editor->SelStart() == 0 && editor->SelLength() == 0;
+  const bool atEnd = editor->SelStart() >= length && editor->SelLength() == 0;
+  auto moveTo = [&](int DataCol) {
+    if (DataCol >= 0) ShowFilterEditor(DataCol);
+    Key = 0;
+  };
+  if (editor->DroppedDown()) return;  // the open list takes its keys
+  switch (Key) {
+    case VK_RETURN:
+      if (plain) {
+        Key = 0;
+        ApplyFilterFromRow();
+      }
+      return;
+    case VK_LEFT:
+      if (ctrl || atStart || (editor->SelStart() == 0 && editor->SelLength() == length))
+        moveTo(NextFilterColumn(filterColumn_, -1));
+      return;
+    case VK_RIGHT:
+      if (ctrl || atEnd || (editor->SelStart() == 0 && editor->SelLength() == length))
+        moveTo(NextFilterColumn(filterColumn_, 1));
+      return;
+    case VK_HOME:
+      if (ctrl || atStart) moveTo(EdgeFilterColumn(false));
+      return;
+    case VK_END:
+      if (ctrl || atEnd) moveTo(EdgeFilterColumn(true));
+      return;
+    case VK_TAB:
+      if (options_.Contains(dgTabs))
+        moveTo(NextFilterColumn(filterColumn_, Shift.Contains(ssShift) ? -1 : 1));
+      return;
+    case VK_UP:
+      if (plain) Key = 0;
+      return;
+    case VK_DOWN:
+      if (plain || (ctrl && !Shift.Contains(ssShift) && !Shift.Contains(ssAlt))) {
+        StoreFilterText();
+        if (plain && dataLink_->Active()) dataLink_->MoveBy(-dataLink_->ActiveRecord());
+        HideFilterEditor();
+        if (CanFocus()) SetFocus();
+        Key = 0;
+      }
+      return;
+    case VK_F2:
+      editor->SetSelStart(length);
+      editor->SetSelLength(0);
+      Key = 0;
+      return;
+    default:
+      return;
+  }
+}
+
+void TCustomDBGridEx::InplaceEditKeyPress(TControl* /*Editor*/, char32_t& /*Key*/) {}
+
+void TCustomDBGridEx::InplaceEditKeyUp(TControl* /*Editor*/, WORD& /*Key*/, TShiftState /*Shift*/) {}
+
+// ---- the grid's keys and presses into the filter row
+
+bool TCustomDBGridEx::KeyUpIntoFilterRow(WORD Key, TShiftState Shift) {
+  if (Key != VK_UP || !FilterRowShown() || !dataLink_->Active()) return false;
+  if (!dataLink_->DataSet()->Bof() && !Shift.Contains(ssCtrl)) return false;
+  int col = GetSelectedIndex();
+  if (options_.Contains(dgRowSelect)) {
+    col = filterColumn_ >= 0 ? filterColumn_ : std::max(0, RawToDataColumn(LeftCol()));
+    if (!ColumnTakesFilter(col)) col = NextFilterColumn(col, 1);
+  }
+  if (col < 0 || !ColumnTakesFilter(col)) return false;
+  ShowFilterEditor(col);
+  return true;
+}
+
+bool TCustomDBGridEx::PressOnFilterCell(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (!FilterRowShown()) return false;
+  const int x = GET_X_LPARAM(LParam), y = GET_Y_LPARAM(LParam);
+  const TGridCoord cell = MouseCoord(x, y);
+  if (cell.X < 0 || cell.Y < 0) return false;
+  const TCellTypeEx type = GetCellType(cell.X, cell.Y);
+  if (type.RowArea != kAreaFilter || type.ColArea != kAreaData || !ColumnTakesFilter(type.DataCol))
+    return false;
+  if (!Focused() && CanFocus()) SetFocus();
+  lastDownScreen_ = ClientToScreen(TPoint(x, y));
+  lastDownTime_ = talvik::gui::Ticks();
+  ShowFilterEditor(type.DataCol);
+  if (filterEditor_ && filterEditor_->HandleAllocated() && IsWindowVisible(filterEditor_->Handle())) {
+    const TPoint at = filterEditor_->ScreenToClient(ClientToScreen(TPoint(x, y)));
+    filterEditor_->Perform(Msg, WParam, MAKELPARAM(at.X, at.Y));
+  }
+  return true;
+}
