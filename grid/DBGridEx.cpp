@@ -517,7 +517,6 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_CANCELMODE:
       CancelMouseMode();
       break;
-    case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       // a press on a filter cell edits that cell
       if (PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam)) return;
@@ -540,6 +539,9 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      // a press on a filter cell edits that cell
+      if (Message.Msg == WM_LBUTTONDOWN && PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam))
+        return;
       if (options_.Contains(dgMultiSelect) && DragMode() == dmAutomatic) {
         // the press is the grid's: inside the selection it waits to become a drag (MouseMove)
         SetDragMode(dmManual);
