@@ -476,6 +476,14 @@ class TCustomMemo::TMemoStrings : public TStrings {
     int lastStart = static_cast<int>(SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(n - 1)));
     return SendMessage(h, EM_LINELENGTH, static_cast<WPARAM>(lastStart)) == 0;
   }
+  // Whether the line begins where a wrapped row of the line before it was full (no line feed between).
+  bool SoftBreakBefore(int Index) const {
+    if (Index == 0) return false;
+    HWND h = memo_->Handle();
+    const int start = static_cast<int>(SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(Index)));
+    const int before = static_cast<int>(SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(Index - 1)));
+    return before + static_cast<int>(SendMessage(h, EM_LINELENGTH, static_cast<WPARAM>(before))) == start;
+  }
   std::pair<int, int> LineRange(int Index, bool withBreak) const {
     HWND h = memo_->Handle();
     int from = static_cast<int>(SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(Index)));
@@ -483,7 +491,7 @@ class TCustomMemo::TMemoStrings : public TStrings {
     if (withBreak) {
       int next = static_cast<int>(SendMessage(h, EM_LINEINDEX, static_cast<WPARAM>(Index + 1)));
       to = next >= 0 ? next : to;
-      if (next < 0 && from > 0) --from;  // the last line takes the break before it
+      if (next < 0 && from > 0 && !SoftBreakBefore(Index)) --from;  // the last line takes the break before it
     }
     return {from, to};
   }

@@ -137,6 +137,16 @@ TEST_F(MemoWrap, AWiderMemoWrapsAgainAndWithoutWrappingEachLineIsOneRow) {
   EXPECT_EQ(memo->Text(), kParagraphs);
 }
 
+TEST_F(MemoWrap, DeletingTheLastRowOfAWrappedLineTakesOnlyThatRow) {
+  memo->SetText("ОченьДлинноеСловоБезПробеловКотороеНеПомещаетсяВСтроку");
+  const int rows = memo->Lines()->Count();
+  ASSERT_GT(rows, 1);
+  const std::string last = memo->Lines()->Strings(rows - 1);
+  memo->Lines()->Delete(rows - 1);
+  EXPECT_EQ(memo->Text() + last, "ОченьДлинноеСловоБезПробеловКотороеНеПомещаетсяВСтроку")
+      << "the row before keeps its letters";
+}
+
 TEST_F(MemoWrap, ScreenshotWrappedMemo) {
   memo->SetScrollBars(ssVertical);
   memo->SetText(kParagraphs);
