@@ -15,13 +15,15 @@ namespace {
 class SessionJourney : public e2e::ProgramTest {
  protected:
   // The settings the program starts with: the last logon and values of the settings key.
-  void Settings(const std::vector<std::pair<std::string, std::string>>& Values) {
+  void Settings(const std::vector<std::pair<std::string, std::string>>& Values,
+                const std::string& Extra = "") {
     std::filesystem::create_directories(dir_ / "config" / "talvik");
     std::ofstream f(dir_ / "config" / "talvik" / "HKCU.reg");
     f << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n";
     for (const auto& [name, value] : Values) f << "\"" << name << "\"=\"" << value << "\"\n";
     f << "\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"SYSTEM\"\n\"DataBase\"="
-         "\"SIM\"\n";
+         "\"SIM\"\n"
+      << Extra;
   }
   // Runs the workload program on the instance for a while: `busy` percent of its sessions in a call.
   std::string Sim() const {
@@ -289,8 +291,9 @@ class ListJourney : public SessionJourney {
     Keys(e2e::Output("xdotool search --onlyvisible --name '^Talvik$' | tail -1"), "Return");
     return e2e::WaitFor([&] { return WindowsNamed("Talvik") == Windows; });
   }
-  void StartAndLogOn(const std::vector<std::pair<std::string, std::string>>& Values = {}) {
-    Settings(Values);
+  void StartAndLogOn(const std::vector<std::pair<std::string, std::string>>& Values = {},
+                     const std::string& Extra = "") {
+    Settings(Values, Extra);
     Start();
     main_ = LogOn();
     ASSERT_FALSE(main_.empty());
@@ -299,6 +302,12 @@ class ListJourney : public SessionJourney {
   std::string main_;
 };
 
+// A main window tall enough that every row of the list stays above the detail panel a click on a
+// session opens.
+constexpr const char* kTallMainWindow =
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"0\"\n\"Top\"=\"0\"\n\"Width\"=\"800\"\n"
+    "\"Height\"=\"1000\"\n";
+
 constexpr int kMenuSessions = 182;  // "Сеансы"
 constexpr int kPopupTrace = 6, kPopupUserSessions = 7, kPopupSystemSessions = 8, kPopupKill = 9;
 constexpr int kMenuKillAll = 6, kMenuRestrictOn = 7, kMenuRestrictOff = 8;
@@ -306,7 +315,7 @@ constexpr int kMenuKillAll = 6, kMenuRestrictOn = 7, kMenuRestrictOff = 8;
 // Journey: sessions come and go; F5 lists them and the current row keeps its place on the screen.
 TEST_F(ListJourney, F5ListsTheInstancesSessionsAndTheCurrentRowKeepsItsPlace) {
   auto a = Client("scott", "tiger"), b = Client("scott", "tiger"), c = Client("scott", "tiger");
-  StartAndLogOn();
+  StartAndLogOn({}, kTallMainWindow);
   F5();
   ShownList shown = Shown("first");
   EXPECT_EQ(shown.rows, UserSessions());
@@ -357,7 +366,7 @@ TEST_F(ListJourney, TheProcessSwitchesPickUserBackgroundAllOrNoRows) {
 TEST_F(ListJourney, ASessionKilledFromThePopupAfterTheWarning) {
   auto scott = Client("scott", "tiger");
   const std::string sid = SidOf("SCOTT");
-  StartAndLogOn();
+  StartAndLogOn({}, kTallMainWindow);
   F5();
   ASSERT_EQ(Shown("listed").rows, 2);  // the program's own (active) and the client's
   Click(1);
