@@ -517,7 +517,6 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_CANCELMODE:
       CancelMouseMode();
       break;
-    case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       // a press on a filter cell edits that cell
       if (PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam)) return;
@@ -538,6 +537,32 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
         }
       }
       break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      // a press on a filter cell edits that cell
+      if (Message.Msg == WM_LBUTTONDOWN && PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam))
+        return;
+      if (options_.Contains(dgMultiSelect) && DragMode() == dmAutomatic) {
+        // the press is the grid's: inside the selection it waits to become a drag (MouseMove)
+        SetDragMode(dmManual);
+        autoDragPress_ = true;
+        TScopeExit automatic([this] {
+          autoDragPress_ = false;
+          SetDragMode(dmAutomatic);
+        });
+        TCustomGrid::Dispatch(Message);
+        return;
+      }
+      break;
+    case CM_HINTSHOW:
+      if (ShowCellHint(*reinterpret_cast<THintInfo*>(Message.LParam))) {
+        Message.Result = 0;
+        return;
+      }
+      break;
+    case CM_HINTSHOWPAUSE:
+      HintShowPause(*reinterpret_cast<int*>(Message.LParam));
+      return;
     case WM_GETDLGCODE:
       TCustomGrid::Dispatch(Message);
       if (optionsEx_.Contains(dghPreferIncSearch)) Message.Result |= DLGC_WANTCHARS;
@@ -1247,10 +1272,20 @@ void TCustomDBGridEx::SaveBookmark() {
   TDataSet* ds = dataLink_->DataSet();
   const int count = dataLink_->RecordCount();
   // the current record's offset from the middle row (the upper middle one for an even count)
-  const int offset = dataLink_->ActiveRecord() - count / 2 + (count + 1) % 2;
-  const int moved = ds->MoveBy(-offset);
-  savedBookmark_ = ds->Bookmark();
-  ds->MoveBy(-moved);
+  if (count == 0) {  // an empty dataset: nothing to come back to
+    savedBookmark_.clear();
+    savedRecordOffset_ = 0;
+    return;
+  }
+  const int active = dataLink_->ActiveRecord();
+  const int offset = active - count / 2 + (count + 1) % 2;
+  // the middle row is in the link's buffer: its bookmark is read there, without scrolling the dataset
+  assert(active - offset >= 0 && active - offset < count);
+  dataLink_->SetActiveRecord(active - offset);
+  {
+    TScopeExit back([this, active] { dataLink_->SetActiveRecord(active); });
+    savedBookmark_ = ds->Bookmark();
+  }
   savedRecordOffset_ = offset;
 }
 

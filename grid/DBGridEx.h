@@ -27,6 +27,8 @@ class TColumnEx;
 constexpr UINT WM_DEFERLAYOUT = WM_USER + 100;
 constexpr int kIndicatorWidth = 11;
 constexpr int kTitleMargin = 4;
+// The room a sort marker keeps at the right of its title.
+constexpr int kSortMarkerArea = 16;
 
 using TDBGridExClickEvent = std::function<void(TColumnEx* Column)>;
 using TTitleExClickEvent = std::function<void(TObject* Sender, int ACol, TColumnEx* Column)>;
@@ -461,6 +463,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool IncSearchRunning() const { return incSearchRunning_; }
   const std::string& IncSearchText() const { return incSearchText_; }
   void SetIncSearchState(bool Running, const std::string& Text);
+  // The height of the group bands above a column's own title (0 without multi-level titles).
+  int TitleLeafTop(const TColumnEx* Column) const;
   // The raw row of the current record as last painted in the indicator column.
   int IndicatorRow() const { return indicatorRow_; }
 
@@ -616,7 +620,11 @@ class TCustomDBGridEx : public TCustomGrid,
   // Makes the column defaults and the columns again through the factories (a descendant's
   // constructor calls it so that its own kinds are made).
   void RecreateColumnParts();
-  void DrawCellFrame(const TRect& ARect, bool Fixed);
+  // A 3D cell's frame: raised for fixed cells, sunken for data cells and pressed titles.
+  void DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed = false);
+  // Whether the title of a raw column shows pressed (its title button held with the mouse over it).
+  bool TitleShownPressed(int RawCol) const;
+
   TInplaceEdit* CreateEditor() override;
   bool CanEditShow() override;
   bool CanEditAcceptKey(char32_t Key) override;
@@ -749,15 +757,20 @@ class TCustomDBGridEx : public TCustomGrid,
   void DrawTitleBands(THeadTreeNode* Leaf, const TRect& CellRect, TGridDrawState AState);
   void DrawCellButtons(TColumnEx* Column, const TRect& ARect, TColor Background);
   int ColumnLeft(int RawCol, const TGridDrawInfo& Info);
-  int IndicatorImageOf(int BufferRow, bool Selected);
+  int IndicatorImageOf(bool Current, bool Selected);
   bool IsFormActiveControl();
   bool ColumnTakesFilter(int DataCol) const;
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);
+  // The shared cell parameters of the link's active record in a column, as drawing sees them: the
+  // display text, the column's font (into AFont) and colours, then the grid's and the column's events.
+  void PrepareCellParams(TColumnEx* Column, TFont* AFont, TGridDrawState AState);
   TBookmarkStr BufferRowBookmark(int BufferRow);
   void MemTableScrolled();
   void MemTableScrollMessage(int Code, int Pos);
+  // The wheel over a memory table: the rows in view move (Shift: the current record), a page with Ctrl.
+  void MemTableWheel(TShiftState Shift, int Direction);
   int layoutPasses_ = 0;
   bool editorBlocked_ = false;
   // keyboard and mouse
@@ -778,6 +791,17 @@ class TCustomDBGridEx : public TCustomGrid,
   bool InTitleSizingZone(int X, int Y, int& RawCol);
   bool InColumnSelectZone(int X, int Y);
   void SelectRecordsTo(int Delta);
+  // Whether a point lies on a raw column's own title (its leaf band with multi-level titles).
+  bool OnTitleLeaf(int RawCol, int X, int Y);
+  // While a title button is held: shows it pressed exactly while the point is on it.
+  void UpdateTitleButtonLook(int X, int Y);
+  // What a hint shows at a point: a title's hint, or a title's or data cell's text when it is clipped.
+  enum TToolTipKind { kTipNone, kTipTitleHint, kTipTitleText, kTipCellText };
+  TToolTipKind ToolTipAt(int X, int Y, TGridCoord& Cell);
+  // The hint request: false leaves it to the control's own hint.
+  bool ShowCellHint(THintInfo& Info);
+  void HintShowPause(int& Pause);
+  std::unique_ptr<TFont> toolTipFont_ = std::make_unique<TFont>();
   void StopTracking();
   void CancelMouseMode();
   bool SetGridCursor(int X, int Y);
@@ -798,6 +822,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool titlePressed_ = false;
   TGridCoord pressedCell_{-1, -1};
   bool dragPending_ = false;
+  bool autoDragPress_ = false;  // a press of a grid that drags by itself, its dragging held back
   bool rightButtonAsLeft_ = false;
   bool columnDragStarted_ = false;
   int sizingCol_ = -1;

@@ -1431,7 +1431,6 @@ void TColumnEx::DefineProperties(TFiler* Filer) {
     return [set](TReader* r) { set(r->ReadBoolean()); };
   };
   TColumnTitleEx* t = title_.get();
-  TColumnFooterEx* f = footer_.get();
   TSTColumnFilterEx* sf = stFilter_.get();
   const Prop props[] = {
       {"FieldName", str([this](const std::string& v) { SetFieldName(v); }),
@@ -1489,22 +1488,6 @@ void TColumnEx::DefineProperties(TFiler* Filer) {
        [this](TWriter* w) { w->WriteBoolean(wordWrap_); }, IsWordWrapStored()},
       {"AutoFitColWidth", flag([this](bool v) { SetAutoFitColWidth(v); }),
        [this](TWriter* w) { w->WriteBoolean(autoFitColWidth_); }, !autoFitColWidth_},
-      {"Footer.Alignment", num([f](int v) { f->SetAlignment(static_cast<TAlignment>(v)); }),
-       [f](TWriter* w) { w->WriteInteger(f->Alignment()); }, f->IsAlignmentStored()},
-      {"Footer.Color", num([f](int v) { f->SetColor(v); }), [f](TWriter* w) { w->WriteInteger(f->Color()); },
-       f->IsColorStored()},
-      {"Footer.DisplayFormat", str([f](const std::string& v) { f->SetDisplayFormat(v); }),
-       [f](TWriter* w) { w->WriteString(f->DisplayFormat()); }, !f->DisplayFormat().empty()},
-      {"Footer.EndEllipsis", flag([f](bool v) { f->SetEndEllipsis(v); }),
-       [f](TWriter* w) { w->WriteBoolean(f->EndEllipsis()); }, f->EndEllipsis()},
-      {"Footer.FieldName", str([f](const std::string& v) { f->SetFieldName(v); }),
-       [f](TWriter* w) { w->WriteString(f->FieldName()); }, !f->FieldName().empty()},
-      {"Footer.Value", str([f](const std::string& v) { f->SetValue(v); }),
-       [f](TWriter* w) { w->WriteString(f->Value()); }, !f->Value().empty()},
-      {"Footer.ValueType", num([f](int v) { f->SetValueType(static_cast<TFooterValueType>(v)); }),
-       [f](TWriter* w) { w->WriteInteger(f->ValueType()); }, f->ValueType() != fvtNon},
-      {"Footer.WordWrap", flag([f](bool v) { f->SetWordWrap(v); }),
-       [f](TWriter* w) { w->WriteBoolean(f->WordWrap()); }, f->WordWrap()},
       {"STFilter.DataField", str([sf](const std::string& v) { sf->SetDataField(v); }),
        [sf](TWriter* w) { w->WriteString(sf->DataField()); }, !sf->DataField().empty()},
       {"STFilter.KeyField", str([sf](const std::string& v) { sf->SetKeyField(v); }),
@@ -1515,6 +1498,11 @@ void TColumnEx::DefineProperties(TFiler* Filer) {
        [sf](TWriter* w) { w->WriteBoolean(sf->Visible()); }, !sf->Visible()},
   };
   for (const Prop& p : props) Filer->DefineProperty(p.Name, p.Read, p.Write, p.Stored);
+  footer_->DefineFooterProperties(Filer, "Footer.");
+  TColumnFootersEx* fs = footers_.get();
+  Filer->DefineProperty(
+      "Footers", [fs](TReader* r) { r->ReadCollection(fs); }, [fs](TWriter* w) { w->WriteCollection(fs); },
+      fs->Count() > 0);
 }
 
 // ---------------------------------------------------------------- TDBGridColumnsEx

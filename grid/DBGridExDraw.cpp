@@ -34,7 +34,6 @@ SharedBitmap& Shared() {
   return shared;
 }
 
-constexpr int kSortMarkerArea = 16;
 constexpr int kCheckBoxSize = 13;
 constexpr TColor kFilterTextColor = clBlue;
 constexpr COLORREF kFixedLineColor = RGB(0, 0, 0);
@@ -113,6 +112,7 @@ void WriteTextEx(TCanvas* ACanvas, TRect ARect, bool FillRect, int DX, int DY, c
   b->Brush()->Assign(ACanvas->Brush());
   // the cell's background is the brush (a caller that filled the cell filled it with the same brush)
   b->FillRect(Rect(0, 0, w, h));
+  HDC bdc = TextDC(b);
   UINT format = DT_NOPREFIX | DT_EXPANDTABS;  // the tab length comes with the parameters
   if (Alignment == taRightJustify) format |= DT_RIGHT;
   if (Alignment == taCenter) format |= DT_CENTER;
@@ -126,13 +126,13 @@ void WriteTextEx(TCanvas* ACanvas, TRect ARect, bool FillRect, int DX, int DY, c
   RECT r = Rect(DX, DY, w - DX, h - DY + (DX > 0 ? 1 : 0));
   if (Layout != tlTop) {
     RECT measure = r;
-    const int textHeight = DrawTextEx(b->Handle(), Text, measure, format | DT_CALCRECT, &params);
+    const int textHeight = DrawTextEx(bdc, Text, measure, format | DT_CALCRECT, &params);
     const int room = r.Bottom - r.Top;
     if (textHeight < room) r.Top += Layout == tlCenter ? (room - textHeight) / 2 : room - textHeight;
   }
-  SetBkMode(b->Handle(), TRANSPARENT);
-  DrawTextEx(b->Handle(), Text, r, format, &params);
-  BitBlt(dc, ARect.Left, ARect.Top, w, h, b->Handle(), 0, 0, SRCCOPY);
+  SetBkMode(bdc, TRANSPARENT);
+  DrawTextEx(bdc, Text, r, format, &params);
+  BitBlt(dc, ARect.Left, ARect.Top, w, h, bdc, 0, 0, SRCCOPY);
 }
 
 HFONT CreateRotatedFontEx(TFont* Font) {
@@ -499,7 +499,28 @@ void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
       DefaultDrawing() && HasFocus() && !ComponentState().Contains(csDesigning) &&
       !options_.Contains(dgRowSelect) && updateLock_ == 0 && IsFormActiveControl())
     canvas->DrawFocusRect(content);
-  if (is3D) DrawCellFrame(ARect, type.ColArea == kAreaIndicator || AState.Contains(gdFixed));
+  if (!is3D) return;
+  if (type.RowArea == kAreaTitle && type.ColArea == kAreaData) {
+    // the bands of a multi-level title have their frames: this one frames the column's own part, and
+    // only that part goes down when pressed
+    TRect leaf = ARect;
+    leaf.Top = std::min(leaf.Bottom, ARect.Top + TitleLeafTop(columns_->Items(type.DataCol)));
+    DrawCellFrame(leaf, true, TitleShownPressed(ACol));
+    return;
+  }
+  DrawCellFrame(ARect, type.ColArea == kAreaIndicator || AState.Contains(gdFixed));
+}
+
+bool TCustomDBGridEx::TitleShownPressed(int RawCol) const {
+  return tracking_ && titlePressed_ && pressedTitleCol_ == RawCol;
+}
+
+int TCustomDBGridEx::TitleLeafTop(const TColumnEx* Column) const {
+  THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(Column) : nullptr;
+  int above = 0;
+  if (leaf)
+    for (THeadTreeNode* n = leaf->Host; n && n->Host; n = n->Host) above += n->Height;
+  return above;
 }
 
 bool TCustomDBGridEx::IsFormActiveControl() {
@@ -507,22 +528,19 @@ bool TCustomDBGridEx::IsFormActiveControl() {
   return form ? form->ActiveControl() == this : HasFocus();
 }
 
-void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed) {
+void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed) {
   HDC dc = Canvas()->Handle();
   RECT r = ARect;
-  if (flat_) {
-    // the flat look: a light top-left and a shaded bottom-right line
-    DrawEdge(dc, r, Fixed ? BDR_RAISEDINNER : BDR_SUNKENINNER, BF_RECT | BF_FLAT);
-    return;
-  }
-  DrawEdge(dc, r, Fixed ? BDR_RAISEDINNER : BDR_SUNKENINNER, BF_RECT);
+  const UINT edge = Fixed && !Pressed ? BDR_RAISEDINNER : BDR_SUNKENINNER;
+  // the flat look: a light top-left and a shaded bottom-right line
+  DrawEdge(dc, r, edge, flat_ ? BF_RECT | BF_FLAT : BF_RECT);
 }
 
 // ---------------------------------------------------------------- the indicator column
 
-int TCustomDBGridEx::IndicatorImageOf(int BufferRow, bool Selected) {
+int TCustomDBGridEx::IndicatorImageOf(bool Current, bool Selected) {
   TDataSet* ds = dataLink_->DataSet();
-  const bool current = BufferRow == dataLink_->ActiveRecord();
+  const bool current = Current;
   switch (ds->State()) {
     case dsBrowse:
       if (!current) return kNoIndicator;
@@ -553,8 +571,12 @@ void TCustomDBGridEx::DrawIndicatorCell(int ARow, const TRect& ARect, const TCel
     canvas->FillRect(ARect);
     return;
   }
+  // a memory table shows every record as a row: the row is the record's index
   const int bufferRow = Type.DataRow;
-  const bool selected = RowSelectedForIndicator(bufferRow);
+  const bool current =
+      memTable_ ? bufferRow == memTable_->MemTableRecordIndex() : bufferRow == dataLink_->ActiveRecord();
+  const bool selected =
+      memTable_ ? Selection()->SelectionType() == gstAll : RowSelectedForIndicator(bufferRow);
   if (selected) {
     TColor c = background;
     if (HighlightNoDataCell(kAreaIndicator, kAreaDataRow, true, c, canvas->Font())) background = c;
@@ -562,9 +584,9 @@ void TCustomDBGridEx::DrawIndicatorCell(int ARow, const TRect& ARect, const TCel
   canvas->Brush()->SetColor(background);
   canvas->FillRect(ARect);
   (void)AState;
-  if (bufferRow >= dataLink_->RecordCount()) return;
-  const int image = IndicatorImageOf(bufferRow, selected);
-  if (bufferRow == dataLink_->ActiveRecord()) indicatorRow_ = ARow;
+  if (bufferRow >= (memTable_ ? memTable_->MemTableRecordCount() : dataLink_->RecordCount())) return;
+  const int image = IndicatorImageOf(current, selected);
+  if (current) indicatorRow_ = ARow;
   TCustomImageList* images = DBGridExIndicators();
   if (image == kNoIndicator || !images) return;
   const int x = ARect.Right - images->Width();
@@ -602,7 +624,7 @@ int TCustomDBGridEx::ColumnLeft(int RawCol, const TGridDrawInfo& Info) {
   return x;
 }
 
-void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARect, const TCellTypeEx& Type,
+void TCustomDBGridEx::DrawTitleDataCell(int ACol, int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                         TGridDrawState AState) {
   TCanvas* canvas = Canvas();
   TColumnEx* column = columns_->Items(Type.DataCol);
@@ -613,9 +635,7 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(column) : nullptr;
   std::string text = leaf ? leaf->Text : title->Caption();
   if (leaf) {
-    int above = 0;
-    for (THeadTreeNode* n = leaf->Host; n && n->Host; n = n->Host) above += n->Height;
-    rect.Top = std::min(rect.Bottom, ARect.Top + above);
+    rect.Top = std::min(rect.Bottom, ARect.Top + TitleLeafTop(column));
     DrawTitleBands(leaf, ARect, AState);
   }
   // highlighted (selected) titles take the fixed-cell colours
@@ -623,7 +643,7 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   if (HighlightNoDataCell(kAreaData, kAreaTitle, TitleSelected(Type.DataCol), lit, canvas->Font()))
     background = lit;
   TSortMarkerEx marker = title->SortMarker();
-  const bool down = false;  // the pressed look belongs to the mouse's title buttons
+  const bool down = TitleShownPressed(ACol);
   if (OnGetBtnParams && column->Field()) {
     auto handler = OnGetBtnParams;
     handler(this, column, canvas->Font(), background, marker, down);
@@ -631,10 +651,12 @@ void TCustomDBGridEx::DrawTitleDataCell(int /*ACol*/, int ARow, const TRect& ARe
   canvas->Brush()->SetColor(background);
   canvas->FillRect(rect);
   const bool wrap = titleHeight_ != 0 || titleLines_ != 0 || useMultiTitle_;
+  // a pressed title's text moves right and down
   int dx = 0, dy = 0;
   if (down) {
     dx = wrap ? 2 : 1;
     dy = wrap ? -2 : -1;
+    rect.Top += wrap ? 2 : 1;
   }
   TRect textRect = rect;
   if (marker != smNoneEx) {
@@ -791,23 +813,8 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
   const bool showButton = column->AlwaysShowEditButton() && column->EditButtonsWidth() > 0;
   if (showButton) textRect.Right = std::max(textRect.Left, textRect.Right - column->EditButtonsWidth());
   TColCellParamsEx* params = colCellParams_.get();
-  canvas->Font()->Assign(column->Font());
-  params->Text = column->GetDisplayText();
-  params->Font = canvas->Font();
-  params->Alignment = column->Alignment();
-  params->Background = column->Color();
-  params->ImageIndex = column->GetColumnType() == ctKeyImageList ? column->GetImageIndex() : -1;
-  params->CheckboxState = column->GetColumnType() == ctCheckboxes ? column->GetCheckboxState() : cbUnchecked;
-  params->ReadOnly = column->ReadOnly();
-  params->State = 0;
+  PrepareCellParams(column, canvas->Font(), AState);
   TColor background = params->Background;
-  if (OnGetCellParams) {
-    auto handler = OnGetCellParams;
-    handler(this, column, canvas->Font(), background, AState);
-  }
-  params->Background = background;
-  column->GetColCellParams(false, params);
-  background = params->Background;
   TGridDrawState state = AState;
   TColor lit = background;
   if (HighlightDataCell(ACol, ARow, AState, lit, canvas->Font(), DataCellInSelection(Type))) {
@@ -874,6 +881,26 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
     auto handler = OnDrawDataCell;
     handler(this, ARect, column->Field(), state);
   }
+}
+
+void TCustomDBGridEx::PrepareCellParams(TColumnEx* Column, TFont* AFont, TGridDrawState AState) {
+  TColCellParamsEx* params = colCellParams_.get();
+  AFont->Assign(Column->Font());
+  params->Text = Column->GetDisplayText();
+  params->Font = AFont;
+  params->Alignment = Column->Alignment();
+  params->Background = Column->Color();
+  params->ImageIndex = Column->GetColumnType() == ctKeyImageList ? Column->GetImageIndex() : -1;
+  params->CheckboxState = Column->GetColumnType() == ctCheckboxes ? Column->GetCheckboxState() : cbUnchecked;
+  params->ReadOnly = Column->ReadOnly();
+  params->State = 0;
+  TColor background = params->Background;
+  if (OnGetCellParams) {
+    auto handler = OnGetCellParams;
+    handler(this, Column, AFont, background, AState);
+  }
+  params->Background = background;
+  Column->GetColCellParams(false, params);
 }
 
 bool TCustomDBGridEx::DataCellInSelection(const TCellTypeEx& Type) {

@@ -194,6 +194,41 @@ void TColumnFooterEx::SetWordWrap(bool Value) {
   ChangedItem();
 }
 
+void TColumnFooterEx::DefineProperties(TFiler* Filer) {
+  TCollectionItem::DefineProperties(Filer);
+  DefineFooterProperties(Filer, "");
+}
+
+void TColumnFooterEx::DefineFooterProperties(TFiler* Filer, const std::string& Prefix) {
+  using TRead = std::function<void(TReader*)>;
+  using TWrite = std::function<void(TWriter*)>;
+  struct Prop {
+    const char* Name;
+    TRead Read;
+    TWrite Write;
+    bool Stored;
+  };
+  const Prop props[] = {
+      {"Alignment", [this](TReader* r) { SetAlignment(static_cast<TAlignment>(r->ReadInteger())); },
+       [this](TWriter* w) { w->WriteInteger(Alignment()); }, IsAlignmentStored()},
+      {"Color", [this](TReader* r) { SetColor(r->ReadInteger()); },
+       [this](TWriter* w) { w->WriteInteger(Color()); }, IsColorStored()},
+      {"DisplayFormat", [this](TReader* r) { SetDisplayFormat(r->ReadString()); },
+       [this](TWriter* w) { w->WriteString(displayFormat_); }, !displayFormat_.empty()},
+      {"EndEllipsis", [this](TReader* r) { SetEndEllipsis(r->ReadBoolean()); },
+       [this](TWriter* w) { w->WriteBoolean(endEllipsis_); }, endEllipsis_},
+      {"FieldName", [this](TReader* r) { SetFieldName(r->ReadString()); },
+       [this](TWriter* w) { w->WriteString(fieldName_); }, !fieldName_.empty()},
+      {"Value", [this](TReader* r) { SetValue(r->ReadString()); },
+       [this](TWriter* w) { w->WriteString(value_); }, !value_.empty()},
+      {"ValueType", [this](TReader* r) { SetValueType(static_cast<TFooterValueType>(r->ReadInteger())); },
+       [this](TWriter* w) { w->WriteInteger(valueType_); }, valueType_ != fvtNon},
+      {"WordWrap", [this](TReader* r) { SetWordWrap(r->ReadBoolean()); },
+       [this](TWriter* w) { w->WriteBoolean(wordWrap_); }, wordWrap_},
+  };
+  for (const Prop& p : props) Filer->DefineProperty(Prefix + p.Name, p.Read, p.Write, p.Stored);
+}
+
 bool TColumnFooterEx::IsAlignmentStored() const {
   return assigned_.Contains(cfvAlignment) && alignment_ != DefaultAlignment();
 }

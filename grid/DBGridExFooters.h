@@ -59,6 +59,10 @@ class TColumnFooterEx : public TCollectionItem {
   bool IsColorStored() const;
   bool IsFontStored() const { return assigned_.Contains(cfvFont); }
   void RestoreDefaults();
+  // The footer's settings in a stream: an item of Footers writes them plainly, the column writes its
+  // single Footer's under "Footer.".
+  void DefineProperties(TFiler* Filer) override;
+  void DefineFooterProperties(TFiler* Filer, const std::string& Prefix);
   // The aggregate item that computes this footer in the grid's sum list, or nullptr.
   TDBSum* SumItem() const;
   // Keeps the aggregate item in step with ValueType and the field name.

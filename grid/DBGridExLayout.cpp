@@ -463,7 +463,6 @@ bool SplitFirst(const std::string& Text, std::string& First) {
 }
 
 constexpr int kGroupBandHeight = 20;
-constexpr int kSortMarkerArea = 16;
 
 }  // namespace
 

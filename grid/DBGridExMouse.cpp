@@ -3,6 +3,7 @@
 // mouse selects outside the data, the wheel and the cursors.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "grid/DBGridEx.h"
 #include "platform/gui/WinManager.h"
@@ -58,15 +59,21 @@ void TCustomDBGridEx::MouseAutoScroll() {
   const TPoint p = lastMousePos_;
   if (mouseSelectMode_ == kMouseSelectingColumns) {
     const int lastVisibleCol = LeftCol() + VisibleColCount() - 1;
-    if (p.X >= box.Right) {
+    // past the columns' end or before their start (mirrored when the grid reads from the right)
+    const bool rtl = UseRightToLeftAlignment();
+    const bool pastEnd = rtl ? p.X < box.Left : p.X >= box.Right;
+    const bool beforeStart = rtl ? p.X >= box.Right : p.X < box.Left;
+    const int endDistance = rtl ? box.Left - p.X : p.X - box.Right + 1;
+    const int startDistance = rtl ? p.X - box.Right + 1 : box.Left - p.X;
+    if (pastEnd) {
       if (lastVisibleCol < ColCount() - 1) SetLeftCol(LeftCol() + 1);
       if (TColumnEx* c = ColumnOfRaw(std::min(LeftCol() + VisibleColCount() - 1, ColCount() - 1)))
         Selection()->Columns()->SelectShift(c);
-      StartTimer(std::max(0, 200 - 10 * (p.X - box.Right + 1)));
-    } else if (p.X < box.Left) {
+      StartTimer(std::max(0, 200 - 10 * endDistance));
+    } else if (beforeStart) {
       if (LeftCol() > FixedCols()) SetLeftCol(LeftCol() - 1);
       if (TColumnEx* c = ColumnOfRaw(LeftCol())) Selection()->Columns()->SelectShift(c);
-      StartTimer(std::max(0, 200 - 10 * (box.Left - p.X)));
+      StartTimer(std::max(0, 200 - 10 * startDistance));
     }
     return;
   }
@@ -85,6 +92,7 @@ void TCustomDBGridEx::MouseAutoScroll() {
     horz = 1;
     horzDistance = p.X - box.Right + 1;
   }
+  if (UseRightToLeftAlignment()) horz = -horz;  // the columns run from the right
   const int distance = std::max(vertDistance, horzDistance);
   if (vert == 0 && horz == 0) {
     StopTimer();
@@ -178,10 +186,12 @@ bool TCustomDBGridEx::InTitleSizingZone(int X, int Y, int& RawCol) {
   if (!TitlesShown() || !options_.Contains(dgColumnResize)) return false;
   if (Y < 0 || Y >= TitleRowHeight()) return false;
   const int zone = std::max(kSizingZone, GridLineWidth());
+  const bool rtl = UseRightToLeftAlignment();
   for (int c = std::max(LeftCol(), indicatorOffset_); c < ColCount(); ++c) {
     const TRect r = CellRect(c, 0);
     if (r.Right <= r.Left) continue;
-    if (std::abs(X - r.Right) <= zone / 2) {
+    // a column's end border: at its left on the screen when the grid reads from the right
+    if (std::abs(X - (rtl ? r.Left : r.Right)) <= zone / 2) {
       RawCol = c;
       return true;
     }
@@ -271,7 +281,7 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   // title buttons
   if (inTitle && cell.X >= indicatorOffset_ && (Button == mbLeft || Button == mbRight)) {
     TColumnEx* c = ColumnOfRaw(cell.X);
-    if (Button == mbLeft && c && !ComponentState().Contains(csDesigning)) {
+    if (Button == mbLeft && c && !ComponentState().Contains(csDesigning) && OnTitleLeaf(cell.X, X, Y)) {
       bool enabled = c->Title()->TitleButton();
       if (OnCheckButton) {
         auto handler = OnCheckButton;
@@ -282,7 +292,7 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         tracking_ = true;
         pressedTitleCol_ = cell.X;
         titlePressed_ = true;
-        InvalidateCell(cell.X, cell.Y);
+        InvalidateRow(0);  // the bands of multi-level titles span several cells
         return;
       }
     }
@@ -331,6 +341,12 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   const bool inBox = cell.X >= indicatorOffset_;
   const bool multi = options_.Contains(dgMultiSelect);
   const bool ctrl = Shift.Contains(ssCtrl), shift = Shift.Contains(ssShift);
+  // a press inside the selection waits: moving drags the selection, releasing is a click
+  if (multi && (DragMode() == dmAutomatic || autoDragPress_) && Button == mbLeft && !shift && inBox &&
+      Selection()->DataCellSelected(cell.X - indicatorOffset_, ds->Bookmark())) {
+    dragPending_ = true;
+    return;
+  }
   if (inBox && !(multi && options_.Contains(dgRowSelect))) {
     // cells and rectangles
     SetMouseCapture(true);
@@ -376,6 +392,22 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   }
 }
 
+bool TCustomDBGridEx::OnTitleLeaf(int RawCol, int X, int Y) {
+  if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight()) return false;
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (cell.X != RawCol || cell.Y < 0 || cell.Y >= titleOffset_) return false;
+  TColumnEx* c = ColumnOfRaw(RawCol);
+  return c && Y >= CellRect(RawCol, cell.Y).Top + TitleLeafTop(c);
+}
+
+void TCustomDBGridEx::UpdateTitleButtonLook(int X, int Y) {
+  if (!tracking_ || pressedTitleCol_ < 0) return;
+  const bool over = OnTitleLeaf(pressedTitleCol_, X, Y);
+  if (over == titlePressed_) return;
+  titlePressed_ = over;
+  InvalidateRow(0);
+}
+
 void TCustomDBGridEx::SelectRecordsTo(int Delta) {
   // every record from the current one to the clicked one takes the mark
   const int step = Delta < 0 ? -1 : 1;
@@ -390,13 +422,16 @@ void TCustomDBGridEx::SelectRecordsTo(int Delta) {
 void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMousePos_ = {X, Y};
   lastMoveShift_ = Shift;
-  if (tracking_ && pressedTitleCol_ >= 0) {
-    const TGridCoord cell = MouseCoord(X, Y);
-    const bool over = cell.X == pressedTitleCol_ && cell.Y >= 0 && cell.Y < titleOffset_;
-    if (over != titlePressed_) {
-      titlePressed_ = over;
-      InvalidateCell(pressedTitleCol_, 0);
+  if (dragPending_) {
+    if (std::abs(X - mouseDownPos_.X) >= GetSystemMetrics(SM_CXDRAG) ||
+        std::abs(Y - mouseDownPos_.Y) >= GetSystemMetrics(SM_CYDRAG)) {
+      dragPending_ = false;
+      BeginDrag(true);
     }
+    return;
+  }
+  if (tracking_ && pressedTitleCol_ >= 0) {
+    UpdateTitleButtonLook(X, Y);
     if (options_.Contains(dgColumnResize) && std::abs(X - mouseDownPos_.X) > kTitleDragThreshold) {
       // the press becomes a column drag
       const int col = pressedTitleCol_;
@@ -411,7 +446,8 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   switch (mouseSelectMode_) {
     case kMouseSizingTitle: {
       if (sizingCol_ >= 0) {
-        const int width = std::max(1, sizingStartWidth_ + X - sizingStartX_);
+        const int moved = UseRightToLeftAlignment() ? sizingStartX_ - X : X - sizingStartX_;
+        const int width = std::max(1, sizingStartWidth_ + moved);
         if (optionsEx_.Contains(dghTraceColSizing)) {
           if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(width);
         }
@@ -461,6 +497,7 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TCustomDBGridEx::StopTracking() {
+  if (titlePressed_ && pressedTitleCol_ >= 0) InvalidateRow(0);
   if (tracking_) SetMouseCapture(false);
   tracking_ = trackingRows_ = trackingCells_ = false;
   pressedTitleCol_ = -1;
@@ -479,6 +516,14 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     return;
   }
   mouseSelectMode_ = kMouseSelectNone;
+  if (dragPending_) {
+    // the press never became a drag: a click inside the selection
+    dragPending_ = false;
+    if (Shift.Contains(ssCtrl) && options_.Contains(dgRowSelect))
+      SelectedRows()->SetCurrentRowSelected(!SelectedRows()->CurrentRowSelected());
+    else if (optionsEx_.Contains(dghClearSelection))
+      Selection()->Clear();
+  }
   if (pressedTitleCol_ >= 0 && tracking_) {
     const int col = pressedTitleCol_;
     const bool over = titlePressed_;
@@ -526,6 +571,7 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
 }
 
 void TCustomDBGridEx::CancelMouseMode() {
+  dragPending_ = false;
   StopTracking();
   StopTimer();
   sizingCol_ = -1;
@@ -538,7 +584,11 @@ bool TCustomDBGridEx::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
   bool handled = false;
   InvokeEvent(OnMouseWheelDown, this, Shift, MousePos, handled);
   if (handled) return true;
-  if (dataLink_->Active()) dataLink_->DataSet()->Next();
+  if (!dataLink_->Active()) return true;
+  if (memTable_)
+    MemTableWheel(Shift, 1);
+  else
+    dataLink_->DataSet()->Next();
   return true;
 }
 
@@ -546,8 +596,25 @@ bool TCustomDBGridEx::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
   bool handled = false;
   InvokeEvent(OnMouseWheelUp, this, Shift, MousePos, handled);
   if (handled) return true;
-  if (dataLink_->Active()) dataLink_->DataSet()->Prior();
+  if (!dataLink_->Active()) return true;
+  if (memTable_)
+    MemTableWheel(Shift, -1);
+  else
+    dataLink_->DataSet()->Prior();
   return true;
+}
+
+void TCustomDBGridEx::MemTableWheel(TShiftState Shift, int Direction) {
+  const bool page = Shift.Contains(ssCtrl);
+  if (!Shift.Contains(ssShift)) {
+    // the rows in view move; the current record stays
+    const int code =
+        page ? (Direction > 0 ? SB_PAGEDOWN : SB_PAGEUP) : (Direction > 0 ? SB_LINEDOWN : SB_LINEUP);
+    MemTableScrollMessage(code, 0);
+    return;
+  }
+  const int step = page ? std::max(1, VisibleRowCount()) : 1;
+  dataLink_->DataSet()->MoveBy(Direction * step);
 }
 
 bool TCustomDBGridEx::SetGridCursor(int X, int Y) {
@@ -567,4 +634,117 @@ bool TCustomDBGridEx::SetGridCursor(int X, int Y) {
     return true;
   }
   return false;
+}
+
+// ---------------------------------------------------------------- tooltips of clipped text
+
+TCustomDBGridEx::TToolTipKind TCustomDBGridEx::ToolTipAt(int X, int Y, TGridCoord& Cell) {
+  Cell = MouseCoord(X, Y);
+  TColumnEx* c = Cell.X >= indicatorOffset_ ? ColumnOfRaw(Cell.X) : nullptr;
+  if (!c || Cell.Y < 0) return kTipNone;
+  const TCellTypeEx type = GetCellType(Cell.X, Cell.Y);
+  if (type.RowArea == kAreaTitle) {
+    if (!OnTitleLeaf(Cell.X, X, Y)) return kTipNone;
+    if (!c->Title()->Hint().empty()) return kTipTitleHint;
+    return c->Title()->ToolTips() ? kTipTitleText : kTipNone;
+  }
+  const bool shownRecord = memTable_ || type.DataRow < dataLink_->RecordCount();
+  if (type.RowArea == kAreaDataRow && c->ToolTips() && dataLink_->Active() && shownRecord)
+    return kTipCellText;
+  return kTipNone;
+}
+
+bool TCustomDBGridEx::ShowCellHint(THintInfo& Info) {
+  if (::GetCapture() || GetKeyState(VK_CONTROL) < 0) return false;
+  TGridCoord cell;
+  const TToolTipKind kind = ToolTipAt(Info.CursorPos.X, Info.CursorPos.Y, cell);
+  if (cell.X < 0 || cell.Y < 0) return false;
+  // the hint holds while the pointer stays in this cell
+  const TRect cellRect = CellRect(cell.X, cell.Y);
+  Info.CursorRect = cellRect;
+  if (kind == kTipNone) return false;
+  TColumnEx* column = ColumnOfRaw(cell.X);
+  TColumnTitleEx* title = column->Title();
+  if (kind == kTipTitleHint) {
+    Info.HintStr = GetShortHint(title->Hint());
+    return true;
+  }
+  TCanvas* canvas = Canvas();
+  std::string text;
+  bool clipped = false;
+  TRect room = cellRect;
+  if (Is3DCell(cell.X, cell.Y, {})) InflateRect(room, -1, -1);
+  if (kind == kTipTitleText) {
+    THeadTreeNode* leaf = useMultiTitle_ ? LeafOf(column) : nullptr;
+    text = leaf ? leaf->Text : title->Caption();
+    room.Top = std::min(room.Bottom, cellRect.Top + TitleLeafTop(column));
+    if (title->SortMarker() != smNoneEx)
+      room.Right = std::max(room.Left, room.Right - std::max(SortMarkerWidth(column), kSortMarkerArea));
+    canvas->Font()->Assign(title->Font());
+    if (title->Orientation() == tohVertical) {
+      const int length =
+          WriteTextVerticalEx(canvas, room, false, 2, 2, text, title->Alignment(), tlCenter, false, true);
+      clipped = length > room.Height() - 4;
+    } else {
+      const bool wrap = titleHeight_ != 0 || titleLines_ != 0 || useMultiTitle_;
+      int w = 0, h = 0;
+      clipped = IsTextClipped(canvas, UseRightToLeftAlignment(), 2, 2, wrap, room, text, w, h);
+    }
+  } else {
+    // the record of the row, and its text as drawing prepares it
+    const int dataRow = cell.Y - titleOffset_;
+    const int savedRecord = memTable_ ? memTable_->MemTableActiveRow() : dataLink_->ActiveRecord();
+    if (memTable_)
+      memTable_->MemTableSetActiveRow(dataRow);
+    else
+      dataLink_->SetActiveRecord(dataRow);
+    TScopeExit restore([this, savedRecord] {
+      if (memTable_)
+        memTable_->MemTableSetActiveRow(savedRecord);
+      else
+        dataLink_->SetActiveRecord(savedRecord);
+    });
+    const TColumnEhType type = column->GetColumnType();
+    if (type == ctKeyImageList || type == ctCheckboxes) {
+      // the pick list's entry for the image or the check state, whatever its width
+      const int index = type == ctCheckboxes
+                            ? static_cast<int>(column->GetCheckboxState())
+                            : (column->Field() ? column->KeyList()->IndexOf(column->Field()->Text()) : -1);
+      if (index < 0 || index >= column->PickList()->Count()) return true;
+      canvas->Font()->Assign(column->Font());
+      text = column->PickList()->Strings(index);
+      clipped = true;
+    } else {
+      PrepareCellParams(column, canvas->Font(), {});
+      text = colCellParams_->Text;
+      if (column->AlwaysShowEditButton() && column->EditButtonsWidth() > 0)
+        room.Right = std::max(room.Left, room.Right - column->EditButtonsWidth());
+      int w = 0, h = 0;
+      clipped = IsTextClipped(canvas, UseRightToLeftAlignment(), 2, 2, column->WordWrap() && multiLineRows_,
+                              room, text, w, h);
+    }
+  }
+  if (!clipped || text.empty()) {
+    Info.HintStr.clear();
+    return true;
+  }
+  // the whole text in a tooltip window over the cell, in the cell's font
+  toolTipFont_->Assign(canvas->Font());
+  Info.HintStr = text;
+  Info.HintData = toolTipFont_.get();
+  Info.HintWindowClass = [] { return std::make_unique<TToolTipsWindow>(nullptr); };
+  Info.HintPos = ClientToScreen(TPoint{cellRect.Left, cellRect.Top});
+  Info.HintMaxWidth = Screen ? Screen->Width() : Info.HintMaxWidth;
+  return true;
+}
+
+void TCustomDBGridEx::HintShowPause(int& Pause) {
+  if (!HandleAllocated()) return;
+  POINT p;
+  ::GetCursorPos(p);
+  ::ScreenToClient(Handle(), p);
+  TGridCoord cell;
+  const TToolTipKind kind = ToolTipAt(p.X, p.Y, cell);
+  // tooltips of clipped text come at once
+  if (kind == kTipCellText || kind == kTipTitleText) Pause = 0;
 }

@@ -64,9 +64,10 @@ bool TBookmarkListEx::Find(const TBookmarkStr& Item, int& Index) {
   }
   int low = 0, high = Count() - 1;
   bool found = false;
+  TDataSet* ds = grid_->DataLink()->DataSet();  // once: a paint asks for every row shown
   while (low <= high) {
     const int middle = (low + high) / 2;
-    const int c = Compare(items_[middle], Item);
+    const int c = ds ? ds->CompareBookmarks(items_[middle], Item) : items_[middle].compare(Item);
     if (c >= 0) {
       high = middle - 1;
       if (c == 0) {

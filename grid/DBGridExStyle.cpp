@@ -211,9 +211,14 @@ bool AllFieldsCanModify(const std::vector<TField*>& Fields) {
   return true;
 }
 
+HDC TextDC(TCanvas* Canvas) {
+  Canvas->TextExtent(std::string());  // selects the font (and its colour) when it changed
+  return Canvas->Handle();
+}
+
 int CalcTextWidth(TCanvas* Canvas, const std::string& Text) {
   RECT r = Rect(0, 0, 0, 0);
-  DrawText(Canvas->Handle(), Text, r, DT_CALCRECT | DT_NOPREFIX);
+  DrawText(TextDC(Canvas), Text, r, DT_CALCRECT | DT_NOPREFIX);
   return r.Width();
 }
 
@@ -223,7 +228,7 @@ bool IsTextClipped(TCanvas* Canvas, bool RightToLeft, int LeftMargin, int TopMar
   RECT r = Rect(0, 0, std::max(room, 1), 0);
   UINT flags = DT_CALCRECT | DT_NOPREFIX | (RightToLeft ? DT_RTLREADING | DT_RIGHT : 0);
   if (WordWrap) flags |= DT_WORDBREAK;
-  DrawText(Canvas->Handle(), Text, r, flags);
+  DrawText(TextDC(Canvas), Text, r, flags);
   Width = r.Width();
   Height = r.Height();
   return Width > room || Height > ARect.Height() - TopMargin + 1;

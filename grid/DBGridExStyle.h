@@ -97,6 +97,9 @@ std::string GetDefaultSection(TComponent* Component);
 // Removes one pending Msg of Wnd; a removed WM_QUIT is posted again.
 void KillMessage(HWND Wnd, UINT Msg);
 bool AllFieldsCanModify(const std::vector<TField*>& Fields);
+// The canvas's device context with the canvas's font selected into it: text calls made on the bare
+// handle would otherwise measure and write in whatever font the context held last.
+HDC TextDC(TCanvas* Canvas);
 int CalcTextWidth(TCanvas* Canvas, const std::string& Text);
 // Measures Text for a cell of ARect; true when it does not fit.
 bool IsTextClipped(TCanvas* Canvas, bool RightToLeft, int LeftMargin, int TopMargin, bool WordWrap,

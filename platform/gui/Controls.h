@@ -191,7 +191,13 @@ TShiftState GetShiftState();
 // The shared cursor of a TCursor value.
 HCURSOR CursorHandle(TCursor cursor);
 
-// What CM_HINTSHOW carries in its LParam.
+class THintWindow;
+// Makes the window a hint shows in (THintInfo.HintWindowClass; empty: the application's plain one).
+using THintWindowFactory = std::function<std::unique_ptr<THintWindow>()>;
+
+// What CM_HINTSHOW carries in its LParam. CursorRect is where the hint stays valid: leaving it asks
+// the control again. CM_HINTSHOWPAUSE carries whether a hint was showing (WParam) and a pointer to the
+// pause in ms (LParam) that the control may change.
 struct THintInfo {
   class TControl* HintControl = nullptr;
   TPoint HintPos;  // screen
@@ -203,6 +209,7 @@ struct THintInfo {
   int HideTimeout = 0;
   std::string HintStr;
   void* HintData = nullptr;
+  THintWindowFactory HintWindowClass;
 };
 
 // A canvas that draws on a control: its own DC while painting, or one made on demand.

@@ -1248,13 +1248,24 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
   if (auto* w = dynamic_cast<TWinControl*>(Control))
     if (TControl* c = w->ControlAtPos({GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false))
       target = c;
-  if (target == hintControl_) return;
+  if (target == hintControl_) {
+    // the same control: asked again only when the pointer leaves the part its hint was shown for
+    if (!target || !hintCursorRectSet_) return;
+    const TPoint p = target->ScreenToClient(
+        Control->ClientToScreen(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}));
+    if (PtInRect(hintCursorRect_, p)) return;
+  }
   hintControl_ = target;
+  hintCursorRectSet_ = false;
   SetHint(target ? GetLongHint(target->Hint()) : std::string());
   bool wasActive = hintActive_;
   CancelHint();
-  if (showHint_ && target && EffectiveShowHint(target) && !target->Hint().empty())
-    StartHintTimer(wasActive ? 50 : hintPause_, kHintShowTimer);
+  if (showHint_ && target && EffectiveShowHint(target)) {
+    // a control without a hint text of its own may still answer CM_HINTSHOW with one (grid cells)
+    int pause = wasActive ? 50 : hintPause_;
+    target->Perform(CM_HINTSHOWPAUSE, wasActive ? 1 : 0, reinterpret_cast<LPARAM>(&pause));
+    StartHintTimer(std::max(0, pause), kHintShowTimer);
+  }
 }
 
 void TApplication::ActivateHint(TPoint CursorPos) {
@@ -1271,8 +1282,15 @@ void TApplication::ActivateHint(TPoint CursorPos) {
   info.HideTimeout = hintHidePause_;
   bool canShow = c->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
   if (canShow) InvokeEvent(OnShowHint, info.HintStr, canShow, info);
+  hintCursorRect_ = info.CursorRect;
+  hintCursorRectSet_ = true;
   if (!canShow || info.HintStr.empty()) return;
-  if (!hintWindow_) hintWindow_ = std::make_unique<THintWindow>(nullptr);
+  if (info.HintWindowClass) {
+    if (hintWindow_ && hintWindow_->HandleAllocated()) ShowWindow(hintWindow_->Handle(), SW_HIDE);
+    hintWindow_ = info.HintWindowClass();
+  } else if (!hintWindow_ || hintWindow_->ClassType() != THintWindow::StaticClass()) {
+    hintWindow_ = std::make_unique<THintWindow>(nullptr);
+  }
   hintWindow_->SetColor(info.HintColor);
   TRect r = hintWindow_->CalcHintRect(std::min(info.HintMaxWidth, 300), info.HintStr, info.HintData);
   OffsetRect(r, info.HintPos.X, info.HintPos.Y);

@@ -330,6 +330,8 @@ class TApplication : public TComponent {
   std::string hint_;
   std::unique_ptr<THintWindow> hintWindow_;
   TControl* hintControl_ = nullptr;
+  TRect hintCursorRect_;  // in hintControl_'s client coordinates, while a hint stays valid
+  bool hintCursorRectSet_ = false;
   TControl* mouseControl_ = nullptr;
   bool hintActive_ = false;
   bool hintShortCuts_ = true;

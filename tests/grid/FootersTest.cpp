@@ -219,6 +219,16 @@ TEST_F(Footers, AColumnsFooterAndFilterSettingsAreStreamedWithIt) {
   Foot(1)->SetColor(clYellow);
   Col(3)->STFilter()->SetVisible(false);
   Col(3)->STFilter()->SetDataField("NAME");
+  // two footer rows under the price: its sum, then a text in its own colour
+  grid->SetFooterRowCount(2);
+  TColumnFooterEx* sum = Col(1)->Footers()->Add();
+  sum->SetValueType(fvtSum);
+  sum->SetDisplayFormat("0.000");
+  TColumnFooterEx* note = Col(1)->Footers()->Add();
+  note->SetValueType(fvtStaticText);
+  note->SetValue("без НДС");
+  note->SetColor(clAqua);
+  note->SetWordWrap(true);
   TMemoryStream stream;
   {
     TWriter w(&stream);
@@ -238,9 +248,20 @@ TEST_F(Footers, AColumnsFooterAndFilterSettingsAreStreamedWithIt) {
   EXPECT_EQ(read->DisplayFormat(), "0.00");
   EXPECT_EQ(read->Color(), clYellow);
   EXPECT_FALSE(read->AssignedValues().Contains(cfvAlignment));
-  EXPECT_EQ(copy->GetFooterValue(0, copy->Columns()->Items(1)), "1.88");
   EXPECT_FALSE(copy->Columns()->Items(3)->STFilter()->Visible());
   EXPECT_EQ(copy->Columns()->Items(3)->STFilter()->DataField(), "NAME");
+  // the footer rows come back as they were, the sum with an aggregate of its own in the copy's list
+  copy->SetFooterRowCount(3);
+  TColumnFootersEx* rows = copy->Columns()->Items(1)->Footers();
+  ASSERT_EQ(rows->Count(), 2);
+  EXPECT_EQ(rows->Items(0)->ValueType(), fvtSum);
+  ASSERT_NE(rows->Items(0)->SumItem(), nullptr);
+  EXPECT_EQ(copy->GetFooterValue(0, copy->Columns()->Items(1)), "3.750");
+  EXPECT_EQ(copy->GetFooterValue(1, copy->Columns()->Items(1)), "без НДС");
+  EXPECT_EQ(rows->Items(1)->Color(), clAqua);
+  EXPECT_TRUE(rows->Items(1)->WordWrap());
+  EXPECT_EQ(copy->GetFooterValue(2, copy->Columns()->Items(1)), "1.88");  // past the items: the single one
+  EXPECT_EQ(copy->Columns()->Items(0)->Footers()->Count(), 0);
 }
 
 }  // namespace

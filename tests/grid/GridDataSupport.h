@@ -1,9 +1,47 @@
 // A dataset of people with a department look-up, shared by the grid tests.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include "db/MemDataSet.h"
+#include "grid/DBGridEx.h"
 
 namespace gridtest {
+
+// A memory table of numbered sessions: every record is a row of the grid, and while the grid draws a
+// row the fields read that row's values (MemTableSetActiveRow) without moving the cursor.
+class TPresentedSessions : public TMemDataSet, public IMemTableEx {
+ public:
+  explicit TPresentedSessions(int Rows) {
+    FieldDefs()->Add("N", ftInteger);
+    FieldDefs()->Add("NAME", ftString, 30);
+    for (int i = 1; i <= Rows; ++i) AddRow({i, Name(i)});
+  }
+  static std::string Name(int N) { return "Строка " + std::to_string(N); }
+  int MemTableRecordCount() override { return std::min(fetched, RowCount()); }
+  int MemTableRecordIndex() override { return RecNo() - 1; }
+  void MemTableFetchRecords(int Count) override { fetched += Count; }
+  int MemTableActiveRow() override { return presented; }
+  void MemTableSetActiveRow(int Value) override { presented = Value; }
+  bool GetFieldData(TField* Field, void* Buffer) override {
+    if (presented < 0) return TMemDataSet::GetFieldData(Field, Buffer);
+    const int n = presented + 1;
+    if (Field->FieldName() == "N") {
+      const std::int32_t v = n;
+      if (Buffer) std::memcpy(Buffer, &v, sizeof v);
+    } else if (Buffer) {
+      const std::string s = Name(n);
+      const size_t len = std::min(s.size(), static_cast<size_t>(Field->DataSize() - 1));
+      std::memcpy(Buffer, s.data(), len);
+      static_cast<char*>(Buffer)[len] = 0;
+    }
+    return true;
+  }
+  int fetched = 30;
+  int presented = -1;
+};
 
 // A dataset of people with a look-up of their department's name.
 struct People {

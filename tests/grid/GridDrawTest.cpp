@@ -14,6 +14,7 @@
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "platform/rtl/ScopeExit.h"
 #include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
@@ -426,6 +427,30 @@ TEST_F(GridDraw, APatternedBackgroundGoesThroughTheBitmapAndStaysBehindTheText) 
   EXPECT_GT(black, 10);  // the text itself
 }
 
+// Wrapped text goes through the shared bitmap: it is written in the font and colour of the canvas it
+// is for, each time, not in what the bitmap last held.
+TEST_F(GridDraw, WrappedTextTakesTheCallersFontEachTime) {
+  auto ink = [](int Size, TColor Colour) {
+    TBitmap b;
+    b.SetSize(160, 60);
+    TCanvas* c = b.Canvas();
+    c->Brush()->SetColor(clWhite);
+    c->FillRect(Rect(0, 0, 160, 60));
+    c->Font()->SetSize(Size);
+    c->Font()->SetColor(Colour);
+    WriteTextEx(c, Rect(0, 0, 160, 60), true, 2, 2, "ШШ", taLeftJustify, tlTop, true, false, 0, 0, false);
+    int n = 0;
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 160; ++x) n += ColorToRGB(c->Pixels(x, y)) == ColorToRGB(Colour);
+    return n;
+  };
+  const int small = ink(8, clBlack);
+  const int large = ink(24, clRed);
+  EXPECT_GT(small, 10);
+  EXPECT_GT(large, small * 4);
+  EXPECT_EQ(ink(8, clBlue), small);
+}
+
 TEST_F(GridDraw, WithoutDefaultDrawingOnlyTheBackgroundIsFilledAndTheEventPaints) {
   Bind(4);
   grid->SetDefaultDrawing(false);
@@ -460,6 +485,105 @@ TEST_F(GridDraw, TheSeparatorRowFillsTheGapAndTheFootersSitAtTheBottom) {
   const TRect gap = grid->CellRect(1, separator);
   EXPECT_EQ(Pixel(gap.Left + 5, gap.Top + gap.Height() / 2), ColorToRGB(grid->Color()));
   Shot("grid-draw-footers.png");
+}
+
+// Sum, count and a fixed text under the columns, drawn from the grid's sum list: an edit shows in the
+// sum at the next paint without another pass over the data.
+TEST_F(GridDraw, SumAndCountFootersShowTheSumListsValues) {
+  Bind(4);
+  grid->SetFooterRowCount(2);
+  grid->SetFooterColor(clInfoBk);
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  n->Footers()->Add()->SetValueType(fvtSum);
+  TColumnFooterEx* average = n->Footers()->Add();
+  average->SetValueType(fvtAvg);
+  average->SetDisplayFormat("0.00");
+  TColumnFooterEx* count = name->Footers()->Add();
+  count->SetValueType(fvtCount);
+  count->SetDisplayFormat("0 записей");
+  TColumnFooterEx* text = name->Footers()->Add();
+  text->SetValueType(fvtStaticText);
+  text->SetValue("Итого");
+  text->SetAlignment(taRightJustify);
+  grid->SumList()->SetActive(true);
+  auto records = RecordPaint();
+  EXPECT_NE(TextRecord(records, "10"), nullptr);  // 1 + 2 + 3 + 4
+  EXPECT_NE(TextRecord(records, "2.50"), nullptr);
+  EXPECT_NE(TextRecord(records, "4 записей"), nullptr);
+  const TDrawRecord* label = TextRecord(records, "Итого");
+  ASSERT_NE(label, nullptr);
+  const TRect footer = grid->CellRect(grid->DataToRawColumn(1), grid->RowCount() - 1);
+  EXPECT_GT(label->From.X, footer.Left + footer.Width() / 2);  // right-aligned in its cell
+  rows->First();
+  rows->Edit();
+  rows->FieldByName("N")->SetAsInteger(11);
+  rows->Post();
+  rows->Append();
+  rows->FieldByName("N")->SetAsInteger(5);
+  rows->FieldByName("NAME")->SetAsString("Сеанс номер 5");
+  rows->Post();
+  records = RecordPaint();
+  EXPECT_NE(TextRecord(records, "25"), nullptr);  // 11 + 2 + 3 + 4 + 5
+  EXPECT_NE(TextRecord(records, "5.00"), nullptr);
+  EXPECT_NE(TextRecord(records, "5 записей"), nullptr);
+  rows->First();
+  Drain();
+  grid->Invalidate();
+  Shot("grid-draw-sum-count-footers.png");
+}
+
+// ---------------------------------------------------------------- memory tables
+
+// Over a memory table every record is a row: each drawn row presents its record without moving the
+// cursor, the indicator marks the current record's row, and scrolling shows later records.
+TEST_F(GridDraw, AMemoryTableDrawsEveryRecordAsARow) {
+  TPresentedSessions table(200);
+  source.SetDataSet(&table);
+  table.Open();
+  grid->SetDataSource(&source);
+  TScopeExit unbind([this] { grid->SetDataSource(nullptr); });  // the table goes first
+  ASSERT_EQ(grid->MemTable(), &table);
+  std::vector<int> seen;
+  grid->OnGetCellParams = [&](TObject*, TColumnEx* Column, TFont*, TColor&, TGridDrawState) {
+    if (Column->FieldName() == "N") seen.push_back(table.FieldByName("N")->AsInteger());
+  };
+  table.MoveBy(24);  // record 25, past the data link's buffer
+  Drain();
+  const int shown = grid->VisibleRowCount();
+  ASSERT_GT(shown, 10);
+  auto records = RecordPaint();
+  const int first = grid->TopRow() - grid->TitleOffset() + 1;
+  for (int n : {first, first + 1, first + shown - 1})
+    EXPECT_NE(TextRecord(records, TPresentedSessions::Name(n)), nullptr) << n;
+  EXPECT_EQ(table.RecNo(), 25);  // the cursor stayed
+  EXPECT_EQ(table.presented, -1);
+  EXPECT_EQ(seen.front(), first);
+  EXPECT_EQ(grid->Row(), grid->TitleOffset() + 24);
+  // the arrow on the current record's row, nowhere else
+  Drain();
+  grid->Invalidate();
+  Drain();
+  auto arrowInk = [&](int RawRow) {
+    const TRect r = grid->CellRect(0, RawRow);
+    int ink = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) ink += Pixel(x, y) == RGB(0, 0, 0);
+    return ink;
+  };
+  EXPECT_GT(arrowInk(grid->Row()), 3);
+  EXPECT_EQ(arrowInk(grid->TopRow()), 0);
+  Shot("grid-draw-memory-table.png");
+  // a page on: later records, the cursor where it was
+  grid->VertScrollMessage(SB_PAGEDOWN, 0);
+  seen.clear();
+  records = RecordPaint();
+  const int top = grid->TopRow() - grid->TitleOffset() + 1;
+  EXPECT_GT(top, first);
+  EXPECT_EQ(TextRecord(records, TPresentedSessions::Name(first)), nullptr);
+  EXPECT_NE(TextRecord(records, TPresentedSessions::Name(top)), nullptr);
+  EXPECT_EQ(seen.front(), top);
+  EXPECT_EQ(table.RecNo(), 25);
 }
 
 // ---------------------------------------------------------------- selections
@@ -587,16 +711,35 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   frozen->SetFrozenCols(2);
   TDBGridEx* rtl = make(450, 210);
   rtl->SetBiDiMode(bdRightToLeft);
+  // sum and count footers from the sum list
+  rtl->Columns()->Add()->SetFieldName("N");
+  rtl->Columns()->Add()->SetFieldName("NAME");
   rtl->SetFooterRowCount(1);
-  rtl->OnGetFooterParams = [](TObject*, int, int, TColumnEx*, TFont*, TColor& Background, TAlignment&,
-                              TGridDrawState, std::string& Text) {
-    Background = clInfoBk;
-    Text = "итог";
-  };
+  rtl->SetFooterColor(clInfoBk);
+  rtl->Columns()->Items(0)->Footer()->SetValueType(fvtSum);
+  rtl->Columns()->Items(1)->Footer()->SetValueType(fvtCount);
+  rtl->SumList()->SetActive(true);
+  // records 2 and 4 selected in the grid with two title lines
+  titles->SetOptions(titles->Options() + dgMultiSelect);
+  for (int n : {1, 3}) {
+    data.front()->First();
+    data.front()->MoveBy(n);
+    titles->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  data.front()->First();
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
   for (int i = 0; i < 3; ++i) SendMessage(frozen->Handle(), WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
   data.back()->Insert();
+  data[2]->Edit();  // the frozen grid's edit indicator
+  // a rectangle over "Имя".."Статус" × records 2-4 in the grid with the vertical title
+  TDataSet* multi = data[1].get();
+  multi->First();
+  multi->MoveBy(1);
+  vertical->Selection()->Rect()->Select(1, multi->Bookmark(), false);
+  multi->MoveBy(2);
+  vertical->Selection()->Rect()->Select(2, multi->Bookmark(), true);
+  multi->First();
   // the tooltip over the clipped name in the grid with two title lines
   const TRect cell = titles->CellRect(2, titles->TitleOffset() + 1);
   auto* tip = new TToolTipsWindow(&form);
@@ -610,5 +753,9 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-looks-x11.png"));
   EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-looks-display.png"));
   EXPECT_GT(frozen->LeftCol(), frozen->FixedCols());
+  EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(0)), "78");  // 1 + ... + 12
+  EXPECT_EQ(rtl->GetFooterValue(0, rtl->Columns()->Items(1)), "12");
+  EXPECT_EQ(vertical->Selection()->SelectionType(), gstRectangle);
+  data[2]->Cancel();
   data.back()->Cancel();
 }
