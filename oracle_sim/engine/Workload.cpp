@@ -296,6 +296,11 @@ void Workload::MarkBusy(Sim& s) {
 }
 
 void Workload::Act(Sim& s) {
+  // a killed session's user learns of it at his next round, whatever he was about to do
+  if (!Alive(s)) {
+    s.dead = true;
+    return;
+  }
   int r = static_cast<int>(rng_() % 100);
   std::string me = "'W" + std::to_string(s.idx) + "'";
   if (s.inTx && r < 30) {
@@ -315,7 +320,7 @@ void Workload::Act(Sim& s) {
         {"OrderEntry", "Checkout"}, {"OrderEntry", "Search"}, {"Billing", "Invoice run"}, {"HR", "Payroll"}};
     auto& m = modules[rng_() % 4];
     Call(s, std::string("BEGIN DBMS_APPLICATION_INFO.SET_MODULE('") + m[0] + "', '" + m[1] + "'); END;");
-  } else if (r < 76) {
+  } else if (r < 76 && shape_.logoffs) {
     // the user leaves; another one comes at the next step
     s.dead = true;
     s.cursors.clear();
