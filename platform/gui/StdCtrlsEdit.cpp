@@ -78,6 +78,10 @@ struct EditState {
   std::vector<int> lineStarts{0};
   bool reflowed = false;  // the last change moved words to other rows
   int anchor = 0, caret = 0;
+  // The caret stands at the end of the row before rather than at the start of its own: the caret
+  // position where a row was full is one place for both (End, a click past a row's end), told apart
+  // by this (-1: the caret starts its row).
+  int caretTrailsAt = -1;
   DWORD style = 0;
   DWORD exStyle = 0;  // WS_EX_RIGHT: the text stands at the right (right-to-left alignment)
   char32_t passwordChar = 0;
@@ -123,6 +127,15 @@ struct EditState {
   // Whether the line (row) ends at a line feed rather than where the row was full.
   bool HardBreakAfter(int line) const {
     return line + 1 < LineCount() && text[static_cast<std::size_t>(LineStart(line + 1)) - 1] == U'\n';
+  }
+  // Whether a row ends where the next one starts, the row having been full.
+  bool SoftBreakAfter(int line) const { return line + 1 < LineCount() && !HardBreakAfter(line); }
+  // The row the caret shows on.
+  int CaretLine() const {
+    const int line = LineOf(caret);
+    return caret == caretTrailsAt && line > 0 && caret == LineStart(line) && SoftBreakAfter(line - 1)
+               ? line - 1
+               : line;
   }
   int LineEnd(int line) const {
     if (line + 1 >= LineCount()) return Length();
@@ -255,14 +268,18 @@ struct EditState {
     if (style & ES_CENTER) return free / 2;
     return 0;
   }
-  // Client position of the left edge of character `pos`.
-  POINT PosOf(int pos) const {
-    int line = LineOf(pos);
+  // Client position of the left edge of character `pos`; on `line` when given (the end of a full
+  // row is its last character's right edge there).
+  POINT PosOf(int pos, int line = -1) const {
+    if (line < 0) line = LineOf(pos);
     RECT r = TextRect();
     return {r.Left - scrollX + AlignOffset(line) + Width(LineStart(line), pos),
             r.Top + (line - topLine) * lineHeight};
   }
-  int CharFromPoint(int x, int y) const {
+  // `rowEnd` (when given) tells whether the place is the end of a full row rather than the start of
+  // the next one.
+  int CharFromPoint(int x, int y, bool* rowEnd = nullptr) const {
+    if (rowEnd) *rowEnd = false;
     RECT r = TextRect();
     int line = Multi() ? topLine + (y - r.Top) / std::max(1, lineHeight) : 0;
     if (y < r.Top && Multi()) line = topLine - 1;
@@ -275,6 +292,7 @@ struct EditState {
       if (cx < acc + w / 2) return i;
       acc += w;
     }
+    if (rowEnd) *rowEnd = SoftBreakAfter(line);
     return to;
   }
 };
@@ -339,7 +357,7 @@ void UpdateScrollBars(EditState& st) {
 
 void PlaceCaret(EditState& st) {
   if (!st.focused) return;
-  POINT p = st.PosOf(st.caret);
+  POINT p = st.PosOf(st.caret, st.CaretLine());
   SetCaretPos(p.X, p.Y);
 }
 
@@ -347,7 +365,7 @@ void PlaceCaret(EditState& st) {
 void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
   const int topLine = st.topLine, scrollX = st.scrollX;
   RECT r = st.TextRect();
-  int line = st.LineOf(st.caret);
+  int line = st.CaretLine();
   if (st.Multi()) {
     int visible = st.VisibleLines();
     if (line < st.topLine) st.topLine = line;
@@ -364,8 +382,10 @@ void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
   PlaceCaret(st);
 }
 
-void MoveCaret(EditState& st, int pos, bool extend) {
+// `rowEnd`: a place where a row was full is the end of that row, not the start of the next.
+void MoveCaret(EditState& st, int pos, bool extend, bool rowEnd = false) {
   st.caret = std::clamp(pos, 0, st.Length());
+  st.caretTrailsAt = rowEnd ? st.caret : -1;
   if (!extend) st.anchor = st.caret;
   st.typingRun = false;
   ScrollCaret(st);
@@ -400,6 +420,7 @@ void JoinUndo(EditState& st, int start, int removed, int inserted) {
 // The text changed: `damaged` is what needs painting again (nullptr: everything).
 void Changed(EditState& st, const RECT* damaged = nullptr) {
   if (!damaged) st.RebuildLines();
+  st.caretTrailsAt = -1;
   st.modified = true;
   ScrollCaret(st, damaged);
   Notify(st, EN_UPDATE);
@@ -582,7 +603,7 @@ void Paint(EditState& st, HDC given) {
 
 void KeyDown(EditState& st, WORD key) {
   bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
-  int line = st.LineOf(st.caret);
+  int line = st.CaretLine();
   auto collapseOr = [&](int edge, int moved) {
     if (st.anchor != st.caret && !shift)
       MoveCaret(st, edge, false);
@@ -591,14 +612,16 @@ void KeyDown(EditState& st, WORD key) {
   };
   auto verticalTo = [&](int targetLine) {
     targetLine = std::clamp(targetLine, 0, st.LineCount() - 1);
-    POINT p = st.PosOf(st.caret);
+    POINT p = st.PosOf(st.caret, line);
     RECT r = st.TextRect();
     int y = r.Top + (targetLine - st.topLine) * st.lineHeight;
     if (targetLine < st.topLine) st.topLine = targetLine;
     int visible = st.VisibleLines();
     if (targetLine >= st.topLine + visible) st.topLine = targetLine - visible + 1;
     y = r.Top + (targetLine - st.topLine) * st.lineHeight;
-    MoveCaret(st, st.CharFromPoint(p.X, y + 1), shift);
+    bool rowEnd = false;
+    const int pos = st.CharFromPoint(p.X, y + 1, &rowEnd);
+    MoveCaret(st, pos, shift, rowEnd);
   };
   switch (key) {
     case VK_LEFT:
@@ -611,7 +634,7 @@ void KeyDown(EditState& st, WORD key) {
       MoveCaret(st, ctrl ? 0 : st.LineStart(line), shift);
       break;
     case VK_END:
-      MoveCaret(st, ctrl ? st.Length() : st.LineEnd(line), shift);
+      MoveCaret(st, ctrl ? st.Length() : st.LineEnd(line), shift, !ctrl);
       break;
     case VK_UP:
       if (st.Multi())
@@ -720,7 +743,7 @@ void SetText(EditState& st, const char* utf8) {
 
 int LineArg(const EditState& st, WPARAM w) {
   int line = static_cast<int>(static_cast<std::intptr_t>(w));
-  return line < 0 ? st.LineOf(st.caret) : line;
+  return line < 0 ? st.CaretLine() : line;
 }
 
 LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -805,8 +828,9 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONDOWN: {
       if (GetFocus() != hwnd) SetFocus(hwnd);
-      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      MoveCaret(st, pos, (wParam & MK_SHIFT) != 0);
+      bool rowEnd = false;
+      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &rowEnd);
+      MoveCaret(st, pos, (wParam & MK_SHIFT) != 0, rowEnd);
       st.dragging = true;
       SetCapture(hwnd);
       return 0;
@@ -821,7 +845,11 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (st.dragging) MoveCaret(st, st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)), true);
+      if (st.dragging) {
+        bool rowEnd = false;
+        const int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &rowEnd);
+        MoveCaret(st, pos, true, rowEnd);
+      }
       return 0;
     case WM_LBUTTONUP:
       if (st.dragging) {
@@ -895,6 +923,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         st.anchor = std::clamp(from, 0, st.Length());
         st.caret = std::clamp(to, 0, st.Length());
       }
+      st.caretTrailsAt = -1;
       st.typingRun = false;
       ScrollCaret(st);
       return 1;
@@ -943,7 +972,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case EM_LINEFROMCHAR: {
       int pos = static_cast<int>(static_cast<std::intptr_t>(wParam));
-      return st.LineOf(pos < 0 ? st.caret : std::min(pos, st.Length()));
+      return pos < 0 ? st.CaretLine() : st.LineOf(std::min(pos, st.Length()));
     }
     case EM_GETLINE: {
       int line = static_cast<int>(wParam);
