@@ -11,6 +11,7 @@
 
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Graphics.h"
+#include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
@@ -268,13 +269,26 @@ struct EditState {
     if (style & ES_CENTER) return free / 2;
     return 0;
   }
+  // Whether the row shows otherwise than left to right: the window reads right to left and the
+  // row's text does not read alike both ways.
+  bool ReadsRightToLeft(int line) const {
+    if (!(exStyle & WS_EX_RTLREADING)) return false;
+    return !detail::ReadsAlikeEitherWay(Utf32ToUtf8(Shown(LineStart(line), LineEnd(line))));
+  }
+  detail::ReadingGeometry Geometry(int line) const {
+    return detail::RightToLeftGeometry(measure, Shown(LineStart(line), LineEnd(line)));
+  }
+  // Where the caret stands at `pos` of `line`, from the row's left edge.
+  int XInLine(int line, int pos) const {
+    if (ReadsRightToLeft(line)) return Geometry(line).caretX[static_cast<std::size_t>(pos - LineStart(line))];
+    return Width(LineStart(line), pos);
+  }
   // Client position of the left edge of character `pos`; on `line` when given (the end of a full
   // row is its last character's right edge there).
   POINT PosOf(int pos, int line = -1) const {
     if (line < 0) line = LineOf(pos);
     RECT r = TextRect();
-    return {r.Left - scrollX + AlignOffset(line) + Width(LineStart(line), pos),
-            r.Top + (line - topLine) * lineHeight};
+    return {r.Left - scrollX + AlignOffset(line) + XInLine(line, pos), r.Top + (line - topLine) * lineHeight};
   }
   // `rowEnd` (when given) tells whether the place is the end of a full row rather than the start of
   // the next one.
@@ -286,6 +300,16 @@ struct EditState {
     line = std::clamp(line, 0, LineCount() - 1);
     int from = LineStart(line), to = LineEnd(line);
     int cx = x - (r.Left - scrollX + AlignOffset(line));
+    if (ReadsRightToLeft(line)) {
+      // the place whose caret stands nearest
+      const std::vector<int> places = Geometry(line).caretX;
+      int best = 0;
+      for (std::size_t k = 1; k < places.size(); ++k)
+        if (std::abs(places[k] - cx) < std::abs(places[static_cast<std::size_t>(best)] - cx))
+          best = static_cast<int>(k);
+      if (rowEnd && from + best == to) *rowEnd = SoftBreakAfter(line);
+      return from + best;
+    }
     int acc = 0;
     for (int i = from; i < to; ++i) {
       int w = Width(i, i + 1);
@@ -371,7 +395,7 @@ void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
     if (line < st.topLine) st.topLine = line;
     if (line >= st.topLine + visible) st.topLine = line - visible + 1;
   }
-  int x = st.AlignOffset(line) + st.Width(st.LineStart(line), st.caret);
+  int x = st.AlignOffset(line) + st.XInLine(line, st.caret);
   int width = r.Width();
   if (x - st.scrollX < 0) st.scrollX = std::max(0, x - width / 3);
   if (x - st.scrollX > width - 1) st.scrollX = x - width + std::max(1, width / 3);
@@ -545,6 +569,38 @@ void SetFont(EditState& st, HFONT font) {
   ScrollCaret(st);
 }
 
+// A row read right to left: the selected characters may stand apart, each is marked where it shows.
+void PaintRightToLeftRow(EditState& st, HDC dc, int line, int x, int y, bool showSel) {
+  const int from = st.LineStart(line), to = st.LineEnd(line);
+  const std::string row = Utf32ToUtf8(st.Shown(from, to));
+  ExtTextOut(dc, x, y, ETO_RTLREADING, nullptr, row);
+  if (!showSel) return;
+  const detail::ReadingGeometry g = st.Geometry(line);
+  // the selected columns, joined where they touch
+  std::vector<std::pair<int, int>> marked;
+  for (int i = std::max(from, st.SelMin()); i < std::min(to, st.SelMax()); ++i) {
+    const auto& span = g.spans[static_cast<std::size_t>(i - from)];
+    marked.emplace_back(span.left, span.right);
+  }
+  if (st.HardBreakAfter(line) && st.SelMax() > to && st.SelMin() <= to) {
+    const int end = g.caretX.empty() ? 0 : *std::max_element(g.caretX.begin(), g.caretX.end());
+    marked.emplace_back(end, end + 4);
+  }
+  std::sort(marked.begin(), marked.end());
+  std::vector<std::pair<int, int>> joined;
+  for (const auto& m : marked)
+    if (!joined.empty() && m.first <= joined.back().second)
+      joined.back().second = std::max(joined.back().second, m.second);
+    else
+      joined.push_back(m);
+  SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+  for (const auto& [left, right] : joined) {
+    const RECT cell = Rect(x + left, y, x + right, y + st.lineHeight);
+    FillRect(dc, cell, GetSysColorBrush(COLOR_HIGHLIGHT));
+    ExtTextOut(dc, x, y, ETO_RTLREADING | ETO_CLIPPED, &cell, row);
+  }
+}
+
 void Paint(EditState& st, HDC given) {
   PAINTSTRUCT ps;
   HDC dc = given ? given : BeginPaint(st.hwnd, ps);
@@ -583,6 +639,10 @@ void Paint(EditState& st, HDC given) {
     int x = tr.Left - st.scrollX + st.AlignOffset(line);
     int y = tr.Top + (line - st.topLine) * st.lineHeight;
     SetTextColor(dc, textColour);
+    if (st.ReadsRightToLeft(line)) {
+      PaintRightToLeftRow(st, dc, line, x, y, showSel);
+      continue;
+    }
     if (to > from) TextOut(dc, x, y, Utf32ToUtf8(st.Shown(from, to)));
     if (showSel) {
       int s = std::max(from, st.SelMin()), e = std::min(to, st.SelMax());
