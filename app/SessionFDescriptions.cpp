@@ -73,7 +73,8 @@ struct StatisticDescription {
   std::string_view name;
   const char* text;
 };
-// Statistic names exactly as the instance spells them (the callback-failure name ends in a blank).
+// Statistic names exactly as the instance spells them (the callback-failure name ends in a blank, which
+// the lookup ignores).
 constexpr StatisticDescription kStatisticDescriptions[] = {
     {"logons cumulative", "Кумулятивные входы в систему"},
     {"logons current", "Текущие входы в систему"},
@@ -189,9 +190,17 @@ const char* LockText(const std::string& Type, int Id2) {
   return "";
 }
 
+// A name without the blanks at its end: the session trims string fields by default, so a name that
+// the instance ends in a blank arrives without it.
+std::string_view WithoutTrailingBlanks(std::string_view Name) {
+  while (!Name.empty() && Name.back() == ' ') Name.remove_suffix(1);
+  return Name;
+}
+
 const char* StatisticText(const std::string& Name) {
+  const std::string_view name = WithoutTrailingBlanks(Name);
   for (const StatisticDescription& d : kStatisticDescriptions)
-    if (d.name == Name) return d.text;
+    if (WithoutTrailingBlanks(d.name) == name) return d.text;
   return "";
 }
 

@@ -517,6 +517,10 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_CANCELMODE:
       CancelMouseMode();
       break;
+    case WM_MOUSEWHEEL:
+    case CM_MOUSEWHEEL:
+      if (WheelToEditors(Message)) return;
+      break;
     case WM_RBUTTONDOWN:
       // a press on a filter cell edits that cell
       if (PressOnFilterCell(Message.Msg, Message.WParam, Message.LParam)) return;

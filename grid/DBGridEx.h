@@ -596,6 +596,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool KeyUpIntoFilterRow(WORD Key, TShiftState Shift);
   // A press on a filter cell edits that cell and goes on to its editor; true when it was one.
   bool PressOnFilterCell(UINT Msg, WPARAM WParam, LPARAM LParam);
+  // The wheel that reaches the grid goes first to the editors over it: an in-place editor with a
+  // drop-down, then an open filter cell editor, which keeps it; true when one of them took it.
+  bool WheelToEditors(TMessage& Message);
   virtual void DefineFieldMap();
   // The layout pass.
   virtual void InternalLayoutPass();
@@ -693,6 +696,7 @@ class TCustomDBGridEx : public TCustomGrid,
   int filterColumn_ = -1;
   bool filterEditorShown_ = false;
   bool filterEditing_ = false;
+  bool wheelToEditor_ = false;
   TPoint lastDownScreen_;
   std::uint64_t lastDownTime_ = 0;
   bool inSumRecalc_ = false;

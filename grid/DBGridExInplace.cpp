@@ -798,9 +798,6 @@ void TDBGridInplaceEdit::Dispatch(TMessage& Message) {
       }
       return;
     }
-    case WM_MOUSEWHEEL:
-      if (listVisible_) return;  // the open list keeps the wheel
-      break;
     default:
       break;
   }

@@ -159,6 +159,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   void UpdateContents() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
+  bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   void DefaultHandler(TMessage& Message) override;
   void Dispatch(TMessage& Message) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -535,6 +535,13 @@ bool TDBGridInplaceEdit::RouteListKeys(TMessage& Message) {
   return false;
 }
 
+// ---- the wheel
+
+bool TDBGridInplaceEdit::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+  if (listVisible_) return true;  // swallowed while a drop-down is open
+  return TInplaceEdit::DoMouseWheel(Shift, WheelDelta, MousePos);
+}
+
 void TDBGridInplaceEdit::WndProc(TMessage& Message) {
   switch (Message.Msg) {
     case WM_KEYDOWN:

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
@@ -579,6 +580,24 @@ void TCustomDBGridEx::CancelMouseMode() {
 }
 
 // ---------------------------------------------------------------- the wheel and the cursor
+
+bool TCustomDBGridEx::WheelToEditors(TMessage& Message) {
+  if (wheelToEditor_) return false;  // coming back up from the editor it went to
+  wheelToEditor_ = true;
+  TScopeExit done([this] { wheelToEditor_ = false; });
+  auto* edit = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  if (edit && edit->Visible() && edit->ActiveList()) {
+    Message.Result = edit->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+    if (Message.Result != 0) return true;
+  }
+  const bool filterOpen = filterEditing_ && filterEditorShown_ && filterEditor_ &&
+                          filterEditor_->HandleAllocated() && IsWindowVisible(filterEditor_->Handle());
+  if (!filterOpen) return false;
+  // a wheel that came up from the focused filter editor has had its turn there
+  if (!filterEditor_->Focused()) filterEditor_->Perform(CM_MOUSEWHEEL, Message.WParam, Message.LParam);
+  Message.Result = 1;
+  return true;
+}
 
 bool TCustomDBGridEx::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
   bool handled = false;

@@ -2,7 +2,7 @@
 // or the button, moved with the arrows, accepted with Enter or a click, dropped with Esc, its key
 // written to the record), and the filter row's editor (a list choice becomes an "In" filter, Enter
 // applies it, the keys between the filter cells, Up from the first record into the row, a press on a
-// filter cell).
+// filter cell); an open data list or filter editor keeping the wheel from the records.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -60,6 +60,12 @@ class GridLookupCells : public GridGuiTest {
     Pump();
   }
   static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
+  // The wheel by a notch down (Delta < 0) or up: the focused window gets it.
+  static void Wheel(TControl* Over, int Delta) {
+    const TPoint p = Over->ClientToScreen(TPoint{3, 3});
+    talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {}, Delta);
+    Pump();
+  }
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   std::unique_ptr<People> people;
@@ -125,6 +131,23 @@ TEST_F(GridLookupCells, TypingCompletesAndTheOpenListFollows) {
   EXPECT_EQ(e->Text(), "Research");
   EXPECT_EQ(grid->EditKeyValue().AsInteger(), 3);
   EXPECT_EQ(list->KeyValue().AsInteger(), 3);
+}
+
+TEST_F(GridLookupCells, AnOpenDataListSwallowsTheWheel) {
+  Columns({"NAME", "DEPT_NAME"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupDataGridEx* list = grid->Columns()->Items(1)->DataGrid();
+  Wheel(e, -WHEEL_DELTA);
+  grid->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(10, 10));
+  EXPECT_EQ(list->KeyValue().AsInteger(), 1);
+  EXPECT_EQ(e->Text(), "Sales");
+  EXPECT_EQ(people->F("ID")->AsInteger(), 1);
+  Key(VK_ESCAPE);
+  Wheel(e, -WHEEL_DELTA);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
 }
 
 TEST_F(GridLookupCells, ScreenshotACellWithItsDataGridDroppedDown) {
@@ -225,6 +248,34 @@ TEST_F(GridFilterRow, APressOnAFilterCellEditsItAndTheKeysMoveBetweenCells) {
   EXPECT_FALSE(grid->FilterEditorShown());
   EXPECT_TRUE(grid->Focused());
   EXPECT_EQ(people->ds.RecNo(), 1);
+}
+
+TEST_F(GridFilterRow, AnOpenFilterEditorKeepsTheWheelAwayFromTheRecords) {
+  grid->SetSelectedIndex(2);
+  Key(VK_UP);
+  ASSERT_TRUE(grid->FilterEditorShown());
+  TInplaceFilterEditEx* editor = grid->FilterEditor();
+  ASSERT_TRUE(editor->Focused());
+  Wheel(editor, -WHEEL_DELTA);  // the editor has it first; the grid does not move the records after it
+  Wheel(editor, -WHEEL_DELTA);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 1);
+  // the editor open but another control focused: the grid's own wheel goes to the editor
+  auto* other = new TEdit(form.get());
+  other->SetParent(form.get());
+  other->SetBounds(0, 285, 100, 14);
+  other->SetFocus();
+  Pump();
+  ASSERT_FALSE(editor->Focused());
+  ASSERT_TRUE(grid->FilterEditorShown());
+  grid->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(10, 10));
+  EXPECT_EQ(people->F("ID")->AsInteger(), 1);
+  // out of the filter row the wheel moves the records again
+  grid->SetFocus();
+  Pump();
+  Key(VK_DOWN);
+  ASSERT_FALSE(grid->FilterEditorShown());
+  Wheel(grid, -WHEEL_DELTA);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
 }
 
 TEST_F(GridFilterRow, UpEntersTheRowOnlyFromTheFirstRecordOrWithCtrl) {

@@ -1,14 +1,18 @@
 // The grid's in-place editor with its drop-downs: the pick list opened by Alt+Down or by typing with
 // AutoDropDown, moved with the arrows, accepted with Enter and dropped with Esc; the calendar of a
-// date column; the recent entries following what is typed; a resized list kept by its column.
+// date column; the recent entries following what is typed; a resized list kept by its column; the wheel
+// taken by an open drop-down, whether it reaches the editor or the grid, and left to the records when
+// none is open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
 using talvik::gui::ShiftKeys;
@@ -56,6 +60,17 @@ class InplaceLists : public GridGuiTest {
     Pump();
   }
   static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
+  // The wheel by a notch down (Delta < 0) or up: the focused window gets it.
+  static void Wheel(TControl* Over, int Delta) {
+    const TPoint p = Over->ClientToScreen(TPoint{3, 3});
+    talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {}, Delta);
+    Pump();
+  }
+  // The wheel message straight to the grid, as its own or as one coming up from a child.
+  void GridWheel(UINT Msg, int Delta) {
+    grid->Perform(Msg, MAKEWPARAM(0, Delta), MAKELPARAM(10, 10));
+    Pump();
+  }
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   std::unique_ptr<People> people;
@@ -186,6 +201,65 @@ TEST_F(InplaceLists, RecentEntriesFollowWhatIsTyped) {
   e->SelectAll();
   Key(VK_BACK, 8);
   EXPECT_FALSE(e->MRUListBox()->ListVisible());
+}
+
+// ---- the wheel
+
+// An open drop-down swallows the wheel: neither the list nor the records move, whether the wheel
+// reaches the editor or the grid (as the grid's own or coming up from a child); closed, it moves the
+// records.
+TEST_F(InplaceLists, AnOpenPickListSwallowsTheWheelAClosedOneLeavesItToTheRecords) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Ann\nBea\nCid");
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupListboxEx* list = e->PickList();
+  ASSERT_EQ(list->ItemIndex(), 0);
+  Wheel(e, -WHEEL_DELTA);
+  GridWheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
+  GridWheel(CM_MOUSEWHEEL, -WHEEL_DELTA);
+  EXPECT_EQ(list->ItemIndex(), 0);
+  EXPECT_EQ(e->Text(), "Ann");
+  EXPECT_TRUE(e->ListVisible());
+  EXPECT_EQ(people->F("ID")->AsInteger(), 1);
+  Key(VK_ESCAPE, 27);
+  ASSERT_FALSE(e->ListVisible());
+  Wheel(e, -WHEEL_DELTA);  // nothing open: the next record
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+  GridWheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 3);
+  GridWheel(CM_MOUSEWHEEL, WHEEL_DELTA);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+}
+
+TEST_F(InplaceLists, AnOpenCalendarSwallowsTheWheel) {
+  TMemDataSet staff;
+  staff.FieldDefs()->Add("NAME", ftString, 20);
+  staff.FieldDefs()->Add("HIRED", ftDate);
+  staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 2, 28))});
+  staff.AddRow({"Борис", Null()});
+  TDataSource source(nullptr);
+  source.SetDataSet(&staff);
+  staff.Open();
+  grid->SetDataSource(&source);
+  TScopeExit unbind([this] { grid->SetDataSource(nullptr); });
+  Columns({"NAME", "HIRED"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupMonthCalendarEx* cal = e->PopupCalendar();
+  Wheel(e, WHEEL_DELTA);
+  GridWheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
+  GridWheel(CM_MOUSEWHEEL, -WHEEL_DELTA);
+  EXPECT_EQ(static_cast<int>(cal->Date()), static_cast<int>(EncodeDate(2026, 2, 28)));
+  EXPECT_TRUE(e->ListVisible());
+  EXPECT_EQ(staff.RecNo(), 1);
+  Key(VK_ESCAPE, 27);
+  Wheel(e, -WHEEL_DELTA);
+  EXPECT_EQ(staff.RecNo(), 2);
 }
 
 TEST_F(InplaceLists, AResizedPickListKeepsDropDownRowsAndWidth) {
