@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
@@ -140,29 +142,30 @@ bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
 
 void TOracleDataSet::LockLinkFields(bool ForInsert) {
   if (details_.empty() || destroying_) return;
-  changingReadOnly_ = true;
-  try {
-    for (TOracleDataSet* d : details_) {
-      for (const std::string& name : SplitFieldNames(d->masterFields_)) {
-        TField* f = FindField(name);
-        if (!f) continue;
+  // Each link field is set once to where it ends: a field read-only before and after is left alone,
+  // so a detail's refresh tells the master's controls of no layout change.
+  std::vector<std::pair<TField*, bool>> targets;
+  auto target = [&targets](TField* f) -> bool& {
+    for (auto& t : targets)
+      if (t.first == f) return t.second;
+    return targets.emplace_back(f, false).second;
+  };
+  for (TOracleDataSet* d : details_)
+    for (const std::string& name : SplitFieldNames(d->masterFields_))
+      if (TField* f = FindField(name)) {
         const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
-        f->SetReadOnly(info && info->Field == f ? info->SavedReadOnly : false);
+        target(f) = info && info->Field == f ? info->SavedReadOnly : false;
       }
+  if (!ForInsert)
+    for (TOracleDataSet* d : details_) {
+      const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
+      if (!holds) continue;
+      for (const std::string& name : SplitFieldNames(d->masterFields_))
+        if (TField* f = FindField(name)) target(f) = true;
     }
-    if (!ForInsert) {
-      for (TOracleDataSet* d : details_) {
-        const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
-        if (!holds) continue;
-        for (const std::string& name : SplitFieldNames(d->masterFields_))
-          if (TField* f = FindField(name)) f->SetReadOnly(true);
-      }
-    }
-  } catch (...) {
-    changingReadOnly_ = false;
-    throw;
-  }
-  changingReadOnly_ = false;
+  changingReadOnly_ = true;
+  TScopeExit done([this] { changingReadOnly_ = false; });
+  for (const auto& [field, readOnly] : targets) field->SetReadOnly(readOnly);
 }
 
 void TOracleDataSet::DoBeforeInsert() {
@@ -616,13 +619,9 @@ bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant&
       }
       pos = store_->VisibleCount();
     }
-    std::vector<uint8_t> calcCopy;
+    std::vector<uint8_t> image(static_cast<size_t>(recordSize_));
     auto matches = [&](uint8_t* rec) {
-      if (needCalc) {
-        calcCopy.assign(rec, rec + recordSize_);
-        GetCalcFields(calcCopy.data());
-        rec = calcCopy.data();
-      }
+      if (needCalc) GetCalcFields(rec);
       filterRecord_ = rec;
       for (const SearchKey& k : keys) {
         if (k.kind == SearchKey::RowId) {
@@ -667,9 +666,9 @@ bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant&
         }
         if (pos >= store_->VisibleCount()) break;
       }
-      uint8_t* rec = store_->VisibleRecord(pos);
-      TFilterRecordScope scope(this, rec);
-      if (matches(rec)) {
+      store_->Load(store_->VisibleRecord(pos), image.data());
+      TFilterRecordScope scope(this, image.data());
+      if (matches(image.data())) {
         found = pos;
         break;
       }
@@ -695,13 +694,11 @@ TVariant TOracleDataSet::Lookup(const std::string& KeyFields, const TVariant& Ke
                                 const std::string& ResultFields) {
   if (!SearchRecord(KeyFields, KeyValues, srFromBeginning | srNoMove)) return TVariant::MakeNull();
   const std::vector<TField*> fields = GetFieldList(ResultFields);
-  uint8_t* rec = lastFound_;
-  std::vector<uint8_t> copy;
+  std::vector<uint8_t> copy = ImageOf(lastFound_);
+  uint8_t* rec = copy.data();
   for (TField* f : fields) {
     if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
-      copy.assign(rec, rec + recordSize_);
-      GetCalcFields(copy.data());
-      rec = copy.data();
+      GetCalcFields(rec);
       break;
     }
   }
