@@ -256,6 +256,8 @@ void Workload::Fill() {
 }
 
 void Workload::MarkBusy(Sim& s) {
+  // the session's own calls are in the file before its row is made busy
+  live::FlushInstance(instance_->State());
   const Event& e = kEvents[rng_() % (sizeof kEvents / sizeof kEvents[0])];
   int since = static_cast<int>(rng_() % 30);
   int gets = 50 + static_cast<int>(rng_() % 5000);
@@ -428,6 +430,7 @@ void Workload::StepLocked() {
           live::kNowSql +
           " - 420, event = 'db file sequential read', wait_time = 0, wait_since = " + live::kNowSql +
           " - 2, wait_seq = wait_seq + 1 WHERE sid = " + std::to_string(s->sid);
+      live::FlushInstance(instance_->State());
       Exec(db_, sql);
       longActive_ = std::move(s);
     } catch (const OraError&) {
