@@ -472,7 +472,21 @@ void TOracleDataSet::InternalHandleException() {
 
 void TOracleDataSet::ExecuteAndFill() {
   store_->Clear();
+  // The master's link fields are locked or unlocked once the rows are in: a detail that holds rows
+  // before and after keeps them locked throughout, and the master's controls hear of nothing.
+  fillingRows_ = true;
+  try {
+    FillFromQuery();
+  } catch (...) {
+    fillingRows_ = false;
+    if (master_ && master_->Active()) master_->LockLinkFields(false);
+    throw;
+  }
+  fillingRows_ = false;
   if (master_ && master_->Active()) master_->LockLinkFields(false);
+}
+
+void TOracleDataSet::FillFromQuery() {
   for (int i = 0; i < changeLog_.Count(); ++i) changeLog_.Items(i)->Placed = false;
   recordIdCounter_ = 0;
   if (Detached()) return;
@@ -631,7 +645,8 @@ void TOracleDataSet::AcceptFetched(uint8_t* Record, bool& Accepted) {
     Accepted = RecordPassesFilter(Record);
     if (Accepted) store_->AddVisible(Record, true);
   }
-  if (Accepted && store_->VisibleCount() == 1 && master_ && master_->Active()) master_->LockLinkFields(false);
+  if (Accepted && !fillingRows_ && store_->VisibleCount() == 1 && master_ && master_->Active())
+    master_->LockLinkFields(false);
 }
 
 bool TOracleDataSet::MergeCachedInsert(bool& Accepted) {

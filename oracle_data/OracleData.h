@@ -1010,6 +1010,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
 
   // One execution of the statement and, with QueryAllRecords, the fetch of every row.
   void ExecuteAndFill();
+  void FillFromQuery();  // ExecuteAndFill's query and fetch, the link fields of the master left alone
   // Fetches rows until one is accepted by the filter (true) or the data ends (false).
   bool FetchRecord();
   // The record that field reads and writes go to in the current state.
@@ -1177,6 +1178,7 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   bool firstOpen_ = false;
   bool reverting_ = false;
   bool changingReadOnly_ = false;
+  bool fillingRows_ = false;  // ExecuteAndFill is fetching: the master's link fields wait for its end
   bool applyingNewRecord_ = false;
   bool destroying_ = false;
   int lastMasterId_ = -1;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
@@ -140,29 +142,30 @@ bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
 
 void TOracleDataSet::LockLinkFields(bool ForInsert) {
   if (details_.empty() || destroying_) return;
-  changingReadOnly_ = true;
-  try {
-    for (TOracleDataSet* d : details_) {
-      for (const std::string& name : SplitFieldNames(d->masterFields_)) {
-        TField* f = FindField(name);
-        if (!f) continue;
+  // Each link field is set once to where it ends: a field read-only before and after is left alone,
+  // so a detail's refresh tells the master's controls of no layout change.
+  std::vector<std::pair<TField*, bool>> targets;
+  auto target = [&targets](TField* f) -> bool& {
+    for (auto& t : targets)
+      if (t.first == f) return t.second;
+    return targets.emplace_back(f, false).second;
+  };
+  for (TOracleDataSet* d : details_)
+    for (const std::string& name : SplitFieldNames(d->masterFields_))
+      if (TField* f = FindField(name)) {
         const TOracleFieldInfo* info = fieldInfo_.FindByField(f);
-        f->SetReadOnly(info && info->Field == f ? info->SavedReadOnly : false);
+        target(f) = info && info->Field == f ? info->SavedReadOnly : false;
       }
+  if (!ForInsert)
+    for (TOracleDataSet* d : details_) {
+      const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
+      if (!holds) continue;
+      for (const std::string& name : SplitFieldNames(d->masterFields_))
+        if (TField* f = FindField(name)) target(f) = true;
     }
-    if (!ForInsert) {
-      for (TOracleDataSet* d : details_) {
-        const bool holds = d->store_ && (d->State() == dsInsert || d->store_->VisibleCount() > 0);
-        if (!holds) continue;
-        for (const std::string& name : SplitFieldNames(d->masterFields_))
-          if (TField* f = FindField(name)) f->SetReadOnly(true);
-      }
-    }
-  } catch (...) {
-    changingReadOnly_ = false;
-    throw;
-  }
-  changingReadOnly_ = false;
+  changingReadOnly_ = true;
+  TScopeExit done([this] { changingReadOnly_ = false; });
+  for (const auto& [field, readOnly] : targets) field->SetReadOnly(readOnly);
 }
 
 void TOracleDataSet::DoBeforeInsert() {

@@ -25,12 +25,17 @@ class TBenchMainForm : public TMainForm {
   explicit TBenchMainForm(TComponent* AOwner) : TMainForm(AOwner) { OnCreate = nullptr; }
 };
 
+// How the program's windows reach the screen: painted into their images only, or also shown through
+// the toolkit (each painted area handed to the toolkit's window and copied to its backing store, as
+// on a desktop; offscreen when QT_QPA_PLATFORM says so).
+enum class TScreen { ImagesOnly, Toolkit };
+
 // Starts the program on the instance file `Path` (made when missing): a 1024 × 768 main window logged
 // on as SYSTEM, and its session window. Message boxes answer OK.
-inline TSessionForm* StartProgram(const std::string& Path) {
+inline TSessionForm* StartProgram(const std::string& Path, TScreen Screen = TScreen::ImagesOnly) {
   setenv("TALVIK_SIM_DB", Path.c_str(), 1);
   talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);
+  if (Screen == TScreen::ImagesOnly) talvik::gui::SetBackend(nullptr);
   talvik::gui::SetMessageBoxHandler([](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
   SetCommandLine(std::vector<std::string>{"talvik"});
   InitClientLibrary();

@@ -170,6 +170,10 @@ std::string TDBText::GetLabelText() const {
 }
 
 void TDBText::DataChange() {
+  // the same text again (the record re-read, another record with the same value) shows nothing new
+  std::string text = FieldText();
+  if (shownText_ == text) return;
+  shownText_ = std::move(text);
   AdjustBounds();
   Invalidate();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/db/DB.h"
@@ -29,6 +30,7 @@ class TDBText : public TCustomLabel {
  private:
   void DataChange();
   std::unique_ptr<TFieldDataLink> dataLink_;
+  std::optional<std::string> shownText_;  // the text of the last change told, painted since
 };
 
 // A read-only memo over a field, with both scroll bars; rich text shows as its plain text.

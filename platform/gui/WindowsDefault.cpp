@@ -560,6 +560,7 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw) {
   Wnd* w = W(hwnd);
   if (!w || (bar != SB_HORZ && bar != SB_VERT)) return 0;
   ScrollBarState& b = w->bars[bar];
+  const ScrollBarState was = b;
   if (si.fMask & SIF_RANGE) {
     b.min = si.nMin;
     b.max = std::max(si.nMin, si.nMax);
@@ -574,8 +575,8 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw) {
   bool has = w->style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL);
   if ((si.fMask & (SIF_RANGE | SIF_PAGE)) && want != has)
     ShowScrollBar(hwnd, bar, want);
-  else if (redraw)
-    InvalidateFrame(w);
+  else if (redraw && (b.min != was.min || b.max != was.max || b.page != was.page || b.pos != was.pos))
+    InvalidateFrame(w);  // a bar that looks the same is not drawn again
   return b.pos;
 }
 

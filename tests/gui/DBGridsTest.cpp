@@ -14,6 +14,7 @@
 #include "platform/gui/DBCtrls.h"
 #include "platform/gui/DBGrids.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/Mask.h"
 #include "platform/gui/WinManager.h"
 
@@ -380,6 +381,70 @@ TEST_F(DBGrids, DBTextAndRichEditFollowTheRecordAndShowNullEmpty) {
   ds->FieldByName("INFO")->SetVisible(false);  // the grid would take the focus for its own column
   ds->FieldByName("INFO")->FocusControl();
   EXPECT_TRUE(rich->Focused());
+}
+
+class TCountingDBText : public TDBText {
+ public:
+  using TDBText::TDBText;
+  int Paints = 0;
+
+ protected:
+  void Paint() override {
+    ++Paints;
+    TDBText::Paint();
+  }
+};
+
+// What a rectangle of the form shows, pixel by pixel.
+std::vector<COLORREF> Pixels(TForm* form, const TRect& r) {
+  std::vector<COLORREF> out;
+  for (int y = r.Top; y < r.Bottom; ++y)
+    for (int x = r.Left; x < r.Right; ++x) out.push_back(talvik::gui::WindowPixel(form->Handle(), x, y));
+  return out;
+}
+
+TEST_F(DBGrids, DBTextPaintsAgainOnlyWhenItsTextChanges) {
+  auto* status = new TMemDataSet(form.get());
+  status->FieldDefs()->Add("STATUS", ftString, 20);
+  for (const char* s : {"ACTIVE", "ACTIVE", "INACTIVE", "INACTIVE"}) status->AddRow({TVariant(s)});
+  auto* statusSource = new TDataSource(form.get());
+  statusSource->SetDataSet(status);
+  auto* text = new TCountingDBText(form.get());
+  text->SetParent(form.get());
+  text->SetBounds(10, 220, 200, 20);
+  text->SetDataSource(statusSource);
+  text->SetDataField("STATUS");
+  status->Open();
+  ShowFocused();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  // the label's area in the form's image (window coordinates: past the frame and caption)
+  const TPoint origin = form->ScreenToClient(text->ClientToScreen({0, 0}));
+  RECT client = talvik::gui::detail::ClientRectInWindow(form->Handle());
+  const TRect area = Rect(client.Left + origin.X, client.Top + origin.Y, client.Left + origin.X + 200,
+                          client.Top + origin.Y + 20);
+  const std::vector<COLORREF> active = Pixels(form.get(), area);
+  struct Step {
+    const char* what;
+    bool repainted;
+  };
+  const Step steps[] = {
+      {"the same value on the next record", false}, {"another value", true}, {"the same value again", false}};
+  for (const Step& step : steps) {
+    text->Paints = 0;
+    status->Next();
+    talvik::gui::UpdateAllWindows(form->Handle());
+    EXPECT_EQ(text->Paints > 0, step.repainted) << step.what;
+  }
+  EXPECT_EQ(text->FieldText(), "INACTIVE");
+  const std::vector<COLORREF> inactive = Pixels(form.get(), area);
+  EXPECT_NE(inactive, active) << "the new text is on screen";
+  // and what shows is what a full repaint draws
+  InvalidateRect(form->Handle(), nullptr, true);
+  EXPECT_EQ(Pixels(form.get(), area), inactive);
+  text->Paints = 0;
+  status->Close();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  EXPECT_GT(text->Paints, 0) << "closed: the text goes";
 }
 
 struct RichCase {

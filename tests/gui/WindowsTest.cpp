@@ -789,6 +789,48 @@ TEST_F(NonClient, BordersAndScrollBarsShrinkTheClientAndAnswerHitTests) {
   EXPECT_EQ(c.Width(), 94);
 }
 
+TEST_F(NonClient, ScrollBarIsDrawnAgainOnlyWhenItsStateChanges) {
+  HWND top = Top(0, 0, 300, 300);
+  HWND w = Child(top, 0, 0, 100, 200);
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMax = 99;
+  si.nPage = 20;
+  si.nPos = 10;
+  SetScrollInfo(w, SB_VERT, si, true);
+  Drain();
+  auto framePending = [w] {
+    MSG m;
+    return PeekMessage(m, w, WM_PAINT, WM_PAINT, PM_NOREMOVE | PM_NOYIELD);
+  };
+  ASSERT_FALSE(framePending());
+  SetScrollInfo(w, SB_VERT, si, true);  // the same range, page and position
+  EXPECT_FALSE(framePending()) << "nothing to draw again";
+  struct Change {
+    const char* what;
+    UINT mask;
+    int min, max, page, pos;
+  };
+  const Change changes[] = {{"position", SIF_POS, 0, 99, 20, 11},
+                            {"page", SIF_PAGE, 0, 99, 25, 11},
+                            {"range", SIF_RANGE, 0, 120, 25, 11},
+                            {"position by clamping", SIF_RANGE, 0, 30, 25, 6}};
+  for (const Change& c : changes) {
+    si.fMask = c.mask;
+    si.nMin = c.min;
+    si.nMax = c.max;
+    si.nPage = static_cast<UINT>(c.page);
+    si.nPos = c.pos;
+    SetScrollInfo(w, SB_VERT, si, true);
+    EXPECT_TRUE(framePending()) << c.what;
+    SCROLLINFO out;
+    out.fMask = SIF_ALL;
+    GetScrollInfo(w, SB_VERT, out);
+    EXPECT_EQ(out.nPos, c.pos) << c.what;
+    Drain();
+  }
+}
+
 TEST_F(NonClient, ScrollBarMouseLoopSendsScrollCodes) {
   HWND top = Top(0, 0, 300, 300);
   HWND w = Child(top, 0, 0, 100, 200);

@@ -394,6 +394,40 @@ TEST_F(MasterDetailTest, LinkFieldsAreReadOnlyWhileTheDetailHoldsRecords) {
   EXPECT_FALSE(master->FieldByName("SID")->ReadOnly());
 }
 
+namespace {
+class TLayoutCounter : public TDataLink {
+ public:
+  int Layouts = 0;
+
+ protected:
+  void LayoutChanged() override { ++Layouts; }
+};
+}  // namespace
+
+TEST_F(MasterDetailTest, MasterControlsHearOfALayoutChangeOnlyWhenALinkFieldLocksOrUnlocks) {
+  master->Open();
+  detail->Open();
+  TDataSource source(nullptr);
+  source.SetDataSet(master.get());
+  TLayoutCounter link;
+  link.SetDataSource(&source);
+  const int before = link.Layouts;
+  master->Next();  // the detail re-queried, rows before and after
+  master->Next();
+  EXPECT_EQ(link.Layouts, before) << "link fields locked before and after";
+  EXPECT_TRUE(master->FieldByName("SID")->ReadOnly());
+  Run(session.get(), "delete from waits where sid = 4");
+  master->Next();
+  EXPECT_TRUE(detail->IsEmpty());
+  EXPECT_FALSE(master->FieldByName("SID")->ReadOnly());
+  EXPECT_GT(link.Layouts, before) << "the unlock is a layout change";
+  const int unlocked = link.Layouts;
+  master->Next();
+  EXPECT_TRUE(master->FieldByName("SID")->ReadOnly());
+  EXPECT_GT(link.Layouts, unlocked) << "and so is the lock again";
+  link.SetDataSource(nullptr);
+}
+
 TEST_F(MasterDetailTest, NewDetailRecordTakesTheMasterValues) {
   detail->SQL()->SetText("select sid, serial, event, rowid from waits where sid = :sid and serial = :serial");
   master->Open();
