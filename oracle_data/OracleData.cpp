@@ -443,6 +443,9 @@ void TOracleDataSet::InternalClose() {
   recordSize_ = 0;
   calcFieldsOffset_ = 0;
   fetchBuffer_ = filterRecord_ = nullptr;
+  fetchImage_ = std::vector<uint8_t>();
+  storeView_ = std::vector<uint8_t>();
+  storeViewOf_ = nullptr;
   lastMasterId_ = -1;
   if (ownedCursorQuery_) {
     if (mainQuery_) {
@@ -639,10 +642,10 @@ bool TOracleDataSet::ReadPlainCell(const TFieldData* Data, int Row, const TFetch
   }
 }
 
-void TOracleDataSet::AcceptFetched(uint8_t* Record, bool& Accepted) {
+void TOracleDataSet::AcceptFetched(uint8_t* Record, uint8_t* Image, bool& Accepted) {
   Accepted = true;
   if (FilterActive()) {
-    Accepted = RecordPassesFilter(Record);
+    Accepted = RecordPassesFilter(Image);
     if (Accepted) store_->AddVisible(Record, true);
   }
   if (Accepted && !fillingRows_ && store_->VisibleCount() == 1 && master_ && master_->Active())
@@ -667,20 +670,22 @@ bool TOracleDataSet::MergeCachedInsert(bool& Accepted) {
   item->SetRecordId(recordIdCounter_);
   item->Index = store_->Count() - 1;
   item->Placed = true;
-  AcceptFetched(record, Accepted);
+  store_->Load(record, fetchImage_.data());
+  AcceptFetched(record, fetchImage_.data(), Accepted);
   return true;
 }
 
 bool TOracleDataSet::FetchRecord() {
   if (!store_) return false;
+  fetchImage_.resize(static_cast<size_t>(recordSize_));
+  uint8_t* image = fetchImage_.data();
   while (true) {
-    uint8_t* slot = store_->NewRecordSlot();
-    fetchBuffer_ = slot;
-    SetInt(slot, DataSizeOffset, recordSize_ - HeaderSize);
-    SetHandle(slot, BlobListOffset, 0);
-    SetHandle(slot, HeapRowIdOffset, 0);
-    std::memset(slot + RowIdOffset, 0, RowIdInlineSize);
-    ClearCalcFields(slot);
+    // The slot first: in unidirectional mode making room forgets the records held.
+    store_->NewRecordSlot();
+    fetchBuffer_ = image;
+    std::memset(image, 0, static_cast<size_t>(recordSize_));
+    SetInt(image, DataSizeOffset, recordSize_ - HeaderSize);
+    ClearCalcFields(image);
     TOracleQuery* q = cursorQuery_;
     if (cachedUpdates_) {
       bool merged = false;
@@ -713,26 +718,32 @@ bool TOracleDataSet::FetchRecord() {
     }
     if (!logged) {
       try {
-        ReadRow(slot);
+        ReadRow(image);
       } catch (...) {
-        FreeBlobList(slot);
+        FreeBlobList(image);
         throw;
       }
     }
     uint8_t* record = store_->AddRecord(store_->Count(), false);
     if (logged) {
       logged->CopyNewInto(record);
-    } else if (rowIdIndex_ >= 0) {
-      SetRowIdText(record, q->FieldAsString(rowIdIndex_));
+    } else {
+      // The record takes the image, with its LOB list.
+      SetInt(image, MasterIdOffset, GetInt(record, MasterIdOffset));
+      store_->Save(record, image);
+      if (rowIdIndex_ >= 0) SetRowIdText(record, q->FieldAsString(rowIdIndex_));
     }
     SetInt(record, RecIdOffset, ++recordIdCounter_);
     record[BookmarkFlagOffset] = 0;
     if (logged) {
       logged->SetRecordId(recordIdCounter_);
       logged->Index = store_->Count() - 1;
+      if (FilterActive()) store_->Load(record, image);
+    } else {
+      std::memcpy(image, record, HeaderSize);
     }
     bool accept = true;
-    AcceptFetched(record, accept);
+    AcceptFetched(record, image, accept);
     if (AfterFetchRecord) {
       TAfterFetchRecordAction action = afContinue;
       const int saved = currentIndex_;
@@ -931,7 +942,7 @@ TGetResult TOracleDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, boo
       break;
   }
   if (result == grOK) {
-    std::memcpy(Buffer, store_->VisibleRecord(currentIndex_), static_cast<size_t>(recordSize_));
+    store_->Load(store_->VisibleRecord(currentIndex_), Buffer);
     Buffer[BookmarkFlagOffset] = bfCurrent;
     GetCalcFields(Buffer);
   } else if (result == grError && DoCheck) {
@@ -1063,6 +1074,20 @@ uint8_t* TOracleDataSet::StoreCurrentRecord() {
   return i < store_->VisibleCount() ? store_->VisibleRecord(i) : nullptr;
 }
 
+std::vector<uint8_t> TOracleDataSet::ImageOf(const uint8_t* Record) const {
+  std::vector<uint8_t> image(static_cast<size_t>(recordSize_));
+  store_->Load(Record, image.data());
+  return image;
+}
+
+uint8_t* TOracleDataSet::StoreView(uint8_t* Record) {
+  storeViewOf_ = Record;
+  if (!Record) return nullptr;
+  storeView_.resize(static_cast<size_t>(recordSize_));
+  store_->Load(Record, storeView_.data());
+  return storeView_.data();
+}
+
 uint8_t* TOracleDataSet::ActiveRecordBuffer() {
   switch (State()) {
     case dsBrowse:
@@ -1076,7 +1101,7 @@ uint8_t* TOracleDataSet::ActiveRecordBuffer() {
     case dsFilter:
       return filterRecord_;
     case dsNewValue:
-      return newValueRecord_ ? newValueRecord_ : StoreCurrentRecord();
+      return newValueRecord_ ? newValueRecord_ : StoreView(StoreCurrentRecord());
     case dsOldValue: {
       // A record being inserted has no old values.
       if (!IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfInserted) return nullptr;
@@ -1085,7 +1110,7 @@ uint8_t* TOracleDataSet::ActiveRecordBuffer() {
         const TChangeLogItem* item = changeLog_.FindByRecordId(GetInt(current, RecIdOffset));
         if (item && item->Action != 'I' && item->OldRecord) return item->OldRecord;
       }
-      return current;
+      return StoreView(current);
     }
     default:
       return nullptr;
@@ -1122,6 +1147,8 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
     std::memcpy(slot + 1, Buffer, static_cast<size_t>(size));
     if (text && size > 0) slot[size] = 0;
   }
+  // A value written through the image of a store record goes into the record.
+  if (storeViewOf_ && rec == storeView_.data()) store_->Save(storeViewOf_, rec);
   if (checked) CheckConstraints(this, Field);
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(Field));
@@ -1219,9 +1246,11 @@ void TOracleDataSet::Refilter() {
   if (!Active()) return;
   if (Filtered() && store_) {
     store_->ClearVisible();
+    std::vector<uint8_t> image(static_cast<size_t>(recordSize_));
     for (int i = store_->BaseOffset(); i < store_->Count(); ++i) {
       uint8_t* r = store_->Get(i);
-      if (RecordPassesFilter(r)) store_->AddVisible(r, true);
+      store_->Load(r, image.data());
+      if (RecordPassesFilter(image.data())) store_->AddVisible(r, true);
     }
   }
   First();

@@ -14,6 +14,11 @@
 //              calculated fields
 // The two handles index per-dataset tables and carry a generation: a copy of a record that the store
 // has forgotten (a buffer, say) finds its handles stale and sees no ROWID and no LOB list.
+//
+// The store keeps each record as a fixed slot of StoredRecordSize bytes: the 40-byte header above,
+// then where its data area lies packed (zero runs left out, see PackDataArea) in the store's byte
+// blocks and how many bytes are reserved there. A store record is read and written as a whole
+// image of the layout above through TRecordDataList::Load and Save.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +49,9 @@ inline constexpr int HeapRowIdOffset = 28;
 inline constexpr int BlobListOffset = 32;
 inline constexpr int DataSizeOffset = 36;
 inline constexpr int HeaderSize = 40;
+inline constexpr int PackedDataOffset = 40;      // pointer to the packed data area (nil: all zeros)
+inline constexpr int PackedCapacityOffset = 48;  // int32 bytes reserved for it
+inline constexpr int StoredRecordSize = 52;
 
 int32_t GetInt(const uint8_t* Record, int Offset);
 void SetInt(uint8_t* Record, int Offset, int32_t Value);
@@ -59,6 +67,16 @@ void PutSlotFloat(uint8_t* Slot, double Value);
 // narrower than its column shows the first characters that fit, never part of a character.
 void PutSlotText(uint8_t* Slot, int Size, int Chars, std::string_view Text);
 void PutSlotDateTime(uint8_t* Slot, double Value);
+
+// A data area in packed form: runs of zero bytes are left out, every other byte is kept as it is.
+// Tokens: 0x00-0x7F a literal of 1-128 bytes follows; 0x80-0xBF a run of 1-64 zeros; 0xC0-0xFE
+// with the next byte a run of 65-16,192 zeros; 0xFF the rest is zeros. Unpacking the packed form of
+// Size bytes gives the same Size bytes back.
+void PackDataArea(const uint8_t* Data, int Size, std::string& Out);
+// The bytes PackDataArea needs at most for Size bytes.
+int MaxPackedSize(int Size);
+// Unpacks into Data (Size bytes); Packed nil gives all zeros.
+void UnpackDataArea(const uint8_t* Packed, uint8_t* Data, int Size);
 
 // Objects owned by a table and reached through 32-bit handles: 24 bits of slot, 8 bits of
 // generation. Freeing a slot bumps its generation, so older handles of it find nothing. Freed slots
@@ -164,7 +182,9 @@ using TCompressionEvent =
     std::function<void(TOracleDataSet* Sender, TField* Field, TStream* InStream, TStream* OutStream)>;
 
 // The chunked record memory of an open dataset, the list of all records, the list of the records
-// that pass the filter, and the forgetting window of unidirectional mode.
+// that pass the filter, and the forgetting window of unidirectional mode. Records are slots of
+// StoredRecordSize bytes that never move; their data areas are kept packed in byte blocks of the
+// store, so that a record costs what its values take rather than the widths of its fields.
 class TRecordDataList {
  public:
   explicit TRecordDataList(TOracleDataSet* DataSet, bool Unidirectional = false);
@@ -201,7 +221,13 @@ class TRecordDataList {
     visibleSet_.clear();
   }
 
-  void CopyRecord(const uint8_t* Source, uint8_t* Dest) const;
+  // The whole image of a store record (RecordSize bytes: its header and its data area unpacked).
+  void Load(const uint8_t* Record, uint8_t* Image) const;
+  void CopyRecord(const uint8_t* Source, uint8_t* Dest) const { Load(Source, Dest); }
+  // Writes an image into a store record: its header and its data area (SaveData: the data area
+  // alone). A data area that no longer fits where it was is written anew at the end of the blocks.
+  void Save(uint8_t* Record, const uint8_t* Image);
+  void SaveData(uint8_t* Record, const uint8_t* Image);
   void FreeBlobs(uint8_t* Record);
 
   int ChunkCount() const { return static_cast<int>(chunks_.size()); }
@@ -211,18 +237,24 @@ class TRecordDataList {
   // Hands back the unused tail of the last chunk but one free slot, and the unused capacity of the
   // record list; called when the data has ended.
   void ReleaseSpareCapacity();
-  // The bytes the store holds: its chunks and its record lists; of them, the chunks mapped from the
-  // system rather than taken from the heap.
+  // The bytes the store holds: its chunks, its packed data and its record lists; of them, the blocks
+  // mapped from the system rather than taken from the heap.
   size_t AllocatedBytes() const;
   size_t MappedBytes() const;
+  // The bytes of packed data written so far (including data areas written anew since).
+  size_t PackedBytes() const { return packedBytes_; }
 
  private:
   struct Chunk {
     uint8_t* block = nullptr;
     size_t mapped = 0;  // length of a block mapped from the system; 0 for a heap block
+    size_t bytes = 0;   // length of the block
   };
   void AllocateChunk(int Capacity);
+  static Chunk MapBlock(size_t Bytes);
   static void ReleaseChunk(const Chunk& C);
+  // Room for Bytes of packed data.
+  uint8_t* AllocatePacked(size_t Bytes);
   void CheckIndex(int Index) const;
   void ReleaseRecord(uint8_t* Record);
   void FreeChunks();
@@ -230,6 +262,10 @@ class TRecordDataList {
   bool unidirectional_;
   int baseOffset_ = 0;
   std::vector<Chunk> chunks_;
+  // The blocks of packed data areas: the last one is filled from packedUsed_ up to packedEnd_.
+  std::vector<Chunk> packedBlocks_;
+  size_t packedUsed_ = 0, packedEnd_ = 0, packedBytes_ = 0;
+  std::string packScratch_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
   std::unordered_set<const uint8_t*> visibleSet_;  // the records of visible_, for the duplicate check
@@ -1017,6 +1053,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   uint8_t* ActiveRecordBuffer();
   // The visible record at the cursor (at 0 before the first), nil past the end.
   uint8_t* StoreCurrentRecord();
+  // The whole image of a store record, made afresh (see TRecordDataList::Load).
+  std::vector<uint8_t> ImageOf(const uint8_t* Record) const;
 
   // Record header helpers working through the handle tables.
   std::string GetRowIdText(const uint8_t* Record) const;
@@ -1151,7 +1189,12 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // query's accessors.
   static bool ReadPlainCell(const TFieldData* Data, int Row, const TFetchColumn& Column, uint8_t* Slot,
                             bool Trim, bool ConvertsLineBreaks);
-  void AcceptFetched(uint8_t* Record, bool& Accepted);
+  // Lists a store record that was just added as visible when it passes the filter; Image is its
+  // whole image.
+  void AcceptFetched(uint8_t* Record, uint8_t* Image, bool& Accepted);
+  // The image of a store record that the old and new values of the current record are read from
+  // (and, for the new values, written to: SetFieldData saves it back into the record).
+  uint8_t* StoreView(uint8_t* Record);
 
   std::unique_ptr<TOracleQuery> mainQuery_;
   std::unique_ptr<TOracleQuery> ownedCursorQuery_;
@@ -1170,6 +1213,11 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   int32_t recordIdCounter_ = 0;
   uint8_t* fetchBuffer_ = nullptr;
   uint8_t* filterRecord_ = nullptr;
+  // The image a row is fetched into before it is saved into the store.
+  std::vector<uint8_t> fetchImage_;
+  // The image of StoreView and the store record it shows.
+  std::vector<uint8_t> storeView_;
+  uint8_t* storeViewOf_ = nullptr;
   int rowIdIndex_ = -1;
   bool hasBlobFields_ = false;
 

@@ -107,7 +107,7 @@ void TChangeLogItem::CopyNewInto(uint8_t* Record) const {
   const int32_t id = GetInt(Record, RecIdOffset);
   ds->FreeBlobList(Record);
   ds->ClearRowId(Record);
-  std::memcpy(Record, NewRecord, static_cast<size_t>(ds->RecordSize()));
+  ds->RecordStore()->Save(Record, NewRecord);
   SetInt(Record, RecIdOffset, id);
   SetHandle(Record, HeapRowIdOffset, 0);
   SetHandle(Record, BlobListOffset, 0);
@@ -137,11 +137,12 @@ void TChangeLogItem::Revert() {
         if (!OldRecord) break;
         uint8_t* record = store->AddRecord(std::max(Index, 0), false);
         // The store record takes over the old copy's ROWID and LOB list.
-        std::memcpy(record, OldRecord, static_cast<size_t>(ds->RecordSize()));
+        store->Save(record, OldRecord);
         record[BookmarkFlagOffset] = 0;
+        const bool visible = ds->Filtered() && ds->RecordPassesFilter(OldRecord);
         ds->FreeRecordBuffer(OldRecord);
         OldRecord = nullptr;
-        if (ds->Filtered() && ds->RecordPassesFilter(record)) store->AddVisible(record, false);
+        if (visible) store->AddVisible(record, false);
         break;
       }
       case 'I': {
@@ -156,7 +157,7 @@ void TChangeLogItem::Revert() {
         uint8_t* record = store->Get(index);
         ds->FreeBlobList(record);
         ds->ClearRowId(record);
-        std::memcpy(record, OldRecord, static_cast<size_t>(ds->RecordSize()));
+        store->Save(record, OldRecord);
         record[BookmarkFlagOffset] = 0;
         ds->FreeRecordBuffer(OldRecord);
         OldRecord = nullptr;

@@ -619,13 +619,9 @@ bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant&
       }
       pos = store_->VisibleCount();
     }
-    std::vector<uint8_t> calcCopy;
+    std::vector<uint8_t> image(static_cast<size_t>(recordSize_));
     auto matches = [&](uint8_t* rec) {
-      if (needCalc) {
-        calcCopy.assign(rec, rec + recordSize_);
-        GetCalcFields(calcCopy.data());
-        rec = calcCopy.data();
-      }
+      if (needCalc) GetCalcFields(rec);
       filterRecord_ = rec;
       for (const SearchKey& k : keys) {
         if (k.kind == SearchKey::RowId) {
@@ -670,9 +666,9 @@ bool TOracleDataSet::SearchRecord(const std::string& FieldNames, const TVariant&
         }
         if (pos >= store_->VisibleCount()) break;
       }
-      uint8_t* rec = store_->VisibleRecord(pos);
-      TFilterRecordScope scope(this, rec);
-      if (matches(rec)) {
+      store_->Load(store_->VisibleRecord(pos), image.data());
+      TFilterRecordScope scope(this, image.data());
+      if (matches(image.data())) {
         found = pos;
         break;
       }
@@ -698,13 +694,11 @@ TVariant TOracleDataSet::Lookup(const std::string& KeyFields, const TVariant& Ke
                                 const std::string& ResultFields) {
   if (!SearchRecord(KeyFields, KeyValues, srFromBeginning | srNoMove)) return TVariant::MakeNull();
   const std::vector<TField*> fields = GetFieldList(ResultFields);
-  uint8_t* rec = lastFound_;
-  std::vector<uint8_t> copy;
+  std::vector<uint8_t> copy = ImageOf(lastFound_);
+  uint8_t* rec = copy.data();
   for (TField* f : fields) {
     if (f->FieldKind() == fkCalculated || f->FieldKind() == fkLookup) {
-      copy.assign(rec, rec + recordSize_);
-      GetCalcFields(copy.data());
-      rec = copy.data();
+      GetCalcFields(rec);
       break;
     }
   }

@@ -321,9 +321,6 @@ void TOracleDataSet::CloseBlob(TField* Field) {
   if (TOracleBlob* b = editBlobs_->BlobByField(Field)) b->Clear();
 }
 
-// ---------------------------------------------------------------------------------------------------
-// TRecordDataList
-
 namespace {
 constexpr int kChunkHeader = 12;
 int ChunkInt(const uint8_t* Chunk, int Index) {
@@ -347,6 +344,106 @@ size_t RoundToPages(size_t Bytes) {
   return (Bytes + page - 1) / page * page;
 }
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Packed data areas
+
+namespace {
+constexpr int kMaxLiteral = 128;
+constexpr int kShortRunToken = 0x80;  // 0x80-0xBF: 1-64 zeros
+constexpr int kMaxShortRun = 64;
+constexpr int kLongRunToken = 0xC0;  // 0xC0-0xFE and a byte: 65-16,192 zeros
+constexpr int kMaxLongRun = kMaxShortRun + 1 + (0xFE - kLongRunToken) * 256 + 255;
+constexpr uint8_t kEndToken = 0xFF;
+// A zero run this long ends a literal; shorter ones stay inside it.
+constexpr int kMinRun = 3;
+
+// The length of the run of zero bytes at Data[From], up to End.
+int ZeroRun(const uint8_t* Data, int From, int End) {
+  int i = From;
+  while (i + 8 <= End) {
+    uint64_t word;
+    std::memcpy(&word, Data + i, sizeof word);
+    if (word != 0) break;
+    i += 8;
+  }
+  while (i < End && Data[i] == 0) ++i;
+  return i - From;
+}
+
+void PutZeroRun(int Length, std::string& Out) {
+  while (Length > 0) {
+    const int n = std::min(Length, kMaxLongRun);
+    if (n <= kMaxShortRun) {
+      Out += static_cast<char>(kShortRunToken + n - 1);
+    } else {
+      const int extra = n - kMaxShortRun - 1;
+      Out += static_cast<char>(kLongRunToken + (extra >> 8));
+      Out += static_cast<char>(extra & 0xFF);
+    }
+    Length -= n;
+  }
+}
+}  // namespace
+
+int oracle_data::MaxPackedSize(int Size) {
+  return Size + (Size + kMaxLiteral - 1) / kMaxLiteral + 1;
+}
+
+void oracle_data::PackDataArea(const uint8_t* Data, int Size, std::string& Out) {
+  Out.clear();
+  int i = 0;
+  while (i < Size) {
+    const int zeros = ZeroRun(Data, i, Size);
+    if (i + zeros == Size) break;  // the end token stands for the trailing zeros
+    if (zeros >= kMinRun) {
+      PutZeroRun(zeros, Out);
+      i += zeros;
+      continue;
+    }
+    // A literal: up to the next run long enough to leave out.
+    int end = i;
+    while (end < Size && end - i < kMaxLiteral) {
+      if (Data[end] != 0) {
+        ++end;
+        continue;
+      }
+      const int run = ZeroRun(Data, end, std::min(Size, end + kMinRun));
+      if (run >= kMinRun || end + run == Size) break;
+      end += run;
+    }
+    end = std::min(end, i + kMaxLiteral);
+    Out += static_cast<char>(end - i - 1);
+    Out.append(reinterpret_cast<const char*>(Data + i), static_cast<size_t>(end - i));
+    i = end;
+  }
+  if (i < Size) Out += static_cast<char>(kEndToken);
+  assert(static_cast<int>(Out.size()) <= MaxPackedSize(Size));
+}
+
+void oracle_data::UnpackDataArea(const uint8_t* Packed, uint8_t* Data, int Size) {
+  if (Size <= 0) return;
+  std::memset(Data, 0, static_cast<size_t>(Size));
+  if (!Packed) return;
+  int i = 0;
+  while (i < Size) {
+    const int token = *Packed++;
+    if (token == kEndToken) return;
+    if (token < kShortRunToken) {
+      const int n = std::min(token + 1, Size - i);
+      std::memcpy(Data + i, Packed, static_cast<size_t>(n));
+      Packed += token + 1;
+      i += n;
+    } else if (token < kLongRunToken) {
+      i += token - kShortRunToken + 1;
+    } else {
+      i += kMaxShortRun + 1 + ((token - kLongRunToken) << 8) + *Packed++;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TRecordDataList
 
 TRecordDataList::TRecordDataList(TOracleDataSet* DataSet, bool Unidirectional)
     : dataSet_(DataSet), unidirectional_(Unidirectional) {}
@@ -405,28 +502,35 @@ int TRecordDataList::ChunkUsed(int Index) const {
 size_t TRecordDataList::AllocatedBytes() const {
   size_t bytes = all_.capacity() * sizeof(uint8_t*) + visible_.capacity() * sizeof(uint8_t*);
   for (const Chunk& c : chunks_) bytes += c.mapped ? c.mapped : static_cast<size_t>(ChunkInt(c.block, 2));
+  for (const Chunk& c : packedBlocks_) bytes += c.bytes;
   return bytes;
 }
 
 size_t TRecordDataList::MappedBytes() const {
   size_t bytes = 0;
   for (const Chunk& c : chunks_) bytes += c.mapped;
+  for (const Chunk& c : packedBlocks_) bytes += c.mapped;
   return bytes;
 }
 
-void TRecordDataList::AllocateChunk(int Capacity) {
-  const size_t bytes =
-      static_cast<size_t>(Capacity) * static_cast<size_t>(dataSet_->RecordSize()) + kChunkHeader;
+TRecordDataList::Chunk TRecordDataList::MapBlock(size_t Bytes) {
   Chunk chunk;
-  if (bytes >= kMappedChunkBytes) {
-    chunk.mapped = RoundToPages(bytes);
+  if (Bytes >= kMappedChunkBytes) {
+    chunk.mapped = chunk.bytes = RoundToPages(Bytes);
     void* p = mmap(nullptr, chunk.mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
     chunk.block = static_cast<uint8_t*>(p);  // zero-filled by the system
   } else {
-    chunk.block = static_cast<uint8_t*>(std::calloc(bytes, 1));
+    chunk.bytes = Bytes;
+    chunk.block = static_cast<uint8_t*>(std::calloc(Bytes, 1));
     if (!chunk.block) throw std::bad_alloc();
   }
+  return chunk;
+}
+
+void TRecordDataList::AllocateChunk(int Capacity) {
+  const size_t bytes = static_cast<size_t>(Capacity) * static_cast<size_t>(StoredRecordSize) + kChunkHeader;
+  Chunk chunk = MapBlock(bytes);
   SetChunkInt(chunk.block, 0, Capacity);
   SetChunkInt(chunk.block, 1, 0);
   SetChunkInt(chunk.block, 2, static_cast<int>(std::min<size_t>(bytes, INT32_MAX)));
@@ -448,8 +552,52 @@ void TRecordDataList::ReleaseChunk(const Chunk& C) {
     std::free(C.block);
 }
 
+uint8_t* TRecordDataList::AllocatePacked(size_t Bytes) {
+  if (packedBlocks_.empty() || packedEnd_ - packedUsed_ < Bytes) {
+    // The blocks grow with the data, as the chunks do; a block's unused tail is never touched, so
+    // a mapped one costs only the pages written.
+    constexpr size_t kFirstBlock = 16 * 1024, kLargestBlock = 4 * 1024 * 1024;
+    const size_t bytes = std::max(std::clamp(packedBytes_ / 2, kFirstBlock, kLargestBlock), Bytes);
+    packedBlocks_.reserve(packedBlocks_.size() + 1);
+    const Chunk block = MapBlock(bytes);
+    packedBlocks_.push_back(block);
+    packedUsed_ = 0;
+    packedEnd_ = block.bytes;
+  }
+  uint8_t* p = packedBlocks_.back().block + packedUsed_;
+  packedUsed_ += Bytes;
+  packedBytes_ += Bytes;
+  return p;
+}
+
+void TRecordDataList::Load(const uint8_t* Record, uint8_t* Image) const {
+  std::memcpy(Image, Record, HeaderSize);
+  const uint8_t* packed;
+  std::memcpy(&packed, Record + PackedDataOffset, sizeof packed);
+  UnpackDataArea(packed, Image + HeaderSize, dataSet_->RecordSize() - HeaderSize);
+}
+
+void TRecordDataList::Save(uint8_t* Record, const uint8_t* Image) {
+  std::memcpy(Record, Image, HeaderSize);
+  SaveData(Record, Image);
+}
+
+void TRecordDataList::SaveData(uint8_t* Record, const uint8_t* Image) {
+  PackDataArea(Image + HeaderSize, dataSet_->RecordSize() - HeaderSize, packScratch_);
+  uint8_t* packed;
+  std::memcpy(&packed, Record + PackedDataOffset, sizeof packed);
+  const size_t bytes = packScratch_.size();
+  if (!packed || static_cast<size_t>(GetInt(Record, PackedCapacityOffset)) < bytes) {
+    // The old place (if any) stays unused until the store is cleared.
+    packed = AllocatePacked(bytes);
+    std::memcpy(Record + PackedDataOffset, &packed, sizeof packed);
+    SetInt(Record, PackedCapacityOffset, static_cast<int32_t>(bytes));
+  }
+  std::memcpy(packed, packScratch_.data(), bytes);
+}
+
 uint8_t* TRecordDataList::NewRecordSlot() {
-  const int size = dataSet_->RecordSize();
+  const int size = StoredRecordSize;
   if (chunks_.empty() || ChunkInt(chunks_.back().block, 1) >= ChunkInt(chunks_.back().block, 0)) {
     int capacity;
     if (unidirectional_ && !chunks_.empty()) {
@@ -472,7 +620,7 @@ uint8_t* TRecordDataList::NewRecordSlot() {
 void TRecordDataList::ReleaseSpareCapacity() {
   if (unidirectional_ || chunks_.empty()) return;
   Chunk& last = chunks_.back();
-  const size_t size = static_cast<size_t>(dataSet_->RecordSize());
+  const size_t size = static_cast<size_t>(StoredRecordSize);
   const int used = ChunkInt(last.block, 1);
   if (last.mapped && size > 0) {
     // Keep the used records and one free slot (the next fetch writes there before it learns that
@@ -483,6 +631,16 @@ void TRecordDataList::ReleaseSpareCapacity() {
       const int capacity = static_cast<int>((keep - kChunkHeader) / size);
       SetChunkInt(last.block, 0, std::min(capacity, ChunkInt(last.block, 0)));
       SetChunkInt(last.block, 2, static_cast<int>(std::min<size_t>(keep, INT32_MAX)));
+      last.bytes = keep;
+    }
+  }
+  if (!packedBlocks_.empty()) {
+    Chunk& block = packedBlocks_.back();
+    const size_t keep =
+        RoundToPages(packedUsed_ + static_cast<size_t>(MaxPackedSize(dataSet_->RecordSize())));
+    if (block.mapped && keep < block.mapped && munmap(block.block + keep, block.mapped - keep) == 0) {
+      block.mapped = block.bytes = keep;
+      packedEnd_ = keep;
     }
   }
   if (all_.capacity() - all_.size() > all_.size() / 16 + 64) {
@@ -497,6 +655,8 @@ uint8_t* TRecordDataList::AddRecord(int Index, bool InVisibleList) {
   uint8_t* record = NewRecordSlot();
   uint8_t* chunk = chunks_.back().block;
   SetChunkInt(chunk, 1, ChunkInt(chunk, 1) + 1);
+  // A new record's data area is all zeros until it is saved.
+  std::memset(record + PackedDataOffset, 0, StoredRecordSize - PackedDataOffset);
   SetInt(record, MasterIdOffset, dataSet_->MasterRecordId());
   if (InVisibleList && dataSet_->FilterActive()) {
     const int n = static_cast<int>(visible_.size());
@@ -546,6 +706,9 @@ void TRecordDataList::DeleteRecord(int Index, bool InVisibleList) {
 void TRecordDataList::FreeChunks() {
   for (const Chunk& c : chunks_) ReleaseChunk(c);
   chunks_.clear();
+  for (const Chunk& c : packedBlocks_) ReleaseChunk(c);
+  packedBlocks_.clear();
+  packedUsed_ = packedEnd_ = packedBytes_ = 0;
 }
 
 void TRecordDataList::Clear() {
@@ -600,10 +763,6 @@ void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
 
 int TRecordDataList::VisibleCount() const {
   return dataSet_->FilterActive() ? static_cast<int>(visible_.size()) : Count();
-}
-
-void TRecordDataList::CopyRecord(const uint8_t* Source, uint8_t* Dest) const {
-  std::memcpy(Dest, Source, static_cast<size_t>(dataSet_->RecordSize()));
 }
 
 void TRecordDataList::FreeBlobs(uint8_t* Record) {

@@ -444,13 +444,17 @@ bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
   TOracleSession* s = Session();
   const bool trim = s && s->Preferences()->TrimStringFields();
   uint8_t* savedTarget = newValueRecord_;
-  newValueRecord_ = Record;
+  // A store record is written through its image, saved back at the end.
+  std::vector<uint8_t> image;
+  if (Record) image = ImageOf(Record);
+  newValueRecord_ = Record ? image.data() : nullptr;
   const TDataSetState saved = SetTempState(dsNewValue);
   bool any = false;
   {
     TScopeExit restore([&] {
       RestoreState(saved);
       newValueRecord_ = savedTarget;
+      if (Record) store_->Save(Record, image.data());
     });
     for (int i = 1; i < fieldInfo_.Count(); ++i) {
       TOracleFieldInfo* info = fieldInfo_.Items(i);
@@ -741,7 +745,7 @@ void TOracleDataSet::PostRecord() {
     uint8_t* record = StoreCurrentRecord();
     if (record) {
       if (changeLogging_ || cachedUpdates_)
-        LogChange(record, buffer, store_->VisibleToAll(std::max(currentIndex_, 0)),
+        LogChange(ImageOf(record).data(), buffer, store_->VisibleToAll(std::max(currentIndex_, 0)),
                   GetInt(record, RecIdOffset), 'U');
       CopyBufferInto(buffer, record);
       if (!newRowId.empty() && newRowId != GetRowIdText(record)) SetRowIdText(record, newRowId);
@@ -751,7 +755,7 @@ void TOracleDataSet::PostRecord() {
     index = std::clamp(currentIndex_, 0, store_->VisibleCount());
     uint8_t* record = store_->AddRecord(index, true);
     InitRecordHeader(record);
-    std::memcpy(record + HeaderSize, buffer + HeaderSize, static_cast<size_t>(recordSize_ - HeaderSize));
+    store_->SaveData(record, buffer);
     SetRowIdText(record, newRowId);
     CopyEditBlobs(record, true);
     SetInt(record, RecIdOffset, ++recordIdCounter_);
@@ -760,7 +764,7 @@ void TOracleDataSet::PostRecord() {
     currentIndex_ = index;
     if (!cachedUpdates_) ++netAdded_;
     if (changeLogging_ || cachedUpdates_)
-      LogChange(nullptr, record, store_->IndexOf(record), recordIdCounter_, 'I');
+      LogChange(nullptr, ImageOf(record).data(), store_->IndexOf(record), recordIdCounter_, 'I');
     if (master_ && master_->Active()) master_->LockLinkFields(false);
   }
 
@@ -773,7 +777,8 @@ void TOracleDataSet::PostRecord() {
   uint8_t* record = store_->VisibleRecord(at);
   LockRefreshCheck(false, false, true, refreshOptions_.Contains(roAllFields), record);
   // The buffer shows what was read.
-  std::memcpy(buffer + HeaderSize, record + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+  std::memcpy(buffer + HeaderSize, ImageOf(record).data() + HeaderSize,
+              static_cast<size_t>(calcFieldsOffset_));
 }
 
 std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool SavepointWhenNeeded) {
@@ -827,7 +832,9 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
 }
 
 void TOracleDataSet::CopyBufferInto(const uint8_t* Buffer, uint8_t* Record) {
-  std::memcpy(Record + HeaderSize, Buffer + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+  std::vector<uint8_t> image = ImageOf(Record);
+  std::memcpy(image.data() + HeaderSize, Buffer + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+  store_->SaveData(Record, image.data());
   CopyEditBlobs(Record, false);
 }
 
@@ -862,7 +869,8 @@ void TOracleDataSet::InternalEdit() {
   // The edit starts from what the server holds.
   uint8_t* record = StoreCurrentRecord();
   if (record)
-    std::memcpy(ActiveBuffer() + HeaderSize, record + HeaderSize, static_cast<size_t>(calcFieldsOffset_));
+    std::memcpy(ActiveBuffer() + HeaderSize, ImageOf(record).data() + HeaderSize,
+                static_cast<size_t>(calcFieldsOffset_));
 }
 
 void TOracleDataSet::InternalCancel() {
@@ -908,7 +916,8 @@ void TOracleDataSet::InternalDelete() {
     PostCommit();
   }
   const int index = std::max(currentIndex_, 0);
-  if (changeLogging_ || cachedUpdates_) LogChange(record, nullptr, store_->VisibleToAll(index), id, 'D');
+  if (changeLogging_ || cachedUpdates_)
+    LogChange(ImageOf(record).data(), nullptr, store_->VisibleToAll(index), id, 'D');
   store_->DeleteRecord(index, true);
   if (master_ && master_->Active()) master_->LockLinkFields(false);
   LockLinkFields(false);

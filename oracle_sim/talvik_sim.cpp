@@ -2,8 +2,9 @@
 //
 //   talvik-sim <instance-file> status
 //   talvik-sim <instance-file> run [--sessions N] [--busy P] [--seed S] [--period MS] [--seconds T]
-//                                  [--no-lock-chain] [--no-long-active]
+//                                  [--no-lock-chain] [--no-long-active] [--no-logoffs]
 //   talvik-sim <instance-file> shape [--sessions N] [--busy P] [--lock-chain on|off] [--long-active on|off]
+//                                    [--logoffs on|off]
 //   talvik-sim <instance-file> stop
 //   talvik-sim <instance-file> clock freeze|run|step SECONDS
 //   talvik-sim <instance-file> restrict on|off
@@ -37,12 +38,12 @@ void OnSignal(int) {
 }
 
 int Usage() {
-  std::fprintf(
-      stderr,
-      "usage: talvik-sim <instance-file> status | run [--sessions N] [--busy P] [--seed S] "
-      "[--period MS] [--seconds T] [--no-lock-chain] [--no-long-active] | shape [--sessions N] "
-      "[--busy P] [--lock-chain on|off] [--long-active on|off] | stop | clock freeze|run|step SECONDS | "
-      "restrict on|off | kill SID SERIAL | cut SID SERIAL\n");
+  std::fprintf(stderr,
+               "usage: talvik-sim <instance-file> status | run [--sessions N] [--busy P] [--seed S] "
+               "[--period MS] [--seconds T] [--no-lock-chain] [--no-long-active] [--no-logoffs] | shape "
+               "[--sessions N] [--busy P] [--lock-chain on|off] [--long-active on|off] [--logoffs on|off] | "
+               "stop | clock freeze|run|step SECONDS | "
+               "restrict on|off | kill SID SERIAL | cut SID SERIAL\n");
   return 2;
 }
 
@@ -135,6 +136,8 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
       shape.lockChain = false;
     else if (a == "--no-long-active")
       shape.longActive = false;
+    else if (a == "--no-logoffs")
+      shape.logoffs = false;
     else
       return Usage();
   }
@@ -142,6 +145,7 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
                             {"busy", shape.busyPercent},
                             {"lock_chain", shape.lockChain},
                             {"long_active", shape.longActive},
+                            {"logoffs", shape.logoffs},
                             {"pid", static_cast<long>(::getpid())}});
   signal(SIGINT, OnSignal);
   signal(SIGTERM, OnSignal);
@@ -156,6 +160,7 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
     now.busyPercent = static_cast<int>(Meta(db, "workload_busy", shape.busyPercent));
     now.lockChain = Meta(db, "workload_lock_chain", shape.lockChain) != 0;
     now.longActive = Meta(db, "workload_long_active", shape.longActive) != 0;
+    now.logoffs = Meta(db, "workload_logoffs", shape.logoffs) != 0;
     w.Shape(now);
     w.Step();
     if (seconds > 0 && std::chrono::steady_clock::now() - start > std::chrono::seconds(seconds)) break;
@@ -168,6 +173,15 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
   return 0;
 }
 
+// The stored key of a shape's on/off switch (nullptr for any other option).
+const char* SwitchKey(const std::string& Option) {
+  static const std::pair<const char*, const char*> kSwitches[] = {
+      {"--lock-chain", "lock_chain"}, {"--long-active", "long_active"}, {"--logoffs", "logoffs"}};
+  for (const auto& [option, key] : kSwitches)
+    if (Option == option) return key;
+  return nullptr;
+}
+
 int ShapeCmd(const std::string& path, int argc, char** argv) {
   std::vector<std::pair<std::string, long>> items;
   for (int i = 0; i + 1 < argc; i += 2) {
@@ -175,8 +189,8 @@ int ShapeCmd(const std::string& path, int argc, char** argv) {
     long n = 0;
     if ((a == "--sessions" || a == "--busy") && ToInt(v.c_str(), n) && n >= 0)
       items.push_back({a == "--sessions" ? "sessions" : "busy", n});
-    else if ((a == "--lock-chain" || a == "--long-active") && (v == "on" || v == "off"))
-      items.push_back({a == "--lock-chain" ? "lock_chain" : "long_active", v == "on"});
+    else if (const char* key = SwitchKey(a); key && (v == "on" || v == "off"))
+      items.push_back({key, v == "on"});
     else
       return Usage();
   }

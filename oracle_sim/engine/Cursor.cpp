@@ -376,6 +376,7 @@ void Cursor::Execute(int iterations) {
   c.tr = s.TranslateCached(c.sql);
   live::OnCallStart(s, c);
   try {
+    if (c.tr->readsLive) live::Flush(s);  // the statement reads what this process's sessions did
     RunCursor(c, iterations);
   } catch (...) {
     if (s.cut.load() == 0) live::OnCallEnd(s, c, true);

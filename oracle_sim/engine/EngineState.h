@@ -5,6 +5,7 @@
 #include <deque>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -72,6 +73,9 @@ struct SessionState {
   std::unordered_map<std::string, sqlite3_stmt*> prepared;
   // live state (Live.cpp): the running call, the row lock the session waits for
   std::shared_ptr<void> liveOwn;  // Live.cpp: the live writes through this session's own connection
+  // Live.cpp: live state written in the session's open write transaction, given back to the
+  // process's journal when that transaction is rolled back
+  std::shared_ptr<void> liveTaken;
   int64_t liveCallUs = 0;
   int64_t liveWaitObject = 0;
   int liveWaitBlocker = 0;
@@ -140,10 +144,11 @@ struct CursorState {
   bool executed = false;
   bool liveOpened = false;   // registered as an open cursor of the session
   bool livePending = false;  // a query whose first fetch ends the call that opened it
-  // a call that cannot wait (commit, rollback, savepoint): its start is written with its end, in one
-  // write; liveFirst: the call was the cursor's first
-  bool liveQuick = false;
-  bool liveFirst = false;
+  bool liveFirst = false;    // the running call is the cursor's first
+  // the statement text, its shared-pool address and hash, as the live state records them
+  std::shared_ptr<const std::string> liveSql;
+  uint64_t liveAddress = 0;
+  uint32_t liveHash = 0;
 
   void Prepare();
   void BindAll(int iteration);

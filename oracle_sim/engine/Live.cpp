@@ -1,19 +1,29 @@
 // Live state of the instance's sessions: calls, the shared pool, open cursors, waits, transactions
-// and statistics, written through one connection per process so that a session's own statements
-// and the readers in other processes see the same state.
+// and statistics. A process keeps what its sessions' calls change in a journal and writes it in
+// batches (see Live.h), through the connection of whichever session writes next, or through one
+// connection of the process.
 #include "oracle_sim/engine/Live.h"
 
+#include <dlfcn.h>
+#include <pthread.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
+#include "oracle_sim/engine/Translator.h"
 
 namespace oracle_sim::live {
 
@@ -23,18 +33,53 @@ const char* const kNowSql =
 
 namespace {
 
-// One connection of this process to an instance file, with its prepared statements.
+int64_t SteadyUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Oracle's command codes of a commit and a rollback (the session's statistics count them).
+constexpr int kCommitCommand = 44, kRollbackCommand = 45;
+
+// What a call that ended adds: its time, gets and changes go to the session and the statement.
+struct CallEnd {
+  int64_t us = 1, rows = 0, bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
+  int fc = 0;
+  uint64_t address = 0;
+};
+
+// One change of a session's live state, kept until it is written.
+struct Op {
+  enum Kind : uint8_t { kStart, kEnd, kClose };
+  Kind kind = kStart;
+  bool first = false;  // (start) the cursor's first call
+  int sid = 0, serial = 0;
+  int fc = 0;  // (start) the statement's command
+  int64_t cursorId = 0;
+  int64_t userId = 0;
+  uint64_t address = 0;  // (start) the statement's shared-pool address
+  uint32_t hash = 0;
+  std::shared_ptr<const std::string> sql;  // (start) the statement's text
+  CallEnd end;                             // (end)
+};
+
+using Ops = std::vector<Op>;
+
+// One connection of this process to an instance file, with its prepared statements. The process's
+// connection (one per instance) also holds the journal of its sessions' changes not written yet.
 struct Conn {
   sqlite3* db = nullptr;
   bool owned = true;  // false: a session's own connection, closed by the session
   pid_t pid = 0;
   std::mutex mu;
   std::map<std::string, sqlite3_stmt*> stmts;
+  // the journal
+  std::mutex opsMu;
+  Ops ops;
+  int64_t opsSinceUs = 0;  // when the oldest change waiting was made
 
-  ~Conn() {
-    for (auto& [k, st] : stmts) sqlite3_finalize(st);
-    if (db && owned) sqlite3_close_v2(db);
-  }
+  ~Conn();
 
   sqlite3_stmt* Stmt(const std::string& sql) {
     auto it = stmts.find(sql);
@@ -54,24 +99,156 @@ struct Conn {
   }
 };
 
+// ---- The thread that writes what waits too long, for every instance this process uses
+
+struct Flusher {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<std::weak_ptr<Conn>> journals;
+  std::thread* thread = nullptr;  // this process's thread (never destroyed: see the fork handler)
+  bool stop = false;
+  std::atomic<bool> idle{false};  // waiting without a deadline: a first change must wake it
+  std::mutex gate;                // held while the thread writes; a fork waits for it
+  Flusher* parent = nullptr;      // (a forked child's: the parent's, left as it was)
+};
+
+Flusher* g_flusher = new Flusher;  // replaced in a forked child (the parent's stays as it was)
+std::once_flag g_processHooks;
+
+void FlushAllJournals();
+void FlushInstanceConn(Conn& j);
+
+void FlusherMain(Flusher* f) {
+  std::unique_lock<std::mutex> lock(f->mu);
+  while (!f->stop) {
+    f->idle = true;
+    int64_t due = 0;  // the earliest moment a journal's oldest change is due, 0: none waits
+    std::vector<std::shared_ptr<Conn>> ready;
+    const int64_t now = SteadyUs();
+    for (auto it = f->journals.begin(); it != f->journals.end();) {
+      std::shared_ptr<Conn> j = it->lock();
+      if (!j) {
+        it = f->journals.erase(it);
+        continue;
+      }
+      ++it;
+      std::lock_guard<std::mutex> ops(j->opsMu);
+      if (j->ops.empty()) continue;
+      const int64_t at = j->opsSinceUs + kFlushDelayMs * 1000;
+      if (at <= now)
+        ready.push_back(j);
+      else if (!due || at < due)
+        due = at;
+    }
+    if (!ready.empty()) {
+      f->idle = false;
+      lock.unlock();
+      {
+        std::lock_guard<std::mutex> gate(f->gate);
+        for (auto& j : ready) FlushInstanceConn(*j);
+        ready.clear();  // (a connection whose instance is gone closes here)
+      }
+      lock.lock();
+      continue;
+    }
+    if (due) {
+      f->idle = false;
+      f->cv.wait_for(lock, std::chrono::microseconds(due - now));
+    } else {
+      f->cv.wait(lock);
+    }
+  }
+}
+
+// At exit: the thread stops and what waits is written.
+void StopFlusher() {
+  Flusher* f = g_flusher;
+  std::thread* t = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(f->mu);
+    f->stop = true;
+    t = f->thread;
+    f->cv.notify_all();
+  }
+  if (t && t->joinable()) t->join();
+  FlushAllJournals();
+}
+
+void InstallProcessHooks() {
+  // The library stays loaded once its thread runs (unloading it would pull the code from under it).
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&InstallProcessHooks), &info) && info.dli_fname)
+    dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  // A fork waits until the thread is not writing; the child starts with no thread and no journal
+  // (what the parent's sessions changed is the parent's to write).
+  pthread_atfork(
+      [] {
+        g_flusher->mu.lock();
+        g_flusher->gate.lock();
+      },
+      [] {
+        g_flusher->gate.unlock();
+        g_flusher->mu.unlock();
+      },
+      [] {
+        auto* child = new Flusher;
+        child->parent = g_flusher;
+        g_flusher = child;
+      });
+  std::atexit(StopFlusher);
+}
+
+// Registers a process connection's journal with the thread (started on first use in a process).
+void WatchJournal(const std::shared_ptr<Conn>& j) {
+  std::call_once(g_processHooks, InstallProcessHooks);
+  Flusher* f = g_flusher;
+  std::lock_guard<std::mutex> lock(f->mu);
+  if (f->stop) return;
+  f->journals.push_back(j);
+  if (!f->thread) f->thread = new std::thread(FlusherMain, f);
+}
+
+// A first change waits in a journal: the thread, when idle, takes up its deadline.
+void WakeFlusher() {
+  Flusher* f = g_flusher;
+  if (!f->idle.load()) return;
+  std::lock_guard<std::mutex> lock(f->mu);
+  f->cv.notify_one();
+}
+
+// ---- Connections
+
+std::shared_ptr<Conn> ProcessConn(InstanceState& is) {
+  std::shared_ptr<Conn> c;
+  {
+    std::lock_guard<std::mutex> lock(is.mu);
+    auto have = std::static_pointer_cast<Conn>(is.live);
+    if (have && have->pid == ::getpid()) return have;
+    c = std::make_shared<Conn>();
+    c->pid = ::getpid();
+    if (sqlite3_open_v2(is.path.c_str(), &c->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+        SQLITE_OK) {
+      sqlite3_close(c->db);
+      c->db = nullptr;
+      Raise(3114);
+    }
+    sqlite3_busy_timeout(c->db, 60000);
+    sqlite3_exec(c->db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    if (have) new std::shared_ptr<void>(is.live);  // a connection inherited through fork is never touched
+    is.live = c;
+  }
+  WatchJournal(c);
+  return c;
+}
+
 Conn& ConnFor(SessionState& s) {
   InstanceState& is = s.instance->State();
-  std::lock_guard<std::mutex> lock(is.mu);
-  auto* have = static_cast<Conn*>(is.live.get());
-  if (have && have->pid == ::getpid()) return *have;
-  auto c = std::make_shared<Conn>();
-  c->pid = ::getpid();
-  if (sqlite3_open_v2(is.path.c_str(), &c->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) !=
-      SQLITE_OK) {
-    sqlite3_close(c->db);
-    c->db = nullptr;
-    Raise(3114);
+  {
+    std::lock_guard<std::mutex> lock(is.mu);
+    auto* have = static_cast<Conn*>(is.live.get());
+    if (have && have->pid == ::getpid()) return *have;
   }
-  sqlite3_busy_timeout(c->db, 60000);
-  sqlite3_exec(c->db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  if (have) new std::shared_ptr<void>(is.live);  // a connection inherited through fork is never touched
-  is.live = c;
-  return *c;
+  return *ProcessConn(is);
 }
 
 inline void BindAllArgs(sqlite3_stmt*, int) {}
@@ -126,36 +303,81 @@ bool Control(Conn& c, const char* sql) {
   return rc == SQLITE_DONE;
 }
 
-// Runs `f` in one write transaction of the live connection. A failure of the bookkeeping never fails
-// the user's call: the state is left as it was.
+// ---- The journal
+
+// Takes what waits in a journal (to be written in a transaction the caller holds).
+Ops Take(Conn& j) {
+  Ops taken;
+  std::lock_guard<std::mutex> lock(j.opsMu);
+  taken.swap(j.ops);
+  j.opsSinceUs = 0;
+  return taken;
+}
+
+// Gives back changes whose transaction did not commit: they go before anything added meanwhile.
+// (Called while the transaction still holds the instance's write lock, so no later change of this
+// process can have been written before them.)
+void PutBack(Conn& j, Ops&& ops) {
+  if (ops.empty()) return;
+  bool first;
+  {
+    std::lock_guard<std::mutex> lock(j.opsMu);
+    first = j.ops.empty();
+    ops.insert(ops.end(), std::make_move_iterator(j.ops.begin()), std::make_move_iterator(j.ops.end()));
+    j.ops.swap(ops);
+    if (first || !j.opsSinceUs) j.opsSinceUs = SteadyUs();
+  }
+  WakeFlusher();
+}
+
+void Queue(SessionState& s, Op&& a, Op* b = nullptr) {
+  Conn& j = ConnFor(s);
+  bool first;
+  {
+    std::lock_guard<std::mutex> lock(j.opsMu);
+    first = j.ops.empty();
+    if (first) j.opsSinceUs = SteadyUs();
+    j.ops.push_back(std::move(a));
+    if (b) j.ops.push_back(std::move(*b));
+  }
+  if (first) WakeFlusher();
+}
+
+bool Pending(Conn& j) {
+  std::lock_guard<std::mutex> lock(j.opsMu);
+  return !j.ops.empty();
+}
+
+void Apply(Conn& conn, const Ops& ops);
+
+// Runs `f` in one write transaction of `c`, after writing what waits in the journal `j`. A failure
+// of the bookkeeping never fails the user's call: the state is left as it was.
 // False when the transaction could not begin (nothing was done).
 template <typename F>
-bool Write(Conn& c, F&& f) {
+bool Write(Conn& c, Conn& j, F&& f) {
   std::lock_guard<std::mutex> lock(c.mu);
   try {
     if (!Control(c, "BEGIN IMMEDIATE")) return false;
   } catch (...) {
     return false;
   }
+  Ops taken = Take(j);
   try {
+    Apply(c, taken);
     f();
-    if (!Control(c, "COMMIT")) Control(c, "ROLLBACK");
+    if (Control(c, "COMMIT")) return true;
   } catch (...) {
-    try {
-      Control(c, "ROLLBACK");
-    } catch (...) {
-    }
+  }
+  PutBack(j, std::move(taken));
+  try {
+    Control(c, "ROLLBACK");
+  } catch (...) {
   }
   return true;
 }
 
-// The session's own connection for its live writes, when it is free: no statement of it running and
-// no transaction open. Writing there leaves the connection's page cache valid (a commit through
-// another connection makes the next read of this one drop all it has cached).
-Conn* OwnWhenFree(SessionState& s) {
-  if (!s.db || !sqlite3_get_autocommit(s.db)) return nullptr;
-  for (sqlite3_stmt* st = sqlite3_next_stmt(s.db, nullptr); st; st = sqlite3_next_stmt(s.db, st))
-    if (sqlite3_stmt_busy(st)) return nullptr;
+// The session's own connection for live writes (its prepared statements kept beside the session's).
+Conn& OwnConn(SessionState& s) {
   auto* own = static_cast<Conn*>(s.liveOwn.get());
   if (!own) {
     auto c = std::make_shared<Conn>();
@@ -165,24 +387,58 @@ Conn* OwnWhenFree(SessionState& s) {
     s.liveOwn = c;
     own = c.get();
   }
-  return own;
+  return *own;
 }
 
-// Runs `f` (given the connection) in one write transaction: through the session's own connection when
-// it is free, else through the process's live connection.
+// The session's own connection when it is free: no statement of it running and no transaction
+// open. Writing there leaves the connection's page cache valid (a commit through another connection
+// makes the next read of this one drop all it has cached).
+Conn* OwnWhenFree(SessionState& s) {
+  if (!s.db || !sqlite3_get_autocommit(s.db)) return nullptr;
+  for (sqlite3_stmt* st = sqlite3_next_stmt(s.db, nullptr); st; st = sqlite3_next_stmt(s.db, st))
+    if (sqlite3_stmt_busy(st)) return nullptr;
+  return &OwnConn(s);
+}
+
+// Runs `f` (given the connection) in one write transaction, after what waits in the journal:
+// through the session's own connection when it is free, else through the process's connection.
 template <typename F>
 void WriteFor(SessionState& s, F&& f) {
+  Conn& j = ConnFor(s);
   if (Conn* own = OwnWhenFree(s))
-    if (Write(*own, [&] { f(*own); })) return;
-  Conn& c = ConnFor(s);
-  Write(c, [&] { f(c); });
+    if (Write(*own, j, [&] { f(*own); })) return;
+  Write(j, j, [&] { f(j); });
 }
 
-int64_t SteadyUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+Conn::~Conn() {
+  // what the process's sessions changed last is written as the instance closes in this process
+  if (owned && db && pid == ::getpid() && !ops.empty()) {
+    try {
+      Write(*this, *this, [] {});
+    } catch (...) {
+    }
+  }
+  for (auto& [k, st] : stmts) sqlite3_finalize(st);
+  if (db && owned) sqlite3_close_v2(db);
 }
+
+void FlushInstanceConn(Conn& j) {
+  if (Pending(j)) Write(j, j, [] {});
+}
+
+void FlushAllJournals() {
+  std::vector<std::shared_ptr<Conn>> all;
+  {
+    Flusher* f = g_flusher;
+    std::lock_guard<std::mutex> lock(f->mu);
+    for (auto& w : f->journals)
+      if (auto j = w.lock()) all.push_back(j);
+  }
+  for (auto& j : all)
+    if (j->pid == ::getpid()) FlushInstanceConn(*j);
+}
+
+// ---- Writing the journal
 
 std::string HostName() {
   char host[256] = "localhost";
@@ -265,13 +521,220 @@ int64_t CursorId(const CursorState& c) {
   return static_cast<int64_t>(reinterpret_cast<intptr_t>(&c) & 0x7FFFFFFFFFFF);
 }
 
-// What a call that ended writes: its time, gets and changes go to the session and the statement, and
-// the idle wait for the client's next call starts.
-struct CallEnd {
-  int64_t us = 1, rows = 0, bg = 0, cg = 2, pr = 0, bc = 0, cc = 0, redo = 0, sorts = 0;
-  int fc = 0;
-  std::string addr;
+void Register(Conn& c, const std::string& sql, int command, int64_t userId);
+
+const char* const kIdleEvent = "SQL*Net message from client";
+
+// What a session's calls in one batch add up to. Waits are followed as the calls made them: the
+// batch starts from the wait the instance file shows; every call that starts ends the wait it was
+// in, every call that ends starts the idle wait (all at the batch's clock reading).
+struct SessionBatch {
+  int sid = 0, serial = 0;
+  std::vector<const Op*> ops;
 };
+
+struct EventTotal {
+  std::string event;
+  int64_t waits = 0, waited = 0, maxWait = 0;
+};
+
+void WriteSession(Conn& conn, const SessionBatch& b, int64_t now) {
+  const int sid = b.sid;
+  WaitNow w = ReadWait(conn, sid, now);
+  std::vector<EventTotal> events;
+  auto complete = [&] {
+    if (w.waitTime != 0 || w.event.empty()) return int64_t{0};
+    auto it =
+        std::find_if(events.begin(), events.end(), [&](const EventTotal& e) { return e.event == w.event; });
+    if (it == events.end()) it = events.insert(events.end(), EventTotal{w.event});
+    ++it->waits;
+    it->waited += w.waited;
+    it->maxWait = std::max(it->maxWait, w.waited);
+    return w.waited;
+  };
+  int64_t seq = 0, seqAtLastEnd = 0, toClient = 0, calls = 0, parses = 0;
+  CallEnd sum;
+  sum.us = sum.cg = 0;
+  int64_t commits = 0, rollbacks = 0;
+  const Op* lastStart = nullptr;
+  const Op* prevStart = nullptr;
+  bool anyEnd = false, lastIsEnd = false;
+  for (const Op* op : b.ops) {
+    if (op->kind == Op::kStart) {
+      const int64_t waited = complete();
+      w.waitTime = waited > 0 ? waited : -1;
+      w.waited = 0;
+      ++toClient;
+      ++calls;
+      if (op->first) ++parses;
+      prevStart = lastStart;
+      lastStart = op;
+      lastIsEnd = false;
+      ++seq;
+    } else if (op->kind == Op::kEnd) {
+      complete();
+      w.event = kIdleEvent;
+      w.waitTime = 0;
+      w.waited = 0;
+      const CallEnd& e = op->end;
+      sum.us += e.us;
+      sum.bg += e.bg;
+      sum.cg += e.cg;
+      sum.pr += e.pr;
+      sum.bc += e.bc;
+      sum.cc += e.cc;
+      sum.redo += e.redo;
+      sum.sorts += e.sorts;
+      commits += e.fc == kCommitCommand;
+      rollbacks += e.fc == kRollbackCommand;
+      seqAtLastEnd = seq;
+      anyEnd = lastIsEnd = true;
+      ++seq;
+    }
+  }
+  for (const EventTotal& e : events)
+    Run(conn,
+        "INSERT INTO sim$sess_event(sid, event, total_waits, total_timeouts, time_waited, max_wait) VALUES "
+        "(?1, ?2, ?3, 0, ?4, ?5) ON CONFLICT(sid, event) DO UPDATE SET total_waits = total_waits + "
+        "excluded.total_waits, time_waited = time_waited + excluded.time_waited, max_wait = max(max_wait, "
+        "excluded.max_wait)",
+        sid, e.event, e.waits, e.waited, e.maxWait);
+  if (toClient)
+    Run(conn,
+        "UPDATE sim$sess_event SET total_waits = total_waits + ? WHERE sid = ? AND event = 'SQL*Net message "
+        "to client'",
+        toClient, sid);
+  if (!seq) return;
+  const bool tx = InTransaction(conn, sid);
+  // ?5 any call ended: the idle wait and its parameters, the transaction's numbers if one began;
+  // ?4 the last call ended (else it runs: wait_time ?13); ?6 a call started: its statement and
+  // command, the one before as the previous statement (?10: that one started in this batch too)
+  sqlite3_stmt* st = conn.Stmt(
+      "UPDATE sim$sessions SET wait_seq = wait_seq + ?3, event = CASE WHEN ?5 THEN 'SQL*Net message from "
+      "client' ELSE event END, wait_time = CASE WHEN ?4 THEN 0 ELSE ?13 END, wait_since = ?14, last_call = "
+      "?14, status = CASE WHEN status = 'KILLED' THEN status WHEN ?4 THEN 'INACTIVE' ELSE 'ACTIVE' END, "
+      "command = CASE WHEN ?6 THEN ?7 ELSE command END, prev_address = CASE WHEN NOT ?6 THEN prev_address "
+      "WHEN ?10 THEN ?11 ELSE sql_address END, prev_hash = CASE WHEN NOT ?6 THEN prev_hash WHEN ?10 THEN "
+      "?12 ELSE sql_hash END, sql_address = CASE WHEN ?6 THEN ?8 ELSE sql_address END, sql_hash = CASE "
+      "WHEN ?6 THEN ?9 ELSE sql_hash END, p1 = CASE WHEN ?5 THEN 1650815232 ELSE p1 END, p2 = CASE WHEN "
+      "?5 THEN 1 ELSE p2 END, p3 = CASE WHEN ?5 THEN 0 ELSE p3 END, user_calls = user_calls + ?15, "
+      "execute_count = execute_count + ?15, parse_count = parse_count + ?16, opened_cursors = "
+      "opened_cursors + ?16, cpu_us = cpu_us + ?17, block_gets = block_gets + ?18, consistent_gets = "
+      "consistent_gets + ?19, physical_reads = physical_reads + ?20, block_changes = block_changes + ?21, "
+      "consistent_changes = consistent_changes + ?22, redo_size = redo_size + ?23, sorts = sorts + ?24, "
+      "commits = commits + ?25, rollbacks = rollbacks + ?26, "
+      "tx_usn = CASE WHEN NOT ?27 THEN NULL WHEN ?5 THEN coalesce(tx_usn, 1 + (sid + wait_seq + ?28 + 1) % "
+      "10) ELSE tx_usn END, "
+      "tx_slot = CASE WHEN NOT ?27 THEN NULL WHEN ?5 THEN coalesce(tx_slot, (sid * 7 + wait_seq + ?28 + 1) "
+      "% 48) ELSE tx_slot END, "
+      "tx_seq = CASE WHEN NOT ?27 THEN NULL WHEN ?5 THEN coalesce(tx_seq, 100 + (wait_seq + ?28 + 1) * 3) "
+      "ELSE tx_seq END, "
+      "tx_start = CASE WHEN NOT ?27 THEN NULL WHEN ?5 THEN coalesce(tx_start, ?14) ELSE tx_start END, "
+      "tx_start_text = CASE WHEN NOT ?27 THEN NULL WHEN ?5 THEN coalesce(tx_start_text, strftime('%m/%d/', "
+      "?14, 'unixepoch', 'localtime') || substr(strftime('%Y %H:%M:%S', ?14, 'unixepoch', 'localtime'), "
+      "3)) ELSE tx_start_text END WHERE sid = ?1 AND serial = ?2");
+  BindAllArgs(st, 1, sid, b.serial, seq, lastIsEnd ? 1 : 0, anyEnd ? 1 : 0, lastStart ? 1 : 0,
+              lastStart ? lastStart->fc : 0);
+  BindBlob(st, 8, RawAddress(lastStart ? lastStart->address : 0));
+  BindAllArgs(st, 9, lastStart ? lastStart->hash : 0, prevStart ? 1 : 0);
+  BindBlob(st, 11, RawAddress(prevStart ? prevStart->address : 0));
+  BindAllArgs(st, 12, prevStart ? prevStart->hash : 0, w.waitTime, now, calls, parses, sum.us, sum.bg, sum.cg,
+              sum.pr, sum.bc, sum.cc, sum.redo, sum.sorts, commits, rollbacks, tx ? 1 : 0, seqAtLastEnd);
+  Step(conn, st);
+  // (a separate statement: assigning the blocker, even NULL to NULL, rewrites its index entry)
+  if (anyEnd)
+    Run(conn,
+        "UPDATE sim$sessions SET wait_obj = NULL, wait_blocker = NULL WHERE sid = ? AND (wait_obj IS NOT "
+        "NULL OR wait_blocker IS NOT NULL)",
+        sid);
+}
+
+// What the calls in one batch add to one statement of the shared pool.
+struct PoolTotal {
+  uint64_t address = 0;
+  const Op* start = nullptr;  // a call that ran it (to register a statement new to the pool)
+  int64_t executions = 0, parses = 0, gets = 0, reads = 0, rows = 0;
+};
+
+void WritePool(Conn& conn, const PoolTotal& p) {
+  const std::string addr = RawAddress(p.address);
+  auto count = [&] {
+    sqlite3_stmt* st = conn.Stmt(
+        "UPDATE sim$sqlarea SET executions = executions + ?2, parse_calls = parse_calls + ?3, buffer_gets = "
+        "buffer_gets + ?4, disk_reads = disk_reads + ?5, rows_processed = rows_processed + ?6 WHERE address "
+        "= ?1");
+    BindBlob(st, 1, addr);
+    BindAllArgs(st, 2, p.executions, p.parses, p.gets, p.reads, p.rows);
+    Step(conn, st);
+    return sqlite3_changes(conn.db) > 0;
+  };
+  // a statement new to the shared pool is registered first (its text is not built into a row for
+  // every call of one that is there)
+  if (!count() && p.start && p.start->sql) {
+    Register(conn, *p.start->sql, p.start->fc, p.start->userId);
+    count();
+  }
+}
+
+// The open cursor a batch leaves: the statement of its last call, or none when it closed last.
+void WriteCursor(Conn& conn, const Op& last) {
+  if (last.kind == Op::kClose) {
+    Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", last.sid, last.cursorId);
+    return;
+  }
+  // (an upsert that changes nothing when the cursor runs its statement again writes no page)
+  sqlite3_stmt* st = conn.Stmt(
+      "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
+      "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
+      "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
+      "sql_text IS NOT excluded.sql_text");
+  BindAllArgs(st, 1, last.sid, last.cursorId);
+  BindBlob(st, 3, RawAddress(last.address));
+  BindAllArgs(st, 4, last.hash, last.sql ? *last.sql : std::string());
+  Step(conn, st);
+}
+
+// Writes a batch of changes in the caller's transaction: per session, per statement of the shared
+// pool and per cursor what they add up to.
+void Apply(Conn& conn, const Ops& ops) {
+  if (ops.empty()) return;
+  std::vector<SessionBatch> sessions;
+  std::vector<PoolTotal> pool;
+  std::vector<const Op*> cursors;  // the last change of each cursor
+  for (const Op& op : ops) {
+    auto s = std::find_if(sessions.begin(), sessions.end(),
+                          [&](const SessionBatch& b) { return b.sid == op.sid; });
+    if (s == sessions.end()) s = sessions.insert(sessions.end(), SessionBatch{op.sid, op.serial, {}});
+    s->ops.push_back(&op);
+    if (op.kind != Op::kEnd) {
+      auto c = std::find_if(cursors.begin(), cursors.end(),
+                            [&](const Op* o) { return o->sid == op.sid && o->cursorId == op.cursorId; });
+      if (c == cursors.end())
+        cursors.push_back(&op);
+      else
+        *c = &op;
+    }
+    if (op.kind == Op::kClose) continue;
+    const uint64_t address = op.kind == Op::kStart ? op.address : op.end.address;
+    auto p = std::find_if(pool.begin(), pool.end(), [&](const PoolTotal& t) { return t.address == address; });
+    if (p == pool.end()) p = pool.insert(pool.end(), PoolTotal{address});
+    if (op.kind == Op::kStart) {
+      if (!p->start) p->start = &op;
+      ++p->executions;
+      if (op.first) ++p->parses;
+    } else {
+      p->gets += op.end.bg + op.end.cg;
+      p->reads += op.end.pr;
+      p->rows += op.end.rows;
+    }
+  }
+  const int64_t now = Now(conn);
+  for (const SessionBatch& b : sessions) WriteSession(conn, b, now);
+  for (const PoolTotal& p : pool) WritePool(conn, p);
+  for (const Op* c : cursors) WriteCursor(conn, *c);
+}
+
+// ---- The calls
 
 CallEnd MeasureCallEnd(SessionState& s, CursorState& c) {
   CallEnd e;
@@ -304,56 +767,19 @@ CallEnd MeasureCallEnd(SessionState& s, CursorState& c) {
       break;
   }
   e.fc = c.tr ? c.tr->functionCode : 0;
-  e.addr = RawAddress(SqlAddress(c.sql));
+  e.address = c.liveAddress;
   s.liveWaiting = false;
   return e;
 }
 
-void WriteCallEnd(Conn& conn, int sid, const CallEnd& e) {
-  {
-    // the call's wait ends and the idle wait for the client's next call starts; a transaction that
-    // began in this call gets its undo segment, slot and start time
-    const int64_t now = Now(conn);
-    CompleteWait(conn, sid, ReadWait(conn, sid, now), 0, false);
-    const bool tx = InTransaction(conn, sid);
-    Run(conn,
-        "UPDATE sim$sessions SET wait_seq = wait_seq + 1, event = 'SQL*Net message from client', "
-        "wait_time = 0, wait_since = ?12, status = CASE WHEN status = 'KILLED' THEN status ELSE 'INACTIVE' "
-        "END, last_call = ?12, p1 = 1650815232, p2 = 1, p3 = 0, cpu_us = cpu_us + ?2, "
-        "block_gets = block_gets + ?3, consistent_gets = consistent_gets + ?4, physical_reads = "
-        "physical_reads + ?5, block_changes = block_changes + ?6, consistent_changes = "
-        "consistent_changes + ?7, redo_size = redo_size + ?8, sorts = sorts + ?9, commits = commits + "
-        "(?10 = 44), rollbacks = rollbacks + (?10 = 45), "
-        "tx_usn = CASE WHEN ?11 THEN coalesce(tx_usn, 1 + (sid + wait_seq + 1) % 10) END, "
-        "tx_slot = CASE WHEN ?11 THEN coalesce(tx_slot, (sid * 7 + wait_seq + 1) % 48) END, "
-        "tx_seq = CASE WHEN ?11 THEN coalesce(tx_seq, 100 + (wait_seq + 1) * 3) END, "
-        "tx_start = CASE WHEN ?11 THEN coalesce(tx_start, ?12) END, tx_start_text = CASE WHEN ?11 THEN "
-        "coalesce(tx_start_text, strftime('%m/%d/', ?12, 'unixepoch', 'localtime') || "
-        "substr(strftime('%Y %H:%M:%S', ?12, 'unixepoch', 'localtime'), 3)) END WHERE sid = ?1",
-        sid, e.us, e.bg, e.cg, e.pr, e.bc, e.cc, e.redo, e.sorts, e.fc, tx ? 1 : 0, now);
-    // (a separate statement: assigning the blocker, even NULL to NULL, rewrites its index entry)
-    Run(conn,
-        "UPDATE sim$sessions SET wait_obj = NULL, wait_blocker = NULL WHERE sid = ? AND (wait_obj IS NOT "
-        "NULL OR wait_blocker IS NOT NULL)",
-        sid);
-    sqlite3_stmt* st = conn.Stmt(
-        "UPDATE sim$sqlarea SET buffer_gets = buffer_gets + ?2, disk_reads = disk_reads + ?3, rows_processed "
-        "= rows_processed + ?4 WHERE address = ?1");
-    BindBlob(st, 1, e.addr);
-    BindAllArgs(st, 2, e.bg + e.cg, e.pr, e.rows);
-    Step(conn, st);
-  }
-}
-
-void WriteCallStart(Conn& conn, SessionState& s, CursorState& c, bool first);
-
 void EndCall(SessionState& s, CursorState& c) {
-  const CallEnd e = MeasureCallEnd(s, c);
-  WriteFor(s, [&](Conn& conn) {
-    if (c.liveQuick) WriteCallStart(conn, s, c, c.liveFirst);
-    WriteCallEnd(conn, s.sid, e);
-  });
-  c.liveQuick = false;
+  Op end;
+  end.kind = Op::kEnd;
+  end.sid = s.sid;
+  end.serial = s.serial;
+  end.cursorId = CursorId(c);
+  end.end = MeasureCallEnd(s, c);
+  Queue(s, std::move(end));
 }
 
 }  // namespace
@@ -439,7 +865,7 @@ void OnLogon(SessionState& s) {
   std::string paddr = RawAddress(0x6B000000ull + static_cast<uint64_t>(sid) * 0x100 + (s.serial % 16));
   std::string spid = std::to_string(20000 + (sid * 131 + s.serial) % 40000);
   std::string program = "oracle@" + HostName() + " (TNS V1-V3)";
-  Write(c, [&] {
+  Write(c, c, [&] {
     Run(c, "DELETE FROM sim$open_cursor WHERE sid = ?", sid);
     Run(c, "DELETE FROM sim$sess_event WHERE sid = ?", sid);
     sqlite3_stmt* st =
@@ -458,76 +884,6 @@ void OnLogon(SessionState& s) {
   });
 }
 
-namespace {
-
-// Oracle's command codes of the calls that never wait: their start and end are written together.
-constexpr int kCommitCommand = 44, kRollbackCommand = 45, kSavepointCommand = 46;
-
-bool Quick(const CursorState& c) {
-  if (!c.tr || c.tr->kind != StmtKind::Other) return false;
-  const int fc = c.tr->functionCode;
-  return fc == kCommitCommand || fc == kRollbackCommand || fc == kSavepointCommand;
-}
-
-// The rows a call's start changes: the statement's executions in the shared pool (registering a new
-// one), the cursor among the session's open ones, the idle wait's end and the session's state.
-void WriteCallStart(Conn& conn, SessionState& s, CursorState& c, bool first) {
-  const int fc = c.tr ? c.tr->functionCode : 0;
-  const std::string addr = RawAddress(SqlAddress(c.sql));
-  const uint32_t hash = HashValue(c.sql);
-  const int sid = s.sid;
-  // a statement new to the shared pool is registered first (its text is not built into a row
-  // for every call of one that is there)
-  auto count = [&] {
-    sqlite3_stmt* st = conn.Stmt(
-        "UPDATE sim$sqlarea SET executions = executions + 1, parse_calls = parse_calls + ?2 WHERE address "
-        "= ?1");
-    BindBlob(st, 1, addr);
-    BindAllArgs(st, 2, first ? 1 : 0);
-    Step(conn, st);
-    return sqlite3_changes(conn.db) > 0;
-  };
-  if (!count()) {
-    Register(conn, c.sql, fc, s.userId);
-    count();
-  }
-  sqlite3_stmt* st = nullptr;
-  // (an upsert that changes nothing when the cursor runs its statement again writes no page)
-  st = conn.Stmt(
-      "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
-      "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
-      "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
-      "sql_text IS NOT excluded.sql_text");
-  BindAllArgs(st, 1, sid, CursorId(c));
-  BindBlob(st, 3, addr);
-  BindAllArgs(st, 4, hash, c.sql);
-  Step(conn, st);
-  // the idle wait ends: its time goes to the session's events
-  const int64_t now = Now(conn);
-  const int64_t waitTime = CompleteWait(conn, sid, ReadWait(conn, sid, now), -1, false);
-  Run(conn,
-      "UPDATE sim$sess_event SET total_waits = total_waits + 1 WHERE sid = ? AND event = 'SQL*Net message "
-      "to client'",
-      sid);
-  const bool tx = InTransaction(conn, sid);
-  st = conn.Stmt(
-      "UPDATE sim$sessions SET wait_seq = wait_seq + 1, wait_time = ?6, wait_since = ?8, status = CASE "
-      "WHEN "
-      "status = 'KILLED' THEN status ELSE 'ACTIVE' END, command = ?2, prev_address = sql_address, "
-      "prev_hash "
-      "= sql_hash, sql_address = ?3, sql_hash = ?4, last_call = ?8, user_calls = user_calls + 1, "
-      "execute_count = execute_count + 1, parse_count = "
-      "parse_count + ?5, opened_cursors = opened_cursors + ?5, tx_usn = CASE WHEN ?7 THEN tx_usn END, "
-      "tx_slot = CASE WHEN ?7 THEN tx_slot END, tx_seq = CASE WHEN ?7 THEN tx_seq END, tx_start = CASE "
-      "WHEN ?7 THEN tx_start END, tx_start_text = CASE WHEN ?7 THEN tx_start_text END WHERE sid = ?1");
-  BindAllArgs(st, 1, sid, fc);
-  BindBlob(st, 3, addr);
-  BindAllArgs(st, 4, hash, first ? 1 : 0, waitTime, tx ? 1 : 0, now);
-  Step(conn, st);
-}
-
-}  // namespace
-
 void OnCallStart(SessionState& s, CursorState& c) {
   s.liveCallUs = SteadyUs();
   s.liveWaiting = false;
@@ -538,9 +894,23 @@ void OnCallStart(SessionState& s, CursorState& c) {
   }
   c.liveFirst = !c.liveOpened;
   c.liveOpened = true;
-  c.liveQuick = Quick(c);
-  if (c.liveQuick) return;  // written with the call's end
-  WriteFor(s, [&](Conn& conn) { WriteCallStart(conn, s, c, c.liveFirst); });
+  if (!c.liveSql || *c.liveSql != c.sql) {
+    c.liveSql = std::make_shared<const std::string>(c.sql);
+    c.liveAddress = SqlAddress(c.sql);
+    c.liveHash = HashValue(c.sql);
+  }
+  Op start;
+  start.kind = Op::kStart;
+  start.first = c.liveFirst;
+  start.sid = s.sid;
+  start.serial = s.serial;
+  start.fc = c.tr ? c.tr->functionCode : 0;
+  start.cursorId = CursorId(c);
+  start.userId = s.userId;
+  start.address = c.liveAddress;
+  start.hash = c.liveHash;
+  start.sql = c.liveSql;
+  Queue(s, std::move(start));
 }
 
 void OnCallEnd(SessionState& s, CursorState& c, bool failed) {
@@ -550,6 +920,8 @@ void OnCallEnd(SessionState& s, CursorState& c, bool failed) {
   }
   c.livePending = false;
   EndCall(s, c);
+  // a call that failed is written at once (failures are rare, and what follows one may read it)
+  if (failed) Flush(s);
 }
 
 void OnFetch(SessionState& s, CursorState& c, bool gotRow) {
@@ -561,19 +933,73 @@ void OnFetch(SessionState& s, CursorState& c, bool gotRow) {
 
 void OnCursorClose(SessionState& s, CursorState& c) {
   if (s.sid == 0 || s.cut.load() != 0) return;
-  if (c.livePending) {
-    c.livePending = false;
-    try {
-      EndCall(s, c);
-    } catch (...) {
-    }
-  }
-  if (!c.liveOpened) return;
   try {
-    WriteFor(s, [&](Conn& conn) {
-      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", s.sid, CursorId(c));
-    });
+    if (c.livePending) {
+      c.livePending = false;
+      EndCall(s, c);
+    }
+    if (!c.liveOpened) return;
+    Op close;
+    close.kind = Op::kClose;
+    close.sid = s.sid;
+    close.serial = s.serial;
+    close.cursorId = CursorId(c);
+    Queue(s, std::move(close));
   } catch (...) {
+  }
+}
+
+void OnWriteBegin(SessionState& s) {
+  s.liveTaken.reset();
+  Conn& j = ConnFor(s);
+  auto taken = std::make_shared<Ops>(Take(j));
+  if (taken->empty()) return;
+  try {
+    Apply(OwnConn(s), *taken);
+  } catch (...) {
+    return;  // (the bookkeeping is lost, the user's statement goes on)
+  }
+  s.liveTaken = taken;
+}
+
+void OnWriteEnd(SessionState& s, bool committed) {
+  if (!s.liveTaken) return;
+  auto taken = std::static_pointer_cast<Ops>(s.liveTaken);
+  s.liveTaken.reset();
+  if (!committed) PutBack(ConnFor(s), std::move(*taken));
+}
+
+void Flush(SessionState& s) {
+  if (s.sid == 0 || !Pending(ConnFor(s))) return;
+  WriteFor(s, [](Conn&) {});
+}
+
+void FlushInstance(InstanceState& is) {
+  std::shared_ptr<Conn> j;
+  {
+    std::lock_guard<std::mutex> lock(is.mu);
+    j = std::static_pointer_cast<Conn>(is.live);
+  }
+  if (j && j->pid == ::getpid()) FlushInstanceConn(*j);
+}
+
+bool ReadsLiveState(const Translation& tr) {
+  switch (tr.kind) {
+    case StmtKind::PlSql:
+    case StmtKind::Ddl:
+      return true;
+    case StmtKind::Other:
+      return tr.statement &&
+             (tr.statement->kind == Statement::AlterSystem || tr.statement->kind == Statement::AlterSession);
+    default: {
+      auto reads = [](const std::string& sql) {
+        for (const char* table : {"\"SYS.V$", "\"SYS.GV$", "sim$sessions", "sim$open_cursor", "sim$sqlarea",
+                                  "sim$sqltext", "sim$sess_event"})
+          if (sql.find(table) != std::string::npos) return true;
+        return false;
+      };
+      return reads(tr.sqlite) || reads(tr.sqliteConsistent);
+    }
   }
 }
 
@@ -602,7 +1028,7 @@ void OnLockWait(SessionState& s, int holder) {
   bool first = !s.liveWaiting;
   s.liveWaiting = true;
   s.liveWaitBlocker = blocker;
-  Write(conn, [&] {
+  Write(conn, conn, [&] {
     if (first) {
       SwitchWait(conn, sid, "enqueue", 0);
       Run(conn, "UPDATE sim$sessions SET enqueue_waits = enqueue_waits + 1 WHERE sid = ?", sid);
@@ -617,16 +1043,19 @@ void OnLockWait(SessionState& s, int holder) {
 }
 
 int KilledState(SessionState& s) {
+  static const std::string kKilled = "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?";
+  // The session's own connection when no statement of it is open (it reads the newest state then,
+  // and keeps its page cache); else the process's live connection.
+  if (Conn* own = OwnWhenFree(s)) return static_cast<int>(Scalar(*own, kKilled, 0, s.sid, s.serial));
   Conn& conn = ConnFor(s);
   std::lock_guard<std::mutex> lock(conn.mu);
-  return static_cast<int>(
-      Scalar(conn, "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?", 0, s.sid, s.serial));
+  return static_cast<int>(Scalar(conn, kKilled, 0, s.sid, s.serial));
 }
 
 void OnKilled(SessionState& s) {
   Conn& conn = ConnFor(s);
   try {
-    Write(conn, [&] {
+    Write(conn, conn, [&] {
       Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ?", s.sid);
       Run(conn, "DELETE FROM sim$sess_event WHERE sid = ?", s.sid);
       Run(conn, "DELETE FROM sim$sessions WHERE sid = ? AND serial = ?", s.sid, s.serial);
@@ -667,11 +1096,14 @@ int64_t ClockNow(sqlite3* db) {
   return r;
 }
 
+// (what this process's sessions did before the clock moves is stamped with the clock as it was)
 void ClockFreeze(sqlite3* db) {
+  FlushAllJournals();
   Exec(db, std::string("INSERT OR REPLACE INTO sim$meta VALUES ('clock_frozen', ") + kNowSql + ")");
 }
 
 void ClockStep(sqlite3* db, int64_t seconds) {
+  FlushAllJournals();
   std::string n = std::to_string(seconds);
   Exec(db, "UPDATE sim$meta SET value = value + " + n + " WHERE key = 'clock_frozen'");
   Exec(db, "INSERT OR IGNORE INTO sim$meta VALUES ('clock_offset', 0)");
@@ -679,6 +1111,7 @@ void ClockStep(sqlite3* db, int64_t seconds) {
 }
 
 void ClockRun(sqlite3* db) {
+  FlushAllJournals();
   Exec(db,
        "INSERT OR REPLACE INTO sim$meta SELECT 'clock_offset', value - unixepoch('now') FROM sim$meta WHERE "
        "key "

@@ -1,6 +1,13 @@
 // The instance's live state: what its dynamic performance views show about sessions, calls, the
 // shared pool, waits, locks and statistics. Everything is kept in the instance file, so every process
 // that opens the instance sees (and acts on) the same sessions.
+//
+// What the calls of a process's sessions change is kept in the process's journal and written in
+// batches: inside the next write transaction of any of its sessions, before a statement of the
+// process reads the live state, with a failed call, at logon, logoff and kill, and otherwise by a
+// thread of the process at most kFlushDelayMs after the oldest change. A process therefore reads
+// its own state at once, and another process sees it at most that long late; a process that dies
+// loses only what it had not written yet.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +19,13 @@ namespace oracle_sim {
 
 struct SessionState;
 struct CursorState;
+struct InstanceState;
+struct Translation;
 
 namespace live {
+
+// The longest a change of the live state stays unwritten while its process runs.
+constexpr int kFlushDelayMs = 20;
 
 // Oracle's hash value of a statement text and the address of its shared-pool entry.
 uint32_t HashValue(const std::string& sql);
@@ -33,6 +45,16 @@ void OnCallEnd(SessionState& s, CursorState& c, bool failed);
 void OnFetch(SessionState& s, CursorState& c, bool gotRow);
 // A cursor closes: it leaves the session's open cursors.
 void OnCursorClose(SessionState& s, CursorState& c);
+// The session's connection began a write transaction: the process's pending live state is written
+// in it. Its end: committed, or rolled back (the pending state then waits for the next write).
+void OnWriteBegin(SessionState& s);
+void OnWriteEnd(SessionState& s, bool committed);
+// Writes the process's pending live state now (before reading it, at logoff).
+void Flush(SessionState& s);
+void FlushInstance(InstanceState& is);
+// Whether a statement reads the live state (the dynamic performance views, the tables under them,
+// PL/SQL, DDL and ALTER statements, which may).
+bool ReadsLiveState(const Translation& tr);
 // The session waits for a row lock session `holder` holds (0: not known; called on every retry).
 // Raises ORA-00028 when the waiting session has been killed meanwhile.
 void OnLockWait(SessionState& s, int holder);

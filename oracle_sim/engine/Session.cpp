@@ -351,6 +351,7 @@ std::shared_ptr<Translation> SessionState::TranslateCached(const std::string& sq
   ctx.user = user;
   ctx.dba = dba;
   auto tr = Translate(ctx, sql);
+  tr->readsLive = live::ReadsLiveState(*tr);
   std::lock_guard<std::mutex> lock(is.mu);
   if (is.catalog == cat) {
     if (is.cache.size() > 2000) is.cache.clear();
@@ -420,17 +421,21 @@ void SessionState::BeginWrite() {
   DrainCursors();
   int rc = Control("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) RaiseSqlite(rc);
+  live::OnWriteBegin(*this);
 }
 
 void SessionState::CommitWrite() {
   int rc = Control("COMMIT");
   if (rc != SQLITE_OK) {
+    live::OnWriteEnd(*this, false);
     Control("ROLLBACK");
     RaiseSqlite(rc);
   }
+  live::OnWriteEnd(*this, true);
 }
 
 void SessionState::RollbackWrite() {
+  live::OnWriteEnd(*this, false);
   if (!sqlite3_get_autocommit(db)) Control("ROLLBACK");
 }
 
@@ -808,6 +813,7 @@ Session::~Session() {
     if (st.sid) {
       try {
         if (st.cut.load() == 0) st.EndTransaction(false);
+        if (st.cut.load() == 0) live::Flush(st);
         Scalar(st.db, "DELETE FROM sim$sessions WHERE sid = ?", {st.sid});
       } catch (...) {
       }
@@ -862,6 +868,7 @@ void Session::CutConnection() {
   if (state_->cut.load() != 0) return;
   try {
     state_->EndTransaction(false);
+    live::Flush(*state_);
     Scalar(state_->db, "DELETE FROM sim$sessions WHERE sid = ?", {state_->sid});
   } catch (...) {
   }

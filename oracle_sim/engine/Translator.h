@@ -23,6 +23,7 @@ struct Translation {
   std::vector<ColumnDesc> columns;     // the visible select list
   std::vector<SqlType> columnTypes;    // types of columns[] (and of hidden lock columns after them)
   bool writes = false;                 // runs in a write transaction (DML, NEXTVAL)
+  bool readsLive = false;              // reads the instance's live state (set by the session's cache)
   // SELECT ... FOR UPDATE: hidden trailing columns hold the row ids to lock, one per locked table.
   bool forUpdate = false;
   bool nowait = false;

@@ -256,6 +256,8 @@ void Workload::Fill() {
 }
 
 void Workload::MarkBusy(Sim& s) {
+  // the session's own calls are in the file before its row is made busy
+  live::FlushInstance(instance_->State());
   const Event& e = kEvents[rng_() % (sizeof kEvents / sizeof kEvents[0])];
   int since = static_cast<int>(rng_() % 30);
   int gets = 50 + static_cast<int>(rng_() % 5000);
@@ -294,6 +296,11 @@ void Workload::MarkBusy(Sim& s) {
 }
 
 void Workload::Act(Sim& s) {
+  // a killed session's user learns of it at his next round, whatever he was about to do
+  if (!Alive(s)) {
+    s.dead = true;
+    return;
+  }
   int r = static_cast<int>(rng_() % 100);
   std::string me = "'W" + std::to_string(s.idx) + "'";
   if (s.inTx && r < 30) {
@@ -313,7 +320,7 @@ void Workload::Act(Sim& s) {
         {"OrderEntry", "Checkout"}, {"OrderEntry", "Search"}, {"Billing", "Invoice run"}, {"HR", "Payroll"}};
     auto& m = modules[rng_() % 4];
     Call(s, std::string("BEGIN DBMS_APPLICATION_INFO.SET_MODULE('") + m[0] + "', '" + m[1] + "'); END;");
-  } else if (r < 76) {
+  } else if (r < 76 && shape_.logoffs) {
     // the user leaves; another one comes at the next step
     s.dead = true;
     s.cursors.clear();
@@ -423,6 +430,7 @@ void Workload::StepLocked() {
           live::kNowSql +
           " - 420, event = 'db file sequential read', wait_time = 0, wait_since = " + live::kNowSql +
           " - 2, wait_seq = wait_seq + 1 WHERE sid = " + std::to_string(s->sid);
+      live::FlushInstance(instance_->State());
       Exec(db_, sql);
       longActive_ = std::move(s);
     } catch (const OraError&) {

@@ -32,6 +32,7 @@ struct WorkloadShape {
   int busyPercent = 40;   // share of them in a call (ACTIVE, waiting on an event) after each step
   bool lockChain = true;  // a session holding a row lock, two sessions queued behind it, one behind the other
   bool longActive = true;  // one session in a call that has lasted for minutes
+  bool logoffs = true;     // users now and then log off on their own (others log on in their place)
 };
 
 class Workload {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,6 +28,7 @@
 #include "oracle/OracleCI.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
+#include "platform/gui/Clipbrd.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Process.h"
 
@@ -231,6 +233,43 @@ class ProgramTest : public ::testing::Test {
                      "' and client_info is not null");
     q.Execute();
     return q.Eof() ? "" : q.Field(0).AsString();
+  }
+
+  // What the program put on the clipboard ("" while nothing is there).
+  static std::string ClipboardText() {
+    MSG m;
+    PeekMessage(m, nullptr, 0, 0, PM_NOREMOVE);  // this process hears of the clipboard's new owner
+    return Clipboard()->AsText();
+  }
+  // How often the instance has run each statement (by its text) so far.
+  using Runs = std::map<std::string, long>;
+  static Runs Executions() {
+    TOracleSession s(nullptr);
+    s.SetLogonUsername("system");
+    s.SetLogonPassword("manager");
+    s.SetLogonDatabase("SIM");
+    s.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&s);
+    q.SQL()->SetText("select sql_text, executions from v$sqlarea");
+    q.Execute();
+    Runs runs;
+    for (; !q.Eof(); q.Next()) runs[q.Field(0).AsString()] += q.Field(1).AsInteger();
+    return runs;
+  }
+  // Which of the statements named by a piece of their text ran since Before.
+  static std::vector<std::string> Ran(const Runs& Before, const std::vector<std::string>& Pieces) {
+    std::vector<std::string> ran;
+    const Runs now = Executions();
+    for (const std::string& piece : Pieces)
+      for (const auto& [text, runs] : now) {
+        const auto was = Before.find(text);
+        if (text.find(piece) != std::string::npos && runs > (was == Before.end() ? 0 : was->second)) {
+          ran.push_back(piece);
+          break;
+        }
+      }
+    return ran;
   }
 
   // A picture of the whole display: screenshots/e2e-<test>-<what>.png under the build tree. The

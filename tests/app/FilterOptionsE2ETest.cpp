@@ -33,6 +33,16 @@ void ClickAt(int X, int Y) {
   Shell("xdotool mousemove " + std::to_string(X) + " " + std::to_string(Y) + " click 1");
 }
 
+// A point of a window, in its own coordinates, clicked.
+void ClickIn(const std::string& Window, int X, int Y) {
+  Shell("xdotool mousemove --window " + Window + " " + std::to_string(X) + " " + std::to_string(Y) +
+        " click 1");
+}
+
+// Where the session window's parts are in the main window as it first opens (800 x 600): the list's
+// first row, and the detail panel's tab headers (the second one when a custom query is set).
+constexpr int kFirstRowY = 141, kTabsY = 245, kDetailTabX = 49, kCustomTabX = 136;
+
 class FilterOptionsJourney : public e2e::ProgramTest {
  protected:
   static std::string SimProgram(const std::filesystem::path& Db) {
@@ -79,6 +89,11 @@ class FilterOptionsJourney : public e2e::ProgramTest {
   }
   FILE* workload_ = nullptr;
 
+  // The message boxes (and the session window: they share the program's name) that show.
+  static int Boxes() {
+    const std::string ids = Output("xdotool search --onlyvisible --name '^Talvik$' 2>/dev/null");
+    return ids.empty() ? 0 : static_cast<int>(std::count(ids.begin(), ids.end(), '\n')) + 1;
+  }
   // The first column of a statement's rows, run as SYSTEM on a connection of its own.
   static std::vector<std::string> Rows(const std::string& Sql) {
     TOracleSession s(nullptr);
@@ -227,13 +242,15 @@ TEST_F(FilterOptionsJourney, OptionsShowTheStoreOkWritesCancelDoesNot) {
   EXPECT_NE(Settings().find("\"IntervalAutoRefresh\"=\"3\""), std::string::npos) << Settings();
 }
 
-// Journey: a custom query typed into the options dialog's second tab is stored for the database.
-TEST_F(FilterOptionsJourney, ACustomQueryTypedIntoTheOptionsIsKeptForTheDatabase) {
+// Journey: a custom query typed into the options dialog's second tab is stored for the database, and
+// after "Ok" the session window's tab "Дополнительная" shows its result for the session clicked; a query
+// the server rejects brings the error once and takes the tab away.
+TEST_F(FilterOptionsJourney, ACustomQueryTypedIntoTheOptionsIsKeptForTheDatabaseAndShown) {
   Prefill("SYSTEM", "SIM");
   Start();
   const std::string main = LogOn("manager");
   ASSERT_FALSE(main.empty()) << "no main window";
-  const std::string options = OpenOptions(main);
+  std::string options = OpenOptions(main);
   ASSERT_FALSE(options.empty()) << "no options dialog";
   ClickInDialog(options, 5 + 100, 5 + 10);  // the tab "Дополнительная"
   ClickInDialog(options, 240, 200);         // into the editor
@@ -247,7 +264,41 @@ TEST_F(FilterOptionsJourney, ACustomQueryTypedIntoTheOptionsIsKeptForTheDatabase
     return s.find("CustomInfo\\SIM]") != std::string::npos &&
            s.find("\"SQL\"=\"SELECT :MACHINE info FROM dual\"") != std::string::npos;
   })) << Settings();
+
+  // the first row (the program's own session, the only active one) opens the panel; the query's
+  // result is copied out of the tab's read-only editor
+  ClickIn(main, 150, kFirstRowY);
+  ClickIn(main, kCustomTabX, kTabsY);
+  ClickIn(main, 300, kTabsY + 150);
+  Keys(main, "ctrl+a ctrl+c");
+  const std::string machine = Rows("select machine from v$session where client_info = 'Talvik'")[0];
+  std::string shown;
+  EXPECT_TRUE(WaitFor([&] { return (shown = ClipboardText()) == machine; })) << shown << " for " << machine;
   Picture("session-window");
+
+  // a bind variable that names no column of the list: the error once, the tab gone
+  options = OpenOptions(main);
+  ASSERT_FALSE(options.empty()) << "no options dialog the second time";
+  ClickInDialog(options, 5 + 100, 5 + 10);
+  ClickInDialog(options, 240, 200);
+  Keys(options, "ctrl+a");
+  Type(options, "SELECT :FOO info FROM dual");
+  const int boxes = Boxes();
+  ClickOk(options);
+  ASSERT_TRUE(WaitFor([&] { return Boxes() > boxes; })) << "no error shown";
+  Picture("error");
+  Keys(Output("xdotool search --onlyvisible --name '^Talvik$' | tail -1"), "Return");
+  ASSERT_TRUE(WaitFor([&] { return Boxes() == boxes; })) << "the box stayed";
+  EXPECT_FALSE(WaitFor([&] { return Boxes() > boxes; }, 2000)) << "a second box";
+  // the second tab is now "Транзакции": from the first one, a click there runs its statement and not
+  // the custom one
+  ClickIn(main, kDetailTabX, kTabsY);
+  const Runs before = Executions();
+  ClickIn(main, kCustomTabX, kTabsY);
+  const std::vector<std::string> pieces = {"v$transaction", ":FOO"};
+  EXPECT_TRUE(WaitFor([&] { return Ran(before, pieces) == std::vector<std::string>{"v$transaction"}; }))
+      << ::testing::PrintToString(Ran(before, pieces));
+  Picture("tab-gone");
 }
 
 }  // namespace

@@ -561,3 +561,125 @@ TEST_F(LayoutJourney, TheSnapshotIsSavedWhereTheFileDialogSays) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tabs of the detail panel in the tall main window: where their headers are, and a piece of each
+// statement the tab runs when it shows (and again at each refresh while it shows).
+struct DetailTab {
+  const char* name;
+  int x;
+  std::vector<std::string> statements;
+};
+constexpr int kTabsY = 645;
+const char* const kCustom = "SELECT :SID info FROM dual";
+const char* const kStatementText = "v$sqltext_with_newlines";
+const std::vector<std::string> kPanelStatements = {kCustom,         "v$transaction", "DECODE(block",
+                                                   "w.request > 0", "h.block = 1",   "v$open_cursor c",
+                                                   kStatementText,  "v$statname n",  "v$session_event"};
+const DetailTab kDetailTabs[] = {
+    {"custom", 136, {kCustom}},
+    {"transactions", 222, {"v$transaction"}},
+    {"locks", 308, {"DECODE(block", "w.request > 0", "h.block = 1"}},
+    {"cursors", 381, {"v$open_cursor c", kStatementText}},  // and the text of the cursor in the row
+    {"statistics", 462, {"v$statname n"}},
+    {"waits", 551, {"v$session_event"}},
+    {"detail", 49, {kStatementText}},
+};
+
+// The custom query a user keeps for the database: the session's SID.
+constexpr const char* kCustomSid =
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik\\CustomInfo\\SIM]\n\"SQL\"=\"SELECT :SID info FROM dual\"\n";
+
+class DetailJourney : public LayoutJourney {
+ protected:
+  // The statements of the panel (by a piece of each) that ran since Before.
+  static std::vector<std::string> RunSince(const Runs& Before) { return Ran(Before, kPanelStatements); }
+};
+
+// Journey: the list ordered by SID, a click on the session that holds the row lock others queue behind
+// opens the panel; each tab in turn runs its statements when it shows and again at F5, and those of
+// no other tab; the custom one shows the session's SID; the session is killed from the popup menu;
+// once the workload has noticed (the queue it headed falls apart and forms anew), F5 lists the
+// instance's sessions.
+TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
+  {
+    TOracleSession s(nullptr);  // the instance exists once a session has logged on
+    s.SetLogonUsername("system");
+    s.SetLogonPassword("manager");
+    s.SetLogonDatabase("SIM");
+    s.LogOn();
+  }
+  // idle users that stay logged on, and a lock chain: a holder, a session queued behind it and one
+  // queued behind that
+  constexpr int kUsers = 4, kChain = 3;
+  workload_ = popen((Sim() + " run --sessions " + std::to_string(kUsers) +
+                     " --busy 0 --no-long-active --no-logoffs --period 1000 --seconds 600 >/dev/null 2>&1")
+                        .c_str(),
+                    "r");
+  ASSERT_NE(workload_, nullptr);
+  // (the program's own session counts once it has logged on)
+  auto chainInPlace = [](int Users) {
+    return UserSessions() == Users &&
+           Value("select count(*) from v$session_wait where event = 'enqueue'") == "2";
+  };
+  ASSERT_TRUE(e2e::WaitFor([&] { return chainInPlace(kUsers + kChain); })) << "the workload did not start";
+  const std::string holder = Value(
+      "select sid from v$session where status = 'INACTIVE' and sid in (select sid from v$lock where block = "
+      "1)");
+  ASSERT_FALSE(holder.empty());
+  const std::string holderPair = Value("select sid || ',' || serial# from v$session where sid = " + holder);
+  StartAndLogOn({}, std::string(kTallMainWindow) + kCustomSid);
+  const int listed = UserSessions();
+  // the title "SID" orders the list by it: the holder's row follows from the SIDs before it
+  e2e::Shell("xdotool mousemove --window " + main_ + " 45 " + std::to_string(kTitleY) + " click 1");
+  ASSERT_TRUE(e2e::WaitFor([] { return ListOrder().rfind("1", 0) == 0; })) << ListOrder();
+  const int row = std::stoi(Value("select count(*) from v$session where type = 'USER' and sid < " + holder +
+                                  " and sid <> (select sid from v$mystat where rownum = 1)"));
+  ASSERT_EQ(Shown("listed").rows, listed);
+  Click(row);
+  Picture("clicked");
+
+  std::string sidShown;
+  for (const DetailTab& tab : kDetailTabs) {
+    SCOPED_TRACE(tab.name);
+    Runs before = Executions();
+    e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(tab.x) + " " +
+               std::to_string(kTabsY) + " click 1");
+    EXPECT_TRUE(e2e::WaitFor([&] { return RunSince(before) == tab.statements; }))
+        << "shown: " << ::testing::PrintToString(RunSince(before));
+    Picture("tab-" + std::string(tab.name));
+    before = Executions();
+    Keys(main_, "F5");
+    EXPECT_TRUE(e2e::WaitFor([&] { return RunSince(before) == tab.statements; }))
+        << "refreshed: " << ::testing::PrintToString(RunSince(before));
+    if (std::string(tab.name) == "custom") {
+      // the query's result, copied out of the tab's read-only editor
+      e2e::Shell("xdotool mousemove --window " + main_ + " 300 800 click 1");
+      Keys(main_, "ctrl+a ctrl+c");
+      EXPECT_TRUE(e2e::WaitFor([&] { return (sidShown = ClipboardText()) == holder; })) << sidShown;
+    }
+  }
+
+  PopupItem(row, kPopupKill);
+  ASSERT_TRUE(AnswerYes()) << "no warning";
+  // killed (or already gone: the workload may have taken its step)
+  EXPECT_NE(Value("select status from v$session where sid || ',' || serial# = '" + holderPair + "'"),
+            "INACTIVE");
+  // the workload notices at its next step: the chain's sessions leave, and at the step after it a new
+  // chain stands
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        return chainInPlace(listed) &&
+               Value("select count(*) from v$session where sid || ',' || serial# = '" + holderPair + "'") ==
+                   "0" &&
+               Value("select count(*) from v$session where status = 'KILLED'") == "0";
+      },
+      30000))
+      << "the killed session is still there";
+  F5();
+  EXPECT_EQ(Shown("refreshed").rows, UserSessions());
+  EXPECT_EQ(UserSessions(), listed);
+}
+
+}  // namespace

@@ -27,10 +27,15 @@ class ChangeLogTest : public OracleDataTest {
     OracleDataTest::TearDown();
   }
 
-  // The store record with that ID value (the cursor moves there).
-  uint8_t* Record(int Id) {
+  // The store record with that ID value (the cursor moves there), and its whole image.
+  uint8_t* StoreRecord(int Id) {
     EXPECT_TRUE(ds->SearchRecord("ID", Id, srFromBeginning));
     return ds->RecordStore()->VisibleRecord(ds->CurrentIndex());
+  }
+  uint8_t* Record(int Id) {
+    image.resize(static_cast<size_t>(ds->RecordSize()));
+    ds->RecordStore()->Load(StoreRecord(Id), image.data());
+    return image.data();
   }
 
   // An entry for a changed copy of record Id (the edit buffer with NAME set) or a new record.
@@ -59,11 +64,12 @@ class ChangeLogTest : public OracleDataTest {
     TChangeLogItem* item = ds->ChangeLog()->Add();
     item->Action = 'D';
     item->SetOldRecord(Record(Id));
-    item->Index = ds->RecordStore()->IndexOf(Record(Id));
+    item->Index = ds->RecordStore()->IndexOf(StoreRecord(Id));
     return item;
   }
 
   std::unique_ptr<TOracleDataSet> ds;
+  std::vector<uint8_t> image;
 };
 }  // namespace
 

@@ -1,7 +1,12 @@
-// The record store's memory: large chunks give back their unused tail once the data has ended, the
-// records stay where they are, and the store keeps working afterwards.
+// The record store's memory: a record costs what its values take, large blocks give back their
+// unused tail once the data has ended, the records stay where they are, and the store keeps working
+// afterwards.
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "tests/oracle_data/DataSetTestSupport.h"
 
@@ -31,41 +36,35 @@ class OracleDataStoreTest : public OracleDataTest {
   static std::string Numbers(TOracleDataSet* ds) {
     std::string s;
     for (int i = 0; i < ds->RecordStore()->Count(); ++i) {
-      const uint8_t* r = ds->RecordStore()->Get(i);
-      s += (s.empty() ? "" : ",") + IntToStr(GetInt(r, HeaderSize + ds->FieldByName("N")->Offset() + 1));
+      std::vector<uint8_t> r(static_cast<size_t>(ds->RecordSize()));
+      ds->RecordStore()->Load(ds->RecordStore()->Get(i), r.data());
+      s += (s.empty() ? "" : ",") +
+           IntToStr(GetInt(r.data(), HeaderSize + ds->FieldByName("N")->Offset() + 1));
     }
     return s;
   }
 };
 
-TEST_F(OracleDataStoreTest, LastChunkGivesBackItsTailWhenTheDataEnds) {
+TEST_F(OracleDataStoreTest, ARecordCostsItsValuesNotTheWidthOfItsFields) {
   MakeWide(300);
   auto ds = DataSet("select n, t from wide order by n");
   ds->Open();
   TRecordDataList* store = ds->RecordStore();
-  const size_t size = static_cast<size_t>(ds->RecordSize());
-  ASSERT_GT(size, 4000u);
+  ASSERT_GT(ds->RecordSize(), 16000) << "4,000 characters of up to 4 bytes";
   ASSERT_EQ(store->Count(), 300);
-  // The growth rule still decides every chunk but the last: 26, 26, 26, 39, 58, 87 hold 262.
+  // The growth rule decides every chunk but the last: 26, 26, 26, 39, 58, 87 hold 262.
   int held = 0;
   for (int i = 0; i + 1 < store->ChunkCount(); ++i) {
     EXPECT_EQ(store->ChunkCapacity(i), std::max(held / 2, 26)) << "chunk " << i;
     EXPECT_EQ(store->ChunkUsed(i), store->ChunkCapacity(i)) << "chunk " << i;
     held += store->ChunkCapacity(i);
   }
-  // The last chunk was made for 131 records; it keeps the 38 it holds and one free slot (and what
-  // else fits in its last page).
-  const int last = store->ChunkCount() - 1;
-  EXPECT_EQ(store->ChunkUsed(last), 300 - held);
-  EXPECT_GE(store->ChunkCapacity(last), store->ChunkUsed(last) + 1);
-  EXPECT_LE(static_cast<size_t>(store->ChunkCapacity(last)) * size,
-            static_cast<size_t>(store->ChunkUsed(last) + 1) * size + Page());
-  // Nothing beyond the records, their list and page rounding.
-  EXPECT_LE(store->AllocatedBytes(),
-            300 * (size + sizeof(void*)) + static_cast<size_t>(store->ChunkCount()) * (size + Page()) + 4096);
-  EXPECT_GT(store->MappedBytes(), 0u);
+  EXPECT_EQ(store->ChunkUsed(store->ChunkCount() - 1), 300 - held);
+  // "text 300" and a number: a few dozen bytes of packed data per record.
+  EXPECT_LE(store->PackedBytes(), 300u * 32);
+  EXPECT_LE(store->AllocatedBytes(), 300u * 2 * (StoredRecordSize + sizeof(void*)) + 16 * 1024 + 4096);
 
-  // The records did not move and read as fetched, before and after navigating past the end.
+  // The records read as fetched, before and after navigating past the end.
   std::string expected;
   for (int i = 1; i <= 300; ++i) expected += (i > 1 ? "," : "") + IntToStr(i);
   EXPECT_EQ(Numbers(ds.get()), expected);
@@ -79,7 +78,31 @@ TEST_F(OracleDataStoreTest, LastChunkGivesBackItsTailWhenTheDataEnds) {
   EXPECT_EQ(ds->FieldByName("T")->AsString(), "text 300");
 }
 
-TEST_F(OracleDataStoreTest, LazyFetchingGivesBackTheTailAtTheEnd) {
+TEST_F(OracleDataStoreTest, LargeBlocksGiveBackTheirTailsWhenTheDataEnds) {
+  MakeWide(100);
+  // 10,000 records: the last chunk and the last block of packed data are mapped from the system.
+  auto ds = DataSet("select a.n * 100 + b.n n, a.t || b.t t from wide a, wide b order by 1");
+  ds->Open();
+  TRecordDataList* store = ds->RecordStore();
+  ASSERT_EQ(store->Count(), 10000);
+  const size_t size = StoredRecordSize;
+  const int last = store->ChunkCount() - 1;
+  EXPECT_GE(store->ChunkCapacity(last), store->ChunkUsed(last) + 1);
+  EXPECT_LE(static_cast<size_t>(store->ChunkCapacity(last)) * size,
+            static_cast<size_t>(store->ChunkUsed(last) + 1) * size + Page());
+  EXPECT_GT(store->MappedBytes(), 0u);
+  // Every block but the tail of the last one is filled; the last keeps one more record's room.
+  EXPECT_LE(store->AllocatedBytes(), 10000 * (size + sizeof(void*)) + store->PackedBytes() +
+                                         static_cast<size_t>(ds->RecordSize()) + 20 * Page());
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 10100);
+  EXPECT_EQ(ds->FieldByName("T")->AsString(), "text 100text 100");
+  ds->First();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 101);
+  EXPECT_EQ(ds->FieldByName("T")->AsString(), "text 1text 1");
+}
+
+TEST_F(OracleDataStoreTest, LazyFetchingKeepsTheGrowthRule) {
   MakeWide(200);
   auto ds = DataSet("select n, t from wide order by n");
   ds->SetQueryAllRecords(false);
@@ -93,10 +116,7 @@ TEST_F(OracleDataStoreTest, LazyFetchingGivesBackTheTailAtTheEnd) {
   ds->Last();
   EXPECT_EQ(store->Count(), 200);
   EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 200);
-  const int end = store->ChunkCount() - 1;
-  EXPECT_LE(static_cast<size_t>(store->ChunkCapacity(end) - store->ChunkUsed(end)) *
-                static_cast<size_t>(ds->RecordSize()),
-            static_cast<size_t>(ds->RecordSize()) + Page());
+  EXPECT_EQ(Numbers(ds.get()).substr(0, 8), "1,2,3,4,");
 }
 
 TEST_F(OracleDataStoreTest, RefreshAndCloseAfterTheTailWasGivenBack) {
@@ -140,5 +160,73 @@ TEST_F(OracleDataStoreTest, UnidirectionalChunksKeepTheFirstCapacity) {
   EXPECT_EQ(store->ChunkCount(), 1);
   EXPECT_EQ(store->ChunkCapacity(0), 41);
 }
+
+// ---- Packed data areas ----------------------------------------------------------------------------
+
+struct PackCase {
+  const char* name;
+  std::vector<uint8_t> data;
+  int packedSize;  // -1: not checked
+};
+
+std::vector<uint8_t> Bytes(std::initializer_list<std::pair<int, uint8_t>> Runs) {
+  std::vector<uint8_t> v;
+  for (const auto& [count, byte] : Runs) v.insert(v.end(), static_cast<size_t>(count), byte);
+  return v;
+}
+
+// A string slot as the fetch fills it: null flag 0, the text, zeros to the slot's width.
+std::vector<uint8_t> TextSlot(const std::string& Text, int Width) {
+  std::vector<uint8_t> v(1 + static_cast<size_t>(Width), 0);
+  std::memcpy(v.data() + 1, Text.data(), Text.size());
+  return v;
+}
+
+std::vector<uint8_t> Concat(std::vector<std::vector<uint8_t>> Parts) {
+  std::vector<uint8_t> v;
+  for (const auto& p : Parts) v.insert(v.end(), p.begin(), p.end());
+  return v;
+}
+
+class PackedDataArea : public ::testing::TestWithParam<PackCase> {};
+
+TEST_P(PackedDataArea, UnpacksToTheSameBytes) {
+  const PackCase& c = GetParam();
+  const int size = static_cast<int>(c.data.size());
+  std::string packed;
+  PackDataArea(c.data.data(), size, packed);
+  EXPECT_LE(static_cast<int>(packed.size()), MaxPackedSize(size));
+  if (c.packedSize >= 0) {
+    EXPECT_EQ(static_cast<int>(packed.size()), c.packedSize);
+  }
+  // Unpacking overwrites whatever the target held.
+  std::vector<uint8_t> back(c.data.size(), 0xCD);
+  UnpackDataArea(reinterpret_cast<const uint8_t*>(packed.data()), back.data(), size);
+  EXPECT_EQ(back, c.data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PackedDataArea,
+    ::testing::Values(PackCase{"Empty", {}, 0}, PackCase{"AllZeros", Bytes({{2000, 0}}), 1},
+                      PackCase{"NoZeros", Bytes({{300, 'x'}}), 303},
+                      PackCase{"ShortZeroRunsStayInTheLiteral", {'a', 0, 'b', 0, 0, 'c'}, 7},
+                      PackCase{"TrailingShortZeros", {'a', 'b', 0, 0}, 4},
+                      PackCase{"LeadingZerosThenAByte", Bytes({{10, 0}, {1, 7}}), 3},
+                      PackCase{"RunOf64", Bytes({{1, 1}, {64, 0}, {1, 2}}), 5},
+                      PackCase{"RunOf65", Bytes({{1, 1}, {65, 0}, {1, 2}}), 6},
+                      PackCase{"LongestRun", Bytes({{1, 1}, {16192, 0}, {1, 2}}), 6},
+                      PackCase{"RunLongerThanOneToken", Bytes({{1, 1}, {40000, 0}, {1, 2}}), -1},
+                      PackCase{"ByteAtTheVeryEnd", Bytes({{16193, 0}, {1, 9}}), -1},
+                      PackCase{"TextSlotsAndNumbers",
+                               Concat({TextSlot("SYSTEM", 120),
+                                       TextSlot("Waited Short Time", 268),
+                                       {0, 0, 0, 0, 0, 0, 0, 0x24, 0x40},
+                                       {1},
+                                       Bytes({{8, 0}}),
+                                       TextSlot("", 64)}),
+                               -1},
+                      PackCase{"NullFlagsWithStaleValueBytes",
+                               Concat({{1, 'o', 'l', 'd'}, Bytes({{30, 0}}), {1}}), -1}),
+    [](const ::testing::TestParamInfo<PackCase>& Info) { return std::string(Info.param.name); });
 
 }  // namespace

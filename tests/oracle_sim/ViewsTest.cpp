@@ -310,6 +310,60 @@ TEST_F(Views, CallsThatNeverWaitAreCountedOnceAndLeaveTheSessionIdle) {
   EXPECT_EQ(pool.rows, (Rows{{"1"}}));
 }
 
+// The calls of the sessions of one process are counted exactly once, also when a write they were
+// recorded with is undone (a refused row lock, a constraint error) and when several sessions of the
+// process interleave; the process reads all of it at once.
+TEST_F(Views, CallsAreCountedOnceWhenTheWriteTheyRodeInIsUndone) {
+  const int sid = std::stoi(Me(*scott_));
+  auto stat = [&](const char* name) {
+    return std::stoll(Run(*system_, monitor_sql::kStatistics, Sid(sid)).At("NAME", name, "VALUE"));
+  };
+  auto executions = [&](const std::string& sql) {
+    auto t =
+        Run(*system_, "select executions from v$sqlarea where sql_text = :t", {{"T", Value::MakeText(sql)}});
+    return t.rows.empty() ? std::string("<none>") : t.rows[0][0];
+  };
+  const long long calls = stat("user calls"), executes = stat("execute count");
+  auto other = LogOn("scott", "tiger");
+  Exec(*other, "select * from dept where deptno = 30 for update");
+  const struct {
+    const char* sql;
+    int error;
+  } steps[] = {
+      {"select count(*) from emp where sal > 1000", 0},
+      {"select * from dept where deptno = 30 for update nowait", 54},  // its write is rolled back
+      {"update dept set loc = loc where deptno = 20", 0},
+      {"insert into dept values (10, 'TWICE', 'NOWHERE')", 1},
+      {"select * from dept where deptno = 30 for update nowait", 54},
+      {"savepoint RVL__LOCKPOINT", 0},
+      {"update dept set loc = loc where deptno = 40", 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.sql);
+    EXPECT_EQ(ErrorOf([&] {
+                if (std::string(step.sql).rfind("select", 0) == 0)
+                  Query(*scott_, step.sql);
+                else
+                  Exec(*scott_, step.sql);
+              }),
+              step.error);
+    Exec(*other, "savepoint between");  // the other session's calls interleave with these
+  }
+  EXPECT_EQ(stat("user calls") - calls, 7);
+  EXPECT_EQ(stat("execute count") - executes, 7);
+  EXPECT_EQ(executions("select * from dept where deptno = 30 for update nowait"), "2");
+  EXPECT_EQ(executions("update dept set loc = loc where deptno = 40"), "1");
+  EXPECT_EQ(executions("insert into dept values (10, 'TWICE', 'NOWHERE')"), "1");
+  EXPECT_EQ(executions("savepoint between"), "7");
+  auto list = Run(*system_, monitor_sql::kSessionList);
+  EXPECT_EQ(list.At("SID", Me(*scott_), "STATUS"), "INACTIVE");
+  EXPECT_EQ(list.At("SID", Me(*scott_), "COMMAND"), "UPDATE");
+  EXPECT_EQ(list.At("SID", Me(*scott_), "TADDR").size(), 16u);
+  EXPECT_EQ(list.At("SID", Me(*other), "COMMAND"), "SAVEPOINT");
+  other->Rollback();
+  scott_->Rollback();
+}
+
 TEST_F(Views, OpenCursorsStatisticsEventsAndTheClock) {
   std::string sid = Me(*scott_);
   auto before = Run(*system_, monitor_sql::kStatistics, Sid(std::stoi(sid)));

@@ -1,8 +1,11 @@
 // The workload generator: with it running, every statement of the session window has rows to show;
 // its sessions are killed like any other; the clock can be frozen and stepped; talvik-sim drives it.
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <iterator>
+#include <set>
 
 #include "MonitorStatements.h"
 #include "SimTestUtil.h"
@@ -20,6 +23,14 @@ class WorkloadTest : public SimTest {
  protected:
   Rows Q(const std::string& sql, int sid) {
     return Query(*system_, sql, {{"SID", Value::MakeText(std::to_string(sid))}});
+  }
+  // "sid,serial" of the workload's sessions as the instance lists them.
+  std::set<std::string> Pairs(const Workload& W) {
+    std::set<std::string> pairs;
+    for (int sid : W.Sids())
+      for (const auto& r : Q("select sid || ',' || serial# from v$session where sid = :sid", sid))
+        pairs.insert(r[0]);
+    return pairs;
   }
 };
 
@@ -122,6 +133,43 @@ TEST_F(WorkloadTest, KilledSessionsAreReplacedAndTheShapeFollows) {
   EXPECT_EQ(w.Sids().size(), 1u);
 }
 
+// Users leaving on their own replace sessions now and then; without that churn a session stays until
+// it is killed, and its user learns of the kill at the next step whatever he does in it.
+TEST_F(WorkloadTest, WithoutLogoffsSessionsStayUntilKilledAndLeaveAtTheNextStep) {
+  for (bool logoffs : {true, false}) {
+    SCOPED_TRACE(logoffs ? "with logoffs" : "without logoffs");
+    Workload w(instance_, 11);
+    WorkloadShape shape;
+    shape.sessions = 6;
+    shape.busyPercent = 0;
+    shape.lockChain = false;
+    shape.longActive = false;
+    shape.logoffs = logoffs;
+    w.Shape(shape);
+    w.Step();
+    const std::set<std::string> first = Pairs(w);
+    ASSERT_EQ(first.size(), 6u);
+    for (int i = 0; i < 40; ++i) w.Step();
+    const std::set<std::string> later = Pairs(w);
+    if (logoffs) {
+      EXPECT_NE(later, first);  // the churn this shape switches off
+      continue;
+    }
+    ASSERT_EQ(later, first);
+    const std::string victim = *std::next(first.begin(), 2);
+    Exec(*system_, "ALTER SYSTEM KILL SESSION '" + victim + "'");
+    w.Step();
+    EXPECT_TRUE(
+        Query(*system_, "select 1 from v$session where sid || ',' || serial# = '" + victim + "'").empty());
+    std::set<std::string> rest = first;
+    rest.erase(victim);
+    EXPECT_EQ(Pairs(w), rest);
+    EXPECT_EQ(w.KilledCount(), 1);
+    w.Step();  // another user takes the victim's place
+    EXPECT_EQ(Pairs(w).size(), 6u);
+  }
+}
+
 int RunTool(const std::string& args, std::string* out = nullptr) {
   std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
@@ -133,6 +181,22 @@ int RunTool(const std::string& args, std::string* out = nullptr) {
   int status = pclose(p);
   if (out) *out = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A shape setting as `shape` left it in the instance file for a running workload (-1: none).
+long StoredShapeOf(const std::string& Path, const std::string& Key) {
+  sqlite3* db = nullptr;
+  long value = -1;
+  if (sqlite3_open_v2(Path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = ?", -1, &st, nullptr);
+    const std::string key = "workload_" + Key;
+    sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW) value = static_cast<long>(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return value;
 }
 
 TEST_F(WorkloadTest, CommandLineTool) {
@@ -156,6 +220,11 @@ TEST_F(WorkloadTest, CommandLineTool) {
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from dual"); }), 28);
   EXPECT_EQ(RunTool(path_ + " kill 1 1", &out), 1);
   EXPECT_NE(out.find("ORA-00029"), std::string::npos);
+  EXPECT_EQ(RunTool(path_ + " shape --logoffs off --lock-chain on"), 0);
+  EXPECT_EQ(StoredShapeOf(path_, "logoffs"), 0);
+  EXPECT_EQ(StoredShapeOf(path_, "lock_chain"), 1);
+  EXPECT_EQ(RunTool(path_ + " run --no-logoffs --sessions 1 --seconds 1 --period 100", &out), 0) << out;
+  EXPECT_EQ(RunTool(path_ + " shape --logoffs maybe"), 2);
   EXPECT_EQ(RunTool(path_ + " shape --sessions x"), 2);
   EXPECT_EQ(RunTool(path_ + " bogus"), 2);
   EXPECT_EQ(RunTool(path_ + " stop"), 1);  // nothing running
