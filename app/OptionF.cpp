@@ -2,7 +2,10 @@
 
 #include "app/MainF.h"
 #include "app/SessionF.h"
+#include "app/SqlViewer.h"
 #include "app/SysTrayIcon.h"
+#include "editor/CodeEdit.h"
+#include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
@@ -14,6 +17,9 @@ constexpr int kBorder = 5;  // the dialog's border around its controls
 constexpr int kPagesHeight = 369;
 constexpr int kButtonHeight = 23;
 constexpr int kDefaultInterval = 5;
+constexpr int kEditorFontHeight = 13;
+// The name the session window gives its highlighter.
+constexpr const char* kHighlighterName = "CodeSQLHighlighter";
 
 std::string CustomInfoSection() {
   return "CustomInfo\\" + DataBase;
@@ -23,6 +29,13 @@ std::string CustomInfoSection() {
 template <class Form>
 void SetupCustomInfo(Form* Sessions) {
   if constexpr (requires(Form * f) { f->SetupCustomInfo(); }) Sessions->SetupCustomInfo();
+}
+
+// The session window's highlighter; one of the dialog's own, coloured alike, when there is none.
+TCodeSQLHighlighter* SessionHighlighter(TComponent* Owner, TCustomForm* Sessions) {
+  if (Sessions)
+    if (auto* h = dynamic_cast<TCodeSQLHighlighter*>(Sessions->FindComponent(kHighlighterName))) return h;
+  return NewSqlHighlighter(Owner, "");
 }
 
 TButton* NewButton(TOptionsForm* Form, const char* Name, const char* Caption, TModalResult Result, int Left,
@@ -105,7 +118,7 @@ TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {
 void TOptionsForm::FormShow(TObject*) {
   if (!RegIni) return;
   seIntervalAutoRefresh->SetValue(RegIni->ReadInteger("", "IntervalAutoRefresh", kDefaultInterval));
-  SetCustomSqlText(RegIni->ReadString(CustomInfoSection(), "SQL", ""));
+  seCustom->SetText(RegIni->ReadString(CustomInfoSection(), "SQL", ""));
   cbTrayIcon->SetChecked(RegIni->ReadBool("", "TrayIcon", false));
 }
 
@@ -120,7 +133,7 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   }
   const int interval = seIntervalAutoRefresh->Value();
   RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
-  const std::string sql = CustomSqlText();
+  const std::string sql = seCustom->Text();
   RegIni->WriteString(CustomInfoSection(), "SQL", sql);
   // without a session window the settings wait in the store for the next one
   auto* sessions = MainForm ? dynamic_cast<TSessionForm*>(MainForm->ActiveMDIChild()) : nullptr;
@@ -128,4 +141,17 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   sessions->SetIntervalAutoRefresh(interval);
   sessions->SetCustomSql(sql);
   SetupCustomInfo(sessions);
+}
+
+void TOptionsForm::CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions) {
+  seCustom = new TCodeEdit(this);
+  seCustom->SetName("seCustom");
+  seCustom->SetParent(Parent);
+  seCustom->SetAlign(alClient);
+  seCustom->Font()->SetName("Courier New");
+  seCustom->Font()->SetHeight(-kEditorFontHeight);
+  seCustom->Gutter()->Font()->SetName("Terminal");
+  CodeSQLHighlighter = SessionHighlighter(this, Sessions);
+  seCustom->SetHighlighter(CodeSQLHighlighter);
+  MoveContextHelpToCtrlF1(seCustom);
 }

@@ -7,8 +7,6 @@
 
 #include "platform/gui/Forms.h"
 
-// The SQL editor's header cannot share a unit with the standard controls' one: the dialog's
-// controls are declared here by name only, and its editor is reached through the dialog.
 class TButton;
 class TCheckBox;
 class TCodeEdit;
@@ -40,11 +38,7 @@ class TOptionsForm : public TForm {
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
 
-  // The custom query as the editor holds it, and replacing it.
-  std::string CustomSqlText() const;
-  void SetCustomSqlText(const std::string& Value);
-
  private:
   // The editor on Parent, coloured by the highlighter of Sessions (the session window, or nullptr).
-  void CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions);  // OptionFEditor.cpp
+  void CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions);
 };

@@ -251,7 +251,7 @@ class TSessionForm : public TForm {
   void CreateCursorsTab();
   void CreateStatisticsTabs();
   TTabSheet* NewDetailTab(const char* Name, const char* Caption, int ImageIndex);
-  // The class library's plain data grids of the lock and cursor tabs (SessionFDataGrids.cpp).
+  // The class library's plain data grids of the lock and cursor tabs.
   void CreateQueueGrids(TWinControl* ForWhomParent, TWinControl* WhoParent);
   void CreateCursorGrid();
   void FocusCursorGrid();

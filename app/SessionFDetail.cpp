@@ -12,6 +12,7 @@
 #include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "editor/CodeEdit.h"
 #include "grid/DBGridEx.h"
 #include "oracle/Oracle.h"
 #include "oracle/OracleQuery.h"
@@ -20,6 +21,7 @@
 #include "platform/db/DB.h"
 #include "platform/gui/Buttons.h"
 #include "platform/gui/DBCtrls.h"
+#include "platform/gui/DBGrids.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
@@ -32,6 +34,7 @@ constexpr int kSpacerHeight = 5;
 constexpr int kDetailColumnWidth = 369;
 constexpr int kLockLeftWidth = 521;
 constexpr int kCursorGridWidth = 289;
+constexpr int kCursorTextWidth = 400;
 constexpr int kDescriptionHeight = 18;
 constexpr TColor kGridColor = static_cast<TColor>(0xDED7D6);
 constexpr TColor kOddRow = 0xC6BEBD, kEvenRow = 0xDED7D6;
@@ -568,6 +571,29 @@ TZrDBText3D* NewDescription(TComponent* Owner, TWinControl* Parent, const char* 
   return d;
 }
 
+// The lock queues in the class library's plain data grids: SID and user name, with the widths of each.
+struct QueueGridDef {
+  TDBGrid* TSessionForm::*grid;
+  const char* name;
+  TDataSource* TSessionForm::*source;
+  int sidWidth;
+  int userWidth;
+};
+constexpr QueueGridDef kQueueGrids[] = {
+    {&TSessionForm::dbgLockForWhom, "dbgLockForWhom", &TSessionForm::dsLockForWhom, 33, 177},
+    {&TSessionForm::dbgLockWho, "dbgLockWho", &TSessionForm::dsLockWho, 32, 173},
+};
+
+// A read-only plain data grid (the lock queues and the cursor list).
+TDBGrid* NewGrid(TSessionForm* Form, TWinControl* Parent, const char* Name, TDataSource* Source) {
+  auto* g = new TDBGrid(Form);
+  g->SetName(Name);
+  g->SetParent(Parent);
+  g->SetReadOnly(true);
+  g->SetDataSource(Source);
+  return g;
+}
+
 }  // namespace
 
 void TSessionForm::CreateDetailTab() {
@@ -715,6 +741,41 @@ void TSessionForm::CreateCursorsTab() {
   seSQLTextCursor = NewSqlViewer(this, right, "seSQLTextCursor", CodeSQLHighlighter, nullptr);
 }
 
+void TSessionForm::CreateQueueGrids(TWinControl* ForWhomParent, TWinControl* WhoParent) {
+  TWinControl* parents[] = {ForWhomParent, WhoParent};
+  for (int i = 0; i < 2; ++i) {
+    const QueueGridDef& d = kQueueGrids[i];
+    TDBGrid* g = NewGrid(this, parents[i], d.name, this->*d.source);
+    g->SetAlign(alClient);
+    g->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgRowSelect,
+                   dgConfirmDelete, dgCancelOnExit});
+    TColumn* sid = g->Columns()->Add();
+    sid->SetFieldName("SID");
+    sid->SetWidth(d.sidWidth);
+    TColumn* user = g->Columns()->Add();
+    user->SetFieldName("USERNAME");
+    user->Title()->SetCaption("Пользователь");
+    user->SetWidth(d.userWidth);
+    g->OnDblClick = [this](TObject* s) { dbgLockForWhomDblClick(s); };
+    this->*d.grid = g;
+  }
+}
+
+void TSessionForm::CreateCursorGrid() {
+  dbCursors = NewGrid(this, tsCursors, "dbCursors", dsCursors);
+  dbCursors->SetWidth(kCursorGridWidth);
+  dbCursors->SetAlign(alLeft);
+  dbCursors->SetOptions({dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgRowSelect,
+                         dgConfirmDelete, dgCancelOnExit});
+  TColumn* text = dbCursors->Columns()->Add();
+  text->SetFieldName("SQL_TEXT");
+  text->SetWidth(kCursorTextWidth);
+}
+
+void TSessionForm::FocusCursorGrid() {
+  if (dbCursors->CanFocus()) dbCursors->SetFocus();
+}
+
 void TSessionForm::CreateStatisticsTabs() {
   tsStatistics = NewDetailTab("tsStatistics", "Статистика", 5);
   tsStatistics->OnShow = [this](TObject* s) { tsStatisticsShow(s); };
@@ -776,7 +837,7 @@ void TSessionForm::ShowCurrentSqlText() {
   if (!seSQLText) return;
   std::string text;
   if (HasCurrentRow()) ReadSqlText(CurrentField("SQL_ADDRESS"), CurrentField("SQL_HASH_VALUE"), text);
-  SetSqlViewerText(seSQLText, text);
+  seSQLText->Lines()->SetText(text);
 }
 
 void TSessionForm::odsSessionAfterScroll(TDataSet*) {
@@ -802,7 +863,7 @@ void TSessionForm::SessionFormWndProc(TMessage& Message) {
 }
 
 void TSessionForm::odsSessionBeforeClose(TDataSet*) {
-  if (seSQLText) SetSqlViewerText(seSQLText, "");
+  if (seSQLText) seSQLText->Lines()->SetText("");
 }
 
 void TSessionForm::dbgSessionCellClick(TColumnEx*) {
@@ -909,7 +970,7 @@ void TSessionForm::odsCursorsAfterScroll(TDataSet* DataSet) {
   if (!DataSet->IsEmpty())
     ReadSqlText(DataSet->FieldByName("address")->AsString(), DataSet->FieldByName("hash_value")->AsString(),
                 text);
-  SetSqlViewerText(seSQLTextCursor, text);
+  seSQLTextCursor->Lines()->SetText(text);
 }
 
 void TSessionForm::dbgLockForWhomDblClick(TObject* Sender) {
@@ -937,6 +998,6 @@ void TSessionForm::dbgStatisticsKeyDown(TObject* Sender, WORD& Key, TShiftState)
 void TSessionForm::aSaveSqlAsAccept(TObject*) {
   std::ofstream out(aSaveSqlAs->Dialog()->FileName(), std::ios::binary | std::ios::trunc);
   if (!out) throw Exception("Cannot create file \"" + aSaveSqlAs->Dialog()->FileName() + "\"");
-  TStrings* lines = SqlViewerLines(seSQLText);
+  TStrings* lines = seSQLText->Lines();
   for (int i = 0; i < lines->Count(); ++i) out << lines->Strings(i) << "\r\n";
 }

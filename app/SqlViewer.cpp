@@ -23,6 +23,12 @@ TCodeSQLHighlighter* NewSqlHighlighter(TComponent* Owner, const std::string& Nam
   return h;
 }
 
+void MoveContextHelpToCtrlF1(TCodeEdit* Editor) {
+  TCodeEditKeyStrokes* keys = Editor->Keystrokes();
+  const int help = keys->FindCommand(ecContextHelp);
+  if (help >= 0) keys->Items(help)->SetShortCut(ShortCut(VK_F1, TShiftState{ssCtrl}));
+}
+
 TCodeEdit* NewSqlViewer(TComponent* Owner, TWinControl* Parent, const std::string& Name,
                         TCodeSQLHighlighter* Highlighter, TPopupMenu* Popup) {
   auto* e = new TCodeEdit(Owner);
@@ -35,25 +41,6 @@ TCodeEdit* NewSqlViewer(TComponent* Owner, TWinControl* Parent, const std::strin
   e->SetHighlighter(Highlighter);
   e->SetReadOnly(true);
   if (Popup) e->SetPopupMenu(Popup);
-  // context help moves from F1 to Ctrl+F1
-  TCodeEditKeyStrokes* keys = e->Keystrokes();
-  const int help = keys->FindCommand(ecContextHelp);
-  if (help >= 0) keys->Items(help)->SetShortCut(ShortCut(VK_F1, TShiftState{ssCtrl}));
+  MoveContextHelpToCtrlF1(e);
   return e;
-}
-
-void SetSqlViewerText(TCodeEdit* Viewer, const std::string& Text) {
-  Viewer->Lines()->SetText(Text);
-}
-
-std::string SqlViewerText(TCodeEdit* Viewer) {
-  return Viewer->Lines()->Text();
-}
-
-TStrings* SqlViewerLines(TCodeEdit* Viewer) {
-  return Viewer->Lines();
-}
-
-std::string SqlViewerSelText(TCodeEdit* Viewer) {
-  return Viewer->SelText();
 }

@@ -19,6 +19,7 @@
 #include "editor/CodeEditWordWrap.h"
 #include "platform/gui/Controls.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Lifetime.h"
 
 TALVIK_DECLARE_EXCEPTION(ECodeEditError, Exception);
@@ -63,8 +64,6 @@ enum TCodeEditCaretType : uint8_t { ctVerticalLine, ctHorizontalLine, ctHalfBloc
 enum TScrollHintFormat : uint8_t { shfTopLineOnly, shfTopToBottom };
 enum TCodeReplaceAction : uint8_t { raCancel, raSkip, raReplace, raReplaceAll };
 enum TTransientType : uint8_t { ttBefore, ttAfter };
-enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TScrollBarKind : uint8_t { sbHorizontal, sbVertical };
 
 using TCodeStatusChanges = uint16_t;
 constexpr TCodeStatusChanges scAll = 1, scCaretX = 2, scCaretY = 4, scLeftChar = 8, scTopLine = 16,

@@ -15,6 +15,7 @@
 #include "grid/MRUList.h"
 #include "grid/PropFilerEx.h"
 #include "platform/db/DB.h"
+#include "platform/gui/DBGrids.h"
 
 class TColumnEx;
 class TDBGridColumnsEx;
@@ -28,23 +29,7 @@ class TDBLookupGridEx;
 class TPopupDataGridEx;
 
 // ---------------------------------------------------------------- option sets of the grid
-
-enum TDBGridOption {
-  dgEditing,
-  dgAlwaysShowEditor,
-  dgTitles,
-  dgIndicator,
-  dgColumnResize,
-  dgColLines,
-  dgRowLines,
-  dgTabs,
-  dgRowSelect,
-  dgAlwaysShowSelection,
-  dgConfirmDelete,
-  dgCancelOnExit,
-  dgMultiSelect
-};
-using TDBGridOptions = TSet<TDBGridOption>;
+// (the base options, TDBGridOptions, and the columns' state are the class library's)
 
 enum TDBGridExOption {
   dghFixed3D,
@@ -666,8 +651,6 @@ class TDBGridColumnEx : public TColumnEx {
 };
 
 // ---------------------------------------------------------------- the collection
-
-enum TDBGridColumnsState { csDefault, csCustomized };
 
 class TDBGridColumnsEx : public TCollection {
   TALVIK_CLASS(TDBGridColumnsEx, TCollection)

@@ -175,6 +175,7 @@ void TDBGridInplaceEdit::DropDown() {
   const TRect owner = GetControlScreenRect(this);
   if (activeList_ == pickList_) {
     TPopupListboxEx* list = pickList_;
+    list->SetBiDiMode(dbGrid_->BiDiMode());  // the items read as the grid's cells do
     list->SetColor(Color());
     list->Font()->Assign(Font());
     list->SetItemHeight(list->GetTextHeight());

@@ -379,7 +379,8 @@ void TPageControl::Paint() {
     }
     TRect text = Rect(x, r.Top, r.Right - kTabPadding + 4, r.Bottom);
     c->Font()->SetColor(hot && !active ? clHotLight : Font()->Color());
-    DrawControlCaption(c, s->Caption(), text, DT_SINGLELINE | DT_VCENTER, s->Enabled());
+    DrawControlCaption(c, s->Caption(), text, DT_SINGLELINE | DT_VCENTER | DrawTextBiDiModeFlagsReadingOnly(),
+                       s->Enabled());
     if (active && Focused()) {
       TRect f = r;
       InflateRect(f, -3, -3);
@@ -559,7 +560,8 @@ void TStatusBar::Paint() {
     DrawEdge(c->Handle(), edge, BDR_SUNKENOUTER, BF_RECT);
     TRect text = Rect(r.Left + 2, r.Top + 1, r.Right - 2, r.Bottom - 1);
     DrawControlCaption(c, simplePanel_ ? simpleText_ : Caption(), text,
-                       DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS, true);
+                       DrawTextBiDiModeFlags(DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS),
+                       true);
   } else {
     for (int i = 0; i < panels_.Count(); ++i) {
       TStatusPanel* p = panels_.Items(i);
@@ -581,8 +583,9 @@ void TStatusBar::Paint() {
         static constexpr UINT kAlign[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
         c->Font()->Assign(Font());  // an owner-drawn panel before may have changed it
         TRect text = Rect(inner.Left + 2, inner.Top, inner.Right - 2, inner.Bottom);
-        DrawControlCaption(c, p->Text(), text,
-                           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | kAlign[p->Alignment()], true);
+        DrawControlCaption(
+            c, p->Text(), text,
+            DrawTextBiDiModeFlags(DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | kAlign[p->Alignment()]), true);
       }
       RestoreDC(c->Handle(), saved);
     }

@@ -476,7 +476,7 @@ void TListView::DrawItem(TListItem* Item, int, TRect Rect) {
     SetBkMode(c->Handle(), TRANSPARENT);
     RECT tr = textRect;
     DrawText(c->Handle(), text, tr,
-             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | DrawTextBiDiModeFlagsReadingOnly() |
                  kAlign[columns_.Count() ? columns_.Items(static_cast<int>(col))->Alignment() : 0]);
     x += w;
   }

@@ -386,6 +386,11 @@ void TControl::ConstraintsChanged() {
   SetBounds(left_, top_, width_, height_);
 }
 
+void TWinControl::ConstraintsChanged() {
+  TControl::ConstraintsChanged();
+  if (HandleAllocated() && !GetParent(handle_)) SizeLimitsChanged(handle_);
+}
+
 void TControl::ChangeScale(int M, int D) {
   if (M == D || D == 0) return;
   const int x = MulDiv(left_, M, D), y = MulDiv(top_, M, D);
@@ -1572,6 +1577,17 @@ void TWinControl::Dispatch(TMessage& m) {
         FillRect(dc, ClientRect(), brush_.Handle());
       }
       m.Result = 1;
+      return;
+    }
+    case WM_GETMINMAXINFO: {
+      DefaultHandler(m);
+      // the desktop sizes a top-level window within the control's limits
+      auto* mm = reinterpret_cast<MINMAXINFO*>(m.LParam);
+      if (!mm) return;
+      if (constraints_->MinWidth() > 0) mm->ptMinTrackSize.X = constraints_->MinWidth();
+      if (constraints_->MinHeight() > 0) mm->ptMinTrackSize.Y = constraints_->MinHeight();
+      if (constraints_->MaxWidth() > 0) mm->ptMaxTrackSize.X = constraints_->MaxWidth();
+      if (constraints_->MaxHeight() > 0) mm->ptMaxTrackSize.Y = constraints_->MaxHeight();
       return;
     }
     case WM_WINDOWPOSCHANGING: {

@@ -523,6 +523,7 @@ class TWinControl : public TControl {
   TMouseWheelUpDownEvent OnMouseWheelUp;
 
  protected:
+  void ConstraintsChanged() override;
   virtual void CreateParams(TCreateParams& Params);
   // The extended styles of the reading order, the scroll bar side and the mirrored alignment.
   void AddBiDiModeExStyle(DWORD& ExStyle);

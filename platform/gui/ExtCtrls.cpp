@@ -113,10 +113,10 @@ void TCustomPanel::Paint() {
   if (caption.empty()) return;
   canvas_.Brush()->SetStyle(bsClear);
   canvas_.Font()->Assign(Font());
-  UINT format = DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS |
-                (alignment_ == taCenter         ? DT_CENTER
-                 : alignment_ == taRightJustify ? DT_RIGHT
-                                                : DT_LEFT);
+  UINT format = DrawTextBiDiModeFlags(DT_SINGLELINE | DT_VCENTER | DT_EXPANDTABS |
+                                      (alignment_ == taCenter         ? DT_CENTER
+                                       : alignment_ == taRightJustify ? DT_RIGHT
+                                                                      : DT_LEFT));
   if (!Enabled()) canvas_.Font()->SetColor(clGrayText);
   DrawText(canvas_.Handle(), caption, r, format);
 }

@@ -718,9 +718,6 @@ void TCustomForm::Dispatch(TMessage& m) {
       TWinControl::Dispatch(m);
       return;
     }
-    case WM_GETMINMAXINFO:
-      DefaultHandler(m);
-      return;
     default:
       TWinControl::Dispatch(m);
   }

@@ -581,6 +581,35 @@ bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
   return true;
 }
 
+ReadingGeometry talvik::gui::detail::RightToLeftGeometry(HDC dc, const std::u32string& text) {
+  ReadingGeometry g;
+  g.caretX.assign(text.size() + 1, 0);
+  g.spans.resize(text.size());
+  DcObj* d = Dc(dc);
+  if (!d) return g;
+  const QString s = QS(text);
+  QTextLayout layout(s, SelectedFont(d)->qfont);
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  option.setTextDirection(Qt::RightToLeft);
+  option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  layout.endLayout();
+  if (!line.isValid()) return g;
+  int at = 0;  // where character k starts in the toolkit's string
+  for (std::size_t k = 0; k <= text.size(); ++k) {
+    g.caretX[k] = qRound(line.cursorToX(at));
+    if (k == text.size()) break;
+    const int lead = qRound(line.cursorToX(at, QTextLine::Leading));
+    const int trail = qRound(line.cursorToX(at, QTextLine::Trailing));
+    g.spans[k] = {std::min(lead, trail), std::max(lead, trail), lead <= trail};
+    at += text[k] > 0xFFFF ? 2 : 1;
+  }
+  return g;
+}
+
 bool GetCharABCWidths(HDC dc, char32_t first, char32_t last, ABC* abc) {
   DcObj* d = Dc(dc);
   if (!d || last < first) return false;
@@ -608,12 +637,15 @@ namespace {
 // font turns the text about (x, y); (ox, oy) then moves the cell in the text's own directions (the
 // alignment, which follows the baseline).
 // `converted` is the text as the toolkit's string when the caller has it already (else null).
+// `rightToLeft` reads the text right to left: its parts show in that order, the run still beginning
+// at x.
 void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const QString& converted,
-             const int* dx, int count, int ox = 0, int oy = 0) {
+             const int* dx, int count, int ox = 0, int oy = 0, bool rightToLeft = false) {
   auto& p = d->painter;
   int esc = f->lf.lfEscapement;
+  if (rightToLeft && ReadsAlikeEitherWay(utf8)) rightToLeft = false;
   if (esc == 0 && !dx && d->st.charExtra == 0) {
-    if (ShapedText* t = f->Shaped(utf8)) {
+    if (ShapedText* t = f->Shaped(utf8, rightToLeft)) {
       d->TextState();
       DrawShapedText(p, *t, QPointF(x, y + f->ascent));
       return;
@@ -621,28 +653,42 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const Q
   }
   d->TextState(f);
   const QString s = converted.isNull() ? QS(utf8) : converted;
+  // the toolkit's direct drawing reads the text in the painter's direction
+  auto drawText = [&](QPoint at) {
+    if (!rightToLeft) {
+      p.drawText(at, s);
+      return;
+    }
+    p.setLayoutDirection(Qt::RightToLeft);
+    p.drawText(at, s);
+    p.setLayoutDirection(Qt::LeftToRight);
+  };
   if (esc != 0) {
     p.save();
     p.translate(x, y);
     p.rotate(-esc / 10.0);
-    p.drawText(QPoint(ox, oy + f->ascent), s);
+    drawText(QPoint(ox, oy + f->ascent));
     p.restore();
     d->painterFont = 0;
     return;
   }
   if (!dx && d->st.charExtra == 0) {
-    p.drawText(QPoint(x, y + f->ascent), s);
+    drawText(QPoint(x, y + f->ascent));
     return;
   }
   // one glyph run with a position per character; characters the font itself lacks are drawn
-  // one by one, so the toolkit's fallback fonts still find them
+  // one by one, so the toolkit's fallback fonts still find them. Read right to left, the
+  // characters take their places in the order they show, each with its own advance.
   auto ucs = s.toUcs4();
+  std::vector<int> order;
+  if (rightToLeft) order = RightToLeftOrder(f->qfont, s);
   QVector<quint32> indexes;
   QVector<QPointF> positions;
   indexes.reserve(ucs.size());
   positions.reserve(ucs.size());
   int cx = x;
-  for (int i = 0; i < static_cast<int>(ucs.size()); ++i) {
+  for (int k = 0; k < static_cast<int>(ucs.size()); ++k) {
+    const int i = rightToLeft && k < static_cast<int>(order.size()) ? order[static_cast<std::size_t>(k)] : k;
     char32_t c = ucs[i];
     int advance = (dx && i < count) ? dx[i] : -1;
     if (c != U' ') {
@@ -737,12 +783,14 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.fillRect(QRect(r->Left, r->Top, r->Width(), r->Height()), QCol(d->st.bkColor));
   }
   bool clipped = r && (options & ETO_CLIPPED);
+  const bool rightToLeft =
+      ((options & ETO_RTLREADING) || (d->st.textAlign & TA_RTLREADING)) && !ReadsAlikeEitherWay(text);
   if (clipped && !dx && !d->st.charExtra && f->lf.lfEscapement == 0 && x >= r->Left && y >= r->Top) {
     // the common cell: text clipped at the right and bottom of its rectangle; the clip is set
     // only when the text's pixels reach beyond the rectangle
     if (r->Right > x && r->Bottom > y) {
       QRect cell(x, y, r->Right - x, r->Bottom - y);
-      if (ShapedText* t = f->Shaped(text)) {
+      if (ShapedText* t = f->Shaped(text, rightToLeft)) {
         d->TextState();
         QPointF origin(x, y + f->ascent);
         if (cell.contains(t->ink.translated(origin).toAlignedRect()))
@@ -751,7 +799,9 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
           d->Clipped(cell, [&] { DrawShapedText(p, *t, origin); });
       } else {
         d->TextState(f);
-        p.drawText(cell, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QS(text));
+        if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
+        p.drawText(cell, Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop | Qt::TextSingleLine, QS(text));
+        if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
       }
     }
     if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;
@@ -766,9 +816,9 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     p.fillRect(QRect(x, y, width, f->ascent + f->descent), QCol(d->st.bkColor));
   }
   if (rotated)
-    DrawRun(d, f, x, y, text, s, dx, count, ox, oy);
+    DrawRun(d, f, x, y, text, s, dx, count, ox, oy, rightToLeft);
   else
-    DrawRun(d, f, x, y, text, s, dx, count);
+    DrawRun(d, f, x, y, text, s, dx, count, 0, 0, rightToLeft);
   if (clipped) {
     p.restore();
     d->painterFont = 0;
@@ -889,7 +939,8 @@ bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& 
     x = r.Left + (r.Width() - width) / 2;
   else if (format & DT_RIGHT)
     x = r.Right - width;
-  ShapedText* t = f->Shaped(drawn);
+  const bool rightToLeft = (format & DT_RTLREADING) && !ReadsAlikeEitherWay(drawn);
+  ShapedText* t = f->Shaped(drawn, rightToLeft);
   auto& p = d->painter;
   const QRect bounds(r.Left, r.Top, r.Width(), r.Height());
   const QRect fill(x, top, opaque ? width : 0, lineHeight);
@@ -907,7 +958,9 @@ bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& 
       DrawShapedText(p, *t, origin);
     } else {
       d->TextState(f);
+      if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
       p.drawText(QPoint(x, top + f->ascent), QS(drawn));
+      if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
     }
   };
   if (clip)
@@ -1082,13 +1135,22 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
         }
       } else {
         std::string text = Utf32ToUtf8(l.text);
-        const ShapedText* t = f->lf.lfEscapement == 0 ? f->ShapedAlready(text) : nullptr;
+        const bool rightToLeft = (format & DT_RTLREADING) && !ReadsAlikeEitherWay(text);
+        const ShapedText* t = f->lf.lfEscapement == 0 ? f->ShapedAlready(text, rightToLeft) : nullptr;
         within(t && bounds.contains(t->ink.translated(x, y + f->ascent).toAlignedRect()));
-        DrawRun(d, f, x, y, text, QString(), nullptr, 0);
+        DrawRun(d, f, x, y, text, QString(), nullptr, 0, 0, 0, rightToLeft);
       }
     }
     if (showUnderline && l.underline >= 0) {
       int ux = x + Width(d, f, l.text.substr(0, l.underline), tabWidth, tabs);
+      if ((format & DT_RTLREADING) && !ReadsAlikeEitherWay(Utf32ToUtf8(l.text))) {
+        // read right to left, the marked letter stands after those that show before it
+        ux = x;
+        for (int k : RightToLeftOrder(f->qfont, QS(l.text))) {
+          if (k == l.underline) break;
+          ux += Width(d, f, l.text.substr(static_cast<std::size_t>(k), 1), tabWidth, tabs);
+        }
+      }
       int uw = Width(d, f, l.text.substr(l.underline, 1), tabWidth, tabs);
       QRect mark(ux, y + f->ascent + 1, uw, 1);
       within(bounds.contains(mark) || mark.isEmpty());

@@ -64,8 +64,15 @@ struct ShapedText {
 // Whether a text draws the same laid out once as drawn directly: no control characters, nothing
 // written right to left.
 bool ShapeableText(std::string_view utf8);
-// Lays the text out as the toolkit draws it on one line, and notes where its pixels can fall.
-void ShapeText(const QFont& font, const QString& text, ShapedText& out);
+// Whether a text shows the same read right to left as left to right: it begins with a letter written
+// left to right, ends with one or a digit, and holds nothing written right to left (the blanks,
+// digits and marks in between then take the letters' direction either way).
+bool ReadsAlikeEitherWay(std::string_view utf8);
+// Lays the text out as the toolkit draws it on one line, and notes where its pixels can fall;
+// `rightToLeft` reads it right to left (the line still begins at the origin).
+void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rightToLeft = false);
+// The characters (code points) of a text in the order they show from the left, read right to left.
+std::vector<int> RightToLeftOrder(const QFont& font, const QString& text);
 // Draws shaped text with its pen position on the baseline at `origin`, in the painter's pen colour.
 void DrawShapedText(QPainter& painter, const ShapedText& text, QPointF origin);
 
@@ -107,9 +114,9 @@ struct FontFace {
   ShapedText* Measured(std::string_view utf8);
   // The text's entry with its runs made, from the second draw of the text on (nullptr the first
   // time, and when it cannot be kept shaped: then it is drawn directly).
-  ShapedText* Shaped(std::string_view utf8);
+  ShapedText* Shaped(std::string_view utf8, bool rightToLeft = false);
   // The text's entry when its runs are made already; nothing changes.
-  const ShapedText* ShapedAlready(std::string_view utf8) const;
+  const ShapedText* ShapedAlready(std::string_view utf8, bool rightToLeft = false) const;
   static bool cacheEnabled;  // off: every text is laid out anew on each draw (tests compare)
 
   // The face of a description, made when no face of it is alive.
@@ -209,6 +216,18 @@ QWidget* HostWidgetOf(HWND topLevel);
 void InstallAccessibleFactory();
 GdiObj* Obj(HGDIOBJ h);
 DcObj* Dc(HDC h);
+// A line of text on the DC's font read right to left, measured from its left edge: where the caret
+// stands at each place (before each character, and after the last) and the columns each character
+// covers (`forward`: it runs left to right there).
+struct ReadingGeometry {
+  std::vector<int> caretX;
+  struct Span {
+    int left = 0, right = 0;
+    bool forward = true;
+  };
+  std::vector<Span> spans;
+};
+ReadingGeometry RightToLeftGeometry(HDC dc, const std::u32string& text);
 QColor QCol(COLORREF c);
 COLORREF FromQ(QRgb c);
 QBrush BrushFor(DcObj* d, HBRUSH h);

@@ -1,6 +1,7 @@
 // Text shaped once per font: the glyph runs of a text are laid out the first time it is drawn and
 // kept on the font, so that drawing it again costs the glyphs' pixels only.
 #include <QTextLayout>
+#include <algorithm>
 #include <cassert>
 
 #include "platform/gui/GraphicsQt.h"
@@ -20,7 +21,72 @@ bool RightToLeftOrBidiControl(char32_t c) {
          (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
+// Texts read right to left are kept apart from the same texts read left to right: their keys start
+// with a character no shapeable text holds.
+constexpr char kRightToLeftKey = '\x01';
+
+std::string RightToLeftKey(std::string_view utf8) {
+  std::string key(1, kRightToLeftKey);
+  key.append(utf8);
+  return key;
+}
+
 }  // namespace
+
+bool ReadsAlikeEitherWay(std::string_view utf8) {
+  if (utf8.empty()) return true;
+  const std::u32string text = Utf8ToUtf32(utf8);
+  auto direction = [](char32_t c) { return QChar::direction(c); };
+  for (char32_t c : text) switch (direction(c)) {
+      case QChar::DirR:
+      case QChar::DirAL:
+      case QChar::DirAN:
+      case QChar::DirRLE:
+      case QChar::DirRLO:
+      case QChar::DirLRE:
+      case QChar::DirLRO:
+      case QChar::DirPDF:
+      case QChar::DirRLI:
+      case QChar::DirLRI:
+      case QChar::DirFSI:
+      case QChar::DirPDI:
+        return false;
+      default:
+        break;
+    }
+  const QChar::Direction last = direction(text.back());
+  return direction(text.front()) == QChar::DirL && (last == QChar::DirL || last == QChar::DirEN);
+}
+
+std::vector<int> RightToLeftOrder(const QFont& font, const QString& text) {
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  option.setTextDirection(Qt::RightToLeft);
+  option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  layout.endLayout();
+  // each character spans from its leading to its trailing edge, whichever way it runs
+  std::vector<std::pair<qreal, int>> lefts;
+  int k = 0;
+  for (qsizetype i = 0; i < text.size(); ++k) {
+    qreal left = 0;
+    if (line.isValid()) {
+      const int at = static_cast<int>(i);
+      left = std::min(line.cursorToX(at, QTextLine::Leading), line.cursorToX(at, QTextLine::Trailing));
+    }
+    lefts.emplace_back(left, k);
+    i += text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+  }
+  std::stable_sort(lefts.begin(), lefts.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<int> order;
+  order.reserve(lefts.size());
+  for (const auto& [left, index] : lefts) order.push_back(index);
+  return order;
+}
 
 bool ShapeableText(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
@@ -47,10 +113,14 @@ bool ShapeableText(std::string_view utf8) {
   return true;
 }
 
-void ShapeText(const QFont& font, const QString& text, ShapedText& out) {
+void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rightToLeft) {
   QTextLayout layout(text, font);
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
+  if (rightToLeft) {
+    option.setTextDirection(Qt::RightToLeft);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+  }
   layout.setTextOption(option);
   layout.beginLayout();
   QTextLine line = layout.createLine();
@@ -113,23 +183,23 @@ ShapedText* FontFace::Measured(std::string_view utf8) {
   return &t;
 }
 
-ShapedText* FontFace::Shaped(std::string_view utf8) {
+ShapedText* FontFace::Shaped(std::string_view utf8, bool rightToLeft) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
-  ShapedText& t = shaped.Find(utf8);
+  ShapedText& t = rightToLeft ? shaped.Find(RightToLeftKey(utf8)) : shaped.Find(utf8);
   if (!t.shaped) {
     // laying a text out for keeps costs more than drawing it once: only texts drawn again are kept
     if (!t.drawn) {
       t.drawn = true;
       return nullptr;
     }
-    ShapeText(qfont, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), t);
+    ShapeText(qfont, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), t, rightToLeft);
   }
   return &t;
 }
 
-const ShapedText* FontFace::ShapedAlready(std::string_view utf8) const {
+const ShapedText* FontFace::ShapedAlready(std::string_view utf8, bool rightToLeft) const {
   if (!cacheEnabled) return nullptr;
-  const ShapedText* t = shaped.Peek(utf8);
+  const ShapedText* t = rightToLeft ? shaped.Peek(RightToLeftKey(utf8)) : shaped.Peek(utf8);
   return t && t->shaped ? t : nullptr;
 }
 

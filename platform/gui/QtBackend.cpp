@@ -298,6 +298,12 @@ class QtHost : public Host {
     if (wantVisible_ && wasEmpty != emptyShape_) VisibilityChanged(true);
   }
   void Dirty(const RECT& r) override { widget_->update(r.Left, r.Top, r.Width(), r.Height()); }
+  void SizeLimitsChanged(SIZE least, SIZE most) override {
+    widget_->applying = true;  // our window keeps its limits already: nothing to hand back
+    widget_->setMinimumSize(least.cx, least.cy);
+    widget_->setMaximumSize(most.cx > 0 ? most.cx : QWIDGETSIZE_MAX, most.cy > 0 ? most.cy : QWIDGETSIZE_MAX);
+    widget_->applying = false;
+  }
   void CursorChanged(HCURSOR cursor) override {
     int id = CursorId(cursor);
     if (cursor && !id) {
@@ -678,6 +684,14 @@ void HostMoved(HWND topLevel, const RECT& r) {
     RECT cur;
     if (!GetWindowRect(topLevel, cur) || cur == r) return;
     SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    // a size beyond the window's limits was refused: the toolkit's window takes ours again
+    RECT now;
+    auto it = HostWidgets().find(topLevel);
+    if (!GetWindowRect(topLevel, now) || now == r || it == HostWidgets().end()) return;
+    HostWidget* widget = it->second;
+    widget->applying = true;
+    widget->setGeometry(now.Left, now.Top, std::max(1, now.Width()), std::max(1, now.Height()));
+    widget->applying = false;
   });
 }
 

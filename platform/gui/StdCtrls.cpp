@@ -249,13 +249,13 @@ void TCustomEdit::SetCharCase(TEditCharCase Value) {
   charCase_ = Value;
   if (HandleAllocated()) {
     DWORD style = static_cast<DWORD>(GetWindowLongPtr(Handle(), GWL_STYLE)) & ~(ES_UPPERCASE | ES_LOWERCASE);
-    if (Value == ecUpperCase) style |= ES_UPPERCASE;
-    if (Value == ecLowerCase) style |= ES_LOWERCASE;
+    if (Value == talvik::gui::ecUpperCase) style |= ES_UPPERCASE;
+    if (Value == talvik::gui::ecLowerCase) style |= ES_LOWERCASE;
     SetWindowLongPtr(Handle(), GWL_STYLE, static_cast<std::intptr_t>(style));
   }
   // what is there already follows the new case
-  if (Value == ecUpperCase) SetText(AnsiUpperCase(Text()));
-  if (Value == ecLowerCase) SetText(AnsiLowerCase(Text()));
+  if (Value == talvik::gui::ecUpperCase) SetText(AnsiUpperCase(Text()));
+  if (Value == talvik::gui::ecLowerCase) SetText(AnsiLowerCase(Text()));
 }
 
 void TCustomEdit::SetHideSelection(bool Value) {

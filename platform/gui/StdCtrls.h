@@ -9,7 +9,12 @@
 #include "platform/gui/Menus.h"
 
 enum TTextLayout { tlTop, tlCenter, tlBottom };
+// The letter case an edit keeps. Its names are in the library's namespace: other libraries use the
+// same names for commands of their own.
+namespace talvik::gui {
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+}  // namespace talvik::gui
+using talvik::gui::TEditCharCase;
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 
@@ -114,7 +119,7 @@ class TCustomEdit : public TWinControl {
   bool autoSelect_ = true;
   bool autoSize_ = true;
   TBorderStyle borderStyle_ = bsSingle;
-  TEditCharCase charCase_ = ecNormal;
+  TEditCharCase charCase_ = talvik::gui::ecNormal;
   bool hideSelection_ = true;
   int maxLength_ = 0;
   bool modified_ = false;
@@ -446,7 +451,7 @@ class TCustomComboBox : public TCustomControl {
   int dropDownCount_ = 8;
   int itemHeight_ = 16;
   int maxLength_ = 0;
-  TEditCharCase charCase_ = ecNormal;
+  TEditCharCase charCase_ = talvik::gui::ecNormal;
   bool buttonDown_ = false;
   std::string search_;
   DWORD searchTime_ = 0;
@@ -471,7 +476,10 @@ enum TScrollCode {
   scBottom,
   scEndScroll
 };
+// A scroll bar's move; in the library's namespace, as other libraries have scroll events of their own.
+namespace talvik::gui {
 using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode, int& ScrollPos)>;
+}  // namespace talvik::gui
 
 // A scroll bar control; it tells its parent as WM_HSCROLL/WM_VSCROLL with its own handle, and the
 // parent's reflection brings the code back to it.
@@ -495,7 +503,7 @@ class TScrollBar : public TCustomControl {
   void SetParams(int APosition, int AMin, int AMax);
 
   TNotifyEvent OnChange;
-  TScrollEvent OnScroll;
+  talvik::gui::TScrollEvent OnScroll;
 
  protected:
   void Dispatch(TMessage& Message) override;

@@ -36,7 +36,9 @@ void PaintMarkAndCaption(TCustomControl* control, TCanvas* canvas, TAlignment al
   TRect drawn = Rect(text.Left, text.Top + dy, std::min(text.Right, text.Left + calc.Width()),
                      text.Top + dy + calc.Height());
   if (alignment == taLeftJustify) OffsetRect(drawn, text.Right - drawn.Right, 0);
-  DrawControlCaption(canvas, caption, drawn, DT_SINGLELINE | DT_VCENTER, control->Enabled());
+  DrawControlCaption(canvas, caption, drawn,
+                     DT_SINGLELINE | DT_VCENTER | control->DrawTextBiDiModeFlagsReadingOnly(),
+                     control->Enabled());
   if (focused) {
     TRect f = drawn;
     InflateRect(f, 1, 1);
@@ -232,7 +234,8 @@ void TButton::Paint() {
   TRect text = r;
   if (pressed_) OffsetRect(text, 1, 1);
   c->Font()->Assign(Font());
-  DrawControlCaption(c, Caption(), text, DT_CENTER | DT_VCENTER | DT_SINGLELINE, Enabled());
+  DrawControlCaption(c, Caption(), text,
+                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DrawTextBiDiModeFlagsReadingOnly(), Enabled());
   if (Focused()) {
     TRect f = r;
     InflateRect(f, -3, -3);

@@ -11,6 +11,7 @@
 
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Graphics.h"
+#include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
@@ -78,6 +79,10 @@ struct EditState {
   std::vector<int> lineStarts{0};
   bool reflowed = false;  // the last change moved words to other rows
   int anchor = 0, caret = 0;
+  // The caret stands at the end of the row before rather than at the start of its own: the caret
+  // position where a row was full is one place for both (End, a click past a row's end), told apart
+  // by this (-1: the caret starts its row).
+  int caretTrailsAt = -1;
   DWORD style = 0;
   DWORD exStyle = 0;  // WS_EX_RIGHT: the text stands at the right (right-to-left alignment)
   char32_t passwordChar = 0;
@@ -123,6 +128,15 @@ struct EditState {
   // Whether the line (row) ends at a line feed rather than where the row was full.
   bool HardBreakAfter(int line) const {
     return line + 1 < LineCount() && text[static_cast<std::size_t>(LineStart(line + 1)) - 1] == U'\n';
+  }
+  // Whether a row ends where the next one starts, the row having been full.
+  bool SoftBreakAfter(int line) const { return line + 1 < LineCount() && !HardBreakAfter(line); }
+  // The row the caret shows on.
+  int CaretLine() const {
+    const int line = LineOf(caret);
+    return caret == caretTrailsAt && line > 0 && caret == LineStart(line) && SoftBreakAfter(line - 1)
+               ? line - 1
+               : line;
   }
   int LineEnd(int line) const {
     if (line + 1 >= LineCount()) return Length();
@@ -255,26 +269,54 @@ struct EditState {
     if (style & ES_CENTER) return free / 2;
     return 0;
   }
-  // Client position of the left edge of character `pos`.
-  POINT PosOf(int pos) const {
-    int line = LineOf(pos);
-    RECT r = TextRect();
-    return {r.Left - scrollX + AlignOffset(line) + Width(LineStart(line), pos),
-            r.Top + (line - topLine) * lineHeight};
+  // Whether the row shows otherwise than left to right: the window reads right to left and the
+  // row's text does not read alike both ways.
+  bool ReadsRightToLeft(int line) const {
+    if (!(exStyle & WS_EX_RTLREADING)) return false;
+    return !detail::ReadsAlikeEitherWay(Utf32ToUtf8(Shown(LineStart(line), LineEnd(line))));
   }
-  int CharFromPoint(int x, int y) const {
+  detail::ReadingGeometry Geometry(int line) const {
+    return detail::RightToLeftGeometry(measure, Shown(LineStart(line), LineEnd(line)));
+  }
+  // Where the caret stands at `pos` of `line`, from the row's left edge.
+  int XInLine(int line, int pos) const {
+    if (ReadsRightToLeft(line)) return Geometry(line).caretX[static_cast<std::size_t>(pos - LineStart(line))];
+    return Width(LineStart(line), pos);
+  }
+  // Client position of the left edge of character `pos`; on `line` when given (the end of a full
+  // row is its last character's right edge there).
+  POINT PosOf(int pos, int line = -1) const {
+    if (line < 0) line = LineOf(pos);
+    RECT r = TextRect();
+    return {r.Left - scrollX + AlignOffset(line) + XInLine(line, pos), r.Top + (line - topLine) * lineHeight};
+  }
+  // `rowEnd` (when given) tells whether the place is the end of a full row rather than the start of
+  // the next one.
+  int CharFromPoint(int x, int y, bool* rowEnd = nullptr) const {
+    if (rowEnd) *rowEnd = false;
     RECT r = TextRect();
     int line = Multi() ? topLine + (y - r.Top) / std::max(1, lineHeight) : 0;
     if (y < r.Top && Multi()) line = topLine - 1;
     line = std::clamp(line, 0, LineCount() - 1);
     int from = LineStart(line), to = LineEnd(line);
     int cx = x - (r.Left - scrollX + AlignOffset(line));
+    if (ReadsRightToLeft(line)) {
+      // the place whose caret stands nearest
+      const std::vector<int> places = Geometry(line).caretX;
+      int best = 0;
+      for (std::size_t k = 1; k < places.size(); ++k)
+        if (std::abs(places[k] - cx) < std::abs(places[static_cast<std::size_t>(best)] - cx))
+          best = static_cast<int>(k);
+      if (rowEnd && from + best == to) *rowEnd = SoftBreakAfter(line);
+      return from + best;
+    }
     int acc = 0;
     for (int i = from; i < to; ++i) {
       int w = Width(i, i + 1);
       if (cx < acc + w / 2) return i;
       acc += w;
     }
+    if (rowEnd) *rowEnd = SoftBreakAfter(line);
     return to;
   }
 };
@@ -339,7 +381,7 @@ void UpdateScrollBars(EditState& st) {
 
 void PlaceCaret(EditState& st) {
   if (!st.focused) return;
-  POINT p = st.PosOf(st.caret);
+  POINT p = st.PosOf(st.caret, st.CaretLine());
   SetCaretPos(p.X, p.Y);
 }
 
@@ -347,13 +389,13 @@ void PlaceCaret(EditState& st) {
 void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
   const int topLine = st.topLine, scrollX = st.scrollX;
   RECT r = st.TextRect();
-  int line = st.LineOf(st.caret);
+  int line = st.CaretLine();
   if (st.Multi()) {
     int visible = st.VisibleLines();
     if (line < st.topLine) st.topLine = line;
     if (line >= st.topLine + visible) st.topLine = line - visible + 1;
   }
-  int x = st.AlignOffset(line) + st.Width(st.LineStart(line), st.caret);
+  int x = st.AlignOffset(line) + st.XInLine(line, st.caret);
   int width = r.Width();
   if (x - st.scrollX < 0) st.scrollX = std::max(0, x - width / 3);
   if (x - st.scrollX > width - 1) st.scrollX = x - width + std::max(1, width / 3);
@@ -364,8 +406,10 @@ void ScrollCaret(EditState& st, const RECT* damaged = nullptr) {
   PlaceCaret(st);
 }
 
-void MoveCaret(EditState& st, int pos, bool extend) {
+// `rowEnd`: a place where a row was full is the end of that row, not the start of the next.
+void MoveCaret(EditState& st, int pos, bool extend, bool rowEnd = false) {
   st.caret = std::clamp(pos, 0, st.Length());
+  st.caretTrailsAt = rowEnd ? st.caret : -1;
   if (!extend) st.anchor = st.caret;
   st.typingRun = false;
   ScrollCaret(st);
@@ -400,6 +444,7 @@ void JoinUndo(EditState& st, int start, int removed, int inserted) {
 // The text changed: `damaged` is what needs painting again (nullptr: everything).
 void Changed(EditState& st, const RECT* damaged = nullptr) {
   if (!damaged) st.RebuildLines();
+  st.caretTrailsAt = -1;
   st.modified = true;
   ScrollCaret(st, damaged);
   Notify(st, EN_UPDATE);
@@ -524,6 +569,38 @@ void SetFont(EditState& st, HFONT font) {
   ScrollCaret(st);
 }
 
+// A row read right to left: the selected characters may stand apart, each is marked where it shows.
+void PaintRightToLeftRow(EditState& st, HDC dc, int line, int x, int y, bool showSel) {
+  const int from = st.LineStart(line), to = st.LineEnd(line);
+  const std::string row = Utf32ToUtf8(st.Shown(from, to));
+  ExtTextOut(dc, x, y, ETO_RTLREADING, nullptr, row);
+  if (!showSel) return;
+  const detail::ReadingGeometry g = st.Geometry(line);
+  // the selected columns, joined where they touch
+  std::vector<std::pair<int, int>> marked;
+  for (int i = std::max(from, st.SelMin()); i < std::min(to, st.SelMax()); ++i) {
+    const auto& span = g.spans[static_cast<std::size_t>(i - from)];
+    marked.emplace_back(span.left, span.right);
+  }
+  if (st.HardBreakAfter(line) && st.SelMax() > to && st.SelMin() <= to) {
+    const int end = g.caretX.empty() ? 0 : *std::max_element(g.caretX.begin(), g.caretX.end());
+    marked.emplace_back(end, end + 4);
+  }
+  std::sort(marked.begin(), marked.end());
+  std::vector<std::pair<int, int>> joined;
+  for (const auto& m : marked)
+    if (!joined.empty() && m.first <= joined.back().second)
+      joined.back().second = std::max(joined.back().second, m.second);
+    else
+      joined.push_back(m);
+  SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+  for (const auto& [left, right] : joined) {
+    const RECT cell = Rect(x + left, y, x + right, y + st.lineHeight);
+    FillRect(dc, cell, GetSysColorBrush(COLOR_HIGHLIGHT));
+    ExtTextOut(dc, x, y, ETO_RTLREADING | ETO_CLIPPED, &cell, row);
+  }
+}
+
 void Paint(EditState& st, HDC given) {
   PAINTSTRUCT ps;
   HDC dc = given ? given : BeginPaint(st.hwnd, ps);
@@ -562,6 +639,10 @@ void Paint(EditState& st, HDC given) {
     int x = tr.Left - st.scrollX + st.AlignOffset(line);
     int y = tr.Top + (line - st.topLine) * st.lineHeight;
     SetTextColor(dc, textColour);
+    if (st.ReadsRightToLeft(line)) {
+      PaintRightToLeftRow(st, dc, line, x, y, showSel);
+      continue;
+    }
     if (to > from) TextOut(dc, x, y, Utf32ToUtf8(st.Shown(from, to)));
     if (showSel) {
       int s = std::max(from, st.SelMin()), e = std::min(to, st.SelMax());
@@ -582,7 +663,7 @@ void Paint(EditState& st, HDC given) {
 
 void KeyDown(EditState& st, WORD key) {
   bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
-  int line = st.LineOf(st.caret);
+  int line = st.CaretLine();
   auto collapseOr = [&](int edge, int moved) {
     if (st.anchor != st.caret && !shift)
       MoveCaret(st, edge, false);
@@ -591,14 +672,16 @@ void KeyDown(EditState& st, WORD key) {
   };
   auto verticalTo = [&](int targetLine) {
     targetLine = std::clamp(targetLine, 0, st.LineCount() - 1);
-    POINT p = st.PosOf(st.caret);
+    POINT p = st.PosOf(st.caret, line);
     RECT r = st.TextRect();
     int y = r.Top + (targetLine - st.topLine) * st.lineHeight;
     if (targetLine < st.topLine) st.topLine = targetLine;
     int visible = st.VisibleLines();
     if (targetLine >= st.topLine + visible) st.topLine = targetLine - visible + 1;
     y = r.Top + (targetLine - st.topLine) * st.lineHeight;
-    MoveCaret(st, st.CharFromPoint(p.X, y + 1), shift);
+    bool rowEnd = false;
+    const int pos = st.CharFromPoint(p.X, y + 1, &rowEnd);
+    MoveCaret(st, pos, shift, rowEnd);
   };
   switch (key) {
     case VK_LEFT:
@@ -611,7 +694,7 @@ void KeyDown(EditState& st, WORD key) {
       MoveCaret(st, ctrl ? 0 : st.LineStart(line), shift);
       break;
     case VK_END:
-      MoveCaret(st, ctrl ? st.Length() : st.LineEnd(line), shift);
+      MoveCaret(st, ctrl ? st.Length() : st.LineEnd(line), shift, !ctrl);
       break;
     case VK_UP:
       if (st.Multi())
@@ -720,7 +803,7 @@ void SetText(EditState& st, const char* utf8) {
 
 int LineArg(const EditState& st, WPARAM w) {
   int line = static_cast<int>(static_cast<std::intptr_t>(w));
-  return line < 0 ? st.LineOf(st.caret) : line;
+  return line < 0 ? st.CaretLine() : line;
 }
 
 LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -805,8 +888,9 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONDOWN: {
       if (GetFocus() != hwnd) SetFocus(hwnd);
-      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      MoveCaret(st, pos, (wParam & MK_SHIFT) != 0);
+      bool rowEnd = false;
+      int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &rowEnd);
+      MoveCaret(st, pos, (wParam & MK_SHIFT) != 0, rowEnd);
       st.dragging = true;
       SetCapture(hwnd);
       return 0;
@@ -821,7 +905,11 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (st.dragging) MoveCaret(st, st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)), true);
+      if (st.dragging) {
+        bool rowEnd = false;
+        const int pos = st.CharFromPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), &rowEnd);
+        MoveCaret(st, pos, true, rowEnd);
+      }
       return 0;
     case WM_LBUTTONUP:
       if (st.dragging) {
@@ -895,6 +983,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         st.anchor = std::clamp(from, 0, st.Length());
         st.caret = std::clamp(to, 0, st.Length());
       }
+      st.caretTrailsAt = -1;
       st.typingRun = false;
       ScrollCaret(st);
       return 1;
@@ -943,7 +1032,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case EM_LINEFROMCHAR: {
       int pos = static_cast<int>(static_cast<std::intptr_t>(wParam));
-      return st.LineOf(pos < 0 ? st.caret : std::min(pos, st.Length()));
+      return pos < 0 ? st.CaretLine() : st.LineOf(std::min(pos, st.Length()));
     }
     case EM_GETLINE: {
       int line = static_cast<int>(wParam);

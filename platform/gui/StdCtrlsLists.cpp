@@ -5,6 +5,7 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -226,6 +227,19 @@ int TCustomListBox::FindPrefix(const std::string& Prefix, int Start) {
   return -1;
 }
 
+namespace {
+
+// An item's text at the reading side of its rectangle, read in the control's direction.
+void DrawItemText(const TControl* Control, TCanvas* C, const TRect& Rect, const std::string& Text) {
+  const int x = Control->UseRightToLeftAlignment() ? Rect.Right - 2 - C->TextWidth(Text) : Rect.Left + 2;
+  const int flags = C->TextFlags();
+  TScopeExit restore([&] { C->SetTextFlags(flags); });
+  if (Control->UseRightToLeftReading()) C->SetTextFlags(flags | static_cast<int>(ETO_RTLREADING));
+  C->TextRect(Rect, x, Rect.Top + std::max(0, (Rect.Height() - C->TextHeight("Wg")) / 2), Text);
+}
+
+}  // namespace
+
 void TCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   if (OnDrawItem && style_ != lbStandard) {
     InvokeEvent(OnDrawItem, this, Index, Rect, State);
@@ -233,9 +247,7 @@ void TCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   }
   TCanvas* c = Canvas();
   c->FillRect(Rect);
-  const std::string& s = items_->Strings(Index);
-  const int x = UseRightToLeftAlignment() ? Rect.Right - 2 - c->TextWidth(s) : Rect.Left + 2;
-  c->TextRect(Rect, x, Rect.Top + std::max(0, (Rect.Height() - c->TextHeight("Wg")) / 2), s);
+  DrawItemText(this, c, Rect, items_->Strings(Index));
 }
 
 void TCustomListBox::Paint() {
@@ -576,13 +588,20 @@ void TCustomComboBox::SetCharCase(TEditCharCase Value) {
 TRect TCustomComboBox::ButtonRect() {
   TRect c = ClientRect();
   int w = GetSystemMetrics(SM_CXVSCROLL);
+  // the button stands where the scroll bar of the list would
+  if (UseRightToLeftScrollBar()) return Rect(c.Left, c.Top, c.Left + w, c.Bottom);
   return Rect(c.Right - w, c.Top, c.Right, c.Bottom);
 }
 
 void TCustomComboBox::LayoutEdit() {
   if (!edit_) return;
   TRect c = ClientRect();
-  edit_->SetBounds(2, 1, std::max(0, ButtonRect().Left - 3), std::max(0, c.Height() - 2));
+  const TRect button = ButtonRect();
+  if (UseRightToLeftScrollBar())
+    edit_->SetBounds(button.Right + 1, 1, std::max(0, c.Right - button.Right - 3),
+                     std::max(0, c.Height() - 2));
+  else
+    edit_->SetBounds(2, 1, std::max(0, button.Left - 3), std::max(0, c.Height() - 2));
 }
 
 void TCustomComboBox::CreateParams(TCreateParams& Params) {
@@ -683,8 +702,7 @@ void TCustomComboBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   }
   TCanvas* c = list_ && !State.Contains(odComboBoxEdit) ? list_->Canvas() : Canvas();
   c->FillRect(Rect);
-  c->TextRect(Rect, Rect.Left + 2, Rect.Top + std::max(0, (Rect.Height() - c->TextHeight("Wg")) / 2),
-              items_->Strings(Index));
+  DrawItemText(this, c, Rect, items_->Strings(Index));
 }
 
 bool TCustomComboBox::DroppedDown() const {
@@ -849,7 +867,10 @@ void TCustomComboBox::Paint() {
   TRect button = ButtonRect();
   c->Brush()->SetColor(Color());
   TRect field = client;
-  field.Right = button.Left;
+  if (UseRightToLeftScrollBar())
+    field.Left = button.Right;
+  else
+    field.Right = button.Left;
   c->FillRect(field);
   RECT b = button;
   DrawFrameControl(

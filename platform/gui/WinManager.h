@@ -157,6 +157,8 @@ class Host {
   // The window's region changed: nullptr is no region (the whole rectangle shows), an empty list
   // shows nothing at all, else the rectangles (window coordinates) that show.
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}
+  // The smallest and largest size the desktop may give the window (0 in a field: no limit there).
+  virtual void SizeLimitsChanged(SIZE /*least*/, SIZE /*most*/) {}
 };
 
 class Backend {

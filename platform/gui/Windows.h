@@ -538,6 +538,9 @@ HDC GetDC(HWND hwnd);        // the client area
 HDC GetWindowDC(HWND hwnd);  // the whole window, frame included
 int ReleaseDC(HWND hwnd, HDC dc);
 int SetWindowRgn(HWND hwnd, HRGN region, bool redraw);  // the window takes the region over
+// Asks a top-level window for its size limits again (WM_GETMINMAXINFO) and hands those beyond the
+// system's own to the desktop, which then sizes the window only within them.
+void SizeLimitsChanged(HWND hwnd);
 // Copies the window's region into `region`; ERROR (0) when the window has none.
 int GetWindowRgn(HWND hwnd, HRGN region);
 

@@ -191,11 +191,9 @@ void ApplyShowState(Wnd* w, bool show, bool redraw) {
     w->style |= WS_VISIBLE;
     if (redraw) {
       InvalidateFrame(w);
-      w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
-      w->erase = true;
-      // children become visible with it: they repaint too
-      for (Wnd* c : w->children)
-        if (c->style & WS_VISIBLE) InvalidateRect(c->handle, nullptr, true);
+      // every visible window under it becomes visible with it: they all repaint, however deep (what
+      // their areas showed was painted by whatever stood there before)
+      InvalidateTree(w, Bounds(0, 0, w->client.Width(), w->client.Height()), true, true);
     }
   } else {
     if (w->parent && Visible(w->parent)) {
@@ -229,10 +227,28 @@ void ApplyShowState(Wnd* w, bool show, bool redraw) {
         SetActiveWindow(nullptr);
     }
   }
-  if (!w->parent && w->host) w->host->VisibilityChanged(show);
+  if (!w->parent && w->host) {
+    if (show) SizeLimitsChanged(w->handle);
+    if (W(w->handle) == w && w->host) w->host->VisibilityChanged(show);
+  }
 }
 
 }  // namespace
+
+void SizeLimitsChanged(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  if (!w || w->parent || !w->host) return;
+  MINMAXINFO mm;
+  Send(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+  if (!(w = W(hwnd)) || !w->host) return;
+  // the system's own least size and the screen-wide most are the desktop's business already
+  constexpr int kNoMost = 32767;
+  const SIZE least{mm.ptMinTrackSize.X > GetSystemMetrics(SM_CXMIN) ? mm.ptMinTrackSize.X : 0,
+                   mm.ptMinTrackSize.Y > GetSystemMetrics(SM_CYMIN) ? mm.ptMinTrackSize.Y : 0};
+  const SIZE most{mm.ptMaxTrackSize.X > 0 && mm.ptMaxTrackSize.X < kNoMost ? mm.ptMaxTrackSize.X : 0,
+                  mm.ptMaxTrackSize.Y > 0 && mm.ptMaxTrackSize.Y < kNoMost ? mm.ptMaxTrackSize.Y : 0};
+  w->host->SizeLimitsChanged(least, most);
+}
 
 bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Wnd* w = W(hwnd);

@@ -39,9 +39,9 @@ TEST_F(OptionsEditorTest, TheQueryEditorIsEditableWithTheSessionWindowsLook) {
   EXPECT_EQ(keys->Items(help)->ShortCut(), ShortCut(VK_F1, TShiftState{ssCtrl}));
   EXPECT_EQ(keys->FindKeycode(VK_F1, {}), -1);
   // what is typed is the query, line breaks and all
-  f.SetCustomSqlText("SELECT :SID info\r\nFROM dual");
+  f.seCustom->SetText("SELECT :SID info\r\nFROM dual");
   EXPECT_EQ(e->Lines()->Count(), 2);
-  EXPECT_EQ(f.CustomSqlText(), "SELECT :SID info\r\nFROM dual");
+  EXPECT_EQ(f.seCustom->Text(), "SELECT :SID info\r\nFROM dual");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "SessionFormTestSupport.h"
 #include "app/OptionF.h"
+#include "editor/CodeEdit.h"
 
 namespace sessiontest {
 namespace {
@@ -23,7 +24,7 @@ class OptionsFormTest : public SessionFormTest {
   // "interval|tray|sql" as the dialog shows them.
   static std::string Shown(TOptionsForm* f) {
     return std::to_string(f->seIntervalAutoRefresh->Value()) + "|" + (f->cbTrayIcon->Checked() ? "1" : "0") +
-           "|" + f->CustomSqlText();
+           "|" + f->seCustom->Text();
   }
   // Runs the options action; Act gets the dialog once it shows.
   void Options(std::function<void(TOptionsForm*)> Act) {
@@ -39,7 +40,7 @@ class OptionsFormTest : public SessionFormTest {
   static void Change(TOptionsForm* f, const std::string& Interval, bool Tray, const std::string& Sql) {
     logontest::Type(f->seIntervalAutoRefresh, Interval);
     f->cbTrayIcon->SetChecked(Tray);
-    f->SetCustomSqlText(Sql);
+    f->seCustom->SetText(Sql);
   }
   struct Tray {
     bool enabled, visible, minimize;

@@ -9,9 +9,9 @@
 
 #include "SessionFormTestSupport.h"
 #include "app/ComboBoxQuery.h"
-#include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "editor/CodeEdit.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/rtl/SysUtils.h"
@@ -128,7 +128,7 @@ class DetailTest : public SessionFormTest {
     form->pcSession->SetActivePage(Tab);
     Application->ProcessMessages();
   }
-  std::string SqlText() { return SqlViewerText(form->seSQLText); }
+  std::string SqlText() { return form->seSQLText->Lines()->Text(); }
   // The rows of a dataset, fields joined by "|".
   static std::vector<std::string> Rows(TDataSet* DataSet, std::initializer_list<const char*> Fields) {
     std::vector<std::string> rows;
@@ -352,10 +352,10 @@ TEST_F(DetailTest, ACursorsTextIsReadWholeAcrossItsPiecesWhenItBecomesCurrent) {
   ClickSession(101);
   ShowTab(form->tsCursors);
   ASSERT_EQ(form->odsCursors->RecordCount(), 2);
-  EXPECT_EQ(WithoutCr(SqlViewerText(form->seSQLTextCursor)), WithoutCr(kScottSql));
+  EXPECT_EQ(WithoutCr(form->seSQLTextCursor->Lines()->Text()), WithoutCr(kScottSql));
   form->odsCursors->Next();
   Application->ProcessMessages();
-  EXPECT_EQ(WithoutCr(SqlViewerText(form->seSQLTextCursor)), WithoutCr(kCursorSql));
+  EXPECT_EQ(WithoutCr(form->seSQLTextCursor->Lines()->Text()), WithoutCr(kCursorSql));
   Shot("session-detail-cursors.png");
 }
 

@@ -29,10 +29,10 @@ TEST_F(SqlViewerTest, AViewerIsReadOnlyWithoutGutterInCourierWithHelpOnCtrlF1) {
   ASSERT_GE(ctrlF1, 0);
   EXPECT_EQ(keys->Items(ctrlF1)->Command(), ecContextHelp);
   EXPECT_LT(keys->FindKeycode(VK_F1, TShiftState{}), 0);
-  SetSqlViewerText(e, "SELECT 1\r\nFROM dual");
-  EXPECT_EQ(SqlViewerLines(e)->Count(), 2);
+  e->Lines()->SetText("SELECT 1\r\nFROM dual");
+  EXPECT_EQ(e->Lines()->Count(), 2);
   e->SetSelText("x");  // a read-only editor keeps its text
-  EXPECT_EQ(SqlViewerLines(e)->Strings(0), "SELECT 1");
+  EXPECT_EQ(e->Lines()->Strings(0), "SELECT 1");
 }
 
 struct ColourCase {

@@ -202,6 +202,25 @@ TEST_F(InplaceEdit, CompletionFromThePickListSelectsTheTail) {
   EXPECT_EQ(e->Text(), "Abq");
 }
 
+TEST_F(InplaceEdit, ThePickListReadsAsTheGridInEitherMode) {
+  TColumnEx* col = Columns({"NAME"});
+  col->PickList()->SetText("Xyz\nAbc");
+  for (TBiDiMode mode : {bdRightToLeft, bdLeftToRight}) {
+    grid->HideEditor();
+    grid->SetBiDiMode(mode);
+    TDBGridInplaceEdit* e = Edit(0);
+    ASSERT_NE(e, nullptr);
+    e->DropDown();
+    Pump();
+    ASSERT_TRUE(e->ListVisible());
+    ASSERT_EQ(e->ActiveList(), e->PickList());
+    EXPECT_EQ(e->PickList()->BiDiMode(), mode);
+    EXPECT_EQ(e->PickList()->UseRightToLeftAlignment(), mode == bdRightToLeft);
+    e->CloseUp(false);
+    Pump();
+  }
+}
+
 TEST_F(InplaceEdit, KeyPickListRefusesTextOutsideItsList) {
   TColumnEx* col = Columns({"FLAG"});
   col->KeyList()->SetText("yes\nn");

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "GuiTestSupport.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
@@ -207,7 +208,7 @@ TEST_F(ControlsLayout, ScreenshotRightToLeftForm) {
   label->SetAutoSize(false);
   label->SetCaption("Имя пользователя:");
   auto* edit = Add<TEdit>(10, 30, 390, 21);
-  edit->SetText("SYSTEM");
+  edit->SetText("SYSTEM (2)");
   auto* memo = Add<TMemo>(10, 60, 390, 70);
   memo->SetScrollBars(ssVertical);
   memo->Lines()->SetText("select sid\nfrom v$session\nwhere status = 'ACTIVE'");
@@ -220,6 +221,13 @@ TEST_F(ControlsLayout, ScreenshotRightToLeftForm) {
   auto* radio = Add<TRadioButton>(10, 230, 390, 17);
   radio->SetCaption("По имени");
   radio->SetChecked(true);
+  auto* combo = Add<TComboBox>(10, 250, 390, 21);
+  combo->SetStyle(csDropDownList);
+  combo->Items()->Add("Сеансов: 12!");
+  combo->SetItemIndex(0);
+  auto* status = Add<TStatusBar>(0, 0, 0, 20);
+  status->SetSimplePanel(true);
+  status->SetSimpleText("Готово: 3 сеанса.");
   form->Show();
   Application->ProcessMessages();
   const char* bin = std::getenv("TALVIK_BINARY_DIR");

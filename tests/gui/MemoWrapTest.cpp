@@ -147,6 +147,105 @@ TEST_F(MemoWrap, DeletingTheLastRowOfAWrappedLineTakesOnlyThatRow) {
       << "the row before keeps its letters";
 }
 
+// Keys at the place where a full row ends and the next begins: End, Home, Shift+End, Down and a
+// click past a row's end keep the caret on the row it was put on.
+class MemoRowEnds : public MemoWrap {
+ protected:
+  void SetUp() override {
+    MemoWrap::SetUp();
+    memo->SetText("select s.sid, s.serial#, s.username, s.status from v$session s where s.type = 'USER'");
+    h = memo->Handle();
+    SetFocus(h);
+    rows = Rows(h);
+    ASSERT_GT(rows.size(), 2u);
+    SendMessage(h, EM_SETSEL, 0, 0);
+  }
+  static void Key(WORD vk, bool shift = false) {
+    talvik::gui::ShiftKeys keys;
+    keys.shift = shift;
+    if (shift) talvik::gui::InjectKey(VK_SHIFT, true, 0, keys);
+    talvik::gui::InjectKey(vk, true, 0, keys);
+    talvik::gui::InjectKey(vk, false, 0, keys);
+    if (shift) talvik::gui::InjectKey(VK_SHIFT, false, 0, {});
+    talvik::gui::ProcessPending();
+  }
+  int CaretRow() const {
+    return static_cast<int>(SendMessage(h, EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 0));
+  }
+  int Caret() const { return memo->SelStart() + memo->SelLength(); }
+  // Where the caret shows, and where a row's last character ends.
+  static POINT CaretAt() {
+    POINT p;
+    EXPECT_TRUE(GetCaretPos(p));
+    return p;
+  }
+  POINT RowStart(int row) const {
+    const LRESULT at =
+        SendMessage(h, EM_POSFROMCHAR, static_cast<WPARAM>(rows[static_cast<std::size_t>(row)]), 0);
+    return {static_cast<int16_t>(LOWORD(at)), static_cast<int16_t>(HIWORD(at))};
+  }
+  int RowEndX(int row) const {
+    TCanvas measure;
+    measure.SetHandle(CreateCompatibleDC(nullptr));
+    measure.Font()->Assign(memo->Font());
+    const int width = measure.TextWidth(Row(h, row));
+    DeleteDC(measure.Handle());
+    measure.SetHandle(nullptr);
+    return RowStart(row).X + width;
+  }
+  HWND h = nullptr;
+  std::vector<int> rows;
+};
+
+TEST_F(MemoRowEnds, EndStaysOnItsRowAndHomeGoesBackToThatRowsStart) {
+  Key(VK_END);
+  EXPECT_EQ(Caret(), rows[1]) << "the row's end is where the next row starts";
+  EXPECT_EQ(CaretRow(), 0);
+  EXPECT_EQ(CaretAt().Y, RowStart(0).Y);
+  EXPECT_EQ(CaretAt().X, RowEndX(0));
+  Key(VK_END);
+  EXPECT_EQ(Caret(), rows[1]) << "a second End stays put";
+  EXPECT_EQ(CaretRow(), 0);
+  Key(VK_HOME);
+  EXPECT_EQ(Caret(), 0);
+  // on the second row: End, then Home
+  Key(VK_DOWN);
+  EXPECT_EQ(CaretRow(), 1);
+  Key(VK_END);
+  EXPECT_EQ(Caret(), rows[2]);
+  EXPECT_EQ(CaretRow(), 1);
+  Key(VK_HOME);
+  EXPECT_EQ(Caret(), rows[1]);
+  EXPECT_EQ(CaretAt().Y, RowStart(1).Y);
+}
+
+TEST_F(MemoRowEnds, ShiftEndSelectsToTheRowsEndOnce) {
+  Key(VK_END, true);
+  EXPECT_EQ(memo->SelStart(), 0);
+  EXPECT_EQ(memo->SelLength(), rows[1]);
+  Key(VK_END, true);
+  EXPECT_EQ(memo->SelLength(), rows[1]) << "the selection does not run on into the next row";
+  Key(VK_HOME, true);
+  EXPECT_EQ(memo->SelLength(), 0);
+}
+
+TEST_F(MemoRowEnds, DownFromARowsEndAndAClickPastItKeepTheRow) {
+  Key(VK_END);
+  Key(VK_DOWN);
+  EXPECT_EQ(CaretRow(), 1);
+  EXPECT_EQ(CaretAt().Y, RowStart(1).Y);
+  // a click past the first row's end
+  const POINT start = RowStart(0);
+  SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(RowEndX(0) + 2, start.Y + 2));
+  SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(RowEndX(0) + 2, start.Y + 2));
+  EXPECT_EQ(Caret(), rows[1]);
+  EXPECT_EQ(CaretRow(), 0);
+  EXPECT_EQ(CaretAt().Y, start.Y);
+  // typing there joins the text at that place; the caret follows the typed letter
+  SendMessage(h, WM_CHAR, U'x', 0);
+  EXPECT_EQ(Caret(), rows[1] + 1);
+}
+
 TEST_F(MemoWrap, ScreenshotWrappedMemo) {
   memo->SetScrollBars(ssVertical);
   memo->SetText(kParagraphs);

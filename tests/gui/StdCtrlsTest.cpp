@@ -282,7 +282,7 @@ TEST_F(StdCtrls, PasswordEditNeverCopiesItsTextOut) {
 
 TEST_F(StdCtrls, EditReadOnlyAndCaseFolding) {
   auto* edit = Add<TEdit>(10, 10, 200, 21);
-  edit->SetCharCase(ecUpperCase);
+  edit->SetCharCase(talvik::gui::ecUpperCase);
   ShowAndFocus(edit);
   Type("ora-ошибка");
   EXPECT_EQ(edit->Text(), "ORA-ОШИБКА");
@@ -298,7 +298,7 @@ TEST_F(StdCtrls, EditReadOnlyAndCaseFolding) {
   EXPECT_EQ(edit->SelText(), "OR");
   // word moves stop at Cyrillic word edges
   edit->SetReadOnly(false);
-  edit->SetCharCase(ecNormal);
+  edit->SetCharCase(talvik::gui::ecNormal);
   edit->SetText("один два_три, четыре");
   edit->SetSelStart(0);
   Key(VK_RIGHT, 0, kCtrl);

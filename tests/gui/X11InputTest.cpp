@@ -110,3 +110,64 @@ TEST_F(X11Input, MessageDlgAnsweredByEnterAndByTheNoAccelerator) {
   byNo.join();
   EXPECT_EQ(second, mrNo);
 }
+
+namespace {
+
+// What a command prints (empty when it cannot run).
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+// The X window's size as xwininfo reports it ("wxh").
+std::string XSize(const std::string& id) {
+  const std::string info = Output("xwininfo -id " + id);
+  auto field = [&](const std::string& name) {
+    auto at = info.find(name);
+    return at == std::string::npos ? std::string("?")
+                                   : std::to_string(std::atoi(info.c_str() + at + name.size()));
+  };
+  return field("Width: ") + "x" + field("Height: ");
+}
+
+}  // namespace
+
+TEST_F(X11Input, ASizedFormTellsTheDesktopItsLimitsAndRefusesSizesBeyondThem) {
+  form->SetBorderStyle(bsSizeable);
+  form->Constraints()->SetMinWidth(300);
+  form->Constraints()->SetMinHeight(200);
+  form->Constraints()->SetMaxWidth(500);
+  form->Constraints()->SetMaxHeight(400);
+  ShowForm();
+  std::string id = Output("xdotool search --name TalvikX11Input");
+  id = id.substr(0, id.find('\n'));
+  ASSERT_FALSE(id.empty());
+  auto hints = [&] { return Output("xprop -id " + id + " WM_NORMAL_HINTS"); };
+  EXPECT_TRUE(WaitFor([&] { return hints().find("minimum size: 300 by 200") != std::string::npos; }))
+      << hints();
+  EXPECT_NE(hints().find("maximum size: 500 by 400"), std::string::npos) << hints();
+
+  // sized from outside beyond the limits (no window manager holds them here): the form keeps them
+  // and the X window comes back to the form's size
+  Shell("xdotool windowsize " + id + " 900 700");
+  EXPECT_TRUE(WaitFor([&] { return XSize(id) == "500x400"; })) << XSize(id);
+  EXPECT_EQ(form->Width(), 500);
+  EXPECT_EQ(form->Height(), 400);
+  Shell("xdotool windowsize " + id + " 100 50");
+  EXPECT_TRUE(WaitFor([&] { return XSize(id) == "300x200"; })) << XSize(id);
+  EXPECT_EQ(form->Width(), 300);
+  EXPECT_EQ(form->Height(), 200);
+
+  // limits changed while shown reach the desktop at once
+  form->Constraints()->SetMaxWidth(450);
+  EXPECT_TRUE(WaitFor([&] { return hints().find("maximum size: 450 by 400") != std::string::npos; }))
+      << hints();
+  Shell("xdotool windowsize " + id + " 480 300");
+  EXPECT_TRUE(WaitFor([&] { return XSize(id) == "450x300"; })) << XSize(id);
+  EXPECT_EQ(form->Width(), 450);
+}
