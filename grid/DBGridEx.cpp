@@ -62,6 +62,7 @@ int ScaleSize(int Size, int M, int D) {
 // ---------------------------------------------------------------- construction
 
 TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
+  keepRowPictures_ = true;
   InitGridUnit();
   AcquireSharedDrawBitmap();
   style_ = DefaultGridStyle();
@@ -843,7 +844,8 @@ void TCustomDBGridEx::DataChanged() {
   UpdateVertScrollBar();
   RecordChanged();
   UpdateEditorState();
-  Invalidate();
+  // records read again: only the rows that show something else are painted
+  InvalidateChangedRows();
 }
 
 void TCustomDBGridEx::EditingChanged() {

@@ -604,6 +604,10 @@ class TCustomDBGridEx : public TCustomGrid,
   virtual void InternalLayoutPass();
   void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override;
   void Paint() override;
+  // The pictures of a record row's cells: their texts, fonts, colours, images and check boxes as
+  // drawing prepares them (the grid's and the columns' events asked), the indicator and the selection,
+  // and the grid's focus, editor and search state.
+  bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) override;
   // Drawing, piece by piece (each draws inside the cell's content rectangle).
   virtual void DrawIndicatorCell(int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                  TGridDrawState AState);
@@ -678,6 +682,7 @@ class TCustomDBGridEx : public TCustomGrid,
   TColumnsExList sortMarkedColumns_;
   std::unique_ptr<TFont> footerFont_;
   std::unique_ptr<TColCellParamsEx> colCellParams_;
+  std::unique_ptr<TFont> pictureFont_;  // the cell font a row's picture is prepared in
   std::unique_ptr<TChangeLink> titleImagesLink_;
   // selection, bookmarks, sums and the filter row
   std::unique_ptr<TBookmarkListEx> selectedRows_;

@@ -343,6 +343,82 @@ void TCustomDBGridEx::Paint() {
     n->Drawn = false;
     return true;
   });
+  KeepRowPictures();
+}
+
+bool TCustomDBGridEx::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
+  // drawn by the program's own handlers, or rows of a memory table: not told
+  if (memTable_ || !dataLink_->Active() || OnDrawColumnCell || OnDrawDataCell || !DefaultDrawing() ||
+      ComponentState().Contains(csLoading) || ComponentState().Contains(csDesigning))
+    return false;
+  const TCellTypeEx row = GetCellType(ColCount() - 1, ARow);
+  if (row.RowArea != kAreaDataRow || row.DataRow >= dataLink_->RecordCount()) return false;
+  TDataSet* ds = dataLink_->DataSet();
+  // what every cell depends on
+  TRowPictureHash grid;
+  AddGridState(grid);
+  grid.Add(ds->State());
+  grid.Add(optionsEx_.Bits());
+  grid.Add(options_.Bits());
+  grid.Add(flat_);
+  grid.Add(updateLock_ == 0);
+  const bool focused = ContainsFocus();
+  grid.Add(focused);
+  grid.Add(HasFocus());
+  grid.Add(HandleAllocated() && GetFocus() == Handle());
+  grid.Add(IsFormActiveControl());
+  grid.Add(incSearchRunning_);
+  grid.Add(incSearchText_);
+  grid.Add(Selection()->SelectionType());
+  if (!pictureFont_) pictureFont_ = std::make_unique<TFont>();
+  const int saved = dataLink_->ActiveRecord();
+  dataLink_->SetActiveRecord(row.DataRow);
+  TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });
+  const TGridRect selection = TCustomGrid::Selection();
+  TColCellParamsEx* params = colCellParams_.get();
+  Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
+  for (int c = 0; c < ColCount(); ++c) {
+    const TCellTypeEx type = GetCellType(c, ARow);
+    TRowPictureHash h = grid;
+    h.Add(type.ColArea);
+    h.Add(c == Col() && ARow == Row());  // the focus rectangle and the search's match
+    if (type.ColArea == kAreaIndicator) {
+      h.Add(row.DataRow == saved);  // the current record's
+      h.Add(RowSelectedForIndicator(row.DataRow));
+      Pictures[static_cast<std::size_t>(c)] = h.Value();
+      continue;
+    }
+    if (type.ColArea != kAreaData) continue;
+    TGridDrawState state;
+    if (c >= FixedCols()) {
+      if (c == Col() && ARow == Row() && focused) state.Include(gdFocused);
+      if (selection.Contains(c, ARow) || (options_.Contains(dgRowSelect) && ARow == Row()))
+        state.Include(gdSelected);
+    } else {
+      state.Include(gdFixed);
+    }
+    h.Add(state.Bits());
+    h.Add(Is3DCell(c, ARow, state));
+    colCellParams_->Col = c;
+    colCellParams_->Row = ARow;
+    TColumnEx* column = columns_->Items(type.DataCol);
+    PrepareCellParams(column, pictureFont_.get(), state);
+    h.Add(params->Text);
+    h.Add(params->Alignment);
+    h.Add(static_cast<std::uint32_t>(params->Background));
+    h.Add(static_cast<std::uint32_t>(params->ImageIndex));
+    h.Add(params->CheckboxState);
+    h.Add(column->GetColumnType());
+    TColor lit = params->Background;
+    h.Add(HighlightDataCell(c, ARow, state, lit, pictureFont_.get(), DataCellInSelection(type)));
+    h.Add(static_cast<std::uint32_t>(lit));
+    h.Add(static_cast<std::uint32_t>(pictureFont_->Color()));
+    h.Add(static_cast<std::uint32_t>(pictureFont_->Height()));
+    h.Add(pictureFont_->Style().Bits());
+    h.Add(pictureFont_->Name());
+    Pictures[static_cast<std::size_t>(c)] = h.Value();
+  }
+  return true;
 }
 
 void TCustomDBGridEx::ChangeGridOrientation(bool RightToLeft) {

@@ -233,8 +233,12 @@ void TCustomDBGridEx::UpdateRowCount() {
   SetFixedRows(titleOffset_);
   const int line = options_.Contains(dgRowLines) ? GridLineWidth() : 0;
   const int pitch = DefaultRowHeight() + line;
-  SetDefaultRowHeight(DefaultRowHeight());
-  if (options_.Contains(dgTitles) && RowCount() > 0) SetRowHeights(0, titleRowHeight_);
+  // every row of the default height but the title's; heights that are so already stay untouched
+  const bool titled = options_.Contains(dgTitles) && RowCount() > 0;
+  if (!RowHeightsDefaultBut(titled ? 0 : -1) || (titled && RowHeights(0) != titleRowHeight_)) {
+    SetDefaultRowHeight(DefaultRowHeight());
+    if (titled) SetRowHeights(0, titleRowHeight_);
+  }
   int used =
       SpecRowCount() > 0 ? FixedRowsExtent() : (options_.Contains(dgTitles) ? titleRowHeight_ + line : 0);
   used += footerRowCount_ * pitch + (footerRowCount_ > 0 ? line : 0);
@@ -296,7 +300,11 @@ void TCustomDBGridEx::Scroll(int Distance) {
         !ComponentState().Contains(csDesigning))
       DeferLayout();
     RecordChanged();
-    if (painting) {
+    if (painting && Distance == 0) {
+      // the records stayed where they were: of the rows left and entered, the cells that look other
+      InvalidateChangedCells(oldRow);
+      InvalidateChangedCells(Row());
+    } else if (painting) {
       RECT r = rowRect(oldRow);
       ::InvalidateRect(Handle(), &r, false);
       r = rowRect(Row());
@@ -305,6 +313,7 @@ void TCustomDBGridEx::Scroll(int Distance) {
   }
   if (Distance != 0) {
     HideEditor();
+    ForgetRowPictures();  // the rows' images move with the records
     if (painting) {
       const int dataRows =
           std::max(1, RowCount() - titleOffset_ - (footerRowCount_ > 0 ? footerRowCount_ + 1 : 0));

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +81,19 @@ struct Stage {
     return form->odsSession->RecNo() != was;
   }
   std::string Field(const char* name) { return form->odsSession->FieldByName(name)->AsString(); }
+  // Whether the window shows what painting it whole anew shows: the moves left no stale pixel.
+  bool ScreenIsCurrent() {
+    const std::string shown = (dir / "shown.png").string(), repainted = (dir / "repainted.png").string();
+    talvik::gui::RenderWindowToPng(MainForm->Handle(), shown);
+    RedrawWindow(MainForm->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    talvik::gui::RenderWindowToPng(MainForm->Handle(), repainted);
+    auto bytes = [](const std::string& file) {
+      std::ifstream in(file, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    return bytes(shown) == bytes(repainted);
+  }
 };
 
 Stage& TheStage() {
@@ -101,6 +116,7 @@ void BM_MoveListOneRowWithTabOpen(benchmark::State& state) {
   s.Show(Tab(static_cast<int>(state.range(0))));
   for (auto _ : state)
     if (!s.MoveOneRow()) state.SkipWithError("the key did not move the list");
+  if (!s.ScreenIsCurrent()) state.SkipWithError("the screen differs from a whole repaint");
   state.SetLabel(kTabNames[state.range(0)]);
   state.counters["listed"] = s.form->odsSession->RecordCount();
 }

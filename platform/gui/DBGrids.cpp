@@ -255,6 +255,7 @@ TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
     : TCustomGrid(AOwner),
       columns_(std::make_unique<TDBGridColumns>(this)),
       dataLink_(std::make_unique<TGridDataLink>(this)) {
+  keepRowPictures_ = true;
   SetScrollBars(ssHorizontal);
   SetVirtualView(true);
   SetSaveCellExtents(false);
@@ -463,7 +464,41 @@ void TCustomDBGrid::DataChanged() {
   UpdateRowCount();
   UpdateVertScrollBar();
   if (!dataLink_->Modified() && startingEdit_ == 0) InvalidateEditor();
-  Invalidate();
+  // records read again: only the rows that show something else are painted
+  InvalidateChangedRows();
+}
+
+bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
+  if (!dataLink_->Active() || OnDrawColumnCell) return false;
+  const int dataRow = ARow - TitleOffset();
+  if (dataRow < 0 || dataRow >= dataLink_->RecordCount()) return false;
+  TDataSet* ds = dataLink_->DataSet();
+  TRowPictureHash grid;
+  AddGridState(grid);
+  grid.Add(dbOptions_.Bits());
+  grid.Add(ds->State());
+  grid.Add(dataRow == dataLink_->ActiveRecord());
+  grid.Add(static_cast<std::uint32_t>(Font()->Color()));
+  const int saved = dataLink_->ActiveRecord();
+  dataLink_->SetActiveRecord(dataRow);
+  TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });
+  const bool modified = dataLink_->Modified() && EditorVisible();
+  Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
+  for (int c = 0; c < ColCount(); ++c) {
+    TRowPictureHash h = grid;
+    h.Add(static_cast<std::uint32_t>(c));
+    h.Add(c == Col());
+    h.Add(IsSelected(c, ARow));
+    if (c >= IndicatorOffset()) {
+      TColumn* column = ColumnAt(c);
+      TField* f = column ? column->Field() : nullptr;
+      h.Add(f != nullptr);
+      if (f) h.Add(modified && RawToDataColumn(c) == SelectedIndex() ? editText_ : f->DisplayText());
+      h.Add(column ? column->Alignment() : taLeftJustify);
+    }
+    Pictures[static_cast<std::size_t>(c)] = h.Value();
+  }
+  return true;
 }
 
 void TCustomDBGrid::Scroll(int Distance) {

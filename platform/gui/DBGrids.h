@@ -186,6 +186,9 @@ class TCustomDBGrid : public TCustomGrid {
   void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override;
   bool SelectCell(int ACol, int ARow) override;
   void TopLeftChanged() override;
+  // The pictures of a record row's cells: their texts and alignments, whether the row is the current
+  // one and the cell the focused one, the dataset's state and the editor's text.
+  bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
   void ColWidthsChanged() override;
   void TimedScroll(TGridScrollDirections Direction) override;
@@ -244,7 +247,7 @@ class TCustomDBGrid : public TCustomGrid {
   int layoutLock_ = 0;
   int syncing_ = 0;
   int fieldGeneration_ = 0;  // grows whenever the dataset's fields may have changed
-  int startingEdit_ = 0;  // the record is being put in edit: the editor keeps its text
+  int startingEdit_ = 0;     // the record is being put in edit: the editor keeps its text
   TGridCoord pressedCell_{-1, -1};
 };
 

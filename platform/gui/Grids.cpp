@@ -87,6 +87,7 @@ void TCustomGrid::SetDefaultColWidth(int Value) {
 }
 
 void TCustomGrid::SetDefaultRowHeight(int Value) {
+  if (Value == defaultRowHeight_ && rowHeights_.empty()) return;
   defaultRowHeight_ = Value;
   rowHeights_.clear();
   UpdateScrollRange();
@@ -612,6 +613,7 @@ void TCustomGrid::SetTopRow(int Value) {
 // only what came into view paints.
 void TCustomGrid::ScrollData(int DX, int DY) {
   if (!HandleAllocated()) return;
+  if (DX != 0 || DY != 0) ForgetRowPictures();
   TGridDrawInfo info;
   CalcDrawInfo(info);
   TRect client = ClientRect();

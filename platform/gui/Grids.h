@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/gui/Controls.h"
@@ -119,6 +121,20 @@ class TInplaceEdit : public TCustomMaskEdit {
 };
 
 // The grid itself.
+// Builds the number of a row's picture from the values it is drawn from (FNV-1a).
+class TRowPictureHash {
+ public:
+  void Add(std::uint64_t Value);
+  void Add(std::string_view Value);
+  void Add(const std::string& Value) { Add(std::string_view(Value)); }
+  void Add(const char* Value) = delete;
+  // Never the unknown picture (0).
+  std::uint64_t Value() const { return value_ ? value_ : 1; }
+
+ private:
+  std::uint64_t value_ = 14695981039346656037ull;
+};
+
 class TCustomGrid : public TCustomControl {
   TALVIK_CLASS(TCustomGrid, TCustomControl)
   explicit TCustomGrid(TComponent* AOwner);
@@ -284,8 +300,36 @@ class TCustomGrid : public TCustomControl {
   void UpdateScrollRange();
   // The vertical scroll bar's range, page and position: by rows here; a data grid shows records.
   virtual void UpdateVertScrollBar();
+  // No row has a height of its own but the one given (-1: none).
+  bool RowHeightsDefaultBut(int ARow) const {
+    return rowHeights_.empty() || (rowHeights_.size() == 1 && rowHeights_.begin()->first == ARow);
+  }
   // The largest LeftCol/TopRow with which the last column/row is still wholly visible.
   TGridCoord CalcMaxTopLeft(const TGridCoord& Coord, const TGridDrawInfo& DrawInfo);
+
+  // ---- cells painted again only when what they show changes ----
+  // A number for what each cell of a row (by raw column) looks like now: equal numbers, equal pixels.
+  // kUnknownPicture for a cell the grid cannot tell about. False when the grid cannot tell about the
+  // row at all, the default: such cells are always painted again. Data grids answer it for their
+  // record rows, so that records read again, or a move to another record, repaint only the cells that
+  // show something else.
+  static constexpr std::uint64_t kUnknownPicture = 0;
+  // Whether the grid keeps what it painted (set by the grids that answer CellPictures).
+  bool keepRowPictures_ = false;
+  virtual bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures);
+  // At the end of a paint: keeps the picture of every cell the paint drew whole, forgets those it drew
+  // in part.
+  void KeepRowPictures();
+  // After the data under the rows changed: invalidates each cell in view whose picture differs from
+  // the one last painted (or is not known); the whole grid when the cells moved since.
+  void InvalidateChangedRows();
+  // The same for the cells of one row.
+  void InvalidateChangedCells(int ARow);
+  void InvalidateChangedCells(int ARow, const TGridDrawInfo& Info);
+  // The image of the cells moved (scrolled): the kept pictures no longer lie where their cells are.
+  void ForgetRowPictures() { rowPictures_.clear(); }
+  // What every cell's look depends on in the grid itself: the options, colours, focus and editor.
+  void AddGridState(TRowPictureHash& Hash);
 
   TGridState gridState_ = gsNormal;
   TGridCoord current_{1, 1};
@@ -356,6 +400,12 @@ class TCustomGrid : public TCustomControl {
   int updatingEditor_ = 0;
   TPoint lastMouse_;
   TGridDrawInfo sizingInfo_;
+  // What the cells in view showed when painted whole (by row, then raw column), and where the cells
+  // lay then.
+  std::map<int, std::vector<std::uint64_t>> rowPictures_;
+  std::uint64_t rowPicturesPlace_ = 0;
+  std::uint64_t CellPlace();
+  std::vector<std::pair<int, int>> CellSpans(const TGridAxisDrawInfo& Axis, bool Horizontal);
 };
 
 using TDrawCellEvent =

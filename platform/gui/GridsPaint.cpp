@@ -1,4 +1,5 @@
-// The base grid's painting: lines, the four blocks of cells and the filler beyond the last cell.
+// The base grid's painting: lines, the four blocks of cells and the filler beyond the last cell; and
+// the pictures of the cells painted, kept so that data read again repaints only the cells that changed.
 #include <algorithm>
 
 #include "platform/gui/Grids.h"
@@ -156,5 +157,142 @@ void TCustomGrid::Paint() {
   if (moveShown_) {
     moveShown_ = false;
     DrawMove();
+  }
+  KeepRowPictures();
+}
+
+// ---------------------------------------------------------------- row pictures
+
+void TRowPictureHash::Add(std::uint64_t Value) {
+  for (int i = 0; i < 8; ++i) {
+    value_ ^= (Value >> (i * 8)) & 0xFF;
+    value_ *= 1099511628211ull;
+  }
+}
+
+void TRowPictureHash::Add(std::string_view Value) {
+  Add(Value.size());
+  for (unsigned char c : Value) {
+    value_ ^= c;
+    value_ *= 1099511628211ull;
+  }
+}
+
+void TCustomGrid::AddGridState(TRowPictureHash& Hash) {
+  Hash.Add(options_.Bits());
+  Hash.Add(GridFocused());
+  Hash.Add(editorMode_);
+  Hash.Add(defaultDrawing_);
+  Hash.Add(static_cast<std::uint32_t>(Color()));
+  Hash.Add(static_cast<std::uint32_t>(fixedColor_));
+}
+
+bool TCustomGrid::CellPictures(int, std::vector<std::uint64_t>&) {
+  return false;
+}
+
+std::uint64_t TCustomGrid::CellPlace() {
+  TRowPictureHash h;
+  for (int v : {topLeft_.X, topLeft_.Y, colCount_, rowCount_, fixedCols_, fixedRows_, defaultColWidth_,
+                defaultRowHeight_, gridLineWidth_, ClientWidth(), ClientHeight()})
+    h.Add(static_cast<std::uint32_t>(v));
+  for (const auto* extents : {&colWidths_, &rowHeights_}) {
+    h.Add(extents->size());
+    for (const auto& [index, extent] : *extents) {
+      h.Add(static_cast<std::uint32_t>(index));
+      h.Add(static_cast<std::uint32_t>(extent));
+    }
+  }
+  h.Add(UseRightToLeftAlignment());
+  return h.Value();
+}
+
+// The pixel spans [first, last) of the cells of one axis in view, the grid line after each
+// included: empty spans for those that do not show.
+std::vector<std::pair<int, int>> TCustomGrid::CellSpans(const TGridAxisDrawInfo& Axis, bool Horizontal) {
+  const int count = Horizontal ? colCount_ : rowCount_;
+  std::vector<std::pair<int, int>> spans(static_cast<std::size_t>(count), {0, 0});
+  int pos = 0;
+  auto visit = [&](int i) {
+    const int extent = CellExtent(Horizontal, i);
+    if (extent <= 0) return;
+    if (pos < Axis.GridExtent)
+      spans[static_cast<std::size_t>(i)] = {pos, std::min(pos + extent + gridLineWidth_, Axis.GridExtent)};
+    pos += extent + Axis.EffectiveLineWidth;
+  };
+  for (int i = 0; i < Axis.FixedCellCount && i < count; ++i) visit(i);
+  for (int i = Axis.FirstGridCell; i < count && pos < Axis.GridExtent; ++i) visit(i);
+  return spans;
+}
+
+void TCustomGrid::KeepRowPictures() {
+  if (!keepRowPictures_ || !HandleAllocated()) return;
+  const std::uint64_t place = CellPlace();
+  if (place != rowPicturesPlace_) {
+    rowPictures_.clear();
+    rowPicturesPlace_ = place;
+  }
+  RECT clip;
+  if (UseRightToLeftAlignment() || GetClipBox(Canvas()->Handle(), clip) == NULLREGION) return;
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  const auto cols = CellSpans(info.Horz, true), rows = CellSpans(info.Vert, false);
+  std::vector<std::uint64_t> now;
+  for (int r = topLeft_.Y; r < rowCount_; ++r) {
+    const auto [top, bottom] = rows[static_cast<std::size_t>(r)];
+    if (top >= bottom) break;
+    if (bottom <= clip.Top || top >= clip.Bottom) continue;  // not painted: what it showed still shows
+    const bool known = CellPictures(r, now) && now.size() == cols.size();
+    std::vector<std::uint64_t>& kept = rowPictures_[r];
+    kept.resize(cols.size(), kUnknownPicture);
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+      const auto [left, right] = cols[c];
+      if (left >= right || right <= clip.Left || left >= clip.Right) continue;
+      const bool whole = clip.Left <= left && clip.Right >= right && clip.Top <= top && clip.Bottom >= bottom;
+      kept[c] = whole && known ? now[c] : kUnknownPicture;
+    }
+  }
+}
+
+void TCustomGrid::InvalidateChangedCells(int ARow) {
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  InvalidateChangedCells(ARow, info);
+}
+
+void TCustomGrid::InvalidateChangedCells(int ARow, const TGridDrawInfo& Info) {
+  if (!HandleAllocated() || ARow < 0 || ARow >= rowCount_) return;
+  const auto kept = rowPictures_.find(ARow);
+  std::vector<std::uint64_t> now;
+  if (kept == rowPictures_.end() || UseRightToLeftAlignment() || CellPlace() != rowPicturesPlace_ ||
+      !CellPictures(ARow, now) || now.size() != kept->second.size()) {
+    InvalidateRow(ARow);
+    return;
+  }
+  const auto cols = CellSpans(Info.Horz, true), rows = CellSpans(Info.Vert, false);
+  const auto [top, bottom] = rows[static_cast<std::size_t>(ARow)];
+  if (top >= bottom) return;
+  for (std::size_t c = 0; c < cols.size() && c < now.size(); ++c) {
+    const auto [left, right] = cols[c];
+    if (left < right && (now[c] == kUnknownPicture || now[c] != kept->second[c])) {
+      const RECT cell = Rect(left, top, right, bottom);
+      ::InvalidateRect(Handle(), &cell, false);
+    }
+  }
+}
+
+void TCustomGrid::InvalidateChangedRows() {
+  if (!HandleAllocated()) return;
+  if (!keepRowPictures_ || CellPlace() != rowPicturesPlace_) {
+    InvalidateGrid();
+    return;
+  }
+  TGridDrawInfo info;
+  CalcDrawInfo(info);
+  const auto rows = CellSpans(info.Vert, false);
+  for (int r = topLeft_.Y; r < rowCount_; ++r) {
+    const auto [top, bottom] = rows[static_cast<std::size_t>(r)];
+    if (top >= bottom) break;
+    InvalidateChangedCells(r, info);
   }
 }

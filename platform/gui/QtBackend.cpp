@@ -100,8 +100,8 @@ class HostWidget : public QWidget {
     if (!s) return;
     const QImage& img = detail::SurfaceImage(s);
     detail::ReleaseImage(&img);
-    QRect r = e->rect();
-    p.drawImage(r.topLeft(), img, r);
+    // each rectangle of the area to show, not the box around them
+    for (const QRect& r : e->region()) p.drawImage(r.topLeft(), img, r);
     RECT caret;
     if (detail::VisibleCaret(hwnd_, caret)) {
       p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);

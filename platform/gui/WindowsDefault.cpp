@@ -319,9 +319,19 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return HTBORDER;
     }
     case WM_NCPAINT: {
+      // the frame alone: the client area keeps its pixels, and only the frame's strips go to the screen
       HDC dc = GetWindowDC(hwnd);
+      if (!dc) return 0;
+      const RECT c = w->client;
+      ExcludeClipRect(dc, c.Left, c.Top, c.Right, c.Bottom);
       PaintDefaultFrame(hwnd, dc);
-      ReleaseDC(hwnd, dc);
+      FreeWindowDC(dc);
+      if ((w = W(hwnd))) {
+        const int width = w->rect.Width(), height = w->rect.Height();
+        for (const RECT& strip : {Rect(0, 0, width, c.Top), Rect(0, c.Bottom, width, height),
+                                  Rect(0, c.Top, c.Left, c.Bottom), Rect(c.Right, c.Top, width, c.Bottom)})
+          if (!strip.IsEmpty()) NotifyHostDirty(w, strip);
+      }
       return 0;
     }
     case WM_ERASEBKGND: {
@@ -553,6 +563,25 @@ void PrintWindow(Wnd* w, HDC dc, LPARAM flags) {
 }
 
 }  // namespace
+
+namespace talvik::gui::detail {
+
+void FocusMovedBetween(HWND from, HWND to) {
+  auto captioned = [](HWND h) {
+    std::vector<Wnd*> out;
+    for (Wnd* w = W(h); w; w = w->parent)
+      if (CaptionHeight(w)) out.push_back(w);
+    return out;
+  };
+  const std::vector<Wnd*> left = captioned(from), entered = captioned(to);
+  auto among = [](const std::vector<Wnd*>& v, Wnd* w) { return std::find(v.begin(), v.end(), w) != v.end(); };
+  for (Wnd* w : left)
+    if (!among(entered, w)) InvalidateFrame(w);
+  for (Wnd* w : entered)
+    if (!among(left, w)) InvalidateFrame(w);
+}
+
+}  // namespace talvik::gui::detail
 
 // ---------------------------------------------------------------- scroll bars
 

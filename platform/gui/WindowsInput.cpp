@@ -76,7 +76,10 @@ HWND SetFocus(HWND hwnd) {
     if (!old) return nullptr;
     if (CallHooks(WH_CBT, HCBT_SETFOCUS, 0, reinterpret_cast<LPARAM>(old)) != 0) return nullptr;
     if (Wnd* o = W(old)) Send(o, WM_KILLFOCUS, 0, 0);
-    if (s.focus == old) s.focus = nullptr;
+    if (s.focus == old) {
+      s.focus = nullptr;
+      FocusMovedBetween(old, nullptr);
+    }
     return old;
   }
   Wnd* w = W(hwnd);
@@ -98,6 +101,7 @@ HWND SetFocus(HWND hwnd) {
   }
   if (!W(hwnd) || W(hwnd)->destroying) return old;
   s.focus = hwnd;
+  FocusMovedBetween(old, hwnd);
   Send(W(hwnd), WM_SETFOCUS, reinterpret_cast<WPARAM>(W(old) ? old : nullptr), 0);
   return old;
 }

@@ -191,11 +191,9 @@ void ApplyShowState(Wnd* w, bool show, bool redraw) {
     w->style |= WS_VISIBLE;
     if (redraw) {
       InvalidateFrame(w);
-      w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
-      w->erase = true;
-      // children become visible with it: they repaint too
-      for (Wnd* c : w->children)
-        if (c->style & WS_VISIBLE) InvalidateRect(c->handle, nullptr, true);
+      // every visible window under it becomes visible with it: they all repaint, however deep (what
+      // their areas showed was painted by whatever stood there before)
+      InvalidateTree(w, Bounds(0, 0, w->client.Width(), w->client.Height()), true, true);
     }
   } else {
     if (w->parent && Visible(w->parent)) {

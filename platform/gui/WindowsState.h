@@ -199,6 +199,9 @@ LRESULT Send(Wnd* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& m);
 void RecalcClient(Wnd* w, WINDOWPOS* pos);
 void InvalidateFrame(Wnd* w);
+// The focus went from one window to another: the captions of child windows (MDI children) drawn
+// active while they hold the focus are drawn again where that changed.
+void FocusMovedBetween(HWND from, HWND to);
 void NotifyHostDirty(Wnd* w, RECT rectInWindow);
 LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam);
 DWORD MessageTimeNow();

@@ -591,8 +591,23 @@ const DetailTab kDetailTabs[] = {
 constexpr const char* kCustomSid =
     "\n[HKEY_CURRENT_USER\\Software\\Talvik\\CustomInfo\\SIM]\n\"SQL\"=\"SELECT :SID info FROM dual\"\n";
 
+// The captions' column of the tab "Детальная" in the tall main window (no value reaches into it).
+const TRect kDetailCaptions = Rect(14, 655, 60, 940);
+
 class DetailJourney : public LayoutJourney {
  protected:
+  // The pixels of Area that differ between two of this test's pictures.
+  static int Differing(const std::string& First, const std::string& Second, const TRect& Area) {
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    TBitmap a, b;
+    a.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + First + ".png");
+    b.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + Second + ".png");
+    int differing = 0;
+    for (int y = Area.Top; y < Area.Bottom; ++y)
+      for (int x = Area.Left; x < Area.Right; ++x)
+        differing += a.Canvas()->Pixels(x, y) != b.Canvas()->Pixels(x, y);
+    return differing;
+  }
   // The statements of the panel (by a piece of each) that ran since Before.
   static std::vector<std::string> RunSince(const Runs& Before) { return Ran(Before, kPanelStatements); }
 };
@@ -660,6 +675,9 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
       EXPECT_TRUE(e2e::WaitFor([&] { return (sidShown = ClipboardText()) == holder; })) << sidShown;
     }
   }
+
+  // "Детальная" shown again paints its captions as it did when the panel opened
+  EXPECT_EQ(Differing("clicked", "tab-detail", kDetailCaptions), 0);
 
   PopupItem(row, kPopupKill);
   ASSERT_TRUE(AnswerYes()) << "no warning";

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,6 +82,125 @@ class GridDraw : public GridOnForm {
   std::unique_ptr<TRows> rows;
   std::vector<int> seenRecNos;
 };
+
+// ---- cells painted again only when what they show changes ------------------------------------------
+
+// A grid that notes every cell it draws.
+class TNotingGrid : public TDBGridEx {
+ public:
+  using TDBGridEx::TDBGridEx;
+  std::vector<std::pair<int, int>> Drawn;  // (raw column, row)
+
+ protected:
+  void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override {
+    Drawn.emplace_back(ACol, ARow);
+    TDBGridEx::DrawCell(ACol, ARow, ARect, AState);
+  }
+};
+
+class GridRepaint : public GridDraw {
+ protected:
+  void SetUp() override {
+    GridDraw::SetUp();
+    delete grid;
+    noting = new TNotingGrid(form.get());
+    grid = noting;
+    grid->SetParent(form.get());
+    grid->SetAlign(alClient);
+    Bind(20);
+    Zebra();
+    Drain();
+    noting->Drawn.clear();
+  }
+  // The records read again the way a refresh does, with `Change` made to them meanwhile.
+  void ReadAgain(const std::function<void()>& Change = {}) {
+    rows->DisableControls();
+    const int at = rows->RecNo();
+    if (Change) Change();
+    rows->SetRecNo(at);
+    rows->EnableControls();
+    Drain();
+  }
+  void SetName(int RecNo, const std::string& Name) {
+    rows->SetRecNo(RecNo);
+    rows->Edit();
+    rows->FieldByName("NAME")->SetAsString(Name);
+    rows->Post();
+  }
+  // The form's picture now, and once painted whole anew: they must be the same.
+  void ExpectScreenAsRepaintedWhole(const std::string& Name) {
+    auto bytes = [](const std::string& file) {
+      std::ifstream in(file, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string shown = bytes(Shot(Name + ".png"));
+    RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    EXPECT_EQ(shown, bytes(Shot(Name + "-whole.png"))) << Name;
+  }
+  std::set<int> DrawnRows() const {
+    std::set<int> out;
+    for (const auto& [c, r] : noting->Drawn) out.insert(r);
+    return out;
+  }
+  TNotingGrid* noting = nullptr;
+};
+
+TEST_F(GridRepaint, RecordsReadAgainUnchangedPaintNothing) {
+  ReadAgain();
+  EXPECT_TRUE(noting->Drawn.empty());
+  ReadAgain();
+  EXPECT_TRUE(noting->Drawn.empty()) << "twice";
+}
+
+TEST_F(GridRepaint, AChangedValuePaintsItsCellAndTheScreenShowsIt) {
+  const TRect cell = Cell(1, 2);  // NAME of the third record
+  const COLORREF before = Pixel(cell.Left + 6, cell.Top + cell.Height() / 2);
+  ReadAgain([&] { SetName(3, "███████████"); });
+  const int nameCol = grid->DataToRawColumn(1), row = grid->TitleOffset() + 2;
+  EXPECT_NE(std::find(noting->Drawn.begin(), noting->Drawn.end(), std::make_pair(nameCol, row)),
+            noting->Drawn.end());
+  // the update area is one rectangle: at most the box from the current record's row to this cell
+  for (const auto& [c, r] : noting->Drawn) {
+    EXPECT_LE(r, row) << "a row below";
+    EXPECT_LE(c, nameCol) << "the status column";
+  }
+  EXPECT_NE(Pixel(cell.Left + 6, cell.Top + cell.Height() / 2), before) << "the new text is on screen";
+  ExpectScreenAsRepaintedWhole("grid-repaint-changed-value");
+}
+
+TEST_F(GridRepaint, AChangedValueOnTheCurrentRecordPaintsThatRowOnly) {
+  ReadAgain([&] { SetName(1, "Другое имя"); });
+  const int row = grid->TitleOffset();
+  EXPECT_EQ(DrawnRows(), std::set<int>{row});
+  ExpectScreenAsRepaintedWhole("grid-repaint-current-changed");
+}
+
+TEST_F(GridRepaint, RecordsMovingUnderTheRowsPaintEveryRowTheyMovedIn) {
+  // the first record goes: every row shows another record, and the zebra turns over
+  ReadAgain([&] {
+    rows->First();
+    rows->Delete();
+  });
+  EXPECT_GE(DrawnRows().size(), 10u);
+  ExpectScreenAsRepaintedWhole("grid-repaint-records-moved");
+}
+
+TEST_F(GridRepaint, MovingToTheNextRecordPaintsOnlyTheRowsLeftAndEntered) {
+  grid->SetFocus();
+  Drain();
+  noting->Drawn.clear();
+  rows->Next();
+  Drain();
+  const std::set<int> expected{grid->TitleOffset(), grid->TitleOffset() + 1};
+  EXPECT_EQ(DrawnRows(), expected);
+  ExpectScreenAsRepaintedWhole("grid-repaint-next-record");
+  // the indicator went along
+  noting->Drawn.clear();
+  rows->Prior();
+  Drain();
+  EXPECT_EQ(DrawnRows(), expected);
+  ExpectScreenAsRepaintedWhole("grid-repaint-prior-record");
+}
 
 TEST_F(GridDraw, SessionLookScreenshot) {
   Bind();

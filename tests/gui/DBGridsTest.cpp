@@ -3,7 +3,9 @@
 // through the in-place editor, cancel, insert, refresh, close and reopen, and DisableControls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -445,6 +447,64 @@ TEST_F(DBGrids, DBTextPaintsAgainOnlyWhenItsTextChanges) {
   status->Close();
   talvik::gui::UpdateAllWindows(form->Handle());
   EXPECT_GT(text->Paints, 0) << "closed: the text goes";
+}
+
+class TNotingDBGrid : public TDBGrid {
+ public:
+  using TDBGrid::TDBGrid;
+  std::vector<std::pair<int, int>> Drawn;  // (raw column, row)
+
+ protected:
+  void DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) override {
+    Drawn.emplace_back(ACol, ARow);
+    TDBGrid::DrawCell(ACol, ARow, ARect, AState);
+  }
+};
+
+TEST_F(DBGrids, RecordsReadAgainRepaintOnlyTheCellsThatChanged) {
+  grid->SetVisible(false);
+  auto* noting = new TNotingDBGrid(form.get());
+  noting->SetParent(form.get());
+  noting->SetBounds(10, 10, 500, 200);
+  noting->SetDataSource(source);
+  form->Show();
+  noting->SetFocus();
+  Application->ProcessMessages();
+  talvik::gui::UpdateAllWindows(form->Handle());
+  auto readAgain = [&](const std::function<void()>& change) {
+    noting->Drawn.clear();
+    ds->DisableControls();
+    if (change) change();
+    ds->First();
+    ds->EnableControls();
+    talvik::gui::UpdateAllWindows(form->Handle());
+  };
+  readAgain({});
+  EXPECT_TRUE(noting->Drawn.empty()) << "nothing shows otherwise";
+  readAgain([&] {
+    ds->SetRecNo(2);
+    ds->Edit();
+    ds->FieldByName("USERNAME")->SetAsString("Другой");
+    ds->Post();
+  });
+  ASSERT_FALSE(noting->Drawn.empty());
+  // the update area is one rectangle: at most the box from the current record's row to the cell
+  const int nameCol = 2, changedRow = noting->TitleOffset() + 1;
+  EXPECT_NE(std::find(noting->Drawn.begin(), noting->Drawn.end(), std::make_pair(nameCol, changedRow)),
+            noting->Drawn.end());
+  for (const auto& [col, row] : noting->Drawn) {
+    EXPECT_LE(row, changedRow) << "a row below";
+    EXPECT_LE(col, nameCol) << "a column right of the name";
+  }
+  // what shows is what a whole repaint draws
+  const TRect area = Rect(10, 10, 510, 210);
+  RECT client = talvik::gui::detail::ClientRectInWindow(form->Handle());
+  const TRect inImage = Rect(client.Left + area.Left, client.Top + area.Top, client.Left + area.Right,
+                             client.Top + area.Bottom);
+  const std::vector<COLORREF> shown = Pixels(form.get(), inImage);
+  InvalidateRect(form->Handle(), nullptr, true);
+  RedrawWindow(noting->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  EXPECT_EQ(Pixels(form.get(), inImage), shown);
 }
 
 struct RichCase {

@@ -167,6 +167,28 @@ TEST_F(Layout, ScrollingMovesChildrenAndInvalidates) {
   EXPECT_EQ(r, Rect(0, 0, 200, 200));
 }
 
+// A page shown again (a tab sheet, say) repaints every window under it, also those below windows that
+// clip their children: nothing of what stood in their place stays on the screen.
+TEST_F(Layout, AWindowShownAgainRepaintsEveryVisibleWindowUnderIt) {
+  HWND top = Top(0, 0, 200, 200, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+  HWND page = Child(top, 0, 0, 200, 200, WS_CLIPCHILDREN);
+  HWND panel = Child(page, 0, 0, 100, 200, WS_CLIPCHILDREN);
+  HWND box = Child(panel, 5, 5, 90, 90, WS_CLIPCHILDREN | WS_BORDER);
+  HWND inBox = Child(box, 5, 5, 20, 20);
+  Drain();  // everything painted once
+  ShowWindow(page, SW_HIDE);
+  Drain();
+  RECT u;
+  for (HWND h : {panel, box, inBox}) ASSERT_FALSE(GetUpdateRect(h, &u, false));
+  ShowWindow(page, SW_SHOW);
+  for (HWND h : {page, panel, box, inBox}) {
+    ASSERT_TRUE(GetUpdateRect(h, &u, false)) << h;
+    RECT client;
+    GetClientRect(h, client);
+    EXPECT_EQ(u, client) << h;  // the whole of it
+  }
+}
+
 TEST_F(Layout, ThePlacementKeepsTheNormalRectangleOfAMaximisedWindow) {
   HWND top = Top(10, 20, 200, 100);
   WINDOWPLACEMENT p;

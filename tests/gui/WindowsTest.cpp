@@ -831,6 +831,27 @@ TEST_F(NonClient, ScrollBarIsDrawnAgainOnlyWhenItsStateChanges) {
   }
 }
 
+TEST_F(NonClient, ACaptionedChildIsDrawnAgainWhenTheFocusEntersOrLeavesIt) {
+  HWND top = Top(0, 0, 400, 300);
+  HWND child = Child(top, 10, 10, 200, 150, WS_CAPTION | WS_SYSMENU);
+  HWND inner = Child(child, 5, 5, 50, 20);
+  HWND outside = Child(top, 250, 10, 50, 20);
+  SetFocus(outside);
+  Drain();
+  auto framePending = [child] {
+    MSG m;
+    return PeekMessage(m, child, WM_PAINT, WM_PAINT, PM_NOREMOVE | PM_NOYIELD) && m.hwnd == child;
+  };
+  ASSERT_FALSE(framePending());
+  SetFocus(inner);
+  EXPECT_TRUE(framePending()) << "the caption turns active";
+  Drain();
+  SetFocus(child);
+  EXPECT_FALSE(framePending()) << "still inside";
+  SetFocus(outside);
+  EXPECT_TRUE(framePending()) << "the caption turns inactive";
+}
+
 TEST_F(NonClient, ScrollBarMouseLoopSendsScrollCodes) {
   HWND top = Top(0, 0, 300, 300);
   HWND w = Child(top, 0, 0, 100, 200);
