@@ -35,9 +35,22 @@ std::string RightToLeftKey(std::string_view utf8) {
 
 bool ReadsAlikeEitherWay(std::string_view utf8) {
   if (utf8.empty()) return true;
-  const std::u32string text = Utf8ToUtf32(utf8);
+  // the code points one by one, without a copy: this runs for every text drawn right to left
+  auto next = [&](std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(utf8[i++]);
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t c = more == 0 ? lead : lead & (0x3Fu >> more);
+    for (int k = 0; k < more && i < utf8.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+    return c;
+  };
   auto direction = [](char32_t c) { return QChar::direction(c); };
-  for (char32_t c : text) switch (direction(c)) {
+  std::size_t i = 0;
+  const char32_t first = next(i);
+  char32_t last = first;
+  for (i = 0; i < utf8.size();) {
+    last = next(i);
+    switch (direction(last)) {
       case QChar::DirR:
       case QChar::DirAL:
       case QChar::DirAN:
@@ -54,8 +67,9 @@ bool ReadsAlikeEitherWay(std::string_view utf8) {
       default:
         break;
     }
-  const QChar::Direction last = direction(text.back());
-  return direction(text.front()) == QChar::DirL && (last == QChar::DirL || last == QChar::DirEN);
+  }
+  const QChar::Direction end = direction(last);
+  return direction(first) == QChar::DirL && (end == QChar::DirL || end == QChar::DirEN);
 }
 
 std::vector<int> RightToLeftOrder(const QFont& font, const QString& text) {
