@@ -17,8 +17,8 @@
 //
 // The store keeps each record as a fixed slot of StoredRecordSize bytes: the 40-byte header above,
 // then where its data area lies packed (zero runs left out, see PackDataArea) in the store's byte
-// blocks and how many bytes are reserved there. A store record is read and written as a whole
-// image of the layout above through TRecordDataList::Load and Save.
+// blocks, how many bytes are reserved there, and whether the record is in the visible list. A store record is
+// read and written as a whole image of the layout above through TRecordDataList::Load and Save.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "oracle/OracleFilter.h"
@@ -51,7 +50,8 @@ inline constexpr int DataSizeOffset = 36;
 inline constexpr int HeaderSize = 40;
 inline constexpr int PackedDataOffset = 40;      // pointer to the packed data area (nil: all zeros)
 inline constexpr int PackedCapacityOffset = 48;  // int32 bytes reserved for it
-inline constexpr int StoredRecordSize = 52;
+inline constexpr int VisibleFlagOffset = 52;     // uint8 1 while the record is in the visible list
+inline constexpr int StoredRecordSize = 53;
 
 int32_t GetInt(const uint8_t* Record, int Offset);
 void SetInt(uint8_t* Record, int Offset, int32_t Value);
@@ -216,10 +216,7 @@ class TRecordDataList {
   int VisiblePosition(int AllIndex) const;
   void AddVisible(uint8_t* Record, bool Append);
   int VisibleCount() const;
-  void ClearVisible() {
-    visible_.clear();
-    visibleSet_.clear();
-  }
+  void ClearVisible();
 
   // The whole image of a store record (RecordSize bytes: its header and its data area unpacked).
   void Load(const uint8_t* Record, uint8_t* Image) const;
@@ -268,7 +265,6 @@ class TRecordDataList {
   std::string packScratch_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
-  std::unordered_set<const uint8_t*> visibleSet_;  // the records of visible_, for the duplicate check
 };
 
 // The description of one select-list column (or object attribute) of an open dataset.

@@ -371,6 +371,13 @@ int ZeroRun(const uint8_t* Data, int From, int End) {
   return i - From;
 }
 
+bool HasZeroByte(const uint8_t* Data) {
+  constexpr uint64_t kLow = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  uint64_t word;
+  std::memcpy(&word, Data, sizeof word);
+  return ((word - kLow) & ~word & kHigh) != 0;
+}
+
 void PutZeroRun(int Length, std::string& Out) {
   while (Length > 0) {
     const int n = std::min(Length, kMaxLongRun);
@@ -403,7 +410,13 @@ void oracle_data::PackDataArea(const uint8_t* Data, int Size, std::string& Out) 
     }
     // A literal: up to the next run long enough to leave out.
     int end = i;
-    while (end < Size && end - i < kMaxLiteral) {
+    const int limit = std::min(Size, i + kMaxLiteral);
+    while (end < limit) {
+      // Eight bytes at a time while none of them is zero.
+      if (end + 8 <= limit && !HasZeroByte(Data + end)) {
+        end += 8;
+        continue;
+      }
       if (Data[end] != 0) {
         ++end;
         continue;
@@ -554,10 +567,13 @@ void TRecordDataList::ReleaseChunk(const Chunk& C) {
 
 uint8_t* TRecordDataList::AllocatePacked(size_t Bytes) {
   if (packedBlocks_.empty() || packedEnd_ - packedUsed_ < Bytes) {
-    // The blocks grow with the data, as the chunks do; a block's unused tail is never touched, so
-    // a mapped one costs only the pages written.
+    // A small first block from the heap; then blocks mapped from the system that grow with the
+    // data, as the chunks do. A mapped block's unused tail is never touched, so it costs only the
+    // pages written, and it goes back to the system whole when the store is cleared.
     constexpr size_t kFirstBlock = 16 * 1024, kLargestBlock = 4 * 1024 * 1024;
-    const size_t bytes = std::max(std::clamp(packedBytes_ / 2, kFirstBlock, kLargestBlock), Bytes);
+    const size_t bytes = std::max(
+        packedBlocks_.empty() ? kFirstBlock : std::clamp(packedBytes_ / 2, kMappedChunkBytes, kLargestBlock),
+        Bytes);
     packedBlocks_.reserve(packedBlocks_.size() + 1);
     const Chunk block = MapBlock(bytes);
     packedBlocks_.push_back(block);
@@ -668,7 +684,7 @@ uint8_t* TRecordDataList::AddRecord(int Index, bool InVisibleList) {
       visible_.push_back(record);
       Add(record);
     }
-    visibleSet_.insert(record);
+    record[VisibleFlagOffset] = 1;
     return record;
   }
   if (Index >= baseOffset_ && Index < Count())
@@ -690,10 +706,11 @@ void TRecordDataList::DeleteRecord(int Index, bool InVisibleList) {
       throw EListError("List index out of bounds (" + IntToStr(Index) + ")");
     record = visible_[static_cast<size_t>(Index)];
     visible_.erase(visible_.begin() + Index);
-    visibleSet_.erase(record);
+    record[VisibleFlagOffset] = 0;
   } else {
     record = Get(Index);
-    if (InVisibleList && visibleSet_.erase(record)) {
+    if (InVisibleList && record[VisibleFlagOffset]) {
+      record[VisibleFlagOffset] = 0;
       const auto it = std::find(visible_.begin(), visible_.end(), record);
       if (it != visible_.end()) visible_.erase(it);
     }
@@ -714,8 +731,9 @@ void TRecordDataList::FreeChunks() {
 void TRecordDataList::Clear() {
   for (uint8_t* r : all_) ReleaseRecord(r);
   all_.clear();
+  // The records go with their chunks: their visible flags need no resetting.
+  visible_.clear();
   FreeChunks();
-  ClearVisible();
 }
 
 uint8_t* TRecordDataList::VisibleRecord(int Index) const {
@@ -740,12 +758,12 @@ int TRecordDataList::VisiblePosition(int AllIndex) const {
 }
 
 void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
-  if (visibleSet_.count(Record)) {
+  if (Record[VisibleFlagOffset]) {
     const auto dup = std::find(visible_.begin(), visible_.end(), Record);
     throw Exception("BUG: Duplicate record in filtered list (" +
                     IntToStr(static_cast<int>(dup - visible_.begin())) + ")");
   }
-  visibleSet_.insert(Record);
+  Record[VisibleFlagOffset] = 1;
   if (Append || visible_.empty() || IndexOf(visible_.back()) < IndexOf(Record)) {
     visible_.push_back(Record);
     return;
@@ -759,6 +777,11 @@ void TRecordDataList::AddVisible(uint8_t* Record, bool Append) {
     }
   }
   visible_.push_back(Record);
+}
+
+void TRecordDataList::ClearVisible() {
+  for (uint8_t* r : visible_) r[VisibleFlagOffset] = 0;
+  visible_.clear();
 }
 
 int TRecordDataList::VisibleCount() const {

@@ -67,6 +67,9 @@ struct SessionState {
   std::deque<std::string> output;
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
+  // the catalog's version read with the call's connection check, for the call's first translation
+  int64_t checkedCatalogVersion = 0;
+  bool checkedCatalog = false;
   sqlite3_stmt* killedStmt = nullptr;
   sqlite3_stmt* pendingStmt = nullptr;
   // statements the session runs on every call or transaction, prepared once (by their text)

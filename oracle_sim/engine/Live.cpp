@@ -1044,9 +1044,25 @@ void OnLockWait(SessionState& s, int holder) {
 
 int KilledState(SessionState& s) {
   static const std::string kKilled = "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?";
+  s.checkedCatalog = false;
   // The session's own connection when no statement of it is open (it reads the newest state then,
-  // and keeps its page cache); else the process's live connection.
-  if (Conn* own = OwnWhenFree(s)) return static_cast<int>(Scalar(*own, kKilled, 0, s.sid, s.serial));
+  // and keeps its page cache), with the catalog's version for the call's statement in the same read;
+  // else the process's live connection.
+  if (Conn* own = OwnWhenFree(s)) {
+    sqlite3_stmt* st = own->Stmt(
+        "SELECT (SELECT killed FROM sim$sessions WHERE sid = ?1 AND serial = ?2), (SELECT value FROM "
+        "sim$meta "
+        "WHERE key = 'catalog_version')");
+    BindAllArgs(st, 1, s.sid, s.serial);
+    int killed = 0;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+      killed = sqlite3_column_int(st, 0);
+      s.checkedCatalogVersion = sqlite3_column_int64(st, 1);
+      s.checkedCatalog = true;
+    }
+    sqlite3_reset(st);
+    return killed;
+  }
   Conn& conn = ConnFor(s);
   std::lock_guard<std::mutex> lock(conn.mu);
   return static_cast<int>(Scalar(conn, kKilled, 0, s.sid, s.serial));

@@ -315,7 +315,10 @@ std::shared_ptr<const Catalog> SessionState::CurrentCatalog() {
     sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'catalog_version'", -1, &versionStmt,
                        nullptr);
   int64_t v = 0;
-  if (versionStmt) {
+  if (checkedCatalog) {
+    v = checkedCatalogVersion;
+    checkedCatalog = false;
+  } else if (versionStmt) {
     if (sqlite3_step(versionStmt) == SQLITE_ROW) v = sqlite3_column_int64(versionStmt, 0);
     sqlite3_reset(versionStmt);
   }
@@ -560,8 +563,18 @@ void SessionState::EndTransaction(bool commit) {
 void SessionState::SetSavepoint(const std::string& name) {
   Savepoint sp;
   sp.name = name;
-  sp.undoSeq = PreparedScalar("SELECT max(seq) FROM sim$undo WHERE sid = ?", {sid}, 0);
-  sp.lockRow = PreparedScalar("SELECT max(rowid) FROM sim$locks WHERE sid = ?", {sid}, 0);
+  // both marks in one read
+  sqlite3_stmt* st = Prepared(
+      "SELECT coalesce((SELECT max(seq) FROM sim$undo WHERE sid = ?1), 0), coalesce((SELECT max(rowid) FROM "
+      "sim$locks WHERE sid = ?1), 0)");
+  sqlite3_bind_int(st, 1, sid);
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    sp.undoSeq = sqlite3_column_int64(st, 0);
+    sp.lockRow = sqlite3_column_int64(st, 1);
+  }
+  sqlite3_reset(st);
+  if (rc != SQLITE_ROW) RaiseSqlite(rc);
   for (auto it = savepoints.begin(); it != savepoints.end(); ++it) {
     if (it->name == name) {
       savepoints.erase(it);

@@ -78,6 +78,38 @@ TEST_F(OracleDataStoreTest, ARecordCostsItsValuesNotTheWidthOfItsFields) {
   EXPECT_EQ(ds->FieldByName("T")->AsString(), "text 300");
 }
 
+TEST_F(OracleDataStoreTest, AValueThatGrowsMovesAndTheOtherRecordsStayAsTheyWere) {
+  MakeWide(30);
+  auto ds = DataSet("select w.n, w.t, w.rowid from wide w order by n");
+  ds->Open();
+  TRecordDataList* store = ds->RecordStore();
+  const size_t packed = store->PackedBytes();
+  const std::string longer(3000, 'x');
+  ds->MoveBy(1);
+  ds->Edit();
+  ds->FieldByName("T")->SetAsString(longer);
+  ds->Post();
+  EXPECT_GE(store->PackedBytes(), packed + longer.size()) << "written anew at the end";
+  // The shorter value after it fits in the place the longer one took.
+  const size_t grown = store->PackedBytes();
+  ds->Edit();
+  ds->FieldByName("T")->SetAsString("short");
+  ds->Post();
+  EXPECT_EQ(store->PackedBytes(), grown);
+  std::string expected;
+  for (int i = 1; i <= 30; ++i) expected += (i > 1 ? "," : "") + IntToStr(i);
+  EXPECT_EQ(Numbers(ds.get()), expected);
+  std::string texts;
+  for (ds->First(); !ds->Eof(); ds->Next()) texts += ds->FieldByName("T")->AsString() + ";";
+  EXPECT_EQ(texts.substr(0, 21), "text 1;short;text 3;t");
+  // The server holds what the store shows; a refresh reads it back the same.
+  ds->Refresh();
+  ds->First();
+  ds->Next();
+  EXPECT_EQ(ds->FieldByName("T")->AsString(), "short");
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 2);
+}
+
 TEST_F(OracleDataStoreTest, LargeBlocksGiveBackTheirTailsWhenTheDataEnds) {
   MakeWide(100);
   // 10,000 records: the last chunk and the last block of packed data are mapped from the system.
