@@ -666,7 +666,11 @@ bool ShowScrollBar(HWND hwnd, int bar, bool show) {
 bool EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
   Wnd* w = W(hwnd);
   if (!w) return false;
-  auto apply = [&](int b) { w->bars[b].arrowsDisabled = arrows; };
+  bool changed = false;
+  auto apply = [&](int b) {
+    changed = changed || w->bars[b].arrowsDisabled != arrows;
+    w->bars[b].arrowsDisabled = arrows;
+  };
   if (bar == SB_BOTH) {
     apply(SB_HORZ);
     apply(SB_VERT);
@@ -675,7 +679,7 @@ bool EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
   } else {
     return false;
   }
-  InvalidateFrame(w);
+  if (changed) InvalidateFrame(w);  // arrows that look the same are not drawn again
   return true;
 }
 

@@ -806,6 +806,14 @@ TEST_F(NonClient, ScrollBarIsDrawnAgainOnlyWhenItsStateChanges) {
   ASSERT_FALSE(framePending());
   SetScrollInfo(w, SB_VERT, si, true);  // the same range, page and position
   EXPECT_FALSE(framePending()) << "nothing to draw again";
+  EnableScrollBar(w, SB_VERT, ESB_ENABLE_BOTH);
+  EXPECT_FALSE(framePending()) << "the arrows were enabled already";
+  EnableScrollBar(w, SB_VERT, ESB_DISABLE_UP);
+  EXPECT_TRUE(framePending()) << "an arrow greyed";
+  Drain();
+  EnableScrollBar(w, SB_VERT, ESB_ENABLE_BOTH);
+  EXPECT_TRUE(framePending()) << "and enabled again";
+  Drain();
   struct Change {
     const char* what;
     UINT mask;
