@@ -589,14 +589,7 @@ ReadingGeometry talvik::gui::detail::RightToLeftGeometry(HDC dc, const std::u32s
   if (!d) return g;
   const QString s = QS(text);
   QTextLayout layout(s, SelectedFont(d)->qfont);
-  QTextOption option;
-  option.setWrapMode(QTextOption::NoWrap);
-  option.setTextDirection(Qt::RightToLeft);
-  option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-  layout.setTextOption(option);
-  layout.beginLayout();
-  QTextLine line = layout.createLine();
-  layout.endLayout();
+  const QTextLine line = LayOutOneLine(layout, true);
   if (!line.isValid()) return g;
   g.width = qRound(line.naturalTextWidth());
   int at = 0;  // where character k starts in the toolkit's string
@@ -871,12 +864,7 @@ std::size_t EllipsisCut(DcObj* d, FontFace* f, const std::u32string& s, int tabW
     // one layout gives the width of every prefix: the cut is found by halving, then checked
     QString q = QS(s);
     QTextLayout layout(q, f->qfont);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
+    const QTextLine line = LayOutOneLine(layout);
     std::vector<int> offsets(s.size() + 1, 0);  // where each character starts in the layout's text
     for (std::size_t i = 0; i < s.size(); ++i) offsets[i + 1] = offsets[i] + (s[i] > 0xFFFF ? 2 : 1);
     const int dots = Width(d, f, U"...", tabWidth, tabs);

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QRegion>
+#include <QTextLayout>
 #include <QTransform>
 
 class QObject;
@@ -68,6 +69,9 @@ bool ShapeableText(std::string_view utf8);
 // left to right, ends with one or a digit, and holds nothing written right to left (the blanks,
 // digits and marks in between then take the letters' direction either way).
 bool ReadsAlikeEitherWay(std::string_view utf8);
+// Lays a layout's text out on one unwrapped line (invalid when the text is empty); `rightToLeft`
+// reads it right to left, the line still beginning at the origin.
+QTextLine LayOutOneLine(QTextLayout& layout, bool rightToLeft = false);
 // Lays the text out as the toolkit draws it on one line, and notes where its pixels can fall;
 // `rightToLeft` reads it right to left (the line still begins at the origin).
 void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rightToLeft = false);

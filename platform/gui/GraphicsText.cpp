@@ -74,14 +74,7 @@ bool ReadsAlikeEitherWay(std::string_view utf8) {
 
 std::vector<int> RightToLeftOrder(const QFont& font, const QString& text) {
   QTextLayout layout(text, font);
-  QTextOption option;
-  option.setWrapMode(QTextOption::NoWrap);
-  option.setTextDirection(Qt::RightToLeft);
-  option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-  layout.setTextOption(option);
-  layout.beginLayout();
-  QTextLine line = layout.createLine();
-  layout.endLayout();
+  const QTextLine line = LayOutOneLine(layout, true);
   // each character spans from its leading to its trailing edge, whichever way it runs
   std::vector<std::pair<qreal, int>> lefts;
   int k = 0;
@@ -127,8 +120,7 @@ bool ShapeableText(std::string_view utf8) {
   return true;
 }
 
-void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rightToLeft) {
-  QTextLayout layout(text, font);
+QTextLine LayOutOneLine(QTextLayout& layout, bool rightToLeft) {
   QTextOption option;
   option.setWrapMode(QTextOption::NoWrap);
   if (rightToLeft) {
@@ -139,6 +131,12 @@ void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rig
   layout.beginLayout();
   QTextLine line = layout.createLine();
   layout.endLayout();
+  return line;
+}
+
+void ShapeText(const QFont& font, const QString& text, ShapedText& out, bool rightToLeft) {
+  QTextLayout layout(text, font);
+  const QTextLine line = LayOutOneLine(layout, rightToLeft);
   out.runs.clear();
   out.ink = QRectF();
   if (line.isValid()) {

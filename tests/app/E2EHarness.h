@@ -60,6 +60,35 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = kTimeoutMs) {
   return true;
 }
 
+// A connection of the test's own to the instance, as SYSTEM (the instance file exists once a
+// session has logged on).
+struct SystemConnection {
+  TOracleSession session{nullptr};
+  SystemConnection() {
+    session.SetLogonUsername("system");
+    session.SetLogonPassword("manager");
+    session.SetLogonDatabase("SIM");
+    session.LogOn();
+  }
+};
+
+// The instance file exists once a session has logged on: logs on and off once.
+inline void CreateInstance() {
+  SystemConnection once;
+}
+
+// A statement run as SYSTEM on a connection of its own; its rows are read from `query`.
+struct SystemQuery : SystemConnection {
+  TOracleQuery query{nullptr};
+  explicit SystemQuery(const std::string& Sql) {
+    query.SetSession(&session);
+    query.SQL()->SetText(Sql);
+    query.Execute();
+  }
+  // The first column of the first row ("" when there is none).
+  std::string First() { return query.Eof() ? "" : query.Field(0).AsString(); }
+};
+
 // The first visible window whose name holds Name ("" when there is none).
 inline std::string WindowNamed(const std::string& name) {
   std::string ids = Output("xdotool search --onlyvisible --name '" + name + "' 2>/dev/null");
@@ -222,17 +251,9 @@ class ProgramTest : public ::testing::Test {
   }
   // What the instance says of the program's session.
   static std::string SessionOf(const std::string& user) {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText("select client_info from v$session where username = '" + user +
-                     "' and client_info is not null");
-    q.Execute();
-    return q.Eof() ? "" : q.Field(0).AsString();
+    return SystemQuery("select client_info from v$session where username = '" + user +
+                       "' and client_info is not null")
+        .First();
   }
 
   // What the program put on the clipboard ("" while nothing is there).
@@ -244,15 +265,8 @@ class ProgramTest : public ::testing::Test {
   // How often the instance has run each statement (by its text) so far.
   using Runs = std::map<std::string, long>;
   static Runs Executions() {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText("select sql_text, executions from v$sqlarea");
-    q.Execute();
+    SystemQuery r("select sql_text, executions from v$sqlarea");
+    TOracleQuery& q = r.query;
     Runs runs;
     for (; !q.Eof(); q.Next()) runs[q.Field(0).AsString()] += q.Field(1).AsInteger();
     return runs;

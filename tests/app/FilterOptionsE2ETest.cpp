@@ -9,7 +9,9 @@
 
 namespace {
 
+using e2e::CreateInstance;
 using e2e::Output;
+using e2e::SystemQuery;
 using e2e::WaitFor;
 using e2e::WindowNamed;
 using x11test::Shell;
@@ -63,13 +65,7 @@ class FilterOptionsJourney : public e2e::ProgramTest {
   // The instance with a workload's sessions in place, its clock frozen; the workload takes no step in
   // the test's time, so that the sessions stay as they are.
   void Workload(int Sessions) {
-    {
-      TOracleSession s(nullptr);  // the instance exists once a session has logged on
-      s.SetLogonUsername("system");
-      s.SetLogonPassword("manager");
-      s.SetLogonDatabase("SIM");
-      s.LogOn();
-    }
+    CreateInstance();
     const std::string sim = SimProgram(dir_ / "sim.db");
     ASSERT_TRUE(Shell(sim + " clock freeze"));
     workload_ =
@@ -96,15 +92,8 @@ class FilterOptionsJourney : public e2e::ProgramTest {
   }
   // The first column of a statement's rows, run as SYSTEM on a connection of its own.
   static std::vector<std::string> Rows(const std::string& Sql) {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText(Sql);
-    q.Execute();
+    SystemQuery r(Sql);
+    TOracleQuery& q = r.query;
     std::vector<std::string> rows;
     for (; !q.Eof(); q.Next()) rows.push_back(q.Field(0).AsString());
     return rows;

@@ -12,6 +12,9 @@
 
 namespace {
 
+using e2e::CreateInstance;
+using e2e::SystemQuery;
+
 class SessionJourney : public e2e::ProgramTest {
  protected:
   // The settings the program starts with: the last logon and values of the settings key.
@@ -58,16 +61,7 @@ class SessionJourney : public e2e::ProgramTest {
   }
   // "sid serial" of the program's own session.
   static std::string SessionPair() {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText("select sid || ',' || serial# from v$session where client_info = 'Talvik'");
-    q.Execute();
-    return q.Eof() ? "" : q.Field(0).AsString();
+    return SystemQuery("select sid || ',' || serial# from v$session where client_info = 'Talvik'").First();
   }
   // The largest sample of a 16-bit PCM WAV file (0 when it holds none).
   static int Loudest(const std::filesystem::path& Wav) {
@@ -95,13 +89,7 @@ TEST_F(SessionJourney, AlarmsAreSpokenIntoSoundFiles) {
   setenv("TALVIK_SPEECH_WAV", wavs.c_str(), 1);
   Settings({{"Alarm", "1"}, {"Sound", "1"}, {"AlarmActiveCount", "1"}, {"AlarmActiveDurationOn", "0"}});
   // the instance exists once a session has logged on; then its workload keeps sessions busy
-  {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-  }
+  CreateInstance();
   Workload(6, 100, 60);
   Start();
   LogOn();
@@ -233,18 +221,7 @@ class ListJourney : public SessionJourney {
               "v$mystat where rownum = 1)" +
               (Status.empty() ? std::string() : " and status = '" + Status + "'")));
   }
-  static std::string Value(const std::string& Sql) {
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText(Sql);
-    q.Execute();
-    return q.Eof() ? "" : q.Field(0).AsString();
-  }
+  static std::string Value(const std::string& Sql) { return SystemQuery(Sql).First(); }
   // A session of another program, idle, logged on as long as the object lives.
   static std::unique_ptr<TOracleSession> Client(const std::string& User, const std::string& Password) {
     auto s = std::make_unique<TOracleSession>(nullptr);
@@ -453,17 +430,9 @@ class LayoutJourney : public ListJourney {
   // The text of the session list's statement the program has open in the instance ("" when none).
   static std::string OpenSessionList() {
     const std::string sid = Value("select sid from v$session where client_info = 'Talvik'");
-    TOracleSession s(nullptr);
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-    TOracleQuery q(nullptr);
-    q.SetSession(&s);
-    q.SQL()->SetText(
-        "select rawtohex(t.address), t.sql_text from v$open_cursor o, v$sqltext t where o.sid = " + sid +
-        " and t.address = o.address order by 1, t.piece");
-    q.Execute();
+    SystemQuery r("select rawtohex(t.address), t.sql_text from v$open_cursor o, v$sqltext t where o.sid = " +
+                  sid + " and t.address = o.address order by 1, t.piece");
+    TOracleQuery& q = r.query;
     std::map<std::string, std::string> texts;
     for (; !q.Eof(); q.Next()) texts[q.Field(0).AsString()] += q.Field(1).AsString();
     for (const auto& [address, text] : texts)
@@ -618,13 +587,7 @@ class DetailJourney : public LayoutJourney {
 // once the workload has noticed (the queue it headed falls apart and forms anew), F5 lists the
 // instance's sessions.
 TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
-  {
-    TOracleSession s(nullptr);  // the instance exists once a session has logged on
-    s.SetLogonUsername("system");
-    s.SetLogonPassword("manager");
-    s.SetLogonDatabase("SIM");
-    s.LogOn();
-  }
+  CreateInstance();
   // idle users that stay logged on, and a lock chain: a holder, a session queued behind it and one
   // queued behind that
   constexpr int kUsers = 4, kChain = 3;
