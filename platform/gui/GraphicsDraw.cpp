@@ -598,6 +598,7 @@ ReadingGeometry talvik::gui::detail::RightToLeftGeometry(HDC dc, const std::u32s
   QTextLine line = layout.createLine();
   layout.endLayout();
   if (!line.isValid()) return g;
+  g.width = qRound(line.naturalTextWidth());
   int at = 0;  // where character k starts in the toolkit's string
   for (std::size_t k = 0; k <= text.size(); ++k) {
     g.caretX[k] = qRound(line.cursorToX(at));

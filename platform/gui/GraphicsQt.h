@@ -220,6 +220,7 @@ DcObj* Dc(HDC h);
 // stands at each place (before each character, and after the last) and the columns each character
 // covers (`forward`: it runs left to right there).
 struct ReadingGeometry {
+  int width = 0;  // of the whole line laid out so
   std::vector<int> caretX;
   struct Span {
     int left = 0, right = 0;

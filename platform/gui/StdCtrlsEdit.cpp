@@ -263,7 +263,9 @@ struct EditState {
   int AlignOffset(int line) const {
     if (Multi() && !(style & ES_CENTER) && !RightAligned()) return 0;
     RECT r = TextRect();
-    int free = r.Width() - Width(LineStart(line), LineEnd(line));
+    // read right to left, the row is as wide as it shows in that order
+    const int width = ReadsRightToLeft(line) ? Geometry(line).width : Width(LineStart(line), LineEnd(line));
+    int free = r.Width() - width;
     if (free <= 0) return 0;
     if (RightAligned()) return free;
     if (style & ES_CENTER) return free / 2;
@@ -583,8 +585,7 @@ void PaintRightToLeftRow(EditState& st, HDC dc, int line, int x, int y, bool sho
     marked.emplace_back(span.left, span.right);
   }
   if (st.HardBreakAfter(line) && st.SelMax() > to && st.SelMin() <= to) {
-    const int end = g.caretX.empty() ? 0 : *std::max_element(g.caretX.begin(), g.caretX.end());
-    marked.emplace_back(end, end + 4);
+    marked.emplace_back(g.width, g.width + 4);
   }
   std::sort(marked.begin(), marked.end());
   std::vector<std::pair<int, int>> joined;
