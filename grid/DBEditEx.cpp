@@ -585,41 +585,13 @@ int TCustomDBEditEx::ButtonIndex(TObject* Sender) const {
 
 void TCustomDBEditEx::UpdateButtons() {
   if (!editButton_ || !editButtons_ || ComponentState().Contains(csDestroying)) return;
-  const int wanted = 1 + editButtons_->Count();
-  while (static_cast<int>(buttons_.size()) > wanted) {
-    ButtonPair pair = buttons_.back();
-    buttons_.pop_back();
-    delete pair.Button;
-    delete pair.Separator;
-  }
-  while (static_cast<int>(buttons_.size()) < wanted) {
-    ButtonPair pair;
-    pair.Separator = new TShape(this);
-    pair.Separator->SetParent(this);
-    pair.Button = CreateEditButtonControl();
-    pair.Button->OnClick = [this](TObject* s) { EditButtonClick(s); };
-    pair.Button->OnDown = [this](TObject* s, bool top, bool& repeat, bool& handled) {
-      EditButtonDown(s, top, repeat, handled);
-    };
-    pair.Button->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
-      EditButtonMouseMove(s, sh, x, y);
-    };
-    pair.Button->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-      EditButtonMouseUp(s, b, sh, x, y);
-    };
-    buttons_.push_back(pair);
-  }
+  ResizeEditButtonPairs(buttons_, 1 + editButtons_->Count(), this, this);
   const int client = ClientHeight();
-  const int standard = flat_ ? GetDefaultFlatButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
   const bool canModify = CanModify();
-  // the main button at the right edge, the others leftwards in their order (mirrored right to left)
-  const bool rtl = UseRightToLeftAlignment();
-  int edge = rtl ? 0 : ClientWidth();
-  buttonsWidth_ = 0;
+  std::vector<int> widths(buttons_.size()), heights(buttons_.size());
   for (size_t i = 0; i < buttons_.size(); ++i) {
     TEditButtonEx* def = ButtonDefinition(static_cast<int>(i));
     TEditButtonControlEx* b = buttons_[i].Button;
-    TShape* sep = buttons_[i].Separator;
     const bool visible = def->Visible();
     if (def->DropdownMenu()) def->DropdownMenu()->FreeNotification(this);
     b->SetStyle(def->Style());
@@ -630,26 +602,15 @@ void TCustomDBEditEx::UpdateButtons() {
     b->SetVisible(visible);
     b->SetEnabled(canModify);
     b->SetActive(borderShown_);
-    const int width = visible ? (def->Width() >= 1 ? def->Width() : standard) : 0;
-    const int height = client > static_cast<int>(std::lround(1.5 * width)) ? width : client;
-    const int sw = flat_ && visible ? 1 : 0;
-    if (rtl) {
-      b->SetBounds(edge, 0, width, height);
-      edge += width;
-      sep->SetBounds(edge, 0, sw, client);
-      edge += sw;
-    } else {
-      edge -= width;
-      b->SetBounds(edge, 0, width, height);
-      edge -= sw;
-      sep->SetBounds(edge, 0, sw, client);
-    }
-    sep->SetVisible(sw > 0);
+    widths[i] = visible ? EditButtonWidth(def->Width(), flat_) : 0;
+    heights[i] = EditButtonHeight(widths[i], client);
     const TColor sepColor = borderShown_ ? clBtnFace : Color();
-    sep->Brush()->SetColor(sepColor);
-    sep->Pen()->SetColor(sepColor);
-    buttonsWidth_ += width + sw;
+    buttons_[i].Separator->Brush()->SetColor(sepColor);
+    buttons_[i].Separator->Pen()->SetColor(sepColor);
   }
+  // the main button at the right edge, the others leftwards in their order (mirrored right to left)
+  buttonsWidth_ = PlaceEditButtonPairs(buttons_, widths, heights, TSize{ClientWidth(), client}, flat_,
+                                       UseRightToLeftAlignment(), false);
   const TRect r = GetEditRect();
   textRect_ = r;
   if (HandleAllocated()) {

@@ -124,7 +124,10 @@ class TEditImageEx : public TPersistent {
 
 // ---------------------------------------------------------------- the edit
 
-class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDataAwareControl {
+class TCustomDBEditEx : public TCustomMaskEdit,
+                        public IPopupOwnerEx,
+                        public IDataAwareControl,
+                        public IEditButtonsOwnerEx {
   TALVIK_CLASS(TCustomDBEditEx, TCustomMaskEdit)
   explicit TCustomDBEditEx(TComponent* AOwner);
   ~TCustomDBEditEx() override;
@@ -211,7 +214,7 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
  protected:
   virtual std::unique_ptr<TFieldDataLinkEx> CreateDataLink();
   virtual std::unique_ptr<TEditButtonEx> CreateEditButton();
-  virtual TEditButtonControlEx* CreateEditButtonControl();
+  TEditButtonControlEx* CreateEditButtonControl() override;
   virtual std::unique_ptr<TEditButtonsEx> CreateEditButtons();
   virtual std::unique_ptr<TEditImageEx> CreateEditImage();
   virtual TMRUListboxEx* CreateMRUListBox();
@@ -228,10 +231,10 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   virtual void DropDownByButton();
   virtual TRect GetEditRect();
   virtual void DataChanged();
-  virtual void EditButtonClick(TObject* Sender);
-  virtual void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
-  virtual void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
-  virtual void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EditButtonClick(TObject* Sender) override;
+  void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) override;
+  void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) override;
+  void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
   virtual void EditingChanged();
   virtual void FilterMRUItem(const std::string& AText, bool& Accept);
   virtual void InternalSetText(const std::string& AText);
@@ -287,10 +290,7 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   bool droppedByPress_ = false;
 
  private:
-  struct ButtonPair {
-    TShape* Separator = nullptr;
-    TEditButtonControlEx* Button = nullptr;
-  };
+  using ButtonPair = TEditButtonPairEx;
   int ButtonIndex(TObject* Sender) const;
   TEditButtonEx* ButtonDefinition(int Index) const;
   void LinkDataChange(TObject* Sender);
@@ -301,7 +301,7 @@ class TCustomDBEditEx : public TCustomMaskEdit, public IPopupOwnerEx, public IDa
   std::unique_ptr<TEditImageEx> editImage_;
   std::unique_ptr<TMRUListEx> mruList_;
   TMRUListboxEx* mruListBox_ = nullptr;  // a component of the control
-  std::vector<ButtonPair> buttons_;
+  TEditButtonPairsEx buttons_;
   int buttonsWidth_ = 0;
   TRect textRect_;
   TAlignment alignment_ = taLeftJustify;

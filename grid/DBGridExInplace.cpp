@@ -312,32 +312,8 @@ TEditButtonControlEx* TDBGridInplaceEdit::CreateEditButtonControl() {
 
 void TDBGridInplaceEdit::UpdateEditButtons() {
   TColumnEx* col = Column();
-  const int wanted = 1 + (col ? col->EditButtons()->Count() : 0);
-  while (static_cast<int>(buttons_.size()) > wanted) {
-    ButtonPair pair = buttons_.back();
-    buttons_.pop_back();
-    delete pair.Button;
-    delete pair.Separator;
-  }
-  while (static_cast<int>(buttons_.size()) < wanted) {
-    ButtonPair pair;
-    pair.Separator = new TShape(this);
-    pair.Separator->SetParent(this);
-    pair.Button = CreateEditButtonControl();
-    pair.Button->OnClick = [this](TObject* s) { EditButtonClick(s); };
-    pair.Button->OnDown = [this](TObject* s, bool top, bool& repeat, bool& handled) {
-      EditButtonDown(s, top, repeat, handled);
-    };
-    pair.Button->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-      EditButtonMouseUp(s, b, sh, x, y);
-    };
-    pair.Button->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) {
-      EditButtonMouseMove(s, sh, x, y);
-    };
-    buttons_.push_back(pair);
-  }
+  ResizeEditButtonPairs(buttons_, 1 + (col ? col->EditButtons()->Count() : 0), this, this);
   const bool flat = dbGrid_->Flat();
-  const int standard = flat ? GetDefaultFlatButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
   static constexpr TEditButtonStyleEx kMainStyle[] = {
       ebsDropDownEx, ebsEllipsisEx, ebsDropDownEx, ebsDropDownEx, ebsDropDownEx, ebsUpDownEx, ebsDropDownEx};
   std::vector<int> widths(buttons_.size(), 0);
@@ -361,34 +337,16 @@ void TDBGridInplaceEdit::UpdateEditButtons() {
     }
     b->SetFlat(flat);
     b->SetVisible(visible);
-    widths[i] = visible ? (width >= 1 ? width : standard) : 0;
+    widths[i] = visible ? EditButtonWidth(width, flat) : 0;
   }
+  // all buttons as high as the lowest of them; the last one at the edge, the main button innermost
   const int client = ClientHeight();
   int height = client;
   for (int w : widths)
-    if (w > 0) height = std::min(height, client > static_cast<int>(std::lround(1.5 * w)) ? w : client);
-  const bool rtl = dbGrid_->UseRightToLeftAlignment();
-  int edge = rtl ? 0 : ClientWidth();
-  buttonWidth_ = 0;
-  for (size_t n = buttons_.size(); n-- > 0;) {
-    TEditButtonControlEx* b = buttons_[n].Button;
-    TShape* sep = buttons_[n].Separator;
-    const int bw = widths[n];
-    const int sw = flat && bw > 0 ? 1 : 0;
-    if (rtl) {
-      b->SetBounds(edge, 0, bw, height);
-      edge += bw;
-      sep->SetBounds(edge, 0, sw, client);
-      edge += sw;
-    } else {
-      edge -= bw;
-      b->SetBounds(edge, 0, bw, height);
-      edge -= sw;
-      sep->SetBounds(edge, 0, sw, client);
-    }
-    sep->SetVisible(sw > 0);
-    buttonWidth_ += bw + sw;
-  }
+    if (w > 0) height = std::min(height, EditButtonHeight(w, client));
+  const std::vector<int> heights(buttons_.size(), height);
+  buttonWidth_ = PlaceEditButtonPairs(buttons_, widths, heights, TSize{ClientWidth(), client}, flat,
+                                      dbGrid_->UseRightToLeftAlignment(), true);
 }
 
 void TDBGridInplaceEdit::BoundsChanged() {

@@ -110,7 +110,7 @@ enum TEditStyle { esSimple, esEllipsis, esPickList, esDataList, esDateCalendar, 
 // The edit style a column's cell gets.
 TEditStyle ColumnEditStyle(TColumnEx* Column, TCustomDBGridEx* Grid);
 
-class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
+class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEditButtonsOwnerEx {
   TALVIK_CLASS(TDBGridInplaceEdit, TInplaceEdit)
   explicit TDBGridInplaceEdit(TCustomDBGridEx* AGrid);
   ~TDBGridInplaceEdit() override;
@@ -163,24 +163,21 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   void DefaultHandler(TMessage& Message) override;
   void Dispatch(TMessage& Message) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
-  virtual TEditButtonControlEx* CreateEditButtonControl();
+  TEditButtonControlEx* CreateEditButtonControl() override;
   virtual TMRUListboxEx* CreateMRUListControl();
   virtual void FilterMRUItem(const std::string& AText, bool& Accept);
   virtual void MRUListSized();
   void WndProc(TMessage& Message) override;
   void Change() override;
   virtual void ButtonDown(bool IsBottom);
-  void EditButtonClick(TObject* Sender);
-  void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled);
-  void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EditButtonClick(TObject* Sender) override;
+  void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) override;
+  void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override;
   // A drag from the pressed main button into the open list goes on as a press in the list.
-  void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) override;
 
  private:
-  struct ButtonPair {
-    TShape* Separator = nullptr;
-    TEditButtonControlEx* Button = nullptr;
-  };
+  using ButtonPair = TEditButtonPairEx;
   bool IsKeyPickList() const;
   bool HasNotInList() const;
   void ShowTextSelected(const std::string& Text, int TypedLength);
@@ -203,7 +200,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx {
   TEditStyle editStyle_ = esSimple;
   TWinControl* activeList_ = nullptr;
   std::unique_ptr<TDataSource> dataListSource_;
-  std::vector<ButtonPair> buttons_;
+  TEditButtonPairsEx buttons_;
   int buttonWidth_ = 0;
   TMRUListEx* mruList_ = nullptr;
   TPopupListboxEx* pickList_ = nullptr;  // components of the editor

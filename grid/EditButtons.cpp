@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -513,6 +514,74 @@ void TEditButtonControlEx::Paint() {
   const int down = ShownPressed() ? std::max(buttonNum_, 1) : 0;
   DrawEditButton(Canvas()->Handle(), ClientRect(), Parent() ? Parent()->Color() : clBtnFace,
                  EditButtonStyleToDrawStyle(style_), down, Flat(), active_, Enabled(), cbUnchecked);
+}
+
+// ---------------------------------------------------------------- the button controls of an edit
+
+void ResizeEditButtonPairs(TEditButtonPairsEx& Pairs, int Count, TWinControl* Edit,
+                           IEditButtonsOwnerEx* Owner) {
+  assert(Count >= 0);
+  while (static_cast<int>(Pairs.size()) > Count) {
+    const TEditButtonPairEx pair = Pairs.back();
+    Pairs.pop_back();
+    delete pair.Button;
+    delete pair.Separator;
+  }
+  while (static_cast<int>(Pairs.size()) < Count) {
+    TEditButtonPairEx pair;
+    pair.Separator = new TShape(Edit);
+    pair.Separator->SetParent(Edit);
+    pair.Button = Owner->CreateEditButtonControl();
+    pair.Button->OnClick = [Owner](TObject* s) { Owner->EditButtonClick(s); };
+    pair.Button->OnDown = [Owner](TObject* s, bool top, bool& repeat, bool& handled) {
+      Owner->EditButtonDown(s, top, repeat, handled);
+    };
+    pair.Button->OnMouseMove = [Owner](TObject* s, TShiftState sh, int x, int y) {
+      Owner->EditButtonMouseMove(s, sh, x, y);
+    };
+    pair.Button->OnMouseUp = [Owner](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+      Owner->EditButtonMouseUp(s, b, sh, x, y);
+    };
+    Pairs.push_back(pair);
+  }
+}
+
+int EditButtonWidth(int Width, bool Flat) {
+  if (Width >= 1) return Width;
+  return Flat ? GetDefaultFlatButtonWidth() : GetSystemMetrics(SM_CXVSCROLL);
+}
+
+int EditButtonHeight(int Width, int ClientHeight) {
+  return ClientHeight > static_cast<int>(std::lround(1.5 * Width)) ? Width : ClientHeight;
+}
+
+int PlaceEditButtonPairs(const TEditButtonPairsEx& Pairs, const std::vector<int>& Widths,
+                         const std::vector<int>& Heights, TSize Client, bool Flat, bool RightToLeft,
+                         bool LastAtEdge) {
+  assert(Widths.size() == Pairs.size() && Heights.size() == Pairs.size());
+  int edge = RightToLeft ? 0 : Client.cx;
+  int taken = 0;
+  for (size_t k = 0; k < Pairs.size(); ++k) {
+    const size_t i = LastAtEdge ? Pairs.size() - 1 - k : k;
+    TEditButtonControlEx* b = Pairs[i].Button;
+    TShape* sep = Pairs[i].Separator;
+    const int width = Widths[i];
+    const int sw = Flat && width > 0 ? 1 : 0;
+    if (RightToLeft) {
+      b->SetBounds(edge, 0, width, Heights[i]);
+      edge += width;
+      sep->SetBounds(edge, 0, sw, Client.cy);
+      edge += sw;
+    } else {
+      edge -= width;
+      b->SetBounds(edge, 0, width, Heights[i]);
+      edge -= sw;
+      sep->SetBounds(edge, 0, sw, Client.cy);
+    }
+    sep->SetVisible(sw > 0);
+    taken += width + sw;
+  }
+  return taken;
 }
 
 // ---------------------------------------------------------------- button definitions

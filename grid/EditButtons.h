@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/Buttons.h"
 #include "platform/gui/ExtCtrls.h"
@@ -207,3 +208,44 @@ class TEditButtonsEx : public TCollection {
  private:
   TWinControl* editControl_;
 };
+
+// ---------------------------------------------------------------- the button controls of an edit
+
+// The handlers of an edit with buttons (the data-aware edit and the grid's in-place editor): the
+// control each new button is, and what its click, press, mouse moves and release call.
+class IEditButtonsOwnerEx {
+ public:
+  virtual TEditButtonControlEx* CreateEditButtonControl() = 0;
+  virtual void EditButtonClick(TObject* Sender) = 0;
+  virtual void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) = 0;
+  virtual void EditButtonMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) = 0;
+  virtual void EditButtonMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
+
+ protected:
+  ~IEditButtonsOwnerEx() = default;
+};
+
+// A button of an edit with the separator line beside it; pair 0 of an edit is its main button.
+struct TEditButtonPairEx {
+  TShape* Separator = nullptr;
+  TEditButtonControlEx* Button = nullptr;
+};
+using TEditButtonPairsEx = std::vector<TEditButtonPairEx>;
+
+// Drops pairs from the end (freeing them) or adds new ones until there are Count: a separator child
+// of Edit and a button control from Owner, whose handlers are Owner's.
+void ResizeEditButtonPairs(TEditButtonPairsEx& Pairs, int Count, TWinControl* Edit,
+                           IEditButtonsOwnerEx* Owner);
+// The width a visible button takes: its own Width when at least 1, else the standard width of flat
+// or raised buttons.
+int EditButtonWidth(int Width, bool Flat);
+// A button of that width is square in a client area more than one and a half times as high, else as
+// high as the client area.
+int EditButtonHeight(int Width, int ClientHeight);
+// Lays the pairs side by side from the right edge of a client area leftwards (from the left edge
+// rightwards in right-to-left reading), each button and then its separator, with the main button or,
+// with LastAtEdge, the last pair at the edge. Widths and Heights are by pair (width 0: hidden); a
+// separator is 1 pixel wide and shown when Flat and its button shows. Answers the width taken.
+int PlaceEditButtonPairs(const TEditButtonPairsEx& Pairs, const std::vector<int>& Widths,
+                         const std::vector<int>& Heights, TSize Client, bool Flat, bool RightToLeft,
+                         bool LastAtEdge);

@@ -298,6 +298,7 @@ void ExecuteLockingSelect(CursorState& c) {
       sqlite3_reset(c.stmt);
       for (auto& [obj, rid] : locks)
         if (!LockRow(s, obj, rid)) throw LockConflict();
+      s.LearnMarks();
       s.CommitWrite();
       c.buffer = std::move(rows);
       c.bufferRowids = std::move(rowids);
@@ -361,6 +362,7 @@ void ExecuteDml(CursorState& c, int iterations) {
       throw;
     }
   }
+  s.LearnMarks();
   s.CommitWrite();
   c.rowCount = done;
 }

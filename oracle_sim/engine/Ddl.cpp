@@ -43,6 +43,7 @@ class Ddl {
   void Reload() {
     int64_t v = Int("SELECT value FROM sim$meta WHERE key = 'catalog_version'") + 1;
     Run("UPDATE sim$meta SET value = " + std::to_string(v) + " WHERE key = 'catalog_version'");
+    s_.changedOnCommit = true;
     cat_ = LoadCatalog(db_, v);
     InstanceState& is = s_.instance->State();
     std::lock_guard<std::mutex> lock(is.mu);
@@ -971,6 +972,7 @@ void SessionState::ExecuteOther(const Statement& st) {
           Exec(db, "DELETE FROM sim$tmlocks WHERE sid = " + std::to_string(ksid));
           Exec(db, std::string("UPDATE sim$sessions SET killed = ") + (disconnect ? "2" : "1") +
                        ", status = 'KILLED' WHERE sid = " + std::to_string(ksid));
+          changedOnCommit = true;
         } catch (...) {
           RollbackWrite();
           throw;

@@ -37,6 +37,15 @@ struct InstanceState {
   std::unordered_map<std::string, std::shared_ptr<Translation>> cache;  // "USER\x01sql"
   int64_t cacheVersion = -1;
   std::shared_ptr<void> live;  // Live.cpp: this process's connection for live-state writes
+  // A counter every process of the instance shares (a small file beside it, mapped): it moves after
+  // a session is killed and after the catalog changes, so a call reads its killed flag and the
+  // catalog's version only when it has moved. Null when the file could not be mapped.
+  std::atomic<uint64_t>* changes = nullptr;
+  uint64_t Changes() const { return changes ? changes->load() : 0; }
+  void Changed() {
+    if (changes) changes->fetch_add(1);
+  }
+  ~InstanceState();
 };
 
 struct Savepoint {
@@ -67,9 +76,16 @@ struct SessionState {
   std::deque<std::string> output;
   std::string outputLine;  // DBMS_OUTPUT.PUT text not yet ended
   sqlite3_stmt* versionStmt = nullptr;
-  // the catalog's version read with the call's connection check, for the call's first translation
-  int64_t checkedCatalogVersion = 0;
-  bool checkedCatalog = false;
+  // the catalog's version as last read, at which count of the instance's changes; the count at
+  // which the session last found itself not killed
+  int64_t knownCatalogVersion = 0;
+  uint64_t catalogKnownAt = 0, aliveKnownAt = 0;
+  bool catalogKnown = false, aliveKnown = false;
+  bool changedOnCommit = false;  // the open write kills a session or changes the catalog
+  // the session's savepoint marks (its last undo entry and row lock), when known without a read
+  int64_t knownUndoSeq = 0, knownLockRow = 0;
+  bool marksKnown = false;
+  void LearnMarks();  // reads them (in the open write transaction)
   sqlite3_stmt* killedStmt = nullptr;
   sqlite3_stmt* pendingStmt = nullptr;
   // statements the session runs on every call or transaction, prepared once (by their text)

@@ -1042,9 +1042,8 @@ void OnLockWait(SessionState& s, int holder) {
   });
 }
 
-int KilledState(SessionState& s) {
+int KilledState(SessionState& s, uint64_t changes) {
   static const std::string kKilled = "SELECT killed FROM sim$sessions WHERE sid = ? AND serial = ?";
-  s.checkedCatalog = false;
   // The session's own connection when no statement of it is open (it reads the newest state then,
   // and keeps its page cache), with the catalog's version for the call's statement in the same read;
   // else the process's live connection.
@@ -1057,8 +1056,9 @@ int KilledState(SessionState& s) {
     int killed = 0;
     if (sqlite3_step(st) == SQLITE_ROW) {
       killed = sqlite3_column_int(st, 0);
-      s.checkedCatalogVersion = sqlite3_column_int64(st, 1);
-      s.checkedCatalog = true;
+      s.knownCatalogVersion = sqlite3_column_int64(st, 1);
+      s.catalogKnownAt = changes;
+      s.catalogKnown = true;
     }
     sqlite3_reset(st);
     return killed;

@@ -59,7 +59,9 @@ bool ReadsLiveState(const Translation& tr);
 // Raises ORA-00028 when the waiting session has been killed meanwhile.
 void OnLockWait(SessionState& s, int holder);
 // 0, or how the session has been ended from outside: 1 killed, 2 disconnected.
-int KilledState(SessionState& s);
+// Read at `changes`, the count of the instance's changes (the session then knows the catalog's
+// version at that count too).
+int KilledState(SessionState& s, uint64_t changes);
 // The session noticed that it has been killed: its row leaves the instance.
 void OnKilled(SessionState& s);
 // ALTER SYSTEM KILL SESSION checks: ORA-00030 for an unknown pair, ORA-00029 for a background

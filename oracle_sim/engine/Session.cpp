@@ -6,6 +6,8 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -157,6 +159,26 @@ const char* kSampleSchema[] = {
 
 // ------------------------------------------------------------------ Instance
 Instance::Instance() : state_(std::make_unique<InstanceState>()) {}
+
+InstanceState::~InstanceState() {
+  if (changes) ::munmap(static_cast<void*>(changes), sizeof(std::atomic<uint64_t>));
+}
+
+namespace {
+// Maps the instance's change counter (see InstanceState::changes).
+std::atomic<uint64_t>* MapChanges(const std::string& path) {
+  static_assert(std::atomic<uint64_t>::is_always_lock_free);
+  const int fd = ::open((path + ".changes").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  void* at = MAP_FAILED;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 &&
+      (st.st_size >= static_cast<off_t>(sizeof(uint64_t)) || ::ftruncate(fd, sizeof(uint64_t)) == 0))
+    at = ::mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  ::close(fd);
+  return at == MAP_FAILED ? nullptr : static_cast<std::atomic<uint64_t>*>(at);
+}
+}  // namespace
 Instance::~Instance() = default;
 const std::string& Instance::Path() const {
   return state_->path;
@@ -218,6 +240,8 @@ std::shared_ptr<Instance> Instance::Open(const std::string& path) {
         "CREATE TABLE IF NOT EXISTS sim$tmlocks(sid INTEGER NOT NULL, obj_id INTEGER NOT NULL, lmode INTEGER "
         "NOT NULL, PRIMARY KEY(sid, obj_id))");
   });
+  inst->state_->changes = MapChanges(path);
+  inst->state_->Changed();  // (opening may have brought the file's catalog up to date)
   if (!ready) {
     {
       auto sys = Session::LogOn(inst, "SYS", "CHANGE_ON_INSTALL");
@@ -236,8 +260,14 @@ void SessionState::CheckConnected() {
     Raise(3113);
   }
   if (c == 2) Raise(3114);
-  // read outside the session's own connection: an open query there holds an older snapshot
-  int killed = live::KilledState(*this);
+  // nothing was killed since the session last found itself alive
+  const uint64_t changes = instance->State().Changes();
+  if (aliveKnown && aliveKnownAt == changes && instance->State().changes) return;
+  int killed = live::KilledState(*this, changes);
+  if (killed == 0) {
+    aliveKnown = true;
+    aliveKnownAt = changes;
+  }
   if (killed == 1) {
     cut = 2;
     live::OnKilled(*this);
@@ -315,12 +345,15 @@ std::shared_ptr<const Catalog> SessionState::CurrentCatalog() {
     sqlite3_prepare_v2(db, "SELECT value FROM sim$meta WHERE key = 'catalog_version'", -1, &versionStmt,
                        nullptr);
   int64_t v = 0;
-  if (checkedCatalog) {
-    v = checkedCatalogVersion;
-    checkedCatalog = false;
+  const uint64_t changes = instance->State().Changes();
+  if (catalogKnown && catalogKnownAt == changes && instance->State().changes) {
+    v = knownCatalogVersion;
   } else if (versionStmt) {
     if (sqlite3_step(versionStmt) == SQLITE_ROW) v = sqlite3_column_int64(versionStmt, 0);
     sqlite3_reset(versionStmt);
+    knownCatalogVersion = v;
+    catalogKnownAt = changes;
+    catalogKnown = true;
   }
   InstanceState& is = instance->State();
   {
@@ -424,6 +457,7 @@ void SessionState::BeginWrite() {
   DrainCursors();
   int rc = Control("BEGIN IMMEDIATE");
   if (rc != SQLITE_OK) RaiseSqlite(rc);
+  marksKnown = false;
   live::OnWriteBegin(*this);
 }
 
@@ -432,14 +466,38 @@ void SessionState::CommitWrite() {
   if (rc != SQLITE_OK) {
     live::OnWriteEnd(*this, false);
     Control("ROLLBACK");
+    marksKnown = false;
+    if (changedOnCommit) instance->State().Changed();
+    changedOnCommit = false;
     RaiseSqlite(rc);
   }
   live::OnWriteEnd(*this, true);
+  // the other sessions of the instance learn of a kill or a new catalog from here on
+  if (changedOnCommit) instance->State().Changed();
+  changedOnCommit = false;
 }
 
 void SessionState::RollbackWrite() {
   live::OnWriteEnd(*this, false);
   if (!sqlite3_get_autocommit(db)) Control("ROLLBACK");
+  marksKnown = false;
+  if (changedOnCommit) instance->State().Changed();
+  changedOnCommit = false;
+}
+
+void SessionState::LearnMarks() {
+  sqlite3_stmt* st = Prepared(
+      "SELECT coalesce((SELECT max(seq) FROM sim$undo WHERE sid = ?1), 0), coalesce((SELECT max(rowid) FROM "
+      "sim$locks WHERE sid = ?1), 0)");
+  sqlite3_bind_int(st, 1, sid);
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) {
+    knownUndoSeq = sqlite3_column_int64(st, 0);
+    knownLockRow = sqlite3_column_int64(st, 1);
+  }
+  sqlite3_reset(st);
+  if (rc != SQLITE_ROW) RaiseSqlite(rc);
+  marksKnown = true;
 }
 
 void SessionState::RollbackUndo(int who, int64_t afterSeq) {
@@ -558,23 +616,17 @@ void SessionState::EndTransaction(bool commit) {
   CommitWrite();
   savepoints.clear();
   ++transactionsEnded;
+  knownUndoSeq = knownLockRow = 0;
+  marksKnown = true;
 }
 
 void SessionState::SetSavepoint(const std::string& name) {
   Savepoint sp;
   sp.name = name;
-  // both marks in one read
-  sqlite3_stmt* st = Prepared(
-      "SELECT coalesce((SELECT max(seq) FROM sim$undo WHERE sid = ?1), 0), coalesce((SELECT max(rowid) FROM "
-      "sim$locks WHERE sid = ?1), 0)");
-  sqlite3_bind_int(st, 1, sid);
-  const int rc = sqlite3_step(st);
-  if (rc == SQLITE_ROW) {
-    sp.undoSeq = sqlite3_column_int64(st, 0);
-    sp.lockRow = sqlite3_column_int64(st, 1);
-  }
-  sqlite3_reset(st);
-  if (rc != SQLITE_ROW) RaiseSqlite(rc);
+  // (the marks are known without a read after the session's own writes and transaction ends)
+  if (!marksKnown) LearnMarks();
+  sp.undoSeq = knownUndoSeq;
+  sp.lockRow = knownLockRow;
   for (auto it = savepoints.begin(); it != savepoints.end(); ++it) {
     if (it->name == name) {
       savepoints.erase(it);

@@ -1,6 +1,6 @@
 // Edit buttons: pixel probes of the painted faces, the face cache, the check-box rectangle, the double
-// click test, the button control driven by mouse and timer messages, the button definitions, and a
-// sheet of every face rendered to PNG.
+// click test, the button control driven by mouse and timer messages, the button definitions, a sheet
+// of every face rendered to PNG, and an edit's button controls laid side by side.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -422,3 +422,76 @@ TEST(X11ButtonSheet, RendersEveryFaceOnTheDisplay) {
   CreateApplication();
   RenderSheet(true);
 }
+
+// ---- the button controls of an edit laid side by side
+
+namespace {
+
+class TButtonsOwner : public IEditButtonsOwnerEx {
+ public:
+  explicit TButtonsOwner(TWinControl* AEdit) : edit(AEdit) {}
+  TEditButtonControlEx* CreateEditButtonControl() override {
+    auto* b = new TEditButtonControlEx(edit);
+    b->SetParent(edit);
+    return b;
+  }
+  void EditButtonClick(TObject*) override { ++clicks; }
+  void EditButtonDown(TObject*, bool, bool&, bool&) override {}
+  void EditButtonMouseMove(TObject*, TShiftState, int, int) override {}
+  void EditButtonMouseUp(TObject*, TMouseButton, TShiftState, int, int) override {}
+  TWinControl* edit;
+  int clicks = 0;
+};
+
+struct PlaceCase {
+  const char* name;
+  bool flat, rightToLeft, lastAtEdge;
+  std::vector<int> lefts;  // of the buttons by pair
+  int taken;
+};
+
+// Buttons 17, 0 (hidden) and 20 pixels wide in a client area 200 wide.
+const PlaceCase kPlaceCases[] = {
+    {"MainAtTheRightEdge", false, false, false, {183, 183, 163}, 37},
+    {"LastAtTheRightEdge", false, false, true, {163, 180, 180}, 37},
+    {"FlatSeparatorsBesideShownButtons", true, false, false, {183, 182, 162}, 39},
+    {"MainAtTheLeftEdgeRightToLeft", true, true, false, {0, 18, 18}, 39},
+    {"LastAtTheLeftEdgeRightToLeft", false, true, true, {20, 20, 0}, 37},
+};
+
+class EditButtonPlacement : public GridGuiTest, public ::testing::WithParamInterface<PlaceCase> {};
+
+TEST_P(EditButtonPlacement, SideBySideFromTheEdge) {
+  const PlaceCase& c = GetParam();
+  TForm form(nullptr);
+  TButtonsOwner owner(&form);
+  TEditButtonPairsEx pairs;
+  ResizeEditButtonPairs(pairs, 3, &form, &owner);
+  const int taken = PlaceEditButtonPairs(pairs, {17, 0, 20}, {17, 0, 21}, TSize{200, 21}, c.flat,
+                                         c.rightToLeft, c.lastAtEdge);
+  EXPECT_EQ(taken, c.taken);
+  for (size_t i = 0; i < pairs.size(); ++i) EXPECT_EQ(pairs[i].Button->Left(), c.lefts[i]) << "pair " << i;
+  EXPECT_EQ(pairs[1].Separator->Visible(), false);  // no line beside a hidden button
+  EXPECT_EQ(pairs[0].Separator->Visible(), c.flat);
+}
+
+INSTANTIATE_TEST_SUITE_P(EditButtons, EditButtonPlacement, ::testing::ValuesIn(kPlaceCases),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
+TEST_F(ButtonFaces, PairsFollowTheCountAndCallTheirOwner) {
+  TForm form(nullptr);
+  TButtonsOwner owner(&form);
+  TEditButtonPairsEx pairs;
+  ResizeEditButtonPairs(pairs, 3, &form, &owner);
+  ASSERT_EQ(pairs.size(), 3u);
+  pairs[2].Button->Click();
+  EXPECT_EQ(owner.clicks, 1);
+  const int controls = form.ControlCount();
+  ResizeEditButtonPairs(pairs, 1, &form, &owner);  // the dropped pairs go with their controls
+  EXPECT_EQ(pairs.size(), 1u);
+  EXPECT_EQ(form.ControlCount(), controls - 4);
+  EXPECT_EQ(EditButtonHeight(17, 27), 17);  // square in a client more than 1.5 times as high
+  EXPECT_EQ(EditButtonHeight(17, 26), 26);
+}
+
+}  // namespace

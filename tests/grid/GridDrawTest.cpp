@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
 #include "platform/rtl/ScopeExit.h"
@@ -40,22 +39,12 @@ class TRows : public TMemDataSet {
   }
 };
 
-class GridDraw : public GridGuiTest {
+class GridDraw : public GridOnForm {
  protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, 520, 260);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetAlign(alClient);
-    form->Show();
-  }
   void TearDown() override {
     form.reset();
     rows.reset();
-    GridGuiTest::TearDown();
+    GridOnForm::TearDown();
   }
   void Bind(int Count = 20) {
     rows = std::make_unique<TRows>(Count);
@@ -70,18 +59,6 @@ class GridDraw : public GridGuiTest {
       Background = rows->RecNo() % 2 == 1 ? kOddRow : kEvenRow;
       if (rows->FieldByName("STATUS")->AsString() == "ACTIVE") AFont->SetColor(clRed);
     };
-  }
-  std::string Shot(const std::string& Name) {
-    Drain();
-    const std::string path = ScreenshotDir() + "/" + Name;
-    EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), path));
-    return path;
-  }
-  COLORREF Pixel(int X, int Y) {
-    TPoint p = grid->ClientToScreen(TPoint{X, Y});
-    RECT f;
-    GetWindowRect(form->Handle(), f);
-    return talvik::gui::WindowPixel(form->Handle(), p.X - f.Left, p.Y - f.Top);
   }
   std::vector<TDrawRecord> RecordPaint() {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -101,11 +78,6 @@ class GridDraw : public GridGuiTest {
       if (r.Kind == TDrawRecord::drText && r.Text == Text) return &r;
     return nullptr;
   }
-  TRect Cell(int DataCol, int DataRow) {
-    return grid->CellRect(grid->DataToRawColumn(DataCol), grid->TitleOffset() + DataRow);
-  }
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
   TDataSource source{nullptr};
   std::unique_ptr<TRows> rows;
   std::vector<int> seenRecNos;

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
 #include "grid/DBLookupGridEx.h"
@@ -20,56 +19,7 @@ using talvik::gui::ShiftKeys;
 
 namespace {
 
-class GridLookupCells : public GridGuiTest {
- protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(50, 50, 600, 300);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 580, 280);
-    form->Show();
-    people = std::make_unique<People>();
-    grid->SetDataSource(&people->source);
-  }
-  void TearDown() override {
-    form.reset();
-    people.reset();
-    GridGuiTest::TearDown();
-  }
-  void Columns(std::initializer_list<const char*> names) {
-    for (const char* n : names) grid->Columns()->Add()->SetFieldName(n);
-  }
-  TDBGridInplaceEdit* Edit(int Column) {
-    grid->SetSelectedIndex(Column);
-    grid->ShowEditor();
-    auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
-    EXPECT_NE(e, nullptr);
-    if (e) {
-      e->SetFocus();
-      Pump();
-    }
-    return e;
-  }
-  static void Pump() { talvik::gui::ProcessPending(); }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
-    Pump();
-  }
-  static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
-  // The wheel by a notch down (Delta < 0) or up: the focused window gets it.
-  static void Wheel(TControl* Over, int Delta) {
-    const TPoint p = Over->ClientToScreen(TPoint{3, 3});
-    talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {}, Delta);
-    Pump();
-  }
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
-  std::unique_ptr<People> people;
-};
+class GridLookupCells : public PeopleGrid {};
 
 TEST_F(GridLookupCells, ALookupColumnDropsDownItsDataGridAndWritesTheChosenKey) {
   Columns({"NAME", "DEPT_NAME"});

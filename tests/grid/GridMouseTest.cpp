@@ -7,8 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
@@ -30,22 +29,12 @@ class TSessions : public TMemDataSet {
   }
 };
 
-class GridMouse : public GridGuiTest {
+class GridMouse : public GridOnForm {
  protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, 520, 260);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetAlign(alClient);
-    form->Show();
-  }
   void TearDown() override {
     form.reset();
     rows.reset();
-    GridGuiTest::TearDown();
+    GridOnForm::TearDown();
   }
   void Bind(int Count = 20) {
     rows = std::make_unique<TSessions>(Count);
@@ -57,38 +46,10 @@ class GridMouse : public GridGuiTest {
     grid->SetFocus();
     Pump();
   }
-  static void Pump() { talvik::gui::ProcessPending(); }
-  POINT Screen(int X, int Y) {
-    const TPoint p = grid->ClientToScreen(TPoint{X, Y});
-    return POINT{p.X, p.Y};
-  }
-  void Mouse(UINT Message, int X, int Y, ShiftKeys Shift = {}) {
-    talvik::gui::InjectMouse(Message, Screen(X, Y), Shift);
-    Pump();
-  }
   TRect RawCell(int RawCol, int RawRow) { return grid->CellRect(RawCol, RawRow); }
   TRect Title(int Column) { return RawCell(Column + grid->IndicatorOffset(), 0); }
-  TRect Cell(int Column, int Row) {
-    return RawCell(Column + grid->IndicatorOffset(), Row + grid->TitleOffset());
-  }
-  static TPoint Middle(const TRect& R) { return {(R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2}; }
-  COLORREF Pixel(int X, int Y) {
-    Drain();
-    const TPoint p = grid->ClientToScreen(TPoint{X, Y});
-    RECT f;
-    GetWindowRect(form->Handle(), f);
-    return talvik::gui::WindowPixel(form->Handle(), p.X - f.Left, p.Y - f.Top);
-  }
   // The top-left corner inside a cell's frame: light when raised, shaded when sunken.
   COLORREF FrameCorner(const TRect& R) { return Pixel(R.Left, R.Top + 2); }
-  std::string Shot(const std::string& Name) {
-    Drain();
-    const std::string path = ScreenshotDir() + "/" + Name;
-    EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), path));
-    return path;
-  }
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
   TDataSource source{nullptr};
   std::unique_ptr<TSessions> rows;
 };

@@ -50,6 +50,14 @@ class GridGuiTest : public ::testing::Test {
     while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE))
       if (m.message == WM_PAINT) DispatchMessage(m);
   }
+  // The colour Form shows at a point of Control's client area, once what is pending has painted.
+  static COLORREF FormPixel(TForm* Form, TControl* Control, int X, int Y) {
+    Drain();
+    const TPoint p = Control->ClientToScreen(TPoint{X, Y});
+    RECT f;
+    GetWindowRect(Form->Handle(), f);
+    return talvik::gui::WindowPixel(Form->Handle(), p.X - f.Left, p.Y - f.Top);
+  }
   // Moves the fake clock on and runs what fell due.
   static void Advance(unsigned Ms) {
     FakeNow() += Ms;

@@ -5,8 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFindDlg.h"
 
@@ -15,54 +14,20 @@ using talvik::gui::ShiftKeys;
 
 namespace {
 
-class InplaceCalculator : public GridGuiTest {
+class InplaceCalculator : public PeopleGrid {
  protected:
+  InplaceCalculator() : PeopleGrid(Rect(50, 50, 470, 310), Rect(0, 0, 400, 240)) {}
   void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(50, 50, 420, 260);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 400, 240);
-    form->Show();
-    people = std::make_unique<People>();
-    grid->SetDataSource(&people->source);
-    for (const char* n : {"ID", "NAME", "SALARY"}) grid->Columns()->Add()->SetFieldName(n);
+    PeopleGrid::SetUp();
+    Columns({"ID", "NAME", "SALARY"});
     grid->Columns()->Items(1)->SetButtonStyle(cbsDropDown);
     grid->Columns()->Items(2)->SetButtonStyle(cbsDropDown);
     grid->Columns()->Items(2)->SetWidth(120);
   }
-  void TearDown() override {
-    form.reset();
-    people.reset();
-    GridGuiTest::TearDown();
-  }
-  TDBGridInplaceEdit* Edit(int Column) {
-    grid->SetSelectedIndex(Column);
-    grid->ShowEditor();
-    auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
-    EXPECT_NE(e, nullptr);
-    if (e) {
-      e->SetFocus();
-      Pump();
-    }
-    return e;
-  }
-  static void Pump() { talvik::gui::ProcessPending(); }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
-    Pump();
-  }
   static void Type(const std::string& Keys) {
     for (char c : Keys) Key(0, static_cast<unsigned char>(c));
   }
-  static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
   TFormatSettingsGuard russian{RussianFormatSettings()};
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
-  std::unique_ptr<People> people;
 };
 
 TEST_F(InplaceCalculator, ANumericCellsCalculatorWritesItsValue) {

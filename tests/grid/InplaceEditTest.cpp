@@ -6,8 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Menus.h"
@@ -28,50 +27,11 @@ class TCountingMenu : public TPopupMenu {
   TPoint at;
 };
 
-class InplaceEdit : public GridGuiTest {
+class InplaceEdit : public PeopleGrid {
  protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(50, 50, 600, 300);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 580, 280);
-    form->Show();
-    people = std::make_unique<People>();
-    grid->SetDataSource(&people->source);
-  }
-  void TearDown() override {
-    form.reset();
-    people.reset();
-    GridGuiTest::TearDown();
-  }
-  // Customised columns of these fields; the editor shows on the one at Focus.
-  TColumnEx* Columns(std::initializer_list<const char*> names) {
-    for (const char* n : names) grid->Columns()->Add()->SetFieldName(n);
-    return grid->Columns()->Items(0);
-  }
-  TDBGridInplaceEdit* Edit(int Column) {
-    grid->SetSelectedIndex(Column);
-    grid->ShowEditor();
-    auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
-    EXPECT_NE(e, nullptr);
-    if (e) {
-      e->SetFocus();
-      Pump();
-    }
-    return e;
-  }
-  static void Pump() { talvik::gui::ProcessPending(); }
   static WORD VkOf(char32_t c) {
     if (c >= 'a' && c <= 'z') return static_cast<WORD>(c - 'a' + 'A');
     return static_cast<WORD>(c);
-  }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
-    Pump();
   }
   static void Type(const std::u32string& text) {
     for (char32_t c : text) Key(VkOf(c), c);
@@ -80,9 +40,6 @@ class InplaceEdit : public GridGuiTest {
     e->SelectAll();
     Pump();
   }
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
-  std::unique_ptr<People> people;
 };
 
 struct StyleCase {

@@ -9,71 +9,38 @@
 #include <memory>
 #include <string>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
-#include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
 using talvik::gui::ShiftKeys;
 
 namespace {
 
-class InplaceLists : public GridGuiTest {
+class InplaceLists : public PeopleGrid {
  protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(50, 50, 600, 300);
-    grid = new TDBGridEx(form.get());
-    grid->SetParent(form.get());
-    grid->SetBounds(0, 0, 580, 280);
-    form->Show();
-    people = std::make_unique<People>();
-    grid->SetDataSource(&people->source);
+  // A staff list with hiring dates (the last one empty) in the grid.
+  void ShowStaff() {
+    staff.FieldDefs()->Add("NAME", ftString, 20);
+    staff.FieldDefs()->Add("HIRED", ftDate);
+    staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 12, 7))});
+    staff.AddRow({"Борис", VarFromDateTime(EncodeDate(2025, 3, 1))});
+    staff.AddRow({"Цветана", Null()});
+    staffSource.SetDataSet(&staff);
+    staff.Open();
+    grid->SetDataSource(&staffSource);
   }
   void TearDown() override {
-    form.reset();
-    people.reset();
-    GridGuiTest::TearDown();
-  }
-  TColumnEx* Columns(std::initializer_list<const char*> names) {
-    for (const char* n : names) grid->Columns()->Add()->SetFieldName(n);
-    return grid->Columns()->Items(0);
-  }
-  TDBGridInplaceEdit* Edit(int Column) {
-    grid->SetSelectedIndex(Column);
-    grid->ShowEditor();
-    auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
-    EXPECT_NE(e, nullptr);
-    if (e) {
-      e->SetFocus();
-      Pump();
-    }
-    return e;
-  }
-  static void Pump() { talvik::gui::ProcessPending(); }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
-    Pump();
-  }
-  static void AltDown() { Key(VK_DOWN, 0, ShiftKeys{false, false, true}); }
-  // The wheel by a notch down (Delta < 0) or up: the focused window gets it.
-  static void Wheel(TControl* Over, int Delta) {
-    const TPoint p = Over->ClientToScreen(TPoint{3, 3});
-    talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {}, Delta);
-    Pump();
+    form.reset();  // the grid goes before the staff list
+    PeopleGrid::TearDown();
   }
   // The wheel message straight to the grid, as its own or as one coming up from a child.
   void GridWheel(UINT Msg, int Delta) {
     grid->Perform(Msg, MAKEWPARAM(0, Delta), MAKELPARAM(10, 10));
     Pump();
   }
-  std::unique_ptr<TForm> form;
-  TDBGridEx* grid = nullptr;
-  std::unique_ptr<People> people;
+  TMemDataSet staff;
+  TDataSource staffSource{nullptr};
 };
 
 TEST_F(InplaceLists, PickListAltDownArrowsEnterWritesEscRestores) {
@@ -235,16 +202,7 @@ TEST_F(InplaceLists, AnOpenPickListSwallowsTheWheelAClosedOneLeavesItToTheRecord
 }
 
 TEST_F(InplaceLists, AnOpenCalendarSwallowsTheWheel) {
-  TMemDataSet staff;
-  staff.FieldDefs()->Add("NAME", ftString, 20);
-  staff.FieldDefs()->Add("HIRED", ftDate);
-  staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 2, 28))});
-  staff.AddRow({"Борис", Null()});
-  TDataSource source(nullptr);
-  source.SetDataSet(&staff);
-  staff.Open();
-  grid->SetDataSource(&source);
-  TScopeExit unbind([this] { grid->SetDataSource(nullptr); });
+  ShowStaff();
   Columns({"NAME", "HIRED"});
   TDBGridInplaceEdit* e = Edit(1);
   ASSERT_NE(e, nullptr);
@@ -254,7 +212,7 @@ TEST_F(InplaceLists, AnOpenCalendarSwallowsTheWheel) {
   Wheel(e, WHEEL_DELTA);
   GridWheel(WM_MOUSEWHEEL, -WHEEL_DELTA);
   GridWheel(CM_MOUSEWHEEL, -WHEEL_DELTA);
-  EXPECT_EQ(static_cast<int>(cal->Date()), static_cast<int>(EncodeDate(2026, 2, 28)));
+  EXPECT_EQ(static_cast<int>(cal->Date()), static_cast<int>(EncodeDate(2026, 12, 7)));
   EXPECT_TRUE(e->ListVisible());
   EXPECT_EQ(staff.RecNo(), 1);
   Key(VK_ESCAPE, 27);
@@ -345,16 +303,7 @@ TEST_F(InplaceLists, AListWithoutRoomBelowTheCellOpensAbove) {
 }
 
 TEST_F(InplaceLists, ScreenshotADateCellWithItsCalendarDroppedDown) {
-  TMemDataSet staff;
-  staff.FieldDefs()->Add("NAME", ftString, 20);
-  staff.FieldDefs()->Add("HIRED", ftDate);
-  staff.AddRow({"Анна", VarFromDateTime(EncodeDate(2026, 12, 7))});
-  staff.AddRow({"Борис", VarFromDateTime(EncodeDate(2025, 3, 1))});
-  staff.AddRow({"Цветана", Null()});
-  TDataSource source(nullptr);
-  source.SetDataSet(&staff);
-  staff.Open();
-  grid->SetDataSource(&source);
+  ShowStaff();
   Columns({"NAME", "HIRED"})->SetWidth(100);
   grid->Columns()->Items(1)->SetWidth(110);
   TDBGridInplaceEdit* e = Edit(1);
@@ -365,7 +314,6 @@ TEST_F(InplaceLists, ScreenshotADateCellWithItsCalendarDroppedDown) {
   ASSERT_TRUE(
       talvik::gui::RenderScreenToPng(ScreenshotDir() + "/grid-cell-calendar.png", Rect(40, 40, 420, 300)));
   Key(VK_ESCAPE, 27);
-  grid->SetDataSource(nullptr);
 }
 
 TEST_F(InplaceLists, ScreenshotACellWithItsPickListDroppedDown) {

@@ -91,13 +91,7 @@ class LookupGrid : public GridGuiTest {
   }
   void Type(char32_t Ch) { grid->Perform(WM_CHAR, Ch, 0); }
   int KeyInt() const { return grid->KeyValue().IsNull() ? 0 : grid->KeyValue().AsInteger(); }
-  COLORREF Pixel(int X, int Y) {
-    Drain();
-    const TPoint p = grid->ClientToScreen(TPoint{X, Y});
-    RECT f;
-    GetWindowRect(form->Handle(), f);
-    return talvik::gui::WindowPixel(form->Handle(), p.X - f.Left, p.Y - f.Top);
-  }
+  COLORREF Pixel(int X, int Y) { return FormPixel(form.get(), grid, X, Y); }
   // The middle of a data row (0-based).
   TPoint RowPoint(int DataRow) {
     const TRect r = grid->DataRect();
