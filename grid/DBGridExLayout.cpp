@@ -267,7 +267,7 @@ void TCustomDBGridEx::UpdateRowCount() {
       SetRowCount(titleOffset_ + 1);
     }
   }
-  if (RowCount() != oldRows) Invalidate();
+  // (rows that came or went at the end were invalidated from there down as they changed)
 }
 
 void TCustomDBGridEx::Scroll(int Distance) {

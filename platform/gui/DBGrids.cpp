@@ -471,7 +471,7 @@ void TCustomDBGrid::DataChanged() {
 bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
   if (!dataLink_->Active() || OnDrawColumnCell) return false;
   const int dataRow = ARow - TitleOffset();
-  if (dataRow < 0 || dataRow >= dataLink_->RecordCount()) return false;
+  if (dataRow < 0) return false;
   TDataSet* ds = dataLink_->DataSet();
   TRowPictureHash grid;
   AddGridState(grid);
@@ -479,6 +479,17 @@ bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures)
   grid.Add(ds->State());
   grid.Add(dataRow == dataLink_->ActiveRecord());
   grid.Add(static_cast<std::uint32_t>(Font()->Color()));
+  if (dataRow >= dataLink_->RecordCount()) {
+    // a row below the last record: its cells show the grid's colour
+    Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
+    for (int c = 0; c < ColCount(); ++c) {
+      TRowPictureHash h = grid;
+      h.Add(static_cast<std::uint32_t>(c));
+      h.Add(c < IndicatorOffset());
+      Pictures[static_cast<std::size_t>(c)] = h.Value();
+    }
+    return true;
+  }
   const int saved = dataLink_->ActiveRecord();
   dataLink_->SetActiveRecord(dataRow);
   TScopeExit restore([this, saved] { dataLink_->SetActiveRecord(saved); });

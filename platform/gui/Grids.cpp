@@ -225,6 +225,9 @@ void TCustomGrid::ChangeSize(int NewColCount, int NewRowCount) {
   NewColCount = std::max(1, NewColCount);
   NewRowCount = std::max(1, NewRowCount);
   if (NewColCount == colCount_ && NewRowCount == rowCount_) return;
+  const int oldColCount = colCount_, oldRowCount = rowCount_, oldFixedCols = fixedCols_,
+            oldFixedRows = fixedRows_;
+  const TGridCoord oldTopLeft = topLeft_;
   // the editor writes back to the cell it came from while that cell still exists
   bool editorShown = inplaceEdit_ && inplaceEdit_->Visible();
   if (editorShown) HideEdit();
@@ -248,8 +251,28 @@ void TCustomGrid::ChangeSize(int NewColCount, int NewRowCount) {
     topLeft_ = {std::min(topLeft_.X, maxTopLeft.X), std::min(topLeft_.Y, maxTopLeft.Y)};
   }
   UpdateScrollRange();
-  InvalidateGrid();
+  const int firstChanged = std::min(oldRowCount, rowCount_);
+  rowPictures_.erase(rowPictures_.lower_bound(firstChanged), rowPictures_.end());
+  if (oldColCount == colCount_ && oldFixedCols == fixedCols_ && oldFixedRows == fixedRows_ &&
+      oldTopLeft == topLeft_)
+    InvalidateRowsFrom(firstChanged);  // rows came or went at the end: the rows above stay
+  else
+    InvalidateGrid();
   if (editorShown || (editorMode_ && options_.Contains(goAlwaysShowEditor))) UpdateEdit();
+}
+
+void TCustomGrid::InvalidateRowsFrom(int ARow) {
+  if (!HandleAllocated()) return;
+  int top = 0;
+  if (ARow > 0) {
+    const TRect before = BoxRect(0, ARow - 1, colCount_ - 1, ARow - 1);
+    if (!before.IsEmpty())
+      top = before.Bottom;
+    else if (ARow - 1 >= topLeft_.Y)
+      return;  // below the view: nothing that shows changed
+  }
+  const RECT area = Rect(0, top, ClientWidth(), ClientHeight());
+  if (!IsRectEmpty(area)) ::InvalidateRect(Handle(), &area, false);
 }
 
 void TCustomGrid::SetColCount(int Value) {

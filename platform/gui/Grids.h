@@ -359,6 +359,8 @@ class TCustomGrid : public TCustomControl {
     return Horizontal ? ColWidths(Index) : RowHeights(Index);
   }
   void ChangeSize(int NewColCount, int NewRowCount);
+  // Invalidates the area from the top of a row down to the window's bottom.
+  void InvalidateRowsFrom(int ARow);
   void MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show);
   void MoveAnchor(const TGridCoord& NewAnchor);
   void SelectionMoved(const TGridRect& OldSel);

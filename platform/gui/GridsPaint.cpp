@@ -193,7 +193,8 @@ bool TCustomGrid::CellPictures(int, std::vector<std::uint64_t>&) {
 
 std::uint64_t TCustomGrid::CellPlace() {
   TRowPictureHash h;
-  for (int v : {topLeft_.X, topLeft_.Y, colCount_, rowCount_, fixedCols_, fixedRows_, defaultColWidth_,
+  // (not the row count: rows that come or go at the end invalidate what they change themselves)
+  for (int v : {topLeft_.X, topLeft_.Y, colCount_, fixedCols_, fixedRows_, defaultColWidth_,
                 defaultRowHeight_, gridLineWidth_, ClientWidth(), ClientHeight()})
     h.Add(static_cast<std::uint32_t>(v));
   for (const auto* extents : {&colWidths_, &rowHeights_}) {

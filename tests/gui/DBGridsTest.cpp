@@ -481,6 +481,19 @@ TEST_F(DBGrids, RecordsReadAgainRepaintOnlyTheCellsThatChanged) {
   };
   readAgain({});
   EXPECT_TRUE(noting->Drawn.empty()) << "nothing shows otherwise";
+  // fewer records than rows: the rows below the last one stay as they are until records come into them
+  const int rows = ds->RecordCount();
+  readAgain([&] {
+    while (ds->RecordCount() > 3) {
+      ds->Last();
+      ds->Delete();
+    }
+  });
+  ASSERT_EQ(ds->RecordCount(), 3);
+  for (const auto& [col, row] : noting->Drawn) EXPECT_GE(row, noting->TitleOffset() + 3) << "a row above";
+  readAgain({});
+  EXPECT_TRUE(noting->Drawn.empty()) << "the emptied rows are kept too";
+  EXPECT_LT(ds->RecordCount(), rows);
   readAgain([&] {
     ds->SetRecNo(2);
     ds->Edit();
