@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "GuiTestSupport.h"
+#include "FormTestSupport.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -16,25 +16,9 @@ using namespace guitest;
 
 namespace {
 
-class ControlsLayout : public GuiTest {
+class ControlsLayout : public FormTest {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    CreateApplication();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(100, 100, 420, 320);
-  }
-  void TearDown() override {
-    form.reset();
-    GuiTest::TearDown();
-  }
-  template <typename T>
-  T* Add(int x, int y, int w, int h, TWinControl* parent = nullptr) {
-    auto* c = new T(form.get());
-    c->SetParent(parent ? parent : form.get());
-    c->SetBounds(x, y, w, h);
-    return c;
-  }
+  ControlsLayout() : FormTest(420, 320) {}
   // The leftmost and rightmost columns of the control where a pixel differs from its colour (the
   // text, the check box), in client coordinates; {-1, -1} when none does.
   std::pair<int, int> Ink(TControl* c) {
@@ -55,7 +39,6 @@ class ControlsLayout : public GuiTest {
       }
     return ink;
   }
-  std::unique_ptr<TForm> form;
 };
 
 // ---------------------------------------------------------------- right to left

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "GuiTestSupport.h"
+#include "FormTestSupport.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -186,27 +186,13 @@ TEST_F(GuiTest, TheAcceleratorMarkFollowsItsLetterReadRightToLeft) {
 
 // ---------------------------------------------------------------- controls
 
-class ReadingControls : public GuiTest {
+class ReadingControls : public FormTest {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    CreateApplication();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(100, 100, 420, 320);
-  }
-  void TearDown() override {
-    form.reset();
-    GuiTest::TearDown();
-  }
+  ReadingControls() : FormTest(420, 320) {}
 
  public:
-  template <typename T>
-  T* Add(int x, int y, int w, int h) {
-    auto* c = new T(form.get());
-    c->SetParent(form.get());
-    c->SetBounds(x, y, w, h);
-    return c;
-  }
+  using FormTest::Add;  // the table's rows place their controls
+  using FormTest::form;
 
  protected:
   // What a control shows inside its edges: the columns and rows that differ from its colour, cut
@@ -245,7 +231,6 @@ class ReadingControls : public GuiTest {
       for (int x = ink.left; x <= right; ++x) ink.set.push_back(pixel(x, y));
     return ink;
   }
-  std::unique_ptr<TForm> form;
 };
 
 TEST_F(ReadingControls, TheEditsCaretClicksAndSelectionFollowTheShownOrder) {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "GuiTestSupport.h"
+#include "FormTestSupport.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
@@ -24,33 +24,17 @@ constexpr ShiftKeys kCtrl{false, true, false};
 constexpr ShiftKeys kShift{true, false, false};
 constexpr ShiftKeys kAlt{false, false, true};
 
-class StdCtrls : public GuiTest {
+class StdCtrls : public FormTest {
  protected:
   void SetUp() override {
-    GuiTest::SetUp();
-    CreateApplication();
+    FormTest::SetUp();
     SetClipboardBackend(MakeMemoryClipboard());
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(100, 100, 400, 300);
   }
   void TearDown() override {
     form.reset();
     Application->OnException = nullptr;
     talvik::gui::SetMessageBoxHandler(nullptr);
-    GuiTest::TearDown();
-  }
-  template <typename T>
-  T* Add(int x, int y, int w, int h) {
-    auto* c = new T(form.get());
-    c->SetParent(form.get());
-    c->SetBounds(x, y, w, h);
-    return c;
-  }
-  // A key press as the keyboard gives it: down (with its character) and up.
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys shift = {}) {
-    InjectKey(vk, true, ch, shift);
-    InjectKey(vk, false, 0, shift);
-    Application->ProcessMessages();
+    FormTest::TearDown();
   }
   static void Type(const std::string& utf8) {
     for (char32_t c : Utf8ToUtf32(utf8)) {
@@ -71,7 +55,6 @@ class StdCtrls : public GuiTest {
     Application->ProcessMessages();
     ASSERT_TRUE(c->Focused());
   }
-  std::unique_ptr<TForm> form;
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // List boxes, combo boxes (both styles, their drop-down list) and scroll bars, driven through input.
 #include <gtest/gtest.h>
 
-#include "GuiTestSupport.h"
+#include "FormTestSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
@@ -13,30 +13,8 @@ using talvik::gui::ShiftKeys;
 
 namespace {
 
-class StdLists : public GuiTest {
+class StdLists : public FormTest {
  protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    CreateApplication();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(100, 100, 400, 300);
-  }
-  void TearDown() override {
-    form.reset();
-    GuiTest::TearDown();
-  }
-  template <typename T>
-  T* Add(int x, int y, int w, int h) {
-    auto* c = new T(form.get());
-    c->SetParent(form.get());
-    c->SetBounds(x, y, w, h);
-    return c;
-  }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys shift = {}) {
-    InjectKey(vk, true, ch, shift);
-    InjectKey(vk, false, 0, shift);
-    Application->ProcessMessages();
-  }
   static void ClickAt(TPoint screen) {
     InjectMouse(WM_MOUSEMOVE, screen);
     Application->ProcessMessages();
@@ -49,7 +27,6 @@ class StdLists : public GuiTest {
   static void Fill(TStrings* s) {
     for (const char* t : {"Активные", "Блокирующие", "Все", "Фоновые", "Активность", "Долгие"}) s->Add(t);
   }
-  std::unique_ptr<TForm> form;
 };
 
 }  // namespace
