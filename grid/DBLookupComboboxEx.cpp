@@ -472,29 +472,10 @@ void TCustomDBLookupComboboxEx::CompleteFreeText(bool Backspace) {
   const std::string text = EditText();
   const int length = Utf8Length(text);
   const bool atEnd = SelStart() == length && SelLength() == 0;
-  if (atEnd && !Backspace) {
-    if (text.empty()) return;
-    if (!LocateText(text, true)) {
-      ++selecting_;
-      TScopeExit done([this] { --selecting_; });
-      if (!keyValue_.IsNull()) SetKeyValue(Null());
-      return;
-    }
-    const TVariant key = CurrentKey();
-    const std::string shown = listField_->DisplayText();
-    {
-      ++selecting_;
-      TScopeExit done([this] { --selecting_; });
-      SetKeyValue(key);
-    }
-    ShowText(shown);
-    if (HandleAllocated())
-      SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(Utf8Length(shown)),
-                  std::min(length, Utf8Length(shown)));
-    return;
-  }
+  if (atEnd && !Backspace && text.empty()) return;
+  const bool complete = atEnd && !Backspace;  // typed at the end: the rest of the match is selected
   const int caret = SelStart();
-  if (!LocateText(text, false)) {
+  if (!LocateText(text, complete)) {
     ++selecting_;
     TScopeExit done([this] { --selecting_; });
     if (!keyValue_.IsNull()) SetKeyValue(Null());
@@ -508,7 +489,12 @@ void TCustomDBLookupComboboxEx::CompleteFreeText(bool Backspace) {
     SetKeyValue(key);
   }
   ShowText(shown);
-  if (HandleAllocated()) SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(caret), Utf8Length(shown));
+  if (!HandleAllocated()) return;
+  if (complete)
+    SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(Utf8Length(shown)),
+                std::min(length, Utf8Length(shown)));
+  else
+    SendMessage(Handle(), EM_SETSEL, static_cast<WPARAM>(caret), Utf8Length(shown));
 }
 
 void TCustomDBLookupComboboxEx::KeyDown(WORD& Key, TShiftState Shift) {
