@@ -764,10 +764,7 @@ TEST_F(GridDraw, AToolTipShowsTheWholeTextOfAClippedCell) {
 // scrolled, right to left, footers with the insert indicator, and a tooltip over a clipped cell, pictured
 // from the display.
 TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
-  X11TEST_REQUIRE_DISPLAY();
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  talvik::gui::UseQtBackend();
-  CreateApplication();
+  X11TEST_START_TOOLKIT();
   TForm form(nullptr);
   form.SetBorderStyle(bsNone);
   form.SetCaption("TalvikGridLooks");
@@ -843,7 +840,7 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   TPoint at = titles->ClientToScreen(TPoint{cell.Left, cell.Top});
   OffsetRect(r, at.X, at.Y);
   tip->ActivateHint(r, text);
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   const std::string dir = x11test::ScreenshotDir();
   EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-looks-x11.png"));
   EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-looks-display.png"));

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "GridDataSupport.h"
+#include "GridOracleSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
 
@@ -119,6 +120,30 @@ class PeopleGrid : public GridOnForm {
   }
 
   std::unique_ptr<People> people;
+};
+
+// A fresh simulated instance named after the test, and a borderless form at FormBounds, not yet shown.
+class FormOnInstance : public GridGuiTest {
+ protected:
+  explicit FormOnInstance(TRect FormBounds) : formBounds_(FormBounds) {}
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(formBounds_.Left, formBounds_.Top, formBounds_.Width(), formBounds_.Height());
+  }
+  void TearDown() override {
+    form.reset();
+    sim.reset();
+    GridGuiTest::TearDown();
+  }
+  std::unique_ptr<SimSessionList> sim;
+  std::unique_ptr<TForm> form;
+
+ private:
+  TRect formBounds_;
 };
 
 }  // namespace gridtest
