@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "GridDataSupport.h"
 #include "GridOracleSupport.h"
@@ -120,6 +121,35 @@ class PeopleGrid : public GridOnForm {
   }
 
   std::unique_ptr<People> people;
+};
+
+// A grid on a form over numbered sessions with a status (TStatusSessions), bound when a test says.
+class GridOverSessions : public GridOnForm {
+ protected:
+  GridOverSessions(const char* KeyName, std::string NamePrefix, int NameWidth)
+      : keyName_(KeyName), namePrefix_(std::move(NamePrefix)), nameWidth_(NameWidth) {}
+  void TearDown() override {
+    form.reset();
+    rows.reset();
+    GridOnForm::TearDown();
+  }
+  // Count sessions, the grid's data source over them.
+  void BindSessions(int Count) {
+    rows = MakeSessions(Count);
+    source.SetDataSet(rows.get());
+    rows->Open();
+    grid->SetDataSource(&source);
+  }
+  std::unique_ptr<TStatusSessions> MakeSessions(int Count) const {
+    return std::make_unique<TStatusSessions>(Count, keyName_, namePrefix_, nameWidth_);
+  }
+  TDataSource source{nullptr};
+  std::unique_ptr<TStatusSessions> rows;
+
+ private:
+  const char* keyName_;
+  std::string namePrefix_;
+  int nameWidth_;
 };
 
 // A fresh simulated instance named after the test, and a borderless form at FormBounds, not yet shown.
