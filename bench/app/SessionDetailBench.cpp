@@ -82,8 +82,21 @@ struct Stage {
   }
   std::string Field(const char* name) { return form->odsSession->FieldByName(name)->AsString(); }
   // Whether the window shows what painting it whole anew shows: the moves left no stale pixel.
+  // The toolkit's window holds what the program painted, pixel for pixel.
+  static bool ToolkitShowsTheWindow() {
+    std::vector<COLORREF> shown;
+    int width = 0, height = 0;
+    if (!talvik::gui::ToolkitWindowPixels(MainForm->Handle(), shown, width, height)) return false;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (shown[static_cast<std::size_t>(y) * width + x] !=
+            talvik::gui::WindowPixel(MainForm->Handle(), x, y))
+          return false;
+    return true;
+  }
   bool ScreenIsCurrent() {
     const std::string shown = (dir / "shown.png").string(), repainted = (dir / "repainted.png").string();
+    if (!ToolkitShowsTheWindow()) return false;
     talvik::gui::RenderWindowToPng(MainForm->Handle(), shown);
     RedrawWindow(MainForm->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);

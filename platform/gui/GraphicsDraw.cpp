@@ -275,7 +275,17 @@ int FillRect(HDC dc, const RECT& r, HBRUSH brush) {
     d->records->push_back(rec);
   }
   d->painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), qbrush);
+  if (qbrush.style() == Qt::SolidPattern) {
+    d->painter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), qbrush);
+    return 1;
+  }
+  // A patterned fill of many lines the raster engine splits among its worker threads; for the narrow
+  // areas filled so (a scroll bar's track) handing the work over costs more than the fill, so it goes
+  // in bands short enough to be filled where they are drawn. The pattern is anchored to the DC, so the
+  // bands join seamlessly.
+  constexpr int kBandLines = 64;
+  for (int top = r.Top; top < r.Bottom; top += kBandLines)
+    d->painter.fillRect(QRect(r.Left, top, r.Width(), std::min(kBandLines, r.Bottom - top)), qbrush);
   return 1;
 }
 

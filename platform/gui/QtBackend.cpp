@@ -100,8 +100,14 @@ class HostWidget : public QWidget {
     if (!s) return;
     const QImage& img = detail::SurfaceImage(s);
     detail::ReleaseImage(&img);
-    // each rectangle of the area to show, not the box around them
-    for (const QRect& r : e->region()) p.drawImage(r.topLeft(), img, r);
+    // each rectangle of the area to show, not the box around them; clipped to that one rectangle, the
+    // copy is a plain copy of lines (under the area's many-rectangle clip the raster engine blends it
+    // line by line and hands tall areas to its thread pool)
+    for (const QRect& r : e->region()) {
+      p.setClipRect(r);
+      p.drawImage(r.topLeft(), img, r);
+    }
+    p.setClipping(false);
     RECT caret;
     if (detail::VisibleCaret(hwnd_, caret)) {
       p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -485,6 +491,25 @@ bool GrabDisplayToPng(const std::string& path) {
 bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
   UseQtBackend();
   const QImage image = GrabDisplay();
+  if (image.isNull()) return false;
+  width = image.width();
+  height = image.height();
+  pixels.resize(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < width; ++x)
+      pixels[static_cast<std::size_t>(y) * width + x] = RGB(qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
+  }
+  return true;
+}
+
+bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {
+  QWidget* widget = detail::HostWidgetOf(topLevel);
+  if (!widget || !widget->isVisible()) return false;
+  QCoreApplication::processEvents();  // the toolkit's pending paints
+  QScreen* screen = widget->screen();
+  if (!screen) return false;
+  const QImage image = screen->grabWindow(widget->winId()).toImage().convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) return false;
   width = image.width();
   height = image.height();

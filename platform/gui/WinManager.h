@@ -109,6 +109,9 @@ bool GrabDisplayToPng(const std::string& path);
 // The same picture as colours, row by row from the top left (pixels[y * width + x]); false when
 // there is no display to read.
 bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height);
+// What the toolkit's window of a top-level window holds, once the toolkit's pending paints ran (the
+// picture the screen is given), as colours row by row; false when it has no toolkit window.
+bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height);
 // Where the caret shows in a top-level window now (window coordinates); false when it does not.
 bool CaretShownIn(HWND topLevel, RECT& caret);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).

@@ -22,10 +22,7 @@ constexpr COLORREF kSelection = RGB(10, 36, 106);
 class X11Editor : public ::testing::Test {
  protected:
   void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
+    X11TEST_START_TOOLKIT();
     SetClipboardBackend(MakeMemoryClipboard());
     Shell("setxkbmap us");
     highlighter = edittest::SessionHighlighter();
@@ -60,7 +57,7 @@ class X11Editor : public ::testing::Test {
     return talvik::gui::WindowPixel(form->Handle(), c.X - f.Left, c.Y - f.Top);
   }
   void Grab(const std::string& name) {
-    for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+    x11test::Settle();
     EXPECT_TRUE(talvik::gui::GrabDisplayToPng(ScreenshotDir() + "/" + name));
   }
   std::unique_ptr<TCodeSQLHighlighter> highlighter;

@@ -5,8 +5,7 @@
 
 #include <memory>
 
-#include "GridOracleSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBCheckBoxEx.h"
 #include "grid/DBComboBoxEx.h"
 #include "grid/DBEditEx.h"
@@ -18,22 +17,17 @@ using namespace gridtest;
 constexpr TColor kCriteriaBack = clInfoBk;
 constexpr TColor kCriteriaText = clNavy;
 
-class DataControlsQBE : public GridGuiTest {
+class DataControlsQBE : public FormOnInstance {
  protected:
+  DataControlsQBE() : FormOnInstance(TRect(40, 40, 370, 200)) {}
   void SetUp() override {
-    GridGuiTest::SetUp();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
+    FormOnInstance::SetUp();
     source.SetDataSet(sim->DataSet());
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(40, 40, 330, 160);
   }
   void TearDown() override {
     form.reset();
     source.SetDataSet(nullptr);
-    sim.reset();
-    GridGuiTest::TearDown();
+    FormOnInstance::TearDown();
   }
   template <class C>
   C* Bound(const char* Field, int Top) {
@@ -44,9 +38,7 @@ class DataControlsQBE : public GridGuiTest {
     c->SetDataField(Field);
     return c;
   }
-  std::unique_ptr<SimSessionList> sim;
   TDataSource source{nullptr};
-  std::unique_ptr<TForm> form;
 };
 
 TEST_F(DataControlsQBE, BoundEditsAndCombosTakeTheCriteriaColoursCaptionedBoxesDoNot) {

@@ -43,6 +43,19 @@ class TPresentedSessions : public TMemDataSet, public IMemTableEx {
   int presented = -1;
 };
 
+// Numbered sessions with a status: the key field KeyName, NAME (NamePrefix and the number, NameWidth
+// characters wide) and STATUS, every third one ACTIVE and the others INACTIVE.
+class TStatusSessions : public TMemDataSet {
+ public:
+  TStatusSessions(int Rows, const char* KeyName, const std::string& NamePrefix, int NameWidth) {
+    FieldDefs()->Add(KeyName, ftInteger);
+    FieldDefs()->Add("NAME", ftString, NameWidth);
+    FieldDefs()->Add("STATUS", ftString, 10);
+    for (int i = 1; i <= Rows; ++i)
+      AddRow({i, NamePrefix + std::to_string(i), i % 3 == 0 ? "ACTIVE" : "INACTIVE"});
+  }
+};
+
 // A dataset of people with a look-up of their department's name.
 struct People {
   TMemDataSet depts, ds;

@@ -27,31 +27,11 @@ namespace {
 constexpr TColor kOddRow = static_cast<TColor>(0xC6BEBD);
 constexpr TColor kEvenRow = static_cast<TColor>(0xDED7D6);
 
-// Numbered rows with a status.
-class TRows : public TMemDataSet {
- public:
-  explicit TRows(int Rows) {
-    FieldDefs()->Add("N", ftInteger);
-    FieldDefs()->Add("NAME", ftString, 30);
-    FieldDefs()->Add("STATUS", ftString, 10);
-    for (int i = 1; i <= Rows; ++i)
-      AddRow({i, "Сеанс номер " + std::to_string(i), i % 3 == 0 ? "ACTIVE" : "INACTIVE"});
-  }
-};
-
-class GridDraw : public GridOnForm {
+// Numbered sessions with a status.
+class GridDraw : public GridOverSessions {
  protected:
-  void TearDown() override {
-    form.reset();
-    rows.reset();
-    GridOnForm::TearDown();
-  }
-  void Bind(int Count = 20) {
-    rows = std::make_unique<TRows>(Count);
-    source.SetDataSet(rows.get());
-    rows->Open();
-    grid->SetDataSource(&source);
-  }
+  GridDraw() : GridOverSessions("N", "Сеанс номер ", 30) {}
+  void Bind(int Count = 20) { BindSessions(Count); }
   // The zebra and red ACTIVE rows of the session window.
   void Zebra() {
     grid->OnGetCellParams = [this](TObject*, TColumnEx*, TFont* AFont, TColor& Background, TGridDrawState) {
@@ -78,8 +58,6 @@ class GridDraw : public GridOnForm {
       if (r.Kind == TDrawRecord::drText && r.Text == Text) return &r;
     return nullptr;
   }
-  TDataSource source{nullptr};
-  std::unique_ptr<TRows> rows;
   std::vector<int> seenRecNos;
 };
 
@@ -764,21 +742,18 @@ TEST_F(GridDraw, AToolTipShowsTheWholeTextOfAClippedCell) {
 // scrolled, right to left, footers with the insert indicator, and a tooltip over a clipped cell, pictured
 // from the display.
 TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
-  X11TEST_REQUIRE_DISPLAY();
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  talvik::gui::UseQtBackend();
-  CreateApplication();
+  X11TEST_START_TOOLKIT();
   TForm form(nullptr);
   form.SetBorderStyle(bsNone);
   form.SetCaption("TalvikGridLooks");
   form.SetBounds(20, 20, 900, 420);
-  std::vector<std::unique_ptr<TRows>> data;
+  std::vector<std::unique_ptr<TStatusSessions>> data;
   std::vector<std::unique_ptr<TDataSource>> sources;
   auto make = [&](int X, int Y) {
     auto* g = new TDBGridEx(&form);
     g->SetParent(&form);
     g->SetBounds(X, Y, 445, 205);
-    data.push_back(std::make_unique<TRows>(12));
+    data.push_back(std::make_unique<TStatusSessions>(12, "N", "Сеанс номер ", 30));
     sources.push_back(std::make_unique<TDataSource>(nullptr));
     sources.back()->SetDataSet(data.back().get());
     data.back()->Open();
@@ -843,7 +818,7 @@ TEST(X11GridLooks, TheGridsLooksOnTheDisplay) {
   TPoint at = titles->ClientToScreen(TPoint{cell.Left, cell.Top});
   OffsetRect(r, at.X, at.Y);
   tip->ActivateHint(r, text);
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   const std::string dir = x11test::ScreenshotDir();
   EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-looks-x11.png"));
   EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-looks-display.png"));

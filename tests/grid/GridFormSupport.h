@@ -8,15 +8,30 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "GridDataSupport.h"
+#include "GridOracleSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
 
 namespace gridtest {
 
+// Input injected into a test's windows: pending messages handled, keys pressed and released.
+class FormInput : public GridGuiTest {
+ protected:
+  static void Pump() { talvik::gui::ProcessPending(); }
+  // A key pressed and released; Ch is the character it types (0 for none).
+  static void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
+    talvik::gui::InjectKey(Vk, true, Ch, Shift);
+    talvik::gui::InjectKey(Vk, false, 0, Shift);
+    Pump();
+  }
+  static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }
+};
+
 // A borderless form at FormBounds with one grid, at GridBounds in it or, when that is empty, filling it.
-class GridOnForm : public GridGuiTest {
+class GridOnForm : public FormInput {
  protected:
   GridOnForm() = default;
   GridOnForm(TRect FormBounds, TRect GridBounds) : formBounds_(FormBounds), gridBounds_(GridBounds) {}
@@ -38,14 +53,6 @@ class GridOnForm : public GridGuiTest {
     GridGuiTest::TearDown();
   }
 
-  static void Pump() { talvik::gui::ProcessPending(); }
-  // A key pressed and released; Ch is the character it types (0 for none).
-  static void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
-    talvik::gui::InjectKey(Vk, true, Ch, Shift);
-    talvik::gui::InjectKey(Vk, false, 0, Shift);
-    Pump();
-  }
-  static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }
   // The wheel by a notch down (Delta < 0) or up over a control: the focused window gets it.
   static void Wheel(TControl* Over, int Delta) {
     const TPoint p = Over->ClientToScreen(TPoint{3, 3});
@@ -119,6 +126,88 @@ class PeopleGrid : public GridOnForm {
   }
 
   std::unique_ptr<People> people;
+};
+
+// The people dataset and a borderless form at FormBounds holding a plain edit at OtherBounds (where a
+// test moves the focus to), shown.
+class FormOverPeople : public FormInput {
+ protected:
+  FormOverPeople(TRect FormBounds, TRect OtherBounds) : formBounds_(FormBounds), otherBounds_(OtherBounds) {}
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    people = std::make_unique<People>();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(formBounds_.Left, formBounds_.Top, formBounds_.Width(), formBounds_.Height());
+    other = new TEdit(form.get());
+    other->SetParent(form.get());
+    other->SetBounds(otherBounds_.Left, otherBounds_.Top, otherBounds_.Width(), otherBounds_.Height());
+    form->Show();
+  }
+  void TearDown() override {
+    form.reset();
+    people.reset();
+    GridGuiTest::TearDown();
+  }
+  std::unique_ptr<People> people;
+  std::unique_ptr<TForm> form;
+  TEdit* other = nullptr;
+
+ private:
+  TRect formBounds_, otherBounds_;
+};
+
+// A grid on a form over numbered sessions with a status (TStatusSessions), bound when a test says.
+class GridOverSessions : public GridOnForm {
+ protected:
+  GridOverSessions(const char* KeyName, std::string NamePrefix, int NameWidth)
+      : keyName_(KeyName), namePrefix_(std::move(NamePrefix)), nameWidth_(NameWidth) {}
+  void TearDown() override {
+    form.reset();
+    rows.reset();
+    GridOnForm::TearDown();
+  }
+  // Count sessions, the grid's data source over them.
+  void BindSessions(int Count) {
+    rows = MakeSessions(Count);
+    source.SetDataSet(rows.get());
+    rows->Open();
+    grid->SetDataSource(&source);
+  }
+  std::unique_ptr<TStatusSessions> MakeSessions(int Count) const {
+    return std::make_unique<TStatusSessions>(Count, keyName_, namePrefix_, nameWidth_);
+  }
+  TDataSource source{nullptr};
+  std::unique_ptr<TStatusSessions> rows;
+
+ private:
+  const char* keyName_;
+  std::string namePrefix_;
+  int nameWidth_;
+};
+
+// A fresh simulated instance named after the test, and a borderless form at FormBounds, not yet shown.
+class FormOnInstance : public GridGuiTest {
+ protected:
+  explicit FormOnInstance(TRect FormBounds) : formBounds_(FormBounds) {}
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(formBounds_.Left, formBounds_.Top, formBounds_.Width(), formBounds_.Height());
+  }
+  void TearDown() override {
+    form.reset();
+    sim.reset();
+    GridGuiTest::TearDown();
+  }
+  std::unique_ptr<SimSessionList> sim;
+  std::unique_ptr<TForm> form;
+
+ private:
+  TRect formBounds_;
 };
 
 }  // namespace gridtest

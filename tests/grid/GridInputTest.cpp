@@ -344,10 +344,7 @@ TEST_F(GridInput, ScreenshotTwoSortMarkersDuringASearch) {
 namespace {
 
 TEST(X11GridInput, TwoSortMarkersAndASearchOnTheDisplay) {
-  X11TEST_REQUIRE_DISPLAY();
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  talvik::gui::UseQtBackend();
-  CreateApplication();
+  X11TEST_START_TOOLKIT();
   x11test::Shell("setxkbmap us");
   TMemDataSet ds;
   ds.FieldDefs()->Add("SID", ftInteger);

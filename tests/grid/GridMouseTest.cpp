@@ -18,29 +18,11 @@ namespace {
 using namespace gridtest;
 using talvik::gui::ShiftKeys;
 
-class TSessions : public TMemDataSet {
- public:
-  explicit TSessions(int Rows) {
-    FieldDefs()->Add("SID", ftInteger);
-    FieldDefs()->Add("NAME", ftString, 40);
-    FieldDefs()->Add("STATUS", ftString, 10);
-    for (int i = 1; i <= Rows; ++i)
-      AddRow({i, "Сеанс пользователя номер " + std::to_string(i), i % 3 == 0 ? "ACTIVE" : "INACTIVE"});
-  }
-};
-
-class GridMouse : public GridOnForm {
+class GridMouse : public GridOverSessions {
  protected:
-  void TearDown() override {
-    form.reset();
-    rows.reset();
-    GridOnForm::TearDown();
-  }
+  GridMouse() : GridOverSessions("SID", "Сеанс пользователя номер ", 40) {}
   void Bind(int Count = 20) {
-    rows = std::make_unique<TSessions>(Count);
-    source.SetDataSet(rows.get());
-    rows->Open();
-    grid->SetDataSource(&source);
+    BindSessions(Count);
     for (const char* name : {"SID", "NAME", "STATUS"}) grid->Columns()->Add()->SetFieldName(name);
     grid->Columns()->Items(1)->SetWidth(90);
     grid->SetFocus();
@@ -50,8 +32,6 @@ class GridMouse : public GridOnForm {
   TRect Title(int Column) { return RawCell(Column + grid->IndicatorOffset(), 0); }
   // The top-left corner inside a cell's frame: light when raised, shaded when sunken.
   COLORREF FrameCorner(const TRect& R) { return Pixel(R.Left, R.Top + 2); }
-  TDataSource source{nullptr};
-  std::unique_ptr<TSessions> rows;
 };
 
 // ---------------------------------------------------------------- the pressed title button

@@ -4,23 +4,18 @@
 
 #include <memory>
 
-#include "GridOracleSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBGridEx.h"
 
 namespace {
 
 using namespace gridtest;
 
-class GridOnInstance : public GridGuiTest {
+class GridOnInstance : public FormOnInstance {
  protected:
+  GridOnInstance() : FormOnInstance(TRect(0, 0, 700, 400)) {}
   void SetUp() override {
-    GridGuiTest::SetUp();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, 700, 400);
+    FormOnInstance::SetUp();
     grid = new TDBGridEx(form.get());
     grid->SetParent(form.get());
     grid->SetBounds(0, 0, 680, 380);
@@ -29,8 +24,7 @@ class GridOnInstance : public GridGuiTest {
   void TearDown() override {
     form.reset();
     source.reset();
-    sim.reset();
-    GridGuiTest::TearDown();
+    FormOnInstance::TearDown();
   }
   void Open(bool readOnly) {
     sim->SetReadOnly(readOnly);
@@ -40,8 +34,6 @@ class GridOnInstance : public GridGuiTest {
     grid->SetDataSource(source.get());
     ds->Open();
   }
-  std::unique_ptr<SimSessionList> sim;
-  std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   TDataSet* ds = nullptr;
   std::unique_ptr<TDataSource> source;

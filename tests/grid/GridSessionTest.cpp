@@ -224,10 +224,7 @@ TEST_F(GridSession, TheFindDialogFindsASessionByItsUserName) {
 
 // Under a real X server: the same grid through the toolkit's windows, pictured from the display.
 TEST(X11GridSession, TheSessionGridOnTheDisplay) {
-  X11TEST_REQUIRE_DISPLAY();
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  talvik::gui::UseQtBackend();
-  CreateApplication();
+  X11TEST_START_TOOLKIT();
   SimSessionList sim("X11TheSessionGridOnTheDisplay");
   sim.SetReadOnly(true);
   sim.StartWorkload(14);
@@ -248,7 +245,7 @@ TEST(X11GridSession, TheSessionGridOnTheDisplay) {
   ColumnOf(grid, "CPU_USAGE")->Title()->SetSortMarker(smUpEx);
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   const std::string dir = x11test::ScreenshotDir();
   EXPECT_TRUE(talvik::gui::RenderWindowToPng(form.Handle(), dir + "/grid-session-x11.png"));
   EXPECT_TRUE(talvik::gui::GrabDisplayToPng(dir + "/grid-session-display.png"));

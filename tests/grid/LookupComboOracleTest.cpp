@@ -5,35 +5,23 @@
 #include <memory>
 #include <string>
 
-#include "GridOracleSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBLookupComboboxEx.h"
 
 namespace {
 
 using namespace gridtest;
 
-class LookupComboOnInstance : public GridGuiTest {
+class LookupComboOnInstance : public FormOnInstance {
  protected:
+  LookupComboOnInstance() : FormOnInstance(TRect(20, 20, 420, 220)) {}
   void SetUp() override {
-    GridGuiTest::SetUp();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(20, 20, 400, 200);
+    FormOnInstance::SetUp();
     other = new TEdit(form.get());
     other->SetParent(form.get());
     other->SetBounds(10, 150, 100, 21);
     form->Show();
   }
-  void TearDown() override {
-    form.reset();
-    sim.reset();
-    GridGuiTest::TearDown();
-  }
-  std::unique_ptr<SimSessionList> sim;
-  std::unique_ptr<TForm> form;
   TEdit* other = nullptr;
 };
 

@@ -12,15 +12,7 @@
 
 namespace {
 
-class X11DataControls : public ::testing::Test {
- protected:
-  void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
-  }
-};
+class X11DataControls : public x11test::ToolkitTest {};
 
 TEST_F(X11DataControls, AClickOnTheButtonDropsTheListDownOnTheDisplay) {
   TForm form(nullptr);
@@ -50,20 +42,18 @@ TEST_F(X11DataControls, AClickOnTheButtonDropsTheListDownOnTheDisplay) {
   }
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   // a real click on the combo box's button
   const TPoint button = combo->ClientToScreen(TPoint(combo->ClientWidth() - 6, combo->ClientHeight() / 2));
-  ASSERT_TRUE(x11test::Shell("xdotool mousemove " + std::to_string(button.X) + " " +
-                             std::to_string(button.Y) + " click 1"));
+  ASSERT_TRUE(x11test::ClickAt(button));
   ASSERT_TRUE(x11test::WaitFor([&] { return combo->ListVisible(); })) << "the list did not drop down";
   EXPECT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(combo->PopupList()->Handle()); }));
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-datacontrols-display.png");
   // a click on an item takes it
   const TRect item = combo->PopupList()->ItemRect(2);
   const TPoint at = combo->PopupList()->ClientToScreen(TPoint(item.Left + 10, item.Top + item.Height() / 2));
-  ASSERT_TRUE(
-      x11test::Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 1"));
+  ASSERT_TRUE(x11test::ClickAt(at));
   EXPECT_TRUE(x11test::WaitFor([&] { return !combo->ListVisible(); }));
   EXPECT_EQ(combo->Text(), "Заблокированные");
 
@@ -80,7 +70,7 @@ TEST_F(X11DataControls, AClickOnTheButtonDropsTheListDownOnTheDisplay) {
   const TPoint at2 = SizeDropDownList(GetControlScreenRect(combo), cal, daLeft);
   SetWindowPos(cal->Handle(), HWND_TOP, at2.X, at2.Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   EXPECT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(cal->Handle()); }));
-  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-datacontrols-display-2.png");
   ReleaseCapture();
 }

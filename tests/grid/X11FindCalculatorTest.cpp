@@ -13,22 +13,7 @@
 
 namespace {
 
-class X11FindCalculator : public ::testing::Test {
- protected:
-  void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
-  }
-  static void Settle() {
-    for (int i = 0; i < 20; ++i) Application->ProcessMessages();
-  }
-  static bool ClickAt(TPoint P) {
-    return x11test::Shell("xdotool mousemove " + std::to_string(P.X) + " " + std::to_string(P.Y) +
-                          " click 1");
-  }
-};
+class X11FindCalculator : public x11test::ToolkitTest {};
 
 TEST_F(X11FindCalculator, TheCalculatorUnderACellAndTheFindDialogOnTheDisplay) {
   TFormatSettingsGuard russian(RussianFormatSettings());
@@ -47,7 +32,7 @@ TEST_F(X11FindCalculator, TheCalculatorUnderACellAndTheFindDialogOnTheDisplay) {
   salary->SetWidth(140);
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
-  Settle();
+  x11test::Settle();
 
   // a real click on the SALARY cell's drop-down button
   grid->SetFocus();
@@ -55,17 +40,17 @@ TEST_F(X11FindCalculator, TheCalculatorUnderACellAndTheFindDialogOnTheDisplay) {
   grid->ShowEditor();
   auto* editor = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
   ASSERT_NE(editor, nullptr);
-  Settle();
+  x11test::Settle();
   ASSERT_GT(editor->ButtonCount(), 0);
   TControl* button = editor->ButtonControl(0);
-  ASSERT_TRUE(ClickAt(button->ClientToScreen(TPoint(button->Width() / 2, button->Height() / 2))));
+  ASSERT_TRUE(x11test::ClickAt(button->ClientToScreen(TPoint(button->Width() / 2, button->Height() / 2))));
   ASSERT_TRUE(x11test::WaitFor([&] { return editor->ListVisible(); })) << "the calculator did not drop down";
   TPopupCalculatorEx* calc = editor->GetPopupCalculator();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(calc->Handle()); }));
   // real keys: "+", "5" and "0", shown by the calculator
   ASSERT_TRUE(x11test::Shell("xdotool type --delay 50 '+50'"));
   EXPECT_TRUE(x11test::WaitFor([&] { return calc->TextBox->Caption() == "50"; }));
-  Settle();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-x11-cell-calculator.png");
   ASSERT_TRUE(x11test::Shell("xdotool key Return"));
   EXPECT_TRUE(x11test::WaitFor([&] { return calc->TextBox->Caption() == "1550,5"; }));
@@ -80,14 +65,14 @@ TEST_F(X11FindCalculator, TheCalculatorUnderACellAndTheFindDialogOnTheDisplay) {
   ASSERT_NE(dlg, nullptr);
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(dlg->Handle()); }));
   dlg->SetBounds(60, 300, dlg->Width(), dlg->Height());  // below the grid on a 640 x 480 display
-  Settle();
-  ASSERT_TRUE(ClickAt(dlg->cbText->ClientToScreen(TPoint(10, dlg->cbText->Height() / 2))));
+  x11test::Settle();
+  ASSERT_TRUE(x11test::ClickAt(dlg->cbText->ClientToScreen(TPoint(10, dlg->cbText->Height() / 2))));
   EXPECT_TRUE(x11test::WaitFor([&] { return GetFocus() == dlg->cbText->Handle(); }));
   ASSERT_TRUE(x11test::Shell("xdotool type --delay 50 'bob'"));
   EXPECT_TRUE(x11test::WaitFor([&] { return dlg->cbText->Text() == "bob"; }));
   ASSERT_TRUE(x11test::Shell("xdotool key Return"));
   EXPECT_TRUE(x11test::WaitFor([&] { return people.F("NAME")->AsString() == "Bob"; }));
-  Settle();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-x11-find-dialog.png");
   delete dlg;
   people.ds.Cancel();

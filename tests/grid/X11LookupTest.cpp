@@ -14,22 +14,7 @@
 
 namespace {
 
-class X11Lookup : public ::testing::Test {
- protected:
-  void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
-  }
-  static void Settle() {
-    for (int i = 0; i < 20; ++i) Application->ProcessMessages();
-  }
-  static bool Click(TPoint At) {
-    return x11test::Shell("xdotool mousemove " + std::to_string(At.X) + " " + std::to_string(At.Y) +
-                          " click 1");
-  }
-};
+class X11Lookup : public x11test::ToolkitTest {};
 
 TEST_F(X11Lookup, RealClicksDropTheComboDownAndChooseARow) {
   gridtest::People people;
@@ -65,17 +50,19 @@ TEST_F(X11Lookup, RealClicksDropTheComboDownAndChooseARow) {
   grid->Columns()->Add()->SetFieldName("DEPT_NAME");
   form.Show();
   ASSERT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(form.Handle()); }));
-  Settle();
+  x11test::Settle();
   // a real click on the combo box's button
-  ASSERT_TRUE(Click(combo->ClientToScreen(TPoint(combo->ClientWidth() - 6, combo->ClientHeight() / 2))));
+  ASSERT_TRUE(
+      x11test::ClickAt(combo->ClientToScreen(TPoint(combo->ClientWidth() - 6, combo->ClientHeight() / 2))));
   ASSERT_TRUE(x11test::WaitFor([&] { return combo->DroppedDown(); })) << "the grid did not drop down";
   EXPECT_TRUE(x11test::WaitFor([&] { return IsWindowVisible(combo->DataList()->Handle()); }));
-  Settle();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-lookup-display.png");
   // a real click on the third department takes it
   TPopupDataGridEx* dropped = combo->DataList();
   const TRect rows = dropped->DataRect();
-  ASSERT_TRUE(Click(dropped->ClientToScreen(TPoint(20, rows.Top + 2 * dropped->DefaultRowHeight() + 4))));
+  ASSERT_TRUE(
+      x11test::ClickAt(dropped->ClientToScreen(TPoint(20, rows.Top + 2 * dropped->DefaultRowHeight() + 4))));
   EXPECT_TRUE(x11test::WaitFor([&] { return !combo->DroppedDown(); }));
   EXPECT_EQ(combo->Text(), "Research");
   EXPECT_EQ(people.F("DEPT")->AsInteger(), 3);
@@ -84,12 +71,12 @@ TEST_F(X11Lookup, RealClicksDropTheComboDownAndChooseARow) {
   grid->SetFocus();
   grid->SetSelectedIndex(1);
   grid->ShowEditor();
-  Settle();
+  x11test::Settle();
   ASSERT_TRUE(x11test::Shell("xdotool key alt+Down"));
   auto* editor = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
   ASSERT_NE(editor, nullptr);
   EXPECT_TRUE(x11test::WaitFor([&] { return editor->ListVisible(); })) << "the data grid did not drop down";
-  Settle();
+  x11test::Settle();
   talvik::gui::GrabDisplayToPng(x11test::ScreenshotDir() + "/grid-lookup-display-2.png");
   ASSERT_TRUE(x11test::Shell("xdotool key Escape"));
   EXPECT_TRUE(x11test::WaitFor([&] { return !editor->ListVisible(); }));

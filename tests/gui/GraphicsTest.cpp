@@ -321,6 +321,46 @@ TEST_F(Painting, MonochromeBlitsTakeTextAndBackgroundColours) {
   EXPECT_EQ(Px(w, 36, 10), RGB(0, 0, 255));
 }
 
+// A patterned fill of any height is one unbroken dither, anchored to the window (not to the filled
+// area), also through a clip of several rectangles: tall fills and short ones, starting anywhere.
+TEST_F(Painting, TallPatternFillsAreOneDitherAnchoredToTheWindow) {
+  struct Fill {
+    RECT area;
+  };
+  const Fill fills[] = {{Rect(0, 0, 9, 400)},
+                        {Rect(13, 37, 20, 395)},
+                        {Rect(24, 3, 41, 130)},
+                        {Rect(45, 64, 60, 129)},
+                        {Rect(64, 1, 70, 2)}};
+  HWND w = Paint(80, 400, [&](HDC dc) {
+    BYTE raw[16];
+    for (int i = 0; i < 8; ++i) {
+      raw[i * 2] = i % 2 ? 0x55 : 0xAA;
+      raw[i * 2 + 1] = i % 2 ? 0x55 : 0xAA;
+    }
+    HBITMAP pattern = CreateBitmap(8, 8, 1, 1, raw);
+    HBRUSH dither = CreatePatternBrush(pattern);
+    SetTextColor(dc, kBlack);
+    SetBkColor(dc, kWhite);
+    ExcludeClipRect(dc, 0, 200, 80, 210);  // a band across every fill: a clip of two rectangles
+    for (const Fill& f : fills) FillRect(dc, f.area, dither);
+    DeleteObject(dither);
+    DeleteObject(pattern);
+  });
+  for (const Fill& f : fills) {
+    SCOPED_TRACE("fill at " + std::to_string(f.area.Left) + "," + std::to_string(f.area.Top));
+    int wrong = 0;
+    for (int y = f.area.Top; y < f.area.Bottom; ++y)
+      for (int x = f.area.Left; x < f.area.Right; ++x) {
+        const COLORREF expected = (y >= 200 && y < 210) ? kFace : ((x + y) % 2 ? kBlack : kWhite);
+        if (Px(w, x, y) != expected && wrong++ < 3) ADD_FAILURE() << "pixel " << x << "," << y;
+      }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Px(w, f.area.Right, f.area.Top), kFace) << "right of the fill";
+  }
+  EXPECT_EQ(Px(w, 30, 135), kFace) << "below the third fill";
+}
+
 TEST_F(Painting, MirroredMappingDrawsFromTheRight) {
   HWND w = Paint(100, 50, [](HDC dc) {
     SetMapMode(dc, MM_ANISOTROPIC);

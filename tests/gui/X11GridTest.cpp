@@ -26,10 +26,7 @@ namespace {
 class X11Grid : public ::testing::Test {
  protected:
   void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
+    X11TEST_START_TOOLKIT();
     Shell("setxkbmap us");
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it

@@ -14,6 +14,7 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 
+using x11test::ClickAt;
 using x11test::ScreenshotDir;
 using x11test::Shell;
 using x11test::WaitFor;
@@ -23,10 +24,7 @@ namespace {
 class X11Input : public ::testing::Test {
  protected:
   void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
+    X11TEST_START_TOOLKIT();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
     form->SetBounds(50, 50, 400, 260);
@@ -41,9 +39,6 @@ class X11Input : public ::testing::Test {
     ASSERT_TRUE(WaitFor([] { return Shell("xdotool search --name TalvikX11Input"); }));
     Shell("xdotool search --name TalvikX11Input windowfocus");
     Application->ProcessMessages();
-  }
-  static void Click(TPoint screen) {
-    Shell("xdotool mousemove " + std::to_string(screen.X) + " " + std::to_string(screen.Y) + " click 1");
   }
   std::unique_ptr<TForm> form;
 };
@@ -78,15 +73,15 @@ TEST_F(X11Input, ComboDropDownOpensChoosesAndClosesOnAClickOutside) {
   for (const char* s : {"Все сеансы", "Активные", "Блокирующие"}) combo->Items()->Add(s);
   combo->SetItemIndex(0);
   ShowForm();
-  Click(combo->ClientToScreen({20, 10}));
+  ClickAt(combo->ClientToScreen({20, 10}));
   ASSERT_TRUE(WaitFor([&] { return combo->DroppedDown(); }));
   TCustomListBox* list = combo->DropDownList();
-  Click(list->ClientToScreen({20, 2 * list->ItemHeight() + list->ItemHeight() / 2}));
+  ClickAt(list->ClientToScreen({20, 2 * list->ItemHeight() + list->ItemHeight() / 2}));
   ASSERT_TRUE(WaitFor([&] { return !combo->DroppedDown(); }));
   EXPECT_EQ(combo->Text(), "Блокирующие");
-  Click(combo->ClientToScreen({20, 10}));
+  ClickAt(combo->ClientToScreen({20, 10}));
   ASSERT_TRUE(WaitFor([&] { return combo->DroppedDown(); }));
-  Click({700, 600});  // the desktop, outside every window of ours
+  ClickAt({700, 600});  // the desktop, outside every window of ours
   EXPECT_TRUE(WaitFor([&] { return !combo->DroppedDown(); }));
   EXPECT_EQ(combo->Text(), "Блокирующие");
 }

@@ -20,6 +20,7 @@
 #include "platform/gui/Menus.h"
 #include "platform/gui/WinManager.h"
 
+using x11test::ClickAt;
 using x11test::ScreenshotDir;
 using x11test::Shell;
 using x11test::WaitFor;
@@ -41,10 +42,7 @@ class TPad : public TCustomControl {
 class X11Menus : public ::testing::Test {
  protected:
   void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
+    X11TEST_START_TOOLKIT();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetBounds(50, 50, 400, 260);
@@ -123,7 +121,7 @@ TEST_F(X11Menus, RightClickOpensAPopupThatKeysWalkAndAClickOutsideCloses) {
   // Down: Обновить, Down: Снять (disabled, still selectable), Down: Вид (the line is skipped), Right:
   // into it, Down, Return: Дерево
   std::thread keys = Driver({"key Down", "key Down", "key Down", "key Right", "key Down", "key Return"});
-  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  ClickAt(at, 3);
   EXPECT_TRUE(WaitFor([&] { return !clicked.empty(); })) << "the menu never chose";
   keys.join();
   EXPECT_EQ(clicked, "Дерево;");
@@ -133,7 +131,7 @@ TEST_F(X11Menus, RightClickOpensAPopupThatKeysWalkAndAClickOutsideCloses) {
   clicked.clear();
   grabOnIdle = true;
   std::thread outside = Driver({"key Down", "mousemove 700 560 click 1"});
-  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  ClickAt(at, 3);
   EXPECT_TRUE(WaitFor([&] { return pictured; }));
   outside.join();
   EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));
@@ -180,7 +178,7 @@ TEST_F(X11Menus, APopupWithImagesChecksShortcutsAndAnOpenSubmenuIsPictured) {
   // down to "Фильтр" (the line is skipped), into the submenu; once both are pictured, close all
   std::thread keys =
       Driver({"key Down", "key Down", "key Down", "key Down", "key Right", "key Escape", "key Escape"});
-  Shell("xdotool mousemove " + std::to_string(at.X) + " " + std::to_string(at.Y) + " click 3");
+  ClickAt(at, 3);
   EXPECT_TRUE(WaitFor([&] { return pictured; }));
   keys.join();
   EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));

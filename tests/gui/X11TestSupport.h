@@ -2,6 +2,8 @@
 // waiting on a state with a time-out while our messages are pumped, and the screenshot folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <thread>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
 
 namespace x11test {
 
@@ -28,6 +31,24 @@ inline bool WaitFor(const std::function<bool()>& Done, bool Pump = true) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+// Our windows shown through the toolkit on the X server (the xcb platform), with the application made.
+inline void StartToolkit() {
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  talvik::gui::UseQtBackend();
+  CreateApplication();
+}
+
+// Our messages handled a few rounds, for what the X server sent back to arrive.
+inline void Settle() {
+  for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+}
+
+// A real click (Button 1 left, 3 right) at a point of the screen.
+inline bool ClickAt(TPoint P, int Button = 1) {
+  return Shell("xdotool mousemove " + std::to_string(P.X) + " " + std::to_string(P.Y) + " click " +
+               std::to_string(Button));
 }
 
 inline std::string ScreenshotDir() {
@@ -56,3 +77,20 @@ inline bool InCi() {
       GTEST_SKIP() << "no X server (run through xvfb-run -a)";                                         \
     }                                                                                                  \
   } while (0)
+
+// In a fixture's SetUp or at a test's start: the X server required (above), then the toolkit started on it.
+#define X11TEST_START_TOOLKIT() \
+  do {                          \
+    X11TEST_REQUIRE_DISPLAY();  \
+    x11test::StartToolkit();    \
+  } while (0)
+
+namespace x11test {
+
+// The fixture of a real-input test: the X server required and the toolkit started on it.
+class ToolkitTest : public ::testing::Test {
+ protected:
+  void SetUp() override { X11TEST_START_TOOLKIT(); }
+};
+
+}  // namespace x11test

@@ -48,10 +48,7 @@ std::string XIdNamed(const std::string& Name) {
 class ToolbarX11 : public ::testing::Test {
  protected:
   void SetUp() override {
-    X11TEST_REQUIRE_DISPLAY();
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    talvik::gui::UseQtBackend();
-    CreateApplication();
+    X11TEST_START_TOOLKIT();
     Build();
   }
   // The form with the menu bar and the three toolbars, shown and focused.
