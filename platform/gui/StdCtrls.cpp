@@ -581,5 +581,7 @@ void TCustomMemo::Dispatch(TMessage& m) {
     if (!wantReturns_) m.Result &= ~DLGC_WANTALLKEYS;
     return;
   }
+  // the edit window repaints the rows its new text changes
+  if (m.Msg == CM_TEXTCHANGED && HandleAllocated()) return;
   TCustomEdit::Dispatch(m);
 }

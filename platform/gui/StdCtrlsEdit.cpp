@@ -787,7 +787,38 @@ void Char(EditState& st, char32_t ch) {
   ReplaceSel(st, std::u32string(1, Folded(st, ch)), true, true);
 }
 
+// What the rows in view show, top first.
+std::vector<std::u32string> RowsInView(const EditState& st) {
+  std::vector<std::u32string> rows;
+  const int last = std::min(st.LineCount(), st.topLine + st.VisibleLines() + 1);
+  for (int line = st.topLine; line < last; ++line)
+    rows.push_back(st.Shown(st.LineStart(line), st.LineEnd(line)));
+  return rows;
+}
+
+// The band of rows from the first to the last whose text differs between two views from the top,
+// across the client area; empty when every row shows the same.
+RECT ChangedRows(const EditState& st, const std::vector<std::u32string>& before,
+                 const std::vector<std::u32string>& after) {
+  int first = -1, last = -1;
+  for (std::size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
+    if (i < before.size() && i < after.size() && before[i] == after[i]) continue;
+    if (first < 0) first = static_cast<int>(i);
+    last = static_cast<int>(i);
+  }
+  if (first < 0) return RECT{};
+  RECT client;
+  GetClientRect(st.hwnd, client);
+  const RECT tr = st.TextRect();
+  return Rect(client.Left, tr.Top + first * st.lineHeight, client.Right, tr.Top + (last + 1) * st.lineHeight);
+}
+
 void SetText(EditState& st, const char* utf8) {
+  // A multi-line edit shown from its start, with the caret there and nothing selected, shows the new
+  // text the same way: only the rows whose text changes paint anew.
+  const bool fromStart = st.Multi() && st.topLine == 0 && st.scrollX == 0 && st.anchor == 0 && st.caret == 0;
+  std::vector<std::u32string> before;
+  if (fromStart) before = RowsInView(st);
   st.text = Normalised(Utf8ToUtf32(utf8 ? utf8 : ""), st.Multi());
   if (!st.Multi() && utf8) st.text = Utf8ToUtf32(utf8);  // a single line keeps what it was given
   st.anchor = st.caret = 0;
@@ -797,7 +828,12 @@ void SetText(EditState& st, const char* utf8) {
   st.typingRun = false;
   st.RebuildLines();
   st.modified = false;
-  ScrollCaret(st);
+  if (fromStart) {
+    const RECT changed = ChangedRows(st, before, RowsInView(st));
+    ScrollCaret(st, &changed);
+  } else {
+    ScrollCaret(st);
+  }
   Notify(st, EN_UPDATE);
   Notify(st, EN_CHANGE);
 }

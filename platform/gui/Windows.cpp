@@ -316,6 +316,7 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
   w->created = true;
   InvalidateFrame(w);
   w->update = Bounds(0, 0, w->client.Width(), w->client.Height());
+  if (!w->update.IsEmpty()) w->updateParts.assign(1, w->update);
   w->erase = true;
   Send(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->client.Width(), w->client.Height()));
   Send(w, WM_MOVE, 0, MAKELPARAM(w->rect.Left + w->client.Left, w->rect.Top + w->client.Top));

@@ -88,12 +88,45 @@ std::vector<RECT> VisibleRects(Wnd* w, RECT area, bool clipChildren) {
   return rects;
 }
 
+// More separate rectangles than this and the update area becomes their bounding box.
+constexpr std::size_t kMaxUpdateParts = 16;
+
+bool Holds(const RECT& outer, const RECT& inner) {
+  return outer.Left <= inner.Left && outer.Top <= inner.Top && outer.Right >= inner.Right &&
+         outer.Bottom >= inner.Bottom;
+}
+
+// The one rectangle two make when one holds the other or they line up edge to edge (the same
+// columns touching or overlapping vertically, or the same rows horizontally).
+bool Joined(const RECT& a, const RECT& b, RECT& out) {
+  const bool columns = a.Left == b.Left && a.Right == b.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+  const bool rows = a.Top == b.Top && a.Bottom == b.Bottom && a.Left <= b.Right && b.Left <= a.Right;
+  if (!Holds(a, b) && !Holds(b, a) && !columns && !rows) return false;
+  UnionRect(out, a, b);
+  return true;
+}
+
 void AddUpdate(Wnd* w, RECT clientRect, bool erase) {
   RECT c = Bounds(0, 0, w->client.Width(), w->client.Height());
   RECT r;
   if (!IntersectRect(r, clientRect, c)) return;
-  UnionRect(w->update, w->update, r);
   if (erase) w->erase = true;
+  std::vector<RECT>& parts = w->updateParts;
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (auto it = parts.begin(); it != parts.end(); ++it) {
+      RECT joined;
+      if (!Joined(*it, r, joined)) continue;
+      if (EqualRect(joined, *it)) return;  // already waiting for paint
+      r = joined;
+      parts.erase(it);
+      merged = true;
+      break;
+    }
+  }
+  parts.push_back(r);
+  UnionRect(w->update, w->update, r);
+  if (parts.size() > kMaxUpdateParts) parts.assign(1, w->update);
 }
 
 void InvalidateTree(Wnd* w, RECT clientRect, bool erase, bool children) {
@@ -536,21 +569,29 @@ bool ValidateRect(HWND hwnd, const RECT* r) {
   if (!w) return false;
   if (!r) {
     w->update = RECT{};
+    w->updateParts.clear();
     w->erase = false;
     w->internalPaint = false;
     return true;
   }
-  // the update area is one rectangle: it shrinks only when an edge is covered completely
-  RECT u = w->update;
-  if (r->Left <= u.Left && r->Right >= u.Right) {
-    if (r->Top <= u.Top) u.Top = std::max(u.Top, r->Bottom);
-    if (r->Bottom >= u.Bottom) u.Bottom = std::min(u.Bottom, r->Top);
+  // each rectangle of the update area shrinks only when an edge of it is covered completely
+  std::vector<RECT> kept;
+  RECT box{};
+  for (RECT u : w->updateParts) {
+    if (r->Left <= u.Left && r->Right >= u.Right) {
+      if (r->Top <= u.Top) u.Top = std::max(u.Top, r->Bottom);
+      if (r->Bottom >= u.Bottom) u.Bottom = std::min(u.Bottom, r->Top);
+    }
+    if (r->Top <= u.Top && r->Bottom >= u.Bottom) {
+      if (r->Left <= u.Left) u.Left = std::max(u.Left, r->Right);
+      if (r->Right >= u.Right) u.Right = std::min(u.Right, r->Left);
+    }
+    if (u.IsEmpty()) continue;
+    kept.push_back(u);
+    UnionRect(box, box, u);
   }
-  if (r->Top <= u.Top && r->Bottom >= u.Bottom) {
-    if (r->Left <= u.Left) u.Left = std::max(u.Left, r->Right);
-    if (r->Right >= u.Right) u.Right = std::min(u.Right, r->Left);
-  }
-  w->update = u.IsEmpty() ? RECT{} : u;
+  w->updateParts.swap(kept);
+  w->update = box;
   return true;
 }
 
@@ -690,6 +731,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
   RECT update = w->update;
   bool erase = w->erase;
   w->update = RECT{};
+  w->paintedParts.clear();
+  w->paintedParts.swap(w->updateParts);
   w->erase = false;
   w->internalPaint = false;
   ps.rcPaint = update;
@@ -702,6 +745,19 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
   RECT inRoot = RectInRoot(w);
   std::vector<RECT> clip =
       Visible(w) && root->surface ? VisibleRects(w, paintArea, true) : std::vector<RECT>{};
+  // the parts of the update area in window coordinates; the clip keeps to them
+  for (RECT& part : w->paintedParts) OffsetRect(part, w->client.Left, w->client.Top);
+  if (w->paintedParts.size() > 1) {
+    std::vector<RECT> limited;
+    for (RECT part : w->paintedParts) {
+      OffsetRect(part, inRoot.Left, inRoot.Top);
+      for (const RECT& a : clip) {
+        RECT i;
+        if (IntersectRect(i, a, part)) limited.push_back(i);
+      }
+    }
+    clip.swap(limited);
+  }
   HDC dc =
       NewWindowDC(hwnd, root->surface, POINT{inRoot.Left + w->client.Left, inRoot.Top + w->client.Top}, clip);
   ps.hdc = dc;
@@ -715,7 +771,12 @@ bool EndPaint(HWND hwnd, const PAINTSTRUCT& ps) {
   if (w) {
     RECT r = ps.rcPaint;
     OffsetRect(r, w->client.Left, w->client.Top);
-    NotifyHostDirty(w, r);
+    if (w->paintedParts.size() > 1) {
+      for (const RECT& part : w->paintedParts) NotifyHostDirty(w, part);
+    } else {
+      NotifyHostDirty(w, r);
+    }
+    w->paintedParts.clear();
   }
   return true;
 }

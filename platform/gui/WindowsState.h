@@ -51,7 +51,12 @@ struct Wnd {
   bool destroying = false;
   bool created = false;
   // painting
-  RECT update;  // client coordinates
+  // The update area (client coordinates): the union of `updateParts`, `update` their bounding box
+  // (empty together). Separate rectangles spare what lies between them, e.g. unchanged labels between
+  // changed ones.
+  RECT update;
+  std::vector<RECT> updateParts;
+  std::vector<RECT> paintedParts;  // the parts the running BeginPaint took, for its EndPaint
   bool erase = false;
   bool frameDirty = false;
   RECT frameArea;  // while frameDirty: the part of the frame to draw again (window coordinates), empty: all

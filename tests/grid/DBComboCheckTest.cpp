@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBCheckBoxEx.h"
 #include "grid/DBComboBoxEx.h"
 
@@ -17,38 +16,14 @@ using talvik::gui::ShiftKeys;
 
 namespace {
 
-class ControlsOnAForm : public GridGuiTest {
+class ControlsOnAForm : public FormOverPeople {
  protected:
-  void SetUp() override {
-    GridGuiTest::SetUp();
-    people = std::make_unique<People>();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(40, 40, 460, 260);
-    other = new TEdit(form.get());
-    other->SetParent(form.get());
-    other->SetBounds(10, 200, 100, 21);
-    form->Show();
-  }
-  void TearDown() override {
-    form.reset();
-    people.reset();
-    GridGuiTest::TearDown();
-  }
-  static void Pump() { talvik::gui::ProcessPending(); }
-  static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
-    Pump();
-  }
+  ControlsOnAForm() : FormOverPeople(TRect(40, 40, 500, 300), TRect(10, 200, 110, 221)) {}
   void SetFlag(const TVariant& v) {
     people->ds.Edit();
     people->F("FLAG")->SetValue(v);
     people->ds.Post();
   }
-  std::unique_ptr<People> people;
-  std::unique_ptr<TForm> form;
-  TEdit* other = nullptr;
 };
 
 class DBCombo : public ControlsOnAForm {

@@ -17,8 +17,21 @@
 
 namespace gridtest {
 
+// Input injected into a test's windows: pending messages handled, keys pressed and released.
+class FormInput : public GridGuiTest {
+ protected:
+  static void Pump() { talvik::gui::ProcessPending(); }
+  // A key pressed and released; Ch is the character it types (0 for none).
+  static void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
+    talvik::gui::InjectKey(Vk, true, Ch, Shift);
+    talvik::gui::InjectKey(Vk, false, 0, Shift);
+    Pump();
+  }
+  static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }
+};
+
 // A borderless form at FormBounds with one grid, at GridBounds in it or, when that is empty, filling it.
-class GridOnForm : public GridGuiTest {
+class GridOnForm : public FormInput {
  protected:
   GridOnForm() = default;
   GridOnForm(TRect FormBounds, TRect GridBounds) : formBounds_(FormBounds), gridBounds_(GridBounds) {}
@@ -40,14 +53,6 @@ class GridOnForm : public GridGuiTest {
     GridGuiTest::TearDown();
   }
 
-  static void Pump() { talvik::gui::ProcessPending(); }
-  // A key pressed and released; Ch is the character it types (0 for none).
-  static void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
-    talvik::gui::InjectKey(Vk, true, Ch, Shift);
-    talvik::gui::InjectKey(Vk, false, 0, Shift);
-    Pump();
-  }
-  static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }
   // The wheel by a notch down (Delta < 0) or up over a control: the focused window gets it.
   static void Wheel(TControl* Over, int Delta) {
     const TPoint p = Over->ClientToScreen(TPoint{3, 3});
@@ -121,6 +126,35 @@ class PeopleGrid : public GridOnForm {
   }
 
   std::unique_ptr<People> people;
+};
+
+// The people dataset and a borderless form at FormBounds holding a plain edit at OtherBounds (where a
+// test moves the focus to), shown.
+class FormOverPeople : public FormInput {
+ protected:
+  FormOverPeople(TRect FormBounds, TRect OtherBounds) : formBounds_(FormBounds), otherBounds_(OtherBounds) {}
+  void SetUp() override {
+    GridGuiTest::SetUp();
+    people = std::make_unique<People>();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(formBounds_.Left, formBounds_.Top, formBounds_.Width(), formBounds_.Height());
+    other = new TEdit(form.get());
+    other->SetParent(form.get());
+    other->SetBounds(otherBounds_.Left, otherBounds_.Top, otherBounds_.Width(), otherBounds_.Height());
+    form->Show();
+  }
+  void TearDown() override {
+    form.reset();
+    people.reset();
+    GridGuiTest::TearDown();
+  }
+  std::unique_ptr<People> people;
+  std::unique_ptr<TForm> form;
+  TEdit* other = nullptr;
+
+ private:
+  TRect formBounds_, otherBounds_;
 };
 
 // A grid on a form over numbered sessions with a status (TStatusSessions), bound when a test says.

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "GridDataSupport.h"
-#include "GridTestSupport.h"
+#include "GridFormSupport.h"
 #include "grid/DBLookupComboboxEx.h"
 #include "platform/db/DBConsts.h"
 #include "platform/gui/Clipbrd.h"
@@ -19,18 +18,11 @@ using namespace gridtest;
 
 namespace {
 
-class LookupCombo : public GridGuiTest {
+class LookupCombo : public FormOverPeople {
  protected:
+  LookupCombo() : FormOverPeople(TRect(40, 40, 500, 340), TRect(10, 250, 110, 271)) {}
   void SetUp() override {
-    GridGuiTest::SetUp();
-    people = std::make_unique<People>();
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(40, 40, 460, 300);
-    other = new TEdit(form.get());
-    other->SetParent(form.get());
-    other->SetBounds(10, 250, 100, 21);
-    form->Show();
+    FormOverPeople::SetUp();
     combo = new TDBLookupComboboxEx(form.get());
     combo->SetParent(form.get());
     combo->SetBounds(10, 10, 150, 21);
@@ -39,9 +31,8 @@ class LookupCombo : public GridGuiTest {
     form.reset();
     people.reset();
     list.reset();
-    GridGuiTest::TearDown();
+    FormOverPeople::TearDown();
   }
-  static void Pump() { talvik::gui::ProcessPending(); }
   // A list of its own: Count departments, keys 10, 20, ...
   void OwnList(int Count) {
     list = std::make_unique<TMemDataSet>();
@@ -72,9 +63,6 @@ class LookupCombo : public GridGuiTest {
   }
   void Type(char32_t Ch) { combo->Perform(WM_CHAR, Ch, 0); }
   int KeyInt() const { return combo->KeyValue().IsNull() ? 0 : combo->KeyValue().AsInteger(); }
-  std::unique_ptr<People> people;
-  std::unique_ptr<TForm> form;
-  TEdit* other = nullptr;
   TDBLookupComboboxEx* combo = nullptr;
   std::unique_ptr<TMemDataSet> list;
   TDataSource listSource{nullptr};
