@@ -103,6 +103,17 @@ void NotifyHostDirty(Wnd* w, RECT rectInWindow) {
 
 void InvalidateFrame(Wnd* w) {
   w->frameDirty = true;
+  w->frameArea = RECT{};
+  w->internalPaint = true;
+}
+
+void InvalidateFramePart(Wnd* w, const RECT& part) {
+  if (part.IsEmpty()) return;
+  if (!w->frameDirty)
+    w->frameArea = part;
+  else if (!w->frameArea.IsEmpty())
+    UnionRect(w->frameArea, w->frameArea, part);
+  w->frameDirty = true;
   w->internalPaint = true;
 }
 

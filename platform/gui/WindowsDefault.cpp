@@ -319,18 +319,28 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return HTBORDER;
     }
     case WM_NCPAINT: {
-      // the frame alone: the client area keeps its pixels, and only the frame's strips go to the screen
+      // the frame alone: the client area keeps its pixels, and only the frame's strips go to the screen;
+      // with a region (screen coordinates), only the part of the frame in it
       HDC dc = GetWindowDC(hwnd);
       if (!dc) return 0;
       const RECT c = w->client;
+      RECT area = Bounds(0, 0, w->rect.Width(), w->rect.Height());
+      if (wParam > 1) {
+        RECT box, wr;
+        GetRgnBox(reinterpret_cast<HRGN>(wParam), box);
+        GetWindowRect(hwnd, wr);
+        OffsetRect(box, -wr.Left, -wr.Top);
+        IntersectRect(area, area, box);
+        IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);
+      }
       ExcludeClipRect(dc, c.Left, c.Top, c.Right, c.Bottom);
-      PaintDefaultFrame(hwnd, dc);
+      if (!area.IsEmpty()) PaintDefaultFrame(hwnd, dc);
       FreeWindowDC(dc);
       if ((w = W(hwnd))) {
         const int width = w->rect.Width(), height = w->rect.Height();
-        for (const RECT& strip : {Rect(0, 0, width, c.Top), Rect(0, c.Bottom, width, height),
-                                  Rect(0, c.Top, c.Left, c.Bottom), Rect(c.Right, c.Top, width, c.Bottom)})
-          if (!strip.IsEmpty()) NotifyHostDirty(w, strip);
+        for (RECT strip : {Rect(0, 0, width, c.Top), Rect(0, c.Bottom, width, height),
+                           Rect(0, c.Top, c.Left, c.Bottom), Rect(c.Right, c.Top, width, c.Bottom)})
+          if (IntersectRect(strip, strip, area)) NotifyHostDirty(w, strip);
       }
       return 0;
     }
@@ -605,7 +615,7 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw) {
   if ((si.fMask & (SIF_RANGE | SIF_PAGE)) && want != has)
     ShowScrollBar(hwnd, bar, want);
   else if (redraw && (b.min != was.min || b.max != was.max || b.page != was.page || b.pos != was.pos))
-    InvalidateFrame(w);  // a bar that looks the same is not drawn again
+    InvalidateFramePart(w, GetScrollBarLayout(hwnd, bar).bar);  // the bar alone, and only when it changed
   return b.pos;
 }
 
@@ -679,7 +689,11 @@ bool EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
   } else {
     return false;
   }
-  if (changed) InvalidateFrame(w);  // arrows that look the same are not drawn again
+  // the bars alone, and only when their arrows look otherwise
+  if (changed)
+    for (int b : {SB_HORZ, SB_VERT})
+      if (bar == SB_BOTH || static_cast<int>(bar) == b)
+        InvalidateFramePart(w, GetScrollBarLayout(hwnd, b).bar);
   return true;
 }
 

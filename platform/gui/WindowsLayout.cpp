@@ -3,6 +3,7 @@
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -712,7 +713,19 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT& ps) {
   if (!w) return nullptr;
   if (w->frameDirty) {
     w->frameDirty = false;
-    Send(w, WM_NCPAINT, 1, 0);
+    const RECT part = w->frameArea;
+    if (part.IsEmpty()) {
+      Send(w, WM_NCPAINT, 1, 0);
+    } else {
+      // a part of the frame: its region in screen coordinates, as the frame paint expects it
+      RECT onScreen = part;
+      RECT wr;
+      GetWindowRect(hwnd, wr);
+      OffsetRect(onScreen, wr.Left, wr.Top);
+      HRGN region = CreateRectRgnIndirect(onScreen);
+      TScopeExit freeRegion([&] { DeleteObject(region); });
+      Send(w, WM_NCPAINT, reinterpret_cast<WPARAM>(region), 0);
+    }
     if (!(w = W(hwnd))) return nullptr;
   }
   RECT update = w->update;

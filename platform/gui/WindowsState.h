@@ -59,6 +59,7 @@ struct Wnd {
   std::vector<RECT> paintedParts;  // the parts the running BeginPaint took, for its EndPaint
   bool erase = false;
   bool frameDirty = false;
+  RECT frameArea;  // while frameDirty: the part of the frame to draw again (window coordinates), empty: all
   bool internalPaint = false;
   bool redraw = true;  // WM_SETREDRAW
   HRGN windowRgn = nullptr;
@@ -204,6 +205,8 @@ LRESULT Send(Wnd* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& m);
 void RecalcClient(Wnd* w, WINDOWPOS* pos);
 void InvalidateFrame(Wnd* w);
+// Only `part` of the frame (window coordinates) is to be drawn again, beside what already is.
+void InvalidateFramePart(Wnd* w, const RECT& part);
 // The focus went from one window to another: the captions of child windows (MDI children) drawn
 // active while they hold the focus are drawn again where that changed.
 void FocusMovedBetween(HWND from, HWND to);

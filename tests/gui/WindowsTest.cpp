@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "GuiTestSupport.h"
+#include "platform/gui/Graphics.h"
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
 #include "platform/rtl/SysUtils.h"
@@ -837,6 +838,78 @@ TEST_F(NonClient, ScrollBarIsDrawnAgainOnlyWhenItsStateChanges) {
     EXPECT_EQ(out.nPos, c.pos) << c.what;
     Drain();
   }
+}
+
+// A scroll bar that changes is drawn again alone: the frame paint is given the bar's rectangle, the
+// rest of the frame keeps its pixels, and the bar looks as the whole frame drawn anew would have it.
+TEST_F(NonClient, AChangedScrollBarIsTheOnlyPartOfTheFrameDrawnAgain) {
+  HWND top = Top(0, 0, 300, 300);
+  HWND w = Child(top, 10, 10, 120, 200, WS_BORDER, WS_EX_CLIENTEDGE);
+  auto Px = [](HWND h, int x, int y) { return talvik::gui::WindowPixel(h, x, y); };
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMax = 99;
+  si.nPage = 20;
+  si.nPos = 10;
+  SetScrollInfo(w, SB_VERT, si, true);
+  Drain();
+  std::vector<RECT> painted;  // the frame parts asked for, in screen coordinates (empty: all of it)
+  Handlers()[w] = [&](HWND, UINT m, WPARAM wp, LPARAM, LRESULT*) {
+    if (m == WM_NCPAINT) {
+      RECT box;
+      if (wp > 1) GetRgnBox(reinterpret_cast<HRGN>(wp), box);
+      painted.push_back(box);
+    }
+    return false;
+  };
+  // marks on the frame beside the bar: what the frame paint leaves alone keeps them
+  constexpr COLORREF kMark = RGB(255, 0, 255);
+  HDC dc = GetWindowDC(w);
+  SetPixel(dc, 0, 100, kMark);   // the border, left
+  SetPixel(dc, 60, 1, kMark);    // the client edge, top
+  SetPixel(dc, 60, 198, kMark);  // the client edge, bottom
+  ReleaseDC(w, dc);
+  RECT client;
+  GetClientRect(w, client);
+  POINT at{client.Right, client.Top};
+  ClientToScreen(w, at);
+  const RECT bar = Rect(at.X, at.Y, at.X + GetSystemMetrics(SM_CXVSCROLL), at.Y + client.Height());
+  struct Change {
+    const char* what;
+    UINT mask;
+    int max, page, pos;
+  };
+  const Change changes[] = {{"position", SIF_POS, 99, 20, 60}, {"page", SIF_PAGE, 99, 40, 60}};
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    si.fMask = c.mask;
+    si.nMax = c.max;
+    si.nPage = static_cast<UINT>(c.page);
+    si.nPos = c.pos;
+    SetScrollInfo(w, SB_VERT, si, true);
+    painted.clear();
+    Drain();
+    ASSERT_EQ(painted.size(), 1u);
+    EXPECT_EQ(painted[0], bar);
+    EXPECT_EQ(Px(top, 10, 110), kMark);
+    EXPECT_EQ(Px(top, 70, 11), kMark);
+    EXPECT_EQ(Px(top, 70, 208), kMark);
+  }
+  // the bar as the whole frame drawn again shows it; the marks go
+  std::vector<COLORREF> shown;
+  for (int y = bar.Top; y < bar.Bottom; ++y)
+    for (int x = bar.Left; x < bar.Right; ++x) shown.push_back(Px(top, x, y));
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  painted.clear();
+  Drain();
+  ASSERT_EQ(painted.size(), 1u);
+  EXPECT_TRUE(painted[0].IsEmpty()) << "all of the frame";
+  std::vector<COLORREF> whole;
+  for (int y = bar.Top; y < bar.Bottom; ++y)
+    for (int x = bar.Left; x < bar.Right; ++x) whole.push_back(Px(top, x, y));
+  EXPECT_EQ(shown, whole);
+  EXPECT_NE(Px(top, 10, 110), kMark);
+  EXPECT_NE(Px(top, 70, 11), kMark);
 }
 
 TEST_F(NonClient, ACaptionedChildIsDrawnAgainWhenTheFocusEntersOrLeavesIt) {
