@@ -837,7 +837,7 @@ void TSessionForm::ShowCurrentSqlText() {
   if (!seSQLText) return;
   std::string text;
   if (HasCurrentRow()) ReadSqlText(CurrentField("SQL_ADDRESS"), CurrentField("SQL_HASH_VALUE"), text);
-  seSQLText->Lines()->SetText(text);
+  ShowStatement(seSQLText, text);
 }
 
 void TSessionForm::odsSessionAfterScroll(TDataSet*) {
@@ -863,7 +863,7 @@ void TSessionForm::SessionFormWndProc(TMessage& Message) {
 }
 
 void TSessionForm::odsSessionBeforeClose(TDataSet*) {
-  if (seSQLText) seSQLText->Lines()->SetText("");
+  if (seSQLText) ShowStatement(seSQLText, "");
 }
 
 void TSessionForm::dbgSessionCellClick(TColumnEx*) {
@@ -970,7 +970,7 @@ void TSessionForm::odsCursorsAfterScroll(TDataSet* DataSet) {
   if (!DataSet->IsEmpty())
     ReadSqlText(DataSet->FieldByName("address")->AsString(), DataSet->FieldByName("hash_value")->AsString(),
                 text);
-  seSQLTextCursor->Lines()->SetText(text);
+  ShowStatement(seSQLTextCursor, text);
 }
 
 void TSessionForm::dbgLockForWhomDblClick(TObject* Sender) {

@@ -5,6 +5,7 @@
 #include "editor/CodeEditKeyCmds.h"
 #include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/Classes.h"
 
 namespace {
 
@@ -27,6 +28,21 @@ void MoveContextHelpToCtrlF1(TCodeEdit* Editor) {
   TCodeEditKeyStrokes* keys = Editor->Keystrokes();
   const int help = keys->FindCommand(ecContextHelp);
   if (help >= 0) keys->Items(help)->SetShortCut(ShortCut(VK_F1, TShiftState{ssCtrl}));
+}
+
+void ShowStatement(TCodeEdit* Viewer, const std::string& Text) {
+  TStrings* lines = Viewer->Lines();
+  const bool fromStart = Viewer->TopLine() == 1 && Viewer->LeftChar() == 1 &&
+                         Viewer->CaretXY() == TBufferCoord{1, 1} && !Viewer->SelAvail() &&
+                         !Viewer->Modified() && !Viewer->CanUndo() && !Viewer->CanRedo();
+  if (fromStart) {
+    TStringList shown;
+    shown.SetText(Text);
+    bool same = shown.Count() == lines->Count();
+    for (int i = 0; same && i < shown.Count(); ++i) same = shown.Strings(i) == lines->Strings(i);
+    if (same) return;
+  }
+  lines->SetText(Text);
 }
 
 TCodeEdit* NewSqlViewer(TComponent* Owner, TWinControl* Parent, const std::string& Name,

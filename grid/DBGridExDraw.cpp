@@ -364,11 +364,13 @@ bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
   grid.Add(options_.Bits());
   grid.Add(flat_);
   grid.Add(updateLock_ == 0);
-  const bool focused = ContainsFocus();
+  // (with a form both ContainsFocus and IsFormActiveControl are whether it is the form's active control)
+  TCustomForm* form = GetParentForm(this);
+  const bool focused = form ? form->ActiveControl() == this : ContainsFocus();
   grid.Add(focused);
   grid.Add(HasFocus());
   grid.Add(HandleAllocated() && GetFocus() == Handle());
-  grid.Add(IsFormActiveControl());
+  grid.Add(form ? focused : IsFormActiveControl());
   grid.Add(incSearchRunning_);
   grid.Add(incSearchText_);
   grid.Add(Selection()->SelectionType());

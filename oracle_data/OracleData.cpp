@@ -474,7 +474,8 @@ void TOracleDataSet::InternalHandleException() {
 // Execution and fetching
 
 void TOracleDataSet::ExecuteAndFill() {
-  store_->Clear();
+  // (the rows of this execution are written into the blocks the last one's took)
+  store_->ClearForRefill();
   // The master's link fields are locked or unlocked once the rows are in: a detail that holds rows
   // before and after keeps them locked throughout, and the master's controls hear of nothing.
   fillingRows_ = true;

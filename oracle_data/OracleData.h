@@ -210,6 +210,11 @@ class TRecordDataList {
   uint8_t* AddRecord(int Index, bool InVisibleList);
   void DeleteRecord(int Index, bool InVisibleList);
   void Clear();
+  // Clears the records but keeps their blocks (up to SpareBudget bytes) for the rows of the next
+  // execution, which writes them again instead of new ones; the blocks it does not take go back when
+  // its data ends (ReleaseSpareCapacity) or when the store is cleared.
+  void ClearForRefill();
+  static constexpr size_t SpareBudget = 4 * 1024 * 1024;
 
   uint8_t* VisibleRecord(int Index) const;
   int VisibleToAll(int Index) const;
@@ -234,8 +239,8 @@ class TRecordDataList {
   // Hands back the unused tail of the last chunk but one free slot, and the unused capacity of the
   // record list; called when the data has ended.
   void ReleaseSpareCapacity();
-  // The bytes the store holds: its chunks, its packed data and its record lists; of them, the blocks
-  // mapped from the system rather than taken from the heap.
+  // The bytes the store holds: its chunks, its packed data, the blocks kept for a refill and its
+  // record lists; of them, the blocks mapped from the system rather than taken from the heap.
   size_t AllocatedBytes() const;
   size_t MappedBytes() const;
   // The bytes of packed data written so far (including data areas written anew since).
@@ -250,6 +255,9 @@ class TRecordDataList {
   void AllocateChunk(int Capacity);
   static Chunk MapBlock(size_t Bytes);
   static void ReleaseChunk(const Chunk& C);
+  // The first kept block of at least Least bytes (taken out of Spares), or a new one of Bytes.
+  static Chunk ReuseOrMapBlock(std::vector<Chunk>& Spares, size_t Least, size_t Bytes);
+  void FreeSpares();
   // Room for Bytes of packed data.
   uint8_t* AllocatePacked(size_t Bytes);
   void CheckIndex(int Index) const;
@@ -261,6 +269,8 @@ class TRecordDataList {
   std::vector<Chunk> chunks_;
   // The blocks of packed data areas: the last one is filled from packedUsed_ up to packedEnd_.
   std::vector<Chunk> packedBlocks_;
+  // The blocks of the records cleared by ClearForRefill not written again yet (chunks zeroed).
+  std::vector<Chunk> spareChunks_, sparePacked_;
   size_t packedUsed_ = 0, packedEnd_ = 0, packedBytes_ = 0;
   std::string packScratch_;
   std::vector<uint8_t*> all_;

@@ -515,14 +515,15 @@ int TRecordDataList::ChunkUsed(int Index) const {
 size_t TRecordDataList::AllocatedBytes() const {
   size_t bytes = all_.capacity() * sizeof(uint8_t*) + visible_.capacity() * sizeof(uint8_t*);
   for (const Chunk& c : chunks_) bytes += c.mapped ? c.mapped : static_cast<size_t>(ChunkInt(c.block, 2));
-  for (const Chunk& c : packedBlocks_) bytes += c.bytes;
+  for (const auto* blocks : {&packedBlocks_, &spareChunks_, &sparePacked_})
+    for (const Chunk& c : *blocks) bytes += c.bytes;
   return bytes;
 }
 
 size_t TRecordDataList::MappedBytes() const {
   size_t bytes = 0;
-  for (const Chunk& c : chunks_) bytes += c.mapped;
-  for (const Chunk& c : packedBlocks_) bytes += c.mapped;
+  for (const auto* blocks : {&chunks_, &packedBlocks_, &spareChunks_, &sparePacked_})
+    for (const Chunk& c : *blocks) bytes += c.mapped;
   return bytes;
 }
 
@@ -541,12 +542,23 @@ TRecordDataList::Chunk TRecordDataList::MapBlock(size_t Bytes) {
   return chunk;
 }
 
+TRecordDataList::Chunk TRecordDataList::ReuseOrMapBlock(std::vector<Chunk>& Spares, size_t Least,
+                                                        size_t Bytes) {
+  const auto fit =
+      std::find_if(Spares.begin(), Spares.end(), [Least](const Chunk& c) { return c.bytes >= Least; });
+  if (fit == Spares.end()) return MapBlock(Bytes);
+  const Chunk chunk = *fit;
+  Spares.erase(fit);
+  return chunk;
+}
+
 void TRecordDataList::AllocateChunk(int Capacity) {
   const size_t bytes = static_cast<size_t>(Capacity) * static_cast<size_t>(StoredRecordSize) + kChunkHeader;
-  Chunk chunk = MapBlock(bytes);
+  // (a kept chunk was zeroed when its records were cleared; it counts its own length)
+  Chunk chunk = ReuseOrMapBlock(spareChunks_, bytes, bytes);
   SetChunkInt(chunk.block, 0, Capacity);
   SetChunkInt(chunk.block, 1, 0);
-  SetChunkInt(chunk.block, 2, static_cast<int>(std::min<size_t>(bytes, INT32_MAX)));
+  SetChunkInt(chunk.block, 2, static_cast<int>(std::min<size_t>(std::max(bytes, chunk.bytes), INT32_MAX)));
   try {
     chunks_.push_back(chunk);
     // The record list grows with the chunks rather than by doubling.
@@ -575,7 +587,8 @@ uint8_t* TRecordDataList::AllocatePacked(size_t Bytes) {
         packedBlocks_.empty() ? kFirstBlock : std::clamp(packedBytes_ / 2, kMappedChunkBytes, kLargestBlock),
         Bytes);
     packedBlocks_.reserve(packedBlocks_.size() + 1);
-    const Chunk block = MapBlock(bytes);
+    // a kept block that holds this data area will do, whatever length a new one would have
+    const Chunk block = ReuseOrMapBlock(sparePacked_, Bytes, bytes);
     packedBlocks_.push_back(block);
     packedUsed_ = 0;
     packedEnd_ = block.bytes;
@@ -634,6 +647,7 @@ uint8_t* TRecordDataList::NewRecordSlot() {
 }
 
 void TRecordDataList::ReleaseSpareCapacity() {
+  FreeSpares();
   if (unidirectional_ || chunks_.empty()) return;
   Chunk& last = chunks_.back();
   const size_t size = static_cast<size_t>(StoredRecordSize);
@@ -724,6 +738,47 @@ void TRecordDataList::FreeChunks() {
   for (const Chunk& c : chunks_) ReleaseChunk(c);
   chunks_.clear();
   for (const Chunk& c : packedBlocks_) ReleaseChunk(c);
+  packedBlocks_.clear();
+  packedUsed_ = packedEnd_ = packedBytes_ = 0;
+  FreeSpares();
+}
+
+void TRecordDataList::FreeSpares() {
+  for (const Chunk& c : spareChunks_) ReleaseChunk(c);
+  spareChunks_.clear();
+  for (const Chunk& c : sparePacked_) ReleaseChunk(c);
+  sparePacked_.clear();
+}
+
+void TRecordDataList::ClearForRefill() {
+  FreeSpares();
+  for (uint8_t* r : all_) ReleaseRecord(r);
+  all_.clear();
+  visible_.clear();
+  size_t kept = 0;
+  const size_t size = static_cast<size_t>(StoredRecordSize);
+  for (const Chunk& c : chunks_) {
+    if (kept + c.bytes > SpareBudget) {
+      ReleaseChunk(c);
+      continue;
+    }
+    // zeroed as a new chunk is, as far as records were written (and the next slot, written before the
+    // fetch learnt that the data had ended)
+    const size_t written =
+        std::min(c.bytes - kChunkHeader, (static_cast<size_t>(ChunkInt(c.block, 1)) + 1) * size);
+    std::memset(c.block, 0, kChunkHeader + written);
+    spareChunks_.push_back(c);
+    kept += c.bytes;
+  }
+  chunks_.clear();
+  for (const Chunk& c : packedBlocks_) {
+    if (kept + c.bytes > SpareBudget) {
+      ReleaseChunk(c);
+      continue;
+    }
+    sparePacked_.push_back(c);
+    kept += c.bytes;
+  }
   packedBlocks_.clear();
   packedUsed_ = packedEnd_ = packedBytes_ = 0;
 }

@@ -326,7 +326,12 @@ class TCustomGrid : public TCustomControl {
   void InvalidateChangedRows();
   // The same for the cells of one row.
   void InvalidateChangedCells(int ARow);
-  void InvalidateChangedCells(int ARow, const TGridDrawInfo& Info);
+  // The pixel spans of the columns and rows in view (CellSpans of both axes).
+  struct TCellSpans {
+    std::vector<std::pair<int, int>> Cols, Rows;
+  };
+  // The same, the cells known to lie where they lay when painted (Now: room for the row's pictures).
+  void InvalidateChangedCells(int ARow, const TCellSpans& Spans, std::vector<std::uint64_t>& Now);
   // The image of the cells moved (scrolled): the kept pictures no longer lie where their cells are.
   void ForgetRowPictures() { rowPictures_.clear(); }
   // What every cell's look depends on in the grid itself: the options, colours, focus and editor.

@@ -1,6 +1,7 @@
 // The base grid's painting: lines, the four blocks of cells and the filler beyond the last cell; and
 // the pictures of the cells painted, kept so that data read again repaints only the cells that changed.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/gui/Grids.h"
 
@@ -164,17 +165,28 @@ void TCustomGrid::Paint() {
 // ---------------------------------------------------------------- row pictures
 
 void TRowPictureHash::Add(std::uint64_t Value) {
-  for (int i = 0; i < 8; ++i) {
-    value_ ^= (Value >> (i * 8)) & 0xFF;
-    value_ *= 1099511628211ull;
-  }
+  // a word at a time, each folded in through a full 64-bit mix (every input bit reaches every bit)
+  std::uint64_t x = value_ ^ Value;
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBull;
+  value_ = x ^ (x >> 31);
 }
 
 void TRowPictureHash::Add(std::string_view Value) {
+  // the length first, then eight bytes a word (the last one padded with zeros)
   Add(Value.size());
-  for (unsigned char c : Value) {
-    value_ ^= c;
-    value_ *= 1099511628211ull;
+  std::size_t i = 0;
+  for (; i + 8 <= Value.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, Value.data() + i, sizeof word);
+    Add(word);
+  }
+  if (i < Value.size()) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, Value.data() + i, Value.size() - i);
+    Add(word);
   }
 }
 
@@ -262,31 +274,35 @@ void TCustomGrid::KeepRowPictures() {
 }
 
 void TCustomGrid::InvalidateChangedCells(int ARow) {
+  if (!HandleAllocated() || ARow < 0 || ARow >= rowCount_) return;
+  if (CellPlace() != rowPicturesPlace_) {
+    InvalidateRow(ARow);
+    return;
+  }
   TGridDrawInfo info;
   CalcDrawInfo(info);
-  InvalidateChangedCells(ARow, info);
+  std::vector<std::uint64_t> now;
+  InvalidateChangedCells(ARow, {CellSpans(info.Horz, true), CellSpans(info.Vert, false)}, now);
 }
 
-void TCustomGrid::InvalidateChangedCells(int ARow, const TGridDrawInfo& Info) {
+void TCustomGrid::InvalidateChangedCells(int ARow, const TCellSpans& Spans, std::vector<std::uint64_t>& Now) {
   if (!HandleAllocated() || ARow < 0 || ARow >= rowCount_) return;
   const auto kept = rowPictures_.find(ARow);
-  if (kept == rowPictures_.end() || UseRightToLeftAlignment() || CellPlace() != rowPicturesPlace_) {
+  if (kept == rowPictures_.end() || UseRightToLeftAlignment()) {
     InvalidateRow(ARow);
     return;
   }
-  const auto cols = CellSpans(Info.Horz, true), rows = CellSpans(Info.Vert, false);
-  std::vector<bool> inView(cols.size());
-  for (std::size_t c = 0; c < cols.size(); ++c) inView[c] = cols[c].first < cols[c].second;
-  std::vector<std::uint64_t> now;
-  if (!CellPictures(ARow, inView, now) || now.size() != kept->second.size()) {
+  std::vector<bool> inView(Spans.Cols.size());
+  for (std::size_t c = 0; c < Spans.Cols.size(); ++c) inView[c] = Spans.Cols[c].first < Spans.Cols[c].second;
+  if (!CellPictures(ARow, inView, Now) || Now.size() != kept->second.size()) {
     InvalidateRow(ARow);
     return;
   }
-  const auto [top, bottom] = rows[static_cast<std::size_t>(ARow)];
+  const auto [top, bottom] = Spans.Rows[static_cast<std::size_t>(ARow)];
   if (top >= bottom) return;
-  for (std::size_t c = 0; c < cols.size() && c < now.size(); ++c) {
-    const auto [left, right] = cols[c];
-    if (left < right && (now[c] == kUnknownPicture || now[c] != kept->second[c])) {
+  for (std::size_t c = 0; c < Spans.Cols.size() && c < Now.size(); ++c) {
+    const auto [left, right] = Spans.Cols[c];
+    if (left < right && (Now[c] == kUnknownPicture || Now[c] != kept->second[c])) {
       const RECT cell = Rect(left, top, right, bottom);
       ::InvalidateRect(Handle(), &cell, false);
     }
@@ -299,12 +315,14 @@ void TCustomGrid::InvalidateChangedRows() {
     InvalidateGrid();
     return;
   }
+  // the cells lie where they lay when painted: their spans are worked out once for every row
   TGridDrawInfo info;
   CalcDrawInfo(info);
-  const auto rows = CellSpans(info.Vert, false);
+  const TCellSpans spans{CellSpans(info.Horz, true), CellSpans(info.Vert, false)};
+  std::vector<std::uint64_t> now;
   for (int r = topLeft_.Y; r < rowCount_; ++r) {
-    const auto [top, bottom] = rows[static_cast<std::size_t>(r)];
+    const auto [top, bottom] = spans.Rows[static_cast<std::size_t>(r)];
     if (top >= bottom) break;
-    InvalidateChangedCells(r, info);
+    InvalidateChangedCells(r, spans, now);
   }
 }

@@ -2,7 +2,14 @@
 // highlighter's colours, the context help moved to Ctrl+F1, and text that cannot be typed over.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/SqlViewer.h"
 #include "editor/CodeEdit.h"
@@ -10,6 +17,7 @@
 #include "editor/CodeHighlighterSQL.h"
 #include "gui/GuiTestSupport.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
 
 namespace {
 
@@ -55,6 +63,82 @@ TEST_P(HighlighterColourTest, TheOracleHighlighterColoursItsTokens) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SqlViewer, HighlighterColourTest, ::testing::ValuesIn(kColours),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// A statement shown again: what the viewer paints anew and how it shows the statement afterwards.
+struct StatementCase {
+  const char* name;
+  std::string before;
+  std::function<void(TCodeEdit*)> touch;  // what the user did in the viewer meanwhile
+  std::string after;
+  bool repainted;
+};
+
+std::string ManyLines(const char* last) {
+  std::string s;
+  for (int i = 1; i <= 40; ++i) s += "SELECT " + std::to_string(i) + " FROM dual\n";
+  return s + last;
+}
+
+const std::vector<StatementCase> kStatements = {
+    {"TheSameStatement", "SELECT sid\nFROM v$session", nullptr, "SELECT sid\r\nFROM v$session", false},
+    {"NoStatementAgain", "", nullptr, "", false},
+    {"AnotherStatement", "SELECT sid\nFROM v$session", nullptr, "SELECT serial#\nFROM v$session", true},
+    {"ALineMore", "SELECT sid\nFROM v$session", nullptr, "SELECT sid\nFROM v$session\nWHERE sid > 5", true},
+    {"TheSameAfterAScroll", ManyLines("-- end"), [](TCodeEdit* e) { e->SetTopLine(10); }, ManyLines("-- end"),
+     true},
+    {"TheSameWithASelection", "SELECT sid\nFROM v$session", [](TCodeEdit* e) { e->SelectAll(); },
+     "SELECT sid\nFROM v$session", true},
+    {"TheSameWithTheCaretMoved", "SELECT sid\nFROM v$session",
+     [](TCodeEdit* e) {
+       e->SetCaretXY({3, 2});
+     },
+     "SELECT sid\nFROM v$session", true},
+};
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class ShowStatementTest : public guitest::GuiTest, public ::testing::WithParamInterface<StatementCase> {};
+
+TEST_P(ShowStatementTest, AStatementShownAgainPaintsOnlyWhenTheViewChanges) {
+  const StatementCase& c = GetParam();
+  CreateApplication();
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(100, 100, 420, 260);
+  TCodeSQLHighlighter* h = NewSqlHighlighter(form.get(), "CodeSQLHighlighter");
+  TCodeEdit* e = NewSqlViewer(form.get(), form.get(), "seSQLText", h, nullptr);
+  form->Show();
+  ShowStatement(e, c.before);
+  if (c.touch) c.touch(e);
+  talvik::gui::UpdateAllWindows(form->Handle());
+  ShowStatement(e, c.after);
+  RECT update;
+  EXPECT_EQ(GetUpdateRect(e->Handle(), &update, false), c.repainted);
+  // shown from its start, whatever was done before
+  TStringList expected;
+  expected.SetText(c.after);
+  ASSERT_EQ(e->Lines()->Count(), expected.Count());
+  for (int i = 0; i < expected.Count(); ++i) EXPECT_EQ(e->Lines()->Strings(i), expected.Strings(i));
+  EXPECT_EQ(e->TopLine(), 1);
+  EXPECT_EQ(e->LeftChar(), 1);
+  EXPECT_TRUE(e->CaretXY() == (TBufferCoord{1, 1}));
+  EXPECT_FALSE(e->SelAvail());
+  // and the screen is what painting it whole shows
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  const std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  const std::string shown = dir + "/sql-viewer-" + c.name + ".png",
+                    whole = dir + "/sql-viewer-" + c.name + "-whole.png";
+  ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), shown));
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), whole));
+  EXPECT_EQ(FileBytes(shown), FileBytes(whole));
+}
+
+INSTANTIATE_TEST_SUITE_P(SqlViewer, ShowStatementTest, ::testing::ValuesIn(kStatements),
                          [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -694,4 +694,63 @@ TEST_F(GridEditor, ScrollingMovesTheEditorWithItsCellOrHidesIt) {
   EXPECT_EQ(ed->BoundsRect(), grid->CellRect(1, 1));
 }
 
+// ---- cell pictures ---------------------------------------------------------------------------------
+
+// What a cell is drawn from, added piece by piece: inputs that differ anywhere (a byte of a text at
+// any place of its last word, the order, a value split differently between pieces) give other
+// numbers, or the cell would keep a stale picture.
+struct PictureInputs {
+  const char* name;
+  std::vector<std::string> a, b;  // texts; "#n" adds the number n instead
+};
+
+std::uint64_t PictureOf(const std::vector<std::string>& Pieces) {
+  TRowPictureHash h;
+  for (const std::string& p : Pieces)
+    if (p.size() > 1 && p[0] == '#')
+      h.Add(static_cast<std::uint64_t>(std::stoull(p.substr(1))));
+    else
+      h.Add(p);
+  return h.Value();
+}
+
+class CellPictureNumber : public ::testing::TestWithParam<PictureInputs> {};
+
+TEST_P(CellPictureNumber, DiffersWhenTheInputsDiffer) {
+  EXPECT_NE(PictureOf(GetParam().a), PictureOf(GetParam().b));
+  EXPECT_EQ(PictureOf(GetParam().a), PictureOf(GetParam().a)) << "the same inputs, the same number";
+  EXPECT_NE(PictureOf(GetParam().a), 0u) << "never the unknown picture";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CellPictureNumber,
+    ::testing::Values(PictureInputs{"SwappedLetters", {"ab"}, {"ba"}},
+                      PictureInputs{"EmptyAndZeroByte", {""}, {std::string(1, '\0')}},
+                      PictureInputs{"LastByteOfSeven", {"1234567"}, {"1234568"}},
+                      PictureInputs{"LastByteOfEight", {"12345678"}, {"12345679"}},
+                      PictureInputs{"LastByteOfNine", {"123456789"}, {"123456780"}},
+                      PictureInputs{"TrailingZeroByte", {"1234567"}, {std::string("1234567\0", 8)}},
+                      PictureInputs{"TextSplitOtherwise", {"ab", "c"}, {"a", "bc"}},
+                      PictureInputs{"Order", {"#1", "#2"}, {"#2", "#1"}},
+                      PictureInputs{"NumberBeside", {"#0", "x"}, {"x", "#0"}},
+                      PictureInputs{"HighBit", {"#9223372036854775808"}, {"#0"}},
+                      PictureInputs{"OneLowBit", {"#2"}, {"#3"}},
+                      PictureInputs{"CyrillicLetter", {"Машина"}, {"Машинa"}}),
+    [](const ::testing::TestParamInfo<PictureInputs>& i) { return std::string(i.param.name); });
+
+// Numbers close to each other, and texts that differ in one character, all get numbers of their own.
+TEST(CellPictureNumbers, NeighbouringValuesAndTextsNeverShareANumber) {
+  std::set<std::uint64_t> seen;
+  for (std::uint64_t v = 0; v < 20000; ++v) {
+    TRowPictureHash h;
+    h.Add(v);
+    EXPECT_TRUE(seen.insert(h.Value()).second) << v;
+  }
+  for (int i = 0; i < 2000; ++i) {
+    TRowPictureHash h;
+    h.Add("row " + std::to_string(i) + " of the list");
+    EXPECT_TRUE(seen.insert(h.Value()).second) << i;
+  }
+}
+
 }  // namespace

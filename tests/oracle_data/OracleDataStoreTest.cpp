@@ -193,6 +193,81 @@ TEST_F(OracleDataStoreTest, UnidirectionalChunksKeepTheFirstCapacity) {
   EXPECT_EQ(store->ChunkCapacity(0), 41);
 }
 
+// A re-query writes its rows into the blocks the last execution's rows took: whatever the number of
+// rows before and after, the records read back as fetched, and once the data has ended the store
+// holds what a store freshly filled with the same rows holds.
+struct RefillCase {
+  const char* name;
+  std::vector<int> sides;  // the rows of each execution: side × side
+};
+
+class StoreRefill : public OracleDataStoreTest, public ::testing::WithParamInterface<RefillCase> {};
+
+TEST_P(StoreRefill, RecordsReadAsFetchedAndTheStoreHoldsWhatAFreshOneHolds) {
+  MakeWide(100);
+  const std::string sql =
+      "select a.n * 1000 + b.n n, a.t || '/' || b.t t from wide a, wide b "
+      "where a.n <= :side and b.n <= :side order by 1";
+  auto ds = DataSet(sql);
+  ds->DeclareVariable("side", otInteger);
+  ds->SetVariable("side", GetParam().sides.front());
+  ds->Open();
+  for (const int side : GetParam().sides) {
+    ds->SetVariable("side", side);
+    ds->Refresh();
+    SCOPED_TRACE("side " + IntToStr(side));
+    ASSERT_EQ(ds->RecordCount(), side * side);
+    // every record, in the order fetched (the first that differ are reported)
+    int a = 1, b = 1, wrong = 0;
+    for (ds->First(); !ds->Eof() && wrong < 3; ds->Next()) {
+      const std::string t = "text " + IntToStr(a) + "/text " + IntToStr(b);
+      if (ds->FieldByName("N")->AsInteger() != a * 1000 + b || ds->FieldByName("T")->AsString() != t) {
+        ADD_FAILURE() << "record " << ds->RecNo() << ": " << ds->FieldByName("N")->AsString() << " "
+                      << ds->FieldByName("T")->AsString() << ", fetched " << a * 1000 + b << " " << t;
+        ++wrong;
+      }
+      if (++b > side) b = 1, ++a;
+    }
+    auto fresh = DataSet(sql);
+    fresh->DeclareVariable("side", otInteger);
+    fresh->SetVariable("side", side);
+    fresh->Open();
+    TRecordDataList* store = ds->RecordStore();
+    EXPECT_EQ(store->ChunkCount(), fresh->RecordStore()->ChunkCount());
+    for (int i = 0; i + 1 < store->ChunkCount(); ++i)
+      EXPECT_EQ(store->ChunkCapacity(i), fresh->RecordStore()->ChunkCapacity(i)) << "chunk " << i;
+    EXPECT_LE(store->AllocatedBytes(), fresh->RecordStore()->AllocatedBytes() + 2 * Page());
+    EXPECT_EQ(store->PackedBytes(), fresh->RecordStore()->PackedBytes());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, StoreRefill,
+    ::testing::Values(RefillCase{"SameRowsAgain", {30, 30, 30}}, RefillCase{"LargeThenSmall", {100, 5, 1}},
+                      RefillCase{"SmallThenLarge", {2, 60, 100}}, RefillCase{"EmptyBetween", {40, 0, 40, 0}},
+                      RefillCase{"UpAndDown", {10, 100, 3, 70, 20}}),
+    [](const ::testing::TestParamInfo<RefillCase>& i) { return std::string(i.param.name); });
+
+TEST_F(OracleDataStoreTest, ARefillStoppedBeforeTheEndHoldsAtMostTheBudgetBesideItsRows) {
+  MakeWide(100);
+  auto ds = DataSet("select a.n * 1000 + b.n n, a.t t from wide a, wide b order by 1");
+  ds->Open();
+  ASSERT_EQ(ds->RecordCount(), 10000);
+  const size_t full = ds->RecordStore()->AllocatedBytes();
+  ds->SetQueryAllRecords(false);
+  ds->Refresh();
+  TRecordDataList* store = ds->RecordStore();
+  EXPECT_LT(store->Count(), 10000);
+  EXPECT_LE(store->AllocatedBytes(), std::min(full, TRecordDataList::SpareBudget) + 64 * Page());
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 1001);
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 100100);
+  EXPECT_LE(store->AllocatedBytes(), full + 2 * Page()) << "the kept blocks went back when the data ended";
+  ds->First();
+  ds->Next();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 1002);
+}
+
 // ---- Packed data areas ----------------------------------------------------------------------------
 
 struct PackCase {
