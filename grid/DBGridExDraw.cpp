@@ -346,7 +346,9 @@ void TCustomDBGridEx::Paint() {
   KeepRowPictures();
 }
 
-bool TCustomDBGridEx::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
+bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
+                                   std::vector<std::uint64_t>& Pictures) {
+  assert(Wanted.size() == static_cast<std::size_t>(ColCount()));
   // drawn by the program's own handlers, or rows of a memory table: not told
   if (memTable_ || !dataLink_->Active() || OnDrawColumnCell || OnDrawDataCell || !DefaultDrawing() ||
       ComponentState().Contains(csLoading) || ComponentState().Contains(csDesigning))
@@ -380,6 +382,7 @@ bool TCustomDBGridEx::CellPictures(int ARow, std::vector<std::uint64_t>& Picture
   TColCellParamsEx* params = colCellParams_.get();
   Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
   for (int c = 0; c < ColCount(); ++c) {
+    if (!Wanted[static_cast<std::size_t>(c)]) continue;
     const TCellTypeEx type = GetCellType(c, ARow);
     TRowPictureHash h = grid;
     h.Add(type.ColArea);

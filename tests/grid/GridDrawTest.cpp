@@ -208,6 +208,29 @@ TEST_F(GridRepaint, AnAreaPaintedAgainGetsBackTheGridLinesCrossingIt) {
   }
 }
 
+// Only the cells in view are compared: a value that changes in a column scrolled out of view paints no
+// cell, and shows once the column is scrolled into view.
+TEST_F(GridRepaint, AValueChangedOutOfViewPaintsNoCellAndShowsOnceInView) {
+  grid->Columns()->Items(1)->SetWidth(grid->ClientWidth() + 200);  // NAME pushes STATUS out of view
+  Drain();
+  noting->Drawn.clear();
+  const int statusCol = grid->DataToRawColumn(2);
+  ReadAgain([&] {
+    rows->SetRecNo(2);  // INACTIVE: the row's colours stay
+    rows->Edit();
+    rows->FieldByName("STATUS")->SetAsString("SNIPED");
+    rows->Post();
+  });
+  for (const auto& [c, r] : noting->Drawn)  // (the indicator goes along with the edit)
+    if (c >= grid->DataToRawColumn(0)) ADD_FAILURE() << "drew " << c << "," << r;
+  grid->SetLeftCol(statusCol);
+  Drain();
+  const int row = grid->TitleOffset() + 1;
+  EXPECT_NE(std::find(noting->Drawn.begin(), noting->Drawn.end(), std::make_pair(statusCol, row)),
+            noting->Drawn.end());
+  ExpectScreenAsRepaintedWhole("grid-repaint-out-of-view");
+}
+
 TEST_F(GridDraw, SessionLookScreenshot) {
   Bind();
   Zebra();
