@@ -1,12 +1,14 @@
 // Fetching 100,000 rows of 10 columns into the Oracle dataset next to the same fetch through
 // TOracleQuery alone, filter evaluation over those rows, refreshing a session list of 1,000 and
-// 10,000 sessions, and posting 10,000 edited rows next to the same updates run through one query.
+// 10,000 sessions, posting 10,000 edited rows next to the same updates run through one query, and a
+// detail re-queried as its master moves next to the same statement run through one query.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +83,35 @@ class Instance {
                "select sid, serial, oracle_user, status, prname, machine, logon_time, cpu from " + name;
   }
 
+  void Exec(const std::string& SQL) {
+    TOracleQuery q(nullptr);
+    q.SetSession(session_);
+    q.SQL()->SetText(SQL);
+    q.Execute();
+  }
+  template <class F>
+  void Fill(const std::string& Table, int Count, F Value, std::vector<int> Types) {
+    TOracleQuery q(nullptr);
+    q.SetSession(session_);
+    std::string cols, vals;
+    for (size_t c = 0; c < Types.size(); ++c) {
+      vals += (c ? ", :v" : ":v") + std::to_string(c);
+      q.DeclareVariable("v" + std::to_string(c), Types[c]);
+    }
+    q.SQL()->SetText("insert into " + Table + " values (" + vals + ")");
+    constexpr int kBatch = 1000;
+    for (int start = 0; start < Count; start += kBatch) {
+      const int n = std::min(kBatch, Count - start);
+      for (size_t c = 0; c < Types.size(); ++c) {
+        TVariant a = VarArrayCreate({0, n - 1}, varVariant);
+        for (int i = 0; i < n; ++i) a.SetElement(i, Value(start + i, static_cast<int>(c)));
+        q.SetVariable("v" + std::to_string(c), a);
+      }
+      q.Execute();
+    }
+    session_->Commit();
+  }
+
  private:
   Instance() {
     Exec(
@@ -112,34 +143,6 @@ class Instance {
            }
          },
          {otInteger, otInteger, otInteger, otFloat, otFloat, otString, otString, otString, otDate, otDate});
-  }
-  void Exec(const std::string& SQL) {
-    TOracleQuery q(nullptr);
-    q.SetSession(session_);
-    q.SQL()->SetText(SQL);
-    q.Execute();
-  }
-  template <class F>
-  void Fill(const std::string& Table, int Count, F Value, std::vector<int> Types) {
-    TOracleQuery q(nullptr);
-    q.SetSession(session_);
-    std::string cols, vals;
-    for (size_t c = 0; c < Types.size(); ++c) {
-      vals += (c ? ", :v" : ":v") + std::to_string(c);
-      q.DeclareVariable("v" + std::to_string(c), Types[c]);
-    }
-    q.SQL()->SetText("insert into " + Table + " values (" + vals + ")");
-    constexpr int kBatch = 1000;
-    for (int start = 0; start < Count; start += kBatch) {
-      const int n = std::min(kBatch, Count - start);
-      for (size_t c = 0; c < Types.size(); ++c) {
-        TVariant a = VarArrayCreate({0, n - 1}, varVariant);
-        for (int i = 0; i < n; ++i) a.SetElement(i, Value(start + i, static_cast<int>(c)));
-        q.SetVariable("v" + std::to_string(c), a);
-      }
-      q.Execute();
-    }
-    session_->Commit();
   }
   TBenchScottSession scott_{"talvik_data_bench_"};
   TOracleSession* session_ = scott_.Session();
@@ -377,6 +380,84 @@ BENCHMARK(BM_GeneratedUpdatesThroughQuery)
     ->Arg(1)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond);
+
+// A detail following its master, as the session window's tabs follow the session list: each
+// iteration moves the master one row (down, then back up), and the detail is re-queried with the new
+// master value and reads all its rows (range 0 of them for either master row, 3 columns: a number, a
+// text and a number). Beside it the same statement through TOracleQuery alone.
+const std::string& DetailTable(int Rows) {
+  static std::map<int, std::string> made;
+  auto it = made.find(Rows);
+  if (it != made.end()) return it->second;
+  const std::string name = "details" + std::to_string(Rows);
+  Instance::Get().Exec("create table " + name +
+                       " (sid number(9), n number(9), name varchar2(64), value number)");
+  Instance::Get().Fill(name, 2 * Rows,
+                       [Rows](int i, int c) -> TVariant {
+                         switch (c) {
+                           case 0:
+                             return 1 + i / Rows;
+                           case 1:
+                             return i % Rows;
+                           case 2:
+                             return "statistic number " + std::to_string(i % Rows);
+                           default:
+                             return (i * 7919) % 100003 * 1.5;
+                         }
+                       },
+                       {otInteger, otInteger, otString, otFloat});
+  return made[Rows] = "select n, name, value from " + name + " where sid = :sid order by value desc";
+}
+
+void BM_DetailFollowsMaster(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const std::string sql = DetailTable(rows);
+  TOracleDataSet master(nullptr), detail(nullptr);
+  master.SetSession(Instance::Get().Session());
+  master.SQL()->SetText("select n sid from rows10 where n between 1 and 2 order by n");
+  detail.SetSession(Instance::Get().Session());
+  detail.SQL()->SetText(sql);
+  detail.DeclareVariable("SID", otInteger);
+  detail.SetMaster(&master);
+  detail.SetMasterFields("SID");
+  detail.SetDetailFields("SID");
+  master.Open();
+  detail.Open();
+  for (auto _ : state) {
+    if (master.RecNo() == 1)
+      master.Next();
+    else
+      master.Prior();
+    if (detail.RecordCount() != rows) state.SkipWithError("the detail did not follow");
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_DetailFollowsMaster)->Arg(1)->Arg(150)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_DetailStatementRaw(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const std::string sql = DetailTable(rows);
+  TOracleQuery q(nullptr);
+  q.SetSession(Instance::Get().Session());
+  q.SQL()->SetText(sql);
+  q.DeclareVariable("SID", otInteger);
+  int sid = 1;
+  for (auto _ : state) {
+    sid = 3 - sid;
+    q.SetVariable("SID", sid);
+    q.Execute();
+    int n = 0;
+    double sum = 0;
+    for (; !q.Eof(); q.Next(), ++n) {
+      sum += q.FieldAsInteger(0) + q.FieldAsFloat(2);
+      benchmark::DoNotOptimize(q.FieldAsString(1));
+    }
+    benchmark::DoNotOptimize(sum);
+    if (n != rows) state.SkipWithError("rows");
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_DetailStatementRaw)->Arg(1)->Arg(150)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
