@@ -180,6 +180,34 @@ TEST_F(GridRepaint, MovingToTheNextRecordPaintsOnlyTheRowsLeftAndEntered) {
   ExpectScreenAsRepaintedWhole("grid-repaint-prior-record");
 }
 
+// An area painted again gets back every grid line that crosses it, however thin the area: the lines
+// outside it are left out of the drawing, those inside never. Each area is first scribbled over.
+TEST_F(GridRepaint, AnAreaPaintedAgainGetsBackTheGridLinesCrossingIt) {
+  const TRect cell = Cell(1, 2);
+  struct Area {
+    const char* name;
+    TRect rect;
+  };
+  const Area areas[] = {
+      {"column-line", TRect(cell.Right, cell.Top - 3, cell.Right + 1, cell.Bottom + 3)},
+      {"row-line", TRect(cell.Left - 3, cell.Bottom, cell.Right + 3, cell.Bottom + 1)},
+      {"crossing", TRect(cell.Right - 1, cell.Bottom - 1, cell.Right + 2, cell.Bottom + 2)},
+      {"left-edge-of-a-line", TRect(cell.Left - 1, cell.Top + 2, cell.Left, cell.Top + 4)},
+      {"inside-a-cell", TRect(cell.Left + 2, cell.Top + 2, cell.Left + 5, cell.Top + 5)},
+      {"title-line", TRect(cell.Left, 0, cell.Right + 1, Cell(1, 0).Top)},
+  };
+  for (const Area& a : areas) {
+    HDC dc = GetDC(grid->Handle());
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, a.rect, red);
+    DeleteObject(red);
+    ReleaseDC(grid->Handle(), dc);
+    InvalidateRect(grid->Handle(), &a.rect, false);
+    Drain();
+    ExpectScreenAsRepaintedWhole(std::string("grid-repaint-lines-") + a.name);
+  }
+}
+
 // Only the cells in view are compared: a value that changes in a column scrolled out of view paints no
 // cell, and shows once the column is scrolled into view.
 TEST_F(GridRepaint, AValueChangedOutOfViewPaintsNoCellAndShowsOnceInView) {
