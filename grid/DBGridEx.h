@@ -607,7 +607,7 @@ class TCustomDBGridEx : public TCustomGrid,
   // The pictures of a record row's cells: their texts, fonts, colours, images and check boxes as
   // drawing prepares them (the grid's and the columns' events asked), the indicator and the selection,
   // and the grid's focus, editor and search state.
-  bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) override;
+  bool CellPictures(int ARow, const std::vector<bool>& Wanted, std::vector<std::uint64_t>& Pictures) override;
   // Drawing, piece by piece (each draws inside the cell's content rectangle).
   virtual void DrawIndicatorCell(int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                  TGridDrawState AState);

@@ -346,7 +346,9 @@ void TCustomDBGridEx::Paint() {
   KeepRowPictures();
 }
 
-bool TCustomDBGridEx::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
+bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
+                                   std::vector<std::uint64_t>& Pictures) {
+  assert(Wanted.size() == static_cast<std::size_t>(ColCount()));
   // drawn by the program's own handlers, or rows of a memory table: not told
   if (memTable_ || !dataLink_->Active() || OnDrawColumnCell || OnDrawDataCell || !DefaultDrawing() ||
       ComponentState().Contains(csLoading) || ComponentState().Contains(csDesigning))
@@ -380,6 +382,7 @@ bool TCustomDBGridEx::CellPictures(int ARow, std::vector<std::uint64_t>& Picture
   TColCellParamsEx* params = colCellParams_.get();
   Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
   for (int c = 0; c < ColCount(); ++c) {
+    if (!Wanted[static_cast<std::size_t>(c)]) continue;
     const TCellTypeEx type = GetCellType(c, ARow);
     TRowPictureHash h = grid;
     h.Add(type.ColArea);
@@ -441,9 +444,19 @@ void TCustomDBGridEx::DrawGridLines(const TGridDrawInfo& Info) {
   HDC dc = Canvas()->Handle();
   const TGridAxisDrawInfo& h = Info.Horz;
   const TGridAxisDrawInfo& v = Info.Vert;
-  // gathered first, drawn as a few poly-polylines: fixed lines, then data lines
+  // gathered first, drawn as a few poly-polylines: fixed lines, then data lines; a line that lies
+  // wholly outside the area being painted would draw nothing and is left out
+  RECT clip;
+  if (GetClipBox(dc, clip) == NULLREGION) return;
   std::vector<POINT> fixedPts, dataPts;
-  auto segment = [](std::vector<POINT>& pts, int x1, int y1, int x2, int y2) {
+  // (a line covers the pixels from its first point up to, not including, its last)
+  auto covered = [](int from, int to) {
+    return to >= from ? std::pair{from, to} : std::pair{to + 1, from + 1};
+  };
+  auto segment = [&](std::vector<POINT>& pts, int x1, int y1, int x2, int y2) {
+    const auto [left, right] = x1 == x2 ? std::pair{x1, x1 + 1} : covered(x1, x2);
+    const auto [top, bottom] = y1 == y2 ? std::pair{y1, y1 + 1} : covered(y1, y2);
+    if (right <= clip.Left || left >= clip.Right || bottom <= clip.Top || top >= clip.Bottom) return;
     pts.push_back({x1, y1});
     pts.push_back({x2, y2});
   };

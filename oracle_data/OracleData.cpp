@@ -842,10 +842,11 @@ void TOracleDataSet::DoAfterRefresh() {
   const bool has = Active() && !IsEmpty();
   bool changed = has != refreshHadRecord_;
   if (!changed && has) {
+    // (compared in place with the copy DoBeforeRefresh took: the record id, then the data)
     const uint8_t* b = ActiveBuffer();
-    std::string now(reinterpret_cast<const char*>(b), 4);
-    now.append(reinterpret_cast<const char*>(b + HeaderSize), static_cast<size_t>(calcFieldsOffset_));
-    changed = now != refreshRecord_;
+    const size_t data = static_cast<size_t>(calcFieldsOffset_);
+    changed = refreshRecord_.size() != 4 + data || std::memcmp(refreshRecord_.data(), b, 4) != 0 ||
+              std::memcmp(refreshRecord_.data() + 4, b + HeaderSize, data) != 0;
   }
   if (changed) DoAfterScroll();
 }

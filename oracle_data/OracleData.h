@@ -73,6 +73,8 @@ void PutSlotDateTime(uint8_t* Slot, double Value);
 // with the next byte a run of 65-16,192 zeros; 0xFF the rest is zeros. Unpacking the packed form of
 // Size bytes gives the same Size bytes back.
 void PackDataArea(const uint8_t* Data, int Size, std::string& Out);
+// The same into Out (room for MaxPackedSize(Size) bytes); the bytes written.
+size_t PackDataArea(const uint8_t* Data, int Size, uint8_t* Out);
 // The bytes PackDataArea needs at most for Size bytes.
 int MaxPackedSize(int Size);
 // Unpacks into Data (Size bytes); Packed nil gives all zeros.
@@ -272,7 +274,7 @@ class TRecordDataList {
   // The blocks of the records cleared by ClearForRefill not written again yet (chunks zeroed).
   std::vector<Chunk> spareChunks_, sparePacked_;
   size_t packedUsed_ = 0, packedEnd_ = 0, packedBytes_ = 0;
-  std::string packScratch_;
+  std::vector<uint8_t> packScratch_;
   std::vector<uint8_t*> all_;
   std::vector<uint8_t*> visible_;
 };

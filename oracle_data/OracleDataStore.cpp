@@ -378,18 +378,19 @@ bool HasZeroByte(const uint8_t* Data) {
   return ((word - kLow) & ~word & kHigh) != 0;
 }
 
-void PutZeroRun(int Length, std::string& Out) {
+uint8_t* PutZeroRun(int Length, uint8_t* Out) {
   while (Length > 0) {
     const int n = std::min(Length, kMaxLongRun);
     if (n <= kMaxShortRun) {
-      Out += static_cast<char>(kShortRunToken + n - 1);
+      *Out++ = static_cast<uint8_t>(kShortRunToken + n - 1);
     } else {
       const int extra = n - kMaxShortRun - 1;
-      Out += static_cast<char>(kLongRunToken + (extra >> 8));
-      Out += static_cast<char>(extra & 0xFF);
+      *Out++ = static_cast<uint8_t>(kLongRunToken + (extra >> 8));
+      *Out++ = static_cast<uint8_t>(extra & 0xFF);
     }
     Length -= n;
   }
+  return Out;
 }
 }  // namespace
 
@@ -397,14 +398,14 @@ int oracle_data::MaxPackedSize(int Size) {
   return Size + (Size + kMaxLiteral - 1) / kMaxLiteral + 1;
 }
 
-void oracle_data::PackDataArea(const uint8_t* Data, int Size, std::string& Out) {
-  Out.clear();
+size_t oracle_data::PackDataArea(const uint8_t* Data, int Size, uint8_t* Out) {
+  uint8_t* out = Out;
   int i = 0;
   while (i < Size) {
     const int zeros = ZeroRun(Data, i, Size);
     if (i + zeros == Size) break;  // the end token stands for the trailing zeros
     if (zeros >= kMinRun) {
-      PutZeroRun(zeros, Out);
+      out = PutZeroRun(zeros, out);
       i += zeros;
       continue;
     }
@@ -426,12 +427,20 @@ void oracle_data::PackDataArea(const uint8_t* Data, int Size, std::string& Out) 
       end += run;
     }
     end = std::min(end, i + kMaxLiteral);
-    Out += static_cast<char>(end - i - 1);
-    Out.append(reinterpret_cast<const char*>(Data + i), static_cast<size_t>(end - i));
+    *out++ = static_cast<uint8_t>(end - i - 1);
+    std::memcpy(out, Data + i, static_cast<size_t>(end - i));
+    out += end - i;
     i = end;
   }
-  if (i < Size) Out += static_cast<char>(kEndToken);
-  assert(static_cast<int>(Out.size()) <= MaxPackedSize(Size));
+  if (i < Size) *out++ = kEndToken;
+  const size_t bytes = static_cast<size_t>(out - Out);
+  assert(bytes <= static_cast<size_t>(MaxPackedSize(Size)));
+  return bytes;
+}
+
+void oracle_data::PackDataArea(const uint8_t* Data, int Size, std::string& Out) {
+  std::vector<uint8_t> packed(static_cast<size_t>(MaxPackedSize(std::max(Size, 0))));
+  Out.assign(reinterpret_cast<const char*>(packed.data()), PackDataArea(Data, Size, packed.data()));
 }
 
 void oracle_data::UnpackDataArea(const uint8_t* Packed, uint8_t* Data, int Size) {
@@ -612,10 +621,12 @@ void TRecordDataList::Save(uint8_t* Record, const uint8_t* Image) {
 }
 
 void TRecordDataList::SaveData(uint8_t* Record, const uint8_t* Image) {
-  PackDataArea(Image + HeaderSize, dataSet_->RecordSize() - HeaderSize, packScratch_);
+  const int size = dataSet_->RecordSize() - HeaderSize;
+  if (packScratch_.size() < static_cast<size_t>(MaxPackedSize(size)))
+    packScratch_.resize(static_cast<size_t>(MaxPackedSize(size)));
+  const size_t bytes = PackDataArea(Image + HeaderSize, size, packScratch_.data());
   uint8_t* packed;
   std::memcpy(&packed, Record + PackedDataOffset, sizeof packed);
-  const size_t bytes = packScratch_.size();
   if (!packed || static_cast<size_t>(GetInt(Record, PackedCapacityOffset)) < bytes) {
     // The old place (if any) stays unused until the store is cleared.
     packed = AllocatePacked(bytes);

@@ -468,7 +468,9 @@ void TCustomDBGrid::DataChanged() {
   InvalidateChangedRows();
 }
 
-bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) {
+bool TCustomDBGrid::CellPictures(int ARow, const std::vector<bool>& Wanted,
+                                 std::vector<std::uint64_t>& Pictures) {
+  assert(Wanted.size() == static_cast<std::size_t>(ColCount()));
   if (!dataLink_->Active() || OnDrawColumnCell) return false;
   const int dataRow = ARow - TitleOffset();
   if (dataRow < 0) return false;
@@ -483,6 +485,7 @@ bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures)
     // a row below the last record: its cells show the grid's colour
     Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
     for (int c = 0; c < ColCount(); ++c) {
+      if (!Wanted[static_cast<std::size_t>(c)]) continue;
       TRowPictureHash h = grid;
       h.Add(static_cast<std::uint32_t>(c));
       h.Add(c < IndicatorOffset());
@@ -496,6 +499,7 @@ bool TCustomDBGrid::CellPictures(int ARow, std::vector<std::uint64_t>& Pictures)
   const bool modified = dataLink_->Modified() && EditorVisible();
   Pictures.assign(static_cast<std::size_t>(ColCount()), kUnknownPicture);
   for (int c = 0; c < ColCount(); ++c) {
+    if (!Wanted[static_cast<std::size_t>(c)]) continue;
     TRowPictureHash h = grid;
     h.Add(static_cast<std::uint32_t>(c));
     h.Add(c == Col());

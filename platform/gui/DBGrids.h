@@ -188,7 +188,7 @@ class TCustomDBGrid : public TCustomGrid {
   void TopLeftChanged() override;
   // The pictures of a record row's cells: their texts and alignments, whether the row is the current
   // one and the cell the focused one, the dataset's state and the editor's text.
-  bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures) override;
+  bool CellPictures(int ARow, const std::vector<bool>& Wanted, std::vector<std::uint64_t>& Pictures) override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
   void ColWidthsChanged() override;
   void TimedScroll(TGridScrollDirections Direction) override;

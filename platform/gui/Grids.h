@@ -312,11 +312,12 @@ class TCustomGrid : public TCustomControl {
   // kUnknownPicture for a cell the grid cannot tell about. False when the grid cannot tell about the
   // row at all, the default: such cells are always painted again. Data grids answer it for their
   // record rows, so that records read again, or a move to another record, repaint only the cells that
-  // show something else.
+  // show something else. Only the cells `Wanted` (by raw column: those in view) are told; the others
+  // are kUnknownPicture.
   static constexpr std::uint64_t kUnknownPicture = 0;
   // Whether the grid keeps what it painted (set by the grids that answer CellPictures).
   bool keepRowPictures_ = false;
-  virtual bool CellPictures(int ARow, std::vector<std::uint64_t>& Pictures);
+  virtual bool CellPictures(int ARow, const std::vector<bool>& Wanted, std::vector<std::uint64_t>& Pictures);
   // At the end of a paint: keeps the picture of every cell the paint drew whole, forgets those it drew
   // in part.
   void KeepRowPictures();

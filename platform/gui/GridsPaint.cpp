@@ -199,7 +199,7 @@ void TCustomGrid::AddGridState(TRowPictureHash& Hash) {
   Hash.Add(static_cast<std::uint32_t>(fixedColor_));
 }
 
-bool TCustomGrid::CellPictures(int, std::vector<std::uint64_t>&) {
+bool TCustomGrid::CellPictures(int, const std::vector<bool>&, std::vector<std::uint64_t>&) {
   return false;
 }
 
@@ -251,18 +251,24 @@ void TCustomGrid::KeepRowPictures() {
   CalcDrawInfo(info);
   const auto cols = CellSpans(info.Horz, true), rows = CellSpans(info.Vert, false);
   std::vector<std::uint64_t> now;
+  std::vector<bool> whole(cols.size());
   for (int r = topLeft_.Y; r < rowCount_; ++r) {
     const auto [top, bottom] = rows[static_cast<std::size_t>(r)];
     if (top >= bottom) break;
     if (bottom <= clip.Top || top >= clip.Bottom) continue;  // not painted: what it showed still shows
-    const bool known = CellPictures(r, now) && now.size() == cols.size();
+    // the pictures of the cells the paint drew whole: only those are told
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+      const auto [left, right] = cols[c];
+      whole[c] = left < right && clip.Left <= left && clip.Right >= right && clip.Top <= top &&
+                 clip.Bottom >= bottom;
+    }
+    const bool known = CellPictures(r, whole, now) && now.size() == cols.size();
     std::vector<std::uint64_t>& kept = rowPictures_[r];
     kept.resize(cols.size(), kUnknownPicture);
     for (std::size_t c = 0; c < cols.size(); ++c) {
       const auto [left, right] = cols[c];
       if (left >= right || right <= clip.Left || left >= clip.Right) continue;
-      const bool whole = clip.Left <= left && clip.Right >= right && clip.Top <= top && clip.Bottom >= bottom;
-      kept[c] = whole && known ? now[c] : kUnknownPicture;
+      kept[c] = whole[c] && known ? now[c] : kUnknownPicture;
     }
   }
 }
@@ -282,8 +288,13 @@ void TCustomGrid::InvalidateChangedCells(int ARow) {
 void TCustomGrid::InvalidateChangedCells(int ARow, const TCellSpans& Spans, std::vector<std::uint64_t>& Now) {
   if (!HandleAllocated() || ARow < 0 || ARow >= rowCount_) return;
   const auto kept = rowPictures_.find(ARow);
-  if (kept == rowPictures_.end() || UseRightToLeftAlignment() || !CellPictures(ARow, Now) ||
-      Now.size() != kept->second.size()) {
+  if (kept == rowPictures_.end() || UseRightToLeftAlignment()) {
+    InvalidateRow(ARow);
+    return;
+  }
+  std::vector<bool> inView(Spans.Cols.size());
+  for (std::size_t c = 0; c < Spans.Cols.size(); ++c) inView[c] = Spans.Cols[c].first < Spans.Cols[c].second;
+  if (!CellPictures(ARow, inView, Now) || Now.size() != kept->second.size()) {
     InvalidateRow(ARow);
     return;
   }

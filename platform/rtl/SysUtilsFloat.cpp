@@ -53,8 +53,8 @@ TDecimal ToDecimal(double value, int precision, int decimals) {
   value = std::fabs(value);
   if (value == 0) return d;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.16e", value);
-  // "d.dddddddddddddddde+xx"
+  // "d.dddddddddddddddde+xx", correctly rounded (as printf's %.16e writes it)
+  *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, 16).ptr = 0;
   d.digits.push_back(buf[0]);
   const char* p = buf + 2;
   while (*p >= '0' && *p <= '9') d.digits.push_back(*p++);

@@ -180,6 +180,57 @@ TEST_F(GridRepaint, MovingToTheNextRecordPaintsOnlyTheRowsLeftAndEntered) {
   ExpectScreenAsRepaintedWhole("grid-repaint-prior-record");
 }
 
+// An area painted again gets back every grid line that crosses it, however thin the area: the lines
+// outside it are left out of the drawing, those inside never. Each area is first scribbled over.
+TEST_F(GridRepaint, AnAreaPaintedAgainGetsBackTheGridLinesCrossingIt) {
+  const TRect cell = Cell(1, 2);
+  struct Area {
+    const char* name;
+    TRect rect;
+  };
+  const Area areas[] = {
+      {"column-line", TRect(cell.Right, cell.Top - 3, cell.Right + 1, cell.Bottom + 3)},
+      {"row-line", TRect(cell.Left - 3, cell.Bottom, cell.Right + 3, cell.Bottom + 1)},
+      {"crossing", TRect(cell.Right - 1, cell.Bottom - 1, cell.Right + 2, cell.Bottom + 2)},
+      {"left-edge-of-a-line", TRect(cell.Left - 1, cell.Top + 2, cell.Left, cell.Top + 4)},
+      {"inside-a-cell", TRect(cell.Left + 2, cell.Top + 2, cell.Left + 5, cell.Top + 5)},
+      {"title-line", TRect(cell.Left, 0, cell.Right + 1, Cell(1, 0).Top)},
+  };
+  for (const Area& a : areas) {
+    HDC dc = GetDC(grid->Handle());
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, a.rect, red);
+    DeleteObject(red);
+    ReleaseDC(grid->Handle(), dc);
+    InvalidateRect(grid->Handle(), &a.rect, false);
+    Drain();
+    ExpectScreenAsRepaintedWhole(std::string("grid-repaint-lines-") + a.name);
+  }
+}
+
+// Only the cells in view are compared: a value that changes in a column scrolled out of view paints no
+// cell, and shows once the column is scrolled into view.
+TEST_F(GridRepaint, AValueChangedOutOfViewPaintsNoCellAndShowsOnceInView) {
+  grid->Columns()->Items(1)->SetWidth(grid->ClientWidth() + 200);  // NAME pushes STATUS out of view
+  Drain();
+  noting->Drawn.clear();
+  const int statusCol = grid->DataToRawColumn(2);
+  ReadAgain([&] {
+    rows->SetRecNo(2);  // INACTIVE: the row's colours stay
+    rows->Edit();
+    rows->FieldByName("STATUS")->SetAsString("SNIPED");
+    rows->Post();
+  });
+  for (const auto& [c, r] : noting->Drawn)  // (the indicator goes along with the edit)
+    if (c >= grid->DataToRawColumn(0)) ADD_FAILURE() << "drew " << c << "," << r;
+  grid->SetLeftCol(statusCol);
+  Drain();
+  const int row = grid->TitleOffset() + 1;
+  EXPECT_NE(std::find(noting->Drawn.begin(), noting->Drawn.end(), std::make_pair(statusCol, row)),
+            noting->Drawn.end());
+  ExpectScreenAsRepaintedWhole("grid-repaint-out-of-view");
+}
+
 TEST_F(GridDraw, SessionLookScreenshot) {
   Bind();
   Zebra();

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "rtl/MessageOf.h"
@@ -157,6 +161,38 @@ TEST_F(FloatText, FloatTextRoundTrips) {
   for (double d : {0.1, 1.0 / 3, 123.456, -98765.4321, 1e-7, 6.02214076e23, 1234567890.12345}) {
     double back = StrToFloat(FloatToStr(d));
     EXPECT_NEAR(back, d, std::fabs(d) * 1e-14) << d;
+  }
+}
+
+// Seventeen significant digits are the value's correctly rounded digits (those printf's "%.16E" writes)
+// for values of every magnitude: normal, subnormal, the largest, and ones that round up across a power
+// of ten.
+TEST_F(FloatText, SeventeenDigitsAreTheCorrectlyRoundedDigits) {
+  std::vector<double> values{5e-324,
+                             2.2250738585072014e-308,
+                             1.7976931348623157e308,
+                             0.1,
+                             1.0 / 3,
+                             9.9999999999999995e22,
+                             99999999999999999.0,
+                             0.30000000000000004,
+                             1234.5,
+                             -2.5e-7};
+  uint64_t bits = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 3000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    if (std::isfinite(d) && d != 0) values.push_back(d);
+  }
+  for (double d : values) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.16E", std::fabs(d));
+    const char* e = std::strchr(buf, 'E');
+    const int exponent = std::atoi(e + 1);
+    const std::string expected = (d < 0 ? "-" : "") + std::string(buf, static_cast<size_t>(e - buf)) + "E" +
+                                 (exponent < 0 ? "-" : "+") + std::to_string(std::abs(exponent));
+    ASSERT_EQ(FloatToStrF(d, ffExponent, 17, 0), expected) << buf;
   }
 }
 
