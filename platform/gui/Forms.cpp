@@ -382,8 +382,10 @@ bool TCustomForm::IsShortCut(TMessage& Message) {
   if (handled) return true;
   // The form's action lists, in the order the form owns them; the first that runs the shortcut ends it.
   TShortCut shortCut = ShortCutFromMessage(static_cast<WORD>(Message.WParam), Message.LParam);
+  // (told by the class chain: a form owns hundreds of components, and this runs on every key)
   for (int i = 0; i < ComponentCount(); ++i)
-    if (auto* list = dynamic_cast<TCustomActionList*>(Components(i)); list && list->IsShortCut(shortCut))
+    if (TComponent* c = Components(i); c->InheritsFrom(TCustomActionList::StaticClass()) &&
+                                       static_cast<TCustomActionList*>(c)->IsShortCut(shortCut))
       return true;
   return false;
 }

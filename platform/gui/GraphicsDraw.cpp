@@ -186,8 +186,16 @@ bool Polyline(HDC dc, const POINT* points, int count) {
 }
 
 bool PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, int polylines) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare()) return true;
+  // one pen for all of them
+  QPen pen = PenFor(d);
+  if (pen.style() == Qt::NoPen) return true;
+  PenMode(d);
+  d->painter.setPen(pen);
   for (int i = 0; i < polylines; ++i) {
-    Polyline(dc, points, static_cast<int>(counts[i]));
+    for (DWORD j = 0; j + 1 < counts[i]; ++j) Line(d, points[j], points[j + 1]);
     points += counts[i];
   }
   return true;
