@@ -396,7 +396,7 @@ namespace {
 bool OfferAction(TControl* control, TBasicAction* action, bool execute, bool children) {
   if (!control) return false;
   if (execute ? control->ExecuteAction(action) : control->UpdateAction(action)) return true;
-  if (auto* w = dynamic_cast<TWinControl*>(control); w && children && w->Showing())
+  if (TWinControl* w = control->AsWinControl(); w && children && w->Showing())
     for (int i = 0; i < w->ControlCount(); ++i)
       if (w->Controls(i)->Visible() && OfferAction(w->Controls(i), action, execute, true)) return true;
   return false;
@@ -410,7 +410,7 @@ void InitiateClientActions(TWinControl* container, TCustomForm* form) {
       auto* action = dynamic_cast<TContainedAction*>(c->Action());
       if (!action || !action->ActionList() || action->ActionList()->Owner() != form) c->InitiateAction();
     }
-    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Showing()) InitiateClientActions(w, form);
+    if (TWinControl* w = c->AsWinControl(); w && w->Showing()) InitiateClientActions(w, form);
   }
 }
 
