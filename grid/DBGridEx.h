@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -608,6 +609,16 @@ class TCustomDBGridEx : public TCustomGrid,
   // drawing prepares them (the grid's and the columns' events asked), the indicator and the selection,
   // and the grid's focus, editor and search state.
   bool CellPictures(int ARow, const std::vector<bool>& Wanted, std::vector<std::uint64_t>& Pictures) override;
+  // Whether the cells' pictures can be told at all: not when the program's own handlers draw them, nor
+  // for the rows of a memory table.
+  bool PicturesTold();
+  // What every cell's picture depends on in the grid itself (Focused: whether the grid draws its
+  // current cell focused).
+  TRowPictureHash GridPicture(bool& Focused);
+  // A data cell's picture, its parameters prepared in AFont and its highlight applied (drawing and
+  // CellPictures work it out alike).
+  std::uint64_t DataCellPicture(const TRowPictureHash& Grid, int ACol, int ARow, TGridDrawState AState,
+                                TColumnEx* Column, TFont* AFont, bool Highlighted, TColor Lit);
   // Drawing, piece by piece (each draws inside the cell's content rectangle).
   virtual void DrawIndicatorCell(int ARow, const TRect& ARect, const TCellTypeEx& Type,
                                  TGridDrawState AState);
@@ -683,6 +694,9 @@ class TCustomDBGridEx : public TCustomGrid,
   std::unique_ptr<TFont> footerFont_;
   std::unique_ptr<TColCellParamsEx> colCellParams_;
   std::unique_ptr<TFont> pictureFont_;  // the cell font a row's picture is prepared in
+  // While a paint draws the cells: what their pictures depend on in the grid; each data cell drawn
+  // notes its picture with it.
+  std::optional<TRowPictureHash> paintPicture_;
   std::unique_ptr<TChangeLink> titleImagesLink_;
   // selection, bookmarks, sums and the filter row
   std::unique_ptr<TBookmarkListEx> selectedRows_;

@@ -322,6 +322,13 @@ void TCustomDBGridEx::Paint() {
   TGridDrawInfoEx drawInfo;
   CalcDrawInfoEx(drawInfo);
   const TGridDrawInfo& info = drawInfo.Info;
+  // the data cells drawn note their pictures, kept at the end of the paint
+  ForgetDrawnPictures();
+  if (keepRowPictures_ && !rtl && PicturesTold()) {
+    bool focused = false;
+    paintPicture_ = GridPicture(focused);
+  }
+  TScopeExit notingDone([this] { paintPicture_.reset(); });
   DrawGridLines(info);
   const int fixedCols = FixedCols(), fixedRows = FixedRows();
   PaintCells(0, 0, fixedCols, fixedRows, 0, 0, {gdFixed});
@@ -346,34 +353,66 @@ void TCustomDBGridEx::Paint() {
   KeepRowPictures();
 }
 
-bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
-                                   std::vector<std::uint64_t>& Pictures) {
-  assert(Wanted.size() == static_cast<std::size_t>(ColCount()));
+bool TCustomDBGridEx::PicturesTold() {
   // drawn by the program's own handlers, or rows of a memory table: not told
-  if (memTable_ || !dataLink_->Active() || OnDrawColumnCell || OnDrawDataCell || !DefaultDrawing() ||
-      ComponentState().Contains(csLoading) || ComponentState().Contains(csDesigning))
-    return false;
-  const TCellTypeEx row = GetCellType(ColCount() - 1, ARow);
-  if (row.RowArea != kAreaDataRow || row.DataRow >= dataLink_->RecordCount()) return false;
-  TDataSet* ds = dataLink_->DataSet();
-  // what every cell depends on
+  return !memTable_ && dataLink_->Active() && !OnDrawColumnCell && !OnDrawDataCell && DefaultDrawing() &&
+         !ComponentState().Contains(csLoading) && !ComponentState().Contains(csDesigning);
+}
+
+TRowPictureHash TCustomDBGridEx::GridPicture(bool& Focused) {
   TRowPictureHash grid;
   AddGridState(grid);
-  grid.Add(ds->State());
+  grid.Add(dataLink_->DataSet()->State());
   grid.Add(optionsEx_.Bits());
   grid.Add(options_.Bits());
   grid.Add(flat_);
   grid.Add(updateLock_ == 0);
   // (with a form both ContainsFocus and IsFormActiveControl are whether it is the form's active control)
   TCustomForm* form = GetParentForm(this);
-  const bool focused = form ? form->ActiveControl() == this : ContainsFocus();
-  grid.Add(focused);
+  Focused = form ? form->ActiveControl() == this : ContainsFocus();
+  grid.Add(Focused);
   grid.Add(HasFocus());
   grid.Add(HandleAllocated() && GetFocus() == Handle());
-  grid.Add(form ? focused : IsFormActiveControl());
+  grid.Add(form ? Focused : IsFormActiveControl());
   grid.Add(incSearchRunning_);
   grid.Add(incSearchText_);
   grid.Add(Selection()->SelectionType());
+  return grid;
+}
+
+std::uint64_t TCustomDBGridEx::DataCellPicture(const TRowPictureHash& Grid, int ACol, int ARow,
+                                               TGridDrawState AState, TColumnEx* Column, TFont* AFont,
+                                               bool Highlighted, TColor Lit) {
+  const TColCellParamsEx* params = colCellParams_.get();
+  TRowPictureHash h = Grid;
+  h.Add(kAreaData);
+  h.Add(ACol == Col() && ARow == Row());  // the focus rectangle and the search's match
+  h.Add(AState.Bits());
+  h.Add(Is3DCell(ACol, ARow, AState));
+  h.Add(params->Text);
+  h.Add(params->Alignment);
+  h.Add(static_cast<std::uint32_t>(params->Background));
+  h.Add(static_cast<std::uint32_t>(params->ImageIndex));
+  h.Add(params->CheckboxState);
+  h.Add(Column->GetColumnType());
+  h.Add(Highlighted);
+  h.Add(static_cast<std::uint32_t>(Lit));
+  h.Add(static_cast<std::uint32_t>(AFont->Color()));
+  h.Add(static_cast<std::uint32_t>(AFont->Height()));
+  h.Add(AFont->Style().Bits());
+  h.Add(AFont->Name());
+  return h.Value();
+}
+
+bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
+                                   std::vector<std::uint64_t>& Pictures) {
+  assert(Wanted.size() == static_cast<std::size_t>(ColCount()));
+  if (!PicturesTold()) return false;
+  const TCellTypeEx row = GetCellType(ColCount() - 1, ARow);
+  if (row.RowArea != kAreaDataRow || row.DataRow >= dataLink_->RecordCount()) return false;
+  // what every cell depends on
+  bool focused = false;
+  const TRowPictureHash grid = GridPicture(focused);
   if (!pictureFont_) pictureFont_ = std::make_unique<TFont>();
   const int saved = dataLink_->ActiveRecord();
   dataLink_->SetActiveRecord(row.DataRow);
@@ -384,16 +423,17 @@ bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
   for (int c = 0; c < ColCount(); ++c) {
     if (!Wanted[static_cast<std::size_t>(c)]) continue;
     const TCellTypeEx type = GetCellType(c, ARow);
-    TRowPictureHash h = grid;
-    h.Add(type.ColArea);
-    h.Add(c == Col() && ARow == Row());  // the focus rectangle and the search's match
     if (type.ColArea == kAreaIndicator) {
+      TRowPictureHash h = grid;
+      h.Add(type.ColArea);
+      h.Add(c == Col() && ARow == Row());
       h.Add(row.DataRow == saved);  // the current record's
       h.Add(RowSelectedForIndicator(row.DataRow));
       Pictures[static_cast<std::size_t>(c)] = h.Value();
       continue;
     }
     if (type.ColArea != kAreaData) continue;
+    // the state the paint draws the cell in
     TGridDrawState state;
     if (c >= FixedCols()) {
       if (c == Col() && ARow == Row() && focused) state.Include(gdFocused);
@@ -402,26 +442,15 @@ bool TCustomDBGridEx::CellPictures(int ARow, const std::vector<bool>& Wanted,
     } else {
       state.Include(gdFixed);
     }
-    h.Add(state.Bits());
-    h.Add(Is3DCell(c, ARow, state));
     colCellParams_->Col = c;
     colCellParams_->Row = ARow;
     TColumnEx* column = columns_->Items(type.DataCol);
     PrepareCellParams(column, pictureFont_.get(), state);
-    h.Add(params->Text);
-    h.Add(params->Alignment);
-    h.Add(static_cast<std::uint32_t>(params->Background));
-    h.Add(static_cast<std::uint32_t>(params->ImageIndex));
-    h.Add(params->CheckboxState);
-    h.Add(column->GetColumnType());
     TColor lit = params->Background;
-    h.Add(HighlightDataCell(c, ARow, state, lit, pictureFont_.get(), DataCellInSelection(type)));
-    h.Add(static_cast<std::uint32_t>(lit));
-    h.Add(static_cast<std::uint32_t>(pictureFont_->Color()));
-    h.Add(static_cast<std::uint32_t>(pictureFont_->Height()));
-    h.Add(pictureFont_->Style().Bits());
-    h.Add(pictureFont_->Name());
-    Pictures[static_cast<std::size_t>(c)] = h.Value();
+    const bool highlighted =
+        HighlightDataCell(c, ARow, state, lit, pictureFont_.get(), DataCellInSelection(type));
+    Pictures[static_cast<std::size_t>(c)] =
+        DataCellPicture(grid, c, ARow, state, column, pictureFont_.get(), highlighted, lit);
   }
   return true;
 }
@@ -908,10 +937,16 @@ void TCustomDBGridEx::DrawDataCellEx(int ACol, int ARow, const TRect& ARect, con
   TColor background = params->Background;
   TGridDrawState state = AState;
   TColor lit = background;
-  if (HighlightDataCell(ACol, ARow, AState, lit, canvas->Font(), DataCellInSelection(Type))) {
+  const bool highlighted =
+      HighlightDataCell(ACol, ARow, AState, lit, canvas->Font(), DataCellInSelection(Type));
+  if (highlighted) {
     background = lit;
     state.Include(gdSelected);
   }
+  if (paintPicture_ && Type.ColArea == kAreaData && Type.DataRow < dataLink_->RecordCount())
+    NoteDrawnPicture(
+        ACol, ARow,
+        DataCellPicture(*paintPicture_, ACol, ARow, AState, column, canvas->Font(), highlighted, lit));
   canvas->Brush()->SetColor(background);
   if (DefaultDrawing() && textRect.Width() > 0) {
     switch (column->GetColumnType()) {

@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainF.h"
@@ -54,45 +56,115 @@ inline TSessionForm* StartProgram(const std::string& Path, TScreen Screen = TScr
   return form;
 }
 
-// Runs `Sql` once per iteration through the call interface on a session of its own: prepare, execute,
-// every column defined as text, a thousand rows a fetch. Counts the rows fetched per iteration.
-inline void RawFetchEveryRow(benchmark::State& State, const std::string& Sql) {
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
-  OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-  OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-  Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
-  constexpr ub4 kArray = 1000;
-  constexpr int kColumns = 27, kWidth = 256;
-  std::vector<char> data(static_cast<std::size_t>(kArray) * kColumns * kWidth);
-  std::vector<sb2> ind(kArray * kColumns);
-  std::vector<ub2> len(kArray * kColumns);
-  int64_t rows = 0;
-  for (auto _ : State) {
+// What a benchmark file starts the program for. The program's forms are the process's own, so one
+// stage lives at a time: taking another (of another file, or of the same type for another Key) ends
+// the one before.
+class TStage {
+ public:
+  virtual ~TStage() = default;
+};
+
+struct TCurrentStage {
+  std::unique_ptr<TStage> stage;
+  const void* type = nullptr;
+  int key = 0;
+};
+inline TCurrentStage& CurrentStage() {
+  static TCurrentStage current;
+  return current;
+}
+
+// The stage S for Key, made with Args when it is not the current one.
+template <class S, class... Args>
+S& TakeStage(int Key, Args&&... A) {
+  static const char type = 0;
+  TCurrentStage& current = CurrentStage();
+  if (current.type != &type || current.key != Key) {
+    current.stage.reset();
+    current.stage = std::make_unique<S>(std::forward<Args>(A)...);
+    current.type = &type;
+    current.key = Key;
+  }
+  return static_cast<S&>(*current.stage);
+}
+
+// A session of its own through the call interface on the program's instance, logged on as SYSTEM,
+// running statements with every column defined as text: Array rows a fetch, up to Columns columns
+// of Width bytes.
+class RawTextSession {
+ public:
+  using TBinds = std::vector<std::pair<std::string, std::string>>;  // placeholder → value
+
+  RawTextSession(ub4 Array, int Columns, int Width)
+      : array_(Array),
+        columns_(Columns),
+        width_(Width),
+        data_(static_cast<std::size_t>(Array) * Columns * Width),
+        ind_(static_cast<std::size_t>(Array) * Columns),
+        len_(static_cast<std::size_t>(Array) * Columns) {
+    OCIEnvCreate(&env_, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&err_), OCI_HTYPE_ERROR, 0, nullptr);
+    Check(OCILogon(env_, err_, &svc_, T("system"), 6, T("manager"), 7, T("SIM"), 3), err_, "logon");
+  }
+  ~RawTextSession() {
+    OCILogoff(svc_, err_);
+    OCIHandleFree(env_, OCI_HTYPE_ENV);
+  }
+  RawTextSession(const RawTextSession&) = delete;
+  RawTextSession& operator=(const RawTextSession&) = delete;
+
+  // Prepares Sql, binds each value as a string, executes, defines the columns and fetches every row;
+  // the number of rows fetched.
+  int64_t Run(const std::string& Sql, const TBinds& Binds = {}) {
     OCIStmt* st = nullptr;
-    OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-    OCIStmtPrepare(st, err, T(Sql.c_str()), static_cast<ub4>(Sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
-    Check(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), err, "execute");
-    for (int c = 0; c < kColumns; ++c) {
-      OCIDefine* d = nullptr;
-      OCIDefineByPos(st, &d, err, static_cast<ub4>(c + 1),
-                     &data[static_cast<std::size_t>(c) * kArray * kWidth], kWidth, SQLT_STR, &ind[c * kArray],
-                     &len[c * kArray], nullptr, OCI_DEFAULT);
+    OCIHandleAlloc(env_, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
+    OCIStmtPrepare(st, err_, T(Sql.c_str()), static_cast<ub4>(Sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    for (const auto& [name, value] : Binds) {
+      OCIBind* bind = nullptr;
+      OCIBindByName(st, &bind, err_, T(name.c_str()), static_cast<sb4>(name.size()),
+                    const_cast<char*>(value.c_str()), static_cast<sb4>(value.size() + 1), SQLT_STR, nullptr,
+                    nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
     }
+    Check(OCIStmtExecute(svc_, st, err_, 0, 0, nullptr, nullptr, OCI_DEFAULT), err_, "execute");
+    ub4 columns = 0;
+    OCIAttrGet(st, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err_);
+    for (ub4 c = 0; c < columns && c < static_cast<ub4>(columns_); ++c) {
+      OCIDefine* d = nullptr;
+      const std::size_t at = static_cast<std::size_t>(c) * array_;
+      OCIDefineByPos(st, &d, err_, c + 1, &data_[at * width_], width_, SQLT_STR, &ind_[at], &len_[at],
+                     nullptr, OCI_DEFAULT);
+    }
+    int64_t rows = 0;
     for (;;) {
-      sword rc = OCIStmtFetch2(st, err, kArray, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+      const sword rc = OCIStmtFetch2(st, err_, array_, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
       ub4 got = 0;
-      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err);
+      OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err_);
       rows += got;
       if (rc == OCI_NO_DATA) break;
-      Check(rc, err, "fetch");
+      Check(rc, err_, "fetch");
     }
     OCIHandleFree(st, OCI_HTYPE_STMT);
+    return rows;
   }
+
+ private:
+  ub4 array_;
+  int columns_, width_;
+  std::vector<char> data_;
+  std::vector<sb2> ind_;
+  std::vector<ub2> len_;
+  OCIEnv* env_ = nullptr;
+  OCIError* err_ = nullptr;
+  OCISvcCtx* svc_ = nullptr;
+};
+
+// Runs `Sql` once per iteration through the call interface on a session of its own, a thousand rows a
+// fetch. Counts the rows fetched per iteration.
+inline void RawFetchEveryRow(benchmark::State& State, const std::string& Sql) {
+  RawTextSession raw(1000, 27, 256);
+  int64_t rows = 0;
+  for (auto _ : State) rows += raw.Run(Sql);
   State.counters["rows"] = static_cast<double>(rows) / static_cast<double>(State.iterations());
-  OCILogoff(svc, err);
-  OCIHandleFree(env, OCI_HTYPE_ENV);
 }
 
 }  // namespace appbench

@@ -29,7 +29,7 @@ constexpr int kSessions = 1000;
 constexpr const char* kPattern = "appsrv0%";  // every session the fill adds
 
 // The session window over an instance of 1,000 sessions, its grid on the MACHINE column.
-struct FilterStage {
+struct FilterStage : appbench::TStage {
   std::filesystem::path dir;
   TSessionForm* form = nullptr;
   std::string unfiltered;
@@ -48,7 +48,7 @@ struct FilterStage {
     for (int i = 0; i < grid->Columns()->Count(); ++i)
       if (grid->Columns()->Items(i)->FieldName() == "MACHINE") grid->SetSelectedIndex(i);
   }
-  ~FilterStage() {
+  ~FilterStage() override {
     delete form;
     delete MainForm;
     MainForm = nullptr;
@@ -67,8 +67,7 @@ struct FilterStage {
 };
 
 FilterStage& Stage() {
-  static const std::unique_ptr<FilterStage> stage = std::make_unique<FilterStage>();
-  return *stage;
+  return appbench::TakeStage<FilterStage>(0);
 }
 
 // F8 in the combo: the rewritten statement run and the rows listed and painted.

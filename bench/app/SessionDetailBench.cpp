@@ -17,7 +17,6 @@
 #include "app/MainF.h"
 #include "app/SessionF.h"
 #include "bench/app/AppBench.h"
-#include "bench/oracle_sim/OciBenchSession.h"
 #include "bench/oracle_sim/SimSessionsFill.h"
 #include "grid/DBGridEx.h"
 #include "oracle/OracleQuery.h"
@@ -35,7 +34,7 @@ constexpr const char* kCustomSql =
     "SELECT 'Машина: ' || :MACHINE || ', программа: ' || :CLIENT_PROGRAM info FROM dual";
 
 // The window with its panel shown, on an instance with a few hundred sessions.
-struct Stage {
+struct Stage : appbench::TStage {
   std::filesystem::path dir;
   std::string path;
   TSessionForm* form = nullptr;
@@ -55,7 +54,7 @@ struct Stage {
     form->dbgSessionCellClick(nullptr);
     Settle();
   }
-  ~Stage() {
+  ~Stage() override {
     delete form;
     delete MainForm;
     MainForm = nullptr;
@@ -110,8 +109,7 @@ struct Stage {
 };
 
 Stage& TheStage() {
-  static Stage stage;
-  return stage;
+  return appbench::TakeStage<Stage>(0);
 }
 
 // The tabs by the benchmark's argument.
@@ -194,60 +192,22 @@ void BM_RawTabStatements(benchmark::State& state) {
   const int tab = static_cast<int>(state.range(0));
   std::vector<RawStatement> statements = StatementsOf(tab);
   // the values the binds take on the first two rows
-  std::vector<std::vector<std::string>> values(2);
+  std::vector<appbench::RawTextSession::TBinds> bound[2];
   s.form->odsSession->First();
-  for (int row = 0; row < 2; ++row) {
-    for (const RawStatement& r : statements)
-      for (const auto& b : r.binds) values[row].push_back(s.Field(b.second.c_str()));
+  for (auto& row : bound) {
+    for (const RawStatement& r : statements) {
+      row.emplace_back();
+      for (const auto& b : r.binds) row.back().emplace_back(b.first, s.Field(b.second.c_str()));
+    }
     s.form->odsSession->Next();
   }
-  OCIEnv* env = nullptr;
-  OCIError* err = nullptr;
-  OCISvcCtx* svc = nullptr;
-  OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-  OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0, nullptr);
-  Check(OCILogon(env, err, &svc, T("system"), 6, T("manager"), 7, T("SIM"), 3), err, "logon");
-  constexpr ub4 kArray = 100;
-  constexpr int kColumns = 16, kWidth = 256;
-  std::vector<char> data(static_cast<std::size_t>(kArray) * kColumns * kWidth);
-  std::vector<sb2> ind(kArray * kColumns);
-  std::vector<ub2> len(kArray * kColumns);
+  appbench::RawTextSession raw(100, 16, 256);
   int turn = 0;
   for (auto _ : state) {
-    std::size_t v = 0;
-    for (const RawStatement& r : statements) {
-      OCIStmt* st = nullptr;
-      OCIHandleAlloc(env, reinterpret_cast<dvoid**>(&st), OCI_HTYPE_STMT, 0, nullptr);
-      OCIStmtPrepare(st, err, T(r.sql.c_str()), static_cast<ub4>(r.sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
-      std::vector<std::string> bound;
-      bound.reserve(r.binds.size());
-      for (const auto& b : r.binds) {
-        bound.push_back(values[turn][v++]);
-        OCIBind* bind = nullptr;
-        OCIBindByName(st, &bind, err, T(b.first.c_str()), static_cast<sb4>(b.first.size()),
-                      bound.back().data(), static_cast<sb4>(bound.back().size() + 1), SQLT_STR, nullptr,
-                      nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
-      }
-      Check(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), err, "execute");
-      ub4 columns = 0;
-      OCIAttrGet(st, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err);
-      for (ub4 c = 0; c < columns && c < kColumns; ++c) {
-        OCIDefine* d = nullptr;
-        OCIDefineByPos(st, &d, err, c + 1, &data[static_cast<std::size_t>(c) * kArray * kWidth], kWidth,
-                       SQLT_STR, &ind[c * kArray], &len[c * kArray], nullptr, OCI_DEFAULT);
-      }
-      for (;;) {
-        const sword rc = OCIStmtFetch2(st, err, kArray, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-        if (rc == OCI_NO_DATA) break;
-        Check(rc, err, "fetch");
-      }
-      OCIHandleFree(st, OCI_HTYPE_STMT);
-    }
+    for (std::size_t i = 0; i < statements.size(); ++i) raw.Run(statements[i].sql, bound[turn][i]);
     turn ^= 1;
   }
   state.SetLabel(kTabNames[tab]);
-  OCILogoff(svc, err);
-  OCIHandleFree(env, OCI_HTYPE_ENV);
 }
 
 void Tabs(benchmark::internal::Benchmark* b) {

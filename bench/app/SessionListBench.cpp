@@ -39,7 +39,7 @@ std::size_t MemoryInUse() {
 }
 
 // One instance file with `sessions` sessions listed by the session window of a main window.
-struct Stage {
+struct Stage : appbench::TStage {
   std::filesystem::path dir;
   std::string path;
   TSessionForm* form = nullptr;
@@ -58,7 +58,7 @@ struct Stage {
     simbench::AddSessions(path, sessions - listed);
     form->aRefresh->Execute();
   }
-  ~Stage() {
+  ~Stage() override {
     delete form;
     delete MainForm;
     MainForm = nullptr;
@@ -71,14 +71,7 @@ struct Stage {
 };
 
 Stage& StageOf(int sessions) {
-  static std::unique_ptr<Stage> stage;
-  static int current = 0;
-  if (current != sessions) {
-    stage.reset();
-    stage = std::make_unique<Stage>(sessions);
-    current = sessions;
-  }
-  return *stage;
+  return appbench::TakeStage<Stage>(sessions, sessions);
 }
 
 void BM_TimerTickToRepaintedGrid(benchmark::State& state) {

@@ -864,6 +864,7 @@ void TControl::DefaultHandler(TMessage& m) {
 // ---------------------------------------------------------------- TWinControl
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
+  winControl_ = this;
   brush_.SetColor(color_);
   controlStyle_.Include(csAcceptsControls);
 }
@@ -876,6 +877,7 @@ TWinControl::~TWinControl() {
   // children owned elsewhere stay alive but lose their parent
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
   DestroyHandle();
+  winControl_ = nullptr;  // what is left is a plain control, as a dynamic_cast would find
 }
 
 TWinControl* TWinControl::FindControl(HWND Handle) {
@@ -1401,7 +1403,7 @@ void TWinControl::PaintControls(HDC DC, TControl* First) {
       started = c == First;
       if (!started) continue;
     }
-    if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+    if (c->AsWinControl() || !c->Visible()) continue;
     RECT r = c->BoundsRect();
     if (!RectVisible(DC, r)) continue;
     int saved = SaveDC(DC);
@@ -1419,7 +1421,7 @@ void TWinControl::PaintHandler(TMessage& Message) {
   int saved = SaveDC(dc);
   // graphic children are painted after, so the window does not paint under them
   for (TControl* c : controls_)
-    if (!dynamic_cast<TWinControl*>(c) && c->Visible() && c->ControlStyle().Contains(csOpaque)) {
+    if (!c->AsWinControl() && c->Visible() && c->ControlStyle().Contains(csOpaque)) {
       RECT r = c->BoundsRect();
       ExcludeClipRect(dc, r.Left, r.Top, r.Right, r.Bottom);
     }

@@ -382,8 +382,10 @@ bool TCustomForm::IsShortCut(TMessage& Message) {
   if (handled) return true;
   // The form's action lists, in the order the form owns them; the first that runs the shortcut ends it.
   TShortCut shortCut = ShortCutFromMessage(static_cast<WORD>(Message.WParam), Message.LParam);
+  // (told by the class chain: a form owns hundreds of components, and this runs on every key)
   for (int i = 0; i < ComponentCount(); ++i)
-    if (auto* list = dynamic_cast<TCustomActionList*>(Components(i)); list && list->IsShortCut(shortCut))
+    if (TComponent* c = Components(i); c->InheritsFrom(TCustomActionList::StaticClass()) &&
+                                       static_cast<TCustomActionList*>(c)->IsShortCut(shortCut))
       return true;
   return false;
 }
@@ -394,7 +396,7 @@ namespace {
 bool OfferAction(TControl* control, TBasicAction* action, bool execute, bool children) {
   if (!control) return false;
   if (execute ? control->ExecuteAction(action) : control->UpdateAction(action)) return true;
-  if (auto* w = dynamic_cast<TWinControl*>(control); w && children && w->Showing())
+  if (TWinControl* w = control->AsWinControl(); w && children && w->Showing())
     for (int i = 0; i < w->ControlCount(); ++i)
       if (w->Controls(i)->Visible() && OfferAction(w->Controls(i), action, execute, true)) return true;
   return false;
@@ -408,7 +410,7 @@ void InitiateClientActions(TWinControl* container, TCustomForm* form) {
       auto* action = dynamic_cast<TContainedAction*>(c->Action());
       if (!action || !action->ActionList() || action->ActionList()->Owner() != form) c->InitiateAction();
     }
-    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Showing()) InitiateClientActions(w, form);
+    if (TWinControl* w = c->AsWinControl(); w && w->Showing()) InitiateClientActions(w, form);
   }
 }
 

@@ -186,8 +186,16 @@ bool Polyline(HDC dc, const POINT* points, int count) {
 }
 
 bool PolyPolyline(HDC dc, const POINT* points, const DWORD* counts, int polylines) {
+  DcObj* d = Dc(dc);
+  if (!d) return false;
+  if (!d->Prepare()) return true;
+  // one pen for all of them
+  QPen pen = PenFor(d);
+  if (pen.style() == Qt::NoPen) return true;
+  PenMode(d);
+  d->painter.setPen(pen);
   for (int i = 0; i < polylines; ++i) {
-    Polyline(dc, points, static_cast<int>(counts[i]));
+    for (DWORD j = 0; j + 1 < counts[i]; ++j) Line(d, points[j], points[j + 1]);
     points += counts[i];
   }
   return true;
@@ -262,6 +270,9 @@ int FillRect(HDC dc, const RECT& r, HBRUSH brush) {
   DcObj* d = Dc(dc);
   if (!d) return 0;
   if (r.IsEmpty() || !d->Prepare()) return 1;
+  // wholly outside the clip (the many lines of frames and edges drawn where only a part is painted)
+  if (!d->records && d->clipBoxKnown && !d->clipBox.intersects(QRect(r.Left, r.Top, r.Width(), r.Height())))
+    return 1;
   auto v = reinterpret_cast<std::uintptr_t>(brush);
   if (v > 0 && v <= static_cast<std::uintptr_t>(COLOR_ENDCOLORS))
     brush = SystemBrush(static_cast<int>(v) - 1);

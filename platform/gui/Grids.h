@@ -319,8 +319,13 @@ class TCustomGrid : public TCustomControl {
   bool keepRowPictures_ = false;
   virtual bool CellPictures(int ARow, const std::vector<bool>& Wanted, std::vector<std::uint64_t>& Pictures);
   // At the end of a paint: keeps the picture of every cell the paint drew whole, forgets those it drew
-  // in part.
+  // in part. The pictures noted while the cells were drawn are taken as they are; the others are
+  // asked of CellPictures.
   void KeepRowPictures();
+  // A cell's picture worked out while the paint drew it (the same number CellPictures tells for it).
+  void NoteDrawnPicture(int ACol, int ARow, std::uint64_t Picture);
+  // The pictures noted so far are forgotten (at the start of a paint).
+  void ForgetDrawnPictures() { drawnPictures_.clear(); }
   // After the data under the rows changed: invalidates each cell in view whose picture differs from
   // the one last painted (or is not known); the whole grid when the cells moved since.
   void InvalidateChangedRows();
@@ -412,6 +417,8 @@ class TCustomGrid : public TCustomControl {
   // lay then.
   std::map<int, std::vector<std::uint64_t>> rowPictures_;
   std::uint64_t rowPicturesPlace_ = 0;
+  // The pictures noted while this paint drew the cells (by row, then raw column; kUnknownPicture: none).
+  std::map<int, std::vector<std::uint64_t>> drawnPictures_;
   std::uint64_t CellPlace();
   std::vector<std::pair<int, int>> CellSpans(const TGridAxisDrawInfo& Axis, bool Horizontal);
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gui/Grids.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -239,6 +240,7 @@ std::vector<std::pair<int, int>> TCustomGrid::CellSpans(const TGridAxisDrawInfo&
 }
 
 void TCustomGrid::KeepRowPictures() {
+  const TScopeExit forget([this] { drawnPictures_.clear(); });  // they are this paint's
   if (!keepRowPictures_ || !HandleAllocated()) return;
   const std::uint64_t place = CellPlace();
   if (place != rowPicturesPlace_) {
@@ -251,26 +253,39 @@ void TCustomGrid::KeepRowPictures() {
   CalcDrawInfo(info);
   const auto cols = CellSpans(info.Horz, true), rows = CellSpans(info.Vert, false);
   std::vector<std::uint64_t> now;
-  std::vector<bool> whole(cols.size());
+  std::vector<bool> whole(cols.size()), ask(cols.size());
+  const std::vector<std::uint64_t> noneDrawn(cols.size(), kUnknownPicture);
   for (int r = topLeft_.Y; r < rowCount_; ++r) {
     const auto [top, bottom] = rows[static_cast<std::size_t>(r)];
     if (top >= bottom) break;
     if (bottom <= clip.Top || top >= clip.Bottom) continue;  // not painted: what it showed still shows
-    // the pictures of the cells the paint drew whole: only those are told
+    const auto noted = drawnPictures_.find(r);
+    const std::vector<std::uint64_t>& drawn =
+        noted != drawnPictures_.end() && noted->second.size() == cols.size() ? noted->second : noneDrawn;
+    // the pictures of the cells the paint drew whole: only those are kept, and of those only the ones
+    // the paint did not note are asked for
     for (std::size_t c = 0; c < cols.size(); ++c) {
       const auto [left, right] = cols[c];
       whole[c] = left < right && clip.Left <= left && clip.Right >= right && clip.Top <= top &&
                  clip.Bottom >= bottom;
+      ask[c] = whole[c] && drawn[c] == kUnknownPicture;
     }
-    const bool known = CellPictures(r, whole, now) && now.size() == cols.size();
+    const bool known = CellPictures(r, ask, now) && now.size() == cols.size();
     std::vector<std::uint64_t>& kept = rowPictures_[r];
     kept.resize(cols.size(), kUnknownPicture);
     for (std::size_t c = 0; c < cols.size(); ++c) {
       const auto [left, right] = cols[c];
       if (left >= right || right <= clip.Left || left >= clip.Right) continue;
-      kept[c] = whole[c] && known ? now[c] : kUnknownPicture;
+      kept[c] = whole[c] && known ? (drawn[c] != kUnknownPicture ? drawn[c] : now[c]) : kUnknownPicture;
     }
   }
+}
+
+void TCustomGrid::NoteDrawnPicture(int ACol, int ARow, std::uint64_t Picture) {
+  if (ACol < 0 || ACol >= colCount_) return;
+  std::vector<std::uint64_t>& row = drawnPictures_[ARow];
+  row.resize(static_cast<std::size_t>(colCount_), kUnknownPicture);
+  row[static_cast<std::size_t>(ACol)] = Picture;
 }
 
 void TCustomGrid::InvalidateChangedCells(int ARow) {

@@ -595,11 +595,33 @@ void FocusMovedBetween(HWND from, HWND to) {
 
 // ---------------------------------------------------------------- scroll bars
 
+namespace {
+
+// The part of a scroll bar (window coordinates) that looks otherwise from `was` to `now`: nothing when
+// it looks the same, the two places of the thumb when only the thumb moved or changed its length, else
+// the whole bar. (The track's dither is anchored to the window, so a part of it drawn again joins.)
+RECT ChangedPartOfBar(const ScrollBarLayout& was, const ScrollBarLayout& now) {
+  const bool sameFrame = was.visible == now.visible && was.disabled == now.disabled &&
+                         was.arrowsDisabled == now.arrowsDisabled && was.pressedPart == now.pressedPart &&
+                         EqualRect(was.bar, now.bar) && EqualRect(was.arrow1, now.arrow1) &&
+                         EqualRect(was.arrow2, now.arrow2);
+  // a pressed page shows from the thumb to the end of the track: it follows the thumb
+  if (!sameFrame || now.pressedPart == 4 || now.pressedPart == 5) return now.bar;
+  if (EqualRect(was.thumb, now.thumb)) return RECT{};
+  if (was.thumb.IsEmpty() || now.thumb.IsEmpty()) return now.bar;
+  RECT both;
+  UnionRect(both, was.thumb, now.thumb);
+  return both;
+}
+
+}  // namespace
+
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw) {
   Wnd* w = W(hwnd);
   if (!w || (bar != SB_HORZ && bar != SB_VERT)) return 0;
   ScrollBarState& b = w->bars[bar];
   const ScrollBarState was = b;
+  const ScrollBarLayout looked = GetScrollBarLayout(hwnd, bar);
   if (si.fMask & SIF_RANGE) {
     b.min = si.nMin;
     b.max = std::max(si.nMin, si.nMax);
@@ -615,7 +637,8 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO& si, bool redraw) {
   if ((si.fMask & (SIF_RANGE | SIF_PAGE)) && want != has)
     ShowScrollBar(hwnd, bar, want);
   else if (redraw && (b.min != was.min || b.max != was.max || b.page != was.page || b.pos != was.pos))
-    InvalidateFramePart(w, GetScrollBarLayout(hwnd, bar).bar);  // the bar alone, and only when it changed
+    // the part of the bar that looks otherwise, and nothing when it looks the same
+    InvalidateFramePart(w, ChangedPartOfBar(looked, GetScrollBarLayout(hwnd, bar)));
   return b.pos;
 }
 

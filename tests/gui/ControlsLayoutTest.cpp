@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "FormTestSupport.h"
 #include "platform/gui/ComCtrls.h"
@@ -42,6 +43,13 @@ class ControlsLayout : public FormTest {
 };
 
 // ---------------------------------------------------------------- right to left
+
+TEST_F(ControlsLayout, AControlIsWindowedExactlyWhenItIsAWinControl) {
+  std::vector<TControl*> controls = {new TLabel(form.get()), new TBevel(form.get()), new TPanel(form.get()),
+                                     new TEdit(form.get()), new TGroupBox(form.get())};
+  controls.push_back(form.get());
+  for (TControl* c : controls) EXPECT_EQ(c->AsWinControl(), dynamic_cast<TWinControl*>(c)) << c->ClassName();
+}
 
 TEST_F(ControlsLayout, TheModeFlowsFromTheParentUntilAControlSetsItsOwn) {
   auto* panel = Add<TPanel>(10, 10, 200, 100);

@@ -361,6 +361,50 @@ TEST_F(Painting, TallPatternFillsAreOneDitherAnchoredToTheWindow) {
   EXPECT_EQ(Px(w, 30, 135), kFace) << "below the third fill";
 }
 
+// Several polylines drawn in one call look as each drawn on its own, whatever the pen.
+TEST_F(Painting, PolyPolylineDrawsAsItsPolylinesOneByOne) {
+  const POINT points[] = {{5, 5},   {60, 5},  {60, 40},  // a corner
+                          {10, 50}, {70, 90},            // a slant
+                          {80, 10}, {80, 95},            // upright
+                          {3, 97},  {90, 97}, {90, 60}, {20, 60}};
+  const DWORD counts[] = {3, 2, 2, 4};
+  struct PenCase {
+    const char* name;
+    int style, width;
+  };
+  const PenCase pens[] = {
+      {"thin", PS_SOLID, 1}, {"dashed", PS_DASH, 1}, {"dotted", PS_DOT, 1}, {"wide", PS_SOLID, 3}};
+  for (const PenCase& pc : pens) {
+    SCOPED_TRACE(pc.name);
+    auto draw = [&](bool together) {
+      return Paint(100, 100, [&, together](HDC dc) {
+        HPEN pen = CreatePen(pc.style, pc.width, RGB(0, 0, 160));
+        HGDIOBJ old = SelectObject(dc, pen);
+        if (together) {
+          PolyPolyline(dc, points, counts, 4);
+        } else {
+          const POINT* at = points;
+          for (DWORD n : counts) {
+            Polyline(dc, at, static_cast<int>(n));
+            at += n;
+          }
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+      });
+    };
+    HWND together = draw(true), oneByOne = draw(false);
+    int differing = 0, inked = 0;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 100; ++x) {
+        differing += Px(together, x, y) != Px(oneByOne, x, y);
+        inked += Px(together, x, y) != kFace;
+      }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 150) << "the lines are drawn";
+  }
+}
+
 TEST_F(Painting, MirroredMappingDrawsFromTheRight) {
   HWND w = Paint(100, 50, [](HDC dc) {
     SetMapMode(dc, MM_ANISOTROPIC);

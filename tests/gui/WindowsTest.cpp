@@ -840,9 +840,10 @@ TEST_F(NonClient, ScrollBarIsDrawnAgainOnlyWhenItsStateChanges) {
   }
 }
 
-// A scroll bar that changes is drawn again alone: the frame paint is given the bar's rectangle, the
-// rest of the frame keeps its pixels, and the bar looks as the whole frame drawn anew would have it.
-TEST_F(NonClient, AChangedScrollBarIsTheOnlyPartOfTheFrameDrawnAgain) {
+// A scroll bar that changes is drawn again alone, and of it only what looks otherwise: the frame paint
+// is given that part, the rest of the frame keeps its pixels, and the bar looks as the whole frame
+// drawn anew has it.
+TEST_F(NonClient, OnlyThePartOfAScrollBarThatChangedIsDrawnAgain) {
   HWND top = Top(0, 0, 300, 300);
   HWND w = Child(top, 10, 10, 120, 200, WS_BORDER, WS_EX_CLIENTEDGE);
   auto Px = [](HWND h, int x, int y) { return talvik::gui::WindowPixel(h, x, y); };
@@ -862,26 +863,38 @@ TEST_F(NonClient, AChangedScrollBarIsTheOnlyPartOfTheFrameDrawnAgain) {
     }
     return false;
   };
-  // marks on the frame beside the bar: what the frame paint leaves alone keeps them
-  constexpr COLORREF kMark = RGB(255, 0, 255);
-  HDC dc = GetWindowDC(w);
-  SetPixel(dc, 0, 100, kMark);   // the border, left
-  SetPixel(dc, 60, 1, kMark);    // the client edge, top
-  SetPixel(dc, 60, 198, kMark);  // the client edge, bottom
-  ReleaseDC(w, dc);
   RECT client;
   GetClientRect(w, client);
   POINT at{client.Right, client.Top};
   ClientToScreen(w, at);
   const RECT bar = Rect(at.X, at.Y, at.X + GetSystemMetrics(SM_CXVSCROLL), at.Y + client.Height());
+  auto barPixels = [&] {
+    std::vector<COLORREF> out;
+    for (int y = bar.Top; y < bar.Bottom; ++y)
+      for (int x = bar.Left; x < bar.Right; ++x) out.push_back(Px(top, x, y));
+    return out;
+  };
+  // marks on the frame beside the bar: what the frame paint leaves alone keeps them
+  constexpr COLORREF kMark = RGB(255, 0, 255);
+  const POINT marks[] = {{0, 100}, {60, 1}, {60, 198}};  // the border left, the client edge above and below
+  enum Drawn { kNothing, kThumb, kBar };
   struct Change {
     const char* what;
     UINT mask;
     int max, page, pos;
+    Drawn drawn;
   };
-  const Change changes[] = {{"position", SIF_POS, 99, 20, 60}, {"page", SIF_PAGE, 99, 40, 60}};
+  const Change changes[] = {
+      {"position", SIF_POS, 99, 20, 60, kThumb},
+      {"page", SIF_PAGE, 99, 40, 60, kThumb},
+      {"range and position", SIF_RANGE | SIF_POS, 999, 40, 500, kThumb},
+      {"a position that leaves the thumb where it was", SIF_POS, 999, 40, 501, kNothing},
+      {"a page over the whole range", SIF_PAGE | SIF_DISABLENOSCROLL, 999, 1000, 0, kBar}};
   for (const Change& c : changes) {
     SCOPED_TRACE(c.what);
+    HDC dc = GetWindowDC(w);
+    for (const POINT& m : marks) SetPixel(dc, m.X, m.Y, kMark);
+    ReleaseDC(w, dc);
     si.fMask = c.mask;
     si.nMax = c.max;
     si.nPage = static_cast<UINT>(c.page);
@@ -889,27 +902,29 @@ TEST_F(NonClient, AChangedScrollBarIsTheOnlyPartOfTheFrameDrawnAgain) {
     SetScrollInfo(w, SB_VERT, si, true);
     painted.clear();
     Drain();
+    if (c.drawn == kNothing) {
+      EXPECT_TRUE(painted.empty());
+    } else {
+      ASSERT_EQ(painted.size(), 1u);
+      RECT inBar;
+      EXPECT_TRUE(IntersectRect(inBar, painted[0], bar) && EqualRect(inBar, painted[0])) << "within the bar";
+      if (c.drawn == kBar)
+        EXPECT_EQ(painted[0], bar);
+      else
+        EXPECT_LT(painted[0].Height(), bar.Height() - 2 * GetSystemMetrics(SM_CYVSCROLL))
+            << "the thumb's places";
+    }
+    for (const POINT& m : marks) EXPECT_EQ(Px(top, 10 + m.X, 10 + m.Y), kMark);
+    // the bar as the whole frame drawn again shows it; the marks go
+    const std::vector<COLORREF> shown = barPixels();
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+    painted.clear();
+    Drain();
     ASSERT_EQ(painted.size(), 1u);
-    EXPECT_EQ(painted[0], bar);
-    EXPECT_EQ(Px(top, 10, 110), kMark);
-    EXPECT_EQ(Px(top, 70, 11), kMark);
-    EXPECT_EQ(Px(top, 70, 208), kMark);
+    EXPECT_TRUE(painted[0].IsEmpty()) << "all of the frame";
+    EXPECT_EQ(shown, barPixels());
+    for (const POINT& m : marks) EXPECT_NE(Px(top, 10 + m.X, 10 + m.Y), kMark);
   }
-  // the bar as the whole frame drawn again shows it; the marks go
-  std::vector<COLORREF> shown;
-  for (int y = bar.Top; y < bar.Bottom; ++y)
-    for (int x = bar.Left; x < bar.Right; ++x) shown.push_back(Px(top, x, y));
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
-  painted.clear();
-  Drain();
-  ASSERT_EQ(painted.size(), 1u);
-  EXPECT_TRUE(painted[0].IsEmpty()) << "all of the frame";
-  std::vector<COLORREF> whole;
-  for (int y = bar.Top; y < bar.Bottom; ++y)
-    for (int x = bar.Left; x < bar.Right; ++x) whole.push_back(Px(top, x, y));
-  EXPECT_EQ(shown, whole);
-  EXPECT_NE(Px(top, 10, 110), kMark);
-  EXPECT_NE(Px(top, 70, 11), kMark);
 }
 
 TEST_F(NonClient, ACaptionedChildIsDrawnAgainWhenTheFocusEntersOrLeavesIt) {
