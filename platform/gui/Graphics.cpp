@@ -283,8 +283,11 @@ bool DcObj::Prepare() {
     const QTransform mapping = Mapping();
     painter.setWorldTransform(mapping);
     // a clip of one rectangle under a mere shift can be narrowed and put back without saving state
-    clipIsRect = !clipEmpty && clip.rectCount() == 1 && mapping.type() <= QTransform::TxTranslate;
-    if (clipIsRect) clipRect = clip.boundingRect().translated(-QPointF(mapping.dx(), mapping.dy()).toPoint());
+    clipBoxKnown = !clipEmpty && mapping.type() <= QTransform::TxTranslate;
+    if (clipBoxKnown)
+      clipBox = clip.boundingRect().translated(-QPointF(mapping.dx(), mapping.dy()).toPoint());
+    clipIsRect = clipBoxKnown && clip.rectCount() == 1;
+    if (clipIsRect) clipRect = clipBox;
     dirty = false;
   }
   return !clipEmpty;

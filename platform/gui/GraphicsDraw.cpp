@@ -270,6 +270,9 @@ int FillRect(HDC dc, const RECT& r, HBRUSH brush) {
   DcObj* d = Dc(dc);
   if (!d) return 0;
   if (r.IsEmpty() || !d->Prepare()) return 1;
+  // wholly outside the clip (the many lines of frames and edges drawn where only a part is painted)
+  if (!d->records && d->clipBoxKnown && !d->clipBox.intersects(QRect(r.Left, r.Top, r.Width(), r.Height())))
+    return 1;
   auto v = reinterpret_cast<std::uintptr_t>(brush);
   if (v > 0 && v <= static_cast<std::uintptr_t>(COLOR_ENDCOLORS))
     brush = SystemBrush(static_cast<int>(v) - 1);

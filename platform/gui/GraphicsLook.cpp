@@ -336,8 +336,11 @@ void PaintScrollBar(HWND hwnd, HDC dc, int bar) {
   RECT a1 = l.arrow1, a2 = l.arrow2;
   UINT dis1 = (l.disabled || (l.arrowsDisabled & ESB_DISABLE_UP)) ? DFCS_INACTIVE : 0;
   UINT dis2 = (l.disabled || (l.arrowsDisabled & ESB_DISABLE_DOWN)) ? DFCS_INACTIVE : 0;
-  DrawFrameControl(dc, a1, DFC_SCROLL, up | dis1 | (l.pressedPart == 1 ? DFCS_PUSHED : 0));
-  DrawFrameControl(dc, a2, DFC_SCROLL, down | dis2 | (l.pressedPart == 2 ? DFCS_PUSHED : 0));
+  // (the arrows only where the frame is painted: a moved thumb repaints its places alone)
+  if (RectVisible(dc, a1))
+    DrawFrameControl(dc, a1, DFC_SCROLL, up | dis1 | (l.pressedPart == 1 ? DFCS_PUSHED : 0));
+  if (RectVisible(dc, a2))
+    DrawFrameControl(dc, a2, DFC_SCROLL, down | dis2 | (l.pressedPart == 2 ? DFCS_PUSHED : 0));
   if (!l.thumb.IsEmpty()) {
     RECT t = l.thumb;
     DrawEdge(dc, t, EDGE_RAISED, BF_RECT | BF_MIDDLE);

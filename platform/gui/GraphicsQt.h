@@ -186,6 +186,9 @@ struct DcObj {
   std::uint64_t painterFont = 0;                // the serial of the font set on the painter (0: not known)
   bool clipIsRect = false;                      // the clip Prepare set is one rectangle, `clipRect` (logical)
   QRect clipRect;
+  bool clipBoxKnown =
+      false;  // the box around the clip Prepare set is `clipBox` (logical; under a mere shift)
+  QRect clipBox;
 
   QImage& Target();
   void EndPainter();
