@@ -84,6 +84,9 @@ S& TakeStage(int Key, Args&&... A) {
     current.stage = std::make_unique<S>(std::forward<Args>(A)...);
     current.type = &type;
     current.key = Key;
+    // ended at exit before what the program made while it started (registered after it) is gone
+    static const bool endedAtExit = std::atexit([] { CurrentStage().stage.reset(); }) == 0;
+    (void)endedAtExit;
   }
   return static_cast<S&>(*current.stage);
 }
