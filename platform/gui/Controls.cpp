@@ -2,6 +2,7 @@
 #include "platform/gui/Controls.h"
 
 #include <algorithm>
+#include <cassert>
 #include <set>
 
 #include "platform/gui/Forms.h"
@@ -1907,8 +1908,14 @@ void TGraphicControl::Dispatch(TMessage& m) {
 // ---------------------------------------------------------------- lookups
 
 TCustomForm* GetParentForm(TControl* Control) {
+  // the class chain, not a dynamic_cast per level: a grid asks for every row it checks, and a cast
+  // that fails searches the control's whole class hierarchy
   for (TControl* c = Control; c; c = c->Parent())
-    if (auto* f = dynamic_cast<TCustomForm*>(c)) return f;
+    if (c->InheritsFrom(TCustomForm::StaticClass())) {
+      auto* form = dynamic_cast<TCustomForm*>(c);
+      assert(form);
+      return form;
+    }
   return nullptr;
 }
 

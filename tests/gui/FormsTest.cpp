@@ -441,6 +441,42 @@ TEST_F(Forms, AlignmentAnchorsAndPanels) {
   EXPECT_EQ(talvik::gui::WindowPixel(form.Handle(), 299, 29), RGB(128, 128, 128));
 }
 
+namespace {
+// A form class of the program's own, declared without a class identity of its own.
+class TPlainForm : public TForm {
+ public:
+  using TForm::TForm;
+};
+}  // namespace
+
+TEST_F(Forms, AControlsParentFormIsTheNearestFormAboveIt) {
+  TPlainForm outer(nullptr);
+  auto* panel = new TPanel(&outer);
+  panel->SetParent(&outer);
+  auto* inner = new TForm(&outer);  // a form docked into a panel of another
+  inner->SetParent(panel);
+  auto* innerPanel = new TPanel(inner);
+  innerPanel->SetParent(inner);
+  auto* deep = new TDot(inner);
+  deep->SetParent(innerPanel);
+  auto* onOuter = new TDot(&outer);
+  onOuter->SetParent(panel);
+  auto* loose = new TPanel(&outer);  // no parent at all
+  TCustomForm* const outerForm = &outer;
+  EXPECT_EQ(GetParentForm(&outer), outerForm);
+  EXPECT_EQ(GetParentForm(panel), outerForm);
+  EXPECT_EQ(GetParentForm(onOuter), outerForm);
+  EXPECT_EQ(GetParentForm(inner), inner);
+  EXPECT_EQ(GetParentForm(innerPanel), inner);
+  EXPECT_EQ(GetParentForm(deep), inner);
+  EXPECT_EQ(GetParentForm(loose), nullptr);
+  EXPECT_EQ(GetParentForm(nullptr), nullptr);
+  inner->SetParent(nullptr);  // undocked: its controls' form stays itself, the panel's the outer
+  EXPECT_EQ(GetParentForm(deep), inner);
+  deep->SetParent(panel);
+  EXPECT_EQ(GetParentForm(deep), outerForm);
+}
+
 TEST(Clipboard, FormatsTravelAsBytesAndCommitOnClose) {
   SetClipboardBackend(MakeMemoryClipboard());
   UINT csv = RegisterClipboardFormat("Csv");
