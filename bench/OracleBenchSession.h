@@ -5,12 +5,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 
 class TBenchScottSession {
@@ -36,6 +39,31 @@ class TBenchScottSession {
   TBenchScottSession& operator=(const TBenchScottSession&) = delete;
 
   TOracleSession* Session() const { return session_.get(); }
+
+  // Inserts Count rows into Table, a thousand at a time through array binds: column c of row n is
+  // Value(n, c), bound with the variable type Types[c]. Commits at the end.
+  template <class F>
+  void Fill(const std::string& Table, int Count, F Value, const std::vector<int>& Types) {
+    TOracleQuery q(nullptr);
+    q.SetSession(Session());
+    std::string vals;
+    for (size_t c = 0; c < Types.size(); ++c) {
+      vals += (c ? ", :v" : ":v") + std::to_string(c);
+      q.DeclareVariable("v" + std::to_string(c), Types[c]);
+    }
+    q.SQL()->SetText("insert into " + Table + " values (" + vals + ")");
+    constexpr int kBatch = 1000;
+    for (int start = 0; start < Count; start += kBatch) {
+      const int n = std::min(kBatch, Count - start);
+      for (size_t c = 0; c < Types.size(); ++c) {
+        TVariant a = VarArrayCreate({0, n - 1}, varVariant);
+        for (int i = 0; i < n; ++i) a.SetElement(i, Value(start + i, static_cast<int>(c)));
+        q.SetVariable("v" + std::to_string(c), a);
+      }
+      q.Execute();
+    }
+    Session()->Commit();
+  }
 
  private:
   std::filesystem::path dir_;

@@ -90,26 +90,8 @@ class Instance {
     q.Execute();
   }
   template <class F>
-  void Fill(const std::string& Table, int Count, F Value, std::vector<int> Types) {
-    TOracleQuery q(nullptr);
-    q.SetSession(session_);
-    std::string cols, vals;
-    for (size_t c = 0; c < Types.size(); ++c) {
-      vals += (c ? ", :v" : ":v") + std::to_string(c);
-      q.DeclareVariable("v" + std::to_string(c), Types[c]);
-    }
-    q.SQL()->SetText("insert into " + Table + " values (" + vals + ")");
-    constexpr int kBatch = 1000;
-    for (int start = 0; start < Count; start += kBatch) {
-      const int n = std::min(kBatch, Count - start);
-      for (size_t c = 0; c < Types.size(); ++c) {
-        TVariant a = VarArrayCreate({0, n - 1}, varVariant);
-        for (int i = 0; i < n; ++i) a.SetElement(i, Value(start + i, static_cast<int>(c)));
-        q.SetVariable("v" + std::to_string(c), a);
-      }
-      q.Execute();
-    }
-    session_->Commit();
+  void Fill(const std::string& Table, int Count, F Value, const std::vector<int>& Types) {
+    scott_.Fill(Table, Count, Value, Types);
   }
 
  private:

@@ -488,10 +488,9 @@ bool GrabDisplayToPng(const std::string& path) {
   return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
 }
 
-bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
-  UseQtBackend();
-  const QImage image = GrabDisplay();
-  if (image.isNull()) return false;
+namespace {
+// The pixels of a 32-bit image as colour values, row by row.
+void ImagePixels(const QImage& image, std::vector<COLORREF>& pixels, int& width, int& height) {
   width = image.width();
   height = image.height();
   pixels.resize(static_cast<std::size_t>(width) * height);
@@ -500,6 +499,14 @@ bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
     for (int x = 0; x < width; ++x)
       pixels[static_cast<std::size_t>(y) * width + x] = RGB(qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
   }
+}
+}  // namespace
+
+bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
+  UseQtBackend();
+  const QImage image = GrabDisplay();
+  if (image.isNull()) return false;
+  ImagePixels(image, pixels, width, height);
   return true;
 }
 
@@ -511,14 +518,7 @@ bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& widt
   if (!screen) return false;
   const QImage image = screen->grabWindow(widget->winId()).toImage().convertToFormat(QImage::Format_RGB32);
   if (image.isNull()) return false;
-  width = image.width();
-  height = image.height();
-  pixels.resize(static_cast<std::size_t>(width) * height);
-  for (int y = 0; y < height; ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < width; ++x)
-      pixels[static_cast<std::size_t>(y) * width + x] = RGB(qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
-  }
+  ImagePixels(image, pixels, width, height);
   return true;
 }
 
