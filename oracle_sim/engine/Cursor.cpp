@@ -343,6 +343,8 @@ void ExecuteDml(CursorState& c, int iterations) {
       done += changed;
       if (tr.kind == StmtKind::Insert && changed > 0)
         c.lastRowid = RowidText(tr.targetObject, sqlite3_last_insert_rowid(s.db));
+      else if (changed > 0 && !c.returnedRowids.empty())
+        c.lastRowid = c.returnedRowids.back();
       sqlite3_reset(c.stmt);
       ++it;
     } catch (const LockConflict&) {
@@ -378,7 +380,11 @@ void Cursor::Execute(int iterations) {
   c.tr = s.TranslateCached(c.sql);
   live::OnCallStart(s, c);
   try {
-    if (c.tr->readsLive) live::Flush(s);  // the statement reads what this process's sessions did
+    if (c.tr->readsLive) {
+      // The statement reads the instance's sessions: those whose program has ended are gone.
+      s.DropSessionsOfEndedProcesses();
+      live::Flush(s);  // and what this process's sessions did
+    }
     RunCursor(c, iterations);
   } catch (...) {
     if (s.cut.load() == 0) live::OnCallEnd(s, c, true);

@@ -122,6 +122,13 @@ struct SessionState {
   void RollbackTo(const std::string& name);
   bool SessionAlive(int sid);
   void CleanupDeadHolders(int64_t objId);
+  // Ends a session whose process is gone as the instance would: its transaction rolled back, its
+  // locks, cursors and events dropped, its row removed.
+  void DropSession(int other);
+  // Drops the sessions of processes that no longer exist (at most a few times a second). Only a
+  // process the system reports as absent counts: sessions of this process and of any process that
+  // still exists stay.
+  void DropSessionsOfEndedProcesses();
   void WaitForLock(bool nowait);
   void StopWaiting() noexcept;
   int waitingFor = 0;  // the session whose lock this one waits for (0: none)

@@ -31,6 +31,9 @@ namespace {
 std::mutex g_liveMu;
 std::set<std::pair<std::string, int>> g_live;  // (instance path, sid) of sessions alive in this process
 
+// How often the sessions of ended processes are looked for.
+constexpr std::chrono::milliseconds kEndedProcessSweepGap{200};
+
 int BusyHandler(void* arg, int count) {
   auto* s = static_cast<SessionState*>(arg);
   if (s && s->interrupted.load()) return 0;
@@ -674,21 +677,40 @@ void SessionState::CleanupDeadHolders(int64_t objId) {
   sqlite3_bind_int(st, 2, sid);
   while (sqlite3_step(st) == SQLITE_ROW) holders.push_back(sqlite3_column_int(st, 0));
   sqlite3_finalize(st);
-  for (int h : holders) {
-    if (SessionAlive(h)) continue;
-    // the holder's process is gone: roll its transaction back as the instance would
-    BeginWrite();
-    try {
-      RollbackUndo(h, 0);
-      Scalar(db, "DELETE FROM sim$undo WHERE sid = ?", {h});
-      Scalar(db, "DELETE FROM sim$locks WHERE sid = ?", {h});
-      Scalar(db, "DELETE FROM sim$sessions WHERE sid = ?", {h});
-    } catch (...) {
-      RollbackWrite();
-      throw;
-    }
-    CommitWrite();
+  for (int h : holders)
+    if (!SessionAlive(h)) DropSession(h);
+}
+
+void SessionState::DropSession(int other) {
+  BeginWrite();
+  try {
+    RollbackUndo(other, 0);
+    for (const char* table : {"sim$undo", "sim$locks", "sim$open_cursor", "sim$sess_event", "sim$sessions"})
+      Scalar(db, std::string("DELETE FROM ") + table + " WHERE sid = ?", {other});
+  } catch (...) {
+    RollbackWrite();
+    throw;
   }
+  CommitWrite();
+}
+
+void SessionState::DropSessionsOfEndedProcesses() {
+  using Clock = std::chrono::steady_clock;
+  static std::atomic<Clock::rep> lastSweep{0};
+  const Clock::rep now = Clock::now().time_since_epoch().count();
+  const Clock::rep gap = std::chrono::duration_cast<Clock::duration>(kEndedProcessSweepGap).count();
+  Clock::rep last = lastSweep.load();
+  if (last && now - last < gap) return;
+  if (!lastSweep.compare_exchange_strong(last, now)) return;  // another thread sweeps
+  std::vector<int> ended;
+  sqlite3_stmt* st = Prepared("SELECT sid, pid FROM sim$sessions WHERE pid > 0 AND pid <> ?");
+  sqlite3_bind_int64(st, 1, ::getpid());
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    const auto pid = static_cast<pid_t>(sqlite3_column_int64(st, 1));
+    if (::kill(pid, 0) != 0 && errno == ESRCH) ended.push_back(sqlite3_column_int(st, 0));
+  }
+  sqlite3_reset(st);
+  for (int h : ended) DropSession(h);
 }
 
 void SessionState::WaitForLock(bool nowait) {

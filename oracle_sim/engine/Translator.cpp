@@ -1987,6 +1987,9 @@ void TranslateDml(Tx& tx, Statement& st, Translation& tr) {
     sql += ", rowid";
     tx.bareColumns_ = false;
     tr.outBinds = st.into;
+  } else if (st.kind != Statement::Insert) {
+    // The rows an UPDATE or DELETE processed give the statement's ROWID (the last of them).
+    sql += " RETURNING rowid";
   }
   tr.sqlite = sql;
 }

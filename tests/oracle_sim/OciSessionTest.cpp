@@ -843,11 +843,18 @@ TEST_F(OciSessionTest, RowidOfTheInsertedRow) {
                      OCI_DEFAULT);
   ASSERT_EQ(conn->Execute(sel, 1), OCI_SUCCESS) << conn->Message();
   EXPECT_EQ(text, expected);
-  // An update reports no row address.
+  // An update reports the address of the row it changed.
+  std::memset(rowid, 0, 13);
   OCIStmt* upd = conn->Prepare("update t set name = 'x' where id = 77");
   ASSERT_EQ(conn->Execute(upd, 1), OCI_SUCCESS);
   ASSERT_EQ(oci.OCIAttrGet(upd, OCI_HTYPE_STMT, rowid, nullptr, OCI_ATTR_ROWID, conn->err), OCI_SUCCESS);
-  EXPECT_EQ(b[0], 0);
+  EXPECT_EQ(b[0], 1);
+  text.clear();
+  put(part(1, 4), 6);
+  put(part(5, 2), 3);
+  put(part(7, 4), 6);
+  put(part(11, 2), 3);
+  EXPECT_EQ(text, expected);
   oci.OCIDescriptorFree(rowid, OCI_DTYPE_ROWID);
   for (OCIStmt* s : {st, sel, upd}) oci.OCIHandleFree(s, OCI_HTYPE_STMT);
 }

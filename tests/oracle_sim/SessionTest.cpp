@@ -542,5 +542,65 @@ TEST_F(Sessions, LocksAreVisibleAcrossProcesses) {
   close(toParent[1]);
 }
 
+// A server drops the session of a client that is gone, with its work; sessions of processes that
+// still run stay.
+TEST_F(Sessions, SessionsOfEndedProcessesAreDropped) {
+  struct Child {
+    pid_t pid = -1;
+    int toChild[2] = {-1, -1}, toParent[2] = {-1, -1};
+    std::string sid;
+  };
+  auto start = [&](Child& c, int deptno) {
+    ASSERT_EQ(pipe(c.toChild), 0);
+    ASSERT_EQ(pipe(c.toParent), 0);
+    c.pid = fork();
+    ASSERT_GE(c.pid, 0);
+    if (c.pid == 0) {
+      char sid[16] = "x";
+      try {
+        auto s = Session::LogOn(Instance::Open(path_), "scott", "tiger");
+        Exec(*s, "insert into dept values (" + std::to_string(deptno) + ", 'GONE', 'NOWHERE')");
+        std::snprintf(sid, sizeof sid, "%s", Query(*s, "select userenv('SID') from dual")[0][0].c_str());
+        if (write(c.toParent[1], sid, sizeof sid) != sizeof sid) _exit(2);
+        char x;
+        if (read(c.toChild[0], &x, 1) != 1) _exit(3);
+        _exit(0);  // ends with its session open, without logging off or ending its transaction
+      } catch (...) {
+        if (write(c.toParent[1], sid, sizeof sid) != sizeof sid) _exit(2);
+      }
+      _exit(0);
+    }
+    char sid[16] = {};
+    ASSERT_EQ(read(c.toParent[0], sid, sizeof sid), static_cast<ssize_t>(sizeof sid));
+    c.sid = sid;
+  };
+  auto finish = [](Child& c) {
+    char go = 'g';
+    if (write(c.toChild[1], &go, 1) == 1) {
+      int status = 0;
+      waitpid(c.pid, &status, 0);
+    }
+    for (int fd : {c.toChild[0], c.toChild[1], c.toParent[0], c.toParent[1]}) close(fd);
+  };
+  auto listed = [&](const std::string& sid) {
+    return !Query(*system_, "select sid from v$session where sid = " + sid).empty();
+  };
+  Child staying, ending;
+  start(staying, 71);
+  start(ending, 72);
+  ASSERT_NE(staying.sid, "x");
+  ASSERT_NE(ending.sid, "x");
+  ASSERT_TRUE(listed(ending.sid));
+  finish(ending);
+  // Looked for a few times a second: wait for it, with a time-out.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (listed(ending.sid) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(listed(ending.sid)) << "the ended program's session is gone";
+  EXPECT_TRUE(listed(staying.sid)) << "a live program's session stays";
+  EXPECT_TRUE(listed(Query(*scott_, "select userenv('SID') from dual")[0][0])) << "and this program's";
+  finish(staying);
+}
+
 }  // namespace
 }  // namespace simtest
