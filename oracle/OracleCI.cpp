@@ -43,7 +43,11 @@ std::string DiscoveryLog;
 std::string SavedCurrentDir;
 std::string SavedPath;
 std::string TNSNamesFile;
-TOracleCriticalSection ClientLock;
+
+TOracleCriticalSection& ClientLock() {
+  static TOracleCriticalSection lock;
+  return lock;
+}
 
 namespace {
 
@@ -110,7 +114,7 @@ bool StartFlag(TOCIGroup group) {
     case ogOpinit:
       return groupFlags[ogOlog];
     case ogHandleAPI:
-      return !ForceOCI7;
+      return true;  // bound whatever ForceOCI7 says: it only decides whether the sessions use it
     case ogErrorText:
     case ogOCI81:
       return groupFlags[ogHandleAPI];
@@ -134,7 +138,7 @@ void BindEntryPoints() {
       e.store(address);
     }
   }
-  UseOCI8 = groupFlags[ogHandleAPI];
+  UseOCI8 = !ForceOCI7 && groupFlags[ogHandleAPI];
 }
 
 // The version value of an ora*.dll file name: "0." + the digits after "ora" (or "oraNT"), up to
@@ -385,7 +389,7 @@ void FindOracleHomeKey() {
 }
 
 void InitClientLibrary() {
-  TOracleLockGuard guard(ClientLock);
+  TOracleLockGuard guard(ClientLock());
   if (ClientLoaded()) return;
   int code = LoadAndBind();
   if (code != 0) {
@@ -418,12 +422,12 @@ std::vector<std::function<void()>>& FreeHandlers() {
 }  // namespace
 
 void AddClientLibraryFreeHandler(std::function<void()> Handler) {
-  TOracleLockGuard guard(ClientLock);
+  TOracleLockGuard guard(ClientLock());
   FreeHandlers().push_back(std::move(Handler));
 }
 
 void FreeClientLibrary() {
-  TOracleLockGuard guard(ClientLock);
+  TOracleLockGuard guard(ClientLock());
   if (ClientHandle)
     for (auto& handler : FreeHandlers()) handler();
   if (MTSHandle) FreeLibrary(MTSHandle);
@@ -441,7 +445,7 @@ void FreeClientLibrary() {
 }
 
 void InitMTSLibrary() {
-  TOracleLockGuard guard(ClientLock);
+  TOracleLockGuard guard(ClientLock());
   if (MTSLoaded()) return;
   mtsFlag = false;
   InitClientLibrary();
@@ -484,7 +488,7 @@ void RestoreCurrentDir() {
 }
 
 void ResetClientLibraryState() {
-  TOracleLockGuard guard(ClientLock);
+  TOracleLockGuard guard(ClientLock());
   ociDllBySearch = true;
   homeNameBySearch = true;
   FreeClientLibrary();
@@ -516,13 +520,15 @@ std::string FindTNSNamesFile() {
   if (folder.empty() && !SameText(OracleHomeKey, kOracleKey))
     folder = ReadRegString(HKEY_LOCAL_MACHINE, kOracleKey, "TNS_ADMIN");
   if (folder.empty()) {
-    std::string net = ReadRegString(HKEY_LOCAL_MACHINE, OracleHomeKey, UseOCI8 ? "NET80" : "NET20");
+    // The client's layout follows the generations it has, not the one the sessions use.
+    const bool handleAPI = groupFlags[ogHandleAPI];
+    std::string net = ReadRegString(HKEY_LOCAL_MACHINE, OracleHomeKey, handleAPI ? "NET80" : "NET20");
     if (!net.empty()) {
       folder = JoinPath(net, "admin");
     } else {
       std::string home = ReadRegString(HKEY_LOCAL_MACHINE, OracleHomeKey, "ORACLE_HOME");
       // The client's own layout: net80/admin for handle-API clients without the 8.1 calls.
-      folder = JoinPath(home, UseOCI8 && !groupFlags[ogOCI81] ? "net80/admin" : "network/admin");
+      folder = JoinPath(home, handleAPI && !groupFlags[ogOCI81] ? "net80/admin" : "network/admin");
     }
   }
   TNSNamesFile = JoinPath(folder, "tnsnames.ora");

@@ -145,8 +145,9 @@ extern std::string TNSNamesFile;
 // number as the item's object).
 TStringList* AliasList();
 TStringList* HomeList();
-// Serialises loading and binding of the libraries (and whole logons of thread-safe sessions).
-extern TOracleCriticalSection ClientLock;
+// Serialises loading and binding of the libraries (and whole logons of thread-safe sessions). Made on
+// first use, so that other units' start-up code may take it whatever order the program links them in.
+TOracleCriticalSection& ClientLock();
 
 // ---- Operations ---------------------------------------------------------------------------------------
 

@@ -346,13 +346,15 @@ void TOracleQuery::ComputeErrorPosition() {
   errorLine_ = 1;
   errorColumn_ = 1;
   if (offset < 1) return;
+  // The offset counts bytes of the text; the column counts the characters a user sees.
   int line = 0, column = 0;
   const std::string& text = lastParsed_;
   for (int i = 0; i < offset && i < static_cast<int>(text.size()); ++i) {
-    if (text[static_cast<size_t>(i)] == '\n') {
+    const auto c = static_cast<unsigned char>(text[static_cast<size_t>(i)]);
+    if (c == '\n') {
       column = 0;
       ++line;
-    } else {
+    } else if ((c & 0xC0) != 0x80) {
       ++column;
     }
   }

@@ -245,11 +245,7 @@ std::string TOracleQuery::FieldAsString(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
-  if (f->indicators[rowIndex_] == -1) {
-    if (type == SQLT_NTY && !dynamic_cast<TXMLType*>(f->columnObject.get())) ConvertError(Index, "a String");
-    if (IsLOBType(type) || IsTimestampType(type) || type == SQLT_RSET) ConvertError(Index, "a String");
-    return "";
-  }
+  if (f->indicators[rowIndex_] == -1) return "";  // a null column of any type
   if (IsLOBType(type) || IsTimestampType(type)) return ComplexFieldText(f);
   if (type == SQLT_NTY || type == SQLT_REF) return ObjectFieldText(f, Index);
   const uint8_t* cell = f->buffer ? f->Cell(rowIndex_) : nullptr;
@@ -277,9 +273,9 @@ int TOracleQuery::FieldAsInteger(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
+  if (f->indicators[rowIndex_] == -1) return 0;
   if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
     ConvertError(Index, "an Integer");
-  if (f->indicators[rowIndex_] == -1) return 0;
   const uint8_t* cell = f->Cell(rowIndex_);
   int result = 0;
   switch (type) {
@@ -300,9 +296,9 @@ double TOracleQuery::FieldAsFloat(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
+  if (f->indicators[rowIndex_] == -1) return 0.0;
   if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
     ConvertError(Index, "a Float");
-  if (f->indicators[rowIndex_] == -1) return 0.0;
   const uint8_t* cell = f->Cell(rowIndex_);
   switch (type) {
     case SQLT_INT:
@@ -320,11 +316,11 @@ TDateTime TOracleQuery::FieldAsDate(int Index) {
   CheckRow(Index);
   TFieldData* f = FieldData(Index);
   int type = f->fetchType;
+  if (f->indicators[rowIndex_] == -1) return 0.0;
   if (IsTimestampType(type) && f->columnObject)
     return static_cast<TOracleTimestamp*>(f->columnObject.get())->AsDateTime();
   if (type != SQLT_INT && type != SQLT_FLT && type != SQLT_STR && type != SQLT_DAT)
     ConvertError(Index, "a Date");
-  if (f->indicators[rowIndex_] == -1) return 0.0;
   const uint8_t* cell = f->Cell(rowIndex_);
   switch (type) {
     case SQLT_INT:

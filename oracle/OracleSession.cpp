@@ -2,6 +2,8 @@
 // the server, and the preferences and lists that queries and datasets use.
 #include "oracle/OracleSession.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -33,6 +35,36 @@ const bool sharedEnvHandler = [] {
   });
   return true;
 }();
+
+// Unit finalisation: at a normal end of the program the sessions it left connected log off and the
+// client library is freed, as a server expects of a client that ends. Registered at the first logon
+// of each process, after the client library was loaded, so that it runs before the objects it uses
+// are destroyed. Sessions that a forked process inherited belong to its parent and stay.
+pid_t finalisingProcess = 0;
+
+void FinaliseSessions() {
+  if (::getpid() != finalisingProcess) return;
+  bool inherited = false;
+  for (TOracleSession* s : TOracleSession::Sessions()) {
+    if (!s->Connected()) continue;
+    if (!s->LoggedOnByThisProcess()) {
+      inherited = true;
+      continue;
+    }
+    try {
+      s->LogOff();
+    } catch (...) {
+    }
+  }
+  if (!inherited) FreeClientLibrary();
+}
+
+void RegisterFinalisation() {
+  std::lock_guard guard(sessionsLock);
+  if (finalisingProcess == ::getpid()) return;
+  finalisingProcess = ::getpid();
+  std::atexit(FinaliseSessions);
+}
 
 bool AllocHandle(OCIEnv* env, void* handle, ub4 type) {
   return OCI.OCIHandleAlloc(env, static_cast<dvoid**>(handle), type, 0, nullptr) == OCI_SUCCESS;
@@ -265,6 +297,10 @@ TOracleSession::~TOracleSession() {
   allSessions.erase(std::remove(allSessions.begin(), allSessions.end(), this), allSessions.end());
 }
 
+bool TOracleSession::LoggedOnByThisProcess() const {
+  return connected_ && logonProcess_ == ::getpid();
+}
+
 std::vector<TOracleSession*> TOracleSession::Sessions() {
   std::lock_guard guard(sessionsLock);
   return allSessions;
@@ -475,8 +511,10 @@ void TOracleSession::SetConnected(bool Value) {
 
 void TOracleSession::Loaded() {
   TComponent::Loaded();
+  // A logon made here has told AfterLogOn and OnChange itself (the form is no longer being read).
+  const bool logsOnHere = pendingLogOn_;
   ApplyPendingLogOn();
-  if (connected_) {
+  if (connected_ && !logsOnHere) {
     if (AfterLogOn) AfterLogOn(this);
     InvokeEvent(OnChange, this);
   }
@@ -552,7 +590,7 @@ void TOracleSession::NormaliseLogonString() {
 void TOracleSession::MakeEnvironment() {
   if (env_) return;
   if (OracleSharedEnvironment) {
-    TOracleLockGuard guard(ClientLock);
+    TOracleLockGuard guard(ClientLock());
     if (!sharedEnv) {
       if (OCIGroupPresent(ogOCI81))
         OCI.OCIEnvCreate(&sharedEnv, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0,
@@ -632,7 +670,7 @@ void TOracleSession::LogOn() {
   std::exception_ptr failure;
   {
     std::optional<TOracleLockGuard> clientLock;
-    if (threadSafe_) clientLock.emplace(ClientLock);
+    if (threadSafe_) clientLock.emplace(ClientLock());
     try {
       if (odbc_ && !odbcAdapter_ && OCIDLL.empty()) OCIDLL = ODBCLibraryName;
       ShowBusy();
@@ -643,6 +681,7 @@ void TOracleSession::LogOn() {
         throw;
       }
       RestoreBusy();
+      RegisterFinalisation();
       LogOff();
       handleMode_ = !preferences_->UseOCI7() && UseOCI8 && !ForceOCI7 && !odbc_ && !externalLDA_;
       ldaFromSvc_ = false;
@@ -733,6 +772,7 @@ void TOracleSession::LogOn() {
         OCI.OCIAttrSet(svc_, OCI_HTYPE_SVCCTX, &size, 0, OCI_ATTR_STMTCACHESIZE, err2_);
       }
       connected_ = true;
+      logonProcess_ = ::getpid();
       if (!Shared()) ApplySettings();
     } catch (...) {
       failure = std::current_exception();
@@ -810,7 +850,7 @@ void TOracleSession::DoLogOff(bool Destroying) {
     std::exception_ptr releaseError;
     {
       std::optional<TOracleLockGuard> clientLock;
-      if (threadSafe_) clientLock.emplace(ClientLock);
+      if (threadSafe_) clientLock.emplace(ClientLock());
       try {
         if (Shared()) {
           OCISvcCtx* svc = svc_;

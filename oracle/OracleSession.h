@@ -166,6 +166,8 @@ class TOracleSession : public TComponent {
   int StatementCacheSize() const { return statementCacheSize_; }
   void SetStatementCacheSize(int Value);
   bool Connected() const { return connected_; }
+  // Connected by this process (not a connection a forked process inherited).
+  bool LoggedOnByThisProcess() const;
   void SetConnected(bool Value);
 
   // ---- Connection ----
@@ -295,6 +297,8 @@ class TOracleSession : public TComponent {
   bool statementCache_ = false;
   int statementCacheSize_ = 20;
   bool connected_ = false;
+  // The process that logged the session on (a forked child must not end its parent's connection).
+  int64_t logonProcess_ = 0;
 
   sword status_ = 0;
   bool attached_ = false;

@@ -304,12 +304,14 @@ TEST_F(Discovery, MissingNamesSwitchTheirGroupsOff) {
   EXPECT_EQ(loader_.LoadCount("/c/none.so"), 0);
   ResetClientLibraryState();
 
-  // ForceOCI7 leaves the handle-based names unbound.
+  // ForceOCI7 binds every generation the client has; only the sessions keep to the host calls.
   ForceOCI7 = true;
   SetCommandLine(std::vector<std::string>{"talvik", "OCIDLL=/c/full.so"});
   InitClientLibrary();
   EXPECT_FALSE(UseOCI8);
-  EXPECT_EQ(OCI.OCIStmtExecute, nullptr);
+  EXPECT_TRUE(OCIGroupPresent(ogHandleAPI));
+  for (TOCIGroup g : {ogOCI81, ogOCI90, ogOCI92}) EXPECT_TRUE(OCIGroupPresent(g)) << g;
+  EXPECT_NE(OCI.OCIStmtExecute, nullptr);
   EXPECT_EQ(opinitCalls, 2);
 }
 
@@ -374,6 +376,10 @@ TEST_F(Discovery, TNSNamesLocation) {
   ResetClientLibraryState();
   // A client with the handle API but not the 8.1 calls keeps its files in net80/admin.
   loader_.AddLibrary(a + "/lib/" + ClientLibraryName, ClientSymbols({"OCIEnvCreate"}));
+  EXPECT_EQ(FindTNSNamesFile(), a + "/net80/admin/tnsnames.ora");
+  ResetClientLibraryState();
+  // The layout is the client's whatever generation the sessions use.
+  ForceOCI7 = true;
   EXPECT_EQ(FindTNSNamesFile(), a + "/net80/admin/tnsnames.ora");
   ResetClientLibraryState();
   // NET80 of the home, TNS_ADMIN of the root key, TNS_ADMIN of the environment: each wins over the last.

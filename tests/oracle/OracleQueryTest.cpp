@@ -264,6 +264,66 @@ TEST_P(QueryTest, ParseErrorsGiveLineAndColumn) {
   EXPECT_TRUE(afterQuery) << "fires on errors too";
 }
 
+TEST_P(QueryTest, ParseErrorColumnsCountCharactersNotBytes) {
+  auto s = Connect();
+  for (const char* text : {"abcdef", "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82"}) {
+    SCOPED_TRACE(text);
+    auto q = Query(s.get(), std::string("select 1 from dual\nwhere 'x' = '") + text + "' )) and 1 = 1");
+    EXPECT_NE(OracleCode([&] { q->Execute(); }), 0);
+    EXPECT_EQ(q->ErrorLine(), 2);
+    EXPECT_EQ(q->ErrorPosition(), 22) << "the first of the two parentheses";
+  }
+}
+
+TEST_P(QueryTest, RowIdNamesTheLastRowProcessed) {
+  auto s = Connect();
+  Run(s.get(), "create table marks (n number(4))");
+  auto insert = Query(s.get(), "insert into marks values (:n)");
+  insert->DeclareVariable("n", otInteger);
+  std::vector<std::string> inserted;
+  for (int n = 1; n <= 3; ++n) {
+    insert->SetVariable("n", n);
+    insert->Execute();
+    inserted.push_back(insert->RowId());
+  }
+  auto rowIdOf = [&](int n) {
+    auto q = Query(s.get(), "select rowid from marks where n = " + IntToStr(n));
+    q->Execute();
+    return q->Eof() ? std::string("<none>") : q->FieldAsString(0);
+  };
+  EXPECT_EQ(inserted[1], rowIdOf(2));
+  EXPECT_EQ(inserted[1].size(), 18u);
+  auto update = Query(s.get(), "update marks set n = n + 10 where n = 2");
+  update->Execute();
+  EXPECT_EQ(update->RowsProcessed(), 1);
+  EXPECT_EQ(update->RowId(), inserted[1]);
+  auto remove = Query(s.get(), "delete from marks where n >= 3 and n < 12");
+  remove->Execute();
+  EXPECT_EQ(remove->RowsProcessed(), 1);
+  EXPECT_EQ(remove->RowId(), inserted[2]);
+}
+
+// LOB and timestamp columns come through the handle-based calls only.
+using HandleQueryTest = ScottSessionTest;
+
+TEST_F(HandleQueryTest, NullColumnsOfEveryTypeReadAsEmptyText) {
+  TOracleSession* s = S();
+  Run(s, "create table blanks (n number(4), c clob, b blob, t timestamp, d date)");
+  Run(s, "insert into blanks (n) values (1)");
+  auto q = Query(s, "select c, b, t, d, n from blanks");
+  q->Execute();
+  ASSERT_FALSE(q->Eof());
+  for (int i = 0; i < q->FieldCount(); ++i) {
+    SCOPED_TRACE(q->FieldName(i));
+    if (i < 4) {
+      EXPECT_TRUE(q->FieldIsNull(i));
+    }
+    EXPECT_EQ(Raised([&] { EXPECT_EQ(q->FieldAsString(i), i < 4 ? "" : "1"); }), "");
+  }
+  EXPECT_EQ(Raised([&] { q->FieldAsDate(2); }), "") << "a null timestamp is date 0";
+  EXPECT_EQ(Raised([&] { q->FieldAsInteger(0); }), "") << "a null column gives 0 whatever its type";
+}
+
 TEST_P(QueryTest, OptimizeKeepsTheParseUntilVariablesChange) {
   auto s = Connect();
   auto q = Query(s.get(), "select :a from dual");

@@ -2,6 +2,7 @@
 // logon and logoff in both call generations, logon errors and warnings, transactions, settings,
 // the client information, connection loss and password changes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -426,6 +427,61 @@ TEST_P(SessionTest, AThreadSafeSessionIsFreeAgainAfterAnError) {
   std::thread([&] { user = Scalar(s.get(), "select user from dual"); }).join();
   EXPECT_EQ(user, "SCOTT");
   s->LogOff();
+}
+
+TEST_P(SessionTest, AConnectionStoredWithTheFormIsAnnouncedOnce) {
+  auto s = Session("scott", "tiger");
+  int afterLogOn = 0, changes = 0;
+  s->AfterLogOn = [&](TOracleSession*) { ++afterLogOn; };
+  s->OnChange = [&](TOracleSession*) { ++changes; };
+  s->BeginLoading();
+  s->SetConnected(true);
+  EXPECT_FALSE(s->Connected()) << "only marked while the form is read";
+  s->EndLoading();
+  EXPECT_TRUE(s->Connected());
+  EXPECT_EQ(afterLogOn, 1);
+  EXPECT_EQ(changes, 1);
+}
+
+namespace {
+// The child's end: what its last exit handler saw, written to the parent.
+int exitReport = -1;
+TOracleSession* exitSession = nullptr;
+}  // namespace
+
+TEST_P(SessionTest, AProgramThatEndsNormallyLogsItsSessionsOff) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(fds[0]);
+    exitReport = fds[1];
+    // Kept until after the handlers below: a program that never freed its session.
+    static std::unique_ptr<TOracleSession> left = Session("scott", "tiger");
+    exitSession = left.get();
+    // Registered before the logon, so it runs after the library's own handler.
+    std::atexit([] {
+      const char seen = !exitSession->Connected() && !ClientLoaded() ? 'y' : 'n';
+      if (write(exitReport, &seen, 1) != 1) _exit(3);
+    });
+    try {
+      left->LogOn();
+    } catch (...) {
+      _exit(2);
+    }
+    std::exit(0);
+  }
+  close(fds[1]);
+  char seen = 0;
+  EXPECT_EQ(read(fds[0], &seen, 1), 1);
+  close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(seen, 'y') << "logged off and the client library freed at the end";
+  auto dba = Session("system", "manager");
+  dba->LogOn();
+  EXPECT_EQ(Scalar(dba.get(), "select count(*) from v$session where username = 'SCOTT'"), "0");
 }
 
 TEST(SessionBanner, ReleasesOfTheHandleGeneration) {
