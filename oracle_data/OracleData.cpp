@@ -1060,10 +1060,11 @@ void TOracleDataSet::SetBlockReadSize(int Value) {
 }
 
 bool TOracleDataSet::GetCanModify() {
+  if (qbeMode_ && Active()) return true;  // criteria are typed into any dataset, a read-only one too
   if (!Active() || Detached() || readOnly_) return false;
-  if (qbeMode_) return true;  // criteria are typed into any dataset
   if (rowIdIndex_ < 0 && !OnApplyRecord) return false;
-  if (master_ && (!master_->Active() || !master_->store_ || master_->IsEmpty())) return false;
+  if (master_ && (!master_->Active() || !master_->store_ || master_->IsEmpty() || master_->qbeMode_))
+    return false;
   return true;
 }
 

@@ -857,6 +857,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // Restores a fetched LOB value: a signed value always, an unsigned one through OnDecompressBLOB
   // when CompressBLOBs is on (true when replaced). A value that fails to decode stays as it is.
   bool Decompress(TField* Field, std::string& Data);
+  // The plain bytes of a binary value read from the server (decompressed as a fetch would).
+  std::string PlainBytes(TField* Field, const TVariant& Value);
 
   // ---- Change log and field values ----
   TChangeLog* ChangeLog() { return &changeLog_; }

@@ -141,7 +141,8 @@ bool TOracleDataSet::MatchesMaster(uint8_t* Record) {
 }
 
 void TOracleDataSet::LockLinkFields(bool ForInsert) {
-  if (details_.empty() || destroying_) return;
+  // In query-by-example mode the link fields keep what the mode gave them.
+  if (details_.empty() || destroying_ || qbeMode_) return;
   // Each link field is set once to where it ends: a field read-only before and after is left alone,
   // so a detail's refresh tells the master's controls of no layout change.
   std::vector<std::pair<TField*, bool>> targets;

@@ -185,7 +185,8 @@ bool TOracleDataSet::ValuesEqual(TField* Field, const TVariant& Value, bool UseO
     switch (type) {
       case otLongRaw:
       case otBLOB:
-        return BytesOf(mine) == BytesOf(Value);
+        // Compare like with like: the field holds the plain bytes, the server the stored ones.
+        return BytesOf(mine) == PlainBytes(Field, Value);
       case otString: {
         // The server's text is cut to the field's size, which counts characters.
         std::string server = readBack(Value);
@@ -207,6 +208,12 @@ bool TOracleDataSet::ValuesEqual(TField* Field, const TVariant& Value, bool UseO
   } catch (const EVariantError&) {
     return false;
   }
+}
+
+std::string TOracleDataSet::PlainBytes(TField* Field, const TVariant& Value) {
+  std::string bytes = BytesOf(Value);
+  Decompress(Field, bytes);
+  return bytes;
 }
 
 bool TOracleDataSet::RecordChangedOnServer(TOracleQuery* Query) {
@@ -469,7 +476,7 @@ bool TOracleDataSet::CopyRowInto(TOracleQuery* Query, uint8_t* Record) {
       else if (f->DataType() == ftString)
         f->SetAsString(FittingText(f, trim ? TrimRight(v.AsString()) : v.AsString()));
       else if (v.IsArray())
-        f->SetAsString(v.Bytes());
+        f->SetAsString(PlainBytes(f, v));
       else
         f->SetValue(v);
       any = true;
@@ -536,9 +543,14 @@ std::string TOracleDataSet::ColumnValue(TOracleQuery* Query, TOracleFieldInfo* I
     }
     case otCLOB:
     case otBLOB: {
+      // Text goes as text (without CRs when the session converts line breaks); only binary values
+      // are stored compressed.
       std::string bytes = f->AsString();
-      Compress(f, bytes);
-      if (type == otCLOB && convertCRLF) bytes = WithoutCarriageReturns(bytes);
+      if (type == otCLOB) {
+        if (convertCRLF) bytes = WithoutCarriageReturns(bytes);
+      } else {
+        Compress(f, bytes);
+      }
       if (Info->TemporaryLOBsAvailable()) {
         std::unique_ptr<TLOBLocator> lob(
             TLOBLocator::CreateTemporary(s, s->Preferences()->TemporaryLOB() == tlCache, type));
@@ -810,12 +822,10 @@ std::string TOracleDataSet::SendRecord(bool Update, bool Savepoint, bool Savepoi
       }
     }
     if (Update && q->RowsProcessed() == 0) RaiseTranslated('U', 0, kDeletedMessage);
-    const bool convertCRLF = s && s->Preferences()->ConvertCRLF();
+    // The bytes were made ready for the server when the statement was built.
     for (TLobBinding& b : lists.Lobs) {
       if (!b.Field || b.Locator->IsNull() || b.Bytes.empty()) continue;
-      const std::string bytes =
-          b.Locator->LOBType() == otCLOB && convertCRLF ? WithoutCarriageReturns(b.Bytes) : b.Bytes;
-      b.Locator->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+      b.Locator->Write(b.Bytes.data(), static_cast<int64_t>(b.Bytes.size()));
     }
     lists.Lobs.clear();
     // Read by key once the statement's locators are done with (it uses the same query).
@@ -998,6 +1008,7 @@ void TOracleDataSet::CancelUpdates() {
   changeLog_.Clear();
   changeLogging_ = false;
   currentIndex_ = std::min(currentIndex_, store_->VisibleCount() - 1);
+  if (master_ && master_->Active()) master_->LockLinkFields(false);
   LockLinkFields(false);
   RefreshDetails(true);
   Resync({});

@@ -367,3 +367,44 @@ TEST_F(QBETest, ALazilyFetchedDataSetShowsOnlyTheCriteriaRecord) {
   ds->ExecuteQBE();
   EXPECT_EQ(Column(ds.get(), "ENAME"), "JAMES");
 }
+
+// ---- Who may take criteria -----------------------------------------------------------------------
+
+TEST_F(QBETest, AReadOnlyDataSetTakesCriteria) {
+  auto ds = Emp();
+  ds->SetReadOnly(true);
+  ds->Open();
+  EXPECT_FALSE(ds->CanModify());
+  EXPECT_EQ(Raised([&] { ds->SetQBEMode(true); }), "");
+  EXPECT_TRUE(ds->QBEMode());
+  EXPECT_TRUE(ds->CanModify()) << "criteria are typed into any dataset";
+  ds->FieldByName("ENAME")->SetAsString("SMITH");
+  ds->ExecuteQBE();
+  EXPECT_EQ(Column(ds.get(), "ENAME"), "SMITH");
+  EXPECT_FALSE(ds->CanModify()) << "read-only again after the mode";
+}
+
+TEST_F(QBETest, AMastersLinkFieldsKeepWhatTheModeGaveThem) {
+  auto master = DataSet("select d.*, d.rowid from dept d order by deptno");
+  auto detail = DataSet("select e.*, e.rowid from emp e where deptno = :deptno");
+  detail->DeclareVariable("deptno", otInteger);
+  detail->SetMaster(master.get());
+  detail->SetMasterFields("DEPTNO");
+  master->Open();
+  detail->Open();
+  ASSERT_TRUE(master->FieldByName("DEPTNO")->ReadOnly()) << "the detail holds employees of ACCOUNTING";
+  master->QBEDefinition()->FindField("DEPTNO")->SetEnabled(false);
+  master->QBEDefinition()->FindField("DNAME")->SetEnabled(true);
+  master->SetQBEMode(true);
+  EXPECT_TRUE(master->FieldByName("DEPTNO")->ReadOnly()) << "a disabled criterion field";
+  EXPECT_FALSE(master->FieldByName("DNAME")->ReadOnly());
+  EXPECT_FALSE(detail->CanModify()) << "no detail rows while the master takes criteria";
+  master->SetQBEMode(false);
+  EXPECT_TRUE(master->FieldByName("DEPTNO")->ReadOnly()) << "locked again for the detail's rows";
+  EXPECT_TRUE(detail->CanModify());
+
+  master->QBEDefinition()->FindField("DEPTNO")->SetEnabled(true);
+  master->SetQBEMode(true);
+  EXPECT_FALSE(master->FieldByName("DEPTNO")->ReadOnly()) << "an enabled link field takes criteria";
+  master->SetQBEMode(false);
+}
