@@ -126,6 +126,8 @@ void TOracleDataSet::SetSQL(TStrings* Value) {
 }
 
 void TOracleDataSet::SQLChanged() {
+  // A new statement reads its table's dictionary afresh (the criteria of the QBE mode keep it).
+  if (!settingQBESQL_ && !destroying_) ForgetTableInfo();
   determinedTableValid_ = false;
   if (settingQBESQL_) return;
   if (destroying_) return;
@@ -245,9 +247,11 @@ void TOracleDataSet::CloseAndReset() {
 
 void TOracleDataSet::DeleteVariables() {
   MainQuery()->DeleteVariables();
+  DiscardProviderParams();
 }
 void TOracleDataSet::DeclareVariable(const std::string& Name, int Type) {
   MainQuery()->DeclareVariable(Name, Type);
+  DiscardProviderParams();
 }
 void TOracleDataSet::SetVariable(const std::string& Name, const TVariant& Value) {
   MainQuery()->SetVariable(Name, Value);
@@ -464,6 +468,8 @@ void TOracleDataSet::InternalClose() {
   rollbackQuery_.reset();
   changeLog_.Clear();
   fetchPlan_.clear();
+  DiscardProviderParams();
+  paramsFromProvider_ = false;
 }
 
 void TOracleDataSet::InternalHandleException() {
@@ -778,6 +784,7 @@ bool TOracleDataSet::FetchRecord() {
 
 int TOracleDataSet::CountQueryHits() {
   if (ReadsCursorVariable()) throw Exception("Cannot count query hits for cursor dataset");
+  if (qbeMode_) ApplyPendingQBE();
   const TSQLParts parts = SplitSQL(MainQuery()->FinalSQL());
   const std::string& head = parts.Head;
   const std::string& condition = parts.Condition;
@@ -1020,13 +1027,7 @@ int TOracleDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark
 
 int TOracleDataSet::GetRecordCount() {
   CheckActive();
-  if (qbeMode_) {
-    // The rows the criteria typed so far would give.
-    UpdateRecord();
-    SaveQBECriteria();
-    ApplyQBECriteria();
-    return CountQueryHits();
-  }
+  if (qbeMode_) return CountQueryHits();  // the rows the criteria typed so far would give
   if (countAllRecords_ && !FilterActive()) {
     if (!serverCountValid_) {
       serverCount_ = CountQueryHits();

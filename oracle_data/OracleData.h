@@ -910,6 +910,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void PSExecute() override;
   int PSExecuteStatement(const std::string& ASQL, TParams* AParams, TDataSet** ResultSet) override;
   TParams* PSGetParams() override;
+  // The provider's parameters no longer match the variables: the list is emptied (the object stays,
+  // for a provider that holds it).
+  void DiscardProviderParams();
   void PSSetParams(TParams* AParams) override;
   std::string PSGetKeyFields() override;
   // A new list the caller owns.
@@ -920,6 +923,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // ---- Dictionary ----
   // The session's table information of the updating table.
   virtual TOracleTableInfo* GetTableInfo();
+  // Drops the session's cached information of the updating table, to be read again when needed.
+  void ForgetTableInfo();
   // Field kinds, ranges, display formats and visibility from the dictionary (default fields only).
   void ApplyDictionarySettings();
   // A field that links this detail to its master.
@@ -1115,6 +1120,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // A query for a lock, check or refresh statement of Text, set up as the DML query is.
   TOracleQuery* RowStatement(const std::string& Text);
   void ReleaseRowStatement(TOracleQuery* Query);
+  // The session can take the lock point (changes logged, or a session of its own that does not
+  // commit each statement).
+  bool SavepointsUsable();
   bool SetSavepoint();
   void RollbackToSavepoint();
   // Gives Query Plan's statement and variable values, keeping its parsed statement when they match.
@@ -1142,6 +1150,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // Gives the fields back what the mode replaced.
   void RestoreQBEFields();
   void LeaveQBEMode(bool Requery);
+  // Moves a pending entry into the fields, saves the criteria and applies them to the statement.
+  void ApplyPendingQBE();
   void SaveQBECriteria();
   void ApplyQBECriteria();
   void RestoreQBESQL();

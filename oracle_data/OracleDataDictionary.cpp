@@ -601,6 +601,23 @@ TOracleTableInfo* TOracleDataSet::GetTableInfo() {
   return cache->Items.back().get();
 }
 
+void TOracleDataSet::ForgetTableInfo() {
+  TOracleSession* session = MainQuery()->Session();
+  // The table last determined, also when the close has made the dataset determine it again.
+  if (!session || determinedTable_.empty()) return;
+  std::unique_ptr<TOracleTableInfo> forgotten;  // freed outside the lock
+  std::lock_guard guard(cacheLock);
+  auto it = Caches().find(session);
+  if (it == Caches().end()) return;
+  auto& items = it->second->Items;
+  for (auto item = items.begin(); item != items.end(); ++item)
+    if ((*item)->TableText == determinedTable_) {
+      forgotten = std::move(*item);
+      items.erase(item);
+      break;
+    }
+}
+
 bool TOracleDataSet::IsLinkField(TField* Field) {
   if (!master_ || !Field) return false;
   for (TField* f : GetFieldList(detailFields_))
@@ -644,7 +661,7 @@ void TOracleDataSet::ApplyDictionarySettings() {
     auto* numeric = dynamic_cast<TNumericField*>(f);
     if (dictionary_.DisplayFormats() && numeric) {
       if (p == 0 || sc < 1) {
-        if (p > 0) f->SetDisplayWidth(p + 1);
+        if (p > 0 && !f->DisplayWidthStored()) f->SetDisplayWidth(p + 1);
       } else if (numeric->DisplayFormat().empty() && numeric->EditFormat().empty()) {
         const std::string integer = p <= sc ? "0" : std::string(static_cast<size_t>(p - sc - 1), '#') + "0";
         std::string grouped;

@@ -171,14 +171,23 @@ void TOracleDataSet::PSSetCommandText(const std::string& CommandText) {
 // Statements and parameters
 
 void TOracleDataSet::PSExecute() {
+  // The LOB values are taken first: closing forgets the provider's parameters.
+  std::vector<std::string> values;
+  for (auto& [index, lob] : providerLobs_)
+    values.push_back(providerParams_ && index < providerParams_->Count()
+                         ? providerParams_->Items(index)->AsString()
+                         : std::string());
   Close();
   Open();
   TOracleSession* s = Session();
   const bool convert = s && s->Preferences()->ConvertCRLF();
-  for (auto& [index, lob] : providerLobs_)
-    if (providerParams_ && index < providerParams_->Count())
-      WriteLob(lob.get(), providerParams_->Items(index)->AsString(), convert);
+  for (size_t i = 0; i < providerLobs_.size(); ++i)
+    WriteLob(providerLobs_[i].second.get(), values[i], convert);
   providerLobs_.clear();
+}
+
+void TOracleDataSet::DiscardProviderParams() {
+  if (providerParams_) providerParams_->Clear();
 }
 
 int TOracleDataSet::PSExecuteStatement(const std::string& ASQL, TParams* AParams, TDataSet** ResultSet) {

@@ -683,15 +683,19 @@ void TOracleDataSet::ExecuteQBE() {
     FireEvent(AfterQBE);
     return;
   }
-  UpdateRecord();
-  SaveQBECriteria();
-  ApplyQBECriteria();
+  ApplyPendingQBE();
   RestoreQBEFields();
   Cancel();
   qbeMode_ = false;
   RecolourControls(false);
   Refresh();
   FireEvent(AfterQBE);
+}
+
+void TOracleDataSet::ApplyPendingQBE() {
+  UpdateRecord();
+  SaveQBECriteria();
+  ApplyQBECriteria();
 }
 
 void TOracleDataSet::SaveQBECriteria() {

@@ -245,18 +245,25 @@ TOracleQuery* TOracleDataSet::FixedStatement(std::unique_ptr<TOracleQuery>& Slot
   return Slot.get();
 }
 
-bool TOracleDataSet::SetSavepoint() {
+bool TOracleDataSet::SavepointsUsable() {
   TOracleSession* s = Session();
-  if (!s) return false;
-  if (!changeLogging_ && (s->ODBCMode() || s->AutoCommit())) return false;
+  return s && (changeLogging_ || (!s->ODBCMode() && !s->AutoCommit()));
+}
+
+bool TOracleDataSet::SetSavepoint() {
+  if (!SavepointsUsable()) return false;
   FixedStatement(savepointQuery_, std::string("savepoint ") + kLockPoint)->Execute();
   return true;
 }
 
 void TOracleDataSet::RollbackToSavepoint() {
-  // Only to the point this operation set: the session's earlier uncommitted work stays.
+  // Only to the point this operation set: the session's earlier uncommitted work stays. Where no
+  // savepoint could be set, a dataset that commits each post rolls the session back instead.
   try {
-    FixedStatement(rollbackQuery_, std::string("rollback to savepoint ") + kLockPoint)->Execute();
+    if (SavepointsUsable())
+      FixedStatement(rollbackQuery_, std::string("rollback to savepoint ") + kLockPoint)->Execute();
+    else if (commitOnPost_ && Session())
+      Session()->Rollback();
   } catch (const std::exception&) {
   }
 }
@@ -429,14 +436,14 @@ bool TOracleDataSet::LockRefreshCheck(bool Lock, bool Check, bool Refresh, bool 
   try {
     q->Execute();
   } catch (const EOracleError& e) {
-    if (savepoint) RollbackToSavepoint();
+    if (Lock) RollbackToSavepoint();
     const int code = e.ErrorCode();
     RaiseTranslated('L', code, code == kLockedError ? std::string(kLockedMessage) : std::string(e.what()));
   }
   if ((Lock || Check) && q->Eof()) RaiseTranslated('L', 0, kDeletedMessage);
   if (Refresh && !q->Eof()) result = CopyRowInto(q, Record);
   if (Check && RecordChangedOnServer(q)) {
-    if (Lock && savepoint) RollbackToSavepoint();
+    if (Lock) RollbackToSavepoint();
     RaiseTranslated('L', 0, kChangedMessage);
   }
   ReleaseRowStatement(q);

@@ -503,6 +503,8 @@ class TField : public TComponent {
   std::string DisplayName() const { return DisplayLabel(); }
   int DisplayWidth() const { return displayWidth_ >= 0 ? displayWidth_ : GetDefaultWidth(); }
   void SetDisplayWidth(int Value);
+  // The field has a display width of its own (set, not worked out from its size).
+  bool DisplayWidthStored() const { return displayWidth_ >= 0; }
   bool Visible() const { return visible_; }
   void SetVisible(bool Value);
   bool ReadOnly() const { return readOnly_; }

@@ -144,7 +144,7 @@ TEST_F(DictionaryTest, ChangedFieldsAreCheckedAgainstTheConstraints) {
 
   // The message table and OnTranslateMessage see the check's violations.
   ds->OnTranslateMessage = [](TOracleDataSet*, int Code, const std::string& Name, char Action,
-                               std::string& Msg) { Msg = IntToStr(Code) + " " + Action + " " + Name; };
+                              std::string& Msg) { Msg = IntToStr(Code) + " " + Action + " " + Name; };
   ds->Edit();
   EXPECT_EQ(DatabaseMessage([&] { ds->FieldByName("DEPTNO")->SetAsInteger(98); }), "2291 U XEMP_DEPT");
   ds->Cancel();
@@ -205,6 +205,31 @@ TEST_F(DictionaryTest, FieldSettingsFromTheDictionaryAtOpen) {
   auto* salary = dynamic_cast<TIntegerField*>(ds->FieldByName("SALARY"));
   ASSERT_NE(salary, nullptr);
   EXPECT_EQ(salary->MaxValue(), 999999999);
+}
+
+TEST_F(DictionaryTest, AFieldsOwnDisplayWidthStays) {
+  auto ds = DataSet("select e.empno, e.salary, e.rowid from xemp e");
+  ds->Open();
+  ds->FieldByName("EMPNO")->SetDisplayWidth(12);
+  ds->OracleDictionary()->SetDisplayFormats(true);
+  EXPECT_EQ(ds->FieldByName("EMPNO")->DisplayWidth(), 12);
+  EXPECT_EQ(ds->FieldByName("SALARY")->DisplayWidth(), 10) << "a field without one takes the column's";
+}
+
+TEST_F(DictionaryTest, ANewStatementReadsItsTablesDictionaryAfresh) {
+  auto ds = DataSet("select d.*, rowid from xdept d");
+  ds->OracleDictionary()->SetDefaultValues(true);
+  ds->Open();
+  ds->Append();
+  EXPECT_EQ(ds->FieldByName("DNAME")->AsString(), "NEW");
+  ds->Cancel();
+  ds->Close();
+  Run(session.get(), "alter table xdept add (budget number(9) default 100)");
+  ds->SQL()->SetText("select d.*, d.rowid from xdept d");
+  ds->Open();
+  ds->Append();
+  EXPECT_EQ(ds->FieldByName("BUDGET")->AsInteger(), 100) << "the new column's default";
+  ds->Cancel();
 }
 
 TEST(ConstraintMessage, NamesTheConstraintInTheClientText) {

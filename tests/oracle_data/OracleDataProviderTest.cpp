@@ -162,6 +162,19 @@ TEST_F(ProviderTest, ParametersGoBothWays) {
   ds->PSExecute();
   EXPECT_EQ(Column(ds.get(), "ENAME"), "SMITH,SCOTT");
   EXPECT_EQ(ds->PSGetParams()->Count(), 2);
+
+  // The list goes with changes of the variables and with the close; the object stays.
+  params = ds->PSGetParams();
+  params->ParamByName("NAME")->SetParamType(ptInputOutput);
+  ds->DeclareVariable("job", otString);
+  EXPECT_EQ(params->Count(), 0) << "declaring a variable";
+  ASSERT_EQ(ds->PSGetParams()->Count(), 3);
+  EXPECT_EQ(params->ParamByName("NAME")->ParamType(), ptInput) << "made afresh";
+  ds->Close();
+  EXPECT_EQ(params->Count(), 0) << "closing";
+  ds->PSGetParams();
+  ds->DeleteVariables();
+  EXPECT_EQ(params->Count(), 0) << "deleting the variables";
 }
 
 TEST_F(ProviderTest, KeysIndexesAndOrderFromTheDictionaryAndTheStatement) {

@@ -408,3 +408,12 @@ TEST_F(QBETest, AMastersLinkFieldsKeepWhatTheModeGaveThem) {
   EXPECT_FALSE(master->FieldByName("DEPTNO")->ReadOnly()) << "an enabled link field takes criteria";
   master->SetQBEMode(false);
 }
+
+TEST_F(QBETest, CountingTheHitsAppliesTheCriteriaTypedSoFar) {
+  auto ds = Emp();
+  ds->Open();
+  ds->SetQBEMode(true);
+  ds->FieldByName("JOB")->SetAsString("ANALYST");
+  EXPECT_EQ(ds->CountQueryHits(), 2) << "FORD and SCOTT";
+  ds->SetQBEMode(false);
+}
