@@ -603,7 +603,11 @@ void TOracleQuery::ChooseFetchType(TFieldData* F) {
       F->rowSize = sizeof(void*);
       break;
     case SQLT_RSET:
-      throw Exception("Unsupported type of column " + F->name);
+      // One statement handle per row (see SetupComplexColumn).
+      if (!handle) throw Exception("Unsupported type of column " + F->name);
+      F->fetchType = F->dataType;
+      F->rowSize = sizeof(void*);
+      break;
     default:
       // Character columns: the described size counts characters, and the client's text is UTF-8.
       F->fetchType = SQLT_STR;

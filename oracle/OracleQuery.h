@@ -197,6 +197,7 @@ class TOracleQuery : public TComponent, public TOracleSessionClient {
   // LOB and timestamp variables and columns (OracleQueryComplex.cpp).
   void BindComplexVariable(TVariableData* Variable);
   void SetupComplexColumn(TFieldData* Field);
+  void SetupCursorColumn(TFieldData* F);
   void PointComplexColumns();
   // Object and REF columns (OracleQueryObjects.cpp).
   sword DescribeObjectColumn(TFieldData* Field, OCIParam* Param);

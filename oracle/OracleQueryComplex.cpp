@@ -142,6 +142,8 @@ void TOracleQuery::SetupComplexColumn(TFieldData* F) {
     type = TimestampDescriptorType(F->fetchType);
   else if (F->fetchType == otObject || F->fetchType == otReference)
     return SetupObjectColumn(F);
+  else if (F->fetchType == otCursor)
+    return SetupCursorColumn(F);
   else
     return;
   if (!F->buffer) return;
@@ -158,6 +160,16 @@ void TOracleQuery::SetupComplexColumn(TFieldData* F) {
   } else {
     F->columnObject = std::make_unique<TOracleTimestamp>(session_, F->fetchType);
   }
+}
+
+void TOracleQuery::SetupCursorColumn(TFieldData* F) {
+  // Each row's cursor comes in a statement handle of its own, freed with the column.
+  if (!F->buffer) return;
+  OCIEnv* env = session_->EnvironmentHandle();
+  for (int row = 0; row < F->rowCount; ++row)
+    if (OCI.OCIHandleAlloc(env, reinterpret_cast<dvoid**>(F->Cell(row)), OCI_HTYPE_STMT, 0, nullptr) !=
+        OCI_SUCCESS)
+      throw Exception("Unsupported type of column " + F->name);
 }
 
 void TOracleQuery::PointComplexColumns() {

@@ -298,6 +298,21 @@ bool ReceiveBinds(OCIStmt* st, ub4 iteration) {
   return truncated;
 }
 
+// Target (a statement handle of the program) runs Sql with Values bound, ready to be fetched.
+void OpenCursorInto(OCIStmt* target, OCISvcCtx* svc, const std::string& sql,
+                    const std::map<std::string, Value>& values) {
+  if (!IsHandle(target, OCI_HTYPE_STMT)) throw MakeError(1001, "invalid cursor");
+  PrepareStatement(target, sql);
+  ParseNow(target, svc);
+  for (auto& [name, v] : values) target->cursor->BindByName(name, v);
+  target->cursor->Execute(1);
+  target->executed = true;
+  target->endOfFetch = false;
+  target->rowCount = 0;
+  target->rowsFetched = 0;
+  target->lastRow.clear();
+}
+
 // The statement handles bound as cursor variables get the queries the block opened for them.
 void OpenCursorVariables(OCISvcCtx* svc, OCIStmt* st) {
   Cursor& c = *st->cursor;
@@ -313,18 +328,20 @@ void OpenCursorVariables(OCISvcCtx* svc, OCIStmt* st) {
       target = HostCursorStatement(b->valuep);
     else
       std::memcpy(&target, b->valuep, sizeof target);
-    if (!IsHandle(target, OCI_HTYPE_STMT)) throw MakeError(1001, "invalid cursor");
-    PrepareStatement(target, sql);
-    ParseNow(target, svc);
-    for (auto& [name, v] : values) target->cursor->BindByName(name, v);
-    target->cursor->Execute(1);
-    target->executed = true;
-    target->endOfFetch = false;
-    target->rowCount = 0;
-    target->rowsFetched = 0;
-    target->lastRow.clear();
+    OpenCursorInto(target, svc, sql, values);
     if (b->indp) *static_cast<sb2*>(b->indp) = 0;
   }
+}
+
+// A cursor column: the row's statement handle (the program's) runs the column's query.
+void OpenRowCursor(OCIStmt* st, OCIDefine* d, ub4 row, size_t col) {
+  const ColumnDesc& column = st->cursor->Describe()[col];
+  OCIStmt* target = nullptr;
+  std::memcpy(&target, static_cast<const char*>(d->valuep) + row * Stride(d->valueSkip, sizeof target),
+              sizeof target);
+  OpenCursorInto(target, st->svc, column.cursorQuery, {});
+  if (d->indp)
+    *reinterpret_cast<sb2*>(static_cast<char*>(d->indp) + row * Stride(d->indSkip, sizeof(sb2))) = 0;
 }
 
 bool HasLongColumn(OCIStmt* st) {
@@ -566,6 +583,8 @@ sword FetchRows(OCIStmt* st, OCIError* err, ub4 nrows) {
           WritePieces(d, r, v);
         } else if (IsObjectType(d->dty)) {
           WriteObjectDefine(st, d, r, v, col);
+        } else if (d->dty == SQLT_RSET) {
+          OpenRowCursor(st, d, r, col);
         } else {
           ub4 stride = Stride(d->valueSkip, static_cast<size_t>(std::max<sb4>(d->valueSize, 0)));
           truncated |=

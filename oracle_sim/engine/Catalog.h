@@ -21,8 +21,9 @@ struct SqlType {
   int precision = 0;  // NUMBER(p,s)
   int scale = -127;   // -127: unconstrained NUMBER
   bool nullable = true;
-  bool unknown = false;  // a bind or NULL: takes the type of what it meets
-  std::string typeName;  // Object / Ref: the named type, "OWNER.NAME"
+  bool unknown = false;     // a bind or NULL: takes the type of what it meets
+  std::string typeName;     // Object / Ref: the named type, "OWNER.NAME"
+  std::string cursorQuery;  // Cursor: the query's text
 
   static SqlType Number(int p = 0, int s = -127) {
     SqlType t;

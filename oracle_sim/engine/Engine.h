@@ -48,6 +48,7 @@ enum class Ty : int {
   TimestampLTZ = 232,
   Object = 108,  // a named type: object, VARRAY, nested table, SYS.XMLTYPE
   Ref = 110,
+  Cursor = 116,  // CURSOR(subquery) in a select list: a statement per row
 };
 
 // An Oracle DATE (fraction and zone are there for the timestamp family; DATE leaves them zero).
@@ -167,6 +168,8 @@ struct ColumnDesc {
   std::string table;   // base table name when the item is a plain column, else ""
   // Object and Ref items: the named type (for a Ref, the type the REF points at).
   std::string typeSchema, typeName;
+  // Cursor items: the query each row's statement runs.
+  std::string cursorQuery;
 };
 
 // One attribute of an object type, or the element of a collection type.

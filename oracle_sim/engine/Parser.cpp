@@ -489,6 +489,17 @@ class Parser {
         return e;
       }
       if (t.text == "CASE") return ParseCase();
+      if (t.text == "CURSOR" && Peek().Is("(")) {
+        Next();
+        Next();
+        auto e = Make(Expr::Cursor, t.pos);
+        const int from = Cur().pos;
+        e->sub = ParseQuery();
+        e->text = SpanText(from, PrevEnd());
+        Expect(")", 907);
+        e->end = PrevEnd();
+        return e;
+      }
       if (t.text == "EXISTS") {
         Next();
         auto e = Make(Expr::Exists, t.pos);

@@ -40,6 +40,7 @@ struct Expr {
     IsNull,    // args: value; negated
     Case,      // args: [operand] when1, then1, ..., [else]; hasOperand, hasElse
     Subquery,  // sub (scalar subquery)
+    Cursor,    // sub; text: the subquery as written (CURSOR(subquery) in a select list)
     List,      // args: (a, b) row value
     Pseudo,    // text: ROWNUM, SYSDATE, USER, UID, ROWID (parts: qualifier), LEVEL, SYSTIMESTAMP
     Sequence,  // parts: [schema.]sequence, text: NEXTVAL / CURRVAL

@@ -358,6 +358,16 @@ class Tx {
         ty = SqlType::Number();
         return r + "))";
       }
+      case Expr::Cursor: {
+        // A query of its own, run when a row is fetched: checked now, it sees no name of the outer
+        // query (a reference to one is an unknown name here).
+        std::vector<OutCol> cols;
+        EmitQuery(*e.sub, nullptr, &cols, false);
+        ty = SqlType();
+        ty.ty = Ty::Cursor;
+        ty.cursorQuery = e.text;
+        return "NULL";
+      }
       case Expr::Exists: {
         std::vector<OutCol> cols;
         ty = SqlType::Number();
@@ -1783,6 +1793,10 @@ ColumnDesc DescribeSqlType(const SqlType& t) {
       break;
     case Ty::Rowid:
       d.size = 18;
+      break;
+    case Ty::Cursor:
+      d.size = 4;
+      d.cursorQuery = t.cursorQuery;
       break;
     case Ty::Object:
     case Ty::Ref: {

@@ -324,6 +324,47 @@ TEST_F(HandleQueryTest, NullColumnsOfEveryTypeReadAsEmptyText) {
   EXPECT_EQ(Raised([&] { q->FieldAsInteger(0); }), "") << "a null column gives 0 whatever its type";
 }
 
+TEST_F(HandleQueryTest, CursorColumnsGiveEachRowAStatementOfItsOwn) {
+  auto q = Query(S(),
+                 "select d.dname, cursor(select ename from emp where deptno = 10 order by ename) staff\n"
+                 "from dept d where d.deptno in (10, 20) order by d.deptno");
+  q->SetReadBuffer(1);
+  q->Execute();
+  ASSERT_EQ(q->FieldCount(), 2);
+  EXPECT_EQ(q->FieldInternalType(1), otCursor);
+  EXPECT_EQ(q->FieldType(1), otCursor);
+  OCIError* err = nullptr;
+  ASSERT_EQ(OCI.OCIHandleAlloc(S()->EnvironmentHandle(), reinterpret_cast<dvoid**>(&err), OCI_HTYPE_ERROR, 0,
+                               nullptr),
+            OCI_SUCCESS);
+  // The names the row's statement fetches.
+  auto staff = [&] {
+    OCIStmt* st = *static_cast<OCIStmt**>(q->FieldAddress(1));
+    char name[32] = {};
+    OCIDefine* define = nullptr;
+    EXPECT_EQ(OCI.OCIDefineByPos(st, &define, err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr,
+                                 OCI_DEFAULT),
+              OCI_SUCCESS);
+    std::string names;
+    while (OCI.OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT) == OCI_SUCCESS)
+      names += (names.empty() ? "" : ",") + std::string(name);
+    return names;
+  };
+  EXPECT_TRUE(q->Field(1).IsEmpty()) << "a cursor column reads as unassigned";
+  EXPECT_EQ(Raised([&] { q->FieldAsString(1); }), "Cannot convert field STAFF to a String");
+  EXPECT_EQ(q->FieldAsString(0), "ACCOUNTING");
+  EXPECT_EQ(staff(), "CLARK,KING,MILLER");
+  q->Next();
+  ASSERT_FALSE(q->Eof());
+  EXPECT_EQ(q->FieldAsString(0), "RESEARCH");
+  EXPECT_EQ(staff(), "CLARK,KING,MILLER") << "a fresh statement for the next row";
+  S()->SetNullValue(nvNull);
+  EXPECT_TRUE(q->Field(1).IsNull());
+  q->Next();
+  EXPECT_TRUE(q->Eof());
+  OCI.OCIHandleFree(err, OCI_HTYPE_ERROR);
+}
+
 TEST_P(QueryTest, OptimizeKeepsTheParseUntilVariablesChange) {
   auto s = Connect();
   auto q = Query(s.get(), "select :a from dual");

@@ -213,6 +213,22 @@ TEST_F(Sessions, SavepointsReleaseLaterLocksAndForUpdateOfLocksOneTable) {
   EXPECT_EQ(ErrorOf([&] { Query(*other, "select * from emp where empno = 7369 for update nowait"); }), 54);
 }
 
+TEST_F(Sessions, CursorExpressionsInTheSelectList) {
+  auto c = scott_->Prepare("select dname, cursor(select ename from emp where deptno = 30) from dept");
+  const auto& d = c->Describe();
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d[1].type, Ty::Cursor);
+  EXPECT_EQ(d[1].cursorQuery, "select ename from emp where deptno = 30") << "the query as written";
+  EXPECT_EQ(ErrorOf([&] { scott_->Prepare("select cursor(select nothing from emp) from dept")->Describe(); }),
+            904);
+  // The cursor's query is a statement of its own: names of the outer query are unknown to it.
+  EXPECT_EQ(ErrorOf([&] {
+              scott_->Prepare("select cursor(select ename from emp e where e.deptno = d.deptno) from dept d")
+                  ->Describe();
+            }),
+            904);
+}
+
 TEST_F(Sessions, DescribeGivesOracleTypes) {
   auto c = scott_->Prepare(
       "select e.*, e.rowid, count(*) over_cnt_dummy from emp e where 1 = 0 group by e.empno, e.ename, e.job, "
