@@ -8,6 +8,7 @@
 #include "oracle/OracleObjects.h"
 #include "oracle/OracleTypes.h"
 #include "oracle/OracleVisual.h"
+#include "platform/db/DBConsts.h"
 #include "platform/rtl/Lifetime.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
@@ -1131,7 +1132,7 @@ bool TOracleDataSet::GetFieldData(TField* Field, void* Buffer) {
   }
   const uint8_t* slot = rec + FieldOffset(Field);
   if (slot[0]) return false;
-  if (Buffer) std::memcpy(Buffer, slot + 1, static_cast<size_t>(Field->DataSize()));
+  if (Buffer) std::memcpy(Buffer, slot + 1, static_cast<size_t>(SlotDataSize(Field)));
   return true;
 }
 
@@ -1142,8 +1143,16 @@ void TOracleDataSet::SetFieldData(TField* Field, const void* Buffer) {
   const bool checked = (state == dsEdit || state == dsInsert) && !applyingNewRecord_ && !qbeMode_;
   if (checked) Field->Validate(Buffer);
   uint8_t* slot = rec + FieldOffset(Field);
-  const int size = Field->DataSize();
+  const int size = SlotDataSize(Field);
   const bool text = Field->DataType() == ftString || Field->DataType() == ftFixedChar;
+  if (text && Buffer && size < Field->DataSize()) {
+    // A field that takes longer criteria holds as a value only what its column holds.
+    const auto* chars = static_cast<const char*>(Buffer);
+    const std::string_view value(chars, strnlen(chars, static_cast<size_t>(Field->DataSize())));
+    const int columnSize = (size - 1) / Utf8MaxCharBytes;
+    if (Utf8Length(value) > columnSize || value.size() >= static_cast<size_t>(size))
+      DatabaseErrorFmt(SFieldValueTooLong, {Field->DisplayName(), Utf8Length(value), columnSize}, this);
+  }
   if (!Buffer || (text && static_cast<const char*>(Buffer)[0] == 0)) {
     slot[0] = 1;
   } else {

@@ -649,6 +649,8 @@ class TQBEField : public TCollectionItem {
     TFieldChars ValidChars;
     int DisplayWidth = 0;
     bool DisplayWidthChanged = false;
+    // The size given for criteria replaced Size (0: unchanged); DataSize is what the record holds.
+    int Size = 0, DataSize = 0;
   } Kept;
 
  protected:
@@ -1149,6 +1151,9 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void EnterQBEMode();
   // Gives the fields back what the mode replaced.
   void RestoreQBEFields();
+  // The bytes Field's value takes in the record (the size it had at open, also while the criteria
+  // size stands in for it).
+  int SlotDataSize(TField* Field);
   void LeaveQBEMode(bool Requery);
   // Moves a pending entry into the fields, saves the criteria and applies them to the statement.
   void ApplyPendingQBE();

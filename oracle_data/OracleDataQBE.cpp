@@ -17,6 +17,8 @@ constexpr char kQBEMarker[] = "/* Modified for QBE */";
 constexpr char kBindPrefix[] = "RVL__QBE";
 [[maybe_unused]] constexpr char kNotInMode[] = "Operation not allowed in QBE mode";
 constexpr int32_t kStreamVersion = 3;
+// The size of a field that takes criteria with operators (IN (...), BETWEEN ... AND ...).
+constexpr int kQBECriterionSize = 999;
 
 bool IsLobType(TFieldType t) {
   return t == ftBlob || t == ftMemo || t == ftGraphic || t == ftOraBlob || t == ftOraClob;
@@ -615,10 +617,14 @@ void TOracleDataSet::EnterQBEMode() {
         if (!qbeDefinition_.Entering() && !*typing) item->Criterion = Sender->AsString();
       };
       if (allowOperators && f->Size() > 0) {
-        // The criterion lives beside the field, so it may be longer than the field's value.
+        // The criterion lives beside the field, so it may be longer than the field's value: the
+        // controls take criteria of up to kQBECriterionSize characters.
         f->SetDisplayWidth(f->DisplayWidth() > 0 ? f->DisplayWidth() : f->Size());
         kept.DisplayWidthChanged = f->DisplayWidth() != kept.DisplayWidth;
         f->SetValidChars(TFieldChars::All());
+        kept.Size = f->Size();
+        kept.DataSize = f->DataSize();
+        SetFieldSizeWhileOpen(f, kQBECriterionSize);
       }
     }
   }
@@ -646,6 +652,12 @@ void TOracleDataSet::EnterQBEMode() {
   RecolourControls(true);
 }
 
+int TOracleDataSet::SlotDataSize(TField* Field) {
+  if (qbeMode_)
+    if (TQBEField* item = QBEItemOf(Field); item && item->Kept.Size > 0) return item->Kept.DataSize;
+  return Field->DataSize();
+}
+
 void TOracleDataSet::RestoreQBEFields() {
   for (TField* f : Fields()->List()) {
     TQBEField* item = QBEItemOf(f);
@@ -658,6 +670,7 @@ void TOracleDataSet::RestoreQBEFields() {
     f->OnChange = kept.Change;
     f->SetValidChars(kept.ValidChars);
     if (kept.DisplayWidthChanged) f->SetDisplayWidth(kept.DisplayWidth);
+    if (kept.Size > 0) SetFieldSizeWhileOpen(f, kept.Size);
     kept = TQBEField::TKept();
   }
 }

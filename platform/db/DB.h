@@ -1293,6 +1293,9 @@ class TDataSet : public TComponent, public IProviderSupport {
   TIndexDef* PSGetDefaultOrder() override { return nullptr; }
 
  protected:
+  // Gives an open dataset's field another size without the check of SetSize: for a dataset that
+  // keeps the field's values within the layout it made at open.
+  static void SetFieldSizeWhileOpen(TField* Field, int Value) { Field->size_ = Value; }
   // Buffers
   virtual TRecordBuffer AllocRecordBuffer();             // new uint8_t[GetRecordSize()], zeroed
   virtual void FreeRecordBuffer(TRecordBuffer& Buffer);  // delete[], Buffer := nullptr

@@ -417,3 +417,23 @@ TEST_F(QBETest, CountingTheHitsAppliesTheCriteriaTypedSoFar) {
   EXPECT_EQ(ds->CountQueryHits(), 2) << "FORD and SCOTT";
   ds->SetQBEMode(false);
 }
+
+TEST_F(QBETest, CriteriaWithOperatorsOutgrowTheColumn) {
+  Run(session.get(), "create table codes (code varchar2(2), name varchar2(20))");
+  for (const char* c : {"AB", "CD", "EF"})
+    Run(session.get(), std::string("insert into codes values ('") + c + "', 'x')");
+  auto ds = DataSet("select c.*, rowid from codes c order by code");
+  ds->QBEDefinition()->SetAllowOperators(true);
+  ds->Open();
+  TField* code = ds->FieldByName("CODE");
+  ds->SetQBEMode(true);
+  EXPECT_EQ(code->Size(), 999) << "controls take a criterion longer than the column";
+  EXPECT_EQ(code->DisplayWidth(), 2);
+  code->SetText("IN ('AB','CD')");
+  EXPECT_EQ(code->Text(), "IN ('AB','CD')");
+  EXPECT_EQ(Raised([&] { code->SetAsString("ABC"); }), "Field 'CODE' cannot hold 3 characters: its size is 2")
+      << "a value still fits the column";
+  ds->ExecuteQBE();
+  EXPECT_EQ(code->Size(), 2) << "the column's size again";
+  EXPECT_EQ(Column(ds.get(), "CODE"), "AB,CD");
+}
