@@ -961,6 +961,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   // A detail whose updating table is a nested-table expression of its master.
   virtual bool IsNestedTableDetail();
   // Declares on Query every variable of this dataset that the updating-table text uses.
+  // Before a nested-table detail inserts: the master rows' null collections become empty ones.
+  void InitNullCollections();
   void CopyTableVariables(TOracleQuery* Query);
 
   // ---- SQL analysis ----

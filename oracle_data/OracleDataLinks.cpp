@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "oracle/OracleObjects.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 #include "oracle/OracleTypes.h"
@@ -224,15 +225,73 @@ bool TOracleDataSet::IsNestedTableDetail() {
 void TOracleDataSet::CopyTableVariables(TOracleQuery* Query) {
   std::string table;
   DetermineUpdatingTable(table);
-  std::unique_ptr<TStringList> vars(FindVariables(table, false));
-  TOracleQuery* main = MainQuery();
-  for (int i = 0; i < vars->Count(); ++i) {
-    const int index = main->VariableIndex(vars->Strings(i));
-    if (index < 0) continue;
-    const std::string name = main->VariableName(index);
-    Query->DeclareVariable(name, main->VariableType(index));
-    Query->SetVariable(name, main->GetVariable(name));
+  CopyUsedVariables(Query, table);
+}
+
+namespace {
+// The position of Word as a whole word in Upper (an upper-cased text) from From on; npos when none.
+size_t FindWord(const std::string& Upper, const std::string& Word, size_t From = 0) {
+  const auto isWordChar = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+  };
+  for (size_t p = Upper.find(Word, From); p != std::string::npos; p = Upper.find(Word, p + 1)) {
+    const bool before = p == 0 || !isWordChar(Upper[p - 1]);
+    const bool after = p + Word.size() >= Upper.size() || !isWordChar(Upper[p + Word.size()]);
+    if (before && after) return p;
   }
+  return std::string::npos;
+}
+}  // namespace
+
+void TOracleDataSet::InitNullCollections() {
+  if (!IsNestedTableDetail()) return;
+  // The updating table reads TABLE(SELECT column path FROM master table WHERE condition).
+  std::string table;
+  DetermineUpdatingTable(table);
+  const size_t open = table.find('('), close = table.rfind(')');
+  if (open == std::string::npos || close <= open) return;
+  const std::string sub = table.substr(open + 1, close - open - 1);
+  const std::string upper = UpperCase(sub);
+  const size_t select = FindWord(upper, "SELECT"), from = FindWord(upper, "FROM");
+  if (select == std::string::npos || from == std::string::npos || from < select) return;
+  const size_t where = FindWord(upper, "WHERE", from);
+  const std::string path = Trim(sub.substr(select + 6, from - select - 6));
+  const std::string masterTable =
+      Trim(sub.substr(from + 4, where == std::string::npos ? std::string::npos : where - from - 4));
+  const std::string condition = where == std::string::npos ? std::string() : Trim(sub.substr(where + 5));
+  std::vector<std::string> columns;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t comma = std::min(path.find(',', start), path.size());
+    if (const std::string c = Trim(path.substr(start, comma - start)); !c.empty()) columns.push_back(c);
+    start = comma + 1;
+  }
+  // Each collection's empty constructor, from the path's column objects (a master row exists: the
+  // detail row is inserted into one).
+  TOracleQuery* q = DMLQuery();
+  q->Clear();
+  q->SQL()->SetText("select " + path + " from " + masterTable);
+  q->Execute();
+  if (q->Eof()) return ReleaseDMLQuery();
+  std::string block = "begin";
+  for (size_t i = 0; i < columns.size() && static_cast<int>(i) < q->FieldCount(); ++i) {
+    if (q->FieldType(static_cast<int>(i)) != otObject) continue;
+    std::string arguments;
+    TOracleObject* object = q->ObjField(static_cast<int>(i));
+    if (!object->IsCollection())
+      for (int a = 0; a < object->AttrCount(); ++a)
+        if (object->Attributes(a)->Name().find('.') == std::string::npos)
+          arguments += std::string(arguments.empty() ? "" : ", ") + "null";
+    const std::string constructor = q->FieldTypeName(static_cast<int>(i)) + "(" + arguments + ")";
+    block += "\r\n  update " + masterTable + "\r\n  set " + columns[i] + " = " + constructor +
+             "\r\n  where " + columns[i] + " is null";
+    block += condition.empty() ? std::string(";") : "\r\n  and (" + condition + ");";
+  }
+  block += "\r\nend;";
+  q->Clear();
+  q->SQL()->SetText(block);
+  CopyUsedVariables(q, block);
+  q->Execute();
+  ReleaseDMLQuery();
 }
 
 void TOracleDataSet::DataEvent(TDataEvent Event, intptr_t Info) {

@@ -753,6 +753,7 @@ void TOracleDataSet::PostRecord() {
       LockAndCheck(false);
       savepoint = savepointSet_;
     }
+    if (!update) InitNullCollections();
     if (!ApplyRecord(update ? 'U' : 'I', newRowId)) newRowId = SendRecord(update, savepoint, !locks);
     PostCommit();
     serverTouched = true;

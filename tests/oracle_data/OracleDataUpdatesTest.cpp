@@ -555,6 +555,40 @@ TEST_F(UpdatesTest, CancellingADetailsCachedInsertsFreesTheMastersLinkFields) {
   EXPECT_FALSE(master->FieldByName("DEPTNO")->ReadOnly()) << "the master heard of the cancel";
 }
 
+TEST_F(UpdatesTest, ANestedTableDetailGivesItsMastersNullCollectionAnEmptyOne) {
+  Run(session.get(), "create type tags_t as table of number");
+  Run(session.get(),
+      "create table baskets (id number(4), tags tags_t) nested table tags store as baskets_nt");
+  Run(session.get(), "insert into baskets values (1, null)");
+  Run(session.get(), "insert into baskets values (2, null)");
+  session->Commit();
+  auto master = DataSet("select b.id, b.rowid from baskets b order by id");
+  auto detail = DataSet("select 0 column_value from dual where :id is not null");
+  detail->SetUpdatingTable("table(select m.tags from baskets m where m.id = :id)");
+  detail->DeclareVariable("id", otInteger);
+  detail->SetMaster(master.get());
+  detail->SetMasterFields("ID");
+  std::string applied;
+  detail->OnApplyRecord = [&](TOracleDataSet*, char Action, bool& Applied, std::string&) {
+    applied += Action;
+    Applied = true;
+  };
+  master->Open();
+  detail->Open();
+  ASSERT_TRUE(detail->IsNestedTableDetail());
+  detail->Append();
+  detail->FieldByName("COLUMN_VALUE")->SetAsInteger(5);
+  detail->Post();
+  EXPECT_EQ(applied, "I");
+  EXPECT_NE(LastStatement(detail.get())
+                .find("update baskets m\r\n  set m.tags = SCOTT.TAGS_T()\r\n"
+                      "  where m.tags is null\r\n  and (m.id = :id);"),
+            std::string::npos)
+      << LastStatement(detail.get());
+  EXPECT_EQ(ServerValue("select id from baskets where tags is not null"), "1") << "the master row's only";
+  EXPECT_EQ(ServerValue("select count(*) from baskets where tags is null"), "1");
+}
+
 // ---- Edge cases of the post ---------------------------------------------------------------------
 
 TEST_F(UpdatesTest, PostsWithoutChangesSendNothing) {
