@@ -54,6 +54,19 @@ class OracleDataTest : public SimInstanceTest {
     return ds;
   }
 
+  // DEPT (the rows of DeptSQL) as the master of its employees in EMP, linked by DEPTNO.
+  struct TDeptAndEmployees {
+    std::unique_ptr<TOracleDataSet> master, detail;
+  };
+  TDeptAndEmployees DeptAndEmployees(
+      const std::string& DeptSQL = "select d.*, d.rowid from dept d order by deptno") {
+    TDeptAndEmployees d{DataSet(DeptSQL), DataSet("select e.*, e.rowid from emp e where deptno = :deptno")};
+    d.detail->DeclareVariable("deptno", otInteger);
+    d.detail->SetMaster(d.master.get());
+    d.detail->SetMasterFields("DEPTNO");
+    return d;
+  }
+
   // The values of Field over the visible records, from the first.
   static std::string Column(TOracleDataSet* ds, const std::string& Field) {
     std::string s;

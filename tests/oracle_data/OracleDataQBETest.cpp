@@ -280,11 +280,7 @@ TEST_F(QBETest, EntryIsRefusedWithPendingUpdatesOrWithoutAMasterRecord) {
   EXPECT_TRUE(ds->QBEMode());
   ds->SetQBEMode(false);
 
-  auto master = DataSet("select d.*, d.rowid from dept d where deptno = 99");
-  auto detail = DataSet("select e.*, e.rowid from emp e where deptno = :deptno");
-  detail->DeclareVariable("deptno", otInteger);
-  detail->SetMaster(master.get());
-  detail->SetMasterFields("DEPTNO");
+  auto [master, detail] = DeptAndEmployees("select d.*, d.rowid from dept d where deptno = 99");
   master->Open();
   detail->Open();
   EXPECT_EQ(Raised([&] { detail->SetQBEMode(true); }), "QBE mode not allowed without a master record");
@@ -385,11 +381,7 @@ TEST_F(QBETest, AReadOnlyDataSetTakesCriteria) {
 }
 
 TEST_F(QBETest, AMastersLinkFieldsKeepWhatTheModeGaveThem) {
-  auto master = DataSet("select d.*, d.rowid from dept d order by deptno");
-  auto detail = DataSet("select e.*, e.rowid from emp e where deptno = :deptno");
-  detail->DeclareVariable("deptno", otInteger);
-  detail->SetMaster(master.get());
-  detail->SetMasterFields("DEPTNO");
+  auto [master, detail] = DeptAndEmployees();
   master->Open();
   detail->Open();
   ASSERT_TRUE(master->FieldByName("DEPTNO")->ReadOnly()) << "the detail holds employees of ACCOUNTING";

@@ -534,11 +534,7 @@ TEST_F(UpdatesTest, CompressionLeavesTextLobsAsText) {
 }
 
 TEST_F(UpdatesTest, CancellingADetailsCachedInsertsFreesTheMastersLinkFields) {
-  auto master = DataSet("select d.*, d.rowid from dept d order by deptno");
-  auto detail = DataSet("select e.*, e.rowid from emp e where deptno = :deptno");
-  detail->DeclareVariable("deptno", otInteger);
-  detail->SetMaster(master.get());
-  detail->SetMasterFields("DEPTNO");
+  auto [master, detail] = DeptAndEmployees();
   detail->SetCachedUpdates(true);
   master->Open();
   detail->Open();
