@@ -179,10 +179,11 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
     return;
   }
   if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
-    // the edited text goes into the field
+    // the edited text goes into the field; as Tab, Enter then moves on
     UpdateText();
     dataLink_->UpdateRecord();
     if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    if (optionsEx_.Contains(dghEnterAsTab)) Tab(!Shift.Contains(ssShift));
     Key = 0;
     return;
   }
@@ -544,6 +545,8 @@ bool TCustomDBGridEx::EditActionPossible(int Kind) {
 }
 
 bool TCustomDBGridEx::ExecuteAction(TBasicAction* Action) {
+  // the data link's source first: the dataset's own actions act on the grid's records
+  if (Action && DataSource() && DataSource()->ExecuteAction(Action)) return true;
   const GridEditAction kind = EditActionOf(Action);
   if (kind == GridEditAction::None || !Focused()) return TCustomGrid::ExecuteAction(Action);
   if (!EditActionPossible(static_cast<int>(kind))) return false;
