@@ -408,6 +408,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // from the first; 1 the next record on; 2 the prior record back. TimeOut in ms, -1 for none.
   void DoIncSearch(const std::string& Text, int TimeOut, int Direction);
   void StopIncSearch();
+  // The incremental-search and find-dialog short cuts (Ctrl+F): a search started, or the find dialog
+  // opened with Text (after the running search is stopped); true when the short cut was one of them.
+  bool FindShortCut(TShortCut Pressed, const std::string& Text);
   void StartIncSearchTimer();
   void StopIncSearchTimer();
   bool IncSearching() const { return incSearchRunning_; }

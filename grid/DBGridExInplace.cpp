@@ -613,11 +613,10 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
   }
   // 4. the arrows in a multi-line editor the grid always shows leave the text only from its edge lines
   if ((Key == VK_UP || Key == VK_DOWN) && wordWrap_ && dbGrid_->Options().Contains(dgAlwaysShowEditor)) {
+    // (otherwise the key stays with the edit window, which moves the caret in the text)
     if (ArrowLeavesText(Key)) {
       dbGrid_->KeyDown(Key, Shift);
       Key = 0;
-    } else {
-      TCustomMaskEdit::KeyDown(Key, Shift);  // the caret moves in the text
     }
     return;
   }
@@ -628,8 +627,8 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     Key = 0;
     return;
   }
-  // 7-8. the incremental search and the find dialog
-  if (FindKey(Key, Shift)) {
+  // 7-8. the incremental search and the find dialog, with the selected text
+  if (dbGrid_->FindShortCut(ShortCut(Key, Shift), SelText())) {
     Key = 0;
     return;
   }
@@ -669,26 +668,6 @@ bool TDBGridInplaceEdit::ArrowLeavesText(WORD Key) {
   if (Key == VK_UP) return line <= 0;
   const auto lines = static_cast<int>(SendMessage(Handle(), EM_GETLINECOUNT, 0, 0));
   return line >= lines - 1;
-}
-
-bool TDBGridInplaceEdit::FindKey(WORD Key, TShiftState Shift) {
-  const TShortCut pressed = ShortCut(Key, Shift);
-  const TDBGridExOptions options = dbGrid_->OptionsEx();
-  if (pressed == DBGridExIncSearchShortCut && options.Contains(dghIncSearch)) {
-    if (dbGrid_->IncSearching() && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
-      const std::string selected = SelText();
-      dbGrid_->StopIncSearch();
-      ExecuteGridFindDialog(dbGrid_, selected);
-    } else {
-      dbGrid_->DoIncSearch("", -1, 0);
-    }
-    return true;
-  }
-  if (pressed == DBGridExFindDialogShortCut && options.Contains(dghDialogFind)) {
-    ExecuteGridFindDialog(dbGrid_, SelText());
-    return true;
-  }
-  return false;
 }
 
 void TDBGridInplaceEdit::KeyUp(WORD& Key, TShiftState Shift) {

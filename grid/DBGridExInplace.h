@@ -173,8 +173,6 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEd
   // Up or Down in a multi-line editor that the grid always shows: true when the caret is on the line
   // the key leaves the text from (or the whole text is selected), so the grid takes the key.
   bool ArrowLeavesText(WORD Key);
-  // Ctrl+F: the grid's incremental search or its find dialog, with the selected text; true when taken.
-  bool FindKey(WORD Key, TShiftState Shift);
   virtual void ButtonDown(bool IsBottom);
   void EditButtonClick(TObject* Sender) override;
   void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) override;

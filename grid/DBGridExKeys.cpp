@@ -159,6 +159,24 @@ void TCustomDBGridEx::DoIncSearch(const std::string& Text, int TimeOut, int Dire
   StartIncSearchTimer();
 }
 
+bool TCustomDBGridEx::FindShortCut(TShortCut Pressed, const std::string& Text) {
+  if (Pressed == DBGridExIncSearchShortCut && optionsEx_.Contains(dghIncSearch)) {
+    if (incSearchRunning_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
+      const std::string text = Text;  // (the search text, cleared by the stop)
+      StopIncSearch();
+      ExecuteGridFindDialog(this, text);
+    } else {
+      DoIncSearch("", -1, 0);
+    }
+    return true;
+  }
+  if (Pressed == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
+    ExecuteGridFindDialog(this, Text);
+    return true;
+  }
+  return false;
+}
+
 void TCustomDBGridEx::StopIncSearch() {
   StopIncSearchTimer();
   const bool was = incSearchRunning_;
@@ -206,23 +224,12 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
       Key = 0;
       return;
     }
-    if (sc == DBGridExIncSearchShortCut && optionsEx_.Contains(dghIncSearch)) {
-      if (incSearchRunning_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
-        const std::string text = incSearchText_;
-        StopIncSearch();
-        ExecuteGridFindDialog(this, text);
-      } else {
-        DoIncSearch("", -1, 0);
-      }
-      Key = 0;
-      return;
-    }
-    if (sc == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
+    if (sc == DBGridExIncSearchShortCut || sc == DBGridExFindDialogShortCut) {
       TColumnEx* c = FocusedColumn();
-      ExecuteGridFindDialog(this,
-                            incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
-      Key = 0;
-      return;
+      if (FindShortCut(sc, incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()))) {
+        Key = 0;
+        return;
+      }
     }
     if (incSearchRunning_) {
       if (plain && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F2)) {

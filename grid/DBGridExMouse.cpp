@@ -384,13 +384,6 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 
   // data cells and the indicator
   TDataSet* ds = dataLink_->DataSet();
-  // a press on the edit buttons a cell always shows opens the editor, once the layout update is over
-  bool onButton = false;
-  TScopeExit pressButton([&] {
-    if (!onButton) return;
-    ShowEditor();
-    PressEditorButton(X, Y);
-  });
   BeginUpdateLayout();
   TScopeExit endLayout([this] { EndUpdateLayout(); });
   if (EditorMode()) dataLink_->UpdateData();
@@ -452,8 +445,13 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
   }
   if (Button == mbLeft) {
-    onButton = OnShownEditButton(cell.X, X, Y);
-    if (!onButton && CanEditShow() && (wasFocusedCell || options_.Contains(dgAlwaysShowEditor))) ShowEditor();
+    if (OnShownEditButton(cell.X, X, Y)) {
+      // a press on the edit buttons a cell always shows: the editor opens and its button takes the press
+      ShowEditor();
+      PressEditorButton(X, Y);
+    } else if (CanEditShow() && (wasFocusedCell || options_.Contains(dgAlwaysShowEditor))) {
+      ShowEditor();
+    }
     TColumnEx* c = ColumnOfRaw(cell.X);
     if (c && (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
       pressedCell_ = cell;
