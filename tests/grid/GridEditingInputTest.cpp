@@ -354,6 +354,27 @@ TEST_F(GridMouseGaps, ADottedLineMarksTheBorderWhileAColumnIsSized) {
   Mouse(WM_LBUTTONUP, title2.Right + 10, y);
 }
 
+TEST_F(GridMouseGaps, TheSizingLineOfAGridReadFromTheRightMovesLeftAsTheColumnWidens) {
+  grid->SetBiDiMode(bdRightToLeft);
+  Pump();
+  const TRect title = grid->CellRect(grid->DataToRawColumn(1), 0);
+  const int border = title.Left, y = (title.Top + title.Bottom) / 2;  // its end border, at its left
+  const int top = title.Bottom + 2, bottom = grid->ClientHeight() - 2;
+  const std::vector<COLORREF> at20 = Column(border - 20, top, bottom);
+  const int width = grid->Columns()->Items(1)->Width();
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border - 20, y, ShiftKeys{});
+  EXPECT_GT(Changed(border - 20, top, bottom, at20), (bottom - top) / 4);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(Changed(border - 20, top, bottom, at20), 0);
+  Mouse(WM_LBUTTONUP, border - 20, y);
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border - 20, y, ShiftKeys{});
+  Mouse(WM_LBUTTONUP, border - 20, y);
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width + 20);
+}
+
 TEST_F(GridMouseGaps, APressOnAnAlwaysShownEditButtonOpensTheEditorAndItsList) {
   TColumnEx* flag = grid->Columns()->Items(2);
   flag->PickList()->SetText("yes\nno\nn");
