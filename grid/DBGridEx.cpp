@@ -528,8 +528,25 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       break;
     case WM_SETFOCUS:
       TCustomGrid::Dispatch(Message);
+      FocusLookChanged(Handle());
       if (filterEditing_ && filterEditorShown_ && filterEditor_ && !filterEditor_->Focused())
         PlaceFilterEditor();
+      return;
+    case WM_COMMAND:
+      // the edit's own change handling (reflected to it), then the filter cell's text kept as typed
+      TCustomGrid::Dispatch(Message);
+      if (HIWORD(Message.WParam) == EN_CHANGE && filterEditor_ && filterEditor_->HandleAllocated() &&
+          reinterpret_cast<HWND>(Message.LParam) == filterEditor_->Handle() && filterEditorShown_ &&
+          filterColumn_ >= 0 && filterColumn_ < columns_->Count() &&
+          filterEditor_->Text() != columns_->Items(filterColumn_)->STFilter()->FilterText()) {
+        try {
+          StoreFilterText();
+        } catch (const EAbort&) {
+          throw;
+        } catch (const Exception&) {
+          // a condition typed halfway does not read yet: applying the filter tells what is wrong
+        }
+      }
       return;
     case WM_SETCURSOR:
       if (LOWORD(Message.LParam) == HTCLIENT && HandleAllocated()) {
@@ -574,6 +591,7 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       return;
     case WM_KILLFOCUS:
       TCustomGrid::Dispatch(Message);
+      FocusLookChanged(reinterpret_cast<HWND>(Message.WParam));
       if (sortMarkingPending_) {
         sortMarkingPending_ = false;
         DoSortMarkingChanged();
@@ -619,9 +637,15 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       }
       break;
     case WM_SIZE:
-      // the client area changed (a scroll bar came or went): as many data rows as now fit
+      // the client area changed (a scroll bar came or went): as many data rows as now fit, and
+      // auto-fitted columns fitted to the new width
       TCustomGrid::Dispatch(Message);
-      if (!layoutRunning_ && layoutLock_ == 0) UpdateRowCount();
+      if (!layoutRunning_ && layoutLock_ == 0) {
+        if (autoFitColWidths_ && !ComponentState().Contains(csDesigning))
+          LayoutChanged();
+        else
+          UpdateRowCount();
+      }
       return;
     default:
       break;
@@ -819,11 +843,7 @@ void TCustomDBGridEx::UpdateTabStops() {
 }
 
 bool TCustomDBGridEx::AllowedOperationsCheck() {
-  if (!dataLink_->Active()) return false;
-  TDataSet* ds = dataLink_->DataSet();
-  if (allowedOperations_.Contains(alopUpdateEx) && ds->State() != dsInsert) return true;
-  return ds->State() == dsInsert && (ds->IsEmpty() || allowedOperations_.Contains(alopInsertEx) ||
-                                     allowedOperations_.Contains(alopAppendEx));
+  return CanEditCurrentRecord();
 }
 
 // ---------------------------------------------------------------- the data link's calls
@@ -1273,6 +1293,22 @@ void TCustomDBGridEx::SelectionChanged() {
   selectionHadFocus_ = HasFocus();
 }
 
+void TCustomDBGridEx::FocusLookChanged(HWND FocusTo) {
+  if (!HandleAllocated()) return;
+  if (options_.Contains(dgRowSelect)) InvalidateRow(Row());
+  const bool focused =
+      FocusTo && (FocusTo == Handle() || (InplaceEditor() && InplaceEditor()->HandleAllocated() &&
+                                          FocusTo == InplaceEditor()->Handle()));
+  if (focused == selectionHadFocus_) return;
+  SelectionChanged();
+  selectionHadFocus_ = focused;  // the focus goes there once the message is through
+}
+
+bool TCustomDBGridEx::SelectCell(int ACol, int ARow) {
+  if (incSearchRunning_ && ACol != Col()) StopIncSearch();
+  return TCustomGrid::SelectCell(ACol, ARow);
+}
+
 void TCustomDBGridEx::SaveBookmark() {
   if (!dataLink_->Active()) return;
   TDataSet* ds = dataLink_->DataSet();
@@ -1343,7 +1379,8 @@ void TCustomDBGridEx::NextRow(bool Select) {
     if (ds->Eof()) return;
     ds->Cancel();
   } else if (Select) {
-    MoveBy(true, 1, false, false);
+    // without rectangles the records themselves take the marks
+    MoveBy(true, 1, !CanSelectType(gstRectangle), false);
   } else {
     MoveBy(false, 1, true, false);
   }
@@ -1358,7 +1395,7 @@ void TCustomDBGridEx::PriorRow(bool Select) {
   if (ds->State() == dsInsert && !ds->Modified() && !dataLink_->Modified()) {
     ds->Cancel();
   } else if (Select) {
-    MoveBy(true, -1, false, false);
+    MoveBy(true, -1, !CanSelectType(gstRectangle), false);
   } else {
     MoveBy(false, -1, true, false);
   }

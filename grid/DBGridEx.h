@@ -408,6 +408,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // from the first; 1 the next record on; 2 the prior record back. TimeOut in ms, -1 for none.
   void DoIncSearch(const std::string& Text, int TimeOut, int Direction);
   void StopIncSearch();
+  // The incremental-search and find-dialog short cuts (Ctrl+F): a search started, or the find dialog
+  // opened with Text (after the running search is stopped); true when the short cut was one of them.
+  bool FindShortCut(TShortCut Pressed, const std::string& Text);
   void StartIncSearchTimer();
   void StopIncSearchTimer();
   bool IncSearching() const { return incSearchRunning_; }
@@ -522,6 +525,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // Repaints what the selection covers and the focused row; remembers whether the grid has the focus.
   virtual void SelectionChanged();
   bool SelectionHadFocus() const { return selectionHadFocus_; }
+  // A focus change of the grid or its editor, the focus going to FocusTo: the selection repainted when
+  // the focused look it was painted with is no longer the grid's.
+  void FocusLookChanged(HWND FocusTo);
   // A shift-extension of the record selection has an anchor.
   bool MultiSelectAnchorSet() const { return multiSelectAnchorSet_; }
   // Ctrl held or dghClearSelection off: a gesture adds to the selection (set by the key and mouse
@@ -584,6 +590,8 @@ class TCustomDBGridEx : public TCustomGrid,
   friend class TDBGridInplaceEdit;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyUp(WORD& Key, TShiftState Shift) override;
+  // Another column ends a running incremental search.
+  bool SelectCell(int ACol, int ARow) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -828,6 +836,15 @@ class TCustomDBGridEx : public TCustomGrid,
   void StopTracking();
   void CancelMouseMode();
   bool SetGridCursor(int X, int Y);
+  // The dotted line at the border of a column sized from the titles: drawn inverted, so the second
+  // drawing at the same place takes it away.
+  void DrawTitleSizingLine(int X);
+  void HideTitleSizingLine();
+  int TitleSizingLineX(int Width);
+  // Whether a point of a data cell lies on the edit buttons its column always shows.
+  bool OnShownEditButton(int RawCol, int X, int Y);
+  // A press forwarded to the button of the shown in-place editor under a point of the grid.
+  void PressEditorButton(int X, int Y);
   bool incSearchMoving_ = false;
   int incSearchTimeOut_ = -1;
   bool incSearchTimerOn_ = false;
@@ -852,6 +869,7 @@ class TCustomDBGridEx : public TCustomGrid,
   int sizingStartX_ = 0;
   int sizingStartWidth_ = 0;
   int sizingWidth_ = 0;
+  int sizingLineX_ = -1;  // where the sizing line is shown; -1 while none is
   int optimizeVisits_ = 0;
 };
 

@@ -16,6 +16,7 @@ namespace {
 constexpr size_t kFlushSize = 64 * 1024;
 // Fixed-point scale of the footer accumulator (four decimals).
 constexpr double kFooterScale = 10000.0;
+constexpr const char* kNoDataSetToExport = "Grid has no dataset to export";
 // The horizontal resolution the RTF cell edges are computed with.
 constexpr int kLogPixelsX = 96;
 constexpr double kTwipsPerInch = 1440.0;
@@ -234,7 +235,7 @@ void TDBGridExExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   const TDBGridExSelectionType kind = IsExportAll ? gstAll : selection->SelectionType();
   if (kind == gstNon) return;
   TDataSet* ds = grid_->DataLink()->DataSet();
-  assert(ds);
+  if (!ds) throw EInvalidGridOperation(kNoDataSetToExport);
 
   {
     ds->DisableControls();

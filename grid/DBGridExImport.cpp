@@ -351,6 +351,8 @@ void TDBGridExImportAsVCLDBIF::Parse(std::string_view Data) {
         break;
     }
   }
+  // a record reads one value per column: values without a column could never be read
+  if (descriptors_.empty() && !values_.empty()) throw Exception(kVCLDBIFFormatError);
 }
 
 void TDBGridExImportAsVCLDBIF::ReadPrefix() {
@@ -358,6 +360,8 @@ void TDBGridExImportAsVCLDBIF::ReadPrefix() {
 }
 
 void TDBGridExImportAsVCLDBIF::ReadRecord(const TColumnsExList& Columns) {
+  // a record that reads nothing ends the data (the records would never run out otherwise)
+  if (descriptors_.empty()) eof_ = true;
   for (size_t i = 0; i < descriptors_.size(); ++i) ReadDataCell(i < Columns.size() ? Columns[i] : nullptr);
 }
 

@@ -611,10 +611,24 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
       return;
     }
   }
+  // 4. the arrows in a multi-line editor the grid always shows leave the text only from its edge lines
+  if ((Key == VK_UP || Key == VK_DOWN) && wordWrap_ && dbGrid_->Options().Contains(dgAlwaysShowEditor)) {
+    // (otherwise the key stays with the edit window, which moves the caret in the text)
+    if (ArrowLeavesText(Key)) {
+      dbGrid_->KeyDown(Key, Shift);
+      Key = 0;
+    }
+    return;
+  }
   // 5-6. keys the grid takes
   if ((Key == VK_RETURN && dbGrid_->OptionsEx().Contains(dghEnterAsTab)) ||
       (Key == VK_OEM_7 && Shift.Contains(ssCtrl))) {
     dbGrid_->KeyDown(Key, Shift);
+    Key = 0;
+    return;
+  }
+  // 7-8. the incremental search and the find dialog, with the selected text
+  if (dbGrid_->FindShortCut(ShortCut(Key, Shift), SelText())) {
     Key = 0;
     return;
   }
@@ -644,6 +658,24 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     }
   }
   TInplaceEdit::KeyDown(Key, Shift);
+}
+
+bool TDBGridInplaceEdit::ArrowLeavesText(WORD Key) {
+  const int size = Utf8Length(Text());
+  if (SelLength() > 0 && SelLength() == size) return true;
+  if (!HandleAllocated()) return true;
+  const auto line = static_cast<int>(SendMessage(Handle(), EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 0));
+  if (Key == VK_UP) return line <= 0;
+  const auto lines = static_cast<int>(SendMessage(Handle(), EM_GETLINECOUNT, 0, 0));
+  return line >= lines - 1;
+}
+
+void TDBGridInplaceEdit::KeyUp(WORD& Key, TShiftState Shift) {
+  const WORD released = Key;
+  TInplaceEdit::KeyUp(Key, Shift);
+  // an open data list learns that Ctrl went up (its title clicks sort then)
+  if (released == VK_CONTROL && listVisible_ && editStyle_ == esDataList && activeList_)
+    activeList_->Perform(WM_KEYUP, VK_CONTROL, 0);
 }
 
 void TDBGridInplaceEdit::KeyPress(char32_t& Key) {

@@ -159,6 +159,7 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEd
   void UpdateContents() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
+  void KeyUp(WORD& Key, TShiftState Shift) override;
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   void DefaultHandler(TMessage& Message) override;
   void Dispatch(TMessage& Message) override;
@@ -169,6 +170,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEd
   virtual void MRUListSized();
   void WndProc(TMessage& Message) override;
   void Change() override;
+  // Up or Down in a multi-line editor that the grid always shows: true when the caret is on the line
+  // the key leaves the text from (or the whole text is selected), so the grid takes the key.
+  bool ArrowLeavesText(WORD Key);
   virtual void ButtonDown(bool IsBottom);
   void EditButtonClick(TObject* Sender) override;
   void EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) override;

@@ -579,6 +579,9 @@ void TDBGridInplaceEdit::WndProc(TMessage& Message) {
     if (outer) textChanged_ = false;
     TInplaceEdit::WndProc(Message);
   }
+  // the grid shows its selection by whether it or this editor has the focus
+  if (Message.Msg == WM_SETFOCUS && HandleAllocated()) dbGrid_->FocusLookChanged(Handle());
+  if (Message.Msg == WM_KILLFOCUS) dbGrid_->FocusLookChanged(reinterpret_cast<HWND>(Message.WParam));
   if (!outer) return;
   // a text change the user made lets the recent entries follow it
   const bool user = Message.Msg == WM_KEYDOWN || Message.Msg == WM_CHAR || Message.Msg == WM_PASTE ||

@@ -159,6 +159,24 @@ void TCustomDBGridEx::DoIncSearch(const std::string& Text, int TimeOut, int Dire
   StartIncSearchTimer();
 }
 
+bool TCustomDBGridEx::FindShortCut(TShortCut Pressed, const std::string& Text) {
+  if (Pressed == DBGridExIncSearchShortCut && optionsEx_.Contains(dghIncSearch)) {
+    if (incSearchRunning_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
+      const std::string text = Text;  // (the search text, cleared by the stop)
+      StopIncSearch();
+      ExecuteGridFindDialog(this, text);
+    } else {
+      DoIncSearch("", -1, 0);
+    }
+    return true;
+  }
+  if (Pressed == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
+    ExecuteGridFindDialog(this, Text);
+    return true;
+  }
+  return false;
+}
+
 void TCustomDBGridEx::StopIncSearch() {
   StopIncSearchTimer();
   const bool was = incSearchRunning_;
@@ -179,10 +197,11 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
     return;
   }
   if (Key == VK_RETURN && EditorMode() && !Shift.Contains(ssCtrl)) {
-    // the edited text goes into the field
+    // the edited text goes into the field; as Tab, Enter then moves on
     UpdateText();
     dataLink_->UpdateRecord();
     if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+    if (optionsEx_.Contains(dghEnterAsTab)) Tab(!Shift.Contains(ssShift));
     Key = 0;
     return;
   }
@@ -205,23 +224,12 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
       Key = 0;
       return;
     }
-    if (sc == DBGridExIncSearchShortCut && optionsEx_.Contains(dghIncSearch)) {
-      if (incSearchRunning_ && DBGridExFindDialogShortCut == DBGridExIncSearchShortCut) {
-        const std::string text = incSearchText_;
-        StopIncSearch();
-        ExecuteGridFindDialog(this, text);
-      } else {
-        DoIncSearch("", -1, 0);
-      }
-      Key = 0;
-      return;
-    }
-    if (sc == DBGridExFindDialogShortCut && optionsEx_.Contains(dghDialogFind)) {
+    if (sc == DBGridExIncSearchShortCut || sc == DBGridExFindDialogShortCut) {
       TColumnEx* c = FocusedColumn();
-      ExecuteGridFindDialog(this,
-                            incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()));
-      Key = 0;
-      return;
+      if (FindShortCut(sc, incSearchRunning_ ? incSearchText_ : (c ? c->GetDisplayText() : std::string()))) {
+        Key = 0;
+        return;
+      }
     }
     if (incSearchRunning_) {
       if (plain && (Key == VK_RETURN || Key == VK_ESCAPE || Key == VK_F2)) {
@@ -544,6 +552,8 @@ bool TCustomDBGridEx::EditActionPossible(int Kind) {
 }
 
 bool TCustomDBGridEx::ExecuteAction(TBasicAction* Action) {
+  // the data link's source first: the dataset's own actions act on the grid's records
+  if (Action && DataSource() && DataSource()->ExecuteAction(Action)) return true;
   const GridEditAction kind = EditActionOf(Action);
   if (kind == GridEditAction::None || !Focused()) return TCustomGrid::ExecuteAction(Action);
   if (!EditActionPossible(static_cast<int>(kind))) return false;

@@ -103,9 +103,9 @@ void TCustomDBGridEx::MouseAutoScroll() {
   {
     TScopeExit end([this] { EndUpdateLayout(); });
     const bool select = lastMoveShift_.Contains(ssLeft);
+    // the first pixels past the edge move nothing yet; the pace still quickens with the distance
     const int records = std::min(distance / 6, 8);
-    if (vert != 0 && mouseSelectMode_ != kMouseSelectingRect)
-      MoveRecordsBy(vert * std::max(records, 1), select);
+    if (vert != 0 && mouseSelectMode_ != kMouseSelectingRect) MoveRecordsBy(vert * records, select);
     if (horz != 0 && trackingCells_) {
       const int target = Col() + horz;
       if (target >= indicatorOffset_ && target < ColCount()) {
@@ -113,7 +113,7 @@ void TCustomDBGridEx::MouseAutoScroll() {
       }
     }
     if (mouseSelectMode_ == kMouseSelectingRect) {
-      if (vert != 0) MoveRecordsBy(vert * std::max(records, 1), false);
+      if (vert != 0) MoveRecordsBy(vert * records, false);
       if (dataLink_->Active())
         Selection()->Rect()->Select(GetSelectedIndex(), dataLink_->DataSet()->Bookmark(), true);
     }
@@ -124,7 +124,9 @@ void TCustomDBGridEx::MouseAutoScroll() {
 // ---------------------------------------------------------------- the sort-marking change
 
 void TCustomDBGridEx::DoSortMarkingChanged() {
-  if (optionsEx_.Contains(dghAutoSortMarking) && OnSortMarkingChanged) {
+  // without sort marking no marker changed: the statement keeps its own order
+  if (!optionsEx_.Contains(dghAutoSortMarking)) return;
+  if (OnSortMarkingChanged) {
     auto handler = OnSortMarkingChanged;
     handler(this);
     return;
@@ -208,6 +210,62 @@ bool TCustomDBGridEx::InColumnSelectZone(int X, int Y) {
   return Y >= r.Bottom - kColumnSelectZone;
 }
 
+// ---------------------------------------------------------------- the sizing line
+
+int TCustomDBGridEx::TitleSizingLineX(int Width) {
+  const TRect r = CellRect(sizingCol_, 0);
+  return UseRightToLeftAlignment() ? r.Right - Width : r.Left + Width;
+}
+
+void TCustomDBGridEx::DrawTitleSizingLine(int X) {
+  if (!HandleAllocated()) return;
+  // straight onto the window, outside painting: the window shows it when the context is given back
+  HDC dc = GetDC(Handle());
+  HPEN pen = CreatePen(PS_DOT, 1, ColorToRGB(clBlack));
+  const HGDIOBJ oldPen = SelectObject(dc, pen);
+  const int oldMode = SetROP2(dc, R2_NOT);
+  TScopeExit release([&] {
+    SetROP2(dc, oldMode);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    ReleaseDC(Handle(), dc);
+  });
+  MoveToEx(dc, X, 0, nullptr);
+  LineTo(dc, X, ClientHeight());
+  sizingLineX_ = sizingLineX_ < 0 ? X : -1;
+}
+
+void TCustomDBGridEx::HideTitleSizingLine() {
+  if (sizingLineX_ >= 0) DrawTitleSizingLine(sizingLineX_);
+  sizingLineX_ = -1;
+}
+
+// ---------------------------------------------------------------- edit buttons in the cells
+
+bool TCustomDBGridEx::OnShownEditButton(int RawCol, int X, int Y) {
+  TColumnEx* c = ColumnOfRaw(RawCol);
+  if (!c || !c->AlwaysShowEditButton()) return false;
+  const int width = c->EditButtonsWidth();
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (width <= 0 || cell.X != RawCol) return false;
+  const TRect r = CellRect(RawCol, cell.Y);
+  return UseRightToLeftAlignment() ? X < r.Left + width : X >= r.Right - width;
+}
+
+void TCustomDBGridEx::PressEditorButton(int X, int Y) {
+  auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor());
+  if (!editor || !editor->Visible()) return;
+  const TPoint at = editor->ScreenToClient(ClientToScreen(TPoint{X, Y}));
+  for (int i = 0; i < editor->ButtonCount(); ++i) {
+    TControl* button = editor->ButtonControl(i);
+    if (!button || !button->Visible() || !PtInRect(button->BoundsRect(), at)) continue;
+    // the grid lets the mouse go: the button holds it until the release
+    CancelMouseMode();
+    button->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.X - button->Left(), at.Y - button->Top()));
+    return;
+  }
+}
+
 // ---------------------------------------------------------------- buttons
 
 void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -257,6 +315,7 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     sizingStartX_ = X;
     sizingStartWidth_ = ColWidths(border);
     if (EditorMode()) dataLink_->UpdateData();
+    if (!optionsEx_.Contains(dghTraceColSizing)) DrawTitleSizingLine(TitleSizingLineX(sizingStartWidth_));
     return;
   }
 
@@ -386,7 +445,13 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
   }
   if (Button == mbLeft) {
-    if (CanEditShow() && (wasFocusedCell || options_.Contains(dgAlwaysShowEditor))) ShowEditor();
+    if (OnShownEditButton(cell.X, X, Y)) {
+      // a press on the edit buttons a cell always shows: the editor opens and its button takes the press
+      ShowEditor();
+      PressEditorButton(X, Y);
+    } else if (CanEditShow() && (wasFocusedCell || options_.Contains(dgAlwaysShowEditor))) {
+      ShowEditor();
+    }
     TColumnEx* c = ColumnOfRaw(cell.X);
     if (c && (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
       pressedCell_ = cell;
@@ -451,6 +516,9 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
         const int width = std::max(1, sizingStartWidth_ + moved);
         if (optionsEx_.Contains(dghTraceColSizing)) {
           if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(width);
+        } else {
+          HideTitleSizingLine();
+          DrawTitleSizingLine(TitleSizingLineX(width));
         }
         sizingWidth_ = width;
       }
@@ -509,6 +577,7 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
   const TGridCoord cell = MouseCoord(X, Y);
   const int mode = mouseSelectMode_;
   if (mode == kMouseSizingTitle) {
+    HideTitleSizingLine();
     if (!optionsEx_.Contains(dghTraceColSizing) && sizingCol_ >= 0 && sizingWidth_ > 0)
       if (TColumnEx* c = ColumnOfRaw(sizingCol_)) c->SetWidth(sizingWidth_);
     sizingCol_ = -1;
@@ -572,6 +641,7 @@ void TCustomDBGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
 }
 
 void TCustomDBGridEx::CancelMouseMode() {
+  HideTitleSizingLine();
   dragPending_ = false;
   StopTracking();
   StopTimer();

@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       ExchangeProbe p;
       p.Parse(bytes);
       if (p.Values().size() > bytes.size()) __builtin_trap();  // every value takes a byte at least
+      // a record reads one value per column: values without columns would be read without end
+      if (!p.Values().empty() && p.Descriptors().empty()) __builtin_trap();
     } else {
       TextProbe p;
       p.SetTextEncoding(choice & 2 ? TExportTextEncoding::Utf8 : TExportTextEncoding::Cp1251);

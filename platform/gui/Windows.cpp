@@ -380,10 +380,20 @@ bool DestroyWindow(HWND hwnd) {
   leaveTree(false);
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
+    // input that was on its way to the windows goes with them, but the keyboard still moved: the
+    // latest of it counts as read unless earlier input for other windows is still waiting
+    std::uint64_t dropped = 0;
     for (Wnd* t : tree)
-      s.queue.erase(
-          std::remove_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.hwnd == t->handle; }),
-          s.queue.end());
+      s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
+                                   [&](const MSG& m) {
+                                     if (m.hwnd != t->handle) return false;
+                                     dropped = std::max(dropped, m.input);
+                                     return true;
+                                   }),
+                    s.queue.end());
+    const bool earlierWaits = std::any_of(s.queue.begin(), s.queue.end(),
+                                          [&](const MSG& m) { return m.input != 0 && m.input < dropped; });
+    if (dropped != 0 && !earlierWaits) TakeInputState(dropped);
   }
   for (Wnd* t : tree) {
     s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(),

@@ -543,7 +543,11 @@ void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat
     s.altAlone = false;
   }
   HWND target = s.focus ? s.focus : s.active;
-  if (!target) return;
+  if (!target) {
+    // no window takes the key: no message will carry its state, so the keyboard as read is it at once
+    std::copy(std::begin(s.asyncKeyState), std::end(s.asyncKeyState), s.keyState);
+    return;
+  }
   // Alt without Ctrl, and F10, make system keys
   bool sys = (shift.alt && !shift.ctrl) || vk == VK_F10 || (vk == VK_MENU && !shift.ctrl);
   UINT message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);

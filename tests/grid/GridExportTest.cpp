@@ -250,6 +250,18 @@ TEST_F(GridExport, EmptySelectionWritesNothing) {
   EXPECT_EQ(rtf.find("\\trowd"), std::string::npos);
 }
 
+TEST_F(GridExport, AGridWithoutDataRaisesInsteadOfWriting) {
+  grid->SetDataSource(nullptr);
+  for (TDBGridExExportClass c : {ExportClass<TDBGridExExportAsText>(), ExportClass<TDBGridExExportAsXLS>(),
+                                 ExportClass<TDBGridExExportAsVCLDBIF>()}) {
+    TStringStream s;
+    EXPECT_THROW(WriteGridToExportStream(c, grid, &s, true), EInvalidGridOperation);
+    EXPECT_EQ(s.DataString(), "");
+  }
+  // nothing selected: nothing to write and nothing to complain about
+  EXPECT_EQ(Export(ExportClass<TDBGridExExportAsText>(), false), "");
+}
+
 TEST_F(GridExport, SpreadsheetLimits) {
   ds.Close();
   ds.ClearRows();

@@ -127,6 +127,11 @@ TEST_P(GridImportMalformed, RaisesAndChangesNothing) {
   const MalformedCase& c = GetParam();
   ds.First();
   const std::string before = Rows();
+  // a reader that never ends would append records without end: stopped here instead of hanging
+  int inserts = 0;
+  ds.BeforeInsert = [&](TDataSet*) {
+    if (++inserts > 50) throw Exception("records appended without end");
+  };
   try {
     if (c.Text)
       PasteText(c.Bytes);
@@ -162,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
                                           "abc\0",
                                           9),
                       kVcl},
-        MalformedCase{"NegativeLength", false, kHead + std::string("\x06\xfe\xff\xff\xff\0", 6), kVcl}),
+        MalformedCase{"NegativeLength", false, kHead + std::string("\x06\xfe\xff\xff\xff\0", 6), kVcl},
+        // values but no column to take them: no record could ever consume one
+        MalformedCase{"ValuesWithoutColumns", false, std::string("VCLDBIF\x01\0\0\0\0\x03\x05\0\0\0\0", 18),
+                      kVcl}),
     [](const ::testing::TestParamInfo<MalformedCase>& i) { return std::string(i.param.Name); });
 
 TEST_F(GridImport, ValueErrorsAskYesNoOrAll) {

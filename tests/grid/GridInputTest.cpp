@@ -23,6 +23,7 @@ class GridInput : public GridGuiTest {
  protected:
   void SetUp() override {
     GridGuiTest::SetUp();
+    savedFindDialogProc_ = FindDialogProc;
     ClearDatasetFeatures();
     RegisterDatasetFeatures(FeaturesClass<TSQLDatasetFeaturesEx>(), TSqlMemDataSet::StaticClass());
     SetClipboardBackend(MakeMemoryClipboard());
@@ -64,7 +65,7 @@ class GridInput : public GridGuiTest {
   }
   void TearDown() override {
     form.reset();
-    FindDialogProc = nullptr;
+    FindDialogProc = savedFindDialogProc_;  // the find dialog unit's own, for the suites after this one
     talvik::gui::SetMessageBoxHandler(nullptr);
     SetClipboardBackend(nullptr);
     ClearDatasetFeatures();
@@ -116,6 +117,9 @@ class GridInput : public GridGuiTest {
   TDBGridEx* grid = nullptr;
   std::vector<std::string> questions;
   int answer = mrOk;
+
+ private:
+  TFindDialogProcEx savedFindDialogProc_;
 };
 
 TEST_F(GridInput, TitleClicksSortAtOnceCtrlClicksWhenCtrlIsReleased) {

@@ -1,0 +1,530 @@
+// The grid's keys and mouse while a cell is edited and while records or columns are chosen: Ctrl+F,
+// Enter as Tab and the arrows of a multi-line editor in an open cell, a released Ctrl reaching an open
+// data list, the edit permission of the current record, the incremental search ending with its column,
+// Shift+Down marking records, the filter cell's text kept as it is typed, actions offered to the data
+// source, the selection repainted when the focus goes, the dotted line while a column is sized, a press
+// on an always-shown edit button, the automatic scrolling's still zone, title clicks without sort
+// marking, and auto-fitted columns following the grid's width.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "GridFeaturesSupport.h"
+#include "GridFormSupport.h"
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
+#include "grid/DBLookupGridEx.h"
+#include "grid/DatasetFeatures.h"
+#include "platform/gui/ActnList.h"
+
+using namespace gridtest;
+using talvik::gui::ShiftKeys;
+
+namespace {
+
+constexpr ShiftKeys kCtrl{false, true, false};
+constexpr ShiftKeys kShift{true, false, false};
+
+class GridEditingKeys : public PeopleGrid {
+ protected:
+  void SetUp() override {
+    PeopleGrid::SetUp();
+    savedFindProc_ = FindDialogProc;
+    FindDialogProc = [this](TCustomDBGridEx* Grid, const std::string& Text, bool, TStrings*) {
+      findGrid = Grid;
+      findText = Text;
+    };
+  }
+  void TearDown() override {
+    FindDialogProc = savedFindProc_;
+    PeopleGrid::TearDown();
+  }
+  int Id() { return people->F("ID")->AsInteger(); }
+  TCustomDBGridEx* findGrid = nullptr;
+  std::string findText = "?";
+
+ private:
+  TFindDialogProcEx savedFindProc_;
+};
+
+TEST_F(GridEditingKeys, CtrlFInAnOpenCellStartsASearchWithoutTimeOut) {
+  grid->SetOptionsEx(grid->OptionsEx() + dghIncSearch);
+  Columns({"ID", "NAME"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(grid->EditorMode());
+  Key('F', 0, kCtrl);
+  EXPECT_TRUE(grid->IncSearching());
+  EXPECT_EQ(grid->IncSearchTimeOut(), -1);
+  EXPECT_FALSE(grid->EditorMode());
+  EXPECT_EQ(findGrid, nullptr);  // a search, not the dialog
+  // typed letters now search the column
+  Key('B', U'b');
+  EXPECT_EQ(Id(), 2);
+  EXPECT_EQ(grid->IncSearchText(), "B");
+}
+
+TEST_F(GridEditingKeys, CtrlFInAnOpenCellOpensTheFindDialogWithTheSelectedText) {
+  Columns({"ID", "NAME"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(e->Text(), "Ann");
+  e->SetSelStart(0);
+  e->SetSelLength(2);
+  Key('F', 0, kCtrl);
+  EXPECT_EQ(findGrid, grid);
+  EXPECT_EQ(findText, "An");
+}
+
+TEST_F(GridEditingKeys, EnterAsTabInAnOpenCellWritesTheTextAndMovesOn) {
+  grid->SetOptionsEx(grid->OptionsEx() + dghEnterAsTab);
+  Columns({"ID", "NAME", "FLAG"});
+  grid->LayoutChanged();  // every column bound: each a tab stop
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  e->SelectAll();
+  for (char32_t c : std::u32string(U"Zed")) Key(static_cast<WORD>(std::toupper(static_cast<int>(c))), c);
+  ASSERT_EQ(e->Text(), "Zed");
+  Key(VK_RETURN, U'\r');
+  EXPECT_EQ(people->F("NAME")->AsString(), "Zed");
+  EXPECT_EQ(grid->GetSelectedIndex(), 2);
+  EXPECT_EQ(Id(), 1);
+  Key(VK_RETURN, U'\r', kShift);  // back
+  EXPECT_EQ(grid->GetSelectedIndex(), 1);
+  Key(VK_RETURN, U'\r');
+  Key(VK_RETURN, U'\r');  // past the last column: the next record's first
+  EXPECT_EQ(grid->GetSelectedIndex(), 0);
+  EXPECT_EQ(Id(), 2);
+  people->ds.First();
+  EXPECT_EQ(people->F("NAME")->AsString(), "Zed");
+}
+
+TEST_F(GridEditingKeys, UpAndDownInAMultiLineCellMoveTheCaretUntilTheFirstOrLastLine) {
+  grid->SetOptions(grid->Options() + dgAlwaysShowEditor);
+  grid->SetRowLines(3);
+  TColumnEx* name = Columns({"NAME"});
+  name->SetWordWrap(true);
+  people->ds.Edit();
+  people->F("NAME")->SetAsString("L1\r\nL2\r\nL3");
+  people->ds.Post();
+  people->ds.Next();
+  TDBGridInplaceEdit* e = Edit(0);
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(e->WordWrap());
+  Key(VK_UP);  // Bob's one line: the first line, so the grid moves
+  ASSERT_EQ(Id(), 1);
+  ASSERT_EQ(e->Text(), "L1\r\nL2\r\nL3");
+  auto line = [&] { return static_cast<int>(SendMessage(e->Handle(), EM_LINEFROMCHAR, WPARAM(-1), 0)); };
+  e->SetSelStart(0);
+  e->SetSelLength(0);
+  Key(VK_DOWN);
+  EXPECT_EQ(Id(), 1);
+  EXPECT_EQ(line(), 1);
+  Key(VK_DOWN);
+  EXPECT_EQ(Id(), 1);
+  EXPECT_EQ(line(), 2);
+  Key(VK_UP);
+  EXPECT_EQ(line(), 1);
+  Key(VK_DOWN);
+  Key(VK_DOWN);  // from the last line the grid moves
+  EXPECT_EQ(Id(), 2);
+  Key(VK_UP);
+  ASSERT_EQ(Id(), 1);
+  e->SelectAll();  // the whole text selected: the grid has the arrows at once
+  Key(VK_DOWN);
+  EXPECT_EQ(Id(), 2);
+}
+
+TEST_F(GridEditingKeys, AReleasedCtrlReachesAnOpenDataList) {
+  Columns({"NAME", "DEPT_NAME"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupDataGridEx* list = grid->Columns()->Items(1)->DataGrid();
+  std::vector<WORD> ups;
+  list->OnKeyUp = [&](TObject*, WORD& Key, TShiftState) { ups.push_back(Key); };
+  Key(VK_CONTROL, 0, kCtrl);
+  Key('X');  // other keys stay with the editor
+  ASSERT_EQ(ups.size(), 1u);
+  EXPECT_EQ(ups[0], VK_CONTROL);
+  Key(VK_ESCAPE);
+  Key(VK_CONTROL, 0, kCtrl);  // closed: nothing more
+  EXPECT_EQ(ups.size(), 1u);
+}
+
+// ---- the edit permission of the current record
+
+struct PermissionCase {
+  const char* Name;
+  TDBGridExAllowedOperations Allowed;
+  bool Empty;      // every record deleted first
+  bool Inserting;  // a record inserted first
+  bool CanModify;
+};
+
+class GridEditPermission : public PeopleGrid, public ::testing::WithParamInterface<PermissionCase> {};
+
+TEST_P(GridEditPermission, FollowsTheAllowedOperations) {
+  const PermissionCase& c = GetParam();
+  TColumnEx* name = Columns({"NAME"});
+  if (c.Empty) {
+    while (!people->ds.IsEmpty()) people->ds.Delete();
+  }
+  if (c.Inserting) people->ds.Insert();
+  grid->SetAllowedOperations(c.Allowed);
+  const TDataSetState before = people->ds.State();
+  EXPECT_EQ(grid->CanEditCurrentRecord(), c.CanModify);
+  EXPECT_EQ(name->CanModify(false), c.CanModify);
+  EXPECT_EQ(name->CanModify(true), c.CanModify);
+  if (!c.CanModify) {
+    EXPECT_EQ(people->ds.State(), before);  // a refusal puts nothing into edit
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    grid, GridEditPermission,
+    ::testing::Values(PermissionCase{"UpdateOnARecord", {alopUpdateEx}, false, false, true},
+                      PermissionCase{"UpdateOnAnInsertedRecord", {alopUpdateEx}, false, true, true},
+                      PermissionCase{"UpdateOnAnEmptyDataset", {alopUpdateEx}, true, false, false},
+                      PermissionCase{
+                          "UpdateAndInsertOnAnEmptyDataset", {alopUpdateEx, alopInsertEx}, true, false, true},
+                      PermissionCase{"InsertOnABrowsedRecord", {alopInsertEx}, false, false, false},
+                      PermissionCase{"AppendOnAnInsertedRecord", {alopAppendEx}, false, true, true},
+                      PermissionCase{"NoRightsOnAnInsertedRecord", {}, false, true, true},
+                      PermissionCase{"NoRightsOnARecord", {}, false, false, false}),
+    [](const ::testing::TestParamInfo<PermissionCase>& i) { return std::string(i.param.Name); });
+
+// ---- the incremental search, Shift+Down, the filter cell, actions and the focus
+
+class GridChoosing : public PeopleGrid {
+ protected:
+  void SetUp() override {
+    PeopleGrid::SetUp();
+    Columns({"ID", "NAME", "FLAG"});
+    grid->LayoutChanged();  // every column bound: each a tab stop
+    grid->SetFocus();
+    Pump();
+  }
+  int Id() { return people->F("ID")->AsInteger(); }
+};
+
+TEST_F(GridChoosing, AnIncrementalSearchEndsWhenTheColumnChanges) {
+  grid->SetReadOnly(true);
+  grid->SetOptionsEx(grid->OptionsEx() + dghIncSearch);
+  grid->SetSelectedIndex(1);
+  Key('B', U'b');
+  ASSERT_TRUE(grid->IncSearching());
+  ASSERT_EQ(grid->IncSearchText(), "B");
+  Key(VK_RIGHT);
+  ASSERT_FALSE(grid->IncSearching());  // (else Ctrl+F below would open the find dialog)
+  EXPECT_EQ(grid->IncSearchText(), "");
+  // one started by Ctrl+F (no time-out) ends there too
+  grid->SetSelectedIndex(1);
+  Key('F', 0, kCtrl);
+  ASSERT_TRUE(grid->IncSearching());
+  Key(VK_RIGHT);
+  EXPECT_EQ(grid->GetSelectedIndex(), 2);
+  EXPECT_FALSE(grid->IncSearching());
+  Key('Y', U'y');  // a fresh search in FLAG ("yes"), not after an old prefix
+  EXPECT_EQ(grid->IncSearchText(), "y");
+  EXPECT_EQ(Id(), 1);
+}
+
+TEST_F(GridChoosing, ShiftDownMarksRecordsWhenOnlyRecordsMayBeSelected) {
+  grid->SetOptions(grid->Options() + dgMultiSelect);
+  grid->SetAllowedSelections({gstRecordBookmarks});
+  Key(VK_DOWN, 0, kShift);
+  Key(VK_DOWN, 0, kShift);
+  EXPECT_EQ(Id(), 3);
+  EXPECT_EQ(grid->SelectedRows()->Count(), 3);
+  Key(VK_UP, 0, kShift);  // back towards the anchor
+  EXPECT_EQ(grid->SelectedRows()->Count(), 2);
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstRecordBookmarks);
+}
+
+TEST_F(GridChoosing, TheFilterCellsTextIsKeptAsItIsTyped) {
+  grid->STFilter()->SetVisible(true);
+  Pump();
+  const TRect cell = grid->FilterCellRect(1);
+  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cell.Left + 5, cell.Top + 3));
+  grid->Perform(WM_LBUTTONUP, 0, MAKELPARAM(cell.Left + 5, cell.Top + 3));
+  ASSERT_TRUE(grid->FilterEditorShown());
+  TSTColumnFilterEx* filter = grid->Columns()->Items(1)->STFilter();
+  Key('B', U'B');
+  EXPECT_EQ(filter->FilterText(), "B");
+  Key('O', U'o');
+  EXPECT_EQ(filter->FilterText(), "Bo");
+  EXPECT_TRUE(grid->FilterEditorShown());
+}
+
+class TDataSourceAction : public TAction {
+ public:
+  using TAction::TAction;
+  bool HandlesTarget(TObject* Target) override { return dynamic_cast<TDataSource*>(Target) != nullptr; }
+  void ExecuteTarget(TObject* Target) override { executedOn = Target; }
+  TObject* executedOn = nullptr;
+};
+
+TEST_F(GridChoosing, AnActionGoesToTheDataSourceFirst) {
+  TDataSourceAction action(nullptr);
+  EXPECT_TRUE(grid->ExecuteAction(&action));
+  EXPECT_EQ(action.executedOn, &people->source);
+}
+
+TEST_F(GridChoosing, LosingAndTakingTheFocusRepaintsTheSelectedRecords) {
+  grid->SetOptions(grid->Options() + dgMultiSelect);
+  grid->SetAllowedSelections({gstRecordBookmarks});
+  Key(VK_DOWN, 0, kShift);
+  Key(VK_DOWN, 0, kShift);
+  ASSERT_EQ(grid->SelectedRows()->Count(), 3);
+  const TPoint first = Middle(Cell(0, 0));
+  const COLORREF focused = Pixel(first.X + 15, first.Y);
+  auto* other = new TEdit(form.get());
+  other->SetParent(form.get());
+  other->SetBounds(0, 285, 100, 14);
+  other->SetFocus();
+  Pump();
+  const COLORREF unfocused = Pixel(first.X + 15, first.Y);
+  EXPECT_NE(unfocused, focused);  // a marked record that is not the current one
+  grid->SetFocus();
+  Pump();
+  EXPECT_EQ(Pixel(first.X + 15, first.Y), focused);
+}
+
+// ---- the mouse
+
+class GridMouseGaps : public PeopleGrid {
+ protected:
+  void SetUp() override {
+    PeopleGrid::SetUp();
+    Columns({"ID", "NAME", "FLAG"});
+    grid->LayoutChanged();  // every column bound: each a tab stop
+    grid->SetFocus();
+    Pump();
+  }
+  // How many pixels of the client column X, from Top to Bottom, differ from Before.
+  int Changed(int X, int Top, int Bottom, const std::vector<COLORREF>& Before) {
+    int n = 0;
+    for (int y = Top; y < Bottom; ++y) n += Pixel(X, y) != Before[static_cast<size_t>(y - Top)];
+    return n;
+  }
+  std::vector<COLORREF> Column(int X, int Top, int Bottom) {
+    std::vector<COLORREF> v;
+    for (int y = Top; y < Bottom; ++y) v.push_back(Pixel(X, y));
+    return v;
+  }
+  int Id() { return people->F("ID")->AsInteger(); }
+};
+
+TEST_F(GridMouseGaps, ADottedLineMarksTheBorderWhileAColumnIsSized) {
+  const TRect title = grid->CellRect(grid->DataToRawColumn(1), 0);
+  const int border = title.Right, y = (title.Top + title.Bottom) / 2;
+  const int top = title.Bottom + 2, bottom = grid->ClientHeight() - 2;
+  const std::vector<COLORREF> at30 = Column(border + 30, top, bottom);
+  const int width = grid->Columns()->Items(1)->Width();
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border + 30, y, ShiftKeys{});
+  const int dots = Changed(border + 30, top, bottom, at30);
+  EXPECT_GT(dots, (bottom - top) / 4);  // inverted, every other pixel or so
+  EXPECT_LT(dots, bottom - top);        // dotted, not solid
+  Shot("grid-sizing-line.png");
+  Key(VK_ESCAPE);  // cancelled: the line goes, the width stays
+  EXPECT_EQ(Changed(border + 30, top, bottom, at30), 0);
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width);
+  Mouse(WM_LBUTTONUP, border + 30, y);
+
+  // released: the line goes and the width is taken
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border + 20, y, ShiftKeys{});
+  Mouse(WM_LBUTTONUP, border + 20, y);
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width + 20);
+
+  // sized live: no line
+  grid->SetOptionsEx(grid->OptionsEx() + dghTraceColSizing);
+  const TRect title2 = grid->CellRect(grid->DataToRawColumn(1), 0);
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, title2.Right, y);
+  Mouse(WM_MOUSEMOVE, title2.Right + 10, y, ShiftKeys{});
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width + 30);
+  const TRect title3 = grid->CellRect(grid->DataToRawColumn(1), 0);
+  EXPECT_EQ(Changed(title3.Right + 30, top, bottom, Column(title3.Right + 30, top, bottom)), 0);
+  Mouse(WM_LBUTTONUP, title2.Right + 10, y);
+}
+
+TEST_F(GridMouseGaps, TheSizingLineOfAGridReadFromTheRightMovesLeftAsTheColumnWidens) {
+  grid->SetBiDiMode(bdRightToLeft);
+  Pump();
+  const TRect title = grid->CellRect(grid->DataToRawColumn(1), 0);
+  const int border = title.Left, y = (title.Top + title.Bottom) / 2;  // its end border, at its left
+  const int top = title.Bottom + 2, bottom = grid->ClientHeight() - 2;
+  const std::vector<COLORREF> at20 = Column(border - 20, top, bottom);
+  const int width = grid->Columns()->Items(1)->Width();
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border - 20, y, ShiftKeys{});
+  EXPECT_GT(Changed(border - 20, top, bottom, at20), (bottom - top) / 4);
+  Key(VK_ESCAPE);
+  EXPECT_EQ(Changed(border - 20, top, bottom, at20), 0);
+  Mouse(WM_LBUTTONUP, border - 20, y);
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, border, y);
+  Mouse(WM_MOUSEMOVE, border - 20, y, ShiftKeys{});
+  Mouse(WM_LBUTTONUP, border - 20, y);
+  EXPECT_EQ(grid->Columns()->Items(1)->Width(), width + 20);
+}
+
+TEST_F(GridMouseGaps, APressOnAnAlwaysShownEditButtonOpensTheEditorAndItsList) {
+  TColumnEx* flag = grid->Columns()->Items(2);
+  flag->PickList()->SetText("yes\nno\nn");
+  flag->SetAlwaysShowEditButton(true);
+  Pump();
+  // the button of the second record's cell, the focus elsewhere
+  const TRect cell = Cell(2, 1);
+  const TPoint button{cell.Right - 4, (cell.Top + cell.Bottom) / 2};
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, button.X, button.Y);
+  EXPECT_EQ(Id(), 2);
+  ASSERT_TRUE(grid->EditorMode());
+  auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->ListVisible());
+  Mouse(WM_LBUTTONUP, button.X, button.Y);
+  EXPECT_TRUE(e->ListVisible());  // released over the button: the list stays
+  // a press on the text of another record's cell only focuses it
+  Key(VK_ESCAPE);
+  grid->HideEditor();
+  const TRect other = Cell(2, 2);
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, other.Left + 4, (other.Top + other.Bottom) / 2);
+  Mouse(WM_LBUTTONUP, other.Left + 4, (other.Top + other.Bottom) / 2);
+  EXPECT_EQ(Id(), 3);
+  EXPECT_FALSE(grid->EditorMode());
+}
+
+TEST_F(GridMouseGaps, TheAutoScrollMovesNothingInTheFirstFivePixels) {
+  grid->SetBounds(0, 0, 580, grid->CellRect(0, grid->TitleOffset() + 1).Bottom + 1);  // two rows shown
+  Pump();
+  const TPoint c = Middle(Cell(1, 0));
+  Mouse(WM_LBUTTONDOWN, c.X, c.Y);
+  const TRect box = grid->DataBox();
+  Mouse(WM_MOUSEMOVE, c.X, box.Bottom + 2, ShiftKeys{});  // 3 pixels below
+  EXPECT_EQ(grid->AutoScrollInterval(), 200 - 15 * 3);
+  const int before = Id();
+  Advance(200);
+  Advance(200);
+  EXPECT_EQ(Id(), before);
+  Mouse(WM_MOUSEMOVE, c.X, box.Bottom + 5, ShiftKeys{});  // 6 below: one record
+  Advance(110);
+  EXPECT_GT(Id(), before);
+  Mouse(WM_LBUTTONUP, c.X, box.Bottom + 5);
+}
+
+TEST_F(GridMouseGaps, AutoFittedColumnsFollowTheGridsWidth) {
+  grid->SetAutoFitColWidths(true);
+  Pump();
+  auto right = [&] {
+    const TRect r = grid->CellRect(grid->DataToRawColumn(2), 0);
+    return r.Right;
+  };
+  EXPECT_NEAR(right(), grid->ClientWidth(), 2);
+  grid->SetBounds(0, 0, 300, 280);
+  Pump();
+  EXPECT_NEAR(right(), grid->ClientWidth(), 2);
+  EXPECT_GT(right(), 0);
+  grid->SetBounds(0, 0, 560, 280);
+  Pump();
+  EXPECT_NEAR(right(), grid->ClientWidth(), 2);
+}
+
+// ---- a title click without sort marking
+
+class GridTitleWithoutMarking : public GridOnForm {
+ protected:
+  void SetUp() override {
+    GridOnForm::SetUp();
+    ClearDatasetFeatures();
+    RegisterDatasetFeatures(FeaturesClass<TSQLDatasetFeaturesEx>(), TSqlMemDataSet::StaticClass());
+    ds.FieldDefs()->Add("SID", ftInteger);
+    ds.FieldDefs()->Add("STATUS", ftString, 10);
+    for (int i = 0; i < 5; ++i) ds.AddRow({i + 1, i % 2 ? "ACTIVE" : "INACTIVE"});
+    ds.SQL.SetText("SELECT sid, status\r\nFROM v$session\r\nORDER BY status\r\n");
+    source.SetDataSet(&ds);
+    grid->SetDataSource(&source);
+    ds.Open();
+    for (const char* n : {"SID", "STATUS"}) {
+      TColumnEx* c = grid->Columns()->Add();
+      c->SetFieldName(n);
+      c->Title()->SetTitleButton(true);
+    }
+    Pump();
+    ds.Opens = ds.Closes = 0;
+  }
+  void TearDown() override {
+    form.reset();
+    ClearDatasetFeatures();
+    GridOnForm::TearDown();
+  }
+  TSqlMemDataSet ds;
+  TDataSource source{nullptr};
+};
+
+TEST_F(GridTitleWithoutMarking, ATitleClickKeepsTheStatementsOrder) {
+  int clicks = 0;
+  grid->OnTitleBtnClick = [&](TObject*, int, TColumnEx*) { ++clicks; };
+  const TRect r = grid->CellRect(grid->DataToRawColumn(0), 0);
+  const TPoint t{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2 - 3};
+  Mouse(WM_LBUTTONDOWN, t.X, t.Y);
+  Mouse(WM_LBUTTONUP, t.X, t.Y);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_NE(ds.SQL.Text().find("ORDER BY status"), std::string::npos);
+  EXPECT_EQ(ds.Opens, 0);
+  EXPECT_EQ(ds.Closes, 0);
+  EXPECT_EQ(grid->Columns()->Items(0)->Title()->SortMarker(), smNoneEx);
+}
+
+// ---- the keyboard after a form is gone
+
+class KeyboardAfterAForm : public GridGuiTest {
+ protected:
+  void TearDown() override {
+    form.reset();
+    GridGuiTest::TearDown();
+  }
+  void ShowFormWithAnEdit() {
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, 200, 60);
+    auto* edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBounds(0, 0, 100, 20);
+    form->Show();
+    edit->SetFocus();
+    talvik::gui::ProcessPending();
+  }
+  std::unique_ptr<TForm> form;
+};
+
+TEST_F(KeyboardAfterAForm, CtrlReleasedWhenNoWindowTakesItIsUp) {
+  ShowFormWithAnEdit();
+  talvik::gui::InjectKey(VK_CONTROL, true, 0, kCtrl);
+  talvik::gui::ProcessPending();
+  ASSERT_LT(GetKeyState(VK_CONTROL), 0);
+  form.reset();
+  talvik::gui::InjectKey(VK_CONTROL, false, 0, {});
+  talvik::gui::ProcessPending();
+  EXPECT_GE(GetKeyState(VK_CONTROL), 0);
+}
+
+TEST_F(KeyboardAfterAForm, CtrlReleasedOnTheWayToAClosingFormIsUp) {
+  ShowFormWithAnEdit();
+  talvik::gui::InjectKey(VK_CONTROL, true, 0, kCtrl);
+  talvik::gui::ProcessPending();
+  talvik::gui::InjectKey(VK_CONTROL, false, 0, {});  // queued for the edit, which goes first
+  form.reset();
+  talvik::gui::ProcessPending();
+  EXPECT_GE(GetKeyState(VK_CONTROL), 0);
+}
+
+}  // namespace
