@@ -403,7 +403,31 @@ bool TCustomDBGridEx::BeginLayout() {
 void TCustomDBGridEx::ClearLayoutLocks() {
   if (layoutLock_ == 1) columns_->EndUpdate();
   if (layoutLock_ > 0) --layoutLock_;
+  EndUpdateLayout();
+}
+
+void TCustomDBGridEx::EndUpdateLayout() {
   if (updateLock_ > 0) --updateLock_;
+  if (layoutOwed_ && updateLock_ == 0 && layoutLock_ == 0) {
+    layoutOwed_ = false;
+    PostDeferredLayout();
+  }
+}
+
+void TCustomDBGridEx::PostDeferredLayout() {
+  if (!HandleAllocated()) return;
+  MSG m;
+  if (!PeekMessage(m, Handle(), WM_DEFERLAYOUT, WM_DEFERLAYOUT, PM_NOREMOVE))
+    PostMessage(Handle(), WM_DEFERLAYOUT, 0, 0);
+}
+
+void TCustomDBGridEx::DeferredLayoutArrived() {
+  if (BeginLayout()) {
+    EndLayout();
+    return;
+  }
+  // a batch is running: the request comes again once the grid is unlocked
+  layoutOwed_ = true;
 }
 
 void TCustomDBGridEx::EndLayout() {
@@ -422,13 +446,9 @@ void TCustomDBGridEx::CancelLayout() {
 }
 
 void TCustomDBGridEx::DeferLayout() {
-  if (HandleAllocated()) {
-    MSG m;
-    if (!PeekMessage(m, Handle(), WM_DEFERLAYOUT, WM_DEFERLAYOUT, PM_NOREMOVE))
-      PostMessage(Handle(), WM_DEFERLAYOUT, 0, 0);
-  }
+  PostDeferredLayout();
   CancelLayout();
-  if (updateLock_ > 0) --updateLock_;
+  EndUpdateLayout();
 }
 
 void TCustomDBGridEx::LayoutChanged() {
@@ -461,9 +481,7 @@ void TCustomDBGridEx::LinkLayoutChanged() {
 void TCustomDBGridEx::CreateWnd() {
   ++updateLock_;
   {
-    TScopeExit end([this] {
-      if (updateLock_ > 0) --updateLock_;
-    });
+    TScopeExit end([this] { EndUpdateLayout(); });
     TCustomGrid::CreateWnd();
   }
   cellButtonWidth_ = flat_ ? GetDefaultFlatButtonWidth() + 1 : GetSystemMetrics(SM_CXVSCROLL);
@@ -477,6 +495,28 @@ void TCustomDBGridEx::CreateWnd() {
     LayoutChanged();
   }
   UpdateVertScrollBar();
+}
+
+void TCustomDBGridEx::CreateParams(TCreateParams& Params) {
+  TCustomGrid::CreateParams(Params);
+  if (flat_ && Ctl3D()) {
+    Params.Style &= ~WS_BORDER;
+    Params.ExStyle &= ~WS_EX_CLIENTEDGE;
+  }
+}
+
+bool TCustomDBGridEx::FlatBorderShown() {
+  return flat_ && Ctl3D() && BorderStyle() == bsSingle;
+}
+
+void TCustomDBGridEx::PaintFlatBorder() {
+  HDC dc = GetWindowDC(Handle());
+  if (!dc) return;
+  TScopeExit release([&] { ReleaseDC(Handle(), dc); });
+  RECT r;
+  GetWindowRect(Handle(), r);
+  OffsetRect(r, -r.Left, -r.Top);
+  DrawEdge(dc, r, BDR_SUNKENINNER, BF_RECT);
 }
 
 void TCustomDBGridEx::Loaded() {
@@ -498,7 +538,27 @@ void TCustomDBGridEx::Loaded() {
 void TCustomDBGridEx::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
     case WM_DEFERLAYOUT:
-      LayoutChanged();
+      DeferredLayoutArrived();
+      return;
+    case WM_NCCALCSIZE:
+      TCustomGrid::Dispatch(Message);
+      if (Message.LParam && FlatBorderShown())
+        InflateRect(reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0], -1, -1);
+      return;
+    case WM_NCPAINT:
+      TCustomGrid::Dispatch(Message);
+      if (FlatBorderShown()) PaintFlatBorder();
+      return;
+    case CM_CTL3DCHANGED:
+      TCustomGrid::Dispatch(Message);
+      if (flat_ && HandleAllocated()) RecreateWnd();  // the frame is the window's own again, or not
+      return;
+    case CM_PARENTCOLORCHANGED:
+      TCustomGrid::Dispatch(Message);
+      if (ParentColor()) {
+        footerColor_ = Color();
+        Invalidate();
+      }
       return;
     case WM_TIMER:
       if (Message.WParam == kAutoScrollTimerId) {
@@ -717,6 +777,8 @@ bool TCustomDBGridEx::AcquireFocus() {
       result = HasFocus();
     }
   }
+  // filter editing keeps the focus in the filter row's editor
+  if (!result && filterEditor_ && filterEditor_->Focused()) result = true;
   return result;
 }
 
@@ -1101,10 +1163,25 @@ std::string TCustomDBGridEx::GetEditMask(int ACol, int /*ARow*/) {
 
 void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
   const int from = RawToDataColumn(FromIndex), to = RawToDataColumn(ToIndex);
-  if (from >= 0 && from < columns_->Count() && to >= 0 && to < columns_->Count()) {
-    columns_->Items(from)->SetIndex(to);
-    InvokeEvent(OnColumnMoved, this, from, to);
+  {
+    // the filter editor stays where it is until the move is done
+    stFilter_->BeginUpdate();
+    TScopeExit end([this] { stFilter_->EndUpdate(); });
+    if (from >= 0 && from < columns_->Count() && to >= 0 && to < columns_->Count()) {
+      columns_->Items(from)->SetIndex(to);
+      InvokeEvent(OnColumnMoved, this, from, to);
+    }
   }
+  // the filter row is edited at the focused column, which the base grid moves along with its column
+  int focused = Col();
+  if (focused == FromIndex)
+    focused = ToIndex;
+  else if (FromIndex < ToIndex && focused > FromIndex && focused <= ToIndex)
+    --focused;
+  else if (FromIndex > ToIndex && focused >= ToIndex && focused < FromIndex)
+    ++focused;
+  filterColumn_ = RawToDataColumn(focused);
+  if (filterEditorShown_) PlaceFilterEditor();
 }
 
 void TCustomDBGridEx::SpreadOverRightPart(int Index, int Change) {
@@ -1128,7 +1205,11 @@ void TCustomDBGridEx::ColWidthsChanged() {
     return;
   }
   {
-    TScopeExit end([this] { EndLayout(); });
+    stFilter_->BeginUpdate();
+    TScopeExit end([this] {
+      EndLayout();
+      stFilter_->EndUpdate();
+    });
     TCustomGrid::ColWidthsChanged();
     for (int i = 0; i < columns_->Count(); ++i) {
       const int raw = DataToRawColumn(i);
@@ -1159,6 +1240,27 @@ void TCustomDBGridEx::ColWidthsChanged() {
   }
   UpdateEditorState();
   InvokeEvent(OnColWidthsChanged, this);
+  if (filterEditorShown_) PlaceFilterEditor();
+}
+
+void TCustomDBGridEx::RowHeightsChanged() {
+  // the first data row (above the footers' separator) whose height the user changed
+  const int last = titleOffset_ + DataRowCount();
+  for (int r = titleOffset_; r < std::min(last, RowCount()); ++r) {
+    if (RowHeights(r) == DefaultRowHeight()) continue;
+    const int height = RowHeights(r);
+    const bool began = BeginLayout();
+    {
+      TScopeExit end([this, began] {
+        if (began) EndLayout();
+      });
+      SetRowLines(0);
+      SetRowHeight(height);
+    }
+    UpdateVertScrollBar();
+    break;
+  }
+  TCustomGrid::RowHeightsChanged();
 }
 
 void TCustomDBGridEx::TimedScroll(TGridScrollDirections Direction) {
@@ -1202,6 +1304,11 @@ void TCustomDBGridEx::ChangeScale(int M, int D) {
       if (c->IsAssigned(cvFont)) c->Font()->SetSize(ScaleSize(c->Font()->Size(), M, D));
       if (c->IsAssigned(cvTitleFont))
         c->Title()->Font()->SetSize(ScaleSize(c->Title()->Font()->Size(), M, D));
+      for (int f = -1; f < c->Footers()->Count(); ++f) {
+        TColumnFooterEx* footer = f < 0 ? c->Footer() : c->Footers()->Items(f);
+        if (footer->AssignedValues().Contains(cfvFont))
+          footer->Font()->SetSize(ScaleSize(footer->Font()->Size(), M, D));
+      }
       const int w = c->Width();
       c->SetWidth(MulDiv(sum + w, M, D) - MulDiv(sum, M, D));
       sum += w;

@@ -308,9 +308,8 @@ class TCustomDBGridEx : public TCustomGrid,
   void CancelLayout();
   void DeferLayout();
   void BeginUpdateLayout() { ++updateLock_; }
-  void EndUpdateLayout() {
-    if (updateLock_ > 0) --updateLock_;
-  }
+  // Gives one update lock back; a deferred layout that arrived while the grid was locked comes again.
+  void EndUpdateLayout();
   virtual void LayoutChanged();
   void EndLayoutPass() override;
   void InternalLayout() override;
@@ -485,7 +484,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool EditorShowing() override { return EditorMode(); }
   int RawColCount() const override { return ColCount(); }
   int RawColWidth(int RawCol) const override { return ColWidths(RawCol); }
-  void SetRawColWidth(int RawCol, int Width) override { SetColWidths(RawCol, Width); }
+  // A column's width on the grid; the filter row's editor goes along.
+  void SetRawColWidth(int RawCol, int Width) override;
   void InvalidateRawCol(int RawCol) override { InvalidateCol(RawCol); }
   void InvalidateGrid() override { TCustomGrid::InvalidateGrid(); }
   int DefaultColWidth() const override { return TCustomGrid::DefaultColWidth(); }
@@ -646,8 +646,13 @@ class TCustomDBGridEx : public TCustomGrid,
   // Makes the column defaults and the columns again through the factories (a descendant's
   // constructor calls it so that its own kinds are made).
   void RecreateColumnParts();
-  // A 3D cell's frame: raised for fixed cells, sunken for data cells and pressed titles.
-  void DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed = false);
+  // A 3D cell's frame: raised, or sunken for data cells (Sunken) and pressed titles (Pressed). The
+  // left-and-top part is the top alone unless FullLeftTop, the right-and-bottom part the bottom alone
+  // unless FullRightBottom; the sides are the screen's (right to left they change places on the canvas).
+  void DrawCellFrame(const TRect& ARect, bool FullLeftTop, bool FullRightBottom, bool Sunken, bool Pressed);
+  // Whether a 3D cell shows its side edge on the screen's left (or right): always with column lines;
+  // without them 3D cells side by side join into one band, edged only where it ends.
+  bool FrameSideShown(int ACol, int ARow, bool ScreenLeft);
   // Whether the title of a raw column shows pressed (its title button held with the mouse over it).
   bool TitleShownPressed(int RawCol) const;
 
@@ -661,6 +666,14 @@ class TCustomDBGridEx : public TCustomGrid,
   std::string GetEditMask(int ACol, int ARow) override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
   void ColWidthsChanged() override;
+  // A row the user sized gives every row its height (RowHeight, with RowLines 0).
+  void RowHeightsChanged() override;
+  // Flat with Ctl3D: no border and no client edge of the window's own; a single border is a one-pixel
+  // frame the grid paints (PaintFlatBorder).
+  void CreateParams(TCreateParams& Params) override;
+  virtual bool FlatBorderShown();
+  // The flat frame: a sunken inner edge round the window.
+  virtual void PaintFlatBorder();
   void TimedScroll(TGridScrollDirections Direction) override;
   void DoExit() override;
   void ChangeScale(int M, int D) override;
@@ -685,6 +698,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void FooterFontChanged(TObject* Sender);
   void CheckMemTable();
   void ClearLayoutLocks();
+  // Queues the deferred-layout message unless one is queued already.
+  void PostDeferredLayout();
+  // The deferred-layout message: the layout pass now, or once the grid is unlocked.
+  void DeferredLayoutArrived();
   // SelectColumn's move of the focus (without the rectangle selection).
   void MoveToColumn(int RawCol, int Direction);
   // One record step of MoveBy in record mode, marking records with dgMultiSelect; false at an end.
@@ -757,6 +774,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool inLinkLayout_ = false;
   bool layoutFromDataSet_ = false;
   bool layoutRunning_ = false;
+  bool layoutOwed_ = false;  // a deferred layout arrived while the grid was locked
   std::string editText_;
   TVariant editKeyValue_;
   bool acquireFocus_ = true;

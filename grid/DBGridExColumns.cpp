@@ -534,6 +534,11 @@ void TColumnDropDownBoxEx::Assign(TPersistent* Source) {
 void TColumnDropDownBoxEx::SetListSource(TDataSource* Value) {
   if (listSource_ == Value) return;
   listSource_ = Value;
+  if (!column_) return;
+  // the column's grid forgets the source when it goes; a drop-down grid made already lists it
+  if (IDBGridExColumnsHost* grid = column_->Grid(); grid && Value)
+    Value->FreeNotification(grid->HostComponent());
+  if (column_->DropDownGridMade()) column_->DataGrid()->SetListSource(Value);
 }
 
 // ---------------------------------------------------------------- TColumnEx
@@ -576,6 +581,7 @@ TPopupDataGridEx* TColumnEx::DataGrid() {
   if (!dropDownGrid_) {
     dropDownGrid_ = std::make_unique<TPopupDataGridEx>(nullptr);
     dropDownGrid_->SetCtl3D(true);
+    if (TDataSource* list = dropDownBox_->ListSource()) dropDownGrid_->SetListSource(list);
   }
   return dropDownGrid_.get();
 }
@@ -743,7 +749,9 @@ TField* TColumnEx::Field() const {
     if (!ds->Active() && ds->DefaultFields()) return nullptr;
     if (TField* found = ds->FindField(fieldName_)) {
       field_ = found;
-      const_cast<TColumnEx*>(this)->fieldName_ = found->FieldName();
+      auto* self = const_cast<TColumnEx*>(this);
+      self->fieldName_ = found->FieldName();
+      self->UpdateSumItems();  // the footers follow the field's own spelling
     }
   }
   return field_;
@@ -759,6 +767,7 @@ void TColumnEx::SetField(TField* Value) {
     RestoreDefaults();
     initWidth_ = Width();
   }
+  UpdateSumItems();
   Changed(false);
 }
 
@@ -919,12 +928,12 @@ std::string TColumnEx::LookupDisplayFields() const {
 
 void TColumnEx::SetLookupDisplayFields(const std::string& Value) {
   if (IsAssigned(cvLookupDisplayFields) && lookupDisplayFields_ == Value) return;
-  if (!IsAssigned(cvLookupDisplayFields) && Value == DefaultLookupDisplayFields()) {
-    Changed(false);
-    return;
+  if (IsAssigned(cvLookupDisplayFields) || Value != DefaultLookupDisplayFields()) {
+    lookupDisplayFields_ = Value;
+    MarkAssigned(cvLookupDisplayFields);
   }
-  lookupDisplayFields_ = Value;
-  MarkAssigned(cvLookupDisplayFields);
+  // a drop-down grid made already shows the new fields
+  if (dropDownGrid_ && !dropDownGrid_->LookupMode()) dropDownGrid_->SetListField(Value);
   Changed(false);
 }
 
@@ -1104,6 +1113,7 @@ void TColumnEx::SetMaxWidth(int Value) {
 
 void TColumnEx::SpecRowChanged(TObject* /*Sender*/) {
   Changed(false);
+  if (dropDownGrid_) dropDownGrid_->SpecRow()->Assign(dropDownSpecRow_.get());
 }
 
 // ---- width
@@ -1202,11 +1212,17 @@ std::string TColumnEx::GetDisplayText() {
     if (VarEquals(key, dropDownSpecRow_->Value()) || (dropDownSpecRow_->ShowIfNotInKeyList() && f->IsNull()))
       return dropDownSpecRow_->GetCellText(0);
   }
-  if (displayFormat_.empty()) return f->DisplayText();
-  if (f->IsNull()) return {};
-  if (IsNumericType(f->DataType())) return FormatFloat(displayFormat_, f->AsFloat());
-  if (IsDateTimeType(f->DataType())) return FormatDateTime(displayFormat_, f->AsDateTime());
-  return {};
+  // a format shows numbers and dates only
+  if (!displayFormat_.empty() && !IsNumericType(f->DataType()) && !IsDateTimeType(f->DataType())) return {};
+  return FieldTextByFormat(f, displayFormat_);
+}
+
+std::string FieldTextByFormat(TField* Field, const std::string& DisplayFormat) {
+  if (DisplayFormat.empty()) return Field->DisplayText();
+  if (Field->IsNull()) return {};
+  if (IsNumericType(Field->DataType())) return FormatFloat(DisplayFormat, Field->AsFloat());
+  if (IsDateTimeType(Field->DataType())) return FormatDateTime(DisplayFormat, Field->AsDateTime());
+  return Field->DisplayText();
 }
 
 int TColumnEx::GetImageIndex() {
@@ -1336,6 +1352,8 @@ void TColumnEx::SetNextFieldValue(double AIncrement) {
       }
       const TVariant next = lds->FieldValues(f->LookupKeyFields());
       UpdateData(VarToStr(next), next, false);
+      // the cell shows the list's text at once, also for a list other than the field's own
+      if (TField* result = lds->FindField(f->LookupResultField())) f->SetText(result->Text());
       return;
     }
     case ctCommon:

@@ -692,3 +692,7 @@ class TColumnsExPropertyInterceptor : public TStoragePropertyInterceptor {
 
 // Registers the two column interceptors (done once by the grid unit's start-up).
 void RegisterColumnInterceptors();
+
+// A field's value in the current record as text: its display text without a format; numbers by
+// FormatFloat and dates and times by FormatDateTime with one (a null value gives an empty text).
+std::string FieldTextByFormat(TField* Field, const std::string& DisplayFormat);

@@ -587,8 +587,17 @@ void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
   }
   const bool is3D = Is3DCell(ACol, ARow, AState);
   const TCellTypeEx type = GetCellType(ACol, ARow);
+  // the sides of a 3D cell on the screen: without an edge the content reaches the cell's border
+  const bool leftShown = !is3D || FrameSideShown(ACol, ARow, true);
+  const bool rightShown = !is3D || FrameSideShown(ACol, ARow, false);
   TRect content = ARect;
-  if (is3D) InflateRect(content, -1, -1);
+  if (is3D) {
+    const bool rtl = UseRightToLeftAlignment();  // the canvas is mirrored
+    content.Top += 1;
+    content.Bottom -= 1;
+    if (rtl ? rightShown : leftShown) content.Left += 1;
+    if (rtl ? leftShown : rightShown) content.Right -= 1;
+  }
   if (type.ColArea == kAreaIndicator) {
     DrawIndicatorCell(ARow, content, type, AState);
   } else {
@@ -620,15 +629,38 @@ void TCustomDBGridEx::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
       !options_.Contains(dgRowSelect) && updateLock_ == 0 && IsFormActiveControl())
     canvas->DrawFocusRect(content);
   if (!is3D) return;
+  const bool sunken = type.ColArea != kAreaIndicator && !AState.Contains(gdFixed);
   if (type.RowArea == kAreaTitle && type.ColArea == kAreaData) {
     // the bands of a multi-level title have their frames: this one frames the column's own part, and
     // only that part goes down when pressed
     TRect leaf = ARect;
     leaf.Top = std::min(leaf.Bottom, ARect.Top + TitleLeafTop(columns_->Items(type.DataCol)));
-    DrawCellFrame(leaf, true, TitleShownPressed(ACol));
+    DrawCellFrame(leaf, leftShown, rightShown, false, TitleShownPressed(ACol));
     return;
   }
-  DrawCellFrame(ARect, type.ColArea == kAreaIndicator || AState.Contains(gdFixed));
+  DrawCellFrame(ARect, leftShown, rightShown, sunken, false);
+}
+
+bool TCustomDBGridEx::FrameSideShown(int ACol, int ARow, bool ScreenLeft) {
+  if (options_.Contains(dgColLines)) return true;
+  // right to left the canvas is mirrored: the screen's left neighbour is the next raw column
+  const int step = ScreenLeft != UseRightToLeftAlignment() ? -1 : 1;
+  const int fixedCols = FixedCols(), leftCol = LeftCol();
+  int c = ACol + step;
+  while (c >= 0 && c < ColCount()) {
+    // the columns scrolled out of view are no neighbours
+    if (c >= fixedCols && c < leftCol) {
+      c = step < 0 ? fixedCols - 1 : leftCol;
+      continue;
+    }
+    if (ColWidths(c) > 0) {
+      TGridDrawState state;
+      if (c < fixedCols || ARow < FixedRows()) state.Include(gdFixed);
+      return !Is3DCell(c, ARow, state);
+    }
+    c += step;
+  }
+  return true;
 }
 
 bool TCustomDBGridEx::TitleShownPressed(int RawCol) const {
@@ -648,12 +680,30 @@ bool TCustomDBGridEx::IsFormActiveControl() {
   return form ? form->ActiveControl() == this : HasFocus();
 }
 
-void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool Fixed, bool Pressed) {
+void TCustomDBGridEx::DrawCellFrame(const TRect& ARect, bool FullLeftTop, bool FullRightBottom, bool Sunken,
+                                    bool Pressed) {
   HDC dc = Canvas()->Handle();
+  const UINT edge = Sunken || Pressed ? BDR_SUNKENINNER : BDR_RAISEDINNER;
+  const UINT look = flat_ ? BF_FLAT : 0;
   RECT r = ARect;
-  const UINT edge = Fixed && !Pressed ? BDR_RAISEDINNER : BDR_SUNKENINNER;
-  // the flat look: a light top-left and a shaded bottom-right line
-  DrawEdge(dc, r, edge, flat_ ? BF_RECT | BF_FLAT : BF_RECT);
+  if (FullLeftTop && FullRightBottom) {
+    DrawEdge(dc, r, edge, BF_RECT | look);
+    return;
+  }
+  UINT leftTop = FullLeftTop ? BF_LEFT | BF_TOP : BF_TOP;
+  UINT rightBottom = FullRightBottom ? BF_RIGHT | BF_BOTTOM : BF_BOTTOM;
+  if (UseRightToLeftAlignment()) {
+    // on the mirrored canvas the screen's left side is the rectangle's right one
+    const auto exchange = [](UINT Sides) {
+      return (Sides & ~(BF_LEFT | BF_RIGHT)) | ((Sides & BF_LEFT) ? BF_RIGHT : 0) |
+             ((Sides & BF_RIGHT) ? BF_LEFT : 0);
+    };
+    leftTop = exchange(leftTop);
+    rightBottom = exchange(rightBottom);
+  }
+  DrawEdge(dc, r, edge, leftTop | look);
+  r = ARect;
+  DrawEdge(dc, r, edge, rightBottom | look);
 }
 
 // ---------------------------------------------------------------- the indicator column
@@ -858,7 +908,19 @@ void TCustomDBGridEx::DrawTitleBands(THeadTreeNode* Leaf, const TRect& CellRect,
       SelectObject(dc, old);
       DeleteObject(pen);
     }
-    if (optionsEx_.Contains(dghFixed3D)) DrawCellFrame(band, true);
+    if (optionsEx_.Contains(dghFixed3D)) {
+      // the band's sides are those of its first and last column
+      THeadTreeNode* last = node;
+      while (last->Child) {
+        THeadTreeNode* child = last->Child;
+        while (child->Next != last->Child) child = child->Next;
+        last = child;
+      }
+      const int lastCol = last->Column ? DataToRawColumn(last->Column->Index()) : rawCol;
+      const bool rtl = UseRightToLeftAlignment();
+      DrawCellFrame(band, FrameSideShown(rtl ? lastCol : rawCol, 0, true),
+                    FrameSideShown(rtl ? rawCol : lastCol, 0, false), false, false);
+    }
   }
   (void)AState;
 }

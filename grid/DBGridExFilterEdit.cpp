@@ -114,6 +114,11 @@ TRect TCustomDBGridEx::FilterCellRect(int DataCol) {
   return r;
 }
 
+void TCustomDBGridEx::SetRawColWidth(int RawCol, int Width) {
+  SetColWidths(RawCol, Width);
+  if (filterEditorShown_ && !layoutRunning_ && HandleAllocated()) PlaceFilterEditor();
+}
+
 void TCustomDBGridEx::PlaceFilterEditor() {
   if (!filterEditor_ || stFilter_->UpdateCount() > 0) return;
   if (!filterEditorShown_ || !CanEditFilter() || filterColumn_ < 0 || filterColumn_ >= columns_->Count() ||

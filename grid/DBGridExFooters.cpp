@@ -390,10 +390,7 @@ std::string TCustomDBGridEx::GetFooterValue(int Row, TColumnEx* Column) {
     case fvtFieldValue: {
       if (!ds || !ds->Active()) return {};
       TField* f = ds->FindField(footer->SumFieldName());
-      if (!f) return {};
-      if (!footer->DisplayFormat().empty() && dynamic_cast<TNumericField*>(f) && !f->IsNull())
-        return FormatFloat(footer->DisplayFormat(), f->AsFloat());
-      return f->DisplayText();
+      return f ? FieldTextByFormat(f, footer->DisplayFormat()) : std::string();
     }
     case fvtStaticText:
       return footer->Value();

@@ -56,6 +56,7 @@ void TCustomDBGridEx::InternalLayoutPass() {
     }
   }
   layoutRunning_ = true;
+  layoutOwed_ = false;  // this pass serves a deferred layout that waited for the grid
   ++layoutPasses_;
 
   // 2. the collection never mixes customised and default columns
@@ -224,6 +225,8 @@ void TCustomDBGridEx::InternalLayoutPass() {
   RecordChanged();
   Invalidate();
   selection_->Columns()->Refresh();
+  if (filterEditorShown_ && HandleAllocated() && !ComponentState().Contains(csDestroying))
+    PlaceFilterEditor();
   layoutRunning_ = false;
 }
 

@@ -338,6 +338,19 @@ void TCustomDBGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
   }
 
+  // a row's border in the fixed columns: the class library sizes the row
+  if (Button == mbLeft && options_.Contains(dgIndicator) && TCustomGrid::Options().Contains(goRowSizing)) {
+    TGridState state = gsNormal;
+    int index = -1, pos = 0, ofs = 0;
+    TGridDrawInfo info;
+    CalcSizingState(X, Y, state, index, pos, ofs, info);
+    if (state == gsRowSizing) {
+      if (EditorMode()) dataLink_->UpdateData();
+      TCustomGrid::MouseDown(Button, Shift, X, Y);
+      return;
+    }
+  }
+
   // title buttons
   if (inTitle && cell.X >= indicatorOffset_ && (Button == mbLeft || Button == mbRight)) {
     TColumnEx* c = ColumnOfRaw(cell.X);

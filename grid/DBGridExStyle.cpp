@@ -5,6 +5,7 @@
 
 #include "platform/db/DB.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/Grids.h"
 
 namespace {
 
@@ -209,6 +210,10 @@ bool AllFieldsCanModify(const std::vector<TField*>& Fields) {
   for (TField* f : Fields)
     if (!f->CanModify()) return false;
   return true;
+}
+
+void InvalidateGridRow(TCustomGrid* Grid, int Row) {
+  for (int c = 0; c < Grid->ColCount(); ++c) Grid->InvalidateCell(c, Row);
 }
 
 HDC TextDC(TCanvas* Canvas) {

@@ -11,6 +11,7 @@
 
 class TDBGridExStyle;
 class TField;
+class TCustomGrid;
 
 TALVIK_DECLARE_EXCEPTION(EInvalidGridOperation, Exception);
 
@@ -97,6 +98,8 @@ std::string GetDefaultSection(TComponent* Component);
 // Removes one pending Msg of Wnd; a removed WM_QUIT is posted again.
 void KillMessage(HWND Wnd, UINT Msg);
 bool AllFieldsCanModify(const std::vector<TField*>& Fields);
+// Invalidates every cell of a raw row, column by column.
+void InvalidateGridRow(TCustomGrid* Grid, int Row);
 // The canvas's device context with the canvas's font selected into it: text calls made on the bare
 // handle would otherwise measure and write in whatever font the context held last.
 HDC TextDC(TCanvas* Canvas);

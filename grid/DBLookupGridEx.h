@@ -288,6 +288,8 @@ class TPopupDataGridEx : public TDBLookupGridEx {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // The popup draws a frame of its own.
+  bool FlatBorderShown() override { return false; }
   void CreateWnd() override;
   void Dispatch(TMessage& Message) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
