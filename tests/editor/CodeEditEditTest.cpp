@@ -913,3 +913,23 @@ TEST_F(CodeEditEdit, ClearingABookmarkHonoursTheMarkTheHandlerHandsBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// With eoAutoSizeMaxScrollWidth the scroll width follows the longest line of lines given whole,
+// wherever that line stands, and typing goes on past 1,024 columns.
+TEST_F(CodeEditEdit, AnAutoSizedScrollWidthFollowsTheLongestLineOfLinesGivenWhole) {
+  edit->SetOptions(edit->Options() + eoAutoSizeMaxScrollWidth);
+  ShowAndFocus();
+  TStringList given;
+  given.SetText("select\n  x,\n  " + std::string(3000, 'y') + "\nfrom dual");
+  edit->SetLines(&given);
+  EXPECT_GE(edit->MaxScrollWidth(), 3002);
+  edit->SetCaretXY({1, 3});
+  Key(VK_END);
+  EXPECT_EQ(edit->CaretX(), 3003);
+  Type(U"z");
+  EXPECT_EQ(edit->Lines()->Strings(2), "  " + std::string(3000, 'y') + "z");
+}
+
+}  // namespace
