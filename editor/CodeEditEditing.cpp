@@ -16,17 +16,14 @@ std::string U8(std::u32string_view s) {
 
 // The lines of a text, split at CR, LF or CR LF.
 std::vector<std::u32string> SplitLines(std::u32string_view text) {
-  std::vector<std::u32string> out(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c == U'\r' || c == U'\n') {
-      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
-      out.emplace_back();
-    } else {
-      out.back().push_back(c);
-    }
+  std::vector<std::u32string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find_first_of(U"\r\n", start);
+    out.emplace_back(text.substr(start, end == std::u32string_view::npos ? end : end - start));
+    if (end == std::u32string_view::npos) return out;
+    start = end + (text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n' ? 2 : 1);
   }
-  return out;
 }
 
 std::u32string TrimTrailing(std::u32string s) {
