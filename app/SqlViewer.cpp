@@ -56,6 +56,8 @@ TCodeEdit* NewSqlViewer(TComponent* Owner, TWinControl* Parent, const std::strin
   e->Gutter()->SetVisible(false);
   e->SetHighlighter(Highlighter);
   e->SetReadOnly(true);
+  // a statement on one line of thousands of characters can be scrolled and read to its end
+  e->SetOptions(e->Options() + eoAutoSizeMaxScrollWidth);
   if (Popup) e->SetPopupMenu(Popup);
   MoveContextHelpToCtrlF1(e);
   return e;

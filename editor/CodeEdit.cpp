@@ -597,7 +597,10 @@ void TCustomCodeEdit::ListInserted(int index, int count) {
   InvalidateLines(index + 1, INT_MAX);
   InvalidateGutterLines(index + 1, INT_MAX);
   if (options_.Contains(eoAutoSizeMaxScrollWidth)) {
-    int len = lines_->ExpandedStringLength(index);
+    // every inserted line counts: a text set whole comes as one insertion
+    int len = 0;
+    for (int i = index; i < index + count && i < lines_->Count(); ++i)
+      len = std::max(len, lines_->ExpandedStringLength(i));
     if (len > maxScrollWidth_) SetMaxScrollWidth(len);
   }
 }

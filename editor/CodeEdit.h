@@ -270,8 +270,9 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   // Replaces the selection by `value` in the selection mode, recorded as one undo step.
   void SetSelText(const std::string& value);
   // Replaces the selection by `text` inserted in `mode`, without recording (column pieces and the
-  // lines they add are recorded when `recordPieces`).
-  void SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text, bool recordPieces);
+  // lines they add are recorded when `recordPieces`). Answers where the inserted text ends: the
+  // caret goes there too, but is held to the columns it may stand in.
+  TBufferCoord SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text, bool recordPieces);
   void ClearSelection();
   void ClearAll();
   void Undo();
@@ -507,6 +508,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void ListPutted(int index, int count);
   // scroll bars, caret, hint
   void UpdateScrollBars();
+  // The same whatever the paint lock (a paste shows or hides its bars at once).
+  void UpdateScrollBarsNow();
   // False when showing or hiding the bar started a newer pass over the bars.
   bool SetScrollBar(int bar, int64_t maxValue, int page, int position, bool hideWhenFits);
   void InitializeCaret();
@@ -558,18 +561,29 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   // Inserts text at the caret in the selection mode, recorded as `kind` (with the padding and the
   // pieces of a column block recorded as they go in).
   void InsertTextRecorded(const std::u32string& text, uint8_t kind);
+  void RecordInserted(uint8_t kind, const TBufferCoord& start, const TBufferCoord& end,
+                      TCodeSelectionMode mode);
+  // Typing stops at the widest column the caret can follow it to.
+  bool PastTypingWidth() const;
   void DeleteSelectionRecorded(bool backwardsKind);
   std::string RemoveRange(const TBufferCoord& from, const TBufferCoord& to);
   void InsertCharacter(char32_t ch);
   void InsertImeString(const std::u32string& text);
   void DoBackspace();
+  int IndentWidth(std::u32string_view line) const;
+  int SmallerIndentAbove(int line, int width) const;
+  int UnindentTarget(std::u32string_view line, size_t lead) const;
   void DoDeleteChar();
   void DoDeleteTo(TCodeEditorCommand command);
   void DoDeleteLine();
   void DoLineBreak(bool moveCaret);
+  void RedoLineBreak(const TCodeEditUndoItem& item);
   void DoTab();
   void BlockLines(int& first, int& last, int& column) const;
   void DoBlockIndent(bool indent, bool widenToColumn1 = false);
+  TBufferCoord MovedByIndent(TBufferCoord p, int first, int column, const std::vector<int>& shift) const;
+  void ApplyUnindent(const TBufferCoord& begin, const TBufferCoord& end, std::u32string_view texts,
+                     bool remove);
   bool SelIsTabBlock() const;
   bool SelIsWholeLine() const;
   void DoShiftTab();
@@ -665,6 +679,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   std::unique_ptr<TCodeInternalImage> internalBookmarkImage_;
   bool destroying_ = false;
   bool replaying_ = false;
+  // the line break a redo runs through the command processor, while it runs
+  const TCodeEditUndoItem* redoLineBreak_ = nullptr;
   int caretWidth_ = 0;
   int scrollBarDepth_ = 0;
   bool insideTextPending_ = false;

@@ -570,7 +570,15 @@ bool TCustomCodeEdit::SetScrollBar(int bar, int64_t maxValue, int page, int posi
 }
 
 void TCustomCodeEdit::UpdateScrollBars() {
-  if (!HandleAllocated() || paintLock_ > 0) {
+  if (paintLock_ > 0) {
+    stateFlags_ |= sfScrollbarChanged;
+    return;
+  }
+  UpdateScrollBarsNow();
+}
+
+void TCustomCodeEdit::UpdateScrollBarsNow() {
+  if (!HandleAllocated()) {
     stateFlags_ |= sfScrollbarChanged;
     return;
   }

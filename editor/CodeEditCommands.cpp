@@ -660,11 +660,16 @@ void TCustomCodeEdit::ClearBookMark(int bookmark) {
   if (bookmark < 0 || bookmark > 9) return;
   TCodeEditMark* mark = bookmarks_[static_cast<size_t>(bookmark)];
   if (!mark) return;
+  // the handler may hand back another mark to take out and free in its place, or none: the mark
+  // then stays in the mark list (which owns it), no longer as bookmark n
   TCodeEditMark* passed = mark;
   DoOnClearBookmark(passed);
-  markList_->Remove(mark);
   bookmarks_[static_cast<size_t>(bookmark)] = nullptr;
-  delete mark;
+  if (!passed) return;
+  for (auto& b : bookmarks_)
+    if (b == passed) b = nullptr;
+  markList_->Remove(passed);
+  delete passed;
 }
 
 void TCustomCodeEdit::GotoBookMark(int bookmark) {

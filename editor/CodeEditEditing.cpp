@@ -2,6 +2,7 @@
 // paste, with every change recorded for undo; and undo and redo themselves.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "editor/CodeEdit.h"
 #include "platform/gui/Clipbrd.h"
@@ -15,17 +16,14 @@ std::string U8(std::u32string_view s) {
 
 // The lines of a text, split at CR, LF or CR LF.
 std::vector<std::u32string> SplitLines(std::u32string_view text) {
-  std::vector<std::u32string> out(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c == U'\r' || c == U'\n') {
-      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
-      out.emplace_back();
-    } else {
-      out.back().push_back(c);
-    }
+  std::vector<std::u32string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find_first_of(U"\r\n", start);
+    out.emplace_back(text.substr(start, end == std::u32string_view::npos ? end : end - start));
+    if (end == std::u32string_view::npos) return out;
+    start = end + (text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n' ? 2 : 1);
   }
-  return out;
 }
 
 std::u32string TrimTrailing(std::u32string s) {
@@ -132,8 +130,8 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
   }
 }
 
-void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text,
-                                          bool recordPieces) {
+TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text,
+                                                  bool recordPieces) {
   IncPaintLock();
   lines_->BeginUpdate();
   TScopeExit done{[this] {
@@ -227,12 +225,13 @@ void TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32strin
       }
     }
   }
-  blockBegin_ = blockEnd_ = CaretXY();
-  TBufferCoord c = CaretXY();
+  const TBufferCoord end = CaretXY();
   caretX_ = caretY_ = 0;  // force the setter to place and report it
-  SetCaretXY(c);
+  SetCaretXY(end);
   if (caretY_ < 1) SetCaretXY({caretX_, 1});
+  blockBegin_ = blockEnd_ = CaretXY();
   statusChanges_ |= scSelection;
+  return end;
 }
 
 void TCustomCodeEdit::SetSelText(const std::string& value) {
@@ -253,13 +252,19 @@ void TCustomCodeEdit::InsertTextRecorded(const std::u32string& text, uint8_t kin
   TCodeSelectionMode mode = selectionMode_;
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
   // the padding of a short line and the pieces of a block are recorded as they go in
-  SetSelTextPrimitive(mode, text, true);
-  if (text.empty()) return;
+  const TBufferCoord end = SetSelTextPrimitive(mode, text, true);
+  if (!text.empty()) RecordInserted(kind, start, end, mode);
+}
+
+// The record of a text inserted in normal or line mode from `start` to `end` (where it really
+// ends, wherever the caret could follow); a column block recorded its pieces itself.
+void TCustomCodeEdit::RecordInserted(uint8_t kind, const TBufferCoord& start, const TBufferCoord& end,
+                                     TCodeSelectionMode mode) {
   if (mode == smNormal) {
-    undoList_->AddChange(kind, start, CaretXY(), std::string(), mode);
+    undoList_->AddChange(kind, start, end, std::string(), mode);
   } else if (mode == smLine) {
-    // a caret in column 1 stands on the line after the inserted ones
-    TBufferCoord last = caretX_ == 1 ? TBufferCoord{1, caretY_ - 1} : CaretXY();
+    // an end in column 1 stands on the line after the inserted ones
+    TBufferCoord last = end.Char == 1 ? TBufferCoord{1, end.Line - 1} : end;
     undoList_->AddChange(kind, start, last, std::string(), mode);
   }
 }
@@ -350,13 +355,9 @@ void TCustomCodeEdit::PasteFromClipboard() {
   selectionMode_ = mode;
   TScopeExit restore{[&] { selectionMode_ = keep; }};
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
-  SetSelTextPrimitive(mode, utext, true);
-  if (mode == smNormal) {
-    undoList_->AddChange(ucPaste, start, CaretXY(), std::string(), mode);
-  } else if (mode == smLine) {
-    TBufferCoord last = caretX_ == 1 ? TBufferCoord{1, caretY_ - 1} : CaretXY();
-    undoList_->AddChange(ucPaste, start, last, std::string(), mode);
-  }
+  RecordInserted(ucPaste, start, SetSelTextPrimitive(mode, utext, true), mode);
+  // bars that come or go with the pasted text do so now, not when painting resumes
+  if (options_.Contains(eoHideShowScrollbars)) UpdateScrollBarsNow();
   EnsureCursorPosVisible();
   StatusChanged(scSelection);
   DoOnPaintTransient(ttAfter);
@@ -370,14 +371,14 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
     SetSelText(U8(std::u32string(1, ch)));
     return;
   }
+  // past the widest column the caret could not follow the character: nothing goes in
+  if (PastTypingWidth()) return;
   EnsureLine();
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   if (pastEolWasOff) options_ = options_ + eoScrollPastEol;
   TScopeExit back{[&] {
     if (pastEolWasOff) options_ = options_ - eoScrollPastEol;
   }};
-  // a caret further right than the widest line is brought back before anything is padded
-  if (caretX_ > maxScrollWidth_ + 1) caretX_ = maxScrollWidth_ + 1;
   std::u32string s = Line32(caretY_);
   int len = static_cast<int>(s.size());
   undoList_->BeginBlock();
@@ -412,6 +413,10 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
     SetLeftChar(leftChar_ + std::min(25, std::max(charsInWindow_ - 1, 1)));
 }
 
+bool TCustomCodeEdit::PastTypingWidth() const {
+  return !wordWrapPlugin_ && !options_.Contains(eoAutoSizeMaxScrollWidth) && caretX_ > maxScrollWidth_;
+}
+
 void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
   if (text.empty()) return;
   if (SelAvail()) {
@@ -419,6 +424,7 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
     InvalidateGutter();
     return;
   }
+  if (PastTypingWidth()) return;
   EnsureLine();
   undoList_->BeginBlock();
   TScopeExit end{[this] { undoList_->EndBlock(); }};
@@ -482,22 +488,8 @@ void TCustomCodeEdit::DoBackspace() {
       SetCaretXY({caretX_ - 1, caretY_});
     else if (len > 0)
       SetCaretXY({len + 1, caretY_});
-    else {
-      int indent = 0;
-      int here = caretX_ - 1;
-      for (int l = caretY_ - 1; l >= 1; --l) {
-        int w = 0;
-        for (char32_t c : Line32(l)) {
-          if (!IsBlank(c)) break;
-          w += c == U'\t' ? tabWidth_ - w % tabWidth_ : 1;
-        }
-        if (!Line32(l).empty() && w < here) {
-          indent = w;
-          break;
-        }
-      }
-      SetCaretXY({indent + 1, caretY_});
-    }
+    else
+      SetCaretXY({SmallerIndentAbove(caretY_, caretX_ - 1) + 1, caretY_});
     return;
   }
   if (caretX_ == 1) {
@@ -520,6 +512,23 @@ void TCustomCodeEdit::DoBackspace() {
     EnsureCursorPosVisible();
     return;
   }
+  // just after the leading white space: back to the indent of a line above, or to a tab stop
+  size_t lead = 0;
+  while (lead < s.size() && IsBlank(s[lead])) ++lead;
+  if (static_cast<int>(lead) == caretX_ - 1) {
+    const int from = UnindentTarget(s, lead);
+    if (from < caretX_) {
+      std::u32string t = s;
+      std::u32string removed = t.substr(static_cast<size_t>(from - 1), lead + 1 - static_cast<size_t>(from));
+      t.erase(static_cast<size_t>(from - 1), removed.size());
+      lines_->PutU32(caretY_ - 1, t);
+      undoList_->AddChange(ucSilentDelete, {from, caretY_}, CaretXY(), U8(removed), smNormal);
+      SetCaretXY({from, caretY_});
+      SetBlockBegin(CaretXY());
+      EnsureCursorPosVisible();
+    }
+    return;
+  }
   TBufferCoord from{caretX_ - 1, caretY_};
   std::u32string t = s;
   std::u32string removed = t.substr(static_cast<size_t>(from.Char - 1), 1);
@@ -529,6 +538,50 @@ void TCustomCodeEdit::DoBackspace() {
   SetCaretXY(from);
   SetBlockBegin(from);
   EnsureCursorPosVisible();
+}
+
+// The display width of a line's leading blanks and tabs.
+int TCustomCodeEdit::IndentWidth(std::u32string_view line) const {
+  int w = 0;
+  for (char32_t c : line) {
+    if (!IsBlank(c)) break;
+    w += c == U'\t' ? tabWidth_ - w % tabWidth_ : 1;
+  }
+  return w;
+}
+
+// The indent of the nearest non-empty line above `line` whose indent is narrower than `width`; 0
+// when there is none.
+int TCustomCodeEdit::SmallerIndentAbove(int line, int width) const {
+  for (int l = std::min(line, lines_->Count() + 1) - 1; l >= 1; --l) {
+    const std::u32string& s = Line32(l);
+    if (s.empty()) continue;
+    int w = IndentWidth(s);
+    if (w < width) return w;
+  }
+  return 0;
+}
+
+// Where back-space just after the `lead` leading blanks and tabs of `line` (the caret's) deletes
+// from: with eoSmartTabDelete the line keeps as much of its indent as stays within the indent of the
+// nearest line above with a smaller one; without it the blanks back to the previous tab stop go, or
+// the one tab before the caret.
+int TCustomCodeEdit::UnindentTarget(std::u32string_view line, size_t lead) const {
+  if (!options_.Contains(eoSmartTabDelete)) {
+    if (line[lead - 1] == U'\t') return static_cast<int>(lead);
+    const int column = IndentWidth(line.substr(0, lead));  // the caret's display column less 1
+    const int stop = (column - 1) / tabWidth_ * tabWidth_;
+    size_t from = lead;
+    for (int w = column; from > 0 && line[from - 1] == U' ' && w > stop; --w) --from;
+    return static_cast<int>(from) + 1;
+  }
+  const int target = SmallerIndentAbove(caretY_, IndentWidth(line.substr(0, lead)));
+  size_t keep = 0;
+  for (int w = 0; keep < lead; ++keep) {
+    w += line[keep] == U'\t' ? tabWidth_ - w % tabWidth_ : 1;
+    if (w > target) break;
+  }
+  return static_cast<int>(keep) + 1;
 }
 
 void TCustomCodeEdit::DoDeleteChar() {
@@ -633,7 +686,26 @@ void TCustomCodeEdit::DoDeleteLine() {
 
 // ------------------------------------------------------------------ line breaks and tabs
 
+// A line break redone: the line is split as the break split it, the blanks it cut (start..end)
+// giving way to a line end and the new line's indent; the record for the undo is the break's own.
+void TCustomCodeEdit::RedoLineBreak(const TCodeEditUndoItem& item) {
+  const TBufferCoord s = item.ChangeStartPos;
+  blockBegin_ = s;
+  blockEnd_ = item.ChangeEndPos;
+  std::u32string cut = Utf8ToUtf32(SelTextEx(smNormal, true));
+  caretX_ = s.Char;
+  caretY_ = s.Line;
+  const TBufferCoord end = SetSelTextPrimitive(smNormal, Utf8ToUtf32(item.ChangeStr), false);
+  std::u32string right = Line32(end.Line).substr(static_cast<size_t>(end.Char - 1));
+  undoList_->AddChange(ucLineBreak, s, end, U8(cut + right), smNormal);
+  SetCaretAndClearSelection(end);
+}
+
 void TCustomCodeEdit::DoLineBreak(bool moveCaret) {
+  if (const TCodeEditUndoItem* redone = std::exchange(redoLineBreak_, nullptr)) {
+    RedoLineBreak(*redone);
+    return;
+  }
   undoList_->BeginBlock();
   TScopeExit end{[this] { undoList_->EndBlock(); }};
   if (SelAvail()) DeleteSelectionRecorded(false);
@@ -813,7 +885,6 @@ void TCustomCodeEdit::DoBlockIndent(bool indent, bool widenToColumn1) {
   BlockLines(first, last, column);
   const std::u32string unit =
       options_.Contains(eoTabsToSpaces) ? std::u32string(static_cast<size_t>(tabWidth_), U' ') : U"\t";
-  const uint8_t kind = indent ? ucIndent : ucUnindent;
   auto leading = [&](const std::u32string& line) {
     size_t at = static_cast<size_t>(column - 1), n = 0;
     if (at < line.size() && line[at] == U'\t') return size_t{1};
@@ -834,47 +905,82 @@ void TCustomCodeEdit::DoBlockIndent(bool indent, bool widenToColumn1) {
     undoList_->EndBlock();
     DecPaintLock();
   }};
-  undoList_->AddChange(kind, oldBegin, oldEnd, std::string(), selectionMode_);
-  std::vector<int> shift(static_cast<size_t>(last - first + 1), 0);  // characters added (removed) per line
-  for (int l = first; l <= last; ++l) {
-    if (indent) {
-      if (column > 1) PadLineRecorded(l, column);
-      std::u32string line = Line32(l);
-      line.insert(static_cast<size_t>(column - 1), unit);
-      lines_->PutU32(l - 1, line);
-      undoList_->AddChange(ucInsert, {column, l}, {column + static_cast<int>(unit.size()), l}, std::string(),
-                           smNormal);
-      shift[static_cast<size_t>(l - first)] = static_cast<int>(unit.size());
-    } else {
+  if (!indent) {
+    // one record holds what every line lost, a line of text per line
+    std::u32string removed;
+    for (int l = first; l <= last; ++l) {
       const std::u32string& line = Line32(l);
-      size_t at = static_cast<size_t>(column - 1), n = leading(line);
-      if (n == 0) continue;
-      std::u32string removed = line.substr(at, n);
-      std::u32string rest = line;
-      rest.erase(at, n);
-      lines_->PutU32(l - 1, rest);
-      undoList_->AddChange(ucSilentDeleteAfterCursor, {column, l}, {column + static_cast<int>(n), l},
-                           U8(removed), smNormal);
-      shift[static_cast<size_t>(l - first)] = -static_cast<int>(n);
+      if (l > first) removed += U"\r\n";
+      if (size_t n = leading(line); n > 0) removed += line.substr(static_cast<size_t>(column - 1), n);
     }
+    undoList_->AddChange(ucUnindent, oldBegin, oldEnd, U8(removed), selectionMode_);
+    ApplyUnindent(oldBegin, oldEnd, removed, true);
+    Invalidate();
+    return;
   }
-  // the ends move with their lines' text; an end in the first column stays there
-  auto moved = [&](TBufferCoord p) {
-    if (p.Line < first || p.Line > last) return p;
-    int d = shift[static_cast<size_t>(p.Line - first)];
-    if (d > 0 && (selectionMode_ == smColumn ? p.Char >= column : p.Char > 1)) p.Char += d;
-    if (d < 0 && p.Char > column) p.Char = std::max(column, p.Char + d);
-    return p;
-  };
-  TBufferCoord newBegin = moved(oldBegin), newEnd = moved(oldEnd);
+  undoList_->AddChange(ucIndent, oldBegin, oldEnd, std::string(), selectionMode_);
+  std::vector<int> shift(static_cast<size_t>(last - first + 1), 0);  // characters added per line
+  for (int l = first; l <= last; ++l) {
+    if (column > 1) PadLineRecorded(l, column);
+    std::u32string line = Line32(l);
+    line.insert(static_cast<size_t>(column - 1), unit);
+    lines_->PutU32(l - 1, line);
+    undoList_->AddChange(ucInsert, {column, l}, {column + static_cast<int>(unit.size()), l}, std::string(),
+                         smNormal);
+    shift[static_cast<size_t>(l - first)] = static_cast<int>(unit.size());
+  }
+  TBufferCoord newBegin = MovedByIndent(oldBegin, first, column, shift),
+               newEnd = MovedByIndent(oldEnd, first, column, shift);
   if (widenToColumn1) {
     bool beginFirst =
         newBegin.Line < newEnd.Line || (newBegin.Line == newEnd.Line && newBegin.Char < newEnd.Char);
     (beginFirst ? newBegin : newEnd).Char = 1;
   }
-  undoList_->AddChange(kind, newBegin, newEnd, std::string(), selectionMode_);
+  undoList_->AddChange(ucIndent, newBegin, newEnd, std::string(), selectionMode_);
   SetCaretAndSelection(newEnd, newBegin, newEnd);
   Invalidate();
+}
+
+// A selection end after the lines from `first` on gained (lost) `shift` characters at `column`: it
+// moves with its line's text; an end in the first column of an indent stays there.
+TBufferCoord TCustomCodeEdit::MovedByIndent(TBufferCoord p, int first, int column,
+                                            const std::vector<int>& shift) const {
+  if (p.Line < first || p.Line - first >= static_cast<int>(shift.size())) return p;
+  int d = shift[static_cast<size_t>(p.Line - first)];
+  if (d > 0 && (selectionMode_ == smColumn ? p.Char >= column : p.Char > 1)) p.Char += d;
+  if (d < 0 && p.Char > column) p.Char = std::max(column, p.Char + d);
+  return p;
+}
+
+// Takes the leading texts of an unindent (one per line of `texts`) off the selected lines again, or
+// puts them back, and selects what was selected after, or before, the unindent.
+void TCustomCodeEdit::ApplyUnindent(const TBufferCoord& begin, const TBufferCoord& end,
+                                    std::u32string_view texts, bool remove) {
+  const int first = std::min(begin.Line, end.Line);
+  const int column = selectionMode_ == smColumn ? std::min(begin.Char, end.Char) : 1;
+  const std::vector<std::u32string> pieces = SplitLines(texts);
+  std::vector<int> shift(pieces.size(), 0);
+  {
+    // the end of the update collapses the selection: it is made after
+    lines_->BeginUpdate();
+    TScopeExit endUpdate{[this] { lines_->EndUpdate(); }};
+    for (size_t i = 0; i < pieces.size() && first + static_cast<int>(i) <= lines_->Count(); ++i) {
+      const int l = first + static_cast<int>(i);
+      std::u32string line = Line32(l);
+      const size_t at = std::min(static_cast<size_t>(column - 1), line.size());
+      const size_t n = pieces[i].size();
+      if (n == 0) continue;
+      if (remove)
+        line.erase(at, n);
+      else
+        line.insert(at, pieces[i]);
+      lines_->PutU32(l - 1, line);
+      shift[i] = remove ? -static_cast<int>(n) : 0;
+    }
+  }
+  const TBufferCoord b = MovedByIndent(begin, first, column, shift),
+                     e = MovedByIndent(end, first, column, shift);
+  SetCaretAndSelection(e, b, e);
 }
 
 void TCustomCodeEdit::DoShiftTab() {
@@ -1232,10 +1338,10 @@ void TCustomCodeEdit::UndoItem() {
       blockBegin_ = s;
       blockEnd_ = e;
       std::string removed = SelTextEx(selectionMode_, true);
-      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      const TBufferCoord back = SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
       // In normal mode the redo item holds the range the text it puts back replaces: the
-      // characters an overwrite took, which are back now, up to the caret; nothing after an insert.
-      TBufferCoord redoEnd = item->ChangeSelMode == smNormal ? (item->ChangeStr.empty() ? s : CaretXY()) : e;
+      // characters an overwrite took, which are back now; nothing after an insert.
+      TBufferCoord redoEnd = item->ChangeSelMode == smNormal ? (item->ChangeStr.empty() ? s : back) : e;
       redoList_->AddChange(k, s, redoEnd, removed, item->ChangeSelMode);
       SetCaretAndClearSelection(s);
       break;
@@ -1284,6 +1390,10 @@ void TCustomCodeEdit::UndoItem() {
       SetCaretAndClearSelection(s);
       break;
     }
+    case ucUnindent:
+      redoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      ApplyUnindent(s, e, Utf8ToUtf32(item->ChangeStr), false);
+      break;
     default:
       ReplayPlainItem(*item, redoList_);
       break;
@@ -1321,8 +1431,7 @@ void TCustomCodeEdit::RedoItem() {
         std::string overwritten = SelTextEx(smNormal, true);
         caretX_ = s.Char;
         caretY_ = s.Line;
-        SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
-        TBufferCoord end = CaretXY();
+        const TBufferCoord end = SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
         undoList_->AddChange(k, s, end, overwritten, smNormal);
         if (k == ucDragDropInsert)
           SetCaretAndSelection(end, s, end);
@@ -1330,8 +1439,11 @@ void TCustomCodeEdit::RedoItem() {
           SetCaretAndClearSelection(end);
         break;
       }
+      // (the text goes in at the start as recorded, even where the caret could not stand now)
       SetCaretAndClearSelection(s);
       blockBegin_ = blockEnd_ = s;
+      caretX_ = s.Char;
+      caretY_ = s.Line;
       SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
       SetCaretAndClearSelection(e);
       undoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
@@ -1352,18 +1464,14 @@ void TCustomCodeEdit::RedoItem() {
       break;
     }
     case ucLineBreak: {
-      // the line is split as the break split it: the blanks it cut (start..end) give way to a line
-      // end and the new line's indent; the record for the undo is the break's own
-      blockBegin_ = s;
-      blockEnd_ = e;
-      std::u32string cut = Utf8ToUtf32(SelTextEx(smNormal, true));
+      // the break runs as a command again, where hooks and handlers see it, and makes the lines
+      // the break made the first time
+      blockBegin_ = blockEnd_ = s;
       caretX_ = s.Char;
       caretY_ = s.Line;
-      SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
-      TBufferCoord end = CaretXY();
-      std::u32string right = Line32(end.Line).substr(static_cast<size_t>(end.Char - 1));
-      undoList_->AddChange(k, s, end, U8(cut + right), smNormal);
-      SetCaretAndClearSelection(end);
+      redoLineBreak_ = item.get();
+      TScopeExit done{[this] { redoLineBreak_ = nullptr; }};
+      CommandProcessor(ecLineBreak, U'\r', nullptr);
       break;
     }
     case ucWhiteSpaceAdd: {
@@ -1384,6 +1492,10 @@ void TCustomCodeEdit::RedoItem() {
       SetCaretAndClearSelection(s);
       break;
     }
+    case ucUnindent:
+      undoList_->AddChange(k, s, e, item->ChangeStr, item->ChangeSelMode);
+      ApplyUnindent(s, e, Utf8ToUtf32(item->ChangeStr), true);
+      break;
     default:
       ReplayPlainItem(*item, undoList_);
       break;
@@ -1404,7 +1516,6 @@ void TCustomCodeEdit::ReplayPlainItem(const TCodeEditUndoItem& item, TCodeEditUn
       SetCaretAndSelection(CaretXY(), s, e);
       break;
     case ucIndent:
-    case ucUnindent:
       // the selection of a block indent, before or after it (the indents are items of their own)
       other->AddChange(item.ChangeReason, blockBegin_, blockEnd_, std::string(), item.ChangeSelMode);
       SetCaretAndSelection(e, s, e);

@@ -1,5 +1,6 @@
 #include "editor/CodeHighlighterHashEntries.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "editor/CodeEditMiscProcs.h"
@@ -22,9 +23,17 @@ bool SameTextU32(std::u32string_view a, std::u32string_view b) {
   return true;
 }
 
-TCodeHashEntry::TCodeHashEntry(std::string keyword, int kind) : keyword_(std::move(keyword)), kind_(kind) {
-  folded_ = Utf8ToUtf32(keyword_);
-  keyLen_ = static_cast<int>(folded_.size());
+TCodeHashEntry::TCodeHashEntry(std::string keyword, int kind) : TCodeHashEntry(Utf8ToUtf32(keyword), kind) {}
+
+TCodeHashEntry::TCodeHashEntry(std::u32string keyword, int kind)
+    : keyLen_(static_cast<int>(keyword.size())), folded_(std::move(keyword)), kind_(kind) {
+  // keywords are ASCII but for table names: their UTF-8 text is their bytes
+  if (std::all_of(folded_.begin(), folded_.end(), [](char32_t c) { return c < 128; })) {
+    keyword_.reserve(folded_.size());
+    for (char32_t c : folded_) keyword_.push_back(static_cast<char>(c));
+  } else {
+    keyword_ = Utf32ToUtf8(folded_);
+  }
   for (char32_t& c : folded_) c = FoldAsciiCase(c);
 }
 

@@ -14,6 +14,8 @@
 class TCodeHashEntry {
  public:
   TCodeHashEntry(std::string keyword, int kind);
+  // The same from the keyword's code points (the keyword lists are split into them).
+  TCodeHashEntry(std::u32string keyword, int kind);
   virtual ~TCodeHashEntry();
   TCodeHashEntry(const TCodeHashEntry&) = delete;
   TCodeHashEntry& operator=(const TCodeHashEntry&) = delete;

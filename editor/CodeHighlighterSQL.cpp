@@ -1,5 +1,8 @@
 #include "editor/CodeHighlighterSQL.h"
 
+#include <algorithm>
+#include <array>
+
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
 
@@ -200,15 +203,26 @@ TSqlTokenKind TCodeSQLHighlighter::IdKind(const char32_t* p) const {
 }
 
 TSqlTokenKind TCodeSQLHighlighter::IdKindOf(std::u32string_view word) const {
-  std::u32string w(word);  // zero-terminated copy
-  TSqlTokenKind k = IdKind(w.c_str());
-  if (identLen_ != w.size()) return stkIdentifier;
+  // a zero-terminated copy, on the stack for a word no longer than a keyword runs
+  constexpr size_t kOnStack = 63;
+  std::array<char32_t, kOnStack + 1> buffer;  // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+  std::u32string longer;
+  const char32_t* w = buffer.data();
+  if (word.size() <= kOnStack) {
+    std::copy(word.begin(), word.end(), buffer.begin());
+    buffer[word.size()] = 0;
+  } else {
+    longer.assign(word);
+    w = longer.c_str();
+  }
+  TSqlTokenKind k = IdKind(w);
+  if (identLen_ != word.size()) return stkIdentifier;
   return k;
 }
 
 void TCodeSQLHighlighter::AddKeyword(const std::u32string& word, int kind) {
   uint32_t hash = KeyHash(word.c_str());
-  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(Utf32ToUtf8(word), kind));
+  keywords_.Put(static_cast<int>(hash), std::make_unique<TCodeHashEntry>(word, kind));
 }
 
 void TCodeSQLHighlighter::InitializeKeywordLists() {

@@ -126,16 +126,12 @@ BENCHMARK(BM_EditorSetStatementAndPaint)->Unit(benchmark::kMicrosecond);
 
 namespace {
 
-// One typed character (WM_KEYDOWN, WM_CHAR) and the paint it causes, at line 1 and at the end of a
-// 100,000-line text: the same cost.
-void BM_EditorTypeCharacter(benchmark::State& state) {
-  PaintBench& b = Bench();
-  b.edit->SetReadOnly(false);
-  if (b.edit->Lines()->Count() != 100000) b.edit->SetText(Text100k());
-  int line = state.range(0) == 0 ? 1 : 100000;
+// Each round: the caret put at `at` (not timed), one typed character (WM_KEYDOWN, WM_CHAR) and the
+// paint it causes (timed), and its undo (not timed).
+void TypeOneCharacterRounds(benchmark::State& state, PaintBench& b, TBufferCoord at) {
   for (auto _ : state) {
     state.PauseTiming();
-    b.edit->SetCaretXY({1, line});
+    b.edit->SetCaretXY(at);
     state.ResumeTiming();
     b.edit->Perform(WM_KEYDOWN, 'A', 0);
     b.edit->Perform(WM_CHAR, 'a', 0);
@@ -144,34 +140,85 @@ void BM_EditorTypeCharacter(benchmark::State& state) {
     b.edit->Undo();
     state.ResumeTiming();
   }
+}
+
+// One typed character and the paint it causes, at line 1 and at the end of a 100,000-line text: the
+// same cost.
+void BM_EditorTypeCharacter(benchmark::State& state) {
+  PaintBench& b = Bench();
+  b.edit->SetReadOnly(false);
+  if (b.edit->Lines()->Count() != 100000) b.edit->SetText(Text100k());
+  TypeOneCharacterRounds(state, b, {1, state.range(0) == 0 ? 1 : 100000});
   b.edit->SetReadOnly(true);
 }
 BENCHMARK(BM_EditorTypeCharacter)->Arg(0)->Arg(1)->ArgNames({"at_end"})->Unit(benchmark::kMicrosecond);
 
-// Undoing a paste of 10,000 lines.
-void BM_EditorUndo10kLinePaste(benchmark::State& state) {
-  PaintBench& b = Bench();
-  b.edit->SetReadOnly(false);
+// The 10,000 lines of SQL the paste benchmarks put on the clipboard.
+const std::string& PasteBlock() {
   static const std::string block = [] {
     std::string s;
-    auto lines = MakeSqlCorpus(10000);
-    for (const auto& l : lines) s += l + "\r\n";
+    for (const auto& l : MakeSqlCorpus(10000)) s += l + "\r\n";
     return s;
   }();
+  return block;
+}
+
+// A short text as the editor's text, and the 10,000 lines on the clipboard.
+void ShortTextAndBlockOnClipboard(PaintBench& b) {
+  b.edit->SetText("select 1 from dual");
+  OpenClipboard(nullptr);
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, PasteBlock());
+  CloseClipboard();
+}
+
+// Each round: a short text and the 10,000 lines on the clipboard, pasted, and the paste undone, with
+// the paint that follows either; the paste or its undo is timed.
+void PasteRounds(benchmark::State& state, bool timeTheUndo) {
+  PaintBench& b = Bench();
+  b.edit->SetReadOnly(false);
   for (auto _ : state) {
     state.PauseTiming();
-    b.edit->SetText("select 1 from dual");
-    OpenClipboard(nullptr);
-    EmptyClipboard();
-    SetClipboardData(CF_TEXT, block);
-    CloseClipboard();
+    ShortTextAndBlockOnClipboard(b);
+    if (!timeTheUndo) state.ResumeTiming();
     b.edit->PasteFromClipboard();
-    state.ResumeTiming();
-    b.edit->Undo();
+    if (timeTheUndo) {
+      state.ResumeTiming();
+      b.edit->Undo();
+    }
     b.Paint();
   }
   b.edit->SetReadOnly(true);
 }
+
+// Pasting 10,000 lines, what undoing it is measured against.
+void BM_EditorPaste10kLines(benchmark::State& state) {
+  PasteRounds(state, false);
+}
+BENCHMARK(BM_EditorPaste10kLines)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Undoing a paste of 10,000 lines.
+void BM_EditorUndo10kLinePaste(benchmark::State& state) {
+  PasteRounds(state, true);
+}
 BENCHMARK(BM_EditorUndo10kLinePaste)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One typed character and the paint it causes at column 1,000 and 5,000 of a line of 6,000
+// characters, in an editor whose scroll width follows its longest line (as the statement viewers').
+void BM_EditorTypeAtColumn(benchmark::State& state) {
+  PaintBench& b = Bench();
+  const TCodeEditorOptions options = b.edit->Options();
+  b.edit->SetReadOnly(false);
+  b.edit->SetOptions(options + eoAutoSizeMaxScrollWidth);
+  std::string line;
+  while (line.size() < 6000) line += "select s.sid, s.serial#, s.username from v$session s where 1 = 1 ";
+  line.resize(6000);
+  b.edit->SetText(line + "\n" + line);
+  TypeOneCharacterRounds(state, b, {static_cast<int>(state.range(0)), 1});
+  state.counters["caret"] = b.edit->CaretX();
+  b.edit->SetOptions(options);
+  b.edit->SetReadOnly(true);
+}
+BENCHMARK(BM_EditorTypeAtColumn)->Arg(1000)->Arg(5000)->ArgNames({"column"})->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -141,4 +141,30 @@ TEST_P(ShowStatementTest, AStatementShownAgainPaintsOnlyWhenTheViewChanges) {
 INSTANTIATE_TEST_SUITE_P(SqlViewer, ShowStatementTest, ::testing::ValuesIn(kStatements),
                          [](const auto& i) { return std::string(i.param.name); });
 
+// Generated SQL read from v$sqltext often comes as one line of thousands of characters: End reaches
+// its last character and scrolls it into view.
+TEST_F(SqlViewerTest, AStatementOnOneLongLineCanBeReadToItsEnd) {
+  CreateApplication();
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(100, 100, 420, 160);
+  TCodeSQLHighlighter* h = NewSqlHighlighter(form.get(), "CodeSQLHighlighter");
+  TCodeEdit* e = NewSqlViewer(form.get(), form.get(), "seSQLText", h, nullptr);
+  form->Show();
+  std::string statement = "SELECT ";
+  for (int i = 0; statement.size() < 2980; ++i) statement += "col" + std::to_string(i) + ", ";
+  statement += "x FROM t -- end";
+  ShowStatement(e, statement);
+  const int length = static_cast<int>(statement.size());
+  e->CommandProcessor(ecLineEnd, 0, nullptr);
+  EXPECT_EQ(e->CaretX(), length + 1);
+  EXPECT_GE(e->MaxScrollWidth(), length);
+  EXPECT_LE(e->LeftChar(), length);
+  EXPECT_GT(e->LeftChar() + e->CharsInWindow(), length);
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  const std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  talvik::gui::UpdateAllWindows(form->Handle());
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), dir + "/sql-viewer-long-line-end.png"));
+}
+
 }  // namespace

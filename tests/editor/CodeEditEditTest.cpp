@@ -753,4 +753,183 @@ TEST_F(CodeEditEdit, HandlersThatDropThemselvesFinishTheirCall) {
   EXPECT_EQ(edit->Lines()->Strings(0), "x");
 }
 
+// Back-space just after a line's leading white space: with eoSmartTabDelete the line goes back to
+// the indent of the nearest line above with a smaller one, without it the blanks back to the
+// previous tab stop go (a tab alone); elsewhere one character. Each undone and redone exactly.
+struct BackSpaceCase {
+  const char* name;
+  const char* text;
+  TBufferCoord caret;
+  bool smart;
+  const char* expected;
+  TBufferCoord caretAfter;
+};
+
+const BackSpaceCase kBackSpaces[] = {
+    {"SmartUnindentsToTheSmallerIndentAbove", "    abc\n        x", {9, 2}, true, "    abc\r\n    x", {5, 2}},
+    {"SmartSkipsEmptyLinesAndWiderIndents",
+     "  a\n\n          b\n        x",
+     {9, 4},
+     true,
+     "  a\r\n\r\n          b\r\n  x",
+     {3, 4}},
+    {"SmartWithoutASmallerIndentGoesToColumnOne", "        x", {9, 1}, true, "x", {1, 1}},
+    {"SmartOnABlankLineUnindentsItToo", "  a\n      ", {7, 2}, true, "  a\r\n  ", {3, 2}},
+    {"SmartKeepsTheTabsWithinTheIndentAbove", "\ta\n\t\tx", {3, 2}, true, "\ta\r\n\tx", {2, 2}},
+    {"BlanksBackToThePreviousTabStop", "          x", {11, 1}, false, "        x", {9, 1}},
+    {"BlanksOfAWholeTabWidthGoToColumnOne", "        x", {9, 1}, false, "x", {1, 1}},
+    {"ATabBeforeTheCaretGoesAlone", "\t\tx", {3, 1}, false, "\tx", {2, 1}},
+    {"BlanksAfterATabStopAtTheTab", "\t   x", {5, 1}, false, "\tx", {2, 1}},
+    {"InsideTheIndentOneCharacter", "    abc\n        x", {5, 2}, true, "    abc\r\n       x", {4, 2}},
+    {"AfterTextOneCharacter", "    abc\n  x  y", {5, 2}, true, "    abc\r\n  x y", {4, 2}},
+};
+
+class BackSpaces : public CodeEditEdit, public ::testing::WithParamInterface<BackSpaceCase> {};
+
+TEST_P(BackSpaces, AfterTheIndentUnindentAndUndoExactly) {
+  const BackSpaceCase& c = GetParam();
+  edit->SetOptions((c.smart ? edit->Options() + eoSmartTabDelete : edit->Options() - eoSmartTabDelete) -
+                   eoTrimTrailingSpaces);
+  edit->SetText(c.text);
+  ShowAndFocus();
+  edit->SetCaretXY(c.caret);
+  const std::string before = edit->Text();
+  Key(VK_BACK);
+  EXPECT_EQ(edit->Text(), c.expected);
+  EXPECT_EQ(edit->CaretXY(), c.caretAfter);
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->Text(), before);
+  EXPECT_EQ(edit->CaretXY(), c.caret);
+  Key('Z', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, BackSpaces, ::testing::ValuesIn(kBackSpaces),
+                         [](const ::testing::TestParamInfo<BackSpaceCase>& info) { return info.param.name; });
+
+TEST_F(CodeEditEdit, APasteShowsOrHidesTheScrollBarsAtOnce) {
+  edit->SetOptions(edit->Options() + eoHideShowScrollbars);
+  edit->SetText("select 1 from dual");
+  ShowAndFocus();
+  auto vertical = [&] { return (GetWindowLong(edit->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; };
+  ASSERT_FALSE(vertical());
+  std::string many;
+  for (int i = 0; i < 100; ++i) many += "union select " + std::to_string(i) + " from dual\r\n";
+  PutClipboard(many, nullptr);
+  edit->IncPaintLock();  // as inside a command of a caller that locks painting
+  edit->PasteFromClipboard();
+  EXPECT_TRUE(vertical());
+  edit->DecPaintLock();
+  EXPECT_TRUE(vertical());
+}
+
+TEST_F(CodeEditEdit, RedoOfALineBreakRunsTheCommandWhereHandlersSeeIt) {
+  edit->SetText("  ab");
+  ShowAndFocus();
+  std::vector<TCodeEditorCommand> seen, processed;
+  edit->OnProcessCommand = [&](TObject*, TCodeEditorCommand& command, char32_t&, void*) {
+    seen.push_back(command);
+  };
+  edit->OnCommandProcessed = [&](TObject*, TCodeEditorCommand& command, char32_t&, void*) {
+    processed.push_back(command);
+  };
+  edit->SetCaretXY({4, 1});
+  Key(VK_RETURN);
+  EXPECT_EQ(edit->Text(), "  a\r\n  b");
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->Text(), "  ab");
+  seen.clear();
+  processed.clear();
+  edit->SetOptions(edit->Options() - eoAutoIndent);  // the redo makes the break made the first time
+  Key('Z', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), "  a\r\n  b");
+  EXPECT_EQ(seen, (std::vector<TCodeEditorCommand>{ecRedo, ecLineBreak}));
+  EXPECT_EQ(processed, (std::vector<TCodeEditorCommand>{ecLineBreak, ecRedo}));
+  // and a handler that cancels it stops the break
+  Key('Z', {.ctrl = true});
+  edit->OnProcessCommand = [&](TObject*, TCodeEditorCommand& command, char32_t&, void*) {
+    if (command == ecLineBreak) command = ecNone;
+  };
+  Key('Z', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), "  ab");
+}
+
+TEST_F(CodeEditEdit, BlockUnindentRecordsTheRemovedTexts) {
+  edit->SetText("    select\n\tfrom\ndual\n  where");
+  ShowAndFocus();
+  edit->SetCaretAndSelection({3, 4}, {2, 1}, {3, 4});
+  const std::string before = edit->Text();
+  edit->ClearUndo();
+  Key('U', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), "select\r\nfrom\r\ndual\r\nwhere");
+  ASSERT_EQ(edit->UndoList()->ItemCount(), 1);
+  const TCodeEditUndoItem* item = edit->UndoList()->Items(0);
+  EXPECT_EQ(item->ChangeReason, ucUnindent);
+  EXPECT_EQ(item->ChangeStr, "    \r\n\t\r\n\r\n  ");
+  EXPECT_EQ(edit->RawBlockBegin(), (TBufferCoord{1, 1}));
+  EXPECT_EQ(edit->RawBlockEnd(), (TBufferCoord{1, 4}));
+  Key('Z', {.ctrl = true});
+  EXPECT_EQ(edit->Text(), before);
+  EXPECT_EQ(edit->RawBlockBegin(), (TBufferCoord{2, 1}));
+  EXPECT_EQ(edit->RawBlockEnd(), (TBufferCoord{3, 4}));
+  Key('Z', {.shift = true, .ctrl = true});
+  EXPECT_EQ(edit->Text(), "select\r\nfrom\r\ndual\r\nwhere");
+  EXPECT_EQ(edit->RawBlockEnd(), (TBufferCoord{1, 4}));
+}
+
+// A handler of OnClearBookmark may hand back another mark to clear in its place, or none.
+TEST_F(CodeEditEdit, ClearingABookmarkHonoursTheMarkTheHandlerHandsBack) {
+  edit->SetText("a\nb\nc\nd");
+  ShowAndFocus();
+  edit->SetBookMark(1, 1, 1);
+  edit->SetBookMark(2, 1, 2);
+  TCodeEditMark* first = edit->Marks()->Items(0);
+  TCodeEditMark* second = edit->Marks()->Items(1);
+  // none: the bookmark is no more, its mark stays in the list
+  edit->OnClearBookmark = [](TObject*, TCodeEditMark*& mark) { mark = nullptr; };
+  edit->ClearBookMark(1);
+  EXPECT_FALSE(edit->IsBookmark(1));
+  EXPECT_TRUE(edit->Marks()->Contains(first));
+  // another: bookmark 2's mark goes, and the mark handed back with it
+  auto* other = new TCodeEditMark(edit);
+  edit->Marks()->Add(other);
+  edit->OnClearBookmark = [&](TObject*, TCodeEditMark*& mark) { mark = other; };
+  edit->ClearBookMark(2);
+  EXPECT_FALSE(edit->IsBookmark(2));
+  EXPECT_FALSE(edit->Marks()->Contains(other));
+  EXPECT_TRUE(edit->Marks()->Contains(second));
+  // a bookmark handed back is no bookmark afterwards
+  edit->SetBookMark(3, 1, 3);
+  edit->SetBookMark(4, 1, 4);
+  TCodeEditMark* third = nullptr;
+  for (int i = 0; i < edit->Marks()->Count(); ++i)
+    if (edit->Marks()->Items(i)->BookmarkNumber() == 3) third = edit->Marks()->Items(i);
+  ASSERT_NE(third, nullptr);
+  edit->OnClearBookmark = [&](TObject*, TCodeEditMark*& mark) { mark = third; };
+  edit->ClearBookMark(4);
+  EXPECT_FALSE(edit->IsBookmark(3));
+  EXPECT_FALSE(edit->IsBookmark(4));
+  EXPECT_FALSE(edit->Marks()->Contains(third));
+}
+
+}  // namespace
+
+namespace {
+
+// With eoAutoSizeMaxScrollWidth the scroll width follows the longest line of lines given whole,
+// wherever that line stands, and typing goes on past 1,024 columns.
+TEST_F(CodeEditEdit, AnAutoSizedScrollWidthFollowsTheLongestLineOfLinesGivenWhole) {
+  edit->SetOptions(edit->Options() + eoAutoSizeMaxScrollWidth);
+  ShowAndFocus();
+  TStringList given;
+  given.SetText("select\n  x,\n  " + std::string(3000, 'y') + "\nfrom dual");
+  edit->SetLines(&given);
+  EXPECT_GE(edit->MaxScrollWidth(), 3002);
+  edit->SetCaretXY({1, 3});
+  Key(VK_END);
+  EXPECT_EQ(edit->CaretX(), 3003);
+  Type(U"z");
+  EXPECT_EQ(edit->Lines()->Strings(2), "  " + std::string(3000, 'y') + "z");
+}
+
 }  // namespace

@@ -33,11 +33,12 @@ class CodeEditRandomEdits : public CodeEditTest {
 
   // Runs `steps` steps of the seed on a text of `lines` lines; false (with the failure reported)
   // on the first broken rule.
-  bool RunSeed(unsigned seed, int steps, int lines) {
+  bool RunSeed(unsigned seed, int steps, int lines, bool longLines = false) {
     rng_.seed(seed);
     seed_ = seed;
+    longLines_ = longLines;
     edit->SetAlign(alClient);
-    edit->SetText(SqlText(lines));
+    edit->SetText(StartText(lines));
     ShowAndFocus();
     int stretch = 0;
     for (int done = 0; done < steps; ++stretch) {
@@ -100,6 +101,30 @@ class CodeEditRandomEdits : public CodeEditTest {
     return v[static_cast<size_t>(Pick(static_cast<int>(v.size())))];
   }
   void Log(const std::string& s) { log_.push_back(s); }
+
+  static std::string Repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+  }
+
+  // The text of `lines` lines; with long lines, some of them hold more than the 1,024 columns the
+  // caret may reach, and one more than 32,767.
+  std::string StartText(int lines) {
+    std::string text = SqlText(lines);
+    if (!longLines_) return text;
+    std::string out;
+    int line = 0;
+    for (size_t at = 0; at <= text.size(); ++line) {
+      size_t end = std::min(text.find('\n', at), text.size());
+      out += text.substr(at, end - at);
+      if (line % 5 == 2) out += " -- " + Repeated("ы", 1100 + 37 * line % 400);
+      if (line % 23 == 7) out += " " + std::string(33000, 'z');
+      if (end < text.size()) out += '\n';
+      at = end + 1;
+    }
+    return out;
+  }
 
   void StartStretch() {
     log_.clear();
@@ -242,7 +267,32 @@ class CodeEditRandomEdits : public CodeEditTest {
     };
     std::string out;
     for (int i = 1 + Pick(4); i > 0; --i) out += OneOf(pieces);
+    if (longLines_ && Chance(25)) out += Repeated(Chance(50) ? "b" : "ю", 1000 + Pick(1200));
     return out;
+  }
+
+  // The caret put far to the right of a line, by End or by the program, now and then followed by
+  // text the program puts in the selection's place.
+  void FarRight() {
+    const int count = edit->Lines()->Count();
+    if (count == 0) return;
+    const int line = 1 + Pick(count);
+    const int length = static_cast<int>(edit->Lines()->Line32(line - 1).size());
+    if (Chance(30)) {
+      Log("caret to line " + std::to_string(line) + ", End");
+      edit->SetCaretXY({1, line});
+      Press(VK_END, {}, "End");
+    } else {
+      const int column = 900 + Pick(std::max(length - 900, 300));
+      Log("SetCaretXY(" + std::to_string(column) + ", " + std::to_string(line) + ")");
+      edit->SetCaretXY({column, line});
+    }
+    if (Chance(50)) {
+      const std::string text = Chance(50) ? std::string("второй") : RandomText();
+      Log("SetSelText(\"" + text.substr(0, 40) + "\")");
+      edit->SetSelText(text);
+    }
+    Pump();
   }
 
   void TypeCharacter() {
@@ -508,6 +558,7 @@ class CodeEditRandomEdits : public CodeEditTest {
         {8, &CodeEditRandomEdits::MouseAction},    {2, &CodeEditRandomEdits::CaseCommand},
         {2, &CodeEditRandomEdits::OptionChange},   {2, &CodeEditRandomEdits::ViewChange},
         {3, &CodeEditRandomEdits::Scroll},         {4, &CodeEditRandomEdits::DragSelection},
+        {4, &CodeEditRandomEdits::FarRight},
     };
     int total = 0;
     for (const Action& a : actions) total += a.weight;
@@ -565,7 +616,7 @@ class CodeEditRandomEdits : public CodeEditTest {
       case 6:
         if (Chance(20)) {
           Log("Text set");
-          edit->SetText(SqlText(1 + Pick(60)));
+          edit->SetText(StartText(1 + Pick(60)));
         }
         break;
       default:
@@ -576,6 +627,7 @@ class CodeEditRandomEdits : public CodeEditTest {
 
   std::mt19937 rng_;
   unsigned seed_ = 0;
+  bool longLines_ = false;
   std::vector<std::string> log_;
   std::string failure_;
   std::string errors_;
@@ -585,24 +637,28 @@ struct RunCase {
   unsigned seed;
   int steps;
   int lines;
+  bool longLines = false;
 };
 
 class RandomEdits : public CodeEditRandomEdits, public ::testing::WithParamInterface<RunCase> {};
 
 TEST_P(RandomEdits, StayExactAndInsideTheText) {
   const RunCase& r = GetParam();
-  RunSeed(r.seed, r.steps, r.lines);
+  RunSeed(r.seed, r.steps, r.lines, r.longLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomEdits,
                          ::testing::Values(RunCase{1, 3000, 120}, RunCase{2, 3000, 40},
-                                           RunCase{3, 3000, 3000}, RunCase{4, 3000, 8}),
+                                           RunCase{3, 3000, 3000}, RunCase{4, 3000, 8},
+                                           RunCase{5, 2000, 60, true}, RunCase{6, 2000, 12, true}),
                          [](const ::testing::TestParamInfo<RunCase>& info) {
-                           return "Seed" + std::to_string(info.param.seed);
+                           return "Seed" + std::to_string(info.param.seed) +
+                                  (info.param.longLines ? "LongLines" : "");
                          });
 
 // Seeds and steps from the environment: TALVIK_EDIT_SEEDS="first-last" (or one seed),
-// TALVIK_EDIT_STEPS, TALVIK_EDIT_LINES. Skipped without them.
+// TALVIK_EDIT_STEPS, TALVIK_EDIT_LINES, and TALVIK_EDIT_LONG_LINES for lines past the scroll width.
+// Skipped without them.
 TEST_F(CodeEditRandomEdits, LongRun) {
   const char* seeds = std::getenv("TALVIK_EDIT_SEEDS");
   if (!seeds) GTEST_SKIP() << "TALVIK_EDIT_SEEDS is not set";
@@ -619,7 +675,9 @@ TEST_F(CodeEditRandomEdits, LongRun) {
   for (unsigned seed = first; seed <= last; ++seed) {
     TearDown();
     SetUp();
-    if (!RunSeed(seed, steps ? std::atoi(steps) : 20000, lines ? std::atoi(lines) : 200)) return;
+    if (!RunSeed(seed, steps ? std::atoi(steps) : 20000, lines ? std::atoi(lines) : 200,
+                 std::getenv("TALVIK_EDIT_LONG_LINES") != nullptr))
+      return;
   }
 }
 

@@ -306,6 +306,90 @@ const FaultCase kFaults[] = {
        t.edit->Lines()->Delete(t.edit->Lines()->Count() - 1);
        t.ExpectInsideText();
      }},
+    // lines longer than the scroll width, where the caret stops at column 1025
+    {"TypingPastTheScrollWidthIsNeverReversed",
+     [](CodeEditUndoExact& t) {
+       const std::string a1024(1024, 'a');
+       t.edit->SetText(a1024);
+       t.Key(VK_END);
+       t.Type(U"xyz");
+       EXPECT_EQ(t.edit->Lines()->Strings(0), a1024);
+       t.edit->SetText(std::string(1020, 'a'));
+       const std::string before = t.edit->Text();
+       t.Key(VK_END);
+       t.Type(U"abcdefghij");
+       EXPECT_EQ(t.edit->Lines()->Strings(0), std::string(1020, 'a') + "abcd");
+       EXPECT_EQ(t.edit->CaretX(), 1025);
+       t.Key(VK_INSERT);  // overwrite mode stops there too
+       t.Key(VK_LEFT);
+       t.Type(U"pq");
+       EXPECT_EQ(t.edit->Lines()->Strings(0), std::string(1020, 'a') + "abcp");
+       t.Ime("ввод");
+       EXPECT_EQ(t.edit->Lines()->Strings(0), std::string(1020, 'a') + "abcp");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"UndoOfAPasteLongerThanTheScrollWidthGivesTheLineBack",
+     [](CodeEditUndoExact& t) {
+       t.edit->SetText("x");
+       t.edit->ClearUndo();
+       t.PutClipboardText(std::string(2000, 'b'));
+       t.Key('V', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Strings(0), std::string(2000, 'b') + "x");
+       t.Key('Z', {.ctrl = true});
+       EXPECT_EQ(t.edit->Text(), "x");
+       t.Key('Z', {.shift = true, .ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Strings(0), std::string(2000, 'b') + "x");
+       t.ExpectExactRoundTrip("x");
+     }},
+    {"UndoOfALongPasteAcrossLinesGivesTheTextBack",
+     [](CodeEditUndoExact& t) {
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({7, 2});
+       t.PutClipboardText("-- x\r\n" + std::string(1500, 'c'));
+       t.Key('V', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Strings(1), "-- Сеа-- x");
+       EXPECT_EQ(t.edit->Lines()->Strings(2), std::string(1500, 'c') + "нсы, ждущие блокировку");
+       t.Key('Z', {.ctrl = true});
+       EXPECT_EQ(TextDiff(before, t.edit->Text()), "");
+       t.Key('Z', {.shift = true, .ctrl = true});
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"SelTextEndingPastTheScrollWidthIsUndoneToTheLastCharacter",
+     [](CodeEditUndoExact& t) {
+       t.edit->Lines()->Put(78, std::string(1300, 'q'));
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       t.edit->BeginUndoBlock();
+       t.edit->SetCaretXY({1022, 79});
+       t.edit->SetSelText("блок");
+       t.edit->SetCaretXY({1162, 79});
+       t.edit->SetSelText("второй");
+       t.edit->EndUndoBlock();
+       // the second text goes in where the caret stops, inside the first
+       EXPECT_EQ(t.edit->Lines()->Line32(78).substr(1021, 10), U"бловторойк");
+       t.ExpectExactRoundTrip(before);
+     }},
+    {"ALineOfFortyThousandCharactersEditsAndUndoesExactly",
+     [](CodeEditUndoExact& t) {
+       // past 32,767 columns, where the scroll bar is scaled, with the scroll width following the text
+       t.edit->SetOptions(t.edit->Options() + eoAutoSizeMaxScrollWidth);
+       t.edit->Lines()->Put(5, std::string(40000, 'w') + " -- долгая");
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       t.edit->SetCaretXY({35001, 6});
+       t.Type(U"xyz");
+       t.Key(VK_END);
+       t.Ime("ё");
+       t.Key(VK_BACK);
+       t.Key(VK_BACK);
+       t.Key(VK_RETURN);
+       t.PutClipboardText(std::string(33000, 'p'));
+       t.Key('V', {.ctrl = true});
+       EXPECT_EQ(t.edit->Lines()->Line32(5).substr(35000, 3), U"xyz");
+       EXPECT_EQ(t.edit->Lines()->Line32(6).size(), 33000u);
+       EXPECT_EQ(t.edit->CaretXY(), (TBufferCoord{33001, 7}));
+       t.ExpectExactRoundTrip(before);
+     }},
     {"TabWidthChangedUnderWordWrapKeepsTheTopLineOnTheRows",
      [](CodeEditUndoExact& t) {
        t.edit->SetOptions(t.edit->Options() + eoScrollPastEof);

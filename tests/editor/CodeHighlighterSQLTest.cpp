@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "editor/CodeHighlighterHashEntries.h"
 #include "editor/CodeHighlighterSQL.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -457,5 +459,94 @@ TEST(SqlHighlighterSetup, OracleSampleWordsAreClassed) {
                                                   {"x", stkIdentifier}};
   for (const auto& [word, kind] : expected) EXPECT_EQ(kinds[word], kind) << word;
 }
+
+// The keyword lists of every dialect: how many words each yields, in loading order, with the words
+// that open and close the lists whose ends are fixed; and every dialect builds, which it cannot when
+// two of its words are equal.
+struct ListCase {
+  TSqlTokenKind kind;
+  int count;
+  std::vector<std::string> first, last;  // the first and last words, when fixed
+};
+struct DialectCase {
+  const char* name;
+  TSQLDialect dialect;
+  std::vector<ListCase> lists;
+};
+
+const DialectCase kDialects[] = {
+    {"Standard", sqlStandard, {{stkKeyword, 306, {}, {}}}},
+    {"Interbase6",
+     sqlInterbase6,
+     {{stkDataType,
+       13,
+       {"BLOB", "CHAR", "CHARACTER", "DATE", "DECIMAL", "DOUBLE", "FLOAT", "INTEGER", "NUMERIC", "SMALLINT",
+        "TIME", "TIMESTAMP", "VARCHAR"},
+       {}},
+      {stkFunction, 8, {"AVG", "CAST", "COUNT", "GEN_ID", "MAX", "MIN", "SUM", "UPPER"}, {}},
+      {stkKeyword, 251, {}, {}}}},
+    {"MSSQL7", sqlMSSQL7, {{stkKeyword, 197, {}, {}}, {stkDataType, 24, {}, {}}, {stkFunction, 139, {}, {}}}},
+    {"MySQL", sqlMySQL, {{stkKeyword, 181, {}, {}}, {stkDataType, 29, {}, {}}, {stkFunction, 149, {}, {}}}},
+    {"Oracle",
+     sqlOracle,
+     {{stkKeyword,
+       616,
+       {"ACCESS", "ACCESSED", "ACCOUNT", "ACTIVATE", "ACTIVE_INSTANCE_COUNT"},
+       {"WNDS", "WNPS", "WORKAREA_SIZE_POLICY"}},
+      {stkDataType, 46, {}, {}},
+      {stkException,
+       20,
+       {"ACCESS_INTO_NULL", "COLLECTION_IS_NULL", "CURSOR_ALREADY_OPEN", "DUP_VAL_ON_INDEX"},
+       {"TOO_MANY_ROWS", "VALUE_ERROR", "ZERO_DIVIDE"}},
+      {stkFunction, 371, {}, {}},
+      {stkComment, 4, {"REM", "REMA", "REMAR", "REMARK"}, {}},
+      {stkDefaultPackage, 181, {"DBMS_ALERT", "DBMS_APPLICATION_INFO"}, {"UTL_SMTP", "UTL_TCP", "UTL_URL"}},
+      {stkPLSQL, 163, {}, {}},
+      {stkSQLPlus, 184, {"APP", "APPINFO", "AQ$_AGENT"}, {"WRA", "WRAP", "WRAPPED"}}}},
+    {"Sybase", sqlSybase, {{stkKeyword, 373, {}, {}}}},
+    {"Ingres", sqlIngres, {{stkDataType, 23, {}, {}}, {stkKeyword, 315, {}, {}}, {stkFunction, 102, {}, {}}}},
+    {"MSSQL2K",
+     sqlMSSQL2K,
+     {{stkKeyword, 171, {}, {}}, {stkDataType, 30, {}, {}}, {stkFunction, 168, {}, {}}}},
+};
+
+class SqlKeywordLists : public ::testing::TestWithParam<DialectCase> {};
+
+TEST_P(SqlKeywordLists, YieldTheirWordsDistinctAndInOrder) {
+  const DialectCase& c = GetParam();
+  TCodeSQLHighlighter hl;
+  ASSERT_NO_THROW(hl.SetSQLDialect(c.dialect));
+  TCodeCharSet split = hl.GetIdentChars();
+  if (c.dialect == sqlStandard) split.Include(U'-');
+  // the words of each list, a list continued by the next one of the same kind
+  std::vector<std::pair<TSqlTokenKind, std::vector<std::string>>> lists;
+  for (const TSQLKeywordList& list : SQLDialectKeywordLists(c.dialect)) {
+    if (lists.empty() || lists.back().first != list.Kind) lists.push_back({list.Kind, {}});
+    EnumerateKeywords(list.Kind, list.Words, split, [&](const std::u32string& word, int) {
+      lists.back().second.push_back(Utf32ToUtf8(word));
+    });
+  }
+  ASSERT_EQ(lists.size(), c.lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const ListCase& want = c.lists[i];
+    const std::vector<std::string>& words = lists[i].second;
+    EXPECT_EQ(lists[i].first, want.kind) << "list " << i;
+    EXPECT_EQ(static_cast<int>(words.size()), want.count) << "list " << i;
+    if (words.size() < want.first.size() || words.size() < want.last.size()) continue;
+    EXPECT_EQ(std::vector<std::string>(words.begin(), words.begin() + want.first.size()), want.first)
+        << "list " << i;
+    EXPECT_EQ(std::vector<std::string>(words.end() - want.last.size(), words.end()), want.last)
+        << "list " << i;
+    // each word is looked up as its own list's kind (a word with a minus sign is never one token)
+    for (const std::string& w : words) {
+      if (w.find('-') == std::string::npos) {
+        EXPECT_EQ(hl.IdKindOf(Utf8ToUtf32(w)), want.kind) << w;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, SqlKeywordLists, ::testing::ValuesIn(kDialects),
+                         [](const ::testing::TestParamInfo<DialectCase>& info) { return info.param.name; });
 
 }  // namespace
