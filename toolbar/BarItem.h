@@ -495,7 +495,8 @@ enum TBarViewStateFlag {
   vsOppositePopup,
   vsShowAccels,
   vsDropDownMenus,
-  vsClosing
+  vsClosing,
+  vsStopSearch  // a popup under the mouse: mouse input off its viewers is its own
 };
 using TBarViewState = TSet<TBarViewStateFlag>;
 enum TBarViewStyleFlag { vsMenuBar, vsUseHiddenAccels, vsAlwaysShowHints };
@@ -726,6 +727,7 @@ class TBarView : public TComponent {
   bool showDownArrow_ = false;
   int totalSize_ = 0;
   bool positionsValid_ = false;
+  bool drawing_ = false;  // the window is painting the viewers
   int updateCount_ = 0;
   TBarViewState state_;
   TBarViewStyle style_;

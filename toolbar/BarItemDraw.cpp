@@ -2,6 +2,7 @@
 // view's drawing of its viewers.
 #include <algorithm>
 
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarImageList.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
@@ -388,7 +389,11 @@ void TBarView::RepaintViewer(TBarItemViewer* Viewer) {
 }
 
 void TBarView::DrawSubitems(TCanvas* Canvas) {
-  ValidatePositions();
+  {
+    drawing_ = true;
+    TScopeExit done([this] { drawing_ = false; });
+    ValidatePositions();
+  }
   for (TBarItemViewer* v : viewers_)
     if (v != selected_) PaintViewer(Canvas, v, false);
   if (selected_) PaintViewer(Canvas, selected_, false);

@@ -162,6 +162,10 @@ void TBarView::TrackMouse(const TPoint* P, bool AllowNewSelection) {
     state_.Exclude(vsMouseInWindow);
   }
   const bool over = state_.Contains(vsMouseInWindow);
+  if (isPopup_ && over)
+    state_.Include(vsStopSearch);
+  else
+    state_.Exclude(vsStopSearch);
   if (splitTracking_) candidate = selected_;
   if (isPopup_ && wasOver && !over && !splitTracking_ &&
       !(openView_ && candidate && candidate->Item()->ItemStyle().Contains(tisHasSubmenu)))

@@ -520,7 +520,8 @@ void TBarView::UpdatePositions(TPoint& ASize) {
   totalSize_ = r.TotalSize;
   positionsValid_ = true;
   FitWindow(ASize.X, ASize.Y);
-  if (!r.Changed) return;
+  // laid out while the window paints: that paint shows the new layout
+  if (!r.Changed || drawing_) return;
   if (window_ && window_->HandleAllocated()) {
     ValidateRect(window_->Handle(), nullptr);
     RepaintWindowAtOnce();
@@ -532,12 +533,12 @@ void TBarView::RepaintWindowAtOnce() {
   RECT client;
   GetClientRect(window_->Handle(), client);
   if (client.Width() < 1 || client.Height() < 1) return;
+  // the window paints itself whole (a popup its scroll arrows too): erased, then painted
   TBitmap bitmap;
   bitmap.SetSize(client.Width(), client.Height());
   TCanvas* canvas = bitmap.Canvas();
-  canvas->Brush()->SetColor(window_->Color());
-  canvas->FillRect(client);
-  DrawSubitems(canvas);
+  window_->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas->Handle()));
+  window_->Perform(WM_PAINT, reinterpret_cast<WPARAM>(canvas->Handle()));
   HDC dc = GetDC(window_->Handle());
   BitBlt(dc, 0, 0, client.Width(), client.Height(), canvas->Handle(), 0, 0, SRCCOPY);
   ReleaseDC(window_->Handle(), dc);
