@@ -619,6 +619,9 @@ class TBarView : public TComponent {
   bool IsPopup() const { return isPopup_; }
   bool IsToolbar() const { return isToolbar_; }
   bool Customizing() const { return customizing_; }
+  // Every item shows as a toolbar button, rows wrapping at the wrap offset (a chevron's popup).
+  bool ToolbarStyle() const { return toolbarStyle_; }
+  void SetToolbarStyle(bool Value);
   TBarViewOrientation Orientation() const { return orientation_; }
   void SetOrientation(TBarViewOrientation Value);
   int MaximumLength() const { return maximumLength_; }
@@ -709,6 +712,7 @@ class TBarView : public TComponent {
   TWinControl* window_ = nullptr;
   bool isPopup_ = false;
   bool isToolbar_ = false;
+  bool toolbarStyle_ = false;
   TColor backgroundColor_ = clDefault;
   bool customizing_ = false;
   bool usePriorityList_ = false;

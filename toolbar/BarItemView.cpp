@@ -69,11 +69,11 @@ bool TBarItemViewer::SharesGroupWidth() {
 }
 
 bool TBarItemViewer::IsToolbarStyle() const {
-  return view_->IsToolbar() || item_->EffectiveOptions().Contains(tboToolbarStyle);
+  return view_->IsToolbar() || view_->ToolbarStyle() || item_->EffectiveOptions().Contains(tboToolbarStyle);
 }
 
 bool TBarItemViewer::IsToolbarSize() const {
-  return view_->IsToolbar() || item_->EffectiveOptions().Contains(tboToolbarSize);
+  return view_->IsToolbar() || view_->ToolbarStyle() || item_->EffectiveOptions().Contains(tboToolbarSize);
 }
 
 bool TBarItemViewer::IsRotated() const {
@@ -446,6 +446,7 @@ void TBarView::SetChevronParentView(TBarView* Value) {
     InvalidatePositions();                      \
   }
 TALVIK_LAYOUT_SETTER(Orientation, TBarViewOrientation, orientation_)
+TALVIK_LAYOUT_SETTER(ToolbarStyle, bool, toolbarStyle_)
 TALVIK_LAYOUT_SETTER(MaximumLength, int, maximumLength_)
 TALVIK_LAYOUT_SETTER(ChevronSize, int, chevronSize_)
 TALVIK_LAYOUT_SETTER(WrapOffset, int, wrapOffset_)

@@ -588,6 +588,61 @@ TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
   EXPECT_EQ(listed, clipped);
 }
 
+TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorWidth) {
+  BuildMainWindow();
+  session->SetShowHint(true);
+  for (int i = 0; i < 60; ++i) Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4);
+  form_->SetWidth(330);
+  talvik::gui::ProcessPending();
+  TBarView* v = session->View();
+  v->ValidatePositions();
+  int clipped = 0;
+  for (int i = 0; i < v->ViewerCount(); ++i) clipped += v->Viewers(i)->Clipped;
+  ASSERT_GT(clipped * 23, 1024) << "more than a row of the monitor";
+
+  struct Seen {
+    int shown = 0, menuLines = 0, rows = 0;
+    int rightmost = 0, windowWidth = 0;
+    bool hints = false;
+    TColor color = clNone;
+    TSize button;
+  } seen;
+  Drive({[&] {
+    TBarView* popup = v->OpenView();
+    ASSERT_TRUE(popup);
+    std::vector<int> tops;
+    for (int i = 0; i < popup->ViewerCount(); ++i) {
+      TBarItemViewer* b = popup->Viewers(i);
+      if (!b->Show) continue;
+      ++seen.shown;
+      seen.menuLines += !b->IsToolbarStyle() || !b->IsToolbarSize();
+      if (std::find(tops.begin(), tops.end(), b->BoundsRect.Top) == tops.end())
+        tops.push_back(b->BoundsRect.Top);
+      seen.rightmost = std::max(seen.rightmost, b->BoundsRect.Right);
+      seen.button = TSize{b->BoundsRect.Width(), b->BoundsRect.Height()};
+    }
+    seen.rows = static_cast<int>(tops.size());
+    seen.windowWidth = popup->Window()->Width();
+    seen.color = popup->Window()->Color();
+    seen.hints = popup->Style().Contains(vsAlwaysShowHints);
+    RECT r;
+    GetWindowRect(popup->Window()->Handle(), r);
+    talvik::gui::RenderScreenToPng(x11test::ScreenshotDir() + "/toolbar-chevron-popup.png", r);
+    v->EndModal();
+  }});
+  Click(Centre(v, session->Chevron()));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(seen.shown, clipped);
+  EXPECT_EQ(seen.menuLines, 0) << "buttons, not menu lines";
+  EXPECT_EQ(seen.button.cx, 23) << "an image button's size";
+  EXPECT_EQ(seen.button.cy, 22);
+  EXPECT_EQ(seen.rows, 2) << "wrapped once";
+  EXPECT_LE(seen.rightmost, 1024 - 6);
+  EXPECT_LE(seen.windowWidth, 1024);
+  EXPECT_EQ(seen.color, clBtnFace);
+  EXPECT_TRUE(seen.hints) << "the toolbar's hint option";
+}
+
 // ---- floating sizes ----
 
 TEST_F(BarToolbarTest, FloatingSizesTakeOneSizePerRowCount) {
