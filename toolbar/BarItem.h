@@ -570,6 +570,9 @@ class TBarView : public TComponent {
 
   // ---- selection, keyboard and mouse (BarItemInput.cpp) ----
   void ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse);
+  // Tells accessibility clients where the focus is: on the selected viewer that counts, here or in
+  // the nearest view up the chain.
+  void AnnounceFocus();
   void SelectViewer(TBarItemViewer* Viewer) { ChangeSelection(Viewer, false); }
   // Hot tracking from a screen point (nullptr: the mouse is nowhere).
   void TrackMouse(const TPoint* P, bool AllowNewSelection);

@@ -125,19 +125,12 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     return;
   }
   if (old && old->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(old);
-  if (!Viewer) return;
-  if (Viewer->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(Viewer);
-  Viewer->NotifySelecting();
-  if (modal) {
-    // the focus is the selected viewer that counts, here or in the nearest view up the chain
-    for (TBarView* v = this; v; v = v->parentView_)
-      if (v->selected_ && AccCounted(v->selected_)) {
-        if (v->window_ && v->window_->HandleAllocated())
-          BarNotifyWinEvent(EVENT_OBJECT_FOCUS, v->window_->Handle(), OBJID_CLIENT, AccChildId(v->selected_));
-        break;
-      }
+  if (Viewer) {
+    if (Viewer->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(Viewer);
+    Viewer->NotifySelecting();
   }
-  if (!modal) return;
+  if (modal) AnnounceFocus();
+  if (!Viewer || !modal) return;
   if (isPopup_) {
     StopTimer(0);
     if (ViaMouse && Viewer->Item()->ItemStyle().Contains(tisHasSubmenu))
@@ -147,6 +140,15 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     if (state_.Contains(vsDropDownMenus) && (ViaMouse || !Viewer->Item()->ItemStyle().Contains(tisNoKeyOpen)))
       ShowChildPopup(!ViaMouse);
   }
+}
+
+void TBarView::AnnounceFocus() {
+  for (TBarView* v = this; v; v = v->parentView_)
+    if (v->selected_ && AccCounted(v->selected_)) {
+      if (v->window_ && v->window_->HandleAllocated())
+        BarNotifyWinEvent(EVENT_OBJECT_FOCUS, v->window_->Handle(), OBJID_CLIENT, AccChildId(v->selected_));
+      return;
+    }
 }
 
 void TBarView::TrackMouse(const TPoint* P, bool AllowNewSelection) {

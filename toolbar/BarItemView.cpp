@@ -184,6 +184,8 @@ TBarView::~TBarView() {
   if (parentItem_) parentItem_->Unsubscribe(&parentHandler_);
   if (itemsSource_) itemsSource_->Unsubscribe(&sourceHandler_);
   FreeViewers();
+  // the focus goes back to the view this popup came from
+  if (parentView_ && parentView_->InModalLoop()) parentView_->AnnounceFocus();
 }
 
 void TBarView::Notification(TComponent* AComponent, TOperation Operation) {
