@@ -315,6 +315,24 @@ const MdiMenuKeyCase kMdiMenuKeys[] = {
 INSTANTIATE_TEST_SUITE_P(Keys, MdiMenuKey, ::testing::ValuesIn(kMdiMenuKeys),
                          [](const auto& Info) { return std::string(Info.param.name); });
 
+// An Alt+letter for the empty MDI client goes to the frame when it leaves the queue; a look at the
+// queue leaves it as it is.
+TEST_F(BarToolbarTest, OnlyAnAltLetterTakenFromTheQueueIsTurnedToTheFrame) {
+  form_->SetFormStyle(fsMDIForm);
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  HWND client = form_->ClientHandle();
+  ASSERT_TRUE(client);
+  talvik::gui::ProcessPending();
+  PostMessage(client, WM_SYSCHAR, 'f', 0);
+  MSG peeked, taken;
+  ASSERT_TRUE(PeekMessage(peeked, nullptr, WM_SYSCHAR, WM_SYSCHAR, PM_NOREMOVE));
+  ASSERT_TRUE(PeekMessage(taken, nullptr, WM_SYSCHAR, WM_SYSCHAR, PM_REMOVE));
+  EXPECT_EQ(peeked.hwnd, client) << "only looked at";
+  EXPECT_EQ(taken.hwnd, form_->Handle()) << "taken: for the frame's menu bar";
+}
+
 TEST_F(BarToolbarTest, AltWithACyrillicLetterOpensTheOnlyMatchingMenu) {
   BuildMainWindow();
   TBarCustomItem* opened = nullptr;
