@@ -77,6 +77,18 @@ class MainFormTest : public LogonDialogTest {
     });
   }
 
+  // A session window's commands of those names, captioned with their names without the "a".
+  static TActionList* SessionActions(TComponent* Owner, std::initializer_list<const char*> Names) {
+    auto* list = new TActionList(Owner);
+    for (const char* name : Names) {
+      auto* a = new TAction(Owner);
+      a->SetName(name);
+      a->SetCaption(name + 1);
+      a->SetActionList(list);
+    }
+    return list;
+  }
+
   talvik::gui::FakeTrayShell shell;
 };
 
@@ -249,13 +261,7 @@ TEST_F(MainFormTest, TheBarsStandOnTheTopDockAndTheSessionCommandsShowOnlyWhileT
   // a session window registers its commands: they show, bound to its actions and its pictures
   auto* owner = new TComponent(nullptr);
   auto* images = new TImageList(owner);
-  auto* list = new TActionList(owner);
-  for (const char* name : {"aRefresh", "aAutoRefresh", "aKill"}) {
-    auto* a = new TAction(owner);
-    a->SetName(name);
-    a->SetCaption(name + 1);
-    a->SetActionList(list);
-  }
+  TActionList* list = SessionActions(owner, {"aRefresh", "aAutoRefresh", "aKill"});
   MainForm->RegisterSessionActions(list, images);
   EXPECT_EQ(Line(menu->Items(2)), "(),(),-,AutoRefresh,Refresh,-,Настройка");
   EXPECT_EQ(Line(MainForm->ToolBarView->Items()), "AutoRefresh,Refresh");
@@ -298,13 +304,7 @@ TEST_F(MainFormTest, ANarrowedToolbarGivesItsRightmostButtonsToTheChevron) {
   ASSERT_EQ(Start(), -1);
   MainForm->Show();
   auto* owner = new TComponent(nullptr);
-  auto* list = new TActionList(owner);
-  for (const char* name : {"aMonitor", "aAlarm", "aSound"}) {
-    auto* a = new TAction(owner);
-    a->SetName(name);
-    a->SetCaption(name + 1);
-    a->SetActionList(list);
-  }
+  TActionList* list = SessionActions(owner, {"aMonitor", "aAlarm", "aSound"});
   MainForm->RegisterSessionActions(list, nullptr);
   Application->ProcessMessages();
   TBarToolbar* bar = MainForm->ToolBarSession;
