@@ -747,6 +747,7 @@ class TBarView : public TComponent {
   TBarPopupWindow* openWindow_ = nullptr;
   TBarView* chevronParentView_ = nullptr;
   bool selectedViaMouse_ = false;
+  bool selectionChanging_ = false;  // the selection moves on, closing the open popup
   bool mouseCaptured_ = false;
   unsigned timers_ = 0;
   bool* goneFlag_ = nullptr;  // set while this view runs its menu loop

@@ -7,6 +7,7 @@
 // touched after them.
 #include <cassert>
 
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarAccessibility.h"
 #include "toolbar/BarPopup.h"
@@ -93,7 +94,12 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     if (modal) {
       if (isToolbar_ || !ViaMouse) {
         StopTimer(1);
-        if (openViewer_ && Viewer != openViewer_) HideChildPopups();
+        if (openViewer_ && Viewer != openViewer_) {
+          // the focus moves on to the new viewer, not back to the old one
+          selectionChanging_ = true;
+          TScopeExit done([this] { selectionChanging_ = false; });
+          HideChildPopups();
+        }
       } else if (isPopup_ && openView_ && !TimerRunning(1)) {
         StartTimer(1, static_cast<UINT>(GetMenuShowDelay()));
       }

@@ -185,7 +185,8 @@ TBarView::~TBarView() {
   if (itemsSource_) itemsSource_->Unsubscribe(&sourceHandler_);
   FreeViewers();
   // the focus goes back to the view this popup came from
-  if (parentView_ && parentView_->InModalLoop()) parentView_->AnnounceFocus();
+  if (parentView_ && parentView_->InModalLoop() && !parentView_->selectionChanging_)
+    parentView_->AnnounceFocus();
 }
 
 void TBarView::Notification(TComponent* AComponent, TOperation Operation) {

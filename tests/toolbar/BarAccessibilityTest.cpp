@@ -260,4 +260,20 @@ TEST_F(BarAccessibility, TheFocusGoesBackToTheBarWhenThePopupLosesItsSelectionOr
   EXPECT_EQ(focus, onTheBar) << "the popup closed";
 }
 
+TEST_F(BarAccessibility, MovingAlongTheBarFromAnOpenPopupFocusesOnlyTheNewItem) {
+  std::vector<std::pair<HWND, int>> focus;
+  Drive({[] { Key(VK_DOWN); },
+         [&] {
+           focus.clear();
+           Key(VK_RIGHT);  // closes Файл's popup and goes on to Обновить
+         },
+         [] { Key(VK_ESCAPE); }});
+  SetBarWinEventSink([&](DWORD Event, HWND Wnd, int, int Child) {
+    if (Event == EVENT_OBJECT_FOCUS) focus.emplace_back(Wnd, Child);
+  });
+  EnterByKeyboard(file);
+  SetBarWinEventSink(nullptr);
+  const std::vector<std::pair<HWND, int>> want = {{host_->Handle(), 2}};
+  EXPECT_EQ(focus, want);
+}
 }  // namespace
