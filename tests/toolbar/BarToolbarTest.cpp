@@ -609,7 +609,12 @@ TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
 TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorWidth) {
   BuildMainWindow();
   session->SetShowHint(true);
-  for (int i = 0; i < 60; ++i) Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4);
+  std::vector<TBarItem*> more;
+  for (int i = 0; i < 60; ++i)
+    more.push_back(Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4));
+  std::vector<std::string> clicks;
+  for (TBarItem* item : more)
+    item->SetOnClick([&clicks, item](TObject*) { clicks.push_back(item->Caption()); });
   form_->SetWidth(330);
   talvik::gui::ProcessPending();
   TBarView* v = session->View();
@@ -624,7 +629,9 @@ TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorW
     bool hints = false;
     TColor color = clNone;
     TSize button;
+    TBarCustomItem* last = nullptr;
   } seen;
+  TBarCustomItem* pressed = nullptr;
   Drive({[&] {
     TBarView* popup = v->OpenView();
     ASSERT_TRUE(popup);
@@ -638,6 +645,7 @@ TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorW
         tops.push_back(b->BoundsRect.Top);
       seen.rightmost = std::max(seen.rightmost, b->BoundsRect.Right);
       seen.button = TSize{b->BoundsRect.Width(), b->BoundsRect.Height()};
+      seen.last = b->Item();
     }
     seen.rows = static_cast<int>(tops.size());
     seen.windowWidth = popup->Window()->Width();
@@ -646,10 +654,14 @@ TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorW
     RECT r;
     GetWindowRect(popup->Window()->Handle(), r);
     talvik::gui::RenderScreenToPng(x11test::ScreenshotDir() + "/toolbar-chevron-popup.png", r);
-    v->EndModal();
+    pressed = seen.last;
+    Click(Centre(popup, pressed));  // a button there is pressed as on the toolbar
   }});
   Click(Centre(v, session->Chevron()));
   talvik::gui::ProcessPending();
+  EXPECT_FALSE(LeftOpen);
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(clicks, std::vector<std::string>{pressed->Caption()});
   EXPECT_EQ(seen.shown, clipped);
   EXPECT_EQ(seen.menuLines, 0) << "buttons, not menu lines";
   EXPECT_EQ(seen.button.cx, 23) << "an image button's size";
