@@ -118,6 +118,10 @@ void TMainForm::CreateBars() {
   ToolBarSession = NewToolbar("ToolBarSession", "Сеансы", 1, kSessionPos);
   AddItems(ToolBarSession->Items(), {"aMonitor", "aAlarm", "aSound"});
   BindSessionItems();
+  // built as a stored form loads: its items in order, so a narrowed toolbar clips from the right;
+  // items added later take the highest priority again
+  for (TBarToolbar* bar : {ToolBarMainMenu, ToolBarConnect, ToolBarView, ToolBarSession})
+    bar->SetChevronPriorityForNewItems(tbcpHighest);
 }
 
 TBarToolbar* TMainForm::NewToolbar(const char* Name, const char* Caption, int Row, int Pos) {
@@ -128,6 +132,7 @@ TBarToolbar* TMainForm::NewToolbar(const char* Name, const char* Caption, int Ro
   bar->SetDockPos(Pos);
   bar->SetImages(TBImageList);
   bar->SetShowHint(true);
+  bar->SetChevronPriorityForNewItems(tbcpLowest);  // until the bars are built
   bar->SetParent(TBDockTop);
   return bar;
 }

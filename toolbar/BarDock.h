@@ -461,6 +461,10 @@ class TBarFloatingWindowParent : public TCustomForm {
   static void PaintNCProc(HWND Wnd, HDC DC, void* AppData);
   LRESULT HitTest(TPoint Screen);
   void TrackCloseButton();
+  // Gives the activation to another window of the thread: the first visible, enabled, non-topmost
+  // one, else the first topmost one; with SkipFloating never to a floating parent (which would only
+  // pass it on).
+  void ActivateAnotherWindow(bool SkipFloating);
 
   TBarCustomDockableWindow* dockableWindow_;
   TCustomForm* parentForm_;

@@ -85,24 +85,26 @@ void TBarFloatingWindowParent::UpdateOwnerAndTopmost() {
 void TBarFloatingWindowParent::SetShouldShow(bool Value) {
   shouldShow_ = Value;
   if (Value == Visible()) return;
-  if (!Value && HandleAllocated() && GetActiveWindow() == Handle()) {
-    // another window of the thread takes the activation: the first visible, enabled, non-topmost one
-    HWND next = nullptr, topmost = nullptr;
-    for (HWND W : GetTopLevelWindows()) {
-      if (W == Handle() || !IsWindowVisible(W) || !IsWindowEnabled(W)) continue;
-      if (GetWindowLongPtr(W, GWL_EXSTYLE) & WS_EX_TOPMOST) {
-        if (!topmost) topmost = W;
-      } else if (!next) {
-        next = W;
-      }
-    }
-    if (next || topmost) SetActiveWindow(next ? next : topmost);
-  }
+  if (!Value && HandleAllocated() && GetActiveWindow() == Handle()) ActivateAnotherWindow(false);
   SetVisible(Value);
   if (Value && HandleAllocated()) {
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, kShowFlags);
     UpdateOwnerAndTopmost();
   }
+}
+
+void TBarFloatingWindowParent::ActivateAnotherWindow(bool SkipFloating) {
+  HWND next = nullptr, topmost = nullptr;
+  for (HWND W : GetTopLevelWindows()) {
+    if (W == Handle() || !IsWindowVisible(W) || !IsWindowEnabled(W)) continue;
+    if (SkipFloating && dynamic_cast<TBarFloatingWindowParent*>(FindControl(W))) continue;
+    if (GetWindowLongPtr(W, GWL_EXSTYLE) & WS_EX_TOPMOST) {
+      if (!topmost) topmost = W;
+    } else if (!next) {
+      next = W;
+    }
+  }
+  if (next || topmost) SetActiveWindow(next ? next : topmost);
 }
 
 void TBarFloatingWindowParent::GetFrameSize(TPoint& Border, int& CaptionHeight) {
@@ -329,7 +331,10 @@ void TBarFloatingWindowParent::WndProc(TMessage& Message) {
       if (parentForm_ && parentForm_->HandleAllocated()) {
         SendMessage(parentForm_->Handle(), WM_NCACTIVATE, 1, 0);
         if (LOWORD(Message.WParam) != WA_INACTIVE) {
-          if (IsWindowVisible(parentForm_->Handle())) SetActiveWindow(parentForm_->Handle());
+          if (IsWindowVisible(parentForm_->Handle()))
+            SetActiveWindow(parentForm_->Handle());
+          else
+            ActivateAnotherWindow(true);
         }
       }
       Message.Result = 0;

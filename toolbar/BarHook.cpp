@@ -97,9 +97,19 @@ void RemoveHook(HookType T) {
   }
 }
 
+// The end of the library's use: when the program ends, every window hook and registration goes
+// before the library's lists do, so no hook calls into what is gone.
+struct HookUnitEnd {
+  HookUnitEnd() = default;
+  HookUnitEnd(const HookUnitEnd&) = delete;
+  HookUnitEnd& operator=(const HookUnitEnd&) = delete;
+  ~HookUnitEnd() { UninstallAllHookProcs(); }
+};
+
 }  // namespace
 
 void InstallHookProc(THookProc Proc, THookProcCodes Codes, bool OnlyRegister) {
+  static HookUnitEnd unitEnd;  // made with the first registration, so it ends before the lists
   if (!hookProcs) hookProcs = std::make_unique<std::vector<HookProcEntry>>();
   auto it = std::find_if(hookProcs->begin(), hookProcs->end(),
                          [&](const HookProcEntry& e) { return e.proc == Proc; });

@@ -495,7 +495,8 @@ enum TBarViewStateFlag {
   vsOppositePopup,
   vsShowAccels,
   vsDropDownMenus,
-  vsClosing
+  vsClosing,
+  vsStopSearch  // a popup under the mouse: mouse input off its viewers is its own
 };
 using TBarViewState = TSet<TBarViewStateFlag>;
 enum TBarViewStyleFlag { vsMenuBar, vsUseHiddenAccels, vsAlwaysShowHints };
@@ -569,6 +570,9 @@ class TBarView : public TComponent {
 
   // ---- selection, keyboard and mouse (BarItemInput.cpp) ----
   void ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse);
+  // Tells accessibility clients where the focus is: on the selected viewer that counts, here or in
+  // the nearest view up the chain.
+  void AnnounceFocus();
   void SelectViewer(TBarItemViewer* Viewer) { ChangeSelection(Viewer, false); }
   // Hot tracking from a screen point (nullptr: the mouse is nowhere).
   void TrackMouse(const TPoint* P, bool AllowNewSelection);
@@ -618,6 +622,9 @@ class TBarView : public TComponent {
   bool IsPopup() const { return isPopup_; }
   bool IsToolbar() const { return isToolbar_; }
   bool Customizing() const { return customizing_; }
+  // Every item shows as a toolbar button, rows wrapping at the wrap offset (a chevron's popup).
+  bool ToolbarStyle() const { return toolbarStyle_; }
+  void SetToolbarStyle(bool Value);
   TBarViewOrientation Orientation() const { return orientation_; }
   void SetOrientation(TBarViewOrientation Value);
   int MaximumLength() const { return maximumLength_; }
@@ -708,6 +715,7 @@ class TBarView : public TComponent {
   TWinControl* window_ = nullptr;
   bool isPopup_ = false;
   bool isToolbar_ = false;
+  bool toolbarStyle_ = false;
   TColor backgroundColor_ = clDefault;
   bool customizing_ = false;
   bool usePriorityList_ = false;
@@ -726,6 +734,7 @@ class TBarView : public TComponent {
   bool showDownArrow_ = false;
   int totalSize_ = 0;
   bool positionsValid_ = false;
+  bool drawing_ = false;  // the window is painting the viewers
   int updateCount_ = 0;
   TBarViewState state_;
   TBarViewStyle style_;
@@ -738,6 +747,7 @@ class TBarView : public TComponent {
   TBarPopupWindow* openWindow_ = nullptr;
   TBarView* chevronParentView_ = nullptr;
   bool selectedViaMouse_ = false;
+  bool selectionChanging_ = false;  // the selection moves on, closing the open popup
   bool mouseCaptured_ = false;
   unsigned timers_ = 0;
   bool* goneFlag_ = nullptr;  // set while this view runs its menu loop

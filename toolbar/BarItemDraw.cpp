@@ -2,16 +2,18 @@
 // view's drawing of its viewers.
 #include <algorithm>
 
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarImageList.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarUtils.h"
 
 namespace {
 
-constexpr int kToolbarPadding = 6;       // a toolbar button's frame and margins
-constexpr int kSplitArrowWidth = 11;     // the arrow part of a split button
-constexpr int kDropdownArrowWidth = 8;   // the drop-down arrow of a toolbar button
-constexpr int kMenuSeparatorInset = 12;  // a menu separator's line, from both ends
+constexpr int kToolbarPadding = 6;        // a toolbar button's frame and margins
+constexpr int kSplitArrowWidth = 11;      // the arrow part of a split button
+constexpr int kSplitArrowFrameInset = 2;  // the arrow part's frame stops short of the right edge
+constexpr int kDropdownArrowWidth = 8;    // the drop-down arrow of a toolbar button
+constexpr int kMenuSeparatorInset = 12;   // a menu separator's line, from both ends
 
 int TextHeightOf(TCanvas* Canvas) {
   return GetTextHeight(Canvas->Handle());
@@ -239,6 +241,7 @@ void TBarItemViewer::Paint(TCanvas* Canvas, const TRect& ClientAreaRect, bool Is
       DrawEdge(dc, b, buttonPushed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
       if (split && (IsSelected || popupOpen)) {
         TRect a = arrow;
+        a.Right -= kSplitArrowFrameInset;
         DrawEdge(dc, a, popupOpen ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
       }
     }
@@ -388,7 +391,11 @@ void TBarView::RepaintViewer(TBarItemViewer* Viewer) {
 }
 
 void TBarView::DrawSubitems(TCanvas* Canvas) {
-  ValidatePositions();
+  {
+    drawing_ = true;
+    TScopeExit done([this] { drawing_ = false; });
+    ValidatePositions();
+  }
   for (TBarItemViewer* v : viewers_)
     if (v != selected_) PaintViewer(Canvas, v, false);
   if (selected_) PaintViewer(Canvas, selected_, false);

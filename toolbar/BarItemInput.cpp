@@ -7,6 +7,7 @@
 // touched after them.
 #include <cassert>
 
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarAccessibility.h"
 #include "toolbar/BarPopup.h"
@@ -93,7 +94,12 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     if (modal) {
       if (isToolbar_ || !ViaMouse) {
         StopTimer(1);
-        if (openViewer_ && Viewer != openViewer_) HideChildPopups();
+        if (openViewer_ && Viewer != openViewer_) {
+          // the focus moves on to the new viewer, not back to the old one
+          selectionChanging_ = true;
+          TScopeExit done([this] { selectionChanging_ = false; });
+          HideChildPopups();
+        }
       } else if (isPopup_ && openView_ && !TimerRunning(1)) {
         StartTimer(1, static_cast<UINT>(GetMenuShowDelay()));
       }
@@ -125,19 +131,12 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     return;
   }
   if (old && old->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(old);
-  if (!Viewer) return;
-  if (Viewer->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(Viewer);
-  Viewer->NotifySelecting();
-  if (modal) {
-    // the focus is the selected viewer that counts, here or in the nearest view up the chain
-    for (TBarView* v = this; v; v = v->parentView_)
-      if (v->selected_ && AccCounted(v->selected_)) {
-        if (v->window_ && v->window_->HandleAllocated())
-          BarNotifyWinEvent(EVENT_OBJECT_FOCUS, v->window_->Handle(), OBJID_CLIENT, AccChildId(v->selected_));
-        break;
-      }
+  if (Viewer) {
+    if (Viewer->Item()->ItemStyle().Contains(tisRepaintOnSelect)) RepaintViewer(Viewer);
+    Viewer->NotifySelecting();
   }
-  if (!modal) return;
+  if (modal) AnnounceFocus();
+  if (!Viewer || !modal) return;
   if (isPopup_) {
     StopTimer(0);
     if (ViaMouse && Viewer->Item()->ItemStyle().Contains(tisHasSubmenu))
@@ -147,6 +146,15 @@ void TBarView::ChangeSelection(TBarItemViewer* Viewer, bool ViaMouse) {
     if (state_.Contains(vsDropDownMenus) && (ViaMouse || !Viewer->Item()->ItemStyle().Contains(tisNoKeyOpen)))
       ShowChildPopup(!ViaMouse);
   }
+}
+
+void TBarView::AnnounceFocus() {
+  for (TBarView* v = this; v; v = v->parentView_)
+    if (v->selected_ && AccCounted(v->selected_)) {
+      if (v->window_ && v->window_->HandleAllocated())
+        BarNotifyWinEvent(EVENT_OBJECT_FOCUS, v->window_->Handle(), OBJID_CLIENT, AccChildId(v->selected_));
+      return;
+    }
 }
 
 void TBarView::TrackMouse(const TPoint* P, bool AllowNewSelection) {
@@ -162,6 +170,10 @@ void TBarView::TrackMouse(const TPoint* P, bool AllowNewSelection) {
     state_.Exclude(vsMouseInWindow);
   }
   const bool over = state_.Contains(vsMouseInWindow);
+  if (isPopup_ && over)
+    state_.Include(vsStopSearch);
+  else
+    state_.Exclude(vsStopSearch);
   if (splitTracking_) candidate = selected_;
   if (isPopup_ && wasOver && !over && !splitTracking_ &&
       !(openView_ && candidate && candidate->Item()->ItemStyle().Contains(tisHasSubmenu)))

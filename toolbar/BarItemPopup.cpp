@@ -156,7 +156,12 @@ TBarPopupWindow* TBarCustomItem::BuildSubmenuPopup(TBarView* ParentView, TBarIte
   std::unique_ptr<TBarPopupWindow> window(PopupWindowClass()(nullptr, ParentView, shown, Customizing));
   TBarPopupView* view = window->View();
   if (chevronSource) {
+    // the buttons that did not fit show as the toolbar's buttons, with its hints
     view->SetChevronParentView(chevronSource);
+    view->SetToolbarStyle(true);
+    TBarViewStyle style = view->Style();
+    if (chevronSource->Style().Contains(vsAlwaysShowHints)) style.Include(vsAlwaysShowHints);
+    view->SetStyle(style);
     window->SetColor(clBtnFace);
   }
 

@@ -69,11 +69,11 @@ bool TBarItemViewer::SharesGroupWidth() {
 }
 
 bool TBarItemViewer::IsToolbarStyle() const {
-  return view_->IsToolbar() || item_->EffectiveOptions().Contains(tboToolbarStyle);
+  return view_->IsToolbar() || view_->ToolbarStyle() || item_->EffectiveOptions().Contains(tboToolbarStyle);
 }
 
 bool TBarItemViewer::IsToolbarSize() const {
-  return view_->IsToolbar() || item_->EffectiveOptions().Contains(tboToolbarSize);
+  return view_->IsToolbar() || view_->ToolbarStyle() || item_->EffectiveOptions().Contains(tboToolbarSize);
 }
 
 bool TBarItemViewer::IsRotated() const {
@@ -184,6 +184,9 @@ TBarView::~TBarView() {
   if (parentItem_) parentItem_->Unsubscribe(&parentHandler_);
   if (itemsSource_) itemsSource_->Unsubscribe(&sourceHandler_);
   FreeViewers();
+  // the focus goes back to the view this popup came from
+  if (parentView_ && parentView_->InModalLoop() && !parentView_->selectionChanging_)
+    parentView_->AnnounceFocus();
 }
 
 void TBarView::Notification(TComponent* AComponent, TOperation Operation) {
@@ -446,6 +449,7 @@ void TBarView::SetChevronParentView(TBarView* Value) {
     InvalidatePositions();                      \
   }
 TALVIK_LAYOUT_SETTER(Orientation, TBarViewOrientation, orientation_)
+TALVIK_LAYOUT_SETTER(ToolbarStyle, bool, toolbarStyle_)
 TALVIK_LAYOUT_SETTER(MaximumLength, int, maximumLength_)
 TALVIK_LAYOUT_SETTER(ChevronSize, int, chevronSize_)
 TALVIK_LAYOUT_SETTER(WrapOffset, int, wrapOffset_)
@@ -520,7 +524,8 @@ void TBarView::UpdatePositions(TPoint& ASize) {
   totalSize_ = r.TotalSize;
   positionsValid_ = true;
   FitWindow(ASize.X, ASize.Y);
-  if (!r.Changed) return;
+  // laid out while the window paints: that paint shows the new layout
+  if (!r.Changed || drawing_) return;
   if (window_ && window_->HandleAllocated()) {
     ValidateRect(window_->Handle(), nullptr);
     RepaintWindowAtOnce();
@@ -532,12 +537,12 @@ void TBarView::RepaintWindowAtOnce() {
   RECT client;
   GetClientRect(window_->Handle(), client);
   if (client.Width() < 1 || client.Height() < 1) return;
+  // the window paints itself whole (a popup its scroll arrows too): erased, then painted
   TBitmap bitmap;
   bitmap.SetSize(client.Width(), client.Height());
   TCanvas* canvas = bitmap.Canvas();
-  canvas->Brush()->SetColor(window_->Color());
-  canvas->FillRect(client);
-  DrawSubitems(canvas);
+  window_->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas->Handle()));
+  window_->Perform(WM_PAINT, reinterpret_cast<WPARAM>(canvas->Handle()));
   HDC dc = GetDC(window_->Handle());
   BitBlt(dc, 0, 0, client.Width(), client.Height(), canvas->Handle(), 0, 0, SRCCOPY);
   ReleaseDC(window_->Handle(), dc);

@@ -68,15 +68,26 @@ void TrackChain(TBarView* Root, const TPoint& P, bool AllowNewSelection) {
   }
 }
 
-// The viewer mouse input goes to: the selected viewer of the first view holding the mouse, else of
-// the first view with a selection and the mouse over it.
-TBarItemViewer* MouseTarget(TBarView* Root) {
+// Where mouse input goes: the selected viewer of the first view holding the mouse, else of the first
+// view with a selection and the mouse over it. A popup under the mouse ends the search with no viewer
+// (the mouse is on its frame or a scroll band): the input is the popup's own.
+struct MouseTargetFound {
+  TBarView* View = nullptr;
+  TBarItemViewer* Viewer = nullptr;
+};
+MouseTargetFound FindMouseTarget(TBarView* Root) {
   std::vector<TBarView*> chain = Chain(Root);
   for (TBarView* v : chain)
-    if (v->MouseCaptured()) return v->Selected();
-  for (TBarView* v : chain)
-    if (v->Selected() && v->State().Contains(vsMouseInWindow)) return v->Selected();
-  return nullptr;
+    if (v->MouseCaptured()) return {v, v->Selected()};
+  for (TBarView* v : chain) {
+    if (v->Selected() && v->State().Contains(vsMouseInWindow)) return {v, v->Selected()};
+    if (v->State().Contains(vsStopSearch)) return {v, nullptr};
+  }
+  return {};
+}
+
+TBarItemViewer* MouseTarget(TBarView* Root) {
+  return FindMouseTarget(Root).Viewer;
 }
 
 TPoint InViewer(TBarItemViewer* Viewer, const TPoint& Screen) {
@@ -324,10 +335,12 @@ void TBarModalHandler::Loop(TBarView* RootView, TBarMenuLoopOptions Options, con
       } else if (m == WM_LBUTTONUP || (rightCounts && m == WM_RBUTTONUP)) {
         const TPoint p = MessagePoint(msg);
         TrackChain(root, p, false);
-        if (TBarItemViewer* target = MouseTarget(root)) {
-          const TPoint v = InViewer(target, p);
-          target->MouseUp(v.X, v.Y, pressedOnMenu);
-        } else if (root->IsToolbar()) {
+        const MouseTargetFound found = FindMouseTarget(root);
+        if (found.Viewer) {
+          const TPoint v = InViewer(found.Viewer, p);
+          found.Viewer->MouseUp(v.X, v.Y, pressedOnMenu);
+        } else if (!found.View || (found.View == root && root->IsToolbar())) {
+          // released over none of the menu's popups
           root->EndModal();
         }
       } else if (m == WM_MOUSEWHEEL) {

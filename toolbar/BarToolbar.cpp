@@ -362,8 +362,8 @@ void TBarCustomToolbar::UpdateShortCutListMembership() {
 
 // The menu bar's get-message procedure: Alt+letter typed while the empty MDI client has the focus,
 // and Alt+'-' typed in an MDI child, go to the frame (whose menu bar or child system menu takes them).
-void TBarCustomToolbar::MenuBarHookProc(THookProcCode Code, HWND /*Wnd*/, WPARAM /*WParam*/, LPARAM LParam) {
-  if (Code != hpGetMessage) return;
+void TBarCustomToolbar::MenuBarHookProc(THookProcCode Code, HWND /*Wnd*/, WPARAM WParam, LPARAM LParam) {
+  if (Code != hpGetMessage || WParam != PM_REMOVE) return;  // a message only looked at stays as it is
   MSG& msg = *reinterpret_cast<MSG*>(LParam);
   if (msg.message != WM_SYSCHAR || !msg.hwnd || !Application) return;
   TCustomForm* main = Application->MainForm();

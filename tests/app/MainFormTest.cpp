@@ -77,6 +77,18 @@ class MainFormTest : public LogonDialogTest {
     });
   }
 
+  // A session window's commands of those names, captioned with their names without the "a".
+  static TActionList* SessionActions(TComponent* Owner, std::initializer_list<const char*> Names) {
+    auto* list = new TActionList(Owner);
+    for (const char* name : Names) {
+      auto* a = new TAction(Owner);
+      a->SetName(name);
+      a->SetCaption(name + 1);
+      a->SetActionList(list);
+    }
+    return list;
+  }
+
   talvik::gui::FakeTrayShell shell;
 };
 
@@ -249,13 +261,7 @@ TEST_F(MainFormTest, TheBarsStandOnTheTopDockAndTheSessionCommandsShowOnlyWhileT
   // a session window registers its commands: they show, bound to its actions and its pictures
   auto* owner = new TComponent(nullptr);
   auto* images = new TImageList(owner);
-  auto* list = new TActionList(owner);
-  for (const char* name : {"aRefresh", "aAutoRefresh", "aKill"}) {
-    auto* a = new TAction(owner);
-    a->SetName(name);
-    a->SetCaption(name + 1);
-    a->SetActionList(list);
-  }
+  TActionList* list = SessionActions(owner, {"aRefresh", "aAutoRefresh", "aKill"});
   MainForm->RegisterSessionActions(list, images);
   EXPECT_EQ(Line(menu->Items(2)), "(),(),-,AutoRefresh,Refresh,-,Настройка");
   EXPECT_EQ(Line(MainForm->ToolBarView->Items()), "AutoRefresh,Refresh");
@@ -291,4 +297,41 @@ TEST_F(MainFormTest, ToolbarPositionsAreKeptAcrossStartsButNotWhenLeavingThrough
   MainForm->ToolBarSession->SetDockRow(1);
   MainForm->nExitClick(nullptr);  // ends without saving anything
   EXPECT_EQ(TRegIniFile(kToolbarsKey).ReadString("ToolBarSession", "DockRow", "<none>"), "2");
+}
+
+TEST_F(MainFormTest, ANarrowedToolbarGivesItsRightmostButtonsToTheChevron) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  auto* owner = new TComponent(nullptr);
+  TActionList* list = SessionActions(owner, {"aMonitor", "aAlarm", "aSound"});
+  MainForm->RegisterSessionActions(list, nullptr);
+  Application->ProcessMessages();
+  TBarToolbar* bar = MainForm->ToolBarSession;
+  TBarView* view = bar->View();
+  auto clipped = [&] {
+    std::string out;
+    view->ValidatePositions();
+    for (int i = 0; i < view->ViewerCount(); ++i)
+      if (view->Viewers(i)->Clipped) out += (out.empty() ? "" : ",") + view->Viewers(i)->Item()->Caption();
+    return out;
+  };
+  ASSERT_EQ(clipped(), "");
+  // the window narrows until "Сеансы" has no room for all its buttons
+  for (int width = MainForm->ClientWidth(); width > 200 && clipped().empty(); width -= 5) {
+    MainForm->SetClientWidth(width);
+    Application->ProcessMessages();
+  }
+  EXPECT_EQ(clipped(), "Sound") << "the rightmost button goes first";
+  TBarItemViewer* chevron = view->Find(bar->Chevron());
+  ASSERT_TRUE(chevron);
+  EXPECT_TRUE(chevron->Show);
+  EXPECT_GT(chevron->BoundsRect.Left, view->Find(bar->Items()->Items(1))->BoundsRect.Left)
+      << "the chevron stands after the buttons left";
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  const std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(MainForm->Handle(), dir + "/app-main-window-narrowed.png"));
+  MainForm->UnregisterSessionActions();
+  delete owner;
 }

@@ -218,8 +218,62 @@ TEST_F(BarAccessibility, MenuEventsInOrder) {
   const std::vector<std::pair<DWORD, int>> want = {
       {EVENT_SYSTEM_MENUSTART, CHILDID_SELF},      {EVENT_OBJECT_FOCUS, 1},  // Файл on the bar
       {EVENT_SYSTEM_MENUPOPUPSTART, CHILDID_SELF}, {EVENT_OBJECT_FOCUS, 2},  // Сохранить
-      {EVENT_SYSTEM_MENUPOPUPEND, CHILDID_SELF},   {EVENT_SYSTEM_MENUEND, CHILDID_SELF}};
+      {EVENT_SYSTEM_MENUPOPUPEND, CHILDID_SELF},   {EVENT_OBJECT_FOCUS, 1},  // back on Файл
+      {EVENT_SYSTEM_MENUEND, CHILDID_SELF}};
   EXPECT_EQ(events, want);
 }
 
+TEST_F(BarAccessibility, TheFocusGoesBackToTheBarWhenThePopupLosesItsSelectionOrCloses) {
+  struct Focus {
+    HWND wnd;
+    int child;
+    bool operator==(const Focus&) const = default;
+  };
+  std::vector<Focus> focus;
+  SetBarWinEventSink([&](DWORD Event, HWND Wnd, int, int Child) {
+    if (Event == EVENT_OBJECT_FOCUS) focus.push_back({Wnd, Child});
+  });
+  HWND bar = host_->Handle(), popup = nullptr;
+  std::vector<Focus> onItem, offItems;
+  Drive({[] { Key(VK_DOWN); },
+         [&] {
+           popup = View()->OpenWindow()->Handle();
+           Move(Centre(View()->OpenView(), save));
+         },
+         [&] {
+           onItem = focus;
+           focus.clear();
+           Move(TPoint(900, 600));  // off every menu: the popup selects nothing
+         },
+         [&] {
+           offItems = focus;
+           focus.clear();
+           Key(VK_ESCAPE);
+         },
+         [] { Key(VK_ESCAPE); }});
+  EnterByKeyboard(file);
+  SetBarWinEventSink(nullptr);
+  ASSERT_FALSE(onItem.empty());
+  EXPECT_EQ(onItem.back(), (Focus{popup, 2})) << "Сохранить under the mouse";
+  const std::vector<Focus> onTheBar = {{bar, 1}};  // Файл
+  EXPECT_EQ(offItems, onTheBar) << "the popup selects nothing";
+  EXPECT_EQ(focus, onTheBar) << "the popup closed";
+}
+
+TEST_F(BarAccessibility, MovingAlongTheBarFromAnOpenPopupFocusesOnlyTheNewItem) {
+  std::vector<std::pair<HWND, int>> focus;
+  Drive({[] { Key(VK_DOWN); },
+         [&] {
+           focus.clear();
+           Key(VK_RIGHT);  // closes Файл's popup and goes on to Обновить
+         },
+         [] { Key(VK_ESCAPE); }});
+  SetBarWinEventSink([&](DWORD Event, HWND Wnd, int, int Child) {
+    if (Event == EVENT_OBJECT_FOCUS) focus.emplace_back(Wnd, Child);
+  });
+  EnterByKeyboard(file);
+  SetBarWinEventSink(nullptr);
+  const std::vector<std::pair<HWND, int>> want = {{host_->Handle(), 2}};
+  EXPECT_EQ(focus, want);
+}
 }  // namespace

@@ -290,6 +290,35 @@ TEST_F(BarDockTest, FloatingBarHidesWhileTheApplicationIsInactive) {
   EXPECT_TRUE(parent->Visible());
 }
 
+// A floating parent that is activated hands the activation on: to its form, or, while the form is
+// hidden, to another window of the program, never to another floating parent.
+TEST_F(BarDockTest, AnActivatedFloatingParentPassesTheActivationOn) {
+  form_->Show();
+  TForm other(nullptr);
+  other.SetBorderStyle(bsNone);
+  other.SetBounds(700, 100, 200, 100);
+  other.Show();
+  std::vector<TBarFloatingWindowParent*> parents;
+  for (const char* name : {"A", "B"}) {
+    TFakeBar* bar = Bar(name, 100, 0, 0, top_);
+    bar->SetFloatingMode(fmOnTopOfAllForms);  // it stays shown while its form is hidden
+    bar->SetHideWhenInactive(false);
+    bar->SetFloating(true);
+    parents.push_back(bar->FloatingParent());
+  }
+  SetActiveWindow(parents[0]->Handle());
+  EXPECT_EQ(GetActiveWindow(), form_->Handle()) << "the form is there";
+
+  form_->Hide();
+  ASSERT_TRUE(IsWindowVisible(parents[0]->Handle()));
+  SetActiveWindow(parents[0]->Handle());
+  EXPECT_EQ(GetActiveWindow(), other.Handle()) << "another window of the program";
+
+  other.Hide();
+  SetActiveWindow(parents[0]->Handle());  // the other floating parent would only pass it back
+  EXPECT_EQ(GetActiveWindow(), parents[0]->Handle());
+}
+
 // ---- drags driven by injected input ----
 
 class BarDockDrag : public BarDockTest {

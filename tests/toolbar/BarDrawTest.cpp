@@ -203,6 +203,24 @@ TEST_F(BarDraw, DropdownTriangleAndDisabledShadow) {
     }
 }
 
+TEST_F(BarDraw, ASelectedSplitButtonFramesItsArrowPartShortOfTheRightEdge) {
+  auto* split = Add<TBarSubmenuItem>("Экспорт");
+  split->SetDropdownCombo(true);
+  TTestView toolbar(root_, true);
+  toolbar.SelectViewer(toolbar.Find(split));
+  auto bitmap = Render(toolbar, clBtnFace);
+  const TRect r = toolbar.Find(split)->BoundsRect;
+  const COLORREF face = ColorToRGB(clBtnFace), shadow = GetSysColor(COLOR_BTNSHADOW),
+                 light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  const int y = (r.Top + r.Bottom) / 2;
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 11 - 1, y), shadow) << "the button part's right edge";
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 11, y), light) << "the arrow part's left edge";
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 3, y), shadow) << "the arrow part's right edge, 2 short";
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 2, y), face);
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 1, y), face);
+  EXPECT_EQ(Pixel(bitmap.get(), r.Right - 6, r.Bottom - 1), shadow) << "its bottom edge";
+}
+
 TEST_F(BarDraw, DisabledCaptionHasAHighlightShadow) {
   TBarItem* item = Add("███");
   item->SetEnabled(false);

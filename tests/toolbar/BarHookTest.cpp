@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -151,4 +153,22 @@ TEST_F(BarHook, UnregisteringARegisterOnlyProcedureLeavesAnotherOnesHook) {
   EXPECT_EQ(Hooks(), before);
 }
 
+// The program's end takes every hook away, whatever registrations are left: a check that runs after
+// the library's own end finds none.
+TEST(BarHookEnd, TheProgramsEndRemovesEveryHook) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh program: nothing registered before
+  EXPECT_EXIT(
+      {
+        std::atexit([] {
+          const int left = talvik::gui::InstalledHookCount(WH_CALLWNDPROC) +
+                           talvik::gui::InstalledHookCount(WH_CBT) +
+                           talvik::gui::InstalledHookCount(WH_GETMESSAGE);
+          std::fprintf(stderr, "hooks left at the end: %d\n", left);
+        });
+        InstallHookProc(ProcA, {hpSendActivateApp, hpPreDestroy, hpGetMessage}, false);
+        InstallHookProc(ProcC, {hpPreDestroy}, false);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "hooks left at the end: 0");
+}
 }  // namespace

@@ -2,6 +2,7 @@
 // submenu timers on the fake clock, scrolling, split items, and how the loop ends.
 #include <gtest/gtest.h>
 
+#include "gui/X11TestSupport.h"
 #include "toolbar/BarMenuTestSupport.h"
 
 namespace {
@@ -437,4 +438,55 @@ TEST_F(BarMenuTall, HoldingTheMouseOnTheBottomArrowScrollsEvery100msToTheEnd) {
   EXPECT_FALSE(LeftOpen);
 }
 
+// What the window of a scrolled popup shows in its scroll bands: whether the triangle of a band is
+// painted (a pixel just inside its point is in the menu text colour).
+bool ArrowPainted(TBarView* Popup, bool Up) {
+  HWND h = Popup->Window()->Handle();
+  const int x = kBarPopupFrame + Popup->Window()->ClientWidth() / 2;
+  const int band = Up ? 0 : Popup->MaxHeight() - 19;
+  const int y = kBarPopupFrame + band + 19 / 2 + (Up ? -1 : 1);
+  return talvik::gui::WindowPixel(h, x, y) == GetSysColor(COLOR_MENUTEXT);
+}
+
+TEST_F(BarMenuTall, TheScrollArrowsShowAfterEveryStepAndAfterEnd) {
+  struct Seen {
+    bool upFlag = false, downFlag = false, upPainted = false, downPainted = false;
+  };
+  Seen top, middle, end;
+  TBarView* popup = nullptr;
+  auto look = [&](Seen& s) {
+    popup = View()->OpenView();
+    ASSERT_TRUE(popup);
+    s = {popup->ShowUpArrow(), popup->ShowDownArrow(), ArrowPainted(popup, true), ArrowPainted(popup, false)};
+  };
+  std::vector<std::function<void()>> steps;
+  steps.push_back([] { Key(VK_DOWN); });  // opens the popup with its first item selected
+  steps.push_back([&] {
+    look(top);
+    for (int i = 0; i < 46; ++i) Key(VK_DOWN);
+  });
+  steps.push_back([&] {
+    look(middle);
+    talvik::gui::RenderScreenToPng(x11test::ScreenshotDir() + "/toolbar-tall-popup-scrolled.png",
+                                   Rect(90, 0, 400, 768));
+    Key(VK_END);
+  });
+  steps.push_back([&] {
+    look(end);
+    Key(VK_ESCAPE);
+  });
+  steps.push_back([] { Key(VK_ESCAPE); });
+  Drive(steps);
+  EnterByKeyboard(tall);
+  EXPECT_FALSE(LeftOpen);
+  EXPECT_FALSE(top.upFlag);
+  EXPECT_TRUE(top.downFlag && top.downPainted) << "at the top only the down arrow";
+  EXPECT_FALSE(top.upPainted);
+  EXPECT_TRUE(middle.upFlag && middle.downFlag);
+  EXPECT_TRUE(middle.upPainted) << "scrolled down: the up arrow shows";
+  EXPECT_TRUE(middle.downPainted) << "and the down arrow still shows";
+  EXPECT_TRUE(end.upFlag && end.upPainted) << "after End the up arrow shows";
+  EXPECT_FALSE(end.downFlag);
+  EXPECT_FALSE(end.downPainted) << "and the down band is empty";
+}
 }  // namespace

@@ -315,6 +315,24 @@ const MdiMenuKeyCase kMdiMenuKeys[] = {
 INSTANTIATE_TEST_SUITE_P(Keys, MdiMenuKey, ::testing::ValuesIn(kMdiMenuKeys),
                          [](const auto& Info) { return std::string(Info.param.name); });
 
+// An Alt+letter for the empty MDI client goes to the frame when it leaves the queue; a look at the
+// queue leaves it as it is.
+TEST_F(BarToolbarTest, OnlyAnAltLetterTakenFromTheQueueIsTurnedToTheFrame) {
+  form_->SetFormStyle(fsMDIForm);
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  HWND client = form_->ClientHandle();
+  ASSERT_TRUE(client);
+  talvik::gui::ProcessPending();
+  PostMessage(client, WM_SYSCHAR, 'f', 0);
+  MSG peeked, taken;
+  ASSERT_TRUE(PeekMessage(peeked, nullptr, WM_SYSCHAR, WM_SYSCHAR, PM_NOREMOVE));
+  ASSERT_TRUE(PeekMessage(taken, nullptr, WM_SYSCHAR, WM_SYSCHAR, PM_REMOVE));
+  EXPECT_EQ(peeked.hwnd, client) << "only looked at";
+  EXPECT_EQ(taken.hwnd, form_->Handle()) << "taken: for the frame's menu bar";
+}
+
 TEST_F(BarToolbarTest, AltWithACyrillicLetterOpensTheOnlyMatchingMenu) {
   BuildMainWindow();
   TBarCustomItem* opened = nullptr;
@@ -586,6 +604,73 @@ TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
   Click(Centre(v, session->Chevron()));
   talvik::gui::ProcessPending();
   EXPECT_EQ(listed, clipped);
+}
+
+TEST_F(BarToolbarTest, TheChevronPopupShowsItsItemsAsButtonsWrappedAtTheMonitorWidth) {
+  BuildMainWindow();
+  session->SetShowHint(true);
+  std::vector<TBarItem*> more;
+  for (int i = 0; i < 60; ++i)
+    more.push_back(Item(session->Items(), "Кнопка " + std::to_string(i), nullptr, i % 4));
+  std::vector<std::string> clicks;
+  for (TBarItem* item : more)
+    item->SetOnClick([&clicks, item](TObject*) { clicks.push_back(item->Caption()); });
+  form_->SetWidth(330);
+  talvik::gui::ProcessPending();
+  TBarView* v = session->View();
+  v->ValidatePositions();
+  int clipped = 0;
+  for (int i = 0; i < v->ViewerCount(); ++i) clipped += v->Viewers(i)->Clipped;
+  ASSERT_GT(clipped * 23, 1024) << "more than a row of the monitor";
+
+  struct Seen {
+    int shown = 0, menuLines = 0, rows = 0;
+    int rightmost = 0, windowWidth = 0;
+    bool hints = false;
+    TColor color = clNone;
+    TSize button;
+    TBarCustomItem* last = nullptr;
+  } seen;
+  TBarCustomItem* pressed = nullptr;
+  Drive({[&] {
+    TBarView* popup = v->OpenView();
+    ASSERT_TRUE(popup);
+    std::vector<int> tops;
+    for (int i = 0; i < popup->ViewerCount(); ++i) {
+      TBarItemViewer* b = popup->Viewers(i);
+      if (!b->Show) continue;
+      ++seen.shown;
+      seen.menuLines += !b->IsToolbarStyle() || !b->IsToolbarSize();
+      if (std::find(tops.begin(), tops.end(), b->BoundsRect.Top) == tops.end())
+        tops.push_back(b->BoundsRect.Top);
+      seen.rightmost = std::max(seen.rightmost, b->BoundsRect.Right);
+      seen.button = TSize{b->BoundsRect.Width(), b->BoundsRect.Height()};
+      seen.last = b->Item();
+    }
+    seen.rows = static_cast<int>(tops.size());
+    seen.windowWidth = popup->Window()->Width();
+    seen.color = popup->Window()->Color();
+    seen.hints = popup->Style().Contains(vsAlwaysShowHints);
+    RECT r;
+    GetWindowRect(popup->Window()->Handle(), r);
+    talvik::gui::RenderScreenToPng(x11test::ScreenshotDir() + "/toolbar-chevron-popup.png", r);
+    pressed = seen.last;
+    Click(Centre(popup, pressed));  // a button there is pressed as on the toolbar
+  }});
+  Click(Centre(v, session->Chevron()));
+  talvik::gui::ProcessPending();
+  EXPECT_FALSE(LeftOpen);
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(clicks, std::vector<std::string>{pressed->Caption()});
+  EXPECT_EQ(seen.shown, clipped);
+  EXPECT_EQ(seen.menuLines, 0) << "buttons, not menu lines";
+  EXPECT_EQ(seen.button.cx, 23) << "an image button's size";
+  EXPECT_EQ(seen.button.cy, 22);
+  EXPECT_EQ(seen.rows, 2) << "wrapped once";
+  EXPECT_LE(seen.rightmost, 1024 - 6);
+  EXPECT_LE(seen.windowWidth, 1024);
+  EXPECT_EQ(seen.color, clBtnFace);
+  EXPECT_TRUE(seen.hints) << "the toolbar's hint option";
 }
 
 // ---- floating sizes ----

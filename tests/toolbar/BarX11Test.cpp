@@ -253,4 +253,38 @@ TEST_F(BarX11, KeysNavigate) {
   EXPECT_FALSE(host->View()->InModalLoop());
 }
 
+TEST_F(BarX11, ClicksOnATallPopupsScrollBandAndFrameKeepTheMenuOpen) {
+  auto* tall = Add<TBarSubmenuItem>(root, "Длинное");
+  for (int i = 0; i < 80; ++i) Add(tall, "Пункт " + std::to_string(i));
+  ShowAt(200, 150);
+  TBarView* popup = nullptr;
+  TBarCustomItem* pointed = nullptr;
+  auto screen = [&](int X, int Y) { return popup->Window()->ClientToScreen(TPoint(X, Y)); };
+  EXPECT_TRUE(RunMenu(
+      Centre(host->View(), tall),
+      {{"the popup shows", [] {},
+        [&] {
+          popup = host->View()->OpenView();
+          return popup && popup->ShowDownArrow() && !MenuAnimationRunning();
+        }},
+       {"a click on the bottom band scrolls and the menu stays",
+        [&] { XClick(screen(popup->Window()->ClientWidth() / 2, popup->MaxHeight() - 10)); },
+        [&] { return ChainLength() == 2 && popup->ScrollOffset() > 40; }},
+       {"a click on the frame does nothing",
+        [&] {
+          RECT r;
+          GetWindowRect(popup->Window()->Handle(), r);
+          XClick(TPoint(r.Left + 1, (r.Top + r.Bottom) / 2));
+          // then the mouse goes onto an item in sight: it is selected only if the menu is still open
+          for (int i = 0; i < popup->ViewerCount() && !pointed; ++i)
+            if (TBarItemViewer* v = popup->Viewers(i); v->Show && v->BoundsRect.Top > 100)
+              pointed = v->Item();
+          const TPoint p = Centre(popup, pointed);
+          Shell("xdotool mousemove " + std::to_string(p.X) + " " + std::to_string(p.Y));
+        },
+        [&] { return ChainLength() == 2 && popup->Selected() && popup->Selected()->Item() == pointed; }},
+       {"Escape closes the popup", [] { Shell("xdotool key Escape"); }, [&] { return ChainLength() == 1; }},
+       {"Escape ends the menu", [] { Shell("xdotool key Escape"); }, [] { return true; }}}));
+  EXPECT_FALSE(host->View()->InModalLoop());
+}
 }  // namespace
