@@ -3,10 +3,14 @@
 // for its part.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "rtl/UserLocale.h"
@@ -135,6 +139,35 @@ TEST(UserLocale, TheCLocaleInAnyCharacterSetAndPosixGiveTheEnglishSettings) {
     EXPECT_EQ(fs.LongTimeFormat, en.LongTimeFormat) << name;
     EXPECT_EQ(fs.DecimalSeparator, en.DecimalSeparator) << name;
     EXPECT_EQ(fs.LongMonthNames, en.LongMonthNames) << name;
+  }
+}
+
+// Run by the test below in a process of its own: the settings that process started with.
+TEST(UserLocale, DISABLED_TellsTheSettingsTheProcessStartedWith) {
+  std::printf("started with: %s %c\n", DateTimeToStr(EncodeDateTime(2026, 12, 7, 22, 44, 27, 0)).c_str(),
+              FormatSettings.DecimalSeparator);
+}
+
+TEST(UserLocale, AProcessStartsWithTheSettingsOfTheLocaleItsEnvironmentNames) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  for (const auto& [variable, locale, expected] :
+       {std::tuple{"LC_ALL", "ru_RU.UTF-8", "07.12.2026 22:44:27 ,"},
+        std::tuple{"LANG", "de_DE.UTF-8", "07.12.2026 22:44:27 ,"},
+        std::tuple{"LC_ALL", "C", "12/7/2026 10:44:27 PM ."}}) {
+    const std::string command =
+        std::string("env -u LC_ALL -u LC_TIME -u LC_NUMERIC -u LC_MONETARY ") + variable + "=" + locale +
+        " '" + self +
+        "' --gtest_also_run_disabled_tests "
+        "--gtest_filter=UserLocale.DISABLED_TellsTheSettingsTheProcessStartedWith 2>&1";
+    std::string output;
+    if (FILE* child = popen(command.c_str(), "r")) {
+      char buffer[512];
+      while (std::fgets(buffer, sizeof buffer, child)) output += buffer;
+      pclose(child);
+    }
+    EXPECT_NE(output.find(std::string("started with: ") + expected + "\n"), std::string::npos)
+        << variable << "=" << locale << "\n"
+        << output;
   }
 }
 
