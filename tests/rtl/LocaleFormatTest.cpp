@@ -5,11 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
@@ -149,24 +147,13 @@ TEST(UserLocale, DISABLED_TellsTheSettingsTheProcessStartedWith) {
 }
 
 TEST(UserLocale, AProcessStartsWithTheSettingsOfTheLocaleItsEnvironmentNames) {
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  for (const auto& [variable, locale, expected] :
-       {std::tuple{"LC_ALL", "ru_RU.UTF-8", "07.12.2026 22:44:27 ,"},
-        std::tuple{"LANG", "de_DE.UTF-8", "07.12.2026 22:44:27 ,"},
-        std::tuple{"LC_ALL", "C", "12/7/2026 10:44:27 PM ."}}) {
-    const std::string command =
-        std::string("env -u LC_ALL -u LC_TIME -u LC_NUMERIC -u LC_MONETARY ") + variable + "=" + locale +
-        " '" + self +
-        "' --gtest_also_run_disabled_tests "
-        "--gtest_filter=UserLocale.DISABLED_TellsTheSettingsTheProcessStartedWith 2>&1";
-    std::string output;
-    if (FILE* child = popen(command.c_str(), "r")) {
-      char buffer[512];
-      while (std::fgets(buffer, sizeof buffer, child)) output += buffer;
-      pclose(child);
-    }
+  for (const auto& [environment, expected] : {std::pair{"LC_ALL=ru_RU.UTF-8", "07.12.2026 22:44:27 ,"},
+                                              std::pair{"LANG=de_DE.UTF-8", "07.12.2026 22:44:27 ,"},
+                                              std::pair{"LC_ALL=C", "12/7/2026 10:44:27 PM ."}}) {
+    const std::string output = localetest::RunTestInOwnProcess(
+        environment, "UserLocale.DISABLED_TellsTheSettingsTheProcessStartedWith");
     EXPECT_NE(output.find(std::string("started with: ") + expected + "\n"), std::string::npos)
-        << variable << "=" << locale << "\n"
+        << environment << "\n"
         << output;
   }
 }

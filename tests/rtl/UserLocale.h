@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -45,6 +47,21 @@ inline const char* const kLocales[] = {"C", "ru_RU.UTF-8", "de_DE.UTF-8"};
 // A test name for a locale: "C", "ru_RU", "de_DE".
 inline std::string LocaleTestName(const std::string& locale) {
   return locale.substr(0, locale.find('.'));
+}
+
+// Runs one disabled test of this test program in a process of its own, started with the locale
+// variables cleared and then `environment` ("LANG=de_DE.UTF-8"), and answers what it printed.
+inline std::string RunTestInOwnProcess(const std::string& environment, const std::string& test) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const std::string command = "env -u LC_ALL -u LC_TIME -u LC_NUMERIC -u LC_MONETARY " + environment + " '" +
+                              self + "' --gtest_also_run_disabled_tests --gtest_filter=" + test + " 2>&1";
+  std::string output;
+  if (FILE* child = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, child)) output += buffer;
+    pclose(child);
+  }
+  return output;
 }
 
 }  // namespace localetest
