@@ -5,10 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 #include "rtl/UserLocale.h"
@@ -68,32 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Locales, LocaleFormat, ::testing::ValuesIn(kCases),
                            return localetest::LocaleTestName(info.param.locale);
                          });
 
-// Sets environment variables for a test and puts them back.
-class Environment {
- public:
-  void Set(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~Environment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second)
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      else
-        unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 TEST(UserLocale, EachPartFollowsItsCategoryLcAllOverridesAndLangStandsIn) {
-  Environment env;
+  localetest::EnvironmentGuard env;
   env.Set("LC_ALL", nullptr);
   env.Set("LC_MONETARY", nullptr);
   env.Set("LANG", "C.UTF-8");

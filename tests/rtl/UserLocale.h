@@ -8,10 +8,40 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 
 namespace localetest {
+
+// Sets environment variables for a test and puts them back afterwards.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard() = default;
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+  ~EnvironmentGuard() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      else
+        unsetenv(it->first.c_str());
+    }
+  }
+  // nullptr: unset
+  void Set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 
 // LC_ALL names the locale and the format settings are read from it as at start; both are put back
 // afterwards. A locale the C library does not know fails the test: scripts/install-deps generates
@@ -19,26 +49,19 @@ namespace localetest {
 class UserLocaleGuard {
  public:
   explicit UserLocaleGuard(const std::string& locale) : settings_(FormatSettings) {
-    if (const char* old = std::getenv("LC_ALL")) old_ = old;
     TFormatSettings probe;
     EXPECT_TRUE(TryLocaleFormatSettings(locale, probe))
         << "the C library does not know the locale " << locale << " (scripts/install-deps generates it)";
-    setenv("LC_ALL", locale.c_str(), 1);
+    environment_.Set("LC_ALL", locale.c_str());
     FormatSettings = UserFormatSettings();
   }
-  ~UserLocaleGuard() {
-    if (old_)
-      setenv("LC_ALL", old_->c_str(), 1);
-    else
-      unsetenv("LC_ALL");
-    FormatSettings = settings_;
-  }
+  ~UserLocaleGuard() { FormatSettings = settings_; }
   UserLocaleGuard(const UserLocaleGuard&) = delete;
   UserLocaleGuard& operator=(const UserLocaleGuard&) = delete;
 
  private:
   TFormatSettings settings_;
-  std::optional<std::string> old_;
+  EnvironmentGuard environment_;
 };
 
 // The locales the suites run the program under: the C locale and two whose formats differ from it.
