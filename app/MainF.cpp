@@ -201,6 +201,8 @@ void TMainForm::cbConnectionsCloseUp(TObject*) {
   const int selected = cbConnections->ItemIndex();
   if (selected < 0) return;  // the list was dismissed without a choice
   const std::string chosen = AnsiUpperCase(cbConnections->Items()->Strings(selected));
+  // the list opened and closed on the connection in use: nothing to log on to
+  if (OracleSession->Connected() && chosen == AnsiUpperCase(UserName + "@" + DataBase)) return;
   THistoryItems* history = LogonHistory();
   for (int i = 0; i < history->Count(); ++i) {
     THistoryItem* entry = history->GetItem(i);

@@ -515,6 +515,9 @@ void TSessionForm::CreateDetailDataSets() {
                    {"ID1", ftFlt, 0},
                    {"ID2", ftFlt, 0}});
   odsLock->OnCalcFields = [this](TDataSet* d) { odsLockCalcFields(d); };
+  // an instance may hold many locks: rows come as the grid asks for them, each named once
+  odsLock->SetQueryAllRecords(false);
+  odsLock->SetAutoCalcFields(false);
   fields(odsStatistics,
          {{"STATISTIC#", ftFlt, 0}, {"NAME", ftStr, 64}, {"VALUE", ftFlt, 0}, {"NAME_RUS", ftCalcStr, 100}});
   odsStatistics->OnCalcFields = [this](TDataSet* d) { odsStatisticsCalcFields(d); };

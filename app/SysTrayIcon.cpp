@@ -14,8 +14,7 @@ namespace {
 
 constexpr UINT kShellRecordSize = 488;   // the record's size in the shell's 32-bit layout
 constexpr unsigned kEnterExitPoll = 20;  // ms
-constexpr std::size_t kTipBytes = sizeof(NOTIFYICONDATA::szTip) - 1;
-constexpr int kHintLength = 255;  // characters, as the property holds them
+constexpr int kHintLength = 255;         // characters, as the property holds them
 // Messages the tray's window answers with 1 and takes no further.
 constexpr UINT WM_QUERYENDSESSION_ = 0x0011, WM_ENDSESSION_ = 0x0016, WM_USERCHANGED_ = 0x0054;
 constexpr UINT kSwallowed[] = {WM_DESTROY,     WM_CLOSE,     WM_QUERYENDSESSION_, WM_QUIT,
@@ -26,14 +25,6 @@ UINT TaskbarCreatedMessage() {
   static const UINT message =
       GetComCtlVersion() >= ComCtlVersionIE4 ? RegisterWindowMessage("TaskbarCreated") : 0;
   return message;
-}
-
-// The first Max bytes of Text at most, never cut inside a character.
-std::string CutUtf8(const std::string& text, std::size_t max) {
-  if (text.size() <= max) return text;
-  std::size_t n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return text.substr(0, n);
 }
 
 TShiftState KeysHeld(TShiftStateFlag button) {
@@ -170,7 +161,8 @@ bool TSysTrayIcon::PrepareIconData() {
   iconData_.hIcon = icon_->Empty() ? nullptr : reinterpret_cast<HICON>(icon_.get());
   std::fill(std::begin(iconData_.szTip), std::end(iconData_.szTip), '\0');
   if (!hint_.empty() && showHint_) {
-    const std::string tip = CutUtf8(hint_, kTipBytes);
+    const std::string tip = Utf8Copy(hint_, 1, NOTIFYICON_TIPCHARS);
+    assert(tip.size() < sizeof(iconData_.szTip));
     std::copy(tip.begin(), tip.end(), iconData_.szTip);
   }
   return true;

@@ -74,6 +74,9 @@ function(talvik_tests leaf)
     "TALVIK_BINARY_DIR=${CMAKE_BINARY_DIR}"
     # Settings written by tests go below the build tree, never into the user's own.
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
+    # The suites expect the English format settings whatever the user's locale; the tests of other
+    # locales name theirs.
+    "LC_ALL=C.UTF-8"
     ${A_ENVIRONMENT})
   # Each test runs through env(1) with these settings: a list-valued ENVIRONMENT property does not
   # survive test discovery (only its first entry would be set).

@@ -17,15 +17,16 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FuzzTempPath.h"
 #include "oracle/OracleLogon.h"
 #include "platform/rtl/RegistryStore.h"
 
 namespace {
 
 const std::string& ConfigDir() {
+  static const FuzzTempPath folder("talvik_fuzz_history");
   static const std::string dir = [] {
-    std::string base =
-        std::filesystem::temp_directory_path() / ("talvik_fuzz_history_" + std::to_string(getpid()));
+    const std::string base = folder.path.string();
     std::filesystem::create_directories(base + "/talvik");
     setenv("XDG_CONFIG_HOME", base.c_str(), 1);
     talvik::registry::ResetHives();

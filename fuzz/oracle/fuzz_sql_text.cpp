@@ -1,14 +1,13 @@
 // Arbitrary texts through the SQL scanners, the logon-string routines and the tnsnames.ora reader:
 // whatever the input, the result is a value or an exception of the system, never a crash, and the
 // positions found lie inside the text.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "fuzz/FuzzTempPath.h"
 #include "oracle/Oracle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,12 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SplitLogonString(text, user, password, database, role);
   StringToConnectAs(role);
 
-  static const std::string file = [] {
-    char name[] = "/tmp/fuzz_tnsnames_XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return std::string(name);
-  }();
+  static const FuzzTempPath tnsnames("fuzz_tnsnames");
+  const std::string file = tnsnames.path.string();
   if (FILE* f = std::fopen(file.c_str(), "wb")) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);

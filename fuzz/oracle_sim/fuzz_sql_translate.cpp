@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/FuzzTempPath.h"
 #include "oracle_sim/engine/EngineState.h"
 
 using namespace oracle_sim;
@@ -25,22 +26,13 @@ int Progress(void*) {
   return std::chrono::steady_clock::now() - g_start > std::chrono::milliseconds(50);
 }
 
-// The instance's folder goes when the run ends (declared first, so removed after the instance closes).
-struct TempFolder {
-  std::filesystem::path path;
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-};
-
 Session& TheSession() {
-  static TempFolder dir;
+  // the instance's folder goes when the run ends (declared first, so removed after the instance closes)
+  static const FuzzTempPath dir("talvik-fuzz-sql");
   static std::shared_ptr<Instance> inst;
   static std::unique_ptr<Session> dba;
   static std::unique_ptr<Session> s;
   if (!s) {
-    dir.path = std::filesystem::temp_directory_path() / ("talvik-fuzz-sql-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir.path);
     inst = Instance::Open((dir.path / "sim.db").string());
     // The monitor's statements read the dynamic performance views, which take a DBA; a second

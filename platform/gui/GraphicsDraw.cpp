@@ -813,10 +813,15 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
         else
           d->Clipped(cell, [&] { DrawShapedText(p, *t, origin); });
       } else {
+        // the baseline lies the font's ascent below the top, as for every other text: a line laid out
+        // in the cell would sit lower where a fallback font with a taller ascent supplies a glyph
         d->TextState(f);
-        if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
-        p.drawText(cell, Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop | Qt::TextSingleLine, QS(text));
-        if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
+        const QPoint baseline(x, y + f->ascent);
+        d->Clipped(cell, [&] {
+          if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
+          p.drawText(baseline, QS(text));
+          if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
+        });
       }
     }
     if (d->st.textAlign & TA_UPDATECP) d->st.pos.X = x + width;

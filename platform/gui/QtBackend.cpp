@@ -24,6 +24,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <clocale>
 #include <map>
 
 #include "platform/gui/GraphicsQt.h"
@@ -529,6 +530,10 @@ void UseQtBackend() {
     static char name[] = "talvik";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+    // The toolkit gave the C library the user's locale; numbers written and read through the C
+    // library (the simulated instance's conversions among them) keep the point. The format
+    // settings read the user's locale on their own.
+    std::setlocale(LC_NUMERIC, "C");
   }
   if (!backend) backend = new QtBackend();
   SetBackend(backend);

@@ -11,6 +11,7 @@
 
 constexpr DWORD NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
 constexpr UINT NIF_MESSAGE = 0x1, NIF_ICON = 0x2, NIF_TIP = 0x4;
+constexpr int NOTIFYICON_TIPCHARS = 127;  // the most characters of a tip the shell shows
 
 struct NOTIFYICONDATA {
   DWORD cbSize = sizeof(NOTIFYICONDATA);
@@ -19,7 +20,8 @@ struct NOTIFYICONDATA {
   UINT uFlags = 0;
   UINT uCallbackMessage = 0;
   HICON hIcon = nullptr;
-  char szTip[128] = {};  // zero-terminated; the shell shows at most 127 bytes
+  // zero-terminated UTF-8 of at most 127 characters, each of up to 4 bytes
+  char szTip[NOTIFYICON_TIPCHARS * 4 + 1] = {};
 };
 
 // Adds, changes or removes the icon (hWnd, uID). False when there is no notification area, when an

@@ -635,7 +635,7 @@ bool StrToBool(std::string_view s) {
 // ---------------------------------------------------------------------------------------------
 // Format settings.
 
-TFormatSettings FormatSettings = EnglishFormatSettings();
+TFormatSettings FormatSettings = UserFormatSettings();
 
 TFormatSettings EnglishFormatSettings() {
   TFormatSettings fs;

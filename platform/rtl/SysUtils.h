@@ -230,8 +230,17 @@ struct TFormatSettings {
 TFormatSettings RussianFormatSettings();
 TFormatSettings EnglishFormatSettings();
 
-// The process-wide settings every conversion without an explicit settings argument uses. The
-// program selects the Russian set at start; until then the English set is in force.
+// The settings of a locale the C library knows ("ru_RU.UTF-8"): dates, times and month and day names,
+// the decimal and thousand separators, the currency. C and POSIX give the English set. False, with
+// `fs` untouched, when the C library does not know the locale.
+bool TryLocaleFormatSettings(const std::string& localeName, TFormatSettings& fs);
+// The settings of the user's locale as the environment names it: LC_ALL, else LC_TIME, LC_NUMERIC
+// and LC_MONETARY for their parts, else LANG. A part whose locale the C library does not know, or
+// that is C or POSIX, stays English.
+TFormatSettings UserFormatSettings();
+
+// The process-wide settings every conversion without an explicit settings argument uses: the user's
+// locale, read once at start.
 extern TFormatSettings FormatSettings;
 
 // Pins the global settings for a scope (tests) and restores the previous ones afterwards.

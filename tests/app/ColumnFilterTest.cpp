@@ -6,6 +6,7 @@
 #include "SessionFormTestSupport.h"
 #include "app/ComboBoxQuery.h"
 #include "oracle/OracleTypes.h"
+#include "rtl/UserLocale.h"
 #include "tests/oracle_sim/MonitorStatements.h"
 
 namespace sessiontest {
@@ -197,12 +198,14 @@ class ColumnFilterTest : public SessionFormTest {
     return clNone;
   }
   // A statistics grid of session 101 beside the list, as the detail panel has one.
-  void MakeStatisticsGrid() {
+  void MakeStatisticsGrid() { MakeDetailGrid(monitor_sql::kStatistics, {"STATISTIC#", "NAME", "VALUE"}); }
+  // A grid of session 101's details read by the statement, with columns for the fields.
+  void MakeDetailGrid(const char* Sql, std::initializer_list<const char*> Fields) {
     statistics = new TForm(Application);
     statistics->SetBounds(0, 0, 500, 400);
     statisticsData = new TOracleDataSet(statistics);
     statisticsData->SetSession(MainForm->OracleSession);
-    statisticsData->SQL()->SetText(monitor_sql::kStatistics);
+    statisticsData->SQL()->SetText(Sql);
     statisticsData->DeclareVariable("SID", otString);
     statisticsData->SetVariable("SID", TVariant(std::string("101")));
     auto* source = new TDataSource(statistics);
@@ -211,8 +214,7 @@ class ColumnFilterTest : public SessionFormTest {
     statisticsGrid->SetParent(statistics);
     statisticsGrid->SetAlign(alClient);
     statisticsGrid->SetReadOnly(true);
-    for (const char* field : {"STATISTIC#", "NAME", "VALUE"})
-      statisticsGrid->Columns()->Add()->SetFieldName(field);
+    for (const char* field : Fields) statisticsGrid->Columns()->Add()->SetFieldName(field);
     statisticsGrid->SetDataSource(source);
     statisticsGrid->OnKeyDown = [](TObject* s, WORD& k, TShiftState) { GridQueryKeyDown(s, k); };
     statisticsData->Open();
@@ -394,6 +396,51 @@ TEST_F(ColumnFilterTest, F8RunsTheRewrittenStatementOnceOnTheServer) {
                   "escape '\\'"),
             (std::vector<std::string>{"1"}));
   EXPECT_EQ(StatisticNumbers().size(), 10u);
+}
+
+TEST_F(ColumnFilterTest, UnderTheRussianLocaleF7ShowsNumbersAndDatesSoAndF8SendsThePatternAsTyped) {
+  localetest::UserLocaleGuard locale("ru_RU.UTF-8");
+  Sim("UPDATE sim$sessions SET logon_time = '2025-03-05 09:05:00' WHERE sid = 103");
+  Sim("DELETE FROM sim$sess_event WHERE sid = 101");
+  Sim("INSERT INTO sim$sess_event VALUES (101, 'log file sync', 2, 0, 3, 2), (101, 'enqueue', 4, 0, 10, 3)");
+  form->aRefresh->Execute();
+
+  // a date column: the locale's date and time in the combo; a pattern matches the server's own text
+  TDBGridEx* grid = form->dbgSession;
+  ASSERT_TRUE(GoTo(103));
+  TComboBoxQuery* combo = OpenCombo(grid, "LOGON_TIME");
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->Text(), "05.03.2025 09:05:00");
+  Finish(grid, "-", VK_F8);
+  EXPECT_NE(SessionSql().find(" s.logon_time LIKE '05.03.2025 09:05:00' "), std::string::npos);
+  EXPECT_TRUE(TakeBoxes().empty());
+  EXPECT_EQ(grid->DataSource()->DataSet(), form->odsSession);
+  EXPECT_TRUE(Sids(form->odsSession).empty()) << "the server writes its dates in its own format";
+  OpenCombo(grid, "LOGON_TIME");
+  Finish(grid, "05-MAR-25%", VK_F8);
+  EXPECT_EQ(Sids(form->odsSession), (std::vector<std::string>{"103"}));
+  EXPECT_EQ(DateTimeToStr(form->odsSession->FieldByName("LOGON_TIME")->AsDateTime()), "05.03.2025 09:05:00");
+  OpenCombo(grid, "LOGON_TIME");
+  Finish(grid, "-", VK_ESCAPE);
+
+  // a number column: the decimal comma in the combo; the pattern goes to the server as typed
+  MakeDetailGrid(monitor_sql::kEvents, {"EVENT", "TOTAL_WAITS", "AVERAGE_WAIT"});
+  ASSERT_TRUE(statisticsData->Locate("EVENT", TVariant(std::string("log file sync")), {}));
+  combo = OpenCombo(statisticsGrid, "AVERAGE_WAIT");
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->Text(), "1,5");
+  Finish(statisticsGrid, "2,5", VK_F8);
+  EXPECT_NE(statisticsData->SQL()->Text().find(" average_wait LIKE '2,5' "), std::string::npos);
+  EXPECT_TRUE(TakeBoxes().empty());
+  EXPECT_EQ(statisticsData->RecordCount(), 0) << "the server writes its numbers with a point";
+  OpenCombo(statisticsGrid, "AVERAGE_WAIT");
+  Finish(statisticsGrid, "2%", VK_F8);
+  ASSERT_EQ(statisticsData->RecordCount(), 1);
+  EXPECT_EQ(statisticsData->FieldByName("EVENT")->AsString(), "enqueue");
+  EXPECT_EQ(statisticsData->FieldByName("AVERAGE_WAIT")->AsString(), "2,5");
+  OpenCombo(statisticsGrid, "AVERAGE_WAIT");
+  Finish(statisticsGrid, "-", VK_ESCAPE);
+  EXPECT_EQ(statisticsData->RecordCount(), 2);
 }
 
 TEST(ComboBoxQuery, AnOwnerThatIsNoDataGridIsAnInvalidCast) {

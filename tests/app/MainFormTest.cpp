@@ -177,11 +177,29 @@ TEST_F(MainFormTest, EachConnectionIsListedOnceAndChoosingOneLogsOnWithTheStored
   ASSERT_EQ(MainForm->cbConnections->Items()->Count(), 2);
   EXPECT_EQ(MainForm->cbConnections->Items()->Strings(0), "SYSTEM@SIM");
   EXPECT_EQ(MainForm->cbConnections->Items()->Strings(1), "SCOTT@SIM");
+  int logons = 0;
+  const TOracleSessionEvent afterLogOn = MainForm->OracleSession->AfterLogOn;
+  MainForm->OracleSession->AfterLogOn = [&](TOracleSession* s) {
+    ++logons;
+    afterLogOn(s);
+  };
+  // opened and closed again on the connection in use: no new logon
+  MainForm->cbConnectionsCloseUp(MainForm->cbConnections);
+  EXPECT_EQ(logons, 0);
+  EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SCOTT@SIM] ");
   MainForm->cbConnections->SetItemIndex(0);
   MainForm->cbConnectionsCloseUp(MainForm->cbConnections);
+  EXPECT_EQ(logons, 1);
   EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SYSTEM@SIM] ");
   EXPECT_TRUE(MainForm->OracleSession->Connected());
   EXPECT_EQ(MainForm->OracleSession->LogonUsername(), "system");
+  MainForm->cbConnectionsCloseUp(MainForm->cbConnections);
+  EXPECT_EQ(logons, 1);
+  // without a connection the chosen one logs on again
+  MainForm->OracleSession->LogOff();
+  MainForm->cbConnectionsCloseUp(MainForm->cbConnections);
+  EXPECT_EQ(logons, 2);
+  EXPECT_TRUE(MainForm->OracleSession->Connected());
 }
 
 TEST_F(MainFormTest, TheTrayExitEndsWithoutSavingAnything) {

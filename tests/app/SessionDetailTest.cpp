@@ -286,6 +286,34 @@ TEST_F(DetailTest, ATableLockChainShowsTheTableLockAsBlockingAndItsWaiterRequest
   EXPECT_TRUE(Rows(form->odsLockWho, {"SID"}).empty());
 }
 
+TEST_F(DetailTest, TheLockTabFetchesTheRowsItShowsAndNamesEachRowOnlyWhenFetched) {
+  AddDetailState();
+  // a session holding many table locks: more than the grid shows at once
+  constexpr int kLocks = 300;
+  std::string values;
+  for (int i = 0; i < kLocks; ++i)
+    values += (i ? ", (109, " : "(109, ") + std::to_string(900000 + i) + ", 3)";
+  Sim("INSERT INTO sim$tmlocks(sid, obj_id, lmode) VALUES " + values);
+  Show();
+  int named = 0;
+  const auto calcFields = form->odsLock->OnCalcFields;
+  form->odsLock->OnCalcFields = [&](TDataSet* d) {
+    ++named;
+    calcFields(d);
+  };
+  ClickSession(109);
+  ShowTab(form->tsLock);
+  EXPECT_FALSE(form->odsLock->AutoCalcFields());
+  const int fetched = form->odsLock->RecordCount();
+  EXPECT_GT(fetched, 0);
+  EXPECT_LT(fetched, kLocks) << "rows come as the grid asks for them";
+  form->odsLock->Last();
+  EXPECT_EQ(form->odsLock->RecordCount(), kLocks + 1);  // with the table lock of the chain
+  EXPECT_EQ(form->odsLock->FieldByName("LOCK_NAME")->AsString(), " Блокировка DML");
+  EXPECT_GT(named, 0);
+  form->odsLock->OnCalcFields = calcFields;
+}
+
 TEST_F(DetailTest, DoubleClickingAQueueMovesTheListToThatSessionAndAnEmptyQueueDoesNothing) {
   AddDetailState();
   Show();

@@ -87,6 +87,7 @@ class SessionFormTest : public logontest::LogonDialogTest {
     form = nullptr;
     delete MainForm;
     MainForm = nullptr;
+    FreeLeftForms();
     RegIni.reset();
     UserName.clear();
     DataBase.clear();
@@ -96,6 +97,19 @@ class SessionFormTest : public logontest::LogonDialogTest {
     std::filesystem::remove(speechLog_);
     talvik::gui::SetTrayShell(nullptr);
     LogonDialogTest::TearDown();
+  }
+
+  // A form the test closed is freed by the message loop's next turn, which never comes: it goes here,
+  // so that the next test in this process starts without it.
+  static void FreeLeftForms() {
+    for (bool freed = true; freed;) {  // a form may free others with it: look again after each
+      freed = false;
+      for (int i = Application->ComponentCount() - 1; i >= 0 && !freed; --i)
+        if (auto* f = dynamic_cast<TCustomForm*>(Application->Components(i))) {
+          delete f;
+          freed = true;
+        }
+    }
   }
 
   // Runs SQL on the instance file as another program would (no cursor of the monitor sees it).

@@ -88,19 +88,23 @@ TEST_F(SysTrayIconTest, DisabledIconIgnoresTheMouseButHearsBalloons) {
   EXPECT_TRUE(Shown());
 }
 
-TEST_F(SysTrayIconTest, HintIsCutTo127BytesAndOnlyShownWithShowHint) {
+TEST_F(SysTrayIconTest, HintIsCutTo127CharactersAndOnlyShownWithShowHint) {
   tray->SetIconVisible(true);
   tray->SetHint(std::string(200, 'x'));
   EXPECT_EQ(std::string(tray->IconData().szTip), std::string(127, 'x'));
   EXPECT_EQ(talvik::gui::TrayIcons().at({tray->IconData().hWnd, tray->IconId()}).tip, std::string(127, 'x'));
-  tray->SetHint(std::string(70, 'x') + "Ж");  // never cut inside a character
-  tray->SetHint(std::string(126, 'x') + "Ж");
-  EXPECT_EQ(std::string(tray->IconData().szTip), std::string(126, 'x'));
-  std::string cyrillic;
+  tray->SetHint(std::string(126, 'x') + "ЖЖ");  // never cut inside a character
+  EXPECT_EQ(std::string(tray->IconData().szTip), std::string(126, 'x') + "Ж");
+  std::string cyrillic, wide;
   for (int i = 0; i < 300; ++i) cyrillic += "Ж";
-  tray->SetHint(cyrillic);  // the property holds 255 characters, the tip 63 whole ones
+  tray->SetHint(cyrillic);  // the property holds 255 characters, the tip 127 of them
   EXPECT_EQ(Utf8Length(tray->Hint()), 255);
-  EXPECT_EQ(std::string(tray->IconData().szTip).size(), 126u);
+  EXPECT_EQ(std::string(tray->IconData().szTip), Utf8Copy(cyrillic, 1, 127));
+  EXPECT_EQ(talvik::gui::TrayIcons().at({tray->IconData().hWnd, tray->IconId()}).tip,
+            Utf8Copy(cyrillic, 1, 127));
+  for (int i = 0; i < 130; ++i) wide += "\U0001F512";  // four bytes each
+  tray->SetHint(wide);
+  EXPECT_EQ(std::string(tray->IconData().szTip), Utf8Copy(wide, 1, 127));
   tray->SetShowHint(false);
   EXPECT_EQ(std::string(tray->IconData().szTip), "");
 }

@@ -48,11 +48,11 @@ TEST_F(Tray, IconsComeGoAndChangeAndTheirClicksArriveAsTheCallbackMessage) {
   ASSERT_EQ(icons.size(), 1u);
   EXPECT_EQ(icons.begin()->second.tip, "Talvik");
 
-  // a tip fills the 128-byte field: the shell keeps 127 bytes
+  // a tip fills its field: the shell reads no further than the field
   std::string longTip(200, 'x');
   std::memset(d.szTip, 'x', sizeof d.szTip);  // even without its zero
   EXPECT_TRUE(Shell_NotifyIcon(NIM_MODIFY, &d));
-  EXPECT_EQ(icons.begin()->second.tip, std::string(127, 'x'));
+  EXPECT_EQ(icons.begin()->second.tip, std::string(sizeof d.szTip - 1, 'x'));
   EXPECT_EQ(shell.shows, 2);
 
   for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP})

@@ -2,12 +2,15 @@
 // updated reach the toolkit's window pixel for pixel, however many rectangles an update has.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
+#include "rtl/UserLocale.h"
 
 using namespace guitest;
 
@@ -120,4 +123,23 @@ TEST_F(ToolkitWindow, UpdatesOfSeveralRectanglesReachItPixelForPixel) {
   // and nothing of it differs from the window painted whole
   RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   ExpectToolkitShowsTheWindow("painted whole");
+}
+
+// Run by the test below in a process of its own: how the C library writes and reads a number once
+// the toolkit runs.
+TEST(ToolkitLocale, DISABLED_TellsHowTheCLibraryWritesAndReadsANumber) {
+  talvik::gui::UseQtBackend();
+  char written[32];
+  std::snprintf(written, sizeof written, "%.1f", 1.5);
+  std::printf("written: %s read: %.2f\n", written, std::strtod("2.25", nullptr));
+}
+
+// The toolkit takes the user's locale for the C library as it starts; numbers the C library writes
+// and reads for the simulated instance keep their point under a locale with a decimal comma.
+TEST(ToolkitLocale, TheCLibraryKeepsThePointInNumbersUnderALocaleWithADecimalComma) {
+  for (const char* environment : {"LC_ALL=ru_RU.UTF-8", "LANG=de_DE.UTF-8", "LC_NUMERIC=ru_RU.UTF-8"}) {
+    const std::string output = localetest::RunTestInOwnProcess(
+        environment, "ToolkitLocale.DISABLED_TellsHowTheCLibraryWritesAndReadsANumber");
+    EXPECT_NE(output.find("written: 1.5 read: 2.25\n"), std::string::npos) << environment << "\n" << output;
+  }
 }
