@@ -154,7 +154,7 @@ struct ShownList {
 };
 
 // Where the session window's grid sits in the maximised main window (the main window at (0,0)).
-constexpr int kFirstRowTop = 134, kRowPitch = 15, kProbeX = 40, kLastRowBottom = 500;
+constexpr int kFirstRowTop = 133, kRowPitch = 15, kProbeX = 40, kLastRowBottom = 500;
 constexpr int kStatusLeft = 68, kStatusRight = 126, kIndicatorLeft = 13, kIndicatorRight = 21;
 constexpr TColor kOddPaper = 0xC6BEBD, kEvenPaper = 0xDED7D6;
 const TRect kPanel3 = Rect(530, 558, 678, 588);  // the status bar's fourth panel
