@@ -1155,7 +1155,8 @@ class TOracleDataSet : public TDataSet, public TOracleSessionClient {
   void RestoreQBEFields();
   // The bytes Field's value takes in the record (the size it had at open, also while the criteria
   // size stands in for it).
-  int SlotDataSize(TField* Field);
+  int SlotDataSize(TField* Field) { return qbeMode_ ? QBESlotDataSize(Field) : Field->DataSize(); }
+  int QBESlotDataSize(TField* Field);
   void LeaveQBEMode(bool Requery);
   // Moves a pending entry into the fields, saves the criteria and applies them to the statement.
   void ApplyPendingQBE();

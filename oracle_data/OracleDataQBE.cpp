@@ -652,9 +652,8 @@ void TOracleDataSet::EnterQBEMode() {
   RecolourControls(true);
 }
 
-int TOracleDataSet::SlotDataSize(TField* Field) {
-  if (qbeMode_)
-    if (TQBEField* item = QBEItemOf(Field); item && item->Kept.Size > 0) return item->Kept.DataSize;
+int TOracleDataSet::QBESlotDataSize(TField* Field) {
+  if (TQBEField* item = QBEItemOf(Field); item && item->Kept.Size > 0) return item->Kept.DataSize;
   return Field->DataSize();
 }
 
