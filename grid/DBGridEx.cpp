@@ -109,9 +109,9 @@ TCustomDBGridEx::~TCustomDBGridEx() {
   memTable_ = nullptr;
   if (style_) style_->RemoveGrid(this);
   style_ = nullptr;
-  colCellParams_.reset();
   dataLink_->SetDataSource(nullptr);
   HideEditor();
+  colCellParams_.reset();
   columns_.reset();  // the footers give their items back to the sum list, which is still here
   columnDefValues_.reset();
   dataLink_.reset();
@@ -798,7 +798,9 @@ void TCustomDBGridEx::UpdateEditorState() {
     } else {
       HideEditor();
     }
-  } else if (options_.Contains(dgAlwaysShowEditor) && CanEditShow()) {
+  } else if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_ && CanEditShow()) {
+    // while the filter row is edited the cell editor waits: showing it would end the filter editing
+    // from wherever this runs (a column's destructor among them)
     ShowEditor();
   }
 }
@@ -995,7 +997,8 @@ TInplaceEdit* TCustomDBGridEx::CreateEditor() {
 }
 
 bool TCustomDBGridEx::CanEditShow() {
-  bool result = layoutLock_ == 0 && TCustomGrid::CanEditShow();
+  // a grid on its way out shows no editor: unlinking its data clears the selection
+  bool result = layoutLock_ == 0 && !ComponentState().Contains(csDestroying) && TCustomGrid::CanEditShow();
   TColumnEx* c = FocusedColumn();
   if (result && (!c || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
     result = false;
@@ -1231,6 +1234,8 @@ bool TCustomDBGridEx::MoveRecordStep(bool Select, int Step) {
     ClearSelection();
     return ds->MoveBy(Step) != 0;
   }
+  // a record being inserted has no bookmark yet: it is posted (or dropped) before it is marked
+  if (ds->State() == dsInsert) ds->CheckBrowseMode();
   // the records between the anchor and the current one take the mark: selected, or in toggle mode
   // the opposite of the anchor's state before the gesture
   if (!multiSelectAnchorSet_) {
@@ -1303,6 +1308,7 @@ void TCustomDBGridEx::RestoreBookmark() {
 }
 
 void TCustomDBGridEx::ApplySorting() {
+  if (!dataLink_->Active()) return;  // a closed dataset, or a disabled data source
   DBGridExDataService()->ApplySorting(this);
 }
 
@@ -1334,6 +1340,16 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
+  // the filter row's text goes with its column, unread; a column to the left shifts it by one
+  const int index = Column->Index();
+  if (index == filterColumn_) {
+    if (filterEditor_) filterEditor_->InplaceHide();
+    filterEditorShown_ = false;
+    filterEditing_ = false;
+    filterColumn_ = -1;
+  } else if (index >= 0 && index < filterColumn_) {
+    --filterColumn_;
+  }
 }
 
 void TCustomDBGridEx::NextRow(bool Select) {
