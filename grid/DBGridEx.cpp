@@ -107,6 +107,7 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
 TCustomDBGridEx::~TCustomDBGridEx() {
   Destroying();
   memTable_ = nullptr;
+  memTableDataSet_ = nullptr;
   if (style_) style_->RemoveGrid(this);
   style_ = nullptr;
   dataLink_->SetDataSource(nullptr);
@@ -342,10 +343,13 @@ void TCustomDBGridEx::SetDataSource(TDataSource* Value) {
 void TCustomDBGridEx::CheckMemTable() {
   IMemTableEx* found = nullptr;
   TDataSet* ds = dataLink_ ? dataLink_->DataSet() : nullptr;
-  if (memTableMode_ && ds && footerRowCount_ == 0) found = dynamic_cast<IMemTableEx*>(ds);
+  // the rows of an open dataset only
+  if (memTableMode_ && ds && dataLink_->Active() && footerRowCount_ == 0)
+    found = dynamic_cast<IMemTableEx*>(ds);
   if (found == memTable_) return;
   memTable_ = found;
-  if (ds && found) ds->FreeNotification(this);
+  memTableDataSet_ = found ? ds : nullptr;
+  if (found) ds->FreeNotification(this);
   LayoutChanged();
 }
 
@@ -384,8 +388,9 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
       DeferLayout();
     }
   }
-  if (memTable_ && dynamic_cast<TComponent*>(memTable_) == AComponent) {
+  if (memTable_ && memTableDataSet_ == AComponent) {
     memTable_ = nullptr;
+    memTableDataSet_ = nullptr;
     LayoutChanged();
   }
 }
@@ -834,6 +839,9 @@ void TCustomDBGridEx::LinkActive(bool Value) {
   if (!Value) HideEditor();
   selection_->LinkActive(Value);
   sumList_->SetDataSet(DataSource() ? DataSource()->DataSet() : nullptr);
+  // a closing dataset's memory table is dropped before the layout: a dataset may close from its own
+  // destructor, when its memory-table part is gone already
+  if (!Value) CheckMemTable();
   LayoutChanged();
   if (Value && AlwaysShowEditorWanted()) ShowEditor();
   UpdateVertScrollBar();

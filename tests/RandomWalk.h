@@ -64,15 +64,33 @@ class TWalkLog {
   std::vector<std::string> steps_;
 };
 
-// The walk asked for through the environment: false (the caller skips) when TALVIK_RANDOM_SEED is
-// not set.
-inline bool ChosenWalk(unsigned& Seed, int& Steps, int DefaultSteps = 20000) {
+// Takes Count steps of a walk (its Step and Check), stopping at the first fatal failure; a step that
+// throws fails the walk.
+template <class W>
+void TakeSteps(W& Walk, const TWalkLog& Log, int Count) {
+  for (int i = 0; i < Count && !::testing::Test::HasFatalFailure(); ++i) {
+    try {
+      Walk.Step();
+    } catch (const std::exception& e) {
+      FAIL() << "step " << Log.Count() << " threw out of the message loop: " << e.what();
+    }
+    Walk.Check();
+  }
+}
+
+// Runs Run(seed, steps) for the walk asked for through the environment (TALVIK_RANDOM_SEED,
+// TALVIK_RANDOM_STEPS, 20000 steps by default); skips the test when no seed is set.
+template <class F>
+void RunChosenWalk(F Run) {
   const char* seed = std::getenv("TALVIK_RANDOM_SEED");
-  if (!seed) return false;
+  if (!seed) GTEST_SKIP() << "TALVIK_RANDOM_SEED is not set";
   const char* steps = std::getenv("TALVIK_RANDOM_STEPS");
-  Seed = static_cast<unsigned>(std::strtoul(seed, nullptr, 10));
-  Steps = steps ? std::atoi(steps) : DefaultSteps;
-  return true;
+  Run(static_cast<unsigned>(std::strtoul(seed, nullptr, 10)), steps ? std::atoi(steps) : 20000);
+}
+
+// The name of a seeded case: "Seed" and the seed.
+inline std::string SeedName(const ::testing::TestParamInfo<unsigned>& Info) {
+  return "Seed" + std::to_string(Info.param);
 }
 
 }  // namespace randomwalk

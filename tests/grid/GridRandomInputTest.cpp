@@ -8,7 +8,8 @@
 // buffered records, every selected bookmark names a record, and nothing was thrown out of the
 // message loop (an error box is fine when it shows one of the system's own errors).
 //
-// scripts/grid-random-input runs longer walks (TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS).
+// "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
+// TALVIK_RANDOM_STEPS).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "RandomWalk.h"
 #include "db/MemDataSet.h"
@@ -205,21 +207,32 @@ class GridWalk {
 
   // ---- the things walked over
 
+  // Sessions with six fields; now and then a memory table whose every record is a row of the grid.
   void NewDataSet() {
-    data_ = std::make_unique<TMemDataSet>();
-    data_->FieldDefs()->Add("N", ftInteger);
-    data_->FieldDefs()->Add("NAME", ftString, 20);
-    data_->FieldDefs()->Add("BORN", ftDateTime);
-    data_->FieldDefs()->Add("SALARY", ftFloat);
-    data_->FieldDefs()->Add("ACTIVE", ftBoolean);
-    data_->FieldDefs()->Add("STATUS", ftString, 10);
     const int rows = Pick(4) == 0 ? Pick(3) : 5 + Pick(40);
-    for (int i = 0; i < rows; ++i) AddRow();
+    presented_ = Pick(5) == 0;
+    if (presented_) {
+      data_ = std::make_unique<TPresentedSessions>(rows);
+    } else {
+      data_ = std::make_unique<TMemDataSet>();
+      data_->FieldDefs()->Add("N", ftInteger);
+      data_->FieldDefs()->Add("NAME", ftString, 20);
+      data_->FieldDefs()->Add("BORN", ftDateTime);
+      data_->FieldDefs()->Add("SALARY", ftFloat);
+      data_->FieldDefs()->Add("ACTIVE", ftBoolean);
+      data_->FieldDefs()->Add("STATUS", ftString, 10);
+      for (int i = 0; i < rows; ++i) AddRow();
+    }
+    Say("a dataset of " + std::to_string(rows) + (presented_ ? " presented rows" : " rows"));
     source_->SetDataSet(data_.get());
     data_->Open();
   }
   void AddRow() {
     const int n = ++rowsMade_;
+    if (presented_) {
+      data_->AddRow({n, TPresentedSessions::Name(n)});
+      return;
+    }
     data_->AddRow(
         {n, (n % 3 ? "Сеанс " : "session ") + std::to_string(n),
          Pick(5) == 0 ? TVariant::MakeNull() : TVariant(EncodeDate(1980 + n % 30, 1 + n % 12, 1 + n % 28)),
@@ -340,29 +353,27 @@ class GridWalk {
     InjectMouse(WM_MOUSEWHEEL, p, Modifiers(), delta);
   }
 
+  template <class S, class V>
+  static S Flipped(S Set, V Value) {
+    if (Set.Contains(Value)) {
+      Set.Exclude(Value);
+    } else {
+      Set.Include(Value);
+    }
+    return Set;
+  }
+
   void Option() {
     TDBGridEx* grid = Grid();
     if (!grid) return;
     if (Pick(2)) {
       const TDBGridOption o = kOptions[Pick(static_cast<int>(std::size(kOptions)))];
       Say("flip option " + std::to_string(static_cast<int>(o)));
-      TDBGridOptions v = grid->Options();
-      if (v.Contains(o)) {
-        v.Exclude(o);
-      } else {
-        v.Include(o);
-      }
-      grid->SetOptions(v);
+      grid->SetOptions(Flipped(grid->Options(), o));
     } else {
       const TDBGridExOption o = kOptionsEx[Pick(static_cast<int>(std::size(kOptionsEx)))];
       Say("flip option ex " + std::to_string(static_cast<int>(o)));
-      TDBGridExOptions v = grid->OptionsEx();
-      if (v.Contains(o)) {
-        v.Exclude(o);
-      } else {
-        v.Include(o);
-      }
-      grid->SetOptionsEx(v);
+      grid->SetOptionsEx(Flipped(grid->OptionsEx(), o));
     }
   }
 
@@ -581,7 +592,7 @@ class GridWalk {
         if (!ds->Active() || ds->State() != dsBrowse || ds->IsEmpty()) return;
         Say("edit from the program");
         ds->Edit();
-        ds->FieldByName("SALARY")->SetAsFloat(Pick(1000));
+        ds->FieldByName("N")->SetAsInteger(Pick(1000));
         break;
     }
   }
@@ -726,6 +737,7 @@ class GridWalk {
   std::unique_ptr<TMemDataSet> data_;
   TComponentRef<TDBGridEx> grid_;
   int rowsMade_ = 0;
+  bool presented_ = false;
   int errorBoxes_ = 0;
   std::string errors_;
 };
@@ -760,14 +772,7 @@ class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface
     };
     DBGridExDataService()->ApplySortingHook = reopen;
     DBGridExDataService()->ApplyFilterHook = reopen;
-    for (int i = 0; i < Count && !::testing::Test::HasFatalFailure(); ++i) {
-      try {
-        walk.Step();
-      } catch (const std::exception& e) {
-        FAIL() << "step " << log.Count() << " threw out of the message loop: " << e.what();
-      }
-      walk.Check();
-    }
+    randomwalk::TakeSteps(walk, log, Count);
   }
 };
 
@@ -779,13 +784,9 @@ TEST_P(GridRandomInput, KeepsItsStateWhole) {
   Run(GetParam(), kSteps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, GridRandomInput, ::testing::Values(1u, 2u, 3u),
-                         [](const auto& info) { return "Seed" + std::to_string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Seeds, GridRandomInput, ::testing::Values(1u, 2u, 3u), randomwalk::SeedName);
 
 // A longer walk of a seed of one's own choosing: TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS.
 TEST_F(GridRandomInput, ChosenSeed) {
-  unsigned seed = 0;
-  int steps = 0;
-  if (!randomwalk::ChosenWalk(seed, steps)) GTEST_SKIP() << "TALVIK_RANDOM_SEED is not set";
-  Run(seed, steps);
+  randomwalk::RunChosenWalk(Run);
 }

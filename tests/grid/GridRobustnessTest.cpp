@@ -40,6 +40,8 @@ class GridRobustness : public PeopleGrid {
   }
 };
 
+using GridOnFormRobustness = GridOnForm;
+
 TEST_F(GridRobustness, AGridThatAlwaysShowsItsEditorIsFreedOverAnOpenDataset) {
   grid->SetOptions(grid->Options() + dgAlwaysShowEditor + dgMultiSelect);
   Edit(1);
@@ -273,6 +275,57 @@ TEST_F(GridRobustness, MultiLevelTitlesOverNoVisibleColumnExportAndCopy) {
   grid->Selection()->SelectAll();
   CopyGridToClipboard(grid, false);
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+}
+
+TEST_F(GridRobustness, APasteThatLeavesARecordItCannotPostFailsOnceAndGivesTheRecordUp) {
+  Columns({"NAME", "SALARY"});
+  people->F("SALARY")->SetRequired(true);
+  SetClipboardBackend(MakeMemoryClipboard());
+  TScopeExit system([] { SetClipboardBackend(nullptr); });
+  Clipboard()->SetAsText("Zed\t\r\nYan\t\r\n");  // Bob, the second, has no salary
+  grid->SetFocus();
+  Pump();
+  EXPECT_THROW(PasteGridFromClipboard(grid, false), EDatabaseError);  // an error box in the program
+  EXPECT_EQ(people->ds.State(), dsBrowse);
+  EXPECT_FALSE(people->ds.ControlsDisabled());
+  EXPECT_EQ(people->F("NAME")->AsString(), "Zed");  // back where the paste began
+  people->ds.Next();
+  EXPECT_EQ(people->F("NAME")->AsString(), "Bob");  // the record that failed is given up
+}
+
+TEST_F(GridOnFormRobustness, AMemoryTableFreedUnderADisabledSourceLeavesTheGridNothingOfIt) {
+  TDataSource source(nullptr);
+  auto presented = std::make_unique<TPresentedSessions>(30);
+  source.SetDataSet(presented.get());
+  presented->Open();
+  grid->SetDataSource(&source);
+  Pump();
+  ASSERT_NE(grid->MemTable(), nullptr);
+  source.SetEnabled(false);
+  presented.reset();
+  TStatusSessions sessions(7, "SID", "Сеанс ", 20);
+  source.SetDataSet(&sessions);
+  sessions.Open();
+  source.SetEnabled(true);
+  Pump();
+  EXPECT_EQ(grid->MemTable(), nullptr);
+  EXPECT_EQ(grid->RowCount() - grid->TitleOffset(), grid->DataLink()->RecordCount());
+  form.reset();
+}
+
+TEST_F(GridOnFormRobustness, AMemoryTableClosingInItsDestructorIsNotAskedForItsRows) {
+  TDataSource source(nullptr);
+  auto presented = std::make_unique<TPresentedSessions>(4);  // fewer than the rows shown
+  source.SetDataSet(presented.get());
+  presented->Open();
+  grid->SetDataSource(&source);
+  grid->SetFocus();
+  Pump();
+  ASSERT_NE(grid->MemTable(), nullptr);
+  presented.reset();  // it closes in its base's destructor, its memory-table part gone
+  EXPECT_EQ(grid->MemTable(), nullptr);
+  Pump();
+  form.reset();
 }
 
 class FittedRows : public GridRobustness, public ::testing::WithParamInterface<int> {};
