@@ -776,8 +776,9 @@ void TColumnEx::WatchField(TField* Value) const {
 
 void TColumnEx::SetField(TField* Value) {
   if (field_ == Value) return;
-  // a default column that loses its field is freed by the layout that follows
-  InCollectionUpdate(Collection(), [&] {
+  // a default column whose field changes may be freed by the layout that follows (the grid makes
+  // its default columns from the fields): the layout runs when this is done
+  InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {
     WatchField(Value);
     field_ = Value;
     if (Value) {
@@ -792,12 +793,12 @@ void TColumnEx::SetField(TField* Value) {
 }
 
 void TColumnEx::SetFieldName(const std::string& Value) {
-  InCollectionUpdate(Collection(), [&] {  // see SetField
-    TField* found = nullptr;
-    IDBGridExColumnsHost* grid = Grid();
-    if (grid && grid->DataLink() && grid->DataLink()->DataSet() && !ComponentIs(grid, csLoading) &&
-        !Value.empty())
-      found = grid->DataLink()->DataSet()->FindField(Value);
+  TField* found = nullptr;
+  IDBGridExColumnsHost* grid = Grid();
+  if (grid && grid->DataLink() && grid->DataLink()->DataSet() && !ComponentIs(grid, csLoading) &&
+      !Value.empty())
+    found = grid->DataLink()->DataSet()->FindField(Value);
+  InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {  // see SetField
     fieldName_ = Value;
     SetField(found);
     initWidth_ = Width();
