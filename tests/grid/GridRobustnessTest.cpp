@@ -1,8 +1,9 @@
 // What long random input found wrong with the grid, each case on its own: a grid freed while it
 // always shows its editor, a column's field freed under it, records marked that do not exist, a
-// column used after the layout freed it, a filter text that cannot be read while its column goes,
-// the find dialog on freed columns, an export of no visible column, rows that grow at every layout
-// pass, and the focused column past the last after a column drag.
+// column used after the layout freed it, a filter text that cannot be read while a column goes,
+// the find dialog on freed columns, an export of no visible column, a paste that cannot post its
+// record, a memory table used after its dataset went, rows that grow at every layout pass, and the
+// focused column past the last after a column drag.
 #include <gtest/gtest.h>
 
 #include <memory>
