@@ -107,11 +107,12 @@ TCustomDBGridEx::TCustomDBGridEx(TComponent* AOwner) : TCustomGrid(AOwner) {
 TCustomDBGridEx::~TCustomDBGridEx() {
   Destroying();
   memTable_ = nullptr;
+  memTableDataSet_ = nullptr;
   if (style_) style_->RemoveGrid(this);
   style_ = nullptr;
-  colCellParams_.reset();
   dataLink_->SetDataSource(nullptr);
   HideEditor();
+  colCellParams_.reset();
   columns_.reset();  // the footers give their items back to the sum list, which is still here
   columnDefValues_.reset();
   dataLink_.reset();
@@ -342,10 +343,13 @@ void TCustomDBGridEx::SetDataSource(TDataSource* Value) {
 void TCustomDBGridEx::CheckMemTable() {
   IMemTableEx* found = nullptr;
   TDataSet* ds = dataLink_ ? dataLink_->DataSet() : nullptr;
-  if (memTableMode_ && ds && footerRowCount_ == 0) found = dynamic_cast<IMemTableEx*>(ds);
+  // the rows of an open dataset only
+  if (memTableMode_ && ds && dataLink_->Active() && footerRowCount_ == 0)
+    found = dynamic_cast<IMemTableEx*>(ds);
   if (found == memTable_) return;
   memTable_ = found;
-  if (ds && found) ds->FreeNotification(this);
+  memTableDataSet_ = found ? ds : nullptr;
+  if (found) ds->FreeNotification(this);
   LayoutChanged();
 }
 
@@ -384,8 +388,9 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
       DeferLayout();
     }
   }
-  if (memTable_ && dynamic_cast<TComponent*>(memTable_) == AComponent) {
+  if (memTable_ && memTableDataSet_ == AComponent) {
     memTable_ = nullptr;
+    memTableDataSet_ = nullptr;
     LayoutChanged();
   }
 }
@@ -884,7 +889,9 @@ void TCustomDBGridEx::UpdateEditorState() {
     } else {
       HideEditor();
     }
-  } else if (options_.Contains(dgAlwaysShowEditor) && CanEditShow()) {
+  } else if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_ && CanEditShow()) {
+    // while the filter row is edited the cell editor waits: showing it would end the filter editing
+    // from wherever this runs (a column's destructor among them)
     ShowEditor();
   }
 }
@@ -914,6 +921,9 @@ void TCustomDBGridEx::LinkActive(bool Value) {
   if (!Value) HideEditor();
   selection_->LinkActive(Value);
   sumList_->SetDataSet(DataSource() ? DataSource()->DataSet() : nullptr);
+  // a closing dataset's memory table is dropped before the layout: a dataset may close from its own
+  // destructor, when its memory-table part is gone already
+  if (!Value) CheckMemTable();
   LayoutChanged();
   if (Value && AlwaysShowEditorWanted()) ShowEditor();
   UpdateVertScrollBar();
@@ -1077,7 +1087,8 @@ TInplaceEdit* TCustomDBGridEx::CreateEditor() {
 }
 
 bool TCustomDBGridEx::CanEditShow() {
-  bool result = layoutLock_ == 0 && TCustomGrid::CanEditShow();
+  // a grid on its way out shows no editor: unlinking its data clears the selection
+  bool result = layoutLock_ == 0 && !ComponentState().Contains(csDestroying) && TCustomGrid::CanEditShow();
   TColumnEx* c = FocusedColumn();
   if (result && (!c || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
     result = false;
@@ -1358,6 +1369,8 @@ bool TCustomDBGridEx::MoveRecordStep(bool Select, int Step) {
     ClearSelection();
     return ds->MoveBy(Step) != 0;
   }
+  // a record being inserted has no bookmark yet: it is posted (or dropped) before it is marked
+  if (ds->State() == dsInsert) ds->CheckBrowseMode();
   // the records between the anchor and the current one take the mark: selected, or in toggle mode
   // the opposite of the anchor's state before the gesture
   if (!multiSelectAnchorSet_) {
@@ -1446,6 +1459,7 @@ void TCustomDBGridEx::RestoreBookmark() {
 }
 
 void TCustomDBGridEx::ApplySorting() {
+  if (!dataLink_->Active()) return;  // a closed dataset, or a disabled data source
   DBGridExDataService()->ApplySorting(this);
 }
 
@@ -1477,6 +1491,16 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
+  // the filter row's text goes with its column, unread; a column to the left shifts it by one
+  const int index = Column->Index();
+  if (index == filterColumn_) {
+    if (filterEditor_) filterEditor_->InplaceHide();
+    filterEditorShown_ = false;
+    filterEditing_ = false;
+    filterColumn_ = -1;
+  } else if (index >= 0 && index < filterColumn_) {
+    --filterColumn_;
+  }
 }
 
 void TCustomDBGridEx::NextRow(bool Select) {

@@ -785,6 +785,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool inColExit_ = false;
   bool memTableMode_ = true;
   IMemTableEx* memTable_ = nullptr;
+  // the dataset that offers memTable_: when it goes, by the time the grid hears of it the interface
+  // part is destroyed already, so it is known by this address
+  TComponent* memTableDataSet_ = nullptr;
   // layout: title tree, scroll bars
   std::unique_ptr<THeadTreeNode> headTree_ = std::make_unique<THeadTreeNode>();
   std::vector<TDBGridExTitleCell> titleCells_;

@@ -12,6 +12,29 @@
 
 namespace {
 
+// Runs Work inside the collection's update batch (none without a collection). The batch ends after
+// Work as an ordinary call: the change it reports may lay the grid out, which may free the item
+// that called, so Work is the last that touches it. When Work fails the batch still ends, and the
+// failure is the one reported.
+template <class F>
+void InCollectionUpdate(TCollection* Collection, F Work) {
+  if (!Collection) {
+    Work();
+    return;
+  }
+  Collection->BeginUpdate();
+  try {
+    Work();
+  } catch (...) {
+    try {
+      Collection->EndUpdate();
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the first failure is the one to report
+    }
+    throw;
+  }
+  Collection->EndUpdate();
+}
+
 bool IsNumericType(TFieldType T) {
   static constexpr TFieldType kTypes[] = {ftSmallint, ftInteger, ftWord,     ftFloat, ftCurrency,
                                           ftBCD,      ftAutoInc, ftLargeint, ftFMTBcd};
@@ -676,60 +699,57 @@ void TColumnEx::Assign(TPersistent* Source) {
     TCollectionItem::Assign(Source);
     return;
   }
-  TCollection* cols = Collection();
-  if (cols) cols->BeginUpdate();
-  TScopeExit end([&] {
-    if (cols) cols->EndUpdate();
+  InCollectionUpdate(Collection(), [&] {
+    RestoreDefaults();
+    SetFieldName(src->FieldName());
+    if (src->IsAssigned(cvColor)) SetColor(src->Color());
+    if (src->IsAssigned(cvWidth)) SetWidth(src->Width());
+    if (src->IsAssigned(cvFont)) SetFont(src->Font());
+    if (src->IsAssigned(cvImeMode)) SetImeMode(src->ImeMode());
+    if (src->IsAssigned(cvImeName)) SetImeName(src->ImeName());
+    if (src->IsAssigned(cvAlignment)) SetAlignment(src->Alignment());
+    if (src->IsAssigned(cvReadOnly)) SetReadOnly(src->ReadOnly());
+    title_->Assign(src->Title());
+    SetDropDownRows(src->DropDownRows());
+    SetButtonStyle(src->ButtonStyle());
+    SetPickList(src->pickList_.get());
+    SetPopupMenu(src->PopupMenu());
+    initWidth_ = src->initWidth_;
+    autoFitColWidth_ = src->autoFitColWidth_;
+    if (src->IsAssigned(cvWordWrap)) SetWordWrap(src->WordWrap());
+    SetEndEllipsis(src->EndEllipsis());
+    SetDropDownWidth(src->DropDownWidth());
+    if (src->IsAssigned(cvLookupDisplayFields)) SetLookupDisplayFields(src->LookupDisplayFields());
+    SetAutoDropDown(src->AutoDropDown());
+    SetAlwaysShowEditButton(src->AlwaysShowEditButton());
+    wordWrap_ = src->WordWrap();  // a second time, unconditionally: it becomes assigned
+    MarkAssigned(cvWordWrap);
+    footer_->Assign(src->Footer());
+    SetKeyList(src->keyList_.get());
+    if (src->IsAssigned(cvCheckboxes)) SetCheckboxes(src->Checkboxes());
+    SetIncrement(src->Increment());
+    SetToolTips(src->ToolTips());
+    footers_->Assign(src->Footers());
+    SetTag(src->Tag());
+    SetVisible(src->Visible());
+    SetImageList(src->ImageList());
+    SetNotInKeyListIndex(src->NotInKeyListIndex());
+    SetMinWidth(src->MinWidth());
+    SetMaxWidth(src->MaxWidth());
+    SetDblClickNextVal(src->DblClickNextVal());
+    SetDropDownSizing(src->DropDownSizing());
+    SetDropDownShowTitles(src->DropDownShowTitles());
+    OnGetCellParams = src->OnGetCellParams;
+    OnNotInList = src->OnNotInList;
+    OnUpdateData = src->OnUpdateData;
+    OnEditButtonClick = src->OnEditButtonClick;
+    OnEditButtonDown = src->OnEditButtonDown;
+    editButtons_->Assign(src->EditButtons());
+    dropDownBox_->Assign(src->DropDownBox());
+    mruList_->Assign(src->MRUList());
+    SetDisplayFormat(src->DisplayFormat());
+    SetEditMask(src->EditMask());
   });
-  RestoreDefaults();
-  SetFieldName(src->FieldName());
-  if (src->IsAssigned(cvColor)) SetColor(src->Color());
-  if (src->IsAssigned(cvWidth)) SetWidth(src->Width());
-  if (src->IsAssigned(cvFont)) SetFont(src->Font());
-  if (src->IsAssigned(cvImeMode)) SetImeMode(src->ImeMode());
-  if (src->IsAssigned(cvImeName)) SetImeName(src->ImeName());
-  if (src->IsAssigned(cvAlignment)) SetAlignment(src->Alignment());
-  if (src->IsAssigned(cvReadOnly)) SetReadOnly(src->ReadOnly());
-  title_->Assign(src->Title());
-  SetDropDownRows(src->DropDownRows());
-  SetButtonStyle(src->ButtonStyle());
-  SetPickList(src->pickList_.get());
-  SetPopupMenu(src->PopupMenu());
-  initWidth_ = src->initWidth_;
-  autoFitColWidth_ = src->autoFitColWidth_;
-  if (src->IsAssigned(cvWordWrap)) SetWordWrap(src->WordWrap());
-  SetEndEllipsis(src->EndEllipsis());
-  SetDropDownWidth(src->DropDownWidth());
-  if (src->IsAssigned(cvLookupDisplayFields)) SetLookupDisplayFields(src->LookupDisplayFields());
-  SetAutoDropDown(src->AutoDropDown());
-  SetAlwaysShowEditButton(src->AlwaysShowEditButton());
-  wordWrap_ = src->WordWrap();  // a second time, unconditionally: it becomes assigned
-  MarkAssigned(cvWordWrap);
-  footer_->Assign(src->Footer());
-  SetKeyList(src->keyList_.get());
-  if (src->IsAssigned(cvCheckboxes)) SetCheckboxes(src->Checkboxes());
-  SetIncrement(src->Increment());
-  SetToolTips(src->ToolTips());
-  footers_->Assign(src->Footers());
-  SetTag(src->Tag());
-  SetVisible(src->Visible());
-  SetImageList(src->ImageList());
-  SetNotInKeyListIndex(src->NotInKeyListIndex());
-  SetMinWidth(src->MinWidth());
-  SetMaxWidth(src->MaxWidth());
-  SetDblClickNextVal(src->DblClickNextVal());
-  SetDropDownSizing(src->DropDownSizing());
-  SetDropDownShowTitles(src->DropDownShowTitles());
-  OnGetCellParams = src->OnGetCellParams;
-  OnNotInList = src->OnNotInList;
-  OnUpdateData = src->OnUpdateData;
-  OnEditButtonClick = src->OnEditButtonClick;
-  OnEditButtonDown = src->OnEditButtonDown;
-  editButtons_->Assign(src->EditButtons());
-  dropDownBox_->Assign(src->DropDownBox());
-  mruList_->Assign(src->MRUList());
-  SetDisplayFormat(src->DisplayFormat());
-  SetEditMask(src->EditMask());
 }
 
 void TColumnEx::SetIndex(int Value) {
@@ -744,10 +764,10 @@ void TColumnEx::SetIndex(int Value) {
 
 TField* TColumnEx::Field() const {
   IDBGridExColumnsHost* grid = Grid();
-  if (!field_ && !fieldName_.empty() && grid && grid->DataLink() && grid->DataLink()->DataSet()) {
-    TDataSet* ds = grid->DataLink()->DataSet();
-    if (!ds->Active() && ds->DefaultFields()) return nullptr;
-    if (TField* found = ds->FindField(fieldName_)) {
+  // through a closed dataset or a disabled data source the column finds no field
+  if (!field_ && !fieldName_.empty() && grid && grid->DataLink() && grid->DataLink()->Active()) {
+    if (TField* found = grid->DataLink()->DataSet()->FindField(fieldName_)) {
+      WatchField(found);
       field_ = found;
       auto* self = const_cast<TColumnEx*>(this);
       self->fieldName_ = found->FieldName();
@@ -757,18 +777,28 @@ TField* TColumnEx::Field() const {
   return field_;
 }
 
+void TColumnEx::WatchField(TField* Value) const {
+  // the grid forgets the field in every column when it goes (its Notification)
+  if (IDBGridExColumnsHost* grid = Grid(); grid && Value) Value->FreeNotification(grid->HostComponent());
+}
+
 void TColumnEx::SetField(TField* Value) {
   if (field_ == Value) return;
-  field_ = Value;
-  if (Value) {
-    fieldName_ = Value->FieldName();
-  } else if (!persistent_) {
-    fieldName_.clear();
-    RestoreDefaults();
-    initWidth_ = Width();
-  }
-  UpdateSumItems();
-  Changed(false);
+  // a default column whose field changes may be freed by the layout that follows (the grid makes
+  // its default columns from the fields): the layout runs when this is done
+  InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {
+    WatchField(Value);
+    field_ = Value;
+    if (Value) {
+      fieldName_ = Value->FieldName();
+    } else if (!persistent_) {
+      fieldName_.clear();
+      RestoreDefaults();
+      initWidth_ = Width();
+    }
+    UpdateSumItems();
+    Changed(false);
+  });
 }
 
 void TColumnEx::SetFieldName(const std::string& Value) {
@@ -777,11 +807,13 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   if (grid && grid->DataLink() && grid->DataLink()->DataSet() && !ComponentIs(grid, csLoading) &&
       !Value.empty())
     found = grid->DataLink()->DataSet()->FindField(Value);
-  fieldName_ = Value;
-  SetField(found);
-  initWidth_ = Width();
-  UpdateSumItems();  // footers without a field name of their own sum the column's field
-  Changed(false);
+  InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {  // see SetField
+    fieldName_ = Value;
+    SetField(found);
+    initWidth_ = Width();
+    UpdateSumItems();  // footers without a field name of their own sum the column's field
+    Changed(false);
+  });
 }
 
 TDataSet* TColumnEx::LookupDataSet() const {
@@ -1178,9 +1210,9 @@ void TColumnEx::RestoreDefaults() {
   assigned_ = {};
   RefreshDefaultFont();
   pickList_.reset();
+  keyList_.reset();
   buttonStyle_ = cbsAuto;
   Changed(fontAssigned);
-  keyList_.reset();
 }
 
 // ---- values

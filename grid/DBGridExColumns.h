@@ -594,6 +594,8 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
  private:
   friend class TColumnTitleEx;
   friend class TDBGridColumnsEx;
+  // Asks the grid to be told when a field the column caches goes.
+  void WatchField(TField* Value) const;
   TAlignment alignment_ = taLeftJustify;
   bool alwaysShowEditButton_ = false;
   bool autoDropDown_ = false;

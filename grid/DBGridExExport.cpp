@@ -530,6 +530,7 @@ void TDBGridExExportAsRTF::WriteSuffix() {
 void TDBGridExExportAsRTF::WriteMultiTitle(const TColumnsExList& Columns) {
   TCustomDBGridEx* grid = DBGridEx();
   const size_t n = Columns.size();
+  if (n == 0) return WriteTitle(Columns);  // every column hidden: a title row of no cells, as the records
   // levels bottom-up: every column climbs from its leaf while its running height is the least
   std::vector<THeadTreeNode*> node(n);
   std::vector<int> height(n);

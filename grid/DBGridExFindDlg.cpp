@@ -331,9 +331,13 @@ void TDBGridExFindDlg::cbFindInChange(TObject*) {
   }
   if (cbFindIn->ItemIndex() < 0) cbFindIn->SetItemIndex(count - 1);
   const int selected = cbFindIn->ItemIndex();
+  // an entry's column may have gone since the list was made: it is found among the grid's columns
+  // by its address, never read through it
+  TDBGridColumnsEx* gridColumns = engine_.Grid() ? engine_.Grid()->Columns() : nullptr;
   TColumnsExList columns;
-  auto add = [&columns, items](int I) {
-    if (auto* c = dynamic_cast<TColumnEx*>(items->Objects(I))) columns.push_back(c);
+  auto add = [&columns, items, gridColumns](int I) {
+    for (int i = 0; gridColumns && i < gridColumns->Count(); ++i)
+      if (TColumnEx* c = gridColumns->Items(i); c == items->Objects(I)) columns.push_back(c);
   };
   if (selected != count - 1) {
     add(selected);

@@ -104,9 +104,16 @@ void TDBGridExImport::ImportFromStream(TStream* AStream, bool IsLoadToAll) {
     bool insertMode = ds->State() == dsInsert;
     if (!insertMode) grid_->SaveBookmark();
     ds->DisableControls();
-    TScopeExit restore([&] {
-      if (!insertMode) grid_->RestoreBookmark();
-      ds->EnableControls();
+    TScopeExit enable([ds] { ds->EnableControls(); });
+    // After a failure the record it left half written is given up before the position comes back:
+    // leaving the record would post it again and fail a second time while the first failure is
+    // still on its way out. The first failure is the one reported.
+    TScopeExit failed([&] {
+      try {
+        if (IsEditing(ds)) ds->Cancel();
+        if (!insertMode) grid_->RestoreBookmark();
+      } catch (...) {  // NOLINT(bugprone-empty-catch)
+      }
     });
 
     TColumnsExList targets;
@@ -178,6 +185,8 @@ void TDBGridExImport::ImportFromStream(TStream* AStream, bool IsLoadToAll) {
         break;
       }
     }
+    failed.Dismiss();
+    if (!insertMode) grid_->RestoreBookmark();
   }
   ReadSuffix();
 }

@@ -137,14 +137,18 @@ void TCustomDBGridEx::InternalLayoutPass() {
   const FontMetrics font = Measure(Font());
   const int margin = (flat_ ? 1 : 3) + (options_.Contains(dgRowLines) ? GridLineWidth() : 0);
   const int textHeight = std::max(1, font.textHeight);
+  // Rows fitted to the text count their lines in text heights: the lines and the height the fitting
+  // stores give the same rows at the next pass (in line pitches a small font grew them every pass).
+  const bool fitted = optionsEx_.Contains(dghFitRowHeightToText);
+  const int linePitch = fitted ? textHeight : font.tm.tmHeight + font.tm.tmExternalLeading;
   int rowHeight = 0;
   if (rowHeight_ < 1 && rowLines_ < 1) {
     rowHeight = textHeight + margin;
   } else {
-    rowHeight = (font.tm.tmHeight + font.tm.tmExternalLeading) * rowLines_ + rowHeight_;
+    rowHeight = linePitch * rowLines_ + rowHeight_;
   }
   // 10. rows fitted to whole text lines
-  if (optionsEx_.Contains(dghFitRowHeightToText)) {
+  if (fitted) {
     const int h = rowHeight - margin;
     const int n = h / textHeight;
     if (h % textHeight <= textHeight / 2 && n > 0) {

@@ -489,8 +489,15 @@ void TCustomDBGridEx::UpdateTitleButtonLook(int X, int Y) {
 
 void TCustomDBGridEx::SelectRecordsTo(int Delta) {
   // every record from the current one to the clicked one takes the mark
-  const int step = Delta < 0 ? -1 : 1;
   TDataSet* ds = dataLink_->DataSet();
+  if (ds->State() == dsInsert) {
+    // a record being inserted has no bookmark yet: it is posted (or dropped) first, and the clicked
+    // row is reached from wherever that leaves the current record
+    const int clickedRow = dataLink_->ActiveRecord() + Delta;
+    ds->CheckBrowseMode();
+    Delta = clickedRow - dataLink_->ActiveRecord();
+  }
+  const int step = Delta < 0 ? -1 : 1;
   SelectedRows()->SetCurrentRowSelected(true);
   for (int i = 0; i != Delta; i += step) {
     if (ds->MoveBy(step) == 0) break;

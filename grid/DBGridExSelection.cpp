@@ -95,13 +95,21 @@ TBookmarkStr TBookmarkListEx::CurrentRow() {
   return grid_->DataLink()->DataSet()->Bookmark();
 }
 
+bool TBookmarkListEx::CurrentRowHasRecord() {
+  // an empty dataset's current row, or a record being inserted, has no bookmark to keep
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  return !ds->IsEmpty() && ds->State() != dsInsert;
+}
+
 bool TBookmarkListEx::CurrentRowSelected() {
+  const TBookmarkStr current = CurrentRow();
   int index = -1;
-  return Find(CurrentRow(), index);
+  return CurrentRowHasRecord() && Find(current, index);
 }
 
 void TBookmarkListEx::SetCurrentRowSelected(bool Value) {
   const TBookmarkStr current = CurrentRow();
+  if (!CurrentRowHasRecord()) return;
   int index = -1;
   if (Find(current, index) == Value) return;
   if (Value) {

@@ -35,6 +35,8 @@ class TBookmarkListEx {
   bool Find(const TBookmarkStr& Item, int& Index);
   // The current record's bookmark; EInvalidGridOperation without an active link.
   TBookmarkStr CurrentRow();
+  // Whether the current record is marked; marking the current row of an empty dataset, or a record
+  // being inserted, does nothing: no record stands there yet.
   bool CurrentRowSelected();
   void SetCurrentRowSelected(bool Value);
   void Clear();
@@ -47,6 +49,7 @@ class TBookmarkListEx {
   int CacheHits() const { return cacheHits_; }
 
  private:
+  bool CurrentRowHasRecord();
   int Compare(const TBookmarkStr& A, const TBookmarkStr& B);
   void ResetCache() { cacheIndex_ = -1; }
   TCustomDBGridEx* grid_;

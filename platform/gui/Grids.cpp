@@ -808,6 +808,8 @@ void TCustomGrid::MoveColumn(int FromIndex, int ToIndex) {
     --current_.X;
   else if (FromIndex > ToIndex && current_.X >= ToIndex && current_.X < FromIndex)
     ++current_.X;
+  // ColumnMoved may have laid the grid out again with fewer columns
+  current_.X = std::clamp(current_.X, std::min(fixedCols_, colCount_ - 1), std::max(colCount_ - 1, 0));
   anchor_.X = options_.Contains(goRowSelect) ? colCount_ - 1 : current_.X;
   InvalidateGrid();
   if (editorMode_ || options_.Contains(goAlwaysShowEditor)) UpdateEdit();

@@ -9,14 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "GuiTestSupport.h"
+#include "RandomWalk.h"
 #include "platform/gui/Buttons.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
@@ -27,31 +26,15 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
-#include "platform/rtl/ScopeExit.h"
-
-#if defined(__has_include)
-#if __has_include(<sanitizer/asan_interface.h>) && defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#define TALVIK_HAVE_ASAN_CALLBACK 1
-#endif
-#endif
 
 using namespace guitest;
 using talvik::gui::InjectKey;
 using talvik::gui::InjectMouse;
 using talvik::gui::ShiftKeys;
 
+using randomwalk::TWalkLog;
+
 namespace {
-
-// The steps of the walk now running: printed when it fails, and when the sanitizer ends the process.
-std::vector<std::string>* g_steps = nullptr;
-unsigned g_seed = 0;
-
-void PrintSteps() {
-  if (!g_steps) return;
-  std::fprintf(stderr, "random input: seed %u, %zu steps:\n", g_seed, g_steps->size());
-  for (const std::string& s : *g_steps) std::fprintf(stderr, "  %s\n", s.c_str());
-}
 
 struct KeyChoice {
   WORD vk;
@@ -67,7 +50,7 @@ const KeyChoice kKeys[] = {
 
 class Walk {
  public:
-  Walk(unsigned seed, std::vector<std::string>& steps) : rng_(seed), steps_(steps) {
+  Walk(unsigned seed, TWalkLog& log) : rng_(seed), log_(log) {
     form_ = std::make_unique<TForm>(nullptr);
     form_->SetBounds(50, 50, 420, 320);
     menu_ = new TPopupMenu(form_.get());
@@ -140,10 +123,7 @@ class Walk {
 
  private:
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-  void Say(const std::string& s) {
-    steps_.push_back(s);
-    if (std::getenv("TALVIK_RANDOM_TRACE")) std::fprintf(stderr, "step %zu: %s\n", steps_.size(), s.c_str());
-  }
+  void Say(const std::string& s) { log_.Say(s); }
 
   // A control in the form's tree now, or one made by the walk that lives on without a parent (its
   // panel went); found by comparing pointers, never by reading one.
@@ -445,7 +425,7 @@ class Walk {
   }
 
   std::mt19937 rng_;
-  std::vector<std::string>& steps_;
+  TWalkLog& log_;
   std::unique_ptr<TForm> form_;
   TPopupMenu* menu_ = nullptr;
   TTimer* refresh_ = nullptr;
@@ -467,25 +447,9 @@ class RandomInput : public GuiTest, public ::testing::WithParamInterface<unsigne
     GuiTest::TearDown();
   }
   static void Run(unsigned seed, int count) {
-    std::vector<std::string> steps;
-    g_steps = &steps;
-    g_seed = seed;
-#ifdef TALVIK_HAVE_ASAN_CALLBACK
-    __asan_set_death_callback(PrintSteps);
-#endif
-    TScopeExit forget([] {
-      if (::testing::Test::HasFailure()) PrintSteps();
-      g_steps = nullptr;
-    });
-    Walk walk(seed, steps);
-    for (int i = 0; i < count && !::testing::Test::HasFatalFailure(); ++i) {
-      try {
-        walk.Step();
-      } catch (const std::exception& e) {
-        FAIL() << "step " << steps.size() << " threw: " << e.what();
-      }
-      walk.Check();
-    }
+    TWalkLog log(seed);
+    Walk walk(seed, log);
+    randomwalk::TakeSteps(walk, log, count);
   }
 };
 
@@ -497,13 +461,9 @@ TEST_P(RandomInput, NothingIsUsedAfterItIsGone) {
   Run(GetParam(), kSteps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomInput, ::testing::Values(1u, 2u, 3u),
-                         [](const auto& info) { return "Seed" + std::to_string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomInput, ::testing::Values(1u, 2u, 3u), randomwalk::SeedName);
 
 // A longer walk of a seed of one's own choosing: TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS.
 TEST_F(RandomInput, ChosenSeed) {
-  const char* seed = std::getenv("TALVIK_RANDOM_SEED");
-  if (!seed) GTEST_SKIP() << "TALVIK_RANDOM_SEED is not set";
-  const char* steps = std::getenv("TALVIK_RANDOM_STEPS");
-  Run(static_cast<unsigned>(std::strtoul(seed, nullptr, 10)), steps ? std::atoi(steps) : 20000);
+  randomwalk::RunChosenWalk(Run);
 }
