@@ -1251,7 +1251,7 @@ void TCustomDBGridEx::ColWidthsChanged() {
   }
   UpdateEditorState();
   InvokeEvent(OnColWidthsChanged, this);
-  if (filterEditorShown_) PlaceFilterEditor();
+  if (filterEditorShown_) PlaceFilterEditor(true);
 }
 
 void TCustomDBGridEx::RowHeightsChanged() {

@@ -561,7 +561,8 @@ class TCustomDBGridEx : public TCustomGrid,
   // the column's filter), placed anew after a scroll; Enter in it applies the filter.
   void ShowFilterEditor(int DataCol);
   void HideFilterEditor();
-  void PlaceFilterEditor();
+  // KeepText: the editor is only moved, keeping what is typed into it
+  void PlaceFilterEditor(bool KeepText = false);
   void StoreFilterText();
   void ApplyFilterFromRow();
   TInplaceFilterEditEx* FilterEditor() const { return filterEditor_; }

@@ -116,18 +116,23 @@ TRect TCustomDBGridEx::FilterCellRect(int DataCol) {
 
 void TCustomDBGridEx::SetRawColWidth(int RawCol, int Width) {
   SetColWidths(RawCol, Width);
-  if (filterEditorShown_ && !layoutRunning_ && HandleAllocated()) PlaceFilterEditor();
+  if (filterEditorShown_ && !layoutRunning_ && HandleAllocated()) PlaceFilterEditor(true);
 }
 
-void TCustomDBGridEx::PlaceFilterEditor() {
+void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
   if (!filterEditor_ || stFilter_->UpdateCount() > 0) return;
   if (!filterEditorShown_ || !CanEditFilter() || filterColumn_ < 0 || filterColumn_ >= columns_->Count() ||
       !ColumnTakesFilter(filterColumn_)) {
     filterEditor_->InplaceHide();
     return;
   }
-  TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
   TInplaceFilterEditEx* editor = filterEditor_;
+  if (KeepText && editor->Visible()) {
+    // only the place changes: what the user is typing stays as it is, not yet stored
+    editor->InplaceMove(FilterCellRect(filterColumn_));
+    return;
+  }
+  TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
   const std::string text = filter->GetFilterText();
   if (filter->ListSource()) {
     const std::string key = filter->KeyField().empty() ? filter->ListField() : filter->KeyField();

@@ -230,7 +230,7 @@ void TCustomDBGridEx::InternalLayoutPass() {
   Invalidate();
   selection_->Columns()->Refresh();
   if (filterEditorShown_ && HandleAllocated() && !ComponentState().Contains(csDestroying))
-    PlaceFilterEditor();
+    PlaceFilterEditor(true);
   layoutRunning_ = false;
 }
 

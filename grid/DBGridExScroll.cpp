@@ -313,7 +313,7 @@ void TCustomDBGridEx::HorzScrollMessage(int Code, int Pos) {
   UpdateHorzScrollBar();
   if (wasAtStart != (LeftCol() == fixed))
     for (int r = 0; r < titleOffset_; ++r) InvalidateRow(r);
-  if (filterEditorShown_) PlaceFilterEditor();
+  if (filterEditorShown_) PlaceFilterEditor(true);
 }
 
 // ---------------------------------------------------------------- memory-table mode
