@@ -283,7 +283,8 @@ TEST_F(QBETest, EntryIsRefusedWithPendingUpdatesOrWithoutAMasterRecord) {
   auto [master, detail] = DeptAndEmployees("select d.*, d.rowid from dept d where deptno = 99");
   master->Open();
   detail->Open();
-  EXPECT_EQ(Raised([&] { detail->SetQBEMode(true); }), "QBE mode not allowed without a master record");
+  auto& employees = detail;  // clang 14 cannot capture a structured binding in a lambda
+  EXPECT_EQ(Raised([&] { employees->SetQBEMode(true); }), "QBE mode not allowed without a master record");
 
   auto closed = Emp();
   closed->SetQBEMode(true);
