@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "platform/gui/GuiPrivate.h"
@@ -63,6 +64,9 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TCustomForm::~TCustomForm() {
+  // From here on the form never becomes active again: the focus its controls give up on the way out
+  // may reach it, and nothing may keep a pointer to it.
+  Destroying();
   if (OnDestroy) {
     try {
       InvokeEvent(OnDestroy, this);
@@ -333,6 +337,7 @@ void TCustomForm::FocusControl(TWinControl* Control) {
 }
 
 bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+  if (ComponentState().Contains(csDestroying)) return false;
   if (Control == this) {
     Screen->SetActive(this, activeControl_);
     return true;
@@ -433,7 +438,7 @@ void TCustomForm::Deactivate() {
 }
 
 void TCustomForm::ActivateMDIChild(TCustomForm* Child) {
-  if (Child == activeMDIChild_ || !Child) return;
+  if (Child == activeMDIChild_ || !Child || Child->ComponentState().Contains(csDestroying)) return;
   TCustomForm* old = activeMDIChild_;
   activeMDIChild_ = Child;
   if (Child->HandleAllocated())
@@ -600,7 +605,7 @@ void TCustomForm::PaintWindow(HDC DC) {
 void TCustomForm::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_ACTIVATE:
-      if (LOWORD(m.WParam) != WA_INACTIVE) {
+      if (LOWORD(m.WParam) != WA_INACTIVE && !ComponentState().Contains(csDestroying)) {
         active_ = true;
         Screen->SetActive(formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this,
                           activeControl_);
@@ -626,7 +631,7 @@ void TCustomForm::Dispatch(TMessage& m) {
       m.Result = 0;
       return;
     case WM_MDIACTIVATE:
-      if (reinterpret_cast<HWND>(m.LParam) == Handle()) {
+      if (reinterpret_cast<HWND>(m.LParam) == Handle() && !ComponentState().Contains(csDestroying)) {
         active_ = true;
         Screen->SetActive(this, activeControl_);
         Activate();
@@ -812,6 +817,7 @@ TFont* TScreen::MenuFont() {
 }
 
 void TScreen::SetActive(TCustomForm* Form, TWinControl* Control) {
+  assert(!Form || !Form->ComponentState().Contains(csDestroying));
   bool formChanged = Form != activeForm_;
   bool controlChanged = Control != activeControl_;
   activeForm_ = Form;

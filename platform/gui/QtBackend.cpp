@@ -691,6 +691,9 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 namespace talvik::gui::detail {
 
 void HostClosed(HWND topLevel) {
+  // A disabled window takes no input, its close button neither: while a modal dialog runs, the
+  // windows it disabled stay as they are until it is gone.
+  if (!IsWindowEnabled(topLevel)) return;
   PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
