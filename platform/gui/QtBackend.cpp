@@ -92,6 +92,19 @@ class HostWidget : public QWidget {
     setAcceptDrops(true);  // files, for the windows of ours that accept them
   }
   bool applying = false;
+  // The desktop's frame round the window (none for windows it leaves alone, none before it framed
+  // the window): our window's rectangle is the frame's, its non-client part the frame's borders.
+  QMargins frame;
+
+  // Places the window so that its frame covers R (screen coordinates): the frame's place and the
+  // client's size.
+  void Apply(const RECT& r) {
+    applying = true;
+    resize(std::max(1, r.Width() - frame.left() - frame.right()),
+           std::max(1, r.Height() - frame.top() - frame.bottom()));
+    move(r.Left, r.Top);  // a top-level window's position is its frame's
+    applying = false;
+  }
 
  protected:
   void paintEvent(QPaintEvent* e) override {
@@ -103,21 +116,24 @@ class HostWidget : public QWidget {
     // each rectangle of the area to show, not the box around them; clipped to that one rectangle, the
     // copy is a plain copy of lines (under the area's many-rectangle clip the raster engine blends it
     // line by line and hands tall areas to its thread pool)
+    // (the image is the whole window's; the widget shows what lies inside the desktop's frame)
     for (const QRect& r : e->region()) {
       p.setClipRect(r);
-      p.drawImage(r.topLeft(), img, r);
+      p.drawImage(r.topLeft(), img, r.translated(frame.left(), frame.top()));
     }
     p.setClipping(false);
     RECT caret;
     if (detail::VisibleCaret(hwnd_, caret)) {
       p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-      p.fillRect(QRect(caret.Left, caret.Top, caret.Width(), caret.Height()), Qt::white);
+      p.fillRect(QRect(caret.Left - frame.left(), caret.Top - frame.top(), caret.Width(), caret.Height()),
+                 Qt::white);
     }
   }
   POINT ScreenPos(const QPointF& local) {
     RECT r;
     GetWindowRect(hwnd_, r);
-    return {r.Left + static_cast<int>(local.x()), r.Top + static_cast<int>(local.y())};
+    return {r.Left + frame.left() + static_cast<int>(local.x()),
+            r.Top + frame.top() + static_cast<int>(local.y())};
   }
   static UINT ButtonMessage(Qt::MouseButton b, bool down) {
     switch (b) {
@@ -191,7 +207,7 @@ class HostWidget : public QWidget {
           ClientToScreen(focus, p);
           RECT r;
           GetWindowRect(hwnd_, r);
-          return QRect(p.X - r.Left, p.Y - r.Top, 1, 16);
+          return QRect(p.X - r.Left - frame.left(), p.Y - r.Top - frame.top(), 1, 16);
         }
       }
     }
@@ -205,8 +221,17 @@ class HostWidget : public QWidget {
   void resizeEvent(QResizeEvent*) override { Moved(); }
   void Moved() {
     if (applying || !isVisible()) return;
-    QRect g = geometry();
-    detail::HostMoved(hwnd_, Bounds(g.x(), g.y(), g.width(), g.height()));
+    const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (now != frame) {
+      // framed (or framed anew) by the desktop: the frame keeps its place and size, the client shrinks
+      frame = now;
+      detail::HostFrameChanged(hwnd_);
+      return;
+    }
+    const QRect g = geometry();
+    detail::HostMoved(
+        hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
+                      g.height() + frame.top() + frame.bottom()));
   }
   void changeEvent(QEvent* e) override {
     if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
@@ -272,10 +297,10 @@ class QtHost : public Host {
     HostWidgets().erase(hwnd_);
     delete widget_;
   }
-  void GeometryChanged(const RECT& r) override {
-    widget_->applying = true;
-    widget_->setGeometry(r.Left, r.Top, std::max(1, r.Width()), std::max(1, r.Height()));
-    widget_->applying = false;
+  void GeometryChanged(const RECT& r) override { widget_->Apply(r); }
+  RECT FrameMargins() override {
+    const QMargins& m = widget_->frame;
+    return RECT{m.left(), m.top(), m.right(), m.bottom()};
   }
   void VisibilityChanged(bool visible) override {
     wantVisible_ = visible;
@@ -292,8 +317,9 @@ class QtHost : public Host {
   void ShapeChanged(const std::vector<RECT>* rects) override {
     // An empty mask means "no mask" to the toolkit, so a window that shows nothing stays unmapped.
     QRegion shape;
+    const QMargins& m = widget_->frame;
     if (rects)
-      for (const RECT& r : *rects) shape += QRect(r.Left, r.Top, r.Width(), r.Height());
+      for (const RECT& r : *rects) shape += QRect(r.Left - m.left(), r.Top - m.top(), r.Width(), r.Height());
     shape &= QRect(0, 0, widget_->width(), widget_->height());
     const bool wasEmpty = emptyShape_;
     emptyShape_ = rects && shape.isEmpty();
@@ -303,11 +329,17 @@ class QtHost : public Host {
       widget_->setMask(shape);
     if (wantVisible_ && wasEmpty != emptyShape_) VisibilityChanged(true);
   }
-  void Dirty(const RECT& r) override { widget_->update(r.Left, r.Top, r.Width(), r.Height()); }
+  void Dirty(const RECT& r) override {
+    widget_->update(r.Left - widget_->frame.left(), r.Top - widget_->frame.top(), r.Width(), r.Height());
+  }
   void SizeLimitsChanged(SIZE least, SIZE most) override {
     widget_->applying = true;  // our window keeps its limits already: nothing to hand back
-    widget_->setMinimumSize(least.cx, least.cy);
-    widget_->setMaximumSize(most.cx > 0 ? most.cx : QWIDGETSIZE_MAX, most.cy > 0 ? most.cy : QWIDGETSIZE_MAX);
+    // (our limits are the frame's, the toolkit's the client's)
+    const QMargins& m = widget_->frame;
+    const int dx = m.left() + m.right(), dy = m.top() + m.bottom();
+    widget_->setMinimumSize(std::max(0, least.cx - dx), std::max(0, least.cy - dy));
+    widget_->setMaximumSize(most.cx > 0 ? std::max(1, most.cx - dx) : QWIDGETSIZE_MAX,
+                            most.cy > 0 ? std::max(1, most.cy - dy) : QWIDGETSIZE_MAX);
     widget_->applying = false;
   }
   void CursorChanged(HCURSOR cursor) override {
@@ -716,10 +748,14 @@ void HostMoved(HWND topLevel, const RECT& r) {
     RECT now;
     auto it = HostWidgets().find(topLevel);
     if (!GetWindowRect(topLevel, now) || now == r || it == HostWidgets().end()) return;
-    HostWidget* widget = it->second;
-    widget->applying = true;
-    widget->setGeometry(now.Left, now.Top, std::max(1, now.Width()), std::max(1, now.Height()));
-    widget->applying = false;
+    it->second->Apply(now);
+  });
+}
+
+void HostFrameChanged(HWND topLevel) {
+  Guarded([&] {
+    SetWindowPos(topLevel, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 

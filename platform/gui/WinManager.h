@@ -162,6 +162,9 @@ class Host {
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}
   // The smallest and largest size the desktop may give the window (0 in a field: no limit there).
   virtual void SizeLimitsChanged(SIZE /*least*/, SIZE /*most*/) {}
+  // The borders of the desktop's frame round the window (left, top, right, bottom): the window's
+  // non-client part, which the desktop draws. None while the desktop has not framed the window.
+  virtual RECT FrameMargins() { return RECT{0, 0, 0, 0}; }
 };
 
 class Backend {

@@ -93,4 +93,37 @@ TEST_F(Desktop, ClosingTheProgramWithTheConnectionsListDownEndsItWell) {
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
+// The first start (no stored bounds: 0, 0, 800 x 600) puts the main window's frame, title bar and all,
+// at the screen's top left corner; a stored place is the frame's too, and a restart keeps it.
+TEST_F(Desktop, TheMainWindowsFrameStandsWhereItsLeftAndTopSay) {
+  std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  TRect frame;
+  ASSERT_TRUE(WaitFor([&] {
+    frame = FrameOf(main);
+    return frame.Top == 0 && frame.Left == 0;
+  })) << frame.Left
+      << "," << frame.Top;
+  EXPECT_EQ(frame.Right, 800);
+  EXPECT_EQ(frame.Bottom, 600);
+  Picture("first-start");
+  // moved by the user to (50, 40), then the program ends and starts again
+  Shell("xdotool windowmove " + main + " 50 40");
+  ASSERT_TRUE(WaitFor([&] { return FrameOf(main).Left > 0; }));
+  frame = FrameOf(main);
+  CloseByWindowManager(main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  EXPECT_NE(Settings().find("\"Left\"=\"" + std::to_string(frame.Left) + "\""), std::string::npos)
+      << Settings();
+  EXPECT_NE(Settings().find("\"Top\"=\"" + std::to_string(frame.Top) + "\""), std::string::npos)
+      << Settings();
+  Start();
+  main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  TRect again;
+  EXPECT_TRUE(WaitFor([&] { return (again = FrameOf(main)) == frame; }))
+      << again.Left << "," << again.Top << " " << again.Width() << "x" << again.Height() << " against "
+      << frame.Left << "," << frame.Top << " " << frame.Width() << "x" << frame.Height();
+}
+
 }  // namespace

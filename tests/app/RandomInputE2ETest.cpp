@@ -30,6 +30,8 @@ int EnvInt(const char* Name, int Default) {
 
 // Windows narrower or lower than this get no input.
 constexpr int kLeast = 4;
+// After so many steps in a row without a window to give input to, the program's windows are restored.
+constexpr int kIdleSteps = 5;
 
 // The geometry of a window on the screen.
 struct Place {
@@ -42,6 +44,8 @@ class RandomInput : public e2e::ProgramTest {
     e2e::ProgramTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+    // a notification area, for the program's icon when its settings ask for one
+    ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
     seed_ = static_cast<unsigned>(EnvInt("TALVIK_RANDOM_SEED", 1));
     random_.seed(seed_);
     const std::string dir = x11test::ScreenshotDir() + "/../random-input";
@@ -187,25 +191,38 @@ class RandomInput : public e2e::ProgramTest {
     }
   }
 
-  // One step of input on one of the program's windows.
-  void Step() {
+  // The program's windows the window manager shaded or minimised (a wheel turn or a click on a title
+  // bar does that) are given back, as a user would from the desktop.
+  void Restore() {
+    std::istringstream in(Output("xdotool search --pid " + std::to_string(pid_) + " 2>/dev/null"));
+    for (std::string id; std::getline(in, id);)
+      if (!id.empty() && Managed(id) && !NameOf(id).empty())
+        Shell("wmctrl -i -r " + id + " -b remove,shaded,hidden");
+    if (const std::string main = Output("xdotool search --pid " + std::to_string(pid_) +
+                                        " --name 'Talvik for Oracle' 2>/dev/null | head -1");
+        !main.empty())
+      Do("restore the main window", "wmctrl -i -a " + main);
+  }
+
+  // One step of input on one of the program's windows; false when no window could take it.
+  bool Step() {
     const std::vector<std::string> windows = Windows();
-    if (windows.empty()) return;
+    if (windows.empty()) return false;
     const std::string window = PickOf(windows);
     const std::string name = NameOf(window);
     // the toolkit's file dialog is not the program's: it is only closed
     if (name == "Save As" || name == "Open") {
       Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape");
-      return;
+      return true;
     }
     // a logon dialog most often gets the password, so that the walk goes on logged on
     if (name == "Oracle Logon" && Pick(4) != 0) {
       Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager");
       Shell("xdotool windowfocus --sync " + window + " key Return");
-      return;
+      return true;
     }
     const Place p = PlaceOf(window);
-    if (p.w < kLeast || p.h < kLeast) return;  // the application's own hidden window
+    if (p.w < kLeast || p.h < kLeast) return false;  // the application's own hidden window
     const std::string at = std::to_string(p.x + Pick(p.w)) + " " + std::to_string(p.y + Pick(p.h));
     const std::string on = " on '" + name + "' " + window;
     static const std::vector<std::string> kKeys = {
@@ -242,6 +259,7 @@ class RandomInput : public e2e::ProgramTest {
     } else if (Managed(window)) {
       Do("close" + on, "wmctrl -i -c " + window);
     }
+    return true;
   }
 
   // Every box and dialog answered with Escape, then the main window closed: the program must end.
@@ -283,13 +301,15 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
   const long firstKb = ResidentKb();
   long lastKb = firstKb;
   const auto started = std::chrono::steady_clock::now();
+  int idle = 0;  // steps in a row that found no window to give input to
   auto more = [&] {
     if (seconds > 0) return std::chrono::steady_clock::now() - started < std::chrono::seconds(seconds);
     return step_ < steps;
   };
   for (; more() && !HasFailure(); ++step_) {
     if (step_ % 25 == 24) ChangeWorkload();
-    Step();
+    idle = Step() ? 0 : idle + 1;
+    if (idle > 0 && idle % kIdleSteps == 0) Restore();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     if (Ended()) {
       if (HasFailure()) break;
