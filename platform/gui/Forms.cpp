@@ -303,6 +303,14 @@ void TCustomForm::DoHide() {
   InvokeEvent(OnHide, this);
 }
 
+TRect TCustomForm::ClientRect() {
+  if (HandleAllocated() || Parent() || borderStyle_ == bsNone) return TWinControl::ClientRect();
+  talvik::gui::Backend* backend = talvik::gui::CurrentBackend();
+  const RECT frame = backend ? backend->DesktopFrame() : RECT{0, 0, 0, 0};
+  return Rect(0, 0, std::max(0, Width() - frame.Left - frame.Right),
+              std::max(0, Height() - frame.Top - frame.Bottom));
+}
+
 void TCustomForm::SetFocus() {
   if (!HandleAllocated() || !visible_) throw EInvalidOperation("Cannot focus a disabled or invisible window");
   if (formStyle_ == fsMDIChild) {

@@ -92,9 +92,18 @@ class HostWidget : public QWidget {
     setAcceptDrops(true);  // files, for the windows of ours that accept them
   }
   bool applying = false;
-  // The desktop's frame round the window (none for windows it leaves alone, none before it framed
-  // the window): our window's rectangle is the frame's, its non-client part the frame's borders.
+  // The desktop's frame round the window (none for windows it leaves alone): our window's rectangle
+  // is the frame's, its non-client part the frame's borders. Before the desktop has framed the window
+  // it is the frame the desktop gave the windows before it.
   QMargins frame;
+  bool decorated = false;  // the desktop frames it
+  bool framed = false;     // and has done so
+
+  // The frame the desktop gave the last decorated window it framed.
+  static QMargins& DesktopFrame() {
+    static QMargins m;
+    return m;
+  }
 
   // Places the window so that its frame covers R (screen coordinates): the frame's place and the
   // client's size.
@@ -221,14 +230,19 @@ class HostWidget : public QWidget {
   void resizeEvent(QResizeEvent*) override { Moved(); }
   void Moved() {
     if (applying || !isVisible()) return;
+    const QRect g = geometry();
     const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (now != frame) {
-      // framed (or framed anew) by the desktop: the frame keeps its place and size, the client shrinks
+    if (decorated && !now.isNull() && (!framed || now != frame)) {
+      // framed (or framed anew) by the desktop: the client keeps its size, the frame stands where it
+      // was asked for
+      framed = true;
+      DesktopFrame() = now;
       frame = now;
-      detail::HostFrameChanged(hwnd_);
+      detail::HostFrameChanged(
+          hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
+                        g.height() + frame.top() + frame.bottom()));
       return;
     }
-    const QRect g = geometry();
     detail::HostMoved(
         hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
                       g.height() + frame.top() + frame.bottom()));
@@ -288,6 +302,8 @@ class QtHost : public Host {
       if (!(style & WS_SYSMENU)) flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     }
     widget_ = new HostWidget(hwnd, flags);
+    widget_->decorated = !popup_ && !(flags & Qt::FramelessWindowHint);
+    if (widget_->decorated) widget_->frame = HostWidget::DesktopFrame();
     if (popup_ || (ex & WS_EX_NOACTIVATE)) widget_->setAttribute(Qt::WA_ShowWithoutActivating);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     if (owner) ownerHwnd_ = owner;
@@ -306,6 +322,16 @@ class QtHost : public Host {
     wantVisible_ = visible;
     widget_->applying = true;
     if (visible && !emptyShape_) {
+      if (widget_->decorated && !widget_->framed && widget_->frame != HostWidget::DesktopFrame()) {
+        // made before the desktop framed a window of ours, shown for the first time: it will be framed
+        // as the windows before it, so that a window sized by its frame gets the client that frame
+        // leaves
+        widget_->frame = HostWidget::DesktopFrame();
+        RECT r;
+        GetWindowRect(hwnd_, r);
+        detail::HostFrameChanged(hwnd_, r);
+        widget_->applying = true;
+      }
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
       widget_->show();
@@ -423,6 +449,10 @@ class QtHost : public Host {
 class QtBackend : public Backend {
  public:
   std::unique_ptr<Host> CreateHost(HWND topLevel) override { return std::make_unique<QtHost>(topLevel); }
+  RECT DesktopFrame() override {
+    const QMargins& m = HostWidget::DesktopFrame();
+    return RECT{m.left(), m.top(), m.right(), m.bottom()};
+  }
   void Pump(bool wait, int timeoutMs) override {
     auto* dispatcher = QAbstractEventDispatcher::instance();
     if (!dispatcher) return;
@@ -752,10 +782,10 @@ void HostMoved(HWND topLevel, const RECT& r) {
   });
 }
 
-void HostFrameChanged(HWND topLevel) {
+void HostFrameChanged(HWND topLevel, const RECT& r) {
   Guarded([&] {
-    SetWindowPos(topLevel, nullptr, 0, 0, 0, 0,
-                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(),
+                 SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 

@@ -178,6 +178,9 @@ class Backend {
   virtual std::vector<MONITORINFO> Screens() = 0;
   virtual POINT CursorPos() = 0;
   virtual void Beep() = 0;
+  // The borders of the frame the desktop puts round a captioned window (left, top, right, bottom), as
+  // it framed the last one; none before it framed one, or where no desktop frames windows.
+  virtual RECT DesktopFrame() { return RECT{0, 0, 0, 0}; }
 };
 // Installs the backend (the Qt one does so when first needed; nullptr runs without one).
 void SetBackend(Backend* backend);

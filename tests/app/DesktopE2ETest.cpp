@@ -1,5 +1,6 @@
 // The program on a desktop with a window manager (openbox) under a real X server: its windows closed
-// by the user or the window manager while something else runs.
+// by the user or the window manager while something else runs, and the main window's frame standing
+// where its Left and Top say.
 #include "E2EHarness.h"
 
 namespace {

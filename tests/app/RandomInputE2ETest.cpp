@@ -21,7 +21,12 @@ namespace {
 using e2e::Output;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using x11test::Shell;
+
+// A command of the walk, given at most a few seconds: an X call that waits on a window which never
+// comes must not hold the walk up.
+bool Sh(const std::string& Command) {
+  return x11test::Shell("timeout 5 " + Command);
+}
 
 int EnvInt(const char* Name, int Default) {
   const char* v = std::getenv(Name);
@@ -32,6 +37,8 @@ int EnvInt(const char* Name, int Default) {
 constexpr int kLeast = 4;
 // After so many steps in a row without a window to give input to, the program's windows are restored.
 constexpr int kIdleSteps = 5;
+// Rounds of answering and closing before a program that does not end fails the walk.
+constexpr int kEndRounds = 8;
 
 // The geometry of a window on the screen.
 struct Place {
@@ -60,7 +67,7 @@ class RandomInput : public e2e::ProgramTest {
   }
   void TearDown() override {
     if (workload_) {
-      Shell(Sim() + " stop");
+      Sh(Sim() + " stop");
       pclose(workload_);
     }
     std::filesystem::current_path(oldCwd_);
@@ -90,7 +97,7 @@ class RandomInput : public e2e::ProgramTest {
   // Runs an xdotool (or other) command as a step, logged.
   void Do(const std::string& What, const std::string& Command) {
     Log(What + "  [" + Command + "]");
-    Shell(Command);
+    Sh(Command);
   }
 
   // The program's visible windows (top-level ones, its menus and drop-downs among them).
@@ -195,13 +202,12 @@ class RandomInput : public e2e::ProgramTest {
   // bar does that) are given back, as a user would from the desktop.
   void Restore() {
     std::istringstream in(Output("xdotool search --pid " + std::to_string(pid_) + " 2>/dev/null"));
-    for (std::string id; std::getline(in, id);)
-      if (!id.empty() && Managed(id) && !NameOf(id).empty())
-        Shell("wmctrl -i -r " + id + " -b remove,shaded,hidden");
-    if (const std::string main = Output("xdotool search --pid " + std::to_string(pid_) +
-                                        " --name 'Talvik for Oracle' 2>/dev/null | head -1");
-        !main.empty())
-      Do("restore the main window", "wmctrl -i -a " + main);
+    for (std::string id; std::getline(in, id);) {
+      const std::string name = id.empty() ? "" : NameOf(id);
+      if (name.empty() || !Managed(id)) continue;
+      Sh("wmctrl -i -r " + id + " -b remove,shaded,hidden");
+      if (name.rfind("Talvik for Oracle", 0) == 0) Do("restore the main window", "wmctrl -i -a " + id);
+    }
   }
 
   // One step of input on one of the program's windows; false when no window could take it.
@@ -218,7 +224,7 @@ class RandomInput : public e2e::ProgramTest {
     // a logon dialog most often gets the password, so that the walk goes on logged on
     if (name == "Oracle Logon" && Pick(4) != 0) {
       Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager");
-      Shell("xdotool windowfocus --sync " + window + " key Return");
+      Sh("xdotool windowfocus --sync " + window + " key Return");
       return true;
     }
     const Place p = PlaceOf(window);
@@ -262,14 +268,25 @@ class RandomInput : public e2e::ProgramTest {
     return true;
   }
 
-  // Every box and dialog answered with Escape, then the main window closed: the program must end.
+  // Every box and dialog answered with Escape, then the main window given back and closed: the
+  // program must end.
   void EndProgram() {
-    for (int round = 0; round < 20 && pid_ > 0 && !Ended(); ++round) {
-      const std::string main = WindowNamed("Talvik for Oracle");
-      for (const std::string& w : Windows())
-        if (w != main) Shell("xdotool windowfocus --sync " + w + " key Escape");
-      Shell("xdotool key Escape");
-      if (!main.empty()) Shell("wmctrl -i -c " + main);
+    for (int round = 0; round < kEndRounds && pid_ > 0 && !Ended(); ++round) {
+      std::string main;
+      for (const std::string& w : Windows()) {
+        if (NameOf(w).rfind("Talvik for Oracle", 0) == 0)
+          main = w;
+        else if (Managed(w))
+          Sh("xdotool windowactivate --sync " + w + " key Escape");
+      }
+      Sh("xdotool key Escape");  // a menu or a dropped list
+      if (main.empty())
+        main = Output("xdotool search --pid " + std::to_string(pid_) +
+                      " --name '^Talvik for Oracle' 2>/dev/null | head -1");
+      if (!main.empty()) {
+        Sh("wmctrl -i -a " + main);
+        Sh("wmctrl -i -c " + main);
+      }
       WaitFor([&] { return pid_ <= 0 || Ended(); }, 1500);
     }
     EXPECT_EQ(pid_, 0) << "the program did not end" << Said();
@@ -301,14 +318,17 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
   const long firstKb = ResidentKb();
   long lastKb = firstKb;
   const auto started = std::chrono::steady_clock::now();
-  int idle = 0;  // steps in a row that found no window to give input to
+  int idle = 0;    // steps in a row that found no window to give input to
+  int inputs = 0;  // steps that gave input to a window
   auto more = [&] {
     if (seconds > 0) return std::chrono::steady_clock::now() - started < std::chrono::seconds(seconds);
     return step_ < steps;
   };
   for (; more() && !HasFailure(); ++step_) {
     if (step_ % 25 == 24) ChangeWorkload();
-    idle = Step() ? 0 : idle + 1;
+    const bool gave = Step();
+    inputs += gave ? 1 : 0;
+    idle = gave ? 0 : idle + 1;
     if (idle > 0 && idle % kIdleSteps == 0) Restore();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     if (Ended()) {
@@ -322,9 +342,9 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 60.0;
   std::printf(
-      "random-input: seed %u, %d steps in %.1f minutes, %d starts, resident %ld kB at the first start, "
-      "%ld kB at the last step\n",
-      seed_, step_, minutes, starts_, firstKb, lastKb);
+      "random-input: seed %u, %d steps (%d with input) in %.1f minutes, %d starts, resident %ld kB at the "
+      "first start, %ld kB at the last step\n",
+      seed_, step_, inputs, minutes, starts_, firstKb, lastKb);
   Log("end: " + std::to_string(step_) + " steps");
   if (!HasFailure()) EndProgram();
 }
