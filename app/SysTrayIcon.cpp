@@ -474,7 +474,12 @@ void TSysTrayIcon::ParentFormWindowProc(TMessage& Message) {
       Screen->ActiveControl()) {
     TWinControl* active = Screen->ActiveControl();
     TWinControl* outer = active->Parent() ? active->Parent() : active;
-    if (outer->Handle() != reinterpret_cast<HWND>(Message.LParam)) SetFocus(active->Handle());
+    const HWND deactivated = reinterpret_cast<HWND>(Message.LParam);
+    // A control in the window that just handed the activation over (a floating toolbar's box, at any
+    // depth) keeps it there: taking the focus back would activate that window again, which hands the
+    // activation back here, and so on without end.
+    if (outer->Handle() != deactivated && GetAncestor(active->Handle(), GA_ROOT) != deactivated)
+      SetFocus(active->Handle());
   } else if (Message.Msg == WM_SHOWWINDOW && Message.WParam == 1 && Message.LParam == 0 && Application) {
     ShowWindow(Application->Handle(), SW_RESTORE);
     SetForegroundWindow(Application->Handle());

@@ -667,7 +667,10 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       ClearButtonsBitmapCache();  // the faces were painted in the old colours
       break;
     case WM_RBUTTONUP: {
+      const TComponentRef<TCustomDBGridEx> alive(this);
       TCustomGrid::Dispatch(Message);
+      // (the grid's menu ran its own loop: the form may have been freed meanwhile)
+      if (!alive) return;
       // the column's own menu, when it has one that pops up by itself
       const TGridCoord cell = MouseCoord(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
       TColumnEx* c = ColumnOfRaw(cell.X);

@@ -579,7 +579,19 @@ void TDataSet::Refresh() {
   CheckBrowseMode();
   DoBeforeRefresh();
   UpdateCursorPos();
-  InternalRefresh();
+  try {
+    InternalRefresh();
+  } catch (...) {
+    // the records the buffers hold may be gone with the failed refresh: they are read again from
+    // what is there, so that the controls never show (or look up) a record the dataset lost
+    try {
+      Resync({});
+    } catch (...) {
+      ClearBuffers();
+      DataEvent(deDataSetChange, 0);
+    }
+    throw;
+  }
   Resync({});
   DoAfterRefresh();
 }

@@ -303,6 +303,7 @@ bool TOpenDialog::Execute() {
     request.multiSelect = options_.Contains(ofAllowMultiSelect);
     request.mustExist = options_.Contains(ofFileMustExist);
     request.overwritePrompt = options_.Contains(ofOverwritePrompt);
+    const TComponentRef<TOpenDialog> alive(this);
     // our windows wait while the dialog is up; our loop keeps running their timers and paints
     std::vector<HWND> disabled;
     for (HWND h : GetTopLevelWindows())
@@ -323,6 +324,8 @@ bool TOpenDialog::Execute() {
             talvik::gui::ProcessPending();
         },
         [] { return Application && Application->Terminated(); });
+    // the loop ran the program meanwhile: whoever owns this dialog may have freed it
+    if (!alive) return false;
     chosen = answer.chosen && !answer.files.empty();
     if (chosen) {
       files_->Clear();

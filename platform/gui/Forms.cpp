@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "platform/gui/GuiPrivate.h"
@@ -63,6 +64,9 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TCustomForm::~TCustomForm() {
+  // From here on the form never becomes active again: the focus its controls give up on the way out
+  // may reach it, and nothing may keep a pointer to it.
+  Destroying();
   if (OnDestroy) {
     try {
       InvokeEvent(OnDestroy, this);
@@ -299,6 +303,14 @@ void TCustomForm::DoHide() {
   InvokeEvent(OnHide, this);
 }
 
+TRect TCustomForm::ClientRect() {
+  if (HandleAllocated() || Parent() || borderStyle_ == bsNone) return TWinControl::ClientRect();
+  talvik::gui::Backend* backend = talvik::gui::CurrentBackend();
+  const RECT frame = backend ? backend->DesktopFrame() : RECT{0, 0, 0, 0};
+  return Rect(0, 0, std::max(0, Width() - frame.Left - frame.Right),
+              std::max(0, Height() - frame.Top - frame.Bottom));
+}
+
 void TCustomForm::SetFocus() {
   if (!HandleAllocated() || !visible_) throw EInvalidOperation("Cannot focus a disabled or invisible window");
   if (formStyle_ == fsMDIChild) {
@@ -333,6 +345,7 @@ void TCustomForm::FocusControl(TWinControl* Control) {
 }
 
 bool TCustomForm::SetFocusedControl(TWinControl* Control) {
+  if (ComponentState().Contains(csDestroying)) return false;
   if (Control == this) {
     Screen->SetActive(this, activeControl_);
     return true;
@@ -433,7 +446,7 @@ void TCustomForm::Deactivate() {
 }
 
 void TCustomForm::ActivateMDIChild(TCustomForm* Child) {
-  if (Child == activeMDIChild_ || !Child) return;
+  if (Child == activeMDIChild_ || !Child || Child->ComponentState().Contains(csDestroying)) return;
   TCustomForm* old = activeMDIChild_;
   activeMDIChild_ = Child;
   if (Child->HandleAllocated())
@@ -600,7 +613,7 @@ void TCustomForm::PaintWindow(HDC DC) {
 void TCustomForm::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_ACTIVATE:
-      if (LOWORD(m.WParam) != WA_INACTIVE) {
+      if (LOWORD(m.WParam) != WA_INACTIVE && !ComponentState().Contains(csDestroying)) {
         active_ = true;
         Screen->SetActive(formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this,
                           activeControl_);
@@ -626,7 +639,7 @@ void TCustomForm::Dispatch(TMessage& m) {
       m.Result = 0;
       return;
     case WM_MDIACTIVATE:
-      if (reinterpret_cast<HWND>(m.LParam) == Handle()) {
+      if (reinterpret_cast<HWND>(m.LParam) == Handle() && !ComponentState().Contains(csDestroying)) {
         active_ = true;
         Screen->SetActive(this, activeControl_);
         Activate();
@@ -812,6 +825,7 @@ TFont* TScreen::MenuFont() {
 }
 
 void TScreen::SetActive(TCustomForm* Form, TWinControl* Control) {
+  assert(!Form || !Form->ComponentState().Contains(csDestroying));
   bool formChanged = Form != activeForm_;
   bool controlChanged = Control != activeControl_;
   activeForm_ = Form;

@@ -66,6 +66,8 @@ class TCustomForm : public TWinControl {
   void Hide() { SetVisible(false); }
   void SetVisible(bool Value) override;
   void SetFocus() override;
+  // Before the window is made: what the desktop's frame will leave of the form's bounds.
+  TRect ClientRect() override;
   bool SetFocusedControl(TWinControl* Control);
   void FocusControl(TWinControl* Control);
   void DefocusControl(TWinControl* Control, bool Removing);

@@ -118,6 +118,7 @@ ScrollBarLayout GetScrollBarLayout(HWND hwnd, int bar);
 RECT ClientRectInWindow(HWND hwnd);
 bool IsNativeFramed(HWND hwnd);                         // a top-level window whose frame the desktop draws
 void HostClosed(HWND topLevel);                         // the desktop asked to close the window
+void HostFrameChanged(HWND topLevel, const RECT& r);    // the desktop's frame round the window changed
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
 

@@ -93,6 +93,28 @@ class HostWidget : public QWidget {
     setAcceptDrops(true);  // files, for the windows of ours that accept them
   }
   bool applying = false;
+  // The desktop's frame round the window (none for windows it leaves alone): our window's rectangle
+  // is the frame's, its non-client part the frame's borders. Before the desktop has framed the window
+  // it is the frame the desktop gave the windows before it.
+  QMargins frame;
+  bool decorated = false;  // the desktop frames it
+  bool framed = false;     // and has done so
+
+  // The frame the desktop gave the last decorated window it framed.
+  static QMargins& DesktopFrame() {
+    static QMargins m;
+    return m;
+  }
+
+  // Places the window so that its frame covers R (screen coordinates): the frame's place and the
+  // client's size.
+  void Apply(const RECT& r) {
+    applying = true;
+    resize(std::max(1, r.Width() - frame.left() - frame.right()),
+           std::max(1, r.Height() - frame.top() - frame.bottom()));
+    move(r.Left, r.Top);  // a top-level window's position is its frame's
+    applying = false;
+  }
 
  protected:
   void paintEvent(QPaintEvent* e) override {
@@ -104,21 +126,24 @@ class HostWidget : public QWidget {
     // each rectangle of the area to show, not the box around them; clipped to that one rectangle, the
     // copy is a plain copy of lines (under the area's many-rectangle clip the raster engine blends it
     // line by line and hands tall areas to its thread pool)
+    // (the image is the whole window's; the widget shows what lies inside the desktop's frame)
     for (const QRect& r : e->region()) {
       p.setClipRect(r);
-      p.drawImage(r.topLeft(), img, r);
+      p.drawImage(r.topLeft(), img, r.translated(frame.left(), frame.top()));
     }
     p.setClipping(false);
     RECT caret;
     if (detail::VisibleCaret(hwnd_, caret)) {
       p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-      p.fillRect(QRect(caret.Left, caret.Top, caret.Width(), caret.Height()), Qt::white);
+      p.fillRect(QRect(caret.Left - frame.left(), caret.Top - frame.top(), caret.Width(), caret.Height()),
+                 Qt::white);
     }
   }
   POINT ScreenPos(const QPointF& local) {
     RECT r;
     GetWindowRect(hwnd_, r);
-    return {r.Left + static_cast<int>(local.x()), r.Top + static_cast<int>(local.y())};
+    return {r.Left + frame.left() + static_cast<int>(local.x()),
+            r.Top + frame.top() + static_cast<int>(local.y())};
   }
   static UINT ButtonMessage(Qt::MouseButton b, bool down) {
     switch (b) {
@@ -192,7 +217,7 @@ class HostWidget : public QWidget {
           ClientToScreen(focus, p);
           RECT r;
           GetWindowRect(hwnd_, r);
-          return QRect(p.X - r.Left, p.Y - r.Top, 1, 16);
+          return QRect(p.X - r.Left - frame.left(), p.Y - r.Top - frame.top(), 1, 16);
         }
       }
     }
@@ -206,8 +231,22 @@ class HostWidget : public QWidget {
   void resizeEvent(QResizeEvent*) override { Moved(); }
   void Moved() {
     if (applying || !isVisible()) return;
-    QRect g = geometry();
-    detail::HostMoved(hwnd_, Bounds(g.x(), g.y(), g.width(), g.height()));
+    const QRect g = geometry();
+    const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (decorated && !now.isNull() && (!framed || now != frame)) {
+      // framed (or framed anew) by the desktop: the client keeps its size, the frame stands where it
+      // was asked for
+      framed = true;
+      DesktopFrame() = now;
+      frame = now;
+      detail::HostFrameChanged(
+          hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
+                        g.height() + frame.top() + frame.bottom()));
+      return;
+    }
+    detail::HostMoved(
+        hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
+                      g.height() + frame.top() + frame.bottom()));
   }
   void changeEvent(QEvent* e) override {
     if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
@@ -264,6 +303,8 @@ class QtHost : public Host {
       if (!(style & WS_SYSMENU)) flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     }
     widget_ = new HostWidget(hwnd, flags);
+    widget_->decorated = !popup_ && !(flags & Qt::FramelessWindowHint);
+    if (widget_->decorated) widget_->frame = HostWidget::DesktopFrame();
     if (popup_ || (ex & WS_EX_NOACTIVATE)) widget_->setAttribute(Qt::WA_ShowWithoutActivating);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     if (owner) ownerHwnd_ = owner;
@@ -273,15 +314,25 @@ class QtHost : public Host {
     HostWidgets().erase(hwnd_);
     delete widget_;
   }
-  void GeometryChanged(const RECT& r) override {
-    widget_->applying = true;
-    widget_->setGeometry(r.Left, r.Top, std::max(1, r.Width()), std::max(1, r.Height()));
-    widget_->applying = false;
+  void GeometryChanged(const RECT& r) override { widget_->Apply(r); }
+  RECT FrameMargins() override {
+    const QMargins& m = widget_->frame;
+    return RECT{m.left(), m.top(), m.right(), m.bottom()};
   }
   void VisibilityChanged(bool visible) override {
     wantVisible_ = visible;
     widget_->applying = true;
     if (visible && !emptyShape_) {
+      if (widget_->decorated && !widget_->framed && widget_->frame != HostWidget::DesktopFrame()) {
+        // made before the desktop framed a window of ours, shown for the first time: it will be framed
+        // as the windows before it, so that a window sized by its frame gets the client that frame
+        // leaves
+        widget_->frame = HostWidget::DesktopFrame();
+        RECT r;
+        GetWindowRect(hwnd_, r);
+        detail::HostFrameChanged(hwnd_, r);
+        widget_->applying = true;
+      }
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
       widget_->show();
@@ -293,8 +344,9 @@ class QtHost : public Host {
   void ShapeChanged(const std::vector<RECT>* rects) override {
     // An empty mask means "no mask" to the toolkit, so a window that shows nothing stays unmapped.
     QRegion shape;
+    const QMargins& m = widget_->frame;
     if (rects)
-      for (const RECT& r : *rects) shape += QRect(r.Left, r.Top, r.Width(), r.Height());
+      for (const RECT& r : *rects) shape += QRect(r.Left - m.left(), r.Top - m.top(), r.Width(), r.Height());
     shape &= QRect(0, 0, widget_->width(), widget_->height());
     const bool wasEmpty = emptyShape_;
     emptyShape_ = rects && shape.isEmpty();
@@ -304,11 +356,17 @@ class QtHost : public Host {
       widget_->setMask(shape);
     if (wantVisible_ && wasEmpty != emptyShape_) VisibilityChanged(true);
   }
-  void Dirty(const RECT& r) override { widget_->update(r.Left, r.Top, r.Width(), r.Height()); }
+  void Dirty(const RECT& r) override {
+    widget_->update(r.Left - widget_->frame.left(), r.Top - widget_->frame.top(), r.Width(), r.Height());
+  }
   void SizeLimitsChanged(SIZE least, SIZE most) override {
     widget_->applying = true;  // our window keeps its limits already: nothing to hand back
-    widget_->setMinimumSize(least.cx, least.cy);
-    widget_->setMaximumSize(most.cx > 0 ? most.cx : QWIDGETSIZE_MAX, most.cy > 0 ? most.cy : QWIDGETSIZE_MAX);
+    // (our limits are the frame's, the toolkit's the client's)
+    const QMargins& m = widget_->frame;
+    const int dx = m.left() + m.right(), dy = m.top() + m.bottom();
+    widget_->setMinimumSize(std::max(0, least.cx - dx), std::max(0, least.cy - dy));
+    widget_->setMaximumSize(most.cx > 0 ? std::max(1, most.cx - dx) : QWIDGETSIZE_MAX,
+                            most.cy > 0 ? std::max(1, most.cy - dy) : QWIDGETSIZE_MAX);
     widget_->applying = false;
   }
   void CursorChanged(HCURSOR cursor) override {
@@ -392,6 +450,10 @@ class QtHost : public Host {
 class QtBackend : public Backend {
  public:
   std::unique_ptr<Host> CreateHost(HWND topLevel) override { return std::make_unique<QtHost>(topLevel); }
+  RECT DesktopFrame() override {
+    const QMargins& m = HostWidget::DesktopFrame();
+    return RECT{m.left(), m.top(), m.right(), m.bottom()};
+  }
   void Pump(bool wait, int timeoutMs) override {
     auto* dispatcher = QAbstractEventDispatcher::instance();
     if (!dispatcher) return;
@@ -696,6 +758,9 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 namespace talvik::gui::detail {
 
 void HostClosed(HWND topLevel) {
+  // A disabled window takes no input, its close button neither: while a modal dialog runs, the
+  // windows it disabled stay as they are until it is gone.
+  if (!IsWindowEnabled(topLevel)) return;
   PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
@@ -718,10 +783,14 @@ void HostMoved(HWND topLevel, const RECT& r) {
     RECT now;
     auto it = HostWidgets().find(topLevel);
     if (!GetWindowRect(topLevel, now) || now == r || it == HostWidgets().end()) return;
-    HostWidget* widget = it->second;
-    widget->applying = true;
-    widget->setGeometry(now.Left, now.Top, std::max(1, now.Width()), std::max(1, now.Height()));
-    widget->applying = false;
+    it->second->Apply(now);
+  });
+}
+
+void HostFrameChanged(HWND topLevel, const RECT& r) {
+  Guarded([&] {
+    SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(),
+                 SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 

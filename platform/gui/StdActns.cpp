@@ -100,7 +100,10 @@ bool TFileSaveAs::HandlesTarget(TObject*) {
 
 void TFileSaveAs::ExecuteTarget(TObject*) {
   InvokeEvent(BeforeExecute, this);
-  if (dialog_->Execute())
+  const TComponentRef<TFileSaveAs> alive(this);
+  const bool accepted = dialog_->Execute();
+  if (!alive) return;  // freed with its owner while the dialog ran
+  if (accepted)
     InvokeEvent(OnAccept, this);
   else
     InvokeEvent(OnCancel, this);

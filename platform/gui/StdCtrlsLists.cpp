@@ -742,6 +742,8 @@ void TCustomComboBox::CloseList(bool Accept) {
   int chosen = list_->ItemIndex();
   list_->SetVisible(false);
   if (GetCapture() == list_->Handle()) ReleaseCapture();
+  // a list closed because its box (or the form that owns the box) goes tells nobody
+  if (ComponentState().Contains(csDestroying)) return;
   Invalidate();
   if (Accept && chosen >= 0 && (chosen != itemIndex_ || (edit_ && Text() != items_->Strings(chosen)))) {
     SetItemIndex(chosen);

@@ -162,6 +162,9 @@ class Host {
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}
   // The smallest and largest size the desktop may give the window (0 in a field: no limit there).
   virtual void SizeLimitsChanged(SIZE /*least*/, SIZE /*most*/) {}
+  // The borders of the desktop's frame round the window (left, top, right, bottom): the window's
+  // non-client part, which the desktop draws. None while the desktop has not framed the window.
+  virtual RECT FrameMargins() { return RECT{0, 0, 0, 0}; }
 };
 
 class Backend {
@@ -175,6 +178,9 @@ class Backend {
   virtual std::vector<MONITORINFO> Screens() = 0;
   virtual POINT CursorPos() = 0;
   virtual void Beep() = 0;
+  // The borders of the frame the desktop puts round a captioned window (left, top, right, bottom), as
+  // it framed the last one; none before it framed one, or where no desktop frames windows.
+  virtual RECT DesktopFrame() { return RECT{0, 0, 0, 0}; }
 };
 // Installs the backend (the Qt one does so when first needed; nullptr runs without one).
 void SetBackend(Backend* backend);

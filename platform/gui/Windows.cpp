@@ -304,6 +304,7 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
   if (IsTopLevel(w) && s.backend) {
     w->host = s.backend->CreateHost(w->handle);
     if (w->host) {
+      RecalcClient(w, nullptr);  // the desktop's frame, as far as it is known, is the non-client part
       w->host->GeometryChanged(w->rect);
       w->host->TitleChanged(w->text);
     }

@@ -275,6 +275,13 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       int b = FrameWidth(w);
       InflateRect(r, -b, -b);
       r.Top += CaptionHeight(w);
+      if (!w->parent && w->host) {
+        const RECT frame = w->host->FrameMargins();  // drawn by the desktop
+        r.Left += frame.Left;
+        r.Top += frame.Top;
+        r.Right -= frame.Right;
+        r.Bottom -= frame.Bottom;
+      }
       if ((w->style & WS_VSCROLL) && r.Width() > 0) {
         int sb = std::min(GetSystemMetrics(SM_CXVSCROLL), r.Width());
         if (w->exStyle & WS_EX_LEFTSCROLLBAR)

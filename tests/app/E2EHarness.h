@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -157,7 +158,7 @@ class ProgramTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void Stop() {
-    for (pid_t* p : {&pid_, &trayHost_}) {
+    for (pid_t* p : {&pid_, &trayHost_, &windowManager_}) {
       if (*p <= 0) continue;
       kill(*p, SIGTERM);
       waitpid(*p, nullptr, 0);
@@ -177,6 +178,41 @@ class ProgramTest : public ::testing::Test {
     if (posix_spawnp(&trayHost_, "trayer", nullptr, nullptr, argv, environ) != 0) return false;
     return WaitFor(
         [] { return !Output("xdotool search --onlyvisible --classname '^panel$' 2>/dev/null").empty(); });
+  }
+  // Starts a window manager (openbox) on the display and waits until it manages windows; false when
+  // it cannot. The program then meets what a desktop does: frames, the title bar's close button, the
+  // manager's own activation.
+  bool StartWindowManager() {
+    const std::string log = (dir_ / "openbox.out").string();
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    char* argv[] = {const_cast<char*>("openbox"), const_cast<char*>("--sm-disable"), nullptr};
+    const int spawned = posix_spawnp(&windowManager_, "openbox", &files, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) return false;
+    return WaitFor([] {
+      return Output("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
+             std::string::npos;
+    });
+  }
+  // The bounds of a top-level window's frame on the screen: the window and the borders the window
+  // manager put round it.
+  static TRect FrameOf(const std::string& window) {
+    std::istringstream g(Output("xwininfo -id " + window +
+                                " | grep -E 'Absolute upper-left [XY]|^ *(Width|Height):' | cut -d: -f2"));
+    int x = 0, y = 0, w = 0, h = 0;
+    g >> x >> y >> w >> h;
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    std::string extents = Output("xprop -id " + window + " _NET_FRAME_EXTENTS 2>/dev/null");
+    int left = 0, right = 0, top = 0, bottom = 0;
+    if (const auto eq = extents.find('='); eq != std::string::npos) {
+      std::replace(extents.begin(), extents.end(), ',', ' ');
+      std::istringstream e(extents.substr(eq + 1));
+      e >> left >> right >> top >> bottom;
+    }
+    return TRect(x - left, y - top, x + w + right, y + h + bottom);
   }
   // The program's icon in the notification area ("" while it shows none).
   static std::string TrayIconWindow() {
@@ -313,6 +349,7 @@ class ProgramTest : public ::testing::Test {
   std::filesystem::path dir_;
   pid_t pid_ = 0;
   pid_t trayHost_ = 0;
+  pid_t windowManager_ = 0;
 };
 
 }  // namespace e2e

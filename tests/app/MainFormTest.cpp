@@ -202,6 +202,21 @@ TEST_F(MainFormTest, EachConnectionIsListedOnceAndChoosingOneLogsOnWithTheStored
   EXPECT_TRUE(MainForm->OracleSession->Connected());
 }
 
+TEST_F(MainFormTest, ActivatingTheMainWindowFromTheFloatingConnectionsBarSettles) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  MainForm->ToolBarConnect->SetFloating(true);
+  TBarFloatingWindowParent* floating = MainForm->ToolBarConnect->FloatingParent();
+  ASSERT_NE(floating, nullptr);
+  // the box took the focus with a click; the window manager then activates the floating window,
+  // which hands the activation to the main window, whose tray hook gives the focus back to the box
+  MainForm->cbConnections->SetFocus();
+  ASSERT_EQ(Screen->ActiveControl(), MainForm->cbConnections);
+  SetActiveWindow(floating->Handle());
+  EXPECT_EQ(GetActiveWindow(), MainForm->Handle());
+}
+
 TEST_F(MainFormTest, TheTrayExitEndsWithoutSavingAnything) {
   Store("MainForm", "Left", "5");
   LogonTo("system", "manager");

@@ -51,6 +51,27 @@ TEST_F(RefreshTest, F5FailingShowsTheServersTextAndLeavesAutoRefreshOn) {
   EXPECT_TRUE(form->Timer->Enabled());
 }
 
+// A refresh that fails after the rows it had were dropped leaves the grid nothing it cannot show: the
+// list's paint (its cell colours ask for the row's number) raises no further box, the row number
+// reads without an error.
+TEST_F(RefreshTest, AFailedRefreshLeavesTheGridRowsItCanPaint) {
+  AddFixtureSessions();
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  ASSERT_GT(form->odsSession->RecordCount(), 1);
+  CutMonitor();
+  TakeBoxes();
+  F5();
+  const auto failed = TakeBoxes();
+  ASSERT_EQ(failed.size(), 1u) << ::testing::PrintToString(failed);
+  EXPECT_TRUE(talvik::gui::RenderWindowToPng(
+      MainForm->Handle(), logontest::ScreenshotDir() + "/session-list-failed-refresh.png"));
+  Application->ProcessMessages();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_NO_THROW(form->dbgSession->SumList()->GetRecNo());
+}
+
 TEST_F(RefreshTest, ATickFailingStopsAutoRefreshThenTellsOnceAndNoTickFollows) {
   AddFixtureSessions();
   Open();

@@ -260,3 +260,24 @@ TEST_F(ViewTest, TheGridPaintsRowsInAlternateColoursAndActiveSessionsInRed) {
 
 }  // namespace
 }  // namespace sessiontest
+
+namespace sessiontest {
+namespace {
+
+// The session window released (its close from the desktop) while the list's popup menu runs its
+// loop: the menu closes with it, and the grid that popped it up is not touched after it is gone.
+TEST_F(ViewTest, TheWindowReleasedWhileTheListsMenuIsOpenEndsTheMenuAndTouchesNothingAfter) {
+  AddFixtureSessions();
+  MainForm->SetBounds(0, 0, 900, 600);
+  MainForm->Show();
+  Open();
+  TDBGridEx* grid = form->dbgSession;
+  form->Release();
+  form = nullptr;
+  const TRect row = grid->CellRect(2, 2);
+  grid->Perform(WM_RBUTTONUP, 0, MAKELPARAM(row.Left + 2, row.Top + 2));
+  EXPECT_EQ(Screen->FormCount(), 1);  // the main window alone
+}
+
+}  // namespace
+}  // namespace sessiontest

@@ -1,0 +1,130 @@
+// The program on a desktop with a window manager (openbox) under a real X server: its windows closed
+// by the user or the window manager while something else runs, and the main window's frame standing
+// where its Left and Top say.
+#include "E2EHarness.h"
+
+namespace {
+
+using e2e::Output;
+using e2e::WaitFor;
+using e2e::WindowNamed;
+using x11test::Shell;
+
+class Desktop : public e2e::ProgramTest {
+ protected:
+  void SetUp() override {
+    e2e::ProgramTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+  }
+  // Logs on as SYSTEM (prefilled): the main window's id.
+  std::string Main(const std::string& Extra = "") {
+    Prefill("SYSTEM", "SIM", Extra);
+    Start();
+    return LogOn("manager");
+  }
+  // Whether the program still runs (it has not crashed).
+  bool Running() {
+    int status = 0;
+    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
+  }
+  // What the program wrote so far.
+  std::string Said() {
+    std::ifstream f(dir_ / "talvik.out");
+    std::stringstream text;
+    text << f.rdbuf();
+    return text.str();
+  }
+};
+
+// Where things stand in the main window (relative to its top left corner).
+constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window's close button
+constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box on "Соединения"
+constexpr int kFirstRowY = 141;                           // the session list's first row
+constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
+
+// Closes a top-level window as the window manager's close button does (its close request).
+void CloseByWindowManager(const std::string& Window) {
+  Shell("wmctrl -i -c " + Window);
+}
+
+// A click on the session window's close button: the window goes, the program runs on and ends well.
+TEST_F(Desktop, ClosingTheSessionWindowLeavesTheProgramRunning) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kSessionCloseX) + " " +
+        std::to_string(kSessionCloseY) + " click 1");
+  // the idle updates of the actions run a few times meanwhile
+  EXPECT_FALSE(WaitFor([&] { return !Running(); }, 2000)) << Said();
+  Picture("closed");
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// The main window closed by the window manager while the file dialog of the list's snapshot is up:
+// the close waits for the dialog; the program runs on, and ends well once the dialog is gone.
+TEST_F(Desktop, ClosingTheMainWindowWhileAFileDialogRunsWaitsForIt) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " 150 " + std::to_string(kFirstRowY) + " click 3");
+  std::string keys;
+  for (int i = 0; i < kPopupSnapshot; ++i) keys += " Down";
+  Shell("xdotool key --delay 80" + keys + " Return");
+  const std::string dialog = Await("^Save As$");
+  ASSERT_FALSE(dialog.empty()) << "no file dialog";
+  CloseByWindowManager(main);
+  EXPECT_FALSE(WaitFor([&] { return !Running(); }, 2000)) << Said();
+  Picture("closed-under-dialog");
+  Keys(dialog, "Escape");
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Save As$").empty(); })) << "the dialog stayed";
+  EXPECT_TRUE(Running()) << Said();
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// The program closed by the window manager while the connections list is dropped down: the list
+// goes with it, and its close-up handler is not run on the main window being destroyed.
+TEST_F(Desktop, ClosingTheProgramWithTheConnectionsListDownEndsItWell) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kConnectionsX) + " " +
+        std::to_string(kConnectionsY) + " click 1");
+  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// The first start (no stored bounds: 0, 0, 800 x 600) puts the main window's frame, title bar and all,
+// at the screen's top left corner; a stored place is the frame's too, and a restart keeps it.
+TEST_F(Desktop, TheMainWindowsFrameStandsWhereItsLeftAndTopSay) {
+  std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  TRect frame;
+  ASSERT_TRUE(WaitFor([&] {
+    frame = FrameOf(main);
+    return frame.Top == 0 && frame.Left == 0;
+  })) << frame.Left
+      << "," << frame.Top;
+  EXPECT_EQ(frame.Right, 800);
+  EXPECT_EQ(frame.Bottom, 600);
+  Picture("first-start");
+  // moved by the user to (50, 40), then the program ends and starts again
+  Shell("xdotool windowmove " + main + " 50 40");
+  ASSERT_TRUE(WaitFor([&] { return FrameOf(main).Left > 0; }));
+  frame = FrameOf(main);
+  CloseByWindowManager(main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  EXPECT_NE(Settings().find("\"Left\"=\"" + std::to_string(frame.Left) + "\""), std::string::npos)
+      << Settings();
+  EXPECT_NE(Settings().find("\"Top\"=\"" + std::to_string(frame.Top) + "\""), std::string::npos)
+      << Settings();
+  Start();
+  main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  TRect again;
+  EXPECT_TRUE(WaitFor([&] { return (again = FrameOf(main)) == frame; }))
+      << again.Left << "," << again.Top << " " << again.Width() << "x" << again.Height() << " against "
+      << frame.Left << "," << frame.Top << " " << frame.Width() << "x" << frame.Height();
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+// The program driven by seeded random input on a desktop with a window manager (openbox), the
+// instance's workload changing underneath: clicks, double clicks, drags, wheel turns, keys, typing,
+// resizes, moves and closes, each on one of the program's own windows. The program must neither
+// crash nor report a sanitizer error; when it ends (its own "Выход", its main window closed) it ends
+// with code 0 and is started again.
+//
+// The walk is reproducible from its seed (the same seed gives the same choices) and its step log
+// (random-input/seed-<seed>.log under the build tree, one line a step). Knobs from the environment:
+//   TALVIK_RANDOM_SEED      the seed (default 1)
+//   TALVIK_RANDOM_STEPS     the number of steps (default 120: the short run of the test suite)
+//   TALVIK_RANDOM_SECONDS   run for that long instead, whatever the number of steps
+// scripts/program-random-input runs long walks on several seeds.
+#include <unistd.h>
+
+#include <random>
+
+#include "E2EHarness.h"
+
+namespace {
+
+using e2e::Output;
+using e2e::WaitFor;
+using e2e::WindowNamed;
+
+// A command of the walk, given at most a few seconds: an X call that waits on a window which never
+// comes must not hold the walk up.
+bool Sh(const std::string& Command) {
+  return x11test::Shell("timeout 5 " + Command);
+}
+
+int EnvInt(const char* Name, int Default) {
+  const char* v = std::getenv(Name);
+  return v && *v ? std::atoi(v) : Default;
+}
+
+// Windows narrower or lower than this get no input.
+constexpr int kLeast = 4;
+// After so many steps in a row without a window to give input to, the program's windows are restored.
+constexpr int kIdleSteps = 5;
+// Rounds of answering and closing before a program that does not end fails the walk.
+constexpr int kEndRounds = 8;
+
+// The geometry of a window on the screen.
+struct Place {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+class RandomInput : public e2e::ProgramTest {
+ protected:
+  void SetUp() override {
+    e2e::ProgramTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+    // a notification area, for the program's icon when its settings ask for one
+    ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+    seed_ = static_cast<unsigned>(EnvInt("TALVIK_RANDOM_SEED", 1));
+    random_.seed(seed_);
+    const std::string dir = x11test::ScreenshotDir() + "/../random-input";
+    std::filesystem::create_directories(dir);
+    logPath_ = dir + "/seed-" + std::to_string(seed_) + ".log";
+    log_.open(logPath_, std::ios::trunc);
+    // whatever the program writes through its file dialogs stays in the test's own folder
+    oldCwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    if (const char* home = std::getenv("HOME")) oldHome_ = home;
+    setenv("HOME", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (workload_) {
+      Sh(Sim() + " stop");
+      pclose(workload_);
+    }
+    std::filesystem::current_path(oldCwd_);
+    setenv("HOME", oldHome_.c_str(), 1);
+    if (HasFailure()) {
+      std::fprintf(stderr, "random-input: seed %u, step log %s; its last steps:\n", seed_, logPath_.c_str());
+      const std::size_t from = steps_.size() > 25 ? steps_.size() - 25 : 0;
+      for (std::size_t i = from; i < steps_.size(); ++i) std::fprintf(stderr, "  %s\n", steps_[i].c_str());
+    }
+    e2e::ProgramTest::TearDown();
+  }
+
+  std::string Sim() const {
+    const char* bin = std::getenv("TALVIK_BINARY_DIR");
+    return std::string(bin ? bin : ".") + "/oracle_sim/talvik-sim " + (dir_ / "sim.db").string();
+  }
+  int Pick(int Below) { return std::uniform_int_distribution<int>(0, Below - 1)(random_); }
+  template <class T>
+  const T& PickOf(const std::vector<T>& From) {
+    return From[static_cast<std::size_t>(Pick(static_cast<int>(From.size())))];
+  }
+  void Log(const std::string& What) {
+    steps_.push_back(std::to_string(step_) + ": " + What);
+    log_ << steps_.back() << '\n';
+    log_.flush();
+  }
+  // Runs an xdotool (or other) command as a step, logged.
+  void Do(const std::string& What, const std::string& Command) {
+    Log(What + "  [" + Command + "]");
+    Sh(Command);
+  }
+
+  // The program's visible windows (top-level ones, its menus and drop-downs among them).
+  std::vector<std::string> Windows() const {
+    std::vector<std::string> ids;
+    std::istringstream in(
+        Output("xdotool search --onlyvisible --pid " + std::to_string(pid_) + " 2>/dev/null"));
+    for (std::string id; std::getline(in, id);)
+      if (!id.empty()) ids.push_back(id);
+    return ids;
+  }
+  static Place PlaceOf(const std::string& Window) {
+    std::istringstream g(Output("xdotool getwindowgeometry --shell " + Window +
+                                " 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=' | cut -d= -f2"));
+    Place p;
+    g >> p.x >> p.y >> p.w >> p.h;
+    return p;
+  }
+  static std::string NameOf(const std::string& Window) {
+    return Output("xdotool getwindowname " + Window + " 2>/dev/null");
+  }
+  // Whether the window manager frames it (menus and drop-downs bypass it).
+  static bool Managed(const std::string& Window) {
+    return Output("xwininfo -id " + Window + " 2>/dev/null | grep 'Override Redirect State: yes'").empty();
+  }
+
+  // The program ended or died: a failure unless it ended well; false when it still runs.
+  bool Ended() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    pid_ = 0;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    Log("the program ended with code " + std::to_string(code));
+    EXPECT_EQ(code, 0) << Said();
+    ExpectCleanOutput();
+    return true;
+  }
+  std::string Said() const {
+    std::ifstream f(dir_ / "talvik.out");
+    std::stringstream text;
+    text << f.rdbuf();
+    return text.str();
+  }
+  void ExpectCleanOutput() {
+    const std::string said = Said();
+    for (const char* bad : {"ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer"})
+      EXPECT_EQ(said.find(bad), std::string::npos) << said;
+  }
+  // Starts the program and logs on (the logon dialog gets the password).
+  void StartProgram() {
+    Log("start the program");
+    Start();
+    const std::string logon = Await("Oracle Logon");
+    ASSERT_FALSE(logon.empty()) << "no logon dialog" << Said();
+    Type(logon, "manager");
+    Keys(logon, "Return");
+    ASSERT_FALSE(Await("Talvik for Oracle").empty()) << "no main window" << Said();
+    ++starts_;
+  }
+  long ResidentKb() const {
+    std::ifstream f("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(f, line);)
+      if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+  }
+
+  // The workload changes: sessions come and go, logins are restricted and let in again, a user's or
+  // the program's own session is killed or its line cut.
+  void ChangeWorkload() {
+    switch (Pick(6)) {
+      case 0:
+        Do("workload: reshape", Sim() + " shape --sessions " + std::to_string(2 + Pick(12)) + " --busy " +
+                                    std::to_string(Pick(101)));
+        break;
+      case 1:
+        Do("workload: restricted logins on", Sim() + " restrict on");
+        break;
+      case 2:
+        Do("workload: restricted logins off", Sim() + " restrict off");
+        break;
+      case 3:
+      case 4: {
+        const bool own = Pick(2) == 0;
+        const std::string pair =
+            e2e::SystemQuery(own ? "select sid || ' ' || serial# from v$session where client_info = 'Talvik'"
+                                 : "select sid || ' ' || serial# from v$session where type = 'USER' and "
+                                   "client_info is null and username <> 'SYSTEM'")
+                .First();
+        if (!pair.empty())
+          Do(std::string("workload: ") + (Pick(2) ? "kill " : "cut ") +
+                 (own ? "the program's session" : "a session"),
+             Sim() + (Pick(2) ? " kill " : " cut ") + pair);
+        break;
+      }
+      default:
+        Do("workload: sessions log on and off", Sim() + " shape --logoffs on");
+        break;
+    }
+  }
+
+  // The program's windows the window manager shaded or minimised (a wheel turn or a click on a title
+  // bar does that) are given back, as a user would from the desktop.
+  void Restore() {
+    std::istringstream in(Output("xdotool search --pid " + std::to_string(pid_) + " 2>/dev/null"));
+    for (std::string id; std::getline(in, id);) {
+      const std::string name = id.empty() ? "" : NameOf(id);
+      if (name.empty() || !Managed(id)) continue;
+      Sh("wmctrl -i -r " + id + " -b remove,shaded,hidden");
+      if (name.rfind("Talvik for Oracle", 0) == 0) Do("restore the main window", "wmctrl -i -a " + id);
+    }
+  }
+
+  // One step of input on one of the program's windows; false when no window could take it.
+  bool Step() {
+    const std::vector<std::string> windows = Windows();
+    if (windows.empty()) return false;
+    const std::string window = PickOf(windows);
+    const std::string name = NameOf(window);
+    // the toolkit's file dialog is not the program's: it is only closed
+    if (name == "Save As" || name == "Open") {
+      Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape");
+      return true;
+    }
+    // a logon dialog most often gets the password, so that the walk goes on logged on
+    if (name == "Oracle Logon" && Pick(4) != 0) {
+      Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager");
+      Sh("xdotool windowfocus --sync " + window + " key Return");
+      return true;
+    }
+    const Place p = PlaceOf(window);
+    if (p.w < kLeast || p.h < kLeast) return false;  // the application's own hidden window
+    const std::string at = std::to_string(p.x + Pick(p.w)) + " " + std::to_string(p.y + Pick(p.h));
+    const std::string on = " on '" + name + "' " + window;
+    static const std::vector<std::string> kKeys = {
+        "Return",    "Escape",   "Tab",   "shift+Tab", "Up",        "Down",   "Left",   "Right",
+        "Prior",     "Next",     "Home",  "End",       "F5",        "F2",     "F3",     "F4",
+        "F7",        "F8",       "F10",   "space",     "Delete",    "ctrl+c", "ctrl+a", "alt+Down",
+        "ctrl+Home", "ctrl+End", "alt+f", "alt+s",     "BackSpace", "Insert"};
+    const int what = Pick(100);
+    if (what < 34) {
+      Do("click" + on, "xdotool mousemove " + at + " click 1");
+    } else if (what < 40) {
+      Do("double click" + on, "xdotool mousemove " + at + " click --repeat 2 --delay 60 1");
+    } else if (what < 48) {
+      Do("right click" + on, "xdotool mousemove " + at + " click 3");
+    } else if (what < 53) {
+      Do("wheel" + on, "xdotool mousemove " + at + " click " + (Pick(2) ? "4" : "5"));
+    } else if (what < 60) {
+      const std::string by = std::to_string(Pick(201) - 100) + " " + std::to_string(Pick(201) - 100);
+      Do("drag" + on + " by " + by, "xdotool mousemove " + at + " mousedown 1 mousemove_relative -- " + by +
+                                        " mousemove_relative -- 1 1 mouseup 1");
+    } else if (what < 84) {
+      const std::string key = PickOf(kKeys);
+      Do("key " + key + on, "xdotool key --delay 20 " + key);
+    } else if (what < 89) {
+      // (quoted for the shell)
+      static const std::vector<std::string> kTexts = {"abc", "SCOTT", "1", "%", "\"'\"", "'x y'", "Ж", "0.5"};
+      Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
+    } else if (what < 95 && Managed(window)) {
+      const std::string size = std::to_string(60 + Pick(1000)) + " " + std::to_string(40 + Pick(800));
+      Do("resize" + on + " to " + size, "xdotool windowsize " + window + " " + size);
+    } else if (what < 98 && Managed(window)) {
+      const std::string to = std::to_string(Pick(700)) + " " + std::to_string(Pick(500));
+      Do("move" + on + " to " + to, "xdotool windowmove " + window + " " + to);
+    } else if (Managed(window)) {
+      Do("close" + on, "wmctrl -i -c " + window);
+    }
+    return true;
+  }
+
+  // Every box and dialog answered with Escape, then the main window given back and closed: the
+  // program must end.
+  void EndProgram() {
+    for (int round = 0; round < kEndRounds && pid_ > 0 && !Ended(); ++round) {
+      std::string main;
+      for (const std::string& w : Windows()) {
+        if (NameOf(w).rfind("Talvik for Oracle", 0) == 0)
+          main = w;
+        else if (Managed(w))
+          Sh("xdotool windowactivate --sync " + w + " key Escape");
+      }
+      Sh("xdotool key Escape");  // a menu or a dropped list
+      if (main.empty())
+        main = Output("xdotool search --pid " + std::to_string(pid_) +
+                      " --name '^Talvik for Oracle' 2>/dev/null | head -1");
+      if (!main.empty()) {
+        Sh("wmctrl -i -a " + main);
+        Sh("wmctrl -i -c " + main);
+      }
+      WaitFor([&] { return pid_ <= 0 || Ended(); }, 1500);
+    }
+    EXPECT_EQ(pid_, 0) << "the program did not end" << Said();
+  }
+
+  unsigned seed_ = 1;
+  std::mt19937 random_;
+  std::string logPath_;
+  std::ofstream log_;
+  std::vector<std::string> steps_;
+  int step_ = 0;
+  int starts_ = 0;
+  std::filesystem::path oldCwd_;
+  std::string oldHome_;
+  FILE* workload_ = nullptr;
+};
+
+TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnError) {
+  const int steps = EnvInt("TALVIK_RANDOM_STEPS", 120);
+  const int seconds = EnvInt("TALVIK_RANDOM_SECONDS", 0);
+  e2e::CreateInstance();
+  workload_ = popen((Sim() + " run --sessions 6 --busy 40 --period 700 --seed " + std::to_string(seed_) +
+                     " --seconds 86400 >/dev/null 2>&1")
+                        .c_str(),
+                    "r");
+  ASSERT_NE(workload_, nullptr);
+  Prefill("SYSTEM", "SIM");
+  StartProgram();
+  const long firstKb = ResidentKb();
+  long lastKb = firstKb;
+  const auto started = std::chrono::steady_clock::now();
+  int idle = 0;    // steps in a row that found no window to give input to
+  int inputs = 0;  // steps that gave input to a window
+  auto more = [&] {
+    if (seconds > 0) return std::chrono::steady_clock::now() - started < std::chrono::seconds(seconds);
+    return step_ < steps;
+  };
+  for (; more() && !HasFailure(); ++step_) {
+    if (step_ % 25 == 24) ChangeWorkload();
+    const bool gave = Step();
+    inputs += gave ? 1 : 0;
+    idle = gave ? 0 : idle + 1;
+    if (idle > 0 && idle % kIdleSteps == 0) Restore();
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    if (Ended()) {
+      if (HasFailure()) break;
+      StartProgram();
+      if (HasFatalFailure()) break;
+    } else if (pid_ > 0) {
+      lastKb = ResidentKb();
+    }
+  }
+  const double minutes =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 60.0;
+  std::printf(
+      "random-input: seed %u, %d steps (%d with input) in %.1f minutes, %d starts, resident %ld kB at the "
+      "first start, %ld kB at the last step\n",
+      seed_, step_, inputs, minutes, starts_, firstKb, lastKb);
+  Log("end: " + std::to_string(step_) + " steps");
+  if (!HasFailure()) EndProgram();
+}
+
+}  // namespace
