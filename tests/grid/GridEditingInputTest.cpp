@@ -196,9 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PermissionCase{"NoRightsOnARecord", {}, false, false, false}),
     [](const ::testing::TestParamInfo<PermissionCase>& i) { return std::string(i.param.Name); });
 
-// ---- the incremental search, Shift+Down, the filter cell, actions and the focus
-
-class GridChoosing : public PeopleGrid {
+// A focused grid over ID, NAME and FLAG.
+class BoundPeopleGrid : public PeopleGrid {
  protected:
   void SetUp() override {
     PeopleGrid::SetUp();
@@ -207,6 +206,12 @@ class GridChoosing : public PeopleGrid {
     grid->SetFocus();
     Pump();
   }
+};
+
+// ---- the incremental search, Shift+Down, the filter cell, actions and the focus
+
+class GridChoosing : public BoundPeopleGrid {
+ protected:
   int Id() { return people->F("ID")->AsInteger(); }
 };
 
@@ -295,15 +300,8 @@ TEST_F(GridChoosing, LosingAndTakingTheFocusRepaintsTheSelectedRecords) {
 
 // ---- the mouse
 
-class GridMouseGaps : public PeopleGrid {
+class GridMouseGaps : public BoundPeopleGrid {
  protected:
-  void SetUp() override {
-    PeopleGrid::SetUp();
-    Columns({"ID", "NAME", "FLAG"});
-    grid->LayoutChanged();  // every column bound: each a tab stop
-    grid->SetFocus();
-    Pump();
-  }
   // How many pixels of the client column X, from Top to Bottom, differ from Before.
   int Changed(int X, int Top, int Bottom, const std::vector<COLORREF>& Before) {
     int n = 0;
