@@ -1600,7 +1600,10 @@ class Tx {
       group = " GROUP BY ";
       for (size_t i = 0; i < s.groupBy.size(); ++i) {
         SqlType t;
-        group += (i ? ", " : "") + Emit(*s.groupBy[i], sc.get(), t);
+        std::string term = Emit(*s.groupBy[i], sc.get(), t);
+        // SQLite reads an integer literal here as a select-list position; Oracle groups by the value
+        if (IsSignedNumber(*s.groupBy[i])) term = "CAST(" + term + " AS NUMERIC)";
+        group += (i ? ", " : "") + term;
       }
     }
     if (s.having) {
@@ -1640,6 +1643,11 @@ class Tx {
   }
 
   std::vector<std::unique_ptr<Scope>> scopes_;
+
+  static bool IsSignedNumber(const Expr& e) {
+    if (e.kind == Expr::Number) return true;
+    return e.kind == Expr::Unary && (e.text == "-" || e.text == "+") && IsSignedNumber(*e.args[0]);
+  }
 
   static bool HasAggregate(const Expr& e) {
     if (e.kind == Expr::Func &&

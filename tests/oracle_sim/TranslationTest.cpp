@@ -298,6 +298,10 @@ TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
       {"select comm from emp where deptno = 30 order by comm desc", {"", "", "1400", "500", "300", "0"}},
       {"select deptno, count(*) from emp group by deptno having count(*) > 4 order by 1", {"20|5", "30|6"}},
       {"select deptno from dept minus select deptno from emp", {"40"}},
+      // a number in GROUP BY is a value to group by, not a select-list position
+      {"select count(*), sum(sal) from emp group by 2", {"14|29025"}},
+      {"select count(*) from emp group by -3", {"14"}},
+      {"select count(*), sum(sal) from emp group by 2 union all select 1, 2 from dual", {"14|29025", "1|2"}},
       {"select deptno from dept where deptno < 20 union all select 99 from dual order by 1", {"10", "99"}},
       {"select count(*) from (select e.*, e.rowid from emp e where e.deptno = 10)", {"3"}},
       {"select ename from emp where empno = '7369'", {"SMITH"}},
