@@ -482,6 +482,8 @@ TBasicAction* TBarCustomItem::Action() const {
 void TBarCustomItem::SetAction(TBasicAction* Value) {
   if (!Value) {
     actionLink_.reset();
+    // the handler taken from the action belongs to the action's owner, which may be on its way out
+    if (onClickFromAction_) SetOnClick(nullptr);
     return;
   }
   if (!actionLink_) actionLink_ = std::make_unique<TBarCustomItemActionLink>(this);

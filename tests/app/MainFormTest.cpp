@@ -302,6 +302,19 @@ TEST_F(MainFormTest, TheBarsStandOnTheTopDockAndTheSessionCommandsShowOnlyWhileT
   MainForm->UnregisterSessionActions();
   EXPECT_EQ(Line(MainForm->ToolBarView->Items()), "(AutoRefresh),(Refresh)");
   EXPECT_EQ(MainForm->ToolBarView->Items()->Items(1)->Action(), nullptr);
+  {
+    // the hidden item keeps no handler of the window that went: its shortcut runs nothing
+    int refreshed = 0;
+    auto* refresh = dynamic_cast<TAction*>(list->Actions(0));
+    refresh->SetShortCut(VK_F5);
+    refresh->SetOnExecute([&](TObject*) { ++refreshed; });
+    MainForm->RegisterSessionActions(list, images);
+    MainForm->UnregisterSessionActions();
+    TMessage key = MakeMessage(WM_KEYDOWN, VK_F5, 0);
+    MainForm->ToolBarView->IsShortCut(key);
+    EXPECT_EQ(refreshed, 0);
+    EXPECT_FALSE(MainForm->ToolBarView->Items()->Items(1)->OnClick());
+  }
   MainForm->RegisterSessionActions(list, images);
   delete owner;  // freed without unregistering: the items lose their actions, nothing dangles
   Application->ProcessMessages();

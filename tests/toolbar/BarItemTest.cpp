@@ -278,6 +278,41 @@ TEST_F(BarItemTest, ActionPropertiesCopyAllOrOnlyDefaults) {
   EXPECT_EQ(gone->Action(), nullptr);
 }
 
+// The OnClick an item took from its action belongs to the action's owner: once the item lets go of
+// the action (set to none, or the action freed with its form), a click or shortcut runs none of it.
+TEST_F(BarItemTest, AnItemThatLetsGoOfItsActionRunsNoneOfItsHandler) {
+  int executed = 0, own = 0;
+  TAction action(&owner_);
+  action.SetShortCut(scCtrl | 'K');
+  action.SetOnExecute([&](TObject*) { ++executed; });
+
+  TBarItem* unset = AddTo(root_, "unset");
+  unset->SetAction(&action);
+  unset->SetAction(nullptr);
+  unset->Click();
+  EXPECT_EQ(executed, 0) << "an item set to no action";
+  EXPECT_FALSE(unset->OnClick());
+
+  TBarItem* freed = AddTo(root_, "freed");
+  {
+    TAction temporary(&owner_);
+    temporary.SetOnExecute([&](TObject*) { ++executed; });
+    freed->SetAction(&temporary);
+  }
+  freed->Click();
+  EXPECT_EQ(executed, 0) << "an item whose action was freed";
+
+  TBarItem* mine = AddTo(root_, "mine");
+  mine->SetOnClick([&](TObject*) { ++own; });
+  action.IncludeComponentState(csLoading);  // defaults only: the own OnClick is kept
+  mine->SetAction(&action);
+  action.ExcludeComponentState(csLoading);
+  mine->SetAction(nullptr);
+  mine->Click();
+  EXPECT_EQ(own, 1) << "an item's own OnClick stays when the action goes";
+  EXPECT_EQ(executed, 0);
+}
+
 TEST_F(BarItemTest, ClickPrecedenceAndAutoCheck) {
   std::vector<std::string> calls;
   TAction action(&owner_);
