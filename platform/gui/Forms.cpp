@@ -676,6 +676,11 @@ void TCustomForm::Dispatch(TMessage& m) {
         Application->Minimize();
         return;
       }
+      if ((m.WParam & 0xFFF0) == SC_RESTORE && Application && Application->MainForm() == this &&
+          HandleAllocated() && IsIconic(Handle())) {
+        Application->Restore();
+        return;
+      }
       DefaultHandler(m);
       return;
     case WM_SIZE:
@@ -1199,6 +1204,7 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
 }
 
 void TApplication::Minimize() {
+  CancelHint();
   if (mainForm_ && mainForm_->HandleAllocated()) ShowWindow(mainForm_->Handle(), SW_MINIMIZE);
   // the application's own window goes down with it: its hooks hear it as minimised
   SendMessage(Handle(), WM_SIZE, SIZE_MINIMIZED, 0);
@@ -1284,6 +1290,10 @@ void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
 void TApplication::ActivateHint(TPoint CursorPos) {
   TControl* c = hintControl_;
   if (!c || !showHint_) return;
+  // no hint for a control whose window went down to an icon meanwhile
+  if (TWinControl* w = dynamic_cast<TWinControl*>(c) ? dynamic_cast<TWinControl*>(c) : c->Parent();
+      w && w->HandleAllocated() && IsIconic(GetAncestor(w->Handle(), GA_ROOT)))
+    return;
   THintInfo info;
   info.HintControl = c;
   info.CursorPos = c->ScreenToClient(CursorPos);

@@ -121,5 +121,6 @@ void HostClosed(HWND topLevel);                         // the desktop asked to 
 void HostFrameChanged(HWND topLevel, const RECT& r);    // the desktop's frame round the window changed
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
+void HostMinimized(HWND topLevel, bool minimized);  // the desktop minimised or restored the window
 
 }  // namespace talvik::gui::detail

@@ -250,6 +250,7 @@ class HostWidget : public QWidget {
   }
   void changeEvent(QEvent* e) override {
     if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
+    if (e->type() == QEvent::WindowStateChange && !applying) detail::HostMinimized(hwnd_, isMinimized());
     QWidget::changeEvent(e);
   }
 
@@ -398,6 +399,14 @@ class QtHost : public Host {
   }
   void Activate() override {
     if (widget_->isVisible() && !popup_) widget_->activateWindow();
+  }
+  void MinimizedChanged(bool minimized) override {
+    if (popup_ || widget_->isMinimized() == minimized) return;
+    widget_->applying = true;
+    // a hidden window keeps the state for when it shows
+    widget_->setWindowState(minimized ? widget_->windowState() | Qt::WindowMinimized
+                                      : widget_->windowState() & ~Qt::WindowMinimized);
+    widget_->applying = false;
   }
   void TitleChanged(const std::string& title) override {
     widget_->setWindowTitle(QString::fromStdString(title));
@@ -792,6 +801,12 @@ void HostFrameChanged(HWND topLevel, const RECT& r) {
     SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(),
                  SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
   });
+}
+
+void HostMinimized(HWND topLevel, bool minimized) {
+  // as the frame's own minimise and restore commands would: the window hears it as a system command
+  if (minimized != static_cast<bool>(IsIconic(topLevel)))
+    PostMessage(topLevel, WM_SYSCOMMAND, minimized ? SC_MINIMIZE : SC_RESTORE, 0);
 }
 
 void HostActivated(HWND topLevel, bool active) {

@@ -157,6 +157,8 @@ class Host {
   virtual void Raise() = 0;
   virtual void Activate() = 0;
   virtual void TitleChanged(const std::string& title) = 0;
+  // The window went down to an icon (or came back): the desktop shows it so.
+  virtual void MinimizedChanged(bool /*minimized*/) {}
   // The window's region changed: nullptr is no region (the whole rectangle shows), an empty list
   // shows nothing at all, else the rectangles (window coordinates) that show.
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}

@@ -387,7 +387,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
         CallHooks(WH_CBT, HCBT_MINMAX, reinterpret_cast<WPARAM>(hwnd), cmd);
         w->restoreRect = w->rect;
         w->maximized = true;
-        w->minimized = false;
+        if (w->minimized) {
+          w->minimized = false;
+          if (w->host) w->host->MinimizedChanged(false);
+        }
         MONITORINFO mi;
         GetMonitorInfo(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), mi);
         RECT a = mi.rcWork;
@@ -403,16 +406,25 @@ bool ShowWindow(HWND hwnd, int cmd) {
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:
-      w->minimized = true;
       if (!w->parent) {
+        // what holds the mouse (a dropped-down list, a menu) lets go: nothing stays on the desktop
+        // over a window that went down
+        if (HWND capture = S().capture) SendMessage(capture, WM_CANCELMODE, 0, 0);
+        if (!(w = W(hwnd))) return was;
+        const bool already = w->minimized;
+        w->minimized = true;
+        if (!already && w->host) w->host->MinimizedChanged(true);
         Send(w, WM_SIZE, SIZE_MINIMIZED, 0);
         if (S().active == hwnd) SetActiveWindow(H(w->owner));
+      } else {
+        w->minimized = true;
       }
       return was;
     case SW_RESTORE:
     case SW_SHOWNORMAL:
       if (w->minimized) {
         w->minimized = false;
+        if (!w->parent && w->host) w->host->MinimizedChanged(false);
         Send(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->client.Width(), w->client.Height()));
       }
       if (w->maximized && cmd == SW_RESTORE) {

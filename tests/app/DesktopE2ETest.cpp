@@ -94,6 +94,26 @@ TEST_F(Desktop, ClosingTheProgramWithTheConnectionsListDownEndsItWell) {
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
+// The main window minimised while the connections list is down, the mouse resting on it: the list
+// and the hint go with the window rather than stay on the desktop where no click reaches them.
+TEST_F(Desktop, MinimisingTheMainWindowTakesTheDroppedListAndTheHintWithIt) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kConnectionsX) + " " +
+        std::to_string(kConnectionsY) + " click 1");
+  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  Shell("xdotool mousemove_relative 0 30");  // over the list, where a hint may come up
+  Shell("xdotool windowminimize --sync " + main);
+  EXPECT_TRUE(WaitFor([&] { return OpenMenus() == 0; })) << OpenMenus() << " popups stayed on screen";
+  Picture("minimised-with-list-down");
+  Shell("wmctrl -i -a " + main);
+  ASSERT_TRUE(WaitFor([&] {
+    return !Output("xdotool search --onlyvisible --name '^Talvik for Oracle' 2>/dev/null").empty();
+  }));
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
 // The first start (no stored bounds: 0, 0, 800 x 600) puts the main window's frame, title bar and all,
 // at the screen's top left corner; a stored place is the frame's too, and a restart keeps it.
 TEST_F(Desktop, TheMainWindowsFrameStandsWhereItsLeftAndTopSay) {
