@@ -114,6 +114,30 @@ TEST_F(Desktop, MinimisingTheMainWindowTakesTheDroppedListAndTheHintWithIt) {
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
+// With the tray icon on, the desktop's minimise sends the main window to the tray as the program's
+// own does; a click on the icon brings it back on screen, not as an icon.
+TEST_F(Desktop, TheDesktopsMinimiseSendsTheMainWindowToTheTrayAndTheIconBringsItBack) {
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  const std::string main = Main("\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  Shell("xdotool windowminimize --sync " + main);
+  // in the tray the window is withdrawn from the desktop, not an icon on it
+  const auto state = [&] { return Output("xprop -id " + main + " WM_STATE 2>/dev/null"); };
+  const auto mapped = [&] { return Output("xwininfo -id " + main + " 2>/dev/null | grep 'Map State'"); };
+  EXPECT_TRUE(WaitFor([&] {
+    return state().find("Iconic") == std::string::npos && mapped().find("IsUnMapped") != std::string::npos;
+  })) << state()
+      << mapped();
+  Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+  EXPECT_TRUE(WaitFor([&] { return !WindowNamed("^Talvik for Oracle").empty(); }))
+      << "the window did not come back on screen";
+  Picture("back-from-the-tray");
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
 // The first start (no stored bounds: 0, 0, 800 x 600) puts the main window's frame, title bar and all,
 // at the screen's top left corner; a stored place is the frame's too, and a restart keeps it.
 TEST_F(Desktop, TheMainWindowsFrameStandsWhereItsLeftAndTopSay) {
