@@ -10,6 +10,12 @@ using e2e::WaitFor;
 using e2e::WindowNamed;
 using x11test::Shell;
 
+// Where things stand in the main window (relative to its top left corner).
+constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window's close button
+constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box on "Соединения"
+constexpr int kFirstRowY = 141;                           // the session list's first row
+constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
+
 class Desktop : public e2e::ProgramTest {
  protected:
   void SetUp() override {
@@ -28,6 +34,13 @@ class Desktop : public e2e::ProgramTest {
     int status = 0;
     return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
   }
+  // A click on the connections box of "Соединения": its list drops down.
+  void DropTheConnectionsList(const std::string& Main) {
+    ASSERT_FALSE(Main.empty());
+    Shell("xdotool mousemove --window " + Main + " " + std::to_string(kConnectionsX) + " " +
+          std::to_string(kConnectionsY) + " click 1");
+    ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  }
   // What the program wrote so far.
   std::string Said() {
     std::ifstream f(dir_ / "talvik.out");
@@ -36,12 +49,6 @@ class Desktop : public e2e::ProgramTest {
     return text.str();
   }
 };
-
-// Where things stand in the main window (relative to its top left corner).
-constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window's close button
-constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box on "Соединения"
-constexpr int kFirstRowY = 141;                           // the session list's first row
-constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
 
 // Closes a top-level window as the window manager's close button does (its close request).
 void CloseByWindowManager(const std::string& Window) {
@@ -86,10 +93,7 @@ TEST_F(Desktop, ClosingTheMainWindowWhileAFileDialogRunsWaitsForIt) {
 // goes with it, and its close-up handler is not run on the main window being destroyed.
 TEST_F(Desktop, ClosingTheProgramWithTheConnectionsListDownEndsItWell) {
   const std::string main = Main();
-  ASSERT_FALSE(main.empty());
-  Shell("xdotool mousemove --window " + main + " " + std::to_string(kConnectionsX) + " " +
-        std::to_string(kConnectionsY) + " click 1");
-  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  ASSERT_NO_FATAL_FAILURE(DropTheConnectionsList(main));
   CloseByWindowManager(main);
   EXPECT_EQ(Exit(), 0) << Said();
 }
@@ -98,10 +102,7 @@ TEST_F(Desktop, ClosingTheProgramWithTheConnectionsListDownEndsItWell) {
 // and the hint go with the window rather than stay on the desktop where no click reaches them.
 TEST_F(Desktop, MinimisingTheMainWindowTakesTheDroppedListAndTheHintWithIt) {
   const std::string main = Main();
-  ASSERT_FALSE(main.empty());
-  Shell("xdotool mousemove --window " + main + " " + std::to_string(kConnectionsX) + " " +
-        std::to_string(kConnectionsY) + " click 1");
-  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  ASSERT_NO_FATAL_FAILURE(DropTheConnectionsList(main));
   Shell("xdotool mousemove_relative 0 30");  // over the list, where a hint may come up
   Shell("xdotool windowminimize --sync " + main);
   EXPECT_TRUE(WaitFor([&] { return OpenMenus() == 0; })) << OpenMenus() << " popups stayed on screen";
