@@ -804,9 +804,12 @@ void HostFrameChanged(HWND topLevel, const RECT& r) {
 }
 
 void HostMinimized(HWND topLevel, bool minimized) {
-  // as the frame's own minimise and restore commands would: the window hears it as a system command
-  if (minimized != static_cast<bool>(IsIconic(topLevel)))
-    PostMessage(topLevel, WM_SYSCOMMAND, minimized ? SC_MINIMIZE : SC_RESTORE, 0);
+  // as the frame's own minimise and restore commands would: the window hears it as a system command,
+  // at once, so that a restore following close on a minimise finds the state the minimise left
+  Guarded([&] {
+    if (minimized != static_cast<bool>(IsIconic(topLevel)))
+      SendMessage(topLevel, WM_SYSCOMMAND, minimized ? SC_MINIMIZE : SC_RESTORE, 0);
+  });
 }
 
 void HostActivated(HWND topLevel, bool active) {
