@@ -58,6 +58,7 @@ const std::unordered_map<int, Message>& Messages() {
       {936, {"missing expression"}},
       {937, {"not a single-group group function"}},
       {938, {"not enough arguments for function"}},
+      {939, {"too many arguments for function"}},
       {940, {"invalid ALTER command"}},
       {942, {"table or view does not exist"}},
       {947, {"not enough values"}},

@@ -45,6 +45,11 @@ std::string QuoteText(const std::string& text) {
 
 namespace {
 
+// The most arguments a function call takes: DECODE's 255 parts are the server's own limit; any
+// other call becomes one SQLite call, which takes 127 at most (a few are kept for what we add).
+constexpr size_t kMostDecodeArguments = 255;
+constexpr size_t kMostCallArguments = 120;
+
 std::string Num(const std::string& sql, const SqlType& t) {
   if (t.IsNumber()) return sql;
   return "ora_to_number(" + sql + ")";
@@ -949,17 +954,25 @@ class Tx {
   std::string EmitDecode(FuncCall& c) {
     [[maybe_unused]] auto& [e, f, a, t, ty] = c;
     // The matching runs once in ora_decode_pick (NULL matches NULL, numbers by value); the CASE on
-    // its answer computes only the result that was chosen.
+    // its answer computes only the result that was chosen. A DECODE of more search values than one
+    // SQLite call takes is a chain of such CASEs, each tried when the one before matched nothing.
     if (a.size() < 3) Raise(938, "", e.pos);
-    std::vector<std::string> keys = {a[0]};
-    std::string whens;
+    constexpr size_t kPairsPerPick = 100;
+    struct Pick {
+      std::vector<std::string> keys;
+      std::string whens;
+    };
+    std::vector<Pick> picks;
     SqlType res = SqlType::Unknown();
     int size = 0;
     size_t n = a.size();
     for (size_t i = 1; i + 1 < n; i += 2) {
-      keys.push_back(ToComparable(a[i], t[i], t[0]));
+      if (picks.empty() || picks.back().keys.size() > kPairsPerPick) picks.push_back({{a[0]}, ""});
+      Pick& p = picks.back();
+      p.keys.push_back(ToComparable(a[i], t[i], t[0]));
       if (res.unknown) res = t[i + 1];
-      whens += " WHEN " + std::to_string(keys.size() - 1) + " THEN " + ToComparable(a[i + 1], t[i + 1], res);
+      p.whens +=
+          " WHEN " + std::to_string(p.keys.size() - 1) + " THEN " + ToComparable(a[i + 1], t[i + 1], res);
       size = std::max(size, t[i + 1].unknown ? 0 : t[i + 1].size);
     }
     std::string otherwise = "NULL";
@@ -971,7 +984,9 @@ class Tx {
     if (res.unknown || res.ty == Ty::Char || res.ty == Ty::Varchar2) res = ResultText(size);
     ty = res;
     ty.nullable = true;
-    return "(CASE " + SqlCall("ora_decode_pick", keys) + whens + " ELSE " + otherwise + " END)";
+    for (auto p = picks.rbegin(); p != picks.rend(); ++p)
+      otherwise = "(CASE " + SqlCall("ora_decode_pick", p->keys) + p->whens + " ELSE " + otherwise + " END)";
+    return otherwise;
   }
 
   std::string EmitSubstr(FuncCall& c) {
@@ -1247,6 +1262,8 @@ class Tx {
       EmitObjectFunc(e, sc, ty, out);
       return out;
     }
+    // DECODE takes 255 parts, as on the server; any other call at most what one SQLite call takes
+    if (e.args.size() > (f == "DECODE" ? kMostDecodeArguments : kMostCallArguments)) Raise(939, "", e.pos);
     std::vector<std::string> a;
     std::vector<SqlType> t;
     static const std::set<std::string> aggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX"};

@@ -67,6 +67,41 @@ TEST_F(Translation, OuterJoinsInEveryForm) {
   });
 }
 
+// DECODE takes up to 255 parts, as on the server, however many search values one SQLite call takes;
+// beyond that, and for a call with more arguments than the simulator takes, ORA-00939.
+TEST_F(Translation, LongArgumentListsRunOrAreRefusedByName) {
+  auto decode = [](const std::string& x, int pairs, bool otherwise) {
+    std::string sql = "select decode(" + x;
+    for (int i = 1; i <= pairs; ++i) sql += ", " + std::to_string(i) + ", 'v" + std::to_string(i) + "'";
+    return sql + (otherwise ? ", 'none'" : "") + ") from dual";
+  };
+  auto coalesce = [](int n) {
+    std::string sql = "select coalesce(null";
+    for (int i = 1; i < n; ++i) sql += ", " + std::string(i + 1 == n ? "'last'" : "null");
+    return sql + ") from dual";
+  };
+  const std::string sql[] = {decode("1", 127, false),
+                             decode("101", 126, true),
+                             decode("127", 127, false),
+                             decode("128", 126, true),
+                             decode("null", 127, false),
+                             decode("1", 126, true) + " union all " + decode("2", 3, false),
+                             decode("1", 127, true),
+                             coalesce(120),
+                             coalesce(121)};
+  Check({
+      {sql[0].c_str(), {"v1"}},
+      {sql[1].c_str(), {"v101"}},
+      {sql[2].c_str(), {"v127"}},
+      {sql[3].c_str(), {"none"}},
+      {sql[4].c_str(), {""}},
+      {sql[5].c_str(), {"v1", "v2"}},
+      {sql[6].c_str(), {}, 939},
+      {sql[7].c_str(), {"last"}},
+      {sql[8].c_str(), {}, 939},
+  });
+}
+
 TEST_F(Translation, DecodeNvlConcatAndEmptyStrings) {
   Check({
       {"select decode(null, null, 'null matched', 'no') from dual", {"null matched"}},
