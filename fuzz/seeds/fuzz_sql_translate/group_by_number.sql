@@ -1,0 +1,1 @@
+select deptno, count(*), sum(sal) from emp group by 3 union all select 1, 2, 3 from dual
