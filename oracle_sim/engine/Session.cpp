@@ -411,8 +411,19 @@ void SessionState::RaiseSqlite(int rc) {
   if (ParseOraMessage(msg, e)) throw e;
   if ((rc & 0xFF) == SQLITE_INTERRUPT || interrupted.load()) Raise(1013);
   if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) Raise(54);
-  // expressions nested deeper than the instance can take (the parser's own limit is the same)
-  if (msg.find("parser stack overflow") != std::string::npos) Raise(3001);
+  // what SQLite refuses that the server refuses as well, by a fragment of SQLite's message
+  static const struct {
+    const char* fragment;
+    int code;
+  } kRefusals[] = {
+      // expressions nested deeper than the instance can take (the parser's own limit is the same)
+      {"parser stack overflow", 3001},
+      // a group function in WHERE, GROUP BY, a join condition, or nested in another
+      {"misuse of aggregate", 934},
+      {"aggregate functions are not allowed", 934},
+  };
+  for (const auto& r : kRefusals)
+    if (msg.find(r.fragment) != std::string::npos) Raise(r.code);
   const char* uniq = "UNIQUE constraint failed: ";
   if (msg.rfind(uniq, 0) == 0) {
     // "SCOTT.EMP.EMPNO, SCOTT.EMP.ENAME" -> the catalog's constraint on those columns

@@ -336,6 +336,11 @@ TEST_F(Translation, NamesCommentsSubqueriesAndOrdering) {
       // a number in GROUP BY is a value to group by, not a select-list position
       {"select count(*), sum(sal) from emp group by 2", {"14|29025"}},
       {"select count(*) from emp group by -3", {"14"}},
+      // a group function where the server allows none
+      {"select ename from emp where count(*) > 1", {}, 934},
+      {"select deptno from emp group by sum(sal)", {}, 934},
+      {"select deptno from emp group by count(*) > 3", {}, 934},
+      {"select e.ename from emp e join dept d on count(*) = 1", {}, 934},
       {"select count(*), sum(sal) from emp group by 2 union all select 1, 2 from dual", {"14|29025", "1|2"}},
       {"select deptno from dept where deptno < 20 union all select 99 from dual order by 1", {"10", "99"}},
       {"select count(*) from (select e.*, e.rowid from emp e where e.deptno = 10)", {"3"}},

@@ -1,0 +1,1 @@
+select deptno, count(*) from emp where count(*) > 1 group by deptno
