@@ -247,6 +247,9 @@ std::string FilterExpression(const std::string& Sql, const std::vector<std::stri
     }
     expression.clear();
   }
+  // the comment remover knows no quoted names: an apostrophe in one can keep a comment in the text,
+  // and a column text that would swallow the condition stands for nothing
+  if (!expression.empty() && MaskSql(expression).end != TScanEnd::Code) expression.clear();
   return expression.empty() ? FieldNameExpression(FieldName) : expression;
 }
 
