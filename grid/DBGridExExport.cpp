@@ -240,13 +240,14 @@ void TDBGridExExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   {
     ds->DisableControls();
     grid_->SaveBookmark();
-    TScopeExit restore([&] {
-      grid_->RestoreBookmark();
+    // the controls come back and the caches go even when going back to the saved record fails
+    TScopeExit done([&] {
       ds->EnableControls();
       footerValues_.clear();
       expCols_.clear();
       columnCache_.clear();
     });
+    TScopeExit restore([this] { grid_->RestoreBookmark(); });
 
     switch (kind) {
       case gstRectangle: {

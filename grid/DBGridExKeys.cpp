@@ -126,9 +126,10 @@ void TCustomDBGridEx::DoIncSearch(const std::string& Text, int TimeOut, int Dire
       ds->DisableControls();
       SaveBookmark();
       {
-        TScopeExit enable([&] {
+        // two guards: the controls come back even when going back to the saved record fails
+        TScopeExit enable([ds] { ds->EnableControls(); });
+        TScopeExit back([&] {
           if (!found) RestoreBookmark();
-          ds->EnableControls();
         });
         if (Direction == 2) {
           for (ds->Prior(); !ds->Bof(); ds->Prior())

@@ -169,10 +169,8 @@ void TCustomDBGridEx::OptimizeColumnsWidth(const TColumnsExList& Columns) {
   ds->DisableControls();
   SaveBookmark();
   {
-    TScopeExit restore([&] {
-      RestoreBookmark();
-      ds->EnableControls();
-    });
+    TScopeExit enable([ds] { ds->EnableControls(); });
+    TScopeExit restore([this] { RestoreBookmark(); });
     for (TColumnEx* c : Columns) widths.push_back(OptimalColumnWidth(c));
   }
   if (!AutoFitColWidths()) BeginLayout();

@@ -215,6 +215,25 @@ class GridChoosing : public BoundPeopleGrid {
   int Id() { return people->F("ID")->AsInteger(); }
 };
 
+// Every move failing (a connection lost under the search): the letter's search fails, and so does
+// going back to the record it started from. One error comes out, never the end of the program, and
+// the data set gives its controls back.
+TEST_F(GridChoosing, AnIncrementalSearchWhoseMovesFailRaisesOnceAndGivesTheControlsBack) {
+  grid->SetReadOnly(true);
+  grid->SetOptionsEx(grid->OptionsEx() + dghIncSearch);
+  grid->SetSelectedIndex(1);
+  int failures = 0;
+  people->ds.AfterScroll = [&](TDataSet*) {
+    ++failures;
+    throw EDatabaseError("ORA-03114: not connected to ORACLE");
+  };
+  grid->SetFocus();
+  EXPECT_THROW(grid->DoIncSearch("B", -1, 0), EDatabaseError);
+  people->ds.AfterScroll = nullptr;
+  EXPECT_GE(failures, 2) << "the search's move and the way back both failed ";
+  EXPECT_FALSE(people->ds.ControlsDisabled());
+}
+
 TEST_F(GridChoosing, AnIncrementalSearchEndsWhenTheColumnChanges) {
   grid->SetReadOnly(true);
   grid->SetOptionsEx(grid->OptionsEx() + dghIncSearch);
