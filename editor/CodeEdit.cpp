@@ -2,6 +2,7 @@
 #include "editor/CodeEdit.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "editor/CodeEditStrConst.h"
@@ -20,6 +21,7 @@ UINT CodeEditClipboardFormat() {
 // ------------------------------------------------------------------ creation and destruction
 
 TCustomCodeEdit::TCustomCodeEdit(TComponent* owner) : TCustomControl(owner) {
+  ++liveEditors_;
   origLines_ = std::make_unique<TCodeEditStringList>();
   lines_ = origLines_.get();
   lines_->OnChange = [this](TObject* sender) { LinesChanged(sender); };
@@ -107,6 +109,8 @@ TCustomCodeEdit::~TCustomCodeEdit() {
   hookedCommandHandlers_.clear();
   while (!plugins_.empty()) plugins_.pop_back();
   markList_.reset();
+  assert(liveEditors_ > 0);
+  if (--liveEditors_ == 0) FreeScrollHint();
 }
 
 void TCustomCodeEdit::ReleaseChained() {

@@ -520,6 +520,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void ScrollByWheel(int delta, TShiftState shift);
   void ShowScrollHint(int thumb);
   void HideScrollHint();
+  // The one scroll hint of all editors lives while any editor does, so that it goes while the
+  // window system is still there (never in the program's static destruction).
+  static int liveEditors_;
+  static void FreeScrollHint();
   int ThumbToValue(int thumb, int64_t maxValue) const;
   // messages
   void WMHScroll(TMessage& message);

@@ -20,15 +20,14 @@ THintWindow*& ScrollHint() {
   return hint;
 }
 
-// The one scroll hint of all editors, freed at the end of the program.
-struct ScrollHintFinalizer {
-  ~ScrollHintFinalizer() {
-    delete ScrollHint();
-    ScrollHint() = nullptr;
-  }
-} scrollHintFinalizer;
-
 }  // namespace
+
+int TCustomCodeEdit::liveEditors_ = 0;
+
+void TCustomCodeEdit::FreeScrollHint() {
+  delete ScrollHint();
+  ScrollHint() = nullptr;
+}
 
 // ------------------------------------------------------------------ conversions
 
