@@ -16,13 +16,8 @@ constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box
 constexpr int kFirstRowY = 141;                           // the session list's first row
 constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
 
-class Desktop : public e2e::ProgramTest {
+class Desktop : public e2e::DesktopProgramTest {
  protected:
-  void SetUp() override {
-    e2e::ProgramTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
-  }
   // Logs on as SYSTEM (prefilled): the main window's id.
   std::string Main(const std::string& Extra = "") {
     Prefill("SYSTEM", "SIM", Extra);
@@ -40,13 +35,6 @@ class Desktop : public e2e::ProgramTest {
     Shell("xdotool mousemove --window " + Main + " " + std::to_string(kConnectionsX) + " " +
           std::to_string(kConnectionsY) + " click 1");
     ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
-  }
-  // What the program wrote so far.
-  std::string Said() {
-    std::ifstream f(dir_ / "talvik.out");
-    std::stringstream text;
-    text << f.rdbuf();
-    return text.str();
   }
 };
 

@@ -112,12 +112,7 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override {
     if (HasFailure()) Picture("failed");
     Stop();
-    if (HasFailure()) {
-      std::ifstream f(dir_ / "talvik.out");
-      std::stringstream text;
-      text << f.rdbuf();
-      std::fprintf(stderr, "--- the program said:\n%s\n", text.str().c_str());
-    }
+    if (HasFailure()) std::fprintf(stderr, "--- the program said:\n%s\n", Said().c_str());
     unsetenv("TALVIK_SIM_DB");
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
@@ -150,6 +145,13 @@ class ProgramTest : public ::testing::Test {
     ASSERT_EQ(spawned, 0) << program;
   }
   // Waits for the program to end; its exit code (-1 when it did not end in time).
+  // What the program wrote so far.
+  std::string Said() const {
+    std::ifstream f(dir_ / "talvik.out");
+    std::stringstream text;
+    text << f.rdbuf();
+    return text.str();
+  }
   int Exit(int ms = kTimeoutMs) {
     int status = 0;
     bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, ms);
@@ -350,6 +352,16 @@ class ProgramTest : public ::testing::Test {
   pid_t pid_ = 0;
   pid_t trayHost_ = 0;
   pid_t windowManager_ = 0;
+};
+
+// The program on a desktop: a window manager (openbox) frames and manages its windows.
+class DesktopProgramTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+  }
 };
 
 }  // namespace e2e

@@ -45,12 +45,11 @@ struct Place {
   int x = 0, y = 0, w = 0, h = 0;
 };
 
-class RandomInput : public e2e::ProgramTest {
+class RandomInput : public e2e::DesktopProgramTest {
  protected:
   void SetUp() override {
-    e2e::ProgramTest::SetUp();
+    e2e::DesktopProgramTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
     // a notification area, for the program's icon when its settings ask for one
     ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
     seed_ = static_cast<unsigned>(EnvInt("TALVIK_RANDOM_SEED", 1));
@@ -77,7 +76,7 @@ class RandomInput : public e2e::ProgramTest {
       const std::size_t from = steps_.size() > 25 ? steps_.size() - 25 : 0;
       for (std::size_t i = from; i < steps_.size(); ++i) std::fprintf(stderr, "  %s\n", steps_[i].c_str());
     }
-    e2e::ProgramTest::TearDown();
+    e2e::DesktopProgramTest::TearDown();
   }
 
   std::string Sim() const {
@@ -134,12 +133,6 @@ class RandomInput : public e2e::ProgramTest {
     EXPECT_EQ(code, 0) << Said();
     ExpectCleanOutput();
     return true;
-  }
-  std::string Said() const {
-    std::ifstream f(dir_ / "talvik.out");
-    std::stringstream text;
-    text << f.rdbuf();
-    return text.str();
   }
   void ExpectCleanOutput() {
     const std::string said = Said();
