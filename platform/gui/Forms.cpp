@@ -1291,8 +1291,8 @@ void TApplication::ActivateHint(TPoint CursorPos) {
   TControl* c = hintControl_;
   if (!c || !showHint_) return;
   // no hint for a control whose window went down to an icon meanwhile
-  if (TWinControl* w = dynamic_cast<TWinControl*>(c) ? dynamic_cast<TWinControl*>(c) : c->Parent();
-      w && w->HandleAllocated() && IsIconic(GetAncestor(w->Handle(), GA_ROOT)))
+  if (TCustomForm* form = GetParentForm(c);
+      form && form->HandleAllocated() && IsIconic(GetAncestor(form->Handle(), GA_ROOT)))
     return;
   THintInfo info;
   info.HintControl = c;
