@@ -240,13 +240,14 @@ void TDBGridExExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   {
     ds->DisableControls();
     grid_->SaveBookmark();
-    // the controls come back and the caches go even when going back to the saved record fails
-    TScopeExit done([&] {
-      ds->EnableControls();
+    // the controls come back even when going back to the saved record fails, and the caches go
+    // even when giving the controls back raises
+    TScopeExit clear([this] {
       footerValues_.clear();
       expCols_.clear();
       columnCache_.clear();
     });
+    TScopeExit enable([ds] { ds->EnableControls(); });
     TScopeExit restore([this] { grid_->RestoreBookmark(); });
 
     switch (kind) {

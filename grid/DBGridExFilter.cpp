@@ -222,11 +222,10 @@ void TSTColumnFilterEx::LoadList() {
   if (!listLink_->Active() || !ds || keyField_.empty() || listField_.empty()) return;
   loadingList_ = true;
   ds->DisableControls();
-  // the list dataset gets its controls back whatever fails, and its data change does not come back here
-  TScopeExit done([&] {
-    ds->EnableControls();
-    loadingList_ = false;
-  });
+  // the list dataset gets its controls back whatever fails, and its data change does not come back
+  // here; the list loads again next time even when giving the controls back raises
+  TScopeExit loaded([this] { loadingList_ = false; });
+  TScopeExit enable([ds] { ds->EnableControls(); });
   TField* key = ds->FieldByName(keyField_);
   TField* list = ds->FieldByName(listField_);
   // the list stays on its record: a look-up control that shares it has just moved it there

@@ -139,11 +139,10 @@ void TBookmarkListEx::Delete() {
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (!ds || items_.empty()) return;
   ds->DisableControls();
-  // whatever record fails, the controls come back and the list keeps the records not yet deleted
-  TScopeExit done([&] {
-    ds->EnableControls();
-    grid_->Selection()->UpdateState();
-  });
+  // whatever record fails, the controls come back and the list keeps the records not yet deleted;
+  // the selection follows the list even when giving the controls back raises
+  TScopeExit update([this] { grid_->Selection()->UpdateState(); });
+  TScopeExit enable([ds] { ds->EnableControls(); });
   while (!items_.empty()) {
     ds->GotoBookmark(items_.back());
     ds->Delete();

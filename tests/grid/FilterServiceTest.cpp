@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
@@ -77,7 +78,8 @@ class FilterService : public GridGuiTest {
     GridGuiTest::TearDown();
   }
   TSTColumnFilterEx* Filter(int I) { return grid->Columns()->Items(I)->STFilter(); }
-  TMemDataSet ds, depts;
+  TMemDataSet ds;
+  TEnableFailingDataSet depts;
   TDataSource source{nullptr}, deptSource{nullptr};
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
@@ -176,6 +178,21 @@ TEST_F(FilterService, ALoadThatFailsGivesTheListsControlsBack) {
   f->SetKeyField("DEPT_ID");
   EXPECT_THROW(f->SetListField("NO_SUCH_FIELD"), Exception);
   EXPECT_FALSE(depts.ControlsDisabled());
+}
+
+// Giving the list's controls back fails after the load: the list still follows its dataset later.
+TEST_F(FilterService, AListWhoseControlsFailToComeBackLoadsAgainLater) {
+  TSTColumnFilterEx* f = Filter(2);
+  f->SetKeyField("DEPT_ID");
+  f->SetListSource(&deptSource);
+  depts.Open();
+  depts.failNextEnable = true;
+  EXPECT_THROW(f->SetListField("DNAME"), EDatabaseError);
+  EXPECT_FALSE(depts.ControlsDisabled());
+  depts.Close();
+  EXPECT_EQ(f->KeyValues()->Count(), 0) << "the list empties with its dataset";
+  depts.Open();
+  EXPECT_EQ(f->KeyValues()->Count(), 3) << "and loads when it opens again";
 }
 
 TEST_F(FilterService, AssignCopiesTheSettingsButNotTheFilter) {

@@ -56,6 +56,21 @@ class TStatusSessions : public TMemDataSet {
   }
 };
 
+// A memory table whose controls fail to come back: once failNextEnable is set, the next data change
+// sent with the controls enabled (the one EnableControls sends) raises before any control hears it,
+// as a fetch on a lost connection would.
+class TEnableFailingDataSet : public TMemDataSet {
+ public:
+  void DataEvent(TDataEvent Event, intptr_t Info) override {
+    if (failNextEnable && Event == deDataSetChange && !ControlsDisabled()) {
+      failNextEnable = false;
+      throw EDatabaseError("ORA-03114: not connected to ORACLE");
+    }
+    TMemDataSet::DataEvent(Event, Info);
+  }
+  bool failNextEnable = false;
+};
+
 // A dataset of people with a look-up of their department's name.
 struct People {
   TMemDataSet depts, ds;

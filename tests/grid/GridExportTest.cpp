@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
@@ -97,7 +98,7 @@ class GridExport : public GridGuiTest {
     return s.DataString();
   }
   std::string Name1251() const { return Utf8ToCp1251(kName); }
-  TMemDataSet ds;
+  TEnableFailingDataSet ds;
   TDataSource source{nullptr};
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
@@ -260,6 +261,20 @@ TEST_F(GridExport, AGridWithoutDataRaisesInsteadOfWriting) {
   }
   // nothing selected: nothing to write and nothing to complain about
   EXPECT_EQ(Export(ExportClass<TDBGridExExportAsText>(), false), "");
+}
+
+// The export's columns point into the grid: they go with the export even when giving the data set
+// its controls back raises.
+TEST_F(GridExport, AnExportWhoseControlsFailToComeBackKeepsNoColumns) {
+  struct TSeenTextExport : TDBGridExExportAsText {
+    using TDBGridExExportAsText::ExpCols;
+  } exporter;
+  exporter.SetDBGridEx(grid);
+  TStringStream s;
+  ds.failNextEnable = true;
+  EXPECT_THROW(exporter.ExportToStream(&s, true), EDatabaseError);
+  EXPECT_FALSE(ds.ControlsDisabled());
+  EXPECT_TRUE(exporter.ExpCols().empty());
 }
 
 TEST_F(GridExport, SpreadsheetLimits) {

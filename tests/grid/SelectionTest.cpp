@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
@@ -77,7 +78,7 @@ class Selection : public GridGuiTest {
     ds.GotoBookmark(here);
     return out;
   }
-  TMemDataSet ds;
+  TEnableFailingDataSet ds;
   TDataSource source{nullptr};
   std::unique_ptr<TForm> form;
   TSelGrid* grid = nullptr;
@@ -195,6 +196,19 @@ TEST_F(Selection, ADeleteFailingMidwayKeepsTheRestMarkedAndGivesTheControlsBack)
   EXPECT_EQ(ds.RecordCount(), 39);
   EXPECT_EQ(MarkedIds(), (std::vector<int>{4, 8}));
   EXPECT_EQ(grid->Selection()->SelectionType(), gstRecordBookmarks);
+}
+
+TEST_F(Selection, ADeleteWhoseControlsFailToComeBackStillEndsTheEmptiedSelection) {
+  for (int id : {4, 8}) {
+    Goto(id);
+    grid->SelectedRows()->SetCurrentRowSelected(true);
+  }
+  ds.failNextEnable = true;
+  EXPECT_THROW(grid->SelectedRows()->Delete(), EDatabaseError);
+  EXPECT_FALSE(ds.ControlsDisabled());
+  EXPECT_EQ(ds.RecordCount(), 38);
+  EXPECT_EQ(grid->SelectedRows()->Count(), 0);
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstNon) << "no record selection without records";
 }
 
 // ---- columns
