@@ -31,11 +31,11 @@ class CodeEditUndoExact : public CodeEditTest {
     std::string data = text;
     edit->CommandProcessor(ecImeStr, 0, &data);
   }
-  void PutClipboardText(const std::string& text) {
+  void PutClipboardText(const std::string& text, TCodeSelectionMode mode = smNormal) {
     OpenClipboard(nullptr);
     EmptyClipboard();
     SetClipboardData(CF_TEXT, text);
-    SetClipboardData(CodeEditClipboardFormat(), std::string(1, '\0') + text + '\0');
+    SetClipboardData(CodeEditClipboardFormat(), std::string(1, static_cast<char>(mode)) + text + '\0');
     CloseClipboard();
   }
   void UndoAll() {
@@ -151,6 +151,23 @@ const FaultCase kFaults[] = {
        ASSERT_TRUE(t.edit->SelAvail());
        t.Type(U"^");
        t.ExpectExactRoundTrip(before);
+     }},
+    {"AColumnPasteRecordedUnderWordWrapRedoesWhereItWent",
+     [](CodeEditUndoExact& t) {
+       // under word wrap the caret stands anywhere on a long line; without it the redo cannot put the
+       // caret past the scroll width, and the column text still goes in where it went
+       t.edit->SetText(std::string(1200, 'a') + "\n" + std::string(1200, 'b'));
+       t.edit->ClearUndo();
+       const std::string before = t.edit->Text();
+       t.edit->SetWordWrap(true);
+       t.edit->SetCaretXY({1100, 1});
+       ASSERT_EQ(t.edit->CaretX(), 1100);
+       t.PutClipboardText("XY\r\nZW", smColumn);
+       t.edit->PasteFromClipboard();
+       ASSERT_EQ(t.edit->Lines()->Strings(1).substr(1099, 2), "ZW");
+       t.edit->SetWordWrap(false);
+       t.ExpectExactRoundTrip(before);
+       EXPECT_EQ(t.edit->Lines()->Strings(0).substr(1099, 2), "XY");
      }},
     {"DeletingTheLastLineAfterSelectAllRedoesToTheSameLineCount",
      [](CodeEditUndoExact& t) {
