@@ -20,7 +20,7 @@ class BarMenu : public BarMenuTest {
     open = Command(file, "&Открыть");
     open->SetShortCut(TextToShortCut("Ctrl+O"));
     save = Command(file, "Сохранить");
-    Separator(file);
+    separator = Separator(file);
     recent = Add<TBarSubmenuItem>(file, "Недавние");
     first = Command(recent, "Первый");
     second = Command(recent, "Второй");
@@ -40,6 +40,7 @@ class BarMenu : public BarMenuTest {
   }
   TBarSubmenuItem *file, *recent, *edit, *sessions, *exportItem;
   TBarItem *open, *save, *first, *second, *exit, *copy, *paste, *kill, *refresh, *toFile;
+  TBarSeparatorItem* separator;
 };
 
 // ---- keys ----
@@ -268,6 +269,26 @@ TEST_F(BarMenu, AClickOnAnItemRunsItOnce) {
   talvik::gui::ProcessPending();
   EXPECT_EQ(Clicks, std::vector<std::string>{"Сохранить"});
   EXPECT_FALSE(ClickedInsideLoop);
+}
+
+// The popup opened by a click on the bar has nothing selected; a button released over its separator
+// finds the popup under the mouse and no item there, and the menu stays.
+TEST_F(BarMenu, AReleaseOverASeparatorWithNothingSelectedLeavesTheMenuOpen) {
+  TBarCustomItem* openAfter = nullptr;
+  Drive({[&] { InjectMouse(WM_LBUTTONUP, Centre(View(), file)); },
+         [&] {
+           ASSERT_EQ(View()->OpenView()->Selected(), nullptr);
+           InjectMouse(WM_LBUTTONUP, Centre(View()->OpenView(), separator));
+         },
+         [&] {
+           openAfter = OpenPopupItem();
+           Key(VK_ESCAPE);
+         },
+         [] { Key(VK_ESCAPE); }});
+  PressOn(file);
+  EXPECT_EQ(openAfter, file);
+  EXPECT_TRUE(Clicks.empty());
+  EXPECT_FALSE(LeftOpen);
 }
 
 TEST_F(BarMenu, AClickOnTheOpenBarItemClosesTheMenu) {
