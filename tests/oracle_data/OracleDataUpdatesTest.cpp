@@ -312,6 +312,40 @@ TEST_F(UpdatesTest, ARowLockedByAnotherSessionIsReportedAndFreedWhenItsProcessDi
   ds->Cancel();
 }
 
+// With auto-commit on no savepoint is set: a lock that fails rolls the whole session back when the
+// dataset commits each post, and otherwise leaves the session's work alone, sending no rollback to a
+// savepoint it never set.
+TEST_F(UpdatesTest, AFailedLockWithoutASavepointRollsBackTheSessionOnlyForACommittingDataset) {
+  for (bool commitOnPost : {true, false}) {
+    SCOPED_TRACE(commitOnPost ? "commit on post" : "no commit on post");
+    auto ds = Emp();
+    ds->SetCommitOnPost(commitOnPost);
+    ds->SetLockingMode(lmLockImmediate);
+    ds->Open();
+    Locate(ds.get(), "SMITH");
+    // the table's dictionary is read now, while the session's auto-commit is off (with it on, those
+    // queries would commit the work below)
+    ds->Edit();
+    ds->Cancel();
+    session->Rollback();
+    Run(session.get(), "update dept set loc = 'EARLIER' where deptno = 40");
+    session->SetAutoCommit(true);
+    auto other = Connect(false);
+    Run(other.get(), "select * from emp where empno = 7369 for update");
+    EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record is locked by another user");
+    other->Rollback();
+    session->SetAutoCommit(false);
+    auto q = Query(session.get(), "select loc from dept where deptno = 40");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), commitOnPost ? "BOSTON" : "EARLIER");
+    session->Rollback();
+  }
+  auto dba = Connect(false, "system", "manager");
+  auto q = Query(dba.get(), "select count(*) from v$sqlarea where upper(sql_text) like 'ROLLBACK TO%'");
+  q->Execute();
+  EXPECT_EQ(q->FieldAsInteger(0), 0);
+}
+
 TEST_F(UpdatesTest, ChangesAndDeletesOfOtherUsersAreFound) {
   for (TLockingModeOptions mode : {lmCheckImmediate, lmLockDelayed}) {
     SCOPED_TRACE(mode == lmCheckImmediate ? "check at edit" : "lock at post");
