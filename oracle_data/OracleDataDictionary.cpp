@@ -70,11 +70,18 @@ void TTableInfoCache::SessionDestroying(TOracleSession* Session) {
   // self (this) goes here.
 }
 
+// The cache of Session, made on first need. With cacheLock held.
 TTableInfoCache* CacheOf(TOracleSession* Session) {
-  std::lock_guard guard(cacheLock);
   auto& slot = Caches()[Session];
   if (!slot) slot = std::make_unique<TTableInfoCache>(Session);
   return slot.get();
+}
+
+// The information cached for the table text Table; nullptr when there is none. With cacheLock held.
+TOracleTableInfo* FindCached(TTableInfoCache* Cache, const std::string& Table) {
+  for (auto& item : Cache->Items)
+    if (item->TableText == Table) return item.get();
+  return nullptr;
 }
 
 // The check condition with each whole-word occurrence of Column made a bind variable; quoted
@@ -592,11 +599,18 @@ TOracleTableInfo* TOracleDataSet::GetTableInfo() {
   if (!session) throw Exception("Session undefined");
   std::string table;
   DetermineUpdatingTable(table);
-  TTableInfoCache* cache = CacheOf(session);
-  for (auto& item : cache->Items)
-    if (item->TableText == table) return item.get();
+  // The cache is read and changed under its lock, as ForgetTableInfo and the session's end change
+  // it; the name is resolved outside it (that is a dictionary query).
+  {
+    std::lock_guard guard(cacheLock);
+    if (TOracleTableInfo* found = FindCached(CacheOf(session), table)) return found;
+  }
   auto item = std::make_unique<TOracleTableInfo>(session, table);
   if (!table.empty()) ResolveTableName(table, item->Owner, item->TableName);
+  std::lock_guard guard(cacheLock);
+  TTableInfoCache* cache = CacheOf(session);
+  // one cached meanwhile is kept; this one is freed after the lock
+  if (TOracleTableInfo* found = FindCached(cache, table)) return found;
   cache->Items.push_back(std::move(item));
   return cache->Items.back().get();
 }

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "tests/oracle_data/DataSetTestSupport.h"
 
 using namespace oracle_data;
@@ -79,6 +82,33 @@ TEST_F(DictionaryTest, TableInformationIsKeptPerSession) {
   TOracleDataSet none(nullptr);
   none.SQL()->SetText("select * from xemp");
   EXPECT_EQ(Raised([&] { none.GetTableInfo(); }), "Session undefined");
+}
+
+// The session's cache is one list for all its datasets: one thread forgetting and reading a table
+// again while another finds its own table there (a race ThreadSanitizer reports when either side
+// goes without the cache's lock).
+TEST_F(DictionaryTest, TheCacheIsSharedSafelyBetweenThreads) {
+  auto reader = DataSet("select e.*, rowid from xemp e");
+  auto forgetter = DataSet("select d.*, rowid from xdept d");
+  TOracleTableInfo* info = reader->GetTableInfo();
+  std::atomic<bool> done{false};
+  std::atomic<int> failures{0}, misses{0};
+  std::thread forgetting([&] {
+    try {
+      for (int i = 0; i < 25; ++i) {
+        if (forgetter->GetTableInfo()->TableName != "XDEPT") ++failures;
+        forgetter->ForgetTableInfo();
+      }
+    } catch (...) {
+      ++failures;
+    }
+    done = true;
+  });
+  for (int i = 0; i < 100000 && !done; ++i)
+    if (reader->GetTableInfo() != info) ++misses;
+  forgetting.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(misses, 0) << "the other table's coming and going leaves this one's entry alone";
 }
 
 TEST_F(DictionaryTest, NewRecordsTakeDefaultsAndSequenceValues) {
