@@ -318,23 +318,8 @@ class CodeEditRandomEdits : public CodeEditTest {
     // now and then with line ends, tabs and other control characters at the start, inside or at
     // the end
     static const std::vector<std::string> texts = {
-        "5Жß",
-        "ввод",
-        "日本語",
-        "x",
-        "  ёж  ",
-        "Ω≈",
-        "x\n",
-        "x\r\n",
-        "\nёж",
-        "\r\n",
-        "a\rb",
-        "\tя\t",
-        "ЛЗё\nэЯЧ\tя\t/d",
-        "a\x01\x1b"
-        "b",
-        "-- 1\r\n\t2\n",
-        "\x7f",
+        "5Жß",  "ввод", "日本語", "x",     "  ёж  ",          "Ω≈",          "x\n",           "x\r\n",
+        "\nёж", "\r\n", "a\rb",   "\tя\t", "ЛЗё\nэЯЧ\tя\t/d", "a\x01\x1b;b", "-- 1\r\n\t2\n", "\x7f",
     };
     std::string text = OneOf(texts);
     Log("input-method text \"" + Escaped(text) + "\"");
@@ -616,14 +601,7 @@ class CodeEditRandomEdits : public CodeEditTest {
       case 2: {
         // the line list keeps what it is given, line ends and control characters too
         static const std::vector<std::string> texts = {
-            "-- вставлено",
-            "ё€е\nR+ёцёMш—~",
-            "ab\r\ncd",
-            "\rx\r",
-            "a\tb\x01"
-            "c",
-            std::string("p\0q", 3),
-            "\n",
+            "-- вставлено", "ё€е\nR+ёцёMш—~", "ab\r\ncd", "\rx\r", "a\tb\x01;c", std::string("p\0q", 3), "\n",
         };
         int i = Pick(count + 1);
         const std::string& text = OneOf(texts);

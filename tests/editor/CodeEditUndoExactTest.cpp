@@ -453,9 +453,7 @@ const NamedText kImeTexts[] = {
     {"LoneCr", "a\rb"},
     {"CyrillicLinesAndTabs", "ЛЗё\nэЯЧ\tя\t/d"},
     {"Tabs", "\tя\t"},
-    {"ControlCharacters",
-     "a\x01\x1b"
-     "b\x7f"},
+    {"ControlCharacters", "a\x01\x1b;b\x7f"},
     {"ManyLines", "-- 1\r\nSELECT\n\t2\rEND;\n"},
 };
 
@@ -554,9 +552,7 @@ const NamedText kLineTexts[] = {
     {"CrLf", "ab\r\ncd"},
     {"LoneCr", "ab\rcd"},
     {"LfAtBothEnds", "\nmid\n"},
-    {"TabsAndControls",
-     "a\tb\x01"
-     "c\x1b"},
+    {"TabsAndControls", "a\tb\x01;c\x1b"},
     {"Nul", std::string("p\0q", 3)},
 };
 
