@@ -3,7 +3,6 @@
 // everything exactly the text before the undo; caret, top line and block stay inside the text after
 // changes through Lines(), the options, word wrap and the window's size; small windows settle.
 #include <functional>
-#include <initializer_list>
 #include <tuple>
 #include <utility>
 
@@ -436,12 +435,6 @@ struct NamedText {
   std::string text;
 };
 
-std::string ParamName(const char* name, std::initializer_list<const char*> more) {
-  std::string out = name;
-  for (const char* m : more) out += std::string("_") + m;
-  return out;
-}
-
 // An input-method string goes in as a paste of plain text in normal mode would: its lines end at
 // CR, LF or CR LF; tabs and other control characters stay in the line.
 const NamedText kImeTexts[] = {
@@ -461,52 +454,53 @@ enum class At { LineStart, Middle, LineEnd, PastEnd };
 const std::pair<At, const char*> kPlaces[] = {
     {At::LineStart, "LineStart"}, {At::Middle, "Middle"}, {At::LineEnd, "LineEnd"}, {At::PastEnd, "PastEnd"}};
 
-using ImeParam = std::tuple<NamedText, std::pair<At, const char*>, bool /*word wrap*/, bool /*insert*/>;
-
-std::string ImeName(const ImeParam& p) {
-  return ParamName(std::get<0>(p).name, {std::get<1>(p).second, std::get<2>(p) ? "Wrapped" : "Unwrapped",
-                                         std::get<3>(p) ? "Insert" : "Overwrite"});
-}
+using ImeParam = std::tuple<NamedText, bool /*word wrap*/>;
 
 class UndoExactInputMethod : public CodeEditUndoExact, public ::testing::WithParamInterface<ImeParam> {};
 
+// At the start, inside, at the end and past the end of a line, in insert and overwrite mode.
 TEST_P(UndoExactInputMethod, CommitIsUndoneAndRedoneExactly) {
-  const auto& [ime, place, wrap, insert] = GetParam();
-  edit->SetText(kFirstLine + std::string("\n") + SqlText(40));
+  const auto& [ime, wrap] = GetParam();
   ShowAndFocus();
   Resize(260, 200);
   edit->SetWordWrap(wrap);
-  if (!insert) Key(VK_INSERT);
-  ASSERT_EQ(edit->InsertMode(), insert);
-  const int line = 2, length = static_cast<int>(edit->Lines()->Line32(line - 1).size());
-  const int column = place.first == At::LineStart ? 1
-                     : place.first == At::Middle  ? 5
-                     : place.first == At::LineEnd ? length + 1
-                                                  : length + 4;
   edit->SetOptions(edit->Options() + eoScrollPastEol);
-  edit->SetCaretXY({column, line});
-  edit->ClearUndo();
-  const std::string before = ExactLines(edit->Lines());
-  const int count = edit->Lines()->Count();
-  Ime(ime.text);
-  // every line end of the string made a line; no CR or LF stays inside a line
+  // every line end of the string makes a line
   int breaks = 0;
   for (size_t i = 0; i < ime.text.size(); ++i)
     if (ime.text[i] == '\n' || (ime.text[i] == '\r' && (i + 1 == ime.text.size() || ime.text[i + 1] != '\n')))
       ++breaks;
-  EXPECT_EQ(edit->Lines()->Count(), count + breaks);
-  for (int i = 0; i < edit->Lines()->Count(); ++i)
-    ASSERT_EQ(edit->Lines()->Strings(i).find_first_of("\r\n"), std::string::npos) << "line " << i + 1;
-  ExpectExactLinesRoundTrip(before);
-  ExpectInsideText();
+  for (const auto& [place, placeName] : kPlaces)
+    for (bool insert : {true, false}) {
+      SCOPED_TRACE(std::string(placeName) + (insert ? ", insert mode" : ", overwrite mode"));
+      edit->SetText(kFirstLine + std::string("\n") + SqlText(40));
+      edit->SetInsertMode(insert);
+      const int line = 2, length = static_cast<int>(edit->Lines()->Line32(line - 1).size());
+      const int column = place == At::LineStart ? 1
+                         : place == At::Middle  ? 5
+                         : place == At::LineEnd ? length + 1
+                                                : length + 4;
+      edit->SetCaretXY({column, line});
+      edit->ClearUndo();
+      const std::string before = ExactLines(edit->Lines());
+      const int count = edit->Lines()->Count();
+      Ime(ime.text);
+      EXPECT_EQ(edit->Lines()->Count(), count + breaks);
+      for (int i = 0; i < edit->Lines()->Count(); ++i)
+        ASSERT_EQ(edit->Lines()->Strings(i).find_first_of("\r\n"), std::string::npos) << "line " << i + 1;
+      ExpectExactLinesRoundTrip(before);
+      ExpectInsideText();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Editor, UndoExactInputMethod,
-                         ::testing::Combine(::testing::ValuesIn(kImeTexts), ::testing::ValuesIn(kPlaces),
-                                            ::testing::Bool(), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<ImeParam>& info) { return ImeName(info.param); });
+                         ::testing::Combine(::testing::ValuesIn(kImeTexts), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<ImeParam>& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) ? "_Wrapped" : "_Unwrapped");
+                         });
 
-// The sequences: a commit at (1, 1) followed by more editing.
+// A commit at (1, 1) followed by more editing.
 TEST_F(CodeEditUndoExact, ImeLineBreakThenSelectAllAndTypingIsUndoneExactly) {
   edit->SetText(kFirstLine + std::string("\n") + SqlText(3000));
   ShowAndFocus();
@@ -641,32 +635,31 @@ const LineEdit kLineEdits[] = {
      }},
 };
 
-using LineParam = std::tuple<NamedText, LineEdit>;
-
-class UndoExactGivenLines : public CodeEditUndoExact, public ::testing::WithParamInterface<LineParam> {};
+class UndoExactGivenLines : public CodeEditUndoExact, public ::testing::WithParamInterface<LineEdit> {};
 
 TEST_P(UndoExactGivenLines, EditAcrossTheLineIsUndoneAndRedoneExactly) {
-  const auto& [given, action] = GetParam();
-  edit->SetText(kFirstLine + std::string("\n") + SqlText(300));
   ShowAndFocus();
-  edit->SetCaretXY({1, 1});
-  Key(VK_END, {.shift = true, .ctrl = true});
-  const int count = edit->Lines()->Count();
-  edit->Lines()->Insert(211, given.text);
-  EXPECT_EQ(edit->Lines()->Count(), count + 1);
-  EXPECT_EQ(edit->Lines()->Strings(211), given.text);
-  edit->ClearUndo();
-  const std::string before = ExactLines(edit->Lines());
-  action.run(*this, 212);
-  ExpectExactLinesRoundTrip(before);
-  ExpectInsideText();
+  for (const NamedText& given : kLineTexts) {
+    SCOPED_TRACE(given.name);
+    edit->SetText(kFirstLine + std::string("\n") + SqlText(300));
+    edit->SetInsertMode(true);
+    edit->SetSelectionMode(smNormal);
+    edit->SetCaretXY({1, 1});
+    Key(VK_END, {.shift = true, .ctrl = true});
+    const int count = edit->Lines()->Count();
+    edit->Lines()->Insert(211, given.text);
+    EXPECT_EQ(edit->Lines()->Count(), count + 1);
+    EXPECT_EQ(edit->Lines()->Strings(211), given.text);
+    edit->ClearUndo();
+    const std::string before = ExactLines(edit->Lines());
+    GetParam().run(*this, 212);
+    ExpectExactLinesRoundTrip(before);
+    ExpectInsideText();
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Editor, UndoExactGivenLines,
-                         ::testing::Combine(::testing::ValuesIn(kLineTexts), ::testing::ValuesIn(kLineEdits)),
-                         [](const ::testing::TestParamInfo<LineParam>& info) {
-                           return ParamName(std::get<0>(info.param).name, {std::get<1>(info.param).name});
-                         });
+INSTANTIATE_TEST_SUITE_P(Editor, UndoExactGivenLines, ::testing::ValuesIn(kLineEdits),
+                         [](const ::testing::TestParamInfo<LineEdit>& info) { return info.param.name; });
 
 // A line that holds a line end keeps it when it is edited beside it: deleting the character before
 // the LF, or the LF itself, leaves one line.
