@@ -14,16 +14,9 @@ std::string U8(std::u32string_view s) {
   return Utf32ToUtf8(s);
 }
 
-// The lines of a text, split at CR, LF or CR LF.
-std::vector<std::u32string> SplitLines(std::u32string_view text) {
-  std::vector<std::u32string> out;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find_first_of(U"\r\n", start);
-    out.emplace_back(text.substr(start, end == std::u32string_view::npos ? end : end - start));
-    if (end == std::u32string_view::npos) return out;
-    start = end + (text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n' ? 2 : 1);
-  }
+// A text given as its lines holds something: more than one line, or one that is not empty.
+bool HasText(const std::vector<std::u32string>& lines) {
+  return lines.size() > 1 || (lines.size() == 1 && !lines[0].empty());
 }
 
 std::u32string TrimTrailing(std::u32string s) {
@@ -132,8 +125,7 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
 
 TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text,
                                                   bool recordPieces) {
-  return SetSelLinesPrimitive(mode, text.empty() ? std::vector<std::u32string>() : SplitLines(text),
-                              recordPieces);
+  return SetSelLinesPrimitive(mode, SplitTextLines(text), recordPieces);
 }
 
 TBufferCoord TCustomCodeEdit::PutBackText(TCodeSelectionMode mode, const std::string& undoText) {
@@ -149,7 +141,7 @@ TBufferCoord TCustomCodeEdit::SetSelLinesPrimitive(TCodeSelectionMode mode, std:
     DecPaintLock();
   }};
   DeleteSelectionPrimitive();
-  if (parts.size() > 1 || (parts.size() == 1 && !parts[0].empty())) {
+  if (HasText(parts)) {
     EnsureLine();
     int line = caretY_;
     int addedLines = 0;
@@ -244,8 +236,7 @@ TBufferCoord TCustomCodeEdit::SetSelLinesPrimitive(TCodeSelectionMode mode, std:
 }
 
 void TCustomCodeEdit::SetSelText(const std::string& value) {
-  const std::u32string text = Utf8ToUtf32(value);
-  ReplaceSelection(text.empty() ? std::vector<std::u32string>() : SplitLines(text));
+  ReplaceSelection(SplitTextLines(Utf8ToUtf32(value)));
 }
 
 void TCustomCodeEdit::ReplaceSelection(const std::vector<std::u32string>& lines) {
@@ -267,7 +258,7 @@ void TCustomCodeEdit::InsertTextRecorded(const std::vector<std::u32string>& line
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
   // the padding of a short line and the pieces of a block are recorded as they go in
   const TBufferCoord end = SetSelLinesPrimitive(mode, lines, true);
-  if (lines.size() > 1 || (lines.size() == 1 && !lines[0].empty())) RecordInserted(kind, start, end, mode);
+  if (HasText(lines)) RecordInserted(kind, start, end, mode);
 }
 
 // The record of a text inserted in normal or line mode from `start` to `end` (where it really
@@ -455,7 +446,7 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
   }
   const TBufferCoord start = CaretXY();
   blockBegin_ = blockEnd_ = start;
-  const TBufferCoord last = SetSelLinesPrimitive(smNormal, SplitLines(text), false);
+  const TBufferCoord last = SetSelLinesPrimitive(smNormal, SplitTextLines(text), false);
   undoList_->AddChange(ucInsert, start, last, U8(JoinUndoLines({old})), smNormal);
   SetBlockBegin(CaretXY());
 }
@@ -976,7 +967,7 @@ void TCustomCodeEdit::ApplyUnindent(const TBufferCoord& begin, const TBufferCoor
                                     std::u32string_view texts, bool remove) {
   const int first = std::min(begin.Line, end.Line);
   const int column = selectionMode_ == smColumn ? std::min(begin.Char, end.Char) : 1;
-  const std::vector<std::u32string> pieces = SplitLines(texts);
+  const std::vector<std::u32string> pieces = SplitTextLines(texts);
   std::vector<int> shift(pieces.size(), 0);
   {
     // the end of the update collapses the selection: it is made after

@@ -49,11 +49,14 @@ std::u32string JoinUndoLines(const std::vector<std::u32string>& lines) {
   return out;
 }
 
-std::vector<std::u32string> SplitUndoLines(std::u32string_view text) {
+namespace {
+// The lines of a text split at CR, LF and CR LF; with `escapes`, a NUL takes the next character
+// into the line.
+std::vector<std::u32string> SplitAtLineEnds(std::u32string_view text, bool escapes) {
   std::vector<std::u32string> out(1);
   for (size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
-    if (c == kUndoEscape && i + 1 < text.size()) {
+    if (escapes && c == kUndoEscape && i + 1 < text.size()) {
       out.back() += text[++i];
     } else if (c == U'\r' || c == U'\n') {
       if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
@@ -63,6 +66,15 @@ std::vector<std::u32string> SplitUndoLines(std::u32string_view text) {
     }
   }
   return out;
+}
+}  // namespace
+
+std::vector<std::u32string> SplitTextLines(std::u32string_view text) {
+  return SplitAtLineEnds(text, false);
+}
+
+std::vector<std::u32string> SplitUndoLines(std::u32string_view text) {
+  return SplitAtLineEnds(text, true);
 }
 
 int GetExpandedLength(std::u32string_view text, int tabWidth) {
