@@ -258,6 +258,8 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   bool IsPointInSelection(const TBufferCoord& value) const;
   std::string SelText() const;
   std::string SelTextEx(TCodeSelectionMode mode, bool trimTrailing) const;
+  // The selected text as lines, each exactly as the buffer holds it.
+  std::vector<std::u32string> SelectedLines(TCodeSelectionMode mode, bool trimTrailing) const;
   int SelStart() const;
   int SelLength() const;
   void SelectAll();
@@ -273,6 +275,9 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   // lines they add are recorded when `recordPieces`). Answers where the inserted text ends: the
   // caret goes there too, but is held to the columns it may stand in.
   TBufferCoord SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text, bool recordPieces);
+  // The same with the text given as its lines (none, or one empty line, for no text).
+  TBufferCoord SetSelLinesPrimitive(TCodeSelectionMode mode, std::vector<std::u32string> parts,
+                                    bool recordPieces);
   void ClearSelection();
   void ClearAll();
   void Undo();
@@ -564,7 +569,13 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   void DeleteSelectionPrimitive();
   // Inserts text at the caret in the selection mode, recorded as `kind` (with the padding and the
   // pieces of a column block recorded as they go in).
-  void InsertTextRecorded(const std::u32string& text, uint8_t kind);
+  void InsertTextRecorded(const std::vector<std::u32string>& lines, uint8_t kind);
+  // The selection replaced by `lines` in the selection mode, recorded as one undo step.
+  void ReplaceSelection(const std::vector<std::u32string>& lines);
+  // The selected text as an undo item keeps it (see JoinUndoLines), and that text put back in place
+  // of the selection without recording.
+  std::string UndoText(TCodeSelectionMode mode) const;
+  TBufferCoord PutBackText(TCodeSelectionMode mode, const std::string& undoText);
   void RecordInserted(uint8_t kind, const TBufferCoord& start, const TBufferCoord& end,
                       TCodeSelectionMode mode);
   // Typing stops at the widest column the caret can follow it to.

@@ -251,10 +251,26 @@ std::string TCustomCodeEdit::SelText() const {
 }
 
 std::string TCustomCodeEdit::SelTextEx(TCodeSelectionMode mode, bool trimTrailing) const {
-  if (!SelAvail()) return std::string();
+  std::u32string out;
+  const std::vector<std::u32string> lines = SelectedLines(mode, trimTrailing);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) out += U"\r\n";
+    out += lines[i];
+  }
+  return Utf8Of(out);
+}
+
+std::string TCustomCodeEdit::UndoText(TCodeSelectionMode mode) const {
+  return Utf8Of(JoinUndoLines(SelectedLines(mode, true)));
+}
+
+// The selected text as lines, each as the buffer holds it: in line mode an empty last piece stands
+// for the line end after the last selected line.
+std::vector<std::u32string> TCustomCodeEdit::SelectedLines(TCodeSelectionMode mode, bool trimTrailing) const {
+  if (!SelAvail()) return {};
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   int count = lines_->Count();
-  std::u32string out;
+  std::vector<std::u32string> out;
   auto lineAt = [&](int line) -> const std::u32string& { return Line32(line); };
   switch (mode) {
     case smNormal:
@@ -262,25 +278,26 @@ std::string TCustomCodeEdit::SelTextEx(TCodeSelectionMode mode, bool trimTrailin
         const std::u32string& s = lineAt(b.Line);
         int from = std::min(b.Char - 1, static_cast<int>(s.size()));
         int to = std::min(e.Char - 1, static_cast<int>(s.size()));
-        if (to > from) out = s.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+        out.emplace_back(to > from ? s.substr(static_cast<size_t>(from), static_cast<size_t>(to - from))
+                                   : std::u32string());
       } else {
         const std::u32string& first = lineAt(b.Line);
-        if (b.Char - 1 < static_cast<int>(first.size())) out = first.substr(static_cast<size_t>(b.Char - 1));
-        for (int l = b.Line + 1; l < e.Line; ++l) {
-          out += U"\r\n";
-          out += lineAt(l);
-        }
-        out += U"\r\n";
+        out.emplace_back(b.Char - 1 < static_cast<int>(first.size())
+                             ? first.substr(static_cast<size_t>(b.Char - 1))
+                             : std::u32string());
+        for (int l = b.Line + 1; l < e.Line; ++l) out.push_back(lineAt(l));
         const std::u32string& last = lineAt(e.Line);
-        out += last.substr(0, static_cast<size_t>(std::min(e.Char - 1, static_cast<int>(last.size()))));
+        out.push_back(
+            last.substr(0, static_cast<size_t>(std::min(e.Char - 1, static_cast<int>(last.size())))));
       }
       break;
-    case smLine:
-      for (int l = b.Line; l <= e.Line && l <= count; ++l) {
-        out += lineAt(l);
-        if (l < e.Line || l < count) out += U"\r\n";
-      }
+    case smLine: {
+      const int last = std::min(e.Line, count);
+      for (int l = b.Line; l <= last; ++l) out.push_back(lineAt(l));
+      // a line end follows the last selected line unless it is the buffer's last
+      if (!out.empty() && (last < e.Line || last < count)) out.emplace_back();
       break;
+    }
     case smColumn: {
       int lo = std::min(b.Char, e.Char), hi = std::max(b.Char, e.Char);
       for (int l = b.Line; l <= e.Line; ++l) {
@@ -291,13 +308,12 @@ std::string TCustomCodeEdit::SelTextEx(TCodeSelectionMode mode, bool trimTrailin
                            static_cast<size_t>(std::min(hi - lo, static_cast<int>(s.size()) - (lo - 1))));
         if (!trimTrailing && static_cast<int>(piece.size()) < hi - lo)
           piece.append(static_cast<size_t>(hi - lo) - piece.size(), U' ');
-        out += piece;
-        if (l < e.Line) out += U"\r\n";
+        out.push_back(std::move(piece));
       }
       break;
     }
   }
-  return Utf8Of(out);
+  return out;
 }
 
 int TCustomCodeEdit::SelStart() const {

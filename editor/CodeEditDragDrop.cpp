@@ -78,7 +78,9 @@ void TCustomCodeEdit::DropText(TCustomCodeEdit* source, const TBufferCoord& drop
   {
     undoList_->BeginBlock();
     TScopeExit endBlock{[this] { undoList_->EndBlock(); }};
-    const std::string text = source->SelText();
+    // the lines as they are, a line end inside a line too
+    const std::vector<std::u32string> text =
+        source->SelectedLines(source->SelectionMode(), source->Options().Contains(eoTrimTrailingSpaces));
     if (source == this && move) {
       TBufferCoord b = BlockBegin(), e = BlockEnd();
       DeleteSelectionRecorded(false);
@@ -99,7 +101,7 @@ void TCustomCodeEdit::DropText(TCustomCodeEdit* source, const TBufferCoord& drop
     }};
     SetCaretXY(at);
     blockBegin_ = blockEnd_ = at;
-    InsertTextRecorded(Utf8ToUtf32(text), source == this ? ucDragDropInsert : ucInsert);
+    InsertTextRecorded(text, source == this ? ucDragDropInsert : ucInsert);
     blockBegin_ = blockEnd_ = CaretXY();
   }
   // the dropped text stays selected, the caret at its start

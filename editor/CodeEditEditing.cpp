@@ -14,16 +14,9 @@ std::string U8(std::u32string_view s) {
   return Utf32ToUtf8(s);
 }
 
-// The lines of a text, split at CR, LF or CR LF.
-std::vector<std::u32string> SplitLines(std::u32string_view text) {
-  std::vector<std::u32string> out;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find_first_of(U"\r\n", start);
-    out.emplace_back(text.substr(start, end == std::u32string_view::npos ? end : end - start));
-    if (end == std::u32string_view::npos) return out;
-    start = end + (text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n' ? 2 : 1);
-  }
+// A text given as its lines holds something: more than one line, or one that is not empty.
+bool HasText(const std::vector<std::u32string>& lines) {
+  return lines.size() > 1 || (lines.size() == 1 && !lines[0].empty());
 }
 
 std::u32string TrimTrailing(std::u32string s) {
@@ -132,6 +125,15 @@ void TCustomCodeEdit::DeleteSelectionPrimitive() {
 
 TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::u32string_view text,
                                                   bool recordPieces) {
+  return SetSelLinesPrimitive(mode, SplitTextLines(text), recordPieces);
+}
+
+TBufferCoord TCustomCodeEdit::PutBackText(TCodeSelectionMode mode, const std::string& undoText) {
+  return SetSelLinesPrimitive(mode, SplitUndoLines(Utf8ToUtf32(undoText)), false);
+}
+
+TBufferCoord TCustomCodeEdit::SetSelLinesPrimitive(TCodeSelectionMode mode, std::vector<std::u32string> parts,
+                                                   bool recordPieces) {
   IncPaintLock();
   lines_->BeginUpdate();
   TScopeExit done{[this] {
@@ -139,9 +141,8 @@ TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::
     DecPaintLock();
   }};
   DeleteSelectionPrimitive();
-  if (!text.empty()) {
+  if (HasText(parts)) {
     EnsureLine();
-    std::vector<std::u32string> parts = SplitLines(text);
     int line = caretY_;
     int addedLines = 0;
     switch (mode) {
@@ -235,6 +236,10 @@ TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::
 }
 
 void TCustomCodeEdit::SetSelText(const std::string& value) {
+  ReplaceSelection(SplitTextLines(Utf8ToUtf32(value)));
+}
+
+void TCustomCodeEdit::ReplaceSelection(const std::vector<std::u32string>& lines) {
   if (ReadOnly()) return;
   TCodeSelectionMode mode = selectionMode_;
   IncPaintLock();
@@ -243,17 +248,17 @@ void TCustomCodeEdit::SetSelText(const std::string& value) {
     undoList_->EndBlock();
     DecPaintLock();
   }};
-  if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(mode, true), mode);
+  if (SelAvail()) undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), UndoText(mode), mode);
   DeleteSelectionPrimitive();
-  InsertTextRecorded(Utf8ToUtf32(value), ucInsert);
+  InsertTextRecorded(lines, ucInsert);
 }
 
-void TCustomCodeEdit::InsertTextRecorded(const std::u32string& text, uint8_t kind) {
+void TCustomCodeEdit::InsertTextRecorded(const std::vector<std::u32string>& lines, uint8_t kind) {
   TCodeSelectionMode mode = selectionMode_;
   TBufferCoord start = mode == smLine ? TBufferCoord{1, caretY_} : CaretXY();
   // the padding of a short line and the pieces of a block are recorded as they go in
-  const TBufferCoord end = SetSelTextPrimitive(mode, text, true);
-  if (!text.empty()) RecordInserted(kind, start, end, mode);
+  const TBufferCoord end = SetSelLinesPrimitive(mode, lines, true);
+  if (HasText(lines)) RecordInserted(kind, start, end, mode);
 }
 
 // The record of a text inserted in normal or line mode from `start` to `end` (where it really
@@ -300,7 +305,7 @@ void TCustomCodeEdit::CutToClipboard() {
   IncPaintLock();
   TScopeExit unlockPaint{[this] { DecPaintLock(); }};
   TBufferCoord b = BlockBegin(), e = BlockEnd();
-  std::string text = SelTextEx(selectionMode_, true);
+  std::string text = UndoText(selectionMode_);
   undoList_->Lock();
   redoList_->Lock();
   {
@@ -347,7 +352,7 @@ void TCustomCodeEdit::PasteFromClipboard() {
   undoList_->AddChange(ucPasteBegin, CaretXY(), CaretXY(), std::string(), mode);
   begun = true;
   if (SelAvail())
-    undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), SelTextEx(selectionMode_, true), selectionMode_);
+    undoList_->AddChange(ucDelete, BlockBegin(), BlockEnd(), UndoText(selectionMode_), selectionMode_);
   DeleteSelectionPrimitive();
   // ends in one column are no block, but they would be a selection in the mode of the paste
   blockBegin_ = blockEnd_ = CaretXY();
@@ -405,7 +410,7 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
       s.push_back(ch);
     }
     lines_->PutU32(caretY_ - 1, s);
-    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, U8(old), smNormal);
+    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, U8(JoinUndoLines({old})), smNormal);
   }
   SetCaretXY({start.Char + 1, start.Line});
   SetBlockBegin(CaretXY());
@@ -417,6 +422,9 @@ bool TCustomCodeEdit::PastTypingWidth() const {
   return !wordWrapPlugin_ && !options_.Contains(eoAutoSizeMaxScrollWidth) && caretX_ > maxScrollWidth_;
 }
 
+// An input-method string goes in as a plain-text paste in normal mode would: its CR, LF and CR LF
+// end lines, every other character stays in the line. In overwrite mode as many characters as the
+// string has are taken from the caret's line first.
 void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
   if (text.empty()) return;
   if (SelAvail()) {
@@ -429,18 +437,17 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
   undoList_->BeginBlock();
   TScopeExit end{[this] { undoList_->EndBlock(); }};
   PadLineRecorded(caretY_, caretX_);
-  std::u32string s = Line32(caretY_);
   std::u32string old;
   if (!insertMode_) {
+    std::u32string s = Line32(caretY_);
     old = s.substr(static_cast<size_t>(caretX_ - 1), text.size());
     s.erase(static_cast<size_t>(caretX_ - 1), text.size());
+    lines_->PutU32(caretY_ - 1, s);
   }
-  s.insert(static_cast<size_t>(caretX_ - 1), text);
-  TBufferCoord start = CaretXY();
-  lines_->PutU32(caretY_ - 1, s);
-  undoList_->AddChange(ucInsert, start, {start.Char + static_cast<int>(text.size()), start.Line}, U8(old),
-                       smNormal);
-  SetCaretXY({start.Char + static_cast<int>(text.size()), start.Line});
+  const TBufferCoord start = CaretXY();
+  blockBegin_ = blockEnd_ = start;
+  const TBufferCoord last = SetSelLinesPrimitive(smNormal, SplitTextLines(text), false);
+  undoList_->AddChange(ucInsert, start, last, U8(JoinUndoLines({old})), smNormal);
   SetBlockBegin(CaretXY());
 }
 
@@ -449,7 +456,7 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
 void TCustomCodeEdit::DeleteSelectionRecorded(bool backwardsKind) {
   uint8_t kind = backwardsKind ? ucDeleteAfterCursor : ucDelete;
   TBufferCoord b = BlockBegin(), e = BlockEnd();
-  std::string text = SelTextEx(selectionMode_, true);
+  std::string text = UndoText(selectionMode_);
   TCodeSelectionMode mode = selectionMode_;
   undoList_->Lock();
   {
@@ -466,7 +473,7 @@ std::string TCustomCodeEdit::RemoveRange(const TBufferCoord& from, const TBuffer
   TScopeExit back{[&] { selectionMode_ = keep; }};
   blockBegin_ = from;
   blockEnd_ = to;
-  std::string text = SelTextEx(smNormal, false);
+  std::string text = UndoText(smNormal);
   SetSelTextPrimitive(smNormal, U"", false);
   return text;
 }
@@ -498,7 +505,7 @@ void TCustomCodeEdit::DoBackspace() {
     const std::u32string& whole = Line32(prev);
     std::u32string head = TrimsTrailing() ? TrimTrailing(whole) : whole;
     // the blanks cut from the end of the previous line are removed text too
-    std::u32string removed = whole.substr(head.size()) + U"\r\n";
+    std::u32string removed = JoinUndoLines({whole.substr(head.size()), U""});
     TBufferCoord join{static_cast<int>(head.size()) + 1, prev};
     int joined = caretY_;
     lines_->BeginUpdate();
@@ -522,7 +529,8 @@ void TCustomCodeEdit::DoBackspace() {
       std::u32string removed = t.substr(static_cast<size_t>(from - 1), lead + 1 - static_cast<size_t>(from));
       t.erase(static_cast<size_t>(from - 1), removed.size());
       lines_->PutU32(caretY_ - 1, t);
-      undoList_->AddChange(ucSilentDelete, {from, caretY_}, CaretXY(), U8(removed), smNormal);
+      undoList_->AddChange(ucSilentDelete, {from, caretY_}, CaretXY(), U8(JoinUndoLines({removed})),
+                           smNormal);
       SetCaretXY({from, caretY_});
       SetBlockBegin(CaretXY());
       EnsureCursorPosVisible();
@@ -534,7 +542,7 @@ void TCustomCodeEdit::DoBackspace() {
   std::u32string removed = t.substr(static_cast<size_t>(from.Char - 1), 1);
   t.erase(static_cast<size_t>(from.Char - 1), 1);
   lines_->PutU32(caretY_ - 1, t);
-  undoList_->AddChange(ucSilentDelete, from, CaretXY(), U8(removed), smNormal);
+  undoList_->AddChange(ucSilentDelete, from, CaretXY(), U8(JoinUndoLines({removed})), smNormal);
   SetCaretXY(from);
   SetBlockBegin(from);
   EnsureCursorPosVisible();
@@ -608,7 +616,8 @@ void TCustomCodeEdit::DoDeleteChar() {
     std::u32string removed = s.substr(static_cast<size_t>(caretX_ - 1), 1);
     s.erase(static_cast<size_t>(caretX_ - 1), 1);
     lines_->PutU32(caretY_ - 1, s);
-    undoList_->AddChange(ucSilentDeleteAfterCursor, CaretXY(), {caretX_ + 1, caretY_}, U8(removed), smNormal);
+    undoList_->AddChange(ucSilentDeleteAfterCursor, CaretXY(), {caretX_ + 1, caretY_},
+                         U8(JoinUndoLines({removed})), smNormal);
   }
   SetBlockBegin(CaretXY());
 }
@@ -665,14 +674,14 @@ void TCustomCodeEdit::DoDeleteLine() {
   // the removed range: the line and the break after it; the last line goes with the break before
   // it; the only line is emptied
   TBufferCoord from{1, line}, to{1, line + 1};
-  std::u32string text = s + U"\r\n";
+  std::u32string text = JoinUndoLines({s, U""});
   if (count == 1) {
     to = {static_cast<int>(s.size()) + 1, line};
-    text = s;
+    text = JoinUndoLines({s});
   } else if (line == count) {
     from = {LineLength(line - 1) + 1, line - 1};
     to = {static_cast<int>(s.size()) + 1, line};
-    text = U"\r\n" + s;
+    text = JoinUndoLines({U"", s});
   }
   std::string removed = U8(text);
   if (count == 1)
@@ -695,7 +704,7 @@ void TCustomCodeEdit::RedoLineBreak(const TCodeEditUndoItem& item) {
   std::u32string cut = Utf8ToUtf32(SelTextEx(smNormal, true));
   caretX_ = s.Char;
   caretY_ = s.Line;
-  const TBufferCoord end = SetSelTextPrimitive(smNormal, Utf8ToUtf32(item.ChangeStr), false);
+  const TBufferCoord end = PutBackText(smNormal, item.ChangeStr);
   std::u32string right = Line32(end.Line).substr(static_cast<size_t>(end.Char - 1));
   undoList_->AddChange(ucLineBreak, s, end, U8(cut + right), smNormal);
   SetCaretAndClearSelection(end);
@@ -958,7 +967,7 @@ void TCustomCodeEdit::ApplyUnindent(const TBufferCoord& begin, const TBufferCoor
                                     std::u32string_view texts, bool remove) {
   const int first = std::min(begin.Line, end.Line);
   const int column = selectionMode_ == smColumn ? std::min(begin.Char, end.Char) : 1;
-  const std::vector<std::u32string> pieces = SplitLines(texts);
+  const std::vector<std::u32string> pieces = SplitTextLines(texts);
   std::vector<int> shift(pieces.size(), 0);
   {
     // the end of the update collapses the selection: it is made after
@@ -1038,35 +1047,38 @@ void TCustomCodeEdit::DoCaseChange(TCodeEditorCommand command) {
     blockBegin_ = CaretXY();
     blockEnd_ = {caretX_ + 1, caretY_};
   }
-  std::u32string text = Utf8ToUtf32(SelTextEx(selectionMode_, true));
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    switch (command) {
-      case ecUpperCase:
-      case ecUpperCaseBlock:
-        text[i] = UnicodeUpper(c);
-        break;
-      case ecLowerCase:
-      case ecLowerCaseBlock:
-        text[i] = UnicodeLower(c);
-        break;
-      case ecToggleCase:
-      case ecToggleCaseBlock:
-        text[i] = UnicodeUpper(c) == c ? UnicodeLower(c) : UnicodeUpper(c);
-        break;
-      case ecTitleCase:
-        text[i] = i == 0 ? UnicodeUpper(c) : UnicodeLower(c);
-        break;
-      default:
-        break;
+  // line by line, so that a line end inside a line stays there
+  std::vector<std::u32string> text = SelectedLines(selectionMode_, true);
+  bool first = true;
+  for (std::u32string& line : text)
+    for (char32_t& c : line) {
+      switch (command) {
+        case ecUpperCase:
+        case ecUpperCaseBlock:
+          c = UnicodeUpper(c);
+          break;
+        case ecLowerCase:
+        case ecLowerCaseBlock:
+          c = UnicodeLower(c);
+          break;
+        case ecToggleCase:
+        case ecToggleCaseBlock:
+          c = UnicodeUpper(c) == c ? UnicodeLower(c) : UnicodeUpper(c);
+          break;
+        case ecTitleCase:
+          c = first ? UnicodeUpper(c) : UnicodeLower(c);
+          break;
+        default:
+          break;
+      }
+      first = false;
     }
-  }
   TBufferCoord b = blockBegin_, e = blockEnd_;
   undoList_->BeginBlock();
   TScopeExit end{[this] { undoList_->EndBlock(); }};
   undoList_->AddChange(ucCaret, caret, caret, std::string(), selectionMode_);
   undoList_->AddChange(ucSelection, oldBegin, oldEnd, std::string(), selectionMode_);
-  SetSelText(U8(text));
+  ReplaceSelection(text);
   if (word) {
     SetCaretAndClearSelection(caret);
   } else if (oldBegin != oldEnd) {
@@ -1316,12 +1328,10 @@ void TCustomCodeEdit::UndoItem() {
         // end past column 1 means the last of them went into the empty last line, which stays
         int last = std::min(e.Line, lines_->Count());
         bool keptLast = e.Char > 1;
-        std::u32string removed;
-        for (int l = s.Line; l <= last; ++l) {
-          removed += Line32(l);
-          if (l < last || !keptLast) removed += U"\r\n";
-        }
-        redoList_->AddChange(k, s, e, U8(removed), smLine);
+        std::vector<std::u32string> removed;
+        for (int l = s.Line; l <= last; ++l) removed.push_back(Line32(l));
+        if (!keptLast && !removed.empty()) removed.emplace_back();
+        redoList_->AddChange(k, s, e, U8(JoinUndoLines(removed)), smLine);
         int count = last - s.Line + (keptLast ? 0 : 1);
         if (keptLast && last >= s.Line) lines_->PutU32(last - 1, U"");
         // (never through Clear: clearing the buffer clears the undo lists too)
@@ -1337,8 +1347,8 @@ void TCustomCodeEdit::UndoItem() {
       }
       blockBegin_ = s;
       blockEnd_ = e;
-      std::string removed = SelTextEx(selectionMode_, true);
-      const TBufferCoord back = SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      std::string removed = UndoText(selectionMode_);
+      const TBufferCoord back = PutBackText(item->ChangeSelMode, item->ChangeStr);
       // In normal mode the redo item holds the range the text it puts back replaces: the
       // characters an overwrite took, which are back now; nothing after an insert.
       TBufferCoord redoEnd = item->ChangeSelMode == smNormal ? (item->ChangeStr.empty() ? s : back) : e;
@@ -1356,7 +1366,7 @@ void TCustomCodeEdit::UndoItem() {
       blockBegin_ = blockEnd_ = at;
       caretX_ = at.Char;
       caretY_ = at.Line;
-      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      PutBackText(item->ChangeSelMode, item->ChangeStr);
       TBufferCoord target = (k == ucDelete || k == ucSilentDelete) ? e : s;
       if (k == ucSilentDelete || k == ucSilentDeleteAfterCursor || k == ucDeleteAll)
         SetCaretAndClearSelection(target);
@@ -1428,10 +1438,10 @@ void TCustomCodeEdit::RedoItem() {
         // the text replaces what the change had replaced (nothing after a plain insert)
         blockBegin_ = s;
         blockEnd_ = e;
-        std::string overwritten = SelTextEx(smNormal, true);
+        std::string overwritten = UndoText(smNormal);
         caretX_ = s.Char;
         caretY_ = s.Line;
-        const TBufferCoord end = SetSelTextPrimitive(smNormal, Utf8ToUtf32(item->ChangeStr), false);
+        const TBufferCoord end = PutBackText(smNormal, item->ChangeStr);
         undoList_->AddChange(k, s, end, overwritten, smNormal);
         if (k == ucDragDropInsert)
           SetCaretAndSelection(end, s, end);
@@ -1444,7 +1454,7 @@ void TCustomCodeEdit::RedoItem() {
       blockBegin_ = blockEnd_ = s;
       caretX_ = s.Char;
       caretY_ = s.Line;
-      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      PutBackText(item->ChangeSelMode, item->ChangeStr);
       SetCaretAndClearSelection(e);
       undoList_->AddChange(k, s, e, std::string(), item->ChangeSelMode);
       if (k == ucDragDropInsert) SetCaretAndSelection(e, s, e);
@@ -1457,9 +1467,9 @@ void TCustomCodeEdit::RedoItem() {
     case ucDeleteAll: {
       blockBegin_ = s;
       blockEnd_ = e;
-      std::string removed = SelTextEx(selectionMode_, true);
+      std::string removed = UndoText(selectionMode_);
       undoList_->AddChange(k, s, e, removed, item->ChangeSelMode);
-      SetSelTextPrimitive(item->ChangeSelMode, Utf8ToUtf32(item->ChangeStr), false);
+      PutBackText(item->ChangeSelMode, item->ChangeStr);
       SetCaretAndClearSelection(s);
       break;
     }

@@ -30,6 +30,53 @@ size_t ScanToLineEnd(std::u32string_view text) {
   return text.size();
 }
 
+namespace {
+constexpr char32_t kUndoEscape = 0;  // the next character belongs to the line
+bool NeedsUndoEscape(char32_t c) {
+  return c == kUndoEscape || c == U'\r' || c == U'\n';
+}
+}  // namespace
+
+std::u32string JoinUndoLines(const std::vector<std::u32string>& lines) {
+  std::u32string out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) out += U"\r\n";
+    for (char32_t c : lines[i]) {
+      if (NeedsUndoEscape(c)) out += kUndoEscape;
+      out += c;
+    }
+  }
+  return out;
+}
+
+namespace {
+// The lines of a text split at CR, LF and CR LF; with `escapes`, a NUL takes the next character
+// into the line.
+std::vector<std::u32string> SplitAtLineEnds(std::u32string_view text, bool escapes) {
+  std::vector<std::u32string> out(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char32_t c = text[i];
+    if (escapes && c == kUndoEscape && i + 1 < text.size()) {
+      out.back() += text[++i];
+    } else if (c == U'\r' || c == U'\n') {
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+}  // namespace
+
+std::vector<std::u32string> SplitTextLines(std::u32string_view text) {
+  return SplitAtLineEnds(text, false);
+}
+
+std::vector<std::u32string> SplitUndoLines(std::u32string_view text) {
+  return SplitAtLineEnds(text, true);
+}
+
 int GetExpandedLength(std::u32string_view text, int tabWidth) {
   int len = 0;
   for (char32_t c : text) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/CodeEditTypes.h"
 #include "platform/rtl/SysUtils.h"
@@ -18,6 +19,15 @@ TBufferCoord MaxPoint(const TBufferCoord& p, const TBufferCoord& q);
 
 // Index of the first character 0, LF or CR of the text (its length when there is none).
 size_t ScanToLineEnd(std::u32string_view text);
+
+// The lines of a text, split at CR, LF or CR LF (one empty line for an empty text).
+std::vector<std::u32string> SplitTextLines(std::u32string_view text);
+// The text an undo item keeps of lines it removed or replaced: the lines joined by CR LF, every CR,
+// LF and NUL inside a line preceded by a NUL, so that a line end a line was given through the line
+// list goes back into that line and not between two lines.
+std::u32string JoinUndoLines(const std::vector<std::u32string>& lines);
+// The lines of such a text (one empty line for an empty text).
+std::vector<std::u32string> SplitUndoLines(std::u32string_view text);
 
 // Columns the text takes after tab expansion.
 int GetExpandedLength(std::u32string_view text, int tabWidth);

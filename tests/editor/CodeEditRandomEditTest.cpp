@@ -1,9 +1,11 @@
 // Seeded random editing through messages, as a new user would: keys with modifiers, Latin and
 // Cyrillic typing, input-method text, deletes, line breaks, tabs, the clipboard in three selection
 // modes, mouse clicks and drags, overwrite mode, word wrap, option, font and size changes, and
-// changes through Lines() between stretches of edits. After every step caret, top line and block
-// must lie inside the text; after every stretch undoing everything must give the stretch's first
-// text and redoing everything its last. A failing seed prints the steps of its stretch.
+// changes through Lines() between stretches of edits (input-method text and lines given through
+// Lines() hold line ends and other control characters now and then). After every step caret, top
+// line and block must lie inside the text; after every stretch undoing everything must give the
+// stretch's first lines exactly and redoing everything its last. A failing seed prints the steps
+// of its stretch.
 //
 // scripts/editor-random-edits runs more seeds and longer runs through the LongRun case. To look
 // into a failure: TALVIK_EDIT_DUMP_STRETCH=n prints stretch n step by step with the text and both
@@ -43,12 +45,12 @@ class CodeEditRandomEdits : public CodeEditTest {
     int stretch = 0;
     for (int done = 0; done < steps; ++stretch) {
       StartStretch();
-      const std::string first = edit->Text();
+      const std::string first = ExactLines(edit->Lines());
       const char* dumpAt = std::getenv("TALVIK_EDIT_DUMP_STRETCH");
       const bool dump = dumpAt && std::atoi(dumpAt) == stretch;
       if (dump) std::cerr << "START\n" << Describe();
       for (int i = 0; i < kStretch && done < steps; ++i, ++done) {
-        const std::string before = edit->Text();
+        const std::string before = ExactLines(edit->Lines());
         Step();
         if (dump)
           std::cerr << "STEP " << log_.size() << " " << (log_.empty() ? "" : log_.back()) << "\n"
@@ -67,7 +69,7 @@ class CodeEditRandomEdits : public CodeEditTest {
         edit->CommandProcessor(ecRedo, 0, nullptr);
         if (!Check("during the first redo all")) return Fail(stretch);
       }
-      const std::string last = edit->Text();
+      const std::string last = ExactLines(edit->Lines());
       for (int guard = 0; edit->UndoList()->CanUndo(); ++guard) {
         if (guard > 100000) return Fail(stretch, "undo does not end");
         if (dump) std::cerr << "UNDO " << UndoItems(edit->UndoList()) << "\n";
@@ -75,7 +77,7 @@ class CodeEditRandomEdits : public CodeEditTest {
         if (dump) std::cerr << Describe();
         if (!Check("during undo all")) return Fail(stretch);
       }
-      if (std::string d = TextDiff(first, edit->Text()); !d.empty())
+      if (std::string d = TextDiff(first, ExactLines(edit->Lines())); !d.empty())
         return Fail(stretch, "undo all does not give the stretch's first text: " + d);
       if (edit->Modified()) return Fail(stretch, "modified after undo all");
       for (int guard = 0; edit->RedoList()->CanUndo(); ++guard) {
@@ -85,7 +87,7 @@ class CodeEditRandomEdits : public CodeEditTest {
         if (dump) std::cerr << Describe();
         if (!Check("during redo all")) return Fail(stretch);
       }
-      if (std::string d = TextDiff(last, edit->Text()); !d.empty())
+      if (std::string d = TextDiff(last, ExactLines(edit->Lines())); !d.empty())
         return Fail(stretch, "redo all does not give the stretch's last text: " + d);
       ChangeThroughLines();
       if (!Check("after a change through Lines()")) return Fail(stretch);
@@ -156,14 +158,15 @@ class CodeEditRandomEdits : public CodeEditTest {
         << "," << edit->RawBlockBegin().Line << ")-(" << edit->RawBlockEnd().Char << ","
         << edit->RawBlockEnd().Line << ") mode " << edit->SelectionMode()
         << (edit->InsertMode() ? " insert" : " overwrite") << "\n";
-    for (int i = 0; i < edit->Lines()->Count(); ++i) out << "  |" << edit->Lines()->Strings(i) << "|\n";
+    for (int i = 0; i < edit->Lines()->Count(); ++i)
+      out << "  |" << Escaped(edit->Lines()->Strings(i)) << "|\n";
     return out.str();
   }
 
   // Undo all, then redo all (a debugging aid: this checks every step, and changes the run).
   bool RoundTrip(const std::string& first) {
     while (edit->RedoList()->CanUndo()) edit->CommandProcessor(ecRedo, 0, nullptr);
-    const std::string last = edit->Text();
+    const std::string last = ExactLines(edit->Lines());
     std::string undoKinds;
     for (int i = 0; i < edit->UndoList()->ItemCount(); ++i) {
       const TCodeEditUndoItem* u = edit->UndoList()->Items(i);
@@ -173,12 +176,12 @@ class CodeEditRandomEdits : public CodeEditTest {
                    ")\"" + u->ChangeStr + "\"m" + std::to_string(u->ChangeSelMode) + " ";
     }
     while (edit->UndoList()->CanUndo()) edit->CommandProcessor(ecUndo, 0, nullptr);
-    if (std::string d = TextDiff(first, edit->Text()); !d.empty()) {
+    if (std::string d = TextDiff(first, ExactLines(edit->Lines())); !d.empty()) {
       failure_ = "undo all: " + d + "\nundo items: " + undoKinds;
       return false;
     }
     while (edit->RedoList()->CanUndo()) edit->CommandProcessor(ecRedo, 0, nullptr);
-    if (std::string d = TextDiff(last, edit->Text()); !d.empty()) {
+    if (std::string d = TextDiff(last, ExactLines(edit->Lines())); !d.empty()) {
       failure_ = "redo all: " + d + "\nundo items: " + undoKinds;
       return false;
     }
@@ -312,9 +315,14 @@ class CodeEditRandomEdits : public CodeEditTest {
   }
 
   void ImeText() {
-    static const std::vector<std::string> texts = {"5Жß", "ввод", "日本語", "x", "  ёж  ", "Ω≈"};
+    // now and then with line ends, tabs and other control characters at the start, inside or at
+    // the end
+    static const std::vector<std::string> texts = {
+        "5Жß",  "ввод", "日本語", "x",     "  ёж  ",          "Ω≈",          "x\n",           "x\r\n",
+        "\nёж", "\r\n", "a\rb",   "\tя\t", "ЛЗё\nэЯЧ\tя\t/d", "a\x01\x1b;b", "-- 1\r\n\t2\n", "\x7f",
+    };
     std::string text = OneOf(texts);
-    Log("input-method text \"" + text + "\"");
+    Log("input-method text \"" + Escaped(text) + "\"");
     edit->CommandProcessor(ecImeStr, 0, &text);
     Pump();
   }
@@ -591,9 +599,14 @@ class CodeEditRandomEdits : public CodeEditTest {
         }
         break;
       case 2: {
+        // the line list keeps what it is given, line ends and control characters too
+        static const std::vector<std::string> texts = {
+            "-- вставлено", "ё€е\nR+ёцёMш—~", "ab\r\ncd", "\rx\r", "a\tb\x01;c", std::string("p\0q", 3), "\n",
+        };
         int i = Pick(count + 1);
-        Log("Lines()->Insert(" + std::to_string(i) + ")");
-        lines->Insert(i, "-- вставлено");
+        const std::string& text = OneOf(texts);
+        Log("Lines()->Insert(" + std::to_string(i) + ", \"" + Escaped(text) + "\")");
+        lines->Insert(i, text);
         break;
       }
       case 3:
@@ -603,8 +616,9 @@ class CodeEditRandomEdits : public CodeEditTest {
       case 4:
         if (count > 0) {
           int i = Pick(count);
-          Log("Lines()->Put(" + std::to_string(i) + ")");
-          lines->Put(i, "y");
+          const std::string text = Chance(70) ? std::string("y") : std::string("y\nz\t");
+          Log("Lines()->Put(" + std::to_string(i) + ", \"" + Escaped(text) + "\")");
+          lines->Put(i, text);
         }
         break;
       case 5:

@@ -195,6 +195,29 @@ inline std::string SqlText(int count) {
   return out;
 }
 
+// The editor's lines as one text that tells a line end from a CR or LF inside a line (shown as \r
+// and \n; a backslash as \\, other control characters as \x with two hex digits), for TextDiff.
+inline std::string ExactLines(const TCodeEditStringList* lines) {
+  static const char* const kHex = "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < lines->Count(); ++i) {
+    if (i > 0) out += '\n';
+    for (unsigned char c : lines->Strings(i)) {
+      if (c == '\r')
+        out += "\\r";
+      else if (c == '\n')
+        out += "\\n";
+      else if (c == '\\')
+        out += "\\\\";
+      else if (c < 32 && c != '\t')
+        out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+      else
+        out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 // Empty when the two texts are equal; else the line counts and the first line that differs, so
 // that a failure over thousands of lines stays readable.
 inline std::string TextDiff(const std::string& expected, const std::string& actual) {

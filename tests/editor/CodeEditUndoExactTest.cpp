@@ -3,6 +3,8 @@
 // everything exactly the text before the undo; caret, top line and block stay inside the text after
 // changes through Lines(), the options, word wrap and the window's size; small windows settle.
 #include <functional>
+#include <tuple>
+#include <utility>
 
 #include "CodeEditTestSupport.h"
 
@@ -51,6 +53,16 @@ class CodeEditUndoExact : public CodeEditTest {
     EXPECT_EQ(TextDiff(before, edit->Text()), "") << "after undo all";
     RedoAll();
     EXPECT_EQ(TextDiff(after, edit->Text()), "") << "after redo all";
+  }
+  // The same with the lines compared exactly: a CR or LF inside a line is not a line end.
+  void ExpectExactLinesRoundTrip(const std::string& beforeLines) {
+    const std::string after = ExactLines(edit->Lines());
+    UndoAll();
+    EXPECT_EQ(TextDiff(beforeLines, ExactLines(edit->Lines())), "") << "after undo all";
+    RedoAll();
+    EXPECT_EQ(TextDiff(after, ExactLines(edit->Lines())), "") << "after redo all";
+    UndoAll();
+    EXPECT_EQ(TextDiff(beforeLines, ExactLines(edit->Lines())), "") << "after a second undo all";
   }
   void ExpectInsideText() {
     const int count = edit->Lines()->Count();
@@ -431,5 +443,257 @@ TEST_P(UndoExactFaults, Sequence) {
 
 INSTANTIATE_TEST_SUITE_P(Editor, UndoExactFaults, ::testing::ValuesIn(kFaults),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+// ---- control characters: input-method strings that hold line breaks, tabs and other control
+// characters, and lines given such characters through Lines()
+
+struct NamedText {
+  const char* name;
+  std::string text;
+};
+
+// An input-method string goes in as a paste of plain text in normal mode would: its lines end at
+// CR, LF or CR LF; tabs and other control characters stay in the line.
+const NamedText kImeTexts[] = {
+    {"LetterAndLf", "x\n"},
+    {"LetterAndCrLf", "x\r\n"},
+    {"LfFirst", "\nx"},
+    {"OnlyCrLf", "\r\n"},
+    {"TwoLfs", "\n\n"},
+    {"LoneCr", "a\rb"},
+    {"CyrillicLinesAndTabs", "ЛЗё\nэЯЧ\tя\t/d"},
+    {"Tabs", "\tя\t"},
+    {"ControlCharacters", "a\x01\x1b;b\x7f"},
+    {"ManyLines", "-- 1\r\nSELECT\n\t2\rEND;\n"},
+};
+
+enum class At { LineStart, Middle, LineEnd, PastEnd };
+const std::pair<At, const char*> kPlaces[] = {
+    {At::LineStart, "LineStart"}, {At::Middle, "Middle"}, {At::LineEnd, "LineEnd"}, {At::PastEnd, "PastEnd"}};
+
+using ImeParam = std::tuple<NamedText, bool /*word wrap*/>;
+
+class UndoExactInputMethod : public CodeEditUndoExact, public ::testing::WithParamInterface<ImeParam> {};
+
+// At the start, inside, at the end and past the end of a line, in insert and overwrite mode.
+TEST_P(UndoExactInputMethod, CommitIsUndoneAndRedoneExactly) {
+  const auto& [ime, wrap] = GetParam();
+  ShowAndFocus();
+  Resize(260, 200);
+  edit->SetWordWrap(wrap);
+  edit->SetOptions(edit->Options() + eoScrollPastEol);
+  // every line end of the string makes a line
+  int breaks = 0;
+  for (size_t i = 0; i < ime.text.size(); ++i)
+    if (ime.text[i] == '\n' || (ime.text[i] == '\r' && (i + 1 == ime.text.size() || ime.text[i + 1] != '\n')))
+      ++breaks;
+  for (const auto& [place, placeName] : kPlaces)
+    for (bool insert : {true, false}) {
+      SCOPED_TRACE(std::string(placeName) + (insert ? ", insert mode" : ", overwrite mode"));
+      edit->SetText(kFirstLine + std::string("\n") + SqlText(40));
+      edit->SetInsertMode(insert);
+      const int line = 2, length = static_cast<int>(edit->Lines()->Line32(line - 1).size());
+      const int column = place == At::LineStart ? 1
+                         : place == At::Middle  ? 5
+                         : place == At::LineEnd ? length + 1
+                                                : length + 4;
+      edit->SetCaretXY({column, line});
+      edit->ClearUndo();
+      const std::string before = ExactLines(edit->Lines());
+      const int count = edit->Lines()->Count();
+      Ime(ime.text);
+      EXPECT_EQ(edit->Lines()->Count(), count + breaks);
+      for (int i = 0; i < edit->Lines()->Count(); ++i)
+        ASSERT_EQ(edit->Lines()->Strings(i).find_first_of("\r\n"), std::string::npos) << "line " << i + 1;
+      ExpectExactLinesRoundTrip(before);
+      ExpectInsideText();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, UndoExactInputMethod,
+                         ::testing::Combine(::testing::ValuesIn(kImeTexts), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<ImeParam>& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) ? "_Wrapped" : "_Unwrapped");
+                         });
+
+// A commit at (1, 1) followed by more editing.
+TEST_F(CodeEditUndoExact, ImeLineBreakThenSelectAllAndTypingIsUndoneExactly) {
+  edit->SetText(kFirstLine + std::string("\n") + SqlText(3000));
+  ShowAndFocus();
+  edit->SetCaretXY({1, 1});
+  edit->ClearUndo();
+  const std::string before = ExactLines(edit->Lines());
+  const int count = edit->Lines()->Count();
+  Ime("x\n");
+  EXPECT_EQ(edit->Lines()->Strings(0), "x");
+  EXPECT_EQ(edit->Lines()->Strings(1), kFirstLine);
+  EXPECT_EQ(edit->CaretXY(), (TBufferCoord{1, 2}));
+  Key('A', {.ctrl = true});
+  Type(U"j");
+  EXPECT_EQ(edit->Lines()->Count(), 1);
+  ExpectExactLinesRoundTrip(before);
+  EXPECT_EQ(edit->Lines()->Count(), count);
+}
+
+TEST_F(CodeEditUndoExact, ImeTextOnAReadOnlyToggledSmallFormThenDraggedSelectionTypedOver) {
+  edit->SetText(kFirstLine + std::string("\n") + SqlText(3000));
+  ShowAndFocus();
+  edit->SetReadOnly(true);
+  edit->SetReadOnly(false);
+  Resize(631, 150);
+  edit->ClearUndo();
+  const std::string before = ExactLines(edit->Lines());
+  Key(VK_END, {.ctrl = true});
+  Ime("ЛЗё\nэЯЧ\tя\t/d");
+  const int top = edit->TopLine();
+  TPoint a = Cell(3, top), b = Cell(9, top + 2);
+  Mouse(WM_LBUTTONDOWN, a.X, a.Y);
+  Mouse(WM_MOUSEMOVE, b.X, b.Y);
+  Mouse(WM_LBUTTONUP, b.X, b.Y);
+  ASSERT_TRUE(edit->SelAvail());
+  Type(U"s");
+  ExpectExactLinesRoundTrip(before);
+}
+
+// Lines() keeps what it is given, line ends inside a line too; edits across such a line undo and
+// redo to the exact lines.
+const NamedText kLineTexts[] = {
+    {"Lf", "ё€е\nR+ёцёMш—~"},
+    {"CrLf", "ab\r\ncd"},
+    {"LoneCr", "ab\rcd"},
+    {"LfAtBothEnds", "\nmid\n"},
+    {"TabsAndControls", "a\tb\x01;c\x1b"},
+    {"Nul", std::string("p\0q", 3)},
+};
+
+struct LineEdit {
+  const char* name;
+  std::function<void(CodeEditUndoExact&, int line)> run;  // `line`: the given line, from 1
+};
+
+const LineEdit kLineEdits[] = {
+    {"SelectToTheStartAndType",
+     [](CodeEditUndoExact& t, int) {
+       t.Key(VK_HOME, {.shift = true, .ctrl = true});
+       t.Type(U"r");
+     }},
+    {"SelectAcrossAndDelete",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretAndSelection({3, line + 1}, {2, line - 1}, {3, line + 1});
+       t.Key(VK_DELETE);
+     }},
+    {"DeleteEveryCharacterOfTheLine",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretXY({1, line});
+       for (int i = 0; i < 14; ++i) t.Key(VK_DELETE);
+     }},
+    {"BackSpaceOverTheLine",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretXY({1, line + 1});
+       for (int i = 0; i < 14; ++i) t.Key(VK_BACK);
+     }},
+    {"OverwriteTheLine",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretXY({1, line});
+       t.Key(VK_INSERT);
+       t.Type(U"zzzzzzzzzzzzzz");
+       t.Ime("йцукенгшщ");
+     }},
+    {"DeleteWordsAndTheLine",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretXY({1, line});
+       t.Key('T', {.ctrl = true});
+       t.Key('T', {.ctrl = true});
+       t.Key('Y', {.shift = true, .ctrl = true});
+       t.Key(VK_END);
+       t.Key(VK_BACK, {.ctrl = true});
+       t.Key('Y', {.ctrl = true});
+     }},
+    {"CaseOfABlockAcross",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretAndSelection({3, line + 1}, {2, line - 1}, {3, line + 1});
+       t.edit->CommandProcessor(ecUpperCaseBlock, 0, nullptr);
+       t.edit->CommandProcessor(ecToggleCaseBlock, 0, nullptr);
+     }},
+    {"ColumnBlockTypedOver",
+     [](CodeEditUndoExact& t, int line) {
+       t.Key('C', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({5, line + 1}, {2, line - 1}, {5, line + 1});
+       t.Type(U"ж");
+     }},
+    {"LineBlockTypedOver",
+     [](CodeEditUndoExact& t, int line) {
+       t.Key('L', {.shift = true, .ctrl = true});
+       t.edit->SetCaretAndSelection({2, line + 1}, {2, line - 1}, {2, line + 1});
+       t.Type(U"ж");
+     }},
+    {"CutAndPasteBack",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretAndSelection({3, line + 1}, {2, line - 1}, {3, line + 1});
+       t.Key('X', {.ctrl = true});
+       t.Key('V', {.ctrl = true});
+     }},
+    {"LineBreaksInTheLine",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretXY({3, line});
+       t.Key(VK_RETURN);
+       t.Key(VK_END);
+       t.Key(VK_RETURN);
+       t.Key(VK_UP);
+       t.Key(VK_DELETE);
+     }},
+    {"IndentAndUnindent",
+     [](CodeEditUndoExact& t, int line) {
+       t.edit->SetCaretAndSelection({3, line + 1}, {2, line - 1}, {3, line + 1});
+       t.Key('I', {.shift = true, .ctrl = true});
+       t.Key('U', {.shift = true, .ctrl = true});
+       t.Key('U', {.shift = true, .ctrl = true});
+     }},
+};
+
+class UndoExactGivenLines : public CodeEditUndoExact, public ::testing::WithParamInterface<LineEdit> {};
+
+TEST_P(UndoExactGivenLines, EditAcrossTheLineIsUndoneAndRedoneExactly) {
+  ShowAndFocus();
+  for (const NamedText& given : kLineTexts) {
+    SCOPED_TRACE(given.name);
+    edit->SetText(kFirstLine + std::string("\n") + SqlText(300));
+    edit->SetInsertMode(true);
+    edit->SetSelectionMode(smNormal);
+    edit->SetCaretXY({1, 1});
+    Key(VK_END, {.shift = true, .ctrl = true});
+    const int count = edit->Lines()->Count();
+    edit->Lines()->Insert(211, given.text);
+    EXPECT_EQ(edit->Lines()->Count(), count + 1);
+    EXPECT_EQ(edit->Lines()->Strings(211), given.text);
+    edit->ClearUndo();
+    const std::string before = ExactLines(edit->Lines());
+    GetParam().run(*this, 212);
+    ExpectExactLinesRoundTrip(before);
+    ExpectInsideText();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, UndoExactGivenLines, ::testing::ValuesIn(kLineEdits),
+                         [](const ::testing::TestParamInfo<LineEdit>& info) { return info.param.name; });
+
+// A line that holds a line end keeps it when it is edited beside it: deleting the character before
+// the LF, or the LF itself, leaves one line.
+TEST_F(CodeEditUndoExact, DeletingALineEndInsideALineRemovesOneCharacter) {
+  edit->SetText("first\nab\ncd\nlast");
+  ShowAndFocus();
+  edit->Lines()->Put(1, "ab\ncd");
+  edit->Lines()->Delete(2);
+  edit->ClearUndo();
+  const std::string before = ExactLines(edit->Lines());
+  edit->SetCaretXY({3, 2});
+  Key(VK_DELETE);
+  EXPECT_EQ(edit->Lines()->Count(), 3);
+  EXPECT_EQ(edit->Lines()->Strings(1), "abcd");
+  Key(VK_UP);  // a group break
+  ExpectExactLinesRoundTrip(before);
+  EXPECT_EQ(edit->Lines()->Strings(1), "ab\ncd");
+}
 
 }  // namespace
