@@ -240,11 +240,17 @@ void RunOnMainThread(const TThreadMethod& Method, bool Wait) {
   Post(request);
   if (!Wait) return;
   SyncQueue& sync = Sync();
+  std::exception_ptr error;
   {
     std::unique_lock<std::mutex> lock(sync.Lock);
     sync.WorkDone.wait(lock, [&] { return request->Done; });
+    // The error is this thread's from here on: the request, which the main thread may be the last to
+    // drop, no longer holds it. Else the exception object could be freed there while its last reader
+    // was this thread, ordered only by the run-time library's own reference count, which a race
+    // detector does not see.
+    error = std::move(request->Error);
   }
-  if (request->Error) std::rethrow_exception(request->Error);
+  if (error) std::rethrow_exception(error);
 }
 }  // namespace
 

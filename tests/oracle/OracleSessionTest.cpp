@@ -2,8 +2,6 @@
 // logon and logoff in both call generations, logon errors and warnings, transactions, settings,
 // the client information, connection loss and password changes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <thread>
@@ -12,6 +10,7 @@
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 #include "oracle/OracleSessionPool.h"
+#include "tests/ChildProgram.h"
 #include "tests/oracle/OracleTestSupport.h"
 
 namespace {
@@ -443,42 +442,10 @@ TEST_P(SessionTest, AConnectionStoredWithTheFormIsAnnouncedOnce) {
   EXPECT_EQ(changes, 1);
 }
 
-namespace {
-// The child's end: what its last exit handler saw, written to the parent.
-int exitReport = -1;
-TOracleSession* exitSession = nullptr;
-}  // namespace
-
 TEST_P(SessionTest, AProgramThatEndsNormallyLogsItsSessionsOff) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(fds[0]);
-    exitReport = fds[1];
-    // Kept until after the handlers below: a program that never freed its session.
-    static std::unique_ptr<TOracleSession> left = Session("scott", "tiger");
-    exitSession = left.get();
-    // Registered before the logon, so it runs after the library's own handler.
-    std::atexit([] {
-      const char seen = !exitSession->Connected() && !ClientLoaded() ? 'y' : 'n';
-      if (write(exitReport, &seen, 1) != 1) _exit(3);
-    });
-    try {
-      left->LogOn();
-    } catch (...) {
-      _exit(2);
-    }
-    std::exit(0);
-  }
-  close(fds[1]);
-  char seen = 0;
-  EXPECT_EQ(read(fds[0], &seen, 1), 1);
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_EQ(seen, 'y') << "logged off and the client library freed at the end";
+  ChildProgram program(TALVIK_ORACLE_EXIT_PROGRAM, {GetParam() ? "host" : "handle"});
+  EXPECT_EQ(program.ReadLine(), "y") << "logged off and the client library freed at the end";
+  EXPECT_EQ(program.Wait(), 0);
   auto dba = Session("system", "manager");
   dba->LogOn();
   EXPECT_EQ(Scalar(dba.get(), "select count(*) from v$session where username = 'SCOTT'"), "0");

@@ -24,7 +24,7 @@ class SimInstanceTest : public ::testing::Test {
     dir_ = std::filesystem::temp_directory_path() / ("talvik_query_" + name + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
+    setenv("TALVIK_SIM_DB", InstancePath().c_str(), 1);
     SetCommandLine(std::vector<std::string>{"talvik"});
     InitClientLibrary();
   }
@@ -33,6 +33,9 @@ class SimInstanceTest : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
+
+  // The test's instance file: the simulated home's alias SIM leads there.
+  std::string InstancePath() const { return (dir_ / "sim.db").string(); }
 
   // A connected session; HostCalls chooses the older call generation.
   static std::unique_ptr<TOracleSession> Connect(bool HostCalls, const std::string& User = "scott",

@@ -2,74 +2,16 @@
 // second session that holds, changes or deletes the row, commit after post, constraint errors and
 // their translation, sequences, LOBs and cached updates.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 
 #include "oracle/OracleObjects.h"
 #include "tests/oracle_data/DataSetTestSupport.h"
+#include "tests/oracle_sim/OtherSession.h"
 
 using namespace oracle_data;
 
 namespace {
-// A second session in a child process: it runs statements, reports, and then ends its transaction
-// as told (or dies inside it).
-class ChildSession {
- public:
-  // Runs Statements in the child and waits until it has.
-  explicit ChildSession(const std::vector<std::string>& Statements) {
-    if (pipe(toChild_) != 0 || pipe(toParent_) != 0) throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) RunChild(Statements);
-    char ok = 0;
-    if (read(toParent_[0], &ok, 1) != 1 || ok != 'y') throw std::runtime_error("child session failed");
-  }
-  ~ChildSession() {
-    if (pid_ > 0) Finish('r');
-    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) close(fd);
-  }
-  // 'c' commit, 'r' roll back, 'x' die without ending the transaction.
-  void Finish(char How) {
-    if (pid_ <= 0) return;
-    if (write(toChild_[1], &How, 1) != 1) return;
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-
- private:
-  [[noreturn]] void RunChild(const std::vector<std::string>& Statements) {
-    char ok = 'n';
-    try {
-      auto s = std::make_unique<TOracleSession>(nullptr);
-      s->SetLogonUsername("scott");
-      s->SetLogonPassword("tiger");
-      s->SetLogonDatabase("SIM");
-      s->LogOn();
-      for (const std::string& sql : Statements) {
-        TOracleQuery q(nullptr);
-        q.SetSession(s.get());
-        q.SQL()->SetText(sql);
-        q.Execute();
-      }
-      ok = 'y';
-      if (write(toParent_[1], &ok, 1) != 1) _exit(2);
-      char how = 0;
-      if (read(toChild_[0], &how, 1) != 1) _exit(3);
-      if (how == 'x') _exit(0);
-      if (how == 'c') s->Commit();
-      if (how == 'r') s->Rollback();
-      s->LogOff();
-    } catch (...) {
-      if (ok == 'n' && write(toParent_[1], &ok, 1) != 1) _exit(2);
-    }
-    _exit(0);
-  }
-  int toChild_[2] = {-1, -1}, toParent_[2] = {-1, -1};
-  pid_t pid_ = -1;
-};
-
 class UpdatesTest : public OracleDataTest {
  protected:
   // EMP of department Dept, by name; EMPNO 1, ENAME 2, JOB 3, MGR 4, HIREDATE 5, SAL 6, COMM 7, DEPTNO 8.
@@ -80,6 +22,13 @@ class UpdatesTest : public OracleDataTest {
     return ds;
   }
   std::string LastStatement(TOracleDataSet* ds) { return ds->LastStatement(); }
+  // Another user's change: a session in another process runs SQL and commits.
+  void CommitElsewhere(const std::string& SQL) {
+    OtherSession other(InstancePath(), "scott", "tiger");
+    other.Run(SQL);
+    other.Run("commit");
+    other.LogOff();
+  }
   std::string ServerValue(const std::string& SQL) {
     auto other = Connect(false);
     auto q = Query(other.get(), SQL);
@@ -303,10 +252,11 @@ TEST_F(UpdatesTest, ARowLockedByAnotherSessionIsReportedAndFreedWhenItsProcessDi
   ds->SetLockingMode(lmLockImmediate);
   ds->Open();
   Locate(ds.get(), "SMITH");
-  ChildSession other({"select * from emp where empno = 7369 for update"});
+  OtherSession other(InstancePath(), "scott", "tiger");
+  other.Run("select * from emp where empno = 7369 for update");
   EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record is locked by another user");
   EXPECT_EQ(ds->State(), dsBrowse);
-  other.Finish('x');
+  other.Die();
   ds->Edit();
   EXPECT_EQ(ds->State(), dsEdit) << "the dead holder's lock is gone";
   ds->Cancel();
@@ -356,14 +306,12 @@ TEST_F(UpdatesTest, ChangesAndDeletesOfOtherUsersAreFound) {
     ds->Open();
     Locate(ds.get(), "SMITH");
     if (mode == lmCheckImmediate) {
-      ChildSession other({"update emp set sal = 801 where empno = 7369"});
-      other.Finish('c');
+      CommitElsewhere("update emp set sal = 801 where empno = 7369");
       EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record has been changed by another user");
     } else {
       ds->Edit();
       ds->FieldByName("COMM")->SetAsFloat(5);
-      ChildSession other({"update emp set sal = 801 where empno = 7369"});
-      other.Finish('c');
+      CommitElsewhere("update emp set sal = 801 where empno = 7369");
       EXPECT_EQ(Failure([&] { ds->Post(); }), "Record has been changed by another user");
       EXPECT_EQ(ds->State(), dsEdit) << "a failed post stays in edit";
       ds->Cancel();
@@ -372,8 +320,7 @@ TEST_F(UpdatesTest, ChangesAndDeletesOfOtherUsersAreFound) {
   auto ds = Emp();
   ds->Open();
   Locate(ds.get(), "JONES");
-  ChildSession other({"delete from emp where empno = 7566"});
-  other.Finish('c');
+  CommitElsewhere("delete from emp where empno = 7566");
   EXPECT_EQ(Failure([&] { ds->Edit(); }), "Record has been deleted by another user");
   ds->SetLockingMode(lmNone);
   ds->Edit();
@@ -630,8 +577,12 @@ TEST_F(UpdatesTest, PostsWithoutChangesSendNothing) {
   const std::string lock = LastStatement(ds.get());
   ds->Post();
   EXPECT_EQ(LastStatement(ds.get()), lock) << "no update sent";
-  ChildSession other({"select * from emp where empno = 7788 for update nowait"});
-  other.Finish('r');  // the post's commit ended the edit lock
+  {
+    // the post's commit ended the edit lock: another session gets the row at once
+    OtherSession other(InstancePath(), "scott", "tiger");
+    other.Run("select * from emp where empno = 7788 for update nowait");
+    other.LogOff();
+  }
 
   Run(session.get(), "create table loose (a number(4), b varchar2(4))");
   auto loose = DataSet("select l.*, rowid from loose l");

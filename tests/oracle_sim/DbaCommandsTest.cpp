@@ -1,14 +1,12 @@
 // The DBA commands of the session monitor on the simulated instance: killing sessions (in this
 // process and in another one), SQL trace, restricted logins, client information, privileges and a
 // cut connection.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "MonitorStatements.h"
+#include "OtherSession.h"
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
 
@@ -136,47 +134,14 @@ TEST_F(DbaCommands, CutConnectionEndsTheSession) {
 // A session of another process appears in this one's views, and this one's in the other's; killing
 // it from here ends it there.
 TEST_F(DbaCommands, SessionsAreSharedBetweenProcesses) {
-  int toChild[2], toParent[2];
-  ASSERT_EQ(pipe(toChild), 0);
-  ASSERT_EQ(pipe(toParent), 0);
-  int monitorSid = system_->SessionId();
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int out[4] = {0, 0, 0, -1};
-    try {
-      auto inst = oracle_sim::Instance::Open(path_);
-      auto s = Session::LogOn(inst, "system", "manager");
-      auto c = s->Prepare("begin dbms_application_info.set_client_info('from the child'); end;");
-      c->Execute();
-      out[0] = s->SessionId();
-      out[1] = s->State().serial;
-      auto q = s->Prepare("select count(*) from v$session where sid = :sid and username = 'SYSTEM'");
-      q->BindByName("SID", Value::MakeInt(monitorSid));
-      q->Execute();
-      std::vector<Value> row;
-      q->Fetch(row);
-      out[2] = static_cast<int>(row[0].i);
-      if (write(toParent[1], out, sizeof out) != sizeof out) _exit(2);
-      char go;
-      if (read(toChild[0], &go, 1) != 1) _exit(3);
-      try {
-        auto d = s->Prepare("select * from dual");
-        d->Execute();
-        out[3] = 0;
-      } catch (const oracle_sim::OraError& e) {
-        out[3] = e.code;
-      }
-    } catch (...) {
-    }
-    if (write(toParent[1], out, sizeof out) != sizeof out) _exit(2);
-    _exit(0);
-  }
-  int got[4];
-  ASSERT_EQ(read(toParent[0], got, sizeof got), static_cast<ssize_t>(sizeof got));
-  EXPECT_EQ(got[2], 1);  // the child saw this process' session
-  int sid = got[0];
-  // another process's calls show with a short delay: the child's session turns idle after its query
+  OtherSession other(path_, "system", "manager");
+  other.Run("begin dbms_application_info.set_client_info('from the child'); end;");
+  EXPECT_EQ(other.Run("select count(*) from v$session where sid = " + std::to_string(system_->SessionId()) +
+                      " and username = 'SYSTEM'"),
+            "1")
+      << "the other process sees this one's session";
+  const int sid = other.Sid();
+  // another process's calls show with a short delay: the other session turns idle after its query
   Rows rows;
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   do {
@@ -188,16 +153,11 @@ TEST_F(DbaCommands, SessionsAreSharedBetweenProcesses) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "INACTIVE");
   EXPECT_EQ(rows[0][1], "from the child");
-  EXPECT_EQ(rows[0][2], std::to_string(pid));
-  Exec(*system_, Kill(std::to_string(sid) + "," + std::to_string(got[1])));
-  char go = 'g';
-  ASSERT_EQ(write(toChild[1], &go, 1), 1);
-  ASSERT_EQ(read(toParent[0], got, sizeof got), static_cast<ssize_t>(sizeof got));
-  EXPECT_EQ(got[3], 28);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  EXPECT_EQ(rows[0][2], std::to_string(other.Pid()));
+  Exec(*system_, Kill(std::to_string(sid) + "," + std::to_string(other.Serial())));
+  EXPECT_EQ(other.Execute("select * from dual").error, 28);
+  other.Die();
   EXPECT_EQ(Status(sid), "<gone>");
-  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) close(fd);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // Logon, transactions, savepoints, constraints, binds, row locks between sessions and processes.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "OtherSession.h"
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
 
@@ -519,103 +517,35 @@ TEST_F(Sessions, DisconnectedSessionSeesEndOfFile) {
 }
 
 TEST_F(Sessions, LocksAreVisibleAcrossProcesses) {
-  int toChild[2], toParent[2];
-  ASSERT_EQ(pipe(toChild), 0);
-  ASSERT_EQ(pipe(toParent), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    char ok = 'n';
-    try {
-      auto inst = Instance::Open(path_);
-      auto s = Session::LogOn(inst, "scott", "tiger");
-      auto c = s->Prepare("select * from emp where empno = 7369 for update");
-      c->Execute();
-      ok = 'y';
-      if (write(toParent[1], &ok, 1) != 1) _exit(2);
-      char x;
-      if (read(toChild[0], &x, 1) != 1) _exit(3);
-    } catch (...) {
-      if (write(toParent[1], &ok, 1) != 1) _exit(2);
-    }
-    _exit(0);  // dies holding the lock, without commit or rollback
-  }
-  char ok = 0;
-  ASSERT_EQ(read(toParent[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 'y');
+  OtherSession other(path_, "scott", "tiger");
+  EXPECT_EQ(other.Run("select empno from emp where empno = 7369 for update"), "7369");
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from emp where empno = 7369 for update nowait"); }), 54);
-  char go = 'g';
-  ASSERT_EQ(write(toChild[1], &go, 1), 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  other.Die();  // holding the lock, without commit or rollback
   // the holder's process is gone: a NOWAIT request gets the row at once, and so does a waiting one
   EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update nowait")[0][0], "SMITH");
   Exec(*scott_, "rollback");
   EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update")[0][0], "SMITH");
-  close(toChild[0]);
-  close(toChild[1]);
-  close(toParent[0]);
-  close(toParent[1]);
 }
 
 // A server drops the session of a client that is gone, with its work; sessions of processes that
 // still run stay.
 TEST_F(Sessions, SessionsOfEndedProcessesAreDropped) {
-  struct Child {
-    pid_t pid = -1;
-    int toChild[2] = {-1, -1}, toParent[2] = {-1, -1};
-    std::string sid;
+  OtherSession staying(path_, "scott", "tiger"), ending(path_, "scott", "tiger");
+  staying.Run("insert into dept values (71, 'GONE', 'NOWHERE')");
+  ending.Run("insert into dept values (72, 'GONE', 'NOWHERE')");
+  auto listed = [&](int sid) {
+    return !Query(*system_, "select sid from v$session where sid = " + std::to_string(sid)).empty();
   };
-  auto start = [&](Child& c, int deptno) {
-    ASSERT_EQ(pipe(c.toChild), 0);
-    ASSERT_EQ(pipe(c.toParent), 0);
-    c.pid = fork();
-    ASSERT_GE(c.pid, 0);
-    if (c.pid == 0) {
-      char sid[16] = "x";
-      try {
-        auto s = Session::LogOn(Instance::Open(path_), "scott", "tiger");
-        Exec(*s, "insert into dept values (" + std::to_string(deptno) + ", 'GONE', 'NOWHERE')");
-        std::snprintf(sid, sizeof sid, "%s", Query(*s, "select userenv('SID') from dual")[0][0].c_str());
-        if (write(c.toParent[1], sid, sizeof sid) != sizeof sid) _exit(2);
-        char x;
-        if (read(c.toChild[0], &x, 1) != 1) _exit(3);
-        _exit(0);  // ends with its session open, without logging off or ending its transaction
-      } catch (...) {
-        if (write(c.toParent[1], sid, sizeof sid) != sizeof sid) _exit(2);
-      }
-      _exit(0);
-    }
-    char sid[16] = {};
-    ASSERT_EQ(read(c.toParent[0], sid, sizeof sid), static_cast<ssize_t>(sizeof sid));
-    c.sid = sid;
-  };
-  auto finish = [](Child& c) {
-    char go = 'g';
-    if (write(c.toChild[1], &go, 1) == 1) {
-      int status = 0;
-      waitpid(c.pid, &status, 0);
-    }
-    for (int fd : {c.toChild[0], c.toChild[1], c.toParent[0], c.toParent[1]}) close(fd);
-  };
-  auto listed = [&](const std::string& sid) {
-    return !Query(*system_, "select sid from v$session where sid = " + sid).empty();
-  };
-  Child staying, ending;
-  start(staying, 71);
-  start(ending, 72);
-  ASSERT_NE(staying.sid, "x");
-  ASSERT_NE(ending.sid, "x");
-  ASSERT_TRUE(listed(ending.sid));
-  finish(ending);
+  ASSERT_TRUE(listed(ending.Sid()));
+  ending.Die();  // with its session open, without logging off or ending its transaction
   // Looked for a few times a second: wait for it, with a time-out.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (listed(ending.sid) && std::chrono::steady_clock::now() < deadline)
+  while (listed(ending.Sid()) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(listed(ending.sid)) << "the ended program's session is gone";
-  EXPECT_TRUE(listed(staying.sid)) << "a live program's session stays";
-  EXPECT_TRUE(listed(Query(*scott_, "select userenv('SID') from dual")[0][0])) << "and this program's";
-  finish(staying);
+  EXPECT_FALSE(listed(ending.Sid())) << "the ended program's session is gone";
+  EXPECT_TRUE(listed(staying.Sid())) << "a live program's session stays";
+  EXPECT_TRUE(listed(scott_->SessionId())) << "and this program's";
+  staying.Die();
 }
 
 }  // namespace
