@@ -153,44 +153,52 @@ TEST_F(FilterRowEditors, AnEditorHiddenUnderAHiddenGridStaysHiddenWhenTheGridSho
   EXPECT_FALSE(EditorShows());
 }
 
-// Reduced from a random walk over a hidden first column: Left in the filter row went on to the hidden
-// column's filter cell, which put the grid's current column on it, and the cell editor followed it.
+// Reduced from a random walk over a hidden column: Left in the filter row went on to the hidden
+// column's filter cell, which put the grid's current column on it, where the cell editor followed.
+// Whatever puts the current column on a hidden one, the cell editor does not show there.
 TEST_F(FilterRowEditors, NeitherEditorStandsOnAHiddenColumn) {
   grid->SetOptions(grid->Options() + dgAlwaysShowEditor);
-  grid->Columns()->Items(1)->EditButtons()->Add();
-  grid->Columns()->Items(0)->SetVisible(false);
+  grid->Columns()->Items(2)->EditButtons()->Add();
+  for (const char* n : {"N", "NAME"}) grid->Columns()->Add()->SetFieldName(n);  // room to scroll
+  grid->Columns()->Items(1)->SetVisible(false);
+  for (int i = 0; i < 5; ++i) grid->Columns()->Items(i)->SetWidth(300);
   Pump();
-  const TRect cell = Cell(1, 0);
+  const int salary = grid->DataToRawColumn(2);
+  grid->SetLeftCol(salary);
+  Pump();
+  const TRect cell = Cell(2, 0);
   Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);  // on the edit button
   Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
-  const TRect filterCell = grid->FilterCellRect(1);
+  const TRect filterCell = grid->FilterCellRect(2);
   Mouse(WM_LBUTTONDOWN, filterCell.Left + 4, filterCell.Top + 3);
   Mouse(WM_LBUTTONUP, filterCell.Left + 4, filterCell.Top + 3);
   ASSERT_TRUE(grid->FilterEditorShown());
+  ASSERT_EQ(grid->FilterColumn(), 2);
   Key(VK_LEFT);
-  EXPECT_NE(grid->FilterColumn(), 0) << "the filter editor went to the hidden column";
+  EXPECT_NE(grid->FilterColumn(), 1) << "the filter editor went to the hidden column";
+  EXPECT_TRUE(grid->FocusedColumn() && grid->FocusedColumn()->Visible())
+      << "the current column is the hidden one";
   Key(VK_ESCAPE, 27);
   grid->SetVisible(false);
   Pump();
   grid->SetVisible(true);
   Pump();
-  Key(VK_DOWN);  // out of the filter row: the cell editor shows again
-  ASSERT_NE(grid->FocusedColumn(), nullptr);
-  EXPECT_TRUE(grid->FocusedColumn()->Visible()) << "the current column is the hidden one";
+  grid->HideFilterEditor();
+  grid->SetLeftCol(salary);  // the hidden column out of view to the left
   grid->ShowEditor();
   Pump();
+  ASSERT_NE(grid->FocusedColumn(), nullptr);
   if (grid->InplaceEditor() && grid->InplaceEditor()->Visible()) {
     EXPECT_TRUE(grid->FocusedColumn()->Visible()) << "the editor is shown on a hidden column";
   }
   // the program puts the current column on the hidden column: the editor stays hidden there
-  grid->HideEditor();
-  grid->SetCol(grid->DataToRawColumn(0));
+  grid->SetCol(grid->DataToRawColumn(1));
+  grid->SetLeftCol(salary);
   grid->ShowEditor();
   Pump();
-  if (grid->FocusedColumn() == grid->Columns()->Items(0)) {
-    EXPECT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible())
-        << "the editor is shown on a hidden column";
-  }
+  ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
+  EXPECT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible())
+      << "the editor is shown on a hidden column";
 }
 
 }  // namespace
