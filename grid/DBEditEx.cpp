@@ -1176,7 +1176,11 @@ bool TCustomDBEditEx::Visible() const {
 
 void TCustomDBEditEx::InplaceHide() {
   // the editor's own flag, not whether it shows: under a hidden holder it would show again with it
-  if (!HandleAllocated() || !Visible()) return;
+  if (!Visible()) return;
+  if (!HandleAllocated()) {
+    SetVisible(false);  // a window made later comes hidden
+    return;
+  }
   const bool hadFocus = GetFocus() == Handle();
   SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   SetBounds(0, 0, 0, 0);

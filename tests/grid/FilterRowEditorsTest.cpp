@@ -153,6 +153,23 @@ TEST_F(FilterRowEditors, AnEditorHiddenUnderAHiddenGridStaysHiddenWhenTheGridSho
   EXPECT_FALSE(EditorShows());
 }
 
+// Reduced from a random walk: a flat grid's windows were made again while it was hidden, and the
+// layout inside freed the edited column before the editor had its window back. An editor without a
+// window must be hidden all the same, or its window comes back shown.
+TEST_F(FilterRowEditors, AnEditorHiddenWithoutItsWindowComesBackHidden) {
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(EditorShows());
+  grid->SetParent(nullptr);  // the windows go
+  ASSERT_FALSE(Editor()->HandleAllocated());
+  delete grid->Columns()->Items(1);
+  grid->SetParent(form.get());
+  grid->HandleNeeded();
+  Pump();
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_FALSE(EditorShows());
+}
+
 // Reduced from a random walk over a hidden column: Left in the filter row went on to the hidden
 // column's filter cell, which put the grid's current column on it, where the cell editor followed.
 // Whatever puts the current column on a hidden one, the cell editor does not show there.
