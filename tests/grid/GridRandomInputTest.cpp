@@ -10,7 +10,7 @@
 // cell, no filter text grows past what was typed, the rows hold the buffered records, every selected
 // bookmark names a record, nothing was thrown out of the message loop, and every error box shows an
 // error the user caused through the data (a value that does not convert or that a field refuses, a
-// filter condition that does not read); any other error fails the walk.
+// filter condition or clipboard contents that do not read); any other error fails the walk.
 //
 // "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
 // TALVIK_RANDOM_STEPS).
