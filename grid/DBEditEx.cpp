@@ -1175,7 +1175,12 @@ bool TCustomDBEditEx::Visible() const {
 }
 
 void TCustomDBEditEx::InplaceHide() {
-  if (!HandleAllocated() || !IsWindowVisible(Handle())) return;
+  // the editor's own flag, not whether it shows: under a hidden holder it would show again with it
+  if (!Visible()) return;
+  if (!HandleAllocated()) {
+    SetVisible(false);  // a window made later comes hidden
+    return;
+  }
   const bool hadFocus = GetFocus() == Handle();
   SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   SetBounds(0, 0, 0, 0);

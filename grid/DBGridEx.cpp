@@ -1093,7 +1093,8 @@ bool TCustomDBGridEx::CanEditShow() {
   // a grid on its way out shows no editor: unlinking its data clears the selection
   bool result = layoutLock_ == 0 && !ComponentState().Contains(csDestroying) && TCustomGrid::CanEditShow();
   TColumnEx* c = FocusedColumn();
-  if (result && (!c || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
+  if (result &&
+      (!c || !c->Visible() || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
     result = false;
   if (editorBlocked_) result = false;
   if (selection_ && selection_->SelectionType() != gstNon && optionsEx_.Contains(dghClearSelection) &&
@@ -1497,10 +1498,11 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
   const int index = Column->Index();
   if (index == filterColumn_) {
-    if (filterEditor_) filterEditor_->InplaceHide();
+    // the editing ends before the editor hides: the focus it hands back to the grid would place it again
     filterEditorShown_ = false;
     filterEditing_ = false;
     filterColumn_ = -1;
+    if (filterEditor_) filterEditor_->InplaceHide();
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }

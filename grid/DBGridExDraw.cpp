@@ -272,7 +272,9 @@ bool TCustomDBGridEx::Is3DCell(int ACol, int ARow, TGridDrawState State) const {
 
 bool TCustomDBGridEx::ColumnTakesFilter(int DataCol) const {
   if (!FilterRowShown() || DataCol < 0 || DataCol >= columns_->Count()) return false;
-  return columns_->Items(DataCol)->STFilter()->Visible();
+  // a hidden column shows no filter cell: editing one would put the current column on it
+  TColumnEx* c = columns_->Items(DataCol);
+  return c->Visible() && c->STFilter()->Visible();
 }
 
 bool TCustomDBGridEx::CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark) {

@@ -94,9 +94,10 @@ void TCustomDBGridEx::HideFilterEditor() {
   }
   const bool hadFocus = filterEditor_->HandleAllocated() && GetFocus() == filterEditor_->Handle();
   if (filterEditorShown_) StoreFilterText();
-  filterEditor_->InplaceHide();
+  // the editing ends before the editor hides: the focus it hands back to the grid would place it again
   filterEditorShown_ = false;
   filterEditing_ = false;
+  filterEditor_->InplaceHide();
   if (hadFocus && CanFocus()) SetFocus();
   if (filterColumn_ >= 0) InvalidateFilterCell(filterColumn_);
 }
@@ -152,9 +153,10 @@ void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
   }
   const TRect r = FilterCellRect(filterColumn_);
   editor->InplaceMove(r);
-  if (r.IsEmpty()) return;
-  if (editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
+  // the text is selected even in a cell with no room, where typing reaches the editor through the
+  // grid: what is typed replaces the text instead of going into it
   editor->SelectAllText();
+  if (!r.IsEmpty() && editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
 }
 
 void TCustomDBGridEx::StoreFilterText() {

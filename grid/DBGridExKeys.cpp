@@ -447,8 +447,10 @@ void TCustomDBGridEx::CtrlDelete() {
 
 void TCustomDBGridEx::KeyPress(char32_t& Key) {
   if (filterEditing_ && filterColumn_ >= 0 && (Key == U'\b' || Key >= 32)) {
-    // typing while the filter row is edited goes on in its editor
-    ShowFilterEditor(filterColumn_);
+    // typing while the filter row is edited goes on in its editor. An editor that stays hidden (its
+    // cell has no room) keeps the grid's focus and gets every character this way: placing it again
+    // would load the filter's text over what was typed before each of them.
+    if (!filterEditorShown_ || !filterEditor_ || filterEditor_->Visible()) ShowFilterEditor(filterColumn_);
     if (filterEditor_ && filterEditor_->HandleAllocated())
       PostMessage(filterEditor_->Handle(), WM_CHAR, Key, 0);
     Key = 0;

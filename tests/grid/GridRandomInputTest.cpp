@@ -1,12 +1,16 @@
 // A seeded random walk through a data grid on a form, as a user and the program around it would
 // drive it: keys with modifiers (typing Latin and Cyrillic, moving, selecting, the clipboard, delete
 // with its question), clicks, double clicks, drags and the wheel over cells, titles, the indicator
-// and the filter row, the grid's options, columns added, hidden, renamed, moved and freed, the
-// dataset edited, reopened, disabled, freed and made again under the grid, sorting that re-queries,
-// the find dialog shown modeless, exports, the grid hidden, resized and made again. After every step:
-// the focused row is the current record, the editor stands on a visible column, the rows hold the
-// buffered records, every selected bookmark names a record, and nothing was thrown out of the
-// message loop (an error box is fine when it shows one of the system's own errors).
+// and the filter row, the grid's options, columns added, hidden (the current one too), renamed,
+// moved, given edit buttons and freed, the dataset edited, reopened, disabled, freed and made again
+// under the grid, sorting and filtering that re-query, texts with quotes, brackets and line feeds
+// typed into the filter row, the find dialog shown modeless, exports, the grid hidden and shown
+// again, resized and made again. After every step: the focused row is the current record, a shown
+// cell editor stands on a visible column and a shown filter editor on a visible column's filter
+// cell, no filter text grows past what was typed, the rows hold the buffered records, every selected
+// bookmark names a record, nothing was thrown out of the message loop, and every error box shows an
+// error the user caused through the data (a value that does not convert or that a field refuses, a
+// filter condition or clipboard contents that do not read); any other error fails the walk.
 //
 // "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
 // TALVIK_RANDOM_STEPS).
@@ -16,7 +20,9 @@
 #include <memory>
 #include <numeric>
 #include <random>
+#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "GridDataSupport.h"
@@ -26,8 +32,10 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExDataService.h"
 #include "grid/DBGridExExport.h"
+#include "grid/DBGridExFilterEdit.h"
 #include "grid/DBGridExFindDlg.h"
 #include "grid/DBGridExImport.h"
+#include "platform/db/DBConsts.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/StdCtrls.h"
@@ -81,6 +89,59 @@ constexpr int kFirstProgramStep = 4;
 
 const char* const kFieldNames[] = {"N", "NAME", "BORN", "SALARY", "ACTIVE", "STATUS", "NO_SUCH"};
 
+// The texts typed into the filter row: conditions that read and ones that do not (quotes, brackets,
+// a line feed, a character outside the basic plane).
+const char* const kFilterTexts[] = {"а",        "1",     ">5",     "Сеанс",   "12.05.1990", "~ses",
+                                    "In (1,2)", "'a''b", "x'y\"z", "(ё) [q]", "Q\nё3[хp",   "=(ёoрL",
+                                    "😀",        "<>'",   "!In (",  ", ,"};
+
+// The errors the user causes through the data, which an error box may show: a text that does not
+// convert to the field's type, a value the field refuses (the dataset's messages, by their formats),
+// a filter condition that does not read and clipboard contents that do not read (by the beginnings of
+// the messages).
+const char* const kDataErrors[] = {SInvalidIntegerValue, SInvalidFloatValue, SInvalidBoolValue,
+                                   SFieldRequired,       SFieldRangeError,   SFieldValueError,
+                                   SFieldValueTooLong,   SBcdOverflow};
+const char* const kInputErrors[] = {"Quote is absent: ",
+                                    "'(' expected: ",
+                                    "')' expected: ",
+                                    "Unexpected expression after operator: ",
+                                    "Unexpected expression before Null: ",
+                                    "Error in expression: ",
+                                    "Unexpected AND or OR: ",
+                                    "Incorrect expression: ",
+                                    "TDBGridExImportAsText.CheckState: ",
+                                    "TDBGridExImportAsVCLDBIF.ReadPrefix: "};
+
+// Whether Text is Format with any text (line feeds too) in place of each "%s", "%d" and "%g"; the
+// message may carry a component's name in front.
+bool MatchesFormat(const std::string& Text, std::string_view Format) {
+  static constexpr std::string_view kSpecial = "\\^$.|?*+()[]{}";
+  std::string pattern = "([\\s\\S]*: )?";
+  for (size_t i = 0; i < Format.size(); ++i) {
+    if (Format[i] == '%' && i + 1 < Format.size()) {
+      pattern += "[\\s\\S]*";
+      ++i;
+      continue;
+    }
+    if (kSpecial.find(Format[i]) != std::string_view::npos) pattern += '\\';
+    pattern += Format[i];
+  }
+  return std::regex_match(Text, std::regex(pattern));
+}
+
+// Whether an error box may show E: see kDataErrors and kInputErrors.
+bool CausedThroughData(const Exception& E) {
+  if (dynamic_cast<const EConvertError*>(&E)) return true;
+  const std::string& m = E.Message();
+  if (dynamic_cast<const EDatabaseError*>(&E))
+    return std::any_of(std::begin(kDataErrors), std::end(kDataErrors),
+                       [&](const char* f) { return MatchesFormat(m, f); });
+  return std::string_view(E.ClassName()) == "Exception" &&
+         std::any_of(std::begin(kInputErrors), std::end(kInputErrors),
+                     [&](const char* f) { return m.starts_with(f); });
+}
+
 class GridWalk {
  public:
   GridWalk(unsigned Seed, TWalkLog& Log) : rng_(Seed), log_(Log) {
@@ -105,7 +166,7 @@ class GridWalk {
   }
 
   void Step() {
-    static constexpr int kWeights[] = {30, 18, 5, 4, 6, 6, 8, 7, 3, 3, 3, 3, 2};
+    static constexpr int kWeights[] = {30, 18, 5, 4, 6, 6, 9, 7, 3, 3, 4, 3, 5};
     int pick = Pick(std::accumulate(std::begin(kWeights), std::end(kWeights), 0));
     int kind = 0;
     while (pick >= kWeights[kind]) pick -= kWeights[kind++];
@@ -157,6 +218,22 @@ class GridWalk {
     ASSERT_TRUE(errors_.empty()) << errors_;
     TDBGridEx* grid = grid_.Get();
     if (!grid) return;
+    // what was typed lands in the filter row once: the text is never read back into itself
+    const size_t bound = 4 * typed_ + 256;
+    if (TInplaceFilterEditEx* f = grid->FilterEditor()) {
+      ASSERT_LE(f->Text().size(), bound) << "the filter cell's text grew past what was typed";
+    }
+    for (int i = 0; i < grid->Columns()->Count(); ++i)
+      ASSERT_LE(grid->Columns()->Items(i)->STFilter()->FilterText().size(), bound)
+          << "the filter text of column " << i << " grew past what was typed";
+    if (TInplaceFilterEditEx* f = grid->FilterEditor(); f && f->HandleAllocated() && f->Visible()) {
+      const int c = grid->FilterColumn();
+      ASSERT_TRUE(c >= 0 && c < grid->Columns()->Count())
+          << "the filter editor is shown on no column: " << c << " of " << grid->Columns()->Count()
+          << (grid->FilterEditorShown() ? ", shown" : ", not shown")
+          << (grid->Visible() ? "" : ", grid hidden") << (grid->FilterRowShown() ? "" : ", no filter row");
+      ASSERT_TRUE(grid->Columns()->Items(c)->Visible()) << "the filter editor is shown on a hidden column";
+    }
     TGridDataLinkEx* link = grid->DataLink();
     TDataSet* ds = link->Active() ? link->DataSet() : nullptr;
     if (ds && !ds->ControlsDisabled() && grid->HandleAllocated() && !grid->MemTable()) {
@@ -165,7 +242,7 @@ class GridWalk {
       ASSERT_LE(link->RecordCount(), grid->RowCount() - grid->TitleOffset())
           << "more records buffered than the grid has rows";
     }
-    if (grid->EditorMode() && grid->InplaceEditor() && grid->InplaceEditor()->Visible()) {
+    if (grid->InplaceEditor() && grid->InplaceEditor()->Visible()) {
       TColumnEx* c = grid->FocusedColumn();
       ASSERT_NE(c, nullptr) << "the editor is shown on no column";
       ASSERT_TRUE(c->Visible()) << "the editor is shown on a hidden column";
@@ -183,7 +260,10 @@ class GridWalk {
     try {
       throw;
     } catch (const Exception&) {
-      // one of the system's own errors, shown to the user
+      // one of the system's own errors: the user may see it only when the data caused it
+      if (!CausedThroughData(E))
+        errors_ += std::string("an error box for an error the user did not cause: ") + E.ClassName() + ": " +
+                   E.Message() + "\n";
     } catch (...) {
       errors_ += std::string("an error box for a foreign exception: ") + E.what() + "\n";
     }
@@ -284,6 +364,7 @@ class GridWalk {
         (m.shift ? " shift" : "") + (m.ctrl ? " ctrl" : "") + (m.alt ? " alt" : ""));
     if (Pick(6) == 0 && Grid()->CanFocus()) Grid()->SetFocus();
     if (m.alt) InjectKey(VK_MENU, true, 0, m);
+    if (k.ch && !m.ctrl && !m.alt) typed_ += 4;
     InjectKey(k.vk, true, m.ctrl || m.alt ? 0 : k.ch, m);
     InjectKey(k.vk, false, 0, m);
     if (m.alt) InjectKey(VK_MENU, false, 0, ShiftKeys{m.shift, m.ctrl, false});
@@ -428,7 +509,8 @@ class GridWalk {
         break;
       }
       case 8: {
-        const int w = Pick(5) == 0 ? Pick(40) : 100 + Pick(480), h = Pick(5) == 0 ? Pick(40) : 60 + Pick(300);
+        // now and then too small for a cell: an editor that finds no room stays hidden
+        const int w = Pick(3) == 0 ? Pick(40) : 100 + Pick(480), h = Pick(3) == 0 ? Pick(40) : 60 + Pick(300);
         Say("grid size " + std::to_string(w) + "x" + std::to_string(h));
         grid->SetBounds(grid->Left(), grid->Top(), w, h);
         break;
@@ -450,7 +532,7 @@ class GridWalk {
     TDBGridEx* grid = Grid();
     if (!grid) return;
     TColumnEx* c = AnyColumn();
-    switch (Pick(9)) {
+    switch (Pick(11)) {
       case 0: {
         const char* name = kFieldNames[Pick(static_cast<int>(std::size(kFieldNames)))];
         Say(std::string("add a column of ") + name);
@@ -500,11 +582,35 @@ class GridWalk {
         c->SetWidth(w);
         break;
       }
-      default:
+      case 8:
         if (Pick(4)) return;
         Say("clear the columns");
         grid->Columns()->Clear();
         break;
+      case 9: {
+        TColumnEx* current = grid->FocusedColumn();
+        if (!current) return;
+        Say("show or hide the current column " + std::to_string(current->Index()));
+        current->SetVisible(!current->Visible());
+        break;
+      }
+      case 10: {
+        // the program configures columns it made: a default column may be freed by the layout that
+        // follows any change to it
+        if (!c || grid->Columns()->State() != csCustomized) return;
+        if (c->EditButtons()->Count() < 2 && Pick(2)) {
+          Say("column " + std::to_string(c->Index()) + " gets one more edit button");
+          c->EditButtons()->Add();
+          break;
+        }
+        static constexpr TColumnButtonStyleEx kStyles[] = {cbsAuto, cbsEllipsis, cbsNone, cbsUpDown,
+                                                           cbsDropDown};
+        const TColumnButtonStyleEx style = kStyles[Pick(static_cast<int>(std::size(kStyles)))];
+        Say("column " + std::to_string(c->Index()) + " button style " +
+            std::to_string(static_cast<int>(style)));
+        c->SetButtonStyle(style);
+        break;
+      }
     }
   }
 
@@ -535,10 +641,10 @@ class GridWalk {
         }
         break;
       case 3: {
-        if (!ds->Active() || ds->IsEmpty()) return;
+        if (!ds->Active()) return;
         if (ds->State() != dsBrowse) ds->Cancel();
-        // a record the grid shows selected goes only through the grid (see DeleteGridSelection)
-        if (Grid() && Grid()->SelectedRows()->IndexOf(ds->Bookmark()) >= 0) return;
+        // records the grid shows selected go only through the grid (see DeleteGridSelection)
+        if (ds->IsEmpty() || (Grid() && Grid()->Selection()->SelectionType() != gstNon)) return;
         Say("delete the current record from the program");
         ds->Delete();
         break;
@@ -598,8 +704,9 @@ class GridWalk {
   }
 
   void ClipboardStep() {
-    // the program's edit actions are offered for a grid with data (what the keys do is the grid's)
-    TDBGridEx* grid = Grid() && Grid()->DataLink()->DataSet() ? Grid() : nullptr;
+    // the program's edit actions are offered for a grid over an open dataset (what the keys do is the
+    // grid's)
+    TDBGridEx* grid = Grid() && Grid()->DataLink()->Active() ? Grid() : nullptr;
     switch (Pick(5)) {
       case 0: {
         static const char* const kTexts[] = {"1\tАнна\t12.05.1990\t100\r\n2\tБорис\t\t\r\n", "а\tб\tв\r\n",
@@ -668,7 +775,7 @@ class GridWalk {
 
   void GridChange() {
     TDBGridEx* grid = Grid();
-    switch (Pick(4)) {
+    switch (Pick(5)) {
       case 0:
         if (!grid) return;
         Say("hide or show the grid");
@@ -684,17 +791,24 @@ class GridWalk {
         Say("focus elsewhere");
         other_->SetFocus();
         break;
-      default:
+      case 3:
         if (!grid || !grid->CanFocus()) return;
         Say("focus the grid");
         grid->SetFocus();
+        break;
+      case 4:
+        if (!grid) return;
+        Say("hide the grid and show it again");
+        grid->SetVisible(false);
+        Application->ProcessMessages();
+        grid->SetVisible(true);
         break;
     }
   }
 
   void Export() {
     TDBGridEx* grid = Grid();
-    if (!grid || !grid->DataLink()->DataSet()) return;  // see ClipboardStep
+    if (!grid || !grid->DataLink()->Active()) return;  // see ClipboardStep
     static const TDBGridExExportClass kClasses[] = {
         ExportClass<TDBGridExExportAsText>(), ExportClass<TDBGridExExportAsCSV>(),
         ExportClass<TDBGridExExportAsRTF>(), ExportClass<TDBGridExExportAsXLS>()};
@@ -707,7 +821,7 @@ class GridWalk {
   void FilterRow() {
     TDBGridEx* grid = Grid();
     if (!grid) return;
-    switch (Pick(3)) {
+    switch (Pick(4)) {
       case 0:
         Say("filter row flipped");
         grid->STFilter()->SetVisible(!grid->STFilter()->Visible());
@@ -720,9 +834,9 @@ class GridWalk {
         break;
       }
       default: {
-        static const char* const kTexts[] = {"а", "1", ">5", "Сеанс", "12.05.1990", "~ses", "In (1,2)"};
-        const char* text = kTexts[Pick(static_cast<int>(std::size(kTexts)))];
+        const char* text = kFilterTexts[Pick(static_cast<int>(std::size(kFilterTexts)))];
         Say(std::string("filter text ") + text);
+        typed_ += std::string_view(text).size();
         talvik::gui::InjectText(text);
         break;
       }
@@ -740,6 +854,7 @@ class GridWalk {
   bool presented_ = false;
   int errorBoxes_ = 0;
   std::string errors_;
+  size_t typed_ = 0;  // bytes of text typed so far
 };
 
 class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface<unsigned> {

@@ -1,0 +1,221 @@
+// The filter row's editor beside the grid's cell editor: what is typed into a filter cell through
+// the grid lands there as typed, a key in a cell of ten thousand characters takes little time, the
+// filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
+// grid hidden meanwhile), and neither editor ever stands on a hidden column.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "GridFormSupport.h"
+#include "db/MemDataSet.h"
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
+
+using namespace gridtest;
+
+namespace {
+
+// A focused grid over N, NAME and SALARY with its filter row shown.
+class FilterRowEditors : public GridOnForm {
+ protected:
+  FilterRowEditors() : GridOnForm(Rect(40, 40, 440, 260), Rect(0, 0, 400, 200)) {}
+  void SetUp() override {
+    GridOnForm::SetUp();
+    ds.FieldDefs()->Add("N", ftInteger);
+    ds.FieldDefs()->Add("NAME", ftString, 20);
+    ds.FieldDefs()->Add("SALARY", ftFloat);
+    for (int i = 1; i <= 5; ++i) ds.AddRow({i, "session " + std::to_string(i), i * 12.5});
+    source.SetDataSet(&ds);
+    ds.Open();
+    for (const char* n : {"N", "NAME", "SALARY"}) grid->Columns()->Add()->SetFieldName(n);
+    grid->SetDataSource(&source);
+    grid->STFilter()->SetVisible(true);
+    grid->SetFocus();
+    Pump();
+  }
+  void TearDown() override {
+    form.reset();  // the grid goes before its data
+    GridOnForm::TearDown();
+  }
+  static void Type(const std::string& Text) {
+    talvik::gui::InjectText(Text);
+    Pump();
+  }
+  TInplaceFilterEditEx* Editor() { return grid->FilterEditor(); }
+  bool EditorShows() { return Editor() && Editor()->HandleAllocated() && Editor()->Visible(); }
+  // The filter cell of NAME with no room left in the grid: the editor hides and the grid keeps the
+  // focus, so what is typed reaches the editor through the grid.
+  void NameCellWithoutRoom() {
+    grid->ShowFilterEditor(1);
+    Pump();
+    grid->SetBounds(0, 0, 35, 14);
+    Pump();
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(grid->FilterEditorShown());
+    ASSERT_FALSE(EditorShows());
+    ASSERT_TRUE(grid->Focused());
+  }
+
+  TMemDataSet ds;
+  TDataSource source{nullptr};
+};
+
+// Reduced from a random walk: each character typed through the grid placed the editor again, which
+// loaded the filter's text (the typed text read back with its value quoted) over what was typed, and
+// the next character went in front of it: the text doubled its quotes with every key.
+TEST_F(FilterRowEditors, TextTypedThroughTheGridIntoACellWithoutRoomStaysAsTyped) {
+  NameCellWithoutRoom();
+  Type("иcu");
+  Key(VK_END);
+  Type("mmё");
+  Type("😀");
+  Type("\"");
+  Key(VK_F2);
+  Type("OZZ");
+  EXPECT_EQ(Editor()->Text(), "иcummё😀\"OZZ");
+  EXPECT_EQ(grid->Columns()->Items(1)->STFilter()->FilterText(), "иcummё😀\"OZZ");
+  // placing the editor again shows the filter's own text, selected: what is typed replaces it
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("щ4м");
+  EXPECT_EQ(Editor()->Text(), "щ4м");
+}
+
+// Every key in a filter cell stores the text and reads it into the filter: that costs time in
+// proportion to the text, whether the editor shows or the cell has no room.
+TEST_F(FilterRowEditors, AKeyInACellOfTenThousandCharactersTakesLittleTime) {
+  std::string unreadable, quoted = "~ '";
+  while (unreadable.size() < 10000) unreadable += "a'b (c) [d] \"e\" ";
+  while (quoted.size() < 10000) quoted += "x''y (z) [w] ";
+  quoted += "'";
+  constexpr auto kLimit = std::chrono::milliseconds(300);  // the sanitizer build
+  auto typeInto = [&](const std::string& Text, const char* Where) {
+    Editor()->SetText(Text);
+    Pump();
+    Editor()->SetSelStart(0);  // typing goes in front of the text, as after a click there
+    Editor()->SetSelLength(0);
+    for (int i = 0; i < 8; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      if (i % 4 == 3)
+        Key(VK_BACK, 8);
+      else
+        Type("q");
+      const auto took = std::chrono::steady_clock::now() - start;
+      ASSERT_LT(took, kLimit) << "key " << i << " " << Where << " took "
+                              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+      ASSERT_LE(Editor()->Text().size(), Text.size() + i + 1) << Where;
+    }
+  };
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(Editor()->Focused());
+  typeInto(unreadable, "in the shown cell");
+  typeInto(quoted, "in the shown cell");
+  NameCellWithoutRoom();
+  typeInto(unreadable, "through the grid");
+  typeInto(quoted, "through the grid");
+}
+
+// The editor handed the focus back to the grid while the editing still went on, and the grid placed
+// the editor again: it stayed on the screen with no filter cell being edited.
+TEST_F(FilterRowEditors, EndingTheEditingOfAFocusedCellHidesTheEditor) {
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(Editor()->Focused());
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_FALSE(EditorShows());
+  EXPECT_TRUE(grid->Focused());
+  // freeing the edited column ends the editing the same way
+  grid->ShowFilterEditor(2);
+  Pump();
+  ASSERT_TRUE(Editor()->Focused());
+  delete grid->Columns()->Items(2);
+  Pump();
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_FALSE(EditorShows());
+}
+
+// Under a hidden grid the editor does not show, but it is still placed: ending the editing there
+// must hide it, or it comes back with the grid.
+TEST_F(FilterRowEditors, AnEditorHiddenUnderAHiddenGridStaysHiddenWhenTheGridShows) {
+  grid->ShowFilterEditor(1);
+  Pump();
+  grid->SetVisible(false);
+  Pump();
+  delete grid->Columns()->Items(1);
+  Pump();
+  grid->SetVisible(true);
+  Pump();
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_FALSE(EditorShows());
+}
+
+// Reduced from a random walk: a flat grid's windows were made again while it was hidden, and the
+// layout inside freed the edited column before the editor had its window back. An editor without a
+// window must be hidden all the same, or its window comes back shown.
+TEST_F(FilterRowEditors, AnEditorHiddenWithoutItsWindowComesBackHidden) {
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(EditorShows());
+  grid->SetParent(nullptr);  // the windows go
+  ASSERT_FALSE(Editor()->HandleAllocated());
+  delete grid->Columns()->Items(1);
+  grid->SetParent(form.get());
+  grid->HandleNeeded();
+  Pump();
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_FALSE(EditorShows());
+}
+
+// Reduced from a random walk over a hidden column: Left in the filter row went on to the hidden
+// column's filter cell, which put the grid's current column on it, where the cell editor followed.
+// Whatever puts the current column on a hidden one, the cell editor does not show there.
+TEST_F(FilterRowEditors, NeitherEditorStandsOnAHiddenColumn) {
+  grid->SetOptions(grid->Options() + dgAlwaysShowEditor);
+  grid->Columns()->Items(2)->EditButtons()->Add();
+  for (const char* n : {"N", "NAME"}) grid->Columns()->Add()->SetFieldName(n);  // room to scroll
+  grid->Columns()->Items(1)->SetVisible(false);
+  for (int i = 0; i < 5; ++i) grid->Columns()->Items(i)->SetWidth(300);
+  Pump();
+  const int salary = grid->DataToRawColumn(2);
+  grid->SetLeftCol(salary);
+  Pump();
+  const TRect cell = Cell(2, 0);
+  Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);  // on the edit button
+  Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
+  const TRect filterCell = grid->FilterCellRect(2);
+  Mouse(WM_LBUTTONDOWN, filterCell.Left + 4, filterCell.Top + 3);
+  Mouse(WM_LBUTTONUP, filterCell.Left + 4, filterCell.Top + 3);
+  ASSERT_TRUE(grid->FilterEditorShown());
+  ASSERT_EQ(grid->FilterColumn(), 2);
+  Key(VK_LEFT);
+  EXPECT_NE(grid->FilterColumn(), 1) << "the filter editor went to the hidden column";
+  EXPECT_TRUE(grid->FocusedColumn() && grid->FocusedColumn()->Visible())
+      << "the current column is the hidden one";
+  Key(VK_ESCAPE, 27);
+  grid->SetVisible(false);
+  Pump();
+  grid->SetVisible(true);
+  Pump();
+  grid->HideFilterEditor();
+  grid->SetLeftCol(salary);  // the hidden column out of view to the left
+  grid->ShowEditor();
+  Pump();
+  ASSERT_NE(grid->FocusedColumn(), nullptr);
+  if (grid->InplaceEditor() && grid->InplaceEditor()->Visible()) {
+    EXPECT_TRUE(grid->FocusedColumn()->Visible()) << "the editor is shown on a hidden column";
+  }
+  // the program puts the current column on the hidden column: the editor stays hidden there
+  grid->SetCol(grid->DataToRawColumn(1));
+  grid->SetLeftCol(salary);
+  grid->ShowEditor();
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
+  EXPECT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible())
+      << "the editor is shown on a hidden column";
+}
+
+}  // namespace
