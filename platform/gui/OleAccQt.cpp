@@ -27,8 +27,9 @@ std::map<IAccessible*, TAccInterface*>& Interfaces() {
 }
 
 talvik::gui::AccessibleUpdateSink& UpdateSink() {
-  static talvik::gui::AccessibleUpdateSink sink;
-  return sink;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* sink = new talvik::gui::AccessibleUpdateSink();
+  return *sink;
 }
 
 QAccessibleInterface* InterfaceOf(const TAccObjectRef& Object, QWidget* Top);

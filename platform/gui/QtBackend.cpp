@@ -1,4 +1,7 @@
 // The Qt backend: one Qt top-level widget per top-level window of ours, input translation, screens.
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QBitmap>
@@ -25,6 +28,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <map>
 
 #include "platform/gui/GraphicsQt.h"
@@ -259,8 +263,9 @@ class HostWidget : public QWidget {
 };
 
 std::map<HWND, HostWidget*>& HostWidgets() {
-  static std::map<HWND, HostWidget*> m;
-  return m;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* m = new std::map<HWND, HostWidget*>();
+  return *m;
 }
 
 }  // namespace
@@ -594,8 +599,34 @@ bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& widt
   return true;
 }
 
+namespace {
+
+// Whether the toolkit's connection to the X server has broken (never under another platform).
+bool DisplayConnectionBroken() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 && x11->connection() && xcb_connection_has_error(x11->connection()) != 0;
+}
+
+QtMessageHandler previousMessageHandler = nullptr;
+
+// The toolkit's messages go on as before; a warning on the GUI thread while the display's connection
+// is broken is the toolkit's last word before it calls exit(1) (it finds the break when it next reads
+// the connection): the program ends there itself, with the code that says the display was lost.
+void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (previousMessageHandler) previousMessageHandler(type, context, message);
+  if (type == QtWarningMsg && QCoreApplication::instance() &&
+      QThread::currentThread() == QCoreApplication::instance()->thread() && DisplayConnectionBroken())
+    std::exit(kExitDisplayLost);
+}
+
+}  // namespace
+
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
+  [[maybe_unused]] static const bool watching = [] {
+    previousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
+    return true;
+  }();
   if (!QCoreApplication::instance()) {
     static int argc = 1;
     static char name[] = "talvik";

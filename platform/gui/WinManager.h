@@ -189,5 +189,9 @@ void SetBackend(Backend* backend);
 Backend* CurrentBackend();
 // Creates the Qt backend (and the Qt application object when there is none) and installs it.
 void UseQtBackend();
+// The exit code of a program whose display went away (its X server ended, the connection to it
+// broke): the toolkit ends the program there and then, through exit, and the Qt backend has it end
+// with this code rather than the toolkit's plain 1.
+inline constexpr int kExitDisplayLost = 3;
 
 }  // namespace talvik::gui

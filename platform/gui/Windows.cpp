@@ -196,11 +196,12 @@ int MulDiv(int a, int b, int c) {
 
 UINT RegisterWindowMessage(const std::string& name) {
   if (name.empty()) return 0;
-  static std::map<std::string, UINT> registered;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* registered = new std::map<std::string, UINT>();
   static std::mutex lock;
   std::lock_guard<std::mutex> guard(lock);
-  auto [it, added] = registered.emplace(Lower(name), 0);
-  if (added) it->second = static_cast<UINT>(0xC000 + registered.size() - 1);
+  auto [it, added] = registered->emplace(Lower(name), 0);
+  if (added) it->second = static_cast<UINT>(0xC000 + registered->size() - 1);
   return it->second;
 }
 

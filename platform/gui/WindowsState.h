@@ -189,6 +189,12 @@ struct State {
   std::function<void(const std::string&, DWORD)> soundSink;
 };
 
+// The window layer's state. It and every table of the layer that a window's life reaches (its
+// accessible objects, its toolkit widget, the tray's icons, registered messages, stock objects) are
+// made on first use and never destroyed: a window may be destroyed during the program's static
+// destruction, by whatever static of the program holds it, in any order with the layer's own
+// statics (the toolkit ends the program with exit when its display goes away, while the program's
+// windows still stand), and it then finds the layer whole.
 State& S();
 Wnd* W(HWND h);  // nullptr when the handle is not a live window
 inline HWND H(const Wnd* w) {
