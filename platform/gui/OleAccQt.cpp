@@ -219,7 +219,8 @@ void UpdateHandler(QAccessibleEvent* Event) {
 }  // namespace
 
 void NotifyWinEvent(DWORD Event, HWND Wnd, int ObjectId, int ChildId) {
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || talvik::gui::detail::DisplayLost())
+    return;
   if (!QAccessible::isActive() && !UpdateSink()) return;  // nobody listens
   if (!Wnd || !IsWindow(Wnd)) return;
   QAccessibleInterface* iface = WindowInterface(Wnd, ObjectId);
@@ -233,6 +234,7 @@ void NotifyWinEvent(DWORD Event, HWND Wnd, int ObjectId, int ChildId) {
 }
 
 void AccObjectGone(IAccessible* Object) {
+  if (talvik::gui::detail::DisplayLost()) return;  // the toolkit's interface stays in its cache
   auto it = Interfaces().find(Object);
   if (it != Interfaces().end()) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(it->second));
 }

@@ -611,12 +611,17 @@ QtMessageHandler previousMessageHandler = nullptr;
 
 // The toolkit's messages go on as before; a warning on the GUI thread while the display's connection
 // is broken is the toolkit's last word before it calls exit(1) (it finds the break when it next reads
-// the connection): the program ends there itself, with the code that says the display was lost.
+// the connection). The program lets go of the toolkit, whose every further call to the display would
+// end the program once more from inside its end, and ends there itself, with the code that says the
+// display was lost: what runs at its end (sessions logged off, windows freed) runs without the toolkit.
 void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (previousMessageHandler) previousMessageHandler(type, context, message);
-  if (type == QtWarningMsg && QCoreApplication::instance() &&
-      QThread::currentThread() == QCoreApplication::instance()->thread() && DisplayConnectionBroken())
-    std::exit(kExitDisplayLost);
+  if (type != QtWarningMsg || detail::DisplayLost() || !QCoreApplication::instance() ||
+      QThread::currentThread() != QCoreApplication::instance()->thread() || !DisplayConnectionBroken())
+    return;
+  detail::AbandonBackend();
+  HostWidgets().clear();  // the widgets stay as they are, in the toolkit's own lists
+  std::exit(kExitDisplayLost);
 }
 
 }  // namespace

@@ -22,6 +22,10 @@ State& S() {
   return *state;
 }
 
+bool DisplayLost() {
+  return S().backendGone;
+}
+
 Wnd* W(HWND h) {
   if (!h) return nullptr;
   auto& s = S();
@@ -163,6 +167,16 @@ void InsertZ(Wnd* w, Wnd* after, bool top) {
   } else {
     list.push_back(w);
   }
+}
+
+void AbandonBackend() {
+  auto& s = S();
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* abandoned = new std::vector<std::unique_ptr<Host>>();
+  for (auto& [handle, w] : s.windows)
+    if (w->host) abandoned->push_back(std::move(w->host));
+  s.backend = nullptr;
+  s.backendGone = true;
 }
 
 void RecalcClient(Wnd* w, WINDOWPOS* pos) {
@@ -1041,7 +1055,8 @@ void SetClock(std::function<std::uint64_t()> clock) {
 }
 
 void SetBackend(Backend* backend) {
-  detail::S().backend = backend;
+  auto& s = detail::S();
+  if (!s.backendGone) s.backend = backend;
 }
 Backend* CurrentBackend() {
   return detail::S().backend;

@@ -173,6 +173,7 @@ struct State {
   std::function<std::uint64_t()> clock;
   std::vector<MONITORINFO> screens;
   Backend* backend = nullptr;
+  bool backendGone = false;  // its display went away (AbandonBackend): nothing may reach it again
 
   COLORREF sysColors[COLOR_ENDCOLORS] = {};
   UINT doubleClickTime = 500;
@@ -227,6 +228,11 @@ LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen);
 void InitSysColors(State& s);
 void SetCursorInternal(HCURSOR c);
 void RemoveFromZ(Wnd* w);
+// The backend's display went away: nothing may reach the backend again (whatever would, even freeing
+// a window's widget, ends the program once more, from inside its end). The windows let go of their
+// hosts, which are kept untouched to the end of the process, and the layer runs on without a backend:
+// the windows keep their state in memory until the program ends.
+void AbandonBackend();
 void InsertZ(Wnd* w, Wnd* after, bool top);
 
 }  // namespace talvik::gui::detail
