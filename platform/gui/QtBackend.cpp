@@ -1,5 +1,4 @@
 // The Qt backend: one Qt top-level widget per top-level window of ours, input translation, screens.
-#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <QAbstractEventDispatcher>

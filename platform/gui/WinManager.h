@@ -184,7 +184,8 @@ class Backend {
   // it framed the last one; none before it framed one, or where no desktop frames windows.
   virtual RECT DesktopFrame() { return RECT{0, 0, 0, 0}; }
 };
-// Installs the backend (the Qt one does so when first needed; nullptr runs without one).
+// Installs the backend (the Qt one does so when first needed; nullptr runs without one). Once the
+// display went away (AbandonBackend) none is installed any more.
 void SetBackend(Backend* backend);
 Backend* CurrentBackend();
 // Creates the Qt backend (and the Qt application object when there is none) and installs it.

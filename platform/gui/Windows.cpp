@@ -171,7 +171,7 @@ void InsertZ(Wnd* w, Wnd* after, bool top) {
 
 void AbandonBackend() {
   auto& s = S();
-  // made once and never destroyed, as every table of the window layer (see S())
+  // never destroyed: freeing a host reaches the backend
   static auto* abandoned = new std::vector<std::unique_ptr<Host>>();
   for (auto& [handle, w] : s.windows)
     if (w->host) abandoned->push_back(std::move(w->host));

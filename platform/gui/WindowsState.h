@@ -228,11 +228,11 @@ LRESULT DefScrollBarNcButton(Wnd* w, int hit, POINT screen);
 void InitSysColors(State& s);
 void SetCursorInternal(HCURSOR c);
 void RemoveFromZ(Wnd* w);
+void InsertZ(Wnd* w, Wnd* after, bool top);
 // The backend's display went away: nothing may reach the backend again (whatever would, even freeing
 // a window's widget, ends the program once more, from inside its end). The windows let go of their
 // hosts, which are kept untouched to the end of the process, and the layer runs on without a backend:
 // the windows keep their state in memory until the program ends.
 void AbandonBackend();
-void InsertZ(Wnd* w, Wnd* after, bool top);
 
 }  // namespace talvik::gui::detail
