@@ -1,19 +1,17 @@
 // The program's display goes away under it (the X server ends, as when an ssh -X link drops): the
 // program ends at once, cleanly, with the code that says so. The test runs the program on an X server
 // of its own (not the shared one the other tests run on), which it ends.
-#include <gmock/gmock.h>
 #include <poll.h>
 
 #include <optional>
 
 #include "E2EHarness.h"
+#include "SanitizerReport.h"
 
 namespace {
 
 using e2e::WaitFor;
-using ::testing::AllOf;
-using ::testing::HasSubstr;
-using ::testing::Not;
+using sanitizertest::NoSanitizerReport;
 
 constexpr int kEndMs = 10000;          // the program ends this soon after its display went
 constexpr int kServerStartMs = 10000;  // the X server starts this soon
@@ -88,12 +86,6 @@ class DisplayLost : public e2e::ProgramTest {
   std::optional<std::string> sharedDisplay_;  // the display the other tests run on
   pid_t server_ = 0;
 };
-
-// What the program wrote holds no sanitizer's report.
-::testing::Matcher<const std::string&> NoSanitizerReport() {
-  return AllOf(Not(HasSubstr("ERROR: AddressSanitizer")), Not(HasSubstr("runtime error:")),
-               Not(HasSubstr("LeakSanitizer")));
-}
 
 // The X server ends under the logged-on program, its icon in the tray: the program ends within
 // seconds, with the code that says its display was lost, without a crash and without a sanitizer's

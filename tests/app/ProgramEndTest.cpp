@@ -1,12 +1,12 @@
 // The program's end while its windows still stand: the toolkit ends the program with exit(1) when its
 // display goes away, and the statics that hold windows (the shared timer window, the tray icons'
 // window, a hint) are destroyed in the static destruction after it.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
 
+#include "SanitizerReport.h"
 #include "app/SimpleTimer.h"
 #include "app/SysTrayIcon.h"
 #include "platform/gui/Forms.h"
@@ -15,15 +15,7 @@
 
 namespace {
 
-using ::testing::AllOf;
-using ::testing::HasSubstr;
-using ::testing::Not;
-
-// What the program wrote holds no sanitizer's report.
-::testing::Matcher<const std::string&> NoSanitizerReport() {
-  return AllOf(Not(HasSubstr("ERROR: AddressSanitizer")), Not(HasSubstr("runtime error:")),
-               Not(HasSubstr("LeakSanitizer")));
-}
+using sanitizertest::NoSanitizerReport;
 
 // The windows' objects, as the desktop's accessibility service asks for them.
 void AskForTheObjectOf(HWND Window) {
@@ -33,6 +25,8 @@ void AskForTheObjectOf(HWND Window) {
   }
 }
 
+// The toolkit's exit(1) while statics hold their windows, whose accessible objects were asked for:
+// the program ends with that code, and no sanitizer finds a fault in its end.
 TEST(ProgramEnd, TheToolkitsExitWhileStaticsHoldWindowsEndsCleanly) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh program, started as the program starts
   EXPECT_EXIT(
