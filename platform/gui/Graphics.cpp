@@ -774,9 +774,10 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HGDIOBJ GetStockObject(int index) {
-  static std::map<int, HGDIOBJ> stock;
-  auto it = stock.find(index);
-  if (it != stock.end()) return it->second;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* stock = new std::map<int, HGDIOBJ>();
+  auto it = stock->find(index);
+  if (it != stock->end()) return it->second;
   HGDIOBJ h = nullptr;
   switch (index) {
     case WHITE_BRUSH:
@@ -823,7 +824,7 @@ HGDIOBJ GetStockObject(int index) {
       return nullptr;
   }
   Obj(h)->stock = true;
-  stock[index] = h;
+  (*stock)[index] = h;
   return h;
 }
 

@@ -51,6 +51,10 @@ HBITMAP LoadBitmapFile(const std::string& path);
 bool SaveBitmapFile(HBITMAP bitmap, const std::string& path);
 bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 
+// ---- the display (Windows.cpp) ----
+// Whether the display went away under the toolkit: from then on nothing reaches the toolkit.
+bool DisplayLost();
+
 // ---- accessibility (OleAcc.cpp) ----
 // A window is being destroyed: the layer's plain objects of it go.
 void AccWindowGone(HWND hwnd);

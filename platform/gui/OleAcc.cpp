@@ -13,8 +13,9 @@ namespace {
 
 // Objects handed out by WM_GETOBJECT answers, until the asker takes them.
 std::map<LRESULT, TAccObjectRef>& Handed() {
-  static std::map<LRESULT, TAccObjectRef> handed;
-  return handed;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* handed = new std::map<LRESULT, TAccObjectRef>();
+  return *handed;
 }
 
 bool IsSelf(TAccChild Child) {
@@ -157,8 +158,9 @@ class TWindowAccObject : public IAccessible {
 
 // The plain objects made so far, one per window and object id, until the window goes.
 std::map<std::pair<HWND, int>, std::shared_ptr<TWindowAccObject>>& WindowObjects() {
-  static std::map<std::pair<HWND, int>, std::shared_ptr<TWindowAccObject>> objects;
-  return objects;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* objects = new std::map<std::pair<HWND, int>, std::shared_ptr<TWindowAccObject>>();
+  return *objects;
 }
 
 TAccObjectRef WindowObject(HWND Wnd, int ObjectId) {

@@ -27,8 +27,9 @@ std::map<IAccessible*, TAccInterface*>& Interfaces() {
 }
 
 talvik::gui::AccessibleUpdateSink& UpdateSink() {
-  static talvik::gui::AccessibleUpdateSink sink;
-  return sink;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* sink = new talvik::gui::AccessibleUpdateSink();
+  return *sink;
 }
 
 QAccessibleInterface* InterfaceOf(const TAccObjectRef& Object, QWidget* Top);
@@ -218,7 +219,8 @@ void UpdateHandler(QAccessibleEvent* Event) {
 }  // namespace
 
 void NotifyWinEvent(DWORD Event, HWND Wnd, int ObjectId, int ChildId) {
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || talvik::gui::detail::DisplayLost())
+    return;
   if (!QAccessible::isActive() && !UpdateSink()) return;  // nobody listens
   if (!Wnd || !IsWindow(Wnd)) return;
   QAccessibleInterface* iface = WindowInterface(Wnd, ObjectId);
@@ -232,6 +234,7 @@ void NotifyWinEvent(DWORD Event, HWND Wnd, int ObjectId, int ChildId) {
 }
 
 void AccObjectGone(IAccessible* Object) {
+  if (talvik::gui::detail::DisplayLost()) return;  // the toolkit's interface stays in its cache
   auto it = Interfaces().find(Object);
   if (it != Interfaces().end()) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(it->second));
 }

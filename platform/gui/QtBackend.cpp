@@ -1,4 +1,6 @@
 // The Qt backend: one Qt top-level widget per top-level window of ours, input translation, screens.
+#include <xcb/xcb.h>
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QBitmap>
@@ -25,6 +27,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <map>
 
 #include "platform/gui/GraphicsQt.h"
@@ -259,8 +262,9 @@ class HostWidget : public QWidget {
 };
 
 std::map<HWND, HostWidget*>& HostWidgets() {
-  static std::map<HWND, HostWidget*> m;
-  return m;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* m = new std::map<HWND, HostWidget*>();
+  return *m;
 }
 
 }  // namespace
@@ -594,8 +598,39 @@ bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& widt
   return true;
 }
 
+namespace {
+
+// Whether the toolkit's connection to the X server has broken (never under another platform).
+bool DisplayConnectionBroken() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 && x11->connection() && xcb_connection_has_error(x11->connection()) != 0;
+}
+
+QtMessageHandler previousMessageHandler = nullptr;
+
+// The toolkit's messages go on as before; a warning on the GUI thread while the display's connection
+// is broken is the toolkit's last word before it calls exit(1) (it finds the break when it next reads
+// the connection). The program lets go of the toolkit, whose every further call to the display would
+// end the program once more from inside its end, and ends there itself, with the code that says the
+// display was lost: what runs at its end (sessions logged off, windows freed) runs without the toolkit.
+void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (previousMessageHandler) previousMessageHandler(type, context, message);
+  if (type != QtWarningMsg || detail::DisplayLost() || !QCoreApplication::instance() ||
+      QThread::currentThread() != QCoreApplication::instance()->thread() || !DisplayConnectionBroken())
+    return;
+  detail::AbandonBackend();
+  HostWidgets().clear();  // the widgets stay as they are, in the toolkit's own lists
+  std::exit(kExitDisplayLost);
+}
+
+}  // namespace
+
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
+  [[maybe_unused]] static const bool watching = [] {
+    previousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
+    return true;
+  }();
   if (!QCoreApplication::instance()) {
     static int argc = 1;
     static char name[] = "talvik";

@@ -15,8 +15,9 @@ namespace {
 TrayShell* g_shell = nullptr;
 
 std::map<std::pair<HWND, UINT>, TrayIcon>& Icons() {
-  static std::map<std::pair<HWND, UINT>, TrayIcon> icons;
-  return icons;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* icons = new std::map<std::pair<HWND, UINT>, TrayIcon>();
+  return *icons;
 }
 
 std::string Tip(const NOTIFYICONDATA& d) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/gui/Graphics.h"
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/ShellAPI.h"
 
 namespace talvik::gui {
@@ -110,7 +111,7 @@ class QtTrayShell : public TrayShell {
 }  // namespace
 
 TrayShell* DesktopTrayShell() {
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || detail::DisplayLost()) return nullptr;
   static QtTrayShell* shell = new QtTrayShell();  // lives as long as the program
   return shell;
 }

@@ -184,10 +184,15 @@ class Backend {
   // it framed the last one; none before it framed one, or where no desktop frames windows.
   virtual RECT DesktopFrame() { return RECT{0, 0, 0, 0}; }
 };
-// Installs the backend (the Qt one does so when first needed; nullptr runs without one).
+// Installs the backend (the Qt one does so when first needed; nullptr runs without one). Once the
+// display went away (AbandonBackend) none is installed any more.
 void SetBackend(Backend* backend);
 Backend* CurrentBackend();
 // Creates the Qt backend (and the Qt application object when there is none) and installs it.
 void UseQtBackend();
+// The exit code of a program whose display went away (its X server ended, the connection to it
+// broke): the toolkit ends the program there and then, through exit, and the Qt backend has it end
+// with this code rather than the toolkit's plain 1.
+inline constexpr int kExitDisplayLost = 3;
 
 }  // namespace talvik::gui

@@ -22,6 +22,10 @@ State& S() {
   return *state;
 }
 
+bool DisplayLost() {
+  return S().backendGone;
+}
+
 Wnd* W(HWND h) {
   if (!h) return nullptr;
   auto& s = S();
@@ -165,6 +169,16 @@ void InsertZ(Wnd* w, Wnd* after, bool top) {
   }
 }
 
+void AbandonBackend() {
+  auto& s = S();
+  // never destroyed: freeing a host reaches the backend
+  static auto* abandoned = new std::vector<std::unique_ptr<Host>>();
+  for (auto& [handle, w] : s.windows)
+    if (w->host) abandoned->push_back(std::move(w->host));
+  s.backend = nullptr;
+  s.backendGone = true;
+}
+
 void RecalcClient(Wnd* w, WINDOWPOS* pos) {
   NCCALCSIZE_PARAMS p;
   p.rgrc[0] = w->rect;
@@ -196,11 +210,12 @@ int MulDiv(int a, int b, int c) {
 
 UINT RegisterWindowMessage(const std::string& name) {
   if (name.empty()) return 0;
-  static std::map<std::string, UINT> registered;
+  // made once and never destroyed, as every table of the window layer (see S())
+  static auto* registered = new std::map<std::string, UINT>();
   static std::mutex lock;
   std::lock_guard<std::mutex> guard(lock);
-  auto [it, added] = registered.emplace(Lower(name), 0);
-  if (added) it->second = static_cast<UINT>(0xC000 + registered.size() - 1);
+  auto [it, added] = registered->emplace(Lower(name), 0);
+  if (added) it->second = static_cast<UINT>(0xC000 + registered->size() - 1);
   return it->second;
 }
 
@@ -1040,7 +1055,8 @@ void SetClock(std::function<std::uint64_t()> clock) {
 }
 
 void SetBackend(Backend* backend) {
-  detail::S().backend = backend;
+  auto& s = detail::S();
+  if (!s.backendGone) s.backend = backend;
 }
 Backend* CurrentBackend() {
   return detail::S().backend;

@@ -173,6 +173,7 @@ struct State {
   std::function<std::uint64_t()> clock;
   std::vector<MONITORINFO> screens;
   Backend* backend = nullptr;
+  bool backendGone = false;  // its display went away (AbandonBackend): nothing may reach it again
 
   COLORREF sysColors[COLOR_ENDCOLORS] = {};
   UINT doubleClickTime = 500;
@@ -189,6 +190,12 @@ struct State {
   std::function<void(const std::string&, DWORD)> soundSink;
 };
 
+// The window layer's state. It and every table of the layer that a window's life reaches (its
+// accessible objects, its toolkit widget, the tray's icons, registered messages, stock objects) are
+// made on first use and never destroyed: a window may be destroyed during the program's static
+// destruction, by whatever static of the program holds it, in any order with the layer's own
+// statics (the toolkit ends the program with exit when its display goes away, while the program's
+// windows still stand), and it then finds the layer whole.
 State& S();
 Wnd* W(HWND h);  // nullptr when the handle is not a live window
 inline HWND H(const Wnd* w) {
@@ -222,5 +229,10 @@ void InitSysColors(State& s);
 void SetCursorInternal(HCURSOR c);
 void RemoveFromZ(Wnd* w);
 void InsertZ(Wnd* w, Wnd* after, bool top);
+// The backend's display went away: nothing may reach the backend again (whatever would, even freeing
+// a window's widget, ends the program once more, from inside its end). The windows let go of their
+// hosts, which are kept untouched to the end of the process, and the layer runs on without a backend:
+// the windows keep their state in memory until the program ends.
+void AbandonBackend();
 
 }  // namespace talvik::gui::detail
