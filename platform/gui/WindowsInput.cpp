@@ -72,6 +72,7 @@ void talvik::gui::detail::ShowBlockingPopup(HWND blocked) {
     popup = S().active;
     if (!popup || popup == blocked || !IsWindowVisible(popup) || !IsWindowEnabled(popup)) return;
   }
+  if (IsIconic(popup)) ShowWindow(popup, SW_RESTORE);  // the desktop let the user minimise it
   SetWindowPos(popup, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (S().active != popup) {
     SetActiveWindow(popup);

@@ -253,7 +253,12 @@ TEST_F(Forms, AModalFormIsOwnedByTheWindowItWasOpenedFromAndAPressThereBringsItF
     SetWindowPos(mainForm.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     InjectMouse(WM_LBUTTONDOWN, Point(50, 50));
     InjectMouse(WM_LBUTTONUP, Point(50, 50));
-    topAfterPress = GetTopWindow(nullptr);
+    // (the first of the two in z-order, whatever other windows stand above them)
+    for (HWND h : GetTopLevelWindows())
+      if (h == dialog.Handle() || h == mainForm.Handle()) {
+        topAfterPress = h;
+        break;
+      }
     activeAfterPress = GetActiveWindow();
     PostMessage(dialog.Handle(), WM_CLOSE);
   };
