@@ -10,6 +10,7 @@
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 TApplication* Application = nullptr;
@@ -565,6 +566,13 @@ TModalResult TCustomForm::ShowModal() {
       if (IsWindow(h)) EnableWindow(h, true);
     modal_ = false;
   };
+  // A form without a window owner is owned, while it runs, by the window it was opened from: the
+  // desktop keeps it above that window, and a press there brings it forward.
+  const bool borrowsOwner = previous && IsWindowVisible(previous) && !GetWindow(Handle(), GW_OWNER);
+  if (borrowsOwner) SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, reinterpret_cast<std::intptr_t>(previous));
+  const TScopeExit giveOwnerBack([&] {
+    if (borrowsOwner && HandleAllocated()) SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, 0);
+  });
   modalResult_ = mrNone;
   TModalResult result = mrNone;
   try {
@@ -577,6 +585,8 @@ TModalResult TCustomForm::ShowModal() {
         quit = true;
       } else if (modalResult_ != mrNone) {
         CloseModal();
+      } else if (!HandleAllocated()) {
+        modalResult_ = mrCancel;  // the window went with the window that owned it
       }
       if (modalResult_ != mrNone) break;
     }

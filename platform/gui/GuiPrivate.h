@@ -126,5 +126,8 @@ void HostFrameChanged(HWND topLevel, const RECT& r);    // the desktop's frame r
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
 void HostMinimized(HWND topLevel, bool minimized);  // the desktop minimised or restored the window
+// A top-level window disabled for a dialog was pressed or activated: the dialog it waits for comes to
+// the front and becomes active (WindowsInput.cpp).
+void ShowBlockingPopup(HWND blocked);
 
 }  // namespace talvik::gui::detail

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRegion>
 #include <QScreen>
 #include <QStringList>
@@ -35,6 +36,7 @@
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace talvik::gui {
 
@@ -85,6 +87,27 @@ ShiftKeys Keys(Qt::KeyboardModifiers m) {
   return k;
 }
 
+// What the desktop is told of a captioned window: its type (a dialog when it has an owner, which the
+// desktop then keeps it above, or a dialog's frame), the buttons of its title bar, and whether it
+// stays on top. The buttons are the style's alone: the desktop adds none of its own.
+Qt::WindowFlags DesktopFlags(DWORD style, DWORD ex, bool owned) {
+  Qt::WindowFlags flags = (ex & WS_EX_TOOLWINDOW)                      ? Qt::Tool
+                          : (owned || (ex & WS_EX_DLGMODALFRAME) != 0) ? Qt::Dialog
+                                                                       : Qt::Window;
+  flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  static constexpr struct {
+    DWORD style;
+    Qt::WindowType hint;
+  } kButtons[] = {{WS_SYSMENU, Qt::WindowSystemMenuHint},
+                  {WS_SYSMENU, Qt::WindowCloseButtonHint},
+                  {WS_MINIMIZEBOX, Qt::WindowMinimizeButtonHint},
+                  {WS_MAXIMIZEBOX, Qt::WindowMaximizeButtonHint}};
+  for (const auto& b : kButtons)
+    if (style & b.style) flags |= b.hint;
+  if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+  return flags;
+}
+
 class HostWidget : public QWidget {
  public:
   HostWidget(HWND hwnd, Qt::WindowFlags flags) : QWidget(nullptr, flags), hwnd_(hwnd) {
@@ -102,19 +125,39 @@ class HostWidget : public QWidget {
   QMargins frame;
   bool decorated = false;  // the desktop frames it
   bool framed = false;     // and has done so
+  bool fixedSize = false;  // the desktop may not size it (a frame that is not sizeable)
+  bool guessed = false;    // the frame expected is one of a window of the other kind
 
   // The frame the desktop gave the last decorated window it framed.
   static QMargins& DesktopFrame() {
     static QMargins m;
     return m;
   }
+  // The one it gave the last window of a kind: a sizeable frame has borders (a handle) that a fixed
+  // one lacks.
+  static QMargins& KindFrame(bool fixed) {
+    static QMargins m[2];
+    return m[fixed ? 1 : 0];
+  }
+  // The frame this window will likely get, before the desktop framed it: the last of its kind, else
+  // the last of any.
+  QMargins ExpectedFrame() const {
+    const QMargins& own = KindFrame(fixedSize);
+    return own.isNull() ? DesktopFrame() : own;
+  }
+  void ExpectFrame() {
+    frame = ExpectedFrame();
+    guessed = KindFrame(fixedSize).isNull() && !DesktopFrame().isNull();
+  }
 
   // Places the window so that its frame covers R (screen coordinates): the frame's place and the
   // client's size.
   void Apply(const RECT& r) {
     applying = true;
-    resize(std::max(1, r.Width() - frame.left() - frame.right()),
-           std::max(1, r.Height() - frame.top() - frame.bottom()));
+    const QSize client(std::max(1, r.Width() - frame.left() - frame.right()),
+                       std::max(1, r.Height() - frame.top() - frame.bottom()));
+    if (fixedSize) setFixedSize(client);  // the one size the desktop is told of
+    resize(client);
     move(r.Left, r.Top);  // a top-level window's position is its frame's
     applying = false;
   }
@@ -237,10 +280,21 @@ class HostWidget : public QWidget {
     const QRect g = geometry();
     const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     if (decorated && !now.isNull() && (!framed || now != frame)) {
+      DesktopFrame() = now;
+      KindFrame(fixedSize) = now;
+      if (!framed && guessed) {
+        // framed for the first time, where the frame expected was a window's of the other kind: the
+        // frame stands as it was asked for, the client takes what it leaves
+        framed = true;
+        frame = now;
+        RECT r;
+        GetWindowRect(hwnd_, r);
+        detail::HostFrameChanged(hwnd_, r);
+        return;
+      }
       // framed (or framed anew) by the desktop: the client keeps its size, the frame stands where it
       // was asked for
       framed = true;
-      DesktopFrame() = now;
       frame = now;
       detail::HostFrameChanged(
           hwnd_, Bounds(g.x() - frame.left(), g.y() - frame.top(), g.width() + frame.left() + frame.right(),
@@ -260,6 +314,12 @@ class HostWidget : public QWidget {
  private:
   [[maybe_unused]] HWND hwnd_;
 };
+
+// The toolkit's own dialog that runs now (the file dialog), which our windows wait for.
+QPointer<QWidget>& ToolkitDialog() {
+  static QPointer<QWidget> dialog;
+  return dialog;
+}
 
 std::map<HWND, HostWidget*>& HostWidgets() {
   // made once and never destroyed, as every table of the window layer (see S())
@@ -303,13 +363,13 @@ class QtHost : public Host {
         if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
       }
     } else {
-      flags = (ex & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-      if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
-      if (!(style & WS_SYSMENU)) flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+      flags = DesktopFlags(style, ex, GetWindow(hwnd, GW_OWNER) != nullptr);
     }
+    flags_ = flags;
     widget_ = new HostWidget(hwnd, flags);
     widget_->decorated = !popup_ && !(flags & Qt::FramelessWindowHint);
-    if (widget_->decorated) widget_->frame = HostWidget::DesktopFrame();
+    widget_->fixedSize = widget_->decorated && !(style & WS_THICKFRAME);
+    if (widget_->decorated) widget_->ExpectFrame();
     if (popup_ || (ex & WS_EX_NOACTIVATE)) widget_->setAttribute(Qt::WA_ShowWithoutActivating);
     HWND owner = GetWindow(hwnd, GW_OWNER);
     if (owner) ownerHwnd_ = owner;
@@ -328,11 +388,11 @@ class QtHost : public Host {
     wantVisible_ = visible;
     widget_->applying = true;
     if (visible && !emptyShape_) {
-      if (widget_->decorated && !widget_->framed && widget_->frame != HostWidget::DesktopFrame()) {
+      if (widget_->decorated && !widget_->framed && widget_->frame != widget_->ExpectedFrame()) {
         // made before the desktop framed a window of ours, shown for the first time: it will be framed
         // as the windows before it, so that a window sized by its frame gets the client that frame
         // leaves
-        widget_->frame = HostWidget::DesktopFrame();
+        widget_->ExpectFrame();
         RECT r;
         GetWindowRect(hwnd_, r);
         detail::HostFrameChanged(hwnd_, r);
@@ -340,6 +400,12 @@ class QtHost : public Host {
       }
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
+      if (widget_->decorated) FollowOwner();
+      if (widget_->fixedSize) {
+        // the desktop learns the one size as it maps the window, not after
+        widget_->windowHandle()->setMinimumSize(widget_->size());
+        widget_->windowHandle()->setMaximumSize(widget_->size());
+      }
       widget_->show();
     } else {
       widget_->hide();
@@ -365,7 +431,8 @@ class QtHost : public Host {
     widget_->update(r.Left - widget_->frame.left(), r.Top - widget_->frame.top(), r.Width(), r.Height());
   }
   void SizeLimitsChanged(SIZE least, SIZE most) override {
-    widget_->applying = true;  // our window keeps its limits already: nothing to hand back
+    if (widget_->fixedSize) return;  // one size already
+    widget_->applying = true;        // our window keeps its limits already: nothing to hand back
     // (our limits are the frame's, the toolkit's the client's)
     const QMargins& m = widget_->frame;
     const int dx = m.left() + m.right(), dy = m.top() + m.bottom();
@@ -441,6 +508,22 @@ class QtHost : public Host {
     if (TopmostChanged())
       widget_->setWindowFlag(Qt::WindowStaysOnTopHint,
                              (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+    TransientForOwner();
+  }
+  // A framed window is transient for the window that owns it now (a modal form's owner is the window
+  // it was opened from): the desktop keeps it above that window and moves it with it. Only a dialog
+  // (or tool) window carries that to the desktop, so an owned window is one.
+  void FollowOwner() {
+    const Qt::WindowFlags flags = DesktopFlags(static_cast<DWORD>(GetWindowLongPtr(hwnd_, GWL_STYLE)),
+                                               static_cast<DWORD>(GetWindowLongPtr(hwnd_, GWL_EXSTYLE)),
+                                               GetWindow(hwnd_, GW_OWNER) != nullptr);
+    if (flags != flags_) {
+      flags_ = flags;
+      widget_->setWindowFlags(flags);  // hidden as it is: nothing to show again
+    }
+    TransientForOwner();
+  }
+  void TransientForOwner() {
     widget_->winId();
     HWND owner = GetWindow(hwnd_, GW_OWNER);
     auto it = owner ? HostWidgets().find(owner) : HostWidgets().end();
@@ -452,6 +535,7 @@ class QtHost : public Host {
     if (widget_->windowHandle()) widget_->windowHandle()->setTransientParent(parent);
   }
   HWND hwnd_;
+  Qt::WindowFlags flags_;  // what the desktop was last told of the window
   HWND ownerHwnd_ = nullptr;
   bool managedTool_ = false;
   bool popup_ = false;
@@ -849,6 +933,16 @@ void HostMinimized(HWND topLevel, bool minimized) {
 
 void HostActivated(HWND topLevel, bool active) {
   Guarded([&] {
+    if (active && !IsWindowEnabled(topLevel)) {
+      // the desktop activated a window that waits for a dialog: the dialog comes forward instead
+      if (QWidget* dialog = ToolkitDialog()) {
+        dialog->raise();
+        dialog->activateWindow();
+      } else {
+        ShowBlockingPopup(topLevel);
+      }
+      return;
+    }
     if (active && GetActiveWindow() != topLevel) {
       DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
       if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
@@ -899,6 +993,14 @@ talvik::gui::detail::FileDialogAnswer talvik::gui::detail::RunToolkitFileDialog(
   }
   if (!r.defaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(r.defaultExt));
   if (!r.fileName.empty()) dialog.selectFile(QString::fromStdString(r.fileName));
+  // transient for the window it was opened from, which the desktop then keeps it above
+  if (QWidget* owner = detail::HostWidgetOf(GetActiveWindow())) {
+    dialog.winId();
+    dialog.windowHandle()->setTransientParent(owner->windowHandle());
+  }
+  QPointer<QWidget> outer = ToolkitDialog();
+  ToolkitDialog() = &dialog;
+  const TScopeExit runs([&] { ToolkitDialog() = outer; });
   dialog.open();
   while (dialog.isVisible() && !stop()) pump();
   FileDialogAnswer answer;

@@ -971,6 +971,20 @@ HWND GetTopWindow(HWND hwnd) {
   return GetWindow(hwnd, GW_CHILD);
 }
 
+HWND GetLastActivePopup(HWND owner) {
+  Wnd* w = W(owner);
+  if (!w) return nullptr;
+  for (Wnd* t : S().topLevels) {
+    if (t == w || !(t->style & WS_VISIBLE) || (t->style & WS_DISABLED)) continue;
+    // menus, hints, drop-down lists and the like are no dialogs
+    if ((t->exStyle & WS_EX_NOACTIVATE) || ((t->style & WS_POPUP) && (t->style & WS_CAPTION) != WS_CAPTION))
+      continue;
+    for (Wnd* o = t->owner; o; o = o->owner)
+      if (o == w) return t->handle;
+  }
+  return owner;
+}
+
 bool IsChild(HWND parent, HWND hwnd) {
   Wnd* p = W(parent);
   Wnd* w = W(hwnd);

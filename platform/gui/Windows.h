@@ -477,6 +477,10 @@ HWND SetParent(HWND child, HWND newParent);
 HWND GetAncestor(HWND hwnd, UINT flags);
 HWND GetWindow(HWND hwnd, UINT cmd);
 HWND GetTopWindow(HWND hwnd);
+// The visible, enabled captioned window that the top-level window owns (directly or through the windows it
+// owns) highest in z-order, as the last one of them activated stands: the dialog a window disabled
+// for it waits for. The window itself when it owns none.
+HWND GetLastActivePopup(HWND owner);
 bool IsChild(HWND parent, HWND hwnd);
 bool EnumChildWindows(HWND parent, const WNDENUMPROC& proc);  // every descendant, in z-order
 bool EnumWindows(const WNDENUMPROC& proc);                    // top-level windows, in z-order

@@ -65,6 +65,22 @@ HWND SetActiveWindow(HWND hwnd) {
   return ActivateInternal(hwnd, WA_ACTIVE);
 }
 
+void talvik::gui::detail::ShowBlockingPopup(HWND blocked) {
+  HWND popup = GetLastActivePopup(blocked);
+  if (popup == blocked) {
+    // a dialog without an owner: the active window, while it takes input
+    popup = S().active;
+    if (!popup || popup == blocked || !IsWindowVisible(popup) || !IsWindowEnabled(popup)) return;
+  }
+  if (IsIconic(popup)) ShowWindow(popup, SW_RESTORE);  // the desktop let the user minimise it
+  SetWindowPos(popup, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (S().active != popup) {
+    SetActiveWindow(popup);
+  } else if (Wnd* w = W(popup); w && w->host) {
+    w->host->Activate();  // active for us already: the desktop gave the focus elsewhere
+  }
+}
+
 HWND GetFocus() {
   return S().focus;
 }
@@ -632,9 +648,13 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
       InjectMouseLeave();
       return;
     }
-    // the top-level window of the target must take input
+    // the top-level window of the target must take input; a press on one that waits for a dialog
+    // brings that dialog to the front
     if (Root(target)->style & WS_DISABLED) {
-      if (IsButtonDown(message)) MessageBeep(0);
+      if (IsButtonDown(message)) {
+        MessageBeep(0);
+        detail::ShowBlockingPopup(Root(target)->handle);
+      }
       return;
     }
     hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screen.X, screen.Y)));

@@ -1,6 +1,7 @@
 // The program on a desktop with a window manager (openbox) under a real X server: its windows closed
-// by the user or the window manager while something else runs, and the main window's frame standing
-// where its Left and Top say.
+// by the user or the window manager while something else runs, the main window's frame standing
+// where its Left and Top say, and its dialogs kept above the window they block, framed as their
+// border asks.
 #include "E2EHarness.h"
 
 namespace {
@@ -15,6 +16,33 @@ constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window'
 constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box on "Соединения"
 constexpr int kFirstRowY = 141;                           // the session list's first row
 constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
+constexpr int kPopupKill = 9;                    // "Уничтожить сеанс" in the list's popup menu
+constexpr int kHelpMenuX = 233, kMenuBarY = 10;  // "Помощь" on the menu bar
+
+// The window ids of an X property's value ("NAME(WINDOW): window id # 0x1c00007, 0x..."), as xdotool
+// writes them (decimal).
+std::vector<std::string> WindowIds(const std::string& Property) {
+  std::vector<std::string> ids;
+  const auto hash = Property.find('#');
+  if (hash == std::string::npos) return ids;
+  std::istringstream list(Property.substr(hash + 1));
+  for (std::string id; std::getline(list, id, ',');)
+    ids.push_back(std::to_string(std::stoul(id, nullptr, 16)));
+  return ids;
+}
+// The window a dialog is transient for ("" for none).
+std::string TransientFor(const std::string& Window) {
+  const auto ids = WindowIds(Output("xprop -id " + Window + " WM_TRANSIENT_FOR 2>/dev/null"));
+  return ids.empty() ? "" : ids.front();
+}
+// The managed window the window manager stacks on top of the others.
+std::string TopWindow() {
+  const auto ids = WindowIds(Output("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null"));
+  return ids.empty() ? "" : ids.back();
+}
+std::string ActiveWindow() {
+  return Output("xdotool getactivewindow 2>/dev/null");
+}
 
 class Desktop : public e2e::DesktopProgramTest {
  protected:
@@ -35,6 +63,59 @@ class Desktop : public e2e::DesktopProgramTest {
     Shell("xdotool mousemove --window " + Main + " " + std::to_string(kConnectionsX) + " " +
           std::to_string(kConnectionsY) + " click 1");
     ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "the list did not drop";
+  }
+  // Clicks on the main window's session list (and on its menu bar) while the modal Dialog is up: the
+  // dialog stays the top window and the active one, or comes back there within a second, and the main
+  // window takes neither click.
+  static void ClickingTheBlockedWindowKeepsTheDialogOnTop(const std::string& Main,
+                                                          const std::string& Dialog) {
+    for (const auto& [x, y] : {std::pair{150, kFirstRowY}, std::pair{kHelpMenuX, kMenuBarY}}) {
+      Shell("xdotool mousemove --window " + Main + " " + std::to_string(x) + " " + std::to_string(y) +
+            " click 1");
+      EXPECT_TRUE(WaitFor([&] { return TopWindow() == Dialog && ActiveWindow() == Dialog; }, 1000))
+          << "after a click at " << x << "," << y << ": on top " << TopWindow() << ", active "
+          << ActiveWindow() << ", the dialog " << Dialog;
+    }
+    EXPECT_EQ(OpenMenus(), 0) << "the main window's menu opened under the dialog";
+  }
+
+  // What the window manager is told of a dialog's frame: no minimise, no maximise, one fixed size, the
+  // dialog type; and what it then lets the user do with it.
+  static void FramedAsADialog(const std::string& Dialog) {
+    // "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = flags, functions, decorations, ..."
+    const std::string motif = Output("xprop -id " + Dialog + " _MOTIF_WM_HINTS 2>/dev/null");
+    std::vector<unsigned long> fields;
+    if (const auto eq = motif.find('='); eq != std::string::npos) {
+      std::istringstream list(motif.substr(eq + 1));
+      for (std::string f; std::getline(list, f, ',');) fields.push_back(std::stoul(f, nullptr, 16));
+    }
+    constexpr unsigned long kFuncMinimize = 0x8, kFuncMaximize = 0x10, kDecorMinimize = 0x20,
+                            kDecorMaximize = 0x40;
+    ASSERT_GE(fields.size(), 3u) << motif;
+    EXPECT_EQ(fields[1] & (kFuncMinimize | kFuncMaximize), 0u) << motif;
+    EXPECT_EQ(fields[2] & (kDecorMinimize | kDecorMaximize), 0u) << motif;
+    const std::string size = Output("xprop -id " + Dialog + " WM_NORMAL_HINTS 2>/dev/null");
+    const auto line = [&](const std::string& Name) {
+      const auto at = size.find(Name);
+      return at == std::string::npos ? std::string()
+                                     : size.substr(at + Name.size(), size.find('\n', at) - at - Name.size());
+    };
+    EXPECT_FALSE(line("minimum size: ").empty()) << size;
+    EXPECT_EQ(line("minimum size: "), line("maximum size: ")) << size;
+    EXPECT_NE(
+        Output("xprop -id " + Dialog + " _NET_WM_WINDOW_TYPE 2>/dev/null").find("_NET_WM_WINDOW_TYPE_DIALOG"),
+        std::string::npos);
+    // (openbox keeps minimise in its window menu whatever a window asks; its button goes)
+    const std::string allowed = Output("xprop -id " + Dialog + " _NET_WM_ALLOWED_ACTIONS 2>/dev/null");
+    for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_RESIZE"})
+      EXPECT_EQ(allowed.find(action), std::string::npos) << allowed;
+    EXPECT_NE(allowed.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << allowed;
+    // the desktop's maximise and a size asked of it are refused: the frame stays as it is
+    const TRect frame = FrameOf(Dialog);
+    Shell("wmctrl -i -r " + Dialog + " -b add,maximized_vert,maximized_horz");
+    Shell("xdotool windowsize " + Dialog + " 600 500");
+    EXPECT_FALSE(WaitFor([&] { return FrameOf(Dialog) != frame; }, 500))
+        << FrameOf(Dialog).Width() << "x" << FrameOf(Dialog).Height();
   }
 };
 
@@ -67,6 +148,7 @@ TEST_F(Desktop, ClosingTheMainWindowWhileAFileDialogRunsWaitsForIt) {
   Shell("xdotool key --delay 80" + keys + " Return");
   const std::string dialog = Await("^Save As$");
   ASSERT_FALSE(dialog.empty()) << "no file dialog";
+  EXPECT_EQ(TransientFor(dialog), main);
   CloseByWindowManager(main);
   EXPECT_FALSE(WaitFor([&] { return !Running(); }, 2000)) << Said();
   Picture("closed-under-dialog");
@@ -123,6 +205,46 @@ TEST_F(Desktop, TheDesktopsMinimiseSendsTheMainWindowToTheTrayAndTheIconBringsIt
   EXPECT_TRUE(WaitFor([&] { return !WindowNamed("^Talvik for Oracle").empty(); }))
       << "the window did not come back on screen";
   Picture("back-from-the-tray");
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// The About box stays above the main window it blocks, as its dialog: a click on the main window
+// leaves it on top and active; the desktop frames it with a close button only, at one size.
+TEST_F(Desktop, TheAboutBoxStaysAboveTheMainWindowAndIsFramedAsADialog) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kHelpMenuX) + " " +
+        std::to_string(kMenuBarY) + " click 1");
+  Keys(main, "Down Return");
+  const std::string about = Await("О программе");
+  ASSERT_FALSE(about.empty()) << "no About box";
+  EXPECT_EQ(TransientFor(about), main);
+  FramedAsADialog(about);
+  ClickingTheBlockedWindowKeepsTheDialogOnTop(main, about);
+  Picture("about-box");
+  Keys(about, "Return");
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("О программе").empty(); })) << "the box stayed";
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// A message box asked from the session window (the kill warning) stays above the main window too.
+TEST_F(Desktop, AMessageBoxStaysAboveTheMainWindowAndIsFramedAsADialog) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  Shell("xdotool mousemove --window " + main + " 150 " + std::to_string(kFirstRowY) + " click 3");
+  std::string keys;
+  for (int i = 0; i < kPopupKill; ++i) keys += " Down";
+  Shell("xdotool key --delay 80" + keys + " Return");
+  const std::string warning = Await("^Warning$");
+  ASSERT_FALSE(warning.empty()) << "no warning";
+  EXPECT_EQ(TransientFor(warning), main);
+  FramedAsADialog(warning);
+  ClickingTheBlockedWindowKeepsTheDialogOnTop(main, warning);
+  Picture("message-box");
+  Keys(warning, "Escape");
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Warning$").empty(); })) << "the box stayed";
   CloseByWindowManager(main);
   EXPECT_EQ(Exit(), 0) << Said();
 }

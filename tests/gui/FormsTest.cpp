@@ -234,6 +234,57 @@ TEST_F(Forms, ShowModalReturnsTheModalResultAndDisablesOtherForms) {
   EXPECT_THROW(mainForm.ShowModal(), EInvalidOperation);  // already visible
 }
 
+// A modal form without a window owner is owned, while it runs, by the window that was active when it
+// began (the desktop keeps it above that window); a press on that window, which the dialog disabled,
+// brings the dialog back to the front and leaves the window as it was.
+TEST_F(Forms, AModalFormIsOwnedByTheWindowItWasOpenedFromAndAPressThereBringsItForward) {
+  TForm mainForm(nullptr);
+  mainForm.SetBounds(0, 0, 400, 300);
+  mainForm.Show();
+  ASSERT_EQ(GetActiveWindow(), mainForm.Handle());
+  TForm dialog(nullptr);
+  dialog.SetBorderStyle(bsDialog);
+  dialog.SetBounds(500, 100, 200, 100);
+  HWND ownerWhileShown = nullptr, topAfterPress = nullptr, activeAfterPress = nullptr;
+  dialog.OnActivate = [&](TObject*) {
+    if (ownerWhileShown) return;
+    ownerWhileShown = GetWindow(dialog.Handle(), GW_OWNER);
+    // the desktop raised the disabled main window over the dialog, then the user pressed on it
+    SetWindowPos(mainForm.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    InjectMouse(WM_LBUTTONDOWN, Point(50, 50));
+    InjectMouse(WM_LBUTTONUP, Point(50, 50));
+    // (the first of the two in z-order, whatever other windows stand above them)
+    for (HWND h : GetTopLevelWindows())
+      if (h == dialog.Handle() || h == mainForm.Handle()) {
+        topAfterPress = h;
+        break;
+      }
+    activeAfterPress = GetActiveWindow();
+    PostMessage(dialog.Handle(), WM_CLOSE);
+  };
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_EQ(ownerWhileShown, mainForm.Handle());
+  EXPECT_EQ(topAfterPress, dialog.Handle());
+  EXPECT_EQ(activeAfterPress, dialog.Handle());
+  // given back once it ends: shown on its own later, it has no owner
+  EXPECT_EQ(GetWindow(dialog.Handle(), GW_OWNER), nullptr);
+  EXPECT_EQ(GetActiveWindow(), mainForm.Handle());
+}
+
+// The window a modal form was opened from goes while it runs: the form's window goes with it, and
+// the modal loop ends as cancelled rather than wait for a window no one sees.
+TEST_F(Forms, AModalFormWhoseOwnerGoesEndsCancelled) {
+  auto* mainForm = new TForm(nullptr);
+  mainForm->Show();
+  TForm dialog(nullptr);
+  dialog.OnShow = [&](TObject*) {
+    PostMessage(nullptr, WM_NULL);  // the loop wakes once
+    delete mainForm;
+  };
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_FALSE(dialog.HandleAllocated());
+}
+
 TEST_F(Forms, ANestedModalLoopPassesWmQuitOn) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
