@@ -184,6 +184,21 @@ class SessionFormTest : public logontest::LogonDialogTest {
     }
     return false;
   }
+  // A click on the SID cell of the session's row, as the mouse gives it.
+  void ClickSession(int Sid) {
+    ASSERT_TRUE(GoTo(Sid)) << Sid;
+    Application->ProcessMessages();
+    TDBGridEx* g = form->dbgSession;
+    const int row = g->DataLink()->ActiveRecord() + g->TitleOffset();
+    const TRect r = g->CellRect(g->IndicatorOffset(), row);
+    logontest::Click(g, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    Application->ProcessMessages();
+    ASSERT_EQ(form->odsSession->FieldByName("SID")->AsString(), std::to_string(Sid));
+  }
+  void ShowTab(TTabSheet* Tab) {
+    form->pcSession->SetActivePage(Tab);
+    Application->ProcessMessages();
+  }
   // A field of the listed session with that SID ("<not listed>" when it is not).
   std::string Field(int Sid, const std::string& Name) {
     return GoTo(Sid) ? form->odsSession->FieldByName(Name)->AsString() : "<not listed>";
