@@ -38,6 +38,8 @@ class GridRobustness : public PeopleGrid {
   void Click(int X, int Y, ShiftKeys Shift = {}) {
     Mouse(WM_LBUTTONDOWN, X, Y, Shift);
     Mouse(WM_LBUTTONUP, X, Y, Shift);
+    LetGo(Shift);
+    Pump();
   }
 };
 
