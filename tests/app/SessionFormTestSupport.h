@@ -106,9 +106,9 @@ class SessionFormTest : public logontest::LogonDialogTest {
     MSG m;
     while (PeekMessage(m, nullptr, CM_RELEASE, CM_RELEASE, PM_REMOVE)) DispatchMessage(m);
   }
-  // Every form the test or the program made is gone by now: one still there was never freed (a form
-  // closed to be freed whose release got lost among them). It fails the test, and goes, so that the
-  // next test in this process starts without it.
+  // Every form the test or the program made is gone by now: one still there was never freed (closed
+  // with "free on close" but never released, say). It fails the test, and goes, so that the next test
+  // in this process starts without it.
   static void ExpectNoFormLeft() {
     for (bool found = true; found;) {  // a form may free others with it: look again after each
       found = false;
