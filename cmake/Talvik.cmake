@@ -99,7 +99,8 @@ function(talvik_tests leaf)
     endforeach()
     string(APPEND script " '$<TARGET_FILE:${program}>' \"$@\"\n")
     file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/suites/${program}" CONTENT "${script}"
-         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                          WORLD_READ WORLD_EXECUTE)
   endif()
 endfunction()
 
