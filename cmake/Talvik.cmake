@@ -89,6 +89,19 @@ function(talvik_tests leaf)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300)
+  # A headless program can also run whole, every case in one process (scripts/test runs each so,
+  # shuffled): build/suites/<program> starts it with the tests' settings and passes on its arguments.
+  # The real-input programs need an X server and stay out.
+  if(NOT prefix MATCHES "\\.(X11|e2e)\\.$")
+    set(script "#!/bin/sh\n# Runs ${program} with the settings its tests have under ctest.\nexec /usr/bin/env")
+    foreach(e IN LISTS env)
+      string(APPEND script " '${e}'")
+    endforeach()
+    string(APPEND script " '$<TARGET_FILE:${program}>' \"$@\"\n")
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/suites/${program}" CONTENT "${script}"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                          WORLD_READ WORLD_EXECUTE)
+  endif()
 endfunction()
 
 # talvik_bench(<name> SOURCES ... DEPS ...)

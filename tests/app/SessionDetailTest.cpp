@@ -113,21 +113,6 @@ class DetailTest : public SessionFormTest {
     Open();
     Application->ProcessMessages();
   }
-  // A click on the SID cell of the session's row, as the mouse gives it.
-  void ClickSession(int Sid) {
-    ASSERT_TRUE(GoTo(Sid)) << Sid;
-    Application->ProcessMessages();
-    TDBGridEx* g = form->dbgSession;
-    const int row = g->DataLink()->ActiveRecord() + g->TitleOffset();
-    const TRect r = g->CellRect(g->IndicatorOffset(), row);
-    logontest::Click(g, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
-    Application->ProcessMessages();
-    ASSERT_EQ(form->odsSession->FieldByName("SID")->AsString(), std::to_string(Sid));
-  }
-  void ShowTab(TTabSheet* Tab) {
-    form->pcSession->SetActivePage(Tab);
-    Application->ProcessMessages();
-  }
   std::string SqlText() { return form->seSQLText->Lines()->Text(); }
   // The rows of a dataset, fields joined by "|".
   static std::vector<std::string> Rows(TDataSet* DataSet, std::initializer_list<const char*> Fields) {
@@ -307,10 +292,12 @@ TEST_F(DetailTest, TheLockTabFetchesTheRowsItShowsAndNamesEachRowOnlyWhenFetched
   const int fetched = form->odsLock->RecordCount();
   EXPECT_GT(fetched, 0);
   EXPECT_LT(fetched, kLocks) << "rows come as the grid asks for them";
+  EXPECT_GT(named, 0);
+  EXPECT_LE(named, fetched) << "a row not fetched yet is not named";
   form->odsLock->Last();
   EXPECT_EQ(form->odsLock->RecordCount(), kLocks + 1);  // with the table lock of the chain
   EXPECT_EQ(form->odsLock->FieldByName("LOCK_NAME")->AsString(), " Блокировка DML");
-  EXPECT_GT(named, 0);
+  EXPECT_LE(named, kLocks + 1) << "each row is named once";
   form->odsLock->OnCalcFields = calcFields;
 }
 

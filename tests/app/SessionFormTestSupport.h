@@ -83,11 +83,12 @@ class SessionFormTest : public logontest::LogonDialogTest {
     oracle_sim::SimClock::Freeze(*instance_);
   }
   void TearDown() override {
+    FreeReleasedForms();
     delete form;
     form = nullptr;
     delete MainForm;
     MainForm = nullptr;
-    FreeLeftForms();
+    ExpectNoFormLeft();
     RegIni.reset();
     UserName.clear();
     DataBase.clear();
@@ -99,15 +100,23 @@ class SessionFormTest : public logontest::LogonDialogTest {
     LogonDialogTest::TearDown();
   }
 
-  // A form the test closed is freed by the message loop's next turn, which never comes: it goes here,
-  // so that the next test in this process starts without it.
-  static void FreeLeftForms() {
-    for (bool freed = true; freed;) {  // a form may free others with it: look again after each
-      freed = false;
-      for (int i = Application->ComponentCount() - 1; i >= 0 && !freed; --i)
+  // A form closed with "free on close" is freed by the message loop's next turn, which never comes
+  // after the test: the releases still waiting in the queue are handled here.
+  static void FreeReleasedForms() {
+    MSG m;
+    while (PeekMessage(m, nullptr, CM_RELEASE, CM_RELEASE, PM_REMOVE)) DispatchMessage(m);
+  }
+  // Every form the test or the program made is gone by now: one still there was never freed (closed
+  // with "free on close" but never released, say). It fails the test, and goes, so that the next test
+  // in this process starts without it.
+  static void ExpectNoFormLeft() {
+    for (bool found = true; found;) {  // a form may free others with it: look again after each
+      found = false;
+      for (int i = Application->ComponentCount() - 1; i >= 0 && !found; --i)
         if (auto* f = dynamic_cast<TCustomForm*>(Application->Components(i))) {
+          ADD_FAILURE() << "form " << f->ClassName() << " \"" << f->Name() << "\" was never freed";
           delete f;
-          freed = true;
+          found = true;
         }
     }
   }
@@ -183,6 +192,21 @@ class SessionFormTest : public logontest::LogonDialogTest {
       ds->Next();
     }
     return false;
+  }
+  // A click on the SID cell of the session's row, as the mouse gives it.
+  void ClickSession(int Sid) {
+    ASSERT_TRUE(GoTo(Sid)) << Sid;
+    Application->ProcessMessages();
+    TDBGridEx* g = form->dbgSession;
+    const int row = g->DataLink()->ActiveRecord() + g->TitleOffset();
+    const TRect r = g->CellRect(g->IndicatorOffset(), row);
+    logontest::Click(g, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    Application->ProcessMessages();
+    ASSERT_EQ(form->odsSession->FieldByName("SID")->AsString(), std::to_string(Sid));
+  }
+  void ShowTab(TTabSheet* Tab) {
+    form->pcSession->SetActivePage(Tab);
+    Application->ProcessMessages();
   }
   // A field of the listed session with that SID ("<not listed>" when it is not).
   std::string Field(int Sid, const std::string& Name) {

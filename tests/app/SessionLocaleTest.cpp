@@ -1,6 +1,6 @@
-// The session list under the user's locale: the logon time in the locale's format in
-// the C locale and two others, a picture of the list under the Russian locale, and the column filter
-// (F7 / F8) on a number and a date column there.
+// The session window under the user's locale: the logon time in the list and the fractional wait
+// times of a session's waits in the locale's formats in the C locale and two others, and a picture of
+// the list under the Russian locale.
 #include <gtest/gtest.h>
 
 #include "SessionFormTestSupport.h"
@@ -12,14 +12,16 @@ namespace {
 
 struct LocaleCase {
   const char* locale;
-  const char* logonTime;  // 7 December 2026, 22:44:27
-  const char* shot;       // the picture's file, or nullptr
+  const char* logonTime;    // 7 December 2026, 22:44:27
+  const char* timeWaited;   // 150 hundredths of a second in all
+  const char* averageWait;  // over 4 waits
+  const char* shot;         // the picture's file, or nullptr
 };
 
 const LocaleCase kCases[] = {
-    {"C", "12/7/2026 10:44:27 PM", nullptr},
-    {"ru_RU.UTF-8", "07.12.2026 22:44:27", "session-list-ru_RU.png"},
-    {"de_DE.UTF-8", "07.12.2026 22:44:27", nullptr},
+    {"C", "12/7/2026 10:44:27 PM", "1.5 сек.", "37.5", nullptr},
+    {"ru_RU.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "37,5", "session-list-ru_RU.png"},
+    {"de_DE.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "37,5", nullptr},
 };
 
 class SessionLocaleTest : public SessionFormTest {
@@ -28,6 +30,8 @@ class SessionLocaleTest : public SessionFormTest {
     SessionFormTest::SetUp();
     AddFixtureSessions();
     Sim("UPDATE sim$sessions SET logon_time = '2026-12-07 22:44:27' WHERE sid = 103");
+    Sim("DELETE FROM sim$sess_event WHERE sid = 101");
+    Sim("INSERT INTO sim$sess_event VALUES (101, 'log file sync', 4, 0, 150, 60)");
     MainForm->SetBounds(0, 0, 1000, 600);
     MainForm->Show();
   }
@@ -56,6 +60,13 @@ TEST_P(SessionListLocale, ShowsTheLogonTimeAndNumbersInTheLocalesFormat) {
     EXPECT_TRUE(
         talvik::gui::RenderWindowToPng(MainForm->Handle(), logontest::ScreenshotDir() + "/" + c.shot));
   }
+  // the numbers the program formats itself: a session's wait times, with the locale's decimal separator
+  ClickSession(101);
+  ShowTab(form->tsEvent);
+  TDataSet* waits = form->odsEvent;
+  ASSERT_TRUE(waits->Locate("EVENT", TVariant(std::string("log file sync")), {}));
+  EXPECT_EQ(waits->FieldByName("TIME_WAITED")->DisplayText(), c.timeWaited);
+  EXPECT_EQ(waits->FieldByName("AVERAGE_WAIT")->DisplayText(), c.averageWait);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, SessionListLocale, ::testing::ValuesIn(kCases),

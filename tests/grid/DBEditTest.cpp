@@ -68,8 +68,7 @@ class DBEdit : public GridGuiTest {
     return 0;
   }
   static void Key(WORD vk, char32_t ch = 0, ShiftKeys s = {}) {
-    talvik::gui::InjectKey(vk, true, ch, s);
-    talvik::gui::InjectKey(vk, false, 0, s);
+    TypeKey(vk, ch, s);
     Pump();
   }
   static void Type(const std::u32string& text) {

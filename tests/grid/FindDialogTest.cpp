@@ -71,8 +71,7 @@ class FindFixture : public GridGuiTest {
   }
   static void Pump() { talvik::gui::ProcessPending(); }
   static void Key(WORD Vk, char32_t Ch = 0, ShiftKeys Shift = {}) {
-    talvik::gui::InjectKey(Vk, true, Ch, Shift);
-    talvik::gui::InjectKey(Vk, false, 0, Shift);
+    TypeKey(Vk, Ch, Shift);
     Pump();
   }
   TColumnEx* Column(const std::string& Field) {

@@ -21,10 +21,10 @@ namespace gridtest {
 class FormInput : public GridGuiTest {
  protected:
   static void Pump() { talvik::gui::ProcessPending(); }
-  // A key pressed and released; Ch is the character it types (0 for none).
+  // A key typed (with the modifiers in Shift, which go up after it); Ch is the character it types (0 for
+  // none).
   static void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
-    talvik::gui::InjectKey(Vk, true, Ch, Shift);
-    talvik::gui::InjectKey(Vk, false, 0, Shift);
+    TypeKey(Vk, Ch, Shift);
     Pump();
   }
   static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }

@@ -23,7 +23,6 @@ class GridInput : public GridGuiTest {
  protected:
   void SetUp() override {
     GridGuiTest::SetUp();
-    savedFindDialogProc_ = FindDialogProc;
     ClearDatasetFeatures();
     RegisterDatasetFeatures(FeaturesClass<TSQLDatasetFeaturesEx>(), TSqlMemDataSet::StaticClass());
     SetClipboardBackend(MakeMemoryClipboard());
@@ -65,7 +64,6 @@ class GridInput : public GridGuiTest {
   }
   void TearDown() override {
     form.reset();
-    FindDialogProc = savedFindDialogProc_;  // the find dialog unit's own, for the suites after this one
     talvik::gui::SetMessageBoxHandler(nullptr);
     SetClipboardBackend(nullptr);
     ClearDatasetFeatures();
@@ -87,8 +85,7 @@ class GridInput : public GridGuiTest {
     Mouse(WM_LBUTTONUP, X, Y, Shift);
   }
   static void Key(WORD Vk, char32_t Ch = 0, ShiftKeys Shift = {}) {
-    talvik::gui::InjectKey(Vk, true, Ch, Shift);
-    talvik::gui::InjectKey(Vk, false, 0, Shift);
+    TypeKey(Vk, Ch, Shift);
     Pump();
   }
   static void Type(const std::u32string& Text) {
@@ -117,9 +114,6 @@ class GridInput : public GridGuiTest {
   TDBGridEx* grid = nullptr;
   std::vector<std::string> questions;
   int answer = mrOk;
-
- private:
-  TFindDialogProcEx savedFindDialogProc_;
 };
 
 TEST_F(GridInput, TitleClicksSortAtOnceCtrlClicksWhenCtrlIsReleased) {
@@ -281,6 +275,9 @@ TEST_F(GridInput, IncrementalSearchOnAFakeClock) {
   // Ctrl+F: a search without time-out; a second Ctrl+F opens the find dialog with its text
   Key(VK_ESCAPE);
   std::vector<std::pair<std::string, bool>> dialogs;
+  // the find dialog unit's own hook (set when the grid unit started, for the grid made above) comes
+  // back for the tests after this one
+  TScopeExit restore([saved = FindDialogProc] { FindDialogProc = saved; });
   FindDialogProc = [&](TCustomDBGridEx* G, const std::string& Text, bool Modal, TStrings* Entries) {
     EXPECT_EQ(G, grid);
     EXPECT_EQ(Entries, nullptr);

@@ -322,6 +322,8 @@ TEST_F(GridToolTips, TextThatFitsShowsNothingAndWithCtrlHeldNothingShows) {
   Move(Middle(Cell(1, 1)).X, Middle(Cell(1, 1)).Y, {.ctrl = true});
   Wait(600);
   EXPECT_FALSE(HintShown());
+  LetGo({.ctrl = true});
+  Pump();
 }
 
 TEST_F(GridToolTips, TheTextIsMeasuredInTheFontTheCellEventGives) {

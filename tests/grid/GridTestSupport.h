@@ -25,6 +25,33 @@ inline std::string ScreenshotDir() {
   return dir;
 }
 
+// The modifiers in Shift go up one after the other, as a hand lets them go.
+inline void LetGo(talvik::gui::ShiftKeys Shift) {
+  if (Shift.alt) {
+    Shift.alt = false;
+    talvik::gui::InjectKey(VK_MENU, false, 0, Shift);
+  }
+  if (Shift.ctrl) {
+    Shift.ctrl = false;
+    talvik::gui::InjectKey(VK_CONTROL, false, 0, Shift);
+  }
+  if (Shift.shift) {
+    Shift.shift = false;
+    talvik::gui::InjectKey(VK_SHIFT, false, 0, Shift);
+  }
+}
+
+// A key typed with the modifiers in Shift: pressed and released while they are held, then the modifiers
+// go up, so that the keyboard is at rest afterwards (a modifier typed itself is up with its release).
+inline void TypeKey(WORD Vk, char32_t Ch, talvik::gui::ShiftKeys Shift) {
+  talvik::gui::InjectKey(Vk, true, Ch, Shift);
+  talvik::gui::InjectKey(Vk, false, 0, Shift);
+  if (Vk == VK_MENU) Shift.alt = false;
+  if (Vk == VK_CONTROL) Shift.ctrl = false;
+  if (Vk == VK_SHIFT) Shift.shift = false;
+  LetGo(Shift);
+}
+
 // Windows without a toolkit host, a fake clock and one fixed monitor.
 class GridGuiTest : public ::testing::Test {
  protected:
@@ -42,11 +69,12 @@ class GridGuiTest : public ::testing::Test {
   }
   void TearDown() override {
     Drain();
-    // a modifier a test left held (its release injected by a window that never came) goes up here,
-    // so the next test reads the keyboard at rest
-    for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU})
-      if (GetKeyState(vk) < 0 || GetAsyncKeyState(vk) < 0) talvik::gui::InjectKey(vk, false, 0, {});
-    talvik::gui::ProcessPending();
+    // the keyboard is at rest again: a key a test pressed went up, and the window layer read its release
+    // even when the window it was typed into went first
+    for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+      EXPECT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " left held";
+      EXPECT_GE(GetKeyState(vk), 0) << "key " << vk << " still read as held";
+    }
     talvik::gui::SetClock(nullptr);
     talvik::gui::SetScreens({});
   }

@@ -137,6 +137,8 @@ TEST_F(Drag, SourceFreedDuringTheDragEndsItWithoutADrop) {
 
 TEST_F(Drag, TargetFreedDuringTheDragIsForgotten) {
   TPoint over = target->ClientToScreen({30, 5});
+  // the drag starts on the source, wherever the pointer was left before
+  Mouse(WM_MOUSEMOVE, source->ClientToScreen({10, 5}));
   source->BeginDrag(true);
   Mouse(WM_MOUSEMOVE, over);
   ASSERT_EQ(states, std::vector<TDragState>{dsDragEnter});

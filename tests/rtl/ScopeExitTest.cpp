@@ -11,15 +11,17 @@ namespace {
 
 TEST(ScopeExit, AnActionThatRaisesOnANormalExitRaisesOutOfTheScope) {
   int ran = 0;
+  std::string caught;
   try {
     TScopeExit guard([&] {
       ++ran;
       throw std::runtime_error("controls");
     });
   } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "controls");
+    caught = e.what();
   }
   EXPECT_EQ(ran, 1);
+  EXPECT_EQ(caught, "controls") << "the action's exception left the scope";
 }
 
 TEST(ScopeExit, AnActionThatRaisesWhileAnExceptionUnwindsLeavesTheFirstOneGoingOn) {

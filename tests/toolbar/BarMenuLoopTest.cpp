@@ -245,6 +245,8 @@ TEST_F(BarMenu, APressOutsideEndsTheLoopAndStaysInTheQueue) {
   EXPECT_TRUE(PeekMessage(m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
   talvik::gui::ProcessPending();
   EXPECT_FALSE(View()->InModalLoop()) << "the press lands where it was made";
+  InjectMouse(WM_LBUTTONUP, TPoint(900, 600));  // and the button goes up again
+  talvik::gui::ProcessPending();
 }
 
 TEST_F(BarMenu, APressOnTheRootsClientRetargets) {
