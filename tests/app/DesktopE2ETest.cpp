@@ -15,8 +15,6 @@ constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window'
 constexpr int kConnectionsX = 90, kConnectionsY = 35;     // the connections box on "Соединения"
 constexpr int kFirstRowY = 141;                           // the session list's first row
 constexpr int kPopupSnapshot = 10;                        // "Снимок ..." in the list's popup menu
-// The session list's rows are drawn in these colours by turns.
-constexpr COLORREF kOddRow = RGB(0xBD, 0xBE, 0xC6), kEvenRow = RGB(0xD6, 0xD7, 0xDE);
 
 class Desktop : public e2e::DesktopProgramTest {
  protected:
@@ -43,7 +41,7 @@ class Desktop : public e2e::DesktopProgramTest {
     for (int y = std::max(0, frame.Top); y < std::min(height, frame.Bottom); ++y)
       for (int x = std::max(0, frame.Left); x < std::min(width, frame.Right); ++x) {
         const COLORREF c = pixels[static_cast<std::size_t>(y) * width + x];
-        n += c == kOddRow || c == kEvenRow;
+        n += c == e2e::kOddRow || c == e2e::kEvenRow;
       }
     return n;
   }

@@ -44,6 +44,8 @@ inline constexpr int kTimeoutMs = 15000;
 // The selections (of the screen, whose number follows) of the window manager and the notification area.
 inline constexpr const char* kWindowManagerSelection = "WM_S";
 inline constexpr const char* kTraySelection = "_NET_SYSTEM_TRAY_S";
+// The zebra colours of the session list's rows.
+inline constexpr COLORREF kOddRow = RGB(0xBD, 0xBE, 0xC6), kEvenRow = RGB(0xD6, 0xD7, 0xDE);
 
 inline std::string Output(const std::string& command) {
   std::string out;
