@@ -40,10 +40,9 @@ constexpr int kLeast = 4;
 constexpr int kIdleSteps = 5;
 // Rounds of answering and closing before a program that does not end fails the walk.
 constexpr int kEndRounds = 8;
-// The program is pinged this often during the walk, each ping waited on so long; it fails the walk
-// when it has answered none for kSilent.
-constexpr auto kPingEvery = std::chrono::seconds(3);
-constexpr int kPingWaitMs = 1000;
+// The walk looks this often whether the program repainted a window of its when asked; it fails when
+// the program has not for kSilent.
+constexpr auto kLookEvery = std::chrono::seconds(2);
 constexpr auto kSilent = std::chrono::seconds(30);
 
 // The current folder and HOME as they are when made, put back when it goes.
@@ -175,22 +174,32 @@ class RandomInput : public e2e::DesktopProgramTest {
     Keys(logon, "Return");
     ASSERT_FALSE(Await("Talvik for Oracle").empty()) << "no main window" << Said();
     ++starts_;
-    answered_ = pinged_ = std::chrono::steady_clock::now();
+    silentSince_.reset();
   }
-  // The program's main window is pinged now and then (hidden in the tray it answers as well): a
-  // program whose thread of windows hangs fails the walk when it hangs, not when the walk ends.
+  // The program is asked for a repaint of one of its windows now and then, and a repaint, however
+  // late, counts: a program whose thread of windows hangs fails the walk when it hangs, not when the
+  // walk ends. A mark covered, or whose window went, is asked again elsewhere, the silence going on;
+  // while none of the program's windows can take a mark, nothing is judged.
   void ExpectAnswers() {
     const auto now = std::chrono::steady_clock::now();
-    if (pid_ <= 0 || now - pinged_ < kPingEvery) return;
-    pinged_ = now;
-    const std::string main = Output("xdotool search --pid " + std::to_string(pid_) +
-                                    " --name '^Talvik for Oracle' 2>/dev/null | head -1");
-    if (!main.empty() && e2e::AnswersPing(std::stoul(main), kPingWaitMs)) answered_ = now;
-    const auto silent = std::chrono::duration_cast<std::chrono::seconds>(now - answered_);
-    if (silent > kSilent) {
-      Log("the program has not answered for " + std::to_string(silent.count()) + " s");
-      ADD_FAILURE() << "the program has not answered for " << silent.count() << " s\n" << Said();
+    if (pid_ <= 0 || now - lastLook_ < kLookEvery) return;
+    lastLook_ = now;
+    using Spot = e2e::Repaints::Spot;
+    const Spot spot = repaints_.Look();
+    if (spot == Spot::kRepainted) silentSince_.reset();
+    if (silentSince_ && now - *silentSince_ > kSilent) {
+      const auto silent = std::chrono::duration_cast<std::chrono::seconds>(now - *silentSince_).count();
+      Log("the program has not repainted its windows for " + std::to_string(silent) + " s");
+      ADD_FAILURE() << "the program has not repainted its windows for " << silent << " s\n" << Said();
     }
+    if (spot == Spot::kMarked) return;
+    // (the application's own hidden window takes no mark)
+    for (const std::string& w : Windows())
+      if (repaints_.Ask(std::stoul(w))) {
+        if (!silentSince_) silentSince_ = now;
+        return;
+      }
+    silentSince_.reset();
   }
   long ResidentKb() const {
     std::ifstream f("/proc/" + std::to_string(pid_) + "/status");
@@ -337,8 +346,10 @@ class RandomInput : public e2e::DesktopProgramTest {
   std::ofstream log_;
   std::vector<std::string> steps_;
   int step_ = 0;
-  std::chrono::steady_clock::time_point answered_;  // the program's last answer to a ping
-  std::chrono::steady_clock::time_point pinged_;
+  e2e::Repaints repaints_;
+  // since when the program has been asked for a repaint without painting one
+  std::optional<std::chrono::steady_clock::time_point> silentSince_;
+  std::chrono::steady_clock::time_point lastLook_;
   int starts_ = 0;
   // the current folder and HOME as they were before SetUp went to the test's folder (none when it
   // skipped or failed before)

@@ -1,10 +1,10 @@
 // What the end-to-end tests ask the X server directly. Who owns a selection: the window manager
 // holds WM_S<screen>, a notification area _NET_SYSTEM_TRAY_S<screen>; the server lets a selection go
 // when its owner's connection closes, which it may see a little after the owner's process has ended.
-// Whether a program answers: a window manager's ping (_NET_WM_PING) goes to one of its windows and
-// comes back once the program's thread of windows has handled its events.
+// Whether a program answers: it paints a window of its anew when the server tells it to.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace e2e {
@@ -13,8 +13,31 @@ namespace e2e {
 // owns it or there is no display).
 unsigned long ScreenSelectionOwner(const std::string& Prefix);
 
-// Whether the program of the top-level window answers a ping within Ms milliseconds (false too
-// when the window has gone).
-bool AnswersPing(unsigned long TopLevel, int Ms);
+// Asks a program for a repaint through a connection of its own: a mark drawn into one of its
+// windows, then that spot exposed; the program's thread of windows paints the spot anew once it
+// handles its events. A busy program repaints late, and a late repaint counts too.
+class Repaints {
+ public:
+  Repaints();
+  ~Repaints();
+  Repaints(const Repaints&) = delete;
+  Repaints& operator=(const Repaints&) = delete;
+
+  // Marks a spot of a top-level window (a corner, else its middle) and exposes it; false when no
+  // mark shows (the window is not on screen, or other windows cover those spots).
+  bool Ask(unsigned long TopLevel);
+  // What became of the spot marked last.
+  enum class Spot {
+    kMarked,     // the mark still shows
+    kRepainted,  // the program painted it anew
+    kCovered,    // another window covers it, or it lies outside its window now
+    kGone,       // its window is off screen or gone, or nothing is marked
+  };
+  Spot Look();
+
+ private:
+  struct Connection;
+  std::unique_ptr<Connection> connection_;
+};
 
 }  // namespace e2e
