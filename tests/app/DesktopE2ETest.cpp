@@ -57,6 +57,22 @@ class Desktop : public e2e::DesktopProgramTest {
     int status = 0;
     return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
   }
+  // The pixels of the main window that show the session window's list rows (-1 without a display
+  // to read).
+  static int ListPixels(const std::string& Main) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);  // (as for a picture: this process reads the display)
+    std::vector<COLORREF> pixels;
+    int width = 0, height = 0;
+    if (!talvik::gui::GrabDisplayPixels(pixels, width, height)) return -1;
+    const TRect frame = FrameOf(Main);
+    int n = 0;
+    for (int y = std::max(0, frame.Top); y < std::min(height, frame.Bottom); ++y)
+      for (int x = std::max(0, frame.Left); x < std::min(width, frame.Right); ++x) {
+        const COLORREF c = pixels[static_cast<std::size_t>(y) * width + x];
+        n += c == e2e::kOddRow || c == e2e::kEvenRow;
+      }
+    return n;
+  }
   // A click on the connections box of "Соединения": its list drops down.
   void DropTheConnectionsList(const std::string& Main) {
     ASSERT_FALSE(Main.empty());
@@ -124,12 +140,15 @@ void CloseByWindowManager(const std::string& Window) {
   Shell("wmctrl -i -c " + Window);
 }
 
-// A click on the session window's close button: the window goes, the program runs on and ends well.
+// A click on the session window's close button: the window goes (its list no longer shows), the
+// program runs on and ends well.
 TEST_F(Desktop, ClosingTheSessionWindowLeavesTheProgramRunning) {
   const std::string main = Main();
   ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return ListPixels(main) > 0; })) << "no session list in the main window";
   Shell("xdotool mousemove --window " + main + " " + std::to_string(kSessionCloseX) + " " +
         std::to_string(kSessionCloseY) + " click 1");
+  EXPECT_TRUE(WaitFor([&] { return ListPixels(main) == 0; })) << "the session window stayed";
   // the idle updates of the actions run a few times meanwhile
   EXPECT_FALSE(WaitFor([&] { return !Running(); }, 2000)) << Said();
   Picture("closed");

@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "X11Display.h"
 #include "gui/X11TestSupport.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleQuery.h"
@@ -40,6 +41,11 @@ namespace e2e {
 using x11test::Shell;
 
 inline constexpr int kTimeoutMs = 15000;
+// The selections (of the screen, whose number follows) of the window manager and the notification area.
+inline constexpr const char* kWindowManagerSelection = "WM_S";
+inline constexpr const char* kTraySelection = "_NET_SYSTEM_TRAY_S";
+// The zebra colours of the session list's rows.
+inline constexpr COLORREF kOddRow = RGB(0xBD, 0xBE, 0xC6), kEvenRow = RGB(0xD6, 0xD7, 0xDE);
 
 inline std::string Output(const std::string& command) {
   std::string out;
@@ -110,7 +116,8 @@ class ProgramTest : public ::testing::Test {
     InitClientLibrary();
   }
   void TearDown() override {
-    if (HasFailure()) Picture("failed");
+    // (without an X server, under CI, there is nothing to take a picture of)
+    if (HasFailure() && x11test::HaveDisplay()) Picture("failed");
     Stop();
     if (HasFailure()) std::fprintf(stderr, "--- the program said:\n%s\n", Said().c_str());
     unsetenv("TALVIK_SIM_DB");
@@ -168,8 +175,13 @@ class ProgramTest : public ::testing::Test {
     }
   }
   // Starts a notification area (trayer, a panel at the bottom right of the screen) and waits until
-  // it shows; false when it cannot.
+  // it takes icons: it owns the screen's tray selection; false when it cannot. The previous test's
+  // notification area may hold the selection a little longer than its process lives, and a second
+  // one finding it taken would never take icons: the start waits for the selection to be free.
+  // Trayer may hold its panel back until the next X event reaches it (it owns the selection by
+  // then): an icon docking there brings one, so nothing waits here for the panel to show.
   bool StartTrayHost() {
+    if (!WaitFor([] { return ScreenSelectionOwner(kTraySelection) == 0; })) return false;
     char* argv[] = {const_cast<char*>("trayer"), const_cast<char*>("--edge"),
                     const_cast<char*>("bottom"), const_cast<char*>("--align"),
                     const_cast<char*>("right"),  const_cast<char*>("--widthtype"),
@@ -178,13 +190,16 @@ class ProgramTest : public ::testing::Test {
                     const_cast<char*>("32"),     const_cast<char*>("--SetDockType"),
                     const_cast<char*>("false"),  nullptr};
     if (posix_spawnp(&trayHost_, "trayer", nullptr, nullptr, argv, environ) != 0) return false;
-    return WaitFor(
-        [] { return !Output("xdotool search --onlyvisible --classname '^panel$' 2>/dev/null").empty(); });
+    return WaitFor([] { return ScreenSelectionOwner(kTraySelection) != 0; });
   }
-  // Starts a window manager (openbox) on the display and waits until it manages windows; false when
-  // it cannot. The program then meets what a desktop does: frames, the title bar's close button, the
-  // manager's own activation.
+  // Starts a window manager (openbox) on the display and waits until it manages windows: it owns the
+  // screen's window manager selection; false when it cannot. The program then meets what a desktop
+  // does: frames, the title bar's close button, the manager's own activation. (The root window's
+  // _NET_SUPPORTING_WM_CHECK tells nothing: the previous test's manager leaves it behind.) A manager
+  // finding the selection still taken by the previous test's would end at once: the start waits for
+  // it to be free.
   bool StartWindowManager() {
+    if (!WaitFor([] { return ScreenSelectionOwner(kWindowManagerSelection) == 0; })) return false;
     const std::string log = (dir_ / "openbox.out").string();
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
@@ -194,10 +209,7 @@ class ProgramTest : public ::testing::Test {
     const int spawned = posix_spawnp(&windowManager_, "openbox", &files, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&files);
     if (spawned != 0) return false;
-    return WaitFor([] {
-      return Output("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
-             std::string::npos;
-    });
+    return WaitFor([] { return ScreenSelectionOwner(kWindowManagerSelection) != 0; });
   }
   // The bounds of a top-level window's frame on the screen: the window and the borders the window
   // manager put round it.

@@ -16,8 +16,8 @@ using e2e::WaitFor;
 using e2e::WindowNamed;
 using x11test::Shell;
 
-// The zebra colours of the session list's rows.
-constexpr COLORREF kOddRow = RGB(0xBD, 0xBE, 0xC6), kEvenRow = RGB(0xD6, 0xD7, 0xDE);
+using e2e::kEvenRow;
+using e2e::kOddRow;
 
 struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;

@@ -12,6 +12,7 @@
 // scripts/program-random-input runs long walks on several seeds.
 #include <unistd.h>
 
+#include <optional>
 #include <random>
 
 #include "E2EHarness.h"
@@ -39,6 +40,28 @@ constexpr int kLeast = 4;
 constexpr int kIdleSteps = 5;
 // Rounds of answering and closing before a program that does not end fails the walk.
 constexpr int kEndRounds = 8;
+// The walk looks this often whether the program repainted a window of its when asked; it fails when
+// the program has not for kSilent.
+constexpr auto kLookEvery = std::chrono::seconds(2);
+constexpr auto kSilent = std::chrono::seconds(30);
+
+// The current folder and HOME as they are when made, put back when it goes.
+struct CwdAndHome {
+  std::filesystem::path cwd = std::filesystem::current_path();
+  std::optional<std::string> home =
+      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
+  CwdAndHome() = default;
+  CwdAndHome(const CwdAndHome&) = delete;
+  CwdAndHome& operator=(const CwdAndHome&) = delete;
+  ~CwdAndHome() {
+    std::error_code ec;
+    std::filesystem::current_path(cwd, ec);
+    if (home)
+      setenv("HOME", home->c_str(), 1);
+    else
+      unsetenv("HOME");
+  }
+};
 
 // The geometry of a window on the screen.
 struct Place {
@@ -58,10 +81,10 @@ class RandomInput : public e2e::DesktopProgramTest {
     std::filesystem::create_directories(dir);
     logPath_ = dir + "/seed-" + std::to_string(seed_) + ".log";
     log_.open(logPath_, std::ios::trunc);
-    // whatever the program writes through its file dialogs stays in the test's own folder
-    oldCwd_ = std::filesystem::current_path();
+    // whatever the program writes through its file dialogs stays in the test's own folder (put back
+    // before the folder goes)
+    restoreCwd_.emplace();
     std::filesystem::current_path(dir_);
-    if (const char* home = std::getenv("HOME")) oldHome_ = home;
     setenv("HOME", dir_.c_str(), 1);
   }
   void TearDown() override {
@@ -69,8 +92,7 @@ class RandomInput : public e2e::DesktopProgramTest {
       Sh(Sim() + " stop");
       pclose(workload_);
     }
-    std::filesystem::current_path(oldCwd_);
-    setenv("HOME", oldHome_.c_str(), 1);
+    restoreCwd_.reset();
     if (HasFailure()) {
       std::fprintf(stderr, "random-input: seed %u, step log %s; its last steps:\n", seed_, logPath_.c_str());
       const std::size_t from = steps_.size() > 25 ? steps_.size() - 25 : 0;
@@ -93,10 +115,10 @@ class RandomInput : public e2e::DesktopProgramTest {
     log_ << steps_.back() << '\n';
     log_.flush();
   }
-  // Runs an xdotool (or other) command as a step, logged.
-  void Do(const std::string& What, const std::string& Command) {
+  // Runs an xdotool (or other) command as a step, logged; whether it went through.
+  bool Do(const std::string& What, const std::string& Command) {
     Log(What + "  [" + Command + "]");
-    Sh(Command);
+    return Sh(Command);
   }
 
   // The program's visible windows (top-level ones, its menus and drop-downs among them).
@@ -152,6 +174,32 @@ class RandomInput : public e2e::DesktopProgramTest {
     Keys(logon, "Return");
     ASSERT_FALSE(Await("Talvik for Oracle").empty()) << "no main window" << Said();
     ++starts_;
+    silentSince_.reset();
+  }
+  // The program is asked for a repaint of one of its windows now and then, and a repaint, however
+  // late, counts: a program whose thread of windows hangs fails the walk when it hangs, not when the
+  // walk ends. A mark covered, or whose window went, is asked again elsewhere, the silence going on;
+  // while none of the program's windows can take a mark, nothing is judged.
+  void ExpectAnswers() {
+    const auto now = std::chrono::steady_clock::now();
+    if (pid_ <= 0 || now - lastLook_ < kLookEvery) return;
+    lastLook_ = now;
+    using Spot = e2e::Repaints::Spot;
+    const Spot spot = repaints_.Look();
+    if (spot == Spot::kRepainted) silentSince_.reset();
+    if (silentSince_ && now - *silentSince_ > kSilent) {
+      const auto silent = std::chrono::duration_cast<std::chrono::seconds>(now - *silentSince_).count();
+      Log("the program has not repainted its windows for " + std::to_string(silent) + " s");
+      ADD_FAILURE() << "the program has not repainted its windows for " << silent << " s\n" << Said();
+    }
+    if (spot == Spot::kMarked) return;
+    // (the application's own hidden window takes no mark)
+    for (const std::string& w : Windows())
+      if (repaints_.Ask(std::stoul(w))) {
+        if (!silentSince_) silentSince_ = now;
+        return;
+      }
+    silentSince_.reset();
   }
   long ResidentKb() const {
     std::ifstream f("/proc/" + std::to_string(pid_) + "/status");
@@ -206,25 +254,28 @@ class RandomInput : public e2e::DesktopProgramTest {
     }
   }
 
-  // One step of input on one of the program's windows; false when no window could take it.
+  // One step of input on one of the program's windows; false when no window could take it or the
+  // input did not go through.
   bool Step() {
-    const std::vector<std::string> windows = Windows();
+    // (the application's own hidden window, among them, takes none)
+    std::vector<std::string> windows;
+    for (const std::string& w : Windows()) {
+      const Place p = PlaceOf(w);
+      if (p.w >= kLeast && p.h >= kLeast) windows.push_back(w);
+    }
     if (windows.empty()) return false;
     const std::string window = PickOf(windows);
     const std::string name = NameOf(window);
     // the toolkit's file dialog is not the program's: it is only closed
-    if (name == "Save As" || name == "Open") {
-      Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape");
-      return true;
-    }
+    if (name == "Save As" || name == "Open")
+      return Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape");
     // a logon dialog most often gets the password, so that the walk goes on logged on
     if (name == "Oracle Logon" && Pick(4) != 0) {
-      Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager");
-      Sh("xdotool windowfocus --sync " + window + " key Return");
-      return true;
+      return Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager") &&
+             Sh("xdotool windowfocus --sync " + window + " key Return");
     }
     const Place p = PlaceOf(window);
-    if (p.w < kLeast || p.h < kLeast) return false;  // the application's own hidden window
+    if (p.w < kLeast || p.h < kLeast) return false;  // it went meanwhile
     const std::string at = std::to_string(p.x + Pick(p.w)) + " " + std::to_string(p.y + Pick(p.h));
     const std::string on = " on '" + name + "' " + window;
     static const std::vector<std::string> kKeys = {
@@ -233,35 +284,36 @@ class RandomInput : public e2e::DesktopProgramTest {
         "F7",        "F8",       "F10",   "space",     "Delete",    "ctrl+c", "ctrl+a", "alt+Down",
         "ctrl+Home", "ctrl+End", "alt+f", "alt+s",     "BackSpace", "Insert"};
     const int what = Pick(100);
+    bool gave = false;  // (a resize, move or close drawn for a window the manager leaves alone gives none)
     if (what < 34) {
-      Do("click" + on, "xdotool mousemove " + at + " click 1");
+      gave = Do("click" + on, "xdotool mousemove " + at + " click 1");
     } else if (what < 40) {
-      Do("double click" + on, "xdotool mousemove " + at + " click --repeat 2 --delay 60 1");
+      gave = Do("double click" + on, "xdotool mousemove " + at + " click --repeat 2 --delay 60 1");
     } else if (what < 48) {
-      Do("right click" + on, "xdotool mousemove " + at + " click 3");
+      gave = Do("right click" + on, "xdotool mousemove " + at + " click 3");
     } else if (what < 53) {
-      Do("wheel" + on, "xdotool mousemove " + at + " click " + (Pick(2) ? "4" : "5"));
+      gave = Do("wheel" + on, "xdotool mousemove " + at + " click " + (Pick(2) ? "4" : "5"));
     } else if (what < 60) {
       const std::string by = std::to_string(Pick(201) - 100) + " " + std::to_string(Pick(201) - 100);
-      Do("drag" + on + " by " + by, "xdotool mousemove " + at + " mousedown 1 mousemove_relative -- " + by +
-                                        " mousemove_relative -- 1 1 mouseup 1");
+      gave = Do("drag" + on + " by " + by, "xdotool mousemove " + at + " mousedown 1 mousemove_relative -- " +
+                                               by + " mousemove_relative -- 1 1 mouseup 1");
     } else if (what < 84) {
       const std::string key = PickOf(kKeys);
-      Do("key " + key + on, "xdotool key --delay 20 " + key);
+      gave = Do("key " + key + on, "xdotool key --delay 20 " + key);
     } else if (what < 89) {
       // (quoted for the shell)
       static const std::vector<std::string> kTexts = {"abc", "SCOTT", "1", "%", "\"'\"", "'x y'", "Ж", "0.5"};
-      Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
+      gave = Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
     } else if (what < 95 && Managed(window)) {
       const std::string size = std::to_string(60 + Pick(1000)) + " " + std::to_string(40 + Pick(800));
-      Do("resize" + on + " to " + size, "xdotool windowsize " + window + " " + size);
+      gave = Do("resize" + on + " to " + size, "xdotool windowsize " + window + " " + size);
     } else if (what < 98 && Managed(window)) {
       const std::string to = std::to_string(Pick(700)) + " " + std::to_string(Pick(500));
-      Do("move" + on + " to " + to, "xdotool windowmove " + window + " " + to);
+      gave = Do("move" + on + " to " + to, "xdotool windowmove " + window + " " + to);
     } else if (Managed(window)) {
-      Do("close" + on, "wmctrl -i -c " + window);
+      gave = Do("close" + on, "wmctrl -i -c " + window);
     }
-    return true;
+    return gave;
   }
 
   // Every box and dialog answered with Escape, then the main window given back and closed: the
@@ -294,9 +346,14 @@ class RandomInput : public e2e::DesktopProgramTest {
   std::ofstream log_;
   std::vector<std::string> steps_;
   int step_ = 0;
+  e2e::Repaints repaints_;
+  // since when the program has been asked for a repaint without painting one
+  std::optional<std::chrono::steady_clock::time_point> silentSince_;
+  std::chrono::steady_clock::time_point lastLook_;
   int starts_ = 0;
-  std::filesystem::path oldCwd_;
-  std::string oldHome_;
+  // the current folder and HOME as they were before SetUp went to the test's folder (none when it
+  // skipped or failed before)
+  std::optional<CwdAndHome> restoreCwd_;
   FILE* workload_ = nullptr;
 };
 
@@ -333,6 +390,7 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
       if (HasFatalFailure()) break;
     } else if (pid_ > 0) {
       lastKb = ResidentKb();
+      ExpectAnswers();
     }
   }
   const double minutes =
@@ -342,6 +400,8 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
       "first start, %ld kB at the last step\n",
       seed_, step_, inputs, minutes, starts_, firstKb, lastKb);
   Log("end: " + std::to_string(step_) + " steps");
+  // a walk whose input found no window of the program's tells nothing
+  EXPECT_GE(inputs * 2, step_) << "only " << inputs << " of " << step_ << " steps gave the program input";
   if (!HasFailure()) EndProgram();
 }
 
