@@ -594,6 +594,11 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
  private:
   friend class TColumnTitleEx;
   friend class TDBGridColumnsEx;
+  // Takes the column out of its grid's sort marking, filter row, selection and sums while it still
+  // belongs to the grid; done as the column goes.
+  void LeaveGrid();
+  // Gives the footers' aggregate items back to the grid's sum list.
+  void ReleaseSumItems();
   // Asks the grid to be told when a field the column caches goes.
   void WatchField(TField* Value) const;
   TAlignment alignment_ = taLeftJustify;
@@ -672,6 +677,8 @@ class TDBGridColumnsEx : public TCollection {
 
  protected:
   void Update(TCollectionItem* Item) override;
+  // A column deleted or cleared away leaves the grid before it is taken out of the collection.
+  void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
 
  private:
   IDBGridExColumnsHost* grid_;
