@@ -616,6 +616,12 @@ TColumnEx::~TColumnEx() {
   footer_.reset();
 }
 
+void TColumnEx::Changed(bool AllItems) {
+  IDBGridExColumnsHost* grid = Grid();
+  if (!grid) return TCollectionItem::Changed(AllItems);
+  grid->ColumnChanged(this, [this, AllItems] { TCollectionItem::Changed(AllItems); });
+}
+
 void TColumnEx::LeaveGrid() {
   IDBGridExColumnsHost* grid = Grid();
   if (!grid) return;

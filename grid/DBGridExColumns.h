@@ -149,6 +149,9 @@ class IDBGridExColumnsHost {
   virtual bool AllowedOperationsCheck() = 0;
   // a column of the grid is going (the grid forgets it wherever it keeps it)
   virtual void ColumnDestroying(TColumnEx* /*Column*/) {}
+  // Tells the grid of a change to the column (Notify calls the collection's update), keeping the
+  // column alive until the change is over.
+  virtual void ColumnChanged(TColumnEx* /*Column*/, const std::function<void()>& Notify) { Notify(); }
 
  protected:
   ~IDBGridExColumnsHost() = default;
@@ -585,7 +588,7 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
   virtual std::unique_ptr<TColumnFooterEx> CreateFooter();
   virtual std::unique_ptr<TColumnFootersEx> CreateFooters();
   virtual std::unique_ptr<TSTColumnFilterEx> CreateSTFilter();
-  void Changed(bool AllItems) { TCollectionItem::Changed(AllItems); }
+  void Changed(bool AllItems);
   void StoreWidth(int Value);
   void FontChanged(TObject* Sender);
   void RefreshDefaultFont();

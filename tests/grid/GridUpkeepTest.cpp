@@ -325,6 +325,27 @@ INSTANTIATE_TEST_SUITE_P(Dropped, ColumnsThatGo,
 
 // ---------------------------------------------------------------- layout upkeep
 
+TEST_F(GridUpkeep, AChangedDefaultColumnThatTheNextLayoutMakesAgainStaysWholeUntilThen) {
+  // over a closed dataset the grid's one default column is made again by every layout pass, and a
+  // change to the column asks for one (with fitted widths)
+  people->ds.Close();
+  grid->SetAutoFitColWidths(true);
+  Pump();
+  TColumnEx* placeholder = Col(0);
+  ASSERT_FALSE(placeholder->Persistent());
+  const int passes = grid->LayoutPasses();
+  TEditButtonEx* button = placeholder->EditButtons()->Add();
+  button->SetWidth(11);
+  EXPECT_EQ(placeholder->EditButtons()->Count(), 1);
+  EXPECT_EQ(grid->LayoutPasses(), passes);
+  Pump();  // the pass the change asked for
+  EXPECT_GT(grid->LayoutPasses(), passes);
+  ASSERT_EQ(grid->Columns()->Count(), 1);
+  people->ds.Open();
+  Pump();
+  EXPECT_EQ(grid->Columns()->Count(), people->ds.Fields()->Count());
+}
+
 TEST_F(GridUpkeep, ADeferredLayoutThatFindsTheGridLockedComesAgainWhenItIsUnlocked) {
   Columns({"ID", "NAME"});
   Pump();
