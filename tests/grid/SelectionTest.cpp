@@ -1,7 +1,7 @@
 // The grid's multiple selection on a shown grid over an in-memory dataset: the kinds and their edge
 // cases, the bookmark list's lookups, Shift extension of columns, repainting only what changed, deleting
-// bookmarked records, record marking while moving, and bringing the user back to the same record at
-// the same screen row after a re-query.
+// bookmarked records, records that went while the selection named them, record marking while moving, and
+// bringing the user back to the same record at the same screen row after a re-query.
 #include <gtest/gtest.h>
 
 #include <memory>
