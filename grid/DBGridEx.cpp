@@ -399,6 +399,10 @@ void TCustomDBGridEx::Notification(TComponent* AComponent, TOperation Operation)
 
 bool TCustomDBGridEx::BeginLayout() {
   if (updateLock_ != 0 || layoutLock_ != 0) return false;
+  if (layoutHeld_ > 0) {
+    layoutOwed_ = true;
+    return false;
+  }
   ++updateLock_;
   columns_->BeginUpdate();
   ++layoutLock_;
@@ -1506,6 +1510,36 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
+}
+
+void TCustomDBGridEx::ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) {
+  if (!LayoutFreesColumn(Column)) return Notify();
+  // the pass would free the column inside its own change (and the item its caller is adding to
+  // it): the pass comes from the message queue once the change is over
+  ++layoutHeld_;
+  TScopeExit release([this] {
+    if (--layoutHeld_ > 0 || !layoutOwed_ || updateLock_ != 0 || layoutLock_ != 0) return;
+    layoutOwed_ = false;
+    PostDeferredLayout();
+  });
+  Notify();
+}
+
+bool TCustomDBGridEx::FieldShown(TField* Field) {
+  for (int k = 0; Field && k < dataLink_->FieldCount(); ++k)
+    if (dataLink_->GetMappedField(k) == Field) return true;
+  return false;
+}
+
+bool TCustomDBGridEx::LayoutFreesColumn(TColumnEx* Column) {
+  if (Column->Persistent() || layoutRunning_) return false;
+  // the collection never mixes customised and default columns: a customised one after it frees it
+  for (int i = Column->Index() + 1; i < columns_->Count(); ++i)
+    if (columns_->Items(i)->Persistent()) return true;
+  if (columns_->State() == csCustomized) return false;
+  TDataSet* ds = dataLink_->DataSet();
+  if (!dataLink_->Active() && (!ds || ds->DefaultFields())) return true;
+  return !FieldShown(Column->Field());
 }
 
 void TCustomDBGridEx::NextRow(bool Select) {

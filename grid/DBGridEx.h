@@ -586,6 +586,12 @@ class TCustomDBGridEx : public TCustomGrid,
   // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
   void RebuildSortMarkedColumns();
   void ColumnDestroying(TColumnEx* Column) override;
+  void ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) override;
+  // Whether the grid shows the field (it is in the field map).
+  bool FieldShown(TField* Field);
+  // Whether a layout pass now would free the column: a default column that the grid makes again
+  // from the dataset's fields.
+  bool LayoutFreesColumn(TColumnEx* Column);
 
  protected:
   friend class TDBGridInplaceEdit;
@@ -776,6 +782,7 @@ class TCustomDBGridEx : public TCustomGrid,
   bool layoutFromDataSet_ = false;
   bool layoutRunning_ = false;
   bool layoutOwed_ = false;  // a deferred layout arrived while the grid was locked
+  int layoutHeld_ = 0;       // column changes under way whose layout passes come from the queue
   std::string editText_;
   TVariant editKeyValue_;
   bool acquireFocus_ = true;

@@ -611,13 +611,30 @@ TPopupDataGridEx* TColumnEx::DataGrid() {
 
 TColumnEx::~TColumnEx() {
   dropDownGrid_.reset();
-  if (IDBGridExColumnsHost* grid = Grid()) {
-    std::erase(grid->SortMarkedColumns(), this);
-    grid->ColumnDestroying(this);
-  }
-  // the footers give their aggregate items back to the grid they belong to
+  LeaveGrid();
   footers_.reset();
   footer_.reset();
+}
+
+void TColumnEx::Changed(bool AllItems) {
+  IDBGridExColumnsHost* grid = Grid();
+  if (!grid) return TCollectionItem::Changed(AllItems);
+  grid->ColumnChanged(this, [this, AllItems] { TCollectionItem::Changed(AllItems); });
+}
+
+void TColumnEx::LeaveGrid() {
+  IDBGridExColumnsHost* grid = Grid();
+  if (!grid) return;
+  std::erase(grid->SortMarkedColumns(), this);
+  grid->ColumnDestroying(this);
+  ReleaseSumItems();
+}
+
+void TColumnEx::ReleaseSumItems() {
+  // the aggregate items live in the grid's sum list
+  if (!footer_) return;
+  footer_->ReleaseSumItem();
+  for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->ReleaseSumItem();
 }
 
 std::unique_ptr<TColumnFooterEx> TColumnEx::CreateFooter() {
@@ -670,11 +687,8 @@ std::unique_ptr<TEditButtonsEx> TColumnEx::CreateEditButtons() {
 void TColumnEx::SetCollection(TCollection* Value) {
   auto* cols = dynamic_cast<TDBGridColumnsEx*>(Value);
   const bool regrid = footer_ && (cols ? cols->Grid() : nullptr) != Grid();
-  // the aggregate items live in the grid's sum list: they go with the old grid, come with the new one
-  if (regrid) {
-    footer_->ReleaseSumItem();
-    for (int i = 0; i < footers_->Count(); ++i) footers_->Items(i)->ReleaseSumItem();
-  }
+  // the aggregate items go with the old grid, come with the new one
+  if (regrid) ReleaseSumItems();
   columns_ = cols;
   TCollectionItem::SetCollection(Value);
   if (regrid) UpdateSumItems();
@@ -1579,6 +1593,14 @@ TColumnEx* TDBGridColumnsEx::AddDefault() {
 
 TDBGridColumnsState TDBGridColumnsEx::State() const {
   return Count() > 0 && Items(0)->Persistent() ? csCustomized : csDefault;
+}
+
+void TDBGridColumnsEx::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+  if (Action != cnDeleting) return;
+  // told while the column is whole and still in place; afterwards it belongs to no grid
+  auto* column = static_cast<TColumnEx*>(Item);
+  column->LeaveGrid();
+  column->columns_ = nullptr;
 }
 
 void TDBGridColumnsEx::Update(TCollectionItem* Item) {

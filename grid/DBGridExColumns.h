@@ -149,6 +149,9 @@ class IDBGridExColumnsHost {
   virtual bool AllowedOperationsCheck() = 0;
   // a column of the grid is going (the grid forgets it wherever it keeps it)
   virtual void ColumnDestroying(TColumnEx* /*Column*/) {}
+  // Tells the grid of a change to the column (Notify calls the collection's update), keeping the
+  // column alive until the change is over.
+  virtual void ColumnChanged(TColumnEx* /*Column*/, const std::function<void()>& Notify) { Notify(); }
 
  protected:
   ~IDBGridExColumnsHost() = default;
@@ -585,7 +588,7 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
   virtual std::unique_ptr<TColumnFooterEx> CreateFooter();
   virtual std::unique_ptr<TColumnFootersEx> CreateFooters();
   virtual std::unique_ptr<TSTColumnFilterEx> CreateSTFilter();
-  void Changed(bool AllItems) { TCollectionItem::Changed(AllItems); }
+  void Changed(bool AllItems);
   void StoreWidth(int Value);
   void FontChanged(TObject* Sender);
   void RefreshDefaultFont();
@@ -594,6 +597,11 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
  private:
   friend class TColumnTitleEx;
   friend class TDBGridColumnsEx;
+  // Takes the column out of its grid's sort marking, filter row, selection and sums while it still
+  // belongs to the grid; done as the column goes.
+  void LeaveGrid();
+  // Gives the footers' aggregate items back to the grid's sum list.
+  void ReleaseSumItems();
   // Asks the grid to be told when a field the column caches goes.
   void WatchField(TField* Value) const;
   TAlignment alignment_ = taLeftJustify;
@@ -672,6 +680,8 @@ class TDBGridColumnsEx : public TCollection {
 
  protected:
   void Update(TCollectionItem* Item) override;
+  // A column deleted or cleared away leaves the grid before it is taken out of the collection.
+  void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
 
  private:
   IDBGridExColumnsHost* grid_;

@@ -232,6 +232,7 @@ void TDBGridExExport::ExportToStream(TStream* AStream, bool IsExportAll) {
   stream_ = AStream;
   buffer_.clear();
   TDBGridExSelection* selection = grid_->Selection();
+  if (!IsExportAll && grid_->DataLink()->Active()) selection->ForgetGoneRecords();
   const TDBGridExSelectionType kind = IsExportAll ? gstAll : selection->SelectionType();
   if (kind == gstNon) return;
   TDataSet* ds = grid_->DataLink()->DataSet();

@@ -49,8 +49,8 @@ std::string OperandText(TSTFilterOperatorEx Op, const TVariant& Value) {
       return std::string(STFilterOperatorsStrEx[Op]) + " (" + ValueListText(Value, ",") + ")";
     case foValue:
       return ValueText(Value);
-    default:
-      return std::string(STFilterOperatorsStrEx[Op]) + " " + ValueText(Value);
+    default:  // the parser takes a list after any operator
+      return std::string(STFilterOperatorsStrEx[Op]) + " " + ValueListText(Value, ",");
   }
 }
 

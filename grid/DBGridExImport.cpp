@@ -94,6 +94,7 @@ void TDBGridExImport::ImportFromStream(TStream* AStream, bool IsLoadToAll) {
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (!ds) return;
   TDBGridExSelection* selection = grid_->Selection();
+  if (!IsLoadToAll && grid_->DataLink()->Active()) selection->ForgetGoneRecords();
   if (IsLoadToAll) {
     selection->Clear();
     ds->First();
@@ -459,6 +460,7 @@ void ClearCells(const TColumnsExList& Columns) {
 
 void DeleteGridSelection(TCustomDBGridEx* Grid, bool IsAll) {
   TDBGridExSelection* selection = Grid->Selection();
+  if (!IsAll && Grid->DataLink()->Active()) selection->ForgetGoneRecords();
   const TDBGridExSelectionType kind = IsAll ? gstAll : selection->SelectionType();
   TDataSet* ds = Grid->DataLink()->DataSet();
   if (kind == gstNon || !Grid->DataSource() || !ds) return;

@@ -241,23 +241,27 @@ TColumnEx* TDBGridInplaceEdit::Column() const {
 
 void TDBGridInplaceEdit::SetEditStyle(TEditStyle Value) {
   editStyle_ = Value;
+  TWinControl* list = nullptr;
   switch (Value) {
     case esPickList:
-      activeList_ = PickList();
+      list = PickList();
       break;
     case esDateCalendar:
-      activeList_ = PopupCalendar();
+      list = PopupCalendar();
       break;
     case esDataList:
-      activeList_ = DataList();
+      list = DataList();
       break;
     case esDropDown:
-      activeList_ = HasDropDownKeys() ? GetPopupCalculator() : nullptr;  // a numeric field's calculator
+      list = HasDropDownKeys() ? GetPopupCalculator() : nullptr;  // a numeric field's calculator
       break;
     default:
-      activeList_ = nullptr;
       break;
   }
+  // an open drop-down goes up before the cell takes another one, or none (its column turned
+  // read-only, say): closing it later would read a list that is no longer the cell's
+  if (listVisible_ && list != activeList_) CloseUp(false);
+  activeList_ = list;
   if (TColumnEx* c = Column()) SetReadOnly(c->ReadOnly());
   Invalidate();
 }

@@ -86,11 +86,7 @@ void TCustomDBGridEx::InternalLayoutPass() {
     } else {
       for (int i = columns_->Count() - 1; i >= 0; --i) {
         TColumnEx* c = columns_->Items(i);
-        TField* f = c->Field();
-        bool mapped = false;
-        for (int k = 0; f && k < dataLink_->FieldCount(); ++k)
-          mapped = mapped || dataLink_->GetMappedField(k) == f;
-        if (!f || !mapped) delete c;
+        if (!FieldShown(c->Field())) delete c;
       }
     }
     const int entries = std::max(dataLink_->FieldCount(), columns_->Count() == 0 ? 1 : 0);

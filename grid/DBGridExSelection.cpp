@@ -135,9 +135,19 @@ void TBookmarkListEx::Clear() {
   grid_->InvalidateGrid();
 }
 
+void TBookmarkListEx::ForgetGone() {
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  if (!ds || items_.empty()) return;
+  if (std::erase_if(items_, [ds](const TBookmarkStr& B) { return !ds->BookmarkValid(B); }) == 0) return;
+  ResetCache();
+  grid_->Selection()->UpdateState();
+  grid_->InvalidateGrid();
+}
+
 void TBookmarkListEx::Delete() {
   TDataSet* ds = grid_->DataLink()->DataSet();
   if (!ds || items_.empty()) return;
+  ForgetGone();
   ds->DisableControls();
   // whatever record fails, the controls come back and the list keeps the records not yet deleted;
   // the selection follows the list even when giving the controls back raises
@@ -334,6 +344,11 @@ void TDBGridExSelectionRect::Clear() {
   grid_->InvalidateGrid();
 }
 
+bool TDBGridExSelectionRect::CornersExist() {
+  TDataSet* ds = grid_->DataLink()->DataSet();
+  return grid_->DataLink()->Active() && ds->BookmarkValid(anchorRow_) && ds->BookmarkValid(shiftRow_);
+}
+
 TBookmarkStr TDBGridExSelectionRect::TopRow() {
   CheckLinked("Error in TDBGridExSelectionRect.GetTopRow");
   return Compare(anchorRow_, shiftRow_) <= 0 ? anchorRow_ : shiftRow_;
@@ -428,6 +443,19 @@ void TDBGridExSelection::UpdateState() {
       (selectionType_ == gstColumns && columns_->empty())) {
     SetSelectionType(gstNon);
     grid_->InvalidateGrid();
+  }
+}
+
+void TDBGridExSelection::ForgetGoneRecords() {
+  switch (selectionType_) {
+    case gstRecordBookmarks:
+      Rows()->ForgetGone();
+      break;
+    case gstRectangle:
+      if (!rect_->CornersExist()) Clear();
+      break;
+    default:
+      break;
   }
 }
 

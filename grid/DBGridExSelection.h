@@ -40,8 +40,10 @@ class TBookmarkListEx {
   bool CurrentRowSelected();
   void SetCurrentRowSelected(bool Value);
   void Clear();
-  // Deletes the bookmarked records, the last first.
+  // Deletes the bookmarked records, the last first; records that went meanwhile are passed over.
   void Delete();
+  // Drops the bookmarks of records that went (deleted, or no longer in the dataset's view).
+  void ForgetGone();
   void LinkActive(bool Value);
   // The visible rows from the first to the last selected one, every column; kNoGridRect when none.
   TGridRect SelectionToGridRect();
@@ -109,6 +111,8 @@ class TDBGridExSelectionRect {
   const TBookmarkStr& AnchorRow() const { return anchorRow_; }
   int ShiftCol() const { return shiftCol_; }
   const TBookmarkStr& ShiftRow() const { return shiftRow_; }
+  // Whether both corners name records of the dataset (a rectangle whose corner went has no extent).
+  bool CornersExist();
 
  private:
   void CheckLinked(const char* Message);
@@ -135,6 +139,10 @@ class TDBGridExSelection {
   void Clear();
   void SelectAll();
   void UpdateState();
+  // Forgets what names records that went: their bookmarks, or a rectangle whose corner went. Records
+  // go under the selection through the program or Ctrl+Delete of the current record; whatever walks
+  // the selection's records calls this first.
+  void ForgetGoneRecords();
   // Whether the data cell (column index, record bookmark) lies in the selection.
   bool DataCellSelected(int DataCol, const TBookmarkStr& Bookmark);
   TGridRect SelectionToGridRect();

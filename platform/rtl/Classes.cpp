@@ -542,7 +542,8 @@ void TCollection::Delete(int Index) {
 void TCollection::Clear() {
   if (items_.empty()) return;
   talvik_detail::UpdateScope update(this);
-  FreeItems();
+  // each item is told as it goes, the last first, as Delete tells it
+  while (!items_.empty()) Delete(Count() - 1);
 }
 
 void TCollection::Assign(TPersistent* Source) {

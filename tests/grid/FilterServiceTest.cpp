@@ -121,6 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{
             "NotInNumbers", stfvtNumber, foNotIn, VarArrayOf({1.5, 2.0}), foNon, foNon, {}, "!In (1.5,2)"},
         TextCase{"LikeQuotedWithItsQuoteDoubled", stfvtString, foLike, "O'B*", foNon, foNon, {}, "~ 'O''B*'"},
+        // an operator before a list (as "~ses, ," reads) writes the list as the parser reads it back
+        TextCase{
+            "LikeAList", stfvtString, foLike, VarArrayOf({"ses", "", ""}), foNon, foNon, {}, "~ 'ses','',''"},
+        TextCase{"GreaterThanAList", stfvtNumber, foGreaterThan, VarArrayOf({1.0, 2.5}), foOR, foEqual,
+                 VarArrayOf({3.0}), "> 1,2.5 OR = 3"},
         TextCase{"AndRange", stfvtNumber, foGreaterOrEqual, 10.0, foAND, foLessThan, 20.0, ">= 10 AND < 20"},
         TextCase{"OrWithNull", stfvtString, foEqual, "x", foOR, foNull, {}, "= 'x' OR =Null"},
         TextCase{"JoinWithoutSecondCondition", stfvtNumber, foEqual, 1.0, foAND, foNon, {}, "= 1 AND "},

@@ -1,8 +1,8 @@
 // How the grid keeps its parts in step: a column's drop-down grid, special row, footers and list source;
 // text by display format; a row the user sized; the flat frame; the filter row's editor after moves,
-// resizes and layout passes; a deferred layout that meets a locked grid; scaled footer fonts; the footer
-// colour of a grid that takes its parent's; cell frames joined into bands without column lines, right
-// to left as well; and the row invalidation helper.
+// resizes and layout passes; columns that go at once; a deferred layout that meets a locked grid; scaled
+// footer fonts; the footer colour of a grid that takes its parent's; cell frames joined into bands without
+// column lines, right to left as well; and the row invalidation helper.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -270,7 +270,81 @@ TEST_F(MovedColumns, TheFilterEditorGoesWithTheFocusedColumn) {
             moving->FilterCellRect(2));
 }
 
+// A program that drops the grid's columns at once (the collection cleared, or one deleted by index)
+// takes with them the filter editor, the sort marking, the column selection and the footers' sums.
+struct GoneColumnsCase {
+  const char* name;
+  void (*drop)(TDBGridColumnsEx* Columns);
+  int filterColumn;  // where the filter editor's column is afterwards, -1 when it went
+};
+
+void PrintTo(const GoneColumnsCase& Case, std::ostream* Os) {
+  *Os << Case.name;
+}
+
+class ColumnsThatGo : public GridUpkeep, public ::testing::WithParamInterface<GoneColumnsCase> {};
+
+TEST_P(ColumnsThatGo, LeaveNothingOfThemInTheGrid) {
+  Columns({"ID", "NAME", "SALARY"});
+  ShowFilterRow();
+  grid->ShowFilterEditor(2);
+  Pump();
+  ASSERT_EQ(grid->FilterColumn(), 2);
+  Col(2)->Title()->SetSortMarker(smDownEx);
+  ASSERT_EQ(grid->SortMarkedColumns().size(), 1u);
+  Col(2)->Footer()->SetValueType(fvtSum);
+  const int sums = grid->SumList()->SumCollection()->Count();
+  ASSERT_GT(sums, 0);
+  grid->Selection()->Columns()->Select(Col(2), false);
+  GetParam().drop(grid->Columns());
+  Pump();
+  EXPECT_EQ(grid->FilterColumn(), GetParam().filterColumn);
+  EXPECT_EQ(grid->FilterEditorShown(), GetParam().filterColumn >= 0);
+  const int at = GetParam().filterColumn;
+  if (at < 0) {
+    EXPECT_TRUE(grid->SortMarkedColumns().empty());
+    EXPECT_EQ(grid->SumList()->SumCollection()->Count(), sums - 1);
+    EXPECT_TRUE(grid->Selection()->Columns()->empty());
+  } else {
+    EXPECT_EQ(grid->SortMarkedColumns(), TColumnsExList{Col(at)});
+    EXPECT_EQ(grid->SumList()->SumCollection()->Count(), sums);
+    EXPECT_EQ(*grid->Selection()->Columns(), TColumnsExList{Col(at)});
+  }
+  grid->Columns()->Add()->SetFieldName("ID");  // the next layout reads no column that went
+  Pump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Dropped, ColumnsThatGo,
+                         ::testing::Values(GoneColumnsCase{"Cleared", [](TDBGridColumnsEx* C) { C->Clear(); },
+                                                           -1},
+                                           GoneColumnsCase{"TheFilterColumnDeleted",
+                                                           [](TDBGridColumnsEx* C) { C->Delete(2); }, -1},
+                                           GoneColumnsCase{"OneLeftOfTheFilterColumnDeleted",
+                                                           [](TDBGridColumnsEx* C) { C->Delete(0); }, 1}),
+                         [](const auto& Info) { return std::string(Info.param.name); });
+
 // ---------------------------------------------------------------- layout upkeep
+
+TEST_F(GridUpkeep, AChangedDefaultColumnThatTheNextLayoutMakesAgainStaysWholeUntilThen) {
+  // over a closed dataset the grid's one default column is made again by every layout pass, and a
+  // change to the column asks for one (with fitted widths)
+  people->ds.Close();
+  grid->SetAutoFitColWidths(true);
+  Pump();
+  TColumnEx* placeholder = Col(0);
+  ASSERT_FALSE(placeholder->Persistent());
+  const int passes = grid->LayoutPasses();
+  TEditButtonEx* button = placeholder->EditButtons()->Add();
+  button->SetWidth(11);
+  EXPECT_EQ(placeholder->EditButtons()->Count(), 1);
+  EXPECT_EQ(grid->LayoutPasses(), passes);
+  Pump();  // the pass the change asked for
+  EXPECT_GT(grid->LayoutPasses(), passes);
+  ASSERT_EQ(grid->Columns()->Count(), 1);
+  people->ds.Open();
+  Pump();
+  EXPECT_EQ(grid->Columns()->Count(), people->ds.Fields()->Count());
+}
 
 TEST_F(GridUpkeep, ADeferredLayoutThatFindsTheGridLockedComesAgainWhenItIsUnlocked) {
   Columns({"ID", "NAME"});

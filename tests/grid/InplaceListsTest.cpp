@@ -2,7 +2,7 @@
 // AutoDropDown, moved with the arrows, accepted with Enter and dropped with Esc; the calendar of a
 // date column; the recent entries following what is typed; a resized list kept by its column; the wheel
 // taken by an open drop-down, whether it reaches the editor or the grid, and left to the records when
-// none is open.
+// none is open; an open drop-down going up when its cell stops having one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -145,6 +145,24 @@ TEST_F(InplaceLists, ADateColumnsCalendarWritesTheDate) {
   Key(VK_ESCAPE, 27);
   EXPECT_FALSE(e->ListVisible());
   EXPECT_TRUE(people->F("HIRED")->IsNull());
+}
+
+TEST_F(InplaceLists, AnOpenCalendarGoesUpWhenTheCellStopsHavingOne) {
+  ShowStaff();
+  Columns({"NAME", "HIRED"});
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  AltDown();
+  ASSERT_TRUE(e->ListVisible());
+  TPopupMonthCalendarEx* cal = e->PopupCalendar();
+  // the column turns read-only while its calendar is open: the cell has no drop-down any more
+  grid->Columns()->Items(1)->SetReadOnly(true);
+  Pump();
+  EXPECT_EQ(e->EditStyle(), esSimple);
+  EXPECT_FALSE(e->ListVisible());
+  EXPECT_FALSE(cal->Visible());
+  Key(VK_ESCAPE, 27);
+  Pump();
 }
 
 TEST_F(InplaceLists, RecentEntriesFollowWhatIsTyped) {

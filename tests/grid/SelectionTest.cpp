@@ -1,7 +1,7 @@
 // The grid's multiple selection on a shown grid over an in-memory dataset: the kinds and their edge
 // cases, the bookmark list's lookups, Shift extension of columns, repainting only what changed, deleting
-// bookmarked records, record marking while moving, and bringing the user back to the same record at
-// the same screen row after a re-query.
+// bookmarked records, records that went while the selection named them, record marking while moving, and
+// bringing the user back to the same record at the same screen row after a re-query.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,6 +12,8 @@
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExExport.h"
+#include "grid/DBGridExImport.h"
 
 using namespace gridtest;
 
@@ -20,6 +22,7 @@ namespace {
 class TSelGrid : public TDBGridEx {
  public:
   using TDBGridEx::CanEditShow;
+  using TDBGridEx::KeyDown;
   using TDBGridEx::TDBGridEx;
 };
 
@@ -209,6 +212,55 @@ TEST_F(Selection, ADeleteWhoseControlsFailToComeBackStillEndsTheEmptiedSelection
   EXPECT_EQ(ds.RecordCount(), 38);
   EXPECT_EQ(grid->SelectedRows()->Count(), 0);
   EXPECT_EQ(grid->Selection()->SelectionType(), gstNon) << "no record selection without records";
+}
+
+// ---- records that went while the selection still names them
+
+TEST_F(Selection, ARectangleWhoseCornerRecordWentIsNeitherDeletedNorCopied) {
+  // Ctrl+Delete without the delete edit action deletes the current record, which is the corner the
+  // user moved the rectangle to
+  grid->SetOptions(grid->Options() - dgConfirmDelete);
+  grid->SetSelectedIndex(1);
+  Goto(10);
+  grid->MoveBy(true, 2, false, false);
+  ASSERT_EQ(grid->Selection()->SelectionType(), gstRectangle);
+  ASSERT_EQ(Id(), 12);
+  WORD key = VK_DELETE;
+  grid->KeyDown(key, TShiftState{ssCtrl});
+  ASSERT_EQ(ds.RecordCount(), 39);
+  TStringStream text;
+  EXPECT_NO_THROW(WriteGridToExportStream(ExportClass<TDBGridExExportAsText>(), grid, &text, false,
+                                          TExportTextEncoding::Utf8));
+  EXPECT_NO_THROW(DeleteGridSelection(grid, false));
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+  Goto(11);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "n11") << "no cell of a forgotten rectangle is cleared";
+  EXPECT_FALSE(ds.ControlsDisabled());
+}
+
+TEST_F(Selection, DeletingMarkedRecordsPassesOverOnesThatWent) {
+  grid->SetOptions(grid->Options() - dgConfirmDelete);
+  auto mark = [&](std::initializer_list<int> Ids) {
+    for (int id : Ids) {
+      Goto(id);
+      grid->SelectedRows()->SetCurrentRowSelected(true);
+    }
+  };
+  mark({4, 8, 12});
+  Goto(8);
+  ds.Delete();  // the program's, while the grid still shows it marked
+  EXPECT_NO_THROW(grid->SelectedRows()->Delete());
+  EXPECT_EQ(ds.RecordCount(), 37);
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+  mark({5, 9, 13});
+  Goto(9);
+  ds.Delete();
+  EXPECT_NO_THROW(DeleteGridSelection(grid, false));
+  EXPECT_EQ(ds.RecordCount(), 34);
+  EXPECT_FALSE(ds.Locate("ID", 5, {}));
+  EXPECT_FALSE(ds.Locate("ID", 13, {}));
+  EXPECT_EQ(grid->Selection()->SelectionType(), gstNon);
+  EXPECT_FALSE(ds.ControlsDisabled());
 }
 
 // ---- columns
