@@ -8,6 +8,7 @@
 
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
@@ -21,9 +22,7 @@ const char* const kCaptions[] = {"SID:",       "Serial#:", "Пользовате
 struct Stage {
   std::unique_ptr<TForm> form;
   Stage() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(0, 0, 800, 600);
     form->Show();

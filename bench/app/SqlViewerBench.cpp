@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/SqlViewer.h"
+#include "bench/HeadlessGui.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/Forms.h"
@@ -25,9 +26,7 @@ struct Viewer {
   std::unique_ptr<TForm> form;
   TCodeEdit* edit = nullptr;
   Viewer() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(0, 0, 640, 400);
     TCodeSQLHighlighter* h = NewSqlHighlighter(form.get(), "CodeSQLHighlighter");

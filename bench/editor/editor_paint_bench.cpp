@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SqlCorpus.h"
+#include "bench/HeadlessGui.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/Clipbrd.h"
@@ -21,9 +22,7 @@ constexpr int kViewHeight = 400;
 // One form with one editor in the session window's setup, painted into a bitmap of its size.
 struct PaintBench {
   PaintBench() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);  // no desktop windows: the editor and the layer alone
-    CreateApplication();
+    StartHeadlessGui();
     highlighter = std::make_unique<TCodeSQLHighlighter>(nullptr);
     highlighter->SetSQLDialect(sqlOracle);
     highlighter->CommentAttri()->SetForeground(clGray);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "grid/DropDownsEx.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
@@ -25,9 +26,7 @@ std::string ItemText(int i) {
 
 TPopupListboxEx* List() {
   static TPopupListboxEx* list = [] {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     auto* l = new TPopupListboxEx(nullptr);
     l->Items()->BeginUpdate();
     for (int i = 0; i < kItems; ++i) l->Items()->Add(ItemText(i));

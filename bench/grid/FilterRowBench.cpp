@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
@@ -14,15 +15,6 @@
 #include "platform/gui/WinManager.h"
 
 namespace {
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);
-  CreateApplication();
-}
 
 // A text of about Length bytes: one quoted value (a condition that reads) or words with quotes and
 // brackets (one that does not).
@@ -41,7 +33,7 @@ struct Fixture {
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   explicit Fixture(bool Room) {
-    Setup();
+    StartHeadlessGui();
     ds.FieldDefs()->Add("NAME", ftString, 20);
     for (int i = 0; i < 20; ++i) ds.AddRow({"session " + std::to_string(i)});
     source.SetDataSet(&ds);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridExFindDlg.h"
 #include "platform/gui/Forms.h"
@@ -23,9 +24,7 @@ struct FindFixture {
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   FindFixture() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     ds.FieldDefs()->Add("ID", ftInteger);
     ds.FieldDefs()->Add("NAME", ftString, 20);
     ds.FieldDefs()->Add("CPU", ftFloat);

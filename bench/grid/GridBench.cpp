@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/EditButtons.h"
@@ -15,17 +16,8 @@ namespace {
 
 constexpr int kRecords = 100000;
 
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);  // no desktop windows: the layer alone is measured
-  CreateApplication();
-}
-
 void DrawFaces(benchmark::State& state, bool cached) {
-  Setup();
+  StartHeadlessGui();
   TBitmap target;
   target.SetSize(200, 20);
   HDC dc = target.Canvas()->Handle();
@@ -75,7 +67,7 @@ void Walk(benchmark::State& state, TDataSet* ds) {
 // The grid's own work per record: its window exists (so it keeps its rows and buffer) but is not
 // shown, so nothing is painted.
 void BM_NextWithGrid(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TMemDataSet* ds = Records();
   TDataSource source(nullptr);
   source.SetDataSet(ds);
@@ -94,7 +86,7 @@ void BM_NextWithGrid(benchmark::State& state) {
 
 // The same on a shown form: every step repaints the data rows at once (2,000 records a walk).
 void BM_NextWithGridShown(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TMemDataSet* ds = Records();
   TDataSource source(nullptr);
   source.SetDataSet(ds);
@@ -117,7 +109,7 @@ void BM_NextWithGridShown(benchmark::State& state) {
 }
 
 void BM_NextBareLink(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TMemDataSet* ds = Records();
   TDataSource source(nullptr);
   source.SetDataSet(ds);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExExport.h"
@@ -17,15 +18,6 @@ namespace {
 
 constexpr int kSearchRecords = 100000;
 constexpr int kColumns = 10;
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);
-  CreateApplication();
-}
 
 std::string NameOf(int i) {
   char buf[32];
@@ -40,7 +32,7 @@ struct Fixture {
   std::unique_ptr<TForm> form;
   TDBGridEx* grid = nullptr;
   explicit Fixture(int N) {
-    Setup();
+    StartHeadlessGui();
     ds.FieldDefs()->Add("ID", ftInteger);
     ds.FieldDefs()->Add("NAME", ftString, 20);
     ds.FieldDefs()->Add("CPU", ftFloat);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "bench/OracleBenchSession.h"
 #include "grid/DBGridEx.h"
 #include "oracle/OracleQuery.h"
@@ -75,15 +76,6 @@ class Instance {
   std::map<std::string, std::string> made_;
 };
 
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);  // no desktop windows: the layer alone is measured
-  CreateApplication();
-}
-
 // A shown grid over an open dataset with the zebra handler and red ACTIVE rows.
 struct GridOver {
   std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
@@ -133,7 +125,7 @@ TOracleDataSet* PaintRows() {
 
 // range 0: where the current record is (0 first, 1 middle, 2 last)
 void BM_GridFullRepaint(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TOracleDataSet* ds = PaintRows();
   GridOver g(ds, 1280, 1024);
   ds->First();
@@ -163,7 +155,7 @@ TOracleDataSet* SessionList() {
 // The session window's refresh with its grid: the middle row's bookmark kept, the list refreshed, the
 // bookmark restored and the grid painted.
 void BM_SessionRefreshWithGrid(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TOracleDataSet* ds = SessionList();
   GridOver g(ds, 1000, 600);
   ds->First();
@@ -180,7 +172,7 @@ BENCHMARK(BM_SessionRefreshWithGrid)->Unit(benchmark::kMillisecond)->MeasureProc
 
 // The same list's refresh with no grid over it.
 void BM_SessionRefreshAlone(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TOracleDataSet* ds = SessionList();
   ds->First();
   ds->MoveBy(300);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBSums.h"
@@ -19,15 +20,6 @@
 namespace {
 
 constexpr int kRows = 100000;
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);
-  CreateApplication();
-}
 
 // Rows never inserted in between: the row ids (the bookmarks' four bytes) run in row order, so
 // bookmarks compare in constant time as a real cursor's positions do (the test dataset's own
@@ -160,7 +152,7 @@ struct TSelected {
 };
 
 void BM_SelectedRowsFind(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TMemDataSet* ds = Shared();
   TSelected s(ds);
   TBookmarkListEx* list = s.grid->SelectedRows();
@@ -175,7 +167,7 @@ void BM_SelectedRowsFind(benchmark::State& state) {
 
 // The same questions as a binary search over the same sorted bookmarks with the dataset's comparison.
 void BM_SelectedRowsPlainSearch(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TMemDataSet* ds = Shared();
   TSelected s(ds);
   const std::vector<TBookmarkStr> sorted = s.grid->SelectedRows()->List();

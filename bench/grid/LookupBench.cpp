@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "db/MemDataSet.h"
 #include "grid/DBLookupGridEx.h"
 #include "platform/gui/Forms.h"
@@ -21,9 +22,7 @@ struct LookupList {
   TDataSource source{nullptr};
   TDBLookupGridEx* grid = nullptr;
   LookupList() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     list.FieldDefs()->Add("ID", ftInteger);
     list.FieldDefs()->Add("DNAME", ftString, 30);
     char buf[40];

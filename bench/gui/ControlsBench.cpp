@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/PaintFloor.h"
 #include "platform/gui/StdCtrls.h"
@@ -17,9 +18,7 @@ namespace {
 struct Stage {
   std::unique_ptr<TForm> form;
   Stage() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);  // no desktop windows: the layer alone is measured
-    CreateApplication();
+    StartHeadlessGui();
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(0, 0, 640, 480);
     form->Show();

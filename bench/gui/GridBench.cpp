@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "platform/gui/DBGrids.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/WinManager.h"
@@ -23,9 +24,7 @@ constexpr int kColWidth = 104, kRowHeight = 18;
 struct Stage {
   std::unique_ptr<TForm> form;
   Stage() {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);  // no desktop windows: the layer alone is measured
-    CreateApplication();
+    StartHeadlessGui();
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(0, 0, kWidth + 40, kHeight + 80);
     form->Show();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/HeadlessGui.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
@@ -13,15 +14,6 @@
 #include "platform/gui/WinManager.h"
 
 namespace {
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  talvik::gui::UseQtBackend();
-  talvik::gui::SetBackend(nullptr);
-  CreateApplication();
-}
 
 // A popup of 200 items (every tenth a separator, every third checked, the first twelve with
 // shortcuts) on a shown form.
@@ -55,7 +47,7 @@ void OpenOnce(TPopupMenu* menu, const std::function<void(HWND)>& painted) {
 }
 
 void BM_PopupMenu200Items(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TForm form(nullptr);
   TPopupMenu* menu = MakePopup(form);
   // each open paints the menu once, then closes at its first idle moment
@@ -67,7 +59,7 @@ BENCHMARK(BM_PopupMenu200Items)->Unit(benchmark::kMillisecond);
 // The same menu with one item's check mark turned over before each opening: every opening paints
 // the whole menu.
 void BM_PopupMenu200ItemsChangedEachOpen(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TForm form(nullptr);
   TPopupMenu* menu = MakePopup(form);
   TMenuItem* first = menu->Items()->Items(0);
@@ -109,7 +101,7 @@ struct FloorPaint {
 };
 
 void BM_PopupMenu200ItemsFloor(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TForm form(nullptr);
   TPopupMenu* menu = MakePopup(form);
   talvik::gui::TPaintFloor floor(1, 1, 0);
@@ -137,7 +129,7 @@ void BM_PopupMenu200ItemsFloor(benchmark::State& state) {
 BENCHMARK(BM_PopupMenu200ItemsFloor)->Unit(benchmark::kMillisecond);
 
 void BM_IdleUpdate500Actions(benchmark::State& state) {
-  Setup();
+  StartHeadlessGui();
   TForm form(nullptr);
   form.SetBounds(0, 0, 300, 200);
   auto* list = new TActionList(&form);

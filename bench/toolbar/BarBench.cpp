@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/HeadlessGui.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/WinManager.h"
@@ -65,9 +66,7 @@ BENCHMARK(BM_CalculatePositions)->Arg(50)->Arg(200)->Arg(800)->Unit(benchmark::k
 // Opening a popup of many items, through its first complete paint (no animation).
 void BM_OpenPopup(benchmark::State& state) {
   static bool started = [] {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     MONITORINFO mi;
     mi.rcMonitor = mi.rcWork = Rect(0, 0, 1024, 768);
     mi.dwFlags = MONITORINFOF_PRIMARY;
@@ -139,9 +138,7 @@ BENCHMARK(BM_DockArrangeDragStep)->Unit(benchmark::kMicrosecond);
 // The form of the toolbar benchmarks: a dock of 20 real toolbars of 6 image buttons in 4 rows.
 struct DockOfToolbars {
   DockOfToolbars() : images(nullptr, 16, 16) {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    CreateApplication();
+    StartHeadlessGui();
     TBitmap strip;
     strip.SetSize(64, 16);
     images.Add(&strip, nullptr);
