@@ -38,13 +38,22 @@ bool NeedsUndoEscape(char32_t c) {
 }  // namespace
 
 std::u32string JoinUndoLines(const std::vector<std::u32string>& lines) {
+  size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
   std::u32string out;
+  out.reserve(size);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) out += U"\r\n";
-    for (char32_t c : lines[i]) {
-      if (NeedsUndoEscape(c)) out += kUndoEscape;
-      out += c;
+    const std::u32string& line = lines[i];
+    // runs without a character to escape go in whole
+    size_t start = 0;
+    for (size_t j = 0; j < line.size(); ++j) {
+      if (!NeedsUndoEscape(line[j])) continue;
+      out.append(line, start, j - start);
+      out += kUndoEscape;
+      start = j;
     }
+    out.append(line, start, std::u32string::npos);
   }
   return out;
 }
@@ -54,17 +63,20 @@ namespace {
 // into the line.
 std::vector<std::u32string> SplitAtLineEnds(std::u32string_view text, bool escapes) {
   std::vector<std::u32string> out(1);
+  size_t start = 0;  // the first character not yet put into a line
   for (size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
     if (escapes && c == kUndoEscape && i + 1 < text.size()) {
-      out.back() += text[++i];
+      out.back().append(text.substr(start, i - start));
+      start = ++i;  // the escaped character begins the next run
     } else if (c == U'\r' || c == U'\n') {
+      out.back().append(text.substr(start, i - start));
       if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
       out.emplace_back();
-    } else {
-      out.back() += c;
+      start = i + 1;
     }
   }
+  out.back().append(text.substr(start));
   return out;
 }
 }  // namespace
