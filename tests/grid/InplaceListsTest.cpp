@@ -30,6 +30,15 @@ class InplaceLists : public PeopleGrid {
     staff.Open();
     grid->SetDataSource(&staffSource);
   }
+  // The staff list's date column edited, its calendar opened by Alt+Down.
+  TDBGridInplaceEdit* OpenHiringCalendar() {
+    ShowStaff();
+    Columns({"NAME", "HIRED"});
+    TDBGridInplaceEdit* e = Edit(1);
+    if (!e) return nullptr;
+    AltDown();
+    return e;
+  }
   void TearDown() override {
     form.reset();  // the grid goes before the staff list
     PeopleGrid::TearDown();
@@ -148,11 +157,8 @@ TEST_F(InplaceLists, ADateColumnsCalendarWritesTheDate) {
 }
 
 TEST_F(InplaceLists, AnOpenCalendarGoesUpWhenTheCellStopsHavingOne) {
-  ShowStaff();
-  Columns({"NAME", "HIRED"});
-  TDBGridInplaceEdit* e = Edit(1);
+  TDBGridInplaceEdit* e = OpenHiringCalendar();
   ASSERT_NE(e, nullptr);
-  AltDown();
   ASSERT_TRUE(e->ListVisible());
   TPopupMonthCalendarEx* cal = e->PopupCalendar();
   // the column turns read-only while its calendar is open: the cell has no drop-down any more
@@ -220,11 +226,8 @@ TEST_F(InplaceLists, AnOpenPickListSwallowsTheWheelAClosedOneLeavesItToTheRecord
 }
 
 TEST_F(InplaceLists, AnOpenCalendarSwallowsTheWheel) {
-  ShowStaff();
-  Columns({"NAME", "HIRED"});
-  TDBGridInplaceEdit* e = Edit(1);
+  TDBGridInplaceEdit* e = OpenHiringCalendar();
   ASSERT_NE(e, nullptr);
-  AltDown();
   ASSERT_TRUE(e->ListVisible());
   TPopupMonthCalendarEx* cal = e->PopupCalendar();
   Wheel(e, WHEEL_DELTA);
