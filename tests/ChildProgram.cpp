@@ -14,6 +14,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "platform/rtl/ScopeExit.h"
 
@@ -87,17 +88,32 @@ std::string ChildProgram::ReadLine() {
       pending_.erase(0, end + 1);
       return line;
     }
+    if (!ReadMore(deadline, "wrote no answer"))
+      Fail("ended its output before an answer (after \"" + pending_ + "\")");
+  }
+}
+
+std::string ChildProgram::ReadToEnd() {
+  const auto deadline = std::chrono::steady_clock::now() + patience_;
+  while (ReadMore(deadline, "did not end its output")) {
+  }
+  return std::exchange(pending_, std::string());
+}
+
+bool ChildProgram::ReadMore(std::chrono::steady_clock::time_point deadline, const std::string& late) {
+  for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{socket_, POLLIN, 0};
     const int ready = left.count() > 0 ? poll(&p, 1, static_cast<int>(left.count())) : 0;
     if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) Fail("wrote no answer within " + Duration(patience_));
+    if (ready == 0) Fail(late + " within " + Duration(patience_));
     char buffer[512];
     const ssize_t n = read(socket_, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail("ended its output before an answer (after \"" + pending_ + "\")");
+    if (n <= 0) return false;
     pending_.append(buffer, static_cast<size_t>(n));
+    return true;
   }
 }
 

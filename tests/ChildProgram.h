@@ -36,12 +36,18 @@ class ChildProgram {
   // The next line the program writes (without its newline). Fails the test and throws when the
   // program ends its output first or does not write one in time (then it is killed).
   std::string ReadLine();
+  // Everything the program writes from here to the end of its output. Fails the test and throws when
+  // it does not end its output in time (then it is killed).
+  std::string ReadToEnd();
   // Waits for the program's end: its exit code, or 128 + the signal that ended it. Fails the test
   // and throws when it does not end in time (then it is killed).
   int Wait();
 
  private:
   [[noreturn]] void Fail(const std::string& what);
+  // Reads what the program wrote next into pending_: false at the end of its output. Fails the test
+  // and throws when nothing comes before Deadline (Late says what was awaited).
+  bool ReadMore(std::chrono::steady_clock::time_point deadline, const std::string& late);
   // Kills the program when it has not ended within Patience, and reaps it; its status (as Wait
   // reports it), or -1 when it had to be killed.
   int Reap(std::chrono::milliseconds patience);

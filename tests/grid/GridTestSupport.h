@@ -10,6 +10,7 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace gridtest {
 
@@ -69,14 +70,27 @@ class GridGuiTest : public ::testing::Test {
   }
   void TearDown() override {
     Drain();
-    // the keyboard is at rest again: a key a test pressed went up, and the window layer read its release
-    // even when the window it was typed into went first
+    ExpectKeyboardAtRest();
+    talvik::gui::SetClock(nullptr);
+    talvik::gui::SetScreens({});
+  }
+  // The keyboard is at rest again: a key a test pressed went up, and the window layer read its release
+  // even when the window it was typed into went first. A modifier found held fails the test that left
+  // it and then goes up, whatever the check did, so that the tests after it start at rest.
+  static void ExpectKeyboardAtRest() {
+    auto held = [](WORD vk) { return GetAsyncKeyState(vk) < 0 || GetKeyState(vk) < 0; };
+    talvik::gui::ShiftKeys down;
+    down.shift = held(VK_SHIFT);
+    down.ctrl = held(VK_CONTROL);
+    down.alt = held(VK_MENU);
+    TScopeExit letGo([down] {
+      LetGo(down);
+      Drain();
+    });
     for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
       EXPECT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " left held";
       EXPECT_GE(GetKeyState(vk), 0) << "key " << vk << " still read as held";
     }
-    talvik::gui::SetClock(nullptr);
-    talvik::gui::SetScreens({});
   }
   static void Drain() {
     MSG m;
