@@ -2,38 +2,21 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
+#include "ChildWait.h"
 #include "platform/rtl/ScopeExit.h"
 
 extern char** environ;
 
-namespace {
-
-// The status waitpid reports, as a shell shows it.
-int ExitCode(int status) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-std::string Duration(std::chrono::milliseconds d) {
-  return d.count() % 1000 ? std::to_string(d.count()) + " ms" : std::to_string(d.count() / 1000) + " s";
-}
-
-}  // namespace
+using childwait::Duration;
 
 ChildProgram::ChildProgram(const std::string& program, const std::vector<std::string>& arguments,
                            std::chrono::milliseconds patience)
@@ -132,21 +115,5 @@ void ChildProgram::Fail(const std::string& what) {
 }
 
 int ChildProgram::Reap(std::chrono::milliseconds patience) {
-  const pid_t pid = pid_;
-  pid_ = -1;
-  const auto deadline = std::chrono::steady_clock::now() + patience;
-  auto pause = std::chrono::milliseconds(1);
-  int status = 0;
-  for (;;) {
-    const pid_t ended = waitpid(pid, &status, WNOHANG);
-    if (ended == pid) return ExitCode(status);
-    assert(ended >= 0 || errno == EINTR);  // the program is this process's child, waited for once
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return -1;
+  return childwait::WaitOrKill(std::exchange(pid_, -1), patience);
 }
