@@ -76,12 +76,7 @@ class DisplayLost : public e2e::ProgramTest {
     return number.empty() ? "" : ":" + number;
   }
   // Ends the test's own X server (as when a display goes away) and waits until it has gone.
-  void StopXServer() {
-    if (server_ <= 0) return;
-    kill(server_, SIGTERM);
-    waitpid(server_, nullptr, 0);
-    server_ = 0;
-  }
+  void StopXServer() { childwait::End(server_, "the test's own X server (Xvfb)"); }
 
   std::optional<std::string> sharedDisplay_;  // the display the other tests run on
   pid_t server_ = 0;

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -33,6 +34,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Process.h"
+#include "tests/ChildWait.h"
 
 extern char** environ;
 
@@ -151,7 +153,6 @@ class ProgramTest : public ::testing::Test {
     posix_spawn_file_actions_destroy(&files);
     ASSERT_EQ(spawned, 0) << program;
   }
-  // Waits for the program to end; its exit code (-1 when it did not end in time).
   // What the program wrote so far.
   std::string Said() const {
     std::ifstream f(dir_ / "talvik.out");
@@ -159,20 +160,21 @@ class ProgramTest : public ::testing::Test {
     text << f.rdbuf();
     return text.str();
   }
+  // Waits for the program to end; its exit code (-1 when it did not end in time, or was not started).
   int Exit(int ms = kTimeoutMs) {
-    int status = 0;
-    bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, ms);
-    if (!ended) return -1;
+    if (pid_ <= 0) return -1;
+    const std::optional<int> code = childwait::WaitFor(pid_, std::chrono::milliseconds(ms));
+    if (!code) return -1;
     pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return *code;
   }
-  void Stop() {
-    for (pid_t* p : {&pid_, &trayHost_, &windowManager_}) {
-      if (*p <= 0) continue;
-      kill(*p, SIGTERM);
-      waitpid(*p, nullptr, 0);
-      *p = 0;
-    }
+  // Ends what the test started: the program, the notification area and the window manager, each sent
+  // SIGTERM and given Patience to end. One that does not is killed, and the test fails naming it.
+  void Stop(std::chrono::milliseconds patience = childwait::kEndPatience) {
+    const std::pair<pid_t*, const char*> children[] = {{&pid_, "the program (talvik)"},
+                                                       {&trayHost_, "the notification area (trayer)"},
+                                                       {&windowManager_, "the window manager (openbox)"}};
+    for (const auto& [pid, what] : children) childwait::End(*pid, what, SIGTERM, patience);
   }
   // Starts a notification area (trayer, a panel at the bottom right of the screen) and waits until
   // it takes icons: it owns the screen's tray selection; false when it cannot. The previous test's

@@ -56,9 +56,9 @@ class FilterOptionsJourney : public e2e::ProgramTest {
     setenv("QT_QPA_PLATFORM", "xcb", 1);  // this process reads the display the program shows on
   }
   void TearDown() override {
-    if (workload_) {
+    if (workload_ > 0) {
       Shell(SimProgram(dir_ / "sim.db") + " stop");
-      pclose(workload_);
+      childwait::End(workload_, "the workload, told to stop,", 0);
     }
     e2e::ProgramTest::TearDown();
   }
@@ -68,12 +68,10 @@ class FilterOptionsJourney : public e2e::ProgramTest {
     CreateInstance();
     const std::string sim = SimProgram(dir_ / "sim.db");
     ASSERT_TRUE(Shell(sim + " clock freeze"));
-    workload_ =
-        popen((sim + " run --sessions " + std::to_string(Sessions) +
-               " --busy 30 --period 100000 --seconds 120 --no-lock-chain --no-long-active >/dev/null 2>&1")
-                  .c_str(),
-              "r");
-    ASSERT_NE(workload_, nullptr);
+    workload_ = childwait::StartShell(
+        sim + " run --sessions " + std::to_string(Sessions) +
+        " --busy 30 --period 100000 --seconds 120 --no-lock-chain --no-long-active >/dev/null 2>&1");
+    ASSERT_GT(workload_, 0);
     ASSERT_TRUE(WaitFor([&] { return Listed() >= Sessions; })) << "the workload's sessions are not there";
   }
   // The user sessions the program's statement lists with Condition on its columns (the asking one
@@ -83,7 +81,7 @@ class FilterOptionsJourney : public e2e::ProgramTest {
     list = list.substr(0, list.rfind("ORDER BY"));
     return std::stoi(Rows("select count(*) from (" + list + ") where prname = 'USER'" + Condition)[0]);
   }
-  FILE* workload_ = nullptr;
+  pid_t workload_ = 0;
 
   // The message boxes (and the session window: they share the program's name) that show.
   static int Boxes() {

@@ -88,9 +88,9 @@ class RandomInput : public e2e::DesktopProgramTest {
     setenv("HOME", dir_.c_str(), 1);
   }
   void TearDown() override {
-    if (workload_) {
+    if (workload_ > 0) {
       Sh(Sim() + " stop");
-      pclose(workload_);
+      childwait::End(workload_, "the workload, told to stop,", 0);
     }
     restoreCwd_.reset();
     if (HasFailure()) {
@@ -354,18 +354,16 @@ class RandomInput : public e2e::DesktopProgramTest {
   // the current folder and HOME as they were before SetUp went to the test's folder (none when it
   // skipped or failed before)
   std::optional<CwdAndHome> restoreCwd_;
-  FILE* workload_ = nullptr;
+  pid_t workload_ = 0;
 };
 
 TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnError) {
   const int steps = EnvInt("TALVIK_RANDOM_STEPS", 120);
   const int seconds = EnvInt("TALVIK_RANDOM_SECONDS", 0);
   e2e::CreateInstance();
-  workload_ = popen((Sim() + " run --sessions 6 --busy 40 --period 700 --seed " + std::to_string(seed_) +
-                     " --seconds 86400 >/dev/null 2>&1")
-                        .c_str(),
-                    "r");
-  ASSERT_NE(workload_, nullptr);
+  workload_ = childwait::StartShell(Sim() + " run --sessions 6 --busy 40 --period 700 --seed " +
+                                    std::to_string(seed_) + " --seconds 86400 >/dev/null 2>&1");
+  ASSERT_GT(workload_, 0);
   Prefill("SYSTEM", "SIM");
   StartProgram();
   const long firstKb = ResidentKb();

@@ -36,16 +36,15 @@ class SessionJourney : public e2e::ProgramTest {
   void Workload(int Sessions, int Busy, int Seconds) {
     const std::string sim = Sim();
     ASSERT_TRUE(e2e::Shell(sim + " clock freeze"));
-    workload_ = popen((sim + " run --sessions " + std::to_string(Sessions) + " --busy " +
-                       std::to_string(Busy) + " --seconds " + std::to_string(Seconds) + " >/dev/null 2>&1")
-                          .c_str(),
-                      "r");
-    ASSERT_NE(workload_, nullptr);
+    workload_ = childwait::StartShell(sim + " run --sessions " + std::to_string(Sessions) + " --busy " +
+                                      std::to_string(Busy) + " --seconds " + std::to_string(Seconds) +
+                                      " >/dev/null 2>&1");
+    ASSERT_GT(workload_, 0);
   }
   void TearDown() override {
-    if (workload_) {
+    if (workload_ > 0) {
       e2e::Shell(Sim() + " stop");
-      pclose(workload_);
+      childwait::End(workload_, "the workload, told to stop,", 0);
     }
     e2e::ProgramTest::TearDown();
   }
@@ -78,7 +77,7 @@ class SessionJourney : public e2e::ProgramTest {
     return loudest;
   }
 
-  FILE* workload_ = nullptr;
+  pid_t workload_ = 0;
 };
 
 // Journey: alarms on with sound; the first listing finds too many active sessions and speaks the
@@ -353,9 +352,9 @@ TEST_F(ListJourney, ASessionKilledFromThePopupAfterTheWarning) {
   // the workload program takes one step (and then waits long): its sessions come in, idle but for its
   // steady ones (a long-active session, a lock chain)
   const int before = UserSessions();
-  workload_ = popen(
-      (Sim() + " run --sessions 6 --busy 0 --period 600000 --seconds 600 >/dev/null 2>&1").c_str(), "r");
-  ASSERT_NE(workload_, nullptr);
+  workload_ = childwait::StartShell(
+      Sim() + " run --sessions 6 --busy 0 --period 600000 --seconds 600 >/dev/null 2>&1");
+  ASSERT_GT(workload_, 0);
   ASSERT_TRUE(e2e::WaitFor([&] { return UserSessions() >= before + 6; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the step has ended
   F5();
@@ -591,11 +590,10 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
   // idle users that stay logged on, and a lock chain: a holder, a session queued behind it and one
   // queued behind that
   constexpr int kUsers = 4, kChain = 3;
-  workload_ = popen((Sim() + " run --sessions " + std::to_string(kUsers) +
-                     " --busy 0 --no-long-active --no-logoffs --period 1000 --seconds 600 >/dev/null 2>&1")
-                        .c_str(),
-                    "r");
-  ASSERT_NE(workload_, nullptr);
+  workload_ = childwait::StartShell(Sim() + " run --sessions " + std::to_string(kUsers) +
+                                    " --busy 0 --no-long-active --no-logoffs --period 1000 --seconds 600 "
+                                    ">/dev/null 2>&1");
+  ASSERT_GT(workload_, 0);
   // (the program's own session counts once it has logged on)
   auto chainInPlace = [](int Users) {
     return UserSessions() == Users &&
