@@ -1,6 +1,7 @@
 // The editor's command processor and the commands a read-only editor runs; the selected text and
 // the clipboard copy; the word model, bracket matching, token look-up, marks and bookmarks.
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "editor/CodeEdit.h"
@@ -261,7 +262,20 @@ std::string TCustomCodeEdit::SelTextEx(TCodeSelectionMode mode, bool trimTrailin
 }
 
 std::string TCustomCodeEdit::UndoText(TCodeSelectionMode mode) const {
-  return Utf8Of(JoinUndoLines(SelectedLines(mode, true)));
+  // the pieces go into the text as JoinUndoLines puts lines, straight from the buffer
+  size_t size = 0;
+  ForEachSelectedPiece(mode, true, [&](std::u32string_view text, size_t) { size += text.size() + 2; });
+  std::string out;
+  out.reserve(size);
+  bool first = true;
+  ForEachSelectedPiece(mode, true, [&](std::u32string_view text, size_t padding) {
+    assert(padding == 0);  // trimmed: a column block's pieces are not padded
+    (void)padding;
+    if (!first) out += "\r\n";
+    first = false;
+    AppendUndoLine(out, text);
+  });
+  return out;
 }
 
 namespace {
