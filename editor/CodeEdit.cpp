@@ -610,14 +610,13 @@ void TCustomCodeEdit::ListInserted(int index, int count) {
 }
 
 void TCustomCodeEdit::ListPutted(int index, int count) {
+  // a wrapped line that gains or loses rows moves every row below it, text and gutter; otherwise
+  // only its own rows and those of the lines whose range state changed with it repaint
+  const bool rowsMoved = wordWrapPlugin_ && wordWrapPlugin_->LinesPutted(index, count) != 0;
+  if (rowsMoved) InvalidateGutterLines(index + 1, INT_MAX);
   int endLine = index + 1;
-  if (wordWrapPlugin_) {
-    if (wordWrapPlugin_->LinesPutted(index, count) != 0) InvalidateGutterLines(index + 1, INT_MAX);
-  }
-  if (highlighter_) {
-    endLine = std::max(ScanFrom(index) + 1, index + count);
-    if (wordWrapPlugin_) endLine = INT_MAX;
-  }
+  if (highlighter_) endLine = std::max(ScanFrom(index) + 1, index + count);
+  if (rowsMoved) endLine = INT_MAX;
   InvalidateLines(index + 1, endLine);
   if (options_.Contains(eoAutoSizeMaxScrollWidth)) {
     int len = lines_->ExpandedStringLength(index);

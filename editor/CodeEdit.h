@@ -575,6 +575,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   // The selected text as an undo item keeps it (see JoinUndoLines), and that text put back in place
   // of the selection without recording.
   std::string UndoText(TCodeSelectionMode mode) const;
+  // Calls `piece(text, padding)` for each line's part of the selection in order: `text` as the
+  // buffer holds it, then `padding` blanks; the parts are joined by line ends.
+  template <typename F>
+  void ForEachSelectedPiece(TCodeSelectionMode mode, bool trimTrailing, F&& piece) const;
   TBufferCoord PutBackText(TCodeSelectionMode mode, const std::string& undoText);
   void RecordInserted(uint8_t kind, const TBufferCoord& start, const TBufferCoord& end,
                       TCodeSelectionMode mode);

@@ -1,6 +1,7 @@
 // The editor's command processor and the commands a read-only editor runs; the selected text and
 // the clipboard copy; the word model, bracket matching, token look-up, marks and bookmarks.
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "editor/CodeEdit.h"
@@ -261,58 +262,81 @@ std::string TCustomCodeEdit::SelTextEx(TCodeSelectionMode mode, bool trimTrailin
 }
 
 std::string TCustomCodeEdit::UndoText(TCodeSelectionMode mode) const {
-  return Utf8Of(JoinUndoLines(SelectedLines(mode, true)));
+  // the pieces go into the text as JoinUndoLines puts lines, straight from the buffer
+  size_t size = 0;
+  ForEachSelectedPiece(mode, true, [&](std::u32string_view text, size_t) { size += text.size() + 2; });
+  std::string out;
+  out.reserve(size);
+  bool first = true;
+  ForEachSelectedPiece(mode, true, [&](std::u32string_view text, size_t padding) {
+    assert(padding == 0);  // trimmed: a column block's pieces are not padded
+    (void)padding;
+    if (!first) out += "\r\n";
+    first = false;
+    AppendUndoLine(out, text);
+  });
+  return out;
+}
+
+namespace {
+
+// The characters `from` to `to` (0-based, `to` excluded) of a line, cut to the line.
+std::u32string_view Slice(std::u32string_view line, int from, int to) {
+  const int size = static_cast<int>(line.size());
+  from = std::clamp(from, 0, size);
+  to = std::clamp(to, 0, size);
+  return to > from ? line.substr(static_cast<size_t>(from), static_cast<size_t>(to - from))
+                   : std::u32string_view();
+}
+
+}  // namespace
+
+template <typename F>
+void TCustomCodeEdit::ForEachSelectedPiece(TCodeSelectionMode mode, bool trimTrailing, F&& piece) const {
+  if (!SelAvail()) return;
+  const TBufferCoord b = BlockBegin(), e = BlockEnd();
+  const int count = lines_->Count();
+  switch (mode) {
+    case smNormal:
+      if (b.Line == e.Line) {
+        piece(Slice(Line32(b.Line), b.Char - 1, e.Char - 1), 0);
+      } else {
+        const std::u32string& first = Line32(b.Line);
+        piece(Slice(first, b.Char - 1, static_cast<int>(first.size())), 0);
+        for (int l = b.Line + 1; l < e.Line; ++l) piece(std::u32string_view(Line32(l)), 0);
+        piece(Slice(Line32(e.Line), 0, e.Char - 1), 0);
+      }
+      break;
+    case smLine: {
+      const int last = std::min(e.Line, count);
+      for (int l = b.Line; l <= last; ++l) piece(std::u32string_view(Line32(l)), 0);
+      // a line end follows the last selected line unless it is the buffer's last
+      if (b.Line <= last && (last < e.Line || last < count)) piece(std::u32string_view(), 0);
+      break;
+    }
+    case smColumn: {
+      const int lo = std::min(b.Char, e.Char), hi = std::max(b.Char, e.Char);
+      for (int l = b.Line; l <= e.Line; ++l) {
+        const std::u32string_view s = Slice(Line32(l), lo - 1, hi - 1);
+        // a piece that ends short of the block's right edge is padded to it
+        const size_t padding = trimTrailing ? 0 : static_cast<size_t>(hi - lo) - s.size();
+        piece(s, padding);
+      }
+      break;
+    }
+  }
 }
 
 // The selected text as lines, each as the buffer holds it: in line mode an empty last piece stands
 // for the line end after the last selected line.
 std::vector<std::u32string> TCustomCodeEdit::SelectedLines(TCodeSelectionMode mode, bool trimTrailing) const {
-  if (!SelAvail()) return {};
-  TBufferCoord b = BlockBegin(), e = BlockEnd();
-  int count = lines_->Count();
   std::vector<std::u32string> out;
-  auto lineAt = [&](int line) -> const std::u32string& { return Line32(line); };
-  switch (mode) {
-    case smNormal:
-      if (b.Line == e.Line) {
-        const std::u32string& s = lineAt(b.Line);
-        int from = std::min(b.Char - 1, static_cast<int>(s.size()));
-        int to = std::min(e.Char - 1, static_cast<int>(s.size()));
-        out.emplace_back(to > from ? s.substr(static_cast<size_t>(from), static_cast<size_t>(to - from))
-                                   : std::u32string());
-      } else {
-        const std::u32string& first = lineAt(b.Line);
-        out.emplace_back(b.Char - 1 < static_cast<int>(first.size())
-                             ? first.substr(static_cast<size_t>(b.Char - 1))
-                             : std::u32string());
-        for (int l = b.Line + 1; l < e.Line; ++l) out.push_back(lineAt(l));
-        const std::u32string& last = lineAt(e.Line);
-        out.push_back(
-            last.substr(0, static_cast<size_t>(std::min(e.Char - 1, static_cast<int>(last.size())))));
-      }
-      break;
-    case smLine: {
-      const int last = std::min(e.Line, count);
-      for (int l = b.Line; l <= last; ++l) out.push_back(lineAt(l));
-      // a line end follows the last selected line unless it is the buffer's last
-      if (!out.empty() && (last < e.Line || last < count)) out.emplace_back();
-      break;
-    }
-    case smColumn: {
-      int lo = std::min(b.Char, e.Char), hi = std::max(b.Char, e.Char);
-      for (int l = b.Line; l <= e.Line; ++l) {
-        const std::u32string& s = lineAt(l);
-        std::u32string piece;
-        if (lo - 1 < static_cast<int>(s.size()))
-          piece = s.substr(static_cast<size_t>(lo - 1),
-                           static_cast<size_t>(std::min(hi - lo, static_cast<int>(s.size()) - (lo - 1))));
-        if (!trimTrailing && static_cast<int>(piece.size()) < hi - lo)
-          piece.append(static_cast<size_t>(hi - lo) - piece.size(), U' ');
-        out.push_back(std::move(piece));
-      }
-      break;
-    }
-  }
+  ForEachSelectedPiece(mode, trimTrailing, [&](std::u32string_view text, size_t padding) {
+    std::u32string& line = out.emplace_back();
+    line.reserve(text.size() + padding);
+    line.append(text);
+    line.append(padding, U' ');
+  });
   return out;
 }
 
@@ -324,7 +348,17 @@ int TCustomCodeEdit::SelStart() const {
 }
 
 int TCustomCodeEdit::SelLength() const {
-  return Utf8Length(SelText());
+  // counted as SelText would come out (pieces joined by CR LF), without building it: a line's code
+  // point is one character of the text
+  int64_t length = 0;
+  int64_t pieces = 0;
+  ForEachSelectedPiece(selectionMode_, options_.Contains(eoTrimTrailingSpaces),
+                       [&](std::u32string_view text, size_t padding) {
+                         length += static_cast<int64_t>(text.size() + padding);
+                         ++pieces;
+                       });
+  if (pieces > 1) length += 2 * (pieces - 1);
+  return static_cast<int>(std::min<int64_t>(length, INT_MAX));
 }
 
 void TCustomCodeEdit::CopyToClipboard() {

@@ -129,7 +129,7 @@ TBufferCoord TCustomCodeEdit::SetSelTextPrimitive(TCodeSelectionMode mode, std::
 }
 
 TBufferCoord TCustomCodeEdit::PutBackText(TCodeSelectionMode mode, const std::string& undoText) {
-  return SetSelLinesPrimitive(mode, SplitUndoLines(Utf8ToUtf32(undoText)), false);
+  return SetSelLinesPrimitive(mode, SplitUndoLines(undoText), false);
 }
 
 TBufferCoord TCustomCodeEdit::SetSelLinesPrimitive(TCodeSelectionMode mode, std::vector<std::u32string> parts,
@@ -315,7 +315,7 @@ void TCustomCodeEdit::CutToClipboard() {
     }};
     SetSelTextPrimitive(selectionMode_, U"", false);
   }
-  undoList_->AddChange(ucDelete, b, e, text, selectionMode_);
+  undoList_->AddChange(ucDelete, b, e, std::move(text), selectionMode_);
 }
 
 void TCustomCodeEdit::PasteFromClipboard() {
@@ -410,7 +410,7 @@ void TCustomCodeEdit::InsertCharacter(char32_t ch) {
       s.push_back(ch);
     }
     lines_->PutU32(caretY_ - 1, s);
-    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, U8(JoinUndoLines({old})), smNormal);
+    undoList_->AddChange(ucInsert, start, {start.Char + 1, start.Line}, JoinUndoLines({old}), smNormal);
   }
   SetCaretXY({start.Char + 1, start.Line});
   SetBlockBegin(CaretXY());
@@ -447,7 +447,7 @@ void TCustomCodeEdit::InsertImeString(const std::u32string& text) {
   const TBufferCoord start = CaretXY();
   blockBegin_ = blockEnd_ = start;
   const TBufferCoord last = SetSelLinesPrimitive(smNormal, SplitTextLines(text), false);
-  undoList_->AddChange(ucInsert, start, last, U8(JoinUndoLines({old})), smNormal);
+  undoList_->AddChange(ucInsert, start, last, JoinUndoLines({old}), smNormal);
   SetBlockBegin(CaretXY());
 }
 
@@ -463,7 +463,7 @@ void TCustomCodeEdit::DeleteSelectionRecorded(bool backwardsKind) {
     TScopeExit unlock{[this] { undoList_->Unlock(); }};
     SetSelTextPrimitive(mode, U"", false);
   }
-  undoList_->AddChange(kind, b, e, text, mode);
+  undoList_->AddChange(kind, b, e, std::move(text), mode);
 }
 
 // Removes [from, to) (from before to) in normal mode without recording; answers the removed text.
@@ -505,7 +505,7 @@ void TCustomCodeEdit::DoBackspace() {
     const std::u32string& whole = Line32(prev);
     std::u32string head = TrimsTrailing() ? TrimTrailing(whole) : whole;
     // the blanks cut from the end of the previous line are removed text too
-    std::u32string removed = JoinUndoLines({whole.substr(head.size()), U""});
+    std::string removed = JoinUndoLines({whole.substr(head.size()), U""});
     TBufferCoord join{static_cast<int>(head.size()) + 1, prev};
     int joined = caretY_;
     lines_->BeginUpdate();
@@ -513,7 +513,7 @@ void TCustomCodeEdit::DoBackspace() {
     lines_->Delete(joined - 1);
     lines_->EndUpdate();
     DoLinesDeleted(joined, 1);
-    undoList_->AddChange(ucSilentDelete, join, {1, joined}, U8(removed), smNormal);
+    undoList_->AddChange(ucSilentDelete, join, {1, joined}, removed, smNormal);
     SetCaretXY(join);
     SetBlockBegin(join);
     EnsureCursorPosVisible();
@@ -529,8 +529,7 @@ void TCustomCodeEdit::DoBackspace() {
       std::u32string removed = t.substr(static_cast<size_t>(from - 1), lead + 1 - static_cast<size_t>(from));
       t.erase(static_cast<size_t>(from - 1), removed.size());
       lines_->PutU32(caretY_ - 1, t);
-      undoList_->AddChange(ucSilentDelete, {from, caretY_}, CaretXY(), U8(JoinUndoLines({removed})),
-                           smNormal);
+      undoList_->AddChange(ucSilentDelete, {from, caretY_}, CaretXY(), JoinUndoLines({removed}), smNormal);
       SetCaretXY({from, caretY_});
       SetBlockBegin(CaretXY());
       EnsureCursorPosVisible();
@@ -542,7 +541,7 @@ void TCustomCodeEdit::DoBackspace() {
   std::u32string removed = t.substr(static_cast<size_t>(from.Char - 1), 1);
   t.erase(static_cast<size_t>(from.Char - 1), 1);
   lines_->PutU32(caretY_ - 1, t);
-  undoList_->AddChange(ucSilentDelete, from, CaretXY(), U8(JoinUndoLines({removed})), smNormal);
+  undoList_->AddChange(ucSilentDelete, from, CaretXY(), JoinUndoLines({removed}), smNormal);
   SetCaretXY(from);
   SetBlockBegin(from);
   EnsureCursorPosVisible();
@@ -617,7 +616,7 @@ void TCustomCodeEdit::DoDeleteChar() {
     s.erase(static_cast<size_t>(caretX_ - 1), 1);
     lines_->PutU32(caretY_ - 1, s);
     undoList_->AddChange(ucSilentDeleteAfterCursor, CaretXY(), {caretX_ + 1, caretY_},
-                         U8(JoinUndoLines({removed})), smNormal);
+                         JoinUndoLines({removed}), smNormal);
   }
   SetBlockBegin(CaretXY());
 }
@@ -674,16 +673,15 @@ void TCustomCodeEdit::DoDeleteLine() {
   // the removed range: the line and the break after it; the last line goes with the break before
   // it; the only line is emptied
   TBufferCoord from{1, line}, to{1, line + 1};
-  std::u32string text = JoinUndoLines({s, U""});
+  std::string removed = JoinUndoLines({s, U""});
   if (count == 1) {
     to = {static_cast<int>(s.size()) + 1, line};
-    text = JoinUndoLines({s});
+    removed = JoinUndoLines({s});
   } else if (line == count) {
     from = {LineLength(line - 1) + 1, line - 1};
     to = {static_cast<int>(s.size()) + 1, line};
-    text = JoinUndoLines({U"", s});
+    removed = JoinUndoLines({U"", s});
   }
-  std::string removed = U8(text);
   if (count == 1)
     lines_->PutU32(0, U"");
   else
@@ -1331,7 +1329,7 @@ void TCustomCodeEdit::UndoItem() {
         std::vector<std::u32string> removed;
         for (int l = s.Line; l <= last; ++l) removed.push_back(Line32(l));
         if (!keptLast && !removed.empty()) removed.emplace_back();
-        redoList_->AddChange(k, s, e, U8(JoinUndoLines(removed)), smLine);
+        redoList_->AddChange(k, s, e, JoinUndoLines(removed), smLine);
         int count = last - s.Line + (keptLast ? 0 : 1);
         if (keptLast && last >= s.Line) lines_->PutU32(last - 1, U"");
         // (never through Clear: clearing the buffer clears the undo lists too)
@@ -1352,7 +1350,7 @@ void TCustomCodeEdit::UndoItem() {
       // In normal mode the redo item holds the range the text it puts back replaces: the
       // characters an overwrite took, which are back now; nothing after an insert.
       TBufferCoord redoEnd = item->ChangeSelMode == smNormal ? (item->ChangeStr.empty() ? s : back) : e;
-      redoList_->AddChange(k, s, redoEnd, removed, item->ChangeSelMode);
+      redoList_->AddChange(k, s, redoEnd, std::move(removed), item->ChangeSelMode);
       SetCaretAndClearSelection(s);
       break;
     }
@@ -1468,7 +1466,7 @@ void TCustomCodeEdit::RedoItem() {
       blockBegin_ = s;
       blockEnd_ = e;
       std::string removed = UndoText(selectionMode_);
-      undoList_->AddChange(k, s, e, removed, item->ChangeSelMode);
+      undoList_->AddChange(k, s, e, std::move(removed), item->ChangeSelMode);
       PutBackText(item->ChangeSelMode, item->ChangeStr);
       SetCaretAndClearSelection(s);
       break;

@@ -31,62 +31,91 @@ size_t ScanToLineEnd(std::u32string_view text) {
 }
 
 namespace {
+
 constexpr char32_t kUndoEscape = 0;  // the next character belongs to the line
 bool NeedsUndoEscape(char32_t c) {
   return c == kUndoEscape || c == U'\r' || c == U'\n';
 }
+// A character that goes into an undo text as its one byte, as it is.
+bool IsPlainAscii(char32_t c) {
+  return (c < 0x80) & (c != kUndoEscape) & (c != U'\r') & (c != U'\n');
+}
+
 }  // namespace
 
-std::u32string JoinUndoLines(const std::vector<std::u32string>& lines) {
+void AppendUndoLine(std::string& out, std::u32string_view line) {
+  // the common case: a line of plain ASCII, a byte a character (both loops without a branch that
+  // leaves them early, so that they run many characters at a time)
+  unsigned others = 0;
+  for (char32_t c : line) others |= static_cast<unsigned>(!IsPlainAscii(c));
+  if (others == 0) {
+    const size_t at = out.size();
+    out.resize(at + line.size());
+    char* bytes = out.data() + at;
+    for (size_t i = 0; i < line.size(); ++i) bytes[i] = static_cast<char>(line[i]);
+    return;
+  }
+  for (char32_t c : line) {
+    if (NeedsUndoEscape(c)) out.push_back(static_cast<char>(kUndoEscape));
+    Utf8Append(out, c);
+  }
+}
+
+std::string JoinUndoLines(const std::vector<std::u32string>& lines) {
   size_t size = 0;
   for (const auto& line : lines) size += line.size() + 2;
-  std::u32string out;
+  std::string out;
   out.reserve(size);
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) out += U"\r\n";
-    const std::u32string& line = lines[i];
-    // runs without a character to escape go in whole
-    size_t start = 0;
-    for (size_t j = 0; j < line.size(); ++j) {
-      if (!NeedsUndoEscape(line[j])) continue;
-      out.append(line, start, j - start);
-      out += kUndoEscape;
-      start = j;
-    }
-    out.append(line, start, std::u32string::npos);
+    if (i > 0) out += "\r\n";
+    AppendUndoLine(out, lines[i]);
   }
   return out;
 }
 
-namespace {
-// The lines of a text split at CR, LF and CR LF; with `escapes`, a NUL takes the next character
-// into the line.
-std::vector<std::u32string> SplitAtLineEnds(std::u32string_view text, bool escapes) {
+std::vector<std::u32string> SplitTextLines(std::u32string_view text) {
   std::vector<std::u32string> out(1);
   size_t start = 0;  // the first character not yet put into a line
   for (size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
-    if (escapes && c == kUndoEscape && i + 1 < text.size()) {
-      out.back().append(text.substr(start, i - start));
-      start = ++i;  // the escaped character begins the next run
-    } else if (c == U'\r' || c == U'\n') {
-      out.back().append(text.substr(start, i - start));
-      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
-      out.emplace_back();
-      start = i + 1;
-    }
+    if (c != U'\r' && c != U'\n') continue;
+    out.back().append(text.substr(start, i - start));
+    if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+    out.emplace_back();
+    start = i + 1;
   }
   out.back().append(text.substr(start));
   return out;
 }
-}  // namespace
 
-std::vector<std::u32string> SplitTextLines(std::u32string_view text) {
-  return SplitAtLineEnds(text, false);
-}
-
-std::vector<std::u32string> SplitUndoLines(std::u32string_view text) {
-  return SplitAtLineEnds(text, true);
+std::vector<std::u32string> SplitUndoLines(std::string_view text) {
+  std::vector<std::u32string> out(1);
+  size_t i = 0;
+  while (i < text.size()) {
+    std::u32string& line = out.back();
+    // a run of plain ASCII goes into the line a character a byte, the common case
+    size_t run = i;
+    while (run < text.size() && IsPlainAscii(static_cast<unsigned char>(text[run]))) ++run;
+    if (run > i) {
+      line.append(text.begin() + static_cast<std::ptrdiff_t>(i),
+                  text.begin() + static_cast<std::ptrdiff_t>(run));
+      i = run;
+      continue;
+    }
+    const char32_t c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      line.push_back(Utf8Next(text, i));
+    } else if (c == kUndoEscape) {
+      // the character after a NUL is the line's own; a NUL that ends the text stays as it is
+      ++i;
+      line.push_back(i < text.size() ? Utf8Next(text, i) : kUndoEscape);
+    } else {
+      ++i;
+      if (c == U'\r' && i < text.size() && text[i] == '\n') ++i;
+      out.emplace_back();
+    }
+  }
+  return out;
 }
 
 int GetExpandedLength(std::u32string_view text, int tabWidth) {

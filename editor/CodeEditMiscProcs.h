@@ -22,12 +22,14 @@ size_t ScanToLineEnd(std::u32string_view text);
 
 // The lines of a text, split at CR, LF or CR LF (one empty line for an empty text).
 std::vector<std::u32string> SplitTextLines(std::u32string_view text);
-// The text an undo item keeps of lines it removed or replaced: the lines joined by CR LF, every CR,
-// LF and NUL inside a line preceded by a NUL, so that a line end a line was given through the line
-// list goes back into that line and not between two lines.
-std::u32string JoinUndoLines(const std::vector<std::u32string>& lines);
+// The text an undo item keeps of lines it removed or replaced, in UTF-8: the lines joined by CR LF,
+// every CR, LF and NUL inside a line preceded by a NUL, so that a line end a line was given through
+// the line list goes back into that line and not between two lines.
+std::string JoinUndoLines(const std::vector<std::u32string>& lines);
+// Appends one line to such a text (the CR LF before it is the caller's).
+void AppendUndoLine(std::string& out, std::u32string_view line);
 // The lines of such a text (one empty line for an empty text).
-std::vector<std::u32string> SplitUndoLines(std::u32string_view text);
+std::vector<std::u32string> SplitUndoLines(std::string_view text);
 
 // Columns the text takes after tab expansion.
 int GetExpandedLength(std::u32string_view text, int tabWidth);

@@ -410,14 +410,14 @@ void TCodeEditUndoList::IncNextChangeNumber() {
 }
 
 void TCodeEditUndoList::AddChange(uint8_t reason, const TBufferCoord& start, const TBufferCoord& end,
-                                  const std::string& changeText, TCodeSelectionMode selMode) {
+                                  std::string changeText, TCodeSelectionMode selMode) {
   if (lockCount_ > 0) return;
   auto item = std::make_unique<TCodeEditUndoItem>();
   item->ChangeReason = reason;
   item->ChangeSelMode = selMode;
   item->ChangeStartPos = start;
   item->ChangeEndPos = end;
-  item->ChangeStr = changeText;
+  item->ChangeStr = std::move(changeText);
   if (blockChangeNumber_ != 0) {
     item->ChangeNumber = blockChangeNumber_;
   } else {

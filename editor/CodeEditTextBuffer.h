@@ -133,8 +133,8 @@ class TCodeEditUndoList : public TPersistent {
   ~TCodeEditUndoList() override;
 
   void Assign(TPersistent* source) override;
-  void AddChange(uint8_t reason, const TBufferCoord& start, const TBufferCoord& end,
-                 const std::string& changeText, TCodeSelectionMode selMode);
+  void AddChange(uint8_t reason, const TBufferCoord& start, const TBufferCoord& end, std::string changeText,
+                 TCodeSelectionMode selMode);
   void BeginBlock();
   void EndBlock();
   void AddGroupBreak();

@@ -202,6 +202,27 @@ void BM_EditorUndo10kLinePaste(benchmark::State& state) {
 }
 BENCHMARK(BM_EditorUndo10kLinePaste)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The length of a column block 100,000 columns wide over 100 lines of SQL, nearly all of it past the
+// lines' ends: ten million characters that a copy without trimming pads with blanks.
+void BM_EditorSelLengthWideColumnBlock(benchmark::State& state) {
+  PaintBench& b = Bench();
+  const TCodeEditorOptions options = b.edit->Options();
+  const int scrollWidth = b.edit->MaxScrollWidth();
+  b.edit->SetOptions(options - eoTrimTrailingSpaces);
+  b.edit->SetMaxScrollWidth(100000);
+  b.edit->SetText(JoinLines(MakeSqlCorpus(100)));
+  b.edit->SetSelectionMode(smColumn);
+  const TBufferCoord end{100001, 100};
+  b.edit->SetCaretAndSelection(end, {1, 1}, end);
+  int length = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(length = b.edit->SelLength());
+  state.counters["length"] = length;
+  b.edit->SetSelectionMode(smNormal);
+  b.edit->SetMaxScrollWidth(scrollWidth);
+  b.edit->SetOptions(options);
+}
+BENCHMARK(BM_EditorSelLengthWideColumnBlock)->Unit(benchmark::kMicrosecond);
+
 // One typed character and the paint it causes at column 1,000 and 5,000 of a line of 6,000
 // characters, in an editor whose scroll width follows its longest line (as the statement viewers').
 void BM_EditorTypeAtColumn(benchmark::State& state) {

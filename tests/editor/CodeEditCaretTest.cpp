@@ -589,3 +589,62 @@ TEST_F(CodeEditInput, AFocusControlThatGoesIsForgotten) {
   Pump();
   EXPECT_TRUE(edit->Focused());
 }
+
+namespace {
+
+// A selection whose length is counted: the text, the mode, the two ends, and whether trailing
+// blanks are trimmed (which stops a column block from padding its short pieces).
+struct SelLengthCase {
+  const char* name;
+  const char* text;
+  TCodeSelectionMode mode;
+  TBufferCoord begin;
+  TBufferCoord end;
+  bool trimTrailing;
+};
+
+constexpr const char* kMixedText =
+    "select\ts.sid, 'Привет' from dual\n"
+    "\t\tКлюч 😀 =  1   \n"
+    "\n"
+    "x\n"
+    "end;";
+
+const SelLengthCase kSelLengths[] = {
+    {"NormalInsideOneLine", kMixedText, smNormal, {3, 1}, {20, 1}, false},
+    {"NormalAcrossLinesWithTabsAndCyrillic", kMixedText, smNormal, {8, 1}, {6, 2}, false},
+    {"NormalEndingOnAnEmptyLine", kMixedText, smNormal, {4, 2}, {1, 3}, false},
+    {"NormalWholeText", kMixedText, smNormal, {1, 1}, {5, 5}, false},
+    {"NormalWithTrimmedBlanksIsUntouched", kMixedText, smNormal, {1, 2}, {2, 4}, true},
+    {"LineInTheMiddle", kMixedText, smLine, {3, 2}, {1, 4}, false},
+    {"LineToTheLastLine", kMixedText, smLine, {5, 3}, {2, 5}, false},
+    {"LineFromAnEmptyLine", kMixedText, smLine, {1, 3}, {1, 4}, false},
+    {"ColumnInsideTheLines", kMixedText, smColumn, {2, 1}, {9, 2}, false},
+    {"ColumnPastTheEndsIsPadded", kMixedText, smColumn, {4, 1}, {40, 5}, false},
+    {"ColumnPastTheEndsTrimmedIsNotPadded", kMixedText, smColumn, {4, 1}, {40, 5}, true},
+    {"ColumnEntirelyPastTheEnds", kMixedText, smColumn, {50, 2}, {70, 4}, false},
+    {"ColumnFarRightOfShortLines", "a\nbb\nccc", smColumn, {2, 1}, {3000, 3}, false},
+    {"ColumnWithFourByteCharacters", "😀😀😀😀\nа😀б😀в\n\t😀", smColumn, {2, 1}, {4, 3}, false},
+    {"NothingSelected", kMixedText, smNormal, {3, 2}, {3, 2}, false},
+};
+
+class SelLengths : public CodeEditTest, public ::testing::WithParamInterface<SelLengthCase> {};
+
+// The length of the selection is the number of characters of the text SelText builds, line ends
+// (CR LF) included, whatever the mode.
+TEST_P(SelLengths, CountTheCharactersOfTheSelectedText) {
+  const SelLengthCase& c = GetParam();
+  edit->SetText(c.text);
+  edit->SetOptions(c.trimTrailing ? edit->Options() + eoTrimTrailingSpaces
+                                  : edit->Options() - eoTrimTrailingSpaces);
+  edit->SetSelectionMode(c.mode);
+  edit->SetCaretAndSelection(c.end, c.begin, c.end);
+  const std::string text = edit->SelText();
+  EXPECT_EQ(edit->SelLength(), Utf8Length(text)) << "selected text: \"" << text << "\"";
+  EXPECT_EQ(text.empty(), std::string(c.name) == "NothingSelected");
+}
+
+INSTANTIATE_TEST_SUITE_P(Editor, SelLengths, ::testing::ValuesIn(kSelLengths),
+                         [](const ::testing::TestParamInfo<SelLengthCase>& info) { return info.param.name; });
+
+}  // namespace

@@ -823,6 +823,45 @@ TEST_F(CodeEditEdit, APasteShowsOrHidesTheScrollBarsAtOnce) {
   EXPECT_TRUE(vertical());
 }
 
+// With word wrap, a typed character repaints the rows of its line only, as long as the line keeps
+// its number of rows; a line that gains a row repaints everything below it too, which moved down.
+TEST_F(CodeEditEdit, TypingUnderWordWrapRepaintsTheLineAndBelowOnlyWhenItsRowsChangeInNumber) {
+  highlighter = SessionHighlighter();
+  CustomSetup(edit, highlighter.get());
+  edit->SetWordWrap(true);
+  ShowAndFocus();
+  const int width = edit->CharsInWindow(), lh = edit->LineHeight();
+  ASSERT_GT(width, 20);
+  // line 2 wraps into three rows, the last of them short; line 3 fills exactly one row
+  std::string wrapped;
+  while (static_cast<int>(wrapped.size()) < width * 2 + width / 2) wrapped += "s.sid, ";
+  std::string text = "select\n" + wrapped + "\n" + std::string(static_cast<size_t>(width), 'q');
+  for (int i = 0; i < 40; ++i) text += "\nfrom dual";
+  edit->SetText(text);
+  ASSERT_EQ(edit->LineToRow(3) - edit->LineToRow(2), 3);
+  ASSERT_EQ(edit->LineToRow(4) - edit->LineToRow(3), 1);
+  auto typeAtEndOf = [&](int line) {
+    edit->SetCaretXY({static_cast<int>(edit->Lines()->Strings(line - 1).size()) + 1, line});
+    talvik::gui::UpdateAllWindows(form->Handle());
+    RECT update;
+    EXPECT_FALSE(GetUpdateRect(edit->Handle(), &update, false));
+    edit->Perform(WM_KEYDOWN, 'X', 0);
+    edit->Perform(WM_CHAR, 'x', 0);
+    GetUpdateRect(edit->Handle(), &update, false);
+    return update;
+  };
+  const int rowsBefore = edit->DisplayLineCount();
+  RECT same = typeAtEndOf(2);
+  EXPECT_EQ(edit->DisplayLineCount(), rowsBefore);
+  EXPECT_EQ(same.Top, (edit->LineToRow(2) - 1) * lh);
+  EXPECT_EQ(same.Bottom, (edit->LineToRow(3) - 1) * lh);
+  // the next character makes line 3 two rows long: the rows below move and are repainted
+  RECT grown = typeAtEndOf(3);
+  EXPECT_EQ(edit->DisplayLineCount(), rowsBefore + 1);
+  EXPECT_EQ(grown.Top, (edit->LineToRow(3) - 1) * lh);
+  EXPECT_GE(grown.Bottom, edit->LinesInWindow() * lh);
+}
+
 TEST_F(CodeEditEdit, RedoOfALineBreakRunsTheCommandWhereHandlersSeeIt) {
   edit->SetText("  ab");
   ShowAndFocus();

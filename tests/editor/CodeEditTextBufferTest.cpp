@@ -363,4 +363,29 @@ TEST(CodeEditMiscProcs, ColumnArithmetic) {
             (std::u32string{0xFFFD, U'a', 0xFFFD, 0xFFFD}));
 }
 
+// The text an undo item keeps: lines joined by CR LF, a CR, LF or NUL inside a line preceded by a
+// NUL, everything else as UTF-8; split again it gives the same lines.
+TEST(CodeEditMiscProcs, UndoTextKeepsLineEndsInsideLinesApart) {
+  using namespace std::string_literals;
+  const struct {
+    std::vector<std::u32string> lines;
+    std::string text;
+  } cases[] = {
+      {{U""}, ""s},
+      {{U"select 1", U"", U"from dual"}, "select 1\r\n\r\nfrom dual"s},
+      {{U"a\rb\nc\r\nd"}, "a\0\rb\0\nc\0\r\0\nd"s},
+      {{U"nul\0inside"s, U"\0"s}, "nul\0\0inside\r\n\0\0"s},
+      {{U"Привет 😀\t", U"x\r"}, "Привет 😀\t\r\nx\0\r"s},
+      {{U"", U""}, "\r\n"s},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JoinUndoLines(c.lines), c.text);
+    EXPECT_EQ(SplitUndoLines(c.text), c.lines);
+  }
+  // a text not made by the join: bare CR and LF end lines, a NUL at the very end stays, and
+  // malformed UTF-8 reads as replacement characters
+  EXPECT_EQ(SplitUndoLines("a\rb\nc\0"s), (std::vector<std::u32string>{U"a", U"b", U"c\0"s}));
+  EXPECT_EQ(SplitUndoLines("\xFF\0\xC3\n"s), (std::vector<std::u32string>{U"\uFFFD\uFFFD", U""}));
+}
+
 }  // namespace
