@@ -41,4 +41,10 @@ bool End(pid_t& pid, const std::string& what, int signal = SIGTERM,
 // programs it starts too. Its standard streams are the test's. Its pid; 0 when it does not start.
 pid_t StartShell(const std::string& command);
 
+// Runs Command under /bin/sh in a process group of its own and waits at most Patience for it: its exit
+// code, with what it wrote to its standard output in Output when asked for. A command still running
+// then is killed with what it started, and the test fails naming it: -1.
+int RunShell(const std::string& command, std::string* output = nullptr,
+             std::chrono::milliseconds patience = kEndPatience);
+
 }  // namespace childwait

@@ -9,7 +9,7 @@ namespace {
 using e2e::Output;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using x11test::Shell;
+using e2e::Shell;
 
 // Where things stand in the main window (relative to its top left corner).
 constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window's close button

@@ -40,7 +40,11 @@ extern char** environ;
 
 namespace e2e {
 
-using x11test::Shell;
+// A shell command (xdotool, xwininfo, xprop) run to its end, bounded: one that hangs is killed and
+// fails the test. Whether it succeeded.
+inline bool Shell(const std::string& command) {
+  return childwait::RunShell(command + " >/dev/null 2>&1") == 0;
+}
 
 inline constexpr int kTimeoutMs = 15000;
 // The selections (of the screen, whose number follows) of the window manager and the notification area.
@@ -51,11 +55,7 @@ inline constexpr COLORREF kOddRow = RGB(0xBD, 0xBE, 0xC6), kEvenRow = RGB(0xD6, 
 
 inline std::string Output(const std::string& command) {
   std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
+  childwait::RunShell(command, &out);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }

@@ -2,6 +2,7 @@
 // will not end holds up neither the test nor the ones after it.
 #include <gtest/gtest-spi.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "E2EHarness.h"
@@ -65,4 +66,19 @@ TEST_F(Harness, AWorkloadThatDoesNotStopIsKilledAndFailsTheTest) {
   EXPECT_EQ(waitpid(started, nullptr, WNOHANG), -1);
 }
 
+// The shell commands the tests ask the X server through: their output comes back whole, and one that
+// hangs is killed with what it started once the patience is over, failing the test.
+TEST_F(Harness, AShellCommandThatHangsIsKilledAndFailsTheTest) {
+  std::string out;
+  EXPECT_EQ(childwait::RunShell("seq 1 20000; exit 3", &out), 3);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 20000);
+  EXPECT_TRUE(out.ends_with("19999\n20000\n"));
+
+  const auto start = std::chrono::steady_clock::now();
+  int code = 0;
+  EXPECT_NONFATAL_FAILURE(code = childwait::RunShell("echo partial; sleep 60", &out, 300ms),
+                          "the command 'echo partial; sleep 60' did not end within 300 ms");
+  EXPECT_EQ(code, -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
 }  // namespace

@@ -6,7 +6,7 @@
 using e2e::Output;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using x11test::Shell;
+using e2e::Shell;
 using E2E = e2e::ProgramTest;
 
 TEST_F(E2E, FirstLogonPrefilledAWrongPasswordThenTheRightOne) {

@@ -14,7 +14,7 @@ using e2e::Output;
 using e2e::SystemQuery;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using x11test::Shell;
+using e2e::Shell;
 
 using e2e::kEvenRow;
 using e2e::kOddRow;
