@@ -4,6 +4,11 @@
 // crash nor report a sanitizer error; when it ends (its own "Выход", its main window closed) it ends
 // with code 0 and is started again.
 //
+// A step counts only when the program took it: it read the keys or clicks (it notes their time on
+// the window that took them), or it answered the move, resize or close the window manager passed on.
+// At least half the steps must count, so that input lost on its way (to another program's window, or
+// to a program that reads none) fails the walk, not only a walk that finds no window of the program's.
+//
 // The walk is reproducible from its seed (the same seed gives the same choices) and its step log
 // (random-input/seed-<seed>.log under the build tree, one line a step). Knobs from the environment:
 //   TALVIK_RANDOM_SEED      the seed (default 1)
@@ -16,6 +21,7 @@
 #include <random>
 
 #include "E2EHarness.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -44,6 +50,10 @@ constexpr int kEndRounds = 8;
 // the program has not for kSilent.
 constexpr auto kLookEvery = std::chrono::seconds(2);
 constexpr auto kSilent = std::chrono::seconds(30);
+// The steps of the walks that look whether the program takes input at all.
+constexpr int kShortWalk = 6;
+// How long the program is given to take a step's input.
+constexpr int kTakeWithinMs = 1000;
 
 // The current folder and HOME as they are when made, put back when it goes.
 struct CwdAndHome {
@@ -79,7 +89,7 @@ class RandomInput : public e2e::DesktopProgramTest {
     random_.seed(seed_);
     const std::string dir = x11test::ScreenshotDir() + "/../random-input";
     std::filesystem::create_directories(dir);
-    logPath_ = dir + "/seed-" + std::to_string(seed_) + ".log";
+    logPath_ = dir + "/" + logName_ + std::to_string(seed_) + ".log";
     log_.open(logPath_, std::ios::trunc);
     // whatever the program writes through its file dialogs stays in the test's own folder (put back
     // before the folder goes)
@@ -115,9 +125,11 @@ class RandomInput : public e2e::DesktopProgramTest {
     log_ << steps_.back() << '\n';
     log_.flush();
   }
-  // Runs an xdotool (or other) command as a step, logged; whether it went through.
+  // Runs an xdotool (or other) command as a step, logged; whether it went through. What the program
+  // takes from then on counts for the step.
   bool Do(const std::string& What, const std::string& Command) {
     Log(What + "  [" + Command + "]");
+    uptake_.Mark();
     return Sh(Command);
   }
 
@@ -254,28 +266,39 @@ class RandomInput : public e2e::DesktopProgramTest {
     }
   }
 
-  // One step of input on one of the program's windows; false when no window could take it or the
-  // input did not go through.
-  bool Step() {
+  // What a step gave the program, and the window it chose.
+  enum class Gave {
+    kNothing,  // no window could take it, or the input did not go through
+    kInput,    // keys, clicks, wheel turns or a drag on its windows
+    kRequest,  // a move, resize or close that the window manager passes on
+  };
+  struct Given {
+    Gave what = Gave::kNothing;
+    std::string window;
+  };
+  // One step of input on one of the program's windows.
+  Given Step() {
     // (the application's own hidden window, among them, takes none)
     std::vector<std::string> windows;
     for (const std::string& w : Windows()) {
       const Place p = PlaceOf(w);
       if (p.w >= kLeast && p.h >= kLeast) windows.push_back(w);
     }
-    if (windows.empty()) return false;
+    if (windows.empty()) return {};
     const std::string window = PickOf(windows);
     const std::string name = NameOf(window);
     // the toolkit's file dialog is not the program's: it is only closed
     if (name == "Save As" || name == "Open")
-      return Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape");
+      return Input(Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape"),
+                   window);
     // a logon dialog most often gets the password, so that the walk goes on logged on
     if (name == "Oracle Logon" && Pick(4) != 0) {
-      return Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager") &&
-             Sh("xdotool windowfocus --sync " + window + " key Return");
+      return Input(Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager") &&
+                       Sh("xdotool windowfocus --sync " + window + " key Return"),
+                   window);
     }
     const Place p = PlaceOf(window);
-    if (p.w < kLeast || p.h < kLeast) return false;  // it went meanwhile
+    if (p.w < kLeast || p.h < kLeast) return {};  // it went meanwhile
     const std::string at = std::to_string(p.x + Pick(p.w)) + " " + std::to_string(p.y + Pick(p.h));
     const std::string on = " on '" + name + "' " + window;
     static const std::vector<std::string> kKeys = {
@@ -285,6 +308,8 @@ class RandomInput : public e2e::DesktopProgramTest {
         "ctrl+Home", "ctrl+End", "alt+f", "alt+s",     "BackSpace", "Insert"};
     const int what = Pick(100);
     bool gave = false;  // (a resize, move or close drawn for a window the manager leaves alone gives none)
+    // (from here on the window manager's requests)
+    constexpr int kRequests = 89;
     if (what < 34) {
       gave = Do("click" + on, "xdotool mousemove " + at + " click 1");
     } else if (what < 40) {
@@ -300,7 +325,7 @@ class RandomInput : public e2e::DesktopProgramTest {
     } else if (what < 84) {
       const std::string key = PickOf(kKeys);
       gave = Do("key " + key + on, "xdotool key --delay 20 " + key);
-    } else if (what < 89) {
+    } else if (what < kRequests) {
       // (quoted for the shell)
       static const std::vector<std::string> kTexts = {"abc", "SCOTT", "1", "%", "\"'\"", "'x y'", "Ж", "0.5"};
       gave = Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
@@ -313,8 +338,90 @@ class RandomInput : public e2e::DesktopProgramTest {
     } else if (Managed(window)) {
       gave = Do("close" + on, "wmctrl -i -c " + window);
     }
-    return gave;
+    if (!gave) return {};
+    return {what >= kRequests ? Gave::kRequest : Gave::kInput, window};
   }
+  static Given Input(bool Went, const std::string& Window) {
+    return Went ? Given{Gave::kInput, Window} : Given{};
+  }
+
+  // Whether the program took what the step gave it, waited on for a while (a busy program takes it
+  // late). Keys and clicks: it read them. A request the window manager passes on: the program closed
+  // the window it named, or it repaints a window of its when asked after the request, having read its
+  // events in order, the request's among them. (The toolkit answers a ping only to the window
+  // manager.) A step that ended the program was taken too.
+  bool Taken(const Given& What) {
+    if (pid_ <= 0 || What.what == Gave::kNothing) return false;
+    if (What.what == Gave::kInput)
+      return WaitFor([this] { return uptake_.TookInput(pid_) || Gone(); }, kTakeWithinMs);
+    using Spot = e2e::Repaints::Spot;
+    bool marked = false;
+    return WaitFor(
+        [&] {
+          if (Gone()) return true;
+          const std::vector<std::string> shown = Windows();
+          if (std::find(shown.begin(), shown.end(), What.window) == shown.end()) return true;
+          if (marked) {
+            const Spot spot = requestRepaints_.Look();
+            if (spot == Spot::kRepainted) return true;
+            marked = spot == Spot::kMarked;
+          }
+          // a mark is put on the program's other windows first: the request may close its own
+          for (auto w = shown.rbegin(); !marked && w != shown.rend(); ++w)
+            if (*w != What.window) marked = requestRepaints_.Ask(std::stoul(*w));
+          if (!marked) marked = requestRepaints_.Ask(std::stoul(What.window));
+          return false;
+        },
+        kTakeWithinMs);
+  }
+
+  // What a walk did: its steps, and how many of them the program took.
+  struct Tally {
+    int steps = 0;
+    int taken = 0;
+  };
+  // Takes Steps steps of the walk, or with Seconds as many as that time holds, the program started
+  // again whenever it ends.
+  Tally Walk(int Steps, int Seconds = 0) {
+    const auto started = std::chrono::steady_clock::now();
+    Tally tally;
+    int idle = 0;  // steps in a row that found no window to give input to
+    auto more = [&] {
+      if (Seconds > 0) return std::chrono::steady_clock::now() - started < std::chrono::seconds(Seconds);
+      return tally.steps < Steps;
+    };
+    for (; more() && !HasFailure(); ++step_, ++tally.steps) {
+      if (step_ % 25 == 24) ChangeWorkload();
+      const Given given = Step();
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      const bool taken = Taken(given);
+      if (!taken && given.what != Gave::kNothing) Log("the program did not take it");
+      tally.taken += taken ? 1 : 0;
+      idle = given.what != Gave::kNothing ? 0 : idle + 1;
+      if (idle > 0 && idle % kIdleSteps == 0) Restore();
+      if (Ended()) {
+        if (HasFailure()) break;
+        StartProgram();
+        if (HasFatalFailure()) break;
+      } else if (pid_ > 0) {
+        lastKb_ = ResidentKb();
+        ExpectAnswers();
+      }
+    }
+    return tally;
+  }
+  // The program's state as the system tells it ('R' running, 'T' stopped, 'Z' ended, not yet waited
+  // for, ...).
+  char State() const {
+    std::ifstream f("/proc/" + std::to_string(pid_) + "/stat");
+    std::string line;
+    std::getline(f, line);
+    // "pid (name) state ...": the state follows the name's closing parenthesis
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+  }
+  bool Stopped() const { return State() == 'T'; }
+  bool Gone() const { return State() == 'Z'; }
 
   // Every box and dialog answered with Escape, then the main window given back and closed: the
   // program must end.
@@ -340,6 +447,8 @@ class RandomInput : public e2e::DesktopProgramTest {
     EXPECT_EQ(pid_, 0) << "the program did not end" << Said();
   }
 
+  // the step log's name, before the seed
+  std::string logName_ = "seed-";
   unsigned seed_ = 1;
   std::mt19937 random_;
   std::string logPath_;
@@ -347,10 +456,14 @@ class RandomInput : public e2e::DesktopProgramTest {
   std::vector<std::string> steps_;
   int step_ = 0;
   e2e::Repaints repaints_;
+  e2e::Uptake uptake_;
+  // (a connection of its own: the watch on the program's answers keeps its mark meanwhile)
+  e2e::Repaints requestRepaints_;
   // since when the program has been asked for a repaint without painting one
   std::optional<std::chrono::steady_clock::time_point> silentSince_;
   std::chrono::steady_clock::time_point lastLook_;
   int starts_ = 0;
+  long lastKb_ = 0;  // the program's resident memory at the last step
   // the current folder and HOME as they were before SetUp went to the test's folder (none when it
   // skipped or failed before)
   std::optional<CwdAndHome> restoreCwd_;
@@ -367,39 +480,47 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
   Prefill("SYSTEM", "SIM");
   StartProgram();
   const long firstKb = ResidentKb();
-  long lastKb = firstKb;
   const auto started = std::chrono::steady_clock::now();
-  int idle = 0;    // steps in a row that found no window to give input to
-  int inputs = 0;  // steps that gave input to a window
-  auto more = [&] {
-    if (seconds > 0) return std::chrono::steady_clock::now() - started < std::chrono::seconds(seconds);
-    return step_ < steps;
-  };
-  for (; more() && !HasFailure(); ++step_) {
-    if (step_ % 25 == 24) ChangeWorkload();
-    const bool gave = Step();
-    inputs += gave ? 1 : 0;
-    idle = gave ? 0 : idle + 1;
-    if (idle > 0 && idle % kIdleSteps == 0) Restore();
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    if (Ended()) {
-      if (HasFailure()) break;
-      StartProgram();
-      if (HasFatalFailure()) break;
-    } else if (pid_ > 0) {
-      lastKb = ResidentKb();
-      ExpectAnswers();
-    }
-  }
+  const Tally walked = Walk(steps, seconds);
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / 60.0;
   std::printf(
-      "random-input: seed %u, %d steps (%d with input) in %.1f minutes, %d starts, resident %ld kB at the "
-      "first start, %ld kB at the last step\n",
-      seed_, step_, inputs, minutes, starts_, firstKb, lastKb);
+      "random-input: seed %u, %d steps (%d taken by the program) in %.1f minutes, %d starts, resident %ld kB "
+      "at the first start, %ld kB at the last step\n",
+      seed_, walked.steps, walked.taken, minutes, starts_, firstKb, lastKb_);
   Log("end: " + std::to_string(step_) + " steps");
-  // a walk whose input found no window of the program's tells nothing
-  EXPECT_GE(inputs * 2, step_) << "only " << inputs << " of " << step_ << " steps gave the program input";
+  // a walk whose input the program did not take tells nothing
+  EXPECT_GE(walked.taken * 2, walked.steps)
+      << "the program took only " << walked.taken << " of " << walked.steps << " steps";
+  if (!HasFailure()) EndProgram();
+}
+
+// The walk counts only the steps the program took: the program stopped takes none of them, however
+// well the input goes to its windows, and once it runs again it takes them. (A short walk of its own,
+// with a step log of its own: stopped-seed-<seed>.log.)
+class RandomInputStopped : public RandomInput {
+ protected:
+  RandomInputStopped() { logName_ = "stopped-seed-"; }
+};
+
+TEST_F(RandomInputStopped, TheProgramStoppedTakesNoneOfTheSteps) {
+  e2e::CreateInstance();
+  Prefill("SYSTEM", "SIM");
+  StartProgram();
+  ASSERT_EQ(kill(pid_, SIGSTOP), 0);
+  {
+    TScopeExit resume([this] {
+      if (pid_ > 0) kill(pid_, SIGCONT);
+    });
+    ASSERT_TRUE(WaitFor([this] { return Stopped(); })) << "the program did not stop";
+    const Tally stopped = Walk(kShortWalk);
+    EXPECT_EQ(stopped.steps, kShortWalk);
+    EXPECT_EQ(stopped.taken, 0) << "the program stopped took " << stopped.taken << " of " << stopped.steps
+                                << " steps";
+  }
+  if (HasFailure()) return;
+  const Tally resumed = Walk(kShortWalk);
+  EXPECT_GT(resumed.taken, 0) << "the program running again took none of " << resumed.steps << " steps";
   if (!HasFailure()) EndProgram();
 }
 

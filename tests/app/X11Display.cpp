@@ -2,10 +2,13 @@
 // the program's headers.
 #include "X11Display.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/rtl/ScopeExit.h"
 
@@ -148,6 +151,112 @@ Repaints::Spot Repaints::Look() {
   const std::optional<bool> shows = connection_->MarkShows();
   if (!shows || connection_->Covered()) return Spot::kCovered;
   return *shows ? Spot::kMarked : Spot::kRepainted;
+}
+
+// How deep under the root window the program's windows are looked for: the window manager's frame
+// holds a managed window, and a notification area's panel an icon embedded in it.
+constexpr int kTreeDepth = 8;
+
+struct Uptake::Connection {
+  Display* display = XOpenDisplay(nullptr);
+  // a window of the connection's own whose property, changed, tells the server time
+  ::Window clock = 0;
+  Atom clockProperty = 0, pid = 0, userTime = 0, userTimeWindow = 0;
+  unsigned long mark = 0;  // the server time marked last
+
+  Connection() {
+    if (!display) return;
+    clock = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, CopyFromParent, InputOnly,
+                          CopyFromParent, 0, nullptr);
+    XSelectInput(display, clock, PropertyChangeMask);
+    clockProperty = XInternAtom(display, "TALVIK_E2E_CLOCK", False);
+    pid = XInternAtom(display, "_NET_WM_PID", False);
+    userTime = XInternAtom(display, "_NET_WM_USER_TIME", False);
+    userTimeWindow = XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False);
+  }
+
+  // A 32-bit property of a window (nothing when the window has none, or is gone).
+  std::optional<std::uint32_t> Property(::Window Window, Atom Name, Atom Type) const {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, Window, Name, 0, 1, False, Type, &type, &format, &count, &after, &data) !=
+        Success)
+      return std::nullopt;
+    TScopeExit free([data] {
+      if (data) XFree(data);
+    });
+    if (type != Type || format != 32 || count < 1) return std::nullopt;
+    // (Xlib hands 32-bit items over as longs)
+    return static_cast<std::uint32_t>(*reinterpret_cast<unsigned long*>(data));
+  }
+  // The windows of the process Pid under Parent, Depth levels down at most.
+  void WindowsOf(::Window Parent, int Pid, int Depth, std::vector<::Window>& Found) const {
+    ::Window rootOfTree = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (Depth <= 0 || !XQueryTree(display, Parent, &rootOfTree, &parent, &children, &count)) return;
+    TScopeExit free([children] {
+      if (children) XFree(children);
+    });
+    for (unsigned i = 0; i < count; ++i) {
+      if (Property(children[i], pid, XA_CARDINAL) == static_cast<std::uint32_t>(Pid))
+        Found.push_back(children[i]);
+      else
+        WindowsOf(children[i], Pid, Depth - 1, Found);
+    }
+  }
+  std::vector<::Window> WindowsOf(int Pid) const {
+    std::vector<::Window> found;
+    WindowsOf(DefaultRootWindow(display), Pid, kTreeDepth, found);
+    return found;
+  }
+};
+
+namespace {
+
+// Whether the server time Later comes after Earlier (the time runs round every 49 days).
+bool After(std::uint32_t Later, std::uint32_t Earlier) {
+  return static_cast<std::int32_t>(Later - Earlier) > 0;
+}
+
+}  // namespace
+
+Uptake::Uptake() : connection_(std::make_unique<Connection>()) {}
+
+Uptake::~Uptake() {
+  if (connection_->display) XCloseDisplay(connection_->display);
+}
+
+void Uptake::Mark() {
+  Display* display = connection_->display;
+  if (!display) return;
+  const unsigned char none = 0;
+  XChangeProperty(display, connection_->clock, connection_->clockProperty, XA_INTEGER, 32, PropModeAppend,
+                  &none, 0);
+  XEvent event;
+  XWindowEvent(display, connection_->clock, PropertyChangeMask, &event);
+  connection_->mark = event.xproperty.time;
+}
+
+bool Uptake::TookInput(int Pid) {
+  Display* display = connection_->display;
+  if (!display) return false;
+  const auto handler = XSetErrorHandler(IgnoreError);
+  TScopeExit restore([display, handler] {
+    XSync(display, False);
+    XSetErrorHandler(handler);
+  });
+  const Connection& c = *connection_;
+  for (const ::Window window : c.WindowsOf(Pid)) {
+    std::vector<::Window> holders = {window};
+    if (const auto own = c.Property(window, c.userTimeWindow, XA_WINDOW)) holders.push_back(*own);
+    for (const ::Window holder : holders)
+      if (const auto time = c.Property(holder, c.userTime, XA_CARDINAL);
+          time && After(*time, static_cast<std::uint32_t>(c.mark)))
+        return true;
+  }
+  return false;
 }
 
 }  // namespace e2e
