@@ -552,6 +552,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
                  const struct TSelectionPaint& sel);
   // text helpers
   const std::u32string& Line32(int line) const;  // line counted from 1; empty outside
+  bool LineWithoutTabs(int line) const;          // line counted from 1
   int LineLength(int line) const { return static_cast<int>(Line32(line).size()); }
   int MaxCaretChar(int line) const;
   TBufferCoord ClampBlockPos(TBufferCoord value) const;

@@ -259,6 +259,12 @@ int TCodeEditStringList::ExpandedStringLength(int index) {
   return static_cast<int>(ExpandString(index).size());
 }
 
+bool TCodeEditStringList::HasTabs(int index) {
+  if (index < 0 || index >= GetCount()) return false;
+  if (!(list_[index].fFlags & (sfHasTabs | sfHasNoTabs))) ExpandedStringLength(index);
+  return !(list_[index].fFlags & sfHasNoTabs);
+}
+
 int TCodeEditStringList::LengthOfLongestLine() {
   if (indexOfLongestLine_ < 0) {
     int maxLen = -1;

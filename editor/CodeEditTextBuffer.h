@@ -63,6 +63,8 @@ class TCodeEditStringList : public TStrings {
   // The line with every tab expanded to tab cells (code 9) up to the next tab stop.
   std::u32string ExpandedStrings(int index);
   int ExpandedStringLength(int index);
+  // Whether the line holds a tab (known from then on until the line changes).
+  bool HasTabs(int index);
   int LengthOfLongestLine();
 
   int TabWidth() const { return tabWidth_; }
