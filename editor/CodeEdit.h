@@ -13,6 +13,7 @@
 #include "editor/CodeEditKbdHandler.h"
 #include "editor/CodeEditKeyCmds.h"
 #include "editor/CodeEditMiscClasses.h"
+#include "editor/CodeEditScanPoints.h"
 #include "editor/CodeEditTextBuffer.h"
 #include "editor/CodeEditTextDrawer.h"
 #include "editor/CodeEditTypes.h"
@@ -669,6 +670,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   bool wantReturns_ = true;
   bool wantTabs_ = false;
   std::unique_ptr<TCodeWordWrapPlugin> wordWrapPlugin_;
+  TCodeScanPoints scanPoints_;  // where the highlighter may start inside long lines
   std::unique_ptr<TCodeGlyph> wordWrapGlyph_;
   bool caretAtEndOfRow_ = false;
   std::unique_ptr<TCodeGutter> gutter_;
