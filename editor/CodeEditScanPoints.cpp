@@ -6,6 +6,12 @@
 #include "editor/CodeEditHighlighter.h"
 #include "editor/CodeEditTextBuffer.h"
 
+namespace {
+
+constexpr unsigned kTokensBetweenLooks = 8;
+
+}  // namespace
+
 TCodeScanPoints::TLine& TCodeScanPoints::LineOf(const TCodeCustomHighlighter* highlighter,
                                                 TCodeEditStringList* lines, int index) {
   const uint64_t version = lines->Version(index);
@@ -52,8 +58,7 @@ void TCodeScanPoints::Start(TCodeCustomHighlighter* highlighter, TCodeEditString
   highlighter->SetLineFrom(text, index, start.Pos, start.Range);
 }
 
-void TCodeScanPoints::Passed(int next, int32_t range) {
-  if (!current_ || next <= current_->ScannedTo) return;
+void TCodeScanPoints::Record(int next, int32_t range) {
   if (next - current_->Points.back().Pos >= kSpacing) current_->Points.push_back(TPoint{next, range});
   current_->ScannedTo = next;
 }
@@ -65,8 +70,10 @@ void TCodeScanPoints::ScanToEol(TCodeCustomHighlighter* highlighter, TCodeEditSt
     highlighter->NextToEol();
     return;
   }
-  while (!highlighter->GetEol()) {
-    Passed(highlighter->GetTokenPos() + highlighter->GetTokenLen(), highlighter->GetRange());
+  // a look at every few tokens is enough to keep the points about kSpacing apart
+  for (unsigned n = 1; !highlighter->GetEol(); ++n) {
+    if (n % kTokensBetweenLooks == 0)
+      Passed(highlighter->GetTokenPos() + highlighter->GetTokenLen(), highlighter->GetRange());
     highlighter->Next();
   }
   current_ = nullptr;

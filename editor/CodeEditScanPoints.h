@@ -26,7 +26,9 @@ class TCodeScanPoints {
   void Start(TCodeCustomHighlighter* highlighter, TCodeEditStringList* lines, int index,
              const std::u32string& text, int from);
   // The token just read ends at `next` (where the next one starts) with `range` after it.
-  void Passed(int next, int32_t range);
+  void Passed(int next, int32_t range) {
+    if (current_ && next > current_->ScannedTo) Record(next, range);
+  }
   // Scans the line `index` to its end (its range before it set on the highlighter), recording its
   // points; the highlighter's range is then the range after the line.
   void ScanToEol(TCodeCustomHighlighter* highlighter, TCodeEditStringList* lines, int index);
@@ -50,6 +52,7 @@ class TCodeScanPoints {
     uint64_t LastUse = 0;
   };
 
+  void Record(int next, int32_t range);
   TLine& LineOf(const TCodeCustomHighlighter* highlighter, TCodeEditStringList* lines, int index);
 
   std::vector<TLine> lines_;
