@@ -286,6 +286,7 @@ void TCustomCodeEdit::SetHighlighter(TCodeCustomHighlighter* value) {
 }
 
 void TCustomCodeEdit::HighlighterAttrChanged(TObject* sender) {
+  scanPoints_.Clear();
   RecalcCharExtent();
   if (dynamic_cast<TCodeCustomHighlighter*>(sender)) {
     lines_->BeginUpdate();
@@ -632,9 +633,7 @@ int TCustomCodeEdit::ScanFrom(int index) {
   else
     highlighter_->SetRange(lines_->Ranges(index - 1));
   for (;;) {
-    std::u32string expanded = lines_->ExpandedStrings(index);
-    highlighter_->SetLine(expanded, index);
-    highlighter_->NextToEol();
+    scanPoints_.ScanToEol(highlighter_, lines_, index);
     int32_t range = highlighter_->GetRange();
     if (lines_->Ranges(index) == range) break;
     lines_->SetRanges(index, range);
@@ -650,9 +649,7 @@ void TCustomCodeEdit::ScanRanges() {
   if (!highlighter_ || lines_->Count() == 0) return;
   highlighter_->ResetRange();
   for (int i = 0; i < lines_->Count(); ++i) {
-    std::u32string expanded = lines_->ExpandedStrings(i);
-    highlighter_->SetLine(expanded, i);
-    highlighter_->NextToEol();
+    scanPoints_.ScanToEol(highlighter_, lines_, i);
     lines_->SetRanges(i, highlighter_->GetRange());
   }
 }

@@ -13,6 +13,7 @@
 #include "editor/CodeEditKbdHandler.h"
 #include "editor/CodeEditKeyCmds.h"
 #include "editor/CodeEditMiscClasses.h"
+#include "editor/CodeEditScanPoints.h"
 #include "editor/CodeEditTextBuffer.h"
 #include "editor/CodeEditTextDrawer.h"
 #include "editor/CodeEditTypes.h"
@@ -552,6 +553,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
                  const struct TSelectionPaint& sel);
   // text helpers
   const std::u32string& Line32(int line) const;  // line counted from 1; empty outside
+  bool LineWithoutTabs(int line) const;          // line counted from 1
   int LineLength(int line) const { return static_cast<int>(Line32(line).size()); }
   int MaxCaretChar(int line) const;
   TBufferCoord ClampBlockPos(TBufferCoord value) const;
@@ -672,6 +674,7 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   bool wantReturns_ = true;
   bool wantTabs_ = false;
   std::unique_ptr<TCodeWordWrapPlugin> wordWrapPlugin_;
+  TCodeScanPoints scanPoints_;  // where the highlighter may start inside long lines
   std::unique_ptr<TCodeGlyph> wordWrapGlyph_;
   bool caretAtEndOfRow_ = false;
   std::unique_ptr<TCodeGutter> gutter_;

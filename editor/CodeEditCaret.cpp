@@ -38,17 +38,24 @@ int TCustomCodeEdit::DisplayLineCount() const {
 
 int TCustomCodeEdit::RowToLine(int row) const {
   if (!wordWrapPlugin_) return row;
+  if (row >= 1) return wordWrapPlugin_->RowToLine(row);
   return DisplayToBufferPos({1, row}).Line;
 }
 
 int TCustomCodeEdit::LineToRow(int line) const {
   if (!wordWrapPlugin_) return line;
+  if (line >= 1) return wordWrapPlugin_->LineToRow(line);
   return BufferToDisplayPos({1, line}).Row;
+}
+
+bool TCustomCodeEdit::LineWithoutTabs(int line) const {
+  return !lines_->HasTabs(line - 1);
 }
 
 TDisplayCoord TCustomCodeEdit::BufferToDisplayPos(const TBufferCoord& p) const {
   TDisplayCoord r{p.Char, p.Line};
-  if (p.Line >= 1 && p.Line <= lines_->Count()) {
+  if (p.Line >= 1 && p.Line <= lines_->Count() && !(p.Char >= 1 && LineWithoutTabs(p.Line))) {
+    // without tabs a character's column is its index
     const std::u32string& s = Line32(p.Line);
     int64_t col = 0;
     int n = std::min(p.Char - 1, static_cast<int>(s.size()));
@@ -68,7 +75,7 @@ TDisplayCoord TCustomCodeEdit::BufferToDisplayPos(const TBufferCoord& p) const {
 TBufferCoord TCustomCodeEdit::DisplayToBufferPos(const TDisplayCoord& p) const {
   TBufferCoord r{p.Column, p.Row};
   if (wordWrapPlugin_) r = wordWrapPlugin_->DisplayToBufferPos(p);
-  if (r.Line >= 1 && r.Line <= lines_->Count()) {
+  if (r.Line >= 1 && r.Line <= lines_->Count() && !(r.Char >= 1 && LineWithoutTabs(r.Line))) {
     const std::u32string& s = Line32(r.Line);
     int target = r.Char;
     int col = 0, i = 0;

@@ -1,6 +1,7 @@
 #include "editor/CodeEditHighlighter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cstdint>
 
@@ -308,6 +309,13 @@ bool TCodeCustomHighlighter::SaveToRegistry(HKEY rootKey, const std::string& key
 void TCodeCustomHighlighter::SetLine(std::string_view utf8, int lineNumber) {
   ownLine_ = Utf8ToUtf32(utf8);
   SetLine(ownLine_, lineNumber);
+}
+
+void TCodeCustomHighlighter::SetLineFrom(const std::u32string& text, int lineNumber, [[maybe_unused]] int pos,
+                                         [[maybe_unused]] int32_t range) {
+  // only a highlighter that scans from inside a line is started there
+  assert(CanScanFrom() || (pos == 0 && range == GetRange()));
+  SetLine(text, lineNumber);
 }
 
 void TCodeCustomHighlighter::NextToEol() {

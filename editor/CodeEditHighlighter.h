@@ -109,6 +109,12 @@ class TCodeCustomHighlighter : public TComponent {
   virtual void SetLine(const std::u32string& text, int lineNumber) = 0;
   virtual void SetRange(int32_t) {}
   virtual void ResetRange() {}
+  // Scanning from inside a line. A highlighter whose tokens follow from nothing but the line's text
+  // and the range before each token answers true; SetLineFrom then starts the scan of `text` at
+  // `pos`, where an earlier scan of the same text began a token with `range` as its range (the
+  // range after the token before it). The others scan each line from its start.
+  virtual bool CanScanFrom() const { return false; }
+  virtual void SetLineFrom(const std::u32string& text, int lineNumber, int pos, int32_t range);
 
   // Convenience for UTF-8 text: the line is converted into the highlighter's own copy.
   void SetLine(std::string_view utf8, int lineNumber);

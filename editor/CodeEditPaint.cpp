@@ -226,7 +226,7 @@ void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRo
   while (row <= lastRow && row <= rowCount) {
     int line = RowToLine(row);
     int lineLastRow = wordWrapPlugin_ ? LineToRow(line + 1) - 1 : row;
-    if (line >= lines_->Count()) lineLastRow = row;
+    if (line > lines_->Count()) lineLastRow = row;
     PaintLine(line, row, std::min(lineLastRow, lastRow), firstCol, lastCol, clip, sel);
     row = std::min(lineLastRow, lastRow) + 1;
   }
@@ -248,11 +248,13 @@ void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRo
 void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCol, int lastCol,
                                 const TRect& clip, const TSelectionPaint& sel) {
   TCanvas* canvas = Canvas();
-  std::u32string text = line <= lines_->Count() ? lines_->ExpandedStrings(line - 1) : std::u32string();
   bool currentLine = line == caretY_;
   TColor lineFG = Font()->Color();
   TColor lineBG = (currentLine && activeLineColor_ != clNone) ? activeLineColor_ : ColorEditorBG();
   bool special = DoOnSpecialLineColors(line, lineFG, lineBG);
+  // the line's text stays as it is while the line is painted
+  std::u32string expanded;
+  const std::u32string& text = line <= lines_->Count() ? lines_->ExpandedLine(line - 1, expanded) : expanded;
   TColor selFG = special ? lineBG : selectedColor_->Foreground();
   TColor selBG = special ? lineFG : selectedColor_->Background();
   int64_t edgeX = textOffset_ + static_cast<int64_t>(rightEdge_) * charWidth_;
@@ -265,31 +267,37 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     TCodeHighlighterAttributes* Attr;
   };
   std::vector<TToken> tokens;
+  // the expanded column shown at display column 1 of the first painted row
+  const int firstRowStartCol =
+      wordWrapPlugin_ && line <= lines_->Count() ? wordWrapPlugin_->ColumnOfRow(firstRow) : 1;
   int lastPaintedExpanded = 0;  // one past the last expanded column any row of this line paints
-  {
-    // rows of this line map to expanded columns; find the widest column a painted row reaches
-    int rowStartCol = 1;
-    for (int row = LineToRow(line); row <= lastRow; ++row) {
-      int width = wordWrapPlugin_ ? wordWrapPlugin_->GetRowLength(row) : INT_MAX / 4;
-      if (row >= firstRow)
-        lastPaintedExpanded = static_cast<int>(std::min<int64_t>(
-            static_cast<int64_t>(rowStartCol) - 1 + (wordWrapPlugin_ ? width : lastCol), INT_MAX / 4));
+  if (wordWrapPlugin_) {
+    int rowStartCol = firstRowStartCol;
+    for (int row = firstRow; row <= lastRow; ++row) {
+      int width = wordWrapPlugin_->GetRowLength(row);
+      lastPaintedExpanded =
+          static_cast<int>(std::min<int64_t>(static_cast<int64_t>(rowStartCol) - 1 + width, INT_MAX / 4));
       rowStartCol += width;
-      if (!wordWrapPlugin_) break;
     }
+  } else {
+    lastPaintedExpanded = std::min(lastCol, INT_MAX / 4);
   }
   if (highlighter_ && line <= lines_->Count()) {
     if (line == 1)
       highlighter_->ResetRange();
     else
       highlighter_->SetRange(lines_->Ranges(line - 2));
-    highlighter_->SetLine(text, line - 1);
+    // a highlighter that starts inside a line needs the tokens of the painted rows only; the others
+    // scan a wrapped line from its start
     int firstPainted = wordWrapPlugin_ ? 0 : firstCol - 1;
+    if (highlighter_->CanScanFrom()) firstPainted = wordWrapPlugin_ ? firstRowStartCol - 1 : firstCol - 1;
+    scanPoints_.Start(highlighter_, lines_, line - 1, text, firstPainted);
     while (!highlighter_->GetEol()) {
       int pos = highlighter_->GetTokenPos();
       int len = highlighter_->GetTokenLen();
       if (pos >= lastPaintedExpanded) break;
       if (pos + len > firstPainted) tokens.push_back({pos, len, highlighter_->GetTokenAttribute()});
+      scanPoints_.Passed(pos + len, highlighter_->GetRange());
       highlighter_->Next();
     }
   } else {
@@ -301,13 +309,10 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     lastTokenComment = comment && tokens.back().Attr == comment;
   }
 
-  int rowStartCol = 1;  // the expanded column shown at display column 1 of the row
-  for (int row = LineToRow(line); row <= lastRow; ++row) {
+  int rowStartCol = firstRowStartCol;  // the expanded column shown at display column 1 of the row
+  size_t firstToken = 0;               // the first token that does not end before the row
+  for (int row = firstRow; row <= lastRow; ++row) {
     int rowLength = wordWrapPlugin_ ? wordWrapPlugin_->GetRowLength(row) : INT_MAX / 4;
-    if (row < firstRow) {
-      rowStartCol += rowLength;
-      continue;
-    }
     int top = (row - topLine_) * lineHeight_;
     int rowEndCol = rowStartCol + rowLength;  // exclusive, expanded
     bool lastRowOfLine = !wordWrapPlugin_ || row == LineToRow(line + 1) - 1 || line > lines_->Count();
@@ -428,7 +433,10 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
       haveRun = true;
     };
     int textEndCol = 1;  // display column one past the row's text
-    for (const TToken& tk : tokens) {
+    while (firstToken < tokens.size() && tokens[firstToken].Pos + tokens[firstToken].Len + 1 <= rowStartCol)
+      ++firstToken;
+    for (size_t t = firstToken; t < tokens.size(); ++t) {
+      const TToken& tk = tokens[t];
       int a = std::max(tk.Pos + 1, rowStartCol), b = std::min(tk.Pos + 1 + tk.Len, rowEndCol);
       if (a >= b) continue;
       int displayA = a - rowStartCol + 1;

@@ -1,6 +1,7 @@
 #include "editor/CodeEditTextBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "editor/CodeEditStrConst.h"
 #include "platform/rtl/Lifetime.h"
@@ -8,6 +9,12 @@
 namespace {
 
 const std::u32string kEmptyLine;
+
+// Line versions count up from 1 across every list of the process.
+uint64_t NextLineVersion() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
 
 }  // namespace
 
@@ -93,6 +100,7 @@ void TCodeEditStringList::InsertItem(int index, std::u32string s) {
   if (GetCount() == capacity_) Grow();
   TCodeEditStringRec rec;
   rec.fString = std::move(s);
+  rec.fVersion = NextLineVersion();
   list_.insert(list_.begin() + index, std::move(rec));
 }
 
@@ -123,6 +131,7 @@ void TCodeEditStringList::AddStrings(TStrings* strings) {
       else
         rec.fString = Utf8ToUtf32(strings->Strings(i));
       rec.fObject = strings->Objects(i);
+      rec.fVersion = NextLineVersion();
       list_.push_back(std::move(rec));
     }
     InvokeEvent(OnInserted, this, first, n);
@@ -176,6 +185,7 @@ void TCodeEditStringList::PutU32(int index, std::u32string s) {
     TCodeEditStringRec& rec = list_[index];
     rec.fFlags = static_cast<uint8_t>((rec.fFlags & ~(sfHasTabs | sfHasNoTabs)) | sfExpandedLengthUnknown);
     rec.fString = std::move(s);
+    rec.fVersion = NextLineVersion();
     InvokeEvent(OnPutted, this, index, 1);
   });
 }
@@ -257,6 +267,24 @@ int TCodeEditStringList::ExpandedStringLength(int index) {
     return r.fExpandedLength;
   }
   return static_cast<int>(ExpandString(index).size());
+}
+
+const std::u32string& TCodeEditStringList::ExpandedLine(int index, std::u32string& scratch) {
+  if (index < 0 || index >= GetCount()) return kEmptyLine;
+  if (!HasTabs(index)) return list_[index].fString;
+  scratch = ExpandString(index);
+  return scratch;
+}
+
+bool TCodeEditStringList::HasTabs(int index) {
+  if (index < 0 || index >= GetCount()) return false;
+  if (!(list_[index].fFlags & (sfHasTabs | sfHasNoTabs))) ExpandedStringLength(index);
+  return !(list_[index].fFlags & sfHasNoTabs);
+}
+
+uint64_t TCodeEditStringList::Version(int index) const {
+  if (index < 0 || index >= GetCount()) return 0;
+  return list_[index].fVersion;
 }
 
 int TCodeEditStringList::LengthOfLongestLine() {

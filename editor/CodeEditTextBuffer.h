@@ -26,6 +26,7 @@ struct TCodeEditStringRec {
   int32_t fRange = -1;
   int32_t fExpandedLength = -1;
   uint8_t fFlags = sfExpandedLengthUnknown;
+  uint64_t fVersion = 0;  // changes whenever fString does (see TCodeEditStringList::Version)
 };
 
 using TStringListChangeEvent = std::function<void(TObject* sender, int index, int count)>;
@@ -63,6 +64,14 @@ class TCodeEditStringList : public TStrings {
   // The line with every tab expanded to tab cells (code 9) up to the next tab stop.
   std::u32string ExpandedStrings(int index);
   int ExpandedStringLength(int index);
+  // The expanded line without a copy when it has no tabs; otherwise it is expanded into `scratch`.
+  // The reference lives until the line or the list changes.
+  const std::u32string& ExpandedLine(int index, std::u32string& scratch);
+  // Whether the line holds a tab (known from then on until the line changes).
+  bool HasTabs(int index);
+  // A number that no other text of any line of any list had before: it changes with every change of
+  // the line's text, so that what is computed from a line can be kept under it.
+  uint64_t Version(int index) const;
   int LengthOfLongestLine();
 
   int TabWidth() const { return tabWidth_; }

@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int kMaxRow = 255;
+// A line of more rows keeps the columns its rows start at.
+constexpr int kManyRows = 32;
 
 void Reserve(std::vector<int32_t>& v, size_t n) {
   if (n > v.capacity()) v.reserve((n + 255) / 256 * 256);
@@ -38,6 +40,7 @@ void TCodeWordWrapPlugin::DisplayChanged() {
 }
 
 void TCodeWordWrapPlugin::Clear() {
+  ++rowsVersion_;
   lineOffsets_.clear();
   rowLengths_.clear();
   lineOffsets_.shrink_to_fit();
@@ -77,6 +80,7 @@ void TCodeWordWrapPlugin::WrapLine(int index, std::vector<uint8_t>& rows) const 
 }
 
 void TCodeWordWrapPlugin::WrapLines() {
+  ++rowsVersion_;
   TCodeEditStringList* lines = editor_->Lines();
   const int n = lines ? lines->Count() : 0;
   if (n == 0 || maxRowLength_ == 0) {
@@ -98,6 +102,7 @@ void TCodeWordWrapPlugin::WrapLines() {
 }
 
 int TCodeWordWrapPlugin::ReWrapLine(int index) {
+  ++rowsVersion_;
   std::vector<uint8_t> rows;
   WrapLine(index, rows);
   const int start = index > 0 ? lineOffsets_[index - 1] : 0;
@@ -119,6 +124,7 @@ int TCodeWordWrapPlugin::LinesInserted(int index, int count) {
   Check(index >= 0 && count >= 1 && index <= lineCount_);
   const int before = index > 0 ? lineOffsets_[index - 1] : 0;
   Reserve(lineOffsets_, static_cast<size_t>(lineCount_ + count));
+  ++rowsVersion_;
   lineOffsets_.insert(lineOffsets_.begin() + index, static_cast<size_t>(count), before);
   lineCount_ += count;
   int added = 0;
@@ -132,6 +138,7 @@ int TCodeWordWrapPlugin::LinesDeleted(int index, int count) {
   const int start = index > 0 ? lineOffsets_[index - 1] : 0;
   const int end = lineOffsets_[index + count - 1];
   const int removed = end - start;
+  ++rowsVersion_;
   rowLengths_.erase(rowLengths_.begin() + start, rowLengths_.begin() + end);
   lineOffsets_.erase(lineOffsets_.begin() + index, lineOffsets_.begin() + index + count);
   lineCount_ -= count;
@@ -163,10 +170,60 @@ int TCodeWordWrapPlugin::RowsOfLine(int line) const {
   return lineOffsets_[line - 1] - (line > 1 ? lineOffsets_[line - 2] : 0);
 }
 
+int TCodeWordWrapPlugin::LineOfRowIndex(int rowIndex) const {
+  // the first line whose offset passes the row index
+  auto it = std::upper_bound(lineOffsets_.begin(), lineOffsets_.begin() + lineCount_, rowIndex);
+  return static_cast<int>(it - lineOffsets_.begin());
+}
+
+int TCodeWordWrapPlugin::RowToLine(int row) const {
+  Check(row >= 1);
+  const int rows = RowCount();
+  if (row > rows) return row - rows + lineCount_;
+  return LineOfRowIndex(row - 1) + 1;
+}
+
+bool TCodeWordWrapPlugin::ManyRows(int index) const {
+  return lineOffsets_[index] - (index > 0 ? lineOffsets_[index - 1] : 0) > kManyRows;
+}
+
+const std::vector<int32_t>& TCodeWordWrapPlugin::RowStarts(int index) const {
+  if (startsLine_ != index || startsVersion_ != rowsVersion_) {
+    const int first = index > 0 ? lineOffsets_[index - 1] : 0;
+    const int last = lineOffsets_[index];
+    rowStarts_.resize(static_cast<size_t>(last - first));
+    int32_t column = 1;
+    for (int r = first; r < last; ++r) {
+      rowStarts_[static_cast<size_t>(r - first)] = column;
+      column += rowLengths_[r];
+    }
+    startsLine_ = index;
+    startsVersion_ = rowsVersion_;
+  }
+  return rowStarts_;
+}
+
+int TCodeWordWrapPlugin::ColumnOfRow(int row) const {
+  Check(row >= 1 && row <= RowCount());
+  const int index = LineOfRowIndex(row - 1);
+  const int first = index > 0 ? lineOffsets_[index - 1] : 0;
+  if (ManyRows(index)) return RowStarts(index)[static_cast<size_t>(row - 1 - first)];
+  int column = 1;
+  for (int r = first; r < row - 1; ++r) column += rowLengths_[r];
+  return column;
+}
+
 TDisplayCoord TCodeWordWrapPlugin::BufferToDisplayPos(const TBufferCoord& pos) const {
   Check(pos.Char >= 1 && pos.Line >= 1);
   if (pos.Line > lineCount_) return TDisplayCoord{pos.Char, RowCount() + (pos.Line - lineCount_)};
   const int first = pos.Line > 1 ? lineOffsets_[pos.Line - 2] : 0;
+  if (ManyRows(pos.Line - 1)) {
+    // the last row that starts at or before the character
+    const std::vector<int32_t>& starts = RowStarts(pos.Line - 1);
+    const auto it = std::upper_bound(starts.begin() + 1, starts.end(), pos.Char);
+    const int i = static_cast<int>(it - starts.begin()) - 1;
+    return TDisplayCoord{pos.Char - (starts[static_cast<size_t>(i)] - 1), first + i + 1};
+  }
   const int last = lineOffsets_[pos.Line - 1] - 1;
   int row = first;
   int sum = 0;
@@ -189,6 +246,9 @@ TBufferCoord TCodeWordWrapPlugin::DisplayToBufferPos(const TDisplayCoord& pos) c
   const bool lastRowOfLine = rowIndex == lineOffsets_[line] - 1;
   const int limit = (lastRowOfLine ? maxRowLength_ : rowLengths_[rowIndex]) + 1;
   int column = std::min(pos.Column, limit);
-  for (int r = first; r < rowIndex; ++r) column += rowLengths_[r];
+  if (ManyRows(line))
+    column += RowStarts(line)[static_cast<size_t>(rowIndex - first)] - 1;
+  else
+    for (int r = first; r < rowIndex; ++r) column += rowLengths_[r];
   return TBufferCoord{column, line + 1};
 }

@@ -53,12 +53,22 @@ class TCodeWordWrapPlugin : public ICodeEditBufferPlugin {
   // The rows of a line (from 1): the first row (from 1) and how many rows it takes.
   int LineToRow(int line) const;
   int RowsOfLine(int line) const;
+  // The line (from 1) that a row (from 1) shows; rows past the last line count on one a line.
+  int RowToLine(int row) const;
+  // The expanded column (from 1) of its line that a row of a wrapped line starts at.
+  int ColumnOfRow(int row) const;
 
  private:
   void WrapLine(int index, std::vector<uint8_t>& rows) const;
   int ReWrapLine(int index);
   void WrapLines();
   static void Check(bool condition);
+  // The line (from 0) whose rows hold the row index (from 0).
+  int LineOfRowIndex(int rowIndex) const;
+  // The expanded column (from 1) each row of a line (from 0) starts at, kept for the last line asked
+  // about until the rows change: a line of many rows is then not walked row by row again.
+  const std::vector<int32_t>& RowStarts(int index) const;
+  bool ManyRows(int index) const;
 
   ICodeEditWrapHost* editor_;
   std::vector<int32_t> lineOffsets_;
@@ -67,4 +77,8 @@ class TCodeWordWrapPlugin : public ICodeEditBufferPlugin {
   int maxRowLength_ = 0;
   int minRowLength_ = 0;
   TCodeCharSet breakChars_;
+  uint64_t rowsVersion_ = 0;  // counts the changes of the rows
+  mutable int startsLine_ = -1;
+  mutable uint64_t startsVersion_ = 0;
+  mutable std::vector<int32_t> rowStarts_;
 };

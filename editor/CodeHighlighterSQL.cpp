@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
+#include <cwchar>
 
 #include "editor/CodeEditMiscProcs.h"
 #include "editor/CodeEditStrConst.h"
@@ -52,6 +54,12 @@ const bool registered = [] {
       }});
   return true;
 }();
+
+// Whether a character 0 is in the text: searched as wide characters, which are code points here.
+bool HasNul(const std::u32string& text) {
+  static_assert(sizeof(wchar_t) == sizeof(char32_t));
+  return std::wmemchr(reinterpret_cast<const wchar_t*>(text.data()), L'\0', text.size()) != nullptr;
+}
 
 }  // namespace
 
@@ -323,8 +331,20 @@ bool TCodeSQLHighlighter::IsKeyword(const std::string& word) const {
 }
 
 void TCodeSQLHighlighter::SetLine(const std::u32string& text, int lineNumber) {
+  StartLine(text, lineNumber, 0);
+}
+
+void TCodeSQLHighlighter::SetLineFrom(const std::u32string& text, int lineNumber, int pos, int32_t range) {
+  assert(pos >= 0 && static_cast<size_t>(pos) <= text.size());
+  SetRange(range);
+  StartLine(text, lineNumber, static_cast<size_t>(pos));
+}
+
+// Every token is found from the text and the range before it alone, so a scan may start at any
+// token start with the range there.
+void TCodeSQLHighlighter::StartLine(const std::u32string& text, int lineNumber, size_t pos) {
   line_ = text.c_str();
-  if (text.find(U'\0') != std::u32string::npos) {
+  if (HasNul(text)) {
     // A character 0 inside the line would end the scan and hide the rest of the line: scan a copy
     // in which it is a character that starts no token.
     nulFreeLine_ = text;
@@ -332,7 +352,7 @@ void TCodeSQLHighlighter::SetLine(const std::u32string& text, int lineNumber) {
       if (c == 0) c = 0xFFFD;
     line_ = nulFreeLine_.c_str();
   }
-  run_ = 0;
+  run_ = pos;
   lineNumber_ = lineNumber;
   Next();
 }

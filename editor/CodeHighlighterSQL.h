@@ -68,6 +68,8 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
 
   void SetLine(const std::u32string& text, int lineNumber) override;
   using TCodeCustomHighlighter::SetLine;
+  bool CanScanFrom() const override { return true; }
+  void SetLineFrom(const std::u32string& text, int lineNumber, int pos, int32_t range) override;
   void Next() override;
   bool GetEol() const override { return tokenID_ == stkNull; }
   int32_t GetRange() const override { return range_; }
@@ -111,6 +113,7 @@ class TCodeSQLHighlighter : public TCodeCustomHighlighter {
  private:
   using TProc = void (TCodeSQLHighlighter::*)();
 
+  void StartLine(const std::u32string& text, int lineNumber, size_t pos);
   void InitializeKeywordLists();
   void AddKeyword(const std::u32string& word, int kind);
   uint32_t KeyHash(const char32_t* p) const;

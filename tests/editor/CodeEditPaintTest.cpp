@@ -387,4 +387,114 @@ TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
   EXPECT_EQ(Pixel(gx + 5 * cw, lh * 7), RGB(255, 255, 255));   // below it
 }
 
+// The SQL highlighter counting the tokens it scans while `Counting`.
+class TCountingHighlighter : public TCodeSQLHighlighter {
+ public:
+  void Next() override {
+    if (Counting) ++Tokens;
+    TCodeSQLHighlighter::Next();
+  }
+  bool Counting = false;
+  int Tokens = 0;
+};
+
+// One line of `length` characters of a generated select list.
+std::string LongSelectList(int length) {
+  std::string line;
+  while (static_cast<int>(line.size()) < length) line += "s.sid, s.username, 'abc', 12345, ";
+  line.resize(static_cast<size_t>(length));
+  return line;
+}
+
+// The SQL highlighter scanning every line from its start.
+class TFromStartHighlighter : public TCodeSQLHighlighter {
+ public:
+  bool CanScanFrom() const override { return false; }
+};
+
+class CodeEditLongLinePaint : public CodeEditPaint {
+ protected:
+  void SetUp() override {
+    CodeEditPaint::SetUp();
+    counting = new TCountingHighlighter();
+    highlighter.reset(counting);
+    highlighter->SetSQLDialect(sqlOracle);
+    edit->SetHighlighter(highlighter.get());
+    edit->Gutter()->SetShowLineNumbers(true);
+    edit->SetWordWrap(true);
+    ShowAndFocus();
+  }
+  // The tokens the highlighter scans for one paint of the window with the caret at the end of a
+  // wrapped line of `length` characters, after the line is set or after a character typed there.
+  int TokensOfAPaintAtTheEnd(int length, bool typed) {
+    edit->SetText(LongSelectList(length));
+    edit->SetCaretXY({length + 1, 1});
+    if (typed) Key('X', {}, U'x');
+    edit->EnsureCursorPosVisible();
+    EXPECT_GT(edit->TopLine(), 1);
+    counting->Tokens = 0;
+    counting->Counting = true;
+    RecordPaint(edit->ClientRect());
+    counting->Counting = false;
+    return counting->Tokens;
+  }
+  // What a paint draws, as text.
+  std::vector<std::string> Drawn() {
+    std::vector<std::string> out;
+    for (const TDrawRecord& r : RecordPaint(edit->ClientRect()))
+      out.push_back(std::to_string(r.Kind) + " " + std::to_string(r.Rect.Left) + "," +
+                    std::to_string(r.Rect.Top) + "," + std::to_string(r.Rect.Right) + "," +
+                    std::to_string(r.Rect.Bottom) + " " + std::to_string(r.TextColor) + "/" +
+                    std::to_string(r.BkColor) + " " + std::to_string(r.Font.lfWeight) +
+                    std::to_string(r.Font.lfItalic) + " " + r.Text);
+    return out;
+  }
+  TCountingHighlighter* counting = nullptr;
+};
+
+TEST_F(CodeEditLongLinePaint, APaintAtTheEndOfAWrappedLineScansWhatItShowsWhateverTheLineLength) {
+  for (bool typed : {false, true}) {
+    SCOPED_TRACE(typed ? "after a typed character" : "after the text was set");
+    int shortLine = TokensOfAPaintAtTheEnd(10000, typed);
+    int longLine = TokensOfAPaintAtTheEnd(200000, typed);
+    EXPECT_GT(shortLine, 0);
+    EXPECT_LE(longLine, shortLine + 100) << "10k characters: " << shortLine << " tokens";
+  }
+}
+
+TEST_F(CodeEditLongLinePaint, EditsInsideALongLineShowAsInAnEditorThatPaintsItAfresh) {
+  std::string line = LongSelectList(30000);
+  line.replace(20000, 1, "\t");
+  edit->SetText(line);
+  // the same drawn by a highlighter that scans every line from its start
+  TFromStartHighlighter fromStart;
+  fromStart.SetSQLDialect(sqlOracle);
+  auto sameAsAfresh = [&](const char* what) {
+    SCOPED_TRACE(what);
+    edit->EnsureCursorPosVisible();
+    std::vector<std::string> drawn = Drawn();
+    edit->SetHighlighter(&fromStart);
+    EXPECT_EQ(Drawn(), drawn);
+    edit->SetHighlighter(highlighter.get());
+  };
+  edit->SetCaretXY({29000, 1});
+  Drawn();  // keeps the points of the whole line
+  edit->SetCaretXY({15000, 1});
+  Key('A', {}, U'/');
+  Key('A', {}, U'*');  // a comment opens in the middle of the line
+  edit->SetCaretXY({29000, 1});
+  sameAsAfresh("a comment opened in the middle");
+  edit->SetCaretXY({15003, 1});
+  Key('A', {}, U'*');
+  Key('A', {}, U'/');  // and closes
+  edit->SetCaretXY({25000, 1});
+  sameAsAfresh("the comment closed");
+  edit->SetTabWidth(3);
+  sameAsAfresh("another tab width");
+  edit->SetBounds(0, 0, 300, 260);
+  sameAsAfresh("another wrap width");
+  edit->Undo();
+  sameAsAfresh("an undo");
+}
+
 }  // namespace
