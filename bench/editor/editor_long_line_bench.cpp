@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/HeadlessGui.h"
+#include "EditorBenchForm.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/Forms.h"
@@ -19,33 +19,14 @@ constexpr int kViewWidth = 760;
 constexpr int kViewHeight = 560;
 constexpr std::string_view kPiece = "s.sid, s.username, 'abc', 12345, ";
 
-// One form with one editor showing line numbers, painted into a bitmap of its size.
-struct LongLineBench {
-  LongLineBench() {
-    StartHeadlessGui();
-    highlighter = std::make_unique<TCodeSQLHighlighter>(nullptr);
-    highlighter->SetSQLDialect(sqlOracle);
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, kViewWidth + 40, kViewHeight + 40);
-    edit = new TCodeEdit(form.get());
-    edit->SetParent(form.get());
-    edit->SetBorderStyle(bsNone);
-    edit->SetScrollBars(ssNone);
-    edit->SetBounds(0, 0, kViewWidth, kViewHeight);
-    edit->Font()->SetName("Courier New");
-    edit->Font()->SetHeight(-13);
+// The editor showing line numbers.
+struct LongLineBench : EditorBenchForm {
+  LongLineBench() : EditorBenchForm(kViewWidth, kViewHeight) {
     edit->Gutter()->SetVisible(true);
     edit->Gutter()->SetShowLineNumbers(true);
-    edit->SetHighlighter(highlighter.get());
     // the scroll width follows the longest line, so that without wrapping the view reaches its end
     edit->SetOptions(edit->Options() + eoAutoSizeMaxScrollWidth);
-    form->Show();
-    dc = CreateCompatibleDC(nullptr);
-    bitmap = CreateCompatibleBitmap(dc, kViewWidth, kViewHeight);
-    SelectObject(dc, bitmap);
   }
-  void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
   // The line of `length` characters as the text, wrapped or not.
   void Prepare(int length, bool wrap) {
     if (lineLength != length) {
@@ -59,11 +40,6 @@ struct LongLineBench {
     edit->SetWordWrap(wrap);
   }
 
-  std::unique_ptr<TCodeSQLHighlighter> highlighter;
-  std::unique_ptr<TForm> form;
-  TCodeEdit* edit = nullptr;
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
   int lineLength = -1;
 };
 

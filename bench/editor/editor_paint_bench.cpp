@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "EditorBenchForm.h"
 #include "SqlCorpus.h"
-#include "bench/HeadlessGui.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
 #include "platform/gui/Clipbrd.h"
@@ -19,40 +19,15 @@ namespace {
 constexpr int kViewWidth = 700;
 constexpr int kViewHeight = 400;
 
-// One form with one editor in the session window's setup, painted into a bitmap of its size.
-struct PaintBench {
-  PaintBench() {
-    StartHeadlessGui();
-    highlighter = std::make_unique<TCodeSQLHighlighter>(nullptr);
-    highlighter->SetSQLDialect(sqlOracle);
+// The editor in the session window's setup.
+struct PaintBench : EditorBenchForm {
+  PaintBench() : EditorBenchForm(kViewWidth, kViewHeight) {
     highlighter->CommentAttri()->SetForeground(clGray);
     highlighter->SQLPlusAttri()->SetForeground(clNavy);
     highlighter->StringAttri()->SetForeground(clGreen);
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);
-    form->SetBounds(0, 0, kViewWidth + 40, kViewHeight + 40);
-    edit = new TCodeEdit(form.get());
-    edit->SetParent(form.get());
-    edit->SetBorderStyle(bsNone);
-    edit->SetScrollBars(ssNone);
-    edit->SetBounds(0, 0, kViewWidth, kViewHeight);
     edit->SetReadOnly(true);
-    edit->Font()->SetName("Courier New");
-    edit->Font()->SetHeight(-13);
     edit->Gutter()->SetVisible(false);
-    edit->SetHighlighter(highlighter.get());
-    form->Show();
-    dc = CreateCompatibleDC(nullptr);
-    bitmap = CreateCompatibleBitmap(dc, kViewWidth, kViewHeight);
-    SelectObject(dc, bitmap);
   }
-  void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
-
-  std::unique_ptr<TCodeSQLHighlighter> highlighter;
-  std::unique_ptr<TForm> form;
-  TCodeEdit* edit = nullptr;
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
 };
 
 PaintBench& Bench() {

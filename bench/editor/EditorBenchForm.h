@@ -1,0 +1,41 @@
+// One form holding one editor with the Oracle SQL highlighter in Courier New -13, without border or
+// scroll bars, painted into a bitmap of the editor's size: what the editor's paint benchmarks measure.
+#pragma once
+
+#include <memory>
+
+#include "bench/HeadlessGui.h"
+#include "editor/CodeEdit.h"
+#include "editor/CodeHighlighterSQL.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
+
+struct EditorBenchForm {
+  EditorBenchForm(int width, int height) {
+    StartHeadlessGui();
+    highlighter = std::make_unique<TCodeSQLHighlighter>(nullptr);
+    highlighter->SetSQLDialect(sqlOracle);
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(0, 0, width + 40, height + 40);
+    edit = new TCodeEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBorderStyle(bsNone);
+    edit->SetScrollBars(ssNone);
+    edit->SetBounds(0, 0, width, height);
+    edit->Font()->SetName("Courier New");
+    edit->Font()->SetHeight(-13);
+    edit->SetHighlighter(highlighter.get());
+    form->Show();
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateCompatibleBitmap(dc, width, height);
+    SelectObject(dc, bitmap);
+  }
+  void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
+
+  std::unique_ptr<TCodeSQLHighlighter> highlighter;
+  std::unique_ptr<TForm> form;
+  TCodeEdit* edit = nullptr;
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+};
