@@ -571,6 +571,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool FilterEditorShown() const { return filterEditorShown_; }
   // Filter editing is on and no multiple selection exists.
   bool CanEditFilter() const;
+  // The filter editor may show: a cell of the filter row is edited, editing it is possible and its
+  // column shows a filter cell.
+  bool FilterEditorMayShow() const;
   // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
   int NextFilterColumn(int From, int Step) const;
   int EdgeFilterColumn(bool Last) const;
