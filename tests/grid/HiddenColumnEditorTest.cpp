@@ -21,8 +21,8 @@ using namespace gridtest;
 namespace {
 
 // A focused grid over sessions with a look-up of their department's name (the departments a second
-// dataset beside them), its filter row shown and an edit button on STATUS; the always-shown editor
-// stands on SID.
+// dataset beside them), its filter row shown and an edit button on STATUS; the current column is
+// SID.
 class HiddenColumnEditor : public GridOnForm {
  protected:
   HiddenColumnEditor() : GridOnForm(Rect(40, 40, 600, 380), Rect(5, 5, 560, 300)) {}
@@ -79,7 +79,7 @@ class HiddenColumnEditor : public GridOnForm {
     if (!CellEditorShown()) Key(VK_F2);  // the option's layout may take the editor down again
   }
   TColumnEx* Column(int Index) { return grid->Columns()->Items(Index); }
-  // Whether the in-place editor shows (its own flag: under a hidden grid it shows again with it).
+  // Whether the in-place editor shows: it has a window and counts as shown (under a hidden grid too).
   bool CellEditorShown() { return grid->InplaceEditor() && grid->InplaceEditor()->Visible(); }
   bool FilterEditorShows() {
     TInplaceFilterEditEx* f = grid->FilterEditor();
@@ -239,6 +239,12 @@ TEST_F(HiddenColumnEditor, NoWayBackShowsAnEditorOnTheHiddenCurrentColumn) {
          grid->STFilter()->SetVisible(true);
        }},
       {"F2", [&] { Key(VK_F2); }},
+      {"a click on STATUS's edit button",
+       [&] {
+         const TRect cell = Cell(3, 0);
+         Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);
+         Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
+       }},
       {"ShowEditor", [&] { grid->ShowEditor(); }},
       {"the editor's own Show", [&] { grid->InplaceEditor()->Show(); }},
   };
