@@ -787,6 +787,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool layoutOwed_ = false;  // a deferred layout arrived while the grid was locked
   int layoutHeld_ = 0;       // column changes under way whose layout passes come from the queue
   std::string editText_;
+  // The column editText_ was loaded from, where it is written back even when another column has
+  // become the focused one meanwhile (a column moved or hidden by the program); none once it goes.
+  TColumnEx* editColumn_ = nullptr;
   TVariant editKeyValue_;
   bool acquireFocus_ = true;
   bool multiLineRows_ = false;

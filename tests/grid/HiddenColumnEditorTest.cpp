@@ -97,6 +97,10 @@ class HiddenColumnEditor : public GridOnForm {
           << When << ": the filter editor is shown on hidden column " << c;
     }
   }
+  static void Type(const std::string& Text) {
+    talvik::gui::InjectText(Text);
+    Pump();
+  }
   void ShowGrid() {
     grid->SetVisible(true);
     Pump();
@@ -179,6 +183,24 @@ TEST_F(HiddenColumnEditor, FilterEditorPlacedOverAGridWithoutAWindowShowsOnlyWhi
     EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
   }
   ExpectNoEditorOnAHiddenColumn("the grid shown");
+}
+
+// Reduced from a random walk: what was typed into a cell was written into the field of the column
+// that stood there after the program had moved columns meanwhile; it goes to the field it was typed
+// for.
+TEST_F(HiddenColumnEditor, WhatWasTypedGoesToItsColumnsFieldAfterTheColumnsMoved) {
+  grid->SetSelectedIndex(1);
+  Key(VK_F2);
+  ASSERT_TRUE(CellEditorShown());
+  Type("zz");
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "user 1zz");
+  Column(3)->SetIndex(1);  // STATUS now stands where USERNAME stood
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  sessions.Next();
+  sessions.First();
+  EXPECT_EQ(sessions.FieldByName("USERNAME")->AsString(), "user 1zz");
+  EXPECT_EQ(sessions.FieldByName("STATUS")->AsString(), "INACTIVE");
 }
 
 // The program puts the current column on a hidden one and shows the editor itself.
