@@ -121,6 +121,7 @@ TCustomDBGridEx::~TCustomDBGridEx() {
 }
 
 void TCustomDBGridEx::RecreateColumnParts() {
+  editColumn_ = nullptr;
   columns_.reset();
   columnDefValues_ = CreateColumnDefValues();
   columns_ = CreateColumns();
@@ -996,7 +997,8 @@ void TCustomDBGridEx::RecordChanged(TField* Field) {
 }
 
 void TCustomDBGridEx::UpdateData() {
-  TColumnEx* c = FocusedColumn();
+  // what was typed goes to the column it was typed in
+  TColumnEx* c = editColumn_;
   if (!c) return;
   TField* f = c->Field();
   const std::string text = editText_;
@@ -1135,6 +1137,7 @@ bool TCustomDBGridEx::CanEditModify() {
 std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
   editKeyValue_ = Unassigned();
   TColumnEx* c = ColumnOfRaw(ACol);
+  editColumn_ = c;
   TField* f = c && dataLink_->Active() ? c->Field() : nullptr;
   std::string text;
   if (f) {
@@ -1499,6 +1502,7 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
+  if (Column == editColumn_) editColumn_ = nullptr;  // its text goes with it, unwritten
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
   const int index = Column->Index();
   if (index == filterColumn_) {

@@ -571,6 +571,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool FilterEditorShown() const { return filterEditorShown_; }
   // Filter editing is on and no multiple selection exists.
   bool CanEditFilter() const;
+  // The filter editor may show: a cell of the filter row is edited, editing it is possible and its
+  // column shows a filter cell.
+  bool FilterEditorMayShow() const;
   // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
   int NextFilterColumn(int From, int Step) const;
   int EdgeFilterColumn(bool Last) const;
@@ -784,6 +787,9 @@ class TCustomDBGridEx : public TCustomGrid,
   bool layoutOwed_ = false;  // a deferred layout arrived while the grid was locked
   int layoutHeld_ = 0;       // column changes under way whose layout passes come from the queue
   std::string editText_;
+  // The column editText_ was loaded from, where it is written back even when another column has
+  // become the focused one meanwhile (a column moved or hidden by the program); none once it goes.
+  TColumnEx* editColumn_ = nullptr;
   TVariant editKeyValue_;
   bool acquireFocus_ = true;
   bool multiLineRows_ = false;

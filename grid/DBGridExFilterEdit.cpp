@@ -20,6 +20,14 @@ void TInplaceFilterEditEx::SetValueAndText(const TVariant& AValue, const std::st
   ShowText(AText);
 }
 
+void TInplaceFilterEditEx::CreateWnd() {
+  TCustomDBLookupComboboxEx::CreateWnd();
+  // the window comes back shown with the editor: only over a filter cell the grid still edits (its
+  // column may have hidden meanwhile)
+  auto* grid = dynamic_cast<TCustomDBGridEx*>(InplaceEditHolder());
+  if (grid && TCustomMaskEdit::Visible() && !grid->FilterEditorMayShow()) SetVisible(false);
+}
+
 TRect TInplaceFilterEditEx::GetEditRect() {
   TRect r = TCustomDBLookupComboboxEx::GetEditRect();
   OffsetRect(r, 0, 1);
@@ -40,6 +48,10 @@ TInplaceFilterEditEx* TCustomDBGridEx::CreateFilterEditor() {
 
 bool TCustomDBGridEx::CanEditFilter() const {
   return filterEditing_ && Selection()->SelectionType() == gstNon;
+}
+
+bool TCustomDBGridEx::FilterEditorMayShow() const {
+  return filterEditorShown_ && CanEditFilter() && ColumnTakesFilter(filterColumn_);
 }
 
 void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
@@ -122,8 +134,10 @@ void TCustomDBGridEx::SetRawColWidth(int RawCol, int Width) {
 
 void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
   if (!filterEditor_ || stFilter_->UpdateCount() > 0) return;
-  if (!filterEditorShown_ || !CanEditFilter() || filterColumn_ < 0 || filterColumn_ >= columns_->Count() ||
-      !ColumnTakesFilter(filterColumn_)) {
+  // the grid's window first (the editor's needs it): making it lays the grid out, which may end the
+  // editing
+  if (!HandleAllocated() && Parent()) HandleNeeded();
+  if (!FilterEditorMayShow()) {
     filterEditor_->InplaceHide();
     return;
   }

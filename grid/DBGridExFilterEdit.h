@@ -16,6 +16,7 @@ class TInplaceFilterEditEx : public TCustomDBLookupComboboxEx {
   void SetValueAndText(const TVariant& AValue, const std::string& AText);
 
  protected:
+  void CreateWnd() override;
   // The text sits one pixel lower than in the plain control.
   TRect GetEditRect() override;
 };

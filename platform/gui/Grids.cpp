@@ -553,7 +553,7 @@ void TCustomGrid::MoveCurrent(int ACol, int ARow, bool MoveAnchor, bool Show) {
   if (!SelectCell(ACol, ARow)) return;
   TGridRect old = Selection();
   bool moved = current_.X != ACol || current_.Y != ARow;
-  if (moved && inplaceEdit_ && inplaceEdit_->Visible()) {
+  if (moved && EditorShown()) {
     // what was typed goes to the cell it was typed in
     if (options_.Contains(goAlwaysShowEditor))
       HideEdit();
@@ -935,8 +935,19 @@ void TCustomGrid::UpdateText() {
   SetEditText(inplaceCell_.X, inplaceCell_.Y, inplaceEdit_->Text());
 }
 
+bool TCustomGrid::EditorShown() const {
+  return inplaceEdit_ && inplaceEdit_->TControl::Visible();
+}
+
+bool TCustomGrid::EditorMayShow() {
+  // placing the editor (UpdateEditor) the grid has asked already
+  if (updatingEditor_ > 0) return true;
+  return inplaceCell_ == current_ && CanEditShow() && !CellRect(current_.X, current_.Y).IsEmpty();
+}
+
 void TCustomGrid::HideEdit() {
-  if (!inplaceEdit_ || !inplaceEdit_->Visible()) return;
+  // an editor without a window is hidden all the same, or its window comes back shown
+  if (!EditorShown()) return;
   UpdateText();
   inplaceCell_ = {-1, -1};
   editorLoaded_ = false;

@@ -91,11 +91,14 @@ class TInplaceEdit : public TCustomMaskEdit {
   void Move(const TRect& Loc);
   bool PosEqual(const TRect& Rect);
   void SetFocus() override;
+  // Shows only where the grid may show it (see TCustomGrid::EditorMayShow).
+  void SetVisible(bool Value) override;
   void UpdateLoc(const TRect& Loc);
   bool Visible();
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
   void DblClick() override;
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   bool EditCanModify() override;
@@ -382,6 +385,12 @@ class TCustomGrid : public TCustomControl {
   void DrawLines(const TGridDrawInfo& DrawInfo);
   void HandleTimer();
   void ShowEditorChar(char32_t Ch);
+  // Whether the editor counts as shown: its own flag, with or without a window (a window made later
+  // comes with it).
+  bool EditorShown() const;
+  // Whether the editor may show where it stands: loaded from the focused cell, which has room and
+  // can show an editor (CanEditShow), or placed there by the grid now.
+  bool EditorMayShow();
   bool IsActiveControl();
   void UpdateEditor(bool SelectAll);
   void XorLine(int X1, int Y1, int X2, int Y2, int Width);

@@ -27,6 +27,19 @@ void TInplaceEdit::CreateParams(TCreateParams& Params) {
   Params.Style |= WS_CHILD | WS_CLIPSIBLINGS;
 }
 
+void TInplaceEdit::CreateWnd() {
+  TCustomMaskEdit::CreateWnd();
+  // the window comes back shown with the editor: only where the grid may show it now (its cell may
+  // have gone or hidden meanwhile)
+  if (visible_ && grid_ && !grid_->EditorMayShow()) grid_->HideEdit();
+}
+
+void TInplaceEdit::SetVisible(bool Value) {
+  // whatever shows the editor, it stands only on a cell that may hold it
+  if (Value && !visible_ && grid_ && !grid_->EditorMayShow()) return;
+  TCustomMaskEdit::SetVisible(Value);
+}
+
 void TInplaceEdit::PaintWindow(HDC DC) {
   TCustomMaskEdit::PaintWindow(DC);
 }

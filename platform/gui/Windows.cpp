@@ -355,6 +355,17 @@ void CollectTree(Wnd* w, std::vector<Wnd*>& out) {
       if (t->owner == w) CollectTree(t, out);
 }
 
+// Input that went with its window counts as read once no earlier input waits any more. The queue
+// is locked.
+void TakeDroppedInputState(State& s) {
+  const std::uint64_t dropped = s.droppedInput;
+  if (dropped == 0 || std::any_of(s.queue.begin(), s.queue.end(),
+                                  [&](const MSG& m) { return m.input != 0 && m.input < dropped; }))
+    return;
+  s.droppedInput = 0;
+  TakeInputState(dropped);
+}
+
 }  // namespace
 
 bool DestroyWindow(HWND hwnd) {
@@ -397,7 +408,7 @@ bool DestroyWindow(HWND hwnd) {
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
     // input that was on its way to the windows goes with them, but the keyboard still moved: the
-    // latest of it counts as read unless earlier input for other windows is still waiting
+    // latest of it counts as read, at once or once earlier input for other windows is read
     std::uint64_t dropped = 0;
     for (Wnd* t : tree)
       s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
@@ -407,9 +418,8 @@ bool DestroyWindow(HWND hwnd) {
                                      return true;
                                    }),
                     s.queue.end());
-    const bool earlierWaits = std::any_of(s.queue.begin(), s.queue.end(),
-                                          [&](const MSG& m) { return m.input != 0 && m.input < dropped; });
-    if (dropped != 0 && !earlierWaits) TakeInputState(dropped);
+    s.droppedInput = std::max(s.droppedInput, dropped);
+    TakeDroppedInputState(s);
   }
   for (Wnd* t : tree) {
     s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(),
@@ -664,6 +674,8 @@ bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
     if (found && remove && msg.input) {
       // GetKeyState answers the keyboard as it was when this input came
       TakeInputState(msg.input);
+      if (s.droppedInput < msg.input) s.droppedInput = 0;  // the keyboard moved on past it
+      TakeDroppedInputState(s);
     }
     if (!found && s.quitPosted && (!hwnd || hwnd == reinterpret_cast<HWND>(-1)) &&
         RangeMatches(WM_QUIT, lo, hi)) {

@@ -152,6 +152,9 @@ struct State {
   BYTE asyncKeyState[256] = {};
   std::uint64_t lastInput = 0;
   std::deque<std::pair<std::uint64_t, std::array<BYTE, 256>>> inputKeys;  // oldest first
+  // The latest input that went with its window while earlier input still waited: it counts as read
+  // once that has been (0: none).
+  std::uint64_t droppedInput = 0;
   // Input-method results posted as WM_IME_COMPOSITION (by input number), and the one of the
   // composition message taken last.
   std::deque<std::pair<std::uint64_t, std::string>> imeResults;

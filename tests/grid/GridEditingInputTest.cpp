@@ -544,4 +544,21 @@ TEST_F(KeyboardAfterAForm, CtrlReleasedOnTheWayToAClosingFormIsUp) {
   EXPECT_GE(GetKeyState(VK_CONTROL), 0);
 }
 
+// Reduced from the grid's random walk: a shifted click waited for another form while the release of
+// Shift went with the closing form. Once the click is read, the keyboard as read is the latest.
+TEST_F(KeyboardAfterAForm, ShiftReleasedOnTheWayToAClosingFormIsUpOnceEarlierInputIsRead) {
+  TForm waiting(nullptr);
+  waiting.SetBorderStyle(bsNone);
+  waiting.SetBounds(300, 0, 100, 60);
+  waiting.Show();
+  ShowFormWithAnEdit();
+  talvik::gui::InjectKey(VK_SHIFT, true, 0, kShift);
+  talvik::gui::ProcessPending();
+  talvik::gui::InjectMouse(WM_MOUSEMOVE, POINT{320, 20}, kShift);  // for the other form
+  talvik::gui::InjectKey(VK_SHIFT, false, 0, {});                  // for the edit
+  form.reset();
+  talvik::gui::ProcessPending();
+  EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+}
+
 }  // namespace

@@ -5,12 +5,14 @@
 // moved, given edit buttons and freed, the dataset edited, reopened, disabled, freed and made again
 // under the grid, sorting and filtering that re-query, texts with quotes, brackets and line feeds
 // typed into the filter row, the find dialog shown modeless, exports, the grid hidden and shown
-// again, resized and made again. After every step: the focused row is the current record, a shown
-// cell editor stands on a visible column and a shown filter editor on a visible column's filter
-// cell, no filter text grows past what was typed, the rows hold the buffered records, every selected
-// bookmark names a record, nothing was thrown out of the message loop, and every error box shows an
-// error the user caused through the data (a value that does not convert or that a field refuses, a
-// filter condition or clipboard contents that do not read); any other error fails the walk.
+// again (with the cell editor or the filter editor up, its form's window made again and a column
+// hidden meanwhile), resized and made again. After every step: no key or button is left held, the
+// focused row is the current record, a shown cell editor stands on a visible column and a shown
+// filter editor on a visible column's filter cell, no filter text grows past what was typed, the
+// rows hold the buffered records, every selected bookmark names a record, nothing was thrown out of
+// the message loop, and every error box shows an error the user caused through the data (a text the
+// walk typed or pasted that does not convert, a value a field refuses, a filter condition or, while
+// pasting, clipboard contents that do not read); any other error fails the walk.
 //
 // "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
 // TALVIK_RANDOM_STEPS).
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <regex>
 #include <string>
@@ -86,6 +89,15 @@ const TDBGridExOption kOptionsEx[] = {dghFitRowHeightToText,
 
 // Steps from this one on are the program's calls rather than input (see GridWalk::Step).
 constexpr int kFirstProgramStep = 4;
+// Kinds of steps the error boxes are judged by (see GridWalk::Take and GridWalk::ErrorBox).
+constexpr int kKeyStep = 0;
+constexpr int kClickStep = 1;
+constexpr int kClipboardStep = 8;
+constexpr int kFilterRowStep = 12;
+
+// The key list of the check-box column: what a check box writes into its field, which may be any of
+// them once the column shows another field.
+constexpr const char* kCheckedUnchecked = "True\r\nFalse";
 
 const char* const kFieldNames[] = {"N", "NAME", "BORN", "SALARY", "ACTIVE", "STATUS", "NO_SUCH"};
 
@@ -102,15 +114,15 @@ const char* const kFilterTexts[] = {"а",        "1",     ">5",     "Сеанс"
 const char* const kDataErrors[] = {SInvalidIntegerValue, SInvalidFloatValue, SInvalidBoolValue,
                                    SFieldRequired,       SFieldRangeError,   SFieldValueError,
                                    SFieldValueTooLong,   SBcdOverflow};
-const char* const kInputErrors[] = {"Quote is absent: ",
-                                    "'(' expected: ",
-                                    "')' expected: ",
-                                    "Unexpected expression after operator: ",
-                                    "Unexpected expression before Null: ",
-                                    "Error in expression: ",
-                                    "Unexpected AND or OR: ",
-                                    "Incorrect expression: ",
-                                    "TDBGridExImportAsText.CheckState: ",
+const char* const kFilterErrors[] = {"Quote is absent: ",
+                                     "'(' expected: ",
+                                     "')' expected: ",
+                                     "Unexpected expression after operator: ",
+                                     "Unexpected expression before Null: ",
+                                     "Error in expression: ",
+                                     "Unexpected AND or OR: ",
+                                     "Incorrect expression: "};
+const char* const kPasteErrors[] = {"TDBGridExImportAsText.CheckState: ",
                                     "TDBGridExImportAsVCLDBIF.ReadPrefix: "};
 
 // Whether Text is Format with any text (line feeds too) in place of each "%s", "%d" and "%g"; the
@@ -130,16 +142,40 @@ bool MatchesFormat(const std::string& Text, std::string_view Format) {
   return std::regex_match(Text, std::regex(pattern));
 }
 
-// Whether an error box may show E: see kDataErrors and kInputErrors.
-bool CausedThroughData(const Exception& E) {
-  if (dynamic_cast<const EConvertError*>(&E)) return true;
+// Whether an error box may show E, a step that pastes or not: see kDataErrors, kFilterErrors and
+// kPasteErrors (conversion errors: see GridWalk::ConvertsEnteredText).
+bool CausedThroughData(const Exception& E, bool Pasting) {
   const std::string& m = E.Message();
   if (dynamic_cast<const EDatabaseError*>(&E))
     return std::any_of(std::begin(kDataErrors), std::end(kDataErrors),
                        [&](const char* f) { return MatchesFormat(m, f); });
+  auto startsAny = [&](const auto& Beginnings) {
+    return std::any_of(std::begin(Beginnings), std::end(Beginnings),
+                       [&](const char* f) { return m.starts_with(f); });
+  };
   return std::string_view(E.ClassName()) == "Exception" &&
-         std::any_of(std::begin(kInputErrors), std::end(kInputErrors),
-                     [&](const char* f) { return m.starts_with(f); });
+         (startsAny(kFilterErrors) || (Pasting && startsAny(kPasteErrors)));
+}
+
+// The text a conversion error names ("'<text>' is not a valid ...", maybe after a component's name);
+// none when it names none.
+std::optional<std::string> ConvertedText(const std::string& Message) {
+  const size_t end = Message.rfind("' is not a valid ");
+  const size_t begin = Message.find('\'');
+  if (end == std::string::npos || begin == std::string::npos || begin >= end) return std::nullopt;
+  return Message.substr(begin + 1, end - begin - 1);
+}
+
+bool IsCheckBoxKey(const std::string& Text) {
+  const std::string_view keys = kCheckedUnchecked;
+  const size_t line = keys.find("\r\n");
+  return Text == keys.substr(0, line) || Text == keys.substr(line + 2);
+}
+
+std::string Trimmed(std::string_view Text) {
+  const size_t b = Text.find_first_not_of(" \t\r\n");
+  if (b == std::string_view::npos) return {};
+  return std::string(Text.substr(b, Text.find_last_not_of(" \t\r\n") - b + 1));
 }
 
 class GridWalk {
@@ -170,6 +206,9 @@ class GridWalk {
     int pick = Pick(std::accumulate(std::begin(kWeights), std::end(kWeights), 0));
     int kind = 0;
     while (pick >= kWeights[kind]) pick -= kWeights[kind++];
+    const TEditorTexts before = EditorTexts();
+    pasting_ = false;
+    kind_ = kind;
     // input goes through the message loop; the rest is what the program around the grid does, in a
     // handler whose error the application shows
     try {
@@ -180,13 +219,20 @@ class GridWalk {
     }
     FakeNow() += 1000;  // no double clicks across steps; the incremental search's timer falls due
     Application->ProcessMessages();
+    pasting_ = false;
+    // what the user typed or pasted into an editor is what a later conversion error may name
+    if (kind == kKeyStep || kind == kClipboardStep || kind == kFilterRowStep) {
+      const TEditorTexts after = EditorTexts();
+      if (after.cell && after.cell != before.cell) NoteEntered(*after.cell, false);
+      if (after.filter && after.filter != before.filter) NoteEntered(*after.filter, true);
+    }
   }
 
   void Take(int Kind) {
     switch (Kind) {
-      case 0:
+      case kKeyStep:
         return Key();
-      case 1:
+      case kClickStep:
         return Click();
       case 2:
         return Drag();
@@ -200,7 +246,7 @@ class GridWalk {
         return ColumnChange();
       case 7:
         return DataChange();
-      case 8:
+      case kClipboardStep:
         return ClipboardStep();
       case 9:
         return FindDialog();
@@ -209,6 +255,7 @@ class GridWalk {
       case 11:
         return Export();
       default:
+        static_assert(kFilterRowStep == 12);
         return FilterRow();
     }
   }
@@ -216,6 +263,11 @@ class GridWalk {
   // What must hold after any step.
   void Check() {
     ASSERT_TRUE(errors_.empty()) << errors_;
+    // every step lets go of what it pressed
+    for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LBUTTON, VK_RBUTTON}) {
+      ASSERT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " is held after the step";
+      ASSERT_GE(GetKeyState(vk), 0) << "key " << vk << " is still read as held after the step";
+    }
     TDBGridEx* grid = grid_.Get();
     if (!grid) return;
     // what was typed lands in the filter row once: the text is never read back into itself
@@ -254,27 +306,77 @@ class GridWalk {
     }
   }
 
-  // Called from the application's exception handler, inside the handler of the exception shown.
+  // Called from the application's exception handler, inside the handler of the exception shown. Every
+  // box is judged here as it shows: the user may see one of the system's own errors only when the
+  // data caused it, a conversion error only for a text the walk typed or pasted, and the clipboard's
+  // import errors only in a step that pastes.
   void ErrorBox(const Exception& E) {
-    ++errorBoxes_;
     try {
       throw;
+    } catch (const EConvertError&) {
+      if (!ConvertsEnteredText(E))
+        errors_ +=
+            "an error box for the conversion of a text the walk did not type or paste: " + E.Message() +
+            " (the cell editor holds '" + EditorTexts().cell.value_or("") + "')\n";
     } catch (const Exception&) {
-      // one of the system's own errors: the user may see it only when the data caused it
-      if (!CausedThroughData(E))
+      if (!CausedThroughData(E, pasting_))
         errors_ += std::string("an error box for an error the user did not cause: ") + E.ClassName() + ": " +
                    E.Message() + "\n";
     } catch (...) {
       errors_ += std::string("an error box for a foreign exception: ") + E.what() + "\n";
     }
   }
-  int ErrorBoxes() const { return errorBoxes_; }
   int Answer() { return Pick(4) == 0 ? IDCANCEL : IDOK; }
 
  private:
   int Pick(int N) { return N <= 1 ? 0 : std::uniform_int_distribution<int>(0, N - 1)(rng_); }
   bool Chance(int Percent) { return Pick(100) < Percent; }
   void Say(const std::string& S) { log_.Say(S); }
+
+  // ---- the texts the walk entered
+
+  struct TEditorTexts {
+    std::optional<std::string> cell, filter;
+  };
+  TEditorTexts EditorTexts() {
+    TEditorTexts t;
+    if (TDBGridEx* grid = Grid()) {
+      if (grid->InplaceEditor()) t.cell = grid->InplaceEditor()->Text();
+      if (grid->FilterEditor()) t.filter = grid->FilterEditor()->Text();
+    }
+    return t;
+  }
+  // A text typed or pasted into a cell (named whole by a conversion error) or into the filter row
+  // (whose conditions convert their parts).
+  void NoteEntered(const std::string& Text, bool Filter) {
+    std::vector<std::string>& texts = Filter ? enteredFilters_ : enteredCells_;
+    texts.push_back(Text);
+    constexpr size_t kKept = 64;
+    if (texts.size() > kKept) texts.erase(texts.begin());
+  }
+  // The clipboard's text about to be pasted: each of its cells may be converted.
+  void NotePaste() {
+    pasting_ = true;
+    const std::string text = Clipboard()->AsText();
+    size_t from = 0;
+    while (from <= text.size()) {
+      const size_t to = std::min(text.find_first_of("\t\r\n", from), text.size());
+      NoteEntered(text.substr(from, to - from), false);
+      from = to + 1;
+    }
+  }
+  bool ConvertsEnteredText(const Exception& E) const {
+    const std::optional<std::string> text = ConvertedText(E.Message());
+    if (!text) return false;
+    const std::string t = Trimmed(*text);
+    // a check box clicked or toggled with a key (a space typed) writes its key value
+    if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kFilterRowStep) && IsCheckBoxKey(t))
+      return true;
+    return std::any_of(enteredCells_.begin(), enteredCells_.end(),
+                       [&](const std::string& e) { return Trimmed(e) == t; }) ||
+           (!t.empty() && std::any_of(enteredFilters_.begin(), enteredFilters_.end(),
+                                      [&](const std::string& e) { return e.find(t) != std::string::npos; }));
+  }
 
   ShiftKeys Modifiers() {
     ShiftKeys k;
@@ -333,7 +435,7 @@ class GridWalk {
     if (Chance(50)) {
       for (const char* n : {"N", "NAME", "BORN", "SALARY", "ACTIVE"}) grid->Columns()->Add()->SetFieldName(n);
       TColumnEx* active = grid->Columns()->Items(4);
-      active->KeyList()->SetText("True\r\nFalse");
+      active->KeyList()->SetText(kCheckedUnchecked);
       active->SetCheckboxes(true);
     }
     grid->SetDataSource(source_.get());
@@ -365,6 +467,7 @@ class GridWalk {
     if (Pick(6) == 0 && Grid()->CanFocus()) Grid()->SetFocus();
     if (m.alt) InjectKey(VK_MENU, true, 0, m);
     if (k.ch && !m.ctrl && !m.alt) typed_ += 4;
+    if (k.vk == VK_INSERT && m.shift && !m.ctrl) NotePaste();
     InjectKey(k.vk, true, m.ctrl || m.alt ? 0 : k.ch, m);
     InjectKey(k.vk, false, 0, m);
     if (m.alt) InjectKey(VK_MENU, false, 0, ShiftKeys{m.shift, m.ctrl, false});
@@ -391,6 +494,7 @@ class GridWalk {
       InjectMouse(kDoubles[b], p, m);
       InjectMouse(kUps[b], p, m);
     }
+    LetGo(m);
     EndLoops();
   }
 
@@ -416,6 +520,7 @@ class GridWalk {
       Application->ProcessMessages();
     }
     InjectMouse(WM_LBUTTONUP, to, m);
+    LetGo(m);
     EndLoops();
   }
 
@@ -429,9 +534,12 @@ class GridWalk {
     int x = 0, y = 0;
     const POINT p = OverGrid(x, y);
     const int delta = (Pick(2) ? 1 : -1) * 120 * (1 + Pick(3));
-    Say("wheel " + std::to_string(delta));
+    const ShiftKeys m = Modifiers();
+    Say("wheel " + std::to_string(delta) + (m.shift ? " shift" : "") + (m.ctrl ? " ctrl" : "") +
+        (m.alt ? " alt" : ""));
     InjectMouse(WM_MOUSEMOVE, p);
-    InjectMouse(WM_MOUSEWHEEL, p, Modifiers(), delta);
+    InjectMouse(WM_MOUSEWHEEL, p, m, delta);
+    LetGo(m);
   }
 
   template <class S, class V>
@@ -724,6 +832,7 @@ class GridWalk {
       case 2:
         if (!grid) return;
         Say("paste");
+        NotePaste();
         PasteGridFromClipboard(grid, Pick(4) == 0);
         break;
       case 3:
@@ -744,11 +853,14 @@ class GridWalk {
     TDBGridEx* grid = Grid();
     TDBGridExFindDlg* dialog = GridFindDialog();
     switch (Pick(4)) {
-      case 0:
+      case 0: {
         if (!grid) return;
-        Say("find dialog, modeless");
-        ExecuteGridFindDialog(grid, Pick(2) ? "Сеанс" : "1", false, nullptr);
+        const char* text = Pick(2) ? "Сеанс" : "1";
+        Say(std::string("find dialog, modeless: ") + text);
+        NoteEntered(text, false);
+        ExecuteGridFindDialog(grid, text, false, nullptr);
         break;
+      }
       case 1: {
         if (!dialog || !dialog->Visible()) return;
         const int n = dialog->cbFindIn->Items()->Count();
@@ -775,7 +887,7 @@ class GridWalk {
 
   void GridChange() {
     TDBGridEx* grid = Grid();
-    switch (Pick(5)) {
+    switch (Pick(7)) {
       case 0:
         if (!grid) return;
         Say("hide or show the grid");
@@ -803,7 +915,49 @@ class GridWalk {
         Application->ProcessMessages();
         grid->SetVisible(true);
         break;
+      case 5:
+        if (!grid) return;
+        HiddenWithAnEditorUp(grid);
+        break;
+      default:
+        Say("make the form's window again");
+        form_->RecreateWnd();
+        break;
     }
+  }
+
+  // With the cell editor or the filter editor up, the grid hides; meanwhile its form's window may be
+  // made again and a column (the edited one most often) may hide; then the grid shows again.
+  void HiddenWithAnEditorUp(TDBGridEx* Target) {
+    const int count = Target->Columns()->Count();
+    const bool filter = Target->FilterRowShown() && count > 0 && Pick(2);
+    const int filterColumn = filter ? Pick(count) : -1;
+    const int change = Pick(5);
+    static const char* const kChanges[] = {"", ", the form's window made again",
+                                           ", the current column hidden", ", the filter's column hidden",
+                                           ", a column hidden"};
+    const bool remake = change == 1 || Pick(4) == 0;
+    Say("hide the grid with the " +
+        (filter ? "filter editor up on column " + std::to_string(filterColumn)
+                : std::string("cell editor up")) +
+        kChanges[change] + (remake && change != 1 ? ", the form's window made again" : "") + ", show it");
+    if (filter) {
+      Target->ShowFilterEditor(filterColumn);
+    } else {
+      Target->ShowEditor();
+    }
+    Application->ProcessMessages();
+    Target->SetVisible(false);
+    Application->ProcessMessages();
+    if (remake) form_->RecreateWnd();
+    TColumnEx* hide = nullptr;
+    if (change == 2) hide = Target->FocusedColumn();
+    if (change == 3 && Target->FilterColumn() >= 0 && Target->FilterColumn() < Target->Columns()->Count())
+      hide = Target->Columns()->Items(Target->FilterColumn());
+    if (change == 4) hide = AnyColumn();
+    if (hide) hide->SetVisible(false);
+    Application->ProcessMessages();
+    Target->SetVisible(true);
   }
 
   void Export() {
@@ -836,6 +990,7 @@ class GridWalk {
       default: {
         const char* text = kFilterTexts[Pick(static_cast<int>(std::size(kFilterTexts)))];
         Say(std::string("filter text ") + text);
+        NoteEntered(text, true);
         typed_ += std::string_view(text).size();
         talvik::gui::InjectText(text);
         break;
@@ -852,9 +1007,11 @@ class GridWalk {
   TComponentRef<TDBGridEx> grid_;
   int rowsMade_ = 0;
   bool presented_ = false;
-  int errorBoxes_ = 0;
   std::string errors_;
-  size_t typed_ = 0;  // bytes of text typed so far
+  int kind_ = -1;                                           // the step now taken
+  bool pasting_ = false;                                    // it pastes the clipboard
+  std::vector<std::string> enteredCells_, enteredFilters_;  // see NoteEntered
+  size_t typed_ = 0;                                        // bytes of text typed so far
 };
 
 class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface<unsigned> {

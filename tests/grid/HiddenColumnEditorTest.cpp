@@ -1,0 +1,297 @@
+// Neither of the grid's editors stands on a hidden column: whatever shows the in-place cell editor
+// again or leaves it shown (the grid or its form shown, windows made again, the current column hidden
+// while the grid is hidden, the always-shown editor, a layout, the dataset reopened, the filter row,
+// an edit button, the editor's own Show), it shows only on a visible column, and the filter editor
+// only on a visible column's filter cell.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "GridFormSupport.h"
+#include "db/MemDataSet.h"
+#include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
+#include "grid/DBGridExInplace.h"
+#include "platform/rtl/ScopeExit.h"
+
+using namespace gridtest;
+
+namespace {
+
+// A focused grid over sessions with a look-up of their department's name (the departments a second
+// dataset beside them), its filter row shown and an edit button on STATUS; the current column is
+// SID.
+class HiddenColumnEditor : public GridOnForm {
+ protected:
+  HiddenColumnEditor() : GridOnForm(Rect(40, 40, 600, 380), Rect(5, 5, 560, 300)) {}
+  void SetUp() override {
+    GridOnForm::SetUp();
+    depts = std::make_unique<TMemDataSet>();
+    depts->FieldDefs()->Add("DEPT_ID", ftInteger);
+    depts->FieldDefs()->Add("DNAME", ftString, 20);
+    for (int i = 1; i <= 3; ++i) depts->AddRow({i, "dept " + std::to_string(i)});
+    sessions.FieldDefs()->Add("SID", ftInteger);
+    sessions.FieldDefs()->Add("USERNAME", ftString, 20);
+    sessions.FieldDefs()->Add("DEPT", ftInteger);
+    sessions.FieldDefs()->Add("STATUS", ftString, 10);
+    for (int i = 1; i <= 8; ++i)
+      sessions.AddRow({i, "user " + std::to_string(i), 1 + i % 3, i % 3 ? "INACTIVE" : "ACTIVE"});
+    for (int i = 0; i < sessions.FieldDefs()->Count(); ++i)
+      sessions.FieldDefs()->Items(i)->CreateField(&sessions);
+    auto* deptName = new TStringField(&sessions);
+    deptName->SetFieldName("DEPT_NAME");
+    deptName->SetSize(20);
+    deptName->SetFieldKind(fkLookup);
+    deptName->SetLookupDataSet(depts.get());
+    deptName->SetKeyFields("DEPT");
+    deptName->SetLookupKeyFields("DEPT_ID");
+    deptName->SetLookupResultField("DNAME");
+    deptName->SetDataSet(&sessions);
+    source.SetDataSet(&sessions);
+    sessions.Open();
+    for (const char* n : {"SID", "USERNAME", "DEPT_NAME", "STATUS"}) grid->Columns()->Add()->SetFieldName(n);
+    grid->Columns()->Items(3)->EditButtons()->Add();
+    grid->SetDataSource(&source);
+    grid->STFilter()->SetVisible(true);
+    grid->SetFocus();
+    Pump();
+  }
+  void TearDown() override {
+    form.reset();  // the grid goes before its data
+    GridOnForm::TearDown();
+  }
+
+  void SetOption(TDBGridOption Option, bool On) {
+    TDBGridOptions o = grid->Options();
+    if (On) {
+      o.Include(Option);
+    } else {
+      o.Exclude(Option);
+    }
+    grid->SetOptions(o);
+    Pump();
+  }
+  void AlwaysShowEditor() {
+    SetOption(dgEditing, true);
+    SetOption(dgAlwaysShowEditor, true);
+    if (!CellEditorShown()) Key(VK_F2);  // the option's layout may take the editor down again
+  }
+  TColumnEx* Column(int Index) { return grid->Columns()->Items(Index); }
+  // Whether the in-place editor shows: it has a window and counts as shown (under a hidden grid too).
+  bool CellEditorShown() { return grid->InplaceEditor() && grid->InplaceEditor()->Visible(); }
+  bool FilterEditorShows() {
+    TInplaceFilterEditEx* f = grid->FilterEditor();
+    return f && f->HandleAllocated() && f->Visible();
+  }
+  // Neither editor shows on a hidden column.
+  void ExpectNoEditorOnAHiddenColumn(const std::string& When) {
+    if (CellEditorShown()) {
+      TColumnEx* c = grid->FocusedColumn();
+      EXPECT_TRUE(c && c->Visible()) << When << ": the cell editor is shown on hidden column " << grid->Col();
+    }
+    if (FilterEditorShows()) {
+      const int c = grid->FilterColumn();
+      EXPECT_TRUE(c >= 0 && c < grid->Columns()->Count() && Column(c)->Visible())
+          << When << ": the filter editor is shown on hidden column " << c;
+    }
+  }
+  static void Type(const std::string& Text) {
+    talvik::gui::InjectText(Text);
+    Pump();
+  }
+  void ShowGrid() {
+    grid->SetVisible(true);
+    Pump();
+  }
+  void HideGrid() {
+    grid->SetVisible(false);
+    Pump();
+  }
+
+  std::unique_ptr<TMemDataSet> depts;
+  TMemDataSet sessions;
+  TDataSource source{nullptr};
+};
+
+// Reduced from a random walk: the editor stood on SID while the grid was hidden and the form's
+// windows were made again; the column was hidden meanwhile, with no window to hide the editor's, and
+// the editor came back with the grid on the hidden column.
+TEST_F(HiddenColumnEditor, ComesBackHiddenWithTheGridAfterItsColumnHidWithoutAWindow) {
+  SetOption(dgRowSelect, true);
+  SetOption(dgRowSelect, false);
+  grid->Columns()->Clear();
+  Pump();
+  SetOption(dgRowSelect, true);
+  SetOption(dgRowSelect, false);
+  SetOption(dgEditing, !grid->Options().Contains(dgEditing));
+  SetOption(dgAlwaysShowEditor, true);
+  Key(VK_F2);  // the option's layout took the editor down again
+  ASSERT_TRUE(CellEditorShown());
+  ASSERT_EQ(grid->FocusedColumn(), Column(0));
+  HideGrid();
+  depts.reset();
+  Pump();
+  form->RecreateWnd();
+  Pump();
+  grid->Columns()->Add();  // in place of the default columns
+  Pump();
+  Column(0)->SetVisible(false);
+  Pump();
+  ShowGrid();
+  ExpectNoEditorOnAHiddenColumn("the grid shown");
+}
+
+// The filter editor the same way: its column hid while the grid had no window.
+TEST_F(HiddenColumnEditor, FilterEditorComesBackHiddenAfterItsColumnHidWithoutAWindow) {
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  HideGrid();
+  form->RecreateWnd();
+  Pump();
+  Column(0)->SetVisible(false);
+  Pump();
+  ShowGrid();
+  ExpectNoEditorOnAHiddenColumn("the grid shown");
+}
+
+// Reduced from a random walk: the filter editor placed over a grid without a window made the grid's
+// window, whose layout freed the edited default column (its field no longer shown) and so ended the
+// editing; the editor showed all the same, over no column.
+TEST_F(HiddenColumnEditor, FilterEditorPlacedOverAGridWithoutAWindowShowsOnlyWhileItsCellIsEdited) {
+  grid->Columns()->Clear();
+  grid->SetAutoFitColWidths(true);
+  Pump();
+  HideGrid();
+  form->RecreateWnd();
+  Pump();
+  ASSERT_FALSE(grid->HandleAllocated());
+  sessions.DisableControls();
+  TScopeExit enable([this] { sessions.EnableControls(); });  // also when an assertion ends the test
+  sessions.FieldByName("USERNAME")->SetVisible(false);       // the grid learns of it with its next layout
+  grid->ShowFilterEditor(1);
+  if (FilterEditorShows()) {
+    EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
+    ExpectNoEditorOnAHiddenColumn("the filter editor placed");
+  }
+  enable.Dismiss();
+  sessions.EnableControls();
+  ShowGrid();
+  if (FilterEditorShows()) {
+    EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
+  }
+  ExpectNoEditorOnAHiddenColumn("the grid shown");
+}
+
+// Reduced from a random walk: what was typed into a cell was written into the field of the column
+// that stood there after the program had moved columns meanwhile; it goes to the field it was typed
+// for.
+TEST_F(HiddenColumnEditor, WhatWasTypedGoesToItsColumnsFieldAfterTheColumnsMoved) {
+  grid->SetSelectedIndex(1);
+  Key(VK_F2);
+  ASSERT_TRUE(CellEditorShown());
+  Type("zz");
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "user 1zz");
+  Column(3)->SetIndex(1);  // STATUS now stands where USERNAME stood
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  sessions.Next();
+  sessions.First();
+  EXPECT_EQ(sessions.FieldByName("USERNAME")->AsString(), "user 1zz");
+  EXPECT_EQ(sessions.FieldByName("STATUS")->AsString(), "INACTIVE");
+}
+
+// The program puts the current column on a hidden one and shows the editor itself.
+TEST_F(HiddenColumnEditor, TheEditorsOwnShowLeavesItHiddenOnAHiddenColumn) {
+  AlwaysShowEditor();
+  ASSERT_TRUE(CellEditorShown());
+  Column(1)->SetVisible(false);
+  grid->SetCol(grid->DataToRawColumn(1));
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  grid->InplaceEditor()->Show();
+  Pump();
+  ExpectNoEditorOnAHiddenColumn("the editor's Show");
+  EXPECT_FALSE(CellEditorShown());
+}
+
+// With the current column on a hidden one (put there by the program), nothing that shows the editor
+// again puts it there: each way below runs in turn and neither editor may stand on the column after it.
+TEST_F(HiddenColumnEditor, NoWayBackShowsAnEditorOnTheHiddenCurrentColumn) {
+  AlwaysShowEditor();
+  const struct {
+    const char* name;
+    std::function<void()> run;
+  } ways[] = {
+      {"the grid hidden and shown", [&] { HideGrid(), ShowGrid(); }},
+      {"the form hidden and shown",
+       [&] {
+         form->Hide();
+         Pump();
+         form->Show();
+       }},
+      {"the form's window made again", [&] { form->RecreateWnd(); }},
+      {"the form's window made again under a hidden grid",
+       [&] {
+         HideGrid();
+         form->RecreateWnd();
+         Pump();
+         ShowGrid();
+       }},
+      {"the always-shown editor switched off and on",
+       [&] {
+         SetOption(dgAlwaysShowEditor, false);
+         SetOption(dgAlwaysShowEditor, true);
+       }},
+      {"a column's width", [&] { Column(2)->SetWidth(Column(2)->Width() + 7); }},
+      {"the grid's font", [&] { grid->Font()->SetSize(grid->Font()->Size() + 1); }},
+      {"the grid resized", [&] { grid->SetBounds(5, 5, 500, 280); }},
+      {"the grid's flat look", [&] { grid->SetFlat(!grid->Flat()); }},
+      {"the dataset reopened",
+       [&] {
+         sessions.Close();
+         sessions.Open();
+       }},
+      {"the filter row switched off and on",
+       [&] {
+         grid->STFilter()->SetVisible(false);
+         Pump();
+         grid->STFilter()->SetVisible(true);
+       }},
+      {"F2", [&] { Key(VK_F2); }},
+      {"a click on STATUS's edit button",
+       [&] {
+         const TRect cell = Cell(3, 0);
+         Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);
+         Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
+       }},
+      {"ShowEditor", [&] { grid->ShowEditor(); }},
+      {"the editor's own Show", [&] { grid->InplaceEditor()->Show(); }},
+  };
+  for (const auto& way : ways) {
+    Column(0)->SetVisible(false);
+    grid->SetCol(grid->DataToRawColumn(0));
+    Pump();
+    ASSERT_EQ(grid->FocusedColumn(), Column(0)) << way.name;
+    way.run();
+    Pump();
+    ExpectNoEditorOnAHiddenColumn(way.name);
+    // the filter editor on the column to be hidden next time
+    Column(0)->SetVisible(true);
+    Pump();
+    grid->ShowFilterEditor(0);
+    Pump();
+    Column(0)->SetVisible(false);
+    Pump();
+    way.run();
+    Pump();
+    ExpectNoEditorOnAHiddenColumn(std::string(way.name) + ", from the filter row");
+    grid->HideFilterEditor();
+    Column(0)->SetVisible(true);
+    Pump();
+  }
+}
+
+}  // namespace
