@@ -87,8 +87,7 @@ class CodeEditTest : public guitest::GuiTest {
     Pump();
   }
   void Key(WORD vk, ShiftState s = {}, char32_t ch = 0) {
-    talvik::gui::InjectKey(vk, true, ch, {s.shift, s.ctrl, s.alt});
-    talvik::gui::InjectKey(vk, false, 0, {s.shift, s.ctrl, s.alt});
+    guitest::TypeKey(vk, ch, {s.shift, s.ctrl, s.alt});
     Pump();
   }
   POINT ScreenOf(int x, int y) {
