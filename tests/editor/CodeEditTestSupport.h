@@ -95,7 +95,7 @@ class CodeEditTest : public guitest::GuiTest {
     return POINT{p.X, p.Y};
   }
   void Mouse(UINT msg, int x, int y, ShiftState s = {}) {
-    talvik::gui::InjectMouse(msg, ScreenOf(x, y), {s.shift, s.ctrl, s.alt});
+    guitest::MouseStep(msg, ScreenOf(x, y), {s.shift, s.ctrl, s.alt});
     Pump();
   }
   // The client point of a text cell (column and row from 1 on screen).

@@ -37,6 +37,15 @@ inline void TypeKey(WORD Vk, char32_t Ch, talvik::gui::ShiftKeys Shift) {
   LetGo(Shift);
 }
 
+// A mouse step with the modifiers in Shift held. They go up after it unless a button is still down: a
+// drag goes on with them held, and they go up with the release that ends it.
+inline void MouseStep(UINT Message, POINT Screen, talvik::gui::ShiftKeys Shift, int WheelDelta = 0) {
+  talvik::gui::InjectMouse(Message, Screen, Shift, WheelDelta);
+  const bool buttonDown = GetAsyncKeyState(VK_LBUTTON) < 0 || GetAsyncKeyState(VK_RBUTTON) < 0 ||
+                          GetAsyncKeyState(VK_MBUTTON) < 0;
+  if (!buttonDown) LetGo(Shift);
+}
+
 // The keyboard is at rest again: a key a test pressed went up, and the window layer read its release
 // even when the window it was typed into went first. A modifier found held fails the test that left
 // it and then goes up, whatever the check did, so that the tests after it start at rest. Drain takes
