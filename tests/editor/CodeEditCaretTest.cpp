@@ -211,7 +211,7 @@ TEST_F(CodeEditInput, WheelNotchesAccumulate) {
   talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {}, -60);
   Pump();
   EXPECT_EQ(edit->TopLine(), 23);
-  talvik::gui::InjectMouse(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {.ctrl = true}, 120);
+  guitest::MouseStep(WM_MOUSEWHEEL, POINT{p.X, p.Y}, {.ctrl = true}, 120);
   Pump();
   EXPECT_EQ(edit->TopLine(), std::max(1, 23 - edit->LinesInWindow()));
 }

@@ -30,7 +30,7 @@ class CodeEditDrag : public CodeEditTest {
   }
   static void MouseOn(TCodeEdit* e, UINT msg, TPoint client, ShiftState s = {}) {
     TPoint p = e->ClientToScreen(client);
-    InjectMouse(msg, POINT{p.X, p.Y}, {s.shift, s.ctrl, s.alt});
+    guitest::MouseStep(msg, POINT{p.X, p.Y}, {s.shift, s.ctrl, s.alt});
     Application->ProcessMessages();
   }
   static TPoint Cell(TCodeEdit* e, TBufferCoord at) {

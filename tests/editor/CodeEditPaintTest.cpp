@@ -387,6 +387,36 @@ TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
   EXPECT_EQ(Pixel(gx + 5 * cw, lh * 7), RGB(255, 255, 255));   // below it
 }
 
+// One long line under word wrap, seen at its start, in its middle with a selection across rows and a
+// comment opened there, and at its end, with line numbers and the wrap glyph.
+TEST_F(CodeEditPaint, AWrappedLongLineScreenshots) {
+  SessionSetup(edit);
+  edit->SetReadOnly(false);
+  edit->Gutter()->SetVisible(true);
+  edit->Gutter()->SetShowLineNumbers(true);
+  std::string line;
+  while (line.size() < 60000) line += "s.sid, s.username, 'abc',\t12345, /* Привет */ NVL(x, 0), ";
+  edit->SetText("SELECT\n" + line + "\nFROM v$session s");
+  edit->SetWordWrap(true);
+  ShowAndFocus();
+  auto shoot = [&](const std::string& name) {
+    edit->EnsureCursorPosVisible();
+    Pump();
+    ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/" + name + ".png"));
+  };
+  edit->SetCaretXY({1, 2});
+  shoot("editor-wrapped-long-line-start");
+  edit->SetCaretAndSelection({30010, 2}, {29950, 2}, {30010, 2});
+  shoot("editor-wrapped-long-line-middle");
+  edit->SetCaretXY({40001, 2});
+  Key('A', {}, U'/');
+  Key('A', {}, U'*');
+  edit->SetCaretXY({40200, 2});
+  shoot("editor-wrapped-long-line-comment");
+  edit->SetCaretXY({static_cast<int>(line.size()) + 1, 2});
+  shoot("editor-wrapped-long-line-end");
+}
+
 // The SQL highlighter counting the tokens it scans while `Counting`.
 class TCountingHighlighter : public TCodeSQLHighlighter {
  public:

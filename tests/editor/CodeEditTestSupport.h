@@ -87,8 +87,7 @@ class CodeEditTest : public guitest::GuiTest {
     Pump();
   }
   void Key(WORD vk, ShiftState s = {}, char32_t ch = 0) {
-    talvik::gui::InjectKey(vk, true, ch, {s.shift, s.ctrl, s.alt});
-    talvik::gui::InjectKey(vk, false, 0, {s.shift, s.ctrl, s.alt});
+    guitest::TypeKey(vk, ch, {s.shift, s.ctrl, s.alt});
     Pump();
   }
   POINT ScreenOf(int x, int y) {
@@ -96,7 +95,7 @@ class CodeEditTest : public guitest::GuiTest {
     return POINT{p.X, p.Y};
   }
   void Mouse(UINT msg, int x, int y, ShiftState s = {}) {
-    talvik::gui::InjectMouse(msg, ScreenOf(x, y), {s.shift, s.ctrl, s.alt});
+    guitest::MouseStep(msg, ScreenOf(x, y), {s.shift, s.ctrl, s.alt});
     Pump();
   }
   // The client point of a text cell (column and row from 1 on screen).

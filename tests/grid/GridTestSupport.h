@@ -11,6 +11,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/ScopeExit.h"
+#include "tests/gui/KeyboardTestSupport.h"
 
 namespace gridtest {
 
@@ -26,32 +27,8 @@ inline std::string ScreenshotDir() {
   return dir;
 }
 
-// The modifiers in Shift go up one after the other, as a hand lets them go.
-inline void LetGo(talvik::gui::ShiftKeys Shift) {
-  if (Shift.alt) {
-    Shift.alt = false;
-    talvik::gui::InjectKey(VK_MENU, false, 0, Shift);
-  }
-  if (Shift.ctrl) {
-    Shift.ctrl = false;
-    talvik::gui::InjectKey(VK_CONTROL, false, 0, Shift);
-  }
-  if (Shift.shift) {
-    Shift.shift = false;
-    talvik::gui::InjectKey(VK_SHIFT, false, 0, Shift);
-  }
-}
-
-// A key typed with the modifiers in Shift: pressed and released while they are held, then the modifiers
-// go up, so that the keyboard is at rest afterwards (a modifier typed itself is up with its release).
-inline void TypeKey(WORD Vk, char32_t Ch, talvik::gui::ShiftKeys Shift) {
-  talvik::gui::InjectKey(Vk, true, Ch, Shift);
-  talvik::gui::InjectKey(Vk, false, 0, Shift);
-  if (Vk == VK_MENU) Shift.alt = false;
-  if (Vk == VK_CONTROL) Shift.ctrl = false;
-  if (Vk == VK_SHIFT) Shift.shift = false;
-  LetGo(Shift);
-}
+using guitest::LetGo;
+using guitest::TypeKey;
 
 // Windows without a toolkit host, a fake clock and one fixed monitor.
 class GridGuiTest : public ::testing::Test {
@@ -74,24 +51,8 @@ class GridGuiTest : public ::testing::Test {
     talvik::gui::SetClock(nullptr);
     talvik::gui::SetScreens({});
   }
-  // The keyboard is at rest again: a key a test pressed went up, and the window layer read its release
-  // even when the window it was typed into went first. A modifier found held fails the test that left
-  // it and then goes up, whatever the check did, so that the tests after it start at rest.
-  static void ExpectKeyboardAtRest() {
-    auto held = [](WORD vk) { return GetAsyncKeyState(vk) < 0 || GetKeyState(vk) < 0; };
-    talvik::gui::ShiftKeys down;
-    down.shift = held(VK_SHIFT);
-    down.ctrl = held(VK_CONTROL);
-    down.alt = held(VK_MENU);
-    TScopeExit letGo([down] {
-      LetGo(down);
-      Drain();
-    });
-    for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
-      EXPECT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " left held";
-      EXPECT_GE(GetKeyState(vk), 0) << "key " << vk << " still read as held";
-    }
-  }
+  // A modifier left held fails the test that left it, and goes up.
+  static void ExpectKeyboardAtRest() { guitest::ExpectKeyboardAtRest(Drain); }
   static void Drain() {
     MSG m;
     while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE))

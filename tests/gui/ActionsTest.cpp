@@ -323,17 +323,18 @@ TEST_F(Actions, AShortcutRunsItsActionOnceFromTheChildFormFirst) {
   refresh->SetEnabled(false);
   refresh->OnUpdate = [](TObject*) {};
   InjectKey(VK_F5, true, 0, {});
+  InjectKey(VK_F5, false, 0, {});
   Application->ProcessMessages();
   EXPECT_EQ(childRuns, 1);
   EXPECT_EQ(mainRuns, 1);
 
   // Alt+X reaches the main form's list and types nothing
-  InjectKey('X', true, U'x', ShiftKeys{false, false, true});
+  guitest::TypeKey('X', U'x', ShiftKeys{false, false, true});
   Application->ProcessMessages();
   EXPECT_EQ(exits, 1);
   EXPECT_TRUE(chars.empty());
   // Ctrl+X is another shortcut: no action has it, so the control gets it
-  InjectKey('X', true, 24, ShiftKeys{false, true, false});
+  guitest::TypeKey('X', 24, ShiftKeys{false, true, false});
   Application->ProcessMessages();
   EXPECT_EQ(exits, 1);
   EXPECT_EQ(chars, std::vector<char32_t>{24});

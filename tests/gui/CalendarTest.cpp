@@ -40,8 +40,7 @@ class Calendar : public GuiTest {
     GuiTest::TearDown();
   }
   static void Key(WORD vk, ShiftKeys shift = {}) {
-    InjectKey(vk, true, 0, shift);
-    InjectKey(vk, false, 0, shift);
+    guitest::TypeKey(vk, 0, shift);
     Application->ProcessMessages();
   }
   // The centre of the cell of a date shown in the current month view.

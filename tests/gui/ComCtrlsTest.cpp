@@ -36,8 +36,7 @@ class ComCtrls : public GuiTest {
     return c;
   }
   static void Key(WORD vk, char32_t ch = 0, ShiftKeys shift = {}) {
-    InjectKey(vk, true, ch, shift);
-    InjectKey(vk, false, 0, shift);
+    guitest::TypeKey(vk, ch, shift);
     Application->ProcessMessages();
   }
   static void ClickAt(TPoint screen, ShiftKeys shift = {}) {
@@ -46,6 +45,7 @@ class ComCtrls : public GuiTest {
     InjectMouse(WM_LBUTTONDOWN, screen, shift);
     Application->ProcessMessages();
     InjectMouse(WM_LBUTTONUP, screen, shift);
+    guitest::LetGo(shift);
     Application->ProcessMessages();
     talvik::gui::SetClock([] { return FakeNow() += 1000; });
   }

@@ -32,10 +32,9 @@ class FormTest : public GuiTest {
     c->SetBounds(x, y, w, h);
     return c;
   }
-  // A key press as the keyboard gives it: down (with its character) and up.
+  // A key press as the keyboard gives it: down (with its character) and up, then its modifiers go up.
   static void Key(WORD vk, char32_t ch = 0, talvik::gui::ShiftKeys shift = {}) {
-    talvik::gui::InjectKey(vk, true, ch, shift);
-    talvik::gui::InjectKey(vk, false, 0, shift);
+    guitest::TypeKey(vk, ch, shift);
     Application->ProcessMessages();
   }
 

@@ -137,13 +137,12 @@ class Grids : public GuiTest {
     Application->ProcessMessages();
   }
   static void Key(WORD vk, char32_t ch = 0, ShiftKeys shift = {}) {
-    InjectKey(vk, true, ch, shift);
-    InjectKey(vk, false, 0, shift);
+    guitest::TypeKey(vk, ch, shift);
     Application->ProcessMessages();
   }
   TPoint Screen(int x, int y) { return grid->ClientToScreen({x, y}); }
   void Mouse(UINT msg, int x, int y, ShiftKeys shift = {}) {
-    InjectMouse(msg, Screen(x, y), shift);
+    guitest::MouseStep(msg, Screen(x, y), shift);
     Application->ProcessMessages();
   }
   static void Later(int ms) {

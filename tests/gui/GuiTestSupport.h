@@ -10,6 +10,7 @@
 
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
+#include "tests/gui/KeyboardTestSupport.h"
 
 namespace guitest {
 
@@ -87,6 +88,7 @@ class GuiTest : public ::testing::Test {
     for (HWND h : created_)
       if (IsWindow(h)) DestroyWindow(h);
     Drain();
+    ExpectKeyboardAtRest(Drain);
     ReleaseCapture();
     Handlers().clear();
     Log().clear();

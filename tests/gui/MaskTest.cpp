@@ -141,8 +141,7 @@ class MaskEdit : public GuiTest {
     GuiTest::TearDown();
   }
   static void Key(WORD vk, char32_t ch = 0, ShiftKeys shift = {}) {
-    InjectKey(vk, true, ch, shift);
-    InjectKey(vk, false, 0, shift);
+    guitest::TypeKey(vk, ch, shift);
     Application->ProcessMessages();
   }
   static void Type(const std::string& utf8) {

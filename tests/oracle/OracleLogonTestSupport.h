@@ -50,8 +50,7 @@ inline void Click(TGraphicControl* Control) {
 }
 
 inline void Key(WORD Vk, char32_t Ch = 0, talvik::gui::ShiftKeys Shift = {}) {
-  talvik::gui::InjectKey(Vk, true, Ch, Shift);
-  talvik::gui::InjectKey(Vk, false, 0, Shift);
+  guitest::TypeKey(Vk, Ch, Shift);
 }
 
 class LogonDialogTest : public guitest::GuiTest {
