@@ -21,6 +21,23 @@ int IgnoreError(Display*, XErrorEvent*) {
   return 0;
 }
 
+// While it lives, an X error (a window that has gone meanwhile) is no error of the test's; the
+// requests made meanwhile are answered before the handler is put back.
+class ErrorsIgnored {
+ public:
+  explicit ErrorsIgnored(Display* display) : display_(display), handler_(XSetErrorHandler(IgnoreError)) {}
+  ~ErrorsIgnored() {
+    XSync(display_, False);
+    XSetErrorHandler(handler_);
+  }
+  ErrorsIgnored(const ErrorsIgnored&) = delete;
+  ErrorsIgnored& operator=(const ErrorsIgnored&) = delete;
+
+ private:
+  Display* display_;
+  XErrorHandler handler_;
+};
+
 }  // namespace
 
 unsigned long ScreenSelectionOwner(const std::string& Prefix) {
@@ -100,11 +117,7 @@ bool Repaints::Ask(unsigned long TopLevel) {
   Display* display = connection_->display;
   if (!display) return false;
   // a window that has gone meanwhile is no error of the test's
-  const auto handler = XSetErrorHandler(IgnoreError);
-  TScopeExit restore([display, handler] {
-    XSync(display, False);
-    XSetErrorHandler(handler);
-  });
+  const ErrorsIgnored ignored(display);
   connection_->marked = 0;
   XWindowAttributes a;
   if (!XGetWindowAttributes(display, TopLevel, &a) || a.map_state != IsViewable) return false;
@@ -140,11 +153,7 @@ bool Repaints::Ask(unsigned long TopLevel) {
 Repaints::Spot Repaints::Look() {
   Display* display = connection_->display;
   if (!display || !connection_->marked) return Spot::kGone;
-  const auto handler = XSetErrorHandler(IgnoreError);
-  TScopeExit restore([display, handler] {
-    XSync(display, False);
-    XSetErrorHandler(handler);
-  });
+  const ErrorsIgnored ignored(display);
   XWindowAttributes a;
   if (!XGetWindowAttributes(display, connection_->marked, &a) || a.map_state != IsViewable)
     return Spot::kGone;
@@ -242,11 +251,7 @@ void Uptake::Mark() {
 bool Uptake::TookInput(int Pid) {
   Display* display = connection_->display;
   if (!display) return false;
-  const auto handler = XSetErrorHandler(IgnoreError);
-  TScopeExit restore([display, handler] {
-    XSync(display, False);
-    XSetErrorHandler(handler);
-  });
+  const ErrorsIgnored ignored(display);
   const Connection& c = *connection_;
   for (const ::Window window : c.WindowsOf(Pid)) {
     std::vector<::Window> holders = {window};
