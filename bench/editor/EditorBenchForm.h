@@ -2,6 +2,8 @@
 // scroll bars, painted into a bitmap of the editor's size: what the editor's paint benchmarks measure.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <memory>
 
 #include "bench/HeadlessGui.h"
@@ -32,6 +34,22 @@ struct EditorBenchForm {
     SelectObject(dc, bitmap);
   }
   void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
+  // Each round: Place (the caret put, not timed), one typed character (WM_KEYDOWN, WM_CHAR) and the
+  // paint it causes (timed), and its undo (not timed).
+  template <typename TPlace>
+  void TypeOneCharacterRounds(benchmark::State& state, TPlace place) {
+    for (auto _ : state) {
+      state.PauseTiming();
+      place();
+      state.ResumeTiming();
+      edit->Perform(WM_KEYDOWN, 'A', 0);
+      edit->Perform(WM_CHAR, 'a', 0);
+      Paint();
+      state.PauseTiming();
+      edit->Undo();
+      state.ResumeTiming();
+    }
+  }
 
   std::unique_ptr<TCodeSQLHighlighter> highlighter;
   std::unique_ptr<TForm> form;

@@ -80,19 +80,11 @@ void LongLineRepaint(benchmark::State& state, bool wrap, int length, TPlace plac
 void LongLineType(benchmark::State& state, bool wrap, int length, TPlace place) {
   LongLineBench& b = Bench();
   b.Prepare(length, wrap);
-  for (auto _ : state) {
-    state.PauseTiming();
+  b.TypeOneCharacterRounds(state, [&] {
     b.edit->SetCaretXY({CharAt(place, length), 1});
     b.edit->EnsureCursorPosVisible();
     b.Paint();
-    state.ResumeTiming();
-    b.edit->Perform(WM_KEYDOWN, 'A', 0);
-    b.edit->Perform(WM_CHAR, 'a', 0);
-    b.Paint();
-    state.PauseTiming();
-    b.edit->Undo();
-    state.ResumeTiming();
-  }
+  });
   state.counters["caret"] = b.edit->CaretX();
 }
 
