@@ -95,9 +95,10 @@ constexpr int kClickStep = 1;
 constexpr int kClipboardStep = 8;
 constexpr int kFilterRowStep = 12;
 
-// The key list of the check-box column: what a check box writes into its field, which may be any of
+// The keys of the check-box column: what a check box writes into its field, which may be any of
 // them once the column shows another field.
-constexpr const char* kCheckedUnchecked = "True\r\nFalse";
+constexpr const char* kChecked = "True";
+constexpr const char* kUnchecked = "False";
 
 const char* const kFieldNames[] = {"N", "NAME", "BORN", "SALARY", "ACTIVE", "STATUS", "NO_SUCH"};
 
@@ -110,10 +111,10 @@ const char* const kFilterTexts[] = {"а",        "1",     ">5",     "Сеанс"
 // The errors the user causes through the data, which an error box may show: a text that does not
 // convert to the field's type, a value the field refuses (the dataset's messages, by their formats),
 // a filter condition that does not read and clipboard contents that do not read (by the beginnings of
-// the messages).
-const char* const kDataErrors[] = {SInvalidIntegerValue, SInvalidFloatValue, SInvalidBoolValue,
-                                   SFieldRequired,       SFieldRangeError,   SFieldValueError,
-                                   SFieldValueTooLong,   SBcdOverflow};
+// the messages). A conversion names its text, which must be one the walk entered.
+const char* const kConversionErrors[] = {SInvalidIntegerValue, SInvalidFloatValue, SInvalidBoolValue};
+const char* const kDataErrors[] = {SFieldRequired, SFieldRangeError, SFieldValueError, SFieldValueTooLong,
+                                   SBcdOverflow};
 const char* const kFilterErrors[] = {"Quote is absent: ",
                                      "'(' expected: ",
                                      "')' expected: ",
@@ -142,13 +143,17 @@ bool MatchesFormat(const std::string& Text, std::string_view Format) {
   return std::regex_match(Text, std::regex(pattern));
 }
 
-// Whether an error box may show E, a step that pastes or not: see kDataErrors, kFilterErrors and
-// kPasteErrors (conversion errors: see GridWalk::ConvertsEnteredText).
-bool CausedThroughData(const Exception& E, bool Pasting) {
+// Whether an error box may show E, a step that pastes or not and E naming a text the walk entered or
+// not: see kConversionErrors, kDataErrors, kFilterErrors and kPasteErrors (see also
+// GridWalk::ConvertsEnteredText).
+bool CausedThroughData(const Exception& E, bool Pasting, bool NamesEnteredText) {
   const std::string& m = E.Message();
-  if (dynamic_cast<const EDatabaseError*>(&E))
-    return std::any_of(std::begin(kDataErrors), std::end(kDataErrors),
+  auto matchesAny = [&](const auto& Formats) {
+    return std::any_of(std::begin(Formats), std::end(Formats),
                        [&](const char* f) { return MatchesFormat(m, f); });
+  };
+  if (dynamic_cast<const EDatabaseError*>(&E))
+    return matchesAny(kDataErrors) || (NamesEnteredText && matchesAny(kConversionErrors));
   auto startsAny = [&](const auto& Beginnings) {
     return std::any_of(std::begin(Beginnings), std::end(Beginnings),
                        [&](const char* f) { return m.starts_with(f); });
@@ -167,15 +172,21 @@ std::optional<std::string> ConvertedText(const std::string& Message) {
 }
 
 bool IsCheckBoxKey(const std::string& Text) {
-  const std::string_view keys = kCheckedUnchecked;
-  const size_t line = keys.find("\r\n");
-  return Text == keys.substr(0, line) || Text == keys.substr(line + 2);
+  return Text == kChecked || Text == kUnchecked;
 }
 
-std::string Trimmed(std::string_view Text) {
-  const size_t b = Text.find_first_not_of(" \t\r\n");
-  if (b == std::string_view::npos) return {};
-  return std::string(Text.substr(b, Text.find_last_not_of(" \t\r\n") - b + 1));
+// Whether Text is a filter text typed, or one of its values: the parts between spaces, operators,
+// brackets and commas.
+bool IsFilterValue(const std::string& Text, const std::string& Typed) {
+  if (Text == Trim(Typed)) return true;
+  static constexpr std::string_view kSeparators = " \t\r\n<>=!~,()[]";
+  size_t from = 0;
+  while (from < Typed.size()) {
+    const size_t to = std::min(Typed.find_first_of(kSeparators, from), Typed.size());
+    if (to > from && std::string_view(Typed).substr(from, to - from) == Text) return true;
+    from = to + 1;
+  }
+  return false;
 }
 
 class GridWalk {
@@ -208,6 +219,7 @@ class GridWalk {
     while (pick >= kWeights[kind]) pick -= kWeights[kind++];
     const TEditorTexts before = EditorTexts();
     pasting_ = false;
+    edited_ = false;
     kind_ = kind;
     // input goes through the message loop; the rest is what the program around the grid does, in a
     // handler whose error the application shows
@@ -220,11 +232,16 @@ class GridWalk {
     FakeNow() += 1000;  // no double clicks across steps; the incremental search's timer falls due
     Application->ProcessMessages();
     pasting_ = false;
-    // what the user typed or pasted into an editor is what a later conversion error may name
+    // what the user typed or pasted into an editor is what a later conversion error may name; a text
+    // an editor only loaded (another cell's value) is none
     if (kind == kKeyStep || kind == kClipboardStep || kind == kFilterRowStep) {
       const TEditorTexts after = EditorTexts();
-      if (after.cell && after.cell != before.cell) NoteEntered(*after.cell, false);
-      if (after.filter && after.filter != before.filter) NoteEntered(*after.filter, true);
+      if (after.cell && after.cell != before.cell && after.grid == before.grid && after.col == before.col &&
+          after.row == before.row && (edited_ || after.cellModified))
+        NoteEntered(*after.cell, false);
+      if (after.filter && after.filter != before.filter && after.grid == before.grid &&
+          after.filterColumn == before.filterColumn && (edited_ || after.filterModified))
+        NoteEntered(*after.filter, true);
     }
   }
 
@@ -319,7 +336,7 @@ class GridWalk {
             "an error box for the conversion of a text the walk did not type or paste: " + E.Message() +
             " (the cell editor holds '" + EditorTexts().cell.value_or("") + "')\n";
     } catch (const Exception&) {
-      if (!CausedThroughData(E, pasting_))
+      if (!CausedThroughData(E, pasting_, ConvertsEnteredText(E)))
         errors_ += std::string("an error box for an error the user did not cause: ") + E.ClassName() + ": " +
                    E.Message() + "\n";
     } catch (...) {
@@ -335,14 +352,28 @@ class GridWalk {
 
   // ---- the texts the walk entered
 
+  // The editors' texts and the cells they stand on.
   struct TEditorTexts {
     std::optional<std::string> cell, filter;
+    const TDBGridEx* grid = nullptr;
+    int col = -1, row = -1, filterColumn = -1;
+    bool cellModified = false, filterModified = false;
   };
   TEditorTexts EditorTexts() {
     TEditorTexts t;
     if (TDBGridEx* grid = Grid()) {
-      if (grid->InplaceEditor()) t.cell = grid->InplaceEditor()->Text();
-      if (grid->FilterEditor()) t.filter = grid->FilterEditor()->Text();
+      t.grid = grid;
+      t.col = grid->Col();
+      t.row = grid->Row();
+      t.filterColumn = grid->FilterColumn();
+      if (TInplaceEdit* e = grid->InplaceEditor()) {
+        t.cell = e->Text();
+        t.cellModified = e->Modified();
+      }
+      if (TInplaceFilterEditEx* f = grid->FilterEditor()) {
+        t.filter = f->Text();
+        t.filterModified = f->Modified();
+      }
     }
     return t;
   }
@@ -354,28 +385,32 @@ class GridWalk {
     constexpr size_t kKept = 64;
     if (texts.size() > kKept) texts.erase(texts.begin());
   }
-  // The clipboard's text about to be pasted: each of its cells may be converted.
+  // The clipboard's text about to be pasted: each of its cells (between tabs and line breaks, CR LF
+  // being one) may be converted.
   void NotePaste() {
     pasting_ = true;
+    edited_ = true;
     const std::string text = Clipboard()->AsText();
     size_t from = 0;
-    while (from <= text.size()) {
-      const size_t to = std::min(text.find_first_of("\t\r\n", from), text.size());
-      NoteEntered(text.substr(from, to - from), false);
+    while (from < text.size()) {
+      size_t to = std::min(text.find_first_of("\t\r\n", from), text.size());
+      if (to > from) NoteEntered(text.substr(from, to - from), false);
+      if (text.compare(to, 2, "\r\n") == 0) ++to;
       from = to + 1;
     }
   }
   bool ConvertsEnteredText(const Exception& E) const {
     const std::optional<std::string> text = ConvertedText(E.Message());
     if (!text) return false;
-    const std::string t = Trimmed(*text);
+    const std::string t = Trim(*text);
+    if (t.empty()) return false;
     // a check box clicked or toggled with a key (a space typed) writes its key value
     if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kFilterRowStep) && IsCheckBoxKey(t))
       return true;
     return std::any_of(enteredCells_.begin(), enteredCells_.end(),
-                       [&](const std::string& e) { return Trimmed(e) == t; }) ||
-           (!t.empty() && std::any_of(enteredFilters_.begin(), enteredFilters_.end(),
-                                      [&](const std::string& e) { return e.find(t) != std::string::npos; }));
+                       [&](const std::string& e) { return Trim(e) == t; }) ||
+           std::any_of(enteredFilters_.begin(), enteredFilters_.end(),
+                       [&](const std::string& e) { return IsFilterValue(t, e); });
   }
 
   ShiftKeys Modifiers() {
@@ -435,7 +470,7 @@ class GridWalk {
     if (Chance(50)) {
       for (const char* n : {"N", "NAME", "BORN", "SALARY", "ACTIVE"}) grid->Columns()->Add()->SetFieldName(n);
       TColumnEx* active = grid->Columns()->Items(4);
-      active->KeyList()->SetText(kCheckedUnchecked);
+      active->KeyList()->SetText(std::string(kChecked) + "\r\n" + kUnchecked);
       active->SetCheckboxes(true);
     }
     grid->SetDataSource(source_.get());
@@ -467,6 +502,8 @@ class GridWalk {
     if (Pick(6) == 0 && Grid()->CanFocus()) Grid()->SetFocus();
     if (m.alt) InjectKey(VK_MENU, true, 0, m);
     if (k.ch && !m.ctrl && !m.alt) typed_ += 4;
+    // what may change an editor's text: a character typed, one deleted, the clipboard pasted
+    if ((k.ch >= U' ' && !m.ctrl && !m.alt) || k.vk == VK_BACK || k.vk == VK_DELETE) edited_ = true;
     if (k.vk == VK_INSERT && m.shift && !m.ctrl) NotePaste();
     InjectKey(k.vk, true, m.ctrl || m.alt ? 0 : k.ch, m);
     InjectKey(k.vk, false, 0, m);
@@ -937,16 +974,23 @@ class GridWalk {
                                            ", the current column hidden", ", the filter's column hidden",
                                            ", a column hidden"};
     const bool remake = change == 1 || Pick(4) == 0;
-    Say("hide the grid with the " +
-        (filter ? "filter editor up on column " + std::to_string(filterColumn)
-                : std::string("cell editor up")) +
-        kChanges[change] + (remake && change != 1 ? ", the form's window made again" : "") + ", show it");
     if (filter) {
       Target->ShowFilterEditor(filterColumn);
     } else {
       Target->ShowEditor();
     }
     Application->ProcessMessages();
+    // the editor asked for may not show (no editing, no room, no field)
+    const bool cellUp = Target->InplaceEditor() && Target->InplaceEditor()->Visible();
+    const bool filterUp = Target->FilterEditor() && Target->FilterEditor()->Visible();
+    std::string up = cellUp ? "the cell editor up" : "";
+    if (filterUp)
+      up += (cellUp ? " and " : "") + std::string("the filter editor up on column ") +
+            std::to_string(Target->FilterColumn());
+    if (up.empty())
+      up = std::string("no editor up (the ") + (filter ? "filter" : "cell") + " editor asked for)";
+    Say("hide the grid with " + up + kChanges[change] +
+        (remake && change != 1 ? ", the form's window made again" : "") + ", show it");
     Target->SetVisible(false);
     Application->ProcessMessages();
     if (remake) form_->RecreateWnd();
@@ -991,6 +1035,7 @@ class GridWalk {
         const char* text = kFilterTexts[Pick(static_cast<int>(std::size(kFilterTexts)))];
         Say(std::string("filter text ") + text);
         NoteEntered(text, true);
+        edited_ = true;
         typed_ += std::string_view(text).size();
         talvik::gui::InjectText(text);
         break;
@@ -1010,6 +1055,7 @@ class GridWalk {
   std::string errors_;
   int kind_ = -1;                                           // the step now taken
   bool pasting_ = false;                                    // it pastes the clipboard
+  bool edited_ = false;                                     // it types, deletes or pastes
   std::vector<std::string> enteredCells_, enteredFilters_;  // see NoteEntered
   size_t typed_ = 0;                                        // bytes of text typed so far
 };
