@@ -34,16 +34,7 @@ class FilterRowEditors : public GridOnForm {
     grid->SetFocus();
     Pump();
   }
-  void TearDown() override {
-    form.reset();  // the grid goes before its data
-    GridOnForm::TearDown();
-  }
-  static void Type(const std::string& Text) {
-    talvik::gui::InjectText(Text);
-    Pump();
-  }
   TInplaceFilterEditEx* Editor() { return grid->FilterEditor(); }
-  bool EditorShows() { return Editor() && Editor()->HandleAllocated() && Editor()->Visible(); }
   // The filter cell of NAME with no room left in the grid: the editor hides and the grid keeps the
   // focus, so what is typed reaches the editor through the grid.
   void NameCellWithoutRoom() {
@@ -54,7 +45,7 @@ class FilterRowEditors : public GridOnForm {
     grid->ShowFilterEditor(1);
     Pump();
     ASSERT_TRUE(grid->FilterEditorShown());
-    ASSERT_FALSE(EditorShows());
+    ASSERT_FALSE(FilterEditorShows());
     ASSERT_TRUE(grid->Focused());
   }
 
@@ -126,7 +117,7 @@ TEST_F(FilterRowEditors, EndingTheEditingOfAFocusedCellHidesTheEditor) {
   ASSERT_TRUE(Editor()->Focused());
   grid->HideFilterEditor();
   Pump();
-  EXPECT_FALSE(EditorShows());
+  EXPECT_FALSE(FilterEditorShows());
   EXPECT_TRUE(grid->Focused());
   // freeing the edited column ends the editing the same way
   grid->ShowFilterEditor(2);
@@ -135,7 +126,7 @@ TEST_F(FilterRowEditors, EndingTheEditingOfAFocusedCellHidesTheEditor) {
   delete grid->Columns()->Items(2);
   Pump();
   EXPECT_FALSE(grid->FilterEditorShown());
-  EXPECT_FALSE(EditorShows());
+  EXPECT_FALSE(FilterEditorShows());
 }
 
 // Under a hidden grid the editor does not show, but it is still placed: ending the editing there
@@ -150,7 +141,7 @@ TEST_F(FilterRowEditors, AnEditorHiddenUnderAHiddenGridStaysHiddenWhenTheGridSho
   grid->SetVisible(true);
   Pump();
   EXPECT_FALSE(grid->FilterEditorShown());
-  EXPECT_FALSE(EditorShows());
+  EXPECT_FALSE(FilterEditorShows());
 }
 
 // Reduced from a random walk: a flat grid's windows were made again while it was hidden, and the
@@ -159,7 +150,7 @@ TEST_F(FilterRowEditors, AnEditorHiddenUnderAHiddenGridStaysHiddenWhenTheGridSho
 TEST_F(FilterRowEditors, AnEditorHiddenWithoutItsWindowComesBackHidden) {
   grid->ShowFilterEditor(1);
   Pump();
-  ASSERT_TRUE(EditorShows());
+  ASSERT_TRUE(FilterEditorShows());
   grid->SetParent(nullptr);  // the windows go
   ASSERT_FALSE(Editor()->HandleAllocated());
   delete grid->Columns()->Items(1);
@@ -167,7 +158,7 @@ TEST_F(FilterRowEditors, AnEditorHiddenWithoutItsWindowComesBackHidden) {
   grid->HandleNeeded();
   Pump();
   EXPECT_FALSE(grid->FilterEditorShown());
-  EXPECT_FALSE(EditorShows());
+  EXPECT_FALSE(FilterEditorShows());
 }
 
 // Reduced from a random walk over a hidden column: Left in the filter row went on to the hidden

@@ -71,6 +71,22 @@ class TEnableFailingDataSet : public TMemDataSet {
   bool failNextEnable = false;
 };
 
+// A string look-up field Name (Size characters) added to DataSet: KeyField of DataSet looked up by
+// LookupKeyField in Lookup, showing its ResultField. DataSet owns it.
+inline TField* AddLookupField(TDataSet* DataSet, const char* Name, int Size, const char* KeyField,
+                              TDataSet* Lookup, const char* LookupKeyField, const char* ResultField) {
+  auto* f = new TStringField(DataSet);
+  f->SetFieldName(Name);
+  f->SetSize(Size);
+  f->SetFieldKind(fkLookup);
+  f->SetLookupDataSet(Lookup);
+  f->SetKeyFields(KeyField);
+  f->SetLookupKeyFields(LookupKeyField);
+  f->SetLookupResultField(ResultField);
+  f->SetDataSet(DataSet);
+  return f;
+}
+
 // A dataset of people with a look-up of their department's name.
 struct People {
   TMemDataSet depts, ds;
@@ -94,15 +110,7 @@ struct People {
     ds.AddRow({2, "Bob", Null(), Null(), "n", 3, Null(), Null()});
     ds.AddRow({3, "Cid", 700.0, false, "??", Null(), Null(), Null()});
     for (int i = 0; i < ds.FieldDefs()->Count(); ++i) ds.FieldDefs()->Items(i)->CreateField(&ds);
-    deptName = new TStringField(&ds);
-    deptName->SetFieldName("DEPT_NAME");
-    deptName->SetSize(20);
-    deptName->SetFieldKind(fkLookup);
-    deptName->SetLookupDataSet(&depts);
-    deptName->SetKeyFields("DEPT");
-    deptName->SetLookupKeyFields("DEPT_ID");
-    deptName->SetLookupResultField("DNAME");
-    deptName->SetDataSet(&ds);
+    deptName = AddLookupField(&ds, "DEPT_NAME", 20, "DEPT", &depts, "DEPT_ID", "DNAME");
     source.SetDataSet(&ds);
     ds.Open();
   }

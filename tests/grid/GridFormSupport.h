@@ -14,6 +14,7 @@
 #include "GridOracleSupport.h"
 #include "GridTestSupport.h"
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
 
 namespace gridtest {
 
@@ -28,6 +29,11 @@ class FormInput : public GridGuiTest {
     Pump();
   }
   static void AltDown() { Key(VK_DOWN, 0, talvik::gui::ShiftKeys{.alt = true}); }
+  // Text typed (UTF-8) into the focused window.
+  static void Type(const std::string& Text) {
+    talvik::gui::InjectText(Text);
+    Pump();
+  }
 };
 
 // A borderless form at FormBounds with one grid, at GridBounds in it or, when that is empty, filling it.
@@ -73,6 +79,11 @@ class GridOnForm : public FormInput {
     return grid->CellRect(grid->DataToRawColumn(DataCol), grid->TitleOffset() + DataRow);
   }
   static TPoint Middle(const TRect& R) { return {(R.Left + R.Right) / 2, (R.Top + R.Bottom) / 2}; }
+  // Whether the filter row's editor shows: it has a window and counts as shown.
+  bool FilterEditorShows() {
+    TInplaceFilterEditEx* f = grid->FilterEditor();
+    return f && f->HandleAllocated() && f->Visible();
+  }
   // The painted colour at a point of the grid's client area.
   COLORREF Pixel(int X, int Y) { return FormPixel(form.get(), grid, X, Y); }
   // The form as painted, under the screenshot folder; the file's path.

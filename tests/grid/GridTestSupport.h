@@ -10,7 +10,6 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
-#include "platform/rtl/ScopeExit.h"
 #include "tests/gui/KeyboardTestSupport.h"
 
 namespace gridtest {

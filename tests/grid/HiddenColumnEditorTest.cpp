@@ -40,15 +40,7 @@ class HiddenColumnEditor : public GridOnForm {
       sessions.AddRow({i, "user " + std::to_string(i), 1 + i % 3, i % 3 ? "INACTIVE" : "ACTIVE"});
     for (int i = 0; i < sessions.FieldDefs()->Count(); ++i)
       sessions.FieldDefs()->Items(i)->CreateField(&sessions);
-    auto* deptName = new TStringField(&sessions);
-    deptName->SetFieldName("DEPT_NAME");
-    deptName->SetSize(20);
-    deptName->SetFieldKind(fkLookup);
-    deptName->SetLookupDataSet(depts.get());
-    deptName->SetKeyFields("DEPT");
-    deptName->SetLookupKeyFields("DEPT_ID");
-    deptName->SetLookupResultField("DNAME");
-    deptName->SetDataSet(&sessions);
+    AddLookupField(&sessions, "DEPT_NAME", 20, "DEPT", depts.get(), "DEPT_ID", "DNAME");
     source.SetDataSet(&sessions);
     sessions.Open();
     for (const char* n : {"SID", "USERNAME", "DEPT_NAME", "STATUS"}) grid->Columns()->Add()->SetFieldName(n);
@@ -58,19 +50,9 @@ class HiddenColumnEditor : public GridOnForm {
     grid->SetFocus();
     Pump();
   }
-  void TearDown() override {
-    form.reset();  // the grid goes before its data
-    GridOnForm::TearDown();
-  }
 
   void SetOption(TDBGridOption Option, bool On) {
-    TDBGridOptions o = grid->Options();
-    if (On) {
-      o.Include(Option);
-    } else {
-      o.Exclude(Option);
-    }
-    grid->SetOptions(o);
+    grid->SetOptions(On ? grid->Options() + Option : grid->Options() - Option);
     Pump();
   }
   void AlwaysShowEditor() {
@@ -81,10 +63,6 @@ class HiddenColumnEditor : public GridOnForm {
   TColumnEx* Column(int Index) { return grid->Columns()->Items(Index); }
   // Whether the in-place editor shows: it has a window and counts as shown (under a hidden grid too).
   bool CellEditorShown() { return grid->InplaceEditor() && grid->InplaceEditor()->Visible(); }
-  bool FilterEditorShows() {
-    TInplaceFilterEditEx* f = grid->FilterEditor();
-    return f && f->HandleAllocated() && f->Visible();
-  }
   // Neither editor shows on a hidden column.
   void ExpectNoEditorOnAHiddenColumn(const std::string& When) {
     if (CellEditorShown()) {
@@ -96,10 +74,6 @@ class HiddenColumnEditor : public GridOnForm {
       EXPECT_TRUE(c >= 0 && c < grid->Columns()->Count() && Column(c)->Visible())
           << When << ": the filter editor is shown on hidden column " << c;
     }
-  }
-  static void Type(const std::string& Text) {
-    talvik::gui::InjectText(Text);
-    Pump();
   }
   void ShowGrid() {
     grid->SetVisible(true);
@@ -168,16 +142,16 @@ TEST_F(HiddenColumnEditor, FilterEditorPlacedOverAGridWithoutAWindowShowsOnlyWhi
   form->RecreateWnd();
   Pump();
   ASSERT_FALSE(grid->HandleAllocated());
-  sessions.DisableControls();
-  TScopeExit enable([this] { sessions.EnableControls(); });  // also when an assertion ends the test
-  sessions.FieldByName("USERNAME")->SetVisible(false);       // the grid learns of it with its next layout
-  grid->ShowFilterEditor(1);
-  if (FilterEditorShows()) {
-    EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
-    ExpectNoEditorOnAHiddenColumn("the filter editor placed");
+  {
+    sessions.DisableControls();
+    TScopeExit enable([this] { sessions.EnableControls(); });  // also when an assertion ends the test
+    sessions.FieldByName("USERNAME")->SetVisible(false);       // the grid learns of it with its next layout
+    grid->ShowFilterEditor(1);
+    if (FilterEditorShows()) {
+      EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
+      ExpectNoEditorOnAHiddenColumn("the filter editor placed");
+    }
   }
-  enable.Dismiss();
-  sessions.EnableControls();
   ShowGrid();
   if (FilterEditorShows()) {
     EXPECT_TRUE(grid->FilterEditorShown()) << "the filter editor shows with no cell edited";
@@ -261,16 +235,26 @@ TEST_F(HiddenColumnEditor, NoWayBackShowsAnEditorOnTheHiddenCurrentColumn) {
          grid->STFilter()->SetVisible(true);
        }},
       {"F2", [&] { Key(VK_F2); }},
+      // from the hidden current column the click moves it to STATUS, and the editor comes up there
       {"a click on STATUS's edit button",
        [&] {
+         const bool fromHidden = !grid->FocusedColumn()->Visible();
          const TRect cell = Cell(3, 0);
          Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);
          Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
+         if (!fromHidden) return;
+         EXPECT_EQ(grid->FocusedColumn(), Column(3)) << "the click on STATUS's edit button";
+         ASSERT_TRUE(CellEditorShown()) << "the click on STATUS's edit button";
+         EXPECT_TRUE(PtInRect(cell, Middle(grid->InplaceEditor()->BoundsRect())))
+             << "the editor stands outside STATUS's cell after the click on its edit button";
        }},
       {"ShowEditor", [&] { grid->ShowEditor(); }},
-      {"the editor's own Show", [&] { grid->InplaceEditor()->Show(); }},
   };
   for (const auto& way : ways) {
+    grid->SetCol(grid->DataToRawColumn(0));
+    if (!CellEditorShown()) grid->ShowEditor();
+    Pump();
+    ASSERT_TRUE(CellEditorShown()) << way.name << ": the cell editor is not shown before its column hides";
     Column(0)->SetVisible(false);
     grid->SetCol(grid->DataToRawColumn(0));
     Pump();
@@ -283,6 +267,8 @@ TEST_F(HiddenColumnEditor, NoWayBackShowsAnEditorOnTheHiddenCurrentColumn) {
     Pump();
     grid->ShowFilterEditor(0);
     Pump();
+    ASSERT_TRUE(FilterEditorShows()) << way.name
+                                     << ": the filter editor is not shown before its column hides";
     Column(0)->SetVisible(false);
     Pump();
     way.run();
