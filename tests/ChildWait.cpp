@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <fstream>
 #include <thread>
 #include <utility>
 
@@ -40,34 +41,74 @@ std::string Duration(std::chrono::milliseconds d) {
   return d.count() % 1000 ? std::to_string(d.count()) + " ms" : std::to_string(d.count() / 1000) + " s";
 }
 
-std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds patience) {
+namespace {
+
+// What became of a child waited on.
+enum class Fate { kEnded, kRunning, kNotOurs };
+
+// Waits at most Patience for Pid to end, leaving it unreaped (a leader that ended still reserves its
+// process group's id). A pid that is no child of this process (reaped already, or never ours) fails
+// the test naming it.
+Fate AwaitEnd(pid_t pid, std::chrono::milliseconds patience) {
   assert(pid > 0);
   const auto deadline = std::chrono::steady_clock::now() + patience;
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
-    int status = 0;
-    const pid_t ended = waitpid(pid, &status, WNOHANG);
-    if (ended == pid) return ExitCode(status);
-    assert(ended >= 0 || errno == EINTR);  // the child is this process's own, reaped once
-    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+      if (info.si_pid == pid) return Fate::kEnded;
+    } else if (errno == ECHILD) {
+      ADD_FAILURE() << "pid " << pid << " is no child of this test's process (reaped already?)";
+      return Fate::kNotOurs;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return Fate::kRunning;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::milliseconds(20));
   }
 }
 
-int WaitOrKill(pid_t pid, std::chrono::milliseconds patience) {
-  if (const std::optional<int> code = WaitFor(pid, patience)) return *code;
-  Signal(pid, SIGKILL);
-  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+// Reaps Pid, a child of this process that has ended or been killed: its exit code.
+int Reap(pid_t pid) {
+  int status = 0;
+  pid_t reaped = -1;
+  while ((reaped = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
   }
-  return -1;
+  assert(reaped == pid);  // the child is this process's own, reaped once
+  return ExitCode(status);
+}
+
+}  // namespace
+
+std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds patience) {
+  switch (AwaitEnd(pid, patience)) {
+    case Fate::kEnded:
+      return Reap(pid);
+    case Fate::kRunning:
+      return std::nullopt;
+    case Fate::kNotOurs:
+      break;
+  }
+  return kNotOurs;
+}
+
+int WaitOrKill(pid_t pid, std::chrono::milliseconds patience) {
+  const Fate fate = AwaitEnd(pid, patience);
+  if (fate == Fate::kNotOurs) return kNotOurs;
+  // what a leader started and left behind goes with it, while its ended leader still holds the group
+  Signal(pid, SIGKILL);
+  const int code = Reap(pid);
+  return fate == Fate::kEnded ? code : -1;
 }
 
 bool End(pid_t& pid, const std::string& what, int signal, std::chrono::milliseconds patience) {
   if (pid <= 0) return true;
   const pid_t child = std::exchange(pid, 0);
+  // (a pid that is no child of this process may be another program's by now: it gets no signal)
+  if (AwaitEnd(child, std::chrono::milliseconds(0)) == Fate::kNotOurs) return false;
   if (signal != 0) Signal(child, signal);
-  if (WaitOrKill(child, patience) >= 0) return true;
+  const int code = WaitOrKill(child, patience);
+  if (code >= 0) return true;
+  if (code == kNotOurs) return false;
   const char* name = signal != 0 ? sigabbrev_np(signal) : nullptr;
   ADD_FAILURE() << what << " did not end within " << Duration(patience)
                 << (name ? std::string(" of SIG") + name : std::string());
@@ -111,26 +152,43 @@ int RunShell(const std::string& command, std::string* output, std::chrono::milli
   pid_t pid = Spawn(command, pipeEnds[1]);
   if (pipeEnds[1] >= 0) close(pipeEnds[1]);
   if (pid == 0) return -1;
-  // the output is read as it comes, so that a command writing more than a pipe holds does not stall
-  for (bool open = output != nullptr; open;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
+  const auto left = [&] {
+    return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                      deadline - std::chrono::steady_clock::now()));
+  };
+  // Reads what is in the pipe; whether it is still open.
+  char buffer[4096];
+  const auto take = [&] {
+    const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
+    if (n > 0) output->append(buffer, static_cast<size_t>(n));
+    return n > 0 || (n < 0 && errno == EINTR);
+  };
+  // the output is read as it comes, so that a command writing more than a pipe holds does not stall;
+  // once the command has ended, what a program it left in the background writes is not waited for
+  constexpr std::chrono::milliseconds kLookEvery{20};
+  for (bool open = output != nullptr; open && left().count() > 0;) {
+    if (AwaitEnd(pid, std::chrono::milliseconds(0)) == Fate::kEnded) {
+      fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
+      while (take() && left().count() > 0) {
+      }
+      break;
+    }
     pollfd ready{pipeEnds[0], POLLIN, 0};
-    if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
-    char buffer[4096];
-    const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
-    if (n > 0)
-      output->append(buffer, static_cast<size_t>(n));
-    else if (n == 0 || errno != EINTR)
-      open = false;
+    if (poll(&ready, 1, static_cast<int>(std::min(left(), kLookEvery).count())) > 0) open = take();
   }
-  const auto left = std::max(
-      std::chrono::milliseconds(0),
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
-  const int code = WaitOrKill(pid, left);
-  if (code < 0) ADD_FAILURE() << "the command '" << command << "' did not end within " << Duration(patience);
+  const int code = WaitOrKill(pid, left());
+  if (code == -1)
+    ADD_FAILURE() << "the command '" << command << "' did not end within " << Duration(patience);
   return code;
+}
+
+char ProcessState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return 0;
+  // "pid (command) state ...": the state follows the command's closing parenthesis
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : 0;
 }
 
 }  // namespace childwait

@@ -22,12 +22,18 @@ int ExitCode(int status);
 // "15 s", "300 ms".
 std::string Duration(std::chrono::milliseconds d);
 
+// What WaitFor and WaitOrKill answer for a pid that is no child of this process (reaped already, or
+// never ours): the test fails naming it, and the pid, which may be another program's by now, gets no
+// signal.
+inline constexpr int kNotOurs = -2;
+
 // Waits at most Patience for Pid, a child of this process, to end, and reaps it: its exit code (as
 // ExitCode tells it); nothing when it still runs.
 std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds patience);
 
 // WaitFor; a child still running then is killed (with the programs of its process group when it
-// leads one) and reaped: -1.
+// leads one) and reaped: -1. A leader that ended by itself takes what it left running in its group
+// with it.
 int WaitOrKill(pid_t pid, std::chrono::milliseconds patience);
 
 // Ends a child the test started: sends it Signal (with its process group when it leads one; 0 sends
@@ -43,8 +49,13 @@ pid_t StartShell(const std::string& command);
 
 // Runs Command under /bin/sh in a process group of its own and waits at most Patience for it: its exit
 // code, with what it wrote to its standard output in Output when asked for. A command still running
-// then is killed with what it started, and the test fails naming it: -1.
+// then is killed with what it started, and the test fails naming it: -1. What it left running once it
+// ended (a program started in the background, holding its output) is killed, not waited for.
 int RunShell(const std::string& command, std::string* output = nullptr,
              std::chrono::milliseconds patience = kEndPatience);
+
+// A process's state as the system tells it ('R' running, 'S' sleeping, 'T' stopped, 'Z' ended, not
+// yet reaped, ...); 0 when there is no such process.
+char ProcessState(pid_t pid);
 
 }  // namespace childwait

@@ -7,9 +7,9 @@
 namespace {
 
 using e2e::Output;
+using e2e::Shell;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using e2e::Shell;
 
 // Where things stand in the main window (relative to its top left corner).
 constexpr int kSessionCloseX = 783, kSessionCloseY = 63;  // the session window's close button
@@ -52,10 +52,12 @@ class Desktop : public e2e::DesktopProgramTest {
     Start();
     return LogOn("manager");
   }
-  // Whether the program still runs (it has not crashed).
+  // Whether the program still runs (it has not crashed); one that ended is reaped, and forgotten.
   bool Running() {
-    int status = 0;
-    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
+    if (pid_ <= 0) return false;
+    if (!childwait::WaitFor(pid_, std::chrono::milliseconds(0))) return true;
+    pid_ = 0;
+    return false;
   }
   // The pixels of the main window that show the session window's list rows (-1 without a display
   // to read).

@@ -14,12 +14,20 @@ using namespace std::chrono_literals;
 
 // Whether a process has gone (or only waits to be reaped by whoever took it over).
 bool Gone(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  // "pid (command) state ...": the state follows the command's closing parenthesis
-  const std::size_t close = line.rfind(')');
-  return close != std::string::npos && line.substr(close + 2, 1) == "Z";
+  const char state = childwait::ProcessState(pid);
+  return state == 0 || state == 'Z';
+}
+
+// A file of the test's own, for a command to leave a pid in.
+std::string PidFile() {
+  return std::filesystem::temp_directory_path() / ("talvik_e2e_harness_" + std::to_string(getpid()) + ".pid");
+}
+// The pid a command left in the PidFile (removed then); 0 when none came within 5 s.
+pid_t LeftPid() {
+  pid_t left = 0;
+  WaitFor([&] { return std::ifstream(PidFile()) >> left && left > 0; }, 5000);
+  std::filesystem::remove(PidFile());
+  return left;
 }
 
 // Only the harness's own children: no display and no instance.
@@ -32,8 +40,7 @@ class Harness : public e2e::ProgramTest {
 // killed once the harness's patience is over, the test fails naming it, and the window manager beside
 // it still gets its SIGTERM.
 TEST_F(Harness, AChildThatIgnoresSigtermIsKilledAndFailsTheTest) {
-  const std::string started =
-      std::filesystem::temp_directory_path() / ("talvik_e2e_harness_" + std::to_string(getpid()) + ".pid");
+  const std::string started = PidFile();
   trayHost_ = childwait::StartShell("trap '' TERM; sleep 60 & echo $! > '" + started + "'; wait");
   windowManager_ = childwait::StartShell("exec sleep 60");
   ASSERT_GT(trayHost_, 0);
@@ -55,15 +62,18 @@ TEST_F(Harness, AChildThatIgnoresSigtermIsKilledAndFailsTheTest) {
 
 // A workload told to stop that does not end: killed once the patience is over, and the test fails.
 TEST_F(Harness, AWorkloadThatDoesNotStopIsKilledAndFailsTheTest) {
-  pid_t workload = childwait::StartShell("sleep 60; true");
+  pid_t workload = childwait::StartShell("sleep 60 & echo $! > '" + PidFile() + "'; wait; true");
   ASSERT_GT(workload, 0);
   const pid_t started = workload;
+  const pid_t sleeper = LeftPid();
+  ASSERT_GT(sleeper, 0);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_NONFATAL_FAILURE(childwait::End(workload, "the workload, told to stop,", 0, 300ms),
                           "the workload, told to stop, did not end within 300 ms");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
   EXPECT_EQ(workload, 0);
   EXPECT_EQ(waitpid(started, nullptr, WNOHANG), -1);
+  EXPECT_TRUE(WaitFor([&] { return Gone(sleeper); }, 5000)) << "the workload's own sleep still runs";
 }
 
 // The shell commands the tests ask the X server through: their output comes back whole, and one that
@@ -74,11 +84,42 @@ TEST_F(Harness, AShellCommandThatHangsIsKilledAndFailsTheTest) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 20000);
   EXPECT_TRUE(out.ends_with("19999\n20000\n"));
 
+  out.clear();
   const auto start = std::chrono::steady_clock::now();
   int code = 0;
-  EXPECT_NONFATAL_FAILURE(code = childwait::RunShell("echo partial; sleep 60", &out, 300ms),
-                          "the command 'echo partial; sleep 60' did not end within 300 ms");
+  const std::string hangs = "echo partial; sleep 60 & echo $! > '" + PidFile() + "'; wait";
+  EXPECT_NONFATAL_FAILURE(code = childwait::RunShell(hangs, &out, 300ms),
+                          "the command '" + hangs + "' did not end within 300 ms");
   EXPECT_EQ(code, -1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  EXPECT_EQ(out, "partial\n");
+  const pid_t sleeper = LeftPid();
+  ASSERT_GT(sleeper, 0);
+  EXPECT_TRUE(WaitFor([&] { return Gone(sleeper); }, 5000)) << "the command's own sleep still runs";
+}
+
+// A command that leaves a program running in the background, holding its output: its output comes
+// back as soon as it ends, not when the program lets go of the output, and the program is killed.
+TEST_F(Harness, AShellCommandsBackgroundProgramIsKilledWhenItEnds) {
+  std::string out;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(childwait::RunShell("echo hi; sleep 30 & echo $! > '" + PidFile() + "'", &out), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(out, "hi\n");
+  const pid_t sleeper = LeftPid();
+  ASSERT_GT(sleeper, 0);
+  EXPECT_TRUE(WaitFor([&] { return Gone(sleeper); }, 5000)) << "the command's background sleep still runs";
+}
+
+// A child reaped already (the program found ended by a look at it): ending it again fails the test
+// naming it, and signals nothing, its pid being perhaps another program's by now.
+TEST_F(Harness, EndingAChildReapedAlreadyFailsTheTestAndSignalsNothing) {
+  pid_t child = childwait::StartShell("exit 0");
+  ASSERT_GT(child, 0);
+  const pid_t started = child;
+  ASSERT_EQ(childwait::WaitFor(child, 5000ms), std::optional<int>(0));
+  EXPECT_NONFATAL_FAILURE(EXPECT_FALSE(childwait::End(child, "the child")),
+                          "pid " + std::to_string(started) + " is no child");
+  EXPECT_EQ(child, 0);
 }
 }  // namespace

@@ -32,7 +32,7 @@ using e2e::WindowNamed;
 // A command of the walk, given at most a few seconds: an X call that waits on a window which never
 // comes must not hold the walk up.
 bool Sh(const std::string& Command) {
-  return x11test::Shell("timeout 5 " + Command);
+  return e2e::Shell("timeout 5 " + Command);
 }
 
 int EnvInt(const char* Name, int Default) {
@@ -159,10 +159,11 @@ class RandomInput : public e2e::DesktopProgramTest {
 
   // The program ended or died: a failure unless it ended well; false when it still runs.
   bool Ended() {
-    int status = 0;
-    if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    if (pid_ <= 0) return false;
+    const std::optional<int> ended = childwait::WaitFor(pid_, std::chrono::milliseconds(0));
+    if (!ended) return false;
     pid_ = 0;
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const int code = *ended;
     Log("the program ended with code " + std::to_string(code));
     EXPECT_EQ(code, 0) << Said();
     ExpectCleanOutput();
@@ -331,10 +332,10 @@ class RandomInput : public e2e::DesktopProgramTest {
       gave = Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
     } else if (what < 95 && Managed(window)) {
       const std::string size = std::to_string(60 + Pick(1000)) + " " + std::to_string(40 + Pick(800));
-      gave = Do("resize" + on + " to " + size, "xdotool windowsize " + window + " " + size);
+      gave = Do("resize" + on + " to " + size, "xdotool windowsize --sync " + window + " " + size);
     } else if (what < 98 && Managed(window)) {
       const std::string to = std::to_string(Pick(700)) + " " + std::to_string(Pick(500));
-      gave = Do("move" + on + " to " + to, "xdotool windowmove " + window + " " + to);
+      gave = Do("move" + on + " to " + to, "xdotool windowmove --sync " + window + " " + to);
     } else if (Managed(window)) {
       gave = Do("close" + on, "wmctrl -i -c " + window);
     }
@@ -360,6 +361,7 @@ class RandomInput : public e2e::DesktopProgramTest {
         [&] {
           if (Gone()) return true;
           const std::vector<std::string> shown = Windows();
+          if (shown.empty()) return false;  // (xdotool failed: the program's windows are not known yet)
           if (std::find(shown.begin(), shown.end(), What.window) == shown.end()) return true;
           if (marked) {
             const Spot spot = requestRepaints_.Look();
@@ -378,6 +380,7 @@ class RandomInput : public e2e::DesktopProgramTest {
   // What a walk did: its steps, and how many of them the program took.
   struct Tally {
     int steps = 0;
+    int given = 0;  // the steps that gave the program something
     int taken = 0;
   };
   // Takes Steps steps of the walk, or with Seconds as many as that time holds, the program started
@@ -396,6 +399,7 @@ class RandomInput : public e2e::DesktopProgramTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(60));
       const bool taken = Taken(given);
       if (!taken && given.what != Gave::kNothing) Log("the program did not take it");
+      tally.given += given.what != Gave::kNothing ? 1 : 0;
       tally.taken += taken ? 1 : 0;
       idle = given.what != Gave::kNothing ? 0 : idle + 1;
       if (idle > 0 && idle % kIdleSteps == 0) Restore();
@@ -412,14 +416,7 @@ class RandomInput : public e2e::DesktopProgramTest {
   }
   // The program's state as the system tells it ('R' running, 'T' stopped, 'Z' ended, not yet waited
   // for, ...).
-  char State() const {
-    std::ifstream f("/proc/" + std::to_string(pid_) + "/stat");
-    std::string line;
-    std::getline(f, line);
-    // "pid (name) state ...": the state follows the name's closing parenthesis
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
-  }
+  char State() const { return childwait::ProcessState(pid_); }
   bool Stopped() const { return State() == 'T'; }
   bool Gone() const { return State() == 'Z'; }
 
@@ -507,6 +504,8 @@ TEST_F(RandomInputStopped, TheProgramStoppedTakesNoneOfTheSteps) {
   e2e::CreateInstance();
   Prefill("SYSTEM", "SIM");
   StartProgram();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_GT(pid_, 0);
   ASSERT_EQ(kill(pid_, SIGSTOP), 0);
   {
     TScopeExit resume([this] {
@@ -515,6 +514,9 @@ TEST_F(RandomInputStopped, TheProgramStoppedTakesNoneOfTheSteps) {
     ASSERT_TRUE(WaitFor([this] { return Stopped(); })) << "the program did not stop";
     const Tally stopped = Walk(kShortWalk);
     EXPECT_EQ(stopped.steps, kShortWalk);
+    // (a walk none of whose steps reached the program would take none of them either)
+    EXPECT_EQ(stopped.given, stopped.steps)
+        << "only " << stopped.given << " of the steps reached the program";
     EXPECT_EQ(stopped.taken, 0) << "the program stopped took " << stopped.taken << " of " << stopped.steps
                                 << " steps";
   }
