@@ -54,6 +54,10 @@ constexpr auto kSilent = std::chrono::seconds(30);
 constexpr int kShortWalk = 6;
 // How long the program is given to take a step's input.
 constexpr int kTakeWithinMs = 1000;
+// A resize or move waits until the window has its new place, which never comes when the window
+// manager refuses it (a fixed-size dialog, the same place again): it gives up after a while and
+// counts as given nothing.
+constexpr const char* kRefusable = "timeout 2 ";
 
 // The current folder and HOME as they are when made, put back when it goes.
 struct CwdAndHome {
@@ -332,10 +336,12 @@ class RandomInput : public e2e::DesktopProgramTest {
       gave = Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
     } else if (what < 95 && Managed(window)) {
       const std::string size = std::to_string(60 + Pick(1000)) + " " + std::to_string(40 + Pick(800));
-      gave = Do("resize" + on + " to " + size, "xdotool windowsize --sync " + window + " " + size);
+      gave = Do("resize" + on + " to " + size,
+                std::string(kRefusable) + "xdotool windowsize --sync " + window + " " + size);
     } else if (what < 98 && Managed(window)) {
       const std::string to = std::to_string(Pick(700)) + " " + std::to_string(Pick(500));
-      gave = Do("move" + on + " to " + to, "xdotool windowmove --sync " + window + " " + to);
+      gave = Do("move" + on + " to " + to,
+                std::string(kRefusable) + "xdotool windowmove --sync " + window + " " + to);
     } else if (Managed(window)) {
       gave = Do("close" + on, "wmctrl -i -c " + window);
     }
