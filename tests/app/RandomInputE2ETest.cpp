@@ -5,9 +5,11 @@
 // with code 0 and is started again.
 //
 // A step counts only when the program took it: it read the keys or clicks (it notes their time on
-// the window that took them), or it answered the move, resize or close the window manager passed on.
-// At least half the steps must count, so that input lost on its way (to another program's window, or
-// to a program that reads none) fails the walk, not only a walk that finds no window of the program's.
+// the window that took them), or it acted on the move, resize or close the window manager passed on
+// (the window went where it was asked to and the program read the news, or the window closed); a
+// move or resize the window manager refused gave nothing. At least half the steps must count, so
+// that input lost on its way (to another program's window, or to a program that reads none) fails
+// the walk, not only a walk that finds no window of the program's.
 //
 // The walk is reproducible from its seed (the same seed gives the same choices) and its step log
 // (random-input/seed-<seed>.log under the build tree, one line a step). Knobs from the environment:
@@ -54,10 +56,12 @@ constexpr auto kSilent = std::chrono::seconds(30);
 constexpr int kShortWalk = 6;
 // How long the program is given to take a step's input.
 constexpr int kTakeWithinMs = 1000;
-// A resize or move waits until the window has its new place, which never comes when the window
-// manager refuses it (a fixed-size dialog, the same place again): it gives up after a while and
-// counts as given nothing.
-constexpr const char* kRefusable = "timeout 2 ";
+// How long the window manager is given to answer a resize or move of a window, and how long the
+// window is given to get where it was asked to once an answer came that left it elsewhere: the
+// manager refused the request (a fixed-size dialog) or changed it (a window's least size), and the
+// request counts as given nothing.
+constexpr int kAnswerWithinMs = 2000;
+constexpr auto kSettle = std::chrono::milliseconds(300);
 
 // The current folder and HOME as they are when made, put back when it goes.
 struct CwdAndHome {
@@ -275,11 +279,17 @@ class RandomInput : public e2e::DesktopProgramTest {
   enum class Gave {
     kNothing,  // no window could take it, or the input did not go through
     kInput,    // keys, clicks, wheel turns or a drag on its windows
-    kRequest,  // a move, resize or close that the window manager passes on
+    // requests the window manager passes on
+    kResize,
+    kMove,
+    kClose,
   };
   struct Given {
     Gave what = Gave::kNothing;
     std::string window;
+    std::string kind;  // what the step was ("click", "resize", ...), for the walk's tally
+    // where a move asks the window to go (its frame's corner), the size a resize asks for
+    int x = 0, y = 0, w = 0, h = 0;
   };
   // One step of input on one of the program's windows.
   Given Step() {
@@ -287,7 +297,7 @@ class RandomInput : public e2e::DesktopProgramTest {
     std::vector<std::string> windows;
     for (const std::string& w : Windows()) {
       const Place p = PlaceOf(w);
-      if (p.w >= kLeast && p.h >= kLeast) windows.push_back(w);
+      if (p.w >= kLeast && p.h >= kLeast && (!requestsOnly_ || Managed(w))) windows.push_back(w);
     }
     if (windows.empty()) return {};
     const std::string window = PickOf(windows);
@@ -295,12 +305,12 @@ class RandomInput : public e2e::DesktopProgramTest {
     // the toolkit's file dialog is not the program's: it is only closed
     if (name == "Save As" || name == "Open")
       return Input(Do("close the file dialog", "xdotool windowfocus --sync " + window + " key Escape"),
-                   window);
+                   window, "file dialog");
     // a logon dialog most often gets the password, so that the walk goes on logged on
     if (name == "Oracle Logon" && Pick(4) != 0) {
       return Input(Do("log on", "xdotool windowfocus --sync " + window + " type --delay 20 manager") &&
                        Sh("xdotool windowfocus --sync " + window + " key Return"),
-                   window);
+                   window, "log on");
     }
     const Place p = PlaceOf(window);
     if (p.w < kLeast || p.h < kLeast) return {};  // it went meanwhile
@@ -311,83 +321,158 @@ class RandomInput : public e2e::DesktopProgramTest {
         "Prior",     "Next",     "Home",  "End",       "F5",        "F2",     "F3",     "F4",
         "F7",        "F8",       "F10",   "space",     "Delete",    "ctrl+c", "ctrl+a", "alt+Down",
         "ctrl+Home", "ctrl+End", "alt+f", "alt+s",     "BackSpace", "Insert"};
-    const int what = Pick(100);
-    bool gave = false;  // (a resize, move or close drawn for a window the manager leaves alone gives none)
-    // (from here on the window manager's requests)
+    // (from here on the window manager's requests, a resize, a move and a close, which a walk of
+    // requests only takes in turn; one drawn for a window the manager leaves alone gives none)
     constexpr int kRequests = 89;
-    if (what < 34) {
-      gave = Do("click" + on, "xdotool mousemove " + at + " click 1");
-    } else if (what < 40) {
-      gave = Do("double click" + on, "xdotool mousemove " + at + " click --repeat 2 --delay 60 1");
-    } else if (what < 48) {
-      gave = Do("right click" + on, "xdotool mousemove " + at + " click 3");
-    } else if (what < 53) {
-      gave = Do("wheel" + on, "xdotool mousemove " + at + " click " + (Pick(2) ? "4" : "5"));
-    } else if (what < 60) {
+    static constexpr int kInTurn[] = {kRequests, 95, 98};
+    const int what = requestsOnly_ ? kInTurn[requestsDrawn_++ % std::size(kInTurn)] : Pick(100);
+    auto input = [&](const std::string& Kind, const std::string& Logged, const std::string& Command) {
+      return Input(Do(Logged, Command), window, Kind);
+    };
+    if (what < 34) return input("click", "click" + on, "xdotool mousemove " + at + " click 1");
+    if (what < 40)
+      return input("double click", "double click" + on,
+                   "xdotool mousemove " + at + " click --repeat 2 --delay 60 1");
+    if (what < 48) return input("right click", "right click" + on, "xdotool mousemove " + at + " click 3");
+    if (what < 53)
+      return input("wheel", "wheel" + on, "xdotool mousemove " + at + " click " + (Pick(2) ? "4" : "5"));
+    if (what < 60) {
       const std::string by = std::to_string(Pick(201) - 100) + " " + std::to_string(Pick(201) - 100);
-      gave = Do("drag" + on + " by " + by, "xdotool mousemove " + at + " mousedown 1 mousemove_relative -- " +
-                                               by + " mousemove_relative -- 1 1 mouseup 1");
-    } else if (what < 84) {
+      return input("drag", "drag" + on + " by " + by,
+                   "xdotool mousemove " + at + " mousedown 1 mousemove_relative -- " + by +
+                       " mousemove_relative -- 1 1 mouseup 1");
+    }
+    if (what < 84) {
       const std::string key = PickOf(kKeys);
-      gave = Do("key " + key + on, "xdotool key --delay 20 " + key);
-    } else if (what < kRequests) {
+      return input("key", "key " + key + on, "xdotool key --delay 20 " + key);
+    }
+    if (what < kRequests) {
       // (quoted for the shell)
       static const std::vector<std::string> kTexts = {"abc", "SCOTT", "1", "%", "\"'\"", "'x y'", "Ж", "0.5"};
-      gave = Do("type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
-    } else if (what < 95 && Managed(window)) {
-      const std::string size = std::to_string(60 + Pick(1000)) + " " + std::to_string(40 + Pick(800));
-      gave = Do("resize" + on + " to " + size,
-                std::string(kRefusable) + "xdotool windowsize --sync " + window + " " + size);
-    } else if (what < 98 && Managed(window)) {
-      const std::string to = std::to_string(Pick(700)) + " " + std::to_string(Pick(500));
-      gave = Do("move" + on + " to " + to,
-                std::string(kRefusable) + "xdotool windowmove --sync " + window + " " + to);
-    } else if (Managed(window)) {
-      gave = Do("close" + on, "wmctrl -i -c " + window);
+      return input("type", "type" + on, "xdotool type --delay 20 " + PickOf(kTexts));
     }
-    if (!gave) return {};
-    return {what >= kRequests ? Gave::kRequest : Gave::kInput, window};
+    if (!Managed(window)) return {};
+    if (what < 95) {
+      Given resize{Gave::kResize, window, "resize"};
+      resize.w = 60 + Pick(1000);
+      resize.h = 40 + Pick(800);
+      const std::string size = std::to_string(resize.w) + " " + std::to_string(resize.h);
+      return Request(resize, "resize" + on + " to " + size, "xdotool windowsize " + window + " " + size);
+    }
+    if (what < 98) {
+      Given move{Gave::kMove, window, "move"};
+      move.x = Pick(700);
+      move.y = Pick(500);
+      const std::string to = std::to_string(move.x) + " " + std::to_string(move.y);
+      return Request(move, "move" + on + " to " + to, "xdotool windowmove " + window + " " + to);
+    }
+    return Request({Gave::kClose, window, "close"}, "close" + on, "wmctrl -i -c " + window);
   }
-  static Given Input(bool Went, const std::string& Window) {
-    return Went ? Given{Gave::kInput, Window} : Given{};
+  // A move, resize or close of a window, asked of the window manager, the window watched from then on
+  // for what becomes of it. One that asks for the place the window has already gives nothing. A walk
+  // that sends no requests logs them all the same: the program must then take none of them.
+  Given Request(const Given& What, const std::string& Logged, const std::string& Command) {
+    const std::optional<e2e::WindowWatch::Place> before = watch_.Watch(std::stoul(What.window));
+    if (!before) return {};  // it went meanwhile
+    if (What.what != Gave::kClose && There(What, *before)) {
+      Log(Logged + ": there already");
+      return {};
+    }
+    if (!sendRequests_) {
+      Log(Logged + " (not sent)  [" + Command + "]");
+      uptake_.Mark();
+      return What;
+    }
+    return Do(Logged, Command) ? What : Given{};
+  }
+  // Whether a window is where a move or resize asked it to be. A move places the frame's corner (or
+  // the window's own, for a window whose gravity is static).
+  static bool There(const Given& What, const e2e::WindowWatch::Place& At) {
+    if (What.what == Gave::kResize) return At.width == What.w && At.height == What.h;
+    return (At.frameX == What.x && At.frameY == What.y) || (At.x == What.x && At.y == What.y);
+  }
+  static Given Input(bool Went, const std::string& Window, const std::string& Kind) {
+    return Went ? Given{Gave::kInput, Window, Kind} : Given{};
   }
 
+  // What became of a step: whether it gave the program something, and whether the program took it.
+  enum class Outcome {
+    kNotGiven,  // no window could take it, the input did not go through, or the window manager refused it
+    kNotTaken,
+    kTaken,
+  };
   // Whether the program took what the step gave it, waited on for a while (a busy program takes it
-  // late). Keys and clicks: it read them. A request the window manager passes on: the program closed
-  // the window it named, or it repaints a window of its when asked after the request, having read its
-  // events in order, the request's among them. (The toolkit answers a ping only to the window
-  // manager.) A step that ended the program was taken too.
-  bool Taken(const Given& What) {
-    if (pid_ <= 0 || What.what == Gave::kNothing) return false;
-    if (What.what == Gave::kInput)
-      return WaitFor([this] { return uptake_.TookInput(pid_) || Gone(); }, kTakeWithinMs);
+  // late). Keys and clicks: it read them (a step that ended the program was taken too). A request the
+  // window manager passes on: the program acted on it, as Acted tells.
+  Outcome Judged(const Given& What) {
+    if (pid_ <= 0 || What.what == Gave::kNothing) return Outcome::kNotGiven;
+    if (What.what != Gave::kInput) return Acted(What);
+    return WaitFor([this] { return uptake_.TookInput(pid_) || Gone(); }, kTakeWithinMs) ? Outcome::kTaken
+                                                                                        : Outcome::kNotTaken;
+  }
+  // Whether the program acted on a request (a repaint alone shows only that it runs, not that the
+  // request reached it):
+  // - a close: the window went (unmapped or destroyed), or the program ended;
+  // - a move or resize: the window manager answered with the window where it was asked to be, and the
+  //   program then repaints a window of its when asked, having read its events in order, the manager's
+  //   answer among them. (The toolkit answers a ping only to the window manager.) An answer that
+  //   leaves the window elsewhere is the manager's refusal: the request gave nothing.
+  Outcome Acted(const Given& What) {
+    if (What.what == Gave::kClose)
+      return WaitFor([this] { return watch_.Went() || Gone(); }, kTakeWithinMs) ? Outcome::kTaken
+                                                                                : Outcome::kNotTaken;
+    std::optional<std::chrono::steady_clock::time_point> answered;
+    bool there = false;
+    WaitFor(
+        [&] {
+          if (watch_.Went() || Gone()) return true;
+          const bool configured = watch_.Configured();
+          const std::optional<e2e::WindowWatch::Place> now = watch_.Now();
+          if (configured && now && There(What, *now)) return there = true;
+          if (configured && !answered) answered = std::chrono::steady_clock::now();
+          return answered && std::chrono::steady_clock::now() - *answered > kSettle;
+        },
+        kAnswerWithinMs);
+    if (!there) {
+      if (!answered) return Outcome::kNotTaken;
+      Log("the window manager left it elsewhere");
+      return Outcome::kNotGiven;
+    }
     using Spot = e2e::Repaints::Spot;
     bool marked = false;
-    return WaitFor(
+    const bool repainted = WaitFor(
         [&] {
-          if (Gone()) return true;
-          const std::vector<std::string> shown = Windows();
-          if (shown.empty()) return false;  // (xdotool failed: the program's windows are not known yet)
-          if (std::find(shown.begin(), shown.end(), What.window) == shown.end()) return true;
           if (marked) {
             const Spot spot = requestRepaints_.Look();
             if (spot == Spot::kRepainted) return true;
             marked = spot == Spot::kMarked;
           }
-          // a mark is put on the program's other windows first: the request may close its own
-          for (auto w = shown.rbegin(); !marked && w != shown.rend(); ++w)
-            if (*w != What.window) marked = requestRepaints_.Ask(std::stoul(*w));
           if (!marked) marked = requestRepaints_.Ask(std::stoul(What.window));
+          if (!marked)
+            for (const std::string& w : Windows())
+              if (w != What.window && (marked = requestRepaints_.Ask(std::stoul(w)))) break;
           return false;
         },
         kTakeWithinMs);
+    return repainted ? Outcome::kTaken : Outcome::kNotTaken;
   }
 
   // What a walk did: its steps, and how many of them the program took.
-  struct Tally {
-    int steps = 0;
+  struct Counts {
     int given = 0;  // the steps that gave the program something
     int taken = 0;
+  };
+  struct Tally : Counts {
+    int steps = 0;
+    std::map<std::string, Counts> kinds;  // by the kind of step
+    // "resize 7 given, 5 taken; ..."
+    std::string Kinds() const {
+      std::string text;
+      for (const auto& [kind, counts] : kinds)
+        text += (text.empty() ? "" : "; ") + kind + " " + std::to_string(counts.given) + " given, " +
+                std::to_string(counts.taken) + " taken";
+      return text;
+    }
   };
   // Takes Steps steps of the walk, or with Seconds as many as that time holds, the program started
   // again whenever it ends.
@@ -403,10 +488,13 @@ class RandomInput : public e2e::DesktopProgramTest {
       if (step_ % 25 == 24) ChangeWorkload();
       const Given given = Step();
       std::this_thread::sleep_for(std::chrono::milliseconds(60));
-      const bool taken = Taken(given);
-      if (!taken && given.what != Gave::kNothing) Log("the program did not take it");
-      tally.given += given.what != Gave::kNothing ? 1 : 0;
-      tally.taken += taken ? 1 : 0;
+      const Outcome outcome = Judged(given);
+      if (outcome == Outcome::kNotTaken) Log("the program did not take it");
+      if (outcome != Outcome::kNotGiven)
+        for (Counts* counts : {static_cast<Counts*>(&tally), &tally.kinds[given.kind]}) {
+          ++counts->given;
+          counts->taken += outcome == Outcome::kTaken ? 1 : 0;
+        }
       idle = given.what != Gave::kNothing ? 0 : idle + 1;
       if (idle > 0 && idle % kIdleSteps == 0) Restore();
       if (Ended()) {
@@ -452,6 +540,11 @@ class RandomInput : public e2e::DesktopProgramTest {
 
   // the step log's name, before the seed
   std::string logName_ = "seed-";
+  // whether the walk sends the moves, resizes and closes it draws (a walk that sends none logs them
+  // all the same), and whether it draws nothing else
+  bool sendRequests_ = true;
+  bool requestsOnly_ = false;
+  int requestsDrawn_ = 0;
   unsigned seed_ = 1;
   std::mt19937 random_;
   std::string logPath_;
@@ -462,6 +555,8 @@ class RandomInput : public e2e::DesktopProgramTest {
   e2e::Uptake uptake_;
   // (a connection of its own: the watch on the program's answers keeps its mark meanwhile)
   e2e::Repaints requestRepaints_;
+  // the window a move, resize or close was asked for last
+  e2e::WindowWatch watch_;
   // since when the program has been asked for a repaint without painting one
   std::optional<std::chrono::steady_clock::time_point> silentSince_;
   std::chrono::steady_clock::time_point lastLook_;
@@ -491,6 +586,7 @@ TEST_F(RandomInput, TheProgramUnderAChangingWorkloadNeitherCrashesNorReportsAnEr
       "random-input: seed %u, %d steps (%d taken by the program) in %.1f minutes, %d starts, resident %ld kB "
       "at the first start, %ld kB at the last step\n",
       seed_, walked.steps, walked.taken, minutes, starts_, firstKb, lastKb_);
+  std::printf("random-input: by kind: %s\n", walked.Kinds().c_str());
   Log("end: " + std::to_string(step_) + " steps");
   // a walk whose input the program did not take tells nothing
   EXPECT_GE(walked.taken * 2, walked.steps)
@@ -529,6 +625,40 @@ TEST_F(RandomInputStopped, TheProgramStoppedTakesNoneOfTheSteps) {
   if (HasFailure()) return;
   const Tally resumed = Walk(kShortWalk);
   EXPECT_GT(resumed.taken, 0) << "the program running again took none of " << resumed.steps << " steps";
+  if (!HasFailure()) EndProgram();
+}
+
+// A move, resize or close counts only when the program shows it acted on it: a walk that draws them
+// but sends none has the program take none of them, and once it sends them the program takes them.
+// (A short walk of its own, with a step log of its own: unsent-seed-<seed>.log.)
+class RandomInputUnsent : public RandomInput {
+ protected:
+  RandomInputUnsent() {
+    logName_ = "unsent-seed-";
+    requestsOnly_ = true;
+  }
+};
+
+TEST_F(RandomInputUnsent, TheProgramTakesNoneOfTheRequestsNotSent) {
+  e2e::CreateInstance();
+  Prefill("SYSTEM", "SIM");
+  StartProgram();
+  ASSERT_FALSE(HasFatalFailure());
+  sendRequests_ = false;
+  const Tally unsent = Walk(kShortWalk);
+  std::printf("random-input: requests not sent: %s\n", unsent.Kinds().c_str());
+  // (each kind drawn at least once: the walk takes them in turn)
+  for (const char* kind : {"resize", "move", "close"}) {
+    const auto counts = unsent.kinds.find(kind);
+    EXPECT_TRUE(counts != unsent.kinds.end() && counts->second.given > 0) << "no " << kind << " was drawn";
+  }
+  EXPECT_EQ(unsent.taken, 0) << "the program took " << unsent.taken << " of " << unsent.given
+                             << " requests not sent (" << unsent.Kinds() << ")";
+  if (HasFailure()) return;
+  sendRequests_ = true;
+  const Tally sent = Walk(kShortWalk);
+  std::printf("random-input: requests sent: %s\n", sent.Kinds().c_str());
+  EXPECT_GT(sent.taken, 0) << "the program took none of the " << sent.given << " requests sent";
   if (!HasFailure()) EndProgram();
 }
 

@@ -264,4 +264,82 @@ bool Uptake::TookInput(int Pid) {
   return false;
 }
 
+struct WindowWatch::Connection {
+  Display* display = XOpenDisplay(nullptr);
+  ::Window watched = 0;  // (0: none)
+  bool configured = false, went = false;
+
+  // Takes the events come so far.
+  void Read() {
+    while (display && XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.xany.window != watched) continue;  // (one watched before)
+      configured = configured || event.type == ConfigureNotify;
+      went = went || event.type == UnmapNotify || event.type == DestroyNotify;
+    }
+  }
+};
+
+WindowWatch::WindowWatch() : connection_(std::make_unique<Connection>()) {}
+
+WindowWatch::~WindowWatch() {
+  if (connection_->display) XCloseDisplay(connection_->display);
+}
+
+std::optional<WindowWatch::Place> WindowWatch::Watch(unsigned long TopLevel) {
+  Connection& c = *connection_;
+  if (!c.display) return std::nullopt;
+  {
+    const ErrorsIgnored ignored(c.display);
+    if (c.watched) XSelectInput(c.display, c.watched, NoEventMask);
+    c.watched = TopLevel;
+    // (the window manager's answer to a request comes as a ConfigureNotify sent to these)
+    XSelectInput(c.display, c.watched, StructureNotifyMask);
+  }
+  c.Read();
+  c.configured = c.went = false;
+  return Now();
+}
+
+std::optional<WindowWatch::Place> WindowWatch::Now() const {
+  const Connection& c = *connection_;
+  if (!c.display || !c.watched) return std::nullopt;
+  const ErrorsIgnored ignored(c.display);
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(c.display, c.watched, &a) || a.map_state != IsViewable) return std::nullopt;
+  const ::Window root = DefaultRootWindow(c.display);
+  Place place;
+  ::Window child = 0;
+  if (!XTranslateCoordinates(c.display, c.watched, root, 0, 0, &place.x, &place.y, &child))
+    return std::nullopt;
+  place.width = a.width;
+  place.height = a.height;
+  // the frame: the window's ancestor that is a child of the root window
+  ::Window top = c.watched;
+  for (;;) {
+    ::Window rootOfTree = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(c.display, top, &rootOfTree, &parent, &children, &count)) return std::nullopt;
+    if (children) XFree(children);
+    if (parent == root || parent == 0) break;
+    top = parent;
+  }
+  XWindowAttributes frame;
+  if (!XGetWindowAttributes(c.display, top, &frame)) return std::nullopt;
+  place.frameX = frame.x;
+  place.frameY = frame.y;
+  return place;
+}
+
+bool WindowWatch::Configured() {
+  connection_->Read();
+  return connection_->configured;
+}
+
+bool WindowWatch::Went() {
+  connection_->Read();
+  return connection_->went;
+}
+
 }  // namespace e2e

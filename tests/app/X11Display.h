@@ -2,10 +2,13 @@
 // holds WM_S<screen>, a notification area _NET_SYSTEM_TRAY_S<screen>; the server lets a selection go
 // when its owner's connection closes, which it may see a little after the owner's process has ended.
 // Whether a program answers: it paints a window of its anew when the server tells it to. Whether it
-// took input: it notes the time of the last key or button press it read on its windows.
+// took input: it notes the time of the last key or button press it read on its windows. What became
+// of a move, resize or close asked of a window: the window manager's answer, the window's place, its
+// going.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace e2e {
@@ -45,7 +48,9 @@ class Repaints {
 // connection of its own. The X server delivers the events of the input whether or not the program
 // reads them; what shows that the program read them is what it did on them: the toolkit writes the
 // server time of each key and button press it reads into the _NET_WM_USER_TIME of the window that took
-// it (or of that window's user-time window, where the window manager supports those).
+// it (or of that window's user-time window, where the window manager supports those). The toolkit also
+// stamps the user time when it shows a window, with the time of the last event it read: a window the
+// program shows after the mark counts too, once the program has read an event that came after it.
 class Uptake {
  public:
   Uptake();
@@ -57,6 +62,38 @@ class Uptake {
   void Mark();
   // Whether a window of the program noted a key or button press after the mark.
   bool TookInput(int Pid);
+
+ private:
+  struct Connection;
+  std::unique_ptr<Connection> connection_;
+};
+
+// What the X server tells of one top-level window of a program's once a move, resize or close was
+// asked of the window manager for it, through a connection of its own: the window manager's answer (a
+// ConfigureNotify, sent whether it carried the request out, changed it or refused it), the window's
+// place, and whether the window went (unmapped or destroyed).
+class WindowWatch {
+ public:
+  WindowWatch();
+  ~WindowWatch();
+  WindowWatch(const WindowWatch&) = delete;
+  WindowWatch& operator=(const WindowWatch&) = delete;
+
+  // Where the window is on the screen: its own bounds, and the top left corner of the window manager's
+  // frame round it (the window's own corner when nothing frames it).
+  struct Place {
+    int x = 0, y = 0, width = 0, height = 0;
+    int frameX = 0, frameY = 0;
+  };
+  // Watches TopLevel from now on, what came before forgotten: its place now, nothing when it is not
+  // on the screen.
+  std::optional<Place> Watch(unsigned long TopLevel);
+  // The watched window's place now (nothing when it is not on the screen).
+  std::optional<Place> Now() const;
+  // Whether a ConfigureNotify came for the window since Watch.
+  bool Configured();
+  // Whether the window was unmapped or destroyed since Watch.
+  bool Went();
 
  private:
   struct Connection;
