@@ -402,8 +402,9 @@ class RandomInput : public e2e::DesktopProgramTest {
     kTaken,
   };
   // Whether the program took what the step gave it, waited on for a while (a busy program takes it
-  // late). Keys and clicks: it read them (a step that ended the program was taken too). A request the
-  // window manager passes on: the program acted on it, as Acted tells.
+  // late). Keys and clicks: it read them, as the user time its windows note tells (the toolkit also
+  // stamps that time when it shows a window); a step that ended the program was taken too. A request
+  // the window manager passes on: the program acted on it, as Acted tells.
   Outcome Judged(const Given& What) {
     if (pid_ <= 0 || What.what == Gave::kNothing) return Outcome::kNotGiven;
     if (What.what != Gave::kInput) return Acted(What);

@@ -49,7 +49,7 @@ class Repaints {
 // reads them; what shows that the program read them is what it did on them: the toolkit writes the
 // server time of each key and button press it reads into the _NET_WM_USER_TIME of the window that took
 // it (or of that window's user-time window, where the window manager supports those). The toolkit also
-// stamps the user time when it shows a window, with the time of the last event it read: a window the
+// stamps the user time when it shows a window, with the server time of an event it read: a window the
 // program shows after the mark counts too, once the program has read an event that came after it.
 class Uptake {
  public:
