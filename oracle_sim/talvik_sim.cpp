@@ -150,6 +150,8 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
   signal(SIGINT, OnSignal);
   signal(SIGTERM, OnSignal);
   Workload w(inst, static_cast<uint32_t>(seed));
+  // a signal ends the workload whatever its sessions are doing, a wait for another process's lock too
+  w.CancelWhen(g_stop);
   sqlite3* db = nullptr;
   sqlite3_open(inst->Path().c_str(), &db);
   sqlite3_busy_timeout(db, 10000);

@@ -909,6 +909,7 @@ Session::~Session() {
   st.cursors.clear();
   if (st.db) {
     if (st.sid) {
+      st.interrupted = false;  // a cancel ends the call it reached, never the logoff after it
       try {
         if (st.cut.load() == 0) st.EndTransaction(false);
         if (st.cut.load() == 0) live::Flush(st);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <chrono>
 #include <deque>
 
@@ -12,6 +13,7 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Errors.h"
 #include "oracle_sim/engine/Live.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace oracle_sim {
 
@@ -62,6 +64,12 @@ struct Event {
   const char* name;
   int waitTime;  // 0 waiting, -1 short, -2 unknown, > 0 hundredths waited
 };
+// How often the calls under way are looked at: a cancel reaches a waiting session within it.
+constexpr std::chrono::milliseconds kWatchGap{20};
+// How long the lock chain waits for a row another process holds (another workload's chain) before
+// it stands down for the step.
+constexpr std::chrono::milliseconds kChainLockPatience{500};
+
 const Event kEvents[] = {
     {"db file sequential read", 3}, {"db file scattered read", 0}, {"latch free", -1},
     {"direct path read", -2},       {"log file sync", 12},         {"buffer busy waits", 0}};
@@ -108,20 +116,56 @@ struct Workload::Chain {
   std::thread t1, t2;
 };
 
+struct Workload::InCall {
+  Session* session;
+  Clock::time_point deadline;
+};
+
 Workload::Workload(std::shared_ptr<Instance> instance, uint32_t seed)
     : instance_(std::move(instance)), rng_(seed) {
   Db d(instance_->Path());
   db_ = d.db;
   d.db = nullptr;
+  watcher_ = std::thread([this] { WatchCalls(); });
 }
 
 Workload::~Workload() {
   Stop();
-  std::lock_guard<std::mutex> lock(mu_);
-  BreakChain();
-  longActive_.reset();
-  sims_.clear();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    BreakChain();  // (the watcher still breaks off the waits of a cancelled chain)
+    longActive_.reset();
+    sims_.clear();
+  }
+  {
+    std::lock_guard<std::mutex> lock(callsMu_);
+    assert(calls_.empty());
+    watching_ = false;
+  }
+  watchEnds_.notify_all();
+  watcher_.join();
   sqlite3_close(db_);
+}
+
+void Workload::CancelWhen(const std::atomic<bool>& flag) {
+  cancelFlag_ = &flag;
+}
+
+bool Workload::Cancelled() const {
+  const std::atomic<bool>* flag = cancelFlag_.load();
+  return flag && flag->load();
+}
+
+void Workload::WatchCalls() {
+  std::unique_lock<std::mutex> lock(callsMu_);
+  while (watching_) {
+    watchEnds_.wait_for(lock, kWatchGap);
+    const bool cancelled = Cancelled();
+    const auto now = Clock::now();
+    // (a break that comes before the call's statement starts is lost: the next round breaks again)
+    for (const InCall* call : calls_)
+      if (cancelled || now >= call->deadline) call->session->Break();
+  }
 }
 
 void Workload::Shape(const WorkloadShape& shape) {
@@ -185,8 +229,17 @@ void Workload::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-bool Workload::Call(Sim& s, const std::string& sql, bool fetch) {
-  if (s.dead) return false;
+bool Workload::Call(Sim& s, const std::string& sql, bool fetch, Clock::time_point deadline) {
+  if (s.dead || Cancelled()) return false;
+  const InCall call{s.session.get(), deadline};
+  {
+    std::lock_guard<std::mutex> lock(callsMu_);
+    calls_.push_back(&call);
+  }
+  TScopeExit leave([&] {
+    std::lock_guard<std::mutex> lock(callsMu_);
+    calls_.erase(std::find(calls_.begin(), calls_.end(), &call));
+  });
   try {
     auto c = s.session->Prepare(sql);
     c->Execute();
@@ -331,23 +384,33 @@ void Workload::Act(Sim& s) {
   if (static_cast<int>(rng_() % 100) < shape_.busyPercent) MarkBusy(s);
 }
 
-void Workload::BuildChain() {
-  auto c = std::make_unique<Chain>();
-  for (auto* slot : {&c->holder, &c->first, &c->second}) {
-    auto s = std::make_unique<Sim>();
-    s->idx = next_++;
-    try {
-      s->session = Session::LogOn(instance_, "SCOTT", "TIGER");
-    } catch (const OraError&) {
-      return;
-    }
-    s->sid = s->session->SessionId();
-    s->serial = s->session->State().serial;
-    Cosmetics(*s);
-    *slot = std::move(s);
+bool Workload::LogOnChainSession(std::unique_ptr<Sim>& slot) {
+  auto s = std::make_unique<Sim>();
+  s->idx = next_++;
+  try {
+    s->session = Session::LogOn(instance_, "SCOTT", "TIGER");
+  } catch (const OraError&) {
+    return false;
   }
-  if (!Call(*c->holder, "UPDATE scott.dept SET loc = loc WHERE deptno = 10") ||
-      !Call(*c->first, "UPDATE scott.dept SET loc = loc WHERE deptno = 20"))
+  s->sid = s->session->SessionId();
+  s->serial = s->session->State().serial;
+  Cosmetics(*s);
+  slot = std::move(s);
+  return true;
+}
+
+void Workload::BuildChain() {
+  // The holder and the first waiter take their rows before the next session logs on: rows another
+  // process holds are waited for a short while, then the chain stands down (its sessions log off)
+  // until the next step.
+  auto c = std::make_unique<Chain>();
+  if (!LogOnChainSession(c->holder) ||
+      !Call(*c->holder, "UPDATE scott.dept SET loc = loc WHERE deptno = 10", false,
+            Clock::now() + kChainLockPatience) ||
+      !LogOnChainSession(c->first) ||
+      !Call(*c->first, "UPDATE scott.dept SET loc = loc WHERE deptno = 20", false,
+            Clock::now() + kChainLockPatience) ||
+      !LogOnChainSession(c->second))
     return;
   Sim* first = c->first.get();
   Sim* second = c->second.get();
@@ -355,7 +418,7 @@ void Workload::BuildChain() {
     if (!Call(*first, "UPDATE scott.dept SET loc = loc WHERE deptno = 10")) first->dead = true;
   });
   // the second waiter queues only once the first one holds its row and waits
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 200 && !Cancelled(); ++i) {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db_, "SELECT event FROM sim$sessions WHERE sid = ?", -1, &st, nullptr);
     sqlite3_bind_int(st, 1, first->sid);
@@ -399,6 +462,7 @@ bool Workload::Alive(const Sim& s) {
 }
 
 void Workload::StepLocked() {
+  if (Cancelled()) return;
   Fill();
   // the lock chain stands while the shape asks for it and its holder lives
   if (chain_) {
@@ -411,6 +475,7 @@ void Workload::StepLocked() {
   } else if (shape_.lockChain) {
     BuildChain();
   }
+  if (Cancelled()) return;
   // sessions that make no calls of their own learn of a kill from their row
   if (longActive_ && !Alive(*longActive_)) {
     ++killed_;
@@ -438,7 +503,8 @@ void Workload::StepLocked() {
   } else if (!shape_.longActive && longActive_) {
     longActive_.reset();
   }
-  for (auto& s : sims_) Act(*s);
+  for (auto& s : sims_)
+    if (!Cancelled()) Act(*s);
   for (auto it = sims_.begin(); it != sims_.end();) {
     if ((*it)->dead) {
       ++killed_;

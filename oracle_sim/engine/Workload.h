@@ -3,6 +3,9 @@
 // module, action and client information; and the simulation clock every elapsed time is read from.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -47,19 +50,32 @@ class Workload {
   void Start(int periodMs = 500);  // steps in a thread of its own until Stop
   void Stop();
 
+  // Ends what the workload does once Flag turns true (a flag a signal handler sets; it outlives the
+  // workload): the call each session is in, a lock wait included, fails with ORA-01013 within a few
+  // hundredths of a second as a user's cancel ends it, and steps do nothing more.
+  void CancelWhen(const std::atomic<bool>& flag);
+
   std::vector<int> Sids() const;  // SIDs of the workload's sessions
   int KilledCount() const;        // sessions that found themselves killed (and were replaced)
 
  private:
+  using Clock = std::chrono::steady_clock;
   struct Sim;
   struct Chain;
+  struct InCall;
   void StepLocked();
   void Fill();
   void Act(Sim& s);
   void MarkBusy(Sim& s);
   void BuildChain();
   void BreakChain();
-  bool Call(Sim& s, const std::string& sql, bool fetch = false);
+  // Runs a statement in the session; false when it fails. A call still running at Deadline, or once
+  // the workload is cancelled, is broken off.
+  bool Call(Sim& s, const std::string& sql, bool fetch = false,
+            Clock::time_point deadline = Clock::time_point::max());
+  bool LogOnChainSession(std::unique_ptr<Sim>& slot);
+  bool Cancelled() const;
+  void WatchCalls();
   void Cosmetics(Sim& s);
   bool Alive(const Sim& s);
 
@@ -76,6 +92,13 @@ class Workload {
   std::thread thread_;
   bool running_ = false;
   std::mutex stopMu_;
+  std::atomic<const std::atomic<bool>*> cancelFlag_{nullptr};
+  // The calls under way, which the watcher breaks off once overdue or cancelled.
+  std::mutex callsMu_;
+  std::condition_variable watchEnds_;
+  std::vector<const InCall*> calls_;
+  bool watching_ = true;
+  std::thread watcher_;
 };
 
 }  // namespace oracle_sim

@@ -1,0 +1,250 @@
+// A workload ends promptly on SIGTERM or SIGINT even while its sessions wait for rows another
+// process holds, and the sequence that starts the program beside a workload (scripts/with-workload,
+// which scripts/run ends with) returns soon after the program ends or is interrupted. Two workloads
+// on one instance make the wait: the second one's lock chain wants the rows the first one's holds.
+#include <signal.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "ChildWait.h"
+#include "SimTestUtil.h"
+
+namespace simtest {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// How long a workload gets to show the state a test waits for (sessions logged on under a
+// sanitizer on a loaded machine).
+constexpr milliseconds kSetUpPatience{30000};
+// How long a signalled workload, and the start sequence after its program ends, may take.
+constexpr milliseconds kWorkloadEnd{2000};
+constexpr milliseconds kSequenceEnd{5000};
+
+std::string SimTool() {
+  return std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim";
+}
+
+std::string Quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+long ElapsedMs(Clock::time_point since) {
+  return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
+}
+
+class WorkloadSignalTest : public SimTest {
+ protected:
+  void TearDown() override {
+    childwait::End(sequence_, "the start sequence");
+    childwait::End(second_, "the second workload");
+    childwait::End(first_, "the first workload");
+    SimTest::TearDown();
+  }
+
+  // A workload on the test's instance as a program of its own (the process leads its own group).
+  pid_t StartWorkload() {
+    const pid_t pid = childwait::StartShell("exec " + Quoted(SimTool()) + " " + Quoted(path_) +
+                                            " run --sessions 2 --period 100 >/dev/null");
+    EXPECT_GT(pid, 0) << "talvik-sim does not start";
+    return pid;
+  }
+
+  // The number of sessions the instance lists that match Condition (over v$session s and
+  // v$session_wait w).
+  long Sessions(const std::string& condition) {
+    const Rows rows = Query(
+        *system_, "select count(*) from v$session s, v$session_wait w where s.sid = w.sid and " + condition);
+    return std::stol(rows.at(0).at(0));
+  }
+
+  // Waits at most Patience for Condition to hold: whether it did.
+  static bool Await(const std::function<bool()>& condition, milliseconds patience) {
+    const auto deadline = Clock::now() + patience;
+    for (;;) {
+      if (condition()) return true;
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+  }
+
+  // Sessions of the processes Processes names waiting for a row lock.
+  static std::string Waiting(const std::string& processes) {
+    return "w.event = 'enqueue' and s.status = 'ACTIVE' and s.process " + processes;
+  }
+  // The process Pid; every process but Pid and the test's own.
+  static std::string Of(pid_t pid) { return "= '" + std::to_string(pid) + "'"; }
+  static std::string Besides(pid_t pid) {
+    return "not in ('" + std::to_string(pid) + "', '" + std::to_string(::getpid()) + "')";
+  }
+
+  // Starts the first workload and waits until its lock chain stands: its holder keeps the rows every
+  // other chain wants.
+  void StartFirstWorkload() {
+    first_ = StartWorkload();
+    ASSERT_GT(first_, 0);
+    ASSERT_TRUE(Await([&] { return Sessions(Waiting(Of(first_))) >= 2; }, kSetUpPatience))
+        << "the first workload's lock chain does not stand";
+  }
+
+  // A file of the test's own folder (which goes with the test).
+  std::string InFolder(const std::string& name) const {
+    return (std::filesystem::path(path_).parent_path() / name).string();
+  }
+
+  // Starts scripts/with-workload on the test's instance with Tool as talvik-sim and the shell command
+  // Program as the program, in a process group of its own.
+  void RunSequence(const std::string& tool, const std::string& program) {
+    const std::string script = std::string(TALVIK_TEST_SOURCE_DIR) + "/scripts/with-workload";
+    sequence_ = childwait::StartShell("exec bash " + Quoted(script) + " " + Quoted(tool) + " " +
+                                      Quoted(path_) + " sh -c " + Quoted(program));
+    ASSERT_GT(sequence_, 0) << "the start sequence does not start";
+  }
+
+  // Waits for the start sequence to return, at most kSequenceEnd from Since (the program's end): its
+  // exit code. A sequence still running then is killed with what it started, and the test fails.
+  std::optional<int> AwaitSequence(Clock::time_point since) {
+    const pid_t sequence = std::exchange(sequence_, 0);
+    const std::optional<int> code = childwait::WaitFor(
+        sequence, std::chrono::duration_cast<milliseconds>(since + kSequenceEnd - Clock::now()));
+    const long took = ElapsedMs(since);
+    std::printf("the sequence %s %ld ms after the program's end\n", code ? "returned" : "still ran", took);
+    if (code) return code;
+    childwait::WaitOrKill(sequence, milliseconds(0));
+    ADD_FAILURE() << "the start sequence did not return within " << childwait::Duration(kSequenceEnd)
+                  << " of the program's end";
+    return std::nullopt;
+  }
+
+  pid_t first_ = 0;
+  pid_t second_ = 0;
+  pid_t sequence_ = 0;
+};
+
+struct SignalCase {
+  const char* name;
+  int signal;
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WorkloadSignalEnds : public WorkloadSignalTest, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(WorkloadSignalEnds, TheSecondWorkloadWhileItWaitsForTheFirstsRows) {
+  ASSERT_NO_FATAL_FAILURE(StartFirstWorkload());
+  second_ = StartWorkload();
+  ASSERT_GT(second_, 0);
+  ASSERT_TRUE(Await([&] { return Sessions(Waiting(Of(second_))) > 0; }, kSetUpPatience))
+      << "the second workload does not wait for the first one's rows";
+  const pid_t second = std::exchange(second_, 0);
+  const auto sent = Clock::now();
+  ASSERT_EQ(::kill(second, GetParam().signal), 0);
+  const std::optional<int> code = childwait::WaitFor(second, kWorkloadEnd);
+  const long took = ElapsedMs(sent);
+  std::printf("the second workload %s %ld ms after SIG%s\n", code ? "ended" : "still ran", took,
+              sigabbrev_np(GetParam().signal));
+  if (!code) {
+    childwait::WaitOrKill(second, milliseconds(0));
+    FAIL() << "the second workload did not end within " << childwait::Duration(kWorkloadEnd) << " of SIG"
+           << sigabbrev_np(GetParam().signal);
+  }
+  EXPECT_EQ(*code, 0) << "the second workload did not end cleanly";
+  // its sessions logged off, or their process's end took them out of the instance
+  EXPECT_TRUE(Await([&] { return Sessions("s.process " + Of(second)) == 0; }, milliseconds(1000)))
+      << Sessions("s.process " + Of(second)) << " sessions of the ended workload are left";
+  // the first workload goes on with its chain
+  EXPECT_GE(Sessions(Waiting(Of(first_))), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, WorkloadSignalEnds,
+                         ::testing::Values(SignalCase{"Term", SIGTERM}, SignalCase{"Int", SIGINT}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// How the program beside the workload ends.
+enum class ProgramEnd { kByItself, kCtrlC };
+
+struct SequenceCase {
+  const char* name;
+  ProgramEnd end;
+  int exitCode;  // the sequence's
+};
+
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class StartSequence : public WorkloadSignalTest, public ::testing::WithParamInterface<SequenceCase> {};
+
+// The program is a stand-in that runs until the test lets it end (a file appears), then leaves a
+// file behind as it ends.
+TEST_P(StartSequence, ReturnsSoonAfterTheProgramWhileItsWorkloadWaitsForAnothersRows) {
+  ASSERT_NO_FATAL_FAILURE(StartFirstWorkload());
+  const std::string go = InFolder("go"), ended = InFolder("ended");
+  ASSERT_NO_FATAL_FAILURE(
+      RunSequence(SimTool(), "while [ ! -e " + Quoted(go) + " ]; do sleep 0.05; done; : >" + Quoted(ended)));
+  ASSERT_TRUE(Await([&] { return Sessions(Waiting(Besides(first_))) > 0; }, kSetUpPatience))
+      << "the sequence's workload does not wait for the first workload's rows";
+
+  Clock::time_point programEnd;
+  if (GetParam().end == ProgramEnd::kByItself) {
+    { std::ofstream{go}; }
+    ASSERT_TRUE(Await([&] { return std::filesystem::exists(ended); }, kSetUpPatience))
+        << "the stand-in program does not end";
+    programEnd = Clock::now();
+  } else {
+    programEnd = Clock::now();
+    ASSERT_EQ(::kill(-sequence_, SIGINT), 0);  // Ctrl+C in the terminal reaches the whole group
+  }
+  const std::optional<int> code = AwaitSequence(programEnd);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, GetParam().exitCode);
+  // its workload ended with it, and so did the workload's sessions
+  EXPECT_TRUE(Await([&] { return Sessions("s.type = 'USER' and s.process " + Besides(first_)) == 0; },
+                    milliseconds(1000)))
+      << "sessions of the sequence's workload are left";
+}
+
+// A workload that does not end on SIGTERM (a stand-in for talvik-sim that ignores it) is killed once
+// its time is up, and the sequence returns all the same.
+TEST_F(WorkloadSignalTest, TheStartSequenceKillsAWorkloadThatOutlivesItsTime) {
+  const std::string tool = InFolder("stubborn-sim"), started = InFolder("workload.pid"),
+                    ended = InFolder("ended");
+  {
+    std::ofstream script(tool);
+    script << "#!/bin/sh\n[ \"$2\" = run ] || exit 0\necho $$ >" << Quoted(started)
+           << "\ntrap '' TERM INT\nexec sleep 60\n";
+  }
+  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+  ASSERT_NO_FATAL_FAILURE(
+      RunSequence(tool, "while [ ! -s " + Quoted(started) + " ]; do sleep 0.05; done; : >" + Quoted(ended)));
+  ASSERT_TRUE(Await([&] { return std::filesystem::exists(ended); }, kSetUpPatience))
+      << "the stand-in program does not end";
+  const auto programEnd = Clock::now();
+  pid_t workload = 0;
+  std::ifstream(started) >> workload;
+  const std::optional<int> code = AwaitSequence(programEnd);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(childwait::ProcessState(workload), 0) << "the workload " << workload << " still runs";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, StartSequence,
+                         ::testing::Values(SequenceCase{"ProgramEndsByItself", ProgramEnd::kByItself, 0},
+                                           SequenceCase{"CtrlC", ProgramEnd::kCtrlC, 130}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace simtest
