@@ -388,6 +388,30 @@ TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
   EXPECT_EQ(Pixel(gx + 5 * cw, lh * 7), RGB(255, 255, 255));   // below it
 }
 
+// A U+FEFF (a byte-order mark left in pasted text) takes its cell like any other character and
+// draws nothing there: at a line's start, in the middle of a token and at the end of an italic
+// comment it paints as a blank would.
+TEST_F(CodeEditPaint, AByteOrderMarkInItalicCommentsPaintsAsABlank) {
+  SessionSetup(edit);
+  highlighter->CommentAttri()->SetStyle({fsItalic});
+  ShowAndFocus();
+  auto painted = [&](const std::string& mark) {
+    edit->SetText(mark + "select 1 -- note" + mark + "\nselect 2 /* x" + mark + "y" + mark + "\n-- end" +
+                  mark);
+    return PaintedPixels(edit);
+  };
+  const std::vector<COLORREF> marks = painted("\uFEFF"), blanks = painted(" ");
+  ASSERT_EQ(marks.size(), blanks.size());
+  int differing = 0, first = -1;
+  for (size_t i = 0; i < marks.size(); ++i)
+    if (marks[i] != blanks[i]) {
+      if (first < 0) first = static_cast<int>(i);
+      ++differing;
+    }
+  const int w = edit->ClientWidth();
+  EXPECT_EQ(differing, 0) << "first at x=" << first % w << " y=" << first / w;
+}
+
 // One long line under word wrap, seen at its start, in its middle with a selection across rows and a
 // comment opened there, and at its end, with line numbers and the wrap glyph.
 TEST_F(CodeEditPaint, AWrappedLongLineScreenshots) {

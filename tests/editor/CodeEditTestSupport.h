@@ -142,6 +142,22 @@ class CodeEditTest : public guitest::GuiTest {
     DeleteDC(dc);
     return records;
   }
+  // The pixels of one paint of the whole client area of `e` into a bitmap of its own, row by row.
+  static std::vector<COLORREF> PaintedPixels(TCodeEdit* e) {
+    const int w = e->ClientWidth(), h = e->ClientHeight();
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    e->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    std::vector<COLORREF> pixels;
+    pixels.reserve(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return pixels;
+  }
   static std::vector<TDrawRecord> Texts(const std::vector<TDrawRecord>& all) {
     std::vector<TDrawRecord> out;
     for (const auto& r : all)
