@@ -142,6 +142,23 @@ class CodeEditTest : public guitest::GuiTest {
     DeleteDC(dc);
     return records;
   }
+  // The client area of `e` as its top-level window's image shows it now (pending paints first), row by
+  // row.
+  static std::vector<COLORREF> ClientImage(TCodeEdit* e) {
+    const int w = e->ClientWidth(), h = e->ClientHeight();
+    HWND top = GetAncestor(e->Handle(), GA_ROOT);
+    RECT topRect;
+    GetWindowRect(top, topRect);
+    talvik::gui::UpdateAllWindows(top);
+    const TPoint origin = e->ClientToScreen(TPoint{0, 0});
+    std::vector<COLORREF> pixels;
+    pixels.reserve(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        pixels.push_back(
+            talvik::gui::WindowPixel(top, origin.X - topRect.Left + x, origin.Y - topRect.Top + y));
+    return pixels;
+  }
   // The pixels of one paint of the whole client area of `e` into a bitmap of its own, row by row.
   static std::vector<COLORREF> PaintedPixels(TCodeEdit* e) {
     const int w = e->ClientWidth(), h = e->ClientHeight();
