@@ -530,11 +530,9 @@ void TCustomCodeEdit::LinesChanged(TObject*) {
   if (!HandleAllocated()) return;
   UpdateScrollBars();
   SetBlockBegin(CaretXY());
-  if (!invalidateRect_.IsEmpty()) {
-    TRect r = invalidateRect_;
-    invalidateRect_ = TRect();
-    InvalidateRect(r, false);
-  }
+  std::vector<TRect> invalid;
+  invalid.swap(invalidateRects_);
+  for (const TRect& r : invalid) InvalidateRect(r, false);
   if (gutter_->ShowLineNumbers() && gutter_->AutoSize()) gutter_->AutoSizeDigitCount(lines_->Count());
   SetTopLine(topLine_);
 }
@@ -573,7 +571,7 @@ void TCustomCodeEdit::ListCleared() {
   if (wordWrapPlugin_) wordWrapPlugin_->Reset();
   undoList_->Clear();
   redoList_->Clear();
-  invalidateRect_ = TRect();
+  invalidateRects_.clear();
   Invalidate();
   caretX_ = caretY_ = lastCaretX_ = 1;
   blockBegin_ = blockEnd_ = {1, 1};

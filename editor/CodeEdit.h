@@ -680,7 +680,10 @@ class TCustomCodeEdit : public TCustomControl, public ICodeEditWrapHost {
   std::unique_ptr<TCodeGutter> gutter_;
   int tabWidth_ = 8;
   std::unique_ptr<TheTextDrawer> textDrawer_;
-  TRect invalidateRect_;
+  // What the text's change so far wants repainted, while lines change: the text's and the gutter's
+  // rectangles kept apart, so that what lies between them is spared.
+  std::vector<TRect> invalidateRects_;
+  void AddInvalidRect(const TRect& r);
   TCodeStateFlags stateFlags_ = 0;
   TCodeEditorOptions options_;
   TCodeStatusChanges statusChanges_ = 0;

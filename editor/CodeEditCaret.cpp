@@ -422,13 +422,26 @@ void TCustomCodeEdit::InvalidateRect(const TRect& rect, bool erase) {
   ::InvalidateRect(Handle(), &r, erase);
 }
 
+void TCustomCodeEdit::AddInvalidRect(const TRect& r) {
+  constexpr size_t kMaxRects = 8;  // past so many, one rectangle bounds them all
+  for (const TRect& kept : invalidateRects_)
+    if (kept.Left <= r.Left && kept.Top <= r.Top && kept.Right >= r.Right && kept.Bottom >= r.Bottom) return;
+  if (invalidateRects_.size() < kMaxRects) {
+    invalidateRects_.push_back(r);
+    return;
+  }
+  TRect all = r;
+  for (const TRect& kept : invalidateRects_) UnionRect(all, all, kept);
+  invalidateRects_.assign(1, all);
+}
+
 void TCustomCodeEdit::InvalidateLines(int firstLine, int lastLine) {
   if (!HandleAllocated() || !Visible() || lineHeight_ <= 0) return;
   if (firstLine == -1 && lastLine == -1) {
     TRect r = ClientRect();
     r.Left = gutterWidth_;
     if (stateFlags_ & sfLinesChanging)
-      UnionRect(invalidateRect_, invalidateRect_, r);
+      AddInvalidRect(r);
     else
       InvalidateRect(r, false);
     return;
@@ -443,7 +456,7 @@ void TCustomCodeEdit::InvalidateLines(int firstLine, int lastLine) {
   TRect r(gutterWidth_, (firstRow - topLine_) * lineHeight_, ClientWidth(),
           (lastRow - topLine_ + 1) * lineHeight_);
   if (stateFlags_ & sfLinesChanging)
-    UnionRect(invalidateRect_, invalidateRect_, r);
+    AddInvalidRect(r);
   else
     InvalidateRect(r, false);
 }
@@ -472,7 +485,7 @@ void TCustomCodeEdit::InvalidateGutterLines(int firstLine, int lastLine) {
     r = TRect(0, (firstRow - topLine_) * lineHeight_, gutterWidth_, (lastRow - topLine_ + 1) * lineHeight_);
   }
   if (stateFlags_ & sfLinesChanging)
-    UnionRect(invalidateRect_, invalidateRect_, r);
+    AddInvalidRect(r);
   else
     InvalidateRect(r, false);
 }

@@ -64,7 +64,9 @@ void TCodeScanPoints::Record(int next, int32_t range) {
 }
 
 void TCodeScanPoints::ScanToEol(TCodeCustomHighlighter* highlighter, TCodeEditStringList* lines, int index) {
-  const std::u32string& text = lines->ExpandedLine(index, scratch_);
+  // the expanded copy of a line with tabs lives for this scan only: a long line is not kept twice
+  std::u32string expanded;
+  const std::u32string& text = lines->ExpandedLine(index, expanded);
   Start(highlighter, lines, index, text, static_cast<int>(text.size()));
   if (!current_) {
     highlighter->NextToEol();

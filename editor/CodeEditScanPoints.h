@@ -58,5 +58,4 @@ class TCodeScanPoints {
   std::vector<TLine> lines_;
   TLine* current_ = nullptr;  // the line Passed records into; none for lines scanned from their start
   uint64_t clock_ = 0;
-  std::u32string scratch_;
 };

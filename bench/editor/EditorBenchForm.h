@@ -33,6 +33,12 @@ struct EditorBenchForm {
     bitmap = CreateCompatibleBitmap(dc, width, height);
     SelectObject(dc, bitmap);
   }
+  ~EditorBenchForm() {
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+  }
+  EditorBenchForm(const EditorBenchForm&) = delete;
+  EditorBenchForm& operator=(const EditorBenchForm&) = delete;
   void Paint() { edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc)); }
   // Each round: Place (the caret put, not timed), one typed character (WM_KEYDOWN, WM_CHAR) and the
   // paint it causes (timed), and its undo (not timed).

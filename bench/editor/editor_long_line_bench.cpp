@@ -1,7 +1,9 @@
 // The editor control with one long line of SQL (a generated statement, a long IN-list), with and
 // without word wrap: a repaint with the caret and the view at the start, the middle and the end of
-// the line, and one typed character there with the paint it causes.
+// the line, and one typed character there with the paint it causes; and the heap a loaded and
+// painted 10 MB line holds, with tabs and without.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <array>
 #include <memory>
@@ -87,6 +89,44 @@ void LongLineType(benchmark::State& state, bool wrap, int length, TPlace place) 
   });
   state.counters["caret"] = b.edit->CaretX();
 }
+
+// Heap bytes in use (taken from the heap or mapped by it for large blocks).
+double HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return static_cast<double>(m.uordblks + m.hblkhd);
+}
+
+constexpr int kHeapLineBytes = 10 * 1000 * 1000;
+constexpr std::string_view kTabbedPiece = "s.sid,\ts.username,\t'abc',\t12345,\t";
+constexpr std::string_view kSpacedPiece = "s.sid, s.username, 'abc', 12345, ";
+
+// A fresh editor loads one 10 MB line (its pieces parted by tabs or by spaces) and paints it with
+// the view at its start, middle and end: the heap it then holds (heap_MB), set against the line's
+// own size in the editor's buffer (line_MB, four bytes a character).
+void BM_EditorLongLineHeap(benchmark::State& state, std::string_view piece) {
+  std::string line;
+  line.reserve(static_cast<size_t>(kHeapLineBytes) + piece.size());
+  while (static_cast<int>(line.size()) < kHeapLineBytes) line += piece;
+  line.resize(static_cast<size_t>(kHeapLineBytes));
+  double held = 0;
+  for (auto _ : state) {
+    EditorBenchForm b(kViewWidth, kViewHeight);
+    b.Paint();
+    const double before = HeapInUse();
+    b.edit->SetText(line);
+    for (TPlace place : {plStart, plMiddle, plEnd}) {
+      b.edit->SetCaretXY({CharAt(place, kHeapLineBytes), 1});
+      b.edit->EnsureCursorPosVisible();
+      b.Paint();
+    }
+    held = HeapInUse() - before;
+    b.edit->SetText("");
+  }
+  state.counters["heap_MB"] = held / 1e6;
+  state.counters["line_MB"] = 4.0 * kHeapLineBytes / 1e6;
+}
+BENCHMARK_CAPTURE(BM_EditorLongLineHeap, tabs, kTabbedPiece)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EditorLongLineHeap, spaces, kSpacedPiece)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 [[maybe_unused]] const bool registered = [] {
   for (const char* kind : {"BM_EditorLongLineRepaint", "BM_EditorLongLineType"})

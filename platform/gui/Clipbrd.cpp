@@ -8,8 +8,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/gui/QtText.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace {
 
@@ -43,7 +47,7 @@ QString MimeFor(UINT format) {
   if (name.empty()) return QString("application/x-talvik-format-%1").arg(format);
   if (Lower(name) == "csv") return "text/csv";
   if (Lower(name) == "rich text format") return "text/rtf";
-  return "application/x-talvik-" + QString::fromStdString(name).toLower().replace(' ', '-');
+  return "application/x-talvik-" + ToQString(name).toLower().replace(' ', '-');
 }
 
 class SystemClipboard : public IClipboardBackend {
@@ -53,7 +57,7 @@ class SystemClipboard : public IClipboardBackend {
     auto* mime = new QMimeData();
     for (auto& [format, bytes] : formats) {
       if (format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT)
-        mime->setText(QString::fromUtf8(bytes.data(), static_cast<int>(bytes.size())));
+        mime->setText(ToQString(std::string_view(bytes.data(), bytes.size())));
       else
         mime->setData(MimeFor(format), QByteArray(bytes.data(), static_cast<int>(bytes.size())));
     }
@@ -68,7 +72,7 @@ class SystemClipboard : public IClipboardBackend {
     talvik::gui::UseQtBackend();
     const QMimeData* m = QGuiApplication::clipboard()->mimeData();
     if (!m) return {};
-    if (format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT) return m->text().toStdString();
+    if (format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT) return FromQString(m->text());
     QByteArray b = m->data(MimeFor(format));
     return std::string(b.constData(), static_cast<std::size_t>(b.size()));
   }

@@ -20,8 +20,12 @@
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/QtText.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace talvik::gui::detail {
 
@@ -97,7 +101,7 @@ quint32 FontFace::Glyph(char32_t c) {
   if (it != glyphs.end()) return it->second;
   quint32 glyph = 0;
   if (raw->isValid() && raw->supportsCharacter(static_cast<uint>(c))) {
-    QString one = QString::fromUcs4(&c, 1);
+    QString one = ToQString(c);
     quint32 out[2] = {0, 0};
     int n = 2;
     if (raw->glyphIndexesForChars(one.constData(), one.size(), out, &n) && n == 1) glyph = out[0];
@@ -110,7 +114,7 @@ void FontFace::Build() {
   static std::uint64_t serials = 0;
   serial = ++serials;
   EnsureGuiApplication();
-  qfont = QFont(QString::fromStdString(MapFontFamily(lf.lfFaceName)));
+  qfont = QFont(ToQString(MapFontFamily(lf.lfFaceName)));
   qfont.setStyleStrategy(lf.lfQuality == ANTIALIASED_QUALITY || lf.lfQuality == CLEARTYPE_QUALITY
                              ? QFont::PreferAntialias
                              : QFont::NoAntialias);
@@ -197,9 +201,7 @@ std::string MapFontFamilyImpl(const std::string& face) {
       {"consolas", {"DejaVu Sans Mono", "Liberation Mono"}},
   };
   QStringList families = QFontDatabase::families();
-  auto has = [&](const std::string& f) {
-    return families.contains(QString::fromStdString(f), Qt::CaseInsensitive);
-  };
+  auto has = [&](const std::string& f) { return families.contains(ToQString(f), Qt::CaseInsensitive); };
   std::string result;
   auto k = known.find(LowerAscii(face));
   if (k != known.end()) {
@@ -211,8 +213,7 @@ std::string MapFontFamilyImpl(const std::string& face) {
   }
   if (result.empty() && !face.empty() && has(face)) result = face;
   if (result.empty())
-    result =
-        has("DejaVu Sans") ? "DejaVu Sans" : (families.isEmpty() ? face : families.front().toStdString());
+    result = has("DejaVu Sans") ? "DejaVu Sans" : (families.isEmpty() ? face : FromQString(families.front()));
   cache[face] = result;
   return result;
 }
@@ -448,7 +449,7 @@ void ResizeSurface(Surface* s, int width, int height) {
 bool SaveSurfacePng(Surface* s, const std::string& path) {
   if (!s) return false;
   ReleaseImage(&s->image);
-  return s->image.save(QString::fromStdString(path), "PNG");
+  return s->image.save(ToQString(path), "PNG");
 }
 
 bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path) {
@@ -471,7 +472,7 @@ bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area,
     p.restore();
   }
   p.end();
-  return out.save(QString::fromStdString(path), "PNG");
+  return out.save(ToQString(path), "PNG");
 }
 
 bool SaveSurfacePngWithCaret(Surface* s, const std::string& path, const RECT& caret) {
@@ -479,7 +480,7 @@ bool SaveSurfacePngWithCaret(Surface* s, const std::string& path, const RECT& ca
   ReleaseImage(&s->image);
   QImage copy = s->image.copy();
   DrawCaretInto(copy, caret);
-  return copy.save(QString::fromStdString(path), "PNG");
+  return copy.save(ToQString(path), "PNG");
 }
 
 COLORREF SurfacePixel(Surface* s, int x, int y) {
@@ -551,7 +552,7 @@ bool FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush) {
 
 HBITMAP LoadBitmapFile(const std::string& path) {
   EnsureGuiApplication();
-  QImage img(QString::fromStdString(path));
+  QImage img(ToQString(path));
   if (img.isNull()) return nullptr;
   HBITMAP h = CreateBitmap(img.width(), img.height(), 1, 32, nullptr);
   auto* b = static_cast<BitmapObj*>(Obj(h));
@@ -563,7 +564,7 @@ bool SaveBitmapFile(HBITMAP bitmap, const std::string& path) {
   auto* b = static_cast<BitmapObj*>(Obj(bitmap));
   if (!b || b->type != OBJ_BITMAP) return false;
   ReleaseImage(&b->image);
-  QString p = QString::fromStdString(path);
+  QString p = ToQString(path);
   const char* format = p.endsWith(".bmp", Qt::CaseInsensitive) ? "BMP" : "PNG";
   return b->image.copy(0, 0, std::max(1, b->width), std::max(1, b->height)).save(p, format);
 }
@@ -660,7 +661,7 @@ std::string MapFontFamily(const std::string& face) {
 std::vector<std::string> InstalledFontNames() {
   EnsureGuiApplication();
   std::vector<std::string> out;
-  for (const QString& f : QFontDatabase::families()) out.push_back(f.toStdString());
+  for (const QString& f : QFontDatabase::families()) out.push_back(FromQString(f));
   for (const char* alias : {"Arial", "Courier New", "MS Sans Serif", "Tahoma", "Times New Roman"})
     out.push_back(alias);
   std::sort(out.begin(), out.end());

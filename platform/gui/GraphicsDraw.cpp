@@ -11,6 +11,7 @@
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/QtText.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -64,49 +65,6 @@ FontFace* SelectedFont(DcObj* d) {
   auto* f = static_cast<FontObj*>(Obj(d->st.font));
   if (!f || f->type != OBJ_FONT) f = static_cast<FontObj*>(Obj(GetStockObject(SYSTEM_FONT)));
   return f->face.get();
-}
-
-// UTF-8 to code points.
-std::u32string Decode(const std::string& s) {
-  std::u32string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    int len;
-    if (c < 0x80) {
-      cp = c;
-      len = 1;
-    } else if ((c >> 5) == 6) {
-      cp = c & 0x1F;
-      len = 2;
-    } else if ((c >> 4) == 14) {
-      cp = c & 0x0F;
-      len = 3;
-    } else if ((c >> 3) == 30) {
-      cp = c & 0x07;
-      len = 4;
-    } else {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    if (i + len > s.size()) {
-      out.push_back(0xFFFD);
-      break;
-    }
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    out.push_back(cp);
-    i += len;
-  }
-  return out;
-}
-
-QString QS(const std::u32string& s) {
-  return QString::fromUcs4(s.data(), static_cast<int>(s.size()));
-}
-QString QS(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // A thin solid pen draws whole pixels with rectangles, exactly as the classic rules want.
@@ -597,7 +555,7 @@ bool GetTextExtentPoint32(HDC dc, const std::string& text, SIZE& size) {
       return true;
     }
   }
-  QString s = QS(text);
+  QString s = ToQString(text);
   size.cx = f->Advance(s) + d->st.charExtra * static_cast<int>(s.toUcs4().size());
   return true;
 }
@@ -608,7 +566,7 @@ ReadingGeometry talvik::gui::detail::RightToLeftGeometry(HDC dc, const std::u32s
   g.spans.resize(text.size());
   DcObj* d = Dc(dc);
   if (!d) return g;
-  const QString s = QS(text);
+  const QString s = ToQString(text);
   QTextLayout layout(s, SelectedFont(d)->qfont);
   const QTextLine line = LayOutOneLine(layout, true);
   if (!line.isValid()) return g;
@@ -630,7 +588,7 @@ bool GetCharABCWidths(HDC dc, char32_t first, char32_t last, ABC* abc) {
   if (!d || last < first) return false;
   FontFace* f = SelectedFont(d);
   for (char32_t c = first; c <= last; ++c) {
-    QString s = QString::fromUcs4(&c, 1);
+    QString s = ToQString(c);
     int advance = f->Advance(s);
     int lb = f->metrics->leftBearing(s.at(0));
     int rb = f->metrics->rightBearing(s.at(0));
@@ -667,7 +625,7 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const Q
     }
   }
   d->TextState(f);
-  const QString s = converted.isNull() ? QS(utf8) : converted;
+  const QString s = converted.isNull() ? ToQString(utf8) : converted;
   // the toolkit's direct drawing reads the text in the painter's direction
   auto drawText = [&](QPoint at) {
     if (!rightToLeft) {
@@ -712,10 +670,10 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const Q
         indexes.push_back(glyph);
         positions.push_back(QPointF(cx, y + f->ascent));
       } else {
-        p.drawText(QPoint(cx, y + f->ascent), QString::fromUcs4(&c, 1));
+        p.drawText(QPoint(cx, y + f->ascent), ToQString(c));
       }
     }
-    cx += advance >= 0 ? advance : f->Advance(QString::fromUcs4(&c, 1)) + d->st.charExtra;
+    cx += advance >= 0 ? advance : f->Advance(ToQString(c)) + d->st.charExtra;
   }
   if (!indexes.isEmpty()) {
     QGlyphRun run;
@@ -731,7 +689,7 @@ void DrawRun(DcObj* d, FontFace* f, int x, int y, std::string_view utf8, const Q
 // The advance of a text with the font (the measure is kept with the font's shaped texts).
 int Advance(FontFace* f, std::string_view utf8) {
   if (ShapedText* t = f->Measured(utf8)) return t->width;
-  return f->Advance(QS(utf8));
+  return f->Advance(ToQString(utf8));
 }
 
 int RunWidth(DcObj* d, FontFace* f, std::string_view utf8, const int* dx, int count) {
@@ -764,7 +722,7 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
   QString s;
   int count = 0;
   if (dx || d->st.charExtra) {
-    s = QS(text);
+    s = ToQString(text);
     count = static_cast<int>(s.toUcs4().size());
   }
   if (d->st.textAlign & TA_UPDATECP) {
@@ -819,7 +777,7 @@ bool ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
         const QPoint baseline(x, y + f->ascent);
         d->Clipped(cell, [&] {
           if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
-          p.drawText(baseline, QS(text));
+          p.drawText(baseline, ToQString(text));
           if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
         });
       }
@@ -888,7 +846,7 @@ std::size_t EllipsisCut(DcObj* d, FontFace* f, const std::u32string& s, int tabW
   if (whole && whole->ellipsisRoom == room) return static_cast<std::size_t>(whole->ellipsisCut);
   if (whole) {
     // one layout gives the width of every prefix: the cut is found by halving, then checked
-    QString q = QS(s);
+    QString q = ToQString(s);
     QTextLayout layout(q, f->qfont);
     const QTextLine line = LayOutOneLine(layout);
     std::vector<int> offsets(s.size() + 1, 0);  // where each character starts in the layout's text
@@ -974,7 +932,7 @@ bool DrawShapedLine(DcObj* d, FontFace* f, const std::string& utf8, const RECT& 
     } else {
       d->TextState(f);
       if (rightToLeft) p.setLayoutDirection(Qt::RightToLeft);
-      p.drawText(QPoint(x, top + f->ascent), QS(drawn));
+      p.drawText(QPoint(x, top + f->ascent), ToQString(drawn));
       if (rightToLeft) p.setLayoutDirection(Qt::LeftToRight);
     }
   };
@@ -1004,7 +962,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
   if (format & DT_EXTERNALLEADING) lineHeight += std::max(0, f->metrics->leading());
 
   // prefixes
-  std::u32string all = Decode(utf8);
+  std::u32string all = Utf8ToUtf32(utf8);
   std::u32string plain;
   std::vector<int> underlineAt;  // positions in `plain`
   bool prefixes = !(format & DT_NOPREFIX);
@@ -1161,7 +1119,7 @@ int DrawTextEx(HDC dc, const std::string& utf8, RECT& r, UINT format, DRAWTEXTPA
       if ((format & DT_RTLREADING) && !ReadsAlikeEitherWay(Utf32ToUtf8(l.text))) {
         // read right to left, the marked letter stands after those that show before it
         ux = x;
-        for (int k : RightToLeftOrder(f->qfont, QS(l.text))) {
+        for (int k : RightToLeftOrder(f->qfont, ToQString(l.text))) {
           if (k == l.underline) break;
           ux += Width(d, f, l.text.substr(static_cast<std::size_t>(k), 1), tabWidth, tabs);
         }

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "platform/gui/GraphicsQt.h"
+#include "platform/gui/QtText.h"
 #include "platform/gui/WinManager.h"
 
 namespace talvik::gui::detail {
@@ -191,7 +192,7 @@ void ShapedTextCache::Clear() {
 ShapedText* FontFace::Measured(std::string_view utf8) {
   if (!cacheEnabled || !ShapeableText(utf8)) return nullptr;
   ShapedText& t = shaped.Find(utf8);
-  if (t.width < 0) t.width = Advance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  if (t.width < 0) t.width = Advance(ToQString(utf8));
   return &t;
 }
 
@@ -204,7 +205,7 @@ ShapedText* FontFace::Shaped(std::string_view utf8, bool rightToLeft) {
       t.drawn = true;
       return nullptr;
     }
-    ShapeText(qfont, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), t, rightToLeft);
+    ShapeText(qfont, ToQString(utf8), t, rightToLeft);
   }
   return &t;
 }

@@ -11,7 +11,11 @@
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/OleAcc.h"
+#include "platform/gui/QtText.h"
 #include "platform/gui/WinManager.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace {
 
@@ -130,11 +134,11 @@ class TAccInterface : public QAccessibleInterface, public QAccessibleActionInter
       default:
         break;
     }
-    return QString::fromStdString(s);
+    return ToQString(s);
   }
   void setText(QAccessible::Text Kind, const QString& Text) override {
-    if (Kind == QAccessible::Name) object_->put_accName(kSelf, Text.toStdString());
-    if (Kind == QAccessible::Value) object_->put_accValue(kSelf, Text.toStdString());
+    if (Kind == QAccessible::Name) object_->put_accName(kSelf, FromQString(Text));
+    if (Kind == QAccessible::Value) object_->put_accValue(kSelf, FromQString(Text));
   }
   QRect rect() const override {
     TRect r;  // left, top, width, height
@@ -158,8 +162,7 @@ class TAccInterface : public QAccessibleInterface, public QAccessibleActionInter
   // the default action, under its own name
   QStringList actionNames() const override {
     std::string action;
-    if (object_->get_accDefaultAction(kSelf, action) == S_OK && !action.empty())
-      return {QString::fromStdString(action)};
+    if (object_->get_accDefaultAction(kSelf, action) == S_OK && !action.empty()) return {ToQString(action)};
     return {};
   }
   void doAction(const QString& Name) override {
@@ -265,15 +268,15 @@ bool QueryAccessible(HWND TopLevel, const std::vector<int>& Path, AccessibleInfo
   Info.Id = QAccessible::uniqueId(iface);
   Info.Valid = iface->isValid();
   if (!Info.Valid) return true;
-  Info.Name = iface->text(QAccessible::Name).toStdString();
-  Info.Accelerator = iface->text(QAccessible::Accelerator).toStdString();
+  Info.Name = FromQString(iface->text(QAccessible::Name));
+  Info.Accelerator = FromQString(iface->text(QAccessible::Accelerator));
   Info.Role = static_cast<int>(iface->role());
   Info.State = BitsOf(iface->state());
   const QRect r = iface->rect();
   Info.Bounds = Rect(r.x(), r.y(), r.x() + r.width(), r.y() + r.height());
   Info.ChildCount = iface->childCount();
   if (QAccessibleActionInterface* actions = iface->actionInterface())
-    for (const QString& a : actions->actionNames()) Info.Actions.push_back(a.toStdString());
+    for (const QString& a : actions->actionNames()) Info.Actions.push_back(FromQString(a));
   return true;
 }
 

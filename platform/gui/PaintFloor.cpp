@@ -9,6 +9,10 @@
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/QtText.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace talvik::gui {
 
@@ -73,12 +77,12 @@ TPaintFloor::~TPaintFloor() {
 }
 
 int TPaintFloor::Prepare(HFONT font, const std::string& text) {
-  return impl_->Add(font, QString::fromStdString(text));
+  return impl_->Add(font, ToQString(text));
 }
 
 int TPaintFloor::PrepareEllipsised(HFONT font, const std::string& text, int room) {
   const QFontMetrics& m = *TImpl::FontOf(font)->metrics;
-  QString s = QString::fromStdString(text);
+  QString s = ToQString(text);
   if (m.horizontalAdvance(s) > room) {
     std::u32string cut = s.toStdU32String();
     while (!cut.empty() && m.horizontalAdvance(QString::fromStdU32String(cut + U"...")) > room)
@@ -115,7 +119,7 @@ void TPaintFloor::DrawNow(HFONT font, const std::string& text, int x, int y, COL
     impl_->painter.setFont(f->qfont);
     impl_->font = &f->qfont;
   }
-  impl_->painter.drawText(QPoint(x, y + f->ascent), QString::fromStdString(text));
+  impl_->painter.drawText(QPoint(x, y + f->ascent), ToQString(text));
 }
 
 void TPaintFloor::Capture(HWND topLevel) {
@@ -155,7 +159,7 @@ long TPaintFloor::DifferingPixels(HWND topLevel, const RECT& area, POINT at) {
 }
 
 bool TPaintFloor::SavePng(const std::string& path) {
-  return impl_->image.save(QString::fromStdString(path), "PNG");
+  return impl_->image.save(ToQString(path), "PNG");
 }
 
 }  // namespace talvik::gui

@@ -33,10 +33,14 @@
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/QtText.h"
 #include "platform/gui/WinManager.h"
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
 #include "platform/rtl/ScopeExit.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace talvik::gui {
 
@@ -224,7 +228,7 @@ class HostWidget : public QWidget {
     std::vector<std::string> files;
     if (data && data->hasUrls())
       for (const QUrl& u : data->urls())
-        if (u.isLocalFile()) files.push_back(u.toLocalFile().toStdString());
+        if (u.isLocalFile()) files.push_back(FromQString(u.toLocalFile()));
     return files;
   }
   void dragEnterEvent(QDragEnterEvent* e) override {
@@ -243,7 +247,7 @@ class HostWidget : public QWidget {
   void Key(QKeyEvent* e, bool down) {
     bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
     KeyTranslation t =
-        TranslateQtKey(e->key(), ShiftOf(e->modifiers()), e->text().toStdString(), e->nativeScanCode(), xcb);
+        TranslateQtKey(e->key(), ShiftOf(e->modifiers()), FromQString(e->text()), e->nativeScanCode(), xcb);
     if (!t.vk) return;
     InjectKey(t.vk, down, down ? t.ch : 0, Keys(e->modifiers()), e->isAutoRepeat(),
               static_cast<int>(e->nativeScanCode()));
@@ -252,7 +256,7 @@ class HostWidget : public QWidget {
   void keyReleaseEvent(QKeyEvent* e) override { Key(e, false); }
   bool focusNextPrevChild(bool) override { return false; }  // Tab is ours
   void inputMethodEvent(QInputMethodEvent* e) override {
-    if (!e->commitString().isEmpty()) InjectText(e->commitString().toStdString());
+    if (!e->commitString().isEmpty()) InjectText(FromQString(e->commitString()));
   }
   QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
     if (q == Qt::ImCursorRectangle) {
@@ -479,9 +483,7 @@ class QtHost : public Host {
                                       : widget_->windowState() & ~Qt::WindowMinimized);
     widget_->applying = false;
   }
-  void TitleChanged(const std::string& title) override {
-    widget_->setWindowTitle(QString::fromStdString(title));
-  }
+  void TitleChanged(const std::string& title) override { widget_->setWindowTitle(ToQString(title)); }
 
  private:
   QCursor CustomCursor(HCURSOR cursor) {
@@ -612,7 +614,7 @@ bool ToolkitKey(HWND topLevel, int qtKey, unsigned qtModifiers, const std::strin
   auto it = HostWidgets().find(topLevel);
   if (it == HostWidgets().end()) return false;
   QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey,
-              Qt::KeyboardModifiers::fromInt(static_cast<int>(qtModifiers)), QString::fromStdString(text));
+              Qt::KeyboardModifiers::fromInt(static_cast<int>(qtModifiers)), ToQString(text));
   QCoreApplication::sendEvent(it->second, &e);
   return true;
 }
@@ -645,7 +647,7 @@ QImage GrabDisplay() {
 bool GrabDisplayToPng(const std::string& path) {
   UseQtBackend();
   const QImage image = GrabDisplay();
-  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+  return !image.isNull() && image.save(ToQString(path), "PNG");
 }
 
 namespace {
@@ -958,7 +960,7 @@ namespace {
 
 // "Text|*.txt;*.csv|All|*.*" as the toolkit's name filters ("Text (*.txt *.csv)").
 QStringList NameFilters(const std::string& filter) {
-  QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList parts = ToQString(filter).split('|');
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
@@ -973,7 +975,7 @@ QStringList NameFilters(const std::string& filter) {
 talvik::gui::detail::FileDialogAnswer talvik::gui::detail::RunToolkitFileDialog(
     const FileDialogRequest& r, const std::function<void()>& pump, const std::function<bool()>& stop) {
   UseQtBackend();
-  QFileDialog dialog(nullptr, QString::fromStdString(r.title), QString::fromStdString(r.initialDir));
+  QFileDialog dialog(nullptr, ToQString(r.title), ToQString(r.initialDir));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (r.save)
@@ -991,8 +993,8 @@ talvik::gui::detail::FileDialogAnswer talvik::gui::detail::RunToolkitFileDialog(
     dialog.selectNameFilter(
         filters.value(std::clamp(r.filterIndex - 1, 0, static_cast<int>(filters.size()) - 1)));
   }
-  if (!r.defaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(r.defaultExt));
-  if (!r.fileName.empty()) dialog.selectFile(QString::fromStdString(r.fileName));
+  if (!r.defaultExt.empty()) dialog.setDefaultSuffix(ToQString(r.defaultExt));
+  if (!r.fileName.empty()) dialog.selectFile(ToQString(r.fileName));
   // transient for the window it was opened from, which the desktop then keeps it above
   if (QWidget* owner = detail::HostWidgetOf(GetActiveWindow())) {
     dialog.winId();
@@ -1005,7 +1007,7 @@ talvik::gui::detail::FileDialogAnswer talvik::gui::detail::RunToolkitFileDialog(
   while (dialog.isVisible() && !stop()) pump();
   FileDialogAnswer answer;
   answer.chosen = dialog.result() == QDialog::Accepted;
-  for (const QString& f : dialog.selectedFiles()) answer.files.push_back(f.toStdString());
+  for (const QString& f : dialog.selectedFiles()) answer.files.push_back(FromQString(f));
   answer.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return answer;
 }

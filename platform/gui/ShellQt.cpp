@@ -11,7 +11,11 @@
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/QtText.h"
 #include "platform/gui/ShellAPI.h"
+
+using talvik::gui::detail::FromQString;
+using talvik::gui::detail::ToQString;
 
 namespace talvik::gui {
 
@@ -97,7 +101,7 @@ class QtTrayShell : public TrayShell {
                        });
     }
     q->setIcon(IconOf(icon.icon));
-    q->setToolTip(QString::fromStdString(icon.tip));
+    q->setToolTip(ToQString(icon.tip));
     q->show();
   }
   void Remove(HWND window, UINT id) override { icons_.erase({window, id}); }

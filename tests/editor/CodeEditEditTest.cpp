@@ -823,9 +823,43 @@ TEST_F(CodeEditEdit, APasteShowsOrHidesTheScrollBarsAtOnce) {
   EXPECT_TRUE(vertical());
 }
 
+// An editor that keeps each rectangle it invalidates, as it asks for it.
+class TInvalidationsEdit : public TCodeEdit {
+ public:
+  using TCodeEdit::TCodeEdit;
+  void InvalidateRect(const TRect& rect, bool erase) override {
+    Invalidated.push_back(rect);
+    TCodeEdit::InvalidateRect(rect, erase);
+  }
+  std::vector<TRect> Invalidated;
+};
+
+// Whether every pixel of `area` lies in one of `parts` or another.
+bool Covered(const std::vector<TRect>& parts, const TRect& area) {
+  HRGN all = CreateRectRgn(0, 0, 0, 0);
+  for (const TRect& r : parts) {
+    HRGN one = CreateRectRgn(r.Left, r.Top, r.Right, r.Bottom);
+    CombineRgn(all, all, one, RGN_OR);
+    DeleteObject(one);
+  }
+  HRGN want = CreateRectRgn(area.Left, area.Top, area.Right, area.Bottom);
+  HRGN missing = CreateRectRgn(0, 0, 0, 0);
+  const bool covered = CombineRgn(missing, want, all, RGN_DIFF) == NULLREGION;
+  DeleteObject(missing);
+  DeleteObject(want);
+  DeleteObject(all);
+  return covered;
+}
+
 // With word wrap, a typed character repaints the rows of its line only, as long as the line keeps
-// its number of rows; a line that gains a row repaints everything below it too, which moved down.
+// its number of rows; a line that gains a row repaints everything below it too, which moved down:
+// its text and its gutter, each asked for in its own right.
 TEST_F(CodeEditEdit, TypingUnderWordWrapRepaintsTheLineAndBelowOnlyWhenItsRowsChangeInNumber) {
+  delete edit;
+  auto* recording = new TInvalidationsEdit(form.get());
+  edit = recording;
+  edit->SetParent(form.get());
+  edit->SetBounds(0, 0, 480, 260);
   highlighter = SessionHighlighter();
   CustomSetup(edit, highlighter.get());
   edit->SetWordWrap(true);
@@ -840,11 +874,13 @@ TEST_F(CodeEditEdit, TypingUnderWordWrapRepaintsTheLineAndBelowOnlyWhenItsRowsCh
   edit->SetText(text);
   ASSERT_EQ(edit->LineToRow(3) - edit->LineToRow(2), 3);
   ASSERT_EQ(edit->LineToRow(4) - edit->LineToRow(3), 1);
+  // the rectangles one typed character invalidates, and their bounds
   auto typeAtEndOf = [&](int line) {
     edit->SetCaretXY({static_cast<int>(edit->Lines()->Strings(line - 1).size()) + 1, line});
     talvik::gui::UpdateAllWindows(form->Handle());
     RECT update;
     EXPECT_FALSE(GetUpdateRect(edit->Handle(), &update, false));
+    recording->Invalidated.clear();
     edit->Perform(WM_KEYDOWN, 'X', 0);
     edit->Perform(WM_CHAR, 'x', 0);
     GetUpdateRect(edit->Handle(), &update, false);
@@ -860,6 +896,12 @@ TEST_F(CodeEditEdit, TypingUnderWordWrapRepaintsTheLineAndBelowOnlyWhenItsRowsCh
   EXPECT_EQ(edit->DisplayLineCount(), rowsBefore + 1);
   EXPECT_EQ(grown.Top, (edit->LineToRow(3) - 1) * lh);
   EXPECT_GE(grown.Bottom, edit->LinesInWindow() * lh);
+  const int gutter = edit->GutterWidth(), below = (edit->LineToRow(3) - 1) * lh;
+  EXPECT_TRUE(
+      Covered(recording->Invalidated, TRect(gutter, below, edit->ClientWidth(), edit->ClientHeight())))
+      << "the text from line 3 down";
+  EXPECT_TRUE(Covered(recording->Invalidated, TRect(0, below, gutter, edit->ClientHeight())))
+      << "the gutter from line 3 down";
 }
 
 TEST_F(CodeEditEdit, RedoOfALineBreakRunsTheCommandWhereHandlersSeeIt) {

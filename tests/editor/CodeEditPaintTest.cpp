@@ -388,33 +388,111 @@ TEST_F(CodeEditPaint, ColumnSelectionScreenshot) {
   EXPECT_EQ(Pixel(gx + 5 * cw, lh * 7), RGB(255, 255, 255));   // below it
 }
 
-// One long line under word wrap, seen at its start, in its middle with a selection across rows and a
-// comment opened there, and at its end, with line numbers and the wrap glyph.
+// A U+FEFF (a byte-order mark left in pasted text) takes its cell like any other character and
+// draws nothing there: at a line's start, in the middle of a token and at the end of an italic
+// comment it paints as a blank would.
+TEST_F(CodeEditPaint, AByteOrderMarkInItalicCommentsPaintsAsABlank) {
+  SessionSetup(edit);
+  highlighter->CommentAttri()->SetStyle({fsItalic});
+  ShowAndFocus();
+  auto painted = [&](const std::string& mark) {
+    edit->SetText(mark + "select 1 -- note" + mark + "\nselect 2 /* x" + mark + "y" + mark + "\n-- end" +
+                  mark);
+    return PaintedPixels(edit);
+  };
+  const std::vector<COLORREF> marks = painted("\uFEFF"), blanks = painted(" ");
+  ASSERT_EQ(marks.size(), blanks.size());
+  int differing = 0, first = -1;
+  for (size_t i = 0; i < marks.size(); ++i)
+    if (marks[i] != blanks[i]) {
+      if (first < 0) first = static_cast<int>(i);
+      ++differing;
+    }
+  const int w = edit->ClientWidth();
+  EXPECT_EQ(differing, 0) << "first at x=" << first % w << " y=" << first / w;
+}
+
+// One long line under word wrap, seen at its start, in its middle with a selection across rows, with
+// a comment opened there, and at its end, with line numbers and the wrap glyph. Each picture, as the
+// window shows it after the editor's own repaints, is what a fresh editor with the same text,
+// settings and view paints.
 TEST_F(CodeEditPaint, AWrappedLongLineScreenshots) {
   SessionSetup(edit);
   edit->SetReadOnly(false);
   edit->Gutter()->SetVisible(true);
   edit->Gutter()->SetShowLineNumbers(true);
+  constexpr std::string_view kPiece = "s.sid, s.username, 'abc',\t12345, /* Привет */ NVL(x, 0), ";
+  const int pieceLength = Utf8Length(kPiece);
   std::string line;
-  while (line.size() < 60000) line += "s.sid, s.username, 'abc',\t12345, /* Привет */ NVL(x, 0), ";
+  while (line.size() < 60000) line += kPiece;
   edit->SetText("SELECT\n" + line + "\nFROM v$session s");
   edit->SetWordWrap(true);
   ShowAndFocus();
+  // a second form of the same size, its editor set up as this one
+  std::unique_ptr<TCodeSQLHighlighter> freshHighlighter = SessionHighlighter();
+  auto freshForm = std::make_unique<TForm>(nullptr);
+  freshForm->SetBorderStyle(bsNone);
+  freshForm->SetBounds(0, 0, form->Width(), form->Height());
   auto shoot = [&](const std::string& name) {
+    SCOPED_TRACE(name);
     edit->EnsureCursorPosVisible();
     Pump();
     ASSERT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), ScreenshotDir() + "/" + name + ".png"));
+    const std::vector<COLORREF> shown = ClientImage(edit);
+    auto* fresh = new TCodeEdit(freshForm.get());
+    TScopeExit freeFresh([&] { delete fresh; });
+    fresh->SetParent(freshForm.get());
+    fresh->SetBounds(edit->Left(), edit->Top(), edit->Width(), edit->Height());
+    std::swap(edit, fresh);
+    SessionSetup(edit);
+    std::swap(edit, fresh);
+    fresh->SetHighlighter(freshHighlighter.get());
+    fresh->SetReadOnly(false);
+    fresh->Gutter()->SetVisible(true);
+    fresh->Gutter()->SetShowLineNumbers(true);
+    fresh->SetText(edit->Text());
+    fresh->SetWordWrap(true);
+    fresh->SetCaretAndSelection(edit->CaretXY(), edit->RawBlockBegin(), edit->RawBlockEnd());
+    fresh->SetTopLine(edit->TopLine());
+    ASSERT_EQ(fresh->TopLine(), edit->TopLine());
+    freshForm->Show();
+    fresh->SetFocus();
+    Pump();
+    const std::vector<COLORREF> afresh = ClientImage(fresh);
+    freshForm->Hide();
+    ShowAndFocus();
+    ASSERT_TRUE(edit->Focused());
+    ASSERT_EQ(shown.size(), afresh.size());
+    const int w = edit->ClientWidth();
+    int differing = 0, first = -1;
+    for (size_t i = 0; i < shown.size(); ++i)
+      if (shown[i] != afresh[i]) {
+        if (first < 0) first = static_cast<int>(i);
+        ++differing;
+      }
+    EXPECT_EQ(differing, 0) << "first at x=" << first % w << " y=" << first / w;
   };
   edit->SetCaretXY({1, 2});
   shoot("editor-wrapped-long-line-start");
   edit->SetCaretAndSelection({30010, 2}, {29950, 2}, {30010, 2});
   shoot("editor-wrapped-long-line-middle");
-  edit->SetCaretXY({40001, 2});
+  // a comment opens at the start of a piece, outside the pieces' own comments, and runs to the end
+  // of the next one: typed in view, with rows of the line below the caret's
+  const int opened = 700 * pieceLength + 1;
+  edit->SetCaretXY({opened + 150, 2});
+  edit->EnsureCursorPosVisible();
+  Pump();
+  const int top = edit->TopLine();
+  edit->SetCaretAndSelection({opened, 2}, {opened, 2}, {opened, 2});
   Key('A', {}, U'/');
   Key('A', {}, U'*');
-  edit->SetCaretXY({40200, 2});
+  ASSERT_EQ(edit->TopLine(), top);
+  std::string token;
+  TCodeHighlighterAttributes* attri = nullptr;
+  ASSERT_TRUE(edit->GetHighlighterAttriAtRowCol({opened + 10, 2}, token, attri));
+  EXPECT_EQ(attri, highlighter->CommentAttri()) << token;
   shoot("editor-wrapped-long-line-comment");
-  edit->SetCaretXY({static_cast<int>(Utf8Length(line)) + 1, 2});
+  edit->SetCaretXY({static_cast<int>(Utf8Length(edit->Lines()->Strings(1))) + 1, 2});
   shoot("editor-wrapped-long-line-end");
 }
 

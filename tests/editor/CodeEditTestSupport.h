@@ -142,6 +142,39 @@ class CodeEditTest : public guitest::GuiTest {
     DeleteDC(dc);
     return records;
   }
+  // The client area of `e` as its top-level window's image shows it now (pending paints first), row by
+  // row.
+  static std::vector<COLORREF> ClientImage(TCodeEdit* e) {
+    const int w = e->ClientWidth(), h = e->ClientHeight();
+    HWND top = GetAncestor(e->Handle(), GA_ROOT);
+    RECT topRect;
+    GetWindowRect(top, topRect);
+    talvik::gui::UpdateAllWindows(top);
+    const TPoint origin = e->ClientToScreen(TPoint{0, 0});
+    std::vector<COLORREF> pixels;
+    pixels.reserve(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        pixels.push_back(
+            talvik::gui::WindowPixel(top, origin.X - topRect.Left + x, origin.Y - topRect.Top + y));
+    return pixels;
+  }
+  // The pixels of one paint of the whole client area of `e` into a bitmap of its own, row by row.
+  static std::vector<COLORREF> PaintedPixels(TCodeEdit* e) {
+    const int w = e->ClientWidth(), h = e->ClientHeight();
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    e->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    std::vector<COLORREF> pixels;
+    pixels.reserve(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return pixels;
+  }
   static std::vector<TDrawRecord> Texts(const std::vector<TDrawRecord>& all) {
     std::vector<TDrawRecord> out;
     for (const auto& r : all)

@@ -9,6 +9,7 @@
 #include "GuiTestSupport.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/SysUtils.h"
 
 using namespace guitest;
 
@@ -299,5 +300,114 @@ TEST_F(ShapedTextStore, AnEqualFontAssignedKeepsItsHandleAndStillTellsOfTheChang
   ASSERT_TRUE(GetObject(a.Handle(), lf));
   EXPECT_EQ(lf.lfWeight, FW_BOLD);
 }
+
+}  // namespace
+
+namespace {
+
+// A U+FEFF (a byte-order mark left in a pasted or loaded text, or a zero-width no-break space) and a
+// U+FFFE are characters like any other on their way to the toolkit, wherever they stand in a text.
+struct MarkCase {
+  const char* name;
+  std::u32string text;
+};
+
+void PrintTo(const MarkCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ByteOrderMarkText : public GuiTest, public ::testing::WithParamInterface<MarkCase> {
+ protected:
+  static constexpr int kCell = 11;  // the advance each character gets in a cell-by-cell draw
+  static constexpr int kLeft = 5, kTop = 8;
+
+  void SetUp() override {
+    GuiTest::SetUp();
+    LOGFONT lf;
+    lf.lfHeight = -13;
+    lf.lfItalic = true;
+    lf.lfFaceName = "Courier New";
+    font_ = CreateFontIndirect(lf);
+  }
+  void TearDown() override {
+    DeleteObject(font_);
+    GuiTest::TearDown();
+  }
+  std::string Utf8(std::u32string_view text) const {
+    std::string s;
+    for (char32_t c : text) Utf8Append(s, c);
+    return s;
+  }
+  // The text with each character in a cell of its own, in one run or one character at a time.
+  std::vector<COLORREF> Cells(bool oneByOne) {
+    Picture picture;
+    SelectObject(picture.Dc(), font_);
+    SetBkMode(picture.Dc(), TRANSPARENT);
+    const std::u32string& text = GetParam().text;
+    if (oneByOne) {
+      for (size_t k = 0; k < text.size(); ++k)
+        ExtTextOut(picture.Dc(), kLeft + kCell * static_cast<int>(k), kTop, 0, nullptr,
+                   Utf8(text.substr(k, 1)));
+    } else {
+      std::vector<int> dx(text.size(), kCell);
+      ExtTextOut(picture.Dc(), kLeft, kTop, 0, nullptr, Utf8(text), dx.data());
+    }
+    std::vector<COLORREF> pixels = picture.Pixels();
+    SelectObject(picture.Dc(), GetStockObject(SYSTEM_FONT));
+    return pixels;
+  }
+  HFONT font_ = nullptr;
+};
+
+// Drawn in one run with an advance per character, each glyph stands in its own cell: where the
+// character alone is drawn at the caret position its cell starts at.
+TEST_P(ByteOrderMarkText, DrawsEachGlyphWhereItsCellStarts) {
+  const std::vector<COLORREF> run = Cells(false), alone = Cells(true);
+  ASSERT_GT(InkCount(alone), 0);
+  int differing = 0, first = -1;
+  for (size_t i = 0; i < run.size(); ++i)
+    if (run[i] != alone[i]) {
+      if (first < 0) first = static_cast<int>(i);
+      ++differing;
+    }
+  EXPECT_EQ(differing, 0) << "first at x=" << first % kWidth << " y=" << first / kWidth;
+}
+
+// Every character counts in the text's measure: the spacing added after each character widens the
+// text by one spacing a character, and each character has its widths, the marks at the text's
+// start or end too. With the spacing, each prefix's measure is where the next glyph is drawn.
+TEST_P(ByteOrderMarkText, MeasuresEveryCharacter) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, font_);
+  const std::u32string& text = GetParam().text;
+  constexpr int kExtra = 7;
+  for (size_t k = 0; k <= text.size(); ++k) {
+    SIZE plain{}, spaced{};
+    SetTextCharacterExtra(dc, 0);
+    ASSERT_TRUE(GetTextExtentPoint32(dc, Utf8(text.substr(0, k)), plain));
+    SetTextCharacterExtra(dc, kExtra);
+    ASSERT_TRUE(GetTextExtentPoint32(dc, Utf8(text.substr(0, k)), spaced));
+    EXPECT_EQ(spaced.cx - plain.cx, kExtra * static_cast<int>(k)) << "the first " << k << " characters";
+  }
+  SetTextCharacterExtra(dc, 0);
+  for (char32_t c : text) {
+    ABC abc{-1000, 1000, -1000};
+    ASSERT_TRUE(GetCharABCWidths(dc, c, c, &abc));
+    SIZE one{};
+    ASSERT_TRUE(GetTextExtentPoint32(dc, Utf8(std::u32string(1, c)), one));
+    EXPECT_EQ(abc.abcA + static_cast<int>(abc.abcB) + abc.abcC, one.cx) << "U+" << std::hex << int(c);
+  }
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  DeleteDC(dc);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Marks, ByteOrderMarkText,
+    ::testing::Values(MarkCase{"FeffAtStart", U"\uFEFFselect 1"}, MarkCase{"FeffInMiddle", U"sel\uFEFFect 1"},
+                      MarkCase{"FeffAtEnd", U"select 1\uFEFF"},
+                      MarkCase{"FeffTwiceAtStart", U"\uFEFF\uFEFFab"},
+                      MarkCase{"FffeAtStart", U"\uFFFEselect 1"}, MarkCase{"FffeInMiddle", U"sel\uFFFEect 1"},
+                      MarkCase{"FffeAtEnd", U"select 1\uFFFE"}),
+    [](const ::testing::TestParamInfo<MarkCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -262,3 +262,13 @@ TEST(SystemClipboard, CarriesTextAndOwnFormatsThroughTheToolkit) {
   EXPECT_EQ(Clipboard()->AsText(), "Сеанс");
   EXPECT_FALSE(Clipboard()->HasFormat(block));  // setting text replaced everything
 }
+
+// A text that starts with a U+FEFF (a byte-order mark left in it) or a U+FFFE pastes back whole.
+TEST(SystemClipboard, CarriesEveryCharacterOfATextStartingWithAByteOrderMark) {
+  talvik::gui::UseQtBackend();
+  SetClipboardBackend(nullptr);
+  for (const char* text : {"\uFEFFselect 1\uFEFF", "\uFEFF\uFEFF", "\uFFFEselect\uFFFE 1", "a\uFEFFb"}) {
+    Clipboard()->SetAsText(text);
+    EXPECT_EQ(Clipboard()->AsText(), std::string(text));
+  }
+}
