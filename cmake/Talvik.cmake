@@ -63,7 +63,9 @@ function(talvik_tests leaf)
   add_executable(${program} ${A_SOURCES})
   target_compile_options(${program} PRIVATE ${TALVIK_WARNINGS})
   target_include_directories(${program} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(${program} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # (every test program may start programs of its own, through the bounded helpers of tests/)
+  target_link_libraries(${program} PRIVATE ${A_DEPS} talvik_child_program GTest::gtest GTest::gmock
+                                           GTest::gtest_main)
   set(env
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"

@@ -67,13 +67,13 @@ Fate AwaitEnd(pid_t pid, std::chrono::milliseconds patience) {
   }
 }
 
-// Reaps Pid, a child of this process that has ended or been killed: its exit code.
+// Reaps Pid, a child of this process that has ended (AwaitEnd found it so): its exit code. Never waits.
 int Reap(pid_t pid) {
   int status = 0;
   pid_t reaped = -1;
-  while ((reaped = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  while ((reaped = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
   }
-  assert(reaped == pid);  // the child is this process's own, reaped once
+  assert(reaped == pid);  // the child is this process's own, ended, reaped once
   return ExitCode(status);
 }
 
@@ -96,6 +96,12 @@ int WaitOrKill(pid_t pid, std::chrono::milliseconds patience) {
   if (fate == Fate::kNotOurs) return kNotOurs;
   // what a leader started and left behind goes with it, while its ended leader still holds the group
   Signal(pid, SIGKILL);
+  // a killed child ends at once, unless the system holds it in a call it cannot leave: then it is
+  // left unreaped rather than waited on for ever
+  if (fate == Fate::kRunning && AwaitEnd(pid, kEndPatience) != Fate::kEnded) {
+    ADD_FAILURE() << "pid " << pid << " did not end within " << Duration(kEndPatience) << " of SIGKILL";
+    return -1;
+  }
   const int code = Reap(pid);
   return fate == Fate::kEnded ? code : -1;
 }

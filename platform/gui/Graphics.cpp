@@ -1,6 +1,8 @@
 // GDI objects, device contexts and the drawing primitives, over QPainter.
 #include "platform/gui/Graphics.h"
 
+#include <unistd.h>
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -11,7 +13,9 @@
 #include <QRegion>
 #include <QTransform>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -446,10 +450,36 @@ void ResizeSurface(Surface* s, int width, int height) {
   s->image = next;
 }
 
+bool SaveImageWhole(const QImage& image, const std::string& path, const char* format) {
+  static std::atomic<unsigned> written{0};
+  const std::string part = path + ".part-" + std::to_string(getpid()) + "-" + std::to_string(++written);
+  if (!image.save(ToQString(part), format) || std::rename(part.c_str(), path.c_str()) != 0) {
+    std::remove(part.c_str());
+    return false;
+  }
+  return true;
+}
+
 bool SaveSurfacePng(Surface* s, const std::string& path) {
   if (!s) return false;
   ReleaseImage(&s->image);
-  return s->image.save(ToQString(path), "PNG");
+  return SaveImageWhole(s->image, path);
+}
+
+void SurfacePixels(Surface* s, const RECT* caret, std::vector<COLORREF>& pixels, int& width, int& height) {
+  pixels.clear();
+  width = height = 0;
+  if (!s) return;
+  ReleaseImage(&s->image);
+  QImage copy = s->image.convertToFormat(QImage::Format_RGB32);
+  if (caret) DrawCaretInto(copy, *caret);
+  width = copy.width();
+  height = copy.height();
+  pixels.resize(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(copy.constScanLine(y));
+    for (int x = 0; x < width; ++x) pixels[static_cast<std::size_t>(y) * width + x] = FromQ(line[x]);
+  }
 }
 
 bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area, const std::string& path) {
@@ -472,7 +502,7 @@ bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area,
     p.restore();
   }
   p.end();
-  return out.save(ToQString(path), "PNG");
+  return SaveImageWhole(out, path);
 }
 
 bool SaveSurfacePngWithCaret(Surface* s, const std::string& path, const RECT& caret) {
@@ -480,7 +510,7 @@ bool SaveSurfacePngWithCaret(Surface* s, const std::string& path, const RECT& ca
   ReleaseImage(&s->image);
   QImage copy = s->image.copy();
   DrawCaretInto(copy, caret);
-  return copy.save(ToQString(path), "PNG");
+  return SaveImageWhole(copy, path);
 }
 
 COLORREF SurfacePixel(Surface* s, int x, int y) {
@@ -566,7 +596,7 @@ bool SaveBitmapFile(HBITMAP bitmap, const std::string& path) {
   ReleaseImage(&b->image);
   QString p = ToQString(path);
   const char* format = p.endsWith(".bmp", Qt::CaseInsensitive) ? "BMP" : "PNG";
-  return b->image.copy(0, 0, std::max(1, b->width), std::max(1, b->height)).save(p, format);
+  return SaveImageWhole(b->image.copy(0, 0, std::max(1, b->width), std::max(1, b->height)), path, format);
 }
 
 }  // namespace talvik::gui::detail

@@ -20,6 +20,13 @@ void FreeSurface(Surface* surface);
 void ResizeSurface(Surface* surface, int width, int height);
 bool SaveSurfacePng(Surface* surface, const std::string& path);
 bool SaveSurfacePngWithCaret(Surface* surface, const std::string& path, const RECT& caret);
+// The window's image as colours row by row from the top left, the caret drawn in when one is given.
+void SurfacePixels(Surface* surface, const RECT* caret, std::vector<COLORREF>& pixels, int& width,
+                   int& height);
+// Writes an image as a PNG (or Format) whole or not at all: into a file of its own beside Path, then
+// renamed over it, so that nobody who opens Path (a person, another process writing the same picture)
+// finds half a picture there.
+bool SaveImageWhole(const QImage& image, const std::string& path, const char* format = "PNG");
 const QImage& SurfaceImage(Surface* surface);
 // One window image of a composed screen: at its screen rectangle, limited to its shape (window
 // coordinates) when it has one.

@@ -159,7 +159,7 @@ long TPaintFloor::DifferingPixels(HWND topLevel, const RECT& area, POINT at) {
 }
 
 bool TPaintFloor::SavePng(const std::string& path) {
-  return impl_->image.save(ToQString(path), "PNG");
+  return detail::SaveImageWhole(impl_->image, path);
 }
 
 }  // namespace talvik::gui

@@ -27,6 +27,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cassert>
 #include <clocale>
 #include <cstdlib>
 #include <map>
@@ -647,7 +648,7 @@ QImage GrabDisplay() {
 bool GrabDisplayToPng(const std::string& path) {
   UseQtBackend();
   const QImage image = GrabDisplay();
-  return !image.isNull() && image.save(ToQString(path), "PNG");
+  return !image.isNull() && detail::SaveImageWhole(image, path);
 }
 
 namespace {
@@ -670,6 +671,21 @@ bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height) {
   if (image.isNull()) return false;
   ImagePixels(image, pixels, width, height);
   return true;
+}
+
+bool SavePixelsPng(const std::vector<COLORREF>& pixels, int width, int height, const std::string& path) {
+  assert(width >= 0 && height >= 0 && pixels.size() == static_cast<std::size_t>(width) * height);
+  if (width == 0 || height == 0) return false;
+  UseQtBackend();
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const COLORREF c = pixels[static_cast<std::size_t>(y) * width + x];
+      line[x] = qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+    }
+  }
+  return detail::SaveImageWhole(image, path);
 }
 
 bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {

@@ -100,8 +100,12 @@ std::size_t MenuPicturesShown();
 // ---- paint ----
 // Paints every pending update of a top-level window and its children now.
 void UpdateAllWindows(HWND topLevel);
-// Writes the current image of a top-level window to a PNG file (pending paints first).
+// Writes the current image of a top-level window to a PNG file (pending paints first). Every picture
+// written below is written whole: a reader of the file never finds half of one.
 bool RenderWindowToPng(HWND topLevel, const std::string& path);
+// The same picture as colours, row by row from the top left (pixels[y * width + x]); false when
+// there is no such window.
+bool WindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height);
 // Writes the visible top-level windows, composed in z-order over the desktop colour, to a PNG.
 bool RenderScreenToPng(const std::string& path, const RECT& area);
 // Writes what the display itself shows (under X: the real screen, toolkit windows included).
@@ -109,6 +113,8 @@ bool GrabDisplayToPng(const std::string& path);
 // The same picture as colours, row by row from the top left (pixels[y * width + x]); false when
 // there is no display to read.
 bool GrabDisplayPixels(std::vector<COLORREF>& pixels, int& width, int& height);
+// Writes colours row by row from the top left (as the calls above give them) to a PNG.
+bool SavePixelsPng(const std::vector<COLORREF>& pixels, int width, int height, const std::string& path);
 // What the toolkit's window of a top-level window holds, once the toolkit's pending paints ran (the
 // picture the screen is given), as colours row by row; false when it has no toolkit window.
 bool ToolkitWindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height);

@@ -880,6 +880,17 @@ bool RenderWindowToPng(HWND topLevel, const std::string& path) {
   return SaveSurfacePng(w->surface, path);
 }
 
+bool WindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {
+  Wnd* w = W(topLevel);
+  if (!w) return false;
+  w = Root(w);
+  UpdateAllWindows(w->handle);
+  RECT caret;
+  const bool caretShown = VisibleCaret(w->handle, caret);
+  SurfacePixels(w->surface, caretShown ? &caret : nullptr, pixels, width, height);
+  return w->surface != nullptr;
+}
+
 bool CaretShownIn(HWND topLevel, RECT& caret) {
   return VisibleCaret(topLevel, caret);
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "X11Display.h"
+#include "gui/WindowPicture.h"
 #include "gui/X11TestSupport.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleQuery.h"
@@ -338,28 +339,30 @@ class ProgramTest : public ::testing::Test {
     return ran;
   }
 
-  // A picture of the whole display: screenshots/e2e-<test>-<what>.png under the build tree. The
-  // program paints in its own time: the picture is taken once two grabs in a row agree (at most 5 s).
-  void Picture(const std::string& what) {
+  // A picture of the whole display, also written to screenshots/e2e-<test>-<what>.png under the build
+  // tree for people to look at: a test looks at the picture returned, never at the file, which another
+  // test process may be writing at that moment. The program paints in its own time: the picture is
+  // taken once two grabs in a row agree (at most 5 s).
+  guitest::Picture Picture(const std::string& what) {
     // this process draws nothing itself; it only reads the display the program shows on
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";
-    auto grab = [&path] {
-      talvik::gui::GrabDisplayToPng(path);
-      std::ifstream f(path, std::ios::binary);
-      std::stringstream bytes;
-      bytes << f.rdbuf();
-      return bytes.str();
+    auto grab = [] {
+      guitest::Picture p;
+      if (!talvik::gui::GrabDisplayPixels(p.pixels, p.width, p.height)) p = {};
+      return p;
     };
-    std::string last = grab();
+    guitest::Picture last = grab();
     WaitFor(
         [&] {
           std::this_thread::sleep_for(std::chrono::milliseconds(150));
-          std::string now = grab();
+          guitest::Picture now = grab();
           return std::exchange(last, now) == now;
         },
         5000);
+    if (last.width > 0) talvik::gui::SavePixelsPng(last.pixels, last.width, last.height, path);
+    return last;
   }
 
   std::filesystem::path dir_;

@@ -1,11 +1,14 @@
 // The end-to-end harness itself, without the program or an X server: a child the harness started that
 // will not end holds up neither the test nor the ones after it.
 #include <gtest/gtest-spi.h>
+#include <signal.h>
+#include <spawn.h>
 
 #include <algorithm>
 #include <fstream>
 
 #include "E2EHarness.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -111,8 +114,38 @@ TEST_F(Harness, AShellCommandsBackgroundProgramIsKilledWhenItEnds) {
   EXPECT_TRUE(WaitFor([&] { return Gone(sleeper); }, 5000)) << "the command's background sleep still runs";
 }
 
+// Which signals wait, blocked, on a process (the system's "ShdPnd" and "SigPnd" masks, a bit per
+// signal from bit 0 for signal 1); 0 when there is no such process.
+unsigned long long PendingSignals(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  unsigned long long pending = 0;
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("ShdPnd:") || line.starts_with("SigPnd:"))
+      pending |= std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
+  return pending;
+}
+
+// A shell in a process group of its own, with every signal that can be blocked blocked (its programs
+// inherit that): a signal sent to one of its programs waits there, for the test to see. Its pid.
+pid_t StartBlockingShell(const std::string& command) {
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  TScopeExit destroy([&] { posix_spawnattr_destroy(&attributes); });
+  sigset_t all;
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &all);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  std::string shell = "/bin/sh", option = "-c", text = command;
+  char* argv[] = {shell.data(), option.data(), text.data(), nullptr};
+  pid_t pid = 0;
+  return posix_spawn(&pid, shell.c_str(), nullptr, &attributes, argv, environ) == 0 ? pid : 0;
+}
+
 // A child reaped already (the program found ended by a look at it): ending it again fails the test
-// naming it, and signals nothing, its pid being perhaps another program's by now.
+// naming it, and signals nothing, its pid being perhaps another program's by now. That other program
+// is played by a live process that is no child of this one (a program of a shell this test started),
+// which keeps whatever reaches it waiting, blocked, where the test can see it.
 TEST_F(Harness, EndingAChildReapedAlreadyFailsTheTestAndSignalsNothing) {
   pid_t child = childwait::StartShell("exit 0");
   ASSERT_GT(child, 0);
@@ -121,5 +154,21 @@ TEST_F(Harness, EndingAChildReapedAlreadyFailsTheTestAndSignalsNothing) {
   EXPECT_NONFATAL_FAILURE(EXPECT_FALSE(childwait::End(child, "the child")),
                           "pid " + std::to_string(started) + " is no child");
   EXPECT_EQ(child, 0);
+
+  pid_t holder = StartBlockingShell("sleep 60 & echo $! > '" + PidFile() + "'; wait");
+  ASSERT_GT(holder, 0);
+  TScopeExit endHolder([&] { childwait::End(holder, "the shell of the other program", SIGKILL); });
+  const pid_t other = LeftPid();
+  ASSERT_GT(other, 0);
+  ASSERT_EQ(PendingSignals(other), 0u);
+  for (int signal : {SIGTERM, SIGKILL, 0}) {
+    SCOPED_TRACE(signal ? sigabbrev_np(signal) : "no signal");
+    pid_t stale = other;
+    EXPECT_NONFATAL_FAILURE(EXPECT_FALSE(childwait::End(stale, "the child", signal)),
+                            "pid " + std::to_string(other) + " is no child");
+    EXPECT_EQ(stale, 0);
+    EXPECT_FALSE(Gone(other)) << "the other program was killed";
+    EXPECT_EQ(PendingSignals(other), 0u) << "the other program was sent a signal";
+  }
 }
 }  // namespace

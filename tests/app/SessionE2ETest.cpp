@@ -166,29 +166,25 @@ int RowY(int Row) {
 class ListJourney : public SessionJourney {
  protected:
   ShownList Shown(const std::string& What) {
-    Picture(What);
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    TBitmap shot;
-    shot.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + What + ".png");
-    TCanvas* c = shot.Canvas();
+    const guitest::Picture shot = Picture(What);
+    const auto pixel = [&shot](int x, int y) { return static_cast<TColor>(shot.At(x, y)); };
     ShownList list;
     // a row is a band of the indicator column's face colour closed by a grid line
     for (int top = kFirstRowTop; top + kRowPitch <= kLastRowBottom; top += kRowPitch) {
-      if (c->Pixels(kIndicatorLeft, top + 2) != kIndicatorFace ||
-          c->Pixels(kIndicatorLeft, top + kRowPitch - 1) != kIndicatorLine)
+      if (pixel(kIndicatorLeft, top + 2) != kIndicatorFace ||
+          pixel(kIndicatorLeft, top + kRowPitch - 1) != kIndicatorLine)
         break;
       bool red = false, pointed = false;
       for (int y = top; y < top + kRowPitch - 1; ++y) {
         for (int x = kStatusLeft; x < kStatusRight; ++x) {
-          const TColor p = c->Pixels(x, y);
+          const TColor p = pixel(x, y);
           red = red || (GetRValue(p) > 200 && GetGValue(p) < 80 && GetBValue(p) < 80);
         }
-        for (int x = kIndicatorLeft; x < kIndicatorRight; ++x)
-          pointed = pointed || c->Pixels(x, y) == clBlack;
+        for (int x = kIndicatorLeft; x < kIndicatorRight; ++x) pointed = pointed || pixel(x, y) == clBlack;
       }
       // a record's row has its number's paper but the current one, which is highlighted (an empty
       // list shows one blank row of neither)
-      if (!pointed && c->Pixels(kProbeX, top + 2) != (list.rows % 2 ? kEvenPaper : kOddPaper)) break;
+      if (!pointed && pixel(kProbeX, top + 2) != (list.rows % 2 ? kEvenPaper : kOddPaper)) break;
       if (pointed) list.current = list.rows;
       list.active += red;
       ++list.rows;
@@ -197,13 +193,10 @@ class ListJourney : public SessionJourney {
   }
   // Whether the status bar's restricted-logins panel shows red text.
   bool RestrictedNoteShown(const std::string& What) {
-    Picture(What);
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    TBitmap shot;
-    shot.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + What + ".png");
+    const guitest::Picture shot = Picture(What);
     for (int y = kPanel3.Top; y < kPanel3.Bottom; ++y)
       for (int x = kPanel3.Left; x < kPanel3.Right; ++x) {
-        const TColor p = shot.Canvas()->Pixels(x, y);
+        const TColor p = static_cast<TColor>(shot.At(x, y));
         if (GetRValue(p) > 200 && GetGValue(p) < 80 && GetBValue(p) < 80) return true;
       }
     return false;
@@ -565,15 +558,10 @@ const TRect kDetailCaptions = Rect(14, 655, 60, 940);
 class DetailJourney : public LayoutJourney {
  protected:
   // The pixels of Area that differ between two of this test's pictures.
-  static int Differing(const std::string& First, const std::string& Second, const TRect& Area) {
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    TBitmap a, b;
-    a.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + First + ".png");
-    b.LoadFromFile(x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + Second + ".png");
+  static int Differing(const guitest::Picture& First, const guitest::Picture& Second, const TRect& Area) {
     int differing = 0;
     for (int y = Area.Top; y < Area.Bottom; ++y)
-      for (int x = Area.Left; x < Area.Right; ++x)
-        differing += a.Canvas()->Pixels(x, y) != b.Canvas()->Pixels(x, y);
+      for (int x = Area.Left; x < Area.Right; ++x) differing += First.At(x, y) != Second.At(x, y);
     return differing;
   }
   // The statements of the panel (by a piece of each) that ran since Before.
@@ -614,9 +602,10 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
                                   " and sid <> (select sid from v$mystat where rownum = 1)"));
   ASSERT_EQ(Shown("listed").rows, listed);
   Click(row);
-  Picture("clicked");
+  const guitest::Picture clicked = Picture("clicked");
 
   std::string sidShown;
+  guitest::Picture detail;
   for (const DetailTab& tab : kDetailTabs) {
     SCOPED_TRACE(tab.name);
     Runs before = Executions();
@@ -624,7 +613,8 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
                std::to_string(kTabsY) + " click 1");
     EXPECT_TRUE(e2e::WaitFor([&] { return RunSince(before) == tab.statements; }))
         << "shown: " << ::testing::PrintToString(RunSince(before));
-    Picture("tab-" + std::string(tab.name));
+    const guitest::Picture shown = Picture("tab-" + std::string(tab.name));
+    if (std::string(tab.name) == "detail") detail = shown;
     before = Executions();
     Keys(main_, "F5");
     EXPECT_TRUE(e2e::WaitFor([&] { return RunSince(before) == tab.statements; }))
@@ -638,7 +628,7 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
   }
 
   // "Детальная" shown again paints its captions as it did when the panel opened
-  EXPECT_EQ(Differing("clicked", "tab-detail", kDetailCaptions), 0);
+  EXPECT_EQ(Differing(clicked, detail, kDetailCaptions), 0);
 
   PopupItem(row, kPopupKill);
   ASSERT_TRUE(AnswerYes()) << "no warning";

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,6 +16,7 @@
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
 #include "platform/rtl/ScopeExit.h"
+#include "tests/gui/WindowPicture.h"
 #include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
@@ -106,14 +105,16 @@ class GridRepaint : public GridDraw {
     rows->Post();
   }
   // The form's picture now, and once painted whole anew: they must be the same.
+  // (compared in memory; the pictures go to the screenshot folder for people to look at)
   void ExpectScreenAsRepaintedWhole(const std::string& Name) {
-    auto bytes = [](const std::string& file) {
-      std::ifstream in(file, std::ios::binary);
-      return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    const std::string shown = bytes(Shot(Name + ".png"));
+    Drain();
+    const guitest::Picture shown =
+        guitest::WindowPicture(form->Handle(), ScreenshotDir() + "/" + Name + ".png");
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    EXPECT_EQ(shown, bytes(Shot(Name + "-whole.png"))) << Name;
+    Drain();
+    const guitest::Picture whole =
+        guitest::WindowPicture(form->Handle(), ScreenshotDir() + "/" + Name + "-whole.png");
+    EXPECT_EQ(guitest::PictureDifference(shown, whole), "") << Name;
   }
   std::set<int> DrawnRows() const {
     std::set<int> out;

@@ -3,8 +3,7 @@
 // limits, what a selection exports, and independent readers of the files.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
+#include <chrono>
 #include <fstream>
 #include <memory>
 
@@ -14,6 +13,8 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExExport.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/TempDir.h"
+#include "tests/ChildWait.h"
 
 namespace {
 
@@ -316,25 +317,20 @@ TEST_F(GridExport, SpreadsheetLimits) {
   EXPECT_NO_THROW(Export(ExportClass<TDBGridExExportAsXLS>()));
 }
 
-// Independent readers of the files: Debian's python3-xlrd, unrtf and Python's csv module.
+// Independent readers of the files: Debian's python3-xlrd, unrtf and Python's csv module. The files
+// go to a folder of the test's own: other test processes write the same files beside it.
 class GridExportReaders : public GridExport {
  protected:
-  std::string dir;
-  void SetUp() override {
-    GridExport::SetUp();
-    dir = ScreenshotDir() + "/../export";
-    std::filesystem::create_directories(dir);
-  }
+  TempDir folder;
+  const std::string dir = folder.Path();
+  // What a reader prints; one that hangs is killed and fails the test.
   static std::string Run(const std::string& Command) {
     std::string out;
-    FILE* p = popen(Command.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
+    childwait::RunShell(Command, &out, kReaderPatience);
     return out;
   }
+  // (a reader starts an interpreter: far beyond what one needs on a loaded machine)
+  static constexpr std::chrono::seconds kReaderPatience{60};
 };
 
 TEST_F(GridExportReaders, XlrdCsvAndUnrtfReadTheFiles) {

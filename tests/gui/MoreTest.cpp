@@ -1,5 +1,6 @@
 // Regions, shapes, bitmaps on disk, scrolling, z-order, the screen object and the system clipboard.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -117,7 +118,10 @@ TEST_F(Shapes, BitmapsRoundTripThroughFilesAndMakeMasks) {
   C()->FillRect(Rect(0, 0, 40, 30));
   C()->Brush()->SetColor(clNavy);
   C()->FillRect(Rect(10, 10, 20, 20));
-  std::string path = (std::filesystem::temp_directory_path() / "talvik-gui-bitmap.png").string();
+  // a file of this process's own: other test processes run the same test beside it
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("talvik-gui-bitmap-" + std::to_string(getpid()) + ".png"))
+          .string();
   bmp.SaveToFile(path);
   TBitmap loaded;
   loaded.LoadFromFile(path);

@@ -5,12 +5,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "GuiTestSupport.h"
+#include "WindowPicture.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
@@ -150,11 +149,6 @@ std::string ScreenshotDir() {
   return dir;
 }
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class UpdateAreaControls : public GuiTest {
  protected:
   void SetUp() override {
@@ -167,15 +161,16 @@ class UpdateAreaControls : public GuiTest {
     form.reset();
     GuiTest::TearDown();
   }
-  // Writes what the form shows to `name`.png, paints the whole form again and writes that beside it;
-  // true when both images are the same.
-  bool ShowsWhatAWholeRepaintShows(const std::string& name) {
-    const std::string shown = ScreenshotDir() + "/" + name + ".png",
-                      whole = ScreenshotDir() + "/" + name + "-whole.png";
-    EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), shown));
+  // What the form shows against what it shows once painted whole again (compared in memory, each also
+  // written as `name`.png and `name`-whole.png for people to look at): empty when they are the same,
+  // else how they differ.
+  std::string DifferenceFromAWholeRepaint(const std::string& name) {
+    const guitest::Picture shown =
+        guitest::WindowPicture(form->Handle(), ScreenshotDir() + "/" + name + ".png");
     RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    EXPECT_TRUE(talvik::gui::RenderWindowToPng(form->Handle(), whole));
-    return FileBytes(shown) == FileBytes(whole);
+    const guitest::Picture whole =
+        guitest::WindowPicture(form->Handle(), ScreenshotDir() + "/" + name + "-whole.png");
+    return guitest::PictureDifference(shown, whole);
   }
   std::unique_ptr<TForm> form;
 };
@@ -212,7 +207,7 @@ TEST_F(UpdateAreaControls, LabelsBetweenChangedOnesAreNotDrawnAgain) {
   std::vector<int> paints;
   for (TCountingLabel* l : labels) paints.push_back(l->Paints);
   EXPECT_EQ(paints, (std::vector<int>{0, 1, 0, 0, 0, 1, 0, 0}));
-  EXPECT_TRUE(ShowsWhatAWholeRepaintShows("update-area-labels"));
+  EXPECT_EQ(DifferenceFromAWholeRepaint("update-area-labels"), "");
   // a change in another row, below a changed one: each drawn once, the row between them not at all
   for (TCountingLabel* l : labels) l->Paints = 0;
   labels[3]->SetCaption("4022");
@@ -221,7 +216,7 @@ TEST_F(UpdateAreaControls, LabelsBetweenChangedOnesAreNotDrawnAgain) {
   paints.clear();
   for (TCountingLabel* l : labels) paints.push_back(l->Paints);
   EXPECT_EQ(paints, (std::vector<int>{0, 0, 0, 1, 0, 0, 0, 1}));
-  EXPECT_TRUE(ShowsWhatAWholeRepaintShows("update-area-labels-second"));
+  EXPECT_EQ(DifferenceFromAWholeRepaint("update-area-labels-second"), "");
 }
 
 // A memo given a new text: the update area it leaves before painting, and the screen after.
@@ -286,7 +281,7 @@ TEST_P(MemoNewText, PaintsTheRowsThatChanged) {
     EXPECT_EQ(update.Left, client.Left);
     EXPECT_EQ(update.Right, client.Right);
   }
-  EXPECT_TRUE(ShowsWhatAWholeRepaintShows(std::string("memo-new-text-") + c.name));
+  EXPECT_EQ(DifferenceFromAWholeRepaint(std::string("memo-new-text-") + c.name), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, MemoNewText, ::testing::ValuesIn(kMemoTexts),

@@ -3,7 +3,6 @@
 // type, and the window a dialog is transient for, so that the desktop keeps it above that window.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -12,19 +11,10 @@
 #include "X11TestSupport.h"
 #include "platform/gui/Forms.h"
 
+using x11test::Output;
 using x11test::WaitFor;
 
 namespace {
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
 
 // The X window of a shown top-level window, found by its caption (decimal, as xdotool writes it).
 std::string XWindow(const std::string& Caption) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -108,15 +107,9 @@ TEST_F(X11Input, MessageDlgAnsweredByEnterAndByTheNoAccelerator) {
 
 namespace {
 
-// What a command prints (empty when it cannot run).
+// What a command prints (empty when it cannot run), its complaints left out.
 std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
-  return out;
+  return x11test::Output(command + " 2>/dev/null");
 }
 
 // The X window's size as xwininfo reports it ("wxh").

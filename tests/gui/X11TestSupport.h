@@ -1,4 +1,4 @@
-// Shared helpers of the real-input tests (run through xvfb-run -a): shell commands for xdotool,
+// Shared helpers of the real-input tests (run through xvfb-run -a): bounded shell commands for xdotool,
 // waiting on a state with a time-out while our messages are pumped, and the screenshot folder.
 #pragma once
 
@@ -13,13 +13,24 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
+#include "tests/ChildWait.h"
 
 namespace x11test {
 
 inline constexpr int kTimeoutMs = 8000;
 
-inline bool Shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+// A shell command (xdotool, xwininfo, xprop) run to its end, bounded: one still running after Patience
+// is killed with what it started, and fails the test. Whether it succeeded.
+inline bool Shell(const std::string& command, std::chrono::milliseconds patience = childwait::kEndPatience) {
+  return childwait::RunShell(command + " >/dev/null 2>&1", nullptr, patience) == 0;
+}
+
+// What a shell command prints to its standard output, bounded as Shell is ("" when it cannot run).
+inline std::string Output(const std::string& command,
+                          std::chrono::milliseconds patience = childwait::kEndPatience) {
+  std::string out;
+  childwait::RunShell(command, &out, patience);
+  return out;
 }
 
 // Pumps our messages (unless Pump is false) until Done holds or the time-out passes.

@@ -14,6 +14,7 @@
 
 #include "SimTestUtil.h"
 #include "tests/ChildProgram.h"
+#include "tests/ChildWait.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ TEST(SimTestUtil, ATestProcessLeavesNothingInTheTemporaryDirectory) {
   const std::string command = "TMPDIR='" + tmp.string() + "' '" + self.string() +
                               "' --gtest_filter='Sessions.LogonErrorsWarningsAndBanner:ObjectsUpgrade.*'"
                               " >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(childwait::RunShell(command, nullptr, ChildProgram::kPatience), 0);
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(tmp)) left.push_back(e.path().filename().string());
   EXPECT_TRUE(left.empty()) << left.size() << " left, the first " << left.front();

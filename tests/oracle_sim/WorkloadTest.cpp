@@ -1,9 +1,7 @@
 // The workload generator: with it running, every statement of the session window has rows to show;
 // its sessions are killed like any other; the clock can be frozen and stepped; talvik-sim drives it.
 #include <sqlite3.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <iterator>
 #include <set>
 
@@ -11,6 +9,8 @@
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Workload.h"
+#include "tests/ChildProgram.h"
+#include "tests/ChildWait.h"
 
 namespace simtest {
 namespace {
@@ -170,17 +170,14 @@ TEST_F(WorkloadTest, WithoutLogoffsSessionsStayUntilKilledAndLeaveAtTheNextStep)
   }
 }
 
+// Runs the tool to its end: its exit code, what it wrote in Out. One that hangs is killed and fails
+// the test (-1).
 int RunTool(const std::string& args, std::string* out = nullptr) {
-  std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
+  const std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + args + " 2>&1";
   std::string text;
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-  int status = pclose(p);
+  const int code = childwait::RunShell(cmd, &text, ChildProgram::kPatience);
   if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return code;
 }
 
 // A shape setting as `shape` left it in the instance file for a running workload (-1: none).

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
+#include "tests/ChildWait.h"
 
 namespace localetest {
 
@@ -78,12 +79,9 @@ inline std::string RunTestInOwnProcess(const std::string& environment, const std
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   const std::string command = "env -u LC_ALL -u LC_TIME -u LC_NUMERIC -u LC_MONETARY " + environment + " '" +
                               self + "' --gtest_also_run_disabled_tests --gtest_filter=" + test + " 2>&1";
+  // (a test that hangs there is killed and fails this one)
   std::string output;
-  if (FILE* child = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, child)) output += buffer;
-    pclose(child);
-  }
+  childwait::RunShell(command, &output, std::chrono::seconds(60));
   return output;
 }
 

@@ -20,21 +20,12 @@
 
 namespace {
 
+using x11test::Output;
 using x11test::Shell;
 using x11test::WaitFor;
 
 constexpr char kFormTitle[] = "TalvikToolbarBarsX11";
 constexpr char kFloatingTitle[] = "TalvikFloatingView";
-
-std::string Output(const std::string& Command) {
-  std::string out;
-  if (FILE* p = popen(Command.c_str(), "r")) {
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
 
 // The X window id (hexadecimal, as xprop writes it) of the first window with that name, or "".
 std::string XIdNamed(const std::string& Name) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "gui/X11TestSupport.h"
 #include "toolbar/BarAnimation.h"
 #include "toolbar/BarMenuTestSupport.h"
 
@@ -23,19 +23,8 @@ constexpr int kTimeoutMs = 8000;
 constexpr char kFormTitle[] = "TalvikToolbarX11";
 constexpr char kPopupTitle[] = "TalvikToolbarPopup";
 
-bool Shell(const std::string& Command) {
-  return std::system((Command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Output(const std::string& Command) {
-  std::string out;
-  if (FILE* p = popen(Command.c_str(), "r")) {
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
+using x11test::Output;
+using x11test::Shell;
 
 // Where xwininfo sees a window of that name, and its shape extents ("" when it has no shape).
 struct XWindow {
