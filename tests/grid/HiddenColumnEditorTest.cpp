@@ -178,6 +178,36 @@ TEST_F(HiddenColumnEditor, FilterEditorComesBackHiddenAfterItsColumnHidWithoutAW
   ExpectNoEditorOnAHiddenColumn("the grid shown");
 }
 
+// The filter editor's window made again while its cell may no longer be edited (the cells selected,
+// or the column's filter cell hidden, while the grid had no window): it comes back hidden.
+TEST_F(HiddenColumnEditor, FilterEditorComesBackHiddenOverACellNoLongerEditedWithoutAWindow) {
+  const struct {
+    const char* name;
+    std::function<void()> run;
+  } ways[] = {
+      {"the cells selected", [&] { grid->Selection()->SelectAll(); }},
+      {"the filter cell hidden", [&] { Column(1)->STFilter()->SetVisible(false); }},
+  };
+  for (const auto& way : ways) {
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows()) << way.name;
+    HideGrid();
+    form->RecreateWnd();
+    Pump();
+    ASSERT_FALSE(grid->FilterEditor()->HandleAllocated()) << way.name;
+    way.run();
+    Pump();
+    ShowGrid();
+    EXPECT_FALSE(FilterEditorShows() && !grid->FilterEditorMayShow())
+        << way.name << ": the filter editor shows over a cell no longer edited";
+    grid->Selection()->Clear();
+    Column(1)->STFilter()->SetVisible(true);
+    grid->HideFilterEditor();
+    Pump();
+  }
+}
+
 // Reduced from a random walk: the filter editor placed over a grid without a window made the grid's
 // window, whose layout freed the edited default column (its field no longer shown) and so ended the
 // editing; the editor showed all the same, over no column.
