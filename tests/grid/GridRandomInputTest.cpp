@@ -1312,8 +1312,10 @@ class GridWalk {
       Say("  no title in view");
       return;
     }
-    Say("  hide column " + std::to_string(target->Index()) + ", right click at " +
-        std::to_string(title.Left + 1) + "," + std::to_string(title.Top + 1));
+    // (its middle: at its edges the press would size a column)
+    const TPoint click{(title.Left + title.Right) / 2, (title.Top + title.Bottom) / 2};
+    Say("  hide column " + std::to_string(target->Index()) + ", right click at " + std::to_string(click.X) +
+        "," + std::to_string(click.Y));
     grid->OnMouseDown = [this](TObject* Sender, TMouseButton, TShiftState, int, int Y) {
       auto* g = static_cast<TDBGridEx*>(Sender);
       BuildTitleMenu(g);
@@ -1348,7 +1350,7 @@ class GridWalk {
         g->SetPopupMenu(nullptr);
       }
     });
-    const POINT at = grid->ClientToScreen(TPoint{title.Left + 1, title.Top + 1});
+    const POINT at = grid->ClientToScreen(click);
     InjectMouse(WM_MOUSEMOVE, at);
     InjectMouse(WM_RBUTTONDOWN, at);
     InjectMouse(WM_RBUTTONUP, at);
