@@ -1069,7 +1069,9 @@ void TCustomDBGridEx::UpdateData() {
 bool TCustomDBGridEx::CanModifyCell() {
   TColumnEx* c = FocusedColumn();
   TField* f = c ? c->Field() : nullptr;
-  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !c || c->ReadOnly() || !f) return false;
+  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !ColumnTakesKeys(c) || c->ReadOnly() ||
+      !f)
+    return false;
   TField* check = f;
   if (f->Lookup()) {
     try {
@@ -1100,7 +1102,7 @@ bool TCustomDBGridEx::CanEditShow() {
   bool result = layoutLock_ == 0 && !ComponentState().Contains(csDestroying) && TCustomGrid::CanEditShow();
   TColumnEx* c = FocusedColumn();
   if (result &&
-      (!c || !c->Visible() || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
+      (!ColumnTakesKeys(c) || c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes))
     result = false;
   if (editorBlocked_) result = false;
   if (selection_ && selection_->SelectionType() != gstNon && optionsEx_.Contains(dghClearSelection) &&
@@ -1514,6 +1516,25 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
+}
+
+void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
+  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
+  if (filterEditing_ && Column->Index() == filterColumn_) DropFilterEditing();
+  if (Column != editColumn_ || !EditorShown()) return;
+  // what was typed is written as a move off the cell writes it; a field that refuses it says why, and
+  // the editor goes all the same
+  UpdateText();
+  try {
+    dataLink_->UpdateData();
+  } catch (const EAbort&) {  // NOLINT(bugprone-empty-catch): silent by design
+  } catch (const Exception&) {
+    Application->HandleException(this);
+  }
+  if (options_.Contains(dgAlwaysShowEditor))
+    HideEdit();
+  else
+    HideEditor();
 }
 
 void TCustomDBGridEx::ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) {

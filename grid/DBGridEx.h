@@ -589,6 +589,7 @@ class TCustomDBGridEx : public TCustomGrid,
   // The sort-marked columns again from the titles' sort indexes (after loading and column changes).
   void RebuildSortMarkedColumns();
   void ColumnDestroying(TColumnEx* Column) override;
+  void ColumnHiding(TColumnEx* Column) override;
   void ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) override;
   // Whether the grid shows the field (it is in the field map).
   bool FieldShown(TField* Field);
@@ -825,7 +826,14 @@ class TCustomDBGridEx : public TCustomGrid,
   int ColumnLeft(int RawCol, const TGridDrawInfo& Info);
   int IndicatorImageOf(bool Current, bool Selected);
   bool IsFormActiveControl();
+  // Whether keys may edit the field of a column: it shows. A hidden current column (put there by the
+  // program or a restored layout) takes none; the navigation keys still lead off it.
+  static bool ColumnTakesKeys(const TColumnEx* Column);
+  // Whether the filter row shows an editable cell for the column: it takes keys and shows its filter.
   bool ColumnTakesFilter(int DataCol) const;
+  // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
+  // and what was typed there goes unread.
+  void DropFilterEditing();
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);

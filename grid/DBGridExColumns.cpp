@@ -1084,6 +1084,8 @@ void TColumnEx::SetEditMask(const std::string& Value) {
 
 void TColumnEx::SetVisible(bool Value) {
   if (visible_ == Value) return;
+  if (!Value)
+    if (IDBGridExColumnsHost* grid = Grid()) grid->ColumnHiding(this);
   visible_ = Value;
   Changed(true);
 }

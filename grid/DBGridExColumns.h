@@ -149,6 +149,8 @@ class IDBGridExColumnsHost {
   virtual bool AllowedOperationsCheck() = 0;
   // a column of the grid is going (the grid forgets it wherever it keeps it)
   virtual void ColumnDestroying(TColumnEx* /*Column*/) {}
+  // a shown column of the grid is about to hide (the grid ends what it edits there)
+  virtual void ColumnHiding(TColumnEx* /*Column*/) {}
   // Tells the grid of a change to the column (Notify calls the collection's update), keeping the
   // column alive until the change is over.
   virtual void ColumnChanged(TColumnEx* /*Column*/, const std::function<void()>& Notify) { Notify(); }

@@ -270,11 +270,15 @@ bool TCustomDBGridEx::Is3DCell(int ACol, int ARow, TGridDrawState State) const {
   return false;
 }
 
+bool TCustomDBGridEx::ColumnTakesKeys(const TColumnEx* Column) {
+  return Column && Column->Visible();
+}
+
 bool TCustomDBGridEx::ColumnTakesFilter(int DataCol) const {
   if (!FilterRowShown() || DataCol < 0 || DataCol >= columns_->Count()) return false;
   // a hidden column shows no filter cell: editing one would put the current column on it
   TColumnEx* c = columns_->Items(DataCol);
-  return c->Visible() && c->STFilter()->Visible();
+  return ColumnTakesKeys(c) && c->STFilter()->Visible();
 }
 
 bool TCustomDBGridEx::CellSelected(int DataCol, int ARow, const TBookmarkStr& Bookmark) {

@@ -114,6 +114,17 @@ void TCustomDBGridEx::HideFilterEditor() {
   if (filterColumn_ >= 0) InvalidateFilterCell(filterColumn_);
 }
 
+void TCustomDBGridEx::DropFilterEditing() {
+  const bool hadFocus =
+      filterEditor_ && filterEditor_->HandleAllocated() && GetFocus() == filterEditor_->Handle();
+  // the editing ends before the editor hides: the focus it hands back to the grid would place it again
+  filterEditorShown_ = false;
+  filterEditing_ = false;
+  if (filterEditor_) filterEditor_->InplaceHide();
+  if (hadFocus && CanFocus()) SetFocus();
+  if (filterColumn_ >= 0) InvalidateFilterCell(filterColumn_);
+}
+
 void TCustomDBGridEx::InvalidateFilterCell(int DataCol) {
   if (!HandleAllocated() || !FilterRowShown() || DataCol < 0) return;
   const int row = (TitlesShown() ? 1 : 0);

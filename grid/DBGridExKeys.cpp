@@ -40,6 +40,8 @@ bool TCustomDBGridEx::CanPasteFromClipboard() {
   if (!dataLink_->Active() || readOnly_) return false;
   TDataSet* ds = dataLink_->DataSet();
   if (!ds->CanModify()) return false;
+  // without a selection the paste starts at the current column, which must take keys
+  if (Selection()->SelectionType() == gstNon && !ColumnTakesKeys(FocusedColumn())) return false;
   if (!Clipboard()->HasFormat(CF_VCLDBIF()) && !Clipboard()->HasFormat(CF_TEXT) &&
       !Clipboard()->HasFormat(CF_UNICODETEXT))
     return false;
@@ -357,7 +359,7 @@ void TCustomDBGridEx::KeyDown(WORD& Key, TShiftState Shift) {
           TColumnEx* c = FocusedColumn();
           if (c && (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes)) {
             TField* f = c->Field();
-            if (f && !f->ReadOnly() && c->CanModify(true)) f->Clear();
+            if (ColumnTakesKeys(c) && f && !f->ReadOnly() && c->CanModify(true)) f->Clear();
             Key = 0;
             return;
           }
@@ -446,7 +448,8 @@ void TCustomDBGridEx::CtrlDelete() {
 }
 
 void TCustomDBGridEx::KeyPress(char32_t& Key) {
-  if (filterEditing_ && filterColumn_ >= 0 && (Key == U'\b' || Key >= 32)) {
+  if (filterEditing_ && !ColumnTakesFilter(filterColumn_)) DropFilterEditing();
+  if (filterEditing_ && (Key == U'\b' || Key >= 32)) {
     // typing while the filter row is edited goes on in its editor. An editor that stays hidden (its
     // cell has no room) keeps the grid's focus and gets every character this way: placing it again
     // would load the filter's text over what was typed before each of them.
@@ -460,6 +463,10 @@ void TCustomDBGridEx::KeyPress(char32_t& Key) {
   const bool toggles = c && !options_.Contains(dgRowSelect) &&
                        (c->GetColumnType() == ctKeyImageList || c->GetColumnType() == ctCheckboxes);
   if (toggles && Key == U' ') {
+    if (!ColumnTakesKeys(c)) {
+      Key = 0;
+      return;
+    }
     InvokeEvent(OnKeyPress, this, Key);
     if (Key == U' ') c->SetNextFieldValue(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
     return;
@@ -497,7 +504,7 @@ void TCustomDBGridEx::KeyUp(WORD& Key, TShiftState Shift) {
 void TCustomDBGridEx::CopyFromPreviousRecord() {
   if (!dataLink_->Active() || dataLink_->ActiveRecord() == 0) return;
   TColumnEx* c = FocusedColumn();
-  if (!c || !c->Field()) return;
+  if (!ColumnTakesKeys(c) || !c->Field()) return;
   TField* field = c->Field();
   TField* source = field;
   if (field->FieldKind() == fkLookup) {

@@ -264,6 +264,9 @@ class TCustomGrid : public TCustomControl {
   void UpdateEdit();
   void UpdateText();
   void HideEdit();
+  // Whether the editor counts as shown: its own flag, with or without a window (a window made later
+  // comes with it).
+  bool EditorShown() const;
 
   virtual bool BeginColumnDrag(int& Origin, int& Destination, const TPoint& MousePt);
   virtual bool CheckColumnDrag(int& Origin, int& Destination, const TPoint& MousePt);
@@ -385,9 +388,6 @@ class TCustomGrid : public TCustomControl {
   void DrawLines(const TGridDrawInfo& DrawInfo);
   void HandleTimer();
   void ShowEditorChar(char32_t Ch);
-  // Whether the editor counts as shown: its own flag, with or without a window (a window made later
-  // comes with it).
-  bool EditorShown() const;
   // Whether the editor may show where it stands: loaded from the focused cell, which has room and
   // can show an editor (CanEditShow), or placed there by the grid now.
   bool EditorMayShow();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "SessionFormTestSupport.h"
 #include "grid/DatasetFeatures.h"
@@ -143,6 +145,57 @@ TEST_F(ViewTest, TheChooserListsEveryTitleTickedAsVisibleAndHidesByFieldName) {
     if (columns->Items(i)->FieldName() == "SERVER_PID") {
       EXPECT_TRUE(columns->Items(i)->Visible());
     }
+}
+
+// The user edits the filter cell of the Oracle user column, opens the column menu with a right click
+// on its title and hides the column there: what is typed next goes into no filter, so the list is not
+// filtered on a column the user cannot see.
+TEST_F(ViewTest, TypingAfterTheChooserHidTheColumnOfTheEditedFilterCellFiltersNothing) {
+  Open();
+  TDBGridEx* grid = form->dbgSession;
+  grid->STFilter()->SetVisible(true);
+  Application->ProcessMessages();
+  constexpr int kUser = 4;
+  TColumnEx* user = grid->Columns()->Items(kUser);
+  ASSERT_EQ(user->FieldName(), "ORACLE_USER");
+  const std::size_t listed = ListedSids().size();
+  // a right click on the title opens the column menu, whose loop is given the keys once it waits
+  std::vector<WORD> keys;
+  int menus = 0;
+  const int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != WM_ENTERIDLE || keys.empty()) return false;
+    ++menus;
+    for (WORD k : std::exchange(keys, {})) logontest::Key(k);
+    return true;
+  });
+  const TScopeExit unhook([hook] { Application->UnhookMainWindow(hook); });
+  const TRect title = grid->CellRect(grid->DataToRawColumn(kUser), 0);
+  auto rightClick = [&](std::vector<WORD> Keys) {
+    keys = std::move(Keys);
+    SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(title.Left + 3, title.Top + 3));
+    SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(title.Left + 3, title.Top + 3));
+    Application->ProcessMessages();
+    keys.clear();
+  };
+  rightClick({VK_ESCAPE});  // looked at and closed: the grid's menu is the column menu now
+  ASSERT_EQ(menus, 1) << "the right click on the title opened no menu";
+  ASSERT_EQ(grid->PopupMenu(), form->PopupMenuTitle);
+  grid->SetFocus();
+  grid->ShowFilterEditor(kUser);
+  Application->ProcessMessages();
+  ASSERT_TRUE(grid->FilterEditorShown());
+  std::vector<WORD> choose{VK_HOME};
+  choose.insert(choose.end(), kUser, VK_DOWN);
+  choose.push_back(VK_RETURN);
+  rightClick(choose);  // the fifth item, the Oracle user's
+  ASSERT_EQ(menus, 2) << "the right click on the title opened no menu";
+  ASSERT_FALSE(user->Visible()) << "the column menu did not hide the column";
+  for (char c : std::string("xyz"))
+    logontest::Key(static_cast<WORD>(c - 'a' + 'A'), static_cast<char32_t>(c));
+  logontest::Key(VK_RETURN);
+  Application->ProcessMessages();
+  EXPECT_EQ(user->STFilter()->FilterText(), "");
+  EXPECT_EQ(ListedSids().size(), listed) << "the list is filtered on the hidden column";
 }
 
 // The layout the user left comes back at the next show: the column unticked in the chooser stays

@@ -8,17 +8,45 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "GridFormSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
 #include "grid/DBGridExInplace.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 #include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
 
 namespace {
+
+// The column menu a program gives the grid's titles: an item per column, ticked while the column
+// shows, whose click shows or hides it. It opens without a loop of its own: the test clicks its items.
+class TColumnMenu : public TPopupMenu {
+ public:
+  TColumnMenu(TComponent* Owner, TDBGridEx* Grid) : TPopupMenu(Owner), grid_(Grid) {}
+  void Popup(int, int) override {
+    ++popups;
+    Items()->Clear();
+    for (int i = 0; i < grid_->Columns()->Count(); ++i) {
+      TColumnEx* column = grid_->Columns()->Items(i);
+      auto* item = new TMenuItem(this);
+      item->SetCaption(column->FieldName());
+      item->SetChecked(column->Visible());
+      item->SetAutoCheck(true);
+      item->OnClick = [column, item](TObject*) { column->SetVisible(item->Checked()); };
+      Items()->Add(item);
+    }
+  }
+  int popups = 0;
+
+ private:
+  TDBGridEx* grid_;
+};
 
 // A focused grid over sessions with a look-up of their department's name (the departments a second
 // dataset beside them), its filter row shown and an edit button on STATUS; the current column is
@@ -36,8 +64,9 @@ class HiddenColumnEditor : public GridOnForm {
     sessions.FieldDefs()->Add("USERNAME", ftString, 20);
     sessions.FieldDefs()->Add("DEPT", ftInteger);
     sessions.FieldDefs()->Add("STATUS", ftString, 10);
+    sessions.FieldDefs()->Add("ONLINE", ftBoolean);  // no column shows it unless a test adds one
     for (int i = 1; i <= 8; ++i)
-      sessions.AddRow({i, "user " + std::to_string(i), 1 + i % 3, i % 3 ? "INACTIVE" : "ACTIVE"});
+      sessions.AddRow({i, "user " + std::to_string(i), 1 + i % 3, i % 3 ? "INACTIVE" : "ACTIVE", true});
     for (int i = 0; i < sessions.FieldDefs()->Count(); ++i)
       sessions.FieldDefs()->Items(i)->CreateField(&sessions);
     AddLookupField(&sessions, "DEPT_NAME", 20, "DEPT", depts.get(), "DEPT_ID", "DNAME");
@@ -79,12 +108,30 @@ class HiddenColumnEditor : public GridOnForm {
     grid->SetVisible(true);
     Pump();
   }
+  // A right click on a column's title opens the grid's column menu, whose item then hides the column.
+  void HideByColumnMenu(int Index) {
+    if (!columnMenu) {
+      columnMenu = new TColumnMenu(form.get(), grid);
+      grid->SetPopupMenu(columnMenu);
+    }
+    const int popups = columnMenu->popups;
+    const TRect title = grid->CellRect(grid->DataToRawColumn(Index), 0);
+    Mouse(WM_RBUTTONDOWN, title.Left + 3, title.Top + 3);
+    Mouse(WM_RBUTTONUP, title.Left + 3, title.Top + 3);
+    ASSERT_EQ(columnMenu->popups, popups + 1) << "the right click on the title opens no column menu";
+    TMenuItem* item = columnMenu->Items()->Items(Index);
+    ASSERT_TRUE(item->Checked());
+    item->Click();
+    Pump();
+    ASSERT_FALSE(Column(Index)->Visible());
+  }
   void HideGrid() {
     grid->SetVisible(false);
     Pump();
   }
 
   std::unique_ptr<TMemDataSet> depts;
+  TColumnMenu* columnMenu = nullptr;
   TMemDataSet sessions;
   TDataSource source{nullptr};
 };
@@ -279,5 +326,154 @@ TEST_F(HiddenColumnEditor, NoWayBackShowsAnEditorOnTheHiddenCurrentColumn) {
     Pump();
   }
 }
+
+// What is typed after the edited filter cell's column hid goes into no filter: the column shows no
+// filter cell any more, hidden by the program (STATUS) or by the user through the column menu
+// (USERNAME).
+TEST_F(HiddenColumnEditor, TypingGoesIntoNoFilterOfAColumnHiddenWhileItsCellWasEdited) {
+  const struct {
+    const char* name;
+    int column;
+    std::function<void()> hide;
+  } ways[] = {
+      {"STATUS hidden by the program", 3, [&] { Column(3)->SetVisible(false); }},
+      {"USERNAME hidden through the column menu", 1, [&] { HideByColumnMenu(1); }},
+  };
+  for (const auto& way : ways) {
+    grid->ShowFilterEditor(way.column);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows()) << way.name;
+    way.hide();
+    Pump();
+    EXPECT_FALSE(FilterEditorShows()) << way.name;
+    Type("xyz");
+    Key(VK_RETURN);
+    EXPECT_EQ(Column(way.column)->STFilter()->FilterText(), "") << way.name;
+    int rows = 0;
+    for (sessions.First(); !sessions.Eof(); sessions.Next()) ++rows;
+    EXPECT_EQ(rows, 8) << way.name << ": the rows are filtered";
+    sessions.Cancel();
+    Column(way.column)->SetVisible(true);
+    Pump();
+  }
+}
+
+// With the current column on a hidden one (put there by the program or a restored layout), no key
+// edits its field: neither Space nor Delete on a check box, nor typing, pasting or the key that copies
+// the value above on a text; the arrows still take the user to a visible column.
+TEST_F(HiddenColumnEditor, NoKeyChangesTheFieldOfAHiddenCheckBoxColumn) {
+  SetOption(dgEditing, true);
+  grid->Columns()->Add()->SetFieldName("ONLINE");
+  Pump();
+  ASSERT_EQ(Column(4)->GetColumnType(), ctCheckboxes);
+  Column(4)->SetVisible(false);
+  grid->SetCol(grid->DataToRawColumn(4));
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(4));
+  TField* online = sessions.FieldByName("ONLINE");
+  Key(VK_SPACE, U' ');
+  EXPECT_TRUE(online->AsBoolean()) << "Space toggled the hidden check box";
+  Key(VK_DELETE);
+  EXPECT_FALSE(online->IsNull()) << "Delete cleared the hidden check box";
+  EXPECT_EQ(sessions.State(), dsBrowse);
+  sessions.Cancel();
+  Key(VK_LEFT);
+  EXPECT_TRUE(grid->FocusedColumn() && grid->FocusedColumn()->Visible());
+}
+
+TEST_F(HiddenColumnEditor, NoKeyChangesTheFieldOfAHiddenTextColumn) {
+  SetOption(dgEditing, true);
+  grid->SetEditActions(grid->EditActions() + geaPasteEx);
+  const std::string clipboard = Clipboard()->AsText();
+  TScopeExit restore([&] { Clipboard()->SetAsText(clipboard); });
+  Column(1)->SetVisible(false);
+  sessions.Next();  // a record above to copy from
+  grid->SetCol(grid->DataToRawColumn(1));
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  const std::string row = sessions.FieldByName("USERNAME")->AsString() + "|" +
+                          sessions.FieldByName("DEPT")->AsString() + "|" +
+                          sessions.FieldByName("STATUS")->AsString();
+  ASSERT_EQ(row, "user 2|3|INACTIVE");
+  auto now = [&] {
+    return sessions.FieldByName("USERNAME")->AsString() + "|" + sessions.FieldByName("DEPT")->AsString() +
+           "|" + sessions.FieldByName("STATUS")->AsString();
+  };
+  Type("zz");
+  EXPECT_FALSE(CellEditorShown()) << "typing";
+  EXPECT_EQ(now(), row) << "typing";
+  Key(VK_DELETE);
+  EXPECT_EQ(now(), row) << "Delete";
+  Clipboard()->SetAsText("dept 1\tACTIVE");
+  Key('V', 0, {.ctrl = true});
+  EXPECT_EQ(now(), row) << "Ctrl+V";
+  Key(VK_INSERT, 0, {.shift = true});
+  EXPECT_EQ(now(), row) << "Shift+Insert";
+  Key(222, 0, {.ctrl = true});
+  EXPECT_EQ(now(), row) << "Ctrl+' (the value above)";
+  EXPECT_EQ(sessions.State(), dsBrowse);
+  sessions.Cancel();
+  Key(VK_RIGHT);
+  EXPECT_TRUE(grid->FocusedColumn() && grid->FocusedColumn()->Visible());
+}
+
+// The user hides the column being edited through the column menu: what was typed is written as a move
+// off the cell writes it, with the always-shown editor as without it, and the field's error shows when
+// it refuses the text.
+class HiddenEditedColumn : public HiddenColumnEditor, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    HiddenColumnEditor::SetUp();
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  }
+  void TearDown() override {
+    Application->OnException = nullptr;
+    HiddenColumnEditor::TearDown();
+  }
+  // The editor shown on a column, the text typed at its end.
+  void TypeInto(int Index, const std::string& Text) {
+    if (GetParam())
+      AlwaysShowEditor();
+    else
+      SetOption(dgEditing, true);
+    grid->SetSelectedIndex(Index);
+    Pump();
+    if (!CellEditorShown()) Key(VK_F2);
+    ASSERT_TRUE(CellEditorShown());
+    Key(VK_END);
+    Type(Text);
+  }
+  std::vector<std::string> errors;
+};
+
+TEST_P(HiddenEditedColumn, WritesWhatWasTyped) {
+  TypeInto(1, "aa");
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "user 1aa");
+  HideByColumnMenu(1);
+  ExpectNoEditorOnAHiddenColumn("USERNAME hidden");
+  if (CellEditorShown()) {
+    EXPECT_NE(grid->InplaceEditor()->Text(), "user 1aa") << "the typed text went along with the editor";
+  }
+  Key(VK_DOWN);
+  sessions.First();
+  EXPECT_EQ(sessions.FieldByName("USERNAME")->AsString(), "user 1aa");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+TEST_P(HiddenEditedColumn, ShowsTheFieldsErrorWhenItRefusesWhatWasTyped) {
+  TypeInto(0, "9999999999");  // beyond an integer
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "19999999999");
+  HideByColumnMenu(0);
+  ExpectNoEditorOnAHiddenColumn("SID hidden");
+  ASSERT_EQ(errors.size(), 1u) << "the column hid without the field's error";
+  EXPECT_NE(errors.front().find("19999999999"), std::string::npos) << errors.front();
+  Key(VK_DOWN);
+  EXPECT_EQ(errors.size(), 1u);
+  sessions.First();
+  EXPECT_EQ(sessions.FieldByName("SID")->AsInteger(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorShown, HiddenEditedColumn, ::testing::Values(true, false),
+                         [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
 }  // namespace
