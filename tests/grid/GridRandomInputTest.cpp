@@ -517,19 +517,19 @@ class GridWalk {
     return where.empty() ? "entered nowhere" : "entered into " + where;
   }
   // What the editors hold now that they did not hold Before, when typing or pasting changed it: what
-  // the user entered into an editor shown on a visible column (no key reaches a hidden one).
+  // the user entered into the cell or the filter cell of a visible column (no key reaches a hidden
+  // one; a cell without room for its editor takes keys through the grid).
   void NoteTyped(const TEditorTexts& Before) {
     const TEditorTexts after = EditorTexts();
     TDBGridEx* grid = Grid();
     TColumnEx* cell = grid ? grid->FocusedColumn() : nullptr;
     TColumnEx* filter = FilterColumnOf(grid);
     if (after.cell && after.cell != Before.cell && after.grid == Before.grid && after.col == Before.col &&
-        after.row == Before.row && (edited_ || after.cellModified) && grid->InplaceEditor()->Visible() &&
-        cell && cell->Visible())
+        after.row == Before.row && (edited_ || after.cellModified) && cell && cell->Visible())
       NoteEntered(*after.cell, false, cell);
     if (after.filter && after.filter != Before.filter && after.grid == Before.grid &&
-        after.filterColumn == Before.filterColumn && (edited_ || after.filterModified) &&
-        grid->FilterEditor()->Visible() && filter && filter->Visible())
+        after.filterColumn == Before.filterColumn && (edited_ || after.filterModified) && filter &&
+        filter->Visible())
       NoteEntered(*after.filter, true, filter);
   }
   // Whether Text was entered into the column ID, into its filter cell or into its cell.
