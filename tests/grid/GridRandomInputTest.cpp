@@ -408,12 +408,14 @@ class GridWalk {
 
   // ---- the texts the walk entered
 
-  // The editors' texts and the cells they stand on.
+  // The editors' texts, whether they show (a hidden editor keeps the text it last held) and the cells
+  // they stand on.
   struct TEditorTexts {
     std::optional<std::string> cell, filter;
     const TDBGridEx* grid = nullptr;
     int col = -1, row = -1, filterColumn = -1;
     bool cellModified = false, filterModified = false;
+    bool cellShown = false, filterShown = false;
   };
   TEditorTexts EditorTexts() {
     TEditorTexts t;
@@ -425,10 +427,12 @@ class GridWalk {
       if (TInplaceEdit* e = grid->InplaceEditor()) {
         t.cell = e->Text();
         t.cellModified = e->Modified();
+        t.cellShown = e->Visible();
       }
       if (TInplaceFilterEditEx* f = grid->FilterEditor()) {
         t.filter = f->Text();
         t.filterModified = f->Modified();
+        t.filterShown = f->Visible();
       }
     }
     return t;
@@ -524,12 +528,13 @@ class GridWalk {
     TDBGridEx* grid = Grid();
     TColumnEx* cell = grid ? grid->FocusedColumn() : nullptr;
     TColumnEx* filter = FilterColumnOf(grid);
-    if (after.cell && after.cell != Before.cell && after.grid == Before.grid && after.col == Before.col &&
-        after.row == Before.row && (edited_ || after.cellModified) && cell && cell->Visible())
+    if (after.cell && (after.cell != Before.cell || after.cellShown != Before.cellShown) &&
+        after.grid == Before.grid && after.col == Before.col && after.row == Before.row &&
+        (edited_ || after.cellModified) && cell && cell->Visible())
       NoteEntered(*after.cell, false, cell);
-    if (after.filter && after.filter != Before.filter && after.grid == Before.grid &&
-        after.filterColumn == Before.filterColumn && (edited_ || after.filterModified) && filter &&
-        filter->Visible())
+    if (after.filter && (after.filter != Before.filter || after.filterShown != Before.filterShown) &&
+        after.grid == Before.grid && after.filterColumn == Before.filterColumn &&
+        (edited_ || after.filterModified) && filter && filter->Visible())
       NoteEntered(*after.filter, true, filter);
   }
   // Whether Text was entered into the column ID, into its filter cell or into its cell.
