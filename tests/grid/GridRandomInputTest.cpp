@@ -595,9 +595,15 @@ class GridWalk {
   };
   struct THiddenState {
     int grid = 0, data = 0, moves = 0;  // see gridsMade_, dataMade_, recordMoves_
+    std::optional<std::string> record;  // the current record's bookmark, none while one is inserted
     std::vector<THiddenField> fields;
     std::vector<std::pair<int, std::string>> filters;  // by column ID
   };
+  // The current record's bookmark while it is one of the dataset's (not one being inserted).
+  std::optional<std::string> CurrentRecord() {
+    if (!data_ || !data_->Active() || data_->IsEmpty() || data_->State() == dsInsert) return std::nullopt;
+    return data_->Bookmark();
+  }
   // The fields the grid's visible columns show.
   static std::vector<TField*> VisibleFields(TDBGridEx* Grid) {
     std::vector<TField*> fields;
@@ -614,6 +620,7 @@ class GridWalk {
     h.grid = gridsMade_;
     h.data = dataMade_;
     h.moves = recordMoves_;
+    h.record = CurrentRecord();
     TDBGridEx* grid = Grid();
     if (!grid) return h;
     const std::vector<TField*> shown = VisibleFields(grid);
@@ -646,7 +653,9 @@ class GridWalk {
         errors_ += "the filter of hidden column " + std::to_string(c->Index()) + " changed from '" + text +
                    "' to '" + now + "', " + WhereEntered(now) + "\n";
     }
-    if (Before.data != dataMade_ || Before.moves != recordMoves_ || !data_->Active()) return;
+    if (Before.data != dataMade_ || Before.moves != recordMoves_ || !data_->Active() || !Before.record ||
+        CurrentRecord() != Before.record)
+      return;
     const std::vector<TField*> shown = VisibleFields(grid);
     for (const THiddenField& h : Before.fields) {
       if (std::find(shown.begin(), shown.end(), h.field) != shown.end()) continue;
