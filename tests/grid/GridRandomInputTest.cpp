@@ -97,6 +97,7 @@ constexpr int kFirstProgramStep = 4;
 // GridWalk::ErrorBox and GridWalk::Step).
 constexpr int kKeyStep = 0;
 constexpr int kClickStep = 1;
+constexpr int kDragStep = 2;
 constexpr int kColumnStep = 6;
 constexpr int kDataStep = 7;
 constexpr int kClipboardStep = 8;
@@ -304,7 +305,7 @@ class GridWalk {
         return Key();
       case kClickStep:
         return Click();
-      case 2:
+      case kDragStep:
         return Drag();
       case 3:
         return Wheel();
@@ -485,14 +486,15 @@ class GridWalk {
     TField* f = c ? c->Field() : nullptr;
     return f && Fits(f->DisplayName(), f->DataType());
   }
-  // Whether a column showing check boxes shows a field that Fits (as EnteredFor).
+  // Whether a column with the check box's keys (see kChecked) shows a field that Fits (as EnteredFor):
+  // its check box, or its list of keys once it shows a field of another type, writes them.
   template <class F>
   bool CheckBoxColumnFor(F Fits) {
     TDBGridEx* grid = Grid();
     for (int i = 0; grid && i < grid->Columns()->Count(); ++i) {
       TColumnEx* c = grid->Columns()->Items(i);
       if (TField* f = c->Field();
-          f && c->GetColumnType() == ctCheckboxes && Fits(f->DisplayName(), f->DataType()))
+          f && c->KeyList()->IndexOf(kChecked) >= 0 && Fits(f->DisplayName(), f->DataType()))
         return true;
     }
     return false;
@@ -557,9 +559,9 @@ class GridWalk {
     const std::string t = Trim(*text);
     if (t.empty()) return false;
     const auto conversion = ConversionOf(E.Message());
-    // a check box clicked or toggled with a key (a space typed) writes its key value
-    if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kFilterRowStep) && IsCheckBoxKey(t) &&
-        CheckBoxColumnFor(conversion))
+    // a check box clicked (a drag's press too) or toggled with a key (a space typed) writes its key
+    if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kDragStep || kind_ == kFilterRowStep) &&
+        IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
     return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
       return (e.filter ? IsFilterValue(t, e.text) : Trim(e.text) == t) && EnteredFor(e, conversion);
@@ -578,7 +580,11 @@ class GridWalk {
     const bool typedHere = std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
       return !e.filter && e.text == Text && EnteredFor(e, itself);
     });
-    if (!typedHere && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
+    // a key that empties the current cell (Delete) empties its field
+    TColumnEx* current = Grid() ? Grid()->FocusedColumn() : nullptr;
+    const bool emptied =
+        Text.empty() && kind_ == kKeyStep && current && current->Visible() && current->Field() == Field;
+    if (!typedHere && !emptied && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
       errors_ += "the grid wrote '" + Text + "' into field " + name + ", " + WhereEntered(Text) + "\n";
     else if (Field->AsString() != Text)
       errors_ += "field " + name + " holds '" + Field->AsString() + "' after '" + Text + "' was written\n";
