@@ -580,11 +580,7 @@ class GridWalk {
     const bool typedHere = std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
       return !e.filter && e.text == Text && EnteredFor(e, itself);
     });
-    // a key that empties the current cell (Delete) empties its field
-    TColumnEx* current = Grid() ? Grid()->FocusedColumn() : nullptr;
-    const bool emptied =
-        Text.empty() && kind_ == kKeyStep && current && current->Visible() && current->Field() == Field;
-    if (!typedHere && !emptied && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
+    if (!typedHere && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
       errors_ += "the grid wrote '" + Text + "' into field " + name + ", " + WhereEntered(Text) + "\n";
     else if (Field->AsString() != Text)
       errors_ += "field " + name + " holds '" + Field->AsString() + "' after '" + Text + "' was written\n";
