@@ -480,7 +480,9 @@ class GridWalk {
   template <class F>
   bool EnteredFor(const TEntered& E, F Fits) {
     TFieldType type = E.type;
-    if (TField* f = type == ftUnknown && data_ ? data_->FindField(E.field) : nullptr) type = f->DataType();
+    // (a column of a closed dataset shows no field: the definitions tell its type)
+    if (const int d = type == ftUnknown && data_ ? data_->FieldDefs()->IndexOf(E.field) : -1; d >= 0)
+      type = data_->FieldDefs()->Items(d)->DataType();
     if (!E.field.empty() && Fits(E.field, type)) return true;
     TColumnEx* c = ColumnOf(E);
     TField* f = c ? c->Field() : nullptr;
