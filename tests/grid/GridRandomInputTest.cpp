@@ -566,7 +566,10 @@ class GridWalk {
         IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
     return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
-      return (e.filter ? IsFilterValue(t, e.text) : Trim(e.text) == t) && EnteredFor(e, conversion);
+      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990")
+      return (e.filter ? IsFilterValue(t, e.text) || e.text.find(t) != std::string::npos
+                       : Trim(e.text) == t) &&
+             EnteredFor(e, conversion);
     });
   }
 
