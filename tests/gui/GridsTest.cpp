@@ -1,7 +1,8 @@
 // The base grid driven through messages and injected input: cell geometry under scrolling, hidden
 // columns and right-to-left; counts that shrink; keys with refused cells; sizing and moving with the
 // mouse; the automatic scroll on the fake clock; scroll-bar positions past 16 bits; and the in-place
-// editor's protocol (the order of the grid's slots, key forwarding and reuse across cells).
+// editor's protocol (the order of the grid's slots, key forwarding and reuse across cells, and what
+// the program does to it while the grid has no window).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -692,6 +693,72 @@ TEST_F(GridEditor, ScrollingMovesTheEditorWithItsCellOrHidesIt) {
   EXPECT_TRUE(ed->Visible());
   EXPECT_EQ(ed->BoundsRect(), grid->CellRect(1, 1));
 }
+
+// The grid hidden and its form's windows made again: until the grid shows again neither it nor its
+// editor has a window. What the program does to the editor meanwhile counts as it would with the
+// windows there: the editor it took down (hidden, or moved off its cell) does not come back with them.
+class GridEditorWithoutWindows : public GridEditor, public ::testing::WithParamInterface<bool> {
+ protected:
+  // The grid hidden; without its windows for the parameter's case.
+  void HideGrid() {
+    grid->SetVisible(false);
+    if (GetParam()) {
+      form->RecreateWnd();
+      Application->ProcessMessages();
+      ASSERT_FALSE(grid->HandleAllocated());
+      ASSERT_FALSE(grid->InplaceEditor()->HandleAllocated());
+    }
+  }
+  void ShowGrid() {
+    grid->SetVisible(true);
+    Application->ProcessMessages();
+  }
+  bool EditorShown() { return grid->InplaceEditor()->Visible(); }
+};
+
+TEST_P(GridEditorWithoutWindows, AMoveOffTheCellTakesTheEditorDown) {
+  ShowFocused();
+  Key(VK_F2);
+  Key('Q', U'q');
+  HideGrid();
+  grid->FocusCell(2, 3, true);
+  grid->FocusCell(1, 1, true);  // and back
+  ShowGrid();
+  EXPECT_FALSE(grid->EditorMode());
+  EXPECT_FALSE(EditorShown()) << "the editor came back after the move off its cell";
+  EXPECT_EQ(grid->texts[(std::pair<int, int>{1, 1})], "перваяq");
+}
+
+TEST_P(GridEditorWithoutWindows, TheAlwaysShownEditorHiddenStaysHidden) {
+  grid->SetOptions(grid->Options() + goAlwaysShowEditor);
+  ShowFocused();
+  ASSERT_TRUE(EditorShown());
+  HideGrid();
+  grid->HideEditor();
+  ShowGrid();
+  EXPECT_FALSE(EditorShown()) << "the editor came back after it was hidden";
+  grid->FocusCell(1, 2, true);  // the next move shows it again, on its new cell
+  EXPECT_TRUE(EditorShown());
+  EXPECT_EQ(grid->InplaceEditor()->BoundsRect(), grid->CellRect(1, 2));
+}
+
+TEST_P(GridEditorWithoutWindows, TheEditorStandsOnlyOverItsCellWhenTheGridNarrowed) {
+  grid->texts[{4, 1}] = "четвёртая";
+  ShowFocused();
+  grid->FocusCell(4, 1, true);
+  Key(VK_F2);
+  ASSERT_TRUE(EditorShown());
+  HideGrid();
+  grid->SetBounds(10, 10, 150, 200);  // the cell out of view
+  ShowGrid();
+  if (EditorShown()) {
+    EXPECT_FALSE(grid->CellRect(4, 1).IsEmpty()) << "the editor stands over a cell out of view";
+    EXPECT_EQ(grid->InplaceEditor()->BoundsRect(), grid->CellRect(4, 1));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Grid, GridEditorWithoutWindows, ::testing::Bool(),
+                         [](const auto& Info) { return Info.param ? "WindowsMadeAgain" : "WindowsKept"; });
 
 // ---- cell pictures ---------------------------------------------------------------------------------
 
