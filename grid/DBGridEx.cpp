@@ -472,6 +472,9 @@ void TCustomDBGridEx::EndLayoutPass() {
 
 void TCustomDBGridEx::InternalLayout() {
   RebuildSortMarkedColumns();
+  // the columns may have moved (the program's SetIndex): the filter cell being edited moves with its
+  // column, as the cell editor's text does (see UpdateData)
+  if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   LayoutChanged();
 }
 
@@ -1205,6 +1208,8 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
   else if (FromIndex > ToIndex && focused >= ToIndex && focused < FromIndex)
     ++focused;
   filterColumn_ = RawToDataColumn(focused);
+  filterEdited_ =
+      filterColumn_ >= 0 && filterColumn_ < columns_->Count() ? columns_->Items(filterColumn_) : nullptr;
   if (filterEditorShown_) PlaceFilterEditor();
 }
 
@@ -1506,12 +1511,14 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
   if (Column == editColumn_) editColumn_ = nullptr;  // its text goes with it, unwritten
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
+  if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   const int index = Column->Index();
   if (index == filterColumn_) {
     // the editing ends before the editor hides: the focus it hands back to the grid would place it again
     filterEditorShown_ = false;
     filterEditing_ = false;
     filterColumn_ = -1;
+    filterEdited_ = nullptr;
     if (filterEditor_) filterEditor_->InplaceHide();
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;

@@ -749,6 +749,8 @@ class TCustomDBGridEx : public TCustomGrid,
   bool applyingFilter_ = false;
   TInplaceFilterEditEx* filterEditor_ = nullptr;  // a component of the grid
   int filterColumn_ = -1;
+  // the column whose filter cell is edited: filterColumn_ follows it when the columns move
+  TColumnEx* filterEdited_ = nullptr;
   bool filterEditorShown_ = false;
   bool filterEditing_ = false;
   bool wheelToEditor_ = false;

@@ -75,6 +75,7 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
   const int old = filterColumn_;
   if (old != DataCol && filterEditorShown_) StoreFilterText();
   filterColumn_ = DataCol;
+  filterEdited_ = DataCol >= 0 && DataCol < columns_->Count() ? columns_->Items(DataCol) : nullptr;
   filterEditorShown_ = true;
   filterEditing_ = true;
   HideEditor();

@@ -217,3 +217,30 @@ TEST_F(FilterRowEditors, NeitherEditorStandsOnAHiddenColumn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reduced from a random walk: the program moved a column in front of the one whose filter cell was
+// being edited, and what was typed next went into the filter of the column that took its place.
+// Typing, and the editing's end, reach the filter cell's own column wherever it moves.
+TEST_F(FilterRowEditors, WhatIsTypedReachesTheFilterOfItsColumnAfterTheColumnsMoved) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("ab");
+  ASSERT_EQ(name->STFilter()->FilterText(), "ab");
+  grid->Columns()->Items(2)->SetIndex(0);  // SALARY, N, NAME
+  Pump();
+  Type("c");
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(name->STFilter()->FilterText(), "abc");
+  for (int i = 0; i < grid->Columns()->Count(); ++i) {
+    if (TColumnEx* c = grid->Columns()->Items(i); c != name) {
+      EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
+    }
+  }
+}
+
+}  // namespace

@@ -1,18 +1,22 @@
 // A seeded random walk through a data grid on a form, as a user and the program around it would
 // drive it: keys with modifiers (typing Latin and Cyrillic, moving, selecting, the clipboard, delete
 // with its question), clicks, double clicks, drags and the wheel over cells, titles, the indicator
-// and the filter row, the grid's options, columns added, hidden (the current one too), renamed,
-// moved, given edit buttons and freed, the dataset edited, reopened, disabled, freed and made again
-// under the grid, sorting and filtering that re-query, texts with quotes, brackets and line feeds
-// typed into the filter row, the find dialog shown modeless, exports, the grid hidden and shown
-// again (with the cell editor or the filter editor up, its form's window made again and a column
-// hidden meanwhile), resized and made again. After every step: no key or button is left held, the
-// focused row is the current record, a shown cell editor stands on a visible column and a shown
-// filter editor on a visible column's filter cell, no filter text grows past what was typed, the
-// rows hold the buffered records, every selected bookmark names a record, nothing was thrown out of
-// the message loop, and every error box shows an error the user caused through the data (a text the
-// walk typed or pasted that does not convert, a value a field refuses, a filter condition or, while
-// pasting, clipboard contents that do not read); any other error fails the walk.
+// and the filter row, the grid's options, columns added, hidden (the current one too, and the edited
+// one or the filter's from the titles' right-click menu of columns while its editor holds typed
+// text), renamed, moved, given edit buttons and freed, the dataset edited, reopened, disabled, freed
+// and made again under the grid, sorting and filtering that re-query, texts with quotes, brackets
+// and line feeds typed into the filter row, the find dialog shown modeless, exports, the grid hidden
+// and shown again (with the cell editor or the filter editor up, its form's window made again and a
+// column hidden meanwhile), resized and made again. After every step: no key or button is left
+// held, the focused row is the current record, a shown cell editor stands on a visible column and a
+// shown filter editor on a visible column's filter cell, no filter text grows past what was typed,
+// the rows hold the buffered records, every selected bookmark names a record, nothing was thrown out
+// of the message loop, no field or filter of a column hidden before the step changed but to what was
+// typed into it while it showed, a string field the grid writes a text into takes only what was
+// typed into a column of that field and holds it, and every error box shows an error the user caused
+// through the data (a text the walk typed or pasted that does not convert to the field of the column
+// it went into, a value a field refuses, a filter condition or, while pasting, clipboard contents
+// that do not read); any other error fails the walk.
 //
 // "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
 // TALVIK_RANDOM_STEPS).
@@ -23,7 +27,6 @@
 #include <numeric>
 #include <optional>
 #include <random>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +44,7 @@
 #include "platform/db/DBConsts.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Lifetime.h"
@@ -89,11 +93,17 @@ const TDBGridExOption kOptionsEx[] = {dghFitRowHeightToText,
 
 // Steps from this one on are the program's calls rather than input (see GridWalk::Step).
 constexpr int kFirstProgramStep = 4;
-// Kinds of steps the error boxes are judged by (see GridWalk::Take and GridWalk::ErrorBox).
+// Kinds of steps the error boxes and the hidden columns are judged by (see GridWalk::Take,
+// GridWalk::ErrorBox and GridWalk::Step).
 constexpr int kKeyStep = 0;
 constexpr int kClickStep = 1;
+constexpr int kDragStep = 2;
+constexpr int kColumnStep = 6;
+constexpr int kDataStep = 7;
 constexpr int kClipboardStep = 8;
 constexpr int kFilterRowStep = 12;
+constexpr int kTitleMenuStep = 13;
+constexpr int kStepKinds = 14;
 
 // The keys of the check-box column: what a check box writes into its field, which may be any of
 // them once the column shows another field.
@@ -129,18 +139,32 @@ const char* const kPasteErrors[] = {"TDBGridExImportAsText.CheckState: ",
 // Whether Text is Format with any text (line feeds too) in place of each "%s", "%d" and "%g"; the
 // message may carry a component's name in front.
 bool MatchesFormat(const std::string& Text, std::string_view Format) {
-  static constexpr std::string_view kSpecial = "\\^$.|?*+()[]{}";
-  std::string pattern = "([\\s\\S]*: )?";
-  for (size_t i = 0; i < Format.size(); ++i) {
-    if (Format[i] == '%' && i + 1 < Format.size()) {
-      pattern += "[\\s\\S]*";
-      ++i;
-      continue;
-    }
-    if (kSpecial.find(Format[i]) != std::string_view::npos) pattern += '\\';
-    pattern += Format[i];
+  // the literal parts between the placeholders
+  std::vector<std::string_view> parts;
+  size_t from = 0;
+  for (size_t i = 0; i + 1 < Format.size(); ++i) {
+    if (Format[i] != '%') continue;
+    parts.push_back(Format.substr(from, i - from));
+    from = ++i + 1;
   }
-  return std::regex_match(Text, std::regex(pattern));
+  parts.push_back(Format.substr(from));
+  // the parts in order, the first at the start and the last at the end; the leftmost place of each
+  // middle part leaves the most room to those after it
+  auto matches = [&](std::string_view t) {
+    if (parts.size() == 1) return t == parts.front();
+    if (!t.starts_with(parts.front())) return false;
+    size_t at = parts.front().size();
+    for (size_t i = 1; i + 1 < parts.size(); ++i) {
+      at = t.find(parts[i], at);
+      if (at == std::string_view::npos) return false;
+      at += parts[i].size();
+    }
+    return t.size() - at >= parts.back().size() && t.ends_with(parts.back());
+  };
+  if (matches(Text)) return true;
+  for (size_t colon = Text.find(": "); colon != std::string::npos; colon = Text.find(": ", colon + 1))
+    if (matches(std::string_view(Text).substr(colon + 2))) return true;
+  return false;
 }
 
 // Whether an error box may show E, a step that pastes or not and E naming a text the walk entered or
@@ -171,6 +195,39 @@ std::optional<std::string> ConvertedText(const std::string& Message) {
   return Message.substr(begin + 1, end - begin - 1);
 }
 
+// The field a conversion error names ("... for field '<name>'"); none when it names none (a date's
+// conversion names only the text).
+std::optional<std::string> ConvertedField(const std::string& Message) {
+  static constexpr std::string_view kForField = " for field '";
+  const size_t at = Message.rfind(kForField);
+  if (at == std::string::npos || !Message.ends_with('\'') || Message.rfind("' is not a valid ") > at)
+    return std::nullopt;
+  const size_t from = at + kForField.size();
+  return Message.substr(from, Message.size() - 1 - from);
+}
+
+// Whether a conversion that names no field (only the text and the kind of value it is not) may be
+// one of a field of Type: the kinds of values the types take.
+bool ConvertsToType(const std::string& Message, TFieldType Type) {
+  struct Kind {
+    const char* words;
+    std::initializer_list<TFieldType> types;
+  };
+  static const Kind kKinds[] = {
+      {"' is not a valid integer value", {ftSmallint, ftInteger, ftWord, ftLargeint, ftAutoInc}},
+      // the filter row reads a number of any numeric field as a floating point value
+      {"' is not a valid floating point value",
+       {ftSmallint, ftInteger, ftWord, ftLargeint, ftAutoInc, ftFloat, ftCurrency, ftBCD, ftFMTBcd}},
+      {"' is not a valid boolean value", {ftBoolean}},
+      {"' is not a valid date", {ftDate, ftDateTime}},
+      {"' is not a valid time", {ftTime, ftDateTime}},
+  };
+  return std::any_of(std::begin(kKinds), std::end(kKinds), [&](const Kind& k) {
+    return Message.find(k.words) != std::string::npos &&
+           std::find(k.types.begin(), k.types.end(), Type) != k.types.end();
+  });
+}
+
 bool IsCheckBoxKey(const std::string& Text) {
   return Text == kChecked || Text == kUnchecked;
 }
@@ -198,6 +255,7 @@ class GridWalk {
     other_ = new TEdit(form_.get());
     other_->SetParent(form_.get());
     other_->SetBounds(0, 350, 120, 24);
+    titleMenu_ = new TPopupMenu(form_.get());
     source_ = std::make_unique<TDataSource>(nullptr);
     NewDataSet();
     MakeGrid();
@@ -213,11 +271,13 @@ class GridWalk {
   }
 
   void Step() {
-    static constexpr int kWeights[] = {30, 18, 5, 4, 6, 6, 9, 7, 3, 3, 4, 3, 5};
+    static constexpr int kWeights[] = {30, 18, 5, 4, 6, 6, 9, 7, 3, 3, 4, 3, 5, 3};
+    static_assert(std::size(kWeights) == kStepKinds);
     int pick = Pick(std::accumulate(std::begin(kWeights), std::end(kWeights), 0));
     int kind = 0;
     while (pick >= kWeights[kind]) pick -= kWeights[kind++];
     const TEditorTexts before = EditorTexts();
+    const THiddenState hidden = HiddenState();
     pasting_ = false;
     edited_ = false;
     kind_ = kind;
@@ -232,17 +292,11 @@ class GridWalk {
     FakeNow() += 1000;  // no double clicks across steps; the incremental search's timer falls due
     Application->ProcessMessages();
     pasting_ = false;
+    // only the program changes what a hidden column shows: the columns and the data
+    if (kind != kColumnStep && kind != kDataStep) CheckHiddenUnchanged(hidden);
     // what the user typed or pasted into an editor is what a later conversion error may name; a text
     // an editor only loaded (another cell's value) is none
-    if (kind == kKeyStep || kind == kClipboardStep || kind == kFilterRowStep) {
-      const TEditorTexts after = EditorTexts();
-      if (after.cell && after.cell != before.cell && after.grid == before.grid && after.col == before.col &&
-          after.row == before.row && (edited_ || after.cellModified))
-        NoteEntered(*after.cell, false);
-      if (after.filter && after.filter != before.filter && after.grid == before.grid &&
-          after.filterColumn == before.filterColumn && (edited_ || after.filterModified))
-        NoteEntered(*after.filter, true);
-    }
+    if (kind == kKeyStep || kind == kClipboardStep || kind == kFilterRowStep) NoteTyped(before);
   }
 
   void Take(int Kind) {
@@ -251,7 +305,7 @@ class GridWalk {
         return Key();
       case kClickStep:
         return Click();
-      case 2:
+      case kDragStep:
         return Drag();
       case 3:
         return Wheel();
@@ -259,9 +313,9 @@ class GridWalk {
         return Option();
       case 5:
         return Layout();
-      case 6:
+      case kColumnStep:
         return ColumnChange();
-      case 7:
+      case kDataStep:
         return DataChange();
       case kClipboardStep:
         return ClipboardStep();
@@ -271,9 +325,11 @@ class GridWalk {
         return GridChange();
       case 11:
         return Export();
-      default:
-        static_assert(kFilterRowStep == 12);
+      case kFilterRowStep:
         return FilterRow();
+      default:
+        static_assert(kTitleMenuStep == kStepKinds - 1);
+        return HideFromTitleMenu();
     }
   }
 
@@ -331,12 +387,13 @@ class GridWalk {
     try {
       throw;
     } catch (const EConvertError&) {
-      if (!ConvertsEnteredText(E))
-        errors_ +=
-            "an error box for the conversion of a text the walk did not type or paste: " + E.Message() +
-            " (the cell editor holds '" + EditorTexts().cell.value_or("") + "')\n";
+      if (!ConvertsEnteredText(E)) NotConverted(E);
     } catch (const Exception&) {
-      if (!CausedThroughData(E, pasting_, ConvertsEnteredText(E)))
+      const bool converts = ConvertsEnteredText(E);
+      if (CausedThroughData(E, pasting_, converts)) return;
+      if (!converts && ConvertedText(E.Message()) && CausedThroughData(E, pasting_, true))
+        NotConverted(E);
+      else
         errors_ += std::string("an error box for an error the user did not cause: ") + E.ClassName() + ": " +
                    E.Message() + "\n";
     } catch (...) {
@@ -352,12 +409,14 @@ class GridWalk {
 
   // ---- the texts the walk entered
 
-  // The editors' texts and the cells they stand on.
+  // The editors' texts, whether they show (a hidden editor keeps the text it last held) and the cells
+  // they stand on.
   struct TEditorTexts {
     std::optional<std::string> cell, filter;
     const TDBGridEx* grid = nullptr;
     int col = -1, row = -1, filterColumn = -1;
     bool cellModified = false, filterModified = false;
+    bool cellShown = false, filterShown = false;
   };
   TEditorTexts EditorTexts() {
     TEditorTexts t;
@@ -369,48 +428,251 @@ class GridWalk {
       if (TInplaceEdit* e = grid->InplaceEditor()) {
         t.cell = e->Text();
         t.cellModified = e->Modified();
+        t.cellShown = e->Visible();
       }
       if (TInplaceFilterEditEx* f = grid->FilterEditor()) {
         t.filter = f->Text();
         t.filterModified = f->Modified();
+        t.filterShown = f->Visible();
       }
     }
     return t;
   }
   // A text typed or pasted into a cell (named whole by a conversion error) or into the filter row
-  // (whose conditions convert their parts).
-  void NoteEntered(const std::string& Text, bool Filter) {
-    std::vector<std::string>& texts = Filter ? enteredFilters_ : enteredCells_;
-    texts.push_back(Text);
-    constexpr size_t kKept = 64;
-    if (texts.size() > kKept) texts.erase(texts.begin());
+  // (whose conditions convert their parts), with the column it was entered into: a conversion of it
+  // names that column's field, which a text typed into a cell is written into.
+  struct TEntered {
+    std::string text;
+    bool filter = false;
+    int grid = 0, column = -1;  // the grid (see gridsMade_) and the column's ID
+    std::string field;          // the field the column showed, if any
+    TFieldType type = ftUnknown;
+  };
+  void NoteEntered(const std::string& Text, bool Filter, TColumnEx* Column) {
+    TEntered e;
+    e.text = Text;
+    e.filter = Filter;
+    e.grid = gridsMade_;
+    if (Column) {
+      e.column = Column->ID();
+      e.field = Column->FieldName();  // (a closed dataset has no fields: see EnteredFor)
+      if (TField* f = Column->Field()) {
+        e.field = f->DisplayName();
+        e.type = f->DataType();
+      }
+    }
+    entered_.push_back(std::move(e));
+    constexpr size_t kKept = 128;
+    if (entered_.size() > kKept) entered_.erase(entered_.begin());
   }
-  // The clipboard's text about to be pasted: each of its cells (between tabs and line breaks, CR LF
-  // being one) may be converted.
+  // The column of the grid's filter cell being edited, if any.
+  static TColumnEx* FilterColumnOf(TDBGridEx* Grid) {
+    const int c = Grid ? Grid->FilterColumn() : -1;
+    return c >= 0 && c < Grid->Columns()->Count() ? Grid->Columns()->Items(c) : nullptr;
+  }
+  // The column an entered text went into, if the grid it went into has it still.
+  TColumnEx* ColumnOf(const TEntered& E) {
+    TDBGridEx* grid = Grid();
+    if (!grid || E.grid != gridsMade_ || E.column < 0) return nullptr;
+    return static_cast<TColumnEx*>(grid->Columns()->FindItemID(E.column));
+  }
+  // Whether the column E went into showed then, or shows now, a field that Fits (by its name and type).
+  template <class F>
+  bool EnteredFor(const TEntered& E, F Fits) {
+    TFieldType type = E.type;
+    // (a column of a closed dataset shows no field: the definitions tell its type)
+    if (const int d = type == ftUnknown && data_ ? data_->FieldDefs()->IndexOf(E.field) : -1; d >= 0)
+      type = data_->FieldDefs()->Items(d)->DataType();
+    if (!E.field.empty() && Fits(E.field, type)) return true;
+    TColumnEx* c = ColumnOf(E);
+    TField* f = c ? c->Field() : nullptr;
+    return f && Fits(f->DisplayName(), f->DataType());
+  }
+  // Whether a column with the check box's keys (see kChecked) shows a field that Fits (as EnteredFor):
+  // its check box, or its list of keys once it shows a field of another type, writes them.
+  template <class F>
+  bool CheckBoxColumnFor(F Fits) {
+    TDBGridEx* grid = Grid();
+    for (int i = 0; grid && i < grid->Columns()->Count(); ++i) {
+      TColumnEx* c = grid->Columns()->Items(i);
+      if (TField* f = c->Field();
+          f && c->KeyList()->IndexOf(kChecked) >= 0 && Fits(f->DisplayName(), f->DataType()))
+        return true;
+    }
+    return false;
+  }
+  // Whether a field (by its name and type) may be the one a conversion error Message is about: the
+  // one it names, or when it names none, one its kind of value fits.
+  static auto ConversionOf(const std::string& Message) {
+    return [named = ConvertedField(Message), Message](const std::string& Field, TFieldType Type) {
+      return named ? Field == *named : ConvertsToType(Message, Type);
+    };
+  }
+  void NotConverted(const Exception& E) {
+    errors_ +=
+        "an error box for the conversion of a text not entered into a column of that field: " + E.Message() +
+        " (" + WhereEntered(ConvertedText(E.Message()).value_or("")) + "; the cell editor holds '" +
+        EditorTexts().cell.value_or("") + "')\n";
+  }
+  // Where the walk entered Text: for the messages of a failed walk.
+  std::string WhereEntered(const std::string& Text) const {
+    std::string where;
+    for (const TEntered& e : entered_)
+      if (Trim(e.text) == Trim(Text) || (e.filter && IsFilterValue(Trim(Text), e.text)))
+        where += std::string(where.empty() ? "" : ", ") + (e.filter ? "the filter of " : "") + "column " +
+                 std::to_string(e.column) + " of " + (e.field.empty() ? "no field" : e.field) +
+                 (e.grid == gridsMade_ ? "" : " of an earlier grid");
+    return where.empty() ? "entered nowhere" : "entered into " + where;
+  }
+  // What the editors hold now that they did not hold Before, when typing or pasting changed it: what
+  // the user entered into the cell or the filter cell of a visible column (no key reaches a hidden
+  // one; a cell without room for its editor takes keys through the grid).
+  void NoteTyped(const TEditorTexts& Before) {
+    const TEditorTexts after = EditorTexts();
+    TDBGridEx* grid = Grid();
+    TColumnEx* cell = grid ? grid->FocusedColumn() : nullptr;
+    TColumnEx* filter = FilterColumnOf(grid);
+    if (after.cell && (after.cell != Before.cell || after.cellShown != Before.cellShown) &&
+        after.grid == Before.grid && after.col == Before.col && after.row == Before.row &&
+        (edited_ || after.cellModified) && cell && cell->Visible())
+      NoteEntered(*after.cell, false, cell);
+    if (after.filter && (after.filter != Before.filter || after.filterShown != Before.filterShown) &&
+        after.grid == Before.grid && after.filterColumn == Before.filterColumn &&
+        (edited_ || after.filterModified) && filter && filter->Visible())
+      NoteEntered(*after.filter, true, filter);
+  }
+  // Whether Text was entered into the column ID, into its filter cell or into its cell.
+  bool EnteredInto(int ID, const std::string& Text, bool Filter) const {
+    return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
+      return e.grid == gridsMade_ && e.column == ID && e.filter == Filter && e.text == Text;
+    });
+  }
+  // The clipboard's text about to be pasted: the step pastes (the grid's import asks about each value
+  // that does not convert; a paste into an editor is what the editor then holds).
   void NotePaste() {
     pasting_ = true;
     edited_ = true;
-    const std::string text = Clipboard()->AsText();
-    size_t from = 0;
-    while (from < text.size()) {
-      size_t to = std::min(text.find_first_of("\t\r\n", from), text.size());
-      if (to > from) NoteEntered(text.substr(from, to - from), false);
-      if (text.compare(to, 2, "\r\n") == 0) ++to;
-      from = to + 1;
-    }
   }
-  bool ConvertsEnteredText(const Exception& E) const {
+  // A conversion error may name a text the walk entered only with the field of the column it went
+  // into; a check box writes its key values into its own column's field.
+  bool ConvertsEnteredText(const Exception& E) {
     const std::optional<std::string> text = ConvertedText(E.Message());
     if (!text) return false;
     const std::string t = Trim(*text);
     if (t.empty()) return false;
-    // a check box clicked or toggled with a key (a space typed) writes its key value
-    if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kFilterRowStep) && IsCheckBoxKey(t))
+    const auto conversion = ConversionOf(E.Message());
+    // a check box clicked (a drag's press too) or toggled with a key (a space typed) writes its key
+    if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kDragStep || kind_ == kFilterRowStep) &&
+        IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
-    return std::any_of(enteredCells_.begin(), enteredCells_.end(),
-                       [&](const std::string& e) { return Trim(e) == t; }) ||
-           std::any_of(enteredFilters_.begin(), enteredFilters_.end(),
-                       [&](const std::string& e) { return IsFilterValue(t, e); });
+    return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
+      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990")
+      return (e.filter ? IsFilterValue(t, e.text) || e.text.find(t) != std::string::npos
+                       : Trim(e.text) == t) &&
+             EnteredFor(e, conversion);
+    });
+  }
+
+  // The grid writes a text typed into a cell through its field's text: a string field takes it only
+  // from a column that shows it (or from a check box of such a column), and holds it then. A text the
+  // field holds already (an editor's text loaded again, written back) changes nothing.
+  void TextWritten(TField* Field, const std::string& Text) {
+    const std::string before = Field->AsString();
+    Field->SetAsString(Text);  // what the field's text is without a handler
+    if (Field->DataType() != ftString || Text == before) return;
+    const std::string name = Field->DisplayName();
+    auto itself = [&](const std::string& Name, TFieldType) { return Name == name; };
+    const bool typedHere = std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
+      return !e.filter && e.text == Text && EnteredFor(e, itself);
+    });
+    if (!typedHere && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
+      errors_ += "the grid wrote '" + Text + "' into field " + name + ", " + WhereEntered(Text) + "\n";
+    else if (Field->AsString() != Text)
+      errors_ += "field " + name + " holds '" + Field->AsString() + "' after '" + Text + "' was written\n";
+  }
+
+  // ---- the hidden columns
+
+  // What the columns hidden before a step show: the values of their fields in the current record
+  // (those no visible column shows too) and their filter texts.
+  struct THiddenField {
+    TField* field;
+    std::optional<std::string> value;
+    std::vector<int> columns;  // the IDs of the hidden columns that show it
+  };
+  struct THiddenState {
+    int grid = 0, data = 0, moves = 0;  // see gridsMade_, dataMade_, recordMoves_
+    std::optional<std::string> record;  // the current record's bookmark, none while one is inserted
+    std::vector<THiddenField> fields;
+    std::vector<std::pair<int, std::string>> filters;  // by column ID
+  };
+  // The current record's bookmark while it is one of the dataset's (not one being inserted).
+  std::optional<std::string> CurrentRecord() {
+    if (!data_ || !data_->Active() || data_->IsEmpty() || data_->State() == dsInsert) return std::nullopt;
+    return data_->Bookmark();
+  }
+  // The fields the grid's visible columns show.
+  static std::vector<TField*> VisibleFields(TDBGridEx* Grid) {
+    std::vector<TField*> fields;
+    for (int i = 0; i < Grid->Columns()->Count(); ++i)
+      if (TColumnEx* c = Grid->Columns()->Items(i); c->Visible() && c->Field()) fields.push_back(c->Field());
+    return fields;
+  }
+  static std::optional<std::string> ValueOf(TField* Field) {
+    if (Field->IsNull()) return std::nullopt;
+    return Field->AsString();
+  }
+  THiddenState HiddenState() {
+    THiddenState h;
+    h.grid = gridsMade_;
+    h.data = dataMade_;
+    h.moves = recordMoves_;
+    h.record = CurrentRecord();
+    TDBGridEx* grid = Grid();
+    if (!grid) return h;
+    const std::vector<TField*> shown = VisibleFields(grid);
+    for (int i = 0; i < grid->Columns()->Count(); ++i) {
+      TColumnEx* c = grid->Columns()->Items(i);
+      if (c->Visible()) continue;
+      h.filters.emplace_back(c->ID(), c->STFilter()->FilterText());
+      TField* f = c->Field();
+      if (!f || f->DataSet() != data_.get() || !data_->Active() ||
+          std::find(shown.begin(), shown.end(), f) != shown.end())
+        continue;
+      auto same =
+          std::find_if(h.fields.begin(), h.fields.end(), [&](const THiddenField& e) { return e.field == f; });
+      if (same == h.fields.end()) same = h.fields.insert(h.fields.end(), {f, ValueOf(f), {}});
+      same->columns.push_back(c->ID());
+    }
+    return h;
+  }
+  // No field or filter of a column hidden before the step changed in it (a field only while the same
+  // record stayed current and no visible column shows it), but to what was typed into the column
+  // while it showed (written when the edit ends).
+  void CheckHiddenUnchanged(const THiddenState& Before) {
+    TDBGridEx* grid = Grid();
+    if (!grid || Before.grid != gridsMade_) return;
+    for (const auto& [id, text] : Before.filters) {
+      auto* c = static_cast<TColumnEx*>(grid->Columns()->FindItemID(id));
+      if (!c || c->Visible()) continue;
+      const std::string now = c->STFilter()->FilterText();
+      if (now != text && !EnteredInto(id, now, true))
+        errors_ += "the filter of hidden column " + std::to_string(c->Index()) + " changed from '" + text +
+                   "' to '" + now + "', " + WhereEntered(now) + "\n";
+    }
+    if (Before.data != dataMade_ || Before.moves != recordMoves_ || !data_->Active() || !Before.record ||
+        CurrentRecord() != Before.record)
+      return;
+    const std::vector<TField*> shown = VisibleFields(grid);
+    for (const THiddenField& h : Before.fields) {
+      if (std::find(shown.begin(), shown.end(), h.field) != shown.end()) continue;
+      const std::optional<std::string> now = ValueOf(h.field);
+      if (now != h.value && !(now && std::any_of(h.columns.begin(), h.columns.end(),
+                                                 [&](int id) { return EnteredInto(id, *now, false); })))
+        errors_ += "field " + h.field->FieldName() + " of a hidden column changed from '" +
+                   h.value.value_or("(null)") + "' to '" + now.value_or("(null)") + "', " +
+                   WhereEntered(now.value_or("")) + "\n";
+    }
   }
 
   ShiftKeys Modifiers() {
@@ -441,6 +703,19 @@ class GridWalk {
       for (int i = 0; i < rows; ++i) AddRow();
     }
     Say("a dataset of " + std::to_string(rows) + (presented_ ? " presented rows" : " rows"));
+    ++dataMade_;
+    // the grid writes what was typed into a cell through the field's text (see TextWritten)
+    data_->AfterOpen = [this](TDataSet* DataSet) {
+      ++recordMoves_;
+      for (int i = 0; i < DataSet->FieldCount(); ++i)
+        DataSet->Fields()->Fields(i)->OnSetText = [this](TField* Field, const std::string& Text) {
+          TextWritten(Field, Text);
+        };
+    };
+    // whatever may make another record the current one or free the fields (see HiddenState)
+    for (TDataSetNotifyEvent* e : {&data_->AfterClose, &data_->AfterScroll, &data_->AfterInsert,
+                                   &data_->AfterCancel, &data_->AfterDelete, &data_->AfterRefresh})
+      *e = [this](TDataSet*) { ++recordMoves_; };
     source_->SetDataSet(data_.get());
     data_->Open();
   }
@@ -467,6 +742,7 @@ class GridWalk {
     grid->SetOptions(options);
     grid->OnSortMarkingChanged = nullptr;
     grid_ = grid;
+    ++gridsMade_;
     if (Chance(50)) {
       for (const char* n : {"N", "NAME", "BORN", "SALARY", "ACTIVE"}) grid->Columns()->Add()->SetFieldName(n);
       TColumnEx* active = grid->Columns()->Items(4);
@@ -893,8 +1169,7 @@ class GridWalk {
       case 0: {
         if (!grid) return;
         const char* text = Pick(2) ? "Сеанс" : "1";
-        Say(std::string("find dialog, modeless: ") + text);
-        NoteEntered(text, false);
+        Say(std::string("find dialog, modeless: ") + text);  // the search compares texts: none converts
         ExecuteGridFindDialog(grid, text, false, nullptr);
         break;
       }
@@ -1004,6 +1279,130 @@ class GridWalk {
     Target->SetVisible(true);
   }
 
+  // With the cell editor or the filter editor holding typed text, the user hides the edited column
+  // (the current one or the filter's) from the titles' menu of columns, as the session list offers
+  // it: a press on a title gives the grid that menu, whose items stand for the columns (checked while
+  // shown); a right click on a title and the column's item hide it.
+  void HideFromTitleMenu() {
+    TDBGridEx* grid = Grid();
+    if (!grid || !grid->HandleAllocated() || !grid->Visible() || grid->Columns()->Count() == 0) return;
+    const bool filter = grid->FilterRowShown() && Pick(2);
+    const int count = 1 + Pick(3);
+    Say(std::string("type ") + std::to_string(count) + " characters into the " +
+        (filter ? "filter" : "cell") + " editor, hide its column from the title menu");
+    if (grid->CanFocus()) grid->SetFocus();
+    if (filter) {
+      // a filter cell in view: one of a visible column
+      std::vector<int> shown;
+      for (int i = 0; i < grid->Columns()->Count(); ++i)
+        if (grid->Columns()->Items(i)->Visible()) shown.push_back(i);
+      if (!shown.empty()) grid->ShowFilterEditor(shown[Pick(static_cast<int>(shown.size()))]);
+    } else if (!(grid->InplaceEditor() && grid->InplaceEditor()->Visible())) {
+      InjectKey(VK_F2, true, 0, {});
+      InjectKey(VK_F2, false, 0, {});
+    }
+    Application->ProcessMessages();
+    const TEditorTexts before = EditorTexts();
+    static constexpr KeyChoice kTyped[] = {{'A', U'a'}, {'1', U'1'}, {'Z', U'з'}, {VK_OEM_PERIOD, U'.'}};
+    edited_ = true;
+    for (int i = 0; i < count; ++i) {
+      const KeyChoice& k = kTyped[Pick(static_cast<int>(std::size(kTyped)))];
+      InjectKey(k.vk, true, k.ch, {});
+      InjectKey(k.vk, false, 0, {});
+      typed_ += 4;
+    }
+    Application->ProcessMessages();
+    if (!grid_) return;
+    NoteTyped(before);
+    // the column of the editor that holds the text (none may show: no editing, no room, no field)
+    TColumnEx* target = nullptr;
+    if (TInplaceFilterEditEx* f = grid->FilterEditor(); filter && f && f->Visible()) {
+      target = FilterColumnOf(grid);
+    } else if (TInplaceEdit* e = grid->InplaceEditor(); e && e->Visible()) {
+      target = grid->FocusedColumn();
+    }
+    if (!target || !target->Visible() || !grid->Options().Contains(dgTitles)) {
+      Say("  no editor up on a visible column, or no titles");
+      return;
+    }
+    // the title clicked: the column's own, or another one in view
+    TRect title = grid->CellRect(grid->DataToRawColumn(target->Index()), 0);
+    for (int i = 0; i < grid->Columns()->Count() && title.Width() <= 0; ++i)
+      title = grid->CellRect(grid->DataToRawColumn(i), 0);
+    if (title.Width() <= 0 || title.Height() <= 0) {
+      Say("  no title in view");
+      return;
+    }
+    // (its middle: at its edges the press would size a column)
+    const TPoint click{(title.Left + title.Right) / 2, (title.Top + title.Bottom) / 2};
+    Say("  hide column " + std::to_string(target->Index()) + ", right click at " + std::to_string(click.X) +
+        "," + std::to_string(click.Y));
+    grid->OnMouseDown = [this](TObject* Sender, TMouseButton, TShiftState, int, int Y) {
+      auto* g = static_cast<TDBGridEx*>(Sender);
+      BuildTitleMenu(g);
+      g->SetPopupMenu(Y < g->CellRect(0, 0).Bottom ? titleMenu_ : nullptr);
+    };
+    // the menu's loop tells the application window when it waits for input: then the column's item
+    // is chosen with the keys (and should the menu stay, Escape closes it)
+    const int id = target->ID();
+    int idles = 0;
+    const int hook = Application->HookMainWindow([&](TMessage& M) {
+      if (M.Msg != WM_ENTERIDLE) return false;
+      TMenuItem* items = titleMenu_->Items();
+      int item = -1;
+      for (int i = 0; i < items->Count(); ++i)
+        if (items->Items(i)->Tag() == id) item = i;
+      if (idles++ > 0 || item < 0) {
+        EndLoops();
+        return true;
+      }
+      for (int i = 0; i <= item; ++i) {
+        InjectKey(VK_DOWN, true, 0, {});
+        InjectKey(VK_DOWN, false, 0, {});
+      }
+      InjectKey(VK_RETURN, true, 13, {});
+      InjectKey(VK_RETURN, false, 0, {});
+      return true;
+    });
+    TScopeExit unhook([&] {
+      Application->UnhookMainWindow(hook);
+      if (TDBGridEx* g = Grid()) {
+        g->OnMouseDown = nullptr;
+        g->SetPopupMenu(nullptr);
+      }
+    });
+    const POINT at = grid->ClientToScreen(click);
+    InjectMouse(WM_MOUSEMOVE, at);
+    InjectMouse(WM_RBUTTONDOWN, at);
+    InjectMouse(WM_RBUTTONUP, at);
+    Application->ProcessMessages();
+    if (idles == 0)
+      Say("  the title menu did not show");
+    else if (auto* c = Grid() ? static_cast<TColumnEx*>(Grid()->Columns()->FindItemID(id)) : nullptr;
+             c && c->Visible())
+      Say("  the column stays shown");
+  }
+  // The menu of columns: an item for each, checked while the column shows, that shows or hides it.
+  void BuildTitleMenu(TDBGridEx* Target) {
+    titleMenu_->Items()->Clear();
+    for (int i = 0; i < Target->Columns()->Count(); ++i) {
+      TColumnEx* c = Target->Columns()->Items(i);
+      auto* item = new TMenuItem(titleMenu_);
+      item->SetCaption(c->Title()->Caption().empty() ? "(" + c->FieldName() + ")" : c->Title()->Caption());
+      item->SetChecked(c->Visible());
+      item->SetAutoCheck(true);
+      item->SetTag(c->ID());
+      item->OnClick = [this](TObject* Sender) {
+        auto* chosen = static_cast<TMenuItem*>(Sender);
+        TDBGridEx* grid = Grid();
+        if (!grid) return;
+        if (auto* c = static_cast<TColumnEx*>(grid->Columns()->FindItemID(static_cast<int>(chosen->Tag()))))
+          c->SetVisible(chosen->Checked());
+      };
+      titleMenu_->Items()->Add(item);
+    }
+  }
+
   void Export() {
     TDBGridEx* grid = Grid();
     if (!grid || !grid->DataLink()->Active()) return;  // see ClipboardStep
@@ -1034,7 +1433,10 @@ class GridWalk {
       default: {
         const char* text = kFilterTexts[Pick(static_cast<int>(std::size(kFilterTexts)))];
         Say(std::string("filter text ") + text);
-        NoteEntered(text, true);
+        // into the filter cell being edited, whose conditions may read it at once; a cell's editor holds
+        // it (see Step)
+        if (TInplaceFilterEditEx* f = grid->FilterEditor(); f && f->HandleAllocated() && f->Focused())
+          NoteEntered(text, true, FilterColumnOf(grid));
         edited_ = true;
         typed_ += std::string_view(text).size();
         talvik::gui::InjectText(text);
@@ -1053,11 +1455,14 @@ class GridWalk {
   int rowsMade_ = 0;
   bool presented_ = false;
   std::string errors_;
-  int kind_ = -1;                                           // the step now taken
-  bool pasting_ = false;                                    // it pastes the clipboard
-  bool edited_ = false;                                     // it types, deletes or pastes
-  std::vector<std::string> enteredCells_, enteredFilters_;  // see NoteEntered
-  size_t typed_ = 0;                                        // bytes of text typed so far
+  int kind_ = -1;                     // the step now taken
+  bool pasting_ = false;              // it pastes the clipboard
+  bool edited_ = false;               // it types, deletes or pastes
+  std::vector<TEntered> entered_;     // see NoteEntered
+  int gridsMade_ = 0, dataMade_ = 0;  // grids and datasets made so far
+  int recordMoves_ = 0;               // see NewDataSet
+  TPopupMenu* titleMenu_ = nullptr;   // see HideFromTitleMenu
+  size_t typed_ = 0;                  // bytes of text typed so far
 };
 
 class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface<unsigned> {

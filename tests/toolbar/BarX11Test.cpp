@@ -3,11 +3,11 @@
 // back with xwininfo. Every step waits on a state with a time-out.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -32,20 +32,29 @@ struct XWindow {
   TRect rect;
   std::string shape;
 };
+// The word after "Label:" (and the blanks that follow it) in Info; "" when Info has no such label.
+std::string WordAfter(const std::string& Info, const std::string& Label) {
+  static constexpr const char* kBlanks = " \t\r\n";
+  const size_t at = Info.find(Label + ":");
+  if (at == std::string::npos) return "";
+  const size_t from = Info.find_first_not_of(kBlanks, at + Label.size() + 1);
+  if (from == std::string::npos) return "";
+  return Info.substr(from, Info.find_first_of(kBlanks, from) - from);
+}
 XWindow XWindowNamed(const std::string& Name) {
   XWindow w;
   const std::string info = Output("xwininfo -shape -name " + Name + " 2>/dev/null");
-  std::smatch m;
   int x = 0, y = 0, width = 0, height = 0;
   auto number = [&](const char* label, int& value) {
-    if (!std::regex_search(info, m, std::regex(std::string(label) + R"(:\s*(-?\d+))"))) return false;
-    value = std::stoi(m[1]);
-    return true;
+    const std::string word = WordAfter(info, label);
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data(), end, value);
+    return !word.empty() && error == std::errc() && stop == end;
   };
   w.found = number("Absolute upper-left X", x) && number("Absolute upper-left Y", y) &&
             number("Width", width) && number("Height", height);
   w.rect = Bounds(x, y, width, height);
-  if (std::regex_search(info, m, std::regex(R"(Window shape extents:\s*(\S+))"))) w.shape = m[1];
+  w.shape = WordAfter(info, "Window shape extents");
   return w;
 }
 
