@@ -178,6 +178,8 @@ void TCustomCodeEdit::RecalcCharExtent() {
   }
   lineHeight_ += extraLineSpacing_;
   if (lineHeight_ <= 0) lineHeight_ = 1;
+  // the text scrolled left by whole characters of the new width
+  textOffset_ = gutterWidth_ + 2 - static_cast<int64_t>(leftChar_ - 1) * charWidth_;
 }
 
 void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
@@ -189,10 +191,9 @@ void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
     Invalidate();
   }
   if (fontChanged) {
-    if (gutter_->ShowLineNumbers())
-      GutterChanged();
-    else
-      UpdateScrollBars();
+    if (gutter_->ShowLineNumbers()) GutterChanged();
+    // the rows in the window changed, whether the gutter's width did or not
+    UpdateScrollBars();
     InitializeCaret();
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfCaretChanged);
     Invalidate();
@@ -288,6 +289,8 @@ void TCustomCodeEdit::SetHighlighter(TCodeCustomHighlighter* value) {
 void TCustomCodeEdit::HighlighterAttrChanged(TObject* sender) {
   scanPoints_.Clear();
   RecalcCharExtent();
+  // a new dialect or highlighter breaks lines after other characters
+  if (wordWrapPlugin_) wordWrapPlugin_->IdentCharsChanged();
   if (dynamic_cast<TCodeCustomHighlighter*>(sender)) {
     lines_->BeginUpdate();
     TScopeExit end([this] { lines_->EndUpdate(); });
@@ -442,7 +445,8 @@ void TCustomCodeEdit::SetTabWidth(int value) {
   if (wordWrapPlugin_) {
     wordWrapPlugin_->Reset();
     InvalidateGutter();
-    SetTopLine(topLine_);  // the lines wrap to other rows
+    UpdateScrollBars();  // the lines wrap to other rows: so many more or fewer of them
+    SetTopLine(topLine_);
   }
 }
 

@@ -1301,6 +1301,8 @@ void TCustomCodeEdit::Redo() {
 void TCustomCodeEdit::UndoItem() {
   std::unique_ptr<TCodeEditUndoItem> item = undoList_->PopItem();
   if (!item) return;
+  // the item sets the block itself: the rows of the one shown so far paint again
+  if (SelAvail()) InvalidateSelection();
   TCodeSelectionMode keepMode = selectionMode_;
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   selectionMode_ = item->ChangeSelMode;
@@ -1411,6 +1413,8 @@ void TCustomCodeEdit::UndoItem() {
 void TCustomCodeEdit::RedoItem() {
   std::unique_ptr<TCodeEditUndoItem> item = redoList_->PopItem();
   if (!item) return;
+  // the item sets the block itself: the rows of the one shown so far paint again
+  if (SelAvail()) InvalidateSelection();
   TCodeSelectionMode keepMode = selectionMode_;
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   selectionMode_ = item->ChangeSelMode;
