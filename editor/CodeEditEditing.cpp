@@ -71,6 +71,8 @@ void TCustomCodeEdit::EnsureLine() {
 
 void TCustomCodeEdit::DeleteSelectionPrimitive() {
   if (!SelAvail()) return;
+  // the rows of the block paint again: a line the block covers past its end keeps its text
+  InvalidateSelection();
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   switch (selectionMode_) {
     case smNormal: {
