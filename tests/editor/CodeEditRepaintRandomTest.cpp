@@ -88,14 +88,14 @@ TStep MakeStep(int kind, int a, int b, int c, int d, std::string text, int scrol
 }
 
 // The text: short lines of SQL and, among them, one long line.
-// A backslash before a quote ends a string in most dialects and not in MySQL's; '#' opens a comment
-// there and makes words in Oracle's, so it comes once, near the end.
+// In MySQL's dialect '#' opens a comment to the line's end; in the others the long line is code and
+// comments by turns, and '#' and '$' make words in Oracle's.
 std::string LongLine() {
-  std::string out = "\tselect";
+  std::string out = "\tselect x #1 /* ";
   for (int i = 0; out.size() < 3000; ++i)
-    out += " a$" + std::to_string(i) + " b$c @d\t'стр\\'ока ''в'' кавычках' /* к\tм */ 𝟘𝟙𝄞 \"Имя\" x-y " +
-           std::to_string(i * 7) + ".5e3;\t-x";
-  return out + " e#1 -- конец";
+    out += " a$" + std::to_string(i) + " b$c @d */ 'строка' 𝟘𝟙𝄞 \"Имя\" x-y " + std::to_string(i * 7) +
+           ".5e3;\t-x /* к\tм";
+  return out + " */ -- конец";
 }
 
 std::string StartText() {
