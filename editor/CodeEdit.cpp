@@ -201,8 +201,9 @@ void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
     UpdateScrollBars();
   }
   stateFlags_ &= static_cast<TCodeStateFlags>(~sfScrollbarChanged);
-  if (!options_.Contains(eoScrollPastEol)) SetLeftChar(leftChar_);
-  // also when scrolling past the end is allowed: fewer rows may now hold the text
+  // also when scrolling past the end is allowed: fewer rows and columns may now hold the text, and a
+  // wider window ends where the scroll width does
+  SetLeftChar(leftChar_);
   SetTopLine(topLine_);
 }
 
@@ -422,11 +423,13 @@ void TCustomCodeEdit::SetSearchEngine(TCodeEditSearchCustom* value) {
 
 void TCustomCodeEdit::SetSelectionMode(TCodeSelectionMode value) {
   if (selectionMode_ == value) return;
+  // a block shown in the old mode goes even when the new mode shows none
+  const bool shown = SelAvail();
   selectionMode_ = value;
   // a block may reach past the ends of its lines, a normal selection may not
   blockBegin_ = ClampBlockPos(blockBegin_);
   blockEnd_ = ClampBlockPos(blockEnd_);
-  if (SelAvail()) Invalidate();
+  if (shown || SelAvail()) Invalidate();
   StatusChanged(scSelection);
 }
 

@@ -9,7 +9,8 @@
 //
 // A failure is reduced to its fewest steps (delta debugging: subsets of the steps replayed on a new
 // editor until no step can go) and printed as a step list that the named cases below keep.
-// scripts/editor-random-repaints runs many seeds and long runs through the LongRun case.
+// scripts/editor-random-repaints runs many seeds and long runs through the LongRun case;
+// TALVIK_REPAINT_NO_REDUCE=1 prints a failing seed's steps unreduced (faster, for a survey of seeds).
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -609,6 +610,12 @@ const TKeptCase kKept[] = {
      {MakeStep(skPaste, 666, 2140, 0, 1677, "x\n\n'y", scLeftChar, -4),
       MakeStep(skSelect, 425, 1149, 700, 3789, "", scNone, 0),
       MakeStep(skBackspace, 301, 1696, 0, 1802, "", scTopLine, 5)}},
+    // scrolled right as far as a narrow editor goes, then widened: the columns shown stay in range
+    {"WidenedWhileScrolledRightToTheEnd",
+     {MakeStep(skWidth, 0, 0, 0, 0, "", scLeftChar, 1200), MakeStep(skWidth, 280, 0, 0, 0, "", scNone, 0)}},
+    // a block past the end of the empty line 7, then normal mode, where nothing of it is left
+    {"ColumnBlockPastTheLineEndThenNormalMode",
+     {MakeStep(skSelect, 2, 6, 2, 5, "", scNone, 0), MakeStep(skSelect, 0, 6, 0, 0, "", scNone, 0)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, CodeEditRepaintKept, ::testing::ValuesIn(kKept),
