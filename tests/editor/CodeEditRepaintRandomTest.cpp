@@ -616,6 +616,18 @@ const TKeptCase kKept[] = {
     // a block past the end of the empty line 7, then normal mode, where nothing of it is left
     {"ColumnBlockPastTheLineEndThenNormalMode",
      {MakeStep(skSelect, 2, 6, 2, 5, "", scNone, 0), MakeStep(skSelect, 0, 6, 0, 0, "", scNone, 0)}},
+    // with special characters shown, a blank after a comment keeps its own upright mark in a paint
+    // of a part of the row as in a whole one
+    {"BlankMarksAfterACommentOnTheLongLine",
+     {MakeStep(skWordWrap, 186, 1362, 1, 420, "", scLeftChar, 7),
+      MakeStep(skPaste, 226, 3226, 0, 1291, "a\nb", scLeftChar, 641),
+      MakeStep(skSelect, 500, 1787, 2837, 2146, "", scLongLine, 18775),
+      MakeStep(skPaste, 441, 3292, 1, 250, "p", scNone, 0),
+      MakeStep(skSpecialChars, 234, 560, 1, 2106, "", scNone, 0),
+      MakeStep(skWordWrap, 122, 2636, 0, 3982, "", scLongLine, 6168),
+      MakeStep(skReturn, 779, 309, 1, 2895, "", scLongLine, 82529),
+      MakeStep(skType, 598, 1833, 1, 1752, "\t", scNone, 0),
+      MakeStep(skUndo, 988, 2525, 0, 366, "", scNone, 0)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, CodeEditRepaintKept, ::testing::ValuesIn(kKept),
