@@ -438,11 +438,11 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
         bool sameBack = run.Back == bg;
         bool blanks = IsBlanks(s);
         bool sameLook = run.Fore == fg && run.Style == style;
-        // blanks show nothing of the run's style unless special characters show them as marks:
-        // then a mark keeps its own token's style, wherever the paint's clip starts
+        // blanks show nothing of the run's colour and style unless special characters show them as
+        // marks: then a mark keeps its own token's look, wherever the paint's clip starts
         bool blankJoins =
-            blanks && (run.Style == style || (!showSpecialChars_ && !run.Style.Contains(fsUnderline) &&
-                                              !style.Contains(fsUnderline)));
+            blanks && !showSpecialChars_ &&
+            (run.Style == style || (!run.Style.Contains(fsUnderline) && !style.Contains(fsUnderline)));
         if (sameBack && (sameLook || blankJoins) &&
             run.Start + static_cast<int>(run.Text.size()) == displayCol) {
           run.Text.append(s);

@@ -628,6 +628,14 @@ const TKeptCase kKept[] = {
       MakeStep(skReturn, 779, 309, 1, 2895, "", scLongLine, 82529),
       MakeStep(skType, 598, 1833, 1, 1752, "\t", scNone, 0),
       MakeStep(skUndo, 988, 2525, 0, 366, "", scNone, 0)}},
+    // with special characters shown, the marks of blanks after a red symbol keep their own colour when
+    // a scroll paints the row from them on
+    {"BlankMarksAfterASymbolScrolled",
+     {MakeStep(skHighlighter, 796, 973, 1, 3883, "", scLeftChar, -10),
+      MakeStep(skSelect, 952, 1129, 2, 3333, "", scLongLine, 40097),
+      MakeStep(skFarComment, 726, 3386, 0, 1202, "", scNone, 0),
+      MakeStep(skType, 418, 1912, 1, 1545, "𝟘", scNone, 0),
+      MakeStep(skSpecialChars, 436, 494, 1, 153, "", scLeftChar, 5)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, CodeEditRepaintKept, ::testing::ValuesIn(kKept),
