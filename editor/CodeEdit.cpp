@@ -178,6 +178,8 @@ void TCustomCodeEdit::RecalcCharExtent() {
   }
   lineHeight_ += extraLineSpacing_;
   if (lineHeight_ <= 0) lineHeight_ = 1;
+  // the text scrolled left by whole characters of the new width
+  textOffset_ = gutterWidth_ + 2 - static_cast<int64_t>(leftChar_ - 1) * charWidth_;
 }
 
 void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
@@ -189,10 +191,9 @@ void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
     Invalidate();
   }
   if (fontChanged) {
-    if (gutter_->ShowLineNumbers())
-      GutterChanged();
-    else
-      UpdateScrollBars();
+    if (gutter_->ShowLineNumbers()) GutterChanged();
+    // the rows in the window changed, whether the gutter's width did or not
+    UpdateScrollBars();
     InitializeCaret();
     stateFlags_ &= static_cast<TCodeStateFlags>(~sfCaretChanged);
     Invalidate();
@@ -200,8 +201,9 @@ void TCustomCodeEdit::SizeOrFontChanged(bool fontChanged) {
     UpdateScrollBars();
   }
   stateFlags_ &= static_cast<TCodeStateFlags>(~sfScrollbarChanged);
-  if (!options_.Contains(eoScrollPastEol)) SetLeftChar(leftChar_);
-  // also when scrolling past the end is allowed: fewer rows may now hold the text
+  // also when scrolling past the end is allowed: fewer rows and columns may now hold the text, and a
+  // wider window ends where the scroll width does
+  SetLeftChar(leftChar_);
   SetTopLine(topLine_);
 }
 
@@ -288,6 +290,8 @@ void TCustomCodeEdit::SetHighlighter(TCodeCustomHighlighter* value) {
 void TCustomCodeEdit::HighlighterAttrChanged(TObject* sender) {
   scanPoints_.Clear();
   RecalcCharExtent();
+  // a new dialect or highlighter breaks lines after other characters
+  if (wordWrapPlugin_) wordWrapPlugin_->IdentCharsChanged();
   if (dynamic_cast<TCodeCustomHighlighter*>(sender)) {
     lines_->BeginUpdate();
     TScopeExit end([this] { lines_->EndUpdate(); });
@@ -419,11 +423,13 @@ void TCustomCodeEdit::SetSearchEngine(TCodeEditSearchCustom* value) {
 
 void TCustomCodeEdit::SetSelectionMode(TCodeSelectionMode value) {
   if (selectionMode_ == value) return;
+  // a block shown in the old mode goes even when the new mode shows none
+  const bool shown = SelAvail();
   selectionMode_ = value;
   // a block may reach past the ends of its lines, a normal selection may not
   blockBegin_ = ClampBlockPos(blockBegin_);
   blockEnd_ = ClampBlockPos(blockEnd_);
-  if (SelAvail()) Invalidate();
+  if (shown || SelAvail()) Invalidate();
   StatusChanged(scSelection);
 }
 
@@ -442,7 +448,8 @@ void TCustomCodeEdit::SetTabWidth(int value) {
   if (wordWrapPlugin_) {
     wordWrapPlugin_->Reset();
     InvalidateGutter();
-    SetTopLine(topLine_);  // the lines wrap to other rows
+    UpdateScrollBars();  // the lines wrap to other rows: so many more or fewer of them
+    SetTopLine(topLine_);
   }
 }
 

@@ -534,8 +534,19 @@ void TCustomCodeEdit::SetLeftChar(int value) {
   textOffset_ = gutterWidth_ + 2 - static_cast<int64_t>(leftChar_ - 1) * charWidth_;
   if (HandleAllocated()) {
     if (std::abs(delta) < charsInWindow_) {
-      RECT r = TRect(gutterWidth_ + 2, 0, ClientWidth(), ClientHeight());
-      ScrollWindow(Handle(), delta * charWidth_, 0, &r, &r);
+      const int left = gutterWidth_ + 2, right = ClientWidth(), bottom = ClientHeight(),
+                shift = delta * charWidth_;
+      RECT r = TRect(left, 0, right, bottom);
+      ScrollWindow(Handle(), shift, 0, &r, &r);
+      // A glyph may reach a pixel into the next cell. The edge columns may hold such pixels of glyphs
+      // that went out of view, and the column beside the ones that came into view lacks those of its
+      // new neighbour: they paint again.
+      InvalidateRect(TRect(left, 0, left + charWidth_, bottom), false);
+      InvalidateRect(TRect(right - charWidth_, 0, right, bottom), false);
+      if (shift > 0)
+        InvalidateRect(TRect(left + shift, 0, left + shift + charWidth_, bottom), false);
+      else
+        InvalidateRect(TRect(right + shift - charWidth_, 0, right + shift, bottom), false);
     } else {
       InvalidateLines(-1, -1);
     }

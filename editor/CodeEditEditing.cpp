@@ -71,6 +71,8 @@ void TCustomCodeEdit::EnsureLine() {
 
 void TCustomCodeEdit::DeleteSelectionPrimitive() {
   if (!SelAvail()) return;
+  // the rows of the block paint again: a line the block covers past its end keeps its text
+  InvalidateSelection();
   TBufferCoord b = BlockBegin(), e = BlockEnd();
   switch (selectionMode_) {
     case smNormal: {
@@ -1301,6 +1303,8 @@ void TCustomCodeEdit::Redo() {
 void TCustomCodeEdit::UndoItem() {
   std::unique_ptr<TCodeEditUndoItem> item = undoList_->PopItem();
   if (!item) return;
+  // the item sets the block itself: the rows of the one shown so far paint again
+  if (SelAvail()) InvalidateSelection();
   TCodeSelectionMode keepMode = selectionMode_;
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   selectionMode_ = item->ChangeSelMode;
@@ -1411,6 +1415,8 @@ void TCustomCodeEdit::UndoItem() {
 void TCustomCodeEdit::RedoItem() {
   std::unique_ptr<TCodeEditUndoItem> item = redoList_->PopItem();
   if (!item) return;
+  // the item sets the block itself: the rows of the one shown so far paint again
+  if (SelAvail()) InvalidateSelection();
   TCodeSelectionMode keepMode = selectionMode_;
   bool pastEolWasOff = !options_.Contains(eoScrollPastEol);
   selectionMode_ = item->ChangeSelMode;

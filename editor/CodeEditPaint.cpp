@@ -368,22 +368,40 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
         textDrawer_->ExtTextOut(ClampToInt(x0 < r.Left ? x0 : r.Left), top, ETO_OPAQUE | ETO_CLIPPED, r,
                                 std::u32string(shown.size(), U' '));
         for (size_t k = 0; k < shown.size();) {
-          if (shown[k] != U'\t') {
-            size_t j = k;
-            while (j < shown.size() && shown[j] != U'\t') ++j;
+          size_t j = k;
+          while (j < shown.size() && shown[j] != U'\t') ++j;
+          if (j > k) {
             int64_t xs = x0 + static_cast<int64_t>(k) * charWidth_;
             textDrawer_->ExtTextOut(ClampToInt(xs), top, ETO_CLIPPED, r,
                                     std::u32string_view(shown).substr(k, j - k));
-            k = j;
-          } else {
-            size_t j = k;
-            while (j < shown.size() && shown[j] == U'\t') ++j;
-            int64_t xs = x0 + static_cast<int64_t>(k + (j - k - 1) / 2) * charWidth_;
-            TRect cell(ClampToInt(xs), top, ClampToInt(xs + charWidth_), top + lineHeight_);
-            textDrawer_->ExtTextOut(cell.Left, top, ETO_OPAQUE | ETO_CLIPPED, cell,
-                                    std::u32string(1, kTabMark));
-            k = j;
           }
+          k = j;
+          while (k < shown.size() && shown[k] == U'\t') ++k;
+        }
+        // A tab mark stands in the middle cell of its run of tab cells in the row, wherever the
+        // clip or the selection cuts the run, so that a paint of a part of the row draws it where a
+        // whole paint does.
+        const auto at = [&](int col) -> size_t { return static_cast<size_t>(rowStartCol - 1 + col - 1); };
+        const size_t rowEnd = std::min(text.size(), static_cast<size_t>(std::max(rowEndCol - 1, 0)));
+        const size_t rowBegin = static_cast<size_t>(rowStartCol - 1);
+        for (int c = from; c < to;) {
+          size_t i = at(c);
+          if (i >= rowEnd || text[i] != U'\t') {
+            ++c;
+            continue;
+          }
+          size_t first = i, last = i + 1;
+          while (first > rowBegin && text[first - 1] == U'\t') --first;
+          while (last < rowEnd && text[last] == U'\t') ++last;
+          const int markCol = c + static_cast<int>(first + (last - first - 1) / 2) - static_cast<int>(i);
+          if (markCol >= from && markCol < to) {
+            int64_t xs = textOffset_ + static_cast<int64_t>(markCol - 1) * charWidth_;
+            TRect cell(ClampToInt(std::max<int64_t>(xs, r.Left)), top,
+                       ClampToInt(std::min<int64_t>(xs + charWidth_, r.Right)), top + lineHeight_);
+            textDrawer_->ExtTextOut(ClampToInt(xs), top, ETO_OPAQUE | ETO_CLIPPED, cell,
+                                    std::u32string(1, kTabMark));
+          }
+          c += static_cast<int>(last - i);
         }
         return;
       }
@@ -420,8 +438,11 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
         bool sameBack = run.Back == bg;
         bool blanks = IsBlanks(s);
         bool sameLook = run.Fore == fg && run.Style == style;
-        bool blankJoins = blanks && (run.Style == style ||
-                                     (!run.Style.Contains(fsUnderline) && !style.Contains(fsUnderline)));
+        // blanks show nothing of the run's colour and style unless special characters show them as
+        // marks: then a mark keeps its own token's look, wherever the paint's clip starts
+        bool blankJoins =
+            blanks && !showSpecialChars_ &&
+            (run.Style == style || (!run.Style.Contains(fsUnderline) && !style.Contains(fsUnderline)));
         if (sameBack && (sameLook || blankJoins) &&
             run.Start + static_cast<int>(run.Text.size()) == displayCol) {
           run.Text.append(s);
@@ -454,10 +475,10 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
                bg, style);
       textEndCol = displayA + (b - a);
     }
-    if (!tokens.empty()) {
-      int lineEnd = std::min(static_cast<int>(text.size()) + 1, rowEndCol) - rowStartCol + 1;
-      textEndCol = std::max(textEndCol, lineEnd);
-    }
+    // also when no token reaches the painted columns (the line ends just left of them): the line
+    // end's mark may stand in the first painted column
+    const int lineEnd = std::min(static_cast<int>(text.size()) + 1, rowEndCol) - rowStartCol + 1;
+    textEndCol = std::max(textEndCol, lineEnd);
     if (showSpecialChars_ && lastRowOfLine && line <= lines_->Count() && textEndCol <= lastCol) {
       TCodeHighlighterAttributes* attr =
           highlighter_ ? highlighter_->GetDefaultAttribute(lastTokenComment ? 0 : 4) : nullptr;

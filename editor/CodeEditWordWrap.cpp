@@ -39,6 +39,10 @@ void TCodeWordWrapPlugin::DisplayChanged() {
   if (std::min(std::max(editor_->CharsInWindow(), 0), kMaxRow) != maxRowLength_) Reset();
 }
 
+void TCodeWordWrapPlugin::IdentCharsChanged() {
+  if (editor_->IdentChars().Complement() != breakChars_) Reset();
+}
+
 void TCodeWordWrapPlugin::Clear() {
   ++rowsVersion_;
   lineOffsets_.clear();

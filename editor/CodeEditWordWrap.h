@@ -45,6 +45,8 @@ class TCodeWordWrapPlugin : public ICodeEditBufferPlugin {
   int LinesPutted(int index, int count) override;
   void Reset() override;
   void DisplayChanged() override;
+  // The highlighter's word characters may have changed: the lines wrap again if they did.
+  void IdentCharsChanged();
   void Clear();
 
   int LineCount() const { return lineCount_; }

@@ -909,6 +909,16 @@ bool RenderScreenToPng(const std::string& path, const RECT& area) {
   return SaveComposedPng(layers, area, path);
 }
 
+bool WindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {
+  Wnd* w = W(topLevel);
+  if (!w) return false;
+  w = Root(w);
+  UpdateAllWindows(w->handle);
+  if (!w->surface) return false;
+  SurfacePixels(w->surface, pixels, width, height);
+  return true;
+}
+
 COLORREF WindowPixel(HWND topLevel, int x, int y) {
   Wnd* w = W(topLevel);
   if (!w) return 0;
