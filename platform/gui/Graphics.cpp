@@ -518,21 +518,6 @@ COLORREF SurfacePixel(Surface* s, int x, int y) {
   return FromQ(s->image.pixel(x, y));
 }
 
-void SurfacePixels(Surface* s, std::vector<COLORREF>& pixels, int& width, int& height) {
-  pixels.clear();
-  width = height = 0;
-  if (!s) return;
-  ReleaseImage(&s->image);
-  width = s->image.width();
-  height = s->image.height();
-  pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  for (int y = 0; y < height; ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(s->image.constScanLine(y));
-    for (int x = 0; x < width; ++x)
-      pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + x] = FromQ(line[x]);
-  }
-}
-
 void ScrollSurface(Surface* s, const RECT& area, int dx, int dy) {
   if (!s) return;
   ReleaseImage(&s->image);

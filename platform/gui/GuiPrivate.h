@@ -41,8 +41,6 @@ bool SaveComposedPng(const std::vector<ComposedLayer>& layers, const RECT& area,
 // Draws the caret of the thread into an image copy of the window (for screenshots).
 void DrawCaretInto(QImage& image, const RECT& caret);
 COLORREF SurfacePixel(Surface* surface, int x, int y);
-// The whole image as colours, row by row from the top left (pixels[y * width + x]).
-void SurfacePixels(Surface* surface, std::vector<COLORREF>& pixels, int& width, int& height);
 // Moves a rectangle of the image by (dx, dy), clipped to `clip`.
 void ScrollSurface(Surface* surface, const RECT& area, int dx, int dy);
 // A device context drawing into `surface` with its origin at `origin` (surface coordinates) and

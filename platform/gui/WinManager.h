@@ -123,7 +123,7 @@ bool CaretShownIn(HWND topLevel, RECT& caret);
 // The image of a top-level window as colours, row by row from the top left (pixels[y * width + x]),
 // pending paints first and without the caret: the picture its paints have left, kept between them
 // as a screen keeps it; false when there is no such window.
-bool WindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height);
+bool WindowPaintedPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height);
 // The colour of one pixel of a top-level window's image, in window coordinates (pending paints first).
 COLORREF WindowPixel(HWND topLevel, int x, int y);
 

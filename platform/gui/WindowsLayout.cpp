@@ -909,13 +909,13 @@ bool RenderScreenToPng(const std::string& path, const RECT& area) {
   return SaveComposedPng(layers, area, path);
 }
 
-bool WindowPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {
+bool WindowPaintedPixels(HWND topLevel, std::vector<COLORREF>& pixels, int& width, int& height) {
   Wnd* w = W(topLevel);
   if (!w) return false;
   w = Root(w);
   UpdateAllWindows(w->handle);
   if (!w->surface) return false;
-  SurfacePixels(w->surface, pixels, width, height);
+  SurfacePixels(w->surface, nullptr, pixels, width, height);
   return true;
 }
 

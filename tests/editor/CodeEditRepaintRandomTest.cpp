@@ -132,7 +132,7 @@ struct TPicture {
 
 TPicture PictureOf(HWND form) {
   TPicture p;
-  EXPECT_TRUE(talvik::gui::WindowPixels(form, p.Pixels, p.Width, p.Height));
+  EXPECT_TRUE(talvik::gui::WindowPaintedPixels(form, p.Pixels, p.Width, p.Height));
   return p;
 }
 
