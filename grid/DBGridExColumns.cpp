@@ -1331,10 +1331,10 @@ bool TColumnEx::CanModify(bool TryEdit) {
   if (f->IsBlob() && !f->OnSetText && !(f->DataType() == ftMemo && grid->DrawMemoText())) return false;
   if (!grid->AllowedOperationsCheck()) return false;
   if (!TryEdit) return true;
+  // the record goes into edit; the grid's edit text counts as changed only once the editor changes it
+  // (a write of the column's own, a check box's for one, leaves nothing of the editor to write)
   link->Edit();
-  const bool editing = link->Editing();
-  if (editing) link->MarkModified();
-  return editing;
+  return link->Editing();
 }
 
 void TColumnEx::UpdateData(std::string Text, TVariant Value, bool UseText) {

@@ -560,7 +560,8 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
   int GetImageIndex();
   TCheckBoxState GetCheckboxState();
   void SetCheckboxState(TCheckBoxState Value);
-  // Whether the cell may be edited now; with TryEdit the data link enters edit mode.
+  // Whether the cell may be edited now; with TryEdit the data link enters edit mode (which marks
+  // nothing the editor holds as changed).
   bool CanModify(bool TryEdit);
   // Writes an edited value to the field.
   void UpdateData(std::string Text, TVariant Value, bool UseText);

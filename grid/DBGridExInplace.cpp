@@ -588,9 +588,9 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     if (Key == VK_DELETE && start == 0 && length == size && col->CanModify(true)) {
       SetText("");
       dbGrid_->SetGridEditText("");
+      dbGrid_->DataLink()->MarkModified();
       if (col->GetColumnType() == ctLookupField) {
         dbGrid_->SetEditKeyValue(Null());
-        dbGrid_->DataLink()->MarkModified();
         DataListFollowsKey();
       }
       Key = 0;
@@ -641,6 +641,7 @@ void TDBGridInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
       ShortCut(Key, Shift) == col->DropDownSpecRow()->ShortCut() && col->CanModify(true)) {
     SetText(col->DropDownSpecRow()->GetCellText(0));
     dbGrid_->SetGridEditText(Text());
+    dbGrid_->DataLink()->MarkModified();
     dbGrid_->SetEditKeyValue(col->DropDownSpecRow()->Value());
     DataListFollowsKey();
     SelectAll();

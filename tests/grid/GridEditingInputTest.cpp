@@ -7,8 +7,10 @@
 // marking, and auto-fitted columns following the grid's width.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "GridFeaturesSupport.h"
 #include "GridFormSupport.h"
@@ -315,6 +317,83 @@ TEST_F(GridChoosing, LosingAndTakingTheFocusRepaintsTheSelectedRecords) {
   grid->SetFocus();
   Pump();
   EXPECT_EQ(Pixel(first.X + 15, first.Y), focused);
+}
+
+// ---- a check box whose field refuses the value
+
+// A focused, editable grid over ID, NAME and the check boxes of ACTIVE, whose field refuses every new
+// value; the error boxes the application would show are kept.
+class GridRefusedCheckBox : public PeopleGrid {
+ protected:
+  void SetUp() override {
+    PeopleGrid::SetUp();
+    Columns({"ID", "NAME", "ACTIVE"});
+    grid->SetOptions(grid->Options() + dgEditing);
+    grid->SetFocus();
+    Pump();
+    people->F("ACTIVE")->OnValidate = [](TField*) { throw EDatabaseError("ACTIVE is kept by the server"); };
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    PeopleGrid::TearDown();
+  }
+  std::string NameOf(int Id) {
+    people->ds.CheckBrowseMode();
+    return people->ds.Lookup("ID", TVariant(Id), "NAME").AsString();
+  }
+  std::vector<std::string> errors;
+
+ private:
+  decltype(Application->OnException) savedOnException_;
+};
+
+// Reduced from a random walk: the cell editor was opened on Ann's name and closed untouched, then on
+// Bob's record a click on the check box failed in its field; the next record move wrote the closed
+// editor's text over Bob's name. Only text typed into a shown editor is written; the check box writes
+// its field itself, whether clicked, toggled with Space or cleared with Delete.
+TEST_F(GridRefusedCheckBox, LeavesNoTextOfAClosedEditorToWrite) {
+  ASSERT_EQ(grid->Columns()->Items(2)->GetColumnType(), ctCheckboxes);
+  const struct {
+    const char* name;
+    std::function<void()> write;
+  } ways[] = {
+      {"a click",
+       [&] {
+         const TPoint box = Middle(Cell(2, 1));
+         Mouse(WM_LBUTTONDOWN, box.X, box.Y);
+         Mouse(WM_LBUTTONUP, box.X, box.Y);
+       }},
+      {"Space",
+       [&] {
+         grid->SetSelectedIndex(2);
+         Key(VK_SPACE, U' ');
+       }},
+      {"Delete",
+       [&] {
+         grid->SetSelectedIndex(2);
+         Key(VK_DELETE);
+       }},
+  };
+  for (const auto& way : ways) {
+    errors.clear();
+    people->ds.First();
+    ASSERT_NE(Edit(1), nullptr) << way.name;
+    ASSERT_EQ(grid->InplaceEditor()->Text(), "Ann") << way.name;
+    Key(VK_ESCAPE);
+    grid->HideEditor();
+    Pump();
+    Key(VK_DOWN);
+    ASSERT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
+    way.write();
+    EXPECT_EQ(errors.size(), 1u) << way.name << " wrote into ACTIVE without the field's error";
+    Wheel(grid, -120);
+    EXPECT_EQ(people->F("ID")->AsInteger(), 3) << way.name;
+    EXPECT_EQ(NameOf(2), "Bob") << way.name;
+    EXPECT_EQ(NameOf(1), "Ann") << way.name;
+    EXPECT_EQ(errors.size(), 1u) << way.name;
+  }
 }
 
 // ---- the mouse
