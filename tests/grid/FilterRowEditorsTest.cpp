@@ -244,3 +244,37 @@ TEST_F(FilterRowEditors, WhatIsTypedReachesTheFilterOfItsColumnAfterTheColumnsMo
 }
 
 }  // namespace
+
+namespace {
+
+// Reduced from a random walk: the grid's default columns were made again when its data source came
+// (the column whose filter cell was edited went with them, its editing dropped), and a filter cell
+// the editor could not show over yet (a selection stood) took the text the editor still held: ending
+// that cell's editing stored the dropped column's text into another column's filter.
+TEST_F(FilterRowEditors, TextOfAFilterCellDroppedWithItsColumnReachesNoOtherColumn) {
+  grid->SetDataSource(nullptr);
+  grid->Columns()->Clear();
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 1);  // a default column of no field
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("с");
+  grid->SetDataSource(&source);  // N, NAME and SALARY made again: the edited column goes
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 3);
+  ASSERT_FALSE(grid->FilterEditing());
+  grid->Selection()->SelectAll();
+  grid->ShowFilterEditor(0);
+  Pump();
+  grid->Selection()->Clear();
+  grid->ShowFilterEditor(2);
+  grid->HideFilterEditor();
+  Pump();
+  for (int i = 0; i < grid->Columns()->Count(); ++i) {
+    TColumnEx* c = grid->Columns()->Items(i);
+    EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
+  }
+}
+
+}  // namespace
