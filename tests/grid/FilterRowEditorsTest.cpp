@@ -278,3 +278,35 @@ TEST_F(FilterRowEditors, TextOfAFilterCellDroppedWithItsColumnReachesNoOtherColu
 }
 
 }  // namespace
+
+namespace {
+
+// The filter editor keeps the focus the grid takes on a press: a right-button press on a title still
+// reaches the grid's handler (where a program picks the titles' menu by the row pressed), whether the
+// grid takes it as the left button's (the column resize on) or not.
+TEST_F(FilterRowEditors, APressOnATitleWhileTheFilterEditorHasTheFocusReachesTheGridsHandler) {
+  const TDBGridOptions saved = grid->Options();
+  for (const bool resize : {true, false}) {
+    SCOPED_TRACE(resize ? "column resize" : "no column resize");
+    TDBGridOptions options = saved;
+    if (resize)
+      options.Include(dgColumnResize);
+    else
+      options.Exclude(dgColumnResize);
+    grid->SetOptions(options);
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows());
+    ASSERT_TRUE(Editor()->Focused());
+    std::vector<int> presses;  // the rows pressed, as the handler reads them
+    grid->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int Y) { presses.push_back(Y); };
+    const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
+    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    grid->OnMouseDown = nullptr;
+    EXPECT_EQ(presses, std::vector<int>{title.Top + 3});
+  }
+  grid->SetOptions(saved);
+}
+
+}  // namespace
