@@ -1,12 +1,15 @@
 // The filter row's editor beside the grid's cell editor: what is typed into a filter cell through
 // the grid lands there as typed, a key in a cell of ten thousand characters takes little time, the
 // filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
-// grid hidden meanwhile), and neither editor ever stands on a hidden column.
+// grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
+// other column's filter than its own, and a press on a title reaches the grid while the filter editor
+// has the focus.
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "GridFormSupport.h"
 #include "db/MemDataSet.h"
