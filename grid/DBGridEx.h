@@ -836,6 +836,8 @@ class TCustomDBGridEx : public TCustomGrid,
   // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
   // and what was typed there goes unread.
   void DropFilterEditing();
+  // loads the filter text (and list) of the column at filterColumn_ into the filter editor
+  void LoadFilterEditor();
   bool RowSelectedForIndicator(int BufferRow);
   bool TitleSelected(int DataCol);
   bool DataCellInSelection(const TCellTypeEx& Type);

@@ -3,6 +3,7 @@
 #include "grid/DBGridExFilterEdit.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "grid/DBGridEx.h"
 #include "platform/gui/WinManager.h"
@@ -74,8 +75,13 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
   }
   const int old = filterColumn_;
   if (old != DataCol && filterEditorShown_) StoreFilterText();
+  const bool another = old != DataCol || !filterEditorShown_;
   filterColumn_ = DataCol;
   filterEdited_ = DataCol >= 0 && DataCol < columns_->Count() ? columns_->Items(DataCol) : nullptr;
+  // the editor takes this cell's text at once, even where it cannot show yet: what it held belongs to
+  // the cell it edited before (or to one whose editing was dropped with its column), and the editing's
+  // end would store it into this one
+  if (another) LoadFilterEditor();
   filterEditorShown_ = true;
   filterEditing_ = true;
   HideEditor();
@@ -159,6 +165,18 @@ void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
     editor->InplaceMove(FilterCellRect(filterColumn_));
     return;
   }
+  LoadFilterEditor();
+  const TRect r = FilterCellRect(filterColumn_);
+  editor->InplaceMove(r);
+  // the text is selected even in a cell with no room, where typing reaches the editor through the
+  // grid: what is typed replaces the text instead of going into it
+  editor->SelectAllText();
+  if (!r.IsEmpty() && editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
+}
+
+void TCustomDBGridEx::LoadFilterEditor() {
+  assert(filterEditor_ && filterColumn_ >= 0 && filterColumn_ < columns_->Count());
+  TInplaceFilterEditEx* editor = filterEditor_;
   TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
   const std::string text = filter->GetFilterText();
   if (filter->ListSource()) {
@@ -177,12 +195,6 @@ void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
     editor->EditButton()->SetVisible(false);
     editor->SetValueAndText(Null(), text);
   }
-  const TRect r = FilterCellRect(filterColumn_);
-  editor->InplaceMove(r);
-  // the text is selected even in a cell with no room, where typing reaches the editor through the
-  // grid: what is typed replaces the text instead of going into it
-  editor->SelectAllText();
-  if (!r.IsEmpty() && editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
 }
 
 void TCustomDBGridEx::StoreFilterText() {

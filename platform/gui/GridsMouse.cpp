@@ -139,7 +139,10 @@ void TCustomGrid::HandleTimer() {
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (!ComponentState().Contains(csDesigning) && CanFocus() && !GridFocused()) {
     SetFocus();
-    if (!GridFocused()) {
+    // an editor of the grid's own may keep the focus it gives back (a data grid's filter row): the
+    // press is the grid's all the same; only a focus that went elsewhere refuses it
+    const HWND focus = GetFocus();
+    if (!GridFocused() && !(focus && IsChild(Handle(), focus))) {
       SetMouseCapture(false);
       return;
     }

@@ -1,12 +1,15 @@
 // The filter row's editor beside the grid's cell editor: what is typed into a filter cell through
 // the grid lands there as typed, a key in a cell of ten thousand characters takes little time, the
 // filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
-// grid hidden meanwhile), and neither editor ever stands on a hidden column.
+// grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
+// other column's filter than its own, and a press on a title reaches the grid while the filter editor
+// has the focus.
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "GridFormSupport.h"
 #include "db/MemDataSet.h"
@@ -241,6 +244,72 @@ TEST_F(FilterRowEditors, WhatIsTypedReachesTheFilterOfItsColumnAfterTheColumnsMo
       EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Reduced from a random walk: the grid's default columns were made again when its data source came
+// (the column whose filter cell was edited went with them, its editing dropped), and a filter cell
+// the editor could not show over yet (a selection stood) took the text the editor still held: ending
+// that cell's editing stored the dropped column's text into another column's filter.
+TEST_F(FilterRowEditors, TextOfAFilterCellDroppedWithItsColumnReachesNoOtherColumn) {
+  grid->SetDataSource(nullptr);
+  grid->Columns()->Clear();
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 1);  // a default column of no field
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("с");
+  grid->SetDataSource(&source);  // N, NAME and SALARY made again: the edited column goes
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 3);
+  ASSERT_FALSE(grid->FilterEditing());
+  grid->Selection()->SelectAll();
+  grid->ShowFilterEditor(0);
+  Pump();
+  grid->Selection()->Clear();
+  grid->ShowFilterEditor(2);
+  grid->HideFilterEditor();
+  Pump();
+  for (int i = 0; i < grid->Columns()->Count(); ++i) {
+    TColumnEx* c = grid->Columns()->Items(i);
+    EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The filter editor keeps the focus the grid takes on a press: a right-button press on a title still
+// reaches the grid's handler (where a program picks the titles' menu by the row pressed), whether the
+// grid takes it as the left button's (the column resize on) or not.
+TEST_F(FilterRowEditors, APressOnATitleWhileTheFilterEditorHasTheFocusReachesTheGridsHandler) {
+  const TDBGridOptions saved = grid->Options();
+  for (const bool resize : {true, false}) {
+    SCOPED_TRACE(resize ? "column resize" : "no column resize");
+    TDBGridOptions options = saved;
+    if (resize)
+      options.Include(dgColumnResize);
+    else
+      options.Exclude(dgColumnResize);
+    grid->SetOptions(options);
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows());
+    ASSERT_TRUE(Editor()->Focused());
+    std::vector<int> presses;  // the rows pressed, as the handler reads them
+    grid->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int Y) { presses.push_back(Y); };
+    const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
+    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    grid->OnMouseDown = nullptr;
+    EXPECT_EQ(presses, std::vector<int>{title.Top + 3});
+  }
+  grid->SetOptions(saved);
 }
 
 }  // namespace

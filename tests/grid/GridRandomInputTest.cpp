@@ -476,17 +476,22 @@ class GridWalk {
     if (!grid || E.grid != gridsMade_ || E.column < 0) return nullptr;
     return static_cast<TColumnEx*>(grid->Columns()->FindItemID(E.column));
   }
-  // Whether the column E went into showed then, or shows now, a field that Fits (by its name and type).
+  // Whether the column E went into showed then, or shows now, a field that Fits (by its name and type;
+  // a closed dataset's column by the name it shows and that field's definition).
   template <class F>
   bool EnteredFor(const TEntered& E, F Fits) {
-    TFieldType type = E.type;
-    // (a column of a closed dataset shows no field: the definitions tell its type)
-    if (const int d = type == ftUnknown && data_ ? data_->FieldDefs()->IndexOf(E.field) : -1; d >= 0)
-      type = data_->FieldDefs()->Items(d)->DataType();
-    if (!E.field.empty() && Fits(E.field, type)) return true;
+    if (!E.field.empty() && Fits(E.field, DefinedType(E.field, E.type))) return true;
     TColumnEx* c = ColumnOf(E);
-    TField* f = c ? c->Field() : nullptr;
-    return f && Fits(f->DisplayName(), f->DataType());
+    if (!c) return false;
+    if (TField* f = c->Field()) return Fits(f->DisplayName(), f->DataType());
+    return !c->FieldName().empty() && Fits(c->FieldName(), DefinedType(c->FieldName(), ftUnknown));
+  }
+  // The type of the field Name: Type, or while it is unknown (a column of a closed dataset shows no
+  // field) the one its definition tells.
+  TFieldType DefinedType(const std::string& Name, TFieldType Type) const {
+    if (const int d = Type == ftUnknown && data_ ? data_->FieldDefs()->IndexOf(Name) : -1; d >= 0)
+      return data_->FieldDefs()->Items(d)->DataType();
+    return Type;
   }
   // Whether a column with the check box's keys (see kChecked) shows a field that Fits (as EnteredFor):
   // its check box, or its list of keys once it shows a field of another type, writes them.
