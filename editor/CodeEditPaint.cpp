@@ -241,6 +241,7 @@ void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRo
       canvas->Pen()->SetWidth(1);
       canvas->MoveTo(static_cast<int>(edge), top);
       canvas->LineTo(static_cast<int>(edge), clip.Bottom + 1);
+      textDrawer_->RestoreDCState();
     }
   }
 }
@@ -525,6 +526,7 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
       canvas->Pen()->SetWidth(1);
       canvas->MoveTo(static_cast<int>(edgeX), top);
       canvas->LineTo(static_cast<int>(edgeX), top + lineHeight_ + 1);
+      textDrawer_->RestoreDCState();
     }
     rowStartCol += rowLength;
   }

@@ -272,6 +272,13 @@ void TheTextDrawer::EndDrawing() {
   dc_ = nullptr;
 }
 
+void TheTextDrawer::RestoreDCState() {
+  Check(dc_ != nullptr);
+  if (currentFont_) SelectObject(dc_, currentFont_);
+  if (currentColor_ != clNone) ::SetTextColor(dc_, ColorToRGB(currentColor_));
+  if (bkColor_ != clNone) ::SetBkColor(dc_, ColorToRGB(bkColor_));
+}
+
 void TheTextDrawer::SetForeColor(TColor value) {
   if (currentColor_ == value) return;
   currentColor_ = value;

@@ -107,6 +107,9 @@ class TheTextDrawer {
   int GetCharHeight() const { return charHeight_; }
   void BeginDrawing(HDC dc);
   void EndDrawing();
+  // Sets the font and colours this drawer holds on its device context again, after drawing through
+  // the canvas on the same context (a line drawn there sets the brush's colour as the background).
+  void RestoreDCState();
   void TextOut(int x, int y, std::u32string_view text);
   // Every character advances by GetCharWidth, whatever its glyph's own width.
   void ExtTextOut(int x, int y, UINT options, const TRect& rect, std::u32string_view text);

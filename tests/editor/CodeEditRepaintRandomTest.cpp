@@ -636,6 +636,21 @@ const TKeptCase kKept[] = {
       MakeStep(skFarComment, 726, 3386, 0, 1202, "", scNone, 0),
       MakeStep(skType, 418, 1912, 1, 1545, "𝟘", scNone, 0),
       MakeStep(skSpecialChars, 436, 494, 1, 153, "", scLeftChar, 5)}},
+    // scrolled far right, the text area paints alone: the right edge's line drawn across a row
+    // selected past its end leaves the next selected row (an empty line) in the selection's colour
+    {"SelectedRowsAcrossTheRightEdgeScrolledRight",
+     {MakeStep(skSelect, 87, 563, 2085, 3498, "", scTopLine, 0),
+      MakeStep(skReturn, 899, 3599, 0, 3956, "", scLongLine, 61284),
+      MakeStep(skPaste, 736, 3343, 0, 1207, "a\nb", scNone, 0),
+      MakeStep(skWordWrap, 659, 1386, 0, 3046, "", scNone, 0),
+      MakeStep(skPaste, 921, 3793, 0, 2205, "a\nb", scNone, 0),
+      MakeStep(skSelect, 472, 652, 1943, 1676, "", scLongLine, 98087),
+      MakeStep(skBackspace, 159, 3584, 1, 2624, "", scNone, 0),
+      MakeStep(skSelect, 946, 1661, 3838, 289, "", scNone, 0),
+      MakeStep(skType, 222, 1460, 1, 1774, " ", scLeftChar, 806),
+      MakeStep(skWordWrap, 385, 2853, 1, 3733, "", scLeftChar, -3),
+      MakeStep(skFont, 842, 3852, 0, 871, "", scLongLine, 18953),
+      MakeStep(skSelect, 984, 255, 3521, 1242, "", scLongLine, 57274)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, CodeEditRepaintKept, ::testing::ValuesIn(kKept),
