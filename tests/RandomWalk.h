@@ -88,6 +88,17 @@ void RunChosenWalk(F Run) {
   Run(static_cast<unsigned>(std::strtoul(seed, nullptr, 10)), steps ? std::atoi(steps) : 20000);
 }
 
+// The seeds a long run asks for through the environment variable Name: "first-last" or one seed;
+// false when it is not set.
+inline bool SeedsFromEnv(const char* Name, unsigned& First, unsigned& Last) {
+  const char* seeds = std::getenv(Name);
+  if (!seeds) return false;
+  char* end = nullptr;
+  First = static_cast<unsigned>(std::strtoul(seeds, &end, 10));
+  Last = *end == '-' ? static_cast<unsigned>(std::strtoul(end + 1, nullptr, 10)) : First;
+  return true;
+}
+
 // The name of a seeded case: "Seed" and the seed.
 inline std::string SeedName(const ::testing::TestParamInfo<unsigned>& Info) {
   return "Seed" + std::to_string(Info.param);

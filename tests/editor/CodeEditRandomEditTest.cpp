@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "CodeEditTestSupport.h"
+#include "RandomWalk.h"
 
 using namespace edittest;
 
@@ -674,16 +675,9 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RandomEdits,
 // TALVIK_EDIT_STEPS, TALVIK_EDIT_LINES, and TALVIK_EDIT_LONG_LINES for lines past the scroll width.
 // Skipped without them.
 TEST_F(CodeEditRandomEdits, LongRun) {
-  const char* seeds = std::getenv("TALVIK_EDIT_SEEDS");
-  if (!seeds) GTEST_SKIP() << "TALVIK_EDIT_SEEDS is not set";
   unsigned first = 0, last = 0;
-  char dash = 0;
-  std::istringstream in(seeds);
-  in >> first;
-  if (in >> dash >> last) {
-  } else {
-    last = first;
-  }
+  if (!randomwalk::SeedsFromEnv("TALVIK_EDIT_SEEDS", first, last))
+    GTEST_SKIP() << "TALVIK_EDIT_SEEDS is not set";
   const char* steps = std::getenv("TALVIK_EDIT_STEPS");
   const char* lines = std::getenv("TALVIK_EDIT_LINES");
   for (unsigned seed = first; seed <= last; ++seed) {

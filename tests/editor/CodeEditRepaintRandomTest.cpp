@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "CodeEditTestSupport.h"
+#include "RandomWalk.h"
 
 using namespace edittest;
 
@@ -536,13 +537,9 @@ TEST_F(CodeEditRepaintRandom, ShowsWhatAFullPaintShows) {
 // Seeds and steps from the environment: TALVIK_REPAINT_SEEDS="first-last" (or one seed) and
 // TALVIK_REPAINT_STEPS (2000 by default). Skipped without them.
 TEST_F(CodeEditRepaintRandom, LongRun) {
-  const char* seeds = std::getenv("TALVIK_REPAINT_SEEDS");
-  if (!seeds) GTEST_SKIP() << "TALVIK_REPAINT_SEEDS is not set";
   unsigned first = 0, last = 0;
-  char dash = 0;
-  std::istringstream in(seeds);
-  in >> first;
-  if (!(in >> dash >> last)) last = first;
+  if (!randomwalk::SeedsFromEnv("TALVIK_REPAINT_SEEDS", first, last))
+    GTEST_SKIP() << "TALVIK_REPAINT_SEEDS is not set";
   const char* steps = std::getenv("TALVIK_REPAINT_STEPS");
   int failed = 0;
   for (unsigned seed = first; seed <= last; ++seed) {
