@@ -1523,6 +1523,7 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
+  if (Column == filterEdited_) filterEdited_ = nullptr;  // never kept past its column, whatever its index
 }
 
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
