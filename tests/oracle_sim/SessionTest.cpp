@@ -1,4 +1,6 @@
 // Logon, transactions, savepoints, constraints, binds, row locks between sessions and processes.
+#include <sqlite3.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -6,6 +8,7 @@
 #include "OtherSession.h"
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace simtest {
 namespace {
@@ -443,6 +446,53 @@ TEST_F(Sessions, BreakInterruptsALockWait) {
   EXPECT_EQ(code.load(), 1013);
   // the session is usable afterwards
   EXPECT_EQ(Query(*other, "select count(*) from dept")[0][0], "4");
+}
+
+// A session whose call was broken off still logs off when another connection writes to the instance
+// as it ends: its logoff waits its turn like any write, and takes its session and locks out.
+TEST_F(Sessions, ABrokenSessionLogsOffWhileAnotherConnectionWrites) {
+  auto other = LogOn("scott", "tiger");
+  const int sid = other->SessionId();
+  Exec(*other, "update dept set loc = loc where deptno = 10");
+  Exec(*scott_, "update emp set sal = 2 where empno = 7369");
+  std::atomic<int> code{0};
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); });
+    done = true;
+  });
+  for (int i = 0; i < 600 && !done; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    other->Break();
+  }
+  t.join();
+  ASSERT_EQ(code.load(), 1013);
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const TScopeExit close([&] { sqlite3_close(db); });
+  sqlite3_busy_timeout(db, 60000);
+  ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // the other connection's write ends while the session logs off
+  std::thread writer([db] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  other.reset();
+  writer.join();
+  // read from the file itself: no statement of a session has swept a session left behind
+  auto count = [&](const char* table) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, (std::string("SELECT COUNT(*) FROM ") + table + " WHERE sid = ?").c_str(), -1, &st,
+                       nullptr);
+    sqlite3_bind_int(st, 1, sid);
+    const int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+    sqlite3_finalize(st);
+    return n;
+  };
+  EXPECT_EQ(count("sim$sessions"), 0) << "the broken session did not log off";
+  EXPECT_EQ(count("sim$locks"), 0) << "the broken session's row locks are left";
+  scott_->Rollback();
 }
 
 TEST_F(Sessions, BreakStopsALongQuery) {
