@@ -2,8 +2,14 @@
 // its sessions are killed like any other; the clock can be frozen and stepped; talvik-sim drives it.
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <set>
+#include <thread>
 
 #include "MonitorStatements.h"
 #include "SimTestUtil.h"
@@ -18,9 +24,54 @@ namespace {
 using oracle_sim::SimClock;
 using oracle_sim::Workload;
 using oracle_sim::WorkloadShape;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// How long a step or a cancel may take before it counts as waiting for good: far beyond what they
+// take under a sanitizer on a loaded machine.
+constexpr milliseconds kPatience{15000};
+
+// Waits at most Patience for Condition to hold: whether it did.
+bool Await(const std::function<bool()>& condition, milliseconds patience) {
+  const auto deadline = Clock::now() + patience;
+  for (;;) {
+    if (condition()) return true;
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+long ElapsedMs(Clock::time_point since) {
+  return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
+}
+
+// A workload of the lock chain alone.
+WorkloadShape ChainOnly() {
+  WorkloadShape shape;
+  shape.sessions = 0;
+  shape.busyPercent = 0;
+  shape.longActive = false;
+  shape.logoffs = false;
+  return shape;
+}
 
 class WorkloadTest : public SimTest {
  protected:
+  // The sessions of Sids the instance lists as waiting for a row lock.
+  long Waiting(const std::vector<int>& sids) {
+    long n = 0;
+    for (int sid : sids)
+      n += !Q("select 1 from v$session s, v$session_wait w where s.sid = w.sid and s.sid = :sid and "
+              "w.event = 'enqueue' and s.status = 'ACTIVE'",
+              sid)
+                .empty();
+    return n;
+  }
+  // Whether the lock chain of W stands: its two waiters wait.
+  bool ChainStands(const Workload& W) {
+    return Await([&] { return Waiting(W.Sids()) == 2; }, kPatience);
+  }
+
   Rows Q(const std::string& sql, int sid) {
     return Query(*system_, sql, {{"SID", Value::MakeText(std::to_string(sid))}});
   }
@@ -169,6 +220,48 @@ TEST_F(WorkloadTest, WithoutLogoffsSessionsStayUntilKilledAndLeaveAtTheNextStep)
     EXPECT_EQ(Pairs(w).size(), 6u);
   }
 }
+
+// A cancel breaks off the calls under way while the workload stands, the waits of its lock chain
+// included: the waiters give up long before anything ends the chain.
+TEST_F(WorkloadTest, ACancelBreaksOffTheCallsUnderWay) {
+  std::atomic<bool> cancel{false};
+  Workload w(instance_, 5);
+  w.CancelWhen(cancel);
+  w.Shape(ChainOnly());
+  w.Step();
+  ASSERT_TRUE(ChainStands(w)) << "the lock chain does not stand";
+  const std::vector<int> chain = w.Sids();
+  const auto sent = Clock::now();
+  cancel = true;
+  const bool ended = Await([&] { return Waiting(chain) == 0; }, kPatience);
+  std::printf("the chain's waits %s %ld ms after the cancel\n", ended ? "ended" : "went on", ElapsedMs(sent));
+  EXPECT_TRUE(ended) << "the chain's sessions still wait for their rows";
+}
+
+// The lock chain waits only a short while for rows another session holds (another workload's chain):
+// the step goes on without it, and a later step stands it once the rows are free.
+class ChainRowsHeld : public WorkloadTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ChainRowsHeld, TheLockChainStandsDownUntilTheRowsAreFree) {
+  Exec(*scott_, "update dept set loc = loc where deptno = " + std::to_string(GetParam()));
+  Workload w(instance_, 5);
+  w.Shape(ChainOnly());
+  auto step = std::async(std::launch::async, [&] { w.Step(); });
+  const auto started = Clock::now();
+  if (step.wait_for(kPatience) != std::future_status::ready) {
+    scott_->Rollback();  // the chain gets its rows, and the step ends
+    step.get();
+    FAIL() << "the step waited for the rows of dept " << GetParam() << " for good";
+  }
+  step.get();
+  std::printf("the step took %ld ms\n", ElapsedMs(started));
+  EXPECT_TRUE(w.Sids().empty()) << "the chain stands beside rows another session holds";
+  scott_->Rollback();
+  w.Step();
+  EXPECT_TRUE(ChainStands(w)) << "the lock chain does not stand once the rows are free";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dept, ChainRowsHeld, ::testing::Values(10, 20));
 
 // Runs the tool to its end: its exit code, what it wrote in Out. One that hangs is killed and fails
 // the test (-1).
