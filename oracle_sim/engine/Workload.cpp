@@ -114,11 +114,15 @@ struct Workload::Sim {
 struct Workload::Chain {
   std::unique_ptr<Sim> holder, first, second;
   std::thread t1, t2;
+  // Set as the chain stands down: the waits of t1 and t2 are broken off, whatever the sessions ahead
+  // of them do.
+  std::atomic<bool> ending{false};
 };
 
 struct Workload::InCall {
   Session* session;
   Clock::time_point deadline;
+  const std::atomic<bool>* ends;  // broken off once it is set (nullptr: no such flag)
 };
 
 Workload::Workload(std::shared_ptr<Instance> instance, uint32_t seed)
@@ -164,7 +168,7 @@ void Workload::WatchCalls() {
     const auto now = Clock::now();
     // (a break that comes before the call's statement starts is lost: the next round breaks again)
     for (const InCall* call : calls_)
-      if (cancelled || now >= call->deadline) call->session->Break();
+      if (cancelled || now >= call->deadline || (call->ends && call->ends->load())) call->session->Break();
   }
 }
 
@@ -229,9 +233,10 @@ void Workload::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-bool Workload::Call(Sim& s, const std::string& sql, bool fetch, Clock::time_point deadline) {
-  if (s.dead || Cancelled()) return false;
-  const InCall call{s.session.get(), deadline};
+bool Workload::Call(Sim& s, const std::string& sql, bool fetch, Clock::time_point deadline,
+                    const std::atomic<bool>* ends) {
+  if (s.dead || Cancelled() || (ends && ends->load())) return false;
+  const InCall call{s.session.get(), deadline, ends};
   {
     std::lock_guard<std::mutex> lock(callsMu_);
     calls_.push_back(&call);
@@ -414,8 +419,11 @@ void Workload::BuildChain() {
     return;
   Sim* first = c->first.get();
   Sim* second = c->second.get();
-  c->t1 = std::thread([this, first] {
-    if (!Call(*first, "UPDATE scott.dept SET loc = loc WHERE deptno = 10")) first->dead = true;
+  const std::atomic<bool>* ending = &c->ending;
+  c->t1 = std::thread([this, first, ending] {
+    if (!Call(*first, "UPDATE scott.dept SET loc = loc WHERE deptno = 10", false, Clock::time_point::max(),
+              ending))
+      first->dead = true;
   });
   // the second waiter queues only once the first one holds its row and waits
   for (int i = 0; i < 200 && !Cancelled(); ++i) {
@@ -428,18 +436,23 @@ void Workload::BuildChain() {
     if (waiting) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  c->t2 = std::thread([this, second] {
-    if (!Call(*second, "UPDATE scott.dept SET loc = loc WHERE deptno = 20")) second->dead = true;
+  c->t2 = std::thread([this, second, ending] {
+    if (!Call(*second, "UPDATE scott.dept SET loc = loc WHERE deptno = 20", false, Clock::time_point::max(),
+              ending))
+      second->dead = true;
   });
   chain_ = std::move(c);
 }
 
 void Workload::BreakChain() {
   if (!chain_) return;
-  auto end = [](Sim* s) {
+  // The waiters give up within a round of the watcher even when a rollback ahead of them fails (its
+  // session keeps its row until it logs off below).
+  chain_->ending = true;
+  auto end = [this](Sim* s) {
     if (!s || !s->session) return;
     try {
-      s->session->Rollback();
+      endChainTransaction_(*s->session);
     } catch (const OraError&) {
     }
   };

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -59,6 +60,7 @@ class Workload {
   int KilledCount() const;        // sessions that found themselves killed (and were replaced)
 
  private:
+  friend struct WorkloadSeam;  // (tests: endChainTransaction_)
   using Clock = std::chrono::steady_clock;
   struct Sim;
   struct Chain;
@@ -69,10 +71,10 @@ class Workload {
   void MarkBusy(Sim& s);
   void BuildChain();
   void BreakChain();
-  // Runs a statement in the session; false when it fails. A call still running at Deadline, or once
-  // the workload is cancelled, is broken off.
+  // Runs a statement in the session; false when it fails. A call still running at Deadline, once
+  // Ends is set, or once the workload is cancelled, is broken off.
   bool Call(Sim& s, const std::string& sql, bool fetch = false,
-            Clock::time_point deadline = Clock::time_point::max());
+            Clock::time_point deadline = Clock::time_point::max(), const std::atomic<bool>* ends = nullptr);
   bool LogOnChainSession(std::unique_ptr<Sim>& slot);
   bool Cancelled() const;
   void WatchCalls();
@@ -86,6 +88,8 @@ class Workload {
   WorkloadShape shape_;
   std::vector<std::unique_ptr<Sim>> sims_;
   std::unique_ptr<Chain> chain_;
+  // How a session of the lock chain ends its transaction as the chain stands down.
+  std::function<void(Session&)> endChainTransaction_ = [](Session& s) { s.Rollback(); };
   std::unique_ptr<Sim> longActive_;
   int next_ = 0;
   int killed_ = 0;

@@ -15,14 +15,29 @@
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Workload.h"
+#include "platform/rtl/ScopeExit.h"
 #include "tests/ChildProgram.h"
 #include "tests/ChildWait.h"
+
+namespace oracle_sim {
+
+// Reaches what the workload keeps to itself for the tests that need it.
+struct WorkloadSeam {
+  // The lock chain's sessions fail to end their transactions (as a rollback that meets another
+  // process's write with a break still pending does): their rows stay locked until they log off.
+  static void FailChainRollbacks(Workload& w) {
+    w.endChainTransaction_ = [](Session&) { throw OraError(54, "ORA-00054: resource busy"); };
+  }
+};
+
+}  // namespace oracle_sim
 
 namespace simtest {
 namespace {
 
 using oracle_sim::SimClock;
 using oracle_sim::Workload;
+using oracle_sim::WorkloadSeam;
 using oracle_sim::WorkloadShape;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
@@ -57,7 +72,7 @@ WorkloadShape ChainOnly() {
 
 class WorkloadTest : public SimTest {
  protected:
-  // The sessions of Sids the instance lists as waiting for a row lock.
+  // The sessions of Sids the instance lists as waiting for a row lock, and as listed at all.
   long Waiting(const std::vector<int>& sids) {
     long n = 0;
     for (int sid : sids)
@@ -70,6 +85,11 @@ class WorkloadTest : public SimTest {
   // Whether the lock chain of W stands: its two waiters wait.
   bool ChainStands(const Workload& W) {
     return Await([&] { return Waiting(W.Sids()) == 2; }, kPatience);
+  }
+  long Listed(const std::vector<int>& sids) {
+    long n = 0;
+    for (int sid : sids) n += !Q("select 1 from v$session where sid = :sid", sid).empty();
+    return n;
   }
 
   Rows Q(const std::string& sql, int sid) {
@@ -262,6 +282,39 @@ TEST_P(ChainRowsHeld, TheLockChainStandsDownUntilTheRowsAreFree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dept, ChainRowsHeld, ::testing::Values(10, 20));
+
+// The lock chain stands down within a bound whatever its sessions' rollbacks do: a holder whose
+// rollback fails keeps its row, and the waiters behind it are broken off all the same; the sessions
+// then log off, which frees the rows.
+TEST_F(WorkloadTest, TheLockChainStandsDownWhenItsRollbacksFail) {
+  std::atomic<bool> cancel{false};
+  Workload w(instance_, 5);
+  w.CancelWhen(cancel);
+  const TScopeExit unblock([&] { cancel = true; });  // (an end of the workload that waits for good)
+  WorkloadSeam::FailChainRollbacks(w);
+  WorkloadShape shape = ChainOnly();
+  w.Shape(shape);
+  w.Step();
+  ASSERT_TRUE(ChainStands(w)) << "the lock chain does not stand";
+  const std::vector<int> chain = w.Sids();
+  shape.lockChain = false;
+  w.Shape(shape);
+  auto step = std::async(std::launch::async, [&] { w.Step(); });
+  const auto started = Clock::now();
+  if (step.wait_for(kPatience) != std::future_status::ready) {
+    cancel = true;  // breaks off the waits the step waits for
+    step.get();
+    FAIL() << "the step waited for the chain's waiters for good";
+  }
+  step.get();
+  std::printf("the chain stood down in %ld ms\n", ElapsedMs(started));
+  EXPECT_TRUE(w.Sids().empty());
+  EXPECT_EQ(Listed(chain), 0) << "sessions of the chain are left";
+  shape.lockChain = true;
+  w.Shape(shape);
+  w.Step();
+  EXPECT_TRUE(ChainStands(w)) << "the chain's rows are not free again";
+}
 
 // Runs the tool to its end: its exit code, what it wrote in Out. One that hangs is killed and fails
 // the test (-1).
