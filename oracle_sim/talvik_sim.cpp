@@ -5,7 +5,7 @@
 //                                  [--no-lock-chain] [--no-long-active] [--no-logoffs]
 //   talvik-sim <instance-file> shape [--sessions N] [--busy P] [--lock-chain on|off] [--long-active on|off]
 //                                    [--logoffs on|off]
-//   talvik-sim <instance-file> stop
+//   talvik-sim <instance-file> stop                      (every workload running on the instance)
 //   talvik-sim <instance-file> clock freeze|run|step SECONDS
 //   talvik-sim <instance-file> restrict on|off
 //   talvik-sim <instance-file> kill SID SERIAL
@@ -15,12 +15,17 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "oracle_sim/engine/Cursor.h"
@@ -65,6 +70,47 @@ void StoreShape(const std::string& path, const std::vector<std::pair<std::string
     sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   }
   sqlite3_close(db);
+}
+
+// Every running workload keeps a record of its own among the stored settings: "workload_pid_<pid>"
+// with its process's start time as the value (a process that took over the pid of a workload that
+// ended without removing its record is another one). An older tool's workload kept its pid alone
+// in "workload_pid".
+constexpr char kOldRecord[] = "workload_pid";
+
+std::string RecordKey(pid_t pid) {
+  return std::string(kOldRecord) + "_" + std::to_string(pid);
+}
+
+void SetMeta(sqlite3* db, const std::string& key, long long value) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO sim$meta VALUES (?, ?)", -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_int64(st, 2, value);
+  sqlite3_step(st);
+  sqlite3_finalize(st);
+}
+
+void DeleteMeta(sqlite3* db, const std::string& key) {
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "DELETE FROM sim$meta WHERE key = ?", -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_step(st);
+  sqlite3_finalize(st);
+}
+
+// When process Pid started (clock ticks since the system's start); -1 when there is no such process.
+long long ProcessStart(pid_t pid) {
+  constexpr int kStartField = 22;  // of /proc/<pid>/stat; the command name (field 2) ends at the last ')'
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const size_t nameEnd = text.rfind(')');
+  if (nameEnd == std::string::npos) return -1;
+  std::istringstream fields(text.substr(nameEnd + 1));
+  std::string field;
+  for (int i = 3; i <= kStartField && fields >> field; ++i)
+    if (i == kStartField) return std::atoll(field.c_str());
+  return -1;
 }
 
 long Meta(sqlite3* db, const std::string& key, long dflt) {
@@ -145,16 +191,17 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
                             {"busy", shape.busyPercent},
                             {"lock_chain", shape.lockChain},
                             {"long_active", shape.longActive},
-                            {"logoffs", shape.logoffs},
-                            {"pid", static_cast<long>(::getpid())}});
+                            {"logoffs", shape.logoffs}});
+  sqlite3* db = nullptr;
+  sqlite3_open(inst->Path().c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  const std::string record = RecordKey(::getpid());
+  SetMeta(db, record, ProcessStart(::getpid()));
   signal(SIGINT, OnSignal);
   signal(SIGTERM, OnSignal);
   Workload w(inst, static_cast<uint32_t>(seed));
   // a signal ends the workload whatever its sessions are doing, a wait for another process's lock too
   w.CancelWhen(g_stop);
-  sqlite3* db = nullptr;
-  sqlite3_open(inst->Path().c_str(), &db);
-  sqlite3_busy_timeout(db, 10000);
   auto start = std::chrono::steady_clock::now();
   while (!g_stop) {
     WorkloadShape now;
@@ -169,7 +216,7 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
     for (long t = 0; t < period && !g_stop; t += 10)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  sqlite3_exec(db, "DELETE FROM sim$meta WHERE key = 'workload_pid'", nullptr, nullptr, nullptr);
+  DeleteMeta(db, record);
   sqlite3_close(db);
   std::printf("workload stopped; sessions killed meanwhile: %d\n", w.KilledCount());
   return 0;
@@ -182,6 +229,37 @@ const char* SwitchKey(const std::string& Option) {
   for (const auto& [option, key] : kSwitches)
     if (Option == option) return key;
   return nullptr;
+}
+
+// Asks every workload running on the instance to end (SIGTERM): how many were asked. The records of
+// workloads that ended without removing them go.
+int StopWorkloads(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  const std::string prefix = std::string(kOldRecord) + "_";
+  std::vector<std::pair<std::string, long long>> records;
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "SELECT key, value FROM sim$meta WHERE key = ?1 OR substr(key, 1, length(?2)) = ?2",
+                     -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, kOldRecord, -1, SQLITE_STATIC);
+  sqlite3_bind_text(st, 2, prefix.c_str(), -1, SQLITE_TRANSIENT);
+  while (sqlite3_step(st) == SQLITE_ROW)
+    records.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                         sqlite3_column_int64(st, 1));
+  sqlite3_finalize(st);
+  int asked = 0;
+  for (const auto& [key, value] : records) {
+    const bool old = key == kOldRecord;
+    const auto pid = static_cast<pid_t>(old ? value : std::atoll(key.c_str() + prefix.size()));
+    const long long start = pid > 0 ? ProcessStart(pid) : -1;
+    if (start >= 0 && (old || start == value))
+      asked += ::kill(pid, SIGTERM) == 0;
+    else
+      DeleteMeta(db, key);
+  }
+  sqlite3_close(db);
+  return asked;
 }
 
 int ShapeCmd(const std::string& path, int argc, char** argv) {
@@ -212,11 +290,7 @@ int main(int argc, char** argv) {
     if (cmd == "run") return RunWorkload(inst, argc - 3, argv + 3);
     if (cmd == "shape") return ShapeCmd(path, argc - 3, argv + 3);
     if (cmd == "stop") {
-      sqlite3* db = nullptr;
-      sqlite3_open(path.c_str(), &db);
-      long pid = Meta(db, "workload_pid", 0);
-      sqlite3_close(db);
-      if (pid <= 0 || ::kill(static_cast<pid_t>(pid), SIGTERM) != 0) {
+      if (StopWorkloads(path) == 0) {
         std::fprintf(stderr, "talvik-sim: no workload is running on %s\n", path.c_str());
         return 1;
       }

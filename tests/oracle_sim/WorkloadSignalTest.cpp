@@ -3,6 +3,7 @@
 // which scripts/run ends with) returns soon after the program ends or is interrupted. Two workloads
 // on one instance make the wait: the second one's lock chain wants the rows the first one's holds.
 #include <signal.h>
+#include <sqlite3.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "ChildWait.h"
 #include "SimTestUtil.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace simtest {
 namespace {
@@ -110,6 +112,38 @@ class WorkloadSignalTest : public SimTest {
     sequence_ = childwait::StartShell("exec bash " + Quoted(script) + " " + Quoted(tool) + " " +
                                       Quoted(path_) + " sh -c " + Quoted(program));
     ASSERT_GT(sequence_, 0) << "the start sequence does not start";
+  }
+
+  // Runs talvik-sim with Arguments on the test's instance to its end: its exit code, what it wrote in
+  // Output.
+  int RunTool(const std::string& arguments, std::string* output = nullptr) {
+    std::string text;
+    const int code =
+        childwait::RunShell(Quoted(SimTool()) + " " + Quoted(path_) + " " + arguments + " 2>&1", &text);
+    if (output) *output = text;
+    return code;
+  }
+
+  // Starts a workload and waits until its sessions are on the instance: it has said who it is.
+  pid_t StartListedWorkload() {
+    const pid_t pid = StartWorkload();
+    if (pid > 0) {
+      EXPECT_TRUE(Await([&] { return Sessions("s.process " + Of(pid)) > 0; }, kSetUpPatience))
+          << "the workload " << pid << " logs no session on";
+    }
+    return pid;
+  }
+
+  // Waits at most a healthy end's patience for the workload Pid (a member this clears) to end after
+  // it was told to: its exit code; -1 when it had to be killed (the test fails).
+  static int AwaitWorkloadEnd(pid_t& pid, const char* what) {
+    const pid_t workload = std::exchange(pid, 0);
+    const std::optional<int> code = childwait::WaitFor(workload, childwait::kEndPatience);
+    if (code) return *code;
+    childwait::WaitOrKill(workload, milliseconds(0));
+    ADD_FAILURE() << what << " still ran " << childwait::Duration(childwait::kEndPatience)
+                  << " after it was told to end";
+    return -1;
   }
 
   // Waits for the start sequence to return, at most kSequenceEnd from Since (the program's end): its
@@ -239,6 +273,67 @@ TEST_F(WorkloadSignalTest, TheStartSequenceKillsAWorkloadThatOutlivesItsTime) {
   ASSERT_TRUE(code);
   EXPECT_EQ(*code, 0);
   EXPECT_EQ(childwait::ProcessState(workload), 0) << "the workload " << workload << " still runs";
+}
+
+// `talvik-sim stop` ends every workload running on the instance, and then finds none left.
+TEST_F(WorkloadSignalTest, StopEndsEveryWorkloadOfTheInstance) {
+  first_ = StartListedWorkload();
+  second_ = StartListedWorkload();
+  ASSERT_FALSE(HasFailure());
+  std::string out;
+  EXPECT_EQ(RunTool("stop", &out), 0) << out;
+  EXPECT_EQ(AwaitWorkloadEnd(first_, "the first workload"), 0);
+  EXPECT_EQ(AwaitWorkloadEnd(second_, "the second workload"), 0);
+  EXPECT_EQ(RunTool("stop", &out), 1) << out;
+  EXPECT_NE(out.find("no workload is running"), std::string::npos) << out;
+}
+
+// A workload that ends takes only its own record with it: `stop` still finds and ends the other.
+TEST_F(WorkloadSignalTest, AWorkloadThatEndsLeavesTheOthersToStop) {
+  first_ = StartListedWorkload();
+  second_ = StartListedWorkload();
+  ASSERT_FALSE(HasFailure());
+  ASSERT_EQ(::kill(second_, SIGTERM), 0);
+  EXPECT_EQ(AwaitWorkloadEnd(second_, "the second workload"), 0);
+  std::string out;
+  EXPECT_EQ(RunTool("stop", &out), 0) << out;
+  EXPECT_EQ(AwaitWorkloadEnd(first_, "the first workload"), 0);
+}
+
+// `stop` signals only a process its record names: a program that took over the pid of a workload
+// that ended without removing its record is left alone, and the record goes; an older tool's record
+// (the pid alone) still reaches its workload.
+TEST_F(WorkloadSignalTest, StopSignalsOnlyTheWorkloadsItsRecordsName) {
+  first_ = childwait::StartShell("exec sleep 60");  // the other program
+  ASSERT_GT(first_, 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  const TScopeExit close([&] { sqlite3_close(db); });
+  sqlite3_busy_timeout(db, 10000);
+  auto record = [&](const std::string& key, long long value) {
+    const std::string sql =
+        "INSERT OR REPLACE INTO sim$meta VALUES ('" + key + "', " + std::to_string(value) + ")";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  };
+  auto recorded = [&](const std::string& key) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT 1 FROM sim$meta WHERE key = ?", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    return found;
+  };
+  // (the workload that wrote it started as the system did)
+  const std::string key = "workload_pid_" + std::to_string(first_);
+  ASSERT_NO_FATAL_FAILURE(record(key, 1));
+  std::string out;
+  EXPECT_EQ(RunTool("stop", &out), 1) << out;
+  EXPECT_NE(childwait::ProcessState(first_), 0) << "stop ended a program that was no workload";
+  EXPECT_FALSE(recorded(key)) << "the record of the ended workload is left";
+
+  ASSERT_NO_FATAL_FAILURE(record("workload_pid", first_));
+  EXPECT_EQ(RunTool("stop", &out), 0) << out;
+  EXPECT_EQ(AwaitWorkloadEnd(first_, "the older tool's workload"), 128 + SIGTERM);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, StartSequence,
