@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -100,19 +101,47 @@ class WorkloadSignalTest : public SimTest {
         << "the first workload's lock chain does not stand";
   }
 
+  // The sessions the instance file holds of process Pid, read from the file itself: the sessions of
+  // an ended process that did not log off, which no statement reading the instance has swept yet.
+  long LeftBy(pid_t pid) const {
+    sqlite3* db = nullptr;
+    long left = -1;
+    if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(db, 10000);
+      sqlite3_stmt* st = nullptr;
+      sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM sim$sessions WHERE pid = ?", -1, &st, nullptr);
+      sqlite3_bind_int64(st, 1, pid);
+      if (sqlite3_step(st) == SQLITE_ROW) left = sqlite3_column_int(st, 0);
+      sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return left;
+  }
+
   // A file of the test's own folder (which goes with the test).
   std::string InFolder(const std::string& name) const {
     return (std::filesystem::path(path_).parent_path() / name).string();
   }
 
   // Starts scripts/with-workload on the test's instance with Tool as talvik-sim and the shell command
-  // Program as the program, in a process group of its own.
+  // Program as the program, in a process group of its own; what it says goes to SequenceSaid.
   void RunSequence(const std::string& tool, const std::string& program) {
     const std::string script = std::string(TALVIK_TEST_SOURCE_DIR) + "/scripts/with-workload";
-    sequence_ = childwait::StartShell("exec bash " + Quoted(script) + " " + Quoted(tool) + " " +
-                                      Quoted(path_) + " sh -c " + Quoted(program));
+    sequence_ =
+        childwait::StartShell("exec bash " + Quoted(script) + " " + Quoted(tool) + " " + Quoted(path_) +
+                              " sh -c " + Quoted(program) + " 2>" + Quoted(InFolder(kSequenceSaid)));
     ASSERT_GT(sequence_, 0) << "the start sequence does not start";
   }
+
+  // Whether the start sequence said it killed its workload (one that did not end in time).
+  bool SequenceKilledItsWorkload() const {
+    std::ifstream said(InFolder(kSequenceSaid));
+    const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+    std::printf("the sequence said: %s\n", text.empty() ? "nothing" : text.c_str());
+    return text.find("killed it") != std::string::npos;
+  }
+
+  static constexpr char kSequenceSaid[] = "sequence.err";
 
   // Runs talvik-sim with Arguments on the test's instance to its end: its exit code, what it wrote in
   // Output.
@@ -196,9 +225,8 @@ TEST_P(WorkloadSignalEnds, TheSecondWorkloadWhileItWaitsForTheFirstsRows) {
            << sigabbrev_np(GetParam().signal);
   }
   EXPECT_EQ(*code, 0) << "the second workload did not end cleanly";
-  // its sessions logged off, or their process's end took them out of the instance
-  EXPECT_TRUE(Await([&] { return Sessions("s.process " + Of(second)) == 0; }, milliseconds(1000)))
-      << Sessions("s.process " + Of(second)) << " sessions of the ended workload are left";
+  // its sessions logged off before it ended
+  EXPECT_EQ(LeftBy(second), 0) << "sessions of the ended workload did not log off";
   // the first workload goes on with its chain
   EXPECT_GE(Sessions(Waiting(Of(first_))), 2);
 }
@@ -231,6 +259,12 @@ TEST_P(StartSequence, ReturnsSoonAfterTheProgramWhileItsWorkloadWaitsForAnothers
       RunSequence(SimTool(), "while [ ! -e " + Quoted(go) + " ]; do sleep 0.05; done; : >" + Quoted(ended)));
   ASSERT_TRUE(Await([&] { return Sessions(Waiting(Besides(first_))) > 0; }, kSetUpPatience))
       << "the sequence's workload does not wait for the first workload's rows";
+  const Rows processes = Query(*system_,
+                               "select distinct s.process from v$session s, v$session_wait w where s.sid = "
+                               "w.sid and " +
+                                   Waiting(Besides(first_)));
+  ASSERT_EQ(processes.size(), 1u);
+  const pid_t workload = static_cast<pid_t>(std::stol(processes.at(0).at(0)));
 
   Clock::time_point programEnd;
   if (GetParam().end == ProgramEnd::kByItself) {
@@ -245,9 +279,10 @@ TEST_P(StartSequence, ReturnsSoonAfterTheProgramWhileItsWorkloadWaitsForAnothers
   const std::optional<int> code = AwaitSequence(programEnd);
   ASSERT_TRUE(code);
   EXPECT_EQ(*code, GetParam().exitCode);
-  // its workload ended with it, and so did the workload's sessions
-  EXPECT_TRUE(Await([&] { return Sessions("s.type = 'USER' and s.process " + Besides(first_)) == 0; },
-                    milliseconds(1000)))
+  // its workload ended by itself with it, its sessions logged off
+  EXPECT_FALSE(SequenceKilledItsWorkload());
+  EXPECT_EQ(LeftBy(workload), 0) << "sessions of the sequence's workload did not log off";
+  EXPECT_EQ(Sessions("s.type = 'USER' and s.process " + Besides(first_)), 0)
       << "sessions of the sequence's workload are left";
 }
 
@@ -272,6 +307,7 @@ TEST_F(WorkloadSignalTest, TheStartSequenceKillsAWorkloadThatOutlivesItsTime) {
   const std::optional<int> code = AwaitSequence(programEnd);
   ASSERT_TRUE(code);
   EXPECT_EQ(*code, 0);
+  EXPECT_TRUE(SequenceKilledItsWorkload());
   EXPECT_EQ(childwait::ProcessState(workload), 0) << "the workload " << workload << " still runs";
 }
 
