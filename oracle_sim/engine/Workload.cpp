@@ -235,7 +235,7 @@ void Workload::Stop() {
 
 bool Workload::Call(Sim& s, const std::string& sql, bool fetch, Clock::time_point deadline,
                     const std::atomic<bool>* ends) {
-  if (s.dead || Cancelled() || (ends && ends->load())) return false;
+  if (s.dead || Cancelled()) return false;
   const InCall call{s.session.get(), deadline, ends};
   {
     std::lock_guard<std::mutex> lock(callsMu_);
