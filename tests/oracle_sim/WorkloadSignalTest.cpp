@@ -2,6 +2,7 @@
 // process holds, and the sequence that starts the program beside a workload (scripts/with-workload,
 // which scripts/run ends with) returns soon after the program ends or is interrupted. Two workloads
 // on one instance make the wait: the second one's lock chain wants the rows the first one's holds.
+// `talvik-sim stop` ends every workload of an instance.
 #include <signal.h>
 #include <sqlite3.h>
 #include <string.h>
