@@ -268,6 +268,9 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     TCodeHighlighterAttributes* Attr;
   };
   std::vector<TToken> tokens;
+  // the attribute of the last token the scan read: the line's last one when the paint reaches the
+  // line's end, whose look the line end's mark follows
+  TCodeHighlighterAttributes* lastScanned = nullptr;
   // the expanded column shown at display column 1 of the first painted row
   const int firstRowStartCol =
       wordWrapPlugin_ && line <= lines_->Count() ? wordWrapPlugin_->ColumnOfRow(firstRow) : 1;
@@ -292,23 +295,23 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     // scan a wrapped line from its start
     int firstPainted = wordWrapPlugin_ ? 0 : firstCol - 1;
     if (highlighter_->CanScanFrom()) firstPainted = wordWrapPlugin_ ? firstRowStartCol - 1 : firstCol - 1;
-    scanPoints_.Start(highlighter_, lines_, line - 1, text, firstPainted);
+    // the scan starts no later than the line's last character, so that it reads the line's last token
+    // also in a paint that starts at the line's end
+    const int scanFrom = std::min(firstPainted, std::max(static_cast<int>(text.size()) - 1, 0));
+    scanPoints_.Start(highlighter_, lines_, line - 1, text, scanFrom);
     while (!highlighter_->GetEol()) {
       int pos = highlighter_->GetTokenPos();
       int len = highlighter_->GetTokenLen();
       if (pos >= lastPaintedExpanded) break;
-      if (pos + len > firstPainted) tokens.push_back({pos, len, highlighter_->GetTokenAttribute()});
+      lastScanned = highlighter_->GetTokenAttribute();
+      if (pos + len > firstPainted) tokens.push_back({pos, len, lastScanned});
       scanPoints_.Passed(pos + len, highlighter_->GetRange());
       highlighter_->Next();
     }
   } else {
     tokens.push_back({0, static_cast<int>(text.size()), nullptr});
   }
-  bool lastTokenComment = false;
-  if (highlighter_ && !tokens.empty()) {
-    TCodeHighlighterAttributes* comment = highlighter_->GetDefaultAttribute(0);
-    lastTokenComment = comment && tokens.back().Attr == comment;
-  }
+  const bool lastTokenComment = lastScanned && lastScanned == highlighter_->GetDefaultAttribute(0);
 
   int rowStartCol = firstRowStartCol;  // the expanded column shown at display column 1 of the row
   size_t firstToken = 0;               // the first token that does not end before the row

@@ -239,6 +239,76 @@ TEST_F(CodeEditPaint, SpecialLineColoursAndSelectionThatEndsPastTheLine) {
             true);
 }
 
+// Paints of a part of a row, each from one of its columns to the window's right edge, draw there what
+// a whole paint does: marks of blanks, tabs and the line's end, tokens cut by the clip, the selection
+// past a line's end. A paint that starts at a line's end column, where no token of the line reaches,
+// still draws the line end's mark, in the colour of the comment the line may end in.
+TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
+  SessionSetup(edit);
+  edit->SetOptions(edit->Options() + eoShowSpecialChars);
+  // a long line (its scan starts at points recorded along it) ends in a long comment
+  std::string longLine;
+  while (longLine.size() < 1200) longLine += "s.sid, 'abc', 12345, ";
+  longLine += "-- " + std::string(300, 'c');
+  edit->SetText("select x\n  from dual  \n\tx := 'a\tb'; -- end\n\nbegin /* open\n  closed */ null;\n/\n" +
+                longLine);
+  edit->SetMaxScrollWidth(static_cast<int>(longLine.size()) + 100);
+  ShowAndFocus();
+  const int w = edit->ClientWidth(), h = edit->ClientHeight(), lh = edit->LineHeight();
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));  // a colour the editor never paints
+  TScopeExit free([&] {
+    DeleteObject(magenta);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+  });
+  // the pixels of a row from `left` on
+  const auto rowPixels = [&](int top, int left) {
+    std::vector<COLORREF> pixels;
+    for (int y = top; y < top + lh; ++y)
+      for (int x = left; x < w; ++x) pixels.push_back(GetPixel(dc, x, y));
+    return pixels;
+  };
+  // every line from the left, without and with a selection, then scrolled to the long line's end
+  for (int pass = 0; pass < 3; ++pass) {
+    const bool selected = pass == 1;
+    SCOPED_TRACE(selected ? "with lines 2 to 5 selected" : pass == 2 ? "scrolled right" : "from the left");
+    if (selected)
+      edit->SetCaretAndSelection({3, 5}, {4, 2}, {3, 5});
+    else
+      edit->SetCaretXY({1, 7});
+    edit->SetLeftChar(pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
+    Pump();
+    ASSERT_EQ(edit->LeftChar(), pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
+    edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    for (int line = 1; line <= edit->Lines()->Count(); ++line) {
+      const int length = edit->Lines()->ExpandedStringLength(line - 1);
+      const int top = edit->RowColumnToPixels(TDisplayCoord{1, line}).Y;
+      const std::vector<COLORREF> whole = rowPixels(top, 0);
+      const int first = edit->LeftChar(), last = std::min(length + 2, first + edit->CharsInWindow());
+      for (int column = first; column <= last; ++column) {
+        const TRect clip(edit->RowColumnToPixels(TDisplayCoord{column, line}).X, top, w, top + lh);
+        std::vector<COLORREF> expected;
+        for (int y = 0; y < lh; ++y)
+          for (int x = clip.Left; x < w; ++x) expected.push_back(whole[static_cast<size_t>(y * w + x)]);
+        FillRect(dc, clip, magenta);
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, clip.Left, clip.Top, clip.Right, clip.Bottom);
+        edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+        RestoreDC(dc, saved);
+        const std::vector<COLORREF> part = rowPixels(top, clip.Left);
+        int differing = 0;
+        for (size_t i = 0; i < expected.size(); ++i) differing += expected[i] != part[i];
+        EXPECT_EQ(differing, 0) << "a paint of line " << line << " (" << length << " columns) from column "
+                                << column;
+      }
+    }
+  }
+}
+
 TEST_F(CodeEditPaint, WrappedRowsGetTheWrapGlyphInTheGutter) {
   edit->SetBounds(0, 0, 200, 200);
   edit->SetText(std::string(60, 'a') + "\nshort");
