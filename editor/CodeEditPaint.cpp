@@ -239,9 +239,10 @@ void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRo
     if (rightEdge_ > 0 && edge >= clip.Left && edge < clip.Right) {
       canvas->Pen()->SetColor(rightEdgeColor_);
       canvas->Pen()->SetWidth(1);
+      // the text drawer draws nothing after this line: the end of its drawing puts back the state the
+      // device context had when the drawing began
       canvas->MoveTo(static_cast<int>(edge), top);
       canvas->LineTo(static_cast<int>(edge), clip.Bottom + 1);
-      textDrawer_->RestoreDCState();
     }
   }
 }
