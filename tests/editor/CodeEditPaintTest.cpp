@@ -1,6 +1,24 @@
 // What the editor paints: the gutter, highlighted SQL, the selection, special characters, the
 // right edge and the active line, seen on a recording device context and in pixels.
 #include <algorithm>
+#include <cstddef>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TALVIK_SANITIZER_HEAP 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TALVIK_SANITIZER_HEAP 1
+#endif
+#ifndef TALVIK_SANITIZER_HEAP
+#include <malloc.h>
+#elif __has_include(<sanitizer/allocator_interface.h>)
+#include <sanitizer/allocator_interface.h>
+#else
+// (the sanitizers' run-time library has it; not every compiler ships its header)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "CodeEditTestSupport.h"
 #include "platform/gui/ImgList.h"
@@ -687,6 +705,61 @@ TEST_F(CodeEditLongLinePaint, EditsInsideALongLineShowAsInAnEditorThatPaintsItAf
   sameAsAfresh("another wrap width");
   edit->Undo();
   sameAsAfresh("an undo");
+}
+
+// The heap's bytes in use: the sanitizer's own allocator serves the heap under a sanitizer, the C
+// library's otherwise.
+size_t HeapInUse() {
+#ifdef TALVIK_SANITIZER_HEAP
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+#endif
+}
+
+// A long line loaded and painted with the view at its start, middle and end holds little more heap
+// than its characters (four bytes each), with tabs or without: the expanded copy of a tabbed line,
+// which a scan of it needs, lives no longer than that scan.
+TEST_F(CodeEditPaint, ALoadedAndPaintedLongLineHoldsLittleMoreThanItsCharacters) {
+  constexpr int kLength = 1000 * 1000;
+  edit->SetHighlighter((highlighter = SessionHighlighter()).get());
+  // the scroll width follows the longest line: the view reaches the line's end
+  edit->SetOptions(edit->Options() + eoAutoSizeMaxScrollWidth);
+  ShowAndFocus();
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, edit->ClientWidth(), edit->ClientHeight());
+  HGDIOBJ old = SelectObject(dc, bmp);
+  TScopeExit free([&] {
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+  });
+  for (const bool tabs : {true, false}) {
+    SCOPED_TRACE(tabs ? "pieces parted by tabs" : "pieces parted by blanks");
+    const std::string_view piece =
+        tabs ? "s.sid,\ts.username,\t'abc',\t12345,\t" : "s.sid, s.username, 'abc', 12345, ";
+    std::string line;
+    while (static_cast<int>(line.size()) < kLength) line += piece;
+    line.resize(kLength);
+    edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    const size_t before = HeapInUse();
+    edit->SetText(line);
+    for (int at : {1, kLength / 2, kLength + 1}) {
+      edit->SetCaretXY({at, 1});
+      edit->EnsureCursorPosVisible();
+      edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+      const int column = edit->BufferToDisplayPos({at, 1}).Column;
+      EXPECT_TRUE(column >= edit->LeftChar() && column < edit->LeftChar() + edit->CharsInWindow())
+          << "column " << column << " out of the view from " << edit->LeftChar();
+    }
+    const size_t held = HeapInUse() - before;
+    edit->SetText("");
+    // the measure sees the line's own characters at least
+    EXPECT_GE(held, size_t{kLength} * 4);
+    EXPECT_LT(held, size_t{kLength} * 4 * 3 / 2)
+        << held << " bytes for a line of " << kLength << " characters";
+  }
 }
 
 }  // namespace
