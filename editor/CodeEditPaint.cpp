@@ -50,7 +50,10 @@ void TCustomCodeEdit::Paint() {
   if (charWidth_ <= 0 || lineHeight_ <= 0) return;
   int64_t textLeft = gutterWidth_ + 2;
   int firstCol = leftChar_;
-  if (clip.Left > textLeft) firstCol = ClampToInt(leftChar_ + (clip.Left - textLeft) / charWidth_);
+  // A glyph may reach a pixel into the next cell: the column left of the clip is drawn too (within the
+  // clip), so that its glyph reaches into the clip as in a whole paint.
+  if (clip.Left > textLeft)
+    firstCol = std::max(leftChar_, ClampToInt(leftChar_ + (clip.Left - textLeft) / charWidth_) - 1);
   // the last column and row that the clip touches (its right and bottom edges are exclusive)
   int lastCol = ClampToInt(leftChar_ + std::max<int64_t>(clip.Right - textLeft - 1, 0) / charWidth_);
   int firstRow = topLine_ + std::max(clip.Top, 0) / lineHeight_;
@@ -337,7 +340,7 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
       if (sel.Mode == smColumn || (sel.Mode == smNormal && row == sel.End.Row)) {
         if (sel.End.Column < firstCol)
           rowSelected = false;
-        else if (sel.End.Column < lastCol)
+        else if (sel.End.Column <= lastCol)
           selEnd = sel.End.Column;
       }
       if (!rowSelected) selStart = selEnd = 0;

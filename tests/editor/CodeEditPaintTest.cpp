@@ -257,11 +257,13 @@ TEST_F(CodeEditPaint, SpecialLineColoursAndSelectionThatEndsPastTheLine) {
             true);
 }
 
-// Paints of a part of a row, each from one of its columns to the window's right edge, draw there what
-// a whole paint does: marks of blanks, tabs and the line's end, tokens cut by the clip, the selection
-// past a line's end. A paint that starts at a line's end column, where no token of the line reaches,
-// still draws the line end's mark, in the colour of the comment the line may end in.
-TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
+// Paints of a part of a row draw there what a whole paint does: each from one of its columns to the
+// window's right edge, and each of its columns alone. So marks of blanks, tabs and the line's end,
+// tokens cut by the clip, glyphs that reach into the next cell (a character outside the font's
+// cells), the selection past a line's end. A paint that starts at a line's end column, where no
+// token of the line reaches, still draws the line end's mark, in the colour of the comment the line
+// may end in; so does a paint with the view scrolled to begin at that column.
+TEST_F(CodeEditPaint, APaintOfAPartOfARowDrawsWhatAWholePaintDrawsThere) {
   SessionSetup(edit);
   edit->SetOptions(edit->Options() + eoShowSpecialChars);
   // a long line (its scan starts at points recorded along it) ends in a long comment
@@ -269,10 +271,11 @@ TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
   while (longLine.size() < 1200) longLine += "s.sid, 'abc', 12345, ";
   longLine += "-- " + std::string(300, 'c');
   edit->SetText("select x\n  from dual  \n\tx := 'a\tb'; -- end\n\nbegin /* open\n  closed */ null;\n/\n" +
-                longLine);
+                longLine + "\nx := '\U0001D7D8\U0001D7D8' || 'y\U0001D7D8';");
   edit->SetMaxScrollWidth(static_cast<int>(longLine.size()) + 100);
   ShowAndFocus();
-  const int w = edit->ClientWidth(), h = edit->ClientHeight(), lh = edit->LineHeight();
+  const int w = edit->ClientWidth(), h = edit->ClientHeight(), lh = edit->LineHeight(),
+            cw = edit->CharWidth();
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
   HGDIOBJ old = SelectObject(dc, bmp);
@@ -283,12 +286,17 @@ TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
     DeleteObject(bmp);
     DeleteDC(dc);
   });
-  // the pixels of a row from `left` on
-  const auto rowPixels = [&](int top, int left) {
+  // the pixels of a row from `left` to `right`
+  const auto rowPixels = [&](int top, int left, int right) {
     std::vector<COLORREF> pixels;
     for (int y = top; y < top + lh; ++y)
-      for (int x = left; x < w; ++x) pixels.push_back(GetPixel(dc, x, y));
+      for (int x = left; x < right; ++x) pixels.push_back(GetPixel(dc, x, y));
     return pixels;
+  };
+  const auto differing = [](const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    int count = 0;
+    for (size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
+    return count;
   };
   // every line from the left, without and with a selection, then scrolled to the long line's end
   for (int pass = 0; pass < 3; ++pass) {
@@ -297,7 +305,7 @@ TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
     if (selected)
       edit->SetCaretAndSelection({3, 5}, {4, 2}, {3, 5});
     else
-      edit->SetCaretXY({1, 7});
+      edit->SetCaretAndSelection({1, 7}, {1, 7}, {1, 7});
     edit->SetLeftChar(pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
     Pump();
     ASSERT_EQ(edit->LeftChar(), pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
@@ -305,25 +313,45 @@ TEST_F(CodeEditPaint, APaintFromAnyColumnOfARowDrawsWhatAWholePaintDrawsThere) {
     for (int line = 1; line <= edit->Lines()->Count(); ++line) {
       const int length = edit->Lines()->ExpandedStringLength(line - 1);
       const int top = edit->RowColumnToPixels(TDisplayCoord{1, line}).Y;
-      const std::vector<COLORREF> whole = rowPixels(top, 0);
-      const int first = edit->LeftChar(), last = std::min(length + 2, first + edit->CharsInWindow());
+      const std::vector<COLORREF> whole = rowPixels(top, 0, w);
+      const int first = edit->LeftChar(), last = std::min(length + 2, first + edit->CharsInWindow() - 1);
       for (int column = first; column <= last; ++column) {
-        const TRect clip(edit->RowColumnToPixels(TDisplayCoord{column, line}).X, top, w, top + lh);
-        std::vector<COLORREF> expected;
-        for (int y = 0; y < lh; ++y)
-          for (int x = clip.Left; x < w; ++x) expected.push_back(whole[static_cast<size_t>(y * w + x)]);
-        FillRect(dc, clip, magenta);
-        const int saved = SaveDC(dc);
-        IntersectClipRect(dc, clip.Left, clip.Top, clip.Right, clip.Bottom);
-        edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
-        RestoreDC(dc, saved);
-        const std::vector<COLORREF> part = rowPixels(top, clip.Left);
-        int differing = 0;
-        for (size_t i = 0; i < expected.size(); ++i) differing += expected[i] != part[i];
-        EXPECT_EQ(differing, 0) << "a paint of line " << line << " (" << length << " columns) from column "
-                                << column;
+        const int left = edit->RowColumnToPixels(TDisplayCoord{column, line}).X;
+        for (const int right : {w, left + cw}) {
+          const TRect clip(left, top, right, top + lh);
+          std::vector<COLORREF> expected;
+          for (int y = 0; y < lh; ++y)
+            for (int x = left; x < right; ++x) expected.push_back(whole[static_cast<size_t>(y * w + x)]);
+          FillRect(dc, clip, magenta);
+          const int saved = SaveDC(dc);
+          IntersectClipRect(dc, clip.Left, clip.Top, clip.Right, clip.Bottom);
+          edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+          RestoreDC(dc, saved);
+          EXPECT_EQ(differing(expected, rowPixels(top, left, right)), 0)
+              << "a paint of line " << line << " (" << length << " columns) from column " << column
+              << (right == w ? " on" : " alone");
+        }
       }
     }
+  }
+  // each line scrolled to begin at its end's column: that cell and the rest of the row look as they
+  // do scrolled a column less
+  edit->SetCaretAndSelection({1, 7}, {1, 7}, {1, 7});
+  const int textLeft = edit->GutterWidth() + 2;
+  for (int line = 1; line <= edit->Lines()->Count(); ++line) {
+    const int length = edit->Lines()->ExpandedStringLength(line - 1);
+    if (length == 0) continue;
+    const int top = edit->RowColumnToPixels(TDisplayCoord{1, line}).Y;
+    std::vector<COLORREF> shown[2];
+    for (int shift : {0, 1}) {
+      edit->SetLeftChar(length + shift);
+      Pump();
+      ASSERT_EQ(edit->LeftChar(), length + shift);
+      edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+      shown[shift] = rowPixels(top, textLeft + cw * (1 - shift), w - cw * shift);
+    }
+    EXPECT_EQ(differing(shown[0], shown[1]), 0)
+        << "line " << line << " (" << length << " columns) scrolled to begin at its end";
   }
 }
 
