@@ -50,7 +50,10 @@ void TCustomCodeEdit::Paint() {
   if (charWidth_ <= 0 || lineHeight_ <= 0) return;
   int64_t textLeft = gutterWidth_ + 2;
   int firstCol = leftChar_;
-  if (clip.Left > textLeft) firstCol = ClampToInt(leftChar_ + (clip.Left - textLeft) / charWidth_);
+  // A glyph may reach a pixel into the next cell: the column left of the clip is drawn too (within the
+  // clip), so that its glyph reaches into the clip as in a whole paint.
+  if (clip.Left > textLeft)
+    firstCol = std::max(leftChar_, ClampToInt(leftChar_ + (clip.Left - textLeft) / charWidth_) - 1);
   // the last column and row that the clip touches (its right and bottom edges are exclusive)
   int lastCol = ClampToInt(leftChar_ + std::max<int64_t>(clip.Right - textLeft - 1, 0) / charWidth_);
   int firstRow = topLine_ + std::max(clip.Top, 0) / lineHeight_;
@@ -239,9 +242,10 @@ void TCustomCodeEdit::PaintTextLines(const TRect& clip, int firstRow, int lastRo
     if (rightEdge_ > 0 && edge >= clip.Left && edge < clip.Right) {
       canvas->Pen()->SetColor(rightEdgeColor_);
       canvas->Pen()->SetWidth(1);
+      // the text drawer draws nothing after this line: the end of its drawing puts back the state the
+      // device context had when the drawing began
       canvas->MoveTo(static_cast<int>(edge), top);
       canvas->LineTo(static_cast<int>(edge), clip.Bottom + 1);
-      textDrawer_->RestoreDCState();
     }
   }
 }
@@ -268,6 +272,9 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     TCodeHighlighterAttributes* Attr;
   };
   std::vector<TToken> tokens;
+  // the attribute of the last token the scan read: the line's last one when the paint reaches the
+  // line's end, whose look the line end's mark follows
+  TCodeHighlighterAttributes* lastScanned = nullptr;
   // the expanded column shown at display column 1 of the first painted row
   const int firstRowStartCol =
       wordWrapPlugin_ && line <= lines_->Count() ? wordWrapPlugin_->ColumnOfRow(firstRow) : 1;
@@ -292,23 +299,23 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
     // scan a wrapped line from its start
     int firstPainted = wordWrapPlugin_ ? 0 : firstCol - 1;
     if (highlighter_->CanScanFrom()) firstPainted = wordWrapPlugin_ ? firstRowStartCol - 1 : firstCol - 1;
-    scanPoints_.Start(highlighter_, lines_, line - 1, text, firstPainted);
+    // the scan starts no later than the line's last character, so that it reads the line's last token
+    // also in a paint that starts at the line's end
+    const int scanFrom = std::min(firstPainted, std::max(static_cast<int>(text.size()) - 1, 0));
+    scanPoints_.Start(highlighter_, lines_, line - 1, text, scanFrom);
     while (!highlighter_->GetEol()) {
       int pos = highlighter_->GetTokenPos();
       int len = highlighter_->GetTokenLen();
       if (pos >= lastPaintedExpanded) break;
-      if (pos + len > firstPainted) tokens.push_back({pos, len, highlighter_->GetTokenAttribute()});
+      lastScanned = highlighter_->GetTokenAttribute();
+      if (pos + len > firstPainted) tokens.push_back({pos, len, lastScanned});
       scanPoints_.Passed(pos + len, highlighter_->GetRange());
       highlighter_->Next();
     }
   } else {
     tokens.push_back({0, static_cast<int>(text.size()), nullptr});
   }
-  bool lastTokenComment = false;
-  if (highlighter_ && !tokens.empty()) {
-    TCodeHighlighterAttributes* comment = highlighter_->GetDefaultAttribute(0);
-    lastTokenComment = comment && tokens.back().Attr == comment;
-  }
+  const bool lastTokenComment = lastScanned && lastScanned == highlighter_->GetDefaultAttribute(0);
 
   int rowStartCol = firstRowStartCol;  // the expanded column shown at display column 1 of the row
   size_t firstToken = 0;               // the first token that does not end before the row
@@ -333,7 +340,7 @@ void TCustomCodeEdit::PaintLine(int line, int firstRow, int lastRow, int firstCo
       if (sel.Mode == smColumn || (sel.Mode == smNormal && row == sel.End.Row)) {
         if (sel.End.Column < firstCol)
           rowSelected = false;
-        else if (sel.End.Column < lastCol)
+        else if (sel.End.Column <= lastCol)
           selEnd = sel.End.Column;
       }
       if (!rowSelected) selStart = selEnd = 0;

@@ -105,6 +105,45 @@ inline std::string WindowNamed(const std::string& name) {
   return ids.substr(0, ids.find('\n'));
 }
 
+// A picture of the display through `grab` once two grabs in a row agree (at most 5 s): the program
+// paints in its own time. A grab that fails fails the test, naming the picture (`what`), and gives
+// an empty picture, which differs from every other.
+inline guitest::Picture SettledPicture(const std::function<bool(guitest::Picture&)>& grab,
+                                       const std::string& what) {
+  bool failed = false;
+  auto once = [&] {
+    guitest::Picture p;
+    if (!failed && grab(p)) return p;
+    failed = true;
+    return guitest::Picture{};
+  };
+  guitest::Picture last = once();
+  WaitFor(
+      [&] {
+        if (failed) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        guitest::Picture now = once();
+        return std::exchange(last, now) == now;
+      },
+      5000);
+  if (!failed) return last;
+  ADD_FAILURE() << "the display could not be grabbed for the picture \"" << what << "\"";
+  return {};
+}
+
+// The pixels of Area that differ between two pictures of the display. Pictures of different sizes
+// differ in every pixel, and so does a pixel outside the pictures: an empty picture equals none.
+inline int Differing(const guitest::Picture& first, const guitest::Picture& second, const TRect& area) {
+  const bool sameSize = first.width == second.width && first.height == second.height;
+  int differing = 0;
+  for (int y = area.Top; y < area.Bottom; ++y)
+    for (int x = area.Left; x < area.Right; ++x) {
+      const COLORREF a = first.At(x, y);
+      differing += !sameSize || a == CLR_INVALID || a != second.At(x, y);
+    }
+  return differing;
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -339,28 +378,17 @@ class ProgramTest : public ::testing::Test {
     return ran;
   }
 
-  // A picture of the whole display, also written to screenshots/e2e-<test>-<what>.png under the build
-  // tree for people to look at: a test looks at the picture returned, never at the file, which another
-  // test process may be writing at that moment. The program paints in its own time: the picture is
-  // taken once two grabs in a row agree (at most 5 s).
+  // A picture of the whole display once it settles, also written to screenshots/e2e-<test>-<what>.png
+  // under the build tree for people to look at: a test looks at the picture returned, never at the
+  // file, which another test process may be writing at that moment.
   guitest::Picture Picture(const std::string& what) {
     // this process draws nothing itself; it only reads the display the program shows on
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";
-    auto grab = [] {
-      guitest::Picture p;
-      if (!talvik::gui::GrabDisplayPixels(p.pixels, p.width, p.height)) p = {};
-      return p;
-    };
-    guitest::Picture last = grab();
-    WaitFor(
-        [&] {
-          std::this_thread::sleep_for(std::chrono::milliseconds(150));
-          guitest::Picture now = grab();
-          return std::exchange(last, now) == now;
-        },
-        5000);
+    const guitest::Picture last = SettledPicture(
+        [](guitest::Picture& p) { return talvik::gui::GrabDisplayPixels(p.pixels, p.width, p.height); },
+        what);
     if (last.width > 0) talvik::gui::SavePixelsPng(last.pixels, last.width, last.height, path);
     return last;
   }

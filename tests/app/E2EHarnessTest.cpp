@@ -1,5 +1,6 @@
 // The end-to-end harness itself, without the program or an X server: a child the harness started that
-// will not end holds up neither the test nor the ones after it.
+// will not end holds up neither the test nor the ones after it, and a picture of the display that
+// could not be taken compares with nothing.
 #include <gtest/gtest-spi.h>
 #include <signal.h>
 #include <spawn.h>
@@ -171,4 +172,55 @@ TEST_F(Harness, EndingAChildReapedAlreadyFailsTheTestAndSignalsNothing) {
     EXPECT_EQ(PendingSignals(other), 0u) << "the other program was sent a signal";
   }
 }
+
+// A picture of `width` x `height` pixels of one colour.
+guitest::Picture Plain(int width, int height, COLORREF colour) {
+  return guitest::Picture{width, height, std::vector<COLORREF>(static_cast<size_t>(width * height), colour)};
+}
+
+// A grab of the display that fails, at once or after grabs that worked, fails the test naming the
+// picture; grabs that work give the picture once two in a row agree.
+TEST_F(Harness, AFailedGrabOfTheDisplayFailsTheTestSayingSo) {
+  const guitest::Picture shown = Plain(4, 3, RGB(1, 2, 3));
+  for (int working : {0, 1, 3}) {
+    SCOPED_TRACE(std::to_string(working) + " grabs worked first");
+    int grabs = 0;
+    guitest::Picture got = shown;
+    EXPECT_NONFATAL_FAILURE(got = e2e::SettledPicture(
+                                [&](guitest::Picture& p) {
+                                  if (grabs++ >= working) return false;
+                                  p = Plain(4, 3, RGB(grabs, 0, 0));  // the display still changes
+                                  return true;
+                                },
+                                "clicked"),
+                            "the display could not be grabbed for the picture \"clicked\"");
+    EXPECT_EQ(got.width, 0);
+  }
+  int grabs = 0;
+  const guitest::Picture settled = e2e::SettledPicture(
+      [&](guitest::Picture& p) {
+        p = ++grabs < 3 ? Plain(4, 3, RGB(grabs, 0, 0)) : shown;
+        return true;
+      },
+      "settled");
+  EXPECT_EQ(settled, shown);
+  EXPECT_EQ(grabs, 4);
+}
+
+// Pictures compared over an area: only equal pixels of pictures of one size are no difference; an
+// empty picture, one of another size or an area reaching out of the pictures differs in every such
+// pixel.
+TEST_F(Harness, PicturesThatAreEmptyOrOfAnotherSizeDifferInEveryPixel) {
+  const TRect area(1, 1, 3, 3);
+  const guitest::Picture white = Plain(4, 4, RGB(255, 255, 255));
+  guitest::Picture dotted = white;
+  dotted.pixels[static_cast<size_t>(2 * 4 + 1)] = RGB(0, 0, 0);
+  EXPECT_EQ(e2e::Differing(white, white, area), 0);
+  EXPECT_EQ(e2e::Differing(white, dotted, area), 1);
+  EXPECT_EQ(e2e::Differing(guitest::Picture{}, guitest::Picture{}, area), 4);
+  EXPECT_EQ(e2e::Differing(white, guitest::Picture{}, area), 4);
+  EXPECT_EQ(e2e::Differing(white, Plain(5, 4, RGB(255, 255, 255)), area), 4);
+  EXPECT_EQ(e2e::Differing(white, white, TRect(2, 2, 6, 3)), 2);
+}
+
 }  // namespace

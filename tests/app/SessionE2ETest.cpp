@@ -557,13 +557,6 @@ const TRect kDetailCaptions = Rect(14, 655, 60, 940);
 
 class DetailJourney : public LayoutJourney {
  protected:
-  // The pixels of Area that differ between two of this test's pictures.
-  static int Differing(const guitest::Picture& First, const guitest::Picture& Second, const TRect& Area) {
-    int differing = 0;
-    for (int y = Area.Top; y < Area.Bottom; ++y)
-      for (int x = Area.Left; x < Area.Right; ++x) differing += First.At(x, y) != Second.At(x, y);
-    return differing;
-  }
   // The statements of the panel (by a piece of each) that ran since Before.
   static std::vector<std::string> RunSince(const Runs& Before) { return Ran(Before, kPanelStatements); }
 };
@@ -628,7 +621,7 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
   }
 
   // "Детальная" shown again paints its captions as it did when the panel opened
-  EXPECT_EQ(Differing(clicked, detail, kDetailCaptions), 0);
+  EXPECT_EQ(e2e::Differing(clicked, detail, kDetailCaptions), 0);
 
   PopupItem(row, kPopupKill);
   ASSERT_TRUE(AnswerYes()) << "no warning";

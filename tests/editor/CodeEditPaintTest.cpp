@@ -1,6 +1,24 @@
 // What the editor paints: the gutter, highlighted SQL, the selection, special characters, the
 // right edge and the active line, seen on a recording device context and in pixels.
 #include <algorithm>
+#include <cstddef>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TALVIK_SANITIZER_HEAP 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TALVIK_SANITIZER_HEAP 1
+#endif
+#ifndef TALVIK_SANITIZER_HEAP
+#include <malloc.h>
+#elif __has_include(<sanitizer/allocator_interface.h>)
+#include <sanitizer/allocator_interface.h>
+#else
+// (the sanitizers' run-time library has it; not every compiler ships its header)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "CodeEditTestSupport.h"
 #include "platform/gui/ImgList.h"
@@ -237,6 +255,104 @@ TEST_F(CodeEditPaint, SpecialLineColoursAndSelectionThatEndsPastTheLine) {
   EXPECT_EQ(Pixel(2 + edit->CharWidth() / 2, lh * 5 / 2 + lh / 2 - 1) == RGB(255, 255, 255) ||
                 Pixel(2 + 1, lh * 2 + 1) == RGB(255, 255, 255),
             true);
+}
+
+// Paints of a part of a row draw there what a whole paint does: each from one of its columns to the
+// window's right edge, and each of its columns alone. So marks of blanks, tabs and the line's end,
+// tokens cut by the clip, glyphs that reach into the next cell (a character outside the font's
+// cells), the selection past a line's end. A paint that starts at a line's end column, where no
+// token of the line reaches, still draws the line end's mark, in the colour of the comment the line
+// may end in; so does a paint with the view scrolled to begin at that column.
+TEST_F(CodeEditPaint, APaintOfAPartOfARowDrawsWhatAWholePaintDrawsThere) {
+  SessionSetup(edit);
+  edit->SetOptions(edit->Options() + eoShowSpecialChars);
+  // a long line (its scan starts at points recorded along it) ends in a long comment
+  std::string longLine;
+  while (longLine.size() < 1200) longLine += "s.sid, 'abc', 12345, ";
+  longLine += "-- " + std::string(300, 'c');
+  edit->SetText("select x\n  from dual  \n\tx := 'a\tb'; -- end\n\nbegin /* open\n  closed */ null;\n/\n" +
+                longLine + "\nx := '\U0001D7D8\U0001D7D8' || 'y\U0001D7D8';");
+  edit->SetMaxScrollWidth(static_cast<int>(longLine.size()) + 100);
+  ShowAndFocus();
+  const int w = edit->ClientWidth(), h = edit->ClientHeight(), lh = edit->LineHeight(),
+            cw = edit->CharWidth();
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));  // a colour the editor never paints
+  TScopeExit free([&] {
+    DeleteObject(magenta);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+  });
+  // the pixels of a row from `left` to `right`
+  const auto rowPixels = [&](int top, int left, int right) {
+    std::vector<COLORREF> pixels;
+    for (int y = top; y < top + lh; ++y)
+      for (int x = left; x < right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    return pixels;
+  };
+  const auto differing = [](const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    int count = 0;
+    for (size_t i = 0; i < a.size(); ++i) count += a[i] != b[i];
+    return count;
+  };
+  // every line from the left, without and with a selection, then scrolled to the long line's end
+  for (int pass = 0; pass < 3; ++pass) {
+    const bool selected = pass == 1;
+    SCOPED_TRACE(selected ? "with lines 2 to 5 selected" : pass == 2 ? "scrolled right" : "from the left");
+    if (selected)
+      edit->SetCaretAndSelection({3, 5}, {4, 2}, {3, 5});
+    else
+      edit->SetCaretAndSelection({1, 7}, {1, 7}, {1, 7});
+    edit->SetLeftChar(pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
+    Pump();
+    ASSERT_EQ(edit->LeftChar(), pass == 2 ? static_cast<int>(longLine.size()) - 20 : 1);
+    edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    for (int line = 1; line <= edit->Lines()->Count(); ++line) {
+      const int length = edit->Lines()->ExpandedStringLength(line - 1);
+      const int top = edit->RowColumnToPixels(TDisplayCoord{1, line}).Y;
+      const std::vector<COLORREF> whole = rowPixels(top, 0, w);
+      const int first = edit->LeftChar(), last = std::min(length + 2, first + edit->CharsInWindow() - 1);
+      for (int column = first; column <= last; ++column) {
+        const int left = edit->RowColumnToPixels(TDisplayCoord{column, line}).X;
+        for (const int right : {w, left + cw}) {
+          const TRect clip(left, top, right, top + lh);
+          std::vector<COLORREF> expected;
+          for (int y = 0; y < lh; ++y)
+            for (int x = left; x < right; ++x) expected.push_back(whole[static_cast<size_t>(y * w + x)]);
+          FillRect(dc, clip, magenta);
+          const int saved = SaveDC(dc);
+          IntersectClipRect(dc, clip.Left, clip.Top, clip.Right, clip.Bottom);
+          edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+          RestoreDC(dc, saved);
+          EXPECT_EQ(differing(expected, rowPixels(top, left, right)), 0)
+              << "a paint of line " << line << " (" << length << " columns) from column " << column
+              << (right == w ? " on" : " alone");
+        }
+      }
+    }
+  }
+  // each line scrolled to begin at its end's column: that cell and the rest of the row look as they
+  // do scrolled a column less
+  edit->SetCaretAndSelection({1, 7}, {1, 7}, {1, 7});
+  const int textLeft = edit->GutterWidth() + 2;
+  for (int line = 1; line <= edit->Lines()->Count(); ++line) {
+    const int length = edit->Lines()->ExpandedStringLength(line - 1);
+    if (length == 0) continue;
+    const int top = edit->RowColumnToPixels(TDisplayCoord{1, line}).Y;
+    std::vector<COLORREF> shown[2];
+    for (int shift : {0, 1}) {
+      edit->SetLeftChar(length + shift);
+      Pump();
+      ASSERT_EQ(edit->LeftChar(), length + shift);
+      edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+      shown[shift] = rowPixels(top, textLeft + cw * (1 - shift), w - cw * shift);
+    }
+    EXPECT_EQ(differing(shown[0], shown[1]), 0)
+        << "line " << line << " (" << length << " columns) scrolled to begin at its end";
+  }
 }
 
 TEST_F(CodeEditPaint, WrappedRowsGetTheWrapGlyphInTheGutter) {
@@ -617,6 +733,61 @@ TEST_F(CodeEditLongLinePaint, EditsInsideALongLineShowAsInAnEditorThatPaintsItAf
   sameAsAfresh("another wrap width");
   edit->Undo();
   sameAsAfresh("an undo");
+}
+
+// The heap's bytes in use: the sanitizer's own allocator serves the heap under a sanitizer, the C
+// library's otherwise.
+size_t HeapInUse() {
+#ifdef TALVIK_SANITIZER_HEAP
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+#endif
+}
+
+// A long line loaded and painted with the view at its start, middle and end holds little more heap
+// than its characters (four bytes each), with tabs or without: the expanded copy of a tabbed line,
+// which a scan of it needs, lives no longer than that scan.
+TEST_F(CodeEditPaint, ALoadedAndPaintedLongLineHoldsLittleMoreThanItsCharacters) {
+  constexpr int kLength = 1000 * 1000;
+  edit->SetHighlighter((highlighter = SessionHighlighter()).get());
+  // the scroll width follows the longest line: the view reaches the line's end
+  edit->SetOptions(edit->Options() + eoAutoSizeMaxScrollWidth);
+  ShowAndFocus();
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, edit->ClientWidth(), edit->ClientHeight());
+  HGDIOBJ old = SelectObject(dc, bmp);
+  TScopeExit free([&] {
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+  });
+  for (const bool tabs : {true, false}) {
+    SCOPED_TRACE(tabs ? "pieces parted by tabs" : "pieces parted by blanks");
+    const std::string_view piece =
+        tabs ? "s.sid,\ts.username,\t'abc',\t12345,\t" : "s.sid, s.username, 'abc', 12345, ";
+    std::string line;
+    while (static_cast<int>(line.size()) < kLength) line += piece;
+    line.resize(kLength);
+    edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+    const size_t before = HeapInUse();
+    edit->SetText(line);
+    for (int at : {1, kLength / 2, kLength + 1}) {
+      edit->SetCaretXY({at, 1});
+      edit->EnsureCursorPosVisible();
+      edit->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc));
+      const int column = edit->BufferToDisplayPos({at, 1}).Column;
+      EXPECT_TRUE(column >= edit->LeftChar() && column < edit->LeftChar() + edit->CharsInWindow())
+          << "column " << column << " out of the view from " << edit->LeftChar();
+    }
+    const size_t held = HeapInUse() - before;
+    edit->SetText("");
+    // the measure sees the line's own characters at least
+    EXPECT_GE(held, size_t{kLength} * 4);
+    EXPECT_LT(held, size_t{kLength} * 4 * 3 / 2)
+        << held << " bytes for a line of " << kLength << " characters";
+  }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-// Seeded random steps on an editor on screen, each checked three ways, pixel for pixel: the picture
+// Seeded random steps on an editor on screen, each checked four ways, pixel for pixel: the picture
 // its own repaints left in the window is what painting the window whole gives; so it is once more
 // after a random scroll (the window layer moves the picture as a screen would, so a stale pixel
-// moves with it); and a fresh editor given the same text, settings, selection and view paints the
-// same. The steps edit (typing, line breaks, deletes, pastes with and without line breaks, comments
-// opened and closed far from the view, undo, redo, selections in three modes) and change settings
-// (word wrap, width, tab width, special characters, highlighter and its dialect, font) of a text of
-// short lines and one long line with tabs, Cyrillic, 4-byte characters, strings and comments.
+// moves with it); a paint of the cell where a line in view ends (where no token of the line starts,
+// a glyph left of it may reach in, a selection may end) draws what the whole paint drew there; and a
+// fresh editor given the same text, settings, selection and view paints the same. The steps edit
+// (typing, line breaks, deletes, pastes with and without line breaks, comments opened and closed far
+// from the view, undo, redo, selections in three modes) and change settings (word wrap, width, tab
+// width, special characters, highlighter and its dialect, font) of a text of short lines and one
+// long line with tabs, Cyrillic, 4-byte characters, strings and comments.
 //
 // A failure is reduced to its fewest steps (delta debugging: subsets of the steps replayed on a new
 // editor until no step can go) and printed as a step list that the named cases below keep.
@@ -158,9 +160,10 @@ std::string PictureDiff(const TPicture& expected, const TPicture& actual) {
          ")-(" + std::to_string(right) + ", " + std::to_string(bottom) + ")";
 }
 
-enum TCheck : uint8_t { ckNone, ckIncremental, ckScrolled, ckFresh };
+enum TCheck : uint8_t { ckNone, ckIncremental, ckScrolled, ckLineEnd, ckFresh };
 const char* const kCheckNames[] = {"", "the window as its repaints left it differs from a whole repaint",
                                    "after the scroll, the window differs from a whole repaint",
+                                   "a paint of the cell where a line ends differs from a whole repaint",
                                    "a fresh editor with the same text, settings and view paints otherwise"};
 
 struct TFailure {
@@ -207,6 +210,7 @@ class TWorld {
       talvik::gui::ProcessPending();
       if (std::string d = RepaintDiff(); !d.empty()) return TFailure{ckScrolled, index, d};
     }
+    if (std::string d = LineEndDiff(s.B); !d.empty()) return TFailure{ckLineEnd, index, d};
     if (fresh_)
       if (std::string d = FreshDiff(); !d.empty()) return TFailure{ckFresh, index, d};
     return TFailure{};
@@ -363,7 +367,27 @@ class TWorld {
     if (!shots_.empty()) talvik::gui::RenderWindowToPng(form_->Handle(), shots_ + "-shown.png");
     RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     if (!shots_.empty()) talvik::gui::RenderWindowToPng(form_->Handle(), shots_ + "-whole.png");
-    return PictureDiff(PictureOf(form_->Handle()), shown);
+    whole_ = PictureOf(form_->Handle());
+    return PictureDiff(whole_, shown);
+  }
+
+  // A paint of the cell where a line in view ends (`pick` chooses the line) over the window painted
+  // whole: empty when it draws what the whole paint did (nothing to compare when the line's end is
+  // out of view).
+  std::string LineEndDiff(int pick) {
+    const int row = edit_->TopLine() + pick % std::max(edit_->LinesInWindow(), 1);
+    const int line = edit_->RowToLine(row);
+    if (line > edit_->Lines()->Count()) return std::string();
+    const TDisplayCoord end = edit_->BufferToDisplayPos({LineLength(line) + 1, line});
+    if (end.Row < edit_->TopLine() || end.Row >= edit_->TopLine() + edit_->LinesInWindow() ||
+        end.Column < edit_->LeftChar() || end.Column >= edit_->LeftChar() + edit_->CharsInWindow())
+      return std::string();
+    const TPoint at = edit_->RowColumnToPixels(end);
+    const TRect part(at.X, at.Y, at.X + edit_->CharWidth(), at.Y + edit_->LineHeight());
+    InvalidateRect(edit_->Handle(), &part, false);
+    talvik::gui::ProcessPending();
+    if (!shots_.empty()) talvik::gui::RenderWindowToPng(form_->Handle(), shots_ + "-line-end.png");
+    return PictureDiff(whole_, PictureOf(form_->Handle()));
   }
 
   // The window painted whole against a new editor given the same text, settings, selection and view.
@@ -412,6 +436,7 @@ class TWorld {
   std::unique_ptr<TForm> form_;
   TCodeEdit* edit_ = nullptr;
   std::string shots_;
+  TPicture whole_;  // the window as the last whole repaint left it
   bool fresh_ = true;
 };
 
