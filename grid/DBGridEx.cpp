@@ -602,8 +602,9 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_SETFOCUS:
       TCustomGrid::Dispatch(Message);
       FocusLookChanged(Handle());
+      // the filter cell's editing goes on where the user left it
       if (filterEditing_ && filterEditorShown_ && filterEditor_ && !filterEditor_->Focused())
-        PlaceFilterEditor();
+        PlaceFilterEditor(true);
       return;
     case WM_COMMAND:
       // the edit's own change handling (reflected to it), then the filter cell's text kept as typed
@@ -1207,10 +1208,14 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
     --focused;
   else if (FromIndex > ToIndex && focused >= ToIndex && focused < FromIndex)
     ++focused;
+  const TColumnEx* edited = filterEdited_;
   filterColumn_ = RawToDataColumn(focused);
   filterEdited_ =
       filterColumn_ >= 0 && filterColumn_ < columns_->Count() ? columns_->Items(filterColumn_) : nullptr;
-  if (filterEditorShown_) PlaceFilterEditor();
+  if (!filterEditorShown_) return;
+  // the editor holds the text of the cell it edited before
+  if (filterEdited_ && filterEdited_ != edited) LoadFilterEditor();
+  PlaceFilterEditor();
 }
 
 void TCustomDBGridEx::SpreadOverRightPart(int Index, int Change) {

@@ -561,7 +561,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // the column's filter), placed anew after a scroll; Enter in it applies the filter.
   void ShowFilterEditor(int DataCol);
   void HideFilterEditor();
-  // KeepText: the editor is only moved, keeping what is typed into it
+  // The editor over the edited filter cell (hidden while it may not show) with the text it holds.
+  // Placed anew it takes the focus the grid has and its text is selected; KeepText leaves the text,
+  // the caret and, where it shows already, the focus as they are.
   void PlaceFilterEditor(bool KeepText = false);
   void StoreFilterText();
   void ApplyFilterFromRow();

@@ -2,12 +2,13 @@
 // the grid lands there as typed, a key in a cell of ten thousand characters takes little time, the
 // filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
 // grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
-// other column's filter than its own, and a press on a title reaches the grid while the filter editor
-// has the focus.
+// other column's filter than its own, a press on a title reaches the grid while the filter editor has
+// the focus, and what the user typed into a filter cell stays there through presses and focus changes.
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -310,6 +311,106 @@ TEST_F(FilterRowEditors, APressOnATitleWhileTheFilterEditorHasTheFocusReachesThe
     EXPECT_EQ(presses, std::vector<int>{title.Top + 3});
   }
   grid->SetOptions(saved);
+}
+
+}  // namespace
+
+namespace {
+
+// What the user typed into a filter cell stays there until they apply it or cancel it: a press on a
+// title (the left button, or the right one on the way to a column menu) and the program focusing the
+// grid leave the cell's editing and its text as they were; a press in the data ends the editing with
+// the text kept in the column's filter.
+TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
+  const TRect data = Cell(2, 2);
+  const struct {
+    const char* name;
+    bool endsEditing;
+    std::function<void()> act;
+  } ways[] = {
+      {"a right press on a title", false,
+       [&] {
+         Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+         Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+       }},
+      {"a left press on a title", false,
+       [&] {
+         Mouse(WM_LBUTTONDOWN, title.Left + 5, title.Top + 3);
+         Mouse(WM_LBUTTONUP, title.Left + 5, title.Top + 3);
+       }},
+      {"the grid focused by the program", false,
+       [&] {
+         grid->SetFocus();
+         Pump();
+       }},
+      {"a right press on a data cell", true,
+       [&] {
+         Mouse(WM_RBUTTONDOWN, data.Left + 5, data.Top + 3);
+         Mouse(WM_RBUTTONUP, data.Left + 5, data.Top + 3);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type("sc");
+    ASSERT_EQ(Editor()->Text(), "sc");
+    way.act();
+    EXPECT_EQ(name->STFilter()->FilterText(), "sc");
+    if (way.endsEditing) {
+      EXPECT_FALSE(grid->FilterEditing());
+      EXPECT_FALSE(FilterEditorShows());
+    } else {
+      EXPECT_TRUE(grid->FilterEditing());
+      EXPECT_TRUE(FilterEditorShows());
+      EXPECT_EQ(Editor()->Text(), "sc");
+      // typing goes on where it stopped
+      Type("x");
+      EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    }
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
+  // a cell whose editing begins over a filter (typed there before, or set by the program) shows the
+  // filter's text, which a press keeps as well
+  const struct {
+    const char* name;
+    std::function<void()> begin;
+  } begins[] = {
+      {"typed, then the cell left and edited again",
+       [&] {
+         grid->ShowFilterEditor(1);
+         Pump();
+         Type("sc");
+         Key(VK_RIGHT);  // SALARY's cell
+         Key(VK_LEFT);
+       }},
+      {"set by the program",
+       [&] {
+         name->STFilter()->SetFilterText("sc");
+         grid->SetFocus();
+         grid->ShowFilterEditor(1);
+         Pump();
+       }},
+  };
+  for (const auto& begin : begins) {
+    SCOPED_TRACE(begin.name);
+    begin.begin();
+    ASSERT_EQ(grid->FilterColumn(), 1);
+    ASSERT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+    EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'sc'");
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
 }
 
 }  // namespace
