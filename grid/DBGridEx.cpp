@@ -906,6 +906,9 @@ void TCustomDBGridEx::UpdateEditorState() {
     // from wherever this runs (a column's destructor among them)
     ShowEditor();
   }
+  // the filter editor as well: hidden over a cell it cannot edit now (a selection stands, its filter
+  // cell hid), back with the text it holds once it can
+  if (filterEditorShown_ && HandleAllocated()) PlaceFilterEditor(true);
 }
 
 void TCustomDBGridEx::UpdateTabStops() {

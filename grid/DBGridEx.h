@@ -571,10 +571,9 @@ class TCustomDBGridEx : public TCustomGrid,
   int FilterColumn() const { return filterColumn_; }
   bool FilterEditing() const { return filterEditing_; }
   bool FilterEditorShown() const { return filterEditorShown_; }
-  // Filter editing is on and no multiple selection exists.
+  // Filter editing is on, no multiple selection exists and the edited column shows its filter cell.
   bool CanEditFilter() const;
-  // The filter editor may show: a cell of the filter row is edited, editing it is possible and its
-  // column shows a filter cell.
+  // The filter editor may show: a cell of the filter row is edited and editing it is possible.
   bool FilterEditorMayShow() const;
   // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
   int NextFilterColumn(int From, int Step) const;

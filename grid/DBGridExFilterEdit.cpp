@@ -48,11 +48,12 @@ TInplaceFilterEditEx* TCustomDBGridEx::CreateFilterEditor() {
 }
 
 bool TCustomDBGridEx::CanEditFilter() const {
-  return filterEditing_ && Selection()->SelectionType() == gstNon;
+  // the editor takes no key for a filter cell the user no longer sees, wherever it stands meanwhile
+  return filterEditing_ && Selection()->SelectionType() == gstNon && ColumnTakesFilter(filterColumn_);
 }
 
 bool TCustomDBGridEx::FilterEditorMayShow() const {
-  return filterEditorShown_ && CanEditFilter() && ColumnTakesFilter(filterColumn_);
+  return filterEditorShown_ && CanEditFilter();
 }
 
 void TCustomDBGridEx::ShowFilterEditor(int DataCol) {

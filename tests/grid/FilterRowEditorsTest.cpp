@@ -3,7 +3,8 @@
 // filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
 // grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
 // other column's filter than its own, a press on a title reaches the grid while the filter editor has
-// the focus, and what the user typed into a filter cell stays there through presses and focus changes.
+// the focus, what the user typed into a filter cell stays there through presses and focus changes,
+// and no filter editor stays over a filter cell that cannot take keys.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -411,6 +412,86 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
     name->STFilter()->SetFilterText("");
     Pump();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// No filter editor stays over a filter cell that cannot take keys: a selection of everything made
+// while a filter cell is edited (by the program, or a press on the indicator's title) hides the editor
+// until the selection goes, and what was typed comes back with it; a filter cell that hides takes no
+// more keys.
+TEST_F(FilterRowEditors, NoFilterEditorStaysOverACellThatCannotTakeKeys) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgMultiSelect);
+  const TRect corner = grid->CellRect(0, 0);  // the indicator's title: everything, or nothing
+  const struct {
+    const char* name;
+    std::function<void()> selectAll;
+  } ways[] = {
+      {"the program", [&] { grid->Selection()->SelectAll(); }},
+      {"a press on the indicator's title",
+       [&] {
+         Mouse(WM_LBUTTONDOWN, corner.Left + 3, corner.Top + 3);
+         Mouse(WM_LBUTTONUP, corner.Left + 3, corner.Top + 3);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("An");
+    ASSERT_EQ(name->STFilter()->FilterText(), "An");
+    way.selectAll();
+    Pump();
+    ASSERT_EQ(grid->Selection()->SelectionType(), gstAll);
+    EXPECT_FALSE(FilterEditorShows()) << "the editor stays over a cell it cannot edit";
+    Type("x");
+    EXPECT_EQ(name->STFilter()->FilterText(), "An");
+    grid->Selection()->Clear();
+    Pump();
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_EQ(Editor()->Text(), "An");
+    Type("y");
+    EXPECT_EQ(name->STFilter()->FilterText(), "Any");
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
+  grid->SetOptions(saved);
+
+  // the program hides the filter cell being edited: the editor goes, and what is typed next reaches
+  // the grid, not that filter
+  grid->SetOptions(saved - dgEditing);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("An");
+  name->STFilter()->SetVisible(false);
+  Pump();
+  EXPECT_FALSE(FilterEditorShows()) << "the editor stays over a hidden filter cell";
+  Type("xy");
+  EXPECT_EQ(name->STFilter()->FilterText(), "An");
+  EXPECT_FALSE(grid->FilterEditing());
+  name->STFilter()->SetVisible(true);
+  Pump();
+  // within a batch of the filter settings the editor is not placed again: over the cell that hid it
+  // takes no key
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(Editor()->Focused());
+  grid->STFilter()->BeginUpdate();
+  name->STFilter()->SetVisible(false);
+  Pump();
+  Type("xy");
+  grid->STFilter()->EndUpdate();
+  EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'An'");
+  name->STFilter()->SetVisible(true);
+  grid->HideFilterEditor();
+  name->STFilter()->SetFilterText("");
+  grid->SetOptions(saved);
+  Pump();
 }
 
 }  // namespace
