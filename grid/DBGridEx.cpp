@@ -1076,9 +1076,8 @@ void TCustomDBGridEx::UpdateData() {
 bool TCustomDBGridEx::CanModifyCell() {
   TColumnEx* c = FocusedColumn();
   TField* f = c ? c->Field() : nullptr;
-  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !ColumnTakesKeys(c) || c->ReadOnly() ||
-      !f)
-    return false;
+  // only the cell editor asks, which never shows on a column that does not take keys (CanEditShow)
+  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !c || c->ReadOnly() || !f) return false;
   TField* check = f;
   if (f->Lookup()) {
     try {
@@ -1531,7 +1530,6 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
-  if (Column == filterEdited_) filterEdited_ = nullptr;  // never kept past its column, whatever its index
 }
 
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {

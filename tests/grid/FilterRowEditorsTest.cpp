@@ -495,3 +495,79 @@ TEST_F(FilterRowEditors, NoFilterEditorStaysOverACellThatCannotTakeKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// Within a batch of the columns the filter cell's column may move before one goes (its index not yet
+// caught up by a layout): the editing ends only with its own column, and goes on with it otherwise.
+TEST_F(FilterRowEditors, AColumnGoneWithinABatchEndsOnlyTheEditingOfItsOwnFilterCell) {
+  for (const bool own : {true, false}) {
+    SCOPED_TRACE(own ? "the edited column goes" : "another column goes");
+    TColumnEx* name = grid->Columns()->Items(1);
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("ab");
+    grid->Columns()->BeginUpdate();
+    grid->Columns()->Items(2)->SetIndex(0);  // SALARY, N, NAME
+    delete (own ? name : grid->Columns()->Items(1));
+    grid->Columns()->EndUpdate();
+    Pump();
+    if (own) {
+      EXPECT_FALSE(grid->FilterEditing());
+      EXPECT_FALSE(FilterEditorShows());
+    } else {
+      ASSERT_TRUE(grid->FilterEditing()) << "the editing ended with another column";
+      EXPECT_EQ(grid->FilterColumn(), name->Index());
+      Type("c");
+      grid->HideFilterEditor();
+      Pump();
+      EXPECT_EQ(name->STFilter()->FilterText(), "abc");
+    }
+    Type("z");
+    for (int i = 0; i < grid->Columns()->Count(); ++i) {
+      if (TColumnEx* c = grid->Columns()->Items(i); c != name) {
+        EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
+      }
+    }
+    grid->HideFilterEditor();
+    grid->Columns()->Clear();
+    for (const char* n : {"N", "NAME", "SALARY"}) grid->Columns()->Add()->SetFieldName(n);
+    Pump();
+  }
+}
+
+// A column dragged elsewhere puts the filter row's editing on the current column (with rows selected
+// whole, the cell edited may lie elsewhere): what was typed into the cell edited before stays in that
+// cell's filter, and what is typed next goes into the current column's.
+TEST_F(FilterRowEditors, AColumnDraggedElsewhereMovesTheFilterEditingToTheCurrentColumn) {
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgRowSelect + dgColumnResize);
+  Pump();
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  ASSERT_EQ(grid->FocusedColumn(), n);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("ab");
+  ASSERT_EQ(grid->FocusedColumn(), n);
+  // SALARY's title dragged onto NAME's: N, SALARY, NAME
+  const TRect from = grid->CellRect(grid->DataToRawColumn(2), 0),
+              to = grid->CellRect(grid->DataToRawColumn(1), 0);
+  Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, to.Left + 10, to.Top + 3);
+  Mouse(WM_LBUTTONUP, to.Left + 10, to.Top + 3);
+  ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "SALARY");
+  ASSERT_EQ(grid->FilterColumn(), n->Index());
+  Type("5");
+  grid->Columns()->Items(2)->SetIndex(1);  // a layout: N, NAME, SALARY
+  Pump();
+  Type("6");
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(name->STFilter()->FilterText(), "ab");
+  EXPECT_EQ(n->STFilter()->FilterText(), "56");
+  grid->SetOptions(saved);
+}
+
+}  // namespace
