@@ -321,7 +321,7 @@ namespace {
 // What the user typed into a filter cell stays there until they apply it or cancel it: a press on a
 // title (the left button, or the right one on the way to a column menu) and the program focusing the
 // grid leave the cell's editing and its text as they were; a press in the data ends the editing with
-// the text kept in the column's filter.
+// the text kept in the column's filter. Applied, the cell shows the filter as it reads.
 TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus) {
   TColumnEx* name = grid->Columns()->Items(1);
   const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
@@ -412,6 +412,16 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
     name->STFilter()->SetFilterText("");
     Pump();
   }
+  // applied, the text gives way to the filter as it reads
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("sc");
+  Key(VK_RETURN);
+  EXPECT_TRUE(grid->FilterEditing());
+  EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+  grid->HideFilterEditor();
+  name->STFilter()->SetFilterText("");
+  Pump();
 }
 
 }  // namespace
@@ -563,6 +573,7 @@ TEST_F(FilterRowEditors, AColumnDraggedElsewhereMovesTheFilterEditingToTheCurren
   Mouse(WM_LBUTTONUP, to.Left + 10, to.Top + 3);
   ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "SALARY");
   ASSERT_EQ(grid->FilterColumn(), n->Index());
+  EXPECT_EQ(Editor()->Text(), "") << "the editor shows the text of the cell it edited before";
   Type("5");
   grid->Columns()->Items(2)->SetIndex(1);  // a layout: N, NAME, SALARY
   Pump();
