@@ -602,8 +602,9 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_SETFOCUS:
       TCustomGrid::Dispatch(Message);
       FocusLookChanged(Handle());
+      // the filter cell's editing goes on where the user left it
       if (filterEditing_ && filterEditorShown_ && filterEditor_ && !filterEditor_->Focused())
-        PlaceFilterEditor();
+        PlaceFilterEditor(true);
       return;
     case WM_COMMAND:
       // the edit's own change handling (reflected to it), then the filter cell's text kept as typed
@@ -905,6 +906,9 @@ void TCustomDBGridEx::UpdateEditorState() {
     // from wherever this runs (a column's destructor among them)
     ShowEditor();
   }
+  // the filter editor as well: hidden over a cell it cannot edit now (a selection stands, its filter
+  // cell hid), back with the text it holds once it can
+  if (filterEditorShown_ && HandleAllocated()) PlaceFilterEditor(true);
 }
 
 void TCustomDBGridEx::UpdateTabStops() {
@@ -1072,9 +1076,8 @@ void TCustomDBGridEx::UpdateData() {
 bool TCustomDBGridEx::CanModifyCell() {
   TColumnEx* c = FocusedColumn();
   TField* f = c ? c->Field() : nullptr;
-  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !ColumnTakesKeys(c) || c->ReadOnly() ||
-      !f)
-    return false;
+  // only the cell editor asks, which never shows on a column that does not take keys (CanEditShow)
+  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !c || c->ReadOnly() || !f) return false;
   TField* check = f;
   if (f->Lookup()) {
     try {
@@ -1207,10 +1210,14 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
     --focused;
   else if (FromIndex > ToIndex && focused >= ToIndex && focused < FromIndex)
     ++focused;
+  const TColumnEx* edited = filterEdited_;
   filterColumn_ = RawToDataColumn(focused);
   filterEdited_ =
       filterColumn_ >= 0 && filterColumn_ < columns_->Count() ? columns_->Items(filterColumn_) : nullptr;
-  if (filterEditorShown_) PlaceFilterEditor();
+  if (!filterEditorShown_) return;
+  // the editor holds the text of the cell it edited before
+  if (filterEdited_ && filterEdited_ != edited) LoadFilterEditor();
+  PlaceFilterEditor();
 }
 
 void TCustomDBGridEx::SpreadOverRightPart(int Index, int Change) {
@@ -1523,7 +1530,6 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
-  if (Column == filterEdited_) filterEdited_ = nullptr;  // never kept past its column, whatever its index
 }
 
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {

@@ -561,7 +561,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // the column's filter), placed anew after a scroll; Enter in it applies the filter.
   void ShowFilterEditor(int DataCol);
   void HideFilterEditor();
-  // KeepText: the editor is only moved, keeping what is typed into it
+  // The editor over the edited filter cell (hidden while it may not show) with the text it holds.
+  // Placed anew it takes the focus the grid has and its text is selected; KeepText leaves the text,
+  // the caret and, where it shows already, the focus as they are.
   void PlaceFilterEditor(bool KeepText = false);
   void StoreFilterText();
   void ApplyFilterFromRow();
@@ -569,10 +571,9 @@ class TCustomDBGridEx : public TCustomGrid,
   int FilterColumn() const { return filterColumn_; }
   bool FilterEditing() const { return filterEditing_; }
   bool FilterEditorShown() const { return filterEditorShown_; }
-  // Filter editing is on and no multiple selection exists.
+  // Filter editing is on, no multiple selection exists and the edited column shows its filter cell.
   bool CanEditFilter() const;
-  // The filter editor may show: a cell of the filter row is edited, editing it is possible and its
-  // column shows a filter cell.
+  // The filter editor may show: a cell of the filter row is edited and editing it is possible.
   bool FilterEditorMayShow() const;
   // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
   int NextFilterColumn(int From, int Step) const;

@@ -48,11 +48,12 @@ TInplaceFilterEditEx* TCustomDBGridEx::CreateFilterEditor() {
 }
 
 bool TCustomDBGridEx::CanEditFilter() const {
-  return filterEditing_ && Selection()->SelectionType() == gstNon;
+  // the editor takes no key for a filter cell the user no longer sees, wherever it stands meanwhile
+  return filterEditing_ && Selection()->SelectionType() == gstNon && ColumnTakesFilter(filterColumn_);
 }
 
 bool TCustomDBGridEx::FilterEditorMayShow() const {
-  return filterEditorShown_ && CanEditFilter() && ColumnTakesFilter(filterColumn_);
+  return filterEditorShown_ && CanEditFilter();
 }
 
 void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
@@ -70,6 +71,9 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
     filterEditor_->Font()->SetColor(kFilterEditTextColor);
     filterEditor_->SetColor(LightenColor(FixedColor(), 8));
     filterEditor_->SetFlat(flat_);
+    // the focus coming back (after a press on the titles, say) leaves the caret where the user left
+    // it: a cell placed anew has its text selected by the grid
+    filterEditor_->SetAutoSelect(false);
     filterEditor_->OnKeyValueChanged = [this](TObject*) { InvalidateFilterCell(filterColumn_); };
     filterEditor_->OnCloseUp = [this](TObject*, bool) { StoreFilterText(); };
   }
@@ -159,18 +163,16 @@ void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
     filterEditor_->InplaceHide();
     return;
   }
+  // the editor keeps the text it holds, the edited cell's since its editing began: what the user
+  // typed stays there until it is applied or the editing ends
   TInplaceFilterEditEx* editor = filterEditor_;
-  if (KeepText && editor->Visible()) {
-    // only the place changes: what the user is typing stays as it is, not yet stored
-    editor->InplaceMove(FilterCellRect(filterColumn_));
-    return;
-  }
-  LoadFilterEditor();
   const TRect r = FilterCellRect(filterColumn_);
+  const bool shown = editor->Visible();
   editor->InplaceMove(r);
+  if (KeepText && shown) return;  // only the place changes; the caret stays where the user left it
   // the text is selected even in a cell with no room, where typing reaches the editor through the
   // grid: what is typed replaces the text instead of going into it
-  editor->SelectAllText();
+  if (!KeepText) editor->SelectAllText();
   if (!r.IsEmpty() && editor->CanFocus() && (ContainsFocus() || Focused())) editor->SetFocus();
 }
 
@@ -193,7 +195,9 @@ void TCustomDBGridEx::LoadFilterEditor() {
     editor->SetKeyField("");
     editor->SetListField("");
     editor->EditButton()->SetVisible(false);
-    editor->SetValueAndText(Null(), text);
+    // the text is its own value: the control shows its value's text again whenever the focus comes
+    // or goes
+    editor->SetValueAndText(text.empty() ? Null() : TVariant(text), text);
   }
 }
 
@@ -242,6 +246,8 @@ void TCustomDBGridEx::ApplyFilterFromRow() {
     ApplyFilter();
   }
   if (leftCol < ColCount()) SetLeftCol(std::max(FixedCols(), leftCol));
+  // the cell shows the filter as it reads now
+  if (FilterEditorMayShow()) LoadFilterEditor();
   PlaceFilterEditor();
   if (sumList_->Active()) sumList_->RecalcAll();
   Invalidate();

@@ -452,7 +452,7 @@ void TCustomDBGridEx::KeyPress(char32_t& Key) {
   if (filterEditing_ && (Key == U'\b' || Key >= 32)) {
     // typing while the filter row is edited goes on in its editor. An editor that stays hidden (its
     // cell has no room) keeps the grid's focus and gets every character this way: placing it again
-    // would load the filter's text over what was typed before each of them.
+    // would select what was typed before each of them, for the next one to replace.
     if (!filterEditorShown_ || !filterEditor_ || filterEditor_->Visible()) ShowFilterEditor(filterColumn_);
     if (filterEditor_ && filterEditor_->HandleAllocated())
       PostMessage(filterEditor_->Handle(), WM_CHAR, Key, 0);

@@ -1,12 +1,14 @@
 // What the session window shows beside the rows: the status bar's owner-drawn panels, the row colours
-// the grid is given, and the column chooser on the title row.
+// the grid is given, the column chooser on the title row, and the filter row's text beside it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "SessionFormTestSupport.h"
+#include "grid/DBGridExFilterEdit.h"
 #include "grid/DatasetFeatures.h"
 #include "grid/GridLibRVL.h"
 #include "platform/rtl/ScopeExit.h"
@@ -196,6 +198,40 @@ TEST_F(ViewTest, TypingAfterTheChooserHidTheColumnOfTheEditedFilterCellFiltersNo
   Application->ProcessMessages();
   EXPECT_EQ(user->STFilter()->FilterText(), "");
   EXPECT_EQ(ListedSids().size(), listed) << "the list is filtered on the hidden column";
+}
+
+// The user types into the filter cell of the Oracle user column, opens the column menu with a right
+// click on its title and closes it with Esc: what was typed stays in the cell and in its filter.
+TEST_F(ViewTest, WhatWasTypedIntoAFilterCellStaysThroughALookAtTheColumnMenu) {
+  Open();
+  TDBGridEx* grid = form->dbgSession;
+  grid->STFilter()->SetVisible(true);
+  Application->ProcessMessages();
+  constexpr int kUser = 4;
+  TColumnEx* user = grid->Columns()->Items(kUser);
+  ASSERT_EQ(user->FieldName(), "ORACLE_USER");
+  int menus = 0;
+  const int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != WM_ENTERIDLE) return false;
+    ++menus;
+    logontest::Key(VK_ESCAPE);
+    return true;
+  });
+  const TScopeExit unhook([hook] { Application->UnhookMainWindow(hook); });
+  grid->SetFocus();
+  grid->ShowFilterEditor(kUser);
+  Application->ProcessMessages();
+  for (char c : std::string("sc")) logontest::Key(static_cast<WORD>(c - 'a' + 'A'), static_cast<char32_t>(c));
+  Application->ProcessMessages();
+  ASSERT_EQ(grid->FilterEditor()->Text(), "sc");
+  const TRect title = grid->CellRect(grid->DataToRawColumn(kUser), 0);
+  SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(title.Left + 3, title.Top + 3));
+  SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(title.Left + 3, title.Top + 3));
+  Application->ProcessMessages();
+  ASSERT_EQ(menus, 1) << "the right click on the title opened no menu";
+  EXPECT_EQ(grid->FilterEditor()->Text(), "sc");
+  EXPECT_EQ(user->STFilter()->FilterText(), "sc");
+  EXPECT_TRUE(grid->FilterEditing());
 }
 
 // The layout the user left comes back at the next show: the column unticked in the chooser stays

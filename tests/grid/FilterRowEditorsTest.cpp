@@ -2,12 +2,14 @@
 // the grid lands there as typed, a key in a cell of ten thousand characters takes little time, the
 // filter editor stays hidden once its editing ends (its focus handed back, its column freed, the
 // grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
-// other column's filter than its own, and a press on a title reaches the grid while the filter editor
-// has the focus.
+// other column's filter than its own, a press on a title reaches the grid while the filter editor has
+// the focus, what the user typed into a filter cell stays there through presses and focus changes,
+// and no filter editor stays over a filter cell that cannot take keys.
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -309,6 +311,277 @@ TEST_F(FilterRowEditors, APressOnATitleWhileTheFilterEditorHasTheFocusReachesThe
     grid->OnMouseDown = nullptr;
     EXPECT_EQ(presses, std::vector<int>{title.Top + 3});
   }
+  grid->SetOptions(saved);
+}
+
+}  // namespace
+
+namespace {
+
+// What the user typed into a filter cell stays there until they apply it or cancel it: a press on a
+// title (the left button, or the right one on the way to a column menu) and the program focusing the
+// grid leave the cell's editing and its text as they were; a press in the data ends the editing with
+// the text kept in the column's filter. Applied, the cell shows the filter as it reads.
+TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
+  const TRect data = Cell(2, 2);
+  const struct {
+    const char* name;
+    bool endsEditing;
+    std::function<void()> act;
+  } ways[] = {
+      {"a right press on a title", false,
+       [&] {
+         Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+         Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+       }},
+      {"a left press on a title", false,
+       [&] {
+         Mouse(WM_LBUTTONDOWN, title.Left + 5, title.Top + 3);
+         Mouse(WM_LBUTTONUP, title.Left + 5, title.Top + 3);
+       }},
+      {"the grid focused by the program", false,
+       [&] {
+         grid->SetFocus();
+         Pump();
+       }},
+      {"a right press on a data cell", true,
+       [&] {
+         Mouse(WM_RBUTTONDOWN, data.Left + 5, data.Top + 3);
+         Mouse(WM_RBUTTONUP, data.Left + 5, data.Top + 3);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type("sc");
+    ASSERT_EQ(Editor()->Text(), "sc");
+    way.act();
+    EXPECT_EQ(name->STFilter()->FilterText(), "sc");
+    if (way.endsEditing) {
+      EXPECT_FALSE(grid->FilterEditing());
+      EXPECT_FALSE(FilterEditorShows());
+    } else {
+      EXPECT_TRUE(grid->FilterEditing());
+      EXPECT_TRUE(FilterEditorShows());
+      EXPECT_EQ(Editor()->Text(), "sc");
+      // typing goes on where it stopped
+      Type("x");
+      EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    }
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
+  // a cell whose editing begins over a filter (typed there before, or set by the program) shows the
+  // filter's text, which a press keeps as well
+  const struct {
+    const char* name;
+    std::function<void()> begin;
+  } begins[] = {
+      {"typed, then the cell left and edited again",
+       [&] {
+         grid->ShowFilterEditor(1);
+         Pump();
+         Type("sc");
+         Key(VK_RIGHT);  // SALARY's cell
+         Key(VK_LEFT);
+       }},
+      {"set by the program",
+       [&] {
+         name->STFilter()->SetFilterText("sc");
+         grid->SetFocus();
+         grid->ShowFilterEditor(1);
+         Pump();
+       }},
+  };
+  for (const auto& begin : begins) {
+    SCOPED_TRACE(begin.name);
+    begin.begin();
+    ASSERT_EQ(grid->FilterColumn(), 1);
+    ASSERT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
+    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+    EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'sc'");
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
+  // applied, the text gives way to the filter as it reads
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("sc");
+  Key(VK_RETURN);
+  EXPECT_TRUE(grid->FilterEditing());
+  EXPECT_EQ(Editor()->Text(), "~ 'sc'");
+  grid->HideFilterEditor();
+  name->STFilter()->SetFilterText("");
+  Pump();
+}
+
+}  // namespace
+
+namespace {
+
+// No filter editor stays over a filter cell that cannot take keys: a selection of everything made
+// while a filter cell is edited (by the program, or a press on the indicator's title) hides the editor
+// until the selection goes, and what was typed comes back with it; a filter cell that hides takes no
+// more keys.
+TEST_F(FilterRowEditors, NoFilterEditorStaysOverACellThatCannotTakeKeys) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgMultiSelect);
+  const TRect corner = grid->CellRect(0, 0);  // the indicator's title: everything, or nothing
+  const struct {
+    const char* name;
+    std::function<void()> selectAll;
+  } ways[] = {
+      {"the program", [&] { grid->Selection()->SelectAll(); }},
+      {"a press on the indicator's title",
+       [&] {
+         Mouse(WM_LBUTTONDOWN, corner.Left + 3, corner.Top + 3);
+         Mouse(WM_LBUTTONUP, corner.Left + 3, corner.Top + 3);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("An");
+    ASSERT_EQ(name->STFilter()->FilterText(), "An");
+    way.selectAll();
+    Pump();
+    ASSERT_EQ(grid->Selection()->SelectionType(), gstAll);
+    EXPECT_FALSE(FilterEditorShows()) << "the editor stays over a cell it cannot edit";
+    Type("x");
+    EXPECT_EQ(name->STFilter()->FilterText(), "An");
+    grid->Selection()->Clear();
+    Pump();
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_EQ(Editor()->Text(), "An");
+    Type("y");
+    EXPECT_EQ(name->STFilter()->FilterText(), "Any");
+    grid->HideFilterEditor();
+    name->STFilter()->SetFilterText("");
+    Pump();
+  }
+  grid->SetOptions(saved);
+
+  // the program hides the filter cell being edited: the editor goes, and what is typed next reaches
+  // the grid's current cell, not that filter
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("An");
+  name->STFilter()->SetVisible(false);
+  Pump();
+  EXPECT_FALSE(FilterEditorShows()) << "the editor stays over a hidden filter cell";
+  Type("x");
+  Type("y");
+  EXPECT_EQ(name->STFilter()->FilterText(), "An");
+  EXPECT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Visible() &&
+              grid->InplaceEditor()->Text() == "xy")
+      << "what was typed did not reach the current cell";
+  Key(VK_ESCAPE, 27);
+  ds.Cancel();
+  name->STFilter()->SetVisible(true);
+  Pump();
+  // within a batch of the filter settings the editor is not placed again: over the cell that hid it
+  // takes no key
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(Editor()->Focused());
+  grid->STFilter()->BeginUpdate();
+  name->STFilter()->SetVisible(false);
+  Pump();
+  Type("xy");
+  grid->STFilter()->EndUpdate();
+  EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'An'");
+  name->STFilter()->SetVisible(true);
+  grid->HideFilterEditor();
+  name->STFilter()->SetFilterText("");
+  grid->SetOptions(saved);
+  Pump();
+}
+
+}  // namespace
+
+namespace {
+
+// Within a batch of the columns the filter cell's column may move before one goes (its index not yet
+// caught up by a layout): the editing ends only with its own column, and goes on with it otherwise.
+TEST_F(FilterRowEditors, AColumnGoneWithinABatchEndsOnlyTheEditingOfItsOwnFilterCell) {
+  for (const bool own : {true, false}) {
+    SCOPED_TRACE(own ? "the edited column goes" : "another column goes");
+    TColumnEx* name = grid->Columns()->Items(1);
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("ab");
+    grid->Columns()->BeginUpdate();
+    grid->Columns()->Items(2)->SetIndex(0);  // SALARY, N, NAME
+    delete (own ? name : grid->Columns()->Items(1));
+    grid->Columns()->EndUpdate();
+    Pump();
+    if (own) {
+      EXPECT_FALSE(grid->FilterEditing());
+      EXPECT_FALSE(FilterEditorShows());
+    } else {
+      ASSERT_TRUE(grid->FilterEditing()) << "the editing ended with another column";
+      EXPECT_EQ(grid->FilterColumn(), name->Index());
+      Type("c");
+      grid->HideFilterEditor();
+      Pump();
+      EXPECT_EQ(name->STFilter()->FilterText(), "abc");
+    }
+    Type("z");
+    for (int i = 0; i < grid->Columns()->Count(); ++i) {
+      if (TColumnEx* c = grid->Columns()->Items(i); c != name) {
+        EXPECT_EQ(c->STFilter()->FilterText(), "") << "the filter of " << c->FieldName();
+      }
+    }
+    grid->HideFilterEditor();
+    grid->Columns()->Clear();
+    for (const char* n : {"N", "NAME", "SALARY"}) grid->Columns()->Add()->SetFieldName(n);
+    Pump();
+  }
+}
+
+// A column dragged elsewhere puts the filter row's editing on the current column (with rows selected
+// whole, the cell edited may lie elsewhere): what was typed into the cell edited before stays in that
+// cell's filter, and what is typed next goes into the current column's.
+TEST_F(FilterRowEditors, AColumnDraggedElsewhereMovesTheFilterEditingToTheCurrentColumn) {
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgRowSelect + dgColumnResize);
+  Pump();
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  ASSERT_EQ(grid->FocusedColumn(), n);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("ab");
+  ASSERT_EQ(grid->FocusedColumn(), n);
+  // SALARY's title dragged onto NAME's: N, SALARY, NAME
+  const TRect from = grid->CellRect(grid->DataToRawColumn(2), 0),
+              to = grid->CellRect(grid->DataToRawColumn(1), 0);
+  Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, to.Left + 10, to.Top + 3);
+  Mouse(WM_LBUTTONUP, to.Left + 10, to.Top + 3);
+  ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "SALARY");
+  ASSERT_EQ(grid->FilterColumn(), n->Index());
+  EXPECT_EQ(Editor()->Text(), "") << "the editor shows the text of the cell it edited before";
+  Type("5");
+  grid->Columns()->Items(2)->SetIndex(1);  // a layout: N, NAME, SALARY
+  Pump();
+  Type("6");
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(name->STFilter()->FilterText(), "ab");
+  EXPECT_EQ(n->STFilter()->FilterText(), "56");
   grid->SetOptions(saved);
 }
 

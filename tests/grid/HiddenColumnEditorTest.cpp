@@ -447,6 +447,31 @@ TEST_F(HiddenColumnEditor, NoKeyChangesTheFieldOfAHiddenTextColumn) {
   EXPECT_TRUE(grid->FocusedColumn() && grid->FocusedColumn()->Visible());
 }
 
+// Within a batch of the columns a column that hid keeps its place on the screen until the batch ends:
+// the cell editor does not show on it when the current column is there, neither for a typed key nor
+// when the program asks, and its field takes nothing typed.
+TEST_F(HiddenColumnEditor, NoEditorShowsOnTheCurrentColumnHiddenWithinABatchOfTheColumns) {
+  SetOption(dgEditing, true);
+  grid->SetSelectedIndex(1);  // USERNAME
+  Pump();
+  ASSERT_FALSE(CellEditorShown());
+  grid->Columns()->BeginUpdate();
+  Column(1)->SetVisible(false);
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  Type("zz");
+  EXPECT_FALSE(CellEditorShown()) << "typing showed the editor on the hidden column";
+  grid->ShowEditor();
+  Pump();
+  EXPECT_FALSE(CellEditorShown()) << "the program showed the editor on the hidden column";
+  Type("zz");
+  grid->Columns()->EndUpdate();
+  Pump();
+  EXPECT_EQ(sessions.FieldByName("USERNAME")->AsString(), "user 1");
+  sessions.Cancel();
+  Column(1)->SetVisible(true);
+  Pump();
+}
+
 // The user hides the column being edited through the column menu: what was typed is written as a move
 // off the cell writes it, with the always-shown editor as without it, and the field's error shows when
 // it refuses the text.
