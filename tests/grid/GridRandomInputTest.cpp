@@ -1586,7 +1586,15 @@ TEST_F(GridRandomInput, ReplaysAWalkAlike) {
   randomwalk::TDraws replayed(kSeed, all, walked.Tapes());
   TWalkLog again(kSeed, true);
   ASSERT_EQ(Play(replayed, again, kReplayed, nullptr), kReplayed);
-  EXPECT_EQ(again.Lines(), log.Lines());
+  const std::string walk = log.Lines(), replay = again.Lines();
+  if (walk == replay) return;
+  // the line where they part
+  const auto at = std::mismatch(walk.begin(), walk.end(), replay.begin(), replay.end()).first - walk.begin();
+  const size_t newline = at == 0 ? std::string::npos : walk.rfind('\n', static_cast<size_t>(at) - 1);
+  const size_t line = newline == std::string::npos ? 0 : newline + 1;
+  ADD_FAILURE() << "the replay parts from the walk at:\n"
+                << walk.substr(line, 200) << "\nreplayed:\n"
+                << replay.substr(line, 200);
 }
 
 // A longer walk of a seed of one's own choosing: TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS.
