@@ -498,26 +498,8 @@ bool FailsAlike(const std::vector<TStep>& steps, TCheck check) {
 
 // The fewest steps that still fail the check: delta debugging over the step list.
 std::vector<TStep> Reduce(std::vector<TStep> steps, TCheck check) {
-  size_t parts = 2;
-  while (steps.size() >= 2) {
-    const size_t size = steps.size(), chunk = (size + parts - 1) / parts;
-    bool reduced = false;
-    for (size_t start = 0; start < size && !reduced; start += chunk) {
-      std::vector<TStep> rest(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(start));
-      rest.insert(rest.end(), steps.begin() + static_cast<std::ptrdiff_t>(std::min(start + chunk, size)),
-                  steps.end());
-      if (FailsAlike(rest, check)) {
-        steps = std::move(rest);
-        parts = std::max<size_t>(parts - 1, 2);
-        reduced = true;
-      }
-    }
-    if (!reduced) {
-      if (parts >= size) break;
-      parts = std::min(parts * 2, size);
-    }
-  }
-  return steps;
+  return randomwalk::Reduce(std::move(steps),
+                            [check](const std::vector<TStep>& rest) { return FailsAlike(rest, check); });
 }
 
 std::string Listing(const std::vector<TStep>& steps) {

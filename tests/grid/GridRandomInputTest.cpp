@@ -248,7 +248,7 @@ bool IsFilterValue(const std::string& Text, const std::string& Typed) {
 
 class GridWalk {
  public:
-  GridWalk(unsigned Seed, TWalkLog& Log) : rng_(Seed), log_(Log) {
+  GridWalk(randomwalk::TDraws& Draws, TWalkLog& Log) : draws_(Draws), log_(Log) {
     form_ = std::make_unique<TForm>(nullptr);
     form_->SetBorderStyle(bsNone);
     form_->SetBounds(40, 40, 600, 380);
@@ -335,7 +335,8 @@ class GridWalk {
 
   // What must hold after any step.
   void Check() {
-    ASSERT_TRUE(errors_.empty()) << errors_;
+    // (the message begins with the first error: its kind is what a reduction keeps, see PlayWalk)
+    if (!errors_.empty()) FAIL() << errors_;
     // every step lets go of what it pressed
     for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU, VK_LBUTTON, VK_RBUTTON}) {
       ASSERT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " is held after the step";
@@ -403,7 +404,7 @@ class GridWalk {
   int Answer() { return Pick(4) == 0 ? IDCANCEL : IDOK; }
 
  private:
-  int Pick(int N) { return N <= 1 ? 0 : std::uniform_int_distribution<int>(0, N - 1)(rng_); }
+  int Pick(int N) { return draws_.Pick(N); }
   bool Chance(int Percent) { return Pick(100) < Percent; }
   void Say(const std::string& S) { log_.Say(S); }
 
@@ -1450,7 +1451,7 @@ class GridWalk {
     }
   }
 
-  std::mt19937 rng_;
+  randomwalk::TDraws& draws_;
   TWalkLog& log_;
   std::unique_ptr<TForm> form_;
   TEdit* other_ = nullptr;
@@ -1485,9 +1486,11 @@ class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface
     GridGuiTest::TearDown();
   }
 
-  static void Run(unsigned Seed, int Count) {
-    TWalkLog log(Seed);
-    GridWalk walk(Seed, log);
+  // Makes a walk over Draws and takes Count of its steps (see randomwalk::PlayWalk).
+  static size_t Play(randomwalk::TDraws& Draws, TWalkLog& Log, size_t Count,
+                     const randomwalk::TCapturedFailures* Captured) {
+    SetClipboardBackend(MakeMemoryClipboard());  // a replay too starts with an empty clipboard
+    GridWalk walk(Draws, Log);
     Application->OnException = [&walk](TObject*, const Exception& E) { walk.ErrorBox(E); };
     talvik::gui::SetMessageBoxHandler(
         [&walk](HWND, const std::string&, const std::string&, UINT) { return walk.Answer(); });
@@ -1500,11 +1503,40 @@ class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface
     };
     DBGridExDataService()->ApplySortingHook = reopen;
     DBGridExDataService()->ApplyFilterHook = reopen;
-    randomwalk::TakeSteps(walk, log, Count);
+    return randomwalk::TakeSteps(walk, Log, Draws, Count, Captured);
   }
+  static void Run(unsigned Seed, int Count) { randomwalk::PlayWalk(Seed, static_cast<size_t>(Count), Play); }
 };
 
 constexpr int kSteps = 1500;
+
+// A walk of digits for the reduction's own test: each step draws a digit (shifted by one drawn in the
+// set-up); a 7 fails it, one way when a 3 came before it and another way when none did.
+class DigitWalk {
+ public:
+  DigitWalk(randomwalk::TDraws& Draws, TWalkLog& Log) : draws_(Draws), log_(Log), shift_(Draws.Pick(10)) {}
+  void Step() {
+    digits_.push_back((draws_.Pick(10) + shift_) % 10);
+    log_.Say("digit " + std::to_string(digits_.back()));
+  }
+  void Check() {
+    if (digits_.back() != 7) return;
+    if (std::find(digits_.begin(), digits_.end(), 3) != digits_.end())
+      FAIL() << "a 7 follows a 3 (" << digits_.size() << " digits)";
+    FAIL() << "a 7 before any 3";
+  }
+  static size_t Play(randomwalk::TDraws& Draws, TWalkLog& Log, size_t Count,
+                     const randomwalk::TCapturedFailures* Captured) {
+    DigitWalk walk(Draws, Log);
+    return randomwalk::TakeSteps(walk, Log, Draws, Count, Captured);
+  }
+
+ private:
+  randomwalk::TDraws& draws_;
+  TWalkLog& log_;
+  const int shift_;
+  std::vector<int> digits_;
+};
 
 }  // namespace
 
@@ -1513,6 +1545,57 @@ TEST_P(GridRandomInput, KeepsItsStateWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, GridRandomInput, ::testing::Values(1u, 2u, 3u), randomwalk::SeedName);
+
+// A failed walk is reduced to the fewest steps that fail alike: of a walk of digits that failed when
+// a 7 followed a 3, a 3 and the 7 stay, though the 7 alone fails too, otherwise.
+TEST(RandomWalkReduction, KeepsTheFewestStepsThatFailAlike) {
+  for (unsigned seed = 1;; ++seed) {
+    randomwalk::TDraws walked(seed);
+    std::string failure;
+    {
+      randomwalk::TCapturedFailures captured;
+      TWalkLog log(seed, true);
+      DigitWalk::Play(walked, log, 1000, &captured);
+      failure = captured.First();
+    }
+    ASSERT_FALSE(failure.empty()) << "seed " << seed;
+    if (randomwalk::FailureKind(failure) != "a # follows a # (# digits)" || walked.Tapes().size() < 5)
+      continue;
+    const randomwalk::TReducedWalk r =
+        randomwalk::ReduceWalk(seed, walked.Tapes(), randomwalk::FailureKind(failure), DigitWalk::Play);
+    ASSERT_EQ(r.steps.size(), 2u) << "seed " << seed << ":\n" << r.lines << r.failure;
+    EXPECT_NE(r.lines.find("step " + std::to_string(r.steps[0]) + ": digit 3\n"), std::string::npos)
+        << r.lines;
+    EXPECT_EQ(r.steps[1], walked.Tapes().size() - 1) << r.lines;
+    EXPECT_NE(r.lines.find("step " + std::to_string(r.steps[1]) + ": digit 7\n"), std::string::npos)
+        << r.lines;
+    EXPECT_EQ(r.failure, "a 7 follows a 3 (2 digits)");
+    return;
+  }
+}
+
+// A replay of all the steps of a grid walk takes them as the walk did, as its reduction needs.
+TEST_F(GridRandomInput, ReplaysAWalkAlike) {
+  constexpr unsigned kSeed = 1;
+  constexpr size_t kReplayed = 300;
+  randomwalk::TDraws walked(kSeed);
+  TWalkLog log(kSeed, true);
+  ASSERT_EQ(Play(walked, log, kReplayed, nullptr), kReplayed);
+  std::vector<size_t> all(kReplayed);
+  std::iota(all.begin(), all.end(), size_t{0});
+  randomwalk::TDraws replayed(kSeed, all, walked.Tapes());
+  TWalkLog again(kSeed, true);
+  ASSERT_EQ(Play(replayed, again, kReplayed, nullptr), kReplayed);
+  const std::string walk = log.Lines(), replay = again.Lines();
+  if (walk == replay) return;
+  // the line where they part
+  const auto at = std::mismatch(walk.begin(), walk.end(), replay.begin(), replay.end()).first - walk.begin();
+  const size_t newline = at == 0 ? std::string::npos : walk.rfind('\n', static_cast<size_t>(at) - 1);
+  const size_t line = newline == std::string::npos ? 0 : newline + 1;
+  ADD_FAILURE() << "the replay parts from the walk at:\n"
+                << walk.substr(line, 200) << "\nreplayed:\n"
+                << replay.substr(line, 200);
+}
 
 // A longer walk of a seed of one's own choosing: TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS.
 TEST_F(GridRandomInput, ChosenSeed) {
