@@ -1529,20 +1529,25 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
   if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
   if (filterEditing_ && Column->Index() == filterColumn_) DropFilterEditing();
-  if (Column != editColumn_ || !EditorShown()) return;
-  // what was typed is written as a move off the cell writes it; a field that refuses it says why, and
-  // the editor goes all the same
-  UpdateText();
+  // nothing is written into the column once it is hidden
+  if (Column != editColumn_ || !SettleEditText()) return;
+  if (options_.Contains(dgAlwaysShowEditor))
+    HideEdit();
+  else
+    HideEditor();
+}
+
+bool TCustomDBGridEx::SettleEditText() {
+  const bool shown = EditorShown();
+  if (!shown && !dataLink_->Modified()) return false;
+  if (shown) UpdateText();
   try {
     dataLink_->UpdateData();
   } catch (const EAbort&) {  // NOLINT(bugprone-empty-catch): silent by design
   } catch (const Exception&) {
     Application->HandleException(this);
   }
-  if (options_.Contains(dgAlwaysShowEditor))
-    HideEdit();
-  else
-    HideEditor();
+  return shown;
 }
 
 void TCustomDBGridEx::ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) {

@@ -836,6 +836,10 @@ class TCustomDBGridEx : public TCustomGrid,
   // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
   // and what was typed there goes unread.
   void DropFilterEditing();
+  // Writes what was typed into the column the editor's text was loaded from, as a move off the cell
+  // would, whether the editor shows it or a layout took the editor down; a field that refuses it says
+  // why, and the text goes all the same. Whether the editor showed.
+  bool SettleEditText();
   // loads the filter text (and list) of the column at filterColumn_ into the filter editor
   void LoadFilterEditor();
   bool RowSelectedForIndicator(int BufferRow);
