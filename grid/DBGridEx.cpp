@@ -1537,6 +1537,12 @@ void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
     HideEditor();
 }
 
+void TCustomDBGridEx::ColumnFieldChanging(TColumnEx* Column) {
+  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
+  // the text goes to the field it was typed for, never to the one the column shows next
+  if (Column == editColumn_) SettleEditText();
+}
+
 bool TCustomDBGridEx::SettleEditText() {
   const bool shown = EditorShown();
   if (!shown && !dataLink_->Modified()) return false;

@@ -590,6 +590,7 @@ class TCustomDBGridEx : public TCustomGrid,
   void RebuildSortMarkedColumns();
   void ColumnDestroying(TColumnEx* Column) override;
   void ColumnHiding(TColumnEx* Column) override;
+  void ColumnFieldChanging(TColumnEx* Column) override;
   void ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) override;
   // Whether the grid shows the field (it is in the field map).
   bool FieldShown(TField* Field);

@@ -396,6 +396,86 @@ TEST_F(GridRefusedCheckBox, LeavesNoTextOfAClosedEditorToWrite) {
   }
 }
 
+// ---- a column given another field while what was typed into it waits to be written
+
+// A focused, editable grid over ID, NAME and FLAG, its filter row shown, with the cell editor shown on
+// demand or always; the error boxes the application would show are kept.
+class GridRetargetedColumn : public BoundPeopleGrid, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    BoundPeopleGrid::SetUp();
+    grid->SetOptions(grid->Options() + dgEditing + (GetParam() ? dgAlwaysShowEditor : dgEditing));
+    grid->STFilter()->SetVisible(true);
+    Pump();
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    BoundPeopleGrid::TearDown();
+  }
+  std::string ValueOf(int Id, const char* Field) {
+    people->ds.CheckBrowseMode();
+    return people->ds.Lookup("ID", TVariant(Id), Field).AsString();
+  }
+  std::vector<std::string> errors;
+
+ private:
+  decltype(Application->OnException) savedOnException_;
+};
+
+// Reduced from a random walk: a text typed into Ann's NAME, then the program bound the column to
+// another field; the next record move wrote the text into that field ("false" typed into NAME turned
+// ACTIVE from True to False and left NAME as it was). A text goes only into the field it was typed
+// for, whether the editor still shows it or a layout (the filter row switched) took the editor down.
+TEST_P(GridRetargetedColumn, WritesWhatWasTypedOnlyIntoTheFieldItWasTypedFor) {
+  const struct {
+    const char* name;
+    const char* field;  // the field the column shows next
+    const char* typed;
+    bool editorDown;
+  } ways[] = {
+      {"ACTIVE", "ACTIVE", "false", false},
+      {"ACTIVE, the editor down", "ACTIVE", "false", true},
+      {"FLAG", "FLAG", "Annzz", false},
+      {"FLAG, the editor down", "FLAG", "Annzz", true},
+  };
+  TColumnEx* column = grid->Columns()->Items(1);
+  for (const auto& way : ways) {
+    errors.clear();
+    people->ds.First();
+    const std::string before = ValueOf(1, way.field);
+    TDBGridInplaceEdit* e = Edit(1);
+    ASSERT_NE(e, nullptr) << way.name;
+    ASSERT_EQ(e->Text(), "Ann") << way.name;
+    e->SelectAll();
+    Type(way.typed);
+    ASSERT_EQ(e->Text(), way.typed) << way.name;
+    if (way.editorDown) {
+      grid->STFilter()->SetVisible(!grid->STFilter()->Visible());
+      Pump();
+    }
+    column->SetFieldName(way.field);
+    Pump();
+    Key(VK_DOWN);
+    EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
+    EXPECT_EQ(ValueOf(1, way.field), before) << way.name << ": the text went into the column's new field";
+    EXPECT_EQ(ValueOf(1, "NAME"), way.typed) << way.name << ": the text was not written into NAME";
+    EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+    // Ann as she was, the column on NAME again
+    people->ds.First();
+    people->ds.Edit();
+    people->F("NAME")->SetAsString("Ann");
+    people->F(way.field)->SetAsString(before);
+    people->ds.Post();
+    column->SetFieldName("NAME");
+    Pump();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
+                         [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
+
 // ---- the mouse
 
 class GridMouseGaps : public BoundPeopleGrid {
