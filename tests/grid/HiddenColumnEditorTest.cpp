@@ -388,6 +388,35 @@ TEST_F(HiddenColumnEditor, TypingGoesIntoNoFilterOfAColumnHiddenWhileItsCellWasE
   }
 }
 
+// The editing of a filter cell ends when its column hides: the column shown again (by the program or
+// through the column menu) brings no filter editor back by itself, and the focus stays with the grid.
+TEST_F(HiddenColumnEditor, TheFilterCellsEditingEndsWhenItsColumnHides) {
+  const struct {
+    const char* name;
+    std::function<void()> hide, show;
+  } ways[] = {
+      {"by the program", [&] { Column(1)->SetVisible(false); }, [&] { Column(1)->SetVisible(true); }},
+      {"through the column menu", [&] { HideByColumnMenu(1); }, [&] { Column(1)->SetVisible(true); }},
+  };
+  for (const auto& way : ways) {
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows()) << way.name;
+    Type("us");
+    way.hide();
+    Pump();
+    EXPECT_FALSE(FilterEditorShows()) << way.name;
+    way.show();
+    Pump();
+    EXPECT_FALSE(FilterEditorShows()) << way.name << ": the filter editor came back with the column";
+    EXPECT_FALSE(grid->FilterEditorShown()) << way.name << ": the filter cell is still edited";
+    EXPECT_TRUE(grid->Focused()) << way.name;
+    Column(1)->STFilter()->SetFilterText("");
+    grid->HideFilterEditor();
+    Pump();
+  }
+}
+
 // With the current column on a hidden one (put there by the program or a restored layout), no key
 // edits its field: neither Space nor Delete on a check box, nor typing, pasting or the key that copies
 // the value above on a text; the arrows still take the user to a visible column.
