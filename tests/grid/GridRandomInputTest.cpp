@@ -866,13 +866,17 @@ class GridWalk {
     const ShiftKeys m = Pick(3) == 0 ? Modifiers() : ShiftKeys{};
     Say("drag " + std::to_string(x0) + "," + std::to_string(y0) + " to " + std::to_string(x1) + "," +
         std::to_string(y1));
+    // a press on a scroll bar runs a loop of its own that waits for the release
+    const bool inClient = x0 >= 0 && y0 >= 0 && x0 < Grid()->ClientWidth() && y0 < Grid()->ClientHeight();
     InjectMouse(WM_MOUSEMOVE, from, m);
     InjectMouse(WM_LBUTTONDOWN, from, m);
+    // a press in the client area is taken before the hand moves on: the grid holds the mouse then, and
+    // the moves and the release outside it come to it (injected at once, they would go to the windows
+    // under them, and the grid would go on tracking a released button)
+    if (inClient) Application->ProcessMessages();
     for (int i = 1; i <= 4; ++i)
       InjectMouse(WM_MOUSEMOVE, {from.X + (to.X - from.X) * i / 4, from.Y + (to.Y - from.Y) * i / 4}, m);
-    // the auto-scroll timer runs while the pointer is held outside; only for a press in the client
-    // area: a press on a scroll bar runs a loop of its own that waits for the release
-    const bool inClient = x0 >= 0 && y0 >= 0 && x0 < Grid()->ClientWidth() && y0 < Grid()->ClientHeight();
+    // the auto-scroll timer runs while the pointer is held outside
     if (inClient && Pick(3) == 0) {
       Application->ProcessMessages();
       FakeNow() += 300;
