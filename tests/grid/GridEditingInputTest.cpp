@@ -427,20 +427,27 @@ class GridRetargetedColumn : public BoundPeopleGrid, public ::testing::WithParam
 // Reduced from a random walk: a text typed into Ann's NAME, then the program bound the column to
 // another field; the next record move wrote the text into that field ("false" typed into NAME turned
 // ACTIVE from True to False and left NAME as it was). A text goes only into the field it was typed
-// for, whether the editor still shows it or a layout (the filter row switched) took the editor down.
+// for, whether the editor still shows it or a layout (the filter row switched) took the editor down,
+// and whether the program names the field or gives it.
 TEST_P(GridRetargetedColumn, WritesWhatWasTypedOnlyIntoTheFieldItWasTypedFor) {
+  TColumnEx* column = grid->Columns()->Items(1);
+  const std::function<void(const char*)> byName = [&](const char* Field) { column->SetFieldName(Field); };
+  const std::function<void(const char*)> byField = [&](const char* Field) {
+    column->SetField(people->F(Field));
+  };
   const struct {
     const char* name;
     const char* field;  // the field the column shows next
     const char* typed;
     bool editorDown;
+    const std::function<void(const char*)>& bind;
   } ways[] = {
-      {"ACTIVE", "ACTIVE", "false", false},
-      {"ACTIVE, the editor down", "ACTIVE", "false", true},
-      {"FLAG", "FLAG", "Annzz", false},
-      {"FLAG, the editor down", "FLAG", "Annzz", true},
+      {"ACTIVE", "ACTIVE", "false", false, byName},
+      {"ACTIVE, the editor down", "ACTIVE", "false", true, byName},
+      {"FLAG", "FLAG", "Annzz", false, byName},
+      {"FLAG, the editor down", "FLAG", "Annzz", true, byName},
+      {"FLAG given as a field", "FLAG", "Annzz", false, byField},
   };
-  TColumnEx* column = grid->Columns()->Items(1);
   for (const auto& way : ways) {
     errors.clear();
     people->ds.First();
@@ -455,7 +462,7 @@ TEST_P(GridRetargetedColumn, WritesWhatWasTypedOnlyIntoTheFieldItWasTypedFor) {
       grid->STFilter()->SetVisible(!grid->STFilter()->Visible());
       Pump();
     }
-    column->SetFieldName(way.field);
+    way.bind(way.field);
     Pump();
     Key(VK_DOWN);
     EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
