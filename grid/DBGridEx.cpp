@@ -472,9 +472,6 @@ void TCustomDBGridEx::EndLayoutPass() {
 
 void TCustomDBGridEx::InternalLayout() {
   RebuildSortMarkedColumns();
-  // the columns may have moved (the program's SetIndex): the filter cell being edited moves with its
-  // column, as the cell editor's text does (see UpdateData)
-  if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   LayoutChanged();
 }
 
