@@ -822,6 +822,8 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   if (grid && grid->DataLink() && grid->DataLink()->DataSet() && !ComponentIs(grid, csLoading) &&
       !Value.empty())
     found = grid->DataLink()->DataSet()->FindField(Value);
+  // before the name changes: a column whose field is not found yet would find the new one by it
+  if (grid && found != Field()) grid->ColumnFieldChanging(this);
   InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {  // see SetField
     fieldName_ = Value;
     SetField(found);

@@ -480,6 +480,31 @@ TEST_P(GridRetargetedColumn, WritesWhatWasTypedOnlyIntoTheFieldItWasTypedFor) {
   }
 }
 
+// Reduced from a random walk: a text typed into NAME, a default column, then the program added a column
+// of its own, which put it in place of the default columns (NAME's text went with its column) and made
+// it the current one, and named its field: the column's text, loaded while it showed no field, was
+// written into the field it named. A column that showed no field writes nothing as it takes one.
+TEST_P(GridRetargetedColumn, AColumnThatTakesAFieldWritesNoTextOfItsOwnIntoIt) {
+  grid->Columns()->Clear();  // default columns
+  Pump();
+  ASSERT_GT(grid->Columns()->Count(), 1);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "NAME");
+  e->SelectAll();
+  Type("Annzz");
+  ASSERT_EQ(e->Text(), "Annzz");
+  TColumnEx* added = grid->Columns()->Add();
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 1) << "the default columns stay beside the program's";
+  added->SetFieldName("FLAG");
+  Pump();
+  Key(VK_DOWN);
+  EXPECT_EQ(ValueOf(1, "FLAG"), "yes") << "a text went into FLAG";
+  EXPECT_EQ(ValueOf(1, "NAME"), "Ann");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
                          [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
