@@ -232,6 +232,12 @@ bool ConvertsToType(const std::string& Message, TFieldType Type) {
   });
 }
 
+// Text with each doubled quote read as one, as a quoted value of a filter condition reads it.
+std::string UnquotedText(std::string Text) {
+  for (size_t at = Text.find("''"); at != std::string::npos; at = Text.find("''", at + 1)) Text.erase(at, 1);
+  return Text;
+}
+
 bool IsCheckBoxKey(const std::string& Text) {
   return Text == kChecked || Text == kUnchecked;
 }
@@ -595,8 +601,9 @@ class GridWalk {
         IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
     return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
-      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990")
-      return (e.filter ? IsFilterValue(t, e.text) || e.text.find(t) != std::string::npos
+      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990",
+      // "a'b" of "'a''b'")
+      return (e.filter ? IsFilterValue(t, e.text) || UnquotedText(e.text).find(t) != std::string::npos
                        : Trim(e.text) == t) &&
              (EnteredFor(e, conversion) || FilterConverts(e, E.Message()));
     });
