@@ -1507,6 +1507,7 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
   if (Column == editColumn_) editColumn_ = nullptr;  // its text goes with it, unwritten
+  if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor())) editor->ColumnGoing(Column);
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
   if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   const int index = Column->Index();

@@ -505,6 +505,26 @@ TEST_P(GridRetargetedColumn, AColumnThatTakesAFieldWritesNoTextOfItsOwnIntoIt) {
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// Reduced from a random walk: the program cleared the columns while the cell editor of one had the
+// focus, and a key typed next into the editor read the recent entries of the freed column. The
+// editor forgets a column's recent entries when the column goes.
+TEST_P(GridRetargetedColumn, TypingAfterTheEditedColumnWentReadsNothingOfIt) {
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(e->Focused());
+  grid->Columns()->Items(1)->MRUList()->SetActive(true);
+  ASSERT_EQ(e->MRUList(), grid->Columns()->Items(1)->MRUList());
+  grid->Columns()->Clear();
+  bool live = !e->MRUList();
+  for (int i = 0; i < grid->Columns()->Count(); ++i)
+    live = live || grid->Columns()->Items(i)->MRUList() == e->MRUList();
+  EXPECT_TRUE(live) << "the editor keeps the recent entries of a freed column";
+  // a key that reaches the editor before the grid lays its columns out again
+  e->Perform(WM_CHAR, U'z', 0);
+  Pump();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
                          [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
