@@ -246,7 +246,6 @@ TEST_F(FilterRowEditors, WhatIsTypedReachesTheFilterOfItsColumnAfterTheColumnsMo
   }
 }
 
-
 // Reduced from a random walk: the filter cell of N, a default column, was edited without room for the
 // editor when the program moved NAME in front of it (which moves NAME's field in the dataset); the
 // layout that followed placed the editor again, which loaded the filter text of the column that now
