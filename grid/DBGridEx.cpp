@@ -472,9 +472,6 @@ void TCustomDBGridEx::EndLayoutPass() {
 
 void TCustomDBGridEx::InternalLayout() {
   RebuildSortMarkedColumns();
-  // the columns may have moved (the program's SetIndex): the filter cell being edited moves with its
-  // column, as the cell editor's text does (see UpdateData)
-  if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   LayoutChanged();
 }
 
@@ -1517,6 +1514,7 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
   if (Column == editColumn_) editColumn_ = nullptr;  // its text goes with it, unwritten
+  if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor())) editor->ColumnGoing(Column);
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
   if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
   const int index = Column->Index();
@@ -1535,20 +1533,31 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
   if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
   if (filterEditing_ && Column->Index() == filterColumn_) DropFilterEditing();
-  if (Column != editColumn_ || !EditorShown()) return;
-  // what was typed is written as a move off the cell writes it; a field that refuses it says why, and
-  // the editor goes all the same
-  UpdateText();
+  // nothing is written into the column once it is hidden
+  if (Column != editColumn_ || !SettleEditText()) return;
+  if (options_.Contains(dgAlwaysShowEditor))
+    HideEdit();
+  else
+    HideEditor();
+}
+
+void TCustomDBGridEx::ColumnFieldChanging(TColumnEx* Column) {
+  if (ComponentState().Contains(csLoading) || ComponentState().Contains(csDestroying)) return;
+  // the text goes to the field it was typed for, never to the one the column shows next
+  if (Column == editColumn_) SettleEditText();
+}
+
+bool TCustomDBGridEx::SettleEditText() {
+  const bool shown = EditorShown();
+  if (!shown && !dataLink_->Modified()) return false;
+  if (shown) UpdateText();
   try {
     dataLink_->UpdateData();
   } catch (const EAbort&) {  // NOLINT(bugprone-empty-catch): silent by design
   } catch (const Exception&) {
     Application->HandleException(this);
   }
-  if (options_.Contains(dgAlwaysShowEditor))
-    HideEdit();
-  else
-    HideEditor();
+  return shown;
 }
 
 void TCustomDBGridEx::ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) {

@@ -591,6 +591,7 @@ class TCustomDBGridEx : public TCustomGrid,
   void RebuildSortMarkedColumns();
   void ColumnDestroying(TColumnEx* Column) override;
   void ColumnHiding(TColumnEx* Column) override;
+  void ColumnFieldChanging(TColumnEx* Column) override;
   void ColumnChanged(TColumnEx* Column, const std::function<void()>& Notify) override;
   // Whether the grid shows the field (it is in the field map).
   bool FieldShown(TField* Field);
@@ -837,6 +838,10 @@ class TCustomDBGridEx : public TCustomGrid,
   // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
   // and what was typed there goes unread.
   void DropFilterEditing();
+  // Writes what was typed into the column the editor's text was loaded from, as a move off the cell
+  // would, whether the editor shows it or a layout took the editor down; a field that refuses it says
+  // why, and the text goes all the same. Whether the editor showed.
+  bool SettleEditText();
   // loads the filter text (and list) of the column at filterColumn_ into the filter editor
   void LoadFilterEditor();
   bool RowSelectedForIndicator(int BufferRow);

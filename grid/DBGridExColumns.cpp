@@ -798,6 +798,7 @@ void TColumnEx::WatchField(TField* Value) const {
 
 void TColumnEx::SetField(TField* Value) {
   if (field_ == Value) return;
+  if (IDBGridExColumnsHost* grid = Grid()) grid->ColumnFieldChanging(this);
   // a default column whose field changes may be freed by the layout that follows (the grid makes
   // its default columns from the fields): the layout runs when this is done
   InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {
@@ -821,6 +822,8 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   if (grid && grid->DataLink() && grid->DataLink()->DataSet() && !ComponentIs(grid, csLoading) &&
       !Value.empty())
     found = grid->DataLink()->DataSet()->FindField(Value);
+  // before the name changes: a column whose field is not found yet would find the new one by it
+  if (grid && found != Field()) grid->ColumnFieldChanging(this);
   InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {  // see SetField
     fieldName_ = Value;
     SetField(found);

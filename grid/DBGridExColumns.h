@@ -151,6 +151,8 @@ class IDBGridExColumnsHost {
   virtual void ColumnDestroying(TColumnEx* /*Column*/) {}
   // a shown column of the grid is about to hide (the grid ends what it edits there)
   virtual void ColumnHiding(TColumnEx* /*Column*/) {}
+  // the column is about to show another field (what was typed into it goes to the field it shows now)
+  virtual void ColumnFieldChanging(TColumnEx* /*Column*/) {}
   // Tells the grid of a change to the column (Notify calls the collection's update), keeping the
   // column alive until the change is over.
   virtual void ColumnChanged(TColumnEx* /*Column*/, const std::function<void()>& Notify) { Notify(); }

@@ -127,6 +127,8 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEd
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool Value);
   TMRUListEx* MRUList() const { return mruList_; }
+  // The column is going: its recent entries, shown or not, are the editor's no more.
+  void ColumnGoing(TColumnEx* Column);
   TDataSource* DataListSource() const { return dataListSource_.get(); }
   // The pairs of separator and button control: pair 0 is the main button.
   int ButtonCount() const { return static_cast<int>(buttons_.size()); }

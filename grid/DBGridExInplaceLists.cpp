@@ -424,6 +424,12 @@ void TDBGridInplaceEdit::UpdateMRUList() {
   mru->SetDroppedDown(true);
 }
 
+void TDBGridInplaceEdit::ColumnGoing(TColumnEx* Column) {
+  if (mruList_ != Column->MRUList()) return;
+  CloseMRUList(false);
+  mruList_ = nullptr;
+}
+
 void TDBGridInplaceEdit::CloseMRUList(bool Accept) {
   if (!MRUListVisible()) return;
   TMRUListboxEx* list = mruListBox_;

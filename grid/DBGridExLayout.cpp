@@ -104,6 +104,11 @@ void TCustomDBGridEx::InternalLayoutPass() {
     }
   }
 
+  // the columns may have moved (the program's SetIndex, a default column's field moved in the dataset):
+  // the filter cell being edited moves with its column, as the cell editor's text does (see
+  // UpdateData)
+  if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
+
   // 5. visible columns and the hidden ones at the left
   visibleColumns_.clear();
   int hidden = 0;

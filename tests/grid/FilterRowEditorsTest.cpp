@@ -248,6 +248,40 @@ TEST_F(FilterRowEditors, WhatIsTypedReachesTheFilterOfItsColumnAfterTheColumnsMo
   }
 }
 
+// Reduced from a random walk: the filter cell of N, a default column, was edited without room for the
+// editor when the program moved NAME in front of it (which moves NAME's field in the dataset); the
+// layout that followed placed the editor again, which loaded the filter text of the column that now
+// stood at N's old place, and the editing's end stored NAME's text into N's filter (where it did not
+// read as a number).
+TEST_F(FilterRowEditors, AMovedDefaultColumnLeavesTheTextOfTheEditedFilterCellItsOwn) {
+  grid->Columns()->Clear();  // default columns of N, NAME and SALARY
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 3);
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  ASSERT_EQ(name->FieldName(), "NAME");
+  name->STFilter()->SetFilterText("ab");
+  grid->ShowFilterEditor(0);
+  Pump();
+  grid->SetBounds(0, 0, 35, 14);
+  Pump();
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(grid->FilterEditorShown());
+  ASSERT_FALSE(FilterEditorShows());
+  ASSERT_EQ(Editor()->Text(), "");
+  name->SetIndex(0);  // NAME, N, SALARY
+  Pump();
+  ASSERT_EQ(grid->Columns()->Items(1), n);
+  EXPECT_EQ(grid->FilterColumn(), 1);
+  EXPECT_EQ(Editor()->Text(), "") << "the editor of N's filter cell holds another column's text";
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(n->STFilter()->FilterText(), "");
+  EXPECT_EQ(name->STFilter()->FilterText(), "ab");
+  ds.FieldByName("NAME")->SetIndex(1);  // the dataset's own order again
+}
+
 }  // namespace
 
 namespace {

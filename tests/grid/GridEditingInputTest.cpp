@@ -396,6 +396,138 @@ TEST_F(GridRefusedCheckBox, LeavesNoTextOfAClosedEditorToWrite) {
   }
 }
 
+// ---- a column given another field while what was typed into it waits to be written
+
+// A focused, editable grid over ID, NAME and FLAG, its filter row shown, with the cell editor shown on
+// demand or always; the error boxes the application would show are kept.
+class GridRetargetedColumn : public BoundPeopleGrid, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    BoundPeopleGrid::SetUp();
+    grid->SetOptions(grid->Options() + dgEditing + (GetParam() ? dgAlwaysShowEditor : dgEditing));
+    grid->STFilter()->SetVisible(true);
+    Pump();
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    BoundPeopleGrid::TearDown();
+  }
+  std::string ValueOf(int Id, const char* Field) {
+    people->ds.CheckBrowseMode();
+    return people->ds.Lookup("ID", TVariant(Id), Field).AsString();
+  }
+  std::vector<std::string> errors;
+
+ private:
+  decltype(Application->OnException) savedOnException_;
+};
+
+// Reduced from a random walk: a text typed into Ann's NAME, then the program bound the column to
+// another field; the next record move wrote the text into that field ("false" typed into NAME turned
+// ACTIVE from True to False and left NAME as it was). A text goes only into the field it was typed
+// for, whether the editor still shows it or a layout (the filter row switched) took the editor down,
+// and whether the program names the field or gives it.
+TEST_P(GridRetargetedColumn, WritesWhatWasTypedOnlyIntoTheFieldItWasTypedFor) {
+  TColumnEx* column = grid->Columns()->Items(1);
+  const std::function<void(const char*)> byName = [&](const char* Field) { column->SetFieldName(Field); };
+  const std::function<void(const char*)> byField = [&](const char* Field) {
+    column->SetField(people->F(Field));
+  };
+  const struct {
+    const char* name;
+    const char* field;  // the field the column shows next
+    const char* typed;
+    bool editorDown;
+    const std::function<void(const char*)>& bind;
+  } ways[] = {
+      {"ACTIVE", "ACTIVE", "false", false, byName},
+      {"ACTIVE, the editor down", "ACTIVE", "false", true, byName},
+      {"FLAG", "FLAG", "Annzz", false, byName},
+      {"FLAG, the editor down", "FLAG", "Annzz", true, byName},
+      {"FLAG given as a field", "FLAG", "Annzz", false, byField},
+  };
+  for (const auto& way : ways) {
+    errors.clear();
+    people->ds.First();
+    const std::string before = ValueOf(1, way.field);
+    TDBGridInplaceEdit* e = Edit(1);
+    ASSERT_NE(e, nullptr) << way.name;
+    ASSERT_EQ(e->Text(), "Ann") << way.name;
+    e->SelectAll();
+    Type(way.typed);
+    ASSERT_EQ(e->Text(), way.typed) << way.name;
+    if (way.editorDown) {
+      grid->STFilter()->SetVisible(!grid->STFilter()->Visible());
+      Pump();
+    }
+    way.bind(way.field);
+    Pump();
+    Key(VK_DOWN);
+    EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
+    EXPECT_EQ(ValueOf(1, way.field), before) << way.name << ": the text went into the column's new field";
+    EXPECT_EQ(ValueOf(1, "NAME"), way.typed) << way.name << ": the text was not written into NAME";
+    EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+    // Ann as she was, the column on NAME again
+    people->ds.First();
+    people->ds.Edit();
+    people->F("NAME")->SetAsString("Ann");
+    people->F(way.field)->SetAsString(before);
+    people->ds.Post();
+    column->SetFieldName("NAME");
+    Pump();
+  }
+}
+
+// Reduced from a random walk: a text typed into NAME, a default column, then the program added a column
+// of its own, which put it in place of the default columns (NAME's text went with its column) and made
+// it the current one, and named its field: the column's text, loaded while it showed no field, was
+// written into the field it named. A column that showed no field writes nothing as it takes one.
+TEST_P(GridRetargetedColumn, AColumnThatTakesAFieldWritesNoTextOfItsOwnIntoIt) {
+  grid->Columns()->Clear();  // default columns
+  Pump();
+  ASSERT_GT(grid->Columns()->Count(), 1);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "NAME");
+  e->SelectAll();
+  Type("Annzz");
+  ASSERT_EQ(e->Text(), "Annzz");
+  TColumnEx* added = grid->Columns()->Add();
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 1) << "the default columns stay beside the program's";
+  added->SetFieldName("FLAG");
+  Pump();
+  Key(VK_DOWN);
+  EXPECT_EQ(ValueOf(1, "FLAG"), "yes") << "a text went into FLAG";
+  EXPECT_EQ(ValueOf(1, "NAME"), "Ann");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// Reduced from a random walk: the program cleared the columns while the cell editor of one had the
+// focus, and a key typed next into the editor read the recent entries of the freed column. The
+// editor forgets a column's recent entries when the column goes.
+TEST_P(GridRetargetedColumn, TypingAfterTheEditedColumnWentReadsNothingOfIt) {
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(e->Focused());
+  grid->Columns()->Items(1)->MRUList()->SetActive(true);
+  ASSERT_EQ(e->MRUList(), grid->Columns()->Items(1)->MRUList());
+  grid->Columns()->Clear();
+  bool live = !e->MRUList();
+  for (int i = 0; i < grid->Columns()->Count(); ++i)
+    live = live || grid->Columns()->Items(i)->MRUList() == e->MRUList();
+  EXPECT_TRUE(live) << "the editor keeps the recent entries of a freed column";
+  // a key that reaches the editor before the grid lays its columns out again
+  e->Perform(WM_CHAR, U'z', 0);
+  Pump();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
+                         [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
+
 // ---- the mouse
 
 class GridMouseGaps : public BoundPeopleGrid {

@@ -11,12 +11,14 @@
 // held, the focused row is the current record, a shown cell editor stands on a visible column and a
 // shown filter editor on a visible column's filter cell, no filter text grows past what was typed,
 // the rows hold the buffered records, every selected bookmark names a record, nothing was thrown out
-// of the message loop, no field or filter of a column hidden before the step changed but to what was
-// typed into it while it showed, a string field the grid writes a text into takes only what was
-// typed into a column of that field and holds it, and every error box shows an error the user caused
-// through the data (a text the walk typed or pasted that does not convert to the field of the column
-// it went into, a value a field refuses, a filter condition or, while pasting, clipboard contents
-// that do not read); any other error fails the walk.
+// of the message loop, no field of a column hidden before the step changed (also when the record is
+// about to move) and no filter of one but to what was typed into it while it showed, a field the grid
+// writes a text into takes only what was typed into a column while it showed that field, only while a
+// visible column shows it, and a string field holds it, and every error box shows an error the user
+// caused through the data (a text the walk typed or pasted that does not convert to the field of the
+// column it went into, or to the kind of value the filter of a column without a field reads, a value a
+// field refuses, a filter condition or, while pasting, clipboard contents that do not read); any other
+// error fails the walk.
 //
 // "scripts/random-input <first-seed> <seeds> <steps> grid" runs longer walks (TALVIK_RANDOM_SEED,
 // TALVIK_RANDOM_STEPS).
@@ -38,9 +40,11 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExDataService.h"
 #include "grid/DBGridExExport.h"
+#include "grid/DBGridExFilter.h"
 #include "grid/DBGridExFilterEdit.h"
 #include "grid/DBGridExFindDlg.h"
 #include "grid/DBGridExImport.h"
+#include "grid/DatasetFeatures.h"
 #include "platform/db/DBConsts.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
@@ -228,6 +232,12 @@ bool ConvertsToType(const std::string& Message, TFieldType Type) {
   });
 }
 
+// Text with each doubled quote read as one, as a quoted value of a filter condition reads it.
+std::string UnquotedText(std::string Text) {
+  for (size_t at = Text.find("''"); at != std::string::npos; at = Text.find("''", at + 1)) Text.erase(at, 1);
+  return Text;
+}
+
 bool IsCheckBoxKey(const std::string& Text) {
   return Text == kChecked || Text == kUnchecked;
 }
@@ -278,6 +288,10 @@ class GridWalk {
     while (pick >= kWeights[kind]) pick -= kWeights[kind++];
     const TEditorTexts before = EditorTexts();
     const THiddenState hidden = HiddenState();
+    // only the program changes what a hidden column shows: the columns and the data
+    const bool hiddenKept = kind != kColumnStep && kind != kDataStep;
+    stepHidden_ = hiddenKept ? &hidden : nullptr;
+    TScopeExit forget([this] { stepHidden_ = nullptr; });
     pasting_ = false;
     edited_ = false;
     kind_ = kind;
@@ -292,8 +306,7 @@ class GridWalk {
     FakeNow() += 1000;  // no double clicks across steps; the incremental search's timer falls due
     Application->ProcessMessages();
     pasting_ = false;
-    // only the program changes what a hidden column shows: the columns and the data
-    if (kind != kColumnStep && kind != kDataStep) CheckHiddenUnchanged(hidden);
+    if (hiddenKept) CheckHiddenUnchanged(hidden);
     // what the user typed or pasted into an editor is what a later conversion error may name; a text
     // an editor only loaded (another cell's value) is none
     if (kind == kKeyStep || kind == kClipboardStep || kind == kFilterRowStep) NoteTyped(before);
@@ -477,15 +490,32 @@ class GridWalk {
     if (!grid || E.grid != gridsMade_ || E.column < 0) return nullptr;
     return static_cast<TColumnEx*>(grid->Columns()->FindItemID(E.column));
   }
-  // Whether the column E went into showed then, or shows now, a field that Fits (by its name and type;
-  // a closed dataset's column by the name it shows and that field's definition).
+  // Whether E went into a column of a field that Fits (by its name and type; a closed dataset's column
+  // by the name it shows and that field's definition): a text typed into a cell the field the column
+  // showed then (the one it shows now only when it showed none), a filter text that field or the one
+  // the column shows now, whose filter the text belongs to.
   template <class F>
   bool EnteredFor(const TEntered& E, F Fits) {
     if (!E.field.empty() && Fits(E.field, DefinedType(E.field, E.type))) return true;
+    if (!E.filter && !E.field.empty()) return false;
     TColumnEx* c = ColumnOf(E);
     if (!c) return false;
     if (TField* f = c->Field()) return Fits(f->DisplayName(), f->DataType());
     return !c->FieldName().empty() && Fits(c->FieldName(), DefinedType(c->FieldName(), ftUnknown));
+  }
+  // Whether the filter of the column a filter text E went into converts it as a conversion error
+  // Message says: a column that shows no field reads its filter by the kind of value it took last from
+  // a field (the filter's own, kept with it).
+  bool FilterConverts(const TEntered& E, const std::string& Message) {
+    TColumnEx* c = E.filter ? ColumnOf(E) : nullptr;
+    if (!c || c->Field() || ConvertedField(Message)) return false;
+    static constexpr struct {
+      TSTFilterValueTypeEx kind;
+      TFieldType type;  // a field type of that kind
+    } kKinds[] = {{stfvtNumber, ftFloat}, {stfvtDateTime, ftDateTime}};
+    const TSTFilterValueTypeEx kind = c->STFilter()->Expression().ExpressionType;
+    return std::any_of(std::begin(kKinds), std::end(kKinds),
+                       [&](const auto& k) { return k.kind == kind && ConvertsToType(Message, k.type); });
   }
   // The type of the field Name: Type, or while it is unknown (a column of a closed dataset shows no
   // field) the one its definition tells.
@@ -572,29 +602,35 @@ class GridWalk {
         IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
     return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
-      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990")
-      return (e.filter ? IsFilterValue(t, e.text) || e.text.find(t) != std::string::npos
+      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990",
+      // "a'b" of "'a''b'")
+      return (e.filter ? IsFilterValue(t, e.text) || UnquotedText(e.text).find(t) != std::string::npos
                        : Trim(e.text) == t) &&
-             EnteredFor(e, conversion);
+             (EnteredFor(e, conversion) || FilterConverts(e, E.Message()));
     });
   }
 
-  // The grid writes a text typed into a cell through its field's text: a string field takes it only
-  // from a column that shows it (or from a check box of such a column), and holds it then. A text the
-  // field holds already (an editor's text loaded again, written back) changes nothing.
+  // The grid writes a text typed into a cell through its field's text: a field takes it only from a
+  // column that showed it when the text was typed (or from a check box of a column that shows it),
+  // while a visible column shows it, and a string field holds it then. A text the field holds already
+  // (an editor's text loaded again, written back) changes nothing.
   void TextWritten(TField* Field, const std::string& Text) {
-    const std::string before = Field->AsString();
+    const std::string before = Field->AsString(), shown = Field->Text();
     Field->SetAsString(Text);  // what the field's text is without a handler
-    if (Field->DataType() != ftString || Text == before) return;
+    if (Text == before || Text == shown) return;
     const std::string name = Field->DisplayName();
     auto itself = [&](const std::string& Name, TFieldType) { return Name == name; };
     const bool typedHere = std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
       return !e.filter && e.text == Text && EnteredFor(e, itself);
     });
-    if (!typedHere && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself)))
-      errors_ += "the grid wrote '" + Text + "' into field " + name + ", " + WhereEntered(Text) + "\n";
-    else if (Field->AsString() != Text)
-      errors_ += "field " + name + " holds '" + Field->AsString() + "' after '" + Text + "' was written\n";
+    TDBGridEx* grid = Grid();
+    if (!typedHere && !(IsCheckBoxKey(Text) && CheckBoxColumnFor(itself))) {
+      Fail("the grid wrote '" + Text + "' into field " + name + ", " + WhereEntered(Text));
+    } else if (grid && !grid->ComponentState().Contains(csDestroying) && !Shows(VisibleFields(grid), Field)) {
+      Fail("the grid wrote '" + Text + "' into field " + name + ", which no visible column shows");
+    } else if (Field->DataType() == ftString && Field->AsString() != Text) {
+      Fail("field " + name + " holds '" + Field->AsString() + "' after '" + Text + "' was written");
+    }
   }
 
   // ---- the hidden columns
@@ -604,7 +640,6 @@ class GridWalk {
   struct THiddenField {
     TField* field;
     std::optional<std::string> value;
-    std::vector<int> columns;  // the IDs of the hidden columns that show it
   };
   struct THiddenState {
     int grid = 0, data = 0, moves = 0;  // see gridsMade_, dataMade_, recordMoves_
@@ -623,6 +658,9 @@ class GridWalk {
     for (int i = 0; i < Grid->Columns()->Count(); ++i)
       if (TColumnEx* c = Grid->Columns()->Items(i); c->Visible() && c->Field()) fields.push_back(c->Field());
     return fields;
+  }
+  static bool Shows(const std::vector<TField*>& Fields, TField* Field) {
+    return std::find(Fields.begin(), Fields.end(), Field) != Fields.end();
   }
   static std::optional<std::string> ValueOf(TField* Field) {
     if (Field->IsNull()) return std::nullopt;
@@ -645,40 +683,43 @@ class GridWalk {
       if (!f || f->DataSet() != data_.get() || !data_->Active() ||
           std::find(shown.begin(), shown.end(), f) != shown.end())
         continue;
-      auto same =
-          std::find_if(h.fields.begin(), h.fields.end(), [&](const THiddenField& e) { return e.field == f; });
-      if (same == h.fields.end()) same = h.fields.insert(h.fields.end(), {f, ValueOf(f), {}});
-      same->columns.push_back(c->ID());
+      if (std::none_of(h.fields.begin(), h.fields.end(), [&](const THiddenField& e) { return e.field == f; }))
+        h.fields.push_back({f, ValueOf(f)});
     }
     return h;
   }
-  // No field or filter of a column hidden before the step changed in it (a field only while the same
-  // record stayed current and no visible column shows it), but to what was typed into the column
-  // while it showed (written when the edit ends).
+  // No field or filter of a column hidden before the step changed in it: a filter but to what was
+  // typed into it while it showed (stored when its editing ends), a field not at all (only while the
+  // same record stays current and no visible column shows it), for a column writes what was typed into
+  // it as it hides. Checked after the step and whenever the record is about to move or to be posted
+  // or cancelled in it (see NewDataSet), when a text left to write is written.
   void CheckHiddenUnchanged(const THiddenState& Before) {
     TDBGridEx* grid = Grid();
-    if (!grid || Before.grid != gridsMade_) return;
+    if (!grid || Before.grid != gridsMade_ || grid->ComponentState().Contains(csDestroying)) return;
     for (const auto& [id, text] : Before.filters) {
       auto* c = static_cast<TColumnEx*>(grid->Columns()->FindItemID(id));
       if (!c || c->Visible()) continue;
       const std::string now = c->STFilter()->FilterText();
       if (now != text && !EnteredInto(id, now, true))
-        errors_ += "the filter of hidden column " + std::to_string(c->Index()) + " changed from '" + text +
-                   "' to '" + now + "', " + WhereEntered(now) + "\n";
+        Fail("the filter of hidden column " + std::to_string(c->Index()) + " changed from '" + text +
+             "' to '" + now + "', " + WhereEntered(now));
     }
-    if (Before.data != dataMade_ || Before.moves != recordMoves_ || !data_->Active() || !Before.record ||
-        CurrentRecord() != Before.record)
+    if (Before.data != dataMade_ || Before.moves != recordMoves_ || !data_ || !data_->Active() ||
+        !Before.record || CurrentRecord() != Before.record)
       return;
     const std::vector<TField*> shown = VisibleFields(grid);
     for (const THiddenField& h : Before.fields) {
       if (std::find(shown.begin(), shown.end(), h.field) != shown.end()) continue;
       const std::optional<std::string> now = ValueOf(h.field);
-      if (now != h.value && !(now && std::any_of(h.columns.begin(), h.columns.end(),
-                                                 [&](int id) { return EnteredInto(id, *now, false); })))
-        errors_ += "field " + h.field->FieldName() + " of a hidden column changed from '" +
-                   h.value.value_or("(null)") + "' to '" + now.value_or("(null)") + "', " +
-                   WhereEntered(now.value_or("")) + "\n";
+      if (now != h.value)
+        Fail("field " + h.field->FieldName() + " of a hidden column changed from '" +
+             h.value.value_or("(null)") + "' to '" + now.value_or("(null)") + "', " +
+             WhereEntered(now.value_or("")));
     }
+  }
+  // A failure of the walk, said once however often it is seen.
+  void Fail(const std::string& What) {
+    if (errors_.find(What + "\n") == std::string::npos) errors_ += What + "\n";
   }
 
   ShiftKeys Modifiers() {
@@ -722,6 +763,13 @@ class GridWalk {
     for (TDataSetNotifyEvent* e : {&data_->AfterClose, &data_->AfterScroll, &data_->AfterInsert,
                                    &data_->AfterCancel, &data_->AfterDelete, &data_->AfterRefresh})
       *e = [this](TDataSet*) { ++recordMoves_; };
+    // the moments a text left to write is written (see CheckHiddenUnchanged)
+    for (TDataSetNotifyEvent* e :
+         {&data_->BeforeClose, &data_->BeforeScroll, &data_->BeforeInsert, &data_->BeforePost,
+          &data_->BeforeCancel, &data_->BeforeDelete, &data_->BeforeRefresh})
+      *e = [this](TDataSet*) {
+        if (stepHidden_) CheckHiddenUnchanged(*stepHidden_);
+      };
     source_->SetDataSet(data_.get());
     data_->Open();
   }
@@ -826,13 +874,17 @@ class GridWalk {
     const ShiftKeys m = Pick(3) == 0 ? Modifiers() : ShiftKeys{};
     Say("drag " + std::to_string(x0) + "," + std::to_string(y0) + " to " + std::to_string(x1) + "," +
         std::to_string(y1));
+    // a press on a scroll bar runs a loop of its own that waits for the release
+    const bool inClient = x0 >= 0 && y0 >= 0 && x0 < Grid()->ClientWidth() && y0 < Grid()->ClientHeight();
     InjectMouse(WM_MOUSEMOVE, from, m);
     InjectMouse(WM_LBUTTONDOWN, from, m);
+    // a press in the client area is taken before the hand moves on: the grid holds the mouse then, and
+    // the moves and the release outside it come to it (injected at once, they would go to the windows
+    // under them, and the grid would go on tracking a released button)
+    if (inClient) Application->ProcessMessages();
     for (int i = 1; i <= 4; ++i)
       InjectMouse(WM_MOUSEMOVE, {from.X + (to.X - from.X) * i / 4, from.Y + (to.Y - from.Y) * i / 4}, m);
-    // the auto-scroll timer runs while the pointer is held outside; only for a press in the client
-    // area: a press on a scroll bar runs a loop of its own that waits for the release
-    const bool inClient = x0 >= 0 && y0 >= 0 && x0 < Grid()->ClientWidth() && y0 < Grid()->ClientHeight();
+    // the auto-scroll timer runs while the pointer is held outside
     if (inClient && Pick(3) == 0) {
       Application->ProcessMessages();
       FakeNow() += 300;
@@ -1461,14 +1513,15 @@ class GridWalk {
   int rowsMade_ = 0;
   bool presented_ = false;
   std::string errors_;
-  int kind_ = -1;                     // the step now taken
-  bool pasting_ = false;              // it pastes the clipboard
-  bool edited_ = false;               // it types, deletes or pastes
-  std::vector<TEntered> entered_;     // see NoteEntered
-  int gridsMade_ = 0, dataMade_ = 0;  // grids and datasets made so far
-  int recordMoves_ = 0;               // see NewDataSet
-  TPopupMenu* titleMenu_ = nullptr;   // see HideFromTitleMenu
-  size_t typed_ = 0;                  // bytes of text typed so far
+  int kind_ = -1;                             // the step now taken
+  bool pasting_ = false;                      // it pastes the clipboard
+  bool edited_ = false;                       // it types, deletes or pastes
+  std::vector<TEntered> entered_;             // see NoteEntered
+  int gridsMade_ = 0, dataMade_ = 0;          // grids and datasets made so far
+  int recordMoves_ = 0;                       // see NewDataSet
+  const THiddenState* stepHidden_ = nullptr;  // the hidden columns before the step taken (see Step)
+  TPopupMenu* titleMenu_ = nullptr;           // see HideFromTitleMenu
+  size_t typed_ = 0;                          // bytes of text typed so far
 };
 
 class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface<unsigned> {

@@ -388,6 +388,35 @@ TEST_F(HiddenColumnEditor, TypingGoesIntoNoFilterOfAColumnHiddenWhileItsCellWasE
   }
 }
 
+// The editing of a filter cell ends when its column hides: the column shown again (by the program or
+// through the column menu) brings no filter editor back by itself, and the focus stays with the grid.
+TEST_F(HiddenColumnEditor, TheFilterCellsEditingEndsWhenItsColumnHides) {
+  const struct {
+    const char* name;
+    std::function<void()> hide, show;
+  } ways[] = {
+      {"by the program", [&] { Column(1)->SetVisible(false); }, [&] { Column(1)->SetVisible(true); }},
+      {"through the column menu", [&] { HideByColumnMenu(1); }, [&] { Column(1)->SetVisible(true); }},
+  };
+  for (const auto& way : ways) {
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows()) << way.name;
+    Type("us");
+    way.hide();
+    Pump();
+    EXPECT_FALSE(FilterEditorShows()) << way.name;
+    way.show();
+    Pump();
+    EXPECT_FALSE(FilterEditorShows()) << way.name << ": the filter editor came back with the column";
+    EXPECT_FALSE(grid->FilterEditorShown()) << way.name << ": the filter cell is still edited";
+    EXPECT_TRUE(grid->Focused()) << way.name;
+    Column(1)->STFilter()->SetFilterText("");
+    grid->HideFilterEditor();
+    Pump();
+  }
+}
+
 // With the current column on a hidden one (put there by the program or a restored layout), no key
 // edits its field: neither Space nor Delete on a check box, nor typing, pasting or the key that copies
 // the value above on a text; the arrows still take the user to a visible column.
@@ -524,6 +553,60 @@ TEST_P(HiddenEditedColumn, WritesWhatWasTypedOrShowsTheFieldsError) {
   sessions.First();
   EXPECT_EQ(sessions.FieldByName("USERNAME")->AsString(), "user 1aa");
   EXPECT_EQ(sessions.FieldByName("SID")->AsInteger(), 1);
+}
+
+// Reduced from a random walk: a layout (the filter row switched off) took the editor down while what
+// was typed was still to be written, and the column hid then; the next record move wrote the text into
+// the hidden column, or showed the field's error about a column the user no longer saw. A column that
+// hides settles what was typed into it then, whether its editor shows or not, and nothing is written
+// into it afterwards.
+TEST_P(HiddenEditedColumn, SettlesWhatWasTypedWhenItHidesWithTheEditorTakenDown) {
+  const struct {
+    const char* name;
+    int column;
+    std::function<void()> type;
+    std::string written;  // the field's text once the column hid; empty when the field refuses it
+  } ways[] = {
+      {"USERNAME typed into", 1, [&] { Type("aa"); }, "user 1aa"},
+      {"USERNAME emptied", 1,
+       [&] {
+         grid->InplaceEditor()->SelectAll();
+         Key(VK_DELETE, 0, {.shift = true, .ctrl = true});  // cut
+       },
+       ""},
+      {"SID past an integer", 0, [&] { Type("9999999999"); }, ""},
+  };
+  const std::string clipboard = Clipboard()->AsText();
+  TScopeExit restore([&] { Clipboard()->SetAsText(clipboard); });
+  for (const auto& way : ways) {
+    errors.clear();
+    sessions.First();
+    TypeInto(way.column, "");
+    way.type();
+    const std::string typed = grid->InplaceEditor()->Text();
+    grid->STFilter()->SetVisible(!grid->STFilter()->Visible());
+    Pump();
+    ASSERT_FALSE(CellEditorShown() && grid->InplaceEditor()->Text() != typed)
+        << way.name << ": the layout took the editor's text";
+    HideByColumnMenu(way.column);
+    TField* field = Column(way.column)->Field();
+    const bool refused = way.column == 0;
+    if (refused) {
+      EXPECT_EQ(errors.size(), 1u) << way.name << ": the column hid without the field's error";
+    } else {
+      EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+      EXPECT_EQ(field->AsString(), way.written) << way.name << ": the column hid with the text unwritten";
+    }
+    const std::string held = field->AsString();
+    Key(VK_DOWN);
+    EXPECT_EQ(errors.size(), refused ? 1u : 0u) << way.name << ": an error after the column hid";
+    sessions.First();
+    EXPECT_EQ(field->AsString(), held) << way.name << ": written into the hidden column after it hid";
+    EXPECT_EQ(sessions.FieldByName("SID")->AsInteger(), 1) << way.name;
+    Column(way.column)->SetVisible(true);
+    sessions.Cancel();
+    Pump();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EditorShown, HiddenEditedColumn, ::testing::Values(true, false),
