@@ -63,9 +63,10 @@ function(talvik_tests leaf)
   add_executable(${program} ${A_SOURCES})
   target_compile_options(${program} PRIVATE ${TALVIK_WARNINGS})
   target_include_directories(${program} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-  # (every test program may start programs of its own, through the bounded helpers of tests/)
-  target_link_libraries(${program} PRIVATE ${A_DEPS} talvik_child_program GTest::gtest GTest::gmock
-                                           GTest::gtest_main)
+  # (every test program may start programs of its own, through the bounded helpers of tests/; its
+  # settings are its process's own, never the user's nor another test process's: tests/OwnSettings.cpp)
+  target_link_libraries(${program} PRIVATE ${A_DEPS} talvik_child_program talvik_own_settings GTest::gtest
+                                           GTest::gmock GTest::gtest_main)
   set(env
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
@@ -74,8 +75,6 @@ function(talvik_tests leaf)
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4"
     "TALVIK_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "TALVIK_BINARY_DIR=${CMAKE_BINARY_DIR}"
-    # Settings written by tests go below the build tree, never into the user's own.
-    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config"
     # The suites expect the English format settings whatever the user's locale; the tests of other
     # locales name theirs.
     "LC_ALL=C.UTF-8"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "editor/CodeEditTextBuffer.h"
+#include "rtl/TempDir.h"
 
 namespace {
 
@@ -110,7 +110,8 @@ TEST(CodeEditStringListSave, FormatsAndFinalLineEnd) {
 }
 
 TEST(CodeEditStringListSave, FileRoundTrip) {
-  std::string name = ::testing::TempDir() + "/codeedit_save.sql";
+  TempDir dir;
+  const std::string name = dir.File("codeedit_save.sql");
   TCodeEditStringList list;
   list.SetFileFormat(sffUnix);
   std::string big(20000, 'x');
@@ -124,7 +125,6 @@ TEST(CodeEditStringListSave, FileRoundTrip) {
   EXPECT_EQ(back.Strings(1), big);
   EXPECT_EQ(back.Strings(2), "\xD1\x8F");
   EXPECT_EQ(back.FileFormat(), sffUnix);
-  std::remove(name.c_str());
 }
 
 TEST(CodeEditStringListTabs, ExpansionTable) {

@@ -1,45 +1,24 @@
 #include "SimTestUtil.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <mutex>
 
+#include "rtl/TempDir.h"
+
 namespace simtest {
 
-namespace {
-
-std::string MakeTempDir(const std::filesystem::path& in) {
-  std::string tmpl = (in / "talvik-sim-XXXXXX").string();
-  char* d = mkdtemp(tmpl.data());
-  return d ? std::string(d) : std::string();
-}
-
-// The process's own folder under the temporary directory: the template instance and every fresh
-// instance live in it, and it goes with the process, whatever a test left in it.
-const std::filesystem::path& ProcessFolder() {
-  static const struct Folder {
-    std::filesystem::path path = MakeTempDir(std::filesystem::temp_directory_path());
-    ~Folder() {
-      std::error_code ec;
-      if (!path.empty()) std::filesystem::remove_all(path, ec);
-    }
-  } folder;
-  return folder.path;
-}
-
-}  // namespace
-
+// The template instance and every fresh instance live in the test process's own folder, which goes
+// with the process whatever a test left in it.
 std::string FreshInstancePath() {
   static std::once_flag once;
   static std::string templ;
   std::call_once(once, [] {
-    templ = (ProcessFolder() / "template.db").string();
+    templ = (ProcessTempFolder() / "template.db").string();
     Instance::Open(templ);  // creates the schema; closed again at once
   });
   static std::atomic<int> n{0};
-  std::string dir = MakeTempDir(ProcessFolder());
-  std::string path = dir + "/sim" + std::to_string(++n) + ".db";
+  const std::filesystem::path dir = NewTempFolder(ProcessTempFolder(), "sim-");
+  std::string path = (dir / ("sim" + std::to_string(++n) + ".db")).string();
   std::filesystem::copy_file(templ, path);
   return path;
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/rtl/Classes.h"
+#include "rtl/TempDir.h"
 
 namespace {
 
@@ -34,10 +36,6 @@ class TStingyStream : public TStream {
   int64_t pos_ = 0;
   int64_t written_ = 0;
 };
-
-std::string TempPath(const char* name) {
-  return ::testing::TempDir() + "/" + name;
-}
 
 }  // namespace
 
@@ -113,7 +111,8 @@ TEST(StreamTest, CopyFromAndMemoryStreamFiles) {
   source.SetPosition(10);
   EXPECT_THROW(copy.CopyFrom(&source, 5), EReadError);
 
-  const std::string path = TempPath("memory_stream.bin");
+  TempDir dir;
+  const std::string path = dir.File("memory_stream.bin");
   copy.SaveToFile(path);
   TMemoryStream loaded;
   loaded.LoadFromFile(path);
@@ -122,7 +121,6 @@ TEST(StreamTest, CopyFromAndMemoryStreamFiles) {
   TMemoryStream other;
   other.LoadFromStream(&loaded);
   EXPECT_EQ(std::string(static_cast<char*>(other.Memory()), 5), "world");
-  std::remove(path.c_str());
 }
 
 TEST(StreamTest, StringStreamReadsAndOverwrites) {
@@ -142,7 +140,8 @@ TEST(StreamTest, StringStreamReadsAndOverwrites) {
 }
 
 TEST(StreamTest, FileStreamModesAndErrors) {
-  const std::string path = TempPath("file_stream.bin");
+  TempDir dir;
+  const std::string path = dir.File("file_stream.bin");
   {
     TFileStream f(path, fmCreate | fmShareExclusive);
     f.WriteBuffer("0123456789", 10);
@@ -175,12 +174,12 @@ TEST(StreamTest, FileStreamModesAndErrors) {
     EXPECT_EQ(e.Message().rfind("Cannot open file \"" + path + "\". ", 0), 0u) << e.Message();
   }
   try {
-    TFileStream f(::testing::TempDir() + "/no/such/dir/x", fmCreate);
+    TFileStream f(dir.File("no/such/dir/x"), fmCreate);
     FAIL();
   } catch (const EFCreateError& e) {
     EXPECT_NE(e.Message().find("Cannot create file \""), std::string::npos);
   }
-  EXPECT_THROW(TFileStream(::testing::TempDir(), fmOpenRead), EFOpenError);  // a folder is no file
+  EXPECT_THROW(TFileStream(dir.Path(), fmOpenRead), EFOpenError);  // a folder is no file
 }
 
 TEST(StreamTest, HandleStreamReadsWhatAPipeHolds) {

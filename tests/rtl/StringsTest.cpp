@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/Classes.h"
+#include "rtl/TempDir.h"
 
 namespace {
 std::vector<std::string> Lines(const TStrings& list) {
@@ -274,7 +276,8 @@ TEST(StringListTest, SaveAndLoadThroughStreamsAndFiles) {
   back.LoadFromStream(&stream);
   EXPECT_TRUE(back.Equals(&list));
 
-  const std::string path = ::testing::TempDir() + "/strings_test.txt";
+  TempDir dir;
+  const std::string path = dir.File("strings_test.txt");
   list.SaveToFile(path);
   TStringList fromFile;
   fromFile.LoadFromFile(path);
