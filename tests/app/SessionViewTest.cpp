@@ -18,6 +18,23 @@ namespace {
 
 class ViewTest : public SessionFormTest {
  protected:
+  static constexpr int kUser = 4;  // the Oracle user's column
+  // Opens the session list with its filter row shown; `User` is the Oracle user's column.
+  void OpenWithTheFilterRow(TColumnEx*& User) {
+    Open();
+    form->dbgSession->STFilter()->SetVisible(true);
+    Application->ProcessMessages();
+    User = form->dbgSession->Columns()->Items(kUser);
+    ASSERT_EQ(User->FieldName(), "ORACLE_USER");
+  }
+  // A right click on the title of the session list's column `DataCol`.
+  void RightClickTitle(int DataCol) {
+    TDBGridEx* grid = form->dbgSession;
+    const TRect title = grid->CellRect(grid->DataToRawColumn(DataCol), 0);
+    SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(title.Left + 3, title.Top + 3));
+    SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(title.Left + 3, title.Top + 3));
+    Application->ProcessMessages();
+  }
   // A client point of a control in the main window's image.
   POINT InImage(TControl* Control, int X, int Y) {
     TPoint p = Control->ClientToScreen(Point(X, Y));
@@ -153,13 +170,9 @@ TEST_F(ViewTest, TheChooserListsEveryTitleTickedAsVisibleAndHidesByFieldName) {
 // on its title and hides the column there: what is typed next goes into no filter, so the list is not
 // filtered on a column the user cannot see.
 TEST_F(ViewTest, TypingAfterTheChooserHidTheColumnOfTheEditedFilterCellFiltersNothing) {
-  Open();
+  TColumnEx* user = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenWithTheFilterRow(user));
   TDBGridEx* grid = form->dbgSession;
-  grid->STFilter()->SetVisible(true);
-  Application->ProcessMessages();
-  constexpr int kUser = 4;
-  TColumnEx* user = grid->Columns()->Items(kUser);
-  ASSERT_EQ(user->FieldName(), "ORACLE_USER");
   const std::size_t listed = ListedSids().size();
   // a right click on the title opens the column menu, whose loop is given the keys once it waits
   std::vector<WORD> keys;
@@ -171,12 +184,9 @@ TEST_F(ViewTest, TypingAfterTheChooserHidTheColumnOfTheEditedFilterCellFiltersNo
     return true;
   });
   const TScopeExit unhook([hook] { Application->UnhookMainWindow(hook); });
-  const TRect title = grid->CellRect(grid->DataToRawColumn(kUser), 0);
   auto rightClick = [&](std::vector<WORD> Keys) {
     keys = std::move(Keys);
-    SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(title.Left + 3, title.Top + 3));
-    SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(title.Left + 3, title.Top + 3));
-    Application->ProcessMessages();
+    RightClickTitle(kUser);
     keys.clear();
   };
   rightClick({VK_ESCAPE});  // looked at and closed: the grid's menu is the column menu now
@@ -203,13 +213,9 @@ TEST_F(ViewTest, TypingAfterTheChooserHidTheColumnOfTheEditedFilterCellFiltersNo
 // The user types into the filter cell of the Oracle user column, opens the column menu with a right
 // click on its title and closes it with Esc: what was typed stays in the cell and in its filter.
 TEST_F(ViewTest, WhatWasTypedIntoAFilterCellStaysThroughALookAtTheColumnMenu) {
-  Open();
+  TColumnEx* user = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenWithTheFilterRow(user));
   TDBGridEx* grid = form->dbgSession;
-  grid->STFilter()->SetVisible(true);
-  Application->ProcessMessages();
-  constexpr int kUser = 4;
-  TColumnEx* user = grid->Columns()->Items(kUser);
-  ASSERT_EQ(user->FieldName(), "ORACLE_USER");
   int menus = 0;
   const int hook = Application->HookMainWindow([&](TMessage& m) {
     if (m.Msg != WM_ENTERIDLE) return false;
@@ -224,10 +230,7 @@ TEST_F(ViewTest, WhatWasTypedIntoAFilterCellStaysThroughALookAtTheColumnMenu) {
   for (char c : std::string("sc")) logontest::Key(static_cast<WORD>(c - 'a' + 'A'), static_cast<char32_t>(c));
   Application->ProcessMessages();
   ASSERT_EQ(grid->FilterEditor()->Text(), "sc");
-  const TRect title = grid->CellRect(grid->DataToRawColumn(kUser), 0);
-  SendMessage(grid->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(title.Left + 3, title.Top + 3));
-  SendMessage(grid->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(title.Left + 3, title.Top + 3));
-  Application->ProcessMessages();
+  RightClickTitle(kUser);
   ASSERT_EQ(menus, 1) << "the right click on the title opened no menu";
   EXPECT_EQ(grid->FilterEditor()->Text(), "sc");
   EXPECT_EQ(user->STFilter()->FilterText(), "sc");

@@ -16,7 +16,25 @@ namespace {
 using oracle_sim::ColumnDesc;
 using oracle_sim::Ty;
 
-class Sessions : public SimTest {};
+class Sessions : public SimTest {
+ protected:
+  // Runs `Sql` in `S` on a thread of its own and breaks it off every `Every` until it returns (a
+  // break that comes before its wait has begun does nothing); the Oracle error code it ended with.
+  int BrokenOff(Session& S, const std::string& Sql, std::chrono::milliseconds Every) {
+    std::atomic<int> code{0};
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+      code = ErrorOf([&] { Exec(S, Sql); });
+      done = true;
+    });
+    for (int i = 0; i < 600 && !done; ++i) {
+      std::this_thread::sleep_for(Every);
+      S.Break();
+    }
+    t.join();
+    return code.load();
+  }
+};
 
 TEST_F(Sessions, LogonErrorsWarningsAndBanner) {
   std::string text;
@@ -431,19 +449,8 @@ TEST_F(Sessions, DeadlockIsDetectedInsteadOfWaitingForever) {
 TEST_F(Sessions, BreakInterruptsALockWait) {
   auto other = LogOn("scott", "tiger");
   Exec(*scott_, "update emp set sal = 2 where empno = 7369");
-  std::atomic<int> code{0};
-  std::atomic<bool> done{false};
-  std::thread t([&] {
-    code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); });
-    done = true;
-  });
-  // A break that comes before the wait has begun does nothing: break until the wait gives up.
-  for (int i = 0; i < 600 && !done; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    other->Break();
-  }
-  t.join();
-  EXPECT_EQ(code.load(), 1013);
+  EXPECT_EQ(BrokenOff(*other, "update emp set sal = 1 where empno = 7369", std::chrono::milliseconds(100)),
+            1013);
   // the session is usable afterwards
   EXPECT_EQ(Query(*other, "select count(*) from dept")[0][0], "4");
 }
@@ -455,18 +462,8 @@ TEST_F(Sessions, ABrokenSessionLogsOffWhileAnotherConnectionWrites) {
   const int sid = other->SessionId();
   Exec(*other, "update dept set loc = loc where deptno = 10");
   Exec(*scott_, "update emp set sal = 2 where empno = 7369");
-  std::atomic<int> code{0};
-  std::atomic<bool> done{false};
-  std::thread t([&] {
-    code = ErrorOf([&] { Exec(*other, "update emp set sal = 1 where empno = 7369"); });
-    done = true;
-  });
-  for (int i = 0; i < 600 && !done; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    other->Break();
-  }
-  t.join();
-  ASSERT_EQ(code.load(), 1013);
+  ASSERT_EQ(BrokenOff(*other, "update emp set sal = 1 where empno = 7369", std::chrono::milliseconds(20)),
+            1013);
 
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
