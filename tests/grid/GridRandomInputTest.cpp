@@ -258,10 +258,16 @@ bool IsFilterValue(const std::string& Text, const std::string& Typed) {
 }
 
 // Whether a conversion of Text reads what was Typed into a cell (the text itself) or into a filter
-// cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'").
+// cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'"; the
+// filter editor, one line, takes no line break typed, and Enter applies the text it holds).
 bool IsEnteredValue(const std::string& Text, const std::string& Typed, bool Filter) {
   if (!Filter) return !Text.empty() && Trim(Typed) == Text;
-  return IsFilterValue(Text, Typed) || (!Text.empty() && UnquotedText(Typed).find(Text) != std::string::npos);
+  std::string oneLine = Typed;
+  std::erase_if(oneLine, [](char C) { return C == '\r' || C == '\n'; });
+  const std::string texts[] = {Typed, oneLine};
+  return std::any_of(std::begin(texts), std::end(texts), [&](const std::string& T) {
+    return IsFilterValue(Text, T) || (!Text.empty() && UnquotedText(T).find(Text) != std::string::npos);
+  });
 }
 
 class GridWalk {
@@ -1641,6 +1647,9 @@ TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
   EXPECT_FALSE(IsEnteredValue("", "1", true));
   EXPECT_FALSE(IsEnteredValue("", "'a''b", true));
   EXPECT_FALSE(IsEnteredValue("", "", false));
+  EXPECT_TRUE(IsEnteredValue("Qё3[p", "Q\nё3[p", true));
+  EXPECT_TRUE(IsEnteredValue("Q", "Q\nё3[p", true));
+  EXPECT_FALSE(IsEnteredValue("Q3", "Q\nё3[p", true));
   EXPECT_TRUE(IsEnteredValue("12.05", "12.05.1990", true));
   EXPECT_TRUE(IsEnteredValue("a'b", "'a''b'", true));
   EXPECT_TRUE(IsEnteredValue("2", "In (1,2)", true));
