@@ -243,8 +243,9 @@ bool IsCheckBoxKey(const std::string& Text) {
 }
 
 // Whether Text is a filter text typed, or one of its values: the parts between spaces, operators,
-// brackets and commas.
+// brackets and commas (a comma with no value after it gives an empty one: "1," lists '1' and '').
 bool IsFilterValue(const std::string& Text, const std::string& Typed) {
+  if (Text.empty()) return Typed.find(',') != std::string::npos;
   if (Text == Trim(Typed)) return true;
   static constexpr std::string_view kSeparators = " \t\r\n<>=!~,()[]";
   size_t from = 0;
@@ -254,6 +255,19 @@ bool IsFilterValue(const std::string& Text, const std::string& Typed) {
     from = to + 1;
   }
   return false;
+}
+
+// Whether a conversion of Text reads what was Typed into a cell (the text itself) or into a filter
+// cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'"; the
+// filter editor, one line, takes no line break typed, and Enter applies the text it holds).
+bool IsEnteredValue(const std::string& Text, const std::string& Typed, bool Filter) {
+  if (!Filter) return !Text.empty() && Trim(Typed) == Text;
+  std::string oneLine = Typed;
+  std::erase_if(oneLine, [](char C) { return C == '\r' || C == '\n'; });
+  const std::string texts[] = {Typed, oneLine};
+  return std::any_of(std::begin(texts), std::end(texts), [&](const std::string& T) {
+    return IsFilterValue(Text, T) || (!Text.empty() && UnquotedText(T).find(Text) != std::string::npos);
+  });
 }
 
 class GridWalk {
@@ -595,17 +609,13 @@ class GridWalk {
     const std::optional<std::string> text = ConvertedText(E.Message());
     if (!text) return false;
     const std::string t = Trim(*text);
-    if (t.empty()) return false;
     const auto conversion = ConversionOf(E.Message());
     // a check box clicked (a drag's press too) or toggled with a key (a space typed) writes its key
     if ((kind_ == kKeyStep || kind_ == kClickStep || kind_ == kDragStep || kind_ == kFilterRowStep) &&
         IsCheckBoxKey(t) && CheckBoxColumnFor(conversion))
       return true;
     return std::any_of(entered_.begin(), entered_.end(), [&](const TEntered& e) {
-      // (a filter's condition may read a value out of a part of what was typed: "12.05" of "12.05.1990",
-      // "a'b" of "'a''b'")
-      return (e.filter ? IsFilterValue(t, e.text) || UnquotedText(e.text).find(t) != std::string::npos
-                       : Trim(e.text) == t) &&
+      return IsEnteredValue(t, e.text, e.filter) &&
              (EnteredFor(e, conversion) || FilterConverts(e, E.Message()));
     });
   }
@@ -1625,6 +1635,26 @@ TEST(RandomWalkReduction, KeepsTheFewestStepsThatFailAlike) {
     EXPECT_EQ(r.failure, "a 7 follows a 3 (2 digits)");
     return;
   }
+}
+
+// The walk takes a conversion error about a text as the user's only when the text is what they typed
+// into a cell, or a value of a filter text they typed: an empty value too, which a comma with no value
+// after it gives, but never an empty text of a cell.
+TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
+  EXPECT_TRUE(IsEnteredValue("", "1,", true));
+  EXPECT_TRUE(IsEnteredValue("", ", ,", true));
+  EXPECT_TRUE(IsEnteredValue("", "In (1,)", true));
+  EXPECT_FALSE(IsEnteredValue("", "1", true));
+  EXPECT_FALSE(IsEnteredValue("", "'a''b", true));
+  EXPECT_FALSE(IsEnteredValue("", "", false));
+  EXPECT_TRUE(IsEnteredValue("Qё3[p", "Q\nё3[p", true));
+  EXPECT_TRUE(IsEnteredValue("Q", "Q\nё3[p", true));
+  EXPECT_FALSE(IsEnteredValue("Q3", "Q\nё3[p", true));
+  EXPECT_TRUE(IsEnteredValue("12.05", "12.05.1990", true));
+  EXPECT_TRUE(IsEnteredValue("a'b", "'a''b'", true));
+  EXPECT_TRUE(IsEnteredValue("2", "In (1,2)", true));
+  EXPECT_TRUE(IsEnteredValue("1500.5..5", " 1500.5..5", false));
+  EXPECT_FALSE(IsEnteredValue("1500", "1500.5..5", false));
 }
 
 // A replay of all the steps of a grid walk takes them as the walk did, as its reduction needs.
