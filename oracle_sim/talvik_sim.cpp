@@ -59,19 +59,6 @@ bool ToInt(const char* s, long& v) {
   return s[0] && end && *end == 0 && errno == 0;
 }
 
-// Shape settings kept in the instance file so that `shape` reaches a running `run`.
-void StoreShape(const std::string& path, const std::vector<std::pair<std::string, long>>& items) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  sqlite3_busy_timeout(db, 10000);
-  for (auto& [k, v] : items) {
-    std::string sql =
-        "INSERT OR REPLACE INTO sim$meta VALUES ('workload_" + k + "', " + std::to_string(v) + ")";
-    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-  }
-  sqlite3_close(db);
-}
-
 // Every running workload keeps a record of its own among the stored settings: "workload_pid_<pid>"
 // with its process's start time as the value (a process that took over the pid of a workload that
 // ended without removing its record is another one). An older tool's workload kept its pid alone
@@ -89,6 +76,15 @@ void SetMeta(sqlite3* db, const std::string& key, long long value) {
   sqlite3_bind_int64(st, 2, value);
   sqlite3_step(st);
   sqlite3_finalize(st);
+}
+
+// Shape settings kept in the instance file so that `shape` reaches a running `run`.
+void StoreShape(const std::string& path, const std::vector<std::pair<std::string, long>>& items) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  for (const auto& [k, v] : items) SetMeta(db, "workload_" + k, v);
+  sqlite3_close(db);
 }
 
 void DeleteMeta(sqlite3* db, const std::string& key) {
