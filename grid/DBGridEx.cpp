@@ -608,7 +608,7 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       TCustomGrid::Dispatch(Message);
       if (HIWORD(Message.WParam) == EN_CHANGE && filterEditor_ && filterEditor_->HandleAllocated() &&
           reinterpret_cast<HWND>(Message.LParam) == filterEditor_->Handle() && filterEditorShown_ &&
-          filterColumn_ >= 0 && filterColumn_ < columns_->Count() &&
+          !loadingFilterEditor_ && filterColumn_ >= 0 && filterColumn_ < columns_->Count() &&
           filterEditor_->Text() != columns_->Items(filterColumn_)->STFilter()->FilterText()) {
         try {
           StoreFilterText();
@@ -898,10 +898,22 @@ void TCustomDBGridEx::UpdateEditorState() {
     } else {
       HideEditor();
     }
-  } else if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_ && CanEditShow()) {
+  } else {
     // while the filter row is edited the cell editor waits: showing it would end the filter editing
     // from wherever this runs (a column's destructor among them)
-    ShowEditor();
+    const bool show = options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_;
+    if (!CanEditShow()) {
+      // an editor the grid showed on its own goes from a cell it cannot edit now (another column's
+      // moved under it, say)
+      HideEdit();
+    } else if (EditorShown()) {
+      // an editor the grid showed on its own (always shown, beside the filter editor too) may hold
+      // the text of a record or a column changed since: it shows what its cell holds now
+      InvalidateEditor();
+      if (show) ShowEditor();
+    } else if (show) {
+      ShowEditor();
+    }
   }
   // the filter editor as well: hidden over a cell it cannot edit now (a selection stands, its filter
   // cell hid), back with the text it holds once it can
@@ -960,15 +972,14 @@ void TCustomDBGridEx::RecordChanged() {
   if (!dataLink_->Active() || !HandleAllocated() || ComponentState().Contains(csLoading)) return;
   if (memTable_) {
     MemTableScrolled();
-    return;
-  }
-  const int target = dataLink_->ActiveRecord() + titleOffset_;
-  if (target != Row() && target < RowCount()) {
+  } else if (const int target = dataLink_->ActiveRecord() + titleOffset_;
+             target != Row() && target < RowCount()) {
     if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
     MoveColRow(Col(), target, false, false);
     UpdateEditorState();
   }
-  // the field's text matters only to an editor that shows (or shows whenever it can)
+  // (a memory table's record may change with its row staying: an insert given up, the last rows
+  // fetched) the field's text matters only to an editor that shows (or shows whenever it can)
   if (!EditorMode() && !options_.Contains(dgAlwaysShowEditor)) return;
   TField* f = GetSelectedField();
   if (f && f->Text() != editText_) UpdateEditorState();
@@ -1212,6 +1223,12 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
   filterEdited_ =
       filterColumn_ >= 0 && filterColumn_ < columns_->Count() ? columns_->Items(filterColumn_) : nullptr;
   if (!filterEditorShown_) return;
+  // the move may have laid the columns out anew (a column the program added goes then): where no
+  // filter cell shows for the current column, its editing ends
+  if (!ColumnTakesFilter(filterColumn_)) {
+    DropFilterEditing();
+    return;
+  }
   // the editor holds the text of the cell it edited before
   if (filterEdited_ && filterEdited_ != edited) LoadFilterEditor();
   PlaceFilterEditor();

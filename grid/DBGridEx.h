@@ -755,6 +755,9 @@ class TCustomDBGridEx : public TCustomGrid,
   TColumnEx* filterEdited_ = nullptr;
   bool filterEditorShown_ = false;
   bool filterEditing_ = false;
+  // The filter editor is taking a filter cell's text (LoadFilterEditor): its text changes then are
+  // not the user's, and go into no filter.
+  bool loadingFilterEditor_ = false;
   bool wheelToEditor_ = false;
   TPoint lastDownScreen_;
   std::uint64_t lastDownTime_ = 0;

@@ -178,6 +178,11 @@ void TCustomDBGridEx::PlaceFilterEditor(bool KeepText) {
 
 void TCustomDBGridEx::LoadFilterEditor() {
   assert(filterEditor_ && filterColumn_ >= 0 && filterColumn_ < columns_->Count());
+  // the editor shows the text it held (the cell it edited before) while its style and list change:
+  // that text is not this cell's
+  assert(!loadingFilterEditor_);
+  loadingFilterEditor_ = true;
+  TScopeExit loaded([this] { loadingFilterEditor_ = false; });
   TInplaceFilterEditEx* editor = filterEditor_;
   TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
   const std::string text = filter->GetFilterText();
@@ -211,7 +216,9 @@ void TCustomDBGridEx::StoreFilterText() {
       filter->SetValue(text, TVariant());
     else
       filter->SetValue(text, key);
-  } else if (text != filter->GetFilterText()) {
+  } else if (text != filter->GetFilterText() || text != filter->FilterText()) {
+    // (a filter with no kind of value, a column's without a field, writes no expression back: its
+    // own text tells what it holds)
     filter->SetFilterText(text);
   }
   InvalidateFilterCell(filterColumn_);

@@ -284,7 +284,8 @@ void TCustomDBGridEx::Scroll(int Distance) {
       (Distance != 0 || Row() != dataLink_->ActiveRecord() + titleOffset_))
     StopIncSearch();
   if (memTable_) {
-    MemTableScrolled();
+    // (the record may change where the row does not: past the rows fetched the last one stays)
+    RecordChanged();
     return;
   }
   // a window that is not shown is painted whole when it shows: no rectangles to work out meanwhile

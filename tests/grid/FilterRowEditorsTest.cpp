@@ -17,6 +17,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
+#include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
 
@@ -617,6 +618,127 @@ TEST_F(FilterRowEditors, AColumnDraggedElsewhereMovesTheFilterEditingToTheCurren
   EXPECT_EQ(name->STFilter()->FilterText(), "ab");
   EXPECT_EQ(n->STFilter()->FilterText(), "56");
   grid->SetOptions(saved);
+}
+
+// Reduced from a random walk: the editor moving onto a filter cell showed the text it held for the
+// cell before while it took its new cell's list and style, and each such change of its text was
+// stored into the new cell's filter. A drop-down list's chosen value was given up that way.
+TEST_F(FilterRowEditors, TheEditingMovedOntoAListCellLeavesTheValueChosenThere) {
+  TMemDataSet depts;
+  depts.FieldDefs()->Add("DEPT_ID", ftInteger);
+  depts.FieldDefs()->Add("DNAME", ftString, 20);
+  depts.AddRow({10, "Продажи"});
+  depts.AddRow({20, "Склад"});
+  TDataSource deptSource(nullptr);
+  deptSource.SetDataSet(&depts);
+  depts.Open();
+  TSTColumnFilterEx* chosen = grid->Columns()->Items(1)->STFilter();
+  chosen->SetKeyField("DEPT_ID");
+  chosen->SetListField("DNAME");
+  chosen->SetListSource(&deptSource);
+  TScopeExit unlist([&] {
+    grid->HideFilterEditor();
+    chosen->SetListSource(nullptr);
+  });
+  chosen->SetValue("Склад", 20);
+  grid->ShowFilterEditor(2);
+  Pump();
+  Type("5");
+  ASSERT_EQ(Editor()->Text(), "5");
+  Key(VK_LEFT, 0, talvik::gui::ShiftKeys{.ctrl = true});  // Ctrl+Left: NAME's filter cell
+  ASSERT_EQ(grid->FilterColumn(), 1);
+  EXPECT_EQ(Editor()->Text(), "Склад");
+  EXPECT_EQ(chosen->FilterText(), "Склад") << "the value chosen in the list was given up";
+  EXPECT_EQ(chosen->KeyValue().AsString(), "20");
+  EXPECT_EQ(grid->Columns()->Items(2)->STFilter()->FilterText(), "5");
+}
+
+// A filter cell of a column that shows no field takes what is typed as it is; emptied, it holds no
+// filter (it kept the text deleted: its filter has no kind of value to write an expression back in).
+TEST_F(FilterRowEditors, AFilterCellOfAColumnWithoutAFieldEmptiedHoldsNothing) {
+  grid->Columns()->Add()->SetFieldName("NO_SUCH");
+  Pump();
+  grid->ShowFilterEditor(3);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("xy");
+  TSTColumnFilterEx* filter = grid->Columns()->Items(3)->STFilter();
+  EXPECT_EQ(filter->FilterText(), "xy");
+  Key(VK_BACK, 8);
+  EXPECT_EQ(filter->FilterText(), "x");
+  Key(VK_BACK, 8);
+  EXPECT_EQ(Editor()->Text(), "");
+  EXPECT_EQ(filter->FilterText(), "") << "the text deleted stays in the filter";
+  grid->HideFilterEditor();
+  EXPECT_EQ(filter->FilterText(), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Reduced from a random walk: a column added by the program (not one of the stored layout) is
+// dropped by the layout that follows a drag of its title; the filter row's editing, put on the
+// current column by where the grid thought it would stand after the move, stayed on another column
+// (hidden, or none at all), and a press on a filter cell then stored the editor's text into that
+// column's filter.
+TEST_F(FilterRowEditors, AColumnDraggedAndDroppedLeavesNoFilterEditingOnACellThatIsNotShown) {
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgColumnResize);
+  TScopeExit restore([&] { grid->SetOptions(saved); });
+  TColumnEx* n = grid->Columns()->Items(0);
+  n->SetIndex(2);  // NAME, SALARY, N
+  n->STFilter()->SetFilterText("5");
+  n->SetVisible(false);
+  grid->Columns()->AddDefault();  // NAME, SALARY, N (hidden), the added one
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 4);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("7");
+  ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
+  // the added column's title dragged onto NAME's
+  const TRect from = grid->CellRect(grid->DataToRawColumn(3), 0),
+              to = grid->CellRect(grid->DataToRawColumn(0), 0);
+  Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
+  Mouse(WM_MOUSEMOVE, to.Left + 3, to.Top + 3);
+  Mouse(WM_LBUTTONUP, to.Left + 3, to.Top + 3);
+  ASSERT_EQ(grid->Columns()->Count(), 3) << "the added column stays";
+  if (grid->FilterEditorShown()) {
+    const int c = grid->FilterColumn();
+    ASSERT_TRUE(c >= 0 && c < grid->Columns()->Count()) << "the filter row is edited at no column: " << c;
+    EXPECT_TRUE(grid->Columns()->Items(c)->Visible()) << "the filter row is edited at a hidden column";
+  }
+  const TRect nameCell = grid->FilterCellRect(0);
+  Mouse(WM_LBUTTONDOWN, nameCell.Left + 4, nameCell.Top + 3);
+  Mouse(WM_LBUTTONUP, nameCell.Left + 4, nameCell.Top + 3);
+  EXPECT_EQ(n->STFilter()->FilterText(), "5") << "the hidden column's filter took the editor's text";
+  EXPECT_EQ(grid->Columns()->Items(1)->STFilter()->FilterText(), "7");
+}
+
+// Reduced from a random walk: with the cell editor always shown, a filter cell edited puts the cell
+// editor on that column too, beside the filter editor; a record deleted by the program then left the
+// cell editor with the deleted record's text, which a key would have written into the next record.
+TEST_F(FilterRowEditors, TheCellEditorBesideAnEditedFilterCellShowsTheRecordNow) {
+  for (int i = 6; i <= 30; ++i) ds.AddRow({i, "session " + std::to_string(i), i * 12.5});  // more than show
+  ds.First();
+  const TDBGridOptions saved = grid->Options();
+  grid->SetOptions(saved + dgAlwaysShowEditor);
+  TScopeExit restore([&] { grid->SetOptions(saved); });
+  Pump();
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  TInplaceEdit* cell = grid->InplaceEditor();
+  ASSERT_TRUE(cell && cell->Visible());
+  ASSERT_FALSE(grid->EditorMode());
+  ASSERT_EQ(cell->Text(), "session 1");
+  ds.Delete();
+  Pump();
+  ASSERT_EQ(ds.FieldByName("NAME")->Text(), "session 2");
+  EXPECT_EQ(cell->Text(), "session 2") << "the cell editor shows the deleted record";
+  EXPECT_TRUE(FilterEditorShows());
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // Grid import and the clipboard commands: pasted lines into records (from the focused column, appending
 // at the end), the exchange format's tags, malformed input that changes nothing, export and import
-// round trips, and copy, cut, paste and delete on the memory clipboard with answered questions.
+// round trips, copy, cut, paste and delete on the memory clipboard with answered questions, and the
+// always-shown editor of a memory table after a paste.
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "GridDataSupport.h"
 #include "GridTestSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
@@ -306,6 +308,83 @@ TEST_F(GridImport, DeletionAsksOnlyForRecordsAndRectangles) {
   DeleteGridSelection(grid, true);  // everything, unasked
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(Rows(), "");
+}
+
+// A grid over a memory table, its editor always shown, focused on a check-box cell where the editor
+// does not show: a paste of the whole grid moves to the first cell, whose editor then shows, and
+// writes the first record under disabled controls. The editor shows what the record holds after it,
+// and so it does when the program moves to that cell and changes the record the same way.
+TEST_F(GridImport, TheAlwaysShownEditorOfAMemoryTableShowsWhatAPasteWrote) {
+  TPresentedSessions table(6);
+  TDataSource presented(nullptr);
+  presented.SetDataSet(&table);
+  table.Open();
+  grid->Columns()->Clear();
+  for (const char* n : {"N", "NAME", "ACTIVE"}) grid->Columns()->Add()->SetFieldName(n);
+  grid->Columns()->Items(2)->KeyList()->SetText("True\r\nFalse");
+  grid->Columns()->Items(2)->SetCheckboxes(true);
+  grid->SetOptions(grid->Options() + dgAlwaysShowEditor - dgMultiSelect);
+  grid->SetDataSource(&presented);
+  form->Show();
+  grid->SetFocus();
+  Drain();
+  auto clickCheckBoxCell = [&](int Row) {
+    const TRect cell = grid->CellRect(grid->DataToRawColumn(2), grid->TitleOffset() + Row);
+    const TPoint p = grid->ClientToScreen(TPoint{cell.Left + 3, cell.Top + 3});
+    talvik::gui::InjectMouse(WM_LBUTTONDOWN, POINT{p.X, p.Y});
+    talvik::gui::InjectMouse(WM_LBUTTONUP, POINT{p.X, p.Y});
+    Application->ProcessMessages();
+  };
+  ASSERT_NE(grid->MemTable(), nullptr);
+  clickCheckBoxCell(2);
+  ASSERT_EQ(table.RecNo(), 3);
+  ASSERT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible());
+  PasteText("7", true);
+  Application->ProcessMessages();
+  ASSERT_EQ(table.RecNo(), 1);
+  EXPECT_EQ(table.FieldByName("N")->AsString(), "7");
+  ASSERT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Visible());
+  EXPECT_EQ(grid->InplaceEditor()->Text(), "7") << "the editor shows the record as it was before the paste";
+
+  clickCheckBoxCell(0);
+  ASSERT_FALSE(grid->InplaceEditor()->Visible());
+  grid->SetSelectedIndex(0);
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "7");
+  table.DisableControls();
+  table.Edit();
+  table.FieldByName("N")->SetAsInteger(8);
+  table.Post();
+  table.EnableControls();
+  Application->ProcessMessages();
+  EXPECT_EQ(grid->InplaceEditor()->Text(), "8") << "the editor shows the record as it was before the change";
+  form.reset();
+}
+
+// A memory table shows the rows fetched so far: past the last of them the grid stays on that row
+// while the record moves on. The editor shows the record's text all the same.
+TEST_F(GridImport, TheEditorOfAMemoryTableShowsTheRecordPastTheRowsFetched) {
+  TPresentedSessions table(44);  // 30 fetched
+  TDataSource presented(nullptr);
+  presented.SetDataSet(&table);
+  table.Open();
+  grid->Columns()->Clear();
+  grid->SetOptions(grid->Options() + dgAlwaysShowEditor - dgMultiSelect);
+  grid->SetDataSource(&presented);
+  form->Show();
+  grid->SetFocus();
+  Drain();
+  ASSERT_NE(grid->MemTable(), nullptr);
+  table.Last();
+  Application->ProcessMessages();
+  const int row = grid->Row();
+  ASSERT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Visible());
+  ASSERT_EQ(grid->InplaceEditor()->Text(), table.FieldByName("N")->Text());
+  table.Prior();
+  Application->ProcessMessages();
+  ASSERT_EQ(grid->Row(), row) << "the grid left the last row fetched";
+  EXPECT_EQ(table.FieldByName("N")->Text(), "43");
+  EXPECT_EQ(grid->InplaceEditor()->Text(), "43") << "the editor shows the record the grid left";
+  form.reset();
 }
 
 }  // namespace

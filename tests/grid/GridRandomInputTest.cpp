@@ -257,6 +257,28 @@ bool IsFilterValue(const std::string& Text, const std::string& Typed) {
   return false;
 }
 
+// The editors' texts, whether they show (a hidden editor keeps the text it last held) and the cells
+// they stand on.
+struct TEditorTexts {
+  std::optional<std::string> cell, filter;
+  const TDBGridEx* grid = nullptr;
+  int col = -1, row = -1, filterColumn = -1;
+  bool cellModified = false, filterModified = false;
+  bool linkModified = false;  // the grid holds an edit text to write
+  bool cellShown = false, filterShown = false;
+};
+
+// Whether the cell editor holds text the user entered in a step that took it from Before to After:
+// its text changed (or showed) on the same cell, and the step typed, deleted or pasted (Edited), or
+// the editor counts its text as changed, or the grid holds it as an edit text to write (a drop-down
+// accepted: the calculator closed with Alt+Up or Enter writes the value it shows, 0 for an empty
+// cell; what was typed before it opened makes no difference).
+bool EnteredIntoCell(const TEditorTexts& Before, const TEditorTexts& After, bool Edited) {
+  return After.cell && (After.cell != Before.cell || After.cellShown != Before.cellShown) &&
+         After.grid == Before.grid && After.col == Before.col && After.row == Before.row &&
+         (Edited || After.cellModified || After.linkModified);
+}
+
 // Whether a conversion of Text reads what was Typed into a cell (the text itself) or into a filter
 // cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'"; the
 // filter editor, one line, takes no line break typed, and Enter applies the text it holds).
@@ -395,10 +417,16 @@ class GridWalk {
       ASSERT_LE(link->RecordCount(), grid->RowCount() - grid->TitleOffset())
           << "more records buffered than the grid has rows";
     }
-    if (grid->InplaceEditor() && grid->InplaceEditor()->Visible()) {
+    if (TInplaceEdit* e = grid->InplaceEditor(); e && e->Visible()) {
       TColumnEx* c = grid->FocusedColumn();
       ASSERT_NE(c, nullptr) << "the editor is shown on no column";
       ASSERT_TRUE(c->Visible()) << "the editor is shown on a hidden column";
+      // a text nobody changed is the cell's: its field's text (a key list, a look-up, a memo and a
+      // mask show it otherwise)
+      TField* f = ds && !ds->ControlsDisabled() && !link->Modified() && !e->Modified() ? c->Field() : nullptr;
+      if (f && !c->HasKeyList() && !f->Lookup() && f->DataType() != ftMemo && !e->IsMasked()) {
+        ASSERT_EQ(e->Text(), f->Text()) << "the cell editor shows a text its field does not hold";
+      }
     }
     TBookmarkListEx* rows = grid->SelectedRows();
     for (int i = 0; i < rows->Count(); ++i) {
@@ -437,15 +465,6 @@ class GridWalk {
 
   // ---- the texts the walk entered
 
-  // The editors' texts, whether they show (a hidden editor keeps the text it last held) and the cells
-  // they stand on.
-  struct TEditorTexts {
-    std::optional<std::string> cell, filter;
-    const TDBGridEx* grid = nullptr;
-    int col = -1, row = -1, filterColumn = -1;
-    bool cellModified = false, filterModified = false;
-    bool cellShown = false, filterShown = false;
-  };
   TEditorTexts EditorTexts() {
     TEditorTexts t;
     if (TDBGridEx* grid = Grid()) {
@@ -453,6 +472,7 @@ class GridWalk {
       t.col = grid->Col();
       t.row = grid->Row();
       t.filterColumn = grid->FilterColumn();
+      t.linkModified = grid->DataLink()->Modified();
       if (TInplaceEdit* e = grid->InplaceEditor()) {
         t.cell = e->Text();
         t.cellModified = e->Modified();
@@ -582,9 +602,7 @@ class GridWalk {
     TDBGridEx* grid = Grid();
     TColumnEx* cell = grid ? grid->FocusedColumn() : nullptr;
     TColumnEx* filter = FilterColumnOf(grid);
-    if (after.cell && (after.cell != Before.cell || after.cellShown != Before.cellShown) &&
-        after.grid == Before.grid && after.col == Before.col && after.row == Before.row &&
-        (edited_ || after.cellModified) && cell && cell->Visible())
+    if (EnteredIntoCell(Before, after, edited_) && cell && cell->Visible())
       NoteEntered(*after.cell, false, cell);
     if (after.filter && (after.filter != Before.filter || after.filterShown != Before.filterShown) &&
         after.grid == Before.grid && after.filterColumn == Before.filterColumn &&
@@ -1655,6 +1673,30 @@ TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
   EXPECT_TRUE(IsEnteredValue("2", "In (1,2)", true));
   EXPECT_TRUE(IsEnteredValue("1500.5..5", " 1500.5..5", false));
   EXPECT_FALSE(IsEnteredValue("1500", "1500.5..5", false));
+}
+
+// The walk takes a text that shows in the cell editor after a step as the user's when the step
+// typed it, or when the grid took it as its edit text then (a drop-down accepted with a key), but not
+// a text loaded into the editor, nor one of another cell.
+TEST(GridWalkJudgement, TakesATextTheGridTookFromADropDownAsEntered) {
+  TEditorTexts before;
+  before.cell = "";
+  before.cellShown = true;
+  before.col = before.row = 1;
+  TEditorTexts accepted = before;
+  accepted.cell = "0";
+  accepted.linkModified = true;
+  EXPECT_TRUE(EnteredIntoCell(before, accepted, false));
+  TEditorTexts loaded = before;
+  loaded.cell = "12.5";
+  EXPECT_FALSE(EnteredIntoCell(before, loaded, false));
+  EXPECT_TRUE(EnteredIntoCell(before, loaded, true));
+  TEditorTexts typedBefore = before;
+  typedBefore.linkModified = true;
+  EXPECT_TRUE(EnteredIntoCell(typedBefore, accepted, false)) << "a value computed after a text was typed";
+  TEditorTexts elsewhere = accepted;
+  elsewhere.row = 2;
+  EXPECT_FALSE(EnteredIntoCell(before, elsewhere, false));
 }
 
 // A replay of all the steps of a grid walk takes them as the walk did, as its reduction needs.

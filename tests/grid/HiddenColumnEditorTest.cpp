@@ -612,4 +612,29 @@ TEST_P(HiddenEditedColumn, SettlesWhatWasTypedWhenItHidesWithTheEditorTakenDown)
 INSTANTIATE_TEST_SUITE_P(EditorShown, HiddenEditedColumn, ::testing::Values(true, false),
                          [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
+// Reduced from a random walk: the program moved the current column away, and a check-box column came
+// to stand under the always-shown editor (shown beside an edited filter cell), which went on showing
+// the moved column's text there.
+TEST_F(HiddenColumnEditor, TheAlwaysShownEditorLeavesACellItCannotEditThatMovedUnderIt) {
+  AlwaysShowEditor();
+  TColumnEx* online = grid->Columns()->Add();
+  online->SetFieldName("ONLINE");
+  online->KeyList()->SetText("True\r\nFalse");
+  online->SetCheckboxes(true);
+  online->SetIndex(2);  // SID, USERNAME, ONLINE, DEPT_NAME, STATUS
+  Pump();
+  // USERNAME's filter cell edited: the cell editor shows beside it, put there by the grid on its own
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), Column(1));
+  ASSERT_TRUE(CellEditorShown());
+  ASSERT_FALSE(grid->EditorMode());
+  ASSERT_EQ(grid->InplaceEditor()->Text(), "user 1");
+  Column(1)->SetIndex(4);  // ONLINE comes under the editor
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), online);
+  EXPECT_FALSE(CellEditorShown()) << "the editor shows '" << grid->InplaceEditor()->Text()
+                                  << "' over the check box";
+}
+
 }  // namespace
