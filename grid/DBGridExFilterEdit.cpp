@@ -216,9 +216,9 @@ void TCustomDBGridEx::StoreFilterText() {
       filter->SetValue(text, TVariant());
     else
       filter->SetValue(text, key);
-  } else if (text != filter->GetFilterText() || text != filter->FilterText()) {
-    // (a filter with no kind of value, a column's without a field, writes no expression back: its
-    // own text tells what it holds)
+  } else if (text != filter->GetFilterText() || (text.empty() && !filter->FilterText().empty())) {
+    // (a filter with no kind of value, a column's without a field, writes no expression back: an
+    // emptied cell clears the text it holds)
     filter->SetFilterText(text);
   }
   InvalidateFilterCell(filterColumn_);

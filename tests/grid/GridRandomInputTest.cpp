@@ -280,15 +280,17 @@ bool EnteredIntoCell(const TEditorTexts& Before, const TEditorTexts& After, bool
 }
 
 // Whether a conversion of Text reads what was Typed into a cell (the text itself) or into a filter
-// cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'"; the
-// filter editor, one line, takes no line break typed, and Enter applies the text it holds).
+// cell (a value of its conditions, or a part of one: "12.05" of "12.05.1990", "a'b" of "'a''b'", and
+// a value that holds spaces and quotes after its operator as typed; the filter editor, one line,
+// takes no line break typed, and Enter applies the text it holds).
 bool IsEnteredValue(const std::string& Text, const std::string& Typed, bool Filter) {
   if (!Filter) return !Text.empty() && Trim(Typed) == Text;
   std::string oneLine = Typed;
   std::erase_if(oneLine, [](char C) { return C == '\r' || C == '\n'; });
   const std::string texts[] = {Typed, oneLine};
   return std::any_of(std::begin(texts), std::end(texts), [&](const std::string& T) {
-    return IsFilterValue(Text, T) || (!Text.empty() && UnquotedText(T).find(Text) != std::string::npos);
+    return IsFilterValue(Text, T) || (!Text.empty() && (UnquotedText(T).find(Text) != std::string::npos ||
+                                                        T.find(Text) != std::string::npos));
   });
 }
 
@@ -1673,6 +1675,8 @@ TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
   EXPECT_TRUE(IsEnteredValue("2", "In (1,2)", true));
   EXPECT_TRUE(IsEnteredValue("1500.5..5", " 1500.5..5", false));
   EXPECT_FALSE(IsEnteredValue("1500", "1500.5..5", false));
+  EXPECT_TRUE(IsEnteredValue("12/30/1899 1:00:00 AM.'a''b", "= 12/30/1899 1:00:00 AM.'a''b", true));
+  EXPECT_FALSE(IsEnteredValue("12/30/1899 1:00:00 AM.'a''b", "= 12/30/1899 1:00:00 AM.", true));
 }
 
 // The walk takes a text that shows in the cell editor after a step as the user's when the step
