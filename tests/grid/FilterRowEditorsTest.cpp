@@ -42,6 +42,15 @@ class FilterRowEditors : public GridOnForm {
     Pump();
   }
   TInplaceFilterEditEx* Editor() { return grid->FilterEditor(); }
+  // The title of column From dragged onto column To's, released ToX pixels into it.
+  void DragTitle(int From, int To, int ToX) {
+    const TRect from = grid->CellRect(grid->DataToRawColumn(From), 0),
+                to = grid->CellRect(grid->DataToRawColumn(To), 0);
+    Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
+    Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
+    Mouse(WM_MOUSEMOVE, to.Left + ToX, to.Top + 3);
+    Mouse(WM_LBUTTONUP, to.Left + ToX, to.Top + 3);
+  }
   // The filter cell of NAME with no room left in the grid: the editor hides and the grid keeps the
   // focus, so what is typed reaches the editor through the grid.
   void NameCellWithoutRoom() {
@@ -599,13 +608,7 @@ TEST_F(FilterRowEditors, AColumnDraggedElsewhereMovesTheFilterEditingToTheCurren
   Pump();
   Type("ab");
   ASSERT_EQ(grid->FocusedColumn(), n);
-  // SALARY's title dragged onto NAME's: N, SALARY, NAME
-  const TRect from = grid->CellRect(grid->DataToRawColumn(2), 0),
-              to = grid->CellRect(grid->DataToRawColumn(1), 0);
-  Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
-  Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
-  Mouse(WM_MOUSEMOVE, to.Left + 10, to.Top + 3);
-  Mouse(WM_LBUTTONUP, to.Left + 10, to.Top + 3);
+  DragTitle(2, 1, 10);  // SALARY's title onto NAME's: N, SALARY, NAME
   ASSERT_EQ(grid->Columns()->Items(1)->FieldName(), "SALARY");
   ASSERT_EQ(grid->FilterColumn(), n->Index());
   EXPECT_EQ(Editor()->Text(), "") << "the editor shows the text of the cell it edited before";
@@ -715,13 +718,7 @@ TEST_F(FilterRowEditors, AColumnDraggedAndDroppedLeavesNoFilterEditingOnACellTha
   Pump();
   Type("7");
   ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
-  // the added column's title dragged onto NAME's
-  const TRect from = grid->CellRect(grid->DataToRawColumn(3), 0),
-              to = grid->CellRect(grid->DataToRawColumn(0), 0);
-  Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
-  Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
-  Mouse(WM_MOUSEMOVE, to.Left + 3, to.Top + 3);
-  Mouse(WM_LBUTTONUP, to.Left + 3, to.Top + 3);
+  DragTitle(3, 0, 3);  // the added column's title onto NAME's
   ASSERT_EQ(grid->Columns()->Count(), 3) << "the added column stays";
   if (grid->FilterEditorShown()) {
     const int c = grid->FilterColumn();
