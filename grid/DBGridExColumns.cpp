@@ -799,6 +799,11 @@ void TColumnEx::WatchField(TField* Value) const {
 void TColumnEx::SetField(TField* Value) {
   if (field_ == Value) return;
   if (IDBGridExColumnsHost* grid = Grid()) grid->ColumnFieldChanging(this);
+  AssignField(Value);
+}
+
+void TColumnEx::AssignField(TField* Value) {
+  if (field_ == Value) return;
   // a default column whose field changes may be freed by the layout that follows (the grid makes
   // its default columns from the fields): the layout runs when this is done
   InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {
@@ -826,7 +831,7 @@ void TColumnEx::SetFieldName(const std::string& Value) {
   if (grid && found != Field()) grid->ColumnFieldChanging(this);
   InCollectionUpdate(!persistent_ ? Collection() : nullptr, [&] {  // see SetField
     fieldName_ = Value;
-    SetField(found);
+    AssignField(found);
     initWidth_ = Width();
     UpdateSumItems();  // footers without a field name of their own sum the column's field
     Changed(false);

@@ -609,6 +609,8 @@ class TColumnEx : public TCollectionItem, public IDropDownGridOwnerEx {
   void ReleaseSumItems();
   // Asks the grid to be told when a field the column caches goes.
   void WatchField(TField* Value) const;
+  // The column shows Value from now on (the grid settled what was typed for the field before).
+  void AssignField(TField* Value);
   TAlignment alignment_ = taLeftJustify;
   bool alwaysShowEditButton_ = false;
   bool autoDropDown_ = false;
