@@ -42,6 +42,12 @@ class FilterRowEditors : public GridOnForm {
     Pump();
   }
   TInplaceFilterEditEx* Editor() { return grid->FilterEditor(); }
+  // The filter cell's editing ended and Column's filter emptied, for the next case to begin afresh.
+  void StartOver(TColumnEx* Column) {
+    grid->HideFilterEditor();
+    Column->STFilter()->SetFilterText("");
+    Pump();
+  }
   // The title of column From dragged onto column To's, released ToX pixels into it.
   void DragTitle(int From, int To, int ToX) {
     const TRect from = grid->CellRect(grid->DataToRawColumn(From), 0),
@@ -416,9 +422,7 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
       Type("x");
       EXPECT_EQ(name->STFilter()->FilterText(), "scx");
     }
-    grid->HideFilterEditor();
-    name->STFilter()->SetFilterText("");
-    Pump();
+    StartOver(name);
   }
   // a cell whose editing begins over a filter (typed there before, or set by the program) shows the
   // filter's text, which a press keeps as well
@@ -452,9 +456,7 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
     Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
     EXPECT_EQ(Editor()->Text(), "~ 'sc'");
     EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'sc'");
-    grid->HideFilterEditor();
-    name->STFilter()->SetFilterText("");
-    Pump();
+    StartOver(name);
   }
   // applied, the text gives way to the filter as it reads
   grid->ShowFilterEditor(1);
@@ -463,9 +465,7 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
   Key(VK_RETURN);
   EXPECT_TRUE(grid->FilterEditing());
   EXPECT_EQ(Editor()->Text(), "~ 'sc'");
-  grid->HideFilterEditor();
-  name->STFilter()->SetFilterText("");
-  Pump();
+  StartOver(name);
 }
 
 }  // namespace
@@ -510,9 +510,7 @@ TEST_F(FilterRowEditors, NoFilterEditorStaysOverACellThatCannotTakeKeys) {
     EXPECT_EQ(Editor()->Text(), "An");
     Type("y");
     EXPECT_EQ(name->STFilter()->FilterText(), "Any");
-    grid->HideFilterEditor();
-    name->STFilter()->SetFilterText("");
-    Pump();
+    StartOver(name);
   }
   grid->SetOptions(saved);
 

@@ -289,8 +289,9 @@ bool IsEnteredValue(const std::string& Text, const std::string& Typed, bool Filt
   std::erase_if(oneLine, [](char C) { return C == '\r' || C == '\n'; });
   const std::string texts[] = {Typed, oneLine};
   return std::any_of(std::begin(texts), std::end(texts), [&](const std::string& T) {
-    return IsFilterValue(Text, T) || (!Text.empty() && (UnquotedText(T).find(Text) != std::string::npos ||
-                                                        T.find(Text) != std::string::npos));
+    // (a part of the text as typed covers its values and the whole; an empty value needs a comma)
+    if (Text.empty()) return IsFilterValue(Text, T);
+    return T.find(Text) != std::string::npos || UnquotedText(T).find(Text) != std::string::npos;
   });
 }
 
@@ -1721,9 +1722,13 @@ TEST_F(GridRandomInput, ReplaysAWalkAlike) {
   const auto at = std::mismatch(walk.begin(), walk.end(), replay.begin(), replay.end()).first - walk.begin();
   const size_t newline = at == 0 ? std::string::npos : walk.rfind('\n', static_cast<size_t>(at) - 1);
   const size_t line = newline == std::string::npos ? 0 : newline + 1;
+  // (whole lines: a cut could split a character of a step's text)
+  auto lineAt = [line](const std::string& Lines) {
+    return Lines.substr(line, Lines.find('\n', line) - line);
+  };
   ADD_FAILURE() << "the replay parts from the walk at:\n"
-                << walk.substr(line, 200) << "\nreplayed:\n"
-                << replay.substr(line, 200);
+                << lineAt(walk) << "\nreplayed:\n"
+                << lineAt(replay);
 }
 
 // A longer walk of a seed of one's own choosing: TALVIK_RANDOM_SEED, TALVIK_RANDOM_STEPS.
