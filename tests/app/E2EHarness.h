@@ -35,6 +35,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Process.h"
+#include "platform/rtl/ScopeExit.h"
 #include "tests/ChildWait.h"
 
 extern char** environ;
@@ -383,6 +384,13 @@ class ProgramTest : public ::testing::Test {
   // file, which another test process may be writing at that moment.
   guitest::Picture Picture(const std::string& what) {
     // this process draws nothing itself; it only reads the display the program shows on
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    TScopeExit restore([was = std::string(platform ? platform : ""), unset = !platform] {
+      if (unset)
+        unsetenv("QT_QPA_PLATFORM");
+      else
+        setenv("QT_QPA_PLATFORM", was.c_str(), 1);
+    });
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";

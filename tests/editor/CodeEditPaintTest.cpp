@@ -781,11 +781,12 @@ TEST_F(CodeEditPaint, ALoadedAndPaintedLongLineHoldsLittleMoreThanItsCharacters)
       EXPECT_TRUE(column >= edit->LeftChar() && column < edit->LeftChar() + edit->CharsInWindow())
           << "column " << column << " out of the view from " << edit->LeftChar();
     }
-    const size_t held = HeapInUse() - before;
+    // (signed: a heap that shrank says so instead of wrapping round)
+    const long long held = static_cast<long long>(HeapInUse()) - static_cast<long long>(before);
     edit->SetText("");
     // the measure sees the line's own characters at least
-    EXPECT_GE(held, size_t{kLength} * 4);
-    EXPECT_LT(held, size_t{kLength} * 4 * 3 / 2)
+    EXPECT_GE(held, 4LL * kLength);
+    EXPECT_LT(held, 4LL * kLength * 3 / 2)
         << held << " bytes for a line of " << kLength << " characters";
   }
 }
