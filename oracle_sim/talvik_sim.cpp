@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -78,13 +79,20 @@ void SetMeta(sqlite3* db, const std::string& key, long long value) {
   sqlite3_finalize(st);
 }
 
-// Shape settings kept in the instance file so that `shape` reaches a running `run`.
-void StoreShape(const std::string& path, const std::vector<std::pair<std::string, long>>& items) {
+// The instance file, open for the settings and records another process may be writing at the
+// moment (it waits for them), and closed when it goes.
+using TMetaFile = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+TMetaFile OpenMeta(const std::string& path) {
   sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
+  sqlite3_open(path.c_str(), &db);  // (a handle comes back even when the open fails: it is closed)
+  TMetaFile file(db, &sqlite3_close);
   sqlite3_busy_timeout(db, 10000);
+  return file;
+}
+
+// Shape settings kept in the instance file so that `shape` reaches a running `run`.
+void StoreShape(sqlite3* db, const std::vector<std::pair<std::string, long>>& items) {
   for (const auto& [k, v] : items) SetMeta(db, "workload_" + k, v);
-  sqlite3_close(db);
 }
 
 void DeleteMeta(sqlite3* db, const std::string& key) {
@@ -183,14 +191,13 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
     else
       return Usage();
   }
-  StoreShape(inst->Path(), {{"sessions", shape.sessions},
-                            {"busy", shape.busyPercent},
-                            {"lock_chain", shape.lockChain},
-                            {"long_active", shape.longActive},
-                            {"logoffs", shape.logoffs}});
-  sqlite3* db = nullptr;
-  sqlite3_open(inst->Path().c_str(), &db);
-  sqlite3_busy_timeout(db, 10000);
+  const TMetaFile file = OpenMeta(inst->Path());
+  sqlite3* db = file.get();
+  StoreShape(db, {{"sessions", shape.sessions},
+                  {"busy", shape.busyPercent},
+                  {"lock_chain", shape.lockChain},
+                  {"long_active", shape.longActive},
+                  {"logoffs", shape.logoffs}});
   const std::string record = RecordKey(::getpid());
   SetMeta(db, record, ProcessStart(::getpid()));
   signal(SIGINT, OnSignal);
@@ -213,7 +220,6 @@ int RunWorkload(const std::shared_ptr<Instance>& inst, int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   DeleteMeta(db, record);
-  sqlite3_close(db);
   std::printf("workload stopped; sessions killed meanwhile: %d\n", w.KilledCount());
   return 0;
 }
@@ -230,9 +236,8 @@ const char* SwitchKey(const std::string& Option) {
 // Asks every workload running on the instance to end (SIGTERM): how many were asked. The records of
 // workloads that ended without removing them go.
 int StopWorkloads(const std::string& path) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  sqlite3_busy_timeout(db, 10000);
+  const TMetaFile file = OpenMeta(path);
+  sqlite3* db = file.get();
   const std::string prefix = std::string(kOldRecord) + "_";
   std::vector<std::pair<std::string, long long>> records;
   sqlite3_stmt* st = nullptr;
@@ -254,7 +259,6 @@ int StopWorkloads(const std::string& path) {
     else
       DeleteMeta(db, key);
   }
-  sqlite3_close(db);
   return asked;
 }
 
@@ -271,7 +275,7 @@ int ShapeCmd(const std::string& path, int argc, char** argv) {
       return Usage();
   }
   if (argc % 2 || items.empty()) return Usage();
-  StoreShape(path, items);
+  StoreShape(OpenMeta(path).get(), items);
   return 0;
 }
 
