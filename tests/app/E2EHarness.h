@@ -36,6 +36,7 @@
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Process.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/TempDir.h"
 #include "tests/ChildWait.h"
 
 extern char** environ;
@@ -150,8 +151,7 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override {
     X11TEST_REQUIRE_DISPLAY();
     const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("talvik_e2e_" + std::string(t->name()) + "_" + std::to_string(getpid()));
+    dir_ = ProcessTempFolder() / ("talvik_e2e_" + std::string(t->name()) + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config");
     setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);

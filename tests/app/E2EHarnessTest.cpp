@@ -10,6 +10,7 @@
 
 #include "E2EHarness.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/TempDir.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ bool Gone(pid_t pid) {
 
 // A file of the test's own, for a command to leave a pid in.
 std::string PidFile() {
-  return std::filesystem::temp_directory_path() / ("talvik_e2e_harness_" + std::to_string(getpid()) + ".pid");
+  return ProcessTempFolder() / ("talvik_e2e_harness_" + std::to_string(getpid()) + ".pid");
 }
 // The pid a command left in the PidFile (removed then); 0 when none came within 5 s.
 pid_t LeftPid() {

@@ -5,6 +5,7 @@
 #include "SessionFormTestSupport.h"
 #include "app/axControl.h"
 #include "platform/rtl/ComObj.h"
+#include "rtl/TempDir.h"
 
 namespace sessiontest {
 namespace {
@@ -209,8 +210,7 @@ TEST_F(AlarmTest, DeleteRemovesTheSelectedRowsAndDeleteAllEmptiesTheList) {
 
 TEST(AxControl, MakesTheControlByItsClassAndRaisesForAnUnknownOne) {
   RegisterSpeechControl();
-  const auto log =
-      std::filesystem::temp_directory_path() / ("talvik_ax_" + std::to_string(getpid()) + ".log");
+  const auto log = ProcessTempFolder() / ("talvik_ax_" + std::to_string(getpid()) + ".log");
   setenv("TALVIK_SPEECH_LOG", log.c_str(), 1);
   {
     TAxControl speech(nullptr, StringToGUID(kSpeechControlClassID));

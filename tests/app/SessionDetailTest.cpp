@@ -15,6 +15,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/rtl/SysUtils.h"
+#include "rtl/TempDir.h"
 
 namespace sessiontest {
 namespace {
@@ -504,7 +505,7 @@ TEST_F(DetailTest, TheStatementIsSavedWithCrLfLineEnds) {
   Show();
   ClickSession(101);
   const std::string file =
-      (std::filesystem::temp_directory_path() / ("talvik_sql_" + std::to_string(getpid()) + ".sql")).string();
+      (ProcessTempFolder() / ("talvik_sql_" + std::to_string(getpid()) + ".sql")).string();
   form->aSaveSqlAs->Dialog()->SetFileName(file);
   form->aSaveSqlAsAccept(form->aSaveSqlAs);
   std::ifstream in(file, std::ios::binary);

@@ -23,6 +23,7 @@
 #include "oracle_sim/engine/Workload.h"
 #include "platform/rtl/Registry.h"
 #include "platform/speech/Speech.h"
+#include "rtl/TempDir.h"
 
 namespace sessiontest {
 
@@ -70,7 +71,7 @@ class SessionFormTest : public logontest::LogonDialogTest {
   void SetUp() override {
     LogonDialogTest::SetUp();
     talvik::gui::SetTrayShell(&shell);
-    speechLog_ = (std::filesystem::temp_directory_path() /
+    speechLog_ = (ProcessTempFolder() /
                   ("talvik_speech_" + std::to_string(getpid()) + "_" + std::to_string(++counter_) + ".log"))
                      .string();
     std::filesystem::remove(speechLog_);

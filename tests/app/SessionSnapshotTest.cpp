@@ -11,6 +11,7 @@
 
 #include "SessionFormTestSupport.h"
 #include "platform/gui/Dialogs.h"
+#include "rtl/TempDir.h"
 
 namespace sessiontest {
 namespace {
@@ -64,8 +65,7 @@ TEST_F(SessionFormTest, TheSnapshotHoldsEveryFilteredRowWithTheVisibleColumns) {
   AddFixtureSessions();
   AddLoad(60, 300, 5);  // more rows than the screen shows
   Open();
-  const auto file =
-      std::filesystem::temp_directory_path() / ("talvik_snapshot_" + std::to_string(getpid()) + ".xls");
+  const auto file = ProcessTempFolder() / ("talvik_snapshot_" + std::to_string(getpid()) + ".xls");
   std::string proposed;
   talvik::gui::SetFileDialogHandler([&](TOpenDialog& d) {
     proposed = d.FileName() + "|" + d.DefaultExt() + "|" + d.Filter();

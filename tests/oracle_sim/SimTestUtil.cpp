@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "rtl/TempDir.h"
 
@@ -71,6 +72,15 @@ int SimTest::ErrorOf(const std::function<void()>& f, std::string* text) {
     return e.code;
   }
   return 0;
+}
+
+bool Await(const std::function<bool()>& Condition, std::chrono::milliseconds Patience) {
+  const auto deadline = std::chrono::steady_clock::now() + Patience;
+  for (;;) {
+    if (Condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace simtest

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -25,6 +26,9 @@ using Binds = std::map<std::string, Value>;
 
 // A new instance file (copied from one created once per test program).
 std::string FreshInstancePath();
+
+// Waits at most Patience for Condition to hold, looking every 20 ms: whether it did.
+bool Await(const std::function<bool()>& Condition, std::chrono::milliseconds Patience);
 
 class SimTest : public ::testing::Test {
  protected:

@@ -73,16 +73,6 @@ class WorkloadSignalTest : public SimTest {
     return std::stol(rows.at(0).at(0));
   }
 
-  // Waits at most Patience for Condition to hold: whether it did.
-  static bool Await(const std::function<bool()>& condition, milliseconds patience) {
-    const auto deadline = Clock::now() + patience;
-    for (;;) {
-      if (condition()) return true;
-      if (Clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(milliseconds(20));
-    }
-  }
-
   // Sessions of the processes Processes names waiting for a row lock.
   static std::string Waiting(const std::string& processes) {
     return "w.event = 'enqueue' and s.status = 'ACTIVE' and s.process " + processes;

@@ -46,16 +46,6 @@ using Clock = std::chrono::steady_clock;
 // take under a sanitizer on a loaded machine.
 constexpr milliseconds kPatience{15000};
 
-// Waits at most Patience for Condition to hold: whether it did.
-bool Await(const std::function<bool()>& condition, milliseconds patience) {
-  const auto deadline = Clock::now() + patience;
-  for (;;) {
-    if (condition()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-}
-
 long ElapsedMs(Clock::time_point since) {
   return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
 }
