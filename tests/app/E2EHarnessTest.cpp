@@ -224,4 +224,23 @@ TEST_F(Harness, PicturesThatAreEmptyOrOfAnotherSizeDifferInEveryPixel) {
   EXPECT_EQ(e2e::Differing(white, white, TRect(2, 2, 6, 3)), 2);
 }
 
+// A picture of the display reads it through the X server, and leaves the process's own platform
+// setting as it found it: the tests after it in the process draw where they did.
+TEST_F(Harness, APictureOfTheDisplayLeavesTheProcessPlatformAsItWas) {
+  if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY")) GTEST_SKIP() << "no X server";
+  const char* was = std::getenv("QT_QPA_PLATFORM");
+  const std::string before = was ? was : "";
+  TScopeExit back([&] {
+    if (was)
+      setenv("QT_QPA_PLATFORM", before.c_str(), 1);
+    else
+      unsetenv("QT_QPA_PLATFORM");
+  });
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const guitest::Picture shown = Picture("platform");
+  EXPECT_GT(shown.width, 0);
+  const char* now = std::getenv("QT_QPA_PLATFORM");
+  EXPECT_STREQ(now ? now : "(unset)", "offscreen");
+}
+
 }  // namespace
