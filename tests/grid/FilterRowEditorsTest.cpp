@@ -48,6 +48,11 @@ class FilterRowEditors : public GridOnForm {
     Column->STFilter()->SetFilterText("");
     Pump();
   }
+  // A press and release of the left button (or the right one) DX, DY pixels into R.
+  void Click(const TRect& R, int DX, int DY, bool Right = false) {
+    Mouse(Right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, R.Left + DX, R.Top + DY);
+    Mouse(Right ? WM_RBUTTONUP : WM_LBUTTONUP, R.Left + DX, R.Top + DY);
+  }
   // The title of column From dragged onto column To's, released ToX pixels into it.
   void DragTitle(int From, int To, int ToX) {
     const TRect from = grid->CellRect(grid->DataToRawColumn(From), 0),
@@ -206,8 +211,7 @@ TEST_F(FilterRowEditors, NeitherEditorStandsOnAHiddenColumn) {
   Mouse(WM_LBUTTONDOWN, cell.Right - 4, cell.Top + 3);  // on the edit button
   Mouse(WM_LBUTTONUP, cell.Right - 4, cell.Top + 3);
   const TRect filterCell = grid->FilterCellRect(2);
-  Mouse(WM_LBUTTONDOWN, filterCell.Left + 4, filterCell.Top + 3);
-  Mouse(WM_LBUTTONUP, filterCell.Left + 4, filterCell.Top + 3);
+  Click(filterCell, 4, 3);
   ASSERT_TRUE(grid->FilterEditorShown());
   ASSERT_EQ(grid->FilterColumn(), 2);
   Key(VK_LEFT);
@@ -356,8 +360,7 @@ TEST_F(FilterRowEditors, APressOnATitleWhileTheFilterEditorHasTheFocusReachesThe
     std::vector<int> presses;  // the rows pressed, as the handler reads them
     grid->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int Y) { presses.push_back(Y); };
     const TRect title = grid->CellRect(grid->DataToRawColumn(0), 0);
-    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
-    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    Click(title, 5, 3, true);
     grid->OnMouseDown = nullptr;
     EXPECT_EQ(presses, std::vector<int>{title.Top + 3});
   }
@@ -381,26 +384,14 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
     bool endsEditing;
     std::function<void()> act;
   } ways[] = {
-      {"a right press on a title", false,
-       [&] {
-         Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
-         Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
-       }},
-      {"a left press on a title", false,
-       [&] {
-         Mouse(WM_LBUTTONDOWN, title.Left + 5, title.Top + 3);
-         Mouse(WM_LBUTTONUP, title.Left + 5, title.Top + 3);
-       }},
+      {"a right press on a title", false, [&] { Click(title, 5, 3, true); }},
+      {"a left press on a title", false, [&] { Click(title, 5, 3); }},
       {"the grid focused by the program", false,
        [&] {
          grid->SetFocus();
          Pump();
        }},
-      {"a right press on a data cell", true,
-       [&] {
-         Mouse(WM_RBUTTONDOWN, data.Left + 5, data.Top + 3);
-         Mouse(WM_RBUTTONUP, data.Left + 5, data.Top + 3);
-       }},
+      {"a right press on a data cell", true, [&] { Click(data, 5, 3, true); }},
   };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
@@ -452,8 +443,7 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
     ASSERT_EQ(grid->FilterColumn(), 1);
     ASSERT_TRUE(Editor()->Focused());
     EXPECT_EQ(Editor()->Text(), "~ 'sc'");
-    Mouse(WM_RBUTTONDOWN, title.Left + 5, title.Top + 3);
-    Mouse(WM_RBUTTONUP, title.Left + 5, title.Top + 3);
+    Click(title, 5, 3, true);
     EXPECT_EQ(Editor()->Text(), "~ 'sc'");
     EXPECT_EQ(name->STFilter()->GetFilterText(), "~ 'sc'");
     StartOver(name);
@@ -486,11 +476,7 @@ TEST_F(FilterRowEditors, NoFilterEditorStaysOverACellThatCannotTakeKeys) {
     std::function<void()> selectAll;
   } ways[] = {
       {"the program", [&] { grid->Selection()->SelectAll(); }},
-      {"a press on the indicator's title",
-       [&] {
-         Mouse(WM_LBUTTONDOWN, corner.Left + 3, corner.Top + 3);
-         Mouse(WM_LBUTTONUP, corner.Left + 3, corner.Top + 3);
-       }},
+      {"a press on the indicator's title", [&] { Click(corner, 3, 3); }},
   };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
@@ -724,8 +710,7 @@ TEST_F(FilterRowEditors, AColumnDraggedAndDroppedLeavesNoFilterEditingOnACellTha
     EXPECT_TRUE(grid->Columns()->Items(c)->Visible()) << "the filter row is edited at a hidden column";
   }
   const TRect nameCell = grid->FilterCellRect(0);
-  Mouse(WM_LBUTTONDOWN, nameCell.Left + 4, nameCell.Top + 3);
-  Mouse(WM_LBUTTONUP, nameCell.Left + 4, nameCell.Top + 3);
+  Click(nameCell, 4, 3);
   EXPECT_EQ(n->STFilter()->FilterText(), "5") << "the hidden column's filter took the editor's text";
   EXPECT_EQ(grid->Columns()->Items(1)->STFilter()->FilterText(), "7");
 }
