@@ -20,11 +20,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -63,8 +65,12 @@ bool ToInt(const char* s, long& v) {
 // Every running workload keeps a record of its own among the stored settings: "workload_pid_<pid>"
 // with its process's start time as the value (a process that took over the pid of a workload that
 // ended without removing its record is another one). An older tool's workload kept its pid alone
-// in "workload_pid".
+// in "workload_pid". A record left by a workload that was killed, crashed or ran when the system went
+// down can name any program by now: `stop` signals only a process it can show to be a workload of the
+// instance.
 constexpr char kOldRecord[] = "workload_pid";
+constexpr char kToolName[] = "talvik-sim";
+constexpr char kRunCommand[] = "run";
 
 std::string RecordKey(pid_t pid) {
   return std::string(kOldRecord) + "_" + std::to_string(pid);
@@ -115,6 +121,24 @@ long long ProcessStart(pid_t pid) {
   for (int i = 3; i <= kStartField && fields >> field; ++i)
     if (i == kStartField) return std::atoll(field.c_str());
   return -1;
+}
+
+// Whether process Pid runs this tool's workload on the instance file Path: its program is this tool
+// (under its name, also when the file was replaced since it started) and its command line reads
+// "<instance-file> run ..." with the same file, a relative name taken from the process's own folder.
+bool IsWorkloadOf(pid_t pid, const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path proc = "/proc/" + std::to_string(pid);
+  std::error_code ec;
+  std::string program = fs::read_symlink(proc / "exe", ec).filename().string();
+  constexpr std::string_view kReplaced = " (deleted)";
+  if (program.ends_with(kReplaced)) program.resize(program.size() - kReplaced.size());
+  if (ec || program != kToolName) return false;
+  std::ifstream cmdline(proc / "cmdline");
+  std::vector<std::string> args;
+  for (std::string arg; std::getline(cmdline, arg, '\0');) args.push_back(arg);
+  if (args.size() < 3 || args[2] != kRunCommand) return false;
+  return fs::equivalent(proc / "cwd" / args[1], path, ec) && !ec;
 }
 
 long Meta(sqlite3* db, const std::string& key, long dflt) {
@@ -233,8 +257,28 @@ const char* SwitchKey(const std::string& Option) {
   return nullptr;
 }
 
+// What a workload's record names now.
+enum class TRecordFate { kWorkload, kEnded, kPidTaken, kNoWorkload };
+
+// What `stop` says of the process a record it drops named.
+constexpr std::pair<TRecordFate, const char*> kDroppedRecord[] = {
+    {TRecordFate::kEnded, "has ended"},
+    {TRecordFate::kPidTaken, "is another program than the workload that wrote the record"},
+    {TRecordFate::kNoWorkload, "is no workload of the instance"},
+};
+
+// What the record of process Pid with Value (its start time; the pid alone in an older tool's
+// record) names on the instance file Path.
+TRecordFate FateOf(pid_t pid, bool old, long long value, const std::string& path) {
+  const long long start = pid > 0 ? ProcessStart(pid) : -1;
+  if (start < 0) return TRecordFate::kEnded;
+  if (!old && start != value) return TRecordFate::kPidTaken;
+  return IsWorkloadOf(pid, path) ? TRecordFate::kWorkload : TRecordFate::kNoWorkload;
+}
+
 // Asks every workload running on the instance to end (SIGTERM): how many were asked. The records of
-// workloads that ended without removing them go.
+// workloads that ended without removing them go, and so do records of processes that cannot be shown
+// to be workloads of the instance, each saying so.
 int StopWorkloads(const std::string& path) {
   const TMetaFile file = OpenMeta(path);
   sqlite3* db = file.get();
@@ -253,11 +297,16 @@ int StopWorkloads(const std::string& path) {
   for (const auto& [key, value] : records) {
     const bool old = key == kOldRecord;
     const auto pid = static_cast<pid_t>(old ? value : std::atoll(key.c_str() + prefix.size()));
-    const long long start = pid > 0 ? ProcessStart(pid) : -1;
-    if (start >= 0 && (old || start == value))
+    const TRecordFate fate = FateOf(pid, old, value, path);
+    if (fate == TRecordFate::kWorkload) {
       asked += ::kill(pid, SIGTERM) == 0;
-    else
-      DeleteMeta(db, key);
+      continue;
+    }
+    DeleteMeta(db, key);
+    for (const auto& [dropped, text] : kDroppedRecord)
+      if (dropped == fate)
+        std::fprintf(stderr, "talvik-sim: dropped the record %s on %s: process %d %s\n", key.c_str(),
+                     path.c_str(), static_cast<int>(pid), text);
   }
   return asked;
 }
@@ -287,7 +336,7 @@ int main(int argc, char** argv) {
   try {
     auto inst = Instance::Open(path);
     if (cmd == "status") return Status(inst);
-    if (cmd == "run") return RunWorkload(inst, argc - 3, argv + 3);
+    if (cmd == kRunCommand) return RunWorkload(inst, argc - 3, argv + 3);
     if (cmd == "shape") return ShapeCmd(path, argc - 3, argv + 3);
     if (cmd == "stop") {
       if (StopWorkloads(path) == 0) {

@@ -15,9 +15,11 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "ChildWait.h"
 #include "SimTestUtil.h"
@@ -53,14 +55,28 @@ class WorkloadSignalTest : public SimTest {
   void TearDown() override {
     childwait::End(sequence_, "the start sequence");
     childwait::End(second_, "the second workload");
+    if (first_ > 0) ::kill(first_, SIGCONT);  // a program the test stopped (StartStopped)
     childwait::End(first_, "the first workload");
+    if (!otherInstance_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(std::filesystem::path(otherInstance_).parent_path(), ec);
+    }
     SimTest::TearDown();
   }
 
-  // A workload on the test's instance as a program of its own (the process leads its own group).
-  pid_t StartWorkload() {
-    const pid_t pid = childwait::StartShell("exec " + Quoted(SimTool()) + " " + Quoted(path_) +
-                                            " run --sessions 2 --period 100 >/dev/null");
+  // The shell command that runs a workload of Tool on the instance file Instance names from the
+  // folder Folder.
+  static std::string WorkloadCommand(const std::string& instance, const std::string& folder = ".",
+                                     const std::string& tool = SimTool()) {
+    return "cd " + Quoted(folder) + " && exec " + Quoted(tool) + " " + Quoted(instance) +
+           " run --sessions 2 --period 100 >/dev/null";
+  }
+
+  // A workload as a program of its own (the process leads its own group), on the test's instance or
+  // as WorkloadCommand says.
+  pid_t StartWorkload() { return StartWorkload(WorkloadCommand(path_)); }
+  static pid_t StartWorkload(const std::string& command) {
+    const pid_t pid = childwait::StartShell(command);
     EXPECT_GT(pid, 0) << "talvik-sim does not start";
     return pid;
   }
@@ -144,9 +160,11 @@ class WorkloadSignalTest : public SimTest {
     return code;
   }
 
-  // Starts a workload and waits until its sessions are on the instance: it has said who it is.
-  pid_t StartListedWorkload() {
-    const pid_t pid = StartWorkload();
+  // Starts a workload (StartWorkload) and waits until its sessions are on the instance: it has said
+  // who it is.
+  pid_t StartListedWorkload() { return StartListedWorkload(WorkloadCommand(path_)); }
+  pid_t StartListedWorkload(const std::string& command) {
+    const pid_t pid = StartWorkload(command);
     if (pid > 0) {
       EXPECT_TRUE(Await([&] { return Sessions("s.process " + Of(pid)) > 0; }, kSetUpPatience))
           << "the workload " << pid << " logs no session on";
@@ -181,9 +199,166 @@ class WorkloadSignalTest : public SimTest {
     return std::nullopt;
   }
 
+  // Runs Sql on the test's instance file itself, as another tool or an ended workload left it, with
+  // Key as ?1 and Value as ?2: whether it gave a row; nothing when it failed (the test fails).
+  std::optional<bool> OnFile(const char* sql, const std::string& key, long long value = 0) const {
+    sqlite3* db = nullptr;
+    const TScopeExit close([&] { sqlite3_close(db); });
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK || sqlite3_busy_timeout(db, 10000) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+      return std::nullopt;
+    }
+    const TScopeExit finalize([&] { sqlite3_finalize(st); });
+    sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_bind_parameter_count(st) > 1) sqlite3_bind_int64(st, 2, value);
+    const int done = sqlite3_step(st);
+    if (done != SQLITE_ROW && done != SQLITE_DONE) {
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+      return std::nullopt;
+    }
+    return done == SQLITE_ROW;
+  }
+  bool Record(const std::string& key, long long value) const {
+    return OnFile("INSERT OR REPLACE INTO sim$meta VALUES (?1, ?2)", key, value).has_value();
+  }
+  bool Forget(const std::string& key) const {
+    return OnFile("DELETE FROM sim$meta WHERE key = ?1", key).has_value();
+  }
+  bool Recorded(const std::string& key) const {
+    return OnFile("SELECT 1 FROM sim$meta WHERE key = ?1", key).value_or(false);
+  }
+
+  // The arguments process Pid runs with, its program's name first; none once it has ended.
+  static std::vector<std::string> CommandLine(pid_t pid) {
+    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+    std::vector<std::string> args;
+    for (std::string arg; std::getline(cmdline, arg, '\0');) args.push_back(arg);
+    return args;
+  }
+
+  // When process Pid started, in clock ticks since the system's start; -1 when there is no such
+  // process.
+  static long long StartTicks(pid_t pid) {
+    constexpr int kStartField = 22;  // of /proc/<pid>/stat; the command name (field 2) ends at the last ')'
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= kStartField && fields >> field; ++i)
+      if (i == kStartField) return std::stoll(field);
+    return -1;
+  }
+
+  // Whether SIGTERM waits for the stopped process Pid (it was sent while the process stood still).
+  static bool SentTerm(pid_t pid) {
+    EXPECT_EQ(childwait::ProcessState(pid), 'T') << "the stopped program " << pid << " does not stand still";
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    bool sent = false;
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:"))
+        sent |= ((std::stoull(line.substr(line.find(':') + 1), nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
+    return sent;
+  }
+
+  // Whether process Pid holds the test's instance file (or its journal) open.
+  bool HoldsTheInstance(pid_t pid) const {
+    std::error_code ec;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+      if (std::filesystem::read_symlink(fd.path(), ec).string().starts_with(path_)) return true;
+    return false;
+  }
+
+  // Starts the shell command Command (StartShell) and stops it (SIGSTOP) once it runs Program with the
+  // arguments it is to have: its pid; 0 when that does not happen (the test fails). A stopped program
+  // gets a signal sent to it only when it goes on, and SentTerm tells whether one waits. With
+  // Untouched, only a program that has not yet opened the instance file counts (it holds none of the
+  // file's locks, which others would wait for); one that has is ended and started again.
+  pid_t StartStopped(const std::string& command, const std::string& program, bool untouched = false) {
+    constexpr int kTries = 50;
+    for (int i = 0; i < kTries; ++i) {
+      pid_t pid = childwait::StartShell(command);
+      if (pid <= 0) break;
+      const auto deadline = Clock::now() + kSetUpPatience;
+      for (;;) {
+        const std::vector<std::string> args = CommandLine(pid);
+        if (args.empty() || args[0] == program || Clock::now() > deadline) break;
+        std::this_thread::sleep_for(milliseconds(1));
+      }
+      const std::vector<std::string> args = CommandLine(pid);
+      if (!args.empty() && args[0] == program && ::kill(pid, SIGSTOP) == 0 &&
+          Await(
+              [&] {
+                const char state = childwait::ProcessState(pid);
+                return state == 'T' || state == 'Z' || state == 0;
+              },
+              kSetUpPatience) &&
+          childwait::ProcessState(pid) == 'T' && CommandLine(pid) == args &&
+          !(untouched && HoldsTheInstance(pid)))
+        return pid;
+      childwait::End(pid, "a program not stopped in time", SIGKILL);
+    }
+    ADD_FAILURE() << "'" << command << "' does not stand still running " << program << " in " << kTries
+                  << " tries";
+    return 0;
+  }
+
+ public:
+  // What an older tool's record may name (OldRecord).
+  pid_t StartOtherProgram() { return StartStopped("exec sleep 60", "sleep"); }
+  pid_t StartWorkloadOfAnotherInstance() {
+    otherInstance_ = FreshInstancePath();
+    return StartStopped(WorkloadCommand(otherInstance_), SimTool());
+  }
+  // tail, following the instance file, under the tool's name.
+  pid_t StartProgramNamedLikeTheTool() {
+    constexpr char kTail[] = "/usr/bin/tail";
+    EXPECT_TRUE(std::filesystem::exists(kTail));
+    const std::filesystem::path folder = InFolder("other");
+    std::filesystem::create_directories(folder);
+    const std::string named = (folder / kToolName).string();
+    std::filesystem::create_symlink(kTail, named);
+    return StartStopped("exec " + Quoted(named) + " " + Quoted(path_) + " run -f >/dev/null 2>&1", named);
+  }
+  pid_t StartOtherCommandOfTheTool() {
+    return StartStopped("exec " + Quoted(SimTool()) + " " + Quoted(path_) + " status >/dev/null", SimTool(),
+                        true);
+  }
+  // A workload that keeps no record of its own: it names its instance file from the file's folder.
+  pid_t StartOlderToolsWorkload() {
+    const std::filesystem::path file(path_);
+    return WithoutItsRecord(
+        StartListedWorkload(WorkloadCommand(file.filename().string(), file.parent_path().string())));
+  }
+  // An older tool's workload whose program file went, as when the tool was installed again since.
+  pid_t StartReplacedToolsWorkload() {
+    const std::string tool = InFolder(kToolName);
+    std::error_code ec;
+    std::filesystem::create_hard_link(SimTool(), tool, ec);
+    if (ec) std::filesystem::copy_file(SimTool(), tool);
+    const pid_t pid = StartListedWorkload(WorkloadCommand(path_, ".", tool));
+    std::filesystem::remove(tool);
+    return WithoutItsRecord(pid);
+  }
+
+ private:
+  static constexpr char kToolName[] = "talvik-sim";
+
+  // Takes the record the workload Pid keeps away, as an older tool's workload kept none: Pid.
+  pid_t WithoutItsRecord(pid_t pid) {
+    EXPECT_TRUE(Forget("workload_pid_" + std::to_string(pid)));
+    return pid;
+  }
+
+ protected:
   pid_t first_ = 0;
   pid_t second_ = 0;
   pid_t sequence_ = 0;
+  std::string otherInstance_;  // a second instance file the test made (its folder goes with the test)
 };
 
 struct SignalCase {
@@ -327,44 +502,81 @@ TEST_F(WorkloadSignalTest, AWorkloadThatEndsLeavesTheOthersToStop) {
   EXPECT_EQ(AwaitWorkloadEnd(first_, "the first workload"), 0);
 }
 
-// `stop` signals only a process its record names: a program that took over the pid of a workload
-// that ended without removing its record is left alone, and the record goes; an older tool's record
-// (the pid alone) still reaches its workload.
+// `stop` signals only a workload of the instance a record names: a program that took over the pid of
+// a workload that ended without removing its record is left alone, even one that started at the
+// moment the workload did (as the same programs in the same order do after a restart of the
+// system), and the record goes, saying so.
 TEST_F(WorkloadSignalTest, StopSignalsOnlyTheWorkloadsItsRecordsName) {
-  first_ = childwait::StartShell("exec sleep 60");  // the other program
+  first_ = StartStopped("exec sleep 60", "sleep");
   ASSERT_GT(first_, 0);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-  const TScopeExit close([&] { sqlite3_close(db); });
-  sqlite3_busy_timeout(db, 10000);
-  auto record = [&](const std::string& key, long long value) {
-    const std::string sql =
-        "INSERT OR REPLACE INTO sim$meta VALUES ('" + key + "', " + std::to_string(value) + ")";
-    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  };
-  auto recorded = [&](const std::string& key) {
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT 1 FROM sim$meta WHERE key = ?", -1, &st, nullptr);
-    sqlite3_bind_text(st, 1, key.c_str(), -1, SQLITE_TRANSIENT);
-    const bool found = sqlite3_step(st) == SQLITE_ROW;
-    sqlite3_finalize(st);
-    return found;
-  };
-  // (the workload that wrote it started as the system did)
   const std::string key = "workload_pid_" + std::to_string(first_);
-  ASSERT_NO_FATAL_FAILURE(record(key, 1));
-  std::string out;
-  EXPECT_EQ(RunTool("stop", &out), 1) << out;
-  if (const std::optional<int> code = childwait::WaitFor(first_, milliseconds(500))) {
-    first_ = 0;
-    FAIL() << "stop ended a program that was no workload: " << *code;
+  const long long started = StartTicks(first_);
+  ASSERT_GT(started, 0);
+  for (const long long value : {1LL, started}) {
+    SCOPED_TRACE("the record says the workload started at " + std::to_string(value));
+    ASSERT_TRUE(Record(key, value));
+    std::string out;
+    EXPECT_EQ(RunTool("stop", &out), 1) << out;
+    EXPECT_FALSE(SentTerm(first_)) << "stop signalled a program that is no workload: " << out;
+    EXPECT_FALSE(Recorded(key)) << "the record of the ended workload is left";
+    EXPECT_NE(out.find("dropped the record " + key + " on " + path_ + ": process " + std::to_string(first_)),
+              std::string::npos)
+        << out;
   }
-  EXPECT_FALSE(recorded(key)) << "the record of the ended workload is left";
-
-  ASSERT_NO_FATAL_FAILURE(record("workload_pid", first_));
-  EXPECT_EQ(RunTool("stop", &out), 0) << out;
-  EXPECT_EQ(AwaitWorkloadEnd(first_, "the older tool's workload"), 128 + SIGTERM);
 }
+
+// The program an older tool's record (the pid alone) names.
+struct OldRecordCase {
+  const char* name;
+  pid_t (WorkloadSignalTest::*start)();
+  bool workload;  // a workload of the test's instance, which stop ends
+};
+
+void PrintTo(const OldRecordCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class OldRecord : public WorkloadSignalTest, public ::testing::WithParamInterface<OldRecordCase> {};
+
+// An older tool's record holds no start time: `stop` signals the process it names only when that
+// process runs talvik-sim's workload on this very instance file. Any other process is left alone and
+// the record goes, saying so.
+TEST_P(OldRecord, StopSignalsItsProcessOnlyWhenThatIsAWorkloadOfTheInstance) {
+  first_ = (this->*GetParam().start)();
+  ASSERT_GT(first_, 0);
+  ASSERT_TRUE(Record("workload_pid", first_));
+  std::string out;
+  const int code = RunTool("stop", &out);
+  if (GetParam().workload) {
+    EXPECT_EQ(code, 0) << out;
+    const pid_t workload = first_;
+    EXPECT_EQ(AwaitWorkloadEnd(first_, "the older tool's workload"), 0);
+    EXPECT_EQ(LeftBy(workload), 0) << "sessions of the older tool's workload did not log off";
+    return;
+  }
+  EXPECT_EQ(code, 1) << out;
+  EXPECT_FALSE(SentTerm(first_)) << "stop signalled a program that is no workload of the instance: " << out;
+  EXPECT_FALSE(Recorded("workload_pid")) << "the older tool's record is left";
+  EXPECT_NE(out.find("dropped the record workload_pid on " + path_ + ": process " + std::to_string(first_) +
+                     " is no workload of the instance"),
+            std::string::npos)
+      << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OldRecord,
+    ::testing::Values(OldRecordCase{"AnotherProgram", &WorkloadSignalTest::StartOtherProgram, false},
+                      OldRecordCase{"AWorkloadOfAnotherInstance",
+                                    &WorkloadSignalTest::StartWorkloadOfAnotherInstance, false},
+                      OldRecordCase{"AProgramNamedLikeTheToolGivenTheInstanceAndRun",
+                                    &WorkloadSignalTest::StartProgramNamedLikeTheTool, false},
+                      OldRecordCase{"AnotherCommandOfTheToolOnTheInstance",
+                                    &WorkloadSignalTest::StartOtherCommandOfTheTool, false},
+                      OldRecordCase{"AWorkloadOfTheInstanceNamedFromItsFolder",
+                                    &WorkloadSignalTest::StartOlderToolsWorkload, true},
+                      OldRecordCase{"AWorkloadOfTheInstanceWhoseProgramWentSince",
+                                    &WorkloadSignalTest::StartReplacedToolsWorkload, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Ends, StartSequence,
                          ::testing::Values(SequenceCase{"ProgramEndsByItself", ProgramEnd::kByItself, 0},
