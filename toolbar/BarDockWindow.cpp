@@ -476,7 +476,10 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   dockedLength_ = 0;
   if (oldDock) oldDock->ChangeDockVisibleList();
   if (HandleAllocated() && AParent) SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, kFrameChangedFlags);
-  if (oldFloatingParent && oldFloatingParent != keptFloatingParent_ && !inDrag_) delete oldFloatingParent;
+  if (oldFloatingParent && oldFloatingParent != keptFloatingParent_ && !inDrag_)
+    delete oldFloatingParent;
+  else if (oldFloatingParent)
+    oldFloatingParent->SetShouldShow(false);  // kept (or freed after the drag): empty, it leaves the screen
 
   // On the new dock.
   if (newDock) {

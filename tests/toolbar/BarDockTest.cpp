@@ -237,9 +237,11 @@ TEST_F(BarDockTest, FloatingAndBack) {
   EXPECT_EQ(bar->CurrentDock(), top_);
   EXPECT_TRUE(FloatingToolWindows().empty());
   EXPECT_EQ(bar->Left(), 30);
-  // The kept floating parent is used again.
+  // The floating parent is kept, off the screen, and used again.
+  EXPECT_FALSE(IsWindowVisible(parent->Handle()));
   bar->ToggleDockFloat();
   EXPECT_EQ(bar->FloatingParent(), parent);
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
 }
 
 TEST_F(BarDockTest, ToggleWithoutLastDockGoesToTheStartOfTheDefaultDocksFirstRow) {
@@ -369,6 +371,7 @@ TEST_F(BarDockDrag, OffTheDockFloatsAndBackDocks) {
   EXPECT_TRUE(view_->Docked());
   EXPECT_EQ(view_->EffectiveDockRow(), 1);
   EXPECT_EQ(view_->Top(), 22);
+  EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "the empty floating frame stays on the screen";
 }
 
 TEST_F(BarDockDrag, ControlHeldNeverDocks) {
