@@ -270,6 +270,9 @@ TSize TBarCustomDockableWindow::GetDockedNCAreaSize() {
 }
 
 bool TBarCustomDockableWindow::DragStartAllowed(TPoint ClientPoint) {
+  // a press beyond the client area came only because the window held the mouse: it is not the
+  // window's to drag
+  if (!ClientRect().Contains(ClientPoint)) return false;
   TControl* child = ControlAtPos(ClientPoint, true, true);
   return child == nullptr;
 }

@@ -374,6 +374,22 @@ TEST_F(BarDockDrag, OffTheDockFloatsAndBackDocks) {
   EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "the empty floating frame stays on the screen";
 }
 
+// A press that reaches a bar at a point beyond it (the bar held the mouse when it came) starts no drag:
+// the bar stays on its dock, whatever the release.
+TEST_F(BarDockDrag, APressBeyondTheBarStartsNoDrag) {
+  MainWindowBars();
+  form_->Show();
+  talvik::gui::ProcessPending();
+  SetCapture(menu_->Handle());
+  InjectMouse(WM_LBUTTONDOWN, TPoint(300, 300));
+  InjectMouse(WM_LBUTTONUP, TPoint(300, 300));
+  talvik::gui::ProcessPending();
+  ReleaseCapture();
+  EXPECT_TRUE(menu_->Docked());
+  EXPECT_EQ(menu_->CurrentDock(), top_);
+  EXPECT_FALSE(menu_->Floating());
+}
+
 TEST_F(BarDockDrag, ControlHeldNeverDocks) {
   MainWindowBars();
   form_->Show();
