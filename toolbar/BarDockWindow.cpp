@@ -270,6 +270,9 @@ TSize TBarCustomDockableWindow::GetDockedNCAreaSize() {
 }
 
 bool TBarCustomDockableWindow::DragStartAllowed(TPoint ClientPoint) {
+  // a press beyond the client area came only because the window held the mouse: it is not the
+  // window's to drag
+  if (!ClientRect().Contains(ClientPoint)) return false;
   TControl* child = ControlAtPos(ClientPoint, true, true);
   return child == nullptr;
 }
@@ -476,7 +479,10 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   dockedLength_ = 0;
   if (oldDock) oldDock->ChangeDockVisibleList();
   if (HandleAllocated() && AParent) SetWindowPos(Handle(), nullptr, 0, 0, 0, 0, kFrameChangedFlags);
-  if (oldFloatingParent && oldFloatingParent != keptFloatingParent_ && !inDrag_) delete oldFloatingParent;
+  if (oldFloatingParent && oldFloatingParent != keptFloatingParent_ && !inDrag_)
+    delete oldFloatingParent;
+  else if (oldFloatingParent)
+    oldFloatingParent->SetShouldShow(false);  // kept (or freed after the drag): empty, it leaves the screen
 
   // On the new dock.
   if (newDock) {

@@ -1151,10 +1151,14 @@ void TApplication::Idle() {
 }
 
 bool TApplication::IsHintMsg(MSG& Msg) {
-  if (hintActive_ &&
-      ((Msg.message >= WM_KEYFIRST && Msg.message <= WM_KEYLAST) || Msg.message == WM_LBUTTONDOWN ||
-       Msg.message == WM_RBUTTONDOWN || Msg.message == WM_MBUTTONDOWN || Msg.message == WM_NCLBUTTONDOWN))
+  if (!((Msg.message >= WM_KEYFIRST && Msg.message <= WM_KEYLAST) || Msg.message == WM_LBUTTONDOWN ||
+        Msg.message == WM_RBUTTONDOWN || Msg.message == WM_MBUTTONDOWN || Msg.message == WM_NCLBUTTONDOWN))
+    return false;
+  // a key or a press takes the hint away, and a hint still waiting for its pause with it
+  if (hintActive_)
     CancelHint();
+  else if (handle_)
+    KillTimer(handle_, kHintShowTimer);
   return false;
 }
 

@@ -455,14 +455,25 @@ class QtHost : public Host {
     widget_->setCursor(ShapeFor(id));
   }
   void GrabChanged(bool grabbed) override {
-    if (!widget_->isVisible()) return;
     if (grabbed) {
-      widget_->grabMouse();
-      if (popup_) widget_->grabKeyboard();
-    } else {
+      TakeGrab(kGrabTries);
+    } else if (widget_->isVisible()) {
       widget_->releaseMouse();
       if (popup_) widget_->releaseKeyboard();
     }
+  }
+  // The pointer (and, for a popup, the keyboard) taken for the capture of a window of ours. A window
+  // the display does not show yet cannot hold them: one that a window manager maps in its own time (a
+  // toolbar floating out of a drag that holds the capture) takes them once it is mapped, while the
+  // capture is still in it.
+  void TakeGrab(int Tries) {
+    const HWND capture = GetCapture();
+    if (!capture || GetAncestor(capture, GA_ROOT) != hwnd_ || !widget_->isVisible()) return;
+    widget_->grabMouse();
+    if (popup_) widget_->grabKeyboard();
+    const QWindow* window = widget_->windowHandle();
+    if (Tries > 1 && window && !window->isExposed())
+      QTimer::singleShot(kGrabRetryMs, widget_, [this, Tries] { TakeGrab(Tries - 1); });
   }
   void Raise() override {
     if (managedTool_ && widget_->isVisible() && TopmostChanged()) {
@@ -540,6 +551,8 @@ class QtHost : public Host {
   HWND hwnd_;
   Qt::WindowFlags flags_;  // what the desktop was last told of the window
   HWND ownerHwnd_ = nullptr;
+  // how long a window waits for the display to show it before it takes the pointer: 50 tries, 20 ms apart
+  static constexpr int kGrabTries = 50, kGrabRetryMs = 20;
   bool managedTool_ = false;
   bool popup_ = false;
   bool wantVisible_ = false;  // our window is visible (the toolkit's may not be, see emptyShape_)

@@ -660,6 +660,7 @@ void BlinkCaret() {
 
 bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
   auto& s = S();
+  ReaddressCapturedInput();
   bool remove = flags & PM_REMOVE;
   bool found = false;
   {

@@ -2,11 +2,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -519,7 +521,8 @@ WPARAM MouseKeys() {
   return m;
 }
 
-void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t translated = 0) {
+void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t translated = 0,
+            bool byCapture = false) {
   MSG m;
   m.hwnd = hwnd;
   m.message = message;
@@ -536,12 +539,28 @@ void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t tran
   s.inputKeys.emplace_back(m.input, keys);
   constexpr std::size_t kMaxBacklog = 4096;  // input dropped from the queue leaves its copy here
   if (s.inputKeys.size() > kMaxBacklog) s.inputKeys.pop_front();
+  if (byCapture) s.capturedInput.push_back(m.input);
   PostInput(m);
 }
 
 bool IsButtonDown(UINT m) {
   return m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN;
 }
+
+// Mouse input at a screen point (`message` one of WM_MOUSEMOVE, WM_xBUTTONDOWN and WM_xBUTTONUP) as
+// it reaches a window: the window that holds the capture takes it in client coordinates; else the
+// window under the point, by its hit test in client or non-client coordinates, after the mouse left
+// a tracked window, a click activated the window and the cursor was set. Nothing when the input goes
+// to no window of ours. `Keys` are the MK_ bits of a client message; only Fresh input (not input
+// that waited in the queue already) makes double clicks.
+struct AddressedMouse {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  bool byCapture = false;
+};
+std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Keys, bool Fresh);
 
 }  // namespace
 
@@ -639,26 +658,35 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
              MAKELPARAM(screen.X, screen.Y));
     return;
   }
-  HWND under = WindowFromPoint(screen);
+  if (std::optional<AddressedMouse> to = AddressMouse(message, screen, MouseKeys(), true))
+    PostTo(to->hwnd, to->message, to->wParam, to->lParam, 0, to->byCapture);
+}
+
+}  // namespace talvik::gui
+
+namespace {
+
+std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Keys, bool Fresh) {
+  auto& s = S();
   Wnd* target = W(s.capture);
   int hit = HTCLIENT;
   if (!target) {
-    target = W(under);
+    target = W(WindowFromPoint(screen));
     if (!target) {
-      InjectMouseLeave();
-      return;
+      talvik::gui::InjectMouseLeave();
+      return std::nullopt;
     }
     // the top-level window of the target must take input; a press on one that waits for a dialog
     // brings that dialog to the front
     if (Root(target)->style & WS_DISABLED) {
       if (IsButtonDown(message)) {
         MessageBeep(0);
-        detail::ShowBlockingPopup(Root(target)->handle);
+        ShowBlockingPopup(Root(target)->handle);
       }
-      return;
+      return std::nullopt;
     }
     hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screen.X, screen.Y)));
-    if (!W(target->handle)) return;
+    if (!W(target->handle)) return std::nullopt;
     // transparent windows pass the point to their parent
     while (hit == HTTRANSPARENT && target->parent) {
       target = target->parent;
@@ -687,29 +715,29 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
     if (s.active != root->handle) {
       LRESULT ma =
           Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
-      if (!W(target->handle)) return;
+      if (!W(target->handle)) return std::nullopt;
       bool activate =
           (ma == MA_ACTIVATE || ma == MA_ACTIVATEANDEAT || ma == 0) && !(root->exStyle & WS_EX_NOACTIVATE);
       if (activate) ActivateInternal(root->handle, WA_CLICKACTIVE);
-      if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return;
-      if (!W(target->handle)) return;
+      if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return std::nullopt;
+      if (!W(target->handle)) return std::nullopt;
     } else {
       // inside the active window, an MDI child still learns that a click activates it
       for (Wnd* a = target; a && a->parent; a = a->parent)
         if (a->exStyle & WS_EX_MDICHILD) {
           Send(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->handle), MAKELPARAM(hit, message));
-          if (!W(target->handle)) return;
+          if (!W(target->handle)) return std::nullopt;
           break;
         }
     }
   }
   if (!s.capture && hit != HTERROR) {
     Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target->handle), MAKELPARAM(hit, message));
-    if (!W(target->handle)) return;
+    if (!W(target->handle)) return std::nullopt;
   }
   // double clicks
   UINT msg = message;
-  if (IsButtonDown(message)) {
+  if (IsButtonDown(message) && Fresh) {
     DWORD now = MessageTimeNow();
     int cx = GetSystemMetrics(SM_CXDOUBLECLK) / 2, cy = GetSystemMetrics(SM_CYDOUBLECLK) / 2;
     bool dbl = !s.lastWasDouble && s.lastDownMessage == message && s.lastDownWindow == target->handle &&
@@ -730,14 +758,57 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   if (hit == HTCLIENT || s.capture) {
     POINT p = screen;
     ScreenToClient(target->handle, p);
-    PostTo(target->handle, msg, MouseKeys(), MAKELPARAM(p.X, p.Y));
-  } else if (hit != HTNOWHERE && hit != HTERROR) {
-    UINT nc = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
-    PostTo(target->handle, nc, static_cast<WPARAM>(hit), MAKELPARAM(screen.X, screen.Y));
+    return AddressedMouse{target->handle, msg, Keys, MAKELPARAM(p.X, p.Y), s.capture != nullptr};
   }
+  if (hit == HTNOWHERE || hit == HTERROR) return std::nullopt;
+  UINT nc = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
+  return AddressedMouse{target->handle, nc, static_cast<WPARAM>(hit), MAKELPARAM(screen.X, screen.Y), false};
 }
 
-}  // namespace talvik::gui
+}  // namespace
+
+void talvik::gui::detail::ReaddressCapturedInput() {
+  auto& s = S();
+  if (s.capturedInput.empty() || s.readdressingInput) return;
+  s.readdressingInput = true;
+  TScopeExit done([&s] { s.readdressingInput = false; });
+  // the input that waits for a window that no longer holds the capture, oldest first
+  std::vector<MSG> stale;
+  {
+    std::lock_guard<std::mutex> lock(s.queueMutex);
+    const auto queued = [&s](std::uint64_t input) {
+      return std::any_of(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.input == input; });
+    };
+    std::erase_if(s.capturedInput, [&](std::uint64_t input) { return !queued(input); });
+    for (const MSG& m : s.queue)
+      if (m.hwnd != s.capture &&
+          std::find(s.capturedInput.begin(), s.capturedInput.end(), m.input) != s.capturedInput.end())
+        stale.push_back(m);
+  }
+  for (const MSG& m : stale) {
+    std::erase(s.capturedInput, m.input);
+    // the input it came from: a press that the capture's window took as its double click is a press
+    const bool dbl =
+        m.message == WM_LBUTTONDBLCLK || m.message == WM_RBUTTONDBLCLK || m.message == WM_MBUTTONDBLCLK;
+    const std::optional<AddressedMouse> to =
+        AddressMouse(dbl ? m.message - 2 : m.message, m.pt, m.wParam, false);
+    std::lock_guard<std::mutex> lock(s.queueMutex);
+    const auto it =
+        std::find_if(s.queue.begin(), s.queue.end(), [&](const MSG& q) { return q.input == m.input; });
+    if (it == s.queue.end()) continue;  // taken meanwhile, by a loop that ran while it was addressed
+    if (!to) {
+      // it goes to none of our windows: the keyboard state moves past it once earlier input is read
+      s.droppedInput = std::max(s.droppedInput, m.input);
+      s.queue.erase(it);
+      continue;
+    }
+    it->hwnd = to->hwnd;
+    it->message = to->message;
+    it->wParam = to->wParam;
+    it->lParam = to->lParam;
+    if (to->byCapture) s.capturedInput.push_back(m.input);
+  }
+}
 
 // ---------------------------------------------------------------- input method
 

@@ -138,6 +138,10 @@ struct State {
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;
+  // The mouse input waiting in the queue that went to its window because that window held the
+  // capture (by input number); once the capture is elsewhere it goes where it would go then.
+  std::vector<std::uint64_t> capturedInput;
+  bool readdressingInput = false;
   CaretState caret;
   HCURSOR cursor = nullptr;
   // Written by input on the GUI thread, read by PostMessage on any thread (the position a message
@@ -224,6 +228,10 @@ void NotifyHostDirty(Wnd* w, RECT rectInWindow);
 LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam);
 DWORD MessageTimeNow();
 void ReleaseCaptureOf(Wnd* w);
+// Mouse input that waits in the queue for the window that held the capture when it came, while the
+// capture is elsewhere now, goes where input at its point goes now (the messages are taken from the
+// queue as Windows takes them: addressed when they are read).
+void ReaddressCapturedInput();
 void ForgetWindowInput(Wnd* w);
 // The keyboard state of input event `input` becomes the one GetKeyState answers.
 void TakeInputState(std::uint64_t input);

@@ -201,6 +201,31 @@ TEST_F(Forms, MouseEnterLeaveAndHints) {
   EXPECT_FALSE(IsWindowVisible(Application->HintWindow()->Handle()));
 }
 
+// A press before the hint's pause is over takes the hint away: none comes up once the pause is over
+// (wherever the mouse went meanwhile).
+TEST_F(Forms, APressBeforeTheHintPauseKeepsTheHintAway) {
+  TForm form(nullptr);
+  form.SetBorderStyle(bsNone);
+  form.SetBounds(0, 0, 200, 150);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  p->SetBounds(10, 10, 50, 50);
+  p->SetHint("Обновить список сеансов");
+  p->SetShowHint(true);
+  form.Show();
+  Application->ProcessMessages();
+  InjectMouse(WM_MOUSEMOVE, Point(20, 20));
+  Application->ProcessMessages();
+  FakeNow() += 100;
+  InjectMouse(WM_LBUTTONDOWN, Point(20, 20));
+  InjectMouse(WM_LBUTTONUP, Point(20, 20));
+  Application->ProcessMessages();
+  FakeNow() += 600;  // the hint pause
+  Application->ProcessMessages();
+  EXPECT_EQ(std::count(p->events.begin(), p->events.end(), "hintshow"), 0) << "a hint came after the press";
+  EXPECT_TRUE(!Application->HintWindow() || !IsWindowVisible(Application->HintWindow()->Handle()));
+}
+
 TEST_F(Forms, ShowModalReturnsTheModalResultAndDisablesOtherForms) {
   TForm mainForm(nullptr);
   mainForm.Show();

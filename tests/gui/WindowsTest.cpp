@@ -296,6 +296,43 @@ TEST_F(MouseRouting, ClicksReachTheDeepestChildInClientCoordinates) {
   ReleaseCapture();
 }
 
+// Input is addressed as it is read: a click that came while one window held the capture and is read
+// once the capture is gone goes to the window under it (a menu loop that ends on a press outside
+// leaves the press for what lies there); a capture taken meanwhile by another window takes it.
+TEST_F(MouseRouting, InputQueuedForTheCaptureGoesWhereItWouldGoOnceTheCaptureMoves) {
+  HWND top = Top(0, 0, 300, 200);
+  HWND a = Child(top, 0, 0, 100, 100);
+  HWND b = Child(top, 150, 0, 100, 100);
+  Drain();
+  SetCapture(a);
+  Log().clear();
+  InjectMouse(WM_LBUTTONDOWN, Point(160, 10));
+  InjectMouse(WM_LBUTTONUP, Point(160, 10));
+  MSG m;
+  ASSERT_TRUE(PeekMessage(m, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
+  EXPECT_EQ(m.hwnd, a);  // the capture still holds
+  ReleaseCapture();
+  Pump();
+  EXPECT_TRUE(Messages(a, WM_LBUTTONDOWN).empty());
+  EXPECT_TRUE(Messages(a, WM_LBUTTONUP).empty());
+  const auto downs = Messages(b, WM_LBUTTONDOWN);
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(downs[0].lParam), 10);
+  EXPECT_EQ(GET_Y_LPARAM(downs[0].lParam), 10);
+  EXPECT_EQ(Messages(b, WM_LBUTTONUP).size(), 1u);
+  SetCapture(a);
+  InjectMouse(WM_MOUSEMOVE, Point(20, 30));
+  SetCapture(b);
+  Log().clear();
+  Pump();
+  const auto moves = Messages(b, WM_MOUSEMOVE);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(GET_X_LPARAM(moves[0].lParam), 20 - 150);
+  EXPECT_EQ(GET_Y_LPARAM(moves[0].lParam), 30);
+  EXPECT_TRUE(Messages(a, WM_MOUSEMOVE).empty());
+  ReleaseCapture();
+}
+
 TEST_F(MouseRouting, DoubleClicksNeedTheClassStyleTimeAndDistance) {
   HWND top = Top(0, 0, 300, 200);
   HWND dbl = Child(top, 0, 0, 100, 100, 0, 0, 0, "TestDblClk");

@@ -237,9 +237,11 @@ TEST_F(BarDockTest, FloatingAndBack) {
   EXPECT_EQ(bar->CurrentDock(), top_);
   EXPECT_TRUE(FloatingToolWindows().empty());
   EXPECT_EQ(bar->Left(), 30);
-  // The kept floating parent is used again.
+  // The floating parent is kept, off the screen, and used again.
+  EXPECT_FALSE(IsWindowVisible(parent->Handle()));
   bar->ToggleDockFloat();
   EXPECT_EQ(bar->FloatingParent(), parent);
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
 }
 
 TEST_F(BarDockTest, ToggleWithoutLastDockGoesToTheStartOfTheDefaultDocksFirstRow) {
@@ -369,6 +371,23 @@ TEST_F(BarDockDrag, OffTheDockFloatsAndBackDocks) {
   EXPECT_TRUE(view_->Docked());
   EXPECT_EQ(view_->EffectiveDockRow(), 1);
   EXPECT_EQ(view_->Top(), 22);
+  EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "the empty floating frame stays on the screen";
+}
+
+// A press that reaches a bar at a point beyond it (the bar held the mouse when it came) starts no drag:
+// the bar stays on its dock, whatever the release.
+TEST_F(BarDockDrag, APressBeyondTheBarStartsNoDrag) {
+  MainWindowBars();
+  form_->Show();
+  talvik::gui::ProcessPending();
+  SetCapture(menu_->Handle());
+  InjectMouse(WM_LBUTTONDOWN, TPoint(300, 300));
+  InjectMouse(WM_LBUTTONUP, TPoint(300, 300));
+  talvik::gui::ProcessPending();
+  ReleaseCapture();
+  EXPECT_TRUE(menu_->Docked());
+  EXPECT_EQ(menu_->CurrentDock(), top_);
+  EXPECT_FALSE(menu_->Floating());
 }
 
 TEST_F(BarDockDrag, ControlHeldNeverDocks) {

@@ -165,6 +165,11 @@ TEST_F(ToolbarX11, AToolbarDraggedOffTheDockFloatsTransientForTheFormAndDocksBac
   const bool docked = WaitFor([&] { return view->Docked() && !view->Dragging(); });
   ASSERT_TRUE(docked);
   EXPECT_EQ(view->EffectiveDockRow(), 1);
+  // its empty floating window leaves the screen
+  EXPECT_TRUE(WaitFor([] {
+    return Output(std::string("xdotool search --onlyvisible --name '^") + kFloatingTitle + "$' 2>/dev/null")
+        .empty();
+  }));
 }
 
 TEST_F(ToolbarX11, PlacesMovedAndFloatedByTheMouseComeBackAfterTheFormIsMadeAgain) {
