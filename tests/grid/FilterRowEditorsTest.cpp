@@ -302,6 +302,38 @@ TEST_F(FilterRowEditors, AMovedDefaultColumnLeavesTheTextOfTheEditedFilterCellIt
   ds.FieldByName("NAME")->SetIndex(1);  // the dataset's own order again
 }
 
+// Within a batch of the columns the program moves NAME, a default column, in front of N, whose filter
+// cell is edited, and hides NAME: the layout pass of the move takes the editing along with N, so the
+// hide ends nothing of it and N's cell is edited on.
+TEST_F(FilterRowEditors, DefaultColumnsMovedAndHiddenInABatchLeaveTheFilterEditingWithItsColumn) {
+  grid->Columns()->Clear();  // default columns of N, NAME and SALARY
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 3);
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("5");
+  grid->Columns()->BeginUpdate();
+  {
+    TScopeExit end([&] { grid->Columns()->EndUpdate(); });
+    name->SetIndex(0);  // NAME, N, SALARY
+    name->SetVisible(false);
+  }
+  Pump();
+  ASSERT_EQ(grid->Columns()->Items(1), n);
+  EXPECT_TRUE(grid->FilterEditorShown()) << "hiding NAME ended the editing of N's filter cell";
+  EXPECT_EQ(grid->FilterColumn(), 1);
+  Type("2");
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(n->STFilter()->FilterText(), "52");
+  EXPECT_EQ(name->STFilter()->FilterText(), "");
+  name->SetVisible(true);
+  ds.FieldByName("NAME")->SetIndex(1);  // the dataset's own order again
+}
+
 }  // namespace
 
 namespace {
