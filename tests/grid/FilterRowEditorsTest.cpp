@@ -490,6 +490,23 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
   StartOver(name);
 }
 
+// A press on the edge of the filter cell being edited, beside its editor, reaches the grid, which
+// places the editor there again: it keeps what was typed, not the filter as it reads that text (only
+// a cell whose editing begins takes that).
+TEST_F(FilterRowEditors, APressBesideTheEditorOfTheEditedFilterCellKeepsWhatWasTyped) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("sc");
+  ASSERT_EQ(name->STFilter()->FilterText(), "sc");
+  const TRect edge = grid->CellRect(grid->DataToRawColumn(1), 1);
+  ASSERT_LT(edge.Left, grid->FilterCellRect(1).Left);
+  Click(edge, 0, 3);
+  EXPECT_TRUE(FilterEditorShows());
+  EXPECT_EQ(Editor()->Text(), "sc") << "the editor took the filter's reading of what was typed";
+  EXPECT_EQ(name->STFilter()->FilterText(), "sc");
+}
+
 }  // namespace
 
 namespace {
