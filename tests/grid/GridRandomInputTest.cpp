@@ -1686,10 +1686,10 @@ TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
 }
 
 // The walk takes a conversion error about a filter text typed into a column that shows no field as
-// the user's when it fits the kind of value that filter keeps from the field it had last (a number
-// typed where a date was, say), but not a conversion of another kind, nor one that names a field.
+// the user's when it fits the kind of value that filter keeps from the field it showed last (a word
+// read as a number, seed 5128's), but not a conversion of another kind, nor one that names a field.
 TEST(GridWalkJudgement, TakesAConversionOfAFilterByTheKindItKeepsWithoutAField) {
-  EXPECT_TRUE(FilterKindConverts(stfvtNumber, "'а' is not a valid floating point value"));
+  EXPECT_TRUE(FilterKindConverts(stfvtNumber, "'Сеанс' is not a valid floating point value"));
   EXPECT_TRUE(FilterKindConverts(stfvtDateTime, "'3а' is not a valid date"));
   EXPECT_TRUE(FilterKindConverts(stfvtDateTime, "'25:61' is not a valid time"));
   EXPECT_FALSE(FilterKindConverts(stfvtNumber, "'3а' is not a valid date"));
