@@ -302,6 +302,38 @@ TEST_F(FilterRowEditors, AMovedDefaultColumnLeavesTheTextOfTheEditedFilterCellIt
   ds.FieldByName("NAME")->SetIndex(1);  // the dataset's own order again
 }
 
+// Within a batch of the columns the program moves NAME, a default column, in front of N, whose filter
+// cell is edited, and hides NAME: the layout pass of the move takes the editing along with N, so the
+// hide ends nothing of it and N's cell is edited on.
+TEST_F(FilterRowEditors, DefaultColumnsMovedAndHiddenInABatchLeaveTheFilterEditingWithItsColumn) {
+  grid->Columns()->Clear();  // default columns of N, NAME and SALARY
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 3);
+  TColumnEx* n = grid->Columns()->Items(0);
+  TColumnEx* name = grid->Columns()->Items(1);
+  grid->ShowFilterEditor(0);
+  Pump();
+  ASSERT_TRUE(FilterEditorShows());
+  Type("5");
+  grid->Columns()->BeginUpdate();
+  {
+    TScopeExit end([&] { grid->Columns()->EndUpdate(); });
+    name->SetIndex(0);  // NAME, N, SALARY
+    name->SetVisible(false);
+  }
+  Pump();
+  ASSERT_EQ(grid->Columns()->Items(1), n);
+  EXPECT_TRUE(grid->FilterEditorShown()) << "hiding NAME ended the editing of N's filter cell";
+  EXPECT_EQ(grid->FilterColumn(), 1);
+  Type("2");
+  grid->HideFilterEditor();
+  Pump();
+  EXPECT_EQ(n->STFilter()->FilterText(), "52");
+  EXPECT_EQ(name->STFilter()->FilterText(), "");
+  name->SetVisible(true);
+  ds.FieldByName("NAME")->SetIndex(1);  // the dataset's own order again
+}
+
 }  // namespace
 
 namespace {
@@ -456,6 +488,23 @@ TEST_F(FilterRowEditors, WhatWasTypedIntoAFilterCellStaysThroughPressesAndFocus)
   EXPECT_TRUE(grid->FilterEditing());
   EXPECT_EQ(Editor()->Text(), "~ 'sc'");
   StartOver(name);
+}
+
+// A press on the edge of the filter cell being edited, beside its editor, reaches the grid, which
+// places the editor there again: it keeps what was typed, not the filter as it reads that text (only
+// a cell whose editing begins takes that).
+TEST_F(FilterRowEditors, APressBesideTheEditorOfTheEditedFilterCellKeepsWhatWasTyped) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  grid->ShowFilterEditor(1);
+  Pump();
+  Type("sc");
+  ASSERT_EQ(name->STFilter()->FilterText(), "sc");
+  const TRect edge = grid->CellRect(grid->DataToRawColumn(1), 1);
+  ASSERT_LT(edge.Left, grid->FilterCellRect(1).Left);
+  Click(edge, 0, 3);
+  EXPECT_TRUE(FilterEditorShows());
+  EXPECT_EQ(Editor()->Text(), "sc") << "the editor took the filter's reading of what was typed";
+  EXPECT_EQ(name->STFilter()->FilterText(), "sc");
 }
 
 }  // namespace

@@ -232,6 +232,18 @@ bool ConvertsToType(const std::string& Message, TFieldType Type) {
   });
 }
 
+// Whether a conversion error Message that names no field may be one of a filter that reads its value
+// by the kind Kind: a filter whose column shows no field keeps the kind it took last from a field.
+bool FilterKindConverts(TSTFilterValueTypeEx Kind, const std::string& Message) {
+  if (ConvertedField(Message)) return false;
+  static constexpr struct {
+    TSTFilterValueTypeEx kind;
+    TFieldType type;  // a field type of that kind
+  } kKinds[] = {{stfvtNumber, ftFloat}, {stfvtDateTime, ftDateTime}};
+  return std::any_of(std::begin(kKinds), std::end(kKinds),
+                     [&](const auto& k) { return k.kind == Kind && ConvertsToType(Message, k.type); });
+}
+
 // Text with each doubled quote read as one, as a quoted value of a filter condition reads it.
 std::string UnquotedText(std::string Text) {
   for (size_t at = Text.find("''"); at != std::string::npos; at = Text.find("''", at + 1)) Text.erase(at, 1);
@@ -545,14 +557,7 @@ class GridWalk {
   // a field (the filter's own, kept with it).
   bool FilterConverts(const TEntered& E, const std::string& Message) {
     TColumnEx* c = E.filter ? ColumnOf(E) : nullptr;
-    if (!c || c->Field() || ConvertedField(Message)) return false;
-    static constexpr struct {
-      TSTFilterValueTypeEx kind;
-      TFieldType type;  // a field type of that kind
-    } kKinds[] = {{stfvtNumber, ftFloat}, {stfvtDateTime, ftDateTime}};
-    const TSTFilterValueTypeEx kind = c->STFilter()->Expression().ExpressionType;
-    return std::any_of(std::begin(kKinds), std::end(kKinds),
-                       [&](const auto& k) { return k.kind == kind && ConvertsToType(Message, k.type); });
+    return c && !c->Field() && FilterKindConverts(c->STFilter()->Expression().ExpressionType, Message);
   }
   // The type of the field Name: Type, or while it is unknown (a column of a closed dataset shows no
   // field) the one its definition tells.
@@ -1678,6 +1683,20 @@ TEST(GridWalkJudgement, TakesAConversionOfAValueTyped) {
   EXPECT_FALSE(IsEnteredValue("1500", "1500.5..5", false));
   EXPECT_TRUE(IsEnteredValue("12/30/1899 1:00:00 AM.'a''b", "= 12/30/1899 1:00:00 AM.'a''b", true));
   EXPECT_FALSE(IsEnteredValue("12/30/1899 1:00:00 AM.'a''b", "= 12/30/1899 1:00:00 AM.", true));
+}
+
+// The walk takes a conversion error about a filter text typed into a column that shows no field as
+// the user's when it fits the kind of value that filter keeps from the field it showed last (a word
+// read as a number, seed 5128's), but not a conversion of another kind, nor one that names a field.
+TEST(GridWalkJudgement, TakesAConversionOfAFilterByTheKindItKeepsWithoutAField) {
+  EXPECT_TRUE(FilterKindConverts(stfvtNumber, "'Сеанс' is not a valid floating point value"));
+  EXPECT_TRUE(FilterKindConverts(stfvtDateTime, "'3а' is not a valid date"));
+  EXPECT_TRUE(FilterKindConverts(stfvtDateTime, "'25:61' is not a valid time"));
+  EXPECT_FALSE(FilterKindConverts(stfvtNumber, "'3а' is not a valid date"));
+  EXPECT_FALSE(FilterKindConverts(stfvtDateTime, "'а' is not a valid floating point value"));
+  EXPECT_FALSE(FilterKindConverts(stfvtString, "'а' is not a valid floating point value"));
+  EXPECT_FALSE(FilterKindConverts(stfvtUnknown, "'а' is not a valid floating point value"));
+  EXPECT_FALSE(FilterKindConverts(stfvtNumber, "'а' is not a valid floating point value for field 'N'"));
 }
 
 // The walk takes a text that shows in the cell editor after a step as the user's when the step
