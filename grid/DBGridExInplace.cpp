@@ -74,14 +74,16 @@ void TGridDataLinkEx::Reset() {
   }
 }
 
+// A change of the data gives up the text typed and not yet written before the grid hears of it: an
+// editor the grid loads then shows the data, not that text (see TCustomDBGridEx::GetEditText).
 void TGridDataLinkEx::ActiveChanged() {
-  grid_->LinkActive(Active());
   modified_ = false;
+  grid_->LinkActive(Active());
 }
 
 void TGridDataLinkEx::DataSetChanged() {
-  grid_->DataChanged();
   modified_ = false;
+  grid_->DataChanged();
 }
 
 void TGridDataLinkEx::DataSetScrolled(int Distance) {
@@ -107,8 +109,8 @@ void TGridDataLinkEx::LayoutChanged() {
 }
 
 void TGridDataLinkEx::RecordChanged(TField* Field) {
-  grid_->RecordChanged(Field);
   modified_ = false;
+  grid_->RecordChanged(Field);
 }
 
 void TGridDataLinkEx::UpdateData() {
