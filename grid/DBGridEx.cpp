@@ -1155,6 +1155,9 @@ std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
   // what was typed and is still to be written stays the cell's text: an editor brought back by a
   // layout (a title dragged, a width set) shows it again, not the field's text
   if (c && c == editColumn_ && dataLink_->Modified()) return editText_;
+  // what was typed into another column (the program moved the columns under the editor) goes into
+  // that column's field before the editor takes this one's text
+  if (c != editColumn_ && editColumn_ && dataLink_->Modified()) SettleEditText();
   editKeyValue_ = Unassigned();
   editColumn_ = c;
   TField* f = c && dataLink_->Active() ? c->Field() : nullptr;

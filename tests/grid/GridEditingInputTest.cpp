@@ -570,6 +570,29 @@ TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
   }
 }
 
+// The program moves the columns so that another one stands where the edited one stood: what was typed
+// goes into the field it was typed for, whether the editor comes up on the other column or waits.
+TEST_P(GridRetargetedColumn, WhatWasTypedGoesToItsFieldWhenTheProgramMovesAnotherColumnUnderTheEditor) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  Key(VK_END);
+  Type("zz");
+  ASSERT_EQ(e->Text(), "Annzz");
+  grid->Columns()->Items(0)->SetIndex(2);  // NAME, FLAG, ID: FLAG stands where NAME stood
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
+  ASSERT_NE(grid->FocusedColumn(), name);
+  if (e->Visible()) {
+    EXPECT_EQ(e->Text(), "yes") << "the editor over FLAG shows another text";
+  }
+  Key(VK_DOWN);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+  EXPECT_EQ(ValueOf(1, "NAME"), "Annzz") << "what was typed into NAME went";
+  EXPECT_EQ(ValueOf(1, "FLAG"), "yes");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 // The data changes under what was typed (the program writes the field, the records are read again):
 // the editor shows the data then, and no move writes the typed text over it.
 TEST_P(GridRetargetedColumn, AChangeOfTheDataShowsInTheEditorOverWhatWasTyped) {
