@@ -293,6 +293,8 @@ void TDBGridInplaceEdit::UpdateContents() {
   params->Font = Font();
   params->State = 2;
   params->Text = dbGrid_->GetEditText(dbGrid_->Col(), dbGrid_->Row());
+  // the text is what was typed and is still to be written (the grid keeps it through a layout)
+  const bool typed = dbGrid_->DataLink()->Modified();
   params->ReadOnly = !canModify;
   c->GetColCellParams(true, params);
   SetColor(params->Background);
@@ -303,7 +305,7 @@ void TDBGridInplaceEdit::UpdateContents() {
   SetEditMask(dbGrid_->GetEditMask(dbGrid_->Col(), dbGrid_->Row()));
   SetEditText(params->Text);
   SetMaxLength(dbGrid_->GetEditLimit());
-  SetModified(false);
+  SetModified(typed);
   mruList_ = c->MRUList();
 }
 

@@ -554,6 +554,7 @@ TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
     ASSERT_EQ(grid->FocusedColumn(), name) << way.name;
     if (e->Visible()) {
       EXPECT_EQ(e->Text(), "Annzz") << way.name << ": the editor came back without what was typed";
+      EXPECT_TRUE(e->Modified()) << way.name << ": the editor takes what was typed for the field's text";
     }
     Key(VK_DOWN);
     EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
