@@ -552,6 +552,7 @@ TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
     way.run();
     Pump();
     ASSERT_EQ(grid->FocusedColumn(), name) << way.name;
+    EXPECT_EQ(people->F("NAME")->AsString(), "Ann") << way.name << ": the layout wrote what was typed";
     if (e->Visible()) {
       EXPECT_EQ(e->Text(), "Annzz") << way.name << ": the editor came back without what was typed";
       EXPECT_TRUE(e->Modified()) << way.name << ": the editor takes what was typed for the field's text";
