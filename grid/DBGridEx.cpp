@@ -1151,8 +1151,14 @@ bool TCustomDBGridEx::CanEditModify() {
 }
 
 std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
-  editKeyValue_ = Unassigned();
   TColumnEx* c = ColumnOfRaw(ACol);
+  // what was typed and is still to be written stays the cell's text: an editor brought back by a
+  // layout (a title dragged, a width set) shows it again, not the field's text
+  if (c && c == editColumn_ && dataLink_->Modified()) return editText_;
+  // what was typed into another column (the program moved the columns under the editor) goes into
+  // that column's field before the editor takes this one's text
+  if (c != editColumn_ && editColumn_ && dataLink_->Modified()) SettleEditText();
+  editKeyValue_ = Unassigned();
   editColumn_ = c;
   TField* f = c && dataLink_->Active() ? c->Field() : nullptr;
   std::string text;
@@ -1210,16 +1216,9 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
       InvokeEvent(OnColumnMoved, this, from, to);
     }
   }
-  // the filter row is edited at the focused column, which the base grid moves along with its column
-  int focused = Col();
-  if (focused == FromIndex)
-    focused = ToIndex;
-  else if (FromIndex < ToIndex && focused > FromIndex && focused <= ToIndex)
-    --focused;
-  else if (FromIndex > ToIndex && focused >= ToIndex && focused < FromIndex)
-    ++focused;
+  // the filter row is edited at the focused column, which the base grid has moved along with its column
   const TColumnEx* edited = filterEdited_;
-  filterColumn_ = RawToDataColumn(focused);
+  filterColumn_ = RawToDataColumn(Col());
   filterEdited_ =
       filterColumn_ >= 0 && filterColumn_ < columns_->Count() ? columns_->Items(filterColumn_) : nullptr;
   if (!filterEditorShown_) return;

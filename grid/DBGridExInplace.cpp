@@ -74,14 +74,16 @@ void TGridDataLinkEx::Reset() {
   }
 }
 
+// A change of the data gives up the text typed and not yet written before the grid hears of it: an
+// editor the grid loads then shows the data, not that text (see TCustomDBGridEx::GetEditText).
 void TGridDataLinkEx::ActiveChanged() {
-  grid_->LinkActive(Active());
   modified_ = false;
+  grid_->LinkActive(Active());
 }
 
 void TGridDataLinkEx::DataSetChanged() {
-  grid_->DataChanged();
   modified_ = false;
+  grid_->DataChanged();
 }
 
 void TGridDataLinkEx::DataSetScrolled(int Distance) {
@@ -107,8 +109,8 @@ void TGridDataLinkEx::LayoutChanged() {
 }
 
 void TGridDataLinkEx::RecordChanged(TField* Field) {
-  grid_->RecordChanged(Field);
   modified_ = false;
+  grid_->RecordChanged(Field);
 }
 
 void TGridDataLinkEx::UpdateData() {
@@ -291,6 +293,8 @@ void TDBGridInplaceEdit::UpdateContents() {
   params->Font = Font();
   params->State = 2;
   params->Text = dbGrid_->GetEditText(dbGrid_->Col(), dbGrid_->Row());
+  // the text is what was typed and is still to be written (the grid keeps it through a layout)
+  const bool typed = dbGrid_->DataLink()->Modified();
   params->ReadOnly = !canModify;
   c->GetColCellParams(true, params);
   SetColor(params->Background);
@@ -301,7 +305,7 @@ void TDBGridInplaceEdit::UpdateContents() {
   SetEditMask(dbGrid_->GetEditMask(dbGrid_->Col(), dbGrid_->Row()));
   SetEditText(params->Text);
   SetMaxLength(dbGrid_->GetEditLimit());
-  SetModified(false);
+  SetModified(typed);
   mruList_ = c->MRUList();
 }
 

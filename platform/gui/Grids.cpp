@@ -801,13 +801,16 @@ void TCustomGrid::MoveColumn(int FromIndex, int ToIndex) {
   ShiftExtents(stops, FromIndex, ToIndex, 1);
   tabStops_.clear();
   for (auto [index, value] : stops) tabStops_[index] = value != 0;
-  ColumnMoved(FromIndex, ToIndex);
+  // the focused cell goes with its column before ColumnMoved: whatever that lays out (the editor
+  // shown again among it) finds the focus on the column it was on
   if (current_.X == FromIndex)
     current_.X = ToIndex;
   else if (FromIndex < ToIndex && current_.X > FromIndex && current_.X <= ToIndex)
     --current_.X;
   else if (FromIndex > ToIndex && current_.X >= ToIndex && current_.X < FromIndex)
     ++current_.X;
+  anchor_.X = options_.Contains(goRowSelect) ? colCount_ - 1 : current_.X;
+  ColumnMoved(FromIndex, ToIndex);
   // ColumnMoved may have laid the grid out again with fewer columns
   current_.X = std::clamp(current_.X, std::min(fixedCols_, colCount_ - 1), std::max(colCount_ - 1, 0));
   anchor_.X = options_.Contains(goRowSelect) ? colCount_ - 1 : current_.X;

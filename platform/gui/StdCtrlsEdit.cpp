@@ -350,6 +350,14 @@ std::u32string Normalised(const std::u32string& s, bool multi) {
   return out;
 }
 
+// A text given whole (set into the window, or the one it is made with): a multi-line edit takes its
+// line breaks as its own; a single line keeps what it was given, line breaks too, so that nothing of
+// it is lost (only typing and pasting keep to one line).
+std::u32string GivenText(const char* utf8, bool multi) {
+  std::u32string text = Utf8ToUtf32(utf8 ? utf8 : "");
+  return multi ? Normalised(text, true) : text;
+}
+
 std::string Outgoing(const EditState& st, int from, int to) {
   std::u32string part = st.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
   if (!st.Multi()) return Utf32ToUtf8(part);
@@ -819,8 +827,7 @@ void SetText(EditState& st, const char* utf8) {
   const bool fromStart = st.Multi() && st.topLine == 0 && st.scrollX == 0 && st.anchor == 0 && st.caret == 0;
   std::vector<std::u32string> before;
   if (fromStart) before = RowsInView(st);
-  st.text = Normalised(Utf8ToUtf32(utf8 ? utf8 : ""), st.Multi());
-  if (!st.Multi() && utf8) st.text = Utf8ToUtf32(utf8);  // a single line keeps what it was given
+  st.text = GivenText(utf8, st.Multi());
   st.anchor = st.caret = 0;
   st.scrollX = 0;
   st.topLine = 0;
@@ -855,7 +862,7 @@ LRESULT EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     TEXTMETRIC tm;
     GetTextMetrics(st->measure, tm);
     st->lineHeight = std::max(1, tm.tmHeight);
-    if (cs) st->text = Normalised(Utf8ToUtf32(cs->lpszName), st->Multi());
+    if (cs) st->text = GivenText(cs->lpszName.c_str(), st->Multi());
     st->RebuildLines();
     SetProp(hwnd, kEditState, st);
     return DefWindowProc(hwnd, msg, wParam, lParam);

@@ -53,15 +53,6 @@ class FilterRowEditors : public GridOnForm {
     Mouse(Right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, R.Left + DX, R.Top + DY);
     Mouse(Right ? WM_RBUTTONUP : WM_LBUTTONUP, R.Left + DX, R.Top + DY);
   }
-  // The title of column From dragged onto column To's, released ToX pixels into it.
-  void DragTitle(int From, int To, int ToX) {
-    const TRect from = grid->CellRect(grid->DataToRawColumn(From), 0),
-                to = grid->CellRect(grid->DataToRawColumn(To), 0);
-    Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
-    Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
-    Mouse(WM_MOUSEMOVE, to.Left + ToX, to.Top + 3);
-    Mouse(WM_LBUTTONUP, to.Left + ToX, to.Top + 3);
-  }
   // The filter cell of NAME with no room left in the grid: the editor hides and the grid keeps the
   // focus, so what is typed reaches the editor through the grid.
   void NameCellWithoutRoom() {

@@ -538,6 +538,107 @@ TEST_P(GridRetargetedColumn, TypingAfterTheEditedColumnWentReadsNothingOfIt) {
   EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// ---- layouts and changes of the data while what was typed waits to be written
+
+// The user drags the title of the column being edited onto another's, or the program sets a column's
+// width or the grid's size: the editor comes back on its column with what was typed, and the next
+// record move writes that into the column's field.
+TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
+  const struct {
+    const char* name;
+    std::function<void()> run;
+  } ways[] = {
+      {"NAME's title dragged onto FLAG's", [&] { DragTitle(1, 2, 20); }},
+      {"ID's width set",
+       [&] { grid->Columns()->Items(0)->SetWidth(grid->Columns()->Items(0)->Width() + 7); }},
+      {"the grid resized", [&] { grid->SetBounds(0, 0, grid->Width() - 30, grid->Height() - 20); }},
+  };
+  for (const auto& way : ways) {
+    errors.clear();
+    people->ds.First();
+    TColumnEx* name = grid->Columns()->Items(1);
+    TDBGridInplaceEdit* e = Edit(1);
+    ASSERT_NE(e, nullptr) << way.name;
+    Key(VK_END);
+    Type("zz");
+    ASSERT_EQ(e->Text(), "Annzz") << way.name;
+    way.run();
+    Pump();
+    ASSERT_EQ(grid->FocusedColumn(), name) << way.name;
+    EXPECT_EQ(people->F("NAME")->AsString(), "Ann") << way.name << ": the layout wrote what was typed";
+    if (e->Visible()) {
+      EXPECT_EQ(e->Text(), "Annzz") << way.name << ": the editor came back without what was typed";
+      EXPECT_TRUE(e->Modified()) << way.name << ": the editor takes what was typed for the field's text";
+    }
+    Key(VK_DOWN);
+    EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
+    EXPECT_EQ(ValueOf(1, "NAME"), "Annzz") << way.name << ": the layout took back what was typed";
+    EXPECT_EQ(ValueOf(1, "FLAG"), "yes") << way.name;
+    EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+    // Ann as she was, the columns in their order
+    people->ds.First();
+    people->ds.Edit();
+    people->F("NAME")->SetAsString("Ann");
+    people->ds.Post();
+    name->SetIndex(1);
+    Pump();
+  }
+}
+
+// The program moves the columns so that another one stands where the edited one stood: what was typed
+// goes into the field it was typed for, whether the editor comes up on the other column or waits.
+TEST_P(GridRetargetedColumn, WhatWasTypedGoesToItsFieldWhenTheProgramMovesAnotherColumnUnderTheEditor) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  Key(VK_END);
+  Type("zz");
+  ASSERT_EQ(e->Text(), "Annzz");
+  grid->Columns()->Items(0)->SetIndex(2);  // NAME, FLAG, ID: FLAG stands where NAME stood
+  Pump();
+  ASSERT_EQ(grid->FocusedColumn(), grid->Columns()->Items(1));
+  ASSERT_NE(grid->FocusedColumn(), name);
+  if (e->Visible()) {
+    EXPECT_EQ(e->Text(), "yes") << "the editor over FLAG shows another text";
+  }
+  Key(VK_DOWN);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+  EXPECT_EQ(ValueOf(1, "NAME"), "Annzz") << "what was typed into NAME went";
+  EXPECT_EQ(ValueOf(1, "FLAG"), "yes");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// The data changes under what was typed (the program writes the field, the records are read again):
+// the editor shows the data then, and no move writes the typed text over it.
+TEST_P(GridRetargetedColumn, AChangeOfTheDataShowsInTheEditorOverWhatWasTyped) {
+  const struct {
+    const char* name;
+    std::function<void()> run;
+    const char* data;  // NAME after the change
+  } ways[] = {
+      {"the program writes NAME", [&] { people->F("NAME")->SetAsString("Zoe"); }, "Zoe"},
+      {"the records read again", [&] { people->ds.Resync({}); }, "Ann"},
+  };
+  for (const auto& way : ways) {
+    people->ds.First();
+    TDBGridInplaceEdit* e = Edit(1);
+    ASSERT_NE(e, nullptr) << way.name;
+    Key(VK_END);
+    Type("zz");
+    ASSERT_EQ(e->Text(), "Annzz") << way.name;
+    way.run();
+    Pump();
+    EXPECT_EQ(e->Text(), way.data) << way.name << ": the editor shows a text its field does not hold";
+    Key(VK_DOWN);
+    EXPECT_EQ(ValueOf(1, "NAME"), way.data) << way.name;
+    EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+    people->ds.First();
+    people->ds.Edit();
+    people->F("NAME")->SetAsString("Ann");
+    people->ds.Post();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
                          [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 

@@ -74,6 +74,15 @@ class GridOnForm : public FormInput {
     talvik::gui::InjectMouse(Message, Screen(X, Y), Shift);
     Pump();
   }
+  // The title of column From dragged onto column To's, released ToX pixels into it.
+  void DragTitle(int From, int To, int ToX) {
+    const TRect from = grid->CellRect(grid->DataToRawColumn(From), 0),
+                to = grid->CellRect(grid->DataToRawColumn(To), 0);
+    Mouse(WM_LBUTTONDOWN, from.Left + 10, from.Top + 3);
+    Mouse(WM_MOUSEMOVE, from.Left + 2, from.Top + 3);
+    Mouse(WM_MOUSEMOVE, to.Left + ToX, to.Top + 3);
+    Mouse(WM_LBUTTONUP, to.Left + ToX, to.Top + 3);
+  }
   // The rectangle of a data cell: column and row counted from the first data column and row.
   TRect Cell(int DataCol, int DataRow) {
     return grid->CellRect(grid->DataToRawColumn(DataCol), grid->TitleOffset() + DataRow);

@@ -141,6 +141,38 @@ TEST_F(InplaceEdit, TypingAndEnterWriteTheFieldAndEscGivesItBack) {
   EXPECT_FALSE(grid->EditorMode());
 }
 
+// A value of two lines in a word-wrapped column: the rows made one line high take the editor's word
+// wrap, and the editor, one line now, still holds the whole value; what is typed at its end is written
+// with the line break and the second line kept.
+TEST_F(InplaceEdit, AnEditorOfOneLineHoldsTheWholeValueOfTwoLines) {
+  const std::string twoLines = " Q\r\nё3[хp";
+  people->ds.Edit();
+  people->F("NAME")->SetAsString(twoLines);
+  people->ds.Post();
+  Columns({"ID", "NAME"});
+  grid->Columns()->Items(1)->SetWordWrap(true);
+  grid->SetRowLines(2);
+  Pump();
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  ASSERT_TRUE(e->WordWrap());
+  grid->SetRowLines(1);
+  Pump();
+  if (!e->Visible()) Key(VK_F2);
+  ASSERT_TRUE(e->Visible());
+  ASSERT_FALSE(e->WordWrap()) << "the rows of one line left the editor word-wrapped";
+  EXPECT_EQ(e->Text(), twoLines) << "the editor of one line holds a part of the value";
+  form->RecreateWnd();
+  Pump();
+  if (!e->Visible()) Key(VK_F2);
+  EXPECT_EQ(e->Text(), twoLines) << "the editor of one line made again holds a part of the value";
+  Key(VK_END);
+  Type(U"x");
+  Key(VK_DOWN);
+  people->ds.First();
+  EXPECT_EQ(people->F("NAME")->AsString(), twoLines + "x");
+}
+
 TEST_F(InplaceEdit, CompletionFromThePickListSelectsTheTail) {
   TColumnEx* col = Columns({"NAME"});
   col->PickList()->SetText("Xyz\nAbc");

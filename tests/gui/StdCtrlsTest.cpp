@@ -239,6 +239,25 @@ TEST_F(StdCtrls, EditPasteKeepsToTheLimitAndToOneLine) {
   EXPECT_FALSE(edit->CanUndo());
 }
 
+// A text of several lines given to a single-line edit stays whole, line breaks and all: set into its
+// window, or given to a window made before it shows or made again (and whatever is typed at its end
+// goes after the last line).
+TEST_F(StdCtrls, ASingleLineEditKeepsTheLinesOfATextGivenIt) {
+  const std::string lines = " Q\r\nё3[хp";
+  auto* edit = Add<TEdit>(10, 10, 200, 21);
+  edit->SetText(lines);
+  ShowAndFocus(edit);
+  EXPECT_EQ(edit->Text(), lines) << "the window made with the text";
+  edit->SetText(lines + "!");
+  EXPECT_EQ(edit->Text(), lines + "!") << "the text set";
+  edit->RecreateWnd();
+  ShowAndFocus(edit);
+  EXPECT_EQ(edit->Text(), lines + "!") << "the window made again";
+  Key(VK_END);
+  Type("x");
+  EXPECT_EQ(edit->Text(), lines + "!x");
+}
+
 TEST_F(StdCtrls, PasswordEditNeverCopiesItsTextOut) {
   auto* edit = Add<TEdit>(10, 10, 200, 21);
   edit->SetPasswordChar(U'*');
