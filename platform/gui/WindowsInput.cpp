@@ -737,6 +737,30 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
   }
 }
 
+void InjectDisplayMouse(HWND topLevel, UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
+  auto& s = S();
+  // A held button grabs the pointer for the window it was pressed in, and our capture grabs it for
+  // the capturing window: the display delivers to those wherever the pointer is.
+  const bool held = (MouseKeys() & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+  const bool follows = message == WM_MOUSEMOVE || IsButtonDown(message);
+  Wnd* shown = W(topLevel);
+  if (follows && !held && !s.capture && shown && !shown->parent && Visible(shown) && !shown->minimized &&
+      PtInRect(shown->rect, screen) &&
+      (!shown->windowRgn ||
+       PtInRegion(shown->windowRgn, screen.X - shown->rect.Left, screen.Y - shown->rect.Top))) {
+    Wnd* under = W(WindowFromPoint(screen));
+    Wnd* above = under ? Root(under) : nullptr;
+    // (the topmost windows stay above the others, whatever the display stacks)
+    const bool sameBand = above && (above->exStyle & WS_EX_TOPMOST) == (shown->exStyle & WS_EX_TOPMOST);
+    if (above && above != shown && sameBand) {
+      auto& list = s.topLevels;
+      list.erase(std::remove(list.begin(), list.end(), shown), list.end());
+      list.insert(std::find(list.begin(), list.end(), above), shown);
+    }
+  }
+  InjectMouse(message, screen, shift, wheelDelta);
+}
+
 }  // namespace talvik::gui
 
 // ---------------------------------------------------------------- input method
