@@ -555,15 +555,15 @@ class QtHost : public Host {
   }
   // The shown windows of ours that this one owns come above it, as owned windows stand above their
   // owner: a desktop without a window manager, or one that does not keep transient windows above
-  // their owner, stacks them as it is told. Those shown before this one was (Told): the window
-  // manager could not tie them to a window it did not manage yet, and learns their owner again now.
-  void RaiseOwnedWindows(bool Told) {
+  // their owner, stacks them as it is told. As this one shows (retell), the window manager learns
+  // their owner again: those shown before it could not be tied to a window it did not manage yet.
+  void RaiseOwnedWindows(bool retell) {
     if (!widget_->windowHandle()) return;
     for (const auto& [hwnd, widget] : HostWidgets()) {
       if (widget == widget_ || !widget->windowHandle() || !widget->isVisible() ||
           GetWindow(hwnd, GW_OWNER) != hwnd_)
         continue;
-      if (Told) TellTransientFor(widget, widget_);
+      if (retell) TellTransientFor(widget, widget_);
       widget->raise();
     }
   }
