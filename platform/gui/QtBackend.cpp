@@ -113,6 +113,16 @@ Qt::WindowFlags DesktopFlags(DWORD style, DWORD ex, bool owned) {
   return flags;
 }
 
+// Tells the X server's window manager that a shown window is transient for another once more (the
+// toolkit says it only as it maps the window): the manager reads the property again as it changes.
+void TellTransientFor(QWidget* owned, QWidget* owner) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection()) return;
+  const auto ownerId = static_cast<xcb_window_t>(owner->winId());
+  xcb_change_property(x11->connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(owned->winId()),
+                      XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
+}
+
 class HostWidget : public QWidget {
  public:
   HostWidget(HWND hwnd, Qt::WindowFlags flags) : QWidget(nullptr, flags), hwnd_(hwnd) {
@@ -207,22 +217,25 @@ class HostWidget : public QWidget {
     }
   }
   void mousePressEvent(QMouseEvent* e) override {
-    InjectMouse(ButtonMessage(e->button(), true), ScreenPos(e->position()), Keys(e->modifiers()));
+    InjectDisplayMouse(hwnd_, ButtonMessage(e->button(), true), ScreenPos(e->position()),
+                       Keys(e->modifiers()));
   }
   void mouseDoubleClickEvent(QMouseEvent* e) override {
     // double clicks are recognised by the window manager from the presses
-    InjectMouse(ButtonMessage(e->button(), true), ScreenPos(e->position()), Keys(e->modifiers()));
+    InjectDisplayMouse(hwnd_, ButtonMessage(e->button(), true), ScreenPos(e->position()),
+                       Keys(e->modifiers()));
   }
   void mouseReleaseEvent(QMouseEvent* e) override {
-    InjectMouse(ButtonMessage(e->button(), false), ScreenPos(e->position()), Keys(e->modifiers()));
+    InjectDisplayMouse(hwnd_, ButtonMessage(e->button(), false), ScreenPos(e->position()),
+                       Keys(e->modifiers()));
   }
   void mouseMoveEvent(QMouseEvent* e) override {
-    InjectMouse(WM_MOUSEMOVE, ScreenPos(e->position()), Keys(e->modifiers()));
+    InjectDisplayMouse(hwnd_, WM_MOUSEMOVE, ScreenPos(e->position()), Keys(e->modifiers()));
   }
   void wheelEvent(QWheelEvent* e) override {
     int delta = e->angleDelta().y();
     if (delta == 0) delta = e->angleDelta().x();
-    InjectMouse(WM_MOUSEWHEEL, ScreenPos(e->position()), Keys(e->modifiers()), delta);
+    InjectDisplayMouse(hwnd_, WM_MOUSEWHEEL, ScreenPos(e->position()), Keys(e->modifiers()), delta);
   }
   void leaveEvent(QEvent*) override { InjectMouseLeave(); }
   static std::vector<std::string> LocalFiles(const QMimeData* data) {
@@ -317,7 +330,7 @@ class HostWidget : public QWidget {
   }
 
  private:
-  [[maybe_unused]] HWND hwnd_;
+  HWND hwnd_;
 };
 
 // The toolkit's own dialog that runs now (the file dialog), which our windows wait for.
@@ -412,6 +425,7 @@ class QtHost : public Host {
         widget_->windowHandle()->setMaximumSize(widget_->size());
       }
       widget_->show();
+      RaiseOwnedWindows(true);
     } else {
       widget_->hide();
     }
@@ -482,7 +496,9 @@ class QtHost : public Host {
       widget_->show();
       widget_->applying = false;
     }
-    if (widget_->isVisible()) widget_->raise();
+    if (!widget_->isVisible()) return;
+    widget_->raise();
+    RaiseOwnedWindows(false);
   }
   void Activate() override {
     if (widget_->isVisible() && !popup_) widget_->activateWindow();
@@ -547,6 +563,20 @@ class QtHost : public Host {
       parent = it->second->windowHandle();
     }
     if (widget_->windowHandle()) widget_->windowHandle()->setTransientParent(parent);
+  }
+  // The shown windows of ours that this one owns come above it, as owned windows stand above their
+  // owner: a desktop without a window manager, or one that does not keep transient windows above
+  // their owner, stacks them as it is told. As this one shows (retell), the window manager learns
+  // their owner again: those shown before it could not be tied to a window it did not manage yet.
+  void RaiseOwnedWindows(bool retell) {
+    if (!widget_->windowHandle()) return;
+    for (const auto& [hwnd, widget] : HostWidgets()) {
+      if (widget == widget_ || !widget->windowHandle() || !widget->isVisible() ||
+          GetWindow(hwnd, GW_OWNER) != hwnd_)
+        continue;
+      if (retell) TellTransientFor(widget, widget_);
+      widget->raise();
+    }
   }
   HWND hwnd_;
   Qt::WindowFlags flags_;  // what the desktop was last told of the window

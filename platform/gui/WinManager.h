@@ -38,6 +38,11 @@ void InjectText(const std::string& utf8);
 // Mouse input at a screen position. `message` is WM_MOUSEMOVE, WM_xBUTTONDOWN/UP or WM_MOUSEWHEEL
 // (with `wheelDelta`); double clicks are recognised here.
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift = {}, int wheelDelta = 0);
+// Mouse input the display delivered to one of our top-level windows. A window manager stacks the
+// windows as it decides: the window the display delivered a move or a press to, with no button held,
+// is the one on top at that point, and our order of the top-level windows follows it before the input
+// goes on as InjectMouse's.
+void InjectDisplayMouse(HWND topLevel, UINT message, POINT screen, ShiftKeys shift = {}, int wheelDelta = 0);
 // The pointer left every window of ours.
 void InjectMouseLeave();
 // Files dropped from outside at a screen position: the window under it, or its nearest ancestor,

@@ -562,6 +562,23 @@ struct AddressedMouse {
 };
 std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Keys, bool Fresh);
 
+// The display shows Shown on top at a point of the screen: when our order has another of our
+// top-level windows there above it, Shown comes just above that one. (Topmost windows stay above the
+// others, whatever the display stacks.)
+void FollowDisplayStacking(Wnd* shown, POINT screen) {
+  const RECT& r = shown->rect;
+  if (!Visible(shown) || shown->minimized || !PtInRect(r, screen) ||
+      (shown->windowRgn && !PtInRegion(shown->windowRgn, screen.X - r.Left, screen.Y - r.Top)))
+    return;
+  Wnd* under = W(WindowFromPoint(screen));
+  Wnd* above = under ? Root(under) : nullptr;
+  if (!above || above == shown || (above->exStyle & WS_EX_TOPMOST) != (shown->exStyle & WS_EX_TOPMOST))
+    return;
+  auto& list = S().topLevels;
+  list.erase(std::remove(list.begin(), list.end(), shown), list.end());
+  list.insert(std::find(list.begin(), list.end(), above), shown);
+}
+
 }  // namespace
 
 namespace talvik::gui {
@@ -809,6 +826,20 @@ void talvik::gui::detail::ReaddressCapturedInput() {
     if (to->byCapture) s.capturedInput.push_back(m.input);
   }
 }
+
+namespace talvik::gui {
+
+void InjectDisplayMouse(HWND topLevel, UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
+  auto& s = S();
+  // A held button grabs the pointer for the window it was pressed in, and our capture grabs it for
+  // the capturing window: the display delivers to those wherever the pointer is.
+  const bool held = (MouseKeys() & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) != 0;
+  if ((message == WM_MOUSEMOVE || IsButtonDown(message)) && !held && !s.capture)
+    if (Wnd* shown = W(topLevel); shown && !shown->parent) FollowDisplayStacking(shown, screen);
+  InjectMouse(message, screen, shift, wheelDelta);
+}
+
+}  // namespace talvik::gui
 
 // ---------------------------------------------------------------- input method
 

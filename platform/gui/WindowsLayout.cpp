@@ -267,6 +267,20 @@ void ApplyShowState(Wnd* w, bool show, bool redraw) {
   }
 }
 
+// The top-level windows that W owns stand above it, as they stood among themselves: a window moved
+// up in the order takes them along.
+void KeepOwnedAbove(Wnd* w) {
+  auto& list = S().topLevels;
+  std::vector<Wnd*> owned;
+  for (auto it = std::find(list.begin(), list.end(), w); it != list.end(); ++it)
+    if ((*it)->owner == w && ((*it)->exStyle & WS_EX_TOPMOST) == (w->exStyle & WS_EX_TOPMOST))
+      owned.push_back(*it);
+  if (owned.empty()) return;
+  for (Wnd* o : owned) list.erase(std::find(list.begin(), list.end(), o));
+  list.insert(std::find(list.begin(), list.end(), w), owned.begin(), owned.end());
+  for (Wnd* o : owned) KeepOwnedAbove(o);
+}
+
 }  // namespace
 
 void SizeLimitsChanged(HWND hwnd) {
@@ -330,6 +344,7 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
       InsertZ(w, nullptr, true);
     else
       InsertZ(w, W(insertAfter), true);
+    if (!w->parent) KeepOwnedAbove(w);
     if (!w->parent && w->host && (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)) w->host->Raise();
     if (w->parent && visible) InvalidateRect(w->parent->handle, &w->rect, true);
   }

@@ -19,25 +19,14 @@ constexpr int kPopupSnapshot = 10;                        // "Снимок ..." 
 constexpr int kPopupKill = 9;                    // "Уничтожить сеанс" in the list's popup menu
 constexpr int kHelpMenuX = 233, kMenuBarY = 10;  // "Помощь" on the menu bar
 
-// The window ids of an X property's value ("NAME(WINDOW): window id # 0x1c00007, 0x..."), as xdotool
-// writes them (decimal).
-std::vector<std::string> WindowIds(const std::string& Property) {
-  std::vector<std::string> ids;
-  const auto hash = Property.find('#');
-  if (hash == std::string::npos) return ids;
-  std::istringstream list(Property.substr(hash + 1));
-  for (std::string id; std::getline(list, id, ',');)
-    ids.push_back(std::to_string(std::stoul(id, nullptr, 16)));
-  return ids;
-}
 // The window a dialog is transient for ("" for none).
 std::string TransientFor(const std::string& Window) {
-  const auto ids = WindowIds(Output("xprop -id " + Window + " WM_TRANSIENT_FOR 2>/dev/null"));
+  const auto ids = e2e::WindowIds(Output("xprop -id " + Window + " WM_TRANSIENT_FOR 2>/dev/null"));
   return ids.empty() ? "" : ids.front();
 }
 // The managed window the window manager stacks on top of the others.
 std::string TopWindow() {
-  const auto ids = WindowIds(Output("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null"));
+  const auto ids = e2e::Stacking();
   return ids.empty() ? "" : ids.back();
 }
 std::string ActiveWindow() {
@@ -46,12 +35,6 @@ std::string ActiveWindow() {
 
 class Desktop : public e2e::DesktopProgramTest {
  protected:
-  // Logs on as SYSTEM (prefilled): the main window's id.
-  std::string Main(const std::string& Extra = "") {
-    Prefill("SYSTEM", "SIM", Extra);
-    Start();
-    return LogOn("manager");
-  }
   // Whether the program still runs (it has not crashed); one that ended is reaped, and forgotten.
   bool Running() {
     if (pid_ <= 0) return false;

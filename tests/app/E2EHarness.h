@@ -107,6 +107,23 @@ inline std::string WindowNamed(const std::string& name) {
   return ids.substr(0, ids.find('\n'));
 }
 
+// The window ids of an X property's value ("NAME(WINDOW): window id # 0x1c00007, 0x..."), as xdotool
+// writes them (decimal).
+inline std::vector<std::string> WindowIds(const std::string& Property) {
+  std::vector<std::string> ids;
+  const auto hash = Property.find('#');
+  if (hash == std::string::npos) return ids;
+  std::istringstream list(Property.substr(hash + 1));
+  for (std::string id; std::getline(list, id, ',');)
+    ids.push_back(std::to_string(std::stoul(id, nullptr, 16)));
+  return ids;
+}
+
+// The managed windows as the window manager stacks them, bottom first.
+inline std::vector<std::string> Stacking() {
+  return WindowIds(Output("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null"));
+}
+
 // A picture of the display through `grab` once two grabs in a row agree (at most 5 s): the program
 // paints in its own time. A grab that fails fails the test, naming the picture (`what`), and gives
 // an empty picture, which differs from every other.
@@ -414,6 +431,12 @@ class DesktopProgramTest : public ProgramTest {
     ProgramTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+  }
+  // Logs on as SYSTEM (prefilled, with the further sections Extra holds): the main window's id.
+  std::string Main(const std::string& Extra = "") {
+    Prefill("SYSTEM", "SIM", Extra);
+    Start();
+    return LogOn("manager");
   }
 };
 

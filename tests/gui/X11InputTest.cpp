@@ -159,3 +159,29 @@ TEST_F(X11Input, ASizedFormTellsTheDesktopItsLimitsAndRefusesSizesBeyondThem) {
   EXPECT_TRUE(WaitFor([&] { return XSize(id) == "450x300"; })) << XSize(id);
   EXPECT_EQ(form->Width(), 450);
 }
+
+// A window manager stacks the windows as it decides: a click goes to the window the display shows on
+// top where it was made, whatever order our windows were shown in.
+TEST_F(X11Input, AClickGoesToTheWindowTheDisplayShowsOnTop) {
+  int formPresses = 0, otherPresses = 0;
+  form->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++formPresses; };
+  ShowForm();
+  TForm other(nullptr);
+  other.SetBorderStyle(bsNone);
+  other.SetCaption("TalvikX11Other");
+  other.SetBounds(250, 100, 300, 200);  // over the form's right part, shown after it
+  other.OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++otherPresses; };
+  other.Show();
+  ASSERT_TRUE(WaitFor([] { return Shell("xdotool search --name TalvikX11Other"); }));
+  // the display raises the form over it (xwininfo lists the windows on top first)
+  Shell("xdotool search --name TalvikX11Input windowraise");
+  const auto raised = [] {
+    const std::string stack = x11test::Output("xwininfo -root -children");
+    const auto input = stack.find("TalvikX11Input"), over = stack.find("TalvikX11Other");
+    return input != std::string::npos && over != std::string::npos && input < over;
+  };
+  ASSERT_TRUE(WaitFor(raised));
+  Shell("xdotool mousemove 300 150 sleep 0.1 mousedown 1 sleep 0.1 mouseup 1");
+  EXPECT_TRUE(WaitFor([&] { return formPresses > 0; })) << "the window under it took the click";
+  EXPECT_EQ(otherPresses, 0);
+}

@@ -1,7 +1,7 @@
 // The menu bar and toolbars under a real X server (run through xvfb-run -a): Alt with a Cyrillic
 // letter typed by xdotool in a Russian layout opens the matching menu, and a toolbar dragged off its
-// dock floats in a tool window that X knows as transient for the form. Every step waits on a state
-// with a time-out.
+// dock floats over the form in a tool window that X knows as transient for the form, and takes its
+// clicks there. Every step waits on a state with a time-out.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -143,9 +143,17 @@ TEST_F(ToolbarX11, AToolbarDraggedOffTheDockFloatsTransientForTheFormAndDocksBac
   ASSERT_TRUE(WaitFor([&] { return view->Floating() && !view->Dragging(); }));
   TBarFloatingWindowParent* parent = view->FloatingParent();
   ASSERT_TRUE(parent && parent->HandleAllocated());
-  // clear of the form: without a window manager nothing keeps the tool window above it
-  parent->SetBounds(parent->Left(), 450, parent->Width(), parent->Height());
-  Application->ProcessMessages();
+  TRect common;
+  ASSERT_TRUE(IntersectRect(common, parent->BoundsRect(), form->BoundsRect()))
+      << "it floats clear of the form";
+  // over the form, its button takes a click (held a moment, as a hand does)
+  view->Items()->Items(0)->SetOnClick([this](TObject*) { runs_.push_back("Пр"); });
+  RECT button;
+  GetWindowRect(view->Handle(), button);
+  const TPoint middle((button.Left + button.Right) / 2, (button.Top + button.Bottom) / 2);
+  Shell("xdotool mousemove " + At(middle) + " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1");
+  EXPECT_TRUE(WaitFor([&] { return !runs_.empty(); })) << "the click on its button did not run it";
+  EXPECT_TRUE(view->Floating());
   std::string floatingId;
   ASSERT_TRUE(WaitFor([&] { return !(floatingId = XIdNamed(kFloatingTitle)).empty(); }));
   const std::string formId = XIdNamed(kFormTitle);

@@ -1,0 +1,113 @@
+// The program's toolbars floating over its main window on a desktop with a window manager (openbox)
+// under a real X server: a floating toolbar takes its own clicks, and stays above the main window
+// when the program starts again with it floating.
+#include "E2EHarness.h"
+
+namespace {
+
+using e2e::Output;
+using e2e::Shell;
+using e2e::WaitFor;
+using e2e::WindowNamed;
+
+// Where things stand in the main window's client area.
+constexpr int kViewHandleX = 164, kToolbarRowY = 35;  // the drag handle of "Просмотр" on its dock
+constexpr int kMiddleX = 400, kMiddleY = 300;         // the middle of the session list
+// Where the close button of a floating toolbar's window stands from its top right corner: the frame
+// (4), the button's one pixel from the frame and half its size (7).
+constexpr int kCloseFromRight = 12, kCloseFromTop = 12;
+
+std::string At(int X, int Y) {
+  return std::to_string(X) + " " + std::to_string(Y);
+}
+
+class FloatingToolbar : public e2e::DesktopProgramTest {
+ protected:
+  // The top left corner of a window's client area on the screen.
+  static TPoint ClientOrigin(const std::string& Window) {
+    std::istringstream g(
+        Output("xwininfo -id " + Window + " | grep -E 'Absolute upper-left [XY]' | cut -d: -f2"));
+    TPoint p;
+    g >> p.X >> p.Y;
+    return p;
+  }
+  // "Просмотр" dragged by its handle into the middle of the main window: its floating window's id.
+  std::string FloatTheViewToolbar(const std::string& Main) {
+    const TPoint origin = ClientOrigin(Main);
+    const TPoint handle(origin.X + kViewHandleX, origin.Y + kToolbarRowY);
+    Shell("xdotool mousemove " + At(handle.X, handle.Y) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
+          At(handle.X + 10, handle.Y + 60) + " sleep 0.1 mousemove " +
+          At(origin.X + kMiddleX, origin.Y + kMiddleY) + " sleep 0.1 mouseup 1");
+    return Await("^Просмотр$");
+  }
+  // A click on the close button of a floating toolbar's window (held a moment, as a hand does).
+  static void ClickItsCloseButton(const std::string& Floating) {
+    const int width = FrameOf(Floating).Width();
+    Shell("xdotool mousemove --window " + Floating + " " + At(width - kCloseFromRight, kCloseFromTop) +
+          " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1");
+  }
+};
+
+// A toolbar dragged off its dock into the middle of the main window floats over the list there; its
+// close button closes it: the click is the toolbar's, not the list's under it.
+TEST_F(FloatingToolbar, AToolbarFloatingOverTheMainWindowTakesItsOwnClicks) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  const std::string floating = FloatTheViewToolbar(main);
+  ASSERT_FALSE(floating.empty()) << "\"Просмотр\" did not float";
+  const TRect frame = FrameOf(floating), mainFrame = FrameOf(main);
+  TRect common;
+  ASSERT_TRUE(IntersectRect(common, frame, mainFrame)) << "it floats clear of the main window";
+  Picture("floating");
+  // its caption drags it along, over the main window still
+  const TPoint caption(frame.Left + frame.Width() / 2 - 10, frame.Top + kCloseFromTop);
+  Shell("xdotool mousemove " + At(caption.X, caption.Y) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
+        At(caption.X + 20, caption.Y + 20) + " sleep 0.1 mousemove " + At(caption.X + 60, caption.Y + 40) +
+        " sleep 0.1 mouseup 1");
+  EXPECT_TRUE(WaitFor([&] { return FrameOf(floating).Left == frame.Left + 60; }, 3000))
+      << "the drag on its caption moved it to " << FrameOf(floating).Left << "," << FrameOf(floating).Top
+      << " from " << frame.Left << "," << frame.Top;
+  ClickItsCloseButton(floating);
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Просмотр$").empty(); }, 3000))
+      << "the click on its close button left the toolbar floating";
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// The program closed with a toolbar floating over the main window and started again: the toolbar
+// floats where it was, above the main window, and takes its clicks there.
+TEST_F(FloatingToolbar, AToolbarFloatingAtTheEndFloatsAboveTheMainWindowAtTheNextStart) {
+  std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  ASSERT_FALSE(FloatTheViewToolbar(main).empty()) << "\"Просмотр\" did not float";
+  Shell("wmctrl -i -c " + main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  ASSERT_NE(Settings().find("\"DockedTo\"=\"+\""), std::string::npos) << Settings();
+  Start();
+  main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  const std::string floating = Await("^Просмотр$");
+  ASSERT_FALSE(floating.empty()) << "\"Просмотр\" does not float";
+  const auto above = [&] {
+    const auto stack = e2e::Stacking();
+    const auto at = [&](const std::string& Id) { return std::find(stack.begin(), stack.end(), Id); };
+    return at(floating) != stack.end() && at(main) < at(floating);
+  };
+  const auto stacking = [&] {
+    return Output("xprop -root _NET_CLIENT_LIST_STACKING") + "; the main window " + main + ", the toolbar " +
+           floating;
+  };
+  EXPECT_TRUE(WaitFor(above, 3000)) << "at the start, stacked bottom first: " << stacking();
+  // the window manager keeps it there when it raises the main window on its own
+  Shell("xdotool windowraise " + main);
+  EXPECT_FALSE(WaitFor([&] { return !above(); }, 1000))
+      << "the main window raised, stacked bottom first: " << stacking();
+  Picture("started-again");
+  ClickItsCloseButton(floating);
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Просмотр$").empty(); }, 3000))
+      << "the click on its close button left the toolbar floating";
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+}  // namespace
