@@ -25,6 +25,16 @@ TEST(ProcessTempFolder, HoldsTheSettingsOfTheProcess) {
   EXPECT_EQ(GetEnvironmentVariable("XDG_CONFIG_HOME"), (ProcessTempFolder() / "config").string());
 }
 
+// The folder is named by its process's pid and start time: the sweep of another process tells by them
+// whether its process still runs.
+TEST(ProcessTempFolder, IsNamedByItsProcessAndItsStart) {
+  const pid_t self = ::getpid();
+  EXPECT_EQ(ProcessTempFolder().filename().string().rfind(
+                ProcessFolderPrefix(self, ProcessStartTime(self).value()), 0),
+            0u)
+      << ProcessTempFolder();
+}
+
 // A child forked from a test (a death test of the fast style) that ends through exit() runs the
 // static ends of its parent's copy: the folder stays for the parent and its later tests.
 TEST(ProcessTempFolder, AForkedChildThatExitsLeavesItToItsParent) {
