@@ -91,7 +91,8 @@ inline bool LeftByAnEndedProcess(const std::string& name, std::time_t changed) {
     return std::stoull(text);
   };
   const auto pid = parts.empty() ? std::nullopt : number(parts[0]);
-  if (!pid || *pid == 0) return false;
+  if (!pid || *pid == 0 || *pid > static_cast<unsigned long long>(std::numeric_limits<pid_t>::max()))
+    return false;
   const auto started = ProcessStartTime(static_cast<pid_t>(*pid));
   if (parts.size() == 3) {
     const auto start = number(parts[1]);
