@@ -21,8 +21,7 @@ class FeaturesOnInstance : public GridGuiTest {
   void SetUp() override {
     GridGuiTest::SetUp();
     RegisterOracleDatasetFeatures();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
+    sim = std::make_unique<SimSessionList>();
     form = std::make_unique<TForm>(nullptr);
     grid = new TDBGridEx(form.get());
     grid->SetParent(form.get());

@@ -206,14 +206,13 @@ class GridOverSessions : public GridOnForm {
   int nameWidth_;
 };
 
-// A fresh simulated instance named after the test, and a borderless form at FormBounds, not yet shown.
+// A fresh simulated instance of the test's own, and a borderless form at FormBounds, not yet shown.
 class FormOnInstance : public GridGuiTest {
  protected:
   explicit FormOnInstance(TRect FormBounds) : formBounds_(FormBounds) {}
   void SetUp() override {
     GridGuiTest::SetUp();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    sim = std::make_unique<SimSessionList>(std::string(t->test_suite_name()) + "_" + t->name());
+    sim = std::make_unique<SimSessionList>();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);
     form->SetBounds(formBounds_.Left, formBounds_.Top, formBounds_.Width(), formBounds_.Height());

@@ -10,12 +10,13 @@
 #include "oracle_sim/engine/Session.h"
 #include "oracle_sim/engine/Workload.h"
 #include "platform/rtl/Process.h"
+#include "rtl/TempDir.h"
 #include "tests/oracle_sim/MonitorStatements.h"
 
 namespace gridtest {
 
 struct SimSessionList::Impl {
-  std::filesystem::path dir;
+  TempDir dir;
   std::unique_ptr<TOracleSession> session;
   std::unique_ptr<TOracleDataSet> ds;
   std::vector<std::unique_ptr<TOracleDataSet>> queries;
@@ -23,15 +24,8 @@ struct SimSessionList::Impl {
   std::unique_ptr<oracle_sim::Workload> inProcess;  // a workload stepped by the test
 };
 
-SimSessionList::SimSessionList(const std::string& TestName) : impl_(std::make_unique<Impl>()) {
-  std::string name = TestName;
-  for (char& c : name)
-    if (c == '/') c = '_';
-  impl_->dir =
-      std::filesystem::temp_directory_path() / ("talvik_grid_" + name + "_" + std::to_string(getpid()));
-  std::filesystem::remove_all(impl_->dir);
-  std::filesystem::create_directories(impl_->dir);
-  setenv("TALVIK_SIM_DB", (impl_->dir / "sim.db").c_str(), 1);
+SimSessionList::SimSessionList() : impl_(std::make_unique<Impl>()) {
+  setenv("TALVIK_SIM_DB", impl_->dir.File("sim.db").c_str(), 1);
   SetCommandLine(std::vector<std::string>{"talvik"});
   InitClientLibrary();
   impl_->session = std::make_unique<TOracleSession>(nullptr);
@@ -51,8 +45,6 @@ SimSessionList::~SimSessionList() {
   impl_->instance.reset();
   impl_->session.reset();
   unsetenv("TALVIK_SIM_DB");
-  std::error_code ec;
-  std::filesystem::remove_all(impl_->dir, ec);
 }
 
 TDataSet* SimSessionList::DataSet() const {
@@ -73,7 +65,7 @@ void SimSessionList::SetReadOnly(bool Value) {
 }
 
 void SimSessionList::StartWorkload(int Sessions) {
-  impl_->instance = oracle_sim::Instance::Open((impl_->dir / "sim.db").string());
+  impl_->instance = oracle_sim::Instance::Open(impl_->dir.File("sim.db"));
   impl_->inProcess = std::make_unique<oracle_sim::Workload>(impl_->instance, 7);
   oracle_sim::WorkloadShape shape;
   shape.sessions = Sessions;

@@ -12,8 +12,9 @@ namespace gridtest {
 
 class SimSessionList {
  public:
-  // A fresh instance for the named test, a session of the system user and the session list statement.
-  explicit SimSessionList(const std::string& TestName);
+  // A fresh instance in a folder of the test's own, a session of the system user and the session list
+  // statement.
+  SimSessionList();
   ~SimSessionList();
   TDataSet* DataSet() const;
   // Another statement of the same session as an open dataset (owned by the instance holder).

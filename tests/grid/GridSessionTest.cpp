@@ -16,6 +16,7 @@
 #include "grid/DBGridExFindDlg.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/TemporaryFiles.h"
 #include "tests/gui/X11TestSupport.h"
 
 using namespace gridtest;
@@ -100,7 +101,7 @@ class GridSession : public GridGuiTest {
  protected:
   void SetUp() override {
     GridGuiTest::SetUp();
-    sim = std::make_unique<SimSessionList>(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    sim = std::make_unique<SimSessionList>();
     sim->SetReadOnly(true);
     sim->StartWorkload(14);
     form = std::make_unique<TForm>(nullptr);
@@ -220,12 +221,18 @@ TEST_F(GridSession, TheFindDialogFindsASessionByItsUserName) {
   talvik::gui::SetMessageBoxHandler(nullptr);
 }
 
+// A test's instance lives in its process's own folder: nothing else is made in the temporary
+// directory, and nothing stays.
+TEST(SimSessionListFolder, IsInTheProcessFolder) {
+  ExpectOnlyTheProcessFolderMade("GridOnInstance.AReadOnlyDatasetTakesNoEdits");
+}
+
 }  // namespace
 
 // Under a real X server: the same grid through the toolkit's windows, pictured from the display.
 TEST(X11GridSession, TheSessionGridOnTheDisplay) {
   X11TEST_START_TOOLKIT();
-  SimSessionList sim("X11TheSessionGridOnTheDisplay");
+  SimSessionList sim;
   sim.SetReadOnly(true);
   sim.StartWorkload(14);
   TForm form(nullptr);

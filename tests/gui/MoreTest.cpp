@@ -10,6 +10,8 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Graphics.h"
 #include "platform/gui/WinManager.h"
+#include "rtl/TempDir.h"
+#include "tests/TemporaryFiles.h"
 
 using namespace guitest;
 
@@ -118,10 +120,8 @@ TEST_F(Shapes, BitmapsRoundTripThroughFilesAndMakeMasks) {
   C()->FillRect(Rect(0, 0, 40, 30));
   C()->Brush()->SetColor(clNavy);
   C()->FillRect(Rect(10, 10, 20, 20));
-  // a file of this process's own: other test processes run the same test beside it
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("talvik-gui-bitmap-" + std::to_string(getpid()) + ".png"))
-          .string();
+  TempDir dir;
+  const std::string path = dir.File("bitmap.png");
   bmp.SaveToFile(path);
   TBitmap loaded;
   loaded.LoadFromFile(path);
@@ -135,6 +135,14 @@ TEST_F(Shapes, BitmapsRoundTripThroughFilesAndMakeMasks) {
   std::remove(path.c_str());
   TBitmap bad;
   EXPECT_THROW(bad.LoadFromFile(path), EInvalidOperation);
+}
+
+// The files of the window layer's tests, and what the toolkit keeps at run time, stay in the test
+// process's own folder: nothing else is made in the temporary directory, and nothing stays.
+TEST(GuiTestFolders, AreInTheProcessFolder) {
+  ExpectOnlyTheProcessFolderMade(
+      "Shapes.BitmapsRoundTripThroughFilesAndMakeMasks:"
+      "BoundedShell.ACommandThatHangsIsKilledWithWhatItStartedOnceItsBoundIsOver");
 }
 
 class Layout : public GuiTest {};

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "X11TestSupport.h"
+#include "rtl/TempDir.h"
 #include "tests/ChildWait.h"
 
 namespace {
@@ -20,8 +21,7 @@ using namespace std::chrono_literals;
 
 // A file of this process's own, for a command to leave a pid in.
 std::string PidFile() {
-  return std::filesystem::temp_directory_path() /
-         ("talvik_bounded_shell_" + std::to_string(getpid()) + ".pid");
+  return (ProcessTempFolder() / "bounded_shell.pid").string();
 }
 
 // Whether Done holds within Patience.

@@ -13,6 +13,8 @@
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "rtl/TempDir.h"
+#include "tests/TemporaryFiles.h"
 
 namespace {
 
@@ -33,13 +35,6 @@ std::vector<std::string> Entries(const THistoryItems& h) {
 class HistoryStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(t->test_suite_name()) + "_" + t->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    dir_ = fs::temp_directory_path() / ("talvik_history_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     oldConfig_ = GetEnvironmentVariable("XDG_CONFIG_HOME");
     setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     talvik::registry::ResetHives();
@@ -50,8 +45,6 @@ class HistoryStoreTest : public ::testing::Test {
     SetHistoryScrambleSeed(std::nullopt);
     setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
     talvik::registry::ResetHives();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   std::string ConfigDir() const { return (dir_ / "talvik").string(); }
   static std::string ReadValue(const std::string& name, const std::string& key = kKey) {
@@ -70,10 +63,19 @@ class HistoryStoreTest : public ::testing::Test {
   }
   static constexpr char kKey[] = "Software\\Talvik Test\\Logon";
 
-  fs::path dir_;
+  TempDir folder_;
+  fs::path dir_{folder_.Path()};
   std::string oldConfig_;
   THistoryItems history_;
 };
+
+// The settings and instance folders of the history and logon dialog tests live in their process's own
+// folder: nothing else is made in the temporary directory, and nothing stays.
+TEST(LogonTestFolders, AreInTheProcessFolder) {
+  ExpectOnlyTheProcessFolderMade(
+      "HistoryStoreTest.TheStoredTextUnderAFixedSeedIsExact:"
+      "LogonDialogTest.TheClassLibraryInterfaceShowsConfirmationsCursorsAndErrors");
+}
 
 }  // namespace
 

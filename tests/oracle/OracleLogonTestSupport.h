@@ -19,6 +19,7 @@
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Process.h"
 #include "platform/rtl/RegistryStore.h"
+#include "rtl/TempDir.h"
 
 namespace logontest {
 
@@ -58,13 +59,6 @@ class LogonDialogTest : public guitest::GuiTest {
   void SetUp() override {
     guitest::GuiTest::SetUp();
     CreateApplication();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(t->test_suite_name()) + "_" + t->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_logon_" + name + "_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
     setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
     oldConfig_ = GetEnvironmentVariable("XDG_CONFIG_HOME");
     setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
@@ -105,8 +99,6 @@ class LogonDialogTest : public guitest::GuiTest {
     unsetenv("TALVIK_SIM_DB");
     setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
     talvik::registry::ResetHives();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
     EXPECT_TRUE(steps_.empty()) << steps_.size() << " steps never ran";
     guitest::GuiTest::TearDown();
   }
@@ -189,7 +181,8 @@ class LogonDialogTest : public guitest::GuiTest {
 
   std::deque<Step> steps_;
   int idleWithoutStep_ = 0;
-  std::filesystem::path dir_;
+  TempDir folder_;
+  std::filesystem::path dir_{folder_.Path()};
   std::string oldConfig_;
   IOracleUserInterface* previousUi_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "oracle/OracleSession.h"
 #include "oracle/OracleSessionPool.h"
 #include "tests/ChildProgram.h"
+#include "tests/TemporaryFiles.h"
 #include "tests/oracle/OracleTestSupport.h"
 
 namespace {
@@ -476,4 +477,10 @@ TEST(SessionStates, PendingLogOnAndDesignConnection) {
   EXPECT_EQ(s.LogonUsername(), "\"my user\"");
   s.SetLogonDatabase("odbc:x");
   EXPECT_TRUE(s.ODBCMode());
+}
+
+// A test's instance lives in its process's own folder: nothing else is made in the temporary
+// directory, and nothing stays.
+TEST(SimInstanceFolder, IsInTheProcessFolder) {
+  ExpectOnlyTheProcessFolderMade("Generations/SessionTest.DetectionsAndBuffers/HandleAPI");
 }

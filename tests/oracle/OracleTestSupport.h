@@ -13,26 +13,16 @@
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 #include "platform/rtl/Process.h"
+#include "rtl/TempDir.h"
 
 class SimInstanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(t->test_suite_name()) + "_" + t->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_query_" + name + "_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
     setenv("TALVIK_SIM_DB", InstancePath().c_str(), 1);
     SetCommandLine(std::vector<std::string>{"talvik"});
     InitClientLibrary();
   }
-  void TearDown() override {
-    unsetenv("TALVIK_SIM_DB");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  void TearDown() override { unsetenv("TALVIK_SIM_DB"); }
 
   // The test's instance file: the simulated home's alias SIM leads there.
   std::string InstancePath() const { return (dir_ / "sim.db").string(); }
@@ -85,7 +75,8 @@ class SimInstanceTest : public ::testing::Test {
     return 0;
   }
 
-  std::filesystem::path dir_;
+  TempDir folder_;
+  std::filesystem::path dir_{folder_.Path()};
 };
 
 // The same tests in both call generations.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "oracle/OracleCIApi.h"
+#include "rtl/TempDir.h"
 
 struct OciLibrary {
 #define TALVIK_TEST_FN_SLOT(group, name, kind, ret, params, args) name##_fn name = nullptr;
@@ -57,22 +58,12 @@ inline std::pair<int, std::string> ErrorOf(OciLibrary& oci, OCIError* err) {
 // A fresh instance file in a folder of its own, named through TALVIK_SIM_DB for the test's logons.
 class ScratchInstance {
  public:
-  ScratchInstance() {
-    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() / ("talvik_oci_" + std::string(t->test_suite_name()) + "_" +
-                                                     t->name() + "_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
-  }
-  ~ScratchInstance() {
-    unsetenv("TALVIK_SIM_DB");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  ScratchInstance() : dir_(folder_.Path()) { setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1); }
+  ~ScratchInstance() { unsetenv("TALVIK_SIM_DB"); }
   const std::filesystem::path& Dir() const { return dir_; }
 
  private:
+  TempDir folder_;
   std::filesystem::path dir_;
 };
 

@@ -15,25 +15,20 @@
 #include "SimTestUtil.h"
 #include "tests/ChildProgram.h"
 #include "tests/ChildWait.h"
+#include "tests/TemporaryFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SimTestUtil, ATestProcessLeavesNothingInTheTemporaryDirectory) {
-  const fs::path tmp = fs::temp_directory_path() / ("talvik-leftovers-" + std::to_string(::getpid()));
-  fs::remove_all(tmp);
-  fs::create_directories(tmp);
-  const fs::path self = fs::read_symlink("/proc/self/exe");
-  // one test through the fixture, one that takes a fresh instance file of its own
-  const std::string command = "TMPDIR='" + tmp.string() + "' '" + self.string() +
-                              "' --gtest_filter='Sessions.LogonErrorsWarningsAndBanner:ObjectsUpgrade.*'"
-                              " >/dev/null 2>&1";
-  ASSERT_EQ(childwait::RunShell(command, nullptr, ChildProgram::kPatience), 0);
-  std::vector<std::string> left;
-  for (const auto& e : fs::directory_iterator(tmp)) left.push_back(e.path().filename().string());
-  EXPECT_TRUE(left.empty()) << left.size() << " left, the first " << left.front();
-  fs::remove_all(tmp);
+// What a test program makes in the temporary directory while it runs is its process's folder alone,
+// and nothing of it stays.
+TEST(SimTestUtil, ATestProcessMakesOnlyItsOwnFolderInTheTemporaryDirectoryAndLeavesNothing) {
+  // one test through the fixture, one that takes a fresh instance file of its own, one through the
+  // client library's scratch instance
+  ExpectOnlyTheProcessFolderMade(
+      "Sessions.LogonErrorsWarningsAndBanner:ObjectsUpgrade.*:OciLibraryTest."
+      "AliasesOfTnsNamesWithIncludesAndDomains");
 }
 
 // Waiting for an answer or for the end of a program that hangs: it is killed at the time-out, and

@@ -11,7 +11,9 @@
 
 #include "platform/rtl/ComObj.h"
 #include "platform/speech/Speech.h"
+#include "rtl/TempDir.h"
 #include "rtl/UserLocale.h"
+#include "tests/TemporaryFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +23,6 @@ class Speech : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterSpeechControl();
-    dir_ = fs::temp_directory_path() / ("talvik-speech-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
     unsetenv("TALVIK_SPEECH_LOG");
     unsetenv("TALVIK_SPEECH_WAV");
   }
@@ -30,12 +30,12 @@ class Speech : public ::testing::Test {
     unsetenv("TALVIK_SPEECH_LOG");
     unsetenv("TALVIK_SPEECH_WAV");
     unsetenv("TALVIK_SPEECH_LIBRARY");
-    fs::remove_all(dir_);
   }
   static std::unique_ptr<TDispatchObject> Create() {
     return CreateComObject(StringToGUID(CLSID_SpeechControl));
   }
-  fs::path dir_;
+  TempDir folder_;
+  fs::path dir_{folder_.Path()};
 };
 
 }  // namespace
@@ -46,6 +46,12 @@ TEST_F(Speech, AMissingEngineLibraryFailsTheCreation) {
   const std::string output = localetest::RunTestInOwnProcess(
       "", "Speech.DISABLED_AMissingEngineLibraryFailsTheCreationInAFreshProcess");
   EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
+}
+
+// The recordings, and whatever the engine and its sound client keep while they speak, stay in the
+// test process's own folder: nothing else is made in the temporary directory, and nothing stays.
+TEST(SpeechFolder, IsInTheProcessFolder) {
+  ExpectOnlyTheProcessFolderMade("Speech.RussianTextSpokenIntoAWavHoldsSound");
 }
 
 TEST_F(Speech, DISABLED_AMissingEngineLibraryFailsTheCreationInAFreshProcess) {

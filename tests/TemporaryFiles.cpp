@@ -1,0 +1,58 @@
+#include "TemporaryFiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "ChildProgram.h"
+#include "ChildWait.h"
+#include "platform/rtl/ScopeExit.h"
+#include "rtl/TempDir.h"
+
+TemporaryFilesOfARun RunWithOwnTemporaryDirectory(const std::string& filter) {
+  namespace fs = std::filesystem;
+  TemporaryFilesOfARun run;
+  TempDir tmp;
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0) {
+    ADD_FAILURE() << "cannot watch a folder: " << std::strerror(errno);
+    return run;
+  }
+  TScopeExit closeWatch([&] { ::close(watch); });
+  if (inotify_add_watch(watch, tmp.Path().c_str(), IN_CREATE | IN_MOVED_TO) < 0) {
+    ADD_FAILURE() << "cannot watch " << tmp.Path() << ": " << std::strerror(errno);
+    return run;
+  }
+  const fs::path self = fs::read_symlink("/proc/self/exe");
+  const std::string command =
+      "TMPDIR='" + tmp.Path() + "' '" + self.string() + "' --gtest_filter='" + filter + "' >/dev/null 2>&1";
+  run.exitCode = childwait::RunShell(command, nullptr, ChildProgram::kPatience);
+  alignas(inotify_event) char events[64 * 1024];
+  for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+    for (char* p = events; p < events + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(p);
+      run.made.push_back(event->name);
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  for (const auto& e : fs::directory_iterator(tmp.Path())) run.left.push_back(e.path().filename().string());
+  return run;
+}
+
+bool IsProcessFolderName(const std::string& name) {
+  return name.rfind(kProcessFolderPrefix, 0) == 0;
+}
+
+void ExpectOnlyTheProcessFolderMade(const std::string& filter) {
+  SCOPED_TRACE("running " + filter);
+  const auto run = RunWithOwnTemporaryDirectory(filter);
+  EXPECT_EQ(run.exitCode, 0);
+  std::string made;
+  for (const auto& name : run.made) made += " " + name;
+  EXPECT_TRUE(run.made.size() == 1 && IsProcessFolderName(run.made[0])) << "made:" << made;
+  EXPECT_TRUE(run.left.empty()) << run.left.size() << " left, the first " << run.left.front();
+}
