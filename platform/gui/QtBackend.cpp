@@ -1061,8 +1061,24 @@ void HostMaximized(HWND topLevel, bool maximized) {
   Guarded([&] { DesktopMaximized(topLevel, maximized); });
 }
 
+// How long the toolkit may take to activate a window of ours again after one of ours lost it.
+constexpr int kDeactivationMs = 200;
+
 void HostActivated(HWND topLevel, bool active) {
   Guarded([&] {
+    if (!active && !QApplication::activeWindow()) {
+      // Another program may have been activated: when, a little later, still none of ours is
+      // active (a popup of ours that closed hands the activation back to its window a moment after
+      // it went), the application is no longer active, and its windows hear so.
+      QTimer::singleShot(kDeactivationMs, [] {
+        Guarded([] {
+          if (!QApplication::activeWindow() && !QWidget::keyboardGrabber() && !QWidget::mouseGrabber() &&
+              GetActiveWindow())
+            SetActiveWindow(nullptr);
+        });
+      });
+      return;
+    }
     if (active && !IsWindowEnabled(topLevel)) {
       // the desktop activated a window that waits for a dialog: the dialog comes forward instead
       if (QWidget* dialog = ToolkitDialog()) {

@@ -34,6 +34,21 @@ TRect Screen() {
   return TRect(0, 0, width, height);
 }
 
+// The drag handle of "Просмотр" on the main window's top dock (client coordinates).
+constexpr int kViewHandleX = 163, kViewHandleY = 34;
+
+// The managed windows from the bottom of the desktop's stacking order up (ids as xdotool writes them).
+std::vector<std::string> Stacking() {
+  std::vector<std::string> ids;
+  const std::string property = Output("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null");
+  const auto hash = property.find('#');
+  if (hash == std::string::npos) return ids;
+  std::istringstream list(property.substr(hash + 1));
+  for (std::string id; std::getline(list, id, ',');)
+    ids.push_back(std::to_string(std::stoul(id, nullptr, 16)));
+  return ids;
+}
+
 // The states the window manager gave a window (_NET_WM_STATE).
 std::string DesktopState(const std::string& Window) {
   return Output("xprop -id " + Window + " _NET_WM_STATE 2>/dev/null");
@@ -135,6 +150,66 @@ TEST_F(WindowState, AMaximisedWindowMinimisedComesBackMaximisedAndRestoresToItsN
       << DesktopState(main) << " " << Text(FrameOf(main));
   Picture("restored");
   CloseAndExpectStored(main, "0");
+}
+
+// A toolbar floated beside the main window (a double click on its drag handle) stays above it, shown,
+// when the desktop maximises the main window under it, and when it restores the window again.
+TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(0) +
+              "\n[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\ToolBarView]\n\"Rev\"=\"2000\"\n"
+              "\"Visible\"=\"1\"\n\"DockedTo\"=\"TBDockTop\"\n\"LastDock\"=\"TBDockTop\"\n\"DockRow\"=\"1\"\n"
+              "\"DockPos\"=\"160\"\n\"FloatLeft\"=\"900\"\n\"FloatTop\"=\"100\"\n\"FloatRightX\"=\"0\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string toolbar;
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kViewHandleX) + " " +
+        std::to_string(kViewHandleY) + " click --repeat 2 --delay 80 1");
+  ASSERT_TRUE(WaitFor([&] { return !(toolbar = e2e::WindowNamed("^Просмотр$")).empty(); }))
+      << "the toolbar does not float";
+  // the toolbar above the main window in the desktop's stacking order, and shown
+  const auto above = [&] {
+    const std::vector<std::string> order = Stacking();
+    const auto m = std::find(order.begin(), order.end(), main),
+               t = std::find(order.begin(), order.end(), toolbar);
+    return m != order.end() && t > m && !e2e::WindowNamed("^Просмотр$").empty();
+  };
+  EXPECT_TRUE(WaitFor(above)) << Output("xprop -root _NET_CLIENT_LIST_STACKING") << " toolbar " << toolbar;
+  SetMaximised(main, true);
+  ASSERT_TRUE(WaitFor([&] { return ShownMaximised(main); })) << DesktopState(main);
+  EXPECT_TRUE(WaitFor(above)) << Output("xprop -root _NET_CLIENT_LIST_STACKING") << " toolbar " << toolbar;
+  Picture("maximised-under-the-toolbar");
+  SetMaximised(main, false);
+  ASSERT_TRUE(WaitFor([&] { return FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  EXPECT_TRUE(WaitFor(above)) << Output("xprop -root _NET_CLIENT_LIST_STACKING") << " toolbar " << toolbar;
+  CloseAndExpectStored(main, "0");
+}
+
+// With the tray icon on, a maximised main window minimised by the desktop goes to the tray, and a
+// click on the icon brings it back maximised. Off for now: about one run in three the window comes
+// back in the normal state (shown from the tray still minimised, then restored, the desktop reports
+// the state of the window as it mapped it).
+TEST_F(WindowState, DISABLED_AMaximisedWindowSentToTheTrayComesBackMaximised) {
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(2) + "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  ASSERT_TRUE(WaitFor([&] { return ShownMaximised(main); }))
+      << DesktopState(main) << " " << Text(FrameOf(main));
+  Shell("xdotool windowminimize --sync " + main);
+  ASSERT_TRUE(WaitFor([&] {
+    return Output("xwininfo -id " + main + " 2>/dev/null").find("IsUnMapped") != std::string::npos;
+  })) << "not in the tray";
+  Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+  EXPECT_TRUE(WaitFor([&] { return ShownMaximised(main); }))
+      << DesktopState(main) << " " << Text(FrameOf(main));
+  Picture("back-from-the-tray");
+  CloseAndExpectStored(main, "2");
 }
 
 }  // namespace
