@@ -270,6 +270,8 @@ void TCustomForm::SetVisible(bool Value) {
   if (Value) {
     HandleNeeded();
     ApplyPosition();
+    // a maximised window is shown maximised at once: the desktop learns the state as it maps it
+    if (windowState_ == wsMaximized && formStyle_ != fsMDIChild) ShowWindow(Handle(), SW_SHOWMAXIMIZED);
   }
   TWinControl::SetVisible(Value);
   if (Value && windowState_ != wsNormal) SetWindowState(windowState_);

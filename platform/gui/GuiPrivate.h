@@ -133,6 +133,11 @@ void HostFrameChanged(HWND topLevel, const RECT& r);    // the desktop's frame r
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
 void HostMinimized(HWND topLevel, bool minimized);  // the desktop minimised or restored the window
+void HostMaximized(HWND topLevel, bool maximized);  // the desktop maximised or restored the window
+// The desktop maximised a top-level window, or restored it from maximised (WindowsLayout.cpp): the
+// window takes the state, keeping its bounds as they were as the normal ones; the desktop decides
+// the maximised bounds, the window's own normal bounds come back on restoring.
+void DesktopMaximized(HWND topLevel, bool maximized);
 // A top-level window disabled for a dialog was pressed or activated: the dialog it waits for comes to
 // the front and becomes active (WindowsInput.cpp).
 void ShowBlockingPopup(HWND blocked);

@@ -2,6 +2,7 @@
 #include <xcb/xcb.h>
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QBitmap>
 #include <QCursor>
@@ -138,10 +139,55 @@ class HostWidget : public QWidget {
   // is the frame's, its non-client part the frame's borders. Before the desktop has framed the window
   // it is the frame the desktop gave the windows before it.
   QMargins frame;
-  bool decorated = false;  // the desktop frames it
-  bool framed = false;     // and has done so
-  bool fixedSize = false;  // the desktop may not size it (a frame that is not sizeable)
-  bool guessed = false;    // the frame expected is one of a window of the other kind
+  bool decorated = false;     // the desktop frames it
+  bool framed = false;        // and has done so
+  bool fixedSize = false;     // the desktop may not size it (a frame that is not sizeable)
+  bool guessed = false;       // the frame expected is one of a window of the other kind
+  QMargins normalFrame;       // the desktop's frame round the window while it is not maximised
+  bool unmaximizing = false;  // the window left its maximised state and does not stand at its bounds yet
+  int restoreTries = 0;       // how often it was placed at them since
+  int unmaximized = 0;        // how often it left the maximised state
+  static constexpr int kRestoreTries = 3, kRestoreMs = 1000;
+
+  // The window leaves its maximised state: it will be framed as before (as the windows of its kind
+  // are, when it never was), and its bounds are those of that frame.
+  void Unmaximizing() {
+    frame = normalFrame.isNull() ? ExpectedFrame() : normalFrame;
+    unmaximizing = true;
+    restoreTries = 0;
+    // whatever the desktop does meanwhile, moves after that are the user's
+    QTimer::singleShot(kRestoreMs, this, [this, once = ++unmaximized] {
+      if (once == unmaximized) unmaximizing = false;
+    });
+  }
+  // The desktop's frame round the window changed (the toolkit knows it now).
+  void FrameExtentsChanged() {
+    if (unmaximizing && !isMaximized() && isVisible() && windowHandle())
+      RestoredBounds(windowHandle()->frameMargins(), geometry());
+  }
+  // Out of the maximised state the window takes its own normal bounds again, whatever bounds the
+  // desktop restores (it may know none but the maximised ones) and whatever frame the toolkit
+  // placed the window by meanwhile (the maximised one): until the window stands at its bounds (Geometry
+  // is the client's), it is placed there again in the frame the desktop now gives (Now). Whether the
+  // move was taken so.
+  bool RestoredBounds(const QMargins& now, const QRect& geometry) {
+    RECT r;
+    GetWindowRect(hwnd_, r);
+    if (decorated && !now.isNull() && now != frame) {
+      frame = now;
+      framed = true;
+      detail::HostFrameChanged(hwnd_, r);
+      GetWindowRect(hwnd_, r);
+    }
+    const QRect wanted(r.Left + frame.left(), r.Top + frame.top(), r.Width() - frame.left() - frame.right(),
+                       r.Height() - frame.top() - frame.bottom());
+    if (geometry == wanted || ++restoreTries > kRestoreTries) {
+      unmaximizing = false;  // there, or the desktop will not have it: its bounds stand
+      return geometry == wanted;
+    }
+    Apply(r);
+    return true;
+  }
 
   // The frame the desktop gave the last decorated window it framed.
   static QMargins& DesktopFrame() {
@@ -172,8 +218,13 @@ class HostWidget : public QWidget {
     const QSize client(std::max(1, r.Width() - frame.left() - frame.right()),
                        std::max(1, r.Height() - frame.top() - frame.bottom()));
     if (fixedSize) setFixedSize(client);  // the one size the desktop is told of
-    resize(client);
-    move(r.Left, r.Top);  // a top-level window's position is its frame's
+    if (unmaximizing && isVisible()) {
+      // the toolkit would place the frame by the maximised frame still: the client is placed in ours
+      setGeometry(QRect(QPoint(r.Left + frame.left(), r.Top + frame.top()), client));
+    } else {
+      resize(client);
+      move(r.Left, r.Top);  // a top-level window's position is its frame's
+    }
     applying = false;
   }
 
@@ -297,9 +348,14 @@ class HostWidget : public QWidget {
     if (applying || !isVisible()) return;
     const QRect g = geometry();
     const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (unmaximizing && !isMaximized() && RestoredBounds(now, g)) return;
     if (decorated && !now.isNull() && (!framed || now != frame)) {
-      DesktopFrame() = now;
-      KindFrame(fixedSize) = now;
+      if (!isMaximized()) {
+        // (a maximised window's frame is one of its own, kept by no other window)
+        DesktopFrame() = now;
+        KindFrame(fixedSize) = now;
+        normalFrame = now;
+      }
       if (!framed && guessed) {
         // framed for the first time, where the frame expected was a window's of the other kind: the
         // frame stands as it was asked for, the client takes what it leaves
@@ -325,7 +381,13 @@ class HostWidget : public QWidget {
   }
   void changeEvent(QEvent* e) override {
     if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
-    if (e->type() == QEvent::WindowStateChange && !applying) detail::HostMinimized(hwnd_, isMinimized());
+    if (e->type() == QEvent::WindowStateChange && !applying) {
+      if ((static_cast<QWindowStateChangeEvent*>(e)->oldState() & Qt::WindowMaximized) && !isMaximized())
+        Unmaximizing();
+      // (a window minimised from maximised keeps both: it comes back maximised)
+      detail::HostMaximized(hwnd_, isMaximized());
+      detail::HostMinimized(hwnd_, isMinimized());
+    }
     QWidget::changeEvent(e);
   }
 
@@ -344,6 +406,35 @@ std::map<HWND, HostWidget*>& HostWidgets() {
   static auto* m = new std::map<HWND, HostWidget*>();
   return *m;
 }
+
+// The desktop's frame round a window changes without an event of the toolkit's: the window hears of
+// it here (the frame's _NET_FRAME_EXTENTS changed), once the toolkit has taken the change in.
+class FrameExtentsWatch : public QAbstractNativeEventFilter {
+ public:
+  explicit FrameExtentsWatch(xcb_connection_t* connection) {
+    static constexpr char kName[] = "_NET_FRAME_EXTENTS";
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+    if (reply) atom_ = reply->atom;
+    free(reply);
+  }
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (atom_ == XCB_NONE || type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY) return false;
+    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    if (change->atom != atom_) return false;
+    for (const auto& [hwnd, widget] : HostWidgets())
+      if (widget->internalWinId() == change->window)
+        QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
+          if (w) w->FrameExtentsChanged();
+        });
+    return false;
+  }
+
+ private:
+  xcb_atom_t atom_ = XCB_NONE;
+};
 
 }  // namespace
 
@@ -397,7 +488,11 @@ class QtHost : public Host {
     HostWidgets().erase(hwnd_);
     delete widget_;
   }
-  void GeometryChanged(const RECT& r) override { widget_->Apply(r); }
+  void GeometryChanged(const RECT& r) override {
+    // the desktop decides the bounds of a window it maximised: a size asked of it would end the state
+    if (widget_->framed && widget_->isMaximized() && widget_->isVisible()) return;
+    widget_->Apply(r);
+  }
   RECT FrameMargins() override {
     const QMargins& m = widget_->frame;
     return RECT{m.left(), m.top(), m.right(), m.bottom()};
@@ -509,6 +604,14 @@ class QtHost : public Host {
     // a hidden window keeps the state for when it shows
     widget_->setWindowState(minimized ? widget_->windowState() | Qt::WindowMinimized
                                       : widget_->windowState() & ~Qt::WindowMinimized);
+    widget_->applying = false;
+  }
+  void MaximizedChanged(bool maximized) override {
+    if (popup_ || widget_->isMaximized() == maximized) return;
+    if (!maximized) widget_->Unmaximizing();
+    widget_->applying = true;
+    widget_->setWindowState(maximized ? widget_->windowState() | Qt::WindowMaximized
+                                      : widget_->windowState() & ~Qt::WindowMaximized);
     widget_->applying = false;
   }
   void TitleChanged(const std::string& title) override { widget_->setWindowTitle(ToQString(title)); }
@@ -786,7 +889,12 @@ void UseQtBackend() {
     // settings read the user's locale on their own.
     std::setlocale(LC_NUMERIC, "C");
   }
-  if (!backend) backend = new QtBackend();
+  if (!backend) {
+    backend = new QtBackend();
+    static FrameExtentsWatch* frames = nullptr;
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->connection())
+      qApp->installNativeEventFilter(frames = new FrameExtentsWatch(x11->connection()));
+  }
   SetBackend(backend);
   detail::InstallAccessibleFactory();
 }
@@ -992,8 +1100,28 @@ void HostMinimized(HWND topLevel, bool minimized) {
   });
 }
 
+void HostMaximized(HWND topLevel, bool maximized) {
+  Guarded([&] { DesktopMaximized(topLevel, maximized); });
+}
+
+// How long the toolkit may take to activate a window of ours again after one of ours lost it.
+constexpr int kDeactivationMs = 200;
+
 void HostActivated(HWND topLevel, bool active) {
   Guarded([&] {
+    if (!active && !QApplication::activeWindow()) {
+      // Another program may have been activated: when, a little later, still none of ours is
+      // active (a popup of ours that closed hands the activation back to its window a moment after
+      // it went), the application is no longer active, and its windows hear so.
+      QTimer::singleShot(kDeactivationMs, [] {
+        Guarded([] {
+          if (!QApplication::activeWindow() && !QWidget::keyboardGrabber() && !QWidget::mouseGrabber() &&
+              GetActiveWindow())
+            SetActiveWindow(nullptr);
+        });
+      });
+      return;
+    }
     if (active && !IsWindowEnabled(topLevel)) {
       // the desktop activated a window that waits for a dialog: the dialog comes forward instead
       if (QWidget* dialog = ToolkitDialog()) {

@@ -174,6 +174,8 @@ class Host {
   virtual void TitleChanged(const std::string& title) = 0;
   // The window went down to an icon (or came back): the desktop shows it so.
   virtual void MinimizedChanged(bool /*minimized*/) {}
+  // The window was maximised (or restored from it): the desktop shows it so.
+  virtual void MaximizedChanged(bool /*maximized*/) {}
   // The window's region changed: nullptr is no region (the whole rectangle shows), an empty list
   // shows nothing at all, else the rectangles (window coordinates) that show.
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}

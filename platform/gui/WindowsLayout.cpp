@@ -382,6 +382,19 @@ bool BringWindowToTop(HWND hwnd) {
   return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
+namespace {
+
+// A minimised window comes back in the state it went down from, maximised or normal.
+void Unminimize(Wnd* w) {
+  if (!w->minimized) return;
+  w->minimized = false;
+  if (!w->parent && w->host) w->host->MinimizedChanged(false);
+  Send(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+       MAKELPARAM(w->client.Width(), w->client.Height()));
+}
+
+}  // namespace
+
 bool ShowWindow(HWND hwnd, int cmd) {
   Wnd* w = W(hwnd);
   if (!w) return false;
@@ -410,12 +423,17 @@ bool ShowWindow(HWND hwnd, int cmd) {
         GetMonitorInfo(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), mi);
         RECT a = mi.rcWork;
         SetWindowPos(hwnd, nullptr, a.Left, a.Top, a.Width(), a.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+        // the desktop is told once the window stands there: a size asked of a window the desktop
+        // maximised ends its maximised state
+        if ((w = W(hwnd)) && w->maximized && w->host) w->host->MaximizedChanged(true);
       } else if (w->parent && !w->maximized) {
         w->restoreRect = w->rect;
         w->maximized = true;
         RECT pc;
         GetClientRect(w->parent->handle, pc);
         SetWindowPos(hwnd, nullptr, 0, 0, pc.Width(), pc.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      } else {
+        Unminimize(w);
       }
       break;
     case SW_MINIMIZE:
@@ -436,18 +454,22 @@ bool ShowWindow(HWND hwnd, int cmd) {
       }
       return was;
     case SW_RESTORE:
-    case SW_SHOWNORMAL:
-      if (w->minimized) {
-        w->minimized = false;
-        if (!w->parent && w->host) w->host->MinimizedChanged(false);
-        Send(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->client.Width(), w->client.Height()));
-      }
-      if (w->maximized && cmd == SW_RESTORE) {
+    case SW_SHOWNORMAL: {
+      // restoring a minimised window brings back the state it went down from; the normal show
+      // command leaves both states
+      const bool unmaximize = w->maximized && (cmd == SW_SHOWNORMAL || !w->minimized);
+      if (unmaximize) {
         w->maximized = false;
+        if (!w->parent && w->host) w->host->MaximizedChanged(false);
+      }
+      Unminimize(w);
+      if (!(w = W(hwnd))) return was;
+      if (unmaximize) {
         RECT r = w->restoreRect;
         SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
       }
       break;
+    }
     default:
       break;
   }
@@ -457,6 +479,20 @@ bool ShowWindow(HWND hwnd, int cmd) {
   else if (activate && !w->parent && !(w->exStyle & WS_EX_NOACTIVATE))
     SetActiveWindow(hwnd);
   return was;
+}
+
+void talvik::gui::detail::DesktopMaximized(HWND hwnd, bool maximized) {
+  Wnd* w = W(hwnd);
+  if (!w || w->parent || w->maximized == maximized) return;
+  w->maximized = maximized;
+  if (maximized) {
+    w->restoreRect = w->rect;
+    Send(w, WM_SIZE, w->minimized ? SIZE_MINIMIZED : SIZE_MAXIMIZED,
+         MAKELPARAM(w->client.Width(), w->client.Height()));
+    return;
+  }
+  RECT r = w->restoreRect;
+  SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool IsWindowVisible(HWND hwnd) {
@@ -507,7 +543,7 @@ bool SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT& placement) {
       ShowWindow(hwnd, SW_HIDE);
       break;
     default:
-      if (w->maximized || w->minimized) ShowWindow(hwnd, SW_RESTORE);
+      if (w->maximized || w->minimized) ShowWindow(hwnd, SW_SHOWNORMAL);
       break;
   }
   return true;

@@ -6,6 +6,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -341,6 +342,43 @@ TEST_F(Forms, CloseActionsHideOrFreeTheForm) {
   Application->ProcessMessages();
   EXPECT_TRUE(destroyed);
   Application->SetMainForm(nullptr);
+}
+
+// The desktop maximises a form (its title bar, its window manager): the form reads maximised and
+// keeps its bounds from before as the normal ones; minimised and restored it comes back maximised;
+// restored from maximised by the desktop it stands at those bounds again.
+TEST_F(Forms, TheDesktopsMaximiseKeepsTheNormalBoundsAndARestoredIconComesBackMaximised) {
+  TForm form(nullptr);
+  form.SetBounds(10, 20, 300, 200);
+  form.Show();
+  const HWND h = form.Handle();
+  const RECT normal = Rect(10, 20, 310, 220);
+  talvik::gui::detail::DesktopMaximized(h, true);
+  EXPECT_EQ(form.WindowState(), wsMaximized);
+  SetWindowPos(h, nullptr, 0, 0, 1024, 728, SWP_NOZORDER | SWP_NOACTIVATE);  // where the desktop put it
+  WINDOWPLACEMENT p;
+  ASSERT_TRUE(GetWindowPlacement(h, p));
+  EXPECT_EQ(p.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(p.rcNormalPosition, normal);
+  ShowWindow(h, SW_MINIMIZE);
+  EXPECT_EQ(form.WindowState(), wsMinimized);
+  ShowWindow(h, SW_RESTORE);
+  EXPECT_EQ(form.WindowState(), wsMaximized);
+  EXPECT_TRUE(IsZoomed(h));
+  talvik::gui::detail::DesktopMaximized(h, false);
+  EXPECT_EQ(form.WindowState(), wsNormal);
+  RECT r;
+  GetWindowRect(h, r);
+  EXPECT_EQ(r, normal);
+  // the normal show command leaves both states at once
+  form.SetWindowState(wsMaximized);
+  ShowWindow(h, SW_MINIMIZE);
+  ShowWindow(h, SW_SHOWNORMAL);
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_FALSE(IsZoomed(h));
+  GetWindowRect(h, r);
+  EXPECT_EQ(r, normal);
+  EXPECT_EQ(form.WindowState(), wsNormal);
 }
 
 TEST_F(Forms, MdiChildrenActivateInTurn) {
