@@ -7,6 +7,7 @@ namespace {
 
 using e2e::Output;
 using e2e::Shell;
+using e2e::Stacking;
 using e2e::WaitFor;
 
 // The normal bounds a user left the main window at.
@@ -36,18 +37,6 @@ TRect Screen() {
 
 // The drag handle of "Просмотр" on the main window's top dock (client coordinates).
 constexpr int kViewHandleX = 163, kViewHandleY = 34;
-
-// The managed windows from the bottom of the desktop's stacking order up (ids as xdotool writes them).
-std::vector<std::string> Stacking() {
-  std::vector<std::string> ids;
-  const std::string property = Output("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null");
-  const auto hash = property.find('#');
-  if (hash == std::string::npos) return ids;
-  std::istringstream list(property.substr(hash + 1));
-  for (std::string id; std::getline(list, id, ',');)
-    ids.push_back(std::to_string(std::stoul(id, nullptr, 16)));
-  return ids;
-}
 
 // The states the window manager gave a window (_NET_WM_STATE).
 std::string DesktopState(const std::string& Window) {

@@ -91,6 +91,23 @@ class Forms : public GuiTest {
     UINT type;
   };
   std::vector<Box> boxes;
+
+  // Form (borderless, at the screen's corner) shown with a probe at 10,10 that shows a hint, and the
+  // mouse moved onto the probe: the hint waits for its pause.
+  TProbe* ShowHintedProbe(TForm& form) {
+    form.SetBorderStyle(bsNone);
+    form.SetBounds(0, 0, 200, 150);
+    auto* p = new TProbe(&form);
+    p->SetParent(&form);
+    p->SetBounds(10, 10, 50, 50);
+    p->SetHint("Обновить список сеансов");
+    p->SetShowHint(true);
+    form.Show();
+    Application->ProcessMessages();
+    InjectMouse(WM_MOUSEMOVE, Point(20, 20));
+    Application->ProcessMessages();
+    return p;
+  }
 };
 
 }  // namespace
@@ -178,17 +195,7 @@ TEST_F(Forms, MouseReachesWindowlessChildrenAndClicks) {
 
 TEST_F(Forms, MouseEnterLeaveAndHints) {
   TForm form(nullptr);
-  form.SetBorderStyle(bsNone);
-  form.SetBounds(0, 0, 200, 150);
-  auto* p = new TProbe(&form);
-  p->SetParent(&form);
-  p->SetBounds(10, 10, 50, 50);
-  p->SetHint("Обновить список сеансов");
-  p->SetShowHint(true);
-  form.Show();
-  Application->ProcessMessages();
-  InjectMouse(WM_MOUSEMOVE, Point(20, 20));
-  Application->ProcessMessages();
+  TProbe* p = ShowHintedProbe(form);
   EXPECT_NE(std::find(p->events.begin(), p->events.end(), "mouseenter"), p->events.end());
   FakeNow() += 600;  // the hint pause
   Application->ProcessMessages();
@@ -206,17 +213,7 @@ TEST_F(Forms, MouseEnterLeaveAndHints) {
 // (wherever the mouse went meanwhile).
 TEST_F(Forms, APressBeforeTheHintPauseKeepsTheHintAway) {
   TForm form(nullptr);
-  form.SetBorderStyle(bsNone);
-  form.SetBounds(0, 0, 200, 150);
-  auto* p = new TProbe(&form);
-  p->SetParent(&form);
-  p->SetBounds(10, 10, 50, 50);
-  p->SetHint("Обновить список сеансов");
-  p->SetShowHint(true);
-  form.Show();
-  Application->ProcessMessages();
-  InjectMouse(WM_MOUSEMOVE, Point(20, 20));
-  Application->ProcessMessages();
+  TProbe* p = ShowHintedProbe(form);
   FakeNow() += 100;
   InjectMouse(WM_LBUTTONDOWN, Point(20, 20));
   InjectMouse(WM_LBUTTONUP, Point(20, 20));
