@@ -1105,14 +1105,20 @@ void HostMaximized(HWND topLevel, bool maximized) {
 }
 
 // How long the toolkit may take to activate a window of ours again after one of ours lost it.
+// Whether the windows stand on a desktop that other programs share (an X display).
+bool OnDesktop() {
+  return QGuiApplication::platformName() == QLatin1String("xcb");
+}
 constexpr int kDeactivationMs = 200;
 
 void HostActivated(HWND topLevel, bool active) {
   Guarded([&] {
-    if (!active && !QApplication::activeWindow()) {
+    if (!active && !QApplication::activeWindow() && OnDesktop()) {
       // Another program may have been activated: when, a little later, still none of ours is
       // active (a popup of ours that closed hands the activation back to its window a moment after
-      // it went), the application is no longer active, and its windows hear so.
+      // it went), the application is no longer active, and its windows hear so. Without a desktop
+      // (the offscreen platform) no other program can take the activation: the toolkit's changes
+      // there only echo our own.
       QTimer::singleShot(kDeactivationMs, [] {
         Guarded([] {
           if (!QApplication::activeWindow() && !QWidget::keyboardGrabber() && !QWidget::mouseGrabber() &&
