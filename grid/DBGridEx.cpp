@@ -1150,6 +1150,10 @@ bool TCustomDBGridEx::CanEditModify() {
   return CanModifyCell();
 }
 
+TField* TCustomDBGridEx::EditedField() {
+  return editColumn_ ? editColumn_->Field() : nullptr;
+}
+
 std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
   TColumnEx* c = ColumnOfRaw(ACol);
   // what was typed and is still to be written stays the cell's text: an editor brought back by a

@@ -301,6 +301,7 @@ class TCustomDBGridEx : public TCustomGrid,
   TField* GetSelectedField();
   TField* SelectedField() override { return GetSelectedField(); }
   void SetSelectedField(TField* Value) override;
+  TField* EditedField() override;
   int RawToDataColumn(int RawCol) const { return RawCol - indicatorOffset_; }
   int DataToRawColumn(int DataCol) const override { return DataCol + indicatorOffset_; }
   bool BeginLayout() override;

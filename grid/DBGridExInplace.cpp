@@ -108,8 +108,10 @@ void TGridDataLinkEx::LayoutChanged() {
   TDataLink::LayoutChanged();
 }
 
+// A change of another field of the record leaves the text typed and not yet written to be written
+// into its own field; a change of that field or of the whole record gives it up.
 void TGridDataLinkEx::RecordChanged(TField* Field) {
-  modified_ = false;
+  if (!Field || Field == grid_->EditedField()) modified_ = false;
   grid_->RecordChanged(Field);
 }
 

@@ -29,6 +29,8 @@ class IDBGridExLinkHost {
   virtual void LinkLayoutChanged() = 0;
   virtual TField* SelectedField() = 0;
   virtual void SetSelectedField(TField* Value) = 0;
+  // The field the text typed into the cell editor is for (nullptr when none is).
+  virtual TField* EditedField() = 0;
   virtual bool AcquireFocus() = 0;
   virtual void ShowEditor() = 0;
   // Asks for the removal notification of a component the map refers to.

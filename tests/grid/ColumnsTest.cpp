@@ -82,6 +82,7 @@ class FakeGrid : public TComponent, public IDBGridExColumnsHost, public IDBGridE
   void LinkLayoutChanged() override { calls.push_back("layout"); }
   TField* SelectedField() override { return selectedField; }
   void SetSelectedField(TField* f) override { selectedField = f; }
+  TField* EditedField() override { return editedField; }
   bool AcquireFocus() override { return true; }
   void ShowEditor() override { calls.push_back("show editor"); }
   void FreeNotification(TComponent* c) override { c->TComponent::FreeNotification(this); }
@@ -101,6 +102,7 @@ class FakeGrid : public TComponent, public IDBGridExColumnsHost, public IDBGridE
   std::vector<int> rawWidths;
   int repaints = 0, layouts = 0, selected = 0;
   TField* selectedField = nullptr;
+  TField* editedField = nullptr;
   std::vector<std::string> calls;
 };
 
@@ -599,8 +601,12 @@ TEST_F(Columns, DataLinkForwardsTheDatasetsNotifications) {
   people->ds.Next();
   people->ds.Edit();
   link->MarkModified();
+  grid->editedField = people->F("NAME");
+  people->F("SALARY")->SetAsFloat(2.5);
+  EXPECT_TRUE(link->Modified());  // another field's change leaves the typed text to be written
   people->F("NAME")->SetAsString("B2");
-  EXPECT_FALSE(link->Modified());  // a record change clears the mark
+  EXPECT_FALSE(link->Modified());  // the edited field's change clears the mark
+  grid->editedField = nullptr;
   link->MarkModified();
   people->ds.Post();
   people->ds.Close();

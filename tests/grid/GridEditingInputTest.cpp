@@ -639,6 +639,68 @@ TEST_P(GridRetargetedColumn, AChangeOfTheDataShowsInTheEditorOverWhatWasTyped) {
   }
 }
 
+// The program writes another field of the record while what was typed into NAME waits: the editor
+// keeps showing what was typed, and the next record move writes it into NAME beside the program's value.
+TEST_P(GridRetargetedColumn, AChangeOfAnotherFieldLeavesWhatWasTypedToBeWritten) {
+  const struct {
+    const char* name;
+    const char* field;  // the field the program writes
+    const char* value;
+  } ways[] = {
+      {"the program writes FLAG (shown)", "FLAG", "no"},
+      {"the program writes SALARY (not shown)", "SALARY", "99"},
+  };
+  for (const auto& way : ways) {
+    errors.clear();
+    people->ds.First();
+    const std::string before = ValueOf(1, way.field);
+    TDBGridInplaceEdit* e = Edit(1);
+    ASSERT_NE(e, nullptr) << way.name;
+    Key(VK_END);
+    Type("zz");
+    ASSERT_EQ(e->Text(), "Annzz") << way.name;
+    people->F(way.field)->SetAsString(way.value);
+    Pump();
+    EXPECT_EQ(e->Text(), "Annzz") << way.name << ": the editor took back what was typed";
+    EXPECT_TRUE(grid->DataLink()->Modified()) << way.name << ": what was typed is no longer to be written";
+    Key(VK_DOWN);
+    EXPECT_EQ(people->F("ID")->AsInteger(), 2) << way.name;
+    EXPECT_EQ(ValueOf(1, "NAME"), "Annzz") << way.name << ": what was typed was dropped";
+    EXPECT_EQ(ValueOf(1, way.field), way.value) << way.name << ": the program's value was dropped";
+    EXPECT_TRUE(errors.empty()) << way.name << ": " << errors.front();
+    people->ds.First();
+    people->ds.Edit();
+    people->F("NAME")->SetAsString("Ann");
+    people->F(way.field)->SetAsString(before);
+    people->ds.Post();
+  }
+}
+
+// Esc in the editor brought back by a layout with what was typed: the editor shows the field's text
+// again and no move writes what was typed.
+TEST_P(GridRetargetedColumn, EscGivesUpWhatWasTypedThroughALayout) {
+  people->ds.First();
+  TDBGridInplaceEdit* e = Edit(1);
+  ASSERT_NE(e, nullptr);
+  Key(VK_END);
+  Type("zz");
+  ASSERT_EQ(e->Text(), "Annzz");
+  grid->SetBounds(0, 0, grid->Width() - 30, grid->Height() - 20);
+  Pump();
+  ASSERT_TRUE(e->Visible());
+  ASSERT_EQ(e->Text(), "Annzz");
+  Key(VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(grid->DataLink()->Modified()) << "what was typed is still to be written";
+  if (e->Visible()) {
+    EXPECT_EQ(e->Text(), "Ann") << "the editor shows what was typed after Esc";
+  }
+  Key(VK_DOWN);
+  EXPECT_EQ(people->F("ID")->AsInteger(), 2);
+  EXPECT_EQ(ValueOf(1, "NAME"), "Ann") << "what was typed was written after Esc";
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 INSTANTIATE_TEST_SUITE_P(EditorShown, GridRetargetedColumn, ::testing::Values(true, false),
                          [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 

@@ -1567,6 +1567,7 @@ class GridRandomInput : public GridGuiTest, public ::testing::WithParamInterface
     SetClipboardBackend(MakeMemoryClipboard());
   }
   void TearDown() override {
+    delete GridFindDialog();  // the one find dialog goes with the patterns the walk searched for
     talvik::gui::SetMessageBoxHandler(nullptr);
     Application->OnException = nullptr;
     DBGridExDataService()->ApplySortingHook = nullptr;
