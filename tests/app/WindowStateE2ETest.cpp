@@ -176,9 +176,11 @@ TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
 }
 
 // With the tray icon on, a maximised main window minimised by the desktop goes to the tray, and a
-// click on the icon brings it back maximised. Off for now: about one run in three the window comes
-// back in the normal state (shown from the tray still minimised, then restored, the desktop reports
-// the state of the window as it mapped it).
+// click on the icon brings it back maximised. Off for now: about one run in five the window comes
+// back in the normal state. Taking the window in again, openbox clears its states for a moment and
+// then maximises it; the toolkit, which last reported the window minimised, reports that moment as
+// a restore (even after the window is exposed), the window moves to its normal bounds, and that
+// move, reaching openbox while it maximises the window, ends the maximised state for good.
 TEST_F(WindowState, DISABLED_AMaximisedWindowSentToTheTrayComesBackMaximised) {
   ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
   Prefill("SYSTEM", "SIM",
