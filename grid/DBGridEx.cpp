@@ -1533,7 +1533,6 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   if (selection_) selection_->Columns()->Forget(Column);
-  if (Column == editColumn_) editColumn_ = nullptr;  // its text goes with it, unwritten
   if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor())) editor->ColumnGoing(Column);
   // the filter row's text goes with its column, unread; a column to the left shifts it by one
   if (filterEdited_ && filterEdited_->Index() != filterColumn_) filterColumn_ = filterEdited_->Index();
@@ -1548,6 +1547,9 @@ void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
   } else if (index >= 0 && index < filterColumn_) {
     --filterColumn_;
   }
+  // its text goes with it, unwritten; only now, as the focus the filter editor handed back brings the
+  // cell editor back over the column, which is still in place
+  if (Column == editColumn_) editColumn_ = nullptr;
 }
 
 void TCustomDBGridEx::ColumnHiding(TColumnEx* Column) {
