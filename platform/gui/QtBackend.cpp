@@ -1104,11 +1104,11 @@ void HostMaximized(HWND topLevel, bool maximized) {
   Guarded([&] { DesktopMaximized(topLevel, maximized); });
 }
 
-// How long the toolkit may take to activate a window of ours again after one of ours lost it.
 // Whether the windows stand on a desktop that other programs share (an X display).
 bool OnDesktop() {
   return QGuiApplication::platformName() == QLatin1String("xcb");
 }
+// How long the toolkit may take to activate a window of ours again after one of ours lost it.
 constexpr int kDeactivationMs = 200;
 
 void HostActivated(HWND topLevel, bool active) {

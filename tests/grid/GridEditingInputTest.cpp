@@ -419,6 +419,15 @@ class GridRetargetedColumn : public BoundPeopleGrid, public ::testing::WithParam
     people->ds.CheckBrowseMode();
     return people->ds.Lookup("ID", TVariant(Id), Field).AsString();
   }
+  // The cell editor on NAME of the current record with "zz" typed at the end of its text (nullptr
+  // when no editor comes up there).
+  TDBGridInplaceEdit* TypeAfterName() {
+    TDBGridInplaceEdit* e = Edit(1);
+    if (!e) return nullptr;
+    Key(VK_END);
+    Type("zz");
+    return e;
+  }
   std::vector<std::string> errors;
 
  private:
@@ -593,10 +602,8 @@ TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
     errors.clear();
     people->ds.First();
     TColumnEx* name = grid->Columns()->Items(1);
-    TDBGridInplaceEdit* e = Edit(1);
+    TDBGridInplaceEdit* e = TypeAfterName();
     ASSERT_NE(e, nullptr) << way.name;
-    Key(VK_END);
-    Type("zz");
     ASSERT_EQ(e->Text(), "Annzz") << way.name;
     way.run();
     Pump();
@@ -625,10 +632,8 @@ TEST_P(GridRetargetedColumn, WhatWasTypedStaysThroughALayout) {
 // goes into the field it was typed for, whether the editor comes up on the other column or waits.
 TEST_P(GridRetargetedColumn, WhatWasTypedGoesToItsFieldWhenTheProgramMovesAnotherColumnUnderTheEditor) {
   TColumnEx* name = grid->Columns()->Items(1);
-  TDBGridInplaceEdit* e = Edit(1);
+  TDBGridInplaceEdit* e = TypeAfterName();
   ASSERT_NE(e, nullptr);
-  Key(VK_END);
-  Type("zz");
   ASSERT_EQ(e->Text(), "Annzz");
   grid->Columns()->Items(0)->SetIndex(2);  // NAME, FLAG, ID: FLAG stands where NAME stood
   Pump();
@@ -657,10 +662,8 @@ TEST_P(GridRetargetedColumn, AChangeOfTheDataShowsInTheEditorOverWhatWasTyped) {
   };
   for (const auto& way : ways) {
     people->ds.First();
-    TDBGridInplaceEdit* e = Edit(1);
+    TDBGridInplaceEdit* e = TypeAfterName();
     ASSERT_NE(e, nullptr) << way.name;
-    Key(VK_END);
-    Type("zz");
     ASSERT_EQ(e->Text(), "Annzz") << way.name;
     way.run();
     Pump();
@@ -690,10 +693,8 @@ TEST_P(GridRetargetedColumn, AChangeOfAnotherFieldLeavesWhatWasTypedToBeWritten)
     errors.clear();
     people->ds.First();
     const std::string before = ValueOf(1, way.field);
-    TDBGridInplaceEdit* e = Edit(1);
+    TDBGridInplaceEdit* e = TypeAfterName();
     ASSERT_NE(e, nullptr) << way.name;
-    Key(VK_END);
-    Type("zz");
     ASSERT_EQ(e->Text(), "Annzz") << way.name;
     people->F(way.field)->SetAsString(way.value);
     Pump();
@@ -716,10 +717,8 @@ TEST_P(GridRetargetedColumn, AChangeOfAnotherFieldLeavesWhatWasTypedToBeWritten)
 // again and no move writes what was typed.
 TEST_P(GridRetargetedColumn, EscGivesUpWhatWasTypedThroughALayout) {
   people->ds.First();
-  TDBGridInplaceEdit* e = Edit(1);
+  TDBGridInplaceEdit* e = TypeAfterName();
   ASSERT_NE(e, nullptr);
-  Key(VK_END);
-  Type("zz");
   ASSERT_EQ(e->Text(), "Annzz");
   grid->SetBounds(0, 0, grid->Width() - 30, grid->Height() - 20);
   Pump();
