@@ -186,7 +186,9 @@ void TCustomDBGridEx::StopIncSearch() {
   incSearchRunning_ = false;
   incSearchText_.clear();
   if (was) InvalidateCurrentRow();
-  if (options_.Contains(dgAlwaysShowEditor) && CanEditShow()) ShowEditor();
+  // while the filter row is edited the cell editor waits (see UpdateEditorState): the search's
+  // time-out would end that editing and store what is half typed there
+  if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_ && CanEditShow()) ShowEditor();
 }
 
 // ---------------------------------------------------------------- keys

@@ -1,10 +1,11 @@
 // The grid's keys and mouse while a cell is edited and while records or columns are chosen: Ctrl+F,
 // Enter as Tab and the arrows of a multi-line editor in an open cell, a released Ctrl reaching an open
-// data list, the edit permission of the current record, the incremental search ending with its column,
-// Shift+Down marking records, the filter cell's text kept as it is typed, actions offered to the data
-// source, the selection repainted when the focus goes, the dotted line while a column is sized, a press
-// on an always-shown edit button, the automatic scrolling's still zone, title clicks without sort
-// marking, and auto-fitted columns following the grid's width.
+// data list, the edit permission of the current record, the incremental search ending with its column
+// and timing out beside an edited filter cell, Shift+Down marking records, the filter cell's text kept
+// as it is typed, actions offered to the data source, the selection repainted when the focus goes, the
+// dotted line while a column is sized, a press on an always-shown edit button, the automatic
+// scrolling's still zone, title clicks without sort marking, and auto-fitted columns following the
+// grid's width.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -257,6 +258,47 @@ TEST_F(GridChoosing, AnIncrementalSearchEndsWhenTheColumnChanges) {
   Key('Y', U'y');  // a fresh search in FLAG ("yes"), not after an old prefix
   EXPECT_EQ(grid->IncSearchText(), "y");
   EXPECT_EQ(Id(), 1);
+}
+
+// Reduced from a random walk: in a read-only grid that always shows its cell editor, a digit typed
+// into ID started an incremental search, Ctrl+Up went on into ID's filter cell and a letter was typed
+// there; the search's time-out brought the cell editor back, which ended the filter cell's editing and
+// read the half-typed letter as a number: an error box the user did nothing for. The search ends on
+// time and the filter cell stays edited with what was typed.
+TEST_F(GridChoosing, AnIncrementalSearchTimingOutLeavesTheFilterCellEdited) {
+  std::vector<std::string> errors;
+  TScopeExit restore([saved = Application->OnException] { Application->OnException = saved; });
+  Application->OnException = [&](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  grid->SetReadOnly(true);
+  grid->SetOptions(grid->Options() + dgAlwaysShowEditor);
+  grid->SetOptionsEx(grid->OptionsEx() + dghIncSearch);
+  grid->STFilter()->SetVisible(true);
+  grid->SetSelectedIndex(0);
+  Pump();
+  Key('1', U'1');
+  ASSERT_TRUE(grid->IncSearching());
+  Key(VK_UP, 0, kCtrl);
+  ASSERT_TRUE(grid->FilterEditorShown());
+  ASSERT_EQ(grid->FilterColumn(), 0);
+  Key('A', U'a');
+  ASSERT_EQ(grid->FilterEditor()->Text(), "a");
+  Advance(DBGridExIncSearchTimeOut);
+  EXPECT_FALSE(grid->IncSearching());
+  EXPECT_TRUE(grid->FilterEditorShown());
+  EXPECT_TRUE(FilterEditorShows());
+  EXPECT_EQ(grid->FilterEditor()->Text(), "a");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  // the letters go on into the filter cell
+  Key('B', U'b');
+  EXPECT_EQ(grid->FilterEditor()->Text(), "ab");
+  EXPECT_TRUE(errors.empty());
+  // the cell editor comes back once the filter cell, emptied again, is left
+  Key(VK_BACK, 8);
+  Key(VK_BACK, 8);
+  Key(VK_DOWN);
+  EXPECT_FALSE(grid->FilterEditorShown());
+  EXPECT_TRUE(grid->EditorMode());
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(GridChoosing, ShiftDownMarksRecordsWhenOnlyRecordsMayBeSelected) {
