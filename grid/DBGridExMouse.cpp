@@ -21,6 +21,10 @@ constexpr int kTitleDragThreshold = 3;
 constexpr int kColumnSelectZone = 7;
 constexpr int kColumnSelectTimer = 60;
 
+bool HoldsButton(TShiftState Shift) {
+  return Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the auto-scroll timer
@@ -506,6 +510,10 @@ void TCustomDBGridEx::SelectRecordsTo(int Delta) {
 void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMousePos_ = {X, Y};
   lastMoveShift_ = Shift;
+  // A move with no button held during a gesture: its release went to another window, one that came up
+  // under the pointer before the grid read the press (the cell editor, shown as the press focused the
+  // grid), and the gesture is over. The move is a plain one.
+  if ((tracking_ || mouseSelectMode_ != kMouseSelectNone) && !HoldsButton(Shift)) CancelMouseMode();
   if (dragPending_) {
     if (std::abs(X - mouseDownPos_.X) >= GetSystemMetrics(SM_CXDRAG) ||
         std::abs(Y - mouseDownPos_.Y) >= GetSystemMetrics(SM_CYDRAG)) {
