@@ -573,10 +573,7 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_TIMER:
       if (Message.WParam == kAutoScrollTimerId) {
         // the base grid's own selection timer has the same number: this grid selects by itself
-        if (tracking_ && (trackingRows_ || trackingCells_ || mouseSelectMode_ == kMouseSelectingColumns))
-          MouseAutoScroll();
-        else if (mouseSelectMode_ == kMouseSelectingColumns)
-          MouseAutoScroll();
+        AutoScrollTick();
         return;
       }
       if (Message.WParam == kIncSearchTimerId) {

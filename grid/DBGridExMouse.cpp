@@ -25,6 +25,11 @@ bool HoldsButton(TShiftState Shift) {
   return Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
 }
 
+// Whether a mouse button is down as the input read so far tells.
+bool ButtonHeld() {
+  return GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the auto-scroll timer
@@ -45,6 +50,16 @@ void TCustomDBGridEx::StopTimer() {
   if (autoScrollTimerOn_ && HandleAllocated()) ::KillTimer(Handle(), kAutoScrollTimerId);
   autoScrollTimerOn_ = false;
   autoScrollInterval_ = -1;
+}
+
+void TCustomDBGridEx::AutoScrollTick() {
+  // every button went up where the grid did not see it: the gesture is over, and so is its scrolling
+  if (!ButtonHeld()) {
+    CancelMouseMode();
+    return;
+  }
+  if ((tracking_ && (trackingRows_ || trackingCells_)) || mouseSelectMode_ == kMouseSelectingColumns)
+    MouseAutoScroll();
 }
 
 TRect TCustomDBGridEx::DataBox() {

@@ -248,6 +248,21 @@ TEST_F(GridGestureEnds, AClickWhoseReleaseTheEditorTookMovesNoRecordAfterIt) {
   EXPECT_EQ(written, "") << "the grid wrote what was typed";
 }
 
+// A quick drag up over the titles and back onto the cell: the grid takes the press and the move over
+// the titles, which scrolls one record up and sets the scrolling going, and the editor the move back
+// and the release. The next tick finds the button up, and the scrolling stops there.
+TEST_F(GridGestureEnds, ADragWhoseReleaseTheEditorTookScrollsNoFurther) {
+  const TPoint cell = Middle(Cell(1, kFifth));
+  const TPoint titles{cell.X, grid->DataBox().Top - 6};  // a record a tick
+  Quick({{WM_LBUTTONDOWN, cell}, {WM_MOUSEMOVE, titles}, {WM_MOUSEMOVE, cell}, {WM_LBUTTONUP, cell}});
+  ASSERT_EQ(rows->RecNo(), 4);
+  Type("xyz");
+  TimePasses(1000);
+  EXPECT_EQ(rows->RecNo(), 4) << "the grid scrolled on after the release";
+  EXPECT_EQ(EditorText(), "xyz");
+  EXPECT_EQ(written, "") << "the grid wrote what was typed";
+}
+
 // ---------------------------------------------------------------- right to left
 
 TEST_F(GridMouse, RightToLeftTheMouseFindsMirroredColumnsAndTheirBorders) {
