@@ -585,6 +585,12 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case CM_CANCELMODE:
       CancelMouseMode();
       break;
+    case WM_CAPTURECHANGED:
+      // another window took the mouse (a list dropped down): the moves and the release of the grid's
+      // gesture go there, and the gesture is over
+      if (HandleAllocated() && Message.LParam && reinterpret_cast<HWND>(Message.LParam) != Handle())
+        CancelMouseMode();
+      break;
     case WM_MOUSEWHEEL:
     case CM_MOUSEWHEEL:
       if (WheelToEditors(Message)) return;

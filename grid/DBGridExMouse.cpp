@@ -608,7 +608,9 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TCustomDBGridEx::StopTracking() {
   if (titlePressed_ && pressedTitleCol_ >= 0) InvalidateRow(0);
-  if (tracking_) SetMouseCapture(false);
+  // the grid lets go of the mouse it holds; a window that took the mouse from it keeps it
+  const HWND capture = ::GetCapture();
+  if (tracking_ && (!capture || (HandleAllocated() && capture == Handle()))) SetMouseCapture(false);
   tracking_ = trackingRows_ = trackingCells_ = false;
   pressedTitleCol_ = -1;
   titlePressed_ = false;

@@ -13,6 +13,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -261,6 +262,30 @@ TEST_F(GridGestureEnds, ADragWhoseReleaseTheEditorTookScrollsNoFurther) {
   EXPECT_EQ(rows->RecNo(), 4) << "the grid scrolled on after the release";
   EXPECT_EQ(EditorText(), "xyz");
   EXPECT_EQ(written, "") << "the grid wrote what was typed";
+}
+
+// The program drops a list down while the button is held below the grid: the list holds the mouse
+// then, and the grid stops scrolling at once, the button still down, and leaves the mouse to the list.
+TEST_F(GridMouse, AListTakingTheMouseStopsTheScrollingOfAHeldButton) {
+  Bind();
+  auto* list = new TComboBox(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(form->Width() - 100, 0, 100, 24);
+  list->Items()->SetText("один\nдва");
+  const TPoint cell = Middle(Cell(1, 1));
+  Mouse(WM_LBUTTONDOWN, cell.X, cell.Y);
+  const TPoint below{cell.X, grid->DataBox().Bottom + 10};  // a record now and one a tick
+  Mouse(WM_MOUSEMOVE, below.X, below.Y);
+  TimePasses(40);
+  ASSERT_EQ(rows->RecNo(), 4);
+  list->SetDroppedDown(true);
+  Pump();
+  ASSERT_NE(GetCapture(), grid->Handle());
+  TimePasses(500);
+  EXPECT_EQ(rows->RecNo(), 4) << "the grid scrolled on after the list took the mouse";
+  EXPECT_TRUE(list->DroppedDown()) << "the grid took the mouse back from the list";
+  list->SetDroppedDown(false);
+  Mouse(WM_LBUTTONUP, below.X, below.Y);
 }
 
 // ---------------------------------------------------------------- right to left
