@@ -573,10 +573,7 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_TIMER:
       if (Message.WParam == kAutoScrollTimerId) {
         // the base grid's own selection timer has the same number: this grid selects by itself
-        if (tracking_ && (trackingRows_ || trackingCells_ || mouseSelectMode_ == kMouseSelectingColumns))
-          MouseAutoScroll();
-        else if (mouseSelectMode_ == kMouseSelectingColumns)
-          MouseAutoScroll();
+        AutoScrollTick();
         return;
       }
       if (Message.WParam == kIncSearchTimerId) {
@@ -587,6 +584,12 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
     case WM_CANCELMODE:
     case CM_CANCELMODE:
       CancelMouseMode();
+      break;
+    case WM_CAPTURECHANGED:
+      // another window took the mouse (a list dropped down): the moves and the release of the grid's
+      // gesture go there, and the gesture is over
+      if (HandleAllocated() && Message.LParam && reinterpret_cast<HWND>(Message.LParam) != Handle())
+        CancelMouseMode();
       break;
     case WM_MOUSEWHEEL:
     case CM_MOUSEWHEEL:

@@ -892,6 +892,8 @@ class TCustomDBGridEx : public TCustomGrid,
   std::unique_ptr<TFont> toolTipFont_ = std::make_unique<TFont>();
   void StopTracking();
   void CancelMouseMode();
+  // A tick of the automatic scrolling: it scrolls while the gesture that started it goes on.
+  void AutoScrollTick();
   bool SetGridCursor(int X, int Y);
   // The dotted line at the border of a column sized from the titles: drawn inverted, so the second
   // drawing at the same place takes it away.

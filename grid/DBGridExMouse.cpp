@@ -21,6 +21,15 @@ constexpr int kTitleDragThreshold = 3;
 constexpr int kColumnSelectZone = 7;
 constexpr int kColumnSelectTimer = 60;
 
+bool HoldsButton(TShiftState Shift) {
+  return Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
+}
+
+// Whether a mouse button is down as the input read so far tells.
+bool ButtonHeld() {
+  return GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the auto-scroll timer
@@ -41,6 +50,16 @@ void TCustomDBGridEx::StopTimer() {
   if (autoScrollTimerOn_ && HandleAllocated()) ::KillTimer(Handle(), kAutoScrollTimerId);
   autoScrollTimerOn_ = false;
   autoScrollInterval_ = -1;
+}
+
+void TCustomDBGridEx::AutoScrollTick() {
+  // every button went up where the grid did not see it: the gesture is over, and so is its scrolling
+  if (!ButtonHeld()) {
+    CancelMouseMode();
+    return;
+  }
+  if ((tracking_ && (trackingRows_ || trackingCells_)) || mouseSelectMode_ == kMouseSelectingColumns)
+    MouseAutoScroll();
 }
 
 TRect TCustomDBGridEx::DataBox() {
@@ -506,6 +525,10 @@ void TCustomDBGridEx::SelectRecordsTo(int Delta) {
 void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMousePos_ = {X, Y};
   lastMoveShift_ = Shift;
+  // A move with no button held during a gesture: its release went to another window, one that came up
+  // under the pointer before the grid read the press (the cell editor, shown as the press focused the
+  // grid), and the gesture is over. The move is a plain one.
+  if ((tracking_ || mouseSelectMode_ != kMouseSelectNone) && !HoldsButton(Shift)) CancelMouseMode();
   if (dragPending_) {
     if (std::abs(X - mouseDownPos_.X) >= GetSystemMetrics(SM_CXDRAG) ||
         std::abs(Y - mouseDownPos_.Y) >= GetSystemMetrics(SM_CYDRAG)) {
@@ -585,7 +608,9 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TCustomDBGridEx::StopTracking() {
   if (titlePressed_ && pressedTitleCol_ >= 0) InvalidateRow(0);
-  if (tracking_) SetMouseCapture(false);
+  // the grid lets go of the mouse it holds; a window that took the mouse from it keeps it
+  const HWND capture = ::GetCapture();
+  if (tracking_ && (!capture || (HandleAllocated() && capture == Handle()))) SetMouseCapture(false);
   tracking_ = trackingRows_ = trackingCells_ = false;
   pressedTitleCol_ = -1;
   titlePressed_ = false;

@@ -1,16 +1,19 @@
 // The grid's mouse through injected input, beyond sorting and selecting: a held title button drawn
 // pressed while the pointer stays on it, tooltips of clipped cells and titles with their pause, a press
-// inside the selection waiting for a drag, positions mirrored for right-to-left reading, and the wheel
-// over a memory table.
+// inside the selection waiting for a drag, the automatic scrolling ending with the gesture however the
+// grid learns of its end, positions mirrored for right-to-left reading, and the wheel over a memory table.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "GridFormSupport.h"
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "platform/gui/ImgList.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -32,6 +35,10 @@ class GridMouse : public GridOverSessions {
   TRect Title(int Column) { return RawCell(Column + grid->IndicatorOffset(), 0); }
   // The top-left corner inside a cell's frame: light when raised, shaded when sunken.
   COLORREF FrameCorner(const TRect& R) { return Pixel(R.Left, R.Top + 2); }
+  // Time going by, the timers falling due as often as they ask.
+  static void TimePasses(unsigned Ms) {
+    for (unsigned t = 0; t < Ms; t += 10) Advance(10);
+  }
 };
 
 // ---------------------------------------------------------------- the pressed title button
@@ -171,6 +178,114 @@ TEST_F(GridDragging, APressOutsideTheSelectionSelectsAndNeverDrags) {
   Mouse(WM_LBUTTONUP, third.X + 12, third.Y);
   EXPECT_EQ(starts, 0);
   EXPECT_EQ(Selected(), (std::vector<int>{3}));
+}
+
+// ---------------------------------------------------------------- the end of a gesture
+
+// The grid on a form that another window stands in front of, the grid its form's focused control and
+// its editor always shown, on NAME of the fifth record. A click on that cell brings the form forward,
+// and the grid, focused again, shows its editor there before it reads the press. Input that comes faster
+// than the program reads it goes to the windows under the pointer as it comes: of a quick click, the
+// grid takes the press and the editor the release.
+class GridGestureEnds : public GridMouse {
+ protected:
+  static constexpr int kFifth = 4;  // the data row of the fifth record
+  void SetUp() override {
+    GridMouse::SetUp();
+    Bind();
+    // the grid writes what was typed into a cell through its field's text
+    rows->FieldByName("NAME")->OnSetText = [this](TField* Field, const std::string& Text) {
+      written += Text + "\n";
+      Field->SetAsString(Text);
+    };
+    grid->SetSelectedIndex(1);
+    rows->MoveBy(kFifth);
+    front = std::make_unique<TForm>(nullptr);
+    front->SetBorderStyle(bsNone);
+    front->SetBounds(form->Width() + 40, 0, 200, 100);
+    front->Show();
+    Pump();
+    ASSERT_EQ(GetActiveWindow(), front->Handle());
+    // (set while the grid is not focused: the editor shows once it is)
+    grid->SetOptions(grid->Options() + dgEditing + dgAlwaysShowEditor);
+    Pump();
+    ASSERT_FALSE(EditorShows());
+  }
+  void TearDown() override {
+    front.reset();
+    GridMouse::TearDown();
+  }
+  // Mouse input at points of the grid's client area, all given before the program reads any of it.
+  void Quick(std::initializer_list<std::pair<UINT, TPoint>> Input) {
+    for (const auto& [message, at] : Input) talvik::gui::InjectMouse(message, Screen(at.X, at.Y), {});
+    Pump();
+  }
+  bool EditorShows() {
+    TInplaceEdit* e = grid->InplaceEditor();
+    return e && e->HandleAllocated() && IsWindowVisible(e->Handle());
+  }
+  std::string EditorText() { return grid->InplaceEditor() ? grid->InplaceEditor()->Text() : "(no editor)"; }
+  std::unique_ptr<TForm> front;
+  std::string written;  // the texts the grid wrote into NAME, one a line
+};
+
+// The release of a quick click on the cell lands in the editor. The pointer leaving the grid downwards
+// afterwards, with no button held, scrolls nothing, however long one waits; what is typed stays in the
+// editor; and the pointer passing over another row leaves the record where it is.
+TEST_F(GridGestureEnds, AClickWhoseReleaseTheEditorTookMovesNoRecordAfterIt) {
+  const TPoint cell = Middle(Cell(1, kFifth));
+  Quick({{WM_LBUTTONDOWN, cell}, {WM_LBUTTONUP, cell}});
+  ASSERT_TRUE(EditorShows());
+  ASSERT_EQ(rows->RecNo(), 5);
+  Mouse(WM_MOUSEMOVE, cell.X, grid->ClientHeight() + 30);
+  Type("xyz");
+  TimePasses(1000);
+  EXPECT_EQ(rows->RecNo(), 5) << "the record moved after the click";
+  EXPECT_EQ(EditorText(), "xyz");
+  EXPECT_EQ(written, "") << "the grid wrote what was typed";
+  Mouse(WM_MOUSEMOVE, cell.X, Middle(Cell(1, 1)).Y);
+  TimePasses(1000);
+  EXPECT_EQ(rows->RecNo(), 5) << "the record followed a pointer with no button held";
+  EXPECT_EQ(written, "") << "the grid wrote what was typed";
+}
+
+// A quick drag up over the titles and back onto the cell: the grid takes the press and the move over
+// the titles, which scrolls one record up and sets the scrolling going, and the editor the move back
+// and the release. The next tick finds the button up, and the scrolling stops there.
+TEST_F(GridGestureEnds, ADragWhoseReleaseTheEditorTookScrollsNoFurther) {
+  const TPoint cell = Middle(Cell(1, kFifth));
+  const TPoint titles{cell.X, grid->DataBox().Top - 6};  // a record a tick
+  Quick({{WM_LBUTTONDOWN, cell}, {WM_MOUSEMOVE, titles}, {WM_MOUSEMOVE, cell}, {WM_LBUTTONUP, cell}});
+  ASSERT_EQ(rows->RecNo(), 4);
+  Type("xyz");
+  TimePasses(1000);
+  EXPECT_EQ(rows->RecNo(), 4) << "the grid scrolled on after the release";
+  EXPECT_EQ(EditorText(), "xyz");
+  EXPECT_EQ(written, "") << "the grid wrote what was typed";
+}
+
+// The program drops a list down while the button is held below the grid: the list holds the mouse
+// then, and the grid stops scrolling at once, the button still down, and leaves the mouse to the list.
+TEST_F(GridMouse, AListTakingTheMouseStopsTheScrollingOfAHeldButton) {
+  Bind();
+  auto* list = new TComboBox(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(form->Width() - 100, 0, 100, 24);
+  list->Items()->SetText("один\nдва");
+  const TPoint cell = Middle(Cell(1, 1));
+  Mouse(WM_LBUTTONDOWN, cell.X, cell.Y);
+  const TPoint below{cell.X, grid->DataBox().Bottom + 10};  // a record now and one a tick
+  Mouse(WM_MOUSEMOVE, below.X, below.Y);
+  TimePasses(40);
+  ASSERT_EQ(rows->RecNo(), 4);
+  list->SetDroppedDown(true);
+  Pump();
+  ASSERT_NE(GetCapture(), grid->Handle());
+  TimePasses(500);
+  EXPECT_EQ(rows->RecNo(), 4) << "the grid scrolled on after the list took the mouse";
+  EXPECT_TRUE(list->DroppedDown()) << "the grid took the mouse back from the list";
+  list->SetDroppedDown(false);
+  Mouse(WM_LBUTTONUP, below.X, below.Y);
 }
 
 // ---------------------------------------------------------------- right to left
