@@ -474,6 +474,9 @@ class GridWalk {
   int Answer() { return Pick(4) == 0 ? IDCANCEL : IDOK; }
 
  private:
+  // (sets a walk into a state its steps reach seldom, and reads what it made of a box)
+  FRIEND_TEST(GridRandomInput, TakesAConversionOfAFilterTypedIntoAColumnWithoutAFieldByTheKindItKeeps);
+
   int Pick(int N) { return draws_.Pick(N); }
   bool Chance(int Percent) { return Pick(100) < Percent; }
   void Say(const std::string& S) { log_.Say(S); }
@@ -1699,6 +1702,47 @@ TEST(GridWalkJudgement, TakesAConversionOfAFilterByTheKindItKeepsWithoutAField) 
   EXPECT_FALSE(FilterKindConverts(stfvtUnknown, "'а' is not a valid floating point value"));
   EXPECT_FALSE(FilterKindConverts(stfvtNumber, "'а' is not a valid floating point value for field 'N'"));
 }
+
+namespace {  // (with the walk, whose friend it is)
+
+// The walk takes the box of a filter text typed into a column that shows no field as the user's when
+// the filter reads it by the kind of value it kept from the field it showed last and the text does
+// not read so (as in seed 5128's walk: a word in the filter of a column that had read numbers), but
+// not one of a text nobody typed there, nor one that names a field.
+TEST_F(GridRandomInput, TakesAConversionOfAFilterTypedIntoAColumnWithoutAFieldByTheKindItKeeps) {
+  randomwalk::TDraws draws(1);
+  TWalkLog log(1, true);
+  GridWalk walk(draws, log);
+  TColumnEx* column = walk.Grid()->Columns()->Add();
+  column->SetFieldName("N");
+  ASSERT_NE(column->Field(), nullptr);
+  column->STFilter()->SetFilterText(">5");
+  column->SetFieldName("NO_SUCH");
+  ASSERT_EQ(column->Field(), nullptr);
+  ASSERT_EQ(column->STFilter()->Expression().ExpressionType, stfvtNumber);
+  const std::string typed = "Сеанс";
+  walk.NoteEntered(typed, true, column);
+  // the errors of the walk for the box of the error Raise raises
+  auto judged = [&walk](auto Raise) {
+    walk.errors_.clear();
+    try {
+      Raise();
+      ADD_FAILURE() << "nothing raised";
+    } catch (const Exception& E) {
+      walk.ErrorBox(E);
+    }
+    return walk.errors_;
+  };
+  EXPECT_EQ(judged([&] { column->STFilter()->SetFilterText(typed); }), "");
+  constexpr std::string_view kRefused = "an error box for the conversion of a text not entered";
+  const std::string untyped = judged([&] { column->STFilter()->SetFilterText("Строка"); });
+  EXPECT_TRUE(untyped.starts_with(kRefused)) << "a text nobody typed into that filter: " << untyped;
+  const std::string ofField = judged([&] { DatabaseErrorFmt(SInvalidFloatValue, {typed, "SALARY"}); });
+  EXPECT_TRUE(ofField.starts_with(kRefused)) << "the text typed, as a field's: " << ofField;
+  walk.errors_.clear();
+}
+
+}  // namespace
 
 // The walk takes a text that shows in the cell editor after a step as the user's when the step
 // typed it, or when the grid took it as its edit text then (a drop-down accepted with a key), but not
