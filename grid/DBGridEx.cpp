@@ -1535,6 +1535,7 @@ void TCustomDBGridEx::RebuildSortMarkedColumns() {
 }
 
 void TCustomDBGridEx::ColumnDestroying(TColumnEx* Column) {
+  if (FindDialogColumnProc) FindDialogColumnProc(Column);
   if (selection_) selection_->Columns()->Forget(Column);
   if (auto* editor = dynamic_cast<TDBGridInplaceEdit*>(InplaceEditor())) editor->ColumnGoing(Column);
   // the filter row's text goes with its column, unread; a column to the left shifts it by one

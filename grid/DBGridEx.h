@@ -1012,5 +1012,9 @@ std::string ExtractWordPos(int N, std::string_view S, std::string_view Delimiter
 using TFindDialogProcEx =
     std::function<void(TCustomDBGridEx* Grid, const std::string& Text, bool Modal, TStrings* Entries)>;
 extern TFindDialogProcEx FindDialogProc;
+// Told of each column a grid is about to free, while the column is still whole and in place (the
+// find-dialog unit sets it): the find dialog lists a grid's columns apart from the grid.
+using TFindDialogColumnProcEx = std::function<void(TColumnEx* Column)>;
+extern TFindDialogColumnProcEx FindDialogColumnProc;
 // Opens the find dialog for the grid through FindDialogProc (nothing while none is set).
 void ExecuteGridFindDialog(TCustomDBGridEx* Grid, const std::string& Text);

@@ -347,6 +347,27 @@ void TDBGridExFindDlg::cbFindInChange(TObject*) {
   engine_.SetColumns(std::move(columns), Direction());
 }
 
+void TDBGridExFindDlg::ColumnGoing(TColumnEx* Column) {
+  TStrings* items = cbFindIn->Items();
+  TStrings* keys = cbFindIn->KeyItems();
+  const int chosen = cbFindIn->ItemIndex();
+  bool chosenGone = false;
+  // the last entry, "<All>", names no column; the keys are the captions, entry for entry
+  for (int i = items->Count() - 2; i >= 0; --i) {
+    if (items->Objects(i) != Column) continue;
+    if (i == chosen) chosenGone = true;
+    items->Delete(i);
+    keys->Delete(i);
+  }
+  // the box keeps another chosen entry by its caption; a chosen entry that went leaves "<All>"
+  // chosen, also when another entry bears its caption, and the box's change prepares the columns
+  // to search again
+  if (chosenGone) cbFindIn->SetItemIndex(items->Count() - 1);
+  // only now: a change of the box on the way may have listed the column again from an entry not yet
+  // removed, the column being still among the grid's
+  engine_.ColumnRemoved(Column);
+}
+
 void TDBGridExFindDlg::cbTextChange(TObject*) {
   engine_.Restart(Direction());
 }
@@ -396,5 +417,8 @@ void ExecuteGridFindDialog(TCustomDBGridEx* Grid, const std::string& Text, bool 
 void InitGridFindDialogUnit() {
   FindDialogProc = [](TCustomDBGridEx* Grid, const std::string& Text, bool Modal, TStrings* Entries) {
     ExecuteGridFindDialog(Grid, Text, Modal, Entries);
+  };
+  FindDialogColumnProc = [](TColumnEx* Column) {
+    if (TDBGridExFindDlg* dialog = Instance()) dialog->ColumnGoing(Column);
   };
 }

@@ -74,6 +74,9 @@ class TDBGridExFindDlg : public TForm {
   // Binds the dialog to Grid and prepares its fields as Execute does, without showing it.
   void Prepare(TCustomDBGridEx* Grid, const std::string& Text, TStrings* Entries);
   TGridFindEngine& Engine() { return engine_; }
+  // A grid's column is about to be freed: the search and the column choice forget it (an entry is
+  // known by its column's address); a chosen column that goes leaves "<All>" chosen.
+  void ColumnGoing(TColumnEx* Column);
   TGridFindOptions Options() const;
 
   TLabel* Label1;

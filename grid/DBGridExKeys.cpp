@@ -13,6 +13,7 @@
 #include "platform/rtl/SysUtils.h"
 
 TFindDialogProcEx FindDialogProc;
+TFindDialogColumnProcEx FindDialogColumnProc;
 
 void ExecuteGridFindDialog(TCustomDBGridEx* Grid, const std::string& Text) {
   if (FindDialogProc) {

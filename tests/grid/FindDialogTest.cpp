@@ -2,7 +2,7 @@
 // match in the same record, empty patterns per match type, Ctrl reversing, one column or all, case
 // folding of Cyrillic, displayed against stored text), and the form driven through injected keys
 // (the column choice, Enter and Esc, the pattern history, the not-found message, the modal dialog the
-// grid opens with Ctrl+F).
+// grid opens with Ctrl+F), and the grid's columns freed under the open dialog.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -318,6 +318,188 @@ TEST_F(FindFixture, AFreedGridIsForgotten) {
   EXPECT_EQ(dlg->Engine().Grid(), nullptr);
   EXPECT_EQ(dlg->cbFindIn->Items()->Count(), 0);
   dlg->bFind->Click();  // nothing to search: no message
+  EXPECT_TRUE(messages.empty());
+}
+
+// ---------------------------------------------------------------- columns freed under the open dialog
+
+// What the dialog holds of the grid's columns, compared by address only: a freed column is never read.
+class FindFreedColumns : public FindFixture {
+ protected:
+  TDBGridExFindDlg* Open(const std::string& Text, TStrings* Entries = nullptr) {
+    ExecuteGridFindDialog(grid, Text, false, Entries);
+    return GridFindDialog();
+  }
+  bool Live(const TObject* Column) const {
+    for (int i = 0; i < grid->Columns()->Count(); ++i)
+      if (grid->Columns()->Items(i) == Column) return true;
+    return false;
+  }
+  // The objects of the column choice's entries ("<All>" has none).
+  static std::vector<const TObject*> Choice(TDBGridExFindDlg* Dlg) {
+    std::vector<const TObject*> objects;
+    TStrings* items = Dlg->cbFindIn->Items();
+    for (int i = 0; i < items->Count(); ++i) objects.push_back(items->Objects(i));
+    return objects;
+  }
+  // Every column the dialog names is one of the grid's; the entries' keys follow their captions.
+  void ExpectOnlyLiveColumns(TDBGridExFindDlg* Dlg) {
+    for (TColumnEx* c : Dlg->Engine().Columns()) EXPECT_TRUE(Live(c)) << "searched: " << c;
+    const std::vector<const TObject*> objects = Choice(Dlg);
+    for (std::size_t i = 0; i < objects.size(); ++i)
+      EXPECT_TRUE(!objects[i] || Live(objects[i])) << "entry " << i << ": " << objects[i];
+    EXPECT_EQ(Dlg->cbFindIn->KeyItems()->Text(), Dlg->cbFindIn->Items()->Text());
+  }
+  void Choose(TDBGridExFindDlg* Dlg, int Entry) {
+    Dlg->cbFindIn->SetItemIndex(Entry);
+    Dlg->cbFindInChange(Dlg->cbFindIn);
+  }
+};
+
+TEST_F(FindFreedColumns, TheChosenColumnFreedLeavesTheChoiceAndAllSearchesTheRest) {
+  TColumnEx* name = Column("NAME");
+  TColumnEx* salary = Column("SALARY");
+  grid->SetSelectedIndex(Column("CITY")->Index());
+  TDBGridExFindDlg* dlg = Open("Сидоров");
+  ASSERT_EQ(dlg->cbFindIn->Text(), "Город");
+  delete Column("CITY");
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{name, salary, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->ItemIndex(), 2);
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  EXPECT_EQ(dlg->Engine().Columns(), (TColumnsExList{name, salary}));
+  dlg->bFind->Click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Where(), "4:NAME");
+}
+
+TEST_F(FindFreedColumns, AllGoesOnOverTheRemainingColumns) {
+  TColumnEx* city = Column("CITY");
+  TColumnEx* salary = Column("SALARY");
+  TDBGridExFindDlg* dlg = Open("ов");
+  Choose(dlg, 3);
+  dlg->bFind->Click();
+  ASSERT_EQ(Where(), "1:NAME");
+  grid->Columns()->Delete(Column("NAME")->Index());
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{city, salary, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  EXPECT_EQ(dlg->Engine().Columns(), (TColumnsExList{city, salary}));
+  // the list changed: the search starts again from the first record
+  std::string found;
+  for (int i = 0; i < 3; ++i) {
+    dlg->bFind->Click();
+    found += Where() + " ";
+  }
+  EXPECT_EQ(found, "1:CITY 4:CITY 4:CITY ");
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(FindFreedColumns, AnotherColumnFreedKeepsTheChoiceAndTheSearchGoesOn) {
+  TColumnEx* city = Column("CITY");
+  TColumnEx* salary = Column("SALARY");
+  TDBGridExFindDlg* dlg = Open("Иваново");
+  Choose(dlg, 1);
+  dlg->bFind->Click();
+  ASSERT_EQ(Where(), "1:CITY");
+  delete Column("NAME");  // the entry before the chosen one
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{city, salary, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->ItemIndex(), 0);
+  EXPECT_EQ(dlg->cbFindIn->Text(), "Город");
+  EXPECT_EQ(dlg->Engine().Columns(), TColumnsExList{city});
+  dlg->bFind->Click();  // the next match, not the first one again
+  EXPECT_EQ(Where(), "4:CITY");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FindFreedColumns, TheCallersEntriesLoseTheFreedColumnToo) {
+  TColumnEx* name = Column("NAME");
+  TStringList entries;
+  entries.AddObject("Город проживания", Column("CITY"));
+  entries.AddObject("Имя", name);
+  TDBGridExFindDlg* dlg = Open("Петров", &entries);
+  Choose(dlg, 0);
+  ASSERT_EQ(dlg->Engine().Columns(), TColumnsExList{Column("CITY")});
+  grid->Columns()->Delete(Column("CITY")->Index());
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{name, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  EXPECT_EQ(dlg->Engine().Columns(), TColumnsExList{name});
+  dlg->bFind->Click();
+  EXPECT_EQ(Where(), "2:NAME");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FindFreedColumns, AColumnTheCallerListsTwiceTakesBothEntries) {
+  TColumnEx* city = Column("CITY");
+  TStringList entries;
+  entries.AddObject("Фамилия", Column("NAME"));
+  entries.AddObject("Город", city);
+  entries.AddObject("Фамилия и имя", Column("NAME"));
+  TDBGridExFindDlg* dlg = Open("Омск", &entries);
+  Choose(dlg, 2);
+  delete Column("NAME");
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{city, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  EXPECT_EQ(dlg->Engine().Columns(), TColumnsExList{city});
+}
+
+TEST_F(FindFreedColumns, AChosenEntryWhoseCaptionRepeatsFallsBackToAll) {
+  TColumnEx* city = Column("CITY");
+  TStringList entries;
+  entries.AddObject("Данные", Column("NAME"));
+  entries.AddObject("Данные", city);
+  TDBGridExFindDlg* dlg = Open("Омск", &entries);
+  Choose(dlg, 0);
+  ASSERT_EQ(dlg->Engine().Columns(), TColumnsExList{Column("NAME")});
+  dlg->Hide();  // kept hidden between openings
+  delete Column("NAME");
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{city, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  EXPECT_EQ(dlg->Engine().Columns(), TColumnsExList{city});
+  dlg->bFind->Click();
+  EXPECT_EQ(Where(), "3:CITY");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FindFreedColumns, DefaultColumnsRebuiltByALayoutChangeLeaveTheChoice) {
+  grid->Columns()->Clear();  // default columns: ID, NAME, CITY, SALARY
+  Pump();
+  ASSERT_EQ(grid->Columns()->Count(), 4);
+  TColumnEx* id = Column("ID");
+  TColumnEx* name = Column("NAME");
+  TColumnEx* salary = Column("SALARY");
+  grid->SetSelectedIndex(Column("CITY")->Index());
+  TDBGridExFindDlg* dlg = Open("Сидоров");
+  ASSERT_EQ(dlg->Engine().Columns(), TColumnsExList{Column("CITY")});
+  data.ds.FieldByName("CITY")->SetVisible(false);  // its default column goes
+  Pump();
+  ASSERT_EQ(Column("CITY"), nullptr);
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), (std::vector<const TObject*>{id, name, salary, nullptr}));
+  EXPECT_EQ(dlg->cbFindIn->Text(), "<All>");
+  dlg->bFind->Click();
+  EXPECT_EQ(Where(), "4:NAME");
+  EXPECT_TRUE(messages.empty());
+
+  // a closed dataset leaves one column of no field, made anew by each layout pass
+  data.ds.Close();
+  Pump();
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), std::vector<const TObject*>{nullptr});
+  EXPECT_TRUE(dlg->Engine().Columns().empty());
+  dlg = Open("Сидоров");
+  ASSERT_EQ(grid->Columns()->Count(), 1);
+  ASSERT_EQ(Choice(dlg).size(), 2u);
+  grid->SetFooterRowCount(1);
+  Pump();
+  ExpectOnlyLiveColumns(dlg);
+  EXPECT_EQ(Choice(dlg), std::vector<const TObject*>{nullptr});
+  EXPECT_TRUE(dlg->Engine().Columns().empty());
+  dlg->bFind->Click();  // nothing left to search: no message
   EXPECT_TRUE(messages.empty());
 }
 
