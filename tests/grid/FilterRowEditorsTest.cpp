@@ -5,7 +5,7 @@
 // other column's filter than its own, a press on a title reaches the grid while the filter editor has
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
 // no filter editor stays over a filter cell that cannot take keys, and a filter cell stays edited with
-// what was typed while the records scroll under an always-shown cell editor.
+// what was typed while the records scroll or the data opens again under an always-shown cell editor.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -886,6 +886,34 @@ TEST_F(FilterCellBesideAnAlwaysShownEditor, RecordsScrolledPastTheViewLeaveTheFi
     const int recNo = ds.RecNo();
     const std::string thrown = Caught(way.act);
     EXPECT_GT(ds.RecNo(), recNo + 10) << "the records did not move on past the view";
+    ExpectTheLetterStillEdited(thrown);
+  }
+}
+
+// The data opened again under the grid (a program refreshing its query, the grid linked to its data
+// source again) brought the always-shown cell editor back, which ended the filter cell's editing and
+// stored the letter half typed there: the error reached the program's own call.
+TEST_F(FilterCellBesideAnAlwaysShownEditor, DataOpenedAgainLeavesTheFilterCellEdited) {
+  const struct {
+    const char* name;
+    std::function<void()> act;
+  } ways[] = {
+      {"the dataset closed and opened again",
+       [&] {
+         ds.Close();
+         ds.Open();
+       }},
+      {"the data source unlinked and linked again",
+       [&] {
+         grid->SetDataSource(nullptr);
+         grid->SetDataSource(&source);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    LetterTypedIntoNumbersCell();
+    const std::string thrown = Caught(way.act);
+    ASSERT_TRUE(ds.Active());
     ExpectTheLetterStillEdited(thrown);
   }
 }
