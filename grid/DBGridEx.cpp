@@ -952,7 +952,9 @@ void TCustomDBGridEx::LinkActive(bool Value) {
   // destructor, when its memory-table part is gone already
   if (!Value) CheckMemTable();
   LayoutChanged();
-  if (Value && AlwaysShowEditorWanted()) ShowEditor();
+  // while the filter row is edited the cell editor waits (see UpdateEditorState): data opened again
+  // under it would end that editing and store what is half typed there
+  if (Value && AlwaysShowEditorWanted() && !filterEditorShown_) ShowEditor();
   UpdateVertScrollBar();
   CheckMemTable();
 }

@@ -4,7 +4,8 @@
 // grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
 // other column's filter than its own, a press on a title reaches the grid while the filter editor has
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
-// and no filter editor stays over a filter cell that cannot take keys.
+// no filter editor stays over a filter cell that cannot take keys, and a filter cell stays edited with
+// what was typed while the records scroll or the data opens again under an always-shown cell editor.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -17,6 +18,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
@@ -777,6 +779,172 @@ TEST_F(FilterRowEditors, TheCellEditorBesideAnEditedFilterCellShowsTheRecordNow)
   ASSERT_EQ(ds.FieldByName("NAME")->Text(), "session 2");
   EXPECT_EQ(cell->Text(), "session 2") << "the cell editor shows the deleted record";
   EXPECT_TRUE(FilterEditorShows());
+}
+
+}  // namespace
+
+namespace {
+
+// A grid that always shows its cell editor, over more records than show, with a letter typed into the
+// filter cell of N (a number column): stored, that letter reads as no number and raises an error.
+class FilterCellBesideAnAlwaysShownEditor : public FilterRowEditors {
+ protected:
+  void SetUp() override {
+    FilterRowEditors::SetUp();
+    for (int i = 6; i <= 40; ++i) ds.AddRow({i, "session " + std::to_string(i), i * 12.5});
+    ds.First();
+    grid->SetOptions(grid->Options() + dgAlwaysShowEditor);
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+    Pump();
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    FilterRowEditors::TearDown();
+  }
+  // The filter cell of N edited with a letter typed into it.
+  void LetterTypedIntoNumbersCell() {
+    grid->SetFocus();
+    grid->ShowFilterEditor(0);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type("a");
+    ASSERT_EQ(Editor()->Text(), "a");
+  }
+  // What the program did left the filter cell edited with the letter, no error raised, and the
+  // letters go on into the cell; leaving it emptied brings the cell editor back.
+  void ExpectTheLetterStillEdited(const std::string& Thrown) {
+    EXPECT_EQ(Thrown, "") << "the program's call raised the error";
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_TRUE(grid->FilterEditing());
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "a");
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "ab");
+    Key(VK_BACK, 8);
+    Key(VK_BACK, 8);
+    Key(VK_DOWN);
+    EXPECT_FALSE(grid->FilterEditorShown());
+    EXPECT_TRUE(grid->EditorMode());
+    EXPECT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Visible());
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(grid->Columns()->Items(0)->STFilter()->FilterText(), "");
+  }
+  // The filter row left unedited and N's filter empty on the first record, whatever the case before
+  // left, for the next case to begin afresh.
+  void StartOver() {
+    if (grid->FilterEditorShown()) {
+      Editor()->SetText("");
+      grid->HideFilterEditor();
+    }
+    grid->Columns()->Items(0)->STFilter()->SetFilterText("");
+    ds.First();
+    Pump();
+    errors.clear();
+  }
+  // Runs Act (the program's doing), what it raised caught as the program's caller would.
+  static std::string Caught(const std::function<void()>& Act) {
+    try {
+      Act();
+      Pump();
+    } catch (const Exception& E) {
+      return E.Message();
+    }
+    return "";
+  }
+
+  std::vector<std::string> errors;
+
+ private:
+  TExceptionEvent savedOnException_;
+};
+
+// As with the incremental search's time-out: records scrolled past the rows in view (by the program's
+// own call, a program's timer falling due, the scroll bar, the wheel over the data while the edited
+// cell is scrolled out of view) brought the always-shown cell editor back over the new rows, which
+// ended the filter cell's editing and stored the letter half typed there: an error the user did
+// nothing for. The cell editor waits while the filter row is edited.
+TEST_F(FilterCellBesideAnAlwaysShownEditor, RecordsScrolledPastTheViewLeaveTheFilterCellEdited) {
+  TTimer timer(nullptr);
+  timer.SetEnabled(false);
+  timer.SetInterval(1000);
+  timer.OnTimer = [&](TObject*) {
+    for (int i = 0; i < 15; ++i) ds.Next();
+  };
+  const struct {
+    const char* name;
+    std::function<void()> act;
+  } ways[] = {
+      {"the program moving on by 20 records", [&] { ds.MoveBy(20); }},
+      {"a program's timer moving on record by record",
+       [&] {
+         timer.SetEnabled(true);
+         Advance(1000);
+         timer.SetEnabled(false);
+       }},
+      {"a page down on the scroll bar",
+       [&] {
+         grid->Perform(WM_VSCROLL, SB_PAGEDOWN, 0);
+         grid->Perform(WM_VSCROLL, SB_PAGEDOWN, 0);
+       }},
+      {"the wheel over the data while the edited cell is scrolled out of view",
+       [&] {
+         std::vector<int> widths;
+         for (int i = 0; i < grid->Columns()->Count(); ++i) {
+           widths.push_back(grid->Columns()->Items(i)->Width());
+           grid->Columns()->Items(i)->SetWidth(300);
+         }
+         TScopeExit narrow([&] {
+           for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(widths[i]);
+         });
+         grid->Perform(WM_HSCROLL, SB_PAGERIGHT, 0);
+         grid->Perform(WM_HSCROLL, SB_PAGERIGHT, 0);
+         Pump();
+         ASSERT_FALSE(FilterEditorShows());
+         for (int i = 0; i < 15; ++i) Wheel(grid, -120);
+         grid->Perform(WM_HSCROLL, SB_LEFT, 0);
+         Pump();
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    StartOver();
+    LetterTypedIntoNumbersCell();
+    const int recNo = ds.RecNo();
+    const std::string thrown = Caught(way.act);
+    EXPECT_GT(ds.RecNo(), recNo + 10) << "the records did not move on past the view";
+    ExpectTheLetterStillEdited(thrown);
+  }
+}
+
+// The data opened again under the grid (a program refreshing its query, the grid linked to its data
+// source again) brought the always-shown cell editor back, which ended the filter cell's editing and
+// stored the letter half typed there: the error reached the program's own call.
+TEST_F(FilterCellBesideAnAlwaysShownEditor, DataOpenedAgainLeavesTheFilterCellEdited) {
+  const struct {
+    const char* name;
+    std::function<void()> act;
+  } ways[] = {
+      {"the dataset closed and opened again",
+       [&] {
+         ds.Close();
+         ds.Open();
+       }},
+      {"the data source unlinked and linked again",
+       [&] {
+         grid->SetDataSource(nullptr);
+         grid->SetDataSource(&source);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    StartOver();
+    LetterTypedIntoNumbersCell();
+    const std::string thrown = Caught(way.act);
+    ASSERT_TRUE(ds.Active());
+    ExpectTheLetterStillEdited(thrown);
+  }
 }
 
 }  // namespace
