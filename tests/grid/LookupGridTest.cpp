@@ -4,8 +4,10 @@
 // (closing by the mouse inside and outside, hot tracking, never activated).
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GridDataSupport.h"
@@ -13,6 +15,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBLookupGridEx.h"
 #include "platform/db/DBConsts.h"
+#include "platform/gui/WinManager.h"
 
 using namespace gridtest;
 
@@ -335,6 +338,56 @@ TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecia
   const int key = KeyInt();
   Advance(200);
   EXPECT_EQ(KeyInt(), key);  // the release stopped the scrolling
+}
+
+// ---- the end of a press
+
+// The look-up grid's press ends however the grid learns of its end, not only by its release: input that
+// comes faster than the program reads it goes to the windows under the pointer as it comes, so of a
+// quick drag out of the grid the grid takes the press (and the moves still over it) and the form the
+// rest.
+class LookupGridPressEnds : public LookupGrid {
+ protected:
+  void SetUp() override {
+    LookupGrid::SetUp();
+    List(20);
+    grid->SetShowTitles(true);
+    grid->SetKeyValue(20);
+    grid->SetFocus();
+    talvik::gui::ProcessPending();
+  }
+  POINT Screen(TPoint At) {
+    const TPoint p = grid->ClientToScreen(At);
+    return POINT{p.X, p.Y};
+  }
+  // Mouse input at points of the grid's client area, each read as it comes or all before any is read.
+  void Mouse(UINT Message, TPoint At) {
+    talvik::gui::InjectMouse(Message, Screen(At), {});
+    talvik::gui::ProcessPending();
+  }
+  void Quick(std::initializer_list<std::pair<UINT, TPoint>> Input) {
+    for (const auto& [message, at] : Input) talvik::gui::InjectMouse(message, Screen(at), {});
+    talvik::gui::ProcessPending();
+  }
+  // Time going by, the timers falling due as often as they ask.
+  static void TimePasses(unsigned Ms) {
+    for (unsigned t = 0; t < Ms; t += 10) Advance(10);
+  }
+  // A point of the form above the grid.
+  TPoint AboveTheGrid() const { return {20, -5}; }
+};
+
+// A quick press on a row and a release above the grid: the pointer then passing over the rows and below
+// the grid, no button held, chooses nothing.
+TEST_F(LookupGridPressEnds, APointerWithNoButtonHeldChoosesNothingAfterAReleaseElsewhere) {
+  Quick({{WM_LBUTTONDOWN, RowPoint(1)}, {WM_MOUSEMOVE, AboveTheGrid()}, {WM_LBUTTONUP, AboveTheGrid()}});
+  ASSERT_EQ(KeyInt(), 20);
+  Mouse(WM_MOUSEMOVE, RowPoint(3));
+  EXPECT_EQ(KeyInt(), 20) << "the key followed a pointer with no button held";
+  Mouse(WM_MOUSEMOVE, {20, grid->ClientHeight() + 9});
+  TimePasses(500);
+  EXPECT_EQ(KeyInt(), 20) << "the list scrolled below a pointer with no button held";
+  EXPECT_NE(GetCapture(), grid->Handle());
 }
 
 // ---- the scroll bar
