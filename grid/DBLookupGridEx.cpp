@@ -977,6 +977,11 @@ void TDBLookupGridEx::DragScrollTick() {
     StopDragTimer();
     return;
   }
+  // every button went up where the grid did not see it: the press is over, and so is its scrolling
+  if (GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0 && GetKeyState(VK_MBUTTON) >= 0) {
+    EndPress();
+    return;
+  }
   if (specRowSelected_) {
     // up: the special row is the top; down: the list starts at its first record
     if (dragDirection_ > 0) {

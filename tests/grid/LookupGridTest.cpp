@@ -318,8 +318,14 @@ TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecia
   Special();
   grid->SetKeyValue(20);
   TPoint p = RowPoint(1);
-  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
-  ASSERT_EQ(KeyInt(), 20);
+  // the button really held: the scrolling goes on while it is down
+  const auto mouse = [this](UINT Message, TPoint At) {
+    const TPoint s = grid->ClientToScreen(At);
+    talvik::gui::InjectMouse(Message, POINT{s.X, s.Y}, {});
+    talvik::gui::ProcessPending();
+  };
+  mouse(WM_LBUTTONDOWN, p);
+  EXPECT_EQ(KeyInt(), 20);
   // 10 pixels below the rows: one record every 200 - 150 = 50 ms
   const int below = grid->ClientHeight() + 9;
   grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.X, below));
@@ -334,7 +340,7 @@ TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecia
   for (int i = 0; i < 6; ++i) Advance(10);
   EXPECT_TRUE(grid->SpecRowSelected());
   EXPECT_EQ(KeyInt(), kSpecKey);
-  grid->Perform(WM_LBUTTONUP, 0, MAKELPARAM(p.X, -40));
+  mouse(WM_LBUTTONUP, {p.X, -40});
   const int key = KeyInt();
   Advance(200);
   EXPECT_EQ(KeyInt(), key);  // the release stopped the scrolling
@@ -387,6 +393,20 @@ TEST_F(LookupGridPressEnds, APointerWithNoButtonHeldChoosesNothingAfterAReleaseE
   Mouse(WM_MOUSEMOVE, {20, grid->ClientHeight() + 9});
   TimePasses(500);
   EXPECT_EQ(KeyInt(), 20) << "the list scrolled below a pointer with no button held";
+  EXPECT_NE(GetCapture(), grid->Handle());
+}
+
+// A quick drag up over the titles and out above the grid: the move over the titles set the scrolling
+// going, and the first tick, finding the button up, stops it.
+TEST_F(LookupGridPressEnds, TheScrollingStopsAtATickThatFindsTheButtonUp) {
+  const TPoint titles{20, grid->DataRect().Top - 4};
+  Quick({{WM_LBUTTONDOWN, RowPoint(3)},
+         {WM_MOUSEMOVE, titles},
+         {WM_MOUSEMOVE, AboveTheGrid()},
+         {WM_LBUTTONUP, AboveTheGrid()}});
+  ASSERT_EQ(KeyInt(), 40);
+  TimePasses(1000);
+  EXPECT_EQ(KeyInt(), 40) << "the list scrolled on after the release";
   EXPECT_NE(GetCapture(), grid->Handle());
 }
 
