@@ -1015,6 +1015,13 @@ void TDBLookupGridEx::Dispatch(TMessage& Message) {
         return;
       }
       break;
+    case WM_CAPTURECHANGED:
+      // another window took the mouse (a list dropped down): the moves and the release of the press go
+      // there, and the press is over
+      if (mousePressed_ && HandleAllocated() && Message.LParam &&
+          reinterpret_cast<HWND>(Message.LParam) != Handle())
+        EndPress();
+      break;
     case WM_GETDLGCODE:
       Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
       return;

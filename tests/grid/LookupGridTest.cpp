@@ -1,7 +1,8 @@
 // The look-up grid (its height for a number of rows, the special row chosen for its value or for a key
-// missing from the list, the incremental search on a fake clock, the keys at the list's edges, the
-// scroll bar with and without record numbers, moving columns, look-up mode) and the popup data grid
-// (closing by the mouse inside and outside, hot tracking, never activated).
+// missing from the list, the incremental search on a fake clock, the keys at the list's edges, a press
+// ending however the grid learns of its end, the scroll bar with and without record numbers, moving
+// columns, look-up mode) and the popup data grid (closing by the mouse inside and outside, hot tracking,
+// never activated).
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -15,6 +16,7 @@
 #include "db/MemDataSet.h"
 #include "grid/DBLookupGridEx.h"
 #include "platform/db/DBConsts.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 
 using namespace gridtest;
@@ -408,6 +410,29 @@ TEST_F(LookupGridPressEnds, TheScrollingStopsAtATickThatFindsTheButtonUp) {
   TimePasses(1000);
   EXPECT_EQ(KeyInt(), 40) << "the list scrolled on after the release";
   EXPECT_NE(GetCapture(), grid->Handle());
+}
+
+// The program drops a list down while the button is held below the grid: the list holds the mouse, the
+// grid stops scrolling at once and leaves the mouse to the list.
+TEST_F(LookupGridPressEnds, AListTakingTheMouseStopsTheScrollingOfAHeldButton) {
+  auto* combo = new TComboBox(form.get());
+  combo->SetParent(form.get());
+  combo->SetBounds(300, 10, 100, 24);
+  combo->Items()->SetText("один\nдва");
+  Mouse(WM_LBUTTONDOWN, RowPoint(1));
+  const TPoint below{20, grid->ClientHeight() + 9};  // a record every 50 ms
+  Mouse(WM_MOUSEMOVE, below);
+  TimePasses(50);
+  EXPECT_EQ(KeyInt(), 30);
+  combo->SetDroppedDown(true);
+  talvik::gui::ProcessPending();
+  EXPECT_NE(GetCapture(), grid->Handle());
+  TimePasses(500);
+  EXPECT_EQ(KeyInt(), 30) << "the list scrolled on after the combo box took the mouse";
+  EXPECT_TRUE(combo->DroppedDown()) << "the grid took the mouse back";
+  combo->SetDroppedDown(false);
+  Mouse(WM_LBUTTONUP, below);
+  EXPECT_EQ(KeyInt(), 30);
 }
 
 // ---- the scroll bar
