@@ -527,8 +527,13 @@ void TCustomDBGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   lastMoveShift_ = Shift;
   // A move with no button held during a gesture: its release went to another window, one that came up
   // under the pointer before the grid read the press (the cell editor, shown as the press focused the
-  // grid), and the gesture is over. The move is a plain one.
-  if ((tracking_ || mouseSelectMode_ != kMouseSelectNone) && !HoldsButton(Shift)) CancelMouseMode();
+  // grid), and the gesture is over. The move is a plain one. A press inside the selection that waits to
+  // become a drag holds the mouse only by the press itself, and lets it go here.
+  if ((tracking_ || mouseSelectMode_ != kMouseSelectNone || dragPending_) && !HoldsButton(Shift)) {
+    const bool waitedForDrag = dragPending_;
+    CancelMouseMode();
+    if (waitedForDrag && MouseCapture()) SetMouseCapture(false);
+  }
   if (dragPending_) {
     if (std::abs(X - mouseDownPos_.X) >= GetSystemMetrics(SM_CXDRAG) ||
         std::abs(Y - mouseDownPos_.Y) >= GetSystemMetrics(SM_CYDRAG)) {

@@ -918,6 +918,10 @@ void TDBLookupGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 }
 
 void TDBLookupGridEx::MouseMove(TShiftState Shift, int X, int Y) {
+  // A move with no button held during a press: its release went to another window (the pointer left the
+  // grid before the grid read the press), and the press is over. The move is a plain one.
+  if (mousePressed_ && !Shift.Contains(ssLeft) && !Shift.Contains(ssRight) && !Shift.Contains(ssMiddle))
+    EndPress();
   if (!mousePressed_) {
     TCustomDBGridEx::MouseMove(Shift, X, Y);
     return;
@@ -950,10 +954,16 @@ void TDBLookupGridEx::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TDBLookupGridEx::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   const bool pressed = mousePressed_;
+  EndPress();
+  if (!pressed) TCustomDBGridEx::MouseUp(Button, Shift, X, Y);
+}
+
+void TDBLookupGridEx::EndPress() {
+  const bool pressed = mousePressed_;
   mousePressed_ = false;
   StopDragTimer();
+  // the grid lets go of the mouse it holds; a window that took the mouse from it keeps it
   if (pressed && HandleAllocated() && GetCapture() == Handle()) ReleaseCapture();
-  if (!pressed) TCustomDBGridEx::MouseUp(Button, Shift, X, Y);
 }
 
 void TDBLookupGridEx::StopDragTimer() {
@@ -965,6 +975,11 @@ void TDBLookupGridEx::DragScrollTick() {
   TDataSet* lds = ListDataSet();
   if (!mousePressed_ || !lds || !lds->Active()) {
     StopDragTimer();
+    return;
+  }
+  // every button went up where the grid did not see it: the press is over, and so is its scrolling
+  if (GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0 && GetKeyState(VK_MBUTTON) >= 0) {
+    EndPress();
     return;
   }
   if (specRowSelected_) {
@@ -999,6 +1014,13 @@ void TDBLookupGridEx::Dispatch(TMessage& Message) {
         DragScrollTick();
         return;
       }
+      break;
+    case WM_CAPTURECHANGED:
+      // another window took the mouse (a list dropped down): the moves and the release of the press go
+      // there, and the press is over
+      if (mousePressed_ && HandleAllocated() && Message.LParam &&
+          reinterpret_cast<HWND>(Message.LParam) != Handle())
+        EndPress();
       break;
     case WM_GETDLGCODE:
       Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;

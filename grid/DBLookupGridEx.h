@@ -221,6 +221,8 @@ class TDBLookupGridEx : public TCustomDBGridEx {
   // Whether the current list record is the key record.
   bool CurrentIsKey() const;
   void StopDragTimer();
+  // The press on the rows ends: its scrolling stops and the grid lets go of the mouse it holds.
+  void EndPress();
   void DragScrollTick();
   void ScrollMessage(int Code, int Pos);
   void CheckNotLookupMode();

@@ -180,6 +180,31 @@ TEST_F(GridDragging, APressOutsideTheSelectionSelectsAndNeverDrags) {
   EXPECT_EQ(Selected(), (std::vector<int>{3}));
 }
 
+// A quick flick out of the window from inside the selection, the button released out there: all of it
+// comes before the grid reads the press, and only the press is the grid's. The pointer coming back with no
+// button held drags nothing, the grid lets go of the mouse, and the next press and release is a plain
+// click.
+TEST_F(GridDragging, APressWhoseReleaseWentElsewhereStartsNoDragLater) {
+  const TPoint p = Middle(Cell(1, 1));
+  const TPoint away{form->Width() + 40, p.Y};  // beyond the form, over no window of ours
+  Advance(600);
+  for (const auto& [message, at] : {std::pair{WM_LBUTTONDOWN, p}, {WM_MOUSEMOVE, away}, {WM_LBUTTONUP, away}})
+    talvik::gui::InjectMouse(message, Screen(at.X, at.Y), {});
+  Pump();
+  ASSERT_EQ(starts, 0);
+  Mouse(WM_MOUSEMOVE, p.X + 12, p.Y + 12);
+  EXPECT_EQ(starts, 0) << "a drag started with no button held";
+  EXPECT_FALSE(grid->Dragging());
+  EXPECT_NE(GetCapture(), grid->Handle()) << "the grid kept the mouse";
+  EXPECT_EQ(Selected(), (std::vector<int>{2, 4}));
+  const TPoint third = Middle(Cell(1, 2));
+  Advance(600);
+  Mouse(WM_LBUTTONDOWN, third.X, third.Y);
+  Mouse(WM_LBUTTONUP, third.X, third.Y);
+  EXPECT_EQ(starts, 0);
+  EXPECT_EQ(Selected(), (std::vector<int>{3}));
+}
+
 // ---------------------------------------------------------------- the end of a gesture
 
 // The grid on a form that another window stands in front of, the grid its form's focused control and

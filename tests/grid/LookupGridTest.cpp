@@ -1,11 +1,14 @@
 // The look-up grid (its height for a number of rows, the special row chosen for its value or for a key
-// missing from the list, the incremental search on a fake clock, the keys at the list's edges, the
-// scroll bar with and without record numbers, moving columns, look-up mode) and the popup data grid
-// (closing by the mouse inside and outside, hot tracking, never activated).
+// missing from the list, the incremental search on a fake clock, the keys at the list's edges, a press
+// ending however the grid learns of its end, the scroll bar with and without record numbers, moving
+// columns, look-up mode) and the popup data grid (closing by the mouse inside and outside, hot tracking,
+// never activated).
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GridDataSupport.h"
@@ -13,6 +16,8 @@
 #include "db/MemDataSet.h"
 #include "grid/DBLookupGridEx.h"
 #include "platform/db/DBConsts.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/gui/WinManager.h"
 
 using namespace gridtest;
 
@@ -315,8 +320,14 @@ TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecia
   Special();
   grid->SetKeyValue(20);
   TPoint p = RowPoint(1);
-  grid->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.X, p.Y));
-  ASSERT_EQ(KeyInt(), 20);
+  // the button really held: the scrolling goes on while it is down
+  const auto mouse = [this](UINT Message, TPoint At) {
+    const TPoint s = grid->ClientToScreen(At);
+    talvik::gui::InjectMouse(Message, POINT{s.X, s.Y}, {});
+    talvik::gui::ProcessPending();
+  };
+  mouse(WM_LBUTTONDOWN, p);
+  EXPECT_EQ(KeyInt(), 20);
   // 10 pixels below the rows: one record every 200 - 150 = 50 ms
   const int below = grid->ClientHeight() + 9;
   grid->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.X, below));
@@ -331,10 +342,97 @@ TEST_F(LookupGrid, DraggingBeyondTheEdgesScrollsFasterFurtherAwayUpOntoTheSpecia
   for (int i = 0; i < 6; ++i) Advance(10);
   EXPECT_TRUE(grid->SpecRowSelected());
   EXPECT_EQ(KeyInt(), kSpecKey);
-  grid->Perform(WM_LBUTTONUP, 0, MAKELPARAM(p.X, -40));
+  mouse(WM_LBUTTONUP, {p.X, -40});
   const int key = KeyInt();
   Advance(200);
   EXPECT_EQ(KeyInt(), key);  // the release stopped the scrolling
+}
+
+// ---- the end of a press
+
+// The look-up grid's press ends however the grid learns of its end, not only by its release: input that
+// comes faster than the program reads it goes to the windows under the pointer as it comes, so of a
+// quick drag out of the grid the grid takes the press (and the moves still over it) and the form the
+// rest.
+class LookupGridPressEnds : public LookupGrid {
+ protected:
+  void SetUp() override {
+    LookupGrid::SetUp();
+    List(20);
+    grid->SetShowTitles(true);
+    grid->SetKeyValue(20);
+    grid->SetFocus();
+    talvik::gui::ProcessPending();
+  }
+  POINT Screen(TPoint At) {
+    const TPoint p = grid->ClientToScreen(At);
+    return POINT{p.X, p.Y};
+  }
+  // Mouse input at points of the grid's client area, each read as it comes or all before any is read.
+  void Mouse(UINT Message, TPoint At) {
+    talvik::gui::InjectMouse(Message, Screen(At), {});
+    talvik::gui::ProcessPending();
+  }
+  void Quick(std::initializer_list<std::pair<UINT, TPoint>> Input) {
+    for (const auto& [message, at] : Input) talvik::gui::InjectMouse(message, Screen(at), {});
+    talvik::gui::ProcessPending();
+  }
+  // Time going by, the timers falling due as often as they ask.
+  static void TimePasses(unsigned Ms) {
+    for (unsigned t = 0; t < Ms; t += 10) Advance(10);
+  }
+  // A point of the form above the grid.
+  TPoint AboveTheGrid() const { return {20, -5}; }
+};
+
+// A quick press on a row and a release above the grid: the pointer then passing over the rows and below
+// the grid, no button held, chooses nothing.
+TEST_F(LookupGridPressEnds, APointerWithNoButtonHeldChoosesNothingAfterAReleaseElsewhere) {
+  Quick({{WM_LBUTTONDOWN, RowPoint(1)}, {WM_MOUSEMOVE, AboveTheGrid()}, {WM_LBUTTONUP, AboveTheGrid()}});
+  ASSERT_EQ(KeyInt(), 20);
+  Mouse(WM_MOUSEMOVE, RowPoint(3));
+  EXPECT_EQ(KeyInt(), 20) << "the key followed a pointer with no button held";
+  Mouse(WM_MOUSEMOVE, {20, grid->ClientHeight() + 9});
+  TimePasses(500);
+  EXPECT_EQ(KeyInt(), 20) << "the list scrolled below a pointer with no button held";
+  EXPECT_NE(GetCapture(), grid->Handle());
+}
+
+// A quick drag up over the titles and out above the grid: the move over the titles set the scrolling
+// going, and the first tick, finding the button up, stops it.
+TEST_F(LookupGridPressEnds, TheScrollingStopsAtATickThatFindsTheButtonUp) {
+  const TPoint titles{20, grid->DataRect().Top - 4};
+  Quick({{WM_LBUTTONDOWN, RowPoint(3)},
+         {WM_MOUSEMOVE, titles},
+         {WM_MOUSEMOVE, AboveTheGrid()},
+         {WM_LBUTTONUP, AboveTheGrid()}});
+  ASSERT_EQ(KeyInt(), 40);
+  TimePasses(1000);
+  EXPECT_EQ(KeyInt(), 40) << "the list scrolled on after the release";
+  EXPECT_NE(GetCapture(), grid->Handle());
+}
+
+// The program drops a list down while the button is held below the grid: the list holds the mouse, the
+// grid stops scrolling at once and leaves the mouse to the list.
+TEST_F(LookupGridPressEnds, AListTakingTheMouseStopsTheScrollingOfAHeldButton) {
+  auto* combo = new TComboBox(form.get());
+  combo->SetParent(form.get());
+  combo->SetBounds(300, 10, 100, 24);
+  combo->Items()->SetText("один\nдва");
+  Mouse(WM_LBUTTONDOWN, RowPoint(1));
+  const TPoint below{20, grid->ClientHeight() + 9};  // a record every 50 ms
+  Mouse(WM_MOUSEMOVE, below);
+  TimePasses(50);
+  EXPECT_EQ(KeyInt(), 30);
+  combo->SetDroppedDown(true);
+  talvik::gui::ProcessPending();
+  EXPECT_NE(GetCapture(), grid->Handle());
+  TimePasses(500);
+  EXPECT_EQ(KeyInt(), 30) << "the list scrolled on after the combo box took the mouse";
+  EXPECT_TRUE(combo->DroppedDown()) << "the grid took the mouse back";
+  combo->SetDroppedDown(false);
+  Mouse(WM_LBUTTONUP, below);
+  EXPECT_EQ(KeyInt(), 30);
 }
 
 // ---- the scroll bar
