@@ -902,9 +902,8 @@ void TCustomDBGridEx::UpdateEditorState() {
       HideEditor();
     }
   } else {
-    // while the filter row is edited the cell editor waits: showing it would end the filter editing
-    // from wherever this runs (a column's destructor among them)
-    const bool show = options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_;
+    // not while the filter row is edited, from wherever this runs (a column's destructor among them)
+    const bool show = EditorMayComeBack();
     if (!CanEditShow()) {
       // an editor the grid showed on its own goes from a cell it cannot edit now (another column's
       // moved under it, say)
@@ -952,9 +951,7 @@ void TCustomDBGridEx::LinkActive(bool Value) {
   // destructor, when its memory-table part is gone already
   if (!Value) CheckMemTable();
   LayoutChanged();
-  // while the filter row is edited the cell editor waits (see UpdateEditorState): data opened again
-  // under it would end that editing and store what is half typed there
-  if (Value && AlwaysShowEditorWanted() && !filterEditorShown_) ShowEditor();
+  if (Value && EditorMayComeBack()) ShowEditor();
   UpdateVertScrollBar();
   CheckMemTable();
 }

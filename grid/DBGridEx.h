@@ -348,6 +348,10 @@ class TCustomDBGridEx : public TCustomGrid,
   bool FilterRowShown() const { return stFilter_ && stFilter_->Visible(); }
   bool TitlesShown() const { return options_.Contains(dgTitles); }
   bool AlwaysShowEditorWanted() const { return options_.Contains(dgAlwaysShowEditor); }
+  // Whether the always-shown cell editor may come back by itself (a scroll, the data opened again, the
+  // incremental search's end): not while the filter row is edited, as showing it would end that
+  // editing and store what is half typed there.
+  bool EditorMayComeBack() const { return AlwaysShowEditorWanted() && !filterEditorShown_; }
   bool FocusedRowHighlighted();
   // Colours of a data cell through the style (or the same rules without blending).
   virtual bool HighlightDataCell(int ACol, int ARow, TGridDrawState State, TColor& AColor, TFont* AFont,
@@ -609,6 +613,10 @@ class TCustomDBGridEx : public TCustomGrid,
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Whether a mouse message's Shift holds a button; whether a button is down as the input read so far
+  // tells. A gesture whose release went to another window ends on either saying none is.
+  static bool HoldsButton(TShiftState Shift);
+  static bool ButtonHeld();
   bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
   bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
   virtual std::unique_ptr<TDBGridExColumnDefValuesEx> CreateColumnDefValues();

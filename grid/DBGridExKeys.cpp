@@ -187,9 +187,7 @@ void TCustomDBGridEx::StopIncSearch() {
   incSearchRunning_ = false;
   incSearchText_.clear();
   if (was) InvalidateCurrentRow();
-  // while the filter row is edited the cell editor waits (see UpdateEditorState): the search's
-  // time-out would end that editing and store what is half typed there
-  if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_ && CanEditShow()) ShowEditor();
+  if (EditorMayComeBack() && CanEditShow()) ShowEditor();
 }
 
 // ---------------------------------------------------------------- keys

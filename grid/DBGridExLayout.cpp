@@ -336,9 +336,7 @@ void TCustomDBGridEx::Scroll(int Distance) {
         ScrollWindowEx(Handle(), 0, -Distance * pitch, &area, &area, nullptr, nullptr, SW_INVALIDATE);
       }
     }
-    // while the filter row is edited the cell editor waits (see UpdateEditorState): records scrolled
-    // under it would end that editing and store what is half typed there
-    if (options_.Contains(dgAlwaysShowEditor) && !filterEditorShown_) ShowEditor();
+    if (EditorMayComeBack()) ShowEditor();
   }
   if (painting) {
     for (int i = 0; i < footerRowCount_; ++i) InvalidateRow(RowCount() - 1 - i);

@@ -21,16 +21,15 @@ constexpr int kTitleDragThreshold = 3;
 constexpr int kColumnSelectZone = 7;
 constexpr int kColumnSelectTimer = 60;
 
-bool HoldsButton(TShiftState Shift) {
+}  // namespace
+
+bool TCustomDBGridEx::HoldsButton(TShiftState Shift) {
   return Shift.Contains(ssLeft) || Shift.Contains(ssRight) || Shift.Contains(ssMiddle);
 }
 
-// Whether a mouse button is down as the input read so far tells.
-bool ButtonHeld() {
+bool TCustomDBGridEx::ButtonHeld() {
   return GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------- the auto-scroll timer
 

@@ -920,8 +920,7 @@ void TDBLookupGridEx::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 void TDBLookupGridEx::MouseMove(TShiftState Shift, int X, int Y) {
   // A move with no button held during a press: its release went to another window (the pointer left the
   // grid before the grid read the press), and the press is over. The move is a plain one.
-  if (mousePressed_ && !Shift.Contains(ssLeft) && !Shift.Contains(ssRight) && !Shift.Contains(ssMiddle))
-    EndPress();
+  if (mousePressed_ && !HoldsButton(Shift)) EndPress();
   if (!mousePressed_) {
     TCustomDBGridEx::MouseMove(Shift, X, Y);
     return;
@@ -978,7 +977,7 @@ void TDBLookupGridEx::DragScrollTick() {
     return;
   }
   // every button went up where the grid did not see it: the press is over, and so is its scrolling
-  if (GetKeyState(VK_LBUTTON) >= 0 && GetKeyState(VK_RBUTTON) >= 0 && GetKeyState(VK_MBUTTON) >= 0) {
+  if (!ButtonHeld()) {
     EndPress();
     return;
   }
