@@ -419,6 +419,13 @@ void TCustomDBLookupComboboxEx::DefaultUpdateData() {
       masterFields_.front()->SetText(text);
     return;
   }
+  if (IsDataIndependent() && style_ == csDropDownEx && text.empty() && !dropDownBox_->SpecRow()->Visible()) {
+    // a text emptied holds no value, as in the plain edit: the key it stood for would come back
+    // with its text
+    keyValue_ = Null();
+    link->SetValue(keyValue_);
+    return;
+  }
   if (IsDataIndependent()) {
     link->SetValue(keyValue_);
   } else if (!masterFields_.empty() && link->Editing()) {

@@ -4,8 +4,9 @@
 // grid hidden meanwhile), neither editor ever stands on a hidden column, a filter text goes into no
 // other column's filter than its own, a press on a title reaches the grid while the filter editor has
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
-// no filter editor stays over a filter cell that cannot take keys, and a filter cell stays edited with
-// what was typed while the records scroll or the data opens again under an always-shown cell editor.
+// no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
+// what was typed while the records scroll or the data opens again under an always-shown cell editor,
+// and a filter cell the user emptied stays empty when left.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -945,6 +946,78 @@ TEST_F(FilterCellBesideAnAlwaysShownEditor, DataOpenedAgainLeavesTheFilterCellEd
     ASSERT_TRUE(ds.Active());
     ExpectTheLetterStillEdited(thrown);
   }
+}
+
+// Reduced from a random walk: a filter cell whose editing began over a filter keeps the filter's text
+// as the editor's value; emptied by the user and left, the editor wrote that value back on losing the
+// focus and showed it again, and the grid stored it into the filter the user had just cleared. The
+// text was the filter as it read with the field its column showed before, which the column's field
+// now could not convert: the user saw an error about a text they never typed.
+TEST_F(FilterRowEditors, AFilterCellEmptiedByTheUserStaysEmptyWhenLeft) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const TRect data = Cell(2, 2);
+  const struct {
+    const char* name;
+    std::function<void()> empty;
+  } empties[] = {
+      {"its text selected and deleted",
+       [&] {
+         Editor()->SelectAllText();
+         Key(VK_DELETE);
+       }},
+      {"its text deleted backwards",
+       [&] {
+         Key(VK_END);
+         for (int n = Utf8Length(Editor()->Text()); n > 0; --n) Key(VK_BACK, 8);
+       }},
+  };
+  const struct {
+    const char* name;
+    std::function<void()> leave;
+  } leaves[] = {
+      {"a press on a data cell", [&] { Click(data, 5, 3); }},
+      {"the next filter cell", [&] { Key(VK_TAB, 9); }},
+      {"the grid focused by the program",
+       [&] {
+         grid->SetFocus();
+         Pump();
+       }},
+  };
+  for (const auto& empty : empties)
+    for (const auto& leave : leaves) {
+      SCOPED_TRACE(std::string(empty.name) + ", left by " + leave.name);
+      name->STFilter()->SetFilterText("sc");
+      grid->ShowFilterEditor(1);
+      Pump();
+      ASSERT_TRUE(Editor()->Focused());
+      ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+      empty.empty();
+      ASSERT_EQ(Editor()->Text(), "");
+      EXPECT_EQ(name->STFilter()->FilterText(), "");
+      leave.leave();
+      EXPECT_EQ(name->STFilter()->FilterText(), "") << "the emptied filter cell took its old text back";
+      EXPECT_EQ(name->STFilter()->GetFilterText(), "");
+      StartOver(name);
+    }
+  // the walk's way: the column shows a field of another kind meanwhile, whose filter cannot read the
+  // text loaded (a condition on a text), and a press on a data cell leaves the cell
+  std::vector<std::string> errors;
+  TScopeExit restore([saved = Application->OnException] { Application->OnException = saved; });
+  Application->OnException = [&](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+  TScopeExit back([&] { name->SetFieldName("NAME"); });
+  name->STFilter()->SetFilterText("sc");
+  grid->ShowFilterEditor(1);
+  Pump();
+  ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+  name->SetFieldName("SALARY");  // by the program
+  Pump();
+  Editor()->SelectAllText();
+  Key(VK_DELETE);
+  ASSERT_EQ(Editor()->Text(), "");
+  Click(data, 5, 3);
+  EXPECT_EQ(errors, std::vector<std::string>{}) << "an error box for a text the user did not type";
+  EXPECT_EQ(name->STFilter()->FilterText(), "");
+  StartOver(name);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The look-up combo box: the drop-down grid's rows and width, the special row's shortcut, the arrows at
 // the list's edges, Delete against Required, look-up mode from a look-up field, free text in the
-// drop-down style, the not-in-list answer, pasting, the wheel, the mouse handed from the control to
-// the open grid, and the picture of the open grid with its size grip.
+// drop-down style (emptied without a field: no value), the not-in-list answer, pasting, the wheel, the
+// mouse handed from the control to the open grid, and the picture of the open grid with its size grip.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -257,6 +257,30 @@ TEST_F(LookupCombo, FreeTextIsWrittenAsTextInTheDropDownStyle) {
   Pump();
   EXPECT_EQ(people->F("NAME")->AsString(), "Ben");
   combo->SetListSource(nullptr);
+}
+
+// Without a field the control keeps its value itself, and in the drop-down style a text of its own
+// is that value: emptied by the user, it holds none when the focus leaves, as the plain edit does. It
+// wrote the key it held before back and showed that key's text again.
+TEST_F(LookupCombo, FreeTextEmptiedWithoutAFieldLeavesNoValue) {
+  combo->SetStyle(csDropDownEx);
+  combo->SetValue(TVariant(std::string("Anna")));
+  ASSERT_EQ(combo->Text(), "Anna");
+  Focus();
+  combo->SelectAll();
+  Type(U'\b');
+  ASSERT_EQ(combo->Text(), "");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(combo->Text(), "") << "the emptied text came back";
+  EXPECT_TRUE(combo->Value().IsNull());
+  // a text typed in its place is the value
+  Focus();
+  Type(U'B');
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(combo->Text(), "B");
+  EXPECT_EQ(combo->Value().AsString(), "B");
 }
 
 TEST_F(LookupCombo, NotInListMayAddTheTextAndAskForARecheck) {
