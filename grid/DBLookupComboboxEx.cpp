@@ -419,12 +419,11 @@ void TCustomDBLookupComboboxEx::DefaultUpdateData() {
       masterFields_.front()->SetText(text);
     return;
   }
-  if (IsDataIndependent() && style_ == csDropDownEx && text.empty() && !dropDownBox_->SpecRow()->Visible()) {
-    // a text emptied holds no value, as in the plain edit: the key it stood for would come back
-    // with its text
+  if (style_ == csDropDownEx && text.empty() && !dropDownBox_->SpecRow()->Visible()) {
+    // a text emptied holds no value, as in the plain edit, with or without a field: the key it
+    // stood for would come back with its text (the keys that empty it without a character typed,
+    // Delete, Ctrl+Del, a cut, look nothing up and leave that key in place)
     keyValue_ = Null();
-    link->SetValue(keyValue_);
-    return;
   }
   if (IsDataIndependent()) {
     link->SetValue(keyValue_);

@@ -1,10 +1,12 @@
 // The look-up combo box: the drop-down grid's rows and width, the special row's shortcut, the arrows at
 // the list's edges, Delete against Required, look-up mode from a look-up field, free text in the
-// drop-down style (emptied without a field: no value), the not-in-list answer, pasting, the wheel, the
-// mouse handed from the control to the open grid, and the picture of the open grid with its size grip.
+// drop-down style (emptied, with or without a field: no value, unless a blank special row was chosen),
+// the not-in-list answer, pasting, the wheel, the mouse handed from the control to the open grid, and
+// the picture of the open grid with its size grip.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -281,6 +283,167 @@ TEST_F(LookupCombo, FreeTextEmptiedWithoutAFieldLeavesNoValue) {
   Pump();
   EXPECT_EQ(combo->Text(), "B");
   EXPECT_EQ(combo->Value().AsString(), "B");
+}
+
+// Bound to a field, the drop-down style writes the key back when the focus leaves or the record is
+// posted, and a text the user emptied clears the field, whichever key emptied it. Only a typed
+// character looked the empty text up; emptied by Delete, Ctrl+Del or a cut key, the text still stood
+// for the key it showed before: the field kept its value and the old text came back, the user's
+// clearing silently undone.
+TEST_F(LookupCombo, FreeTextEmptiedOverAFieldClearsTheField) {
+  using talvik::gui::ShiftKeys;
+  TDataSource depts(nullptr);
+  depts.SetDataSet(&people->depts);
+  // the key is the name itself: a list of suggestions for a text field
+  TMemDataSet namesList;
+  namesList.FieldDefs()->Add("NAME", ftString, 20);
+  namesList.AddRow({"Ann"});
+  namesList.AddRow({"Bob"});
+  namesList.Open();
+  TDataSource names(nullptr);
+  names.SetDataSet(&namesList);
+  const auto unbind = [&] {
+    combo->SetDataSource(nullptr);
+    combo->SetDataField("");
+    combo->SetListSource(nullptr);
+  };
+  TScopeExit unbound(unbind);
+  const struct {
+    const char* name;
+    std::function<void()> bind;
+    const char* field;
+    const char* text;
+  } binds[] = {
+      {"the key field with a list",
+       [&] {
+         combo->SetDataSource(&people->source);
+         combo->SetDataField("DEPT");
+         combo->SetKeyField("DEPT_ID");
+         combo->SetListField("DNAME");
+         combo->SetListSource(&depts);
+       },
+       "DEPT", "Sales"},
+      {"a look-up field", [&] { BindLookup(); }, "DEPT", "Sales"},
+      {"a text field with a list of names",
+       [&] {
+         combo->SetDataSource(&people->source);
+         combo->SetDataField("NAME");
+         combo->SetKeyField("NAME");
+         combo->SetListField("NAME");
+         combo->SetListSource(&names);
+       },
+       "NAME", "Ann"},
+  };
+  const auto selectAll = [] {
+    FormInput::Key(VK_END);
+    FormInput::Key(VK_HOME, 0, ShiftKeys{.shift = true});
+  };
+  const struct {
+    const char* name;
+    std::function<void()> empty;
+    bool textOnly = false;  // a numeric field takes no Ctrl+Backspace, as the plain edit over it
+  } empties[] = {
+      {"its text selected and deleted",
+       [&] {
+         selectAll();
+         FormInput::Key(VK_DELETE);
+       }},
+      {"its text deleted backwards",
+       [&] {
+         FormInput::Key(VK_END);
+         for (int n = Utf8Length(combo->Text()); n > 0; --n) FormInput::Key(VK_BACK, 8);
+       }},
+      {"Ctrl+Del at its start",
+       [&] {
+         FormInput::Key(VK_HOME);
+         FormInput::Key(VK_DELETE, 0, ShiftKeys{.ctrl = true});
+       }},
+      {"Ctrl+Backspace at its end",
+       [&] {
+         FormInput::Key(VK_END);
+         FormInput::Key(VK_BACK, 127, ShiftKeys{.ctrl = true});
+       },
+       true},
+      {"its text cut by Ctrl+X",
+       [&] {
+         selectAll();
+         FormInput::Key('X', 24, ShiftKeys{.ctrl = true});
+       }},
+      {"its text cut by Shift+Del",
+       [&] {
+         selectAll();
+         FormInput::Key(VK_DELETE, 0, ShiftKeys{.shift = true});
+       }},
+      {"its text cut from the menu",
+       [&] {
+         selectAll();
+         combo->Perform(WM_CUT, 0, 0);
+         Pump();
+       }},
+  };
+  const struct {
+    const char* name;
+    std::function<void()> leave;
+  } leaves[] = {
+      {"the focus moving on",
+       [&] {
+         other->SetFocus();
+         Pump();
+       }},
+      {"the record posted", [&] { people->ds.Post(); }},
+  };
+  combo->SetStyle(csDropDownEx);
+  for (const auto& bind : binds)
+    for (const auto& empty : empties)
+      for (const auto& leave : leaves) {
+        if (empty.textOnly && people->F(bind.field)->DataType() != ftString) continue;
+        SCOPED_TRACE(std::string("bound to ") + bind.name + ", " + empty.name + ", left by " + leave.name);
+        TField* field = people->F(bind.field);
+        const TVariant before = field->Value();
+        bind.bind();
+        ASSERT_EQ(combo->Text(), bind.text);
+        Focus();
+        empty.empty();
+        ASSERT_EQ(combo->Text(), "");
+        leave.leave();
+        EXPECT_TRUE(field->IsNull()) << "the field kept " << field->AsString() << " the user emptied";
+        EXPECT_EQ(combo->Text(), "") << "the emptied text came back";
+        EXPECT_TRUE(combo->KeyValue().IsNull());
+        // unbound, and the record as it was
+        other->SetFocus();
+        Pump();
+        if (people->ds.State() != dsBrowse) people->ds.Cancel();
+        unbind();
+        people->ds.Edit();
+        field->SetValue(before);
+        people->ds.Post();
+      }
+}
+
+// A visible special row stands for what its text shows; without a field, the special row chosen by
+// Alt+Del with a blank text is the value when the focus leaves, not a text the user emptied.
+TEST_F(LookupCombo, ABlankSpecialRowChosenIsNoEmptiedText) {
+  TDataSource depts(nullptr);
+  depts.SetDataSet(&people->depts);
+  TScopeExit unbind([&] { combo->SetListSource(nullptr); });
+  combo->SetStyle(csDropDownEx);
+  combo->SetListSource(&depts);
+  combo->SetKeyField("DEPT_ID");
+  combo->SetListField("DNAME");
+  TSpecRowEx* spec = combo->DropDownBox()->SpecRow();
+  spec->SetValue(0);
+  spec->SetVisible(true);
+  combo->SetValue(1);
+  ASSERT_EQ(combo->Text(), "Sales");
+  Focus();
+  FormInput::Key(VK_DELETE, 0, talvik::gui::ShiftKeys{.alt = true});
+  ASSERT_EQ(combo->Text(), "");
+  ASSERT_EQ(KeyInt(), 0);
+  ASSERT_FALSE(combo->Value().IsNull());
+  other->SetFocus();
+  Pump();
+  EXPECT_FALSE(combo->Value().IsNull()) << "the special row's value was lost";
+  EXPECT_EQ(KeyInt(), 0);
 }
 
 TEST_F(LookupCombo, NotInListMayAddTheTextAndAskForARecheck) {
