@@ -688,6 +688,8 @@ class TCustomDBGridEx : public TCustomGrid,
   std::string GetEditMask(int ACol, int ARow) override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
   void ColWidthsChanged() override;
+  // The first visible column or row moved, however: the filter editor goes along with its cell.
+  void TopLeftChanged() override;
   // A row the user sized gives every row its height (RowHeight, with RowLines 0).
   void RowHeightsChanged() override;
   // Flat with Ctl3D: no border and no client edge of the window's own; a single border is a one-pixel

@@ -6,7 +6,8 @@
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
 // no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
-// and a filter cell the user emptied stays empty when left.
+// a filter cell the user emptied stays empty when left, and the filter editor follows its cell however
+// the first visible column moves, hidden while the cell is out of view.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1018,6 +1019,123 @@ TEST_F(FilterRowEditors, AFilterCellEmptiedByTheUserStaysEmptyWhenLeft) {
   EXPECT_EQ(errors, std::vector<std::string>{}) << "an error box for a text the user did not type";
   EXPECT_EQ(name->STFilter()->FilterText(), "");
   StartOver(name);
+}
+
+}  // namespace
+
+namespace {
+
+// A rectangle as the failure messages show it.
+std::string Box(const TRect& R) {
+  return "(" + std::to_string(R.Left) + ", " + std::to_string(R.Top) + ")-(" + std::to_string(R.Right) +
+         ", " + std::to_string(R.Bottom) + ")";
+}
+
+// The first visible column moves while a filter cell is edited, by the program (its first column, or
+// its current one set elsewhere), by the grid grown wider, or by a key: the editor stands over its own
+// cell wherever that cell now is, hides while the cell is out of view (over another column's cell, it
+// would take the text for the wrong filter) and comes back over it with what was typed, which the
+// scrolling neither loses nor applies.
+TEST_F(FilterRowEditors, TheFilterEditorFollowsItsCellWhereverTheFirstColumnMoves) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(200);
+  const TDBGridOptions saved = grid->Options();
+  const TRect bounds = grid->BoundsRect();
+  int applied = 0;
+  grid->OnApplyFilter = [&](TObject*) { ++applied; };
+  TScopeExit restore([&] {
+    grid->OnApplyFilter = nullptr;
+    grid->SetOptions(saved);
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  });
+  Pump();
+  const int nameRaw = grid->DataToRawColumn(1);
+  // NAME's cell is the first one in view
+  auto begin = [&] {
+    grid->SetLeftCol(nameRaw);
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("sc");
+    ASSERT_EQ(grid->LeftCol(), nameRaw);
+    ASSERT_TRUE(FilterEditorShows());
+    ASSERT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(1)));
+  };
+  // The editor over NAME's cell, wherever it is now, holding what was typed, and typing goes on there.
+  auto overItsCell = [&](const char* after) {
+    SCOPED_TRACE(after);
+    const TRect cell = grid->FilterCellRect(1);
+    ASSERT_FALSE(cell.IsEmpty());
+    EXPECT_TRUE(FilterEditorShows()) << "the editor did not come back over its cell";
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(cell)) << "the editor stands elsewhere than over its cell";
+    EXPECT_EQ(Editor()->Text(), "sc");
+    EXPECT_TRUE(Editor()->Focused());
+    Type("x");
+    EXPECT_EQ(Editor()->Text(), "scx");
+    EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    Key(VK_BACK, 8);
+  };
+  // NAME's cell out of view: no editor shows, over another column's cell least of all.
+  auto hidden = [&](const char* after) {
+    SCOPED_TRACE(after);
+    ASSERT_TRUE(grid->FilterCellRect(1).IsEmpty());
+    EXPECT_FALSE(FilterEditorShows())
+        << "the editor stays over the cell of "
+        << grid->Columns()->Items(grid->RawToDataColumn(grid->LeftCol()))->FieldName();
+    EXPECT_TRUE(grid->FilterEditing());
+    EXPECT_EQ(Editor()->Text(), "sc");
+  };
+  // as the user sees it: NAME's cell edited, then the first column moved on by the program past it
+  // and back to the column before it
+  begin();
+  Shot("filter-editor-left-col-1-editing.png");
+  grid->SetLeftCol(nameRaw + 1);
+  Pump();
+  Shot("filter-editor-left-col-2-scrolled-past.png");
+  grid->SetLeftCol(nameRaw - 1);
+  Pump();
+  Shot("filter-editor-left-col-3-scrolled-back.png");
+  EXPECT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(1)));
+  StartOver(name);
+
+  const struct {
+    const char* name;
+    bool rowSelect;
+    std::function<void()> out;   // scrolls NAME's cell out of view (none: it only moves)
+    std::function<void()> back;  // scrolls it in again
+    int backLeft;                // the first column then
+  } ways[] = {
+      {"the program's first column", false, [&] { grid->SetLeftCol(nameRaw + 1); },
+       [&] { grid->SetLeftCol(nameRaw - 1); }, nameRaw - 1},
+      {"the program's current column", false, [&] { grid->SetSelectedIndex(2); },
+       [&] { grid->SetSelectedIndex(0); }, nameRaw - 1},
+      {"the grid grown wider", false, nullptr,
+       [&] { grid->SetBounds(bounds.Left, bounds.Top, 700, bounds.Height()); }, nameRaw - 1},
+      // the editor hidden hands the focus to the grid, whose key scrolls a whole-row grid
+      {"a key in the grid, rows selected whole", true, [&] { grid->SetLeftCol(nameRaw + 1); },
+       [&] {
+         ASSERT_TRUE(grid->Focused());
+         Key(VK_LEFT);
+       },
+       nameRaw},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    grid->SetOptions(way.rowSelect ? saved + dgRowSelect : saved);
+    begin();
+    if (way.out) {
+      way.out();
+      Pump();
+      hidden("scrolled out");
+    }
+    way.back();
+    Pump();
+    EXPECT_EQ(grid->LeftCol(), way.backLeft);
+    overItsCell("scrolled back");
+    EXPECT_EQ(applied, 0) << "the scrolling applied the filter";
+    StartOver(name);
+    grid->SetOptions(saved);
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  }
 }
 
 }  // namespace
