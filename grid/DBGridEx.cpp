@@ -715,13 +715,14 @@ void TCustomDBGridEx::Dispatch(TMessage& Message) {
       break;
     case WM_SIZE:
       // the client area changed (a scroll bar came or went): as many data rows as now fit, and
-      // auto-fitted columns fitted to the new width
+      // auto-fitted columns fitted to the new width; the filter editor over what shows of its cell
       TCustomGrid::Dispatch(Message);
       if (!layoutRunning_ && layoutLock_ == 0) {
         if (autoFitColWidths_ && !ComponentState().Contains(csDesigning))
           LayoutChanged();
         else
           UpdateRowCount();
+        FollowFilterCell();
       }
       return;
     default:

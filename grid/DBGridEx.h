@@ -570,6 +570,9 @@ class TCustomDBGridEx : public TCustomGrid,
   // Placed anew it takes the focus the grid has and its text is selected; KeepText leaves the text,
   // the caret and, where it shows already, the focus as they are.
   void PlaceFilterEditor(bool KeepText = false);
+  // The shown filter editor placed again, keeping its text, where its cell moved without a layout
+  // (which places it once it is through): the first column moved, the grid sized.
+  void FollowFilterCell();
   void StoreFilterText();
   void ApplyFilterFromRow();
   TInplaceFilterEditEx* FilterEditor() const { return filterEditor_; }

@@ -318,9 +318,13 @@ void TCustomDBGridEx::HorzScrollMessage(int Code, int Pos) {
 
 void TCustomDBGridEx::TopLeftChanged() {
   TCustomGrid::TopLeftChanged();
-  // the base grid moves its own cell editor only: the filter editor stands over its cell where that
-  // is now, and hides while the cell is out of view, keeping what was typed (a layout places it once
-  // it is through)
+  // the base grid moves its own cell editor only
+  FollowFilterCell();
+}
+
+void TCustomDBGridEx::FollowFilterCell() {
+  // the filter editor stands over its cell where that is now, and hides while the cell is out of
+  // view, keeping what was typed (a layout places it once it is through)
   if (filterEditorShown_ && !layoutRunning_ && HandleAllocated() && !ComponentState().Contains(csDestroying))
     PlaceFilterEditor(true);
 }

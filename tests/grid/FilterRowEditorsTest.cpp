@@ -7,7 +7,7 @@
 // no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, and the filter editor follows its cell however
-// the first visible column moves, hidden while the cell is out of view.
+// the first visible column moves or the grid narrows, hidden while the cell is out of view.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1135,6 +1135,102 @@ TEST_F(FilterRowEditors, TheFilterEditorFollowsItsCellWhereverTheFirstColumnMove
     StartOver(name);
     grid->SetOptions(saved);
     grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  }
+}
+
+// The grid narrowed while a filter cell is edited, its first column staying where it was, by the
+// program or by its form resized: the editor stands over what shows of its cell (a wider editor, cut
+// off by the grid's edge, would show a text it cannot scroll into view), hides while the cell is out of
+// view (still focused, it would take keys no one sees) and comes back over it with what was typed once
+// the grid is wide again, where typing goes on.
+TEST_F(FilterRowEditors, TheFilterEditorFollowsItsCellWhenTheGridNarrows) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(200);
+  const TRect bounds = grid->BoundsRect();
+  const TRect formBounds = form->BoundsRect();
+  int applied = 0;
+  grid->OnApplyFilter = [&](TObject*) { ++applied; };
+  TScopeExit restore([&] {
+    grid->OnApplyFilter = nullptr;
+    grid->SetAlign(alNone);
+    form->SetBounds(formBounds.Left, formBounds.Top, formBounds.Width(), formBounds.Height());
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  });
+  Pump();
+  const int left = grid->DataToRawColumn(0);
+  // NAME's cell edited, N's the first one in view
+  auto begin = [&] {
+    grid->ShowFilterEditor(1);
+    Pump();
+    Type("sc");
+    grid->SetLeftCol(left);
+    Pump();
+    ASSERT_TRUE(FilterEditorShows());
+    ASSERT_TRUE(Editor()->Focused());
+    ASSERT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(1)));
+  };
+  const struct {
+    const char* name;
+    std::function<void(int)> width;  // the grid made this wide
+  } ways[] = {
+      {"the program's width", [&](int W) { grid->SetWidth(W); }},
+      {"the program's bounds", [&](int W) { grid->SetBounds(bounds.Left, bounds.Top, W, bounds.Height()); }},
+      {"the form resized under a grid filling it",
+       [&](int W) {
+         grid->SetAlign(alClient);
+         form->SetBounds(formBounds.Left, formBounds.Top, W, formBounds.Height());
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    begin();
+    // a part of NAME's cell in view
+    way.width(300);
+    Pump();
+    {
+      SCOPED_TRACE("narrowed over a part of the cell");
+      ASSERT_EQ(grid->LeftCol(), left);
+      const TRect cell = grid->FilterCellRect(1);
+      ASSERT_FALSE(cell.IsEmpty());
+      ASSERT_LE(cell.Right, grid->ClientWidth());
+      EXPECT_TRUE(FilterEditorShows());
+      EXPECT_EQ(Box(Editor()->BoundsRect()), Box(cell)) << "the editor stands elsewhere than over its cell";
+      EXPECT_EQ(Editor()->Text(), "sc");
+    }
+    // NAME's cell out of view
+    way.width(200);
+    Pump();
+    {
+      SCOPED_TRACE("narrowed past the cell");
+      ASSERT_EQ(grid->LeftCol(), left);
+      ASSERT_TRUE(grid->FilterCellRect(1).IsEmpty());
+      EXPECT_FALSE(FilterEditorShows())
+          << "the editor shows at " << Box(Editor()->BoundsRect()) << " while its cell is out of view";
+      EXPECT_FALSE(Editor()->Focused()) << "the hidden editor keeps the focus";
+      EXPECT_TRUE(grid->FilterEditing());
+      EXPECT_EQ(Editor()->Text(), "sc");
+    }
+    // wide again
+    way.width(bounds.Width());
+    Pump();
+    {
+      SCOPED_TRACE("wide again");
+      const TRect cell = grid->FilterCellRect(1);
+      ASSERT_FALSE(cell.IsEmpty());
+      EXPECT_TRUE(FilterEditorShows()) << "the editor did not come back over its cell";
+      EXPECT_EQ(Box(Editor()->BoundsRect()), Box(cell)) << "the editor stands elsewhere than over its cell";
+      EXPECT_EQ(Editor()->Text(), "sc");
+      EXPECT_TRUE(Editor()->Focused());
+      Type("x");
+      EXPECT_EQ(Editor()->Text(), "scx");
+      EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    }
+    EXPECT_EQ(applied, 0) << "the resizing applied the filter";
+    StartOver(name);
+    grid->SetAlign(alNone);
+    form->SetBounds(formBounds.Left, formBounds.Top, formBounds.Width(), formBounds.Height());
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    Pump();
   }
 }
 
