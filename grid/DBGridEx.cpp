@@ -1164,7 +1164,10 @@ std::string TCustomDBGridEx::GetEditText(int ACol, int /*ARow*/) {
   if (c && c == editColumn_ && dataLink_->Modified()) return editText_;
   // what was typed into another column (the program moved the columns under the editor) goes into
   // that column's field before the editor takes this one's text
-  if (c != editColumn_ && editColumn_ && dataLink_->Modified()) SettleEditText();
+  if (c != editColumn_ && editColumn_ && dataLink_->Modified()) {
+    SettleEditText();
+    c = ColumnOfRaw(ACol);  // the write's handlers may have freed or moved the columns
+  }
   editKeyValue_ = Unassigned();
   editColumn_ = c;
   TField* f = c && dataLink_->Active() ? c->Field() : nullptr;

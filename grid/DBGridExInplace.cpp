@@ -281,6 +281,9 @@ bool TDBGridInplaceEdit::HasNotInList() const {
 }
 
 void TDBGridInplaceEdit::UpdateContents() {
+  // the text first: taking it may write what was typed into another column, and the handlers of that
+  // write may free or move columns; the column is read after it
+  const std::string text = dbGrid_->GetEditText(dbGrid_->Col(), dbGrid_->Row());
   TColumnEx* c = Column();
   if (!c) {
     TInplaceEdit::UpdateContents();
@@ -294,7 +297,7 @@ void TDBGridInplaceEdit::UpdateContents() {
   params->Background = c->Color();
   params->Font = Font();
   params->State = 2;
-  params->Text = dbGrid_->GetEditText(dbGrid_->Col(), dbGrid_->Row());
+  params->Text = text;
   // the text is what was typed and is still to be written (the grid keeps it through a layout)
   const bool typed = dbGrid_->DataLink()->Modified();
   params->ReadOnly = !canModify;
