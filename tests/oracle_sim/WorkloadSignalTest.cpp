@@ -285,8 +285,12 @@ class WorkloadSignalTest : public SimTest {
       if (pid <= 0) break;
       const auto deadline = Clock::now() + kSetUpPatience;
       for (;;) {
+        // (a process in the middle of its exec reads an empty command line for a moment: only its end
+        // ends the wait)
         const std::vector<std::string> args = CommandLine(pid);
-        if (args.empty() || args[0] == program || Clock::now() > deadline) break;
+        if ((!args.empty() && args[0] == program) || Clock::now() > deadline) break;
+        const char state = childwait::ProcessState(pid);
+        if (state == 'Z' || state == 0) break;
         std::this_thread::sleep_for(milliseconds(1));
       }
       const std::vector<std::string> args = CommandLine(pid);
