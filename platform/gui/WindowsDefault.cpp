@@ -459,11 +459,13 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!s.f10Alone) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       }
       return 0;
-    case WM_SYSKEYUP:
-      if ((wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) || (wParam == VK_F10 && s.f10Alone))
-        Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    case WM_SYSKEYUP: {
+      const bool menu =
+          (wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) || (wParam == VK_F10 && s.f10Alone);
       if (wParam == VK_F10) s.f10Alone = false;
+      if (menu) Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, 0);
       return 0;
+    }
     case WM_KEYUP:
       if (wParam == VK_APPS) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       return 0;
