@@ -276,14 +276,56 @@ TSpinButton::TSpinButton(TComponent* AOwner) : TCustomControl(AOwner) {
   height_ = 20;
 }
 
+namespace {
+
+constexpr int kSpinEdge = 2;  // the raised edge around each button's face
+
+// The rows of the arrows of a spin button Width by Height: the same in both buttons, as many as the
+// lower one leaves room for. (A scroll bar's glyph, sized by the shorter side of its square, would
+// be a dot in a button this flat.)
+int SpinArrowRows(int Width, int Height) {
+  const int faceWidth = Width - 2 * kSpinEdge, faceHeight = Height / 2 - 2 * kSpinEdge;
+  return std::max(1, std::min(faceHeight - 1, (faceWidth + 1) / 3));
+}
+
+// One button of a spin button in R: its face, raised, or flat and framed while pressed, and its arrow
+// of Rows rows (the base 2 * Rows - 1 pixels wide) pointing up or down; in the shadow colour over
+// its highlight when disabled.
+void PaintSpinButton(HDC Dc, RECT R, bool Up, bool Pressed, bool Enabled, int Rows) {
+  RECT face = R;
+  InflateRect(face, -kSpinEdge, -kSpinEdge);
+  if (Pressed) {
+    FrameRect(Dc, R, GetSysColorBrush(COLOR_BTNSHADOW));
+    InflateRect(R, -1, -1);
+    FillRect(Dc, R, GetSysColorBrush(COLOR_BTNFACE));
+    OffsetRect(face, 1, 1);
+  } else {
+    DrawEdge(Dc, R, EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_ADJUST);
+  }
+  const int tipX = face.Left + (face.Right - face.Left - 1) / 2;
+  const int top = face.Top + (face.Bottom - face.Top - Rows) / 2;
+  auto arrow = [&](int Color, int Shift) {
+    for (int i = 0; i < Rows; ++i) {
+      const int half = Up ? i : Rows - 1 - i;  // the tip row is one pixel wide
+      FillRect(Dc, Rect(tipX - half + Shift, top + i + Shift, tipX + half + 1 + Shift, top + i + 1 + Shift),
+               GetSysColorBrush(Color));
+    }
+  };
+  if (Enabled) {
+    arrow(COLOR_BTNTEXT, 0);
+  } else {
+    arrow(COLOR_BTNHIGHLIGHT, 1);
+    arrow(COLOR_BTNSHADOW, 0);
+  }
+}
+
+}  // namespace
+
 void TSpinButton::Paint() {
-  TCanvas* c = Canvas();
-  int h = ClientHeight() / 2;
-  RECT up = Rect(0, 0, ClientWidth(), h), down = Rect(0, h, ClientWidth(), ClientHeight());
-  UINT inactive = Enabled() ? 0 : DFCS_INACTIVE;
-  DrawFrameControl(c->Handle(), up, DFC_SCROLL, DFCS_SCROLLUP | inactive | (pressed_ == 1 ? DFCS_PUSHED : 0));
-  DrawFrameControl(c->Handle(), down, DFC_SCROLL,
-                   DFCS_SCROLLDOWN | inactive | (pressed_ == 2 ? DFCS_PUSHED : 0));
+  const HDC dc = Canvas()->Handle();
+  const int h = ClientHeight() / 2, rows = SpinArrowRows(ClientWidth(), ClientHeight());
+  PaintSpinButton(dc, Rect(0, 0, ClientWidth(), h), true, pressed_ == 1, Enabled(), rows);
+  PaintSpinButton(dc, Rect(0, h, ClientWidth(), ClientHeight()), false, pressed_ == 2, Enabled(), rows);
 }
 
 void TSpinButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cassert>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <map>
 
@@ -871,11 +872,31 @@ void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, cons
   std::exit(kExitDisplayLost);
 }
 
+void NoteBrokenPipe(int) {}
+
+// A write to the display's connection after its server went (the toolkit writes from its timers and
+// threads at any moment, before it has read of the end) fails with EPIPE instead of ending the process
+// with SIGPIPE: the toolkit finds the break when it next reads, and the program ends as for any lost
+// display (above). The signal gets a handler that does nothing rather than being ignored, so that the
+// programs this one starts begin with the default as usual; a handler the program set stays.
+void SurviveWritesToAGoneDisplay() {
+  struct sigaction current {};
+  if (sigaction(SIGPIPE, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
+      current.sa_handler != SIG_DFL)
+    return;
+  struct sigaction noted {};
+  noted.sa_handler = NoteBrokenPipe;
+  sigemptyset(&noted.sa_mask);
+  noted.sa_flags = SA_RESTART;
+  sigaction(SIGPIPE, &noted, nullptr);
+}
+
 }  // namespace
 
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
   [[maybe_unused]] static const bool watching = [] {
+    SurviveWritesToAGoneDisplay();
     previousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
     return true;
   }();

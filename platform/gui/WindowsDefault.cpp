@@ -451,14 +451,21 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
-    case WM_SYSKEYUP:
-      if ((wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) ||
-          (wParam == VK_F10 && !(GetKeyState(VK_SHIFT) < 0))) {
-        Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, 0);
-      } else if (wParam == VK_F10) {
-        Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
+    case WM_SYSKEYDOWN:
+      // F10 alone asks for the menu when it goes up; Shift+F10 is the context-menu key of the window
+      // with the focus and opens its menu at once, whichever key the hand lets go first
+      if (wParam == VK_F10 && !(lParam & (static_cast<LPARAM>(KF_REPEAT) << 16))) {
+        s.f10Alone = GetKeyState(VK_SHIFT) >= 0;
+        if (!s.f10Alone) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       }
       return 0;
+    case WM_SYSKEYUP: {
+      const bool menu =
+          (wParam == VK_MENU && (lParam & (LPARAM(1) << 25))) || (wParam == VK_F10 && s.f10Alone);
+      if (wParam == VK_F10) s.f10Alone = false;
+      if (menu) Send(Root(w), WM_SYSCOMMAND, SC_KEYMENU, 0);
+      return 0;
+    }
     case WM_KEYUP:
       if (wParam == VK_APPS) Send(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), -1);
       return 0;

@@ -164,6 +164,8 @@ struct State {
   std::deque<std::pair<std::uint64_t, std::string>> imeResults;
   std::string imeResult;
   bool altAlone = false;
+  // F10 went down alone and reached the default handling: its release asks for the menu.
+  bool f10Alone = false;
   // double-click recognition
   UINT lastDownMessage = 0;
   HWND lastDownWindow = nullptr;

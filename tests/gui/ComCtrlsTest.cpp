@@ -2,7 +2,15 @@
 // the report list view, spin edits and speed buttons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "GuiTestSupport.h"
+#include "WindowPicture.h"
 #include "platform/gui/Buttons.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
@@ -266,6 +274,82 @@ TEST_F(ComCtrls, SpinEditStepsWithinItsBoundsAndZeroBoundsMeanNone) {
   TPoint up = spin->Button()->ClientToScreen({3, 2});
   ClickAt(up);
   EXPECT_EQ(spin->Value(), 11);
+}
+
+namespace {
+
+std::string ScreenshotPath(const std::string& Name) {
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  const std::string dir = std::string(bin ? bin : ".") + "/screenshots";
+  std::filesystem::create_directories(dir);
+  return dir + "/" + Name;
+}
+
+// The rows of a glyph drawn in Ink inside Box of a picture, top to bottom: each row's first and last
+// pixel of that colour.
+struct GlyphRow {
+  int y, left, right;
+};
+std::vector<GlyphRow> GlyphRows(const Picture& Shot, const TRect& Box, COLORREF Ink) {
+  std::vector<GlyphRow> rows;
+  for (int y = Box.Top; y < Box.Bottom; ++y) {
+    GlyphRow row{y, INT_MAX, INT_MIN};
+    for (int x = Box.Left; x < Box.Right; ++x)
+      if (Shot.At(x, y) == Ink) {
+        row.left = std::min(row.left, x);
+        row.right = std::max(row.right, x);
+      }
+    if (row.left <= row.right) rows.push_back(row);
+  }
+  return rows;
+}
+
+// What is wrong with Rows as an arrow pointing up (or down): "" when they make one of at least three
+// rows, solid, on one centre, one pixel at the tip and two wider with each row from it.
+std::string ArrowFault(const std::vector<GlyphRow>& Rows, bool Up) {
+  if (Rows.size() < 3) return std::to_string(Rows.size()) + " rows of ink, no arrow";
+  for (std::size_t i = 0; i < Rows.size(); ++i) {
+    const GlyphRow& r = Rows[Up ? i : Rows.size() - 1 - i];
+    const int width = r.right - r.left + 1;
+    const int centre = r.left + r.right;
+    if (i > 0 && r.y != Rows[Up ? i - 1 : Rows.size() - i].y + (Up ? 1 : -1))
+      return "a gap above row " + std::to_string(r.y);
+    if (width != 2 * static_cast<int>(i) + 1)
+      return "row " + std::to_string(r.y) + " is " + std::to_string(width) + " wide, " +
+             std::to_string(2 * i + 1) + " was due";
+    if (centre != Rows.front().left + Rows.front().right)
+      return "row " + std::to_string(r.y) + " is off centre";
+  }
+  return "";
+}
+
+}  // namespace
+
+// The spin edit's buttons, up and down, each show their arrow: text-coloured, or, disabled, in the
+// shadow colour with its highlight under it.
+TEST_F(ComCtrls, SpinEditButtonsShowAnUpAndADownArrow) {
+  auto* spin = Add<TSpinEdit>(form.get(), 10, 10, 80, 21);
+  auto* disabled = Add<TSpinEdit>(form.get(), 10, 40, 80, 21);
+  disabled->Button()->SetEnabled(false);
+  form->Show();
+  Application->ProcessMessages();
+  const Picture shot = WindowPicture(form->Handle(), ScreenshotPath("spin-edit-buttons.png"));
+  constexpr int kEdge = 2;
+  RECT frame;
+  GetWindowRect(form->Handle(), frame);
+  for (TSpinEdit* s : {spin, disabled}) {
+    SCOPED_TRACE(s == spin ? "enabled" : "disabled buttons");
+    TSpinButton* button = s->Button();
+    const TPoint at = button->ClientToScreen({0, 0});
+    const int x = at.X - frame.Left, y = at.Y - frame.Top, half = button->ClientHeight() / 2;
+    const COLORREF ink = ColorToRGB(button->Enabled() ? clBtnText : clBtnShadow);
+    // inside each button's raised edge, two pixels wide
+    const int w = button->ClientWidth() - 2 * kEdge;
+    const TRect up = Bounds(x + kEdge, y + kEdge, w, half - 2 * kEdge);
+    const TRect down = Bounds(x + kEdge, y + half + kEdge, w, button->ClientHeight() - half - 2 * kEdge);
+    EXPECT_EQ(ArrowFault(GlyphRows(shot, up, ink), true), "") << "the up button";
+    EXPECT_EQ(ArrowFault(GlyphRows(shot, down, ink), false), "") << "the down button";
+  }
 }
 
 TEST_F(ComCtrls, SpeedButtonsOfAGroupStayDownOneAtATime) {

@@ -110,6 +110,11 @@ class Walk {
   void Check() {
     for (HWND h : {GetFocus(), GetCapture(), GetActiveWindow()})
       ASSERT_TRUE(h == nullptr || IsWindow(h)) << "a state names a window that is gone";
+    // every step lets go of the modifiers it held, as a hand does
+    for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+      ASSERT_GE(GetAsyncKeyState(vk), 0) << "key " << vk << " left held after its step";
+      ASSERT_GE(GetKeyState(vk), 0) << "key " << vk << " still read as held after its step";
+    }
     ASSERT_TRUE(OpenMenuWindows().empty()) << "a popup menu stays open after its step";
     TControl* drag = DragSource();
     ASSERT_TRUE(drag == nullptr || Live(drag)) << "the drag names a control that is gone";
@@ -353,9 +358,11 @@ class Walk {
   void Wheel() {
     TPoint p = AnywhereOnScreen();
     int delta = (Pick(2) ? 1 : -1) * 120 * (1 + Pick(3));
-    Say("wheel " + std::to_string(delta) + " at " + std::to_string(p.X) + "," + std::to_string(p.Y));
+    const ShiftKeys m = Modifiers();
+    Say("wheel " + std::to_string(delta) + " at " + std::to_string(p.X) + "," + std::to_string(p.Y) +
+        (m.shift ? " shift" : "") + (m.ctrl ? " ctrl" : "") + (m.alt ? " alt" : ""));
     InjectMouse(WM_MOUSEMOVE, p);
-    InjectMouse(WM_MOUSEWHEEL, p, Modifiers(), delta);
+    MouseStep(WM_MOUSEWHEEL, p, m, delta);  // the modifiers go up after it
   }
 
   void Resize() {

@@ -19,6 +19,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/ScopeExit.h"
 
 using x11test::ClickAt;
 using x11test::ScreenshotDir;
@@ -160,6 +161,36 @@ TEST_F(X11Menus, AShortcutReachesItsActionOnce) {
   EXPECT_TRUE(WaitFor([&] { return runs > 0; }));
   for (int i = 0; i < 20; ++i) Application->ProcessMessages();
   EXPECT_EQ(runs, 1);
+}
+
+// Shift+F10 from the keyboard opens the focused control's popup menu (xdotool lets Shift go before
+// F10, as a quick hand does); F10 alone asks the form for its menu.
+TEST_F(X11Menus, ShiftF10OpensTheFocusedControlsPopupAndF10AloneAsksForTheMenu) {
+  auto* pad = new TPad(form.get());
+  pad->SetParent(form.get());
+  pad->SetBounds(10, 10, 380, 240);
+  auto* menu = new TPopupMenu(form.get());
+  Item(menu->Items(), "&Обновить");
+  int popups = 0;
+  menu->OnPopup = [&](TObject*) { ++popups; };
+  pad->SetPopupMenu(menu);
+  int menuAsks = 0;
+  const int asks = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg == CM_APPSYSCOMMAND) ++menuAsks;
+    return false;
+  });
+  TScopeExit unhook([asks] { Application->UnhookMainWindow(asks); });
+  ShowForm();
+  pad->SetFocus();
+  std::thread escape = Driver({"key Escape"});
+  Shell("xdotool key shift+F10");
+  EXPECT_TRUE(WaitFor([&] { return popups == 1; })) << "no popup menu";
+  escape.join();
+  EXPECT_TRUE(WaitFor([] { return OpenMenuWindows().empty(); }));
+  EXPECT_EQ(menuAsks, 0) << "Shift+F10 asked for the form's menu";
+  Shell("xdotool key F10");
+  EXPECT_TRUE(WaitFor([&] { return menuAsks == 1; })) << "F10 alone did not ask for the form's menu";
+  EXPECT_EQ(popups, 1);
 }
 
 TEST_F(X11Menus, APopupWithImagesChecksShortcutsAndAnOpenSubmenuIsPictured) {

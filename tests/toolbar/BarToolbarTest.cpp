@@ -12,6 +12,7 @@
 #include "gui/X11TestSupport.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarImageList.h"
@@ -304,6 +305,49 @@ TEST_P(MdiMenuKey, ReachesTheFramesMenuBar) {
   EXPECT_TRUE(AllStepsRan()) << "no menu loop";
   EXPECT_EQ(selected, GetParam().opens ? sessions : file);
   EXPECT_EQ(popupOpen, GetParam().opens);
+}
+
+// Shift+F10 is the focused control's own menu key, as the Menu key is: its popup menu opens, and the
+// frame's menu bar is left alone, whether Shift goes up after F10 or before it (as a quick hand and
+// xdotool let go).
+TEST_F(BarToolbarTest, ShiftF10OpensTheFocusedControlsPopupMenuNotTheMenuBar) {
+  form_->SetFormStyle(fsMDIForm);
+  form_->PassSysCommands = true;
+  Application->SetMainForm(form_.get());
+  TScopeExit noMain([] { Application->SetMainForm(nullptr); });
+  BuildMainWindow();
+  auto* child = new TForm(form_.get());
+  child->SetFormStyle(fsMDIChild);
+  child->SetBounds(10, 60, 300, 150);
+  auto* edit = new TEdit(child);
+  edit->SetParent(child);
+  auto* popup = new TPopupMenu(child);
+  auto* item = new TMenuItem(child);
+  item->SetCaption("Копировать");
+  popup->Items()->Add(item);
+  int popups = 0;
+  popup->OnPopup = [&](TObject*) { ++popups; };
+  edit->SetPopupMenu(popup);
+  child->Show();
+  child->SetActiveControl(edit);
+  talvik::gui::ProcessPending();
+  ASSERT_EQ(GetFocus(), edit->Handle());
+  for (const bool shiftFirst : {false, true}) {
+    SCOPED_TRACE(shiftFirst ? "Shift up first" : "F10 up first");
+    popups = 0;
+    form_->SysCommands.clear();
+    const talvik::gui::ShiftKeys shift{true, false, false};
+    talvik::gui::InjectKey(VK_SHIFT, true, 0, shift);
+    talvik::gui::InjectKey(VK_F10, true, 0, shift);
+    if (shiftFirst) talvik::gui::InjectKey(VK_SHIFT, false, 0, {});
+    talvik::gui::InjectKey(VK_F10, false, 0, shiftFirst ? talvik::gui::ShiftKeys{} : shift);
+    if (!shiftFirst) talvik::gui::InjectKey(VK_SHIFT, false, 0, {});
+    Key(VK_ESCAPE, 27);  // closes whichever menu opened
+    Application->ProcessMessages();
+    EXPECT_EQ(popups, 1) << "the edit's popup menu";
+    EXPECT_TRUE(form_->SysCommands.empty()) << "the frame was asked for its menu";
+    EXPECT_FALSE(menu->View()->InModalLoop());
+  }
 }
 
 const MdiMenuKeyCase kMdiMenuKeys[] = {
