@@ -45,7 +45,10 @@ std::shared_ptr<Instance> ResolveInstance(const std::string& connect) {
   if (auto it = m.find(path); it != m.end()) {
     if (auto inst = it->second.lock()) return inst;
   }
-  std::shared_ptr<Instance> inst = Instance::Open(path);
+  // A descriptor typed by the user reaches only an instance that is there; the files the home's
+  // aliases name are made into instances on their first use.
+  std::shared_ptr<Instance> inst =
+      IsDescriptor(connect) ? Instance::OpenExisting(path) : Instance::Open(path);
   m[path] = inst;
   return inst;
 }

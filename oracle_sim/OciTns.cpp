@@ -165,9 +165,14 @@ std::vector<std::string> TnsAdminFolders() {
   return folders;
 }
 
+bool IsDescriptor(const std::string& connect) {
+  const std::string c = Trim(connect);
+  return !c.empty() && c[0] == '(';
+}
+
 std::string ResolveDatabaseFile(const std::string& connect) {
   std::string c = Trim(connect);
-  if (!c.empty() && c[0] == '(') {
+  if (IsDescriptor(c)) {
     std::string path = FindPath(c);
     if (path.empty()) Unresolved();
     return path;

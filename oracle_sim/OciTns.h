@@ -25,4 +25,7 @@ std::vector<std::string> TnsAdminFolders();
 // TALVIK_SIM_DB, when set, replaces the file of any alias that resolves. Throws ORA-12154.
 std::string ResolveDatabaseFile(const std::string& connect);
 
+// Whether a connect string is a descriptor itself, naming its database file, rather than an alias.
+bool IsDescriptor(const std::string& connect);
+
 }  // namespace oracle_sim::oci

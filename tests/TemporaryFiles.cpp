@@ -4,14 +4,45 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "ChildProgram.h"
 #include "ChildWait.h"
 #include "platform/rtl/ScopeExit.h"
 #include "rtl/TempDir.h"
+
+namespace {
+
+#if defined(__SANITIZE_THREAD__)
+#define TALVIK_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TALVIK_THREAD_SANITIZER 1
+#endif
+#endif
+
+// Whether Name is a file that the sanitizer runtime this program is built with makes in its own
+// name. The ThreadSanitizer runtime makes "tsan.rodata.<pid>" in the temporary directory of every
+// process it starts in (and removes it at once); no other runtime makes anything there, and in a
+// build without one every name counts.
+bool IsSanitizerRuntimeFile(const std::string& name) {
+#ifdef TALVIK_THREAD_SANITIZER
+  constexpr std::string_view kRuntimeFilePrefix = "tsan.rodata.";
+  const std::string_view pid =
+      std::string_view(name).substr(std::min(name.size(), kRuntimeFilePrefix.size()));
+  return name.rfind(kRuntimeFilePrefix, 0) == 0 && !pid.empty() &&
+         pid.find_first_not_of("0123456789") == std::string_view::npos;
+#else
+  (void)name;
+  return false;
+#endif
+}
+
+}  // namespace
 
 TemporaryFilesOfARun RunWithOwnTemporaryDirectory(const std::string& filter) {
   namespace fs = std::filesystem;
@@ -35,7 +66,7 @@ TemporaryFilesOfARun RunWithOwnTemporaryDirectory(const std::string& filter) {
   for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
     for (char* p = events; p < events + n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(p);
-      run.made.push_back(event->name);
+      if (!IsSanitizerRuntimeFile(event->name)) run.made.push_back(event->name);
       p += sizeof(inotify_event) + event->len;
     }
   }

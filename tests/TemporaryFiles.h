@@ -8,8 +8,10 @@
 #include <vector>
 
 struct TemporaryFilesOfARun {
-  int exitCode = -1;              // as childwait::RunShell tells it
-  std::vector<std::string> made;  // every name made in the temporary directory, in order
+  int exitCode = -1;  // as childwait::RunShell tells it
+  // every name made in the temporary directory, in order, but for the files the sanitizer runtime
+  // makes in its own name in each process it starts in
+  std::vector<std::string> made;
   std::vector<std::string> left;  // the names there once the program had ended
 };
 

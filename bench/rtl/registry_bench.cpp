@@ -61,6 +61,39 @@ void BM_RegistryParse10k(benchmark::State& state) {
 }
 BENCHMARK(BM_RegistryParse10k)->Unit(benchmark::kMillisecond);
 
+// A hive of one binary value of 1 MiB (a file of about 3 MB): its bytes on one line when BytesALine
+// is 0, otherwise wrapped over lines of that many bytes ending in a backslash, as registry exports
+// wrap long values.
+std::string HiveOfOneLongValue(size_t bytesALine) {
+  constexpr size_t kBytes = 1024 * 1024;
+  static const char digits[] = "0123456789abcdef";
+  std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"Blob\"=hex:";
+  for (size_t i = 0; i < kBytes; ++i) {
+    if (i) text += bytesALine && i % bytesALine == 0 ? ",\\\n  " : ",";
+    const auto b = static_cast<unsigned char>(i * 7);
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  return text + "\n";
+}
+
+void ParseOneLongValue(benchmark::State& state, size_t bytesALine) {
+  const std::string text = HiveOfOneLongValue(bytesALine);
+  for (auto _ : state) benchmark::DoNotOptimize(ParseHiveText(text, "HKEY_CURRENT_USER"));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_RegistryParseLongValueOnOneLine(benchmark::State& state) {
+  ParseOneLongValue(state, 0);
+}
+BENCHMARK(BM_RegistryParseLongValueOnOneLine)->Unit(benchmark::kMillisecond);
+
+// The same value over 43,691 lines of 24 bytes: it should cost little more than on one line.
+void BM_RegistryParseLongValueOverLines(benchmark::State& state) {
+  ParseOneLongValue(state, 24);
+}
+BENCHMARK(BM_RegistryParseLongValueOverLines)->Unit(benchmark::kMillisecond);
+
 void BM_RegistryLoadFile10k(benchmark::State& state) {
   ScratchConfig config;
   SaveFileAtomically(config.HkcuFile(), FormatHiveText(*TenThousandValues(), "HKEY_CURRENT_USER"));

@@ -80,6 +80,7 @@ const std::unordered_map<int, Message>& Messages() {
       {1017, {"invalid username/password; logon denied"}},
       {1027, {"bind variables not allowed for data definition operations"}},
       {1031, {"insufficient privileges"}},
+      {1034, {"ORACLE not available"}},
       {1035, {"ORACLE only available to users with RESTRICTED SESSION privilege"}},
       {1036, {"illegal variable name/number"}},
       {1086, {"savepoint '%s' never established"}},

@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -194,6 +196,64 @@ std::string Instance::VersionText() {
 }
 uint32_t Instance::ReleaseNumber() {
   return 0x09200800u;
+}
+
+namespace {
+
+// Whether the file at Path holds an instance: an SQLite database with the instance's own table.
+// Looking writes nothing and makes no file beside it. A database in write-ahead-log mode that no
+// connection has open (its log and index files are gone with the last one) is read as it lies on
+// disk, since a reader would make both files; one in use is read through the files its users keep.
+bool HoldsInstance(const std::string& path) {
+  constexpr char kMagic[] = "SQLite format 3";  // with its zero, the first 16 bytes of a database
+  constexpr size_t kHeaderSize = 100;
+  constexpr size_t kReadVersionAt = 19;
+  constexpr char kWriteAheadLog = 2;  // (the read version of a database in write-ahead-log mode)
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  char header[kHeaderSize] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const ssize_t got = ::pread(fd, header, sizeof header, 0);
+  ::close(fd);
+  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
+    return false;
+  const auto exists = [](const std::string& file) { return ::access(file.c_str(), F_OK) == 0; };
+  const bool inUse = exists(path + "-wal") && exists(path + "-shm");
+  const bool asOnDisk = header[kReadVersionAt] == kWriteAheadLog && !inUse;
+  // (the path as a file URI: an absolute path with its reserved characters escaped)
+  std::error_code error;
+  const std::string absolute = std::filesystem::absolute(path, error).string();
+  if (error) return false;
+  std::string uri = "file://";
+  for (const char c : absolute) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+      uri += escaped;
+    } else {
+      uri += c;
+    }
+  }
+  uri += asOnDisk ? "?immutable=1" : "?mode=ro";
+  sqlite3* db = nullptr;
+  bool holds = false;
+  if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sim$meta'", -1,
+                           &query, nullptr) == SQLITE_OK)
+      holds = sqlite3_step(query) == SQLITE_ROW;
+    sqlite3_finalize(query);
+  }
+  sqlite3_close(db);
+  return holds;
+}
+
+}  // namespace
+
+std::shared_ptr<Instance> Instance::OpenExisting(const std::string& path) {
+  if (!HoldsInstance(path)) Raise(1034);
+  return Open(path);
 }
 
 std::shared_ptr<Instance> Instance::Open(const std::string& path) {

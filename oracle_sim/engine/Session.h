@@ -18,6 +18,10 @@ class Instance {
   // Opens (creating with its schema, users and sample data when new) the instance stored at `path`.
   // Throws OraError when the file can't be opened.
   static std::shared_ptr<Instance> Open(const std::string& path);
+  // Opens the instance stored at `path` only when the file holds one already: a path where there is
+  // nothing, or a file that holds no instance, is left as it is, with nothing made beside it, and
+  // the open fails with ORA-01034.
+  static std::shared_ptr<Instance> OpenExisting(const std::string& path);
   ~Instance();
 
   const std::string& Path() const;

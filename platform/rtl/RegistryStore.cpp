@@ -256,10 +256,12 @@ std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::stri
       }
       if (pos >= line.size() || line[pos] != ':') throw THiveFormatError(lineNo, "expected ':' after hex");
       std::string list(line.substr(pos + 1));
-      // A list may go on over lines that end in a backslash.
-      while (!TrimBlanks(list).empty() && TrimBlanks(list).back() == '\\') {
-        list = std::string(TrimBlanks(list));
-        list.pop_back();
+      // A list may go on over lines that end in a backslash. Only the end of the list is looked at
+      // and each line is added once, so that a long list takes a time that grows with its length.
+      for (;;) {
+        const size_t last = list.find_last_not_of(" \t");
+        if (last == std::string::npos || list[last] != '\\') break;
+        list.resize(last);
         if (++i >= lines.size()) throw THiveFormatError(lineNo, "the file ends inside a continued value");
         list += lines[i];
       }

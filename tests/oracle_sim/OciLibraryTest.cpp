@@ -1,9 +1,14 @@
 // The client library as a loaded module: its exports, its handles and what it answers before any
 // server is involved.
+#include <sqlite3.h>
+
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "OciLoader.h"
+#include "OtherSession.h"
 #include "oracle_sim/engine/Errors.h"
 
 extern "C" size_t OciCdaSizeSeenFromC(void);
@@ -233,6 +238,90 @@ TEST_F(OciLibraryTest, AliasesOfTnsNamesWithIncludesAndDomains) {
   EXPECT_EQ(attach("SIM"), 12154);  // only the first tnsnames.ora found counts
   EXPECT_EQ(attach("ifile"), 12154);
   unsetenv("TNS_ADMIN");
+}
+
+namespace {
+
+// Every file in Folder with its bytes.
+std::map<std::string, std::string> FolderContents(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(e.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    files[e.path().filename().string()] = bytes.str();
+  }
+  return files;
+}
+
+// A database of another program at Path: one table of one row, in the journal mode given.
+void MakeForeignDatabase(const std::filesystem::path& path, const char* journalMode) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string sql = std::string("PRAGMA journal_mode=") + journalMode +
+                          "; CREATE TABLE accounts(id INTEGER PRIMARY KEY, owner TEXT);"
+                          " INSERT INTO accounts VALUES (1, 'kept');";
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+}  // namespace
+
+// A connect descriptor typed as the connect string reaches an instance that is there already, and
+// nothing else: a database of another program, a file that is no database, an empty one and a path
+// where there is nothing all stay as they are, byte for byte, with nothing made beside them, and the
+// logon answers that no instance is there, before any password is looked at.
+TEST_F(OciLibraryTest, ADescriptorReachesOnlyAnInstanceThatIsThere) {
+  ScratchInstance scratch;
+  const auto dir = scratch.Dir() / "files";
+  std::filesystem::create_directory(dir);
+  MakeForeignDatabase(dir / "victim.sqlite", "DELETE");
+  MakeForeignDatabase(dir / "logged.sqlite", "WAL");
+  std::ofstream(dir / "notes.txt") << "no database";
+  std::ofstream(dir / "empty.db").flush();
+  const auto before = FolderContents(dir);
+  ASSERT_EQ(before.size(), 4u);
+
+  // Oracle's error code of a logon as Scott through Connect (0 when it logs on), and its text
+  const auto logOnTo = [&](const std::string& connect, const char* password) {
+    OCISvcCtx* svc = nullptr;
+    const sword rc =
+        oci.OCILogon(env, err, &svc, reinterpret_cast<const text*>("scott"), 5,
+                     reinterpret_cast<const text*>(password), static_cast<ub4>(std::strlen(password)),
+                     reinterpret_cast<const text*>(connect.data()), static_cast<ub4>(connect.size()));
+    if (rc != OCI_SUCCESS) return ErrorOf(oci, err);
+    EXPECT_EQ(oci.OCILogoff(svc, err), OCI_SUCCESS);
+    return std::pair<int, std::string>();
+  };
+  const auto logOn = [&](const std::filesystem::path& file, const char* password) {
+    return logOnTo("(DESCRIPTION=(ADDRESS=(PROTOCOL=BEQ)(PATH=" + file.string() + ")))", password);
+  };
+  for (const char* name : {"victim.sqlite", "logged.sqlite", "notes.txt", "empty.db", "missing.db"}) {
+    SCOPED_TRACE(name);
+    for (const char* password : {"wrong", "tiger"}) {
+      const auto [code, message] = logOn(dir / name, password);
+      EXPECT_EQ(code, 1034);
+      EXPECT_EQ(message, "ORA-01034: ORACLE not available");
+    }
+  }
+  const auto after = FolderContents(dir);
+  std::string names;
+  for (const auto& [name, bytes] : after) names += " " + name;
+  EXPECT_EQ(after.size(), before.size()) << "there now:" << names;
+  for (const auto& [name, bytes] : before)
+    EXPECT_TRUE(after.count(name) && after.at(name) == bytes) << name << " was changed";
+
+  // An instance is reached through a descriptor whether a process has it open or not; the instance
+  // the home names is made on its first use as before.
+  const auto instance = scratch.Dir() / "sim.db";
+  EXPECT_EQ(logOn(instance, "tiger").first, 1034);
+  EXPECT_FALSE(std::filesystem::exists(instance));
+  ASSERT_EQ(logOnTo("SIM", "tiger").first, 0);
+  EXPECT_EQ(logOn(instance, "tiger").first, 0);
+  EXPECT_EQ(logOn(instance, "wrong").first, 1017);
+  OtherSession other(instance.string(), "scott", "tiger");
+  EXPECT_EQ(logOn(instance, "tiger").first, 0);
+  other.LogOff();
 }
 
 TEST_F(OciLibraryTest, BadArgumentsGiveStatusesNotCrashes) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "platform/rtl/Process.h"
@@ -322,6 +324,42 @@ TEST_F(RegistryTest, ParserAcceptsTheFormatAndNamesItsFaults) {
     EXPECT_EQ(MessageOf([&] { ParseHiveText(fault.text, "HKEY_LOCAL_MACHINE"); }), fault.message)
         << fault.text;
   }
+}
+
+// A long binary value wrapped over lines, as registry exports wrap them (24 bytes a line), reads in
+// a time that grows with its length as the same value on one line does: each read is timed at its
+// best of a few, so that a busy machine slows both alike.
+TEST_F(RegistryTest, AValueContinuedOverLinesReadsAsFastAsOnOneLine) {
+  using talvik::registry::ParseHiveText;
+  constexpr size_t kBytes = 256 * 1024;
+  constexpr size_t kBytesALine = 24;
+  std::string value, oneLine, wrapped;
+  for (size_t i = 0; i < kBytes; ++i) {
+    value += static_cast<char>(i * 7 % 256);
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(i * 7 % 256));
+    const std::string separator = i == 0 ? "" : i % kBytesALine ? "," : ",\\\n  ";
+    oneLine += (i == 0 ? "" : ",") + std::string(hex);
+    wrapped += separator + hex;
+  }
+  const std::string head = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"Blob\"=hex:";
+  const auto bestRead = [&](const std::string& text) {
+    auto best = std::chrono::steady_clock::duration::max();
+    for (int i = 0; i < 3; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      const auto root = ParseHiveText(text, "HKEY_CURRENT_USER");
+      best = std::min(best, std::chrono::steady_clock::now() - start);
+      EXPECT_EQ(root->SubKey("Software")->SubKey("Talvik")->Value("Blob")->data, value);
+    }
+    return std::chrono::duration_cast<std::chrono::microseconds>(best);
+  };
+  const auto onOneLine = bestRead(head + oneLine + "\n");
+  const auto overLines = bestRead(head + wrapped + "\n");
+  // (the lines cost a little of their own; a time that grew with the square of the length would be
+  // hundreds of times the one line's)
+  EXPECT_LE(overLines, 4 * onOneLine + std::chrono::milliseconds(20))
+      << "on one line " << onOneLine.count() << " us, over " << kBytes / kBytesALine << " lines "
+      << overLines.count() << " us";
 }
 
 TEST_F(RegistryTest, LocalMachineComesFromTheNamedFile) {
