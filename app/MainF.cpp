@@ -12,6 +12,7 @@
 #include "oracle/OracleLogon.h"
 #include "oracle/OracleSession.h"
 #include "platform/db/DB.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarPositions.h"
 
@@ -175,7 +176,11 @@ void TMainForm::FormCreate(TObject*) {
 }
 
 void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
-  if (!Sender->Connected()) return;
+  if (!Sender->Connected()) {
+    // the attempt logged the previous connection off: nothing names it any longer
+    ShowNoConnection();
+    return;
+  }
   UserName = AnsiUpperCase(Sender->LogonUsername());
   DataBase = AnsiUpperCase(Sender->LogonDatabase());
   const std::string connection = AnsiUpperCase(UserName + "@" + DataBase);
@@ -194,6 +199,14 @@ void TMainForm::OracleSessionAfterLogOn(TOracleSession* Sender) {
     // the session window shows the release and the restricted-logins note and lists anew
     if (auto* sessions = dynamic_cast<TSessionForm*>(ActiveMDIChild())) sessions->LoggedOn();
   }
+  SysTrayIcon->SetHint(Utf8Copy(Caption(), 1, kHintLength));
+}
+
+void TMainForm::ShowNoConnection() {
+  ConnectionName.clear();
+  cbConnections->SetItemIndex(-1);
+  SetCaption(kCaptionPrefix);
+  if (auto* sessions = dynamic_cast<TSessionForm*>(ActiveMDIChild())) sessions->LoggedOff();
   SysTrayIcon->SetHint(Utf8Copy(Caption(), 1, kHintLength));
 }
 
@@ -217,6 +230,13 @@ void TMainForm::cbConnectionsCloseUp(TObject*) {
 
 void TMainForm::aLoginExecute(TObject*) {
   OracleSession->SetLogonPassword("");
+  // No refresh runs behind the dialog or the boxes it shows: a failing one would stack its own box
+  // over theirs. The session window may go meanwhile.
+  const TComponentRef<TSessionForm> sessions(dynamic_cast<TSessionForm*>(ActiveMDIChild()));
+  if (sessions) sessions->HoldAutoRefresh(true);
+  const TScopeExit release([&sessions] {
+    if (sessions) sessions->HoldAutoRefresh(false);
+  });
   OracleLogon->Execute();
 }
 

@@ -112,6 +112,9 @@ class TMainForm : public TForm {
   TComponentRef<TCustomImageList> sessionImages_;
 
   TAction* NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex);
+  // What the window shows once a logon ended without a connection: as before the first logon, the
+  // caption names none, the connections box chooses none, and the session window lists none.
+  void ShowNoConnection();
 };
 
 // The program's windows and what every window shares.

@@ -87,11 +87,34 @@ void TSessionForm::RestoreColumnsLayout() {
 }
 
 void TSessionForm::LoggedOn() {
-  StatusBar->Panels()->Items(kPanelVersion)->SetText(" Oracle " + OracleVersion);
-  if (RegIni) customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
-  UpdateRestrictedStatus();
-  aRefresh->Execute();
-  if (PanelSession->Visible()) SetupCustomInfo();
+  try {
+    StatusBar->Panels()->Items(kPanelVersion)->SetText(" Oracle " + OracleVersion);
+    if (RegIni) customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
+    UpdateRestrictedStatus();
+    aRefresh->Execute();
+    if (PanelSession->Visible()) SetupCustomInfo();
+  } catch (...) {
+    // The logon's caller shows the error. Ticks on this connection would only show it again, one
+    // box after another: auto-refresh stops, and the count names what the list holds.
+    StopAutoRefresh();
+    ShowSessionCount();
+    throw;
+  }
+}
+
+void TSessionForm::LoggedOff() {
+  // nothing to refresh until a logon lists anew
+  StopAutoRefresh();
+  ShowSessionCount();
+}
+
+void TSessionForm::HoldAutoRefresh(bool Hold) {
+  Timer->SetEnabled(!Hold && nAutoRefresh->Checked());
+}
+
+void TSessionForm::StopAutoRefresh() {
+  aAutoRefresh->SetChecked(false);
+  Timer->SetEnabled(false);
 }
 
 unsigned TSessionForm::TimerInterval() const {
@@ -134,7 +157,12 @@ void TSessionForm::aRefreshExecute(TObject*) {
     watchedSid = CurrentField("SID");
   else
     dbgSession->SaveBookmark();
-  odsSession->Refresh();
+  try {
+    odsSession->Refresh();
+  } catch (...) {
+    ShowSessionCount();  // of the rows the failure left
+    throw;
+  }
   if (aAlarm->Checked()) CheckAlarms();
   ShowSessionCount();
   if (watching) {

@@ -110,8 +110,13 @@ class TSessionForm : public TForm {
   void aFileSaveAsAccept(TObject* Sender);
   void aSaveSqlAsAccept(TObject* Sender);
   // After a logon while the window exists: the server's release, the restricted-logins note and
-  // the list of the new connection.
+  // the list of the new connection. When that fails, auto-refresh stops before the error goes on.
   void LoggedOn();
+  // After a logon that ended without a connection: auto-refresh stops, the count names no sessions.
+  void LoggedOff();
+  // Keeps the auto-refresh timer from firing while Hold (a logon dialog stands); released, it fires
+  // again when auto-refresh is on.
+  void HoldAutoRefresh(bool Hold);
 
   // ---- DBA commands ----
   void aTraceExecute(TObject* Sender);
@@ -227,6 +232,7 @@ class TSessionForm : public TForm {
   // The timer's interval from the interval setting: at least a second, at most what it can hold.
   unsigned TimerInterval() const;
   void ShowSessionCount();
+  void StopAutoRefresh();
   bool HasCurrentRow();
   std::string CurrentField(const char* Name);
   // Puts a statement into the command query and runs it once the user said Yes; the status panel then

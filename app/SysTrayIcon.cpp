@@ -348,8 +348,15 @@ void TSysTrayIcon::MouseExit() {
 }
 
 void TSysTrayIcon::DoMinimizeToTray() {
-  HideMainForm();
+  // On a desktop with no notification area the window stays minimised where the desktop keeps
+  // minimised windows: hidden, nothing could bring it back. The icon still comes once an area does.
+  if (NotificationAreaPresent()) HideMainForm();
   SetIconVisible(true);
+}
+
+bool TSysTrayIcon::NotificationAreaPresent() {
+  talvik::gui::TrayShell* shell = talvik::gui::CurrentTrayShell();
+  return shell && shell->Available();
 }
 
 // ---- the shell's messages

@@ -100,6 +100,8 @@ class TSysTrayIcon : public TComponent {
  private:
   friend class TTrayIconHandler;
   bool PrepareIconData();
+  // Whether the desktop has a notification area to show the icon in.
+  static bool NotificationAreaPresent();
   bool Notify(DWORD Message);
   void TrayMessage(LPARAM What);
   void ShowPopupMenu();

@@ -40,6 +40,8 @@ inline TSessionForm* StartProgram(const std::string& Path, TScreen Screen = TScr
   if (Screen == TScreen::ImagesOnly) talvik::gui::SetBackend(nullptr);
   talvik::gui::SetMessageBoxHandler([](HWND, const std::string&, const std::string&, UINT) { return IDOK; });
   SetCommandLine(std::vector<std::string>{"talvik"});
+  // the build's simulated client library, whatever Oracle home the environment names (or none)
+  OCIDLL = TALVIK_SIM_LIBRARY;
   InitClientLibrary();
   CreateApplication();
   TBenchMainForm* main = nullptr;

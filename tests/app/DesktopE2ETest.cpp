@@ -213,6 +213,51 @@ TEST_F(Desktop, TheDesktopsMinimiseSendsTheMainWindowToTheTrayAndTheIconBringsIt
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
+// With the tray icon on and no notification area on the desktop, the desktop's minimise leaves the
+// main window minimised where the window manager keeps it (listed, and brought back by it); once a
+// notification area starts, the icon comes there, and minimising then sends the window to the tray,
+// whose icon brings it back.
+TEST_F(Desktop, WithoutANotificationAreaTheTrayIconsWindowMinimisesAsAnyAndTheIconComesWithAnArea) {
+  const std::string main = Main("\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  ASSERT_FALSE(main.empty());
+  const auto state = [&] { return Output("xprop -id " + main + " WM_STATE 2>/dev/null"); };
+  const auto mapped = [&] { return Output("xwininfo -id " + main + " 2>/dev/null | grep 'Map State'"); };
+  // (xprop writes the ids in hexadecimal)
+  const auto listed = [&] {
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", std::stoul(main));
+    const std::string clients = Output("xprop -root _NET_CLIENT_LIST 2>/dev/null") + ",";
+    return clients.find(std::string(id) + ",") != std::string::npos;
+  };
+  Shell("xdotool windowminimize --sync " + main);
+  EXPECT_TRUE(WaitFor([&] { return state().find("Iconic") != std::string::npos; })) << state() << mapped();
+  EXPECT_TRUE(listed()) << "the window manager lists no such window";
+  Picture("minimised-without-tray");
+  Shell("wmctrl -i -a " + main);
+  ASSERT_TRUE(WaitFor([&] { return !WindowNamed("^Talvik for Oracle").empty(); }))
+      << "the window manager could not bring the window back: " << state() << mapped();
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  Shell("xdotool windowminimize --sync " + main);
+  EXPECT_TRUE(WaitFor([&] {
+    return state().find("Iconic") == std::string::npos && mapped().find("IsUnMapped") != std::string::npos;
+  })) << state()
+      << mapped();
+  // A click on the icon the notification area shows (which, started after the program, may dock it
+  // anew meanwhile, in a window of its own).
+  bool back = false;
+  for (int attempt = 0; attempt < 3 && !back; ++attempt) {
+    ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+    back = WaitFor([&] { return !WindowNamed("^Talvik for Oracle").empty(); }, 5000);
+  }
+  EXPECT_TRUE(back) << "the window did not come back on screen";
+  Picture("back-from-the-tray");
+  CloseByWindowManager(main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
 // The About box stays above the main window it blocks, as its dialog: a click on the main window
 // leaves it on top and active; the desktop frames it with a close button only, at one size.
 TEST_F(Desktop, TheAboutBoxStaysAboveTheMainWindowAndIsFramedAsADialog) {

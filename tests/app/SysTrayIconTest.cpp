@@ -163,6 +163,34 @@ TEST_F(SysTrayIconTest, MinimisingHidesTheMainFormShowsTheIconAndAClickBringsItB
   EXPECT_TRUE(form->Visible());
 }
 
+// A desktop without a notification area: minimising leaves the main form where the desktop keeps
+// minimised windows, for nothing could bring it back from a tray; once an area comes, the icon shows
+// there and minimising hides the form into it again.
+TEST_F(SysTrayIconTest, WithoutANotificationAreaMinimisingKeepsTheFormUntilAnAreaComes) {
+  shell.available = false;
+  tray->SetMinimizeToTray(true);
+  tray->SetIconVisible(true);
+  tray->OnClick = [&](TObject*) { tray->ShowMainForm(); };
+  form->Show();
+  Application->Minimize();
+  Pump();
+  EXPECT_TRUE(form->Visible());
+  EXPECT_TRUE(IsIconic(form->Handle()));
+  EXPECT_FALSE(Shown());
+  Application->Restore();
+  Pump();
+  shell.available = true;
+  talvik::gui::TrayRestarted();
+  Pump();
+  EXPECT_TRUE(Shown());
+  Application->Minimize();
+  Pump();
+  EXPECT_FALSE(form->Visible());
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  EXPECT_TRUE(form->Visible());
+}
+
 TEST_F(SysTrayIconTest, ARestartedShellGetsTheVisibleIconBack) {
   tray->SetIconVisible(true);
   talvik::gui::TrayRestarted();
