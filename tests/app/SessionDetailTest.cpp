@@ -30,14 +30,16 @@ const std::string kCursorSql =
 constexpr const char* kScottAddress = "0000000070A1B2C3";
 constexpr const char* kCursorAddress = "0000000070A1C000";
 
-// Wait times (hundredths) of SCOTT's events, one event each, and the text the waits tab shows.
+// Wait times (hundredths) of SCOTT's events, one event each, and the text the waits tab shows: a plain
+// number in milliseconds, as the tab's titles say, or seconds, minutes and hours with their unit.
 struct WaitCase {
   int hundredths;
   const char* shown;
 };
 const WaitCase kWaitCases[] = {
-    {50, "50"},       {100, "100"},        {150, "1,5 сек."},  {5999, "59,99 сек."}, {6000, "1 мин."},
-    {6001, "1 мин."}, {359999, "60 мин."}, {360000, "1 час."}, {360001, "1 час."},   {21600000, "21600000"},
+    {12, "120"},          {50, "500"},        {100, "1000"},           {150, "1,5 сек."},
+    {5999, "59,99 сек."}, {6000, "1 мин."},   {6001, "1 мин."},        {359999, "60 мин."},
+    {360000, "1 час."},   {360001, "1 час."}, {21600000, "216000000"}, {21600001, "216000010"},
 };
 
 class DetailTest : public SessionFormTest {
@@ -396,7 +398,7 @@ TEST_F(DetailTest, StatisticsComeLargestFirstWithTheirRussianDescription) {
   Shot("session-detail-statistics.png");
 }
 
-TEST_F(DetailTest, WaitTimesReadInSecondsMinutesAndHoursWithTheRussianDecimalComma) {
+TEST_F(DetailTest, WaitTimesReadInMillisecondsSecondsMinutesAndHoursWithTheRussianDecimalComma) {
   AddDetailState();
   Show();
   ClickSession(101);
