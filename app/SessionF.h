@@ -286,5 +286,9 @@ class TSessionForm : public TForm {
 
 extern TComponentRef<TAxControl> SpeechControl;
 
+// What the tab "Дополнительная" and the options dialog say of a custom statement that is not a query.
+inline constexpr const char* kCustomInfoNotAQuery =
+    "SQL запрос на закладке \"Дополнительная\" не является запросом SELECT и выполнен не будет.";
+
 // The text of the speech control's class identifier.
 inline constexpr const char* kSpeechControlClassID = "{EEE78591-FE22-11D0-8BEF-0060081841DE}";
