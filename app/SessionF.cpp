@@ -142,6 +142,10 @@ void TSessionForm::aRefreshExecute(TObject*) {
   if (watching) {
     if (current.Listed()) odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst);
   } else {
+    // The controls hear of the moves once, at the end: the grid repaints and the detail tabs re-read
+    // their session one time.
+    odsSession->DisableControls();
+    const TScopeExit enable([this] { odsSession->EnableControls(); });
     try {
       dbgSession->RestoreBookmark();
     } catch (...) {
@@ -157,10 +161,7 @@ TSessionForm::SessionKey TSessionForm::CurrentSession() {
 }
 
 void TSessionForm::FollowSession(const SessionKey& Session) {
-  // The controls hear of the moves once, at the end: the grid repaints and the detail tabs re-read
-  // their session one time.
-  odsSession->DisableControls();
-  const TScopeExit enable([this] { odsSession->EnableControls(); });
+  assert(odsSession->ControlsDisabled());
   if (!odsSession->SearchRecord("SID;SERIAL", Session.Values(), kSearchFromFirst)) return;
   // back on the screen row it had: the record that was in the middle row is centred, as the restore
   // of the bookmark does, and the session is the same distance from it

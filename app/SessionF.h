@@ -238,7 +238,8 @@ class TSessionForm : public TForm {
   };
   SessionKey CurrentSession();
   // Makes that session the current record, on the screen row the current record had before the
-  // refresh (the grid's saved bookmark tells which); the list stays where it is when it is gone.
+  // refresh (the grid's saved bookmark tells which); the list stays where it is when it is gone. The
+  // dataset's controls are disabled meanwhile.
   void FollowSession(const SessionKey& Session);
   bool HasCurrentRow();
   std::string CurrentField(const char* Name);
