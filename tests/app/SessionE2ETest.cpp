@@ -659,6 +659,40 @@ constexpr int kPanelTabsY = 645, kCustomTabX = 136, kWaitsTabX = 551;
 constexpr int kMenuView = 126, kViewAutoRefresh = 3;  // "Просмотр", "Автообновление"
 constexpr int kSessionsMonitor = 1, kSessionsKill = 5;  // "Наблюдать сеанс", "Уничтожить сеанс"
 
+// The first data row's cells of the waits tab in the tall main window: the waits' count, the total
+// time and the longest wait.
+const TRect kTotalWaitsCell = Rect(215, 706, 284, 720), kTimeWaitedCell = Rect(365, 706, 422, 720),
+            kMaxWaitCell = Rect(502, 706, 594, 720);
+
+// Where a cell's text stands: the box round its dark (text) pixels.
+constexpr int kDark = 64;
+struct TextBox {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+TextBox TextIn(const guitest::Picture& Shot, const TRect& Cell) {
+  int left = Cell.Right, top = Cell.Bottom, right = Cell.Left, bottom = Cell.Top;
+  for (int y = Cell.Top; y < Cell.Bottom; ++y)
+    for (int x = Cell.Left; x < Cell.Right; ++x) {
+      const COLORREF p = Shot.At(x, y);
+      if (GetRValue(p) + GetGValue(p) + GetBValue(p) >= 3 * kDark) continue;
+      left = std::min(left, x), right = std::max(right, x + 1);
+      top = std::min(top, y), bottom = std::max(bottom, y + 1);
+    }
+  return right > left ? TextBox{left, top, right - left, bottom - top} : TextBox{};
+}
+// Whether two boxes hold the same text: the same pixels, dark or not, at the same places.
+bool SameText(const guitest::Picture& Shot, const TextBox& A, const TextBox& B) {
+  if (A.width != B.width || A.height != B.height || A.width == 0) return false;
+  for (int y = 0; y < A.height; ++y)
+    for (int x = 0; x < A.width; ++x) {
+      const COLORREF a = Shot.At(A.left + x, A.top + y), b = Shot.At(B.left + x, B.top + y);
+      const bool darkA = GetRValue(a) + GetGValue(a) + GetBValue(a) < 3 * kDark;
+      const bool darkB = GetRValue(b) + GetGValue(b) + GetBValue(b) < 3 * kDark;
+      if (darkA != darkB) return false;
+    }
+  return true;
+}
+
 class CurrentRowJourney : public ListJourney {
  protected:
   // This process reads the clipboard of the display the program shows on.
@@ -816,6 +850,38 @@ TEST_F(CurrentRowJourney, WatchModeFollowsSidAndSerialAndNotANewcomerWithTheSid)
   EXPECT_NE(shown, newcomerPair);
   EXPECT_FALSE(shown.empty());
   Picture("newcomer");
+}
+
+// Journey: the waits tab of a session whose one wait event the instance counts 120 times for 12
+// hundredths of a second in all: "общее" under "Время ожидания (милисекунды)" reads as "Общее количество
+// ожиданий" beside it does, 120 (the two cells' text drawn alike).
+TEST_F(CurrentRowJourney, TheWaitsTabShowsTheInstancesTimesInMilliseconds) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  const std::string pair = PairOf(sid);
+  ASSERT_TRUE(e2e::Shell(
+      "sqlite3 " + (dir_ / "sim.db").string() + " \"DELETE FROM sim\\$sess_event WHERE sid = " + sid +
+      "; INSERT INTO sim\\$sess_event VALUES (" + sid + ", 'log file sync', 120, 0, 12, 12)\""));
+  ASSERT_EQ(Value("select total_waits || '/' || time_waited from v$session_event where sid = " + sid),
+            "120/12");
+  StartAndLogOn({}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  ASSERT_GE(ClickSession(pair, 10), 0) << "the session " << pair << " is not listed";
+  e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kWaitsTabX) + " " +
+             std::to_string(kPanelTabsY) + " click 1");
+  const guitest::Picture shot = Picture("waits");
+  const TextBox totalWaits = TextIn(shot, kTotalWaitsCell), timeWaited = TextIn(shot, kTimeWaitedCell),
+                maxWait = TextIn(shot, kMaxWaitCell);
+  ASSERT_GT(totalWaits.width, 0) << "no text in the cell of the waits' count";
+  const auto box = [](const TextBox& b) {
+    return std::to_string(b.left) + "," + std::to_string(b.top) + " " + std::to_string(b.width) + "x" +
+           std::to_string(b.height);
+  };
+  EXPECT_TRUE(SameText(shot, totalWaits, timeWaited))
+      << "the total time does not read 120: " << box(totalWaits) << " against " << box(timeWaited);
+  EXPECT_TRUE(SameText(shot, totalWaits, maxWait))
+      << "the longest wait does not read 120: " << box(totalWaits) << " against " << box(maxWait);
 }
 
 }  // namespace
