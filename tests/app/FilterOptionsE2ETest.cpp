@@ -293,7 +293,7 @@ TEST_F(FilterOptionsJourney, ACustomQueryTypedIntoTheOptionsIsKeptForTheDatabase
 // them, and the instance has neither the table nor the row afterwards.
 TEST_F(FilterOptionsJourney, ACustomQueryWithoutInfoKeepsItsTabAndStatementsThatAreNoQueryChangeNothing) {
   CreateInstance();
-  SystemQuery("CREATE TABLE h2probe (x NUMBER)");
+  const SystemQuery table("CREATE TABLE h2probe (x NUMBER)");
   Prefill("SYSTEM", "SIM");
   Start();
   const std::string main = LogOn("manager");

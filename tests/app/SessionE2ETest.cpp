@@ -725,7 +725,7 @@ class CurrentRowJourney : public ListJourney {
   // The instance ready for the journey: the sequence the custom query reads.
   static void CreateInstanceWithSequence() {
     CreateInstance();
-    SystemQuery("CREATE SEQUENCE h2run");
+    const SystemQuery sequence("CREATE SEQUENCE h2run");
   }
   std::string lastShown_;
   std::optional<std::string> platform_;
