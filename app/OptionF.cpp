@@ -4,11 +4,16 @@
 #include "app/SessionF.h"
 #include "app/SqlViewer.h"
 #include "app/SysTrayIcon.h"
+#include "app/zrOraUtils.h"
 #include "editor/CodeEdit.h"
 #include "editor/CodeHighlighterSQL.h"
+#include "oracle/Oracle.h"
+#include "oracle/OracleSession.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -113,6 +118,22 @@ TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {
 
   OnShow = [this](TObject* s) { FormShow(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+}
+
+void TOptionsForm::FormCloseQuery(TObject*, bool& CanClose) {
+  if (ModalResult() != mrOk || !MainForm || !MainForm->OracleSession->Connected()) return;
+  const std::string sql = seCustom->Text();
+  if (Trim(sql).empty()) return;
+  try {
+    if (IsQuery(MainForm->OracleSession, sql)) return;
+  } catch (const EOracleError&) {
+    return;  // a statement the server rejects is stored: the tab tells when it runs it
+  }
+  ShowMessage(kCustomInfoNotAQuery);
+  PageControl->SetActivePage(tsCustom);
+  if (seCustom->CanFocus()) seCustom->SetFocus();
+  CanClose = false;
 }
 
 void TOptionsForm::FormShow(TObject*) {

@@ -37,6 +37,8 @@ class TOptionsForm : public TForm {
 
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // "Ok" with a custom statement that is not a query: the dialog says so and stays open on it.
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 
  private:
   // The editor on Parent, coloured by the highlighter of Sessions (the session window, or nullptr).

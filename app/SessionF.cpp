@@ -4,6 +4,7 @@
 #include "app/SessionF.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <fstream>
 
@@ -16,6 +17,7 @@
 #include "oracle_data/OracleData.h"
 #include "platform/db/DB.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -55,7 +57,7 @@ void TSessionForm::FormShow(TObject*) {
   CreateSpeechControl();
   if (RegIni) {
     customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
-    intervalAutoRefresh_ = std::max(1, RegIni->ReadInteger("", "IntervalAutoRefresh", 5));
+    intervalAutoRefresh_ = RegIni->ReadInteger("", "IntervalAutoRefresh", 5);
   }
   ReadAlarmSettings();
   // The first refresh failing leaves an empty list; the window still gets the rest of its settings.
@@ -118,8 +120,9 @@ void TSessionForm::StopAutoRefresh() {
 }
 
 unsigned TSessionForm::TimerInterval() const {
+  // an interval of 0 or below gives a timer that never fires
   constexpr int kMaxSeconds = static_cast<int>(UINT_MAX / kMsPerSecond);
-  return static_cast<unsigned>(std::clamp(intervalAutoRefresh_, 1, kMaxSeconds)) * kMsPerSecond;
+  return static_cast<unsigned>(std::clamp(intervalAutoRefresh_, 0, kMaxSeconds)) * kMsPerSecond;
 }
 
 void TSessionForm::ShowSessionCount() {
@@ -151,12 +154,11 @@ void TSessionForm::aRefreshExecute(TObject*) {
     activeCount_ = 0;
     longActive_ = false;
   }
+  // The session the user is on, by SID and serial number: a SID alone may pass to a new session once
+  // its own has gone, and the records' bookmarks are only their places in the new result.
   const bool watching = nMonitorSession->Checked();
-  std::string watchedSid;
-  if (watching)
-    watchedSid = CurrentField("SID");
-  else
-    dbgSession->SaveBookmark();
+  const SessionKey current = CurrentSession();
+  if (!watching) dbgSession->SaveBookmark();
   try {
     odsSession->Refresh();
   } catch (...) {
@@ -166,15 +168,35 @@ void TSessionForm::aRefreshExecute(TObject*) {
   if (aAlarm->Checked()) CheckAlarms();
   ShowSessionCount();
   if (watching) {
-    if (!watchedSid.empty()) odsSession->SearchRecord("SID", TVariant(watchedSid), kSearchFromFirst);
+    if (current.Listed()) odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst);
   } else {
+    // The controls hear of the moves once, at the end: the grid repaints and the detail tabs re-read
+    // their session one time.
+    odsSession->DisableControls();
+    const TScopeExit enable([this] { odsSession->EnableControls(); });
     try {
       dbgSession->RestoreBookmark();
     } catch (...) {
       // the record is gone: the list stays where the refresh put it
     }
+    if (current.Listed() && !(CurrentSession() == current)) FollowSession(current);
   }
   if (pcSession && tsDetail && pcSession->ActivePage() == tsDetail) ShowCurrentSqlText();
+}
+
+TSessionForm::SessionKey TSessionForm::CurrentSession() {
+  return {CurrentField("SID"), CurrentField("SERIAL")};
+}
+
+void TSessionForm::FollowSession(const SessionKey& Session) {
+  assert(odsSession->ControlsDisabled());
+  if (!odsSession->SearchRecord("SID;SERIAL", Session.Values(), kSearchFromFirst)) return;
+  // back on the screen row it had: the record that was in the middle row is centred, as the restore
+  // of the bookmark does, and the session is the same distance from it
+  const int moved = odsSession->MoveBy(-dbgSession->SavedRecordOffset());
+  odsSession->GotoBookmark(odsSession->Bookmark());
+  odsSession->MoveBy(-moved);
+  assert(CurrentSession() == Session);
 }
 
 void TSessionForm::TimerTimer(TObject*) {

@@ -19,6 +19,7 @@
 #include "platform/gui/StdActns.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Lifetime.h"
+#include "platform/rtl/Variants.h"
 
 class TAxControl;
 class TCodeEdit;
@@ -229,14 +230,27 @@ class TSessionForm : public TForm {
   void CreateImages();
   TAction* NewAction(const char* Category, const char* Caption, const char* Hint, int ImageIndex,
                      bool AutoCheck);
-  // The timer's interval from the interval setting: at least a second, at most what it can hold.
+  // The timer's interval from the interval setting: none (the timer never fires) for 0 seconds or
+  // fewer, at most what it can hold.
   unsigned TimerInterval() const;
   void ShowSessionCount();
   void StopAutoRefresh();
+  // A session of the list as the instance knows it: SID and serial number together (empty: no row).
+  struct SessionKey {
+    std::string sid, serial;
+    bool Listed() const { return !sid.empty(); }
+    TVariant Values() const { return VarArrayOf({TVariant(sid), TVariant(serial)}); }
+    bool operator==(const SessionKey&) const = default;
+  };
+  SessionKey CurrentSession();
+  // Makes that session the current record, on the screen row the current record had before the
+  // refresh (the grid's saved bookmark tells which); the list stays where it is when it is gone. The
+  // dataset's controls are disabled meanwhile.
+  void FollowSession(const SessionKey& Session);
   bool HasCurrentRow();
   std::string CurrentField(const char* Name);
-  // Puts a statement into the command query and runs it once the user said Yes; the status panel then
-  // shows it. False when the user declined.
+  // Puts a statement into the command query and, once the user said Yes, shows it in the status panel
+  // and runs it. False when the user declined.
   bool ConfirmAndExecute(const std::string& Sql, const std::string& Question);
   void ShowCommand();
   void AddAlarm(const std::string& Message, const std::string& Variables);
@@ -278,6 +292,10 @@ class TSessionForm : public TForm {
 };
 
 extern TComponentRef<TAxControl> SpeechControl;
+
+// What the tab "Дополнительная" and the options dialog say of a custom statement that is not a query.
+inline constexpr const char* kCustomInfoNotAQuery =
+    "SQL запрос на закладке \"Дополнительная\" не является запросом SELECT и выполнен не будет.";
 
 // The text of the speech control's class identifier.
 inline constexpr const char* kSpeechControlClassID = "{EEE78591-FE22-11D0-8BEF-0060081841DE}";

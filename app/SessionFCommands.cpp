@@ -37,9 +37,9 @@ void TSessionForm::ShowCommand() {
 bool TSessionForm::ConfirmAndExecute(const std::string& Sql, const std::string& Question) {
   oqDDLcommand->SQL()->SetText(Sql);
   if (!Confirmed(Question)) return false;
-  oqDDLcommand->Execute();
-  // the panel names a command once the server took it
+  // the panel names the command as it is sent, also when the server then refuses it
   ShowCommand();
+  oqDDLcommand->Execute();
   return true;
 }
 

@@ -166,8 +166,10 @@ constexpr StatisticDescription kStatisticDescriptions[] = {
 };
 
 // Wait times are hundredths of a second: below a minute they read in seconds, from a minute in minutes,
-// from an hour in hours; up to one second and from sixty hours the plain number.
+// from an hour in hours; up to one second and from sixty hours the plain number of milliseconds, the
+// unit the waits tab's titles name.
 constexpr double kSecond = 100, kMinute = 6000, kHour = 360000, kLongest = 21600000;
+constexpr double kMsPerHundredth = 10;
 struct WaitUnit {
   double from;  // exclusive for seconds, inclusive for minutes and hours
   double to;    // exclusive
@@ -235,5 +237,5 @@ void TSessionForm::odsEventTIME_WAITEDGetText(TField* Sender, std::string& Text,
       return;
     }
   }
-  Text = FormatFloat(format, value);
+  Text = FormatFloat(format, value * kMsPerHundredth);
 }

@@ -12,6 +12,7 @@
 #include "app/SqlViewer.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "app/zrOraUtils.h"
 #include "editor/CodeEdit.h"
 #include "grid/DBGridEx.h"
 #include "oracle/Oracle.h"
@@ -43,6 +44,7 @@ constexpr int kLockReadBuffer = 1000;
 constexpr int kSqlTextReadBuffer = 100;
 constexpr int kSearchFromFirst = 8;
 constexpr UINT kReadSqlTextMessage = WM_USER + 0x125;
+constexpr const char* kInfoField = "INFO";
 constexpr const char* kCustomInfoError =
     "Ошибка в SQL запросе на закладке \"Дополнительная\". Страница будет выключена.";
 
@@ -657,7 +659,7 @@ void TSessionForm::CreateCustomInfoTab() {
   DBRichEdit->SetReadOnly(true);
   DBRichEdit->SetScrollBars(ssBoth);
   DBRichEdit->SetDataSource(dsCustomInfo);
-  DBRichEdit->SetDataField("INFO");
+  DBRichEdit->SetDataField(kInfoField);
 }
 
 void TSessionForm::CreateTransactionTab() {
@@ -893,20 +895,30 @@ void TSessionForm::SetupCustomInfo() {
   odsCustomInfo->SetDetailFields("");
   odsCustomInfo->SetMasterFields("");
   std::unique_ptr<TStringList> names(FindVariables(customSql_, false));
+  bool fed = true;  // every variable names a field of the list
   for (int i = 0; i < names->Count(); ++i) {
     const std::string name = names->Strings(i);
     odsCustomInfo->DeclareVariable(name, otString);
     odsCustomInfo->SetMasterFields(name + ";" + odsCustomInfo->MasterFields());
     odsCustomInfo->SetDetailFields(odsCustomInfo->MasterFields());
+    if (odsSession->Active() && !odsSession->FindField(name)) fed = false;
   }
-  // Whatever keeps the query from opening (the server's rejection, a variable that names no field of
-  // the list) switches the tab off until the next setup.
-  try {
-    odsCustomInfo->Open();
-  } catch (const Exception&) {
+  // The server's rejection and a variable that names no field of the list switch the tab off until
+  // the next setup, and so does a statement that is not a query, before anything of it runs. A query
+  // without an INFO column shows nothing.
+  const auto switchOff = [this](const char* Message) {
     odsCustomInfo->Close();
-    ShowMessage(kCustomInfoError);
+    ShowMessage(Message);
     tsCustomInfo->SetTabVisible(false);
+  };
+  if (!fed) return switchOff(kCustomInfoError);
+  try {
+    if (!IsQuery(odsCustomInfo->Session(), customSql_)) return switchOff(kCustomInfoNotAQuery);
+    DBRichEdit->SetDataField("");
+    odsCustomInfo->Open();
+    if (odsCustomInfo->FindField(kInfoField)) DBRichEdit->SetDataField(kInfoField);
+  } catch (const EOracleError&) {
+    switchOff(kCustomInfoError);
   }
 }
 

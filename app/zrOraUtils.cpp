@@ -1,15 +1,22 @@
 #include "app/zrOraUtils.h"
 
 #include <cctype>
+#include <memory>
 
+#include "oracle/Oracle.h"
 #include "oracle/OracleCI.h"
+#include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
+#include "oracle/OracleTypes.h"
+#include "platform/rtl/Classes.h"
 
 namespace {
 
 constexpr std::size_t kBannerSize = 501;
 constexpr std::string_view kRelease = " Release ";
 constexpr std::size_t kReleaseLength = 9;
+// The statement kind of a query after its parse.
+constexpr int kSelectStatement = 4;
 
 bool Blank(unsigned char c) {
   return c <= ' ';
@@ -36,4 +43,15 @@ std::string GetServerVersion(TOracleSession* Session) {
   if (status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO) return {};
   banner[kBannerSize - 1] = '\0';
   return ReleaseFromBanner(banner);
+}
+
+bool IsQuery(TOracleSession* Session, const std::string& Sql) {
+  TOracleQuery query(nullptr);
+  query.SetSession(Session);
+  query.SQL()->SetText(Sql);
+  std::unique_ptr<TStringList> names(FindVariables(Sql, false));
+  for (int i = 0; i < names->Count(); ++i) query.DeclareVariable(names->Strings(i), otString);
+  // parsed and described only: a statement of another kind is not executed by the description
+  query.Describe();
+  return query.FunctionType() == kSelectStatement;
 }

@@ -10,3 +10,7 @@ class TOracleSession;
 std::string GetServerVersion(TOracleSession* Session);
 // The release number in a server banner, as GetServerVersion takes it.
 std::string ReleaseFromBanner(const std::string& Banner);
+// Whether a statement is a query, by the type the server's parse gives it; nothing of the statement
+// runs (its variables are declared as strings and left empty). A text the parse rejects raises the
+// server's error.
+bool IsQuery(TOracleSession* Session, const std::string& Sql);

@@ -1,9 +1,11 @@
 // The session window's refresh on the timer, from the tick to the repainted grid, at 1,000 and 10,000
-// sessions, beside the raw prepare, execute and fetch of the same statement through the client
-// library's call interface (1,000 rows per fetch) on the same instance; and the memory the list
-// takes per session against the text of the values fetched.
+// sessions (and at 1,000 with the current row on a session whose place in the list moves at each
+// refresh, beside one whose place stays), beside the raw prepare, execute and fetch of the same
+// statement through the client library's call interface (1,000 rows per fetch) on the same instance;
+// and the memory the list takes per session against the text of the values fetched.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -88,6 +90,49 @@ void BM_RawSessionListFetch(benchmark::State& state) {
   appbench::RawFetchEveryRow(state, sql);
 }
 
+// A session goes active (and so above every idle one) or idle again, as another program would make it:
+// the list's last session (Last) or the first idle one of the sessions added.
+void ToggleSession(const std::string& Path, bool Last) {
+  sqlite3* db = nullptr;
+  sqlite3_open(Path.c_str(), &db);
+  sqlite3_busy_timeout(db, 10000);
+  const std::string sql = std::string(
+                              "UPDATE sim$sessions SET status = CASE status WHEN 'ACTIVE' THEN 'INACTIVE' "
+                              "ELSE 'ACTIVE' END WHERE sid = ") +
+                          (Last ? "(SELECT max(sid) FROM sim$sessions)" : "1001");
+  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+// The timer's refresh of 1,000 sessions with the current row on an idle session near the end of the
+// list while one session changes its status at each refresh: one listed after it (Moving = 1), so that
+// its place moves by one each time and the refresh finds it again by SID and serial number; or one
+// listed before it either way (Moving = 0), so that its place stays and nothing is searched.
+void BM_TimerTickWithTheCurrentRowFollowed(benchmark::State& state) {
+  Stage& s = StageOf(1000);
+  TDataSet* ds = s.form->odsSession;
+  const bool moving = state.range(0) != 0;
+  ds->Last();
+  ds->MoveBy(-ds->RecordCount() / 10);
+  while (ds->FieldByName("STATUS")->AsString() != "INACTIVE") ds->MoveBy(-1);
+  const auto session = [ds] {
+    return ds->FieldByName("SID")->AsString() + "," + ds->FieldByName("SERIAL")->AsString();
+  };
+  const std::string followed = session();
+  const int recNo = ds->RecNo();
+  bool moved = false;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ToggleSession(s.path, moving);
+    state.ResumeTiming();
+    s.TickAndPaint();
+    moved = moved || ds->RecNo() != recNo;
+  }
+  if (session() != followed) state.SkipWithError("the current row left its session");
+  if (moving != moved) state.SkipWithError(moving ? "the current session kept its place" : "it moved");
+  state.counters["rows"] = ds->RecordCount();
+}
+
 // Memory taken by the list of 10,000 sessions beyond that of 8, per session, against the text of the
 // values the list fetched for a session.
 void BM_ListMemoryPerSession(benchmark::State& state) {
@@ -109,6 +154,7 @@ void BM_ListMemoryPerSession(benchmark::State& state) {
 
 BENCHMARK(BM_RawSessionListFetch)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TimerTickToRepaintedGrid)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TimerTickWithTheCurrentRowFollowed)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawSessionListFetch)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TimerTickToRepaintedGrid)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListMemoryPerSession)->Iterations(1);

@@ -11,10 +11,10 @@ namespace {
 
 using e2e::CreateInstance;
 using e2e::Output;
+using e2e::Shell;
 using e2e::SystemQuery;
 using e2e::WaitFor;
 using e2e::WindowNamed;
-using e2e::Shell;
 
 using e2e::kEvenRow;
 using e2e::kOddRow;
@@ -286,6 +286,58 @@ TEST_F(FilterOptionsJourney, ACustomQueryTypedIntoTheOptionsIsKeptForTheDatabase
   EXPECT_TRUE(WaitFor([&] { return Ran(before, pieces) == std::vector<std::string>{"v$transaction"}; }))
       << ::testing::PrintToString(Ran(before, pieces));
   Picture("tab-gone");
+}
+
+// Journey: a query without an INFO column, typed into the options, is no error: no box, and the tab
+// stays and runs it. A CREATE TABLE and an INSERT are refused at "Ok" with a box, the dialog stays on
+// them, and the instance has neither the table nor the row afterwards.
+TEST_F(FilterOptionsJourney, ACustomQueryWithoutInfoKeepsItsTabAndStatementsThatAreNoQueryChangeNothing) {
+  CreateInstance();
+  const SystemQuery table("CREATE TABLE h2probe (x NUMBER)");
+  Prefill("SYSTEM", "SIM");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  auto typeQuery = [&](const std::string& Options, const std::string& Sql) {
+    ClickInDialog(Options, 5 + 100, 5 + 10);  // the tab "Дополнительная"
+    ClickInDialog(Options, 240, 200);         // into the editor
+    Keys(Options, "ctrl+a");
+    Type(Options, Sql);
+  };
+  std::string options = OpenOptions(main);
+  ASSERT_FALSE(options.empty()) << "no options dialog";
+  typeQuery(options, "select sysdate from dual");
+  const int boxes = Boxes();
+  ClickOk(options);
+  ASSERT_TRUE(WaitFor([&] { return WindowNamed("Настройка").empty(); })) << "the dialog stayed";
+  EXPECT_FALSE(WaitFor([&] { return Boxes() > boxes; }, 2000)) << "a box for a query without INFO";
+  ClickIn(main, 150, kFirstRowY);
+  const Runs before = Executions();
+  ClickIn(main, kCustomTabX, kTabsY);
+  EXPECT_TRUE(WaitFor([&] { return !Ran(before, {"select sysdate from dual"}).empty(); }))
+      << "the tab did not run the query";
+  Picture("without-info");
+  EXPECT_EQ(Boxes(), boxes);
+
+  for (const char* sql : {"CREATE TABLE h2probe2 (x NUMBER)", "INSERT INTO h2probe VALUES (1)"}) {
+    SCOPED_TRACE(sql);
+    options = OpenOptions(main);
+    ASSERT_FALSE(options.empty()) << "no options dialog";
+    typeQuery(options, sql);
+    ClickOk(options);
+    ASSERT_TRUE(WaitFor([&] { return Boxes() > boxes; })) << "no refusal shown";
+    Picture("refused");
+    Keys(Output("xdotool search --onlyvisible --name '^Talvik$' | tail -1"), "Return");
+    ASSERT_TRUE(WaitFor([&] { return Boxes() == boxes; })) << "the box stayed";
+    EXPECT_FALSE(WindowNamed("Настройка").empty()) << "the dialog closed";
+    ClickInDialog(options, 482 - 5 - 37, 386);  // "Отмена"
+    ASSERT_TRUE(WaitFor([&] { return WindowNamed("Настройка").empty(); })) << "the dialog stayed";
+  }
+  EXPECT_THROW(Rows("select count(*) from h2probe2"), EOracleError);
+  EXPECT_EQ(Rows("select count(*) from h2probe"), std::vector<std::string>{"0"});
+  EXPECT_EQ(Rows("select count(*) from v$transaction t, v$session s where t.addr = s.taddr and "
+                 "s.client_info = 'Talvik'"),
+            std::vector<std::string>{"0"});
 }
 
 }  // namespace

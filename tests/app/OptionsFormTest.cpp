@@ -5,6 +5,7 @@
 #include "SessionFormTestSupport.h"
 #include "app/OptionF.h"
 #include "editor/CodeEdit.h"
+#include "oracle/Oracle.h"
 
 namespace sessiontest {
 namespace {
@@ -192,6 +193,43 @@ const Confirm kConfirms[] = {
 
 INSTANTIATE_TEST_SUITE_P(Buttons, OptionsConfirmTest, ::testing::ValuesIn(kConfirms),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// "Ok" with a statement that is not a query: the dialog says so and stays open, nothing of it runs and
+// nothing is stored or applied; "Отмена" then leaves.
+TEST_F(OptionsFormTest, OkWithAStatementThatIsNoQueryIsRefusedAndNothingRuns) {
+  Exec("CREATE TABLE H2PROBE (X NUMBER)");
+  StoreSql("SIM", "SELECT 1 info FROM dual");
+  Open();
+  for (const char* sql : {"INSERT INTO H2PROBE VALUES (1)", "CREATE TABLE H2PROBE2 (X NUMBER)"}) {
+    SCOPED_TRACE(sql);
+    TakeBoxes();
+    bool stayed = false;
+    Then("TOptionsForm", [&](TCustomForm* f) {
+      auto* o = static_cast<TOptionsForm*>(f);
+      o->seCustom->SetText(sql);
+      logontest::Click(o->bOk);
+    });
+    Then("TOptionsForm", [&](TCustomForm* f) {
+      auto* o = static_cast<TOptionsForm*>(f);
+      stayed = true;
+      EXPECT_EQ(o->PageControl->ActivePage(), o->tsCustom);
+      EXPECT_EQ(o->seCustom->Text(), sql);
+      logontest::Click(o->bCancel);
+    });
+    MainForm->aOptions->Execute();
+    EXPECT_TRUE(stayed) << "the dialog closed";
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{std::string("Talvik: ") + kCustomInfoNotAQuery});
+    EXPECT_EQ(Stored("CustomInfo\\SIM", "SQL"), "SELECT 1 info FROM dual");
+    EXPECT_EQ(form->CustomSql(), "SELECT 1 info FROM dual");
+  }
+  // (asked on the program's own connection, which sees what it did and has not committed)
+  TOracleQuery rows(nullptr);
+  rows.SetSession(MainForm->OracleSession);
+  rows.SQL()->SetText("select count(*) from H2PROBE");
+  rows.Execute();
+  EXPECT_EQ(rows.Field(0).AsString(), "0");
+  EXPECT_THROW(Query("select count(*) from H2PROBE2"), EOracleError);
+}
 
 TEST_F(OptionsFormTest, ClearingTheTrayBoxRemovesTheIconAndMinimisingToTheTray) {
   Store("TrayIcon", "1");

@@ -76,7 +76,23 @@ TEST_F(CommandsTest, KillMarksTheSessionKilledAndTheRowStaysUntilTheNextRefresh)
   EXPECT_EQ(Field(sid, "STATUS"), "<not listed>");
 }
 
-TEST_F(CommandsTest, KillingTheProgramsOwnSessionIsRefusedAndThePanelStays) {
+// The panel names the command from the moment it is sent: a kill the server refuses or only marks
+// (an active session) shows its own command there, not the one sent before it.
+TEST_F(CommandsTest, AKillTheServerRefusesOrMarksStillNamesItsCommandInThePanel) {
+  ASSERT_TRUE(GoTo(101));
+  answers = {IDYES};
+  form->aKill->Execute();
+  ASSERT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '101,304'\r\n");
+  ASSERT_TRUE(GoTo(102));  // active: the server marks it for kill and says so
+  answers = {IDYES};
+  try {
+    form->aKill->Execute();
+    ADD_FAILURE() << "the server said nothing";
+  } catch (const EOracleError& e) {
+    EXPECT_EQ(e.ErrorCode(), 31);
+  }
+  EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '102,307'\r\n");
+  EXPECT_EQ(InstanceStatus(102), "KILLED");
   ASSERT_TRUE(GoTo(std::stoi(MonitorSid())));
   answers = {IDYES};
   try {
@@ -86,7 +102,7 @@ TEST_F(CommandsTest, KillingTheProgramsOwnSessionIsRefusedAndThePanelStays) {
     EXPECT_EQ(e.ErrorCode(), 27);
     EXPECT_EQ(e.Message(), "ORA-00027: cannot kill current session");
   }
-  EXPECT_EQ(Panel(1), "");
+  EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '" + MonitorPair() + "'\r\n");
 }
 
 TEST_F(CommandsTest, TraceAndKillWantACurrentRow) {

@@ -12,6 +12,7 @@
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
 #include "editor/CodeEdit.h"
+#include "oracle/Oracle.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/DBCtrls.h"
 #include "platform/rtl/SysUtils.h"
@@ -30,14 +31,16 @@ const std::string kCursorSql =
 constexpr const char* kScottAddress = "0000000070A1B2C3";
 constexpr const char* kCursorAddress = "0000000070A1C000";
 
-// Wait times (hundredths) of SCOTT's events, one event each, and the text the waits tab shows.
+// Wait times (hundredths) of SCOTT's events, one event each, and the text the waits tab shows: a plain
+// number in milliseconds, as the tab's titles say, or seconds, minutes and hours with their unit.
 struct WaitCase {
   int hundredths;
   const char* shown;
 };
 const WaitCase kWaitCases[] = {
-    {50, "50"},       {100, "100"},        {150, "1,5 сек."},  {5999, "59,99 сек."}, {6000, "1 мин."},
-    {6001, "1 мин."}, {359999, "60 мин."}, {360000, "1 час."}, {360001, "1 час."},   {21600000, "21600000"},
+    {12, "120"},          {50, "500"},        {100, "1000"},           {150, "1,5 сек."},
+    {5999, "59,99 сек."}, {6000, "1 мин."},   {6001, "1 мин."},        {359999, "60 мин."},
+    {360000, "1 час."},   {360001, "1 час."}, {21600000, "216000000"}, {21600001, "216000010"},
 };
 
 class DetailTest : public SessionFormTest {
@@ -396,7 +399,7 @@ TEST_F(DetailTest, StatisticsComeLargestFirstWithTheirRussianDescription) {
   Shot("session-detail-statistics.png");
 }
 
-TEST_F(DetailTest, WaitTimesReadInSecondsMinutesAndHoursWithTheRussianDecimalComma) {
+TEST_F(DetailTest, WaitTimesReadInMillisecondsSecondsMinutesAndHoursWithTheRussianDecimalComma) {
   AddDetailState();
   Show();
   ClickSession(101);
@@ -474,6 +477,69 @@ INSTANTIATE_TEST_SUITE_P(Custom, CustomQueryErrorTest,
                                            BadQueryCase{"VariableNamingNoListField",
                                                         "SELECT :FOO info FROM dual"}),
                          [](const auto& i) { return std::string(i.param.name); });
+
+// A query without an INFO column is no error: the tab stays and shows nothing.
+TEST_F(DetailTest, ACustomQueryWithoutAnInfoColumnShowsNothingAndTheTabStays) {
+  AddDetailState();
+  {
+    TRegIniFile ini(kSettingsKey);
+    ini.WriteString("CustomInfo\\" + DataBase, "SQL", "select sysdate from dual");
+  }
+  Show();
+  TakeBoxes();
+  ClickSession(101);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_TRUE(form->tsCustomInfo->TabVisible());
+  ShowTab(form->tsCustomInfo);
+  EXPECT_EQ(form->DBRichEdit->Text(), "");
+  ClickSession(103);
+  EXPECT_EQ(form->DBRichEdit->Text(), "");
+  form->aRefresh->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_TRUE(form->tsCustomInfo->TabVisible());
+}
+
+struct NotAQueryCase {
+  const char* name;
+  const char* sql;
+};
+class CustomStatementNotAQueryTest : public DetailTest,
+                                     public ::testing::WithParamInterface<NotAQueryCase> {};
+
+// A statement that is not a query is refused each time the panel opens, before anything of it runs:
+// the instance stays as it was.
+TEST_P(CustomStatementNotAQueryTest, IsRefusedUnrunEachTimeThePanelOpens) {
+  AddDetailState();
+  Exec("CREATE TABLE H2PROBE (X NUMBER)");
+  {
+    TRegIniFile ini(kSettingsKey);
+    ini.WriteString("CustomInfo\\" + DataBase, "SQL", GetParam().sql);
+  }
+  Show();
+  TakeBoxes();
+  for (int open = 0; open < 2; ++open) {
+    SCOPED_TRACE(open);
+    ClickSession(101);
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{std::string("Talvik: ") + kCustomInfoNotAQuery});
+    EXPECT_FALSE(form->tsCustomInfo->TabVisible());
+    form->sbCloseSessionPanel->Click();
+  }
+  // (asked on the program's own connection, which sees what it did and has not committed)
+  TOracleQuery rows(nullptr);
+  rows.SetSession(MainForm->OracleSession);
+  rows.SQL()->SetText("select count(*) from H2PROBE");
+  rows.Execute();
+  EXPECT_EQ(rows.Field(0).AsString(), "0");
+  EXPECT_THROW(Query("select count(*) from H2PROBE2"), EOracleError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Custom, CustomStatementNotAQueryTest,
+    ::testing::Values(NotAQueryCase{"CreateTable", "CREATE TABLE H2PROBE2 (X NUMBER)"},
+                      NotAQueryCase{"Insert", "INSERT INTO H2PROBE VALUES (1)"},
+                      NotAQueryCase{"InsertWithAVariable", "INSERT INTO H2PROBE VALUES (:SID)"},
+                      NotAQueryCase{"Block", "BEGIN INSERT INTO H2PROBE VALUES (2); END;"}),
+    [](const auto& i) { return std::string(i.param.name); });
 
 TEST_F(DetailTest, WithoutACustomQueryTheTabIsAbsent) {
   AddDetailState();

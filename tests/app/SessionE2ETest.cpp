@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "E2EHarness.h"
 #include "platform/gui/Graphics.h"
@@ -642,6 +643,245 @@ TEST_F(DetailJourney, ClickASessionLookThroughEachTabKillItAndRefresh) {
   F5();
   EXPECT_EQ(Shown("refreshed").rows, UserSessions());
   EXPECT_EQ(UserSessions(), listed);
+}
+
+}  // namespace
+
+namespace {
+
+// The custom query that names the session of the current row: the detail panel's tab "Дополнительная"
+// shows its SID and serial number, and after them a number that grows at each run of the query.
+constexpr const char* kCustomPair =
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik\\CustomInfo\\SIM]\n\"SQL\"=\"SELECT :SID || ',' || :SERIAL || ' "
+    "' || "
+    "h2run.NEXTVAL info FROM dual\"\n";
+constexpr int kPanelTabsY = 645, kCustomTabX = 136, kWaitsTabX = 551;
+constexpr int kMenuView = 126, kViewAutoRefresh = 3;  // "Просмотр", "Автообновление"
+constexpr int kSessionsMonitor = 1, kSessionsKill = 5;  // "Наблюдать сеанс", "Уничтожить сеанс"
+
+// The first data row's cells of the waits tab in the tall main window: the waits' count, the total
+// time and the longest wait.
+const TRect kTotalWaitsCell = Rect(215, 706, 284, 720), kTimeWaitedCell = Rect(365, 706, 422, 720),
+            kMaxWaitCell = Rect(502, 706, 594, 720);
+
+// Where a cell's text stands: the box round its dark (text) pixels.
+constexpr int kDark = 64;
+struct TextBox {
+  int left = 0, top = 0, width = 0, height = 0;
+};
+TextBox TextIn(const guitest::Picture& Shot, const TRect& Cell) {
+  int left = Cell.Right, top = Cell.Bottom, right = Cell.Left, bottom = Cell.Top;
+  for (int y = Cell.Top; y < Cell.Bottom; ++y)
+    for (int x = Cell.Left; x < Cell.Right; ++x) {
+      const COLORREF p = Shot.At(x, y);
+      if (GetRValue(p) + GetGValue(p) + GetBValue(p) >= 3 * kDark) continue;
+      left = std::min(left, x), right = std::max(right, x + 1);
+      top = std::min(top, y), bottom = std::max(bottom, y + 1);
+    }
+  return right > left ? TextBox{left, top, right - left, bottom - top} : TextBox{};
+}
+// Whether two boxes hold the same text: the same pixels, dark or not, at the same places.
+bool SameText(const guitest::Picture& Shot, const TextBox& A, const TextBox& B) {
+  if (A.width != B.width || A.height != B.height || A.width == 0) return false;
+  for (int y = 0; y < A.height; ++y)
+    for (int x = 0; x < A.width; ++x) {
+      const COLORREF a = Shot.At(A.left + x, A.top + y), b = Shot.At(B.left + x, B.top + y);
+      const bool darkA = GetRValue(a) + GetGValue(a) + GetBValue(a) < 3 * kDark;
+      const bool darkB = GetRValue(b) + GetGValue(b) + GetBValue(b) < 3 * kDark;
+      if (darkA != darkB) return false;
+    }
+  return true;
+}
+
+class CurrentRowJourney : public ListJourney {
+ protected:
+  // This process reads the clipboard of the display the program shows on.
+  void SetUp() override {
+    ListJourney::SetUp();
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    platform_ = platform ? std::optional<std::string>(platform) : std::nullopt;
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  }
+  void TearDown() override {
+    ListJourney::TearDown();
+    if (platform_)
+      setenv("QT_QPA_PLATFORM", platform_->c_str(), 1);
+    else
+      unsetenv("QT_QPA_PLATFORM");
+  }
+  // The session the detail panel shows, "sid,serial", copied out of the custom tab's editor once the
+  // tab has run its query again ("" when it did not).
+  std::string PanelSession() {
+    std::string shown;
+    for (int attempt = 0; attempt < 2 && (shown.empty() || shown == lastShown_); ++attempt) {
+      e2e::Shell("xdotool mousemove --window " + main_ + " 300 800 click 1");
+      Keys(main_, "ctrl+a ctrl+c");
+      e2e::WaitFor([&] { return (shown = ClipboardText()) != lastShown_ && !shown.empty(); }, 2000);
+    }
+    if (shown == lastShown_) return "";
+    lastShown_ = shown;
+    return shown.substr(0, shown.find(' '));
+  }
+  // The instance ready for the journey: the sequence the custom query reads.
+  static void CreateInstanceWithSequence() {
+    CreateInstance();
+    const SystemQuery sequence("CREATE SEQUENCE h2run");
+  }
+  std::string lastShown_;
+  std::optional<std::string> platform_;
+  static bool Lives(const std::string& Pair) {
+    return Value("select count(*) from v$session where sid || ',' || serial# = '" + Pair + "'") == "1";
+  }
+  static std::string PairOf(const std::string& Sid) {
+    return Value("select sid || ',' || serial# from v$session where sid = " + Sid);
+  }
+  // Workload sessions that log on and off, go busy and idle, every few tenths of a second: the rows
+  // above an idle session come and go between two refreshes.
+  void ChangingWorkload() {
+    workload_ = childwait::StartShell(Sim() +
+                                      " run --sessions 14 --busy 50 --period 250 --seconds 600 "
+                                      "--no-lock-chain --no-long-active >/dev/null 2>&1");
+    ASSERT_GT(workload_, 0);
+    ASSERT_TRUE(e2e::WaitFor([] { return UserSessions() >= 14; })) << "the workload did not start";
+  }
+  // The first row clicked, the detail panel opens; its tab "Дополнительная" shows. Whether it did.
+  bool OpenCustomTab() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      F5();
+      Click(0);
+      e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kCustomTabX) + " " +
+                 std::to_string(kPanelTabsY) + " click 1");
+      if (!PanelSession().empty()) return true;
+    }
+    return false;
+  }
+  // Clicks rows from the top until the detail panel shows the session Pair; its row (-1: not found).
+  int ClickSession(const std::string& Pair, int Rows) {
+    for (int row = 0; row < Rows; ++row) {
+      Click(row);
+      if (PanelSession() == Pair) return row;
+    }
+    return -1;
+  }
+};
+
+// Journey: a session of another program, idle while the workload's sessions log on and off above it,
+// is clicked: through ten F5, through the timer and while a kill question stands open over the list,
+// the detail panel shows that session, as long as the instance lists it; the kill then kills it.
+TEST_F(CurrentRowJourney, TheClickedSessionStaysCurrentThroughF5TheTimerAndAKillQuestion) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string pair = PairOf(SidOf("SCOTT"));
+  ASSERT_FALSE(pair.empty());
+  ChangingWorkload();
+  StartAndLogOn({{"IntervalAutoRefresh", "1"}}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  const int row = ClickSession(pair, 30);
+  ASSERT_GE(row, 0) << "the session " << pair << " is not listed";
+  Picture("clicked");
+  std::set<std::string> listsSeen;  // the instance's user sessions at each refresh
+  for (int press = 0; press < 10; ++press) {
+    SCOPED_TRACE(press);
+    listsSeen.insert(Value("select count(*) from v$session where status = 'ACTIVE'") + "/" +
+                     std::to_string(UserSessions()));
+    Keys(main_, "F5");
+    ASSERT_TRUE(Lives(pair));
+    EXPECT_EQ(PanelSession(), pair);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the workload takes a step
+  }
+  EXPECT_GT(listsSeen.size(), 1u) << "the instance did not change between the presses";
+  Picture("after-f5");
+  // the timer, each second
+  MenuItem(kMenuView, kViewAutoRefresh);
+  Picture("auto-refresh");
+  const Runs before = Executions();
+  ASSERT_TRUE(e2e::WaitFor([&] { return Ran(before, {"h2run"}).size() == 1; }))
+      << "the timer refreshes nothing";
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  EXPECT_EQ(PanelSession(), pair);
+  // the kill question stands open while the timer ticks; No, and the panel shows the session still
+  MenuItem(kMenuSessions, kSessionsKill);
+  std::string warning;
+  ASSERT_TRUE(e2e::WaitFor([&] { return !(warning = e2e::WindowNamed("^Warning$")).empty(); }))
+      << "no question";
+  const Runs underQuestion = Executions();
+  ASSERT_TRUE(e2e::WaitFor([&] { return Ran(underQuestion, {"h2run"}).size() == 1; }))
+      << "no tick under the question";
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  Picture("question");
+  Keys(warning, "Escape");
+  ASSERT_TRUE(e2e::WaitFor([&] { return e2e::WindowNamed("^Warning$").empty(); }));
+  EXPECT_EQ(PanelSession(), pair);
+  // asked again, Yes: the kill goes to that session
+  MenuItem(kMenuSessions, kSessionsKill);
+  ASSERT_TRUE(AnswerYes()) << "no question";
+  EXPECT_TRUE(e2e::WaitFor([&] {
+    return Value("select status from v$session where sid || ',' || serial# = '" + pair + "'") == "KILLED";
+  })) << "the session "
+      << pair << " was not killed";
+  EXPECT_EQ(Value("select count(*) from v$session where status = 'KILLED' and sid || ',' || serial# <> '" +
+                  pair + "'"),
+            "0");
+}
+
+// Journey: watch mode follows the watched session by SID and serial number: once it has gone and a new
+// session took its SID, the list does not move to the newcomer.
+TEST_F(CurrentRowJourney, WatchModeFollowsSidAndSerialAndNotANewcomerWithTheSid) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  const std::string pair = PairOf(sid);
+  StartAndLogOn({}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  ASSERT_GE(ClickSession(pair, 10), 0) << "the session " << pair << " is not listed";
+  MenuItem(kMenuSessions, kSessionsMonitor);
+  // others come above it: the watched session is followed
+  auto a = Client("system", "manager"), b = Client("system", "manager");
+  Keys(main_, "F5");
+  EXPECT_EQ(PanelSession(), pair);
+  // it leaves, and a newcomer takes its SID
+  client.reset();
+  auto newcomer = Client("scott", "tiger");
+  ASSERT_EQ(SidOf("SCOTT"), sid) << "the newcomer has another SID";
+  const std::string newcomerPair = PairOf(sid);
+  ASSERT_NE(newcomerPair, pair);
+  Keys(main_, "F5");
+  const std::string shown = PanelSession();
+  EXPECT_NE(shown, newcomerPair);
+  EXPECT_FALSE(shown.empty());
+  Picture("newcomer");
+}
+
+// Journey: the waits tab of a session whose one wait event the instance counts 120 times for 12
+// hundredths of a second in all: "общее" under "Время ожидания (милисекунды)" reads as "Общее количество
+// ожиданий" beside it does, 120 (the two cells' text drawn alike).
+TEST_F(CurrentRowJourney, TheWaitsTabShowsTheInstancesTimesInMilliseconds) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  const std::string pair = PairOf(sid);
+  ASSERT_TRUE(e2e::Shell(
+      "sqlite3 " + (dir_ / "sim.db").string() + " \"DELETE FROM sim\\$sess_event WHERE sid = " + sid +
+      "; INSERT INTO sim\\$sess_event VALUES (" + sid + ", 'log file sync', 120, 0, 12, 12)\""));
+  ASSERT_EQ(Value("select total_waits || '/' || time_waited from v$session_event where sid = " + sid),
+            "120/12");
+  StartAndLogOn({}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  ASSERT_GE(ClickSession(pair, 10), 0) << "the session " << pair << " is not listed";
+  e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kWaitsTabX) + " " +
+             std::to_string(kPanelTabsY) + " click 1");
+  const guitest::Picture shot = Picture("waits");
+  const TextBox totalWaits = TextIn(shot, kTotalWaitsCell), timeWaited = TextIn(shot, kTimeWaitedCell),
+                maxWait = TextIn(shot, kMaxWaitCell);
+  ASSERT_GT(totalWaits.width, 0) << "no text in the cell of the waits' count";
+  const auto box = [](const TextBox& b) {
+    return std::to_string(b.left) + "," + std::to_string(b.top) + " " + std::to_string(b.width) + "x" +
+           std::to_string(b.height);
+  };
+  EXPECT_TRUE(SameText(shot, totalWaits, timeWaited))
+      << "the total time does not read 120: " << box(totalWaits) << " against " << box(timeWaited);
+  EXPECT_TRUE(SameText(shot, totalWaits, maxWait))
+      << "the longest wait does not read 120: " << box(totalWaits) << " against " << box(maxWait);
 }
 
 }  // namespace

@@ -14,14 +14,14 @@ struct LocaleCase {
   const char* locale;
   const char* logonTime;    // 7 December 2026, 22:44:27
   const char* timeWaited;   // 150 hundredths of a second in all
-  const char* averageWait;  // over 4 waits
+  const char* averageWait;  // over 4 waits, in milliseconds
   const char* shot;         // the picture's file, or nullptr
 };
 
 const LocaleCase kCases[] = {
-    {"C", "12/7/2026 10:44:27 PM", "1.5 сек.", "37.5", nullptr},
-    {"ru_RU.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "37,5", "session-list-ru_RU.png"},
-    {"de_DE.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "37,5", nullptr},
+    {"C", "12/7/2026 10:44:27 PM", "1.5 сек.", "375", nullptr},
+    {"ru_RU.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "375", "session-list-ru_RU.png"},
+    {"de_DE.UTF-8", "07.12.2026 22:44:27", "1,5 сек.", "375", nullptr},
 };
 
 class SessionLocaleTest : public SessionFormTest {

@@ -22,6 +22,16 @@ class RefreshTest : public SessionFormTest {
   // F5 on the grid, as the keyboard gives it: an error reaches the application's box.
   void F5() { KeyToGrid(VK_F5); }
   std::string CurrentSid() { return form->odsSession->FieldByName("SID")->AsString(); }
+  std::string CurrentPair() {
+    return CurrentSid() + "," + form->odsSession->FieldByName("SERIAL")->AsString();
+  }
+  int VisualRow() { return form->dbgSession->DataLink()->ActiveRecord(); }
+  // A session of another program that took the SID of one gone: the same SID, another serial number.
+  void AddStranger(int Sid, int Serial, const char* Status) {
+    AddSession({Sid, "HR", Status, 1, 0, "stranger.exe", nullptr, "ws66", "hr", nullptr, nullptr,
+                "SQL*Net message from client", 0, "oracle@dbsrv01 (TNS V1-V3)"});
+    Sim("UPDATE sim$sessions SET serial = " + std::to_string(Serial) + " WHERE sid = " + std::to_string(Sid));
+  }
 };
 
 TEST_F(RefreshTest, ClosedAndDisconnectedTellsToConnectAndStopsAutoRefresh) {
@@ -131,15 +141,29 @@ TEST_F(RefreshTest, ACutBetweenTwoFetchesLeavesNoCrashAndANewLogonListsEverySess
   EXPECT_EQ(form->odsSession->RecordCount(), listed);
 }
 
-TEST_F(RefreshTest, AStoredIntervalOfZeroRunsAsOneSecond) {
+// An interval of 0 (or below) gives a timer that is on but never fires: the list stays as it was.
+TEST_F(RefreshTest, AStoredIntervalOfZeroOrBelowGivesATimerThatNeverFires) {
+  AddFixtureSessions();
   Store("IntervalAutoRefresh", "0");
   Open();
   AutoRefreshOn();
-  EXPECT_EQ(form->IntervalAutoRefresh(), 1);
-  EXPECT_EQ(form->Timer->Interval(), 1000u);
-  form->SetIntervalAutoRefresh(-3);  // as a careless caller might set it: still a second
-  Tick();
-  EXPECT_EQ(form->Timer->Interval(), 1000u);
+  EXPECT_EQ(form->IntervalAutoRefresh(), 0);
+  EXPECT_TRUE(form->Timer->Enabled());
+  EXPECT_EQ(form->Timer->Interval(), 0u);
+  const int listed = form->odsSession->RecordCount();
+  RemoveSession(101);
+  guitest::FakeNow() += 60000;  // a minute goes by: no tick
+  Application->ProcessMessages();
+  EXPECT_EQ(form->odsSession->RecordCount(), listed);
+  form->SetIntervalAutoRefresh(-3);  // as the options dialog stores it
+  form->aAutoRefresh->Execute();
+  form->aAutoRefresh->Execute();  // off and on again: the timer takes the interval
+  EXPECT_TRUE(form->Timer->Enabled());
+  EXPECT_EQ(form->Timer->Interval(), 0u);
+  guitest::FakeNow() += 60000;
+  Application->ProcessMessages();
+  EXPECT_EQ(form->odsSession->RecordCount(), listed);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
 }
 
 TEST_F(RefreshTest, WatchModeFollowsTheWatchedSessionUpAndDownTheList) {
@@ -178,6 +202,68 @@ TEST_F(RefreshTest, WithoutWatchModeTheCurrentSessionKeepsItsVisualRow) {
   EXPECT_EQ(CurrentSid(), "105");
   EXPECT_EQ(form->odsSession->RecNo(), recNo);
   EXPECT_EQ(form->dbgSession->DataLink()->ActiveRecord(), row);
+}
+
+// Sessions come and go above the clicked one (the list is ordered by status, the active first): F5 and
+// the timer keep the clicked session current, on the screen row it had, as long as the instance lists
+// it; once it is gone the list keeps the place on the screen.
+TEST_F(RefreshTest, TheClickedSessionStaysCurrentAtItsRowThroughF5AndTheTimerWhileItLives) {
+  AddFixtureSessions();
+  AddLoad(30, 200, 5);
+  MainForm->SetBounds(0, 0, 1000, 900);
+  MainForm->Show();
+  Open();
+  ClickSession(105);
+  const std::string pair = CurrentPair();
+  const int row = VisualRow();
+  ASSERT_GT(row, 0);
+  AutoRefreshOn();
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    RemoveSession(200 + 2 * round);  // two active sessions above it leave, another comes
+    RemoveSession(201 + 2 * round);
+    AddLoad(1, 300 + round);
+    if (round % 3 == 2) {
+      Tick();
+    } else {
+      F5();
+    }
+    EXPECT_EQ(CurrentPair(), pair);
+    EXPECT_EQ(VisualRow(), row);
+    EXPECT_EQ(Panel(0), " Всего сеансов: " + std::to_string(form->odsSession->RecordCount()));
+  }
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  // the detail panel shows the same session
+  EXPECT_EQ(form->odsSession->FieldByName("SID")->AsString(), "105");
+  const int recNo = form->odsSession->RecNo();
+  RemoveSession(105);
+  F5();
+  EXPECT_EQ(form->odsSession->RecNo(), recNo);
+  EXPECT_EQ(VisualRow(), row);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+}
+
+// Watch mode follows SID and serial number together: a session that takes the watched one's SID once
+// it has gone is not followed, and the list stays where the refresh left it.
+TEST_F(RefreshTest, WatchModeFollowsSidAndSerialTogether) {
+  AddFixtureSessions();
+  Open();
+  form->aMonitor->Execute();
+  ASSERT_TRUE(GoTo(104));
+  const std::string pair = CurrentPair();
+  SetStatus(104, "ACTIVE", 0);
+  form->aRefresh->Execute();
+  EXPECT_EQ(CurrentPair(), pair);
+  RemoveSession(104);
+  AddStranger(104, 999, "INACTIVE");
+  form->aRefresh->Execute();
+  EXPECT_NE(CurrentPair(), "104,999");
+  EXPECT_EQ(form->odsSession->RecNo(), 1);  // the refresh leaves the list on its first row
+  answers = {IDNO};
+  TakeBoxes();
+  form->aKill->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=" + CurrentSid() + " ?"});
+  EXPECT_NE(CurrentSid(), "104");
 }
 
 }  // namespace
