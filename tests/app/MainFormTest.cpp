@@ -187,7 +187,7 @@ TEST_F(MainFormTest, ADamagedSettingsFileIsSetAsideWithOneBoxAndTheLogonFollows)
       << boxes[0].text;
   EXPECT_NE(boxes[0].text.find("\"" + folder + "/HKCU.reg.bad2\""), std::string::npos) << boxes[0].text;
   EXPECT_EQ(boxes[0].caption, Application->Title());  // "Talvik" in the program
-  EXPECT_EQ(shown.at(0), "Oracle Logon||||Normal");  // the defaults: nothing prefilled
+  EXPECT_EQ(shown.at(0), "Oracle Logon||||Normal");   // the defaults: nothing prefilled
   EXPECT_EQ(MainForm->BoundsRect(), Rect(0, 0, 800, 600));
   std::stringstream earlier, kept;
   earlier << std::ifstream(folder + "/HKCU.reg.bad").rdbuf();
@@ -212,7 +212,7 @@ TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProg
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text,
             "Настройки не сохранены: не удалось записать файл \"" + file + "\" (Operation not permitted).");
-  EXPECT_EQ(boxes[0].caption, Application->Title());  // "Talvik" in the program
+  EXPECT_EQ(boxes[0].caption, Application->Title());                 // "Talvik" in the program
   EXPECT_EQ(boxes[0].type & 0xF0u, static_cast<UINT>(MB_ICONSTOP));  // the stop icon
   EXPECT_EQ(RegIni, nullptr);
   MSG m;
@@ -258,6 +258,18 @@ TEST_P(MainFormBounds, TheWindowStandsOnTheScreenAndIsSavedThere) {
   const TRect saved = Bounds(std::stoi(Stored("MainForm", "Left")), std::stoi(Stored("MainForm", "Top")),
                              std::stoi(Stored("MainForm", "Width")), std::stoi(Stored("MainForm", "Height")));
   EXPECT_EQ(saved, bounds);
+}
+
+// A window the user left where it cannot be reached (moved off the screen by a program, or on a
+// monitor that went meanwhile) is saved on the work area, where the next start shows it.
+TEST_F(MainFormTest, AWindowLeftOffTheScreenIsSavedOnIt) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->SetBounds(-3000, 2000, 700, 500);
+  MainForm->Close();
+  EXPECT_EQ(Stored("MainForm", "Left") + "," + Stored("MainForm", "Top") + "," + Stored("MainForm", "Width") +
+                "," + Stored("MainForm", "Height"),
+            "0,228,700,500");
 }
 
 constexpr int kWorkHeight = 728;  // of the test's monitor, 1024 x 768 with a panel of 40

@@ -88,42 +88,45 @@ TEST_F(StoredSettings, ADamagedFileReachesTheLogonDialogAfterOneBox) {
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
-// Main window bounds stored off the screen or out of range: the window shows on the screen with a
-// usable size, and closing saves it there.
-struct BoundsCase {
-  const char* name;
-  const char* values;  // the lines of the "MainForm" section
+// Main window bounds stored off the screen or out of range (the lines of the "MainForm" section in
+// Values): the window shows on the screen with a usable size, and closing saves it there.
+class StoredBounds : public StoredSettings {
+ protected:
+  void ShownOnTheScreenAndSavedThere(const std::string& Values) {
+    const std::string main = Main("\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n" + Values);
+    ASSERT_FALSE(main.empty()) << "no main window";
+    EXPECT_TRUE(WaitFor([&] {
+      return Reachable(FrameOf(main)) &&
+             Output("xwininfo -id " + main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+    })) << Text(FrameOf(main))
+        << " on a screen of " << Text(ScreenRect());
+    Picture("shown");
+    Shell("wmctrl -i -c " + main);
+    ASSERT_EQ(Exit(), 0) << Said();
+    const TRect saved(std::stoi(Stored("Left")), std::stoi(Stored("Top")),
+                      std::stoi(Stored("Left")) + std::stoi(Stored("Width")),
+                      std::stoi(Stored("Top")) + std::stoi(Stored("Height")));
+    EXPECT_TRUE(Reachable(saved)) << Text(saved);
+  }
 };
 
-class StoredBounds : public StoredSettings, public ::testing::WithParamInterface<BoundsCase> {};
-
-TEST_P(StoredBounds, TheWindowShowsOnTheScreenAndIsSavedThere) {
-  const std::string main =
-      Main(std::string("\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n") + GetParam().values);
-  ASSERT_FALSE(main.empty()) << "no main window";
-  EXPECT_TRUE(WaitFor([&] {
-    return Reachable(FrameOf(main)) &&
-           Output("xwininfo -id " + main + " 2>/dev/null").find("IsViewable") != std::string::npos;
-  })) << Text(FrameOf(main))
-      << " on a screen of " << Text(ScreenRect());
-  Picture("shown");
-  Shell("wmctrl -i -c " + main);
-  ASSERT_EQ(Exit(), 0) << Said();
-  const TRect saved(std::stoi(Stored("Left")), std::stoi(Stored("Top")),
-                    std::stoi(Stored("Left")) + std::stoi(Stored("Width")),
-                    std::stoi(Stored("Top")) + std::stoi(Stored("Height")));
-  EXPECT_TRUE(Reachable(saved)) << Text(saved);
+TEST_F(StoredBounds, TooTall) {
+  ShownOnTheScreenAndSavedThere("\"Height\"=\"999999999\"\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stored, StoredBounds,
-    ::testing::Values(BoundsCase{"TooTall", "\"Height\"=\"999999999\"\n"},
-                      BoundsCase{"FarAbove", "\"Top\"=\"-2147483648\"\n"},
-                      BoundsCase{"NoSizeFarAway",
-                                 "\"Left\"=\"-30000\"\n\"Top\"=\"-2147483648\"\n\"Width\"=\"-5\"\n"
-                                 "\"Height\"=\"999999999\"\n"},
-                      BoundsCase{"OnAMonitorThatIsGone", "\"Left\"=\"-3000\"\n\"Top\"=\"-2000\"\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST_F(StoredBounds, FarAbove) {
+  ShownOnTheScreenAndSavedThere("\"Top\"=\"-2147483648\"\n");
+}
+
+TEST_F(StoredBounds, NoSizeFarAway) {
+  ShownOnTheScreenAndSavedThere(
+      "\"Left\"=\"-30000\"\n\"Top\"=\"-2147483648\"\n\"Width\"=\"-5\"\n\"Height\"=\"999999999\"\n");
+}
+
+// A window left on a monitor that is gone.
+TEST_F(StoredBounds, OnAMonitorThatIsGone) {
+  ShownOnTheScreenAndSavedThere("\"Left\"=\"-3000\"\n\"Top\"=\"-2000\"\n");
+}
 
 // Whether a file can be made in the folder now.
 bool Writable(const std::filesystem::path& Folder) {
