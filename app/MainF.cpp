@@ -37,6 +37,55 @@ constexpr const char* kMainFormSection = "MainForm";
 // "MainForm"/"WindowState" as stored: 0 normal, 1 minimised, 2 maximised.
 constexpr TWindowState kStoredStates[] = {wsNormal, wsMinimized, wsMaximized};
 
+// The smallest main window a user can work in.
+constexpr int kMinWidth = 200, kMinHeight = 150;
+
+// Bounds the user can reach: as given when they lie on the work area of a monitor with a usable
+// size; otherwise on the work area of the monitor nearest to them, as a desktop brings back the
+// windows of a monitor that is gone: the size kept where it fits (the default where it is no usable
+// size), the place kept as far as the size lets it.
+TRect ReachableBounds(long long Left, long long Top, long long Width, long long Height) {
+  const long long right = Left + Width, bottom = Top + Height;
+  TRect area;
+  long long nearest = -1;
+  for (int i = 0; i < Screen->MonitorCount(); ++i) {
+    const TRect work = Screen->Monitors(i).WorkareaRect;
+    const bool usable = Width >= kMinWidth && Height >= kMinHeight;
+    if (usable && Left >= work.Left && Top >= work.Top && right <= work.Right && bottom <= work.Bottom)
+      return Bounds(static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(Width),
+                    static_cast<int>(Height));
+    const long long distance = std::max({0LL, work.Left - right, Left - work.Right}) +
+                               std::max({0LL, work.Top - bottom, Top - work.Bottom});
+    if (nearest < 0 || distance < nearest) {
+      nearest = distance;
+      area = work;
+    }
+  }
+  auto fit = [](long long Size, int Minimum, int Default, int Room) {
+    return static_cast<int>(std::min<long long>(Size >= Minimum ? Size : Default, Room));
+  };
+  const int width = fit(Width, kMinWidth, kWidth, area.Width());
+  const int height = fit(Height, kMinHeight, kHeight, area.Height());
+  return Bounds(static_cast<int>(std::clamp<long long>(Left, area.Left, area.Right - width)),
+                static_cast<int>(std::clamp<long long>(Top, area.Top, area.Bottom - height)), width, height);
+}
+
+// The settings store. A damaged settings file has been set aside by the store, which starts empty:
+// the user hears once where the file went, and the program goes on with the defaults.
+std::unique_ptr<TRegIniFile> OpenSettings() {
+  try {
+    return std::make_unique<TRegIniFile>(kSettingsKey);
+  } catch (const ERegistryDamaged& e) {
+    const TRegFileProblem& p = e.Problem();
+    if (p.SetAsideName.empty()) throw;  // left where it is: nothing could be kept in it
+    Application->MessageBox("Файл настроек \"" + p.FileName + "\" повреждён (" + p.Reason +
+                                ").\nОн сохранён как \"" + p.SetAsideName +
+                                "\", настройки взяты по умолчанию.",
+                            Application->Title(), MB_OK | MB_ICONWARNING);
+  }
+  return std::make_unique<TRegIniFile>(kSettingsKey);
+}
+
 }  // namespace
 
 TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {
@@ -147,10 +196,10 @@ TAction* TMainForm::NewAction(const char* Category, const char* Caption, const c
 
 void TMainForm::FormCreate(TObject*) {
   MainForm = this;
-  RegIni = std::make_unique<TRegIniFile>(kSettingsKey);
-  OracleSession->SetLogonUsername(RegIni->ReadString(kLastLogon, "Username", ""));
-  OracleSession->SetLogonDatabase(RegIni->ReadString(kLastLogon, "DataBase", ""));
   try {
+    RegIni = OpenSettings();
+    OracleSession->SetLogonUsername(RegIni->ReadString(kLastLogon, "Username", ""));
+    OracleSession->SetLogonDatabase(RegIni->ReadString(kLastLogon, "DataBase", ""));
     OracleLogon->Execute();
     if (!OracleSession->Connected()) throw EProgramEnd(0, "");
     OracleVersion = GetServerVersion(OracleSession);
@@ -159,10 +208,11 @@ void TMainForm::FormCreate(TObject*) {
     SysTrayIcon->SetIconVisible(tray);
     SysTrayIcon->SetMinimizeToTray(tray);
     RegLoadToolbarPositions(this, HKEY_CURRENT_USER, kToolbarsKey);
-    SetBounds(RegIni->ReadInteger(kMainFormSection, "Left", 0),
-              RegIni->ReadInteger(kMainFormSection, "Top", 0), Width(), Height());
-    SetBounds(Left(), Top(), Width(), RegIni->ReadInteger(kMainFormSection, "Height", kHeight));
-    SetBounds(Left(), Top(), RegIni->ReadInteger(kMainFormSection, "Width", kWidth), Height());
+    const int left = RegIni->ReadInteger(kMainFormSection, "Left", 0);
+    const int top = RegIni->ReadInteger(kMainFormSection, "Top", 0);
+    const int height = RegIni->ReadInteger(kMainFormSection, "Height", kHeight);
+    const int width = RegIni->ReadInteger(kMainFormSection, "Width", kWidth);
+    SetBoundsRect(ReachableBounds(left, top, width, height));
     const int state = RegIni->ReadInteger(kMainFormSection, "WindowState", 0);
     if (state >= 0 && state < static_cast<int>(std::size(kStoredStates)))
       SetWindowState(kStoredStates[state]);
@@ -315,19 +365,32 @@ TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
 }
 
 void TMainForm::FormClose(TObject*, TCloseAction&) {
-  if (TCustomForm* child = ActiveMDIChild()) child->Close();
-  if (!RegIni) return;
-  RegIni->WriteString(kLastLogon, "UserName", UserName);
-  RegIni->WriteString(kLastLogon, "DataBase", DataBase);
-  RegSaveToolbarPositions(this, HKEY_CURRENT_USER, kToolbarsKey);
-  const TWindowState state = WindowState();
-  const auto stored = std::find(std::begin(kStoredStates), std::end(kStoredStates), state);
-  RegIni->WriteInteger(kMainFormSection, "WindowState", static_cast<int>(stored - std::begin(kStoredStates)));
-  if (state == wsNormal) {
-    RegIni->WriteInteger(kMainFormSection, "Left", Left());
-    RegIni->WriteInteger(kMainFormSection, "Top", Top());
-    RegIni->WriteInteger(kMainFormSection, "Height", Height());
-    RegIni->WriteInteger(kMainFormSection, "Width", Width());
+  try {
+    if (TCustomForm* child = ActiveMDIChild()) child->Close();
+    if (!RegIni) return;
+    RegIni->WriteString(kLastLogon, "UserName", UserName);
+    RegIni->WriteString(kLastLogon, "DataBase", DataBase);
+    RegSaveToolbarPositions(this, HKEY_CURRENT_USER, kToolbarsKey);
+    const TWindowState state = WindowState();
+    const auto stored = std::find(std::begin(kStoredStates), std::end(kStoredStates), state);
+    RegIni->WriteInteger(kMainFormSection, "WindowState",
+                         static_cast<int>(stored - std::begin(kStoredStates)));
+    if (state == wsNormal) {
+      // a window left where the user cannot reach it is kept where the next start shows it
+      const TRect bounds = ReachableBounds(Left(), Top(), Width(), Height());
+      RegIni->WriteInteger(kMainFormSection, "Left", bounds.Left);
+      RegIni->WriteInteger(kMainFormSection, "Top", bounds.Top);
+      RegIni->WriteInteger(kMainFormSection, "Height", bounds.Height());
+      RegIni->WriteInteger(kMainFormSection, "Width", bounds.Width());
+    }
+  } catch (const ERegistryException& e) {
+    // the file on disk stays whole; the user is told once, and the program closes as asked
+    const auto* file = dynamic_cast<const ERegistryFileError*>(&e);
+    const std::string reason = file ? file->Problem().Reason : e.Message();
+    Application->MessageBox(file ? "Настройки не сохранены: не удалось записать файл \"" +
+                                       file->Problem().FileName + "\" (" + reason + ")."
+                                 : "Настройки не сохранены: " + reason + ".",
+                            Application->Title(), MB_OK | MB_ICONSTOP);
   }
   RegIni.reset();
 }

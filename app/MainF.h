@@ -27,8 +27,8 @@ class TBarSubmenuItem;
 class TBarToolbar;
 
 // Raised inside the main window's creation when the program must end there and then: after a
-// cancelled logon (exit code 0), or when something failed after the logon (exit code 1, the reason
-// goes to standard error). The start-up routine catches it; no window is left, nothing is written.
+// cancelled logon (exit code 0), or when something failed (exit code 1, the reason goes to standard
+// error and the error box). The start-up routine catches it; no window is left, nothing is written.
 class EProgramEnd : public EAbort {
  public:
   EProgramEnd(int ExitCode, const std::string& Reason) : EAbort(Reason), exitCode_(ExitCode) {}

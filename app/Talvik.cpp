@@ -116,7 +116,11 @@ int RunTalvik(int argc, const char* const* argv) {
   try {
     Application->CreateForm(MainForm);
   } catch (const EProgramEnd& e) {
-    if (e.ExitCode() != 0) std::fprintf(stderr, "talvik: %s\n", e.Message().c_str());
+    if (e.ExitCode() != 0) {
+      std::fprintf(stderr, "talvik: %s\n", e.Message().c_str());
+      // started from a desktop menu the user sees no standard error: the error box says it too
+      Application->ShowException(e);
+    }
     return e.ExitCode();
   }
   // the session window shows at once and lists the sessions

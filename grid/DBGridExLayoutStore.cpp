@@ -23,6 +23,10 @@ enum TLayoutWord {
   lwDropDownWidth
 };
 
+// The widest column (and drop-down list) a stored layout gives: wider than any screen a user drags a
+// column on. A stored width beyond it, or below 0, is a value gone wrong and reads as none.
+constexpr int kMaxStoredWidth = 10000;
+
 bool IsDelimiter(char C, std::string_view Delimiters) {
   return Delimiters.find(C) != std::string_view::npos;
 }
@@ -107,8 +111,12 @@ void TCustomDBGridEx::RestoreColumnsLayoutFrom(TCustomIniFile* Store, const std:
       auto word = [&](TLayoutWord W, int Default) {
         return StrToIntDef(ExtractWord(W, value, kLayoutDelimiters), Default);
       };
+      auto width = [&](TLayoutWord W, int Default) {
+        const int stored = word(W, Default);
+        return stored >= 0 && stored <= kMaxStoredWidth ? stored : Default;
+      };
       e.Target = word(lwIndex, c->Index());
-      if (Flags & crpColWidths) c->SetWidth(word(lwWidth, c->Width()));
+      if (Flags & crpColWidths) c->SetWidth(width(lwWidth, c->Width()));
       if (Flags & crpSortMarker) {
         const int marker = word(lwSortMarker, static_cast<int>(e.Marker));
         if (marker >= smNoneEx && marker <= smUpEx) e.Marker = static_cast<TSortMarkerEx>(marker);
@@ -118,7 +126,7 @@ void TCustomDBGridEx::RestoreColumnsLayoutFrom(TCustomIniFile* Store, const std:
       if (Flags & crpDropDownRows)
         c->SetDropDownRows(
             static_cast<unsigned>(std::max(word(lwDropDownRows, static_cast<int>(c->DropDownRows())), 0)));
-      if (Flags & crpDropDownWidth) c->SetDropDownWidth(word(lwDropDownWidth, c->DropDownWidth()));
+      if (Flags & crpDropDownWidth) c->SetDropDownWidth(width(lwDropDownWidth, c->DropDownWidth()));
     }
     if (Flags & crpSortMarker) {
       // markers in the stored sort order, so that the sort indexes come out as stored

@@ -243,7 +243,7 @@ void LoadHistoryIni(THistoryItems* History, const std::string& FileName) {
 bool SaveHistoryIni(THistoryItems* History, const std::string& FileName) {
   SeedForSave();
   try {
-    TIniFile ini(HistoryIniFileName(FileName), kHistoryFileMode);
+    TIniFile ini(HistoryIniFileName(FileName), kHistoryFileMode, TFileModeRule::Always);
     ini.EraseSection(kIniSection);
     int index = 0;
     for (int i = 0; i < History->Count(); ++i) {

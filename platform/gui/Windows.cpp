@@ -62,6 +62,11 @@ POINT ClientOriginOnScreen(const Wnd* w) {
   return {p.X + w->client.Left, p.Y + w->client.Top};
 }
 
+RECT WindowBounds(int x, int y, int cx, int cy) {
+  auto held = [](int v, int least) { return std::clamp(v, least, kMaxCoordinate); };
+  return Bounds(held(x, -kMaxCoordinate), held(y, -kMaxCoordinate), held(cx, 0), held(cy, 0));
+}
+
 RECT RectInRoot(const Wnd* w) {
   const Wnd* root = w;
   while (root->parent) root = root->parent;
@@ -279,7 +284,7 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
   } else {
     w->owner = parentWnd ? Root(parentWnd) : nullptr;
   }
-  w->rect = Bounds(x, y, std::max(0, width), std::max(0, height));
+  w->rect = WindowBounds(x, y, width, height);
   w->client = Bounds(0, 0, w->rect.Width(), w->rect.Height());
   s.windows[reinterpret_cast<std::uintptr_t>(w->handle)] = w;
 

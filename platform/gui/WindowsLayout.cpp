@@ -315,7 +315,7 @@ bool SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   flags = pos.flags;
   RECT oldRect = w->rect;
   RECT oldClient = w->client;
-  RECT newRect = Bounds(pos.x, pos.y, std::max(0, pos.cx), std::max(0, pos.cy));
+  RECT newRect = WindowBounds(pos.x, pos.y, pos.cx, pos.cy);
   bool moved = newRect.Left != oldRect.Left || newRect.Top != oldRect.Top;
   bool sized = newRect.Width() != oldRect.Width() || newRect.Height() != oldRect.Height();
   bool visible = Visible(w);

@@ -217,6 +217,11 @@ POINT ClientOriginOnScreen(const Wnd* w);
 POINT WindowOriginOnScreen(const Wnd* w);
 // The window rectangle of w in its top-level's window coordinates.
 RECT RectInRoot(const Wnd* w);
+// The rectangle a window takes for a place and size asked for: each held within ±kMaxCoordinate
+// (the largest window the toolkit makes), so that a window's place summed with its parents' stays
+// within int; a negative size is none.
+inline constexpr int kMaxCoordinate = (1 << 24) - 1;
+RECT WindowBounds(int x, int y, int cx, int cy);
 LRESULT Send(Wnd* w, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostInput(const MSG& m);
 void RecalcClient(Wnd* w, WINDOWPOS* pos);

@@ -271,8 +271,12 @@ std::function<void(const std::string&)> saveHook;
 std::atomic<unsigned> tempCounter{0};
 
 [[noreturn]] void SaveFailed(const std::string& fileName, const std::string& what) {
-  throw EFCreateError("Cannot save file \"" + fileName + "\": " + what);
+  throw ESaveFileError(fileName, what);
 }
+
+// Attempts at a temporary name of its own before the save gives up: a name is taken only by what a
+// crash left behind, or by what someone else put there.
+constexpr int kTemporaryNameAttempts = 100;
 }  // namespace
 
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
@@ -280,32 +284,47 @@ void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
   saveHook = std::move(hook);
 }
 
-void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned newFileMode) {
+void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned fileMode,
+                        TFileModeRule rule) {
   std::string dir = ExtractFileDir(fileName);
   if (!dir.empty() && !ForceDirectories(dir)) SaveFailed(fileName, "cannot create folder \"" + dir + "\"");
-  std::string temp = ExtractFilePath(fileName) + "." + ExtractFileName(fileName) + ".tmp" +
-                     std::to_string(getpid()) + "_" + std::to_string(tempCounter++);
-  // Keep the permissions of the file being replaced.
-  auto mode = static_cast<mode_t>(newFileMode & 07777);
+  auto mode = static_cast<mode_t>(fileMode & 07777);
+  bool setMode = rule == TFileModeRule::Always;
   struct stat st {};
-  if (stat(fileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (rule == TFileModeRule::KeepExisting && stat(fileName.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+    setMode = true;
+  }
+  // A new temporary file, never one found in its place nor a link's target.
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < kTemporaryNameAttempts; ++attempt) {
+    temp = ExtractFilePath(fileName) + "." + ExtractFileName(fileName) + ".tmp" + std::to_string(getpid()) +
+           "_" + std::to_string(tempCounter++);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) SaveFailed(fileName, std::strerror(errno));
+  auto fail = [&](const std::string& why) {
+    close(fd);
+    unlink(temp.c_str());
+    SaveFailed(fileName, why);
+  };
+  // The permissions are the file's before it takes the old one's place (the umask narrows a new one).
+  if (setMode && fchmod(fd, mode) != 0) fail(std::strerror(errno));
   const char* data = content.data();
   size_t left = content.size();
   while (left > 0) {
     ssize_t n = write(fd, data, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      std::string why = std::strerror(errno);
-      close(fd);
-      unlink(temp.c_str());
-      SaveFailed(fileName, why);
+      fail(std::strerror(errno));
     }
     data += n;
     left -= static_cast<size_t>(n);
   }
-  if (fsync(fd) != 0 || close(fd) != 0) {
+  if (fsync(fd) != 0) fail(std::strerror(errno));
+  if (close(fd) != 0) {
     std::string why = std::strerror(errno);
     unlink(temp.c_str());
     SaveFailed(fileName, why);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/SysUtils.h"
+
 inline constexpr char PathDelim = '/';
 inline constexpr char PathSep = ':';  // separates the folders of PATH
 
@@ -107,10 +109,33 @@ int64_t FileAge(const std::string& fileName);
 // The whole content; std::nullopt when it cannot be read (errorText then tells why).
 std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText = nullptr);
 
+// Which permissions a saved file gets.
+enum class TFileModeRule {
+  KeepExisting,  // a file that exists keeps its own; a new one gets the mode given
+  Always,        // the mode given, whatever the file had (files holding secrets: 0600)
+};
+
 // Saves the content so that a crash at any point leaves either the old or the new file: writes a
-// temporary file in the same folder, flushes it to disk, then renames it over the target. Creates
-// the folder when missing. A file that exists keeps its permissions; a new one gets newFileMode
-// (0600 for files only their owner may read). Raises EFCreateError with the reason on failure.
-void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned newFileMode = 0644);
+// temporary file in the same folder (made anew, never through a link found at its name), flushes it
+// to disk, sets its permissions, then renames it over the target. Creates the folder when missing.
+// The permissions follow rule with fileMode (0600 for files only their owner may read). Raises
+// ESaveFileError on failure.
+void SaveFileAtomically(const std::string& fileName, const std::string& content, unsigned fileMode = 0644,
+                        TFileModeRule rule = TFileModeRule::KeepExisting);
+// The failure of a save: the file and the system's reason.
+class ESaveFileError : public EFCreateError {
+ public:
+  ESaveFileError(const std::string& fileName, const std::string& reason)
+      : EFCreateError("Cannot save file \"" + fileName + "\": " + reason),
+        fileName_(fileName),
+        reason_(reason) {}
+  const char* ClassName() const noexcept override { return "ESaveFileError"; }
+  const std::string& FileName() const { return fileName_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string fileName_;
+  std::string reason_;
+};
 // Tests install a hook that runs after the temporary file is on disk and before the rename.
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook);

@@ -128,8 +128,8 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
 
 // ---- TIniFile --------------------------------------------------------------------------------------
 
-TIniFile::TIniFile(const std::string& fileName, unsigned newFileMode)
-    : TCustomIniFile(fileName), newFileMode_(newFileMode) {}
+TIniFile::TIniFile(const std::string& fileName, unsigned fileMode, TFileModeRule modeRule)
+    : TCustomIniFile(fileName), fileMode_(fileMode), modeRule_(modeRule) {}
 
 void TIniFile::Load() {
   TFileStamp now = GetFileStamp(FileName());
@@ -167,7 +167,7 @@ void TIniFile::Save() {
     if (i + 1 < lines_.size() || endsWithLineEnd_) text += crlf_ ? "\r\n" : "\n";
   }
   try {
-    SaveFileAtomically(FileName(), text, newFileMode_);
+    SaveFileAtomically(FileName(), text, fileMode_, modeRule_);
   } catch (const Exception& e) {
     loaded_ = false;  // read the file again next time: the change did not reach it
     throw EIniFileException("Unable to write to " + FileName() + ": " + e.Message());

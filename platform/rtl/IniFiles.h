@@ -63,10 +63,12 @@ bool ParseIniInteger(const std::string& text, int& value);
 // An INI text file: "[section]" lines, "identifier=value" lines, ';' comments. Sections and
 // identifiers ignore case and the first match wins. Every write goes to disk at once (atomically)
 // and keeps the rest of the file as it was; a change made to the file by someone else is seen at
-// the next call. A file the object creates gets newFileMode (0600: readable by its owner only).
+// the next call. A file the object creates gets fileMode (0600: readable by its owner only); with
+// TFileModeRule::Always every file it writes does, whatever its mode was.
 class TIniFile : public TCustomIniFile {
  public:
-  explicit TIniFile(const std::string& fileName, unsigned newFileMode = 0644);
+  explicit TIniFile(const std::string& fileName, unsigned fileMode = 0644,
+                    TFileModeRule modeRule = TFileModeRule::KeepExisting);
 
   using TCustomIniFile::ReadBool;
   using TCustomIniFile::ReadInteger;
@@ -104,5 +106,6 @@ class TIniFile : public TCustomIniFile {
   bool endsWithLineEnd_ = true;
   TFileStamp stamp_;
   bool loaded_ = false;
-  unsigned newFileMode_;
+  unsigned fileMode_;
+  TFileModeRule modeRule_;
 };

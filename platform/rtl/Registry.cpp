@@ -26,6 +26,7 @@ std::mutex handleLock;
 std::unordered_map<HKEY, TOpenKey> openKeys;
 HKEY nextHandle = 0x10000;
 thread_local std::string lastProblem;
+thread_local TRegFileProblem lastFileProblem;
 
 bool IsPredefined(HKEY key) {
   return key >= HKEY_CLASSES_ROOT && key <= HKEY_DYN_DATA;
@@ -89,21 +90,27 @@ TKeyNode* FindNode(THive& hive, const std::vector<std::string>& path) {
 // Brings the hive up to date with its file; ERROR_BADDB once after a damaged file was set aside.
 int Begin(THive& hive) {
   hive.Refresh();
-  std::string problem = hive.TakeProblem();
-  if (problem.empty()) return ERROR_SUCCESS;
-  lastProblem = std::move(problem);
+  talvik::registry::THiveProblem problem = hive.TakeProblem();
+  if (problem.Empty()) return ERROR_SUCCESS;
+  lastProblem = std::move(problem.message);
+  lastFileProblem = {hive.FileName(), std::move(problem.setAsideName), std::move(problem.reason)};
   return ERROR_BADDB;
 }
 
 int Commit(THive& hive) {
+  std::string reason;
   try {
     hive.Save();
-  } catch (const Exception& e) {
+    return ERROR_SUCCESS;
+  } catch (const ESaveFileError& e) {
     lastProblem = e.Message();
-    std::cerr << lastProblem << std::endl;
-    return ERROR_WRITE_FAULT;
+    reason = e.Reason();
+  } catch (const Exception& e) {
+    lastProblem = reason = e.Message();
   }
-  return ERROR_SUCCESS;
+  lastFileProblem = {hive.FileName(), "", std::move(reason)};
+  std::cerr << lastProblem << std::endl;
+  return ERROR_WRITE_FAULT;
 }
 
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK;
@@ -330,7 +337,12 @@ namespace {
 
 // A damaged hive file is reported to the user of the class library as an exception.
 void RaiseIfDamaged(int rc) {
-  if (rc == ERROR_BADDB) throw ERegistryException(RegLastProblem());
+  if (rc == ERROR_BADDB) throw ERegistryDamaged(RegLastProblem(), lastFileProblem);
+}
+
+// So is a change that did not reach the file, with the file and the reason.
+void RaiseIfNotWritten(int rc, const std::string& message) {
+  if (rc == ERROR_WRITE_FAULT) throw ERegistryWriteError(message, lastFileProblem);
 }
 
 TRegDataType DataTypeOf(uint32_t type) {
@@ -386,6 +398,7 @@ HKEY TRegistry::OpenRelative(const std::string& key, bool canCreate, REGSAM acce
   int rc = canCreate ? RegCreateKeyEx(BaseKey(relative), sub, access, &result)
                      : RegOpenKeyEx(BaseKey(relative), sub, 0, access, &result);
   RaiseIfDamaged(rc);
+  RaiseIfNotWritten(rc, "Failed to create key " + key);
   if (rc != ERROR_SUCCESS) return 0;
   if (path) {
     if (relative && currentKey_ && !currentPath_.empty())
@@ -531,6 +544,7 @@ void TRegistry::GetData(const std::string& name, void* buffer, uint32_t size, TR
 void TRegistry::PutData(const std::string& name, const void* buffer, uint32_t size, uint32_t type) {
   int rc = RegSetValueEx(currentKey_, name, type, buffer, size);
   RaiseIfDamaged(rc);
+  RaiseIfNotWritten(rc, "Failed to set data for '" + name + "'");
   if (rc != ERROR_SUCCESS) throw ERegistryException("Failed to set data for '" + name + "'");
 }
 

@@ -81,6 +81,41 @@ int RegGetValueNames(HKEY key, std::vector<std::string>& names);
 // The message behind the last ERROR_BADDB or ERROR_WRITE_FAULT of this thread.
 std::string RegLastProblem();
 
+// ---- Faults of a hive's file --------------------------------------------------------------------------
+
+// A hive's file that went wrong: found damaged or unreadable, or not written.
+struct TRegFileProblem {
+  std::string FileName;
+  std::string SetAsideName;  // where a damaged file was put aside; empty when it was not moved
+  std::string Reason;        // the fault found in the file, or why it could not be read or written
+};
+
+class ERegistryFileError : public ERegistryException {
+ public:
+  ERegistryFileError(const std::string& message, TRegFileProblem problem)
+      : ERegistryException(message), problem_(std::move(problem)) {}
+  const char* ClassName() const noexcept override { return "ERegistryFileError"; }
+  const TRegFileProblem& Problem() const { return problem_; }
+
+ private:
+  TRegFileProblem problem_;
+};
+
+// The hive's file was found damaged or unreadable. A damaged file has been set aside and the hive
+// starts empty: the call may be repeated. An unreadable one is left alone and never written.
+class ERegistryDamaged : public ERegistryFileError {
+ public:
+  using ERegistryFileError::ERegistryFileError;
+  const char* ClassName() const noexcept override { return "ERegistryDamaged"; }
+};
+
+// A change could not be written to the hive's file; it is dropped, the file stays as it was.
+class ERegistryWriteError : public ERegistryFileError {
+ public:
+  using ERegistryFileError::ERegistryFileError;
+  const char* ClassName() const noexcept override { return "ERegistryWriteError"; }
+};
+
 // ---- TRegistry -------------------------------------------------------------------------------------
 
 enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
@@ -119,7 +154,9 @@ class TRegistry {
   void CloseKey();
   bool OpenKey(const std::string& key, bool canCreate);
   bool OpenKeyReadOnly(const std::string& key);
-  // Raises ERegistryException when the key cannot be created.
+  // Raises ERegistryException when the key cannot be created. Every call raises ERegistryDamaged when
+  // it finds the hive's file damaged, and a call that creates keys or sets values ERegistryWriteError
+  // when the change cannot be written.
   bool CreateKey(const std::string& key);
   // Deletes the key with all its sub-keys.
   bool DeleteKey(const std::string& key);

@@ -1,9 +1,12 @@
 #include "platform/rtl/RegistryStore.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <utility>
@@ -348,11 +351,36 @@ std::string FormatHiveText(const TKeyNode& root, const std::string& rootName) {
 
 // ---- THive -----------------------------------------------------------------------------------------
 
-THive::THive(std::string rootName, std::string fileName, bool readOnly, unsigned newFileMode)
+namespace {
+
+// Damaged files set aside beside one hive file before the hive gives up keeping another.
+constexpr int kSetAsideNames = 1000;
+
+// Moves a damaged file to a name of its own beside it: <file>.bad, else <file>.bad2, .bad3... An
+// earlier one is never replaced. The new name, or empty when the file could not be moved.
+std::string SetAside(const std::string& fileName) {
+  for (int n = 1; n <= kSetAsideNames; ++n) {
+    const std::string name = fileName + ".bad" + (n == 1 ? std::string() : std::to_string(n));
+    if (renameat2(AT_FDCWD, fileName.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) return name;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return {};
+    // a file system that cannot refuse to replace: a name nothing stands at
+    struct stat st {};
+    if (lstat(name.c_str(), &st) == 0) continue;
+    return RenameFile(fileName, name) ? name : std::string();
+  }
+  return {};
+}
+
+}  // namespace
+
+THive::THive(std::string rootName, std::string fileName, bool readOnly, unsigned fileMode,
+             TFileModeRule modeRule)
     : rootName_(std::move(rootName)),
       fileName_(std::move(fileName)),
       readOnly_(readOnly),
-      newFileMode_(newFileMode),
+      fileMode_(fileMode),
+      modeRule_(modeRule),
       root_(std::make_unique<TKeyNode>(rootName_)) {}
 
 THive::THive(std::string rootName, std::unique_ptr<TKeyNode> content)
@@ -375,24 +403,26 @@ void THive::Load(const TFileStamp& stamp) {
   auto text = ReadFileContent(fileName_, &error);
   if (!text) {
     blocked_ = true;
-    problem_ = "Cannot read the registry file \"" + fileName_ + "\": " + error;
-    std::cerr << problem_ << std::endl;
+    problem_ = {"Cannot read the registry file \"" + fileName_ + "\": " + error, error, ""};
+    std::cerr << problem_.message << std::endl;
     return;
   }
   try {
     root_ = ParseHiveText(*text, rootName_);
   } catch (const THiveFormatError& e) {
-    std::string bad = fileName_ + ".bad";
-    if (RenameFile(fileName_, bad)) {
-      problem_ = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
-                 "); it was renamed to \"" + bad + "\" and " + rootName_ + " starts empty";
+    problem_.reason = e.Message();
+    problem_.setAsideName = SetAside(fileName_);
+    if (!problem_.setAsideName.empty()) {
+      problem_.message = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
+                         "); it was renamed to \"" + problem_.setAsideName + "\" and " + rootName_ +
+                         " starts empty";
       stamp_ = GetFileStamp(fileName_);
     } else {
       blocked_ = true;
-      problem_ = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
-                 ") and could not be renamed; it is left as it is and nothing is written to it";
+      problem_.message = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
+                         ") and could not be renamed; it is left as it is and nothing is written to it";
     }
-    std::cerr << problem_ << std::endl;
+    std::cerr << problem_.message << std::endl;
   }
 }
 
@@ -400,7 +430,7 @@ void THive::Save() {
   if (fileName_.empty() || ReadOnly())
     throw EFCreateError("The registry hive " + rootName_ + " is read-only");
   try {
-    SaveFileAtomically(fileName_, FormatHiveText(*root_, rootName_), newFileMode_);
+    SaveFileAtomically(fileName_, FormatHiveText(*root_, rootName_), fileMode_, modeRule_);
   } catch (...) {
     Load(GetFileStamp(fileName_));
     throw;
@@ -408,8 +438,8 @@ void THive::Save() {
   stamp_ = GetFileStamp(fileName_);
 }
 
-std::string THive::TakeProblem() {
-  return std::exchange(problem_, std::string());
+THiveProblem THive::TakeProblem() {
+  return std::exchange(problem_, THiveProblem());
 }
 
 // ---- The hive table --------------------------------------------------------------------------------
@@ -427,10 +457,10 @@ constexpr unsigned kPerUserFileMode = 0600;
 constexpr unsigned kSharedFileMode = 0644;
 
 std::shared_ptr<THive> FileHive(const std::string& rootName, const std::string& fileName, bool readOnly,
-                                unsigned newFileMode) {
+                                unsigned fileMode, TFileModeRule modeRule = TFileModeRule::KeepExisting) {
   std::string key = rootName + "|" + fileName;
   auto& slot = hives[key];
-  if (!slot) slot = std::make_shared<THive>(rootName, fileName, readOnly, newFileMode);
+  if (!slot) slot = std::make_shared<THive>(rootName, fileName, readOnly, fileMode, modeRule);
   return slot;
 }
 
@@ -514,10 +544,12 @@ std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey) {
   std::lock_guard guard(tableLock);
   const char* fileName = nullptr;
   const char* rootName = nullptr;
+  TFileModeRule modeRule = TFileModeRule::KeepExisting;
   switch (rootKey) {
     case HKEY_CURRENT_USER:
       rootName = "HKEY_CURRENT_USER";
       fileName = "HKCU.reg";
+      modeRule = TFileModeRule::Always;  // the logon history with its passwords is kept here
       break;
     case HKEY_CLASSES_ROOT:
       rootName = "HKEY_CLASSES_ROOT";
@@ -539,8 +571,8 @@ std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey) {
     default:
       return nullptr;
   }
-  return FileHive(rootName, IncludeTrailingPathDelimiter(UserConfigDir()) + fileName, false,
-                  kPerUserFileMode);
+  return FileHive(rootName, IncludeTrailingPathDelimiter(UserConfigDir()) + fileName, false, kPerUserFileMode,
+                  modeRule);
 }
 
 void SetOratabFileName(const std::string& fileName) {

@@ -65,11 +65,21 @@ class THiveFormatError : public Exception {
 std::unique_ptr<TKeyNode> ParseHiveText(const std::string& text, const std::string& rootName);
 std::string FormatHiveText(const TKeyNode& root, const std::string& rootName);
 
+// What went wrong with a hive's file: found damaged, or unreadable.
+struct THiveProblem {
+  std::string message;       // the whole story, as the log has it
+  std::string reason;        // the fault found in the file, or why it could not be read
+  std::string setAsideName;  // where a damaged file was put; empty when it could not be moved
+  bool Empty() const { return message.empty(); }
+};
+
 // One hive. Every use takes Lock() first, then calls Refresh().
 class THive {
  public:
-  // A hive kept in a file; a missing file is an empty hive. A file the hive creates gets newFileMode.
-  THive(std::string rootName, std::string fileName, bool readOnly, unsigned newFileMode = 0644);
+  // A hive kept in a file; a missing file is an empty hive. Its file's permissions follow modeRule
+  // with fileMode (see SaveFileAtomically).
+  THive(std::string rootName, std::string fileName, bool readOnly, unsigned fileMode = 0644,
+        TFileModeRule modeRule = TFileModeRule::KeepExisting);
   // A fixed read-only hive built in memory.
   THive(std::string rootName, std::unique_ptr<TKeyNode> content);
 
@@ -79,14 +89,15 @@ class THive {
   bool ReadOnly() const { return readOnly_ || blocked_; }
 
   // Reloads the tree when the file changed since it was last read or written. A damaged file is
-  // renamed to <file>.bad and the hive starts empty; the message waits in TakeProblem().
+  // renamed to a name of its own (<file>.bad, else <file>.bad2, .bad3...: an earlier one is never
+  // replaced) and the hive starts empty; the problem waits in TakeProblem().
   void Refresh();
   TKeyNode& Root() { return *root_; }
   // Writes the tree atomically. On failure the tree is reloaded from the file (the change is
   // dropped) and EFCreateError is raised.
   void Save();
-  // The message of a damaged or unreadable file, once.
-  std::string TakeProblem();
+  // The problem of a damaged or unreadable file, once.
+  THiveProblem TakeProblem();
 
  private:
   void Load(const TFileStamp& stamp);
@@ -95,17 +106,19 @@ class THive {
   std::string rootName_;
   std::string fileName_;
   bool readOnly_ = false;
-  unsigned newFileMode_ = 0644;
+  unsigned fileMode_ = 0644;
+  TFileModeRule modeRule_ = TFileModeRule::KeepExisting;
   bool blocked_ = false;  // the file could not be read or set aside: never write over it
   bool loaded_ = false;
   TFileStamp stamp_;
   std::unique_ptr<TKeyNode> root_;
-  std::string problem_;
+  THiveProblem problem_;
 };
 
 // The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:
-// HKEY_CURRENT_USER in $XDG_CONFIG_HOME/talvik/HKCU.reg (default ~/.config/talvik), the other
-// per-user roots beside it (files they create are readable by their owner only); HKEY_LOCAL_MACHINE in the
+// HKEY_CURRENT_USER in $XDG_CONFIG_HOME/talvik/HKCU.reg (default ~/.config/talvik; it holds the logon
+// history, so it is made readable by its owner only whenever it is written), the other per-user roots
+// beside it (files they create are readable by their owner only); HKEY_LOCAL_MACHINE in the
 // file named by TALVIK_HKLM or, without it, a read-only view of the Oracle homes of $ORACLE_HOME and the
 // oratab file. nullptr for an unknown root.
 std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 
 struct TPoint {
   int X = 0;
@@ -42,8 +43,13 @@ constexpr TPoint Point(int x, int y) {
 constexpr TRect Rect(int left, int top, int right, int bottom) {
   return {left, top, right, bottom};
 }
+// The far edges are held within the range of int: a place and a size near its ends (a stored value
+// gone wrong) give the nearest rectangle that can be told.
 constexpr TRect Bounds(int left, int top, int width, int height) {
-  return {left, top, left + width, top + height};
+  auto edge = [](long long start, long long extent) {
+    return static_cast<int>(std::clamp<long long>(start + extent, INT_MIN, INT_MAX));
+  };
+  return {left, top, edge(left, width), edge(top, height)};
 }
 
 constexpr bool PtInRect(const TRect& r, TPoint p) {

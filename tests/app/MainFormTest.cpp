@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
 
 #include "app/MainF.h"
 #include "app/SysTrayIcon.h"
@@ -12,6 +15,7 @@
 #include "oracle/OracleSession.h"
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Registry.h"
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarDock.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarToolbar.h"
@@ -165,6 +169,149 @@ TEST_F(MainFormTest, ClosingSavesTheLogonAndTheBoundsOnlyInTheNormalState) {
   EXPECT_EQ(Stored("MainForm", "WindowState"), "2");
   EXPECT_EQ(Stored("MainForm", "Width"), "700");
 }
+
+// A damaged settings file: one box says so and where the file went, and the program goes on to the
+// logon with the defaults. Each damaged file is kept under a name of its own.
+TEST_F(MainFormTest, ADamagedSettingsFileIsSetAsideWithOneBoxAndTheLogonFollows) {
+  const std::string folder = GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/HKCU.reg.bad") << "an earlier damaged file";
+  const std::string damaged =
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"SYS";
+  std::ofstream(folder + "/HKCU.reg") << damaged;
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  ASSERT_NE(MainForm, nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("Файл настроек \"" + folder + "/HKCU.reg\" повреждён"), std::string::npos)
+      << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("\"" + folder + "/HKCU.reg.bad2\""), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(boxes[0].caption, Application->Title());  // "Talvik" in the program
+  EXPECT_EQ(shown.at(0), "Oracle Logon||||Normal");   // the defaults: nothing prefilled
+  EXPECT_EQ(MainForm->BoundsRect(), Rect(0, 0, 800, 600));
+  std::stringstream earlier, kept;
+  earlier << std::ifstream(folder + "/HKCU.reg.bad").rdbuf();
+  kept << std::ifstream(folder + "/HKCU.reg.bad2").rdbuf();
+  EXPECT_EQ(earlier.str(), "an earlier damaged file");
+  EXPECT_EQ(kept.str(), damaged);
+  MainForm->Close();
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "SYSTEM");  // a new file holds the settings
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
+// Settings that cannot be saved at closing: one box names the file and the reason, and the program
+// closes all the same; the file on disk stays as it was.
+TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProgramCloses) {
+  Store("MainForm", "Left", "5");
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  const std::string file = GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik/HKCU.reg";
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("Operation not permitted"); });
+  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  MainForm->Close();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "Настройки не сохранены: не удалось записать файл \"" + file + "\" (Operation not permitted).");
+  EXPECT_EQ(boxes[0].caption, Application->Title());                 // "Talvik" in the program
+  EXPECT_EQ(boxes[0].type & 0xF0u, static_cast<UINT>(MB_ICONSTOP));  // the stop icon
+  EXPECT_EQ(RegIni, nullptr);
+  MSG m;
+  bool quit = false;
+  while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE)) quit = quit || m.message == WM_QUIT;
+  EXPECT_TRUE(quit) << "the program does not end";
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(Stored("MainForm", "Left"), "5");
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
+}
+
+// Stored bounds: as they are where they lie on the screen's work area; otherwise the window comes onto
+// it with a usable size (as a desktop brings back the windows of a monitor that is gone), and closing
+// saves it there.
+struct StoredBounds {
+  const char* name;
+  std::vector<std::pair<const char*, const char*>> values;
+  TRect expected;  // empty: anywhere on the work area
+};
+
+void PrintTo(const StoredBounds& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
+
+class MainFormBounds : public MainFormTest, public ::testing::WithParamInterface<StoredBounds> {};
+
+TEST_P(MainFormBounds, TheWindowStandsOnTheScreenAndIsSavedThere) {
+  for (const auto& [name, value] : GetParam().values) Store("MainForm", name, value);
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  const TRect work = Screen->WorkAreaRect();
+  const TRect bounds = MainForm->BoundsRect();
+  auto onTheWorkArea = [&](const TRect& r) {
+    return r.Left >= work.Left && r.Top >= work.Top && r.Right <= work.Right && r.Bottom <= work.Bottom &&
+           r.Width() >= 200 && r.Height() >= 150;
+  };
+  EXPECT_TRUE(onTheWorkArea(bounds)) << bounds.Left << "," << bounds.Top << " " << bounds.Width() << "x"
+                                     << bounds.Height();
+  if (!GetParam().expected.IsEmpty()) {
+    EXPECT_EQ(bounds, GetParam().expected);
+  }
+  MainForm->Close();
+  const TRect saved = Bounds(std::stoi(Stored("MainForm", "Left")), std::stoi(Stored("MainForm", "Top")),
+                             std::stoi(Stored("MainForm", "Width")), std::stoi(Stored("MainForm", "Height")));
+  EXPECT_EQ(saved, bounds);
+}
+
+// A window the user left where it cannot be reached (moved off the screen by a program, or on a
+// monitor that went meanwhile) is saved on the work area, where the next start shows it.
+TEST_F(MainFormTest, AWindowLeftOffTheScreenIsSavedOnIt) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->SetBounds(-3000, 2000, 700, 500);
+  MainForm->Close();
+  EXPECT_EQ(Stored("MainForm", "Left") + "," + Stored("MainForm", "Top") + "," + Stored("MainForm", "Width") +
+                "," + Stored("MainForm", "Height"),
+            "0,228,700,500");
+}
+
+constexpr int kWorkHeight = 728;  // of the test's monitor, 1024 x 768 with a panel of 40
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, MainFormBounds,
+    ::testing::Values(
+        StoredBounds{"OnTheScreen",
+                     {{"Left", "30"}, {"Top", "20"}, {"Width", "700"}, {"Height", "500"}},
+                     Rect(30, 20, 730, 520)},
+        StoredBounds{"TooTall", {{"Height", "999999999"}}, Rect(0, 0, 800, kWorkHeight)},
+        StoredBounds{"FarAbove", {{"Top", "-2147483648"}}, Rect(0, 0, 800, 600)},
+        StoredBounds{"NoSizeFarAway",
+                     {{"Left", "-30000"}, {"Top", "-2147483648"}, {"Width", "-5"}, {"Height", "999999999"}},
+                     Rect(0, 0, 800, kWorkHeight)},
+        StoredBounds{"OnAMonitorThatIsGone", {{"Left", "-3000"}, {"Top", "-2000"}}, Rect(0, 0, 800, 600)},
+        StoredBounds{"PartlyOffTheRight", {{"Left", "700"}, {"Top", "100"}}, Rect(224, 100, 1024, 700)},
+        StoredBounds{"AllAtTheTop",
+                     {{"Left", "2147483647"},
+                      {"Top", "2147483647"},
+                      {"Width", "2147483647"},
+                      {"Height", "2147483647"}},
+                     Rect(0, 0, 1024, kWorkHeight)},
+        StoredBounds{"AllAtTheBottom",
+                     {{"Left", "-2147483647"},
+                      {"Top", "-2147483647"},
+                      {"Width", "-2147483647"},
+                      {"Height", "-2147483647"}},
+                     Rect(0, 0, 800, 600)},
+        StoredBounds{"FarPlaceHugeSize",
+                     {{"Left", "-2147483647"},
+                      {"Top", "2147483647"},
+                      {"Width", "2147483647"},
+                      {"Height", "2147483647"}},
+                     Rect(0, 0, 1024, kWorkHeight)},
+        StoredBounds{"HugePlaceNoSize",
+                     {{"Left", "2147483647"},
+                      {"Top", "-2147483647"},
+                      {"Width", "-2147483647"},
+                      {"Height", "2147483647"}},
+                     Rect(224, 0, 1024, kWorkHeight)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, EachConnectionIsListedOnceAndChoosingOneLogsOnWithTheStoredPassword) {
   LogonTo("system", "manager");

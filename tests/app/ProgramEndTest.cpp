@@ -3,12 +3,15 @@
 // window, a hint) are destroyed in the static destruction after it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "SanitizerReport.h"
 #include "app/SimpleTimer.h"
 #include "app/SysTrayIcon.h"
+#include "app/Talvik.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/OleAcc.h"
 #include "platform/gui/WinManager.h"
@@ -16,6 +19,8 @@
 namespace {
 
 using sanitizertest::NoSanitizerReport;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 // The windows' objects, as the desktop's accessibility service asks for them.
 void AskForTheObjectOf(HWND Window) {
@@ -50,6 +55,29 @@ TEST(ProgramEnd, TheToolkitsExitWhileStaticsHoldWindowsEndsCleanly) {
         std::exit(1);  // as the toolkit does when the display's connection breaks
       },
       ::testing::ExitedWithCode(1), NoSanitizerReport());
+}
+
+// The program started with a parameter, its boxes written to standard error; its exit code.
+int StartWith(const std::string& Parameter) {
+  talvik::gui::SetMessageBoxHandler([](HWND, const std::string& text, const std::string& caption, UINT type) {
+    std::fprintf(stderr, "[box \"%s\" %#x] %s\n", caption.c_str(), type, text.c_str());
+    return IDOK;
+  });
+  const char* argv[] = {"talvik", Parameter.c_str()};
+  return RunTalvik(2, argv);
+}
+
+// A start that cannot load the client library (here a file that is no library, named on the command
+// line) ends with exit code 1 before any window shows; the error box tells why as well as standard
+// error does: started from a desktop menu, the box is all the user sees.
+TEST(ProgramEnd, AStartThatCannotLoadTheClientLibrarySaysWhyInTheErrorBox) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh program, started as the program starts
+  const char* source = std::getenv("TALVIK_SOURCE_DIR");
+  const std::string notALibrary = "OCIDLL=" + std::string(source ? source : ".") + "/README.md";
+  EXPECT_EXIT(std::exit(StartWith(notALibrary)), ::testing::ExitedWithCode(1),
+              AllOf(HasSubstr("talvik: Initialization error"),
+                    HasSubstr("[box \"Talvik\" 0x10] Initialization error"), HasSubstr("Could not load"),
+                    NoSanitizerReport()));
 }
 
 }  // namespace

@@ -137,6 +137,42 @@ TEST_F(GridLayoutStore, WordsSplitOnBlanksAndCommasWithFallBacks) {
   EXPECT_EQ(WordPosition(2, "Ид, Имя", " ,"), 7);  // bytes of a character are never delimiters
 }
 
+// A stored width no one could have dragged a column to (a file gone wrong) is read as no width: the
+// column keeps its own, the titles over several columns add up, and the grid saves back what it shows.
+TEST_F(GridLayoutStore, WidthsOutOfRangeAreReadAsNone) {
+  TRegIniFile store("Software\\Talvik");
+  TDBGridEx* g = Grid({"SID", "STATUS", "MACHINE", "PROGRAM"});
+  g->SetUseMultiTitle(true);
+  g->Columns()->Items(2)->Title()->SetCaption("Wait|Machine");
+  g->Columns()->Items(3)->Title()->SetCaption("Wait|Program");
+  std::vector<int> own;
+  for (int i = 0; i < 4; ++i) own.push_back(g->Columns()->Items(i)->Width());
+  store.WriteString("TSessionFormdbgSession", "dbgSession.SID", "0,2000000000,0,1,0,7,0");
+  store.WriteString("TSessionFormdbgSession", "dbgSession.STATUS", "1,-5,0,1,0,7,-2147483648");
+  store.WriteString("TSessionFormdbgSession", "dbgSession.MACHINE", "2,2147483647,0,1,0,7,2147483647");
+  store.WriteString("TSessionFormdbgSession", "dbgSession.PROGRAM", "3,2147483647,0,1,0,7,0");
+  g->RestoreColumnsLayout(&store, crpAll);
+  form->Show();
+  Application->ProcessMessages();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(g->Columns()->Items(i)->Width(), own[static_cast<size_t>(i)]) << i;
+    EXPECT_GE(g->Columns()->Items(i)->DropDownWidth(), 0) << i;
+    EXPECT_LE(g->Columns()->Items(i)->DropDownWidth(), 10000) << i;
+  }
+  EXPECT_EQ(Order(g), "SID,STATUS,MACHINE,PROGRAM");
+  g->SaveColumnsLayout(&store);
+  EXPECT_EQ(store.ReadString("TSessionFormdbgSession", "dbgSession.SID", ""),
+            "0," + std::to_string(own[0]) + ",0,1,0,7,0");
+
+  // widths a user can drag to are read as they are
+  store.WriteString("TSessionFormdbgSession", "dbgSession.SID", "0,0,0,1,0,7,0");
+  store.WriteString("TSessionFormdbgSession", "dbgSession.STATUS", "1,3000,0,1,0,7,250");
+  g->RestoreColumnsLayout(&store, crpAll);
+  EXPECT_EQ(g->Columns()->Items(0)->Width(), 0);
+  EXPECT_EQ(g->Columns()->Items(1)->Width(), 3000);
+  EXPECT_EQ(g->Columns()->Items(1)->DropDownWidth(), 250);
+}
+
 TEST_F(GridLayoutStore, RestoredMarkersSortOnceAndAutoFitKeepsProportions) {
   TIniFile store(dir.Path() + "/layout.ini");
   TDBGridEx* g = Grid({"SID", "STATUS", "MACHINE"}, "g");

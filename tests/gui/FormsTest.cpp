@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <thread>
 
 #include "GuiTestSupport.h"
@@ -452,6 +454,40 @@ TEST_F(Forms, AChildMadeBeforeItsFrameShowsLivesInTheFramesClientAreaBelowItsDoc
   EXPECT_EQ(child->BoundsRect(), Rect(0, 0, client.Width(), client.Height()));
   Application->SetMainForm(nullptr);
   delete frame;
+}
+
+// Windows placed and sized at the ends of int (stored values gone wrong): a frame far out with its
+// maximised child, and a control on that child as large as int goes. The window layer holds places
+// and sizes within the range it works in, so its sums of places stay within int.
+TEST_F(Forms, PlacesAndSizesAtTheEndsOfTheIntRangeKeepTheArithmeticWithinIt) {
+  const POINT places[] = {
+      {INT_MAX, INT_MAX}, {-INT_MAX, -INT_MAX}, {INT_MIN, INT_MIN}, {2147483000, -2147483000}};
+  for (const POINT& at : places) {
+    auto* frame = new TForm(nullptr);
+    frame->SetFormStyle(fsMDIForm);
+    frame->SetBounds(at.X, at.Y, 600, 400);
+    Application->SetMainForm(frame);
+    auto* child = new TForm(frame);
+    child->SetFormStyle(fsMDIChild);
+    child->SetWindowState(wsMaximized);
+    child->Show();
+    auto* panel = new TPanel(child);
+    panel->SetParent(child);
+    panel->SetBounds(at.X, at.Y, INT_MAX, INT_MAX);
+    frame->Show();
+    Application->ProcessMessages();
+    RECT client;
+    GetClientRect(frame->Handle(), client);
+    EXPECT_EQ(client.Width(), frame->ClientWidth());
+    EXPECT_GT(child->Width(), 0);
+    EXPECT_GT(panel->Width(), 0);
+    POINT origin{0, 0};
+    ClientToScreen(panel->Handle(), origin);
+    EXPECT_LT(std::llabs(origin.X), 1LL << 26);  // a place a window can be told at
+    EXPECT_LT(std::llabs(origin.Y), 1LL << 26);
+    Application->SetMainForm(nullptr);
+    delete frame;
+  }
 }
 
 TEST_F(Forms, ExceptionsShowAsErrorBoxesUnderTheTitle) {

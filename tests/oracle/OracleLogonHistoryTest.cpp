@@ -225,17 +225,20 @@ TEST_P(HistoryRoundTrip, OnlyEntriesBelowTheMaximumAreRead) {
   EXPECT_EQ(loaded.GetItem(3)->Username(), "u3");
 }
 
-TEST_P(HistoryRoundTrip, NewFilesAreReadableByTheirOwnerOnly) {
+TEST_P(HistoryRoundTrip, TheFilesAreReadableByTheirOwnerOnly) {
   AddHistory(&history_, "scott", "tiger", true, "", "SIM");
   ASSERT_TRUE(Save());
   std::string file = ConfigDir() + (GetParam() == TStore::Registry ? "/HKCU.reg" : "/history.ini");
   ASSERT_TRUE(fs::exists(file));  // a bare INI name is a file of the settings folder
   EXPECT_EQ(ModeOf(file), 0600u);
   EXPECT_FALSE(fs::exists(fs::current_path() / "history.ini"));
-  // An existing file keeps its mode.
-  chmod(file.c_str(), 0640);
-  ASSERT_TRUE(Save());
-  EXPECT_EQ(ModeOf(file), 0640u);
+  // A file others could read (copied from a backup, written by hand) is the owner's only once the
+  // history is written into it.
+  for (unsigned mode : {0644u, 0666u, 0400u}) {
+    chmod(file.c_str(), mode);
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(ModeOf(file), 0600u) << std::oct << mode;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, HistoryRoundTrip, ::testing::Values(TStore::Registry, TStore::Ini),

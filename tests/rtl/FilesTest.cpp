@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "platform/rtl/Files.h"
 #include "platform/rtl/SysUtils.h"
@@ -147,6 +150,60 @@ TEST(FilesTest, AtomicSaveReplacesWholeFilesOnly) {
 
   dir.Write("blocker", "a file where a folder should be");
   EXPECT_THROW(SaveFileAtomically(dir.File("blocker/x.ini"), "x"), EFCreateError);
+}
+
+// The temporary file of a save is made anew: a link someone left at its name is never written
+// through (what it points to stays as it was), and the save still goes through under another name.
+TEST(FilesTest, AtomicSaveNeverWritesThroughALinkAtItsTemporaryName) {
+  TempDir dir;
+  const std::string file = dir.File("HKCU.reg");
+  std::string first;
+  SetAtomicSaveHook([&](const std::string& temp) { first = temp; });
+  SaveFileAtomically(file, "one");
+  SetAtomicSaveHook(nullptr);
+  // the names the next saves would take: the same with the following numbers
+  const auto underscore = first.rfind('_');
+  ASSERT_NE(underscore, std::string::npos) << first;
+  const unsigned long taken = std::stoul(first.substr(underscore + 1));
+  dir.Write("victim", "untouched");
+  for (unsigned long next = taken + 1; next <= taken + 3; ++next)
+    ASSERT_EQ(
+        symlink(dir.File("victim").c_str(), (first.substr(0, underscore + 1) + std::to_string(next)).c_str()),
+        0);
+  SaveFileAtomically(file, "two");
+  EXPECT_EQ(dir.Read("victim"), "untouched");
+  EXPECT_EQ(dir.Read("HKCU.reg"), "two");
+  struct stat st {};
+  ASSERT_EQ(lstat(file.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+// A file kept for its owner only is so whatever mode it had, from before it replaces the old one;
+// other files keep theirs.
+TEST(FilesTest, AFileKeptForItsOwnerOnlyIsSoBeforeItTakesTheOldOnesPlace) {
+  TempDir dir;
+  const std::string secret = dir.File("HKCU.reg");
+  dir.Write("HKCU.reg", "old");
+  chmod(secret.c_str(), 0644);
+  unsigned beforeRename = 0;
+  SetAtomicSaveHook([&](const std::string& temp) {
+    struct stat st {};
+    if (stat(temp.c_str(), &st) == 0) beforeRename = st.st_mode & 07777;
+  });
+  SaveFileAtomically(secret, "new", 0600, TFileModeRule::Always);
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(beforeRename, 0600u);
+  struct stat st {};
+  ASSERT_EQ(stat(secret.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(dir.Read("HKCU.reg"), "new");
+
+  const std::string shared = dir.File("hklm.reg");
+  dir.Write("hklm.reg", "old");
+  chmod(shared.c_str(), 0664);
+  SaveFileAtomically(shared, "new", 0600);
+  ASSERT_EQ(stat(shared.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
 }
 
 TEST(FilesTest, FileStampChangesWithEverySave) {

@@ -276,6 +276,60 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideAndReported) {
   EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad"), garbage);
 }
 
+// Each damaged file is kept under a name of its own, and the store says which file and where it
+// went; a call after the report works on the now empty hive.
+TEST_F(RegistryTest, EachDamagedFileIsSetAsideUnderANameOfItsOwn) {
+  const std::string first = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"Cut\"=\"in the midd";
+  const std::string second = std::string("\x89PNG\r\n\x1a\n\0\xff random bytes", 22);
+  const std::string third = "not even a header\n";
+  for (const std::string& damaged : {first, second, third}) {
+    dir_.Write("talvik/HKCU.reg", damaged);
+    talvik::registry::ResetHives();
+    TRegIniFile* opened = nullptr;
+    try {
+      opened = new TRegIniFile("Software\\Talvik");
+      ADD_FAILURE() << "the damaged file was not reported";
+    } catch (const ERegistryDamaged& e) {
+      EXPECT_EQ(e.Problem().FileName, HkcuFile());
+      EXPECT_FALSE(e.Problem().Reason.empty());
+      EXPECT_EQ(dir_.Read(e.Problem().SetAsideName.substr(dir_.Path().size() + 1)), damaged);
+      EXPECT_NE(e.Message().find(e.Problem().SetAsideName), std::string::npos) << e.Message();
+    }
+    delete opened;
+    TRegIniFile again("Software\\Talvik");
+    EXPECT_EQ(again.ReadString("", "Sound", "default"), "default");
+  }
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad"), first);
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad2"), second);
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad3"), third);
+}
+
+// A change that cannot reach the file raises with the file and the system's reason; the message is
+// the class library's.
+TEST_F(RegistryTest, AChangeThatCannotBeWrittenNamesTheFileAndTheReason) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "Sound", "1");
+  // every save fails as on a full disk
+  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+  try {
+    ini.WriteString("", "Sound", "0");
+    ADD_FAILURE() << "no exception";
+  } catch (const ERegistryWriteError& e) {
+    EXPECT_EQ(e.Message(), "Failed to set data for 'Sound'");
+    EXPECT_EQ(e.Problem().FileName, HkcuFile());
+    EXPECT_EQ(e.Problem().Reason, "No space left on device");
+  }
+  try {
+    ini.WriteString("LastLogon", "UserName", "SYSTEM");  // a key that must be made first
+    ADD_FAILURE() << "no exception";
+  } catch (const ERegistryWriteError& e) {
+    EXPECT_EQ(e.Message(), "Failed to create key LastLogon");
+    EXPECT_EQ(e.Problem().FileName, HkcuFile());
+  }
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "1");
+}
+
 TEST_F(RegistryTest, ParserAcceptsTheFormatAndNamesItsFaults) {
   using talvik::registry::ParseHiveText;
   const std::string text =

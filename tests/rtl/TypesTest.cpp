@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/rtl/Types.h"
 
 TEST(Geometry, IntersectAndUnionTreatEmptyRectanglesAsNothing) {
@@ -24,4 +26,13 @@ TEST(Geometry, RightAndBottomAreExclusive) {
   OffsetRect(r, -10, -20);
   InflateRect(r, 1, 2);
   EXPECT_EQ(r, Rect(-1, -2, 31, 42));
+}
+
+// A place and a size near the ends of int (a stored value gone wrong) give the nearest rectangle that
+// can be told, never an overflow.
+TEST(Geometry, BoundsNearTheEndsOfIntStayWithinIt) {
+  EXPECT_EQ(Bounds(INT_MAX, INT_MAX, INT_MAX, INT_MAX), Rect(INT_MAX, INT_MAX, INT_MAX, INT_MAX));
+  EXPECT_EQ(Bounds(-INT_MAX, -INT_MAX, -INT_MAX, -INT_MAX), Rect(-INT_MAX, -INT_MAX, INT_MIN, INT_MIN));
+  EXPECT_EQ(Bounds(2147483000, 10, 2147483000, 20), Rect(2147483000, 10, INT_MAX, 30));
+  EXPECT_EQ(Bounds(-INT_MAX, 0, INT_MAX, 5), Rect(-INT_MAX, 0, 0, 5));
 }

@@ -1,0 +1,165 @@
+// Stored settings gone wrong, met by the program on a desktop (openbox): a damaged settings file, main
+// window bounds off the screen or out of range, and a settings folder that cannot be written when the
+// program closes.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "E2EHarness.h"
+
+namespace {
+
+using e2e::Output;
+using e2e::Shell;
+using e2e::WaitFor;
+
+// The screen's rectangle.
+TRect ScreenRect() {
+  std::istringstream size(Output("xdotool getdisplaygeometry"));
+  int width = 0, height = 0;
+  size >> width >> height;
+  return TRect(0, 0, width, height);
+}
+
+std::string Text(const TRect& R) {
+  return std::to_string(R.Left) + "," + std::to_string(R.Top) + " " + std::to_string(R.Width()) + "x" +
+         std::to_string(R.Height());
+}
+
+// A rectangle a user can reach and work in: on the screen, of a usable size.
+bool Reachable(const TRect& R) {
+  const TRect screen = ScreenRect();
+  return R.Left >= screen.Left && R.Top >= screen.Top && R.Right <= screen.Right &&
+         R.Bottom <= screen.Bottom && R.Width() >= 200 && R.Height() >= 150;
+}
+
+class StoredSettings : public e2e::DesktopProgramTest {
+ protected:
+  std::filesystem::path Folder() const { return dir_ / "config" / "talvik"; }
+  static void WriteFile(const std::filesystem::path& File, const std::string& Content) {
+    std::ofstream(File, std::ios::binary) << Content;
+  }
+  static std::string ReadFile(const std::filesystem::path& File) {
+    std::ifstream f(File, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  // A value of the store's "MainForm" section ("<none>" when it holds none).
+  std::string Stored(const std::string& Name) {
+    const std::string store = Settings();
+    const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n";
+    const auto section = store.find(header);
+    if (section == std::string::npos) return "<none>";
+    const auto end = store.find("\n[", section + header.size());
+    const std::string body = store.substr(section + header.size(), end - section - header.size());
+    const std::string key = "\"" + Name + "\"=\"";
+    const auto at = ("\n" + body).find("\n" + key);
+    if (at == std::string::npos) return "<none>";
+    const auto value = at + key.size();
+    return body.substr(value, body.find('"', value) - value);
+  }
+  // The program's message box (titled as the program), once it shows.
+  std::string AwaitBox() { return Await("^Talvik$"); }
+};
+
+// A settings file of random bytes: one box says it was damaged and where it went, then the logon
+// dialog comes, with nothing prefilled; the damaged file is kept beside an earlier one.
+TEST_F(StoredSettings, ADamagedFileReachesTheLogonDialogAfterOneBox) {
+  std::filesystem::create_directories(Folder());
+  std::mt19937 random(82);
+  std::string garbage(3000, '\0');
+  for (char& c : garbage) c = static_cast<char>(random());
+  WriteFile(Folder() / "HKCU.reg", garbage);
+  WriteFile(Folder() / "HKCU.reg.bad", "an earlier damaged file");
+  Start();
+  const std::string box = AwaitBox();
+  ASSERT_FALSE(box.empty()) << "no box";
+  Picture("box");
+  Keys(box, "Return");
+  const std::string logon = Await("Oracle Logon");
+  ASSERT_FALSE(logon.empty()) << "no logon dialog";
+  EXPECT_EQ(e2e::WindowNamed("^Talvik$"), "") << "a second box";
+  Picture("logon");
+  EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad"), "an earlier damaged file");
+  EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad2"), garbage);
+  Keys(logon, "Escape");
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+// Main window bounds stored off the screen or out of range (the lines of the "MainForm" section in
+// Values): the window shows on the screen with a usable size, and closing saves it there.
+class StoredBounds : public StoredSettings {
+ protected:
+  void ShownOnTheScreenAndSavedThere(const std::string& Values) {
+    const std::string main = Main("\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n" + Values);
+    ASSERT_FALSE(main.empty()) << "no main window";
+    EXPECT_TRUE(WaitFor([&] {
+      return Reachable(FrameOf(main)) &&
+             Output("xwininfo -id " + main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+    })) << Text(FrameOf(main))
+        << " on a screen of " << Text(ScreenRect());
+    Picture("shown");
+    Shell("wmctrl -i -c " + main);
+    ASSERT_EQ(Exit(), 0) << Said();
+    const TRect saved(std::stoi(Stored("Left")), std::stoi(Stored("Top")),
+                      std::stoi(Stored("Left")) + std::stoi(Stored("Width")),
+                      std::stoi(Stored("Top")) + std::stoi(Stored("Height")));
+    EXPECT_TRUE(Reachable(saved)) << Text(saved);
+  }
+};
+
+TEST_F(StoredBounds, TooTall) {
+  ShownOnTheScreenAndSavedThere("\"Height\"=\"999999999\"\n");
+}
+
+TEST_F(StoredBounds, FarAbove) {
+  ShownOnTheScreenAndSavedThere("\"Top\"=\"-2147483648\"\n");
+}
+
+TEST_F(StoredBounds, NoSizeFarAway) {
+  ShownOnTheScreenAndSavedThere(
+      "\"Left\"=\"-30000\"\n\"Top\"=\"-2147483648\"\n\"Width\"=\"-5\"\n\"Height\"=\"999999999\"\n");
+}
+
+// A window left on a monitor that is gone.
+TEST_F(StoredBounds, OnAMonitorThatIsGone) {
+  ShownOnTheScreenAndSavedThere("\"Left\"=\"-3000\"\n\"Top\"=\"-2000\"\n");
+}
+
+// Whether a file can be made in the folder now.
+bool Writable(const std::filesystem::path& Folder) {
+  const std::string probe = (Folder / ".probe").string();
+  const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+// The settings folder made unwritable while the program runs: closing shows one box (the settings
+// could not be saved), and the program ends; the file on disk stays as it was. The folder is made
+// immutable (chattr +i, which holds for root too); where that is not to be had, read-only (chmod
+// 0555, which holds for users other than root).
+TEST_F(StoredSettings, AFolderThatCannotBeWrittenLetsTheProgramCloseAfterOneBox) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty()) << "no main window";
+  const std::string before = Settings();
+  const std::string folder = Folder().string();
+  const TScopeExit writableAgain([folder] {
+    Shell("chattr -i '" + folder + "'");
+    chmod(folder.c_str(), 0700);
+  });
+  if (!Shell("chattr +i '" + folder + "'") || Writable(Folder())) chmod(folder.c_str(), 0555);
+  ASSERT_FALSE(Writable(Folder())) << "the settings folder cannot be made unwritable here";
+  Shell("wmctrl -i -c " + main);
+  const std::string box = AwaitBox();
+  ASSERT_FALSE(box.empty()) << "no box";
+  Picture("box");
+  Keys(box, "Return");
+  EXPECT_EQ(Exit(), 0) << Said();
+  EXPECT_EQ(Settings(), before);
+}
+
+}  // namespace
