@@ -6,8 +6,9 @@
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
 // no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
-// a filter cell the user emptied stays empty when left, and the filter editor follows its cell however
-// the first visible column moves or the grid narrows, hidden while the cell is out of view.
+// a filter cell the user emptied stays empty when left, the filter editor follows its cell however
+// the first visible column moves or the grid narrows, hidden while the cell is out of view, and a
+// title drag leaves what was typed as it was.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1233,5 +1234,84 @@ TEST_F(FilterRowEditors, TheFilterEditorFollowsItsCellWhenTheGridNarrows) {
     Pump();
   }
 }
+
+}  // namespace
+
+namespace {
+
+// The grid over N, NAME and SALARY with its filter row shown, editable, its cell editor shown on
+// demand or always; the error boxes the application would show are kept.
+class FilterCellTyping : public FilterRowEditors, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FilterRowEditors::SetUp();
+    grid->SetOptions(grid->Options() + dgEditing + dgColumnResize +
+                     (GetParam() ? dgAlwaysShowEditor : dgEditing));
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+    Pump();
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    FilterRowEditors::TearDown();
+  }
+  // NAME's filter cell edited, Text typed into it (NAME the current column: an always shown cell
+  // editor coming up over another column as the cell is entered would take the focus).
+  void TypeIntoName(const std::string& Text) {
+    grid->SetSelectedIndex(1);
+    grid->SetFocus();
+    Pump();
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type(Text);
+    ASSERT_EQ(Editor()->Text(), Text);
+  }
+
+  std::vector<std::string> errors;
+
+ private:
+  TExceptionEvent savedOnException_;
+};
+
+// The user drags a title while a filter cell is edited (another column's title past the edited one,
+// or the edited column's own): the editor stays on its cell with what was typed, the caret where it
+// was, and the next letter goes on after it; the text selected anew, the letter replaced it.
+TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const struct {
+    const char* name;
+    int from, to;  // the title dragged onto another's
+    const char* moved;
+  } ways[] = {
+      {"SALARY's title onto N's", 2, 0, "SALARY"},
+      {"NAME's own title onto N's", 1, 0, "NAME"},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    TypeIntoName("bo");
+    DragTitle(way.from, way.to, 5);
+    ASSERT_EQ(grid->Columns()->Items(way.to)->FieldName(), way.moved);
+    EXPECT_EQ(grid->FilterColumn(), name->Index());
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(name->Index())));
+    EXPECT_EQ(Editor()->Text(), "bo");
+    EXPECT_EQ(Editor()->SelLength(), 0) << "what was typed is selected, for the next key to replace";
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "bob");
+    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    StartOver(name);
+    for (const char* n : {"N", "NAME", "SALARY"})
+      for (int i = 0; i < grid->Columns()->Count(); ++i)
+        if (grid->Columns()->Items(i)->FieldName() == n)
+          grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
+    Pump();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorShown, FilterCellTyping, ::testing::Values(true, false),
+                         [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
 }  // namespace
