@@ -855,6 +855,8 @@ class TCustomDBGridEx : public TCustomGrid,
   // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
   // and what was typed there goes unread.
   void DropFilterEditing();
+  // The edited filter cell scrolled into view where it is out of it, its editor following it there.
+  void ScrollFilterCellIntoView();
   // Writes what was typed into the column the editor's text was loaded from, as a move off the cell
   // would, whether the editor shows it or a layout took the editor down; a field that refuses it says
   // why, and the text goes all the same. Whether the editor showed.

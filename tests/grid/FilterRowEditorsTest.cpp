@@ -7,8 +7,8 @@
 // no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, the filter editor follows its cell however
-// the first visible column moves or the grid narrows, hidden while the cell is out of view, and a
-// title drag leaves what was typed as it was.
+// the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
+// typed meanwhile brings the cell back into view, and a title drag leaves what was typed as it was.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1273,6 +1273,71 @@ class FilterCellTyping : public FilterRowEditors, public ::testing::WithParamInt
  private:
   TExceptionEvent savedOnException_;
 };
+
+// NAME's filter cell goes out of view while "sc" is typed into it (the program sets the first column
+// past it, or the form narrows a grid that fills it): its editor hides and the grid takes the focus. A
+// letter typed next brings the cell back into view, as an edit scrolls to its caret, and goes on after
+// what was typed, where the user sees it; hidden, the editor took it unseen.
+TEST_P(FilterCellTyping, ALetterTypedWhileTheEditedCellIsOutOfViewBringsTheCellBack) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(250);
+  const TRect bounds = grid->BoundsRect();
+  const TRect formBounds = form->BoundsRect();
+  int applied = 0;
+  grid->OnApplyFilter = [&](TObject*) { ++applied; };
+  auto wide = [&] {
+    grid->SetAlign(alNone);
+    form->SetBounds(formBounds.Left, formBounds.Top, formBounds.Width(), formBounds.Height());
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  };
+  TScopeExit restore([&] {
+    grid->OnApplyFilter = nullptr;
+    wide();
+  });
+  Pump();
+  const int nameRaw = grid->DataToRawColumn(1);
+  const struct {
+    const char* name;
+    std::function<void()> out;  // puts NAME's cell out of view
+  } ways[] = {
+      {"the program's first column past it", [&] { grid->SetLeftCol(nameRaw + 1); }},
+      {"the form narrowed under a grid filling it",
+       [&] {
+         grid->SetAlign(alClient);
+         form->SetBounds(formBounds.Left, formBounds.Top, 200, formBounds.Height());
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    TypeIntoName("sc");
+    grid->SetLeftCol(grid->DataToRawColumn(0));  // NAME's cell the second in view
+    Pump();
+    ASSERT_TRUE(FilterEditorShows());
+    way.out();
+    Pump();
+    ASSERT_TRUE(grid->FilterCellRect(1).IsEmpty());
+    ASSERT_FALSE(FilterEditorShows());
+    ASSERT_TRUE(grid->Focused());
+    Type("x");
+    const TRect cell = grid->FilterCellRect(1);
+    EXPECT_FALSE(cell.IsEmpty()) << "the letter left the cell out of view";
+    EXPECT_TRUE(FilterEditorShows()) << "the letter went into the hidden editor";
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(cell)) << "the editor stands elsewhere than over its cell";
+    EXPECT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "scx");
+    EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    Type("y");
+    EXPECT_EQ(Editor()->Text(), "scxy");
+    if (way.name == ways[0].name)
+      Shot(std::string("filter-cell-letter-out-of-view-") + (GetParam() ? "always.png" : "on-demand.png"));
+    EXPECT_EQ(applied, 0) << "the letter applied the filter";
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    StartOver(name);
+    wide();
+    Pump();
+  }
+}
 
 // The user drags a title while a filter cell is edited (another column's title past the edited one,
 // or the edited column's own): the editor stays on its cell with what was typed, the caret where it
