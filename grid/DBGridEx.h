@@ -772,6 +772,15 @@ class TCustomDBGridEx : public TCustomGrid,
   // The filter editor is taking a filter cell's text (LoadFilterEditor): its text changes then are
   // not the user's, and go into no filter.
   bool loadingFilterEditor_ = false;
+  // The filter of the cell the editor was loaded from last (its column's ID), and the text it showed
+  // then: that text shown again (Esc after it was changed) stands for that filter, not for a text
+  // typed, which the field the column shows since might read otherwise.
+  struct TLoadedFilter {
+    int Column = -1;
+    TSTFilterExpressionEx Expression;
+    std::string FilterText, Shown;
+  };
+  TLoadedFilter loadedFilter_;
   bool wheelToEditor_ = false;
   TPoint lastDownScreen_;
   std::uint64_t lastDownTime_ = 0;

@@ -8,7 +8,8 @@
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, the filter editor follows its cell however
 // the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
-// typed meanwhile brings the cell back into view, and a title drag leaves what was typed as it was.
+// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, and a
+// filter text keeps the kind of value it was typed for when its column takes another field.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1372,6 +1373,64 @@ TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
       for (int i = 0; i < grid->Columns()->Count(); ++i)
         if (grid->Columns()->Items(i)->FieldName() == n)
           grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
+    Pump();
+  }
+}
+
+// The program gives the column whose filter cell is being edited another field, SALARY, while "a"
+// typed into it waits there (by the field's name or the field itself): the text stays a condition on
+// the text it was typed as, and a press on another record's cell moves there without an error box
+// about it. So too when the cell, emptied, is given back the text it was loaded with (Esc): the
+// filter is as it was then, and no error box tells of a text the user did not type.
+TEST_P(FilterCellTyping, AFilterTextKeepsTheKindItWasTypedForThroughItsColumnsNewField) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TScopeExit back([&] { name->SetFieldName("NAME"); });
+  const std::function<void()> byName = [&] { name->SetFieldName("SALARY"); };
+  const std::function<void()> byField = [&] { name->SetField(ds.FieldByName("SALARY")); };
+  const struct {
+    const char* name;
+    const std::function<void()>& bind;
+    bool loaded;  // "sc" stored before, the cell emptied and Esc
+  } ways[] = {
+      {"typed, the field's name given", byName, false},
+      {"typed, the field given", byField, false},
+      {"loaded, emptied and restored by Esc", byName, true},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    ds.First();
+    if (way.loaded) {
+      name->STFilter()->SetFilterText("sc");
+      grid->SetFocus();
+      grid->ShowFilterEditor(1);
+      Pump();
+      ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+    } else {
+      TypeIntoName("a");
+    }
+    way.bind();
+    Pump();
+    ASSERT_EQ(name->Field(), ds.FieldByName("SALARY"));
+    if (way.loaded) {
+      Editor()->SelectAll();
+      Key(VK_BACK, 8);
+      ASSERT_EQ(Editor()->Text(), "");
+      Key(VK_ESCAPE);
+      ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    const int row = 2 + static_cast<int>(&way - ways);  // (not where the case before pressed)
+    Click(Cell(0, row), 5, 3);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(ds.FieldByName("N")->AsInteger(), row + 1) << "the press did not move the record";
+    EXPECT_FALSE(grid->FilterEditorShown());
+    EXPECT_EQ(name->STFilter()->FilterText(), way.loaded ? "sc" : "a");
+    EXPECT_EQ(name->STFilter()->Expression().ExpressionType, stfvtString);
+    EXPECT_EQ(name->STFilter()->GetFilterText(), way.loaded ? "~ 'sc'" : "~ 'a'");
+    if (grid->FilterEditorShown()) Editor()->SetText("");  // (a text left there would be read again)
+    StartOver(name);
+    name->SetFieldName("NAME");
     Pump();
   }
 }
