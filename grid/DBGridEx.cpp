@@ -1238,9 +1238,11 @@ void TCustomDBGridEx::ColumnMoved(int FromIndex, int ToIndex) {
     DropFilterEditing();
     return;
   }
-  // the editor holds the text of the cell it edited before
-  if (filterEdited_ && filterEdited_ != edited) LoadFilterEditor();
-  PlaceFilterEditor();
+  // the editor holds the text of the cell it edited before; over the same cell it goes on with what
+  // was typed there, the caret where the user left it
+  const bool same = filterEdited_ == edited;
+  if (filterEdited_ && !same) LoadFilterEditor();
+  PlaceFilterEditor(same);
 }
 
 void TCustomDBGridEx::SpreadOverRightPart(int Index, int Change) {

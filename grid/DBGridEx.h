@@ -772,6 +772,15 @@ class TCustomDBGridEx : public TCustomGrid,
   // The filter editor is taking a filter cell's text (LoadFilterEditor): its text changes then are
   // not the user's, and go into no filter.
   bool loadingFilterEditor_ = false;
+  // The filter of the cell the editor was loaded from last (its column's ID), and the text it showed
+  // then: that text shown again (Esc after it was changed) stands for that filter, not for a text
+  // typed, which the field the column shows since might read otherwise.
+  struct TLoadedFilter {
+    int Column = -1;
+    TSTFilterExpressionEx Expression;
+    std::string FilterText, Shown;
+  };
+  TLoadedFilter loadedFilter_;
   bool wheelToEditor_ = false;
   TPoint lastDownScreen_;
   std::uint64_t lastDownTime_ = 0;
@@ -855,6 +864,8 @@ class TCustomDBGridEx : public TCustomGrid,
   // The edited filter cell is gone (its column hides or shows no filter cell now): the editing ends
   // and what was typed there goes unread.
   void DropFilterEditing();
+  // The edited filter cell scrolled into view where it is out of it, its editor following it there.
+  void ScrollFilterCellIntoView();
   // Writes what was typed into the column the editor's text was loaded from, as a move off the cell
   // would, whether the editor shows it or a layout took the editor down; a field that refuses it says
   // why, and the text goes all the same. Whether the editor showed.

@@ -202,6 +202,12 @@ void TSTColumnFilterEx::SetFilterText(const std::string& Text) {
   if (TCustomDBGridEx* g = GridEx(); g && g->HandleAllocated()) g->Invalidate();
 }
 
+void TSTColumnFilterEx::Restore(const TSTFilterExpressionEx& Expression, const std::string& Text) {
+  expression_ = Expression;
+  filterText_ = Text;
+  if (TCustomDBGridEx* g = GridEx(); g && g->HandleAllocated()) g->Invalidate();
+}
+
 void TSTColumnFilterEx::SetValue(const std::string& Text, const TVariant& KeyValue) {
   InitSTFilterExpression(expression_);
   filterText_.clear();

@@ -83,6 +83,9 @@ class TSTColumnFilterEx : public TPersistent {
   // Parses Text into the expression (the value kind from the field); raises on malformed text and then
   // keeps the filter as it was. Repaints the grid.
   void SetFilterText(const std::string& Text);
+  // The filter as it was before (an expression and the text typed for it), read again by nothing: it
+  // keeps the kind of value it was read by then. Repaints the grid.
+  void Restore(const TSTFilterExpressionEx& Expression, const std::string& Text);
   // A choice from the drop-down list: the filter becomes "In" the chosen text, or is cleared when
   // KeyValue is empty.
   void SetValue(const std::string& Text, const TVariant& KeyValue);

@@ -186,6 +186,7 @@ void TCustomDBGridEx::LoadFilterEditor() {
   TInplaceFilterEditEx* editor = filterEditor_;
   TSTColumnFilterEx* filter = columns_->Items(filterColumn_)->STFilter();
   const std::string text = filter->GetFilterText();
+  loadedFilter_ = {columns_->Items(filterColumn_)->ID(), filter->Expression(), filter->FilterText(), text};
   if (filter->ListSource()) {
     const std::string key = filter->KeyField().empty() ? filter->ListField() : filter->KeyField();
     editor->SetStyle(filter->KeyField().empty() ? csDropDownListEx : csDropDownEx);
@@ -216,6 +217,13 @@ void TCustomDBGridEx::StoreFilterText() {
       filter->SetValue(text, TVariant());
     else
       filter->SetValue(text, key);
+  } else if (!text.empty() && (text == filter->FilterText() || text == filter->GetFilterText())) {
+    // the filter holds the text already, as it was typed or as it reads: read again, it would be read
+    // by the field the column shows now, which it may not have been typed for
+  } else if (!text.empty() && text == loadedFilter_.Shown &&
+             loadedFilter_.Column == columns_->Items(filterColumn_)->ID()) {
+    // the text the cell showed when its editing began, back (Esc): the filter as it was then
+    filter->Restore(loadedFilter_.Expression, loadedFilter_.FilterText);
   } else if (text != filter->GetFilterText() || (text.empty() && !filter->FilterText().empty())) {
     // (a filter with no kind of value, a column's without a field, writes no expression back: an
     // emptied cell clears the text it holds)

@@ -451,10 +451,15 @@ void TCustomDBGridEx::CtrlDelete() {
 void TCustomDBGridEx::KeyPress(char32_t& Key) {
   if (filterEditing_ && !ColumnTakesFilter(filterColumn_)) DropFilterEditing();
   if (filterEditing_ && (Key == U'\b' || Key >= 32)) {
-    // typing while the filter row is edited goes on in its editor. An editor that stays hidden (its
-    // cell has no room) keeps the grid's focus and gets every character this way: placing it again
-    // would select what was typed before each of them, for the next one to replace.
-    if (!filterEditorShown_ || !filterEditor_ || filterEditor_->Visible()) ShowFilterEditor(filterColumn_);
+    // typing while the filter row is edited goes on in its editor. A cell scrolled out of view comes
+    // back into it first, as an edit scrolls to its caret, and its editor with what was typed: the
+    // user sees where the character goes. An editor that stays hidden even so (its cell has no room)
+    // keeps the grid's focus and gets every character this way: placing it again would select what
+    // was typed before each of them, for the next one to replace.
+    if (!filterEditorShown_ || !filterEditor_ || filterEditor_->Visible())
+      ShowFilterEditor(filterColumn_);
+    else
+      ScrollFilterCellIntoView();
     if (filterEditor_ && filterEditor_->HandleAllocated())
       PostMessage(filterEditor_->Handle(), WM_CHAR, Key, 0);
     Key = 0;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "grid/DBGridEx.h"
+#include "grid/DBGridExFilterEdit.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace {
@@ -327,6 +328,18 @@ void TCustomDBGridEx::FollowFilterCell() {
   // view, keeping what was typed (a layout places it once it is through)
   if (filterEditorShown_ && !layoutRunning_ && HandleAllocated() && !ComponentState().Contains(csDestroying))
     PlaceFilterEditor(true);
+}
+
+void TCustomDBGridEx::ScrollFilterCellIntoView() {
+  if (!FilterEditorMayShow() || !HandleAllocated()) return;
+  const bool focused = Focused();
+  // the first column moves as far as the cell needs (the filter row is a title row, which does not
+  // scroll): the editor follows it there
+  ClampInView({DataToRawColumn(filterColumn_), 0});
+  // the focus the grid held for the hidden editor goes back to it, not to an always shown cell
+  // editor that came back into view on the way and took it
+  if (focused && filterEditor_->Visible() && !filterEditor_->Focused() && filterEditor_->CanFocus())
+    filterEditor_->SetFocus();
 }
 
 // ---------------------------------------------------------------- memory-table mode

@@ -6,8 +6,10 @@
 // the focus, what the user typed into a filter cell stays there through presses and focus changes,
 // no filter editor stays over a filter cell that cannot take keys, a filter cell stays edited with
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
-// a filter cell the user emptied stays empty when left, and the filter editor follows its cell however
-// the first visible column moves or the grid narrows, hidden while the cell is out of view.
+// a filter cell the user emptied stays empty when left, the filter editor follows its cell however
+// the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
+// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, and a
+// filter text keeps the kind of value it was typed for when its column takes another field.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1233,5 +1235,207 @@ TEST_F(FilterRowEditors, TheFilterEditorFollowsItsCellWhenTheGridNarrows) {
     Pump();
   }
 }
+
+}  // namespace
+
+namespace {
+
+// The grid over N, NAME and SALARY with its filter row shown, editable, its cell editor shown on
+// demand or always; the error boxes the application would show are kept.
+class FilterCellTyping : public FilterRowEditors, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    FilterRowEditors::SetUp();
+    grid->SetOptions(grid->Options() + dgEditing + dgColumnResize +
+                     (GetParam() ? dgAlwaysShowEditor : dgEditing));
+    savedOnException_ = Application->OnException;
+    Application->OnException = [this](TObject*, const Exception& E) { errors.push_back(E.Message()); };
+    Pump();
+  }
+  void TearDown() override {
+    Application->OnException = savedOnException_;
+    FilterRowEditors::TearDown();
+  }
+  // NAME's filter cell edited, Text typed into it (NAME the current column: an always shown cell
+  // editor coming up over another column as the cell is entered would take the focus).
+  void TypeIntoName(const std::string& Text) {
+    grid->SetSelectedIndex(1);
+    grid->SetFocus();
+    Pump();
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type(Text);
+    ASSERT_EQ(Editor()->Text(), Text);
+  }
+
+  std::vector<std::string> errors;
+
+ private:
+  TExceptionEvent savedOnException_;
+};
+
+// NAME's filter cell goes out of view while "sc" is typed into it (the program sets the first column
+// past it, or the form narrows a grid that fills it): its editor hides and the grid takes the focus. A
+// letter typed next brings the cell back into view, as an edit scrolls to its caret, and goes on after
+// what was typed, where the user sees it; hidden, the editor took it unseen.
+TEST_P(FilterCellTyping, ALetterTypedWhileTheEditedCellIsOutOfViewBringsTheCellBack) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(250);
+  const TRect bounds = grid->BoundsRect();
+  const TRect formBounds = form->BoundsRect();
+  int applied = 0;
+  grid->OnApplyFilter = [&](TObject*) { ++applied; };
+  auto wide = [&] {
+    grid->SetAlign(alNone);
+    form->SetBounds(formBounds.Left, formBounds.Top, formBounds.Width(), formBounds.Height());
+    grid->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  };
+  TScopeExit restore([&] {
+    grid->OnApplyFilter = nullptr;
+    wide();
+  });
+  Pump();
+  const int nameRaw = grid->DataToRawColumn(1);
+  const struct {
+    const char* name;
+    std::function<void()> out;  // puts NAME's cell out of view
+  } ways[] = {
+      {"the program's first column past it", [&] { grid->SetLeftCol(nameRaw + 1); }},
+      {"the form narrowed under a grid filling it",
+       [&] {
+         grid->SetAlign(alClient);
+         form->SetBounds(formBounds.Left, formBounds.Top, 200, formBounds.Height());
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    TypeIntoName("sc");
+    grid->SetLeftCol(grid->DataToRawColumn(0));  // NAME's cell the second in view
+    Pump();
+    ASSERT_TRUE(FilterEditorShows());
+    way.out();
+    Pump();
+    ASSERT_TRUE(grid->FilterCellRect(1).IsEmpty());
+    ASSERT_FALSE(FilterEditorShows());
+    ASSERT_TRUE(grid->Focused());
+    Type("x");
+    const TRect cell = grid->FilterCellRect(1);
+    EXPECT_FALSE(cell.IsEmpty()) << "the letter left the cell out of view";
+    EXPECT_TRUE(FilterEditorShows()) << "the letter went into the hidden editor";
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(cell)) << "the editor stands elsewhere than over its cell";
+    EXPECT_TRUE(Editor()->Focused());
+    EXPECT_EQ(Editor()->Text(), "scx");
+    EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    Type("y");
+    EXPECT_EQ(Editor()->Text(), "scxy");
+    if (way.name == ways[0].name)
+      Shot(std::string("filter-cell-letter-out-of-view-") + (GetParam() ? "always.png" : "on-demand.png"));
+    EXPECT_EQ(applied, 0) << "the letter applied the filter";
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    StartOver(name);
+    wide();
+    Pump();
+  }
+}
+
+// The user drags a title while a filter cell is edited (another column's title past the edited one,
+// or the edited column's own): the editor stays on its cell with what was typed, the caret where it
+// was, and the next letter goes on after it; the text selected anew, the letter replaced it.
+TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  const struct {
+    const char* name;
+    int from, to;  // the title dragged onto another's
+    const char* moved;
+  } ways[] = {
+      {"SALARY's title onto N's", 2, 0, "SALARY"},
+      {"NAME's own title onto N's", 1, 0, "NAME"},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    TypeIntoName("bo");
+    DragTitle(way.from, way.to, 5);
+    ASSERT_EQ(grid->Columns()->Items(way.to)->FieldName(), way.moved);
+    EXPECT_EQ(grid->FilterColumn(), name->Index());
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(name->Index())));
+    EXPECT_EQ(Editor()->Text(), "bo");
+    EXPECT_EQ(Editor()->SelLength(), 0) << "what was typed is selected, for the next key to replace";
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "bob");
+    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    StartOver(name);
+    for (const char* n : {"N", "NAME", "SALARY"})
+      for (int i = 0; i < grid->Columns()->Count(); ++i)
+        if (grid->Columns()->Items(i)->FieldName() == n)
+          grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
+    Pump();
+  }
+}
+
+// The program gives the column whose filter cell is being edited another field, SALARY, while "a"
+// typed into it waits there (by the field's name or the field itself): the text stays a condition on
+// the text it was typed as, and a press on another record's cell moves there without an error box
+// about it. So too when the cell, emptied, is given back the text it was loaded with (Esc): the
+// filter is as it was then, and no error box tells of a text the user did not type.
+TEST_P(FilterCellTyping, AFilterTextKeepsTheKindItWasTypedForThroughItsColumnsNewField) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TScopeExit back([&] { name->SetFieldName("NAME"); });
+  const std::function<void()> byName = [&] { name->SetFieldName("SALARY"); };
+  const std::function<void()> byField = [&] { name->SetField(ds.FieldByName("SALARY")); };
+  const struct {
+    const char* name;
+    const std::function<void()>& bind;
+    bool loaded;  // "sc" stored before, the cell emptied and Esc
+  } ways[] = {
+      {"typed, the field's name given", byName, false},
+      {"typed, the field given", byField, false},
+      {"loaded, emptied and restored by Esc", byName, true},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    ds.First();
+    if (way.loaded) {
+      name->STFilter()->SetFilterText("sc");
+      grid->SetFocus();
+      grid->ShowFilterEditor(1);
+      Pump();
+      ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+    } else {
+      TypeIntoName("a");
+    }
+    way.bind();
+    Pump();
+    ASSERT_EQ(name->Field(), ds.FieldByName("SALARY"));
+    if (way.loaded) {
+      Editor()->SelectAll();
+      Key(VK_BACK, 8);
+      ASSERT_EQ(Editor()->Text(), "");
+      Key(VK_ESCAPE);
+      ASSERT_EQ(Editor()->Text(), "~ 'sc'");
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    const int row = 2 + static_cast<int>(&way - ways);  // (not where the case before pressed)
+    Click(Cell(0, row), 5, 3);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(ds.FieldByName("N")->AsInteger(), row + 1) << "the press did not move the record";
+    EXPECT_FALSE(grid->FilterEditorShown());
+    EXPECT_EQ(name->STFilter()->FilterText(), way.loaded ? "sc" : "a");
+    EXPECT_EQ(name->STFilter()->Expression().ExpressionType, stfvtString);
+    EXPECT_EQ(name->STFilter()->GetFilterText(), way.loaded ? "~ 'sc'" : "~ 'a'");
+    if (grid->FilterEditorShown()) Editor()->SetText("");  // (a text left there would be read again)
+    StartOver(name);
+    name->SetFieldName("NAME");
+    Pump();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorShown, FilterCellTyping, ::testing::Values(true, false),
+                         [](const auto& Info) { return Info.param ? "Always" : "OnDemand"; });
 
 }  // namespace
