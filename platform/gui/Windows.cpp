@@ -675,65 +675,82 @@ std::size_t FindInput(const State& s, std::uint64_t input, std::size_t hint) {
   return static_cast<std::size_t>(it - s.queue.begin());
 }
 
+// Takes (or, unless Remove, looks at) the first queued message that the read of lo..hi for `hwnd`
+// matches. Messages are looked at in their order; mouse input is addressed as the read reaches it
+// (the window it goes to may send, post and read messages meanwhile). The queue is locked by `lock`.
+bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwnd, UINT lo, UINT hi,
+                bool remove) {
+  const bool mouse = RangeTakesMouse(lo, hi);
+  // the messages before the first mouse input to address, as they are
+  std::size_t i = 0;
+  for (auto it = s.queue.begin(); it != s.queue.end(); ++it, ++i) {
+    if (it->message == kQueuedMouse) {
+      if (mouse) break;
+      continue;
+    }
+    if (!RangeMatches(it->message, lo, hi) || !WindowMatches(hwnd, it->hwnd)) continue;
+    msg = *it;
+    if (remove) s.queue.erase(it);
+    return true;
+  }
+  // from there on, `addressed` is what the mouse input at `i` became
+  std::optional<MSG> addressed;
+  while (i < s.queue.size()) {
+    const MSG& q = s.queue[i];
+    const bool queuedMouse = q.message == kQueuedMouse;
+    if (queuedMouse && !(addressed && addressed->input == q.input)) {
+      if (!mouse ||
+          std::find(s.addressingInput.begin(), s.addressingInput.end(), q.input) != s.addressingInput.end()) {
+        ++i;
+        continue;
+      }
+      const MSG raw = q;
+      std::vector<MSG> before;
+      lock.unlock();
+      {
+        s.addressingInput.push_back(raw.input);
+        TScopeExit addressedNow([&s] { s.addressingInput.pop_back(); });
+        addressed = AddressQueuedMouse(raw, before);
+      }
+      lock.lock();
+      const std::size_t at = FindInput(s, raw.input, i);
+      if (at == s.queue.size()) {
+        addressed.reset();  // taken meanwhile
+        i = std::min(i, s.queue.size());
+        continue;
+      }
+      i = at;
+      s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
+      if (!addressed) {
+        // it goes to none of our windows: the keyboard state moves past it once earlier input is read
+        s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i + before.size()));
+        s.droppedInput = std::max(s.droppedInput, raw.input);
+        TakeDroppedInputState(s);
+      }
+      continue;  // at the leave messages it made, then at it
+    }
+    const MSG& m = queuedMouse ? *addressed : q;
+    if (!RangeMatches(m.message, lo, hi) || !WindowMatches(hwnd, m.hwnd)) {
+      ++i;
+      continue;
+    }
+    msg = m;
+    if (remove) {
+      if (queuedMouse) TakeQueuedMouse(q, msg);
+      s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return true;
+  }
+  return false;
+}
+
 bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
   auto& s = S();
   bool remove = flags & PM_REMOVE;
   bool found = false;
-  const bool mouse = RangeTakesMouse(lo, hi);
   {
     std::unique_lock<std::mutex> lock(s.queueMutex);
-    // Messages are looked at in their order. Mouse input is addressed as the read reaches it (the
-    // window it goes to may send, post and read messages meanwhile); `addressed` is what the input
-    // at `i` became.
-    std::optional<MSG> addressed;
-    std::vector<MSG> before;
-    for (std::size_t i = 0; i < s.queue.size();) {
-      const MSG& q = s.queue[i];
-      const bool queuedMouse = q.message == kQueuedMouse;
-      if (queuedMouse && !(addressed && addressed->input == q.input)) {
-        if (!mouse || std::find(s.addressingInput.begin(), s.addressingInput.end(), q.input) !=
-                          s.addressingInput.end()) {
-          ++i;
-          continue;
-        }
-        const MSG raw = q;
-        before.clear();
-        lock.unlock();
-        {
-          s.addressingInput.push_back(raw.input);
-          TScopeExit addressedNow([&s] { s.addressingInput.pop_back(); });
-          addressed = AddressQueuedMouse(raw, before);
-        }
-        lock.lock();
-        const std::size_t at = FindInput(s, raw.input, i);
-        if (at == s.queue.size()) {
-          addressed.reset();  // taken meanwhile
-          i = std::min(i, s.queue.size());
-          continue;
-        }
-        i = at;
-        s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
-        if (!addressed) {
-          // it goes to none of our windows: the keyboard state moves past it once earlier input is read
-          s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i + before.size()));
-          s.droppedInput = std::max(s.droppedInput, raw.input);
-          TakeDroppedInputState(s);
-        }
-        continue;  // at the leave messages it made, then at it
-      }
-      const MSG& m = queuedMouse ? *addressed : q;
-      if (!RangeMatches(m.message, lo, hi) || !WindowMatches(hwnd, m.hwnd)) {
-        ++i;
-        continue;
-      }
-      msg = m;
-      if (remove) {
-        if (queuedMouse) TakeQueuedMouse(q, msg);
-        s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i));
-      }
-      found = true;
-      break;
-    }
+    found = TakeQueued(s, lock, msg, hwnd, lo, hi, remove);
     if (found && remove && msg.input) {
       // GetKeyState answers the keyboard as it was when this input came
       TakeInputState(msg.input);
