@@ -720,7 +720,8 @@ bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwn
         continue;
       }
       i = at;
-      s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
+      if (!before.empty())
+        s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
       if (!addressed) {
         // it goes to none of our windows: the keyboard state moves past it once earlier input is read
         s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i + before.size()));
