@@ -9,7 +9,6 @@
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
-#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
