@@ -372,10 +372,8 @@ void TBarCustomDockableWindow::DragLoop(TPoint InitialScreenPos) {
         break;
       }
       bool step = false;
-      // (input queued before the capture was taken may come as non-client mouse messages)
       switch (msg.message) {
         case WM_MOUSEMOVE:
-        case WM_NCMOUSEMOVE:
           if (msg.pt.X != last.X || msg.pt.Y != last.Y) {
             last = msg.pt;
             step = true;
@@ -394,15 +392,12 @@ void TBarCustomDockableWindow::DragLoop(TPoint InitialScreenPos) {
           }
           break;
         case WM_LBUTTONUP:
-        case WM_NCLBUTTONUP:
           accepted = true;
           last = msg.pt;
           ReleaseCapture();
           break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-        case WM_NCLBUTTONDOWN:
-        case WM_NCLBUTTONDBLCLK:
           ReleaseCapture();
           break;
         default:

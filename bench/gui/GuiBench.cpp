@@ -59,6 +59,26 @@ void BM_PostedQueue(benchmark::State& state) {
 }
 BENCHMARK(BM_PostedQueue)->Arg(1)->Arg(100)->Arg(10000);
 
+// 10,000 mouse moves from the display over a child window, queued, then read: each goes to the
+// window under it, in client coordinates.
+void BM_QueuedMouseMoves(benchmark::State& state) {
+  Setup();
+  HWND top = CreateWindowEx(0, "BenchWindow", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, 0, nullptr,
+                            nullptr);
+  CreateWindowEx(0, "BenchWindow", "", WS_CHILD | WS_VISIBLE, 10, 10, 150, 150, top, 0, nullptr, nullptr);
+  constexpr int kMoves = 10000;
+  MSG m;
+  while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) DispatchMessage(m);
+  for (auto _ : state) {
+    for (int i = 0; i < kMoves; ++i)
+      talvik::gui::InjectMouse(WM_MOUSEMOVE, POINT{20 + i % 100, 20 + i / 100});
+    while (PeekMessage(m, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) DispatchMessage(m);
+  }
+  state.SetItemsProcessed(state.iterations() * kMoves);
+  DestroyWindow(top);
+}
+BENCHMARK(BM_QueuedMouseMoves)->Unit(benchmark::kMillisecond);
+
 // 2,000 cells (40 columns x 50 rows of 48x21 pixels) with text, through the canvas, per repaint.
 constexpr int kCellColumns = 40, kCells = 2000, kCellWidth = 48, kCellHeight = 21;
 

@@ -408,6 +408,15 @@ std::map<HWND, HostWidget*>& HostWidgets() {
   return *m;
 }
 
+// The window manager framed Owner's window (it manages it now): the shown windows Owner owns learn
+// their owner once more. Told as Owner showed, before the manager took it in, the manager may have
+// found no window of that id, and would not keep them above it.
+void RetellOwner(HWND owner, HostWidget* widget) {
+  for (const auto& [hwnd, owned] : HostWidgets())
+    if (owned != widget && owned->isVisible() && owned->windowHandle() && GetWindow(hwnd, GW_OWNER) == owner)
+      TellTransientFor(owned, widget);
+}
+
 // The desktop's frame round a window changes without an event of the toolkit's: the window hears of
 // it here (the frame's _NET_FRAME_EXTENTS changed), once the toolkit has taken the change in.
 class FrameExtentsWatch : public QAbstractNativeEventFilter {
@@ -427,8 +436,10 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
     if (change->atom != atom_) return false;
     for (const auto& [hwnd, widget] : HostWidgets())
       if (widget->internalWinId() == change->window)
-        QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
-          if (w) w->FrameExtentsChanged();
+        QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget), owner = hwnd] {
+          if (!w) return;
+          w->FrameExtentsChanged();
+          if (w) RetellOwner(owner, w);
         });
     return false;
   }

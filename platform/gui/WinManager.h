@@ -36,7 +36,8 @@ void InjectKey(WORD vk, bool down, char32_t ch, ShiftKeys shift, bool autoRepeat
 // Committed input-method text: one WM_CHAR per character for the focused window.
 void InjectText(const std::string& utf8);
 // Mouse input at a screen position. `message` is WM_MOUSEMOVE, WM_xBUTTONDOWN/UP or WM_MOUSEWHEEL
-// (with `wheelDelta`); double clicks are recognised here.
+// (with `wheelDelta`). It waits in the queue and goes to its window when a read reaches it (the wheel
+// goes to the focused window at once); double clicks are recognised then.
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift = {}, int wheelDelta = 0);
 // Mouse input the display delivered to one of our top-level windows. A window manager stacks the
 // windows as it decides: the window the display delivered a move or a press to, with no button held,

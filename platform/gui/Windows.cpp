@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/gui/WindowsState.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace talvik::gui::detail {
@@ -663,20 +664,99 @@ void BlinkCaret() {
   }
 }
 
+// A read of messages lo..hi can take mouse input: whether it addresses the mouse input it reaches.
+bool RangeTakesMouse(UINT lo, UINT hi) {
+  const auto overlaps = [&](UINT first, UINT last) { return lo <= last && hi >= first; };
+  return (lo == 0 && hi == 0) || overlaps(WM_MOUSEFIRST, WM_MOUSELAST) ||
+         overlaps(WM_NCMOUSEMOVE, WM_NCMBUTTONDBLCLK) || overlaps(WM_NCMOUSELEAVE, WM_MOUSELEAVE);
+}
+
+// The position of input `input` in the queue, looked for at `hint` first; the queue's size when it
+// is gone. The queue is locked.
+std::size_t FindInput(const State& s, std::uint64_t input, std::size_t hint) {
+  if (hint < s.queue.size() && s.queue[hint].input == input) return hint;
+  const auto it =
+      std::find_if(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.input == input; });
+  return static_cast<std::size_t>(it - s.queue.begin());
+}
+
+// Takes (or, unless Remove, looks at) the first queued message that the read of lo..hi for `hwnd`
+// matches. Messages are looked at in their order; mouse input is addressed as the read reaches it
+// (the window it goes to may send, post and read messages meanwhile). The queue is locked by `lock`.
+bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwnd, UINT lo, UINT hi,
+                bool remove) {
+  const bool mouse = RangeTakesMouse(lo, hi);
+  // the messages before the first mouse input to address, as they are
+  std::size_t i = 0;
+  for (auto it = s.queue.begin(); it != s.queue.end(); ++it, ++i) {
+    if (it->message == kQueuedMouse) {
+      if (mouse) break;
+      continue;
+    }
+    if (!RangeMatches(it->message, lo, hi) || !WindowMatches(hwnd, it->hwnd)) continue;
+    msg = *it;
+    if (remove) s.queue.erase(it);
+    return true;
+  }
+  // from there on, `addressed` is what the mouse input at `i` became
+  std::optional<MSG> addressed;
+  while (i < s.queue.size()) {
+    const MSG& q = s.queue[i];
+    const bool queuedMouse = q.message == kQueuedMouse;
+    if (queuedMouse && !(addressed && addressed->input == q.input)) {
+      if (!mouse ||
+          std::find(s.addressingInput.begin(), s.addressingInput.end(), q.input) != s.addressingInput.end()) {
+        ++i;
+        continue;
+      }
+      const MSG raw = q;
+      std::vector<MSG> before;
+      lock.unlock();
+      {
+        s.addressingInput.push_back(raw.input);
+        TScopeExit addressedNow([&s] { s.addressingInput.pop_back(); });
+        addressed = AddressQueuedMouse(raw, before);
+      }
+      lock.lock();
+      const std::size_t at = FindInput(s, raw.input, i);
+      if (at == s.queue.size()) {
+        addressed.reset();  // taken meanwhile
+        i = std::min(i, s.queue.size());
+        continue;
+      }
+      i = at;
+      if (!before.empty())
+        s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
+      if (!addressed) {
+        // it goes to none of our windows: the keyboard state moves past it once earlier input is read
+        s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i + before.size()));
+        s.droppedInput = std::max(s.droppedInput, raw.input);
+        TakeDroppedInputState(s);
+      }
+      continue;  // at the leave messages it made, then at it
+    }
+    const MSG& m = queuedMouse ? *addressed : q;
+    if (!RangeMatches(m.message, lo, hi) || !WindowMatches(hwnd, m.hwnd)) {
+      ++i;
+      continue;
+    }
+    msg = m;
+    if (remove) {
+      if (queuedMouse) TakeQueuedMouse(q, msg);
+      s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    return true;
+  }
+  return false;
+}
+
 bool PeekInternal(MSG& msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
   auto& s = S();
-  ReaddressCapturedInput();
   bool remove = flags & PM_REMOVE;
   bool found = false;
   {
-    std::lock_guard<std::mutex> lock(s.queueMutex);
-    for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
-      if (!RangeMatches(it->message, lo, hi) || !WindowMatches(hwnd, it->hwnd)) continue;
-      msg = *it;
-      if (remove) s.queue.erase(it);
-      found = true;
-      break;
-    }
+    std::unique_lock<std::mutex> lock(s.queueMutex);
+    found = TakeQueued(s, lock, msg, hwnd, lo, hi, remove);
     if (found && remove && msg.input) {
       // GetKeyState answers the keyboard as it was when this input came
       TakeInputState(msg.input);
@@ -774,11 +854,15 @@ DWORD GetQueueStatus(UINT flags) {
   {
     std::lock_guard<std::mutex> lock(s.queueMutex);
     for (auto& m : s.queue) {
-      if (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST)
+      // mouse input waiting to be addressed counts as the input it is (the pointer leaving: a move)
+      UINT message = m.message;
+      if (message == kQueuedMouse)
+        message = m.lParam == WM_MOUSELEAVE ? WM_MOUSEMOVE : static_cast<UINT>(m.lParam);
+      if (message >= WM_KEYFIRST && message <= WM_KEYLAST)
         status |= QS_KEY;
-      else if (m.message == WM_MOUSEMOVE)
+      else if (message == WM_MOUSEMOVE)
         status |= QS_MOUSEMOVE;
-      else if (m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST)
+      else if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST)
         status |= QS_MOUSEBUTTON;
       else
         status |= QS_POSTMESSAGE;

@@ -1,5 +1,6 @@
 // The window manager: focus, activation, capture, the caret, cursors and input routing.
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -8,7 +9,6 @@
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
-#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -521,8 +521,7 @@ WPARAM MouseKeys() {
   return m;
 }
 
-void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t translated = 0,
-            bool byCapture = false) {
+void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t translated = 0) {
   MSG m;
   m.hwnd = hwnd;
   m.message = message;
@@ -539,28 +538,12 @@ void PostTo(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, char32_t tran
   s.inputKeys.emplace_back(m.input, keys);
   constexpr std::size_t kMaxBacklog = 4096;  // input dropped from the queue leaves its copy here
   if (s.inputKeys.size() > kMaxBacklog) s.inputKeys.pop_front();
-  if (byCapture) s.capturedInput.push_back(m.input);
   PostInput(m);
 }
 
 bool IsButtonDown(UINT m) {
   return m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN;
 }
-
-// Mouse input at a screen point (`message` one of WM_MOUSEMOVE, WM_xBUTTONDOWN and WM_xBUTTONUP) as
-// it reaches a window: the window that holds the capture takes it in client coordinates; else the
-// window under the point, by its hit test in client or non-client coordinates, after the mouse left
-// a tracked window, a click activated the window and the cursor was set. Nothing when the input goes
-// to no window of ours. `Keys` are the MK_ bits of a client message; only Fresh input (not input
-// that waited in the queue already) makes double clicks.
-struct AddressedMouse {
-  HWND hwnd = nullptr;
-  UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
-  bool byCapture = false;
-};
-std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Keys, bool Fresh);
 
 // The display shows Shown on top at a point of the screen: when our order has another of our
 // top-level windows there above it, Shown comes just above that one. (Topmost windows stay above the
@@ -628,16 +611,7 @@ void InjectText(const std::string& utf8) {
 }
 
 void InjectMouseLeave() {
-  auto& s = S();
-  if (Wnd* w = W(s.mouseWindow); w && w->trackLeave) {
-    w->trackLeave = false;
-    PostTo(w->handle, WM_MOUSELEAVE, 0, 0);
-  }
-  if (Wnd* w = W(s.mouseWindow); w && w->trackNcLeave) {
-    w->trackNcLeave = false;
-    PostTo(w->handle, WM_NCMOUSELEAVE, 0, 0);
-  }
-  s.mouseWindow = nullptr;
+  PostTo(nullptr, kQueuedMouse, MouseKeys(), WM_MOUSELEAVE);
 }
 
 void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
@@ -675,22 +649,55 @@ void InjectMouse(UINT message, POINT screen, ShiftKeys shift, int wheelDelta) {
              MAKELPARAM(screen.X, screen.Y));
     return;
   }
-  if (std::optional<AddressedMouse> to = AddressMouse(message, screen, MouseKeys(), true))
-    PostTo(to->hwnd, to->message, to->wParam, to->lParam, 0, to->byCapture);
+  PostTo(nullptr, kQueuedMouse, MouseKeys(), static_cast<LPARAM>(message));
 }
 
 }  // namespace talvik::gui
 
 namespace {
 
-std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Keys, bool Fresh) {
+// The mouse left the window it was over, or that window's non-client area for its client area:
+// the leave messages a window asked for (TrackMouseEvent) go into `before`, in that order.
+void LeaveMouseWindow(Wnd* now, bool inClient, DWORD time, POINT at, std::vector<MSG>& before) {
   auto& s = S();
+  const auto leave = [&](Wnd* w, UINT message) {
+    MSG m;
+    m.hwnd = w->handle;
+    m.message = message;
+    m.time = time;
+    m.pt = at;
+    before.push_back(m);
+  };
+  if (Wnd* old = W(s.mouseWindow);
+      old && old->trackNcLeave && (old != now || (inClient && !s.mouseInClient))) {
+    old->trackNcLeave = false;
+    leave(old, WM_NCMOUSELEAVE);
+  }
+  if (Wnd* old = W(s.mouseWindow); old && old != now && old->trackLeave) {
+    old->trackLeave = false;
+    leave(old, WM_MOUSELEAVE);
+  }
+}
+
+UINT NonClient(UINT message) {
+  return message - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
+}
+
+}  // namespace
+
+std::optional<MSG> talvik::gui::detail::AddressQueuedMouse(const MSG& raw, std::vector<MSG>& before) {
+  assert(raw.message == kQueuedMouse);
+  auto& s = S();
+  const UINT message = static_cast<UINT>(raw.lParam);
+  const POINT screen = raw.pt;
   Wnd* target = W(s.capture);
+  if (message == WM_MOUSELEAVE) target = nullptr;
   int hit = HTCLIENT;
   if (!target) {
-    target = W(WindowFromPoint(screen));
+    if (message != WM_MOUSELEAVE) target = W(WindowFromPoint(screen));
     if (!target) {
-      talvik::gui::InjectMouseLeave();
+      LeaveMouseWindow(nullptr, false, raw.time, screen, before);
+      s.mouseWindow = nullptr;
       return std::nullopt;
     }
     // the top-level window of the target must take input; a press on one that waits for a dialog
@@ -712,16 +719,8 @@ std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Ke
   }
   // leaving a tracked window, or the tracked non-client area of one
   const bool inClient = hit == HTCLIENT;
-  if (Wnd* old = W(s.mouseWindow);
-      old && old->trackNcLeave && (s.mouseWindow != target->handle || (inClient && !s.mouseInClient))) {
-    old->trackNcLeave = false;
-    PostTo(old->handle, WM_NCMOUSELEAVE, 0, 0);
-  }
+  LeaveMouseWindow(target, inClient, raw.time, screen, before);
   if (s.mouseWindow != target->handle) {
-    if (Wnd* old = W(s.mouseWindow); old && old->trackLeave) {
-      old->trackLeave = false;
-      PostTo(old->handle, WM_MOUSELEAVE, 0, 0);
-    }
     s.mouseWindow = target->handle;
     if (Root(target)->host) Root(target)->host->CursorChanged(s.cursor);
   }
@@ -752,79 +751,41 @@ std::optional<AddressedMouse> AddressMouse(UINT message, POINT screen, WPARAM Ke
     Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target->handle), MAKELPARAM(hit, message));
     if (!W(target->handle)) return std::nullopt;
   }
-  // double clicks
+  // double clicks: measured against the press read last
   UINT msg = message;
-  if (IsButtonDown(message) && Fresh) {
-    DWORD now = MessageTimeNow();
-    int cx = GetSystemMetrics(SM_CXDOUBLECLK) / 2, cy = GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-    bool dbl = !s.lastWasDouble && s.lastDownMessage == message && s.lastDownWindow == target->handle &&
-               now - s.lastDownTime <= s.doubleClickTime && std::abs(screen.X - s.lastDownPos.X) <= cx &&
-               std::abs(screen.Y - s.lastDownPos.Y) <= cy;
-    bool wantsDouble = hit != HTCLIENT || (target->cls.style & CS_DBLCLKS);
-    if (dbl && wantsDouble) {
-      msg = message + 2;  // xBUTTONDBLCLK
-      s.lastWasDouble = true;
-    } else {
-      s.lastWasDouble = false;
-    }
-    s.lastDownMessage = message;
-    s.lastDownWindow = target->handle;
-    s.lastDownTime = now;
-    s.lastDownPos = screen;
+  if (IsButtonDown(message)) {
+    const int cx = GetSystemMetrics(SM_CXDOUBLECLK) / 2, cy = GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    const bool dbl = !s.lastWasDouble && s.lastDownMessage == message && s.lastDownWindow == target->handle &&
+                     raw.time - s.lastDownTime <= s.doubleClickTime &&
+                     std::abs(screen.X - s.lastDownPos.X) <= cx && std::abs(screen.Y - s.lastDownPos.Y) <= cy;
+    const bool wantsDouble = hit != HTCLIENT || (target->cls.style & CS_DBLCLKS);
+    if (dbl && wantsDouble) msg = message + 2;  // xBUTTONDBLCLK
   }
+  MSG to = raw;
+  to.hwnd = target->handle;
   if (hit == HTCLIENT || s.capture) {
     POINT p = screen;
     ScreenToClient(target->handle, p);
-    return AddressedMouse{target->handle, msg, Keys, MAKELPARAM(p.X, p.Y), s.capture != nullptr};
+    to.message = msg;
+    to.lParam = MAKELPARAM(p.X, p.Y);
+    return to;
   }
   if (hit == HTNOWHERE || hit == HTERROR) return std::nullopt;
-  UINT nc = msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE;
-  return AddressedMouse{target->handle, nc, static_cast<WPARAM>(hit), MAKELPARAM(screen.X, screen.Y), false};
+  to.message = NonClient(msg);
+  to.wParam = static_cast<WPARAM>(hit);
+  to.lParam = MAKELPARAM(screen.X, screen.Y);
+  return to;
 }
 
-}  // namespace
-
-void talvik::gui::detail::ReaddressCapturedInput() {
+void talvik::gui::detail::TakeQueuedMouse(const MSG& raw, const MSG& taken) {
+  const UINT message = static_cast<UINT>(raw.lParam);
+  if (!IsButtonDown(message)) return;
   auto& s = S();
-  if (s.capturedInput.empty() || s.readdressingInput) return;
-  s.readdressingInput = true;
-  TScopeExit done([&s] { s.readdressingInput = false; });
-  // the input that waits for a window that no longer holds the capture, oldest first
-  std::vector<MSG> stale;
-  {
-    std::lock_guard<std::mutex> lock(s.queueMutex);
-    const auto queued = [&s](std::uint64_t input) {
-      return std::any_of(s.queue.begin(), s.queue.end(), [&](const MSG& m) { return m.input == input; });
-    };
-    std::erase_if(s.capturedInput, [&](std::uint64_t input) { return !queued(input); });
-    for (const MSG& m : s.queue)
-      if (m.hwnd != s.capture &&
-          std::find(s.capturedInput.begin(), s.capturedInput.end(), m.input) != s.capturedInput.end())
-        stale.push_back(m);
-  }
-  for (const MSG& m : stale) {
-    std::erase(s.capturedInput, m.input);
-    // the input it came from: a press that the capture's window took as its double click is a press
-    const bool dbl =
-        m.message == WM_LBUTTONDBLCLK || m.message == WM_RBUTTONDBLCLK || m.message == WM_MBUTTONDBLCLK;
-    const std::optional<AddressedMouse> to =
-        AddressMouse(dbl ? m.message - 2 : m.message, m.pt, m.wParam, false);
-    std::lock_guard<std::mutex> lock(s.queueMutex);
-    const auto it =
-        std::find_if(s.queue.begin(), s.queue.end(), [&](const MSG& q) { return q.input == m.input; });
-    if (it == s.queue.end()) continue;  // taken meanwhile, by a loop that ran while it was addressed
-    if (!to) {
-      // it goes to none of our windows: the keyboard state moves past it once earlier input is read
-      s.droppedInput = std::max(s.droppedInput, m.input);
-      s.queue.erase(it);
-      continue;
-    }
-    it->hwnd = to->hwnd;
-    it->message = to->message;
-    it->wParam = to->wParam;
-    it->lParam = to->lParam;
-    if (to->byCapture) s.capturedInput.push_back(m.input);
-  }
+  s.lastWasDouble = taken.message == message + 2 || taken.message == NonClient(message + 2);
+  s.lastDownMessage = message;
+  s.lastDownWindow = taken.hwnd;
+  s.lastDownTime = raw.time;
+  s.lastDownPos = raw.pt;
 }
 
 namespace talvik::gui {

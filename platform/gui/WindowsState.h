@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -138,10 +139,9 @@ struct State {
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;
-  // The mouse input waiting in the queue that went to its window because that window held the
-  // capture (by input number); once the capture is elsewhere it goes where it would go then.
-  std::vector<std::uint64_t> capturedInput;
-  bool readdressingInput = false;
+  // The queued mouse input being addressed now (by input number, outermost first): a read that runs
+  // meanwhile, from a handler of the messages addressing sends, passes it by.
+  std::vector<std::uint64_t> addressingInput;
   CaretState caret;
   HCURSOR cursor = nullptr;
   // Written by input on the GUI thread, read by PostMessage on any thread (the position a message
@@ -235,10 +235,19 @@ void NotifyHostDirty(Wnd* w, RECT rectInWindow);
 LRESULT CallHooks(int type, int code, WPARAM wParam, LPARAM lParam);
 DWORD MessageTimeNow();
 void ReleaseCaptureOf(Wnd* w);
-// Mouse input that waits in the queue for the window that held the capture when it came, while the
-// capture is elsewhere now, goes where input at its point goes now (the messages are taken from the
-// queue as Windows takes them: addressed when they are read).
-void ReaddressCapturedInput();
+// Mouse input from the display waits in the queue as it came, unaddressed: message
+// kQueuedMouse, no window, wParam the MK_ keys of the moment, lParam the input's message (WM_MOUSEMOVE,
+// WM_xBUTTONDOWN, WM_xBUTTONUP, or WM_MOUSELEAVE: the pointer left our windows), pt its screen point.
+// A read that reaches it addresses it as the input goes then: to the window holding the capture, else
+// to the window under the point by its hit test, after activation by a click and the cursor; a press
+// is a double click by the presses read before it.
+constexpr UINT kQueuedMouse = 0x03FF;
+// What queued mouse input `raw` is as it goes now; nothing when it goes to no window (or a click that
+// activates its window is eaten). The leave messages of windows the mouse left go into `before`, to
+// be read ahead of it.
+std::optional<MSG> AddressQueuedMouse(const MSG& raw, std::vector<MSG>& before);
+// Queued mouse input `raw` was read as `taken`: a press counts for the double clicks of later ones.
+void TakeQueuedMouse(const MSG& raw, const MSG& taken);
 void ForgetWindowInput(Wnd* w);
 // The keyboard state of input event `input` becomes the one GetKeyState answers.
 void TakeInputState(std::uint64_t input);

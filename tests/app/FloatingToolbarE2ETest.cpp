@@ -13,6 +13,7 @@ using e2e::WindowNamed;
 // Where things stand in the main window's client area.
 constexpr int kViewHandleX = 164, kToolbarRowY = 35;  // the drag handle of "Просмотр" on its dock
 constexpr int kMiddleX = 400, kMiddleY = 300;         // the middle of the session list
+constexpr int kFileMenuX = 20, kMenuBarY = 10;        // "Файл" on the menu bar
 // Where the close button of a floating toolbar's window stands from its top right corner: the frame
 // (4), the button's one pixel from the frame and half its size (7).
 constexpr int kCloseFromRight = 12, kCloseFromTop = 12;
@@ -40,11 +41,19 @@ class FloatingToolbar : public e2e::DesktopProgramTest {
           At(origin.X + kMiddleX, origin.Y + kMiddleY) + " sleep 0.1 mouseup 1");
     return Await("^Просмотр$");
   }
-  // A click on the close button of a floating toolbar's window (held a moment, as a hand does).
-  static void ClickItsCloseButton(const std::string& Floating) {
+  // A click on the close button of a floating toolbar's window: the press and release together, or
+  // held a moment.
+  static void ClickItsCloseButton(const std::string& Floating, bool Hold = false) {
     const int width = FrameOf(Floating).Width();
     Shell("xdotool mousemove --window " + Floating + " " + At(width - kCloseFromRight, kCloseFromTop) +
-          " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1");
+          (Hold ? " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1" : " mousedown 1 mouseup 1"));
+  }
+  // The click after: "Файл" on the menu bar opens its menu (Escape closes it again).
+  void FileMenuOpens(const std::string& Main) {
+    Shell("xdotool mousemove --window " + Main + " " + At(kFileMenuX, kMenuBarY) + " mousedown 1 mouseup 1");
+    EXPECT_TRUE(WaitFor([] { return OpenMenus() > 0; })) << "the click on \"Файл\" opened no menu";
+    Keys(Main, "Escape");
+    EXPECT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
   }
 };
 
@@ -70,6 +79,7 @@ TEST_F(FloatingToolbar, AToolbarFloatingOverTheMainWindowTakesItsOwnClicks) {
   ClickItsCloseButton(floating);
   ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Просмотр$").empty(); }, 3000))
       << "the click on its close button left the toolbar floating";
+  FileMenuOpens(main);
   Shell("wmctrl -i -c " + main);
   EXPECT_EQ(Exit(), 0) << Said();
 }
@@ -103,9 +113,10 @@ TEST_F(FloatingToolbar, AToolbarFloatingAtTheEndFloatsAboveTheMainWindowAtTheNex
   EXPECT_FALSE(WaitFor([&] { return !above(); }, 1000))
       << "the main window raised, stacked bottom first: " << stacking();
   Picture("started-again");
-  ClickItsCloseButton(floating);
+  ClickItsCloseButton(floating, true);
   ASSERT_TRUE(WaitFor([&] { return WindowNamed("^Просмотр$").empty(); }, 3000))
-      << "the click on its close button left the toolbar floating";
+      << "the click on its close button (held) left the toolbar floating";
+  FileMenuOpens(main);
   Shell("wmctrl -i -c " + main);
   EXPECT_EQ(Exit(), 0) << Said();
 }

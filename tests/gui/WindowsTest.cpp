@@ -392,6 +392,8 @@ TEST_F(MouseRouting, ClickingAnInactiveWindowAsksMouseActivate) {
   InjectMouse(WM_LBUTTONUP, Point(210, 10));
   Handlers().erase(b);
   InjectMouse(WM_LBUTTONDOWN, Point(210, 10));
+  EXPECT_EQ(GetActiveWindow(), a) << "a click activates its window when it is read";
+  Pump();
   EXPECT_EQ(GetActiveWindow(), b);
   InjectMouse(WM_LBUTTONUP, Point(210, 10));
 }
@@ -1041,6 +1043,7 @@ TEST_F(NonClient, SetCursorAsksTheParentFirst) {
     return true;
   };
   InjectMouse(WM_MOUSEMOVE, Point(5, 5));
+  Pump();
   EXPECT_EQ(GetCursor(), hand);
   EXPECT_EQ(CursorId(GetCursor()), IDC_HAND);
   Handlers().erase(top);

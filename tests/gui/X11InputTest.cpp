@@ -10,6 +10,7 @@
 
 #include "X11TestSupport.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 
@@ -184,4 +185,41 @@ TEST_F(X11Input, AClickGoesToTheWindowTheDisplayShowsOnTop) {
   Shell("xdotool mousemove 300 150 sleep 0.1 mousedown 1 sleep 0.1 mouseup 1");
   EXPECT_TRUE(WaitFor([&] { return formPresses > 0; })) << "the window under it took the click";
   EXPECT_EQ(otherPresses, 0);
+}
+
+// A click on a scroll bar's arrow scrolls one line whether the press and release come together (a
+// tap, a click into a busy program) or the button is held a moment; then a click on a button beside
+// reaches the button, and the list scrolled no further.
+TEST_F(X11Input, AQuickOrHeldClickOnAScrollArrowScrollsOneLineAndTheNextClickReachesItsTarget) {
+  auto* list = new TListBox(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(10, 10, 200, 150);
+  for (int i = 0; i < 100; ++i) list->Items()->Add("строка " + std::to_string(i));
+  auto* button = new TButton(form.get());
+  button->SetParent(form.get());
+  button->SetBounds(250, 200, 100, 30);
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  ShowForm();
+  const auto l = talvik::gui::detail::GetScrollBarLayout(list->Handle(), SB_VERT);
+  RECT window;
+  GetWindowRect(list->Handle(), window);
+  const TPoint arrow(window.Left + (l.arrow2.Left + l.arrow2.Right) / 2,
+                     window.Top + (l.arrow2.Top + l.arrow2.Bottom) / 2);
+  const TPoint beside = button->ClientToScreen({50, 15});
+  const auto at = [](TPoint P) { return std::to_string(P.X) + " " + std::to_string(P.Y); };
+  int top = 0;
+  for (const char* way : {"mousedown 1 mouseup 1", "mousedown 1 sleep 0.1 mouseup 1"})
+    for (int i = 0; i < 5; ++i) {
+      ++top;
+      x11test::LoopBreaker breaker;
+      Shell("xdotool mousemove " + at(arrow) + " " + way);
+      ASSERT_TRUE(WaitFor([&] { return list->TopIndex() >= top; })) << way << ", click " << i;
+      const int before = clicks;
+      Shell("xdotool mousemove " + at(beside) + " mousedown 1 mouseup 1");
+      ASSERT_TRUE(WaitFor([&] { return clicks > before; })) << "the click after " << way << " was eaten";
+      ASSERT_EQ(list->TopIndex(), top) << way << ", click " << i;
+      ASSERT_EQ(breaker.Escapes(), 0)
+          << way << ", click " << i << ": the arrow waited for a release that had come";
+    }
 }

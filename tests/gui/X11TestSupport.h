@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -61,6 +62,36 @@ inline bool ClickAt(TPoint P, int Button = 1) {
   return Shell("xdotool mousemove " + std::to_string(P.X) + " " + std::to_string(P.Y) + " click " +
                std::to_string(Button));
 }
+
+// While it stands, a message loop still running after Patience (one that waits for a release that
+// had come already) gets an Escape posted every half second, which ends the loops that take the mouse,
+// so that the test goes on and sees it. How many were posted.
+class LoopBreaker {
+ public:
+  explicit LoopBreaker(std::chrono::milliseconds Patience = std::chrono::milliseconds(3000))
+      : thread_([this, Patience] {
+          auto next = std::chrono::steady_clock::now() + Patience;
+          while (!done_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (std::chrono::steady_clock::now() < next) continue;
+            ++escapes_;
+            PostMessage(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
+            next += std::chrono::milliseconds(500);
+          }
+        }) {}
+  ~LoopBreaker() {
+    done_ = true;
+    thread_.join();
+  }
+  LoopBreaker(const LoopBreaker&) = delete;
+  LoopBreaker& operator=(const LoopBreaker&) = delete;
+  int Escapes() const { return escapes_; }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::atomic<int> escapes_{0};
+  std::thread thread_;
+};
 
 inline std::string ScreenshotDir() {
   const char* bin = std::getenv("TALVIK_BINARY_DIR");

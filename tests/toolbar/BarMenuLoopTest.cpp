@@ -284,6 +284,22 @@ TEST_F(BarMenu, AClickOnAnItemRunsItOnce) {
   EXPECT_FALSE(ClickedInsideLoop);
 }
 
+// A press and its release that come together, before the loop reads the press, act as a held click:
+// the item's popup opens and stays open, and a quick click on an item of the popup runs it once.
+TEST_F(BarMenu, AQuickClickOpensThePopupAndAQuickClickOnAnItemRunsIt) {
+  TBarCustomItem* opened = nullptr;
+  Drive({[&] {
+    opened = OpenPopupItem();
+    if (View()->OpenView()) Click(Centre(View()->OpenView(), save));
+  }});
+  Click(Centre(View(), file));
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(opened, file);
+  EXPECT_FALSE(LeftOpen);
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(Clicks, std::vector<std::string>{"Сохранить"});
+}
+
 // The popup opened by a click on the bar has nothing selected; a button released over its separator
 // finds the popup under the mouse and no item there, and the menu stays.
 TEST_F(BarMenu, AReleaseOverASeparatorWithNothingSelectedLeavesTheMenuOpen) {

@@ -212,3 +212,86 @@ TEST_F(ToolbarX11, PlacesMovedAndFloatedByTheMouseComeBackAfterTheFormIsMadeAgai
 }
 
 }  // namespace
+
+namespace {
+
+// Quick clicks (press and release together, as a tap or a click into a busy program gives them) and
+// clicks held a moment, five of each.
+constexpr const char* kClickWays[] = {"mousedown 1 mouseup 1", "mousedown 1 sleep 0.1 mouseup 1"};
+constexpr int kClicksEachWay = 5;
+
+class FloatingToolbarX11 : public ToolbarX11 {
+ protected:
+  // "Просмотр" floating over the form, shown: its frame.
+  TBarFloatingWindowParent* FloatTheView() {
+    view->SetCaption(kFloatingTitle);
+    if (!view->Floating()) {
+      view->SetFloatingPosition(TPoint(300, 220));
+      view->ToggleDockFloat();
+    }
+    view->Show();
+    Application->ProcessMessages();
+    TBarFloatingWindowParent* frame = view->FloatingParent();
+    EXPECT_TRUE(frame && WaitFor([&] { return IsWindowVisible(frame->Handle()); }));
+    return frame;
+  }
+  // A quick click on "Файл" opens its menu (the click after another one reaches its target).
+  ::testing::AssertionResult FileMenuOpensOnAClick() {
+    bool opened = false;
+    SetMenuLoopIdleHook([&] {
+      if (menu->View()->OpenView()) {
+        opened = true;
+        ReleaseCapture();
+      }
+    });
+    const std::uintptr_t timer = SetTimer(Application->Handle(), 0x7A13, 20, nullptr);  // wakes the loop
+    RECT r;
+    GetWindowRect(menu->Handle(), r);
+    Shell("xdotool mousemove " + At(TPoint(r.Left + 20, r.Top + 10)) + " mousedown 1 mouseup 1");
+    const bool done = WaitFor([&] { return opened && !menu->View()->InModalLoop(); });
+    KillTimer(Application->Handle(), timer);
+    SetMenuLoopIdleHook(nullptr);
+    if (done) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "a click on \"Файл\" opened no menu";
+  }
+};
+
+}  // namespace
+
+TEST_F(FloatingToolbarX11, AQuickOrHeldClickOnTheCloseButtonClosesTheToolbarAndTheNextClickReachesItsTarget) {
+  for (const char* way : kClickWays)
+    for (int i = 0; i < kClicksEachWay; ++i) {
+      TBarFloatingWindowParent* frame = FloatTheView();
+      ASSERT_TRUE(frame);
+      RECT window;
+      GetWindowRect(frame->Handle(), window);
+      const TRect button = frame->CloseButtonRect();
+      x11test::LoopBreaker breaker;
+      Shell("xdotool mousemove " +
+            At(TPoint(window.Left + (button.Left + button.Right) / 2,
+                      window.Top + (button.Top + button.Bottom) / 2)) +
+            " " + way);
+      ASSERT_TRUE(WaitFor([&] { return !view->Visible(); }))
+          << way << ", click " << i << ": the toolbar stays";
+      ASSERT_TRUE(FileMenuOpensOnAClick()) << "after " << way << ", click " << i;
+      ASSERT_EQ(breaker.Escapes(), 0)
+          << way << ", click " << i << ": the button waited for a release that had come";
+    }
+}
+
+TEST_F(FloatingToolbarX11, AQuickOrHeldClickOnTheBorderLeavesTheFrameAsItWasAndTheNextClickReachesItsTarget) {
+  TBarFloatingWindowParent* frame = FloatTheView();
+  ASSERT_TRUE(frame);
+  const TRect bounds = frame->BoundsRect();
+  const TPoint border(bounds.Left + 1, (bounds.Top + bounds.Bottom) / 2);
+  for (const char* way : kClickWays)
+    for (int i = 0; i < kClicksEachWay; ++i) {
+      x11test::LoopBreaker breaker;
+      Shell("xdotool mousemove " + At(border) + " " + way + " mousemove " +
+            At(TPoint(border.X - 60, border.Y + 40)));
+      ASSERT_TRUE(FileMenuOpensOnAClick()) << "after " << way << ", click " << i;
+      ASSERT_EQ(frame->BoundsRect(), bounds) << way << ", click " << i << ": the frame was sized";
+      ASSERT_EQ(breaker.Escapes(), 0)
+          << way << ", click " << i << ": the border waited for a release that had come";
+    }
+}
