@@ -3,17 +3,15 @@
 // in every loop that takes the mouse; the click after it reaches its own target.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cctype>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "FormTestSupport.h"
+#include "QueuedReadSupport.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/GuiPrivate.h"
@@ -169,58 +167,9 @@ const Case kCases[] = {
 
 class QuickClick : public FormTest, public ::testing::WithParamInterface<Case> {
  protected:
-  // Reads what is queued as the program's loop does (after `Reading`). `Meanwhile` runs once something has
-  // waited for input a moment (a loop that took the mouse), or after the read. A loop that still waits after
-  // a while is ended by Escape; the count of those is returned.
   static int Read(const std::function<void()>& Meanwhile = nullptr,
                   const std::function<void()>& Reading = talvik::gui::ProcessPending) {
-    static const std::function<void()>* pending = nullptr;
-    constexpr WPARAM kMeanwhile = 0x7E57;
-    pending = Meanwhile ? &Meanwhile : nullptr;
-    HHOOK hook = SetWindowsHookEx(
-        WH_GETMESSAGE,
-        [](int, WPARAM How, LPARAM M) -> LRESULT {
-          const MSG& m = *reinterpret_cast<const MSG*>(M);
-          if (How == PM_REMOVE && m.message == WM_NULL && m.wParam == kMeanwhile && pending) {
-            const auto* run = pending;
-            pending = nullptr;
-            (*run)();
-          }
-          return 0;
-        },
-        nullptr, 0);
-    std::atomic<bool> done{false};
-    std::atomic<int> escapes{0};
-    std::thread watchdog([&] {
-      const auto wait = [&](int Ms) {
-        for (int i = 0; i < Ms / 10 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return !done;
-      };
-      if (Meanwhile) {
-        if (!wait(100)) return;
-        PostMessage(nullptr, WM_NULL, kMeanwhile, 0);
-      }
-      while (wait(500)) {
-        ++escapes;
-        PostMessage(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-      }
-    });
-    Reading();
-    talvik::gui::ProcessPending();
-    done = true;
-    watchdog.join();
-    UnhookWindowsHookEx(hook);
-    if (pending) {
-      pending = nullptr;
-      Meanwhile();
-      talvik::gui::ProcessPending();
-    }
-    MSG m;
-    while (PeekMessage(m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
-    }
-    while (PeekMessage(m, nullptr, WM_NULL, WM_NULL, PM_REMOVE)) {
-    }
-    return escapes;
+    return guitest::ReadQueuedInput(Meanwhile, Reading);
   }
   // A click given to a case's control on a form of its own: held (the release comes while the
   // press is read) or quick (press and release, then one read); then a quick click on a button beside. What
