@@ -8,8 +8,10 @@
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, the filter editor follows its cell however
 // the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
-// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, and a
-// filter text keeps the kind of value it was typed for when its column takes another field.
+// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, a
+// filter text keeps the kind of value it was typed for when its column takes another field, and the
+// keys pressed on entering another column's filter cell, or once the program scrolls the edited cell
+// back into view, go into the filter, not into the record under an always shown cell editor.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1374,6 +1376,73 @@ TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
         if (grid->Columns()->Items(i)->FieldName() == n)
           grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
     Pump();
+  }
+}
+
+// The user enters the filter cell of a column other than the current one (a click on it, or the
+// program's call), coming from the column before it or after it, with the columns narrow or so wide
+// that the grid scrolls to NAME's as it becomes the current column: the keys pressed next go into the
+// filter, where the user aimed them. The record is not edited; an always shown cell editor that came
+// up over the column as the grid scrolled there kept the focus, and a Delete emptied the record's
+// field.
+TEST_P(FilterCellTyping, KeysPressedOnEnteringAnotherColumnsFilterCellGoIntoThatFilter) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TScopeExit narrow([&] {
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(64);
+  });
+  const struct {
+    const char* name;
+    int width, from;      // the columns' width, the current column as the cell is entered
+    bool click, editing;  // a click (or the program's call); the cell editor open on the current column
+  } ways[] = {
+      {"a click, from the column before", 64, 0, true, false},
+      {"a click, from the column after", 64, 2, true, false},
+      {"a click, from the column before, wide columns", 250, 0, true, false},
+      {"a click, from the column before, its cell edited", 64, 0, true, true},
+      {"the program's call, from the column before", 64, 0, false, false},
+      {"the program's call, from the column after", 64, 2, false, false},
+      {"the program's call, from the column after, wide columns", 250, 2, false, false},
+      {"the program's call, from the column after, wide columns, its cell edited", 250, 2, false, true},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(way.width);
+    ds.First();
+    grid->SetLeftCol(grid->DataToRawColumn(0));
+    grid->SetSelectedIndex(way.from);
+    grid->SetFocus();
+    Pump();
+    if (way.editing) {
+      grid->ShowEditor();
+      Pump();
+      ASSERT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Focused());
+    }
+    ASSERT_EQ(grid->GetSelectedIndex(), way.from);
+    if (way.click) {
+      Advance(1000);  // (not a double click with the case before's)
+      const TRect cell = grid->FilterCellRect(1);
+      ASSERT_FALSE(cell.IsEmpty());
+      Click(cell, 5, 3);
+    } else {
+      grid->ShowFilterEditor(1);
+      Pump();
+    }
+    ASSERT_EQ(grid->FilterColumn(), 1);
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    Key(VK_DELETE);
+    Type("sc");
+    EXPECT_EQ(Editor()->Text(), "sc");
+    EXPECT_EQ(name->STFilter()->FilterText(), "sc");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the keys put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    if (way.width == 250 && !way.click && !way.editing)
+      Shot(std::string("filter-cell-entered-from-another-column-") +
+           (GetParam() ? "always.png" : "on-demand.png"));
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
   }
 }
 
