@@ -1446,6 +1446,63 @@ TEST_P(FilterCellTyping, KeysPressedOnEnteringAnotherColumnsFilterCellGoIntoThat
   }
 }
 
+// NAME's filter cell, "sc" typed into it, goes out of view as the program sets the first column past
+// it, and comes back into view as the program sets the first column back (to NAME's, or to the first
+// one): the filter editor comes back over it with the focus the grid held for it meanwhile, and the
+// keys pressed next go on into the filter. The record is not edited; an always shown cell editor that
+// came back into view with the cell took the focus, and a Delete emptied the record's field.
+TEST_P(FilterCellTyping, TheFilterCellScrolledBackIntoViewByTheProgramTakesTheKeysAgain) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(250);
+  TScopeExit narrow([&] {
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(64);
+  });
+  Pump();
+  const int nameRaw = grid->DataToRawColumn(1);
+  const struct {
+    const char* name;
+    int from;    // the current column as the cell is entered
+    int backTo;  // the first column set back
+  } ways[] = {
+      {"NAME current, back to NAME's column", 1, 1},
+      {"NAME current, back to the first column", 1, 0},
+      {"entered from N, back to NAME's column", 0, 1},
+      {"entered from N, back to the first column", 0, 0},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    ds.First();
+    grid->SetLeftCol(grid->DataToRawColumn(0));
+    grid->SetSelectedIndex(way.from);
+    grid->SetFocus();
+    Pump();
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type("sc");
+    ASSERT_EQ(Editor()->Text(), "sc");
+    grid->SetLeftCol(nameRaw + 1);
+    Pump();
+    ASSERT_FALSE(FilterEditorShows());
+    ASSERT_TRUE(grid->Focused());
+    grid->SetLeftCol(grid->DataToRawColumn(way.backTo));
+    Pump();
+    ASSERT_FALSE(grid->FilterCellRect(1).IsEmpty());
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    Key(VK_DELETE);
+    Type("x");
+    EXPECT_EQ(Editor()->Text(), "scx");
+    EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the keys put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
+  }
+}
+
 // The program gives the column whose filter cell is being edited another field, SALARY, while "a"
 // typed into it waits there (by the field's name or the field itself): the text stays a condition on
 // the text it was typed as, and a press on another record's cell moves there without an error box
