@@ -77,6 +77,8 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
     filterEditor_->OnKeyValueChanged = [this](TObject*) { InvalidateFilterCell(filterColumn_); };
     filterEditor_->OnCloseUp = [this](TObject*, bool) { StoreFilterText(); };
   }
+  // (the grid's focus, held by itself or by its cell editor)
+  const bool gridFocused = HasFocus();
   const int old = filterColumn_;
   if (old != DataCol && filterEditorShown_) StoreFilterText();
   const bool another = old != DataCol || !filterEditorShown_;
@@ -107,6 +109,10 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
     if (old >= 0 && old != DataCol) InvalidateFilterCell(old);
   }
   PlaceFilterEditor();
+  // the focus the grid held goes to the entered cell, not to an always shown cell editor that came up
+  // over the column as the grid scrolled there and took it: the keys pressed next would edit the record
+  if (gridFocused && filterEditor_->Visible() && !filterEditor_->Focused() && filterEditor_->CanFocus())
+    filterEditor_->SetFocus();
 }
 
 void TCustomDBGridEx::HideFilterEditor() {

@@ -326,8 +326,15 @@ void TCustomDBGridEx::TopLeftChanged() {
 void TCustomDBGridEx::FollowFilterCell() {
   // the filter editor stands over its cell where that is now, and hides while the cell is out of
   // view, keeping what was typed (a layout places it once it is through)
-  if (filterEditorShown_ && !layoutRunning_ && HandleAllocated() && !ComponentState().Contains(csDestroying))
-    PlaceFilterEditor(true);
+  if (!filterEditorShown_ || layoutRunning_ || !HandleAllocated() || ComponentState().Contains(csDestroying))
+    return;
+  const bool wasShown = filterEditor_ && filterEditor_->Visible();
+  PlaceFilterEditor(true);
+  // a cell back in view takes the focus the grid held for its hidden editor, not an always shown cell
+  // editor that came back into view with it and took it: the keys pressed next would edit the record
+  if (!wasShown && HasFocus() && filterEditor_ && filterEditor_->Visible() && !filterEditor_->Focused() &&
+      filterEditor_->CanFocus())
+    filterEditor_->SetFocus();
 }
 
 void TCustomDBGridEx::ScrollFilterCellIntoView() {

@@ -8,8 +8,10 @@
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, the filter editor follows its cell however
 // the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
-// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, and a
-// filter text keeps the kind of value it was typed for when its column takes another field.
+// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, a
+// filter text keeps the kind of value it was typed for when its column takes another field, and the
+// keys pressed on entering another column's filter cell, or once the program scrolls the edited cell
+// back into view, go into the filter, not into the record under an always shown cell editor.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -1374,6 +1376,130 @@ TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
         if (grid->Columns()->Items(i)->FieldName() == n)
           grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
     Pump();
+  }
+}
+
+// The user enters the filter cell of a column other than the current one (a click on it, or the
+// program's call), coming from the column before it or after it, with the columns narrow or so wide
+// that the grid scrolls to NAME's as it becomes the current column: the keys pressed next go into the
+// filter, where the user aimed them. The record is not edited; an always shown cell editor that came
+// up over the column as the grid scrolled there kept the focus, and a Delete emptied the record's
+// field.
+TEST_P(FilterCellTyping, KeysPressedOnEnteringAnotherColumnsFilterCellGoIntoThatFilter) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TScopeExit narrow([&] {
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(64);
+  });
+  const struct {
+    const char* name;
+    int width, from;      // the columns' width, the current column as the cell is entered
+    bool click, editing;  // a click (or the program's call); the cell editor open on the current column
+  } ways[] = {
+      {"a click, from the column before", 64, 0, true, false},
+      {"a click, from the column after", 64, 2, true, false},
+      {"a click, from the column before, wide columns", 250, 0, true, false},
+      {"a click, from the column before, its cell edited", 64, 0, true, true},
+      {"the program's call, from the column before", 64, 0, false, false},
+      {"the program's call, from the column after", 64, 2, false, false},
+      {"the program's call, from the column after, wide columns", 250, 2, false, false},
+      {"the program's call, from the column after, wide columns, its cell edited", 250, 2, false, true},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(way.width);
+    ds.First();
+    grid->SetLeftCol(grid->DataToRawColumn(0));
+    grid->SetSelectedIndex(way.from);
+    grid->SetFocus();
+    Pump();
+    if (way.editing) {
+      grid->ShowEditor();
+      Pump();
+      ASSERT_TRUE(grid->InplaceEditor() && grid->InplaceEditor()->Focused());
+    }
+    ASSERT_EQ(grid->GetSelectedIndex(), way.from);
+    if (way.click) {
+      Advance(1000);  // (not a double click with the case before's)
+      const TRect cell = grid->FilterCellRect(1);
+      ASSERT_FALSE(cell.IsEmpty());
+      Click(cell, 5, 3);
+    } else {
+      grid->ShowFilterEditor(1);
+      Pump();
+    }
+    ASSERT_EQ(grid->FilterColumn(), 1);
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    Key(VK_DELETE);
+    Type("sc");
+    EXPECT_EQ(Editor()->Text(), "sc");
+    EXPECT_EQ(name->STFilter()->FilterText(), "sc");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the keys put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    if (way.width == 250 && !way.click && !way.editing)
+      Shot(std::string("filter-cell-entered-from-another-column-") +
+           (GetParam() ? "always.png" : "on-demand.png"));
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
+  }
+}
+
+// NAME's filter cell, "sc" typed into it, goes out of view as the program sets the first column past
+// it, and comes back into view as the program sets the first column back (to NAME's, or to the first
+// one): the filter editor comes back over it with the focus the grid held for it meanwhile, and the
+// keys pressed next go on into the filter. The record is not edited; an always shown cell editor that
+// came back into view with the cell took the focus, and a Delete emptied the record's field.
+TEST_P(FilterCellTyping, TheFilterCellScrolledBackIntoViewByTheProgramTakesTheKeysAgain) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(250);
+  TScopeExit narrow([&] {
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(64);
+  });
+  Pump();
+  const int nameRaw = grid->DataToRawColumn(1);
+  const struct {
+    const char* name;
+    int from;    // the current column as the cell is entered
+    int backTo;  // the first column set back
+  } ways[] = {
+      {"NAME current, back to NAME's column", 1, 1},
+      {"NAME current, back to the first column", 1, 0},
+      {"entered from N, back to NAME's column", 0, 1},
+      {"entered from N, back to the first column", 0, 0},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    ds.First();
+    grid->SetLeftCol(grid->DataToRawColumn(0));
+    grid->SetSelectedIndex(way.from);
+    grid->SetFocus();
+    Pump();
+    grid->ShowFilterEditor(1);
+    Pump();
+    ASSERT_TRUE(Editor()->Focused());
+    Type("sc");
+    ASSERT_EQ(Editor()->Text(), "sc");
+    grid->SetLeftCol(nameRaw + 1);
+    Pump();
+    ASSERT_FALSE(FilterEditorShows());
+    ASSERT_TRUE(grid->Focused());
+    grid->SetLeftCol(grid->DataToRawColumn(way.backTo));
+    Pump();
+    ASSERT_FALSE(grid->FilterCellRect(1).IsEmpty());
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    Key(VK_DELETE);
+    Type("x");
+    EXPECT_EQ(Editor()->Text(), "scx");
+    EXPECT_EQ(name->STFilter()->FilterText(), "scx");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the keys put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
   }
 }
 
