@@ -2,13 +2,16 @@
 // updated reach the toolkit's window pixel for pixel, however many rectangles an update has.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
 #include "rtl/UserLocale.h"
 
@@ -123,6 +126,38 @@ TEST_F(ToolkitWindow, UpdatesOfSeveralRectanglesReachItPixelForPixel) {
   // and nothing of it differs from the window painted whole
   RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   ExpectToolkitShowsTheWindow("painted whole");
+}
+
+// Without a desktop no other program takes the activation: a drop-down list of the toolkit's, shown and
+// gone, leaves the form active however long the program then waits, and keys still reach its control.
+TEST_F(ToolkitWindow, AToolkitListThatCameAndWentLeavesTheFormActiveWithoutADesktop) {
+  auto* combo = new TComboBox(form);
+  combo->SetParent(form);
+  combo->SetBounds(10, 2, 150, 16);
+  combo->SetStyle(csDropDownList);
+  for (const char* item : {"Все", "Активные", "Фоновые"}) combo->Items()->Add(item);
+  combo->SetItemIndex(0);
+  combo->SetFocus();
+  Application->ProcessMessages();
+  ASSERT_EQ(GetActiveWindow(), form->Handle());
+  const auto key = [](WORD vk, char32_t ch) {
+    talvik::gui::InjectKey(vk, true, ch, {});
+    talvik::gui::InjectKey(vk, false, ch, {});
+    Application->ProcessMessages();
+  };
+  key(VK_F4, 0);
+  ASSERT_TRUE(combo->DroppedDown());
+  key(VK_ESCAPE, 27);
+  ASSERT_FALSE(combo->DroppedDown());
+  // well beyond any wait of the toolkit for a window of ours to be activated again
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (std::chrono::steady_clock::now() < end) {
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(GetActiveWindow(), form->Handle());
+  key(VK_DOWN, 0);
+  EXPECT_EQ(combo->ItemIndex(), 1) << "a key pressed after the list went did not reach the combo box";
 }
 
 // Run by the test below in a process of its own: how the C library writes and reads a number once

@@ -187,6 +187,23 @@ TEST_F(X11Input, AClickGoesToTheWindowTheDisplayShowsOnTop) {
   EXPECT_EQ(otherPresses, 0);
 }
 
+// When the display gives the keyboard to a window not of ours (another program, or the desktop
+// itself), the program hears that it is no longer active, and it is active again when the display
+// gives one of its windows the keyboard back.
+TEST_F(X11Input, TheProgramIsNoLongerActiveWhileTheDisplayFocusesAWindowNotOfOurs) {
+  ShowForm();
+  ASSERT_TRUE(WaitFor([&] { return GetActiveWindow() == form->Handle(); }));
+  std::string root = x11test::Output("xwininfo -root | awk '/Window id:/ {print $4}'");
+  root.erase(root.find_last_not_of(" \n") + 1);
+  ASSERT_FALSE(root.empty());
+  ASSERT_TRUE(Shell("xdotool windowfocus " + root));
+  EXPECT_TRUE(WaitFor([] { return GetActiveWindow() == nullptr; }))
+      << "the form is still active with the keyboard on the root window";
+  Shell("xdotool search --name TalvikX11Input windowfocus");
+  EXPECT_TRUE(WaitFor([&] { return GetActiveWindow() == form->Handle(); }))
+      << "the form is not active again with the keyboard back on it";
+}
+
 // A click on a scroll bar's arrow scrolls one line whether the press and release come together (a
 // tap, a click into a busy program) or the button is held a moment; then a click on a button beside
 // reaches the button, and the list scrolled no further.
