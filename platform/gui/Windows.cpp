@@ -30,8 +30,23 @@ bool DisplayLost() {
 Wnd* W(HWND h) {
   if (!h) return nullptr;
   auto& s = S();
-  auto it = s.windows.find(reinterpret_cast<std::uintptr_t>(h));
-  return it == s.windows.end() ? nullptr : it->second;
+  const auto handle = reinterpret_cast<std::uintptr_t>(h);
+  if (handle == s.lastFoundHandle) return s.lastFoundWindow;
+  auto it = s.windows.find(handle);
+  if (it == s.windows.end()) return nullptr;
+  s.lastFoundHandle = handle;
+  s.lastFoundWindow = it->second;
+  return it->second;
+}
+
+void RemoveWindow(Wnd* w) {
+  auto& s = S();
+  const auto handle = reinterpret_cast<std::uintptr_t>(w->handle);
+  s.windows.erase(handle);
+  if (s.lastFoundHandle == handle) {
+    s.lastFoundHandle = 0;
+    s.lastFoundWindow = nullptr;
+  }
 }
 
 bool IsTopLevel(const Wnd* w) {
@@ -304,7 +319,7 @@ HWND CreateWindowEx(DWORD exStyle, const std::string& className, const std::stri
 
   auto fail = [&]() -> HWND {
     if (W(w->handle)) {
-      s.windows.erase(reinterpret_cast<std::uintptr_t>(w->handle));
+      RemoveWindow(w);
       RemoveFromZ(w);
       if (w->surface) FreeSurface(w->surface);
       delete w;
@@ -441,7 +456,7 @@ bool DestroyWindow(HWND hwnd) {
   for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
     Wnd* t = *it;
     RemoveFromZ(t);
-    s.windows.erase(reinterpret_cast<std::uintptr_t>(t->handle));
+    RemoveWindow(t);
     t->host.reset();
     if (t->surface) FreeSurface(t->surface);
     if (t->windowRgn) DeleteRegionObject(t->windowRgn);
@@ -671,6 +686,14 @@ bool RangeTakesMouse(UINT lo, UINT hi) {
          overlaps(WM_NCMOUSEMOVE, WM_NCMBUTTONDBLCLK) || overlaps(WM_NCMOUSELEAVE, WM_MOUSELEAVE);
 }
 
+// Removes the queued message at `at`; the one at the front, the usual case, without moving others.
+void EraseQueued(State& s, std::size_t at) {
+  if (at == 0)
+    s.queue.pop_front();
+  else
+    s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 // The position of input `input` in the queue, looked for at `hint` first; the queue's size when it
 // is gone. The queue is locked.
 std::size_t FindInput(const State& s, std::uint64_t input, std::size_t hint) {
@@ -695,7 +718,7 @@ bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwn
     }
     if (!RangeMatches(it->message, lo, hi) || !WindowMatches(hwnd, it->hwnd)) continue;
     msg = *it;
-    if (remove) s.queue.erase(it);
+    if (remove) EraseQueued(s, i);
     return true;
   }
   // from there on, `addressed` is what the mouse input at `i` became
@@ -729,7 +752,7 @@ bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwn
         s.queue.insert(s.queue.begin() + static_cast<std::ptrdiff_t>(i), before.begin(), before.end());
       if (!addressed) {
         // it goes to none of our windows: the keyboard state moves past it once earlier input is read
-        s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i + before.size()));
+        EraseQueued(s, i + before.size());
         s.droppedInput = std::max(s.droppedInput, raw.input);
         TakeDroppedInputState(s);
       }
@@ -743,7 +766,7 @@ bool TakeQueued(State& s, std::unique_lock<std::mutex>& lock, MSG& msg, HWND hwn
     msg = m;
     if (remove) {
       if (queuedMouse) TakeQueuedMouse(q, msg);
-      s.queue.erase(s.queue.begin() + static_cast<std::ptrdiff_t>(i));
+      EraseQueued(s, i);
     }
     return true;
   }

@@ -120,8 +120,12 @@ struct CaretState {
 
 struct State {
   std::thread::id guiThread = std::this_thread::get_id();
-  std::unordered_map<std::uintptr_t, Wnd*> windows;
+  std::unordered_map<std::uintptr_t, Wnd*> windows;  // removed from only through RemoveWindow
   std::uintptr_t nextHandle = 0x10000;
+  // The window W found last, asked for again and again while one input or message is handled. A
+  // handle is never given twice, so the entry holds until its window leaves `windows`.
+  std::uintptr_t lastFoundHandle = 0;
+  Wnd* lastFoundWindow = nullptr;
   std::vector<Wnd*> topLevels;              // front is the top of the z-order
   std::map<std::string, WNDCLASS> classes;  // by lower-case name
 
@@ -207,6 +211,7 @@ struct State {
 // windows still stand), and it then finds the layer whole.
 State& S();
 Wnd* W(HWND h);  // nullptr when the handle is not a live window
+void RemoveWindow(Wnd* w);  // takes the window out of the handle table; W no longer finds it
 inline HWND H(const Wnd* w) {
   return w ? w->handle : nullptr;
 }
