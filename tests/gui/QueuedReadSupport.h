@@ -1,10 +1,12 @@
-// Reading a queue that holds a press and its release together, as the program's loop reads it: the
-// quick-click tables of the window layer and of the toolbars share it.
+// Reading a queue that holds a press and its release together, as the program's loop reads it, and the
+// names of the cases: the quick-click tables of the window layer and of the toolbars share them.
 #pragma once
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "platform/gui/WinManager.h"
@@ -64,6 +66,14 @@ inline int ReadQueuedInput(const std::function<void()>& Meanwhile = nullptr,
   while (PeekMessage(m, nullptr, WM_NULL, WM_NULL, PM_REMOVE)) {
   }
   return escapes;
+}
+
+// A case's name as a test's name: its letters and digits.
+inline std::string CaseName(const char* Name) {
+  std::string n;
+  for (const char* p = Name; *p; ++p)
+    if (std::isalnum(static_cast<unsigned char>(*p))) n += *p;
+  return n;
 }
 
 }  // namespace guitest

@@ -3,7 +3,6 @@
 // in every loop that takes the mouse; the click after it reaches its own target.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -216,12 +215,7 @@ TEST_P(QuickClick, ActsAsAHeldClickAndTheNextClickReachesItsTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, QuickClick, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& I) {
-                           std::string n;
-                           for (const char* p = I.param.Name; *p; ++p)
-                             if (std::isalnum(static_cast<unsigned char>(*p))) n += *p;
-                           return n;
-                         });
+                         [](const ::testing::TestParamInfo<Case>& I) { return guitest::CaseName(I.param.Name); });
 
 class QuickMenuClick : public QuickClick {};
 

@@ -20,14 +20,7 @@ using toolbartest::TFakeBar;
 class BarDockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    MONITORINFO mi;
-    mi.rcMonitor = Rect(0, 0, 1024, 768);
-    mi.rcWork = Rect(0, 0, 1024, 740);
-    mi.dwFlags = MONITORINFOF_PRIMARY;
-    talvik::gui::SetScreens({mi});
-    CreateApplication();
+    toolbartest::StartOnOneScreen();
     form_ = std::make_unique<TForm>(nullptr);
     form_->SetBorderStyle(bsNone);
     form_->SetBounds(100, 100, 600, 300);

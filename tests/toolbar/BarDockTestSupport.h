@@ -1,11 +1,26 @@
-// A dockable window of a fixed size for dock, drag and position tests.
+// A dockable window of a fixed size for dock, drag and position tests, and the screen they run on.
 #pragma once
 
 #include <string>
 
+#include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
 #include "toolbar/BarDock.h"
 
 namespace toolbartest {
+
+// The layer alone, with no desktop windows, on one 1024x768 screen whose work area leaves 28 pixels
+// at the bottom; the application made.
+inline void StartOnOneScreen() {
+  talvik::gui::UseQtBackend();
+  talvik::gui::SetBackend(nullptr);
+  MONITORINFO mi;
+  mi.rcMonitor = Rect(0, 0, 1024, 768);
+  mi.rcWork = Rect(0, 0, 1024, 740);
+  mi.dwFlags = MONITORINFOF_PRIMARY;
+  talvik::gui::SetScreens({mi});
+  CreateApplication();
+}
 
 // A dockable window of a fixed size: Length along a horizontal row, Thickness across.
 class TFakeBar : public TBarCustomDockableWindow {

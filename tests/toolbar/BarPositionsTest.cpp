@@ -52,14 +52,7 @@ struct MainWindow {
 class BarPositions : public ::testing::Test {
  protected:
   void SetUp() override {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    MONITORINFO mi;
-    mi.rcMonitor = Rect(0, 0, 1024, 768);
-    mi.rcWork = Rect(0, 0, 1024, 740);
-    mi.dwFlags = MONITORINFOF_PRIMARY;
-    talvik::gui::SetScreens({mi});
-    CreateApplication();
+    toolbartest::StartOnOneScreen();
   }
   void TearDown() override {
     talvik::gui::ProcessPending();

@@ -3,7 +3,6 @@
 // moment does, and the click after it reaches its own target.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -117,14 +116,7 @@ const Case kCases[] = {
 class BarQuickClick : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    talvik::gui::UseQtBackend();
-    talvik::gui::SetBackend(nullptr);
-    MONITORINFO mi;
-    mi.rcMonitor = Rect(0, 0, 1024, 768);
-    mi.rcWork = Rect(0, 0, 1024, 740);
-    mi.dwFlags = MONITORINFOF_PRIMARY;
-    talvik::gui::SetScreens({mi});
-    CreateApplication();
+    toolbartest::StartOnOneScreen();
   }
   void TearDown() override {
     ReleaseCapture();
@@ -181,11 +173,6 @@ TEST_P(BarQuickClick, ActsAsAHeldClickAndTheNextClickReachesItsTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bars, BarQuickClick, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& I) {
-                           std::string n;
-                           for (const char* p = I.param.Name; *p; ++p)
-                             if (std::isalnum(static_cast<unsigned char>(*p))) n += *p;
-                           return n;
-                         });
+                         [](const ::testing::TestParamInfo<Case>& I) { return guitest::CaseName(I.param.Name); });
 
 }  // namespace
