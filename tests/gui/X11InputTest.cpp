@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -26,7 +27,7 @@ class X11Input : public ::testing::Test {
   void SetUp() override {
     X11TEST_START_TOOLKIT();
     form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
+    form->SetBorderStyle(bsNone);  // unframed: it stands where we put it, with or without a window manager
     form->SetBounds(50, 50, 400, 260);
     form->SetCaption("TalvikX11Input");
   }
@@ -204,10 +205,27 @@ TEST_F(X11Input, TheProgramIsNoLongerActiveWhileTheDisplayFocusesAWindowNotOfOur
       << "the form is not active again with the keyboard back on it";
 }
 
+namespace {
+
+// X11Input on each desktop (x11test::Desktop).
+class X11InputOnDesktop : public X11Input, public ::testing::WithParamInterface<x11test::Desktop> {
+ protected:
+  void SetUp() override {
+    X11Input::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    X11TEST_START_DESKTOP(GetParam(), windowManager_);
+  }
+  std::optional<x11test::WindowManager> windowManager_;
+};
+
+INSTANTIATE_TEST_SUITE_P(, X11InputOnDesktop, ::testing::ValuesIn(x11test::kDesktops), x11test::DesktopName);
+
+}  // namespace
+
 // A click on a scroll bar's arrow scrolls one line whether the press and release come together (a
 // tap, a click into a busy program) or the button is held a moment; then a click on a button beside
 // reaches the button, and the list scrolled no further.
-TEST_F(X11Input, AQuickOrHeldClickOnAScrollArrowScrollsOneLineAndTheNextClickReachesItsTarget) {
+TEST_P(X11InputOnDesktop, AQuickOrHeldClickOnAScrollArrowScrollsOneLineAndTheNextClickReachesItsTarget) {
   auto* list = new TListBox(form.get());
   list->SetParent(form.get());
   list->SetBounds(10, 10, 200, 150);
@@ -218,6 +236,7 @@ TEST_F(X11Input, AQuickOrHeldClickOnAScrollArrowScrollsOneLineAndTheNextClickRea
   int clicks = 0;
   button->OnClick = [&](TObject*) { ++clicks; };
   ShowForm();
+  ASSERT_TRUE(WaitFor([this] { return x11test::ShowsWhereItIsSaidToBe("TalvikX11Input", form->Handle()); }));
   const auto l = talvik::gui::detail::GetScrollBarLayout(list->Handle(), SB_VERT);
   RECT window;
   GetWindowRect(list->Handle(), window);

@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
+#include "rtl/TempDir.h"
 #include "tests/ChildWait.h"
 
 namespace x11test {
@@ -55,6 +57,20 @@ inline void StartToolkit() {
 // Our messages handled a few rounds, for what the X server sent back to arrive.
 inline void Settle() {
   for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+}
+
+// Whether the top-level X window named Name shows on the screen (mapped, and under a window manager
+// placed by it) with its top left corner where the window layer says Window's is: clicks aimed at
+// the places the window layer tells then land there.
+inline bool ShowsWhereItIsSaidToBe(const std::string& Name, HWND Window) {
+  const std::string info = Output("xwininfo -name '" + Name + "' 2>/dev/null");
+  const auto field = [&](const std::string& Label) {
+    const auto at = info.find(Label);
+    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + Label.size());
+  };
+  RECT said;
+  return GetWindowRect(Window, said) && info.find("Map State: IsViewable") != std::string::npos &&
+         field("Absolute upper-left X:") == said.Left && field("Absolute upper-left Y:") == said.Top;
 }
 
 // A real click (Button 1 left, 3 right) at a point of the screen.
@@ -109,6 +125,61 @@ inline bool InCi() {
   return std::getenv("CI") && std::string(std::getenv("CI")) == "true";
 }
 
+// Whether a window manager manages the display's screen: it names itself on the root window through a
+// window of its own, which goes with it (the name it left on the root window stays, naming none).
+inline bool WindowManagerRuns() {
+  return Shell("wmctrl -m");
+}
+
+// While it stands, a window manager (openbox) manages the display, as on a user's desktop: it places,
+// frames and focuses our windows and takes the clicks it binds before passing them on. One is started
+// when none runs, and waited on until it has taken in the windows already there: it names itself on
+// the root window before that, and a window mapped in between is never managed, so the wait is for
+// its start-up command. On the end the one started is stopped and waited on until the display has
+// none, so that the tests after meet the bare X server again.
+class WindowManager {
+ public:
+  WindowManager() {
+    if (WindowManagerRuns()) {
+      running_ = true;
+      return;
+    }
+    const std::string started = folder_.File("started");
+    pid_ =
+        childwait::StartShell("exec openbox --sm-disable --startup 'touch " + started + "' >/dev/null 2>&1");
+    // (one that cannot start ends at once)
+    running_ =
+        pid_ > 0 &&
+        WaitFor([&] { return std::filesystem::exists(started) || childwait::ProcessState(pid_) == 'Z'; },
+                false) &&
+        std::filesystem::exists(started);
+  }
+  ~WindowManager() {
+    if (pid_ <= 0) return;
+    childwait::End(pid_, "the window manager (openbox)");
+    EXPECT_TRUE(WaitFor([] { return !WindowManagerRuns(); }, false))
+        << "the display still has a window manager after openbox ended";
+  }
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+  // Whether a window manager manages the screen.
+  bool Running() const { return running_; }
+
+ private:
+  TempDir folder_;
+  pid_t pid_ = 0;
+  bool running_ = false;
+};
+
+// The desktops a real-input test runs on: the bare X server, where our windows stand where we put them
+// and every click reaches them directly, and one with a window manager (above).
+enum class Desktop { kNoWindowManager, kOpenbox };
+inline constexpr Desktop kDesktops[] = {Desktop::kNoWindowManager, Desktop::kOpenbox};
+// A test's name for its desktop (a parameterized test's name generator).
+inline std::string DesktopName(const ::testing::TestParamInfo<Desktop>& Info) {
+  return Info.param == Desktop::kOpenbox ? "Openbox" : "NoWindowManager";
+}
+
 }  // namespace x11test
 
 // In a fixture's SetUp: skips the test without an X server, fails it under CI.
@@ -125,6 +196,18 @@ inline bool InCi() {
   do {                          \
     X11TEST_REQUIRE_DISPLAY();  \
     x11test::StartToolkit();    \
+  } while (0)
+
+// In a fixture's SetUp, before its windows show: on Where = Desktop::kOpenbox a window manager manages
+// the display while Manager (a std::optional<x11test::WindowManager>) holds it; without one the test skips,
+// and under CI fails.
+#define X11TEST_START_DESKTOP(Where, Manager)                                                  \
+  do {                                                                                         \
+    if ((Where) != x11test::Desktop::kOpenbox) break;                                          \
+    (Manager).emplace();                                                                       \
+    if ((Manager)->Running()) break;                                                           \
+    if (x11test::InCi()) FAIL() << "no window manager: openbox did not start on the X server"; \
+    GTEST_SKIP() << "no window manager (openbox)";                                             \
   } while (0)
 
 namespace x11test {

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ class ToolbarX11 : public ::testing::Test {
   void Build() {
     submenus.clear();
     form = std::make_unique<TForm>(nullptr);
-    form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
+    form->SetBorderStyle(bsNone);  // unframed: it stands where we put it, with or without a window manager
     form->SetCaption(kFormTitle);
     form->SetBounds(100, 100, 600, 300);
     dock = new TBarDock(form.get());
@@ -75,7 +76,8 @@ class ToolbarX11 : public ::testing::Test {
       t->Items()->Add(item);
     }
     form->Show();
-    ASSERT_TRUE(WaitFor([] { return Shell(std::string("xdotool search --name ") + kFormTitle); }));
+    // the keyboard is given to the form once it shows (under a window manager, once the manager maps it)
+    ASSERT_TRUE(WaitFor([this] { return x11test::ShowsWhereItIsSaidToBe(kFormTitle, form->Handle()); }));
     Shell(std::string("xdotool search --name ") + kFormTitle + " windowfocus");
     Application->ProcessMessages();
   }
@@ -220,8 +222,16 @@ namespace {
 constexpr const char* kClickWays[] = {"mousedown 1 mouseup 1", "mousedown 1 sleep 0.1 mouseup 1"};
 constexpr int kClicksEachWay = 5;
 
-class FloatingToolbarX11 : public ToolbarX11 {
+// A floating toolbar on each desktop (x11test::Desktop).
+class FloatingToolbarX11 : public ToolbarX11, public ::testing::WithParamInterface<x11test::Desktop> {
  protected:
+  void SetUp() override {
+    X11TEST_START_TOOLKIT();
+    X11TEST_START_DESKTOP(GetParam(), windowManager_);
+    Build();
+    // (a floating toolbar shows only while the program is active)
+    ASSERT_TRUE(WaitFor([this] { return GetActiveWindow() == form->Handle(); })) << "the form is not active";
+  }
   // "Просмотр" floating over the form, shown: its frame.
   TBarFloatingWindowParent* FloatTheView() {
     view->SetCaption(kFloatingTitle);
@@ -232,7 +242,8 @@ class FloatingToolbarX11 : public ToolbarX11 {
     view->Show();
     Application->ProcessMessages();
     TBarFloatingWindowParent* frame = view->FloatingParent();
-    EXPECT_TRUE(frame && WaitFor([&] { return IsWindowVisible(frame->Handle()); }));
+    EXPECT_TRUE(frame &&
+                WaitFor([&] { return x11test::ShowsWhereItIsSaidToBe(kFloatingTitle, frame->Handle()); }));
     return frame;
   }
   // A quick click on "Файл" opens its menu (the click after another one reaches its target).
@@ -254,11 +265,14 @@ class FloatingToolbarX11 : public ToolbarX11 {
     if (done) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "a click on \"Файл\" opened no menu";
   }
+  std::optional<x11test::WindowManager> windowManager_;
 };
+
+INSTANTIATE_TEST_SUITE_P(, FloatingToolbarX11, ::testing::ValuesIn(x11test::kDesktops), x11test::DesktopName);
 
 }  // namespace
 
-TEST_F(FloatingToolbarX11, AQuickOrHeldClickOnTheCloseButtonClosesTheToolbarAndTheNextClickReachesItsTarget) {
+TEST_P(FloatingToolbarX11, AQuickOrHeldClickOnTheCloseButtonClosesTheToolbarAndTheNextClickReachesItsTarget) {
   for (const char* way : kClickWays)
     for (int i = 0; i < kClicksEachWay; ++i) {
       TBarFloatingWindowParent* frame = FloatTheView();
@@ -279,7 +293,7 @@ TEST_F(FloatingToolbarX11, AQuickOrHeldClickOnTheCloseButtonClosesTheToolbarAndT
     }
 }
 
-TEST_F(FloatingToolbarX11, AQuickOrHeldClickOnTheBorderLeavesTheFrameAsItWasAndTheNextClickReachesItsTarget) {
+TEST_P(FloatingToolbarX11, AQuickOrHeldClickOnTheBorderLeavesTheFrameAsItWasAndTheNextClickReachesItsTarget) {
   TBarFloatingWindowParent* frame = FloatTheView();
   ASSERT_TRUE(frame);
   const TRect bounds = frame->BoundsRect();
