@@ -107,6 +107,19 @@ inline std::string WindowNamed(const std::string& name) {
   return ids.substr(0, ids.find('\n'));
 }
 
+// Gives the keyboard focus to a window and waits until it holds it, giving it again every half
+// second: the window manager may move the focus elsewhere meanwhile (to a window it has just framed or
+// raised), and a wait for the focus given once would then wait for ever. Whether the window holds it.
+inline bool GiveFocus(const std::string& window) {
+  constexpr int kGiveAgainMs = 500;
+  for (int waited = 0; waited < kTimeoutMs; waited += kGiveAgainMs) {
+    Shell("xdotool windowfocus " + window);
+    if (WaitFor([&] { return Output("xdotool getwindowfocus -f 2>/dev/null") == window; }, kGiveAgainMs))
+      return true;
+  }
+  return false;
+}
+
 // The window ids of an X property's value ("NAME(WINDOW): window id # 0x1c00007, 0x..."), as xdotool
 // writes them (decimal).
 inline std::vector<std::string> WindowIds(const std::string& Property) {
@@ -320,7 +333,11 @@ class ProgramTest : public ::testing::Test {
     return id;
   }
   static void Keys(const std::string& window, const std::string& keys) {
-    Shell("xdotool windowfocus --sync " + window + " key --delay 30 " + keys);
+    if (!e2e::GiveFocus(window)) {
+      ADD_FAILURE() << "window " << window << " did not take the focus for the keys " << keys;
+      return;
+    }
+    Shell("xdotool key --delay 30 " + keys);
   }
   // Keys typed until Done answers true (at most three tries, each waited on for 5 s; Escape three
   // times between tries): a window just made may still be taking the focus when the first keys come.
@@ -334,7 +351,11 @@ class ProgramTest : public ::testing::Test {
     return false;
   }
   static void Type(const std::string& window, const std::string& text) {
-    Shell("xdotool windowfocus --sync " + window + " type --delay 30 '" + text + "'");
+    if (!e2e::GiveFocus(window)) {
+      ADD_FAILURE() << "window " << window << " did not take the focus for the text " << text;
+      return;
+    }
+    Shell("xdotool type --delay 30 '" + text + "'");
   }
   std::string Settings() {
     std::ifstream f(dir_ / "config" / "talvik" / "HKCU.reg");
