@@ -334,7 +334,8 @@ class ProgramTest : public ::testing::Test {
   }
   static void Keys(const std::string& window, const std::string& keys) {
     if (!e2e::GiveFocus(window)) {
-      ADD_FAILURE() << "window " << window << " did not take the focus for the keys " << keys;
+      ADD_FAILURE() << "window " << window << " did not take the focus for the keys " << keys << " (it is on "
+                    << Output("xdotool getwindowfocus -f 2>&1") << ")";
       return;
     }
     Shell("xdotool key --delay 30 " + keys);

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 
 #include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "E2EHarness.h"
 
@@ -60,8 +63,25 @@ class StoredSettings : public e2e::DesktopProgramTest {
     const auto value = at + key.size();
     return body.substr(value, body.find('"', value) - value);
   }
-  // The program's message box (titled as the program), once it shows.
-  std::string AwaitBox() { return Await("^Talvik$"); }
+  // The program's message boxes (titled as the program) that show: the program's window of one pixel
+  // that bears its name too is none of them.
+  static std::vector<std::string> Boxes() {
+    std::vector<std::string> boxes;
+    std::istringstream ids(Output("xdotool search --onlyvisible --name '^Talvik$' 2>/dev/null"));
+    for (std::string id; std::getline(ids, id);)
+      if (!id.empty() && FrameOf(id).Width() > 1) boxes.push_back(id);
+    return boxes;
+  }
+  // The program's message box, once it shows.
+  std::string AwaitBox() {
+    std::string box;
+    WaitFor([&] {
+      const auto boxes = Boxes();
+      if (!boxes.empty()) box = boxes.back();
+      return !box.empty();
+    });
+    return box;
+  }
 };
 
 // A settings file of random bytes: one box says it was damaged and where it went, then the logon
@@ -80,7 +100,7 @@ TEST_F(StoredSettings, ADamagedFileReachesTheLogonDialogAfterOneBox) {
   Keys(box, "Return");
   const std::string logon = Await("Oracle Logon");
   ASSERT_FALSE(logon.empty()) << "no logon dialog";
-  EXPECT_EQ(e2e::WindowNamed("^Talvik$"), "") << "a second box";
+  EXPECT_TRUE(Boxes().empty()) << "a second box";
   Picture("logon");
   EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad"), "an earlier damaged file");
   EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad2"), garbage);
