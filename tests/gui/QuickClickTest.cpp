@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FormTestSupport.h"
-#include "QueuedReadSupport.h"
+#include "ReadQueueSupport.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Grids.h"
 #include "platform/gui/GuiPrivate.h"

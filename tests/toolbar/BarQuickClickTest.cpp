@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "gui/QueuedReadSupport.h"
+#include "gui/ReadQueueSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinManager.h"
