@@ -364,6 +364,20 @@ class ProgramTest : public ::testing::Test {
     s << f.rdbuf();
     return s.str();
   }
+  // A value of the store's "MainForm" section ("<none>" when it holds none).
+  std::string Stored(const std::string& Name) {
+    const std::string store = Settings();
+    const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n";
+    const auto section = store.find(header);
+    if (section == std::string::npos) return "<none>";
+    const auto end = store.find("\n[", section + header.size());
+    const std::string body = store.substr(section + header.size(), end - section - header.size());
+    const std::string key = "\"" + Name + "\"=\"";
+    const auto at = ("\n" + body).find("\n" + key);
+    if (at == std::string::npos) return "<none>";
+    const auto value = at + key.size();
+    return body.substr(value, body.find('"', value) - value);
+  }
   // The store as a user left it: the last logon, and whatever further sections Extra holds (in the
   // store file's own format).
   void Prefill(const std::string& user, const std::string& database, const std::string& extra = "") {

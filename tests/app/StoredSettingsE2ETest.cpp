@@ -49,20 +49,6 @@ class StoredSettings : public e2e::DesktopProgramTest {
     s << f.rdbuf();
     return s.str();
   }
-  // A value of the store's "MainForm" section ("<none>" when it holds none).
-  std::string Stored(const std::string& Name) {
-    const std::string store = Settings();
-    const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n";
-    const auto section = store.find(header);
-    if (section == std::string::npos) return "<none>";
-    const auto end = store.find("\n[", section + header.size());
-    const std::string body = store.substr(section + header.size(), end - section - header.size());
-    const std::string key = "\"" + Name + "\"=\"";
-    const auto at = ("\n" + body).find("\n" + key);
-    if (at == std::string::npos) return "<none>";
-    const auto value = at + key.size();
-    return body.substr(value, body.find('"', value) - value);
-  }
   // The program's message boxes (titled as the program) that show: the program's window of one pixel
   // that bears its name too is none of them.
   static std::vector<std::string> Boxes() {

@@ -60,20 +60,6 @@ class WindowState : public e2e::DesktopProgramTest {
     Start();
     return LogOn("manager");
   }
-  // A value of the store's "MainForm" section ("<none>" when it holds none).
-  std::string Stored(const std::string& Name) {
-    const std::string store = Settings();
-    const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n";
-    const auto section = store.find(header);
-    if (section == std::string::npos) return "<none>";
-    const auto end = store.find("\n[", section + header.size());
-    const std::string body = store.substr(section + header.size(), end - section - header.size());
-    const std::string key = "\"" + Name + "\"=\"";
-    const auto at = ("\n" + body).find("\n" + key);
-    if (at == std::string::npos) return "<none>";
-    const auto value = at + key.size();
-    return body.substr(value, body.find('"', value) - value);
-  }
   // The main window is shown maximised by the window manager, its frame filling the screen.
   static bool ShownMaximised(const std::string& Main) {
     return Maximised(Main) && FrameOf(Main) == Screen() &&
