@@ -210,7 +210,7 @@ struct State {
 // statics (the toolkit ends the program with exit when its display goes away, while the program's
 // windows still stand), and it then finds the layer whole.
 State& S();
-Wnd* W(HWND h);  // nullptr when the handle is not a live window
+Wnd* W(HWND h);             // nullptr when the handle is not a live window
 void RemoveWindow(Wnd* w);  // takes the window out of the handle table; W no longer finds it
 inline HWND H(const Wnd* w) {
   return w ? w->handle : nullptr;

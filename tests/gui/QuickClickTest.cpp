@@ -215,7 +215,9 @@ TEST_P(QuickClick, ActsAsAHeldClickAndTheNextClickReachesItsTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, QuickClick, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& I) { return guitest::CaseName(I.param.Name); });
+                         [](const ::testing::TestParamInfo<Case>& I) {
+                           return guitest::CaseName(I.param.Name);
+                         });
 
 class QuickMenuClick : public QuickClick {};
 

@@ -51,9 +51,7 @@ struct MainWindow {
 
 class BarPositions : public ::testing::Test {
  protected:
-  void SetUp() override {
-    toolbartest::StartOnOneScreen();
-  }
+  void SetUp() override { toolbartest::StartOnOneScreen(); }
   void TearDown() override {
     talvik::gui::ProcessPending();
     talvik::gui::SetScreens({});

@@ -115,9 +115,7 @@ const Case kCases[] = {
 
 class BarQuickClick : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    toolbartest::StartOnOneScreen();
-  }
+  void SetUp() override { toolbartest::StartOnOneScreen(); }
   void TearDown() override {
     ReleaseCapture();
     talvik::gui::ProcessPending();
@@ -173,6 +171,8 @@ TEST_P(BarQuickClick, ActsAsAHeldClickAndTheNextClickReachesItsTarget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bars, BarQuickClick, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& I) { return guitest::CaseName(I.param.Name); });
+                         [](const ::testing::TestParamInfo<Case>& I) {
+                           return guitest::CaseName(I.param.Name);
+                         });
 
 }  // namespace
