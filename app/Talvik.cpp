@@ -97,7 +97,12 @@ void FreeApplication() {
 
 int RunTalvik(int argc, const char* const* argv) {
   SetCommandLine(argc, argv);
-  talvik::gui::UseQtBackend();
+  try {
+    talvik::gui::UseQtBackend();
+  } catch (const talvik::gui::EDisplayUnavailable& e) {
+    std::fprintf(stderr, "talvik: %s\n", e.Message().c_str());
+    return talvik::gui::kExitDisplayLost;
+  }
   RegisterSpeechControl();
   RegisterVersionInfo(ParamStr(0), ProgramVersion());
   CreateApplication();

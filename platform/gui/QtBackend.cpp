@@ -902,10 +902,32 @@ void SurviveWritesToAGoneDisplay() {
   sigaction(SIGPIPE, &noted, nullptr);
 }
 
+// Whether the toolkit is to draw through an X server: its platform is xcb, asked for by name or the
+// one it takes when none is named.
+bool DrawsOnAnXDisplay() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (!platform || !*platform) return true;
+  const std::string name(platform);
+  return name.substr(0, name.find_first_of(":;")) == "xcb";
+}
+
+// The toolkit aborts the process when it cannot open its display; the display is tried here first,
+// so that a program without one can say so and end as it chooses.
+void RequireDisplay() {
+  if (!DrawsOnAnXDisplay()) return;
+  const char* display = std::getenv("DISPLAY");
+  if (!display) throw EDisplayUnavailable("cannot open display: DISPLAY is not set");
+  xcb_connection_t* connection = xcb_connect(display, nullptr);
+  const bool opened = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  if (!opened) throw EDisplayUnavailable("cannot open display \"" + std::string(display) + "\"");
+}
+
 }  // namespace
 
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
+  if (!QCoreApplication::instance()) RequireDisplay();
   [[maybe_unused]] static const bool watching = [] {
     SurviveWritesToAGoneDisplay();
     previousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);

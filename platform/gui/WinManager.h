@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gui/Windows.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace talvik::gui {
 
@@ -206,11 +207,17 @@ class Backend {
 // display went away (AbandonBackend) none is installed any more.
 void SetBackend(Backend* backend);
 Backend* CurrentBackend();
-// Creates the Qt backend (and the Qt application object when there is none) and installs it.
+// What UseQtBackend raises when the toolkit is to draw on an X display that cannot be opened (DISPLAY
+// unset, empty, or naming no X server that answers), where the toolkit itself would abort the
+// process; the message names the display.
+TALVIK_DECLARE_EXCEPTION(EDisplayUnavailable, Exception);
+// Creates the Qt backend (and the Qt application object when there is none) and installs it. Raises
+// EDisplayUnavailable, before anything is created, when there is no display to draw on.
 void UseQtBackend();
 // The exit code of a program whose display went away (its X server ended, the connection to it
 // broke): the toolkit ends the program there and then, through exit, and the Qt backend has it end
-// with this code rather than the toolkit's plain 1.
+// with this code rather than the toolkit's plain 1. A program that finds no display at its start
+// ends with it too.
 inline constexpr int kExitDisplayLost = 3;
 
 }  // namespace talvik::gui

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/OleAcc.h"
 #include "platform/gui/WinManager.h"
+#include "tests/ChildProgram.h"
 
 namespace {
 
@@ -79,5 +81,52 @@ TEST(ProgramEnd, AStartThatCannotLoadTheClientLibrarySaysWhyInTheErrorBox) {
                     HasSubstr("[box \"Talvik\" 0x10] Initialization error"), HasSubstr("Could not load"),
                     NoSanitizerReport()));
 }
+
+// A display no X server answers on here: neither a server's socket nor its lock file is there.
+std::string DisplayOfNoServer() {
+  for (int number = 4000;; ++number) {
+    const std::string n = std::to_string(number);
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + n) && !std::filesystem::exists("/tmp/.X" + n + "-lock"))
+      return ":" + n;
+  }
+}
+
+// A start with DISPLAY as Settings leave it (env(1)'s words for it), and the one line the program is
+// to write.
+struct StartWithoutDisplay {
+  const char* name;
+  std::string settings;
+  std::string line;
+};
+
+void PrintTo(const StartWithoutDisplay& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
+
+class NoDisplay : public ::testing::TestWithParam<StartWithoutDisplay> {};
+
+// The built program started where there is no display to draw on (the toolkit's platform left as a
+// user has it): one line on standard error names the display, and the program ends with the code of
+// a lost display; it does not abort, and the toolkit says nothing.
+TEST_P(NoDisplay, TheProgramSaysSoInOneLineAndEndsWithTheCodeOfALostDisplay) {
+  const char* bin = std::getenv("TALVIK_BINARY_DIR");
+  const std::string program = std::string(bin ? bin : ".") + "/app/talvik";
+  ChildProgram talvik("/bin/sh",
+                      {"-c", "exec env -u QT_QPA_PLATFORM " + GetParam().settings + " \"$0\" 2>&1", program});
+  const std::string said = talvik.ReadToEnd();
+  EXPECT_EQ(talvik.Wait(), talvik::gui::kExitDisplayLost) << said;
+  EXPECT_EQ(said, GetParam().line + "\n");
+}
+
+const std::string kNoServer = DisplayOfNoServer();
+
+INSTANTIATE_TEST_SUITE_P(
+    Display, NoDisplay,
+    ::testing::Values(StartWithoutDisplay{"Unset", "-u DISPLAY",
+                                          "talvik: cannot open display: DISPLAY is not set"},
+                      StartWithoutDisplay{"Empty", "DISPLAY=", "talvik: cannot open display \"\""},
+                      StartWithoutDisplay{"NamingNoServer", "DISPLAY=" + kNoServer,
+                                          "talvik: cannot open display \"" + kNoServer + "\""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
