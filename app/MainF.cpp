@@ -40,20 +40,42 @@ constexpr TWindowState kStoredStates[] = {wsNormal, wsMinimized, wsMaximized};
 // The smallest main window a user can work in.
 constexpr int kMinWidth = 200, kMinHeight = 150;
 
-// Bounds the user can reach: as given when they lie on the work area of a monitor with a usable
-// size; otherwise on the work area of the monitor nearest to them, as a desktop brings back the
-// windows of a monitor that is gone: the size kept where it fits (the default where it is no usable
-// size), the place kept as far as the size lets it.
+// How much of the title bar's width must lie on a work area for the user to take the window by it:
+// room for the caption's buttons and a grip beside them.
+constexpr int kGrabWidth = 150;
+
+// Whether the window's title bar (the top band of its frame: the border and the caption) lies on one
+// work area, wide enough for the user to grab it there.
+bool TitleBarOnAWorkArea(long long Left, long long Top, long long Width) {
+  const long long bottom = Top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
+  for (int i = 0; i < Screen->MonitorCount(); ++i) {
+    const TRect work = Screen->Monitors(i).WorkareaRect;
+    const long long grabbed =
+        std::min<long long>(Left + Width, work.Right) - std::max<long long>(Left, work.Left);
+    if (Top >= work.Top && bottom <= work.Bottom && grabbed >= kGrabWidth) return true;
+  }
+  return false;
+}
+
+// Bounds the user can reach: as given when the size is a usable one that the work areas together can
+// hold and the title bar lies on a work area (the rest of the window may stand off the screen or
+// across monitors, where the user put it); otherwise on the work area of the monitor nearest to
+// them, as a desktop brings back the windows of a monitor that is gone: the size kept where it fits
+// (the default where it is no usable size), the place kept as far as the size lets it.
 TRect ReachableBounds(long long Left, long long Top, long long Width, long long Height) {
   const long long right = Left + Width, bottom = Top + Height;
+  TRect desktop;
+  for (int i = 0; i < Screen->MonitorCount(); ++i)
+    UnionRect(desktop, desktop, Screen->Monitors(i).WorkareaRect);
+  const bool usable =
+      Width >= kMinWidth && Height >= kMinHeight && Width <= desktop.Width() && Height <= desktop.Height();
+  if (usable && TitleBarOnAWorkArea(Left, Top, Width))
+    return Bounds(static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(Width),
+                  static_cast<int>(Height));
   TRect area;
   long long nearest = -1;
   for (int i = 0; i < Screen->MonitorCount(); ++i) {
     const TRect work = Screen->Monitors(i).WorkareaRect;
-    const bool usable = Width >= kMinWidth && Height >= kMinHeight;
-    if (usable && Left >= work.Left && Top >= work.Top && right <= work.Right && bottom <= work.Bottom)
-      return Bounds(static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(Width),
-                    static_cast<int>(Height));
     const long long distance = std::max({0LL, work.Left - right, Left - work.Right}) +
                                std::max({0LL, work.Top - bottom, Top - work.Bottom});
     if (nearest < 0 || distance < nearest) {

@@ -224,9 +224,9 @@ TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProg
   EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
 }
 
-// Stored bounds: as they are where they lie on the screen's work area; otherwise the window comes onto
-// it with a usable size (as a desktop brings back the windows of a monitor that is gone), and closing
-// saves it there.
+// Stored bounds: as they are where they lie on the screen's work area; otherwise (the title bar off
+// the work area, or no usable size) the window comes onto it with a usable size (as a desktop brings back the
+// windows of a monitor that is gone), and closing saves it there.
 struct StoredBounds {
   const char* name;
   std::vector<std::pair<const char*, const char*>> values;
@@ -286,7 +286,6 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"Left", "-30000"}, {"Top", "-2147483648"}, {"Width", "-5"}, {"Height", "999999999"}},
                      Rect(0, 0, 800, kWorkHeight)},
         StoredBounds{"OnAMonitorThatIsGone", {{"Left", "-3000"}, {"Top", "-2000"}}, Rect(0, 0, 800, 600)},
-        StoredBounds{"PartlyOffTheRight", {{"Left", "700"}, {"Top", "100"}}, Rect(224, 100, 1024, 700)},
         StoredBounds{"AllAtTheTop",
                      {{"Left", "2147483647"},
                       {"Top", "2147483647"},
@@ -311,6 +310,103 @@ INSTANTIATE_TEST_SUITE_P(
                       {"Width", "-2147483647"},
                       {"Height", "2147483647"}},
                      Rect(224, 0, 1024, kWorkHeight)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Stored bounds whose title bar lies on a work area, wide enough to take the window by it, stay as
+// they are through a start and a close, the rest of the window off the screen or across monitors
+// where the user put it; a window whose title bar is on none comes onto the nearest work area.
+struct Monitor {
+  TRect bounds;
+  TRect work;
+};
+
+struct PlacedBounds {
+  const char* name;
+  std::vector<Monitor> monitors;  // the first is the primary one
+  TRect stored;
+  TRect expected;
+};
+
+void PrintTo(const PlacedBounds& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
+
+class MainFormPlace : public MainFormTest, public ::testing::WithParamInterface<PlacedBounds> {};
+
+// "left,top widthxheight".
+std::string Text(const TRect& R) {
+  return std::to_string(R.Left) + "," + std::to_string(R.Top) + " " + std::to_string(R.Width()) + "x" +
+         std::to_string(R.Height());
+}
+
+TEST_P(MainFormPlace, TheWindowStaysWhereItsTitleBarCanBeTakenAndIsSavedThere) {
+  std::vector<MONITORINFO> monitors;
+  for (const Monitor& m : GetParam().monitors) {
+    MONITORINFO mi;
+    mi.rcMonitor = m.bounds;
+    mi.rcWork = m.work;
+    mi.dwFlags = monitors.empty() ? MONITORINFOF_PRIMARY : 0;
+    monitors.push_back(mi);
+  }
+  talvik::gui::SetScreens(monitors);  // the test's own monitor again at the end (TearDown)
+  const TRect stored = GetParam().stored;
+  Store("MainForm", "Left", std::to_string(stored.Left));
+  Store("MainForm", "Top", std::to_string(stored.Top));
+  Store("MainForm", "Width", std::to_string(stored.Width()));
+  Store("MainForm", "Height", std::to_string(stored.Height()));
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  EXPECT_EQ(Text(MainForm->BoundsRect()), Text(GetParam().expected)) << "shown";
+  MainForm->Close();
+  EXPECT_EQ(Stored("MainForm", "Left") + "," + Stored("MainForm", "Top") + " " + Stored("MainForm", "Width") +
+                "x" + Stored("MainForm", "Height"),
+            Text(GetParam().expected))
+      << "saved";
+}
+
+const Monitor kScreen1600{Rect(0, 0, 1600, 1000), Rect(0, 0, 1600, 1000)};
+const Monitor kScreen1600WithAPanel{Rect(0, 0, 1600, 1000), Rect(0, 0, 1600, 968)};
+const Monitor kTestScreen{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 728)};
+const Monitor kLeftOfTwo{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 768)};
+const Monitor kRightOfTwo{Rect(1024, 0, 2048, 768), Rect(1024, 0, 2048, 768)};
+const Monitor kTallRightOfTwo{Rect(1024, 0, 2304, 1024), Rect(1024, 0, 2304, 1024)};
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, MainFormPlace,
+    ::testing::Values(
+        PlacedBounds{"PartlyOffTheBottomRight",
+                     {kScreen1600},
+                     Bounds(1100, 500, 800, 600),
+                     Bounds(1100, 500, 800, 600)},
+        PlacedBounds{
+            "PartlyOffTheRight", {kTestScreen}, Bounds(700, 100, 800, 600), Bounds(700, 100, 800, 600)},
+        PlacedBounds{
+            "PartlyOffTheLeft", {kScreen1600}, Bounds(-500, 200, 800, 600), Bounds(-500, 200, 800, 600)},
+        PlacedBounds{"AcrossTwoMonitors",
+                     {kLeftOfTwo, kRightOfTwo},
+                     Bounds(700, 100, 800, 600),
+                     Bounds(700, 100, 800, 600)},
+        PlacedBounds{"PartlyOffTheRightOfTheRightMonitor",
+                     {kLeftOfTwo, kRightOfTwo},
+                     Bounds(1700, 100, 800, 600),
+                     Bounds(1700, 100, 800, 600)},
+        PlacedBounds{
+            "TitleBarAboveTheTop", {kScreen1600}, Bounds(300, -10, 800, 600), Bounds(300, 0, 800, 600)},
+        PlacedBounds{"EntirelyLeft", {kScreen1600}, Bounds(-900, 200, 800, 600), Bounds(0, 200, 800, 600)},
+        PlacedBounds{"TitleBarTooLittleOnTheScreen",
+                     {kScreen1600},
+                     Bounds(1500, 200, 800, 600),
+                     Bounds(800, 200, 800, 600)},
+        PlacedBounds{
+            "TitleBarBelowTheBottom", {kScreen1600}, Bounds(300, 990, 800, 600), Bounds(300, 400, 800, 600)},
+        PlacedBounds{"TitleBarOverThePanel",
+                     {kScreen1600WithAPanel},
+                     Bounds(300, 960, 800, 600),
+                     Bounds(300, 368, 800, 600)},
+        PlacedBounds{"TitleBarUnderTheShorterMonitor",
+                     {kLeftOfTwo, kTallRightOfTwo},
+                     Bounds(0, 900, 800, 600),
+                     Bounds(0, 168, 800, 600)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormTest, EachConnectionIsListedOnceAndChoosingOneLogsOnWithTheStoredPassword) {
