@@ -1,6 +1,6 @@
 // Stored settings gone wrong, met by the program on a desktop (openbox): a damaged settings file, main
 // window bounds off the screen or out of range, and a settings folder that cannot be written when the
-// program closes.
+// program closes; and a main window the user left partly off the screen, which stays there.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -132,6 +132,41 @@ TEST_F(StoredBounds, NoSizeFarAway) {
 // A window left on a monitor that is gone.
 TEST_F(StoredBounds, OnAMonitorThatIsGone) {
   ShownOnTheScreenAndSavedThere("\"Left\"=\"-3000\"\n\"Top\"=\"-2000\"\n");
+}
+
+// A window the user leaves partly off the screen, its title bar on it (as a desktop lets the user
+// do): the next start shows it there, the user drags it by its title bar further out, and closing
+// keeps it where it then stands.
+TEST_F(StoredSettings, AWindowPartlyOffTheScreenStaysWhereTheUserLeftIt) {
+  constexpr int kOnTheScreen = 400;         // of the frame's width and height, the rest off the screen
+  constexpr int kDragX = 150, kDragY = 60;  // how far the user drags it further out
+  const TRect screen = ScreenRect();
+  const TRect place = Bounds(screen.Right - kOnTheScreen, screen.Bottom - kOnTheScreen, 800, 600);
+  const std::string main =
+      Main("\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"" + std::to_string(place.Left) +
+           "\"\n\"Top\"=\"" + std::to_string(place.Top) + "\"\n\"Width\"=\"" + std::to_string(place.Width()) +
+           "\"\n\"Height\"=\"" + std::to_string(place.Height()) + "\"\n");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  ASSERT_TRUE(WaitFor([&] {
+    return FrameOf(main) == place &&
+           Output("xwininfo -id " + main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+  })) << Text(FrameOf(main))
+      << " on a screen of " << Text(ScreenRect()) << ", stored " << Text(place);
+  Picture("shown");
+  // the title bar taken in its middle part, held while the window follows the pointer
+  const TRect dragged = Bounds(place.Left + kDragX, place.Top + kDragY, place.Width(), place.Height());
+  const std::string grip =
+      std::to_string(place.Left + kOnTheScreen / 2) + " " + std::to_string(place.Top + 8);
+  Shell("xdotool mousemove " + grip + " sleep 0.1 mousedown 1 sleep 0.1 mousemove_relative 10 10" +
+        " sleep 0.1 mousemove_relative " + std::to_string(kDragX - 10) + " " + std::to_string(kDragY - 10));
+  const bool followed = WaitFor([&] { return FrameOf(main) == dragged; });
+  Shell("xdotool mouseup 1");
+  ASSERT_TRUE(followed) << Text(FrameOf(main)) << ", dragged to " << Text(dragged);
+  Picture("dragged");
+  Shell("wmctrl -i -c " + main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  EXPECT_EQ(Stored("Left") + "," + Stored("Top") + " " + Stored("Width") + "x" + Stored("Height"),
+            Text(dragged));
 }
 
 // Whether a file can be made in the folder now.
