@@ -33,6 +33,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
@@ -911,29 +912,33 @@ bool DrawsOnAnXDisplay() {
   return name.substr(0, name.find_first_of(":;")) == "xcb";
 }
 
-// The toolkit aborts the process when it cannot open its display; the display is tried here first,
-// so that a program without one can say so and end as it chooses.
-void RequireDisplay() {
-  if (!DrawsOnAnXDisplay()) return;
+using DisplayConnection = std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>;
+
+// The toolkit aborts the process when it cannot open its display; the display is opened here first,
+// so that a program without one can say so and end as it chooses. The connection is held until the
+// toolkit has its own: a server that ends or starts over when its last client leaves would otherwise
+// be gone when the toolkit comes. None where the toolkit does not draw on an X display.
+DisplayConnection RequireDisplay() {
+  if (!DrawsOnAnXDisplay()) return DisplayConnection(nullptr, xcb_disconnect);
   const char* display = std::getenv("DISPLAY");
   if (!display) throw EDisplayUnavailable("cannot open display: DISPLAY is not set");
-  xcb_connection_t* connection = xcb_connect(display, nullptr);
-  const bool opened = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  if (!opened) throw EDisplayUnavailable("cannot open display \"" + std::string(display) + "\"");
+  DisplayConnection connection(xcb_connect(display, nullptr), xcb_disconnect);
+  if (xcb_connection_has_error(connection.get()) != 0)
+    throw EDisplayUnavailable("cannot open display \"" + std::string(display) + "\"");
+  return connection;
 }
 
 }  // namespace
 
 void UseQtBackend() {
   static QtBackend* backend = nullptr;
-  if (!QCoreApplication::instance()) RequireDisplay();
   [[maybe_unused]] static const bool watching = [] {
     SurviveWritesToAGoneDisplay();
     previousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
     return true;
   }();
   if (!QCoreApplication::instance()) {
+    const DisplayConnection display = RequireDisplay();
     static int argc = 1;
     static char name[] = "talvik";
     static char* argv[] = {name, nullptr};
