@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -251,12 +252,34 @@ bool HoldsInstance(const std::string& path) {
 
 }  // namespace
 
+std::string Instance::RealPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  constexpr int kMostLinksFollowed = 40;  // as many as the system follows in one name
+  std::error_code error;
+  fs::path name = fs::absolute(path, error);
+  if (error) return path;
+  // A link whose file is not there yet is not followed by resolving the name: follow it by hand.
+  for (int link = 0; link < kMostLinksFollowed && fs::is_symlink(fs::symlink_status(name, error)); ++link) {
+    const fs::path target = fs::read_symlink(name, error);
+    if (error) break;
+    name = target.is_absolute() ? target : name.parent_path() / target;
+  }
+  const fs::path real = fs::weakly_canonical(name, error);
+  return (error ? name.lexically_normal() : real).string();
+}
+
 std::shared_ptr<Instance> Instance::OpenExisting(const std::string& path) {
-  if (!HoldsInstance(path)) Raise(1034);
-  return Open(path);
+  const std::string real = RealPath(path);
+  if (!HoldsInstance(real)) Raise(1034);
+  return OpenAt(real);
 }
 
 std::shared_ptr<Instance> Instance::Open(const std::string& path) {
+  return OpenAt(RealPath(path));
+}
+
+std::shared_ptr<Instance> Instance::OpenAt(const std::string& path) {
+  assert(std::filesystem::path(path).is_absolute());
   std::shared_ptr<Instance> inst(new Instance());
   inst->state_->path = path;
   // One process at a time creates a new instance; the others wait on the side lock.

@@ -12,7 +12,8 @@
 
 namespace oracle_sim {
 
-// One database file; every process that opens the same path sees the same instance.
+// One database file; every process that opens the file, under any name that reaches it, sees the
+// same instance.
 class Instance {
  public:
   // Opens (creating with its schema, users and sample data when new) the instance stored at `path`.
@@ -24,6 +25,12 @@ class Instance {
   static std::shared_ptr<Instance> OpenExisting(const std::string& path);
   ~Instance();
 
+  // The name the instance at `path` is known by, whatever name reaches its file: the file's real
+  // path, absolute, with "." and ".." resolved and every link followed, also a link to a file not
+  // made yet (the file is made where the link points). What is kept per instance (the side files
+  // beside it, the instances a process has open, its live sessions) is keyed by it.
+  static std::string RealPath(const std::string& path);
+  // The instance's real path (see RealPath).
   const std::string& Path() const;
   // "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production"
   static std::string Banner();
@@ -36,6 +43,8 @@ class Instance {
 
  private:
   Instance();
+  // Open and OpenExisting once the path is known to be real.
+  static std::shared_ptr<Instance> OpenAt(const std::string& path);
   std::unique_ptr<InstanceState> state_;
 };
 
