@@ -17,11 +17,13 @@ namespace oracle_sim {
 class Instance {
  public:
   // Opens (creating with its schema, users and sample data when new) the instance stored at `path`.
-  // Throws OraError when the file can't be opened.
+  // A file that holds only part of an instance (some of its tables, or one never made to its end)
+  // is left as it is, with nothing made beside it, and the open fails with ORA-01034. Throws
+  // OraError when the file can't be opened.
   static std::shared_ptr<Instance> Open(const std::string& path);
-  // Opens the instance stored at `path` only when the file holds one already: a path where there is
-  // nothing, or a file that holds no instance, is left as it is, with nothing made beside it, and
-  // the open fails with ORA-01034.
+  // Opens the instance stored at `path` only when the file holds a whole one already: a path where
+  // there is nothing, or a file that holds no instance or only part of one, is left as it is, with
+  // nothing made beside it, and the open fails with ORA-01034.
   static std::shared_ptr<Instance> OpenExisting(const std::string& path);
   ~Instance();
 

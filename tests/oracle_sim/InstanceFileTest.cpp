@@ -1,9 +1,16 @@
 // The instance's file: one instance under every name that reaches the file (links, a link to a link,
-// a linked folder, relative and ".." forms).
+// a linked folder, relative and ".." forms), and a file that only looks like an instance left as it
+// is, byte for byte, when a logon to it fails.
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -39,6 +46,25 @@ std::string Names(const std::map<std::string, std::string>& entries) {
   std::string names;
   for (const auto& [name, bytes] : entries) names += " " + name;
   return names;
+}
+
+// The journal mode a database file declares in its header, read without opening it as a database.
+std::string JournalModeOf(const fs::path& file) {
+  constexpr std::streamoff kReadVersionAt = 19;
+  constexpr char kWriteAheadLog = 2;
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(kReadVersionAt);
+  char version = 0;
+  in.get(version);
+  return !in ? "none" : version == kWriteAheadLog ? "wal" : "rollback";
+}
+
+// Runs Sql on the database file at Path through a connection of the test's own.
+void ExecOn(const fs::path& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
 }
 
 // A whole instance of its own at File (moved there from a fresh copy), in the journal mode it had.
@@ -200,6 +226,150 @@ TEST_F(InstanceThroughALink, ASessionThroughTheLinkIsKilledThroughTheFileOwnName
     EXPECT_EQ(conn.Message(), "ORA-00028: your session has been killed");
     conn.LogOff();
   }
+}
+
+// ------------------------------------------------------------------ files that only look like one
+
+// A file that holds some of an instance's tables, but not a whole instance.
+struct Lookalike {
+  const char* label;
+  bool fromInstance;  // made from a whole instance (else from an empty database)
+  const char* sql;    // what then makes it a lookalike
+};
+
+std::ostream& operator<<(std::ostream& os, const Lookalike& l) {
+  return os << l.label;
+}
+
+const Lookalike kLookalikes[] = {
+    {"MetaTableAlone", false, "CREATE TABLE sim$meta(key TEXT PRIMARY KEY, value)"},
+    {"ReadyMetaTableAlone", false,
+     "CREATE TABLE sim$meta(key TEXT PRIMARY KEY, value); INSERT INTO sim$meta VALUES ('ready', 1)"},
+    {"MetaTableOfOtherColumns", false, "CREATE TABLE sim$meta(name TEXT, note TEXT)"},
+    {"CatalogWithoutSessions", true, "DROP TABLE sim$sessions"},
+    {"CatalogWithoutUsers", true, "DROP TABLE sim$users"},
+    {"CatalogNeverReady", true, "DELETE FROM sim$meta WHERE key = 'ready'"},
+};
+
+// How a logon reaches the file.
+enum class Way {
+  kHomeAlias,        // as a name of the home's (and talvik-sim) does, an instance made on first use
+  kDescriptor,       // as a descriptor does, only an instance that is there
+  kClientDescriptor  // a descriptor through the client library, as a program logs on
+};
+
+std::ostream& operator<<(std::ostream& os, Way w) {
+  return os << (w == Way::kHomeAlias    ? "HomeAlias"
+                : w == Way::kDescriptor ? "Descriptor"
+                                        : "ClientDescriptor");
+}
+
+// The lookalike, in a rollback journal or a write-ahead log, reached one way.
+using LookalikeCase = std::tuple<Lookalike, std::string, Way>;
+
+class LookalikeFiles : public OciEnvironmentTest, public ::testing::WithParamInterface<LookalikeCase> {
+ protected:
+  void SetUp() override {
+    OciEnvironmentTest::SetUp();
+    const auto& [lookalike, journal, way] = GetParam();
+    if (lookalike.fromInstance) PlaceInstance(file_);
+    ExecOn(file_, "PRAGMA journal_mode=" + journal + "; " + lookalike.sql);
+  }
+
+  // Oracle's error code of a logon as Scott to the file, the way the case reaches it, and its text.
+  std::pair<int, std::string> LogOn() {
+    const std::string descriptor = "(DESCRIPTION=(ADDRESS=(PROTOCOL=BEQ)(PATH=" + file_.string() + ")))";
+    try {
+      switch (std::get<Way>(GetParam())) {
+        case Way::kHomeAlias:
+          Session::LogOn(Instance::Open(file_.string()), "SCOTT", "TIGER");
+          return {};
+        case Way::kDescriptor:
+          Session::LogOn(Instance::OpenExisting(file_.string()), "SCOTT", "TIGER");
+          return {};
+        case Way::kClientDescriptor: {
+          OCISvcCtx* svc = nullptr;
+          if (oci.OCILogon(env, err, &svc, T("scott"), 5, T("tiger"), 5, T(descriptor.c_str()),
+                           static_cast<ub4>(descriptor.size())) != OCI_SUCCESS)
+            return ErrorOf(oci, err);
+          oci.OCILogoff(svc, err);
+          return {};
+        }
+      }
+    } catch (const OraError& e) {
+      return {e.code, e.text};
+    }
+    return {};
+  }
+
+  TempDir folder_;
+  const fs::path file_ = fs::path(folder_.Path()) / "sim.db";
+};
+
+// The logon fails as for a path where there is no instance, and the file is left as it was: its
+// bytes, its journal mode, and nothing made beside it.
+TEST_P(LookalikeFiles, ALogonFailsAndLeavesTheFileAsItWas) {
+  const auto before = FolderContents(folder_.Path());
+  ASSERT_EQ(before.size(), 1u) << Names(before);
+  const std::string mode = JournalModeOf(file_);
+  ASSERT_EQ(mode, std::get<1>(GetParam()) == "WAL" ? "wal" : "rollback");
+
+  const auto [code, message] = LogOn();
+  EXPECT_EQ(code, 1034);
+  EXPECT_EQ(message, "ORA-01034: ORACLE not available");
+
+  const auto after = FolderContents(folder_.Path());
+  EXPECT_EQ(Names(after), Names(before));
+  EXPECT_TRUE(after.count("sim.db") && after.at("sim.db") == before.at("sim.db"))
+      << "the file's bytes changed";
+  EXPECT_EQ(JournalModeOf(file_), mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LookalikeFiles,
+                         ::testing::Combine(::testing::ValuesIn(kLookalikes),
+                                            ::testing::Values(std::string("DELETE"), std::string("WAL")),
+                                            ::testing::Values(Way::kHomeAlias, Way::kDescriptor,
+                                                              Way::kClientDescriptor)),
+                         [](const ::testing::TestParamInfo<LookalikeCase>& info) {
+                           std::ostringstream name;
+                           name << std::get<0>(info.param).label << "_" << std::get<1>(info.param) << "_"
+                                << std::get<2>(info.param);
+                           return name.str();
+                         });
+
+// A process that opens an instance while another is still making it waits for the maker, and opens
+// the whole instance it made: a file made but not yet ready is no lookalike while its maker holds
+// the side lock.
+TEST(InstanceBeingMade, AnOpenWaitsForTheMakerAndFindsTheWholeInstance) {
+  TempDir folder;
+  const fs::path file = fs::path(folder.Path()) / "sim.db";
+  const fs::path made = fs::path(folder.Path()) / "made.db";
+  PlaceInstance(made);
+  ExecOn(file, "CREATE TABLE sim$meta(key TEXT PRIMARY KEY, value)");
+  const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(lock, 0);
+  TScopeExit closeLock([&] { ::close(lock); });
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  auto opened = std::async(std::launch::async, [&] {
+    auto instance = Instance::Open(file.string());
+    auto scott = Session::LogOn(instance, "SCOTT", "TIGER");
+    auto c = scott->Prepare("select count(*) from scott.emp");
+    c->Execute();
+    std::vector<Value> row;
+    return c->Fetch(row) ? row[0].ToText() : std::string();
+  });
+  EXPECT_EQ(opened.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+      << "the open did not wait for the maker";
+  fs::rename(made, file);  // the maker's work done
+  ::flock(lock, LOCK_UN);
+  ASSERT_EQ(opened.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  std::string count;
+  try {
+    count = opened.get();
+  } catch (const OraError& e) {
+    count = e.text;
+  }
+  EXPECT_EQ(count, "14");
 }
 
 }  // namespace
