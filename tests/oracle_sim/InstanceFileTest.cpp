@@ -189,6 +189,33 @@ TEST_P(InstanceNames, NothingIsMadeBesideTheNameUsed) {
 INSTANTIATE_TEST_SUITE_P(Names, InstanceNames, ::testing::ValuesIn(kInstanceNames),
                          [](const ::testing::TestParamInfo<InstanceName>& info) { return info.param.label; });
 
+// A link to a file not made yet makes the instance where it points, and the instance made is known by
+// that file's own name from the first.
+TEST(InstanceMadeThroughALink, IsMadeWhereTheLinkPoints) {
+  TempDir folder;
+  const fs::path scratch = folder.Path();
+  const fs::path file = scratch / "home3" / "new.db";
+  fs::create_directory(scratch / "home3");
+  fs::create_symlink("home3/new.db", scratch / "new.db");
+  auto instance = Instance::Open((scratch / "new.db").string());
+  EXPECT_TRUE(fs::is_regular_file(file));
+  EXPECT_EQ(Names(FolderContents(scratch)), " home3 new.db");
+  auto scott = Session::LogOn(instance, "SCOTT", "TIGER");
+  scott->Prepare("select dummy from dual")->Execute();
+  std::string out;
+  ASSERT_EQ(RunTool(file.string() + " kill " + std::to_string(scott->SessionId()) + " " +
+                        std::to_string(scott->State().serial),
+                    &out),
+            0)
+      << out;
+  try {
+    scott->Prepare("select dummy from dual")->Execute();
+    ADD_FAILURE() << "the killed session's next call ran";
+  } catch (const OraError& e) {
+    EXPECT_EQ(e.text, "ORA-00028: your session has been killed");
+  }
+}
+
 // The client library: a program's session through a link to the instance (as a descriptor names it,
 // and as the home's alias does) is killed by talvik-sim through the file's own name.
 class InstanceThroughALink : public OciEnvironmentTest {};
