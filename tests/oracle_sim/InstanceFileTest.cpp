@@ -100,13 +100,13 @@ const InstanceName kInstanceNames[] = {
 class InstanceNames : public ::testing::TestWithParam<InstanceName> {
  protected:
   void SetUp() override {
+    cwd_ = fs::current_path();
     fs::create_directory(scratch_ / "home2");
     PlaceInstance(file_);
     fs::create_symlink("home2/sim.db", scratch_ / "link.db");
     fs::create_symlink(file_, scratch_ / "absolute.db");
     fs::create_symlink("link.db", scratch_ / "link2.db");
     fs::create_directory_symlink("home2", scratch_ / "homelink");
-    cwd_ = fs::current_path();
     fs::current_path(scratch_);
   }
   void TearDown() override { fs::current_path(cwd_); }
