@@ -39,7 +39,7 @@ Session* RequireSession(OCISvcCtx* svc) {
 }  // namespace
 
 std::shared_ptr<Instance> ResolveInstance(const std::string& connect) {
-  std::string path = ResolveDatabaseFile(connect);  // throws ORA-12154
+  const std::string path = Instance::RealPath(ResolveDatabaseFile(connect));  // throws ORA-12154
   std::lock_guard<std::mutex> g(instanceLock);
   auto& m = Instances();
   if (auto it = m.find(path); it != m.end()) {

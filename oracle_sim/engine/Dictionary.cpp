@@ -620,6 +620,13 @@ void UpgradeObjectTypes(sqlite3* db) {
   }
 }
 
+const std::vector<std::string>& FirstInstanceTables() {
+  static const std::vector<std::string> tables = {
+      "sim$meta",      "sim$users",    "sim$objects",  "sim$columns", "sim$constraints", "sim$cons_columns",
+      "sim$sequences", "sim$synonyms", "sim$sessions", "sim$locks",   "sim$undo",        "SYS.DUAL"};
+  return tables;
+}
+
 void BootstrapInstance(sqlite3* db) {
   Exec(db, kSchema);
   InstallObjectTypes(db);

@@ -25,6 +25,9 @@ std::string TypeDisplay(const CatColumn& c);
 
 // Creates the instance's schema, users and sample data in an empty database.
 void BootstrapInstance(sqlite3* db);
+// The tables every instance has had since the engine's first version (those of later versions are
+// added when an older file is opened): a file without one of them holds no whole instance.
+const std::vector<std::string>& FirstInstanceTables();
 // Adds the catalog of named types to a file made without it.
 void UpgradeObjectTypes(sqlite3* db);
 // Adds the directories of BFILE values (table and views) to a file made without them.

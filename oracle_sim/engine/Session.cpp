@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "oracle_sim/engine/Dictionary.h"
@@ -200,31 +202,73 @@ uint32_t Instance::ReleaseNumber() {
 
 namespace {
 
-// Whether the file at Path holds an instance: an SQLite database with the instance's own table.
-// Looking writes nothing and makes no file beside it. A database in write-ahead-log mode that no
-// connection has open (its log and index files are gone with the last one) is read as it lies on
-// disk, since a reader would make both files; one in use is read through the files its users keep.
-bool HoldsInstance(const std::string& path) {
+// What a file holds, as read without changing it.
+enum class FileHolds {
+  kNoInstance,  // nothing there, no database, or a database without the instance's own table
+  kPart,        // the instance's own table, but not every table of a whole instance, or not made to its end
+  kInstance,    // a whole instance
+  kUnread,      // a database that could not be read now
+};
+
+// The count Sql gives; nothing when it fails.
+std::optional<int64_t> Count(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* query = nullptr;
+  std::optional<int64_t> count;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) == SQLITE_OK &&
+      sqlite3_step(query) == SQLITE_ROW)
+    count = sqlite3_column_int64(query, 0);
+  sqlite3_finalize(query);
+  return count;
+}
+
+// What an open database holds (see WhatFileHolds).
+FileHolds ReadWhatDatabaseHolds(sqlite3* db) {
+  const auto tables = [&](const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "'" : ", '") + name + "'";
+    return Count(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN (" + list + ")");
+  };
+  const auto meta = tables({"sim$meta"});
+  if (!meta) return FileHolds::kUnread;
+  if (*meta == 0) return FileHolds::kNoInstance;
+  const auto first = tables(FirstInstanceTables());
+  const auto metaColumns =
+      Count(db, "SELECT count(*) FROM pragma_table_info('sim$meta') WHERE name IN ('key', 'value')");
+  if (!first || !metaColumns) return FileHolds::kUnread;
+  if (*first != static_cast<int64_t>(FirstInstanceTables().size()) || *metaColumns != 2)
+    return FileHolds::kPart;
+  const auto ready = Count(db, "SELECT count(*) FROM sim$meta WHERE key = 'ready' AND value = 1");
+  if (!ready) return FileHolds::kUnread;
+  return *ready == 1 ? FileHolds::kInstance : FileHolds::kPart;
+}
+
+// What the file at Path holds: an instance is an SQLite database with the instance's own table, every
+// table an instance has had from the first, and the mark of an instance made to its end. Looking
+// writes nothing and makes no file beside it. A database in write-ahead-log mode that no connection
+// has open (its log and index files are gone with the last one) is read as it lies on disk, since a
+// reader would make both files; one in use is read through the files its users keep.
+FileHolds WhatFileHolds(const std::string& path) {
   constexpr char kMagic[] = "SQLite format 3";  // with its zero, the first 16 bytes of a database
   constexpr size_t kHeaderSize = 100;
   constexpr size_t kReadVersionAt = 19;
-  constexpr char kWriteAheadLog = 2;  // (the read version of a database in write-ahead-log mode)
+  constexpr char kWriteAheadLog = 2;     // (the read version of a database in write-ahead-log mode)
+  constexpr int kBusyPatienceMs = 5000;  // for a writer of the instance to let a reader in
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileHolds::kNoInstance;
   char header[kHeaderSize] = {};
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return FileHolds::kUnread;
   const ssize_t got = ::pread(fd, header, sizeof header, 0);
   ::close(fd);
   if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
-    return false;
+    return FileHolds::kNoInstance;
   const auto exists = [](const std::string& file) { return ::access(file.c_str(), F_OK) == 0; };
   const bool inUse = exists(path + "-wal") && exists(path + "-shm");
   const bool asOnDisk = header[kReadVersionAt] == kWriteAheadLog && !inUse;
   // (the path as a file URI: an absolute path with its reserved characters escaped)
   std::error_code error;
   const std::string absolute = std::filesystem::absolute(path, error).string();
-  if (error) return false;
+  if (error) return FileHolds::kUnread;
   std::string uri = "file://";
   for (const char c : absolute) {
     if (c == '%' || c == '?' || c == '#') {
@@ -237,26 +281,60 @@ bool HoldsInstance(const std::string& path) {
   }
   uri += asOnDisk ? "?immutable=1" : "?mode=ro";
   sqlite3* db = nullptr;
-  bool holds = false;
+  FileHolds holds = FileHolds::kUnread;
   if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sim$meta'", -1,
-                           &query, nullptr) == SQLITE_OK)
-      holds = sqlite3_step(query) == SQLITE_ROW;
-    sqlite3_finalize(query);
+    sqlite3_busy_timeout(db, kBusyPatienceMs);
+    holds = ReadWhatDatabaseHolds(db);
   }
   sqlite3_close(db);
   return holds;
 }
 
+// What the file at Path holds once no process is making an instance there: a file that holds part of
+// an instance may be one a process is making (it holds the side lock of Open meanwhile), which is
+// waited for. Waiting makes no lock file where there is none.
+FileHolds WhatFileHoldsMade(const std::string& path) {
+  const FileHolds holds = WhatFileHolds(path);
+  if (holds != FileHolds::kPart) return holds;
+  const int fd = ::open((path + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return holds;
+  ::flock(fd, LOCK_SH);
+  ::close(fd);
+  return WhatFileHolds(path);
+}
+
 }  // namespace
 
+std::string Instance::RealPath(const std::string& path) {
+  namespace fs = std::filesystem;
+  constexpr int kMostLinksFollowed = 40;  // as many as the system follows in one name
+  std::error_code error;
+  fs::path name = fs::absolute(path, error);
+  if (error) return path;
+  // A link whose file is not there yet is not followed by resolving the name: follow it by hand.
+  for (int link = 0; link < kMostLinksFollowed && fs::is_symlink(fs::symlink_status(name, error)); ++link) {
+    const fs::path target = fs::read_symlink(name, error);
+    if (error) break;
+    name = target.is_absolute() ? target : name.parent_path() / target;
+  }
+  const fs::path real = fs::weakly_canonical(name, error);
+  return (error ? name.lexically_normal() : real).string();
+}
+
 std::shared_ptr<Instance> Instance::OpenExisting(const std::string& path) {
-  if (!HoldsInstance(path)) Raise(1034);
-  return Open(path);
+  const std::string real = RealPath(path);
+  if (WhatFileHoldsMade(real) != FileHolds::kInstance) Raise(1034);
+  return OpenAt(real);
 }
 
 std::shared_ptr<Instance> Instance::Open(const std::string& path) {
+  const std::string real = RealPath(path);
+  if (WhatFileHoldsMade(real) == FileHolds::kPart) Raise(1034);
+  return OpenAt(real);
+}
+
+std::shared_ptr<Instance> Instance::OpenAt(const std::string& path) {
+  assert(std::filesystem::path(path).is_absolute());
   std::shared_ptr<Instance> inst(new Instance());
   inst->state_->path = path;
   // One process at a time creates a new instance; the others wait on the side lock.

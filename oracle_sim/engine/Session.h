@@ -12,18 +12,27 @@
 
 namespace oracle_sim {
 
-// One database file; every process that opens the same path sees the same instance.
+// One database file; every process that opens the file, under any name that reaches it, sees the
+// same instance.
 class Instance {
  public:
   // Opens (creating with its schema, users and sample data when new) the instance stored at `path`.
-  // Throws OraError when the file can't be opened.
+  // A file that holds only part of an instance (some of its tables, or one never made to its end)
+  // is left as it is, with nothing made beside it, and the open fails with ORA-01034. Throws
+  // OraError when the file can't be opened.
   static std::shared_ptr<Instance> Open(const std::string& path);
-  // Opens the instance stored at `path` only when the file holds one already: a path where there is
-  // nothing, or a file that holds no instance, is left as it is, with nothing made beside it, and
-  // the open fails with ORA-01034.
+  // Opens the instance stored at `path` only when the file holds a whole one already: a path where
+  // there is nothing, or a file that holds no instance or only part of one, is left as it is, with
+  // nothing made beside it, and the open fails with ORA-01034.
   static std::shared_ptr<Instance> OpenExisting(const std::string& path);
   ~Instance();
 
+  // The name the instance at `path` is known by, whatever name reaches its file: the file's real
+  // path, absolute, with "." and ".." resolved and every link followed, also a link to a file not
+  // made yet (the file is made where the link points). What is kept per instance (the side files
+  // beside it, the instances a process has open, its live sessions) is keyed by it.
+  static std::string RealPath(const std::string& path);
+  // The instance's real path (see RealPath).
   const std::string& Path() const;
   // "Oracle9i Enterprise Edition Release 9.2.0.8.0 - Production"
   static std::string Banner();
@@ -36,6 +45,8 @@ class Instance {
 
  private:
   Instance();
+  // Open and OpenExisting once the path is known to be real.
+  static std::shared_ptr<Instance> OpenAt(const std::string& path);
   std::unique_ptr<InstanceState> state_;
 };
 

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "rtl/TempDir.h"
+#include "tests/ChildProgram.h"
+#include "tests/ChildWait.h"
 
 namespace simtest {
 
@@ -72,6 +74,14 @@ int SimTest::ErrorOf(const std::function<void()>& f, std::string* text) {
     return e.code;
   }
   return 0;
+}
+
+int RunTool(const std::string& Args, std::string* Out) {
+  const std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + Args + " 2>&1";
+  std::string text;
+  const int code = childwait::RunShell(cmd, &text, ChildProgram::kPatience);
+  if (Out) *Out = text;
+  return code;
 }
 
 bool Await(const std::function<bool()>& Condition, std::chrono::milliseconds Patience) {

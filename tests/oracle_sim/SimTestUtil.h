@@ -27,6 +27,10 @@ using Binds = std::map<std::string, Value>;
 // A new instance file (copied from one created once per test program).
 std::string FreshInstancePath();
 
+// Runs talvik-sim with Args (the shell's words) to its end: its exit code, what it wrote in Out. One
+// that hangs is killed and fails the test (-1).
+int RunTool(const std::string& Args, std::string* Out = nullptr);
+
 // Waits at most Patience for Condition to hold, looking every 20 ms: whether it did.
 bool Await(const std::function<bool()>& Condition, std::chrono::milliseconds Patience);
 

@@ -16,8 +16,6 @@
 #include "oracle_sim/engine/EngineState.h"
 #include "oracle_sim/engine/Workload.h"
 #include "platform/rtl/ScopeExit.h"
-#include "tests/ChildProgram.h"
-#include "tests/ChildWait.h"
 
 namespace oracle_sim {
 
@@ -306,16 +304,6 @@ TEST_F(WorkloadTest, TheLockChainStandsDownWhenItsRollbacksFail) {
   shape.lockChain = true;
   w.Shape(shape);
   EXPECT_TRUE(ChainStands(w)) << "the chain's rows are not free again";
-}
-
-// Runs the tool to its end: its exit code, what it wrote in Out. One that hangs is killed and fails
-// the test (-1).
-int RunTool(const std::string& args, std::string* out = nullptr) {
-  const std::string cmd = std::string(TALVIK_TEST_BINARY_DIR) + "/oracle_sim/talvik-sim " + args + " 2>&1";
-  std::string text;
-  const int code = childwait::RunShell(cmd, &text, ChildProgram::kPatience);
-  if (out) *out = text;
-  return code;
 }
 
 // A shape setting as `shape` left it in the instance file for a running workload (-1: none).
