@@ -88,7 +88,13 @@ struct TRegFileProblem {
   std::string FileName;
   std::string SetAsideName;  // where a damaged file was put aside; empty when it was not moved
   std::string Reason;        // the fault found in the file, or why it could not be read or written
+  bool Damaged = false;      // the file was read and found damaged (not: it could not be read)
 };
+
+// A hive's file found damaged after the hive had been read: it was set aside, and the hive kept the
+// settings it held, which its next change writes to a new file. Tells it once; false when there is
+// none.
+bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem);
 
 class ERegistryFileError : public ERegistryException {
  public:
@@ -212,8 +218,9 @@ class TRegistry {
 
 // Settings kept under a registry key: a section is a sub-key of the open key (the empty section is
 // the key itself), an identifier is a value name, and integers and booleans are written as decimal
-// text ("1"/"0" for booleans). The constructor opens (creating when missing) the key fileName under
-// HKEY_CURRENT_USER.
+// text ("1"/"0" for booleans). The constructor opens the key fileName under HKEY_CURRENT_USER without
+// writing anything: a missing key reads as empty and is made by the first change under it, and a hive
+// that may not be written is opened for reading.
 class TRegIniFile : public TRegistry, public TCustomIniFile {
  public:
   explicit TRegIniFile(const std::string& fileName, REGSAM access = KEY_ALL_ACCESS);
@@ -248,4 +255,7 @@ class TRegIniFile : public TRegistry, public TCustomIniFile {
 
  private:
   class TSectionScope;
+  // Opens the key fileName under the root when no key is open, making it when create; false when it is
+  // missing and not to be made.
+  bool OpenBaseKey(bool create);
 };
