@@ -70,6 +70,18 @@ TRect ReachableBounds(long long Left, long long Top, long long Width, long long 
                 static_cast<int>(std::clamp<long long>(Top, area.Top, area.Bottom - height)), width, height);
 }
 
+// What the user hears of settings that did not reach the file, the first time it happened; empty while
+// nothing went wrong.
+std::string notSaved;
+
+// What the user is told of a change of the settings that did not reach the file.
+std::string NotSavedText(const ERegistryException& Problem) {
+  const auto* file = dynamic_cast<const ERegistryFileError*>(&Problem);
+  return file ? "Настройки не сохранены: не удалось записать файл \"" + file->Problem().FileName + "\" (" +
+                    file->Problem().Reason + ")."
+              : "Настройки не сохранены: " + Problem.Message() + ".";
+}
+
 // The settings file was left as it is at the start (it could not be read, or it was damaged and could
 // not be set aside): the store writes nothing to it, and the user has heard so.
 bool settingsLeftAlone = false;
@@ -95,6 +107,7 @@ std::string SettingsFileNotice(const TRegFileProblem& Problem, bool WhileRunning
 // Either way the user hears once which file and why, and the program goes on with the defaults.
 std::unique_ptr<TRegIniFile> OpenSettings() {
   settingsLeftAlone = false;
+  notSaved.clear();
   try {
     return std::make_unique<TRegIniFile>(kSettingsKey);
   } catch (const ERegistryDamaged& e) {
@@ -383,6 +396,10 @@ TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
   return nullptr;
 }
 
+void SettingsNotSaved(const ERegistryException& Problem) {
+  if (notSaved.empty()) notSaved = NotSavedText(Problem);
+}
+
 void TMainForm::FormClose(TObject*, TCloseAction&) {
   try {
     if (TCustomForm* child = ActiveMDIChild()) child->Close();
@@ -403,16 +420,13 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
       RegIni->WriteInteger(kMainFormSection, "Width", bounds.Width());
     }
   } catch (const ERegistryException& e) {
-    // the file on disk stays whole; the user is told once, and the program closes as asked (a file
-    // left alone at the start was named then)
-    const auto* file = dynamic_cast<const ERegistryFileError*>(&e);
-    const std::string reason = file ? file->Problem().Reason : e.Message();
-    if (!settingsLeftAlone)
-      Application->MessageBox(file ? "Настройки не сохранены: не удалось записать файл \"" +
-                                         file->Problem().FileName + "\" (" + reason + ")."
-                                   : "Настройки не сохранены: " + reason + ".",
-                              Application->Title(), MB_OK | MB_ICONSTOP);
+    SettingsNotSaved(e);
   }
+  // the file on disk stays whole; the user is told once, and the program closes as asked (a file left
+  // alone at the start was named then)
+  if (!notSaved.empty() && !settingsLeftAlone)
+    Application->MessageBox(notSaved, Application->Title(), MB_OK | MB_ICONSTOP);
+  notSaved.clear();
   // a file damaged while the program ran went aside, and what the program held went to a new one
   if (TRegFileProblem replaced; RegIni && RegTakeReplacedFile(HKEY_CURRENT_USER, replaced))
     Application->MessageBox(SettingsFileNotice(replaced, true), Application->Title(), MB_OK | MB_ICONWARNING);
