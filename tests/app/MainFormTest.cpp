@@ -244,10 +244,21 @@ std::string FileText(const std::string& Name) {
   return text.str();
 }
 
-// A settings folder that cannot be written (a full disk here): the program runs with what it read,
-// or with the defaults, and closes after one box that says what could not be saved.
+// Marks a file or folder immutable, or writable again; a reason to skip when the file system or the
+// sandbox does not let it.
+std::string MakeImmutable(const std::string& File, bool Immutable) {
+  const std::string command =
+      std::string("chattr ") + (Immutable ? "+i" : "-i") + " '" + File + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0 ? "" : "chattr cannot mark files immutable here";
+}
+
+// A settings folder that cannot be written: the program runs with what it read, or with the
+// defaults, and closes after one box that says what could not be saved.
+enum class TFolderFault { FullDisk, Immutable, DanglingLink };
+
 struct UnwritableFolder {
   const char* name;
+  TFolderFault fault;
   const char* file;        // the settings file found at the start; nullptr: none
   const char* shownLogon;  // the logon dialog as it opens
 };
@@ -260,12 +271,31 @@ class MainFormUnwritableFolder : public MainFormTest,
                                  public ::testing::WithParamInterface<UnwritableFolder> {};
 
 TEST_P(MainFormUnwritableFolder, TheProgramRunsAndReportsOnceAtClosingWhatItCouldNotSave) {
+  const std::string folder = SettingsFolder();
   if (GetParam().file) {
-    std::filesystem::create_directories(SettingsFolder());
+    std::filesystem::create_directories(folder);
     std::ofstream(SettingsFile(), std::ios::binary) << GetParam().file;
   }
-  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
-  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  const TScopeExit undo([folder] {
+    SetAtomicSaveHook(nullptr);
+    MakeImmutable(folder, false);
+  });
+  std::string reason;
+  switch (GetParam().fault) {
+    case TFolderFault::FullDisk:
+      SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+      reason = "No space left on device";
+      break;
+    case TFolderFault::Immutable:
+      if (const std::string skipped = MakeImmutable(folder, true); !skipped.empty()) GTEST_SKIP() << skipped;
+      reason = "Operation not permitted";
+      break;
+    case TFolderFault::DanglingLink:
+      std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
+      std::filesystem::create_directory_symlink(folder + ".gone", folder);
+      reason = "cannot create folder \"" + folder + "\"";
+      break;
+  }
   OnLogonForm([](TLogOnForm* f) {
     logontest::Type(f->UsernameEdit, "system");
     logontest::Type(f->PasswordEdit, "manager");
@@ -279,19 +309,26 @@ TEST_P(MainFormUnwritableFolder, TheProgramRunsAndReportsOnceAtClosingWhatItCoul
   EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SYSTEM@SIM] ");
   MainForm->Close();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Настройки не сохранены: не удалось записать файл \"" + SettingsFile() +
-                               "\" (No space left on device).");
+  EXPECT_EQ(boxes[0].text,
+            "Настройки не сохранены: не удалось записать файл \"" + SettingsFile() + "\" (" + reason + ").");
   EXPECT_EQ(RegIni, nullptr);
   EXPECT_EQ(FileText(SettingsFile()), GetParam().file ? GetParam().file : "");
 }
 
+constexpr const char* kLastLogonOnly =
+    "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"scott\"\n\"DataBase\"="
+    "\"SIM\"\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Folders, MainFormUnwritableFolder,
-    ::testing::Values(UnwritableFolder{"NoSettingsFile", nullptr, "Oracle Logon||||Normal"},
-                      UnwritableFolder{"TheLastLogonOnly",
-                                       "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n"
-                                       "\"UserName\"=\"scott\"\n\"DataBase\"=\"SIM\"\n",
-                                       "Oracle Logon|scott||SIM|Normal"}),
+    ::testing::Values(UnwritableFolder{"AFullDiskWithNoSettingsFile", TFolderFault::FullDisk, nullptr,
+                                       "Oracle Logon||||Normal"},
+                      UnwritableFolder{"AFullDiskWithTheLastLogonOnly", TFolderFault::FullDisk,
+                                       kLastLogonOnly, "Oracle Logon|scott||SIM|Normal"},
+                      UnwritableFolder{"AnImmutableFolderWithTheLastLogonOnly", TFolderFault::Immutable,
+                                       kLastLogonOnly, "Oracle Logon|scott||SIM|Normal"},
+                      UnwritableFolder{"ADanglingLinkAsTheFolder", TFolderFault::DanglingLink, nullptr,
+                                       "Oracle Logon||||Normal"}),
     [](const ::testing::TestParamInfo<UnwritableFolder>& info) { return std::string(info.param.name); });
 
 // A settings file that cannot be read, or a damaged one that cannot be set aside: one box names the
@@ -333,13 +370,6 @@ TEST_P(MainFormFileLeftAlone, OneBoxNamesTheFileAndTheDefaultsFollow) {
   EXPECT_EQ(RegIni, nullptr);
   EXPECT_EQ(FileText(SettingsFile()), before);
   EXPECT_EQ(std::filesystem::is_directory(SettingsFile()), std::string(GetParam().name) == "ADirectory");
-}
-
-// Marks a file immutable; a reason to skip when the file system or the sandbox does not let it.
-std::string MakeImmutable(const std::string& File, bool Immutable) {
-  const std::string command =
-      std::string("chattr ") + (Immutable ? "+i" : "-i") + " '" + File + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0 ? "" : "chattr cannot mark files immutable here";
 }
 
 INSTANTIATE_TEST_SUITE_P(
