@@ -52,7 +52,10 @@ inline constexpr uint32_t REG_OPENED_EXISTING_KEY = 2;
 // ---- The call interface ----------------------------------------------------------------------------
 // Each returns ERROR_SUCCESS or an error number (Files.h). Key paths are relative to the given key,
 // their parts separated by '\'; names ignore case. ERROR_BADDB means the hive's file was found damaged
-// and set aside (RegLastProblem() has the message); the call may be repeated on the now empty hive.
+// and set aside (RegLastProblem() has the message); the call may be repeated on the now empty hive. It
+// means too that the file could not be read (no regular file, no permission) or, damaged, could not be
+// set aside: the hive then reads as empty and refuses changes. A file found damaged after the hive had
+// been read gives no error: see RegTakeReplacedFile.
 
 int RegOpenKeyEx(HKEY key, const std::string& subKey, uint32_t options, REGSAM access, HKEY* result);
 int RegCreateKeyEx(HKEY key, const std::string& subKey, REGSAM access, HKEY* result,
@@ -161,8 +164,8 @@ class TRegistry {
   bool OpenKey(const std::string& key, bool canCreate);
   bool OpenKeyReadOnly(const std::string& key);
   // Raises ERegistryException when the key cannot be created. Every call raises ERegistryDamaged when
-  // it finds the hive's file damaged, and a call that creates keys or sets values ERegistryWriteError
-  // when the change cannot be written.
+  // it gets ERROR_BADDB, and a call that creates keys or sets values ERegistryWriteError when the
+  // change cannot be written.
   bool CreateKey(const std::string& key);
   // Deletes the key with all its sub-keys.
   bool DeleteKey(const std::string& key);
