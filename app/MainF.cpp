@@ -92,18 +92,50 @@ TRect ReachableBounds(long long Left, long long Top, long long Width, long long 
                 static_cast<int>(std::clamp<long long>(Top, area.Top, area.Bottom - height)), width, height);
 }
 
-// The settings store. A damaged settings file has been set aside by the store, which starts empty:
-// the user hears once where the file went, and the program goes on with the defaults.
+// What the user hears of settings that did not reach the file, the first time it happened; empty while
+// nothing went wrong.
+std::string notSaved;
+
+// What the user is told of a change of the settings that did not reach the file.
+std::string NotSavedText(const ERegistryException& Problem) {
+  const auto* file = dynamic_cast<const ERegistryFileError*>(&Problem);
+  return file ? "Настройки не сохранены: не удалось записать файл \"" + file->Problem().FileName + "\" (" +
+                    file->Problem().Reason + ")."
+              : "Настройки не сохранены: " + Problem.Message() + ".";
+}
+
+// The settings file was left as it is at the start (it could not be read, or it was damaged and could
+// not be set aside): the store writes nothing to it, and the user has heard so.
+bool settingsLeftAlone = false;
+
+// What the user is told of a settings file that went wrong: its name, the fault or the reason, and
+// what became of it.
+std::string SettingsFileNotice(const TRegFileProblem& Problem, bool WhileRunning) {
+  const std::string file = "Файл настроек \"" + Problem.FileName + "\" ";
+  if (WhileRunning)
+    return file + "повреждён во время работы (" + Problem.Reason + ").\nОн сохранён как \"" +
+           Problem.SetAsideName + "\", настройки программы записаны в новый файл.";
+  if (!Problem.SetAsideName.empty())
+    return file + "повреждён (" + Problem.Reason + ").\nОн сохранён как \"" + Problem.SetAsideName +
+           "\", настройки взяты по умолчанию.";
+  const std::string leftAlone = " оставлен как есть и не будет перезаписан, настройки взяты по умолчанию.";
+  return Problem.Damaged
+             ? file + "повреждён (" + Problem.Reason + ").\nОтложить его не удалось: он" + leftAlone
+             : file + "не удалось прочитать (" + Problem.Reason + ").\nОн" + leftAlone;
+}
+
+// The settings store. A damaged settings file has been set aside by the store, which starts empty; one
+// that cannot be read, or a damaged one that cannot be set aside, is left as it is and never written.
+// Either way the user hears once which file and why, and the program goes on with the defaults.
 std::unique_ptr<TRegIniFile> OpenSettings() {
+  settingsLeftAlone = false;
+  notSaved.clear();
   try {
     return std::make_unique<TRegIniFile>(kSettingsKey);
   } catch (const ERegistryDamaged& e) {
-    const TRegFileProblem& p = e.Problem();
-    if (p.SetAsideName.empty()) throw;  // left where it is: nothing could be kept in it
-    Application->MessageBox("Файл настроек \"" + p.FileName + "\" повреждён (" + p.Reason +
-                                ").\nОн сохранён как \"" + p.SetAsideName +
-                                "\", настройки взяты по умолчанию.",
-                            Application->Title(), MB_OK | MB_ICONWARNING);
+    settingsLeftAlone = e.Problem().SetAsideName.empty();
+    Application->MessageBox(SettingsFileNotice(e.Problem(), false), Application->Title(),
+                            MB_OK | MB_ICONWARNING);
   }
   return std::make_unique<TRegIniFile>(kSettingsKey);
 }
@@ -386,6 +418,10 @@ TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
   return nullptr;
 }
 
+void SettingsNotSaved(const ERegistryException& Problem) {
+  if (notSaved.empty()) notSaved = NotSavedText(Problem);
+}
+
 void TMainForm::FormClose(TObject*, TCloseAction&) {
   try {
     if (TCustomForm* child = ActiveMDIChild()) child->Close();
@@ -406,13 +442,15 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
       RegIni->WriteInteger(kMainFormSection, "Width", bounds.Width());
     }
   } catch (const ERegistryException& e) {
-    // the file on disk stays whole; the user is told once, and the program closes as asked
-    const auto* file = dynamic_cast<const ERegistryFileError*>(&e);
-    const std::string reason = file ? file->Problem().Reason : e.Message();
-    Application->MessageBox(file ? "Настройки не сохранены: не удалось записать файл \"" +
-                                       file->Problem().FileName + "\" (" + reason + ")."
-                                 : "Настройки не сохранены: " + reason + ".",
-                            Application->Title(), MB_OK | MB_ICONSTOP);
+    SettingsNotSaved(e);
   }
+  // the file on disk stays whole; the user is told once, and the program closes as asked (a file left
+  // alone at the start was named then)
+  if (!notSaved.empty() && !settingsLeftAlone)
+    Application->MessageBox(notSaved, Application->Title(), MB_OK | MB_ICONSTOP);
+  notSaved.clear();
+  // a file damaged while the program ran went aside, and what the program held went to a new one
+  if (TRegFileProblem replaced; RegIni && RegTakeReplacedFile(HKEY_CURRENT_USER, replaced))
+    Application->MessageBox(SettingsFileNotice(replaced, true), Application->Title(), MB_OK | MB_ICONWARNING);
   RegIni.reset();
 }

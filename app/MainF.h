@@ -129,6 +129,10 @@ extern std::string DataBase;        // upper-case alias of the last logon
 extern std::string ConnectionName;  // " [USER@DATABASE] "
 extern std::string OracleVersion;   // the server's release
 
+// A change of the settings that did not reach the file while the program runs: the program goes on
+// with what it holds, and the user hears of it once, when the main window closes.
+void SettingsNotSaved(const ERegistryException& Problem);
+
 // The settings key and the sub-keys the program keeps.
 inline constexpr const char* kSettingsKey = "Software\\Talvik";
 inline constexpr const char* kToolbarsKey = "Software\\Talvik\\Toolbars";

@@ -146,16 +146,20 @@ void TOptionsForm::FormShow(TObject*) {
 void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   if (ModalResult() != mrOk || !RegIni) return;
   const bool tray = cbTrayIcon->Checked();
-  RegIni->WriteBool("", "TrayIcon", tray);
+  const int interval = seIntervalAutoRefresh->Value();
+  const std::string sql = seCustom->Text();
+  try {
+    RegIni->WriteBool("", "TrayIcon", tray);
+    RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
+    RegIni->WriteString(CustomInfoSection(), "SQL", sql);
+  } catch (const ERegistryException& e) {
+    SettingsNotSaved(e);  // the program works with the values chosen all the same
+  }
   if (MainForm) {
     MainForm->SysTrayIcon->SetEnabled(tray);
     MainForm->SysTrayIcon->SetIconVisible(tray);
     MainForm->SysTrayIcon->SetMinimizeToTray(tray);
   }
-  const int interval = seIntervalAutoRefresh->Value();
-  RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
-  const std::string sql = seCustom->Text();
-  RegIni->WriteString(CustomInfoSection(), "SQL", sql);
   // without a session window the settings wait in the store for the next one
   auto* sessions = MainForm ? dynamic_cast<TSessionForm*>(MainForm->ActiveMDIChild()) : nullptr;
   if (!sessions) return;

@@ -127,12 +127,10 @@ void LoadToolbarPositions(TComponent* Form, const TBarPositionReadIntProc& ReadI
 
 namespace {
 
+// The store on the base key; nothing is written until a position is (the key is made then).
 std::unique_ptr<TRegIniFile> OpenPositionsKey(HKEY RootKey, const std::string& BaseKey) {
   auto ini = std::make_unique<TRegIniFile>(BaseKey);
-  if (ini->RootKey() != RootKey) {
-    ini->SetRootKey(RootKey);
-    if (!ini->OpenKey(BaseKey, true)) throw ERegistryException("Failed to create key " + BaseKey);
-  }
+  if (ini->RootKey() != RootKey) ini->SetRootKey(RootKey);  // the key is opened anew under this root
   return ini;
 }
 

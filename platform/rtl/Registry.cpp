@@ -93,7 +93,8 @@ int Begin(THive& hive) {
   talvik::registry::THiveProblem problem = hive.TakeProblem();
   if (problem.Empty()) return ERROR_SUCCESS;
   lastProblem = std::move(problem.message);
-  lastFileProblem = {hive.FileName(), std::move(problem.setAsideName), std::move(problem.reason)};
+  lastFileProblem = {hive.FileName(), std::move(problem.setAsideName), std::move(problem.reason),
+                     problem.damaged};
   return ERROR_BADDB;
 }
 
@@ -329,6 +330,16 @@ int RegGetValueNames(HKEY key, std::vector<std::string>& names) {
 
 std::string RegLastProblem() {
   return lastProblem;
+}
+
+bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem) {
+  const std::shared_ptr<THive> hive = HiveForRoot(rootKey);
+  if (!hive) return false;
+  std::lock_guard guard(hive->Lock());
+  talvik::registry::THiveProblem replaced = hive->TakeReplacedFile();
+  if (replaced.Empty()) return false;
+  problem = {hive->FileName(), std::move(replaced.setAsideName), std::move(replaced.reason), true};
+  return true;
 }
 
 // ---- TRegistry -------------------------------------------------------------------------------------
@@ -612,6 +623,7 @@ class TRegIniFile::TSectionScope {
  public:
   enum TUse { ForReading, ForChanging, ForCreating };
   TSectionScope(TRegIniFile& owner, const std::string& section, TUse use) : owner_(owner) {
+    if (!owner.OpenBaseKey(use == ForCreating)) return;
     if (section.empty()) {
       ok_ = owner.CurrentKey() != 0;
       return;
@@ -641,7 +653,17 @@ class TRegIniFile::TSectionScope {
 
 TRegIniFile::TRegIniFile(const std::string& fileName, REGSAM access)
     : TRegistry(access), TCustomIniFile(fileName) {
-  if (!OpenKey(fileName, true)) throw ERegistryException("Failed to create key " + fileName);
+  // Opening only reads: a missing key is made by the first change under it, and a store that may not
+  // be written is read all the same.
+  if (!OpenKey(fileName, false) && KeyExists(fileName)) OpenKeyReadOnly(fileName);
+}
+
+bool TRegIniFile::OpenBaseKey(bool create) {
+  if (CurrentKey()) return true;
+  if (OpenKey(FileName(), false)) return true;
+  if (!create) return OpenKeyReadOnly(FileName());
+  if (!OpenKey(FileName(), true)) throw ERegistryException("Failed to create key " + FileName());
+  return true;
 }
 
 std::string TRegIniFile::ReadString(const std::string& section, const std::string& ident,
@@ -690,7 +712,7 @@ void TRegIniFile::ReadSection(const std::string& section, std::vector<std::strin
 
 void TRegIniFile::ReadSections(std::vector<std::string>& sections) {
   sections.clear();
-  if (CurrentKey()) GetKeyNames(sections);
+  if (OpenBaseKey(false)) GetKeyNames(sections);
 }
 
 void TRegIniFile::ReadSectionValues(const std::string& section, std::vector<std::string>& values) {
@@ -709,7 +731,7 @@ void TRegIniFile::ReadSectionValues(const std::string& section, std::vector<std:
 }
 
 void TRegIniFile::EraseSection(const std::string& section) {
-  TRegistry::DeleteKey(section);
+  if (OpenBaseKey(false)) TRegistry::DeleteKey(section);
 }
 
 void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident) {
@@ -718,7 +740,7 @@ void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident
 }
 
 bool TRegIniFile::SectionExists(const std::string& section) {
-  return KeyExists(section);
+  return OpenBaseKey(false) && KeyExists(section);
 }
 
 bool TRegIniFile::ValueExists(const std::string& section, const std::string& ident) {

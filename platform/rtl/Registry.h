@@ -52,7 +52,10 @@ inline constexpr uint32_t REG_OPENED_EXISTING_KEY = 2;
 // ---- The call interface ----------------------------------------------------------------------------
 // Each returns ERROR_SUCCESS or an error number (Files.h). Key paths are relative to the given key,
 // their parts separated by '\'; names ignore case. ERROR_BADDB means the hive's file was found damaged
-// and set aside (RegLastProblem() has the message); the call may be repeated on the now empty hive.
+// and set aside (RegLastProblem() has the message); the call may be repeated on the now empty hive. It
+// means too that the file could not be read (no regular file, no permission) or, damaged, could not be
+// set aside: the hive then reads as empty and refuses changes. A file found damaged after the hive had
+// been read gives no error: see RegTakeReplacedFile.
 
 int RegOpenKeyEx(HKEY key, const std::string& subKey, uint32_t options, REGSAM access, HKEY* result);
 int RegCreateKeyEx(HKEY key, const std::string& subKey, REGSAM access, HKEY* result,
@@ -88,7 +91,13 @@ struct TRegFileProblem {
   std::string FileName;
   std::string SetAsideName;  // where a damaged file was put aside; empty when it was not moved
   std::string Reason;        // the fault found in the file, or why it could not be read or written
+  bool Damaged = false;      // the file was read and found damaged (not: it could not be read)
 };
+
+// A hive's file found damaged after the hive had been read: it was set aside, and the hive kept the
+// settings it held, which its next change writes to a new file. Tells it once; false when there is
+// none.
+bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem);
 
 class ERegistryFileError : public ERegistryException {
  public:
@@ -155,8 +164,8 @@ class TRegistry {
   bool OpenKey(const std::string& key, bool canCreate);
   bool OpenKeyReadOnly(const std::string& key);
   // Raises ERegistryException when the key cannot be created. Every call raises ERegistryDamaged when
-  // it finds the hive's file damaged, and a call that creates keys or sets values ERegistryWriteError
-  // when the change cannot be written.
+  // it gets ERROR_BADDB, and a call that creates keys or sets values ERegistryWriteError when the
+  // change cannot be written.
   bool CreateKey(const std::string& key);
   // Deletes the key with all its sub-keys.
   bool DeleteKey(const std::string& key);
@@ -212,8 +221,9 @@ class TRegistry {
 
 // Settings kept under a registry key: a section is a sub-key of the open key (the empty section is
 // the key itself), an identifier is a value name, and integers and booleans are written as decimal
-// text ("1"/"0" for booleans). The constructor opens (creating when missing) the key fileName under
-// HKEY_CURRENT_USER.
+// text ("1"/"0" for booleans). The constructor opens the key fileName under HKEY_CURRENT_USER without
+// writing anything: a missing key reads as empty and is made by the first change under it, and a hive
+// that may not be written is opened for reading.
 class TRegIniFile : public TRegistry, public TCustomIniFile {
  public:
   explicit TRegIniFile(const std::string& fileName, REGSAM access = KEY_ALL_ACCESS);
@@ -248,4 +258,7 @@ class TRegIniFile : public TRegistry, public TCustomIniFile {
 
  private:
   class TSectionScope;
+  // Opens the key fileName under the root when no key is open, making it when create; false when it is
+  // missing and not to be made.
+  bool OpenBaseKey(bool create);
 };

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <utility>
 
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace talvik::registry {
 
@@ -356,6 +358,9 @@ namespace {
 // Damaged files set aside beside one hive file before the hive gives up keeping another.
 constexpr int kSetAsideNames = 1000;
 
+// No settings file comes near this size: a larger one is taken for damaged.
+constexpr off_t kMaxHiveFileSize = off_t{64} << 20;
+
 // Moves a damaged file to a name of its own beside it: <file>.bad, else <file>.bad2, .bad3... An
 // earlier one is never replaced. The new name, or empty when the file could not be moved.
 std::string SetAside(const std::string& fileName) {
@@ -370,6 +375,61 @@ std::string SetAside(const std::string& fileName) {
     return RenameFile(fileName, name) ? name : std::string();
   }
   return {};
+}
+
+// What a hive file is read as: its text, or why it is no hive file at all.
+struct THiveFileText {
+  std::optional<std::string> text;
+  std::string error;  // why it could not be read
+  bool tooLarge = false;
+};
+
+// Reads a hive file without ever waiting on it: only a regular file is taken (a pipe, a device or a
+// link to one is unreadable), and no more than kMaxHiveFileSize bytes of it.
+THiveFileText ReadHiveFile(const std::string& fileName) {
+  THiveFileText result;
+  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    result.error = std::strerror(errno);
+    return result;
+  }
+  const TScopeExit closeFile([fd] { close(fd); });
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    result.error = std::strerror(errno);
+    return result;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    result.error = std::strerror(EISDIR);
+    return result;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    result.error = "it is not a regular file";
+    return result;
+  }
+  if (st.st_size > kMaxHiveFileSize) {
+    result.tooLarge = true;
+    return result;
+  }
+  std::string content;
+  content.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.error = std::strerror(errno);
+      return result;
+    }
+    content.append(buffer, static_cast<size_t>(n));
+    if (content.size() > static_cast<size_t>(kMaxHiveFileSize)) {  // it grew while being read
+      result.tooLarge = true;
+      return result;
+    }
+  }
+  result.text = std::move(content);
+  return result;
 }
 
 }  // namespace
@@ -394,36 +454,49 @@ void THive::Refresh() {
 }
 
 void THive::Load(const TFileStamp& stamp) {
+  // The settings of a hive read (or begun) before: kept when the file turns out damaged now.
+  std::unique_ptr<TKeyNode> held = loaded_ && !blocked_ ? std::move(root_) : nullptr;
+  if (held && held->SubKeys().empty() && held->Values().empty()) held.reset();  // nothing to keep
   root_ = std::make_unique<TKeyNode>(rootName_);
   stamp_ = stamp;
   loaded_ = true;
   blocked_ = false;
   if (!stamp.exists) return;
-  std::string error;
-  auto text = ReadFileContent(fileName_, &error);
-  if (!text) {
+  THiveFileText file = ReadHiveFile(fileName_);
+  if (!file.text && !file.tooLarge) {
     blocked_ = true;
-    problem_ = {"Cannot read the registry file \"" + fileName_ + "\": " + error, error, ""};
+    problem_ = {"Cannot read the registry file \"" + fileName_ + "\": " + file.error, file.error, ""};
     std::cerr << problem_.message << std::endl;
     return;
   }
-  try {
-    root_ = ParseHiveText(*text, rootName_);
-  } catch (const THiveFormatError& e) {
-    problem_.reason = e.Message();
-    problem_.setAsideName = SetAside(fileName_);
-    if (!problem_.setAsideName.empty()) {
-      problem_.message = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
-                         "); it was renamed to \"" + problem_.setAsideName + "\" and " + rootName_ +
-                         " starts empty";
-      stamp_ = GetFileStamp(fileName_);
-    } else {
-      blocked_ = true;
-      problem_.message = "The registry file \"" + fileName_ + "\" is damaged (" + e.Message() +
-                         ") and could not be renamed; it is left as it is and nothing is written to it";
+  std::string damage;
+  if (file.tooLarge) {
+    damage = "the file is larger than 64 MiB";
+  } else {
+    try {
+      root_ = ParseHiveText(*file.text, rootName_);
+      return;
+    } catch (const THiveFormatError& e) {
+      damage = e.Message();
     }
-    std::cerr << problem_.message << std::endl;
   }
+  const std::string setAsideName = SetAside(fileName_);
+  THiveProblem& problem = held && !setAsideName.empty() ? replaced_ : problem_;
+  if (held) root_ = std::move(held);
+  problem.reason = damage;
+  problem.setAsideName = setAsideName;
+  problem.damaged = true;
+  if (!setAsideName.empty()) {
+    problem.message = "The registry file \"" + fileName_ + "\" is damaged (" + damage +
+                      "); it was renamed to \"" + setAsideName + "\" and " + rootName_ +
+                      (&problem == &replaced_ ? " keeps the settings it held" : " starts empty");
+    stamp_ = GetFileStamp(fileName_);
+  } else {
+    blocked_ = true;
+    problem.message = "The registry file \"" + fileName_ + "\" is damaged (" + damage +
+                      ") and could not be renamed; it is left as it is and nothing is written to it";
+  }
+  std::cerr << problem.message << std::endl;
 }
 
 void THive::Save() {
@@ -440,6 +513,10 @@ void THive::Save() {
 
 THiveProblem THive::TakeProblem() {
   return std::exchange(problem_, THiveProblem());
+}
+
+THiveProblem THive::TakeReplacedFile() {
+  return std::exchange(replaced_, THiveProblem());
 }
 
 // ---- The hive table --------------------------------------------------------------------------------

@@ -70,6 +70,7 @@ struct THiveProblem {
   std::string message;       // the whole story, as the log has it
   std::string reason;        // the fault found in the file, or why it could not be read
   std::string setAsideName;  // where a damaged file was put; empty when it could not be moved
+  bool damaged = false;      // read and found damaged (not: unreadable)
   bool Empty() const { return message.empty(); }
 };
 
@@ -90,7 +91,10 @@ class THive {
 
   // Reloads the tree when the file changed since it was last read or written. A damaged file is
   // renamed to a name of its own (<file>.bad, else <file>.bad2, .bad3...: an earlier one is never
-  // replaced) and the hive starts empty; the problem waits in TakeProblem().
+  // replaced) and the hive starts empty; the problem waits in TakeProblem(). A file damaged after the
+  // hive had been read goes aside the same way, but the hive keeps the settings it held, and the next
+  // save writes them to a new file; that problem waits in TakeReplacedFile(). A file that is no regular
+  // file, or cannot be read, is unreadable; one larger than 64 MiB is damaged.
   void Refresh();
   TKeyNode& Root() { return *root_; }
   // Writes the tree atomically. On failure the tree is reloaded from the file (the change is
@@ -98,6 +102,8 @@ class THive {
   void Save();
   // The problem of a damaged or unreadable file, once.
   THiveProblem TakeProblem();
+  // A damaged file set aside while the hive kept its settings, once.
+  THiveProblem TakeReplacedFile();
 
  private:
   void Load(const TFileStamp& stamp);
@@ -113,6 +119,7 @@ class THive {
   TFileStamp stamp_;
   std::unique_ptr<TKeyNode> root_;
   THiveProblem problem_;
+  THiveProblem replaced_;
 };
 
 // The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:

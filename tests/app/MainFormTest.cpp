@@ -1,11 +1,18 @@
 // The main window on a fresh simulated instance: the first logon, the settings store, the caption and
 // the connections box, closing and the window's place kept across starts, and the ways out.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "app/MainF.h"
@@ -222,6 +229,233 @@ TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProg
   SetAtomicSaveHook(nullptr);
   EXPECT_EQ(Stored("MainForm", "Left"), "5");
   EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
+}
+
+// The settings folder as the program names it, and its settings file.
+std::string SettingsFolder() {
+  return GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik";
+}
+std::string SettingsFile() {
+  return SettingsFolder() + "/HKCU.reg";
+}
+std::string FileText(const std::string& Name) {
+  std::stringstream text;
+  text << std::ifstream(Name, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+// Marks a file or folder immutable, or writable again; a reason to skip when the file system or the
+// sandbox does not let it.
+std::string MakeImmutable(const std::string& File, bool Immutable) {
+  const std::string command =
+      std::string("chattr ") + (Immutable ? "+i" : "-i") + " '" + File + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0 ? "" : "chattr cannot mark files immutable here";
+}
+
+// A settings folder that cannot be written: the program runs with what it read, or with the
+// defaults, and closes after one box that says what could not be saved.
+enum class TFolderFault { FullDisk, Immutable, DanglingLink };
+
+struct UnwritableFolder {
+  const char* name;
+  TFolderFault fault;
+  const char* file;        // the settings file found at the start; nullptr: none
+  const char* shownLogon;  // the logon dialog as it opens
+};
+
+void PrintTo(const UnwritableFolder& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
+
+class MainFormUnwritableFolder : public MainFormTest,
+                                 public ::testing::WithParamInterface<UnwritableFolder> {};
+
+TEST_P(MainFormUnwritableFolder, TheProgramRunsAndReportsOnceAtClosingWhatItCouldNotSave) {
+  const std::string folder = SettingsFolder();
+  if (GetParam().file) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(SettingsFile(), std::ios::binary) << GetParam().file;
+  }
+  const TScopeExit undo([folder] {
+    SetAtomicSaveHook(nullptr);
+    MakeImmutable(folder, false);
+  });
+  std::string reason;
+  switch (GetParam().fault) {
+    case TFolderFault::FullDisk:
+      SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+      reason = "No space left on device";
+      break;
+    case TFolderFault::Immutable:
+      if (const std::string skipped = MakeImmutable(folder, true); !skipped.empty()) GTEST_SKIP() << skipped;
+      reason = "Operation not permitted";
+      break;
+    case TFolderFault::DanglingLink:
+      std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
+      std::filesystem::create_directory_symlink(folder + ".gone", folder);
+      reason = "cannot create folder \"" + folder + "\"";
+      break;
+  }
+  OnLogonForm([](TLogOnForm* f) {
+    logontest::Type(f->UsernameEdit, "system");
+    logontest::Type(f->PasswordEdit, "manager");
+    f->SetDatabaseText("SIM");
+    logontest::Click(f->OKBtn);
+  });
+  ASSERT_EQ(Start(), -1);
+  ASSERT_NE(MainForm, nullptr);
+  EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+  EXPECT_EQ(shown.at(0), GetParam().shownLogon);
+  EXPECT_EQ(MainForm->Caption(), "Talvik for Oracle -  [SYSTEM@SIM] ");
+  MainForm->Close();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "Настройки не сохранены: не удалось записать файл \"" + SettingsFile() + "\" (" + reason + ").");
+  EXPECT_EQ(RegIni, nullptr);
+  EXPECT_EQ(FileText(SettingsFile()), GetParam().file ? GetParam().file : "");
+}
+
+constexpr const char* kLastLogonOnly =
+    "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LastLogon]\n\"UserName\"=\"scott\"\n\"DataBase\"="
+    "\"SIM\"\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, MainFormUnwritableFolder,
+    ::testing::Values(UnwritableFolder{"AFullDiskWithNoSettingsFile", TFolderFault::FullDisk, nullptr,
+                                       "Oracle Logon||||Normal"},
+                      UnwritableFolder{"AFullDiskWithTheLastLogonOnly", TFolderFault::FullDisk,
+                                       kLastLogonOnly, "Oracle Logon|scott||SIM|Normal"},
+                      UnwritableFolder{"AnImmutableFolderWithTheLastLogonOnly", TFolderFault::Immutable,
+                                       kLastLogonOnly, "Oracle Logon|scott||SIM|Normal"},
+                      UnwritableFolder{"ADanglingLinkAsTheFolder", TFolderFault::DanglingLink, nullptr,
+                                       "Oracle Logon||||Normal"}),
+    [](const ::testing::TestParamInfo<UnwritableFolder>& info) { return std::string(info.param.name); });
+
+// A settings file that cannot be read, or a damaged one that cannot be set aside: one box names the
+// file and the reason, the logon follows with the defaults, and the file is never written over.
+struct FileLeftAlone {
+  const char* name;
+  const char* reason;                                   // in the box
+  std::function<std::string(const std::string&)> make;  // makes the file; what cannot be done skips
+  std::function<void(const std::string&)> undo;         // what make did that the folder's removal cannot
+};
+
+void PrintTo(const FileLeftAlone& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
+
+class MainFormFileLeftAlone : public MainFormTest, public ::testing::WithParamInterface<FileLeftAlone> {};
+
+constexpr const char* kDamagedFile = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"Sound\"=\"1";
+
+TEST_P(MainFormFileLeftAlone, OneBoxNamesTheFileAndTheDefaultsFollow) {
+  std::filesystem::create_directories(SettingsFolder());
+  const std::string skipped = GetParam().make(SettingsFile());
+  const TScopeExit undo([] { GetParam().undo(SettingsFile()); });
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
+  const std::string before = FileText(SettingsFile());
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  ASSERT_NE(MainForm, nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("Файл настроек \"" + SettingsFile() + "\""), std::string::npos)
+      << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find(std::string("(") + GetParam().reason + ")"), std::string::npos)
+      << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("не будет перезаписан"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(boxes[0].caption, Application->Title());
+  EXPECT_EQ(shown.at(0), "Oracle Logon||||Normal");
+  MainForm->Close();
+  EXPECT_EQ(boxes.size(), 1u) << boxes.back().text;
+  EXPECT_EQ(RegIni, nullptr);
+  EXPECT_EQ(FileText(SettingsFile()), before);
+  EXPECT_EQ(std::filesystem::is_directory(SettingsFile()), std::string(GetParam().name) == "ADirectory");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MainFormFileLeftAlone,
+    ::testing::Values(FileLeftAlone{"ADirectory", "Is a directory",
+                                    [](const std::string& file) {
+                                      std::filesystem::create_directory(file);
+                                      return std::string();
+                                    },
+                                    [](const std::string&) {}},
+                      FileLeftAlone{"AFileTheUserMayNotRead", "Permission denied",
+                                    [](const std::string& file) {
+                                      std::ofstream(file) << "REGEDIT4\n";
+                                      std::filesystem::permissions(file, std::filesystem::perms::none);
+                                      return geteuid() == 0 ? std::string("root reads a file of any mode")
+                                                            : std::string();
+                                    },
+                                    [](const std::string&) {}},
+                      FileLeftAlone{"ADamagedImmutableFile", "line 4: a quoted text has no closing quote",
+                                    [](const std::string& file) {
+                                      std::ofstream(file) << kDamagedFile;
+                                      return MakeImmutable(file, true);
+                                    },
+                                    [](const std::string& file) { MakeImmutable(file, false); }},
+                      FileLeftAlone{
+                          "ADamagedFileWithEveryNameAsideTaken", "line 4: a quoted text has no closing quote",
+                          [](const std::string& file) {
+                            std::ofstream(file) << kDamagedFile;
+                            for (int n = 1; n <= 1000; ++n)
+                              std::ofstream(file + ".bad" + (n == 1 ? std::string() : std::to_string(n)));
+                            return std::string();
+                          },
+                          [](const std::string&) {}}),
+    [](const ::testing::TestParamInfo<FileLeftAlone>& info) { return std::string(info.param.name); });
+
+// A pipe at the settings file's name is never waited on: the program reaches the logon.
+TEST_F(MainFormTest, APipeAtTheSettingsFileNameReachesTheLogon) {
+  std::filesystem::create_directories(SettingsFolder());
+  ASSERT_EQ(mkfifo(SettingsFile().c_str(), 0600), 0);
+  // a program waiting on the pipe is let go after a while, so that the test ends
+  std::atomic<bool> started{false}, waited{false};
+  std::thread watchdog([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!started && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (started) return;
+    waited = true;
+    close(open(SettingsFile().c_str(), O_WRONLY | O_NONBLOCK));
+  });
+  OnLogonForm([&started](TLogOnForm* f) {
+    started = true;
+    logontest::Type(f->UsernameEdit, "system");
+    logontest::Type(f->PasswordEdit, "manager");
+    f->SetDatabaseText("SIM");
+    logontest::Click(f->OKBtn);
+  });
+  const int end = Start();
+  started = true;
+  watchdog.join();
+  EXPECT_FALSE(waited) << "the program waited on the pipe";
+  ASSERT_EQ(end, -1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("(it is not a regular file)"), std::string::npos) << boxes[0].text;
+  struct stat st {};
+  ASSERT_EQ(lstat(SettingsFile().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  MainForm->Close();
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
+// A settings file damaged while the program runs goes aside at closing as at the start, the settings
+// the program holds are saved to a new file, and one box names where the damaged file went.
+TEST_F(MainFormTest, AFileDamagedWhileTheProgramRunsGoesAsideAndTheSettingsAreSaved) {
+  Store("", "TrayIcon", "1");
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  std::ofstream(SettingsFile(), std::ios::binary | std::ios::trunc) << "garbage";
+  MainForm->Close();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Файл настроек \"" + SettingsFile() +
+                               "\" повреждён во время работы (line 1: the first line is not REGEDIT4).\n"
+                               "Он сохранён как \"" +
+                               SettingsFile() + ".bad\", настройки программы записаны в новый файл.");
+  EXPECT_EQ(FileText(SettingsFile() + ".bad"), "garbage");
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "SYSTEM");
+  EXPECT_EQ(Stored("", "TrayIcon"), "1");
 }
 
 // Stored bounds: as they are where they lie on the screen's work area; otherwise (the title bar off

@@ -6,6 +6,7 @@
 #include "app/OptionF.h"
 #include "editor/CodeEdit.h"
 #include "oracle/Oracle.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace sessiontest {
 namespace {
@@ -244,6 +245,29 @@ TEST_F(OptionsFormTest, ClearingTheTrayBoxRemovesTheIconAndMinimisingToTheTray) 
   });
   EXPECT_EQ(TrayState(), (Tray{false, false, false}));
   EXPECT_EQ(Stored("", "TrayIcon"), "0");
+}
+
+// Options the store cannot save (a full disk) are applied all the same, and the user hears of them once,
+// when the main window closes, also when the settings saved at closing reach the file.
+TEST_F(OptionsFormTest, OptionsThatCannotBeSavedAreAppliedAndReportedOnceAtClosing) {
+  Open();
+  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+  TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  Options([&](TOptionsForm* f) {
+    Change(f, "7", true, "select 1 from dual");
+    logontest::Click(f->bOk);
+  });
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>());
+  EXPECT_EQ(TrayState(), (Tray{true, true, true}));
+  SetAtomicSaveHook(nullptr);
+  MainForm->Close();  // closes and releases the session window first
+  form = nullptr;
+  const std::string file = GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik/HKCU.reg";
+  EXPECT_EQ(TakeBoxes(),
+            std::vector<std::string>{"Talvik: Настройки не сохранены: не удалось записать файл \"" + file +
+                                     "\" (No space left on device)."});
+  EXPECT_EQ(Stored("", "TrayIcon"), "<none>");
+  EXPECT_EQ(Stored("LastLogon", "UserName"), "SYSTEM");
 }
 
 }  // namespace

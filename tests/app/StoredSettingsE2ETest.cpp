@@ -1,9 +1,13 @@
 // Stored settings gone wrong, met by the program on a desktop (openbox): a damaged settings file, main
-// window bounds off the screen or out of range, and a settings folder that cannot be written when the
-// program closes; and a main window the user left partly off the screen, which stays there.
+// window bounds off the screen or out of range, a settings folder that cannot be written (when the
+// program closes, from its start, or on a full disk), and a pipe at the settings file's name; and a
+// main window the user left partly off the screen, which stays there.
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -39,6 +43,9 @@ bool Reachable(const TRect& R) {
 
 class StoredSettings : public e2e::DesktopProgramTest {
  protected:
+  // With a settings folder that cannot be written: the program logs on from what it read and shows
+  // its main window with no box, and closing shows one box; the settings file is still Before.
+  void ClosesAfterOneBoxWithTheSettingsAsTheyWere(const std::string& Before);
   std::filesystem::path Folder() const { return dir_ / "config" / "talvik"; }
   static void WriteFile(const std::filesystem::path& File, const std::string& Content) {
     std::ofstream(File, std::ios::binary) << Content;
@@ -170,6 +177,23 @@ TEST_F(StoredSettings, AWindowPartlyOffTheScreenStaysWhereTheUserLeftIt) {
 }
 
 // Whether a file can be made in the folder now.
+bool Writable(const std::filesystem::path& Folder);
+
+void StoredSettings::ClosesAfterOneBoxWithTheSettingsAsTheyWere(const std::string& Before) {
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty()) << "no main window";
+  EXPECT_TRUE(Boxes().empty()) << "a box before closing";
+  Picture("main");
+  Shell("wmctrl -i -c " + main);
+  const std::string box = AwaitBox();
+  ASSERT_FALSE(box.empty()) << "no box";
+  Picture("box");
+  Keys(box, "Return");
+  EXPECT_EQ(Exit(), 0) << Said();
+  EXPECT_EQ(Settings(), Before);
+}
+
 bool Writable(const std::filesystem::path& Folder) {
   const std::string probe = (Folder / ".probe").string();
   const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
@@ -201,6 +225,65 @@ TEST_F(StoredSettings, AFolderThatCannotBeWrittenLetsTheProgramCloseAfterOneBox)
   Keys(box, "Return");
   EXPECT_EQ(Exit(), 0) << Said();
   EXPECT_EQ(Settings(), before);
+}
+
+// The settings folder cannot be written from the start (immutable over a file that holds the last
+// logon only): the program reaches its main window, works, and closes after one box that says the
+// settings were not saved; the file stays as it was.
+TEST_F(StoredSettings, AFolderThatCannotBeWrittenFromTheStartReachesTheMainWindowAndClosesAfterOneBox) {
+  Prefill("SYSTEM", "SIM");
+  const std::string before = Settings();
+  const std::string folder = Folder().string();
+  const TScopeExit writableAgain([folder] {
+    Shell("chattr -i '" + folder + "'");
+    chmod(folder.c_str(), 0700);
+  });
+  if (!Shell("chattr +i '" + folder + "'") || Writable(Folder())) chmod(folder.c_str(), 0555);
+  if (Writable(Folder())) GTEST_SKIP() << "neither chattr nor the folder's mode makes it unwritable here";
+  ClosesAfterOneBoxWithTheSettingsAsTheyWere(before);
+}
+
+// The settings folder on a full small file system: the same.
+TEST_F(StoredSettings, AFolderOnAFullDiskReachesTheMainWindowAndClosesAfterOneBox) {
+  std::filesystem::create_directories(Folder());
+  const std::string folder = Folder().string();
+  if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0700") != 0)
+    GTEST_SKIP() << "no file system can be mounted here: " << std::strerror(errno);
+  const TScopeExit unmount([folder] { umount2(folder.c_str(), MNT_DETACH); });
+  Prefill("SYSTEM", "SIM");
+  const std::string before = Settings();
+  {
+    std::ofstream filler(Folder() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+    }
+  }
+  {
+    std::ofstream probe(Folder() / ".probe", std::ios::binary);
+    ASSERT_FALSE(probe.write("x", 1).flush()) << "the file system is not full";
+  }
+  std::filesystem::remove(Folder() / ".probe");
+  ClosesAfterOneBoxWithTheSettingsAsTheyWere(before);
+}
+
+// A pipe at the settings file's name: the program waits on nothing, says in one box that it cannot
+// read the file, and reaches the logon dialog; the pipe stays.
+TEST_F(StoredSettings, APipeAtTheSettingsFileNameReachesTheLogonDialog) {
+  std::filesystem::create_directories(Folder());
+  ASSERT_EQ(mkfifo((Folder() / "HKCU.reg").c_str(), 0600), 0);
+  Start();
+  const std::string box = AwaitBox();
+  ASSERT_FALSE(box.empty()) << "no box";
+  Picture("box");
+  Keys(box, "Return");
+  const std::string logon = Await("Oracle Logon");
+  ASSERT_FALSE(logon.empty()) << "no logon dialog";
+  EXPECT_TRUE(Boxes().empty()) << "a second box";
+  Keys(logon, "Escape");
+  EXPECT_EQ(Exit(), 0) << Said();
+  struct stat st {};
+  ASSERT_EQ(lstat((Folder() / "HKCU.reg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <future>
 
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "platform/rtl/ScopeExit.h"
 #include "rtl/MessageOf.h"
 #include "rtl/TempDir.h"
 
@@ -544,6 +551,112 @@ TEST_F(RegistryTest, RegIniFileKeepsNumbersAsText) {
   EXPECT_FALSE(ini.SectionExists("CustomInfo"));
   EXPECT_FALSE(ini.SectionExists("CustomInfo\\ORCL"));
   ini.EraseSection("NeverThere");
+}
+
+// Opening a store and reading it never writes: a missing key reads as empty and is made by the first
+// change under it.
+TEST_F(RegistryTest, OpeningAStoreAndReadingItWritesNothing) {
+  int saves = 0;
+  SetAtomicSaveHook([&saves](const std::string&) { ++saves; });
+  {
+    TRegIniFile ini("Software\\Talvik\\Toolbars");
+    EXPECT_EQ(ini.ReadInteger("ToolBarView", "Rev", 0), 0);
+    EXPECT_EQ(ini.ReadString("", "DockedTo", "none"), "none");
+    std::vector<std::string> sections;
+    ini.ReadSections(sections);
+    EXPECT_TRUE(sections.empty());
+    EXPECT_FALSE(ini.SectionExists("ToolBarView"));
+    ini.EraseSection("ToolBarView");
+    ini.DeleteKey("ToolBarView", "Rev");
+  }
+  EXPECT_EQ(saves, 0);
+  EXPECT_FALSE(FileExists(HkcuFile()));
+
+  TRegIniFile ini("Software\\Talvik\\Toolbars");
+  ini.WriteInteger("ToolBarView", "Rev", 2000);
+  EXPECT_GT(saves, 0);
+  talvik::registry::ResetHives();
+  TRegIniFile again("Software\\Talvik\\Toolbars");
+  EXPECT_EQ(again.ReadInteger("ToolBarView", "Rev", 0), 2000);
+  EXPECT_TRUE(again.SectionExists("ToolBarView"));
+}
+
+// A file that is no regular file is never waited on and never replaced: a pipe or a device at the
+// file's name is unreadable, the hive reads as empty and writes nothing.
+TEST_F(RegistryTest, AFileThatIsNoRegularFileIsUnreadableAndLeftAlone) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+  };
+  const Case cases[] = {
+      {"a pipe", [](const std::string& file) { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }},
+      {"a link to a device",
+       [](const std::string& file) { ASSERT_EQ(symlink("/dev/null", file.c_str()), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    talvik::registry::ResetHives();
+    std::filesystem::create_directories(dir_.File("talvik"));
+    c.make(HkcuFile());
+    const TScopeExit remove([this] { std::filesystem::remove(HkcuFile()); });
+    // a read that waits on the pipe is let go by a writer, so that the test ends
+    auto opened = std::async(std::launch::async, [] {
+      try {
+        TRegIniFile ini("Software\\Talvik");
+        return std::string("no problem reported");
+      } catch (const ERegistryDamaged& e) {
+        return e.Problem().Reason + (e.Problem().SetAsideName.empty() ? "" : ", set aside");
+      }
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << "the store waits on the file";
+      close(open(HkcuFile().c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    EXPECT_EQ(opened.get(), "it is not a regular file");
+    struct stat st {};
+    EXPECT_EQ(lstat(HkcuFile().c_str(), &st), 0) << "the file was moved";
+    TRegIniFile ini("Software\\Talvik");
+    EXPECT_EQ(ini.ReadString("", "Sound", "default"), "default");
+    EXPECT_THROW(ini.WriteString("", "Sound", "1"), ERegistryException);
+    EXPECT_FALSE(std::filesystem::is_regular_file(HkcuFile()));
+  }
+}
+
+// A file larger than any settings file could be is taken for damaged without being read.
+TEST_F(RegistryTest, AFileLargerThan64MiBIsSetAsideAsDamaged) {
+  dir_.Write("talvik/HKCU.reg", "REGEDIT4\n\n");
+  std::filesystem::resize_file(HkcuFile(), (64u << 20) + 1);
+  try {
+    TRegIniFile ini("Software\\Talvik");
+    ADD_FAILURE() << "the file was read";
+  } catch (const ERegistryDamaged& e) {
+    EXPECT_EQ(e.Problem().Reason, "the file is larger than 64 MiB");
+    EXPECT_EQ(e.Problem().SetAsideName, HkcuFile() + ".bad");
+  }
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "Sound", "1");
+  EXPECT_EQ(std::filesystem::file_size(HkcuFile() + ".bad"), (64u << 20) + 1);
+}
+
+// A file damaged after the hive read it goes aside as at the start, but the hive keeps the settings it
+// held and the next change writes them to a new file; the store tells once where the file went.
+TEST_F(RegistryTest, AFileDamagedAfterItWasReadGoesAsideAndTheHeldSettingsAreWrittenAgain) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "TrayIcon", "1");
+  dir_.Write("talvik/HKCU.reg", "garbage written while the program runs");
+  TRegFileProblem problem;
+  EXPECT_FALSE(RegTakeReplacedFile(HKEY_CURRENT_USER, problem));
+  ini.WriteString("LastLogon", "UserName", "SYSTEM");
+  ASSERT_TRUE(RegTakeReplacedFile(HKEY_CURRENT_USER, problem));
+  EXPECT_EQ(problem.FileName, HkcuFile());
+  EXPECT_EQ(problem.SetAsideName, HkcuFile() + ".bad");
+  EXPECT_EQ(problem.Reason, "line 1: the first line is not REGEDIT4");
+  EXPECT_FALSE(RegTakeReplacedFile(HKEY_CURRENT_USER, problem));  // once
+  EXPECT_EQ(dir_.Read("talvik/HKCU.reg.bad"), "garbage written while the program runs");
+  talvik::registry::ResetHives();
+  TRegIniFile again("Software\\Talvik");
+  EXPECT_EQ(again.ReadString("", "TrayIcon", ""), "1");
+  EXPECT_EQ(again.ReadString("LastLogon", "UserName", ""), "SYSTEM");
 }
 
 TEST_F(RegistryTest, RegIniFileOnAnotherRootKey) {

@@ -6,6 +6,9 @@
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/Files.h"
+#include "platform/rtl/Registry.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarDockTestSupport.h"
 #include "toolbar/BarPositions.h"
@@ -72,6 +75,19 @@ TEST_F(BarPositions, AFreshUserKeepsTheDesignLayout) {
   EXPECT_EQ(w.view->Left(), 160);
   EXPECT_EQ(w.session->Left(), 215);
   EXPECT_EQ(w.session->Top(), 22);
+}
+
+// Loading only reads: a store that may not be written (a full disk, an immutable folder) loads the
+// same, and no key is made for a fresh user.
+TEST_F(BarPositions, LoadingWritesNothing) {
+  int saves = 0;
+  SetAtomicSaveHook([&saves](const std::string&) { ++saves; });
+  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  MainWindow w;
+  w.Load();
+  EXPECT_EQ(saves, 0);
+  TRegistry registry;
+  EXPECT_FALSE(registry.KeyExists(kKey));
 }
 
 TEST_F(BarPositions, SavedValuesInOrderAndKind) {
