@@ -110,10 +110,6 @@ void TSessionForm::LoggedOff() {
   ShowSessionCount();
 }
 
-void TSessionForm::HoldAutoRefresh(bool Hold) {
-  Timer->SetEnabled(!Hold && nAutoRefresh->Checked());
-}
-
 void TSessionForm::StopAutoRefresh() {
   aAutoRefresh->SetChecked(false);
   Timer->SetEnabled(false);
@@ -200,6 +196,10 @@ void TSessionForm::FollowSession(const SessionKey& Session) {
 }
 
 void TSessionForm::TimerTimer(TObject*) {
+  // No tick refreshes while a box or dialog of the program stands (a logon, a question, an error): a
+  // failing one would stand its own box over it. The timer runs on, and the first tick after it
+  // refreshes.
+  if (Application && Application->ModalLevel() > 0) return;
   Timer->SetInterval(TimerInterval());
   try {
     aRefresh->Execute();

@@ -115,9 +115,6 @@ class TSessionForm : public TForm {
   void LoggedOn();
   // After a logon that ended without a connection: auto-refresh stops, the count names no sessions.
   void LoggedOff();
-  // Keeps the auto-refresh timer from firing while Hold (a logon dialog stands); released, it fires
-  // again when auto-refresh is on.
-  void HoldAutoRefresh(bool Hold);
 
   // ---- DBA commands ----
   void aTraceExecute(TObject* Sender);

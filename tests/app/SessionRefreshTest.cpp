@@ -3,7 +3,10 @@
 // after a new logon, the interval, watch mode and the kept position.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "SessionFormTestSupport.h"
+#include "app/OptionF.h"
 
 namespace sessiontest {
 namespace {
@@ -264,6 +267,83 @@ TEST_F(RefreshTest, WatchModeFollowsSidAndSerialTogether) {
   form->aKill->Execute();
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=" + CurrentSid() + " ?"});
   EXPECT_NE(CurrentSid(), "104");
+}
+
+// Every box and dialog stands while the timer's interval passes three times, as a user reads it: a
+// refresh meanwhile is counted, and a box shown meanwhile stands over the first.
+class BoxStandsTest : public RefreshTest {
+ protected:
+  void SetUp() override {
+    RefreshTest::SetUp();
+    if (HasFatalFailure()) return;
+    talvik::gui::SetMessageBoxHandler(
+        [this](HWND, const std::string& text, const std::string& caption, UINT) {
+          boxes.push_back({text, caption, 0});
+          Stand(caption + ": " + text);
+          return caption == "Warning" ? IDNO : IDOK;
+        });
+  }
+  void Stand(const std::string& What) {
+    if (!standing_.empty()) stacked_.push_back(What + " over " + standing_.back());
+    standing_.push_back(What);
+    const int before = refreshes_;
+    if (form) Tick(3);
+    refreshedUnder_[What] += refreshes_ - before;
+    standing_.pop_back();
+  }
+  void OpenWithAutoRefresh() {
+    AddFixtureSessions();
+    Open();
+    AutoRefreshOn();
+    ASSERT_TRUE(form->Timer->Enabled());
+    form->odsSession->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+  }
+
+  int refreshes_ = 0;
+  std::vector<std::string> standing_, stacked_;
+  std::map<std::string, int> refreshedUnder_;
+};
+
+// The program's own session killed from outside, auto-refresh on, F5: the server's error in one box and
+// no tick under it; the tick after it fails as ticks do, in a box of its own, and no tick follows.
+TEST_F(BoxStandsTest, AFailedF5WithAutoRefreshOnShowsOneBoxAtATime) {
+  OpenWithAutoRefresh();
+  Exec("ALTER SYSTEM KILL SESSION '" + MonitorPair() + "'");
+  TakeBoxes();
+  F5();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+  EXPECT_NE(shown[0].find("ORA-00028"), std::string::npos) << shown[0];
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+  EXPECT_TRUE(form->aAutoRefresh->Checked());
+  Tick();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  EXPECT_FALSE(form->Timer->Enabled());
+  Tick(3);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+}
+
+// No tick refreshes while a question or a dialog of the program stands (the kill question, the options
+// dialog); the first tick after it does.
+TEST_F(BoxStandsTest, NoTickRefreshesUnderAQuestionOrADialogAndTheTickAfterDoes) {
+  OpenWithAutoRefresh();
+  ASSERT_TRUE(GoTo(101));
+  TakeBoxes();
+  form->aKill->Execute();
+  Then("TOptionsForm", [this](TCustomForm* f) {
+    Stand(f->Caption());
+    f->SetModalResult(mrCancel);
+  });
+  MainForm->aOptions->Execute();
+  EXPECT_EQ(refreshedUnder_,
+            (std::map<std::string, int>{{"Warning: Уничтожить сеанс SID=101 ?", 0}, {"Настройка", 0}}));
+  const int before = refreshes_;
+  Tick();
+  EXPECT_EQ(refreshes_, before + 1);
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=101 ?"});
 }
 
 }  // namespace
