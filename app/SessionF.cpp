@@ -164,7 +164,10 @@ void TSessionForm::aRefreshExecute(TObject*) {
   if (aAlarm->Checked()) CheckAlarms();
   ShowSessionCount();
   if (watching) {
-    if (current.Listed()) odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst);
+    // Watch mode follows the one session the user chose. Once it has gone the list stays where the
+    // refresh left it and watch mode ends: the next refresh would watch whatever session stands there.
+    if (!current.Listed() || !odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst))
+      aMonitor->SetChecked(false);
   } else {
     // The controls hear of the moves once, at the end: the grid repaints and the detail tabs re-read
     // their session one time.

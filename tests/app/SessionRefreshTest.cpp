@@ -7,6 +7,8 @@
 
 #include "SessionFormTestSupport.h"
 #include "app/OptionF.h"
+#include "toolbar/BarItem.h"
+#include "toolbar/BarToolbar.h"
 
 namespace sessiontest {
 namespace {
@@ -267,6 +269,55 @@ TEST_F(RefreshTest, WatchModeFollowsSidAndSerialTogether) {
   form->aKill->Execute();
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=" + CurrentSid() + " ?"});
   EXPECT_NE(CurrentSid(), "104");
+}
+
+// Watch mode ends with the session it watched, gone after F5 and after a tick alike: its check mark
+// goes from the popup menu, the menu bar and the toolbar, the list stays where the refresh left it, and
+// the refreshes after it watch nothing until the user chooses again. A kill then names and reaches the
+// session of the current row, and only it.
+TEST_F(RefreshTest, WatchModeEndsWithTheWatchedSessionAndAKillAfterReachesTheCurrentRowOnly) {
+  AddFixtureSessions();
+  MainForm->Show();
+  Open();
+  AutoRefreshOn();
+  const auto watching = [this] {
+    const auto* menuBar = dynamic_cast<TBarItem*>(MainForm->ToolBarMainMenu->Items()->Items(3)->Items(0));
+    const auto* toolbar = dynamic_cast<TBarItem*>(MainForm->ToolBarSession->Items()->Items(0));
+    EXPECT_TRUE(menuBar && toolbar && menuBar->Action() == form->aMonitor &&
+                toolbar->Action() == form->aMonitor);
+    return std::to_string(form->aMonitor->Checked()) + std::to_string(form->nMonitorSession->Checked()) +
+           std::to_string(menuBar && menuBar->Checked()) + std::to_string(toolbar && toolbar->Checked());
+  };
+  for (const bool byTimer : {false, true}) {
+    SCOPED_TRACE(byTimer ? "by the timer" : "by F5");
+    const int sid = byTimer ? 105 : 104;
+    ASSERT_TRUE(GoTo(sid));
+    if (!form->aMonitor->Checked()) form->aMonitor->Execute();
+    ASSERT_EQ(watching(), "1111");
+    RemoveSession(sid);
+    AddStranger(sid, 999, "INACTIVE");  // a newcomer with its SID
+    byTimer ? Tick() : F5();
+    EXPECT_EQ(watching(), "0000") << "still watching " << CurrentPair();
+    EXPECT_EQ(form->odsSession->RecNo(), 1);  // where the refresh left the list
+    EXPECT_NE(CurrentPair(), std::to_string(sid) + ",999");
+    // the refreshes after it watch nothing, the current row's session moving or not
+    SetStatus(101, "ACTIVE", 0);
+    F5();
+    Tick();
+    EXPECT_EQ(watching(), "0000");
+  }
+  // the session the user is on
+  ASSERT_TRUE(GoTo(107));
+  const std::string pair = CurrentPair();
+  F5();
+  ASSERT_EQ(CurrentPair(), pair);
+  TakeBoxes();
+  answers = {IDYES};
+  form->aKill->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=107 ?"});
+  EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '" + pair + "'\r\n");
+  EXPECT_EQ(Query("select sid || ',' || serial# from v$session where status = 'KILLED'"),
+            std::vector<std::string>{pair});
 }
 
 // Every box and dialog stands while the timer's interval passes three times, as a user reads it: a
