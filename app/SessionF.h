@@ -294,5 +294,9 @@ extern TComponentRef<TAxControl> SpeechControl;
 inline constexpr const char* kCustomInfoNotAQuery =
     "SQL запрос на закладке \"Дополнительная\" не является запросом SELECT и выполнен не будет.";
 
+// What they say of a query that locks the rows it reads (SELECT ... FOR UPDATE).
+inline constexpr const char* kCustomInfoLocksRows =
+    "SQL запрос на закладке \"Дополнительная\" блокирует строки (FOR UPDATE) и выполнен не будет.";
+
 // The text of the speech control's class identifier.
 inline constexpr const char* kSpeechControlClassID = "{EEE78591-FE22-11D0-8BEF-0060081841DE}";
