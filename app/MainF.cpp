@@ -12,7 +12,6 @@
 #include "oracle/OracleLogon.h"
 #include "oracle/OracleSession.h"
 #include "platform/db/DB.h"
-#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarPositions.h"
 
@@ -334,13 +333,6 @@ void TMainForm::cbConnectionsCloseUp(TObject*) {
 
 void TMainForm::aLoginExecute(TObject*) {
   OracleSession->SetLogonPassword("");
-  // No refresh runs behind the dialog or the boxes it shows: a failing one would stack its own box
-  // over theirs. The session window may go meanwhile.
-  const TComponentRef<TSessionForm> sessions(dynamic_cast<TSessionForm*>(ActiveMDIChild()));
-  if (sessions) sessions->HoldAutoRefresh(true);
-  const TScopeExit release([&sessions] {
-    if (sessions) sessions->HoldAutoRefresh(false);
-  });
   OracleLogon->Execute();
 }
 

@@ -122,18 +122,25 @@ TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TOptionsForm::FormCloseQuery(TObject*, bool& CanClose) {
-  if (ModalResult() != mrOk || !MainForm || !MainForm->OracleSession->Connected()) return;
+  if (ModalResult() != mrOk) return;
   const std::string sql = seCustom->Text();
   if (Trim(sql).empty()) return;
+  // the dialog stays open on the query, which is neither stored nor run
+  const auto refuse = [this, &CanClose](const char* Message) {
+    ShowMessage(Message);
+    PageControl->SetActivePage(tsCustom);
+    if (seCustom->CanFocus()) seCustom->SetFocus();
+    CanClose = false;
+  };
+  // told by its text alone, before the server sees it
+  if (LocksRows(sql)) return refuse(kCustomInfoLocksRows);
+  if (!MainForm || !MainForm->OracleSession->Connected()) return;
   try {
     if (IsQuery(MainForm->OracleSession, sql)) return;
   } catch (const EOracleError&) {
     return;  // a statement the server rejects is stored: the tab tells when it runs it
   }
-  ShowMessage(kCustomInfoNotAQuery);
-  PageControl->SetActivePage(tsCustom);
-  if (seCustom->CanFocus()) seCustom->SetFocus();
-  CanClose = false;
+  refuse(kCustomInfoNotAQuery);
 }
 
 void TOptionsForm::FormShow(TObject*) {

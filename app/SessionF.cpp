@@ -110,10 +110,6 @@ void TSessionForm::LoggedOff() {
   ShowSessionCount();
 }
 
-void TSessionForm::HoldAutoRefresh(bool Hold) {
-  Timer->SetEnabled(!Hold && nAutoRefresh->Checked());
-}
-
 void TSessionForm::StopAutoRefresh() {
   aAutoRefresh->SetChecked(false);
   Timer->SetEnabled(false);
@@ -168,7 +164,10 @@ void TSessionForm::aRefreshExecute(TObject*) {
   if (aAlarm->Checked()) CheckAlarms();
   ShowSessionCount();
   if (watching) {
-    if (current.Listed()) odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst);
+    // Watch mode follows the one session the user chose. Once it has gone the list stays where the
+    // refresh left it and watch mode ends: the next refresh would watch whatever session stands there.
+    if (!current.Listed() || !odsSession->SearchRecord("SID;SERIAL", current.Values(), kSearchFromFirst))
+      aMonitor->SetChecked(false);
   } else {
     // The controls hear of the moves once, at the end: the grid repaints and the detail tabs re-read
     // their session one time.
@@ -200,6 +199,10 @@ void TSessionForm::FollowSession(const SessionKey& Session) {
 }
 
 void TSessionForm::TimerTimer(TObject*) {
+  // No tick refreshes while a box or dialog of the program stands (a logon, a question, an error): a
+  // failing one would stand its own box over it. The timer runs on, and the first tick after it
+  // refreshes.
+  if (Application && Application->ModalLevel() > 0) return;
   Timer->SetInterval(TimerInterval());
   try {
     aRefresh->Execute();

@@ -115,9 +115,6 @@ class TSessionForm : public TForm {
   void LoggedOn();
   // After a logon that ended without a connection: auto-refresh stops, the count names no sessions.
   void LoggedOff();
-  // Keeps the auto-refresh timer from firing while Hold (a logon dialog stands); released, it fires
-  // again when auto-refresh is on.
-  void HoldAutoRefresh(bool Hold);
 
   // ---- DBA commands ----
   void aTraceExecute(TObject* Sender);
@@ -296,6 +293,10 @@ extern TComponentRef<TAxControl> SpeechControl;
 // What the tab "Дополнительная" and the options dialog say of a custom statement that is not a query.
 inline constexpr const char* kCustomInfoNotAQuery =
     "SQL запрос на закладке \"Дополнительная\" не является запросом SELECT и выполнен не будет.";
+
+// What they say of a query that locks the rows it reads (SELECT ... FOR UPDATE).
+inline constexpr const char* kCustomInfoLocksRows =
+    "SQL запрос на закладке \"Дополнительная\" блокирует строки (FOR UPDATE) и выполнен не будет.";
 
 // The text of the speech control's class identifier.
 inline constexpr const char* kSpeechControlClassID = "{EEE78591-FE22-11D0-8BEF-0060081841DE}";

@@ -7,7 +7,6 @@
 #include "oracle/OracleQuery.h"
 #include "oracle_data/OracleData.h"
 #include "platform/gui/Dialogs.h"
-#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -57,10 +56,6 @@ void TSessionForm::aKillExecute(TObject*) {
 void TSessionForm::aKillAllExecute(TObject*) {
   if (!Confirmed("Уничтожить все сеансы ?")) return;
   if (!Confirmed("Вы точно уверены, что надо уничтожить все сеансы ?")) return;
-  // no tick may refresh the list under the walk (its message boxes run a message loop)
-  const bool ticking = Timer->Enabled();
-  Timer->SetEnabled(false);
-  const TScopeExit restoreTimer([this, ticking] { Timer->SetEnabled(ticking); });
   if (odsSession->Active()) {
     odsSession->First();
     while (!odsSession->Eof()) {

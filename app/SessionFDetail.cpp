@@ -890,6 +890,16 @@ void TSessionForm::SetupCustomInfo() {
   const bool any = !Trim(customSql_).empty();
   tsCustomInfo->SetTabVisible(any);
   if (!any) return;
+  // The server's rejection and a variable that names no field of the list switch the tab off until
+  // the next setup, and so does a statement that is not a query, before anything of it runs. A query
+  // that locks the rows it reads never reaches the server: the monitor must not block the instance it
+  // watches. A query without an INFO column shows nothing.
+  const auto switchOff = [this](const char* Message) {
+    odsCustomInfo->Close();
+    ShowMessage(Message);
+    tsCustomInfo->SetTabVisible(false);
+  };
+  if (LocksRows(customSql_)) return switchOff(kCustomInfoLocksRows);
   odsCustomInfo->SQL()->SetText(customSql_);
   odsCustomInfo->DeleteVariables();
   odsCustomInfo->SetDetailFields("");
@@ -903,14 +913,6 @@ void TSessionForm::SetupCustomInfo() {
     odsCustomInfo->SetDetailFields(odsCustomInfo->MasterFields());
     if (odsSession->Active() && !odsSession->FindField(name)) fed = false;
   }
-  // The server's rejection and a variable that names no field of the list switch the tab off until
-  // the next setup, and so does a statement that is not a query, before anything of it runs. A query
-  // without an INFO column shows nothing.
-  const auto switchOff = [this](const char* Message) {
-    odsCustomInfo->Close();
-    ShowMessage(Message);
-    tsCustomInfo->SetTabVisible(false);
-  };
   if (!fed) return switchOff(kCustomInfoError);
   try {
     if (!IsQuery(odsCustomInfo->Session(), customSql_)) return switchOff(kCustomInfoNotAQuery);

@@ -14,3 +14,7 @@ std::string ReleaseFromBanner(const std::string& Banner);
 // runs (its variables are declared as strings and left empty). A text the parse rejects raises the
 // server's error.
 bool IsQuery(TOracleSession* Session, const std::string& Sql);
+// Whether a query locks the rows it reads (SELECT ... FOR UPDATE): the words FOR and UPDATE one after
+// the other, in any case, with blanks, line breaks or comments between them, read as the server reads
+// the text (never inside a literal, a quoted name or a comment). Nothing is sent to the server.
+bool LocksRows(const std::string& Sql);

@@ -251,8 +251,14 @@ void talvik::gui::SetMessageBoxHandler(MessageBoxHandler handler) {
 }
 
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-  if (BoxHandler()) return BoxHandler()(owner, text, caption, type);
-  return RunMessageForm(text, caption, type);
+  if (!BoxHandler()) return RunMessageForm(text, caption, type);  // a modal form
+  // a handler answering for the box (a test's) stands for it: the box stands until the answer comes
+  TApplication* const application = Application;
+  if (application) application->ModalStarted();
+  const TScopeExit finished([application] {
+    if (application) application->ModalFinished();
+  });
+  return BoxHandler()(owner, text, caption, type);
 }
 
 // ---------------------------------------------------------------- file dialogs
@@ -288,6 +294,11 @@ std::string TOpenDialog::WithDefaultExt(const std::string& Name) const {
 
 bool TOpenDialog::Execute() {
   InvokeEvent(OnShow, this);
+  TApplication* const application = Application;
+  if (application) application->ModalStarted();
+  const TScopeExit finished([application] {
+    if (application) application->ModalFinished();
+  });
   bool chosen = false;
   if (FileHandler()) {
     chosen = FileHandler()(*this);

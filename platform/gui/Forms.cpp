@@ -554,6 +554,8 @@ TModalResult TCustomForm::ShowModal() {
   if (HWND c = GetCapture()) SendMessage(c, WM_CANCELMODE);
   ReleaseCapture();
   modal_ = true;
+  Application->ModalStarted();
+  const TScopeExit finished([] { Application->ModalFinished(); });
   HWND previous = GetActiveWindow();
   // every other window of the application waits
   std::vector<HWND> disabled;
@@ -1067,6 +1069,15 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
   PostQuitMessage(0);
+}
+
+void TApplication::ModalStarted() {
+  ++modalLevel_;
+}
+
+void TApplication::ModalFinished() {
+  assert(modalLevel_ > 0);
+  --modalLevel_;
 }
 
 void TApplication::HandleMessage() {

@@ -244,6 +244,11 @@ class TApplication : public TComponent {
   void Minimize();
   void Restore();
   void BringToFront();
+  // The modal loops standing: a modal form, a message box or a file dialog counts from its start to
+  // its end, nested ones each.
+  int ModalLevel() const { return modalLevel_; }
+  void ModalStarted();
+  void ModalFinished();
   template <typename T>
   void CreateForm(T*& Reference) {
     Reference = new T(this);
@@ -323,6 +328,7 @@ class TApplication : public TComponent {
   bool showMainForm_ = true;
   bool terminated_ = false;
   int quitCode_ = 0;
+  int modalLevel_ = 0;
   std::vector<std::pair<int, TWindowHook>> hooks_;
   int nextHook_ = 1;
   bool showHint_ = true;

@@ -232,6 +232,47 @@ TEST_F(OptionsFormTest, OkWithAStatementThatIsNoQueryIsRefusedAndNothingRuns) {
   EXPECT_THROW(Query("select count(*) from H2PROBE2"), EOracleError);
 }
 
+class OptionsLockingQueryTest : public OptionsFormTest, public ::testing::WithParamInterface<LockingQuery> {};
+
+// "Ok" with a query that locks the rows it reads: the dialog says so and stays open on its tab, nothing
+// is stored or applied, and the query never reaches the instance (the program's session holds no lock);
+// "Отмена" then leaves.
+TEST_P(OptionsLockingQueryTest, OkIsRefusedAndTheQueryNeverRuns) {
+  StoreSql("SIM", "SELECT 1 info FROM dual");
+  Open();
+  ClickSession(std::stoi(MonitorSid()));  // the panel shows, with its tab "Дополнительная"
+  TakeBoxes();
+  bool stayed = false;
+  Then("TOptionsForm", [&](TCustomForm* f) {
+    auto* o = static_cast<TOptionsForm*>(f);
+    o->seCustom->SetText(GetParam().sql);
+    logontest::Click(o->bOk);
+  });
+  Then("TOptionsForm", [&](TCustomForm* f) {
+    auto* o = static_cast<TOptionsForm*>(f);
+    stayed = true;
+    EXPECT_EQ(o->PageControl->ActivePage(), o->tsCustom);
+    const auto lines = [](std::string Text) {  // (the editor ends its lines with CR LF)
+      std::erase(Text, '\r');
+      return Text;
+    };
+    EXPECT_EQ(lines(o->seCustom->Text()), lines(GetParam().sql));
+    logontest::Click(o->bCancel);
+  });
+  MainForm->aOptions->Execute();
+  EXPECT_TRUE(stayed) << "the dialog closed";
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{std::string("Talvik: ") + kCustomInfoLocksRows});
+  EXPECT_EQ(Stored("CustomInfo\\SIM", "SQL"), "SELECT 1 info FROM dual");
+  EXPECT_EQ(form->CustomSql(), "SELECT 1 info FROM dual");
+  EXPECT_TRUE(form->tsCustomInfo->TabVisible());
+  form->aRefresh->Execute();
+  EXPECT_EQ(RowLocksOf(MonitorSid()), 0);
+  EXPECT_FALSE(InSharedPool(GetParam().sql));
+}
+
+INSTANTIATE_TEST_SUITE_P(Custom, OptionsLockingQueryTest, ::testing::ValuesIn(LockingQueries()),
+                         [](const auto& i) { return std::string(i.param.name); });
+
 TEST_F(OptionsFormTest, ClearingTheTrayBoxRemovesTheIconAndMinimisingToTheTray) {
   Store("TrayIcon", "1");
   MainForm->SysTrayIcon->SetEnabled(true);

@@ -11,6 +11,7 @@
 #include "app/ComboBoxQuery.h"
 #include "app/ZrDBText3D.h"
 #include "app/ZrLabel3D.h"
+#include "app/zrOraUtils.h"
 #include "editor/CodeEdit.h"
 #include "oracle/Oracle.h"
 #include "platform/gui/Clipbrd.h"
@@ -540,6 +541,113 @@ INSTANTIATE_TEST_SUITE_P(
                       NotAQueryCase{"InsertWithAVariable", "INSERT INTO H2PROBE VALUES (:SID)"},
                       NotAQueryCase{"Block", "BEGIN INSERT INTO H2PROBE VALUES (2); END;"}),
     [](const auto& i) { return std::string(i.param.name); });
+
+class CustomQueryThatLocksTest : public DetailTest, public ::testing::WithParamInterface<LockingQuery> {
+ protected:
+  // The rows of DEPT that another session can take for an update at once (none while a session holds
+  // them: the instance refuses a lock that would wait).
+  static int DeptRowsFree() {
+    TOracleSession other(nullptr);
+    other.SetLogonUsername("system");
+    other.SetLogonPassword("manager");
+    other.SetLogonDatabase("SIM");
+    other.LogOn();
+    TOracleQuery q(nullptr);
+    q.SetSession(&other);
+    q.SQL()->SetText("SELECT deptno FROM scott.dept WHERE deptno = :D FOR UPDATE NOWAIT");
+    q.DeclareVariable("D", otInteger);
+    int free = 0;
+    for (int deptno : {10, 20, 30, 40}) {
+      q.SetVariable("D", deptno);
+      try {
+        q.Execute();
+        free += !q.Eof();
+      } catch (const EOracleError& e) {
+        EXPECT_EQ(e.ErrorCode(), 54) << e.Message();
+      }
+    }
+    other.Rollback();
+    return free;
+  }
+};
+
+// The instance's own parser takes each spelling as a query that locks every row it reads.
+TEST_P(CustomQueryThatLocksTest, TheInstanceLocksTheRowsItReads) {
+  AddDetailState();
+  TOracleSession other(nullptr);
+  other.SetLogonUsername("system");
+  other.SetLogonPassword("manager");
+  other.SetLogonDatabase("SIM");
+  other.LogOn();
+  TOracleQuery q(nullptr);
+  q.SetSession(&other);
+  q.SQL()->SetText(GetParam().sql);
+  std::unique_ptr<TStringList> names(FindVariables(GetParam().sql, false));
+  for (int i = 0; i < names->Count(); ++i) q.DeclareVariable(names->Strings(i), otString);
+  q.Execute();
+  const std::string sid = [&] {
+    TOracleQuery me(nullptr);
+    me.SetSession(&other);
+    me.SQL()->SetText("select sid from v$mystat where rownum = 1");
+    me.Execute();
+    return me.Field(0).AsString();
+  }();
+  EXPECT_GT(RowLocksOf(sid), 0);
+  EXPECT_EQ(DeptRowsFree(), 0);
+  other.Rollback();
+  EXPECT_EQ(RowLocksOf(sid), 0);
+}
+
+// A custom query that locks the rows it reads is refused each time the panel opens, and never sent to
+// the instance: the program's session holds no lock, and another session updates every row at once.
+TEST_P(CustomQueryThatLocksTest, IsRefusedUnsentEachTimeThePanelOpens) {
+  AddDetailState();
+  {
+    TRegIniFile ini(kSettingsKey);
+    ini.WriteString("CustomInfo\\" + DataBase, "SQL", GetParam().sql);
+  }
+  Show();
+  TakeBoxes();
+  for (int open = 0; open < 2; ++open) {
+    SCOPED_TRACE(open);
+    ClickSession(101);
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{std::string("Talvik: ") + kCustomInfoLocksRows});
+    EXPECT_FALSE(form->tsCustomInfo->TabVisible());
+    EXPECT_FALSE(form->odsCustomInfo->Active());
+    form->aRefresh->Execute();
+    EXPECT_EQ(RowLocksOf(MonitorSid()), 0);
+    form->sbCloseSessionPanel->Click();
+  }
+  EXPECT_FALSE(InSharedPool(GetParam().sql));
+  EXPECT_EQ(DeptRowsFree(), 4);
+}
+
+// What the text of a query tells of its locking, read as the server reads it: FOR UPDATE counts as two
+// words of the statement, not inside a literal, a quoted name or a comment, nor as parts of other words.
+TEST(CustomQueryText, LocksRowsWhereTheServerReadsForUpdateAndNowhereElse) {
+  for (const LockingQuery& q : LockingQueries()) EXPECT_TRUE(LocksRows(q.sql)) << q.name;
+  const std::pair<const char*, bool> cases[] = {
+      {"SELECT dname info FROM scott.dept", false},
+      {"SELECT 'FOR UPDATE' info FROM dual", false},
+      {"SELECT 'it''s FOR UPDATE' info FROM dual", false},
+      {"SELECT 'it''s' || dname info FROM scott.dept FOR UPDATE", true},
+      {"SELECT dname \"FOR UPDATE\" FROM scott.dept", false},
+      {"SELECT dname info FROM scott.dept FOR \"UPDATE\"", false},
+      {"SELECT dname info FROM scott.dept -- FOR UPDATE", false},
+      {"SELECT dname info FROM scott.dept --\nFOR UPDATE", true},
+      {"SELECT dname info FROM scott.dept /* FOR UPDATE */", false},
+      {"SELECT dname info FROM scott.dept /* FOR UPDATE", false},
+      {"SELECT for_update info FROM t", false},
+      {"SELECT dname info FROM scott.dept WHERE :FOR = :UPDATE", false},
+      {"SELECT dname info FROM scott.dept WHERE deptno > 1.5e1FOR UPDATE", true},
+      {"SELECT dname info FROM scott.dept WHERE deptno > 1eFOR UPDATE", false},
+      {"SELECT dname info FROM scott.dept FOR UPDATE_X", false},
+  };
+  for (const auto& [sql, locks] : cases) EXPECT_EQ(LocksRows(sql), locks) << sql;
+}
+
+INSTANTIATE_TEST_SUITE_P(Custom, CustomQueryThatLocksTest, ::testing::ValuesIn(LockingQueries()),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 TEST_F(DetailTest, WithoutACustomQueryTheTabIsAbsent) {
   AddDetailState();

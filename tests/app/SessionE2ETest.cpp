@@ -274,6 +274,7 @@ class ListJourney : public SessionJourney {
 
 // A main window tall enough that every row of the list stays above the detail panel a click on a
 // session opens.
+constexpr int kTallHeight = 1000;
 constexpr const char* kTallMainWindow =
     "\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"0\"\n\"Top\"=\"0\"\n\"Width\"=\"800\"\n"
     "\"Height\"=\"1000\"\n";
@@ -709,12 +710,24 @@ class CurrentRowJourney : public ListJourney {
     else
       unsetenv("QT_QPA_PLATFORM");
   }
+  // A height of the detail panel, which stands at the bottom of the tall main window, in the main window
+  // as it shows: a window manager may have left it shorter than the stored height.
+  int InPanel(int Y) {
+    if (!shortBy_) {
+      std::istringstream height(
+          e2e::Output("xwininfo -id " + main_ + " | grep -E '^ *Height:' | cut -d: -f2"));
+      int shown = kTallHeight;
+      height >> shown;
+      shortBy_ = kTallHeight - shown;
+    }
+    return Y - *shortBy_;
+  }
   // The session the detail panel shows, "sid,serial", copied out of the custom tab's editor once the
   // tab has run its query again ("" when it did not).
   std::string PanelSession() {
     std::string shown;
     for (int attempt = 0; attempt < 2 && (shown.empty() || shown == lastShown_); ++attempt) {
-      e2e::Shell("xdotool mousemove --window " + main_ + " 300 800 click 1");
+      e2e::Shell("xdotool mousemove --window " + main_ + " 300 " + std::to_string(InPanel(800)) + " click 1");
       Keys(main_, "ctrl+a ctrl+c");
       e2e::WaitFor([&] { return (shown = ClipboardText()) != lastShown_ && !shown.empty(); }, 2000);
     }
@@ -729,6 +742,7 @@ class CurrentRowJourney : public ListJourney {
   }
   std::string lastShown_;
   std::optional<std::string> platform_;
+  std::optional<int> shortBy_;
   static bool Lives(const std::string& Pair) {
     return Value("select count(*) from v$session where sid || ',' || serial# = '" + Pair + "'") == "1";
   }
@@ -750,7 +764,7 @@ class CurrentRowJourney : public ListJourney {
       F5();
       Click(0);
       e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kCustomTabX) + " " +
-                 std::to_string(kPanelTabsY) + " click 1");
+                 std::to_string(InPanel(kPanelTabsY)) + " click 1");
       if (!PanelSession().empty()) return true;
     }
     return false;
@@ -766,8 +780,9 @@ class CurrentRowJourney : public ListJourney {
 };
 
 // Journey: a session of another program, idle while the workload's sessions log on and off above it,
-// is clicked: through ten F5, through the timer and while a kill question stands open over the list,
-// the detail panel shows that session, as long as the instance lists it; the kill then kills it.
+// is clicked: through ten F5, through the timer and after a kill question stood open over the list
+// (no tick refreshing under it), the detail panel shows that session, as long as the instance lists it;
+// the kill then kills it.
 TEST_F(CurrentRowJourney, TheClickedSessionStaysCurrentThroughF5TheTimerAndAKillQuestion) {
   CreateInstanceWithSequence();
   auto client = Client("scott", "tiger");
@@ -799,18 +814,21 @@ TEST_F(CurrentRowJourney, TheClickedSessionStaysCurrentThroughF5TheTimerAndAKill
       << "the timer refreshes nothing";
   std::this_thread::sleep_for(std::chrono::milliseconds(3000));
   EXPECT_EQ(PanelSession(), pair);
-  // the kill question stands open while the timer ticks; No, and the panel shows the session still
+  // the kill question stands open while three of the timer's seconds pass: no tick refreshes under it;
+  // No, and the ticks go on, the panel showing the session still
   MenuItem(kMenuSessions, kSessionsKill);
   std::string warning;
   ASSERT_TRUE(e2e::WaitFor([&] { return !(warning = e2e::WindowNamed("^Warning$")).empty(); }))
       << "no question";
   const Runs underQuestion = Executions();
-  ASSERT_TRUE(e2e::WaitFor([&] { return Ran(underQuestion, {"h2run"}).size() == 1; }))
-      << "no tick under the question";
-  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  EXPECT_EQ(Ran(underQuestion, {"h2run"}), std::vector<std::string>{}) << "a tick under the question";
   Picture("question");
   Keys(warning, "Escape");
   ASSERT_TRUE(e2e::WaitFor([&] { return e2e::WindowNamed("^Warning$").empty(); }));
+  const Runs afterQuestion = Executions();
+  ASSERT_TRUE(e2e::WaitFor([&] { return Ran(afterQuestion, {"h2run"}).size() == 1; }))
+      << "no tick after the question";
   EXPECT_EQ(PanelSession(), pair);
   // asked again, Yes: the kill goes to that session
   MenuItem(kMenuSessions, kSessionsKill);
@@ -882,6 +900,120 @@ TEST_F(CurrentRowJourney, TheWaitsTabShowsTheInstancesTimesInMilliseconds) {
       << "the total time does not read 120: " << box(totalWaits) << " against " << box(timeWaited);
   EXPECT_TRUE(SameText(shot, totalWaits, maxWait))
       << "the longest wait does not read 120: " << box(totalWaits) << " against " << box(maxWait);
+}
+
+}  // namespace
+
+namespace {
+
+// The first item of the menu "Сеансы" (it reads "Наблюдать сеанс" and carries the check mark of watch
+// mode), as the menu shows it, a little inside the menu window's left, top and right edges.
+constexpr int kMenuEdge = 3, kMenuItemHeight = 20;
+
+// The journeys on a desktop: a window manager (openbox) frames the program's windows.
+class WatchJourney : public CurrentRowJourney {
+ protected:
+  void SetUp() override {
+    CurrentRowJourney::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+  }
+  // Workload sessions that log off and on every half second, each taking a SID another has left.
+  void ReusingWorkload() {
+    workload_ = childwait::StartShell(Sim() +
+                                      " run --sessions 3 --busy 100 --period 500 --seconds 600 "
+                                      "--no-lock-chain --no-long-active >/dev/null 2>&1");
+    ASSERT_GT(workload_, 0);
+    ASSERT_TRUE(e2e::WaitFor([] { return UserSessions() >= 3; })) << "the workload did not start";
+  }
+  // The program's menu window that shows ("" while none does).
+  static std::string ShownMenu() {
+    std::istringstream ids(e2e::Output("xdotool search --onlyvisible --classname '^talvik$' 2>/dev/null"));
+    for (std::string id; std::getline(ids, id);)
+      if (e2e::Output("xdotool getwindowname " + id + " 2>/dev/null") == "talvik" &&
+          !e2e::Output("xwininfo -id " + id + " 2>/dev/null | grep 'Override Redirect State: yes'").empty())
+        return id;
+    return "";
+  }
+  // Opens the menu "Сеансы" and takes a picture of the display with it; Item is set to where its first
+  // item stands. The menu closes again. False when it did not show.
+  bool WatchItem(const std::string& What, guitest::Picture& Shot, TRect& Item) {
+    e2e::Shell("xdotool mousemove --window " + main_ + " " + std::to_string(kMenuSessions) + " 10 click 1");
+    std::string menu;
+    if (!e2e::WaitFor([&] { return !(menu = ShownMenu()).empty(); }, 5000)) return false;
+    const TRect frame = FrameOf(menu);  // (a menu has no frame of the window manager's)
+    Item = Rect(frame.Left + kMenuEdge, frame.Top + kMenuEdge, frame.Right - kMenuEdge,
+                frame.Top + kMenuEdge + kMenuItemHeight);
+    Shot = Picture(What);
+    e2e::Shell("xdotool key Escape Escape");
+    return e2e::WaitFor([] { return ShownMenu().empty(); }, 5000);
+  }
+  // The kill statements the instance ran since Before, each with the session it names.
+  static std::vector<std::string> KillsSince(const Runs& Before) {
+    std::vector<std::string> kills;
+    for (const auto& [text, runs] : Executions()) {
+      const auto was = Before.find(text);
+      if (text.rfind("ALTER SYSTEM KILL SESSION", 0) == 0 && runs > (was == Before.end() ? 0 : was->second))
+        kills.push_back(text);
+    }
+    return kills;
+  }
+};
+
+// Journey: a session of a workload that reuses SIDs is watched, then killed from outside and gone: the
+// next F5 ends watch mode (the menu's check mark goes) and the refreshes after it watch nothing; a kill
+// then names and reaches the session of the current row, and only it.
+TEST_F(WatchJourney, WatchModeEndsWithTheWatchedSessionAndAKillReachesTheCurrentRowOnly) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string scott = PairOf(SidOf("SCOTT"));
+  ASSERT_FALSE(scott.empty());
+  ReusingWorkload();
+  StartAndLogOn({}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  const std::string own = SessionPair();
+  guitest::Picture unwatched, shot;
+  TRect item;
+  ASSERT_TRUE(WatchItem("unwatched", unwatched, item)) << "no menu";
+  // a workload session chosen in the list, and watched
+  std::string watched;
+  for (int row = 0; row < 8 && watched.empty(); ++row) {
+    Click(row);
+    const std::string shown = PanelSession();
+    if (!shown.empty() && shown != own && shown != scott) watched = shown;
+  }
+  ASSERT_FALSE(watched.empty()) << "no workload session is listed";
+  MenuItem(kMenuSessions, kSessionsMonitor);
+  ASSERT_TRUE(WatchItem("watching", shot, item));
+  ASSERT_GT(e2e::Differing(unwatched, shot, item), 0) << "watch mode shows no check mark";
+  // killed from outside (unless it has just left by itself), and gone: the workload ended it
+  const std::string sid = watched.substr(0, watched.find(',')),
+                    serial = watched.substr(watched.find(',') + 1);
+  e2e::Shell(Sim() + " kill " + sid + " " + serial);
+  ASSERT_TRUE(e2e::WaitFor([&] { return !Lives(watched); })) << "the session " << watched << " stays";
+  F5();
+  ASSERT_TRUE(WatchItem("ended", shot, item));
+  EXPECT_EQ(e2e::Differing(unwatched, shot, item), 0) << "watch mode goes on after " << watched << " left";
+  // the refreshes after it watch nothing
+  for (int press = 0; press < 3; ++press) {
+    F5();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the workload takes a step
+  }
+  ASSERT_TRUE(WatchItem("after", shot, item));
+  EXPECT_EQ(e2e::Differing(unwatched, shot, item), 0) << "watching again";
+  // the user's session of choice, killed: the question's Yes reaches it alone
+  ASSERT_GE(ClickSession(scott, 8), 0) << "the session " << scott << " is not listed";
+  const Runs before = Executions();
+  MenuItem(kMenuSessions, kSessionsKill);
+  ASSERT_TRUE(AnswerYes()) << "no question";
+  EXPECT_TRUE(e2e::WaitFor([&] {
+    return Value("select status from v$session where sid || ',' || serial# = '" + scott + "'") == "KILLED";
+  })) << "the session "
+      << scott << " was not killed";
+  EXPECT_EQ(KillsSince(before), std::vector<std::string>{"ALTER SYSTEM KILL SESSION '" + scott + "'"});
+  EXPECT_EQ(Value("select count(*) from v$session where status = 'KILLED' and sid || ',' || serial# <> '" +
+                  scott + "'"),
+            "0");
 }
 
 }  // namespace

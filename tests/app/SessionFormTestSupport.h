@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,30 @@ inline const std::vector<SimSession>& FixtureSessions() {
        nullptr, "SQL*Net message from client", 0, "oracle@dbsrv01 (TNS V1-V3)"},
   };
   return s;
+}
+
+// Custom queries that lock the rows they read, written as the instance's parser takes them (both
+// words in any case, blanks, line breaks or comments between them, the clause's options after them).
+struct LockingQuery {
+  const char* name;
+  const char* sql;
+};
+inline void PrintTo(const LockingQuery& Query, std::ostream* Out) {
+  *Out << Query.name;
+}
+inline const std::vector<LockingQuery>& LockingQueries() {
+  static const std::vector<LockingQuery> q = {
+      {"AsWritten", "SELECT dname info FROM scott.dept FOR UPDATE"},
+      {"LowerCase", "select dname info from scott.dept for update"},
+      {"MixedCaseOnLinesOfTheirOwn", "Select dname info\r\nFrom scott.dept\r\nFor\r\n  Update"},
+      {"BlockCommentBetween", "SELECT dname info FROM scott.dept FOR/* every row */UPDATE"},
+      {"LineCommentBetween", "SELECT dname info FROM scott.dept FOR -- every row\nUPDATE"},
+      {"OfAColumnNoWait", "SELECT dname info FROM scott.dept FOR UPDATE OF dname NOWAIT"},
+      {"WithAVariableAndAWait",
+       "SELECT dname || :SID info FROM scott.dept WHERE deptno > 0 FOR UPDATE WAIT 5"},
+      {"AfterANumberAndAHint", "SELECT /*+ FULL(d) */ 1 info FROM scott.dept d ORDER BY 1FOR UPDATE"},
+  };
+  return q;
 }
 
 class SessionFormTest : public logontest::LogonDialogTest {
@@ -166,6 +191,33 @@ class SessionFormTest : public logontest::LogonDialogTest {
         std::to_string(IdleSeconds) + " WHERE sid = " + std::to_string(Sid));
   }
   void RemoveSession(int Sid) { Sim("DELETE FROM sim$sessions WHERE sid = " + std::to_string(Sid)); }
+  // The first column of the first row of SQL run on the instance file as another program would ("" when
+  // there is none).
+  static std::string SimValue(const std::string& Sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(getenv("TALVIK_SIM_DB"), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* st = nullptr;
+    std::string value;
+    if (sqlite3_prepare_v2(db, Sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
+      value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    else
+      EXPECT_TRUE(st) << sqlite3_errmsg(db) << "\n" << Sql;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+  }
+  // Whether the instance ever took the statement (its shared pool holds it, as the client sent it).
+  static bool InSharedPool(std::string Sql) {
+    std::erase(Sql, '\r');
+    for (std::size_t p = 0; (p = Sql.find('\'', p)) != std::string::npos; p += 2) Sql.insert(p, 1, '\'');
+    return SimValue("SELECT count(*) FROM sim$sqlarea WHERE sql_text = '" + Sql + "'") != "0";
+  }
+  // The row locks a session holds in the instance.
+  static int RowLocksOf(const std::string& Sid) {
+    return std::stoi(SimValue("SELECT count(*) FROM sim$locks WHERE sid = " + Sid));
+  }
 
   // Stores a setting of the program before the window reads it.
   static void Store(const std::string& Name, const std::string& Value) {

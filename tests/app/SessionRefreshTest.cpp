@@ -3,7 +3,12 @@
 // after a new logon, the interval, watch mode and the kept position.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "SessionFormTestSupport.h"
+#include "app/OptionF.h"
+#include "toolbar/BarItem.h"
+#include "toolbar/BarToolbar.h"
 
 namespace sessiontest {
 namespace {
@@ -264,6 +269,132 @@ TEST_F(RefreshTest, WatchModeFollowsSidAndSerialTogether) {
   form->aKill->Execute();
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=" + CurrentSid() + " ?"});
   EXPECT_NE(CurrentSid(), "104");
+}
+
+// Watch mode ends with the session it watched, gone after F5 and after a tick alike: its check mark
+// goes from the popup menu, the menu bar and the toolbar, the list stays where the refresh left it, and
+// the refreshes after it watch nothing until the user chooses again. A kill then names and reaches the
+// session of the current row, and only it.
+TEST_F(RefreshTest, WatchModeEndsWithTheWatchedSessionAndAKillAfterReachesTheCurrentRowOnly) {
+  AddFixtureSessions();
+  MainForm->Show();
+  Open();
+  AutoRefreshOn();
+  const auto watching = [this] {
+    const auto* menuBar = dynamic_cast<TBarItem*>(MainForm->ToolBarMainMenu->Items()->Items(3)->Items(0));
+    const auto* toolbar = dynamic_cast<TBarItem*>(MainForm->ToolBarSession->Items()->Items(0));
+    EXPECT_TRUE(menuBar && toolbar && menuBar->Action() == form->aMonitor &&
+                toolbar->Action() == form->aMonitor);
+    return std::to_string(form->aMonitor->Checked()) + std::to_string(form->nMonitorSession->Checked()) +
+           std::to_string(menuBar && menuBar->Checked()) + std::to_string(toolbar && toolbar->Checked());
+  };
+  for (const bool byTimer : {false, true}) {
+    SCOPED_TRACE(byTimer ? "by the timer" : "by F5");
+    const int sid = byTimer ? 105 : 104;
+    ASSERT_TRUE(GoTo(sid));
+    if (!form->aMonitor->Checked()) form->aMonitor->Execute();
+    ASSERT_EQ(watching(), "1111");
+    RemoveSession(sid);
+    AddStranger(sid, 999, "INACTIVE");  // a newcomer with its SID
+    byTimer ? Tick() : F5();
+    EXPECT_EQ(watching(), "0000") << "still watching " << CurrentPair();
+    EXPECT_EQ(form->odsSession->RecNo(), 1);  // where the refresh left the list
+    EXPECT_NE(CurrentPair(), std::to_string(sid) + ",999");
+    // the refreshes after it watch nothing, the current row's session moving or not
+    SetStatus(101, "ACTIVE", 0);
+    F5();
+    Tick();
+    EXPECT_EQ(watching(), "0000");
+  }
+  // the session the user is on
+  ASSERT_TRUE(GoTo(107));
+  const std::string pair = CurrentPair();
+  F5();
+  ASSERT_EQ(CurrentPair(), pair);
+  TakeBoxes();
+  answers = {IDYES};
+  form->aKill->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=107 ?"});
+  EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '" + pair + "'\r\n");
+  EXPECT_EQ(Query("select sid || ',' || serial# from v$session where status = 'KILLED'"),
+            std::vector<std::string>{pair});
+}
+
+// Every box and dialog stands while the timer's interval passes three times, as a user reads it: a
+// refresh meanwhile is counted, and a box shown meanwhile stands over the first.
+class BoxStandsTest : public RefreshTest {
+ protected:
+  void SetUp() override {
+    RefreshTest::SetUp();
+    if (HasFatalFailure()) return;
+    talvik::gui::SetMessageBoxHandler(
+        [this](HWND, const std::string& text, const std::string& caption, UINT) {
+          boxes.push_back({text, caption, 0});
+          Stand(caption + ": " + text);
+          return caption == "Warning" ? IDNO : IDOK;
+        });
+  }
+  void Stand(const std::string& What) {
+    if (!standing_.empty()) stacked_.push_back(What + " over " + standing_.back());
+    standing_.push_back(What);
+    const int before = refreshes_;
+    if (form) Tick(3);
+    refreshedUnder_[What] += refreshes_ - before;
+    standing_.pop_back();
+  }
+  void OpenWithAutoRefresh() {
+    AddFixtureSessions();
+    Open();
+    AutoRefreshOn();
+    ASSERT_TRUE(form->Timer->Enabled());
+    form->odsSession->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+  }
+
+  int refreshes_ = 0;
+  std::vector<std::string> standing_, stacked_;
+  std::map<std::string, int> refreshedUnder_;
+};
+
+// The program's own session killed from outside, auto-refresh on, F5: the server's error in one box and
+// no tick under it; the tick after it fails as ticks do, in a box of its own, and no tick follows.
+TEST_F(BoxStandsTest, AFailedF5WithAutoRefreshOnShowsOneBoxAtATime) {
+  OpenWithAutoRefresh();
+  Exec("ALTER SYSTEM KILL SESSION '" + MonitorPair() + "'");
+  TakeBoxes();
+  F5();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+  EXPECT_NE(shown[0].find("ORA-00028"), std::string::npos) << shown[0];
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+  EXPECT_TRUE(form->aAutoRefresh->Checked());
+  Tick();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
+  EXPECT_FALSE(form->Timer->Enabled());
+  Tick(3);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+}
+
+// No tick refreshes while a question or a dialog of the program stands (the kill question, the options
+// dialog); the first tick after it does.
+TEST_F(BoxStandsTest, NoTickRefreshesUnderAQuestionOrADialogAndTheTickAfterDoes) {
+  OpenWithAutoRefresh();
+  ASSERT_TRUE(GoTo(101));
+  TakeBoxes();
+  form->aKill->Execute();
+  Then("TOptionsForm", [this](TCustomForm* f) {
+    Stand(f->Caption());
+    f->SetModalResult(mrCancel);
+  });
+  MainForm->aOptions->Execute();
+  EXPECT_EQ(refreshedUnder_,
+            (std::map<std::string, int>{{"Warning: Уничтожить сеанс SID=101 ?", 0}, {"Настройка", 0}}));
+  const int before = refreshes_;
+  Tick();
+  EXPECT_EQ(refreshes_, before + 1);
+  EXPECT_EQ(stacked_, std::vector<std::string>{});
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=101 ?"});
 }
 
 }  // namespace
