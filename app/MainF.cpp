@@ -366,6 +366,8 @@ TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
 
 void TMainForm::FormClose(TObject*, TCloseAction&) {
   try {
+    // the session window's settings and the main window's reach the file in one save
+    TRegistryUpdate update(HKEY_CURRENT_USER);
     if (TCustomForm* child = ActiveMDIChild()) child->Close();
     if (!RegIni) return;
     RegIni->WriteString(kLastLogon, "UserName", UserName);
@@ -383,6 +385,7 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
       RegIni->WriteInteger(kMainFormSection, "Height", bounds.Height());
       RegIni->WriteInteger(kMainFormSection, "Width", bounds.Width());
     }
+    update.End();
   } catch (const ERegistryException& e) {
     // the file on disk stays whole; the user is told once, and the program closes as asked
     const auto* file = dynamic_cast<const ERegistryFileError*>(&e);

@@ -13,6 +13,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -145,6 +146,7 @@ void TOptionsForm::FormShow(TObject*) {
 
 void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   if (ModalResult() != mrOk || !RegIni) return;
+  TRegistryUpdate update(HKEY_CURRENT_USER);  // the options reach the settings file in one save
   const bool tray = cbTrayIcon->Checked();
   RegIni->WriteBool("", "TrayIcon", tray);
   if (MainForm) {
@@ -156,6 +158,7 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
   const std::string sql = seCustom->Text();
   RegIni->WriteString(CustomInfoSection(), "SQL", sql);
+  update.End();
   // without a session window the settings wait in the store for the next one
   auto* sessions = MainForm ? dynamic_cast<TSessionForm*>(MainForm->ActiveMDIChild()) : nullptr;
   if (!sessions) return;
