@@ -416,6 +416,8 @@ void SettingsNotSaved(const ERegistryException& Problem) {
 
 void TMainForm::FormClose(TObject*, TCloseAction&) {
   try {
+    // the session window's settings and the main window's reach the file in one save
+    TRegistryUpdate update(HKEY_CURRENT_USER);
     if (TCustomForm* child = ActiveMDIChild()) child->Close();
     if (!RegIni) return;
     RegIni->WriteString(kLastLogon, "UserName", UserName);
@@ -433,6 +435,7 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
       RegIni->WriteInteger(kMainFormSection, "Height", bounds.Height());
       RegIni->WriteInteger(kMainFormSection, "Width", bounds.Width());
     }
+    update.End();
   } catch (const ERegistryException& e) {
     SettingsNotSaved(e);
   }

@@ -13,6 +13,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -152,6 +153,7 @@ void TOptionsForm::FormShow(TObject*) {
 
 void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   if (ModalResult() != mrOk || !RegIni) return;
+  TRegistryUpdate update(HKEY_CURRENT_USER);  // the options reach the settings file in one save
   const bool tray = cbTrayIcon->Checked();
   const int interval = seIntervalAutoRefresh->Value();
   const std::string sql = seCustom->Text();
@@ -159,6 +161,7 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
     RegIni->WriteBool("", "TrayIcon", tray);
     RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
     RegIni->WriteString(CustomInfoSection(), "SQL", sql);
+    update.End();
   } catch (const ERegistryException& e) {
     SettingsNotSaved(e);  // the program works with the values chosen all the same
   }

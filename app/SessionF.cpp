@@ -17,6 +17,7 @@
 #include "oracle_data/OracleData.h"
 #include "platform/db/DB.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/rtl/Registry.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -77,8 +78,10 @@ void TSessionForm::FormShow(TObject*) {
 }
 
 void TSessionForm::FormClose(TObject*, TCloseAction& Action) {
+  TRegistryUpdate update(HKEY_CURRENT_USER);  // the alarm settings and the columns in one save
   WriteAlarmSettings();
   if (RegIni) dbgSession->SaveColumnsLayout(RegIni.get());
+  update.End();
   Action = caFree;
 }
 

@@ -298,11 +298,13 @@ bool TCodeCustomHighlighter::LoadFromRegistry(HKEY rootKey, const std::string& k
 }
 
 bool TCodeCustomHighlighter::SaveToRegistry(HKEY rootKey, const std::string& key) {
+  TRegistryUpdate update(rootKey);  // every attribute reaches the file in one save
   TRegistry reg;
   reg.SetRootKey(rootKey);
   if (!reg.OpenKey(key, true)) return false;
   bool all = true;
   for (const auto& attr : attributes_) all &= attr->SaveToRegistry(reg);
+  update.End();
   return all;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "grid/DBGridEx.h"
 #include "platform/rtl/Registry.h"
@@ -74,8 +75,11 @@ void TCustomDBGridEx::RestoreColumnsLayout(TCustomIniFile* Store, int Flags) {
 
 void TCustomDBGridEx::SaveColumnsLayoutTo(TCustomIniFile* Store, const std::string& Section,
                                           bool EraseFirst) {
-  // a registry store always starts the section afresh
-  if (EraseFirst || dynamic_cast<TRegIniFile*>(Store)) Store->EraseSection(Section);
+  // a registry store always starts the section afresh, and takes the whole layout in one save
+  auto* const registry = dynamic_cast<TRegIniFile*>(Store);
+  std::optional<TRegistryUpdate> update;
+  if (registry) update.emplace(registry->RootKey());
+  if (EraseFirst || registry) Store->EraseSection(Section);
   for (int i = 0; i < Columns()->Count(); ++i) {
     TColumnEx* c = Columns()->Items(i);
     char value[96];
@@ -84,6 +88,7 @@ void TCustomDBGridEx::SaveColumnsLayoutTo(TCustomIniFile* Store, const std::stri
                   static_cast<int>(c->DropDownRows()), c->DropDownWidth());
     Store->WriteString(Section, ColumnLayoutIdent(c), value);
   }
+  if (update) update->End();
 }
 
 void TCustomDBGridEx::RestoreColumnsLayoutFrom(TCustomIniFile* Store, const std::string& Section, int Flags) {

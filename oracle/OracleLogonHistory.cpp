@@ -200,6 +200,7 @@ void LoadHistoryReg(THistoryItems* History, const std::string& Section) {
 bool SaveHistoryReg(THistoryItems* History, const std::string& Section) {
   SeedForSave();
   try {
+    TRegistryUpdate update(HKEY_CURRENT_USER);  // the whole history in one save
     TRegistry registry;
     registry.SetRootKey(HKEY_CURRENT_USER);
     if (!registry.OpenKey(RegistryPath(Section), true)) return false;
@@ -214,6 +215,7 @@ bool SaveHistoryReg(THistoryItems* History, const std::string& Section) {
       if (!stored) continue;
       registry.WriteString(kRegValuePrefix + std::to_string(index++), *stored);
     }
+    update.End();
     return true;
   } catch (const std::exception&) {
     return false;

@@ -150,6 +150,8 @@ void RegLoadToolbarPositions(TComponent* Form, HKEY RootKey, const std::string& 
 }
 
 void RegSaveToolbarPositions(TComponent* Form, HKEY RootKey, const std::string& BaseKey) {
+  // every window's place reaches the file in one save; what was written before a fault still does
+  TRegistryUpdate update(RootKey);
   const std::unique_ptr<TRegIniFile> ini = OpenPositionsKey(RootKey, BaseKey);
   TRegIniFile* const I = ini.get();
   SaveToolbarPositions(
@@ -160,4 +162,5 @@ void RegSaveToolbarPositions(TComponent* Form, HKEY RootKey, const std::string& 
       [I](const std::string& Section, const std::string& Name, const std::string& Value) {
         I->WriteString(Section, Name, Value);
       });
+  update.End();
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/rtl/RegistryStore.h"
 
@@ -78,15 +80,6 @@ bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
   return true;
 }
 
-TKeyNode* FindNode(THive& hive, const std::vector<std::string>& path) {
-  TKeyNode* node = &hive.Root();
-  for (const auto& part : path) {
-    node = node->SubKey(part);
-    if (!node) return nullptr;
-  }
-  return node;
-}
-
 // Brings the hive up to date with its file; ERROR_BADDB once after a damaged file was set aside.
 int Begin(THive& hive) {
   hive.Refresh();
@@ -98,7 +91,8 @@ int Begin(THive& hive) {
   return ERROR_BADDB;
 }
 
-int Commit(THive& hive) {
+// Writes the hive's file; ERROR_WRITE_FAULT when it cannot (the tree is read again from the file).
+int Save(THive& hive) {
   std::string reason;
   try {
     hive.Save();
@@ -114,6 +108,27 @@ int Commit(THive& hive) {
   return ERROR_WRITE_FAULT;
 }
 
+// A change just made to the hive's tree reaches its file: at once, or, while an update is open, when
+// the outermost one ends (the change is kept to be made again on the file read anew meanwhile).
+int Commit(THive& hive, THive::TChange change) {
+  if (!hive.Updating()) return Save(hive);
+  hive.HoldBack(std::move(change));
+  return ERROR_SUCCESS;
+}
+
+// The key at path below root, made with those missing on the way.
+TKeyNode& MakePath(TKeyNode& root, const std::vector<std::string>& path) {
+  TKeyNode* node = &root;
+  for (const auto& part : path) node = node->AddSubKey(part);
+  return *node;
+}
+
+TKeyNode* FindPath(TKeyNode& root, const std::vector<std::string>& path) {
+  TKeyNode* node = &root;
+  for (size_t i = 0; node && i < path.size(); ++i) node = node->SubKey(path[i]);
+  return node;
+}
+
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK;
 
 // Runs f(hive, openKey, node) on the key under the hive's lock.
@@ -123,7 +138,7 @@ int WithKey(HKEY key, F&& f) {
   if (int rc = Resolve(key, open); rc != ERROR_SUCCESS) return rc;
   std::lock_guard guard(open.hive->Lock());
   if (int rc = Begin(*open.hive); rc != ERROR_SUCCESS) return rc;
-  TKeyNode* node = FindNode(*open.hive, open.path);
+  TKeyNode* node = FindPath(open.hive->Root(), open.path);
   if (!node) return ERROR_KEY_DELETED;
   return f(*open.hive, open, *node);
 }
@@ -173,9 +188,11 @@ int RegCreateKeyEx(HKEY key, const std::string& subKey, REGSAM access, HKEY* res
     }
     if (!exists) {
       if (hive.ReadOnly() || !(open.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-      target = &node;
-      for (const auto& part : parts) target = target->AddSubKey(part);
-      if (int rc = Commit(hive); rc != ERROR_SUCCESS) return rc;
+      target = &MakePath(node, parts);
+      std::vector<std::string> path = open.path;
+      path.insert(path.end(), parts.begin(), parts.end());
+      if (int rc = Commit(hive, [path](TKeyNode& root) { MakePath(root, path); }); rc != ERROR_SUCCESS)
+        return rc;
     } else if (hive.ReadOnly() && (access & kWriteRights)) {
       return ERROR_ACCESS_DENIED;
     }
@@ -223,8 +240,10 @@ int RegSetValueEx(HKEY key, const std::string& valueName, uint32_t type, const v
   if (type == REG_SZ || type == REG_EXPAND_SZ) bytes = bytes.substr(0, bytes.find('\0'));
   return WithKey(key, [&](THive& hive, const TOpenKey& open, TKeyNode& node) {
     if (hive.ReadOnly() || !(open.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    node.SetValue(valueName, type, std::move(bytes));
-    return Commit(hive);
+    node.SetValue(valueName, type, bytes);
+    return Commit(hive, [path = open.path, valueName, type, bytes = std::move(bytes)](TKeyNode& root) {
+      MakePath(root, path).SetValue(valueName, type, bytes);
+    });
   });
 }
 
@@ -232,7 +251,9 @@ int RegDeleteValue(HKEY key, const std::string& valueName) {
   return WithKey(key, [&](THive& hive, const TOpenKey& open, TKeyNode& node) {
     if (hive.ReadOnly() || !(open.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (!node.RemoveValue(valueName)) return ERROR_FILE_NOT_FOUND;
-    return Commit(hive);
+    return Commit(hive, [path = open.path, valueName](TKeyNode& root) {
+      if (TKeyNode* key = FindPath(root, path)) key->RemoveValue(valueName);
+    });
   });
 }
 
@@ -241,7 +262,7 @@ int DeleteSubKey(HKEY key, const std::string& subKey, bool tree) {
   std::vector<std::string> parts;
   if (!SplitPath(subKey, parts)) return ERROR_INVALID_PARAMETER;
   if (parts.empty()) return ERROR_INVALID_PARAMETER;
-  return WithKey(key, [&](THive& hive, const TOpenKey&, TKeyNode& node) {
+  return WithKey(key, [&](THive& hive, const TOpenKey& open, TKeyNode& node) {
     TKeyNode* parent = &node;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
       parent = parent->SubKey(parts[i]);
@@ -251,7 +272,11 @@ int DeleteSubKey(HKEY key, const std::string& subKey, bool tree) {
     if (!target) return ERROR_FILE_NOT_FOUND;
     if (hive.ReadOnly() || (!tree && !target->SubKeys().empty())) return ERROR_ACCESS_DENIED;
     parent->RemoveSubKey(parts.back());
-    return Commit(hive);
+    std::vector<std::string> path = open.path;
+    path.insert(path.end(), parts.begin(), parts.end() - 1);
+    return Commit(hive, [path, name = parts.back()](TKeyNode& root) {
+      if (TKeyNode* key = FindPath(root, path)) key->RemoveSubKey(name);
+    });
   });
 }
 }  // namespace
@@ -340,6 +365,31 @@ bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem) {
   if (replaced.Empty()) return false;
   problem = {hive->FileName(), std::move(replaced.setAsideName), std::move(replaced.reason), true};
   return true;
+}
+
+// ---- Updates ---------------------------------------------------------------------------------------
+
+TRegistryUpdate::TRegistryUpdate(HKEY rootKey) : hive_(HiveForRoot(rootKey)) {
+  if (!hive_) return;
+  std::lock_guard guard(hive_->Lock());
+  hive_->BeginUpdate();
+}
+
+TRegistryUpdate::~TRegistryUpdate() {
+  Finish();
+}
+
+int TRegistryUpdate::Finish() {
+  const std::shared_ptr<THive> hive = std::exchange(hive_, nullptr);
+  if (!hive) return ERROR_SUCCESS;
+  std::lock_guard guard(hive->Lock());
+  if (!hive->EndUpdate()) return ERROR_SUCCESS;
+  hive->Refresh();  // what someone else wrote meanwhile stays, with the held-back changes made on it
+  return Save(*hive);
+}
+
+void TRegistryUpdate::End() {
+  if (Finish() == ERROR_WRITE_FAULT) throw ERegistryWriteError(RegLastProblem(), lastFileProblem);
 }
 
 // ---- TRegistry -------------------------------------------------------------------------------------

@@ -1,9 +1,11 @@
 // The registry: root keys, sub-keys and typed values, kept in one readable text file per hive (see
 // RegistryStore.h), with the system's call interface and the class library's TRegistry and
-// TRegIniFile on top. Every change is on disk when the call returns.
+// TRegIniFile on top. Every change is on disk when the call returns, or, while an update of its hive
+// is open (TRegistryUpdate), when the outermost update ends.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,7 +78,7 @@ int RegEnumValue(HKEY key, uint32_t index, std::string* name, uint32_t* type = n
                  uint32_t* dataSize = nullptr);
 int RegQueryInfoKey(HKEY key, uint32_t* subKeys, uint32_t* maxSubKeyLen, uint32_t* values,
                     uint32_t* maxValueNameLen, uint32_t* maxValueLen);
-// Every change is written at once; this only checks the handle.
+// Every change is written at once (or when the open update ends); this only checks the handle.
 int RegFlushKey(HKEY key);
 // All sub-key names (sorted without regard to case) and all value names (in the order written).
 int RegGetKeyNames(HKEY key, std::vector<std::string>& names);
@@ -123,6 +125,37 @@ class ERegistryWriteError : public ERegistryFileError {
  public:
   using ERegistryFileError::ERegistryFileError;
   const char* ClassName() const noexcept override { return "ERegistryWriteError"; }
+};
+
+// ---- Updates ---------------------------------------------------------------------------------------
+
+namespace talvik::registry {
+class THive;
+}
+
+// Holds back the writing of a hive's file while it is open, so that the values one step of the program
+// writes together reach the file in one atomic save. The changes made meanwhile through any key of
+// the hive (any call, TRegistry or TRegIniFile) are seen by every reader of the hive at once and
+// written when the outermost update of the hive ends; updates nest. A change made to the file by
+// someone else meanwhile is read as ever, and the held-back changes are made again on it.
+class TRegistryUpdate {
+ public:
+  explicit TRegistryUpdate(HKEY rootKey = HKEY_CURRENT_USER);
+  // An update left without End() (an exception leaving its scope, say) ends here all the same: what
+  // it held back is written, and a failure is told as a call's is (RegLastProblem, standard error).
+  ~TRegistryUpdate();
+  TRegistryUpdate(const TRegistryUpdate&) = delete;
+  TRegistryUpdate& operator=(const TRegistryUpdate&) = delete;
+
+  // Ends the update. The outermost one writes what was held back and raises ERegistryWriteError when
+  // it cannot: the changes are dropped and the file stays as it was.
+  void End();
+
+ private:
+  // ERROR_SUCCESS, or ERROR_WRITE_FAULT when the held-back changes could not be written.
+  int Finish();
+
+  std::shared_ptr<talvik::registry::THive> hive_;  // none for an unknown root key, and once ended
 };
 
 // ---- TRegistry -------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -451,6 +452,7 @@ void THive::Refresh() {
   TFileStamp now = GetFileStamp(fileName_);
   if (loaded_ && now == stamp_) return;
   Load(now);
+  for (const TChange& change : heldBack_) change(*root_);
 }
 
 void THive::Load(const TFileStamp& stamp) {
@@ -500,6 +502,8 @@ void THive::Load(const TFileStamp& stamp) {
 }
 
 void THive::Save() {
+  assert(!Updating());
+  heldBack_.clear();  // written now, or dropped with the rest
   if (fileName_.empty() || ReadOnly())
     throw EFCreateError("The registry hive " + rootName_ + " is read-only");
   try {
@@ -509,6 +513,20 @@ void THive::Save() {
     throw;
   }
   stamp_ = GetFileStamp(fileName_);
+}
+
+void THive::BeginUpdate() {
+  ++updates_;
+}
+
+bool THive::EndUpdate() {
+  assert(updates_ > 0);
+  return --updates_ == 0 && !heldBack_.empty();
+}
+
+void THive::HoldBack(TChange change) {
+  assert(Updating());
+  heldBack_.push_back(std::move(change));
 }
 
 THiveProblem THive::TakeProblem() {

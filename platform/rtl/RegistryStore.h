@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -105,6 +106,19 @@ class THive {
   // A damaged file set aside while the hive kept its settings, once.
   THiveProblem TakeReplacedFile();
 
+  // A change made to the tree, as it is made again on the tree read anew from the file.
+  using TChange = std::function<void(TKeyNode& root)>;
+  // Saving held back: while an update is open (updates nest), the changes made to the tree are kept
+  // instead of saved one by one, and Refresh() makes them again on the tree whenever it reads the
+  // file anew, so that none is lost to a file changed meanwhile. Save() writes them all and forgets
+  // them, whether it succeeds or not.
+  void BeginUpdate();
+  // Ends an update; true when it was the outermost one and changes wait for Save().
+  bool EndUpdate();
+  bool Updating() const { return updates_ > 0; }
+  // Keeps a change that was made to the tree while an update is open.
+  void HoldBack(TChange change);
+
  private:
   void Load(const TFileStamp& stamp);
 
@@ -120,6 +134,8 @@ class THive {
   std::unique_ptr<TKeyNode> root_;
   THiveProblem problem_;
   THiveProblem replaced_;
+  int updates_ = 0;
+  std::vector<TChange> heldBack_;
 };
 
 // The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:

@@ -23,6 +23,7 @@
 #include "platform/gui/WinManager.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/FileSaves.h"
 #include "toolbar/BarDock.h"
 #include "toolbar/BarItem.h"
 #include "toolbar/BarToolbar.h"
@@ -175,6 +176,24 @@ TEST_F(MainFormTest, ClosingSavesTheLogonAndTheBoundsOnlyInTheNormalState) {
   MainForm->Close();
   EXPECT_EQ(Stored("MainForm", "WindowState"), "2");
   EXPECT_EQ(Stored("MainForm", "Width"), "700");
+}
+
+// A start over the settings of earlier sessions: its logon writes the history of logons, the whole of
+// it in one save of the settings file.
+TEST_F(MainFormTest, TheStartWritesTheSettingsFileOnce) {
+  Store("LastLogon", "UserName", "SYSTEM");
+  for (const char* user : {"scott", "hr", "oe"}) AddHistory(LogonHistory(), user, "", true, "", "SIM");
+  ASSERT_TRUE(SaveHistoryReg(LogonHistory(), kLogonHistoryKey));
+  TRegIniFile(kToolbarsKey).WriteInteger("ToolBarView", "Rev", 2000);  // as a close left them
+  OnLogonForm([](TLogOnForm* f) {
+    logontest::Type(f->PasswordEdit, "manager");
+    f->SetDatabaseText("SIM");
+    logontest::Click(f->OKBtn);
+  });
+  TFileSaveCounter saves(GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik/HKCU.reg");
+  ASSERT_EQ(Start(), -1);
+  EXPECT_EQ(saves.Count(), 1);
+  EXPECT_EQ(MainForm->cbConnections->Text(), "SYSTEM@SIM");
 }
 
 // A damaged settings file: one box says so and where the file went, and the program goes on to the

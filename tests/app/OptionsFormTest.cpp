@@ -7,6 +7,7 @@
 #include "editor/CodeEdit.h"
 #include "oracle/Oracle.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/FileSaves.h"
 
 namespace sessiontest {
 namespace {
@@ -149,13 +150,14 @@ struct Confirm {
 
 class OptionsConfirmTest : public OptionsFormTest, public ::testing::WithParamInterface<Confirm> {};
 
-TEST_P(OptionsConfirmTest, OkWritesAndAppliesOthersChangeNothing) {
+TEST_P(OptionsConfirmTest, OkWritesInOneSaveAndAppliesOthersChangeNothing) {
   const Confirm& c = GetParam();
   Store("IntervalAutoRefresh", "7");
   Store("TrayIcon", "0");
   StoreSql("SIM", "SELECT 1 info FROM dual");
   if (c.sessionWindow) Open();
   const Tray trayBefore = TrayState();
+  TFileSaveCounter saves(GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik/HKCU.reg");
   Options([&](TOptionsForm* f) {
     Change(f, "-3", true, "SELECT :MACHINE info FROM dual");
     if (c.byClick)
@@ -163,6 +165,7 @@ TEST_P(OptionsConfirmTest, OkWritesAndAppliesOthersChangeNothing) {
     else
       SendMessage(f->Handle(), WM_KEYDOWN, VK_ESCAPE, 0), f->SetModalResult(mrCancel);
   });
+  EXPECT_EQ(saves.Count(), c.ok ? 1 : 0);
   if (c.ok) {
     EXPECT_EQ(Stored("", "IntervalAutoRefresh"), "-3") << "stored as typed, however small";
     EXPECT_EQ(Stored("", "TrayIcon"), "1");

@@ -4,6 +4,7 @@
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "rtl/FileSaves.h"
 #include "rtl/TempDir.h"
 
 namespace {
@@ -44,6 +45,19 @@ TEST_F(HighlighterRegistry, SaveAndLoadRoundTrip) {
   EXPECT_EQ(b.StringAttri()->Background(), clYellow);
   EXPECT_EQ(b.KeyAttri()->Style(), (TFontStyles{fsBold, fsUnderline}));
   EXPECT_FALSE(b.LoadFromRegistry(HKEY_CURRENT_USER, "Software\\Talvik\\Missing"));
+}
+
+// Every attribute of a highlighter reaches the settings file in one save.
+TEST_F(HighlighterRegistry, AllTheAttributesReachTheFileInOneSave) {
+  TCodeSQLHighlighter a;
+  a.CommentAttri()->SetForeground(clGray);
+  TFileSaveCounter saves(dir_.File("talvik/HKCU.reg"));
+  ASSERT_TRUE(a.SaveToRegistry(HKEY_CURRENT_USER, "Software\\Talvik\\Highlighter"));
+  EXPECT_EQ(saves.Count(), 1);
+  talvik::registry::ResetHives();  // read back from the file
+  TCodeSQLHighlighter b;
+  ASSERT_TRUE(b.LoadFromRegistry(HKEY_CURRENT_USER, "Software\\Talvik\\Highlighter"));
+  EXPECT_EQ(b.CommentAttri()->Foreground(), clGray);
 }
 
 TEST_F(HighlighterRegistry, AttributeReturnsToThePreviousKeyAndReportsMissingSubKey) {

@@ -12,6 +12,7 @@
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "rtl/FileSaves.h"
 #include "rtl/TempDir.h"
 
 namespace {
@@ -81,6 +82,22 @@ TEST_F(GridLayoutStore, SessionGridInTheRegistry) {
   EXPECT_EQ(store.ReadString("TSessionFormdbgSession", "dbgSession.SID", ""), "0,46,1,1,1,7,0");
   EXPECT_EQ(store.ReadString("TSessionFormdbgSession", "dbgSession.STATUS", "").substr(0, 2), "1,");
   EXPECT_EQ(store.ReadString("TSessionFormdbgSession", "dbgSession.OLD", "gone"), "gone");  // erased first
+}
+
+// The layout of every column reaches the settings file in one save, the erased section with it.
+TEST_F(GridLayoutStore, TheLayoutReachesTheRegistryFileInOneSave) {
+  TDBGridEx* g = Grid({"SID", "STATUS", "MACHINE", "PROGRAM"});
+  TRegIniFile store("Software\\Talvik");
+  store.WriteString("TSessionFormdbgSession", "dbgSession.OLD", "stale");
+  TFileSaveCounter saves(dir.File("talvik/HKCU.reg"));
+  g->SaveColumnsLayout(&store);
+  EXPECT_EQ(saves.Count(), 1);
+  talvik::registry::ResetHives();  // read back from the file
+  TRegIniFile again("Software\\Talvik");
+  std::vector<std::string> idents;
+  again.ReadSection("TSessionFormdbgSession", idents);
+  EXPECT_EQ(idents, (std::vector<std::string>{"dbgSession.SID", "dbgSession.STATUS", "dbgSession.MACHINE",
+                                              "dbgSession.PROGRAM"}));
 }
 
 TEST_F(GridLayoutStore, ColumnsByFieldNameAndOrder) {

@@ -13,6 +13,8 @@
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
+#include "platform/rtl/ScopeExit.h"
+#include "rtl/FileSaves.h"
 #include "rtl/TempDir.h"
 #include "tests/TemporaryFiles.h"
 
@@ -297,6 +299,34 @@ TEST_F(HistoryStoreTest, SavingRemovesStaleEntriesBeyondAGap) {
   EXPECT_EQ(ReadValue("Logon2"), "<none>");
   EXPECT_EQ(ReadValue("Logon10"), "<none>");
   EXPECT_EQ(ReadValue("Other"), "kept");
+}
+
+// The whole history, the removal of what was stored before with it, reaches the settings file in one
+// save; a save that fails answers false and leaves the stored history as it was.
+TEST_F(HistoryStoreTest, TheHistoryReachesTheFileInOneSave) {
+  for (int i = 0; i < 4; ++i) WriteValue("Logon" + std::to_string(i), ScrambleHistoryText("old/x@SIM", 2100));
+  for (const char* user : {"scott", "hr", "oe", "sh", "pm", "ix"})
+    AddHistory(&history_, user, "pw", true, "", "SIM");
+  const std::string file = ConfigDir() + "/HKCU.reg";
+  {
+    TFileSaveCounter saves(file);
+    ASSERT_TRUE(SaveHistoryReg(&history_, kKey));
+    EXPECT_EQ(saves.Count(), 1);
+  }
+  talvik::registry::ResetHives();  // read back from the file
+  THistoryItems stored;
+  stored.SetWithPassword(true);
+  LoadHistoryReg(&stored, kKey);
+  EXPECT_EQ(Entries(stored), Entries(history_));
+
+  AddHistory(&history_, "system", "manager", true, "", "SIM");
+  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  EXPECT_FALSE(SaveHistoryReg(&history_, kKey));
+  THistoryItems kept;
+  kept.SetWithPassword(true);
+  LoadHistoryReg(&kept, kKey);
+  EXPECT_EQ(Entries(kept), Entries(stored));
 }
 
 TEST_F(HistoryStoreTest, AStoreThatCannotBeReadOrWrittenGivesAnEmptyHistoryAndFalse) {

@@ -14,6 +14,7 @@
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
 #include "platform/rtl/ScopeExit.h"
+#include "rtl/FileSaves.h"
 #include "rtl/MessageOf.h"
 #include "rtl/TempDir.h"
 
@@ -669,6 +670,305 @@ TEST_F(RegistryTest, RegIniFileOnAnotherRootKey) {
   ini.CloseKey();
   TRegIniFile again("Software\\Talvik\\Toolbars\\ToolBarView");
   EXPECT_EQ(again.ReadString("", "DockedTo", ""), "TBDockTop");
+}
+
+// Writes held back: the values one step writes together reach the file in one save when the
+// outermost update ends; every store of the hive sees them meanwhile; a write outside any update is
+// on disk at once.
+TEST_F(RegistryTest, AnUpdateWritesWhatItHeldBackInOneSaveWhenTheOutermostEnds) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("MainForm", "Left", "5");
+  ini.WriteString("Gone", "Value", "x");
+  const std::string before = HkcuText();
+  TFileSaveCounter saves(HkcuFile());
+  {
+    TRegistryUpdate outer;
+    ini.WriteInteger("MainForm", "Left", 40);
+    {
+      TRegistryUpdate inner;
+      TRegIniFile toolbars("Software\\Talvik\\Toolbars");  // a key made, in memory only
+      toolbars.WriteInteger("ToolBarView", "DockRow", 2);
+      ini.EraseSection("Gone");
+      ini.DeleteKey("MainForm", "Top");
+      inner.End();
+    }
+    EXPECT_EQ(saves.Count(), 0) << "a nested update wrote the file";
+    EXPECT_EQ(HkcuText(), before);
+    TRegistry other;  // another store of the hive sees what waits
+    ASSERT_TRUE(other.OpenKey("Software\\Talvik\\Toolbars\\ToolBarView", false));
+    EXPECT_EQ(other.ReadString("DockRow"), "2");
+    EXPECT_FALSE(other.KeyExists("\\Software\\Talvik\\Gone"));
+    outer.End();
+    EXPECT_EQ(saves.Take(), 1);
+  }
+  EXPECT_EQ(saves.Take(), 0) << "an ended update wrote again";
+  ini.WriteInteger("MainForm", "Top", 30);
+  EXPECT_EQ(saves.Take(), 1) << "a write outside any update waits";
+  talvik::registry::ResetHives();  // read back from the file
+  TRegIniFile again("Software\\Talvik");
+  EXPECT_EQ(again.ReadString("MainForm", "Left", ""), "40");
+  EXPECT_EQ(again.ReadString("MainForm", "Top", ""), "30");
+  EXPECT_EQ(again.ReadString("Toolbars\\ToolBarView", "DockRow", ""), "2");
+  EXPECT_FALSE(again.SectionExists("Gone"));
+  {
+    TRegistryUpdate nothing;  // an update that changed nothing writes nothing
+    EXPECT_EQ(again.ReadString("MainForm", "Left", ""), "40");
+  }
+  EXPECT_EQ(saves.Take(), 0);
+}
+
+// An update left by an exception still writes what it held back: nothing written before the fault
+// is lost, as when each value went to the file at once.
+TEST_F(RegistryTest, AnUpdateLeftByAnExceptionStillWritesWhatItHeldBack) {
+  TFileSaveCounter saves(HkcuFile());
+  EXPECT_EQ(MessageOf([] {
+              TRegistryUpdate update;
+              TRegIniFile ini("Software\\Talvik");
+              ini.WriteString("MainForm", "Left", "40");
+              throw EInvalidOperation("a fault half way");
+            }),
+            "a fault half way");
+  EXPECT_EQ(saves.Count(), 1);
+  talvik::registry::ResetHives();
+  EXPECT_EQ(TRegIniFile("Software\\Talvik").ReadString("MainForm", "Left", ""), "40");
+}
+
+// The file changed by someone else while an update holds changes back: it is read anew as ever, the
+// held-back changes are made again on it, and the one save keeps both.
+TEST_F(RegistryTest, AFileChangedMeanwhileIsReadAnewAndKeepsTheHeldBackChanges) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "Sound", "0");
+  TRegistryUpdate update;
+  ini.WriteString("", "Sound", "1");
+  ini.WriteString("LastLogon", "UserName", "SYSTEM");
+  SaveFileAtomically(HkcuFile(),
+                     "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"Sound\"=\"0\"\n\"Other\"=\"x\"\n");
+  EXPECT_EQ(ini.ReadString("", "Other", ""), "x");
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(ini.ReadString("LastLogon", "UserName", ""), "SYSTEM");
+  ini.WriteString("MainForm", "Left", "40");
+  SaveFileAtomically(
+      HkcuFile(),
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"Other\"=\"y\"\n");  // after the last write
+  update.End();
+  talvik::registry::ResetHives();
+  TRegIniFile again("Software\\Talvik");
+  EXPECT_EQ(again.ReadString("", "Other", ""), "y");
+  EXPECT_EQ(again.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(again.ReadString("LastLogon", "UserName", ""), "SYSTEM");
+  EXPECT_EQ(again.ReadString("MainForm", "Left", ""), "40");
+}
+
+// The one save of an update fails as a single write does: ERegistryWriteError with the file and the
+// reason, the held-back changes dropped, the file as it was. Left without End(), it raises nothing
+// and says why as a failed call does.
+TEST_F(RegistryTest, AnUpdateThatCannotBeWrittenRaisesOnceAndDropsItsChanges) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "Sound", "0");
+  const std::string before = HkcuText();
+  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+  {
+    TRegistryUpdate update;
+    ini.WriteString("", "Sound", "1");
+    ini.WriteString("LastLogon", "UserName", "SYSTEM");
+    try {
+      update.End();
+      ADD_FAILURE() << "no exception";
+    } catch (const ERegistryWriteError& e) {
+      EXPECT_EQ(e.Problem().FileName, HkcuFile());
+      EXPECT_EQ(e.Problem().Reason, "No space left on device");
+      EXPECT_NE(e.Message().find("No space left on device"), std::string::npos) << e.Message();
+    }
+  }  // ended: nothing more is written, nothing raised
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "0");
+  EXPECT_FALSE(ini.SectionExists("LastLogon"));
+  {
+    TRegistryUpdate update;
+    ini.WriteString("", "Sound", "1");
+  }
+  EXPECT_NE(RegLastProblem().find("No space left on device"), std::string::npos) << RegLastProblem();
+  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "0");
+  EXPECT_EQ(HkcuText(), before);
+}
+
+// What the program writes in a session, through the calls it writes it with: the logon history,
+// the session window's alarms and columns, the last logon, the toolbars, the main window's place,
+// the options and a value of another program's.
+void WriteASessionsSettings() {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("LogonHistory", "Logon0", "2345123412861314");
+  ini.WriteString("LogonHistory", "Logon1", "2999100010201040");
+  ini.WriteBool("", "Sound", false);
+  ini.WriteBool("", "Alarm", true);
+  ini.WriteBool("", "AlarmActiveCountOn", true);
+  ini.WriteInteger("", "AlarmActiveCount", 20);
+  ini.WriteBool("", "AlarmActiveDurationOn", true);
+  ini.WriteInteger("", "AlarmActiveDuration", 5);
+  ini.WriteString("TSessionFormdbgSession", "dbgSession.OLD", "9,9,9,9,9,9,9");
+  ini.EraseSection("TSessionFormdbgSession");
+  const char* columns[] = {"SID", "SERIAL#", "USERNAME", "STATUS", "MACHINE", "PROGRAM", "CPU_USAGE"};
+  for (int i = 0; i < 7; ++i)
+    ini.WriteString(
+        "TSessionFormdbgSession", std::string("dbgSession.") + columns[i],
+        std::to_string(i) + "," + std::to_string(40 + 10 * i) + ",0," + (i == 4 ? "0" : "1") + ",0,7,0");
+  ini.WriteString("LastLogon", "UserName", "SYSTEM");
+  ini.WriteString("LastLogon", "DataBase", "SIM");
+  {
+    TRegIniFile toolbars("Software\\Talvik\\Toolbars");
+    const char* bars[] = {"ToolBarMainMenu", "ToolBarConnect", "ToolBarView", "ToolBarSession"};
+    for (int i = 0; i < 4; ++i) {
+      toolbars.WriteInteger(bars[i], "Rev", 2000);
+      toolbars.WriteInteger(bars[i], "Visible", 1);
+      toolbars.WriteString(bars[i], "DockedTo", i == 3 ? "+" : "TBDockTop");
+      toolbars.WriteString(bars[i], "LastDock", "TBDockTop");
+      toolbars.WriteInteger(bars[i], "DockRow", i == 0 ? 0 : 1);
+      toolbars.WriteInteger(bars[i], "DockPos", i == 0 ? 0 : 160 * (i - 1));
+      toolbars.WriteInteger(bars[i], "FloatLeft", -12);
+      toolbars.WriteInteger(bars[i], "FloatTop", 300);
+      if (i > 0) toolbars.WriteInteger(bars[i], "FloatRightX", 0);
+    }
+  }
+  ini.WriteInteger("MainForm", "WindowState", 0);
+  ini.WriteInteger("MainForm", "Left", 40);
+  ini.WriteInteger("MainForm", "Top", 30);
+  ini.WriteInteger("MainForm", "Height", 650);
+  ini.WriteInteger("MainForm", "Width", 900);
+  ini.WriteBool("", "TrayIcon", true);
+  ini.WriteInteger("", "IntervalAutoRefresh", 10);
+  ini.WriteString("CustomInfo\\SIM", "SQL", "select \"Имя\", 'a\\b'\r\n  from v$session");
+  TRegistry other;
+  ASSERT_TRUE(other.OpenKey("Software\\Other", true));
+  other.WriteInteger("Count", -2);
+  const unsigned char blob[] = {0, 0x7F, 0xFF};
+  other.WriteBinaryData("Blob", blob, sizeof blob);
+  other.WriteExpandString("Path", "%HOME%/bin");
+  other.DeleteValue("Count");
+  other.WriteInteger("Count", 3);
+}
+
+// What the store wrote value by value before it could hold writes back: the file of the settings
+// above. A file written in one save is the same, byte for byte.
+constexpr const char* kSessionsSettingsFile = R"reg(REGEDIT4
+
+[HKEY_CURRENT_USER\Software]
+
+[HKEY_CURRENT_USER\Software\Other]
+"Blob"=hex:00,7f,ff
+"Path"=hex(2):25,48,4f,4d,45,25,2f,62,69,6e,00
+"Count"=dword:00000003
+
+[HKEY_CURRENT_USER\Software\Talvik]
+"Sound"="0"
+"Alarm"="1"
+"AlarmActiveCountOn"="1"
+"AlarmActiveCount"="20"
+"AlarmActiveDurationOn"="1"
+"AlarmActiveDuration"="5"
+"TrayIcon"="1"
+"IntervalAutoRefresh"="10"
+
+[HKEY_CURRENT_USER\Software\Talvik\CustomInfo]
+
+[HKEY_CURRENT_USER\Software\Talvik\CustomInfo\SIM]
+"SQL"=hex(1):73,65,6c,65,63,74,20,22,d0,98,d0,bc,d1,8f,22,2c,20,27,61,5c,62,27,0d,0a,20,20,66,72,6f,6d,20,76,24,73,65,73,73,69,6f,6e,00
+
+[HKEY_CURRENT_USER\Software\Talvik\LastLogon]
+"UserName"="SYSTEM"
+"DataBase"="SIM"
+
+[HKEY_CURRENT_USER\Software\Talvik\LogonHistory]
+"Logon0"="2345123412861314"
+"Logon1"="2999100010201040"
+
+[HKEY_CURRENT_USER\Software\Talvik\MainForm]
+"WindowState"="0"
+"Left"="40"
+"Top"="30"
+"Height"="650"
+"Width"="900"
+
+[HKEY_CURRENT_USER\Software\Talvik\Toolbars]
+
+[HKEY_CURRENT_USER\Software\Talvik\Toolbars\ToolBarConnect]
+"Rev"="2000"
+"Visible"="1"
+"DockedTo"="TBDockTop"
+"LastDock"="TBDockTop"
+"DockRow"="1"
+"DockPos"="0"
+"FloatLeft"="-12"
+"FloatTop"="300"
+"FloatRightX"="0"
+
+[HKEY_CURRENT_USER\Software\Talvik\Toolbars\ToolBarMainMenu]
+"Rev"="2000"
+"Visible"="1"
+"DockedTo"="TBDockTop"
+"LastDock"="TBDockTop"
+"DockRow"="0"
+"DockPos"="0"
+"FloatLeft"="-12"
+"FloatTop"="300"
+
+[HKEY_CURRENT_USER\Software\Talvik\Toolbars\ToolBarSession]
+"Rev"="2000"
+"Visible"="1"
+"DockedTo"="+"
+"LastDock"="TBDockTop"
+"DockRow"="1"
+"DockPos"="320"
+"FloatLeft"="-12"
+"FloatTop"="300"
+"FloatRightX"="0"
+
+[HKEY_CURRENT_USER\Software\Talvik\Toolbars\ToolBarView]
+"Rev"="2000"
+"Visible"="1"
+"DockedTo"="TBDockTop"
+"LastDock"="TBDockTop"
+"DockRow"="1"
+"DockPos"="160"
+"FloatLeft"="-12"
+"FloatTop"="300"
+"FloatRightX"="0"
+
+[HKEY_CURRENT_USER\Software\Talvik\TSessionFormdbgSession]
+"dbgSession.SID"="0,40,0,1,0,7,0"
+"dbgSession.SERIAL#"="1,50,0,1,0,7,0"
+"dbgSession.USERNAME"="2,60,0,1,0,7,0"
+"dbgSession.STATUS"="3,70,0,1,0,7,0"
+"dbgSession.MACHINE"="4,80,0,0,0,7,0"
+"dbgSession.PROGRAM"="5,90,0,1,0,7,0"
+"dbgSession.CPU_USAGE"="6,100,0,1,0,7,0"
+
+)reg";
+
+// The stored format is the one the store always wrote: a session's settings written in one save give
+// the file written value by value, and that file reads back the same.
+TEST_F(RegistryTest, SettingsWrittenInOneSaveGiveTheFileWrittenValueByValue) {
+  TFileSaveCounter saves(HkcuFile());
+  {
+    TRegistryUpdate update;
+    WriteASessionsSettings();
+    update.End();
+  }
+  EXPECT_EQ(saves.Count(), 1);
+  EXPECT_EQ(HkcuText(), kSessionsSettingsFile);
+
+  dir_.Write("talvik/HKCU.reg", kSessionsSettingsFile);
+  talvik::registry::ResetHives();
+  const auto read = talvik::registry::ParseHiveText(kSessionsSettingsFile, "HKEY_CURRENT_USER");
+  EXPECT_EQ(talvik::registry::FormatHiveText(*read, "HKEY_CURRENT_USER"), kSessionsSettingsFile);
+  TRegIniFile ini("Software\\Talvik");
+  EXPECT_EQ(ini.ReadString("TSessionFormdbgSession", "dbgSession.MACHINE", ""), "4,80,0,0,0,7,0");
+  EXPECT_EQ(ini.ReadString("CustomInfo\\SIM", "SQL", ""), "select \"Имя\", 'a\\b'\r\n  from v$session");
+  EXPECT_EQ(ini.ReadInteger("Toolbars\\ToolBarSession", "DockPos", 0), 320);
+  {
+    TRegistryUpdate update;
+    WriteASessionsSettings();  // the same values again
+  }
+  EXPECT_EQ(HkcuText(), kSessionsSettingsFile);
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include "platform/rtl/Files.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/ScopeExit.h"
+#include "platform/rtl/RegistryStore.h"
 #include "platform/rtl/SysUtils.h"
+#include "rtl/FileSaves.h"
 #include "toolbar/BarDockTestSupport.h"
 #include "toolbar/BarPositions.h"
 #include "toolbar/ToolbarTestSupport.h"
@@ -244,6 +246,23 @@ TEST_F(BarPositions, NamesAreRequired) {
   } catch (const EInvalidOperation& e) {
     EXPECT_STREQ(e.what(), "Cannot save dockable window's position because Name property is not set");
   }
+}
+
+// The places of all the windows reach the settings file in one save; a window that cannot be saved
+// stops the saving there, and the places written before it reach the file all the same.
+TEST_F(BarPositions, AllThePlacesReachTheFileInOneSave) {
+  MainWindow w;
+  TFileSaveCounter saves(talvik::registry::HiveForRoot(HKEY_CURRENT_USER)->FileName());
+  w.Save();
+  EXPECT_EQ(saves.Take(), 1);
+  w.menu->SetDockPos(7);
+  w.connect->SetDockPos(9);
+  w.view->SetName("");  // in component order after the menu bar and the connections bar
+  EXPECT_THROW(w.Save(), EInvalidOperation);
+  EXPECT_EQ(saves.Take(), 1);
+  talvik::registry::ResetHives();  // read back from the file
+  EXPECT_EQ(Stored("ToolBarConnect", "DockPos"), "9");
+  EXPECT_EQ(Stored("ToolBarSession", "DockPos"), "215");
 }
 
 TEST_F(BarPositions, AnErrorMidLoadLeavesTheDocksArranging) {
