@@ -583,6 +583,10 @@ class TCustomDBGridEx : public TCustomGrid,
   bool CanEditFilter() const;
   // The filter editor may show: a cell of the filter row is edited and editing it is possible.
   bool FilterEditorMayShow() const;
+  // While a filter cell is edited, the focus meant for the cell editor goes to that cell's editor
+  // instead (or stays where it is while the cell is out of view, the keys reaching its editor through
+  // the grid) and the answer is true; false when no filter cell is edited.
+  bool FocusEditedFilterCell();
   // The next column (Step +1 or -1, wrapping) that shows a filter cell; -1 when none.
   int NextFilterColumn(int From, int Step) const;
   int EdgeFilterColumn(bool Last) const;

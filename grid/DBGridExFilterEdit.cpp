@@ -56,6 +56,15 @@ bool TCustomDBGridEx::FilterEditorMayShow() const {
   return filterEditorShown_ && CanEditFilter();
 }
 
+bool TCustomDBGridEx::FocusEditedFilterCell() {
+  if (!filterEditor_ || !FilterEditorMayShow()) return false;
+  // (an editor hidden while its cell is out of view takes the keys through the grid, which keeps the
+  // focus meanwhile)
+  if (filterEditor_->Visible() && !filterEditor_->Focused() && filterEditor_->CanFocus())
+    filterEditor_->SetFocus();
+  return true;
+}
+
 void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
   if (!FilterRowShown() || !ColumnTakesFilter(DataCol)) return;
   TDataSet* ds = dataLink_->Active() ? dataLink_->DataSet() : nullptr;
@@ -77,8 +86,6 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
     filterEditor_->OnKeyValueChanged = [this](TObject*) { InvalidateFilterCell(filterColumn_); };
     filterEditor_->OnCloseUp = [this](TObject*, bool) { StoreFilterText(); };
   }
-  // (the grid's focus, held by itself or by its cell editor)
-  const bool gridFocused = HasFocus();
   const int old = filterColumn_;
   if (old != DataCol && filterEditorShown_) StoreFilterText();
   const bool another = old != DataCol || !filterEditorShown_;
@@ -109,10 +116,6 @@ void TCustomDBGridEx::ShowFilterEditor(int DataCol) {
     if (old >= 0 && old != DataCol) InvalidateFilterCell(old);
   }
   PlaceFilterEditor();
-  // the focus the grid held goes to the entered cell, not to an always shown cell editor that came up
-  // over the column as the grid scrolled there and took it: the keys pressed next would edit the record
-  if (gridFocused && filterEditor_->Visible() && !filterEditor_->Focused() && filterEditor_->CanFocus())
-    filterEditor_->SetFocus();
 }
 
 void TCustomDBGridEx::HideFilterEditor() {

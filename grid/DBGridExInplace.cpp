@@ -413,8 +413,14 @@ void TDBGridInplaceEdit::EditButtonClick(TObject* Sender) {
   droppedByMouse_ = false;
 }
 
+void TDBGridInplaceEdit::SetFocus() {
+  if (dbGrid_->FocusEditedFilterCell()) return;
+  TInplaceEdit::SetFocus();
+}
+
 void TDBGridInplaceEdit::EditButtonDown(TObject* Sender, bool TopButton, bool& AutoRepeat, bool& Handled) {
-  if (CanFocus()) SetFocus();
+  // a press on the editor's own button is the user's choice of this editor
+  if (CanFocus()) TInplaceEdit::SetFocus();
   if (HandleAllocated()) {
     MSG m;
     if (PeekMessage(m, Handle(), WM_MENUGUARD, WM_MENUGUARD, PM_NOREMOVE) &&

@@ -141,6 +141,9 @@ class TDBGridInplaceEdit : public TInplaceEdit, public IPopupOwnerEx, public IEd
   // The text rectangle last given to the edit window.
   TRect TextRect() const { return textRect_; }
 
+  // The focus the grid hands on (coming to the grid itself, or as this editor comes up over the
+  // current cell) goes to a filter cell being edited, if there is one; the editor takes it otherwise.
+  void SetFocus() override;
   virtual void DropDown();
   void CloseUp(bool Accept) override;
   // The drop-downs, made on first need and owned by the editor.

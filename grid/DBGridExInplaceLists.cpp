@@ -241,9 +241,10 @@ void TDBGridInplaceEdit::DropDown() {
 }
 
 void TDBGridInplaceEdit::CloseUp(bool Accept) {
+  // the focus the editor's own list had comes back to the editor
   if (activeList_ && activeList_->HandleAllocated() && GetFocus() &&
       (GetFocus() == activeList_->Handle() || IsChild(activeList_->Handle(), GetFocus())) && CanFocus())
-    SetFocus();
+    TInplaceEdit::SetFocus();
   if (!listVisible_) return;
   if (!buttons_.empty()) buttons_[0].Button->SetAlwaysDown(false);
   if (GetCapture()) SendMessage(GetCapture(), WM_CANCELMODE);

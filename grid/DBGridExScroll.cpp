@@ -328,13 +328,7 @@ void TCustomDBGridEx::FollowFilterCell() {
   // view, keeping what was typed (a layout places it once it is through)
   if (!filterEditorShown_ || layoutRunning_ || !HandleAllocated() || ComponentState().Contains(csDestroying))
     return;
-  const bool wasShown = filterEditor_ && filterEditor_->Visible();
   PlaceFilterEditor(true);
-  // a cell back in view takes the focus the grid held for its hidden editor, not an always shown cell
-  // editor that came back into view with it and took it: the keys pressed next would edit the record
-  if (!wasShown && HasFocus() && filterEditor_ && filterEditor_->Visible() && !filterEditor_->Focused() &&
-      filterEditor_->CanFocus())
-    filterEditor_->SetFocus();
 }
 
 void TCustomDBGridEx::ScrollFilterCellIntoView() {

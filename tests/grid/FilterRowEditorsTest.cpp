@@ -8,10 +8,11 @@
 // what was typed while the records scroll or the data opens again under an always-shown cell editor,
 // a filter cell the user emptied stays empty when left, the filter editor follows its cell however
 // the first visible column moves or the grid narrows, hidden while the cell is out of view, a letter
-// typed meanwhile brings the cell back into view, a title drag leaves what was typed as it was, a
-// filter text keeps the kind of value it was typed for when its column takes another field, and the
-// keys pressed on entering another column's filter cell, or once the program scrolls the edited cell
-// back into view, go into the filter, not into the record under an always shown cell editor.
+// typed meanwhile brings the cell back into view, a title drag or a title border drag leaves what was
+// typed as it was, a filter text keeps the kind of value it was typed for when its column takes
+// another field, and the keys pressed on entering another column's filter cell, once the program
+// scrolls the edited cell back into view, or once the focus comes back to the grid, go into the
+// filter, not into the record under an always shown cell editor.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -25,6 +26,7 @@
 #include "grid/DBGridEx.h"
 #include "grid/DBGridExFilterEdit.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/ScopeExit.h"
 
 using namespace gridtest;
@@ -1376,6 +1378,104 @@ TEST_P(FilterCellTyping, ATitleDragKeepsWhatWasTypedIntoTheFilterCell) {
         if (grid->Columns()->Items(i)->FieldName() == n)
           grid->Columns()->Items(i)->SetIndex(grid->Columns()->Count() - 1);
     Pump();
+  }
+}
+
+// The user drags a title border by 30 pixels while a filter cell is edited (the border of the column
+// before the edited one, or the edited column's own; with the sizing line, or the column sized as the
+// mouse moves): the editor stays on its cell, where that is now, with what was typed and the focus,
+// and the next letter goes on after it. The cell editor the grid shows always came back over the
+// current column with the new width and took the focus, and the next letter edited the record.
+TEST_P(FilterCellTyping, AColumnBorderDragKeepsWhatWasTypedIntoTheFilterCell) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  TScopeExit restore([&] {
+    grid->SetOptionsEx(grid->OptionsEx() - dghTraceColSizing);
+    for (int i = 0; i < grid->Columns()->Count(); ++i) grid->Columns()->Items(i)->SetWidth(64);
+  });
+  const struct {
+    const char* name;
+    int border;  // the data column whose right title border is dragged
+    bool trace;  // the column sized as the mouse moves
+  } ways[] = {
+      {"N's border, the sizing line", 0, false},
+      {"NAME's own border, the sizing line", 1, false},
+      {"N's border, sized as the mouse moves", 0, true},
+      {"NAME's own border, sized as the mouse moves", 1, true},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    grid->SetOptionsEx(way.trace ? grid->OptionsEx() + dghTraceColSizing
+                                 : grid->OptionsEx() - dghTraceColSizing);
+    ds.First();
+    TypeIntoName("bo");
+    const TRect title = grid->CellRect(grid->DataToRawColumn(way.border), 0);
+    const int before = grid->Columns()->Items(way.border)->Width();
+    Mouse(WM_LBUTTONDOWN, title.Right, title.Top + 3);
+    Mouse(WM_MOUSEMOVE, title.Right + 15, title.Top + 3);
+    Mouse(WM_MOUSEMOVE, title.Right + 30, title.Top + 3);
+    Mouse(WM_LBUTTONUP, title.Right + 30, title.Top + 3);
+    ASSERT_EQ(grid->Columns()->Items(way.border)->Width(), before + 30) << "the border was not dragged";
+    EXPECT_EQ(grid->FilterColumn(), 1);
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(1)));
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    EXPECT_EQ(Editor()->Text(), "bo");
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "bob");
+    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the letter put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
+    grid->Columns()->Items(way.border)->SetWidth(64);
+    Pump();
+  }
+}
+
+// The focus comes to the grid while a filter cell is edited, "bo" typed into it: the user presses a
+// title, or comes back from another control of the form. The filter cell takes the focus with what was
+// typed, the caret where it was, and the next letter goes on after it. The cell editor the grid shows
+// always came back with the focus and took it, and the next letter replaced what was typed.
+TEST_P(FilterCellTyping, TheFocusComingToTheGridGoesOnInTheEditedFilterCell) {
+  TColumnEx* name = grid->Columns()->Items(1);
+  auto* other = new TEdit(form.get());
+  TScopeExit drop([&] { delete other; });
+  other->SetParent(form.get());
+  other->SetBounds(0, 205, 100, 14);
+  const struct {
+    const char* name;
+    std::function<void()> focus;  // the focus taken from the filter cell and given to the grid
+  } ways[] = {
+      {"a click on SALARY's title", [&] { Click(grid->CellRect(grid->DataToRawColumn(2), 0), 20, 3); }},
+      {"back from another control",
+       [&] {
+         other->SetFocus();
+         Pump();
+         ASSERT_TRUE(other->Focused());
+         grid->SetFocus();
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    errors.clear();
+    ds.First();
+    TypeIntoName("bo");
+    Advance(1000);  // (not a double click with the case before's)
+    way.focus();
+    Pump();
+    EXPECT_TRUE(FilterEditorShows());
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    EXPECT_EQ(Editor()->Text(), "bo");
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "bob");
+    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the letter put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(name);
   }
 }
 

@@ -590,8 +590,9 @@ TEST_P(GridRetargetedColumn, TypingAfterTheEditedColumnWentReadsNothingOfIt) {
 }
 
 // Reduced from a random walk: with NAME's filter cell edited, the grid took the focus (Shift+Tab from
-// its neighbour on the form) and brought back its always shown cell editor, where the user cut NAME's
-// text; the focus went back to the filter cell and the program freed NAME. Its filter editor, hiding,
+// its neighbour on the form) and brought back its always shown cell editor beside the filter cell,
+// where the user clicked and cut NAME's text; the focus went back to the filter cell and the program
+// freed NAME. Its filter editor, hiding,
 // handed the focus to the grid, which took the going column as the edited one again, and the layout
 // after the column went wrote the cut text through the freed column. The text goes with its column,
 // unwritten.
@@ -607,7 +608,11 @@ TEST_P(GridRetargetedColumn, AFreedColumnWhoseFilterCellWasEditedTakesWhatWasTyp
   Pump();
   auto* e = dynamic_cast<TDBGridInplaceEdit*>(grid->InplaceEditor());
   ASSERT_NE(e, nullptr);
-  ASSERT_TRUE(e->Focused()) << "Shift+Tab leaves the filter cell for the cell editor";
+  ASSERT_TRUE(e->Visible());
+  const TRect cell = e->BoundsRect();
+  Mouse(WM_LBUTTONDOWN, cell.Left + 5, cell.Top + 3);
+  Mouse(WM_LBUTTONUP, cell.Left + 5, cell.Top + 3);
+  ASSERT_TRUE(e->Focused()) << "a click on the cell editor leaves the filter cell for it";
   e->SelectAll();
   Key(VK_DELETE, 0, {ssShift});
   ASSERT_EQ(e->Text(), "");
