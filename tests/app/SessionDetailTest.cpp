@@ -548,10 +548,7 @@ class CustomQueryThatLocksTest : public DetailTest, public ::testing::WithParamI
   // them: the instance refuses a lock that would wait).
   static int DeptRowsFree() {
     TOracleSession other(nullptr);
-    other.SetLogonUsername("system");
-    other.SetLogonPassword("manager");
-    other.SetLogonDatabase("SIM");
-    other.LogOn();
+    LogOnAsSystem(other);
     TOracleQuery q(nullptr);
     q.SetSession(&other);
     q.SQL()->SetText("SELECT deptno FROM scott.dept WHERE deptno = :D FOR UPDATE NOWAIT");
@@ -575,10 +572,7 @@ class CustomQueryThatLocksTest : public DetailTest, public ::testing::WithParamI
 TEST_P(CustomQueryThatLocksTest, TheInstanceLocksTheRowsItReads) {
   AddDetailState();
   TOracleSession other(nullptr);
-  other.SetLogonUsername("system");
-  other.SetLogonPassword("manager");
-  other.SetLogonDatabase("SIM");
-  other.LogOn();
+  LogOnAsSystem(other);
   TOracleQuery q(nullptr);
   q.SetSession(&other);
   q.SQL()->SetText(GetParam().sql);

@@ -28,6 +28,14 @@
 
 namespace sessiontest {
 
+// Logs a connection of a test's own on to the simulated instance as SYSTEM.
+inline void LogOnAsSystem(TOracleSession& Session) {
+  Session.SetLogonUsername("system");
+  Session.SetLogonPassword("manager");
+  Session.SetLogonDatabase("SIM");
+  Session.LogOn();
+}
+
 // A session of another program, as the fixture puts it into the instance.
 struct SimSession {
   int sid;
@@ -300,10 +308,7 @@ class SessionFormTest : public logontest::LogonDialogTest {
   // A statement's rows as text, run on a connection of its own.
   std::vector<std::string> Query(const std::string& Sql) {
     TOracleSession other(nullptr);
-    other.SetLogonUsername("system");
-    other.SetLogonPassword("manager");
-    other.SetLogonDatabase("SIM");
-    other.LogOn();
+    LogOnAsSystem(other);
     TOracleQuery q(nullptr);
     q.SetSession(&other);
     q.SQL()->SetText(Sql);
@@ -318,10 +323,7 @@ class SessionFormTest : public logontest::LogonDialogTest {
   // Runs a statement on a connection of its own as SYSTEM.
   void Exec(const std::string& Sql) {
     TOracleSession other(nullptr);
-    other.SetLogonUsername("system");
-    other.SetLogonPassword("manager");
-    other.SetLogonDatabase("SIM");
-    other.LogOn();
+    LogOnAsSystem(other);
     TOracleQuery q(nullptr);
     q.SetSession(&other);
     q.SQL()->SetText(Sql);
