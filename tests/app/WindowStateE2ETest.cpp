@@ -312,4 +312,31 @@ TEST_F(WindowState, AFloatingToolbarShowsAgainWithTheMainWindowRestoredByTheWind
   CloseAndExpectStored(main, "0");
 }
 
+// The notification area going away while the main window is hidden in it: the window shows again, the
+// window manager lists it, and its icon comes back with the next area.
+TEST_F(WindowState, TheMainWindowHiddenInTheTrayShowsAgainWhenTheTrayGoes) {
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(0) + "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return !TrayIconWindow().empty(); })) << "no icon in the tray";
+  ASSERT_TRUE(WaitFor([&] { return Mapped(main) && FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  Shell("xdotool windowminimize " + main);
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; })) << "not in the tray";
+  childwait::End(trayHost_, "the notification area (trayer)", SIGTERM, childwait::kEndPatience);
+  // (the window manager manages it: it gave it a state, shown or down to an icon in its list)
+  const auto listed = [&] {
+    return Output("xprop -id " + main + " WM_STATE 2>/dev/null").find("window state:") != std::string::npos;
+  };
+  EXPECT_TRUE(WaitFor([&] { return listed() && LayerShown(main) == "1"; }))
+      << "the window manager's state of the main window: " << Output("xprop -id " + main + " WM_STATE 2>&1")
+      << "; the main window " << Showing(main);
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer) the second time";
+  EXPECT_TRUE(WaitFor([&] { return !TrayIconWindow().empty(); })) << "no icon in the next tray";
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
 }  // namespace
