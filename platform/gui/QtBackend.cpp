@@ -120,29 +120,6 @@ Qt::WindowFlags DesktopFlags(DWORD style, DWORD ex, bool owned) {
 
 // Tells the X server's window manager that a shown window is transient for another once more (the
 // toolkit says it only as it maps the window): the manager reads the property again as it changes.
-// Whether the window layer shows a window, on the display for whoever looks (_TALVIK_SHOWN, 1 or 0):
-// what the display maps is then seen beside what the layer holds.
-void TellShown(QWidget* widget, bool shown) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
-  static constexpr char kName[] = "_TALVIK_SHOWN";
-  xcb_connection_t* c = x11->connection();
-  std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> atom(
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr), &free);
-  if (!atom) return;
-  const std::uint32_t value = shown ? 1 : 0;
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(widget->internalWinId()),
-                      atom->atom, XCB_ATOM_CARDINAL, 32, 1, &value);
-}
-
-void TellTransientFor(QWidget* owned, QWidget* owner) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection()) return;
-  const auto ownerId = static_cast<xcb_window_t>(owner->winId());
-  xcb_change_property(x11->connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(owned->winId()),
-                      XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
-}
-
 // The desktop's states of a window (ICCCM's WM_STATE, and the window manager's _NET_WM_STATE).
 constexpr std::uint32_t kNormalState = 1, kIconicState = 3;
 struct DesktopAtoms {
@@ -162,6 +139,27 @@ struct DesktopAtoms {
     return atoms;
   }
 };
+
+// Whether the window layer shows a window, on the display for whoever looks (_TALVIK_SHOWN, 1 or 0):
+// what the display maps is then seen beside what the layer holds.
+void TellShown(QWidget* widget, bool shown) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
+  xcb_connection_t* c = x11->connection();
+  static const xcb_atom_t atom = DesktopAtoms::Intern(c, "_TALVIK_SHOWN");  // asked for once
+  if (atom == XCB_NONE) return;
+  const std::uint32_t value = shown ? 1 : 0;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(widget->internalWinId()), atom,
+                      XCB_ATOM_CARDINAL, 32, 1, &value);
+}
+
+void TellTransientFor(QWidget* owned, QWidget* owner) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection()) return;
+  const auto ownerId = static_cast<xcb_window_t>(owner->winId());
+  xcb_change_property(x11->connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(owned->winId()),
+                      XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
+}
 
 class HostWidget : public QWidget {
  public:
