@@ -27,6 +27,11 @@ UINT TaskbarCreatedMessage() {
   return message;
 }
 
+UINT TrayGoneMessage() {
+  static const UINT message = RegisterWindowMessage(talvik::gui::kTrayGoneMessage);
+  return message;
+}
+
 TShiftState KeysHeld(TShiftStateFlag button) {
   TShiftState s{button};
   if (GetAsyncKeyState(VK_SHIFT) < 0) s.Include(ssShift);
@@ -301,6 +306,7 @@ void TSysTrayIcon::Loaded() {
 void TSysTrayIcon::ShowMainForm() {
   if (!OwnerControl() || !Application || !Application->MainForm()) return;
   TCustomForm* form = Application->MainForm();
+  hiddenInTray_ = false;
   ShowWindow(Application->Handle(), SW_RESTORE);
   form->SetVisible(true);
   if (form->WindowState() == wsMinimized) form->SetWindowState(wsNormal);
@@ -309,8 +315,19 @@ void TSysTrayIcon::ShowMainForm() {
 
 void TSysTrayIcon::HideMainForm() {
   if (!OwnerControl() || !Application || !Application->MainForm()) return;
+  hiddenInTray_ = true;
   Application->MainForm()->SetVisible(false);
   ShowWindow(Application->Handle(), SW_HIDE);
+}
+
+void TSysTrayIcon::TrayGone() {
+  if (!hiddenInTray_ || !Application || !Application->MainForm()) return;
+  // Nothing is left to bring the window back from: it stays minimised where the desktop keeps
+  // minimised windows, as with no notification area at all.
+  hiddenInTray_ = false;
+  TCustomForm* form = Application->MainForm();
+  form->SetWindowState(wsMinimized);
+  form->SetVisible(true);
 }
 
 // ---- events
@@ -471,6 +488,8 @@ bool TSysTrayIcon::AppWindowProc(TMessage& Message) {
     }
   } else if (TaskbarCreatedMessage() != 0 && Message.Msg == TaskbarCreatedMessage()) {
     if (iconVisible_) ShowIcon();
+  } else if (Message.Msg == TrayGoneMessage()) {
+    TrayGone();
   }
   return false;  // every message goes on to the application window
 }

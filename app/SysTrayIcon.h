@@ -102,6 +102,8 @@ class TSysTrayIcon : public TComponent {
   bool PrepareIconData();
   // Whether the desktop has a notification area to show the icon in.
   static bool NotificationAreaPresent();
+  // The notification area went away: a main window hidden in it is shown again, minimised.
+  void TrayGone();
   bool Notify(DWORD Message);
   void TrayMessage(LPARAM What);
   void ShowPopupMenu();
@@ -141,6 +143,7 @@ class TSysTrayIcon : public TComponent {
   bool doubleClickSeen_ = false;
   bool previewing_ = false;
   bool startupPending_ = true;
+  bool hiddenInTray_ = false;  // the main window is hidden in the notification area (HideMainForm)
   int appHook_ = -1;
   TWinControl* hookedOwner_ = nullptr;
   TWndMethod savedOwnerProc_;

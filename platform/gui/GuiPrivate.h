@@ -2,6 +2,7 @@
 // Free of Qt types; not for use outside platform/gui.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -132,12 +133,26 @@ void HostClosed(HWND topLevel);                         // the desktop asked to 
 void HostFrameChanged(HWND topLevel, const RECT& r);    // the desktop's frame round the window changed
 void HostMoved(HWND topLevel, const RECT& screenRect);  // the desktop moved or resized it
 void HostActivated(HWND topLevel, bool active);
-void HostMinimized(HWND topLevel, bool minimized);  // the desktop minimised or restored the window
-void HostMaximized(HWND topLevel, bool maximized);  // the desktop maximised or restored the window
+
 // The desktop maximised a top-level window, or restored it from maximised (WindowsLayout.cpp): the
 // window takes the state, keeping its bounds as they were as the normal ones; the desktop decides
 // the maximised bounds, the window's own normal bounds come back on restoring.
 void DesktopMaximized(HWND topLevel, bool maximized);
+// The desktop's state of a top-level window may have changed (its window manager said something of
+// it): the layer reads what the desktop holds now (Host::DesktopState) and takes in what the desktop
+// changed of its own, as the user's minimise, restore, maximise; what the layer itself told the
+// desktop and the desktop does not show yet is waited for. Answers how long to wait (ms) before
+// asking again while the desktop is still on its way (0: nothing to wait for).
+// kAtOnce takes a state of the desktop's own in at once, though it has not held for kDesktopSteadyMs
+// (the window is closing in the state the desktop shows).
+enum class DesktopRead { kSteady, kAtOnce };
+std::uint64_t DesktopStateChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
+// The desktop may have changed the window's state (DesktopStateChanged, from inside a toolkit event).
+std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
+// How long the desktop is given to show a state it was told before what it shows counts as its own.
+inline constexpr std::uint64_t kDesktopAnswerMs = 5000;
+// How long a state of the desktop's own holds before the layer takes it in.
+inline constexpr std::uint64_t kDesktopSteadyMs = 250;
 // A top-level window disabled for a dialog was pressed or activated: the dialog it waits for comes to
 // the front and becomes active (WindowsInput.cpp).
 void ShowBlockingPopup(HWND blocked);

@@ -32,8 +32,10 @@
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
@@ -118,6 +120,39 @@ Qt::WindowFlags DesktopFlags(DWORD style, DWORD ex, bool owned) {
 
 // Tells the X server's window manager that a shown window is transient for another once more (the
 // toolkit says it only as it maps the window): the manager reads the property again as it changes.
+// The desktop's states of a window (ICCCM's WM_STATE, and the window manager's _NET_WM_STATE).
+constexpr std::uint32_t kNormalState = 1, kIconicState = 3;
+struct DesktopAtoms {
+  xcb_atom_t wmState = XCB_NONE, netState = XCB_NONE, maxVert = XCB_NONE, maxHorz = XCB_NONE;
+  static xcb_atom_t Intern(xcb_connection_t* c, const char* name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(strlen(name)), name),
+                              nullptr),
+        &free);
+    return reply ? reply->atom : XCB_NONE;
+  }
+  // the display's atoms, asked for once (the program has one connection to its display)
+  static const DesktopAtoms& Of(xcb_connection_t* c) {
+    static const DesktopAtoms atoms{Intern(c, "WM_STATE"), Intern(c, "_NET_WM_STATE"),
+                                    Intern(c, "_NET_WM_STATE_MAXIMIZED_VERT"),
+                                    Intern(c, "_NET_WM_STATE_MAXIMIZED_HORZ")};
+    return atoms;
+  }
+};
+
+// Whether the window layer shows a window, on the display for whoever looks (_TALVIK_SHOWN, 1 or 0):
+// what the display maps is then seen beside what the layer holds.
+void TellShown(QWidget* widget, bool shown) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
+  xcb_connection_t* c = x11->connection();
+  static const xcb_atom_t atom = DesktopAtoms::Intern(c, "_TALVIK_SHOWN");  // asked for once
+  if (atom == XCB_NONE) return;
+  const std::uint32_t value = shown ? 1 : 0;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(widget->internalWinId()), atom,
+                      XCB_ATOM_CARDINAL, 32, 1, &value);
+}
+
 void TellTransientFor(QWidget* owned, QWidget* owner) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (!x11 || !x11->connection()) return;
@@ -383,14 +418,21 @@ class HostWidget : public QWidget {
   }
   void changeEvent(QEvent* e) override {
     if (e->type() == QEvent::ActivationChange) detail::HostActivated(hwnd_, isActiveWindow());
-    if (e->type() == QEvent::WindowStateChange && !applying) {
-      if ((static_cast<QWindowStateChangeEvent*>(e)->oldState() & Qt::WindowMaximized) && !isMaximized())
-        Unmaximizing();
-      // (a window minimised from maximised keeps both: it comes back maximised)
-      detail::HostMaximized(hwnd_, isMaximized());
-      detail::HostMinimized(hwnd_, isMinimized());
-    }
+    // the toolkit's word on the state is what it heard last, maybe a moment the desktop went through:
+    // the layer reads the desktop's state itself
+    if (e->type() == QEvent::WindowStateChange && !applying) CheckDesktopState();
     QWidget::changeEvent(e);
+  }
+
+ public:
+  // The desktop may have changed the window's state: the layer takes in what it holds now, and is
+  // asked again once the time it gives the desktop to show what it was told has passed.
+  void CheckDesktopState() {
+    const std::uint64_t wait = detail::HostDesktopChanged(hwnd_);
+    if (wait > 0)
+      QTimer::singleShot(static_cast<int>(wait), this, [self = QPointer<HostWidget>(this)] {
+        if (self) self->CheckDesktopState();
+      });
   }
 
  private:
@@ -428,12 +470,23 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
         xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
     if (reply) atom_ = reply->atom;
     free(reply);
+    states_ = DesktopAtoms::Of(connection);
   }
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (atom_ == XCB_NONE || type != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY) return false;
     const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    if (change->atom == states_.wmState || change->atom == states_.netState) {
+      // the window manager changed the window's state: the layer reads it, once the toolkit took the
+      // change in
+      for (const auto& [hwnd, widget] : HostWidgets())
+        if (widget->internalWinId() == change->window)
+          QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
+            if (w) w->CheckDesktopState();
+          });
+      return false;
+    }
     if (change->atom != atom_) return false;
     for (const auto& [hwnd, widget] : HostWidgets())
       if (widget->internalWinId() == change->window)
@@ -447,6 +500,7 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
 
  private:
   xcb_atom_t atom_ = XCB_NONE;
+  DesktopAtoms states_;
 };
 
 }  // namespace
@@ -512,6 +566,23 @@ class QtHost : public Host {
   }
   void VisibilityChanged(bool visible) override {
     wantVisible_ = visible;
+    iconicShowPending_ = false;
+    if (visible && !popup_ && IsIconic(hwnd_) && !widget_->isVisible()) {
+      // A window shown down to an icon goes to the desktop once the program has done with it: shown
+      // and restored at once (from the tray), it is mapped as it comes back, never first as an icon,
+      // which would take its owned windows down with it.
+      iconicShowPending_ = true;
+      TellShown(widget_, true);
+      QTimer::singleShot(0, widget_, [this] {
+        if (iconicShowPending_) ShowNow();
+      });
+      return;
+    }
+    ShowNow();
+  }
+  void ShowNow() {
+    iconicShowPending_ = false;
+    const bool visible = wantVisible_;
     widget_->applying = true;
     if (visible && !emptyShape_) {
       if (widget_->decorated && !widget_->framed && widget_->frame != widget_->ExpectedFrame()) {
@@ -524,6 +595,13 @@ class QtHost : public Host {
         detail::HostFrameChanged(hwnd_, r);
         widget_->applying = true;
       }
+      // the toolkit shows the window in the state it last heard of (down to an icon with its owner,
+      // say): it is shown in the layer's
+      const Qt::WindowStates held = widget_->windowState(),
+                             wanted = (held & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
+                                      (!popup_ && IsIconic(hwnd_) ? Qt::WindowMinimized : Qt::WindowNoState) |
+                                      (!popup_ && IsZoomed(hwnd_) ? Qt::WindowMaximized : Qt::WindowNoState);
+      if (wanted != held) widget_->setWindowState(wanted);
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
       if (widget_->decorated) FollowOwner();
@@ -538,6 +616,7 @@ class QtHost : public Host {
       widget_->hide();
     }
     widget_->applying = false;
+    TellShown(widget_, visible);
   }
   void ShapeChanged(const std::vector<RECT>* rects) override {
     // An empty mask means "no mask" to the toolkit, so a window that shows nothing stays unmapped.
@@ -612,12 +691,19 @@ class QtHost : public Host {
     if (widget_->isVisible() && !popup_) widget_->activateWindow();
   }
   void MinimizedChanged(bool minimized) override {
+    if (iconicShowPending_ && !minimized) {
+      ShowNow();  // shown as it comes back: nothing to change on the desktop
+      return;
+    }
     if (popup_ || widget_->isMinimized() == minimized) return;
     widget_->applying = true;
     // a hidden window keeps the state for when it shows
     widget_->setWindowState(minimized ? widget_->windowState() | Qt::WindowMinimized
                                       : widget_->windowState() & ~Qt::WindowMinimized);
     widget_->applying = false;
+  }
+  void DesktopMaximizing(bool maximized) override {
+    if (!maximized && !popup_) widget_->Unmaximizing();  // framed as before out of the maximised state
   }
   void MaximizedChanged(bool maximized) override {
     if (popup_ || widget_->isMaximized() == maximized) return;
@@ -628,6 +714,35 @@ class QtHost : public Host {
     widget_->applying = false;
   }
   void TitleChanged(const std::string& title) override { widget_->setWindowTitle(ToQString(title)); }
+  std::optional<DesktopWindowState> DesktopState() override {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (popup_ || detail::DisplayLost() || !x11 || !x11->connection() || !widget_->internalWinId())
+      return std::nullopt;
+    xcb_connection_t* c = x11->connection();
+    const auto id = static_cast<xcb_window_t>(widget_->internalWinId());
+    const DesktopAtoms& atoms = DesktopAtoms::Of(c);
+    const auto wmState = xcb_get_property(c, 0, id, atoms.wmState, atoms.wmState, 0, 2);
+    const auto netState = xcb_get_property(c, 0, id, atoms.netState, XCB_ATOM_ATOM, 0, 64);
+    const auto attributes = xcb_get_window_attributes(c, id);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> wm(xcb_get_property_reply(c, wmState, nullptr),
+                                                                  &free),
+        net(xcb_get_property_reply(c, netState, nullptr), &free);
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attr(
+        xcb_get_window_attributes_reply(c, attributes, nullptr), &free);
+    DesktopWindowState state;
+    if (!wm || !attr || wm->format != 32 || xcb_get_property_value_length(wm.get()) < 4) return state;
+    const std::uint32_t held = *static_cast<const std::uint32_t*>(xcb_get_property_value(wm.get()));
+    state.iconic = held == kIconicState;
+    state.managed = state.iconic || (held == kNormalState && attr->map_state == XCB_MAP_STATE_VIEWABLE);
+    if (net && net->format == 32) {
+      const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(net.get()));
+      const int n = xcb_get_property_value_length(net.get()) / 4;
+      const bool vert = std::find(list, list + n, atoms.maxVert) != list + n,
+                 horz = std::find(list, list + n, atoms.maxHorz) != list + n;
+      state.maximized = vert && horz;
+    }
+    return state;
+  }
 
  private:
   QCursor CustomCursor(HCURSOR cursor) {
@@ -701,8 +816,9 @@ class QtHost : public Host {
   static constexpr int kGrabTries = 50, kGrabRetryMs = 20;
   bool managedTool_ = false;
   bool popup_ = false;
-  bool wantVisible_ = false;  // our window is visible (the toolkit's may not be, see emptyShape_)
-  bool emptyShape_ = false;   // the window's region shows nothing
+  bool wantVisible_ = false;        // our window is visible (the toolkit's may not be, see emptyShape_)
+  bool iconicShowPending_ = false;  // shown down to an icon, not yet on the desktop (VisibilityChanged)
+  bool emptyShape_ = false;         // the window's region shows nothing
   HostWidget* widget_;
 };
 
@@ -1113,13 +1229,6 @@ KeyTranslation TranslateQtKey(int key, unsigned modifiers, const std::string& te
 
 namespace talvik::gui::detail {
 
-void HostClosed(HWND topLevel) {
-  // A disabled window takes no input, its close button neither: while a modal dialog runs, the
-  // windows it disabled stay as they are until it is gone.
-  if (!IsWindowEnabled(topLevel)) return;
-  PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
 // Our code runs here inside a toolkit event handler: nothing may escape into the toolkit.
 template <typename F>
 void Guarded(F f) {
@@ -1150,17 +1259,19 @@ void HostFrameChanged(HWND topLevel, const RECT& r) {
   });
 }
 
-void HostMinimized(HWND topLevel, bool minimized) {
-  // as the frame's own minimise and restore commands would: the window hears it as a system command,
-  // at once, so that a restore following close on a minimise finds the state the minimise left
-  Guarded([&] {
-    if (minimized != static_cast<bool>(IsIconic(topLevel)))
-      SendMessage(topLevel, WM_SYSCOMMAND, minimized ? SC_MINIMIZE : SC_RESTORE, 0);
-  });
+std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read) {
+  std::uint64_t wait = 0;
+  Guarded([&] { wait = DesktopStateChanged(topLevel, read); });
+  return wait;
 }
 
-void HostMaximized(HWND topLevel, bool maximized) {
-  Guarded([&] { DesktopMaximized(topLevel, maximized); });
+void HostClosed(HWND topLevel) {
+  // A disabled window takes no input, its close button neither: while a modal dialog runs, the
+  // windows it disabled stay as they are until it is gone.
+  if (!IsWindowEnabled(topLevel)) return;
+  // the window closes in the state the desktop shows it in now, though that has not held long
+  HostDesktopChanged(topLevel, DesktopRead::kAtOnce);
+  PostMessage(topLevel, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 // Whether the windows stand on a desktop that other programs share (an X display).

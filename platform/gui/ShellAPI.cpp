@@ -54,6 +54,11 @@ void TrayRestarted() {
   for (HWND w : GetTopLevelWindows()) PostMessage(w, taskbarCreated, 0, 0);
 }
 
+void TrayGone() {
+  const UINT gone = RegisterWindowMessage(kTrayGoneMessage);
+  for (HWND w : GetTopLevelWindows()) PostMessage(w, gone, 0, 0);
+}
+
 }  // namespace talvik::gui
 
 bool Shell_NotifyIcon(DWORD Message, NOTIFYICONDATA* Data) {

@@ -78,6 +78,11 @@ void TrayIconInput(HWND window, UINT id, UINT mouseMessage);
 // A notification area appeared (or came back): the icons it had are gone, and every top-level
 // window hears the registered message "TaskbarCreated".
 void TrayRestarted();
+// The notification area went away: every top-level window hears the registered message
+// kTrayGoneMessage (a window hidden in the area has nowhere to come back from). Its icons come back
+// with the next area (TrayRestarted).
+inline constexpr const char* kTrayGoneMessage = "TalvikTrayGone";
+void TrayGone();
 
 // A notification area of our own for tests: present or not, as the test says.
 class FakeTrayShell : public TrayShell {

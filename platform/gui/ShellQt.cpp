@@ -73,6 +73,8 @@ class QtTrayShell : public TrayShell {
       if (now && !was_) {
         icons_.clear();
         TrayRestarted();
+      } else if (!now && was_) {
+        TrayGone();
       }
       was_ = now;
     });

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,13 @@ void SetAccessibleUpdateSink(AccessibleUpdateSink sink);
 // WS_EX_TOPMOST is set). Other popups (menus, hints, drop-downs) stay unmanaged.
 constexpr DWORD WS_EX_MANAGEDTOOL = 0x00000800;
 
+// What the desktop (its window manager) holds of a top-level window at the moment it is asked.
+struct DesktopWindowState {
+  bool managed = false;    // taken in and settled: shown in its frame, or down to an icon
+  bool iconic = false;     // down to an icon
+  bool maximized = false;  // maximised (kept while down to an icon)
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -178,6 +186,9 @@ class Host {
   virtual void MinimizedChanged(bool /*minimized*/) {}
   // The window was maximised (or restored from it): the desktop shows it so.
   virtual void MaximizedChanged(bool /*maximized*/) {}
+  // The desktop maximised the window (or restored it from maximised) of its own, and the window takes
+  // the state: nothing to ask of the desktop.
+  virtual void DesktopMaximizing(bool /*maximized*/) {}
   // The window's region changed: nullptr is no region (the whole rectangle shows), an empty list
   // shows nothing at all, else the rectangles (window coordinates) that show.
   virtual void ShapeChanged(const std::vector<RECT>* /*rects*/) {}
@@ -186,6 +197,9 @@ class Host {
   // The borders of the desktop's frame round the window (left, top, right, bottom): the window's
   // non-client part, which the desktop draws. None while the desktop has not framed the window.
   virtual RECT FrameMargins() { return RECT{0, 0, 0, 0}; }
+  // What the desktop holds of the window now, read from the display as this is asked; nothing where
+  // no desktop manages windows (no display, no window manager's word on the window).
+  virtual std::optional<DesktopWindowState> DesktopState() { return std::nullopt; }
 };
 
 class Backend {

@@ -1,5 +1,8 @@
 // The window manager: geometry, visibility, enabled state, invalidation and painting.
 #include <algorithm>
+#include <cassert>
+#include <optional>
+#include <utility>
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
@@ -11,6 +14,18 @@ using namespace talvik::gui::detail;
 namespace talvik::gui::detail {
 
 namespace {
+
+// The layer has just told the desktop a state of the window: what the desktop holds until it shows
+// it is the way there.
+// Whether a change of the window's state goes to the desktop: not one the layer takes from it.
+bool TellsDesktop(const Wnd* w) {
+  return w->host && S().takingDesktopState != w->handle;
+}
+
+void AskedDesktop(Wnd* w) {
+  w->desktopAsked = std::max<std::uint64_t>(Ticks(), 1);
+  w->desktopDiffers = 0;
+}
 
 // a - b as a list of rectangles
 void Subtract(std::vector<RECT>& rects, const RECT& b) {
@@ -263,7 +278,10 @@ void ApplyShowState(Wnd* w, bool show, bool redraw) {
   }
   if (!w->parent && w->host) {
     if (show) SizeLimitsChanged(w->handle);
-    if (W(w->handle) == w && w->host) w->host->VisibilityChanged(show);
+    if (W(w->handle) == w && w->host) {
+      w->host->VisibilityChanged(show);
+      AskedDesktop(w);
+    }
   }
 }
 
@@ -384,13 +402,24 @@ bool BringWindowToTop(HWND hwnd) {
 
 namespace {
 
+// A window's place told again as it stands (WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED, nothing
+// moved): it went to its icon or came back from it.
+constexpr UINT kPlaceUnchanged = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+
 // A minimised window comes back in the state it went down from, maximised or normal.
 void Unminimize(Wnd* w) {
   if (!w->minimized) return;
   w->minimized = false;
-  if (!w->parent && w->host) w->host->MinimizedChanged(false);
+  if (!w->parent && TellsDesktop(w)) {
+    w->host->MinimizedChanged(false);
+    AskedDesktop(w);
+  }
+  const HWND hwnd = w->handle;
   Send(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
        MAKELPARAM(w->client.Width(), w->client.Height()));
+  // the window came back from its icon to its place: those that follow its place and showing (the
+  // floating windows it owns) hear of it
+  if ((w = W(hwnd)) && !w->parent) SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, kPlaceUnchanged);
 }
 
 }  // namespace
@@ -417,7 +446,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
         w->maximized = true;
         if (w->minimized) {
           w->minimized = false;
-          if (w->host) w->host->MinimizedChanged(false);
+          if (TellsDesktop(w)) {
+            w->host->MinimizedChanged(false);
+            AskedDesktop(w);
+          }
         }
         MONITORINFO mi;
         GetMonitorInfo(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), mi);
@@ -425,7 +457,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
         SetWindowPos(hwnd, nullptr, a.Left, a.Top, a.Width(), a.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
         // the desktop is told once the window stands there: a size asked of a window the desktop
         // maximised ends its maximised state
-        if ((w = W(hwnd)) && w->maximized && w->host) w->host->MaximizedChanged(true);
+        if ((w = W(hwnd)) && w->maximized && TellsDesktop(w)) {
+          w->host->MaximizedChanged(true);
+          AskedDesktop(w);
+        }
       } else if (w->parent && !w->maximized) {
         w->restoreRect = w->rect;
         w->maximized = true;
@@ -446,8 +481,14 @@ bool ShowWindow(HWND hwnd, int cmd) {
         if (!(w = W(hwnd))) return was;
         const bool already = w->minimized;
         w->minimized = true;
-        if (!already && w->host) w->host->MinimizedChanged(true);
+        if (!already && TellsDesktop(w)) {
+          w->host->MinimizedChanged(true);
+          AskedDesktop(w);
+        }
         Send(w, WM_SIZE, SIZE_MINIMIZED, 0);
+        if (!already && W(hwnd))
+          SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, kPlaceUnchanged);  // went to its icon
+        if (!(w = W(hwnd))) return was;
         if (S().active == hwnd) SetActiveWindow(H(w->owner));
       } else {
         w->minimized = true;
@@ -460,7 +501,10 @@ bool ShowWindow(HWND hwnd, int cmd) {
       const bool unmaximize = w->maximized && (cmd == SW_SHOWNORMAL || !w->minimized);
       if (unmaximize) {
         w->maximized = false;
-        if (!w->parent && w->host) w->host->MaximizedChanged(false);
+        if (!w->parent && TellsDesktop(w)) {
+          w->host->MaximizedChanged(false);
+          AskedDesktop(w);
+        }
       }
       Unminimize(w);
       if (!(w = W(hwnd))) return was;
@@ -492,7 +536,80 @@ void talvik::gui::detail::DesktopMaximized(HWND hwnd, bool maximized) {
     return;
   }
   RECT r = w->restoreRect;
+  const SIZE before{w->rect.Width(), w->rect.Height()};
   SetWindowPos(hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  // the desktop may have put the window at its normal bounds already: it hears of the restore anyway
+  if ((w = W(hwnd)) && !w->maximized && w->rect.Width() == before.cx && w->rect.Height() == before.cy)
+    Send(w, WM_SIZE, w->minimized ? SIZE_MINIMIZED : SIZE_RESTORED,
+         MAKELPARAM(w->client.Width(), w->client.Height()));
+}
+
+namespace {
+
+// Whether the desktop shows the window in the state the layer holds. A window that has an owner goes
+// down to an icon and comes back with it, as the desktop keeps owned windows: its own state is only
+// maximised or not; down to an icon, a window keeps its maximised state for when it comes back.
+bool DesktopAgrees(const Wnd* w, const talvik::gui::DesktopWindowState& desktop) {
+  if (!w->owner && desktop.iconic != w->minimized) return false;
+  return desktop.iconic || desktop.maximized == w->maximized;
+}
+
+}  // namespace
+
+std::uint64_t talvik::gui::detail::DesktopStateChanged(HWND hwnd, DesktopRead read) {
+  Wnd* w = W(hwnd);
+  if (!w || w->parent || !w->host || !Visible(w)) return 0;  // a hidden window's state is the layer's alone
+  const std::optional<talvik::gui::DesktopWindowState> desktop = w->host->DesktopState();
+  if (!desktop || !desktop->managed) return 0;  // withdrawn, or being taken in: nothing settled to read
+  const std::uint64_t now = Ticks();
+  if (DesktopAgrees(w, *desktop)) {
+    w->desktopAsked = w->desktopDiffers = 0;
+    return 0;
+  }
+  if (w->desktopAsked) {
+    // on its way to what it was told, until it had its time for it and would not
+    const std::uint64_t since = now - w->desktopAsked;
+    if (since < kDesktopAnswerMs) return kDesktopAnswerMs - since;
+    w->desktopAsked = 0;
+    w->desktopDiffers = now - kDesktopSteadyMs;  // what it shows now stands as its own
+    w->desktopDiffersRect = w->rect;
+  }
+  // A state of the desktop's own counts once it holds a moment: a window manager taking a window in
+  // shows its states, clears them for a moment and sets them again.
+  if (!w->desktopDiffers) {
+    w->desktopDiffers = now;
+    w->desktopDiffersRect = w->rect;  // the bounds before the desktop's change
+  }
+  if (read == DesktopRead::kSteady && now - w->desktopDiffers < kDesktopSteadyMs)
+    return kDesktopSteadyMs - (now - w->desktopDiffers);
+  const RECT before = w->desktopDiffersRect;
+  w->desktopDiffers = 0;
+  // The desktop's own change (the user's, through its frame or its window list), heard as the frame's
+  // commands would be: a minimise and a restore as system commands, a maximise as the desktop's.
+  {
+    const HWND taking = std::exchange(S().takingDesktopState, hwnd);
+    TScopeExit restore([taking] { S().takingDesktopState = taking; });
+    if (!w->owner && desktop->iconic != w->minimized)
+      SendMessage(hwnd, WM_SYSCOMMAND, desktop->iconic ? SC_MINIMIZE : SC_RESTORE, 0);
+    if ((w = W(hwnd)) && !desktop->iconic && desktop->maximized != w->maximized && w->host) {
+      w->host->DesktopMaximizing(desktop->maximized);
+      DesktopMaximized(hwnd, desktop->maximized);
+      // (the desktop may have moved the window meanwhile: its normal bounds are those it had before)
+      if ((w = W(hwnd)) && w->maximized) w->restoreRect = before;
+    }
+  }
+  if (!(w = W(hwnd)) || !Visible(w) || !w->host) return 0;
+  if (DesktopAgrees(w, *desktop)) {
+    w->desktopAsked = 0;  // whatever the window told on the way, the desktop shows it
+  } else {
+    // the program kept a state of its own (it refused the command): the desktop is told it again
+    if (!w->owner && desktop->iconic != w->minimized) w->host->MinimizedChanged(w->minimized);
+    if (!w->minimized && desktop->maximized != w->maximized) w->host->MaximizedChanged(w->maximized);
+    AskedDesktop(w);
+  }
+  // one state: the desktop shows the layer's, or has just been told it
+  assert(DesktopAgrees(w, *desktop) || w->desktopAsked != 0);
+  return w->desktopAsked ? kDesktopAnswerMs : 0;
 }
 
 bool IsWindowVisible(HWND hwnd) {

@@ -70,6 +70,13 @@ struct Wnd {
   // state
   bool minimized = false;
   bool maximized = false;
+  // When the layer last told the desktop the window's state (shown, minimised, maximised) and the
+  // desktop has not shown it so yet (Ticks; 0: the desktop shows what the layer holds, or was told
+  // nothing). Meanwhile what the desktop holds is the way there, not a change of its own.
+  std::uint64_t desktopAsked = 0;
+  // Since when the desktop shows a state of its own (Ticks; 0: none), and the window's bounds then.
+  std::uint64_t desktopDiffers = 0;
+  RECT desktopDiffersRect;
   RECT restoreRect;
   bool trackLeave = false;    // WM_MOUSELEAVE when the mouse leaves the window
   bool trackNcLeave = false;  // WM_NCMOUSELEAVE when it leaves the non-client area
@@ -140,6 +147,9 @@ struct State {
   std::vector<HookRec> hooks;  // front is the newest
   std::uintptr_t nextHook = 1;
 
+  // The window whose state the layer takes from the desktop now (DesktopStateChanged): the desktop,
+  // which shows it already, is asked nothing.
+  HWND takingDesktopState = nullptr;
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;

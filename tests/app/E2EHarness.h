@@ -302,10 +302,14 @@ class ProgramTest : public ::testing::Test {
     return TRect(x - left, y - top, x + w + right, y + h + bottom);
   }
   // The program's icon in the notification area ("" while it shows none).
+  static constexpr int kSmallestTrayIcon = 8, kLargestTrayIcon = 64;
   static std::string TrayIconWindow() {
     std::istringstream ids(Output("xdotool search --onlyvisible --classname '^talvik$' 2>/dev/null"));
     for (std::string id; std::getline(ids, id);) {
-      // the icon is a window embedded in the panel: its parent is not the root window
+      // the icon is a small window embedded in the panel: its parent is not the root window (nor is
+      // the main window's, which a window manager frames; the toolkit's window of one pixel is none)
+      const int width = FrameOf(id).Width();
+      if (width < kSmallestTrayIcon || width > kLargestTrayIcon) continue;
       const std::string tree = Output("xwininfo -tree -id " + id + " | grep 'Parent window id'");
       if (!tree.empty() && tree.find("(the root window)") == std::string::npos) return id;
     }

@@ -191,6 +191,32 @@ TEST_F(SysTrayIconTest, WithoutANotificationAreaMinimisingKeepsTheFormUntilAnAre
   EXPECT_TRUE(form->Visible());
 }
 
+// The notification area goes away while the main form is hidden in it: the form shows again, down to
+// an icon where the desktop keeps minimised windows, and its icon comes back with the next area.
+TEST_F(SysTrayIconTest, TheMainFormHiddenInTheTrayShowsAgainWhenTheAreaGoes) {
+  tray->SetMinimizeToTray(true);
+  form->Show();
+  Application->Minimize();
+  Pump();
+  ASSERT_FALSE(form->Visible());
+  shell.available = false;
+  talvik::gui::TrayGone();
+  Pump();
+  EXPECT_TRUE(form->Visible());
+  EXPECT_TRUE(IsIconic(form->Handle()));
+  shell.available = true;
+  talvik::gui::TrayRestarted();
+  Pump();
+  EXPECT_TRUE(Shown());
+  // a form shown all along stays as it is when an area goes
+  Application->Restore();
+  Pump();
+  talvik::gui::TrayGone();
+  Pump();
+  EXPECT_TRUE(form->Visible());
+  EXPECT_FALSE(IsIconic(form->Handle()));
+}
+
 TEST_F(SysTrayIconTest, ARestartedShellGetsTheVisibleIconBack) {
   tray->SetIconVisible(true);
   talvik::gui::TrayRestarted();

@@ -52,6 +52,10 @@ void SetMaximised(const std::string& Window, bool Maximise) {
   Shell("wmctrl -i -r " + Window + (Maximise ? " -b add" : " -b remove") + ",maximized_vert,maximized_horz");
 }
 
+// Where the title bar's minimise button of openbox's frame stands: left of the maximise and close
+// buttons at the frame's top right.
+constexpr int kMinimiseFromRight = 42, kButtonFromTop = 10;
+
 class WindowState : public e2e::DesktopProgramTest {
  protected:
   // Logs on as SYSTEM (prefilled) with the main window stored in State: the main window's id.
@@ -64,6 +68,15 @@ class WindowState : public e2e::DesktopProgramTest {
   static bool ShownMaximised(const std::string& Main) {
     return Maximised(Main) && FrameOf(Main) == Screen() &&
            Output("xwininfo -id " + Main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+  }
+  // A quick click on the title bar's minimise button, the pointer coming from the window's middle: a
+  // pointer already there (from the click before) would not have entered the button.
+  static void ClickMinimise(const std::string& Main) {
+    const TRect frame = FrameOf(Main);
+    Shell("xdotool mousemove " + std::to_string(frame.Left + frame.Width() / 2) + " " +
+          std::to_string(frame.Top + frame.Height() / 2) + " mousemove " +
+          std::to_string(frame.Right - kMinimiseFromRight) + " " +
+          std::to_string(frame.Top + kButtonFromTop) + " click 1");
   }
   // The program closed by the window manager; the store then holds State and the normal bounds.
   void CloseAndExpectStored(const std::string& Main, const std::string& State) {
@@ -161,32 +174,169 @@ TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
   CloseAndExpectStored(main, "0");
 }
 
-// With the tray icon on, a maximised main window minimised by the desktop goes to the tray, and a
-// click on the icon brings it back maximised. Off for now: about one run in five the window comes
-// back in the normal state. Taking the window in again, openbox clears its states for a moment and
-// then maximises it; the toolkit, which last reported the window minimised, reports that moment as
-// a restore (even after the window is exposed), the window moves to its normal bounds, and that
-// move, reaching openbox while it maximises the window, ends the maximised state for good.
-TEST_F(WindowState, DISABLED_AMaximisedWindowSentToTheTrayComesBackMaximised) {
+// The toolbar "Сеансы" floating at 700,420 beside the main window, and the tray option on.
+const std::string kFloatingSessionToolbar =
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n"
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\ToolBarSession]\n\"Rev\"=\"2000\"\n\"Visible\"=\"1\"\n"
+    "\"DockedTo\"=\"+\"\n\"LastDock\"=\"TBDockTop\"\n\"DockRow\"=\"1\"\n\"DockPos\"=\"215\"\n"
+    "\"FloatLeft\"=\"700\"\n\"FloatTop\"=\"420\"\n\"FloatRightX\"=\"0\"\n";
+constexpr int kFloatLeft = 700, kFloatTop = 420;
+
+bool Mapped(const std::string& Window) {
+  return Output("xwininfo -id " + Window + " 2>/dev/null").find("IsViewable") != std::string::npos;
+}
+// Whether the program's window layer shows a window, as it tells the display (_TALVIK_SHOWN).
+std::string LayerShown(const std::string& Window) {
+  const std::string said = Output("xprop -id " + Window + " _TALVIK_SHOWN 2>/dev/null");
+  const auto eq = said.find("= ");
+  return eq == std::string::npos ? "?" : said.substr(eq + 2);
+}
+// The layer's visibility beside the display's mapping ("1/mapped", "0/unmapped").
+std::string Showing(const std::string& Window) {
+  return LayerShown(Window) + "/" + (Mapped(Window) ? "mapped" : "unmapped");
+}
+bool LayerAgrees(const std::string& Window) {
+  return LayerShown(Window) == (Mapped(Window) ? "1" : "0");
+}
+
+// A value of a toolbar's stored section ("<none>" when it holds none).
+std::string StoredOf(const std::string& Store, const std::string& Toolbar, const std::string& Name) {
+  const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\" + Toolbar + "]\n";
+  const auto section = Store.find(header);
+  if (section == std::string::npos) return "<none>";
+  const std::string body = Store.substr(section + header.size(), Store.find("\n[", section + 1) - section);
+  const std::string key = "\n\"" + Name + "\"=\"";
+  const auto at = ("\n" + body).find(key);
+  if (at == std::string::npos) return "<none>";
+  const auto value = at + key.size() - 1;
+  return body.substr(value, body.find('"', value) - value);
+}
+
+// The main window (stored maximised or normal) sent to the tray by a quick click on its title bar's
+// minimise button and brought back by one quick click on the icon, fifty times: each time it comes
+// back mapped in the state it had, the floating toolbar with it where it stood, whole, and the
+// window layer shows what the display maps; closing then stores what stood.
+class TrayCycles : public WindowState, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TrayCycles, TheMainWindowAndItsFloatingToolbarComeBackFromTheTrayAsTheyWereEveryTime) {
+  constexpr int kCycles = 50;
+  const int state = GetParam();
   ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
-  Prefill("SYSTEM", "SIM",
-          MainFormSection(2) + "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Prefill("SYSTEM", "SIM", MainFormSection(state) + kFloatingSessionToolbar);
   Start();
   const std::string main = LogOn("manager");
   ASSERT_FALSE(main.empty());
-  std::string icon;
+  std::string icon, toolbar;
   ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
-  ASSERT_TRUE(WaitFor([&] { return ShownMaximised(main); }))
-      << DesktopState(main) << " " << Text(FrameOf(main));
-  Shell("xdotool windowminimize --sync " + main);
+  const auto inState = [&] {
+    return state == 2 ? ShownMaximised(main) : Mapped(main) && FrameOf(main) == kNormal;
+  };
+  ASSERT_TRUE(WaitFor(inState)) << DesktopState(main) << " " << Text(FrameOf(main));
+  ASSERT_TRUE(WaitFor([&] { return !(toolbar = e2e::WindowNamed("^Сеансы$")).empty(); }))
+      << "the toolbar does not float";
   ASSERT_TRUE(WaitFor([&] {
-    return Output("xwininfo -id " + main + " 2>/dev/null").find("IsUnMapped") != std::string::npos;
-  })) << "not in the tray";
-  Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
-  EXPECT_TRUE(WaitFor([&] { return ShownMaximised(main); }))
-      << DesktopState(main) << " " << Text(FrameOf(main));
-  Picture("back-from-the-tray");
-  CloseAndExpectStored(main, "2");
+    return FrameOf(toolbar).Left == kFloatLeft && FrameOf(toolbar).Top == kFloatTop;
+  })) << Text(FrameOf(toolbar));
+  const TRect toolbarFrame = FrameOf(toolbar);
+  const auto whole = [&] {
+    return Mapped(main) && inState() &&
+           DesktopState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos && Mapped(toolbar) &&
+           FrameOf(toolbar) == toolbarFrame && LayerAgrees(main) && LayerAgrees(toolbar);
+  };
+  const auto saw = [&] {
+    return "the main window " + Showing(main) + " [" + DesktopState(main) + "] at " + Text(FrameOf(main)) +
+           ", the toolbar " + Showing(toolbar) + " at " + Text(FrameOf(toolbar)) + " (it stood at " +
+           Text(toolbarFrame) + ")";
+  };
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    ClickMinimise(main);
+    ASSERT_TRUE(WaitFor([&] { return !Mapped(main); }))
+        << "cycle " << cycle << ": the title bar's minimise button left " << saw();
+    ASSERT_TRUE(WaitFor([&] { return LayerAgrees(main) && LayerAgrees(toolbar); }))
+        << "cycle " << cycle << ", in the tray: " << saw();
+    ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); }))
+        << "cycle " << cycle << ": no icon in the tray";
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+    ASSERT_TRUE(WaitFor(whole)) << "cycle " << cycle << ", one click on the icon (" << icon << "): " << saw();
+  }
+  Picture("after-the-cycles");
+  Shell("wmctrl -i -c " + main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  const std::string store = Settings();
+  std::string stored;
+  for (const char* name : {"WindowState", "Left", "Top", "Width", "Height"}) stored += " " + Stored(name);
+  for (const char* name : {"Visible", "DockedTo", "FloatLeft", "FloatTop"})
+    stored += " " + StoredOf(store, "ToolBarSession", name);
+  EXPECT_EQ(stored, " " + std::to_string(state) + " " + std::to_string(kLeft) + " " + std::to_string(kTop) +
+                        " " + std::to_string(kWidth) + " " + std::to_string(kHeight) + " 1 + " +
+                        std::to_string(kFloatLeft) + " " + std::to_string(kFloatTop));
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, TrayCycles, ::testing::Values(2, 0),
+                         [](const ::testing::TestParamInfo<int>& Info) {
+                           return std::string(Info.param == 2 ? "Maximised" : "Normal");
+                         });
+
+// With the tray option on and no notification area, the main window minimised by its title bar goes
+// down to an icon of the desktop; brought back by the window manager's activation (its window list),
+// its floating toolbar shows again with it, each of twenty times.
+TEST_F(WindowState, AFloatingToolbarShowsAgainWithTheMainWindowRestoredByTheWindowManager) {
+  constexpr int kCycles = 20, kActivationMs = 500;
+  ASSERT_TRUE(WaitFor([] { return e2e::ScreenSelectionOwner(e2e::kTraySelection) == 0; }))
+      << "a notification area is still there";
+  Prefill("SYSTEM", "SIM", MainFormSection(0) + kFloatingSessionToolbar);
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string toolbar;
+  ASSERT_TRUE(WaitFor([&] { return Mapped(main) && FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  ASSERT_TRUE(WaitFor([&] { return !(toolbar = e2e::WindowNamed("^Сеансы$")).empty(); }))
+      << "the toolbar does not float";
+  ASSERT_TRUE(WaitFor([&] {
+    return FrameOf(toolbar).Left == kFloatLeft && FrameOf(toolbar).Top == kFloatTop;
+  })) << Text(FrameOf(toolbar));
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    ClickMinimise(main);
+    ASSERT_TRUE(WaitFor([&] { return DesktopState(main).find("_NET_WM_STATE_HIDDEN") != std::string::npos; }))
+        << "cycle " << cycle << ": not minimised: " << DesktopState(main);
+    ASSERT_TRUE(WaitFor([&] { return !Mapped(toolbar); }))
+        << "cycle " << cycle << ": the toolbar stays shown";
+    Shell("wmctrl -i -a " + main);
+    ASSERT_TRUE(WaitFor([&] { return Mapped(main) && Mapped(toolbar) && LayerAgrees(toolbar); }))
+        << "cycle " << cycle << ", activated by the window manager: the main window " << Showing(main) << " ["
+        << DesktopState(main) << "], the toolbar " << Showing(toolbar);
+    // the program activates its window as it comes back: a minimise given before that activation
+    // reached the window manager would be undone by it
+    std::this_thread::sleep_for(std::chrono::milliseconds(kActivationMs));
+  }
+  CloseAndExpectStored(main, "0");
+}
+
+// The notification area going away while the main window is hidden in it: the window shows again, the
+// window manager lists it, and its icon comes back with the next area.
+TEST_F(WindowState, TheMainWindowHiddenInTheTrayShowsAgainWhenTheTrayGoes) {
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(0) + "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return !TrayIconWindow().empty(); })) << "no icon in the tray";
+  ASSERT_TRUE(WaitFor([&] { return Mapped(main) && FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  Shell("xdotool windowminimize " + main);
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; })) << "not in the tray";
+  childwait::End(trayHost_, "the notification area (trayer)", SIGTERM, childwait::kEndPatience);
+  // (the window manager manages it: it gave it a state, shown or down to an icon in its list)
+  const auto listed = [&] {
+    return Output("xprop -id " + main + " WM_STATE 2>/dev/null").find("window state:") != std::string::npos;
+  };
+  EXPECT_TRUE(WaitFor([&] { return listed() && LayerShown(main) == "1"; }))
+      << "the window manager's state of the main window: " << Output("xprop -id " + main + " WM_STATE 2>&1")
+      << "; the main window " << Showing(main);
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer) the second time";
+  EXPECT_TRUE(WaitFor([&] { return !TrayIconWindow().empty(); })) << "no icon in the next tray";
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
 }
 
 }  // namespace

@@ -1,0 +1,230 @@
+// A top-level window's state as the desktop (its window manager) holds it beside the layer's: the
+// layer reads the desktop's state when told it may have changed, waits for what it told the desktop
+// itself, and takes in what the desktop changed of its own, as the user's minimise, restore and
+// maximise; an owned window goes down with its owner without a state of its own.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/GuiPrivate.h"
+#include "platform/gui/WinManager.h"
+
+using namespace guitest;
+using talvik::gui::DesktopWindowState;
+
+namespace {
+
+// A desktop whose state of each window the test sets, and which records what the layer tells it.
+class FakeDesktop : public talvik::gui::Backend {
+ public:
+  class WindowHost : public talvik::gui::Host {
+   public:
+    WindowHost(FakeDesktop& Desktop, HWND Window) : desktop_(Desktop), window_(Window) {}
+    void GeometryChanged(const RECT&) override {}
+    void VisibilityChanged(bool Visible) override { Tell(Visible ? "shown" : "hidden"); }
+    void Dirty(const RECT&) override {}
+    void CursorChanged(HCURSOR) override {}
+    void GrabChanged(bool) override {}
+    void Raise() override {}
+    void Activate() override {}
+    void TitleChanged(const std::string&) override {}
+    void MinimizedChanged(bool Minimized) override { Tell(Minimized ? "minimised" : "restored"); }
+    void MaximizedChanged(bool Maximized) override { Tell(Maximized ? "maximised" : "unmaximised"); }
+    std::optional<DesktopWindowState> DesktopState() override {
+      auto it = desktop_.states.find(window_);
+      return it == desktop_.states.end() ? std::nullopt : std::optional<DesktopWindowState>(it->second);
+    }
+
+   private:
+    void Tell(const std::string& What) { desktop_.told[window_].push_back(What); }
+    FakeDesktop& desktop_;
+    HWND window_;
+  };
+  std::unique_ptr<talvik::gui::Host> CreateHost(HWND Window) override {
+    return std::make_unique<WindowHost>(*this, Window);
+  }
+  void Pump(bool, int) override {}
+  void Wake() override {}
+  std::vector<MONITORINFO> Screens() override { return {}; }
+  POINT CursorPos() override { return {}; }
+  void Beep() override {}
+
+  std::map<HWND, DesktopWindowState> states;
+  std::map<HWND, std::vector<std::string>> told;
+};
+
+constexpr DesktopWindowState kShown{true, false, false}, kShownMaximised{true, false, true},
+    kIconic{true, true, false}, kIconicMaximised{true, true, true};
+
+class DesktopState : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    talvik::gui::SetBackend(&desktop_);
+  }
+  void TearDown() override {
+    GuiTest::TearDown();
+    talvik::gui::SetBackend(nullptr);
+  }
+  // A captioned window of the desktop's, shown, and the desktop showing it so.
+  HWND Framed(HWND Owner = nullptr) {
+    HWND h = Top(100, 100, 400, 300, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, "TestWindow", Owner);
+    EXPECT_EQ(DesktopHolds(h, kShown), 0u);
+    return h;
+  }
+  // The desktop holds State of the window now and says so: how long the layer waits for it.
+  std::uint64_t DesktopHolds(HWND h, const DesktopWindowState& State) {
+    desktop_.states[h] = State;
+    return talvik::gui::detail::DesktopStateChanged(h);
+  }
+  // The desktop holds a State of its own, long enough for the layer to take it in.
+  void Taken(HWND h, const DesktopWindowState& State) {
+    EXPECT_EQ(DesktopHolds(h, State), talvik::gui::detail::kDesktopSteadyMs);
+    FakeNow() += talvik::gui::detail::kDesktopSteadyMs;
+    EXPECT_EQ(DesktopHolds(h, State), 0u);
+  }
+  static int Commands(HWND h, WPARAM Command) {
+    int n = 0;
+    for (const Logged& l : Messages(h, WM_SYSCOMMAND)) n += (l.wParam & 0xFFF0) == Command;
+    return n;
+  }
+  FakeDesktop desktop_;
+};
+
+// A window the layer maximised: while the desktop takes the window in, it shows it framed as before,
+// or still down to an icon as it last was: that is the way there, not the desktop's own change. Once
+// it showed it maximised, a state the desktop clears for a moment and sets again is none either; one
+// that holds is the user's.
+TEST_F(DesktopState, WhatTheLayerToldTheDesktopIsWaitedForAndAMomentsStateIsNotTakenAsTheDesktopsOwn) {
+  HWND h = Framed();
+  ShowWindow(h, SW_SHOWMAXIMIZED);
+  EXPECT_GT(DesktopHolds(h, kShown), 0u);
+  EXPECT_GT(DesktopHolds(h, kIconic), 0u);
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), 0u);
+  EXPECT_EQ(DesktopHolds(h, kShown), talvik::gui::detail::kDesktopSteadyMs);
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), 0u);
+  EXPECT_TRUE(IsZoomed(h));
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_EQ(Commands(h, SC_MINIMIZE), 0);
+  Taken(h, kShown);
+  EXPECT_FALSE(IsZoomed(h));
+}
+
+// A window restored by the layer from an icon that the desktop still shows down as an icon is not
+// sent down again; the desktop's word stands only once the time it is given has passed.
+TEST_F(DesktopState, ADesktopThatDoesNotShowWhatItWasToldHasItsWayOnceItsTimeHasPassed) {
+  HWND h = Framed();
+  ShowWindow(h, SW_MINIMIZE);
+  EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
+  ShowWindow(h, SW_RESTORE);
+  const std::uint64_t wait = DesktopHolds(h, kIconic);
+  EXPECT_EQ(wait, talvik::gui::detail::kDesktopAnswerMs);
+  FakeNow() += wait / 2;
+  EXPECT_EQ(DesktopHolds(h, kIconic), wait - wait / 2);
+  EXPECT_FALSE(IsIconic(h));
+  FakeNow() += wait;
+  EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
+  EXPECT_TRUE(IsIconic(h));
+  EXPECT_EQ(Commands(h, SC_MINIMIZE), 1);
+}
+
+// The desktop's own minimise and restore (its title bar, its window list) reach the window as the
+// frame's system commands; a window minimised from maximised comes back maximised. The desktop, which
+// shows all that already, is asked nothing.
+TEST_F(DesktopState, TheDesktopsOwnMinimiseAndRestoreReachTheWindowAsSystemCommands) {
+  HWND h = Framed();
+  ShowWindow(h, SW_SHOWMAXIMIZED);
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), 0u);
+  desktop_.told.clear();
+  Taken(h, kIconicMaximised);
+  EXPECT_TRUE(IsIconic(h));
+  EXPECT_EQ(Commands(h, SC_MINIMIZE), 1);
+  Taken(h, kShownMaximised);
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_TRUE(IsZoomed(h));
+  EXPECT_EQ(Commands(h, SC_RESTORE), 1);
+  Taken(h, kShown);
+  EXPECT_FALSE(IsZoomed(h));
+  EXPECT_TRUE(desktop_.told[h].empty());
+}
+
+// The desktop's maximise, taken in once it holds, keeps the bounds the window had before as its
+// normal ones, though the desktop put the window at its maximised bounds meanwhile.
+TEST_F(DesktopState, TheDesktopsMaximiseKeepsTheBoundsFromBeforeItAsTheNormalOnes) {
+  HWND h = Framed();
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), talvik::gui::detail::kDesktopSteadyMs);
+  SetWindowPos(h, nullptr, 0, 0, 1024, 728, SWP_NOZORDER | SWP_NOACTIVATE);
+  FakeNow() += talvik::gui::detail::kDesktopSteadyMs;
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), 0u);
+  EXPECT_TRUE(IsZoomed(h));
+  WINDOWPLACEMENT p;
+  ASSERT_TRUE(GetWindowPlacement(h, p));
+  EXPECT_EQ(p.rcNormalPosition, Rect(100, 100, 500, 400));
+  // restored by the desktop, which put it at those bounds first: the window hears it restored
+  SetWindowPos(h, nullptr, 100, 100, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+  Log().clear();
+  Taken(h, kShown);
+  EXPECT_FALSE(IsZoomed(h));
+  const std::vector<Logged> sized = Messages(h, WM_SIZE);
+  ASSERT_FALSE(sized.empty());
+  EXPECT_EQ(sized.back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
+}
+
+// A window closed by the desktop just after the desktop changed its state closes in that state, though
+// it has not held long: the desktop is read at once.
+TEST_F(DesktopState, AWindowClosingTakesTheDesktopsStateAtOnce) {
+  HWND h = Framed();
+  EXPECT_EQ(DesktopHolds(h, kShownMaximised), talvik::gui::detail::kDesktopSteadyMs);
+  EXPECT_FALSE(IsZoomed(h));
+  EXPECT_EQ(talvik::gui::detail::DesktopStateChanged(h, talvik::gui::detail::DesktopRead::kAtOnce), 0u);
+  EXPECT_TRUE(IsZoomed(h));
+}
+
+// A window that has an owner (a floating toolbar over its form) goes down to an icon with its owner
+// and comes back with it: it gets no minimise of its own, and the desktop is told nothing of one.
+TEST_F(DesktopState, AnOwnedWindowGoingDownWithItsOwnerKeepsItsOwnState) {
+  HWND owner = Framed();
+  HWND owned = Framed(owner);
+  desktop_.told.clear();
+  EXPECT_EQ(DesktopHolds(owned, kIconic), 0u);
+  FakeNow() += talvik::gui::detail::kDesktopSteadyMs;
+  EXPECT_EQ(DesktopHolds(owned, kIconic), 0u);
+  EXPECT_FALSE(IsIconic(owned));
+  EXPECT_EQ(Commands(owned, SC_MINIMIZE), 0);
+  EXPECT_EQ(DesktopHolds(owned, kShown), 0u);
+  EXPECT_TRUE(desktop_.told[owned].empty());
+}
+
+// A window that refuses the desktop's minimise keeps its state, and the desktop is told it again.
+TEST_F(DesktopState, AWindowThatRefusesTheDesktopsMinimiseTellsTheDesktopItsOwnStateAgain) {
+  HWND h = Framed();
+  Handlers()[h] = [](HWND, UINT m, WPARAM w, LPARAM, LRESULT*) {
+    return m == WM_SYSCOMMAND && (w & 0xFFF0) == SC_MINIMIZE;
+  };
+  desktop_.told.clear();
+  EXPECT_EQ(DesktopHolds(h, kIconic), talvik::gui::detail::kDesktopSteadyMs);
+  FakeNow() += talvik::gui::detail::kDesktopSteadyMs;
+  EXPECT_EQ(DesktopHolds(h, kIconic), talvik::gui::detail::kDesktopAnswerMs);
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_EQ(desktop_.told[h], std::vector<std::string>{"restored"});
+  EXPECT_EQ(DesktopHolds(h, kShown), 0u);
+}
+
+// A hidden window's state is the layer's alone: the desktop's word on it (withdrawn, or left down as
+// an icon) changes nothing.
+TEST_F(DesktopState, AHiddenWindowHearsNothingFromTheDesktop) {
+  HWND h = Framed();
+  ShowWindow(h, SW_HIDE);
+  EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
+  FakeNow() += talvik::gui::detail::kDesktopSteadyMs;
+  EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_EQ(Commands(h, SC_MINIMIZE), 0);
+}
+
+}  // namespace
