@@ -15,13 +15,13 @@ namespace talvik::gui::detail {
 
 namespace {
 
-// The layer has just told the desktop a state of the window: what the desktop holds until it shows
-// it is the way there.
 // Whether a change of the window's state goes to the desktop: not one the layer takes from it.
 bool TellsDesktop(const Wnd* w) {
   return w->host && S().takingDesktopState != w->handle;
 }
 
+// The layer has just told the desktop a state of the window: what the desktop holds until it shows
+// it is the way there.
 void AskedDesktop(Wnd* w) {
   w->desktopAsked = std::max<std::uint64_t>(Ticks(), 1);
   w->desktopDiffers = 0;

@@ -221,6 +221,10 @@ TEST_F(CodeEditDrag, ACopyShowsTheMultipleCursorAndAReleaseWithoutMovingIsAClick
   EXPECT_FALSE(edit->Dragging());
   EXPECT_EQ(edit->Text(), "select sid, serial#\r\nfrom v$session");
   EXPECT_EQ(edit->CaretXY(), (TBufferCoord{9, 1}));
+  // the button the cancelled drag began with goes up: it drops nothing, and the mouse is at rest again
+  MouseOn(edit, WM_LBUTTONUP, Cell(edit, {4, 2}));
+  EXPECT_EQ(edit->Text(), "select sid, serial#\r\nfrom v$session");
+  EXPECT_GE(GetAsyncKeyState(VK_LBUTTON), 0);
 }
 
 TEST_F(CodeEditDrag, DraggingBelowTheWindowScrollsOnTheTimerAndDropsThere) {
