@@ -75,6 +75,16 @@ class StoredSettings : public e2e::DesktopProgramTest {
     });
     return box;
   }
+  // One box stands and is answered, and the logon dialog (Logon) follows it with no second box.
+  void OneBoxThenTheLogon(std::string& Logon) {
+    const std::string box = AwaitBox();
+    ASSERT_FALSE(box.empty()) << "no box";
+    Picture("box");
+    Keys(box, "Return");
+    Logon = Await("Oracle Logon");
+    ASSERT_FALSE(Logon.empty()) << "no logon dialog";
+    EXPECT_TRUE(Boxes().empty()) << "a second box";
+  }
 };
 
 // A settings file of random bytes: one box says it was damaged and where it went, then the logon
@@ -87,13 +97,8 @@ TEST_F(StoredSettings, ADamagedFileReachesTheLogonDialogAfterOneBox) {
   WriteFile(Folder() / "HKCU.reg", garbage);
   WriteFile(Folder() / "HKCU.reg.bad", "an earlier damaged file");
   Start();
-  const std::string box = AwaitBox();
-  ASSERT_FALSE(box.empty()) << "no box";
-  Picture("box");
-  Keys(box, "Return");
-  const std::string logon = Await("Oracle Logon");
-  ASSERT_FALSE(logon.empty()) << "no logon dialog";
-  EXPECT_TRUE(Boxes().empty()) << "a second box";
+  std::string logon;
+  ASSERT_NO_FATAL_FAILURE(OneBoxThenTheLogon(logon));
   Picture("logon");
   EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad"), "an earlier damaged file");
   EXPECT_EQ(ReadFile(Folder() / "HKCU.reg.bad2"), garbage);
@@ -272,13 +277,8 @@ TEST_F(StoredSettings, APipeAtTheSettingsFileNameReachesTheLogonDialog) {
   std::filesystem::create_directories(Folder());
   ASSERT_EQ(mkfifo((Folder() / "HKCU.reg").c_str(), 0600), 0);
   Start();
-  const std::string box = AwaitBox();
-  ASSERT_FALSE(box.empty()) << "no box";
-  Picture("box");
-  Keys(box, "Return");
-  const std::string logon = Await("Oracle Logon");
-  ASSERT_FALSE(logon.empty()) << "no logon dialog";
-  EXPECT_TRUE(Boxes().empty()) << "a second box";
+  std::string logon;
+  ASSERT_NO_FATAL_FAILURE(OneBoxThenTheLogon(logon));
   Keys(logon, "Escape");
   EXPECT_EQ(Exit(), 0) << Said();
   struct stat st {};

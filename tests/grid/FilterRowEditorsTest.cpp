@@ -1273,6 +1273,21 @@ class FilterCellTyping : public FilterRowEditors, public ::testing::WithParamInt
     ASSERT_EQ(Editor()->Text(), Text);
   }
 
+  // "bo" typed into NAME's filter cell, the filter editor holds the focus and what was typed, and the
+  // next letter goes on after it, into the filter and nowhere else; then NAME's filter starts over.
+  void ExpectTypingGoesOnInName(TColumnEx* Name) {
+    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
+    EXPECT_EQ(Editor()->Text(), "bo");
+    Type("b");
+    EXPECT_EQ(Editor()->Text(), "bob");
+    EXPECT_EQ(Name->STFilter()->FilterText(), "bob");
+    EXPECT_EQ(ds.State(), dsBrowse) << "the letter put the record in edit";
+    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    if (ds.State() != dsBrowse) ds.Cancel();
+    StartOver(Name);
+  }
+
   std::vector<std::string> errors;
 
  private:
@@ -1419,16 +1434,7 @@ TEST_P(FilterCellTyping, AColumnBorderDragKeepsWhatWasTypedIntoTheFilterCell) {
     EXPECT_EQ(grid->FilterColumn(), 1);
     EXPECT_TRUE(FilterEditorShows());
     EXPECT_EQ(Box(Editor()->BoundsRect()), Box(grid->FilterCellRect(1)));
-    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
-    EXPECT_EQ(Editor()->Text(), "bo");
-    Type("b");
-    EXPECT_EQ(Editor()->Text(), "bob");
-    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
-    EXPECT_EQ(ds.State(), dsBrowse) << "the letter put the record in edit";
-    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
-    EXPECT_TRUE(errors.empty()) << errors.front();
-    if (ds.State() != dsBrowse) ds.Cancel();
-    StartOver(name);
+    ExpectTypingGoesOnInName(name);
     grid->Columns()->Items(way.border)->SetWidth(64);
     Pump();
   }
@@ -1466,16 +1472,7 @@ TEST_P(FilterCellTyping, TheFocusComingToTheGridGoesOnInTheEditedFilterCell) {
     way.focus();
     Pump();
     EXPECT_TRUE(FilterEditorShows());
-    EXPECT_TRUE(Editor()->Focused()) << "the filter editor has not the focus";
-    EXPECT_EQ(Editor()->Text(), "bo");
-    Type("b");
-    EXPECT_EQ(Editor()->Text(), "bob");
-    EXPECT_EQ(name->STFilter()->FilterText(), "bob");
-    EXPECT_EQ(ds.State(), dsBrowse) << "the letter put the record in edit";
-    EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "session 1");
-    EXPECT_TRUE(errors.empty()) << errors.front();
-    if (ds.State() != dsBrowse) ds.Cancel();
-    StartOver(name);
+    ExpectTypingGoesOnInName(name);
   }
 }
 
