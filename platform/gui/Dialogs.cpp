@@ -253,11 +253,7 @@ void talvik::gui::SetMessageBoxHandler(MessageBoxHandler handler) {
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
   if (!BoxHandler()) return RunMessageForm(text, caption, type);  // a modal form
   // a handler answering for the box (a test's) stands for it: the box stands until the answer comes
-  TApplication* const application = Application;
-  if (application) application->ModalStarted();
-  const TScopeExit finished([application] {
-    if (application) application->ModalFinished();
-  });
+  const TModalLoopStanding standing;
   return BoxHandler()(owner, text, caption, type);
 }
 
@@ -294,11 +290,7 @@ std::string TOpenDialog::WithDefaultExt(const std::string& Name) const {
 
 bool TOpenDialog::Execute() {
   InvokeEvent(OnShow, this);
-  TApplication* const application = Application;
-  if (application) application->ModalStarted();
-  const TScopeExit finished([application] {
-    if (application) application->ModalFinished();
-  });
+  const TModalLoopStanding standing;
   bool chosen = false;
   if (FileHandler()) {
     chosen = FileHandler()(*this);

@@ -554,8 +554,7 @@ TModalResult TCustomForm::ShowModal() {
   if (HWND c = GetCapture()) SendMessage(c, WM_CANCELMODE);
   ReleaseCapture();
   modal_ = true;
-  Application->ModalStarted();
-  const TScopeExit finished([] { Application->ModalFinished(); });
+  const TModalLoopStanding standing;
   HWND previous = GetActiveWindow();
   // every other window of the application waits
   std::vector<HWND> disabled;
@@ -1071,13 +1070,25 @@ void TApplication::Terminate() {
   PostQuitMessage(0);
 }
 
-void TApplication::ModalStarted() {
-  ++modalLevel_;
+namespace {
+int modalLoopsStanding = 0;
+}  // namespace
+
+TModalLoopStanding::TModalLoopStanding() {
+  ++modalLoopsStanding;
 }
 
-void TApplication::ModalFinished() {
-  assert(modalLevel_ > 0);
-  --modalLevel_;
+TModalLoopStanding::~TModalLoopStanding() {
+  assert(modalLoopsStanding > 0);
+  --modalLoopsStanding;
+}
+
+int TModalLoopStanding::Level() {
+  return modalLoopsStanding;
+}
+
+int TApplication::ModalLevel() const {
+  return TModalLoopStanding::Level();
 }
 
 void TApplication::HandleMessage() {

@@ -220,6 +220,18 @@ using THelpEvent = std::function<bool(WORD Command, intptr_t Data, bool& CallHel
 constexpr WORD HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_CONTEXTPOPUP = 0x0008;
 using TShowHintEvent = std::function<void(std::string& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 
+// A modal loop (a modal form, a message box, a file dialog) stands while one of these lives. The count
+// is the process's, not an object's: a loop may outlive the application object or the window it began
+// with, and its end reaches neither.
+class TModalLoopStanding {
+ public:
+  TModalLoopStanding();
+  ~TModalLoopStanding();
+  TModalLoopStanding(const TModalLoopStanding&) = delete;
+  TModalLoopStanding& operator=(const TModalLoopStanding&) = delete;
+  static int Level();
+};
+
 class TApplication : public TComponent {
   TALVIK_CLASS(TApplication, TComponent)
   explicit TApplication(TComponent* AOwner);
@@ -245,10 +257,8 @@ class TApplication : public TComponent {
   void Restore();
   void BringToFront();
   // The modal loops standing: a modal form, a message box or a file dialog counts from its start to
-  // its end, nested ones each.
-  int ModalLevel() const { return modalLevel_; }
-  void ModalStarted();
-  void ModalFinished();
+  // its end, nested ones each (see TModalLoopStanding).
+  int ModalLevel() const;
   template <typename T>
   void CreateForm(T*& Reference) {
     Reference = new T(this);
@@ -328,7 +338,6 @@ class TApplication : public TComponent {
   bool showMainForm_ = true;
   bool terminated_ = false;
   int quitCode_ = 0;
-  int modalLevel_ = 0;
   std::vector<std::pair<int, TWindowHook>> hooks_;
   int nextHook_ = 1;
   bool showHint_ = true;

@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
 #include "platform/rtl/Process.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 // ---- Existence, creation, deletion -----------------------------------------------------------------
@@ -242,26 +244,40 @@ int64_t FileAge(const std::string& fileName) {
   return static_cast<int64_t>(st.st_mtim.tv_sec);
 }
 
-std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText) {
-  int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errorText) *errorText = std::strerror(errno);
+std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText,
+                                           size_t maxSize, bool* tooLarge) {
+  if (tooLarge) *tooLarge = false;
+  auto fail = [&](const std::string& why) -> std::optional<std::string> {
+    if (errorText) *errorText = why;
     return std::nullopt;
-  }
+  };
+  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return fail(std::strerror(errno));
+  const TScopeExit closeFile([fd] { close(fd); });
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return fail(std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) return fail(std::strerror(EISDIR));
+  if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
+  auto over = [&](size_t size) {
+    if (size <= maxSize) return false;
+    if (tooLarge) *tooLarge = true;
+    if (errorText) *errorText = "the file is larger than " + std::to_string(maxSize) + " bytes";
+    return true;
+  };
+  if (over(static_cast<size_t>(st.st_size))) return std::nullopt;
   std::string content;
+  content.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
+    const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errorText) *errorText = std::strerror(errno);
-      close(fd);
-      return std::nullopt;
+      return fail(std::strerror(errno));
     }
     content.append(buffer, static_cast<size_t>(n));
+    if (over(content.size())) return std::nullopt;  // it grew while being read
   }
-  close(fd);
   return content;
 }
 

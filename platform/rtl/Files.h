@@ -106,8 +106,11 @@ TFileStamp GetFileStamp(const std::string& fileName);
 // Last modification (seconds since 1970-01-01 UTC), or -1 when the file does not exist.
 int64_t FileAge(const std::string& fileName);
 
-// The whole content; std::nullopt when it cannot be read (errorText then tells why).
-std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText = nullptr);
+// The whole content of a regular file, read without ever waiting on it; std::nullopt when it cannot be
+// read (errorText then tells why): a directory, a pipe or a device (or a link to one) is not read, and
+// neither is a file of more than maxSize bytes (tooLarge then tells so).
+std::optional<std::string> ReadFileContent(const std::string& fileName, std::string* errorText = nullptr,
+                                           size_t maxSize = SIZE_MAX, bool* tooLarge = nullptr);
 
 // Which permissions a saved file gets.
 enum class TFileModeRule {

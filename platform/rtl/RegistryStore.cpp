@@ -9,13 +9,11 @@
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <utility>
 
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
-#include "platform/rtl/ScopeExit.h"
 
 namespace talvik::registry {
 
@@ -389,47 +387,8 @@ struct THiveFileText {
 // link to one is unreadable), and no more than kMaxHiveFileSize bytes of it.
 THiveFileText ReadHiveFile(const std::string& fileName) {
   THiveFileText result;
-  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    result.error = std::strerror(errno);
-    return result;
-  }
-  const TScopeExit closeFile([fd] { close(fd); });
-  struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    result.error = std::strerror(errno);
-    return result;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    result.error = std::strerror(EISDIR);
-    return result;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    result.error = "it is not a regular file";
-    return result;
-  }
-  if (st.st_size > kMaxHiveFileSize) {
-    result.tooLarge = true;
-    return result;
-  }
-  std::string content;
-  content.reserve(static_cast<size_t>(st.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      result.error = std::strerror(errno);
-      return result;
-    }
-    content.append(buffer, static_cast<size_t>(n));
-    if (content.size() > static_cast<size_t>(kMaxHiveFileSize)) {  // it grew while being read
-      result.tooLarge = true;
-      return result;
-    }
-  }
-  result.text = std::move(content);
+  result.text =
+      ReadFileContent(fileName, &result.error, static_cast<size_t>(kMaxHiveFileSize), &result.tooLarge);
   return result;
 }
 

@@ -152,6 +152,31 @@ TEST(FilesTest, AtomicSaveReplacesWholeFilesOnly) {
   EXPECT_THROW(SaveFileAtomically(dir.File("blocker/x.ini"), "x"), EFCreateError);
 }
 
+// A file is read whole only when it is a regular file within the size asked for: a pipe is never waited
+// on, a folder or a device is not read, and a file larger than the limit is told apart from one that
+// cannot be read.
+TEST(Files, ReadFileContentTakesOnlyARegularFileWithinItsSize) {
+  TempDir dir;
+  std::string error;
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadFileContent(pipe, &error).has_value());  // (before: waited for a writer for ever)
+  EXPECT_EQ(error, "it is not a regular file");
+  EXPECT_FALSE(ReadFileContent("/dev/null", &error).has_value());
+  EXPECT_EQ(error, "it is not a regular file");
+  EXPECT_FALSE(ReadFileContent(dir.Path(), &error).has_value());
+  EXPECT_EQ(error, "Is a directory");
+
+  dir.Write("ten", "0123456789");
+  bool tooLarge = true;
+  EXPECT_EQ(ReadFileContent(dir.File("ten"), &error, 10, &tooLarge).value_or(""), "0123456789");
+  EXPECT_FALSE(tooLarge);
+  EXPECT_FALSE(ReadFileContent(dir.File("ten"), &error, 9, &tooLarge).has_value());
+  EXPECT_TRUE(tooLarge);
+  EXPECT_FALSE(ReadFileContent(dir.File("none"), &error, 9, &tooLarge).has_value());
+  EXPECT_FALSE(tooLarge);
+}
+
 // The temporary file of a save is made anew: a link someone left at its name is never written
 // through (what it points to stays as it was), and the save still goes through under another name.
 TEST(FilesTest, AtomicSaveNeverWritesThroughALinkAtItsTemporaryName) {
