@@ -78,10 +78,14 @@ void TSessionForm::FormShow(TObject*) {
 }
 
 void TSessionForm::FormClose(TObject*, TCloseAction& Action) {
-  TRegistryUpdate update(HKEY_CURRENT_USER);  // the alarm settings and the columns in one save
-  WriteAlarmSettings();
-  if (RegIni) dbgSession->SaveColumnsLayout(RegIni.get());
-  update.End();
+  try {
+    TRegistryUpdate update(HKEY_CURRENT_USER);  // the alarm settings and the columns in one save
+    WriteAlarmSettings();
+    if (RegIni) dbgSession->SaveColumnsLayout(RegIni.get());
+    update.End();
+  } catch (const ERegistryException& e) {
+    SettingsNotSaved(e);  // told once, when the program closes; the window closes all the same
+  }
   Action = caFree;
 }
 

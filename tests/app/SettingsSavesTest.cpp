@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "SessionFormTestSupport.h"
+#include "platform/rtl/Files.h"
+#include "platform/rtl/ScopeExit.h"
+#include "platform/rtl/SysUtils.h"
 #include "rtl/FileSaves.h"
 #include "toolbar/BarToolbar.h"
 
@@ -63,6 +66,27 @@ TEST_F(SettingsSavesTest, ClosingTheSessionWindowWritesItsSettingsInOneSave) {
   EXPECT_EQ(saves.Count(), 1);
   EXPECT_EQ(Stored("", "AlarmActiveCount"), "7");
   EXPECT_EQ(Stored("MainForm", "Left"), "<none>") << "the main window is still open";
+}
+
+// The session window closed on its own when its settings cannot be written: it closes all the same,
+// and what could not be saved waits for the one box at the program's close.
+TEST_F(SettingsSavesTest, TheSessionWindowClosesThoughItsSettingsCannotBeWritten) {
+  AddFixtureSessions();
+  Open();
+  ChangeWhatASessionChanges();
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("the disk is full"); });
+  const TScopeExit saveAgain([] { SetAtomicSaveHook(nullptr); });
+  EXPECT_NO_THROW(form->Close());
+  form = nullptr;
+  FreeReleasedForms();
+  EXPECT_EQ(MainForm->ActiveMDIChild(), nullptr) << "the session window stays";
+  EXPECT_EQ(Stored("", "AlarmActiveCount"), "<none>");
+  TakeBoxes();
+  MainForm->Close();
+  DrainQueue();
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 1u) << "the program's close tells what was not saved in one box";
+  EXPECT_NE(shown[0].find("Настройки не сохранены"), std::string::npos) << shown[0];
 }
 
 // A logon keeps the history of logons: every entry is written again, in one save.
