@@ -962,16 +962,19 @@ void SessionState::ExecuteOther(const Statement& st) {
         int ksid = static_cast<int>(ParseIntClamped(pair.substr(0, comma), 0, 1 << 30));
         int kserial = static_cast<int>(ParseIntClamped(pair.substr(comma + 1), 0, 1 << 30));
         if (ksid == sid) throw OraError(27, "ORA-00027: cannot kill current session");
-        // a session in the middle of a call is marked and ends at its next call (ORA-00031)
-        bool busy = live::CheckKillTarget(db, ksid, kserial);
+        // The pair is checked in the transaction that ends it, so that a session that took the SID
+        // meanwhile is never reached. A session in the middle of a call is marked and ends at its
+        // next call (ORA-00031).
+        bool busy = false;
         BeginWrite();
         try {
+          busy = live::CheckKillTarget(db, ksid, kserial);
           RollbackUndo(ksid, 0);
-          Exec(db, "DELETE FROM sim$undo WHERE sid = " + std::to_string(ksid));
-          Exec(db, "DELETE FROM sim$locks WHERE sid = " + std::to_string(ksid));
-          Exec(db, "DELETE FROM sim$tmlocks WHERE sid = " + std::to_string(ksid));
-          Exec(db, std::string("UPDATE sim$sessions SET killed = ") + (disconnect ? "2" : "1") +
-                       ", status = 'KILLED' WHERE sid = " + std::to_string(ksid));
+          for (const char* table : {"sim$undo", "sim$locks", "sim$tmlocks"})
+            PreparedScalar(std::string("DELETE FROM ") + table + " WHERE sid = ?", {ksid});
+          PreparedScalar(
+              "UPDATE sim$sessions SET killed = ?3, status = 'KILLED' WHERE sid = ?1 AND serial = ?2",
+              {ksid, kserial, disconnect ? 2 : 1});
           changedOnCommit = true;
         } catch (...) {
           RollbackWrite();

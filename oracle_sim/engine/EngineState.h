@@ -120,11 +120,19 @@ struct SessionState {
   void RollbackUndo(int sid, int64_t afterSeq);
   void SetSavepoint(const std::string& name);
   void RollbackTo(const std::string& name);
-  bool SessionAlive(int sid);
+  // Whether the session at SID `sid` lives; `serial` gets its serial number (0: no session there).
+  bool SessionAlive(int sid, int& serial);
   void CleanupDeadHolders(int64_t objId);
-  // Ends a session whose process is gone as the instance would: its transaction rolled back, its
-  // locks, cursors and events dropped, its row removed.
-  void DropSession(int other);
+  // Whether session (who, whoSerial) holds its SID now (in the open write transaction); whoSerial 0
+  // asks whether no session holds it. A SID a session left may be another session's by now.
+  bool HoldsSid(int who, int whoSerial);
+  // In the open write transaction, ends session (who, whoSerial) as the instance would, while it still
+  // holds its SID: its transaction rolled back, its locks, cursors and events dropped, its row removed.
+  void EndSessionAt(int who, int whoSerial);
+  // Ends a session whose process is gone (see EndSessionAt).
+  void DropSession(int other, int otherSerial);
+  // The session's own logoff (see EndSessionAt): what it left pending is written with it.
+  void LogOffWrite();
   // Drops the sessions of processes that no longer exist (at most a few times a second). Only a
   // process the system reports as absent counts: sessions of this process and of any process that
   // still exists stay.

@@ -540,6 +540,10 @@ struct EventTotal {
 
 void WriteSession(Conn& conn, const SessionBatch& b, int64_t now) {
   const int sid = b.sid;
+  // a session that has left writes nothing more (its SID may be another session's by now)
+  if (!Scalar(conn, "SELECT EXISTS (SELECT 1 FROM sim$sessions WHERE sid = ? AND serial = ?)", 0, sid,
+              b.serial))
+    return;
   WaitNow w = ReadWait(conn, sid, now);
   std::vector<EventTotal> events;
   auto complete = [&] {
@@ -682,15 +686,17 @@ void WriteCursor(Conn& conn, const Op& last) {
     Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ? AND cursor_id = ?", last.sid, last.cursorId);
     return;
   }
-  // (an upsert that changes nothing when the cursor runs its statement again writes no page)
+  // (an upsert that changes nothing when the cursor runs its statement again writes no page; a
+  // session that has left opens none)
   sqlite3_stmt* st = conn.Stmt(
-      "INSERT INTO sim$open_cursor VALUES (?1, ?2, ?3, ?4, substr(?5, 1, 60)) ON CONFLICT(sid, cursor_id) "
+      "INSERT INTO sim$open_cursor SELECT ?1, ?2, ?3, ?4, substr(?5, 1, 60) WHERE EXISTS (SELECT 1 FROM "
+      "sim$sessions WHERE sid = ?1 AND serial = ?6) ON CONFLICT(sid, cursor_id) "
       "DO UPDATE SET address = excluded.address, hash_value = excluded.hash_value, sql_text = "
       "excluded.sql_text WHERE address IS NOT excluded.address OR hash_value IS NOT excluded.hash_value OR "
       "sql_text IS NOT excluded.sql_text");
   BindAllArgs(st, 1, last.sid, last.cursorId);
   BindBlob(st, 3, RawAddress(last.address));
-  BindAllArgs(st, 4, last.hash, last.sql ? *last.sql : std::string());
+  BindAllArgs(st, 4, last.hash, last.sql ? *last.sql : std::string(), last.serial);
   Step(conn, st);
 }
 
@@ -703,7 +709,7 @@ void Apply(Conn& conn, const Ops& ops) {
   std::vector<const Op*> cursors;  // the last change of each cursor
   for (const Op& op : ops) {
     auto s = std::find_if(sessions.begin(), sessions.end(),
-                          [&](const SessionBatch& b) { return b.sid == op.sid; });
+                          [&](const SessionBatch& b) { return b.sid == op.sid && b.serial == op.serial; });
     if (s == sessions.end()) s = sessions.insert(sessions.end(), SessionBatch{op.sid, op.serial, {}});
     s->ops.push_back(&op);
     if (op.kind != Op::kEnd) {
@@ -1071,9 +1077,13 @@ int KilledState(SessionState& s, uint64_t changes) {
 void OnKilled(SessionState& s) {
   Conn& conn = ConnFor(s);
   try {
+    // (only while the SID is still the session's: once its row is gone, another session may hold it)
     Write(conn, conn, [&] {
-      Run(conn, "DELETE FROM sim$open_cursor WHERE sid = ?", s.sid);
-      Run(conn, "DELETE FROM sim$sess_event WHERE sid = ?", s.sid);
+      for (const char* table : {"sim$open_cursor", "sim$sess_event"})
+        Run(conn,
+            std::string("DELETE FROM ") + table +
+                " WHERE sid = ?1 AND EXISTS (SELECT 1 FROM sim$sessions WHERE sid = ?1 AND serial = ?2)",
+            s.sid, s.serial);
       Run(conn, "DELETE FROM sim$sessions WHERE sid = ? AND serial = ?", s.sid, s.serial);
     });
   } catch (...) {

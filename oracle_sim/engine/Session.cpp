@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "oracle_sim/engine/Dictionary.h"
 #include "oracle_sim/engine/EngineState.h"
@@ -32,8 +33,10 @@ namespace oracle_sim {
 
 namespace {
 
+// A session of this process: its instance's path, its SID and serial number.
+using LiveSession = std::tuple<std::string, int, int>;
 std::mutex g_liveMu;
-std::set<std::pair<std::string, int>> g_live;  // (instance path, sid) of sessions alive in this process
+std::set<LiveSession> g_live;  // the sessions alive in this process
 
 // How often the sessions of ended processes are looked for.
 constexpr std::chrono::milliseconds kEndedProcessSweepGap{200};
@@ -805,12 +808,17 @@ void SessionState::RollbackTo(const std::string& name) {
   CommitWrite();
 }
 
-bool SessionState::SessionAlive(int other) {
-  int64_t pid = Scalar(db, "SELECT pid FROM sim$sessions WHERE sid = ?", {other}, -1);
+bool SessionState::SessionAlive(int other, int& otherSerial) {
+  sqlite3_stmt* st = Prepared("SELECT pid, serial FROM sim$sessions WHERE sid = ?");
+  sqlite3_bind_int(st, 1, other);
+  const bool found = sqlite3_step(st) == SQLITE_ROW;
+  const int64_t pid = found ? sqlite3_column_int64(st, 0) : -1;
+  otherSerial = found ? sqlite3_column_int(st, 1) : 0;
+  sqlite3_reset(st);
   if (pid < 0) return false;
   if (pid == ::getpid()) {
     std::lock_guard<std::mutex> lock(g_liveMu);
-    return g_live.count({instance->Path(), other}) > 0;
+    return g_live.count({instance->Path(), other, otherSerial}) > 0;
   }
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
@@ -826,16 +834,40 @@ void SessionState::CleanupDeadHolders(int64_t objId) {
   sqlite3_bind_int(st, 2, sid);
   while (sqlite3_step(st) == SQLITE_ROW) holders.push_back(sqlite3_column_int(st, 0));
   sqlite3_finalize(st);
-  for (int h : holders)
-    if (!SessionAlive(h)) DropSession(h);
+  for (int h : holders) {
+    int serial = 0;
+    if (!SessionAlive(h, serial)) DropSession(h, serial);
+  }
 }
 
-void SessionState::DropSession(int other) {
+bool SessionState::HoldsSid(int who, int whoSerial) {
+  return PreparedScalar("SELECT coalesce((SELECT serial FROM sim$sessions WHERE sid = ?1), 0)", {who}) ==
+         whoSerial;
+}
+
+void SessionState::EndSessionAt(int who, int whoSerial) {
+  if (!HoldsSid(who, whoSerial)) return;
+  RollbackUndo(who, 0);
+  for (const char* table : {"sim$undo", "sim$locks", "sim$tmlocks", "sim$open_cursor", "sim$sess_event"})
+    PreparedScalar(std::string("DELETE FROM ") + table + " WHERE sid = ?", {who});
+  PreparedScalar("DELETE FROM sim$sessions WHERE sid = ? AND serial = ?", {who, whoSerial});
+}
+
+void SessionState::DropSession(int other, int otherSerial) {
   BeginWrite();
   try {
-    RollbackUndo(other, 0);
-    for (const char* table : {"sim$undo", "sim$locks", "sim$open_cursor", "sim$sess_event", "sim$sessions"})
-      Scalar(db, std::string("DELETE FROM ") + table + " WHERE sid = ?", {other});
+    EndSessionAt(other, otherSerial);
+  } catch (...) {
+    RollbackWrite();
+    throw;
+  }
+  CommitWrite();
+}
+
+void SessionState::LogOffWrite() {
+  BeginWrite();
+  try {
+    EndSessionAt(sid, serial);
   } catch (...) {
     RollbackWrite();
     throw;
@@ -851,15 +883,16 @@ void SessionState::DropSessionsOfEndedProcesses() {
   Clock::rep last = lastSweep.load();
   if (last && now - last < gap) return;
   if (!lastSweep.compare_exchange_strong(last, now)) return;  // another thread sweeps
-  std::vector<int> ended;
-  sqlite3_stmt* st = Prepared("SELECT sid, pid FROM sim$sessions WHERE pid > 0 AND pid <> ?");
+  std::vector<std::pair<int, int>> ended;                     // SID and serial number
+  sqlite3_stmt* st = Prepared("SELECT sid, pid, serial FROM sim$sessions WHERE pid > 0 AND pid <> ?");
   sqlite3_bind_int64(st, 1, ::getpid());
   while (sqlite3_step(st) == SQLITE_ROW) {
     const auto pid = static_cast<pid_t>(sqlite3_column_int64(st, 1));
-    if (::kill(pid, 0) != 0 && errno == ESRCH) ended.push_back(sqlite3_column_int(st, 0));
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+      ended.emplace_back(sqlite3_column_int(st, 0), sqlite3_column_int(st, 2));
   }
   sqlite3_reset(st);
-  for (int h : ended) DropSession(h);
+  for (const auto& [h, serial] : ended) DropSession(h, serial);
 }
 
 void SessionState::WaitForLock(bool nowait) {
@@ -868,7 +901,8 @@ void SessionState::WaitForLock(bool nowait) {
     // and the request is tried again.
     const int dead = env.lockHolder;
     env.lockHolder = 0;
-    if (dead && dead != sid && !SessionAlive(dead)) {
+    int deadSerial = 0;
+    if (dead && dead != sid && !SessionAlive(dead, deadSerial)) {
       CleanupDeadHolders(0);
       return;
     }
@@ -1002,7 +1036,7 @@ std::unique_ptr<Session> Session::LogOn(std::shared_ptr<Instance> instance, cons
   st.env.sid = st.sid;
   {
     std::lock_guard<std::mutex> lock(g_liveMu);
-    g_live.insert({instance->Path(), st.sid});
+    g_live.insert({instance->Path(), st.sid, st.serial});
   }
   live::OnLogon(st);
   return s;
@@ -1049,13 +1083,11 @@ Session::~Session() {
     if (st.sid) {
       st.interrupted = false;  // a cancel ends the call it reached, never the logoff after it
       try {
-        if (st.cut.load() == 0) st.EndTransaction(false);
-        if (st.cut.load() == 0) live::Flush(st);
-        Scalar(st.db, "DELETE FROM sim$sessions WHERE sid = ?", {st.sid});
+        st.LogOffWrite();
       } catch (...) {
       }
       std::lock_guard<std::mutex> lock(g_liveMu);
-      g_live.erase({st.instance->Path(), st.sid});
+      g_live.erase({st.instance->Path(), st.sid, st.serial});
     }
     st.liveOwn.reset();  // its statements go before the connection
     for (auto& [sql, prepared] : st.prepared) sqlite3_finalize(prepared);
@@ -1104,14 +1136,12 @@ void Session::CutConnection() {
   std::lock_guard<std::mutex> lock(state_->mu);
   if (state_->cut.load() != 0) return;
   try {
-    state_->EndTransaction(false);
-    live::Flush(*state_);
-    Scalar(state_->db, "DELETE FROM sim$sessions WHERE sid = ?", {state_->sid});
+    state_->LogOffWrite();
   } catch (...) {
   }
   {
     std::lock_guard<std::mutex> l(g_liveMu);
-    g_live.erase({state_->instance->Path(), state_->sid});
+    g_live.erase({state_->instance->Path(), state_->sid, state_->serial});
   }
   state_->cut = 1;
 }

@@ -174,5 +174,47 @@ TEST_F(LogonAgainTest, ARefreshOnADamagedInstanceCountsWhatTheListShows) {
   EXPECT_EQ(Count(), " Всего сеансов: " + std::to_string(form->odsSession->RecordCount()));
 }
 
+// The program's own session killed from outside, F5, and another program's session takes the SID it
+// left; then "Подключиться ..." again, and the other session logs off: the list shows the program's
+// own new session, and the session finds itself.
+TEST_F(LogonAgainTest, ALogonAgainAfterTheProgramSessionWasKilledListsTheProgramSession) {
+  AddFixtureSessions();
+  Open();
+  const std::string killed = MonitorSid();
+  ASSERT_NE(killed, "");
+  Exec("ALTER SYSTEM KILL SESSION '" + MonitorPair() + "'");
+  TakeBoxes();
+  KeyToGrid(VK_F5);
+  const auto shown = TakeBoxes();
+  ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+  EXPECT_NE(shown[0].find("ORA-00028"), std::string::npos) << shown[0];
+  TOracleSession other(nullptr);
+  LogOnAsSystem(other);
+  // "sid,serial" of the session the query runs on, as the instance knows it
+  TOracleQuery own(nullptr);
+  own.SQL()->SetText(
+      "select sid || ',' || serial# from v$session where sid = (select sid from v$mystat where rownum = 1)");
+  own.SetSession(&other);
+  own.Execute();
+  const std::string otherPair = own.Field(0).AsString();
+  ASSERT_EQ(otherPair.substr(0, otherPair.find(',')), killed)
+      << "the other session takes the SID the killed one left";
+  LogonWith("system", "manager");
+  MainForm->aLogin->Execute();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  own.Execute();
+  EXPECT_EQ(own.Field(0).AsString(), otherPair) << "the killed session's logoff ended the other session";
+  other.LogOff();
+  KeyToGrid(VK_F5);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  own.SetSession(MainForm->OracleSession);
+  own.Execute();
+  ASSERT_FALSE(own.Eof()) << "the program's session is not in the instance";
+  const std::string pair = own.Field(0).AsString();
+  EXPECT_EQ(MonitorPair(), pair);
+  const std::string sid = pair.substr(0, pair.find(','));
+  EXPECT_EQ(Field(std::stoi(sid), "SERIAL"), pair.substr(pair.find(',') + 1)) << "listed";
+}
+
 }  // namespace
 }  // namespace sessiontest

@@ -1,14 +1,18 @@
 // The DBA commands of the session monitor on the simulated instance: killing sessions (in this
 // process and in another one), SQL trace, restricted logins, client information, privileges and a
 // cut connection.
+#include <sqlite3.h>
+
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "MonitorStatements.h"
 #include "OtherSession.h"
 #include "SimTestUtil.h"
 #include "oracle_sim/engine/EngineState.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace simtest {
 namespace {
@@ -55,6 +59,54 @@ TEST_F(DbaCommands, KilledSessionFailsAtItsNextCallAndLeaves) {
   EXPECT_EQ(text, "ORA-00028: your session has been killed");
   EXPECT_EQ(Status(sid), "<gone>");
   EXPECT_EQ(ErrorOf([&] { Query(*scott_, "select * from dual"); }), 3114);
+}
+
+// A kill names a pair. Its session logs off and another one takes the SID just as the kill's write is
+// about to begin: the kill finds no such pair, and the session that holds the SID now keeps its row
+// and its row locks.
+TEST_F(DbaCommands, AKillOfAPairWhoseSidWasTakenAgainMeanwhileIsRefused) {
+  auto leaving = LogOn("SCOTT", "TIGER");
+  const int sid = leaving->SessionId();
+  const std::string pair = Pair(*leaving);
+  Exec(*system_, "COMMIT");  // (the session's writes begin through one prepared statement from here on)
+  struct Meanwhile {
+    sqlite3_stmt* begin;
+    std::function<void()> act;
+    bool done = false;
+    std::string failure;
+  } meanwhile{system_->State().prepared.at("BEGIN IMMEDIATE"), {}, false, {}};
+  std::unique_ptr<Session> taking;
+  meanwhile.act = [&] {
+    leaving.reset();
+    taking = LogOn("SCOTT", "TIGER");
+    Exec(*taking, "update scott.dept set loc = loc where deptno = 10");
+  };
+  sqlite3* db = system_->State().db;
+  sqlite3_trace_v2(
+      db, SQLITE_TRACE_STMT,
+      [](unsigned, void* context, void* statement, void*) {
+        auto& m = *static_cast<Meanwhile*>(context);
+        if (statement != m.begin || m.done) return 0;
+        m.done = true;
+        try {
+          m.act();
+        } catch (const OraError& e) {
+          m.failure = e.text;
+        }
+        return 0;
+      },
+      &meanwhile);
+  TScopeExit untrace([&] { sqlite3_trace_v2(db, 0, nullptr, nullptr); });
+  std::string text;
+  EXPECT_EQ(ErrorOf([&] { Exec(*system_, Kill(pair)); }, &text), 30) << text;
+  ASSERT_TRUE(meanwhile.done);
+  ASSERT_EQ(meanwhile.failure, "");
+  ASSERT_EQ(taking->SessionId(), sid) << "the new session took the SID the old one left";
+  EXPECT_EQ(Status(sid), "INACTIVE");
+  EXPECT_EQ(
+      Query(*system_, "select count(*) from v$lock where sid = " + std::to_string(sid) + " and type = 'TX'"),
+      (Rows{{"1"}}));
+  EXPECT_EQ(Query(*taking, "select count(*) from scott.dept"), (Rows{{"4"}}));
 }
 
 TEST_F(DbaCommands, KillingASessionInACallMarksItAndEndsItsWait) {

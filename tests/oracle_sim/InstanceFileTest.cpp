@@ -242,9 +242,10 @@ TEST_F(InstanceThroughALink, ASessionThroughTheLinkIsKilledThroughTheFileOwnName
     SCOPED_TRACE(connect);
     Connection conn(oci, env);
     ASSERT_EQ(conn.LogOn("system", "manager", connect.c_str()), OCI_SUCCESS) << conn.Message();
-    const int sid = conn.Scalar("select sid from v$session where username = 'SYSTEM' and status <> 'KILLED'");
+    // (the connection's own session, whatever other sessions the instance has)
+    const int sid = conn.Scalar("select sid from v$mystat where rownum = 1");
     const int serial =
-        conn.Scalar("select serial# from v$session where username = 'SYSTEM' and status <> 'KILLED'");
+        conn.Scalar("select serial# from v$session where sid = (select sid from v$mystat where rownum = 1)");
     ASSERT_GT(sid, 0);
     std::string out;
     ASSERT_EQ(RunTool(file.string() + " kill " + std::to_string(sid) + " " + std::to_string(serial), &out), 0)

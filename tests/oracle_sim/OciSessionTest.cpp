@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "OciConnection.h"
+#include "SimTestUtil.h"
 
 namespace {
 
@@ -895,4 +896,40 @@ TEST_F(OciSessionTest, DescribeOnlyAndReturningInto) {
   EXPECT_STREQ(name, "nine");
   oci.OCIHandleFree(sel, OCI_HTYPE_STMT);
   oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+// A program's session killed from outside learns of it at its next call; meanwhile another program's
+// session takes the SID it left. The program then logs off and on again, and the other session logs
+// off: each ends only itself, so both are in the instance while they are logged on, and the program's
+// new session finds itself.
+TEST_F(OciSessionTest, ALogonAgainAfterAKillKeepsEverySessionThatTookTheSid) {
+  const char* kOwnSid = "select sid from v$mystat where rownum = 1";
+  const char* kOwnRows =
+      "select count(*) from v$session where sid = (select sid from v$mystat where rownum = 1)";
+  const int sid = conn->Scalar(kOwnSid);
+  const int serial =
+      conn->Scalar("select serial# from v$session where sid = (select sid from v$mystat where rownum = 1)");
+  ASSERT_GT(sid, 0);
+  std::string out;
+  ASSERT_EQ(simtest::RunTool((scratch.Dir() / "sim.db").string() + " kill " + std::to_string(sid) + " " +
+                                 std::to_string(serial),
+                             &out),
+            0)
+      << out;
+  EXPECT_EQ(conn->Run("select dummy from dual"), OCI_ERROR);
+  EXPECT_EQ(conn->Message(), "ORA-00028: your session has been killed");
+  Connection other(oci, env);
+  ASSERT_EQ(other.LogOn("system", "manager"), OCI_SUCCESS) << other.Message();
+  ASSERT_EQ(other.Scalar(kOwnSid), sid) << "the other session takes the SID the killed one left";
+  // the program logs on again as it does: off with every handle, on with new ones
+  conn->LogOff();
+  EXPECT_EQ(other.Scalar(kOwnRows), 1) << "the killed session's logoff ended another session";
+  conn = std::make_unique<Connection>(oci, env);
+  ASSERT_EQ(conn->LogOn("system", "manager"), OCI_SUCCESS) << conn->Message();
+  const int again = conn->Scalar(kOwnSid);
+  EXPECT_GT(again, 0);
+  EXPECT_NE(again, sid);
+  other.LogOff();
+  EXPECT_EQ(conn->Scalar(kOwnSid), again) << "the other session's logoff ended the program's";
+  EXPECT_EQ(conn->Scalar(kOwnRows), 1);
 }
