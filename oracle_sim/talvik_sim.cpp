@@ -337,9 +337,9 @@ int main(int argc, char** argv) {
     auto inst = Instance::Open(path);
     if (cmd == "status") return Status(inst);
     if (cmd == kRunCommand) return RunWorkload(inst, argc - 3, argv + 3);
-    if (cmd == "shape") return ShapeCmd(path, argc - 3, argv + 3);
+    if (cmd == "shape") return ShapeCmd(inst->Path(), argc - 3, argv + 3);
     if (cmd == "stop") {
-      if (StopWorkloads(path) == 0) {
+      if (StopWorkloads(inst->Path()) == 0) {
         std::fprintf(stderr, "talvik-sim: no workload is running on %s\n", path.c_str());
         return 1;
       }

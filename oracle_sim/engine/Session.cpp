@@ -245,6 +245,28 @@ FileHolds ReadWhatDatabaseHolds(sqlite3* db) {
   return *ready == 1 ? FileHolds::kInstance : FileHolds::kPart;
 }
 
+// Reads the first Size bytes of the file at Path (a full path) into Into: whether it has that many;
+// nothing when it cannot be read. The file is read through SQLite's own file layer, so that the locks
+// this process's connections hold on the file stay (closing a descriptor of one's own would release
+// them all, and another process would take the database for one no connection uses).
+std::optional<bool> ReadHeader(const std::string& path, char* into, int size) {
+  sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  if (!vfs) return std::nullopt;
+  std::vector<sqlite3_int64> space((vfs->szOsFile + sizeof(sqlite3_int64) - 1) / sizeof(sqlite3_int64));
+  auto* file = reinterpret_cast<sqlite3_file*>(space.data());
+  int flags = 0;
+  const int opened = vfs->xOpen(vfs, path.c_str(), file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags);
+  if (opened != SQLITE_OK) {
+    if (file->pMethods) file->pMethods->xClose(file);
+    return std::nullopt;
+  }
+  const int rc = file->pMethods->xRead(file, into, size, 0);
+  file->pMethods->xClose(file);
+  if (rc == SQLITE_IOERR_SHORT_READ) return false;
+  if (rc != SQLITE_OK) return std::nullopt;
+  return true;
+}
+
 // What the file at Path holds: an instance is an SQLite database with the instance's own table, every
 // table an instance has had from the first, and the mark of an instance made to its end. Looking
 // writes nothing and makes no file beside it. A database in write-ahead-log mode that no connection
@@ -259,12 +281,9 @@ FileHolds WhatFileHolds(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileHolds::kNoInstance;
   char header[kHeaderSize] = {};
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FileHolds::kUnread;
-  const ssize_t got = ::pread(fd, header, sizeof header, 0);
-  ::close(fd);
-  if (got != static_cast<ssize_t>(sizeof header) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
-    return FileHolds::kNoInstance;
+  const std::optional<bool> read = ReadHeader(path, header, sizeof header);
+  if (!read) return FileHolds::kUnread;
+  if (!*read || std::memcmp(header, kMagic, sizeof kMagic) != 0) return FileHolds::kNoInstance;
   const auto exists = [](const std::string& file) { return ::access(file.c_str(), F_OK) == 0; };
   const bool inUse = exists(path + "-wal") && exists(path + "-shm");
   const bool asOnDisk = header[kReadVersionAt] == kWriteAheadLog && !inUse;
@@ -306,6 +325,90 @@ FileHolds WhatFileHoldsMade(const std::string& path) {
   return WhatFileHolds(path);
 }
 
+// ---- One name for every name of a file
+//
+// Hard links and bind mounts give one file several real names. SQLite names a database's log and
+// index after the name it is opened by, and so do the instance's own side files: every process opens a
+// file by one name, its home name. The first name a file is opened by is recorded, in a folder of the
+// user's, under the file's device and inode number; a recorded name that no longer reaches that file
+// (it was removed, or names another file now) gives way to the next name the file is opened by.
+
+// A file as the system knows it, whatever its names.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+// The folder of the recorded home names (made, private to the user, when missing); "" when it cannot be
+// used.
+std::string HomeNamesFolder() {
+  const std::string folder = "/tmp/talvik-sim-" + std::to_string(::getuid());
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
+  return folder;
+}
+
+// The name recorded under Entry when it still reaches the file Id.
+std::optional<std::string> RecordedHome(const std::string& entry, const FileId& id) {
+  std::error_code error;
+  const std::string target = std::filesystem::read_symlink(entry, error).string();
+  if (error || IdOf(target) != id) return std::nullopt;
+  return target;
+}
+
+// Removes the records of Folder that reach no file of theirs any more.
+void PruneHomeNames(const std::string& folder) {
+  std::error_code error;
+  for (const auto& e : std::filesystem::directory_iterator(folder, error)) {
+    const std::string key = e.path().filename().string();
+    unsigned long long device = 0, inode = 0;
+    char rest = 0;
+    if (std::sscanf(key.c_str(), "%llu-%llu%c", &device, &inode, &rest) != 2) continue;
+    if (!RecordedHome(e.path().string(), FileId{static_cast<dev_t>(device), static_cast<ino_t>(inode)}))
+      ::unlink(e.path().c_str());
+  }
+}
+
+// The home name of the file Real names (a real path); Real itself for a file not there yet, or when
+// no record can be kept.
+std::string HomeName(const std::string& real) {
+  const std::optional<FileId> id = IdOf(real);
+  if (!id) return real;
+  const std::string folder = HomeNamesFolder();
+  if (folder.empty()) return real;
+  const std::string key = std::to_string(id->device) + "-" + std::to_string(id->inode);
+  const std::string entry = folder + "/" + key;
+  if (auto home = RecordedHome(entry, *id)) return *home;
+  // one process at a time records a name
+  const int fd = ::open((folder + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return real;
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      ::flock(fd, LOCK_UN);
+      ::close(fd);
+    }
+  } unlock{fd};
+  ::flock(fd, LOCK_EX);
+  if (auto home = RecordedHome(entry, *id)) return *home;
+  const std::string fresh = folder + "/." + key + "." + std::to_string(::getpid());
+  ::unlink(fresh.c_str());
+  if (::symlink(real.c_str(), fresh.c_str()) != 0 || ::rename(fresh.c_str(), entry.c_str()) != 0) {
+    ::unlink(fresh.c_str());
+    return real;
+  }
+  PruneHomeNames(folder);
+  return real;
+}
+
 }  // namespace
 
 std::string Instance::RealPath(const std::string& path) {
@@ -321,7 +424,7 @@ std::string Instance::RealPath(const std::string& path) {
     name = target.is_absolute() ? target : name.parent_path() / target;
   }
   const fs::path real = fs::weakly_canonical(name, error);
-  return (error ? name.lexically_normal() : real).string();
+  return HomeName((error ? name.lexically_normal() : real).string());
 }
 
 std::shared_ptr<Instance> Instance::OpenExisting(const std::string& path) {
@@ -384,6 +487,8 @@ std::shared_ptr<Instance> Instance::OpenAt(const std::string& path) {
         "CREATE TABLE IF NOT EXISTS sim$tmlocks(sid INTEGER NOT NULL, obj_id INTEGER NOT NULL, lmode INTEGER "
         "NOT NULL, PRIMARY KEY(sid, obj_id))");
   });
+  // (a file made here is known by this name from now on, under whatever other name it is opened)
+  HomeName(path);
   inst->state_->changes = MapChanges(path);
   inst->state_->Changed();  // (opening may have brought the file's catalog up to date)
   if (!ready) {

@@ -29,8 +29,10 @@ class Instance {
 
   // The name the instance at `path` is known by, whatever name reaches its file: the file's real
   // path, absolute, with "." and ".." resolved and every link followed, also a link to a file not
-  // made yet (the file is made where the link points). What is kept per instance (the side files
-  // beside it, the instances a process has open, its live sessions) is keyed by it.
+  // made yet (the file is made where the link points); for a file with more than one real name (hard
+  // links, a bind mount), the one every process opens it by (the first it was opened by, recorded under
+  // the file's device and inode number). What is kept per instance (the side files beside it, the
+  // instances a process has open, its live sessions) is keyed by it.
   static std::string RealPath(const std::string& path);
   // The instance's real path (see RealPath).
   const std::string& Path() const;

@@ -216,6 +216,35 @@ TEST(InstanceMadeThroughALink, IsMadeWhereTheLinkPoints) {
   }
 }
 
+// Two names of one file (a hard link) reach one instance: a session through either is in the status
+// talvik-sim gives through the other, each has a SID of its own, and the side files (the database's
+// log and index, the lock, the change counter) are those of one name only.
+TEST(InstanceThroughAHardLink, IsOneInstanceWithOneSetOfSideFiles) {
+  TempDir folder;
+  const fs::path scratch = folder.Path();
+  const fs::path first = scratch / "hl.db";
+  const fs::path second = scratch / "hl2.db";
+  PlaceInstance(first);
+  fs::create_hard_link(first, second);
+  auto scott = Session::LogOn(Instance::Open(first.string()), "SCOTT", "TIGER");
+  auto other = Session::LogOn(Instance::Open(second.string()), "SCOTT", "TIGER");
+  EXPECT_NE(scott->SessionId(), other->SessionId());
+  EXPECT_EQ(scott->GetInstance()->Path(), other->GetInstance()->Path());
+  const auto listed = [](const std::string& status, Session& s) {
+    const std::string row =
+        "\n" + std::to_string(s.SessionId()) + "\t" + std::to_string(s.State().serial) + "\t";
+    return status.find(row) != std::string::npos;
+  };
+  for (const fs::path& name : {first, second}) {
+    SCOPED_TRACE(name.filename().string());
+    std::string status;
+    ASSERT_EQ(RunTool(name.string() + " status", &status), 0) << status;
+    EXPECT_TRUE(listed(status, *scott)) << status;
+    EXPECT_TRUE(listed(status, *other)) << status;
+  }
+  EXPECT_EQ(Names(FolderContents(scratch)), " hl.db hl.db-shm hl.db-wal hl.db.changes hl.db.lock hl2.db");
+}
+
 // The client library: a program's session through a link to the instance (as a descriptor names it,
 // and as the home's alias does) is killed by talvik-sim through the file's own name.
 class InstanceThroughALink : public OciEnvironmentTest {};
