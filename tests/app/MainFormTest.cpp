@@ -263,14 +263,6 @@ std::string FileText(const std::string& Name) {
   return text.str();
 }
 
-// Marks a file or folder immutable, or writable again; a reason to skip when the file system or the
-// sandbox does not let it.
-std::string MakeImmutable(const std::string& File, bool Immutable) {
-  const std::string command =
-      std::string("chattr ") + (Immutable ? "+i" : "-i") + " '" + File + "' 2>/dev/null";
-  return std::system(command.c_str()) == 0 ? "" : "chattr cannot mark files immutable here";
-}
-
 // A settings folder that cannot be written: the program runs with what it read, or with the
 // defaults, and closes after one box that says what could not be saved.
 enum class TFolderFault { FullDisk, Immutable, DanglingLink };
