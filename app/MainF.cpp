@@ -91,16 +91,19 @@ TRect ReachableBounds(long long Left, long long Top, long long Width, long long 
                 static_cast<int>(std::clamp<long long>(Top, area.Top, area.Bottom - height)), width, height);
 }
 
-// What the user hears of settings that did not reach the file, the first time it happened; empty while
-// nothing went wrong.
+// What the user hears of settings the store refused, the first time it happened; empty while nothing
+// went wrong. (What the store could not write it keeps, and every later save carries: that is told
+// only when it is still not written after the close's own save.)
 std::string notSaved;
 
-// What the user is told of a change of the settings that did not reach the file.
+// What the user is told of changes of the settings that did not reach the file.
+std::string NotSavedText(const TRegFileProblem& Problem) {
+  return "Настройки не сохранены: не удалось записать файл \"" + Problem.FileName + "\" (" + Problem.Reason +
+         ").";
+}
 std::string NotSavedText(const ERegistryException& Problem) {
   const auto* file = dynamic_cast<const ERegistryFileError*>(&Problem);
-  return file ? "Настройки не сохранены: не удалось записать файл \"" + file->Problem().FileName + "\" (" +
-                    file->Problem().Reason + ")."
-              : "Настройки не сохранены: " + Problem.Message() + ".";
+  return file ? NotSavedText(file->Problem()) : "Настройки не сохранены: " + Problem.Message() + ".";
 }
 
 // The settings file was left as it is at the start (it could not be read, or it was damaged and could
@@ -411,6 +414,8 @@ TContainedAction* TMainForm::SessionAction(const std::string& Name) const {
 }
 
 void SettingsNotSaved(const ERegistryException& Problem) {
+  // a change the store could not write waits in it for the next save (the close's at the latest)
+  if (dynamic_cast<const ERegistryWriteError*>(&Problem)) return;
   if (notSaved.empty()) notSaved = NotSavedText(Problem);
 }
 
@@ -439,8 +444,10 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
   } catch (const ERegistryException& e) {
     SettingsNotSaved(e);
   }
-  // the file on disk stays whole; the user is told once, and the program closes as asked (a file left
-  // alone at the start was named then)
+  // the file on disk stays whole; the user is told once of what the store still could not write, or
+  // refused, and the program closes as asked (a file left alone at the start was named then)
+  if (TRegFileProblem unsaved; RegUnsavedChanges(HKEY_CURRENT_USER, unsaved))
+    notSaved = NotSavedText(unsaved);
   if (!notSaved.empty() && !settingsLeftAlone)
     Application->MessageBox(notSaved, Application->Title(), MB_OK | MB_ICONSTOP);
   notSaved.clear();

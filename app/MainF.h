@@ -130,7 +130,9 @@ extern std::string ConnectionName;  // " [USER@DATABASE] "
 extern std::string OracleVersion;   // the server's release
 
 // A change of the settings that did not reach the file while the program runs: the program goes on
-// with what it holds, and the user hears of it once, when the main window closes.
+// with what it holds, and the user hears of it once, when the main window closes. One the store
+// could not write it keeps, and the saves after it carry: the user hears of that only when the
+// close's own save could not write it either.
 void SettingsNotSaved(const ERegistryException& Problem);
 
 // The settings key and the sub-keys the program keeps.

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +12,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <mutex>
+#include <thread>
 
 #include "platform/rtl/Process.h"
 #include "platform/rtl/ScopeExit.h"
@@ -293,6 +297,37 @@ std::atomic<unsigned> tempCounter{0};
 // Attempts at a temporary name of its own before the save gives up: a name is taken only by what a
 // crash left behind, or by what someone else put there.
 constexpr int kTemporaryNameAttempts = 100;
+
+// A save's temporary file is named "<folder>/.<name>.tmp<pid>_<n>": the saving process and its count.
+std::string TemporaryPrefix(const std::string& fileName) {
+  return "." + ExtractFileName(fileName) + ".tmp";
+}
+
+// The process whose save left the file of that name (without its folder) beside the file whose
+// temporary files start with Prefix; 0 when it is no such file.
+pid_t SavingProcess(const std::string& name, const std::string& prefix) {
+  constexpr size_t kMostDigits = 18;
+  const auto digits = [&name](size_t from, size_t to) {
+    return to > from && to - from <= kMostDigits &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
+                       name.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const size_t separator = name.find('_', prefix.size());
+  if (separator == std::string::npos || !digits(prefix.size(), separator) ||
+      !digits(separator + 1, name.size()))
+    return 0;
+  const long long pid = std::stoll(name.substr(prefix.size(), separator - prefix.size()));
+  return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(pid) : 0;
+}
+
+bool ProcessGone(pid_t pid) {
+  return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// How long a waiter for a save's lock sleeps between tries: at first, and at most.
+constexpr std::chrono::milliseconds kFirstLockPause{1}, kLongestLockPause{20};
 }  // namespace
 
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
@@ -315,8 +350,8 @@ void SaveFileAtomically(const std::string& fileName, const std::string& content,
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < kTemporaryNameAttempts; ++attempt) {
-    temp = ExtractFilePath(fileName) + "." + ExtractFileName(fileName) + ".tmp" + std::to_string(getpid()) +
-           "_" + std::to_string(tempCounter++);
+    temp = ExtractFilePath(fileName) + TemporaryPrefix(fileName) + std::to_string(getpid()) + "_" +
+           std::to_string(tempCounter++);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -358,4 +393,42 @@ void SaveFileAtomically(const std::string& fileName, const std::string& content,
   }
   // The folder is not flushed: after a power loss the rename may be undone, which leaves the
   // previous complete file, never a partial one.
+}
+
+void RemoveAbandonedSaves(const std::string& fileName) {
+  const std::string dir = ExtractFilePath(fileName), prefix = TemporaryPrefix(fileName);
+  DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
+  if (!folder) return;
+  const TScopeExit closeFolder([folder] { closedir(folder); });
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    const pid_t saver = SavingProcess(name, prefix);
+    if (saver > 0 && saver != getpid() && ProcessGone(saver)) unlinkat(dirfd(folder), name.c_str(), 0);
+  }
+}
+
+TSaveLock::TSaveLock(const std::string& fileName, std::chrono::milliseconds patience) {
+  const std::string dir = ExtractFileDir(fileName);
+  if (!dir.empty() && !ForceDirectories(dir)) SaveFailed(fileName, "cannot create folder \"" + dir + "\"");
+  const std::string lockName = fileName + ".lock";
+  fd_ = open(lockName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd_ < 0) SaveFailed(fileName, std::strerror(errno));
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  for (auto pause = kFirstLockPause; flock(fd_, LOCK_EX | LOCK_NB) != 0;
+       pause = std::min(pause * 2, kLongestLockPause)) {
+    const int error = errno;
+    if (error == EINTR) continue;
+    const auto now = std::chrono::steady_clock::now();
+    if (error != EWOULDBLOCK || now >= deadline) {
+      close(fd_);
+      SaveFailed(fileName, error != EWOULDBLOCK ? std::string(std::strerror(error))
+                                                : "another program held \"" + lockName + "\" for over " +
+                                                      std::to_string(patience.count()) + " ms");
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+  }
+}
+
+TSaveLock::~TSaveLock() {
+  close(fd_);  // which lets the lock go
 }

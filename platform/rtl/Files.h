@@ -2,6 +2,7 @@
 // atomic whole-file save that the settings stores use.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -142,3 +143,25 @@ class ESaveFileError : public EFCreateError {
 };
 // Tests install a hook that runs after the temporary file is on disk and before the rename.
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook);
+
+// Removes the temporary files that saves of the file (SaveFileAtomically) left behind in processes that
+// are gone, cut short between writing one and putting it in the file's place. Those of processes that
+// live, and every other file, stay.
+void RemoveAbandonedSaves(const std::string& fileName);
+
+// Holds the saves of a file to one holder at a time, in every process: an advisory lock (flock) on a
+// file of its own beside it, "<file>.lock", made when missing (with the folder). A saver holds it
+// around reading the file anew, merging its changes and writing it, so that no other save comes in
+// between and undoes them.
+class TSaveLock {
+ public:
+  // Takes the lock, waiting at most Patience for another holder to let it go. Raises ESaveFileError
+  // naming the file when it cannot be had.
+  TSaveLock(const std::string& fileName, std::chrono::milliseconds patience);
+  ~TSaveLock();  // lets it go
+  TSaveLock(const TSaveLock&) = delete;
+  TSaveLock& operator=(const TSaveLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};

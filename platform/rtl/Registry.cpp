@@ -91,7 +91,8 @@ int Begin(THive& hive) {
   return ERROR_BADDB;
 }
 
-// Writes the hive's file; ERROR_WRITE_FAULT when it cannot (the tree is read again from the file).
+// Writes the hive's file; ERROR_WRITE_FAULT when it cannot (the changes stay in the hive for the next
+// save).
 int Save(THive& hive) {
   std::string reason;
   try {
@@ -109,11 +110,10 @@ int Save(THive& hive) {
 }
 
 // A change just made to the hive's tree reaches its file: at once, or, while an update is open, when
-// the outermost one ends (the change is kept to be made again on the file read anew meanwhile).
+// the outermost one ends. It is kept till then, to be made again on the file read anew meanwhile.
 int Commit(THive& hive, THive::TChange change) {
-  if (!hive.Updating()) return Save(hive);
   hive.HoldBack(std::move(change));
-  return ERROR_SUCCESS;
+  return hive.Updating() ? ERROR_SUCCESS : Save(hive);
 }
 
 // The key at path below root, made with those missing on the way.
@@ -357,6 +357,15 @@ std::string RegLastProblem() {
   return lastProblem;
 }
 
+bool RegUnsavedChanges(HKEY rootKey, TRegFileProblem& problem) {
+  const std::shared_ptr<THive> hive = HiveForRoot(rootKey);
+  if (!hive) return false;
+  std::lock_guard guard(hive->Lock());
+  if (!hive->Unsaved()) return false;
+  problem = {hive->FileName(), "", hive->UnsavedReason()};
+  return true;
+}
+
 bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem) {
   const std::shared_ptr<THive> hive = HiveForRoot(rootKey);
   if (!hive) return false;
@@ -384,8 +393,7 @@ int TRegistryUpdate::Finish() {
   if (!hive) return ERROR_SUCCESS;
   std::lock_guard guard(hive->Lock());
   if (!hive->EndUpdate()) return ERROR_SUCCESS;
-  hive->Refresh();  // what someone else wrote meanwhile stays, with the held-back changes made on it
-  return Save(*hive);
+  return Save(*hive);  // on the file as someone else may have written it meanwhile
 }
 
 void TRegistryUpdate::End() {

@@ -1,7 +1,8 @@
 // The registry: root keys, sub-keys and typed values, kept in one readable text file per hive (see
 // RegistryStore.h), with the system's call interface and the class library's TRegistry and
 // TRegIniFile on top. Every change is on disk when the call returns, or, while an update of its hive
-// is open (TRegistryUpdate), when the outermost update ends.
+// is open (TRegistryUpdate), when the outermost update ends. A change that could not be written
+// stays in the hive, seen by every reader, and the next save writes it.
 #pragma once
 
 #include <cstdint>
@@ -101,6 +102,10 @@ struct TRegFileProblem {
 // none.
 bool RegTakeReplacedFile(HKEY rootKey, TRegFileProblem& problem);
 
+// Whether changes made to the hive have not reached its file: its last save failed, and they wait in
+// the hive for the next one. Problem then names the file and why that save failed.
+bool RegUnsavedChanges(HKEY rootKey, TRegFileProblem& problem);
+
 class ERegistryFileError : public ERegistryException {
  public:
   ERegistryFileError(const std::string& message, TRegFileProblem problem)
@@ -120,7 +125,8 @@ class ERegistryDamaged : public ERegistryFileError {
   const char* ClassName() const noexcept override { return "ERegistryDamaged"; }
 };
 
-// A change could not be written to the hive's file; it is dropped, the file stays as it was.
+// A change could not be written to the hive's file, which stays as it was; the change stays in the
+// hive, and the next save writes it (RegUnsavedChanges tells meanwhile).
 class ERegistryWriteError : public ERegistryFileError {
  public:
   using ERegistryFileError::ERegistryFileError;
@@ -137,7 +143,8 @@ class THive;
 // writes together reach the file in one atomic save. The changes made meanwhile through any key of
 // the hive (any call, TRegistry or TRegIniFile) are seen by every reader of the hive at once and
 // written when the outermost update of the hive ends; updates nest. A change made to the file by
-// someone else meanwhile is read as ever, and the held-back changes are made again on it.
+// someone else meanwhile is read as ever, and the held-back changes are made again on it (also at the
+// save, which no other save of the file comes between).
 class TRegistryUpdate {
  public:
   explicit TRegistryUpdate(HKEY rootKey = HKEY_CURRENT_USER);
@@ -148,7 +155,7 @@ class TRegistryUpdate {
   TRegistryUpdate& operator=(const TRegistryUpdate&) = delete;
 
   // Ends the update. The outermost one writes what was held back and raises ERegistryWriteError when
-  // it cannot: the changes are dropped and the file stays as it was.
+  // it cannot: the file stays as it was, and the changes stay in the hive for the next save.
   void End();
 
  private:

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -357,6 +358,14 @@ namespace {
 // Damaged files set aside beside one hive file before the hive gives up keeping another.
 constexpr int kSetAsideNames = 1000;
 
+// How long a save waits for another process's save of the same file: a save takes milliseconds.
+constexpr std::chrono::milliseconds kSaveLockPatience{5000};
+std::atomic<std::chrono::milliseconds::rep> saveLockPatience{kSaveLockPatience.count()};
+
+std::chrono::milliseconds SaveLockPatience() {
+  return std::chrono::milliseconds(saveLockPatience.load());
+}
+
 // No settings file comes near this size: a larger one is taken for damaged.
 constexpr off_t kMaxHiveFileSize = off_t{64} << 20;
 
@@ -462,16 +471,32 @@ void THive::Load(const TFileStamp& stamp) {
 
 void THive::Save() {
   assert(!Updating());
-  heldBack_.clear();  // written now, or dropped with the rest
-  if (fileName_.empty() || ReadOnly())
-    throw EFCreateError("The registry hive " + rootName_ + " is read-only");
+  const auto readOnly = [this] { return EFCreateError("The registry hive " + rootName_ + " is read-only"); };
+  if (fileName_.empty() || ReadOnly()) throw readOnly();
   try {
+    const TSaveLock lock(fileName_, SaveLockPatience());
+    RemoveAbandonedSaves(fileName_);
+    Refresh();  // what another process wrote meanwhile stays, the changes kept made again on it
+    if (ReadOnly()) throw readOnly();  // the file can no longer be read
     SaveFileAtomically(fileName_, FormatHiveText(*root_, rootName_), fileMode_, modeRule_);
-  } catch (...) {
-    Load(GetFileStamp(fileName_));
+    stamp_ = GetFileStamp(fileName_);
+  } catch (const ESaveFileError& e) {
+    unsaved_ = e.Reason();
+    throw;
+  } catch (const Exception& e) {
+    unsaved_ = e.Message();
+    throw;
+  } catch (const std::exception& e) {
+    unsaved_ = e.what();
     throw;
   }
-  stamp_ = GetFileStamp(fileName_);
+  heldBack_.clear();
+  unsaved_.reset();
+}
+
+const std::string& THive::UnsavedReason() const {
+  assert(Unsaved());
+  return *unsaved_;
 }
 
 void THive::BeginUpdate() {
@@ -484,7 +509,6 @@ bool THive::EndUpdate() {
 }
 
 void THive::HoldBack(TChange change) {
-  assert(Updating());
   heldBack_.push_back(std::move(change));
 }
 
@@ -632,6 +656,10 @@ std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey) {
 void SetOratabFileName(const std::string& fileName) {
   std::lock_guard guard(tableLock);
   oratabFileName = fileName;
+}
+
+void SetSaveLockPatience(std::chrono::milliseconds patience) {
+  saveLockPatience = patience.count();
 }
 
 void ResetHives() {

@@ -1,13 +1,16 @@
 // The file-backed hives under the registry API: one tree of keys and typed values per hive, kept in
 // one REGEDIT4 text file, shared by every user in the process and reloaded when the file changes.
-// Used by Registry.cpp; the benchmark and the tests reach the file format through it.
+// The processes that share a file save it one at a time (a lock beside it), each on the file as the
+// others left it. Used by Registry.cpp; the benchmark and the tests reach the file format through it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -98,9 +101,15 @@ class THive {
   // file, or cannot be read, is unreadable; one larger than 64 MiB is damaged.
   void Refresh();
   TKeyNode& Root() { return *root_; }
-  // Writes the tree atomically. On failure the tree is reloaded from the file (the change is
-  // dropped) and EFCreateError is raised.
+  // Writes the changes kept (HoldBack) to the file: holding the file's save lock (TSaveLock), it
+  // removes what saves of processes now gone left behind (RemoveAbandonedSaves), reads the file anew
+  // when someone else changed it (the changes are made again on it, see Refresh), and writes the tree
+  // atomically. On failure the file stays as it was and EFCreateError is raised; the changes stay in
+  // the tree, where every reader sees them, and every later save carries them.
   void Save();
+  // Whether changes wait for a save after the last one failed; the reason it failed.
+  bool Unsaved() const { return unsaved_.has_value(); }
+  const std::string& UnsavedReason() const;
   // The problem of a damaged or unreadable file, once.
   THiveProblem TakeProblem();
   // A damaged file set aside while the hive kept its settings, once.
@@ -108,15 +117,15 @@ class THive {
 
   // A change made to the tree, as it is made again on the tree read anew from the file.
   using TChange = std::function<void(TKeyNode& root)>;
-  // Saving held back: while an update is open (updates nest), the changes made to the tree are kept
-  // instead of saved one by one, and Refresh() makes them again on the tree whenever it reads the
-  // file anew, so that none is lost to a file changed meanwhile. Save() writes them all and forgets
-  // them, whether it succeeds or not.
+  // Every change made to the tree is kept until a save writes it, and Refresh() makes the changes
+  // kept again on the tree whenever it reads the file anew, so that none is lost to a file changed
+  // meanwhile. Saving held back: while an update is open (updates nest), the changes wait instead of
+  // being saved one by one.
   void BeginUpdate();
   // Ends an update; true when it was the outermost one and changes wait for Save().
   bool EndUpdate();
   bool Updating() const { return updates_ > 0; }
-  // Keeps a change that was made to the tree while an update is open.
+  // Keeps a change that was made to the tree until a save writes it.
   void HoldBack(TChange change);
 
  private:
@@ -136,6 +145,7 @@ class THive {
   THiveProblem replaced_;
   int updates_ = 0;
   std::vector<TChange> heldBack_;
+  std::optional<std::string> unsaved_;  // why the last save failed; none once one succeeded
 };
 
 // The hive behind a predefined root key (HKEY_CURRENT_USER, ...), as the environment names it now:
@@ -149,6 +159,9 @@ std::shared_ptr<THive> HiveForRoot(std::uintptr_t rootKey);
 std::string UserConfigDir();
 // Where the oratab file is read (default /etc/oratab); for tests.
 void SetOratabFileName(const std::string& fileName);
+// How long a save waits for another process's save of the same file before it fails (5 s unless set);
+// for tests.
+void SetSaveLockPatience(std::chrono::milliseconds patience);
 // Forgets every shared hive (tests start from the files again).
 void ResetHives();
 

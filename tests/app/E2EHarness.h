@@ -198,8 +198,9 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
 
-  // Starts the program with this test's settings and instance.
-  void Start() {
+  // Starts the program with this test's settings and instance; another copy of it beside the first
+  // when asked, its pid in Copy and what it says in the file Output of the test's folder.
+  void Start(pid_t* Copy = nullptr, const std::string& Output = "talvik.out") {
     const char* bin = std::getenv("TALVIK_BINARY_DIR");
     std::string program = std::string(bin ? bin : ".") + "/app/talvik";
     std::vector<std::string> env;
@@ -217,16 +218,16 @@ class ProgramTest : public ::testing::Test {
     // what the program says goes to a file that a failing test shows
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    const std::string out = (dir_ / "talvik.out").string();
+    const std::string out = (dir_ / Output).string();
     posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&files, 1, 2);
-    const int spawned = posix_spawn(&pid_, program.c_str(), &files, nullptr, argv, envp.data());
+    const int spawned = posix_spawn(Copy ? Copy : &pid_, program.c_str(), &files, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&files);
     ASSERT_EQ(spawned, 0) << program;
   }
-  // What the program wrote so far.
-  std::string Said() const {
-    std::ifstream f(dir_ / "talvik.out");
+  // What the program (or a copy started with its own Output) wrote so far.
+  std::string Said(const std::string& Output = "talvik.out") const {
+    std::ifstream f(dir_ / Output);
     std::stringstream text;
     text << f.rdbuf();
     return text.str();

@@ -6,6 +6,8 @@
 #include "app/OptionF.h"
 #include "editor/CodeEdit.h"
 #include "oracle/Oracle.h"
+#include "platform/rtl/Files.h"
+#include "platform/rtl/RegistryStore.h"
 #include "platform/rtl/ScopeExit.h"
 #include "rtl/FileSaves.h"
 
@@ -291,28 +293,63 @@ TEST_F(OptionsFormTest, ClearingTheTrayBoxRemovesTheIconAndMinimisingToTheTray) 
   EXPECT_EQ(Stored("", "TrayIcon"), "0");
 }
 
-// Options the store cannot save (a full disk) are applied all the same, and the user hears of them once,
-// when the main window closes, also when the settings saved at closing reach the file.
-TEST_F(OptionsFormTest, OptionsThatCannotBeSavedAreAppliedAndReportedOnceAtClosing) {
+// Options confirmed while the settings folder cannot be written (a full disk, a folder made immutable)
+// take effect, no box says anything yet, and the dialog opened again shows them. Once the folder can
+// be written again the close's one save stores them, and no box says they were not saved.
+enum class TUnwritable { FullDisk, Immutable };
+
+void PrintTo(TUnwritable Fault, std::ostream* Out) {
+  *Out << (Fault == TUnwritable::FullDisk ? "AFullDisk" : "AnImmutableFolder");
+}
+
+class OptionsUnwritableTest : public OptionsFormTest, public ::testing::WithParamInterface<TUnwritable> {
+ protected:
+  static std::string Folder() { return GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik"; }
+  // The folder made unwritable; the reason to skip when it cannot be.
+  static std::string MakeUnwritable() {
+    if (GetParam() == TUnwritable::Immutable) return MakeImmutable(Folder(), true);
+    SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+    return "";
+  }
+  static void MakeWritable() {
+    SetAtomicSaveHook(nullptr);
+    MakeImmutable(Folder(), false);
+  }
+};
+
+TEST_P(OptionsUnwritableTest, OptionsThatCouldNotBeSavedAreShownAgainAndTheCloseStoresThem) {
   Open();
-  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
-  TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  Store("IntervalAutoRefresh", "5");
+  const TScopeExit writable([] { MakeWritable(); });
+  if (const std::string skipped = MakeUnwritable(); !skipped.empty()) GTEST_SKIP() << skipped;
   Options([&](TOptionsForm* f) {
-    Change(f, "7", true, "select 1 from dual");
+    Change(f, "12", true, "select 1 info from dual");
     logontest::Click(f->bOk);
   });
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>());
   EXPECT_EQ(TrayState(), (Tray{true, true, true}));
-  SetAtomicSaveHook(nullptr);
+  EXPECT_EQ(form->IntervalAutoRefresh(), 12);
+  Options([&](TOptionsForm* f) {
+    EXPECT_EQ(Shown(f), "12|1|select 1 info from dual");
+    logontest::Click(f->bOk);  // confirmed again as shown
+  });
+  EXPECT_EQ(form->IntervalAutoRefresh(), 12);
+  const std::string file = Folder() + "/HKCU.reg";
+  EXPECT_EQ(ReadFileContent(file).value_or("").find("IntervalAutoRefresh\"=\"12"), std::string::npos);
+  MakeWritable();
   MainForm->Close();  // closes and releases the session window first
   form = nullptr;
-  const std::string file = GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik/HKCU.reg";
-  EXPECT_EQ(TakeBoxes(),
-            std::vector<std::string>{"Talvik: Настройки не сохранены: не удалось записать файл \"" + file +
-                                     "\" (No space left on device)."});
-  EXPECT_EQ(Stored("", "TrayIcon"), "<none>");
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>());
+  talvik::registry::ResetHives();  // read from the file
+  EXPECT_EQ(Stored("", "IntervalAutoRefresh"), "12");
+  EXPECT_EQ(Stored("", "TrayIcon"), "1");
+  EXPECT_EQ(Stored("CustomInfo\\SIM", "SQL"), "select 1 info from dual");
   EXPECT_EQ(Stored("LastLogon", "UserName"), "SYSTEM");
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, OptionsUnwritableTest,
+                         ::testing::Values(TUnwritable::FullDisk, TUnwritable::Immutable),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace sessiontest

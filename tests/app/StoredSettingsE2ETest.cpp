@@ -1,25 +1,30 @@
 // Stored settings gone wrong, met by the program on a desktop (openbox): a damaged settings file, main
 // window bounds off the screen or out of range, a settings folder that cannot be written (when the
-// program closes, from its start, or on a full disk), and a pipe at the settings file's name; and a
-// main window the user left partly off the screen, which stays there.
+// program closes, from its start, on a full disk, or while options are confirmed), and a pipe at the
+// settings file's name; a main window the user left partly off the screen, which stays there; and two
+// copies of the program on one settings folder.
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "E2EHarness.h"
+#include "tests/ChildWait.h"
 
 namespace {
 
 using e2e::Output;
 using e2e::Shell;
+using e2e::Stacking;
 using e2e::WaitFor;
+using e2e::WindowNamed;
 
 // The screen's rectangle.
 TRect ScreenRect() {
@@ -285,6 +290,204 @@ TEST_F(StoredSettings, APipeAtTheSettingsFileNameReachesTheLogonDialog) {
   struct stat st {};
   ASSERT_EQ(lstat((Folder() / "HKCU.reg").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Options set in "Настройка" (the last item of the menu "Просмотр") as a user sets them: the places of
+// the dialog's controls in its client area (482 x 400).
+constexpr int kViewMenuX = 126, kMenuBarY = 10;                      // "Просмотр" on the menu bar
+constexpr int kIntervalX = 7 + 206 + 20, kIntervalY = 27 + 15 + 11;  // the interval's spin edit
+constexpr int kTrayBoxX = 7 + 8 + 6, kTrayBoxY = 27 + 305 + 8;       // the middle of the tray check box
+constexpr int kOkX = 482 - 5 - 75 - 8 - 37, kOkY = 386;              // "Ok"
+
+class StoredOptions : public StoredSettings {
+ protected:
+  void SetUp() override {
+    StoredSettings::SetUp();
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM")) platform_ = platform;
+    setenv("QT_QPA_PLATFORM", "xcb", 1);  // this process reads the clipboard the program fills
+  }
+  void TearDown() override {
+    StoredSettings::TearDown();
+    if (platform_)
+      setenv("QT_QPA_PLATFORM", platform_->c_str(), 1);
+    else
+      unsetenv("QT_QPA_PLATFORM");
+  }
+  static void ClickIn(const std::string& Window, int X, int Y) {
+    Shell("xdotool mousemove --window " + Window + " " + std::to_string(X) + " " + std::to_string(Y) +
+          " click 1");
+  }
+  // Opens "Настройка" from the main window Main: the dialog's window.
+  std::string OpenOptions(const std::string& Main) {
+    ClickIn(Main, kViewMenuX, kMenuBarY);
+    Keys(Main, "Up Return");
+    return Await("Настройка");
+  }
+  static void SetInterval(const std::string& Options, const std::string& Seconds) {
+    ClickIn(Options, kIntervalX, kIntervalY);
+    Keys(Options, "ctrl+a BackSpace");
+    Type(Options, Seconds);
+  }
+  // The interval the dialog shows, copied out of its spin edit once it is Expected (at most 5 s).
+  std::string ShownInterval(const std::string& Options, const std::string& Expected) {
+    ClickIn(Options, kIntervalX, kIntervalY);
+    Keys(Options, "ctrl+a ctrl+c");
+    std::string shown;
+    WaitFor([&] { return (shown = ClipboardText()) == Expected; }, 5000);
+    return shown;
+  }
+  // The tray check box as the dialog Options shows it now: the colours of its square, row by row.
+  std::vector<COLORREF> TrayBox(const std::string& Options, const std::string& What) {
+    std::istringstream at(
+        Output("xwininfo -id " + Options + " | grep -E 'Absolute upper-left [XY]' | cut -d: -f2"));
+    int x = 0, y = 0;
+    at >> x >> y;
+    const guitest::Picture shown = Picture(What);
+    constexpr int kHalf = 6;
+    std::vector<COLORREF> square;
+    for (int row = y + kTrayBoxY - kHalf; row <= y + kTrayBoxY + kHalf; ++row)
+      for (int column = x + kTrayBoxX - kHalf; column <= x + kTrayBoxX + kHalf; ++column)
+        square.push_back(shown.At(column, row));
+    return square;
+  }
+  // Confirms the dialog with "Ok" and waits until it has gone.
+  static bool Confirm(const std::string& Options) {
+    ClickIn(Options, kOkX, kOkY);
+    return WaitFor([] { return WindowNamed("Настройка").empty(); });
+  }
+  bool Holds(const std::string& Line) { return Settings().find(Line) != std::string::npos; }
+
+  std::optional<std::string> platform_;  // as the test found it; none when unset
+};
+
+// The settings folder made immutable while the program runs: the interval and the tray option set in
+// "Настройка" and confirmed take effect with no box, and the dialog opened again shows them. Once
+// the folder can be written again, closing writes both, and no box says they were not saved.
+TEST_F(StoredOptions, OptionsConfirmedWhileTheFolderIsImmutableAreShownAgainAndStoredAtTheClose) {
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty()) << "no main window";
+  const std::string folder = Folder().string();
+  const TScopeExit writableAgain([folder] { Shell("chattr -i '" + folder + "'"); });
+  if (!Shell("chattr +i '" + folder + "'") || Writable(Folder()))
+    GTEST_SKIP() << "chattr cannot make the settings folder immutable here";
+  const std::string before = Settings();
+
+  std::string options = OpenOptions(main);
+  ASSERT_FALSE(options.empty()) << "no options dialog";
+  const std::vector<COLORREF> unticked = TrayBox(options, "unticked");
+  ClickIn(options, kTrayBoxX, kTrayBoxY);
+  SetInterval(options, "12");
+  const std::vector<COLORREF> ticked = TrayBox(options, "ticked");
+  ASSERT_NE(ticked, unticked) << "the tray box did not take the click";
+  ASSERT_TRUE(Confirm(options)) << "the dialog stayed";
+  EXPECT_TRUE(Boxes().empty()) << "a box when the options were confirmed";
+  EXPECT_EQ(Settings(), before);
+
+  options = OpenOptions(main);
+  ASSERT_FALSE(options.empty()) << "no options dialog the second time";
+  EXPECT_TRUE(TrayBox(options, "reopened") == ticked) << "the tray box is not ticked";
+  EXPECT_EQ(ShownInterval(options, "12"), "12");
+  Keys(options, "Escape");
+  ASSERT_TRUE(WaitFor([] { return WindowNamed("Настройка").empty(); })) << "Esc left the dialog open";
+
+  ASSERT_TRUE(Shell("chattr -i '" + folder + "'"));
+  ASSERT_TRUE(Writable(Folder()));
+  Shell("wmctrl -i -c " + main);
+  std::string box;
+  ASSERT_TRUE(WaitFor([&] {
+    if (const auto boxes = Boxes(); !boxes.empty()) box = boxes.back();
+    return !box.empty() || childwait::ProcessState(pid_) == 'Z';
+  })) << "the program neither ended nor showed a box";
+  if (!box.empty()) {
+    ADD_FAILURE() << "a box at the close";
+    Picture("box");
+    Keys(box, "Return");
+  }
+  EXPECT_EQ(Exit(), 0) << Said();
+  EXPECT_TRUE(Holds("\"IntervalAutoRefresh\"=\"12\"")) << Settings();
+  EXPECT_TRUE(Holds("\"TrayIcon\"=\"1\"")) << Settings();
+}
+
+// Two copies of the program on one settings folder, each changing a different option in "Настройка",
+// then closed, the one that changed the interval first or last: the file holds both options.
+class TwoCopies : public StoredOptions {
+ protected:
+  void TearDown() override {
+    childwait::End(second_, "the second copy of the program (talvik)");
+    if (HasFailure()) std::fprintf(stderr, "--- the second copy said:\n%s\n", Said(kSecondSaid).c_str());
+    StoredOptions::TearDown();
+  }
+  // The visible window of the program Pid whose name holds Name ("" when there is none).
+  static std::string WindowOf(pid_t Pid, const std::string& Name) {
+    const std::string ids = Output("xdotool search --all --onlyvisible --pid " + std::to_string(Pid) +
+                                   " --name '" + Name + "' 2>/dev/null");
+    return ids.substr(0, ids.find('\n'));
+  }
+  // Brings the main window Main of a copy above the other's, where the user's clicks reach it.
+  static void Raise(const std::string& Main) {
+    Shell("xdotool windowactivate " + Main);
+    EXPECT_TRUE(WaitFor([&] { return !Stacking().empty() && Stacking().back() == Main; }))
+        << "window " << Main << " did not come to the top";
+  }
+  // Closes the main window Main of the program Pid, which ends with no box.
+  void Close(const std::string& Main, pid_t& Pid) {
+    Shell("wmctrl -i -c " + Main);
+    const std::optional<int> code = childwait::WaitFor(Pid, std::chrono::milliseconds(e2e::kTimeoutMs));
+    EXPECT_EQ(code, std::optional<int>(0)) << "a copy did not end (a box?)";
+    if (code) Pid = 0;
+  }
+
+  // The first copy sets the interval, the second the tray option; the one that set the interval closes
+  // first or last.
+  void EachSetsAnOptionAndCloses(bool IntervalFirst);
+
+  static constexpr const char* kSecondSaid = "second.out";
+  pid_t second_ = 0;
+};
+
+void TwoCopies::EachSetsAnOptionAndCloses(bool IntervalFirst) {
+  const std::string first = Main();
+  ASSERT_FALSE(first.empty()) << "no main window";
+  Start(&second_, kSecondSaid);
+  const std::string logon = Await("Oracle Logon");
+  ASSERT_FALSE(logon.empty()) << "no logon dialog of the second copy";
+  Type(logon, "manager");
+  Keys(logon, "Return");
+  std::string second;
+  ASSERT_TRUE(WaitFor([&] { return !(second = WindowOf(second_, "Talvik for Oracle")).empty(); }))
+      << "no main window of the second copy";
+
+  Raise(first);
+  std::string options = OpenOptions(first);
+  ASSERT_FALSE(options.empty()) << "no options dialog of the first copy";
+  SetInterval(options, "12");
+  ASSERT_TRUE(Confirm(options)) << "the dialog stayed";
+  EXPECT_TRUE(WaitFor([&] { return Holds("\"IntervalAutoRefresh\"=\"12\""); })) << Settings();
+
+  Raise(second);
+  options = OpenOptions(second);
+  ASSERT_FALSE(options.empty()) << "no options dialog of the second copy";
+  ClickIn(options, kTrayBoxX, kTrayBoxY);
+  ASSERT_TRUE(Confirm(options)) << "the dialog stayed";
+  EXPECT_TRUE(WaitFor([&] { return Holds("\"TrayIcon\"=\"1\""); })) << Settings();
+
+  if (IntervalFirst) {
+    Close(first, pid_);
+    Close(second, second_);
+  } else {
+    Close(second, second_);
+    Close(first, pid_);
+  }
+  EXPECT_TRUE(Holds("\"IntervalAutoRefresh\"=\"12\"")) << Settings();
+  EXPECT_TRUE(Holds("\"TrayIcon\"=\"1\"")) << Settings();
+}
+
+TEST_F(TwoCopies, BothOptionsAreStoredWhenTheIntervalsCopyClosesFirst) {
+  EachSetsAnOptionAndCloses(true);
+}
+
+TEST_F(TwoCopies, BothOptionsAreStoredWhenTheTrayOptionsCopyClosesFirst) {
+  EachSetsAnOptionAndCloses(false);
 }
 
 }  // namespace

@@ -302,7 +302,8 @@ TEST_F(HistoryStoreTest, SavingRemovesStaleEntriesBeyondAGap) {
 }
 
 // The whole history, the removal of what was stored before with it, reaches the settings file in one
-// save; a save that fails answers false and leaves the stored history as it was.
+// save; a save that fails answers false and leaves the file's history as it was, while the store
+// keeps the new one for its next save.
 TEST_F(HistoryStoreTest, TheHistoryReachesTheFileInOneSave) {
   for (int i = 0; i < 4; ++i) WriteValue("Logon" + std::to_string(i), ScrambleHistoryText("old/x@SIM", 2100));
   for (const char* user : {"scott", "hr", "oe", "sh", "pm", "ix"})
@@ -326,7 +327,12 @@ TEST_F(HistoryStoreTest, TheHistoryReachesTheFileInOneSave) {
   THistoryItems kept;
   kept.SetWithPassword(true);
   LoadHistoryReg(&kept, kKey);
-  EXPECT_EQ(Entries(kept), Entries(stored));
+  EXPECT_EQ(Entries(kept), Entries(history_));
+  talvik::registry::ResetHives();  // read back from the file
+  THistoryItems onDisk;
+  onDisk.SetWithPassword(true);
+  LoadHistoryReg(&onDisk, kKey);
+  EXPECT_EQ(Entries(onDisk), Entries(stored));
 }
 
 TEST_F(HistoryStoreTest, AStoreThatCannotBeReadOrWrittenGivesAnEmptyHistoryAndFalse) {

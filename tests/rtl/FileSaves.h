@@ -1,6 +1,7 @@
 // The atomic saves of one file, counted while a counter lives: each save that reaches the point of
 // putting its temporary file in the file's place counts once. The counter holds the save hook of
-// Files.h and takes it off again when it goes.
+// Files.h and takes it off again when it goes. And a file or folder made immutable, so that saves
+// to it fail as they do for its user.
 #pragma once
 
 #include <atomic>
@@ -9,6 +10,7 @@
 
 #include "platform/rtl/Files.h"
 #include "platform/rtl/SysUtils.h"
+#include "tests/ChildWait.h"
 
 class TFileSaveCounter {
  public:
@@ -30,3 +32,11 @@ class TFileSaveCounter {
  private:
   std::shared_ptr<std::atomic<int>> count_;
 };
+
+// Marks a file or folder immutable (chattr +i, which holds for root too), or writable again: empty when
+// done, else the reason to skip (the file system or the sandbox does not let it).
+inline std::string MakeImmutable(const std::string& File, bool Immutable) {
+  const std::string command =
+      std::string("chattr ") + (Immutable ? "+i" : "-i") + " '" + File + "' 2>/dev/null";
+  return childwait::RunShell(command) == 0 ? "" : "chattr cannot mark files immutable here";
+}

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "rtl/FileSaves.h"
 #include "rtl/MessageOf.h"
 #include "rtl/TempDir.h"
+#include "tests/ChildProgram.h"
 
 namespace {
 
@@ -259,7 +261,7 @@ TEST_F(RegistryTest, CrashBeforeTheRenameKeepsTheOldFile) {
 
   EXPECT_EQ(HkcuText(), before);
   EXPECT_EQ(tempName.rfind(dir_.File("talvik/.HKCU.reg.tmp"), 0), 0u) << tempName;
-  EXPECT_EQ(reg.ReadString("Sound"), "1");  // the change that did not reach the file is dropped
+  EXPECT_EQ(reg.ReadString("Sound"), "0");  // the change that did not reach the file is kept
   talvik::registry::ResetHives();
   TRegistry fresh;
   ASSERT_TRUE(fresh.OpenKey("Software\\Talvik", false));
@@ -335,7 +337,7 @@ TEST_F(RegistryTest, AChangeThatCannotBeWrittenNamesTheFileAndTheReason) {
     EXPECT_EQ(e.Problem().FileName, HkcuFile());
   }
   SetAtomicSaveHook(nullptr);
-  EXPECT_EQ(ini.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "0");
 }
 
 TEST_F(RegistryTest, ParserAcceptsTheFormatAndNamesItsFaults) {
@@ -760,9 +762,9 @@ TEST_F(RegistryTest, AFileChangedMeanwhileIsReadAnewAndKeepsTheHeldBackChanges) 
 }
 
 // The one save of an update fails as a single write does: ERegistryWriteError with the file and the
-// reason, the held-back changes dropped, the file as it was. Left without End(), it raises nothing
-// and says why as a failed call does.
-TEST_F(RegistryTest, AnUpdateThatCannotBeWrittenRaisesOnceAndDropsItsChanges) {
+// reason, the file as it was, the held-back changes kept. Left without End(), it raises nothing and
+// says why as a failed call does.
+TEST_F(RegistryTest, AnUpdateThatCannotBeWrittenRaisesOnceAndKeepsItsChanges) {
   TRegIniFile ini("Software\\Talvik");
   ini.WriteString("", "Sound", "0");
   const std::string before = HkcuText();
@@ -780,16 +782,172 @@ TEST_F(RegistryTest, AnUpdateThatCannotBeWrittenRaisesOnceAndDropsItsChanges) {
       EXPECT_NE(e.Message().find("No space left on device"), std::string::npos) << e.Message();
     }
   }  // ended: nothing more is written, nothing raised
-  EXPECT_EQ(ini.ReadString("", "Sound", ""), "0");
-  EXPECT_FALSE(ini.SectionExists("LastLogon"));
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(ini.ReadString("LastLogon", "UserName", ""), "SYSTEM");
   {
     TRegistryUpdate update;
-    ini.WriteString("", "Sound", "1");
+    ini.WriteString("", "Alarm", "1");
   }
   EXPECT_NE(RegLastProblem().find("No space left on device"), std::string::npos) << RegLastProblem();
   SetAtomicSaveHook(nullptr);
-  EXPECT_EQ(ini.ReadString("", "Sound", ""), "0");
+  EXPECT_EQ(ini.ReadString("", "Alarm", ""), "1");
   EXPECT_EQ(HkcuText(), before);
+}
+
+// What the store could not write (a full disk, a folder that may not be written) stays in it: every
+// reader sees it, a file another program wrote meanwhile is read anew with it made again on that, and
+// the next save that succeeds writes it, the file staying whole meanwhile.
+TEST_F(RegistryTest, ChangesThatCouldNotBeWrittenAreReadAndWrittenByTheNextSave) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteInteger("", "IntervalAutoRefresh", 5);
+  const std::string before = HkcuText();
+  SetAtomicSaveHook([](const std::string&) { throw ESaveFileError("x", "No space left on device"); });
+  EXPECT_THROW(ini.WriteInteger("", "IntervalAutoRefresh", 12), ERegistryWriteError);
+  {
+    TRegistryUpdate update;  // the options confirmed: one save
+    ini.WriteBool("", "TrayIcon", true);
+    ini.WriteString("CustomInfo\\SIM", "SQL", "select 1 info from dual");
+    EXPECT_THROW(update.End(), ERegistryWriteError);
+  }
+  EXPECT_EQ(HkcuText(), before);
+  TRegIniFile reader("Software\\Talvik");
+  EXPECT_EQ(reader.ReadInteger("", "IntervalAutoRefresh", 0), 12);
+  EXPECT_TRUE(reader.ReadBool("", "TrayIcon", false));
+  EXPECT_EQ(reader.ReadString("CustomInfo\\SIM", "SQL", ""), "select 1 info from dual");
+
+  dir_.Write(
+      "talvik/HKCU.reg",
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"IntervalAutoRefresh\"=\"7\"\n\"Other\"=\"x\"\n");
+  EXPECT_EQ(reader.ReadString("", "Other", ""), "x");
+  EXPECT_EQ(reader.ReadInteger("", "IntervalAutoRefresh", 0), 12);
+  EXPECT_TRUE(reader.ReadBool("", "TrayIcon", false));
+
+  SetAtomicSaveHook(nullptr);
+  {
+    TRegistryUpdate update;  // the close: one save
+    ini.WriteString("LastLogon", "UserName", "SYSTEM");
+    update.End();
+  }
+  talvik::registry::ResetHives();  // read back from the file
+  TRegIniFile again("Software\\Talvik");
+  EXPECT_EQ(again.ReadInteger("", "IntervalAutoRefresh", 0), 12);
+  EXPECT_TRUE(again.ReadBool("", "TrayIcon", false));
+  EXPECT_EQ(again.ReadString("CustomInfo\\SIM", "SQL", ""), "select 1 info from dual");
+  EXPECT_EQ(again.ReadString("", "Other", ""), "x");
+  EXPECT_EQ(again.ReadString("LastLogon", "UserName", ""), "SYSTEM");
+}
+
+// Two copies of the program on one settings folder, each a process of its own (registry_writer_program).
+class RegistryWritersTest : public RegistryTest {
+ protected:
+  struct Writer : ChildProgram {
+    explicit Writer(const std::string& Folder) : ChildProgram(TALVIK_REGISTRY_WRITER_PROGRAM, {Folder}) {
+      EXPECT_EQ(ReadLine(), "ready");
+    }
+  };
+  static std::vector<std::string> Values() {
+    talvik::registry::ResetHives();  // read from the file
+    std::vector<std::string> names;
+    TRegIniFile("Software\\Talvik").ReadSection("Values", names);
+    return names;
+  }
+};
+
+// Both write values, one save each, at the same time: every value either wrote is in the file.
+TEST_F(RegistryWritersTest, EveryValueTwoProcessesWriteAtOnceIsKept) {
+  constexpr int kEach = 200;
+  Writer first(dir_.Path()), second(dir_.Path());
+  first.WriteLine("write " + std::to_string(kEach) + " first");
+  second.WriteLine("write " + std::to_string(kEach) + " second");
+  EXPECT_EQ(first.ReadLine(), "done");
+  EXPECT_EQ(second.ReadLine(), "done");
+  const std::vector<std::string> names = Values();
+  std::string lost;
+  for (const char* prefix : {"first", "second"})
+    for (int n = 0; n < kEach; ++n)
+      if (std::find(names.begin(), names.end(), prefix + std::to_string(n)) == names.end())
+        lost += " " + (prefix + std::to_string(n));
+  EXPECT_EQ(names.size(), 2u * kEach) << "lost:" << lost;
+}
+
+// One erases a key while the other's save of a value is under way (its temporary file written, not
+// yet in the file's place): the key stays erased, and the value is kept.
+TEST_F(RegistryWritersTest, AKeyOneProcessErasesDoesNotComeBackWithTheOthersSave) {
+  TRegIniFile("Software\\Talvik").WriteString("Gone", "Value", "x");
+  Writer saving(dir_.Path()), erasing(dir_.Path());
+  saving.WriteLine("pause");
+  ASSERT_EQ(saving.ReadLine(), "done");
+  saving.WriteLine("write 1 kept");
+  ASSERT_EQ(saving.ReadLine(), "paused");
+  erasing.WriteLine("erase Gone");
+  ASSERT_EQ(erasing.ReadLine(), "erasing");
+  saving.WriteLine("go on");
+  EXPECT_EQ(saving.ReadLine(), "done");
+  EXPECT_EQ(erasing.ReadLine(), "done");
+  EXPECT_EQ(Values(), std::vector<std::string>{"kept0"});
+  EXPECT_FALSE(TRegIniFile("Software\\Talvik").SectionExists("Gone")) << HkcuText();
+}
+
+// A save that cannot have the file's lock in time (another program holds it) fails as a save to a full
+// disk does: the file and why, the change kept for the next save, which writes it once the lock is free.
+TEST_F(RegistryTest, ASaveThatCannotHaveTheLockInTimeFailsAndKeepsTheChange) {
+  TRegIniFile ini("Software\\Talvik");
+  ini.WriteString("", "Sound", "0");
+  const std::string before = HkcuText();
+  talvik::registry::SetSaveLockPatience(std::chrono::milliseconds(100));
+  const TScopeExit patience([] { talvik::registry::SetSaveLockPatience(std::chrono::milliseconds(5000)); });
+  const int held = open((HkcuFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0) << "no lock file beside the settings";
+  const TScopeExit closeHeld([held] { close(held); });
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  try {
+    ini.WriteString("", "Sound", "1");
+    ADD_FAILURE() << "no exception";
+  } catch (const ERegistryWriteError& e) {
+    EXPECT_EQ(e.Problem().FileName, HkcuFile());
+    EXPECT_NE(e.Problem().Reason.find(HkcuFile() + ".lock"), std::string::npos) << e.Problem().Reason;
+  }
+  TRegFileProblem unsaved;
+  ASSERT_TRUE(RegUnsavedChanges(HKEY_CURRENT_USER, unsaved));
+  EXPECT_EQ(unsaved.FileName, HkcuFile());
+  EXPECT_NE(unsaved.Reason.find(" held "), std::string::npos) << unsaved.Reason;
+  EXPECT_EQ(ini.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(HkcuText(), before);
+  flock(held, LOCK_UN);
+  ini.WriteString("", "Alarm", "1");
+  EXPECT_FALSE(RegUnsavedChanges(HKEY_CURRENT_USER, unsaved));
+  talvik::registry::ResetHives();
+  TRegIniFile again("Software\\Talvik");
+  EXPECT_EQ(again.ReadString("", "Sound", ""), "1");
+  EXPECT_EQ(again.ReadString("", "Alarm", ""), "1");
+}
+
+// A save that was cut short between writing its temporary file and putting it in the file's place
+// (the program killed) left that file behind: the next save removes it once its process is gone, and
+// leaves alone those of processes that live and every other file.
+TEST_F(RegistryTest, ASaveRemovesTheTemporaryFilesOfProcessesThatAreGone) {
+  pid_t gone = 0;
+  {
+    ChildProgram ended("/bin/true", {});
+    gone = ended.Pid();
+    ASSERT_EQ(ended.Wait(), 0);
+  }
+  const std::string lost = "talvik/.HKCU.reg.tmp" + std::to_string(gone) + "_3";
+  const std::string living = "talvik/.HKCU.reg.tmp" + std::to_string(getppid()) + "_0";
+  const std::vector<std::string> others = {"talvik/.HKU.reg.tmp" + std::to_string(gone) + "_0",
+                                           "talvik/.HKCU.reg.tmp" + std::to_string(gone) + "_x",
+                                           "talvik/.HKCU.reg.tmp" + std::to_string(gone),
+                                           "talvik/HKCU.reg.tmp" + std::to_string(gone) + "_0"};
+  for (const std::string& name : others) dir_.Write(name, "another file");
+  dir_.Write(lost, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik\\LogonHistory]\n");
+  dir_.Write(living, "REGEDIT4\n");
+  TRegIniFile ini("Software\\Talvik");
+  EXPECT_TRUE(FileExists(dir_.File(lost))) << "opening and reading removes nothing";
+  ini.WriteString("LastLogon", "UserName", "SYSTEM");
+  EXPECT_FALSE(FileExists(dir_.File(lost)));
+  EXPECT_TRUE(FileExists(dir_.File(living)));
+  for (const std::string& name : others) EXPECT_TRUE(FileExists(dir_.File(name))) << name;
+  EXPECT_NE(HkcuText().find("\"UserName\"=\"SYSTEM\""), std::string::npos) << HkcuText();
 }
 
 // What the program writes in a session, through the calls it writes it with: the logon history,
