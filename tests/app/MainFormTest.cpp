@@ -567,7 +567,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Stored bounds whose title bar lies on a work area, wide enough to take the window by it, stay as
 // they are through a start and a close, the rest of the window off the screen or across monitors
-// where the user put it; a window whose title bar is on none comes onto the nearest work area.
+// where the user put it (the title bar counted across monitors that touch, not across a gap between
+// them); a window whose title bar is on none comes onto the nearest work area.
 struct Monitor {
   TRect bounds;
   TRect work;
@@ -623,6 +624,7 @@ const Monitor kTestScreen{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 728)};
 const Monitor kLeftOfTwo{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 768)};
 const Monitor kRightOfTwo{Rect(1024, 0, 2048, 768), Rect(1024, 0, 2048, 768)};
 const Monitor kTallRightOfTwo{Rect(1024, 0, 2304, 1024), Rect(1024, 0, 2304, 1024)};
+const Monitor kRightOfTwoApart{Rect(1124, 0, 2148, 768), Rect(1124, 0, 2148, 768)};
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, MainFormPlace,
@@ -656,6 +658,14 @@ INSTANTIATE_TEST_SUITE_P(
                      {kScreen1600WithAPanel},
                      Bounds(300, 960, 800, 600),
                      Bounds(300, 368, 800, 600)},
+        PlacedBounds{"TitleBarAcrossTwoMonitorsEnoughOnNeither",
+                     {kLeftOfTwo, kRightOfTwo},
+                     Bounds(924, 100, 240, 600),
+                     Bounds(924, 100, 240, 600)},
+        PlacedBounds{"TitleBarAcrossTheGapBetweenTwoMonitors",
+                     {kLeftOfTwo, kRightOfTwoApart},
+                     Bounds(924, 100, 340, 600),
+                     Bounds(684, 100, 340, 600)},
         PlacedBounds{"TitleBarUnderTheShorterMonitor",
                      {kLeftOfTwo, kTallRightOfTwo},
                      Bounds(0, 900, 800, 600),
