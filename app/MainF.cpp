@@ -383,6 +383,11 @@ void AttachSessionList(bool Attach) {
 
 }  // namespace
 
+void TMainForm::DoShow() {
+  AttachSessionList(true);
+  TForm::DoShow();
+}
+
 void TMainForm::nShowClick(TObject*) {
   AttachSessionList(true);
   SysTrayIcon->ShowMainForm();

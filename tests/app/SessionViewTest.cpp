@@ -135,6 +135,47 @@ TEST_F(ViewTest, TheSessionListHasTheKeysWhenTheMainWindowComesUp) {
   }
 }
 
+// The tray's "Скрыть" takes the list's data away while the window is hidden; the window shown again
+// has its rows back, whether "Показать" brought it or the notification area went away (the window
+// then comes back down to an icon, and the user restores it).
+TEST_F(ViewTest, TheListShowsItsRowsAgainWhenTheWindowComesBackFromTheTrayEitherWay) {
+  AddFixtureSessions();
+  TSysTrayIcon* tray = MainForm->SysTrayIcon;
+  tray->SetEnabled(true);
+  tray->SetIconVisible(true);
+  tray->SetMinimizeToTray(true);
+  Open();
+  MainForm->Show();
+  Application->ProcessMessages();
+  const auto rows = [&] {
+    return form->dsSession->DataSet() == form->odsSession && form->dbgSession->DataLink()->Active() &&
+           form->dbgSession->DataLink()->RecordCount() > 1;
+  };
+  ASSERT_TRUE(rows());
+  for (const bool areaGoes : {false, true}) {
+    SCOPED_TRACE(areaGoes ? "the notification area went away" : "\"Показать\"");
+    MainForm->nHideClick(MainForm->nHide);
+    Application->ProcessMessages();
+    ASSERT_FALSE(MainForm->Visible());
+    EXPECT_EQ(form->dsSession->DataSet(), nullptr) << "hidden";
+    if (areaGoes) {
+      shell.available = false;
+      talvik::gui::TrayGone();
+      Application->ProcessMessages();
+      ASSERT_TRUE(MainForm->Visible());
+      EXPECT_TRUE(IsIconic(MainForm->Handle()));
+      Application->Restore();
+      shell.available = true;
+      talvik::gui::TrayRestarted();
+    } else {
+      MainForm->nShowClick(MainForm->nShow);
+    }
+    Application->ProcessMessages();
+    EXPECT_TRUE(MainForm->Visible());
+    EXPECT_TRUE(rows());
+  }
+}
+
 TEST_F(ViewTest, RowsAlternateByRecordNumberAndActiveSessionsAreWrittenInRed) {
   AddFixtureSessions();
   Open();
