@@ -17,6 +17,7 @@
 #include "platform/db/DB.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarPositions.h"
+#include "toolbar/BarToolbar.h"
 
 TMainForm* MainForm = nullptr;
 TComponentRef<TCustomForm> SessionForm;
@@ -457,6 +458,11 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
   } catch (const ERegistryException& e) {
     SettingsNotSaved(e);
   }
+  // The program is leaving and its settings are written: the toolbars floating beside the window go
+  // now, as they would with it, so that a box below stands over the window alone (the session window
+  // is gone, and a toolbar of its commands would stand empty).
+  for (TBarToolbar* bar : {ToolBarMainMenu, ToolBarConnect, ToolBarView, ToolBarSession})
+    if (bar->Floating()) bar->Hide();
   // the file on disk stays whole; the user is told once, and the program closes as asked (a file left
   // alone at the start was named then)
   if (!notSaved.empty() && !settingsLeftAlone)

@@ -250,6 +250,46 @@ TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProg
   EXPECT_EQ(Stored("LastLogon", "UserName"), "<none>");
 }
 
+// At the close the toolbars floating beside the main window go before a box about settings that could
+// not be saved: the box stands over the main window alone, with no toolbar left emptied by the session
+// window that went before it. A close that saves keeps them floating and shown for the next start.
+TEST_F(MainFormTest, TheFloatingToolbarsGoBeforeTheBoxAtTheClose) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  MainForm->ToolBarSession->SetFloating(true);
+  Application->ProcessMessages();
+  TCloseAction action = caFree;
+  MainForm->FormClose(MainForm, action);  // what closing runs, without ending the application
+  delete MainForm;
+  MainForm = nullptr;
+  EXPECT_TRUE(boxes.empty());
+  TRegIniFile toolbars(kToolbarsKey);
+  EXPECT_EQ(toolbars.ReadString("ToolBarSession", "Visible", "<none>") + " " +
+                toolbars.ReadString("ToolBarSession", "DockedTo", "<none>"),
+            "1 +");
+
+  OnLogonForm([](TLogOnForm* f) {  // the last user and alias are there already
+    logontest::Type(f->PasswordEdit, "manager");
+    logontest::Click(f->OKBtn);
+  });
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  Application->ProcessMessages();
+  TBarFloatingWindowParent* floating = MainForm->ToolBarSession->FloatingParent();
+  ASSERT_NE(floating, nullptr);
+  ASSERT_TRUE(IsWindowVisible(floating->Handle()));
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("Operation not permitted"); });
+  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  std::vector<bool> floatingAtTheBox;
+  talvik::gui::SetMessageBoxHandler([&](HWND, const std::string&, const std::string&, UINT) {
+    floatingAtTheBox.push_back(IsWindowVisible(floating->Handle()));
+    return IDOK;
+  });
+  MainForm->Close();
+  EXPECT_EQ(floatingAtTheBox, std::vector<bool>{false}) << "the floating toolbar shown when the box came";
+}
+
 // The settings folder as the program names it, and its settings file.
 std::string SettingsFolder() {
   return GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik";
