@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <limits>
+#include <utility>
+#include <vector>
 
 #include "app/OptionF.h"
 #include "app/SessionF.h"
@@ -14,6 +17,7 @@
 #include "platform/db/DB.h"
 #include "platform/rtl/SysUtils.h"
 #include "toolbar/BarPositions.h"
+#include "toolbar/BarToolbar.h"
 
 TMainForm* MainForm = nullptr;
 TComponentRef<TCustomForm> SessionForm;
@@ -39,19 +43,29 @@ constexpr TWindowState kStoredStates[] = {wsNormal, wsMinimized, wsMaximized};
 // The smallest main window a user can work in.
 constexpr int kMinWidth = 200, kMinHeight = 150;
 
-// How much of the title bar's width must lie on a work area for the user to take the window by it:
-// room for the caption's buttons and a grip beside them.
+// How much of the title bar's width must lie on work areas, in one stretch, for the user to take the window
+// by it: room for the caption's buttons and a grip beside them.
 constexpr int kGrabWidth = 150;
 
-// Whether the window's title bar (the top band of its frame: the border and the caption) lies on one
-// work area, wide enough for the user to grab it there.
+// Whether the window's title bar (the top band of its frame: the border and the caption) lies on the
+// work areas wide enough for the user to grab it there: one stretch of it, on one work area or on
+// work areas that touch side by side.
 bool TitleBarOnAWorkArea(long long Left, long long Top, long long Width) {
   const long long bottom = Top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
+  // the pieces of the title bar that lie on a work area, as [from, to) across the screen
+  std::vector<std::pair<long long, long long>> pieces;
   for (int i = 0; i < Screen->MonitorCount(); ++i) {
     const TRect work = Screen->Monitors(i).WorkareaRect;
-    const long long grabbed =
-        std::min<long long>(Left + Width, work.Right) - std::max<long long>(Left, work.Left);
-    if (Top >= work.Top && bottom <= work.Bottom && grabbed >= kGrabWidth) return true;
+    const long long from = std::max<long long>(Left, work.Left),
+                    to = std::min<long long>(Left + Width, work.Right);
+    if (Top >= work.Top && bottom <= work.Bottom && from < to) pieces.emplace_back(from, to);
+  }
+  std::sort(pieces.begin(), pieces.end());
+  long long from = 0, to = std::numeric_limits<long long>::min();
+  for (const auto& piece : pieces) {
+    if (piece.first > to) from = piece.first;  // a gap: a new stretch begins
+    to = std::max(to, piece.second);
+    if (to - from >= kGrabWidth) return true;
   }
   return false;
 }
@@ -373,6 +387,11 @@ void AttachSessionList(bool Attach) {
 
 }  // namespace
 
+void TMainForm::DoShow() {
+  AttachSessionList(true);
+  TForm::DoShow();
+}
+
 void TMainForm::nShowClick(TObject*) {
   AttachSessionList(true);
   SysTrayIcon->ShowMainForm();
@@ -444,6 +463,11 @@ void TMainForm::FormClose(TObject*, TCloseAction&) {
   } catch (const ERegistryException& e) {
     SettingsNotSaved(e);
   }
+  // The program is leaving and its settings are written: the toolbars floating beside the window go
+  // now, as they would with it, so that a box below stands over the window alone (the session window
+  // is gone, and a toolbar of its commands would stand empty).
+  for (TBarToolbar* bar : {ToolBarMainMenu, ToolBarConnect, ToolBarView, ToolBarSession})
+    if (bar->Floating()) bar->Hide();
   // the file on disk stays whole; the user is told once of what the store still could not write, or
   // refused, and the program closes as asked (a file left alone at the start was named then)
   if (TRegFileProblem unsaved; RegUnsavedChanges(HKEY_CURRENT_USER, unsaved))

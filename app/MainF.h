@@ -90,6 +90,12 @@ class TMainForm : public TForm {
   // The session window's action of that name while one is registered, else nullptr.
   TContainedAction* SessionAction(const std::string& Name) const;
 
+ protected:
+  // The window shown again, whichever way (the tray's "Показать", a click on its icon, the notification
+  // area going away while the window was hidden in it): the session list detached by "Скрыть" is
+  // attached again, so that the window never comes back with titles only.
+  void DoShow() override;
+
  private:
   // The bars: the top dock with the menu bar and the three toolbars (MainFLayout.cpp).
   void CreateBars();

@@ -349,6 +349,8 @@ void TSessionForm::CreateLayout() {
   CreateGrid();
   CreateAlarmTab();
   CreateSessionPanel();
+  // the session list takes the keys whenever the window shows, not the page control before it
+  SetActiveControl(dbgSession);
 
   Timer = new TTimer(this);
   Timer->SetName("Timer");

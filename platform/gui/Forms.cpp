@@ -325,6 +325,19 @@ void TCustomForm::SetFocus() {
     ::SetFocus(Handle());
 }
 
+void TCustomForm::FocusChosenControl() {
+  // a form shown with no control chosen starts at the first one of its tab order
+  TWinControl* first = !activeControl_ && !ComponentState().Contains(csDesigning)
+                           ? FindNextControl(nullptr, true, true, false)
+                           : nullptr;
+  if (activeControl_ && activeControl_->CanFocus())
+    ::SetFocus(activeControl_->Handle());
+  else if (first && first->CanFocus())
+    ::SetFocus(first->Handle());
+  else
+    ::SetFocus(Handle());
+}
+
 void TCustomForm::SetActiveControl(TWinControl* Control) {
   if (Control == activeControl_) return;
   if (Control && (!Control->CanFocus() || GetParentForm(Control) != this))
@@ -630,19 +643,7 @@ void TCustomForm::Dispatch(TMessage& m) {
         active_ = true;
         Screen->SetActive(formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this,
                           activeControl_);
-        TCustomForm* target = formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this;
-        // a form shown with no control chosen starts at the first one of its tab order
-        TWinControl* first = !target->activeControl_ && !target->ComponentState().Contains(csDesigning)
-                                 ? target->FindNextControl(nullptr, true, true, false)
-                                 : nullptr;
-        if (target->activeControl_ && target->activeControl_->CanFocus())
-          ::SetFocus(target->activeControl_->Handle());
-        else if (first && first->CanFocus())
-          ::SetFocus(first->Handle());
-        else if (target == this)
-          ::SetFocus(Handle());
-        else
-          ::SetFocus(target->Handle());
+        (formStyle_ == fsMDIForm && activeMDIChild_ ? activeMDIChild_ : this)->FocusChosenControl();
         Activate();
         if (Application && !Application->mainForm_) InvokeEvent(Application->OnActivate, Application);
       } else {
@@ -655,6 +656,12 @@ void TCustomForm::Dispatch(TMessage& m) {
       if (reinterpret_cast<HWND>(m.LParam) == Handle() && !ComponentState().Contains(csDestroying)) {
         active_ = true;
         Screen->SetActive(this, activeControl_);
+        // a child shown or brought forward in the active frame takes the keys at once, unless the focus
+        // already went into it (to a control the user clicked, say)
+        if (TCustomForm* frame = MDIFrame(); frame && frame->active_) {
+          const HWND focus = GetFocus();
+          if (focus != Handle() && !IsChild(Handle(), focus)) FocusChosenControl();
+        }
         Activate();
       } else {
         active_ = false;

@@ -117,6 +117,9 @@ class TCustomForm : public TWinControl {
  private:
   void ApplyPosition();
   TCustomForm* MDIFrame();
+  // Gives the keyboard focus to the control the form chose (ActiveControl), else to the first of its
+  // tab order, else to the form itself.
+  void FocusChosenControl();
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};

@@ -60,3 +60,23 @@ TEST_F(Activation, AFloatingToolbarHidesWhileAnotherProgramIsActiveAndComesBack)
 }
 
 }  // namespace
+
+// The main window comes up after the logon with the session list taking the keys, with no Tab or
+// click first: Down moves through the rows, and F7 opens the filter box under the column's title,
+// which leaves the list empty until Escape closes it again.
+TEST_F(Activation, AfterTheStartTheKeysReachTheSessionList) {
+  // sessions of the test's own, listed beside the program's: rows below the current one show the
+  // list's colours
+  const e2e::SystemConnection others[3];
+  const std::string main = Main();
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return OddRowPixels(main) > 0; })) << "no session list in the main window";
+  Keys(main, "Down F7");
+  EXPECT_TRUE(WaitFor([&] { return OddRowPixels(main) == 0; }))
+      << "Down and F7 after the start: the list stays (" << OddRowPixels(main) << " pixels of its rows)";
+  Picture("filter-box-after-the-start");
+  Keys(main, "Escape");
+  EXPECT_TRUE(WaitFor([&] { return OddRowPixels(main) > 0; })) << "Escape: the list did not come back";
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}

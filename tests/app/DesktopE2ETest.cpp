@@ -42,22 +42,6 @@ class Desktop : public e2e::DesktopProgramTest {
     pid_ = 0;
     return false;
   }
-  // The pixels of the main window that show the session window's list rows (-1 without a display
-  // to read).
-  static int ListPixels(const std::string& Main) {
-    setenv("QT_QPA_PLATFORM", "xcb", 1);  // (as for a picture: this process reads the display)
-    std::vector<COLORREF> pixels;
-    int width = 0, height = 0;
-    if (!talvik::gui::GrabDisplayPixels(pixels, width, height)) return -1;
-    const TRect frame = FrameOf(Main);
-    int n = 0;
-    for (int y = std::max(0, frame.Top); y < std::min(height, frame.Bottom); ++y)
-      for (int x = std::max(0, frame.Left); x < std::min(width, frame.Right); ++x) {
-        const COLORREF c = pixels[static_cast<std::size_t>(y) * width + x];
-        n += c == e2e::kOddRow || c == e2e::kEvenRow;
-      }
-    return n;
-  }
   // A click on the connections box of "Соединения": its list drops down.
   void DropTheConnectionsList(const std::string& Main) {
     ASSERT_FALSE(Main.empty());

@@ -316,6 +316,27 @@ class ProgramTest : public ::testing::Test {
     }
     return "";
   }
+  // The pixels of the main window in one of Colours (-1 without a display to read).
+  static int PixelsIn(const std::string& Main, std::initializer_list<COLORREF> Colours) {
+    setenv("QT_QPA_PLATFORM", "xcb", 1);  // (as for a picture: this process reads the display)
+    std::vector<COLORREF> pixels;
+    int width = 0, height = 0;
+    if (!talvik::gui::GrabDisplayPixels(pixels, width, height)) return -1;
+    const TRect frame = FrameOf(Main);
+    int n = 0;
+    for (int y = std::max(0, frame.Top); y < std::min(height, frame.Bottom); ++y)
+      for (int x = std::max(0, frame.Left); x < std::min(width, frame.Right); ++x) {
+        const COLORREF c = pixels[static_cast<std::size_t>(y) * width + x];
+        n += std::find(Colours.begin(), Colours.end(), c) != Colours.end();
+      }
+    return n;
+  }
+  // The pixels of the main window that show the session window's list: its rows and its background,
+  // which has the even rows' colour.
+  static int ListPixels(const std::string& Main) { return PixelsIn(Main, {kOddRow, kEvenRow}); }
+  // The pixels of the main window that show the session list's odd rows: none while the list shows
+  // no rows, its titles only.
+  static int OddRowPixels(const std::string& Main) { return PixelsIn(Main, {kOddRow}); }
   // The program's menus that show: top-level windows without a title of their own (the toolkit names
   // them after the program) that the window manager leaves alone.
   static int OpenMenus() {

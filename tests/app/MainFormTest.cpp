@@ -251,6 +251,46 @@ TEST_F(MainFormTest, SettingsThatCannotBeSavedAtClosingAreReportedOnceAndTheProg
   EXPECT_EQ(onDisk.find("LastLogon"), std::string::npos) << onDisk;
 }
 
+// At the close the toolbars floating beside the main window go before a box about settings that could
+// not be saved: the box stands over the main window alone, with no toolbar left emptied by the session
+// window that went before it. A close that saves keeps them floating and shown for the next start.
+TEST_F(MainFormTest, TheFloatingToolbarsGoBeforeTheBoxAtTheClose) {
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  MainForm->ToolBarSession->SetFloating(true);
+  Application->ProcessMessages();
+  TCloseAction action = caFree;
+  MainForm->FormClose(MainForm, action);  // what closing runs, without ending the application
+  delete MainForm;
+  MainForm = nullptr;
+  EXPECT_TRUE(boxes.empty());
+  TRegIniFile toolbars(kToolbarsKey);
+  EXPECT_EQ(toolbars.ReadString("ToolBarSession", "Visible", "<none>") + " " +
+                toolbars.ReadString("ToolBarSession", "DockedTo", "<none>"),
+            "1 +");
+
+  OnLogonForm([](TLogOnForm* f) {  // the last user and alias are there already
+    logontest::Type(f->PasswordEdit, "manager");
+    logontest::Click(f->OKBtn);
+  });
+  ASSERT_EQ(Start(), -1);
+  MainForm->Show();
+  Application->ProcessMessages();
+  TBarFloatingWindowParent* floating = MainForm->ToolBarSession->FloatingParent();
+  ASSERT_NE(floating, nullptr);
+  ASSERT_TRUE(IsWindowVisible(floating->Handle()));
+  SetAtomicSaveHook([](const std::string&) { throw EOSError("Operation not permitted"); });
+  const TScopeExit unhook([] { SetAtomicSaveHook(nullptr); });
+  std::vector<bool> floatingAtTheBox;
+  talvik::gui::SetMessageBoxHandler([&](HWND, const std::string&, const std::string&, UINT) {
+    floatingAtTheBox.push_back(IsWindowVisible(floating->Handle()));
+    return IDOK;
+  });
+  MainForm->Close();
+  EXPECT_EQ(floatingAtTheBox, std::vector<bool>{false}) << "the floating toolbar shown when the box came";
+}
+
 // The settings folder as the program names it, and its settings file.
 std::string SettingsFolder() {
   return GetEnvironmentVariable("XDG_CONFIG_HOME") + "/talvik";
@@ -560,7 +600,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Stored bounds whose title bar lies on a work area, wide enough to take the window by it, stay as
 // they are through a start and a close, the rest of the window off the screen or across monitors
-// where the user put it; a window whose title bar is on none comes onto the nearest work area.
+// where the user put it (the title bar counted across monitors that touch, not across a gap between
+// them); a window whose title bar is on none comes onto the nearest work area.
 struct Monitor {
   TRect bounds;
   TRect work;
@@ -616,6 +657,7 @@ const Monitor kTestScreen{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 728)};
 const Monitor kLeftOfTwo{Rect(0, 0, 1024, 768), Rect(0, 0, 1024, 768)};
 const Monitor kRightOfTwo{Rect(1024, 0, 2048, 768), Rect(1024, 0, 2048, 768)};
 const Monitor kTallRightOfTwo{Rect(1024, 0, 2304, 1024), Rect(1024, 0, 2304, 1024)};
+const Monitor kRightOfTwoApart{Rect(1124, 0, 2148, 768), Rect(1124, 0, 2148, 768)};
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, MainFormPlace,
@@ -649,6 +691,14 @@ INSTANTIATE_TEST_SUITE_P(
                      {kScreen1600WithAPanel},
                      Bounds(300, 960, 800, 600),
                      Bounds(300, 368, 800, 600)},
+        PlacedBounds{"TitleBarAcrossTwoMonitorsEnoughOnNeither",
+                     {kLeftOfTwo, kRightOfTwo},
+                     Bounds(924, 100, 240, 600),
+                     Bounds(924, 100, 240, 600)},
+        PlacedBounds{"TitleBarAcrossTheGapBetweenTwoMonitors",
+                     {kLeftOfTwo, kRightOfTwoApart},
+                     Bounds(924, 100, 340, 600),
+                     Bounds(684, 100, 340, 600)},
         PlacedBounds{"TitleBarUnderTheShorterMonitor",
                      {kLeftOfTwo, kTallRightOfTwo},
                      Bounds(0, 900, 800, 600),

@@ -112,6 +112,70 @@ TEST_F(ViewTest, TheCommandAndRestrictedPanelsDrawTheirTrimmedTextInNavyAndRedAt
       talvik::gui::RenderWindowToPng(MainForm->Handle(), logontest::ScreenshotDir() + "/session-list.png"));
 }
 
+// The session list takes the keys as the main window comes up, whether the window shows before the
+// session window (a desktop that shows it at once) or after it (the start-up order): Down moves to
+// the next row with no Tab or click first.
+TEST_F(ViewTest, TheSessionListHasTheKeysWhenTheMainWindowComesUp) {
+  AddFixtureSessions();
+  for (const bool mainFirst : {false, true}) {
+    SCOPED_TRACE(mainFirst ? "the main window shown first" : "the session window made first");
+    if (mainFirst) MainForm->Show();
+    Open();
+    MainForm->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(GetFocus(), form->dbgSession->Handle());
+    const int row = form->odsSession->RecNo();
+    talvik::gui::InjectKey(VK_DOWN, true, 0, {});
+    talvik::gui::InjectKey(VK_DOWN, false, 0, {});
+    Application->ProcessMessages();
+    EXPECT_EQ(form->odsSession->RecNo(), row + 1);
+    MainForm->Hide();
+    delete form;
+    form = nullptr;
+  }
+}
+
+// The tray's "Скрыть" takes the list's data away while the window is hidden; the window shown again
+// has its rows back, whether "Показать" brought it or the notification area went away (the window
+// then comes back down to an icon, and the user restores it).
+TEST_F(ViewTest, TheListShowsItsRowsAgainWhenTheWindowComesBackFromTheTrayEitherWay) {
+  AddFixtureSessions();
+  TSysTrayIcon* tray = MainForm->SysTrayIcon;
+  tray->SetEnabled(true);
+  tray->SetIconVisible(true);
+  tray->SetMinimizeToTray(true);
+  Open();
+  MainForm->Show();
+  Application->ProcessMessages();
+  const auto rows = [&] {
+    return form->dsSession->DataSet() == form->odsSession && form->dbgSession->DataLink()->Active() &&
+           form->dbgSession->DataLink()->RecordCount() > 1;
+  };
+  ASSERT_TRUE(rows());
+  for (const bool areaGoes : {false, true}) {
+    SCOPED_TRACE(areaGoes ? "the notification area went away" : "\"Показать\"");
+    MainForm->nHideClick(MainForm->nHide);
+    Application->ProcessMessages();
+    ASSERT_FALSE(MainForm->Visible());
+    EXPECT_EQ(form->dsSession->DataSet(), nullptr) << "hidden";
+    if (areaGoes) {
+      shell.available = false;
+      talvik::gui::TrayGone();
+      Application->ProcessMessages();
+      ASSERT_TRUE(MainForm->Visible());
+      EXPECT_TRUE(IsIconic(MainForm->Handle()));
+      Application->Restore();
+      shell.available = true;
+      talvik::gui::TrayRestarted();
+    } else {
+      MainForm->nShowClick(MainForm->nShow);
+    }
+    Application->ProcessMessages();
+    EXPECT_TRUE(MainForm->Visible());
+    EXPECT_TRUE(rows());
+  }
+}
+
 TEST_F(ViewTest, RowsAlternateByRecordNumberAndActiveSessionsAreWrittenInRed) {
   AddFixtureSessions();
   Open();
@@ -326,17 +390,25 @@ TEST_F(ViewTest, TheGridPaintsRowsInAlternateColoursAndActiveSessionsInRed) {
   MainForm->SetBounds(0, 0, 900, 600);
   MainForm->Show();
   Open();
-  ASSERT_TRUE(GoTo(107));  // the current row, highlighted, is the last one
-  talvik::gui::UpdateAllWindows(MainForm->Handle());
   TDBGridEx* grid = form->dbgSession;
   TDataSet* ds = form->odsSession;
-  int row = 0;
-  for (ds->First(); !ds->Eof() && ds->FieldByName("SID")->AsString() != "107"; ds->Next(), ++row) {
-    SCOPED_TRACE(ds->FieldByName("SID")->AsString());
+  // the rows above the last one, read before it becomes the current row (highlighted in the focused list)
+  struct Row {
+    std::string sid;
+    bool odd, active;
+  };
+  std::vector<Row> rows;
+  for (ds->First(); !ds->Eof() && ds->FieldByName("SID")->AsString() != "107"; ds->Next())
+    rows.push_back({ds->FieldByName("SID")->AsString(), ds->RecNo() % 2 != 0,
+                    ds->FieldByName("STATUS")->AsString() == "ACTIVE"});
+  ASSERT_TRUE(GoTo(107));
+  talvik::gui::UpdateAllWindows(MainForm->Handle());
+  for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+    SCOPED_TRACE(rows[row].sid);
     const TRect sid = grid->CellRect(1, row + 1);  // the SID column: numbers stand to the right
     const POINT paper = InImage(grid, sid.Left + 3, (sid.Top + sid.Bottom) / 2);
     EXPECT_EQ(talvik::gui::WindowPixel(MainForm->Handle(), paper.X, paper.Y),
-              static_cast<COLORREF>(ds->RecNo() % 2 ? 0xC6BEBD : 0xDED7D6));
+              static_cast<COLORREF>(rows[row].odd ? 0xC6BEBD : 0xDED7D6));
     const TRect status = grid->CellRect(grid->DataToRawColumn(3), row + 1);  // STATUS, fourth of all columns
     bool red = false;
     for (int y = status.Top; y < status.Bottom && !red; ++y)
@@ -345,9 +417,9 @@ TEST_F(ViewTest, TheGridPaintsRowsInAlternateColoursAndActiveSessionsInRed) {
         const COLORREF c = talvik::gui::WindowPixel(MainForm->Handle(), at.X, at.Y);
         red = GetRValue(c) > GetGValue(c) + 60 && GetRValue(c) > GetBValue(c) + 60;
       }
-    EXPECT_EQ(red, ds->FieldByName("STATUS")->AsString() == "ACTIVE");
+    EXPECT_EQ(red, rows[row].active);
   }
-  EXPECT_EQ(row, 7);
+  EXPECT_EQ(rows.size(), 7u);
 }
 
 }  // namespace

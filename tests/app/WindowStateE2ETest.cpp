@@ -339,4 +339,39 @@ TEST_F(WindowState, TheMainWindowHiddenInTheTrayShowsAgainWhenTheTrayGoes) {
   EXPECT_EQ(Exit(), 0) << Said();
 }
 
+// The tray menu's "Скрыть", then the notification area goes away: the window comes back down to an
+// icon of the desktop and, restored, its session list shows its rows again, as after "Показать".
+TEST_F(WindowState, AWindowHiddenByTheTrayMenuComesBackWithItsSessionsWhenTheTrayGoes) {
+  // sessions of the test's own, listed beside the program's: rows below the current one show the
+  // list's colours
+  const e2e::SystemConnection others[3];
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(0) + "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  ASSERT_TRUE(WaitFor([&] { return Mapped(main) && OddRowPixels(main) > 0; })) << "no session list";
+  // "Показать", "Скрыть", a line, "Выход"
+  Shell("xdotool mousemove --window " + icon + " 10 10 click 3");
+  ASSERT_TRUE(WaitFor([&] { return OpenMenus() > 0; })) << "no tray menu";
+  Shell("xdotool key --delay 50 Down Down Return");
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; }))
+      << "\"Скрыть\" left the main window " << Showing(main);
+  childwait::End(trayHost_, "the notification area (trayer)", SIGTERM, childwait::kEndPatience);
+  ASSERT_TRUE(WaitFor([&] { return LayerShown(main) == "1"; }))
+      << "the tray went: the main window " << Showing(main) << " [" << DesktopState(main) << "]";
+  Shell("wmctrl -i -a " + main);
+  ASSERT_TRUE(WaitFor([&] {
+    return Mapped(main) && DesktopState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos;
+  })) << "not restored: the main window "
+      << Showing(main) << " [" << DesktopState(main) << "]";
+  EXPECT_TRUE(WaitFor([&] { return OddRowPixels(main) > 0; })) << "restored, the list shows its titles only";
+  Picture("restored-after-the-tray-went");
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
 }  // namespace

@@ -175,3 +175,35 @@ TEST_F(Dialogs, FileDialogsTakeInjectedAnswersAndAddTheDefaultExtension) {
   EXPECT_EQ(open.DefaultExt(), "sql");
   EXPECT_FALSE(open.Save());
 }
+
+// A box and a file dialog stand for the process, not for the application object they began with: the
+// program's close frees that object and may make another while one stands, and the loop's end then
+// reaches neither the object that is gone nor the new one, which counts the standing loop as its own.
+TEST_F(Dialogs, ABoxOrAFileDialogStandsThroughANewApplicationObject) {
+  const std::string title = Application->Title();
+  const auto madeAnew = [&title] {
+    delete Application;
+    Application = nullptr;
+    CreateApplication();
+    Application->SetTitle(title);
+  };
+  int levelWhileStanding = -1;
+  talvik::gui::SetMessageBoxHandler([&](HWND, const std::string&, const std::string&, UINT) {
+    madeAnew();
+    levelWhileStanding = Application->ModalLevel();
+    return IDOK;
+  });
+  EXPECT_EQ(MessageBox(nullptr, "Настройки не сохранены.", title, MB_OK), IDOK);
+  EXPECT_EQ(levelWhileStanding, 1) << "the box";
+  EXPECT_EQ(Application->ModalLevel(), 0) << "the box";
+  TOpenDialog open(nullptr);
+  levelWhileStanding = -1;
+  talvik::gui::SetFileDialogHandler([&](TOpenDialog&) {
+    madeAnew();
+    levelWhileStanding = Application->ModalLevel();
+    return false;
+  });
+  EXPECT_FALSE(open.Execute());
+  EXPECT_EQ(levelWhileStanding, 1) << "the file dialog";
+  EXPECT_EQ(Application->ModalLevel(), 0) << "the file dialog";
+}

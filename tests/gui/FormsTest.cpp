@@ -10,6 +10,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace guitest;
@@ -760,17 +761,33 @@ TEST_F(Forms, TheCaretBlinksAndNestsItsHiding) {
 namespace {
 
 // Which control has the focus when a form with three tab stops (the first one disabled when asked)
-// is shown.
+// is shown: a form of its own, or a child window of the active multiple-document frame.
 struct FirstFocusCase {
   const char* name;
   bool firstDisabled;
   int chosen;    // the control given as ActiveControl before showing (-1: none)
   int expected;  // the control focused after showing
+  bool mdiChild;
 };
+void PrintTo(const FirstFocusCase& Case, std::ostream* Out) {
+  *Out << Case.name;
+}
 class FirstFocus : public Forms, public ::testing::WithParamInterface<FirstFocusCase> {};
 
 TEST_P(FirstFocus, AShownFormFocusesItsChosenControlElseTheFirstOfItsTabOrder) {
+  TForm frame(nullptr);
+  const TScopeExit noMainForm([] { Application->SetMainForm(nullptr); });
+  if (GetParam().mdiChild) {
+    frame.SetFormStyle(fsMDIForm);
+    frame.SetBounds(0, 0, 600, 400);
+    Application->SetMainForm(&frame);
+    frame.Show();
+    SetActiveWindow(frame.Handle());
+    Application->ProcessMessages();
+    ASSERT_EQ(GetFocus(), frame.Handle());
+  }
   TForm form(nullptr);
+  if (GetParam().mdiChild) form.SetFormStyle(fsMDIChild);
   form.SetBounds(10, 10, 300, 200);
   std::vector<TProbe*> probes;
   for (int i = 0; i < 3; ++i) {
@@ -786,16 +803,19 @@ TEST_P(FirstFocus, AShownFormFocusesItsChosenControlElseTheFirstOfItsTabOrder) {
   probes[2]->SetEnabled(!GetParam().firstDisabled);
   if (GetParam().chosen >= 0) form.SetActiveControl(probes[static_cast<size_t>(GetParam().chosen)]);
   form.Show();
-  SetActiveWindow(form.Handle());
+  if (!GetParam().mdiChild) SetActiveWindow(form.Handle());
   Application->ProcessMessages();
   EXPECT_EQ(GetFocus(), probes[static_cast<size_t>(GetParam().expected)]->Handle());
   EXPECT_EQ(form.ActiveControl(), probes[static_cast<size_t>(GetParam().expected)]);
 }
 
 const FirstFocusCase kFirstFocus[] = {
-    {"FirstOfTheTabOrder", false, -1, 2},
-    {"DisabledOneSkipped", true, -1, 0},
-    {"ChosenControlKept", false, 1, 1},
+    {"FirstOfTheTabOrder", false, -1, 2, false},
+    {"DisabledOneSkipped", true, -1, 0, false},
+    {"ChosenControlKept", false, 1, 1, false},
+    {"ChildOfTheActiveFrameFirstOfTheTabOrder", false, -1, 2, true},
+    {"ChildOfTheActiveFrameDisabledOneSkipped", true, -1, 0, true},
+    {"ChildOfTheActiveFrameChosenControlKept", false, 1, 1, true},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, FirstFocus, ::testing::ValuesIn(kFirstFocus),
                          [](const auto& Info) { return std::string(Info.param.name); });
