@@ -1310,7 +1310,7 @@ void HostActivated(HWND topLevel, bool active) {
     }
     if (active && GetActiveWindow() != topLevel) {
       DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
-      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
+      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) DesktopActivated(topLevel);
     }
   });
 }
