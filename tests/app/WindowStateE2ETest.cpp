@@ -402,6 +402,78 @@ TEST_F(WindowState, AFloatingToolbarShowsAgainWithTheMainWindowRestoredByTheWind
   CloseAndExpectStored(main, "0");
 }
 
+// The main window hidden in the notification area, by its title bar's minimise (maximised or normal)
+// or by the tray menu's "Скрыть" (a maximised window covers the panel), shows again the same way when the
+// area goes away: mapped down to an icon from the start (an iconic initial state, which window managers
+// honour), not activated, and it stays so; the window manager's activation then brings it back in the state
+// it had.
+struct TrayGoneCase {
+  bool titleBar;
+  int state;
+};
+
+class TrayGoes : public WindowState, public ::testing::WithParamInterface<TrayGoneCase> {};
+
+TEST_P(TrayGoes, TheWindowHiddenInTheTrayShowsAgainMinimisedWhicheverWayItWentThere) {
+  constexpr int kHoldsMs = 2000;
+  const TrayGoneCase c = GetParam();
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM", MainFormSection(c.state) + kTrayOption);
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  const auto inState = [&] {
+    return (c.state == 2 ? ShownMaximised(main) : Mapped(main) && FrameOf(main) == kNormal) &&
+           DesktopState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos;
+  };
+  ASSERT_TRUE(WaitFor(inState)) << DesktopState(main) << " " << Text(FrameOf(main));
+  if (c.titleBar) {
+    ClickMinimise(main);
+  } else {
+    // the tray menu: "Показать", "Скрыть", a line, "Выход"
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 3");
+    ASSERT_TRUE(WaitFor([] { return OpenMenus() > 0; })) << "no tray menu";
+    Shell("xdotool key --delay 50 Down Down Return");
+  }
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; }))
+      << "not in the tray: the main window " << Showing(main);
+  const std::string activeInTray = Output("xprop -root _NET_ACTIVE_WINDOW 2>&1");
+  childwait::End(trayHost_, "the notification area (trayer)", SIGTERM, childwait::kEndPatience);
+  const auto wmState = [&] { return Output("xprop -id " + main + " WM_STATE 2>&1"); };
+  const auto iconic = [&] {
+    return LayerShown(main) == "1" && !Mapped(main) && wmState().find("Iconic") != std::string::npos;
+  };
+  const auto saw = [&] {
+    return "the main window " + Showing(main) + " [" + wmState() + " " + DesktopState(main) +
+           "], the active window " + Output("xprop -root _NET_ACTIVE_WINDOW 2>&1") + " (the main window " +
+           main + "; in the tray " + activeInTray + ")";
+  };
+  EXPECT_TRUE(WaitFor(iconic)) << "the notification area gone: " << saw();
+  EXPECT_NE(Output("xprop -id " + main + " WM_HINTS 2>&1").find("Initial state is Iconic State"),
+            std::string::npos)
+      << "it was mapped with " << Output("xprop -id " + main + " WM_HINTS 2>&1");
+  EXPECT_FALSE(WaitFor([&] { return !iconic(); }, kHoldsMs)) << "it did not stay down: " << saw();
+  // (the window manager may still name the window it last had active, hidden since)
+  const std::string active = Output("xprop -root _NET_ACTIVE_WINDOW 2>&1");
+  EXPECT_TRUE(active == activeInTray || e2e::WindowIds(active) != std::vector<std::string>{main})
+      << "activated: " << saw();
+  Picture("tray-gone");
+  Shell("wmctrl -i -a " + main);
+  EXPECT_TRUE(WaitFor(inState)) << "activated by the window manager: " << saw() << " at "
+                                << Text(FrameOf(main));
+  CloseAndExpectStored(main, std::to_string(c.state));
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, TrayGoes,
+                         ::testing::Values(TrayGoneCase{true, 2}, TrayGoneCase{true, 0},
+                                           TrayGoneCase{false, 0}),
+                         [](const ::testing::TestParamInfo<TrayGoneCase>& Info) {
+                           return std::string(Info.param.titleBar ? "TitleBar" : "TrayMenu") +
+                                  (Info.param.state == 2 ? "Maximised" : "Normal");
+                         });
+
 // The notification area going away while the main window is hidden in it: the window shows again, the
 // window manager lists it, and its icon comes back with the next area.
 TEST_F(WindowState, TheMainWindowHiddenInTheTrayShowsAgainWhenTheTrayGoes) {
