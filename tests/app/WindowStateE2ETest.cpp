@@ -251,16 +251,24 @@ TEST_P(TrayCycles, TheMainWindowAndItsFloatingToolbarComeBackFromTheTrayAsTheyWe
            ", the toolbar " + Showing(toolbar) + " at " + Text(FrameOf(toolbar)) + " (it stood at " +
            Text(toolbarFrame) + ")";
   };
+  // the toolbar's map and unmap events and its states of the cycle, as the server told them
+  e2e::WindowEvents toolbarEvents;
+  const auto sawOfToolbar = [&] {
+    return saw() + "; the toolbar's WM_STATE " + Output("xprop -id " + toolbar + " WM_STATE 2>&1") +
+           ", its events this cycle: " + toolbarEvents.Told();
+  };
   for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    toolbarEvents.Watch(std::stoul(toolbar));
     ClickMinimise(main);
     ASSERT_TRUE(WaitFor([&] { return !Mapped(main); }))
         << "cycle " << cycle << ": the title bar's minimise button left " << saw();
     ASSERT_TRUE(WaitFor([&] { return LayerAgrees(main) && LayerAgrees(toolbar); }))
-        << "cycle " << cycle << ", in the tray: " << saw();
+        << "cycle " << cycle << ", in the tray: " << sawOfToolbar();
     ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); }))
         << "cycle " << cycle << ": no icon in the tray";
     Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
-    ASSERT_TRUE(WaitFor(whole)) << "cycle " << cycle << ", one click on the icon (" << icon << "): " << saw();
+    ASSERT_TRUE(WaitFor(whole)) << "cycle " << cycle << ", one click on the icon (" << icon
+                                << "): " << sawOfToolbar();
   }
   Picture("after-the-cycles");
   Shell("wmctrl -i -c " + main);
