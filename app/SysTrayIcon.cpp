@@ -323,9 +323,12 @@ void TSysTrayIcon::HideMainForm() {
 void TSysTrayIcon::TrayGone() {
   if (!hiddenInTray_ || !Application || !Application->MainForm()) return;
   // Nothing is left to bring the window back from: it stays minimised where the desktop keeps
-  // minimised windows, as with no notification area at all.
+  // minimised windows, as with no notification area at all. Whichever way it went to the area (its
+  // own minimise, or "Скрыть" from a normal or maximised state), it shows down to an icon from the
+  // start and is not activated.
   hiddenInTray_ = false;
   TCustomForm* form = Application->MainForm();
+  if (form->HandleAllocated()) ShowWindow(form->Handle(), SW_SHOWMINNOACTIVE);
   form->SetWindowState(wsMinimized);
   form->SetVisible(true);
 }

@@ -153,6 +153,12 @@ std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read = DesktopRead::
 inline constexpr std::uint64_t kDesktopAnswerMs = 5000;
 // How long a state of the desktop's own holds before the layer takes it in.
 inline constexpr std::uint64_t kDesktopSteadyMs = 250;
+// The desktop activated a top-level window of ours (WindowsInput.cpp): the layer makes it the active
+// window, and whatever that activation sets off (a floating window shown with its form, handing the
+// activation back to it) is the layer's alone: the desktop is asked to activate no window meanwhile.
+// A request sent then would reach the desktop after what the user does next there (a minimise from
+// its window menu) and undo it.
+void DesktopActivated(HWND topLevel);
 // A top-level window disabled for a dialog was pressed or activated: the dialog it waits for comes to
 // the front and becomes active (WindowsInput.cpp).
 void ShowBlockingPopup(HWND blocked);

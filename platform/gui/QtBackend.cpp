@@ -153,6 +153,29 @@ void TellShown(QWidget* widget, bool shown) {
                       XCB_ATOM_CARDINAL, 32, 1, &value);
 }
 
+// The state a window is to be shown in as the display maps it (ICCCM's WM_HINTS initial_state, which
+// window managers honour): down to an icon from the start, or shown in its frame.
+void TellInitialState(QWidget* widget, bool iconic) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection()) return;
+  xcb_connection_t* c = x11->connection();
+  const auto id = static_cast<xcb_window_t>(widget->winId());
+  // WM_HINTS: flags, input, initial_state, icon pixmap, icon window, icon x and y, icon mask, group
+  constexpr std::uint32_t kStateHint = 1u << 1;
+  constexpr int kFields = 9, kFlags = 0, kInitialState = 2;
+  std::uint32_t hints[kFields] = {};
+  std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> held(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, kFields),
+                             nullptr),
+      &free);
+  if (held && held->format == 32)
+    std::memcpy(hints, xcb_get_property_value(held.get()),
+                std::min<std::size_t>(sizeof hints, xcb_get_property_value_length(held.get())));
+  hints[kFlags] |= kStateHint;
+  hints[kInitialState] = iconic ? kIconicState : kNormalState;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, kFields, hints);
+}
+
 void TellTransientFor(QWidget* owned, QWidget* owner) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (!x11 || !x11->connection()) return;
@@ -602,6 +625,8 @@ class QtHost : public Host {
                                       (!popup_ && IsIconic(hwnd_) ? Qt::WindowMinimized : Qt::WindowNoState) |
                                       (!popup_ && IsZoomed(hwnd_) ? Qt::WindowMaximized : Qt::WindowNoState);
       if (wanted != held) widget_->setWindowState(wanted);
+      // a window the layer holds minimised is mapped down to an icon, never first in its frame
+      if (!popup_) TellInitialState(widget_, IsIconic(hwnd_));
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
       if (widget_->decorated) FollowOwner();
@@ -1310,7 +1335,7 @@ void HostActivated(HWND topLevel, bool active) {
     }
     if (active && GetActiveWindow() != topLevel) {
       DWORD ex = static_cast<DWORD>(GetWindowLongPtr(topLevel, GWL_EXSTYLE));
-      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) SetActiveWindow(topLevel);
+      if (!(ex & WS_EX_NOACTIVATE) && IsWindowEnabled(topLevel)) DesktopActivated(topLevel);
     }
   });
 }

@@ -9,6 +9,7 @@
 
 #include "platform/gui/Windows.h"
 #include "platform/gui/WindowsState.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using namespace talvik::gui::detail;
@@ -52,7 +53,7 @@ HWND ActivateInternal(HWND hwnd, UINT how) {
   if (old && !target) SendActivateApp(false, nullptr);
   if ((w = W(target))) {
     SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    if (w->host) w->host->Activate();
+    if (w->host && !s.takingDesktopActivation) w->host->Activate();
     Send(w, WM_NCACTIVATE, 1, 0);
     if (W(target)) Send(w, WM_ACTIVATE, MAKEWPARAM(how, w->minimized), reinterpret_cast<LPARAM>(old));
   }
@@ -65,6 +66,13 @@ HWND ActivateInternal(HWND hwnd, UINT how) {
 
 HWND SetActiveWindow(HWND hwnd) {
   return ActivateInternal(hwnd, WA_ACTIVE);
+}
+
+void talvik::gui::detail::DesktopActivated(HWND topLevel) {
+  auto& s = S();
+  const HWND outer = std::exchange(s.takingDesktopActivation, topLevel);
+  const TScopeExit restore([outer] { S().takingDesktopActivation = outer; });
+  SetActiveWindow(topLevel);
 }
 
 void talvik::gui::detail::ShowBlockingPopup(HWND blocked) {

@@ -150,6 +150,9 @@ struct State {
   // The window whose state the layer takes from the desktop now (DesktopStateChanged): the desktop,
   // which shows it already, is asked nothing.
   HWND takingDesktopState = nullptr;
+  // The window the desktop has just activated, whose activation the layer takes in now
+  // (DesktopActivated): the desktop, which gave it, is asked to activate nothing meanwhile.
+  HWND takingDesktopActivation = nullptr;
   HWND focus = nullptr;
   HWND active = nullptr;
   HWND capture = nullptr;

@@ -6,6 +6,7 @@
 #include "gui/GuiTestSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 using guitest::FakeNow;
@@ -215,6 +216,52 @@ TEST_F(SysTrayIconTest, TheMainFormHiddenInTheTrayShowsAgainWhenTheAreaGoes) {
   Pump();
   EXPECT_TRUE(form->Visible());
   EXPECT_FALSE(IsIconic(form->Handle()));
+}
+
+// Whichever way the main form went to the tray (minimised, or hidden from its normal or maximised
+// state as "Скрыть" does), the area going away shows it the one way: down to an icon from the moment
+// it shows, keeping its maximised state for when it comes back, and not activated.
+TEST_F(SysTrayIconTest, TheMainFormShowsAgainMinimisedWhicheverWayItWentToTheTray) {
+  tray->SetMinimizeToTray(true);
+  // whether the form was down to an icon each time it showed
+  std::vector<bool> shownIconic;
+  const TWndMethod saved = form->WindowProc;
+  form->WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_WINDOWPOSCHANGED && (reinterpret_cast<WINDOWPOS*>(m.LParam)->flags & SWP_SHOWWINDOW))
+      shownIconic.push_back(IsIconic(form->Handle()));
+    saved(m);
+  };
+  const TScopeExit restore([&] { form->WindowProc = saved; });
+  struct Way {
+    const char* name;
+    TWindowState state;
+    bool minimise;
+  };
+  for (const Way& way : {Way{"minimised", wsNormal, true}, Way{"hidden normal", wsNormal, false},
+                         Way{"hidden maximised", wsMaximized, false}}) {
+    SCOPED_TRACE(way.name);
+    form->SetWindowState(way.state);
+    form->Show();
+    Pump();
+    if (way.minimise)
+      Application->Minimize();
+    else
+      tray->HideMainForm();
+    Pump();
+    ASSERT_FALSE(form->Visible());
+    shownIconic.clear();
+    talvik::gui::TrayGone();
+    Pump();
+    EXPECT_TRUE(form->Visible());
+    EXPECT_EQ(shownIconic, std::vector<bool>{true});
+    EXPECT_TRUE(IsIconic(form->Handle()));
+    EXPECT_EQ(IsZoomed(form->Handle()), way.state == wsMaximized);
+    EXPECT_NE(GetActiveWindow(), form->Handle());
+    tray->ShowMainForm();
+    Pump();
+    EXPECT_FALSE(IsIconic(form->Handle()));
+    EXPECT_EQ(IsZoomed(form->Handle()), way.state == wsMaximized);
+  }
 }
 
 TEST_F(SysTrayIconTest, ARestartedShellGetsTheVisibleIconBack) {

@@ -174,12 +174,15 @@ TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
   CloseAndExpectStored(main, "0");
 }
 
-// The toolbar "Сеансы" floating at 700,420 beside the main window, and the tray option on.
-const std::string kFloatingSessionToolbar =
-    "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n"
+// The tray option on.
+const std::string kTrayOption = "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n";
+// The toolbar "Сеансы" floating at 700,420 beside the main window.
+const std::string kSessionToolbarFloating =
     "\n[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\ToolBarSession]\n\"Rev\"=\"2000\"\n\"Visible\"=\"1\"\n"
     "\"DockedTo\"=\"+\"\n\"LastDock\"=\"TBDockTop\"\n\"DockRow\"=\"1\"\n\"DockPos\"=\"215\"\n"
     "\"FloatLeft\"=\"700\"\n\"FloatTop\"=\"420\"\n\"FloatRightX\"=\"0\"\n";
+// The toolbar floating, and the tray option on.
+const std::string kFloatingSessionToolbar = kTrayOption + kSessionToolbarFloating;
 constexpr int kFloatLeft = 700, kFloatTop = 420;
 
 bool Mapped(const std::string& Window) {
@@ -248,16 +251,24 @@ TEST_P(TrayCycles, TheMainWindowAndItsFloatingToolbarComeBackFromTheTrayAsTheyWe
            ", the toolbar " + Showing(toolbar) + " at " + Text(FrameOf(toolbar)) + " (it stood at " +
            Text(toolbarFrame) + ")";
   };
+  // the toolbar's map and unmap events and its states of the cycle, as the server told them
+  e2e::WindowEvents toolbarEvents;
+  const auto sawOfToolbar = [&] {
+    return saw() + "; the toolbar's WM_STATE " + Output("xprop -id " + toolbar + " WM_STATE 2>&1") +
+           ", its events this cycle: " + toolbarEvents.Told();
+  };
   for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    toolbarEvents.Watch(std::stoul(toolbar));
     ClickMinimise(main);
     ASSERT_TRUE(WaitFor([&] { return !Mapped(main); }))
         << "cycle " << cycle << ": the title bar's minimise button left " << saw();
     ASSERT_TRUE(WaitFor([&] { return LayerAgrees(main) && LayerAgrees(toolbar); }))
-        << "cycle " << cycle << ", in the tray: " << saw();
+        << "cycle " << cycle << ", in the tray: " << sawOfToolbar();
     ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); }))
         << "cycle " << cycle << ": no icon in the tray";
     Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
-    ASSERT_TRUE(WaitFor(whole)) << "cycle " << cycle << ", one click on the icon (" << icon << "): " << saw();
+    ASSERT_TRUE(WaitFor(whole)) << "cycle " << cycle << ", one click on the icon (" << icon
+                                << "): " << sawOfToolbar();
   }
   Picture("after-the-cycles");
   Shell("wmctrl -i -c " + main);
@@ -275,6 +286,93 @@ TEST_P(TrayCycles, TheMainWindowAndItsFloatingToolbarComeBackFromTheTrayAsTheyWe
 INSTANTIATE_TEST_SUITE_P(WindowState, TrayCycles, ::testing::Values(2, 0),
                          [](const ::testing::TestParamInfo<int>& Info) {
                            return std::string(Info.param == 2 ? "Maximised" : "Normal");
+                         });
+
+// Whether the window manager shows its window menu (openbox's menus: windows of its own, without a
+// name or class, mapped over the root window).
+bool WindowMenuOpen() {
+  std::istringstream children(Output("xwininfo -root -children 2>/dev/null"));
+  for (std::string line; std::getline(children, line);) {
+    if (line.find("(has no name): ()") == std::string::npos || line.find(" 1x1+") != std::string::npos)
+      continue;
+    std::istringstream id(line);
+    std::string window;
+    id >> window;
+    if (Mapped(window)) return true;
+  }
+  return false;
+}
+
+// The main window minimised through the window manager's window menu, by its keys as a user gives
+// them (Alt+Space, then the underlined letter of "Iconify" and Return), with a toolbar floating beside
+// it, the tray option on (a notification area there) or off, the window maximised or normal: it stays
+// down (in the tray, or as the desktop's icon), and the program activates none of its windows.
+struct WindowMenuCase {
+  bool tray;
+  int state;
+};
+
+class WindowMenuMinimise : public WindowState, public ::testing::WithParamInterface<WindowMenuCase> {};
+
+TEST_P(WindowMenuMinimise, TheWindowMenusIconifyHolds) {
+  constexpr int kHoldsMs = 2000;
+  const WindowMenuCase c = GetParam();
+  if (c.tray) {
+    ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  }
+  Prefill("SYSTEM", "SIM",
+          MainFormSection(c.state) + (c.tray ? kTrayOption : std::string()) + kSessionToolbarFloating);
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string toolbar;
+  if (c.tray) {
+    ASSERT_TRUE(WaitFor([&] { return !TrayIconWindow().empty(); })) << "no icon in the tray";
+  }
+  ASSERT_TRUE(WaitFor([&] {
+    return c.state == 2 ? ShownMaximised(main) : Mapped(main) && FrameOf(main) == kNormal;
+  })) << DesktopState(main)
+      << " " << Text(FrameOf(main));
+  ASSERT_TRUE(WaitFor([&] { return !(toolbar = e2e::WindowNamed("^Сеансы$")).empty(); }))
+      << "the toolbar does not float";
+  Keys(main, "alt+space");
+  ASSERT_TRUE(WaitFor(WindowMenuOpen)) << "Alt+Space opened no window menu";
+  // the user reads the menu: the program, no longer active, has hidden its floating toolbar meanwhile
+  // (and shows it again as the menu hands the focus back, just before the manager iconifies)
+  constexpr int kReadingMs = 3000;
+  WaitFor([&] { return !Mapped(toolbar); }, kReadingMs);
+  Shell("xdotool key --delay 100 n Return");
+  const auto down = [&] {
+    const std::string wmState = Output("xprop -id " + main + " WM_STATE 2>/dev/null");
+    return !Mapped(main) && (c.tray || wmState.find("Iconic") != std::string::npos);
+  };
+  const auto saw = [&] {
+    return "the main window " + Showing(main) + " [" + Output("xprop -id " + main + " WM_STATE 2>&1") + " " +
+           DesktopState(main) + "], the toolbar " + Showing(toolbar) + ", the active window " +
+           Output("xprop -root _NET_ACTIVE_WINDOW 2>&1") + " (the main window " + main + ")";
+  };
+  ASSERT_TRUE(WaitFor(down)) << "the window menu's Iconify left " << saw();
+  EXPECT_FALSE(WaitFor([&] { return !down(); }, kHoldsMs)) << "it came back: " << saw();
+  EXPECT_NE(e2e::WindowIds(Output("xprop -root _NET_ACTIVE_WINDOW 2>/dev/null")),
+            std::vector<std::string>{main})
+      << saw();
+  Picture("iconified");
+  // brought back by the user (a click on the icon, the window manager's activation), it closes
+  if (c.tray)
+    Shell("xdotool mousemove --window " + TrayIconWindow() + " 10 10 click 1");
+  else
+    Shell("wmctrl -i -a " + main);
+  ASSERT_TRUE(WaitFor([&] { return Mapped(main); })) << "not brought back: " << saw();
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, WindowMenuMinimise,
+                         ::testing::Values(WindowMenuCase{true, 2}, WindowMenuCase{true, 0},
+                                           WindowMenuCase{false, 2}, WindowMenuCase{false, 0}),
+                         [](const ::testing::TestParamInfo<WindowMenuCase>& Info) {
+                           return std::string(Info.param.tray ? "TrayOn" : "TrayOff") +
+                                  (Info.param.state == 2 ? "Maximised" : "Normal");
                          });
 
 // With the tray option on and no notification area, the main window minimised by its title bar goes
@@ -311,6 +409,78 @@ TEST_F(WindowState, AFloatingToolbarShowsAgainWithTheMainWindowRestoredByTheWind
   }
   CloseAndExpectStored(main, "0");
 }
+
+// The main window hidden in the notification area, by its title bar's minimise (maximised or normal)
+// or by the tray menu's "Скрыть" (a maximised window covers the panel), shows again the same way when the
+// area goes away: mapped down to an icon from the start (an iconic initial state, which window managers
+// honour), not activated, and it stays so; the window manager's activation then brings it back in the state
+// it had.
+struct TrayGoneCase {
+  bool titleBar;
+  int state;
+};
+
+class TrayGoes : public WindowState, public ::testing::WithParamInterface<TrayGoneCase> {};
+
+TEST_P(TrayGoes, TheWindowHiddenInTheTrayShowsAgainMinimisedWhicheverWayItWentThere) {
+  constexpr int kHoldsMs = 2000;
+  const TrayGoneCase c = GetParam();
+  ASSERT_TRUE(StartTrayHost()) << "no notification area (trayer)";
+  Prefill("SYSTEM", "SIM", MainFormSection(c.state) + kTrayOption);
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  const auto inState = [&] {
+    return (c.state == 2 ? ShownMaximised(main) : Mapped(main) && FrameOf(main) == kNormal) &&
+           DesktopState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos;
+  };
+  ASSERT_TRUE(WaitFor(inState)) << DesktopState(main) << " " << Text(FrameOf(main));
+  if (c.titleBar) {
+    ClickMinimise(main);
+  } else {
+    // the tray menu: "Показать", "Скрыть", a line, "Выход"
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 3");
+    ASSERT_TRUE(WaitFor([] { return OpenMenus() > 0; })) << "no tray menu";
+    Shell("xdotool key --delay 50 Down Down Return");
+  }
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; }))
+      << "not in the tray: the main window " << Showing(main);
+  const std::string activeInTray = Output("xprop -root _NET_ACTIVE_WINDOW 2>&1");
+  childwait::End(trayHost_, "the notification area (trayer)", SIGTERM, childwait::kEndPatience);
+  const auto wmState = [&] { return Output("xprop -id " + main + " WM_STATE 2>&1"); };
+  const auto iconic = [&] {
+    return LayerShown(main) == "1" && !Mapped(main) && wmState().find("Iconic") != std::string::npos;
+  };
+  const auto saw = [&] {
+    return "the main window " + Showing(main) + " [" + wmState() + " " + DesktopState(main) +
+           "], the active window " + Output("xprop -root _NET_ACTIVE_WINDOW 2>&1") + " (the main window " +
+           main + "; in the tray " + activeInTray + ")";
+  };
+  EXPECT_TRUE(WaitFor(iconic)) << "the notification area gone: " << saw();
+  EXPECT_NE(Output("xprop -id " + main + " WM_HINTS 2>&1").find("Initial state is Iconic State"),
+            std::string::npos)
+      << "it was mapped with " << Output("xprop -id " + main + " WM_HINTS 2>&1");
+  EXPECT_FALSE(WaitFor([&] { return !iconic(); }, kHoldsMs)) << "it did not stay down: " << saw();
+  // (the window manager may still name the window it last had active, hidden since)
+  const std::string active = Output("xprop -root _NET_ACTIVE_WINDOW 2>&1");
+  EXPECT_TRUE(active == activeInTray || e2e::WindowIds(active) != std::vector<std::string>{main})
+      << "activated: " << saw();
+  Picture("tray-gone");
+  Shell("wmctrl -i -a " + main);
+  EXPECT_TRUE(WaitFor(inState)) << "activated by the window manager: " << saw() << " at "
+                                << Text(FrameOf(main));
+  CloseAndExpectStored(main, std::to_string(c.state));
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, TrayGoes,
+                         ::testing::Values(TrayGoneCase{true, 2}, TrayGoneCase{true, 0},
+                                           TrayGoneCase{false, 0}),
+                         [](const ::testing::TestParamInfo<TrayGoneCase>& Info) {
+                           return std::string(Info.param.titleBar ? "TitleBar" : "TrayMenu") +
+                                  (Info.param.state == 2 ? "Maximised" : "Normal");
+                         });
 
 // The notification area going away while the main window is hidden in it: the window shows again, the
 // window manager lists it, and its icon comes back with the next area.

@@ -342,4 +342,72 @@ bool WindowWatch::Went() {
   return connection_->went;
 }
 
+struct WindowEvents::Connection {
+  Display* display = XOpenDisplay(nullptr);
+  ::Window watched = 0;  // (0: none)
+  Atom wmState = display ? XInternAtom(display, "WM_STATE", False) : 0;
+  Atom shown = display ? XInternAtom(display, "_TALVIK_SHOWN", False) : 0;
+  std::string told;
+
+  // The first 32-bit value of a property of the watched window (nothing when it has none).
+  std::optional<unsigned long> Value(Atom Property) const {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const ErrorsIgnored ignored(display);
+    if (XGetWindowProperty(display, watched, Property, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success ||
+        !data)
+      return std::nullopt;
+    TScopeExit free([data] { XFree(data); });
+    if (format != 32 || count < 1) return std::nullopt;
+    return *reinterpret_cast<unsigned long*>(data);
+  }
+  void Note(const std::string& What) { told += (told.empty() ? "" : ", ") + What; }
+  // Takes the events come so far.
+  void Read() {
+    static const char* const kStates[] = {"Withdrawn", "Normal", "2", "Iconic"};
+    while (display && XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.xany.window != watched) continue;  // (one watched before)
+      if (event.type == MapNotify) Note("map");
+      if (event.type == UnmapNotify) Note("unmap");
+      if (event.type != PropertyNotify) continue;
+      const Atom atom = event.xproperty.atom;
+      if (atom != wmState && atom != shown) continue;
+      const std::optional<unsigned long> value = Value(atom);
+      const std::string said = !value                           ? "none"
+                               : atom == wmState && *value <= 3 ? kStates[*value]
+                                                                : std::to_string(*value);
+      Note((atom == wmState ? "WM_STATE " : "shown ") + said);
+    }
+  }
+};
+
+WindowEvents::WindowEvents() : connection_(std::make_unique<Connection>()) {}
+
+WindowEvents::~WindowEvents() {
+  if (connection_->display) XCloseDisplay(connection_->display);
+}
+
+void WindowEvents::Watch(unsigned long Window) {
+  Connection& c = *connection_;
+  if (!c.display) return;
+  {
+    const ErrorsIgnored ignored(c.display);
+    if (c.watched && c.watched != Window) XSelectInput(c.display, c.watched, NoEventMask);
+    c.watched = Window;
+    XSelectInput(c.display, c.watched, StructureNotifyMask | PropertyChangeMask);
+  }
+  c.Read();
+  c.told.clear();
+}
+
+std::string WindowEvents::Told() {
+  connection_->Read();
+  return connection_->told.empty() ? "nothing" : connection_->told;
+}
+
 }  // namespace e2e

@@ -100,4 +100,24 @@ class WindowWatch {
   std::unique_ptr<Connection> connection_;
 };
 
+// What the server tells of a window as it comes (its map and unmap events, its WM_STATE as the window
+// manager sets it, and what the program's window layer says of its showing, _TALVIK_SHOWN), kept in
+// the order it came, for a failing test to say how the window got where it stands.
+class WindowEvents {
+ public:
+  WindowEvents();
+  ~WindowEvents();
+  WindowEvents(const WindowEvents&) = delete;
+  WindowEvents& operator=(const WindowEvents&) = delete;
+
+  // Watches Window from now on, what came before forgotten.
+  void Watch(unsigned long Window);
+  // What came since Watch, e.g. "unmap, WM_STATE Iconic, shown 0, map, WM_STATE Normal" ("nothing").
+  std::string Told();
+
+ private:
+  struct Connection;
+  std::unique_ptr<Connection> connection_;
+};
+
 }  // namespace e2e

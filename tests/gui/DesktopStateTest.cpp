@@ -31,7 +31,7 @@ class FakeDesktop : public talvik::gui::Backend {
     void CursorChanged(HCURSOR) override {}
     void GrabChanged(bool) override {}
     void Raise() override {}
-    void Activate() override {}
+    void Activate() override { ++desktop_.activated[window_]; }
     void TitleChanged(const std::string&) override {}
     void MinimizedChanged(bool Minimized) override { Tell(Minimized ? "minimised" : "restored"); }
     void MaximizedChanged(bool Maximized) override { Tell(Maximized ? "maximised" : "unmaximised"); }
@@ -56,6 +56,7 @@ class FakeDesktop : public talvik::gui::Backend {
 
   std::map<HWND, DesktopWindowState> states;
   std::map<HWND, std::vector<std::string>> told;
+  std::map<HWND, int> activated;  // how often the layer asked the desktop to activate each window
 };
 
 constexpr DesktopWindowState kShown{true, false, false}, kShownMaximised{true, false, true},
@@ -225,6 +226,33 @@ TEST_F(DesktopState, AHiddenWindowHearsNothingFromTheDesktop) {
   EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
   EXPECT_FALSE(IsIconic(h));
   EXPECT_EQ(Commands(h, SC_MINIMIZE), 0);
+}
+
+// The desktop activated a window (the user gave it the focus there): what the layer does on it, a
+// floating window shown with its owner that hands the activation back to it, reaches the desktop as
+// no activation of either. The desktop gave it already; a request of the program's own would come
+// after whatever the user did next there, a minimise from the window menu, and undo it.
+TEST_F(DesktopState, AnActivationTheDesktopGaveAsksTheDesktopToActivateNothing) {
+  HWND owner = Framed();
+  HWND floating = Top(600, 100, 80, 40, WS_POPUP, 0, "TestWindow", owner);
+  Handlers()[owner] = [floating](HWND, UINT m, WPARAM w, LPARAM, LRESULT*) {
+    if (m == WM_ACTIVATEAPP && w) ShowWindow(floating, SW_SHOW);  // shown, and so activated
+    return false;
+  };
+  Handlers()[floating] = [owner](HWND, UINT m, WPARAM w, LPARAM, LRESULT*) {
+    if (m != WM_ACTIVATE || LOWORD(w) == WA_INACTIVE) return false;
+    SetActiveWindow(owner);  // back to its owner
+    return true;
+  };
+  SetActiveWindow(nullptr);
+  desktop_.activated.clear();
+  talvik::gui::detail::DesktopActivated(owner);
+  EXPECT_EQ(GetActiveWindow(), owner);
+  EXPECT_TRUE(IsWindowVisible(floating));
+  EXPECT_EQ(desktop_.activated, (std::map<HWND, int>{}));
+  // the program's own activation afterwards is asked of the desktop
+  SetActiveWindow(floating);
+  EXPECT_EQ(desktop_.activated[floating], 1);
 }
 
 }  // namespace

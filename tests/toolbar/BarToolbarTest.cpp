@@ -617,6 +617,35 @@ TEST_F(BarToolbarTest, AToolbarFloatedFromAnMdiChildBelongsToTheFrameAndHidesWit
   EXPECT_TRUE(IsWindowVisible(parent->Handle()));
 }
 
+// A floating toolbar goes down to the icon with its form and comes back with it where no activation
+// tells it: minimised while another window of the program stays active, and restored while the form
+// was made active down at its icon (as the tray brings the main window back). The form's place, told
+// again as the form goes to its icon and comes back, is what the toolbar follows.
+TEST_F(BarToolbarTest, AFloatingToolbarFollowsItsFormToItsIconAndBackWhereNoActivationTellsIt) {
+  BuildMainWindow();
+  form_->Show();
+  session->SetFloating(true);
+  talvik::gui::ProcessPending();
+  TBarFloatingWindowParent* parent = session->FloatingParent();
+  ASSERT_TRUE(parent);
+  ASSERT_TRUE(IsWindowVisible(parent->Handle()));
+  TForm other(nullptr);
+  other.SetBounds(500, 400, 200, 100);
+  other.Show();
+  talvik::gui::ProcessPending();
+  ASSERT_EQ(GetActiveWindow(), other.Handle());
+  ShowWindow(form_->Handle(), SW_SHOWMINNOACTIVE);
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(GetActiveWindow(), other.Handle());
+  EXPECT_FALSE(IsWindowVisible(parent->Handle())) << "shown while its form is minimised";
+  SetActiveWindow(form_->Handle());
+  talvik::gui::ProcessPending();
+  ASSERT_TRUE(IsIconic(form_->Handle()));
+  ShowWindow(form_->Handle(), SW_RESTORE);
+  talvik::gui::ProcessPending();
+  EXPECT_TRUE(IsWindowVisible(parent->Handle())) << "hidden though its form came back";
+}
+
 // ---- the chevron ----
 
 TEST_F(BarToolbarTest, TheChevronPopupListsOnlyTheClippedItems) {
