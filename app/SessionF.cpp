@@ -206,9 +206,9 @@ void TSessionForm::FollowSession(const SessionKey& Session) {
 }
 
 void TSessionForm::TimerTimer(TObject*) {
-  // No tick refreshes while a box or dialog of the program stands (a logon, a question, an error): a
-  // failing one would stand its own box over it. The timer runs on, and the first tick after it
-  // refreshes.
+  // No tick refreshes while a box, a dialog or a menu of the program stands (a logon, a question, an
+  // error, the list's menu): a failing one would stand its own box over it, and a menu's command acts
+  // on the row the user chose it for. The timer runs on, and the first tick after it refreshes.
   if (Application && Application->ModalLevel() > 0) return;
   Timer->SetInterval(TimerInterval());
   try {
