@@ -501,6 +501,10 @@ TEST_F(MenuStandsTest, AKillChosenFromTheListsMenuNamesAndReachesTheSessionItWas
   ASSERT_FALSE(boxes.empty());
   EXPECT_EQ(boxes[0], "Warning: Уничтожить сеанс SID=104 ?");
   EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '" + pair + "'\r\n");
+  // what the instance was given: the one kill, of the session chosen
+  EXPECT_TRUE(InSharedPool("ALTER SYSTEM KILL SESSION '" + pair + "'"));
+  EXPECT_EQ(SimValue("SELECT count(*) FROM sim$sqlarea WHERE sql_text LIKE 'ALTER SYSTEM KILL SESSION%'"),
+            "1");
   EXPECT_EQ(Killed(), std::vector<std::string>{});
   EXPECT_EQ(InstanceStatus(104), "ACTIVE");  // the newcomer
   Tick();
@@ -510,7 +514,7 @@ TEST_F(MenuStandsTest, AKillChosenFromTheListsMenuNamesAndReachesTheSessionItWas
 
 // The column menu (a right click on the titles) and a menu of the menu bar stand alike: no tick under
 // them, the current row stays; the first tick after refreshes. A tick that fails shows its box only
-// after the menu.
+// after the menus.
 TEST_F(MenuStandsTest, NoTickRefreshesUnderTheColumnMenuOrTheMenuBarAndTheTickAfterDoes) {
   const auto escape = [] { logontest::Key(VK_ESCAPE); };
   struct Menu {
@@ -548,14 +552,17 @@ TEST_F(MenuStandsTest, NoTickRefreshesUnderTheColumnMenuOrTheMenuBarAndTheTickAf
     Tick();
     EXPECT_EQ(refreshes_, before + 1);
   }
-  // the line cut while the menu bar's menu stands: the tick fails after it, in a box of its own
+  // the line cut while the menus stand, the list's own and the menu bar's: no box over them; the tick
+  // after them fails, in a box of its own
   ClickSession(101);
-  Drive({[this] {
-           CutMonitor();
-           guitest::FakeNow() += 3 * form->Timer->Interval();
-         },
-         Look(), escape, escape});
+  const int row = RowOf(101);
+  CutMonitor();
+  const auto due = [this] { guitest::FakeNow() += 3 * form->Timer->Interval(); };
   TakeBoxes();
+  Drive({due, escape});
+  RightClick(row);
+  ASSERT_TRUE(AllStepsRan());
+  Drive({due, escape, escape});
   menus[1].open();
   ASSERT_TRUE(AllStepsRan());
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
