@@ -124,7 +124,7 @@ TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {
 
 void TOptionsForm::FormCloseQuery(TObject*, bool& CanClose) {
   if (ModalResult() != mrOk) return;
-  const std::string sql = seCustom->Text();
+  const std::string sql = TypedSql();
   if (Trim(sql).empty()) return;
   // the dialog stays open on the query, which is neither stored nor run
   const auto refuse = [this, &CanClose](const char* Message) {
@@ -156,7 +156,7 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   TRegistryUpdate update(HKEY_CURRENT_USER);  // the options reach the settings file in one save
   const bool tray = cbTrayIcon->Checked();
   const int interval = seIntervalAutoRefresh->Value();
-  const std::string sql = seCustom->Text();
+  const std::string sql = TypedSql();
   try {
     RegIni->WriteBool("", "TrayIcon", tray);
     RegIni->WriteInteger("", "IntervalAutoRefresh", interval);
@@ -176,6 +176,10 @@ void TOptionsForm::FormClose(TObject*, TCloseAction&) {
   sessions->SetIntervalAutoRefresh(interval);
   sessions->SetCustomSql(sql);
   SetupCustomInfo(sessions);
+}
+
+std::string TOptionsForm::TypedSql() {
+  return AdjustLineBreaks(seCustom->Text());
 }
 
 void TOptionsForm::CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions) {

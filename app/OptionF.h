@@ -43,4 +43,6 @@ class TOptionsForm : public TForm {
  private:
   // The editor on Parent, coloured by the highlighter of Sessions (the session window, or nullptr).
   void CreateCustomEditor(TWinControl* Parent, TCustomForm* Sessions);
+  // The query typed, its line ends made CR LF: what is checked, stored and applied.
+  std::string TypedSql();
 };

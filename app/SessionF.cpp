@@ -57,7 +57,7 @@ void TSessionForm::UnregisterFromMainForm() {
 void TSessionForm::FormShow(TObject*) {
   CreateSpeechControl();
   if (RegIni) {
-    customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
+    SetCustomSql(RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", ""));
     intervalAutoRefresh_ = RegIni->ReadInteger("", "IntervalAutoRefresh", 5);
   }
   ReadAlarmSettings();
@@ -75,6 +75,10 @@ void TSessionForm::FormShow(TObject*) {
   } catch (...) {
     if (Application) Application->HandleException(this);
   }
+}
+
+void TSessionForm::SetCustomSql(const std::string& Value) {
+  customSql_ = AdjustLineBreaks(Value);
 }
 
 void TSessionForm::FormClose(TObject*, TCloseAction& Action) {
@@ -98,7 +102,7 @@ void TSessionForm::RestoreColumnsLayout() {
 void TSessionForm::LoggedOn() {
   try {
     StatusBar->Panels()->Items(kPanelVersion)->SetText(" Oracle " + OracleVersion);
-    if (RegIni) customSql_ = RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", "");
+    if (RegIni) SetCustomSql(RegIni->ReadString("CustomInfo\\" + DataBase, "SQL", ""));
     UpdateRestrictedStatus();
     aRefresh->Execute();
     if (PanelSession->Visible()) SetupCustomInfo();
@@ -206,9 +210,9 @@ void TSessionForm::FollowSession(const SessionKey& Session) {
 }
 
 void TSessionForm::TimerTimer(TObject*) {
-  // No tick refreshes while a box or dialog of the program stands (a logon, a question, an error): a
-  // failing one would stand its own box over it. The timer runs on, and the first tick after it
-  // refreshes.
+  // No tick refreshes while a box, a dialog or a menu of the program stands (a logon, a question, an
+  // error, the list's menu): a failing one would stand its own box over it, and a menu's command acts
+  // on the row the user chose it for. The timer runs on, and the first tick after it refreshes.
   if (Application && Application->ModalLevel() > 0) return;
   Timer->SetInterval(TimerInterval());
   try {

@@ -133,7 +133,9 @@ class TSessionForm : public TForm {
   int IntervalAutoRefresh() const { return intervalAutoRefresh_; }
   void SetIntervalAutoRefresh(int Value) { intervalAutoRefresh_ = Value; }
   const std::string& CustomSql() const { return customSql_; }
-  void SetCustomSql(const std::string& Value) { customSql_ = Value; }
+  // Its line ends become CR LF, as the statement is sent: the check of the text reads what the server
+  // would be given, whatever line ends the text came with.
+  void SetCustomSql(const std::string& Value);
   // The statement text of the current row, read into the detail tab's editor.
   void ShowCurrentSqlText();
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/gui/Forms.h"
 #include "toolbar/BarItem.h"
 
 // The view timers' window timer ids: 9000 + the timer's index.
@@ -17,7 +18,7 @@ constexpr int kBarPopupFrame = 3;
 // Messages a popup window receives from the animation.
 constexpr UINT WM_BAR_ANIMATION_STEP = 0x955, WM_BAR_ANIMATION_ENDED = 0x956;
 
-// Captures the mouse for a menu loop and runs it.
+// Captures the mouse for a menu loop and runs it; a modal loop of the program stands while it lives.
 class TBarModalHandler {
  public:
   // Captures the mouse to Wnd, or to a hidden window of its own when Wnd is nullptr.
@@ -33,6 +34,7 @@ class TBarModalHandler {
   void Loop(TBarView* RootView, TBarMenuLoopOptions Options, const bool* RootGone = nullptr);
 
  private:
+  const TModalLoopStanding standing_;
   HWND wnd_ = nullptr;
   bool createdWnd_ = false;
   bool menuStartSent_ = false;

@@ -223,7 +223,8 @@ using THelpEvent = std::function<bool(WORD Command, intptr_t Data, bool& CallHel
 constexpr WORD HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_CONTEXTPOPUP = 0x0008;
 using TShowHintEvent = std::function<void(std::string& HintStr, bool& CanShow, THintInfo& HintInfo)>;
 
-// A modal loop (a modal form, a message box, a file dialog) stands while one of these lives. The count
+// A modal loop (a modal form, a message box, a file dialog, an open menu) stands while one of these
+// lives. The count
 // is the process's, not an object's: a loop may outlive the application object or the window it began
 // with, and its end reaches neither.
 class TModalLoopStanding {
@@ -259,8 +260,8 @@ class TApplication : public TComponent {
   void Minimize();
   void Restore();
   void BringToFront();
-  // The modal loops standing: a modal form, a message box or a file dialog counts from its start to
-  // its end, nested ones each (see TModalLoopStanding).
+  // The modal loops standing: a modal form, a message box, a file dialog or an open menu counts from
+  // its start to its end, nested ones each (see TModalLoopStanding).
   int ModalLevel() const;
   template <typename T>
   void CreateForm(T*& Reference) {

@@ -430,7 +430,8 @@ class TMenuWindow : public TCustomControl {
 };
 
 // One open popup menu: its windows (the root first, then each open submenu), what was chosen, and
-// the loop that feeds them input.
+// the loop that feeds them input. It stands as a modal loop of the program while it lives: what the
+// menu offers was for the screen the user saw when opening it.
 class TMenuLoop {
  public:
   TMenuLoop(TMenu* menu) : menu_(menu) {}
@@ -656,6 +657,7 @@ class TMenuLoop {
     }
   }
 
+  const TModalLoopStanding standing_;
   TComponentRef<TMenu> menu_;
   std::vector<std::unique_ptr<TMenuWindow>> levels_;
   TComponentRef<TMenuItem> chosen_;

@@ -643,6 +643,48 @@ TEST(CustomQueryText, LocksRowsWhereTheServerReadsForUpdateAndNowhereElse) {
 INSTANTIATE_TEST_SUITE_P(Custom, CustomQueryThatLocksTest, ::testing::ValuesIn(LockingQueries()),
                          [](const auto& i) { return std::string(i.param.name); });
 
+// A stored custom query whose line comment ends in a line end of any kind, FOR UPDATE on the next line:
+// the line end ends the comment for the check as it does in the text sent, so the query is refused and
+// never sent. The program's session holds no lock, and another session updates the row at once.
+struct LineEnd {
+  const char* name;
+  const char* text;
+};
+inline void PrintTo(const LineEnd& End, std::ostream* Out) {
+  *Out << End.name;
+}
+class StoredQueryLineEndTest : public DetailTest, public ::testing::WithParamInterface<LineEnd> {};
+
+TEST_P(StoredQueryLineEndTest, EndsTheCommentAndTheQueryThatLocksIsRefusedUnsent) {
+  AddFixtureSessions();
+  const std::string sql =
+      std::string("select ename info from scott.emp -- note") + GetParam().text + "for update";
+  {
+    TRegIniFile ini(kSettingsKey);
+    ini.WriteString("CustomInfo\\" + DataBase, "SQL", sql);
+  }
+  Show();
+  TakeBoxes();
+  ClickSession(101);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{std::string("Talvik: ") + kCustomInfoLocksRows});
+  EXPECT_FALSE(form->tsCustomInfo->TabVisible());
+  EXPECT_FALSE(form->odsCustomInfo->Active());
+  EXPECT_EQ(RowLocksOf(MonitorSid()), 0);
+  EXPECT_EQ(SimValue("SELECT count(*) FROM sim$sqlarea WHERE sql_text LIKE '%scott.emp -- note%'"), "0");
+  TOracleSession other(nullptr);
+  LogOnAsSystem(other);
+  TOracleQuery update(nullptr);
+  update.SetSession(&other);
+  update.SQL()->SetText("SELECT empno FROM scott.emp WHERE empno = 7369 FOR UPDATE NOWAIT");
+  EXPECT_NO_THROW(update.Execute());  // ORA-00054 when the row is held
+  other.Rollback();
+}
+
+INSTANTIATE_TEST_SUITE_P(Custom, StoredQueryLineEndTest,
+                         ::testing::Values(LineEnd{"LoneCR", "\r"}, LineEnd{"CRLF", "\r\n"},
+                                           LineEnd{"LF", "\n"}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
 TEST_F(DetailTest, WithoutACustomQueryTheTabIsAbsent) {
   AddDetailState();
   Show();

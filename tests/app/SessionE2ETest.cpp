@@ -1016,4 +1016,51 @@ TEST_F(WatchJourney, WatchModeEndsWithTheWatchedSessionAndAKillReachesTheCurrent
             "0");
 }
 
+// Journey: auto-refresh each second over a workload that reuses SIDs; the popup menu is opened on a
+// session chosen in the list and stands while that session logs off and a newcomer logs on, three of
+// the timer's seconds passing: no tick refreshes under the menu, and "Уничтожить сеанс" with Yes sends
+// the kill of the session chosen alone (its being gone is the server's to say); no other session of
+// the instance is killed.
+TEST_F(WatchJourney, APopupMenuStandsOverTheTimerAndItsKillNamesOnlyTheSessionChosen) {
+  CreateInstanceWithSequence();
+  auto client = Client("scott", "tiger");
+  const std::string sid = SidOf("SCOTT");
+  const std::string pair = PairOf(sid);
+  ASSERT_FALSE(pair.empty());
+  ReusingWorkload();
+  StartAndLogOn({{"IntervalAutoRefresh", "1"}}, std::string(kTallMainWindow) + kCustomPair);
+  ASSERT_TRUE(OpenCustomTab());
+  const int row = ClickSession(pair, 10);
+  ASSERT_GE(row, 0) << "the session " << pair << " is not listed";
+  MenuItem(kMenuView, kViewAutoRefresh);
+  const Runs ticking = Executions();
+  ASSERT_TRUE(e2e::WaitFor([&] { return Ran(ticking, {"h2run"}).size() == 1; })) << "no tick refreshed";
+  // the list's popup menu on the chosen row
+  const Runs before = Executions();
+  e2e::Shell("xdotool mousemove --window " + main_ + " 150 " + std::to_string(RowY(row)) + " click 3");
+  ASSERT_TRUE(e2e::WaitFor([] { return !ShownMenu().empty(); }, 5000)) << "no popup menu";
+  // the session leaves and a newcomer comes (the workload's or this one) while the menu stands
+  client.reset();
+  auto newcomer = Client("scott", "tiger");
+  const std::string newcomerPair = PairOf(SidOf("SCOTT"));
+  ASSERT_NE(newcomerPair, pair);
+  const Runs underMenu = Executions();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // three of the timer's seconds
+  Picture("menu");
+  EXPECT_EQ(Ran(underMenu, {"h2run"}), std::vector<std::string>{}) << "a tick refreshed under the menu";
+  ASSERT_FALSE(ShownMenu().empty()) << "the menu closed by itself";
+  std::string keys;
+  for (int i = 0; i < kPopupKill; ++i) keys += " Down";
+  e2e::Shell("xdotool key --delay 80" + keys + " Return");
+  const int windows = WindowsNamed("Talvik");
+  ASSERT_TRUE(AnswerYes()) << "no question";
+  CloseMessageBox(windows);  // the server's word that the session chosen is gone
+  EXPECT_EQ(KillsSince(before), std::vector<std::string>{"ALTER SYSTEM KILL SESSION '" + pair + "'"});
+  EXPECT_EQ(Value("select count(*) from v$session where status = 'KILLED'"), "0");
+  EXPECT_TRUE(Lives(newcomerPair));
+  // the ticks go on after the menu
+  const Runs after = Executions();
+  EXPECT_TRUE(e2e::WaitFor([&] { return Ran(after, {"h2run"}).size() == 1; })) << "no tick after the menu";
+}
+
 }  // namespace

@@ -7,7 +7,9 @@
 
 #include "SessionFormTestSupport.h"
 #include "app/OptionF.h"
+#include "platform/rtl/ScopeExit.h"
 #include "toolbar/BarItem.h"
+#include "toolbar/BarPopup.h"
 #include "toolbar/BarToolbar.h"
 
 namespace sessiontest {
@@ -395,6 +397,179 @@ TEST_F(BoxStandsTest, NoTickRefreshesUnderAQuestionOrADialogAndTheTickAfterDoes)
   EXPECT_EQ(refreshes_, before + 1);
   EXPECT_EQ(stacked_, std::vector<std::string>{});
   EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Warning: Уничтожить сеанс SID=101 ?"});
+}
+
+// A menu of the program stands (the list's own menu, its column menu, a menu of the menu bar) while
+// the instance changes under it and the timer's interval passes three times, as a user reads it.
+class MenuStandsTest : public RefreshTest {
+ protected:
+  void SetUp() override {
+    RefreshTest::SetUp();
+    if (HasFatalFailure()) return;
+    AddFixtureSessions();
+    MainForm->SetBounds(0, 0, 1000, 700);
+    MainForm->Show();
+    Open();
+    AutoRefreshOn();
+    ASSERT_TRUE(form->Timer->Enabled());
+    form->odsSession->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+    // both kinds of menu loop tell when they wait: the next step runs then
+    const auto step = [this] {
+      if (next_ < steps_.size()) steps_[next_++]();
+      PostMessage(Application->Handle(), WM_NULL);  // the loop wakes up whatever the step did
+    };
+    hook_ = Application->HookMainWindow([step](TMessage& m) {
+      if (m.Msg != WM_ENTERIDLE) return false;
+      step();
+      return true;
+    });
+    SetMenuLoopIdleHook(step);
+  }
+  void TearDown() override {
+    SetMenuLoopIdleHook(nullptr);
+    if (hook_ >= 0) Application->UnhookMainWindow(hook_);
+    RefreshTest::TearDown();
+  }
+  // The steps the menu's loop runs one by one, each when it has nothing left to do.
+  void Drive(std::vector<std::function<void()>> Steps) {
+    steps_ = std::move(Steps);
+    next_ = 0;
+  }
+  bool AllStepsRan() const { return next_ == steps_.size(); }
+  // The session the user is on ends and a newcomer takes its SID, active, at the top of the list;
+  // meanwhile the timer's interval passes three times.
+  std::function<void()> InstanceChanges(int Sid) {
+    return [this, Sid] {
+      RemoveSession(Sid);
+      AddStranger(Sid, 999, "ACTIVE");
+      guitest::FakeNow() += 3 * form->Timer->Interval();
+    };
+  }
+  // Notes, while the menu stands, the refreshes under it and the session of the current row.
+  std::function<void()> Look() {
+    return [this] {
+      refreshedUnder_ = refreshes_;
+      pairUnder_ = CurrentPair();
+    };
+  }
+  void RightClick(int Row) {
+    TDBGridEx* g = form->dbgSession;
+    const TRect r = g->CellRect(g->IndicatorOffset(), Row);
+    const LPARAM at = MAKELPARAM((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    SendMessage(g->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    SendMessage(g->Handle(), WM_RBUTTONUP, 0, at);
+  }
+  int RowOf(int Sid) {
+    EXPECT_TRUE(GoTo(Sid)) << Sid;
+    Application->ProcessMessages();
+    return form->dbgSession->DataLink()->ActiveRecord() + form->dbgSession->TitleOffset();
+  }
+  std::vector<std::string> Killed() {
+    return Query("select sid || ',' || serial# from v$session where status = 'KILLED'");
+  }
+
+  int refreshes_ = 0;
+  int refreshedUnder_ = -1;
+  std::string pairUnder_;
+
+ private:
+  int hook_ = -1;
+  std::vector<std::function<void()>> steps_;
+  std::size_t next_ = 0;
+};
+
+// The user right-clicks a session and chooses "Уничтожить сеанс" from the list's menu; meanwhile that
+// session ends and another takes its SID. No tick refreshes under the menu: the row stays, the question
+// names the session chosen, and the kill sent names it alone (the newcomer and every other session of
+// the instance live on). The tick after the menu refreshes.
+TEST_F(MenuStandsTest, AKillChosenFromTheListsMenuNamesAndReachesTheSessionItWasOpenedOn) {
+  ClickSession(104);
+  const std::string pair = CurrentPair();
+  const int row = RowOf(104);
+  TakeBoxes();
+  answers = {IDYES};
+  // "Уничтожить сеанс" is the last item but one
+  Drive({InstanceChanges(104), Look(), [] {
+           for (WORD k : {VK_END, VK_UP, VK_RETURN}) logontest::Key(k);
+         }});
+  RightClick(row);
+  ASSERT_TRUE(AllStepsRan()) << "the right click opened no menu";
+  EXPECT_EQ(form->dbgSession->PopupMenu(), form->PopupMenuGrid);
+  EXPECT_EQ(refreshedUnder_, 0);
+  EXPECT_EQ(pairUnder_, pair);
+  const auto boxes = TakeBoxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0], "Warning: Уничтожить сеанс SID=104 ?");
+  EXPECT_EQ(Panel(1), " ALTER SYSTEM KILL SESSION '" + pair + "'\r\n");
+  // what the instance was given: the one kill, of the session chosen
+  EXPECT_TRUE(InSharedPool("ALTER SYSTEM KILL SESSION '" + pair + "'"));
+  EXPECT_EQ(SimValue("SELECT count(*) FROM sim$sqlarea WHERE sql_text LIKE 'ALTER SYSTEM KILL SESSION%'"),
+            "1");
+  EXPECT_EQ(Killed(), std::vector<std::string>{});
+  EXPECT_EQ(InstanceStatus(104), "ACTIVE");  // the newcomer
+  Tick();
+  EXPECT_EQ(refreshes_, 1);
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+}
+
+// The column menu (a right click on the titles) and a menu of the menu bar stand alike: no tick under
+// them, the current row stays; the first tick after refreshes. A tick that fails shows its box only
+// after the menus.
+TEST_F(MenuStandsTest, NoTickRefreshesUnderTheColumnMenuOrTheMenuBarAndTheTickAfterDoes) {
+  const auto escape = [] { logontest::Key(VK_ESCAPE); };
+  struct Menu {
+    const char* name;
+    int sid;
+    std::function<void()> open;
+    std::vector<std::function<void()>> close;
+  };
+  const Menu menus[] = {
+      {"the column menu", 104, [this] { RightClick(0); }, {escape}},
+      {"the menu bar",
+       105,
+       [] {
+         TBarToolbarView* bar = MainForm->ToolBarMainMenu->View();
+         bar->SelectViewer(bar->Find(MainForm->ToolBarMainMenu->Items()->Items(3)));  // "Сеансы"
+         bar->RunMenuLoop(TBarMenuLoopOptions{mloKeyboardEntry, mloOpenSelected});
+       },
+       {escape, escape}},
+  };
+  for (const Menu& menu : menus) {
+    SCOPED_TRACE(menu.name);
+    ClickSession(menu.sid);
+    const std::string pair = CurrentPair();
+    const int before = refreshes_;
+    std::vector<std::function<void()>> steps{InstanceChanges(menu.sid), Look()};
+    steps.insert(steps.end(), menu.close.begin(), menu.close.end());
+    Drive(steps);
+    TakeBoxes();
+    menu.open();
+    ASSERT_TRUE(AllStepsRan()) << "no menu stood";
+    EXPECT_EQ(refreshedUnder_, before);
+    EXPECT_EQ(pairUnder_, pair);
+    EXPECT_EQ(CurrentPair(), pair);
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+    Tick();
+    EXPECT_EQ(refreshes_, before + 1);
+  }
+  // the line cut while the menus stand, the list's own and the menu bar's: no box over them; the tick
+  // after them fails, in a box of its own
+  ClickSession(101);
+  const int row = RowOf(101);
+  CutMonitor();
+  const auto due = [this] { guitest::FakeNow() += 3 * form->Timer->Interval(); };
+  TakeBoxes();
+  Drive({due, escape});
+  RightClick(row);
+  ASSERT_TRUE(AllStepsRan());
+  Drive({due, escape, escape});
+  menus[1].open();
+  ASSERT_TRUE(AllStepsRan());
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{});
+  EXPECT_TRUE(form->aAutoRefresh->Checked());
+  Tick();
+  EXPECT_EQ(TakeBoxes(), std::vector<std::string>{kRefreshFailed});
+  EXPECT_FALSE(form->aAutoRefresh->Checked());
 }
 
 }  // namespace
