@@ -268,8 +268,7 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     X11TEST_REQUIRE_DISPLAY();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = ProcessTempFolder() / ("talvik_e2e_" + std::string(t->name()) + "_" + std::to_string(getpid()));
+    dir_ = ProcessTempFolder() / ("talvik_e2e_" + TestName() + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config");
     setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
@@ -286,6 +285,12 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
 
+  // The test's name as a file's name carries it: a journey's on a desktop ("Case/Icewm") as "Case-Icewm".
+  static std::string TestName() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+  }
   // Starts the program with this test's settings and instance.
   void Start() {
     const char* bin = std::getenv("TALVIK_BINARY_DIR");
@@ -610,8 +615,7 @@ class ProgramTest : public ::testing::Test {
         setenv("QT_QPA_PLATFORM", was.c_str(), 1);
     });
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";
+    const std::string path = x11test::ScreenshotDir() + "/e2e-" + TestName() + "-" + what + ".png";
     const guitest::Picture last = SettledPicture(
         [](guitest::Picture& p) { return talvik::gui::GrabDisplayPixels(p.pixels, p.width, p.height); },
         what);
