@@ -220,10 +220,33 @@ class HostWidget : public QWidget {
       if (once == unmaximized) unmaximizing = false;
     });
   }
-  // The desktop's frame round the window changed (the toolkit knows it now).
-  void FrameExtentsChanged() {
-    if (unmaximizing && !isMaximized() && isVisible() && windowHandle())
-      RestoredBounds(windowHandle()->frameMargins(), geometry());
+  // The desktop's frame round the window changed (the toolkit knows it now): the window's place is its
+  // frame's, which the desktop may have moved though the client stayed where it was.
+  void FrameExtentsChanged() { Moved(); }
+  // Where the server has the client now, on the screen. The toolkit's place is the one it asked for
+  // last, which the desktop may have changed without a word (a window it keeps on the screen);
+  // nothing without a display to ask.
+  std::optional<QPoint> ServerPlace() const {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (detail::DisplayLost() || !x11 || !x11->connection() || !internalWinId()) return std::nullopt;
+    xcb_connection_t* c = x11->connection();
+    const auto id = static_cast<xcb_window_t>(internalWinId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> place(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr), &free);
+    if (!place) return std::nullopt;
+    return QPoint(place->dst_x, place->dst_y);
+  }
+  // Places the window, about to be shown again, so that the desktop frames it at its bounds: the
+  // client where the frame it had leaves it. The desktop put the client where it left it as the window
+  // went (the frame's place, or the client's), and the toolkit, which knows no frame round a window
+  // that is not shown, would give that place on as the client's.
+  void PlaceToShow() {
+    RECT r;
+    GetWindowRect(hwnd_, r);
+    setGeometry(QRect(r.Left + frame.left(), r.Top + frame.top(),
+                      std::max(1, r.Width() - frame.left() - frame.right()),
+                      std::max(1, r.Height() - frame.top() - frame.bottom())));
   }
   // Out of the maximised state the window takes its own normal bounds again, whatever bounds the
   // desktop restores (it may know none but the maximised ones) and whatever frame the toolkit
@@ -406,9 +429,10 @@ class HostWidget : public QWidget {
   void resizeEvent(QResizeEvent*) override { Moved(); }
   void Moved() {
     if (applying || !isVisible()) return;
-    const QRect g = geometry();
     const QMargins now = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (unmaximizing && !isMaximized() && RestoredBounds(now, g)) return;
+    if (unmaximizing && !isMaximized() && RestoredBounds(now, geometry())) return;
+    // (the place the server has, the size the toolkit last asked for: the server may not have it yet)
+    const QRect g(ServerPlace().value_or(geometry().topLeft()), geometry().size());
     if (decorated && !now.isNull() && (!framed || now != frame)) {
       if (!isMaximized()) {
         // (a maximised window's frame is one of its own, kept by no other window)
@@ -630,6 +654,8 @@ class QtHost : public Host {
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();
       if (managedTool_) PrepareManagedTool();
       if (widget_->decorated) FollowOwner();
+      // (a window the desktop framed before comes back where it stood)
+      if (widget_->framed && !widget_->isVisible() && !IsZoomed(hwnd_)) widget_->PlaceToShow();
       if (widget_->fixedSize) {
         // the desktop learns the one size as it maps the window, not after
         widget_->windowHandle()->setMinimumSize(widget_->size());
@@ -1268,6 +1294,7 @@ void HostMoved(HWND topLevel, const RECT& r) {
   Guarded([&] {
     RECT cur;
     if (!GetWindowRect(topLevel, cur) || cur == r) return;
+    DesktopMoving(topLevel);
     SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     // a size beyond the window's limits was refused: the toolkit's window takes ours again
     RECT now;

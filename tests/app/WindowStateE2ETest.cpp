@@ -174,6 +174,67 @@ TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
   CloseAndExpectStored(main, "0");
 }
 
+// The screen's work area: what a window maximised fills (the screen less the desktop's panels).
+TRect WorkArea() {
+  std::string area = Output("xprop -root _NET_WORKAREA 2>/dev/null");
+  std::replace(area.begin(), area.end(), ',', ' ');
+  const auto eq = area.find('=');
+  if (eq == std::string::npos) return Screen();
+  std::istringstream values(area.substr(eq + 1));
+  int x = 0, y = 0, width = 0, height = 0;
+  values >> x >> y >> width >> height;
+  return TRect(x, y, x + width, y + height);
+}
+
+// The main window on the desktops besides openbox.
+constexpr int kTitleY = 8;  // a point of the title bar, below the frame's top
+class WindowStateOnDesktops : public e2e::OnDesktops<WindowState> {
+ protected:
+  // The main window maximised by the desktop, its frame covering the work area (some desktops put a
+  // maximised window's borders beyond its edges).
+  static bool MaximisedThere(const std::string& Main) {
+    TRect covered;
+    return Maximised(Main) && IntersectRect(covered, FrameOf(Main), WorkArea()) && covered == WorkArea() &&
+           Output("xwininfo -id " + Main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+  }
+  // The main window stands in its normal state at its normal bounds, and stays there a while (the
+  // program does not move it back afterwards).
+  static bool StaysNormal(const std::string& Main) {
+    constexpr int kStaysMs = 1500;
+    const auto there = [&] { return !Maximised(Main) && FrameOf(Main) == kNormal; };
+    return WaitFor(there) && !WaitFor([&] { return !there(); }, kStaysMs);
+  }
+};
+
+// Maximised and restored by the desktop (a double click on the title bar, then another), twice, the
+// main window comes back to its normal bounds each time and stays there; closing then stores them as
+// the normal ones.
+TEST_P(WindowStateOnDesktops, RestoredByTheDesktopItStandsAtItsNormalBoundsAndStoresThem) {
+  const std::string main = Main(0);
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  const auto doubleClickTheTitle = [&] {
+    const TRect frame = FrameOf(main);
+    Shell("xdotool mousemove " + std::to_string(frame.Left + frame.Width() / 2) + " " +
+          std::to_string(std::max(0, frame.Top) + kTitleY) + " click --repeat 2 --delay 80 1");
+  };
+  for (int time = 1; time <= 2; ++time) {
+    doubleClickTheTitle();
+    ASSERT_TRUE(WaitFor([&] { return MaximisedThere(main); }))
+        << "maximised, time " << time << ": " << DesktopState(main) << " " << Text(FrameOf(main)) << " in "
+        << Text(WorkArea());
+    doubleClickTheTitle();
+    ASSERT_TRUE(StaysNormal(main)) << "restored, time " << time << ": " << DesktopState(main) << " "
+                                   << Text(FrameOf(main)) << ", not " << Text(kNormal);
+  }
+  Picture("restored");
+  CloseAndExpectStored(main, "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, WindowStateOnDesktops,
+                         ::testing::Values(&e2e::kIcewm, &e2e::kMetacityTint2, &e2e::kXfwm4Tint2),
+                         e2e::DesktopName);
+
 // The tray option on.
 const std::string kTrayOption = "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n";
 // The toolbar "Сеансы" floating at 700,420 beside the main window.
@@ -201,6 +262,102 @@ std::string Showing(const std::string& Window) {
 bool LayerAgrees(const std::string& Window) {
   return LayerShown(Window) == (Mapped(Window) ? "1" : "0");
 }
+
+// The menu bar's "Сеансы" (client coordinates of the main window), and where its menu drops: just
+// under the menu bar, from the item's left.
+constexpr int kSessionsX = 180, kMenuBarY = 10;
+constexpr int kSessionsMenuLeftFrom = 140, kSessionsMenuLeftTo = 180, kMenuTopFrom = 15, kMenuTopTo = 30;
+
+// The top left corner of a window's client area on the screen.
+TPoint ClientOrigin(const std::string& Window) {
+  std::istringstream g(
+      Output("xwininfo -id " + Window + " | grep -E 'Absolute upper-left [XY]' | cut -d: -f2"));
+  TPoint p;
+  g >> p.X >> p.Y;
+  return p;
+}
+
+// The main window on metacity (with a tint2 panel), which keeps a window it maps on the screen and
+// frames it where it stood when it went.
+class WindowPlace : public e2e::OnDesktops<WindowState> {
+ protected:
+  // "Сеансы" clicked on the menu bar: where its menu drops, from the main window's client area's
+  // corner ("" when none drops).
+  std::string SessionsMenuDrops(const std::string& Main) {
+    Shell("xdotool mousemove --window " + Main + " " + std::to_string(kSessionsX) + " " +
+          std::to_string(kMenuBarY) + " click 1");
+    std::string menu;
+    WaitFor([&] { return !(menu = OpenMenu()).empty(); });
+    TPoint at = ClientOrigin(menu), origin = ClientOrigin(Main);
+    Keys(Main, "Escape");
+    EXPECT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+    return menu.empty() ? "" : std::to_string(at.X - origin.X) + "," + std::to_string(at.Y - origin.Y);
+  }
+  static bool UnderTheMenuBar(const std::string& Drop) {
+    std::istringstream at(Drop);
+    int x = 0, y = 0;
+    char comma = 0;
+    return at >> x >> comma >> y && x >= kSessionsMenuLeftFrom && x <= kSessionsMenuLeftTo &&
+           y >= kMenuTopFrom && y <= kMenuTopTo;
+  }
+  // The program's open menu: an unmanaged window of its own, larger than an icon ("" when none).
+  static std::string OpenMenu() {
+    std::istringstream ids(Output("xdotool search --onlyvisible --classname '^talvik$' 2>/dev/null"));
+    for (std::string id; std::getline(ids, id);)
+      if (!Output("xwininfo -id " + id + " 2>/dev/null | grep 'Override Redirect State: yes'").empty() &&
+          FrameOf(id).Width() > kLargestTrayIcon && FrameOf(id).Height() > kLargestTrayIcon)
+        return id;
+    return "";
+  }
+};
+
+// A main window stored partly off the screen, which the desktop moves onto it as it maps it: the
+// program takes the place the desktop gave, and its menus drop under its menu bar there; five trips to
+// the tray (the desktop's minimise, one click on the icon) leave it where it stood, its menus dropping
+// there still.
+TEST_P(WindowPlace, TheMainWindowStandsWhereTheDesktopPutItThroughTripsToTheTrayWithItsMenusUnderItsMenuBar) {
+  constexpr int kTrips = 5, kStaysMs = 1000;
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName();
+  Prefill("SYSTEM", "SIM",
+          "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n"
+          "\n[HKEY_CURRENT_USER\\Software\\Talvik\\MainForm]\n\"Left\"=\"900\"\n\"Top\"=\"700\"\n"
+          "\"Width\"=\"800\"\n\"Height\"=\"600\"\n");
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  TRect inside;
+  ASSERT_TRUE(WaitFor([&] {
+    return Mapped(main) && IntersectRect(inside, FrameOf(main), WorkArea()) && inside == FrameOf(main);
+  })) << "the desktop left the main window at "
+      << Text(FrameOf(main));
+  const TRect place = FrameOf(main);
+  std::string drop = SessionsMenuDrops(main);
+  EXPECT_TRUE(UnderTheMenuBar(drop)) << "\"Сеансы\" drops at " << drop
+                                     << " from the client area of the main window at " << Text(place);
+  for (int trip = 1; trip <= kTrips; ++trip) {
+    Shell("xdotool windowminimize " + main);
+    ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; }))
+        << "trip " << trip << ": not in the tray";
+    ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); }))
+        << "trip " << trip << ": no icon";
+    Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+    ASSERT_TRUE(WaitFor([&] { return Mapped(main) && LayerShown(main) == "1"; }))
+        << "trip " << trip << ": not back";
+    // it comes back where it stood, and nothing moves it meanwhile
+    TRect moved;
+    EXPECT_FALSE(WaitFor([&] { return (moved = FrameOf(main)) != place; }, kStaysMs))
+        << "trip " << trip << ": the main window at " << Text(moved) << ", not " << Text(place);
+  }
+  drop = SessionsMenuDrops(main);
+  EXPECT_TRUE(UnderTheMenuBar(drop)) << "after the trips, \"Сеансы\" drops at " << drop
+                                     << " from the client area of the main window at " << Text(FrameOf(main));
+  Shell("wmctrl -i -c " + main);
+  EXPECT_EQ(Exit(), 0) << Said();
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, WindowPlace, ::testing::Values(&e2e::kMetacityTint2), e2e::DesktopName);
 
 // A value of a toolbar's stored section ("<none>" when it holds none).
 std::string StoredOf(const std::string& Store, const std::string& Toolbar, const std::string& Name) {
