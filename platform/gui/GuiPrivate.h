@@ -149,6 +149,12 @@ enum class DesktopRead { kSteady, kAtOnce };
 std::uint64_t DesktopStateChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
 // The desktop may have changed the window's state (DesktopStateChanged, from inside a toolkit event).
 std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
+// The desktop moves or sizes a top-level window of its own (before HostMoved takes the bounds in): a
+// desktop may put a window at its maximised bounds before it says it maximised it, and the bounds from
+// before those moves are then the normal ones.
+void DesktopMoving(HWND topLevel);
+// How close together the moves of one change of the desktop's and the word of its new state come.
+inline constexpr std::uint64_t kDesktopChangeMs = 100;
 // How long the desktop is given to show a state it was told before what it shows counts as its own.
 inline constexpr std::uint64_t kDesktopAnswerMs = 5000;
 // How long a state of the desktop's own holds before the layer takes it in.

@@ -1311,6 +1311,7 @@ void HostMoved(HWND topLevel, const RECT& r) {
   Guarded([&] {
     RECT cur;
     if (!GetWindowRect(topLevel, cur) || cur == r) return;
+    DesktopMoving(topLevel);
     SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     // a size beyond the window's limits was refused: the toolkit's window takes ours again
     RECT now;

@@ -578,7 +578,9 @@ std::uint64_t talvik::gui::detail::DesktopStateChanged(HWND hwnd, DesktopRead re
   // shows its states, clears them for a moment and sets them again.
   if (!w->desktopDiffers) {
     w->desktopDiffers = now;
-    w->desktopDiffersRect = w->rect;  // the bounds before the desktop's change
+    // the bounds before the desktop's change, which may have begun with its moves
+    w->desktopDiffersRect =
+        w->desktopMoved && now - w->desktopMoved <= kDesktopChangeMs ? w->desktopMovedFrom : w->rect;
   }
   if (read == DesktopRead::kSteady && now - w->desktopDiffers < kDesktopSteadyMs)
     return kDesktopSteadyMs - (now - w->desktopDiffers);
@@ -610,6 +612,14 @@ std::uint64_t talvik::gui::detail::DesktopStateChanged(HWND hwnd, DesktopRead re
   // one state: the desktop shows the layer's, or has just been told it
   assert(DesktopAgrees(w, *desktop) || w->desktopAsked != 0);
   return w->desktopAsked ? kDesktopAnswerMs : 0;
+}
+
+void talvik::gui::detail::DesktopMoving(HWND hwnd) {
+  Wnd* w = W(hwnd);
+  if (!w || w->parent || w->minimized || w->maximized) return;
+  const std::uint64_t now = Ticks();
+  if (!w->desktopMoved || now - w->desktopMoved > kDesktopChangeMs) w->desktopMovedFrom = w->rect;
+  w->desktopMoved = std::max<std::uint64_t>(now, 1);
 }
 
 bool IsWindowVisible(HWND hwnd) {

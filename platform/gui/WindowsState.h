@@ -77,6 +77,10 @@ struct Wnd {
   // Since when the desktop shows a state of its own (Ticks; 0: none), and the window's bounds then.
   std::uint64_t desktopDiffers = 0;
   RECT desktopDiffersRect;
+  // When the desktop last moved or sized the window of its own while the layer held it in the normal
+  // state (Ticks; 0: never), and the bounds before the moves that came together with that one.
+  std::uint64_t desktopMoved = 0;
+  RECT desktopMovedFrom;
   RECT restoreRect;
   bool trackLeave = false;    // WM_MOUSELEAVE when the mouse leaves the window
   bool trackNcLeave = false;  // WM_NCMOUSELEAVE when it leaves the non-client area

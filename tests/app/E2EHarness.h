@@ -176,12 +176,99 @@ inline int Differing(const guitest::Picture& first, const guitest::Picture& seco
   return differing;
 }
 
+// A desktop the program can run on: a window manager, and where its notification area comes from.
+struct Desktop {
+  // How the desktop's notification area comes.
+  enum class Tray {
+    kPanel,    // a panel of its own, started when a test asks for the area and ended alone
+    kManager,  // the window manager holds it (its task bar, its toolbar): it comes and goes with it
+  };
+  const char* name = "";             // as a test's name carries it ("Icewm", "MetacityTint2")
+  std::vector<std::string> manager;  // the window manager's program and arguments
+  Tray tray = Tray::kPanel;
+  std::vector<std::string> panel;  // the panel's program and arguments (Tray::kPanel)
+  // The window manager keeps its settings in a service of the session's message bus: it runs with a
+  // bus of its own.
+  bool ownBus = false;
+  // How the window manager is asked to end, when not by SIGTERM: a shell command (fluxbox's handler of
+  // SIGTERM talks to the display and hangs when the signal comes while it waits on the display; a
+  // command through its root window's property ends it in its own time).
+  std::string endCommand;
+  // The files its programs read, written into their own home folder (HOME, with the XDG folders under
+  // it) before they start: what the user's own files say reaches no test.
+  std::vector<std::pair<std::string, std::string>> files;
+};
+
+// A panel at the bottom of the screen holding a task bar and the notification area, quiet.
+inline const std::pair<std::string, std::string> kTint2Configuration{
+    ".config/tint2/tint2rc",
+    "panel_items = TS\npanel_size = 100% 32\npanel_margin = 0 0\npanel_padding = 0 0 0\n"
+    "panel_position = bottom center horizontal\npanel_layer = top\npanel_dock = 0\nwm_menu = 0\n"
+    "strut_policy = follow_size\nautohide = 0\nmouse_effects = 0\ntooltip = 0\n"
+    "taskbar_mode = single_desktop\nsystray_padding = 2 2 2\nsystray_icon_size = 24\n"
+    "systray_sort = ascending\n"};
+
+// The desktops: openbox (the default, with trayer as its notification area when one is asked for),
+// icewm and fluxbox with the areas of their own task bar and toolbar, and metacity and xfwm4 with a
+// tint2 panel.
+inline const Desktop kOpenbox{
+    .name = "Openbox",
+    .manager = {"openbox", "--sm-disable"},
+    .tray = Desktop::Tray::kPanel,
+    .panel = {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "100",
+              "--height", "32", "--SetDockType", "false"},
+    .ownBus = false,
+    .endCommand = "",
+    .files = {}};
+inline const Desktop kIcewm{
+    .name = "Icewm",
+    .manager = {"icewm"},
+    .tray = Desktop::Tray::kManager,
+    .panel = {},
+    .ownBus = false,
+    .endCommand = "",
+    .files = {{".icewm/preferences",
+               "TaskBarShowClock=0\nTaskBarShowWorkspaces=0\nTaskBarShowCPUStatus=0\nTaskBarShowMEMStatus=0\n"
+               "TaskBarShowNetStatus=0\nTaskBarShowMailboxStatus=0\nTaskBarShowAPMStatus=0\n"
+               "TaskBarShowStartMenu=0\nTaskBarEnableSystemTray=1\nShowPopupsAbovePointer=0\n"}}};
+inline const Desktop kMetacityTint2{.name = "MetacityTint2",
+                                    .manager = {"metacity"},
+                                    .tray = Desktop::Tray::kPanel,
+                                    .panel = {"tint2"},
+                                    .ownBus = false,
+                                    .endCommand = "",
+                                    .files = {kTint2Configuration}};
+inline const Desktop kXfwm4Tint2{.name = "Xfwm4Tint2",
+                                 .manager = {"xfwm4", "--compositor=off"},
+                                 .tray = Desktop::Tray::kPanel,
+                                 .panel = {"tint2"},
+                                 .ownBus = true,
+                                 .endCommand = "",
+                                 .files = {kTint2Configuration}};
+inline const Desktop kFluxbox{
+    .name = "Fluxbox",
+    .manager = {"fluxbox"},
+    .tray = Desktop::Tray::kManager,
+    .panel = {},
+    .ownBus = false,
+    .endCommand = "xprop -root -f _FLUXBOX_ACTION 8s -set _FLUXBOX_ACTION Exit",
+    .files = {
+        {".fluxbox/init",
+         "session.screen0.workspaces: 1\nsession.screen0.allowRemoteActions: true\n"
+         "session.screen0.toolbar.visible: true\nsession.screen0.toolbar.placement: BottomCenter\n"
+         "session.screen0.toolbar.widthPercent: 100\nsession.screen0.toolbar.tools: iconbar, systemtray\n"
+         "session.screen0.toolbar.autoHide: false\n"}}};
+
+// A journey's name for the desktop it runs on ("…/Icewm").
+inline std::string DesktopName(const ::testing::TestParamInfo<const Desktop*>& Param) {
+  return Param.param->name;
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     X11TEST_REQUIRE_DISPLAY();
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = ProcessTempFolder() / ("talvik_e2e_" + std::string(t->name()) + "_" + std::to_string(getpid()));
+    dir_ = ProcessTempFolder() / ("talvik_e2e_" + TestName() + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config");
     setenv("TALVIK_SIM_DB", (dir_ / "sim.db").c_str(), 1);
@@ -198,6 +285,12 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ec);
   }
 
+  // The test's name as a file's name carries it: a journey's on a desktop ("Case/Icewm") as "Case-Icewm".
+  static std::string TestName() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+  }
   // Starts the program with this test's settings and instance.
   void Start() {
     const char* bin = std::getenv("TALVIK_BINARY_DIR");
@@ -242,47 +335,120 @@ class ProgramTest : public ::testing::Test {
   // Ends what the test started: the program, the notification area and the window manager, each sent
   // SIGTERM and given Patience to end. One that does not is killed, and the test fails naming it.
   void Stop(std::chrono::milliseconds patience = childwait::kEndPatience) {
-    const std::pair<pid_t*, const char*> children[] = {{&pid_, "the program (talvik)"},
-                                                       {&trayHost_, "the notification area (trayer)"},
-                                                       {&windowManager_, "the window manager (openbox)"}};
+    const std::pair<pid_t*, std::string> children[] = {{&pid_, "the program (talvik)"},
+                                                       {&trayHost_, TrayHostName()}};
     for (const auto& [pid, what] : children) childwait::End(*pid, what, SIGTERM, patience);
+    EndManager(patience);
   }
-  // Starts a notification area (trayer, a panel at the bottom right of the screen) and waits until
-  // it takes icons: it owns the screen's tray selection; false when it cannot. The previous test's
-  // notification area may hold the selection a little longer than its process lives, and a second
-  // one finding it taken would never take icons: the start waits for the selection to be free.
-  // Trayer may hold its panel back until the next X event reaches it (it owns the selection by
-  // then): an icon docking there brings one, so nothing waits here for the panel to show.
+  // Ends the window manager as it is asked to end, giving it Patience; whether it ended in time.
+  bool EndManager(std::chrono::milliseconds patience = childwait::kEndPatience) {
+    if (windowManager_ > 0 && !desktop_->endCommand.empty() && Shell(desktop_->endCommand))
+      return childwait::End(windowManager_, WindowManagerName(), 0, patience);
+    return childwait::End(windowManager_, WindowManagerName(), SIGTERM, patience);
+  }
+  // The desktop's programs as a failure names them.
+  std::string WindowManagerName() const { return "the window manager (" + desktop_->manager.front() + ")"; }
+  std::string TrayHostName() const {
+    return "the notification area (" +
+           (desktop_->tray == Desktop::Tray::kPanel ? desktop_->panel.front() : desktop_->manager.front()) +
+           ")";
+  }
+  // Starts the desktop's notification area and waits until it takes icons: it owns the screen's tray
+  // selection; false when it cannot. A panel (trayer: a panel at the bottom right of the screen; tint2)
+  // is started; a window manager that holds the area itself is started when it does not run. The
+  // previous area may hold the selection a little longer than its process lives, and a second one
+  // finding it taken would never take icons: the start waits for the selection to be free. Trayer
+  // may hold its panel back until the next X event reaches it (it owns the selection by then): an
+  // icon docking there brings one, so nothing waits here for the panel to show.
   bool StartTrayHost() {
+    if (desktop_->tray == Desktop::Tray::kManager) {
+      if (windowManager_ <= 0 && !StartWindowManager()) return false;
+      return WaitFor([] { return ScreenSelectionOwner(kTraySelection) != 0; });
+    }
     if (!WaitFor([] { return ScreenSelectionOwner(kTraySelection) == 0; })) return false;
-    char* argv[] = {const_cast<char*>("trayer"), const_cast<char*>("--edge"),
-                    const_cast<char*>("bottom"), const_cast<char*>("--align"),
-                    const_cast<char*>("right"),  const_cast<char*>("--widthtype"),
-                    const_cast<char*>("pixel"),  const_cast<char*>("--width"),
-                    const_cast<char*>("100"),    const_cast<char*>("--height"),
-                    const_cast<char*>("32"),     const_cast<char*>("--SetDockType"),
-                    const_cast<char*>("false"),  nullptr};
-    if (posix_spawnp(&trayHost_, "trayer", nullptr, nullptr, argv, environ) != 0) return false;
+    if (!StartDesktopProgram(desktop_->panel, false, trayHost_)) return false;
     return WaitFor([] { return ScreenSelectionOwner(kTraySelection) != 0; });
   }
-  // Starts a window manager (openbox) on the display and waits until it manages windows: it owns the
-  // screen's window manager selection; false when it cannot. The program then meets what a desktop
-  // does: frames, the title bar's close button, the manager's own activation. (The root window's
-  // _NET_SUPPORTING_WM_CHECK tells nothing: the previous test's manager leaves it behind.) A manager
-  // finding the selection still taken by the previous test's would end at once: the start waits for
-  // it to be free.
+  // Ends the desktop's notification area (with the window manager, where that holds it) and waits
+  // until its selection is free; false when it does not end in time.
+  bool EndTrayHost() {
+    if (desktop_->tray == Desktop::Tray::kManager
+            ? !EndManager()
+            : !childwait::End(trayHost_, TrayHostName(), SIGTERM, childwait::kEndPatience))
+      return false;
+    return WaitFor([] { return ScreenSelectionOwner(kTraySelection) == 0; });
+  }
+  // Starts the desktop's window manager on the display and waits until it manages windows: it owns
+  // the screen's window manager selection (or, one that takes none, names its own window on the root
+  // window) and, where it holds the notification area, the tray selection; false when it cannot. The
+  // program then meets what a desktop does: frames, the title bar's close button, the manager's own
+  // activation. A manager finding the previous test's still there would end at once: the start waits
+  // for it to go.
   bool StartWindowManager() {
-    if (!WaitFor([] { return ScreenSelectionOwner(kWindowManagerSelection) == 0; })) return false;
-    const std::string log = (dir_ / "openbox.out").string();
+    const bool ownTray = desktop_->tray == Desktop::Tray::kManager;
+    if (!WaitFor(
+            [&] { return !WindowManagerRuns() && (!ownTray || ScreenSelectionOwner(kTraySelection) == 0); }))
+      return false;
+    if (!StartDesktopProgram(desktop_->manager, desktop_->ownBus, windowManager_)) return false;
+    return WaitFor(
+        [&] { return WindowManagerRuns() && (!ownTray || ScreenSelectionOwner(kTraySelection) != 0); });
+  }
+  // Ends the window manager and waits until it has gone from the display; false when it does not end
+  // in time.
+  bool EndWindowManager() {
+    if (!EndManager()) return false;
+    return WaitFor([] { return !WindowManagerRuns(); });
+  }
+  // Starts a program of the desktop (Argv; with a message bus of its own when OwnBus) in a process
+  // group of its own, so that ending it ends what it starts; what it says goes to a file of the
+  // test's. Its home folder is one of the test's, with the desktop's files: it reads no file of the
+  // user's, and reaches no message bus of the user's.
+  bool StartDesktopProgram(const std::vector<std::string>& Argv, bool OwnBus, pid_t& Pid) {
+    const std::filesystem::path home = dir_ / "desktop";
+    for (const auto& [name, text] : desktop_->files) {
+      std::filesystem::create_directories((home / name).parent_path());
+      std::ofstream(home / name) << text;
+    }
+    std::filesystem::create_directories(home / ".config");
+    const std::map<std::string, std::string> own{{"HOME", home.string()},
+                                                 {"XDG_CONFIG_HOME", (home / ".config").string()},
+                                                 {"XDG_DATA_HOME", (home / ".local/share").string()},
+                                                 {"XDG_CACHE_HOME", (home / ".cache").string()},
+                                                 {"GSETTINGS_BACKEND", "memory"},
+                                                 {"NO_AT_BRIDGE", "1"}};
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string v = *e, name = v.substr(0, v.find('='));
+      if (!own.count(name) && name != "DBUS_SESSION_BUS_ADDRESS") env.push_back(v);
+    }
+    for (const auto& [name, value] : own) env.push_back(name + "=" + value);
+    std::vector<char*> envp, argv;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args =
+        OwnBus ? std::vector<std::string>{"dbus-run-session", "--"} : std::vector<std::string>{};
+    args.insert(args.end(), Argv.begin(), Argv.end());
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string log = (dir_ / (Argv.front() + ".out")).string();
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&files, 1, 2);
-    char* argv[] = {const_cast<char*>("openbox"), const_cast<char*>("--sm-disable"), nullptr};
-    const int spawned = posix_spawnp(&windowManager_, "openbox", &files, nullptr, argv, environ);
+    // (with no signal blocked that the test's threads block: it hears the SIGTERM that ends it)
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int spawned = posix_spawnp(&Pid, argv.front(), &files, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0) return false;
-    return WaitFor([] { return ScreenSelectionOwner(kWindowManagerSelection) != 0; });
+    if (spawned != 0) Pid = 0;
+    return spawned == 0;
   }
   // The bounds of a top-level window's frame on the screen: the window and the borders the window
   // manager put round it.
@@ -449,8 +615,7 @@ class ProgramTest : public ::testing::Test {
         setenv("QT_QPA_PLATFORM", was.c_str(), 1);
     });
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    const auto* t = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string path = x11test::ScreenshotDir() + "/e2e-" + t->name() + "-" + what + ".png";
+    const std::string path = x11test::ScreenshotDir() + "/e2e-" + TestName() + "-" + what + ".png";
     const guitest::Picture last = SettledPicture(
         [](guitest::Picture& p) { return talvik::gui::GrabDisplayPixels(p.pixels, p.width, p.height); },
         what);
@@ -462,15 +627,17 @@ class ProgramTest : public ::testing::Test {
   pid_t pid_ = 0;
   pid_t trayHost_ = 0;
   pid_t windowManager_ = 0;
+  const Desktop* desktop_ = &kOpenbox;  // the desktop the program runs on
 };
 
-// The program on a desktop: a window manager (openbox) frames and manages its windows.
+// The program on a desktop: a window manager (openbox, unless the journey runs on another desktop)
+// frames and manages its windows.
 class DesktopProgramTest : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(StartWindowManager()) << "no window manager (openbox)";
+    ASSERT_TRUE(StartWindowManager()) << "no " << WindowManagerName();
   }
   // Logs on as SYSTEM (prefilled, with the further sections Extra holds): the main window's id.
   std::string Main(const std::string& Extra = "") {
@@ -478,6 +645,15 @@ class DesktopProgramTest : public ProgramTest {
     Start();
     return LogOn("manager");
   }
+};
+
+// A journey of Fixture (a DesktopProgramTest) run on each desktop it is instantiated with, named after
+// it: INSTANTIATE_TEST_SUITE_P(Name, Suite, ::testing::Values(&e2e::kIcewm, &e2e::kMetacityTint2),
+// e2e::DesktopName<::testing::TestParamInfo<const e2e::Desktop*>>).
+template <class Fixture>
+class OnDesktops : public Fixture, public ::testing::WithParamInterface<const Desktop*> {
+ protected:
+  OnDesktops() { this->desktop_ = this->GetParam(); }
 };
 
 }  // namespace e2e

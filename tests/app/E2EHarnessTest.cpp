@@ -243,4 +243,36 @@ TEST_F(Harness, APictureOfTheDisplayLeavesTheProcessPlatformAsItWas) {
   EXPECT_STREQ(now ? now : "(unset)", "offscreen");
 }
 
+// Each desktop comes up quickly on the display, from its own files: its window manager manages
+// windows and its notification area takes icons; the area ended comes back when asked for, and the
+// window manager ended goes from the display with whatever it started.
+class DesktopComes : public e2e::OnDesktops<e2e::DesktopProgramTest> {};
+
+TEST_P(DesktopComes, ItsWindowManagerAndNotificationAreaComeAndGoQuickly) {
+  constexpr auto kQuickly = 5s;
+  using e2e::kTraySelection;
+  using e2e::ScreenSelectionOwner;
+  EXPECT_TRUE(e2e::WindowManagerRuns());
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickly);
+  for (const auto& [name, text] : desktop_->files)
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "desktop" / name));
+  ASSERT_TRUE(EndTrayHost()) << TrayHostName() << " does not end";
+  EXPECT_EQ(e2e::WindowManagerRuns(), desktop_->tray == e2e::Desktop::Tray::kPanel);
+  start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName() << " the second time";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kQuickly);
+  EXPECT_TRUE(e2e::WindowManagerRuns());
+  EXPECT_NE(ScreenSelectionOwner(kTraySelection), 0u);
+  Stop();
+  EXPECT_TRUE(WaitFor([] { return !e2e::WindowManagerRuns() && ScreenSelectionOwner(kTraySelection) == 0; }))
+      << "the desktop stays on the display";
+}
+
+INSTANTIATE_TEST_SUITE_P(Harness, DesktopComes,
+                         ::testing::Values(&e2e::kOpenbox, &e2e::kIcewm, &e2e::kMetacityTint2,
+                                           &e2e::kXfwm4Tint2, &e2e::kFluxbox),
+                         e2e::DesktopName);
+
 }  // namespace

@@ -174,6 +174,67 @@ TEST_F(WindowState, AToolbarFloatingBesideTheMainWindowStaysAboveItMaximised) {
   CloseAndExpectStored(main, "0");
 }
 
+// The screen's work area: what a window maximised fills (the screen less the desktop's panels).
+TRect WorkArea() {
+  std::string area = Output("xprop -root _NET_WORKAREA 2>/dev/null");
+  std::replace(area.begin(), area.end(), ',', ' ');
+  const auto eq = area.find('=');
+  if (eq == std::string::npos) return Screen();
+  std::istringstream values(area.substr(eq + 1));
+  int x = 0, y = 0, width = 0, height = 0;
+  values >> x >> y >> width >> height;
+  return TRect(x, y, x + width, y + height);
+}
+
+// The main window on the desktops besides openbox.
+constexpr int kTitleY = 8;  // a point of the title bar, below the frame's top
+class WindowStateOnDesktops : public e2e::OnDesktops<WindowState> {
+ protected:
+  // The main window maximised by the desktop, its frame covering the work area (some desktops put a
+  // maximised window's borders beyond its edges).
+  static bool MaximisedThere(const std::string& Main) {
+    TRect covered;
+    return Maximised(Main) && IntersectRect(covered, FrameOf(Main), WorkArea()) && covered == WorkArea() &&
+           Output("xwininfo -id " + Main + " 2>/dev/null").find("IsViewable") != std::string::npos;
+  }
+  // The main window stands in its normal state at its normal bounds, and stays there a while (the
+  // program does not move it back afterwards).
+  static bool StaysNormal(const std::string& Main) {
+    constexpr int kStaysMs = 1500;
+    const auto there = [&] { return !Maximised(Main) && FrameOf(Main) == kNormal; };
+    return WaitFor(there) && !WaitFor([&] { return !there(); }, kStaysMs);
+  }
+};
+
+// Maximised and restored by the desktop (a double click on the title bar, then another), twice, the
+// main window comes back to its normal bounds each time and stays there; closing then stores them as
+// the normal ones.
+TEST_P(WindowStateOnDesktops, RestoredByTheDesktopItStandsAtItsNormalBoundsAndStoresThem) {
+  const std::string main = Main(0);
+  ASSERT_FALSE(main.empty());
+  ASSERT_TRUE(WaitFor([&] { return FrameOf(main) == kNormal; })) << Text(FrameOf(main));
+  const auto doubleClickTheTitle = [&] {
+    const TRect frame = FrameOf(main);
+    Shell("xdotool mousemove " + std::to_string(frame.Left + frame.Width() / 2) + " " +
+          std::to_string(std::max(0, frame.Top) + kTitleY) + " click --repeat 2 --delay 80 1");
+  };
+  for (int time = 1; time <= 2; ++time) {
+    doubleClickTheTitle();
+    ASSERT_TRUE(WaitFor([&] { return MaximisedThere(main); }))
+        << "maximised, time " << time << ": " << DesktopState(main) << " " << Text(FrameOf(main)) << " in "
+        << Text(WorkArea());
+    doubleClickTheTitle();
+    ASSERT_TRUE(StaysNormal(main)) << "restored, time " << time << ": " << DesktopState(main) << " "
+                                   << Text(FrameOf(main)) << ", not " << Text(kNormal);
+  }
+  Picture("restored");
+  CloseAndExpectStored(main, "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, WindowStateOnDesktops,
+                         ::testing::Values(&e2e::kIcewm, &e2e::kMetacityTint2, &e2e::kXfwm4Tint2),
+                         e2e::DesktopName);
+
 // The toolbar "Сеансы" floating at 700,420 beside the main window, and the tray option on.
 const std::string kFloatingSessionToolbar =
     "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n"

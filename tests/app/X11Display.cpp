@@ -49,6 +49,31 @@ unsigned long ScreenSelectionOwner(const std::string& Prefix) {
   return owner;
 }
 
+bool WindowManagerRuns() {
+  if (ScreenSelectionOwner("WM_S") != 0) return true;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  TScopeExit close([display] { XCloseDisplay(display); });
+  ErrorsIgnored errors(display);
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  // the window a window's _NET_SUPPORTING_WM_CHECK names (0: none, or the window is gone)
+  const auto named = [&](::Window of) -> ::Window {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* value = nullptr;
+    if (XGetWindowProperty(display, of, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                           &value) != Success)
+      return 0;
+    TScopeExit free([value] {
+      if (value) XFree(value);
+    });
+    return type == XA_WINDOW && format == 32 && count == 1 ? *reinterpret_cast<::Window*>(value) : 0;
+  };
+  const ::Window supporting = named(DefaultRootWindow(display));
+  return supporting != 0 && named(supporting) == supporting;
+}
+
 // The mark: a square of a colour the program never paints, clear of the window's edges.
 constexpr int kMarkSide = 6, kMarkInset = 2;
 constexpr unsigned long kMarkColour = 0xFF00FE;

@@ -17,6 +17,11 @@ namespace e2e {
 // owns it or there is no display).
 unsigned long ScreenSelectionOwner(const std::string& Prefix);
 
+// Whether a window manager runs on the display: it owns the screen's WM_S<n>, or (a manager that takes
+// no such selection) the root window's _NET_SUPPORTING_WM_CHECK names a window that lives and names
+// itself so. A manager that ended leaves the property behind, its window gone with its connection.
+bool WindowManagerRuns();
+
 // Asks a program for a repaint through a connection of its own: a mark drawn into one of its
 // windows, then that spot exposed; the program's thread of windows paints the spot anew once it
 // handles its events. A busy program repaints late, and a late repaint counts too.

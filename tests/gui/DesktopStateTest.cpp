@@ -175,6 +175,39 @@ TEST_F(DesktopState, TheDesktopsMaximiseKeepsTheBoundsFromBeforeItAsTheNormalOne
   EXPECT_EQ(sized.back().wParam, static_cast<WPARAM>(SIZE_RESTORED));
 }
 
+// A desktop that puts the window at its maximised bounds before it says it maximised it: the bounds
+// from before that move are the normal ones, and restored the same way (moved back first) the window
+// stays at them. A move of the desktop's well before its maximise (the user's drag) is the window's
+// new place, and the normal bounds then.
+TEST_F(DesktopState, TheDesktopsMaximiseAfterItsMoveKeepsTheBoundsFromBeforeTheMoveAsTheNormalOnes) {
+  constexpr std::uint64_t kAMomentMs = 2, kLater = 1000;
+  HWND h = Framed();
+  talvik::gui::detail::HostMoved(h, Rect(0, 0, 1024, 600));
+  FakeNow() += kAMomentMs;
+  talvik::gui::detail::HostMoved(h, Rect(-5, -5, 1029, 733));
+  FakeNow() += kAMomentMs;
+  Taken(h, kShownMaximised);
+  EXPECT_TRUE(IsZoomed(h));
+  WINDOWPLACEMENT p;
+  ASSERT_TRUE(GetWindowPlacement(h, p));
+  EXPECT_EQ(p.rcNormalPosition, Rect(100, 100, 500, 400));
+  talvik::gui::detail::HostMoved(h, Rect(100, 100, 500, 400));
+  FakeNow() += kAMomentMs;
+  Taken(h, kShown);
+  EXPECT_FALSE(IsZoomed(h));
+  RECT r;
+  GetWindowRect(h, r);
+  EXPECT_EQ(r, Rect(100, 100, 500, 400));
+
+  FakeNow() += kLater;
+  talvik::gui::detail::HostMoved(h, Rect(150, 120, 550, 420));
+  FakeNow() += kLater;
+  talvik::gui::detail::HostMoved(h, Rect(0, 0, 1024, 728));
+  Taken(h, kShownMaximised);
+  ASSERT_TRUE(GetWindowPlacement(h, p));
+  EXPECT_EQ(p.rcNormalPosition, Rect(150, 120, 550, 420));
+}
+
 // A window closed by the desktop just after the desktop changed its state closes in that state, though
 // it has not held long: the desktop is read at once.
 TEST_F(DesktopState, AWindowClosingTakesTheDesktopsStateAtOnce) {
