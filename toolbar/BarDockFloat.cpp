@@ -357,6 +357,16 @@ void TBarFloatingWindowParent::WndProc(TMessage& Message) {
       dockableWindow_->Close();
       Message.Result = 0;
       return;
+    case WM_SYSCOMMAND:
+      if ((Message.WParam & 0xFFF0) == SC_CLOSE) {
+        // The desktop's close (Alt+F4 where it took this window for the active one): as the activation,
+        // it is the owner form's. The window's own close stays its close button's.
+        if (parentForm_ && parentForm_->HandleAllocated())
+          PostMessage(parentForm_->Handle(), WM_SYSCOMMAND, SC_CLOSE, Message.LParam);
+        Message.Result = 0;
+        return;
+      }
+      break;
     case WM_MOVE:
       TCustomForm::WndProc(Message);
       dockableWindow_->floatingPosition_ = TPoint(Left(), Top());

@@ -36,6 +36,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/gui/GraphicsQt.h"
 #include "platform/gui/GuiPrivate.h"
@@ -174,6 +176,56 @@ void TellInitialState(QWidget* widget, bool iconic) {
   hints[kFlags] |= kStateHint;
   hints[kInitialState] = iconic ? kIconicState : kNormalState;
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, kFields, hints);
+}
+
+// The desktop's states of a window that are the window layer's to say: whether the desktop lists it on
+// its taskbar and pager (a tool window, an owned dialog: no, as they stand for their owner), and
+// whether it is modal (it runs while the window it is transient for waits for it).
+struct OwnDesktopStates {
+  bool skipTaskbar = false, skipPager = false, modal = false;
+};
+void TellDesktopStates(QWidget* widget, const OwnDesktopStates& states) {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
+  xcb_connection_t* c = x11->connection();
+  const auto id = static_cast<xcb_window_t>(widget->internalWinId());
+  static const xcb_atom_t netState = DesktopAtoms::Intern(c, "_NET_WM_STATE");  // asked for once
+  static const std::pair<xcb_atom_t, bool OwnDesktopStates::*> kStates[] = {
+      {DesktopAtoms::Intern(c, "_NET_WM_STATE_SKIP_TASKBAR"), &OwnDesktopStates::skipTaskbar},
+      {DesktopAtoms::Intern(c, "_NET_WM_STATE_SKIP_PAGER"), &OwnDesktopStates::skipPager},
+      {DesktopAtoms::Intern(c, "_NET_WM_STATE_MODAL"), &OwnDesktopStates::modal}};
+  if (widget->isVisible()) {
+    // a shown window's states are the window manager's: it is asked to change them
+    constexpr std::uint32_t kRemove = 0, kAdd = 1, kFromApplication = 1;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    for (const auto& [atom, state] : kStates) {
+      xcb_client_message_event_t event{};
+      event.response_type = XCB_CLIENT_MESSAGE;
+      event.format = 32;
+      event.window = id;
+      event.type = netState;
+      event.data.data32[0] = states.*state ? kAdd : kRemove;
+      event.data.data32[1] = atom;
+      event.data.data32[3] = kFromApplication;
+      xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                     reinterpret_cast<const char*>(&event));
+    }
+    return;
+  }
+  // a window about to be mapped carries them in its property, beside the toolkit's own states
+  std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, id, netState, XCB_ATOM_ATOM, 0, 64), nullptr), &free);
+  std::vector<xcb_atom_t> held;
+  if (reply && reply->format == 32) {
+    const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    held.assign(list, list + xcb_get_property_value_length(reply.get()) / 4);
+  }
+  for (const auto& [atom, state] : kStates) {
+    held.erase(std::remove(held.begin(), held.end(), atom), held.end());
+    if (states.*state) held.push_back(atom);
+  }
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, netState, XCB_ATOM_ATOM, 32,
+                      static_cast<std::uint32_t>(held.size()), held.data());
 }
 
 void TellTransientFor(QWidget* owned, QWidget* owner) {
@@ -582,7 +634,9 @@ class QtHost : public Host {
       managedTool_ = (ex & WS_EX_MANAGEDTOOL) != 0;
       if (managedTool_) {
         // a tool window the desktop manages (stacked over its owner), framed by us
-        flags = Qt::Tool | Qt::FramelessWindowHint;
+        // Its activation is its owner's: the desktop gives it none, and the owner stays active as
+        // the user works on it or it shows.
+        flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
         if (ex & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
       }
     } else {
@@ -656,6 +710,7 @@ class QtHost : public Host {
       if (widget_->decorated) FollowOwner();
       // (a window the desktop framed before comes back where it stood)
       if (widget_->framed && !widget_->isVisible() && !IsZoomed(hwnd_)) widget_->PlaceToShow();
+      TellDesktopStates(widget_, OwnStates());
       if (widget_->fixedSize) {
         // the desktop learns the one size as it maps the window, not after
         widget_->windowHandle()->setMinimumSize(widget_->size());
@@ -810,6 +865,19 @@ class QtHost : public Host {
         img.setPixel(x, y, px);
       }
     return QCursor(QPixmap::fromImage(img), c->hotX, c->hotY);
+  }
+  // A floating tool window and a dialog owned by a shown window stand for their owner: the taskbar
+  // lists the owner alone (the pager neither lists a tool window, drawn as part of its owner). A
+  // dialog whose owner waits for it (disabled while it runs) is modal.
+  OwnDesktopStates OwnStates() const {
+    OwnDesktopStates states;
+    const HWND owner = GetWindow(hwnd_, GW_OWNER);
+    const QWidget* ownerWidget = owner ? detail::HostWidgetOf(owner) : nullptr;
+    const bool ownedShown = ownerWidget && ownerWidget->isVisible();
+    states.skipTaskbar = managedTool_ || (widget_->decorated && ownedShown);
+    states.skipPager = managedTool_;
+    states.modal = widget_->decorated && ownedShown && !IsWindowEnabled(owner) && IsWindowEnabled(hwnd_);
+    return states;
   }
   bool TopmostChanged() const {
     const bool topmost = (GetWindowLongPtr(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;

@@ -1,6 +1,8 @@
 // The program's toolbars floating over its main window on a desktop with a window manager (openbox)
 // under a real X server: a floating toolbar takes its own clicks, and stays above the main window
-// when the program starts again with it floating.
+// when the program starts again with it floating; on the desktops users run, the main window is the
+// active one after each trip to the tray, and the desktop's close of the toolbar's window is the main
+// window's.
 #include "E2EHarness.h"
 
 namespace {
@@ -120,5 +122,75 @@ TEST_F(FloatingToolbar, AToolbarFloatingAtTheEndFloatsAboveTheMainWindowAtTheNex
   Shell("wmctrl -i -c " + main);
   EXPECT_EQ(Exit(), 0) << Said();
 }
+
+// The toolbar "Сеансы" floating beside the main window, and the tray option on.
+const std::string kFloatingSessionToolbar =
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\"TrayIcon\"=\"1\"\n"
+    "\n[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\ToolBarSession]\n\"Rev\"=\"2000\"\n\"Visible\"=\"1\"\n"
+    "\"DockedTo\"=\"+\"\n\"LastDock\"=\"TBDockTop\"\n\"DockRow\"=\"1\"\n\"DockPos\"=\"215\"\n"
+    "\"FloatLeft\"=\"700\"\n\"FloatTop\"=\"420\"\n\"FloatRightX\"=\"0\"\n";
+
+bool Mapped(const std::string& Window) {
+  return Output("xwininfo -id " + Window + " 2>/dev/null").find("IsViewable") != std::string::npos;
+}
+// The window the desktop holds active ("" for none).
+std::string ActiveWindow() {
+  const auto ids = e2e::WindowIds(Output("xprop -root _NET_ACTIVE_WINDOW 2>/dev/null"));
+  return ids.empty() ? "" : ids.front();
+}
+
+class FloatingToolbarOnDesktops : public e2e::OnDesktops<FloatingToolbar> {};
+
+// The main window sent to the tray and brought back by its icon, twelve times: each time the main
+// window is the active one, never its floating toolbar, which the taskbar does not list. The desktop's
+// close of the toolbar's window (as Alt+F4 on it) then closes the main window, and the toolbar is stored
+// floating and shown.
+TEST_P(FloatingToolbarOnDesktops, TheMainWindowIsActiveAfterTheTrayAndTheToolbarsCloseIsItsOwn) {
+  constexpr int kCycles = 12, kStaysMs = 700;
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName();
+  const std::string main = Main(kFloatingSessionToolbar);
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  const std::string toolbar = Await("^Сеансы$");
+  ASSERT_FALSE(toolbar.empty()) << "the toolbar does not float";
+  const std::string states = Output("xprop -id " + toolbar + " _NET_WM_STATE 2>/dev/null");
+  EXPECT_NE(states.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << states;
+  const auto saw = [&] {
+    return "active " + ActiveWindow() + " (the main window " + main + ", the toolbar " + toolbar + ")";
+  };
+  int toolbarActive = 0;
+  for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    Shell("xdotool windowminimize " + main);
+    ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && !Mapped(toolbar); }))
+        << "cycle " << cycle << ": not in the tray";
+    ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); }))
+        << "cycle " << cycle << ": no icon";
+    // the pointer comes to the icon from elsewhere, as a hand brings it
+    Shell("xdotool mousemove 10 10 sleep 0.1 mousemove --window " + icon + " 5 5 sleep 0.1 click 1");
+    ASSERT_TRUE(WaitFor([&] { return Mapped(main) && Mapped(toolbar); }))
+        << "cycle " << cycle << ": not back from the tray";
+    EXPECT_TRUE(WaitFor([&] { return ActiveWindow() == main; }, 3000)) << "cycle " << cycle << ": " << saw();
+    if (WaitFor([&] { return ActiveWindow() == toolbar; }, kStaysMs)) {
+      ++toolbarActive;
+      ADD_FAILURE() << "cycle " << cycle << ": the toolbar took the activation: " << saw();
+    }
+  }
+  EXPECT_EQ(toolbarActive, 0);
+  Picture("back-from-the-tray");
+  Shell("wmctrl -i -c " + toolbar);
+  EXPECT_EQ(Exit(), 0) << "the desktop's close of the toolbar left the program running; the toolbar "
+                       << (Mapped(toolbar) ? "shown" : "hidden");
+  const std::string store = Settings();
+  const std::string section = "[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\ToolBarSession]\n";
+  const auto at = store.find(section);
+  ASSERT_NE(at, std::string::npos) << store;
+  const std::string stored = store.substr(at, store.find("\n[", at + 1) - at);
+  EXPECT_NE(stored.find("\"Visible\"=\"1\""), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\"DockedTo\"=\"+\""), std::string::npos) << stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(FloatingToolbar, FloatingToolbarOnDesktops,
+                         ::testing::Values(&e2e::kFluxbox, &e2e::kIcewm, &e2e::kOpenbox), e2e::DesktopName);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What the desktop is told of our framed windows, read back from a real X server with xprop (run
 // through xvfb-run -a): the title bar's buttons and the sizing a form's border asks for, the dialog
-// type, and the window a dialog is transient for, so that the desktop keeps it above that window.
+// type, and the window a dialog is transient for, so that the desktop keeps it above that window; which
+// windows the taskbar lists, which dialog is modal, and that a floating tool window takes no focus.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "X11TestSupport.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/WinManager.h"
 
 using x11test::Output;
 using x11test::WaitFor;
@@ -151,6 +153,97 @@ TEST_F(X11Transient, OwnedAndModalFormsAreTransientForTheirOwners) {
   };
   EXPECT_EQ(dialog.ShowModal(), mrOk);
   EXPECT_EQ(transientWhileModal, main);
+}
+
+// The window manager's states the window holds, as xprop names them.
+std::string States(const std::string& Window) {
+  return Property(Window, "_NET_WM_STATE");
+}
+bool Holds(const std::string& States, const std::string& State) {
+  const auto at = States.find('=');
+  if (at == std::string::npos) return false;
+  std::istringstream list(States.substr(at + 1));
+  for (std::string name; std::getline(list, name, ',');)
+    if (name.find_first_not_of(' ') != std::string::npos &&
+        name.substr(name.find_first_not_of(' '), name.find_last_not_of(" \n") - name.find_first_not_of(' ') +
+                                                     1) == "_NET_WM_STATE_" + State)
+      return true;
+  return false;
+}
+
+// A floating tool window over its form, as a floating toolbar's: framed by us, managed by the desktop.
+class TToolWindow : public TForm {
+ public:
+  TToolWindow(TForm* Owner) : TForm(nullptr), owner_(Owner) {}
+
+ protected:
+  void CreateParams(TCreateParams& Params) override {
+    TForm::CreateParams(Params);
+    Params.Style =
+        (Params.Style & ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_CHILD)) | WS_POPUP | WS_BORDER;
+    Params.ExStyle |= WS_EX_TOOLWINDOW | talvik::gui::WS_EX_MANAGEDTOOL;
+    Params.WndParent = owner_->Handle();
+  }
+
+ private:
+  TForm* owner_;
+};
+
+class X11DesktopStates : public x11test::ToolkitTest {};
+
+// The taskbar lists the main window alone: a floating tool window and a dialog its form owns stand for
+// it, the tool window on the pager too; a modal dialog says so. The tool window takes no focus from the
+// desktop: its activation is its owner's.
+TEST_F(X11DesktopStates, ToolWindowsAndOwnedDialogsStayOffTheTaskbarAndAModalDialogSaysSo) {
+  TForm mainForm(nullptr);
+  mainForm.SetCaption("TalvikStatesMain");
+  mainForm.SetBounds(50, 50, 400, 300);
+  mainForm.Show();
+  const std::string main = XWindow("TalvikStatesMain");
+  ASSERT_FALSE(main.empty());
+  EXPECT_FALSE(Holds(States(main), "SKIP_TASKBAR")) << States(main);
+
+  TToolWindow tool(&mainForm);
+  tool.SetCaption("TalvikStatesTool");
+  tool.SetBounds(300, 300, 120, 40);
+  tool.Show();
+  const std::string toolWindow = XWindow("TalvikStatesTool");
+  ASSERT_FALSE(toolWindow.empty());
+  const std::string toolStates = States(toolWindow);
+  EXPECT_TRUE(Holds(toolStates, "SKIP_TASKBAR")) << toolStates;
+  EXPECT_TRUE(Holds(toolStates, "SKIP_PAGER")) << toolStates;
+  EXPECT_FALSE(Holds(toolStates, "MODAL")) << toolStates;
+  const std::string hints = Property(toolWindow, "WM_HINTS");
+  EXPECT_NE(hints.find("accepts input or input focus: False"), std::string::npos) << hints;
+
+  {
+    TForm owned(&mainForm);
+    owned.SetCaption("TalvikStatesOwned");
+    owned.SetBounds(100, 100, 200, 100);
+    owned.Show();
+    const std::string window = XWindow("TalvikStatesOwned");
+    ASSERT_FALSE(window.empty());
+    const std::string states = States(window);
+    EXPECT_TRUE(Holds(states, "SKIP_TASKBAR")) << states;
+    EXPECT_FALSE(Holds(states, "SKIP_PAGER")) << states;
+    EXPECT_FALSE(Holds(states, "MODAL")) << states;
+  }
+
+  TForm dialog(nullptr);
+  dialog.SetCaption("TalvikStatesModal");
+  dialog.SetBorderStyle(bsDialog);
+  dialog.SetBounds(150, 150, 200, 100);
+  std::string whileModal;
+  dialog.OnShow = [&](TObject*) { PostMessage(dialog.Handle(), WM_NULL); };
+  dialog.OnPaint = [&](TObject*) {
+    if (!whileModal.empty()) return;
+    whileModal = States(XWindow("TalvikStatesModal"));
+    if (whileModal.empty()) whileModal = "none";
+    dialog.SetModalResult(mrOk);
+  };
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_TRUE(Holds(whileModal, "MODAL")) << whileModal;
+  EXPECT_TRUE(Holds(whileModal, "SKIP_TASKBAR")) << whileModal;
 }
 
 }  // namespace

@@ -314,6 +314,32 @@ TEST_F(BarDockTest, AnActivatedFloatingParentPassesTheActivationOn) {
   EXPECT_EQ(GetActiveWindow(), parents[0]->Handle());
 }
 
+// The desktop's close of a floating window (Alt+F4 on it, handed on by the window layer as a system
+// command) is its form's, as its activation is: the form is asked to close, and the toolbar floats on.
+TEST_F(BarDockTest, TheDesktopsCloseOfAFloatingWindowIsItsForms) {
+  form_->Show();
+  TFakeBar* bar = Bar("A", 100, 0, 0, top_);
+  bar->SetHideWhenInactive(false);
+  bar->SetFloating(true);
+  TBarFloatingWindowParent* parent = bar->FloatingParent();
+  ASSERT_TRUE(IsWindowVisible(parent->Handle()));
+  int asked = 0;
+  form_->OnCloseQuery = [&](TObject*, bool& CanClose) {
+    ++asked;
+    CanClose = false;
+  };
+  PostMessage(parent->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  talvik::gui::ProcessPending();
+  EXPECT_EQ(asked, 1) << "the form was not asked to close";
+  EXPECT_TRUE(bar->Visible()) << "the toolbar was closed";
+  EXPECT_TRUE(IsWindowVisible(parent->Handle()));
+  // its close button's close stays its own
+  PostMessage(parent->Handle(), WM_CLOSE, 0, 0);
+  talvik::gui::ProcessPending();
+  EXPECT_FALSE(bar->Visible());
+  EXPECT_EQ(asked, 1);
+}
+
 // ---- drags driven by injected input ----
 
 class BarDockDrag : public BarDockTest {

@@ -1,0 +1,94 @@
+// A window's state as a window manager sets it on a real X server (run through xvfb-run -a), written
+// here as a manager writes it (WM_STATE, _NET_WM_STATE) on our window: the layer takes in the
+// desktop's maximise, and a close from the desktop comes in the state the desktop shows at that
+// moment, though it has not held long.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "X11TestSupport.h"
+#include "platform/gui/Forms.h"
+
+using x11test::Output;
+using x11test::WaitFor;
+
+namespace {
+
+// A connection of the test's own to the display, which writes what a window manager would.
+class ManagerSide {
+ public:
+  ManagerSide() : c_(xcb_connect(nullptr, nullptr), xcb_disconnect) {}
+  bool Connected() const { return xcb_connection_has_error(c_.get()) == 0; }
+  xcb_atom_t Atom(const char* Name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+        xcb_intern_atom_reply(
+            c_.get(), xcb_intern_atom(c_.get(), 0, static_cast<std::uint16_t>(std::strlen(Name)), Name),
+            nullptr),
+        &free);
+    return reply ? reply->atom : XCB_NONE;
+  }
+  // ICCCM's state Normal, and the window manager's states (none, or maximised).
+  void Holds(xcb_window_t Window, bool Maximised) {
+    const std::uint32_t normal[] = {1, XCB_NONE};
+    const xcb_atom_t wmState = Atom("WM_STATE");
+    xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, wmState, wmState, 32, 2, normal);
+    std::vector<xcb_atom_t> states;
+    if (Maximised) states = {Atom("_NET_WM_STATE_MAXIMIZED_VERT"), Atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
+    xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(states.size()), states.data());
+  }
+  // The close a window manager asks of a window (its title bar's close button, Alt+F4).
+  void AsksToClose(xcb_window_t Window) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = Window;
+    event.type = Atom("WM_PROTOCOLS");
+    event.data.data32[0] = Atom("WM_DELETE_WINDOW");
+    xcb_send_event(c_.get(), 0, Window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+  }
+  void Flush() { xcb_flush(c_.get()); }
+
+ private:
+  std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c_;
+};
+
+class X11DesktopRead : public x11test::ToolkitTest {};
+
+// The desktop maximises the window (its states say so, and hold): the window is maximised. The desktop
+// then restores it and asks it to close at once: the window closes restored, as the desktop shows it.
+TEST_F(X11DesktopRead, TheDesktopsMaximiseIsTakenInAndAClosingWindowTakesTheDesktopsStateAtOnce) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  form.SetCaption("TalvikDesktopRead");
+  form.SetBounds(100, 100, 300, 200);
+  form.Show();
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] {
+    id = Output("xdotool search --onlyvisible --name '^TalvikDesktopRead$' 2>/dev/null");
+    return !id.empty();
+  }));
+  const auto window = static_cast<xcb_window_t>(std::stoul(id.substr(0, id.find('\n'))));
+  manager.Holds(window, true);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return IsZoomed(form.Handle()); })) << "the desktop's maximise was not taken in";
+  std::string closedAs;
+  form.OnCloseQuery = [&](TObject*, bool& CanClose) {
+    closedAs = IsZoomed(form.Handle()) ? "maximised" : "restored";
+    CanClose = false;
+  };
+  manager.Holds(window, false);
+  manager.AsksToClose(window);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return !closedAs.empty(); })) << "the desktop's close did not come";
+  EXPECT_EQ(closedAs, "restored");
+}
+
+}  // namespace
