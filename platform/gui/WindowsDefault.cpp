@@ -534,8 +534,12 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_WINDOWPOSCHANGED: {
       auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+      // (a window down to an icon stays there whatever its bounds: a maximised one only comes back so)
       if (pos && !(pos->flags & SWP_NOSIZE))
-        Send(w, WM_SIZE, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+        Send(w, WM_SIZE,
+             w->minimized   ? SIZE_MINIMIZED
+             : w->maximized ? SIZE_MAXIMIZED
+                            : SIZE_RESTORED,
              MAKELPARAM(w->client.Width(), w->client.Height()));
       if (pos && !(pos->flags & SWP_NOMOVE) && W(hwnd))
         Send(w, WM_MOVE, 0, MAKELPARAM(w->rect.Left + w->client.Left, w->rect.Top + w->client.Top));

@@ -264,6 +264,39 @@ TEST_F(SysTrayIconTest, TheMainFormShowsAgainMinimisedWhicheverWayItWentToTheTra
   }
 }
 
+// The area gone while the main form, maximised, is hidden in it, and a new desktop framing the form
+// anew while it is down to an icon (its bounds change): the form still reads minimised, and one click
+// on the next area's icon brings it back maximised.
+TEST_F(SysTrayIconTest, AMaximisedFormFramedAnewDownToAnIconComesBackMaximisedByOneClick) {
+  tray->SetMinimizeToTray(true);
+  tray->OnClick = [&](TObject*) { tray->ShowMainForm(); };
+  form->SetWindowState(wsMaximized);
+  form->Show();
+  Pump();
+  Application->Minimize();
+  Pump();
+  ASSERT_FALSE(form->Visible());
+  talvik::gui::TrayGone();
+  Pump();
+  ASSERT_TRUE(IsIconic(form->Handle()));
+  RECT r;
+  GetWindowRect(form->Handle(), r);
+  SetWindowPos(form->Handle(), nullptr, r.Left + 4, r.Top + 20, r.Width() - 8, r.Height() - 24,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  Pump();
+  EXPECT_TRUE(IsIconic(form->Handle()));
+  EXPECT_EQ(form->WindowState(), wsMinimized);
+  shell.available = true;
+  talvik::gui::TrayRestarted();
+  Pump();
+  ASSERT_TRUE(Shown());
+  Input(WM_LBUTTONDOWN);
+  Input(WM_LBUTTONUP);
+  EXPECT_FALSE(IsIconic(form->Handle()));
+  EXPECT_TRUE(IsZoomed(form->Handle()));
+  EXPECT_EQ(form->WindowState(), wsMaximized);
+}
+
 TEST_F(SysTrayIconTest, ARestartedShellGetsTheVisibleIconBack) {
   tray->SetIconVisible(true);
   talvik::gui::TrayRestarted();

@@ -359,6 +359,48 @@ TEST_P(WindowPlace, TheMainWindowStandsWhereTheDesktopPutItThroughTripsToTheTray
 
 INSTANTIATE_TEST_SUITE_P(WindowState, WindowPlace, ::testing::Values(&e2e::kMetacityTint2), e2e::DesktopName);
 
+// The notification area ended and started again (with the window manager, where that holds it) while
+// the main window, maximised, is hidden in it: one click on the new area's icon brings it back
+// maximised, and closing stores it so.
+class TrayRestarts : public WindowStateOnDesktops {};
+
+TEST_P(TrayRestarts, AMaximisedWindowHiddenInTheTrayComesBackMaximisedByOneClickOnTheNewAreasIcon) {
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName();
+  Prefill("SYSTEM", "SIM", MainFormSection(2) + kTrayOption);
+  Start();
+  const std::string main = LogOn("manager");
+  ASSERT_FALSE(main.empty());
+  std::string icon;
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the tray";
+  ASSERT_TRUE(WaitFor([&] { return MaximisedThere(main); }))
+      << DesktopState(main) << " " << Text(FrameOf(main));
+  Shell("xdotool windowminimize " + main);
+  ASSERT_TRUE(WaitFor([&] { return !Mapped(main) && LayerShown(main) == "0"; })) << "not in the tray";
+  ASSERT_TRUE(EndTrayHost()) << TrayHostName() << " does not end";
+  // the program finds the area gone, and leaves its window down to an icon (there is nothing to bring
+  // it back from) before the new area starts
+  ASSERT_TRUE(WaitFor([&] { return LayerShown(main) == "1"; }))
+      << "the area gone, the main window " << Showing(main) << " [" << DesktopState(main) << "]";
+  ASSERT_TRUE(StartTrayHost()) << "no " << TrayHostName() << " the second time";
+  ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow()).empty(); })) << "no icon in the new tray";
+  ASSERT_TRUE(WaitFor([&] { return DesktopState(main).find("_NET_WM_STATE_HIDDEN") != std::string::npos; }))
+      << "the main window " << Showing(main) << " [" << DesktopState(main) << "] at " << Text(FrameOf(main));
+  Shell("xdotool mousemove --window " + icon + " 10 10 click 1");
+  EXPECT_TRUE(WaitFor([&] {
+    return MaximisedThere(main) && DesktopState(main).find("_NET_WM_STATE_HIDDEN") == std::string::npos &&
+           LayerShown(main) == "1";
+  })) << "one click on the new icon: the main window "
+      << Showing(main) << " [" << DesktopState(main) << "] at " << Text(FrameOf(main)) << ", "
+      << Output("xprop -id " + main + " WM_STATE 2>&1");
+  Shell("wmctrl -i -c " + main);
+  ASSERT_EQ(Exit(), 0) << Said();
+  EXPECT_EQ(Stored("WindowState"), "2");
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowState, TrayRestarts,
+                         ::testing::Values(&e2e::kIcewm, &e2e::kMetacityTint2, &e2e::kXfwm4Tint2),
+                         e2e::DesktopName);
+
 // A value of a toolbar's stored section ("<none>" when it holds none).
 std::string StoredOf(const std::string& Store, const std::string& Toolbar, const std::string& Name) {
   const std::string header = "[HKEY_CURRENT_USER\\Software\\Talvik\\Toolbars\\" + Toolbar + "]\n";
