@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
         continue;
       }
       Say("done");
+    } catch (const ERegistryFileError& e) {
+      Say("failed: " + e.Message() + " (" + e.Problem().Reason + ")");
     } catch (const Exception& e) {
       Say("failed: " + e.Message());
     }
