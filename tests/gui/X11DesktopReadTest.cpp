@@ -1,7 +1,8 @@
 // A window's state as a window manager sets it on a real X server (run through xvfb-run -a), written
 // here as a manager writes it (WM_STATE, _NET_WM_STATE) on our window: the layer takes in the
-// desktop's maximise, and a close from the desktop comes in the state the desktop shows at that
-// moment, though it has not held long.
+// desktop's maximise, also one the desktop said before it took the window in, and hears the desktop
+// show what the layer told it; a close from the desktop comes in the state the desktop shows at that
+// moment, though it has not held long; restored by the desktop, the window keeps its normal bounds.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -35,13 +36,36 @@ class ManagerSide {
   }
   // ICCCM's state Normal, and the window manager's states (none, or maximised).
   void Holds(xcb_window_t Window, bool Maximised) {
+    Manages(Window);
+    Shows(Window, Maximised);
+  }
+  // ICCCM's state Normal: the manager has taken the window in and shows it in its frame.
+  void Manages(xcb_window_t Window) {
     const std::uint32_t normal[] = {1, XCB_NONE};
     const xcb_atom_t wmState = Atom("WM_STATE");
     xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, wmState, wmState, 32, 2, normal);
+  }
+  // The window manager's states of the window: none, or maximised.
+  void Shows(xcb_window_t Window, bool Maximised) {
     std::vector<xcb_atom_t> states;
     if (Maximised) states = {Atom("_NET_WM_STATE_MAXIMIZED_VERT"), Atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
     xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
                         static_cast<std::uint32_t>(states.size()), states.data());
+  }
+  // The manager puts the window (its client: no frame here) at R.
+  void Places(xcb_window_t Window, const RECT& R) {
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(R.Left), static_cast<std::uint32_t>(R.Top),
+                                    static_cast<std::uint32_t>(R.Width()),
+                                    static_cast<std::uint32_t>(R.Height())};
+    xcb_configure_window(
+        c_.get(), Window,
+        XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+        values);
+  }
+  // The screen's rectangle.
+  RECT Screen() {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_.get())).data;
+    return Rect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
   }
   // The close a window manager asks of a window (its title bar's close button, Alt+F4).
   void AsksToClose(xcb_window_t Window) {
@@ -54,12 +78,40 @@ class ManagerSide {
     xcb_send_event(c_.get(), 0, Window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
   }
   void Flush() { xcb_flush(c_.get()); }
+  // What was written has reached the server (and so goes to our window's connection next).
+  void Sync() {
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&free)> reply(
+        xcb_get_input_focus_reply(c_.get(), xcb_get_input_focus(c_.get()), nullptr), &free);
+  }
 
  private:
   std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c_;
 };
 
-class X11DesktopRead : public x11test::ToolkitTest {};
+class X11DesktopRead : public x11test::ToolkitTest {
+ protected:
+  // Our form, shown at Bounds with the caption Name, and its X window.
+  xcb_window_t Shown(TForm& Form, const std::string& Name, const RECT& Bounds) {
+    Form.SetCaption(Name);
+    Form.SetBounds(Bounds.Left, Bounds.Top, Bounds.Width(), Bounds.Height());
+    Form.Show();
+    std::string id;
+    EXPECT_TRUE(WaitFor([&] {
+      id = Output("xdotool search --onlyvisible --name '^" + Name + "$' 2>/dev/null");
+      return !id.empty();
+    }));
+    return id.empty() ? XCB_NONE : static_cast<xcb_window_t>(std::stoul(id.substr(0, id.find('\n'))));
+  }
+  static RECT Bounds(TForm& Form) {
+    RECT r;
+    GetWindowRect(Form.Handle(), r);
+    return r;
+  }
+  static std::string Text(const RECT& R) {
+    return std::to_string(R.Left) + "," + std::to_string(R.Top) + " " + std::to_string(R.Width()) + "x" +
+           std::to_string(R.Height());
+  }
+};
 
 // The desktop maximises the window (its states say so, and hold): the window is maximised. The desktop
 // then restores it and asks it to close at once: the window closes restored, as the desktop shows it.
@@ -89,6 +141,98 @@ TEST_F(X11DesktopRead, TheDesktopsMaximiseIsTakenInAndAClosingWindowTakesTheDesk
   manager.Flush();
   ASSERT_TRUE(WaitFor([&] { return !closedAs.empty(); })) << "the desktop's close did not come";
   EXPECT_EQ(closedAs, "restored");
+}
+
+// The desktop says the window's maximised state before it says it has taken the window in (WM_STATE),
+// which tells the toolkit no change of the state it heard: the layer takes the maximise in once the
+// window is the desktop's.
+TEST_F(X11DesktopRead, AMaximiseTheDesktopSaidBeforeItTookTheWindowInIsTakenInOnceItDoes) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  const xcb_window_t window = Shown(form, "TalvikDesktopTakesIn", Rect(100, 100, 400, 300));
+  ASSERT_NE(window, XCB_NONE);
+  const RECT maximised = manager.Screen();
+  manager.Shows(window, true);
+  manager.Places(window, maximised);
+  manager.Sync();
+  // (the toolkit has heard of the state once it has heard of the place the manager gave after it)
+  ASSERT_TRUE(WaitFor([&] { return Bounds(form) == maximised; })) << Text(Bounds(form));
+  x11test::Settle();
+  EXPECT_FALSE(IsZoomed(form.Handle())) << "maximised before the desktop took the window in";
+  manager.Manages(window);
+  manager.Sync();
+  EXPECT_TRUE(WaitFor([&] { return IsZoomed(form.Handle()) != 0; }))
+      << "the maximise the desktop holds was not taken in";
+}
+
+// The program maximises its window and the desktop shows it so (its _NET_WM_STATE, the toolkit's own
+// state already): the layer hears the desktop show what it was told, so that the desktop's restore
+// and close just after are the desktop's own, and the window closes restored.
+TEST_F(X11DesktopRead, TheDesktopShowingTheProgramsMaximiseIsHeardSoThatItsRestoreIsItsOwn) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  const xcb_window_t window = Shown(form, "TalvikDesktopShows", Rect(100, 100, 400, 300));
+  ASSERT_NE(window, XCB_NONE);
+  // taken in by the desktop, which places it
+  const RECT placed = Rect(120, 110, 420, 410);
+  manager.Manages(window);
+  manager.Places(window, placed);
+  manager.Sync();
+  ASSERT_TRUE(WaitFor([&] { return Bounds(form) == placed; })) << Text(Bounds(form));
+  x11test::Settle();
+  ShowWindow(form.Handle(), SW_MAXIMIZE);
+  ASSERT_TRUE(IsZoomed(form.Handle()));
+  // the desktop maximises it into its work area (the screen less a panel of its own)
+  RECT workArea = manager.Screen();
+  workArea.Bottom -= 30;
+  manager.Shows(window, true);
+  manager.Places(window, workArea);
+  manager.Sync();
+  ASSERT_TRUE(WaitFor([&] { return Bounds(form) == workArea; })) << Text(Bounds(form));
+  x11test::Settle();
+  std::string closedAs;
+  form.OnCloseQuery = [&](TObject*, bool& CanClose) {
+    closedAs = IsZoomed(form.Handle()) ? "maximised" : "restored";
+    CanClose = false;
+  };
+  manager.Shows(window, false);
+  manager.AsksToClose(window);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return !closedAs.empty(); })) << "the desktop's close did not come";
+  EXPECT_EQ(closedAs, "restored");
+}
+
+// Maximised by the desktop and restored by it to its normal bounds, the window keeps them though the
+// desktop puts it at its maximised bounds again a moment after (the only ones some desktops know of
+// a window they maximised): it goes back to its normal bounds.
+TEST_F(X11DesktopRead, RestoredByTheDesktopTheWindowKeepsItsNormalBoundsThoughTheDesktopMovesItAMomentAfter) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  const RECT normal = Rect(100, 100, 400, 300);
+  const xcb_window_t window = Shown(form, "TalvikDesktopRestores", normal);
+  ASSERT_NE(window, XCB_NONE);
+  const RECT maximised = manager.Screen();
+  manager.Holds(window, true);
+  manager.Sync();
+  ASSERT_TRUE(WaitFor([&] { return IsZoomed(form.Handle()) != 0; }))
+      << "the desktop's maximise was not taken in";
+  manager.Places(window, maximised);
+  manager.Sync();
+  ASSERT_TRUE(WaitFor([&] { return Bounds(form) == maximised; })) << Text(Bounds(form));
+  manager.Holds(window, false);
+  manager.Places(window, normal);
+  manager.Sync();
+  ASSERT_TRUE(WaitFor([&] { return !IsZoomed(form.Handle()) && Bounds(form) == normal; }))
+      << "the desktop's restore was not taken in: " << Text(Bounds(form));
+  manager.Places(window, maximised);
+  manager.Sync();
+  EXPECT_TRUE(WaitFor([&] {
+    return Bounds(form) == normal && x11test::ShowsWhereItIsSaidToBe("TalvikDesktopRestores", form.Handle());
+  })) << "the window stands at "
+      << Text(Bounds(form)) << ", not at its normal bounds " << Text(normal);
 }
 
 }  // namespace
