@@ -24,7 +24,7 @@ class X11Editor : public ::testing::Test {
   void SetUp() override {
     X11TEST_START_TOOLKIT();
     SetClipboardBackend(MakeMemoryClipboard());
-    Shell("setxkbmap us");
+    x11test::UsKeyboard();
     highlighter = edittest::SessionHighlighter();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
@@ -37,7 +37,7 @@ class X11Editor : public ::testing::Test {
   void TearDown() override {
     form.reset();
     highlighter.reset();
-    Shell("setxkbmap us");
+    x11test::UsKeyboard();
   }
   void ShowForm() {
     form->Show();

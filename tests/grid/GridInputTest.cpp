@@ -346,7 +346,7 @@ namespace {
 
 TEST(X11GridInput, TwoSortMarkersAndASearchOnTheDisplay) {
   X11TEST_START_TOOLKIT();
-  x11test::Shell("setxkbmap us");
+  x11test::UsKeyboard();
   TMemDataSet ds;
   ds.FieldDefs()->Add("SID", ftInteger);
   ds.FieldDefs()->Add("ORACLE_USER", ftString, 20);

@@ -18,7 +18,7 @@ class X11GridEditing : public x11test::ToolkitTest {
   void SetUp() override {
     x11test::ToolkitTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    x11test::Shell("setxkbmap us");
+    x11test::UsKeyboard();
     people = std::make_unique<gridtest::People>();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);

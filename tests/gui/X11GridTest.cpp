@@ -27,7 +27,7 @@ class X11Grid : public ::testing::Test {
  protected:
   void SetUp() override {
     X11TEST_START_TOOLKIT();
-    Shell("setxkbmap us");
+    x11test::UsKeyboard();
     form = std::make_unique<TForm>(nullptr);
     form->SetBorderStyle(bsNone);  // no window manager: the window stands where we put it
     form->SetBounds(40, 40, 660, 420);

@@ -33,7 +33,7 @@ class X11Input : public ::testing::Test {
   }
   void TearDown() override {
     form.reset();
-    Shell("setxkbmap us");
+    x11test::UsKeyboard();
   }
   void ShowForm() {
     form->Show();
@@ -55,7 +55,7 @@ TEST_F(X11Input, TabAndCyrillicTypedThroughARussianLayout) {
   second->SetBounds(10, 50, 200, 24);
   ShowForm();
   first->SetFocus();
-  ASSERT_TRUE(Shell("setxkbmap us"));
+  ASSERT_TRUE(x11test::UsKeyboard());
   Shell("xdotool key s q l Tab");
   EXPECT_TRUE(WaitFor([&] { return second->Focused(); }));
   EXPECT_EQ(first->Text(), "sql");

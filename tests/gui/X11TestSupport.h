@@ -28,6 +28,13 @@ inline bool Shell(const std::string& command, std::chrono::milliseconds patience
   return childwait::RunShell(command + " >/dev/null 2>&1", nullptr, patience) == 0;
 }
 
+// The display's keyboard back to the plain US layout with no options: a test that switched layouts
+// or gave a key a layout's job (the menu key toggling groups) leaves the keys as the next test expects
+// them. `setxkbmap us` alone would keep the options.
+inline bool UsKeyboard() {
+  return Shell("setxkbmap -layout us -variant '' -option ''");
+}
+
 // What a shell command prints to its standard output, bounded as Shell is ("" when it cannot run).
 inline std::string Output(const std::string& command,
                           std::chrono::milliseconds patience = childwait::kEndPatience) {

@@ -84,7 +84,7 @@ class ToolbarX11 : public ::testing::Test {
   void TearDown() override {
     SetMenuLoopIdleHook(nullptr);
     form.reset();
-    if (layoutChanged) Shell("setxkbmap us");
+    if (layoutChanged) x11test::UsKeyboard();
   }
   TBarToolbar* Bar(const std::string& Name, const std::string& Caption, int Row, int Pos) {
     auto* t = new TBarToolbar(form.get());
