@@ -153,8 +153,10 @@ std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read = DesktopRead::
 // desktop may put a window at its maximised bounds before it says it maximised it, and the bounds from
 // before those moves are then the normal ones.
 void DesktopMoving(HWND topLevel);
-// How close together the moves of one change of the desktop's and the word of its new state come.
-inline constexpr std::uint64_t kDesktopChangeMs = 100;
+// How close together the moves of one change of the desktop's and the word of its new state come, as
+// the program hears them: on a loaded machine a few hundred milliseconds apart. (A user's drag just
+// before a maximise is taken for part of it: the restore then goes back to before the drag.)
+inline constexpr std::uint64_t kDesktopChangeMs = 600;
 // How long the desktop is given to show a state it was told before what it shows counts as its own.
 inline constexpr std::uint64_t kDesktopAnswerMs = 5000;
 // How long a state of the desktop's own holds before the layer takes it in.

@@ -209,6 +209,23 @@ TEST_F(DesktopState, TheDesktopsMaximiseAfterItsMoveKeepsTheBoundsFromBeforeTheM
   EXPECT_EQ(p.rcNormalPosition, Rect(150, 120, 550, 420));
 }
 
+// On a loaded machine the desktop's steps reach the program further apart: the window moved to the
+// corner, then sized to the screen, then the word that it is maximised, a few hundred milliseconds
+// after each other. Its normal bounds are still those from before the first move.
+TEST_F(DesktopState, TheDesktopsMaximiseHeardLateOnALoadedMachineKeepsTheBoundsFromBeforeItsMoves) {
+  constexpr std::uint64_t kLoadedMs = 300;
+  HWND h = Framed();
+  talvik::gui::detail::HostMoved(h, Rect(0, 0, 400, 300));
+  FakeNow() += kLoadedMs;
+  talvik::gui::detail::HostMoved(h, Rect(0, 0, 1024, 728));
+  FakeNow() += kLoadedMs;
+  Taken(h, kShownMaximised);
+  EXPECT_TRUE(IsZoomed(h));
+  WINDOWPLACEMENT p;
+  ASSERT_TRUE(GetWindowPlacement(h, p));
+  EXPECT_EQ(p.rcNormalPosition, Rect(100, 100, 500, 400));
+}
+
 // A window closed by the desktop just after the desktop changed its state closes in that state, though
 // it has not held long: the desktop is read at once.
 TEST_F(DesktopState, AWindowClosingTakesTheDesktopsStateAtOnce) {
