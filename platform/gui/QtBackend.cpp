@@ -574,16 +574,18 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (atom_ == XCB_NONE || type != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & ~0x80) == XCB_EXPOSE) {
+      // the window shows on the screen (the last of the areas it has to draw now): a state the
+      // window manager gave it before it showed, as it brought it back from its icon and mapped its
+      // frame only after, is read now; the layer reads none of a window the manager is taking in
+      const auto* expose = reinterpret_cast<const xcb_expose_event_t*>(event);
+      if (expose->count == 0) CheckStateOf(expose->window);
+      return false;
+    }
     if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY) return false;
     const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
     if (change->atom == states_.wmState || change->atom == states_.netState) {
-      // the window manager changed the window's state: the layer reads it, once the toolkit took the
-      // change in
-      for (const auto& [hwnd, widget] : HostWidgets())
-        if (widget->internalWinId() == change->window)
-          QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
-            if (w) w->CheckDesktopState();
-          });
+      CheckStateOf(change->window);  // the window manager changed the window's state
       return false;
     }
     if (change->atom != atom_) return false;
@@ -598,6 +600,16 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
   }
 
  private:
+  // The layer reads the state the window manager gives the window, once the toolkit took in what the
+  // server said.
+  static void CheckStateOf(xcb_window_t window) {
+    for (const auto& [hwnd, widget] : HostWidgets())
+      if (widget->internalWinId() == window)
+        QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
+          if (w) w->CheckDesktopState();
+        });
+  }
+
   xcb_atom_t atom_ = XCB_NONE;
   DesktopAtoms states_;
 };

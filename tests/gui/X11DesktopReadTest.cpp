@@ -1,10 +1,12 @@
 // A window's state as a window manager sets it on a real X server (run through xvfb-run -a), written
 // here as a manager writes it (WM_STATE, _NET_WM_STATE) on our window: the layer takes in the
 // desktop's maximise, and a close from the desktop comes in the state the desktop shows at that
-// moment, though it has not held long.
+// moment, though it has not held long; a window brought back from its icon, its state said before
+// it shows again, comes back in the layer too.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +44,23 @@ class ManagerSide {
     if (Maximised) states = {Atom("_NET_WM_STATE_MAXIMIZED_VERT"), Atom("_NET_WM_STATE_MAXIMIZED_HORZ")};
     xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
                         static_cast<std::uint32_t>(states.size()), states.data());
+  }
+  // ICCCM's state Iconic, and the window taken off the screen, as a manager sends it down to an icon.
+  void Iconifies(xcb_window_t Window) {
+    const std::uint32_t iconic[] = {3, XCB_NONE};
+    const xcb_atom_t wmState = Atom("WM_STATE");
+    xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, Window, wmState, wmState, 32, 2, iconic);
+    xcb_unmap_window(c_.get(), Window);
+  }
+  // Back from its icon: the state Normal first, then, after a moment (a manager's animation, which
+  // the program lives through), the window on the screen again.
+  void Deiconifies(xcb_window_t Window) {
+    constexpr auto kAMoment = std::chrono::milliseconds(300);
+    Holds(Window, false);
+    Flush();
+    const auto until = std::chrono::steady_clock::now() + kAMoment;
+    WaitFor([&] { return std::chrono::steady_clock::now() > until; });
+    xcb_map_window(c_.get(), Window);
   }
   // The close a window manager asks of a window (its title bar's close button, Alt+F4).
   void AsksToClose(xcb_window_t Window) {
@@ -89,6 +108,31 @@ TEST_F(X11DesktopRead, TheDesktopsMaximiseIsTakenInAndAClosingWindowTakesTheDesk
   manager.Flush();
   ASSERT_TRUE(WaitFor([&] { return !closedAs.empty(); })) << "the desktop's close did not come";
   EXPECT_EQ(closedAs, "restored");
+}
+
+// The desktop sends the window down to an icon and brings it back (its window list), saying the state
+// Normal before the window shows again, as a window manager that maps its frame last does: the window
+// is restored in the layer too, though no word of its state comes once it shows.
+TEST_F(X11DesktopRead, AWindowTheDesktopBringsBackFromItsIconIsRestoredThoughItsStateCameBeforeItShowed) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  form.SetCaption("TalvikDesktopRestore");
+  form.SetBounds(100, 100, 300, 200);
+  form.Show();
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] {
+    id = Output("xdotool search --onlyvisible --name '^TalvikDesktopRestore$' 2>/dev/null");
+    return !id.empty();
+  }));
+  const auto window = static_cast<xcb_window_t>(std::stoul(id.substr(0, id.find('\n'))));
+  manager.Holds(window, false);
+  manager.Iconifies(window);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return IsIconic(form.Handle()); })) << "the desktop's minimise was not taken in";
+  manager.Deiconifies(window);
+  manager.Flush();
+  EXPECT_TRUE(WaitFor([&] { return !IsIconic(form.Handle()); })) << "the desktop's restore was not taken in";
 }
 
 }  // namespace
