@@ -2,7 +2,8 @@
 // here as a manager writes it (WM_STATE, _NET_WM_STATE) on our window: the layer takes in the
 // desktop's maximise, and a close from the desktop comes in the state the desktop shows at that
 // moment, though it has not held long; a window brought back from its icon, its state said before
-// it shows again, comes back in the layer too.
+// it shows again, comes back in the layer too; a window framed elsewhere than it asked stands where
+// its frame is.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -61,6 +62,29 @@ class ManagerSide {
     const auto until = std::chrono::steady_clock::now() + kAMoment;
     WaitFor([&] { return std::chrono::steady_clock::now() > until; });
     xcb_map_window(c_.get(), Window);
+  }
+  // A frame of the manager's own round the window, at Frame (screen coordinates), with borders of
+  // Left, Top, Right and Bottom: the window is reparented into it and the frame mapped, and the
+  // window's _NET_FRAME_EXTENTS say the borders. The window hears of no move of its own.
+  xcb_window_t Frames(xcb_window_t Window, TPoint Frame, int Left, int Top, int Right, int Bottom) {
+    xcb_connection_t* c = c_.get();
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&free)> size(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, Window), nullptr), &free);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_window_t frame = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, frame, root, static_cast<std::int16_t>(Frame.X),
+                      static_cast<std::int16_t>(Frame.Y),
+                      static_cast<std::uint16_t>(size->width + Left + Right),
+                      static_cast<std::uint16_t>(size->height + Top + Bottom), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_change_save_set(c, XCB_SET_MODE_INSERT, Window);  // back on the root should this side go
+    xcb_reparent_window(c, Window, frame, static_cast<std::int16_t>(Left), static_cast<std::int16_t>(Top));
+    xcb_map_window(c, frame);
+    const std::uint32_t extents[] = {static_cast<std::uint32_t>(Left), static_cast<std::uint32_t>(Right),
+                                     static_cast<std::uint32_t>(Top), static_cast<std::uint32_t>(Bottom)};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, Window, Atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 32,
+                        4, extents);
+    return frame;
   }
   // The close a window manager asks of a window (its title bar's close button, Alt+F4).
   void AsksToClose(xcb_window_t Window) {
@@ -133,6 +157,37 @@ TEST_F(X11DesktopRead, AWindowTheDesktopBringsBackFromItsIconIsRestoredThoughIts
   manager.Deiconifies(window);
   manager.Flush();
   EXPECT_TRUE(WaitFor([&] { return !IsIconic(form.Handle()); })) << "the desktop's restore was not taken in";
+}
+
+// The desktop frames the window elsewhere than it was asked to stand (it keeps it on the screen, say),
+// telling it no move of its own, only the frame's borders: the layer's place of the window is the
+// frame's, and the client keeps its size.
+TEST_F(X11DesktopRead, AWindowTheDesktopFramesElsewhereStandsWhereItsFrameIs) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  form.SetCaption("TalvikDesktopPlace");
+  form.SetBounds(100, 100, 300, 200);
+  form.Show();
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] {
+    id = Output("xdotool search --onlyvisible --name '^TalvikDesktopPlace$' 2>/dev/null");
+    return !id.empty();
+  }));
+  const auto window = static_cast<xcb_window_t>(std::stoul(id.substr(0, id.find('\n'))));
+  RECT client;
+  GetClientRect(form.Handle(), client);
+  constexpr int kBorder = 4, kTitle = 20;
+  const TPoint frame(150, 130);
+  manager.Frames(window, frame, kBorder, kTitle, kBorder, kBorder);
+  manager.Flush();
+  RECT r;
+  const auto there = [&] {
+    GetWindowRect(form.Handle(), r);
+    return r == Bounds(frame.X, frame.Y, client.Width() + 2 * kBorder, client.Height() + kTitle + kBorder);
+  };
+  EXPECT_TRUE(WaitFor(there)) << "the window stands at " << r.Left << "," << r.Top << " " << r.Width() << "x"
+                              << r.Height() << ", its frame at " << frame.X << "," << frame.Y;
 }
 
 }  // namespace
