@@ -86,6 +86,14 @@ class ManagerSide {
                         4, extents);
     return frame;
   }
+  // Lets the window go (it was withdrawn by its program): its WM_STATE gone.
+  void LetsGo(xcb_window_t Window) { xcb_delete_property(c_.get(), Window, Atom("WM_STATE")); }
+  bool Viewable(xcb_window_t Window) {
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> attributes(
+        xcb_get_window_attributes_reply(c_.get(), xcb_get_window_attributes(c_.get(), Window), nullptr),
+        &free);
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  }
   // The close a window manager asks of a window (its title bar's close button, Alt+F4).
   void AsksToClose(xcb_window_t Window) {
     xcb_client_message_event_t event{};
@@ -188,6 +196,37 @@ TEST_F(X11DesktopRead, AWindowTheDesktopFramesElsewhereStandsWhereItsFrameIs) {
   };
   EXPECT_TRUE(WaitFor(there)) << "the window stands at " << r.Left << "," << r.Top << " " << r.Width() << "x"
                               << r.Height() << ", its frame at " << frame.X << "," << frame.Y;
+}
+
+// The program hides its window and shows it again at once, before the window manager has let it go
+// (its WM_STATE still there): the window goes back on the screen once the manager has withdrawn it, so
+// that the manager takes it in anew rather than as the window it was giving up.
+TEST_F(X11DesktopRead, AWindowHiddenAndShownAgainAtOnceShowsOnceTheManagerHasLetItGo) {
+  constexpr auto kAMoment = std::chrono::milliseconds(50);
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  TForm form(nullptr);
+  form.SetCaption("TalvikDesktopAgain");
+  form.SetBounds(100, 100, 300, 200);
+  form.Show();
+  std::string id;
+  ASSERT_TRUE(WaitFor([&] {
+    id = Output("xdotool search --onlyvisible --name '^TalvikDesktopAgain$' 2>/dev/null");
+    return !id.empty();
+  }));
+  const auto window = static_cast<xcb_window_t>(std::stoul(id.substr(0, id.find('\n'))));
+  manager.Holds(window, false);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return manager.Viewable(window); }));
+  form.Hide();
+  form.Show();
+  const auto until = std::chrono::steady_clock::now() + kAMoment;
+  WaitFor([&] { return std::chrono::steady_clock::now() > until; });
+  EXPECT_FALSE(manager.Viewable(window)) << "mapped while the manager still kept it";
+  manager.LetsGo(window);
+  manager.Flush();
+  EXPECT_TRUE(WaitFor([&] { return manager.Viewable(window); })) << "not shown again";
+  EXPECT_TRUE(form.Visible());
 }
 
 }  // namespace
