@@ -574,16 +574,18 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (atom_ == XCB_NONE || type != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & ~0x80) == XCB_EXPOSE) {
+      // the window shows on the screen (the last of the areas it has to draw now): a state the
+      // window manager gave it before it showed, as it brought it back from its icon and mapped its
+      // frame only after, is read now; the layer reads none of a window the manager is taking in
+      const auto* expose = reinterpret_cast<const xcb_expose_event_t*>(event);
+      if (expose->count == 0) CheckStateOf(expose->window);
+      return false;
+    }
     if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY) return false;
     const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
     if (change->atom == states_.wmState || change->atom == states_.netState) {
-      // the window manager changed the window's state: the layer reads it, once the toolkit took the
-      // change in
-      for (const auto& [hwnd, widget] : HostWidgets())
-        if (widget->internalWinId() == change->window)
-          QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
-            if (w) w->CheckDesktopState();
-          });
+      CheckStateOf(change->window);  // the window manager changed the window's state
       return false;
     }
     if (change->atom != atom_) return false;
@@ -598,6 +600,16 @@ class FrameExtentsWatch : public QAbstractNativeEventFilter {
   }
 
  private:
+  // The layer reads the state the window manager gives the window, once the toolkit took in what the
+  // server said.
+  static void CheckStateOf(xcb_window_t window) {
+    for (const auto& [hwnd, widget] : HostWidgets())
+      if (widget->internalWinId() == window)
+        QTimer::singleShot(0, widget, [w = QPointer<HostWidget>(widget)] {
+          if (w) w->CheckDesktopState();
+        });
+  }
+
   xcb_atom_t atom_ = XCB_NONE;
   DesktopAtoms states_;
 };
@@ -684,6 +696,15 @@ class QtHost : public Host {
   void ShowNow() {
     iconicShowPending_ = false;
     const bool visible = wantVisible_;
+    if (visible && !emptyShape_ && !widget_->isVisible() && WithdrawUnanswered()) {
+      // hidden a moment ago and shown again: the window manager, which has not let the window go yet,
+      // would take the map as one of the window it is giving up, and leave it off the screen
+      QTimer::singleShot(kWithdrawCheckMs, widget_, [this] {
+        if (wantVisible_ && !widget_->isVisible()) ShowNow();
+      });
+      TellShown(widget_, true);
+      return;
+    }
     widget_->applying = true;
     if (visible && !emptyShape_) {
       if (widget_->decorated && !widget_->framed && widget_->frame != widget_->ExpectedFrame()) {
@@ -719,10 +740,30 @@ class QtHost : public Host {
       widget_->show();
       RaiseOwnedWindows(true);
     } else {
+      if (widget_->isVisible() && !popup_) withdrawn_.start();
       widget_->hide();
     }
     widget_->applying = false;
     TellShown(widget_, visible);
+  }
+  // The window was hidden a moment ago, and the window manager still keeps it (its WM_STATE is there):
+  // it has not yet answered the withdrawal, which a window mapped again waits for.
+  bool WithdrawUnanswered() const {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!withdrawn_.isValid() || withdrawn_.elapsed() >= kWithdrawMs || detail::DisplayLost() || !x11 ||
+        !x11->connection() || !widget_->internalWinId())
+      return false;
+    xcb_connection_t* c = x11->connection();
+    const xcb_atom_t wmState = DesktopAtoms::Of(c).wmState;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> held(
+        xcb_get_property_reply(c,
+                               xcb_get_property(c, 0, static_cast<xcb_window_t>(widget_->internalWinId()),
+                                                wmState, wmState, 0, 1),
+                               nullptr),
+        &free);
+    constexpr std::uint32_t kWithdrawnState = 0;
+    return held && held->format == 32 && xcb_get_property_value_length(held.get()) >= 4 &&
+           *static_cast<const std::uint32_t*>(xcb_get_property_value(held.get())) != kWithdrawnState;
   }
   void ShapeChanged(const std::vector<RECT>* rects) override {
     // An empty mask means "no mask" to the toolkit, so a window that shows nothing stays unmapped.
@@ -937,7 +978,11 @@ class QtHost : public Host {
   bool popup_ = false;
   bool wantVisible_ = false;        // our window is visible (the toolkit's may not be, see emptyShape_)
   bool iconicShowPending_ = false;  // shown down to an icon, not yet on the desktop (VisibilityChanged)
-  bool emptyShape_ = false;         // the window's region shows nothing
+  QElapsedTimer withdrawn_;         // since the window was last taken off the screen (hidden)
+  // how long a window hidden and shown again waits for the window manager to let it go, and how often
+  // it looks meanwhile
+  static constexpr int kWithdrawMs = 500, kWithdrawCheckMs = 20;
+  bool emptyShape_ = false;  // the window's region shows nothing
   HostWidget* widget_;
 };
 

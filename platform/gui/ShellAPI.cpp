@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/gui/GuiPrivate.h"
 #include "platform/gui/WinManager.h"
 
 namespace talvik::gui {
@@ -42,6 +43,10 @@ const std::map<std::pair<HWND, UINT>, TrayIcon>& TrayIcons() {
 }
 
 void TrayIconInput(HWND window, UINT id, UINT mouseMessage) {
+  // The user acts on the icon after what the desktop shows now, which the layer may not have taken in
+  // yet (a state of the desktop's own counts once it held a moment): a window the user has just sent
+  // down by the desktop's minimise is down before the click that brings it back reaches it.
+  for (HWND w : GetTopLevelWindows()) detail::HostDesktopChanged(w, detail::DesktopRead::kAtOnce);
   auto it = Icons().find({window, id});
   if (it == Icons().end() || !it->second.callbackMessage) return;
   PostMessage(window, it->second.callbackMessage, id, static_cast<LPARAM>(mouseMessage));

@@ -169,7 +169,10 @@ TEST_P(FloatingToolbarOnDesktops, TheMainWindowIsActiveAfterTheTrayAndTheToolbar
     // the pointer comes to the icon from elsewhere, as a hand brings it
     Shell("xdotool mousemove 10 10 sleep 0.1 mousemove --window " + icon + " 5 5 sleep 0.1 click 1");
     ASSERT_TRUE(WaitFor([&] { return Mapped(main) && Mapped(toolbar); }))
-        << "cycle " << cycle << ": not back from the tray";
+        << "cycle " << cycle << ": not back from the tray: the main window "
+        << (Mapped(main) ? "mapped" : "unmapped") << " ["
+        << Output("xprop -id " + main + " WM_STATE _TALVIK_SHOWN 2>&1") << "], the toolbar "
+        << (Mapped(toolbar) ? "mapped" : "unmapped");
     EXPECT_TRUE(WaitFor([&] { return ActiveWindow() == main; }, 3000)) << "cycle " << cycle << ": " << saw();
     if (WaitFor([&] { return ActiveWindow() == toolbar; }, kStaysMs)) {
       ++toolbarActive;
@@ -190,7 +193,7 @@ TEST_P(FloatingToolbarOnDesktops, TheMainWindowIsActiveAfterTheTrayAndTheToolbar
   EXPECT_NE(stored.find("\"DockedTo\"=\"+\""), std::string::npos) << stored;
 }
 
-INSTANTIATE_TEST_SUITE_P(FloatingToolbar, FloatingToolbarOnDesktops, ::testing::Values(&e2e::kOpenbox),
-                         e2e::DesktopName);
+INSTANTIATE_TEST_SUITE_P(FloatingToolbar, FloatingToolbarOnDesktops,
+                         ::testing::Values(&e2e::kFluxbox, &e2e::kIcewm, &e2e::kOpenbox), e2e::DesktopName);
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include "GuiTestSupport.h"
 #include "platform/gui/GuiPrivate.h"
+#include "platform/gui/ShellAPI.h"
 #include "platform/gui/WinManager.h"
+#include "platform/rtl/ScopeExit.h"
 
 using namespace guitest;
 using talvik::gui::DesktopWindowState;
@@ -276,6 +278,37 @@ TEST_F(DesktopState, AHiddenWindowHearsNothingFromTheDesktop) {
   EXPECT_EQ(DesktopHolds(h, kIconic), 0u);
   EXPECT_FALSE(IsIconic(h));
   EXPECT_EQ(Commands(h, SC_MINIMIZE), 0);
+}
+
+// The user clicks the window's tray icon just after the desktop sent the window down to an icon, before
+// that state held long enough for the layer to take it in: the window hears its minimise before the
+// click, so that the click's restore brings it back and stays.
+TEST_F(DesktopState, AClickOnATrayIconComesAfterTheDesktopsMinimiseThatCameBeforeIt) {
+  constexpr UINT kIconId = 1, kTrayMessage = WM_APP + 1;
+  talvik::gui::FakeTrayShell tray;
+  talvik::gui::SetTrayShell(&tray);
+  const TScopeExit noTray([] { talvik::gui::SetTrayShell(nullptr); });
+  HWND h = Framed();
+  NOTIFYICONDATA icon;
+  icon.hWnd = h;
+  icon.uID = kIconId;
+  icon.uFlags = NIF_MESSAGE;
+  icon.uCallbackMessage = kTrayMessage;
+  ASSERT_TRUE(Shell_NotifyIcon(NIM_ADD, &icon));
+  Handlers()[h] = [](HWND Window, UINT m, WPARAM, LPARAM l, LRESULT*) {
+    if (m == kTrayMessage && l == WM_LBUTTONUP) ShowWindow(Window, SW_RESTORE);
+    return false;
+  };
+  desktop_.told.clear();
+  EXPECT_EQ(DesktopHolds(h, kIconic), talvik::gui::detail::kDesktopSteadyMs);
+  talvik::gui::TrayIconInput(h, kIconId, WM_LBUTTONDOWN);
+  talvik::gui::TrayIconInput(h, kIconId, WM_LBUTTONUP);
+  Pump();
+  const int minimised = IndexOf(h, WM_SYSCOMMAND), clicked = IndexOf(h, kTrayMessage);
+  ASSERT_GE(clicked, 0);
+  EXPECT_TRUE(minimised >= 0 && minimised < clicked) << "the minimise came at " << minimised;
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_EQ(desktop_.told[h], std::vector<std::string>{"restored"});
 }
 
 // The desktop activated a window (the user gave it the focus there): what the layer does on it, a
