@@ -326,8 +326,37 @@ bool ProcessGone(pid_t pid) {
   return kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-// How long a waiter for a save's lock sleeps between tries: at first, and at most.
-constexpr std::chrono::milliseconds kFirstLockPause{1}, kLongestLockPause{20};
+// How long a waiter for a save's lock sleeps between tries: at first, and at most while it may have to
+// wait a whole save of another's, or once it stands first in the queue (the lock is then its own the
+// moment the holder lets it go).
+constexpr std::chrono::milliseconds kFirstLockPause{1}, kLongestLockPause{20}, kLongestTurnPause{2};
+// How long a waiter tries for the lock on its own before it queues for it. Meanwhile a saver that
+// lets the lock go and takes it anew goes on, which keeps saves that follow each other quick.
+constexpr std::chrono::milliseconds kQueueAfter{200};
+
+int OpenLockFile(const std::string& name) {
+  return open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// One try for an exclusive flock on fd: 0, or errno (EWOULDBLOCK while another holds it).
+int TryLock(int fd) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0)
+    if (errno != EINTR) return errno;
+  return 0;
+}
+
+// Tries again, after pauses growing from kFirstLockPause to Longest, as long as a try finds the lock
+// held (EWOULDBLOCK) and Until has not come: what the last try gave.
+template <class Try>
+int Retry(const Try& attempt, std::chrono::steady_clock::time_point until,
+          std::chrono::milliseconds longest) {
+  for (auto pause = kFirstLockPause;; pause = std::min(pause * 2, longest)) {
+    const int error = attempt();
+    const auto now = std::chrono::steady_clock::now();
+    if (error != EWOULDBLOCK || now >= until) return error;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, until - now));
+  }
+}
 }  // namespace
 
 void SetAtomicSaveHook(std::function<void(const std::string& tempName)> hook) {
@@ -411,21 +440,30 @@ TSaveLock::TSaveLock(const std::string& fileName, std::chrono::milliseconds pati
   const std::string dir = ExtractFileDir(fileName);
   if (!dir.empty() && !ForceDirectories(dir)) SaveFailed(fileName, "cannot create folder \"" + dir + "\"");
   const std::string lockName = fileName + ".lock";
-  fd_ = open(lockName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // A waiter that does not have the lock soon queues: it stands first in the queue, holding
+  // "<file>.queue", from then until it has the lock. Whoever takes the lock passes the queue, so a
+  // holder that lets the lock go and wants it again waits behind it: no saver keeps another out.
+  const int queue = OpenLockFile(fileName + ".queue");
+  if (queue < 0) SaveFailed(fileName, std::strerror(errno));
+  const TScopeExit leaveQueue([queue] { close(queue); });
+  fd_ = OpenLockFile(lockName);
   if (fd_ < 0) SaveFailed(fileName, std::strerror(errno));
-  const auto deadline = std::chrono::steady_clock::now() + patience;
-  for (auto pause = kFirstLockPause; flock(fd_, LOCK_EX | LOCK_NB) != 0;
-       pause = std::min(pause * 2, kLongestLockPause)) {
-    const int error = errno;
-    if (error == EINTR) continue;
-    const auto now = std::chrono::steady_clock::now();
-    if (error != EWOULDBLOCK || now >= deadline) {
-      close(fd_);
-      SaveFailed(fileName, error != EWOULDBLOCK ? std::string(std::strerror(error))
-                                                : "another program held \"" + lockName + "\" for over " +
-                                                      std::to_string(patience.count()) + " ms");
-    }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+  const auto start = std::chrono::steady_clock::now(), deadline = start + patience;
+  const auto whenFree = [this, queue] {
+    int error = TryLock(queue);
+    if (error != 0) return error;  // one stands in the queue
+    error = TryLock(fd_);
+    flock(queue, LOCK_UN);
+    return error;
+  };
+  int error = Retry(whenFree, std::min(start + kQueueAfter, deadline), kLongestLockPause);
+  if (error == EWOULDBLOCK) error = Retry([queue] { return TryLock(queue); }, deadline, kLongestLockPause);
+  if (error == 0) error = Retry([this] { return TryLock(fd_); }, deadline, kLongestTurnPause);
+  if (error != 0) {
+    close(fd_);
+    SaveFailed(fileName, error != EWOULDBLOCK ? std::string(std::strerror(error))
+                                              : "another program held \"" + lockName + "\" for over " +
+                                                    std::to_string(patience.count()) + " ms");
   }
 }
 

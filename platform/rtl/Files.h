@@ -152,7 +152,8 @@ void RemoveAbandonedSaves(const std::string& fileName);
 // Holds the saves of a file to one holder at a time, in every process: an advisory lock (flock) on a
 // file of its own beside it, "<file>.lock", made when missing (with the folder). A saver holds it
 // around reading the file anew, merging its changes and writing it, so that no other save comes in
-// between and undoes them.
+// between and undoes them. Savers have it in turn: one that waits for it more than a moment queues
+// (a second lock, on "<file>.queue"), and has it before any that comes later, its holder included.
 class TSaveLock {
  public:
   // Takes the lock, waiting at most Patience for another holder to let it go. Raises ESaveFileError

@@ -459,7 +459,8 @@ HKEY TRegistry::BaseKey(bool relative) const {
   return relative && currentKey_ ? currentKey_ : rootKey_;
 }
 
-HKEY TRegistry::OpenRelative(const std::string& key, bool canCreate, REGSAM access, std::string* path) {
+HKEY TRegistry::OpenRelative(const std::string& key, bool canCreate, REGSAM access, std::string* path,
+                             int* error) {
   std::string sub = key;
   bool relative = sub.empty() || sub[0] != '\\';
   if (!relative) sub.erase(0, 1);
@@ -468,6 +469,7 @@ HKEY TRegistry::OpenRelative(const std::string& key, bool canCreate, REGSAM acce
                      : RegOpenKeyEx(BaseKey(relative), sub, 0, access, &result);
   RaiseIfDamaged(rc);
   RaiseIfNotWritten(rc, "Failed to create key " + key);
+  if (error) *error = rc;
   if (rc != ERROR_SUCCESS) return 0;
   if (path) {
     if (relative && currentKey_ && !currentPath_.empty())
@@ -712,8 +714,14 @@ class TRegIniFile::TSectionScope {
 TRegIniFile::TRegIniFile(const std::string& fileName, REGSAM access)
     : TRegistry(access), TCustomIniFile(fileName) {
   // Opening only reads: a missing key is made by the first change under it, and a store that may not
-  // be written is read all the same.
-  if (!OpenKey(fileName, false) && KeyExists(fileName)) OpenKeyReadOnly(fileName);
+  // be written is read all the same. Only a refusal makes it read-only, never a key that was missing
+  // a moment ago (another program may be writing it into the file right now).
+  std::string path;
+  int rc = ERROR_SUCCESS;
+  if (HKEY key = OpenRelative(fileName, false, Access(), &path, &rc))
+    ChangeKey(key, path);
+  else if (rc == ERROR_ACCESS_DENIED)
+    OpenKeyReadOnly(fileName);
 }
 
 bool TRegIniFile::OpenBaseKey(bool create) {

@@ -239,8 +239,10 @@ class TRegistry {
   void WriteBinaryData(const std::string& name, const void* buffer, int size);
 
  protected:
-  // Opens a key relative to the open key (or from the root); 0 when it cannot be opened.
-  HKEY OpenRelative(const std::string& key, bool canCreate, REGSAM access, std::string* path);
+  // Opens a key relative to the open key (or from the root); 0 when it cannot be opened, Error then
+  // telling why (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED...).
+  HKEY OpenRelative(const std::string& key, bool canCreate, REGSAM access, std::string* path,
+                    int* error = nullptr);
   // Makes key the open key (which the object then owns) with the given path.
   void ChangeKey(HKEY key, const std::string& path);
   // Detaches the open key without closing it.

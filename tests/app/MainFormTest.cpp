@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -457,39 +458,72 @@ INSTANTIATE_TEST_SUITE_P(
                           [](const std::string&) {}}),
     [](const ::testing::TestParamInfo<FileLeftAlone>& info) { return std::string(info.param.name); });
 
-// A pipe at the settings file's name is never waited on: the program reaches the logon.
+// Whether the thread sleeps in a system call on the pipe at Path: a blocking open of it, which waits
+// for a writer, or a read of it, which waits for data. What the kernel shows of the thread while it is
+// in a call (/proc/self/task/<thread>/syscall: its number and arguments) says which call it is; a
+// blocking open is on the pipe when the pipe has a reader at that moment (a writer's open that does
+// not wait succeeds), which also lets that open go on.
+bool SleepsOnPipe(pid_t thread, const std::string& path) {
+  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+  long number = -1;
+  if (!(in >> number)) return false;  // "running"
+  std::vector<unsigned long long> args;
+  for (std::string word; args.size() < 3 && in >> word;) args.push_back(std::stoull(word, nullptr, 16));
+  if (args.size() < 3) return false;
+  const auto opensToWait = [&path](unsigned long long flags) {
+    if (flags & O_NONBLOCK) return false;
+    const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer < 0) return false;  // the pipe has no reader: the open is of another file
+    close(writer);
+    return true;
+  };
+  const auto names = [&path](unsigned long long fd) {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error) == path;
+  };
+  switch (number) {
+    case SYS_open:
+      return opensToWait(args[1]);
+    case SYS_openat:
+      return opensToWait(args[2]);
+    case SYS_read:
+    case SYS_readv:
+    case SYS_pread64:
+      return names(args[0]);
+    default:
+      return false;
+  }
+}
+
+// A pipe at the settings file's name is never waited on: the program reaches the logon, and its
+// close writes nothing there. A watch beside it tells a wait on the pipe from a slow start by what the
+// program's thread does, and lets such a wait go on, so that the test ends.
 TEST_F(MainFormTest, APipeAtTheSettingsFileNameReachesTheLogon) {
   std::filesystem::create_directories(SettingsFolder());
   ASSERT_EQ(mkfifo(SettingsFile().c_str(), 0600), 0);
-  // a program waiting on the pipe is let go after a while, so that the test ends
-  std::atomic<bool> started{false}, waited{false};
-  std::thread watchdog([&] {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!started && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (started) return;
-    waited = true;
-    close(open(SettingsFile().c_str(), O_WRONLY | O_NONBLOCK));
+  const pid_t programThread = gettid();
+  const std::string pipeName = SettingsFile();
+  std::atomic<bool> ended{false}, waited{false};
+  std::thread watch([&] {
+    for (; !ended; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+      if (SleepsOnPipe(programThread, pipeName)) waited = true;
   });
-  OnLogonForm([&started](TLogOnForm* f) {
-    started = true;
-    logontest::Type(f->UsernameEdit, "system");
-    logontest::Type(f->PasswordEdit, "manager");
-    f->SetDatabaseText("SIM");
-    logontest::Click(f->OKBtn);
-  });
-  const int end = Start();
-  started = true;
-  watchdog.join();
-  EXPECT_FALSE(waited) << "the program waited on the pipe";
-  ASSERT_EQ(end, -1);
+  const auto endWatch = [&] {
+    ended = true;
+    if (watch.joinable()) watch.join();
+  };
+  const TScopeExit atEnd(endWatch);
+  LogonTo("system", "manager");
+  ASSERT_EQ(Start(), -1);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find("(it is not a regular file)"), std::string::npos) << boxes[0].text;
-  struct stat st {};
-  ASSERT_EQ(lstat(SettingsFile().c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));
   MainForm->Close();
   EXPECT_EQ(boxes.size(), 1u);
+  endWatch();
+  EXPECT_FALSE(waited) << "the program waited on the pipe";
+  struct stat st {};
+  ASSERT_EQ(lstat(pipeName.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // A settings file damaged while the program runs goes aside at closing as at the start, the settings

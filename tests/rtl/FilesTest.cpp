@@ -2,9 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "platform/rtl/Files.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "rtl/TempDir.h"
 
@@ -240,6 +245,47 @@ TEST(FilesTest, FileStampChangesWithEverySave) {
   EXPECT_TRUE(one.exists);
   SaveFileAtomically(file, "a");
   EXPECT_NE(GetFileStamp(file), one);
+}
+
+// A saver that lets the file's save lock go and takes it anew at once, over and over, never keeps out
+// one that waits for it: each time, the one waiting has it by the holder's next turn, well within
+// its patience.
+TEST(FilesTest, ASaveLockLetGoAndTakenAnewAtOnceGoesToTheOneWaiting) {
+  TempDir dir;
+  const std::string file = dir.File("settings.reg");
+  constexpr std::chrono::milliseconds kHold{20}, kPatience{2000};
+  std::atomic<bool> stop{false};
+  std::promise<void> holding;
+  std::string holderFailure;
+  std::thread holder([&] {
+    try {
+      for (bool first = true; !stop; first = false) {
+        const TSaveLock lock(file, std::chrono::seconds(60));
+        if (first) holding.set_value();
+        std::this_thread::sleep_for(kHold);
+      }
+    } catch (const ESaveFileError& e) {
+      holderFailure = e.Reason();
+    }
+  });
+  const auto stopHolder = [&] {
+    stop = true;
+    if (holder.joinable()) holder.join();
+  };
+  const TScopeExit atEnd(stopHolder);
+  ASSERT_EQ(holding.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  for (int wait = 1; wait <= 5; ++wait) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      const TSaveLock lock(file, kPatience);
+    } catch (const ESaveFileError& e) {
+      ADD_FAILURE() << "wait " << wait << ": " << e.Reason();
+      break;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience) << "wait " << wait;
+  }
+  stopHolder();
+  EXPECT_EQ(holderFailure, "");
 }
 
 }  // namespace

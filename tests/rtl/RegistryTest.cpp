@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <thread>
 
+#include "platform/rtl/Files.h"
 #include "platform/rtl/Process.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/RegistryStore.h"
@@ -886,6 +889,40 @@ TEST_F(RegistryWritersTest, AKeyOneProcessErasesDoesNotComeBackWithTheOthersSave
   EXPECT_EQ(erasing.ReadLine(), "done");
   EXPECT_EQ(Values(), std::vector<std::string>{"kept0"});
   EXPECT_FALSE(TRegIniFile("Software\\Talvik").SectionExists("Gone")) << HkcuText();
+}
+
+// A store opened while another program writes the settings anew, the key it names coming into the
+// file at that moment, may be written all the same: it is read-only only where the file may not be
+// written.
+TEST_F(RegistryTest, AStoreOpenedAsAnotherProgramMakesItsKeyMayBeWritten) {
+  const std::string without = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Other]\n\n";
+  const std::string with = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Talvik]\n\n";
+  SaveFileAtomically(HkcuFile(), without, 0600);
+  std::atomic<bool> stop{false};
+  std::thread other([&] {
+    for (bool key = true; !stop; key = !key) SaveFileAtomically(HkcuFile(), key ? with : without, 0600);
+  });
+  const TScopeExit stopOther([&] {
+    stop = true;
+    other.join();
+  });
+  int missing = 0, opened = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (std::chrono::steady_clock::now() < until) {
+    const TRegIniFile ini("Software\\Talvik");
+    if (!ini.CurrentKey()) {
+      ++missing;
+      continue;
+    }
+    ++opened;
+    if (!(ini.Access() & KEY_SET_VALUE)) {
+      ADD_FAILURE() << "opened read-only after " << missing << " times missing and " << opened - 1
+                    << " times opened to be written";
+      break;
+    }
+  }
+  EXPECT_GT(missing, 0);
+  EXPECT_GT(opened, 0);
 }
 
 // A save that cannot have the file's lock in time (another program holds it) fails as a save to a full
