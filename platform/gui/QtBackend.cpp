@@ -228,6 +228,34 @@ void TellDesktopStates(QWidget* widget, const OwnDesktopStates& states) {
                       static_cast<std::uint32_t>(held.size()), held.data());
 }
 
+// While it lives, a map of the window (the toolkit's, as it takes a hidden window out of the minimised
+// state) goes past the window manager, and the window is unmapped again as it ends: the manager is
+// asked to take the window in only as it is shown, its states said by then.
+class MapKeptFromDesktop {
+ public:
+  explicit MapKeptFromDesktop(QWidget* widget) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !widget->internalWinId()) return;
+    c_ = x11->connection();
+    id_ = static_cast<xcb_window_t>(widget->internalWinId());
+    const std::uint32_t on = 1;
+    xcb_change_window_attributes(c_, id_, XCB_CW_OVERRIDE_REDIRECT, &on);
+  }
+  ~MapKeptFromDesktop() {
+    if (!c_) return;
+    xcb_unmap_window(c_, id_);
+    const std::uint32_t off = 0;
+    xcb_change_window_attributes(c_, id_, XCB_CW_OVERRIDE_REDIRECT, &off);
+    xcb_flush(c_);
+  }
+  MapKeptFromDesktop(const MapKeptFromDesktop&) = delete;
+  MapKeptFromDesktop& operator=(const MapKeptFromDesktop&) = delete;
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+  xcb_window_t id_ = XCB_NONE;
+};
+
 void TellTransientFor(QWidget* owned, QWidget* owner) {
   auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
   if (!x11 || !x11->connection()) return;
@@ -723,7 +751,16 @@ class QtHost : public Host {
                              wanted = (held & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
                                       (!popup_ && IsIconic(hwnd_) ? Qt::WindowMinimized : Qt::WindowNoState) |
                                       (!popup_ && IsZoomed(hwnd_) ? Qt::WindowMaximized : Qt::WindowNoState);
-      if (wanted != held) widget_->setWindowState(wanted);
+      if (wanted != held && held.testFlag(Qt::WindowMinimized) && !widget_->isVisible()) {
+        // The toolkit maps a hidden window at once as it leaves the minimised state, before it says the
+        // state the window is to be shown in, and then tells its states anew: the window manager would
+        // take the window in as it went (a maximised window back from the tray, normal) and hear those
+        // changes as the user's. It takes the window in as it is shown.
+        const MapKeptFromDesktop aside(widget_);
+        widget_->setWindowState(wanted);
+      } else if (wanted != held) {
+        widget_->setWindowState(wanted);
+      }
       // a window the layer holds minimised is mapped down to an icon, never first in its frame
       if (!popup_) TellInitialState(widget_, IsIconic(hwnd_));
       if (ownerHwnd_ && widget_->windowHandle() == nullptr) widget_->winId();

@@ -450,13 +450,14 @@ TEST_P(TrayCycles, TheMainWindowAndItsFloatingToolbarComeBackFromTheTrayAsTheyWe
            ", the toolbar " + Showing(toolbar) + " at " + Text(FrameOf(toolbar)) + " (it stood at " +
            Text(toolbarFrame) + ")";
   };
-  // the toolbar's map and unmap events and its states of the cycle, as the server told them
-  e2e::WindowEvents toolbarEvents;
+  // the map and unmap events and the states of the cycle of both windows, as the server told them
+  e2e::WindowEvents mainEvents, toolbarEvents;
   const auto sawOfToolbar = [&] {
     return saw() + "; the toolbar's WM_STATE " + Output("xprop -id " + toolbar + " WM_STATE 2>&1") +
-           ", its events this cycle: " + toolbarEvents.Told();
+           ", its events this cycle: " + toolbarEvents.Told() + "; the main window's: " + mainEvents.Told();
   };
   for (int cycle = 1; cycle <= kCycles; ++cycle) {
+    mainEvents.Watch(std::stoul(main));
     toolbarEvents.Watch(std::stoul(toolbar));
     ClickMinimise(main);
     ASSERT_TRUE(WaitFor([&] { return !Mapped(main); }))

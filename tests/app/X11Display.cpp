@@ -5,9 +5,19 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
+#include <xcb/xcb.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/ScopeExit.h"
@@ -367,72 +377,151 @@ bool WindowWatch::Went() {
   return connection_->went;
 }
 
+// A connection of its own whose thread takes each event as it comes and reads the property it names
+// at once, so that what it tells is the value the window had then, not the one it has when a failing
+// test asks (an error of the protocol, a window gone meanwhile, comes back as a value here).
 struct WindowEvents::Connection {
-  Display* display = XOpenDisplay(nullptr);
-  ::Window watched = 0;  // (0: none)
-  Atom wmState = display ? XInternAtom(display, "WM_STATE", False) : 0;
-  Atom shown = display ? XInternAtom(display, "_TALVIK_SHOWN", False) : 0;
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  bool open = connection && !xcb_connection_has_error(connection);
+  xcb_atom_t wmState = Intern("WM_STATE"), shown = Intern("_TALVIK_SHOWN"),
+             netState = Intern("_NET_WM_STATE");
+  std::mutex mutex;          // guards what follows
+  xcb_window_t watched = 0;  // (0: none)
+  std::chrono::steady_clock::time_point since;
   std::string told;
+  std::atomic<bool> ending{false};
+  std::thread reader;
 
-  // The first 32-bit value of a property of the watched window (nothing when it has none).
-  std::optional<unsigned long> Value(Atom Property) const {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    const ErrorsIgnored ignored(display);
-    if (XGetWindowProperty(display, watched, Property, 0, 1, False, AnyPropertyType, &type, &format, &count,
-                           &after, &data) != Success ||
-        !data)
-      return std::nullopt;
-    TScopeExit free([data] { XFree(data); });
-    if (format != 32 || count < 1) return std::nullopt;
-    return *reinterpret_cast<unsigned long*>(data);
+  Connection() {
+    if (open) reader = std::thread([this] { Read(); });
   }
-  void Note(const std::string& What) { told += (told.empty() ? "" : ", ") + What; }
-  // Takes the events come so far.
+  ~Connection() {
+    ending = true;
+    if (reader.joinable()) reader.join();
+    if (connection) xcb_disconnect(connection);
+  }
+  xcb_atom_t Intern(const char* Name) const {
+    if (!open) return XCB_NONE;
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::strlen(Name), Name), nullptr),
+        &free);
+    return reply ? reply->atom : XCB_NONE;
+  }
+  // The first 32-bit value of a property of a window (nothing when it has none).
+  std::optional<std::uint32_t> Value(xcb_window_t Window, xcb_atom_t Property) const {
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+        xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, Window, Property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1),
+            nullptr),
+        &free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) return std::nullopt;
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  }
+  // The window manager's states of a window, by their names without the common head ("[]": none).
+  std::string States(xcb_window_t Window) const {
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+        xcb_get_property_reply(
+            connection, xcb_get_property(connection, 0, Window, netState, XCB_ATOM_ATOM, 0, kMostStates),
+            nullptr),
+        &free);
+    std::string said;
+    const int count = reply && reply->format == 32 ? xcb_get_property_value_length(reply.get()) / 4 : 0;
+    const auto* atoms =
+        count > 0 ? static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get())) : nullptr;
+    for (int i = 0; i < count; ++i) {
+      std::unique_ptr<xcb_get_atom_name_reply_t, decltype(&free)> name(
+          xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atoms[i]), nullptr), &free);
+      std::string text =
+          name ? std::string(xcb_get_atom_name_name(name.get()),
+                             static_cast<std::size_t>(xcb_get_atom_name_name_length(name.get())))
+               : "?";
+      if (text.rfind(kHead, 0) == 0) text.erase(0, sizeof kHead - 1);
+      said += (said.empty() ? "" : " ") + text;
+    }
+    return "[" + said + "]";
+  }
+  void Note(xcb_window_t Window, const std::string& What) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (Window != watched) return;  // (one watched before)
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
+            .count();
+    told += (told.empty() ? "" : ", ") + What + " @" + std::to_string(ms);
+  }
+  // Takes the events as they come, until the connection ends.
   void Read() {
     static const char* const kStates[] = {"Withdrawn", "Normal", "2", "Iconic"};
-    while (display && XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-      if (event.xany.window != watched) continue;  // (one watched before)
-      if (event.type == MapNotify) Note("map");
-      if (event.type == UnmapNotify) Note("unmap");
-      if (event.type != PropertyNotify) continue;
-      const Atom atom = event.xproperty.atom;
-      if (atom != wmState && atom != shown) continue;
-      const std::optional<unsigned long> value = Value(atom);
-      const std::string said = !value                           ? "none"
-                               : atom == wmState && *value <= 3 ? kStates[*value]
-                                                                : std::to_string(*value);
-      Note((atom == wmState ? "WM_STATE " : "shown ") + said);
+    pollfd wait{xcb_get_file_descriptor(connection), POLLIN, 0};
+    while (!ending && !xcb_connection_has_error(connection)) {
+      std::unique_ptr<xcb_generic_event_t, decltype(&free)> event(xcb_poll_for_event(connection), &free);
+      if (!event) {
+        poll(&wait, 1, kPollMs);
+        continue;
+      }
+      switch (event->response_type & ~0x80) {
+        case XCB_MAP_NOTIFY:
+          Note(reinterpret_cast<xcb_map_notify_event_t*>(event.get())->window, "map");
+          break;
+        case XCB_UNMAP_NOTIFY:
+          Note(reinterpret_cast<xcb_unmap_notify_event_t*>(event.get())->window, "unmap");
+          break;
+        case XCB_CONFIGURE_NOTIFY: {
+          const auto* place = reinterpret_cast<xcb_configure_notify_event_t*>(event.get());
+          Note(place->window, "size " + std::to_string(place->width) + "x" + std::to_string(place->height));
+          break;
+        }
+        case XCB_PROPERTY_NOTIFY: {
+          const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event.get());
+          if (change->atom == netState) {
+            Note(change->window, "states " + States(change->window));
+            break;
+          }
+          if (change->atom != wmState && change->atom != shown) break;
+          const std::optional<std::uint32_t> value = Value(change->window, change->atom);
+          const std::string said = !value                                   ? "none"
+                                   : change->atom == wmState && *value <= 3 ? kStates[*value]
+                                                                            : std::to_string(*value);
+          Note(change->window, (change->atom == wmState ? "WM_STATE " : "shown ") + said);
+          break;
+        }
+        default:
+          break;
+      }
     }
   }
+  static constexpr int kPollMs = 20, kMostStates = 16;
+  static constexpr char kHead[] = "_NET_WM_STATE_";
 };
 
 WindowEvents::WindowEvents() : connection_(std::make_unique<Connection>()) {}
 
-WindowEvents::~WindowEvents() {
-  if (connection_->display) XCloseDisplay(connection_->display);
-}
+WindowEvents::~WindowEvents() = default;
 
 void WindowEvents::Watch(unsigned long Window) {
   Connection& c = *connection_;
-  if (!c.display) return;
+  if (!c.open) return;
+  xcb_window_t before = 0;
   {
-    const ErrorsIgnored ignored(c.display);
-    if (c.watched && c.watched != Window) XSelectInput(c.display, c.watched, NoEventMask);
-    c.watched = Window;
-    XSelectInput(c.display, c.watched, StructureNotifyMask | PropertyChangeMask);
+    const std::lock_guard<std::mutex> lock(c.mutex);
+    before = std::exchange(c.watched, static_cast<xcb_window_t>(Window));
+    c.told.clear();
+    c.since = std::chrono::steady_clock::now();
   }
-  c.Read();
-  c.told.clear();
+  const std::uint32_t none = 0, events = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+  if (before && before != Window)
+    xcb_change_window_attributes(c.connection, before, XCB_CW_EVENT_MASK, &none);
+  // (a window gone meanwhile answers with an error, which the reader passes over)
+  xcb_change_window_attributes(c.connection, static_cast<xcb_window_t>(Window), XCB_CW_EVENT_MASK, &events);
+  xcb_flush(c.connection);
 }
 
 std::string WindowEvents::Told() {
-  connection_->Read();
-  return connection_->told.empty() ? "nothing" : connection_->told;
+  Connection& c = *connection_;
+  if (c.open) free(xcb_get_input_focus_reply(c.connection, xcb_get_input_focus(c.connection), nullptr));
+  // (a round trip: what the server sent before it has come; the reader takes it within its poll)
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 * Connection::kPollMs));
+  const std::lock_guard<std::mutex> lock(c.mutex);
+  return c.told.empty() ? "nothing" : c.told;
 }
 
 }  // namespace e2e

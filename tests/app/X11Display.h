@@ -105,9 +105,10 @@ class WindowWatch {
   std::unique_ptr<Connection> connection_;
 };
 
-// What the server tells of a window as it comes (its map and unmap events, its WM_STATE as the window
-// manager sets it, and what the program's window layer says of its showing, _TALVIK_SHOWN), kept in
-// the order it came, for a failing test to say how the window got where it stands.
+// What the server tells of a window as it comes (its map and unmap events, its sizes, its WM_STATE and
+// _NET_WM_STATE as the window manager sets them, and what the program's window layer says of its showing,
+// _TALVIK_SHOWN, each value read as its change came), kept in the order it came with the milliseconds since
+// the watch began, for a failing test to say how the window got where it stands.
 class WindowEvents {
  public:
   WindowEvents();
@@ -117,7 +118,7 @@ class WindowEvents {
 
   // Watches Window from now on, what came before forgotten.
   void Watch(unsigned long Window);
-  // What came since Watch, e.g. "unmap, WM_STATE Iconic, shown 0, map, WM_STATE Normal" ("nothing").
+  // What came since Watch, e.g. "unmap @3, WM_STATE Iconic @3, shown 0 @250, map @900" ("nothing").
   std::string Told();
 
  private:

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -135,7 +136,70 @@ class ManagerSide {
         xcb_get_input_focus_reply(c_.get(), xcb_get_input_focus(c_.get()), nullptr), &free);
   }
 
+  // Takes the map requests of the screen's top-level windows, as a window manager does (false when a
+  // window manager runs already), and hears of the changes of the windows' states, each time after
+  // the requests sent before.
+  bool TakesMapRequests() {
+    const std::uint32_t events = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    std::unique_ptr<xcb_generic_error_t, decltype(&free)> refused(
+        xcb_request_check(c_.get(),
+                          xcb_change_window_attributes_checked(c_.get(), Root(), XCB_CW_EVENT_MASK, &events)),
+        &free);
+    return !refused;
+  }
+  void Watches(xcb_window_t Window) {
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c_.get(), Window, XCB_CW_EVENT_MASK, &events);
+    Sync();
+  }
+  // What came since the last call, in the order the server did it: "map request <window>", "states"
+  // (a window's _NET_WM_STATE written), "unmap".
+  std::vector<std::string> Heard() {
+    Sync();
+    std::vector<std::string> heard;
+    const xcb_atom_t netState = Atom("_NET_WM_STATE");
+    while (std::unique_ptr<xcb_generic_event_t, decltype(&free)> event{xcb_poll_for_event(c_.get()), &free}) {
+      switch (event->response_type & ~0x80) {
+        case XCB_MAP_REQUEST:
+          heard.push_back("map request " +
+                          std::to_string(reinterpret_cast<xcb_map_request_event_t*>(event.get())->window));
+          break;
+        case XCB_UNMAP_NOTIFY:
+          heard.push_back("unmap");
+          break;
+        case XCB_PROPERTY_NOTIFY: {
+          const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event.get());
+          if (change->atom == netState && change->state == XCB_PROPERTY_NEW_VALUE) heard.push_back("states");
+          break;
+        }
+        default:
+          break;
+      }
+    }
+    return heard;
+  }
+  void Maps(xcb_window_t Window) { xcb_map_window(c_.get(), Window); }
+  // The window manager lets a window go that its program withdrew: its states go with it.
+  void Withdraws(xcb_window_t Window) {
+    xcb_delete_property(c_.get(), Window, Atom("WM_STATE"));
+    xcb_delete_property(c_.get(), Window, Atom("_NET_WM_STATE"));
+  }
+  // Whether a window's _NET_WM_STATE holds both maximised states.
+  bool SaysMaximised(xcb_window_t Window) {
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
+        xcb_get_property_reply(
+            c_.get(), xcb_get_property(c_.get(), 0, Window, Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64),
+            nullptr),
+        &free);
+    if (!reply || reply->format != 32) return false;
+    const auto* list = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    const auto* end = list + xcb_get_property_value_length(reply.get()) / 4;
+    return std::find(list, end, Atom("_NET_WM_STATE_MAXIMIZED_VERT")) != end &&
+           std::find(list, end, Atom("_NET_WM_STATE_MAXIMIZED_HORZ")) != end;
+  }
+
  private:
+  xcb_window_t Root() const { return xcb_setup_roots_iterator(xcb_get_setup(c_.get())).data->root; }
   std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c_;
 };
 
@@ -371,6 +435,64 @@ TEST_F(X11DesktopRead, AWindowHiddenAndShownAgainAtOnceShowsOnceTheManagerHasLet
   manager.Flush();
   EXPECT_TRUE(WaitFor([&] { return manager.Viewable(window); })) << "not shown again";
   EXPECT_TRUE(form.Visible());
+}
+
+// A maximised window sent down to an icon and hidden (to the tray) comes back shown and restored at
+// once: the window manager is asked to map it once, as it is shown, and is told it is maximised before
+// that, so it takes it in maximised, whatever moment it comes to read it.
+TEST_F(X11DesktopRead, AMaximisedWindowBackFromTheTrayIsMappedWithItsMaximisedStateSaid) {
+  ManagerSide manager;
+  ASSERT_TRUE(manager.Connected());
+  ASSERT_TRUE(manager.TakesMapRequests()) << "a window manager runs on the display";
+  TForm form(nullptr);
+  form.SetCaption("TalvikBackFromTheTray");
+  form.SetBounds(100, 100, 300, 200);
+  form.SetWindowState(wsMaximized);
+  form.Show();
+  xcb_window_t window = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    for (const std::string& heard : manager.Heard())
+      if (heard.rfind("map request ", 0) == 0)
+        window = static_cast<xcb_window_t>(std::stoul(heard.substr(12)));
+    return window != 0;
+  })) << "the window was never mapped";
+  manager.Watches(window);
+  manager.Maps(window);
+  manager.Holds(window, true);
+  manager.Flush();
+  ASSERT_TRUE(WaitFor([&] { return IsZoomed(form.Handle()) && form.Visible(); }));
+  x11test::Settle();
+  // down to an icon, then hidden: the manager lets the window go
+  ShowWindow(form.Handle(), SW_MINIMIZE);
+  form.Hide();
+  x11test::Settle();
+  ASSERT_TRUE(WaitFor([&] {
+    const std::vector<std::string> heard = manager.Heard();
+    return std::find(heard.begin(), heard.end(), "unmap") != heard.end();
+  })) << "the window was not unmapped";
+  manager.Withdraws(window);
+  manager.Flush();
+  manager.Heard();
+  // back from the tray: shown, and restored at once
+  form.Show();
+  ShowWindow(form.Handle(), SW_RESTORE);
+  std::vector<std::string> heard;
+  const std::string mapRequest = "map request " + std::to_string(window);
+  ASSERT_TRUE(WaitFor([&] {
+    for (const std::string& h : manager.Heard()) heard.push_back(h);
+    return std::find(heard.begin(), heard.end(), mapRequest) != heard.end();
+  })) << "the window was not mapped again";
+  x11test::Settle();
+  for (const std::string& h : manager.Heard()) heard.push_back(h);
+  std::string told;
+  for (const std::string& h : heard) told += (told.empty() ? "" : ", ") + h;
+  const auto mapped = std::find(heard.begin(), heard.end(), mapRequest);
+  EXPECT_TRUE(std::find(heard.begin(), mapped, "states") != mapped)
+      << "the states were not said before the map; the manager heard: " << told;
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), mapRequest), 1)
+      << "the manager was asked to map the window more than once; it heard: " << told;
+  EXPECT_TRUE(manager.SaysMaximised(window)) << "the manager heard: " << told;
+  EXPECT_TRUE(IsZoomed(form.Handle()));
 }
 
 }  // namespace
