@@ -149,9 +149,9 @@ enum class DesktopRead { kSteady, kAtOnce };
 std::uint64_t DesktopStateChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
 // The desktop may have changed the window's state (DesktopStateChanged, from inside a toolkit event).
 std::uint64_t HostDesktopChanged(HWND topLevel, DesktopRead read = DesktopRead::kSteady);
-// The desktop moves or sizes a top-level window of its own (before HostMoved takes the bounds in): a
-// desktop may put a window at its maximised bounds before it says it maximised it, and the bounds from
-// before those moves are then the normal ones.
+// The desktop moves or sizes a top-level window of its own (before HostMoved or HostFrameChanged takes
+// the bounds in): a desktop may put a window at its maximised bounds, framing it anew, before it says
+// it maximised it, and the bounds from before those moves are then the normal ones.
 void DesktopMoving(HWND topLevel);
 // How close together the moves of one change of the desktop's and the word of its new state come, as
 // the program hears them: on a loaded machine a few hundred milliseconds apart. (A user's drag just

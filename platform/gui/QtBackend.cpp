@@ -1456,6 +1456,10 @@ void HostMoved(HWND topLevel, const RECT& r) {
 
 void HostFrameChanged(HWND topLevel, const RECT& r) {
   Guarded([&] {
+    // the desktop may frame the window anew as it moves it (a maximise that drops the borders): a move
+    // of its own as much as a plain one
+    RECT cur;
+    if (GetWindowRect(topLevel, cur) && cur != r) DesktopMoving(topLevel);
     SetWindowPos(topLevel, nullptr, r.Left, r.Top, r.Width(), r.Height(),
                  SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
   });

@@ -228,6 +228,44 @@ TEST_F(DesktopState, TheDesktopsMaximiseHeardLateOnALoadedMachineKeepsTheBoundsF
   EXPECT_EQ(p.rcNormalPosition, Rect(100, 100, 500, 400));
 }
 
+// A desktop that drops the window's borders as it maximises it moves the window in its new frame: first
+// to the corner at the size it had, then to the screen, the word that it is maximised heard last.
+// Those moves are the desktop's as much as its plain ones: the normal bounds are those from before
+// them, and restored (framed as before again) the window stands at them.
+TEST_F(DesktopState, TheDesktopsMaximiseThatFramesTheWindowAnewKeepsTheBoundsFromBeforeItsMoves) {
+  constexpr std::uint64_t kAMomentMs = 2, kLoadedMs = 300;
+  const RECT normal = Rect(100, 100, 500, 400), maximised = Rect(0, 0, 1024, 728);
+  struct Steps {
+    const char* name;
+    std::vector<RECT> moves;  // framed anew at the first, moved plainly to the rest
+  };
+  for (const Steps& steps :
+       {Steps{"framed anew at the screen's size", {maximised}},
+        Steps{"framed anew in the corner, then sized", {Rect(0, 0, 390, 290), maximised}}}) {
+    SCOPED_TRACE(steps.name);
+    HWND h = Framed();
+    talvik::gui::detail::HostFrameChanged(h, steps.moves.front());
+    for (std::size_t i = 1; i < steps.moves.size(); ++i) {
+      FakeNow() += kAMomentMs;
+      talvik::gui::detail::HostMoved(h, steps.moves[i]);
+    }
+    FakeNow() += kLoadedMs;
+    Taken(h, kShownMaximised);
+    EXPECT_TRUE(IsZoomed(h));
+    WINDOWPLACEMENT p;
+    ASSERT_TRUE(GetWindowPlacement(h, p));
+    EXPECT_EQ(p.rcNormalPosition, normal);
+    talvik::gui::detail::HostFrameChanged(h, normal);
+    FakeNow() += kLoadedMs;
+    Taken(h, kShown);
+    EXPECT_FALSE(IsZoomed(h));
+    RECT r;
+    GetWindowRect(h, r);
+    EXPECT_EQ(r, normal);
+    DestroyWindow(h);
+  }
+}
+
 // A window closed by the desktop just after the desktop changed its state closes in that state, though
 // it has not held long: the desktop is read at once.
 TEST_F(DesktopState, AWindowClosingTakesTheDesktopsStateAtOnce) {
