@@ -142,12 +142,17 @@ struct DesktopAtoms {
   }
 };
 
+// The toolkit's connection to the X server (none under another platform, or before the toolkit runs).
+xcb_connection_t* XConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
 // Whether the window layer shows a window, on the display for whoever looks (_TALVIK_SHOWN, 1 or 0):
 // what the display maps is then seen beside what the layer holds.
 void TellShown(QWidget* widget, bool shown) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
-  xcb_connection_t* c = x11->connection();
+  xcb_connection_t* c = XConnection();
+  if (!c || !widget->internalWinId()) return;
   static const xcb_atom_t atom = DesktopAtoms::Intern(c, "_TALVIK_SHOWN");  // asked for once
   if (atom == XCB_NONE) return;
   const std::uint32_t value = shown ? 1 : 0;
@@ -158,9 +163,8 @@ void TellShown(QWidget* widget, bool shown) {
 // The state a window is to be shown in as the display maps it (ICCCM's WM_HINTS initial_state, which
 // window managers honour): down to an icon from the start, or shown in its frame.
 void TellInitialState(QWidget* widget, bool iconic) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection()) return;
-  xcb_connection_t* c = x11->connection();
+  xcb_connection_t* c = XConnection();
+  if (!c) return;
   const auto id = static_cast<xcb_window_t>(widget->winId());
   // WM_HINTS: flags, input, initial_state, icon pixmap, icon window, icon x and y, icon mask, group
   constexpr std::uint32_t kStateHint = 1u << 1;
@@ -185,9 +189,8 @@ struct OwnDesktopStates {
   bool skipTaskbar = false, skipPager = false, modal = false;
 };
 void TellDesktopStates(QWidget* widget, const OwnDesktopStates& states) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection() || !widget->internalWinId()) return;
-  xcb_connection_t* c = x11->connection();
+  xcb_connection_t* c = XConnection();
+  if (!c || !widget->internalWinId()) return;
   const auto id = static_cast<xcb_window_t>(widget->internalWinId());
   static const xcb_atom_t netState = DesktopAtoms::Intern(c, "_NET_WM_STATE");  // asked for once
   static const std::pair<xcb_atom_t, bool OwnDesktopStates::*> kStates[] = {
@@ -234,9 +237,9 @@ void TellDesktopStates(QWidget* widget, const OwnDesktopStates& states) {
 class MapKeptFromDesktop {
  public:
   explicit MapKeptFromDesktop(QWidget* widget) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection() || !widget->internalWinId()) return;
-    c_ = x11->connection();
+    xcb_connection_t* c = XConnection();
+    if (!c || !widget->internalWinId()) return;
+    c_ = c;
     id_ = static_cast<xcb_window_t>(widget->internalWinId());
     const std::uint32_t on = 1;
     xcb_change_window_attributes(c_, id_, XCB_CW_OVERRIDE_REDIRECT, &on);
@@ -257,10 +260,10 @@ class MapKeptFromDesktop {
 };
 
 void TellTransientFor(QWidget* owned, QWidget* owner) {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !x11->connection()) return;
+  xcb_connection_t* c = XConnection();
+  if (!c) return;
   const auto ownerId = static_cast<xcb_window_t>(owner->winId());
-  xcb_change_property(x11->connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(owned->winId()),
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(owned->winId()),
                       XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &ownerId);
 }
 
@@ -307,9 +310,8 @@ class HostWidget : public QWidget {
   // last, which the desktop may have changed without a word (a window it keeps on the screen);
   // nothing without a display to ask.
   std::optional<QPoint> ServerPlace() const {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (detail::DisplayLost() || !x11 || !x11->connection() || !internalWinId()) return std::nullopt;
-    xcb_connection_t* c = x11->connection();
+    xcb_connection_t* c = XConnection();
+    if (detail::DisplayLost() || !c || !internalWinId()) return std::nullopt;
     const auto id = static_cast<xcb_window_t>(internalWinId());
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> place(
@@ -786,11 +788,10 @@ class QtHost : public Host {
   // The window was hidden a moment ago, and the window manager still keeps it (its WM_STATE is there):
   // it has not yet answered the withdrawal, which a window mapped again waits for.
   bool WithdrawUnanswered() const {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!withdrawn_.isValid() || withdrawn_.elapsed() >= kWithdrawMs || detail::DisplayLost() || !x11 ||
-        !x11->connection() || !widget_->internalWinId())
+    xcb_connection_t* c = XConnection();
+    if (!withdrawn_.isValid() || withdrawn_.elapsed() >= kWithdrawMs || detail::DisplayLost() || !c ||
+        !widget_->internalWinId())
       return false;
-    xcb_connection_t* c = x11->connection();
     const xcb_atom_t wmState = DesktopAtoms::Of(c).wmState;
     std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> held(
         xcb_get_property_reply(c,
@@ -899,10 +900,8 @@ class QtHost : public Host {
   }
   void TitleChanged(const std::string& title) override { widget_->setWindowTitle(ToQString(title)); }
   std::optional<DesktopWindowState> DesktopState() override {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (popup_ || detail::DisplayLost() || !x11 || !x11->connection() || !widget_->internalWinId())
-      return std::nullopt;
-    xcb_connection_t* c = x11->connection();
+    xcb_connection_t* c = XConnection();
+    if (popup_ || detail::DisplayLost() || !c || !widget_->internalWinId()) return std::nullopt;
     const auto id = static_cast<xcb_window_t>(widget_->internalWinId());
     const DesktopAtoms& atoms = DesktopAtoms::Of(c);
     const auto wmState = xcb_get_property(c, 0, id, atoms.wmState, atoms.wmState, 0, 2);
@@ -1180,8 +1179,8 @@ namespace {
 
 // Whether the toolkit's connection to the X server has broken (never under another platform).
 bool DisplayConnectionBroken() {
-  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 && x11->connection() && xcb_connection_has_error(x11->connection()) != 0;
+  xcb_connection_t* c = XConnection();
+  return c && xcb_connection_has_error(c) != 0;
 }
 
 QtMessageHandler previousMessageHandler = nullptr;
@@ -1268,8 +1267,8 @@ void UseQtBackend() {
   if (!backend) {
     backend = new QtBackend();
     static FrameExtentsWatch* frames = nullptr;
-    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->connection())
-      qApp->installNativeEventFilter(frames = new FrameExtentsWatch(x11->connection()));
+    if (xcb_connection_t* c = XConnection())
+      qApp->installNativeEventFilter(frames = new FrameExtentsWatch(c));
   }
   SetBackend(backend);
   detail::InstallAccessibleFactory();
